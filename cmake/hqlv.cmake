@@ -14,14 +14,17 @@ function(hqlv_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS} Threads::Threads)
 endfunction()
 
-# hqlv_test(<target> [DEPS <targets...>])
+# hqlv_test(<target> [DEPS <targets...>] [EXCLUDE <regex>])
 # One GoogleTest program from every .cpp below the calling tests/ folder. Tests run
 # without a display or a sound device.
 function(hqlv_test target)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE" "DEPS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(ARG_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
+  endif()
   add_executable(${target} ${srcs})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main
