@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include "builders.h"
+#include "framework/app_data.h"
+
+namespace hqlv::framework {
+namespace {
+
+using testing::Entry;
+using testing::Record;
+using testing::Words;
+
+class Records : public ::testing::Test {
+protected:
+    Records() : app("HqLv", 21303, 2, 1) {
+        EntryFields e;
+        e.gameId = 77;
+        e.userId = 1001;
+        e.tableNo = 5;
+        e.chairNo = 2;
+        app.SetEntry(e);
+    }
+    // A seat-list body: table, n user ids, entries from byte 64, then a tail.
+    static Words SeatList(int table, const std::vector<std::vector<uint8_t>>& entries,
+                          size_t tail = 0) {
+        Words b(64 + 136 * entries.size() + tail);
+        b.w(1, table).w(2, int32_t(entries.size()));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const auto& e = entries[i];
+            b.w(3 + i, int32_t(uint32_t(e[0]) | uint32_t(e[1]) << 8 | uint32_t(e[2]) << 16 |
+                               uint32_t(e[3]) << 24));
+            b.raw(64 + 136 * i, entries[i]);
+        }
+        return b;
+    }
+    CGameAppData app;
+};
+
+TEST_F(Records, EntryRecordRoundTrip) {
+    Words e(136);
+    e.raw(0, Entry(42, 3, "张三", 500, -20, 9, 7, 4));
+    e.w(1, 0x11).w(2, 12).w(5, 51).w(7, 53).w(8, 58).w(24, 52).w(25, 54).w(29, 3661);
+    e.text(68, "阿三");
+    PlayerEntry entry;
+    ASSERT_TRUE(entry.loadFrom(e.data(), e.size()));
+    PlayerRecord r;
+    app.SetLevelTitle(4, Utf8ToGbk("高手"));
+    app.ConvertEntry(r, entry);
+    EXPECT_EQ(r.userId(), 42);
+    EXPECT_EQ(r.chair(), 3);
+    EXPECT_EQ(r.table(), 9);
+    EXPECT_EQ(r.word(PlayerRecord::kSilver), 500);
+    EXPECT_EQ(r.word(PlayerRecord::kScore), -20);
+    EXPECT_EQ(r.word(PlayerRecord::kPortrait), 7);
+    EXPECT_EQ(r.word(PlayerRecord::kValue1), 51);
+    EXPECT_EQ(r.word(PlayerRecord::kValue3), 53);
+    EXPECT_EQ(r.word(PlayerRecord::kStatus), 58);
+    EXPECT_EQ(r.word(PlayerRecord::kValue2), 52);
+    EXPECT_EQ(r.word(PlayerRecord::kMinutes), 61);
+    EXPECT_EQ(GbkToUtf8(r.name()), "张三");
+    EXPECT_EQ(GbkToUtf8(r.alias()), "阿三");
+    EXPECT_EQ(GbkToUtf8(r.text(PlayerRecord::kLevelTitleOff, 16)), "高手");
+    PlayerEntry back = MakePlayerEntry(r);
+    EXPECT_EQ(back.raw, entry.raw);
+}
+
+TEST_F(Records, NegativeMinutesTruncateTowardZero) {
+    Words e(136);
+    e.w(0, 1).w(29, -119);
+    PlayerEntry entry;
+    entry.loadFrom(e.data(), e.size());
+    PlayerRecord r;
+    app.ConvertEntry(r, entry);
+    EXPECT_EQ(r.word(PlayerRecord::kMinutes), -1);
+}
+
+TEST_F(Records, SeatAssignmentSetsChairTableAndSeats) {
+    auto body = SeatList(12, {Entry(7, 0, "甲"), Entry(1001, 1, "我"), Entry(9, 2, "丙")});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    EXPECT_EQ(app.GetChairNo(), 1);
+    EXPECT_EQ(app.GetTableNo(), 12);
+    EXPECT_EQ(app.tableRecord().word(0), 12);
+    EXPECT_EQ(app.tableRecord().word(2), 3);
+    EXPECT_EQ(app.GetSeatUserID(2), 9);
+    EXPECT_EQ(app.GetSeatName(0), "甲");
+    EXPECT_EQ(app.GetSeatUserID(3), 0);
+}
+
+TEST_F(Records, SeatAssignmentRefusesTooManyOrShort) {
+    std::vector<std::vector<uint8_t>> nine(9, Entry(5, 0, "x"));
+    auto body = SeatList(1, nine);
+    EXPECT_FALSE(app.OnSeatAssigned(body.data(), body.size()));
+    auto two = SeatList(1, {Entry(5, 0, "x"), Entry(6, 1, "y")});
+    EXPECT_FALSE(app.OnSeatAssigned(two.data(), two.size() - 1));
+    EXPECT_EQ(app.GetTableNo(), 5);
+    EXPECT_EQ(app.GetSeatUserID(0), 0);
+}
+
+TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
+    Words b(68 + 136 * 3);
+    b.w(2, 33).w(3, 1).w(4, 3);
+    b.raw(68, Entry(50, 3, "a"));
+    b.raw(68 + 136, Entry(51, 9, "b"));  // outside the table: skipped
+    b.raw(68 + 272, Entry(52, 0, "c"));
+    ASSERT_TRUE(app.OnTableInfo(b.data(), b.size()));
+    EXPECT_EQ(app.GetChairNo(), 1);
+    EXPECT_EQ(app.GetTableNo(), 33);
+    EXPECT_EQ(app.GetSeatUserID(3), 50);
+    EXPECT_EQ(app.GetSeatUserID(0), 52);
+    EXPECT_EQ(app.GetPlayerRecord(51), nullptr);
+    // Own chair outside the table: refused whole.
+    b.w(3, 8);
+    EXPECT_FALSE(app.OnTableInfo(b.data(), b.size()));
+    EXPECT_FALSE(app.OnTableInfo(b.data(), 67));
+}
+
+TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
+    struct WithBlock : CGameAppData {
+        using CGameAppData::CGameAppData;
+        std::vector<uint8_t> block;
+        std::vector<uint8_t>* GetTableDataBlock() override { return &block; }
+    } data("HqLv", 21303, 2, 1);
+    EntryFields e;
+    e.userId = 1001;
+    e.chairNo = 1;
+    data.SetEntry(e);
+    auto seats = SeatList(3, {Entry(7, 0, "甲"), Entry(1001, 1, "我")});
+    ASSERT_TRUE(data.OnSeatAssigned(seats.data(), seats.size()));
+
+    Words b(60 + 136 * 2 + 3);
+    b.w(2, 2);
+    b.raw(60, Entry(70, 0, "新", 0, 0, 0, 3));
+    b.raw(60 + 136, Entry(1001, 1, "冒名"));
+    b.bytes[60 + 272] = 0xAA;
+    b.bytes[60 + 273] = 0xBB;
+    b.bytes[60 + 274] = 0xCC;
+    ASSERT_TRUE(data.UpdatePlayers(b.data(), b.size()));
+    EXPECT_EQ(data.GetSeatUserID(0), 70);
+    EXPECT_EQ(data.GetSeatName(1), "我");
+    EXPECT_TRUE(data.HasTableData());
+    EXPECT_EQ(data.block, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(data.GetPortraitIndex(3), 0);  // seat 0 first, then seat 1's portrait 0
+    EXPECT_EQ(data.GetPortraitIndex(0), 1);
+    EXPECT_FALSE(data.UpdatePlayers(b.data(), 60 + 100));
+    EXPECT_FALSE(data.UpdatePlayers(nullptr, 0));
+}
+
+TEST_F(Records, LookUpsPreferSeatedAndDisplayNames) {
+    auto body = SeatList(1, {Entry(7, 0, "甲")});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    PlayerRecord looker = Record(7, 0, "旁观");
+    app.AddLookerOn(looker);
+    app.AddLookerOn(Record(8, 0, "乙"));
+    EXPECT_EQ(app.GetPlayerNameById(7), "甲");
+    EXPECT_EQ(app.IsLookerOn(7), 0);
+    EXPECT_EQ(app.IsLookerOn(8), 1);
+    EXPECT_EQ(app.GetPlayerChair(99), -1);
+    EXPECT_EQ(app.GetPlayerNameById(99), "");
+    PlayerRecord* seat = app.SeatMutable(0);
+    seat->setText(PlayerRecord::kAliasOff, PlayerRecord::kAliasLen, Utf8ToGbk("小甲"));
+    EXPECT_EQ(app.GetSeatDisplayName(0), "甲[小甲]");
+    EXPECT_EQ(app.GetPlayerDisplayName(8), "乙");
+    EXPECT_EQ(app.GetSeatUserID(8), 0);
+    EXPECT_EQ(app.GetSeatUserID(-1), 0);
+}
+
+TEST_F(Records, SeatSilverAndRecordUpdatesAreChecked) {
+    auto body = SeatList(1, {Entry(7, 0, "甲", 100, 10)});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    Words silver(116);
+    silver.w(0, 7).w(1, 2).w(2, 0).w(3, 77).w(6, 900).w(28, 0);
+    EXPECT_TRUE(app.UpdateSeatSilver(silver.data(), silver.size()));
+    EXPECT_EQ(app.seat(0).word(PlayerRecord::kSilver), 900);
+    silver.w(2, 1).w(6, 55);
+    EXPECT_TRUE(app.UpdateSeatSilver(silver.data(), silver.size()));
+    EXPECT_EQ(app.seat(0).word(PlayerRecord::kScore), 55);
+    silver.w(3, 78).w(6, 1);  // another game
+    EXPECT_FALSE(app.UpdateSeatSilver(silver.data(), silver.size()));
+    silver.w(3, 77).w(28, 8);  // chair 8
+    EXPECT_FALSE(app.UpdateSeatSilver(silver.data(), silver.size()));
+    silver.w(28, -1);
+    EXPECT_FALSE(app.UpdateSeatSilver(silver.data(), silver.size()));
+    silver.w(28, 0);
+    EXPECT_FALSE(app.UpdateSeatSilver(silver.data(), 115));
+    EXPECT_EQ(app.seat(0).word(PlayerRecord::kScore), 55);
+
+    Words rec(156);
+    rec.w(0, 7).w(1, 2).w(2, 0).w(3, 77).w(6, 4321).w(38, 0);
+    EXPECT_TRUE(app.UpdateSeatRecord(rec.data(), rec.size()));
+    EXPECT_EQ(app.seat(0).word(PlayerRecord::kSilver), 4321);
+
+    Words add(16);
+    add.w(0, 7).w(2, 0).w(3, -5);
+    EXPECT_TRUE(app.AddSeatScore(add.data(), add.size()));
+    EXPECT_EQ(app.seat(0).word(PlayerRecord::kScore), 50);
+    add.w(0, 8);
+    EXPECT_FALSE(app.AddSeatScore(add.data(), add.size()));
+}
+
+TEST_F(Records, StatusAndFlagReportChanges) {
+    auto body = SeatList(1, {Entry(7, 0, "甲")});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    Words st(12);
+    st.w(0, 7).w(1, 0).w(2, 3);
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 1);
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(1, 1);  // wrong chair
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(1, 0).w(2, -1);
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), 8), 0);
+    Words fl(12);
+    fl.w(0, 7).w(1, 0).w(2, 1);
+    EXPECT_EQ(app.SetPlayerFlag(fl.data(), fl.size()), 1);
+    EXPECT_EQ(app.IsPlayerFlag1(7), 1);
+    EXPECT_EQ(app.SetPlayerFlag(fl.data(), fl.size()), 0);
+    fl.w(2, 0);
+    EXPECT_EQ(app.SetPlayerFlag(fl.data(), fl.size()), 1);
+    EXPECT_EQ(app.IsPlayerFlag1(7), 0);
+}
+
+TEST_F(Records, SeatNamesAreBoundedAndMatchedById) {
+    auto body = SeatList(1, {Entry(7, 0, "甲"), Entry(8, 1, "乙")});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    Words names(8 * 52);
+    names.w(0, 7);
+    std::string longName(47, 'n');
+    names.text(4, longName);
+    names.w(13, 99).text(56, "不是");  // chair 1's entry carries another id
+    ASSERT_TRUE(app.UpdateSeatNames(names.data(), names.size()));
+    EXPECT_EQ(app.GetSeatName(0), std::string(31, 'n'));
+    EXPECT_EQ(app.GetSeatName(1), "乙");
+    EXPECT_FALSE(app.UpdateSeatNames(names.data(), 8 * 52 - 1));
+}
+
+TEST_F(Records, PortraitsAreAddedOnce) {
+    EXPECT_EQ(app.GetPortraitIndex(4), -1);
+    EXPECT_EQ(app.AddPortrait(4), 0);
+    EXPECT_EQ(app.AddPortrait(9), 1);
+    EXPECT_EQ(app.AddPortrait(4), 0);
+    EXPECT_EQ(app.GetPortraitIndex(9), 1);
+}
+
+TEST_F(Records, FindRoomByModeAndPosition) {
+    auto body = SeatList(5, {Entry(1001, 0, "我", 500, 40)});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    EntryFields e;
+    e.userId = 1001;
+    e.roomId = 20;
+    e.chairNo = 0;
+    app.SetEntry(e);
+    auto room = [](int id, int w1, int w2, int w3, int w4) {
+        RoomRecord r;
+        r.setWord(0, id);
+        r.setWord(1, w1);
+        r.setWord(2, w2);
+        r.setWord(3, w3);
+        r.setWord(4, w4);
+        return r;
+    };
+    app.SetRoomListMode(0);
+    app.AppendRoom(room(10, 0, 0, 0, 100));
+    app.AppendRoom(room(20, 0, 0, 0, 0));
+    app.AppendRoom(room(30, 0, 0, 50, 100));
+    EXPECT_EQ(app.FindRoom(1), 10);
+    EXPECT_EQ(app.FindRoom(0), -1);  // score 40 is not above 50
+    app.SetRoomListMode(1);
+    app.AppendRoom(room(20, 0, 0, 0, 0));
+    app.AppendRoom(room(30, 400, 40, 0, 0));
+    EXPECT_EQ(app.FindRoom(0), 30);
+    EXPECT_EQ(app.FindRoom(1), -1);  // first in the list
+}
+
+}  // namespace
+}  // namespace hqlv::framework
