@@ -60,12 +60,16 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         auto rewind = [&] { file->Seek(pos, 0); };
         if (tryDecoder<CRasterBMP>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
+        rewind();
         SetLastError("Decode: Unknown or wrong format");
         return false;
     }
     switch (formatId) {
         case RASTER_FORMAT_BMP:
             return tryDecoder<CRasterBMP>(*this, file, true, false);
+        case RASTER_FORMAT_PNG:
+            return tryDecoder<CRasterPNG>(*this, file, true, false);
         default:
             SetLastError("Decode: Unknown or wrong format");
             return false;
