@@ -1,11 +1,11 @@
 #include "codec_writers.h"
 
-#include <jpeglib.h>
-#include <png.h>
-
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+
+#include <jpeglib.h>
+#include <png.h>
 
 namespace imgtest {
 
