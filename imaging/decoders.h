@@ -1,0 +1,83 @@
+// The format decoders. Each one derives from CRaster, fills itself from a file object and
+// reports failure through its result and its last-error text; nothing escapes Decode.
+#pragma once
+
+#include <memory>
+
+#include "imaging/exif.h"
+#include "imaging/raster.h"
+
+namespace hqlv::imaging {
+
+class CRasterBMP : public CRaster {
+public:
+    CRasterBMP() : CRaster(RASTER_FORMAT_BMP) {}
+    bool Decode(CRasterFile* file);
+    bool ReadBitmapInfo(CRasterFile* file, RasterHeader* out);
+};
+
+class CRasterGIF : public CRaster {
+public:
+    CRasterGIF();
+    ~CRasterGIF() override;
+    bool Decode(CRasterFile* file);
+    int32_t GetLoopCount() const;
+    const char* GetComment() const;
+    struct State;
+
+private:
+    std::unique_ptr<State> st_;
+};
+
+class CRasterJPG : public CRaster {
+public:
+    CRasterJPG();
+    ~CRasterJPG() override;
+    bool Decode(CRasterFile* file);
+    bool DecodeExif(CRasterFile* file);
+    const ExifInfo& GetExifInfo() const { return exifInfo_; }
+
+private:
+    std::unique_ptr<CRasterExifReader> exif_;
+    ExifInfo exifInfo_;
+};
+
+class CRasterPNG : public CRaster {
+public:
+    CRasterPNG() : CRaster(RASTER_FORMAT_PNG) {}
+    bool Decode(CRasterFile* file);
+};
+
+class CRasterICO : public CRaster {
+public:
+    CRasterICO() : CRaster(RASTER_FORMAT_ICO) {}
+    bool Decode(CRasterFile* file);
+};
+
+class CRasterTIF : public CRaster {
+public:
+    CRasterTIF() : CRaster(RASTER_FORMAT_TIF) {}
+    bool Decode(CRasterFile* file);
+};
+
+class CRasterTGA : public CRaster {
+public:
+    CRasterTGA() : CRaster(RASTER_FORMAT_TGA) {}
+    bool Decode(CRasterFile* file);
+};
+
+class CRasterWBMP : public CRaster {
+public:
+    CRasterWBMP() : CRaster(RASTER_FORMAT_WBMP) {}
+    bool Decode(CRasterFile* file);
+    static bool ReadOctet(CRasterFile* file, uint32_t* value);
+};
+
+// JPEG-2000 files (JP2) and bare code streams (JPC).
+class CRasterJAS : public CRaster {
+public:
+    CRasterJAS() : CRaster(0) {}
+    bool Decode(CRasterFile* file, uint32_t formatId);
+};
+
+}  // namespace hqlv::imaging

@@ -1,0 +1,91 @@
+// Reader of the marker segments at the head of a JPEG file: the EXIF block (camera and
+// resolution data), the first comment and the frame header.
+#pragma once
+
+#include <cstdint>
+
+#include "imaging/raster_file.h"
+
+namespace hqlv::imaging {
+
+struct ExifInfo {
+    char Version[5];
+    char CameraMake[32];
+    char CameraModel[40];
+    char DateTime[20];
+    int32_t Height, Width;
+    int32_t Orientation;
+    int32_t IsColor;
+    int32_t Process;
+    int32_t FlashUsed;
+    float FocalLength;
+    float ExposureTime;
+    float ApertureFNumber;
+    float Distance;
+    float CCDWidth;
+    float ExposureBias;
+    int32_t Whitebalance;
+    int32_t MeteringMode;
+    int32_t ExposureProgram;
+    int32_t ISOequivalent;
+    int32_t CompressionLevel;
+    float FocalplaneXRes;
+    float FocalplaneYRes;
+    float FocalplaneUnits;
+    float Xresolution;
+    float Yresolution;
+    float ResolutionUnit;
+    float Brightness;
+    char Comments[1000];
+    const uint8_t* ThumbnailPointer;  // into the reader's copy of the EXIF segment
+    uint32_t ThumbnailSize;
+    bool IsExif;
+};
+
+class CRasterExifReader {
+public:
+    static constexpr int kMaxSections = 20;
+
+    explicit CRasterExifReader(ExifInfo* info = nullptr);
+    ~CRasterExifReader();
+    CRasterExifReader(const CRasterExifReader&) = delete;
+    CRasterExifReader& operator=(const CRasterExifReader&) = delete;
+
+    bool DecodeExif(CRasterFile* file);
+    bool ProcessExif(const uint8_t* data, uint32_t length);
+    bool ProcessExifDir(const uint8_t* dir, const uint8_t* base, uint32_t length, int nesting);
+    double ConvertAnyFormat(const uint8_t* value, int format) const;
+    void ProcessComment(const uint8_t* data, uint32_t length);
+    void ProcessFrameHeader(const uint8_t* data, int marker);
+
+    int Get16u(const uint8_t* p) const;
+    int32_t Get32s(const uint8_t* p) const;
+    uint32_t Get32u(const uint8_t* p) const;
+    static int Get16m(const uint8_t* p);
+
+    const ExifInfo& Info() const { return *info_; }
+    const char* GetLastError() const { return lastError_; }
+    int SectionCount() const { return sectionsRead_; }
+
+private:
+    struct Section {
+        uint8_t* data = nullptr;
+        int type = 0;
+        uint32_t size = 0;
+    };
+    bool ProcessDirAt(uint32_t offset, const uint8_t* base, uint32_t length, int nesting);
+    void SetError(const char* text);
+
+    ExifInfo* info_;
+    bool ownsInfo_;
+    char lastError_[256];
+    int exifImageWidth_ = 0;
+    bool motorolaOrder_ = false;
+    Section sections_[kMaxSections];
+    int sectionsRead_ = 0;
+    // Directories already walked in this block: a chain that links back is cut.
+    uint32_t visited_[64];
+    int visitedCount_ = 0;
+};
+
+}  // namespace hqlv::imaging

@@ -1,0 +1,79 @@
+// Picks the decoder for a format id, or tries them all in turn when the id is 0.
+#include <memory>
+
+#include "imaging/decoders.h"
+
+namespace hqlv::imaging {
+
+namespace {
+
+// Runs one decoder over the file; on success the result moves into `into`.
+template <class D, class... Args>
+bool tryDecoder(CRaster& into, CRasterFile* file, bool keepFailure, bool copyFrames, Args... args) {
+    auto dec = std::make_unique<D>();
+    dec->CopyInfo(into);
+    if (dec->Decode(file, args...)) {
+        into.Transfer(*dec, true);
+        return true;
+    }
+    if (keepFailure) {
+        into.SetLastError(dec->GetLastError());
+        if (copyFrames) into.SetNumFrames(dec->GetNumFrames());
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CRaster::SetType(uint32_t formatId) {
+    switch (formatId) {
+        case 1:
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 7:
+        case 9:
+        case 11:
+        case 12:
+            info_.dwType = formatId;
+            return true;
+        default:
+            info_.dwType = 0;
+            return false;
+    }
+}
+
+bool CRaster::DecodeBuffer(uint8_t* buffer, uint32_t size, uint32_t formatId) {
+    CRasterMemFile file(buffer, size);
+    return Decode(&file, formatId);
+}
+
+bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
+    if (!file) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (formatId == 0) {
+        const int64_t pos = file->Tell();
+        auto rewind = [&] { file->Seek(pos, 0); };
+        if (tryDecoder<CRasterBMP>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
+        rewind();
+        SetLastError("Decode: Unknown or wrong format");
+        return false;
+    }
+    switch (formatId) {
+        case RASTER_FORMAT_BMP:
+            return tryDecoder<CRasterBMP>(*this, file, true, false);
+        case RASTER_FORMAT_PNG:
+            return tryDecoder<CRasterPNG>(*this, file, true, false);
+        default:
+            SetLastError("Decode: Unknown or wrong format");
+            return false;
+    }
+}
+
+}  // namespace hqlv::imaging

@@ -1,0 +1,71 @@
+#pragma once
+// The message codec: an optional compression step (zlib) and an optional encryption step
+// (AES, ECB, zero-padded), each announcing itself in a step header:
+//   uint32 flags (0 = passed through), uint32 size of the step's input, uint32 0, uint32 0,
+//   int32 length of what follows, then the bytes.
+// Encoding compresses first and encrypts second; decoding undoes them in reverse order.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "netlib/buffer.h"
+
+namespace hqlv::netlib {
+
+constexpr uint32_t kCodecAes = 0x100;
+constexpr uint32_t kCodecZlib = 0x400;
+constexpr uint32_t kCodecEncodeBit = 1;
+constexpr uint32_t kCodecDecodeBit = 2;
+constexpr int kCodecEncode = 1;
+constexpr int kCodecDecode = 2;
+constexpr size_t kCodecStepHeader = 20;  // 16-byte header and the length word
+// No decoded message may exceed this; it bounds what a peer can make us allocate.
+constexpr size_t kMaxMessageSize = 16u << 20;
+
+// Output length of the cipher for n input bytes: always one block more than n fills
+// completely (n - n % 16 + 16).
+inline size_t YrnAesOutputLength(size_t n) {
+    return n - n % 16 + 16;
+}
+
+// Returns 0 unless flags contain 0x100. Encrypts (flag bit 1) or decrypts (bit 2) n bytes
+// into output (which holds YrnAesOutputLength(n) bytes) and stores that length; with a null
+// output only the length is stored. keyBits is 128, 192 or 256. A last partial block is
+// taken zero-filled. Returns 1 after encrypting or decrypting.
+int YrnAesTransform(const uint8_t* key, int keyBits, const uint8_t* input, size_t n,
+                    uint8_t* output, size_t* outputLength, uint32_t flags);
+
+// Returns 0 unless flags contain 0x400. Bit 1 compresses (sync-flushed deflate stream
+// without a final block), bit 2 decompresses (accepting such a stream); output is
+// replaced. Decompression stops with failure when the result would exceed maxOutput.
+// An empty result is a failure. Returns 1 on success.
+int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& output, uint32_t flags,
+                     size_t maxOutput = kMaxMessageSize);
+
+class CYrnCodec {
+public:
+    // key is not copied; the caller keeps it alive while the codec is used.
+    CYrnCodec(const uint8_t* key = nullptr, int keyBits = 128, uint32_t aesFlags = 0,
+              uint32_t zlibFlags = 0);
+    virtual ~CYrnCodec() = default;
+
+    // Mode 1 encodes (compression, then encryption), mode 2 decodes (the reverse). The
+    // buffer is replaced by the result. 1 when both steps succeeded; other modes give 0.
+    virtual int Process(CYrnBuffer& buffer, int mode);
+    virtual int SetParams(const uint8_t* key, int keyBits, uint32_t aesFlags, uint32_t zlibFlags);
+    virtual int ZlibStep(CYrnBuffer& buffer, int mode);
+    virtual int AesStep(CYrnBuffer& buffer, int mode);
+    // Reads the source in blocks of blockSize, runs each through the encryption step in
+    // the mode and writes each whole result to the destination. 1 on success.
+    virtual int TransformFile(const std::string& source, const std::string& destination,
+                              size_t blockSize, int mode);
+
+private:
+    const uint8_t* key_;
+    int keyBits_;
+    uint32_t aesFlags_;
+    uint32_t zlibFlags_;
+};
+
+}  // namespace hqlv::netlib

@@ -1,0 +1,126 @@
+#include "netlib/message.h"
+
+#include <cstring>
+#include <new>
+
+#include "netlib/codec.h"
+#include "netlib/framing.h"
+
+namespace hqlv::netlib {
+namespace {
+void putI32(uint8_t* p, int32_t v) {
+    auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+int32_t getI32(const uint8_t* p) {
+    return static_cast<int32_t>(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
+                                (uint32_t(p[3]) << 24));
+}
+}  // namespace
+
+void YrnFreeResponseData(YrnRecord* record) {
+    if (!record || !record->data) return;
+    delete[] record->data;
+    record->data = nullptr;
+}
+
+void YrnCopyRecord(YrnRecord* destination, const YrnRecord* source) {
+    if (!destination || !source) return;
+    std::memcpy(destination->head, source->head, sizeof destination->head);
+    destination->length = source->length;
+    destination->data = nullptr;
+    if (source->length > 0 && source->data) {
+        destination->data = new uint8_t[static_cast<size_t>(source->length)];
+        std::memcpy(destination->data, source->data, static_cast<size_t>(source->length));
+    } else if (source->length > 0) {
+        destination->length = 0;
+    }
+}
+
+void YrnFreeSocketMessage(YrnEnvelope* envelope, YrnRecord* record) {
+    delete envelope;
+    if (record) {
+        YrnFreeResponseData(record);
+        delete record;
+    }
+}
+
+void YrnDisposeSocketMessage(const platform::Message& msg) {
+    YrnFreeSocketMessage(YrnEnvelopeOf(msg), YrnRecordOf(msg));
+}
+
+platform::Message YrnMakeSocketMessage(YrnEnvelope* envelope, YrnRecord* record) {
+    platform::Message m;
+    m.id = kMsgSocketEvent;
+    m.w = reinterpret_cast<uintptr_t>(envelope);
+    m.l = reinterpret_cast<intptr_t>(record);
+    m.dispose = &YrnDisposeSocketMessage;
+    return m;
+}
+
+void YrnRecordToBytes(const YrnRecord& record, CYrnBuffer& out) {
+    out.Reset();
+    uint8_t head[kRecordHeadSize + 4];
+    for (int i = 0; i < 6; ++i) putI32(head + 4 * i, record.head[i]);
+    int32_t len = record.length > 0 && record.data ? record.length : 0;
+    putI32(head + 24, len);
+    out.Append(head, sizeof head);
+    if (len > 0) out.Append(record.data, static_cast<size_t>(len));
+}
+
+YrnEnvelope YrnEnvelopeFromBytes(const uint8_t* p) {
+    YrnEnvelope e;
+    e.socket = getI32(p);
+    e.messageId = getI32(p + 4);
+    e.waitFlag = getI32(p + 8);
+    e.objectId = static_cast<uint32_t>(getI32(p + 12));
+    e.reserved[0] = getI32(p + 16);
+    e.reserved[1] = getI32(p + 20);
+    return e;
+}
+
+void YrnEnvelopeToBytes(const YrnEnvelope& e, uint8_t* p) {
+    putI32(p, e.socket);
+    putI32(p + 4, e.messageId);
+    putI32(p + 8, e.waitFlag);
+    putI32(p + 12, static_cast<int32_t>(e.objectId));
+    putI32(p + 16, e.reserved[0]);
+    putI32(p + 20, e.reserved[1]);
+}
+
+int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, uint32_t aesFlags,
+                     uint32_t zlibFlags, CYrnBuffer& out) {
+    if (record.length < 0) return 0;
+    YrnRecordToBytes(record, out);
+    CYrnCodec codec(key, keyBits, aesFlags, zlibFlags);
+    return codec.Process(out, kCodecEncode);
+}
+
+int YrnDecodeMessage(const uint8_t* buffer, size_t length, YrnEnvelope** envelope,
+                     YrnRecord** record, const uint8_t* key, int keyBits, uint32_t aesFlags,
+                     uint32_t zlibFlags, int maxData) {
+    if (envelope) *envelope = nullptr;
+    if (record) *record = nullptr;
+    if (!buffer || !envelope || !record || length < kEnvelopeSize) return 0;
+    CYrnBuffer joined;
+    if (YrnJoinChunks(buffer + kEnvelopeSize, length - kEnvelopeSize, joined, maxData) <= 0)
+        return 0;
+    CYrnCodec codec(key, keyBits, aesFlags, zlibFlags);
+    if (!codec.Process(joined, kCodecDecode)) return 0;
+    if (joined.Size() < kRecordHeadSize + 4) return 0;
+    const uint8_t* p = joined.Data();
+    int32_t len = getI32(p + kRecordHeadSize);
+    if (len < 0 || static_cast<size_t>(len) > joined.Size() - kRecordHeadSize - 4) return 0;
+    auto* rec = new YrnRecord;
+    for (int i = 0; i < 6; ++i) rec->head[i] = getI32(p + 4 * i);
+    rec->length = len;
+    if (len > 0) {
+        rec->data = new uint8_t[static_cast<size_t>(len)];
+        std::memcpy(rec->data, p + kRecordHeadSize + 4, static_cast<size_t>(len));
+    }
+    *envelope = new YrnEnvelope(YrnEnvelopeFromBytes(buffer));
+    *record = rec;
+    return 1;
+}
+
+}  // namespace hqlv::netlib

@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include "imaging/decoders.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+BmpSpec indexed(int w, int h, int bpp) {
+    BmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bpp = bpp;
+    const int n = 1 << bpp;
+    for (int i = 0; i < n; ++i) s.palette.push_back(colourAt(i, 0, 3));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s.index.push_back(static_cast<uint8_t>((x * 3 + y * 5) % n));
+    return s;
+}
+
+BmpSpec truecolour(int w, int h, int bpp) {
+    BmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bpp = bpp;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s.colour.push_back(colourAt(x, y));
+    return s;
+}
+
+void expectIndexed(const CRaster& img, const BmpSpec& s) {
+    ASSERT_TRUE(img.IsValid()) << img.GetLastError();
+    ASSERT_EQ(img.GetWidth(), static_cast<uint32_t>(s.width));
+    ASSERT_EQ(img.GetHeight(), static_cast<uint32_t>(s.height));
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x) {
+            const int row = s.height - 1 - y;
+            ASSERT_EQ(img.GetPixelIndex(x, row), s.index[static_cast<size_t>(y) * s.width + x])
+                << x << "," << y;
+            ASSERT_TRUE(sameRgb(img.GetPixelColor(x, row),
+                                s.palette[s.index[static_cast<size_t>(y) * s.width + x]]));
+        }
+}
+
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_BMP) {
+    Bytes copy = data;
+    return img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), id);
+}
+
+}  // namespace
+
+TEST(Bmp, IndexedDepthsRoundTrip) {
+    for (int bpp : {1, 4, 8}) {
+        for (bool header : {true, false}) {
+            BmpSpec s = indexed(13, 5, bpp);
+            s.fileHeader = header;
+            CRaster img;
+            ASSERT_TRUE(decode(img, makeBmp(s))) << bpp << img.GetLastError();
+            EXPECT_EQ(img.GetBpp(), static_cast<uint32_t>(bpp));
+            expectIndexed(img, s);
+        }
+    }
+}
+
+TEST(Bmp, TrueColourTopDownAndDpi) {
+    for (int bpp : {16, 24, 32}) {
+        BmpSpec s = truecolour(7, 4, bpp);
+        s.topDown = true;
+        s.ppmX = 3780;
+        s.ppmY = 1000;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+        EXPECT_EQ(img.GetBpp(), 24u);
+        EXPECT_EQ(img.GetXDPI(), 96);
+        EXPECT_EQ(img.GetYDPI(), 25);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 7; ++x) {
+                RGBQUAD want = colourAt(x, y);
+                if (bpp == 16) {
+                    want.rgbRed &= 0xF8;
+                    want.rgbGreen &= 0xF8;
+                    want.rgbBlue &= 0xF8;
+                }
+                ASSERT_TRUE(sameRgb(topPixel(img, x, y), want))
+                    << bpp << ":" << x << "," << y << " " << rgbText(topPixel(img, x, y));
+            }
+    }
+}
+
+TEST(Bmp, ThirtyTwoBitAlpha) {
+    BmpSpec s = truecolour(3, 2, 32);
+    CRaster opaque;
+    ASSERT_TRUE(decode(opaque, makeBmp(s)));
+    ASSERT_TRUE(opaque.AlphaIsValid());
+    EXPECT_EQ(opaque.AlphaGet(0, 0), 255);
+    EXPECT_EQ(opaque.AlphaGet(2, 1), 255);
+    s.alpha = {0, 10, 20, 30, 40, 50};
+    CRaster alpha;
+    ASSERT_TRUE(decode(alpha, makeBmp(s)));
+    EXPECT_EQ(alpha.AlphaGet(1, 1), 10);  // top row, x = 1
+    EXPECT_EQ(alpha.AlphaGet(2, 0), 50);
+}
+
+TEST(Bmp, CoreHeaderAndOversizedPalette) {
+    BmpSpec s = indexed(6, 3, 8);
+    s.core = true;
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+    expectIndexed(img, s);
+
+    BmpSpec big = indexed(6, 3, 8);
+    for (int i = 256; i < 300; ++i) big.palette.push_back(colourAt(i, 1));
+    big.clrUsed = 300;
+    CRaster img2;
+    ASSERT_TRUE(decode(img2, makeBmp(big))) << img2.GetLastError();
+    big.palette.resize(256);
+    expectIndexed(img2, big);
+
+    // A huge colour count without a file header skips by seeking and leaves a blank picture.
+    BmpSpec huge = indexed(4, 2, 8);
+    huge.fileHeader = false;
+    huge.clrUsed = 0xFFFFFFF0u;
+    CRaster img3;
+    ASSERT_TRUE(decode(img3, makeBmp(huge)));
+    EXPECT_EQ(img3.GetPixelIndex(1, 1), 0);
+}
+
+TEST(Bmp, Rle8RunsStayInsideTheImage) {
+    BmpSpec s;
+    s.width = 4;
+    s.height = 2;
+    s.bpp = 8;
+    s.compression = 1;
+    for (int i = 0; i < 256; ++i) s.palette.push_back(colourAt(i, 0));
+    s.rawPixels = {6, 7,              // run crossing the row end: 4 written, rest dropped
+                   0, 0,              // end of line
+                   0, 3, 1, 2, 3, 0,  // absolute run of 3 with pad
+                   0, 2, 0, 5,        // delta above the top row
+                   2, 9,              // dropped
+                   0, 1};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), 7);
+    EXPECT_EQ(img.GetPixelIndex(0, 1), 1);
+    EXPECT_EQ(img.GetPixelIndex(2, 1), 3);
+    EXPECT_EQ(img.GetPixelIndex(3, 1), 0);
+}
+
+TEST(Bmp, Rle4Runs) {
+    BmpSpec s;
+    s.width = 5;
+    s.height = 1;
+    s.bpp = 4;
+    s.compression = 2;
+    for (int i = 0; i < 16; ++i) s.palette.push_back(colourAt(i, 0));
+    s.rawPixels = {3, 0x12, 0, 2 /* absolute 2 */, 0x9A, 0, 1};
+    // absolute run of 2 pixels: needs ((2+1)&2)==2 -> pad byte
+    s.rawPixels = {3, 0x12, 0, 2, 0, 0};
+    s.rawPixels = {3, 0x12, 0, 3, 0x9A, 0xB0, 0};  // 3 pixels 9, A, B then a pad byte
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+    const int want[] = {1, 2, 1, 9, 10};
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), want[x]) << x;
+}
+
+TEST(Bmp, ErrorsAndOddCases) {
+    CRaster img;
+    EXPECT_FALSE(decode(img, Bytes{}));
+    EXPECT_STREQ(img.GetLastError(), "Not a BMP");
+    Bytes bad = makeBmp(indexed(2, 2, 8));
+    bad[14] = 39;  // unknown header size
+    EXPECT_FALSE(decode(img, bad));
+    EXPECT_STREQ(img.GetLastError(), "Error reading BMP info");
+    Bytes cut = makeBmp(indexed(2, 2, 8));
+    cut.resize(14 + 30);  // header cut short
+    EXPECT_FALSE(decode(img, cut));
+    EXPECT_STREQ(img.GetLastError(), "Error reading BMP info");
+
+    BmpSpec rle24 = truecolour(2, 2, 24);
+    rle24.compression = 1;
+    EXPECT_FALSE(decode(img, makeBmp(rle24)));
+    EXPECT_STREQ(img.GetLastError(), "unknown compression");
+    BmpSpec c8 = indexed(2, 2, 8);
+    c8.compression = 4;
+    EXPECT_FALSE(decode(img, makeBmp(c8)));
+    EXPECT_STREQ(img.GetLastError(), "compression type not supported");
+
+    BmpSpec two = indexed(3, 3, 2);
+    CRaster blank;
+    ASSERT_TRUE(decode(blank, makeBmp(two)));
+    EXPECT_EQ(blank.GetBpp(), 4u);
+    EXPECT_EQ(blank.GetPixelIndex(1, 1), 0);
+
+    // Short pixel data leaves zeros, not garbage.
+    Bytes shortPx = makeBmp(truecolour(4, 4, 24));
+    shortPx.resize(shortPx.size() - 20);
+    CRaster part;
+    ASSERT_TRUE(decode(part, shortPx));
+    EXPECT_EQ(part.GetPixelColor(3, 3).rgbRed, 0);
+
+    CRaster query;
+    query.SetEscape(-1);
+    ASSERT_TRUE(decode(query, makeBmp(indexed(21, 9, 8))));
+    EXPECT_EQ(query.GetWidth(), 21u);
+    EXPECT_EQ(query.GetHeight(), 9u);
+    EXPECT_FALSE(query.IsValid());
+
+    CRaster cancel;
+    cancel.SetEscape(1);
+    EXPECT_FALSE(decode(cancel, makeBmp(indexed(2, 2, 8))));
+    EXPECT_STREQ(cancel.GetLastError(), "Cancelled");
+}

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "imaging/raster.h"
+
+using namespace hqlv::imaging;
+
+TEST(Raster, CreateRefusesEmptyAndHugeSizes) {
+    CRaster img;
+    EXPECT_EQ(img.Create(0, 10, 8, 0), nullptr);
+    EXPECT_STREQ(img.GetLastError(),
+                 "CRaster::Create : width and height must be greater than zero");
+    EXPECT_EQ(img.Create(16384, 16384, 24, 0), nullptr);
+    EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+    EXPECT_EQ(img.Create(0x7FFFFFFF, 0x7FFFFFFF, 1, 0), nullptr);
+    EXPECT_TRUE(CRaster::SizeAllowed(16384, 16384, 8));
+    EXPECT_FALSE(CRaster::SizeAllowed(16384, 16385, 8));
+}
+
+TEST(Raster, PixelCapRefusesBeforeAllocating) {
+    CRaster::SetMaxPixels(100);
+    CRaster img;
+    EXPECT_EQ(img.Create(11, 10, 8, 0), nullptr);
+    EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+    EXPECT_NE(img.Create(10, 10, 8, 0), nullptr);
+    CRaster::SetMaxPixels(0);
+}
+
+TEST(Raster, DepthsStridesAndZeroFill) {
+    CRaster img(3, 2, 24, 0);
+    ASSERT_TRUE(img.IsValid());
+    EXPECT_EQ(img.GetEffWidth(), 12u);
+    EXPECT_EQ(img.GetPaletteSize(), 0u);
+    for (uint32_t i = 0; i < img.GetHeader().biSizeImage; ++i) ASSERT_EQ(img.GetBits()[i], 0);
+
+    CRaster four(5, 5, 2, 0);
+    EXPECT_EQ(four.GetBpp(), 4u);
+    EXPECT_EQ(four.GetPaletteSize(), 64u);
+    CRaster c16(5, 5, 16, 0);
+    EXPECT_EQ(c16.GetBpp(), 24u);
+    CRaster c32(5, 5, 32, 0);
+    EXPECT_EQ(c32.GetBpp(), 24u);
+
+    // The block carries the header in little-endian order.
+    const uint8_t* dib = img.GetDIB();
+    uint32_t size, w;
+    std::memcpy(&size, dib, 4);
+    std::memcpy(&w, dib + 4, 4);
+    EXPECT_EQ(size, 40u);
+    EXPECT_EQ(w, 3u);
+    EXPECT_EQ(img.GetSize(), 40u + 24u);
+    EXPECT_EQ(img.GetBits(1), img.GetBits(0) + 12);
+    EXPECT_EQ(img.GetBits(2), nullptr);
+}
+
+TEST(Raster, IndexAccessAtEveryDepth) {
+    for (uint32_t bpp : {1u, 4u, 8u}) {
+        CRaster img(9, 3, bpp, 0);
+        const uint8_t mask = static_cast<uint8_t>((1u << bpp) - 1);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 9; ++x) img.SetPixelIndex(x, y, static_cast<uint8_t>(x * 3 + y));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 9; ++x)
+                EXPECT_EQ(img.GetPixelIndex(x, y), (x * 3 + y) & mask)
+                    << bpp << " " << x << "," << y;
+    }
+    CRaster img(2, 2, 4, 0);
+    img.SetPixelIndex(0, 0, 0xA);
+    img.SetPixelIndex(1, 0, 0x5);
+    EXPECT_EQ(img.GetBits()[0], 0xA5);          // high nibble is the left pixel
+    EXPECT_EQ(img.GetPixelIndex(-1, 0), 0xA5);  // outside: the first pixel byte
+    img.SetTransIndex(3);
+    EXPECT_EQ(img.GetPixelIndex(5, 5), 3);
+}
+
+TEST(Raster, PaletteGrayAndNearest) {
+    CRaster img(2, 2, 4, 0);
+    img.SetGrayPalette();
+    EXPECT_EQ(img.GetPaletteColor(1).rgbRed, 17);
+    EXPECT_EQ(img.GetPaletteColor(15).rgbBlue, 255);
+    EXPECT_EQ(img.GetPaletteColor(16).rgbBlue, 0);  // out of range: zero
+    img.SetPaletteColor(3, 10, 20, 30);
+    img.SetPaletteColor(7, 10, 20, 30);
+    RGBQUAD c;
+    c.rgbRed = 10;
+    c.rgbGreen = 20;
+    c.rgbBlue = 30;
+    EXPECT_EQ(img.GetNearestIndex(c), 3);
+    c.rgbRed = 12;
+    EXPECT_EQ(img.GetNearestIndex(c), 3);
+    img.SetPaletteColor(3, 0, 0, 0);  // invalidates the cache
+    c.rgbRed = 10;
+    EXPECT_EQ(img.GetNearestIndex(c), 7);
+    img.SetClrImportant(3);
+    c.rgbRed = 11;
+    EXPECT_EQ(img.GetNearestIndex(c), 1);  // only the first three are searched
+    CRaster gray(1, 1, 8, 0);
+    gray.SetGrayPalette();
+    EXPECT_TRUE(gray.IsGrayScale());
+    EXPECT_FALSE(img.IsGrayScale());
+}
+
+TEST(Raster, TransparencyRules) {
+    CRaster img(4, 4, 8, 0);
+    img.SetTransIndex(300);
+    EXPECT_EQ(img.GetTransIndex(), 0);
+    img.SetTransIndex(-1);
+    EXPECT_FALSE(img.IsTransparent());
+    img.SetPaletteColor(5, 1, 2, 3);
+    img.SetTransIndex(5);
+    EXPECT_EQ(img.GetTransColor().rgbRed, 1);
+    CRaster rgb(4, 4, 24, 0);
+    RGBQUAD c;
+    c.rgbRed = 9;
+    c.rgbReserved = 77;
+    rgb.SetTransColor(c);
+    EXPECT_EQ(rgb.GetTransColor().rgbRed, 9);
+    EXPECT_EQ(rgb.GetTransColor().rgbReserved, 0);
+}
+
+TEST(Raster, ColourAndAlphaAccess) {
+    CRaster img(3, 3, 24, 0);
+    RGBQUAD c;
+    c.rgbRed = 200;
+    c.rgbGreen = 100;
+    c.rgbBlue = 50;
+    c.rgbReserved = 7;
+    img.SetPixelColor(1, 2, c, true);  // no alpha plane: alpha ignored
+    EXPECT_FALSE(img.AlphaIsValid());
+    ASSERT_TRUE(img.AlphaCreate());
+    EXPECT_EQ(img.AlphaGet(0, 0), 255);
+    img.SetPixelColor(1, 2, c, true);
+    const RGBQUAD back = img.GetPixelColor(1, 2, true);
+    EXPECT_EQ(back.rgbRed, 200);
+    EXPECT_EQ(back.rgbBlue, 50);
+    EXPECT_EQ(back.rgbReserved, 7);
+    EXPECT_EQ(img.GetPixelColor(1, 2, false).rgbReserved, 0);
+    EXPECT_EQ(img.AlphaGet(3, 0), 0);
+    uint8_t* p = img.BlindGetPixelPointer(1, 2);
+    EXPECT_EQ(p[0], 50);
+    img.AlphaInvert();
+    EXPECT_EQ(img.AlphaGet(1, 2), 248);
+    img.Clear(9);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 9);
+    CRaster one(8, 1, 1, 0);
+    one.Clear(1);
+    EXPECT_EQ(one.GetBits()[0], 255);
+    CRaster four(2, 1, 4, 0);
+    four.Clear(0x13);
+    EXPECT_EQ(four.GetBits()[0], 0x33);
+}
+
+TEST(Raster, DpiAndFrames) {
+    CRaster img;
+    img.SetXDPI(0);
+    EXPECT_EQ(img.GetXDPI(), 96);
+    EXPECT_EQ(img.GetHeader().biXPelsPerMeter, 3780);
+    img.SetYDPI(254);
+    EXPECT_EQ(img.GetHeader().biYPelsPerMeter, 10000);
+    EXPECT_EQ(img.GetFrame(0), nullptr);
+    EXPECT_EQ(CRaster::GetTypeIndexFromId(9), 8u);
+    EXPECT_EQ(CRaster::GetTypeIndexFromId(12), 10u);
+    EXPECT_EQ(CRaster::GetTypeIndexFromId(8), 0u);
+    EXPECT_EQ(CRaster::GetTypeIndexFromId(13), 0u);
+    CRaster png(4);
+    png.SetCodecOption(5);
+    EXPECT_EQ(png.GetCodecOption(4), 5u);
+    EXPECT_EQ(png.GetJpegQuality(), 90);
+}
+
+TEST(Raster, CopyAndTransfer) {
+    CRaster src(5, 4, 8, 4);
+    src.SetGrayPalette();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) src.SetPixelIndex(x, y, static_cast<uint8_t>(x + 10 * y));
+    src.AlphaCreate();
+    src.AlphaSet(2, 2, 9);
+    src.SetTransIndex(7);
+    src.SetFrameDelay(12);
+    CRaster copy(src);
+    EXPECT_EQ(copy.GetPixelIndex(3, 2), 23);
+    EXPECT_EQ(copy.AlphaGet(2, 2), 9);
+    EXPECT_EQ(copy.GetTransIndex(), 7);
+    EXPECT_EQ(copy.GetFrameDelay(), 12u);
+    EXPECT_EQ(copy.GetType(), 4u);
+    CRaster noPixels(src, false, false, false);
+    EXPECT_EQ(noPixels.GetPixelIndex(3, 2), 0);
+    EXPECT_EQ(noPixels.GetPaletteColor(200).rgbRed, 200);
+    EXPECT_FALSE(noPixels.AlphaIsValid());
+
+    CRaster dst(2, 2, 24, 0);
+    dst.Transfer(copy);
+    EXPECT_EQ(dst.GetWidth(), 5u);
+    EXPECT_EQ(dst.GetPixelIndex(4, 3), 34);
+    EXPECT_FALSE(copy.IsValid());
+    EXPECT_EQ(copy.GetWidth(), 0u);
+
+    CRaster alpha(5, 4, 24, 0);
+    dst.SetPaletteColor(1, 9, 9, 8);
+    EXPECT_FALSE(alpha.AlphaCopy(dst));  // not a grey ramp: the alpha source must be grey
+    CRaster grey(5, 4, 8, 0);
+    grey.SetGrayPalette();
+    grey.SetPixelIndex(1, 1, 33);
+    EXPECT_TRUE(alpha.AlphaCopy(grey));
+    EXPECT_EQ(alpha.AlphaGet(1, 1), 33);
+}
+
+TEST(Raster, Bitfield2RgbUsesMasks) {
+    CRaster img(2, 1, 24, 0);
+    // 5-6-5: pure red, pure green
+    const uint8_t src16[4] = {0x00, 0xF8, 0xE0, 0x07};
+    img.Bitfield2RGB(src16, 0xF800, 0x07E0, 0x001F, 16);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xF8);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 0);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 0xFC);
+    const uint8_t src32[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    img.Bitfield2RGB(src32, 0x000000FF, 0x0000FF00, 0x00FF0000, 32);  // R in byte 0
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 1);
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbBlue, 3);
+    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 6);
+}

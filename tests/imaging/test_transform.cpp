@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "imaging/raster.h"
+
+using namespace hqlv::imaging;
+
+namespace {
+RGBQUAD rgb(uint8_t r, uint8_t g, uint8_t b) {
+    RGBQUAD c;
+    c.rgbRed = r;
+    c.rgbGreen = g;
+    c.rgbBlue = b;
+    return c;
+}
+}  // namespace
+
+TEST(Transform, FlipSwapsRowsAndAlpha) {
+    CRaster one(2, 1, 8, 0);
+    one.SetPixelIndex(0, 0, 4);
+    EXPECT_TRUE(one.Flip());
+    EXPECT_EQ(one.GetPixelIndex(0, 0), 4);
+    CRaster img(2, 3, 8, 0);
+    img.AlphaCreate();
+    for (int y = 0; y < 3; ++y) {
+        img.SetPixelIndex(0, y, static_cast<uint8_t>(y + 1));
+        img.AlphaSet(1, y, static_cast<uint8_t>(10 * y));
+    }
+    EXPECT_TRUE(img.Flip());
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 3);
+    EXPECT_EQ(img.GetPixelIndex(0, 1), 2);
+    EXPECT_EQ(img.GetPixelIndex(0, 2), 1);
+    EXPECT_EQ(img.AlphaGet(1, 0), 20);
+    CRaster empty;
+    EXPECT_FALSE(empty.Flip());
+    EXPECT_FALSE(empty.Negative());
+}
+
+TEST(Transform, MirrorAtEveryDepthDropsFrames) {
+    for (uint32_t bpp : {1u, 4u, 8u, 24u}) {
+        CRaster img(11, 2, bpp, 0);
+        img.SetGrayPalette();
+        for (int x = 0; x < 11; ++x) {
+            if (bpp == 24)
+                img.SetPixelColor(x, 1, rgb(static_cast<uint8_t>(x), 2, 3));
+            else
+                img.SetPixelIndex(x, 1, static_cast<uint8_t>(x % 2));
+        }
+        img.AlphaCreate();
+        img.AlphaSet(0, 0, 1);
+        ASSERT_TRUE(img.Mirror());
+        for (int x = 0; x < 11; ++x) {
+            if (bpp == 24)
+                EXPECT_EQ(img.GetPixelColor(x, 1).rgbRed, 10 - x);
+            else
+                EXPECT_EQ(img.GetPixelIndex(x, 1), (10 - x) % 2) << bpp;
+        }
+        EXPECT_EQ(img.AlphaGet(10, 0), 1);
+        EXPECT_EQ(img.AlphaGet(0, 0), 255);
+    }
+}
+
+TEST(Transform, RotationsOfTwoPixels) {
+    const RGBQUAD a = rgb(1, 1, 1), b = rgb(2, 2, 2);
+    CRaster img(2, 1, 24, 0);
+    img.SetPixelColor(0, 0, a);
+    img.SetPixelColor(1, 0, b);
+    CRaster left;
+    ASSERT_TRUE(img.RotateLeft(&left));
+    EXPECT_TRUE(img.IsValid());  // a target leaves the source alone
+    ASSERT_EQ(left.GetWidth(), 1u);
+    ASSERT_EQ(left.GetHeight(), 2u);
+    EXPECT_EQ(left.GetPixelColor(0, 1).rgbRed, 2);  // B in the top row
+    EXPECT_EQ(left.GetPixelColor(0, 0).rgbRed, 1);
+    ASSERT_TRUE(img.RotateRight());
+    ASSERT_EQ(img.GetWidth(), 1u);
+    EXPECT_EQ(img.GetPixelColor(0, 1).rgbRed, 1);  // A in the top row
+}
+
+TEST(Transform, RotationsAreInverseAndCarryAlphaAtAllDepths) {
+    for (uint32_t bpp : {1u, 4u, 8u, 24u}) {
+        CRaster img(9, 70, bpp, 0);  // crosses the 64-pixel blocks
+        img.SetGrayPalette();
+        img.AlphaCreate();
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 9; ++x) {
+                if (bpp == 24)
+                    img.SetPixelColor(x, y,
+                                      rgb(static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7));
+                else
+                    img.SetPixelIndex(x, y, static_cast<uint8_t>(x * 7 + y));
+                img.AlphaSet(x, y, static_cast<uint8_t>(x + y));
+            }
+        CRaster left, right;
+        ASSERT_TRUE(img.RotateLeft(&left));
+        ASSERT_TRUE(img.RotateRight(&right));
+        ASSERT_EQ(left.GetWidth(), 70u);
+        ASSERT_EQ(left.GetHeight(), 9u);
+        for (int y = 0; y < 9; ++y)
+            for (int x = 0; x < 70; ++x) {
+                // left: destination (x, y) = source (y, W'-1-x)
+                const int sx = y, sy = 69 - x;
+                if (bpp == 24)
+                    ASSERT_EQ(left.GetPixelColor(x, y).rgbGreen, sy);
+                else
+                    ASSERT_EQ(left.GetPixelIndex(x, y), img.GetPixelIndex(sx, sy)) << bpp;
+                ASSERT_EQ(left.AlphaGet(x, y), img.AlphaGet(sx, sy));
+                // right: destination (x, y) = source (H'-1-y, x)
+                ASSERT_EQ(right.GetPixelIndex(x, y), img.GetPixelIndex(8 - y, x));
+                ASSERT_EQ(right.AlphaGet(x, y), img.AlphaGet(8 - y, x));
+            }
+        ASSERT_TRUE(left.RotateRight());
+        for (int y = 0; y < 70; ++y)
+            for (int x = 0; x < 9; ++x) {
+                if (bpp == 24)
+                    ASSERT_TRUE(left.GetPixelColor(x, y).rgbRed == x &&
+                                left.GetPixelColor(x, y).rgbGreen == y);
+                else
+                    ASSERT_EQ(left.GetPixelIndex(x, y), img.GetPixelIndex(x, y));
+            }
+    }
+}
+
+TEST(Transform, NegativeOfTrueColourAndPalettes) {
+    CRaster img(2, 2, 24, 0);
+    img.SetPixelColor(0, 0, rgb(10, 20, 30));
+    img.SetTransColor(rgb(10, 20, 30));
+    ASSERT_TRUE(img.Negative());
+    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 245);
+    EXPECT_EQ(img.GetTransColor().rgbRed, 245);
+    EXPECT_EQ(img.GetTransColor().rgbGreen, 235);
+    EXPECT_EQ(img.GetTransColor().rgbBlue, 225);
+
+    CRaster pal(2, 1, 4, 0);
+    pal.SetPaletteColor(1, 100, 0, 0);
+    pal.SetPixelIndex(0, 0, 1);
+    ASSERT_TRUE(pal.Negative());
+    EXPECT_EQ(pal.GetPixelIndex(0, 0), 1);  // only the palette changes
+    EXPECT_EQ(pal.GetPaletteColor(1).rgbRed, 155);
+
+    CRaster grey(2, 1, 8, 0);
+    grey.SetGrayPalette();
+    grey.SetPixelIndex(0, 0, 40);
+    ASSERT_TRUE(grey.Negative());
+    EXPECT_EQ(grey.GetPixelIndex(0, 0), 215);
+    EXPECT_EQ(grey.GetPaletteColor(1).rgbRed, 1);
+}

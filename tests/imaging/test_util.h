@@ -1,0 +1,79 @@
+// Small writers of test pictures and helpers shared by the imaging tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "imaging/raster.h"
+
+namespace imgtest {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Out {
+    Bytes b;
+    void u8(uint32_t v) { b.push_back(static_cast<uint8_t>(v)); }
+    void u16(uint32_t v) {
+        u8(v);
+        u8(v >> 8);
+    }
+    void u32(uint32_t v) {
+        u16(v);
+        u16(v >> 16);
+    }
+    void be16(uint32_t v) {
+        u8(v >> 8);
+        u8(v);
+    }
+    void be32(uint32_t v) {
+        be16(v >> 16);
+        be16(v);
+    }
+    void str(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+    void raw(const Bytes& d) { b.insert(b.end(), d.begin(), d.end()); }
+    size_t size() const { return b.size(); }
+};
+
+// A deterministic test colour for pixel (x, y) counted from the top.
+inline hqlv::imaging::RGBQUAD colourAt(int x, int y, int seed = 0) {
+    hqlv::imaging::RGBQUAD c;
+    c.rgbRed = static_cast<uint8_t>(x * 37 + y * 11 + seed);
+    c.rgbGreen = static_cast<uint8_t>(x * 5 + y * 53 + seed * 3);
+    c.rgbBlue = static_cast<uint8_t>(x * 101 + y * 7 + seed * 7);
+    return c;
+}
+
+// Colour of the image at (x, y) counted from the top.
+inline hqlv::imaging::RGBQUAD topPixel(const hqlv::imaging::CRaster& img, int x, int y) {
+    return img.GetPixelColor(x, static_cast<int>(img.GetHeight()) - 1 - y, false);
+}
+
+inline bool sameRgb(hqlv::imaging::RGBQUAD a, hqlv::imaging::RGBQUAD b) {
+    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+}
+
+inline std::string rgbText(hqlv::imaging::RGBQUAD c) {
+    return std::to_string(c.rgbRed) + "," + std::to_string(c.rgbGreen) + "," +
+           std::to_string(c.rgbBlue);
+}
+
+// BMP writer: pixels given top row first as indexes (<= 8 bits) or colours (24/32 bits).
+struct BmpSpec {
+    int width = 0, height = 0, bpp = 24;
+    bool fileHeader = true;
+    bool topDown = false;
+    bool core = false;  // 12-byte OS/2 header
+    uint32_t clrUsed = 0;
+    uint32_t compression = 0;
+    int32_t ppmX = 2835, ppmY = 2835;
+    std::vector<hqlv::imaging::RGBQUAD> palette;
+    std::vector<uint8_t> index;                  // width * height, top row first
+    std::vector<hqlv::imaging::RGBQUAD> colour;  // width * height, top row first
+    std::vector<uint8_t> alpha;                  // for 32-bit
+    Bytes rawPixels;                             // when set, used as the pixel data as is
+};
+
+Bytes makeBmp(const BmpSpec& s);
+
+}  // namespace imgtest

@@ -1,0 +1,230 @@
+// Buffer, CRC, MD5, Base64 and the small helpers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "netlib/base64.h"
+#include "netlib/buffer.h"
+#include "netlib/crc32.h"
+#include "netlib/md5.h"
+#include "netlib/util.h"
+
+using namespace hqlv::netlib;
+
+static std::vector<uint8_t> bytesOf(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+static std::string textOf(const std::vector<uint8_t>& v) {
+    return {v.begin(), v.end()};
+}
+
+TEST(Buffer, CapacityGrowsInKilobyteSteps) {
+    CYrnBuffer b;
+    EXPECT_EQ(b.Size(), 0u);
+    EXPECT_EQ(b.Capacity(), 0u);
+    uint8_t one = 7;
+    EXPECT_EQ(b.Append(&one, 1), 1u);
+    EXPECT_EQ(b.Capacity(), 1024u);
+    CYrnBuffer c;
+    std::vector<uint8_t> big(1025, 3);
+    c.Append(big.data(), big.size());
+    EXPECT_EQ(c.Capacity(), 2048u);
+    EXPECT_EQ(c.Grow(100), 0u);  // never shrinks
+    EXPECT_EQ(c.Reserve(1000), 0u);
+    EXPECT_EQ(c.Grow(4097), 5120u);
+    EXPECT_EQ(c.Size(), 1025u);
+    EXPECT_EQ(0, std::memcmp(c.Data(), big.data(), big.size()));
+    c.Reset();
+    EXPECT_EQ(c.Size(), 0u);
+    EXPECT_EQ(c.Capacity(), 5120u);
+    CYrnBuffer d;
+    d.Reset();
+    EXPECT_EQ(d.Capacity(), 1024u);
+}
+
+TEST(Buffer, ReadPrependRemove) {
+    CYrnBuffer b;
+    b.Append("cdef", 4);
+    b.Prepend("ab", 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(b.Data()), b.Size()), "abcdef");
+    char out[10] = {};
+    EXPECT_EQ(b.Read(out, 2), 2u);
+    EXPECT_EQ(std::string(out, 2), "ab");
+    EXPECT_EQ(b.Read(out, 10), 4u);  // more than held: what is there
+    EXPECT_EQ(std::string(out, 4), "cdef");
+    EXPECT_EQ(b.Size(), 0u);
+    b.Append("xyz", 3);
+    EXPECT_EQ(b.RemoveFront(5000), 0u);  // beyond the capacity: nothing
+    EXPECT_EQ(b.Size(), 3u);
+    EXPECT_EQ(b.RemoveFront(1), 1u);
+    EXPECT_EQ(*b.At(0), 'y');
+    b.AppendI32(0x01020304);
+    b.PrependI32(-2);
+    const uint8_t want[] = {0xFE, 0xFF, 0xFF, 0xFF, 'y', 'z', 4, 3, 2, 1};
+    ASSERT_EQ(b.Size(), sizeof want);
+    EXPECT_EQ(0, std::memcmp(b.Data(), want, sizeof want));
+    CYrnBuffer copy(b);
+    CYrnBuffer moved(std::move(b));
+    EXPECT_EQ(copy.Size(), moved.Size());
+    EXPECT_EQ(b.Size(), 0u);
+}
+
+TEST(Crc32, CheckValueAndEmpty) {
+    CYrnCrc32 crc;
+    EXPECT_EQ(crc.Compute("123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(crc.Compute(nullptr, 9), 0u);
+    EXPECT_EQ(crc.Compute("x", 0), 0u);
+    uint32_t part = CYrnCrc32::Update(0, "1234", 4);
+    EXPECT_EQ(CYrnCrc32::Update(part, "56789", 5), 0xCBF43926u);
+}
+
+static std::string md5Hex(const std::string& s, const uint32_t* seed = nullptr) {
+    YrnMD5Context c;
+    YrnMD5Init(c, seed);
+    // Feed in odd pieces so the block carry-over is exercised.
+    for (size_t i = 0; i < s.size(); i += 7)
+        YrnMD5Update(c, s.data() + i, std::min<size_t>(7, s.size() - i));
+    YrnMD5Final(c);
+    std::string hex;
+    YrnBytesToHex(c.digest, 16, hex);
+    return hex;
+}
+
+TEST(Md5, KnownDigests) {
+    EXPECT_EQ(md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(
+        md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
+        "57edf4a22be3c955ac49da2e2107b67a");
+    const uint32_t standard[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+    EXPECT_EQ(md5Hex("abc", standard), "900150983cd24fb0d6963f7d28e17f72");
+    const uint32_t other[4] = {1, 2, 3, 4};
+    EXPECT_NE(md5Hex("abc", other), "900150983cd24fb0d6963f7d28e17f72");
+}
+
+TEST(Base64, EncodesWithTheExtraEndMark) {
+    CBase64Coder c;
+    std::string s;
+    EXPECT_EQ(c.EncodeToString(bytesOf("a"), s), 1);
+    EXPECT_EQ(s, "YQ==");
+    c.EncodeToString(bytesOf("ab"), s);
+    EXPECT_EQ(s, "YWI=");
+    c.EncodeToString(bytesOf("abc"), s);
+    EXPECT_EQ(s, "YWJj=");
+    c.EncodeToString({}, s);
+    EXPECT_EQ(s, "=");
+    std::vector<uint8_t> sixty(60, 0xA5);
+    c.EncodeToString(sixty, s);
+    ASSERT_EQ(s.size(), 83u);
+    EXPECT_EQ(s.substr(72, 2), "\r\n");
+    EXPECT_EQ(s.back(), '=');
+    std::vector<uint8_t> many(150, 0x11);
+    c.EncodeToString(many, s);
+    EXPECT_EQ(s.find("\r\n"), 72u);
+    EXPECT_EQ(s.find("\r\n", 73), std::string::npos);
+    std::vector<uint8_t> b;
+    c.EncodeToBytes(sixty, b);
+    EXPECT_EQ(b.size(), 81u);  // no line break in the byte form
+}
+
+TEST(Base64, DecodesAndReportsTheEndMark) {
+    CBase64Coder c;
+    std::vector<uint8_t> out;
+    EXPECT_EQ(c.DecodeString("YWJj=", out), 1);
+    EXPECT_EQ(textOf(out), "abc");
+    EXPECT_EQ(c.DecodeString("YWJj", out), 0);
+    EXPECT_EQ(textOf(out), "abc");
+    EXPECT_EQ(c.DecodeString("YQ==", out), 1);
+    EXPECT_EQ(textOf(out), "a");
+    EXPECT_EQ(c.DecodeString("YW I=", out), 1);
+    EXPECT_EQ(textOf(out), "ab");
+    EXPECT_EQ(c.DecodeString("YW\r\nJj=", out), 1);
+    EXPECT_EQ(textOf(out), "abc");
+    EXPECT_EQ(c.DecodeString("YW*j=", out), 0);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(c.DecodeString("YWJjZ", out), 0);  // ends inside a group
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(c.DecodeString("", out), 0);
+    EXPECT_TRUE(out.empty());
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[i] = uint8_t(i);
+    std::string s;
+    c.EncodeToString(all, s);
+    EXPECT_EQ(c.DecodeString(s, out), 1);
+    EXPECT_EQ(out, all);
+    std::vector<uint8_t> tb(s.begin(), s.end());
+    EXPECT_EQ(c.DecodeBytes(tb, out), 1);
+    EXPECT_EQ(out, all);
+}
+
+TEST(Base64, StandardFormForHeaders) {
+    EXPECT_EQ(YrnBase64Standard("abc", 3), "YWJj");
+    EXPECT_EQ(YrnBase64Standard("ab", 2), "YWI=");
+    EXPECT_EQ(YrnBase64Standard("", 0), "");
+    std::string longCred(80, 'u');
+    std::string enc = YrnBase64Standard(longCred.data(), longCred.size());
+    EXPECT_EQ(enc.find('\r'), std::string::npos);
+    EXPECT_EQ(enc.size(), 108u);
+}
+
+TEST(Util, PowersAndLogs) {
+    EXPECT_EQ(YrnIntLog2(1), 0);
+    EXPECT_EQ(YrnIntLog2(2), 1);
+    EXPECT_EQ(YrnIntLog2(1023), 9);
+    EXPECT_EQ(YrnIntLog2(-5), 0);
+    EXPECT_EQ(YrnPow2(0), 1);
+    EXPECT_EQ(YrnPow2(10), 1024);
+    EXPECT_EQ(YrnPow2(-3), 1);
+}
+
+TEST(Util, SplitPathParts) {
+    std::string out = "junk";
+    YrnSplitPath("C:\\a\\b.txt", kPathDrive | kPathFolder, out);
+    EXPECT_EQ(out, "C:\\a\\");
+    YrnSplitPath("C:\\a\\b.txt", kPathName | kPathExt, out);
+    EXPECT_EQ(out, "b.txt");
+    YrnSplitPath("/x/y.z/file", kPathFolder | kPathName, out);
+    EXPECT_EQ(out, "/x/y.z/file");
+    YrnSplitPath("/x/y.z/file", kPathExt, out);
+    EXPECT_EQ(out, "");
+    YrnSplitPath("name.tar.gz", kPathName, out);
+    EXPECT_EQ(out, "name.tar");
+}
+
+TEST(Util, FilesIdsAndHex) {
+    std::string folder;
+    EXPECT_EQ(YrnGetModuleFolder(folder), 1);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(YrnFileExists(folder, 1), 1);
+    EXPECT_EQ(YrnFileExists(folder, 0), 0);
+    EXPECT_EQ(YrnFileExists("/proc/self/exe", 0), 1);
+    EXPECT_EQ(YrnFileExists(folder + "no-such-file-here", 0), 0);
+
+    std::string hex = "x";
+    const uint8_t b[] = {0x00, 0xAB, 0x0F};
+    YrnBytesToHex(b, 3, hex);
+    EXPECT_EQ(hex, "x00ab0f");
+
+    char id[31] = {};
+    EXPECT_EQ(YrnMakeUniqueId(id), 1);
+    EXPECT_EQ(std::strlen(id), 30u);
+    EXPECT_EQ(std::string(id).find_first_not_of("0123456789abcdef"), std::string::npos);
+    char id2[31] = {};
+    YrnMakeUniqueId(id2);
+    EXPECT_STRNE(id, id2);
+    EXPECT_EQ(YrnMakeUniqueId(id), 0);  // already filled: left alone
+
+    uint8_t r[40];
+    EXPECT_EQ(YrnRandomBytes(r, sizeof r), 1);
+    char dst[8] = "zzzzzzz";
+    YrnSafeCopy(dst, nullptr, -1);
+    EXPECT_STREQ(dst, "zzzzzzz");
+    YrnSafeCopy(dst, "ab", -1);
+    EXPECT_STREQ(dst, "ab");
+    uint32_t word = 0;
+    EXPECT_EQ(YrnGetOSVersion(word), 1);
+    EXPECT_NE(word & 0xFFFF0000u, 0u);
+}

@@ -1,0 +1,221 @@
+// The codec's step layout, the cipher and the compressor, and malformed input.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "netlib/codec.h"
+
+using namespace hqlv::netlib;
+
+namespace {
+
+const uint8_t kKey[16] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                          0x08, 0x09, 0x0a, 0x0b, 0x0c, 0x0d, 0x0e, 0x0f};
+
+uint32_t u32at(const CYrnBuffer& b, size_t off) {
+    const uint8_t* p = b.Data() + off;
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+void putU32(CYrnBuffer& b, size_t off, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.Data()[off + i] = uint8_t(v >> (8 * i));
+}
+
+CYrnBuffer bufOf(const std::string& s) {
+    CYrnBuffer b;
+    b.Append(s.data(), s.size());
+    return b;
+}
+
+std::string strOf(const CYrnBuffer& b) {
+    return std::string(reinterpret_cast<const char*>(b.Data()), b.Size());
+}
+
+}  // namespace
+
+TEST(Codec, PassThroughLayoutIsByteExact) {
+    CYrnCodec codec(nullptr, 128, 0, 0);
+    CYrnBuffer b = bufOf("hello");
+    ASSERT_EQ(codec.Process(b, kCodecEncode), 1);
+    const uint8_t want[] = {0, 0,  0, 0, 25, 0, 0, 0, 0, 0, 0,   0,   0,   0,   0,
+                            0, 25, 0, 0, 0,  0, 0, 0, 0, 5, 0,   0,   0,   0,   0,
+                            0, 0,  0, 0, 0,  0, 5, 0, 0, 0, 'h', 'e', 'l', 'l', 'o'};
+    ASSERT_EQ(b.Size(), sizeof want);
+    EXPECT_EQ(0, std::memcmp(b.Data(), want, sizeof want));
+    ASSERT_EQ(codec.Process(b, kCodecDecode), 1);
+    EXPECT_EQ(strOf(b), "hello");
+    EXPECT_EQ(codec.Process(b, 3), 0);
+}
+
+TEST(Codec, AesSizesFollowTheExtraBlockRule) {
+    EXPECT_EQ(YrnAesOutputLength(0), 16u);
+    EXPECT_EQ(YrnAesOutputLength(15), 16u);
+    EXPECT_EQ(YrnAesOutputLength(16), 32u);
+    EXPECT_EQ(YrnAesOutputLength(32), 48u);
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    CYrnBuffer b = bufOf("twelve bytes");
+    ASSERT_EQ(codec.Process(b, kCodecEncode), 1);
+    // {0x100, 32, 0, 0}, 48, then 48 cipher bytes of the 32-byte inner step.
+    ASSERT_EQ(b.Size(), 20u + 48u);
+    EXPECT_EQ(u32at(b, 0), 0x100u);
+    EXPECT_EQ(u32at(b, 4), 32u);
+    EXPECT_EQ(u32at(b, 8), 0u);
+    EXPECT_EQ(u32at(b, 16), 48u);
+    ASSERT_EQ(codec.Process(b, kCodecDecode), 1);
+    EXPECT_EQ(strOf(b), "twelve bytes");
+
+    std::string body28(28, '\x01');  // a body-less request: 24-byte head and length word
+    CYrnBuffer r = bufOf(body28);
+    ASSERT_EQ(codec.ZlibStep(r, 1), 1);
+    EXPECT_EQ(r.Size(), 48u);
+    ASSERT_EQ(codec.AesStep(r, 1), 1);
+    EXPECT_EQ(r.Size(), 84u);
+    EXPECT_EQ(u32at(r, 16), 64u);
+    ASSERT_EQ(codec.Process(r, kCodecDecode), 1);
+    EXPECT_EQ(strOf(r), body28);
+}
+
+TEST(Codec, CipherMatchesTheStandardVector) {
+    const uint8_t plain[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                               0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+    const uint8_t cipher[16] = {0x69, 0xc4, 0xe0, 0xd8, 0x6a, 0x7b, 0x04, 0x30,
+                                0xd8, 0xcd, 0xb7, 0x80, 0x70, 0xb4, 0xc5, 0x5a};
+    size_t len = 0;
+    EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, nullptr, &len, 0x101), 1);
+    EXPECT_EQ(len, 32u);
+    std::vector<uint8_t> out(len);
+    ASSERT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x101), 1);
+    EXPECT_EQ(0, std::memcmp(out.data(), cipher, 16));
+    std::vector<uint8_t> back(48);
+    ASSERT_EQ(YrnAesTransform(kKey, 128, out.data(), 32, back.data(), &len, 0x102), 1);
+    EXPECT_EQ(len, 48u);
+    EXPECT_EQ(0, std::memcmp(back.data(), plain, 16));
+    const uint8_t zeros[16] = {};
+    EXPECT_EQ(0, std::memcmp(back.data() + 16, zeros, 16));  // the extra block is zeros
+    // A partial block is taken zero-filled.
+    std::vector<uint8_t> part(16);
+    ASSERT_EQ(YrnAesTransform(kKey, 128, plain, 5, part.data(), &len, 0x101), 1);
+    uint8_t padded[16] = {0x00, 0x11, 0x22, 0x33, 0x44};
+    std::vector<uint8_t> whole(32);
+    YrnAesTransform(kKey, 128, padded, 16, whole.data(), &len, 0x101);
+    EXPECT_EQ(0, std::memcmp(part.data(), whole.data(), 16));
+    // Without the enabling bit, direction or a supported key size nothing happens.
+    EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x001), 0);
+    EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x100), 0);
+    EXPECT_EQ(YrnAesTransform(kKey, 100, plain, 16, out.data(), &len, 0x101), 0);
+    const uint8_t key256[32] = {1};
+    EXPECT_EQ(YrnAesTransform(key256, 256, plain, 16, out.data(), &len, 0x101), 1);
+}
+
+TEST(Codec, CompressionRoundTripWithoutFinalBlock) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += "mahjong tile " + std::to_string(i % 37) + ";";
+    std::vector<uint8_t> packed;
+    ASSERT_EQ(
+        YrnZlibTransform(reinterpret_cast<const uint8_t*>(text.data()), text.size(), packed, 0x401),
+        1);
+    ASSERT_GT(packed.size(), 4u);
+    // Sync-flushed, never finished: the stream ends with the empty stored block marker.
+    const uint8_t sync[4] = {0x00, 0x00, 0xff, 0xff};
+    EXPECT_EQ(0, std::memcmp(packed.data() + packed.size() - 4, sync, 4));
+    std::vector<uint8_t> plain;
+    ASSERT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x402), 1);
+    EXPECT_EQ(std::string(plain.begin(), plain.end()), text);
+    // A finished stream from plain zlib decodes as well.
+    uLongf len = compressBound(text.size());
+    std::vector<uint8_t> finished(len);
+    compress(finished.data(), &len, reinterpret_cast<const Bytef*>(text.data()), text.size());
+    ASSERT_EQ(YrnZlibTransform(finished.data(), len, plain, 0x402), 1);
+    EXPECT_EQ(plain.size(), text.size());
+    // The cap stops a stream that inflates beyond what the header promised.
+    EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x402, 100), 0);
+    EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x002), 0);
+    const uint8_t junk[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(YrnZlibTransform(junk, sizeof junk, plain, 0x402), 0);
+}
+
+TEST(Codec, BothStepsRoundTrip) {
+    CYrnCodec codec(kKey, 128, kCodecAes, kCodecZlib);
+    std::string text(10000, 'z');
+    CYrnBuffer b = bufOf(text);
+    ASSERT_EQ(codec.Process(b, kCodecEncode), 1);
+    EXPECT_LT(b.Size(), 1000u);
+    EXPECT_EQ(u32at(b, 0), 0x100u);
+    ASSERT_EQ(codec.Process(b, kCodecDecode), 1);
+    EXPECT_EQ(strOf(b), text);
+    // The receiver follows the headers: a codec without compression still decodes it.
+    CYrnCodec aesOnly(kKey, 128, kCodecAes, 0);
+    CYrnBuffer c = bufOf(text);
+    codec.Process(c, kCodecEncode);
+    ASSERT_EQ(aesOnly.Process(c, kCodecDecode), 1);
+    EXPECT_EQ(strOf(c), text);
+}
+
+TEST(Codec, MalformedInputFailsCleanly) {
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    CYrnBuffer good = bufOf("payload!");
+    ASSERT_EQ(codec.Process(good, kCodecEncode), 1);
+
+    CYrnBuffer wrongFlags = good;
+    putU32(wrongFlags, 0, 0x400);  // an encryption header that names compression
+    EXPECT_EQ(codec.Process(wrongFlags, kCodecDecode), 0);
+
+    CYrnBuffer longer = good;
+    putU32(longer, 16, u32at(longer, 16) + 1);
+    EXPECT_EQ(codec.Process(longer, kCodecDecode), 0);
+
+    CYrnBuffer bigSize = good;
+    putU32(bigSize, 4, 0x7fffffff);
+    EXPECT_EQ(codec.Process(bigSize, kCodecDecode), 0);
+
+    CYrnBuffer shortHead = bufOf("tiny");
+    EXPECT_EQ(codec.Process(shortHead, kCodecDecode), 0);
+    CYrnBuffer empty;
+    EXPECT_EQ(codec.Process(empty, kCodecDecode), 0);
+
+    CYrnCodec noKey(nullptr, 128, kCodecAes, 0);
+    CYrnBuffer c = good;
+    EXPECT_EQ(noKey.Process(c, kCodecDecode), 0);
+    CYrnBuffer d = bufOf("x");
+    EXPECT_EQ(noKey.Process(d, kCodecEncode), 0);
+
+    // A compression header whose size disagrees with what inflates.
+    CYrnCodec zip(nullptr, 128, 0, kCodecZlib);
+    CYrnBuffer z = bufOf(std::string(500, 'q'));
+    ASSERT_EQ(zip.ZlibStep(z, 1), 1);
+    ASSERT_EQ(u32at(z, 0), 0x400u);
+    CYrnBuffer smaller = z;
+    putU32(smaller, 4, 499);
+    EXPECT_EQ(zip.ZlibStep(smaller, 2), 0);
+    CYrnBuffer larger = z;
+    putU32(larger, 4, 501);
+    EXPECT_EQ(zip.ZlibStep(larger, 2), 0);
+    ASSERT_EQ(zip.ZlibStep(z, 2), 1);
+    EXPECT_EQ(strOf(z), std::string(500, 'q'));
+}
+
+TEST(Codec, TransformFileRoundTrip) {
+    std::string dir = ::testing::TempDir();
+    std::string src = dir + "/codec-src.bin", enc = dir + "/codec-enc.bin",
+                dec = dir + "/codec-dec.bin";
+    FILE* f = std::fopen(src.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::string content(100, 'k');
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    ASSERT_EQ(codec.TransformFile(src, enc, 64, kCodecEncode), 1);
+    // Blocks of 64 and 36 bytes become 20 + 80 and 20 + 48 bytes.
+    ASSERT_EQ(codec.TransformFile(enc, dec, 100, kCodecDecode), 1);
+    f = std::fopen(dec.c_str(), "rb");
+    char back[200];
+    size_t got = std::fread(back, 1, sizeof back, f);
+    std::fclose(f);
+    // Reading back in blocks of 100 meets each encoded block whole (100, then 68 bytes).
+    EXPECT_EQ(std::string(back, got), content);
+    EXPECT_EQ(codec.TransformFile(dir + "/missing", enc, 64, kCodecEncode), 0);
+}

@@ -1,0 +1,367 @@
+// Packets, chunks, the hello, the receive checks and fragment reassembly.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hqlv/config.h"
+#include "netlib/codec.h"
+#include "netlib/crc32.h"
+#include "netlib/framing.h"
+#include "netlib/log.h"
+#include "netlib/message.h"
+
+using namespace hqlv::netlib;
+
+namespace {
+
+int32_t i32at(const uint8_t* p) {
+    return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
+                   (uint32_t(p[3]) << 24));
+}
+void putI32(uint8_t* p, int32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(uint32_t(v) >> (8 * i));
+}
+
+const uint8_t* gameKey() {
+    return reinterpret_cast<const uint8_t*>(HQLV_GAME_AES_KEY);
+}
+
+// Frames one encoded message of `size` bytes and returns the packet stream.
+CYrnBuffer frameOf(size_t size, std::atomic<int32_t>& seq, int32_t id = 7, int type = 1) {
+    CYrnBuffer msg, chunks, out;
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 13);
+    msg.Append(bytes.data(), size);
+    YrnSplitChunks(msg, chunks, kGameMaxData);
+    YrnFramePackets(chunks, type, id, 1, true, seq, out);
+    return out;
+}
+
+std::vector<size_t> packetSizes(const CYrnBuffer& stream) {
+    std::vector<size_t> sizes;
+    size_t pos = 0, sz = 0;
+    while (YrnNextPacket(stream.Data() + pos, stream.Size() - pos, kGameMaxData, &sz) ==
+           YrnFrame::Packet) {
+        EXPECT_EQ(YrnCheckPacket(stream.Data() + pos, sz, kGameMaxData), 1);
+        sizes.push_back(sz);
+        pos += sz;
+    }
+    EXPECT_EQ(pos, stream.Size());
+    return sizes;
+}
+
+CYrnBuffer onePacket(size_t n, bool crc = true) {
+    YrnPacketHead h;
+    h.type = 1;
+    h.messageId = 1;
+    h.fragment = 1;
+    h.last = 1;
+    std::vector<uint8_t> data(n, 0x5A);
+    CYrnBuffer out;
+    YrnBuildPacket(h, data.data(), n, crc, out);
+    return out;
+}
+
+}  // namespace
+
+TEST(Framing, HelloIs25Bytes) {
+    CYrnBuffer hello;
+    YrnBuildHello("Hello! Game Channel.", 21, hello);
+    ASSERT_EQ(hello.Size(), 25u);
+    EXPECT_EQ(i32at(hello.Data()), 21);
+    EXPECT_EQ(0, std::memcmp(hello.Data() + 4, "Hello! Game Channel.\0", 21));
+}
+
+TEST(Framing, BodylessRequestSizesThroughTheCodec) {
+    YrnRecord req;
+    req.head[1] = 200110;
+    CYrnBuffer raw;
+    YrnRecordToBytes(req, raw);
+    EXPECT_EQ(raw.Size(), 28u);
+    CYrnBuffer enc;
+    ASSERT_EQ(YrnEncodeMessage(req, gameKey(), 128, kCodecAes, 0, enc), 1);
+    EXPECT_EQ(enc.Size(), 84u);
+    EXPECT_EQ(i32at(enc.Data() + 4), 48);   // the inner step's output
+    EXPECT_EQ(i32at(enc.Data() + 16), 64);  // the cipher text
+    CYrnBuffer chunks, packets;
+    ASSERT_EQ(YrnSplitChunks(enc, chunks, kGameMaxData), 1);
+    std::atomic<int32_t> seq{0};
+    ASSERT_EQ(YrnFramePackets(chunks, 1, 1, 1, true, seq, packets), 1);
+    ASSERT_EQ(packets.Size(), 144u);
+    const uint8_t* p = packets.Data();
+    EXPECT_EQ(i32at(p), 140);
+    EXPECT_EQ(i32at(p + 4), 1);    // type
+    EXPECT_EQ(i32at(p + 8), 1);    // sequence
+    EXPECT_EQ(i32at(p + 12), 1);   // CRC flag
+    EXPECT_EQ(i32at(p + 28), 1);   // message id
+    EXPECT_EQ(i32at(p + 32), 1);   // fragment
+    EXPECT_EQ(i32at(p + 36), 1);   // last
+    EXPECT_EQ(i32at(p + 44), 1);   // wait
+    EXPECT_EQ(i32at(p + 56), 84);  // data length
+    // The CRC covers the whole packet with the CRC fields zero.
+    std::vector<uint8_t> copy(p, p + 144);
+    std::memset(copy.data() + 12, 0, 8);
+    EXPECT_EQ(uint32_t(i32at(p + 16)), CYrnCrc32().Compute(copy.data(), copy.size()));
+}
+
+TEST(Framing, MessageOf4001BytesGoesOutAsTwoPackets) {
+    std::atomic<int32_t> seq{10};
+    CYrnBuffer one = frameOf(4000, seq);
+    EXPECT_EQ(packetSizes(one), std::vector<size_t>({4060}));
+    EXPECT_EQ(i32at(one.Data()), 4056);
+    CYrnBuffer two = frameOf(4001, seq, 9);
+    ASSERT_EQ(packetSizes(two), std::vector<size_t>({4060, 61}));
+    const uint8_t* a = two.Data();
+    const uint8_t* b = two.Data() + 4060;
+    EXPECT_EQ(i32at(a + 28), 9);
+    EXPECT_EQ(i32at(b + 28), 9);
+    EXPECT_EQ(i32at(a + 8), 12);
+    EXPECT_EQ(i32at(b + 8), 13);
+    EXPECT_EQ(i32at(a + 32), 1);
+    EXPECT_EQ(i32at(b + 32), 2);
+    EXPECT_EQ(i32at(a + 36), 0);
+    EXPECT_EQ(i32at(b + 36), 1);
+    EXPECT_EQ(i32at(b + 56), 1);
+    // Malformed chunk input is refused by the framer.
+    CYrnBuffer bad, out;
+    bad.AppendI32(50);
+    bad.Append("short", 5);
+    EXPECT_EQ(YrnFramePackets(bad, 1, 1, 0, false, seq, out), -1);
+}
+
+TEST(Framing, LengthRuleIsCheckedAsSoonAsTheLengthArrives) {
+    uint8_t word[4];
+    size_t sz = 0;
+    for (int32_t L : {0, -5, 24, 56, 4057, 0x7fffffff}) {
+        putI32(word, L);
+        EXPECT_EQ(YrnNextPacket(word, 4, kGameMaxData, &sz), YrnFrame::Error) << L;
+    }
+    putI32(word, 57);
+    EXPECT_EQ(YrnNextPacket(word, 4, kGameMaxData, &sz), YrnFrame::NeedMore);
+    EXPECT_EQ(YrnNextPacket(word, 3, kGameMaxData, &sz), YrnFrame::NeedMore);
+    putI32(word, 4056);
+    EXPECT_EQ(YrnNextPacket(word, 4, kGameMaxData, &sz), YrnFrame::NeedMore);
+    putI32(word, 156);
+    EXPECT_EQ(YrnNextPacket(word, 4, 100, &sz), YrnFrame::NeedMore);
+    putI32(word, 157);
+    EXPECT_EQ(YrnNextPacket(word, 4, 100, &sz), YrnFrame::Error);
+
+    CYrnBuffer p57 = onePacket(1);
+    ASSERT_EQ(YrnNextPacket(p57.Data(), p57.Size(), kGameMaxData, &sz), YrnFrame::Packet);
+    EXPECT_EQ(sz, 61u);
+    EXPECT_EQ(YrnCheckPacket(p57.Data(), p57.Size(), kGameMaxData), 1);
+    // Split across two reads: complete only when its last byte is there.
+    EXPECT_EQ(YrnNextPacket(p57.Data(), 60, kGameMaxData, &sz), YrnFrame::NeedMore);
+}
+
+TEST(Framing, PacketChecks) {
+    CYrnBuffer good = onePacket(100);
+    ASSERT_EQ(YrnCheckPacket(good.Data(), good.Size(), kGameMaxData), 1);
+    CYrnBuffer flipped = good;
+    flipped.Data()[100] ^= 1;
+    EXPECT_EQ(YrnCheckPacket(flipped.Data(), flipped.Size(), kGameMaxData), 0);
+    // Without the CRC flag no CRC is computed, whatever the data.
+    CYrnBuffer plain = onePacket(100, false);
+    plain.Data()[100] ^= 1;
+    EXPECT_EQ(YrnCheckPacket(plain.Data(), plain.Size(), kGameMaxData), 1);
+    // A CRC computed with the CRC fields filled in does not match.
+    CYrnBuffer filled = onePacket(100, false);
+    putI32(filled.Data() + 12, 1);
+    putI32(filled.Data() + 16, 0x12345678);
+    putI32(filled.Data() + 16, int32_t(CYrnCrc32().Compute(filled.Data(), filled.Size())));
+    EXPECT_EQ(YrnCheckPacket(filled.Data(), filled.Size(), kGameMaxData), 0);
+    // The data length must match the packet.
+    CYrnBuffer lying = onePacket(100, false);
+    putI32(lying.Data() + 56, 99);
+    EXPECT_EQ(YrnCheckPacket(lying.Data(), lying.Size(), kGameMaxData), 0);
+    putI32(lying.Data() + 56, 5000);
+    EXPECT_EQ(YrnCheckPacket(lying.Data(), lying.Size(), kGameMaxData), 0);
+    EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size() - 1, kGameMaxData), 0);
+    EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size(), 50), 0);
+    // A head-sized L = 24 packet is refused.
+    uint8_t tiny[28] = {};
+    putI32(tiny, 24);
+    putI32(tiny + 4, 1);
+    EXPECT_EQ(YrnCheckPacket(tiny, sizeof tiny, kGameMaxData), 0);
+}
+
+TEST(Framing, ChunkJoiningIsBounded) {
+    std::string dir = ::testing::TempDir() + "/hqlv-join-" + std::to_string(getpid());
+    std::filesystem::create_directories(dir);
+    YrnLogSetFolder(dir);
+    YrnLogOpen("Join", 0xA001D);
+    CYrnBuffer in, out;
+    in.AppendI32(3);
+    in.Append("abc", 3);
+    in.AppendI32(2);
+    in.Append("de", 2);
+    EXPECT_EQ(YrnJoinChunks(in.Data(), in.Size(), out, 4000), 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out.Data()), out.Size()), "abcde");
+
+    CYrnBuffer big;
+    big.AppendI32(4001);
+    big.Append(std::string(4001, 'x').data(), 4001);
+    EXPECT_EQ(YrnJoinChunks(big.Data(), big.Size(), out, 4000), 0);
+    CYrnBuffer past;  // claims more than is there
+    past.AppendI32(10);
+    past.Append("abc", 3);
+    EXPECT_EQ(YrnJoinChunks(past.Data(), past.Size(), out, 4000), 0);
+    CYrnBuffer negative;
+    negative.AppendI32(-1);
+    negative.Append("abc", 3);
+    EXPECT_EQ(YrnJoinChunks(negative.Data(), negative.Size(), out, 4000), 0);
+    EXPECT_EQ(YrnJoinChunks(in.Data(), 4, out, 4000), 0);  // no chunk at all
+
+    YrnLogOpen("YRNLog", 0x80008);
+    YrnLogClose();
+    YrnLogSetFolder("");
+    std::string log;
+    for (auto& e : std::filesystem::directory_iterator(dir)) {
+        std::ifstream f(e.path(), std::ios::binary);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        log += ss.str();
+    }
+    std::filesystem::remove_all(dir);
+    EXPECT_NE(log.find("packet length error! len = 4001\r\n"), std::string::npos);
+    EXPECT_NE(log.find("packet length error! len = 10\r\n"), std::string::npos);
+    EXPECT_NE(log.find("packet length error! len = -1\r\n"), std::string::npos);
+}
+
+namespace {
+YrnPacketHead frag(int32_t id, int32_t n, bool last) {
+    YrnPacketHead h;
+    h.type = 1;
+    h.messageId = id;
+    h.fragment = n;
+    h.last = last ? 1 : 0;
+    return h;
+}
+}  // namespace
+
+TEST(Framing, ReassemblyRules) {
+    CYrnMessageAssembler a;
+    const uint8_t d[] = {1, 2, 3};
+    using A = CYrnMessageAssembler;
+    // A fragment 2 with no message in progress is dropped.
+    EXPECT_EQ(a.Feed(frag(5, 2, false), d, 3, 9, 77), A::kDropped);
+    // 1, 2, 2: the repeat abandons the message; nothing is delivered.
+    EXPECT_EQ(a.Feed(frag(5, 1, false), d, 3, 9, 77), A::kContinued);
+    EXPECT_EQ(a.Feed(frag(5, 2, false), d, 3, 9, 77), A::kContinued);
+    EXPECT_EQ(a.Feed(frag(5, 2, true), d, 3, 9, 77), A::kDropped);
+    EXPECT_EQ(a.CurrentId(), 0);
+    EXPECT_EQ(a.Feed(frag(5, 3, true), d, 3, 9, 77), A::kDropped);
+    // 1, 3: the same.
+    EXPECT_EQ(a.Feed(frag(6, 1, false), d, 3, 9, 77), A::kContinued);
+    EXPECT_EQ(a.Feed(frag(6, 3, true), d, 3, 9, 77), A::kDropped);
+    // Another id in the middle of a message abandons it too.
+    EXPECT_EQ(a.Feed(frag(7, 1, false), d, 3, 9, 77), A::kContinued);
+    EXPECT_EQ(a.Feed(frag(8, 2, true), d, 3, 9, 77), A::kDropped);
+    // A good message: envelope, then [n][chunk] per fragment.
+    EXPECT_EQ(a.Feed(frag(8, 1, false), d, 3, 9, 77), A::kContinued);
+    EXPECT_EQ(a.Feed(frag(8, 2, true), d, 2, 9, 77), A::kComplete);
+    CYrnBuffer& m = a.Message();
+    ASSERT_EQ(m.Size(), 24u + 7u + 6u);
+    YrnEnvelope e = YrnEnvelopeFromBytes(m.Data());
+    EXPECT_EQ(e.socket, 9);
+    EXPECT_EQ(e.messageId, 8);
+    EXPECT_EQ(e.objectId, 77u);
+    EXPECT_EQ(i32at(m.Data() + 24), 3);
+    EXPECT_EQ(i32at(m.Data() + 31), 2);
+    a.Clear();
+    EXPECT_EQ(a.Feed(frag(8, 2, true), d, 2, 9, 77), A::kDropped);
+}
+
+TEST(Framing, DecodeMessageFromReassembledFragments) {
+    YrnRecord rec;
+    rec.head[0] = 11;
+    rec.head[1] = 229010;
+    std::string body(6000, 'b');
+    rec.length = int32_t(body.size());
+    rec.data = reinterpret_cast<uint8_t*>(body.data());
+    CYrnBuffer enc, chunks, packets;
+    ASSERT_EQ(YrnEncodeMessage(rec, gameKey(), 128, kCodecAes, 0, enc), 1);
+    ASSERT_EQ(YrnSplitChunks(enc, chunks, kGameMaxData), 2);
+    std::atomic<int32_t> seq{0};
+    ASSERT_EQ(YrnFramePackets(chunks, 1, 3, 0, true, seq, packets), 2);
+    CYrnMessageAssembler a;
+    size_t pos = 0, sz = 0;
+    CYrnMessageAssembler::Outcome o = CYrnMessageAssembler::kDropped;
+    while (YrnNextPacket(packets.Data() + pos, packets.Size() - pos, kGameMaxData, &sz) ==
+           YrnFrame::Packet) {
+        const uint8_t* p = packets.Data() + pos;
+        o = a.Feed(YrnReadHead(p + 4), p + 60, sz - 60, 4, 5);
+        pos += sz;
+    }
+    ASSERT_EQ(o, CYrnMessageAssembler::kComplete);
+    YrnEnvelope* env = nullptr;
+    YrnRecord* out = nullptr;
+    ASSERT_EQ(YrnDecodeMessage(a.Message().Data(), a.Message().Size(), &env, &out, gameKey(), 128,
+                               kCodecAes, 0, kGameMaxData),
+              1);
+    EXPECT_EQ(env->messageId, 3);
+    EXPECT_EQ(out->head[1], 229010);
+    ASSERT_EQ(out->length, 6000);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out->data), 6000), body);
+    YrnFreeSocketMessage(env, out);
+
+    // Wrong key: the decode fails and nothing is allocated (ASan would see a leak).
+    const uint8_t other[16] = {9};
+    EXPECT_EQ(YrnDecodeMessage(a.Message().Data(), a.Message().Size(), &env, &out, other, 128,
+                               kCodecAes, 0, kGameMaxData),
+              0);
+    EXPECT_EQ(env, nullptr);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(YrnDecodeMessage(a.Message().Data(), 20, &env, &out, gameKey(), 128, kCodecAes, 0,
+                               kGameMaxData),
+              0);
+
+    // A decoded length beyond the decoded bytes is refused.
+    YrnRecord liar;
+    CYrnBuffer raw;
+    YrnRecordToBytes(liar, raw);
+    putI32(raw.Data() + 24, 50);
+    CYrnCodec codec(nullptr, 128, 0, 0);
+    codec.Process(raw, kCodecEncode);
+    CYrnBuffer msg;
+    uint8_t envBytes[24] = {};
+    msg.Append(envBytes, 24);
+    msg.AppendI32(int32_t(raw.Size()));
+    msg.Append(raw.Data(), raw.Size());
+    EXPECT_EQ(YrnDecodeMessage(msg.Data(), msg.Size(), &env, &out, nullptr, 128, 0, 0, 4000), 0);
+    putI32(msg.Data() + 28 + 40 + 24, -1);
+    EXPECT_EQ(YrnDecodeMessage(msg.Data(), msg.Size(), &env, &out, nullptr, 128, 0, 0, 4000), 0);
+    putI32(msg.Data() + 28 + 40 + 24, 0);
+    ASSERT_EQ(YrnDecodeMessage(msg.Data(), msg.Size(), &env, &out, nullptr, 128, 0, 0, 4000), 1);
+    EXPECT_EQ(out->length, 0);
+    EXPECT_EQ(out->data, nullptr);
+    YrnFreeSocketMessage(env, out);
+}
+
+TEST(Framing, RecordCopies) {
+    YrnRecord src;
+    src.head[1] = 42;
+    uint8_t data[3] = {1, 2, 3};
+    src.length = 3;
+    src.data = data;
+    YrnRecord dst;
+    YrnCopyRecord(&dst, &src);
+    ASSERT_NE(dst.data, data);
+    EXPECT_EQ(dst.head[1], 42);
+    EXPECT_EQ(0, std::memcmp(dst.data, data, 3));
+    YrnFreeResponseData(&dst);
+    EXPECT_EQ(dst.data, nullptr);
+    YrnFreeResponseData(&dst);
+    YrnFreeResponseData(nullptr);
+    src.length = 0;
+    YrnCopyRecord(&dst, &src);
+    EXPECT_EQ(dst.data, nullptr);
+}
