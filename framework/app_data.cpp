@@ -1,5 +1,7 @@
 #include "framework/app_data.h"
 
+#include <cstring>
+
 #include "framework/hall_records.h"
 #include "framework/text_edge.h"
 #include "platform/core/bytes.h"
@@ -11,31 +13,32 @@ using platform::ByteReader;
 
 CGameAppData::CGameAppData(std::string gameCode, int defaultPort, int versionMajor,
                            int versionMinor)
-    : versionMajor_(versionMajor),
-      versionMinor_(versionMinor),
-      defaultPort_(defaultPort),
-      gameCode_(std::move(gameCode)) {}
+    : HallEntry(std::move(gameCode), defaultPort, versionMajor, versionMinor) {}
 
-void CGameAppData::SetEntry(const EntryFields& e) {
-    entry_ = e;
-    if (entry_.serverHost.size() > 31) entry_.serverHost.resize(31);
-    if (entry_.serverPort == 0) entry_.serverPort = defaultPort_;
-    hall_.setWord(4, e.optionA);
-    hall_.setWord(73, e.optionB);
-    hall_.setWord(77, e.field14);
+std::string CGameAppData::GameDisplayNameText() const {
+    return GbkToUtf8(GetGameDisplayName());
+}
+std::string CGameAppData::RoomNameText() const {
+    // The room's name has 68 bytes, more than the other texts of the record.
+    const auto& r = HallRecord();
+    const char* p = reinterpret_cast<const char*>(r.data() + 212);
+    return GbkToUtf8(std::string_view(p, strnlen(p, 68)));
+}
+std::string CGameAppData::WebBaseText() const {
+    return GbkToUtf8(GetWebBaseUrl());
 }
 
-std::string CGameAppData::GetGameDisplayName() const {
-    return GbkToUtf8(hall_.text(20, 64));
+int CGameAppData::TableWord(size_t i) const {
+    const auto& t = TableRecord();
+    if (i * 4 + 4 > t.size()) return 0;
+    return int32_t(uint32_t(t[i * 4]) | uint32_t(t[i * 4 + 1]) << 8 | uint32_t(t[i * 4 + 2]) << 16 |
+                   uint32_t(t[i * 4 + 3]) << 24);
 }
-std::string CGameAppData::GetWebBase() const {
-    return GbkToUtf8(hall_.text(84, 64));
-}
-std::string CGameAppData::GetNoticeBaseUrl() const {
-    return GbkToUtf8(hall_.text(148, 64));
-}
-std::string CGameAppData::GetRoomName() const {
-    return GbkToUtf8(hall_.text(212, 68));
+
+void CGameAppData::SetTableWord(size_t i, int32_t v) {
+    auto& t = TableRecord();
+    if (i * 4 + 4 > t.size()) return;
+    for (int b = 0; b < 4; ++b) t[i * 4 + b] = static_cast<uint8_t>(uint32_t(v) >> (8 * b));
 }
 
 const PlayerRecord* CGameAppData::GetPlayerRecord(int userId) const {
@@ -139,11 +142,11 @@ bool CGameAppData::OnSeatAssigned(const void* data, size_t len) {
         return false;
     }
     for (int i = 0; i < n; ++i) {
-        if (in.i32() == entry_.userId) entry_.chairNo = i;
+        if (in.i32() == GetUserID()) SetChairNo(i);
     }
-    entry_.tableNo = table;
-    table_.setWord(0, table);
-    table_.setWord(2, n);
+    SetTableNo(table);
+    SetTableWord(0, table);
+    SetTableWord(2, n);
     for (auto& r : seats_) r.clear();
     for (int i = 0; i < n; ++i) {
         PlayerEntry e;
@@ -164,10 +167,10 @@ bool CGameAppData::OnTableInfo(const void* data, size_t len) {
         platform::diagf("table information refused: %zu bytes, %d players", len, n);
         return false;
     }
-    entry_.chairNo = chair;
-    entry_.tableNo = table;
-    table_.setWord(0, table);
-    table_.setWord(2, n);
+    SetChairNo(chair);
+    SetTableNo(table);
+    SetTableWord(0, table);
+    SetTableWord(2, n);
     for (auto& r : seats_) r.clear();
     for (int i = 0; i < n; ++i) {
         PlayerEntry e;
@@ -191,13 +194,13 @@ bool CGameAppData::UpdatePlayers(const void* data, size_t len) {
     for (int i = 0; i < n && i < kSeatCount; ++i) {
         PlayerEntry e;
         entryAt(data, len, 60, size_t(i), e);
-        if (e.word(PlayerEntry::kUserId) == entry_.userId) continue;
+        if (e.word(PlayerEntry::kUserId) == GetUserID()) continue;
         ConvertEntry(seats_[i], e);
     }
     LoadSeatPortraits();
     size_t tail = 60 + size_t(n) * PlayerEntry::kSize;
     if (len > tail) {
-        SetTableDataFlag(entry_.lookerOn == 0 ? 1 : 0);
+        SetTableDataFlag(GetCmdField8() == 0 ? 1 : 0);
         if (std::vector<uint8_t>* block = GetTableDataBlock()) {
             const uint8_t* p = static_cast<const uint8_t*>(data) + tail;
             block->assign(p, p + (len - tail));
@@ -312,8 +315,8 @@ std::string CGameAppData::GetLevelTitle(int level) const {
 }
 
 int CGameAppData::ApplyHallTableState(const HallTableState& s) {
-    hall_ = s.hall;
-    table_ = s.table;
+    SetHallRecord(s.hall.raw.data(), s.hall.raw.size());
+    SetTableRecord(s.table.raw.data(), s.table.raw.size());
     // The state replaces the seats and lookers-on whole: nothing of an earlier state stays.
     for (auto& r : seats_) r.clear();
     for (auto& r : lookers_) r.clear();
@@ -322,7 +325,7 @@ int CGameAppData::ApplyHallTableState(const HallTableState& s) {
     for (const PlayerRecord& r : s.seated) {
         int c = r.chair();
         if (c < 0 || c >= kSeatCount) continue;
-        if (filter && c != entry_.chairNo && r.word(PlayerRecord::kKind) == 12) continue;
+        if (filter && c != GetChairNo() && r.word(PlayerRecord::kKind) == 12) continue;
         seats_[c] = r;
         ++stored;
     }
@@ -333,9 +336,9 @@ int CGameAppData::ApplyHallTableState(const HallTableState& s) {
         SetRoomListMode(s.rooms->mode);
         for (const RoomRecord& room : s.rooms->records) AppendRoom(room);
     }
-    const PlayerRecord* own = GetPlayerRecord(entry_.userId);
-    return own && own->word(PlayerRecord::kLookerOn) == entry_.lookerOn &&
-                   own->chair() == entry_.chairNo
+    const PlayerRecord* own = GetPlayerRecord(GetUserID());
+    return own && own->word(PlayerRecord::kLookerOn) == GetCmdField8() &&
+                   own->chair() == GetChairNo()
                ? 1
                : 0;
 }
@@ -363,7 +366,7 @@ int CGameAppData::FindRoom(int flag) {
     if (IsPlaying()) return -1;
     size_t at = rooms_.size();
     for (size_t i = 0; i < rooms_.size(); ++i)
-        if (rooms_[i].word(0) == entry_.roomId) {
+        if (rooms_[i].word(0) == GetRoomID()) {
             at = i;
             break;
         }
@@ -377,7 +380,7 @@ int CGameAppData::FindRoom(int flag) {
         cand = at + 1;
     }
     const RoomRecord& room = rooms_[cand];
-    const PlayerRecord* own = GetPlayerRecord(entry_.userId);
+    const PlayerRecord* own = GetPlayerRecord(GetUserID());
     int silver = own ? own->word(PlayerRecord::kSilver) : 0;
     int score = own ? own->word(PlayerRecord::kScore) : 0;
     if (roomMode_ == 0) {

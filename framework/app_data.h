@@ -1,6 +1,6 @@
 #pragma once
-// The application's data, without any window: the entry record (from the hall's command
-// line and its first data message), the hall and table records, the player records of
+// The application's data, without any window: the entry record (the hall's command line
+// and its first data message, kept by HallEntry), the player records of
 // the table (8 seats, 64 lookers-on), the level titles, the room list and the portrait
 // index. The application class derives from it; the notification handlers, the hall
 // data handling and the panes read and change it through these operations. Every
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/connection/hall_entry.h"
 #include "framework/player_records.h"
 
 namespace hqlv::framework {
@@ -20,90 +21,20 @@ struct HallTableState;
 using TableRecord = WordBlock<176>;
 using RoomRecord = WordBlock<64>;
 
-// What the hall's command line gives the application.
-struct EntryFields {
-    int32_t gameId = 0;
-    std::string serverHost;  // at most 31 bytes
-    int32_t roomId = 0;
-    uint32_t hallWnd = 0;
-    int32_t field4 = 0;
-    int32_t userId = 0;
-    int32_t tableNo = -1;
-    int32_t chairNo = -1;
-    int32_t lookerOn = 0;
-    int32_t relaunchMark = 0;
-    std::string title;  // UTF-8
-    int32_t serverPort = 0;
-    int32_t optionA = 0;
-    int32_t optionB = 0;
-    int32_t field14 = 0;
-};
-
-class CGameAppData {
+class CGameAppData : public HallEntry {
 public:
     CGameAppData(std::string gameCode, int defaultPort, int versionMajor, int versionMinor);
     virtual ~CGameAppData() = default;
 
-    // Fills the entry record from the command line's fields (port 0: the default port);
-    // option words A, B and field 14 go into the hall record.
-    void SetEntry(const EntryFields& entry);
-
-    // ---- accessors of the entry record
-    bool IsSmallScreen() const { return smallScreen_; }
-    void SetSmallScreen(bool on) { smallScreen_ = on; }
-    bool IsStandalone() const { return standalone_; }
-    void SetStandalone(bool on) { standalone_ = on; }
-    int GetVersionMajor() const { return versionMajor_; }
-    int GetVersionMinor() const { return versionMinor_; }
-    void SetNewerServerVersion(int major, int minor) {
-        newerMajor_ = major;
-        newerMinor_ = minor;
-    }
-    int GetNewerServerMajor() const { return newerMajor_; }
-    int GetNewerServerMinor() const { return newerMinor_; }
-    std::string GetGameCode() const { return gameCode_; }
-    int GetDefaultPort() const { return defaultPort_; }
-    int GetGameID() const { return entry_.gameId; }
-    std::string GetServerHost() const { return entry_.serverHost; }
-    int GetServerPort() const { return entry_.serverPort; }
-    int GetRoomID() const { return entry_.roomId; }
-    uint32_t GetHallWnd() const { return entry_.hallWnd; }
-    int GetField4() const { return entry_.field4; }
-    int GetUserID() const { return entry_.userId; }
-    int GetTableNo() const { return entry_.tableNo; }
-    int GetChairNo() const { return entry_.chairNo; }
-    int GetCmdField8() const { return entry_.lookerOn; }
-    int GetCmdField9() const { return entry_.relaunchMark; }
-    std::string GetTitleText() const { return entry_.title; }
-    int GetCmdField12() const { return hall_.word(4); }
-    int GetCmdField13() const { return hall_.word(73); }
-    int GetField14() const { return hall_.word(77); }
-    bool IsSilverRoom() const { return (GetCmdField12() & 0x4) != 0; }
-    bool IsLeaveForbidden() const { return (GetCmdField12() & 0x4000) != 0; }
-    bool TestCmdField13Bit2() const { return (GetCmdField13() & 0x2) != 0; }
-    bool TestCmdField13Bit8() const { return (GetCmdField13() & 0x8) != 0; }
-    bool TestCmdField13Bit40() const { return (GetCmdField13() & 0x40) != 0; }
-    bool TestCmdField13Bit80() const { return (GetCmdField13() & 0x80) != 0; }
-    bool IsSpecialOption() const {
-        return entry_.lookerOn == 0 && IsSilverRoom() && (GetCmdField13() & 0x1000000) != 0;
-    }
-    bool HasTableData() const { return tableDataFlag_ != 0; }
-    void SetTableDataFlag(int v) { tableDataFlag_ = v; }
-    bool IsRelaunchAtExit() const { return relaunchAtExit_; }
     bool IsDisconnectedWhilePlaying() const { return disconnectedWhilePlaying_; }
     void SetDisconnectedWhilePlaying(bool on) { disconnectedWhilePlaying_ = on; }
-
-    // The hall record's values (UTF-8 texts).
-    int GetNoticeNumber() const { return hall_.word(3); }
-    std::string GetGameDisplayName() const;
-    std::string GetWebBase() const;
-    std::string GetNoticeBaseUrl() const;
-    std::string GetRoomName() const;
-    int GetNoticeInterval() const { return hall_.word(70); }
-    int GetHallId() const { return hall_.word(69); }
-    int GetEnterParam() const { return hall_.word(76); }
-    const HallRecord& hallRecord() const { return hall_; }
-    const TableRecord& tableRecord() const { return table_; }
+    int GetNoticeInterval() const { return HallWord(70); }
+    // The hall record's texts as UTF-8.
+    std::string GameDisplayNameText() const;
+    std::string RoomNameText() const;
+    std::string WebBaseText() const;
+    int TableWord(size_t i) const;
+    void SetTableWord(size_t i, int32_t v);
     int GetSeatedCount() const { return seatedCount_; }
 
     // ---- player look-ups (seated records first, then lookers-on)
@@ -174,18 +105,7 @@ protected:
     virtual int AddPortraitImage(int portrait);
     static int ClampChair(int c) { return c < 0 || c >= kSeatCount ? 0 : c; }
 
-    bool smallScreen_ = false;
-    bool standalone_ = false;
-    bool relaunchAtExit_ = false;
     bool disconnectedWhilePlaying_ = false;
-    int newerMajor_ = 0, newerMinor_ = 0;
-    int versionMajor_, versionMinor_;
-    int defaultPort_;
-    std::string gameCode_;
-    int tableDataFlag_ = 0;
-    EntryFields entry_;
-    HallRecord hall_;
-    TableRecord table_;
     std::array<PlayerRecord, kSeatCount> seats_{};
     std::array<PlayerRecord, kLookerCount> lookers_{};
     int seatedCount_ = 0;

@@ -35,12 +35,6 @@ inline constexpr std::array<const char*, 7> kActivityKeys = {
     "atv_signin", "atv_low",     "atv_recharge", "atv_exchange",
     "atv_quest",  "atv_lottery", "atv_rankmatch"};
 
-struct ActivityConfig {
-    int number1 = 0;
-    int number2 = 0;
-    std::string page;
-};
-
 struct SignedLinkInput {
     int hallId = 0;
     int gameId = 0;

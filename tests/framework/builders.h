@@ -31,6 +31,26 @@ struct Words {
     size_t size() const { return bytes.size(); }
 };
 
+struct EntryLine {
+    int gameId = 77;
+    int roomId = 0;
+    int hallWnd = 4242;
+    int userId = 1001;
+    int tableNo = 5;
+    int chairNo = 0;
+    int lookerOn = 0;
+    int optionA = 0;
+    int optionB = 0;
+    // The hall's command line with these values.
+    std::string line() const {
+        return std::to_string(gameId) + "|127.0.0.1|" + std::to_string(roomId) + "|" +
+               std::to_string(hallWnd) + "|0|" + std::to_string(userId) + "|" +
+               std::to_string(tableNo) + "|" + std::to_string(chairNo) + "|" +
+               std::to_string(lookerOn) + "|0|title|0|" + std::to_string(optionA) + "|" +
+               std::to_string(optionB) + "|0";
+    }
+};
+
 // A 136-byte player entry.
 inline std::vector<uint8_t> Entry(int32_t uid, int32_t chair, const std::string& name,
                                   int32_t silver = 0, int32_t score = 0, int32_t table = 0,

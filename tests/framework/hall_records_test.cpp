@@ -44,15 +44,12 @@ class HallState : public ::testing::Test {
 protected:
     HallState() : app("HqLv", 21303, 2, 1) { entry(1001, 2, 0, 0); }
     void entry(int uid, int chair, int looker, int optionB) {
-        EntryFields e;
-        e.gameId = 77;
+        testing::EntryLine e;
         e.userId = uid;
         e.chairNo = chair;
-        e.tableNo = 5;
         e.lookerOn = looker;
         e.optionB = optionB;
-        e.hallWnd = 4242;
-        app.SetEntry(e);
+        ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
     }
     HallTableState state(int ownChair) {
         HallTableState s;
@@ -107,8 +104,8 @@ TEST_F(HallState, StoresSeatsByChairAndReportsOwnRecord) {
     EXPECT_EQ(app.GetSeatUserID(3), 9);
     EXPECT_EQ(app.GetSeatUserID(1), 10);
     EXPECT_EQ(app.GetSeatedCount(), 4);
-    EXPECT_EQ(app.GetGameDisplayName(), "红中癞子");
-    EXPECT_EQ(app.GetRoomName(), "新手房");
+    EXPECT_EQ(app.GameDisplayNameText(), "红中癞子");
+    EXPECT_EQ(app.RoomNameText(), "新手房");
     EXPECT_EQ(app.GetNoticeNumber(), 17);
     EXPECT_EQ(app.GetNoticeInterval(), 300);
     // Own record on another chair: the game is not entered.
@@ -226,7 +223,8 @@ TEST_F(HallState, PlayerJoinedAndLeftRecords) {
 }
 
 TEST_F(HallState, ReportKindsAndLayouts) {
-    app.SetNewerServerVersion(3, 4);
+    app.SetNewerServerMajor(3);
+    app.SetNewerServerMinor(4);
     HallReport r = BuildHallReport(app, 0x1234);
     EXPECT_EQ(r.kind, kHallReport);
     ASSERT_EQ(r.record.size(), 188u);

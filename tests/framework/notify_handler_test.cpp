@@ -115,13 +115,9 @@ struct Box {
 
 struct Host : CNotifyHost {
     Host() : data("HqLv", 21303, 2, 1), table(log), chat(log), players(log) {
-        EntryFields e;
-        e.gameId = 77;
-        e.userId = 1001;
-        e.tableNo = 5;
+        testing::EntryLine e;
         e.chairNo = 1;
-        e.hallWnd = 4242;
-        data.SetEntry(e);
+        data.ApplyHallCommandLine(e.line());
     }
     CGameAppData& appData() override { return data; }
     int IsPlaying() override { return playing; }
@@ -268,13 +264,10 @@ TEST_F(Notify, LookOnEndedChecksTableAndChairAndClosesTheWatcher) {
     EXPECT_TRUE(host.boxes.empty());
 
     // This client looks on at chair 0: its player leaving ends the look-on with a box.
-    EntryFields e;
-    e.gameId = 77;
-    e.userId = 1001;
-    e.tableNo = 5;
+    testing::EntryLine e;
     e.chairNo = 0;
     e.lookerOn = 1;
-    host.data.SetEntry(e);
+    ASSERT_TRUE(host.data.ApplyHallCommandLine(e.line()));
     b.w(0, 7).w(1, 0);
     EXPECT_TRUE(send(211010, b));
     ASSERT_EQ(host.boxes.size(), 1u);

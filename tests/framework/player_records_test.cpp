@@ -13,12 +13,9 @@ using testing::Words;
 class Records : public ::testing::Test {
 protected:
     Records() : app("HqLv", 21303, 2, 1) {
-        EntryFields e;
-        e.gameId = 77;
-        e.userId = 1001;
-        e.tableNo = 5;
+        testing::EntryLine e;
         e.chairNo = 2;
-        app.SetEntry(e);
+        app.ApplyHallCommandLine(e.line());
     }
     // A seat-list body: table, n user ids, entries from byte 64, then a tail.
     static Words SeatList(int table, const std::vector<std::vector<uint8_t>>& entries,
@@ -79,8 +76,8 @@ TEST_F(Records, SeatAssignmentSetsChairTableAndSeats) {
     ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
     EXPECT_EQ(app.GetChairNo(), 1);
     EXPECT_EQ(app.GetTableNo(), 12);
-    EXPECT_EQ(app.tableRecord().word(0), 12);
-    EXPECT_EQ(app.tableRecord().word(2), 3);
+    EXPECT_EQ(app.TableWord(0), 12);
+    EXPECT_EQ(app.TableWord(2), 3);
     EXPECT_EQ(app.GetSeatUserID(2), 9);
     EXPECT_EQ(app.GetSeatName(0), "甲");
     EXPECT_EQ(app.GetSeatUserID(3), 0);
@@ -120,10 +117,9 @@ TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
         std::vector<uint8_t> block;
         std::vector<uint8_t>* GetTableDataBlock() override { return &block; }
     } data("HqLv", 21303, 2, 1);
-    EntryFields e;
-    e.userId = 1001;
+    testing::EntryLine e;
     e.chairNo = 1;
-    data.SetEntry(e);
+    ASSERT_TRUE(data.ApplyHallCommandLine(e.line()));
     auto seats = SeatList(3, {Entry(7, 0, "甲"), Entry(1001, 1, "我")});
     ASSERT_TRUE(data.OnSeatAssigned(seats.data(), seats.size()));
 
@@ -244,11 +240,10 @@ TEST_F(Records, PortraitsAreAddedOnce) {
 TEST_F(Records, FindRoomByModeAndPosition) {
     auto body = SeatList(5, {Entry(1001, 0, "我", 500, 40)});
     ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
-    EntryFields e;
-    e.userId = 1001;
+    testing::EntryLine e;
     e.roomId = 20;
     e.chairNo = 0;
-    app.SetEntry(e);
+    ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
     auto room = [](int id, int w1, int w2, int w3, int w4) {
         RoomRecord r;
         r.setWord(0, id);
