@@ -1,0 +1,49 @@
+#include "platform/ui/cursor.h"
+
+#include <QApplication>
+#include <QCursor>
+
+namespace hqlv::platform::ui {
+namespace {
+int g_depth = 0;  // UI thread only
+
+Qt::CursorShape toQt(CursorShape s) {
+    switch (s) {
+        case CursorShape::kHand:
+            return Qt::PointingHandCursor;
+        case CursorShape::kWait:
+            return Qt::WaitCursor;
+        case CursorShape::kIBeam:
+            return Qt::IBeamCursor;
+        case CursorShape::kSizeWE:
+            return Qt::SizeHorCursor;
+        case CursorShape::kSizeNS:
+            return Qt::SizeVerCursor;
+        case CursorShape::kArrow:
+            break;
+    }
+    return Qt::ArrowCursor;
+}
+}  // namespace
+
+void SetWindowCursor(QWidget* window, CursorShape shape) {
+    if (window) window->setCursor(QCursor(toQt(shape)));
+}
+
+WaitCursor::WaitCursor() {
+    ++g_depth;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
+WaitCursor::~WaitCursor() {
+    --g_depth;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::restoreOverrideCursor();
+}
+
+int WaitCursor::depth() {
+    return g_depth;
+}
+
+}  // namespace hqlv::platform::ui

@@ -1,0 +1,166 @@
+#include "platform/ui/ui_loop.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <QTimerEvent>
+
+#include <map>
+#include <mutex>
+
+namespace hqlv::platform::ui {
+namespace {
+
+const QEvent::Type kDeliveryEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class DeliveryEvent : public QEvent {
+public:
+    explicit DeliveryEvent(Delivery&& d) : QEvent(kDeliveryEvent), delivery(std::move(d)) {}
+    Delivery delivery;  // disposed by its destructor when never run
+};
+
+class QtDispatcher : public QObject, public Dispatcher {
+public:
+    QtDispatcher() {
+        // Goes away with the application, before Qt tears its event queues down.
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed, this,
+                         [this] { shutdown(); });
+    }
+    ~QtDispatcher() override { shutdown(); }
+
+    bool enqueue(Delivery& d) override {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!accepting_) return false;
+        QCoreApplication::postEvent(this, new DeliveryEvent(std::move(d)));
+        return true;
+    }
+    bool onDispatcherThread() const override { return QThread::currentThread() == thread(); }
+
+    // The registry calls these with its lock held: no registry calls in here.
+    bool setTimer(Handle target, uint32_t id, uint32_t periodMs) override {
+        if (!onDispatcherThread()) {
+            QMetaObject::invokeMethod(
+                this, [this, target, id, periodMs] { setTimer(target, id, periodMs); },
+                Qt::QueuedConnection);
+            return true;
+        }
+        std::lock_guard<std::mutex> lock(mu_);
+        if (!accepting_) return false;
+        auto key = std::make_pair(target, id);
+        auto it = byKey_.find(key);
+        if (it != byKey_.end()) {
+            QObject::killTimer(it->second);
+            byQt_.erase(it->second);
+            byKey_.erase(it);
+        }
+        int qtId = QObject::startTimer(static_cast<int>(periodMs ? periodMs : 1));
+        if (qtId == 0) return false;
+        byKey_[key] = qtId;
+        byQt_[qtId] = key;
+        return true;
+    }
+
+    bool killTimer(Handle target, uint32_t id) override {
+        if (!onDispatcherThread()) {
+            std::lock_guard<std::mutex> lock(mu_);
+            bool had = byKey_.count({target, id}) != 0;
+            QMetaObject::invokeMethod(
+                this, [this, target, id] { killTimer(target, id); }, Qt::QueuedConnection);
+            return had;
+        }
+        std::lock_guard<std::mutex> lock(mu_);
+        auto it = byKey_.find({target, id});
+        if (it == byKey_.end()) return false;
+        QObject::killTimer(it->second);
+        byQt_.erase(it->second);
+        byKey_.erase(it);
+        return true;
+    }
+
+    void forgetTarget(Handle target) override {
+        if (!onDispatcherThread()) {
+            QMetaObject::invokeMethod(
+                this, [this, target] { forgetTarget(target); }, Qt::QueuedConnection);
+            return;
+        }
+        std::lock_guard<std::mutex> lock(mu_);
+        for (auto it = byKey_.begin(); it != byKey_.end();) {
+            if (it->first.first == target) {
+                QObject::killTimer(it->second);
+                byQt_.erase(it->second);
+                it = byKey_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == kDeliveryEvent) {
+            static_cast<DeliveryEvent*>(e)->delivery.run();
+            return true;
+        }
+        return QObject::event(e);
+    }
+    void timerEvent(QTimerEvent* e) override {
+        std::pair<Handle, uint32_t> key;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            auto it = byQt_.find(e->timerId());
+            if (it == byQt_.end()) return;
+            key = it->second;
+        }
+        if (!isAlive(key.first)) {  // a timer queued from another thread outlived its target
+            forgetTarget(key.first);
+            return;
+        }
+        Message msg;
+        msg.id = kTimerMessage;
+        msg.w = key.second;
+        Delivery d(key.first, msg);
+        d.run();
+    }
+
+private:
+    void shutdown() {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (!accepting_) return;
+            accepting_ = false;
+        }
+        detachAllTargets();
+        // What is still queued for this object is deleted with it (disposing the blocks).
+        QCoreApplication::removePostedEvents(this, kDeliveryEvent);
+    }
+
+    std::mutex mu_;
+    bool accepting_ = true;
+    std::map<std::pair<Handle, uint32_t>, int> byKey_;
+    std::map<int, std::pair<Handle, uint32_t>> byQt_;
+};
+
+QtDispatcher* g_dispatcher = nullptr;
+
+}  // namespace
+
+Dispatcher& uiDispatcher() {
+    if (!g_dispatcher) {
+        g_dispatcher = new QtDispatcher();
+        // Deleted when the application object goes.
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] {
+            delete g_dispatcher;
+            g_dispatcher = nullptr;
+        });
+    }
+    return *g_dispatcher;
+}
+
+void processUiEvents(int maxMs) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, maxMs);
+}
+
+}  // namespace hqlv::platform::ui

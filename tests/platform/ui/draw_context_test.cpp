@@ -1,0 +1,199 @@
+#include "platform/ui/draw_context.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "platform/ui/cursor.h"
+#include "platform/ui/platform_box.h"
+#include "platform/ui/screenshot.h"
+#include "qt_env.h"
+
+namespace hqlv::platform::ui {
+namespace {
+
+using testing::qtApp;
+
+QImage Canvas(int w = 40, int h = 30) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    return img;
+}
+
+ColorRef At(const QImage& img, int x, int y) {
+    return FromQColor(QColor(img.pixel(x, y)));
+}
+
+TEST(DrawContext, ColorRefHasRedInTheLowByte) {
+    qtApp();
+    QImage img = Canvas();
+    {
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.FillSolidRect(QRect(2, 3, 4, 5), Rgb(255, 0, 0));
+        dc.FillSolidRect(QRect(10, 10, 1, 1), 0xFF0000);  // blue
+    }
+    EXPECT_EQ(QColor(img.pixel(2, 3)), QColor(255, 0, 0));
+    EXPECT_EQ(At(img, 5, 7), 0x0000FFu);
+    EXPECT_EQ(At(img, 6, 7), 0u);
+    EXPECT_EQ(At(img, 5, 8), 0u);
+    EXPECT_EQ(QColor(img.pixel(10, 10)), QColor(0, 0, 255));
+}
+
+TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
+    qtApp();
+    QImage img = Canvas();
+    {
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.Draw3dRect(QRect(1, 1, 10, 6), Rgb(10, 20, 30), Rgb(200, 100, 50));
+        dc.DrawHLine(Rgb(9, 9, 9), 5, 15, 20);
+    }
+    EXPECT_EQ(At(img, 1, 1), Rgb(10, 20, 30));
+    EXPECT_EQ(At(img, 1, 5), Rgb(10, 20, 30));
+    EXPECT_EQ(At(img, 10, 1), Rgb(200, 100, 50));
+    EXPECT_EQ(At(img, 5, 6), Rgb(200, 100, 50));
+    EXPECT_EQ(At(img, 5, 3), 0u);  // inside stays untouched
+    EXPECT_EQ(At(img, 5, 20), Rgb(9, 9, 9));
+    EXPECT_EQ(At(img, 14, 20), Rgb(9, 9, 9));
+    EXPECT_EQ(At(img, 15, 20), 0u);  // the end point is not drawn
+}
+
+TEST(DrawContext, BlitsStretchAndColourKey) {
+    qtApp();
+    QImage src(4, 2, QImage::Format_RGB32);
+    src.fill(QColor(0, 255, 0));
+    src.setPixel(1, 0, qRgb(255, 0, 255));  // the key colour
+    src.setPixel(3, 1, qRgb(1, 2, 3));
+    QImage img = Canvas();
+    {
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.TransparentBlt(0, 0, 4, 2, src, 0, 0, Rgb(255, 0, 255));
+        dc.BitBlt(10, 0, 2, 1, src, 2, 1);
+        dc.StretchBlt(20, 0, 8, 4, src, 2, 0, 2, 2);
+    }
+    EXPECT_EQ(At(img, 0, 0), Rgb(0, 255, 0));
+    EXPECT_EQ(At(img, 1, 0), 0u);  // key pixel left out
+    EXPECT_EQ(At(img, 3, 1), Rgb(1, 2, 3));
+    EXPECT_EQ(At(img, 11, 0), Rgb(1, 2, 3));
+    EXPECT_EQ(At(img, 12, 0), 0u);
+    // Source column 3, row 1 lands in the bottom-right quarter of the stretched copy.
+    EXPECT_EQ(At(img, 27, 3), Rgb(1, 2, 3));
+    EXPECT_EQ(At(img, 20, 0), Rgb(0, 255, 0));
+    // Nothing drawn for empty or missing sources.
+    {
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.BitBlt(0, 20, 5, 5, QImage(), 0, 0);
+        dc.StretchBlt(0, 20, 0, 5, src, 0, 0, 1, 1);
+    }
+    EXPECT_EQ(At(img, 0, 20), 0u);
+}
+
+TEST(DrawContext, TextMeasureWrapsAndColours) {
+    qtApp();
+    QImage img = Canvas(200, 200);
+    QPainter p(&img);
+    DrawContext dc(p);
+    dc.SelectFont(FontSpec{"宋体", -12, 400});
+    QRect one(0, 0, 120, 0);
+    int h1 = dc.DrawText("一行", one, DT_CALCRECT | DT_WORDBREAK);
+    QRect four(0, 0, 120, 0);
+    int h4 = dc.DrawText("第一行\r\n第二行\r\n第三行\r\n第四行", four, DT_CALCRECT | DT_WORDBREAK);
+    EXPECT_GT(h1, 0);
+    EXPECT_GE(h4, 3 * h1);
+    EXPECT_EQ(four.width(), 120);
+    QRect single(0, 0, 0, 0);
+    dc.DrawText("abc", single, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_EQ(single.width(), dc.GetTextExtent("abc").width());
+    // Measuring draws nothing.
+    EXPECT_EQ(At(img, 2, 2), 0u);
+    dc.SetTextColor(Rgb(255, 255, 255));
+    dc.SetBkMode(true);
+    QRect r(0, 100, 200, 40);
+    dc.SelectFont(FontSpec{"", -30, 700});
+    dc.DrawText("■■■", r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    p.end();
+    int white = 0;
+    for (int y = 100; y < 140; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (At(img, x, y) == Rgb(255, 255, 255)) ++white;
+    EXPECT_GT(white, 50);
+}
+
+TEST(DrawContext, FontsAndBrokenBitmaps) {
+    qtApp();
+    QFont f = MakeFont(FontSpec{"楷体_GB2312", 16, 700, true, false, 134});
+    EXPECT_EQ(f.pixelSize(), 16);
+    EXPECT_TRUE(f.bold());
+    EXPECT_TRUE(f.italic());
+    EXPECT_TRUE(f.families().contains("AR PL UKai CN"));
+    EXPECT_EQ(MakeFont(FontSpec{"x", 0, 0}).pixelSize(), 12);
+    QTemporaryDir dir;
+    std::string broken = dir.filePath("broken.bmp").toStdString();
+    FILE* fp = fopen(broken.c_str(), "wb");
+    fputs("BM not really", fp);
+    fclose(fp);
+    EXPECT_FALSE(LoadBitmapFile(broken));
+    EXPECT_FALSE(LoadBitmapFile(dir.filePath("missing.bmp").toStdString()));
+    QImage good(3, 3, QImage::Format_RGB32);
+    good.fill(QColor(7, 8, 9));
+    std::string path = dir.filePath("good.bmp").toStdString();
+    ASSERT_TRUE(good.save(QString::fromStdString(path), "BMP"));
+    auto loaded = LoadBitmapFile(path);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(At(*loaded, 2, 2), Rgb(7, 8, 9));
+}
+
+TEST(UiServices, WaitCursorNestsAndRestores) {
+    qtApp();
+    EXPECT_EQ(WaitCursor::depth(), 0);
+    {
+        WaitCursor a;
+        {
+            WaitCursor b;
+            EXPECT_EQ(WaitCursor::depth(), 2);
+            ASSERT_NE(QApplication::overrideCursor(), nullptr);
+            EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    QWidget w;
+    SetWindowCursor(&w, CursorShape::kHand);
+    EXPECT_EQ(w.cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST(UiServices, ScreenshotOfAWindow) {
+    qtApp();
+    QWidget w;
+    w.resize(30, 20);
+    w.setAutoFillBackground(true);
+    QPalette pal = w.palette();
+    pal.setColor(QPalette::Window, QColor(12, 34, 56));
+    w.setPalette(pal);
+    QImage shot = GrabWindow(&w);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(QColor(shot.pixel(15, 10)), QColor(12, 34, 56));
+    QTemporaryDir dir;
+    std::string path = dir.filePath("w.png").toStdString();
+    EXPECT_TRUE(SaveWindowPng(&w, path));
+    QImage back(QString::fromStdString(path));
+    EXPECT_EQ(back.size(), shot.size());
+    EXPECT_FALSE(SaveWindowPng(nullptr, path));
+    EXPECT_FALSE(SaveWindowPng(&w, dir.filePath("no/such/dir/x.png").toStdString()));
+}
+
+TEST(UiServices, HeadlessPlatformBoxAnswersTheDefault) {
+    qtApp();
+    ASSERT_TRUE(IsHeadless());
+    EXPECT_EQ(PlatformMessageBox("该程序必须从游戏大厅中启动,是否启动游戏大厅？", "HqLv", kBoxYesNo,
+                                 PlatformBoxIcon::kInformation),
+              kAnswerNo);
+    EXPECT_EQ(PlatformMessageBox("通讯线程创建失败。", "HqLv", kBoxOk, PlatformBoxIcon::kStop),
+              kAnswerOk);
+}
+
+}  // namespace
+}  // namespace hqlv::platform::ui
