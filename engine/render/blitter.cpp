@@ -1,0 +1,363 @@
+// The blitter's entry and its loops for 32-bit pictures.
+#include "engine/render/blitter.h"
+
+#include <cstring>
+
+#include "engine/render/blit_internal.h"
+#include "engine/render/render_log.h"
+
+namespace hqlv::engine {
+
+using namespace blit;
+
+namespace {
+
+// Largest temporary scaled copy a draw makes (pixels); larger blocks draw nothing.
+constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
+
+// Alpha regimes of the colour rules.
+bool Faded(double alpha) {
+    return alpha > 0.0 && alpha < 1.0;
+}
+
+// ---- per-sample operations of the keyed loops (source alpha byte only masks) ----
+
+struct KeyedCopy {
+    uint32_t operator()(uint32_t s, uint32_t d) const { return (s >> 24) ? s : d; }
+};
+struct KeyedFadeDst {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, d, f) | 0xFF000000u) : d;
+    }
+};
+struct KeyedFadeTint {
+    uint32_t f, tc;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, tc, f) | 0xFF000000u) : d;
+    }
+};
+
+// ---- per-sample operations of the per-pixel-alpha loops ----
+// k of a sample with alpha a: (a × f) >> 8 in the faded regime, a otherwise (Scale false).
+
+template <bool Scale>
+struct RgbaTint {
+    uint32_t f, tc, tt;
+    bool all;  // draw every sample with a != 0 instead of a > TT
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        bool draw = all ? a != 0 : a > tt;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaBlend {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        uint32_t da = d >> 24;
+        uint32_t blended = FadeRgb(s, d, k) | (std::max(da, k) << 24);
+        uint32_t copied = (s & 0xFFFFFFu) | (k << 24);
+        uint32_t r = da ? blended : copied;
+        return a ? r : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaqueTint {
+    uint32_t f, tc, tt;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a > tt && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaque {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a != 0 && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, d, k) | 0xFF000000u) : d;
+    }
+};
+
+// Adapts a 32-bit operation to the nearest walk, which hands over sample pointers.
+template <class Op>
+struct FromPtr {
+    Op op;
+    uint32_t operator()(const uint8_t* p, uint32_t d) const { return op(Load32(p), d); }
+};
+template <class Op>
+FromPtr<Op> ptr(Op op) {
+    return FromPtr<Op>{op};
+}
+
+template <class Op>
+void Unrotated32(const BlitTarget& t, int left, int top, const BlitSource& s, Op op) {
+    ForEachUnrotated<4>(t, left, top, s, op);
+}
+
+void StraightCopy(const BlitTarget& t, int bx, int by, BlitSource s) {
+    if (!ClipUnrotated(t, bx, by, s)) return;
+    for (int i = 0; i < s.height; ++i) {
+        uint32_t* d = t.pixels + size_t(by + i) * size_t(t.width) + size_t(bx);
+        std::memcpy(d, SourcePixelAt(s, 4, s.x, s.y + i), size_t(s.width) * 4);
+    }
+}
+
+// Nearest-neighbour copy of a 32-bit source rectangle at the destination size.
+std::vector<uint8_t> ScaleRgbaRect(const BlitSource& s, int dw, int dh) {
+    std::vector<uint8_t> out(size_t(dw) * size_t(dh) * 4, 0);
+    if (s.width == dw && s.height == dh) {
+        for (int i = 0; i < dh; ++i) {
+            std::memcpy(out.data() + size_t(i) * dw * 4, SourcePixelAt(s, 4, s.x, s.y + i),
+                        size_t(dw) * 4);
+        }
+        return out;
+    }
+    const int64_t stepX = (int64_t(s.width) << 10) / dw;
+    const int64_t stepY = (int64_t(s.height) << 10) / dh;
+    std::vector<int> cols(static_cast<size_t>(dw));
+    for (int j = 0; j < dw; ++j) {
+        cols[j] = s.x + int(std::min<int64_t>((j * stepX) >> 10, s.width - 1));
+    }
+    uint32_t* o = reinterpret_cast<uint32_t*>(out.data());
+    for (int i = 0; i < dh; ++i) {
+        int row = s.y + int(std::min<int64_t>((i * stepY) >> 10, s.height - 1));
+        const uint32_t* sr = reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, row));
+        uint32_t* dr = o + size_t(i) * dw;
+        for (int j = 0; j < dw; ++j) dr[j] = sr[cols[j]];
+    }
+    return out;
+}
+
+}  // namespace
+
+uint8_t AlphaFactor(double alpha) {
+    if (!(alpha == alpha)) return 0;
+    double v = std::clamp(alpha * 255.0, -2147483648.0, 2147483647.0);
+    return static_cast<uint8_t>(static_cast<int32_t>(v));
+}
+
+void BlitKeyed(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+               uint32_t tint) {
+    if (alpha >= 1.0) {
+        Unrotated32(t, left, top, s, KeyedCopy{});
+    } else if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (HasTint(tint)) {
+            Unrotated32(t, left, top, s, KeyedFadeTint{f, TintColour(tint)});
+        } else {
+            Unrotated32(t, left, top, s, KeyedFadeDst{f});
+        }
+    }
+}
+
+void BlitKeyedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle,
+                      double alpha, uint32_t tint) {
+    if (alpha >= 1.0) {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedCopy{}));
+    } else if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (HasTint(tint)) {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeTint{f, TintColour(tint)}));
+        } else {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeDst{f}));
+        }
+    }
+}
+
+void BlitRgba(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+              uint32_t tint) {
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            Unrotated32(t, left, top, s,
+                        RgbaTint<true>{f, TintColour(tint), Threshold(tint), false});
+        } else {
+            Unrotated32(t, left, top, s, RgbaBlend<true>{f});
+        }
+    } else if (tinted) {
+        Unrotated32(t, left, top, s, RgbaTint<false>{0, TintColour(tint), Threshold(tint), false});
+    } else if (alpha != 0.0 && alpha == alpha) {
+        Unrotated32(t, left, top, s, RgbaBlend<false>{0});
+    }
+}
+
+void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+                        uint32_t tint) {
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            Unrotated32(t, left, top, s,
+                        RgbaOntoOpaqueTint<true>{f, TintColour(tint), Threshold(tint)});
+        } else {
+            Unrotated32(t, left, top, s, RgbaOntoOpaque<true>{f});
+        }
+    } else if (tinted) {
+        Unrotated32(t, left, top, s,
+                    RgbaOntoOpaqueTint<false>{0, TintColour(tint), Threshold(tint)});
+    } else if (alpha != 0.0 && alpha == alpha) {
+        Unrotated32(t, left, top, s, RgbaOntoOpaque<false>{0});
+    }
+}
+
+void BlitRgbaRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle,
+                     double alpha, uint32_t tint) {
+    // An alpha of exactly 0 draws nothing here either, tint or not.
+    if (alpha == 0.0 || alpha != alpha) return;
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<true>{f, TintColour(tint), 0, true}));
+        } else {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<true>{f}));
+        }
+    } else if (tinted) {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<false>{0, TintColour(tint), 0, true}));
+    } else {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<false>{0}));
+    }
+}
+
+void InvertUnderRgba(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle) {
+    WalkNearest<4>(t, ox, oy, s, angle, [](const uint8_t* p, uint32_t d) {
+        return (p[3] != 0) ? ((~d & 0xFFFFFFu) | 0xFF000000u) : d;
+    });
+}
+
+void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePicture& pic, int sx,
+                 int sy, int sw, int sh, double alpha, uint32_t tint) {
+    if (!surface.pixels || surface.width <= 0 || surface.height <= 0) return;
+    if (!pic.pixels || pic.width == 0) return;
+    const int ss = pic.sampleSize();
+    // Frame count × frame height in 32 bits: tall strips of frames stay addressable.
+    const int64_t totalRows = pic.totalRows();
+    if (uint64_t(pic.width) * uint64_t(totalRows) * uint64_t(ss) > pic.dataSize) return;
+
+    const int reqW = sw, reqH = sh;
+    if (sx < 0) {
+        sw += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        sh += sy;
+        sy = 0;
+    }
+    if (totalRows - sy < sh) sh = int(totalRows - sy);
+    if (int64_t(pic.width) - sx < sw) sw = int(int64_t(pic.width) - sx);
+    if (sw <= 0 || sh <= 0) return;
+
+    const bool palette = pic.isPalette();
+    if (palette && !pic.palette) {
+        RenderLog("256color pic without rgbquad!");
+        return;
+    }
+
+    BlitSource work{pic.pixels, pic.width, int(totalRows), sx, sy, sw, sh};
+    std::vector<uint8_t> scaled;
+    if (params.width != reqW || params.height != reqH) {
+        const int dw = params.width, dh = params.height;
+        if (dw <= 0 || dh <= 0 || int64_t(dw) * dh > kMaxScaledPixels) return;
+        scaled = palette ? ScaleIndexedRect(work, dw, dh, ss == 2) : ScaleRgbaRect(work, dw, dh);
+        if (scaled.empty()) return;
+        work = BlitSource{scaled.data(), dw, dh, 0, 0, dw, dh};
+    }
+
+    const Rect box = GetBlitBounds(params);
+    BlitTarget t{surface.pixels, surface.width, surface.height,
+                 (params.flags & BLIT_CLIP) ? GetBlitClipRect(surface, params)
+                                            : Rect{0, 0, surface.width, surface.height}};
+    if (t.clip.empty()) return;
+
+    if ((params.flags & BLIT_INVERT) && (pic.flags & PIC_KEYED)) {
+        int r = params.radius;
+        if (r < 1) r = static_cast<int>(GetRotateRadius(params.width, params.height));
+        const int cx = params.drawX - r, cy = params.drawY - r;
+        if (palette) {
+            InvertUnderIndexed(t, cx, cy, work, ss == 2, pic.key, pic.palette, params.angle);
+        } else if (alpha != 0.0) {
+            InvertUnderRgba(t, cx, cy, work, params.angle);
+        }
+        return;
+    }
+
+    const double angle = params.angle;
+    const bool intAngleZero = !std::isfinite(angle) || std::trunc(angle) == 0.0;
+    const bool smooth = (params.flags & BLIT_SMOOTH) != 0;
+    // Unrotated loops draw at the unrotated box even for a small non-zero angle.
+    const int ul = params.drawX - (params.width + 1) / 2;
+    const int ut = params.drawY - (params.height + 1) / 2;
+    const int cx = box.left, cy = box.top;
+    const bool sameSize = params.width == work.width && params.height == work.height;
+
+    if (!palette) {
+        if (!(pic.flags & PIC_ALPHA)) {
+            if (intAngleZero) {
+                if (!(pic.flags & PIC_KEYED) && alpha >= 1.0) {
+                    StraightCopy(t, ul, ut, work);
+                } else {
+                    BlitKeyed(t, ul, ut, work, alpha, tint);
+                }
+            } else if (!smooth) {
+                BlitKeyedRotated(t, cx, cy, work, angle, alpha, tint);
+            } else {
+                BlitRgbaSmoothRotated(t, cx, cy, work, angle, alpha, tint);
+            }
+        } else if (angle != 0.0) {
+            if (smooth) {
+                BlitRgbaSmoothRotated(t, cx, cy, work, angle, alpha, tint);
+            } else {
+                BlitRgbaRotated(t, cx, cy, work, angle, alpha, tint);
+            }
+        } else if (sameSize) {
+            if (params.flags & BLIT_ONTO_OPAQUE) {
+                BlitRgbaOntoOpaque(t, ul, ut, work, alpha, tint);
+            } else {
+                BlitRgba(t, ul, ut, work, alpha, tint);
+            }
+        }
+        return;
+    }
+
+    if (!(pic.flags & PIC_ALPHA)) {
+        if (intAngleZero) {
+            BlitIndexed(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+        } else if (!smooth) {
+            BlitIndexedRotated(t, cx, cy, work, pic.key, pic.palette, angle, alpha, tint);
+        } else {
+            BlitIndexedSmoothRotated(t, cx, cy, work, pic.palette, angle, alpha, tint);
+        }
+        return;
+    }
+    if (!sameSize) return;
+    if (angle != 0.0) {
+        if (smooth) {
+            BlitIndexedAlphaSmoothRotated(t, cx, cy, work, pic.palette, angle, alpha, tint);
+        } else {
+            BlitIndexedAlphaRotated(t, cx, cy, work, pic.key, pic.palette, angle, alpha, tint);
+        }
+    } else if (params.flags & BLIT_ONTO_OPAQUE) {
+        BlitIndexedAlphaOntoOpaque(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+    } else {
+        BlitIndexedAlpha(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+    }
+}
+
+}  // namespace hqlv::engine
