@@ -240,6 +240,11 @@ public:
     static bool SizeAllowed(uint64_t width, uint64_t height, uint32_t bpp);
 
     void SetLastError(const char* text);
+    // Width and height of a dimension query that creates no pixels.
+    void SetDimensions(uint32_t width, uint32_t height) {
+        head_.biWidth = static_cast<int32_t>(width);
+        head_.biHeight = static_cast<int32_t>(height);
+    }
 
 protected:
     void Startup(uint32_t formatId);

@@ -60,6 +60,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         auto rewind = [&] { file->Seek(pos, 0); };
         if (tryDecoder<CRasterBMP>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterJPG>(*this, file, false, false)) return true;
+        rewind();
         if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
         rewind();
         SetLastError("Decode: Unknown or wrong format");
@@ -68,6 +70,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
     switch (formatId) {
         case RASTER_FORMAT_BMP:
             return tryDecoder<CRasterBMP>(*this, file, true, false);
+        case RASTER_FORMAT_JPG:
+            return tryDecoder<CRasterJPG>(*this, file, true, false);
         case RASTER_FORMAT_PNG:
             return tryDecoder<CRasterPNG>(*this, file, true, false);
         default:
