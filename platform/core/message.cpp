@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,7 +50,15 @@ struct Entry {
 struct Registry {
     std::mutex mu;
     std::unordered_map<Handle, Entry> map;
-    Handle next = 0x10000;
+    Handle next = firstHandle();
+
+    // Handles start at a random point so that two processes rarely hand out the same
+    // numbers (window handles travel between the hall and the client).
+    static Handle firstHandle() {
+        uint32_t v = 0;
+        if (getrandom(&v, sizeof v, 0) != sizeof v) v = static_cast<uint32_t>(getpid()) << 12;
+        return 0x10000u + v % 0x3FFF0000u;
+    }
 };
 
 Registry& registry() {
@@ -156,7 +165,7 @@ Handle MessageTarget::attach(Dispatcher& dispatcher) {
     Handle h;
     do {
         h = r.next++;
-        if (r.next == 0) r.next = 0x10000;
+        if (r.next == 0 || r.next >= 0x7FFFFFFFu) r.next = 0x10000;
     } while (h == 0 || r.map.count(h));
     r.map[h] = Entry{this, &dispatcher};
     handle_ = h;
