@@ -177,6 +177,42 @@ std::string hallClassPath(const std::string& folder, std::string_view className)
     return joinPath(folder, name);
 }
 
+std::vector<uint8_t> encodeHallRequest(const HallRequest& req, const void* payload) {
+    ByteWriter w;
+    w.u32(kHallRequestMagic);
+    w.u32(req.type);
+    w.u32(req.to);
+    w.u32(req.from);
+    w.u32(req.msg);
+    w.u32(req.size);
+    w.u64(req.w);
+    w.u64(static_cast<uint64_t>(req.l));
+    w.u32(req.timeoutMs);
+    w.u32(0);
+    if (req.size) w.bytes(payload, req.size);
+    return w.take();
+}
+
+bool decodeHallRequestHead(const uint8_t* data, size_t size, HallRequest* out) {
+    ByteReader r(data, size < kHallRequestSize ? size : kHallRequestSize);
+    uint32_t magic = r.u32();
+    HallRequest q;
+    q.type = r.u32();
+    q.to = r.u32();
+    q.from = r.u32();
+    q.msg = r.u32();
+    q.size = r.u32();
+    q.w = r.u64();
+    q.l = static_cast<int64_t>(r.u64());
+    q.timeoutMs = r.u32();
+    r.u32();
+    if (!r.ok() || magic != kHallRequestMagic || q.type < kPost || q.type > kPing ||
+        q.size > kHallMaxPayload || (q.type != kCopy && q.size != 0))
+        return false;
+    *out = q;
+    return true;
+}
+
 // ---- caller side ----
 
 std::string SocketHallChannel::folder() const {
@@ -192,21 +228,18 @@ bool SocketHallChannel::call(Handle to, uint32_t type, Handle from, uint32_t msg
     Deadline dl(timeoutMs);
     int fd = connectTo(hallSocketPath(dir, to));
     if (fd < 0) return false;
-    ByteWriter req;
-    req.u32(kHallRequestMagic);
-    req.u32(type);
-    req.u32(to);
-    req.u32(from);
-    req.u32(msg);
-    req.u32(static_cast<uint32_t>(size));
-    req.u64(w);
-    req.u64(static_cast<uint64_t>(l));
-    req.u32(timeoutMs < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(timeoutMs));
-    req.u32(0);
-    if (size) req.bytes(data, size);
+    HallRequest q;
+    q.type = type;
+    q.to = to;
+    q.from = from;
+    q.msg = msg;
+    q.size = static_cast<uint32_t>(size);
+    q.w = w;
+    q.l = l;
+    q.timeoutMs = timeoutMs < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(timeoutMs);
+    std::vector<uint8_t> req = encodeHallRequest(q, data);
     uint8_t reply[kHallReplySize];
-    bool ok =
-        writeAll(fd, req.data().data(), req.size(), dl) && readAll(fd, reply, sizeof reply, dl);
+    bool ok = writeAll(fd, req.data(), req.size(), dl) && readAll(fd, reply, sizeof reply, dl);
     ::close(fd);
     if (!ok) return false;
     ByteReader r(reply, sizeof reply);
@@ -387,41 +420,29 @@ void HallEndpoint::handleConnection(int fd) {
     Deadline dl(kReceiveTimeoutMs);
     uint8_t head[kHallRequestSize];
     if (!readAll(fd, head, sizeof head, dl)) return;  // a probe, or a peer that gave up
-    ByteReader r(head, sizeof head);
-    uint32_t magic = r.u32();
-    uint32_t type = r.u32();
-    uint32_t to = r.u32();
-    uint32_t from = r.u32();
-    uint32_t msg = r.u32();
-    uint32_t size = r.u32();
-    uint64_t w = r.u64();
-    int64_t l = static_cast<int64_t>(r.u64());
-    uint32_t timeout = r.u32();
+    HallRequest q;
     uint32_t status = kDelivered;
     intptr_t answer = 0;
     std::vector<uint8_t> payload;
-    if (magic != kHallRequestMagic || type < kPost || type > kPing || size > kHallMaxPayload ||
-        (type != kCopy && size != 0)) {
+    if (!decodeHallRequestHead(head, sizeof head, &q)) {
         status = kBadRequest;
     } else {
-        payload.resize(size);
-        if (size && !readAll(fd, payload.data(), size, dl)) return;
-        int wait = timeout == 0xFFFFFFFFu
+        payload.resize(q.size);
+        if (q.size && !readAll(fd, payload.data(), q.size, dl)) return;
+        int wait = q.timeoutMs == 0xFFFFFFFFu
                        ? kWaitForever
-                       : static_cast<int>(std::min<uint32_t>(timeout, 0x7FFFFFFF));
-        if (to != handle_) {
+                       : static_cast<int>(std::min<uint32_t>(q.timeoutMs, 0x7FFFFFFF));
+        Message plain{q.msg, static_cast<uintptr_t>(q.w), static_cast<intptr_t>(q.l), nullptr};
+        if (q.to != handle_) {
             status = kNobody;
-        } else if (type == kPing) {
-        } else if (type == kPost) {
-            if (!platform::post(target_, Message{msg, static_cast<uintptr_t>(w),
-                                                 static_cast<intptr_t>(l), nullptr}))
-                status = kNobody;
+        } else if (q.type == kPing) {
+        } else if (q.type == kPost) {
+            if (!platform::post(target_, plain)) status = kNobody;
         } else {
-            CopyData cd{msg, payload.data(), size};
-            Message m =
-                type == kSend
-                    ? Message{msg, static_cast<uintptr_t>(w), static_cast<intptr_t>(l), nullptr}
-                    : Message{kCopyDataMessage, from, reinterpret_cast<intptr_t>(&cd), nullptr};
+            CopyData cd{q.msg, payload.data(), q.size};
+            Message m = q.type == kSend ? plain
+                                        : Message{kCopyDataMessage, q.from,
+                                                  reinterpret_cast<intptr_t>(&cd), nullptr};
             if (!platform::send(target_, m, &answer, wait)) {
                 status = isAlive(target_) ? kNotInTime : kNobody;
             }

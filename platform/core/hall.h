@@ -63,6 +63,26 @@ struct CopyData {
     uint32_t size;
 };
 
+// One request head as laid out above.
+struct HallRequest {
+    uint32_t type = 0;  // 1 post, 2 send, 3 copy-data, 4 ping
+    Handle to = 0;
+    Handle from = 0;
+    uint32_t msg = 0;   // message id or record kind
+    uint32_t size = 0;  // payload length
+    uint64_t w = 0;
+    int64_t l = 0;
+    uint32_t timeoutMs = 0xFFFFFFFFu;
+};
+
+// The request record: the head followed by the `size` payload bytes.
+std::vector<uint8_t> encodeHallRequest(const HallRequest& req, const void* payload);
+
+// Reads a request head from the first kHallRequestSize bytes. False when there are fewer,
+// the magic or type is wrong, the payload is too long, or a payload comes with a type
+// other than copy-data.
+bool decodeHallRequestHead(const uint8_t* data, size_t size, HallRequest* out);
+
 // The runtime folder described above, created on first use; "" (with a diagnostic) when
 // it cannot be made safe.
 std::string hallRuntimeFolder();

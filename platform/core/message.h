@@ -100,7 +100,10 @@ private:
 };
 
 // How a target's messages reach its thread. MessageLoop implements it for worker threads;
-// the UI layer implements it over its own event loop. Implementations must be thread-safe.
+// the UI layer implements it over its own event loop. Implementations must be thread-safe:
+// every member may be called from any thread, and enqueue, setTimer, killTimer and
+// forgetTarget are called while the target registry is locked, so they must not call
+// post, send, isAlive, attach or detach themselves, nor run or drop a Delivery there.
 class Dispatcher {
 public:
     virtual ~Dispatcher();

@@ -325,3 +325,33 @@ TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     EXPECT_EQ(fake.calls[0].msg, 15u);
     EXPECT_EQ(&hallChannel(), prev);
 }
+
+TEST(HallChannel, RequestRecordLayoutIsByteExact) {
+    HallRequest q;
+    q.type = 3;
+    q.to = 0x11223344;
+    q.from = 0x55667788;
+    q.msg = 11;
+    q.size = 2;
+    q.w = 0x0102030405060708ull;
+    q.l = -2;
+    q.timeoutMs = 5000;
+    const uint8_t payload[2] = {0xAA, 0xBB};
+    std::vector<uint8_t> rec = encodeHallRequest(q, payload);
+    const std::vector<uint8_t> expected = {
+        0x43, 0x48, 0x51, 0x4C, 0x03, 0,    0,    0,    0x44, 0x33, 0x22, 0x11, 0x88,
+        0x77, 0x66, 0x55, 0x0B, 0,    0,    0,    0x02, 0,    0,    0,    0x08, 0x07,
+        0x06, 0x05, 0x04, 0x03, 0x02, 0x01, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+        0xFF, 0x88, 0x13, 0,    0,    0,    0,    0,    0,    0xAA, 0xBB};
+    EXPECT_EQ(rec, expected);
+    HallRequest back;
+    ASSERT_TRUE(decodeHallRequestHead(rec.data(), rec.size(), &back));
+    EXPECT_EQ(back.to, q.to);
+    EXPECT_EQ(back.from, q.from);
+    EXPECT_EQ(back.w, q.w);
+    EXPECT_EQ(back.l, q.l);
+    EXPECT_EQ(back.timeoutMs, 5000u);
+    EXPECT_FALSE(decodeHallRequestHead(rec.data(), kHallRequestSize - 1, &back));
+    rec[4] = 2;  // a send may not carry a payload
+    EXPECT_FALSE(decodeHallRequestHead(rec.data(), rec.size(), &back));
+}
