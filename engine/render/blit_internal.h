@@ -6,6 +6,17 @@
 
 #include "engine/render/blitter.h"
 
+// The hot 32-bit row loops are built twice with GCC on x86-64, for AVX2 and for the
+// baseline, and the loader picks one; the loops themselves stay plain C++.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define HQLV_BLIT_CLONES __attribute__((target_clones("avx2", "default")))
+// Keeps GCC from turning a copy loop back into a call of memcpy.
+#define HQLV_NO_MEMCPY_CALL __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define HQLV_BLIT_CLONES
+#define HQLV_NO_MEMCPY_CALL
+#endif
+
 namespace hqlv::engine::blit {
 
 // (s × k + d × (255 − k)) >> 8 for blue, green and red at once; the result has alpha 0.
