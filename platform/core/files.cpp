@@ -84,7 +84,7 @@ bool resolveImpl(std::string_view path, bool allowMissingLast, std::string* reso
             return false;
         }
     }
-    if (current.empty()) current = ".";
+    if (current.empty()) current.push_back('.');
     if (resolved) *resolved = current;
     return true;
 }

@@ -278,7 +278,9 @@ bool writeProfileString(const char* section, const char* key, const char* value,
                 if (!lines.empty() && !trim(lines.back().raw).empty()) lines.push_back(Line{});
                 Line head;
                 head.kind = Line::Section;
-                head.raw = "[" + utf8ToGbk(trim(section)) + "]";
+                head.raw.push_back('[');
+                head.raw += utf8ToGbk(trim(section));
+                head.raw.push_back(']');
                 lines.push_back(std::move(head));
                 lines.push_back(std::move(entry));
             }
