@@ -108,6 +108,13 @@ public:
     void Copy(const CRaster& src, bool copyPixels = true, bool copySelection = true,
               bool copyAlpha = true);
     void CopyInfo(const CRaster& src);
+    // Takes the source's info record even when this image holds pixels (its own size stays).
+    void CopyInfoFrom(const CRaster& src) {
+        const uint32_t stride = info_.dwEffWidth, type = info_.dwType;
+        info_ = src.info_;
+        info_.dwEffWidth = stride;
+        info_.dwType = type;
+    }
     bool Transfer(CRaster& from, bool transferFrames = true);
 
     // Size and access.

@@ -62,6 +62,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         rewind();
         if (tryDecoder<CRasterJPG>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterGIF>(*this, file, false, false)) return true;
+        rewind();
         if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
         rewind();
         SetLastError("Decode: Unknown or wrong format");
@@ -70,6 +72,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
     switch (formatId) {
         case RASTER_FORMAT_BMP:
             return tryDecoder<CRasterBMP>(*this, file, true, false);
+        case RASTER_FORMAT_GIF:
+            return tryDecoder<CRasterGIF>(*this, file, true, true);
         case RASTER_FORMAT_JPG:
             return tryDecoder<CRasterJPG>(*this, file, true, false);
         case RASTER_FORMAT_PNG:
