@@ -2,6 +2,7 @@
 #include "engine/render/blitter.h"
 
 #include <cstring>
+#include <memory>
 
 #include "engine/render/blit_internal.h"
 #include "engine/render/render_log.h"
@@ -129,30 +130,57 @@ void StraightCopy(const BlitTarget& t, int bx, int by, BlitSource s) {
     }
 }
 
-// Nearest-neighbour copy of a 32-bit source rectangle at the destination size.
-std::vector<uint8_t> ScaleRgbaRect(const BlitSource& s, int dw, int dh) {
-    std::vector<uint8_t> out(size_t(dw) * size_t(dh) * 4, 0);
-    if (s.width == dw && s.height == dh) {
-        for (int i = 0; i < dh; ++i) {
-            std::memcpy(out.data() + size_t(i) * dw * 4, SourcePixelAt(s, 4, s.x, s.y + i),
-                        size_t(dw) * 4);
-        }
-        return out;
+// Source columns of nearest scaling in 10-bit fixed point, for destination columns
+// first .. first + n - 1 of a destination of width dw.
+std::vector<int> ScaleColumns(const BlitSource& s, int dw, int first, int n) {
+    const int64_t step = (int64_t(s.width) << 10) / dw;
+    std::vector<int> cols(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        cols[j] = s.x + int(std::min<int64_t>(((first + j) * step) >> 10, s.width - 1));
     }
-    const int64_t stepX = (int64_t(s.width) << 10) / dw;
-    const int64_t stepY = (int64_t(s.height) << 10) / dh;
-    std::vector<int> cols(static_cast<size_t>(dw));
-    for (int j = 0; j < dw; ++j) {
-        cols[j] = s.x + int(std::min<int64_t>((j * stepX) >> 10, s.width - 1));
-    }
-    uint32_t* o = reinterpret_cast<uint32_t*>(out.data());
+    return cols;
+}
+
+int ScaleRow(const BlitSource& s, int dh, int i) {
+    const int64_t step = (int64_t(s.height) << 10) / dh;
+    return s.y + int(std::min<int64_t>((i * step) >> 10, s.height - 1));
+}
+
+HQLV_BLIT_CLONES void GatherRow(uint32_t* __restrict d, const uint32_t* __restrict s,
+                                const int* __restrict cols, int n) {
+    for (int j = 0; j < n; ++j) d[j] = s[cols[j]];
+}
+
+// Nearest-neighbour copy of a 32-bit source rectangle at the destination size. Every pixel
+// of the copy is written.
+std::unique_ptr<uint32_t[]> ScaleRgbaRect(const BlitSource& s, int dw, int dh) {
+    auto out = std::make_unique_for_overwrite<uint32_t[]>(size_t(dw) * size_t(dh));
+    const std::vector<int> cols = ScaleColumns(s, dw, 0, dw);
     for (int i = 0; i < dh; ++i) {
-        int row = s.y + int(std::min<int64_t>((i * stepY) >> 10, s.height - 1));
-        const uint32_t* sr = reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, row));
-        uint32_t* dr = o + size_t(i) * dw;
-        for (int j = 0; j < dw; ++j) dr[j] = sr[cols[j]];
+        const uint32_t* sr =
+            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, i)));
+        GatherRow(out.get() + size_t(i) * dw, sr, cols.data(), dw);
     }
     return out;
+}
+
+// The scaled straight copy written directly into the surface, only where it is visible: the
+// same pixels as scaling into a copy and copying that, without the copy.
+void ScaledStraightCopy(const BlitTarget& t, int bx, int by, int dw, int dh, const BlitSource& s) {
+    const Rect c = TargetClip(t);
+    if (c.empty()) return;
+    const int64_t x0 = std::max<int64_t>(bx, c.left),
+                  x1 = std::min<int64_t>(int64_t(bx) + dw, c.right);
+    const int64_t y0 = std::max<int64_t>(by, c.top),
+                  y1 = std::min<int64_t>(int64_t(by) + dh, c.bottom);
+    if (x1 <= x0 || y1 <= y0) return;
+    const int n = int(x1 - x0);
+    const std::vector<int> cols = ScaleColumns(s, dw, int(x0 - bx), n);
+    for (int64_t y = y0; y < y1; ++y) {
+        const uint32_t* sr =
+            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, int(y - by))));
+        GatherRow(t.pixels + size_t(y) * size_t(t.width) + size_t(x0), sr, cols.data(), n);
+    }
 }
 
 }  // namespace
@@ -287,13 +315,36 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     }
 
     BlitSource work{pic.pixels, pic.width, int(totalRows), sx, sy, sw, sh};
-    std::vector<uint8_t> scaled;
+    const double angle = params.angle;
+    const bool intAngleZero = !std::isfinite(angle) || std::trunc(angle) == 0.0;
+    // Unrotated loops draw at the unrotated box even for a small non-zero angle.
+    const int ul = params.drawX - (params.width + 1) / 2;
+    const int ut = params.drawY - (params.height + 1) / 2;
+    const bool straightCopy =
+        !palette && !(pic.flags & (PIC_ALPHA | PIC_KEYED)) && intAngleZero && alpha >= 1.0;
+
+    std::vector<uint8_t> scaledIdx;
+    std::unique_ptr<uint32_t[]> scaled32;
     if (params.width != reqW || params.height != reqH) {
         const int dw = params.width, dh = params.height;
         if (dw <= 0 || dh <= 0 || int64_t(dw) * dh > kMaxScaledPixels) return;
-        scaled = palette ? ScaleIndexedRect(work, dw, dh, ss == 2) : ScaleRgbaRect(work, dw, dh);
-        if (scaled.empty()) return;
-        work = BlitSource{scaled.data(), dw, dh, 0, 0, dw, dh};
+        if (straightCopy) {
+            GetBlitBounds(params);
+            BlitTarget t{surface.pixels, surface.width, surface.height,
+                         (params.flags & BLIT_CLIP) ? GetBlitClipRect(surface, params)
+                                                    : Rect{0, 0, surface.width, surface.height}};
+            ScaledStraightCopy(t, ul, ut, dw, dh, work);
+            return;
+        }
+        const uint8_t* buf;
+        if (palette) {
+            scaledIdx = ScaleIndexedRect(work, dw, dh, ss == 2);
+            buf = scaledIdx.data();
+        } else {
+            scaled32 = ScaleRgbaRect(work, dw, dh);
+            buf = reinterpret_cast<const uint8_t*>(scaled32.get());
+        }
+        work = BlitSource{buf, dw, dh, 0, 0, dw, dh};
     }
 
     const Rect box = GetBlitBounds(params);
@@ -314,19 +365,14 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
         return;
     }
 
-    const double angle = params.angle;
-    const bool intAngleZero = !std::isfinite(angle) || std::trunc(angle) == 0.0;
     const bool smooth = (params.flags & BLIT_SMOOTH) != 0;
-    // Unrotated loops draw at the unrotated box even for a small non-zero angle.
-    const int ul = params.drawX - (params.width + 1) / 2;
-    const int ut = params.drawY - (params.height + 1) / 2;
     const int cx = box.left, cy = box.top;
     const bool sameSize = params.width == work.width && params.height == work.height;
 
     if (!palette) {
         if (!(pic.flags & PIC_ALPHA)) {
             if (intAngleZero) {
-                if (!(pic.flags & PIC_KEYED) && alpha >= 1.0) {
+                if (straightCopy) {
                     StraightCopy(t, ul, ut, work);
                 } else {
                     BlitKeyed(t, ul, ut, work, alpha, tint);

@@ -311,6 +311,32 @@ TEST(BlitEntry, ScalesByTenBitNearest) {
             }
         }
     }
+    // Scaled draws cut by the surface's edges and by a clip box, opaque and keyed.
+    auto masked = Pattern(W, H, 1);
+    EnginePicture keyed = Pic32(masked, W, H, PIC_KEYED);
+    for (int variant = 0; variant < 4; ++variant) {
+        const bool useKey = variant & 1;
+        const int cx = (variant & 2) ? 2 : 14, cy = (variant & 2) ? 13 : 1;
+        Surface s(16, 14, 0x55555555u);
+        BlitParams p = Block(cx, cy, 17, 12, 0.0, BLIT_CLIP);
+        p.clip = Rect{1, 0, 15, 12};
+        DrawImageEx(s.ds(), p, useKey ? keyed : pic, 0, 0, W, H, 1.0, kNoColour);
+        const int sx = (W << 10) / 17, sy = (H << 10) / 12;
+        const int left = cx - 9, top = cy - 6;
+        for (int y = 0; y < 14; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                uint32_t want = 0x55555555u;
+                int j = x - left, i = y - top;
+                if (j >= 0 && j < 17 && i >= 0 && i < 12 && x >= 1 && x < 15 && y < 12) {
+                    size_t k = size_t(std::min((i * sy) >> 10, H - 1)) * W +
+                               std::min((j * sx) >> 10, W - 1);
+                    uint32_t sp = useKey ? masked[k] : src[k];
+                    if (!useKey || Ch(sp, 3)) want = sp;
+                }
+                ASSERT_EQ(s.at(x, y), want) << variant << " " << x << "," << y;
+            }
+        }
+    }
     // 20 over 10 doubles each pixel, 5 over 10 takes every second one.
     Surface big(20, 20), small(5, 5);
     BlitParams pb = Block(10, 10, 20, 20), ps = Block(3, 3, 5, 5);
