@@ -73,6 +73,36 @@ MessageTarget* lookupTarget(Handle h) {
     return it == r.map.end() ? nullptr : it->second.target;
 }
 
+// The target behind a loop's thread id: hands thread messages to the loop's handler.
+class LoopThreadTarget : public MessageTarget {
+public:
+    ~LoopThreadTarget() override { detach(); }
+    void set(std::function<void(const Message&)> h) {
+        std::lock_guard lock(mu_);
+        handler_ = std::move(h);
+        has_ = static_cast<bool>(handler_);
+    }
+    bool hasHandler() const { return has_; }
+    intptr_t onMessage(const Message& m) override {
+        std::function<void(const Message&)> h;
+        {
+            std::lock_guard lock(mu_);
+            h = handler_;
+        }
+        if (h) {
+            h(m);
+        } else if (m.dispose) {
+            m.dispose(m);
+        }
+        return 0;
+    }
+
+private:
+    std::mutex mu_;
+    std::function<void(const Message&)> handler_;
+    std::atomic<bool> has_{false};
+};
+
 }  // namespace
 
 // ---- Delivery ----
@@ -207,7 +237,19 @@ bool post(Handle target, const Message& msg) {
 }
 
 bool postToThread(ThreadId thread, const Message& msg) {
-    return post(thread, msg);
+    if (!thread) return false;
+    Registry& r = registry();
+    std::lock_guard lock(r.mu);
+    auto it = r.map.find(thread);
+    if (it == r.map.end() || !it->second.dispatcher) return false;
+    auto* tt = dynamic_cast<LoopThreadTarget*>(it->second.target);
+    if (!tt || !tt->hasHandler()) return false;
+    Delivery d(thread, msg);
+    if (!it->second.dispatcher->enqueue(d)) {
+        d.release();
+        return false;
+    }
+    return true;
 }
 
 bool send(Handle target, const Message& msg, intptr_t* result, int timeoutMs) {
@@ -271,19 +313,7 @@ bool killTimer(Handle target, uint32_t id) {
 MessageLoop::MessageLoop(Clock* clock) : clock_(clock) {
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) diagf("message loop: eventfd failed (errno %d)", errno);
-    threadTarget_ = std::make_unique<FunctionTarget>([this](const Message& m) -> intptr_t {
-        std::function<void(const Message&)> h;
-        {
-            std::lock_guard lock(mu_);
-            h = threadHandler_;
-        }
-        if (h) {
-            h(m);
-        } else if (m.dispose) {
-            m.dispose(m);
-        }
-        return 0;
-    });
+    threadTarget_ = std::make_unique<LoopThreadTarget>();
     threadTarget_->attach(*this);
 }
 
@@ -346,8 +376,7 @@ ThreadId MessageLoop::threadId() const {
 }
 
 void MessageLoop::setThreadHandler(std::function<void(const Message&)> handler) {
-    std::lock_guard lock(mu_);
-    threadHandler_ = std::move(handler);
+    static_cast<LoopThreadTarget*>(threadTarget_.get())->set(std::move(handler));
 }
 
 bool MessageLoop::enqueue(Delivery& d) {

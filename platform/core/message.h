@@ -167,7 +167,7 @@ bool isAlive(Handle h);
 bool post(Handle target, const Message& msg);
 
 // Posts a thread message to a loop's thread handler (MessageLoop::threadId()). False when
-// the loop is gone or stopped.
+// the id is no loop's, or the loop is gone, stopped or has no thread handler.
 bool postToThread(ThreadId thread, const Message& msg);
 
 inline constexpr int kWaitForever = -1;
@@ -211,7 +211,8 @@ public:
     void join();
 
     // The id for postToThread; thread messages go to the handler set here, on the loop's
-    // thread. Thread messages that arrive while no handler is set are disposed.
+    // thread. While no handler is set postToThread returns false; a message queued before
+    // the handler was cleared is disposed.
     ThreadId threadId() const;
     void setThreadHandler(std::function<void(const Message&)> handler);
 
@@ -267,8 +268,7 @@ private:
     std::thread thread_;
     std::atomic<std::thread::id> loopThread_{};
     bool threadStarted_ = false;
-    std::function<void(const Message&)> threadHandler_;
-    std::unique_ptr<FunctionTarget> threadTarget_;
+    std::unique_ptr<MessageTarget> threadTarget_;
 };
 
 }  // namespace hqlv::platform
