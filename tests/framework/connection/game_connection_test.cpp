@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "framework/connection/wire_text.h"
 #include "netlib/message.h"
+#include "platform/core/clock.h"
 #include "platform/core/message.h"
 #include "tools/server/game_server.h"
 
@@ -387,15 +388,23 @@ TEST(GameConnectionStandalone, NotConnectedNeverReachesTheSocket) {
 struct RecordingSocket : CGameConnection {
     using CGameConnection::CGameConnection;
     std::vector<int> timeouts;
+    std::vector<std::vector<uint8_t>> bodies;
     int result = 0, timedOut = 0, answerCode = 0;
+    platform::ManualClock* clock = nullptr;
+    std::vector<uint32_t> waits;  // how long each waited request "takes"
     int IsConnected() const override { return 1; }
     int SendRequestWait(const netlib::YrnEnvelope* env, const netlib::YrnRecord* req,
                         netlib::YrnRecord* resp, int* to, int timeoutMs, uint32_t, uint32_t,
                         int forceCrc, const std::string&, int) override {
-        timeouts.push_back(timeoutMs);
         EXPECT_EQ(forceCrc, 1);
-        EXPECT_EQ(env->waitFlag, 1);
         EXPECT_NE(req->head[1], 0);
+        bodies.emplace_back(req->data, req->data + req->length);
+        if (!env->waitFlag) return 1;
+        timeouts.push_back(timeoutMs);
+        if (clock && !waits.empty()) {
+            clock->advance(waits.front());
+            waits.erase(waits.begin());
+        }
         *to = timedOut;
         resp->head[1] = answerCode;
         return result;
@@ -408,6 +417,7 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     RequestResult r;
     for (int id : {200110, 214000, 214001, 214010, 201001, 201125, 201130, 201210, 201308})
         conn.SendRequest(r, id, {}, 1);
+    EXPECT_EQ(conn.bodies.size(), 9u);
     EXPECT_EQ(conn.timeouts,
               (std::vector<int>{30000, 30000, 30000, 30000, 15000, 5000, 5000, 10000, 10000}));
     // Timed out: 1030. Failed before the time-out: a transport code, whatever the caller
@@ -436,6 +446,34 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     EXPECT_EQ(conn.SaveSilver(text, amount), 0);  // not the special option
     EXPECT_EQ(conn.SendRequest201302(text), 0);
     EXPECT_EQ(conn.timeouts.size(), before);
+}
+
+TEST(GameConnectionStandalone, KeepAliveReportsMeasuredWaitsOnce) {
+    platform::ManualClock clock(0xFFFFFF00u);  // the waits cross the tick counter's wrap
+    platform::Clock* old = platform::setClock(&clock);
+    TestHost host;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("1|h|2|3|4|123456|6|7|0"));
+    RecordingSocket conn(&host);
+    conn.clock = &clock;
+    conn.result = 1;
+    conn.answerCode = 10;
+    conn.waits = {100, 200, 70000};
+    RequestResult r;
+    for (int i = 0; i < 3; ++i) conn.SendRequest(r, 201140, {}, 1);
+    conn.SendRequest(r, 201210, std::vector<uint8_t>(128, 0), 0);  // not measured
+    EXPECT_EQ(conn.GetRequestStats().count, 3u);
+    ASSERT_EQ(conn.SendKeepAlive(), 1);
+    ASSERT_EQ(conn.SendKeepAlive(), 1);
+    platform::setClock(old);
+    ASSERT_GE(conn.bodies.size(), 2u);
+    auto first = conn.bodies[conn.bodies.size() - 2];
+    auto second = conn.bodies.back();
+    ASSERT_EQ(first.size(), 16u);
+    EXPECT_EQ(W(first, 0), 123456);
+    EXPECT_EQ(W(first, 4), 23433);
+    EXPECT_EQ(W(first, 8), 60000);
+    EXPECT_EQ(W(second, 4), 0);
+    EXPECT_EQ(W(second, 8), 0);
 }
 
 TEST(GameConnectionStandalone, RefusedConnectLeavesTheRecord) {

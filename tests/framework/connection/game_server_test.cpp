@@ -170,5 +170,46 @@ TEST_F(GameServerWire, OverridesSilenceAndNotifications) {
     EXPECT_TRUE(c.WaitClosed(3000));
 }
 
+// A game layer plugged into the server takes its own ids and its game data.
+struct DiscardGame : GameHandler {
+    int seen = 0, closed = 0;
+    bool OnRequest(GameServer&, const Request& r, Reply& reply) override {
+        if (r.id != 229010) return false;
+        ++seen;
+        reply.code = 10;
+        reply.data = r.body;  // echo
+        return true;
+    }
+    std::vector<uint8_t> GameData(GameServer&, int) override { return {7, 7, 7}; }
+    void OnClientClosed(GameServer&, int) override { ++closed; }
+};
+
+TEST_F(GameServerWire, GameLayerPlugsIn) {
+    auto game = std::make_shared<DiscardGame>();
+    server.SetGameHandler(game);
+    WireClient c;
+    ASSERT_TRUE(c.Connect(server.Port()));
+    c.Send(229010, {1, 2, 3, 4}, true);
+    auto m = c.Read(3000);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->code, 10);
+    EXPECT_EQ(m->data, (std::vector<uint8_t>{1, 2, 3, 4}));
+    c.Send(200110, EnterHead(1001, 1, 1), true);
+    auto e = c.Read(3000);
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, 200500);
+    EXPECT_EQ(e->data, (std::vector<uint8_t>{7, 7, 7}));
+    // An id nobody knows is answered as unsupported when the client waits.
+    c.Send(987654, {}, true);
+    auto u = c.Read(3000);
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->code, 10000);
+    int id = server.Clients().at(0);
+    c.Close();
+    EXPECT_TRUE(server.WaitForClosed(id, 3000));
+    EXPECT_EQ(game->seen, 1);
+    EXPECT_EQ(game->closed, 1);
+}
+
 }  // namespace
 }  // namespace hqlv::server
