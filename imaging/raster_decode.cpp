@@ -62,9 +62,15 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         rewind();
         if (tryDecoder<CRasterJPG>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterICO>(*this, file, false, false)) return true;
+        rewind();
         if (tryDecoder<CRasterGIF>(*this, file, false, false)) return true;
         rewind();
         if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterTGA>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterWBMP>(*this, file, false, false)) return true;
         rewind();
         SetLastError("Decode: Unknown or wrong format");
         return false;
@@ -74,6 +80,12 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
             return tryDecoder<CRasterBMP>(*this, file, true, false);
         case RASTER_FORMAT_GIF:
             return tryDecoder<CRasterGIF>(*this, file, true, true);
+        case RASTER_FORMAT_ICO:
+            return tryDecoder<CRasterICO>(*this, file, true, true);
+        case RASTER_FORMAT_TGA:
+            return tryDecoder<CRasterTGA>(*this, file, true, false);
+        case RASTER_FORMAT_WBMP:
+            return tryDecoder<CRasterWBMP>(*this, file, true, false);
         case RASTER_FORMAT_JPG:
             return tryDecoder<CRasterJPG>(*this, file, true, false);
         case RASTER_FORMAT_PNG:
