@@ -127,7 +127,7 @@ void WalkSmooth(const BlitTarget& t, int ox, int oy, BlitSource s, double angle,
     const int64_t j1 = std::min<int64_t>(D, int64_t(clip.right) - ox);
     for (int64_t i = i0; i < i1; ++i) {
         const int64_t dy = R - i;
-        uint32_t* row = t.pixels + size_t(oy + i) * size_t(t.width) + size_t(ox);
+        uint32_t* row = t.pixels + size_t(oy + i) * size_t(t.width);
         for (int64_t j = j0; j < j1; ++j) {
             const int64_t dx = j - R;
             const int64_t X = x0 + dx * cs + dy * sn;
@@ -143,7 +143,7 @@ void WalkSmooth(const BlitTarget& t, int ox, int oy, BlitSource s, double angle,
             } else {
                 colour = fetch(px, py);
             }
-            row[j] = BlendPixel(row[j], colour, f);
+            row[ox + j] = BlendPixel(row[ox + j], colour, f);
         }
     }
 }

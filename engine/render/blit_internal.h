@@ -138,14 +138,14 @@ inline void WalkNearest(const BlitTarget& t, int ox, int oy, BlitSource s, doubl
     const int64_t j1 = std::min<int64_t>(D, int64_t(c.right) - ox);
     for (int64_t i = i0; i < i1; ++i) {
         const int64_t dy = R - i;
-        uint32_t* row = t.pixels + size_t(oy + i) * size_t(t.width) + size_t(ox);
+        uint32_t* row = t.pixels + size_t(oy + i) * size_t(t.width);
         for (int64_t j = j0; j < j1; ++j) {
             const int64_t dx = j - R;
             const int64_t col = hw + ((dx * cs + dy * sn) >> 10);
             const int64_t srow = hh - ((dy * cs - dx * sn) >> 10);
             if (col < 0 || col >= s.width || srow < 0 || srow >= s.height) continue;
             const uint8_t* sp = SourcePixelAt(s, SampleSize, s.x + int(col), s.y + int(srow));
-            row[j] = op(sp, row[j]);
+            row[ox + j] = op(sp, row[ox + j]);
         }
     }
 }

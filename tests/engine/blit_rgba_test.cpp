@@ -233,8 +233,9 @@ TEST(BlitRotated, NearestWalkMatchesTheReference) {
             Surface s(24, 20);
             for (int i = 0; i < 24 * 20; ++i) s.px[i] = Px(i & 255, 90, 200, i % 3 ? 255 : 0);
             Surface before = s;
-            Rect clip{3, 2, 20, 17};
-            const int ox = 2, oy = 1;
+            // The square starts left of the surface; the clip box cuts the other sides.
+            Rect clip{0, 2, 20, 17};
+            const int ox = -2, oy = 1;
             const double alpha = loop == 2 ? 0.6 : 1.0;
             if (loop == 0) {
                 BlitKeyedRotated(s.target(clip), ox, oy, Src32(src, W, H), angle, alpha, kNoColour);
