@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "netlib/util.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 
 namespace hqlv::netlib {
@@ -31,9 +32,15 @@ LogState& state() {
 
 std::tm nowLocal(LogState& s) {
     if (s.clock) return s.clock();
-    std::time_t t = std::time(nullptr);
+    // The process clock, so a test double installed for the whole process applies here too.
+    platform::LocalTime t = platform::localTime();
     std::tm tm{};
-    localtime_r(&t, &tm);
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
     return tm;
 }
 

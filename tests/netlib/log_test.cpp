@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "netlib/log.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 
 using namespace hqlv::netlib;
@@ -127,4 +128,22 @@ TEST_F(LogTest, ThreadsNeverInterleaveAndDiagnosticsJoin) {
     YrnLogClose();
     hqlv::platform::diag("after close goes to stderr");
     EXPECT_EQ(readFile(dir_ / "Game20161222.log"), content);
+}
+
+TEST_F(LogTest, FollowsTheProcessClockDouble) {
+    YrnLogSetClock({});
+    hqlv::platform::ManualClock clock;
+    hqlv::platform::LocalTime t;
+    t.year = 2020;
+    t.month = 2;
+    t.day = 29;
+    t.hour = 23;
+    t.minute = 1;
+    t.second = 2;
+    clock.setLocalTime(t);
+    hqlv::platform::Clock* old = hqlv::platform::setClock(&clock);
+    YrnLogOpen("Game", 0xA001D);
+    YrnLogWrite("leap day");
+    hqlv::platform::setClock(old);
+    EXPECT_EQ(readFile(dir_ / "Game20200229.log"), "2020/02/29  23:01:02  leap day\r\n");
 }
