@@ -484,11 +484,17 @@ int CGameConnection::ClaimDole2(std::string& text, int value, int kind, int* out
 }
 
 int CGameConnection::OpenProxyTunnel(const std::string& host, int port) {
-    (void)host;
-    (void)port;
-    netlib::YrnLogWrite("proxy connection to %s:%d is not available", m_proxy.Host.c_str(),
-                        m_proxy.Port);
-    return -1;
+    m_proxySocket.Close();
+    // The stored user name and password go along even when empty.
+    if (!m_proxySocket.ConnectViaProxy(host, port, m_proxy.Sock, m_proxy.Host, m_proxy.Port,
+                                       m_proxy.User.c_str(), m_proxy.pwd.c_str(),
+                                       kConnectTimeoutSec, m_proxyPump)) {
+        netlib::YrnLogWrite("proxy %s:%d failed (error %d)", m_proxy.Host.c_str(), m_proxy.Port,
+                            m_proxySocket.GetProxyError());
+        m_proxySocket.Close();
+        return -1;
+    }
+    return m_proxySocket.Detach();
 }
 
 }  // namespace hqlv::framework

@@ -16,6 +16,7 @@
 #include "framework/connection/framework_requests.h"
 #include "framework/connection/game_connection_host.h"
 #include "framework/connection/request_result.h"
+#include "netlib/proxy.h"
 #include "netlib/socket.h"
 
 namespace hqlv::framework {
@@ -55,6 +56,9 @@ public:
     virtual void LoadProxySettings(const std::string& iniPath);
     const ProxySettings& GetProxySettings() const { return m_proxy; }
     void SetProxySettings(const ProxySettings& p) { m_proxy = p; }
+    // What the proxy handshake runs while it waits (the UI thread's own events); none by
+    // default.
+    void SetProxyPump(netlib::CProxyEventSocket::Pump pump) { m_proxyPump = std::move(pump); }
 
     // The synchronous request call. `result.text` is in/out (kept for codes no table
     // lists); the body goes out as given. Returns 1 when sent and, when waited for,
@@ -121,6 +125,8 @@ private:
     std::string m_strServerHost;  // 104 bytes
     ProxySettings m_proxy;
     platform::ThreadId m_ownerThread = 0;
+    netlib::CProxyEventSocket m_proxySocket;
+    netlib::CProxyEventSocket::Pump m_proxyPump;
     RequestStats m_stats;
 };
 

@@ -527,6 +527,47 @@ TEST(GameConnectionStandalone, ProxySettingsFromTheHallIni) {
     ::rmdir(dir);
 }
 
+TEST_F(GameConnectionFlow, CloseSequenceTellsTheTable) {
+    Connect();
+    std::string text;
+    ASSERT_EQ(conn.EnterGame(text), 1);
+    // A second player at the same table, chair 3.
+    TestHost other;
+    std::memcpy(other.own.data(), "\x41\xE2\x01\x00", 4);  // user 123457
+    ASSERT_TRUE(other.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123457|17|3|0|0|t|" +
+                                                 std::to_string(server.Port())));
+    OwnerThread otherOwner;
+    CGameConnection second(&other);
+    second.InitCodec();
+    second.SetOwnerThread(otherOwner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(second.Connect("", "127.0.0.1", server.Port(), &flag), 0);
+    ASSERT_EQ(second.EnterGame(text), 1);
+    std::vector<uint8_t> sat;
+    ASSERT_TRUE(owner.WaitFor(211011, 3000, &sat));
+    ASSERT_EQ(sat.size(), 136u);
+    EXPECT_EQ(W(sat, 0), 123457);
+    EXPECT_EQ(W(sat, 16), 3);
+    // The second player closes: no game runs, the leave goes out unanswered, then the
+    // connection ends; the first player hears who left.
+    EXPECT_EQ(second.IsGameRunning(), 0);
+    EXPECT_EQ(second.NotifyLeave(123457, 3), 1);
+    auto leave = server.WaitForRequest(201120, 2000);
+    ASSERT_TRUE(leave);
+    EXPECT_FALSE(leave->wait);
+    ASSERT_EQ(leave->body.size(), 96u);
+    EXPECT_EQ(W(leave->body, 0), 123457);
+    EXPECT_EQ(W(leave->body, 12), 3);
+    EXPECT_EQ(W(leave->body, 16), 0);
+    second.Disconnect();
+    std::vector<uint8_t> left;
+    ASSERT_TRUE(owner.WaitFor(211010, 3000, &left));
+    EXPECT_EQ(W(left, 0), 123457);
+    EXPECT_EQ(W(left, 4), 3);
+    EXPECT_EQ(W(left, 28), 17);
+    EXPECT_FALSE(second.IsConnected());
+}
+
 // The real program, reached directly.
 TEST(GameConnectionEndToEnd, RealServerDirect) {
     hqlv::testing::ChildProcess srv;
@@ -560,6 +601,54 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
     ASSERT_GT(got.size(), 8u);
     EXPECT_EQ(WireToText(reinterpret_cast<const char*>(got.data() + 8)), "你好");
     conn.Disconnect();
+}
+
+// The real program reached through a real SOCKS5 proxy.
+TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
+    const char* microsocks = "/usr/bin/microsocks";
+    if (::access(microsocks, X_OK) != 0) GTEST_SKIP() << "microsocks is not installed";
+    hqlv::testing::ChildProcess srv;
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}));
+    std::string line;
+    ASSERT_TRUE(srv.ReadLine(line, 5000));
+    int port = std::stoi(line.substr(line.find(':') + 1));
+    hqlv::testing::ChildProcess proxy;
+    int proxyPort = hqlv::testing::FreePort();
+    ASSERT_TRUE(proxy.Start(microsocks, {"-i", "127.0.0.1", "-p", std::to_string(proxyPort)}));
+    ASSERT_TRUE(hqlv::testing::WaitListening(proxyPort, 5000));
+
+    TestHost host;
+    OwnerThread owner;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|4|0|0|0|t|" +
+                                                std::to_string(port)));
+    CGameConnection conn(&host);
+    ProxySettings p;
+    p.Need = 1;
+    p.Sock = 3;
+    p.Host = "127.0.0.1";
+    p.Port = proxyPort;
+    conn.SetProxySettings(p);
+    conn.InitCodec();
+    conn.SetOwnerThread(owner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(conn.GetServerPort(), port);
+    std::string text;
+    EXPECT_EQ(conn.CheckVersion(text, nullptr, nullptr), 1);
+    EXPECT_EQ(conn.GetActivityConfig(), 1);
+    EXPECT_EQ(conn.EnterGame(text), 1);
+    EXPECT_EQ(W(host.block, 0), 4);  // the game data names our table
+    ASSERT_TRUE(srv.WriteLine("clients"));
+    ASSERT_TRUE(srv.ReadLine(line, 3000));
+    EXPECT_NE(line.find("user 123456 room 301 table 4 chair 0"), std::string::npos) << line;
+    conn.Disconnect();
+    // Through a proxy that is gone, the connect fails and names the proxy.
+    proxy.Stop();
+    flag = 0;
+    EXPECT_EQ(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    EXPECT_EQ(flag, 1);
+    EXPECT_EQ(conn.GetProxyHost(), "127.0.0.1");
 }
 
 }  // namespace
