@@ -1,6 +1,7 @@
 // The blitter's entry and its loops for 32-bit pictures.
 #include "engine/render/blitter.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -295,18 +296,29 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     const int64_t totalRows = pic.totalRows();
     if (uint64_t(pic.width) * uint64_t(totalRows) * uint64_t(ss) > pic.dataSize) return;
 
+    // Blocks far beyond any surface are refused before their arithmetic can overflow.
+    constexpr int kMaxSide = 1 << 20;
+    if (params.width < 0 || params.width > kMaxSide || params.height < 0 ||
+        params.height > kMaxSide || std::abs(int64_t(params.drawX)) > kMaxSide * 16 ||
+        std::abs(int64_t(params.drawY)) > kMaxSide * 16) {
+        return;
+    }
+
     const int reqW = sw, reqH = sh;
-    if (sx < 0) {
-        sw += sx;
-        sx = 0;
+    // A negative origin is cut off: the rest of the rectangle is drawn.
+    int64_t x = sx, y = sy, w = sw, h = sh;
+    if (x < 0) {
+        w += x;
+        x = 0;
     }
-    if (sy < 0) {
-        sh += sy;
-        sy = 0;
+    if (y < 0) {
+        h += y;
+        y = 0;
     }
-    if (totalRows - sy < sh) sh = int(totalRows - sy);
-    if (int64_t(pic.width) - sx < sw) sw = int(int64_t(pic.width) - sx);
-    if (sw <= 0 || sh <= 0) return;
+    if (totalRows - y < h) h = totalRows - y;
+    if (int64_t(pic.width) - x < w) w = int64_t(pic.width) - x;
+    if (w <= 0 || h <= 0) return;
+    sx = int(x), sy = int(y), sw = int(w), sh = int(h);
 
     const bool palette = pic.isPalette();
     if (palette && !pic.palette) {

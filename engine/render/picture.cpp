@@ -1,7 +1,9 @@
 #include "engine/render/picture.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace hqlv::engine {
 
@@ -14,22 +16,23 @@ Rect IntersectRect(const Rect& a, const Rect& b) {
 
 double GetRotateRadius(int width, int height) {
     if (width < 1 || height < 1) return 0.0;
-    double hw = (width + 1) / 2;
-    double hh = (height + 1) / 2;
+    double hw = double((int64_t(width) + 1) / 2);
+    double hh = double((int64_t(height) + 1) / 2);
     return std::sqrt(hw * hw + hh * hh) + 0.5;
 }
 
 Rect GetBlitBounds(BlitParams& p) {
+    auto clampInt = [](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
     if (p.angle != 0.0) {
         if (p.radius < 1) p.radius = static_cast<int32_t>(GetRotateRadius(p.width, p.height));
-        return Rect{p.drawX - p.radius, p.drawY - p.radius, p.drawX + p.radius, p.drawY + p.radius};
+        return Rect{clampInt(int64_t(p.drawX) - p.radius), clampInt(int64_t(p.drawY) - p.radius),
+                    clampInt(int64_t(p.drawX) + p.radius), clampInt(int64_t(p.drawY) + p.radius)};
     }
-    Rect r;
-    r.left = p.drawX - (p.width + 1) / 2;
-    r.top = p.drawY - (p.height + 1) / 2;
-    r.right = r.left + p.width;
-    r.bottom = r.top + p.height;
-    return r;
+    const int64_t left = int64_t(p.drawX) - (int64_t(p.width) + 1) / 2;
+    const int64_t top = int64_t(p.drawY) - (int64_t(p.height) + 1) / 2;
+    return Rect{clampInt(left), clampInt(top), clampInt(left + p.width), clampInt(top + p.height)};
 }
 
 Rect GetBlitClipRect(const DrawSurface& surface, const BlitParams& p) {

@@ -1,6 +1,8 @@
 // 32-bit loops of the blitter, the geometry of draw blocks and the entry's choices.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "engine/render/blitter.h"
 #include "render_ref.h"
 
@@ -383,6 +385,17 @@ TEST(BlitEntry, SourceRectanglesFramesAndEdges) {
             }
             EXPECT_EQ(k.at(x, y), want) << x << "," << y;
         }
+    }
+    // Extreme origins and block sizes draw nothing and overflow nothing.
+    for (int v : {INT32_MIN, INT32_MAX}) {
+        Surface e(W, H, 9);
+        BlitParams q1 = Block(2, 2, W, H);
+        DrawImageEx(e.ds(), q1, keyed, v, v, W, H, 1.0, kNoColour);
+        BlitParams q2 = Block(v, v, W, H);
+        DrawImageEx(e.ds(), q2, keyed, 0, 0, W, H, 1.0, kNoColour);
+        BlitParams q3 = Block(2, 2, v, v, 45.0);
+        DrawImageEx(e.ds(), q3, keyed, 0, 0, W, H, 1.0, kNoColour);
+        for (uint32_t px : e.px) EXPECT_EQ(px, 9u);
     }
     // A buffer smaller than its size claims is not read.
     EnginePicture liar = Pic32(src, W, H, 0, 3);
