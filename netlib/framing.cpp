@@ -125,6 +125,8 @@ int YrnFramePackets(const CYrnBuffer& chunks, int32_t type, int32_t messageId, i
     size_t size = chunks.Size();
     size_t pos = 0;
     int packets = 0;
+    // Room for every packet at once: each chunk's [n] gains the 56 bytes of L and head.
+    out.Reserve(out.Size() + size + (size / kMaxPacketData + 2) * 56);
     while (size - pos > 4) {
         int32_t n = getI32(p + pos);
         pos += 4;

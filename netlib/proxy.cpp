@@ -280,7 +280,11 @@ int CProxySocket::readReply(int failCode) {
 }
 
 std::vector<uint8_t> CProxySocket::socks5Connect() const {
-    std::vector<uint8_t> m = {5, static_cast<uint8_t>(operation_ == kProxyOpBind ? 2 : 1), 0};
+    std::vector<uint8_t> m;
+    m.reserve(10 + destName_.size());
+    m.push_back(5);
+    m.push_back(static_cast<uint8_t>(operation_ == kProxyOpBind ? 2 : 1));
+    m.push_back(0);
     if (destAddr_ != 0) {
         m.push_back(1);
         appendAddr(m, destAddr_);
@@ -313,7 +317,9 @@ void CProxySocket::sendFirstMessage() {
     switch (type_) {
         case kProxySocks4:
         case kProxySocks4a: {
-            m = {4, static_cast<uint8_t>(operation_ == kProxyOpBind ? 2 : 1)};
+            m.reserve(10 + destName_.size());
+            m.push_back(4);
+            m.push_back(static_cast<uint8_t>(operation_ == kProxyOpBind ? 2 : 1));
             appendPort(m, destPort_);
             if (destAddr_ != 0) {
                 appendAddr(m, destAddr_);

@@ -111,7 +111,9 @@ int CYrnSocket::Connect(const std::string& host, int port, int connectTimeoutSec
                         platform::Handle ownerTarget, platform::ThreadId ownerThread,
                         int waitFirstData, const void* hello, size_t helloLength,
                         int firstDataTimeoutMs) {
-    int fd = CreateSocket();
+    // A socket already made (and perhaps bound) is used; otherwise a new one.
+    int fd = fd_.load();
+    if (fd < 0) fd = CreateSocket();
     if (fd < 0) return 0;
     return Create(fd, ownerTarget, ownerThread, waitFirstData, hello, helloLength,
                   firstDataTimeoutMs, host, port, connectTimeoutSec, 0);
@@ -246,6 +248,18 @@ int CYrnSocket::WaitFirstData(int timeoutMs, const std::string& host, int port) 
         return 0;
     rec->eventSet = false;
     return 1;
+}
+
+int CYrnSocket::Bind(const std::string& host, int port) {
+    int fd = fd_.load();
+    if (fd < 0) {
+        fd = CreateSocket();
+        if (fd < 0) return 0;
+        fd_.store(fd);
+    }
+    sockaddr_in addr;
+    if (!resolve(host, port, addr)) return 0;
+    return ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 1 : 0;
 }
 
 int CYrnSocket::IsConnected() const {
@@ -493,22 +507,31 @@ int CYrnSocket::PostMessageToOwner(const CYrnBuffer& message) {
 }
 
 int CYrnSocket::StoreResponse(const CYrnBuffer& message, YrnConnection& record) {
+    if (message.Size() < kEnvelopeSize) return 0;
+    int32_t id = YrnEnvelopeFromBytes(message.Data()).messageId;
     CodecSettings c = codec();
     YrnEnvelope* env = nullptr;
     YrnRecord* rec = nullptr;
-    if (!YrnDecodeMessage(message.Data(), message.Size(), &env, &rec, c.key, c.keyBits, c.aes,
-                          c.zlib, maxData_)) {
-        SetExpectedResponse(0, record);
+    int ok = YrnDecodeMessage(message.Data(), message.Size(), &env, &rec, c.key, c.keyBits, c.aes,
+                              c.zlib, maxData_);
+    delete env;
+    std::lock_guard asmGuard(record.responseAsmLock);
+    // While this answer was being decoded a newer request may have taken the slot; then
+    // the answer is stale and must neither fill the slot nor wake the new waiter.
+    if (record.expectedId != id) {
+        YrnFreeSocketMessage(nullptr, rec);
         return 0;
     }
-    delete env;
+    record.expectedId = 0;
+    record.expectedFragment = 0;
+    record.responseBuffer.Reset();
+    if (!ok) return 0;  // undecodable: the waiter runs into its time-out
     {
         std::lock_guard g(record.responseLock);
         YrnFreeResponseData(&record.response);
         record.response = *rec;  // takes over the data block
     }
     delete rec;
-    SetExpectedResponse(0, record);
     std::lock_guard g(sigLock_);
     setEventLocked(record);
     return 1;

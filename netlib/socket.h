@@ -92,6 +92,8 @@ public:
     virtual uint32_t GetObjectId() const { return objectId_.load(); }
     virtual uint32_t SetObjectId(uint32_t id) { return objectId_.exchange(id); }
     virtual int IsConnected() const;
+    // Binds the socket (created when there is none) to a local address; 1 on success.
+    virtual int Bind(const std::string& host, int port);
     // key is not copied; it must outlive the socket's use of it.
     virtual int SetCodec(const uint8_t* key, int keyBits, uint32_t aesFlags, uint32_t zlibFlags);
 

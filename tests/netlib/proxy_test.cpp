@@ -617,3 +617,120 @@ TEST(ScriptedProxyTest, FixedDeadlineAndQuitRequests) {
         EXPECT_FALSE(loop.processPending(0));
     }
 }
+
+namespace {
+
+// Records the bind events of a proxy socket driven by hand.
+class BindProbe : public CProxySocket {
+public:
+    void OnProxyFailed(int op) override { failedOp = op; }
+    void OnProxyBound(uint32_t address, int port) override {
+        boundAddr = address;
+        boundPort = port;
+    }
+    void OnAccept(int) override { accepted = true; }
+    // Feeds readiness until accepted, failed or the time is up.
+    void drive(int ms) {
+        auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (!accepted && failedOp < 0 && Handle() >= 0 && Clock::now() < end) {
+            pollfd p{Handle(), short(IsConnecting() ? POLLOUT : POLLIN), 0};
+            if (::poll(&p, 1, 20) > 0) DispatchReadiness(p.revents);
+        }
+    }
+    int failedOp = -1;
+    uint32_t boundAddr = 0;
+    int boundPort = -1;
+    bool accepted = false;
+};
+
+class Plain : public CProxySocket {
+public:
+    void OnProxyFailed(int) override {}
+    void OnProxyBound(uint32_t, int) override {}
+};
+
+sockaddr_in ipv4(const char* dotted) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, dotted, &a.sin_addr);
+    return a;
+}
+
+}  // namespace
+
+TEST(ScriptedProxyTest, Socks4BindReportsTheAddressThenAccepts) {
+    std::string request;
+    ScriptedProxy proxy([&](int fd) {
+        request = readN(fd, 9);
+        send(fd, {0, 0x5A, 0x12, 0x34, 0, 0, 0, 0});  // address 0: the proxy's own
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        send(fd, {0, 0x5A, 0, 0, 0, 0, 0, 0});  // the peer came
+        echoRest(fd);
+    });
+    BindProbe s;
+    ASSERT_TRUE(s.Create());
+    s.SetProxy(kProxySocks4, "127.0.0.1", proxy.port());
+    ASSERT_EQ(s.BindViaProxy(ipv4("10.0.0.7")), 1);
+    EXPECT_EQ(s.GetPendingOperation(), kProxyOpBind);
+    char buf[4];
+    EXPECT_EQ(s.Receive(buf, 4), -1);  // nothing passes while the handshake runs
+    EXPECT_EQ(errno, EWOULDBLOCK);
+    s.drive(3000);
+    ASSERT_TRUE(s.accepted);
+    EXPECT_EQ(request, std::string("\x04\x02\x00\x00\x0a\x00\x00\x07\x00", 9));
+    EXPECT_EQ(s.boundPort, 0x1234);
+    EXPECT_EQ(s.boundAddr, ipv4("127.0.0.1").sin_addr.s_addr);
+    // The connection through the proxy moves to the accepting object.
+    Plain conn;
+    ASSERT_EQ(s.Accept(conn), 1);
+    EXPECT_EQ(s.Handle(), -1);
+    int fd = conn.Handle();
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    EXPECT_EQ(conn.Send("pong", 4), 4);
+    ASSERT_EQ(conn.Receive(buf, 4), 4);
+    EXPECT_EQ(std::string(buf, 4), "pong");
+}
+
+TEST(ScriptedProxyTest, Socks5BindAndItsRefusal) {
+    {
+        std::string request;
+        ScriptedProxy proxy([&](int fd) {
+            readN(fd, 3);
+            send(fd, {5, 0});
+            request = readN(fd, 10);
+            send(fd, {5, 0, 0, 1, 10, 1, 2, 3, 0x0b, 0xb8});
+            send(fd, {5, 0, 0, 1, 10, 9, 9, 9, 0x30, 0x39});
+            holdOpen(fd, 2000);
+        });
+        BindProbe s;
+        ASSERT_TRUE(s.Create());
+        s.SetProxy(kProxySocks5, "127.0.0.1", proxy.port());
+        ASSERT_EQ(s.BindViaProxy(ipv4("10.0.0.7")), 1);
+        s.drive(3000);
+        EXPECT_TRUE(s.accepted);
+        EXPECT_EQ(request, std::string("\x05\x02\x00\x01\x0a\x00\x00\x07\x00\x00", 10));
+        EXPECT_EQ(s.boundAddr, ipv4("10.1.2.3").sin_addr.s_addr);
+        EXPECT_EQ(s.boundPort, 3000);
+        EXPECT_EQ(s.GetPendingOperation(), kProxyOpNone);
+        s.Close();
+    }
+    {
+        ScriptedProxy proxy([](int fd) {
+            readN(fd, 3);
+            send(fd, {5, 0});
+            readN(fd, 10);
+            send(fd, {5, 0, 0, 1, 10, 1, 2, 3, 0x0b, 0xb8});
+            send(fd, {5, 2, 0, 1, 0, 0, 0, 0, 0, 0});  // not allowed
+            holdOpen(fd, 2000);
+        });
+        BindProbe s;
+        ASSERT_TRUE(s.Create());
+        s.SetProxy(kProxySocks5, "127.0.0.1", proxy.port());
+        ASSERT_EQ(s.BindViaProxy(ipv4("10.0.0.7")), 1);
+        s.drive(3000);
+        EXPECT_FALSE(s.accepted);
+        EXPECT_EQ(s.failedOp, kProxyOpBind);
+        EXPECT_EQ(s.GetProxyError(), kProxyHandshake);
+        EXPECT_EQ(s.Handle(), -1);
+    }
+}

@@ -419,3 +419,27 @@ TEST(SocketConnect, UndeliverableMessagesAreFreed) {
     EXPECT_GT(s.TotalReceived(), 7000u);
     s.Close();
 }
+
+TEST(SocketConnect, BindThenConnectUsesTheBoundSocket) {
+    Owner owner;
+    Listener l;
+    CYrnSocket s;
+    EXPECT_EQ(s.Bind("no-such-host.invalid", 0), 0);
+    ASSERT_EQ(s.Bind("127.0.0.1", 0), 1);
+    int bound = s.GetSocket();
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr*>(&local), &len), 0);
+    EXPECT_EQ(s.Bind("127.0.0.1", 0), 0);  // already bound
+    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
+              1);
+    EXPECT_EQ(s.GetSocket(), bound);
+    int fd = l.accept();
+    ASSERT_GE(fd, 0);
+    sockaddr_in peer{};
+    len = sizeof peer;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len);
+    EXPECT_EQ(peer.sin_port, local.sin_port);
+    ::close(fd);
+    s.Close();
+}
