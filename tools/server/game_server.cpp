@@ -124,7 +124,7 @@ void GameServer::Stop() {
     stop_ = true;
     Wake();
     thread_.join();
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     for (auto& [id, c] : clients_) ::close(c->fd);
     clients_.clear();
     ::close(listenFd_);
@@ -142,12 +142,12 @@ void GameServer::Wake() {
 }
 
 void GameServer::SetGameHandler(std::shared_ptr<GameHandler> handler) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     handler_ = std::move(handler);
 }
 
 std::vector<int> GameServer::Clients() const {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     std::vector<int> ids;
     for (auto& [id, c] : clients_)
         if (c->hello) ids.push_back(id);
@@ -155,7 +155,7 @@ std::vector<int> GameServer::Clients() const {
 }
 
 bool GameServer::WaitForClients(size_t n, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<std::recursive_mutex> lock(mu_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         size_t k = 0;
         for (auto& [id, c] : clients_) k += c->hello ? 1 : 0;
@@ -164,14 +164,14 @@ bool GameServer::WaitForClients(size_t n, int timeoutMs) {
 }
 
 std::optional<SeatInfo> GameServer::Seat(int client) const {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     auto it = clients_.find(client);
     if (it == clients_.end() || !it->second->seated) return std::nullopt;
     return it->second->seat;
 }
 
 bool GameServer::Notify(int client, int code, const std::vector<uint8_t>& body) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     auto it = clients_.find(client);
     if (it == clients_.end()) return false;
     Client& c = *it->second;
@@ -184,7 +184,7 @@ bool GameServer::Notify(int client, int code, const std::vector<uint8_t>& body) 
 
 int GameServer::NotifyTable(int room, int table, int code, const std::vector<uint8_t>& body,
                             int exceptClient) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     int n = 0;
     for (auto& [id, c] : clients_) {
         if (id == exceptClient || !c->seated || c->seat.room != room || c->seat.table != table)
@@ -197,40 +197,40 @@ int GameServer::NotifyTable(int room, int table, int code, const std::vector<uin
 }
 
 bool GameServer::Disconnect(int client) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     if (!clients_.count(client)) return false;
     DropClient(client, "closed by the server");
     return true;
 }
 
 void GameServer::SetVersion(int major, int minor) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     opt_.versionMajor = major;
     opt_.versionMinor = minor;
 }
 
 void GameServer::SetReply(int requestId, Reply reply) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     replies_[requestId] = std::move(reply);
 }
 
 void GameServer::ClearReply(int requestId) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     replies_.erase(requestId);
 }
 
 void GameServer::SetSilent(int requestId, bool silent) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     silent_[requestId] = silent;
 }
 
 void GameServer::SetReplyDelay(int requestId, int delayMs) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     delays_[requestId] = delayMs;
 }
 
 bool GameServer::SendRaw(int client, const std::vector<uint8_t>& bytes) {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     auto it = clients_.find(client);
     if (it == clients_.end()) return false;
     it->second->out.insert(it->second->out.end(), bytes.begin(), bytes.end());
@@ -239,12 +239,12 @@ bool GameServer::SendRaw(int client, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<Request> GameServer::Received() const {
-    std::lock_guard<std::mutex> lock(mu_);
+    std::lock_guard<std::recursive_mutex> lock(mu_);
     return received_;
 }
 
 std::optional<Request> GameServer::WaitForRequest(int requestId, int timeoutMs, int nth) {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<std::recursive_mutex> lock(mu_);
     std::optional<Request> found;
     cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         int k = 0;
@@ -260,7 +260,7 @@ std::optional<Request> GameServer::WaitForRequest(int requestId, int timeoutMs, 
 }
 
 bool GameServer::WaitForClosed(int client, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mu_);
+    std::unique_lock<std::recursive_mutex> lock(mu_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                         [&] { return clients_.count(client) == 0; });
 }
@@ -275,7 +275,7 @@ void GameServer::Run() {
         fds.push_back({listenFd_, POLLIN, 0});
         int timeout = 100;
         {
-            std::lock_guard<std::mutex> lock(mu_);
+            std::lock_guard<std::recursive_mutex> lock(mu_);
             for (auto& [id, c] : clients_) {
                 short ev = POLLIN;
                 if (!c->out.empty()) ev |= POLLOUT;
@@ -292,7 +292,7 @@ void GameServer::Run() {
             while (::read(wakeFd_[0], buf, sizeof buf) > 0) {
             }
         }
-        std::lock_guard<std::mutex> lock(mu_);
+        std::lock_guard<std::recursive_mutex> lock(mu_);
         if (fds[1].revents & POLLIN) Accept();
         for (size_t i = 0; i < ids.size(); ++i) {
             auto it = clients_.find(ids[i]);
@@ -339,24 +339,25 @@ void GameServer::Accept() {
 
 bool GameServer::ReadClient(Client& c) {
     uint8_t buf[4096];
-    while (true) {
+    // A bounded number of reads per round keeps one busy client from starving the rest.
+    for (int round = 0; round < 16; ++round) {
         ssize_t n = ::recv(c.fd, buf, sizeof buf, 0);
         if (n > 0) {
+            // Parse as the bytes come, so a flood never piles up unparsed.
             c.in.insert(c.in.end(), buf, buf + n);
+            if (!ParseClient(c)) return false;
             continue;
         }
         if (n == 0) {
-            int id = c.id;
-            ParseClient(c);  // what came before the close still counts
-            if (clients_.count(id)) DropClient(id, "closed by the client");
+            DropClient(c.id, "closed by the client");
             return false;
         }
-        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
         if (errno == EINTR) continue;
         DropClient(c.id, std::string("read error: ") + std::strerror(errno));
         return false;
     }
-    return ParseClient(c);
+    return true;
 }
 
 // Returns false when the client was dropped.

@@ -118,7 +118,8 @@ public:
     void Log(const std::string& line);
 
     // The server's own answer to a request (used when no handler takes it); exposed for
-    // game handlers that want to extend rather than replace. Called with the lock held.
+    // game handlers that want to extend rather than replace. Handlers run on the I/O
+    // thread and may call every operation above except Stop() and the Wait operations.
     bool HandleFrameworkRequest(const Request& request, Reply& reply);
 
 private:
@@ -155,8 +156,9 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
 
-    mutable std::mutex mu_;
-    std::condition_variable cv_;
+    // Recursive: a game handler runs under it and may call the control operations.
+    mutable std::recursive_mutex mu_;
+    std::condition_variable_any cv_;
     std::map<int, std::unique_ptr<Client>> clients_;
     int nextClient_ = 1;
     std::vector<Request> received_;

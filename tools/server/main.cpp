@@ -91,23 +91,23 @@ int main(int argc, char** argv) {
         } else if (cmd == "notify") {
             int client = 0, code = 0;
             std::string hex;
-            in >> client >> code >> hex;
             std::vector<uint8_t> body;
-            ok = in.eof() || !in.fail() ? ParseHex(hex, body) && server.Notify(client, code, body)
-                                        : false;
+            ok = static_cast<bool>(in >> client >> code);
+            if (ok) {
+                in >> hex;  // an empty body is allowed
+                ok = ParseHex(hex, body) && server.Notify(client, code, body);
+            }
         } else if (cmd == "text") {
             int client = 0, code = 0, offset = 0;
-            in >> client >> code >> offset;
             std::string text;
-            std::getline(in >> std::ws, text);
-            if (!in.fail() || !text.empty()) {
+            ok = static_cast<bool>(in >> client >> code >> offset) && offset >= 0 && offset <= 4096;
+            if (ok) {
+                std::getline(in >> std::ws, text);
                 std::string gbk = ToGbk(text);
-                std::vector<uint8_t> body(static_cast<size_t>(offset < 0 ? 0 : offset), 0);
+                std::vector<uint8_t> body(static_cast<size_t>(offset), 0);
                 body.insert(body.end(), gbk.begin(), gbk.end());
                 body.push_back(0);
                 ok = server.Notify(client, code, body);
-            } else {
-                ok = false;
             }
         } else if (cmd == "close") {
             int client = 0;

@@ -173,9 +173,11 @@ TEST_F(GameServerWire, OverridesSilenceAndNotifications) {
 // A game layer plugged into the server takes its own ids and its game data.
 struct DiscardGame : GameHandler {
     int seen = 0, closed = 0;
-    bool OnRequest(GameServer&, const Request& r, Reply& reply) override {
+    bool OnRequest(GameServer& server, const Request& r, Reply& reply) override {
         if (r.id != 229010) return false;
         ++seen;
+        // A game layer pushes its own notifications from inside a handler.
+        server.Notify(r.client, 211920, {5});
         reply.code = 10;
         reply.data = r.body;  // echo
         return true;
@@ -190,6 +192,10 @@ TEST_F(GameServerWire, GameLayerPlugsIn) {
     WireClient c;
     ASSERT_TRUE(c.Connect(server.Port()));
     c.Send(229010, {1, 2, 3, 4}, true);
+    auto pushed = c.Read(3000);
+    ASSERT_TRUE(pushed);
+    EXPECT_EQ(pushed->type, 1);
+    EXPECT_EQ(pushed->code, 211920);
     auto m = c.Read(3000);
     ASSERT_TRUE(m);
     EXPECT_EQ(m->code, 10);
