@@ -68,6 +68,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         rewind();
         if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterTIF>(*this, file, false, false)) return true;
+        rewind();
         if (tryDecoder<CRasterTGA>(*this, file, false, false)) return true;
         rewind();
         if (tryDecoder<CRasterWBMP>(*this, file, false, false)) return true;
@@ -82,6 +84,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
             return tryDecoder<CRasterGIF>(*this, file, true, true);
         case RASTER_FORMAT_ICO:
             return tryDecoder<CRasterICO>(*this, file, true, true);
+        case RASTER_FORMAT_TIF:
+            return tryDecoder<CRasterTIF>(*this, file, true, true);
         case RASTER_FORMAT_TGA:
             return tryDecoder<CRasterTGA>(*this, file, true, false);
         case RASTER_FORMAT_WBMP:
