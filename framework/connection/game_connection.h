@@ -7,7 +7,19 @@
 //
 // The application owns one connection and gives it a GameConnectionHost (the
 // application's side of the calls the requests make). All operations run on the UI
-// thread; the socket's worker posts received messages to the owner thread.
+// thread; the socket's worker posts received messages (message 2025, see
+// netlib/message.h) to the owner thread, which frees them after handling.
+//
+// Start-up order:
+//     conn.LoadProxySettings(hallIniPath);
+//     conn.InitCodec();
+//     conn.SetOwnerThread(commThreadId);
+//     int proxyFailed = 0;
+//     if (!conn.Connect("", entry.GetServerHost(), entry.GetServerPort(), &proxyFailed))
+//         show proxyFailed == 1 ? kConnectProxyFailedText (with GetProxyHost())
+//                               : kConnectFailedText;
+//     conn.CheckVersion(text, &newerMajor, &newerMinor);  // 0: show text, end
+//     conn.GetActivityConfig();
 #include <cstdint>
 #include <span>
 #include <string>
@@ -25,6 +37,10 @@ inline constexpr const char* kHelloPayload = "Hello! Game Channel.";
 inline constexpr size_t kHelloLength = 21;  // with its terminating zero
 inline constexpr int kConnectTimeoutSec = 10;
 inline constexpr int kFirstDataTimeoutMs = 10000;
+// The start-up's failure texts ("%s": the proxy host).
+inline constexpr const char* kConnectProxyFailedText =
+    "无法连接代理服务器【%s】，请检查设置是否正确。";
+inline constexpr const char* kConnectFailedText = "无法连接游戏服务器，请稍后再试。";
 
 struct ProxySettings {
     int Need = 0;     // 0: connect directly

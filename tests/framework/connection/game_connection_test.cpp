@@ -1,3 +1,5 @@
+// Needs the local game server; the build links it in when the tools are built.
+#ifdef HQLV_SERVER_EXE
 #include "framework/connection/game_connection.h"
 
 #include <gtest/gtest.h>
@@ -653,3 +655,5 @@ TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
 
 }  // namespace
 }  // namespace hqlv::framework
+
+#endif  // HQLV_SERVER_EXE
