@@ -163,7 +163,7 @@ std::string HallEntry::HallText(size_t word) const {
     size_t off = word * 4;
     size_t n = std::min(kField, m_hallRecord.size() - off);
     const char* s = reinterpret_cast<const char*>(m_hallRecord.data() + off);
-    return WireToText(std::string_view(s, strnlen(s, n)));
+    return std::string(s, strnlen(s, n));
 }
 
 void HallEntry::SetHallRecord(const uint8_t* data, size_t length) {
