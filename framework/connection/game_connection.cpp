@@ -23,10 +23,10 @@ const uint8_t* GameKey() {
 class WaitCursor {
 public:
     explicit WaitCursor(GameConnectionHost* h) : h_(h) {
-        if (h_) h_->BeginWaitCursor();
+        if (h_) h_->WaitCursorBegin();
     }
     ~WaitCursor() {
-        if (h_) h_->EndWaitCursor();
+        if (h_) h_->WaitCursorEnd();
     }
 
 private:
@@ -148,7 +148,7 @@ int CGameConnection::SendNoWait(int requestId, const std::vector<uint8_t>& body)
 }
 
 RequestContext CGameConnection::Context() {
-    return RequestContext{m_pHost->Entry(), m_pHost->GetMachineID()};
+    return RequestContext{m_pHost->Entry(), m_pHost->MachineId()};
 }
 
 int CGameConnection::IsGameRunning() {
@@ -186,7 +186,7 @@ int CGameConnection::GetActivityConfig() {
     if (!m_pHost) return 0;
     RequestResult r;
     if (!SendRequest(r, kReqActivityConfig, {}, 1) || r.reply.empty()) return 0;
-    ActivityConfig cfg = ParseActivityConfig(r.data(), r.reply.size(), m_pHost->GetActivityCount());
+    ActivityConfig cfg = ParseActivityConfig(r.data(), r.reply.size(), m_pHost->ActivityCount());
     if (!cfg.ok) return 0;
     m_pHost->SetActivityConfig(cfg.enabled, cfg.entries);
     netlib::YrnLogWrite("ACTIVECONFIG count=[%d]", cfg.count);
@@ -200,7 +200,7 @@ std::vector<uint8_t> CGameConnection::BuildEnterGameHead() {
     if (!m_pHost->MakeOwnPlayerEntry(entry, flagWord)) return {};
     int32_t userId = 0;
     ReplyWord(entry.data(), entry.size(), 0, userId);
-    return BuildEnterGameHeadBody(Context(), userId, flagWord, m_pHost->IsQuickCatch());
+    return BuildEnterGameHeadBody(Context(), userId, flagWord, m_pHost->QuickCatch());
 }
 
 std::vector<uint8_t> CGameConnection::BuildEnterGamePlayer() {
@@ -241,7 +241,7 @@ int CGameConnection::EnterGame(std::string& text) {
     if (!sent) return 0;
     switch (r.code) {
         case kResEnteredGame:
-            m_pHost->OnEnteredGame();
+            m_pHost->TableViewEnteredGame();
             if (!r.reply.empty()) {
                 m_pHost->SetInGame(e.GetCmdField8() == 0 ? 1 : 0);
                 StoreGameData(r.data(), r.reply.size());
@@ -250,7 +250,7 @@ int CGameConnection::EnterGame(std::string& text) {
             }
             return 1;
         case kResTableFull:
-            m_pHost->UpdatePlayers(r.data(), r.reply.size());
+            m_pHost->TakePlayerList(r.data(), r.reply.size());
             return 1;
         case kResWaitResult:
             text = "进入游戏失败，请等待本局结果提交。";
@@ -312,7 +312,7 @@ int CGameConnection::SendChatMessage2(const std::string& utf8Text) {
 int CGameConnection::CallPlayer(int userId) {
     if (!m_pHost) return 0;
     return SendNoWait(kReqCallPlayer,
-                      BuildCallPlayerBody(Context(), userId, m_pHost->GetPlayerChair(userId)));
+                      BuildCallPlayerBody(Context(), userId, m_pHost->PlayerChair(userId)));
 }
 
 int CGameConnection::SendRequest201180(int value) {
@@ -329,12 +329,12 @@ int CGameConnection::SendKeepAlive() {
 
 int CGameConnection::SendRequest214102() {
     if (!m_pHost) return 0;
-    return SendNoWait(kReqRequest214102, Build214102Body(Context(), m_pHost->GetOwnPlayerName()));
+    return SendNoWait(kReqRequest214102, Build214102Body(Context(), m_pHost->OwnPlayerName()));
 }
 
 int CGameConnection::SendRequest214104() {
     if (!m_pHost) return 0;
-    return SendNoWait(kReqRequest214104, Build214102Body(Context(), m_pHost->GetOwnPlayerName()));
+    return SendNoWait(kReqRequest214104, Build214102Body(Context(), m_pHost->OwnPlayerName()));
 }
 
 int CGameConnection::CheckSilverRange(std::string& text) {
@@ -346,13 +346,13 @@ int CGameConnection::CheckSilverRange(std::string& text) {
     if (!sent) return 0;
     switch (r.code) {
         case kResSilverTooLittle:
-            m_pHost->CheckSilverTooLittle(r.data(), r.reply.size());
+            m_pHost->SilverBelowRoomMinimum(r.data(), r.reply.size());
             return 0;
         case kResSilverTooMuch:
-            m_pHost->CheckSilverTooMuch(r.data(), r.reply.size());
+            m_pHost->SilverAboveRoomMaximum(r.data(), r.reply.size());
             return 0;
         case kResultOk:
-            m_pHost->StopIdleTimer();
+            m_pHost->TableViewStopIdleTimer();
             return 1;
         default:
             return 0;
@@ -406,9 +406,9 @@ int CGameConnection::SaveSilver(std::string& text, int& amount) {
     if (!m_pHost || !m_pHost->Entry().IsSpecialOption()) return 0;
     RequestResult r;
     r.text = text;
-    int sent = SendRequest(
-        r, kReqSaveSilver,
-        BuildSilverTransferBody(Context(), amount, 0, m_pHost->GetOwnSeatSilver(), 1), 1);
+    int sent =
+        SendRequest(r, kReqSaveSilver,
+                    BuildSilverTransferBody(Context(), amount, 0, m_pHost->OwnSeatSilver(), 1), 1);
     text = r.text;
     if (!sent) return 0;
     return EvaluateSilverTransferReply(1, r.code, r.data(), r.reply.size(),
@@ -419,10 +419,10 @@ int CGameConnection::TakeSilver(std::string& text, int amount, int protectionAns
     if (!m_pHost || !m_pHost->Entry().IsSpecialOption()) return 0;
     RequestResult r;
     r.text = text;
-    int sent = SendRequest(r, kReqTakeSilver,
-                           BuildSilverTransferBody(Context(), amount, protectionAnswer,
-                                                   m_pHost->GetOwnSeatSilver(), 2),
-                           1);
+    int sent = SendRequest(
+        r, kReqTakeSilver,
+        BuildSilverTransferBody(Context(), amount, protectionAnswer, m_pHost->OwnSeatSilver(), 2),
+        1);
     text = r.text;
     if (!sent) return 0;
     int unused = amount;
@@ -450,9 +450,8 @@ int CGameConnection::ClaimDole(std::string& text, int value, int kind, int* out)
     text.clear();
     if (out) *out = 0;
     RequestResult r;
-    int sent =
-        SendRequest(r, kReqClaimDole,
-                    BuildClaimDoleBody(Context(), m_pHost->GetOwnPlayerName(), value, kind), 1);
+    int sent = SendRequest(r, kReqClaimDole,
+                           BuildClaimDoleBody(Context(), m_pHost->OwnPlayerName(), value, kind), 1);
     text = r.text;
     if (!sent || r.code != kResultOk) return 0;
     int32_t w0;
@@ -471,7 +470,7 @@ int CGameConnection::ClaimDole2(std::string& text, int value, int kind, int* out
     RequestResult r;
     int sent =
         SendRequest(r, kReqClaimDole2,
-                    BuildClaimDole2Body(Context(), m_pHost->GetOwnPlayerName(), value, kind), 1);
+                    BuildClaimDole2Body(Context(), m_pHost->OwnPlayerName(), value, kind), 1);
     text = r.text;
     if (!sent || r.code != kResultOk) return 0;
     int32_t w0;

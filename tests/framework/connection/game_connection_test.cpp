@@ -50,28 +50,28 @@ struct TestHost : GameConnectionHost {
         std::memcpy(own.data() + 36, "me", 2);
     }
     HallEntry& Entry() override { return entry; }
-    std::string GetMachineID() override { return machine; }
-    void BeginWaitCursor() override { maxCursorDepth = std::max(maxCursorDepth, ++cursorDepth); }
-    void EndWaitCursor() override { --cursorDepth; }
+    std::string MachineId() override { return machine; }
+    void WaitCursorBegin() override { maxCursorDepth = std::max(maxCursorDepth, ++cursorDepth); }
+    void WaitCursorEnd() override { --cursorDepth; }
     bool MakeOwnPlayerEntry(std::vector<uint8_t>& e, int& flag) override {
         if (W(own, 0) == 0) return false;
         e = own;
         flag = W(own, 4);
         return true;
     }
-    int GetPlayerChair(int userId) override { return userId == 123456 ? 2 : -1; }
-    int GetOwnSeatSilver() override { return 7000; }
-    std::string GetOwnPlayerName() override { return "我"; }
+    int PlayerChair(int userId) override { return userId == 123456 ? 2 : -1; }
+    int OwnSeatSilver() override { return 7000; }
+    std::string OwnPlayerName() override { return "我"; }
     void SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& e) override {
         activityEnabled = enabled;
         activities = e;
     }
-    void OnEnteredGame() override { ++entered; }
+    void TableViewEnteredGame() override { ++entered; }
     void SetInGame(int v) override { inGame = v; }
     std::span<uint8_t> GameDataBlock() override { return block; }
-    void UpdatePlayers(const uint8_t* d, size_t n) override { players.assign(d, d + n); }
-    void CheckSilverTooLittle(const uint8_t*, size_t) override { ++tooLittle; }
-    void CheckSilverTooMuch(const uint8_t*, size_t) override {}
+    void TakePlayerList(const uint8_t* d, size_t n) override { players.assign(d, d + n); }
+    void SilverBelowRoomMinimum(const uint8_t*, size_t) override { ++tooLittle; }
+    void SilverAboveRoomMaximum(const uint8_t*, size_t) override {}
     void AppendChatMarkup(const std::string& m) override { chat.push_back(m); }
 };
 
