@@ -74,6 +74,8 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         rewind();
         if (tryDecoder<CRasterWBMP>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterJAS>(*this, file, false, false, 0u)) return true;
+        rewind();
         SetLastError("Decode: Unknown or wrong format");
         return false;
     }
@@ -90,6 +92,9 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
             return tryDecoder<CRasterTGA>(*this, file, true, false);
         case RASTER_FORMAT_WBMP:
             return tryDecoder<CRasterWBMP>(*this, file, true, false);
+        case RASTER_FORMAT_JP2:
+        case RASTER_FORMAT_JPC:
+            return tryDecoder<CRasterJAS>(*this, file, true, false, formatId);
         case RASTER_FORMAT_JPG:
             return tryDecoder<CRasterJPG>(*this, file, true, false);
         case RASTER_FORMAT_PNG:
