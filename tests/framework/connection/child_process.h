@@ -19,8 +19,10 @@ namespace hqlv::testing {
 class ChildProcess {
 public:
     ~ChildProcess() { Stop(); }
-    // Starts the program with the arguments; standard input and output are pipes.
-    bool Start(const std::string& program, const std::vector<std::string>& args) {
+    // Starts the program with the arguments; standard input and output are pipes, and
+    // standard error goes to the file named (or nowhere).
+    bool Start(const std::string& program, const std::vector<std::string>& args,
+               const std::string& errorFile = {}) {
         int in[2], out[2];
         if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
         pid_ = ::fork();
@@ -28,8 +30,10 @@ public:
         if (pid_ == 0) {
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
-            int devnull = ::open("/dev/null", O_WRONLY);
-            if (devnull >= 0) ::dup2(devnull, 2);
+            int err = errorFile.empty()
+                          ? ::open("/dev/null", O_WRONLY)
+                          : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (err >= 0) ::dup2(err, 2);
             ::close(in[1]);
             ::close(out[0]);
             std::vector<char*> argv;

@@ -18,6 +18,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/message.h"
 #include "tools/server/game_server.h"
+#include "wire_client.h"
 
 namespace hqlv::framework {
 namespace {
@@ -572,8 +573,11 @@ TEST_F(GameConnectionFlow, CloseSequenceTellsTheTable) {
 
 // The real program, reached directly.
 TEST(GameConnectionEndToEnd, RealServerDirect) {
+    char dir[] = "/tmp/hqlv-server-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    std::string logFile = std::string(dir) + "/server.log";
     hqlv::testing::ChildProcess srv;
-    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}));
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}, logFile));
     std::string line;
     ASSERT_TRUE(srv.ReadLine(line, 5000));
     ASSERT_EQ(line.rfind("listening on 127.0.0.1:", 0), 0u) << line;
@@ -603,6 +607,30 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
     ASSERT_GT(got.size(), 8u);
     EXPECT_EQ(WireToText(reinterpret_cast<const char*>(got.data() + 8)), "你好");
     conn.Disconnect();
+    // A client that sends garbage is closed with a log line.
+    {
+        hqlv::testing::WireClient junk;
+        ASSERT_TRUE(junk.Connect(static_cast<uint16_t>(port)));
+        int32_t bad[2] = {5000, 1};
+        junk.SendBytes(bad, sizeof bad);
+        EXPECT_TRUE(junk.WaitClosed(3000));
+    }
+    srv.Stop();
+    std::string log;
+    if (FILE* f = std::fopen(logFile.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) log.append(buf, n);
+        std::fclose(f);
+    }
+    std::remove(logFile.c_str());
+    ::rmdir(dir);
+    EXPECT_NE(log.find("client 1: hello \"Hello! Game Channel.\" (21 bytes)"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("client 1: request 201001 message 1 waits, 0 bytes"), std::string::npos);
+    EXPECT_NE(log.find("client 1: request 200110 message 3 waits, 108 bytes"), std::string::npos);
+    EXPECT_NE(log.find("client 1: closed by the client"), std::string::npos);
+    EXPECT_NE(log.find("client 2: malformed packet: bad length"), std::string::npos);
 }
 
 // The real program reached through a real SOCKS5 proxy.
