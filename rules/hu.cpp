@@ -1,6 +1,9 @@
 #include "rules/hu.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "rules/internal.h"
 
@@ -16,7 +19,8 @@ namespace {
 // so each level starts its scan where the level above found its kind.
 
 struct Split {
-    int32_t c[kIndexCount];
+    int32_t* c;     // the caller's table: changed while searching, restored unless it wins
+    uint64_t held;  // bit i set while c[i] > 0: the lowest kind held is one bit scan away
     int32_t poolA, poolB;
     int32_t indexA, indexB;
     bool honourRuns;
@@ -43,6 +47,32 @@ inline int32_t pool(const Split& s) {
     return MJ_SumJokers(s.poolA, s.poolB);
 }
 
+inline void take(Split& s, int32_t i, int32_t n) {
+    if ((s.c[i] -= n) == 0) s.held &= ~(1ull << i);
+}
+
+inline void put(Split& s, int32_t i, int32_t n) {
+    if (s.c[i] == 0) s.held |= 1ull << i;
+    s.c[i] += n;
+}
+
+uint64_t heldMask(const int32_t* c) {
+    uint64_t m = 0;
+#if defined(__SSE2__)
+    // Four counts at a time: one compare and one sign-bit gather per group.
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < kIndexCount; i += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
+        int empty = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, zero)));
+        m |= static_cast<uint64_t>(~empty & 0xF) << i;
+    }
+    m &= ~1ull;
+#else
+    for (int i = 1; i < kIndexCount; ++i) m |= static_cast<uint64_t>(c[i] != 0) << i;
+#endif
+    return m;
+}
+
 // Takes n jokers from the pools; usedA / usedB receive how many came from each.
 inline void takeJokers(Split& s, int32_t n, int32_t& usedA, int32_t& usedB) {
     int32_t beforeA, beforeB;
@@ -61,7 +91,7 @@ inline void record(Split& s, int32_t type, int32_t index, int32_t usedA = 0, int
     MJ_AddHuUnit(s.result, type, index, usedA, usedB, s.indexA, s.indexB, place, gap);
 }
 
-bool split(Split& s, int32_t from, bool pairDone);
+bool split(Split& s, bool pairDone);
 
 bool splitJokersOnly(Split& s, bool pairDone) {
     const int32_t p = pool(s);
@@ -86,132 +116,131 @@ bool splitJokersOnly(Split& s, bool pairDone) {
     return false;
 }
 
-bool splitHonourRuns(Split& s, int32_t i, bool pairDone) {
+bool splitHonourRuns(Split& s, bool pairDone) {
     int32_t* c = s.c;
     for (const HonourRun& r : kHonourRuns) {
         if (!c[r.a] || !c[r.b] || !c[r.c]) continue;
-        --c[r.a], --c[r.b], --c[r.c];
-        if (split(s, i, pairDone)) {
+        take(s, r.a, 1), take(s, r.b, 1), take(s, r.c, 1);
+        if (split(s, pairDone)) {
             record(s, kUnitRun, r.index, 0, 0, 0, r.gap);
             return true;
         }
-        ++c[r.a], ++c[r.b], ++c[r.c];
+        put(s, r.a, 1), put(s, r.b, 1), put(s, r.c, 1);
     }
     for (const HonourJokerRun& r : kHonourJokerRuns) {
         if (!c[r.a] || !c[r.b] || pool(s) < 1) continue;
         int32_t ua, ub;
-        --c[r.a], --c[r.b];
+        take(s, r.a, 1), take(s, r.b, 1);
         takeJokers(s, 1, ua, ub);
-        if (split(s, i, pairDone)) {
+        if (split(s, pairDone)) {
             record(s, kUnitRun, r.index, ua, ub, r.place, r.gap);
             return true;
         }
         giveJokers(s, ua, ub);
-        ++c[r.a], ++c[r.b];
+        put(s, r.a, 1), put(s, r.b, 1);
     }
     return false;
 }
 
-bool split(Split& s, int32_t from, bool pairDone) {
+bool split(Split& s, bool pairDone) {
     int32_t* c = s.c;
-    int32_t i = from;
-    while (i < kIndexCount && c[i] == 0) ++i;
-    if (i >= kIndexCount) return splitJokersOnly(s, pairDone);
+    if (s.held == 0) return splitJokersOnly(s, pairDone);
+    const int32_t i = __builtin_ctzll(s.held);  // the lowest kind held
 
     const int32_t n = c[i];
     const int32_t p = pool(s);
     int32_t ua, ub;
 
     if (n == 4) {
-        c[i] = 0;
-        if (split(s, i, pairDone)) {
+        take(s, i, 4);
+        if (split(s, pairDone)) {
             record(s, kUnitFour, i);
             return true;
         }
-        c[i] = 4;
+        put(s, i, 4);
     }
     if (n >= 3) {
-        c[i] -= 3;
-        if (split(s, i, pairDone)) {
+        take(s, i, 3);
+        if (split(s, pairDone)) {
             record(s, kUnitTriplet, i);
             return true;
         }
-        c[i] += 3;
+        put(s, i, 3);
     }
     if (n >= 2 && p >= 1) {
-        c[i] -= 2;
+        take(s, i, 2);
         takeJokers(s, 1, ua, ub);
-        if (split(s, i, pairDone)) {
+        if (split(s, pairDone)) {
             record(s, kUnitTriplet, i, ua, ub);
             return true;
         }
         giveJokers(s, ua, ub);
-        c[i] += 2;
+        put(s, i, 2);
     }
     if (p >= 2) {
-        c[i] -= 1;
+        take(s, i, 1);
         takeJokers(s, 2, ua, ub);
-        if (split(s, i, pairDone)) {
+        if (split(s, pairDone)) {
             record(s, kUnitTriplet, i, ua, ub);
             return true;
         }
         giveJokers(s, ua, ub);
-        c[i] += 1;
+        put(s, i, 1);
     }
     if (!pairDone) {
         if (n >= 2) {
-            c[i] -= 2;
-            if (split(s, i, true)) {
+            take(s, i, 2);
+            if (split(s, true)) {
                 record(s, kUnitPair, i);
                 return true;
             }
-            c[i] += 2;
+            put(s, i, 2);
         }
         if (p >= 1) {
-            c[i] -= 1;
+            take(s, i, 1);
             takeJokers(s, 1, ua, ub);
-            if (split(s, i, true)) {
+            if (split(s, true)) {
                 record(s, kUnitPair, i, ua, ub);
                 return true;
             }
             giveJokers(s, ua, ub);
-            c[i] += 1;
+            put(s, i, 1);
         }
     }
     if (i < 30) {
         const int32_t v = i % 10;
         if (v == 0) return false;
         if (v <= 7 && c[i + 1] && c[i + 2]) {
-            --c[i], --c[i + 1], --c[i + 2];
-            if (split(s, i, pairDone)) {
+            take(s, i, 1), take(s, i + 1, 1), take(s, i + 2, 1);
+            if (split(s, pairDone)) {
                 record(s, kUnitRun, i);
                 return true;
             }
-            ++c[i], ++c[i + 1], ++c[i + 2];
+            put(s, i, 1), put(s, i + 1, 1), put(s, i + 2, 1);
         }
         if (v <= 8 && c[i + 1] && p >= 1) {
-            --c[i], --c[i + 1];
+            take(s, i, 1), take(s, i + 1, 1);
             takeJokers(s, 1, ua, ub);
-            if (split(s, i, pairDone)) {
+            if (split(s, pairDone)) {
                 record(s, kUnitRun, i, ua, ub, 2, 0);
                 return true;
             }
             giveJokers(s, ua, ub);
-            ++c[i], ++c[i + 1];
+            put(s, i, 1), put(s, i + 1, 1);
         }
         if (v <= 7 && c[i + 2] && p >= 1) {
-            --c[i], --c[i + 2];
+            take(s, i, 1), take(s, i + 2, 1);
             takeJokers(s, 1, ua, ub);
-            if (split(s, i, pairDone)) {
+            if (split(s, pairDone)) {
                 record(s, kUnitRun, i, ua, ub, 1, 0);
                 return true;
             }
             giveJokers(s, ua, ub);
-            ++c[i], ++c[i + 2];
+            put(s, i, 1), put(s, i + 2, 1);
         }
         return false;
     }
-    return s.honourRuns && splitHonourRuns(s, i, pairDone);
+    return s.honourRuns && splitHonourRuns(s, pairDone);
 }
 
 // --- Special hands -------------------------------------------------------------------------
@@ -459,8 +488,11 @@ int32_t MJ_SplitMelds(const CountTable& counts, int32_t jokersA, int32_t jokersB
     }
     if (counts[0] != 0 || total > kMaxHandTiles) return 0;
     HuResult scratch;
+    CountTable copy;
+    std::memcpy(copy, counts, sizeof(CountTable));
     Split s;
-    std::memcpy(s.c, counts, sizeof(CountTable));
+    s.c = copy;
+    s.held = heldMask(copy);
     s.poolA = jokersA;
     s.poolB = jokersB;
     s.indexA = indexA;
@@ -468,27 +500,37 @@ int32_t MJ_SplitMelds(const CountTable& counts, int32_t jokersA, int32_t jokersB
     s.honourRuns = (flags & kTileFlagHonourRuns) != 0;
     s.result = result ? result : &scratch;
     if (!result) scratch.unitCount = 0;
-    return split(s, 1, pairDone != 0) ? kResultWin : 0;
+    return split(s, pairDone != 0) ? kResultWin : 0;
 }
 
 // --- The win test --------------------------------------------------------------------------
 
-int32_t detail::canHu(const CountTable& counts, int32_t jokersA, int32_t jokersB, int32_t jokerA,
-                      int32_t jokerB, int32_t wi, int32_t flags, int32_t rule, HuResult& result,
-                      int32_t mask, bool pairDone) {
+namespace {
+
+// The win test on a table that the caller lets it search in place (restored unless it wins).
+int32_t canHuOn(CountTable& counts, int32_t jokersA, int32_t jokersB, int32_t jokerA,
+                int32_t jokerB, int32_t wi, int32_t flags, int32_t rule, HuResult& result,
+                int32_t mask, bool pairDone) {
     std::memset(&result, 0, sizeof(HuResult));
-    // Counts and pools come from callers: refuse what no hand can be.
-    if (jokersA < 0 || jokersB < 0 || counts[0] != 0) return 0;
-    int32_t total = jokersA + jokersB;
+    // Counts and pools come from callers: refuse what no hand can be. One pass gathers the
+    // total, any negative entry, any oversized entry and, with the default callbacks, flowers.
+    int32_t total = jokersA + jokersB, signs = jokersA | jokersB | counts[0], big = 0;
     for (int i = 1; i < kIndexCount; ++i) {
-        if (counts[i] < 0 || counts[i] > kMaxHandTiles) return 0;
         total += counts[i];
+        signs |= counts[i];
+        big |= counts[i] > kMaxHandTiles;
     }
-    if (total > kMaxHandTiles) return 0;
-    if (MJ_CountFlowers(counts, jokerA, jokerB, flags) > 0) return 0;
+    if (signs < 0 || counts[0] != 0 || big || total > kMaxHandTiles) return 0;
+    if (detail::g_defaultCallbacks) {
+        int32_t flowers = 0;
+        for (int i = 40; i < kIndexCount; ++i) flowers |= counts[i];
+        if (flowers) return 0;
+    } else if (MJ_CountFlowers(counts, jokerA, jokerB, flags) > 0) {
+        return 0;
+    }
 
     int32_t ia = 0, ib = 0;
-    MJ_JokerIndices(jokerA, jokerB, flags, &ia, &ib);
+    if (jokerA >= 0 || jokerB >= 0) MJ_JokerIndices(jokerA, jokerB, flags, &ia, &ib);
     auto special = [&](SpecialTest test, bool standIn) {
         if (standIn)
             return withStandIn(test, counts, jokersA, jokersB, jokerA, jokerB, ia, ib, wi, flags,
@@ -511,14 +553,25 @@ int32_t detail::canHu(const CountTable& counts, int32_t jokersA, int32_t jokersB
         if (special(MJ_IsAll258, false)) return kResultWin;
     }
     Split s;
-    std::memcpy(s.c, counts, sizeof(CountTable));
+    s.c = counts;
+    s.held = heldMask(counts);
     s.poolA = jokersA;
     s.poolB = jokersB;
     s.indexA = ia;
     s.indexB = ib;
     s.honourRuns = (flags & kTileFlagHonourRuns) != 0;
     s.result = &result;
-    return split(s, 1, pairDone) ? kResultWin : 0;
+    return split(s, pairDone) ? kResultWin : 0;
+}
+
+}  // namespace
+
+int32_t detail::canHu(const CountTable& counts, int32_t jokersA, int32_t jokersB, int32_t jokerA,
+                      int32_t jokerB, int32_t wi, int32_t flags, int32_t rule, HuResult& result,
+                      int32_t mask, bool pairDone) {
+    CountTable copy;
+    std::memcpy(copy, counts, sizeof(CountTable));
+    return canHuOn(copy, jokersA, jokersB, jokerA, jokerB, wi, flags, rule, result, mask, pairDone);
 }
 
 namespace {
@@ -533,8 +586,7 @@ int32_t huAsWild(const CountTable& counts, int32_t tile, int32_t jokerA, int32_t
     if (jokersA) *jokersA = poolA;
     if (jokersB) *jokersB = poolB;
     if (wi) *wi = index;
-    return detail::canHu(copy, poolA, poolB, jokerA, jokerB, index, flags, rule, result, mask,
-                         pairDone);
+    return canHuOn(copy, poolA, poolB, jokerA, jokerB, index, flags, rule, result, mask, pairDone);
 }
 
 int32_t huAsNatural(const CountTable& counts, int32_t tile, int32_t jokerA, int32_t jokerB,
@@ -548,7 +600,7 @@ int32_t huAsNatural(const CountTable& counts, int32_t tile, int32_t jokerA, int3
                          &poolB);
     if (jokersB) *jokersB = poolB;
     if (wi) *wi = index;
-    return detail::canHu(copy, 0, 0, kNoTile, kNoTile, index, flags, rule, result, mask, pairDone);
+    return canHuOn(copy, 0, 0, kNoTile, kNoTile, index, flags, rule, result, mask, pairDone);
 }
 
 }  // namespace
@@ -559,18 +611,17 @@ int32_t detail::checkHu(const CountTable& counts, int32_t tile, int32_t jokerA, 
     if ((flags & kTileFlagNoWinOnDiscard) && (mask & kMaskOnDiscard)) return 0;
     if ((flags & kTileFlagNoWinRobbingKong) && (mask & kMaskRobbingKong)) return 0;
     if (tile != kNoTile && slotOf(tile, flags) == 0) return 0;
-    const bool restricted = (mask & (kMaskOnDiscard | kMaskRobbingKong)) != 0;
-    const bool winJoker = MJ_IsJoker(tile, jokerA, jokerB, flags);
-    int32_t heldB = 0;
-    const int32_t held = MJ_JokerCounts(counts, jokerA, jokerB, flags, &heldB) + heldB;
     int32_t pa, pb, wi;
-
     if (!(flags & kTileFlagJokers)) {
         CountTable copy;
         std::memcpy(copy, counts, sizeof(CountTable));
         MJ_AddTileTakeJokers(copy, tile, jokerA, jokerB, &wi, flags, 0, &pb);
-        return canHu(copy, 0, 0, kNoTile, kNoTile, wi, flags, rule, result, mask, pairDone);
+        return canHuOn(copy, 0, 0, kNoTile, kNoTile, wi, flags, rule, result, mask, pairDone);
     }
+    const bool restricted = (mask & (kMaskOnDiscard | kMaskRobbingKong)) != 0;
+    const bool winJoker = MJ_IsJoker(tile, jokerA, jokerB, flags);
+    int32_t heldB = 0;
+    const int32_t held = MJ_JokerCounts(counts, jokerA, jokerB, flags, &heldB) + heldB;
     if (!winJoker) {
         if ((flags & kTileFlagJokersNatural) && held >= 1 &&
             huAsNatural(counts, tile, jokerA, jokerB, &pb, &wi, flags, rule, result, mask,
