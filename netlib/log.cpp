@@ -21,6 +21,7 @@ struct LogState {
     std::string folder;
     std::function<std::tm()> clock;
     bool diagHooked = false;
+    platform::DiagSink previousSink;
     char message[4096] = {};
     char line[4096] = {};
 };
@@ -101,17 +102,22 @@ void YrnLogOpen(const char* name, uint32_t mode) {
         if (s.diagHooked) return;
         s.diagHooked = true;
     }
-    platform::setDiagSink([](std::string_view line) { writeText(line.data(), line.size()); });
+    platform::DiagSink previous =
+        platform::setDiagSink([](std::string_view line) { writeText(line.data(), line.size()); });
+    std::lock_guard guard(s.lock);
+    s.previousSink = std::move(previous);
 }
 
 void YrnLogClose() {
     LogState& s = state();
+    platform::DiagSink previous;
     {
         std::lock_guard guard(s.lock);
         if (!s.diagHooked) return;
         s.diagHooked = false;
+        previous = std::move(s.previousSink);
     }
-    platform::setDiagSink({});
+    platform::setDiagSink(std::move(previous));
 }
 
 void YrnLogWrite(const char* format, ...) {

@@ -111,7 +111,9 @@ int CYrnSocket::Connect(const std::string& host, int port, int connectTimeoutSec
                         platform::Handle ownerTarget, platform::ThreadId ownerThread,
                         int waitFirstData, const void* hello, size_t helloLength,
                         int firstDataTimeoutMs) {
-    // A socket already made (and perhaps bound) is used; otherwise a new one.
+    // A connection still running is closed first; a socket already made (and perhaps
+    // bound) but never connected is used; otherwise a new one.
+    if (loop_) Close();
     int fd = fd_.load();
     if (fd < 0) fd = CreateSocket();
     if (fd < 0) return 0;
@@ -123,6 +125,7 @@ int CYrnSocket::AttachConnected(int socketHandle, platform::Handle ownerTarget,
                                 platform::ThreadId ownerThread, int waitFirstData,
                                 const void* hello, size_t helloLength, int firstDataTimeoutMs,
                                 const std::string& host, int port, int connectTimeoutSec) {
+    if (loop_ || (fd_.load() >= 0 && fd_.load() != socketHandle)) Close();
     return Create(socketHandle, ownerTarget, ownerThread, waitFirstData, hello, helloLength,
                   firstDataTimeoutMs, host, port, connectTimeoutSec, 1);
 }

@@ -126,8 +126,20 @@ TEST_F(LogTest, ThreadsNeverInterleaveAndDiagnosticsJoin) {
     EXPECT_EQ(lines, 201);
     EXPECT_NE(content.find("from the platform\r\n"), std::string::npos);
     YrnLogClose();
-    hqlv::platform::diag("after close goes to stderr");
+    hqlv::platform::diag("after close goes back to the earlier sink");
     EXPECT_EQ(readFile(dir_ / "Game20161222.log"), content);
+}
+
+TEST_F(LogTest, ClosingRestoresTheEarlierDiagnosticsSink) {
+    std::vector<std::string> seen;
+    hqlv::platform::setDiagSink([&](std::string_view l) { seen.emplace_back(l); });
+    YrnLogOpen("Game", 0xA001D);
+    hqlv::platform::diag("into the log");
+    YrnLogClose();
+    hqlv::platform::diag("back to the earlier sink");
+    hqlv::platform::setDiagSink({});
+    EXPECT_EQ(seen, std::vector<std::string>{"back to the earlier sink"});
+    EXPECT_NE(readFile(dir_ / "Game20161222.log").find("into the log\r\n"), std::string::npos);
 }
 
 TEST_F(LogTest, FollowsTheProcessClockDouble) {
