@@ -34,8 +34,11 @@ const int8_t kDefaultIdIndex[kTileIdCount] = {
 #undef R
 };
 
-MJ_TileCallbacks g_callbacks = MJ_DefaultTileCallbacks();
-bool g_defaultCallbacks = true;
+// Constant-initialised, so that rule objects built by other static initialisers already find
+// the defaults.
+constinit MJ_TileCallbacks g_callbacks{MJ_IsFlowerIndex,     MJ_IsHonourIndex, MJ_IsJokerIndex,
+                                       MJ_JokerStandInIndex, MJ_TileShape,     MJ_TileValue};
+constinit bool g_defaultCallbacks = true;
 
 int32_t jokerKind(int32_t id, int32_t flags) {
     if (id < 0) return 0;

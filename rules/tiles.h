@@ -35,21 +35,27 @@ inline constexpr int32_t kNoTileIndex = -10;  // index of an id that is not a ti
 using CountTable = int32_t[kIndexCount];
 
 // Tile flags: one word of the rule set, passed to every operation.
-inline constexpr int32_t kTileFlagJokers = 0x1;   // jokers are in play
-inline constexpr int32_t kTileFlagStandIn = 0x4;  // the substitute kind plays as joker A's kind
-inline constexpr int32_t kTileFlagJokersNatural =
-    0x8;  // jokers are also ordinary tiles (claimable, own kind)
-inline constexpr int32_t kTileFlagHonourRuns =
-    0x20;  // three different winds or the three dragons form a run
-inline constexpr int32_t kTileFlagNoChow = 0x100;            // no chow at all
-inline constexpr int32_t kTileFlagNoWinOnDiscard = 0x200;    // refuse a win asked with mask bit 1
-inline constexpr int32_t kTileFlagNoWinRobbingKong = 0x400;  // refuse a win asked with mask bit 4
-inline constexpr int32_t kTileFlagNoJokerPairWhenRobbing =
-    0x4000;  // pair wait: no joker partner under mask bit 4
+// 0x1 jokers are in play; 0x4 the substitute kind plays as joker A's kind; 0x8 jokers are also
+// ordinary tiles (claimable, kept as their own kind in claim checks, may win as their kind);
+// 0x20 three different winds or the three dragons form a run; 0x100 no chow at all; 0x200 and
+// 0x400 refuse a win asked with mask bit 1 (a discard) and 4 (robbing a kong); the rest limit
+// jokers in the wait classification.
+inline constexpr int32_t kTileFlagJokers = 0x1;
+inline constexpr int32_t kTileFlagStandIn = 0x4;
+inline constexpr int32_t kTileFlagJokersNatural = 0x8;
+inline constexpr int32_t kTileFlagHonourRuns = 0x20;
+inline constexpr int32_t kTileFlagNoChow = 0x100;
+inline constexpr int32_t kTileFlagNoWinOnDiscard = 0x200;
+inline constexpr int32_t kTileFlagNoWinRobbingKong = 0x400;
+// Pair wait: no joker partner for a win robbing a kong.
+inline constexpr int32_t kTileFlagNoJokerPairWhenRobbing = 0x4000;
+// All seven honours: no joker may fill a missing honour.
 inline constexpr int32_t kTileFlagNoJokersInSevenHonours = 0x400000;
-inline constexpr int32_t kTileFlagNoJokerPairUnlessSelfDrawn =
-    0x1000000;  // pair wait: joker partner needs mask bit 2
+// Pair wait: a joker partner only on the chair's own tile (mask bit 2).
+inline constexpr int32_t kTileFlagNoJokerPairUnlessSelfDrawn = 0x1000000;
+// Pung wait: two jokers only on the chair's own tile.
 inline constexpr int32_t kTileFlagNoTwoJokerPungUnlessSelfDrawn = 0x2000000;
+// Closed wait: a joker neighbour only on the chair's own tile.
 inline constexpr int32_t kTileFlagNoJokerClosedUnlessSelfDrawn = 0x4000000;
 
 // Result bits of the hand operations; callers test their own bit.

@@ -309,4 +309,59 @@ TEST(WaitsReference, EveryPlainWinHasOneWait) {
     EXPECT_GT(classified, 1000);
 }
 
+// With jokers: whatever wait is reported, the recorded units are a true split of the hand
+// with the jokers (the winning one included when it is a joker) in the joker places.
+TEST(WaitsReference, JokerWaitsRecordTrueSplits) {
+    std::mt19937 rng(9090);
+    std::uniform_int_distribution<int> kindDist(0, 32), coin(0, 9);
+    auto kindAt = [](int n) { return n < 27 ? (n / 9) * 10 + n % 9 + 1 : 32 + (n - 27); };
+    int classified = 0, jokerWaits = 0;
+    for (int n = 0; n < 1200; ++n) {
+        int used[64] = {};
+        std::vector<int> kinds;
+        while (kinds.size() < 12) {
+            int k = kindAt(kindDist(rng));
+            if (coin(rng) < 6 && k < 30 && k % 10 <= 7) {
+                if (used[k] < 4 && used[k + 1] < 4 && used[k + 2] < 4)
+                    for (int d = 0; d < 3; ++d) ++used[k + d], kinds.push_back(k + d);
+            } else if (used[k] <= 1) {
+                used[k] += 3, kinds.insert(kinds.end(), {k, k, k});
+            }
+        }
+        kinds.resize(12);
+        for (;;) {
+            int k = kindAt(kindDist(rng));
+            if (used[k] <= 2) {
+                kinds.insert(kinds.end(), {k, k});
+                break;
+            }
+        }
+        std::shuffle(kinds.begin(), kinds.end(), rng);
+        const int jokers = 1 + coin(rng) % 3;  // 1..3 tiles become jokers (kind 31)
+        for (int j = 0; j < jokers; ++j) kinds[static_cast<size_t>(j * 4)] = 31;
+        std::vector<int> ids;
+        int copies[64] = {};
+        for (int k : kinds) ids.push_back(hands::id(k, copies[k]++));
+        const int winning = ids.back();
+        hands::Counts hand;
+        for (size_t k = 0; k + 1 < kinds.size(); ++k) ++hand[kinds[k]];
+        const int flags = kTileFlagJokers | (n % 2 ? kTileFlagHonourRuns : 0);
+        const int mask = n % 3 ? kMaskSelfDrawn : 0;
+        HuResult r{};
+        const int answer = MJ_IsSpecialHu(hand, winning, kEast, -1, flags, 0, &r, mask, 0);
+        HuResult check{};
+        if (!answer) continue;
+        ASSERT_EQ(MJ_CheckHu(hand, winning, kEast, -1, flags, 0, &check, mask), kResultWin);
+        ref::Counts wild{};
+        int pool = 0;
+        for (int k : kinds) k == 31 ? ++pool : ++wild[static_cast<size_t>(k)];
+        EXPECT_TRUE(ref::isSplitOf(r, wild, pool, 0, 31, 0, flags & kTileFlagHonourRuns))
+            << "wait " << r.waitFlags << " jokers " << pool;
+        ++classified;
+        jokerWaits += (r.waitFlags & kWaitJokerPair) != 0 || MJ_CountJokerTiles(&r) > 0;
+    }
+    EXPECT_GT(classified, 800);
+    EXPECT_GT(jokerWaits, 400);
+}
+
 }  // namespace
