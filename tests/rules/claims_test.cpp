@@ -245,7 +245,9 @@ TEST(ClaimChecksReference, RandomHands) {
                       want.kong != 0);
             ASSERT_EQ(MJ_FindAnGangInHand(s.hand, kSlots, jokerA, -1, flags, s.out) != 0,
                       want.four != 0);
-            if (want.four) ASSERT_EQ(MJ_TileIndex(s.out[0], 0), want.four);
+            if (want.four) {
+                ASSERT_EQ(MJ_TileIndex(s.out[0], 0), want.four);
+            }
             int32_t out[200];
             FillMinusOne(out, 200);
             const int got = MJ_CanChi(s.hand, kSlots, discard, jokerA, -1, flags, out, 200);
