@@ -211,4 +211,26 @@ CYrnMessageAssembler::Outcome CYrnMessageAssembler::Feed(const YrnPacketHead& he
     return head.last ? kComplete : kContinued;
 }
 
+void CYrnResponseAssembler::Expect(int32_t id) {
+    expectedId_ = id;
+    expectedFragment_ = 0;
+    buffer_.Reset();
+}
+
+CYrnResponseAssembler::Outcome CYrnResponseAssembler::Feed(const YrnPacketHead& head,
+                                                           const uint8_t* data, size_t n,
+                                                           int32_t socket, uint32_t objectId) {
+    if (expectedId_ == 0) return kStray;
+    if (head.messageId < expectedId_) return kDropped;
+    if (head.messageId > expectedId_ || head.fragment > expectedFragment_ + 1 ||
+        buffer_.Size() + n + 4 > kMaxMessageSize + kEnvelopeSize) {
+        Expect(0);
+        return kError;
+    }
+    if (head.fragment <= expectedFragment_) return kDropped;
+    expectedFragment_ = head.fragment;
+    YrnAppendFragment(buffer_, head, data, n, socket, objectId);
+    return head.last ? kComplete : kContinued;
+}
+
 }  // namespace hqlv::netlib

@@ -340,6 +340,11 @@ YrnConnectionPtr CYrnSocket::GetFirstConnection() {
     return connections_.empty() ? nullptr : connections_.begin()->second;
 }
 
+void CYrnSocket::SetConnection(const std::string& host, int port, YrnConnectionPtr record) {
+    std::lock_guard g(mapLock_);
+    connections_[YrnMakeHostKey(host, port)] = std::move(record);
+}
+
 void CYrnSocket::setEventLocked(YrnConnection& record) {
     record.eventSet = true;
     sigCv_.notify_all();
@@ -423,15 +428,13 @@ int CYrnSocket::CheckPacket(const uint8_t* packet, size_t size) {
 
 void CYrnSocket::SetExpectedResponse(int32_t id, YrnConnection& record) {
     std::lock_guard g(record.responseAsmLock);
-    record.expectedId = id;
-    record.expectedFragment = 0;
-    record.responseBuffer.Reset();
+    record.responses.Expect(id);
 }
 
 void CYrnSocket::GetExpectedResponse(YrnConnection& record, int32_t* id, int32_t* fragment) {
     std::lock_guard g(record.responseAsmLock);
-    if (id) *id = record.expectedId;
-    if (fragment) *fragment = record.expectedFragment;
+    if (id) *id = record.responses.ExpectedId();
+    if (fragment) *fragment = record.responses.ExpectedFragment();
 }
 
 int CYrnSocket::DispatchPacket(const uint8_t* packet, size_t size, YrnConnection& record) {
@@ -452,35 +455,20 @@ int CYrnSocket::DispatchPacket(const uint8_t* packet, size_t size, YrnConnection
     CYrnBuffer complete;
     {
         std::lock_guard g(record.responseAsmLock);
-        if (record.expectedId == 0) {
-            // Nobody waits (or the answer was already stored): a stray or repeated response.
-            YrnLogWrite("stray response dropped: id %d fragment %d", head.messageId, head.fragment);
-            return 1;
+        switch (record.responses.Feed(head, data, n, fd_.load(), objectId_.load())) {
+            case CYrnResponseAssembler::kStray:
+                // Nobody waits (or the answer was already stored): not worth a disconnect.
+                YrnLogWrite("stray response dropped: id %d fragment %d", head.messageId,
+                            head.fragment);
+                return 1;
+            case CYrnResponseAssembler::kError:
+                return 0;
+            case CYrnResponseAssembler::kComplete:
+                complete.Swap(record.responses.Message());
+                break;
+            default:
+                return 1;
         }
-        if (head.messageId < record.expectedId) return 1;  // late answer to an old request
-        if (head.messageId > record.expectedId) {
-            record.expectedId = 0;
-            record.expectedFragment = 0;
-            record.responseBuffer.Reset();
-            return 0;
-        }
-        if (head.fragment <= record.expectedFragment) return 1;  // a repeat
-        if (head.fragment > record.expectedFragment + 1) {
-            record.expectedId = 0;
-            record.expectedFragment = 0;
-            record.responseBuffer.Reset();
-            return 0;
-        }
-        if (record.responseBuffer.Size() + n + 4 > kMaxMessageSize + kEnvelopeSize) {
-            record.expectedId = 0;
-            record.expectedFragment = 0;
-            record.responseBuffer.Reset();
-            return 0;
-        }
-        record.expectedFragment = head.fragment;
-        YrnAppendFragment(record.responseBuffer, head, data, n, fd_.load(), objectId_.load());
-        if (!head.last) return 1;
-        complete.Swap(record.responseBuffer);
     }
     StoreResponse(complete, record);
     return 1;
@@ -521,13 +509,11 @@ int CYrnSocket::StoreResponse(const CYrnBuffer& message, YrnConnection& record) 
     std::lock_guard asmGuard(record.responseAsmLock);
     // While this answer was being decoded a newer request may have taken the slot; then
     // the answer is stale and must neither fill the slot nor wake the new waiter.
-    if (record.expectedId != id) {
+    if (record.responses.ExpectedId() != id) {
         YrnFreeSocketMessage(nullptr, rec);
         return 0;
     }
-    record.expectedId = 0;
-    record.expectedFragment = 0;
-    record.responseBuffer.Reset();
+    record.responses.Expect(0);
     if (!ok) return 0;  // undecodable: the waiter runs into its time-out
     {
         std::lock_guard g(record.responseLock);

@@ -43,13 +43,11 @@ struct YrnConnection {
     bool eventSet = false;  // guarded by the socket's signal lock
     YrnRecord response;     // the last stored response, under responseLock
     std::mutex responseLock;
-    CYrnBuffer receive;             // bytes not yet parsed (worker only)
-    bool broken = false;            // the stream lost its framing; further bytes are ignored
-    CYrnMessageAssembler messages;  // worker only
-    std::mutex responseAsmLock;     // guards the four fields below
-    CYrnBuffer responseBuffer;
-    int32_t expectedId = 0;
-    int32_t expectedFragment = 0;
+    CYrnBuffer receive;               // bytes not yet parsed (worker only)
+    bool broken = false;              // the stream lost its framing; further bytes are ignored
+    CYrnMessageAssembler messages;    // worker only
+    std::mutex responseAsmLock;       // guards the expected response
+    CYrnResponseAssembler responses;  // the expected response and its reassembly
     std::atomic<int32_t> messageCounter{0};
     std::atomic<int32_t> sequence{0};
     std::mutex sendLock;     // one whole message on the stream at a time
@@ -103,6 +101,7 @@ public:
     virtual int AddConnection(const std::string& host, int port);
     virtual YrnConnectionPtr FindConnection(const std::string& host, int port);
     virtual YrnConnectionPtr GetFirstConnection();
+    virtual void SetConnection(const std::string& host, int port, YrnConnectionPtr record);
 
     // Statistics.
     uint64_t TotalReceived() const { return totalReceived_.load(); }
