@@ -348,10 +348,13 @@ int32_t MJ_CanFormRun(const CountTable& counts, int32_t index, int32_t jokerA, i
 int32_t MJ_NextTailWallPos(int32_t start, int32_t skip, int32_t wallSize, int32_t* counter,
                            int32_t* skipped) {
     if (skipped) *skipped = 0;
-    if (!counter) return -1;
+    if (!counter || wallSize <= 0) return -1;
     int32_t c = *counter;
-    int32_t p = start - 2 - 2 * (c / 2) + (c % 2);
-    if (p < 0) p += wallSize;
+    int64_t wide = static_cast<int64_t>(start) - 2 - 2 * static_cast<int64_t>(c / 2) + (c % 2);
+    if (wide < 0) wide += wallSize;
+    // A start or counter outside the wall still names a position inside it.
+    if (wide < 0 || wide >= wallSize) wide = ((wide % wallSize) + wallSize) % wallSize;
+    int32_t p = static_cast<int32_t>(wide);
     if (p == skip) {
         if (skipped) *skipped = 1;
         ++*counter;

@@ -173,7 +173,8 @@ int32_t MJ_CanFormHonourRun(const CountTable& counts, int32_t index, int32_t fla
 // The wall position of the next tile taken from the tail: stacks of two walking backwards
 // from start (counter 0 -> start-2, 1 -> start-1, 2 -> start-4, ...), wrapping once below 0.
 // Advances *counter; when the position is skip, steps to the stack's other tile, sets
-// *skipped to 1 and advances the counter once more.
+// *skipped to 1 and advances the counter once more. The result is always a position inside
+// the wall (0..wallSize-1); -1 for an empty wall or a null counter.
 int32_t MJ_NextTailWallPos(int32_t start, int32_t skip, int32_t wallSize, int32_t* counter,
                            int32_t* skipped);
 

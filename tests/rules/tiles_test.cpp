@@ -235,6 +235,16 @@ TEST(TileModel, TailOfTheWall) {
     EXPECT_EQ(MJ_NextTailWallPos(0, 135, 136, &counter, &skipped), 0);
     counter = 0;
     EXPECT_EQ(MJ_NextTailWallPos(50, -1, 136, &counter, &skipped), 48);
+    // Positions stay inside the wall whatever the start and the counter hold.
+    for (int start : {-1000, -1, 0, 135, 136, 5000}) {
+        for (int c : {0, 1, 7, 400, 100000}) {
+            counter = c;
+            int p = MJ_NextTailWallPos(start, -1, 136, &counter, &skipped);
+            EXPECT_TRUE(p >= 0 && p < 136) << start << " " << c << " " << p;
+        }
+    }
+    EXPECT_EQ(MJ_NextTailWallPos(10, -1, 0, &counter, &skipped), -1);
+    EXPECT_EQ(MJ_NextTailWallPos(10, -1, 136, nullptr, &skipped), -1);
 }
 
 int32_t flowerFrom37(int32_t index, int32_t, int32_t, int32_t) {
