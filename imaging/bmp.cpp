@@ -142,7 +142,8 @@ bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out) {
         if (h.biSize == 40) {
         } else if (h.biSize == 64) {
             file->Seek(24, 1);
-        } else if (h.biSize > 40 && static_cast<int64_t>(h.biSizeImage) >= absH * stride &&
+        } else if (h.biSize > 40 &&
+                   static_cast<__int128>(h.biSizeImage) >= static_cast<__int128>(absH) * stride &&
                    h.biPlanes == 1 && h.biClrUsed == 0) {
             if (h.biCompression == 0) file->Seek(static_cast<int64_t>(h.biSize) - 40, 1);
         } else {
@@ -152,7 +153,7 @@ bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out) {
     if (h.biSizeImage == 0) {
         const int64_t absH = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
         int64_t row = ((static_cast<int64_t>(h.biBitCount) * h.biWidth + 31) / 8) & ~int64_t{3};
-        int64_t size = row * absH;
+        __int128 size = static_cast<__int128>(row) * absH;
         if (size < 0 || size > 0xFFFFFFFFll) size = 0xFFFFFFFFll;  // Create refuses it anyway
         h.biSizeImage = static_cast<uint32_t>(size);
     }

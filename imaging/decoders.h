@@ -26,6 +26,7 @@ public:
     struct State;
 
 private:
+    void MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool first, int32_t firstTrans);
     std::unique_ptr<State> st_;
 };
 

@@ -56,7 +56,7 @@ public:
     bool ProcessExifDir(const uint8_t* dir, const uint8_t* base, uint32_t length, int nesting);
     double ConvertAnyFormat(const uint8_t* value, int format) const;
     void ProcessComment(const uint8_t* data, uint32_t length);
-    void ProcessFrameHeader(const uint8_t* data, int marker);
+    void ProcessFrameHeader(const uint8_t* data, int marker, uint32_t length);
 
     int Get16u(const uint8_t* p) const;
     int32_t Get32s(const uint8_t* p) const;
@@ -83,6 +83,7 @@ private:
     bool motorolaOrder_ = false;
     Section sections_[kMaxSections];
     int sectionsRead_ = 0;
+    bool sawComment_ = false;
     // Directories already walked in this block: a chain that links back is cut.
     uint32_t visited_[64];
     int visitedCount_ = 0;

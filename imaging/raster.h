@@ -108,6 +108,13 @@ public:
     void Copy(const CRaster& src, bool copyPixels = true, bool copySelection = true,
               bool copyAlpha = true);
     void CopyInfo(const CRaster& src);
+    // Takes the source's info record even when this image holds pixels (its own size stays).
+    void CopyInfoFrom(const CRaster& src) {
+        const uint32_t stride = info_.dwEffWidth, type = info_.dwType;
+        info_ = src.info_;
+        info_.dwEffWidth = stride;
+        info_.dwType = type;
+    }
     bool Transfer(CRaster& from, bool transferFrames = true);
 
     // Size and access.
@@ -240,6 +247,11 @@ public:
     static bool SizeAllowed(uint64_t width, uint64_t height, uint32_t bpp);
 
     void SetLastError(const char* text);
+    // Width and height of a dimension query that creates no pixels.
+    void SetDimensions(uint32_t width, uint32_t height) {
+        head_.biWidth = static_cast<int32_t>(width);
+        head_.biHeight = static_cast<int32_t>(height);
+    }
 
 protected:
     void Startup(uint32_t formatId);

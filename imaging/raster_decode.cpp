@@ -60,7 +60,21 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
         auto rewind = [&] { file->Seek(pos, 0); };
         if (tryDecoder<CRasterBMP>(*this, file, false, false)) return true;
         rewind();
+        if (tryDecoder<CRasterJPG>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterICO>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterGIF>(*this, file, false, false)) return true;
+        rewind();
         if (tryDecoder<CRasterPNG>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterTIF>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterTGA>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterWBMP>(*this, file, false, false)) return true;
+        rewind();
+        if (tryDecoder<CRasterJAS>(*this, file, false, false, 0u)) return true;
         rewind();
         SetLastError("Decode: Unknown or wrong format");
         return false;
@@ -68,6 +82,21 @@ bool CRaster::Decode(CRasterFile* file, uint32_t formatId) {
     switch (formatId) {
         case RASTER_FORMAT_BMP:
             return tryDecoder<CRasterBMP>(*this, file, true, false);
+        case RASTER_FORMAT_GIF:
+            return tryDecoder<CRasterGIF>(*this, file, true, true);
+        case RASTER_FORMAT_ICO:
+            return tryDecoder<CRasterICO>(*this, file, true, true);
+        case RASTER_FORMAT_TIF:
+            return tryDecoder<CRasterTIF>(*this, file, true, true);
+        case RASTER_FORMAT_TGA:
+            return tryDecoder<CRasterTGA>(*this, file, true, false);
+        case RASTER_FORMAT_WBMP:
+            return tryDecoder<CRasterWBMP>(*this, file, true, false);
+        case RASTER_FORMAT_JP2:
+        case RASTER_FORMAT_JPC:
+            return tryDecoder<CRasterJAS>(*this, file, true, false, formatId);
+        case RASTER_FORMAT_JPG:
+            return tryDecoder<CRasterJPG>(*this, file, true, false);
         case RASTER_FORMAT_PNG:
             return tryDecoder<CRasterPNG>(*this, file, true, false);
         default:

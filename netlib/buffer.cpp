@@ -112,6 +112,11 @@ size_t CYrnBuffer::RemoveFront(size_t n) {
     return k;
 }
 
+void CYrnBuffer::Resize(size_t n) {
+    Grow(n);
+    size_ = n;
+}
+
 void CYrnBuffer::Assign(const void* bytes, size_t n) {
     size_ = 0;
     if (n) Append(bytes, n);

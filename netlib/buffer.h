@@ -46,6 +46,8 @@ public:
     size_t Grow(size_t n);
     // Like Grow, but nothing happens when n does not exceed the used size.
     size_t Reserve(size_t n);
+    // Sets the used size to n, growing when needed; new bytes are left unset.
+    void Resize(size_t n);
     // Replaces the content by n bytes.
     void Assign(const void* bytes, size_t n);
     void Swap(CYrnBuffer& other) noexcept;

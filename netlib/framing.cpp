@@ -125,6 +125,8 @@ int YrnFramePackets(const CYrnBuffer& chunks, int32_t type, int32_t messageId, i
     size_t size = chunks.Size();
     size_t pos = 0;
     int packets = 0;
+    // Room for every packet at once: each chunk's [n] gains the 56 bytes of L and head.
+    out.Reserve(out.Size() + size + (size / kMaxPacketData + 2) * 56);
     while (size - pos > 4) {
         int32_t n = getI32(p + pos);
         pos += 4;
@@ -205,6 +207,28 @@ CYrnMessageAssembler::Outcome CYrnMessageAssembler::Feed(const YrnPacketHead& he
         Clear();
         return kTooLarge;
     }
+    YrnAppendFragment(buffer_, head, data, n, socket, objectId);
+    return head.last ? kComplete : kContinued;
+}
+
+void CYrnResponseAssembler::Expect(int32_t id) {
+    expectedId_ = id;
+    expectedFragment_ = 0;
+    buffer_.Reset();
+}
+
+CYrnResponseAssembler::Outcome CYrnResponseAssembler::Feed(const YrnPacketHead& head,
+                                                           const uint8_t* data, size_t n,
+                                                           int32_t socket, uint32_t objectId) {
+    if (expectedId_ == 0) return kStray;
+    if (head.messageId < expectedId_) return kDropped;
+    if (head.messageId > expectedId_ || head.fragment > expectedFragment_ + 1 ||
+        buffer_.Size() + n + 4 > kMaxMessageSize + kEnvelopeSize) {
+        Expect(0);
+        return kError;
+    }
+    if (head.fragment <= expectedFragment_) return kDropped;
+    expectedFragment_ = head.fragment;
     YrnAppendFragment(buffer_, head, data, n, socket, objectId);
     return head.last ? kComplete : kContinued;
 }

@@ -104,6 +104,31 @@ private:
     CYrnBuffer buffer_;
 };
 
+// Matching and reassembly of type-2 responses against the one response expected. The
+// caller serialises access (the sender sets the expectation, the receiver feeds).
+class CYrnResponseAssembler {
+public:
+    enum Outcome {
+        kStray,      // nothing expected (none waiting, or already answered): drop quietly
+        kDropped,    // a late answer to an older request, or a repeated fragment
+        kContinued,  // appended; more fragments to come
+        kComplete,   // the response is in Message(); the expectation stays until cleared
+        kError,      // a newer id, a skipped fragment or an oversized response; cleared
+    };
+    // Expects the response to id (0: none) and empties the buffer.
+    void Expect(int32_t id);
+    Outcome Feed(const YrnPacketHead& head, const uint8_t* data, size_t n, int32_t socket,
+                 uint32_t objectId);
+    int32_t ExpectedId() const { return expectedId_; }
+    int32_t ExpectedFragment() const { return expectedFragment_; }
+    CYrnBuffer& Message() { return buffer_; }
+
+private:
+    int32_t expectedId_ = 0;
+    int32_t expectedFragment_ = 0;
+    CYrnBuffer buffer_;
+};
+
 // Appends one fragment to a reassembly buffer: on fragment 1 the buffer is first emptied
 // and the envelope written; then [int32 n][n bytes].
 void YrnAppendFragment(CYrnBuffer& buffer, const YrnPacketHead& head, const uint8_t* data, size_t n,

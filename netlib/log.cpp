@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "netlib/util.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 
 namespace hqlv::netlib {
@@ -20,6 +21,7 @@ struct LogState {
     std::string folder;
     std::function<std::tm()> clock;
     bool diagHooked = false;
+    platform::DiagSink previousSink;
     char message[4096] = {};
     char line[4096] = {};
 };
@@ -31,9 +33,15 @@ LogState& state() {
 
 std::tm nowLocal(LogState& s) {
     if (s.clock) return s.clock();
-    std::time_t t = std::time(nullptr);
+    // The process clock, so a test double installed for the whole process applies here too.
+    platform::LocalTime t = platform::localTime();
     std::tm tm{};
-    localtime_r(&t, &tm);
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
     return tm;
 }
 
@@ -94,17 +102,22 @@ void YrnLogOpen(const char* name, uint32_t mode) {
         if (s.diagHooked) return;
         s.diagHooked = true;
     }
-    platform::setDiagSink([](std::string_view line) { writeText(line.data(), line.size()); });
+    platform::DiagSink previous =
+        platform::setDiagSink([](std::string_view line) { writeText(line.data(), line.size()); });
+    std::lock_guard guard(s.lock);
+    s.previousSink = std::move(previous);
 }
 
 void YrnLogClose() {
     LogState& s = state();
+    platform::DiagSink previous;
     {
         std::lock_guard guard(s.lock);
         if (!s.diagHooked) return;
         s.diagHooked = false;
+        previous = std::move(s.previousSink);
     }
-    platform::setDiagSink({});
+    platform::setDiagSink(std::move(previous));
 }
 
 void YrnLogWrite(const char* format, ...) {

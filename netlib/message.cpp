@@ -64,6 +64,8 @@ void YrnRecordToBytes(const YrnRecord& record, CYrnBuffer& out) {
     for (int i = 0; i < 6; ++i) putI32(head + 4 * i, record.head[i]);
     int32_t len = record.length > 0 && record.data ? record.length : 0;
     putI32(head + 24, len);
+    // Room for the codec's two step headers and the cipher's last block as well.
+    out.Reserve(sizeof head + static_cast<size_t>(len) + 64);
     out.Append(head, sizeof head);
     if (len > 0) out.Append(record.data, static_cast<size_t>(len));
 }

@@ -1,13 +1,10 @@
 #include "netlib/util.h"
 
-#include <sys/random.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
+#include <array>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/core/files.h"
+#include "platform/core/sysinfo.h"
 
 namespace hqlv::netlib {
 
@@ -62,18 +59,11 @@ void YrnSplitPath(const std::string& path, int parts, std::string& output) {
 }
 
 int YrnFileExists(const std::string& path, int folderFlag) {
-    std::error_code ec;
-    auto st = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(st)) return 0;
-    bool isDir = std::filesystem::is_directory(st);
-    return (folderFlag == 1) == isDir ? 1 : 0;
+    return platform::pathExists(path, folderFlag == 1) ? 1 : 0;
 }
 
 int YrnGetModuleFolder(std::string& output) {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    output = ec ? std::string("./") : exe.parent_path().string();
-    if (output.empty() || output.back() != '/') output += '/';
+    output = platform::programFolder();
     return 1;
 }
 
@@ -86,28 +76,13 @@ void YrnBytesToHex(const void* bytes, size_t count, std::string& text) {
     }
 }
 
-namespace {
-// One random (version 4) UUID in its 16 bytes.
-bool newUuid(uint8_t out[16]) {
-    size_t got = 0;
-    while (got < 16) {
-        ssize_t r = getrandom(out + got, 16 - got, 0);
-        if (r <= 0) return false;
-        got += static_cast<size_t>(r);
-    }
-    out[6] = static_cast<uint8_t>((out[6] & 0x0F) | 0x40);
-    out[8] = static_cast<uint8_t>((out[8] & 0x3F) | 0x80);
-    return true;
-}
-}  // namespace
-
 int YrnRandomBytes(void* output, size_t count) {
     auto* p = static_cast<uint8_t*>(output);
     while (count > 0) {
-        uint8_t u[16];
-        if (!newUuid(u)) return 0;
+        std::array<uint8_t, 16> u;
+        if (!platform::newUuid(&u)) return 0;
         size_t k = count < 16 ? count : 16;
-        std::memcpy(p, u, k);
+        std::memcpy(p, u.data(), k);
         p += k;
         count -= k;
     }
@@ -127,16 +102,9 @@ int YrnMakeUniqueId(char* buffer) {
 }
 
 int YrnGetOSVersion(uint32_t& word) {
-    // This system has no Windows version to report; the word says "newest known major
-    // version" so that callers that test for the NT family see it.
-    static std::atomic<uint32_t> cached{0};
-    uint32_t w = cached.load();
-    if (w == 0) {
-        w = 0x10000000 | 0x10000 | 0x20000;
-        cached.store(w);
-    }
-    word = w;
-    return 1;
+    static const uint32_t cached = platform::osVersionWord();
+    word = cached;
+    return cached != 0 ? 1 : 0;
 }
 
 }  // namespace hqlv::netlib

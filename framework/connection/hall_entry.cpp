@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/connection/wire_text.h"
+
 namespace hqlv::framework {
 
 namespace {
@@ -28,30 +30,11 @@ int ToInt(const std::string& s) {
     return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
 }
 
-// Length of one UTF-8 sequence starting with byte c (1 for stray bytes).
-size_t Utf8SeqLen(unsigned char c) {
-    if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) return 2;
-    if ((c & 0xF0) == 0xE0) return 3;
-    if ((c & 0xF8) == 0xF0) return 4;
-    return 1;
-}
-
 }  // namespace
 
 std::string BoundedWireText(std::string_view text, size_t maxBytes) {
     if (maxBytes == 0) return {};
-    size_t budget = maxBytes - 1;
-    size_t i = 0, wire = 0;
-    while (i < text.size()) {
-        size_t n = Utf8SeqLen(static_cast<unsigned char>(text[i]));
-        if (i + n > text.size()) break;  // a cut sequence at the end is dropped
-        size_t cost = n == 1 ? 1 : 2;    // GBK: one byte for ASCII, two for the rest
-        if (wire + cost > budget) break;
-        wire += cost;
-        i += n;
-    }
-    return std::string(text.substr(0, i));
+    return WireToText(TextToWire(text, maxBytes - 1));
 }
 
 HallCommandLine SplitHallCommandLine(std::string_view text) {

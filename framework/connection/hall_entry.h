@@ -105,7 +105,8 @@ public:
     int GetHallID() const { return HallWord(69); }
     int GetEnterParam() const { return HallWord(76); }
     bool HasLevelTitles() const { return HallWord(80) != 0; }
-    // Texts of the hall record, each bounded by the next field (64 bytes).
+    // Texts of the hall record as the hall sent them (GBK bytes, not converted), each
+    // bounded by the next field (64 bytes).
     std::string GetGameDisplayName() const { return HallText(5); }
     std::string GetWebBaseUrl() const { return HallText(21); }
     std::string GetNoticeBaseUrl() const { return HallText(37); }

@@ -40,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The input as a packet stream.
     CYrnMessageAssembler assembler;
+    CYrnResponseAssembler responses;
+    responses.Expect(static_cast<int32_t>(mode >> 2) + 1);
     size_t pos = 0, packetSize = 0;
     for (;;) {
         YrnFrame f = YrnNextPacket(data + pos, size - pos, maxData, &packetSize);
@@ -49,6 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!YrnCheckPacket(p, packetSize, maxData)) continue;
         YrnPacketHead head = YrnReadHead(p + 4);
         if (head.messageId <= 0 || head.fragment <= 0) continue;
+        if (head.type == kPacketResponse) {
+            auto r = responses.Feed(head, p + kPacketOverhead, packetSize - kPacketOverhead, 1, 2);
+            if (r == CYrnResponseAssembler::kComplete) {
+                YrnEnvelope* env = nullptr;
+                YrnRecord* rec = nullptr;
+                CYrnBuffer& m = responses.Message();
+                if (YrnDecodeMessage(m.Data(), m.Size(), &env, &rec, key, 128, kCodecAes, zlib,
+                                     maxData))
+                    YrnFreeSocketMessage(env, rec);
+                responses.Expect(head.messageId < 0x7fffffff ? head.messageId + 1 : 1);
+            }
+            continue;
+        }
         auto outcome =
             assembler.Feed(head, p + kPacketOverhead, packetSize - kPacketOverhead, 1, 2);
         if (outcome == CYrnMessageAssembler::kComplete) {

@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,7 +50,15 @@ struct Entry {
 struct Registry {
     std::mutex mu;
     std::unordered_map<Handle, Entry> map;
-    Handle next = 0x10000;
+    Handle next = firstHandle();
+
+    // Handles start at a random point so that two processes rarely hand out the same
+    // numbers (window handles travel between the hall and the client).
+    static Handle firstHandle() {
+        uint32_t v = 0;
+        if (getrandom(&v, sizeof v, 0) != sizeof v) v = static_cast<uint32_t>(getpid()) << 12;
+        return 0x10000u + v % 0x3FFF0000u;
+    }
 };
 
 Registry& registry() {
@@ -63,6 +72,36 @@ MessageTarget* lookupTarget(Handle h) {
     auto it = r.map.find(h);
     return it == r.map.end() ? nullptr : it->second.target;
 }
+
+// The target behind a loop's thread id: hands thread messages to the loop's handler.
+class LoopThreadTarget : public MessageTarget {
+public:
+    ~LoopThreadTarget() override { detach(); }
+    void set(std::function<void(const Message&)> h) {
+        std::lock_guard lock(mu_);
+        handler_ = std::move(h);
+        has_ = static_cast<bool>(handler_);
+    }
+    bool hasHandler() const { return has_; }
+    intptr_t onMessage(const Message& m) override {
+        std::function<void(const Message&)> h;
+        {
+            std::lock_guard lock(mu_);
+            h = handler_;
+        }
+        if (h) {
+            h(m);
+        } else if (m.dispose) {
+            m.dispose(m);
+        }
+        return 0;
+    }
+
+private:
+    std::mutex mu_;
+    std::function<void(const Message&)> handler_;
+    std::atomic<bool> has_{false};
+};
 
 }  // namespace
 
@@ -156,7 +195,7 @@ Handle MessageTarget::attach(Dispatcher& dispatcher) {
     Handle h;
     do {
         h = r.next++;
-        if (r.next == 0) r.next = 0x10000;
+        if (r.next == 0 || r.next >= 0x7FFFFFFFu) r.next = 0x10000;
     } while (h == 0 || r.map.count(h));
     r.map[h] = Entry{this, &dispatcher};
     handle_ = h;
@@ -198,7 +237,19 @@ bool post(Handle target, const Message& msg) {
 }
 
 bool postToThread(ThreadId thread, const Message& msg) {
-    return post(thread, msg);
+    if (!thread) return false;
+    Registry& r = registry();
+    std::lock_guard lock(r.mu);
+    auto it = r.map.find(thread);
+    if (it == r.map.end() || !it->second.dispatcher) return false;
+    auto* tt = dynamic_cast<LoopThreadTarget*>(it->second.target);
+    if (!tt || !tt->hasHandler()) return false;
+    Delivery d(thread, msg);
+    if (!it->second.dispatcher->enqueue(d)) {
+        d.release();
+        return false;
+    }
+    return true;
 }
 
 bool send(Handle target, const Message& msg, intptr_t* result, int timeoutMs) {
@@ -262,19 +313,7 @@ bool killTimer(Handle target, uint32_t id) {
 MessageLoop::MessageLoop(Clock* clock) : clock_(clock) {
     wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0) diagf("message loop: eventfd failed (errno %d)", errno);
-    threadTarget_ = std::make_unique<FunctionTarget>([this](const Message& m) -> intptr_t {
-        std::function<void(const Message&)> h;
-        {
-            std::lock_guard lock(mu_);
-            h = threadHandler_;
-        }
-        if (h) {
-            h(m);
-        } else if (m.dispose) {
-            m.dispose(m);
-        }
-        return 0;
-    });
+    threadTarget_ = std::make_unique<LoopThreadTarget>();
     threadTarget_->attach(*this);
 }
 
@@ -337,8 +376,7 @@ ThreadId MessageLoop::threadId() const {
 }
 
 void MessageLoop::setThreadHandler(std::function<void(const Message&)> handler) {
-    std::lock_guard lock(mu_);
-    threadHandler_ = std::move(handler);
+    static_cast<LoopThreadTarget*>(threadTarget_.get())->set(std::move(handler));
 }
 
 bool MessageLoop::enqueue(Delivery& d) {

@@ -100,7 +100,10 @@ private:
 };
 
 // How a target's messages reach its thread. MessageLoop implements it for worker threads;
-// the UI layer implements it over its own event loop. Implementations must be thread-safe.
+// the UI layer implements it over its own event loop. Implementations must be thread-safe:
+// every member may be called from any thread, and enqueue, setTimer, killTimer and
+// forgetTarget are called while the target registry is locked, so they must not call
+// post, send, isAlive, attach or detach themselves, nor run or drop a Delivery there.
 class Dispatcher {
 public:
     virtual ~Dispatcher();
@@ -164,7 +167,7 @@ bool isAlive(Handle h);
 bool post(Handle target, const Message& msg);
 
 // Posts a thread message to a loop's thread handler (MessageLoop::threadId()). False when
-// the loop is gone or stopped.
+// the id is no loop's, or the loop is gone, stopped or has no thread handler.
 bool postToThread(ThreadId thread, const Message& msg);
 
 inline constexpr int kWaitForever = -1;
@@ -208,7 +211,8 @@ public:
     void join();
 
     // The id for postToThread; thread messages go to the handler set here, on the loop's
-    // thread. Thread messages that arrive while no handler is set are disposed.
+    // thread. While no handler is set postToThread returns false; a message queued before
+    // the handler was cleared is disposed.
     ThreadId threadId() const;
     void setThreadHandler(std::function<void(const Message&)> handler);
 
@@ -264,8 +268,7 @@ private:
     std::thread thread_;
     std::atomic<std::thread::id> loopThread_{};
     bool threadStarted_ = false;
-    std::function<void(const Message&)> threadHandler_;
-    std::unique_ptr<FunctionTarget> threadTarget_;
+    std::unique_ptr<MessageTarget> threadTarget_;
 };
 
 }  // namespace hqlv::platform

@@ -365,3 +365,36 @@ TEST(Framing, RecordCopies) {
     YrnCopyRecord(&dst, &src);
     EXPECT_EQ(dst.data, nullptr);
 }
+
+TEST(Framing, ResponseMatchingRules) {
+    using R = CYrnResponseAssembler;
+    R r;
+    const uint8_t d[] = {7, 7};
+    auto resp = [](int32_t id, int32_t n, bool last) {
+        YrnPacketHead h = frag(id, n, last);
+        h.type = 2;
+        return h;
+    };
+    EXPECT_EQ(r.Feed(resp(3, 1, true), d, 2, 0, 0), R::kStray);  // nobody waits
+    r.Expect(5);
+    EXPECT_EQ(r.Feed(resp(4, 1, true), d, 2, 0, 0), R::kDropped);  // late answer
+    EXPECT_EQ(r.Feed(resp(5, 1, false), d, 2, 0, 0), R::kContinued);
+    EXPECT_EQ(r.Feed(resp(5, 1, false), d, 2, 0, 0), R::kDropped);  // repeat
+    EXPECT_EQ(r.Feed(resp(5, 2, true), d, 1, 0, 0), R::kComplete);
+    EXPECT_EQ(r.Message().Size(), 24u + 6u + 5u);
+    EXPECT_EQ(r.ExpectedId(), 5);  // kept until the answer is stored
+    r.Expect(0);
+    EXPECT_EQ(r.Feed(resp(5, 2, true), d, 1, 0, 0), R::kStray);  // the last fragment again
+
+    r.Expect(6);
+    EXPECT_EQ(r.Feed(resp(6, 2, true), d, 2, 0, 0), R::kError);  // skipped fragment 1
+    EXPECT_EQ(r.ExpectedId(), 0);
+    r.Expect(7);
+    EXPECT_EQ(r.Feed(resp(8, 1, true), d, 2, 0, 0), R::kError);  // a newer id
+    EXPECT_EQ(r.ExpectedId(), 0);
+    r.Expect(9);
+    EXPECT_EQ(r.Feed(resp(9, 1, false), d, 2, 0, 0), R::kContinued);
+    r.Expect(10);  // a new request drops the half-assembled one
+    EXPECT_EQ(r.Message().Size(), 0u);
+    EXPECT_EQ(r.Feed(resp(9, 2, true), d, 2, 0, 0), R::kDropped);
+}

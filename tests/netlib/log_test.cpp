@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "netlib/log.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 
 using namespace hqlv::netlib;
@@ -125,6 +126,36 @@ TEST_F(LogTest, ThreadsNeverInterleaveAndDiagnosticsJoin) {
     EXPECT_EQ(lines, 201);
     EXPECT_NE(content.find("from the platform\r\n"), std::string::npos);
     YrnLogClose();
-    hqlv::platform::diag("after close goes to stderr");
+    hqlv::platform::diag("after close goes back to the earlier sink");
     EXPECT_EQ(readFile(dir_ / "Game20161222.log"), content);
+}
+
+TEST_F(LogTest, ClosingRestoresTheEarlierDiagnosticsSink) {
+    std::vector<std::string> seen;
+    hqlv::platform::setDiagSink([&](std::string_view l) { seen.emplace_back(l); });
+    YrnLogOpen("Game", 0xA001D);
+    hqlv::platform::diag("into the log");
+    YrnLogClose();
+    hqlv::platform::diag("back to the earlier sink");
+    hqlv::platform::setDiagSink({});
+    EXPECT_EQ(seen, std::vector<std::string>{"back to the earlier sink"});
+    EXPECT_NE(readFile(dir_ / "Game20161222.log").find("into the log\r\n"), std::string::npos);
+}
+
+TEST_F(LogTest, FollowsTheProcessClockDouble) {
+    YrnLogSetClock({});
+    hqlv::platform::ManualClock clock;
+    hqlv::platform::LocalTime t;
+    t.year = 2020;
+    t.month = 2;
+    t.day = 29;
+    t.hour = 23;
+    t.minute = 1;
+    t.second = 2;
+    clock.setLocalTime(t);
+    hqlv::platform::Clock* old = hqlv::platform::setClock(&clock);
+    YrnLogOpen("Game", 0xA001D);
+    YrnLogWrite("leap day");
+    hqlv::platform::setClock(old);
+    EXPECT_EQ(readFile(dir_ / "Game20200229.log"), "2020/02/29  23:01:02  leap day\r\n");
 }

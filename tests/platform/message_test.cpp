@@ -188,10 +188,18 @@ TEST(MessageLoop, TimedOutSendIsCancelledAndNeverRunsLater) {
 TEST(MessageLoop, ThreadMessagesReachTheThreadHandler) {
     g_freed = 0;
     MessageLoop loop;
-    // Before a handler exists, a thread message is disposed rather than leaked.
-    ASSERT_TRUE(postToThread(loop.threadId(), blockMessage(0, 0)));
+    // Before a handler exists nobody receives thread messages: the sender keeps the block.
+    Message first = blockMessage(0, 0);
+    EXPECT_FALSE(postToThread(loop.threadId(), first));
     loop.processPending(0);
-    EXPECT_EQ(g_freed, 1);
+    EXPECT_EQ(g_freed, 0);
+    freeBlock(first);
+    // A message queued while a handler existed but handled after it was cleared is disposed.
+    loop.setThreadHandler([](const Message&) {});
+    ASSERT_TRUE(postToThread(loop.threadId(), blockMessage(0, 1)));
+    loop.setThreadHandler(nullptr);
+    loop.processPending(0);
+    EXPECT_EQ(g_freed, 2);
     Event got;
     std::atomic<int> value{0};
     std::atomic<bool> onLoopThread{false};
@@ -208,6 +216,11 @@ TEST(MessageLoop, ThreadMessagesReachTheThreadHandler) {
     EXPECT_EQ(value, 42);
     EXPECT_TRUE(onLoopThread);
     EXPECT_FALSE(postToThread(0, Message{1, 0, 0}));
+    // An ordinary target's handle is not a thread id.
+    FunctionTarget plain([](const Message&) -> intptr_t { return 0; });
+    plain.attach(loop);
+    EXPECT_FALSE(postToThread(plain.handle(), Message{1, 0, 0}));
+    EXPECT_TRUE(post(plain.handle(), Message{1, 0, 0}));
 }
 
 TEST(MessageLoopTimers, FireByDifferenceAcrossTheTickWrap) {

@@ -1,0 +1,437 @@
+// The blitter's entry and its loops for 32-bit pictures.
+#include "engine/render/blitter.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "engine/render/blit_internal.h"
+#include "engine/render/render_log.h"
+
+namespace hqlv::engine {
+
+using namespace blit;
+
+namespace {
+
+// Largest temporary scaled copy a draw makes (pixels); larger blocks draw nothing.
+constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
+
+// Alpha regimes of the colour rules.
+bool Faded(double alpha) {
+    return alpha > 0.0 && alpha < 1.0;
+}
+
+// ---- per-sample operations of the keyed loops (source alpha byte only masks) ----
+
+struct KeyedCopy {
+    uint32_t operator()(uint32_t s, uint32_t d) const { return (s >> 24) ? s : d; }
+};
+struct KeyedFadeDst {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, d, f) | 0xFF000000u) : d;
+    }
+};
+struct KeyedFadeTint {
+    uint32_t f, tc;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, tc, f) | 0xFF000000u) : d;
+    }
+};
+
+// ---- per-sample operations of the per-pixel-alpha loops ----
+// k of a sample with alpha a: (a × f) >> 8 in the faded regime, a otherwise (Scale false).
+
+template <bool Scale>
+struct RgbaTint {
+    uint32_t f, tc, tt;
+    bool all;  // draw every sample with a != 0 instead of a > TT
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        bool draw = all ? a != 0 : a > tt;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaBlend {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        uint32_t da = d >> 24;
+        uint32_t blended = FadeRgb(s, d, k) | (std::max(da, k) << 24);
+        uint32_t copied = (s & 0xFFFFFFu) | (k << 24);
+        uint32_t r = da ? blended : copied;
+        return a ? r : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaqueTint {
+    uint32_t f, tc, tt;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a > tt && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaque {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a != 0 && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, d, k) | 0xFF000000u) : d;
+    }
+};
+
+// Adapts a 32-bit operation to the nearest walk, which hands over sample pointers.
+template <class Op>
+struct FromPtr {
+    Op op;
+    uint32_t operator()(const uint8_t* p, uint32_t d) const { return op(Load32(p), d); }
+};
+template <class Op>
+FromPtr<Op> ptr(Op op) {
+    return FromPtr<Op>{op};
+}
+
+template <class Op>
+HQLV_BLIT_CLONES void Row32(uint32_t* __restrict d, const uint32_t* __restrict s, int n, Op op) {
+    for (int j = 0; j < n; ++j) d[j] = op(s[j], d[j]);
+}
+
+template <class Op>
+void Unrotated32(const BlitTarget& t, int bx, int by, BlitSource s, Op op) {
+    if (!ClipUnrotated(t, bx, by, s)) return;
+    for (int i = 0; i < s.height; ++i) {
+        uint32_t* d = t.pixels + size_t(by + i) * size_t(t.width) + size_t(bx);
+        Row32(d, reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y + i)), s.width, op);
+    }
+}
+
+// An inline vector loop: it beats a call of memcpy per row, most of all on short rows.
+HQLV_BLIT_CLONES HQLV_NO_MEMCPY_CALL void CopyRow(uint32_t* __restrict d,
+                                                  const uint32_t* __restrict s, int n) {
+    for (int j = 0; j < n; ++j) d[j] = s[j];
+}
+
+void StraightCopy(const BlitTarget& t, int bx, int by, BlitSource s) {
+    if (!ClipUnrotated(t, bx, by, s)) return;
+    for (int i = 0; i < s.height; ++i) {
+        uint32_t* d = t.pixels + size_t(by + i) * size_t(t.width) + size_t(bx);
+        const uint32_t* sp = reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y + i));
+        CopyRow(d, sp, s.width);
+    }
+}
+
+// Source columns of nearest scaling in 10-bit fixed point, for destination columns
+// first .. first + n - 1 of a destination of width dw.
+std::vector<int> ScaleColumns(const BlitSource& s, int dw, int first, int n) {
+    const int64_t step = (int64_t(s.width) << 10) / dw;
+    std::vector<int> cols(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        cols[j] = s.x + int(std::min<int64_t>(((first + j) * step) >> 10, s.width - 1));
+    }
+    return cols;
+}
+
+int ScaleRow(const BlitSource& s, int dh, int i) {
+    const int64_t step = (int64_t(s.height) << 10) / dh;
+    return s.y + int(std::min<int64_t>((i * step) >> 10, s.height - 1));
+}
+
+HQLV_BLIT_CLONES void GatherRow(uint32_t* __restrict d, const uint32_t* __restrict s,
+                                const int* __restrict cols, int n) {
+    for (int j = 0; j < n; ++j) d[j] = s[cols[j]];
+}
+
+// Nearest-neighbour copy of a 32-bit source rectangle at the destination size. Every pixel
+// of the copy is written.
+std::unique_ptr<uint32_t[]> ScaleRgbaRect(const BlitSource& s, int dw, int dh) {
+    auto out = std::make_unique_for_overwrite<uint32_t[]>(size_t(dw) * size_t(dh));
+    const std::vector<int> cols = ScaleColumns(s, dw, 0, dw);
+    for (int i = 0; i < dh; ++i) {
+        const uint32_t* sr =
+            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, i)));
+        GatherRow(out.get() + size_t(i) * dw, sr, cols.data(), dw);
+    }
+    return out;
+}
+
+// The scaled straight copy written directly into the surface, only where it is visible: the
+// same pixels as scaling into a copy and copying that, without the copy.
+void ScaledStraightCopy(const BlitTarget& t, int bx, int by, int dw, int dh, const BlitSource& s) {
+    const Rect c = TargetClip(t);
+    if (c.empty()) return;
+    const int64_t x0 = std::max<int64_t>(bx, c.left),
+                  x1 = std::min<int64_t>(int64_t(bx) + dw, c.right);
+    const int64_t y0 = std::max<int64_t>(by, c.top),
+                  y1 = std::min<int64_t>(int64_t(by) + dh, c.bottom);
+    if (x1 <= x0 || y1 <= y0) return;
+    const int n = int(x1 - x0);
+    const std::vector<int> cols = ScaleColumns(s, dw, int(x0 - bx), n);
+    for (int64_t y = y0; y < y1; ++y) {
+        const uint32_t* sr =
+            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, int(y - by))));
+        GatherRow(t.pixels + size_t(y) * size_t(t.width) + size_t(x0), sr, cols.data(), n);
+    }
+}
+
+}  // namespace
+
+uint8_t AlphaFactor(double alpha) {
+    if (!(alpha == alpha)) return 0;
+    double v = std::clamp(alpha * 255.0, -2147483648.0, 2147483647.0);
+    return static_cast<uint8_t>(static_cast<int32_t>(v));
+}
+
+void BlitKeyed(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+               uint32_t tint) {
+    if (alpha >= 1.0) {
+        Unrotated32(t, left, top, s, KeyedCopy{});
+    } else if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (HasTint(tint)) {
+            Unrotated32(t, left, top, s, KeyedFadeTint{f, TintColour(tint)});
+        } else {
+            Unrotated32(t, left, top, s, KeyedFadeDst{f});
+        }
+    }
+}
+
+void BlitKeyedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle,
+                      double alpha, uint32_t tint) {
+    if (alpha >= 1.0) {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedCopy{}));
+    } else if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (HasTint(tint)) {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeTint{f, TintColour(tint)}));
+        } else {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeDst{f}));
+        }
+    }
+}
+
+void BlitRgba(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+              uint32_t tint) {
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            Unrotated32(t, left, top, s,
+                        RgbaTint<true>{f, TintColour(tint), Threshold(tint), false});
+        } else {
+            Unrotated32(t, left, top, s, RgbaBlend<true>{f});
+        }
+    } else if (tinted) {
+        Unrotated32(t, left, top, s, RgbaTint<false>{0, TintColour(tint), Threshold(tint), false});
+    } else if (alpha != 0.0 && alpha == alpha) {
+        Unrotated32(t, left, top, s, RgbaBlend<false>{0});
+    }
+}
+
+void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
+                        uint32_t tint) {
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            Unrotated32(t, left, top, s,
+                        RgbaOntoOpaqueTint<true>{f, TintColour(tint), Threshold(tint)});
+        } else {
+            Unrotated32(t, left, top, s, RgbaOntoOpaque<true>{f});
+        }
+    } else if (tinted) {
+        Unrotated32(t, left, top, s,
+                    RgbaOntoOpaqueTint<false>{0, TintColour(tint), Threshold(tint)});
+    } else if (alpha != 0.0 && alpha == alpha) {
+        Unrotated32(t, left, top, s, RgbaOntoOpaque<false>{0});
+    }
+}
+
+void BlitRgbaRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle,
+                     double alpha, uint32_t tint) {
+    // An alpha of exactly 0 draws nothing here either, tint or not.
+    if (alpha == 0.0 || alpha != alpha) return;
+    const bool tinted = HasTint(tint);
+    if (Faded(alpha)) {
+        uint32_t f = AlphaFactor(alpha);
+        if (f == 0) return;
+        if (tinted) {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<true>{f, TintColour(tint), 0, true}));
+        } else {
+            WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<true>{f}));
+        }
+    } else if (tinted) {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<false>{0, TintColour(tint), 0, true}));
+    } else {
+        WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<false>{0}));
+    }
+}
+
+void InvertUnderRgba(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle) {
+    WalkNearest<4>(t, ox, oy, s, angle, [](const uint8_t* p, uint32_t d) {
+        return (p[3] != 0) ? ((~d & 0xFFFFFFu) | 0xFF000000u) : d;
+    });
+}
+
+void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePicture& pic, int sx,
+                 int sy, int sw, int sh, double alpha, uint32_t tint) {
+    if (!surface.pixels || surface.width <= 0 || surface.height <= 0) return;
+    if (!pic.pixels || pic.width == 0) return;
+    const int ss = pic.sampleSize();
+    // Frame count × frame height in 32 bits: tall strips of frames stay addressable.
+    const int64_t totalRows = pic.totalRows();
+    if (uint64_t(pic.width) * uint64_t(totalRows) * uint64_t(ss) > pic.dataSize) return;
+
+    // Blocks far beyond any surface are refused before their arithmetic can overflow.
+    constexpr int kMaxSide = 1 << 20;
+    if (params.width < 0 || params.width > kMaxSide || params.height < 0 ||
+        params.height > kMaxSide || std::abs(int64_t(params.drawX)) > kMaxSide * 16 ||
+        std::abs(int64_t(params.drawY)) > kMaxSide * 16) {
+        return;
+    }
+
+    const int reqW = sw, reqH = sh;
+    // A negative origin is cut off: the rest of the rectangle is drawn.
+    int64_t x = sx, y = sy, w = sw, h = sh;
+    if (x < 0) {
+        w += x;
+        x = 0;
+    }
+    if (y < 0) {
+        h += y;
+        y = 0;
+    }
+    if (totalRows - y < h) h = totalRows - y;
+    if (int64_t(pic.width) - x < w) w = int64_t(pic.width) - x;
+    if (w <= 0 || h <= 0) return;
+    sx = int(x), sy = int(y), sw = int(w), sh = int(h);
+
+    const bool palette = pic.isPalette();
+    if (palette && !pic.palette) {
+        RenderLog("256color pic without rgbquad!");
+        return;
+    }
+
+    BlitSource work{pic.pixels, pic.width, int(totalRows), sx, sy, sw, sh};
+    const double angle = params.angle;
+    const bool intAngleZero = !std::isfinite(angle) || std::trunc(angle) == 0.0;
+    // Unrotated loops draw at the unrotated box even for a small non-zero angle.
+    const int ul = params.drawX - (params.width + 1) / 2;
+    const int ut = params.drawY - (params.height + 1) / 2;
+    const bool straightCopy =
+        !palette && !(pic.flags & (PIC_ALPHA | PIC_KEYED)) && intAngleZero && alpha >= 1.0;
+
+    std::vector<uint8_t> scaledIdx;
+    std::unique_ptr<uint32_t[]> scaled32;
+    if (params.width != reqW || params.height != reqH) {
+        const int dw = params.width, dh = params.height;
+        if (dw <= 0 || dh <= 0 || int64_t(dw) * dh > kMaxScaledPixels) return;
+        if (straightCopy) {
+            GetBlitBounds(params);
+            BlitTarget t{surface.pixels, surface.width, surface.height,
+                         (params.flags & BLIT_CLIP) ? GetBlitClipRect(surface, params)
+                                                    : Rect{0, 0, surface.width, surface.height}};
+            ScaledStraightCopy(t, ul, ut, dw, dh, work);
+            return;
+        }
+        const uint8_t* buf;
+        if (palette) {
+            scaledIdx = ScaleIndexedRect(work, dw, dh, ss == 2);
+            buf = scaledIdx.data();
+        } else {
+            scaled32 = ScaleRgbaRect(work, dw, dh);
+            buf = reinterpret_cast<const uint8_t*>(scaled32.get());
+        }
+        work = BlitSource{buf, dw, dh, 0, 0, dw, dh};
+    }
+
+    const Rect box = GetBlitBounds(params);
+    BlitTarget t{surface.pixels, surface.width, surface.height,
+                 (params.flags & BLIT_CLIP) ? GetBlitClipRect(surface, params)
+                                            : Rect{0, 0, surface.width, surface.height}};
+    if (t.clip.empty()) return;
+
+    if ((params.flags & BLIT_INVERT) && (pic.flags & PIC_KEYED)) {
+        int r = params.radius;
+        if (r < 1) r = static_cast<int>(GetRotateRadius(params.width, params.height));
+        const int cx = params.drawX - r, cy = params.drawY - r;
+        if (palette) {
+            InvertUnderIndexed(t, cx, cy, work, ss == 2, pic.key, pic.palette, params.angle);
+        } else if (alpha != 0.0) {
+            InvertUnderRgba(t, cx, cy, work, params.angle);
+        }
+        return;
+    }
+
+    const bool smooth = (params.flags & BLIT_SMOOTH) != 0;
+    const int cx = box.left, cy = box.top;
+    const bool sameSize = params.width == work.width && params.height == work.height;
+
+    if (!palette) {
+        if (!(pic.flags & PIC_ALPHA)) {
+            if (intAngleZero) {
+                if (straightCopy) {
+                    StraightCopy(t, ul, ut, work);
+                } else {
+                    BlitKeyed(t, ul, ut, work, alpha, tint);
+                }
+            } else if (!smooth) {
+                BlitKeyedRotated(t, cx, cy, work, angle, alpha, tint);
+            } else {
+                BlitRgbaSmoothRotated(t, cx, cy, work, angle, alpha, tint);
+            }
+        } else if (angle != 0.0) {
+            if (smooth) {
+                BlitRgbaSmoothRotated(t, cx, cy, work, angle, alpha, tint);
+            } else {
+                BlitRgbaRotated(t, cx, cy, work, angle, alpha, tint);
+            }
+        } else if (sameSize) {
+            if (params.flags & BLIT_ONTO_OPAQUE) {
+                BlitRgbaOntoOpaque(t, ul, ut, work, alpha, tint);
+            } else {
+                BlitRgba(t, ul, ut, work, alpha, tint);
+            }
+        }
+        return;
+    }
+
+    if (!(pic.flags & PIC_ALPHA)) {
+        if (intAngleZero) {
+            BlitIndexed(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+        } else if (!smooth) {
+            BlitIndexedRotated(t, cx, cy, work, pic.key, pic.palette, angle, alpha, tint);
+        } else {
+            BlitIndexedSmoothRotated(t, cx, cy, work, pic.palette, angle, alpha, tint);
+        }
+        return;
+    }
+    if (!sameSize) return;
+    if (angle != 0.0) {
+        if (smooth) {
+            BlitIndexedAlphaSmoothRotated(t, cx, cy, work, pic.palette, angle, alpha, tint);
+        } else {
+            BlitIndexedAlphaRotated(t, cx, cy, work, pic.key, pic.palette, angle, alpha, tint);
+        }
+    } else if (params.flags & BLIT_ONTO_OPAQUE) {
+        BlitIndexedAlphaOntoOpaque(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+    } else {
+        BlitIndexedAlpha(t, ul, ut, work, pic.key, pic.palette, alpha, tint);
+    }
+}
+
+}  // namespace hqlv::engine

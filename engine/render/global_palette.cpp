@@ -1,0 +1,62 @@
+#include "engine/render/global_palette.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "engine/render/render_log.h"
+#include "platform/core/bytes.h"
+
+namespace hqlv::engine {
+
+void GlobalPalette::Set(const uint8_t* entries, size_t count, std::string_view name) {
+    std::memset(name_, 0, sizeof name_);
+    std::memcpy(name_, name.data(), std::min(name.size(), sizeof name_ - 1));
+    count_ = static_cast<uint32_t>(std::min<size_t>(count, 256));
+    std::memset(entries_, 0, sizeof entries_);
+    if (entries && count_) std::memcpy(entries_, entries, size_t(count_) * 3);
+    if (!entries) count_ = 0;
+}
+
+bool GlobalPalette::Load(std::span<const uint8_t> record) {
+    if (record.empty()) return false;
+    platform::ByteReader r(record);
+    std::string name = r.fixedText(32);
+    uint16_t count = r.u16();
+    const size_t taken = std::min<size_t>(count, 256);
+    if (!r.ok() || r.remaining() < taken * 3) {
+        RenderLog("quad:调色板记录长度不足 (%zu 字节)", record.size());
+        return false;
+    }
+    Set(r.current(), taken, name);
+    return true;
+}
+
+int GlobalPalette::FindNearest(int r, int g, int b) const {
+    r &= 255;
+    g &= 255;
+    b &= 255;
+    // Start above every possible distance (3 × 255³) so that the nearest entry always wins.
+    int64_t best = std::numeric_limits<int64_t>::max();
+    int result = 0;
+    auto cube = [](int d) {
+        int64_t a = d < 0 ? -d : d;
+        return a * a * a;
+    };
+    for (uint32_t i = 0; i < count_; ++i) {
+        const uint8_t* e = entries_ + i * 3;
+        int64_t d = cube(r - e[0]) + cube(g - e[1]) + cube(b - e[2]);
+        if (d == 0) return int(i);
+        if (d < best) {
+            best = d;
+            result = int(i);
+        }
+    }
+    return result;
+}
+
+int GlobalPalette::FindNearestColorRef(uint32_t c) const {
+    return FindNearest(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+}  // namespace hqlv::engine

@@ -1,0 +1,666 @@
+// GIF87a/89a with its own LZW decoder. Frames are composed onto a canvas of the logical
+// screen; graphic control extensions give transparency, delay and disposal.
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "imaging/bytes_le.h"
+#include "imaging/decoders.h"
+
+namespace hqlv::imaging {
+
+namespace {
+
+constexpr int kMaxCodes = 4095;
+constexpr int kReadBuffer = 16383;
+constexpr int kCodeMask[13] = {0,    0x1,  0x3,   0x7,   0xF,   0x1F, 0x3F,
+                               0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF};
+
+struct Screen {
+    uint32_t width = 0, height = 0;
+    uint8_t flags = 0, background = 0, aspect = 0;
+};
+
+struct Descriptor {
+    uint32_t left = 0, top = 0, width = 0, height = 0;
+    uint8_t flags = 0;
+};
+
+bool readDescriptor(CRasterFile* f, Descriptor& d) {
+    uint8_t b[9];
+    if (f->Read(b, 1, 9) != 9) return false;
+    d.left = le16(b);
+    d.top = le16(b + 2);
+    d.width = le16(b + 4);
+    d.height = le16(b + 6);
+    d.flags = b[8];
+    return true;
+}
+
+}  // namespace
+
+struct CRasterGIF::State {
+    // Latest graphic control extension; frames without their own inherit it.
+    uint8_t gcxFlags = 0;
+    uint16_t gcxDelay = 0;
+    uint8_t gcxTrans = 0;
+    char comment[256] = {};
+    int32_t loops = 0;
+
+    // Buffered input of the LZW data.
+    uint8_t buf[kReadBuffer];
+    int fill = 0, index = kReadBuffer;
+    CRasterFile* file = nullptr;
+
+    // Output rows.
+    CRaster* target = nullptr;
+    bool interlaced = false;
+    int64_t row = 0;  // counted from the top
+    int step = 1, height = 0, pass = 0;
+
+    // LZW.
+    int curSize = 0, clearCode = 0, endCode = 0, newCodes = 0, topSlot = 0, slot = 0;
+    int navail = 0, nbitsLeft = 0, byteIdx = 0;
+    bool terminator = false;  // the zero-length block that ends the data has been read
+    uint8_t b1 = 0;
+    uint8_t byteBuff[257];
+    uint8_t stack[4096];
+    uint8_t suffix[4096];
+    uint16_t prefix[4096];
+
+    void startBuffer(CRasterFile* f) {
+        file = f;
+        fill = 0;
+        index = kReadBuffer;
+    }
+    // The file position of the next byte GetByte would return.
+    int64_t consumedPosition() const {
+        return file->Tell() - (fill - (index < fill ? index : fill));
+    }
+
+    int getByte() {
+        if (index >= kReadBuffer) {
+            fill = static_cast<int>(file->Read(buf, 1, kReadBuffer));
+            index = 0;
+        }
+        if (index >= fill) return -1;
+        return buf[index++];
+    }
+
+    void initExp(int size) {
+        curSize = size + 1;
+        topSlot = 1 << curSize;
+        clearCode = 1 << size;
+        endCode = clearCode + 1;
+        slot = newCodes = endCode + 1;
+        navail = nbitsLeft = 0;
+        terminator = false;
+        std::memset(stack, 0, sizeof(stack));
+        std::memset(suffix, 0, sizeof(suffix));
+        std::memset(prefix, 0, sizeof(prefix));
+    }
+
+    // Reads the next sub-block into byteBuff; false at the end of the data. A zero-length
+    // block is the terminator.
+    bool nextBlock() {
+        byteIdx = 0;
+        const int n = getByte();
+        if (n < 0) return false;
+        navail = n;
+        if (n == 0) {
+            terminator = true;
+            return true;
+        }
+        for (int i = 0; i < n; ++i) {
+            const int x = getByte();
+            if (x < 0) return false;
+            byteBuff[i] = static_cast<uint8_t>(x);
+        }
+        return true;
+    }
+
+    int getNextCode() {
+        if (nbitsLeft == 0) {
+            if (navail <= 0) {
+                if (terminator) return endCode;
+                if (!nextBlock()) return -1;
+                if (navail == 0) return endCode;
+            }
+            b1 = byteBuff[byteIdx++];
+            nbitsLeft = 8;
+            --navail;
+        }
+        int ret = b1 >> (8 - nbitsLeft);
+        while (curSize > nbitsLeft) {
+            if (navail <= 0) {
+                if (terminator) return endCode;
+                if (!nextBlock()) return -1;
+                if (navail == 0) return endCode;
+            }
+            b1 = byteBuff[byteIdx++];
+            ret |= b1 << nbitsLeft;
+            nbitsLeft += 8;
+            --navail;
+        }
+        nbitsLeft -= curSize;
+        return ret & kCodeMask[curSize];
+    }
+
+    // Skips what is left of the image data up to and including its terminator.
+    void skipToTerminator() {
+        while (!terminator) {
+            if (!nextBlock()) return;
+        }
+    }
+
+    void startRows(CRaster* img, bool inter) {
+        target = img;
+        interlaced = inter;
+        row = 0;
+        step = inter ? 8 : 1;
+        pass = 0;
+        height = img ? static_cast<int>(img->GetHeight()) : 0;
+    }
+
+    int outLine(uint8_t* line, int len) {
+        if (!target) return 0;
+        if (row < 0 || row >= height) return -1;
+        const uint32_t bpp = target->GetBpp();
+        int bytes = len;
+        if (bpp == 4) {
+            for (int i = 0; i < len; i += 2) {
+                const uint8_t hi = line[i] & 0x0F;
+                const uint8_t lo = i + 1 < len ? (line[i + 1] & 0x0F) : 0;
+                line[i / 2] = static_cast<uint8_t>((hi << 4) | lo);
+            }
+            bytes = (len + 1) / 2;
+        } else if (bpp == 1) {
+            for (int i = 0; i < len; i += 8) {
+                uint8_t v = 0;
+                for (int k = 0; k < 8; ++k)
+                    if (i + k < len && (line[i + k] & 1)) v |= static_cast<uint8_t>(0x80 >> k);
+                line[i / 8] = v;
+            }
+            bytes = (len + 7) / 8;
+        }
+        const int stride = static_cast<int>(target->GetEffWidth());
+        uint8_t* dst = target->GetBits(static_cast<uint32_t>(height - 1 - row));
+        std::memcpy(dst, line, static_cast<size_t>(bytes < stride ? bytes : stride));
+        if (!interlaced) {
+            ++row;
+            return 0;
+        }
+        row += step;
+        while (row >= height && pass < 3) {
+            ++pass;
+            static const int starts[4] = {0, 4, 2, 1};
+            static const int steps[4] = {8, 8, 4, 2};
+            row = starts[pass];
+            step = steps[pass];
+        }
+        return 0;
+    }
+
+    // Decodes one image's LZW data; lines go to the target when one is set.
+    int decodeLzw(int lineWidth, int* badCodes) {
+        const int size = getByte();
+        if (size < 0) return size;
+        if (size < 2 || size > 9) return -20;
+        initExp(size);
+        std::vector<uint8_t> line(static_cast<size_t>(lineWidth) + 1);
+        int bufcnt = lineWidth;
+        uint8_t* bufptr = line.data();
+        int sp = 0;
+        int oc = 0, fc = 0;
+        auto emit = [&](uint8_t v) -> int {
+            *bufptr++ = v;
+            if (--bufcnt == 0) {
+                if (target) {
+                    const int r = outLine(line.data(), lineWidth);
+                    if (r < 0) return r;
+                }
+                bufptr = line.data();
+                bufcnt = lineWidth;
+            }
+            return 0;
+        };
+        int c;
+        while ((c = getNextCode()) != endCode) {
+            if (c < 0) break;
+            if (c == clearCode) {
+                curSize = size + 1;
+                slot = newCodes;
+                topSlot = 1 << curSize;
+                while ((c = getNextCode()) == clearCode) {
+                }
+                if (c == endCode || c < 0) break;
+                if (c >= slot) c = 0;
+                oc = fc = c;
+                if (const int r = emit(static_cast<uint8_t>(c)); r < 0) return r;
+            } else {
+                int code = c;
+                if (code >= slot && sp < 4094) {
+                    if (code > slot) ++*badCodes;
+                    code = oc;
+                    stack[sp++] = static_cast<uint8_t>(fc);
+                }
+                while (code >= newCodes && sp < 4094) {
+                    stack[sp++] = suffix[code];
+                    code = prefix[code];
+                }
+                stack[sp++] = static_cast<uint8_t>(code);
+                if (slot < topSlot) {
+                    suffix[slot] = static_cast<uint8_t>(fc = code);
+                    prefix[slot++] = static_cast<uint16_t>(oc);
+                    oc = c;
+                }
+                if (slot >= topSlot && curSize < 12) {
+                    topSlot <<= 1;
+                    ++curSize;
+                }
+                while (sp > 0) {
+                    if (const int r = emit(stack[--sp]); r < 0) return r;
+                }
+            }
+        }
+        if (bufcnt != lineWidth && target) outLine(line.data(), lineWidth - bufcnt);
+        return 0;
+    }
+
+    // Runs the LZW decoder and leaves the file just after the image data.
+    int runImage(int lineWidth, bool writeRows, CRaster* img, bool inter) {
+        startRows(writeRows ? img : nullptr, inter);
+        const int64_t start = file->Tell();
+        startBuffer(file);
+        int bad = 0;
+        const int r = decodeLzw(lineWidth > 0 ? lineWidth : 1, &bad);
+        if (bad > 0) {
+            seekNextImage(start);
+        } else {
+            skipToTerminator();
+            file->Seek(consumedPosition(), 0);
+        }
+        return r;
+    }
+
+    // After damaged data: the next "," that opens the file or follows a zero byte.
+    int64_t seekNextImage(int64_t position) {
+        file->Seek(position, 0);
+        long prev = 0;
+        for (bool first = true;; first = false) {
+            const long ch = file->GetC();
+            if (ch < 0) return -1;
+            if (ch == ',' && (first || prev == 0)) {
+                file->Seek(-1, 1);
+                return file->Tell();
+            }
+            prev = ch;
+        }
+    }
+
+    bool decodeExtension(CRaster& img) {
+        const long label = file->GetC();
+        if (label < 0) return false;
+        bool ok = true;
+        if (label == 0xF9) {
+            const long size = file->GetC();
+            uint8_t b[4] = {};
+            const size_t got = file->Read(b, 1, 4);
+            ok = size == 4 && got == 4;
+            if (ok) {
+                gcxFlags = b[0];
+                gcxDelay = le16(b + 1);
+                gcxTrans = b[3];
+                img.info_.nBkgndIndex = (gcxFlags & 1) ? gcxTrans : -1;
+                img.SetFrameDelay(gcxDelay);
+                img.SetDisposalMethod(static_cast<uint8_t>((gcxFlags >> 2) & 7));
+            }
+        } else if (label == 0xFE) {
+            const long n = file->GetC();
+            if (n < 0) return false;
+            const size_t got = file->Read(comment, 1, static_cast<size_t>(n));
+            comment[got < 255 ? got : 255] = 0;
+            ok = got == static_cast<size_t>(n);
+        } else if (label == 0xFF) {
+            const long n = file->GetC();
+            if (n != 11) return false;
+            uint8_t ident[11];
+            if (file->Read(ident, 1, 11) != 11) return false;
+            const long dn = file->GetC();
+            if (dn < 0) return false;
+            uint8_t data[256];
+            if (file->Read(data, 1, static_cast<size_t>(dn)) != static_cast<size_t>(dn))
+                return false;
+            if (dn > 2) loops = data[1] + 256 * data[2];
+        }
+        // Skip the remaining sub-blocks.
+        while (ok) {
+            const long n = file->GetC();
+            if (n <= 0) break;
+            if (!file->Seek(n, 1)) break;
+        }
+        return ok;
+    }
+};
+
+CRasterGIF::CRasterGIF() : CRaster(RASTER_FORMAT_GIF), st_(std::make_unique<State>()) {}
+CRasterGIF::~CRasterGIF() = default;
+int32_t CRasterGIF::GetLoopCount() const {
+    return st_->loops;
+}
+const char* CRasterGIF::GetComment() const {
+    return st_->comment;
+}
+
+namespace {
+
+// Frames counted the way the decoder will walk them.
+int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& screen) {
+    const int64_t pos = f->Tell();
+    int frames = 0;
+    bool prevZero = true;
+    for (;;) {
+        const long ch = f->GetC();
+        if (ch < 0) break;
+        if (!prevZero && ch != 0) continue;
+        if (ch == '!') {
+            if (!st.decodeExtension(img)) break;
+        } else if (ch == ',') {
+            Descriptor d;
+            if (!readDescriptor(f, d)) break;
+            if (screen.width == 0 && screen.height == 0) {
+                screen.width = d.width;
+                screen.height = d.height;
+            }
+            if (d.left + d.width <= screen.width && d.top + d.height <= screen.height) {
+                if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
+                const bool empty = d.width == 0 || d.height == 0;
+                if (!empty) ++frames;
+                st.runImage(static_cast<int>(d.width), false, nullptr, (d.flags & 0x40) != 0);
+            }
+        } else if (ch == ';') {
+            break;
+        } else {
+            prevZero = ch == 0;
+        }
+    }
+    f->Seek(pos, 0);
+    return frames;
+}
+
+}  // namespace
+
+bool CRasterGIF::Decode(CRasterFile* file) {
+    if (!file) return false;
+    State& st = *st_;
+    st.file = file;
+    uint8_t hdr[13];
+    if (file->Read(hdr, 1, 13) != 13 || std::memcmp(hdr, "GIF8", 4) != 0) return false;
+    Screen screen;
+    screen.width = le16(hdr + 6);
+    screen.height = le16(hdr + 8);
+    screen.flags = hdr[10];
+    screen.background = hdr[11];
+    screen.aspect = hdr[12];
+    if (info_.nEscape == -1) {
+        head_.biWidth = static_cast<int32_t>(screen.width);
+        head_.biHeight = static_cast<int32_t>(screen.height);
+        info_.dwType = RASTER_FORMAT_GIF;
+        return true;
+    }
+    rgb_color globalTable[256] = {};
+    int globalCount = 0;
+    int trueColourPoints = 0;
+    if (screen.flags & 0x80) {
+        globalCount = 2 << (screen.flags & 7);
+        file->Read(globalTable, 3, static_cast<size_t>(globalCount));
+    } else {
+        ++trueColourPoints;
+    }
+    const int frames = countFrames(st, *this, file, screen);
+    info_.nNumFrames = frames;
+    if (info_.nFrame < 0 || info_.nFrame >= frames) return false;
+    if (frames == 1) trueColourPoints = 0;
+    // Every kept frame is a canvas-sized image; their total is held to the memory cap.
+    if (info_.bGetAllFrames &&
+        static_cast<uint64_t>(frames) * screen.width * screen.height > RASTER_MAX_MEMORY) {
+        SetLastError("GIF frames exceed the memory limit");
+        return false;
+    }
+
+    std::unique_ptr<CRaster> previous, trueColour;
+    int32_t firstTrans = -1;
+    uint8_t prevDispose = 0;
+    int image = 0;
+    bool prevZero = true;
+    for (;;) {
+        const long ch = file->GetC();
+        if (ch < 0) break;
+        if (info_.nEscape > 0) return false;
+        if (!prevZero && ch != 0) continue;
+        if (ch == '!') {
+            if (!st.decodeExtension(*this)) break;
+            continue;
+        }
+        if (ch == ';') break;
+        if (ch != ',') {
+            prevZero = ch == 0;
+            continue;
+        }
+        Descriptor d;
+        if (!readDescriptor(file, d)) break;
+        if (d.left + d.width > screen.width || d.top + d.height > screen.height) continue;
+        if (image == 0 && d.width != screen.width && d.height != screen.height) ++trueColourPoints;
+        rgb_color localTable[256] = {};
+        const rgb_color* table = globalTable;
+        int count = globalCount;
+        if (d.flags & 0x80) {
+            count = 2 << (d.flags & 7);
+            file->Read(localTable, 3, static_cast<size_t>(count));
+            table = localTable;
+        }
+        if (d.width == 0 || d.height == 0) {
+            // Nothing to show: consume the data and go on.
+            st.runImage(1, false, nullptr, false);
+            continue;
+        }
+        const uint32_t bpp = count <= 2 ? 1 : count <= 16 ? 4 : 8;
+        const bool trueCol = trueColourPoints >= 2;
+
+        // The canvas this frame is drawn onto.
+        auto canvas = std::make_unique<CRaster>();
+        if (!trueCol) {
+            canvas->CopyInfo(*this);
+            if (image == 0) {
+                if (!canvas->Create(screen.width, screen.height, bpp, RASTER_FORMAT_GIF)) {
+                    SetLastError(canvas->GetLastError());
+                    return false;
+                }
+                firstTrans = info_.nBkgndIndex;
+                canvas->Clear(st.gcxTrans);
+                previous = std::make_unique<CRaster>(*canvas);
+            } else if (prevDispose == 2) {
+                canvas->Copy(*this, true, false, false);
+                canvas->Clear(static_cast<uint8_t>(firstTrans));
+            } else if (prevDispose == 3 && previous) {
+                canvas->Copy(*previous, true, false, true);
+                canvas->CopyInfoFrom(*this);
+            } else {
+                canvas->Copy(*this);
+            }
+            if (!canvas->IsValid()) {
+                SetLastError(canvas->GetLastError());
+                return false;
+            }
+        }
+
+        // This image becomes the frame.
+        if (!Create(d.width, d.height, bpp, RASTER_FORMAT_GIF)) return false;
+        info_.xOffset = static_cast<int32_t>(d.left);
+        info_.yOffset = static_cast<int32_t>(d.top);
+        if ((screen.flags & 0x80) || (d.flags & 0x80)) {
+            rgb_color pal[256];
+            for (int i = 0; i < 256; ++i) pal[i] = i < count ? table[i] : rgb_color{255, 255, 255};
+            SetPalette(pal, info_.nBkgndIndex >= 0 ? 256u : static_cast<uint32_t>(count));
+        }
+        st.runImage(static_cast<int>(d.width), true, this, (d.flags & 0x40) != 0);
+        if (info_.nEscape > 0) return false;
+
+        if (!trueCol) {
+            MixInto(*canvas, d.left, d.top, image == 0, firstTrans);
+            Transfer(*canvas, false);
+        } else {
+            info_.nFrame = frames - 1;  // every frame goes into the one picture
+            if (!trueColour) {
+                trueColour = std::make_unique<CRaster>();
+                trueColour->CopyInfo(*this);
+                if (!trueColour->Create(screen.width, screen.height, 24, RASTER_FORMAT_GIF)) {
+                    SetLastError(trueColour->GetLastError());
+                    return false;
+                }
+            }
+            for (uint32_t y = 0; y < d.height; ++y)
+                for (uint32_t x = 0; x < d.width; ++x) {
+                    const RGBQUAD c = BlindGetPixelColor(
+                        static_cast<int32_t>(x), static_cast<int32_t>(d.height - 1 - y), false);
+                    trueColour->SetPixelColor(static_cast<int32_t>(d.left + x),
+                                              static_cast<int32_t>(screen.height - 1 - d.top - y),
+                                              c);
+                }
+        }
+
+        if (info_.bGetAllFrames && !trueCol) {
+            if (image == 0) {
+                frames_.clear();
+                frames_.resize(static_cast<size_t>(frames));
+            }
+            if (image < frames) {
+                auto copy = std::make_unique<CRaster>(*this);
+                copy->SetRetrieveAllFrames(false);
+                frames_[static_cast<size_t>(image)] = std::move(copy);
+            }
+        }
+        const uint8_t dispose = static_cast<uint8_t>((st.gcxFlags >> 2) & 7);
+        if (!trueCol && (dispose == 0 || dispose == 1)) previous = std::make_unique<CRaster>(*this);
+        prevDispose = dispose;
+        if (image == info_.nFrame) break;
+        ++image;
+    }
+    if (trueColour) {
+        if (st.gcxFlags & 1) {
+            trueColour->SetTransColor(GetPaletteColor(st.gcxTrans));
+            trueColour->info_.nBkgndIndex = 0;
+        }
+        trueColour->info_.nNumFrames = frames;
+        Transfer(*trueColour, false);
+    }
+    return IsValid();
+}
+
+// Draws this frame onto the canvas. Frames whose colour table differs from the canvas's get
+// their colours mapped into the canvas palette, so earlier content keeps its colours.
+void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool first,
+                         int32_t firstTrans) {
+    const int32_t fw = head_.biWidth, fh = head_.biHeight;
+    const int32_t cw = canvas.head_.biWidth, ch = canvas.head_.biHeight;
+    const int32_t frameTrans = info_.nBkgndIndex;
+    const uint32_t frameColours = head_.biClrUsed;
+    bool used[256] = {};
+    for (int32_t y = 0; y < fh; ++y)
+        for (int32_t x = 0; x < fw; ++x) {
+            const uint8_t i = BlindGetPixelIndex(x, y);
+            if (i != frameTrans) used[i] = true;
+        }
+    uint8_t map[256];
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i);
+    if (first) {
+        canvas.SetPalette(GetPalette(), 256);
+    } else {
+        bool same = firstTrans < 0 || frameTrans == firstTrans;
+        for (uint32_t i = 0; i < 256 && same; ++i) {
+            if (!used[i]) continue;
+            if (i >= canvas.head_.biClrUsed ||
+                (firstTrans >= 0 && static_cast<int32_t>(i) == firstTrans)) {
+                same = false;
+                break;
+            }
+            const RGBQUAD a = GetPaletteColor(static_cast<uint8_t>(i));
+            const RGBQUAD b = canvas.GetPaletteColor(static_cast<uint8_t>(i));
+            same = a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+        }
+        if (!same) {
+            if (canvas.GetBpp() < 8) {
+                CRaster wide;
+                wide.CopyInfo(canvas);
+                if (wide.Create(canvas.GetWidth(), canvas.GetHeight(), 8, RASTER_FORMAT_GIF)) {
+                    wide.SetPalette(canvas.GetPalette(), canvas.head_.biClrUsed);
+                    for (int32_t y = 0; y < ch; ++y)
+                        for (int32_t x = 0; x < cw; ++x)
+                            wide.BlindSetPixelIndex(x, y, canvas.BlindGetPixelIndex(x, y));
+                    canvas.Transfer(wide, false);
+                }
+            }
+            bool taken[256] = {};
+            for (int32_t y = 0; y < ch; ++y)
+                for (int32_t x = 0; x < cw; ++x) taken[canvas.BlindGetPixelIndex(x, y)] = true;
+            if (firstTrans >= 0 && firstTrans < 256) taken[firstTrans] = true;
+            RGBQUAD* cpal = canvas.GetPalette();
+            const uint32_t n = canvas.head_.biClrUsed;
+            for (uint32_t i = 0; i < 256; ++i) {
+                if (!used[i]) continue;
+                const RGBQUAD c = GetPaletteColor(static_cast<uint8_t>(i));
+                int found = -1;
+                for (uint32_t k = 0; k < n && found < 0; ++k) {
+                    if (static_cast<int32_t>(k) == firstTrans || !taken[k]) continue;
+                    if (cpal[k].rgbRed == c.rgbRed && cpal[k].rgbGreen == c.rgbGreen &&
+                        cpal[k].rgbBlue == c.rgbBlue)
+                        found = static_cast<int>(k);
+                }
+                if (found < 0) {
+                    for (uint32_t k = 0; k < n && found < 0; ++k)
+                        if (!taken[k]) found = static_cast<int>(k);
+                    if (found >= 0) {
+                        cpal[found] = c;
+                        cpal[found].rgbReserved = 0;
+                        taken[found] = true;
+                    }
+                }
+                if (found < 0) {
+                    // A full palette: the closest colour that is not the transparent one.
+                    int32_t best = 1 << 30;
+                    for (uint32_t k = 0; k < n; ++k) {
+                        if (static_cast<int32_t>(k) == firstTrans) continue;
+                        const int32_t dr = cpal[k].rgbRed - c.rgbRed,
+                                      dg = cpal[k].rgbGreen - c.rgbGreen,
+                                      db = cpal[k].rgbBlue - c.rgbBlue;
+                        const int32_t dist = dr * dr + dg * dg + db * db;
+                        if (dist < best) {
+                            best = dist;
+                            found = static_cast<int>(k);
+                        }
+                    }
+                }
+                map[i] = static_cast<uint8_t>(found < 0 ? 0 : found);
+            }
+            canvas.info_.last_c_isvalid = false;
+        }
+    }
+    (void)frameColours;
+    const int32_t yStart =
+        ch - static_cast<int32_t>(top) - fh > 0 ? ch - static_cast<int32_t>(top) - fh : 0;
+    const int32_t yEnd = ch - static_cast<int32_t>(top);
+    const int32_t xEnd =
+        cw < static_cast<int32_t>(left) + fw ? cw : static_cast<int32_t>(left) + fw;
+    const int32_t frameBase = ch - static_cast<int32_t>(top) - fh;  // canvas row of frame row 0
+    for (int32_t y = yStart; y < yEnd; ++y) {
+        const int32_t fy = y - frameBase;
+        if (fy < 0 || fy >= fh) continue;
+        for (int32_t x = static_cast<int32_t>(left); x < xEnd; ++x) {
+            const uint8_t i = BlindGetPixelIndex(x - static_cast<int32_t>(left), fy);
+            if (i != frameTrans) canvas.SetPixelIndex(x, y, map[i]);
+        }
+    }
+    canvas.info_.nBkgndIndex = firstTrans;
+}
+
+}  // namespace hqlv::imaging

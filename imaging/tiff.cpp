@@ -1,0 +1,382 @@
+// One directory (page) of a TIFF file over libtiff. Colour photometrics go through
+// libtiff's RGBA reader; bilevel, grey, palette, grey with alpha and CIELAB pictures are read
+// strip by strip or tile by tile and converted here. The orientation tag is applied last.
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "imaging/decoders.h"
+#include "imaging/tiff_glue.h"
+
+namespace hqlv::imaging {
+
+namespace {
+
+struct TiffFail {
+    const char* text;
+};
+
+struct TiffCloser {
+    TIFF* tif;
+    ~TiffCloser() {
+        if (tif) TIFFClose(tif);
+    }
+};
+
+bool isColourClass(uint16_t photometric) {
+    switch (photometric) {
+        case PHOTOMETRIC_RGB:
+        case PHOTOMETRIC_SEPARATED:
+        case PHOTOMETRIC_YCBCR:
+        case PHOTOMETRIC_LOGL:
+        case PHOTOMETRIC_LOGLUV:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The sample at `index` of a big-endian bit-packed line, `bits` wide (1 to 32).
+uint32_t sampleAt(const uint8_t* line, size_t lineBytes, uint64_t index, uint32_t bits) {
+    const uint64_t bit = index * bits;
+    uint64_t acc = 0;
+    const size_t first = static_cast<size_t>(bit / 8);
+    const uint32_t need = static_cast<uint32_t>((bit % 8) + bits);
+    const uint32_t bytes = (need + 7) / 8;
+    for (uint32_t i = 0; i < bytes; ++i)
+        acc = (acc << 8) | (first + i < lineBytes ? line[first + i] : 0);
+    acc >>= bytes * 8 - need;
+    return static_cast<uint32_t>(acc & ((bits >= 32) ? 0xFFFFFFFFull : ((1ull << bits) - 1)));
+}
+
+uint8_t labChannel(double v) {
+    v = v > 0.00304 ? 1.055 * std::pow(v, 0.41667) - 0.055 : 12.92 * v;
+    const int b = static_cast<int>(v * 255);
+    return static_cast<uint8_t>(b < 0 ? 0 : b > 255 ? 255 : b);
+}
+
+}  // namespace
+
+bool CRasterTIF::Decode(CRasterFile* file) {
+    if (!file) return false;
+    TiffCloser h{nullptr};
+    try {
+        h.tif = TiffOpenOnCRasterFile(file, "rb");
+        TIFF* tif = h.tif;
+        if (!tif) throw TiffFail{"Error encountered while opening TIFF file"};
+        const tdir_t dirs = TIFFNumberOfDirectories(tif);
+        info_.nNumFrames = static_cast<int32_t>(dirs);
+        if (info_.nFrame < 0 || !TIFFSetDirectory(tif, static_cast<tdir_t>(info_.nFrame)))
+            throw TiffFail{"Error: page not present in TIFF file"};
+
+        uint32_t width = 0, height = 0, rowsPerStrip = 0;
+        uint16_t samples = 1, bits = 1, photometric = 0, orientation = 1, compression = 1,
+                 resUnit = 2;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        // Orientations 5 to 8 exchange the axes.
+        const bool swapped = orientation >= 5 && orientation <= 8;
+
+        if (info_.nEscape == -1) {
+            head_.biWidth = static_cast<int32_t>(swapped ? height : width);
+            head_.biHeight = static_cast<int32_t>(swapped ? width : height);
+            info_.dwType = RASTER_FORMAT_TIF;
+            throw TiffFail{"output dimensions returned"};
+        }
+        if (bits == 0 || samples == 0) throw TiffFail{"Corrupted TIFF file!"};
+
+        float xres = 0, yres = 0, xpos = 0, ypos = 0;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &resUnit);
+        if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xres)) {
+            if (resUnit == RESUNIT_CENTIMETER) xres = static_cast<float>(xres * 2.54 + 0.5);
+            SetXDPI(static_cast<int32_t>(xres));
+        }
+        if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres)) {
+            if (resUnit == RESUNIT_CENTIMETER) yres = static_cast<float>(yres * 2.54 + 0.5);
+            SetYDPI(static_cast<int32_t>(yres));
+        }
+        if (TIFFGetField(tif, TIFFTAG_XPOSITION, &xpos)) info_.xOffset = static_cast<int32_t>(xpos);
+        if (TIFFGetField(tif, TIFFTAG_YPOSITION, &ypos)) info_.yOffset = static_cast<int32_t>(ypos);
+        head_.biClrUsed = 0;
+        info_.nBkgndIndex = -1;
+        if (rowsPerStrip > height) rowsPerStrip = height;
+        if (rowsPerStrip == 0) rowsPerStrip = height;
+
+        const bool colour = isColourClass(photometric);
+        const bool largePalette = photometric == PHOTOMETRIC_PALETTE && bits > 8;
+        uint32_t depth;
+        if (colour) {
+            depth = 24;
+        } else if (photometric <= PHOTOMETRIC_PALETTE) {
+            depth = bits == 1 ? 1 : bits == 4 ? 4 : largePalette ? 24 : 8;
+        } else {
+            depth = bits == 4 ? 4 : 8;
+        }
+        if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
+        if (!Create(width, height, depth, RASTER_FORMAT_TIF))
+            throw TiffFail{"CRasterTIF can't create image"};
+        if (samples == 4 || (samples == 2 && bits == 8)) AlphaCreate();
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        SetCodecOption(compression, RASTER_FORMAT_TIF);
+
+        if (colour) {
+            // libtiff's reader handles flips itself for 1-4 but not the axis exchange of 5-8;
+            // it gets the stored layout and the orientation is applied below for every value.
+            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+            // Colours of unassociated alpha stay as stored (the alpha goes to its own plane),
+            // rather than being premultiplied by libtiff's reader.
+            uint16_t extraCount = 0;
+            uint16_t* extra = nullptr;
+            if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 &&
+                extra && extra[0] == EXTRASAMPLE_UNASSALPHA) {
+                uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
+                TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
+            }
+            std::vector<uint32_t> raster;
+            try {
+                raster.resize(static_cast<size_t>(width) * height);
+            } catch (...) {
+                throw TiffFail{"No space for raster buffer"};
+            }
+            if (!TIFFReadRGBAImage(tif, width, height, raster.data(), 1))
+                throw TiffFail{"Corrupted TIFF file!"};
+            for (uint32_t y = 0; y < height; ++y) {
+                if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
+                uint8_t* row = GetBits(y);
+                const uint32_t* src = raster.data() + static_cast<size_t>(y) * width;
+                for (uint32_t x = 0; x < width; ++x) {
+                    row[3 * x] = static_cast<uint8_t>(TIFFGetB(src[x]));
+                    row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(src[x]));
+                    row[3 * x + 2] = static_cast<uint8_t>(TIFFGetR(src[x]));
+                    if (samples == 4)
+                        pAlpha_[static_cast<size_t>(y) * width + x] =
+                            static_cast<uint8_t>(TIFFGetA(src[x]));
+                }
+            }
+        } else {
+            // Palette or grey ramp.
+            std::vector<RGBQUAD> table;
+            if (largePalette) {
+                if (bits > 24) throw TiffFail{"Too big palette to handle"};
+                table.resize(size_t{1} << bits);
+            } else {
+                table.resize(256);
+            }
+            const uint32_t d = bits < 8 ? bits : 8;
+            if (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) {
+                if (bits == 1) {
+                    const int white = photometric == PHOTOMETRIC_MINISBLACK ? 1 : 0;
+                    table[white].rgbRed = table[white].rgbGreen = table[white].rgbBlue = 255;
+                } else {
+                    const uint32_t n = 1u << d;
+                    for (uint32_t i = 0; i < n; ++i) {
+                        uint8_t g = static_cast<uint8_t>(i * (255 / (n - 1)));
+                        if (photometric == PHOTOMETRIC_MINISWHITE)
+                            g = static_cast<uint8_t>(255 - g);
+                        table[i].rgbRed = table[i].rgbGreen = table[i].rgbBlue = g;
+                    }
+                }
+            } else if (photometric == PHOTOMETRIC_PALETTE) {
+                uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+                if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) && red && green &&
+                    blue) {
+                    const size_t n = largePalette ? table.size() : (size_t{1} << d);
+                    bool wide = largePalette;
+                    for (size_t i = 0; i < n && !wide; ++i)
+                        wide = red[i] >= 256 || green[i] >= 256 || blue[i] >= 256;
+                    for (size_t i = n; i-- > 0;) {
+                        auto v = [&](uint16_t c) {
+                            return static_cast<uint8_t>(wide ? c * 255u / 65535u : c);
+                        };
+                        table[i].rgbRed = v(red[i]);
+                        table[i].rgbGreen = v(green[i]);
+                        table[i].rgbBlue = v(blue[i]);
+                    }
+                }
+            }
+            if (!largePalette && GetPalette()) SetPalette(table.data(), 1u << d);
+
+            const bool tiled = TIFFIsTiled(tif) != 0;
+            uint32_t tileW = 0, tileL = 0;
+            if (tiled) {
+                TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileW);
+                TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileL);
+                if (tileW == 0 || tileL == 0) throw TiffFail{"Corrupted tiled TIFF file!"};
+                rowsPerStrip = tileL;
+            }
+            const uint64_t lineBytes = (static_cast<uint64_t>(samples) * bits * width + 7) / 8;
+            const uint64_t scan =
+                tiled ? static_cast<uint64_t>(TIFFScanlineSize64(tif)) : lineBytes;
+            const uint64_t stripBytes = std::max<uint64_t>(lineBytes, scan) * rowsPerStrip;
+            if (stripBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
+                throw TiffFail{"CRasterTIF can't allocate memory"};
+            std::vector<uint8_t> strip, tile;
+            std::vector<int> rowShift;
+            try {
+                strip.resize(static_cast<size_t>(stripBytes) + 8);
+                if (tiled) tile.resize(static_cast<size_t>(TIFFTileSize64(tif)));
+                rowShift.assign(height, 8);
+            } catch (...) {
+                throw TiffFail{"CRasterTIF can't allocate memory"};
+            }
+            const bool grey16 = bits == 16 && samples == 1 && !largePalette;
+            if (samples > 2 && GetBpp() != 24) {
+                if (!Create(width, height, 24, RASTER_FORMAT_TIF))
+                    throw TiffFail{"CRasterTIF can't create image"};
+                if (samples == 4) AlphaCreate();
+            }
+            const size_t stride = GetEffWidth();
+            for (uint32_t ys = 0; ys < height; ys += rowsPerStrip) {
+                if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
+                const uint32_t n = std::min(rowsPerStrip, height - ys);
+                if (!tiled) {
+                    const tmsize_t got =
+                        TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, ys, 0), strip.data(),
+                                             static_cast<tmsize_t>(n * lineBytes));
+                    if (got < 0) break;  // rows not read stay blank
+                } else {
+                    const uint64_t t = static_cast<uint64_t>(TIFFTileRowSize64(tif));
+                    for (uint32_t col = 0, b = 0; col < width;
+                         col += tileW, b += static_cast<uint32_t>(t)) {
+                        if (TIFFReadTile(tif, tile.data(), col, ys, 0, 0) < 0)
+                            throw TiffFail{"Corrupted tiled TIFF file!"};
+                        const uint64_t w = b + t > scan ? scan - b : t;
+                        for (uint32_t r = 0; r < n && r < tileL; ++r)
+                            std::memcpy(strip.data() + r * scan + b, tile.data() + r * t,
+                                        static_cast<size_t>(w));
+                    }
+                }
+                const uint64_t srcLine = tiled ? scan : lineBytes;
+                for (uint32_t y = 0; y < n; ++y) {
+                    const uint8_t* src = strip.data() + y * srcLine;
+                    const uint32_t imageRow = height - 1 - (ys + y);
+                    uint8_t* dst = GetBits(imageRow);
+                    if (grey16) {
+                        const auto* s16 = reinterpret_cast<const uint16_t*>(src);
+                        if (tiled) {
+                            for (uint32_t x = 0; x < width; ++x)
+                                dst[x] = static_cast<uint8_t>(s16[x] >> 8);
+                            rowShift[imageRow] = 0;
+                            continue;
+                        }
+                        // Scale each row so its brightest sample keeps 8 significant bits;
+                        // rows are brought to one scale afterwards.
+                        uint8_t hi = 0;
+                        for (uint32_t x = 0; x < width; ++x)
+                            hi = std::max<uint8_t>(hi, static_cast<uint8_t>(s16[x] >> 8));
+                        const int s = hi ? __builtin_clz(hi) - 24 : 8;
+                        for (uint32_t x = 0; x < width; ++x)
+                            dst[x] = static_cast<uint8_t>(s16[x] >> (8 - s));
+                        rowShift[imageRow] = s;
+                    } else if (samples == 1) {
+                        if (largePalette) {
+                            for (uint32_t x = 0; x < width; ++x) {
+                                const RGBQUAD& c =
+                                    table[sampleAt(src, srcLine, x, bits) & (table.size() - 1)];
+                                dst[3 * x] = c.rgbBlue;
+                                dst[3 * x + 1] = c.rgbGreen;
+                                dst[3 * x + 2] = c.rgbRed;
+                            }
+                        } else if (bits == GetBpp()) {
+                            std::memcpy(dst, src,
+                                        static_cast<size_t>(std::min<uint64_t>(srcLine, stride)));
+                        } else {
+                            for (uint32_t x = 0; x < width; ++x) {
+                                const uint32_t v = sampleAt(src, srcLine, x, bits);
+                                dst[x] = static_cast<uint8_t>(bits <= 8 ? v : v >> (bits - 8));
+                            }
+                        }
+                    } else if (samples == 2) {
+                        const uint32_t sb = bits / 8 ? bits / 8 : 1;
+                        // 16-bit samples come in host order: keep their high byte.
+                        auto at = [&](size_t i) -> uint8_t {
+                            if (sb == 2) {
+                                uint16_t v;
+                                std::memcpy(&v, src + i * 2, 2);
+                                return static_cast<uint8_t>(v >> 8);
+                            }
+                            return src[i * sb];
+                        };
+                        for (uint32_t x = 0; x < width; ++x) {
+                            const uint8_t idx = at(2 * x);
+                            const uint8_t a = at(2 * x + 1);
+                            SetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(imageRow),
+                                          idx);
+                            AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(imageRow), a);
+                        }
+                    } else {
+                        const uint32_t sb = bits / 8 ? bits / 8 : 1;
+                        for (uint32_t x = 0; x < width; ++x) {
+                            const uint8_t* p = src + static_cast<size_t>(x) * samples * sb;
+                            const double L = p[0], a = static_cast<int8_t>(p[sb]),
+                                         bb = static_cast<int8_t>(p[2 * sb]);
+                            const double q = (L / 2.55 + 16) / 116;
+                            const double X = std::pow(q + a * 0.002, 3) * 0.95047, Y = q * q * q,
+                                         Z = std::pow(q - bb * 0.005, 3) * 1.0883;
+                            dst[3 * x + 2] = labChannel(3.240479 * X - 1.53715 * Y - 0.498535 * Z);
+                            dst[3 * x + 1] =
+                                labChannel(-0.969256 * X + 1.875992 * Y + 0.041556 * Z);
+                            dst[3 * x] = labChannel(0.055648 * X - 0.204043 * Y + 1.057311 * Z);
+                            if (samples >= 4)
+                                AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(imageRow),
+                                         p[3 * sb]);
+                        }
+                    }
+                }
+            }
+            if (grey16 && !tiled) {
+                const int m = *std::min_element(rowShift.begin(), rowShift.end());
+                for (uint32_t y = 0; y < height; ++y) {
+                    const int s = rowShift[y];
+                    if (s <= m) continue;
+                    uint8_t* row = GetBits(y);
+                    for (uint32_t x = 0; x < width; ++x)
+                        row[x] = static_cast<uint8_t>(row[x] >> (s - m));
+                }
+            }
+        }
+
+        switch (orientation) {
+            case 2:
+                Mirror();
+                break;
+            case 3:
+                Flip();
+                Mirror();
+                break;
+            case 4:
+                Flip();
+                break;
+            case 5:
+                RotateRight();
+                Mirror();
+                break;  // transpose
+            case 6:
+                RotateRight();
+                break;  // stored rows are the picture's columns, right first
+            case 7:
+                RotateLeft();
+                Mirror();
+                break;
+            case 8:
+                RotateLeft();
+                break;
+            default:
+                break;
+        }
+        return true;
+    } catch (const TiffFail& e) {
+        if (e.text[0]) SetLastError(e.text);
+        return info_.nEscape == -1 && info_.dwType == RASTER_FORMAT_TIF;
+    }
+}
+
+}  // namespace hqlv::imaging

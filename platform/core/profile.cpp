@@ -1,0 +1,309 @@
+#include "platform/core/profile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <optional>
+
+#include "platform/core/files.h"
+#include "platform/core/text.h"
+
+namespace hqlv::platform {
+namespace {
+
+std::mutex& profileMutex() {
+    static std::mutex m;
+    return m;
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+struct Line {
+    enum Kind { Other, Section, Entry } kind = Other;
+    std::string raw;     // the line on disk (GBK), without its line end
+    std::string name;    // section name or key, UTF-8, trimmed
+    std::string value;   // UTF-8, trimmed, quotes removed
+    std::string rawKey;  // the key as on disk (GBK), trimmed
+};
+
+std::vector<Line> parse(const std::string& content) {
+    std::vector<Line> lines;
+    size_t pos = 0;
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    while (pos < content.size()) {
+        size_t end = content.find('\n', pos);
+        if (end == std::string::npos) end = content.size();
+        Line line;
+        line.raw = content.substr(pos, end - pos);
+        if (!line.raw.empty() && line.raw.back() == '\r') line.raw.pop_back();
+        pos = end + 1;
+        std::string_view t = trim(line.raw);
+        if (t.empty() || t.front() == ';') {
+        } else if (t.front() == '[') {
+            size_t close = t.rfind(']');
+            if (close != std::string_view::npos) {
+                line.kind = Line::Section;
+                line.name = gbkToUtf8(trim(t.substr(1, close - 1)));
+            }
+        } else if (size_t eq = t.find('='); eq != std::string_view::npos) {
+            line.kind = Line::Entry;
+            line.rawKey = std::string(trim(t.substr(0, eq)));
+            line.name = gbkToUtf8(line.rawKey);
+            std::string_view v = trim(t.substr(eq + 1));
+            if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+                v = v.substr(1, v.size() - 2);
+            }
+            line.value = gbkToUtf8(v);
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<Line> load(std::string_view file) {
+    std::string content;
+    if (!readFile(file, &content)) return {};
+    return parse(content);
+}
+
+// Index of the first key line of the section, across all sections of that name.
+std::optional<size_t> findEntry(const std::vector<Line>& lines, std::string_view section,
+                                std::string_view key) {
+    bool inSection = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Line& l = lines[i];
+        if (l.kind == Line::Section) {
+            inSection = sameName(l.name, section);
+        } else if (inSection && l.kind == Line::Entry && sameName(l.name, key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string stripTrailingBlanks(std::string_view s) {
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return std::string(s);
+}
+
+void addUnique(std::vector<std::string>& names, const std::string& n) {
+    for (const auto& x : names) {
+        if (sameName(x, n)) return;
+    }
+    names.push_back(n);
+}
+
+std::vector<std::string> sectionNames(const std::vector<Line>& lines) {
+    std::vector<std::string> names;
+    for (const Line& l : lines) {
+        if (l.kind == Line::Section) addUnique(names, l.name);
+    }
+    return names;
+}
+
+std::vector<std::string> keyNames(const std::vector<Line>& lines, std::string_view section) {
+    std::vector<std::string> names;
+    bool inSection = false;
+    for (const Line& l : lines) {
+        if (l.kind == Line::Section) {
+            inSection = sameName(l.name, section);
+        } else if (inSection && l.kind == Line::Entry) {
+            addUnique(names, l.name);
+        }
+    }
+    return names;
+}
+
+uint32_t copyList(const std::vector<std::string>& names, char* out, uint32_t size) {
+    std::string list;
+    for (const auto& n : names) {
+        list += n;
+        list.push_back('\0');
+    }
+    list.push_back('\0');
+    if (list.size() == 1) list.push_back('\0');  // an empty list is two NULs
+    if (list.size() <= size) {
+        std::memcpy(out, list.data(), list.size());
+        return static_cast<uint32_t>(names.empty() ? 0 : list.size() - 1);
+    }
+    if (size == 1) {
+        out[0] = '\0';
+        return 0;
+    }
+    std::memcpy(out, list.data(), size - 2);
+    out[size - 2] = '\0';
+    out[size - 1] = '\0';
+    return size - 2;
+}
+
+bool hasLineBreak(const char* s) {
+    return s && std::strpbrk(s, "\r\n") != nullptr;
+}
+
+}  // namespace
+
+uint32_t getProfileString(const char* section, const char* key, const char* def, char* out,
+                          uint32_t size, std::string_view file) {
+    if (!out || size == 0) return 0;
+    std::vector<Line> lines;
+    {
+        std::lock_guard lock(profileMutex());
+        lines = load(file);
+    }
+    if (!section) return copyList(sectionNames(lines), out, size);
+    if (!key) return copyList(keyNames(lines, section), out, size);
+    std::string value;
+    if (auto i = findEntry(lines, section, key)) {
+        value = lines[*i].value;
+    } else {
+        value = stripTrailingBlanks(def ? def : "");
+    }
+    std::string_view cut = utf8Truncate(value, size - 1);
+    std::memcpy(out, cut.data(), cut.size());
+    out[cut.size()] = '\0';
+    return static_cast<uint32_t>(cut.size());
+}
+
+std::string profileString(std::string_view section, std::string_view key, std::string_view def,
+                          std::string_view file) {
+    std::vector<Line> lines;
+    {
+        std::lock_guard lock(profileMutex());
+        lines = load(file);
+    }
+    if (auto i = findEntry(lines, section, key)) return lines[*i].value;
+    return stripTrailingBlanks(def);
+}
+
+int getProfileInt(std::string_view section, std::string_view key, int def, std::string_view file) {
+    std::vector<Line> lines;
+    {
+        std::lock_guard lock(profileMutex());
+        lines = load(file);
+    }
+    auto i = findEntry(lines, section, key);
+    if (!i || lines[*i].value.empty()) return def;
+    std::string_view v = lines[*i].value;
+    size_t p = 0;
+    while (p < v.size() && isBlank(v[p])) ++p;
+    bool negative = false;
+    if (p < v.size() && (v[p] == '-' || v[p] == '+')) negative = v[p++] == '-';
+    uint32_t n = 0;
+    while (p < v.size() && v[p] >= '0' && v[p] <= '9')
+        n = n * 10 + static_cast<uint32_t>(v[p++] - '0');
+    if (negative) n = 0u - n;
+    return static_cast<int>(n);
+}
+
+bool writeProfileString(const char* section, const char* key, const char* value,
+                        std::string_view file) {
+    if (!section || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
+    std::lock_guard lock(profileMutex());
+    std::string content;
+    bool existed = readFile(file, &content);
+    std::vector<Line> lines = existed ? parse(content) : std::vector<Line>{};
+    bool changed = false;
+
+    if (!key) {
+        // Delete every section of that name with its lines.
+        std::vector<Line> kept;
+        bool dropping = false;
+        for (Line& l : lines) {
+            if (l.kind == Line::Section) dropping = sameName(l.name, section);
+            if (dropping) {
+                changed = true;
+            } else {
+                kept.push_back(std::move(l));
+            }
+        }
+        lines.swap(kept);
+    } else if (!value) {
+        bool inSection = false;
+        std::vector<Line> kept;
+        for (Line& l : lines) {
+            if (l.kind == Line::Section) inSection = sameName(l.name, section);
+            if (inSection && l.kind == Line::Entry && sameName(l.name, key)) {
+                changed = true;
+            } else {
+                kept.push_back(std::move(l));
+            }
+        }
+        lines.swap(kept);
+    } else {
+        std::string gValue = utf8ToGbk(value);
+        if (auto i = findEntry(lines, section, key)) {
+            lines[*i].raw = lines[*i].rawKey + "=" + gValue;
+        } else {
+            // After the last key of the first section of that name, else a new section.
+            std::optional<size_t> insertAt;
+            bool inSection = false, seen = false;
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const Line& l = lines[i];
+                if (l.kind == Line::Section) {
+                    if (seen && inSection) break;
+                    inSection = sameName(l.name, section);
+                    if (inSection) {
+                        seen = true;
+                        insertAt = i + 1;
+                    }
+                } else if (inSection && l.kind == Line::Entry) {
+                    insertAt = i + 1;
+                }
+            }
+            Line entry;
+            entry.kind = Line::Entry;
+            entry.raw = utf8ToGbk(trim(key)) + "=" + gValue;
+            if (insertAt) {
+                lines.insert(lines.begin() + static_cast<ptrdiff_t>(*insertAt), std::move(entry));
+            } else {
+                if (!lines.empty() && !trim(lines.back().raw).empty()) lines.push_back(Line{});
+                Line head;
+                head.kind = Line::Section;
+                head.raw.push_back('[');
+                head.raw += utf8ToGbk(trim(section));
+                head.raw.push_back(']');
+                lines.push_back(std::move(head));
+                lines.push_back(std::move(entry));
+            }
+        }
+        changed = true;
+    }
+    if (!changed) return true;
+    std::string out;
+    for (const Line& l : lines) {
+        out += l.raw;
+        out += "\r\n";
+    }
+    return writeFile(file, out);
+}
+
+std::vector<std::string> profileSectionNames(std::string_view file) {
+    std::lock_guard lock(profileMutex());
+    return sectionNames(load(file));
+}
+
+std::vector<std::string> profileKeys(std::string_view section, std::string_view file) {
+    std::lock_guard lock(profileMutex());
+    return keyNames(load(file), section);
+}
+
+}  // namespace hqlv::platform

@@ -1,0 +1,687 @@
+// Needs the local game server; the build links it in when the tools are built.
+#ifdef HQLV_SERVER_EXE
+#include "framework/connection/game_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "framework/connection/wire_text.h"
+#include "netlib/message.h"
+#include "platform/core/clock.h"
+#include "platform/core/message.h"
+#include "tools/server/game_server.h"
+#include "wire_client.h"
+
+namespace hqlv::framework {
+namespace {
+
+using hqlv::server::GameServer;
+using hqlv::server::Reply;
+using hqlv::server::ServerOptions;
+
+int32_t W(const std::vector<uint8_t>& b, size_t off) {
+    if (off + 4 > b.size()) return 0;
+    return static_cast<int32_t>(b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
+                                uint32_t(b[off + 3]) << 24);
+}
+
+// The application's side, with plain records.
+struct TestHost : GameConnectionHost {
+    HallEntry entry{"HqLv", 21303, 2, 1};
+    std::string machine = "0011223344556677889900aa0000000";
+    std::vector<uint8_t> own = std::vector<uint8_t>(136, 0);
+    std::vector<uint8_t> block = std::vector<uint8_t>(64, 0xCC);
+    int inGame = -1, entered = 0, cursorDepth = 0, maxCursorDepth = 0, tooLittle = 0;
+    bool activityEnabled = false;
+    std::vector<ActivityEntry> activities;
+    std::vector<uint8_t> players;
+    std::vector<std::string> chat;
+
+    TestHost() {
+        std::memcpy(own.data(), "\x40\xE2\x01\x00", 4);  // user 123456
+        own[4] = 1;                                      // flag word
+        std::memcpy(own.data() + 36, "me", 2);
+    }
+    HallEntry& Entry() override { return entry; }
+    std::string MachineId() override { return machine; }
+    void WaitCursorBegin() override { maxCursorDepth = std::max(maxCursorDepth, ++cursorDepth); }
+    void WaitCursorEnd() override { --cursorDepth; }
+    bool MakeOwnPlayerEntry(std::vector<uint8_t>& e, int& flag) override {
+        if (W(own, 0) == 0) return false;
+        e = own;
+        flag = W(own, 4);
+        return true;
+    }
+    int PlayerChair(int userId) override { return userId == 123456 ? 2 : -1; }
+    int OwnSeatSilver() override { return 7000; }
+    std::string OwnPlayerName() override { return "我"; }
+    void SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& e) override {
+        activityEnabled = enabled;
+        activities = e;
+    }
+    void TableViewEnteredGame() override { ++entered; }
+    void SetInGame(int v) override { inGame = v; }
+    std::span<uint8_t> GameDataBlock() override { return block; }
+    void TakePlayerList(const uint8_t* d, size_t n) override { players.assign(d, d + n); }
+    void SilverBelowRoomMinimum(const uint8_t*, size_t) override { ++tooLittle; }
+    void SilverAboveRoomMaximum(const uint8_t*, size_t) override {}
+    void AppendChatMarkup(const std::string& m) override { chat.push_back(m); }
+};
+
+// The owner thread: collects every message 2025 and frees its blocks.
+struct OwnerThread {
+    platform::MessageLoop loop;
+    std::mutex mu;
+    std::condition_variable cv;
+    std::vector<std::pair<int, std::vector<uint8_t>>> got;  // code, data
+    OwnerThread() {
+        loop.setThreadHandler([this](const platform::Message& m) {
+            if (m.id != netlib::kMsgSocketEvent) return;
+            auto* env = netlib::YrnEnvelopeOf(m);
+            auto* rec = netlib::YrnRecordOf(m);
+            std::vector<uint8_t> d;
+            if (rec && rec->length > 0) d.assign(rec->data, rec->data + rec->length);
+            {
+                std::lock_guard<std::mutex> g(mu);
+                got.emplace_back(rec ? rec->head[1] : 0, std::move(d));
+            }
+            netlib::YrnFreeSocketMessage(env, rec);
+            cv.notify_all();
+        });
+        loop.start();
+    }
+    ~OwnerThread() {
+        loop.quit();
+        loop.join();
+    }
+    bool WaitFor(int code, int timeoutMs, std::vector<uint8_t>* data = nullptr) {
+        std::unique_lock<std::mutex> l(mu);
+        return cv.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] {
+            for (auto& [c, d] : got)
+                if (c == code) {
+                    if (data) *data = d;
+                    return true;
+                }
+            return false;
+        });
+    }
+};
+
+// A connection whose time-outs are short, for the time-out cases.
+struct QuickConnection : CGameConnection {
+    using CGameConnection::CGameConnection;
+    int timeoutSec = 1;
+    int GetRequestTimeout(int) override { return timeoutSec; }
+};
+
+struct ConnectionFixture : ::testing::Test {
+    GameServer server{ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};
+    TestHost host;
+    OwnerThread owner;
+    QuickConnection conn{&host};
+
+    void SetUp() override {
+        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|桌|" +
+                                                    std::to_string(server.Port()) + "|4|0|9"));
+        conn.InitCodec();
+        conn.SetOwnerThread(owner.loop.threadId());
+        conn.timeoutSec = 10;
+    }
+    void Connect() {
+        int flag = 0;
+        ASSERT_NE(conn.Connect("", host.entry.GetServerHost(), host.entry.GetServerPort(), &flag),
+                  0);
+        EXPECT_EQ(flag, 0);
+        ASSERT_TRUE(server.WaitForClients(1, 3000));
+    }
+};
+
+using GameConnectionFlow = ConnectionFixture;
+
+TEST_F(GameConnectionFlow, StartUpAndEnterGameWithExactBodies) {
+    Connect();
+    EXPECT_EQ(conn.GetServerPort(), server.Port());
+    EXPECT_EQ(conn.GetServerHost(), "127.0.0.1");
+    std::string text;
+    int major = 0, minor = 0;
+    ASSERT_EQ(conn.CheckVersion(text, &major, &minor), 1);
+    EXPECT_EQ(text, "");
+    auto v = server.WaitForRequest(201001, 1000);
+    ASSERT_TRUE(v);
+    EXPECT_TRUE(v->wait);
+    EXPECT_TRUE(v->body.empty());
+
+    ASSERT_EQ(conn.GetActivityConfig(), 1);
+    EXPECT_TRUE(host.activityEnabled);
+    ASSERT_EQ(host.activities.size(), 2u);
+    EXPECT_EQ(host.activities[0].valueA, 10);
+    EXPECT_EQ(host.activities[1].valueB, 2000);
+
+    // Option B without 0x40: only the 108-byte head goes out.
+    ASSERT_EQ(conn.EnterGame(text), 1);
+    auto e = server.WaitForRequest(200110, 1000);
+    ASSERT_TRUE(e);
+    RequestContext ctx{host.entry, host.machine};
+    EXPECT_EQ(e->body, BuildEnterGameHeadBody(ctx, 123456, 1, false));
+    EXPECT_EQ(W(e->body, 0), 123456);
+    EXPECT_EQ(W(e->body, 8), 77);
+    EXPECT_EQ(W(e->body, 16), 17);
+    EXPECT_EQ(W(e->body, 20), 2);
+    EXPECT_EQ(host.entered, 1);
+    EXPECT_EQ(host.inGame, 1);
+    // The game data (longer than the block) filled the block and no more.
+    EXPECT_EQ(W(host.block, 0), 17);
+    EXPECT_EQ(W(host.block, 4), 2);
+    EXPECT_EQ(conn.GetRequestStats().count, 3u);
+    EXPECT_EQ(host.cursorDepth, 0);
+    EXPECT_EQ(host.maxCursorDepth, 2);
+
+    // With 0x40 the own player entry follows: 244 bytes.
+    host.entry.SetHallWord(73, 0x40);
+    ASSERT_EQ(conn.EnterGame(text), 1);
+    auto e2 = server.WaitForRequest(200110, 1000, 2);
+    ASSERT_TRUE(e2);
+    ASSERT_EQ(e2->body.size(), 244u);
+    EXPECT_TRUE(std::equal(host.own.begin(), host.own.end(), e2->body.begin() + 108));
+
+    // Without an own record nothing is sent.
+    host.own.assign(136, 0);
+    EXPECT_EQ(conn.EnterGame(text), 0);
+    EXPECT_EQ(text, "对象不存在。");
+}
+
+TEST_F(GameConnectionFlow, TableFullGivesThePlayerList) {
+    Connect();
+    std::vector<uint8_t> list(60 + 136, 0);
+    list[8] = 1;
+    server.SetReply(200110, Reply{200510, list});
+    std::string text;
+    ASSERT_EQ(conn.EnterGame(text), 1);
+    EXPECT_EQ(host.players, list);
+    EXPECT_EQ(host.entered, 0);
+    server.SetReply(200110, Reply{210087, {}});
+    EXPECT_EQ(conn.EnterGame(text), 0);
+    EXPECT_EQ(text, "进入游戏失败，请等待本局结果提交。");
+    server.SetReply(200110, Reply{210070, {}});
+    EXPECT_EQ(conn.EnterGame(text), 0);
+    EXPECT_EQ(text, "进入游戏失败，请重新开始。");
+}
+
+TEST_F(GameConnectionFlow, NewerServerVersion) {
+    Connect();
+    std::string text;
+    int major = 0, minor = 0;
+    server.SetVersion(2, 3);
+    EXPECT_EQ(conn.CheckVersion(text, &major, &minor), 0);
+    EXPECT_EQ(text, "您的游戏程序需要更新。");
+    EXPECT_EQ(minor, 3);
+    EXPECT_EQ(major, 0);
+    server.SetVersion(3, 0);
+    EXPECT_EQ(conn.CheckVersion(text, &major, &minor), 0);
+    EXPECT_EQ(text, "您的游戏程序太旧了,必须下载新的程序才能玩游戏。");
+    EXPECT_EQ(major, 3);
+    // A reply too short for the two version words is the busy case, not a read past it.
+    server.SetReply(201001, Reply{10, {2, 0, 0}});
+    EXPECT_EQ(conn.CheckVersion(text, &major, &minor), 0);
+    EXPECT_EQ(text, "服务器繁忙，请稍候再试。");
+}
+
+TEST_F(GameConnectionFlow, ResultCodesAndTexts) {
+    Connect();
+    RequestResult r;
+    // 60031: the server's text, bounded by the reply (no terminator sent), no data.
+    std::string gbk = TextToWire("服务器维护");
+    server.SetReply(201140, Reply{60031, std::vector<uint8_t>(gbk.begin(), gbk.end())});
+    EXPECT_EQ(conn.SendRequest(r, 201140, {}, 1), 0);
+    EXPECT_EQ(r.code, 60031);
+    EXPECT_EQ(r.text, "服务器维护");
+    EXPECT_TRUE(r.reply.empty());
+    // A game code gets its text; an unknown code keeps the caller's.
+    server.SetReply(201140, Reply{210070, {1, 2, 3}});
+    EXPECT_EQ(conn.SendRequest(r, 201140, {}, 1), 1);
+    EXPECT_EQ(r.text, "进入游戏失败，请重新开始。");
+    EXPECT_EQ(r.reply, (std::vector<uint8_t>{1, 2, 3}));
+    r.text = "mine";
+    server.SetReply(201140, Reply{12345, {}});
+    EXPECT_EQ(conn.SendRequest(r, 201140, {}, 1), 1);
+    EXPECT_EQ(r.code, 12345);
+    EXPECT_EQ(r.text, "mine");
+    // Sent without waiting: code 0, no data, the statistics unchanged.
+    uint32_t before = conn.GetRequestStats().count;
+    r.text = "kept";
+    EXPECT_EQ(conn.SendRequest(r, 201210, std::vector<uint8_t>(128, 0), 0), 1);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.text, "kept");
+    EXPECT_EQ(conn.GetRequestStats().count, before);
+    ASSERT_TRUE(server.WaitForRequest(201210, 1000));
+}
+
+TEST_F(GameConnectionFlow, TimeoutThenLateAnswerIsNotTakenForTheNext) {
+    Connect();
+    conn.timeoutSec = 1;
+    server.SetReplyDelay(201001, 1600);
+    RequestResult r;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
+    auto waited = std::chrono::steady_clock::now() - t0;
+    EXPECT_EQ(r.code, 1030);
+    EXPECT_EQ(r.text, "请求处理超时。");
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    // The next request is answered at once with a different code; the late 201001 answer
+    // arrives while it waits and must not be taken for it.
+    server.SetReplyDelay(201001, 0);
+    server.SetReplyDelay(201140, 900);
+    server.SetReply(201140, Reply{4242, {9}});
+    conn.timeoutSec = 3;
+    EXPECT_EQ(conn.SendRequest(r, 201140, {}, 1), 1);
+    EXPECT_EQ(r.code, 4242);
+    EXPECT_EQ(r.reply, (std::vector<uint8_t>{9}));
+    // A request nobody answers times out after its own time-out.
+    server.SetSilent(201130, true);
+    conn.timeoutSec = 1;
+    EXPECT_EQ(conn.IsGameRunning(), 0);
+    EXPECT_EQ(conn.GetRequestStats().count, 1u);  // only the answered one was measured
+}
+
+TEST_F(GameConnectionFlow, NotificationsAndCloseReachTheOwnerThread) {
+    Connect();
+    int client = server.Clients().at(0);
+    std::vector<uint8_t> body(12, 0);
+    body[8] = 'o';
+    body[9] = 'k';
+    ASSERT_TRUE(server.Notify(client, 211138, body));
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(owner.WaitFor(211138, 3000, &got));
+    EXPECT_EQ(got, body);
+    ASSERT_TRUE(server.Disconnect(client));
+    EXPECT_TRUE(owner.WaitFor(netlib::kNoticeClosed, 3000));
+}
+
+TEST_F(GameConnectionFlow, RoomAndTableRequests) {
+    Connect();
+    std::string text;
+    // Running-game query: word 0 replaces option word A.
+    EXPECT_EQ(conn.IsGameRunning(), 0);
+    EXPECT_EQ(host.entry.GetCmdField12(), 4);
+    server.SetReply(201130, Reply{210030, {0x44, 0x40, 0, 0}});
+    EXPECT_EQ(conn.IsGameRunning(), 1);
+    EXPECT_EQ(host.entry.GetCmdField12(), 0x4044);
+    // Leave refused with a wait; the keep-alive reports and clears the statistics.
+    server.SetReply(201125, Reply{210085, {30, 0, 0, 0}});
+    EXPECT_EQ(conn.LeaveGame(text, 123456, 2), 1);
+    EXPECT_EQ(text, "系统已经为您分配了随机桌位，\r\n\r\n必须再等 30 秒钟才能离开。");
+    server.ClearReply(201125);
+    EXPECT_EQ(conn.LeaveGame(text, 123456, 2), 0);
+    EXPECT_GT(conn.GetRequestStats().count, 0u);
+    EXPECT_EQ(conn.SendKeepAlive(), 1);
+    EXPECT_EQ(conn.GetRequestStats().count, 0u);
+    auto ka = server.WaitForRequest(201020, 1000);
+    ASSERT_TRUE(ka);
+    EXPECT_FALSE(ka->wait);
+    ASSERT_EQ(ka->body.size(), 16u);
+    EXPECT_EQ(W(ka->body, 0), 123456);
+    // Change table refused as too frequent: the chat line.
+    server.SetReply(201300, Reply{210092, {}});
+    EXPECT_EQ(conn.ChangeTable(text), 0);
+    ASSERT_EQ(host.chat.size(), 1u);
+    EXPECT_EQ(host.chat[0], kChangeTableTooOftenLine);
+    // Silver range too little goes to the application.
+    server.SetReply(201161, Reply{210090, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0}});
+    EXPECT_EQ(conn.CheckSilverRange(text), 0);
+    EXPECT_EQ(host.tooLittle, 1);
+    // Call a player: chair from the player records.
+    EXPECT_EQ(conn.CallPlayer(123456), 1);
+    auto call = server.WaitForRequest(201200, 1000);
+    ASSERT_TRUE(call);
+    EXPECT_EQ(W(call->body, 16), 123456);
+    EXPECT_EQ(W(call->body, 20), 2);
+    // The safe box: the server's 32 bytes; a short reply fails without reading past it.
+    uint8_t box[32] = {};
+    ASSERT_EQ(conn.OpenSafeBox(text, box), 1);
+    EXPECT_EQ(box[0] | box[1] << 8 | box[2] << 16, 50000);
+    server.SetReply(200040, Reply{10, {1, 2, 3}});
+    EXPECT_EQ(conn.OpenSafeBox(text, box), 0);
+    EXPECT_EQ(text, kTextSendFailed);
+    // Dole: claim answer word 0.
+    int got = -1;
+    EXPECT_EQ(conn.ClaimDole(text, 1, 0, &got), 1);
+    EXPECT_EQ(got, 2000);
+    EXPECT_EQ(conn.ClaimDole(text, 1, 2, &got), 0);  // bad kind: nothing sent
+    uint8_t dole[124];
+    EXPECT_EQ(conn.GetDoleConfig(text, 0, dole), 1);
+    server.SetReply(214010, Reply{10, std::vector<uint8_t>(100, 1)});
+    EXPECT_EQ(conn.GetDoleConfig(text, 0, dole), 0);
+}
+
+TEST(GameConnectionStandalone, NotConnectedNeverReachesTheSocket) {
+    struct Counting : CGameConnection {
+        using CGameConnection::CGameConnection;
+        int calls = 0;
+        int SendRequestWait(const netlib::YrnEnvelope*, const netlib::YrnRecord*,
+                            netlib::YrnRecord*, int*, int, uint32_t, uint32_t, int,
+                            const std::string&, int) override {
+            ++calls;
+            return 0;
+        }
+    };
+    TestHost host;
+    Counting conn(&host);
+    RequestResult r;
+    r.code = 777;
+    EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
+    EXPECT_EQ(r.code, 1031);
+    EXPECT_EQ(r.text, "与服务器连接断开。");
+    EXPECT_EQ(conn.calls, 0);
+    EXPECT_EQ(host.cursorDepth, 0);
+    std::string text;
+    EXPECT_EQ(conn.CheckVersion(text, nullptr, nullptr), 0);
+    EXPECT_EQ(text, "服务器繁忙，请稍候再试。");
+}
+
+// A socket layer that records what the request call asks of it.
+struct RecordingSocket : CGameConnection {
+    using CGameConnection::CGameConnection;
+    std::vector<int> timeouts;
+    std::vector<std::vector<uint8_t>> bodies;
+    int result = 0, timedOut = 0, answerCode = 0;
+    platform::ManualClock* clock = nullptr;
+    std::vector<uint32_t> waits;  // how long each waited request "takes"
+    int IsConnected() const override { return 1; }
+    int SendRequestWait(const netlib::YrnEnvelope* env, const netlib::YrnRecord* req,
+                        netlib::YrnRecord* resp, int* to, int timeoutMs, uint32_t, uint32_t,
+                        int forceCrc, const std::string&, int) override {
+        EXPECT_EQ(forceCrc, 1);
+        EXPECT_NE(req->head[1], 0);
+        bodies.emplace_back(req->data, req->data + req->length);
+        if (!env->waitFlag) return 1;
+        timeouts.push_back(timeoutMs);
+        if (clock && !waits.empty()) {
+            clock->advance(waits.front());
+            waits.erase(waits.begin());
+        }
+        *to = timedOut;
+        resp->head[1] = answerCode;
+        return result;
+    }
+};
+
+TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
+    TestHost host;
+    RecordingSocket conn(&host);
+    RequestResult r;
+    for (int id : {200110, 214000, 214001, 214010, 201001, 201125, 201130, 201210, 201308})
+        conn.SendRequest(r, id, {}, 1);
+    EXPECT_EQ(conn.bodies.size(), 9u);
+    EXPECT_EQ(conn.timeouts,
+              (std::vector<int>{30000, 30000, 30000, 30000, 15000, 5000, 5000, 10000, 10000}));
+    // Timed out: 1030. Failed before the time-out: a transport code, whatever the caller
+    // left in the result.
+    conn.timedOut = 1;
+    r.code = 555;
+    EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
+    EXPECT_EQ(r.code, 1030);
+    EXPECT_EQ(r.text, "请求处理超时。");
+    conn.timedOut = 0;
+    r.code = 555;
+    EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
+    EXPECT_EQ(r.code, 1031);
+    EXPECT_EQ(r.text, "请求发送失败。");
+    EXPECT_EQ(host.cursorDepth, 0);
+    // Answered with 10 and no data: the version check treats it as busy.
+    conn.result = 1;
+    conn.answerCode = 10;
+    std::string text;
+    EXPECT_EQ(conn.CheckVersion(text, nullptr, nullptr), 0);
+    EXPECT_EQ(text, "服务器繁忙，请稍候再试。");
+    // Preconditions that hold back a request send nothing.
+    size_t before = conn.timeouts.size();
+    EXPECT_EQ(conn.ClaimSilverReward(text, -1), 0);
+    int amount = 5;
+    EXPECT_EQ(conn.SaveSilver(text, amount), 0);  // not the special option
+    EXPECT_EQ(conn.SendRequest201302(text), 0);
+    EXPECT_EQ(conn.timeouts.size(), before);
+}
+
+TEST(GameConnectionStandalone, KeepAliveReportsMeasuredWaitsOnce) {
+    platform::ManualClock clock(0xFFFFFF00u);  // the waits cross the tick counter's wrap
+    platform::Clock* old = platform::setClock(&clock);
+    TestHost host;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("1|h|2|3|4|123456|6|7|0"));
+    RecordingSocket conn(&host);
+    conn.clock = &clock;
+    conn.result = 1;
+    conn.answerCode = 10;
+    conn.waits = {100, 200, 70000};
+    RequestResult r;
+    for (int i = 0; i < 3; ++i) conn.SendRequest(r, 201140, {}, 1);
+    conn.SendRequest(r, 201210, std::vector<uint8_t>(128, 0), 0);  // not measured
+    EXPECT_EQ(conn.GetRequestStats().count, 3u);
+    ASSERT_EQ(conn.SendKeepAlive(), 1);
+    ASSERT_EQ(conn.SendKeepAlive(), 1);
+    platform::setClock(old);
+    ASSERT_GE(conn.bodies.size(), 2u);
+    auto first = conn.bodies[conn.bodies.size() - 2];
+    auto second = conn.bodies.back();
+    ASSERT_EQ(first.size(), 16u);
+    EXPECT_EQ(W(first, 0), 123456);
+    EXPECT_EQ(W(first, 4), 23433);
+    EXPECT_EQ(W(first, 8), 60000);
+    EXPECT_EQ(W(second, 4), 0);
+    EXPECT_EQ(W(second, 8), 0);
+}
+
+TEST(GameConnectionStandalone, RefusedConnectLeavesTheRecord) {
+    TestHost host;
+    CGameConnection conn(&host);
+    conn.InitCodec();
+    int flag = 0;
+    int port = hqlv::testing::FreePort();
+    EXPECT_EQ(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(conn.GetServerPort(), 0);
+    EXPECT_EQ(conn.GetServerHost(), "");
+}
+
+TEST(GameConnectionStandalone, ProxySettingsFromTheHallIni) {
+    char dir[] = "/tmp/hqlv-proxy-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    std::string ini = std::string(dir) + "/GameHall.ini";
+    {
+        FILE* f = std::fopen(ini.c_str(), "w");
+        std::fputs("[OTHER]\nNeed=1\n", f);
+        std::fclose(f);
+    }
+    TestHost host;
+    CGameConnection conn(&host);
+    conn.LoadProxySettings(ini);
+    EXPECT_EQ(conn.GetProxySettings().Need, 0);  // no PROXY section: direct
+    EXPECT_EQ(conn.GetProxySettings().Port, 1080);
+    EXPECT_EQ(conn.GetProxySettings().Sock, 3);
+    {
+        FILE* f = std::fopen(ini.c_str(), "w");
+        std::fputs(
+            "[PROXY]\nNeed=1\nPort=1\nSock=3\nHost=127.0.0.1\nUser=u\n"
+            "pwd=0123456789012345678901234567890123456789\n",
+            f);
+        std::fclose(f);
+    }
+    conn.LoadProxySettings(ini);
+    EXPECT_EQ(conn.GetProxySettings().Need, 1);
+    EXPECT_EQ(conn.GetProxyHost(), "127.0.0.1");
+    EXPECT_EQ(conn.GetProxySettings().pwd.size(), 31u);  // bounded to its field
+    // An unreachable proxy sets the flag.
+    conn.InitCodec();
+    ProxySettings p = conn.GetProxySettings();
+    p.Port = hqlv::testing::FreePort();
+    conn.SetProxySettings(p);
+    int flag = 0;
+    EXPECT_EQ(conn.Connect("", "127.0.0.1", 21303, &flag), 0);
+    EXPECT_EQ(flag, 1);
+    std::remove(ini.c_str());
+    ::rmdir(dir);
+}
+
+TEST_F(GameConnectionFlow, CloseSequenceTellsTheTable) {
+    Connect();
+    std::string text;
+    ASSERT_EQ(conn.EnterGame(text), 1);
+    // A second player at the same table, chair 3.
+    TestHost other;
+    std::memcpy(other.own.data(), "\x41\xE2\x01\x00", 4);  // user 123457
+    ASSERT_TRUE(other.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123457|17|3|0|0|t|" +
+                                                 std::to_string(server.Port())));
+    OwnerThread otherOwner;
+    CGameConnection second(&other);
+    second.InitCodec();
+    second.SetOwnerThread(otherOwner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(second.Connect("", "127.0.0.1", server.Port(), &flag), 0);
+    ASSERT_EQ(second.EnterGame(text), 1);
+    std::vector<uint8_t> sat;
+    ASSERT_TRUE(owner.WaitFor(211011, 3000, &sat));
+    ASSERT_EQ(sat.size(), 136u);
+    EXPECT_EQ(W(sat, 0), 123457);
+    EXPECT_EQ(W(sat, 16), 3);
+    // The second player closes: no game runs, the leave goes out unanswered, then the
+    // connection ends; the first player hears who left.
+    EXPECT_EQ(second.IsGameRunning(), 0);
+    EXPECT_EQ(second.NotifyLeave(123457, 3), 1);
+    auto leave = server.WaitForRequest(201120, 2000);
+    ASSERT_TRUE(leave);
+    EXPECT_FALSE(leave->wait);
+    ASSERT_EQ(leave->body.size(), 96u);
+    EXPECT_EQ(W(leave->body, 0), 123457);
+    EXPECT_EQ(W(leave->body, 12), 3);
+    EXPECT_EQ(W(leave->body, 16), 0);
+    second.Disconnect();
+    std::vector<uint8_t> left;
+    ASSERT_TRUE(owner.WaitFor(211010, 3000, &left));
+    EXPECT_EQ(W(left, 0), 123457);
+    EXPECT_EQ(W(left, 4), 3);
+    EXPECT_EQ(W(left, 28), 17);
+    EXPECT_FALSE(second.IsConnected());
+}
+
+// The real program, reached directly.
+TEST(GameConnectionEndToEnd, RealServerDirect) {
+    char dir[] = "/tmp/hqlv-server-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    std::string logFile = std::string(dir) + "/server.log";
+    hqlv::testing::ChildProcess srv;
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}, logFile));
+    std::string line;
+    ASSERT_TRUE(srv.ReadLine(line, 5000));
+    ASSERT_EQ(line.rfind("listening on 127.0.0.1:", 0), 0u) << line;
+    int port = std::stoi(line.substr(line.find(':') + 1));
+
+    TestHost host;
+    OwnerThread owner;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|3|1|0|0|t|" +
+                                                std::to_string(port)));
+    CGameConnection conn(&host);
+    conn.InitCodec();
+    conn.SetOwnerThread(owner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    std::string text;
+    int major = 0, minor = 0;
+    EXPECT_EQ(conn.CheckVersion(text, &major, &minor), 1);
+    EXPECT_EQ(conn.GetActivityConfig(), 1);
+    EXPECT_EQ(conn.EnterGame(text), 1);
+    EXPECT_EQ(host.inGame, 1);
+    // A notification through the server's command input.
+    ASSERT_TRUE(srv.WriteLine("text 1 211138 8 你好"));
+    ASSERT_TRUE(srv.ReadLine(line, 3000));
+    EXPECT_EQ(line, "ok");
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(owner.WaitFor(211138, 3000, &got));
+    ASSERT_GT(got.size(), 8u);
+    EXPECT_EQ(WireToText(reinterpret_cast<const char*>(got.data() + 8)), "你好");
+    conn.Disconnect();
+    // A client that sends garbage is closed with a log line.
+    {
+        hqlv::testing::WireClient junk;
+        ASSERT_TRUE(junk.Connect(static_cast<uint16_t>(port)));
+        int32_t bad[2] = {5000, 1};
+        junk.SendBytes(bad, sizeof bad);
+        EXPECT_TRUE(junk.WaitClosed(3000));
+    }
+    srv.Stop();
+    std::string log;
+    if (FILE* f = std::fopen(logFile.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) log.append(buf, n);
+        std::fclose(f);
+    }
+    std::remove(logFile.c_str());
+    ::rmdir(dir);
+    EXPECT_NE(log.find("client 1: hello \"Hello! Game Channel.\" (21 bytes)"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("client 1: request 201001 message 1 waits, 0 bytes"), std::string::npos);
+    EXPECT_NE(log.find("client 1: request 200110 message 3 waits, 108 bytes"), std::string::npos);
+    EXPECT_NE(log.find("client 1: closed by the client"), std::string::npos);
+    EXPECT_NE(log.find("client 2: malformed packet: bad length"), std::string::npos);
+}
+
+// The real program reached through a real SOCKS5 proxy.
+TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
+    const char* microsocks = "/usr/bin/microsocks";
+    if (::access(microsocks, X_OK) != 0) GTEST_SKIP() << "microsocks is not installed";
+    hqlv::testing::ChildProcess srv;
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}));
+    std::string line;
+    ASSERT_TRUE(srv.ReadLine(line, 5000));
+    int port = std::stoi(line.substr(line.find(':') + 1));
+    hqlv::testing::ChildProcess proxy;
+    int proxyPort = hqlv::testing::FreePort();
+    ASSERT_TRUE(proxy.Start(microsocks, {"-i", "127.0.0.1", "-p", std::to_string(proxyPort)}));
+    ASSERT_TRUE(hqlv::testing::WaitListening(proxyPort, 5000));
+
+    TestHost host;
+    OwnerThread owner;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|4|0|0|0|t|" +
+                                                std::to_string(port)));
+    CGameConnection conn(&host);
+    ProxySettings p;
+    p.Need = 1;
+    p.Sock = 3;
+    p.Host = "127.0.0.1";
+    p.Port = proxyPort;
+    conn.SetProxySettings(p);
+    conn.InitCodec();
+    conn.SetOwnerThread(owner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    EXPECT_EQ(flag, 0);
+    EXPECT_EQ(conn.GetServerPort(), port);
+    std::string text;
+    EXPECT_EQ(conn.CheckVersion(text, nullptr, nullptr), 1);
+    EXPECT_EQ(conn.GetActivityConfig(), 1);
+    EXPECT_EQ(conn.EnterGame(text), 1);
+    EXPECT_EQ(W(host.block, 0), 4);  // the game data names our table
+    ASSERT_TRUE(srv.WriteLine("clients"));
+    ASSERT_TRUE(srv.ReadLine(line, 3000));
+    EXPECT_NE(line.find("user 123456 room 301 table 4 chair 0"), std::string::npos) << line;
+    conn.Disconnect();
+    // Through a proxy that is gone, the connect fails and names the proxy.
+    proxy.Stop();
+    flag = 0;
+    EXPECT_EQ(conn.Connect("", "127.0.0.1", port, &flag), 0);
+    EXPECT_EQ(flag, 1);
+    EXPECT_EQ(conn.GetProxyHost(), "127.0.0.1");
+}
+
+}  // namespace
+}  // namespace hqlv::framework
+
+#endif  // HQLV_SERVER_EXE

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+
+#include "gif_writer.h"
+#include "imaging/decoders.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+std::vector<uint8_t> palette(int n, int seed) {
+    std::vector<uint8_t> p;
+    for (int i = 0; i < n; ++i) {
+        const RGBQUAD c = colourAt(i, seed, seed);
+        p.insert(p.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
+    }
+    return p;
+}
+
+GifFrame frame(uint32_t w, uint32_t h, int colours, int seed = 0) {
+    GifFrame f;
+    f.width = w;
+    f.height = h;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            f.index.push_back(static_cast<uint8_t>(((x / 3) * 7 + y * 3 + seed) % colours));
+    return f;
+}
+
+bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_GIF) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+}
+
+RGBQUAD palColour(const std::vector<uint8_t>& p, int i) {
+    RGBQUAD c;
+    c.rgbRed = p[3 * i];
+    c.rgbGreen = p[3 * i + 1];
+    c.rgbBlue = p[3 * i + 2];
+    return c;
+}
+
+}  // namespace
+
+TEST(Gif, SinglePicturesAtEachDepthAndInterlaced) {
+    for (int colours : {2, 16, 256}) {
+        for (bool inter : {false, true}) {
+            GifSpec s;
+            s.width = 37;
+            s.height = 23;
+            s.globalPalette = palette(colours, 1);
+            s.frames.push_back(frame(37, 23, colours));
+            s.frames[0].interlace = inter;
+            CRaster img;
+            ASSERT_TRUE(decode(img, makeGif(s))) << colours << inter;
+            EXPECT_EQ(img.GetBpp(), colours == 2 ? 1u : colours == 16 ? 4u : 8u);
+            EXPECT_EQ(img.GetNumFrames(), 1);
+            for (uint32_t y = 0; y < 23; ++y)
+                for (uint32_t x = 0; x < 37; ++x) {
+                    const uint8_t want = s.frames[0].index[y * 37 + x];
+                    ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(22 - y)),
+                              want)
+                        << x << "," << y;
+                    ASSERT_TRUE(sameRgb(topPixel(img, static_cast<int>(x), static_cast<int>(y)),
+                                        palColour(s.globalPalette, want)));
+                }
+        }
+    }
+}
+
+TEST(Gif, InterlacedSmallHeightsPlaceEveryLine) {
+    for (uint32_t h = 1; h <= 9; ++h) {
+        GifSpec s;
+        s.width = 3;
+        s.height = h;
+        s.globalPalette = palette(16, 2);
+        GifFrame f;
+        f.width = 3;
+        f.height = h;
+        f.interlace = true;
+        for (uint32_t y = 0; y < h; ++y)
+            f.index.insert(f.index.end(), {uint8_t(y), uint8_t(y), uint8_t(y)});
+        s.frames.push_back(f);
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeGif(s)));
+        for (uint32_t y = 0; y < h; ++y)
+            EXPECT_EQ(img.GetPixelIndex(1, static_cast<int>(h - 1 - y)), y) << h;
+    }
+}
+
+TEST(Gif, LongRunsUseTheNextFreeCode) {
+    GifSpec s;
+    s.width = 300;
+    s.height = 40;
+    s.globalPalette = palette(4, 3);
+    GifFrame f;
+    f.width = 300;
+    f.height = 40;
+    f.index.assign(300 * 40, 2);  // one colour: every code after the first is the free slot
+    for (int i = 0; i < 300 * 40; i += 97) f.index[static_cast<size_t>(i)] = 1;
+    s.frames.push_back(f);
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    for (uint32_t i = 0; i < 300 * 40; ++i)
+        ASSERT_EQ(img.GetPixelIndex(static_cast<int>(i % 300), static_cast<int>(39 - i / 300)),
+                  f.index[i])
+            << i;
+}
+
+TEST(Gif, AnimationFramesDelaysDisposalAndTransparency) {
+    GifSpec s;
+    s.width = 8;
+    s.height = 6;
+    s.globalPalette = palette(16, 4);
+    GifFrame bg = frame(8, 6, 15);
+    bg.gce = true;
+    bg.delay = 10;
+    bg.transparent = true;
+    bg.transIndex = 15;
+    GifFrame patch;
+    patch.left = 2;
+    patch.top = 1;
+    patch.width = 3;
+    patch.height = 2;
+    patch.index = {15, 5, 15, 6, 6, 6};  // 15 = see-through
+    patch.gce = true;
+    patch.delay = 20;
+    patch.disposal = 2;
+    patch.transparent = true;
+    patch.transIndex = 15;
+    GifFrame third;
+    third.left = 0;
+    third.top = 0;
+    third.width = 1;
+    third.height = 1;
+    third.index = {9};
+    third.gce = true;
+    third.delay = 30;
+    third.transparent = true;
+    third.transIndex = 15;
+    s.frames = {bg, patch, third};
+    const Bytes data = makeGif(s);
+
+    CRaster all;
+    all.SetRetrieveAllFrames(true);
+    all.SetFrame(2);
+    ASSERT_TRUE(decode(all, data));
+    ASSERT_EQ(all.GetNumFrames(), 3);
+    ASSERT_NE(all.GetFrame(0), nullptr);
+    EXPECT_EQ(all.GetFrame(-1), all.GetFrame(2));
+    EXPECT_EQ(all.GetFrame(3), nullptr);
+    EXPECT_EQ(all.GetFrame(0)->GetFrameDelay(), 10u);
+    EXPECT_EQ(all.GetFrame(1)->GetFrameDelay(), 20u);
+    EXPECT_EQ(all.GetFrame(2)->GetFrameDelay(), 30u);
+    const CRaster& f1 = *all.GetFrame(1);
+    EXPECT_EQ(f1.GetWidth(), 8u);
+    EXPECT_EQ(f1.GetTransIndex(), 15);
+    // Frame 1: the background shows through the patch's transparent pixels.
+    EXPECT_EQ(topPixel(f1, 2, 1).rgbRed, palColour(s.globalPalette, bg.index[1 * 8 + 2]).rgbRed);
+    EXPECT_EQ(f1.GetPixelIndex(3, 6 - 1 - 1), 5);
+    EXPECT_EQ(f1.GetPixelIndex(4, 6 - 1 - 2), 6);
+    EXPECT_EQ(f1.GetPixelIndex(0, 0), bg.index[5 * 8]);
+    // Frame 2: the patch's disposal 2 cleared the whole canvas to the transparent index.
+    const CRaster& f2 = *all.GetFrame(2);
+    EXPECT_EQ(f2.GetPixelIndex(0, 5), 9);
+    EXPECT_EQ(f2.GetPixelIndex(3, 4), 15);
+    EXPECT_EQ(f2.GetPixelIndex(7, 0), 15);
+
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, data));
+    EXPECT_EQ(second.GetPixelIndex(3, 4), 5);
+    EXPECT_EQ(second.GetFrameDelay(), 20u);
+
+    CRaster beyond;
+    beyond.SetFrame(3);
+    EXPECT_FALSE(decode(beyond, data));
+    EXPECT_EQ(beyond.GetNumFrames(), 3);
+}
+
+TEST(Gif, LocalTablesKeepEarlierColours) {
+    // Frame 0 uses the global table; frame 1 covers part of the canvas with a table of its own.
+    GifSpec s;
+    s.width = 6;
+    s.height = 4;
+    s.globalPalette = palette(4, 5);
+    GifFrame a = frame(6, 4, 4);
+    GifFrame b;
+    b.left = 3;
+    b.top = 0;
+    b.width = 3;
+    b.height = 4;
+    b.localPalette = palette(4, 9);
+    b.index.assign(12, 0);
+    for (size_t i = 0; i < 12; ++i) b.index[i] = static_cast<uint8_t>(i % 4);
+    s.frames = {a, b};
+    CRaster img;
+    img.SetFrame(1);
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 6; ++x) {
+            const RGBQUAD want = x < 3 ? palColour(s.globalPalette, a.index[y * 6 + x])
+                                       : palColour(b.localPalette, b.index[y * 3 + x - 3]);
+            ASSERT_TRUE(sameRgb(topPixel(img, static_cast<int>(x), static_cast<int>(y)), want))
+                << x << "," << y << " "
+                << rgbText(topPixel(img, static_cast<int>(x), static_cast<int>(y)));
+        }
+}
+
+TEST(Gif, OddStructures) {
+    // A zero-sized frame is skipped, its data consumed; a frame outside the screen is ignored.
+    GifSpec s;
+    s.width = 4;
+    s.height = 4;
+    s.globalPalette = palette(4, 6);
+    GifFrame empty;
+    empty.width = 0;
+    empty.height = 3;
+    empty.index = {};
+    GifFrame outside = frame(3, 3, 4);
+    outside.left = 2;
+    GifFrame good = frame(4, 4, 4, 1);
+    s.frames = {empty, outside, good};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    EXPECT_EQ(img.GetNumFrames(), 1);
+    EXPECT_EQ(img.GetPixelIndex(2, 1), good.index[2 * 4 + 2]);
+
+    // A logical screen of 0 x 0 takes the first image's size.
+    GifSpec z;
+    z.globalPalette = palette(4, 7);
+    z.frames = {frame(5, 2, 4)};
+    CRaster zi;
+    ASSERT_TRUE(decode(zi, makeGif(z)));
+    EXPECT_EQ(zi.GetWidth(), 5u);
+
+    // Signature and requested frame errors; dimension query.
+    Bytes bad = makeGif(s);
+    bad[3] = '7';
+    bad[2] = 'X';
+    CRaster b;
+    EXPECT_FALSE(decode(b, bad));
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, makeGif(s)));
+    EXPECT_EQ(q.GetWidth(), 4u);
+    EXPECT_FALSE(q.IsValid());
+
+    // A control block whose size byte is not 4 ends decoding after the frames read so far.
+    GifSpec two;
+    two.width = 2;
+    two.height = 2;
+    two.globalPalette = palette(4, 8);
+    two.frames = {frame(2, 2, 4), frame(2, 2, 4, 2)};
+    Bytes d = makeGif(two);
+    Bytes broken(d.begin(), d.end() - 1);
+    broken.insert(broken.end(), {0x21, 0xF9, 3, 0, 0, 0, 0, ';'});
+    CRaster br;
+    br.SetFrame(1);
+    ASSERT_TRUE(decode(br, broken));
+    EXPECT_EQ(br.GetPixelIndex(0, 1), two.frames[1].index[0]);
+
+    // Truncated data keeps what was decoded; the rest of the frame stays zero.
+    GifSpec big;
+    big.width = 40;
+    big.height = 40;
+    big.globalPalette = palette(16, 9);
+    big.frames = {frame(40, 40, 16)};
+    Bytes cut = makeGif(big);
+    cut.resize(cut.size() - 20);
+    CRaster c;
+    ASSERT_TRUE(decode(c, cut));
+    EXPECT_EQ(c.GetPixelIndex(5, 39), big.frames[0].index[5]);
+    EXPECT_EQ(c.GetPixelIndex(39, 0), 0);
+}
+
+TEST(Gif, TrueColourGifBecomes24Bit) {
+    GifSpec s;
+    s.width = 4;
+    s.height = 2;
+    GifFrame a;
+    a.width = 2;
+    a.height = 1;
+    a.localPalette = palette(4, 10);
+    a.index = {1, 2};
+    GifFrame b = a;
+    b.left = 2;
+    b.top = 1;
+    b.localPalette = palette(4, 11);
+    b.index = {3, 0};
+    s.frames = {a, b};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    ASSERT_EQ(img.GetBpp(), 24u);
+    EXPECT_TRUE(sameRgb(topPixel(img, 1, 0), palColour(a.localPalette, 2)));
+    EXPECT_TRUE(sameRgb(topPixel(img, 2, 1), palColour(b.localPalette, 3)));
+
+    GifSpec one = s;
+    one.frames = {a};
+    CRaster single;
+    ASSERT_TRUE(decode(single, makeGif(one)));
+    EXPECT_EQ(single.GetBpp(), 4u);
+}
+
+TEST(Gif, FrameMemoryIsBounded) {
+    GifSpec s;
+    s.width = 16000;
+    s.height = 16000;
+    s.globalPalette = palette(2, 1);
+    for (int i = 0; i < 3; ++i) s.frames.push_back(frame(1, 1, 2));
+    CRaster img;
+    img.SetRetrieveAllFrames(true);
+    EXPECT_FALSE(decode(img, makeGif(s)));
+    EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the memory limit");
+}

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <openjpeg.h>
+
+#include <cstring>
+#include <functional>
+
+#include "imaging/decoders.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+struct MemOut {
+    Bytes data;
+    size_t pos = 0;
+};
+OPJ_SIZE_T writeProc(void* buf, OPJ_SIZE_T n, void* user) {
+    auto* m = static_cast<MemOut*>(user);
+    if (m->pos + n > m->data.size()) m->data.resize(m->pos + n);
+    std::memcpy(m->data.data() + m->pos, buf, n);
+    m->pos += n;
+    return n;
+}
+OPJ_OFF_T skipProc(OPJ_OFF_T n, void* user) {
+    auto* m = static_cast<MemOut*>(user);
+    m->pos += static_cast<size_t>(n);
+    if (m->pos > m->data.size()) m->data.resize(m->pos);
+    return n;
+}
+OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
+    static_cast<MemOut*>(user)->pos = static_cast<size_t>(n);
+    return OPJ_TRUE;
+}
+
+struct J2kSpec {
+    uint32_t width = 0, height = 0, comps = 1, prec = 8;
+    bool sgnd = false, jp2 = false;
+    OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
+    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
+};
+
+Bytes makeJ2k(const J2kSpec& s) {
+    std::vector<opj_image_cmptparm_t> parms(s.comps);
+    for (auto& p : parms) {
+        std::memset(&p, 0, sizeof p);
+        p.dx = p.dy = 1;
+        p.w = s.width;
+        p.h = s.height;
+        p.prec = s.prec;
+        p.sgnd = s.sgnd;
+    }
+    opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
+    img->x1 = s.width;
+    img->y1 = s.height;
+    for (uint32_t c = 0; c < s.comps; ++c)
+        for (uint32_t y = 0; y < s.height; ++y)
+            for (uint32_t x = 0; x < s.width; ++x)
+                img->comps[c].data[y * s.width + x] = s.sample(x, y, c);
+    opj_cparameters_t cp;
+    opj_set_default_encoder_parameters(&cp);
+    cp.tcp_numlayers = 1;
+    cp.tcp_rates[0] = 0;  // lossless
+    cp.cp_disto_alloc = 1;
+    cp.irreversible = 0;
+    cp.numresolution = 2;
+    opj_codec_t* codec = opj_create_compress(s.jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
+    opj_setup_encoder(codec, &cp, img);
+    MemOut out;
+    opj_stream_t* st = opj_stream_create(1 << 16, OPJ_FALSE);
+    opj_stream_set_user_data(st, &out, nullptr);
+    opj_stream_set_write_function(st, writeProc);
+    opj_stream_set_skip_function(st, skipProc);
+    opj_stream_set_seek_function(st, seekProc);
+    const bool ok =
+        opj_start_compress(codec, img, st) && opj_encode(codec, st) && opj_end_compress(codec, st);
+    EXPECT_TRUE(ok);
+    opj_stream_destroy(st);
+    opj_destroy_codec(codec);
+    opj_image_destroy(img);
+    return out.data;
+}
+
+bool decode(CRaster& img, Bytes data, uint32_t id) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+}
+
+}  // namespace
+
+TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
+    J2kSpec s;
+    s.width = 13;
+    s.height = 7;
+    s.comps = 3;
+    s.jp2 = true;
+    s.space = OPJ_CLRSPC_SRGB;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
+        return static_cast<int32_t>(c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : q.rgbBlue);
+    };
+    for (uint32_t id : {uint32_t(RASTER_FORMAT_JP2), 0u}) {
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeJ2k(s), id)) << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        EXPECT_EQ(img.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JP2));
+        for (uint32_t y = 0; y < 7; ++y)
+            for (uint32_t x = 0; x < 13; ++x)
+                ASSERT_TRUE(sameRgb(topPixel(img, static_cast<int>(x), static_cast<int>(y)),
+                                    colourAt(static_cast<int>(x), static_cast<int>(y))));
+    }
+}
+
+TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
+    J2kSpec s;
+    s.width = 6;
+    s.height = 3;
+    s.prec = 12;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t) {
+        return static_cast<int32_t>(x * 600 + y * 16);
+    };
+    CRaster g12;
+    ASSERT_TRUE(decode(g12, makeJ2k(s), RASTER_FORMAT_JPC)) << g12.GetLastError();
+    ASSERT_EQ(g12.GetBpp(), 8u);
+    EXPECT_TRUE(g12.IsGrayScale());
+    EXPECT_EQ(g12.GetPixelIndex(5, 0), (5 * 600 + 2 * 16) >> 4);
+    EXPECT_EQ(g12.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JPC));
+
+    s.prec = 2;
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x % 4); };
+    CRaster g2;
+    ASSERT_TRUE(decode(g2, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(g2.GetPixelIndex(3, 0), 255);  // full range, not 3
+    EXPECT_EQ(g2.GetPixelIndex(1, 0), 85);
+
+    s.prec = 8;
+    s.sgnd = true;
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 40 - 128; };
+    CRaster sg;
+    ASSERT_TRUE(decode(sg, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(sg.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
+}
+
+TEST(Jpeg2000, FourComponentsAreFrames) {
+    J2kSpec s;
+    s.width = 4;
+    s.height = 4;
+    s.comps = 4;
+    s.space = OPJ_CLRSPC_UNSPECIFIED;
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(c * 50 + x); };
+    const Bytes data = makeJ2k(s);
+    CRaster first;
+    ASSERT_TRUE(decode(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
+    EXPECT_EQ(first.GetNumFrames(), 4);
+    EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
+    CRaster third;
+    third.SetFrame(2);
+    ASSERT_TRUE(decode(third, data, RASTER_FORMAT_JPC));
+    EXPECT_EQ(third.GetPixelIndex(2, 0), 102);
+    CRaster bad;
+    bad.SetFrame(4);
+    EXPECT_FALSE(decode(bad, data, RASTER_FORMAT_JPC));
+    EXPECT_STREQ(bad.GetLastError(), "wrong frame!");
+}
+
+TEST(Jpeg2000, QueriesLimitsAndErrors) {
+    J2kSpec s;
+    s.width = 64;
+    s.height = 48;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t) {
+        return static_cast<int32_t>((x + y) & 0xFF);
+    };
+    const Bytes data = makeJ2k(s);
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    EXPECT_EQ(q.GetWidth(), 64u);
+    EXPECT_EQ(q.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JPC));
+    EXPECT_FALSE(q.IsValid());
+
+    CRaster::SetMaxPixels(1000);
+    CRaster big;
+    EXPECT_FALSE(decode(big, data, RASTER_FORMAT_JPC));
+    EXPECT_STREQ(big.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+    CRaster::SetMaxPixels(0);
+
+    CRaster junk;
+    EXPECT_FALSE(decode(junk, Bytes(40, 7), RASTER_FORMAT_JP2));
+    EXPECT_STREQ(junk.GetLastError(), "error: unknowm format");
+    Bytes cut(data.begin(), data.begin() + 20);
+    CRaster c;
+    EXPECT_FALSE(decode(c, cut, RASTER_FORMAT_JPC));
+    EXPECT_STREQ(c.GetLastError(), "error: cannot load image data");
+}

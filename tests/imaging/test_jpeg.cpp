@@ -1,0 +1,469 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "codec_writers.h"
+#include "imaging/decoders.h"
+#include "imaging/exif.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+// An EXIF block (the APP1 payload) with IFD entries written in either byte order.
+struct ExifEntry {
+    uint16_t tag, format;
+    uint32_t count;
+    Bytes value;  // written inline when <= 4 bytes, else after the directory
+};
+
+struct ExifWriter {
+    bool motorola = false;
+    Out o;
+    void w16(uint32_t v) { motorola ? o.be16(v) : o.u16(v); }
+    void w32(uint32_t v) { motorola ? o.be32(v) : o.u32(v); }
+    Bytes v16(uint32_t v) const {
+        return motorola ? Bytes{uint8_t(v >> 8), uint8_t(v)} : Bytes{uint8_t(v), uint8_t(v >> 8)};
+    }
+    Bytes v32(uint32_t v) const {
+        Bytes b = motorola ? Bytes{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}
+                           : Bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+        return b;
+    }
+    Bytes rational(uint32_t n, uint32_t d) const {
+        Bytes a = v32(n), b = v32(d);
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+    // Writes a directory at the current offset (relative to the TIFF header); `next` is the
+    // link to the next directory. Returns the directory's offset.
+    uint32_t dir(const std::vector<ExifEntry>& entries, uint32_t next) {
+        const uint32_t at = static_cast<uint32_t>(o.size() - 6);
+        uint32_t extra = at + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
+        Bytes tail;
+        w16(static_cast<uint32_t>(entries.size()));
+        for (const auto& e : entries) {
+            w16(e.tag);
+            w16(e.format);
+            w32(e.count);
+            if (e.value.size() <= 4) {
+                Bytes v = e.value;
+                v.resize(4, 0);
+                o.raw(v);
+            } else {
+                w32(extra + static_cast<uint32_t>(tail.size()));
+                tail.insert(tail.end(), e.value.begin(), e.value.end());
+            }
+        }
+        w32(next);
+        o.raw(tail);
+        return at;
+    }
+    void header() {
+        o.str(std::string("Exif\0\0", 6));
+        o.str(motorola ? "MM" : "II");
+        w16(42);
+        w32(8);
+    }
+};
+
+Bytes ascii(const std::string& s) {
+    return Bytes(s.begin(), s.end() + 0);
+}
+
+Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientation) {
+    ExifWriter w;
+    w.motorola = motorola;
+    w.header();
+    Bytes make = ascii("Hqlv Camera");
+    make.push_back(0);
+    w.dir({{0x010F, 2, static_cast<uint32_t>(make.size()), make},
+           {0x0112, 3, 1, w.v16(orientation)},
+           {0x011A, 5, 1, w.rational(xres, 1)},
+           {0x011B, 5, 1, w.rational(xres * 2, 2)},
+           {0x0128, 3, 1, w.v16(unit)},
+           {0x8827, 3, 1, w.v16(2)},
+           {0x9209, 3, 1, w.v16(0x19)},
+           {0x9286, 7, 16, ascii(std::string("ASCII\0\0\0hello   ", 16))}},
+          0);
+    return w.o.b;
+}
+
+JpegSpec gradient(uint32_t w, uint32_t h, int comps) {
+    JpegSpec s;
+    s.width = w;
+    s.height = h;
+    s.components = comps;
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x)
+            for (int c = 0; c < comps; ++c)
+                s.samples.push_back(static_cast<uint8_t>(c == 0   ? x * 255 / (w - 1)
+                                                         : c == 1 ? y * 255 / (h - 1)
+                                                                  : 128 + c));
+    return s;
+}
+
+bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_JPG) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+}
+
+int diff(uint8_t a, uint8_t b) {
+    return std::abs(static_cast<int>(a) - static_cast<int>(b));
+}
+
+}  // namespace
+
+TEST(Jpeg, ColourGreyAndProgressiveDecodeClose) {
+    for (bool prog : {false, true}) {
+        JpegSpec s = gradient(40, 24, 3);
+        s.progressive = prog;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeJpeg(s))) << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        EXPECT_FALSE(img.IsIndexed());
+        for (uint32_t y = 0; y < 24; y += 5)
+            for (uint32_t x = 0; x < 40; x += 7) {
+                const RGBQUAD c = topPixel(img, static_cast<int>(x), static_cast<int>(y));
+                const uint8_t* p = &s.samples[(y * 40 + x) * 3];
+                ASSERT_LE(diff(c.rgbRed, p[0]), 8) << x << "," << y;
+                ASSERT_LE(diff(c.rgbGreen, p[1]), 8);
+                ASSERT_LE(diff(c.rgbBlue, p[2]), 8);
+            }
+    }
+    JpegSpec g = gradient(16, 16, 1);
+    CRaster grey;
+    ASSERT_TRUE(decode(grey, makeJpeg(g)));
+    ASSERT_EQ(grey.GetBpp(), 8u);
+    EXPECT_TRUE(grey.IsGrayScale());
+    EXPECT_LE(diff(grey.GetPixelIndex(15, 15), g.samples[15]), 4);
+}
+
+TEST(Jpeg, CmykScaledByBlack) {
+    JpegSpec s;
+    s.width = s.height = 8;
+    s.components = 4;
+    for (int i = 0; i < 64; ++i) {
+        s.samples.insert(s.samples.end(), {200, 100, 50, 128});
+    }
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeJpeg(s))) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24u);
+    const RGBQUAD c = img.GetPixelColor(3, 3);
+    EXPECT_LE(diff(c.rgbRed, 200 * 128 / 255), 3);
+    EXPECT_LE(diff(c.rgbGreen, 100 * 128 / 255), 3);
+    EXPECT_LE(diff(c.rgbBlue, 50 * 128 / 255), 3);
+}
+
+TEST(Jpeg, ResolutionFromJfifAndExif) {
+    JpegSpec s = gradient(8, 8, 3);
+    s.densityUnit = 2;
+    s.xDensity = 100;
+    s.yDensity = 50;
+    CRaster cm;
+    ASSERT_TRUE(decode(cm, makeJpeg(s)));
+    EXPECT_EQ(cm.GetXDPI(), 254);
+    EXPECT_EQ(cm.GetYDPI(), 127);
+    s.densityUnit = 0;
+    s.xDensity = 1;
+    s.yDensity = 2;
+    CRaster aspect;
+    ASSERT_TRUE(decode(aspect, makeJpeg(s)));
+    EXPECT_EQ(aspect.GetXDPI(), 96);
+    EXPECT_EQ(aspect.GetYDPI(), 192);
+
+    s.writeJfif = false;
+    s.app1 = cameraExif(false, 72, 1, 6);
+    CRasterJPG jpg;
+    Bytes data = makeJpeg(s);
+    CRasterMemFile f(data.data(), data.size());
+    ASSERT_TRUE(jpg.Decode(&f)) << jpg.GetLastError();
+    EXPECT_EQ(jpg.GetXDPI(), 72);
+    EXPECT_EQ(jpg.GetYDPI(), 72);
+    const ExifInfo& ei = jpg.GetExifInfo();
+    EXPECT_TRUE(ei.IsExif);
+    EXPECT_STREQ(ei.CameraMake, "Hqlv Camera");
+    EXPECT_EQ(ei.Orientation, 6);
+    EXPECT_EQ(ei.ISOequivalent, 400);
+    EXPECT_EQ(ei.FlashUsed, 1);
+    EXPECT_STREQ(ei.Comments, "hello");
+    EXPECT_EQ(ei.Width, 8);
+    EXPECT_EQ(ei.IsColor, 1);
+    EXPECT_EQ(ei.Process, 0xC0);
+
+    s.app1 = cameraExif(true, 100, 3, 1);  // centimetres, Motorola order
+    CRaster cmExif;
+    ASSERT_TRUE(decode(cmExif, makeJpeg(s)));
+    EXPECT_EQ(cmExif.GetXDPI(), 254);
+}
+
+TEST(Jpeg, TruncatedEmptyQueryAndScale) {
+    Bytes full = makeJpeg(gradient(64, 64, 3));
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, full));
+    EXPECT_EQ(q.GetWidth(), 64u);
+    EXPECT_FALSE(q.IsValid());
+    CRaster half;
+    half.SetJpegScale(2);
+    ASSERT_TRUE(decode(half, full));
+    EXPECT_EQ(half.GetWidth(), 32u);
+
+    Bytes cut(full.begin(), full.begin() + static_cast<long>(full.size() * 2 / 3));
+    CRaster t;
+    ASSERT_TRUE(decode(t, cut)) << t.GetLastError();
+    EXPECT_EQ(t.GetHeight(), 64u);
+
+    CRaster empty;
+    uint8_t none[1] = {0};
+    EXPECT_FALSE(empty.DecodeBuffer(none, 0, RASTER_FORMAT_JPG));
+    EXPECT_NE(std::string(empty.GetLastError()).find("mpty"), std::string::npos)
+        << empty.GetLastError();
+
+    Bytes junk = full;
+    junk[0] = 0x00;
+    CRaster j;
+    EXPECT_FALSE(decode(j, junk));
+    EXPECT_STRNE(j.GetLastError(), "");
+
+    CRaster cancel;
+    cancel.SetEscape(1);
+    EXPECT_FALSE(decode(cancel, full));
+    EXPECT_STREQ(cancel.GetLastError(), "Cancelled");
+
+    CRaster::SetMaxPixels(1000);
+    CRaster big;
+    EXPECT_FALSE(decode(big, full));
+    EXPECT_STREQ(big.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+    CRaster::SetMaxPixels(0);
+}
+
+// ---- the marker walk and the EXIF directories ----
+
+namespace {
+
+Bytes segment(int marker, const Bytes& payload) {
+    Out o;
+    o.u8(0xFF);
+    o.u8(static_cast<uint32_t>(marker));
+    o.be16(static_cast<uint32_t>(payload.size() + 2));
+    o.raw(payload);
+    return o.b;
+}
+
+Bytes soi() {
+    return {0xFF, 0xD8};
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const Bytes kSos = segment(0xDA, {1, 1, 0, 0, 63, 0});
+
+}  // namespace
+
+TEST(Exif, MarkerWalkRules) {
+    ExifInfo info{};
+    {
+        Bytes d = {0x12, 0xFF, 0xD8};
+        CRasterMemFile f(d.data(), d.size());
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.DecodeExif(&f));
+        EXPECT_EQ(f.Tell(), 1);  // only the first byte was read
+    }
+    for (int pads : {6, 7}) {
+        Bytes d = soi();
+        for (int i = 0; i < pads; ++i) d.push_back(0xFF);
+        d.push_back(0xDA);
+        d.insert(d.end(), {0, 2});
+        CRasterMemFile f(d.data(), d.size());
+        CRasterExifReader r;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(r.DecodeExif(&f), pads == 6);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out == "too many padding bytes\n", pads == 7);
+    }
+    {
+        // XMP in APP1 is dropped and does not count; 20 other held segments are too many.
+        Bytes d = soi();
+        Bytes xmp = ascii("http://ns.adobe.com/xap/1.0/");
+        for (int i = 0; i < 30; ++i) d = cat({d, segment(0xE1, xmp)});
+        for (int i = 0; i < 19; ++i) d = cat({d, segment(0xE2, {1, 2})});
+        Bytes ok = cat({d, kSos});
+        CRasterMemFile f(ok.data(), ok.size());
+        CRasterExifReader r;
+        EXPECT_TRUE(r.DecodeExif(&f));
+        Bytes many = cat({d, segment(0xE2, {1}), kSos});
+        CRasterMemFile g(many.data(), many.size());
+        CRasterExifReader r2;
+        EXPECT_FALSE(r2.DecodeExif(&g));
+        EXPECT_STREQ(r2.GetLastError(), "Too many sections in jpg file");
+    }
+    {
+        Bytes d = cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x01}});
+        CRasterMemFile f(d.data(), d.size());
+        CRasterExifReader r;
+        EXPECT_FALSE(r.DecodeExif(&f));
+        EXPECT_STREQ(r.GetLastError(), "invalid marker");
+        Bytes cut = cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x10, 1, 2}});
+        CRasterMemFile g(cut.data(), cut.size());
+        CRasterExifReader r2;
+        EXPECT_FALSE(r2.DecodeExif(&g));
+        EXPECT_STREQ(r2.GetLastError(), "Premature end of file?");
+        Bytes eoi = cat({soi(), Bytes{0xFF, 0xD9, 0x00, 0x02}});
+        CRasterMemFile h(eoi.data(), eoi.size());
+        CRasterExifReader r3;
+        testing::internal::CaptureStdout();
+        EXPECT_FALSE(r3.DecodeExif(&h));
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "No image in jpeg!\n");
+    }
+    {
+        // A frame header too short to hold its fields is kept but not parsed.
+        Bytes d = cat({soi(), segment(0xC0, {8}), kSos});
+        CRasterMemFile f(d.data(), d.size());
+        CRasterExifReader r(&info);
+        EXPECT_TRUE(r.DecodeExif(&f));
+    }
+}
+
+TEST(Exif, CommentSegmentIsCleaned) {
+    Bytes d = cat(
+        {soi(), segment(0xFE, {'a', '\r', '\n', 'b', 0x01}), segment(0xFE, ascii("second")), kSos});
+    ExifInfo info{};
+    CRasterMemFile f(d.data(), d.size());
+    CRasterExifReader r(&info);
+    ASSERT_TRUE(r.DecodeExif(&f));
+    EXPECT_STREQ(info.Comments, "a\nb?");
+}
+
+TEST(Exif, HeaderErrors) {
+    ExifInfo info{};
+    CRasterExifReader r(&info);
+    Bytes bad = ascii(std::string("Exif\0\0XX", 8));
+    bad.resize(20, 0);
+    EXPECT_FALSE(r.ProcessExif(bad.data(), static_cast<uint32_t>(bad.size() + 2)));
+    EXPECT_STREQ(r.GetLastError(), "Invalid Exif alignment marker.");
+    Bytes hdr = ascii(std::string("Exox\0\0II", 8));
+    hdr.resize(20, 0);
+    EXPECT_FALSE(r.ProcessExif(hdr.data(), static_cast<uint32_t>(hdr.size() + 2)));
+    EXPECT_STREQ(r.GetLastError(), "Incorrect Exif header");
+    Bytes start = ascii(std::string("Exif\0\0II\x2B\0", 10));
+    start.resize(20, 0);
+    EXPECT_FALSE(r.ProcessExif(start.data(), static_cast<uint32_t>(start.size() + 2)));
+    EXPECT_STREQ(r.GetLastError(), "Invalid Exif start (1)");
+    Bytes tiny = ascii(std::string("Exif\0\0II", 8));
+    EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
+}
+
+TEST(Exif, DirectoryBoundsAndLoops) {
+    for (bool motorola : {false, true}) {
+        // IFD0 links to IFD1, which holds a thumbnail.
+        ExifWriter w;
+        w.motorola = motorola;
+        w.header();
+        const uint32_t ifd1 = 8 + 2 + 12 + 4;
+        w.dir({{0x0112, 3, 1, w.v16(3)}}, ifd1);
+        const uint32_t thumbAt = ifd1 + 2 + 24 + 4;
+        w.dir({{0x0201, 4, 1, w.v32(thumbAt)}, {0x0202, 4, 1, w.v32(4)}}, 0);
+        w.o.raw({0xFF, 0xD8, 0xFF, 0xD9});
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        ASSERT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)))
+            << r.GetLastError();
+        EXPECT_EQ(info.Orientation, 3);
+        ASSERT_EQ(info.ThumbnailSize, 4u);
+        EXPECT_EQ(info.ThumbnailPointer[1], 0xD8);
+    }
+    {
+        // A directory that links to itself is walked once.
+        ExifWriter w;
+        w.header();
+        w.dir({{0x8827, 3, 1, w.v16(100)}}, 8);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_EQ(info.ISOequivalent, 100);
+    }
+    {
+        // Bad orientation: error text, orientation 0, the rest still read.
+        ExifWriter w;
+        w.header();
+        w.dir({{0x0112, 3, 1, w.v16(9)}, {0x8827, 3, 1, w.v16(200)}}, 0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Undefined rotation value");
+        EXPECT_EQ(info.Orientation, 0);
+        EXPECT_EQ(info.ISOequivalent, 200);
+    }
+    {
+        // A value offset near 4 GB must not wrap around into the block.
+        ExifWriter w;
+        w.header();
+        w.o.u16(1);
+        w.o.u16(0x010F);
+        w.o.u16(2);
+        w.o.u32(0x10);
+        w.o.u32(0xFFFFFFF8u);
+        w.o.u32(0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Illegal pointer offset value in EXIF.");
+    }
+    {
+        // Huge component count: 64-bit byte count, refused.
+        ExifWriter w;
+        w.header();
+        w.dir({{0x011A, 5, 0x40000000u, {}}}, 0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Illegal pointer offset value in EXIF.");
+    }
+    {
+        ExifWriter w;
+        w.header();
+        w.o.u16(4000);  // entry count past the end
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Illegally sized directory");
+    }
+    {
+        ExifWriter w;
+        w.header();
+        w.dir({{0x0112, 13, 1, w.v16(1)}}, 0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Illegal format code in EXIF dir");
+    }
+    {
+        ExifWriter w;
+        w.header();
+        w.dir({{0x8769, 4, 1, w.v32(5000)}}, 0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Illegal subdirectory link");
+    }
+    {
+        // Chains deeper than four levels stop with the nesting message; the outer walk succeeds.
+        ExifWriter w;
+        w.header();
+        for (int i = 0; i < 7; ++i) {
+            const uint32_t next = 8 + 18 * static_cast<uint32_t>(i + 1);
+            w.dir({{0x8827, 3, 1, w.v16(static_cast<uint32_t>(100 + i))}}, i == 6 ? 0 : next);
+        }
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Maximum directory nesting exceeded (corrupt exif header)");
+        EXPECT_EQ(info.ISOequivalent, 104);
+    }
+}

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "imaging/decoders.h"
+#include "imaging/screenshot.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+std::string tempPath(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/hqlv-shot-" + std::to_string(::getpid()) + "-" +
+           name;
+}
+
+bool exists(const std::string& p) {
+    struct stat st;
+    return ::stat(p.c_str(), &st) == 0;
+}
+
+CRaster load(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    CRaster img(data.data(), static_cast<uint32_t>(data.size()), RASTER_FORMAT_JPG);
+    return CRaster(img);
+}
+
+int diff(int a, int b) {
+    return a > b ? a - b : b - a;
+}
+
+}  // namespace
+
+TEST(Screenshot, ThirtyTwoBitRedStaysRedAndBottomRowIsLast) {
+    const uint32_t w = 16, h = 16;
+    Bytes px(w * h * 4, 0);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t* p = &px[(y * w + x) * 4];
+            if (y < 8) {
+                p[2] = 255;  // bottom half red (bytes blue, green, red, unused)
+            } else {
+                p[0] = 255;  // top half blue
+            }
+        }
+    const std::string path = tempPath("32.jpg");
+    ASSERT_TRUE(SaveScreenShotJpeg(path.c_str(), 90, {px.data(), w, h, 32, 0}));
+    CRaster img = load(path);
+    ASSERT_TRUE(img.IsValid());
+    const RGBQUAD bottom = img.GetPixelColor(4, 2), top = img.GetPixelColor(4, 13);
+    EXPECT_GT(bottom.rgbRed, 230);
+    EXPECT_LT(bottom.rgbBlue, 30);
+    EXPECT_GT(top.rgbBlue, 230);
+    EXPECT_LT(top.rgbRed, 30);
+    std::remove(path.c_str());
+}
+
+TEST(Screenshot, SixteenBitOddWidthHasNoShear) {
+    const uint32_t w = 33, h = 12;
+    const uint32_t stride = ((w * 16 + 31) / 32) * 4;  // 68: rows are padded
+    Bytes px(stride * h, 0);
+    for (uint32_t y = 0; y < h; ++y)
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint16_t v =
+                x < 16 ? static_cast<uint16_t>(31 << 10) : static_cast<uint16_t>(1 << 10);
+            px[y * stride + 2 * x] = static_cast<uint8_t>(v);
+            px[y * stride + 2 * x + 1] = static_cast<uint8_t>(v >> 8);
+        }
+    const std::string path = tempPath("16.jpg");
+    ASSERT_TRUE(SaveScreenShotJpeg(path.c_str(), 95, {px.data(), w, h, 16, 0}));
+    CRaster img = load(path);
+    ASSERT_TRUE(img.IsValid());
+    for (uint32_t y = 1; y + 1 < h; ++y) {
+        EXPECT_GT(img.GetPixelColor(4, static_cast<int>(y)).rgbRed, 235) << y;  // 31 -> 255
+        EXPECT_LT(diff(img.GetPixelColor(28, static_cast<int>(y)).rgbRed, 16), 12) << y;  // 1 -> 16
+    }
+    std::remove(path.c_str());
+}
+
+TEST(Screenshot, FailuresReportAndLeaveNoFile) {
+    Bytes px(4 * 4 * 4, 0);
+    std::string message;
+    JpegFile::SetMessageHandler([&](const std::string& m) { message = m; });
+    const std::string bad = "/nonexistent-dir/shot.jpg";
+    EXPECT_FALSE(SaveScreenShotJpeg(bad.c_str(), 75, {px.data(), 4, 4, 32, 0}));
+    EXPECT_EQ(message, "JpegFile :\nCan't open " + bad + "\n");
+    EXPECT_FALSE(exists(bad));
+
+    const std::string path = tempPath("24.jpg");
+    EXPECT_FALSE(SaveScreenShotJpeg(path.c_str(), 75, {px.data(), 4, 4, 24, 0}));
+    EXPECT_FALSE(exists(path));
+
+    // A device that refuses every write: libjpeg's error ends the write with a failure.
+    if (exists("/dev/full")) {
+        EXPECT_FALSE(JpegFile::SaveRgb24("/dev/full", px.data(), 4, 4, 75));
+        EXPECT_TRUE(exists("/dev/full"));
+    }
+    EXPECT_FALSE(JpegFile::SaveRgb24(path, nullptr, 4, 4, 75));
+    JpegFile::SetMessageHandler(nullptr);
+}

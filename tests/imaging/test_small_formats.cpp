@@ -1,0 +1,435 @@
+// TGA, WBMP and ICO pictures from small writers of our own.
+#include <gtest/gtest.h>
+
+#include "codec_writers.h"
+#include "imaging/decoders.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+bool decode(CRaster& img, Bytes data, uint32_t id) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+}
+
+Bytes tgaHeader(int type, int w, int h, int depth, int descriptor, int cmapType = 0,
+                int cmapFirst = 0, int cmapLength = 0, int cmapSize = 0, int idLength = 0) {
+    Out o;
+    o.u8(static_cast<uint32_t>(idLength));
+    o.u8(static_cast<uint32_t>(cmapType));
+    o.u8(static_cast<uint32_t>(type));
+    o.u16(static_cast<uint32_t>(cmapFirst));
+    o.u16(static_cast<uint32_t>(cmapLength));
+    o.u8(static_cast<uint32_t>(cmapSize));
+    o.u16(0);
+    o.u16(0);
+    o.u16(static_cast<uint32_t>(w));
+    o.u16(static_cast<uint32_t>(h));
+    o.u8(static_cast<uint32_t>(depth));
+    o.u8(static_cast<uint32_t>(descriptor));
+    for (int i = 0; i < idLength; ++i) o.u8(0xEE);
+    return o.b;
+}
+
+}  // namespace
+
+TEST(Tga, RawTrueColourOrientations) {
+    const int w = 5, h = 3;
+    for (int desc : {0x00, 0x20, 0x10, 0x30}) {
+        for (int depth : {24, 32, 16}) {
+            Out o;
+            o.raw(tgaHeader(2, w, h, depth, desc | (depth == 32 ? 8 : 0), 0, 0, 0, 0, 3));
+            // File pixel (fx, fy) in storage order.
+            for (int fy = 0; fy < h; ++fy)
+                for (int fx = 0; fx < w; ++fx) {
+                    const RGBQUAD c = colourAt(fx, fy);
+                    if (depth == 16) {
+                        o.u16(static_cast<uint32_t>(((c.rgbRed >> 3) << 10) |
+                                                    ((c.rgbGreen >> 3) << 5) | (c.rgbBlue >> 3)));
+                    } else {
+                        o.u8(c.rgbBlue);
+                        o.u8(c.rgbGreen);
+                        o.u8(c.rgbRed);
+                        if (depth == 32) o.u8(static_cast<uint32_t>(fx * 10 + fy));
+                    }
+                }
+            CRaster img;
+            ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
+            ASSERT_EQ(img.GetBpp(), 24u);
+            EXPECT_EQ(img.AlphaIsValid(), depth == 32);
+            for (int fy = 0; fy < h; ++fy)
+                for (int fx = 0; fx < w; ++fx) {
+                    const int x = (desc & 0x10) ? w - 1 - fx : fx;
+                    const int y = (desc & 0x20) ? h - 1 - fy : fy;  // bottom-up row
+                    RGBQUAD want = colourAt(fx, fy);
+                    if (depth == 16) {
+                        want.rgbRed &= 0xF8;
+                        want.rgbGreen &= 0xF8;
+                        want.rgbBlue &= 0xF8;
+                    }
+                    ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), want))
+                        << desc << " " << depth << " " << fx << "," << fy;
+                    if (depth == 32) {
+                        ASSERT_EQ(img.AlphaGet(x, y), fx * 10 + fy) << desc;
+                    }
+                }
+        }
+    }
+}
+
+TEST(Tga, RunLengthPacketsCrossRows) {
+    // 8-bit grey, 6 wide, 2 rows: a repeat packet of 10 from x = 2, then a raw packet of 2.
+    Out o;
+    o.raw(tgaHeader(11, 6, 2, 8, 0));
+    o.u8(0x80 | 7);
+    o.u8(77);
+    o.u8(1);  // raw packet of 2
+    o.u8(5);
+    o.u8(6);
+    Out pre;  // first two pixels of row 0 as a raw packet
+    pre.u8(1);
+    pre.u8(10);
+    pre.u8(11);
+    Bytes data = tgaHeader(11, 6, 2, 8, 0);
+    data.insert(data.end(), pre.b.begin(), pre.b.end());
+    data.insert(data.end(), o.b.begin() + 18, o.b.end());
+    CRaster img;
+    ASSERT_TRUE(decode(img, data, RASTER_FORMAT_TGA)) << img.GetLastError();
+    const int row0[6] = {10, 11, 77, 77, 77, 77}, row1[6] = {77, 77, 77, 77, 5, 6};
+    for (int x = 0; x < 6; ++x) {
+        EXPECT_EQ(img.GetPixelIndex(x, 0), row0[x]) << x;
+        EXPECT_EQ(img.GetPixelIndex(x, 1), row1[x]) << x;
+    }
+    EXPECT_TRUE(img.IsGrayScale());
+
+    // A raw packet crossing the row end continues on the next row; 24-bit repeat packet.
+    Out r;
+    r.raw(tgaHeader(10, 2, 2, 24, 0));
+    r.u8(2);  // raw 3 pixels
+    for (int i = 0; i < 3; ++i) {
+        r.u8(static_cast<uint32_t>(i));
+        r.u8(static_cast<uint32_t>(i + 10));
+        r.u8(static_cast<uint32_t>(i + 20));
+    }
+    r.u8(0x80);  // repeat 1
+    r.u8(9);
+    r.u8(9);
+    r.u8(9);
+    CRaster rgb;
+    ASSERT_TRUE(decode(rgb, r.b, RASTER_FORMAT_TGA)) << rgb.GetLastError();
+    EXPECT_EQ(rgb.GetPixelColor(1, 0).rgbRed, 21);
+    EXPECT_EQ(rgb.GetPixelColor(0, 1).rgbBlue, 2);
+    EXPECT_EQ(rgb.GetPixelColor(1, 1).rgbGreen, 9);
+}
+
+TEST(Tga, ColourMapsAtTheirRealSize) {
+    for (int entryBits : {16, 24, 32}) {
+        Out o;
+        o.raw(tgaHeader(1, 3, 1, 8, 0, 1, 4, 3, entryBits));
+        for (int i = 0; i < 3; ++i) {
+            const RGBQUAD c = colourAt(i, 7);
+            if (entryBits == 16) {
+                o.u16(static_cast<uint32_t>(((c.rgbRed >> 3) << 10) | ((c.rgbGreen >> 3) << 5) |
+                                            (c.rgbBlue >> 3)));
+            } else {
+                o.u8(c.rgbBlue);
+                o.u8(c.rgbGreen);
+                o.u8(c.rgbRed);
+                if (entryBits == 32) o.u8(255);
+            }
+        }
+        o.u8(4);
+        o.u8(5);
+        o.u8(6);
+        CRaster img;
+        ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(img.GetPixelIndex(x, 0), 4 + x);
+            RGBQUAD want = colourAt(x, 7);
+            if (entryBits == 16) {
+                want.rgbRed &= 0xF8;
+                want.rgbGreen &= 0xF8;
+                want.rgbBlue &= 0xF8;
+            }
+            EXPECT_TRUE(sameRgb(img.GetPixelColor(x, 0), want))
+                << entryBits << " " << rgbText(img.GetPixelColor(x, 0));
+        }
+    }
+    Out w;
+    w.raw(tgaHeader(2, 1, 1, 16, 0));
+    w.u16(0x7FFF);
+    CRaster white;
+    ASSERT_TRUE(decode(white, w.b, RASTER_FORMAT_TGA));
+    EXPECT_EQ(white.GetPixelColor(0, 0).rgbRed, 248);
+    EXPECT_EQ(white.GetPixelColor(0, 0).rgbBlue, 248);
+}
+
+TEST(Tga, Errors) {
+    CRaster img;
+    EXPECT_FALSE(decode(img, Bytes{1, 2}, RASTER_FORMAT_TGA));
+    EXPECT_STREQ(img.GetLastError(), "Not a TGA");
+    EXPECT_FALSE(decode(img, tgaHeader(4, 1, 1, 8, 0), RASTER_FORMAT_TGA));
+    EXPECT_STREQ(img.GetLastError(), "Unknown TGA image type");
+    EXPECT_FALSE(decode(img, tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), RASTER_FORMAT_TGA));
+    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
+    EXPECT_FALSE(decode(img, tgaHeader(2, 1, 1, 12, 0), RASTER_FORMAT_TGA));
+    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
+    EXPECT_FALSE(decode(img, tgaHeader(2, 0, 1, 24, 0), RASTER_FORMAT_TGA));
+    EXPECT_FALSE(decode(img, tgaHeader(2, 4, 4, 24, 0), RASTER_FORMAT_TGA));
+    EXPECT_STREQ(img.GetLastError(), "corrupted TGA");
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
+    EXPECT_EQ(q.GetWidth(), 300u);
+}
+
+namespace {
+void octet(Out& o, uint32_t v) {
+    uint8_t groups[5];
+    int n = 0;
+    do {
+        groups[n++] = static_cast<uint8_t>(v & 0x7F);
+        v >>= 7;
+    } while (v);
+    while (n-- > 0) o.u8(groups[n] | (n ? 0x80u : 0u));
+}
+}  // namespace
+
+TEST(Wbmp, RowsAndErrors) {
+    Out o;
+    octet(o, 0);
+    octet(o, 0);
+    octet(o, 9);
+    octet(o, 2);
+    o.raw({0xA5, 0x80, 0x01, 0x00});
+    CRaster img;
+    ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_WBMP)) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 1u);
+    EXPECT_EQ(img.GetPaletteColor(1).rgbRed, 255);
+    const int top[9] = {1, 0, 1, 0, 0, 1, 0, 1, 1};
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(img.GetPixelIndex(x, 1), top[x]) << x;
+    EXPECT_EQ(img.GetPixelIndex(7, 0), 1);
+    EXPECT_EQ(img.GetPixelIndex(8, 0), 0);
+
+    Out w200;
+    octet(w200, 200);
+    EXPECT_EQ(w200.b, (Bytes{0x81, 0x48}));
+
+    Out t1;
+    octet(t1, 1);
+    octet(t1, 0);
+    octet(t1, 1);
+    octet(t1, 1);
+    t1.u8(0);
+    EXPECT_FALSE(decode(img, t1.b, RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(img.GetLastError(), "Unsupported WBMP type");
+    Out h0;
+    octet(h0, 0);
+    octet(h0, 0);
+    octet(h0, 4);
+    octet(h0, 0);
+    h0.u8(0);
+    EXPECT_FALSE(decode(img, h0.b, RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(img.GetLastError(), "Corrupted WBMP");
+    EXPECT_FALSE(decode(img, Bytes{0, 0, 0x81}, RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(img.GetLastError(), "Not a WBMP");
+
+    Out q;
+    octet(q, 0);
+    octet(q, 0);
+    octet(q, 640);
+    octet(q, 480);
+    CRaster dims;
+    dims.SetEscape(-1);
+    ASSERT_TRUE(decode(dims, q.b, RASTER_FORMAT_WBMP));
+    EXPECT_EQ(dims.GetWidth(), 640u);
+    EXPECT_EQ(dims.GetHeight(), 480u);
+}
+
+// ---- icons ----
+
+namespace {
+
+struct IcoImage {
+    Bytes data;
+    uint8_t w, h;
+};
+
+// A bitmap entry: info header (doubled height), palette, XOR pixels, AND mask. Pixels and
+// mask bits are given top row first.
+IcoImage bitmapEntry(int w, int h, int bpp, const std::vector<RGBQUAD>& palette,
+                     const std::vector<uint8_t>& index, const std::vector<RGBQUAD>& colour,
+                     const std::vector<uint8_t>& alpha, const std::vector<uint8_t>& maskBits) {
+    Out o;
+    o.u32(40);
+    o.u32(static_cast<uint32_t>(w));
+    o.u32(static_cast<uint32_t>(2 * h));
+    o.u16(1);
+    o.u16(static_cast<uint32_t>(bpp));
+    o.u32(0);
+    o.u32(0);
+    o.u32(0);
+    o.u32(0);
+    o.u32(static_cast<uint32_t>(palette.size()));
+    o.u32(0);
+    for (const auto& c : palette) {
+        o.u8(c.rgbBlue);
+        o.u8(c.rgbGreen);
+        o.u8(c.rgbRed);
+        o.u8(0);
+    }
+    const int stride = ((w * bpp + 31) / 32) * 4;
+    for (int r = h - 1; r >= 0; --r) {
+        Bytes row(static_cast<size_t>(stride), 0);
+        for (int x = 0; x < w; ++x) {
+            const size_t i = static_cast<size_t>(r) * w + x;
+            if (bpp == 4) row[x / 2] |= static_cast<uint8_t>(index[i] << ((x & 1) ? 0 : 4));
+            if (bpp == 8) row[x] = index[i];
+            if (bpp == 32) {
+                row[4 * x] = colour[i].rgbBlue;
+                row[4 * x + 1] = colour[i].rgbGreen;
+                row[4 * x + 2] = colour[i].rgbRed;
+                row[4 * x + 3] = alpha[i];
+            }
+        }
+        o.raw(row);
+    }
+    const int maskStride = ((w + 31) / 32) * 4;
+    for (int r = h - 1; r >= 0; --r) {
+        Bytes row(static_cast<size_t>(maskStride), 0);
+        for (int x = 0; x < w; ++x)
+            if (maskBits[static_cast<size_t>(r) * w + x])
+                row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        o.raw(row);
+    }
+    return {o.b, static_cast<uint8_t>(w), static_cast<uint8_t>(h)};
+}
+
+Bytes makeIco(const std::vector<IcoImage>& images, int type = 1) {
+    Out o;
+    o.u16(0);
+    o.u16(static_cast<uint32_t>(type));
+    o.u16(static_cast<uint32_t>(images.size()));
+    uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+    for (const auto& im : images) {
+        o.u8(im.w);
+        o.u8(im.h);
+        o.u8(0);
+        o.u8(0);
+        o.u16(1);
+        o.u16(32);
+        o.u32(static_cast<uint32_t>(im.data.size()));
+        o.u32(offset);
+        offset += static_cast<uint32_t>(im.data.size());
+    }
+    for (const auto& im : images) o.raw(im.data);
+    return o.b;
+}
+
+IcoImage fourBit(int size, bool withMask) {
+    std::vector<RGBQUAD> pal;
+    for (int i = 0; i < 16; ++i) pal.push_back(colourAt(i, 2));
+    std::vector<uint8_t> index, mask;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            index.push_back(static_cast<uint8_t>((x + y) % 5));
+            mask.push_back(withMask && x == 0 ? 1 : 0);
+        }
+    return bitmapEntry(size, size, 4, pal, index, {}, {}, mask);
+}
+
+}  // namespace
+
+TEST(Ico, EntriesFramesAndMasks) {
+    const Bytes ico = makeIco({fourBit(16, true), fourBit(32, false), fourBit(48, true)});
+    CRaster img;
+    ASSERT_TRUE(decode(img, ico, RASTER_FORMAT_ICO));
+    EXPECT_EQ(img.GetWidth(), 16u);
+    EXPECT_EQ(img.GetHeight(), 16u);
+    EXPECT_EQ(img.GetNumFrames(), 3);
+    EXPECT_EQ(img.GetType(), static_cast<uint32_t>(RASTER_FORMAT_ICO));
+    // The masked column gets the highest unused index, which becomes transparent.
+    EXPECT_EQ(img.GetTransIndex(), 15);
+    EXPECT_EQ(img.GetPixelIndex(0, 3), 15);
+    EXPECT_EQ(img.GetPixelIndex(2, 15), 2);
+    EXPECT_FALSE(img.AlphaIsValid());
+
+    CRaster third;
+    third.SetFrame(2);
+    ASSERT_TRUE(decode(third, ico, RASTER_FORMAT_ICO));
+    EXPECT_EQ(third.GetWidth(), 48u);
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, ico, RASTER_FORMAT_ICO));
+    EXPECT_FALSE(second.IsTransparent());
+    CRaster none;
+    none.SetFrame(3);
+    EXPECT_FALSE(decode(none, ico, RASTER_FORMAT_ICO));
+    EXPECT_EQ(none.GetNumFrames(), 3);
+
+    // A cursor decodes like an icon.
+    CRaster cur;
+    ASSERT_TRUE(decode(cur, makeIco({fourBit(16, true)}, 2), RASTER_FORMAT_ICO));
+    EXPECT_EQ(cur.GetWidth(), 16u);
+    Bytes bad = makeIco({fourBit(16, true)}, 3);
+    EXPECT_FALSE(decode(cur, bad, RASTER_FORMAT_ICO));
+}
+
+TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
+    const int n = 4;
+    std::vector<RGBQUAD> colour;
+    std::vector<uint8_t> alpha, mask;
+    for (int i = 0; i < n * n; ++i) {
+        colour.push_back(colourAt(i, 1));
+        alpha.push_back(static_cast<uint8_t>(100 + i));
+        mask.push_back(i == 5 ? 1 : 0);
+    }
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+                       RASTER_FORMAT_ICO));
+    ASSERT_TRUE(img.AlphaIsValid());
+    EXPECT_EQ(img.AlphaGet(0, n - 1), 100);  // top-left keeps its own alpha
+    EXPECT_EQ(img.AlphaGet(1, n - 2), 0);    // masked pixel (x 1, y 1 from the top)
+    EXPECT_TRUE(sameRgb(img.GetPixelColor(2, n - 1), colour[2]));
+
+    // Every mask bit set: transparent index 0 and inverted colours.
+    std::vector<RGBQUAD> pal = {colourAt(1, 1), colourAt(2, 2)};
+    std::vector<uint8_t> idx(32 * 2, 1), all(32 * 2, 1);
+    CRaster inv;
+    ASSERT_TRUE(
+        decode(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
+    EXPECT_EQ(inv.GetTransIndex(), 0);
+    EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
+}
+
+TEST(Ico, PngEntriesByTheirSignature) {
+    PngSpec s;
+    s.width = 20;
+    s.height = 10;
+    s.colorType = 6;
+    for (int i = 0; i < 20 * 10 * 4; ++i) s.samples.push_back(static_cast<uint16_t>(i * 7 % 256));
+    IcoImage png{makePng(s), 20, 10};  // size bytes that are not 0 do not hide the PNG
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, makeIco({fourBit(16, false), png}), RASTER_FORMAT_ICO))
+        << second.GetLastError();
+    EXPECT_EQ(second.GetWidth(), 20u);
+    EXPECT_EQ(second.GetType(), static_cast<uint32_t>(RASTER_FORMAT_ICO));
+    EXPECT_EQ(second.GetNumFrames(), 2);
+    EXPECT_TRUE(second.AlphaIsValid());
+    EXPECT_EQ(second.AlphaGet(0, 9), s.samples[3]);
+    IcoImage zero{makePng(s), 0, 0};
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, makeIco({zero}), RASTER_FORMAT_ICO));
+    EXPECT_EQ(q.GetWidth(), 20u);
+
+    // A broken PNG entry is a failure, not an empty success.
+    IcoImage broken{makePng(s), 0, 0};
+    broken.data.resize(broken.data.size() / 2);
+    CRaster b;
+    EXPECT_FALSE(decode(b, makeIco({broken}), RASTER_FORMAT_ICO));
+    EXPECT_FALSE(b.IsValid());
+}

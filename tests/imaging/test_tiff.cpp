@@ -1,0 +1,370 @@
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+
+#include <cstring>
+#include <functional>
+
+#include "imaging/decoders.h"
+#include "imaging/tiff_glue.h"
+#include "test_util.h"
+
+using namespace hqlv::imaging;
+using namespace imgtest;
+
+namespace {
+
+struct Page {
+    uint32_t width = 0, height = 0;
+    uint16_t samples = 1, bits = 8, photometric = PHOTOMETRIC_MINISBLACK;
+    uint16_t orientation = 0;  // 0 = no tag
+    uint32_t rowsPerStrip = 0;
+    uint32_t tile = 0;  // tile width and length when tiled
+    uint16_t compression = COMPRESSION_NONE;
+    std::vector<uint16_t> colormap;  // r, g, b arrays back to back
+    bool extraAlpha = false;
+    float xres = 0;
+    uint16_t resUnit = RESUNIT_INCH;
+    // Sample value of (x, y, channel) in stored order.
+    std::function<uint32_t(uint32_t, uint32_t, uint32_t)> sample;
+};
+
+Bytes packRow(const Page& p, uint32_t y, uint32_t x0, uint32_t w) {
+    Bytes row((static_cast<size_t>(w) * p.samples * p.bits + 7) / 8, 0);
+    size_t bit = 0;
+    for (uint32_t x = x0; x < x0 + w; ++x)
+        for (uint32_t c = 0; c < p.samples; ++c) {
+            const uint32_t v = x < p.width ? p.sample(x, y, c) : 0;
+            if (p.bits == 16) {
+                const uint16_t s = static_cast<uint16_t>(v);
+                std::memcpy(&row[bit / 8], &s, 2);  // host order, as libtiff expects
+            } else {
+                for (int b = p.bits - 1; b >= 0; --b, ++bit)
+                    if ((v >> b) & 1) row[bit / 8] |= static_cast<uint8_t>(0x80 >> (bit % 8));
+                continue;
+            }
+            bit += p.bits;
+        }
+    return row;
+}
+
+Bytes makeTiff(const std::vector<Page>& pages) {
+    CRasterMemFile mem;
+    mem.Alloc(1);
+    TIFF* tif = TiffOpenOnCRasterFile(&mem, "w");
+    EXPECT_NE(tif, nullptr);
+    for (const Page& p : pages) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, p.samples);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, p.bits);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, p.photometric);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, p.compression);
+        if (p.orientation) TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
+        if (p.extraAlpha) {
+            uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+        }
+        if (p.xres > 0) {
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xres);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres);
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, p.resUnit);
+        }
+        if (!p.colormap.empty()) {
+            const size_t n = p.colormap.size() / 3;
+            TIFFSetField(tif, TIFFTAG_COLORMAP, p.colormap.data(), p.colormap.data() + n,
+                         p.colormap.data() + 2 * n);
+        }
+        if (p.tile) {
+            TIFFSetField(tif, TIFFTAG_TILEWIDTH, p.tile);
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, p.tile);
+            for (uint32_t ty = 0; ty < p.height; ty += p.tile)
+                for (uint32_t tx = 0; tx < p.width; tx += p.tile) {
+                    Bytes buf;
+                    for (uint32_t r = 0; r < p.tile; ++r) {
+                        Bytes row = ty + r < p.height ? packRow(p, ty + r, tx, p.tile)
+                                                      : packRow(p, 0, tx, p.tile);
+                        buf.insert(buf.end(), row.begin(), row.end());
+                    }
+                    TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), buf.data(),
+                                         static_cast<tmsize_t>(buf.size()));
+                }
+        } else {
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, p.rowsPerStrip ? p.rowsPerStrip : p.height);
+            for (uint32_t y = 0; y < p.height; ++y) {
+                Bytes row = packRow(p, y, 0, p.width);
+                TIFFWriteScanline(tif, row.data(), y, 0);
+            }
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return Bytes(mem.GetBuffer(), mem.GetBuffer() + mem.Size());
+}
+
+bool decode(CRaster& img, Bytes data) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), RASTER_FORMAT_TIF);
+}
+
+Page grey8(uint32_t w, uint32_t h) {
+    Page p;
+    p.width = w;
+    p.height = h;
+    p.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x * 13 + y * 7) & 0xFF; };
+    return p;
+}
+
+// Offset of the value field of `tag` in the first directory of a little-endian file.
+size_t tagValue(const Bytes& t, uint16_t tag) {
+    const uint32_t ifd = t[4] | (t[5] << 8) | (t[6] << 16) | (uint32_t(t[7]) << 24);
+    const uint16_t n = static_cast<uint16_t>(t[ifd] | (t[ifd + 1] << 8));
+    for (uint16_t i = 0; i < n; ++i) {
+        const size_t e = ifd + 2 + 12 * i;
+        if ((t[e] | (t[e + 1] << 8)) == tag) return e + 8;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(Tiff, GreyStripsCompressedAndResolution) {
+    for (uint16_t comp : {uint16_t(COMPRESSION_NONE), uint16_t(COMPRESSION_LZW),
+                          uint16_t(COMPRESSION_ADOBE_DEFLATE)}) {
+        Page p = grey8(23, 17);
+        p.rowsPerStrip = 5;
+        p.compression = comp;
+        p.xres = 100;
+        p.resUnit = RESUNIT_CENTIMETER;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 8u);
+        EXPECT_EQ(img.GetXDPI(), 254);
+        EXPECT_EQ(img.GetCodecOption(RASTER_FORMAT_TIF), comp);
+        for (uint32_t y = 0; y < 17; ++y)
+            for (uint32_t x = 0; x < 23; ++x)
+                ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(16 - y)),
+                          p.sample(x, y, 0));
+    }
+}
+
+TEST(Tiff, BilevelPaletteAndSixteenBit) {
+    Page fax;
+    fax.width = 19;
+    fax.height = 3;
+    fax.bits = 1;
+    fax.photometric = PHOTOMETRIC_MINISWHITE;
+    fax.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 3 == 0 ? 1u : 0u; };
+    CRaster f;
+    ASSERT_TRUE(decode(f, makeTiff({fax}))) << f.GetLastError();
+    ASSERT_EQ(f.GetBpp(), 1u);
+    EXPECT_EQ(topPixel(f, 1, 0).rgbRed, 255);  // sample 0 is white
+    EXPECT_EQ(topPixel(f, 0, 0).rgbRed, 0);
+
+    Page pal;
+    pal.width = 7;
+    pal.height = 2;
+    pal.bits = 4;
+    pal.photometric = PHOTOMETRIC_PALETTE;
+    pal.colormap.assign(3 * 16, 0);
+    for (int i = 0; i < 16; ++i) {
+        pal.colormap[i] = static_cast<uint16_t>(i * 4096);
+        pal.colormap[16 + i] = static_cast<uint16_t>(65535 - i * 4096);
+        pal.colormap[32 + i] = 257 * 7;
+    }
+    pal.sample = [](uint32_t x, uint32_t, uint32_t) { return x * 2; };
+    CRaster pi;
+    ASSERT_TRUE(decode(pi, makeTiff({pal}))) << pi.GetLastError();
+    ASSERT_EQ(pi.GetBpp(), 4u);
+    EXPECT_EQ(pi.GetPixelIndex(3, 0), 6);
+    EXPECT_EQ(pi.GetPaletteColor(6).rgbRed, 6 * 4096 * 255 / 65535);
+    EXPECT_EQ(pi.GetPaletteColor(6).rgbBlue, 7);
+
+    Page big;
+    big.width = 4;
+    big.height = 2;
+    big.bits = 12;
+    big.photometric = PHOTOMETRIC_PALETTE;
+    big.colormap.assign(3 * 4096, 0);
+    for (int i = 0; i < 4096; ++i) big.colormap[i] = static_cast<uint16_t>(i * 16);
+    big.colormap[4096 + 3000] = 65535;
+    big.sample = [](uint32_t x, uint32_t, uint32_t) { return x * 1000; };
+    CRaster bi;
+    ASSERT_TRUE(decode(bi, makeTiff({big}))) << bi.GetLastError();
+    ASSERT_EQ(bi.GetBpp(), 24u);
+    EXPECT_EQ(topPixel(bi, 2, 0).rgbRed, 2000 * 16 * 255 / 65535);
+    EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
+
+    // 16-bit grey using only 12 bits: the brightest row keeps 8 significant bits, the others
+    // are shifted to the same scale.
+    Page g16;
+    g16.width = 3;
+    g16.height = 2;
+    g16.bits = 16;
+    g16.rowsPerStrip = 1;
+    g16.sample = [](uint32_t x, uint32_t y, uint32_t) {
+        return y == 0 ? 0x0FF0u - x : 0x0100u * (x + 1);
+    };
+    CRaster gi;
+    ASSERT_TRUE(decode(gi, makeTiff({g16}))) << gi.GetLastError();
+    EXPECT_EQ(gi.GetPixelIndex(0, 1), 0xFF);  // 0x0FF0 >> 4
+    EXPECT_EQ(gi.GetPixelIndex(1, 0), 0x20);  // 0x0200 >> 4
+}
+
+TEST(Tiff, ColourAlphaTilesAndPages) {
+    Page rgba;
+    rgba.width = 9;
+    rgba.height = 5;
+    rgba.samples = 4;
+    rgba.photometric = PHOTOMETRIC_RGB;
+    rgba.extraAlpha = true;
+    rgba.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
+        return c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : c == 2 ? q.rgbBlue : (x * 20 + y) & 0xFF;
+    };
+    Page grey = grey8(40, 20);
+    grey.tile = 16;  // the last tile column lies partly outside
+    Page tiledRgb = rgba;
+    tiledRgb.samples = 3;
+    tiledRgb.extraAlpha = false;
+    tiledRgb.width = 20;
+    tiledRgb.tile = 16;
+    tiledRgb.compression = COMPRESSION_ADOBE_DEFLATE;
+    const Bytes file = makeTiff({tiledRgb, grey, rgba});
+
+    CRaster a;
+    a.SetFrame(2);
+    ASSERT_TRUE(decode(a, file)) << a.GetLastError();
+    EXPECT_EQ(a.GetNumFrames(), 3);
+    ASSERT_TRUE(a.AlphaIsValid());
+    for (uint32_t y = 0; y < 5; ++y)
+        for (uint32_t x = 0; x < 9; ++x) {
+            ASSERT_TRUE(sameRgb(topPixel(a, static_cast<int>(x), static_cast<int>(y)),
+                                colourAt(static_cast<int>(x), static_cast<int>(y))));
+            ASSERT_EQ(a.AlphaGet(static_cast<int>(x), static_cast<int>(4 - y)),
+                      (x * 20 + y) & 0xFF);
+        }
+    CRaster t;
+    t.SetFrame(1);
+    ASSERT_TRUE(decode(t, file)) << t.GetLastError();
+    for (uint32_t y = 0; y < 20; ++y)
+        for (uint32_t x = 0; x < 40; ++x)
+            ASSERT_EQ(t.GetPixelIndex(static_cast<int>(x), static_cast<int>(19 - y)),
+                      grey.sample(x, y, 0))
+                << x << "," << y;
+    CRaster tc;
+    ASSERT_TRUE(decode(tc, file)) << "[" << tc.GetLastError() << "]";
+    EXPECT_TRUE(sameRgb(topPixel(tc, 18, 4), colourAt(18, 4)));
+    CRaster none;
+    none.SetFrame(3);
+    EXPECT_FALSE(decode(none, file));
+    EXPECT_STREQ(none.GetLastError(), "Error: page not present in TIFF file");
+    EXPECT_EQ(none.GetNumFrames(), 3);
+}
+
+TEST(Tiff, OrientationsOnBothPaths) {
+    // Stored 3 x 2; the picture as shown is the stored one turned by the tag.
+    for (bool colourPath : {false, true}) {
+        for (uint16_t o = 1; o <= 8; ++o) {
+            Page p = grey8(3, 2);
+            p.sample = [](uint32_t x, uint32_t y, uint32_t) { return 10 * y + x + 1; };
+            if (colourPath) {
+                p.samples = 3;
+                p.photometric = PHOTOMETRIC_RGB;
+            }
+            p.orientation = o;
+            CRaster img;
+            ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
+            const bool swap = o >= 5;
+            ASSERT_EQ(img.GetWidth(), swap ? 2u : 3u) << o;
+            // Visual (X, Y) from the top-left -> stored (column, row).
+            for (uint32_t Y = 0; Y < img.GetHeight(); ++Y)
+                for (uint32_t X = 0; X < img.GetWidth(); ++X) {
+                    uint32_t c = 0, r = 0;
+                    switch (o) {
+                        case 1:
+                            c = X, r = Y;
+                            break;
+                        case 2:
+                            c = 2 - X, r = Y;
+                            break;
+                        case 3:
+                            c = 2 - X, r = 1 - Y;
+                            break;
+                        case 4:
+                            c = X, r = 1 - Y;
+                            break;
+                        case 5:
+                            c = Y, r = X;
+                            break;
+                        case 6:
+                            c = Y, r = 1 - X;
+                            break;
+                        case 7:
+                            c = 2 - Y, r = 1 - X;
+                            break;
+                        case 8:
+                            c = 2 - Y, r = X;
+                            break;
+                    }
+                    const RGBQUAD px = topPixel(img, static_cast<int>(X), static_cast<int>(Y));
+                    ASSERT_EQ(px.rgbRed, 10 * r + c + 1) << "orientation " << o << " colour "
+                                                         << colourPath << " at " << X << "," << Y;
+                }
+            CRaster q;
+            q.SetEscape(-1);
+            ASSERT_TRUE(decode(q, makeTiff({p})));
+            EXPECT_EQ(q.GetWidth(), swap ? 2u : 3u);
+            EXPECT_EQ(q.GetHeight(), swap ? 3u : 2u);
+        }
+    }
+}
+
+TEST(Tiff, DamageAndErrors) {
+    Page p = grey8(8, 8);
+    p.rowsPerStrip = 2;
+    p.compression = COMPRESSION_ADOBE_DEFLATE;
+    Bytes file = makeTiff({p});
+    // Break the last strip's data: its offset points past the end.
+    const size_t offsets = tagValue(file, TIFFTAG_STRIPOFFSETS);
+    ASSERT_NE(offsets, 0u);
+    const uint32_t table = file[offsets] | (file[offsets + 1] << 8) | (file[offsets + 2] << 16) |
+                           (uint32_t(file[offsets + 3]) << 24);
+    file[table + 12] = 0xF0;
+    file[table + 13] = 0xFF;
+    file[table + 14] = 0xFF;
+    CRaster img;
+    ASSERT_TRUE(decode(img, file)) << img.GetLastError();
+    EXPECT_EQ(img.GetPixelIndex(3, 7), p.sample(3, 0, 0));
+    EXPECT_EQ(img.GetPixelIndex(3, 0), 0);  // last strip blank
+
+    Bytes zero = makeTiff({grey8(4, 4)});
+    const size_t bitsAt = tagValue(zero, TIFFTAG_BITSPERSAMPLE);
+    ASSERT_NE(bitsAt, 0u);
+    zero[bitsAt] = 0;
+    CRaster z;
+    EXPECT_FALSE(decode(z, zero));
+    EXPECT_FALSE(z.IsValid());
+
+    CRaster junk;
+    Bytes j = {'I', 'I', 42, 0, 1, 2};
+    EXPECT_FALSE(decode(junk, j));
+    EXPECT_STREQ(junk.GetLastError(), "Error encountered while opening TIFF file");
+}
+
+TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
+    uint8_t data[100] = {};
+    CRasterMemFile f(data, sizeof data);
+    EXPECT_EQ(TiffSeekProc(&f, 10, SEEK_SET), 10u);
+    EXPECT_EQ(TiffSeekProc(&f, 5, SEEK_CUR), 15u);
+    EXPECT_EQ(TiffSeekProc(&f, static_cast<toff_t>(-3), SEEK_END), 97u);
+    EXPECT_EQ(TiffSeekProc(&f, static_cast<toff_t>(-1), SEEK_SET), static_cast<toff_t>(-1));
+    EXPECT_EQ(TiffSizeProc(&f), 100u);
+    Bytes t = makeTiff({grey8(2, 2)});
+    CRasterMemFile m(t.data(), t.size());
+    TIFF* tif = TiffOpenOnCRasterFile(&m, "r");
+    ASSERT_NE(tif, nullptr);
+    TIFFClose(tif);
+    EXPECT_GE(m.Tell(), 0);
+    EXPECT_EQ(m.Size(), static_cast<int64_t>(t.size()));
+}

@@ -1,0 +1,448 @@
+// The socket object against a scripted peer: hello, requests and responses, notices,
+// matching rules, time-outs, closing and connecting.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "netlib/socket.h"
+#include "peer.h"
+
+using namespace hqlv::netlib;
+using namespace testpeer;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+const char kHello[] = "Hello! Game Channel.";
+
+class SocketTest : public ::testing::Test {
+protected:
+    // Connects the socket to the listener, reads the hello and keeps the peer.
+    void connect(int waitFirstData = 0) {
+        sock_.SetCodec(gameKey(), 128, kCodecAes, 0);
+        ASSERT_EQ(sock_.Connect("127.0.0.1", listener_.port(), 2, 0, owner_.thread(), waitFirstData,
+                                kHello, sizeof kHello, 1000),
+                  1);
+        int fd = listener_.accept();
+        ASSERT_GE(fd, 0);
+        peer_ = std::make_unique<Peer>(fd);
+        std::string hello;
+        ASSERT_TRUE(peer_->readHello(&hello));
+        EXPECT_EQ(hello, std::string(kHello, sizeof kHello));
+    }
+
+    // Sends a request from this thread; the peer thread answers with `answer`.
+    int request(int32_t code, const std::string& body, YrnRecord* resp, int* timedOut,
+                int timeoutMs, bool wait = true) {
+        YrnEnvelope env;
+        env.waitFlag = wait ? 1 : 0;
+        YrnRecord req;
+        req.head[1] = code;
+        req.length = int32_t(body.size());
+        req.data = reinterpret_cast<uint8_t*>(const_cast<char*>(body.data()));
+        return sock_.SendRequestWait(&env, &req, resp, timedOut, timeoutMs);
+    }
+
+    Listener listener_;
+    Owner owner_;
+    CYrnSocket sock_;
+    std::unique_ptr<Peer> peer_;
+};
+
+}  // namespace
+
+TEST_F(SocketTest, RequestAndResponseRoundTrip) {
+    connect();
+    EXPECT_EQ(sock_.IsConnected(), 1);
+    EXPECT_NE(sock_.GetObjectId(), 0u);
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        EXPECT_EQ(r.code, 200110);
+        EXPECT_EQ(r.waitFlag, 1);
+        EXPECT_EQ(r.messageId, 1);
+        EXPECT_EQ(std::string(r.body.begin(), r.body.end()), "enter");
+        peer_->send(kPacketResponse, r.messageId, 1, std::string(5000, 'g'));
+        // A request without the wait flag; then one whose answer has no data.
+        Received r2, r3;
+        ASSERT_TRUE(peer_->readMessage(&r2));
+        EXPECT_EQ(r2.waitFlag, 0);
+        EXPECT_EQ(r2.messageId, 2);
+        EXPECT_EQ(r2.body.size(), 8000u);
+        EXPECT_EQ(r2.packets, 3);  // 8028 + 40 encoded bytes: three fragments
+        ASSERT_TRUE(peer_->readMessage(&r3));
+        peer_->send(kPacketResponse, r3.messageId, 0, "");
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    ASSERT_EQ(request(200110, "enter", &resp, &timedOut, 2000), 1);
+    EXPECT_EQ(timedOut, 0);
+    EXPECT_EQ(resp.head[1], 1);
+    ASSERT_EQ(resp.length, 5000);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), 5000), std::string(5000, 'g'));
+    YrnFreeResponseData(&resp);
+    YrnRecord untouched;
+    untouched.head[0] = 99;
+    EXPECT_EQ(request(5, std::string(8000, 'n'), &untouched, &timedOut, 2000, false), 1);
+    EXPECT_EQ(untouched.head[0], 99);
+    ASSERT_EQ(request(6, "", &resp, &timedOut, 2000), 1);
+    EXPECT_EQ(resp.length, 0);
+    EXPECT_EQ(resp.data, nullptr);
+    server.join();
+}
+
+TEST_F(SocketTest, NotificationsClosesAndErrorsReachTheOwnerThread) {
+    connect();
+    ASSERT_TRUE(peer_->send(kPacketMessage, 7, 300001, "notice"));
+    ASSERT_TRUE(peer_->send(kPacketMessage, 8, 300002, std::string(9000, 'm')));
+    ASSERT_TRUE(owner_.waitFor(2));
+    peer_->close();
+    ASSERT_TRUE(owner_.waitFor(3));
+    auto seen = owner_.seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].messageId, 7);
+    EXPECT_EQ(seen[0].code, 300001);
+    EXPECT_EQ(seen[0].body, "notice");
+    EXPECT_EQ(seen[0].objectId, sock_.GetObjectId());
+    EXPECT_EQ(seen[0].socket, sock_.GetSocket());
+    EXPECT_EQ(seen[1].body, std::string(9000, 'm'));
+    EXPECT_EQ(seen[2].code, kNoticeClosed);
+    EXPECT_EQ(seen[2].messageId, 0);
+}
+
+TEST_F(SocketTest, BadLengthIsAnErrorNotice) {
+    connect();
+    CYrnBuffer bad;
+    bad.AppendI32(1 << 30);  // refused as soon as the length word arrives
+    ASSERT_TRUE(peer_->sendBytes(bad));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+}
+
+TEST_F(SocketTest, CrcMismatchIsAnErrorNotice) {
+    connect();
+    CYrnBuffer b = Peer::build(kPacketMessage, 1, 3, "data", peer_->seq());
+    b.Data()[70] ^= 0x40;
+    ASSERT_TRUE(peer_->sendBytes(b));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+}
+
+TEST_F(SocketTest, StrayAndRepeatedResponsesAreDroppedQuietly) {
+    connect();
+    // Nobody waits: dropped, no notice. The notification behind it shows it was read.
+    ASSERT_TRUE(peer_->send(kPacketResponse, 40, 1, "stray"));
+    ASSERT_TRUE(peer_->send(kPacketMessage, 49, 76, "before"));
+    ASSERT_TRUE(owner_.waitFor(1));
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        CYrnBuffer resp = Peer::build(kPacketResponse, r.messageId, 1, "once", peer_->seq());
+        peer_->sendBytes(resp);
+        peer_->sendBytes(resp);  // the last fragment again
+        peer_->send(kPacketMessage, 50, 77, "after");
+    });
+    YrnRecord resp;
+    int timedOut = 0;
+    ASSERT_EQ(request(1, "q", &resp, &timedOut, 2000), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "once");
+    YrnFreeResponseData(&resp);
+    server.join();
+    ASSERT_TRUE(owner_.waitFor(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto seen = owner_.seen();
+    ASSERT_EQ(seen.size(), 2u);  // only the notifications, no error
+    EXPECT_EQ(seen[0].code, 76);
+    EXPECT_EQ(seen[1].code, 77);
+}
+
+TEST_F(SocketTest, HigherResponseIdOrSkippedFragmentIsAnError) {
+    connect();
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        peer_->send(kPacketResponse, r.messageId + 1, 1, "wrong");
+    });
+    YrnRecord resp;
+    int timedOut = 0;
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 300), 0);
+    EXPECT_EQ(timedOut, 1);
+    server.join();
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+
+    std::thread server2([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        CYrnBuffer two =
+            Peer::build(kPacketResponse, r.messageId, 1, std::string(6000, 's'), peer_->seq());
+        // Only the second fragment: skips fragment 1.
+        size_t first = size_t(le32(two.Data())) + 4;
+        CYrnBuffer tail;
+        tail.Append(two.At(first), two.Size() - first);
+        peer_->sendBytes(tail);
+    });
+    EXPECT_EQ(request(2, "q", &resp, &timedOut, 300), 0);
+    server2.join();
+    ASSERT_TRUE(owner_.waitFor(2));
+    EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+}
+
+TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
+    connect();
+    std::thread server([&] {
+        Received first, second;
+        ASSERT_TRUE(peer_->readMessage(&first));
+        ASSERT_TRUE(peer_->readMessage(&second));  // arrives after the first timed out
+        peer_->send(kPacketResponse, first.messageId, 1, "late");
+        peer_->send(kPacketResponse, second.messageId, 2, "fresh");
+    });
+    YrnRecord resp;
+    int timedOut = 0;
+    auto t0 = Clock::now();
+    EXPECT_EQ(request(1, "a", &resp, &timedOut, 150), 0);
+    EXPECT_EQ(timedOut, 1);
+    EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(140));
+    ASSERT_EQ(request(2, "b", &resp, &timedOut, 2000), 1);
+    EXPECT_EQ(resp.head[1], 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "fresh");
+    YrnFreeResponseData(&resp);
+    server.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_TRUE(owner_.seen().empty());  // the late answer was no error
+}
+
+TEST_F(SocketTest, ConcurrentRequestsFromTwoThreads) {
+    connect();
+    constexpr int kEach = 20;
+    std::thread server([&] {
+        for (int i = 0; i < 2 * kEach; ++i) {
+            Received r;
+            ASSERT_TRUE(peer_->readMessage(&r));
+            // Echo the body so each thread can check it got its own answer.
+            peer_->send(kPacketResponse, r.messageId, r.code,
+                        std::string(r.body.begin(), r.body.end()));
+        }
+    });
+    auto client = [&](int who) {
+        for (int i = 0; i < kEach; ++i) {
+            std::string body = "t" + std::to_string(who) + "-" + std::to_string(i);
+            body += std::string(size_t(i) * 300, char('a' + who));
+            YrnRecord resp;
+            int timedOut = 0;
+            ASSERT_EQ(request(who, body, &resp, &timedOut, 3000), 1);
+            EXPECT_EQ(resp.head[1], who);
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), body);
+            YrnFreeResponseData(&resp);
+        }
+    };
+    std::thread a(client, 1), b(client, 2);
+    a.join();
+    b.join();
+    server.join();
+    EXPECT_TRUE(owner_.seen().empty());
+}
+
+TEST_F(SocketTest, CloseWakesAWaitingRequestAtOnce) {
+    connect();
+    std::atomic<int> result{-1}, timedOut{-1};
+    std::thread waiter([&] {
+        YrnRecord resp;
+        int t = 0;
+        result = request(1, "never answered", &resp, &t, 10000);
+        timedOut = t;
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));
+    auto t0 = Clock::now();
+    sock_.Close();
+    waiter.join();
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(timedOut.load(), 1);
+    EXPECT_EQ(sock_.GetObjectId(), 0u);
+    EXPECT_EQ(sock_.GetSocket(), -1);
+    YrnRecord resp;
+    int t = 0;
+    EXPECT_EQ(request(2, "closed", &resp, &t, 100), 0);
+    EXPECT_EQ(t, 0);
+}
+
+TEST_F(SocketTest, ReconnectGivesANewObjectIdAndFreshCounters) {
+    connect();
+    uint32_t firstId = sock_.GetObjectId();
+    ASSERT_TRUE(peer_->send(kPacketMessage, 1, 10, "old"));
+    ASSERT_TRUE(owner_.waitFor(1));
+    sock_.Close();
+    connect();
+    EXPECT_NE(sock_.GetObjectId(), firstId);
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        EXPECT_EQ(r.messageId, 1);  // counters start again
+        peer_->send(kPacketMessage, 1, 11, "new");
+    });
+    YrnRecord resp;
+    int t = 0;
+    EXPECT_EQ(request(3, "x", &resp, &t, 100, false), 1);
+    server.join();
+    ASSERT_TRUE(owner_.waitFor(2));
+    auto seen = owner_.seen();
+    EXPECT_EQ(seen[0].objectId, firstId);
+    EXPECT_EQ(seen[1].objectId, sock_.GetObjectId());
+}
+
+TEST_F(SocketTest, ManyPacketsInOneReadAndOneByteAtATime) {
+    connect();
+    CYrnBuffer all;
+    for (int i = 1; i <= 5; ++i) {
+        CYrnBuffer b =
+            Peer::build(kPacketMessage, i, 100 + i, "m" + std::to_string(i), peer_->seq());
+        all.Append(b.Data(), b.Size());
+    }
+    ASSERT_TRUE(peer_->sendBytes(all));
+    ASSERT_TRUE(owner_.waitFor(5));
+    CYrnBuffer slow = Peer::build(kPacketMessage, 6, 106, "dribble", peer_->seq());
+    for (size_t i = 0; i < slow.Size(); ++i) {
+        ASSERT_TRUE(writeAll(peer_->fd(), slow.At(i), 1));
+        if (i % 16 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(owner_.waitFor(6));
+    auto seen = owner_.seen();
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(seen[size_t(i)].code, 101 + i);
+    EXPECT_EQ(seen[5].body, "dribble");
+}
+
+TEST(SocketConnect, RefusedUnresolvableAndTimedOut) {
+    Owner owner;
+    CYrnSocket s;
+    int freePort;
+    {
+        Listener l;
+        freePort = l.port();
+    }
+    auto t0 = Clock::now();
+    EXPECT_EQ(s.Connect("127.0.0.1", freePort, 5, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
+              0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2));  // refused at once, not "connected"
+    EXPECT_EQ(s.GetSocket(), -1);
+    EXPECT_EQ(
+        s.Connect("no-such-host.invalid", 1, 5, 0, owner.thread(), 0, kHello, sizeof kHello, 0), 0);
+
+    // A listener whose backlog is full drops further connection attempts, so the connect
+    // only ends by its time-out.
+    Listener full(0);
+    std::vector<int> fillers;
+    bool blocked = false;
+    for (int i = 0; i < 8 && !blocked; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(full.port()));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 200) <= 0) blocked = true;
+        fillers.push_back(fd);
+    }
+    if (blocked) {
+        t0 = Clock::now();
+        EXPECT_EQ(
+            s.Connect("127.0.0.1", full.port(), 1, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
+            0);
+        auto took = Clock::now() - t0;
+        EXPECT_GE(took, std::chrono::milliseconds(900));
+        EXPECT_LT(took, std::chrono::seconds(3));
+    }
+    for (int fd : fillers) ::close(fd);
+}
+
+TEST(SocketConnect, FirstDataMode) {
+    Owner owner;
+    Listener l;
+    CYrnSocket s;
+    std::thread server([&] {
+        int fd = l.accept();
+        ASSERT_GE(fd, 0);
+        Peer p(fd);
+        writeAll(fd, "welcome", 7);
+        // No hello arrives from the client.
+        uint8_t b;
+        pollfd pf{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&pf, 1, 100), 0);
+        (void)b;
+        p.send(kPacketMessage, 1, 5, "then packets");
+        Received r;
+        EXPECT_TRUE(p.readMessage(&r));
+    });
+    s.SetCodec(gameKey(), 128, kCodecAes, 0);
+    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 1, nullptr, 0, 2000), 1);
+    ASSERT_TRUE(owner.waitFor(1));
+    EXPECT_EQ(owner.seen()[0].body, "then packets");  // the first bytes were only a signal
+    YrnEnvelope env;
+    YrnRecord req, resp;
+    int t = 0;
+    EXPECT_EQ(s.SendRequestWait(&env, &req, &resp, &t, 100), 1);
+    server.join();
+
+    // A silent peer: the first-data wait runs out.
+    Listener quiet;
+    CYrnSocket s2;
+    auto t0 = Clock::now();
+    EXPECT_EQ(s2.Connect("127.0.0.1", quiet.port(), 2, 0, owner.thread(), 1, nullptr, 0, 200), 0);
+    EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(190));
+    s2.Close();
+}
+
+TEST(SocketConnect, UndeliverableMessagesAreFreed) {
+    // The owner is gone: every post fails and the socket frees the blocks (the leak checker
+    // would report them otherwise).
+    Listener l;
+    CYrnSocket s;
+    hqlv::platform::Handle dead;
+    {
+        hqlv::platform::MessageLoop loop;
+        hqlv::platform::FunctionTarget t(
+            [](const hqlv::platform::Message&) { return intptr_t{0}; });
+        dead = t.attach(loop);
+    }
+    s.SetCodec(gameKey(), 128, kCodecAes, 0);
+    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, dead, 0, 0, kHello, sizeof kHello, 0), 1);
+    int fd = l.accept();
+    ASSERT_GE(fd, 0);
+    Peer p(fd);
+    std::string hello;
+    ASSERT_TRUE(p.readHello(&hello));
+    p.send(kPacketMessage, 1, 5, "lost");
+    p.send(kPacketMessage, 2, 5, std::string(7000, 'l'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    p.close();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GT(s.TotalReceived(), 7000u);
+    s.Close();
+}
+
+TEST(SocketConnect, BindThenConnectUsesTheBoundSocket) {
+    Owner owner;
+    Listener l;
+    CYrnSocket s;
+    EXPECT_EQ(s.Bind("no-such-host.invalid", 0), 0);
+    ASSERT_EQ(s.Bind("127.0.0.1", 0), 1);
+    int bound = s.GetSocket();
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    ASSERT_EQ(getsockname(bound, reinterpret_cast<sockaddr*>(&local), &len), 0);
+    EXPECT_EQ(s.Bind("127.0.0.1", 0), 0);  // already bound
+    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
+              1);
+    EXPECT_EQ(s.GetSocket(), bound);
+    int fd = l.accept();
+    ASSERT_GE(fd, 0);
+    sockaddr_in peer{};
+    len = sizeof peer;
+    getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len);
+    EXPECT_EQ(peer.sin_port, local.sin_port);
+    ::close(fd);
+    s.Close();
+}

@@ -1,0 +1,73 @@
+#include "platform/core/files.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+using namespace hqlv::platform;
+
+TEST(Files, FindsExistingFilesWhateverTheCaseAndSeparator) {
+    TempDir t;
+    t.put("Skins/Default/Skin.INI", "x");
+    std::string resolved;
+    ASSERT_TRUE(resolveExisting(t.path() + "\\skins\\DEFAULT\\skin.ini", &resolved));
+    EXPECT_EQ(resolved, t.path() + "/Skins/Default/Skin.INI");
+    EXPECT_TRUE(pathExists(t.path() + "/SKINS/default", true));
+    EXPECT_FALSE(pathExists(t.path() + "/SKINS/default", false));
+    EXPECT_TRUE(pathExists(t.path() + "/skins/default/SKIN.ini"));
+    std::string data;
+    ASSERT_TRUE(readFile(t.path() + "/skins\\default/skin.ini", &data));
+    EXPECT_EQ(data, "x");
+}
+
+TEST(Files, ExactNameWinsOverCaselessMatches) {
+    TempDir t;
+    t.put("a.txt", "lower");
+    t.put("A.TXT", "upper");
+    std::string data;
+    ASSERT_TRUE(readFile(t / "A.TXT", &data));
+    EXPECT_EQ(data, "upper");
+    ASSERT_TRUE(readFile(t / "A.txt", &data));  // no exact match: the first by byte order
+    EXPECT_EQ(data, "upper");
+}
+
+TEST(Files, MissingFilesAreErrorsTheCallerSees) {
+    TempDir t;
+    t.put("dir/file", "1");
+    std::string resolved = "untouched", error, data = "old";
+    EXPECT_FALSE(resolveExisting(t / "dir/nothing", &resolved, &error));
+    EXPECT_EQ(resolved, "untouched");
+    EXPECT_NE(error.find("nothing"), std::string::npos);
+    EXPECT_FALSE(readFile(t / "nodir/file", &data, &error));
+    EXPECT_TRUE(data.empty());
+    EXPECT_NE(error.find("nodir"), std::string::npos);
+    EXPECT_FALSE(resolveExisting(t / "dir/file/below", &resolved, &error));  // file as folder
+    EXPECT_FALSE(resolveExisting("", &resolved, &error));
+    EXPECT_FALSE(writeFile(t / "nodir/new", "x", &error));
+}
+
+TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {
+    TempDir t;
+    t.put("Users/Game.ini", "old");
+    std::string resolved;
+    ASSERT_TRUE(resolveForWrite(t / "users/new.dat", &resolved));
+    EXPECT_EQ(resolved, t / "Users/new.dat");
+    ASSERT_TRUE(writeFile(t / "USERS\\game.ini", "new contents"));
+    EXPECT_EQ(t.get("Users/Game.ini"), "new contents");
+    EXPECT_EQ(listFolder(t / "users"), std::vector<std::string>{"Game.ini"});  // no temp file left
+    ASSERT_TRUE(makeFolders(t / "users/deep/er"));
+    EXPECT_TRUE(pathExists(t / "Users/deep/er", true));
+    EXPECT_TRUE(removeFile(t / "users/GAME.INI"));
+    EXPECT_FALSE(removeFile(t / "users/GAME.INI"));
+}
+
+TEST(Files, ProgramFolderHoldsTheRunningProgram) {
+    const std::string& dir = programFolder();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_TRUE(pathExists(dir + "test_platform"));
+    EXPECT_EQ(joinPath("a\\b", "\\c"), "a/b/c");
+    EXPECT_EQ(normalizePath("x\\y/z"), "x/y/z");
+}

@@ -1,0 +1,41 @@
+#include "platform/core/sysinfo.h"
+
+#include <gtest/gtest.h>
+
+#include "temp_dir.h"
+
+using namespace hqlv::platform;
+
+TEST(SystemInfo, HardwareAddressesOfWiredAdaptersOnly) {
+    TempDir t;
+    auto adapter = [&](const std::string& name, const std::string& type, const std::string& addr,
+                       bool device, bool wireless) {
+        t.put(name + "/type", type + "\n");
+        t.put(name + "/address", addr + "\n");
+        if (device) t.put(name + "/device/vendor", "0x8086\n");
+        if (wireless) t.put(name + "/wireless/x", "");
+    };
+    adapter("lo", "772", "00:00:00:00:00:00", false, false);
+    adapter("eth1", "1", "0A:1b:2c:3d:4e:5F", true, false);
+    adapter("eth0", "1", "00:11:22:33:44:55", true, false);
+    adapter("wlan0", "1", "66:77:88:99:aa:bb", true, true);
+    adapter("docker0", "1", "02:42:ac:11:00:01", false, false);
+    adapter("eth2", "1", "00:00:00:00:00:00", true, false);
+    adapter("eth3", "1", "garbage", true, false);
+    auto list = hardwareAddresses(t.path());
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0], (HardwareAddress{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}));
+    EXPECT_EQ(list[1], (HardwareAddress{0x0a, 0x1b, 0x2c, 0x3d, 0x4e, 0x5f}));
+    EXPECT_EQ(bytesToHex(list[1].data(), 6), "0a1b2c3d4e5f");
+    EXPECT_TRUE(hardwareAddresses(t / "missing").empty());
+}
+
+TEST(SystemInfo, UuidsAreRandomVersionFour) {
+    std::array<uint8_t, 16> a{}, b{};
+    ASSERT_TRUE(newUuid(&a));
+    ASSERT_TRUE(newUuid(&b));
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a[6] >> 4, 4);
+    EXPECT_EQ(a[8] & 0xC0, 0x80);
+    EXPECT_NE(osVersionWord() & 0xFFFF0000u, 0u);  // the NT-family bits the callers test
+}

@@ -1,0 +1,128 @@
+// hqlv-server: the local game server.
+//
+//   hqlv-server [--port N] [--version MAJOR.MINOR]
+//
+// Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
+// (--port 0 picks a free port). Commands on standard input, one per line:
+//   clients                               list the connected clients and their seats
+//   notify CLIENT CODE [HEX]              push a notification with the body given in hex
+//   text CLIENT CODE OFFSET TEXT...       push a notification whose body holds TEXT (as
+//                                         GBK, zero-terminated) at byte OFFSET
+//   close CLIENT                          close a client's connection
+//   version MAJOR MINOR                   change the version the server reports
+//   quit                                  stop
+// Log lines go to standard error.
+#include <iconv.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/server/game_server.h"
+
+namespace {
+
+std::string ToGbk(const std::string& utf8) {
+    iconv_t cd = iconv_open("GBK//TRANSLIT", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
+    std::string out(utf8.size() * 2 + 4, '\0');
+    char* src = const_cast<char*>(utf8.data());
+    size_t left = utf8.size(), room = out.size();
+    char* dst = out.data();
+    iconv(cd, &src, &left, &dst, &room);
+    iconv_close(cd);
+    out.resize(out.size() - room);
+    return out;
+}
+
+bool ParseHex(const std::string& hex, std::vector<uint8_t>& out) {
+    if (hex.size() % 2) return false;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        char* end = nullptr;
+        std::string byte = hex.substr(i, 2);
+        long v = std::strtol(byte.c_str(), &end, 16);
+        if (*end) return false;
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    hqlv::server::ServerOptions opt;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--port" && i + 1 < argc) {
+            opt.port = static_cast<uint16_t>(std::atoi(argv[++i]));
+        } else if (a == "--version" && i + 1 < argc) {
+            std::sscanf(argv[++i], "%d.%d", &opt.versionMajor, &opt.versionMinor);
+        } else {
+            std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR]\n";
+            return 2;
+        }
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    hqlv::server::GameServer server(opt);
+    if (!server.Start()) return 1;
+    std::cout << "listening on 127.0.0.1:" << server.Port() << std::endl;
+
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::istringstream in(line);
+        std::string cmd;
+        in >> cmd;
+        if (cmd.empty()) continue;
+        if (cmd == "quit") break;
+        bool ok = true;
+        if (cmd == "clients") {
+            for (int c : server.Clients()) {
+                std::cout << "client " << c;
+                if (auto s = server.Seat(c))
+                    std::cout << " user " << s->userId << " room " << s->room << " table "
+                              << s->table << " chair " << s->chair
+                              << (s->lookerOn ? " looking on" : "");
+                std::cout << "\n";
+            }
+        } else if (cmd == "notify") {
+            int client = 0, code = 0;
+            std::string hex;
+            std::vector<uint8_t> body;
+            ok = static_cast<bool>(in >> client >> code);
+            if (ok) {
+                in >> hex;  // an empty body is allowed
+                ok = ParseHex(hex, body) && server.Notify(client, code, body);
+            }
+        } else if (cmd == "text") {
+            int client = 0, code = 0, offset = 0;
+            std::string text;
+            ok = static_cast<bool>(in >> client >> code >> offset) && offset >= 0 && offset <= 4096;
+            if (ok) {
+                std::getline(in >> std::ws, text);
+                std::string gbk = ToGbk(text);
+                std::vector<uint8_t> body(static_cast<size_t>(offset), 0);
+                body.insert(body.end(), gbk.begin(), gbk.end());
+                body.push_back(0);
+                ok = server.Notify(client, code, body);
+            }
+        } else if (cmd == "close") {
+            int client = 0;
+            in >> client;
+            ok = server.Disconnect(client);
+        } else if (cmd == "version") {
+            int major = 0, minor = 0;
+            in >> major >> minor;
+            ok = !in.fail();
+            if (ok) server.SetVersion(major, minor);
+        } else {
+            ok = false;
+        }
+        std::cout << (ok ? "ok" : "error") << std::endl;
+    }
+    server.Stop();
+    return 0;
+}
