@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include "framework/paths.h"
+#include "framework/skin_library.h"
+#include "framework/skin_settings.h"
+#include "framework/text_edge.h"
+#include "platform/core/files.h"
+#include "platform/core/profile.h"
+
+namespace hqlv::framework {
+namespace {
+
+class Skins : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        root = dir.path().toStdString() + "/";
+        ini = root + "HqLv.ini";
+        CSkinLibrary::instance().Unload();
+    }
+    void TearDown() override { CSkinLibrary::instance().Unload(); }
+    std::string skin(const std::string& folder, const std::string& body) {
+        std::string f = root + "skins/" + folder;
+        platform::makeFolders(f);
+        platform::writeFile(f + "/skin.ini", Utf8ToGbk(body));  // skin files are GBK
+        return f + "/skin.ini";
+    }
+    QTemporaryDir dir;
+    std::string root, ini;
+};
+
+TEST_F(Skins, NoSkinAtAllLeavesTheLayerAlone) {
+    CSkinSettings s(ini, root);
+    EXPECT_FALSE(s.Load());
+    EXPECT_FALSE(s.HasSkin());
+    EXPECT_FALSE(CSkinLibrary::instance().IsLoaded());
+    EXPECT_EQ(s.GetBitmapResource("SplitterVerBK"), "");
+    EXPECT_EQ(s.GetSplitterWidth(), 8);
+    EXPECT_EQ(s.GetSplitterHeight(), 6);
+    EXPECT_EQ(s.GetFrameColors(), (std::array<uint32_t, 4>{0, 0x808080, 0xC8D0D4, 0xFFFFFF}));
+    s.Unload();  // nothing to remove
+    EXPECT_FALSE(CSkinLibrary::instance().IsLoaded());
+}
+
+TEST_F(Skins, MissingConfiguredSkinFallsBackToSkinOneAndRewritesTheIni) {
+    std::string first = skin("skin1", "[SKIN]\r\nName=经典\r\n");
+    skin("blue", "[SKIN]\r\n");
+    platform::makeFolders(root + "skins/empty");  // no skin.ini: not listed
+    platform::writeProfileString("SKIN", "Path", (root + "skins/gone/skin.ini").c_str(), ini);
+    CSkinSettings s(ini, root);
+    EXPECT_TRUE(s.Load());
+    EXPECT_EQ(s.GetSkinPath(), first);
+    EXPECT_EQ(platform::profileString("SKIN", "Path", "", ini), first);
+    EXPECT_TRUE(CSkinLibrary::instance().IsLoaded());
+    ASSERT_EQ(s.skins().size(), 2u);
+    EXPECT_EQ(s.GetCurrentSkinIndex(), 1);  // "blue" sorts before "skin1"
+    EXPECT_EQ(s.GetSkinName(s.skins().at(0)), "方案");
+    EXPECT_EQ(s.GetSkinName(first), "经典");
+    std::string upper = first;
+    for (auto& c : upper) c = char(toupper(c));
+    EXPECT_TRUE(s.IsCurrentSkin(upper));
+    s.SetSkinPath("/elsewhere/skin.ini");
+    EXPECT_EQ(s.GetCurrentSkinIndex(), -1);
+    s.Unload();
+    EXPECT_FALSE(CSkinLibrary::instance().IsLoaded());
+}
+
+TEST_F(Skins, ValuesPicturesAndColours) {
+    std::string path = skin("skin1",
+                            "[SKIN]\r\nName=Red\r\n[BitmapResource]\r\nSplitterVerBK= ver.bmp \r\n"
+                            "Broken=broken.bmp\r\nDlgBarBKLeftWidth=17\r\n[SPLITTER]\r\n"
+                            "VerWidth=5\r\n[FRAMECOLOR]\r\nLeftIn=1 2 3\r\n[CommColors]\r\n"
+                            "WaitBarfg=0 128 255\r\n[Colors]\r\n9=10 20 30\r\n");
+    QImage ver(2, 3, QImage::Format_RGB32);
+    ver.fill(QColor(1, 2, 3));
+    ASSERT_TRUE(ver.save(QString::fromStdString(root + "skins/skin1/ver.bmp"), "BMP"));
+    platform::writeFile(root + "skins/skin1/broken.bmp", "BMxx");
+    CSkinSettings s(ini, root);
+    ASSERT_TRUE(s.Load());
+    EXPECT_EQ(s.GetBitmapResource("SplitterVerBK"), root + "skins/skin1/ver.bmp");
+    EXPECT_EQ(s.GetDlgBarLeftWidth(), 17);
+    EXPECT_EQ(s.GetSplitterWidth(), 5);
+    EXPECT_EQ(s.GetFrameColors()[0], 0x030201u);
+    EXPECT_EQ(s.GetColor("CommColors", "WaitBarfg", 7), 16744448u);
+    EXPECT_EQ(s.GetColor("CommColors", "WaitBarbg", 0x429473), 0x429473u);
+
+    CSkinLibrary& lib = CSkinLibrary::instance();
+    auto bmp = lib.GetBitmap("SplitterVerBK");
+    ASSERT_TRUE(bmp);
+    EXPECT_EQ(bmp->size(), QSize(2, 3));
+    EXPECT_FALSE(lib.GetBitmap("Broken"));
+    EXPECT_FALSE(lib.GetBitmap("SplitterHorBK"));
+    EXPECT_EQ(lib.GetColor(9), std::optional<uint32_t>(0x1E140Au));
+    EXPECT_FALSE(lib.GetColor(3));
+    EXPECT_TRUE(lib.SwitchTo("red", 1));
+    EXPECT_FALSE(lib.SwitchTo("blue", 1));
+    (void)path;
+}
+
+TEST(Paths, PlatformRootFromTheMachineFile) {
+    QTemporaryDir dir;
+    std::string sys = dir.path().toStdString() + "/sys";
+    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    EXPECT_EQ(GetInstallRoot(), "");
+    platform::makeFolders(sys);
+    platform::writeProfileString("SYSTEM", "ExePath", "C:\\Games\\Hall\\hall.exe",
+                                 GetMachineFilePath());
+    EXPECT_EQ(GetInstallRoot(), "C:/Games/Hall/");
+    EXPECT_EQ(GetHallIniPath(), "C:/Games/Hall/GameHall.ini");
+    EXPECT_EQ(GetUserDataFile(42), "C:/Games/Hall/users/42.dat");
+    EXPECT_EQ(GetPortraitFolder(), "C:/Games/Hall/Share/Image/portrait/");
+    std::string id = GetMachineID();
+    EXPECT_FALSE(id.empty());
+    EXPECT_LE(id.size(), 31u);
+    EXPECT_EQ(GetMachineID(), id);  // stable: stored or from the same adapters
+    unsetenv("HQLV_SYSTEM_DIR");
+}
+
+}  // namespace
+}  // namespace hqlv::framework
