@@ -1,0 +1,82 @@
+#pragma once
+// The communication thread and the wait dialog. The thread relays every message the game
+// connection's socket delivers to it (message 2025) on to the main frame, and passes the
+// wait texts to the wait dialog. The dialog is a window of the UI thread: a text and an
+// animated wait bar over the skin's "CommDlgBK" picture.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/core/message.h"
+#include "platform/ui/window.h"
+
+namespace hqlv::framework {
+
+inline constexpr uint32_t kMsgCommSetTarget = 0x854D;  // w: the target window's handle
+inline constexpr uint32_t kMsgCommEnd = 0x854E;
+inline constexpr uint32_t kMsgCommWaitText = 0x8550;  // w: heap std::string* or 0, l: seconds
+inline constexpr uint32_t kMsgSkinPath = 0x85B4;      // w: heap std::string* (skin path)
+
+// A heap text travelling with a posted message, freed by whoever ends up with it.
+platform::Message MakeTextMessage(uint32_t id, const std::string& text, intptr_t l);
+void DisposeTextMessage(const platform::Message& msg);
+
+// The six colours of the wait bar: the bright segment in the foreground colour, each
+// segment further out a step closer to the background, never past it.
+std::array<uint32_t, 6> WaitBarColors(uint32_t fg, uint32_t bg, int brightIndex = 3);
+// One animation step: the colours move one place up (direction 1) or down (0).
+void RotateWaitBar(std::array<uint32_t, 6>& colors, int direction);
+
+class CCommWaitDlg : public platform::ui::Window {
+public:
+    CCommWaitDlg();
+    ~CCommWaitDlg() override;
+
+    void LoadSkin(const std::string& skinPath);
+    void ShowText(const std::string& text, int seconds);
+    void HideWait();
+    std::string text() const { return text_; }
+    bool autoHideRunning() const { return autoHideTimer_ != 0; }
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+    void onTimer(uint32_t id) override;
+    void paintEvent(QPaintEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+
+private:
+    std::string text_;
+    uint32_t autoHideTimer_ = 0;
+    QImage background_;
+    std::array<uint32_t, 6> colors_;
+    uint32_t barBg_ = 0x429473;
+};
+
+class CGameCommThread {
+public:
+    CGameCommThread();
+    ~CGameCommThread();
+
+    bool Start();
+    // Posts the end message and waits up to waitMs for the thread.
+    void Stop(int waitMs = 1000);
+    platform::ThreadId threadId() const;
+    // Where wait texts go (the wait dialog's handle).
+    void SetWaitDialog(platform::Handle dialog) { waitDialog_ = dialog; }
+    platform::Handle target() const { return target_; }
+    // Messages relayed and dropped so far (diagnostics and tests).
+    int relayed() const { return relayed_; }
+    int dropped() const { return dropped_; }
+
+private:
+    void onThreadMessage(const platform::Message& msg);
+    platform::MessageLoop loop_;
+    std::atomic<platform::Handle> target_{0};
+    std::atomic<platform::Handle> waitDialog_{0};
+    std::atomic<int> relayed_{0}, dropped_{0};
+    bool started_ = false;
+};
+
+}  // namespace hqlv::framework

@@ -1,0 +1,91 @@
+#pragma once
+// The document and view the single-document frame needs, the base of every pane, and the
+// skinned splitter the main frame divides its client area with.
+#include <QSplitter>
+#include <QSplitterHandle>
+
+#include <optional>
+#include <string>
+
+#include "platform/ui/draw_context.h"
+#include "platform/ui/window.h"
+
+namespace hqlv::framework {
+
+inline constexpr uint32_t kMsgGameEntered = 0x85B1;
+
+class CGameApp;
+
+// Tiles a picture over a rectangle on a grid anchored at the device origin; without a
+// picture (or one of no width) the rectangle is filled with the fill colour.
+void DrawBitmapInRect(platform::ui::DrawContext& dc, const QRect& r, const QImage* bitmap,
+                      platform::ui::ColorRef fill);
+
+// The framework's empty document: no data of its own.
+class CGameDoc {
+public:
+    virtual ~CGameDoc() = default;
+};
+
+// The framework's empty view: draws nothing.
+class CGameView : public platform::ui::Window {
+public:
+    using platform::ui::Window::Window;
+};
+
+class CGameFormView : public platform::ui::Window {
+public:
+    explicit CGameFormView(std::string name, QWidget* parent = nullptr);
+
+    const std::string& paneName() const { return name_; }
+    // Shows or hides the pane; the skin layer lets go of it first when hiding.
+    virtual void ShowPane(bool show);
+    // Repaints the whole pane at once.
+    virtual void Refresh();
+    CGameApp* GetTheApp() const;
+
+    // The size step: false when a side is 0 or the size did not change; true (and the
+    // size kept) otherwise. Derived panes lay themselves out only on true.
+    bool OnSize(int cx, int cy);
+    // Where the pane really goes for a cell: one pixel wider on every side, so that its
+    // own border lies outside the splitter cell.
+    static QRect WidenedCell(const QRect& cell) { return cell.adjusted(-1, -1, 1, 1); }
+    // Times the pane was told that the game was entered.
+    int gameEnteredCount() const { return gameEntered_; }
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    virtual void OnGameEntered();
+
+private:
+    std::string name_;
+    int lastCx_ = 0, lastCy_ = 0;
+    int gameEntered_ = 0;
+};
+
+class CSkinSplitterWnd : public QSplitter {
+public:
+    explicit CSkinSplitterWnd(Qt::Orientation o, QWidget* parent = nullptr);
+    void SetDrawMode(int mode) { mode_ = mode; }
+    int drawMode() const { return mode_; }
+    void SetBarBitmaps(std::optional<QImage> vertical, std::optional<QImage> horizontal) {
+        vertical_ = std::move(vertical);
+        horizontal_ = std::move(horizontal);
+    }
+    void SetGripBitmap(std::optional<QImage> grip) { grip_ = std::move(grip); }
+    void SetFaceColor(platform::ui::ColorRef c) { face_ = c; }
+    // Draws a bar of the given rectangle the way the draw mode asks.
+    void OnDrawSplitter(platform::ui::DrawContext& dc, const QRect& bar) const;
+
+protected:
+    QSplitterHandle* createHandle() override;
+
+private:
+    int mode_ = 0;
+    platform::ui::ColorRef face_ = 0x808080;  // button shadow
+    std::optional<QImage> vertical_, horizontal_, grip_;
+};
+
+}  // namespace hqlv::framework

@@ -1,0 +1,108 @@
+#pragma once
+// CGameApp: the framework's application class, from which every game derives. It owns
+// the start-up and shut-down spine (log, skin, hall command line, communication thread,
+// connection to the game server), keeps the entry record and the player records, and
+// offers the operations the panes and the notification handlers use. One object per
+// process; Current() reaches it from everywhere.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/app_data.h"
+#include "framework/comm_thread.h"
+#include "framework/connection/game_connection.h"
+#include "framework/notify_handler.h"
+#include "framework/skin_settings.h"
+
+class QApplication;
+
+namespace hqlv::framework {
+
+class CGameFrameWnd;
+
+class CGameApp : public CGameAppData {
+public:
+    CGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor);
+    ~CGameApp() override;
+
+    static CGameApp* Current();
+
+    // The whole life of the program: the Qt application, InitInstance, the main frame,
+    // the message loop, ExitInstance. The program's exit code.
+    int Run(int argc, char** argv);
+
+    virtual bool InitInstance(const std::string& commandLine);
+    virtual int ExitInstance();
+    // Creates the main window (the framework's frame; games make their own).
+    virtual CGameFrameWnd* CreateMainFrame();
+
+    // ---- the virtual operations games override
+    int IsPlaying() override { return 0; }
+    virtual CGameNotifyHandler* GetGameNotify() { return notify_.get(); }
+    virtual CSkinSettings* GetSkinSettings() { return skin_.get(); }
+    virtual CGameConnection* GetConnection() { return conn_.get(); }
+    virtual bool IsQuickCatch() { return false; }
+    virtual void PlaySoundId(int /*id*/, int /*flags*/) {}
+    virtual bool IsSilent() { return false; }
+    virtual int GetSeatCount() { return 8; }
+
+    // ---- start-up pieces
+    bool CreateCommThread();
+    void StopCommThread();
+    int ConnectGameServer();
+    void CloseConnection();
+    void ShowCommWait(const std::string& text, bool show);
+    void ShowCommWaitTimed(const std::string& text, int seconds);
+    // Runs the UI's events for a while (in place of a plain sleep, so windows still paint).
+    void PumpFor(int ms);
+
+    // ---- message boxes
+    int MessageBoxModal(const std::string& text, const std::string& ok, const std::string& cancel,
+                        int* seconds, int style, int extraHeight = 0, int extraWidth = 0,
+                        bool singleButton = false, bool focusOk = false);
+    void MessageBoxModeless(const std::string& text, const std::string& ok,
+                            const std::string& cancel, int seconds, int style, int extraHeight = 0,
+                            int extraWidth = 0, bool singleButton = false, bool focusOk = false);
+    void MessageBoxModelessLink(const std::string& text, const std::string& ok,
+                                const std::string& cancel, const std::string& link, int linkParam,
+                                int seconds, int style);
+
+    // ---- the hall
+    platform::Handle HallWindow() const { return static_cast<platform::Handle>(GetHallWnd()); }
+    bool PostToGameHall(uint32_t msg, uintptr_t w, intptr_t l);
+    void AttachMainWindow(CGameFrameWnd* frame);
+    void ReportToHall(platform::Handle window);
+    int SendTextToHall(const std::string& text, int value);
+    // 1 when the hall took the request (the client then closes); 0 when it is refused
+    // (playing, room unknown) or could not reach the hall.
+    int RequestRoomChange(int targetRoom);
+    int SelectNextRoom();
+    int SelectPrevRoom();
+    void LeaveTable();
+    int LaunchGameHall() override;
+
+    // ---- links
+    std::string BuildWebUrl(const std::string& page, bool withSign);
+    std::string GetRulesUrl() const;
+    std::string GetGameIniPath() const;
+
+    CGameFrameWnd* GetMainFrame() const { return frame_; }
+    CCommWaitDlg* waitDialog() const { return wait_.get(); }
+    CGameCommThread* commThread() const { return comm_.get(); }
+
+protected:
+    bool AskStartGameHall() override;
+    int StartOwnProgram(const std::string& commandLine) override;
+
+    std::unique_ptr<CSkinSettings> skin_;
+    std::unique_ptr<CGameConnection> conn_;
+    std::unique_ptr<CGameNotifyHandler> notify_;
+    std::unique_ptr<CNotifyHost> notifyHost_;
+    std::unique_ptr<GameConnectionHost> connHost_;
+    std::unique_ptr<CGameCommThread> comm_;
+    std::unique_ptr<CCommWaitDlg> wait_;
+    CGameFrameWnd* frame_ = nullptr;
+    QApplication* qapp_ = nullptr;
+};
+
+}  // namespace hqlv::framework

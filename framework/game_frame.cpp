@@ -1,0 +1,332 @@
+#include "framework/game_frame.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QScreen>
+
+#include <cstdlib>
+
+#include "framework/game_app.h"
+#include "framework/hall_records.h"
+#include "framework/skin_library.h"
+#include "netlib/log.h"
+#include "netlib/message.h"
+#include "platform/core/clock.h"
+#include "platform/core/diag.h"
+
+namespace hqlv::framework {
+
+CGameFrameWnd::CGameFrameWnd(CGameApp& app) : platform::ui::Window(nullptr), app_(app) {}
+
+CGameFrameWnd::~CGameFrameWnd() {
+    if (endpoint_) endpoint_->close();
+}
+
+bool CGameFrameWnd::Create() {
+    setWindowTitle(QString::fromStdString(app_.GetTitleText()));
+    CreateClient();
+    CSkinLibrary::instance().SkinWindow(this, 0x80);
+    if (!app_.IsStandalone()) {
+        endpoint_ = std::make_unique<platform::HallEndpoint>();
+        if (!endpoint_->open(hwnd(), hwnd())) {
+            netlib::YrnLogWrite("main frame: the hall cannot reach this window");
+            endpoint_.reset();
+        }
+    }
+    SetTimer(kTimerWatchdog, 1000);
+    app_.AttachMainWindow(this);
+    showMaximized();
+    raise();
+    activateWindow();
+    return true;
+}
+
+void CGameFrameWnd::CreateClient() {
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    split_ = new CSkinSplitterWnd(Qt::Horizontal, this);
+    right_ = new CSkinSplitterWnd(Qt::Vertical);
+    CSkinLibrary& skin = CSkinLibrary::instance();
+    for (CSkinSplitterWnd* s : {split_, right_}) {
+        s->SetDrawMode(2);
+        s->SetBarBitmaps(skin.GetBitmap("SplitterVerBK"), skin.GetBitmap("SplitterHorBK"));
+    }
+    auto* table = new CGameFormView("table");
+    split_->addWidget(table);
+    split_->addWidget(right_);
+    panes_.push_back(table);
+    for (const char* name : {"operation", "score", "players", "chat"}) {
+        auto* pane = new CGameFormView(name);
+        right_->addWidget(pane);
+        panes_.push_back(pane);
+    }
+    layout->addWidget(split_);
+    // The table takes seven ninths of the screen's width; the right column the rest.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    int width = screen ? screen->availableGeometry().width() : 1280;
+    int height = screen ? screen->availableGeometry().height() : 800;
+    split_->setSizes({width * 7 / 9, width - width * 7 / 9});
+    int row = GetPaneRowHeight();
+    right_->setSizes({row, height / 4, height / 3, height - row - height / 4 - height / 3});
+    split_->setStretchFactor(0, 7);
+    split_->setStretchFactor(1, 2);
+}
+
+int CGameFrameWnd::GetPaneRowHeight() {
+    bool small = app_.IsSmallScreen();
+    if (app_.TestCmdField13Bit8() && app_.GetCmdField8() == 0) return small ? 72 : 104;
+    int n = app_.GetSeatCount();
+    if (n > 4) n = 4;
+    return small ? 16 * n + 56 : 32 * n + 72;
+}
+
+intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
+    switch (msg.id) {
+        case netlib::kMsgSocketEvent:
+            OnServerMessage(msg);
+            return 0;
+        case platform::kCopyDataMessage: {
+            const auto* cd = reinterpret_cast<const platform::CopyData*>(msg.l);
+            if (cd) OnCopyData(cd->kind, cd->data, cd->size);
+            return 1;
+        }
+        case kMsgEnterGameStart:
+            OnEnterGameStart();
+            return 0;
+        case kMsgEnterGame:
+            return OnEnterGame();
+        case kMsgGameEntered:
+            for (CGameFormView* pane : panes_) platform::send(pane->hwnd(), msg);
+            return 1;
+        case kMsgClose:
+            close();
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+void CGameFrameWnd::OnServerMessage(const platform::Message& msg) {
+    netlib::YrnEnvelope* env = netlib::YrnEnvelopeOf(msg);
+    netlib::YrnRecord* rec = netlib::YrnRecordOf(msg);
+    lastReceive_ = platform::tickMs();
+    CGameConnection* conn = app_.GetConnection();
+    if (env && rec && conn && env->objectId == conn->GetObjectId()) {
+        int code = rec->head[1];
+        if (code == netlib::kNoticeClosed || code == netlib::kNoticeError) {
+            OnConnectionLost();
+        } else if (CGameNotifyHandler* router = app_.GetGameNotify()) {
+            size_t len = rec->length > 0 && rec->data ? size_t(rec->length) : 0;
+            router->OnNotify(uint32_t(code), rec->data, len);
+        }
+    }
+    // This handler is the last owner of the blocks.
+    netlib::YrnFreeSocketMessage(env, rec);
+}
+
+void CGameFrameWnd::OnConnectionLost() {
+    bool playing = app_.IsPlaying() != 0;
+    app_.SetDisconnectedWhilePlaying(playing);
+    std::string text;
+    int style;
+    if (playing && app_.GetCmdField8() == 0) {
+        text = "断线了！请尽快重入房间续玩。\r\n\r\n您的位置【" + app_.GameDisplayNameText() + "_" +
+               app_.RoomNameText() + "】。";
+        style = 16;
+    } else {
+        text = "与服务器连接断开。";
+        style = 65;
+    }
+    netlib::YrnLogWrite("connection lost");
+    app_.MessageBoxModeless(text, "确定", "取消", 30, style);
+}
+
+void CGameFrameWnd::onTimer(uint32_t id) {
+    switch (id) {
+        case kTimerWatchdog:
+            CheckHallAlive();
+            break;
+        case kTimerClose:
+            KillTimer(kTimerClose);
+            if (tableActive_) close();
+            break;
+        case kTimerKeepAlive:
+            if (CGameConnection* c = app_.GetConnection()) c->SendKeepAlive();
+            break;
+        default:
+            break;
+    }
+}
+
+void CGameFrameWnd::CheckHallAlive() {
+    if (app_.IsStandalone()) return;
+    if (!platform::hallChannel().isAlive(app_.HallWindow())) {
+        netlib::YrnLogWrite("the hall is gone: quitting");
+        QCoreApplication::exit(0);
+    }
+}
+
+void CGameFrameWnd::OnCopyData(uint32_t kind, const uint8_t* data, size_t size) {
+    if (kind != kHallTableState && kind != kHallPlayerJoined && kind != kHallPlayerLeft &&
+        kind != kHallGameData && kind != kHallData13) {
+        return;
+    }
+    auto plain = DecryptHallData(data, size);
+    if (!plain) {
+        netlib::YrnLogWrite("hall record of kind %u refused (%zu bytes)", kind, size);
+        return;
+    }
+    netlib::YrnLogWrite("hall record of kind %u, %zu bytes", kind, size);
+    switch (kind) {
+        case kHallTableState:
+            OnHallTableState(plain->data(), plain->size());
+            break;
+        case kHallPlayerJoined:
+            OnHallPlayerJoined(plain->data(), plain->size());
+            break;
+        case kHallPlayerLeft:
+            OnHallPlayerLeft(plain->data(), plain->size());
+            break;
+        case kHallGameData: {
+            platform::Message m;
+            m.id = kMsgHallGameData;
+            m.w = reinterpret_cast<uintptr_t>(plain->data());
+            m.l = static_cast<intptr_t>(plain->size());
+            platform::send(hwnd(), m);
+            break;
+        }
+        case kHallData13:
+            OnHallData13(plain->data(), plain->size());
+            break;
+    }
+}
+
+void CGameFrameWnd::OnHallTableState(const uint8_t* data, size_t size) {
+    auto state = ParseHallTableState(data, size);
+    if (!state) return;
+    if (app_.ApplyHallTableState(*state)) {
+        platform::Message m;
+        m.id = kMsgEnterGameStart;
+        platform::post(hwnd(), m);
+    } else {
+        netlib::YrnLogWrite("hall table state: no own record for user %d at chair %d",
+                            app_.GetUserID(), app_.GetChairNo());
+    }
+}
+
+void CGameFrameWnd::OnHallPlayerJoined(const uint8_t* data, size_t size) {
+    auto record = ParseHallPlayerJoined(data, size);
+    if (!record) return;
+    PlayerRecord* stored = app_.AddLookerOn(*record);
+    if (!stored) return;
+    if (CPlayerListHooks* list = GetPlayerView()) list->AddPlayer(*stored);
+    if (CChatViewHooks* chat = GetChatView()) chat->OnPlayerJoined(*stored);
+}
+
+void CGameFrameWnd::OnHallPlayerLeft(const uint8_t* data, size_t size) {
+    auto left = ParseHallPlayerLeft(data, size);
+    if (!left || !tableActive_) return;
+    if (left->hallWnd != app_.HallWindow() || left->table != app_.GetTableNo()) return;
+    if (app_.GetCmdField8() == 0) {
+        if (CGameConnection* c = app_.GetConnection()) c->NotifyLeave(left->userId, left->chair);
+    }
+    if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
+    OnPlayerLeftTable(left->chair);
+}
+
+void CGameFrameWnd::OnPlayerLeftTable(int chair) {
+    app_.ShowCommWaitTimed(app_.GetSeatDisplayName(chair) + "已经退出,游戏结束。", 3);
+    SetTimer(kTimerClose, 3000);
+}
+
+void CGameFrameWnd::OnEnterGameStart() {
+    int seconds = app_.GetNoticeInterval();
+    // The notice download is not part of this client yet; the timer only keeps its place.
+    if (seconds > 0) SetTimer(kTimerNotice, uint32_t(seconds) * 1000);
+    app_.LoadSeatPortraits();
+    platform::Message m;
+    m.id = kMsgEnterGame;
+    platform::post(hwnd(), m);
+}
+
+int CGameFrameWnd::OnEnterGame() {
+    std::string text;
+    CGameConnection* conn = app_.GetConnection();
+    if (!conn || !conn->EnterGame(text)) {
+        netlib::YrnLogWrite("enter game failed: %s", text.c_str());
+        app_.ShowCommWait(text, true);
+        app_.PumpFor(3000);
+        platform::Message m;
+        m.id = kMsgClose;
+        platform::post(hwnd(), m);
+        return 0;
+    }
+    netlib::YrnLogWrite("entered the game");
+    platform::Message entered;
+    entered.id = kMsgGameEntered;
+    platform::send(hwnd(), entered);
+    StartKeepAlive();
+    return 1;
+}
+
+void CGameFrameWnd::SetKeepAliveTimer(int seconds) {
+    KillTimer(kTimerKeepAlive);
+    SetTimer(kTimerKeepAlive, uint32_t(seconds > 0 ? seconds : 60) * 1000);
+}
+
+void CGameFrameWnd::StartKeepAlive() {
+    int seconds = 60;
+    // Test deployments shorten the period to see keep-alives without waiting a minute.
+    if (const char* env = std::getenv("HQLV_KEEPALIVE_SECONDS"); env && std::atoi(env) > 0)
+        seconds = std::atoi(env);
+    SetKeepAliveTimer(seconds);
+}
+
+int CGameFrameWnd::ConfirmQuit() {
+    int seconds = 5;
+    if (app_.IsLeaveForbidden()) {
+        app_.MessageBoxModal(
+            "生命不息，战斗不止，请继续游戏。\r\n(如果有玩家长时间不活动，请您等待2分钟后再退出)",
+            "确定", "取消", &seconds, 0);
+        return 0;
+    }
+    int r = app_.MessageBoxModal("游戏还没有结束，现在退出要扣你分，还要扣你银子。确定退出吗？",
+                                 "确定", "取消", &seconds, 33);
+    return r == 2 ? 0 : 1;
+}
+
+void CGameFrameWnd::closeEvent(QCloseEvent* e) {
+    if (closing_) {
+        e->accept();
+        return;
+    }
+    CGameConnection* conn = app_.GetConnection();
+    if (conn && app_.GetCmdField8() == 0 && conn->IsConnected() && conn->IsGameRunning()) {
+        if (!ConfirmQuit()) {
+            e->ignore();
+            return;
+        }
+    }
+    if (conn && conn->IsConnected()) {
+        if (app_.TestCmdField13Bit40()) {
+            std::string text;
+            if (conn->LeaveGame(text, app_.GetUserID(), app_.GetChairNo()) == 1) {
+                int seconds = 5;
+                app_.MessageBoxModal(text, "确定", "取消", &seconds, 0);
+                e->ignore();
+                return;
+            }
+        } else {
+            conn->NotifyLeave(app_.GetUserID(), app_.GetChairNo());
+        }
+    }
+    closing_ = true;
+    netlib::YrnLogWrite("main frame closes");
+    app_.ReportToHall(hallHandle());
+    app_.StopCommThread();
+    for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
+    e->accept();
+    QCoreApplication::quit();
+}
+
+}  // namespace hqlv::framework

@@ -1,0 +1,368 @@
+// hqlv-hall: the stand-in for the platform's game hall. It does for one client what the
+// hall does: it prepares the folders and settings files the client reads, starts the
+// client with the hall's command line, answers the client's messages, sends the hall
+// data records (the table state first) and logs everything it receives.
+//
+//   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
+//             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
+//             [--option-a N] [--option-b N] [--log FILE]
+//
+// --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
+// error and, with --log, to that file too. It ends when the client ends (exit code: the
+// client's), or on SIGINT/SIGTERM, which end the client first.
+// Commands on standard input, one per line:
+//   close                 asks the client's main window to close
+//   join UID CHAIR        sends kind 4 (a looker-on joins)
+//   leave UID CHAIR       sends kind 6 (a player left the table)
+//   data                  sends kind 7 and kind 13
+//   quit                  ends the client and the hall
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "framework/hall_records.h"
+#include "framework/text_edge.h"
+#include "platform/core/bytes.h"
+#include "platform/core/files.h"
+#include "platform/core/hall.h"
+#include "platform/core/message.h"
+#include "platform/core/profile.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace hqlv;
+using framework::PlayerRecord;
+
+struct Options {
+    std::string client;
+    std::string host = "127.0.0.1";
+    int port = 21303;
+    std::string root;
+    int game = 77;
+    int room = 3;
+    int user = 1001;
+    int table = 5;
+    int chair = 0;
+    int looker = 0;
+    std::string title = "红中麻将 - 测试房间";
+    int optionA = 0;
+    int optionB = 0;
+    std::string log;
+};
+
+std::mutex g_logMu;
+FILE* g_logFile = nullptr;
+
+void Log(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void Log(const char* fmt, ...) {
+    char buf[2048];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    std::lock_guard<std::mutex> lock(g_logMu);
+    fprintf(stderr, "hall: %s\n", buf);
+    if (g_logFile) {
+        fprintf(g_logFile, "%s\n", buf);
+        fflush(g_logFile);
+    }
+}
+
+std::atomic<pid_t> g_client{0};
+std::atomic<bool> g_stop{false};
+std::atomic<platform::Handle> g_clientWindow{0};
+platform::Handle g_self = 0;
+Options g_opt;
+
+void OnSignal(int) {
+    g_stop = true;
+}
+
+bool SendRecord(uint32_t kind, std::vector<uint8_t> plain) {
+    platform::Handle to = g_clientWindow;
+    if (!to) {
+        Log("no client window yet: kind %u not sent", kind);
+        return false;
+    }
+    framework::PadHallRecord(plain);
+    auto coded = framework::EncryptHallData(plain.data(), plain.size());
+    intptr_t answer = 0;
+    bool ok = coded && platform::hallChannel().sendCopyData(to, g_self, kind, coded->data(),
+                                                            coded->size(), 5000, &answer);
+    Log("sent kind %u (%zu bytes): %s", kind, plain.size(), ok ? "delivered" : "not delivered");
+    return ok;
+}
+
+PlayerRecord OwnRecord() {
+    PlayerRecord r;
+    r.setWord(PlayerRecord::kUserId, g_opt.user);
+    r.setWord(PlayerRecord::kChair, g_opt.chair);
+    r.setWord(PlayerRecord::kLookerOn, g_opt.looker);
+    r.setWord(PlayerRecord::kValue9, g_opt.table);
+    r.setWord(PlayerRecord::kSilver, 5000);
+    r.setWord(PlayerRecord::kScore, 120);
+    r.setWord(PlayerRecord::kLevel, 1);
+    r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
+              framework::Utf8ToGbk("玩家" + std::to_string(g_opt.user)));
+    return r;
+}
+
+void SendTableState() {
+    framework::HallTableState s;
+    s.hall.setWord(3, 1);  // notice number
+    s.hall.setWord(4, g_opt.optionA);
+    s.hall.setText(20, 64, framework::Utf8ToGbk("红中麻将"));
+    s.hall.setText(84, 64, "http://127.0.0.1/");
+    s.hall.setText(148, 64, "http://127.0.0.1/notify/");
+    s.hall.setText(212, 68, framework::Utf8ToGbk("测试房间"));
+    s.hall.setWord(69, 9);    // hall id
+    s.hall.setWord(70, 300);  // notice interval
+    s.hall.setWord(73, g_opt.optionB);
+    s.hall.setWord(80, 1);  // level titles follow
+    s.table.setWord(0, g_opt.table);
+    if (g_opt.looker)
+        s.lookers.push_back(OwnRecord());
+    else
+        s.seated.push_back(OwnRecord());
+    for (const char* t : {"新手", "入门", "熟练", "高手"})
+        s.texts.push_back(framework::Utf8ToGbk(t));
+    SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));
+}
+
+// Messages to the hall window, on the hall's loop thread.
+intptr_t OnHallMessage(const platform::Message& m) {
+    switch (m.id) {
+        case framework::kMsgHallAttach: {
+            g_clientWindow = static_cast<platform::Handle>(m.w);
+            Log("0x9105: client window %u, table %ld", unsigned(m.w), long(m.l));
+            // Answer first; the table state follows once the client's call has returned.
+            platform::Message next;
+            next.id = 0x7001;
+            platform::post(g_self, next);
+            return 1;
+        }
+        case 0x7001:
+            SendTableState();
+            return 0;
+        case platform::kCopyDataMessage: {
+            const auto* cd = reinterpret_cast<const platform::CopyData*>(m.l);
+            if (!cd) return 0;
+            if (cd->kind == framework::kHallReport ||
+                cd->kind == framework::kHallReportDisconnected) {
+                platform::ByteReader in(cd->data, cd->size);
+                uint32_t window = in.u32();
+                int user = in.i32(), table = in.i32(), chair = in.i32(), newerMajor = in.i32();
+                int looker = in.i32(), lost = in.i32(), game = in.i32(), newerMinor = in.i32();
+                int room = in.i32();
+                Log("kind %u: window %u user %d table %d chair %d looker %d lost %d game %d "
+                    "room %d newer version %d.%d%s",
+                    cd->kind, window, user, table, chair, looker, lost, game, room, newerMajor,
+                    newerMinor, in.ok() && cd->size == 188 ? "" : " (malformed)");
+            } else if (cd->kind == framework::kHallText || cd->kind == framework::kHallRoomChange) {
+                auto plain = framework::DecryptHallData(cd->data, cd->size);
+                Log("kind %u: %zu bytes%s", cd->kind, size_t(cd->size),
+                    plain ? "" : " (not a whole number of blocks)");
+            } else {
+                Log("copy-data kind %u: %u bytes", cd->kind, cd->size);
+            }
+            return 1;
+        }
+        default:
+            Log("message 0x%X w=%lu l=%ld", m.id, static_cast<unsigned long>(m.w), long(m.l));
+            return 0;
+    }
+}
+
+bool Prepare(Options& o) {
+    if (o.root.empty()) {
+        const char* home = std::getenv("HOME");
+        o.root = std::string(home && *home ? home : "/tmp") + "/.hqlv/hall";
+    }
+    if (o.root.back() != '/') o.root += '/';
+    std::string system = o.root + "system/";
+    for (const std::string& f : {o.root, system, o.root + "run/", o.root + "log/",
+                                 o.root + "users/", o.root + "Share/Image/portrait/"})
+        if (!platform::makeFolders(f)) {
+            Log("cannot create %s", f.c_str());
+            return false;
+        }
+    setenv("HQLV_SYSTEM_DIR", system.c_str(), 1);
+    if (!std::getenv("HQLV_RUNTIME_DIR")) setenv("HQLV_RUNTIME_DIR", (o.root + "run").c_str(), 1);
+    if (!std::getenv("HQLV_LOG_DIR")) setenv("HQLV_LOG_DIR", (o.root + "log").c_str(), 1);
+    bool ok = platform::writeProfileString("SYSTEM", "ExePath", (o.root + "GameHall").c_str(),
+                                           system + "vmkd.ini");
+    ok = ok && platform::writeProfileString("PROXY", "Need", "0", o.root + "GameHall.ini");
+    std::string clientFolder = o.client.substr(0, o.client.rfind('/') + 1);
+    std::string gameIni = clientFolder + "HqLv.ini";
+    if (!platform::pathExists(gameIni))
+        platform::writeProfileString("GAMESET", "Silence", "0", gameIni);
+    Log("platform root %s, system folder %s, runtime folder %s", o.root.c_str(), system.c_str(),
+        std::getenv("HQLV_RUNTIME_DIR"));
+    return ok;
+}
+
+pid_t StartClient(const Options& o, platform::Handle hall) {
+    std::string line = std::to_string(o.game) + "|" + o.host + "|" + std::to_string(o.room) + "|" +
+                       std::to_string(hall) + "|0|" + std::to_string(o.user) + "|" +
+                       std::to_string(o.table) + "|" + std::to_string(o.chair) + "|" +
+                       std::to_string(o.looker) + "|0|" + o.title + "|" + std::to_string(o.port) +
+                       "|" + std::to_string(o.optionA) + "|" + std::to_string(o.optionB) + "|0";
+    Log("starting %s \"%s\"", o.client.c_str(), line.c_str());
+    char* argv[] = {const_cast<char*>(o.client.c_str()), const_cast<char*>(line.c_str()), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, o.client.c_str(), nullptr, nullptr, argv, environ) != 0) return 0;
+    return pid;
+}
+
+void Commands() {
+    std::string line;
+    while (!g_stop && std::getline(std::cin, line)) {
+        std::istringstream in(line);
+        std::string cmd;
+        in >> cmd;
+        if (cmd == "close") {
+            bool ok = platform::hallChannel().post(g_clientWindow, 0x0010, 0, 0);
+            Log("close sent to the client window: %s", ok ? "yes" : "no");
+        } else if (cmd == "join") {
+            int uid = 0, chair = 0;
+            in >> uid >> chair;
+            PlayerRecord r;
+            r.setWord(PlayerRecord::kUserId, uid);
+            r.setWord(PlayerRecord::kChair, chair);
+            r.setWord(PlayerRecord::kLookerOn, 1);
+            r.setText(PlayerRecord::kNameOff, 32, "guest" + std::to_string(uid));
+            SendRecord(framework::kHallPlayerJoined, {r.raw.begin(), r.raw.end()});
+        } else if (cmd == "leave") {
+            int uid = 0, chair = 0;
+            in >> uid >> chair;
+            platform::ByteWriter w;
+            w.u32(g_self);
+            w.i32(uid);
+            w.i32(g_opt.table);
+            w.i32(chair);
+            SendRecord(framework::kHallPlayerLeft, w.take());
+        } else if (cmd == "data") {
+            SendRecord(framework::kHallGameData, std::vector<uint8_t>(64, 7));
+            SendRecord(framework::kHallData13, std::vector<uint8_t>(32, 13));
+        } else if (cmd == "quit") {
+            g_stop = true;
+        } else if (!cmd.empty()) {
+            Log("unknown command: %s", cmd.c_str());
+        }
+    }
+}
+
+int Usage() {
+    std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
+                 "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
+                 "[--option-a N] [--option-b N] [--log FILE]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options& o = g_opt;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
+        if (a == "--client")
+            o.client = next();
+        else if (a == "--server") {
+            std::string s = next();
+            size_t colon = s.rfind(':');
+            if (colon == std::string::npos) return Usage();
+            o.host = s.substr(0, colon);
+            o.port = std::atoi(s.c_str() + colon + 1);
+        } else if (a == "--root")
+            o.root = next();
+        else if (a == "--game")
+            o.game = std::atoi(next().c_str());
+        else if (a == "--room")
+            o.room = std::atoi(next().c_str());
+        else if (a == "--user")
+            o.user = std::atoi(next().c_str());
+        else if (a == "--table")
+            o.table = std::atoi(next().c_str());
+        else if (a == "--chair")
+            o.chair = std::atoi(next().c_str());
+        else if (a == "--looker")
+            o.looker = std::atoi(next().c_str());
+        else if (a == "--title")
+            o.title = next();
+        else if (a == "--option-a")
+            o.optionA = std::atoi(next().c_str());
+        else if (a == "--option-b")
+            o.optionB = std::atoi(next().c_str());
+        else if (a == "--log")
+            o.log = next();
+        else
+            return Usage();
+    }
+    if (o.client.empty()) return Usage();
+    if (!o.log.empty()) g_logFile = fopen(o.log.c_str(), "a");
+    signal(SIGPIPE, SIG_IGN);
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    if (!Prepare(o)) return 1;
+
+    platform::MessageLoop loop;
+    platform::FunctionTarget target(OnHallMessage);
+    g_self = target.attach(loop);
+    loop.start();
+    platform::HallEndpoint endpoint;
+    if (!endpoint.open(g_self, g_self) || !endpoint.registerClass("GameHallFrame")) {
+        Log("cannot open the hall window");
+        return 1;
+    }
+    Log("hall window %u", g_self);
+    pid_t pid = StartClient(o, endpoint.handle());
+    if (!pid) {
+        Log("cannot start %s", o.client.c_str());
+        return 1;
+    }
+    g_client = pid;
+    Log("client pid %d", int(pid));
+    std::thread commands(Commands);
+    commands.detach();
+
+    int status = 0, code = 1;
+    for (;;) {
+        pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) {
+            code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            Log("client exited with %d", code);
+            break;
+        }
+        if (g_stop) {
+            Log("stopping the client");
+            kill(pid, SIGTERM);
+            waitpid(pid, &status, 0);
+            code = 0;
+            break;
+        }
+        usleep(50 * 1000);
+    }
+    endpoint.close();
+    target.detach();
+    loop.quit();
+    loop.join();
+    if (g_logFile) fclose(g_logFile);
+    _exit(code);  // the command reader may still sit in a read of standard input
+}
