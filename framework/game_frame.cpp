@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QScreen>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -13,6 +14,7 @@
 #include "netlib/message.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
+#include "platform/ui/screenshot.h"
 
 namespace hqlv::framework {
 
@@ -35,6 +37,10 @@ bool CGameFrameWnd::Create() {
     }
     SetTimer(kTimerWatchdog, 1000);
     app_.AttachMainWindow(this);
+    // Without a window manager (a bare X display) maximising does not resize: cover the
+    // screen's work area first.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
     showMaximized();
     raise();
     activateWindow();
@@ -266,6 +272,14 @@ int CGameFrameWnd::OnEnterGame() {
     entered.id = kMsgGameEntered;
     platform::send(hwnd(), entered);
     StartKeepAlive();
+    // A picture of the running frame for whoever checks the layout (tests, bug reports).
+    if (const char* shot = std::getenv("HQLV_SCREENSHOT"); shot && *shot) {
+        std::string path = shot;
+        QTimer::singleShot(800, this, [this, path] {
+            bool ok = platform::ui::SaveWindowPng(this, path);
+            netlib::YrnLogWrite("screenshot %s: %s", path.c_str(), ok ? "written" : "failed");
+        });
+    }
     return 1;
 }
 

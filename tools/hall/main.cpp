@@ -203,6 +203,8 @@ bool Prepare(Options& o) {
     setenv("HQLV_SYSTEM_DIR", system.c_str(), 1);
     if (!std::getenv("HQLV_RUNTIME_DIR")) setenv("HQLV_RUNTIME_DIR", (o.root + "run").c_str(), 1);
     if (!std::getenv("HQLV_LOG_DIR")) setenv("HQLV_LOG_DIR", (o.root + "log").c_str(), 1);
+    platform::makeFolders(std::getenv("HQLV_RUNTIME_DIR"));
+    platform::makeFolders(std::getenv("HQLV_LOG_DIR"));
     bool ok = platform::writeProfileString("SYSTEM", "ExePath", (o.root + "GameHall").c_str(),
                                            system + "vmkd.ini");
     ok = ok && platform::writeProfileString("PROXY", "Need", "0", o.root + "GameHall.ini");
