@@ -45,15 +45,17 @@ class ProxyProcess {
 public:
     ProxyProcess(const std::vector<std::string>& argv, int port) : port_(port) {
         if (::access(argv[0].c_str(), X_OK) != 0) return;
+        // Everything the child needs is prepared before fork: other threads run meanwhile,
+        // so the child may not allocate.
+        std::vector<char*> args;
+        for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
+        args.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setpgid(0, 0);
             int devnull = ::open("/dev/null", O_WRONLY);
             ::dup2(devnull, 1);
             ::dup2(devnull, 2);
-            std::vector<char*> args;
-            for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
-            args.push_back(nullptr);
             ::execv(args[0], args.data());
             ::_exit(127);
         }
@@ -63,6 +65,14 @@ public:
         ready_ = canConnect(port);
     }
     ~ProxyProcess() {
+        stop();
+        if (!folder.empty()) fs::remove_all(folder);
+    }
+    // The configuration folder, removed with the process.
+    fs::path folder;
+
+private:
+    void stop() {
         if (pid_ <= 0) return;
         ::kill(-pid_, SIGTERM);
         int status = 0;
@@ -73,6 +83,8 @@ public:
         ::kill(-pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
     }
+
+public:
     bool ready() const { return ready_; }
     int port() const { return port_; }
 
@@ -137,8 +149,10 @@ std::unique_ptr<ProxyProcess> startDante(bool userAuth) {
       << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
       << "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n";
     f.close();
-    return std::make_unique<ProxyProcess>(
+    auto p = std::make_unique<ProxyProcess>(
         std::vector<std::string>{"/usr/sbin/danted", "-f", conf.string(), "-N", "1"}, port);
+    p->folder = dir;
+    return p;
 }
 
 std::unique_ptr<ProxyProcess> startTinyproxy(bool auth, int allowedPort) {
@@ -150,8 +164,10 @@ std::unique_ptr<ProxyProcess> startTinyproxy(bool auth, int allowedPort) {
       << "ConnectPort " << allowedPort << "\n";
     if (auth) f << "BasicAuth hqlvuser hqlv-secret\n";
     f.close();
-    return std::make_unique<ProxyProcess>(
+    auto p = std::make_unique<ProxyProcess>(
         std::vector<std::string>{"/usr/bin/tinyproxy", "-d", "-c", conf.string()}, port);
+    p->folder = dir;
+    return p;
 }
 
 std::unique_ptr<ProxyProcess> startMicrosocks(bool auth) {
