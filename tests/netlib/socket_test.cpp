@@ -446,3 +446,25 @@ TEST(SocketConnect, BindThenConnectUsesTheBoundSocket) {
     ::close(fd);
     s.Close();
 }
+
+TEST_F(SocketTest, CloseWhileASendIsBlockedDrainsTheSender) {
+    connect();
+    // The peer reads nothing, so a large message fills the socket buffers and the sender
+    // waits for the socket to become writable again.
+    std::atomic<int> result{-1};
+    std::atomic<bool> started{false};
+    std::thread sender([&] {
+        YrnRecord resp;
+        int t = 0;
+        started = true;
+        result = request(9, std::string((16u << 20) - 1024, 'x'), &resp, &t, 1000, false);
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto t0 = Clock::now();
+    sock_.Close();
+    sender.join();
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1500));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(sock_.GetSocket(), -1);
+}
