@@ -11,7 +11,6 @@ namespace hqlv::imaging {
 
 namespace {
 
-constexpr int kMaxCodes = 4095;
 constexpr int kReadBuffer = 16383;
 constexpr int kCodeMask[13] = {0,    0x1,  0x3,   0x7,   0xF,   0x1F, 0x3F,
                                0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF};
