@@ -144,8 +144,10 @@ std::unique_ptr<ProxyProcess> startDante(bool userAuth) {
       << "internal: 127.0.0.1 port = " << port << "\n"
       << "external: 127.0.0.1\n"
       << "clientmethod: none\n"
-      << "socksmethod: " << (userAuth ? "username" : "none") << "\n"
-      << "user.privileged: root\nuser.unprivileged: root\n"
+      << "socksmethod: " << (userAuth ? "username" : "none")
+      << "\n"
+      // As root dante wants to know whom to run as; otherwise it runs as the caller.
+      << (::geteuid() == 0 ? "user.privileged: root\nuser.unprivileged: root\n" : "")
       << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
       << "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n";
     f.close();
