@@ -208,6 +208,34 @@ TEST(BlitIndexed, EntryDrawsPalettePicturesAndRefusesMissingPalettes) {
     EXPECT_NE(logged.find("256color pic without rgbquad!"), std::string::npos);
     for (uint32_t v : n.px) EXPECT_EQ(v, 3u);
 
+    // Index + alpha pairs: scaled draws go through the palette scaler; an unscaled source
+    // rectangle cut at the picture's edge draws nothing.
+    auto pairs = Pairs(4, 4);
+    EnginePicture pp;
+    pp.width = pp.frameHeight = 4;
+    pp.frameCount = 1;
+    pp.flags = PIC_OWN_PALETTE | PIC_ALPHA;
+    pp.key = 256;
+    pp.pixels = pairs.data();
+    pp.dataSize = 32;
+    pp.palette = pal.data();
+    Surface sp(8, 8, 0);
+    BlitParams p8 = p;
+    DrawImageEx(sp.ds(), p8, pp, 0, 0, 4, 4, 1.0, kNoColour);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            size_t k = size_t(y / 2) * 4 + x / 2;
+            EXPECT_EQ(sp.at(x, y), RefPair(pairs[2 * k], pairs[2 * k + 1], 0, pal, -1, 1.0,
+                                           kNoColour, false, false));
+        }
+    }
+    Surface cut(4, 4, 6);
+    BlitParams p4;
+    p4.drawX = p4.drawY = p4.centreX = p4.centreY = 2;
+    p4.width = p4.height = 4;
+    DrawImageEx(cut.ds(), p4, pp, 1, 0, 4, 4, 1.0, kNoColour);
+    for (uint32_t v : cut.px) EXPECT_EQ(v, 6u);
+
     // Invert under an index picture: key samples leave the destination.
     pic.palette = pal.data();
     Surface inv(4, 4, 0x00102030u);
