@@ -375,7 +375,13 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
                 if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
                 const bool empty = d.width == 0 || d.height == 0;
                 if (!empty) ++frames;
-                st.runImage(static_cast<int>(d.width), false, nullptr, (d.flags & 0x40) != 0);
+                // Counting needs only the data's extent: its sub-blocks are skipped, not decoded.
+                if (f->GetC() < 0) break;
+                for (;;) {
+                    const long n = f->GetC();
+                    if (n <= 0) break;
+                    f->Seek(n, 1);
+                }
             }
         } else if (ch == ';') {
             break;
@@ -477,7 +483,8 @@ bool CRasterGIF::Decode(CRasterFile* file) {
                 }
                 firstTrans = info_.nBkgndIndex;
                 canvas->Clear(st.gcxTrans);
-                previous = std::make_unique<CRaster>(*canvas);
+                // Kept for a later frame's disposal 3; the frame asked for needs none.
+                if (image < info_.nFrame) previous = std::make_unique<CRaster>(*canvas);
             } else if (prevDispose == 2) {
                 canvas->Copy(*this, true, false, false);
                 canvas->Clear(static_cast<uint8_t>(firstTrans));
@@ -540,7 +547,8 @@ bool CRasterGIF::Decode(CRasterFile* file) {
             }
         }
         const uint8_t dispose = static_cast<uint8_t>((st.gcxFlags >> 2) & 7);
-        if (!trueCol && (dispose == 0 || dispose == 1)) previous = std::make_unique<CRaster>(*this);
+        if (!trueCol && (dispose == 0 || dispose == 1) && image < info_.nFrame)
+            previous = std::make_unique<CRaster>(*this);
         prevDispose = dispose;
         if (image == info_.nFrame) break;
         ++image;
@@ -565,11 +573,13 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
     const int32_t frameTrans = info_.nBkgndIndex;
     const uint32_t frameColours = head_.biClrUsed;
     bool used[256] = {};
-    for (int32_t y = 0; y < fh; ++y)
-        for (int32_t x = 0; x < fw; ++x) {
-            const uint8_t i = BlindGetPixelIndex(x, y);
-            if (i != frameTrans) used[i] = true;
-        }
+    if (!first) {
+        for (int32_t y = 0; y < fh; ++y)
+            for (int32_t x = 0; x < fw; ++x) {
+                const uint8_t i = BlindGetPixelIndex(x, y);
+                if (i != frameTrans) used[i] = true;
+            }
+    }
     uint8_t map[256];
     for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i);
     if (first) {
@@ -651,9 +661,19 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
     const int32_t xEnd =
         cw < static_cast<int32_t>(left) + fw ? cw : static_cast<int32_t>(left) + fw;
     const int32_t frameBase = ch - static_cast<int32_t>(top) - fh;  // canvas row of frame row 0
+    const bool bytes = GetBpp() == 8 && canvas.GetBpp() == 8;
     for (int32_t y = yStart; y < yEnd; ++y) {
         const int32_t fy = y - frameBase;
         if (fy < 0 || fy >= fh) continue;
+        if (bytes) {
+            // 8-bit frames onto an 8-bit canvas: straight through the rows.
+            const uint8_t* src = GetBits(static_cast<uint32_t>(fy));
+            uint8_t* dst = canvas.GetBits(static_cast<uint32_t>(y)) + left;
+            const int32_t n = xEnd - static_cast<int32_t>(left);
+            for (int32_t x = 0; x < n; ++x)
+                if (src[x] != frameTrans) dst[x] = map[src[x]];
+            continue;
+        }
         for (int32_t x = static_cast<int32_t>(left); x < xEnd; ++x) {
             const uint8_t i = BlindGetPixelIndex(x - static_cast<int32_t>(left), fy);
             if (i != frameTrans) canvas.SetPixelIndex(x, y, map[i]);

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "imaging/decoders.h"
@@ -140,18 +142,16 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
                 TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
             }
-            std::vector<uint32_t> raster;
-            try {
-                raster.resize(static_cast<size_t>(width) * height);
-            } catch (...) {
-                throw TiffFail{"No space for raster buffer"};
-            }
-            if (!TIFFReadRGBAImage(tif, width, height, raster.data(), 1))
+            // Filled whole by libtiff (or refused), so it needs no clearing first.
+            std::unique_ptr<uint32_t[]> raster(new (std::nothrow)
+                                                   uint32_t[static_cast<size_t>(width) * height]);
+            if (!raster) throw TiffFail{"No space for raster buffer"};
+            if (!TIFFReadRGBAImage(tif, width, height, raster.get(), 1))
                 throw TiffFail{"Corrupted TIFF file!"};
             for (uint32_t y = 0; y < height; ++y) {
                 if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
                 uint8_t* row = GetBits(y);
-                const uint32_t* src = raster.data() + static_cast<size_t>(y) * width;
+                const uint32_t* src = raster.get() + static_cast<size_t>(y) * width;
                 for (uint32_t x = 0; x < width; ++x) {
                     row[3 * x] = static_cast<uint8_t>(TIFFGetB(src[x]));
                     row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(src[x]));
