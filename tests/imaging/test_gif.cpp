@@ -313,3 +313,20 @@ TEST(Gif, FrameMemoryIsBounded) {
     EXPECT_FALSE(decode(img, makeGif(s)));
     EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the memory limit");
 }
+
+TEST(Gif, LoopCountAndComment) {
+    GifSpec s;
+    s.width = s.height = 2;
+    s.globalPalette = palette(2, 1);
+    s.loops = 3;
+    s.frames = {frame(2, 2, 2)};
+    Bytes data = makeGif(s);
+    // A comment extension before the trailer.
+    data.pop_back();
+    data.insert(data.end(), {0x21, 0xFE, 5, 'h', 'e', 'l', 'l', 'o', 0, ';'});
+    CRasterGIF gif;
+    CRasterMemFile f(data.data(), data.size());
+    ASSERT_TRUE(gif.Decode(&f));
+    EXPECT_EQ(gif.GetLoopCount(), 3);
+    EXPECT_STREQ(gif.GetComment(), "hello");
+}

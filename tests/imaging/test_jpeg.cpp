@@ -467,3 +467,20 @@ TEST(Exif, DirectoryBoundsAndLoops) {
         EXPECT_EQ(info.ISOequivalent, 104);
     }
 }
+
+TEST(Jpeg, GreyAndQuantisedOutputOptions) {
+    const Bytes data = makeJpeg(gradient(32, 16, 3));
+    CRaster grey;
+    grey.SetCodecOption(0x80, RASTER_FORMAT_JPG);
+    ASSERT_TRUE(decode(grey, data)) << grey.GetLastError();
+    EXPECT_EQ(grey.GetBpp(), 8u);
+    EXPECT_TRUE(grey.IsGrayScale());
+    CRaster quant;
+    quant.SetCodecOption(0x100 | 0x400, RASTER_FORMAT_JPG);
+    quant.SetJpegQuality(16);
+    ASSERT_TRUE(decode(quant, data)) << quant.GetLastError();
+    EXPECT_EQ(quant.GetBpp(), 8u);
+    // Every pixel's palette colour is close to the picture's.
+    const RGBQUAD c = topPixel(quant, 31, 15), want = {128 + 2, 255, 255, 0};
+    EXPECT_LE(diff(c.rgbRed, want.rgbRed), 60);
+}
