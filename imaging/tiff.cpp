@@ -93,7 +93,8 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             info_.dwType = RASTER_FORMAT_TIF;
             throw TiffFail{"output dimensions returned"};
         }
-        if (bits == 0 || samples == 0) throw TiffFail{"Corrupted TIFF file!"};
+        // No samples, no bits, or samples wider than this decoder reads: refused.
+        if (bits == 0 || samples == 0 || bits > 32) throw TiffFail{"Corrupted TIFF file!"};
 
         float xres = 0, yres = 0, xpos = 0, ypos = 0;
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &resUnit);
@@ -228,6 +229,8 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             }
             const bool grey16 = bits == 16 && samples == 1 && !largePalette;
+            // Pixels of several samples are read as whole bytes or 16-bit words.
+            if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
             if (samples > 2 && GetBpp() != 24) {
                 if (!Create(width, height, 24, RASTER_FORMAT_TIF))
                     throw TiffFail{"CRasterTIF can't create image"};

@@ -368,3 +368,36 @@ TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
     EXPECT_GE(m.Tell(), 0);
     EXPECT_EQ(m.Size(), static_cast<int64_t>(t.size()));
 }
+
+TEST(Tiff, PackedGreyAndGreyWithAlpha) {
+    Page two;
+    two.width = 7;
+    two.height = 2;
+    two.bits = 2;
+    two.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 4; };
+    CRaster t;
+    ASSERT_TRUE(decode(t, makeTiff({two}))) << t.GetLastError();
+    ASSERT_EQ(t.GetBpp(), 8u);
+    EXPECT_EQ(t.GetPixelIndex(3, 1), 3);
+    EXPECT_EQ(t.GetPaletteColor(3).rgbRed, 255);
+    EXPECT_EQ(t.GetPaletteColor(1).rgbRed, 85);
+
+    Page ga = grey8(5, 3);
+    ga.samples = 2;
+    ga.extraAlpha = true;
+    ga.sample = [](uint32_t x, uint32_t y, uint32_t c) { return c == 0 ? x * 10 + y : 200 + x; };
+    CRaster a;
+    ASSERT_TRUE(decode(a, makeTiff({ga}))) << a.GetLastError();
+    ASSERT_TRUE(a.AlphaIsValid());
+    EXPECT_EQ(a.GetPixelIndex(4, 0), 42);
+    EXPECT_EQ(a.AlphaGet(4, 0), 204);
+
+    Page wide = grey8(2, 2);
+    wide.samples = 2;
+    wide.bits = 4;
+    wide.extraAlpha = true;
+    wide.sample = [](uint32_t, uint32_t, uint32_t) { return 1u; };
+    CRaster w;
+    EXPECT_FALSE(decode(w, makeTiff({wide})));
+    EXPECT_STREQ(w.GetLastError(), "Corrupted TIFF file!");
+}
