@@ -222,7 +222,7 @@ protected:
 
 TEST_F(RealProxies, DanteSocks4AndSocks5) {
     auto dante = startDante(false);
-    if (!dante->ready()) GTEST_SKIP() << "danted did not start";
+    ASSERT_TRUE(dante->ready()) << "danted did not start";
     int err = -1;
     EXPECT_EQ(
         tunnel(kProxySocks4, dante->port(), echo_.port(), nullptr, nullptr, "127.0.0.1", &err), 1);
@@ -242,7 +242,7 @@ TEST_F(RealProxies, DanteSocks4AndSocks5) {
 TEST_F(RealProxies, DanteSocks5WithUserAndPassword) {
     if (!ensureDanteUser()) GTEST_SKIP() << "no system account for dante (needs root)";
     auto dante = startDante(true);
-    if (!dante->ready()) GTEST_SKIP() << "danted did not start";
+    ASSERT_TRUE(dante->ready()) << "danted did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxySocks5, dante->port(), echo_.port(), kDanteUser, kDantePass), 1);
     EXPECT_EQ(
@@ -258,7 +258,7 @@ TEST_F(RealProxies, DanteSocks5WithUserAndPassword) {
 TEST_F(RealProxies, MicrosocksWithAndWithoutAuthentication) {
     auto open = startMicrosocks(false);
     auto auth = startMicrosocks(true);
-    if (!open->ready() || !auth->ready()) GTEST_SKIP() << "microsocks did not start";
+    ASSERT_TRUE(open->ready() && auth->ready()) << "microsocks did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxySocks5, open->port(), echo_.port()), 1);
     EXPECT_EQ(tunnel(kProxySocks5, auth->port(), echo_.port(), "hqlvuser", "hqlv-secret"), 1);
@@ -270,7 +270,7 @@ TEST_F(RealProxies, MicrosocksWithAndWithoutAuthentication) {
 TEST_F(RealProxies, TinyproxyHttpConnect) {
     auto open = startTinyproxy(false, echo_.port());
     auto auth = startTinyproxy(true, echo_.port());
-    if (!open->ready() || !auth->ready()) GTEST_SKIP() << "tinyproxy did not start";
+    ASSERT_TRUE(open->ready() && auth->ready()) << "tinyproxy did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxyHttp, open->port(), echo_.port()), 1);
     EXPECT_EQ(tunnel(kProxyHttp, auth->port(), echo_.port(), "hqlvuser", "hqlv-secret"), 1);
@@ -289,7 +289,7 @@ TEST_F(RealProxies, TinyproxyHttpConnect) {
 
 TEST_F(RealProxies, SocketObjectTakesOverTheTunnel) {
     auto socks = startMicrosocks(false);
-    if (!socks->ready()) GTEST_SKIP() << "microsocks did not start";
+    ASSERT_TRUE(socks->ready()) << "microsocks did not start";
     Listener server;
     Owner owner;
     CProxyEventSocket proxy;

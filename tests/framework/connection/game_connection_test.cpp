@@ -636,7 +636,8 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
 // The real program reached through a real SOCKS5 proxy.
 TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     const char* microsocks = "/usr/bin/microsocks";
-    if (::access(microsocks, X_OK) != 0) GTEST_SKIP() << "microsocks is not installed";
+    ASSERT_EQ(::access(microsocks, X_OK), 0)
+        << "microsocks is not installed (scripts/setup.sh installs it)";
     hqlv::testing::ChildProcess srv;
     ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}));
     std::string line;
