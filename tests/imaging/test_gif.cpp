@@ -13,7 +13,9 @@ std::vector<uint8_t> palette(int n, int seed) {
     std::vector<uint8_t> p;
     for (int i = 0; i < n; ++i) {
         const RGBQUAD c = colourAt(i, seed, seed);
-        p.insert(p.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
+        p.push_back(c.rgbRed);
+        p.push_back(c.rgbGreen);
+        p.push_back(c.rgbBlue);
     }
     return p;
 }

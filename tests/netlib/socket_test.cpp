@@ -227,7 +227,8 @@ TEST_F(SocketTest, ConcurrentRequestsFromTwoThreads) {
     });
     auto client = [&](int who) {
         for (int i = 0; i < kEach; ++i) {
-            std::string body = "t" + std::to_string(who) + "-" + std::to_string(i);
+            std::string body =
+                std::string("t").append(std::to_string(who)).append("-").append(std::to_string(i));
             body += std::string(size_t(i) * 300, char('a' + who));
             YrnRecord resp;
             int timedOut = 0;
@@ -297,8 +298,8 @@ TEST_F(SocketTest, ManyPacketsInOneReadAndOneByteAtATime) {
     connect();
     CYrnBuffer all;
     for (int i = 1; i <= 5; ++i) {
-        CYrnBuffer b =
-            Peer::build(kPacketMessage, i, 100 + i, "m" + std::to_string(i), peer_->seq());
+        CYrnBuffer b = Peer::build(kPacketMessage, i, 100 + i,
+                                   std::string("m").append(std::to_string(i)), peer_->seq());
         all.Append(b.Data(), b.Size());
     }
     ASSERT_TRUE(peer_->sendBytes(all));
