@@ -223,7 +223,12 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             std::vector<int> rowShift;
             try {
                 strip.resize(static_cast<size_t>(stripBytes) + 8);
-                if (tiled) tile.resize(static_cast<size_t>(TIFFTileSize64(tif)));
+                if (tiled) {
+                    const uint64_t tileBytes = TIFFTileSize64(tif);
+                    if (tileBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
+                        throw TiffFail{"CRasterTIF can't allocate memory"};
+                    tile.resize(static_cast<size_t>(tileBytes));
+                }
                 rowShift.assign(height, 8);
             } catch (...) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
@@ -249,6 +254,9 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                     const uint64_t t = static_cast<uint64_t>(TIFFTileRowSize64(tif));
                     for (uint32_t col = 0, b = 0; col < width;
                          col += tileW, b += static_cast<uint32_t>(t)) {
+                        // Tile widths that are not a whole number of bytes can put a tile
+                        // column past the end of the line; nothing of it is then copied.
+                        if (b >= scan) break;
                         if (TIFFReadTile(tif, tile.data(), col, ys, 0, 0) < 0)
                             throw TiffFail{"Corrupted tiled TIFF file!"};
                         const uint64_t w = b + t > scan ? scan - b : t;

@@ -352,6 +352,43 @@ TEST(Tiff, DamageAndErrors) {
     EXPECT_STREQ(junk.GetLastError(), "Error encountered while opening TIFF file");
 }
 
+TEST(Tiff, TilesNarrowerThanAByteStayInsideTheLine) {
+    // A 9 x 1 bilevel picture in tiles one pixel wide (libtiff reads such widths, though no
+    // writer should make them): nine tile columns, but a line of only two bytes.
+    const uint32_t width = 9;
+    Out f;
+    f.str("II");
+    f.u16(42);
+    f.u32(8 + width + 1);                             // directory after the tile bytes (kept even)
+    for (uint32_t i = 0; i < width; ++i) f.u8(0x80);  // each tile: one white pixel
+    f.u8(0);
+    const uint16_t entries = 9;
+    const uint32_t arrays = static_cast<uint32_t>(f.size()) + 2 + 12 * entries + 4;
+    f.u16(entries);
+    auto tag = [&](uint16_t t, uint16_t type, uint32_t count, uint32_t value) {
+        f.u16(t);
+        f.u16(type);
+        f.u32(count);
+        f.u32(value);
+    };
+    tag(TIFFTAG_IMAGEWIDTH, 3, 1, width);
+    tag(TIFFTAG_IMAGELENGTH, 3, 1, 1);
+    tag(TIFFTAG_BITSPERSAMPLE, 3, 1, 1);
+    tag(TIFFTAG_COMPRESSION, 3, 1, COMPRESSION_NONE);
+    tag(TIFFTAG_PHOTOMETRIC, 3, 1, PHOTOMETRIC_MINISBLACK);
+    tag(TIFFTAG_TILEWIDTH, 3, 1, 1);
+    tag(TIFFTAG_TILELENGTH, 3, 1, 1);
+    tag(TIFFTAG_TILEOFFSETS, 4, width, arrays);
+    tag(TIFFTAG_TILEBYTECOUNTS, 4, width, arrays + 4 * width);
+    f.u32(0);
+    for (uint32_t i = 0; i < width; ++i) f.u32(8 + i);
+    for (uint32_t i = 0; i < width; ++i) f.u32(1);
+    CRaster img;
+    ASSERT_TRUE(decode(img, f.b)) << img.GetLastError();
+    EXPECT_EQ(img.GetWidth(), width);
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 1);
+}
+
 TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
     uint8_t data[100] = {};
     CRasterMemFile f(data, sizeof data);
