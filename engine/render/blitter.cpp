@@ -1,6 +1,8 @@
 // The blitter's entry and its loops for 32-bit pictures.
 #include "engine/render/blitter.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -374,9 +376,13 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     if (t.clip.empty()) return;
 
     if ((params.flags & BLIT_INVERT) && (pic.flags & PIC_KEYED)) {
-        int r = params.radius;
-        if (r < 1) r = static_cast<int>(GetRotateRadius(params.width, params.height));
-        const int cx = params.drawX - r, cy = params.drawY - r;
+        int64_t r = params.radius;
+        if (r < 1) r = static_cast<int64_t>(GetRotateRadius(params.width, params.height));
+        // The stored radius is whatever the block's owner left; keep the corner in range.
+        auto corner = [r](int32_t centre) {
+            return static_cast<int>(std::clamp<int64_t>(centre - r, INT32_MIN, INT32_MAX));
+        };
+        const int cx = corner(params.drawX), cy = corner(params.drawY);
         if (palette) {
             InvertUnderIndexed(t, cx, cy, work, ss == 2, pic.key, pic.palette, params.angle);
         } else if (alpha != 0.0) {

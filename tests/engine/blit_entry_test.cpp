@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -284,6 +285,32 @@ TEST(BlitEntrySelection, NegativeOriginsAreCutBeforeScaling) {
                 }
                 ASSERT_EQ(s.at(x, y), want) << sx << "," << sy << " at " << x << "," << y;
             }
+        }
+    }
+}
+
+// The invert walk starts at the draw centre less the block's stored radius, whatever value the
+// block's owner left there; a radius far beyond the surface puts the walk off it.
+TEST(BlitEntrySelection, InvertWithAStoredRadiusFarOffTheSurface) {
+    auto src = Pattern(4, 4, 1);
+    EnginePicture pic;
+    pic.width = pic.frameHeight = 4;
+    pic.frameCount = 1;
+    pic.flags = PIC_KEYED;
+    pic.pixels = reinterpret_cast<uint8_t*>(src.data());
+    pic.dataSize = uint32_t(src.size() * 4);
+    for (int radius : {INT32_MAX, 1 << 30}) {
+        for (double angle : {0.0, 45.0}) {
+            Surface s(8, 8, 0x12345678u);
+            BlitParams p;
+            p.angle = angle;
+            p.drawX = p.centreX = -1000;
+            p.drawY = p.centreY = 4;
+            p.width = p.height = 4;
+            p.radius = radius;
+            p.flags = BLIT_INVERT;
+            DrawImageEx(s.ds(), p, pic, 0, 0, 4, 4, 1.0, kNoColour);
+            for (uint32_t v : s.px) ASSERT_EQ(v, 0x12345678u);
         }
     }
 }
