@@ -269,3 +269,34 @@ TEST(Jpeg2000, TooManyComponents) {
     EXPECT_FALSE(decode(img, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "error: too many components");
 }
+
+TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
+    // Seventeen 4096 x 4096 components: each alone is an allowed picture, but the decoder
+    // would hold 17 x 16M samples. A small stream is written and its size fields enlarged.
+    J2kSpec s;
+    s.width = 8;
+    s.height = 8;
+    s.comps = 17;
+    s.space = OPJ_CLRSPC_UNKNOWN;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        return static_cast<int32_t>((x + y + c) & 0xFF);
+    };
+    Bytes data = makeJ2k(s);
+    ASSERT_GT(data.size(), 32u);
+    ASSERT_EQ(data[2], 0xFF);
+    ASSERT_EQ(data[3], 0x51);  // the size marker right after the start of the stream
+    auto be32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    be32(8, 4096);   // image width
+    be32(12, 4096);  // image height
+    be32(24, 4096);  // tile width
+    be32(28, 4096);  // tile height
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_EQ(q.GetWidth(), 4096u);
+    CRaster img;
+    EXPECT_FALSE(decode(img, data, RASTER_FORMAT_JPC));
+    EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+}
