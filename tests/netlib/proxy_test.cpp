@@ -12,7 +12,6 @@
 #include <functional>
 #include <thread>
 
-#include "netlib/base64.h"
 #include "netlib/proxy.h"
 #include "netlib/socket.h"
 #include "peer.h"
@@ -554,7 +553,9 @@ TEST(ScriptedProxyTest, HttpStatusAndCredentials) {
     }
     {
         std::string head;
-        std::string user(40, 'u'), pass(30, 'p');
+        // 72 credential bytes: a whole number of groups and more than one line's worth,
+        // where the library's own coder would add an "=" and a line break.
+        std::string user(41, 'u'), pass(30, 'p');
         ScriptedProxy proxy([&](int fd) {
             head = readHttpHead(fd);
             const char ok[] = "HTTP/1.0 200 Connection established\r\nProxy-agent: test\r\n\r\n";
@@ -568,14 +569,13 @@ TEST(ScriptedProxyTest, HttpStatusAndCredentials) {
         EXPECT_EQ(
             tunnelTo(kProxyHttp, proxy.port(), "localhost", 8080, &err, user.c_str(), pass.c_str()),
             1);
-        std::string cred = user + ":" + pass;
-        std::string b64 = YrnBase64Standard(cred.data(), cred.size());
+        const std::string b64 =
+            "dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXU6cHBwcHBwcHBwcHBwcHBwcHBwcHBw"
+            "cHBwcHBwcHBw";
         EXPECT_EQ(head,
                   "CONNECT localhost:8080 HTTP/1.1\r\nHost: localhost:8080\r\n"
                   "Authorization: Basic " +
                       b64 + "\r\nProxy-Authorization: Basic " + b64 + "\r\n\r\n");
-        EXPECT_EQ(b64.find_first_of("\r\n"), std::string::npos);
-        EXPECT_GT(b64.size(), 72u);
     }
     {
         ScriptedProxy proxy([](int fd) {
