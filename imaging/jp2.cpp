@@ -172,8 +172,8 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             if (!Create(width, height, 24, fmt)) throw JasFail{""};
             std::vector<int32_t> ycc[3];
             if (sycc) syccToRgb(o.image, ycc, width, height);
-            const bool alpha = !cmyk && comps >= 4 && sameSize(c[0], c[3]) && c[3].alpha;
-            if (alpha) AlphaCreate();
+            const bool alpha =
+                !cmyk && comps >= 4 && sameSize(c[0], c[3]) && c[3].alpha && AlphaCreate();
             for (uint32_t y = 0; y < height; ++y) {
                 uint8_t* row = GetBits(height - 1 - y);
                 for (uint32_t x = 0; x < width; ++x) {

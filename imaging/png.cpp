@@ -222,7 +222,11 @@ bool CRasterPNG::Decode(CRasterFile* file) {
             info_.nBkgndIndex = 0;
         }
     }
-    if (channels == 2 || channels == 4) AlphaCreate();
+    // Rows with alpha are wider than the image's; they may only be read through the plane.
+    if ((channels == 2 || channels == 4) && !AlphaCreate()) {
+        SetLastError("CRasterPNG can't allocate memory");
+        longjmp(err.jump, 1);
+    }
     // Three-channel rows are swapped to blue-green-red here after each pass, which is faster
     // than libpng's own per-pixel transform; rows with alpha go through our own copy anyway.
     const bool swapHere = channels == 3;

@@ -157,7 +157,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                     row[3 * x] = static_cast<uint8_t>(TIFFGetB(src[x]));
                     row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(src[x]));
                     row[3 * x + 2] = static_cast<uint8_t>(TIFFGetR(src[x]));
-                    if (samples == 4)
+                    if (samples == 4 && pAlpha_)
                         pAlpha_[static_cast<size_t>(y) * width + x] =
                             static_cast<uint8_t>(TIFFGetA(src[x]));
                 }
