@@ -315,6 +315,10 @@ TEST_F(GameConnectionFlow, RoomAndTableRequests) {
     server.SetReply(201130, Reply{210030, {0x44, 0x40, 0, 0}});
     EXPECT_EQ(conn.IsGameRunning(), 1);
     EXPECT_EQ(host.entry.GetCmdField12(), 0x4044);
+    // A reply too short for word 0 leaves the option word alone.
+    server.SetReply(201130, Reply{210030, {1, 0, 0}});
+    EXPECT_EQ(conn.IsGameRunning(), 1);
+    EXPECT_EQ(host.entry.GetCmdField12(), 0x4044);
     // Leave refused with a wait; the keep-alive reports and clears the statistics.
     server.SetReply(201125, Reply{210085, {30, 0, 0, 0}});
     EXPECT_EQ(conn.LeaveGame(text, 123456, 2), 1);
@@ -356,6 +360,26 @@ TEST_F(GameConnectionFlow, RoomAndTableRequests) {
     EXPECT_EQ(conn.ClaimDole(text, 1, 0, &got), 1);
     EXPECT_EQ(got, 2000);
     EXPECT_EQ(conn.ClaimDole(text, 1, 2, &got), 0);  // bad kind: nothing sent
+    // Success without a whole reply word fails like a send, and the out value stays 0.
+    server.SetReply(214000, Reply{10, {7, 7}});
+    got = -1;
+    EXPECT_EQ(conn.ClaimDole(text, 1, 0, &got), 0);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(text, kTextSendFailed);
+    server.SetReply(214001, Reply{10, {9, 0, 0}});
+    got = -1;
+    EXPECT_EQ(conn.ClaimDole2(text, 1, 1, &got), 0);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(text, kTextSendFailed);
+    server.SetReply(214001, Reply{10, {9, 1, 0, 0}});
+    EXPECT_EQ(conn.ClaimDole2(text, 1, 1, &got), 1);
+    EXPECT_EQ(got, 0x109);
+    auto dole2 = server.WaitForRequest(214001, 1000, 2);
+    ASSERT_TRUE(dole2);
+    ASSERT_EQ(dole2->body.size(), 136u);
+    EXPECT_EQ(W(dole2->body, 56), 1);
+    EXPECT_EQ(W(dole2->body, 60), 1);
+    EXPECT_EQ(WireToText(reinterpret_cast<const char*>(dole2->body.data() + 16)), "我");
     uint8_t dole[124];
     EXPECT_EQ(conn.GetDoleConfig(text, 0, dole), 1);
     server.SetReply(214010, Reply{10, std::vector<uint8_t>(100, 1)});
