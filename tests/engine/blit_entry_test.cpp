@@ -315,5 +315,90 @@ TEST(BlitEntrySelection, InvertWithAStoredRadiusFarOffTheSurface) {
     }
 }
 
+// A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0) draws
+// nothing in any loop; only the per-pixel-alpha loops outside the faded regime (alpha exactly
+// 0 with a tint) still draw, with the samples' own alpha.
+TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
+    const int W = 6, H = 5;
+    const auto pal = TestPalette();
+    const auto keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
+    const auto idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
+    auto src = [&](const std::vector<uint8_t>& b) {
+        return BlitSource{b.data(), W, H, 0, 0, W, H};
+    };
+    std::vector<uint32_t> bg(144);
+    for (int i = 0; i < 144; ++i) bg[i] = Px(i, 2 * i, 255 - i, i % 2 ? 255 : 0);
+    for (double alpha : {0.0, 0.001, 1.0 / 256}) {
+        for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
+            const bool ownAlphaRegime = alpha == 0.0 && tint != kNoColour;
+            for (int loop = 0; loop < 14; ++loop) {
+                Surface s(12, 12);
+                s.px = bg;
+                const BlitTarget t = s.target();
+                bool mayDraw = false;
+                switch (loop) {
+                    case 0:
+                        BlitKeyed(t, 2, 3, src(keyed), alpha, tint);
+                        break;
+                    case 1:
+                        BlitKeyedRotated(t, 0, 0, src(keyed), 40.0, alpha, tint);
+                        break;
+                    case 2:
+                        BlitRgba(t, 2, 3, src(rgba), alpha, tint);
+                        mayDraw = ownAlphaRegime;
+                        break;
+                    case 3:
+                        BlitRgbaOntoOpaque(t, 2, 3, src(rgba), alpha, tint);
+                        mayDraw = ownAlphaRegime;
+                        break;
+                    case 4:
+                        BlitRgbaRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
+                        break;
+                    case 5:
+                        BlitRgbaSmoothRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
+                        break;
+                    case 6:
+                        BlitIndexed(t, 2, 3, src(idx), 5, pal.data(), alpha, tint);
+                        break;
+                    case 7:
+                        BlitIndexedRotated(t, 0, 0, src(idx), 5, pal.data(), 40.0, alpha, tint);
+                        break;
+                    case 8:
+                        BlitIndexedAlpha(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
+                        mayDraw = ownAlphaRegime;
+                        break;
+                    case 9:
+                        BlitIndexedAlphaOntoOpaque(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
+                        mayDraw = ownAlphaRegime;
+                        break;
+                    case 10:
+                        BlitIndexedAlphaRotated(t, 0, 0, src(pairs), 5, pal.data(), 40.0, alpha,
+                                                tint);
+                        break;
+                    case 11:
+                        BlitIndexedSmoothRotated(t, 0, 0, src(idx), pal.data(), 40.0, alpha, tint);
+                        break;
+                    case 12:
+                        BlitIndexedAlphaSmoothRotated(t, 0, 0, src(pairs), pal.data(), 40.0, alpha,
+                                                      tint);
+                        break;
+                    default: {
+                        PointNode b{3, 3, Px(1, 2, 3, 40), nullptr};
+                        PointNode a{2, 2, Px(1, 2, 3, 255), &b};
+                        DrawPointList(s.ds(), 0, 0, Rect{0, 0, 12, 12}, &a, alpha);
+                        break;
+                    }
+                }
+                if (mayDraw) {
+                    EXPECT_NE(s.px, bg) << "loop " << loop << " alpha " << alpha;
+                } else {
+                    EXPECT_EQ(s.px, bg)
+                        << "loop " << loop << " alpha " << alpha << " tint " << std::hex << tint;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace hqlv::engine
