@@ -400,5 +400,39 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
     }
 }
 
+// An unrotated block never has its radius computed, so the invert walk of an unrotated draw
+// uses the radius of the block's size: the picture is inverted where a draw would put it.
+TEST(BlitEntrySelection, UnrotatedInvertUsesTheRadiusOfTheBlockSize) {
+    const int W = 5, H = 3;
+    auto src = Pattern(W, H, 1);
+    EnginePicture pic;
+    pic.width = W;
+    pic.frameHeight = H;
+    pic.frameCount = 1;
+    pic.flags = PIC_KEYED;
+    pic.pixels = reinterpret_cast<uint8_t*>(src.data());
+    pic.dataSize = uint32_t(src.size() * 4);
+    Surface s(12, 10, 0x00102030u);
+    BlitParams p;
+    p.drawX = p.centreX = 6;
+    p.drawY = p.centreY = 5;
+    p.width = W;
+    p.height = H;
+    p.flags = BLIT_INVERT;
+    DrawImageEx(s.ds(), p, pic, 0, 0, W, H, 1.0, kNoColour);
+    EXPECT_EQ(p.radius, 0);
+    // The walk at angle 0 maps the square's cell (j, i) to (j - R + hw, i - R + hh): with the
+    // corner at the centre less R, source (0, 0) lands at the centre less the half sizes.
+    const int left = 6 - (W + 1) / 2, top = 5 - (H + 1) / 2;
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 12; ++x) {
+            const int sx = x - left, sy = y - top;
+            const bool covered =
+                sx >= 0 && sx < W && sy >= 0 && sy < H && Ch(src[size_t(sy) * W + sx], 3) != 0;
+            ASSERT_EQ(s.at(x, y), covered ? 0xFFEFDFCFu : 0x00102030u) << x << "," << y;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace hqlv::engine
