@@ -41,8 +41,23 @@ bool isColourClass(uint16_t photometric) {
     }
 }
 
-// The sample at `index` of a big-endian bit-packed line, `bits` wide (1 to 32).
+// The sample at `index` of a line, `bits` wide (1 to 32). libtiff hands whole-byte samples
+// wider than a byte over in the host's byte order; other widths stay packed big-endian.
 uint32_t sampleAt(const uint8_t* line, size_t lineBytes, uint64_t index, uint32_t bits) {
+    if (bits > 8 && bits % 8 == 0) {
+        const uint32_t n = bits / 8;
+        const uint64_t at = index * n;
+        uint32_t v = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t byte = at + i < lineBytes ? line[at + i] : 0;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            v = (v << 8) | byte;
+#else
+            v |= byte << (8 * i);
+#endif
+        }
+        return v;
+    }
     const uint64_t bit = index * bits;
     uint64_t acc = 0;
     const size_t first = static_cast<size_t>(bit / 8);

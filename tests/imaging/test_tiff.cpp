@@ -195,6 +195,27 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(topPixel(bi, 2, 0).rgbRed, 2000 * 16 * 255 / 65535);
     EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
 
+    // A 16-bit palette: libtiff hands the samples over in host order.
+    Page p16;
+    p16.width = 3;
+    p16.height = 1;
+    p16.bits = 16;
+    p16.photometric = PHOTOMETRIC_PALETTE;
+    p16.colormap.assign(3 * 65536, 0);
+    p16.colormap[0x0102] = 0x1100;  // red of entry 0x0102
+    p16.colormap[0x0201] = 0x2200;
+    p16.colormap[65536 + 0x0300] = 0xFFFF;  // green of entry 0x0300
+    p16.sample = [](uint32_t x, uint32_t, uint32_t) {
+        const uint32_t v[3] = {0x0102, 0x0201, 0x0300};
+        return v[x];
+    };
+    CRaster p16i;
+    ASSERT_TRUE(decode(p16i, makeTiff({p16}))) << p16i.GetLastError();
+    ASSERT_EQ(p16i.GetBpp(), 24u);
+    EXPECT_EQ(topPixel(p16i, 0, 0).rgbRed, 0x1100 * 255 / 65535);
+    EXPECT_EQ(topPixel(p16i, 1, 0).rgbRed, 0x2200 * 255 / 65535);
+    EXPECT_EQ(topPixel(p16i, 2, 0).rgbGreen, 255);
+
     // 16-bit grey using only 12 bits: the brightest row keeps 8 significant bits, the others
     // are shifted to the same scale.
     Page g16;
