@@ -619,6 +619,7 @@ TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
     auto peer = connectTo(*s, l, owner);
     ASSERT_TRUE(peer);
     int fd = s->GetSocket();
+    CYrnSocket* raw = s.get();  // the sender keeps using the object while it is destroyed
     std::atomic<int> result{-1};
     std::string body((8u << 20), 'x');
     std::thread sender([&] {
@@ -627,7 +628,7 @@ TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
         req.length = int32_t(body.size());
         req.data = reinterpret_cast<uint8_t*>(body.data());
         int t = 0;
-        result = s->SendRequestWait(&env, &req, &resp, &t, 1000);
+        result = raw->SendRequestWait(&env, &req, &resp, &t, 1000);
     });
     // The peer reads nothing: wait until the sender has filled the socket's buffers.
     auto until = Clock::now() + std::chrono::seconds(5);
