@@ -657,6 +657,35 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
     EXPECT_NE(log.find("client 2: malformed packet: bad length"), std::string::npos);
 }
 
+// Arguments the program cannot use are refused, never taken for some other port.
+TEST(GameConnectionEndToEnd, RealServerRefusesBadArguments) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--port", "70000"},
+                                          {"--port", "21x"},
+                                          {"--port"},
+                                          {"--version", "2"},
+                                          {"--bogus"}}) {
+        hqlv::testing::ChildProcess srv;
+        ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, args));
+        std::string line;
+        EXPECT_FALSE(srv.ReadLine(line, 2000)) << line;
+        EXPECT_EQ(srv.WaitExit(5000), 2) << args[0];
+    }
+    // A version with both parts is taken and reported.
+    hqlv::testing::ChildProcess srv;
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0", "--version", "3.4"}));
+    std::string line;
+    ASSERT_TRUE(srv.ReadLine(line, 5000));
+    int port = std::stoi(line.substr(line.find(':') + 1));
+    hqlv::testing::WireClient c;
+    ASSERT_TRUE(c.Connect(static_cast<uint16_t>(port)));
+    int id = c.Send(201001, {}, true);
+    auto m = c.Read(3000);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->messageId, id);
+    EXPECT_EQ(W(m->data, 0), 3);
+    EXPECT_EQ(W(m->data, 4), 4);
+}
+
 // The real program reached through a real SOCKS5 proxy.
 TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     const char* microsocks = "/usr/bin/microsocks";
