@@ -68,3 +68,16 @@ function(hqlv_fuzz target)
   add_test(NAME ${target}-corpus-dir COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus})
   set_tests_properties(${target}-corpus-dir PROPERTIES FIXTURES_SETUP ${target}-corpus-dir)
 endfunction()
+
+# hqlv_add_subfolders(): every subfolder of the calling folder that has a
+# CMakeLists.txt joins the build, in name order.
+macro(hqlv_add_subfolders)
+  file(GLOB _children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _children)
+  foreach(_child ${_children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${_child}
+       AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()

@@ -237,7 +237,7 @@ bool CRasterBMP::Decode(CRasterFile* file) {
                 }
                 file->Read(buffer.data(), 1, n);
                 if (bih.biCompression == 0) {
-                    AlphaCreate();
+                    if (!AlphaCreate()) throw BmpFail{"can't allocate memory"};
                     bool any = false;
                     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
                         pAlpha_[i] = buffer[i * 4 + 3];

@@ -257,6 +257,7 @@ bool CRasterExifReader::ProcessExif(const uint8_t* data, uint32_t length) {
     info_->Comments[0] = 0;
     exifImageWidth_ = 0;
     visitedCount_ = 0;
+    tooManyDirs_ = false;
     // The payload after the length field holds "Exif\0\0" and an 8-byte TIFF header at least.
     if (length < 2 + 6 + 8 || std::memcmp(data, "Exif\0\0", 6) != 0) {
         SetError("Incorrect Exif header");
@@ -279,6 +280,7 @@ bool CRasterExifReader::ProcessExif(const uint8_t* data, uint32_t length) {
     const uint32_t first = Get32u(data + 10);
     if (!ProcessDirAt(8, base, blockLen, 0)) return false;
     if (first > 8 && !ProcessDirAt(first, base, blockLen, 0)) return false;
+    if (tooManyDirs_) return false;
     if (info_->FocalplaneXRes != 0)
         info_->CCDWidth =
             static_cast<float>(exifImageWidth_ * info_->FocalplaneUnits / info_->FocalplaneXRes);
@@ -304,8 +306,12 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
     }
     for (int i = 0; i < visitedCount_; ++i)
         if (visited_[i] == offset) return true;  // already walked: a loop in the chain
-    if (visitedCount_ < static_cast<int>(sizeof(visited_) / sizeof(visited_[0])))
-        visited_[visitedCount_++] = offset;
+    if (visitedCount_ >= static_cast<int>(sizeof(visited_) / sizeof(visited_[0]))) {
+        tooManyDirs_ = true;
+        SetError("Maximum directory nesting exceeded (corrupt exif header)");
+        return false;
+    }
+    visited_[visitedCount_++] = offset;
 
     if (static_cast<uint64_t>(offset) + 2 > length) {
         SetError("Illegally sized directory");

@@ -87,6 +87,9 @@ private:
     // Directories already walked in this block: a chain that links back is cut.
     uint32_t visited_[64];
     int visitedCount_ = 0;
+    // More directories than the set holds: the block is refused rather than walked without
+    // the loop check (links fanning out over a few levels could otherwise take forever).
+    bool tooManyDirs_ = false;
 };
 
 }  // namespace hqlv::imaging

@@ -11,8 +11,8 @@ namespace hqlv::imaging {
 
 namespace {
 
-constexpr int kMaxCodes = 4095;
 constexpr int kReadBuffer = 16383;
+constexpr int kNoRowLimit = 0x7FFFFFFF;  // data of an empty frame is consumed, not placed
 constexpr int kCodeMask[13] = {0,    0x1,  0x3,   0x7,   0xF,   0x1F, 0x3F,
                                0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF};
 
@@ -153,18 +153,36 @@ struct CRasterGIF::State {
         }
     }
 
-    void startRows(CRaster* img, bool inter) {
+    // Lines are placed (or, without a target, only counted) on `rows` rows, so that a pass
+    // that only measures the data stops where a decoding pass would.
+    void startRows(CRaster* img, bool inter, int rows) {
         target = img;
         interlaced = inter;
         row = 0;
         step = inter ? 8 : 1;
         pass = 0;
-        height = img ? static_cast<int>(img->GetHeight()) : 0;
+        height = rows;
     }
 
     int outLine(uint8_t* line, int len) {
-        if (!target) return 0;
         if (row < 0 || row >= height) return -1;
+        if (target) writeLine(line, len);
+        if (!interlaced) {
+            ++row;
+            return 0;
+        }
+        row += step;
+        while (row >= height && pass < 3) {
+            ++pass;
+            static const int starts[4] = {0, 4, 2, 1};
+            static const int steps[4] = {8, 8, 4, 2};
+            row = starts[pass];
+            step = steps[pass];
+        }
+        return 0;
+    }
+
+    void writeLine(uint8_t* line, int len) {
         const uint32_t bpp = target->GetBpp();
         int bytes = len;
         if (bpp == 4) {
@@ -186,19 +204,6 @@ struct CRasterGIF::State {
         const int stride = static_cast<int>(target->GetEffWidth());
         uint8_t* dst = target->GetBits(static_cast<uint32_t>(height - 1 - row));
         std::memcpy(dst, line, static_cast<size_t>(bytes < stride ? bytes : stride));
-        if (!interlaced) {
-            ++row;
-            return 0;
-        }
-        row += step;
-        while (row >= height && pass < 3) {
-            ++pass;
-            static const int starts[4] = {0, 4, 2, 1};
-            static const int steps[4] = {8, 8, 4, 2};
-            row = starts[pass];
-            step = steps[pass];
-        }
-        return 0;
     }
 
     // Decodes one image's LZW data; lines go to the target when one is set.
@@ -215,10 +220,7 @@ struct CRasterGIF::State {
         auto emit = [&](uint8_t v) -> int {
             *bufptr++ = v;
             if (--bufcnt == 0) {
-                if (target) {
-                    const int r = outLine(line.data(), lineWidth);
-                    if (r < 0) return r;
-                }
+                if (const int r = outLine(line.data(), lineWidth); r < 0) return r;
                 bufptr = line.data();
                 bufcnt = lineWidth;
             }
@@ -263,13 +265,14 @@ struct CRasterGIF::State {
                 }
             }
         }
-        if (bufcnt != lineWidth && target) outLine(line.data(), lineWidth - bufcnt);
+        if (bufcnt != lineWidth) outLine(line.data(), lineWidth - bufcnt);
         return 0;
     }
 
-    // Runs the LZW decoder and leaves the file just after the image data.
-    int runImage(int lineWidth, bool writeRows, CRaster* img, bool inter) {
-        startRows(writeRows ? img : nullptr, inter);
+    // Runs the LZW decoder and leaves the file just after the image data. Without an image
+    // the data is only measured, over `rows` rows.
+    int runImage(int lineWidth, CRaster* img, bool inter, int rows) {
+        startRows(img, inter, rows);
         const int64_t start = file->Tell();
         startBuffer(file);
         int bad = 0;
@@ -376,7 +379,14 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
                 if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
                 const bool empty = d.width == 0 || d.height == 0;
                 if (!empty) ++frames;
-                st.runImage(static_cast<int>(d.width), false, nullptr, (d.flags & 0x40) != 0);
+                // The data is run through the LZW decoder, without rows, so that damaged data
+                // moves the file exactly as the decoding pass will: every frame counted here
+                // is one that pass reaches.
+                if (empty)
+                    st.runImage(1, nullptr, false, kNoRowLimit);
+                else
+                    st.runImage(static_cast<int>(d.width), nullptr, (d.flags & 0x40) != 0,
+                                static_cast<int>(d.height));
             }
         } else if (ch == ';') {
             break;
@@ -461,7 +471,7 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         if (d.width == 0 || d.height == 0) {
             // Nothing to show: consume the data and go on.
-            st.runImage(1, false, nullptr, false);
+            st.runImage(1, nullptr, false, kNoRowLimit);
             continue;
         }
         const uint32_t bpp = count <= 2 ? 1 : count <= 16 ? 4 : 8;
@@ -478,7 +488,8 @@ bool CRasterGIF::Decode(CRasterFile* file) {
                 }
                 firstTrans = info_.nBkgndIndex;
                 canvas->Clear(st.gcxTrans);
-                previous = std::make_unique<CRaster>(*canvas);
+                // Kept for a later frame's disposal 3; the frame asked for needs none.
+                if (image < info_.nFrame) previous = std::make_unique<CRaster>(*canvas);
             } else if (prevDispose == 2) {
                 canvas->Copy(*this, true, false, false);
                 canvas->Clear(static_cast<uint8_t>(firstTrans));
@@ -503,7 +514,8 @@ bool CRasterGIF::Decode(CRasterFile* file) {
             for (int i = 0; i < 256; ++i) pal[i] = i < count ? table[i] : rgb_color{255, 255, 255};
             SetPalette(pal, info_.nBkgndIndex >= 0 ? 256u : static_cast<uint32_t>(count));
         }
-        st.runImage(static_cast<int>(d.width), true, this, (d.flags & 0x40) != 0);
+        st.runImage(static_cast<int>(d.width), this, (d.flags & 0x40) != 0,
+                    static_cast<int>(d.height));
         if (info_.nEscape > 0) return false;
 
         if (!trueCol) {
@@ -541,7 +553,8 @@ bool CRasterGIF::Decode(CRasterFile* file) {
             }
         }
         const uint8_t dispose = static_cast<uint8_t>((st.gcxFlags >> 2) & 7);
-        if (!trueCol && (dispose == 0 || dispose == 1)) previous = std::make_unique<CRaster>(*this);
+        if (!trueCol && (dispose == 0 || dispose == 1) && image < info_.nFrame)
+            previous = std::make_unique<CRaster>(*this);
         prevDispose = dispose;
         if (image == info_.nFrame) break;
         ++image;
@@ -566,11 +579,13 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
     const int32_t frameTrans = info_.nBkgndIndex;
     const uint32_t frameColours = head_.biClrUsed;
     bool used[256] = {};
-    for (int32_t y = 0; y < fh; ++y)
-        for (int32_t x = 0; x < fw; ++x) {
-            const uint8_t i = BlindGetPixelIndex(x, y);
-            if (i != frameTrans) used[i] = true;
-        }
+    if (!first) {
+        for (int32_t y = 0; y < fh; ++y)
+            for (int32_t x = 0; x < fw; ++x) {
+                const uint8_t i = BlindGetPixelIndex(x, y);
+                if (i != frameTrans) used[i] = true;
+            }
+    }
     uint8_t map[256];
     for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i);
     if (first) {
@@ -652,9 +667,19 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
     const int32_t xEnd =
         cw < static_cast<int32_t>(left) + fw ? cw : static_cast<int32_t>(left) + fw;
     const int32_t frameBase = ch - static_cast<int32_t>(top) - fh;  // canvas row of frame row 0
+    const bool bytes = GetBpp() == 8 && canvas.GetBpp() == 8;
     for (int32_t y = yStart; y < yEnd; ++y) {
         const int32_t fy = y - frameBase;
         if (fy < 0 || fy >= fh) continue;
+        if (bytes) {
+            // 8-bit frames onto an 8-bit canvas: straight through the rows.
+            const uint8_t* src = GetBits(static_cast<uint32_t>(fy));
+            uint8_t* dst = canvas.GetBits(static_cast<uint32_t>(y)) + left;
+            const int32_t n = xEnd - static_cast<int32_t>(left);
+            for (int32_t x = 0; x < n; ++x)
+                if (src[x] != frameTrans) dst[x] = map[src[x]];
+            continue;
+        }
         for (int32_t x = static_cast<int32_t>(left); x < xEnd; ++x) {
             const uint8_t i = BlindGetPixelIndex(x - static_cast<int32_t>(left), fy);
             if (i != frameTrans) canvas.SetPixelIndex(x, y, map[i]);

@@ -96,7 +96,7 @@ bool CRasterICO::Decode(CRasterFile* file) {
     } else {
         std::vector<uint8_t> buf(static_cast<size_t>(w) * h * 4, 0);
         file->Read(buf.data(), 1, buf.size());
-        AlphaCreate();
+        if (!AlphaCreate()) return false;
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x) {
                 const uint8_t* p = &buf[(static_cast<size_t>(y) * w + x) * 4];

@@ -4,6 +4,7 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -47,8 +48,8 @@ struct OpjObjects {
 // and shallow ones stretched to the full range.
 inline uint8_t toByte(int32_t v, const opj_image_comp_t& c) {
     const uint32_t prec = c.prec ? c.prec : 8;
-    if (c.sgnd && prec <= 31) v += 1 << (prec - 1);
     int64_t out = v;
+    if (c.sgnd && prec <= 31) out += int64_t{1} << (prec - 1);
     if (prec > 8)
         out >>= (prec - 8);
     else if (prec < 8)
@@ -63,8 +64,10 @@ bool sameSize(const opj_image_comp_t& a, const opj_image_comp_t& b) {
 // Converts sYCC (chroma possibly subsampled) to RGB in place of the first three components.
 void syccToRgb(opj_image_t* img, std::vector<int32_t> out[3], uint32_t w, uint32_t h) {
     const opj_image_comp_t* c = img->comps;
-    const int offset = 1 << (c[0].prec - 1);
-    const int maxv = (1 << c[0].prec) - 1;
+    // Samples may be up to 31 bits deep: the arithmetic is done wide and clamped before it
+    // comes back to 32 bits.
+    const int64_t offset = int64_t{1} << (c[0].prec - 1);
+    const double maxv = static_cast<double>((int64_t{1} << c[0].prec) - 1);
     for (auto* o = out; o < out + 3; ++o) o->assign(static_cast<size_t>(w) * h, 0);
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x) {
@@ -77,14 +80,15 @@ void syccToRgb(opj_image_t* img, std::vector<int32_t> out[3], uint32_t w, uint32
                     c[k].h - 1);
                 return c[k].data[static_cast<size_t>(cy) * c[k].w + cx];
             };
-            const int yv = at(0), cb = at(1) - offset, cr = at(2) - offset;
-            const int r = yv + static_cast<int>(1.402 * cr);
-            const int g = yv - static_cast<int>(0.344 * cb + 0.714 * cr);
-            const int b = yv + static_cast<int>(1.772 * cb);
+            const double yv = at(0), cb = static_cast<double>(at(1) - offset),
+                         cr = static_cast<double>(at(2) - offset);
+            const double r = yv + std::trunc(1.402 * cr);
+            const double g = yv - std::trunc(0.344 * cb + 0.714 * cr);
+            const double b = yv + std::trunc(1.772 * cb);
             const size_t i = static_cast<size_t>(y) * w + x;
-            out[0][i] = std::clamp(r, 0, maxv);
-            out[1][i] = std::clamp(g, 0, maxv);
-            out[2][i] = std::clamp(b, 0, maxv);
+            out[0][i] = static_cast<int32_t>(std::clamp(r, 0.0, maxv));
+            out[1][i] = static_cast<int32_t>(std::clamp(g, 0.0, maxv));
+            out[2][i] = static_cast<int32_t>(std::clamp(b, 0.0, maxv));
         }
 }
 
@@ -139,10 +143,16 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         }
         const uint32_t comps = o.image->numcomps;
         if (comps > 64) throw JasFail{"error: too many components"};
-        // Refuse what the image could not hold before the decoder allocates any of it.
-        for (uint32_t k = 0; k < comps; ++k)
+        // Refuse what the image could not hold before the decoder allocates any of it. The
+        // decoder keeps a 32-bit sample per pixel of every component, so their sum is held to
+        // the pixel-data limit too.
+        uint64_t samples = 0;
+        for (uint32_t k = 0; k < comps; ++k) {
             if (!SizeAllowed(c[k].w, c[k].h, 24) || c[k].prec == 0 || c[k].prec > 31)
                 throw JasFail{"RASTER_MAX_MEMORY exceeded"};
+            samples += static_cast<uint64_t>(c[k].w) * c[k].h;
+        }
+        if (samples > RASTER_MAX_MEMORY) throw JasFail{"RASTER_MAX_MEMORY exceeded"};
         if (!opj_decode(o.codec, o.stream, o.image) || !opj_end_decompress(o.codec, o.stream))
             throw JasFail{"error: cannot load image data"};
         c = o.image->comps;
@@ -162,8 +172,8 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             if (!Create(width, height, 24, fmt)) throw JasFail{""};
             std::vector<int32_t> ycc[3];
             if (sycc) syccToRgb(o.image, ycc, width, height);
-            const bool alpha = !cmyk && comps >= 4 && sameSize(c[0], c[3]) && c[3].alpha;
-            if (alpha) AlphaCreate();
+            const bool alpha =
+                !cmyk && comps >= 4 && sameSize(c[0], c[3]) && c[3].alpha && AlphaCreate();
             for (uint32_t y = 0; y < height; ++y) {
                 uint8_t* row = GetBits(height - 1 - y);
                 for (uint32_t x = 0; x < width; ++x) {

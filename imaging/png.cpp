@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "imaging/decoders.h"
 
 namespace hqlv::imaging {
@@ -40,6 +44,57 @@ void expand2to4(uint8_t* row, uint32_t width) {
         const int shift = 4 * (1 - static_cast<int>(x % 2));
         d = static_cast<uint8_t>((d & ~(0x0F << shift)) | (v << shift));
     }
+}
+
+void swapRedBlueScalar(uint8_t* p, uint32_t width) {
+    for (uint32_t x = 0; x < width; ++x, p += 3) {
+        const uint8_t t = p[0];
+        p[0] = p[2];
+        p[2] = t;
+    }
+}
+
+#if defined(__x86_64__)
+// Sixteen pixels (48 bytes) per step through byte shuffles; bytes that cross a 16-byte lane
+// come from the neighbouring lane.
+__attribute__((target("ssse3"))) void swapRedBlueSsse3(uint8_t* p, uint32_t width) {
+    const __m128i m0a = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, -1);
+    const __m128i m0b =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 1);
+    const __m128i m1a =
+        _mm_setr_epi8(-1, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i m1b = _mm_setr_epi8(0, -1, 4, 3, 2, 7, 6, 5, 10, 9, 8, 13, 12, 11, -1, 15);
+    const __m128i m1c =
+        _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, -1);
+    const __m128i m2b =
+        _mm_setr_epi8(14, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m128i m2c = _mm_setr_epi8(-1, 3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10, 15, 14, 13);
+    uint32_t x = 0;
+    for (; x + 16 <= width; x += 16, p += 48) {
+        auto* v = reinterpret_cast<__m128i*>(p);
+        const __m128i a = _mm_loadu_si128(v), b = _mm_loadu_si128(v + 1),
+                      c = _mm_loadu_si128(v + 2);
+        _mm_storeu_si128(v, _mm_or_si128(_mm_shuffle_epi8(a, m0a), _mm_shuffle_epi8(b, m0b)));
+        _mm_storeu_si128(
+            v + 1, _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, m1a), _mm_shuffle_epi8(b, m1b)),
+                                _mm_shuffle_epi8(c, m1c)));
+        _mm_storeu_si128(v + 2, _mm_or_si128(_mm_shuffle_epi8(b, m2b), _mm_shuffle_epi8(c, m2c)));
+    }
+    swapRedBlueScalar(p, width - x);
+}
+#endif
+
+// Red and blue of a row of 3-byte pixels change places: a good part of the decode time of a
+// large colour picture, so it uses a byte shuffle where the processor has one.
+void swapRedBlue(uint8_t* row, uint32_t width) {
+#if defined(__x86_64__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) {
+        swapRedBlueSsse3(row, width);
+        return;
+    }
+#endif
+    swapRedBlueScalar(row, width);
 }
 
 }  // namespace
@@ -167,8 +222,15 @@ bool CRasterPNG::Decode(CRasterFile* file) {
             info_.nBkgndIndex = 0;
         }
     }
-    if (channels == 2 || channels == 4) AlphaCreate();
-    if (colorType & PNG_COLOR_MASK_COLOR) png_set_bgr(png);
+    // Rows with alpha are wider than the image's; they may only be read through the plane.
+    if ((channels == 2 || channels == 4) && !AlphaCreate()) {
+        SetLastError("CRasterPNG can't allocate memory");
+        longjmp(err.jump, 1);
+    }
+    // Three-channel rows are swapped to blue-green-red here after each pass, which is faster
+    // than libpng's own per-pixel transform; rows with alpha go through our own copy anyway.
+    const bool swapHere = channels == 3;
+    if ((colorType & PNG_COLOR_MASK_COLOR) && !swapHere) png_set_bgr(png);
     // 16-bit samples keep their high byte.
     if (bitDepth == 16) png_set_strip_16(png);
     if (info_.nEscape > 0) {
@@ -200,7 +262,9 @@ bool CRasterPNG::Decode(CRasterFile* file) {
                 uint8_t* dst = GetBits(r);
                 if (!alpha) {
                     // The image row is in libpng's own layout, so later passes combine in place.
+                    if (swapHere && pass > 0) swapRedBlue(dst, w);  // back to libpng's order
                     png_read_row(png, dst, nullptr);
+                    if (swapHere) swapRedBlue(dst, w);
                     if (bitDepth == 2 && pass == passes - 1) expand2to4(dst, w);
                     continue;
                 }

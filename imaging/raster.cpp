@@ -43,7 +43,7 @@ bool CRaster::SizeAllowed(uint64_t width, uint64_t height, uint32_t bpp) {
     const uint32_t depth = bpp <= 1 ? 1 : bpp <= 4 ? 4 : bpp <= 8 ? 8 : 24;
     const uint64_t stride = ((width * depth + 31) / 32) * 4;
     const uint64_t bytes = stride * height;
-    if ((pixels / 8) * depth > RASTER_MAX_MEMORY) return false;
+    if (static_cast<unsigned __int128>(pixels) * depth / 8 > RASTER_MAX_MEMORY) return false;
     if (bytes + 40 + 1024 > 0xFFFFFFFFull) return false;
     return true;
 }

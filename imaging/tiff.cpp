@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "imaging/decoders.h"
@@ -39,8 +41,23 @@ bool isColourClass(uint16_t photometric) {
     }
 }
 
-// The sample at `index` of a big-endian bit-packed line, `bits` wide (1 to 32).
+// The sample at `index` of a line, `bits` wide (1 to 32). libtiff hands whole-byte samples
+// wider than a byte over in the host's byte order; other widths stay packed big-endian.
 uint32_t sampleAt(const uint8_t* line, size_t lineBytes, uint64_t index, uint32_t bits) {
+    if (bits > 8 && bits % 8 == 0) {
+        const uint32_t n = bits / 8;
+        const uint64_t at = index * n;
+        uint32_t v = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t byte = at + i < lineBytes ? line[at + i] : 0;
+#if __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+            v = (v << 8) | byte;
+#else
+            v |= byte << (8 * i);
+#endif
+        }
+        return v;
+    }
     const uint64_t bit = index * bits;
     uint64_t acc = 0;
     const size_t first = static_cast<size_t>(bit / 8);
@@ -91,7 +108,8 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             info_.dwType = RASTER_FORMAT_TIF;
             throw TiffFail{"output dimensions returned"};
         }
-        if (bits == 0 || samples == 0) throw TiffFail{"Corrupted TIFF file!"};
+        // No samples, no bits, or samples wider than this decoder reads: refused.
+        if (bits == 0 || samples == 0 || bits > 32) throw TiffFail{"Corrupted TIFF file!"};
 
         float xres = 0, yres = 0, xpos = 0, ypos = 0;
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &resUnit);
@@ -140,23 +158,21 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
                 TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
             }
-            std::vector<uint32_t> raster;
-            try {
-                raster.resize(static_cast<size_t>(width) * height);
-            } catch (...) {
-                throw TiffFail{"No space for raster buffer"};
-            }
-            if (!TIFFReadRGBAImage(tif, width, height, raster.data(), 1))
+            // Filled whole by libtiff (or refused), so it needs no clearing first.
+            std::unique_ptr<uint32_t[]> raster(new (std::nothrow)
+                                                   uint32_t[static_cast<size_t>(width) * height]);
+            if (!raster) throw TiffFail{"No space for raster buffer"};
+            if (!TIFFReadRGBAImage(tif, width, height, raster.get(), 1))
                 throw TiffFail{"Corrupted TIFF file!"};
             for (uint32_t y = 0; y < height; ++y) {
                 if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
                 uint8_t* row = GetBits(y);
-                const uint32_t* src = raster.data() + static_cast<size_t>(y) * width;
+                const uint32_t* src = raster.get() + static_cast<size_t>(y) * width;
                 for (uint32_t x = 0; x < width; ++x) {
                     row[3 * x] = static_cast<uint8_t>(TIFFGetB(src[x]));
                     row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(src[x]));
                     row[3 * x + 2] = static_cast<uint8_t>(TIFFGetR(src[x]));
-                    if (samples == 4)
+                    if (samples == 4 && pAlpha_)
                         pAlpha_[static_cast<size_t>(y) * width + x] =
                             static_cast<uint8_t>(TIFFGetA(src[x]));
                 }
@@ -222,12 +238,19 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             std::vector<int> rowShift;
             try {
                 strip.resize(static_cast<size_t>(stripBytes) + 8);
-                if (tiled) tile.resize(static_cast<size_t>(TIFFTileSize64(tif)));
+                if (tiled) {
+                    const uint64_t tileBytes = TIFFTileSize64(tif);
+                    if (tileBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
+                        throw TiffFail{"CRasterTIF can't allocate memory"};
+                    tile.resize(static_cast<size_t>(tileBytes));
+                }
                 rowShift.assign(height, 8);
             } catch (...) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             }
             const bool grey16 = bits == 16 && samples == 1 && !largePalette;
+            // Pixels of several samples are read as whole bytes or 16-bit words.
+            if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
             if (samples > 2 && GetBpp() != 24) {
                 if (!Create(width, height, 24, RASTER_FORMAT_TIF))
                     throw TiffFail{"CRasterTIF can't create image"};
@@ -246,6 +269,9 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                     const uint64_t t = static_cast<uint64_t>(TIFFTileRowSize64(tif));
                     for (uint32_t col = 0, b = 0; col < width;
                          col += tileW, b += static_cast<uint32_t>(t)) {
+                        // Tile widths that are not a whole number of bytes can put a tile
+                        // column past the end of the line; nothing of it is then copied.
+                        if (b >= scan) break;
                         if (TIFFReadTile(tif, tile.data(), col, ys, 0, 0) < 0)
                             throw TiffFail{"Corrupted tiled TIFF file!"};
                         const uint64_t w = b + t > scan ? scan - b : t;

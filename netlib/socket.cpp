@@ -289,9 +289,6 @@ void CYrnSocket::Close() {
         }
         loop_->quit();
         loop_->join();
-        if (window_) window_->detach();
-        loop_.reset();
-        window_.reset();
     }
     int fd = fd_.load();
     // Wake anything still blocked in a system call on the socket; the descriptor itself
@@ -302,6 +299,10 @@ void CYrnSocket::Close() {
         std::unique_lock lk(sigLock_);
         sigCv_.wait(lk, [this] { return pendingSends_ == 0; });
     }
+    // Senders touch the (stopped) loop until they are gone; only now is it freed.
+    if (window_) window_->detach();
+    loop_.reset();
+    window_.reset();
     fd = fd_.exchange(-1);
     if (fd >= 0) ::close(fd);
     objectId_.store(0);

@@ -292,6 +292,7 @@ int32_t MJ_SumJokers(int32_t a, int32_t b) {
 
 int32_t MJ_TakeJokers(int32_t* beforeA, int32_t* beforeB, int32_t* poolA, int32_t* poolB,
                       int32_t n) {
+    if (!beforeA || !beforeB || !poolA || !poolB) return 0;
     *beforeA = *poolA;
     *beforeB = *poolB;
     int32_t taken = 0;
@@ -308,12 +309,14 @@ int32_t MJ_TakeJokers(int32_t* beforeA, int32_t* beforeB, int32_t* poolA, int32_
 }
 
 int32_t MJ_RestoreJokers(int32_t a, int32_t b, int32_t* poolA, int32_t* poolB) {
+    if (!poolA || !poolB) return 0;
     *poolA = a;
     *poolB = b;
     return 1;
 }
 
 int32_t MJ_TakeOneJoker(int32_t* usedA, int32_t* usedB, int32_t indexA, int32_t indexB) {
+    if (!usedA || !usedB) return 0;
     if (*usedA > 0 && (*usedB <= 0 || *usedA <= *usedB)) {
         --*usedA;
         return indexA;

@@ -172,8 +172,10 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {
+            // With repetitions the table uses the medians.
+            if (!r.aggregate_name.empty() && r.aggregate_name != "median") continue;
             auto it = r.counters.find("items_per_second");
-            if (it != r.counters.end()) rates_[r.benchmark_name()] = it->second.value;
+            if (it != r.counters.end()) rates_[r.run_name.str()] = it->second.value;
         }
     }
     void Finalize() override {

@@ -1,6 +1,8 @@
 // The blitter's entry and its loops for 32-bit pictures.
 #include "engine/render/blitter.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -102,33 +104,41 @@ FromPtr<Op> ptr(Op op) {
     return FromPtr<Op>{op};
 }
 
+// The rectangle loops: one call (and one choice of clone) per draw, not per row. Strides are
+// in pixels.
 template <class Op>
-HQLV_BLIT_CLONES void Row32(uint32_t* __restrict d, const uint32_t* __restrict s, int n, Op op) {
-    for (int j = 0; j < n; ++j) d[j] = op(s[j], d[j]);
+HQLV_BLIT_CLONES void Rect32(uint32_t* d, size_t dstride, const uint32_t* s, size_t sstride, int w,
+                             int h, Op op) {
+    for (int i = 0; i < h; ++i) {
+        uint32_t* __restrict dr = d + size_t(i) * dstride;
+        const uint32_t* __restrict sr = s + size_t(i) * sstride;
+        for (int j = 0; j < w; ++j) dr[j] = op(sr[j], dr[j]);
+    }
 }
 
 template <class Op>
 void Unrotated32(const BlitTarget& t, int bx, int by, BlitSource s, Op op) {
     if (!ClipUnrotated(t, bx, by, s)) return;
-    for (int i = 0; i < s.height; ++i) {
-        uint32_t* d = t.pixels + size_t(by + i) * size_t(t.width) + size_t(bx);
-        Row32(d, reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y + i)), s.width, op);
-    }
+    Rect32(t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
+           reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)), size_t(s.stride),
+           s.width, s.height, op);
 }
 
 // An inline vector loop: it beats a call of memcpy per row, most of all on short rows.
-HQLV_BLIT_CLONES HQLV_NO_MEMCPY_CALL void CopyRow(uint32_t* __restrict d,
-                                                  const uint32_t* __restrict s, int n) {
-    for (int j = 0; j < n; ++j) d[j] = s[j];
+HQLV_BLIT_CLONES HQLV_NO_MEMCPY_CALL void CopyRect(uint32_t* d, size_t dstride, const uint32_t* s,
+                                                   size_t sstride, int w, int h) {
+    for (int i = 0; i < h; ++i) {
+        uint32_t* __restrict dr = d + size_t(i) * dstride;
+        const uint32_t* __restrict sr = s + size_t(i) * sstride;
+        for (int j = 0; j < w; ++j) dr[j] = sr[j];
+    }
 }
 
 void StraightCopy(const BlitTarget& t, int bx, int by, BlitSource s) {
     if (!ClipUnrotated(t, bx, by, s)) return;
-    for (int i = 0; i < s.height; ++i) {
-        uint32_t* d = t.pixels + size_t(by + i) * size_t(t.width) + size_t(bx);
-        const uint32_t* sp = reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y + i));
-        CopyRow(d, sp, s.width);
-    }
+    CopyRect(t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
+             reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)), size_t(s.stride),
+             s.width, s.height);
 }
 
 // Source columns of nearest scaling in 10-bit fixed point, for destination columns
@@ -366,9 +376,13 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     if (t.clip.empty()) return;
 
     if ((params.flags & BLIT_INVERT) && (pic.flags & PIC_KEYED)) {
-        int r = params.radius;
-        if (r < 1) r = static_cast<int>(GetRotateRadius(params.width, params.height));
-        const int cx = params.drawX - r, cy = params.drawY - r;
+        int64_t r = params.radius;
+        if (r < 1) r = static_cast<int64_t>(GetRotateRadius(params.width, params.height));
+        // The stored radius is whatever the block's owner left; keep the corner in range.
+        auto corner = [r](int32_t centre) {
+            return static_cast<int>(std::clamp<int64_t>(centre - r, INT32_MIN, INT32_MAX));
+        };
+        const int cx = corner(params.drawX), cy = corner(params.drawY);
         if (palette) {
             InvertUnderIndexed(t, cx, cy, work, ss == 2, pic.key, pic.palette, params.angle);
         } else if (alpha != 0.0) {

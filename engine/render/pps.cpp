@@ -186,11 +186,18 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     }
     if (h.totalSize > kPpsMaxDecodedSize) return Fail("图片过大 (picture too large)"), 0;
 
-    if (h.flags & PIC_DELAYS) pic.ownedDelays.assign(h.frameCount, 0);
-    pic.ownedPixels.assign(h.totalSize, 0);
-
-    for (uint32_t k = 0; k < h.frameCount; ++k) {
+    // Every frame header and part, and the trailer, must lie in the file before the pixel
+    // buffer is made: a short file cannot claim a large buffer.
+    struct StoredFrame {
         PpsFrameHeader fh;
+        std::span<const uint8_t> a, b;
+    };
+    if (size_t(h.frameCount) * 20 > r.remaining()) {
+        return Fail("帧头不完整 (frame header cut short)"), 0;
+    }
+    std::vector<StoredFrame> frames(h.frameCount);
+    for (StoredFrame& frame : frames) {
+        PpsFrameHeader& fh = frame.fh;
         fh.flags = r.u32();
         fh.delay = r.u32();
         fh.lengthA = r.u32();
@@ -204,22 +211,27 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
             return Fail("帧格式与图片格式不符 (frame form differs from the picture's)"), 0;
         }
         if (fh.lengthA > r.remaining()) return Fail("帧数据A超出文件 (part A past the end)"), 0;
-        std::span<const uint8_t> a(r.current(), fh.lengthA);
+        frame.a = std::span<const uint8_t>(r.current(), fh.lengthA);
         r.skip(fh.lengthA);
         if (fh.lengthB > r.remaining()) return Fail("帧数据B超出文件 (part B past the end)"), 0;
-        std::span<const uint8_t> b(r.current(), fh.lengthB);
+        frame.b = std::span<const uint8_t>(r.current(), fh.lengthB);
         r.skip(fh.lengthB);
-        std::span<uint8_t> dst(pic.ownedPixels.data() + size_t(k) * frameSize, frameSize);
-        if (!DecodePpsFrame(a, b, dst, h, fh)) {
-            return Fail("帧数据解码失败 (frame data does not decode to its size)"), 0;
-        }
-        if (h.flags & PIC_DELAYS) pic.ownedDelays[k] = fh.delay;
     }
     if (h.flags & PIC_TRAILER) {
         uint32_t t = r.u32();
         if (!r.ok()) return Fail("尾部数据不完整 (trailer cut short)"), 0;
         pic.trailerHigh = uint16_t(t >> 16);
         pic.trailerLow = uint16_t(t & 0xFFFF);
+    }
+
+    if (h.flags & PIC_DELAYS) pic.ownedDelays.assign(h.frameCount, 0);
+    pic.ownedPixels.assign(h.totalSize, 0);
+    for (size_t k = 0; k < frames.size(); ++k) {
+        std::span<uint8_t> dst(pic.ownedPixels.data() + k * frameSize, frameSize);
+        if (!DecodePpsFrame(frames[k].a, frames[k].b, dst, h, frames[k].fh)) {
+            return Fail("帧数据解码失败 (frame data does not decode to its size)"), 0;
+        }
+        if (h.flags & PIC_DELAYS) pic.ownedDelays[k] = frames[k].fh.delay;
     }
 
     pic.pixels = pic.ownedPixels.data();

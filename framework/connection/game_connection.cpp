@@ -47,6 +47,7 @@ void CGameConnection::InitCodec() {
 }
 
 void CGameConnection::Disconnect() {
+    m_proxySocket.Close();
     Close();
 }
 

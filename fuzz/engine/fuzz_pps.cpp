@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the ".pps" reader; a picture that loads is bound to a named
-// palette and drawn, so the blitter also meets whatever the reader accepted.
+// Feeds arbitrary bytes to the ".pps" reader (and to the ".quad" palette record reader); a
+// picture that loads is bound to a named palette and drawn, so the blitter also meets
+// whatever the reader accepted.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -93,6 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The raw bytes exercise the refusals; a copy whose header sizes are made consistent
     // reaches the frame decoders.
     DecodeAndDraw(data, size);
+    // The same bytes as a ".quad" palette record.
+    GlobalPalette quad;
+    if (quad.Load({data, size})) (void)quad.FindNearest(data[0], size, 7);
     if (size >= 32) {
         std::vector<uint8_t> fixed(data, data + size);
         MakeConsistent(fixed);

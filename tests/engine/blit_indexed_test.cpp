@@ -1,6 +1,7 @@
 // Palette loops, the bilinear rotation, the blend of the smooth loops and the point list.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "engine/render/blitter.h"
@@ -27,13 +28,13 @@ uint32_t PalColour(const std::vector<uint8_t>& pal, int i, int a) {
 
 std::vector<uint8_t> Indexes(int w, int h) {
     std::vector<uint8_t> v(size_t(w) * h);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = uint8_t((i * 3) % 9);  // includes 5
+    for (size_t i = 0; i < v.size(); ++i) v[i] = uint8_t((i * 4) % 9);  // 0..8, so also 5
     return v;
 }
 std::vector<uint8_t> Pairs(int w, int h) {
     std::vector<uint8_t> v(size_t(w) * h * 2);
     for (size_t i = 0; i < size_t(w) * h; ++i) {
-        v[2 * i] = uint8_t((i * 3) % 9);
+        v[2 * i] = uint8_t((i * 4) % 9);
         v[2 * i + 1] = uint8_t((i * 53 + 7) % 256);
     }
     return v;
@@ -208,6 +209,34 @@ TEST(BlitIndexed, EntryDrawsPalettePicturesAndRefusesMissingPalettes) {
     EXPECT_NE(logged.find("256color pic without rgbquad!"), std::string::npos);
     for (uint32_t v : n.px) EXPECT_EQ(v, 3u);
 
+    // Index + alpha pairs: scaled draws go through the palette scaler; an unscaled source
+    // rectangle cut at the picture's edge draws nothing.
+    auto pairs = Pairs(4, 4);
+    EnginePicture pp;
+    pp.width = pp.frameHeight = 4;
+    pp.frameCount = 1;
+    pp.flags = PIC_OWN_PALETTE | PIC_ALPHA;
+    pp.key = 256;
+    pp.pixels = pairs.data();
+    pp.dataSize = 32;
+    pp.palette = pal.data();
+    Surface sp(8, 8, 0);
+    BlitParams p8 = p;
+    DrawImageEx(sp.ds(), p8, pp, 0, 0, 4, 4, 1.0, kNoColour);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            size_t k = size_t(y / 2) * 4 + x / 2;
+            EXPECT_EQ(sp.at(x, y), RefPair(pairs[2 * k], pairs[2 * k + 1], 0, pal, -1, 1.0,
+                                           kNoColour, false, false));
+        }
+    }
+    Surface cut(4, 4, 6);
+    BlitParams p4;
+    p4.drawX = p4.drawY = p4.centreX = p4.centreY = 2;
+    p4.width = p4.height = 4;
+    DrawImageEx(cut.ds(), p4, pp, 1, 0, 4, 4, 1.0, kNoColour);
+    for (uint32_t v : cut.px) EXPECT_EQ(v, 6u);
+
     // Invert under an index picture: key samples leave the destination.
     pic.palette = pal.data();
     Surface inv(4, 4, 0x00102030u);
@@ -240,8 +269,9 @@ TEST(BlitSmooth, BlendPixelRules) {
 }
 
 // Per-channel bilinear reference of one destination pixel; returns false when not covered.
+// `at` reads the whole buffer (stride × rows); the source rectangle starts at (sx, sy).
 bool RefSmooth(double angle, int sw, int sh, int stride, int rows, int j, int i,
-               const std::function<uint32_t(int, int)>& at, uint32_t& out) {
+               const std::function<uint32_t(int, int)>& at, uint32_t& out, int sx = 0, int sy = 0) {
     int64_t c = int64_t(std::cos(angle * 3.14159 / 180.0) * 65536.0);
     int64_t s = int64_t(std::sin(angle * 3.14159 / 180.0) * 65536.0);
     int R = RefRadius(sw, sh);
@@ -251,7 +281,7 @@ bool RefSmooth(double angle, int sw, int sh, int stride, int rows, int j, int i,
     int64_t col = X >= 0 ? X / 65536 : -((-X + 65535) / 65536);
     int64_t row = Y >= 0 ? Y / 65536 : -((-Y + 65535) / 65536);
     if (col < 0 || col >= sw || row < 0 || row >= sh) return false;
-    int px = int(col), py = int(row);
+    int px = sx + int(col), py = sy + int(row);
     if (px == 0 || py == 0 || px == stride - 1 || py == rows - 1) {
         out = at(px, py);
         return true;
@@ -323,6 +353,35 @@ TEST(BlitSmooth, AllThreeFormsMatchTheReference) {
                             << angle << " form " << form << " at " << x << "," << y;
                     }
                 }
+            }
+        }
+    }
+}
+
+// A source rectangle in the middle of a strip: the walk reads the rectangle's own rows, and
+// only the buffer's outer rows and columns are taken unfiltered, so the rectangle's edge rows
+// are filtered with their neighbours from the frames around it.
+TEST(BlitSmooth, FrameInsideAStripFiltersAcrossTheFrameEdge) {
+    const int W = 9, H = 6, ROWS = 3 * H;
+    auto rgba = Pattern(W, ROWS, 2);
+    for (double angle : {25.0, 90.0, -160.0}) {
+        Surface s(20, 20);
+        s.px = Background(400);
+        auto bg = s.px;
+        const BlitSource src{
+            reinterpret_cast<const uint8_t*>(rgba.data()), W, ROWS, 1, H, W - 1, H};
+        BlitRgbaSmoothRotated(s.target(), 2, 1, src, angle, 1.0, kNoColour);
+        const int R = RefRadius(W - 1, H);
+        auto at = [&](int x, int y) { return rgba[size_t(y) * W + x]; };
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                uint32_t want = bg[size_t(y) * 20 + x], colour;
+                const int j = x - 2, i = y - 1;
+                if (j >= 0 && i >= 0 && j < 2 * R && i < 2 * R &&
+                    RefSmooth(angle, W - 1, H, W, ROWS, j, i, at, colour, 1, H)) {
+                    want = RefBlend(want, colour, 255);
+                }
+                ASSERT_EQ(s.at(x, y), want) << angle << " at " << x << "," << y;
             }
         }
     }

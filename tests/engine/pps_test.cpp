@@ -2,6 +2,7 @@
 // form, named palettes and malformed files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "engine/render/blitter.h"
@@ -9,6 +10,13 @@
 #include "engine/render/pps.h"
 #include "platform/core/diag.h"
 #include "pps_encoder.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// From the sanitizer runtime (its header does not come with every compiler).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+#define HQLV_TEST_MALLOC_HOOKS 1
+#endif
 
 namespace hqlv::engine {
 namespace {
@@ -301,6 +309,74 @@ TEST(PpsMalformed, InconsistentHeadersAndData) {
     b = patch32(b, 32 + 16, 8192u * 8192u * 4u);
     EXPECT_TRUE(refused(b));
     EXPECT_NE(log.text.find("pps:结构加载错误"), std::string::npos);
+}
+
+#ifdef HQLV_TEST_MALLOC_HOOKS
+// The largest single allocation while `watching` is set (the sanitizer allocator reports each).
+std::atomic<bool> watching{false};
+std::atomic<size_t> largest{0};
+void OnMalloc(const volatile void*, size_t n) {
+    if (!watching.load(std::memory_order_relaxed)) return;
+    size_t cur = largest.load();
+    while (n > cur && !largest.compare_exchange_weak(cur, n)) {
+    }
+}
+void OnFree(const volatile void*) {}
+#endif
+
+// A file whose header claims a large picture but whose frames or trailer are not all there is
+// refused before the pixel buffer is made.
+TEST(PpsMalformed, ShortFilesMakeNoLargeBuffers) {
+#ifndef HQLV_TEST_MALLOC_HOOKS
+    GTEST_SKIP() << "needs the sanitizer allocator's hooks";
+#else
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
+    ASSERT_TRUE(installed);
+    struct Case {
+        uint8_t mode;
+        uint32_t flags;
+        uint16_t frames, height;
+        int framesPresent;
+        uint32_t lengthA;
+        size_t dataPresent;
+    } cases[] = {
+        {3, 0, 1, 4000, 1, 1000, 10},  // part A longer than the file
+        {2, 0, 2, 2000, 1, 0, 0},      // second frame header missing
+        {2, 0x20, 1, 4000, 1, 0, 0},   // trailer missing
+        {5, 0, 4, 1000, 3, 4, 4},      // one of four frames missing
+    };
+    LogCapture log;
+    for (const Case& c : cases) {
+        const uint32_t frameSize = 4000u * c.height * 4u;
+        platform::ByteWriter w;
+        w.bytes("pps", 3);
+        w.u8(c.mode);
+        w.u32(c.flags);
+        w.u16(c.frames);
+        w.u16(4000);
+        w.u16(c.height);
+        w.u16(0);
+        w.u32(0);
+        w.u32(frameSize * c.frames);
+        w.u32(0);
+        w.u32(0);
+        for (int k = 0; k < c.framesPresent; ++k) {
+            w.u32(0);
+            w.u32(0);
+            w.u32(c.lengthA);
+            w.u32(0);
+            w.u32(frameSize);
+            w.zeros(c.dataPresent);
+        }
+        EnginePicture pic;
+        largest = 0;
+        watching = true;
+        const uint32_t got = ParsePpsHeader(w.data(), pic);
+        watching = false;
+        EXPECT_EQ(got, 0u) << int(c.mode);
+        EXPECT_LT(largest.load(), size_t(1) << 20) << int(c.mode);
+    }
+#endif
 }
 
 TEST(PpsPalette, BindingToNamedPalettes) {

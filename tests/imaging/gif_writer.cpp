@@ -82,12 +82,11 @@ std::vector<uint8_t> lzwEncode(const std::vector<uint8_t>& indices, int minCodeS
 }
 
 std::vector<uint8_t> makeGif(const GifSpec& s) {
-    std::vector<uint8_t> o;
+    std::vector<uint8_t> o = {'G', 'I', 'F', '8', '9', 'a'};
     auto u16 = [&](uint32_t v) {
         o.push_back(static_cast<uint8_t>(v));
         o.push_back(static_cast<uint8_t>(v >> 8));
     };
-    o.insert(o.end(), {'G', 'I', 'F', '8', '9', 'a'});
     u16(s.width);
     u16(s.height);
     const size_t globalEntries = s.globalPalette.size() / 3;

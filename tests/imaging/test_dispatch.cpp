@@ -119,3 +119,48 @@ TEST(Dispatch, FailureLeavesTheImageAsItWas) {
     EXPECT_TRUE(img.IsValid());
     EXPECT_EQ(img.GetPixelIndex(1, 1), 42);
 }
+
+namespace {
+struct PixelCap {
+    explicit PixelCap(uint64_t n) { CRaster::SetMaxPixels(n); }
+    ~PixelCap() { CRaster::SetMaxPixels(0); }
+};
+}  // namespace
+
+// Pictures above the pixel cap are refused before their pixels are allocated, with each
+// decoder's own text.
+TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
+    PixelCap cap(10);
+    BmpSpec b;
+    b.width = 4;
+    b.height = 4;
+    b.colour.assign(16, colourAt(1, 1));
+    CRaster bmp;
+    Bytes bd = makeBmp(b);
+    EXPECT_FALSE(bmp.DecodeBuffer(bd.data(), static_cast<uint32_t>(bd.size()), RASTER_FORMAT_BMP));
+    EXPECT_STREQ(bmp.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+
+    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
+    tga.resize(tga.size() + 48, 9);
+    CRaster t;
+    EXPECT_FALSE(t.DecodeBuffer(tga.data(), static_cast<uint32_t>(tga.size()), RASTER_FORMAT_TGA));
+    EXPECT_STREQ(t.GetLastError(), "TGA Create failed");
+
+    Bytes wbmp = {0, 0, 4, 4, 0, 0, 0, 0};
+    CRaster w;
+    EXPECT_FALSE(
+        w.DecodeBuffer(wbmp.data(), static_cast<uint32_t>(wbmp.size()), RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(w.GetLastError(), "WBMP Create failed");
+
+    GifSpec g;
+    g.width = g.height = 4;
+    g.globalPalette = {0, 0, 0, 255, 255, 255};
+    GifFrame f;
+    f.width = f.height = 4;
+    f.index.assign(16, 1);
+    g.frames = {f};
+    Bytes gd = makeGif(g);
+    CRaster gi;
+    EXPECT_FALSE(gi.DecodeBuffer(gd.data(), static_cast<uint32_t>(gd.size()), RASTER_FORMAT_GIF));
+    EXPECT_STREQ(gi.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+}

@@ -13,7 +13,9 @@ std::vector<uint8_t> palette(int n, int seed) {
     std::vector<uint8_t> p;
     for (int i = 0; i < n; ++i) {
         const RGBQUAD c = colourAt(i, seed, seed);
-        p.insert(p.end(), {c.rgbRed, c.rgbGreen, c.rgbBlue});
+        p.push_back(c.rgbRed);
+        p.push_back(c.rgbGreen);
+        p.push_back(c.rgbBlue);
     }
     return p;
 }
@@ -312,4 +314,63 @@ TEST(Gif, FrameMemoryIsBounded) {
     img.SetRetrieveAllFrames(true);
     EXPECT_FALSE(decode(img, makeGif(s)));
     EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the memory limit");
+}
+
+TEST(Gif, LoopCountAndComment) {
+    GifSpec s;
+    s.width = s.height = 2;
+    s.globalPalette = palette(2, 1);
+    s.loops = 3;
+    s.frames = {frame(2, 2, 2)};
+    Bytes data = makeGif(s);
+    // A comment extension before the trailer.
+    data.pop_back();
+    data.insert(data.end(), {0x21, 0xFE, 5, 'h', 'e', 'l', 'l', 'o', 0, ';'});
+    CRasterGIF gif;
+    CRasterMemFile f(data.data(), data.size());
+    ASSERT_TRUE(gif.Decode(&f));
+    EXPECT_EQ(gif.GetLoopCount(), 3);
+    EXPECT_STREQ(gif.GetComment(), "hello");
+}
+
+TEST(Gif, DamagedDataCountsOnlyTheFramesTheDecoderReaches) {
+    // Frame 1 holds a bad code, so the decoder looks for the next "," after a zero byte. Its
+    // data hides one: an image outside the screen followed by a trailer. A second, good
+    // frame follows the data; the decoder never gets there, so it must not be counted.
+    Out o;
+    o.str("GIF89a");
+    o.u16(2);
+    o.u16(2);
+    o.u8(0x80);  // global table of 2 entries
+    o.u8(0);
+    o.u8(0);
+    o.raw({0, 0, 0, 255, 255, 255});
+    auto descriptor = [&](uint32_t left) {
+        o.u8(',');
+        o.u16(left);
+        o.u16(0);
+        o.u16(2);
+        o.u16(2);
+        o.u8(0);
+    };
+    descriptor(0);
+    o.u8(2);   // minimum code size
+    o.u8(14);  // one sub-block
+    // Codes clear, 0, 7 (beyond the next free slot), end.
+    o.raw({0xC4, 0x0B, 0x00, ',', 0xFF, 0xFF, 0, 0, 2, 0, 2, 0, 0, ';'});
+    o.u8(0);
+    descriptor(0);
+    o.u8(2);
+    o.raw(lzwEncode({1, 0, 0, 1}, 2));
+    o.u8(';');
+
+    CRaster img;
+    ASSERT_TRUE(decode(img, o.b));
+    const int frames = img.GetNumFrames();
+    ASSERT_GE(frames, 1);
+    img.SetRetrieveAllFrames(true);
+    img.SetFrame(frames - 1);
+    ASSERT_TRUE(decode(img, o.b));
+    EXPECT_EQ(img.GetNumFrames(), frames);
+    for (int i = 0; i < frames; ++i) EXPECT_NE(img.GetFrame(i), nullptr) << "frame " << i;
 }

@@ -194,3 +194,109 @@ TEST(Jpeg2000, QueriesLimitsAndErrors) {
     EXPECT_FALSE(decode(c, cut, RASTER_FORMAT_JPC));
     EXPECT_STREQ(c.GetLastError(), "error: cannot load image data");
 }
+
+TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
+    J2kSpec s;
+    s.width = 4;
+    s.height = 2;
+    s.comps = 3;
+    s.jp2 = true;
+    s.space = OPJ_CLRSPC_SYCC;
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        if (x < 2) return c == 0 ? 128 : 128;      // neutral grey
+        return c == 0 ? 100 : c == 1 ? 128 : 200;  // red-shifted
+    };
+    CRaster ycc;
+    ASSERT_TRUE(decode(ycc, makeJ2k(s), RASTER_FORMAT_JP2)) << ycc.GetLastError();
+    ASSERT_EQ(ycc.GetBpp(), 24u);
+    const RGBQUAD grey = ycc.GetPixelColor(0, 0), red = ycc.GetPixelColor(3, 1);
+    EXPECT_EQ(grey.rgbRed, 128);
+    EXPECT_EQ(grey.rgbBlue, 128);
+    EXPECT_NEAR(red.rgbRed, 200, 2);
+    EXPECT_NEAR(red.rgbGreen, 49, 2);
+    EXPECT_NEAR(red.rgbBlue, 100, 2);
+
+    // A JP2 file around a four-component code stream whose colour box says CMYK.
+    s.comps = 4;
+    s.jp2 = false;
+    s.space = OPJ_CLRSPC_UNSPECIFIED;
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        const int32_t cmyk[2][4] = {{0, 255, 255, 0}, {0, 0, 0, 128}};
+        return cmyk[x < 2 ? 0 : 1][c];
+    };
+    const Bytes stream = makeJ2k(s);
+    Out f;
+    auto box = [&](const char* type, const Bytes& body) {
+        f.be32(static_cast<uint32_t>(body.size() + 8));
+        f.str(type);
+        f.raw(body);
+    };
+    box("jP  ", {0x0D, 0x0A, 0x87, 0x0A});
+    box("ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
+    Out ihdr;
+    ihdr.be32(2);
+    ihdr.be32(4);
+    ihdr.be16(4);
+    ihdr.raw({7, 7, 0, 0});
+    Out colr;
+    colr.raw({1, 0, 0});
+    colr.be32(12);
+    Out header;
+    header.be32(static_cast<uint32_t>(ihdr.size() + 8));
+    header.str("ihdr");
+    header.raw(ihdr.b);
+    header.be32(static_cast<uint32_t>(colr.size() + 8));
+    header.str("colr");
+    header.raw(colr.b);
+    box("jp2h", header.b);
+    box("jp2c", stream);
+    CRaster cmyk;
+    ASSERT_TRUE(decode(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
+    ASSERT_EQ(cmyk.GetBpp(), 24u);
+    EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbRed, 255);
+    EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbGreen, 0);
+    EXPECT_EQ(cmyk.GetPixelColor(3, 0).rgbBlue, 127);
+}
+
+TEST(Jpeg2000, TooManyComponents) {
+    J2kSpec s;
+    s.width = 2;
+    s.height = 2;
+    s.comps = 65;
+    s.space = OPJ_CLRSPC_UNSPECIFIED;
+    s.sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); };
+    CRaster img;
+    EXPECT_FALSE(decode(img, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_STREQ(img.GetLastError(), "error: too many components");
+}
+
+TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
+    // Seventeen 4096 x 4096 components: each alone is an allowed picture, but the decoder
+    // would hold 17 x 16M samples. A small stream is written and its size fields enlarged.
+    J2kSpec s;
+    s.width = 8;
+    s.height = 8;
+    s.comps = 17;
+    s.space = OPJ_CLRSPC_UNKNOWN;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        return static_cast<int32_t>((x + y + c) & 0xFF);
+    };
+    Bytes data = makeJ2k(s);
+    ASSERT_GT(data.size(), 32u);
+    ASSERT_EQ(data[2], 0xFF);
+    ASSERT_EQ(data[3], 0x51);  // the size marker right after the start of the stream
+    auto be32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    be32(8, 4096);   // image width
+    be32(12, 4096);  // image height
+    be32(24, 4096);  // tile width
+    be32(28, 4096);  // tile height
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_EQ(q.GetWidth(), 4096u);
+    CRaster img;
+    EXPECT_FALSE(decode(img, data, RASTER_FORMAT_JPC));
+    EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+}

@@ -389,6 +389,29 @@ TEST(Exif, DirectoryBoundsAndLoops) {
         EXPECT_EQ(info.ISOequivalent, 100);
     }
     {
+        // A block of more directories than any camera writes is refused: each of IFD0's 80
+        // links leads to its own empty directory.
+        ExifWriter w;
+        w.header();
+        const uint32_t links = 80, first = 8 + 2 + 12 * links + 4;
+        w.w16(links);
+        for (uint32_t i = 0; i < links; ++i) {
+            w.w16(0x8769);
+            w.w16(4);
+            w.w32(1);
+            w.w32(first + 6 * i);
+        }
+        w.w32(0);
+        for (uint32_t i = 0; i < links; ++i) {
+            w.w16(0);
+            w.w32(0);
+        }
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), "Maximum directory nesting exceeded (corrupt exif header)");
+    }
+    {
         // Bad orientation: error text, orientation 0, the rest still read.
         ExifWriter w;
         w.header();
@@ -466,4 +489,21 @@ TEST(Exif, DirectoryBoundsAndLoops) {
         EXPECT_STREQ(r.GetLastError(), "Maximum directory nesting exceeded (corrupt exif header)");
         EXPECT_EQ(info.ISOequivalent, 104);
     }
+}
+
+TEST(Jpeg, GreyAndQuantisedOutputOptions) {
+    const Bytes data = makeJpeg(gradient(32, 16, 3));
+    CRaster grey;
+    grey.SetCodecOption(0x80, RASTER_FORMAT_JPG);
+    ASSERT_TRUE(decode(grey, data)) << grey.GetLastError();
+    EXPECT_EQ(grey.GetBpp(), 8u);
+    EXPECT_TRUE(grey.IsGrayScale());
+    CRaster quant;
+    quant.SetCodecOption(0x100 | 0x400, RASTER_FORMAT_JPG);
+    quant.SetJpegQuality(16);
+    ASSERT_TRUE(decode(quant, data)) << quant.GetLastError();
+    EXPECT_EQ(quant.GetBpp(), 8u);
+    // Every pixel's palette colour is close to the picture's.
+    const RGBQUAD c = topPixel(quant, 31, 15), want = {128 + 2, 255, 255, 0};
+    EXPECT_LE(diff(c.rgbRed, want.rgbRed), 60);
 }

@@ -16,6 +16,10 @@ TEST(Raster, CreateRefusesEmptyAndHugeSizes) {
     EXPECT_EQ(img.Create(0x7FFFFFFF, 0x7FFFFFFF, 1, 0), nullptr);
     EXPECT_TRUE(CRaster::SizeAllowed(16384, 16384, 8));
     EXPECT_FALSE(CRaster::SizeAllowed(16384, 16385, 8));
+    // The byte count is exact: 89,478,485 pixels of 3 bytes fit, one more does not.
+    EXPECT_TRUE(CRaster::SizeAllowed(89478485, 1, 24));
+    EXPECT_FALSE(CRaster::SizeAllowed(89478486, 1, 24));
+    EXPECT_FALSE(CRaster::SizeAllowed(1, 89478486, 24));
 }
 
 TEST(Raster, PixelCapRefusesBeforeAllocating) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -108,4 +110,24 @@ TEST(Screenshot, FailuresReportAndLeaveNoFile) {
     }
     EXPECT_FALSE(JpegFile::SaveRgb24(path, nullptr, 4, 4, 75));
     JpegFile::SetMessageHandler(nullptr);
+}
+
+// A write cut short by the file-size limit fails and leaves no partial file behind.
+TEST(Screenshot, FailedWriteRemovesThePartialFile) {
+    const uint32_t w = 64, h = 64;
+    Bytes px(w * h * 4);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    const std::string path = tempPath("cut.jpg");
+    struct rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 2000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = SaveScreenShotJpeg(path.c_str(), 95, {px.data(), w, h, 32, 0});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(exists(path));
+    std::remove(path.c_str());
 }

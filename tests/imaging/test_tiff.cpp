@@ -195,6 +195,27 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(topPixel(bi, 2, 0).rgbRed, 2000 * 16 * 255 / 65535);
     EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
 
+    // A 16-bit palette: libtiff hands the samples over in host order.
+    Page p16;
+    p16.width = 3;
+    p16.height = 1;
+    p16.bits = 16;
+    p16.photometric = PHOTOMETRIC_PALETTE;
+    p16.colormap.assign(3 * 65536, 0);
+    p16.colormap[0x0102] = 0x1100;  // red of entry 0x0102
+    p16.colormap[0x0201] = 0x2200;
+    p16.colormap[65536 + 0x0300] = 0xFFFF;  // green of entry 0x0300
+    p16.sample = [](uint32_t x, uint32_t, uint32_t) {
+        const uint32_t v[3] = {0x0102, 0x0201, 0x0300};
+        return v[x];
+    };
+    CRaster p16i;
+    ASSERT_TRUE(decode(p16i, makeTiff({p16}))) << p16i.GetLastError();
+    ASSERT_EQ(p16i.GetBpp(), 24u);
+    EXPECT_EQ(topPixel(p16i, 0, 0).rgbRed, 0x1100 * 255 / 65535);
+    EXPECT_EQ(topPixel(p16i, 1, 0).rgbRed, 0x2200 * 255 / 65535);
+    EXPECT_EQ(topPixel(p16i, 2, 0).rgbGreen, 255);
+
     // 16-bit grey using only 12 bits: the brightest row keeps 8 significant bits, the others
     // are shifted to the same scale.
     Page g16;
@@ -352,6 +373,43 @@ TEST(Tiff, DamageAndErrors) {
     EXPECT_STREQ(junk.GetLastError(), "Error encountered while opening TIFF file");
 }
 
+TEST(Tiff, TilesNarrowerThanAByteStayInsideTheLine) {
+    // A 9 x 1 bilevel picture in tiles one pixel wide (libtiff reads such widths, though no
+    // writer should make them): nine tile columns, but a line of only two bytes.
+    const uint32_t width = 9;
+    Out f;
+    f.str("II");
+    f.u16(42);
+    f.u32(8 + width + 1);                             // directory after the tile bytes (kept even)
+    for (uint32_t i = 0; i < width; ++i) f.u8(0x80);  // each tile: one white pixel
+    f.u8(0);
+    const uint16_t entries = 9;
+    const uint32_t arrays = static_cast<uint32_t>(f.size()) + 2 + 12 * entries + 4;
+    f.u16(entries);
+    auto tag = [&](uint16_t t, uint16_t type, uint32_t count, uint32_t value) {
+        f.u16(t);
+        f.u16(type);
+        f.u32(count);
+        f.u32(value);
+    };
+    tag(TIFFTAG_IMAGEWIDTH, 3, 1, width);
+    tag(TIFFTAG_IMAGELENGTH, 3, 1, 1);
+    tag(TIFFTAG_BITSPERSAMPLE, 3, 1, 1);
+    tag(TIFFTAG_COMPRESSION, 3, 1, COMPRESSION_NONE);
+    tag(TIFFTAG_PHOTOMETRIC, 3, 1, PHOTOMETRIC_MINISBLACK);
+    tag(TIFFTAG_TILEWIDTH, 3, 1, 1);
+    tag(TIFFTAG_TILELENGTH, 3, 1, 1);
+    tag(TIFFTAG_TILEOFFSETS, 4, width, arrays);
+    tag(TIFFTAG_TILEBYTECOUNTS, 4, width, arrays + 4 * width);
+    f.u32(0);
+    for (uint32_t i = 0; i < width; ++i) f.u32(8 + i);
+    for (uint32_t i = 0; i < width; ++i) f.u32(1);
+    CRaster img;
+    ASSERT_TRUE(decode(img, f.b)) << img.GetLastError();
+    EXPECT_EQ(img.GetWidth(), width);
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 1);
+}
+
 TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
     uint8_t data[100] = {};
     CRasterMemFile f(data, sizeof data);
@@ -367,4 +425,37 @@ TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
     TIFFClose(tif);
     EXPECT_GE(m.Tell(), 0);
     EXPECT_EQ(m.Size(), static_cast<int64_t>(t.size()));
+}
+
+TEST(Tiff, PackedGreyAndGreyWithAlpha) {
+    Page two;
+    two.width = 7;
+    two.height = 2;
+    two.bits = 2;
+    two.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 4; };
+    CRaster t;
+    ASSERT_TRUE(decode(t, makeTiff({two}))) << t.GetLastError();
+    ASSERT_EQ(t.GetBpp(), 8u);
+    EXPECT_EQ(t.GetPixelIndex(3, 1), 3);
+    EXPECT_EQ(t.GetPaletteColor(3).rgbRed, 255);
+    EXPECT_EQ(t.GetPaletteColor(1).rgbRed, 85);
+
+    Page ga = grey8(5, 3);
+    ga.samples = 2;
+    ga.extraAlpha = true;
+    ga.sample = [](uint32_t x, uint32_t y, uint32_t c) { return c == 0 ? x * 10 + y : 200 + x; };
+    CRaster a;
+    ASSERT_TRUE(decode(a, makeTiff({ga}))) << a.GetLastError();
+    ASSERT_TRUE(a.AlphaIsValid());
+    EXPECT_EQ(a.GetPixelIndex(4, 0), 42);
+    EXPECT_EQ(a.AlphaGet(4, 0), 204);
+
+    Page wide = grey8(2, 2);
+    wide.samples = 2;
+    wide.bits = 4;
+    wide.extraAlpha = true;
+    wide.sample = [](uint32_t, uint32_t, uint32_t) { return 1u; };
+    CRaster w;
+    EXPECT_FALSE(decode(w, makeTiff({wide})));
+    EXPECT_STREQ(w.GetLastError(), "Corrupted TIFF file!");
 }

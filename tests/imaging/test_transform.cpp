@@ -144,3 +144,28 @@ TEST(Transform, NegativeOfTrueColourAndPalettes) {
     EXPECT_EQ(grey.GetPixelIndex(0, 0), 215);
     EXPECT_EQ(grey.GetPaletteColor(1).rgbRed, 1);
 }
+
+TEST(Transform, SelectionTravelsWithTheGeometry) {
+    CRaster img(4, 3, 8, 0);
+    img.SetGrayPalette();
+    ASSERT_TRUE(img.SelectionCreate());
+    img.SelectionSet(1, 0, 255);
+    img.SetSelectionBox({1, 1, 2, 0});  // left, top, right, bottom
+    img.SetPixelIndex(1, 0, 10);
+    img.SetPixelIndex(2, 0, 10);
+    ASSERT_TRUE(img.Negative());  // only the selected pixel inverts
+    EXPECT_EQ(img.GetPixelIndex(1, 0), 245);
+    EXPECT_EQ(img.GetPixelIndex(2, 0), 10);
+    ASSERT_TRUE(img.Flip(true, false));
+    EXPECT_EQ(img.GetSelectionBox().top, 3);
+    EXPECT_EQ(img.GetSelectionBox().bottom, 2);
+    EXPECT_TRUE(img.BlindSelectionIsInside(1, 2));
+    ASSERT_TRUE(img.Mirror(true, false));
+    EXPECT_EQ(img.GetSelectionBox().left, 2);
+    EXPECT_EQ(img.GetSelectionBox().right, 3);
+    EXPECT_TRUE(img.BlindSelectionIsInside(2, 2));
+    ASSERT_TRUE(img.RotateRight());
+    EXPECT_TRUE(img.SelectionIsValid());
+    EXPECT_TRUE(img.SelectionDelete());
+    EXPECT_TRUE(img.BlindSelectionIsInside(0, 0));
+}

@@ -172,6 +172,17 @@ TEST(Codec, MalformedInputFailsCleanly) {
     putU32(bigSize, 4, 0x7fffffff);
     EXPECT_EQ(codec.Process(bigSize, kCodecDecode), 0);
 
+    // Every step header shorter than its 20 bytes is refused by both steps, also one that
+    // would announce a pass-through.
+    for (size_t n = 0; n < 20; ++n) {
+        std::vector<uint8_t> zeros(n, 0);
+        CYrnBuffer a, z;
+        a.Append(zeros.data(), n);
+        z.Append(zeros.data(), n);
+        EXPECT_EQ(codec.AesStep(a, 2), 0) << n;
+        EXPECT_EQ(codec.ZlibStep(z, 2), 0) << n;
+    }
+
     CYrnBuffer shortHead = bufOf("tiny");
     EXPECT_EQ(codec.Process(shortHead, kCodecDecode), 0);
     CYrnBuffer empty;

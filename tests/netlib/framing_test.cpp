@@ -344,6 +344,19 @@ TEST(Framing, DecodeMessageFromReassembledFragments) {
     EXPECT_EQ(out->length, 0);
     EXPECT_EQ(out->data, nullptr);
     YrnFreeSocketMessage(env, out);
+
+    // Decoded bytes too short to hold a record head and its length.
+    CYrnBuffer stub;
+    stub.Append("ten bytes!", 10);
+    codec.Process(stub, kCodecEncode);
+    CYrnBuffer shortMsg;
+    shortMsg.Append(envBytes, 24);
+    shortMsg.AppendI32(int32_t(stub.Size()));
+    shortMsg.Append(stub.Data(), stub.Size());
+    EXPECT_EQ(
+        YrnDecodeMessage(shortMsg.Data(), shortMsg.Size(), &env, &out, nullptr, 128, 0, 0, 4000),
+        0);
+    EXPECT_EQ(out, nullptr);
 }
 
 TEST(Framing, RecordCopies) {

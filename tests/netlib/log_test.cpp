@@ -50,6 +50,9 @@ protected:
         YrnLogSetClock([this] { return now_; });
     }
     void TearDown() override {
+        // Name and mode are process-wide: put back the start-up values so that every
+        // test (in any order, and repeated) begins where a fresh process begins.
+        YrnLogOpen("YRNLog", kLogDefaultMode);
         YrnLogClose();
         YrnLogSetClock({});
         YrnLogSetFolder("");
@@ -61,7 +64,6 @@ protected:
 
 }  // namespace
 
-// Order matters for the process-wide name and mode: the defaults are checked first.
 TEST_F(LogTest, DefaultsThenFrameworkNameWithExactLineEnds) {
     YrnLogOpen(nullptr, 0);
     EXPECT_EQ(YrnLogName(), "YRNLog");

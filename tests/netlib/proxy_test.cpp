@@ -12,7 +12,6 @@
 #include <functional>
 #include <thread>
 
-#include "netlib/base64.h"
 #include "netlib/proxy.h"
 #include "netlib/socket.h"
 #include "peer.h"
@@ -45,15 +44,17 @@ class ProxyProcess {
 public:
     ProxyProcess(const std::vector<std::string>& argv, int port) : port_(port) {
         if (::access(argv[0].c_str(), X_OK) != 0) return;
+        // Everything the child needs is prepared before fork: other threads run meanwhile,
+        // so the child may not allocate.
+        std::vector<char*> args;
+        for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
+        args.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setpgid(0, 0);
             int devnull = ::open("/dev/null", O_WRONLY);
             ::dup2(devnull, 1);
             ::dup2(devnull, 2);
-            std::vector<char*> args;
-            for (auto& s : argv) args.push_back(const_cast<char*>(s.c_str()));
-            args.push_back(nullptr);
             ::execv(args[0], args.data());
             ::_exit(127);
         }
@@ -63,6 +64,14 @@ public:
         ready_ = canConnect(port);
     }
     ~ProxyProcess() {
+        stop();
+        if (!folder.empty()) fs::remove_all(folder);
+    }
+    // The configuration folder, removed with the process.
+    fs::path folder;
+
+private:
+    void stop() {
         if (pid_ <= 0) return;
         ::kill(-pid_, SIGTERM);
         int status = 0;
@@ -73,6 +82,8 @@ public:
         ::kill(-pid_, SIGKILL);
         ::waitpid(pid_, &status, 0);
     }
+
+public:
     bool ready() const { return ready_; }
     int port() const { return port_; }
 
@@ -132,13 +143,17 @@ std::unique_ptr<ProxyProcess> startDante(bool userAuth) {
       << "internal: 127.0.0.1 port = " << port << "\n"
       << "external: 127.0.0.1\n"
       << "clientmethod: none\n"
-      << "socksmethod: " << (userAuth ? "username" : "none") << "\n"
-      << "user.privileged: root\nuser.unprivileged: root\n"
+      << "socksmethod: " << (userAuth ? "username" : "none")
+      << "\n"
+      // As root dante wants to know whom to run as; otherwise it runs as the caller.
+      << (::geteuid() == 0 ? "user.privileged: root\nuser.unprivileged: root\n" : "")
       << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
       << "socks pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n";
     f.close();
-    return std::make_unique<ProxyProcess>(
+    auto p = std::make_unique<ProxyProcess>(
         std::vector<std::string>{"/usr/sbin/danted", "-f", conf.string(), "-N", "1"}, port);
+    p->folder = dir;
+    return p;
 }
 
 std::unique_ptr<ProxyProcess> startTinyproxy(bool auth, int allowedPort) {
@@ -150,8 +165,10 @@ std::unique_ptr<ProxyProcess> startTinyproxy(bool auth, int allowedPort) {
       << "ConnectPort " << allowedPort << "\n";
     if (auth) f << "BasicAuth hqlvuser hqlv-secret\n";
     f.close();
-    return std::make_unique<ProxyProcess>(
+    auto p = std::make_unique<ProxyProcess>(
         std::vector<std::string>{"/usr/bin/tinyproxy", "-d", "-c", conf.string()}, port);
+    p->folder = dir;
+    return p;
 }
 
 std::unique_ptr<ProxyProcess> startMicrosocks(bool auth) {
@@ -204,7 +221,7 @@ protected:
 
 TEST_F(RealProxies, DanteSocks4AndSocks5) {
     auto dante = startDante(false);
-    if (!dante->ready()) GTEST_SKIP() << "danted did not start";
+    ASSERT_TRUE(dante->ready()) << "danted did not start";
     int err = -1;
     EXPECT_EQ(
         tunnel(kProxySocks4, dante->port(), echo_.port(), nullptr, nullptr, "127.0.0.1", &err), 1);
@@ -224,7 +241,7 @@ TEST_F(RealProxies, DanteSocks4AndSocks5) {
 TEST_F(RealProxies, DanteSocks5WithUserAndPassword) {
     if (!ensureDanteUser()) GTEST_SKIP() << "no system account for dante (needs root)";
     auto dante = startDante(true);
-    if (!dante->ready()) GTEST_SKIP() << "danted did not start";
+    ASSERT_TRUE(dante->ready()) << "danted did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxySocks5, dante->port(), echo_.port(), kDanteUser, kDantePass), 1);
     EXPECT_EQ(
@@ -240,7 +257,7 @@ TEST_F(RealProxies, DanteSocks5WithUserAndPassword) {
 TEST_F(RealProxies, MicrosocksWithAndWithoutAuthentication) {
     auto open = startMicrosocks(false);
     auto auth = startMicrosocks(true);
-    if (!open->ready() || !auth->ready()) GTEST_SKIP() << "microsocks did not start";
+    ASSERT_TRUE(open->ready() && auth->ready()) << "microsocks did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxySocks5, open->port(), echo_.port()), 1);
     EXPECT_EQ(tunnel(kProxySocks5, auth->port(), echo_.port(), "hqlvuser", "hqlv-secret"), 1);
@@ -252,7 +269,7 @@ TEST_F(RealProxies, MicrosocksWithAndWithoutAuthentication) {
 TEST_F(RealProxies, TinyproxyHttpConnect) {
     auto open = startTinyproxy(false, echo_.port());
     auto auth = startTinyproxy(true, echo_.port());
-    if (!open->ready() || !auth->ready()) GTEST_SKIP() << "tinyproxy did not start";
+    ASSERT_TRUE(open->ready() && auth->ready()) << "tinyproxy did not start";
     int err = -1;
     EXPECT_EQ(tunnel(kProxyHttp, open->port(), echo_.port()), 1);
     EXPECT_EQ(tunnel(kProxyHttp, auth->port(), echo_.port(), "hqlvuser", "hqlv-secret"), 1);
@@ -271,7 +288,7 @@ TEST_F(RealProxies, TinyproxyHttpConnect) {
 
 TEST_F(RealProxies, SocketObjectTakesOverTheTunnel) {
     auto socks = startMicrosocks(false);
-    if (!socks->ready()) GTEST_SKIP() << "microsocks did not start";
+    ASSERT_TRUE(socks->ready()) << "microsocks did not start";
     Listener server;
     Owner owner;
     CProxyEventSocket proxy;
@@ -536,7 +553,9 @@ TEST(ScriptedProxyTest, HttpStatusAndCredentials) {
     }
     {
         std::string head;
-        std::string user(40, 'u'), pass(30, 'p');
+        // 72 credential bytes: a whole number of groups and more than one line's worth,
+        // where the library's own coder would add an "=" and a line break.
+        std::string user(41, 'u'), pass(30, 'p');
         ScriptedProxy proxy([&](int fd) {
             head = readHttpHead(fd);
             const char ok[] = "HTTP/1.0 200 Connection established\r\nProxy-agent: test\r\n\r\n";
@@ -550,14 +569,13 @@ TEST(ScriptedProxyTest, HttpStatusAndCredentials) {
         EXPECT_EQ(
             tunnelTo(kProxyHttp, proxy.port(), "localhost", 8080, &err, user.c_str(), pass.c_str()),
             1);
-        std::string cred = user + ":" + pass;
-        std::string b64 = YrnBase64Standard(cred.data(), cred.size());
+        const std::string b64 =
+            "dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXV1dXU6cHBwcHBwcHBwcHBwcHBwcHBwcHBw"
+            "cHBwcHBwcHBw";
         EXPECT_EQ(head,
                   "CONNECT localhost:8080 HTTP/1.1\r\nHost: localhost:8080\r\n"
                   "Authorization: Basic " +
                       b64 + "\r\nProxy-Authorization: Basic " + b64 + "\r\n\r\n");
-        EXPECT_EQ(b64.find_first_of("\r\n"), std::string::npos);
-        EXPECT_GT(b64.size(), 72u);
     }
     {
         ScriptedProxy proxy([](int fd) {

@@ -2,7 +2,12 @@
 // matching rules, time-outs, closing and connecting.
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "netlib/socket.h"
@@ -49,6 +54,63 @@ protected:
     CYrnSocket sock_;
     std::unique_ptr<Peer> peer_;
 };
+
+// Connects any socket object to the listener and returns the peer after the hello.
+std::unique_ptr<Peer> connectTo(CYrnSocket& s, Listener& l, Owner& owner) {
+    s.SetCodec(gameKey(), 128, kCodecAes, 0);
+    if (s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0) != 1)
+        return nullptr;
+    int fd = l.accept();
+    if (fd < 0) return nullptr;
+    auto peer = std::make_unique<Peer>(fd);
+    std::string hello;
+    if (!peer->readHello(&hello)) return nullptr;
+    return peer;
+}
+
+// Holds the first completed response back until the test lets it through, so a newer
+// request can take the response slot while the older answer is still being stored.
+class HeldStore : public CYrnSocket {
+public:
+    int StoreResponse(const CYrnBuffer& message, YrnConnection& record) override {
+        {
+            std::unique_lock lk(mu_);
+            if (!held_) {
+                held_ = true;
+                entered_ = true;
+                cv_.notify_all();
+                cv_.wait_for(lk, std::chrono::seconds(5), [this] { return released_; });
+            }
+        }
+        return CYrnSocket::StoreResponse(message, record);
+    }
+    bool waitEntered() {
+        std::unique_lock lk(mu_);
+        return cv_.wait_for(lk, std::chrono::seconds(3), [this] { return entered_; });
+    }
+    void release() {
+        std::lock_guard g(mu_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool held_ = false, entered_ = false, released_ = false;
+};
+
+// Exposes the bounded connect on a socket made by Bind.
+class ConnectProbe : public CYrnSocket {
+public:
+    using CYrnSocket::ConnectWithTimeout;
+};
+
+// Bytes the socket has queued for sending and the peer has not taken.
+int unsent(int fd) {
+    int n = 0;
+    return ioctl(fd, TIOCOUTQ, &n) == 0 ? n : 0;
+}
 
 }  // namespace
 
@@ -197,6 +259,7 @@ TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
         ASSERT_TRUE(peer_->readMessage(&second));  // arrives after the first timed out
         peer_->send(kPacketResponse, first.messageId, 1, "late");
         peer_->send(kPacketResponse, second.messageId, 2, "fresh");
+        peer_->send(kPacketMessage, 1, 90, "marker");
     });
     YrnRecord resp;
     int timedOut = 0;
@@ -209,8 +272,47 @@ TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "fresh");
     YrnFreeResponseData(&resp);
     server.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_TRUE(owner_.seen().empty());  // the late answer was no error
+    // An error for the late answer would reach the owner before the marker behind it.
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 90);
+}
+
+TEST_F(SocketTest, LateAnswerBetweenRequestsIsNotTakenForTheNextOne) {
+    connect();
+    std::mutex mu;
+    std::condition_variable cv;
+    bool timedOutSeen = false;
+    std::thread server([&] {
+        Received first, second;
+        ASSERT_TRUE(peer_->readMessage(&first));
+        {
+            std::unique_lock lk(mu);
+            ASSERT_TRUE(cv.wait_for(lk, std::chrono::seconds(3), [&] { return timedOutSeen; }));
+        }
+        // The late answer, and a notification behind it that shows it has been handled.
+        peer_->send(kPacketResponse, first.messageId, 1, "late");
+        peer_->send(kPacketMessage, 1, 91, "handled");
+        ASSERT_TRUE(peer_->readMessage(&second));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        peer_->send(kPacketResponse, second.messageId, 2, "fresh");
+    });
+    YrnRecord resp;
+    int timedOut = 0;
+    EXPECT_EQ(request(1, "a", &resp, &timedOut, 100), 0);
+    EXPECT_EQ(timedOut, 1);
+    {
+        std::lock_guard g(mu);
+        timedOutSeen = true;
+        cv.notify_all();
+    }
+    ASSERT_TRUE(owner_.waitFor(1));
+    // The late answer sits in the slot now; the next request must wait for its own.
+    ASSERT_EQ(request(2, "b", &resp, &timedOut, 3000), 1);
+    EXPECT_EQ(resp.head[1], 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "fresh");
+    YrnFreeResponseData(&resp);
+    server.join();
+    EXPECT_EQ(owner_.seen().size(), 1u);
 }
 
 TEST_F(SocketTest, ConcurrentRequestsFromTwoThreads) {
@@ -227,7 +329,8 @@ TEST_F(SocketTest, ConcurrentRequestsFromTwoThreads) {
     });
     auto client = [&](int who) {
         for (int i = 0; i < kEach; ++i) {
-            std::string body = "t" + std::to_string(who) + "-" + std::to_string(i);
+            std::string body =
+                std::string("t").append(std::to_string(who)).append("-").append(std::to_string(i));
             body += std::string(size_t(i) * 300, char('a' + who));
             YrnRecord resp;
             int timedOut = 0;
@@ -297,8 +400,8 @@ TEST_F(SocketTest, ManyPacketsInOneReadAndOneByteAtATime) {
     connect();
     CYrnBuffer all;
     for (int i = 1; i <= 5; ++i) {
-        CYrnBuffer b =
-            Peer::build(kPacketMessage, i, 100 + i, "m" + std::to_string(i), peer_->seq());
+        CYrnBuffer b = Peer::build(kPacketMessage, i, 100 + i,
+                                   std::string("m").append(std::to_string(i)), peer_->seq());
         all.Append(b.Data(), b.Size());
     }
     ASSERT_TRUE(peer_->sendBytes(all));
@@ -416,10 +519,11 @@ TEST(SocketConnect, UndeliverableMessagesAreFreed) {
     ASSERT_TRUE(p.readHello(&hello));
     p.send(kPacketMessage, 1, 5, "lost");
     p.send(kPacketMessage, 2, 5, std::string(7000, 'l'));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    p.close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto until = Clock::now() + std::chrono::seconds(5);
+    while (s.TotalReceived() <= 7000u && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_GT(s.TotalReceived(), 7000u);
+    p.close();
     s.Close();
 }
 
@@ -444,5 +548,130 @@ TEST(SocketConnect, BindThenConnectUsesTheBoundSocket) {
     getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len);
     EXPECT_EQ(peer.sin_port, local.sin_port);
     ::close(fd);
+    s.Close();
+}
+
+TEST_F(SocketTest, CloseWhileASendIsBlockedDrainsTheSender) {
+    connect();
+    // The peer reads nothing, so a large message fills the socket buffers and the sender
+    // waits for the socket to become writable again.
+    std::atomic<int> result{-1};
+    std::atomic<bool> started{false};
+    std::thread sender([&] {
+        YrnRecord resp;
+        int t = 0;
+        started = true;
+        result = request(9, std::string((16u << 20) - 1024, 'x'), &resp, &t, 1000, false);
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto t0 = Clock::now();
+    sock_.Close();
+    sender.join();
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1500));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(sock_.GetSocket(), -1);
+}
+
+TEST(SocketStore, AnswerStoredAfterANewerRequestStartedIsStale) {
+    Owner owner;
+    Listener l;
+    HeldStore s;
+    auto peer = connectTo(s, l, owner);
+    ASSERT_TRUE(peer);
+    std::thread server([&] {
+        Received first, second;
+        ASSERT_TRUE(peer->readMessage(&first));
+        peer->send(kPacketResponse, first.messageId, 1, "stale");
+        // The worker now holds the complete answer; the first request times out meanwhile
+        // and the second one takes the slot before the held answer is stored.
+        ASSERT_TRUE(peer->readMessage(&second));
+        s.release();
+        peer->send(kPacketResponse, second.messageId, 2, "fresh");
+    });
+    auto request = [&](int32_t code, int timeoutMs, YrnRecord* resp, int* timedOut) {
+        YrnEnvelope env;
+        env.waitFlag = 1;
+        YrnRecord req;
+        req.head[1] = code;
+        return s.SendRequestWait(&env, &req, resp, timedOut, timeoutMs);
+    };
+    YrnRecord resp;
+    int timedOut = 0;
+    EXPECT_EQ(request(1, 200, &resp, &timedOut), 0);
+    EXPECT_EQ(timedOut, 1);
+    ASSERT_TRUE(s.waitEntered());
+    ASSERT_EQ(request(2, 3000, &resp, &timedOut), 1);
+    EXPECT_EQ(resp.head[1], 2);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "fresh");
+    YrnFreeResponseData(&resp);
+    server.join();
+    s.Close();
+    EXPECT_TRUE(owner.seen().empty());
+}
+
+TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
+    // The sender blocks inside the socket object; destroying the object must first wake it
+    // and wait until it has left, or it would touch freed memory.
+    Owner owner;
+    Listener l;
+    auto s = std::make_unique<CYrnSocket>();
+    auto peer = connectTo(*s, l, owner);
+    ASSERT_TRUE(peer);
+    int fd = s->GetSocket();
+    CYrnSocket* raw = s.get();  // the sender keeps using the object while it is destroyed
+    std::atomic<int> result{-1};
+    std::string body((8u << 20), 'x');
+    std::thread sender([&] {
+        YrnEnvelope env;
+        YrnRecord req, resp;
+        req.length = int32_t(body.size());
+        req.data = reinterpret_cast<uint8_t*>(body.data());
+        int t = 0;
+        result = raw->SendRequestWait(&env, &req, &resp, &t, 1000);
+    });
+    // The peer reads nothing: wait until the sender has filled the socket's buffers.
+    auto until = Clock::now() + std::chrono::seconds(5);
+    while (unsent(fd) == 0 && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_GT(unsent(fd), 0);
+    s.reset();
+    sender.join();
+    EXPECT_EQ(result.load(), 0);
+}
+
+TEST(SocketConnect, RefusalAfterAPendingConnectIsAFailure) {
+    // A connect left pending by a full backlog is refused once the listener goes away; the
+    // bounded connect must report that refusal, not a connection, and not wait its time out.
+    auto full = std::make_unique<Listener>(0);
+    std::vector<int> fillers;
+    bool blocked = false;
+    for (int i = 0; i < 8 && !blocked; ++i) {
+        int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(full->port()));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        pollfd p{f, POLLOUT, 0};
+        if (::poll(&p, 1, 200) <= 0) blocked = true;
+        fillers.push_back(f);
+    }
+    if (!blocked) {
+        for (int f : fillers) ::close(f);
+        GTEST_SKIP() << "the backlog did not fill";
+    }
+    int port = full->port();
+    ConnectProbe s;
+    ASSERT_EQ(s.Bind("", 0), 1);
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        full.reset();
+    });
+    auto t0 = Clock::now();
+    EXPECT_EQ(s.ConnectWithTimeout("127.0.0.1", port, 8, 0), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(7));
+    closer.join();
+    for (int f : fillers) ::close(f);
     s.Close();
 }

@@ -220,6 +220,13 @@ TEST(Waits, WinningJoker) {
     EXPECT_EQ(closed.r.waitFlags & kAllWaits, kWaitClosed);
     EXPECT_EQ(lastUnit(closed.r).tiles[1], -31);
 
+    // A winning joker of B's kind fills the place as B's kind.
+    HuResult rb{};
+    ASSERT_EQ(MJ_HuClosedWaitJoker(gap, hands::id(35, 2), kEast, hands::id(35), kTileFlagJokers, 0,
+                                   &rb, kMaskSelfDrawn),
+              kResultWin);
+    EXPECT_EQ(lastUnit(rb).tiles[1], -35);
+
     hands::Counts single{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 1, 1, 9};
     auto pair = classify(single, 0, kEast, kTileFlagJokers, 0, kMaskSelfDrawn, 0, kEast + 7);
     ASSERT_EQ(pair.answer, kResultWin);

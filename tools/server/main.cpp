@@ -57,11 +57,19 @@ int main(int argc, char** argv) {
     hqlv::server::ServerOptions opt;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        bool ok = false;
         if (a == "--port" && i + 1 < argc) {
-            opt.port = static_cast<uint16_t>(std::atoi(argv[++i]));
+            // A port out of range must not wrap into some other port.
+            char* end = nullptr;
+            long port = std::strtol(argv[++i], &end, 10);
+            ok = end != argv[i] && *end == 0 && port >= 0 && port <= 65535;
+            if (ok) opt.port = static_cast<uint16_t>(port);
         } else if (a == "--version" && i + 1 < argc) {
-            std::sscanf(argv[++i], "%d.%d", &opt.versionMajor, &opt.versionMinor);
-        } else {
+            char tail = 0;
+            ok =
+                std::sscanf(argv[++i], "%d.%d%c", &opt.versionMajor, &opt.versionMinor, &tail) == 2;
+        }
+        if (!ok) {
             std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR]\n";
             return 2;
         }

@@ -23,24 +23,33 @@ public:
     // standard error goes to the file named (or nowhere).
     bool Start(const std::string& program, const std::vector<std::string>& args,
                const std::string& errorFile = {}) {
+        // Everything the child needs is made before the fork: the child of a threaded
+        // process may only make async-signal-safe calls. The pipes are close-on-exec so
+        // that a second helper does not hold the first one's standard input open.
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const char* errPath = errorFile.empty() ? "/dev/null" : errorFile.c_str();
+        int errFlags = O_WRONLY | O_CLOEXEC | (errorFile.empty() ? 0 : O_CREAT | O_TRUNC);
         int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0) return false;
+        if (::pipe2(in, O_CLOEXEC) != 0) return false;
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            ::close(in[0]);
+            ::close(in[1]);
+            return false;
+        }
         pid_ = ::fork();
-        if (pid_ < 0) return false;
+        if (pid_ < 0) {
+            for (int fd : {in[0], in[1], out[0], out[1]}) ::close(fd);
+            return false;
+        }
         if (pid_ == 0) {
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
-            int err = errorFile.empty()
-                          ? ::open("/dev/null", O_WRONLY)
-                          : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            int err = ::open(errPath, errFlags, 0600);
             if (err >= 0) ::dup2(err, 2);
-            ::close(in[1]);
-            ::close(out[0]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(program.c_str(), argv.data());
+            ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(in[0]);
@@ -66,6 +75,20 @@ public:
     bool WriteLine(const std::string& line) {
         std::string l = line + "\n";
         return ::write(stdin_, l.data(), l.size()) == static_cast<ssize_t>(l.size());
+    }
+    // Waits for the program to end by itself; its exit status, or -1 when it is still
+    // running after the time (or ended by a signal).
+    int WaitExit(int timeoutMs) {
+        if (pid_ <= 0) return -1;
+        for (int waited = 0; waited <= timeoutMs; waited += 20) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
     }
     // Closes standard input (the server ends on that), then terminates what is left.
     void Stop() {

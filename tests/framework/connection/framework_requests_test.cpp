@@ -154,6 +154,7 @@ TEST_F(RequestBodies, SilverTransferAndDole) {
 }
 
 TEST_F(RequestBodies, EnterGameHead) {
+    entry.SetHallWord(76, 0x515253);  // the hall's enter parameter
     auto h = BuildEnterGameHeadBody(Ctx(), 123456, 0x11, true);
     ASSERT_EQ(h.size(), 108u);
     EXPECT_EQ(W(h, 0), 123456);
@@ -165,8 +166,15 @@ TEST_F(RequestBodies, EnterGameHead) {
     EXPECT_EQ(T(h, 24, 32), mid.substr(0, 31));
     EXPECT_EQ(W(h, 56), 0);
     EXPECT_EQ(W(h, 72), 1);
-    EXPECT_EQ(W(h, 88), entry.GetEnterParam());
-    ExpectZeroOutside(h, {{0, 24}, {24, 31}, {72, 4}});
+    EXPECT_EQ(W(h, 88), 0x515253);
+    ExpectZeroOutside(h, {{0, 24}, {24, 31}, {72, 4}, {88, 4}});
+    // A looker-on says so at +56; without quick-catch +72 stays zero.
+    HallEntry looker{"HqLv", 21303, 2, 1};
+    ASSERT_TRUE(looker.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|1"));
+    auto l = BuildEnterGameHeadBody(RequestContext{looker, mid}, 123456, 0, false);
+    EXPECT_EQ(W(l, 56), 1);
+    EXPECT_EQ(W(l, 72), 0);
+    EXPECT_EQ(W(l, 88), 0);
 }
 
 TEST(KeepAlive, AverageAndLongestAreCapped) {

@@ -315,6 +315,10 @@ TEST_F(GameConnectionFlow, RoomAndTableRequests) {
     server.SetReply(201130, Reply{210030, {0x44, 0x40, 0, 0}});
     EXPECT_EQ(conn.IsGameRunning(), 1);
     EXPECT_EQ(host.entry.GetCmdField12(), 0x4044);
+    // A reply too short for word 0 leaves the option word alone.
+    server.SetReply(201130, Reply{210030, {1, 0, 0}});
+    EXPECT_EQ(conn.IsGameRunning(), 1);
+    EXPECT_EQ(host.entry.GetCmdField12(), 0x4044);
     // Leave refused with a wait; the keep-alive reports and clears the statistics.
     server.SetReply(201125, Reply{210085, {30, 0, 0, 0}});
     EXPECT_EQ(conn.LeaveGame(text, 123456, 2), 1);
@@ -356,6 +360,26 @@ TEST_F(GameConnectionFlow, RoomAndTableRequests) {
     EXPECT_EQ(conn.ClaimDole(text, 1, 0, &got), 1);
     EXPECT_EQ(got, 2000);
     EXPECT_EQ(conn.ClaimDole(text, 1, 2, &got), 0);  // bad kind: nothing sent
+    // Success without a whole reply word fails like a send, and the out value stays 0.
+    server.SetReply(214000, Reply{10, {7, 7}});
+    got = -1;
+    EXPECT_EQ(conn.ClaimDole(text, 1, 0, &got), 0);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(text, kTextSendFailed);
+    server.SetReply(214001, Reply{10, {9, 0, 0}});
+    got = -1;
+    EXPECT_EQ(conn.ClaimDole2(text, 1, 1, &got), 0);
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(text, kTextSendFailed);
+    server.SetReply(214001, Reply{10, {9, 1, 0, 0}});
+    EXPECT_EQ(conn.ClaimDole2(text, 1, 1, &got), 1);
+    EXPECT_EQ(got, 0x109);
+    auto dole2 = server.WaitForRequest(214001, 1000, 2);
+    ASSERT_TRUE(dole2);
+    ASSERT_EQ(dole2->body.size(), 136u);
+    EXPECT_EQ(W(dole2->body, 56), 1);
+    EXPECT_EQ(W(dole2->body, 60), 1);
+    EXPECT_EQ(WireToText(reinterpret_cast<const char*>(dole2->body.data() + 16)), "我");
     uint8_t dole[124];
     EXPECT_EQ(conn.GetDoleConfig(text, 0, dole), 1);
     server.SetReply(214010, Reply{10, std::vector<uint8_t>(100, 1)});
@@ -394,7 +418,9 @@ struct RecordingSocket : CGameConnection {
     std::vector<std::vector<uint8_t>> bodies;
     int result = 0, timedOut = 0, answerCode = 0;
     platform::ManualClock* clock = nullptr;
-    std::vector<uint32_t> waits;  // how long each waited request "takes"
+    std::vector<uint32_t> waits;            // how long each waited request "takes"
+    std::vector<std::pair<int, int>> sent;  // request id, wait flag
+    std::vector<uint8_t> answerData;
     int IsConnected() const override { return 1; }
     int SendRequestWait(const netlib::YrnEnvelope* env, const netlib::YrnRecord* req,
                         netlib::YrnRecord* resp, int* to, int timeoutMs, uint32_t, uint32_t,
@@ -402,6 +428,7 @@ struct RecordingSocket : CGameConnection {
         EXPECT_EQ(forceCrc, 1);
         EXPECT_NE(req->head[1], 0);
         bodies.emplace_back(req->data, req->data + req->length);
+        sent.emplace_back(req->head[1], env->waitFlag);
         if (!env->waitFlag) return 1;
         timeouts.push_back(timeoutMs);
         if (clock && !waits.empty()) {
@@ -410,9 +437,97 @@ struct RecordingSocket : CGameConnection {
         }
         *to = timedOut;
         resp->head[1] = answerCode;
+        if (result && !answerData.empty()) {
+            resp->length = static_cast<int32_t>(answerData.size());
+            resp->data = new uint8_t[answerData.size()];
+            std::memcpy(resp->data, answerData.data(), answerData.size());
+        }
         return result;
     }
 };
+
+TEST(GameConnectionStandalone, EveryRequestGoesOutWithItsIdWaitFlagAndSize) {
+    TestHost host;
+    // Not a looker-on, a silver room, option B with 0x2, 0x40, 0x80 and 0x1000000.
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|0|0|t|0|4|16777410|0"));
+    RecordingSocket conn(&host);
+    conn.result = 1;
+    conn.answerCode = 10;
+    conn.answerData = std::vector<uint8_t>(200, 0x5A);  // more than any block here holds
+    std::string text;
+    int amount = 100, got = 0;
+    uint8_t box[32], prot[24], dole[124];
+    struct Expect {
+        int id, wait;
+        size_t size;
+    };
+    std::vector<Expect> expected;
+    auto check = [&](const char* what, Expect e) {
+        expected.push_back(e);
+        ASSERT_EQ(conn.sent.size(), expected.size()) << what;
+        EXPECT_EQ(conn.sent.back().first, e.id) << what;
+        EXPECT_EQ(conn.sent.back().second, e.wait) << what;
+        EXPECT_EQ(conn.bodies.back().size(), e.size) << what;
+    };
+    conn.IsGameRunning();
+    check("running", {201130, 1, 32});
+    EXPECT_EQ(host.entry.GetCmdField12(), 0x5A5A5A5A);  // the server's option word A
+    host.entry.SetCmdField12(4);
+    EXPECT_EQ(conn.RefreshGameData(), 1);
+    check("refresh", {201140, 1, 32});
+    // The copy of the reply stops at the end of the application's block.
+    EXPECT_EQ(host.block, std::vector<uint8_t>(64, 0x5A));
+    conn.EnterGame(text);
+    check("enter", {200110, 1, 244});
+    conn.ClaimSilverReward(text, 1);
+    check("reward", {201303, 1, 192});
+    conn.StartGame(text);
+    check("start", {201160, 0, 32});
+    conn.NotifyLeave(123456, 2);
+    check("notify leave", {201120, 0, 96});
+    conn.LeaveGame(text, 123456, 2);
+    check("leave", {201125, 1, 96});
+    conn.SendChatMessage("hi");
+    check("chat", {201210, 0, 128});
+    conn.SendChatMessage2("hi");
+    check("chat 2", {201211, 0, 128});
+    conn.CallPlayer(5);
+    check("call", {201200, 0, 40});
+    conn.SendRequest201180(1);
+    check("201180", {201180, 0, 36});
+    conn.SendKeepAlive();
+    check("keep-alive", {201020, 0, 16});
+    conn.SendRequest214102();
+    check("214102", {214102, 0, 428});
+    conn.SendRequest214104();
+    check("214104", {214104, 0, 428});
+    conn.CheckSilverRange(text);
+    check("silver range", {201161, 1, 32});
+    conn.ChangeTable(text);
+    check("change table", {201300, 1, 32});
+    conn.SendRequest201302(text);
+    check("201302", {201302, 1, 32});
+    EXPECT_EQ(conn.OpenSafeBox(text, box), 1);
+    check("safe box", {200040, 1, 76});
+    EXPECT_EQ(conn.SaveSilver(text, amount), 1);
+    check("save", {200042, 1, 112});
+    EXPECT_EQ(conn.TakeSilver(text, amount, 7), 1);
+    check("take", {200041, 1, 112});
+    EXPECT_EQ(conn.QueryProtection(text, prot), 1);
+    check("protection", {200043, 1, 76});
+    EXPECT_EQ(conn.GetDoleConfig(text, 3, dole), 1);
+    check("dole config", {214010, 1, 320});
+    EXPECT_EQ(dole[123], 0x5A);
+    EXPECT_EQ(conn.ClaimDole(text, 3, 1, &got), 1);
+    check("dole", {214000, 1, 104});
+    EXPECT_EQ(conn.ClaimDole2(text, 3, 0, &got), 1);
+    check("dole 2", {214001, 1, 136});
+    EXPECT_EQ(got, 0x5A5A5A5A);
+    conn.CheckVersion(text, nullptr, nullptr);
+    check("version", {201001, 1, 0});
+    conn.GetActivityConfig();
+    check("activities", {201308, 1, 0});
+}
 
 TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     TestHost host;
@@ -633,10 +748,40 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
     EXPECT_NE(log.find("client 2: malformed packet: bad length"), std::string::npos);
 }
 
+// Arguments the program cannot use are refused, never taken for some other port.
+TEST(GameConnectionEndToEnd, RealServerRefusesBadArguments) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"--port", "70000"},
+                                          {"--port", "21x"},
+                                          {"--port"},
+                                          {"--version", "2"},
+                                          {"--bogus"}}) {
+        hqlv::testing::ChildProcess srv;
+        ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, args));
+        std::string line;
+        EXPECT_FALSE(srv.ReadLine(line, 2000)) << line;
+        EXPECT_EQ(srv.WaitExit(5000), 2) << args[0];
+    }
+    // A version with both parts is taken and reported.
+    hqlv::testing::ChildProcess srv;
+    ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0", "--version", "3.4"}));
+    std::string line;
+    ASSERT_TRUE(srv.ReadLine(line, 5000));
+    int port = std::stoi(line.substr(line.find(':') + 1));
+    hqlv::testing::WireClient c;
+    ASSERT_TRUE(c.Connect(static_cast<uint16_t>(port)));
+    int id = c.Send(201001, {}, true);
+    auto m = c.Read(3000);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->messageId, id);
+    EXPECT_EQ(W(m->data, 0), 3);
+    EXPECT_EQ(W(m->data, 4), 4);
+}
+
 // The real program reached through a real SOCKS5 proxy.
 TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     const char* microsocks = "/usr/bin/microsocks";
-    if (::access(microsocks, X_OK) != 0) GTEST_SKIP() << "microsocks is not installed";
+    ASSERT_EQ(::access(microsocks, X_OK), 0)
+        << "microsocks is not installed (scripts/setup.sh installs it)";
     hqlv::testing::ChildProcess srv;
     ASSERT_TRUE(srv.Start(HQLV_SERVER_EXE, {"--port", "0"}));
     std::string line;

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <latch>
 #include <mutex>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "wire_client.h"
@@ -170,6 +173,74 @@ TEST_F(GameServerWire, OverridesSilenceAndNotifications) {
     EXPECT_EQ(n->data.size(), 11u);
     ASSERT_TRUE(server.Disconnect(client));
     EXPECT_TRUE(c.WaitClosed(3000));
+}
+
+// Reads until the response to `messageId` arrives; notifications on the way are skipped.
+std::optional<hqlv::testing::WireMessage> ReadResponse(WireClient& c, int messageId,
+                                                       int timeoutMs) {
+    while (auto m = c.Read(timeoutMs)) {
+        if (m->type == 2 && m->messageId == messageId) return m;
+    }
+    return std::nullopt;
+}
+
+TEST_F(GameServerWire, ManyClientsAtOnceWithOneMisbehaving) {
+    constexpr int kClients = 16;
+    constexpr int kBad = kClients / 2;
+    struct Outcome {
+        int version = 0, enter = 0, table = -1, chair = -1;
+    };
+    std::vector<Outcome> out(kClients);
+    std::latch entered(kClients - 1), release(1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kClients; ++i) {
+        threads.emplace_back([&, i] {
+            WireClient c;
+            bool connected = c.Connect(server.Port());
+            if (i == kBad) {
+                // One client breaks the framing in the middle of the crowd.
+                int32_t junk[2] = {-1, 0};
+                if (connected) c.SendBytes(junk, sizeof junk);
+                c.WaitClosed(3000);
+                return;
+            }
+            if (connected) {
+                int v = c.Send(201001, {}, true);
+                if (auto m = ReadResponse(c, v, 5000)) out[i].version = m->code;
+                int e = c.Send(200110, EnterHead(5000 + i, i / 4, i % 4), true);
+                if (auto m = ReadResponse(c, e, 5000)) {
+                    out[i].enter = m->code;
+                    out[i].table = W(m->data, 0);
+                    out[i].chair = W(m->data, 4);
+                }
+            }
+            // Everyone stays connected until the seats have been looked at.
+            entered.count_down();
+            release.wait();
+        });
+    }
+    entered.wait();
+    std::set<std::pair<int, int>> held;
+    for (int id : server.Clients())
+        if (auto seat = server.Seat(id)) held.insert({seat->table, seat->chair});
+    release.count_down();
+    for (auto& t : threads) t.join();
+
+    std::set<std::pair<int, int>> expected;
+    for (int i = 0; i < kClients; ++i) {
+        if (i == kBad) continue;
+        expected.insert({i / 4, i % 4});
+        EXPECT_EQ(out[i].version, 10) << "client " << i;
+        EXPECT_EQ(out[i].enter, 200500) << "client " << i;
+        EXPECT_EQ(out[i].table, i / 4) << "client " << i;
+        EXPECT_EQ(out[i].chair, i % 4) << "client " << i;
+    }
+    EXPECT_EQ(held, expected);
+    EXPECT_TRUE(Logged("malformed packet: bad length"));
+    int enters = 0;
+    for (const Request& r : server.Received()) enters += r.id == 200110;
+    EXPECT_EQ(enters, kClients - 1);
+    for (int id = 1; id <= kClients; ++id) EXPECT_TRUE(server.WaitForClosed(id, 3000));
 }
 
 // A game layer plugged into the server takes its own ids and its game data.

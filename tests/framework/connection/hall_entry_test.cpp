@@ -129,7 +129,10 @@ TEST(HallCommandLine, HostAndTitleAreBounded) {
 TEST(HallCommandLine, ExtraFieldsIgnored) {
     RecordingEntry e;
     std::string line = "1|h|2|3|4|5|6|7|0|0|t|9|12|13|14";
-    for (int i = 0; i < 40; ++i) line += "|" + std::to_string(100 + i);
+    for (int i = 0; i < 40; ++i) {
+        line += '|';
+        line += std::to_string(100 + i);
+    }
     ASSERT_EQ(e.CheckHallCommandLine(line), 1);
     EXPECT_EQ(e.GetCmdField14(), 14);
     HallCommandLine cl = SplitHallCommandLine(line);

@@ -1,0 +1,48 @@
+// Any bytes through the decode dispatcher with the format unknown, the way the engine's
+// picture import uses it: a first decode, and for animations a second one keeping every
+// frame. Pictures are capped at 262,144 pixels so tiny inputs cannot make huge ones.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "imaging/raster.h"
+
+using hqlv::imaging::CRaster;
+
+namespace {
+volatile uint32_t g_sink;  // keeps the reads from being optimised away
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const bool limited = [] {
+        CRaster::SetMaxPixels(1u << 18);
+        // The JPEG marker walk reports some damage on standard output; keep the log readable.
+        return std::freopen("/dev/null", "w", stdout) != nullptr;
+    }();
+    (void)limited;
+    std::vector<uint8_t> copy(data, data + size);
+    CRaster img(copy.data(), static_cast<uint32_t>(copy.size()), 0);
+    if (!img.IsValid()) return 0;
+    const int w = static_cast<int>(img.GetWidth()), h = static_cast<int>(img.GetHeight());
+    uint32_t sink = 0;
+    sink += img.GetPixelColor(w / 2, h / 2, true).rgbRed + img.GetPixelIndex(w - 1, 0) +
+            img.AlphaGet(0, h - 1);
+    if (img.GetNumFrames() > 1) {
+        img.SetRetrieveAllFrames(true);
+        img.SetFrame(img.GetNumFrames() - 1);
+        if (img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), img.GetType())) {
+            for (int i = 0; i < img.GetNumFrames(); ++i)
+                if (CRaster* f = img.GetFrame(i)) {
+                    CRaster frame(*f, true, true, true);
+                    sink += frame.GetPixelColor(0, 0, false).rgbBlue + frame.GetFrameDelay();
+                }
+        }
+    }
+    CRaster rotated(img);
+    rotated.RotateLeft();
+    rotated.Mirror();
+    sink += rotated.GetPixelIndex(0, 0);
+    g_sink = sink;
+    return 0;
+}
