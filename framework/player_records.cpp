@@ -6,6 +6,18 @@
 
 namespace hqlv::framework {
 
+int32_t LoadWordLE(const uint8_t* block, size_t size, size_t i) {
+    if (!block || i >= size / 4) return 0;
+    const uint8_t* p = block + i * 4;
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                uint32_t(p[3]) << 24);
+}
+
+void StoreWordLE(uint8_t* block, size_t size, size_t i, int32_t v) {
+    if (!block || i >= size / 4) return;
+    for (size_t b = 0; b < 4; ++b) block[i * 4 + b] = static_cast<uint8_t>(uint32_t(v) >> (8 * b));
+}
+
 void ConvertPlayerEntry(PlayerRecord& r, const PlayerEntry& e, const LevelTitleLookup& levelTitle) {
     using R = PlayerRecord;
     using E = PlayerEntry;

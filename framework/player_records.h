@@ -17,22 +17,19 @@ namespace hqlv::framework {
 inline constexpr int kSeatCount = 8;
 inline constexpr int kLookerCount = 64;
 
+// Writes word i (little-endian) of a block of `size` bytes; nothing outside it.
+void StoreWordLE(uint8_t* block, size_t size, size_t i, int32_t v);
+// Reads word i of a block of `size` bytes; 0 outside it.
+int32_t LoadWordLE(const uint8_t* block, size_t size, size_t i);
+
 // A fixed block of little-endian words with text fields, bounds-checked on every access.
 template <size_t N>
 struct WordBlock {
     static constexpr size_t kSize = N;
     std::array<uint8_t, N> raw{};
 
-    int32_t word(size_t i) const {
-        if (i * 4 + 4 > N) return 0;
-        return static_cast<int32_t>(uint32_t(raw[i * 4]) | uint32_t(raw[i * 4 + 1]) << 8 |
-                                    uint32_t(raw[i * 4 + 2]) << 16 |
-                                    uint32_t(raw[i * 4 + 3]) << 24);
-    }
-    void setWord(size_t i, int32_t v) {
-        if (i * 4 + 4 > N) return;
-        for (int b = 0; b < 4; ++b) raw[i * 4 + b] = static_cast<uint8_t>(uint32_t(v) >> (8 * b));
-    }
+    int32_t word(size_t i) const { return LoadWordLE(raw.data(), N, i); }
+    void setWord(size_t i, int32_t v) { StoreWordLE(raw.data(), N, i, v); }
     // The zero-terminated text of a field of n bytes at a byte offset (never past it).
     std::string text(size_t off, size_t n) const {
         if (off >= N) return {};
