@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "framework/hall_records.h"
+#include "framework/hall_sign.h"
 #include "framework/shared_utils.h"
 #include "framework/skin_library.h"
 #include "netlib/message.h"
@@ -185,14 +187,42 @@ bool CGameCommThread::Start() {
     return started_;
 }
 
+platform::Handle CGameCommThread::OpenSignWindow(CHallSignBroker* broker) {
+    broker_ = broker;
+    signTarget_ = std::make_unique<platform::FunctionTarget>([this](const Message& m) -> intptr_t {
+        if (m.id != platform::kCopyDataMessage || !m.l) return 0;
+        const auto* cd = reinterpret_cast<const platform::CopyData*>(m.l);
+        if (cd->kind != kHallSignAnswer) return 0;
+        auto plain = DecryptHallData(cd->data, cd->size);
+        if (!plain) return 0;
+        auto answer = ParseHallSignAnswer(plain->data(), plain->size());
+        if (!answer || !broker_) return 0;
+        if (!broker_->Answer(*answer))
+            platform::diagf("sign answer %u for no waiting request", answer->requestId);
+        return 1;
+    });
+    platform::Handle local = signTarget_->attach(loop_);
+    signEndpoint_ = std::make_unique<platform::HallEndpoint>();
+    if (!local || !signEndpoint_->open(local, local)) {
+        signEndpoint_.reset();
+        return 0;
+    }
+    return signEndpoint_->handle();
+}
+
 void CGameCommThread::Stop(int) {
-    if (!started_) return;
+    if (signEndpoint_) signEndpoint_->close();
+    if (!started_) {
+        if (signTarget_) signTarget_->detach();
+        return;
+    }
     started_ = false;
     Message end;
     end.id = kMsgCommEnd;
     if (!platform::postToThread(loop_.threadId(), end)) loop_.quit();
     // The loop ends right after the end message; nothing in it blocks for long.
     loop_.join();
+    if (signTarget_) signTarget_->detach();
 }
 
 platform::ThreadId CGameCommThread::threadId() const {

@@ -8,10 +8,15 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
+#include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/ui/window.h"
 
 namespace hqlv::framework {
+
+class CHallSignBroker;
 
 inline constexpr uint32_t kMsgCommSetTarget = 0x854D;  // w: the target window's handle
 inline constexpr uint32_t kMsgCommEnd = 0x854E;
@@ -63,6 +68,9 @@ public:
     // Posts the end message and waits up to waitMs for the thread.
     void Stop(int waitMs = 1000);
     platform::ThreadId threadId() const;
+    // Opens the window of this thread that the hall sends its sign answers (record kind 14)
+    // to, and hands them to the broker. Its handle for the hall; 0 when it cannot be opened.
+    platform::Handle OpenSignWindow(CHallSignBroker* broker);
     // Where wait texts go (the wait dialog's handle).
     void SetWaitDialog(platform::Handle dialog) { waitDialog_ = dialog; }
     platform::Handle target() const { return target_; }
@@ -77,6 +85,9 @@ private:
     std::atomic<platform::Handle> waitDialog_{0};
     std::atomic<int> relayed_{0}, dropped_{0};
     bool started_ = false;
+    CHallSignBroker* broker_ = nullptr;
+    std::unique_ptr<platform::FunctionTarget> signTarget_;
+    std::unique_ptr<platform::HallEndpoint> signEndpoint_;
 };
 
 }  // namespace hqlv::framework

@@ -257,6 +257,7 @@ bool CGameApp::CreateCommThread() {
         return false;
     }
     if (wait_) comm_->SetWaitDialog(wait_->hwnd());
+    if (!IsStandalone()) signWindow_ = comm_->OpenSignWindow(&signBroker_);
     return true;
 }
 
@@ -477,9 +478,20 @@ void CGameApp::LeaveTable() {
 
 std::string CGameApp::BuildWebUrl(const std::string& page, bool withSign) {
     if (!withSign) return page;
-    // The hall's sign text is asked for only where a hall window answers; without one the
-    // link carries an empty sign.
-    return AppendQuery(page, Format("uid=%d&sign=%s", GetUserID(), ""));
+    return AppendQuery(page, Format("uid=%d&sign=%s", GetUserID(), RequestHallSign().c_str()));
+}
+
+std::string CGameApp::RequestHallSign() {
+    if (IsStandalone() || !signWindow_ || !platform::hallChannel().isAlive(HallWindow())) return {};
+    platform::ui::WaitCursor wait;
+    uint32_t id = signBroker_.Begin(GetUserID());
+    std::string sign;
+    if (platform::hallChannel().post(HallWindow(), kMsgHallSign, signWindow_, id)) {
+        if (!signBroker_.Wait(id, 6000, &sign)) netlib::YrnLogWrite("no sign from the hall");
+    } else {
+        signBroker_.Wait(id, 0, nullptr);  // ends the request
+    }
+    return GbkToUtf8(sign);
 }
 
 std::string CGameApp::GetRulesUrl() const {

@@ -11,6 +11,7 @@
 #include "framework/app_data.h"
 #include "framework/comm_thread.h"
 #include "framework/connection/game_connection.h"
+#include "framework/hall_sign.h"
 #include "framework/notify_handler.h"
 #include "framework/skin_settings.h"
 
@@ -82,6 +83,10 @@ public:
     int LaunchGameHall() override;
 
     // ---- links
+    // Asks the hall for the sign text of platform links and waits up to 6 s; empty when
+    // there is no hall window or no answer came.
+    std::string RequestHallSign();
+    CHallSignBroker& signBroker() { return signBroker_; }
     std::string BuildWebUrl(const std::string& page, bool withSign);
     std::string GetRulesUrl() const;
     std::string GetGameIniPath() const;
@@ -102,6 +107,8 @@ protected:
     std::unique_ptr<CGameCommThread> comm_;
     std::unique_ptr<CCommWaitDlg> wait_;
     CGameFrameWnd* frame_ = nullptr;
+    CHallSignBroker signBroker_;
+    platform::Handle signWindow_ = 0;
     QApplication* qapp_ = nullptr;
 };
 

@@ -177,9 +177,7 @@ CGameMsgBoxModelessDlg::CGameMsgBoxModelessDlg(QWidget* parent, Action closeMain
                                                LinkOpener openLink)
     : CGameMsgBoxDlg(parent, true),
       closeMainWindow_(std::move(closeMainWindow)),
-      openLink_(std::move(openLink)) {
-    setAttribute(Qt::WA_DeleteOnClose);
-}
+      openLink_(std::move(openLink)) {}
 
 CGameMsgBoxModelessDlg::~CGameMsgBoxModelessDlg() {
     // The box is gone: the program's main window goes with it.
@@ -197,7 +195,8 @@ void CGameMsgBoxModelessDlg::finish() {
     if (finished_) return;
     finished_ = true;
     if (timer_) timer_->stop();
-    close();  // deletes the box (WA_DeleteOnClose)
+    hide();
+    deleteLater();  // the destructor closes the main window
 }
 
 void CGameMsgBoxModelessDlg::OnOk() {

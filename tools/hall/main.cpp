@@ -158,6 +158,21 @@ intptr_t OnHallMessage(const platform::Message& m) {
         case 0x7001:
             SendTableState();
             return 0;
+        case framework::kMsgHallSign: {
+            // The sign answer goes to the window the request names, carrying its id.
+            framework::HallSignAnswer a{g_opt.user, "hallsign-" + std::to_string(g_opt.user),
+                                        static_cast<uint32_t>(m.l)};
+            auto plain = framework::BuildHallSignAnswer(a);
+            auto coded = framework::EncryptHallData(plain.data(), plain.size());
+            intptr_t answer = 0;
+            bool ok =
+                coded && platform::hallChannel().sendCopyData(
+                             static_cast<platform::Handle>(m.w), g_self, framework::kHallSignAnswer,
+                             coded->data(), coded->size(), 5000, &answer);
+            Log("0x910C: sign request %ld answered to window %lu: %s", long(m.l),
+                static_cast<unsigned long>(m.w), ok ? "delivered" : "not delivered");
+            return 0;
+        }
         case platform::kCopyDataMessage: {
             const auto* cd = reinterpret_cast<const platform::CopyData*>(m.l);
             if (!cd) return 0;

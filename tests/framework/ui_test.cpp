@@ -1,0 +1,379 @@
+// The framework's window pieces under Qt's offscreen platform: message boxes, the
+// communication thread's relay, panes, the splitter's bars, the main frame's handling of
+// server messages and hall records, and sign requests.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include "builders.h"
+#include "framework/comm_thread.h"
+#include "framework/form_view.h"
+#include "framework/game_app.h"
+#include "framework/game_frame.h"
+#include "framework/hall_records.h"
+#include "framework/hall_sign.h"
+#include "framework/msgbox_dlg.h"
+#include "netlib/message.h"
+#include "platform/core/bytes.h"
+#include "platform/core/message.h"
+#include "platform/ui/ui_loop.h"
+
+namespace hqlv::framework {
+namespace {
+
+QApplication* g_app = nullptr;
+
+QApplication& qtApp() {
+    static int argc = 1;
+    static char name[] = "test_framework";
+    static char* argv[] = {name, nullptr};
+    if (!g_app) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        g_app = new QApplication(argc, argv);
+    }
+    return *g_app;
+}
+
+// The application goes at the end of the program, with what the font system keeps.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete g_app;
+        g_app = nullptr;
+    }
+};
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+bool Pump(const std::function<bool()>& pred, int ms = 3000) {
+    for (int waited = 0; !pred(); waited += 5) {
+        if (waited > ms) return false;
+        platform::ui::processUiEvents(5);
+        // Boxes delete themselves later, which a running event loop does on its own.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+TEST(MsgBoxDialog, CountdownPressesTheButtonTheStyleAllows) {
+    qtApp();
+    CGameMsgBoxDlg ok;
+    ok.SetText("一行");
+    ok.SetSeconds(2);
+    ok.SetStyle(0);
+    ok.InitDialog();
+    EXPECT_FALSE(ok.cancelButton()->isEnabled());
+    EXPECT_EQ(ok.countdownItem()->text(), "2");
+    ok.OnCountdownTick();
+    EXPECT_EQ(ok.countdownItem()->text(), "1");
+    ok.OnCountdownTick();
+    EXPECT_EQ(ok.result(), kMsgBoxOk);
+    EXPECT_EQ(ok.GetSeconds(), 0);
+
+    CGameMsgBoxDlg question;
+    question.SetSeconds(1);
+    question.SetStyle(33);
+    question.InitDialog();
+    EXPECT_TRUE(question.cancelButton()->isEnabled());
+    question.OnCountdownTick();
+    EXPECT_EQ(question.result(), kMsgBoxCancel);
+}
+
+TEST(MsgBoxDialog, LongTextGrowsTheBoxAndMovesTheButtons) {
+    qtApp();
+    CGameMsgBoxDlg shortBox;
+    shortBox.SetText("短");
+    shortBox.InitDialog();
+    EXPECT_EQ(shortBox.appliedExtraHeight(), 0);
+    CGameMsgBoxDlg longBox;
+    longBox.SetText("第一行\r\n第二行\r\n第三行\r\n第四行");
+    longBox.SetButtonTexts("查看成绩", "退出");
+    longBox.InitDialog();
+    EXPECT_GT(longBox.appliedExtraHeight(), 0);
+    EXPECT_EQ(longBox.height(), shortBox.height() + longBox.appliedExtraHeight());
+    EXPECT_EQ(longBox.okButton()->y(), shortBox.okButton()->y() + longBox.appliedExtraHeight());
+    EXPECT_EQ(longBox.okButton()->text(), "查看成绩");
+    EXPECT_EQ(longBox.cancelButton()->text(), "退出");
+
+    CGameMsgBoxDlg single;
+    single.SetSingleButton(true);
+    single.SetExtraWidth(40);
+    single.InitDialog();
+    EXPECT_TRUE(single.cancelButton()->isHidden());
+    EXPECT_EQ(single.okButton()->x(), (single.width() - single.okButton()->width()) / 2);
+    EXPECT_EQ(single.appliedExtraHeight(), 0);  // an extra width turns fitting off
+}
+
+TEST(MsgBoxDialog, ModelessBoxOpensItsLinkAndClosesTheMainWindow) {
+    qtApp();
+    int closed = 0;
+    std::string opened;
+    int flag = -1;
+    auto* box = new CGameMsgBoxModelessDlg(
+        nullptr, [&] { ++closed; },
+        [&](const std::string& link, int f) {
+            opened = link;
+            flag = f;
+        });
+    box->SetText("本局结束");
+    box->SetSeconds(0);  // modeless: 10
+    box->SetLink("http://r/result", 1);
+    box->Show();
+    EXPECT_EQ(box->GetSeconds(), 10);
+    box->okButton()->click();
+    EXPECT_TRUE(Pump([&] { return closed == 1; }));
+    EXPECT_EQ(opened, "http://r/result");
+    EXPECT_EQ(flag, 1);
+
+    opened.clear();
+    auto* timed = new CGameMsgBoxModelessDlg(
+        nullptr, [&] { ++closed; }, [&](const std::string& l, int) { opened = l; });
+    timed->SetSeconds(1);
+    timed->SetStyle(65);
+    timed->SetLink("http://x", 0);
+    timed->Show();
+    timed->OnCountdownTick();  // Cancel: no link
+    EXPECT_TRUE(Pump([&] { return closed == 2; }));
+    EXPECT_EQ(opened, "");
+}
+
+std::atomic<int> g_freed{0};
+
+platform::Message ServerMessage(uint32_t objectId, int code, std::vector<uint8_t> body) {
+    auto* env = new netlib::YrnEnvelope;
+    env->objectId = objectId;
+    auto* rec = new netlib::YrnRecord;
+    rec->head[1] = code;
+    rec->length = int32_t(body.size());
+    if (!body.empty()) {
+        rec->data = new uint8_t[body.size()];
+        std::memcpy(rec->data, body.data(), body.size());
+    }
+    return netlib::YrnMakeSocketMessage(env, rec);
+}
+
+TEST(CommThread, RelaysToTheTargetAndFreesWhatNobodyTakes) {
+    platform::MessageLoop frameLoop;
+    std::atomic<int> got{0};
+    platform::FunctionTarget frame([&](const platform::Message& m) -> intptr_t {
+        if (m.id == netlib::kMsgSocketEvent) {
+            ++got;
+            netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(m), netlib::YrnRecordOf(m));
+        }
+        return 0;
+    });
+    platform::Handle h = frame.attach(frameLoop);
+    ASSERT_TRUE(frameLoop.start());
+    CGameCommThread comm;
+    ASSERT_TRUE(comm.Start());
+    // Before the frame exists: freed by the thread (the sanitiser's leak check sees it).
+    ASSERT_TRUE(platform::postToThread(comm.threadId(), ServerMessage(1, 5, {1, 2, 3})));
+    platform::Message target;
+    target.id = kMsgCommSetTarget;
+    target.w = h;
+    ASSERT_TRUE(platform::postToThread(comm.threadId(), target));
+    ASSERT_TRUE(platform::postToThread(comm.threadId(), ServerMessage(1, 6, {4})));
+    ASSERT_TRUE(Pump([&] { return got == 1; }));
+    // The frame goes away: the relay fails and the thread frees the blocks.
+    frame.detach();
+    ASSERT_TRUE(platform::postToThread(comm.threadId(), ServerMessage(1, 7, {5, 6})));
+    ASSERT_TRUE(Pump([&] { return comm.dropped() == 2; }));
+    EXPECT_EQ(comm.relayed(), 1);
+    // Wait texts with no dialog are freed as well.
+    ASSERT_TRUE(platform::postToThread(comm.threadId(), MakeTextMessage(kMsgCommWaitText, "x", 0)));
+    comm.Stop(1000);
+    frameLoop.quit();
+    frameLoop.join();
+}
+
+TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
+    auto c = WaitBarColors(0x000000, 0x0C0C0C, 3);
+    EXPECT_EQ(c[3], 0x000000u);
+    EXPECT_EQ(c[2], 0x040404u);
+    EXPECT_EQ(c[4], 0x040404u);
+    EXPECT_EQ(c[0], 0x0C0C0Cu);
+    EXPECT_EQ(c[5], 0x080808u);
+    auto d = WaitBarColors(0x1A462E, 0x429473);
+    for (uint32_t v : d)
+        for (int ch = 0; ch < 3; ++ch) {
+            int x = (v >> (8 * ch)) & 0xFF, f = (0x1A462E >> (8 * ch)) & 0xFF,
+                b = (0x429473 >> (8 * ch)) & 0xFF;
+            EXPECT_GE(x, std::min(f, b));
+            EXPECT_LE(x, std::max(f, b));
+        }
+    auto r = c;
+    RotateWaitBar(r, 1);
+    EXPECT_EQ(r[4], c[3]);
+    EXPECT_EQ(r[0], c[5]);
+    RotateWaitBar(r, 0);
+    EXPECT_EQ(r, c);
+}
+
+TEST(Panes, SizeStepsAndWidenedCells) {
+    qtApp();
+    CGameFormView pane("p");
+    EXPECT_FALSE(pane.OnSize(0, 10));
+    EXPECT_TRUE(pane.OnSize(100, 50));
+    EXPECT_FALSE(pane.OnSize(100, 50));
+    EXPECT_TRUE(pane.OnSize(100, 51));
+    EXPECT_EQ(CGameFormView::WidenedCell(QRect(10, 10, 100, 50)), QRect(9, 9, 102, 52));
+    platform::Message entered;
+    entered.id = kMsgGameEntered;
+    EXPECT_EQ(platform::send(pane.hwnd(), entered), true);
+    EXPECT_EQ(pane.gameEnteredCount(), 1);
+}
+
+TEST(Panes, SplitterBarsAndTiling) {
+    qtApp();
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    CSkinSplitterWnd split(Qt::Horizontal);
+    split.SetDrawMode(2);
+    {
+        QPainter p(&img);
+        platform::ui::DrawContext dc(p);
+        split.OnDrawSplitter(dc, QRect(0, 0, 5, 20));  // no pictures: the plain bar only
+    }
+    EXPECT_EQ(QColor(img.pixel(2, 10)), QColor(0xC8, 0xD0, 0xD4));
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(QColor(9, 9, 9));
+    tile.setPixel(0, 0, qRgb(200, 0, 0));
+    split.SetBarBitmaps(tile, std::nullopt);
+    {
+        QPainter p(&img);
+        platform::ui::DrawContext dc(p);
+        split.OnDrawSplitter(dc, QRect(2, 3, 5, 20));
+    }
+    // Anchored at the origin: the red corner lands on multiples of 4.
+    EXPECT_EQ(QColor(img.pixel(4, 4)), QColor(200, 0, 0));
+    EXPECT_EQ(QColor(img.pixel(4, 8)), QColor(200, 0, 0));
+    EXPECT_EQ(QColor(img.pixel(3, 4)), QColor(9, 9, 9));
+    EXPECT_EQ(QColor(img.pixel(8, 4)), QColor(0, 0, 0));  // right of the bar: untouched
+}
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qtApp();
+        ASSERT_TRUE(dir.isValid());
+        setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+        testing::EntryLine e;
+        e.chairNo = 1;
+        ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
+        frame = std::make_unique<CGameFrameWnd>(app);
+        ASSERT_TRUE(frame->Create());
+    }
+    void TearDown() override {
+        frame.reset();
+        unsetenv("HQLV_RUNTIME_DIR");
+    }
+    void copyData(uint32_t kind, std::vector<uint8_t> plain) {
+        PadHallRecord(plain);
+        auto coded = EncryptHallData(plain.data(), plain.size());
+        frame->OnCopyData(kind, coded->data(), coded->size());
+    }
+    QTemporaryDir dir;
+    CGameApp app{"HqLv", 21303, 2, 1};
+    std::unique_ptr<CGameFrameWnd> frame;
+};
+
+TEST_F(Frame, LayoutOfTheMainFrame) {
+    ASSERT_EQ(frame->panes().size(), 5u);
+    EXPECT_EQ(frame->mainSplitter()->count(), 2);
+    EXPECT_EQ(frame->rightSplitter()->count(), 4);
+    EXPECT_EQ(frame->mainSplitter()->drawMode(), 2);
+    QList<int> sizes = frame->mainSplitter()->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    double share = double(sizes[0]) / (sizes[0] + sizes[1]);
+    EXPECT_NEAR(share, 7.0 / 9.0, 0.02);
+    EXPECT_NE(frame->hallHandle(), 0u);
+    EXPECT_EQ(frame->windowTitle(), "title");
+}
+
+TEST_F(Frame, ServerMessagesOfAnotherConnectionAreDroppedAndFreed) {
+    uint32_t id = app.GetConnection()->GetObjectId();
+    auto entry = testing::Entry(55, 3, "新人");
+    platform::Message foreign = ServerMessage(id + 1, 211011, entry);
+    ASSERT_TRUE(platform::post(frame->hwnd(), foreign));
+    platform::Message own = ServerMessage(id, 211011, entry);
+    ASSERT_TRUE(platform::post(frame->hwnd(), own));
+    ASSERT_TRUE(Pump([&] { return app.GetSeatUserID(3) == 55; }));
+    EXPECT_NE(frame->lastReceiveTick(), 0u);
+}
+
+TEST_F(Frame, HallRecordsAreCheckedBeforeUse) {
+    HallTableState s;
+    s.table.setWord(0, 5);
+    s.seated = {testing::Record(1001, 1, "我"), testing::Record(7, 0, "甲")};
+    copyData(kHallTableState, BuildHallTableState(s));
+    EXPECT_EQ(app.GetSeatUserID(0), 7);
+    // A state announcing nine seats is refused whole.
+    auto bad = BuildHallTableState(s);
+    bad[444 + 8] = 9;
+    s.seated[1] = testing::Record(8, 0, "乙");
+    copyData(kHallTableState, bad);
+    EXPECT_EQ(app.GetSeatUserID(0), 7);
+    // Not a whole number of AES blocks: refused.
+    std::vector<uint8_t> odd(33, 1);
+    frame->OnCopyData(kHallPlayerJoined, odd.data(), odd.size());
+    // A player who left another table changes nothing.
+    platform::ByteWriter left;
+    left.u32(4242);
+    left.i32(7);
+    left.i32(6);
+    left.i32(0);
+    copyData(kHallPlayerLeft, left.take());
+    EXPECT_TRUE(frame->tableActive());
+    PlayerRecord joined = testing::Record(600, 0, "看客", 1);
+    copyData(kHallPlayerJoined, {joined.raw.begin(), joined.raw.end()});
+    EXPECT_EQ(app.IsLookerOn(600), 1);
+}
+
+TEST_F(Frame, RoomChangeThatCannotReachTheHallFails) {
+    RoomRecord here, there;
+    here.setWord(0, 0);
+    there.setWord(0, 9);
+    app.SetRoomListMode(2);
+    app.AppendRoom(here);
+    app.AppendRoom(there);
+    EXPECT_EQ(app.RequestRoomChange(9), 0);  // no hall window is listening
+    EXPECT_TRUE(frame->isVisible());
+}
+
+TEST(HallSign, AnswersFindTheirRequestByIdOnly) {
+    CHallSignBroker broker;
+    uint32_t a = broker.Begin(1001);
+    uint32_t b = broker.Begin(1001);
+    EXPECT_NE(a, b);
+    EXPECT_FALSE(broker.Answer({1001, "x", 999}));  // no such request
+    std::thread answer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        broker.Answer({1001, "sign-b", b});
+    });
+    std::string sign;
+    EXPECT_TRUE(broker.Wait(b, 5000, &sign));
+    answer.join();
+    EXPECT_EQ(sign, "sign-b");
+    // Request a times out; its late answer touches nothing.
+    EXPECT_FALSE(broker.Wait(a, 10, &sign));
+    EXPECT_EQ(sign, "");
+    EXPECT_FALSE(broker.Answer({1001, "late", a}));
+    EXPECT_EQ(broker.waiting(), 0u);
+    // An answer for another user releases the request without a text.
+    uint32_t c = broker.Begin(1001);
+    EXPECT_TRUE(broker.Answer({2002, "not yours", c}));
+    EXPECT_FALSE(broker.Answer({1001, "again", c}));
+    EXPECT_TRUE(broker.Wait(c, 10, &sign));
+    EXPECT_EQ(sign, "");
+}
+
+}  // namespace
+}  // namespace hqlv::framework
