@@ -123,6 +123,13 @@ TEST(WinCheck, FlowersAndBadInput) {
     slot0[0] = 2;
     EXPECT_EQ(MJ_CheckHu(slot0, hands::id(5, 1), -1, -1, 0, 0, &r, 0), 0);
     EXPECT_EQ(MJ_CanHu(ok, -1, 0, -1, -1, 5, 0, 0, &r, 0), 0);
+    // Counts and pools whose sum does not fit 32 bits are refused, not summed past the range.
+    hands::Counts wide;
+    for (int k = 1; k < 64; ++k) wide[k] = INT32_MAX;
+    EXPECT_EQ(MJ_CanHu(wide, INT32_MAX, INT32_MAX, -1, -1, 5, 0, kHandTypeBits, &r, 0), 0);
+    EXPECT_EQ(MJ_SplitMelds(ok, INT32_MAX, INT32_MAX, 0, 0, 5, 0, 0, &r, 0), 0);
+    EXPECT_EQ(MJ_IsSevenPairs(wide, INT32_MAX, INT32_MAX, 0, 0, 5, 0, kRuleSevenPairs, &r), 0);
+    EXPECT_EQ(MJ_SumJokers(INT32_MAX, INT32_MAX), INT32_MAX);
     // No result record: the answer alone.
     EXPECT_EQ(MJ_CheckHu(ok, hands::id(5, 1), -1, -1, 0, 0, nullptr, 0), kResultWin);
     // The unit record never overflows.
