@@ -387,8 +387,11 @@ int CYrnSocket::OnRead() {
     bool firstData = first && SignalFirstData(*rec);
     std::vector<uint8_t> block(GetRecvBlockSize());
     // Read a block, then parse what is complete, so no more than one packet and one block
-    // are ever buffered however fast the peer sends.
-    for (;;) {
+    // are ever buffered however fast the peer sends. After a bounded number of blocks the
+    // loop gets control back (unread data is reported again), so a peer that never pauses
+    // cannot keep the worker from stopping.
+    constexpr int kBlocksPerEvent = 16;
+    for (int blocks = 0; blocks < kBlocksPerEvent; ++blocks) {
         ssize_t got = ::recv(fd, block.data(), block.size(), 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;

@@ -675,3 +675,27 @@ TEST(SocketConnect, RefusalAfterAPendingConnectIsAFailure) {
     for (int f : fillers) ::close(f);
     s.Close();
 }
+
+TEST_F(SocketTest, CloseReturnsWhileThePeerKeepsSending) {
+    connect();
+    // The peer floods notifications without pause; the worker must still stop when asked.
+    CYrnBuffer burst;
+    for (int i = 1; i <= 64; ++i) {
+        CYrnBuffer b = Peer::build(kPacketMessage, i, 5, std::string(900, 'f'), peer_->seq());
+        burst.Append(b.Data(), b.Size());
+    }
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (!stop && Clock::now() < end) {
+            if (!peer_->sendBytes(burst)) break;
+        }
+    });
+    ASSERT_TRUE(owner_.waitFor(100, 5000));
+    auto t0 = Clock::now();
+    sock_.Close();
+    auto took = Clock::now() - t0;
+    stop = true;
+    flood.join();
+    EXPECT_LT(took, std::chrono::seconds(3));
+}
