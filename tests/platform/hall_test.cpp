@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,74 @@ TEST(HallChannel, TargetGoneOrTooSlowIsAFailureNotAHang) {
     EXPECT_FALSE(ch.send(ep.handle(), 1, 0, 0, 2000, &r));
     EXPECT_FALSE(ch.post(ep.handle(), 1, 0, 0));
     EXPECT_TRUE(ch.isAlive(ep.handle()));
+}
+
+namespace {
+// The thread of a window that is busy elsewhere (for instance closing the endpoint): it
+// takes deliveries but runs none of them until released.
+class StalledDispatcher : public Dispatcher {
+public:
+    ~StalledDispatcher() override {
+        detachAllTargets();
+        std::lock_guard lock(mu);
+        held.clear();
+    }
+    bool enqueue(Delivery& d) override {
+        std::lock_guard lock(mu);
+        held.push_back(std::move(d));
+        queued.set();
+        return true;
+    }
+    bool onDispatcherThread() const override { return false; }
+    bool setTimer(Handle, uint32_t, uint32_t) override { return false; }
+    bool killTimer(Handle, uint32_t) override { return false; }
+    void forgetTarget(Handle) override {}
+    void runHeld() {
+        std::vector<Delivery> batch;
+        {
+            std::lock_guard lock(mu);
+            batch.swap(held);
+        }
+        for (auto& d : batch) d.run();
+    }
+    std::mutex mu;
+    std::vector<Delivery> held;
+    Event queued;
+};
+}  // namespace
+
+TEST(HallChannel, ClosingWhileTheTargetsThreadIsBusyNeverWaitsForTheSend) {
+    TempDir t;
+    StalledDispatcher thread;
+    int handled = 0;
+    FunctionTarget window([&](const Message&) -> intptr_t { return ++handled; });
+    window.attach(thread);
+    HallEndpoint ep(t.path());
+    ASSERT_TRUE(ep.open(window.handle()));
+    const Handle h = ep.handle();
+    bool answered = true;
+    std::thread caller([&] {
+        SocketHallChannel ch(t.path());
+        intptr_t r = 0;
+        answered = ch.send(h, 0x9105, 0, 0, kWaitForever, &r);
+    });
+    // The endpoint has handed the send over; the window's thread now closes the endpoint.
+    ASSERT_TRUE(thread.queued.wait(5000));
+    auto start = std::chrono::steady_clock::now();
+    Event closedEvent(true);
+    std::thread closer([&] {
+        ep.close();
+        closedEvent.set();
+    });
+    const bool closed = closedEvent.wait(3000);
+    if (!closed) thread.runHeld();  // undo the deadlock so that the test can end
+    closer.join();
+    caller.join();
+    EXPECT_TRUE(closed) << "close() waited for a send the busy thread could not handle";
+    EXPECT_LT(msSince(start), 2000);
+    EXPECT_FALSE(answered);
+    thread.runHeld();  // withdrawn sends never run late
+    EXPECT_EQ(handled, 0);
 }
 
 TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
