@@ -156,6 +156,30 @@ TEST(WinCheck, RefusalsByMask) {
               kResultWin);
 }
 
+TEST(WinCheck, JokersAsTheirOwnKindAreTriedFirst) {
+    HuResult r;
+    // Joker A is kind 5; the hand is complete with the three 5s as 5s.
+    const int five = hands::id(5, 0);
+    const int nine = hands::id(9, 1);
+    hands::Counts c{1, 2, 3, 5, 5, 5, 11, 12, 13, 21, 22, 23, 9};
+    const int natural = kJokers | kTileFlagJokersNatural;
+    ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, natural, 0, &r, 0), kResultWin);
+    EXPECT_EQ(MJ_CountJokerTiles(&r), 0) << "the split with the jokers as their own kind wins";
+    ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, kJokers, 0, &r, 0), kResultWin);
+    EXPECT_GE(MJ_CountJokerTiles(&r), 3);  // wild only: every joker fills a place
+
+    // All seven honours without jokers standing in: only the natural reading holds when
+    // the joker kind is itself one of the honours.
+    hands::Counts h{31, 32, 33, 34, 35, 36, 37, 1, 1, 1, 2, 2, 2};
+    const int three = hands::id(3, 0);
+    const int strict = natural | kTileFlagNoJokersInSevenHonours;
+    ASSERT_EQ(MJ_CheckHu(h, three, kEast, -1, strict, kRuleAllSevenHonours, &r, 0), kResultWin);
+    EXPECT_EQ(r.units[0].type, kUnitAllSevenHonours);
+    EXPECT_EQ(MJ_CheckHu(h, three, kEast, -1, kJokers | kTileFlagNoJokersInSevenHonours,
+                         kRuleAllSevenHonours, &r, 0),
+              0);
+}
+
 TEST(SpecialHands, SevenPairs) {
     HuResult r;
     hands::Counts c{1, 1, 4, 4, 9, 9, 13, 13, 22, 22, 31, 31, 37};
