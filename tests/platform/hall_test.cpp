@@ -16,6 +16,7 @@
 
 #include "platform/core/bytes.h"
 #include "platform/core/event.h"
+#include "stalled_dispatcher.h"
 #include "temp_dir.h"
 
 using namespace hqlv::platform;
@@ -132,40 +133,6 @@ TEST(HallChannel, TargetGoneOrTooSlowIsAFailureNotAHang) {
     EXPECT_TRUE(ch.isAlive(ep.handle()));
 }
 
-namespace {
-// The thread of a window that is busy elsewhere (for instance closing the endpoint): it
-// takes deliveries but runs none of them until released.
-class StalledDispatcher : public Dispatcher {
-public:
-    ~StalledDispatcher() override {
-        detachAllTargets();
-        std::lock_guard lock(mu);
-        held.clear();
-    }
-    bool enqueue(Delivery& d) override {
-        std::lock_guard lock(mu);
-        held.push_back(std::move(d));
-        queued.set();
-        return true;
-    }
-    bool onDispatcherThread() const override { return false; }
-    bool setTimer(Handle, uint32_t, uint32_t) override { return false; }
-    bool killTimer(Handle, uint32_t) override { return false; }
-    void forgetTarget(Handle) override {}
-    void runHeld() {
-        std::vector<Delivery> batch;
-        {
-            std::lock_guard lock(mu);
-            batch.swap(held);
-        }
-        for (auto& d : batch) d.run();
-    }
-    std::mutex mu;
-    std::vector<Delivery> held;
-    Event queued;
-};
-}  // namespace
-
 TEST(HallChannel, ClosingWhileTheTargetsThreadIsBusyNeverWaitsForTheSend) {
     TempDir t;
     StalledDispatcher thread;
@@ -182,7 +149,7 @@ TEST(HallChannel, ClosingWhileTheTargetsThreadIsBusyNeverWaitsForTheSend) {
         answered = ch.send(h, 0x9105, 0, 0, kWaitForever, &r);
     });
     // The endpoint has handed the send over; the window's thread now closes the endpoint.
-    ASSERT_TRUE(thread.queued.wait(5000));
+    ASSERT_TRUE(thread.waitHeld(1, 5000));
     auto start = std::chrono::steady_clock::now();
     Event closedEvent(true);
     std::thread closer([&] {
