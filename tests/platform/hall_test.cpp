@@ -218,6 +218,9 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     shortPayload.resize(shortPayload.size() + 10);
     EXPECT_TRUE(rawCall(shortPayload).empty());  // payload shorter than announced
     EXPECT_EQ(status(rawCall(header(kHallRequestMagic, 4, 0))), 0u);  // ping
+    auto elsewhere = header(kHallRequestMagic, 2, 0);
+    elsewhere[8] ^= 1;  // addressed to another window than the one listening here
+    EXPECT_EQ(status(rawCall(elsewhere)), 1u);
     SocketHallChannel ch(t.path());
     intptr_t r = 0;
     EXPECT_TRUE(ch.send(h, 0x9105, 1, 2, 5000, &r));
