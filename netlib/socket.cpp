@@ -387,8 +387,11 @@ int CYrnSocket::OnRead() {
     bool firstData = first && SignalFirstData(*rec);
     std::vector<uint8_t> block(GetRecvBlockSize());
     // Read a block, then parse what is complete, so no more than one packet and one block
-    // are ever buffered however fast the peer sends.
-    for (;;) {
+    // are ever buffered however fast the peer sends. After a bounded number of blocks the
+    // loop gets control back (unread data is reported again), so a peer that never pauses
+    // cannot keep the worker from stopping.
+    constexpr int kBlocksPerEvent = 16;
+    for (int blocks = 0; blocks < kBlocksPerEvent; ++blocks) {
         ssize_t got = ::recv(fd, block.data(), block.size(), 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
@@ -647,8 +650,18 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
 
     // One waiting request per connection: the expectation, the event and the stored
     // response are single slots.
-    std::unique_lock<std::mutex> requestGuard;
-    if (wait) requestGuard = std::unique_lock(rec->requestLock);
+    // The time-out covers the whole request, including a wait for the slot while another
+    // thread's request holds it.
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    std::unique_lock<std::timed_mutex> requestGuard;
+    if (wait) {
+        requestGuard = std::unique_lock(rec->requestLock, std::defer_lock);
+        if (!requestGuard.try_lock_until(deadline)) {
+            if (timedOut) *timedOut = 1;
+            return 0;
+        }
+    }
     int32_t id = rec->messageCounter.fetch_add(1) + 1;
     if (wait) {
         SetExpectedResponse(id, *rec);
@@ -662,8 +675,7 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     if (!wait) return 1;
     {
         std::unique_lock lk(sigLock_);
-        bool got = sigCv_.wait_for(lk, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
-                                   [&] { return rec->eventSet || stopped_; });
+        bool got = sigCv_.wait_until(lk, deadline, [&] { return rec->eventSet || stopped_; });
         if (!got || !rec->eventSet || stopped_) {
             if (timedOut) *timedOut = 1;
             return 0;

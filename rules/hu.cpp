@@ -245,8 +245,8 @@ bool split(Split& s, bool pairDone) {
 
 // --- Special hands -------------------------------------------------------------------------
 
-int32_t tableTotal(const CountTable& c, int32_t jokersA, int32_t jokersB) {
-    int32_t total = jokersA + jokersB;
+int64_t tableTotal(const CountTable& c, int32_t jokersA, int32_t jokersB) {
+    int64_t total = static_cast<int64_t>(jokersA) + jokersB;
     for (int i = 0; i < kIndexCount; ++i) total += c[i];
     return total;
 }
@@ -287,7 +287,8 @@ HuResult& scratchOr(HuResult* result, HuResult& scratch) {
 
 int32_t MJ_SumJokers(int32_t a, int32_t b) {
     if (a < 0 || b < 0) return 0;
-    return a + b;
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    return sum > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sum);
 }
 
 int32_t MJ_TakeJokers(int32_t* beforeA, int32_t* beforeB, int32_t* poolA, int32_t* poolB,
@@ -407,7 +408,7 @@ void MJ_AddJokerUnit(HuResult* result, int32_t type, int32_t usedA, int32_t used
 int32_t MJ_IsSevenPairs(const CountTable& c, int32_t jokersA, int32_t jokersB, int32_t indexA,
                         int32_t indexB, int32_t, int32_t, int32_t rule, HuResult* result) {
     if (!(rule & kRuleSevenPairs)) return 0;
-    const int32_t total = tableTotal(c, jokersA, jokersB);
+    const int64_t total = tableTotal(c, jokersA, jokersB);
     if (total != 12 && total != 14) return 0;
     int32_t odd = 0;
     for (int i = 1; i < kIndexCount; ++i)
@@ -484,7 +485,7 @@ int32_t MJ_SplitMelds(const CountTable& counts, int32_t jokersA, int32_t jokersB
                       int32_t indexB, int32_t, int32_t flags, int32_t, HuResult* result,
                       int32_t pairDone) {
     if (jokersA < 0 || jokersB < 0) return 0;
-    int32_t total = jokersA + jokersB;
+    int64_t total = static_cast<int64_t>(jokersA) + jokersB;
     for (int i = 0; i < kIndexCount; ++i) {
         if (counts[i] < 0 || counts[i] > kMaxHandTiles) return 0;
         total += counts[i];
@@ -517,7 +518,9 @@ int32_t canHuOn(CountTable& counts, int32_t jokersA, int32_t jokersB, int32_t jo
     std::memset(&result, 0, sizeof(HuResult));
     // Counts and pools come from callers: refuse what no hand can be. One pass gathers the
     // total, any negative entry, any oversized entry and, with the default callbacks, flowers.
-    int32_t total = jokersA + jokersB, signs = jokersA | jokersB | counts[0], big = 0;
+    // The total is summed wide: callers' counts are checked, not trusted not to overflow.
+    int64_t total = static_cast<int64_t>(jokersA) + jokersB;
+    int32_t signs = jokersA | jokersB | counts[0], big = 0;
     for (int i = 1; i < kIndexCount; ++i) {
         total += counts[i];
         signs |= counts[i];

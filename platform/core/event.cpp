@@ -5,10 +5,10 @@
 namespace hqlv::platform {
 
 void Event::set() {
-    {
-        std::lock_guard lock(mu_);
-        set_ = true;
-    }
+    // Notify under the lock: a waiter that returns may destroy the event at once, so the
+    // condition variable must not be touched after the lock is given up.
+    std::lock_guard lock(mu_);
+    set_ = true;
     if (manual_) {
         cv_.notify_all();
     } else {

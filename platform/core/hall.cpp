@@ -28,6 +28,9 @@ enum Status : uint32_t { kDelivered = 0, kNobody = 1, kBadRequest = 2, kNotInTim
 
 // How long the receiving side waits for the rest of a request that has begun.
 constexpr int kReceiveTimeoutMs = 2000;
+// The endpoint hands a send to its target in slices of this length, so that close() on the
+// target's own thread (which then cannot handle it) never waits for the send to end.
+constexpr int kSendSliceMs = 50;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -365,6 +368,7 @@ bool HallEndpoint::open(Handle target, Handle preferred) {
 
 void HallEndpoint::close() {
     if (thread_.joinable()) {
+        stopping_ = true;
         uint64_t one = 1;
         ssize_t n = write(stopFd_, &one, sizeof one);
         (void)n;
@@ -379,6 +383,7 @@ void HallEndpoint::close() {
         ::close(stopFd_);
         stopFd_ = -1;
     }
+    stopping_ = false;
     for (const std::string& f : classFiles_) {
         std::string text;
         if (readFile(f, &text) && text == std::to_string(handle_)) unlink(f.c_str());
@@ -443,7 +448,7 @@ void HallEndpoint::handleConnection(int fd) {
             Message m = q.type == kSend ? plain
                                         : Message{kCopyDataMessage, q.from,
                                                   reinterpret_cast<intptr_t>(&cd), nullptr};
-            if (!platform::send(target_, m, &answer, wait)) {
+            if (!sendToTarget(m, &answer, wait)) {
                 status = isAlive(target_) ? kNotInTime : kNobody;
             }
         }
@@ -453,6 +458,22 @@ void HallEndpoint::handleConnection(int fd) {
     reply.u32(status);
     reply.u64(static_cast<uint64_t>(static_cast<int64_t>(answer)));
     writeAll(fd, reply.data().data(), reply.size(), Deadline(kReceiveTimeoutMs));
+}
+
+bool HallEndpoint::sendToTarget(const Message& m, intptr_t* answer, int timeoutMs) {
+    // A send that is not handled within a slice is withdrawn before it starts (send()
+    // guarantees that) and offered again; one that has started is waited for, as the
+    // handler reads the payload.
+    Deadline dl(timeoutMs);
+    for (;;) {
+        int left = dl.left();
+        int slice = left < 0 || left > kSendSliceMs ? kSendSliceMs : left;
+        auto started = SteadyClock::now();
+        if (platform::send(target_, m, answer, slice)) return true;
+        // Refused at once (target gone, its loop stopped): no point in asking again.
+        if (SteadyClock::now() - started < std::chrono::milliseconds(slice)) return false;
+        if (stopping_ || dl.left() == 0) return false;
+    }
 }
 
 // ---- double ----

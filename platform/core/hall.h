@@ -36,6 +36,7 @@
 // record as send(target, {kCopyDataMessage, w = sender's handle, l = const CopyData*}),
 // the CopyData and its bytes valid only during the handler. The reply is written when the
 // post is queued or the handler has returned.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -157,6 +158,7 @@ public:
 private:
     void serve();
     void handleConnection(int fd);
+    bool sendToTarget(const Message& m, intptr_t* answer, int timeoutMs);
 
     std::string folder_;
     std::string path_;
@@ -165,6 +167,7 @@ private:
     int listenFd_ = -1;
     int stopFd_ = -1;
     std::thread thread_;
+    std::atomic<bool> stopping_{false};
     std::vector<std::string> classFiles_;
 };
 

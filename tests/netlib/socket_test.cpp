@@ -347,6 +347,31 @@ TEST_F(SocketTest, ConcurrentRequestsFromTwoThreads) {
     EXPECT_TRUE(owner_.seen().empty());
 }
 
+TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
+    connect();
+    // The first request is never answered and holds the single response slot; a second
+    // thread's request may not wait for the slot beyond its own time-out.
+    std::atomic<int> first{-1};
+    std::thread holder([&] {
+        YrnRecord resp;
+        int t = 0;
+        first = request(1, "unanswered", &resp, &t, 3000);
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));  // the slot is taken
+    YrnRecord resp;
+    int timedOut = 0;
+    auto t0 = Clock::now();
+    EXPECT_EQ(request(2, "second", &resp, &timedOut, 200), 0);
+    auto took = Clock::now() - t0;
+    EXPECT_EQ(timedOut, 1);
+    EXPECT_GE(took, std::chrono::milliseconds(190));
+    EXPECT_LT(took, std::chrono::milliseconds(2000));
+    sock_.Close();
+    holder.join();
+    EXPECT_EQ(first.load(), 0);
+}
+
 TEST_F(SocketTest, CloseWakesAWaitingRequestAtOnce) {
     connect();
     std::atomic<int> result{-1}, timedOut{-1};
@@ -674,4 +699,28 @@ TEST(SocketConnect, RefusalAfterAPendingConnectIsAFailure) {
     closer.join();
     for (int f : fillers) ::close(f);
     s.Close();
+}
+
+TEST_F(SocketTest, CloseReturnsWhileThePeerKeepsSending) {
+    connect();
+    // The peer floods notifications without pause; the worker must still stop when asked.
+    CYrnBuffer burst;
+    for (int i = 1; i <= 64; ++i) {
+        CYrnBuffer b = Peer::build(kPacketMessage, i, 5, std::string(900, 'f'), peer_->seq());
+        burst.Append(b.Data(), b.Size());
+    }
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        auto end = Clock::now() + std::chrono::seconds(10);
+        while (!stop && Clock::now() < end) {
+            if (!peer_->sendBytes(burst)) break;
+        }
+    });
+    ASSERT_TRUE(owner_.waitFor(100, 5000));
+    auto t0 = Clock::now();
+    sock_.Close();
+    auto took = Clock::now() - t0;
+    stop = true;
+    flood.join();
+    EXPECT_LT(took, std::chrono::seconds(3));
 }

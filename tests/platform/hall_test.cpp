@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/core/bytes.h"
 #include "platform/core/event.h"
+#include "stalled_dispatcher.h"
 #include "temp_dir.h"
 
 using namespace hqlv::platform;
@@ -131,6 +133,40 @@ TEST(HallChannel, TargetGoneOrTooSlowIsAFailureNotAHang) {
     EXPECT_TRUE(ch.isAlive(ep.handle()));
 }
 
+TEST(HallChannel, ClosingWhileTheTargetsThreadIsBusyNeverWaitsForTheSend) {
+    TempDir t;
+    StalledDispatcher thread;
+    int handled = 0;
+    FunctionTarget window([&](const Message&) -> intptr_t { return ++handled; });
+    window.attach(thread);
+    HallEndpoint ep(t.path());
+    ASSERT_TRUE(ep.open(window.handle()));
+    const Handle h = ep.handle();
+    bool answered = true;
+    std::thread caller([&] {
+        SocketHallChannel ch(t.path());
+        intptr_t r = 0;
+        answered = ch.send(h, 0x9105, 0, 0, kWaitForever, &r);
+    });
+    // The endpoint has handed the send over; the window's thread now closes the endpoint.
+    ASSERT_TRUE(thread.waitHeld(1, 5000));
+    auto start = std::chrono::steady_clock::now();
+    Event closedEvent(true);
+    std::thread closer([&] {
+        ep.close();
+        closedEvent.set();
+    });
+    const bool closed = closedEvent.wait(3000);
+    if (!closed) thread.runHeld();  // undo the deadlock so that the test can end
+    closer.join();
+    caller.join();
+    EXPECT_TRUE(closed) << "close() waited for a send the busy thread could not handle";
+    EXPECT_LT(msSince(start), 2000);
+    EXPECT_FALSE(answered);
+    thread.runHeld();  // withdrawn sends never run late
+    EXPECT_EQ(handled, 0);
+}
+
 TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     TempDir t;
     HallWindow hall(t.path());
@@ -182,6 +218,9 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     shortPayload.resize(shortPayload.size() + 10);
     EXPECT_TRUE(rawCall(shortPayload).empty());  // payload shorter than announced
     EXPECT_EQ(status(rawCall(header(kHallRequestMagic, 4, 0))), 0u);  // ping
+    auto elsewhere = header(kHallRequestMagic, 2, 0);
+    elsewhere[8] ^= 1;  // addressed to another window than the one listening here
+    EXPECT_EQ(status(rawCall(elsewhere)), 1u);
     SocketHallChannel ch(t.path());
     intptr_t r = 0;
     EXPECT_TRUE(ch.send(h, 0x9105, 1, 2, 5000, &r));

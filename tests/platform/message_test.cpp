@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/event.h"
+#include "stalled_dispatcher.h"
 
 using namespace hqlv::platform;
 
@@ -105,6 +107,30 @@ TEST(MessageLoop, PostToGoneTargetFailsAndQueuedMessagesAreDisposedOnce) {
     EXPECT_EQ(handled, 0);
     EXPECT_EQ(g_freed, 4);  // three queued ones disposed, plus the one we freed
     EXPECT_FALSE(post(0, Message{1, 0, 0}));
+}
+
+TEST(MessageLoop, DeliveriesDroppedUnrunReleaseTheSenderAndDisposeThePost) {
+    g_freed = 0;
+    StalledDispatcher thread;
+    int handled = 0;
+    FunctionTarget target([&](const Message&) -> intptr_t { return ++handled; });
+    Handle h = target.attach(thread);
+    ASSERT_TRUE(post(h, blockMessage(0, 0)));
+    bool ok = true;
+    double tookMs = 0;
+    std::thread sender([&] {
+        auto start = std::chrono::steady_clock::now();
+        ok = send(h, Message{9, 0, 0}, nullptr, 3000);
+        tookMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                     .count();
+    });
+    ASSERT_TRUE(thread.waitHeld(2, 5000));
+    thread.dropHeld();  // as a dispatcher that goes away with work queued
+    sender.join();
+    EXPECT_FALSE(ok);
+    EXPECT_LT(tookMs, 1500) << "the sender waited out its time instead of learning at once";
+    EXPECT_EQ(g_freed, 1);
+    EXPECT_EQ(handled, 0);
 }
 
 TEST(MessageLoop, QuitRefusesPostsAndDestructionDisposesTheQueue) {

@@ -26,7 +26,13 @@ struct FixedClocks {
 
 TEST(Random, RangesAndRemainders) {
     FixedClocks clocks;
+    // A one-value range takes no draw: the sequence goes on as if it had not been asked.
+    SeedRandom(1234);
+    const int32_t first = RandomDraw();
+    SeedRandom(1234);
     EXPECT_EQ(RandomInRange(4, 4), 4);
+    EXPECT_EQ(RandomDraw(), first);
+    ResetRandom();
     int histogram[7] = {};
     for (int n = 0; n < 6000; ++n) {
         int d = RandomInRange(1, 6);

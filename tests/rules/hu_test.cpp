@@ -123,6 +123,13 @@ TEST(WinCheck, FlowersAndBadInput) {
     slot0[0] = 2;
     EXPECT_EQ(MJ_CheckHu(slot0, hands::id(5, 1), -1, -1, 0, 0, &r, 0), 0);
     EXPECT_EQ(MJ_CanHu(ok, -1, 0, -1, -1, 5, 0, 0, &r, 0), 0);
+    // Counts and pools whose sum does not fit 32 bits are refused, not summed past the range.
+    hands::Counts wide;
+    for (int k = 1; k < 64; ++k) wide[k] = INT32_MAX;
+    EXPECT_EQ(MJ_CanHu(wide, INT32_MAX, INT32_MAX, -1, -1, 5, 0, kHandTypeBits, &r, 0), 0);
+    EXPECT_EQ(MJ_SplitMelds(ok, INT32_MAX, INT32_MAX, 0, 0, 5, 0, 0, &r, 0), 0);
+    EXPECT_EQ(MJ_IsSevenPairs(wide, INT32_MAX, INT32_MAX, 0, 0, 5, 0, kRuleSevenPairs, &r), 0);
+    EXPECT_EQ(MJ_SumJokers(INT32_MAX, INT32_MAX), INT32_MAX);
     // No result record: the answer alone.
     EXPECT_EQ(MJ_CheckHu(ok, hands::id(5, 1), -1, -1, 0, 0, nullptr, 0), kResultWin);
     // The unit record never overflows.
@@ -147,6 +154,30 @@ TEST(WinCheck, RefusalsByMask) {
     EXPECT_EQ(MJ_CheckHu(j, kEast + 7, kEast, -1, kJokers | kTileFlagJokersNatural, 0, &r,
                          kMaskOnDiscard),
               kResultWin);
+}
+
+TEST(WinCheck, JokersAsTheirOwnKindAreTriedFirst) {
+    HuResult r;
+    // Joker A is kind 5; the hand is complete with the three 5s as 5s.
+    const int five = hands::id(5, 0);
+    const int nine = hands::id(9, 1);
+    hands::Counts c{1, 2, 3, 5, 5, 5, 11, 12, 13, 21, 22, 23, 9};
+    const int natural = kJokers | kTileFlagJokersNatural;
+    ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, natural, 0, &r, 0), kResultWin);
+    EXPECT_EQ(MJ_CountJokerTiles(&r), 0) << "the split with the jokers as their own kind wins";
+    ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, kJokers, 0, &r, 0), kResultWin);
+    EXPECT_GE(MJ_CountJokerTiles(&r), 3);  // wild only: every joker fills a place
+
+    // All seven honours without jokers standing in: only the natural reading holds when
+    // the joker kind is itself one of the honours.
+    hands::Counts h{31, 32, 33, 34, 35, 36, 37, 1, 1, 1, 2, 2, 2};
+    const int three = hands::id(3, 0);
+    const int strict = natural | kTileFlagNoJokersInSevenHonours;
+    ASSERT_EQ(MJ_CheckHu(h, three, kEast, -1, strict, kRuleAllSevenHonours, &r, 0), kResultWin);
+    EXPECT_EQ(r.units[0].type, kUnitAllSevenHonours);
+    EXPECT_EQ(MJ_CheckHu(h, three, kEast, -1, kJokers | kTileFlagNoJokersInSevenHonours,
+                         kRuleAllSevenHonours, &r, 0),
+              0);
 }
 
 TEST(SpecialHands, SevenPairs) {
