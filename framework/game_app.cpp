@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <cstdlib>
+#include <ctime>
 #include <span>
 
 #include "framework/game_frame.h"
@@ -22,6 +23,7 @@
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/core/process.h"
+#include "platform/core/profile.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 #include "platform/ui/ui_loop.h"
@@ -60,8 +62,7 @@ public:
     std::string OwnPlayerName() override { return app_.GetPlayerNameById(app_.GetUserID()); }
     bool QuickCatch() override { return app_.IsQuickCatch(); }
     void SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& entries) override {
-        activityEnabled_ = enabled;
-        activities_ = entries;
+        app_.SetActivityConfig(enabled, entries);
     }
     void SetInGame(int value) override { inGame_ = value; }
     std::span<uint8_t> GameDataBlock() override { return {}; }
@@ -106,8 +107,6 @@ private:
 
     CGameApp& app_;
     std::vector<std::unique_ptr<platform::ui::WaitCursor>> cursors_;
-    bool activityEnabled_ = false;
-    std::vector<ActivityEntry> activities_;
     int inGame_ = 0;
 };
 
@@ -209,6 +208,7 @@ bool CGameApp::InitInstance(const std::string& commandLine) {
     netlib::YrnLogOpen("Game", 0xA001D);
     GetSkinSettings()->Load();
     if (!CheckHallCommandLine(commandLine)) return false;
+    InitActivityList();
     wait_ = std::make_unique<CCommWaitDlg>();
     wait_->LoadSkin(GetSkinSettings()->GetSkinPath());
     if (!CreateCommThread()) {
@@ -492,6 +492,58 @@ std::string CGameApp::RequestHallSign() {
         signBroker_.Wait(id, 0, nullptr);  // ends the request
     }
     return GbkToUtf8(sign);
+}
+
+std::string CGameApp::GetWebSkinUrl() const {
+    return WebBaseText() + "skin/" + GetGameCode() + "/";
+}
+
+std::string CGameApp::GetAdvertWindowUrl() const {
+    std::string url =
+        TrimBlanksCopy(platform::profileString("ADVERT", "WWW3", "", GetGameIniPath()));
+    if (!url.empty()) return url;
+    return Format("%s/advert/window/%d/xy.htm", WebBaseText().c_str(), GetGameID());
+}
+
+std::string CGameApp::GetCofferUrl() const {
+    std::string url =
+        TrimBlanksCopy(platform::profileString("ADVERT", "CofferUrl", "", GetGameIniPath()));
+    if (!url.empty()) return url;
+    // The platform's own safe-box page, on the host of its web pages.
+    std::string base = WebBaseText();
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base + "/gamehall/hall/888/coffer.aspx";
+}
+
+void CGameApp::InitActivityList() {
+    activityList_.clear();
+    for (const char* key : kActivityKeys) activityList_.emplace_back("", key);
+}
+
+void CGameApp::SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& entries) {
+    activityEnabled_ = enabled;
+    activityConfig_.clear();
+    for (const ActivityEntry& e : entries)
+        if (e.index >= 0 && e.index < int(kActivityKeys.size())) activityConfig_[e.index] = e;
+}
+
+std::string CGameApp::BuildSignedHallParams(int index, int* out1, int* out2) {
+    if (index < 0 || index >= int(kActivityKeys.size())) return {};
+    auto it = activityConfig_.find(index);
+    std::string page;
+    if (it != activityConfig_.end()) {
+        if (out1) *out1 = it->second.valueA;
+        if (out2) *out2 = it->second.valueB;
+        page = it->second.text;
+    }
+    SignedLinkInput in{GetHallID(),
+                       GetGameID(),
+                       GetGameCode(),
+                       GetUserID(),
+                       static_cast<int64_t>(std::time(nullptr)),
+                       HQLV_LINK_SIGN_KEY};
+    return BuildSignedActivityUrl(index, page, in,
+                                  [this](const std::string& p) { return BuildWebUrl(p, true); });
 }
 
 std::string CGameApp::GetRulesUrl() const {

@@ -4,6 +4,7 @@
 // connection to the game server), keeps the entry record and the player records, and
 // offers the operations the panes and the notification handlers use. One object per
 // process; Current() reaches it from everywhere.
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +90,14 @@ public:
     CHallSignBroker& signBroker() { return signBroker_; }
     std::string BuildWebUrl(const std::string& page, bool withSign);
     std::string GetRulesUrl() const;
+    std::string GetWebSkinUrl() const;
+    std::string GetAdvertWindowUrl() const;
+    std::string GetCofferUrl() const;
+    // The activity list (keys in index order) and the configuration the server sent.
+    void InitActivityList();
+    void SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& entries);
+    // The signed page of activity `index`; its two numbers go to out1 and out2.
+    std::string BuildSignedHallParams(int index, int* out1, int* out2);
     std::string GetGameIniPath() const;
 
     CGameFrameWnd* GetMainFrame() const { return frame_; }
@@ -108,6 +117,9 @@ protected:
     std::unique_ptr<CCommWaitDlg> wait_;
     CGameFrameWnd* frame_ = nullptr;
     CHallSignBroker signBroker_;
+    std::vector<std::pair<std::string, std::string>> activityList_;  // (value, key)
+    bool activityEnabled_ = false;
+    std::map<int, ActivityEntry> activityConfig_;
     platform::Handle signWindow_ = 0;
     QApplication* qapp_ = nullptr;
 };

@@ -64,4 +64,14 @@ std::string RechargeSignature(const SignedLinkInput& in) {
            Format("&unix_time=%lld", static_cast<long long>(in.unixTime));
 }
 
+std::string BuildSignedActivityUrl(int index, const std::string& page, const SignedLinkInput& in,
+                                   const std::function<std::string(const std::string&)>& webUrl) {
+    if (index < 0 || index > 6) return {};
+    std::string url = page;
+    if (index == 2) url += RechargeSignature(in);
+    url = webUrl ? webUrl(url) : url;
+    url += Format("&game_id=%d&game_code=%s&hall_id=%d", in.gameId, in.gameCode.c_str(), in.hallId);
+    return url;
+}
+
 }  // namespace hqlv::framework

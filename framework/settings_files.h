@@ -47,4 +47,11 @@ struct SignedLinkInput {
 // "hall_id%dgame_id%dgame_code%suser_id%dunix_time%ld%s".
 std::string RechargeSignature(const SignedLinkInput& in);
 
+// The signed page of an activity: its page, for the recharge activity (index 2) the
+// signature and time, then the page passed through the web-address builder (which adds
+// the user id and the hall's sign), then "&game_id=%d&game_code=%s&hall_id=%d". An index
+// outside 0 to 6 gives an empty text.
+std::string BuildSignedActivityUrl(int index, const std::string& page, const SignedLinkInput& in,
+                                   const std::function<std::string(const std::string&)>& webUrl);
+
 }  // namespace hqlv::framework

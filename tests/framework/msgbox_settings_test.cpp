@@ -2,6 +2,7 @@
 
 #include "framework/msgbox_model.h"
 #include "framework/settings_files.h"
+#include "framework/shared_utils.h"
 
 namespace hqlv::framework {
 namespace {
@@ -111,6 +112,25 @@ TEST(SignedLinks, Md5AndRechargeSource) {
                   "&unix_time=1700000000");
     EXPECT_EQ(std::string(kActivityKeys[2]), "atv_recharge");
     EXPECT_EQ(std::string(kActivityKeys[1]), "atv_low");
+}
+
+}  // namespace
+}  // namespace hqlv::framework
+
+namespace hqlv::framework {
+namespace {
+
+TEST(SignedLinks, ActivityPagesCarryTheirParameters) {
+    SignedLinkInput in{5, 77, "HqLv", 1001, 1700000000, "k"};
+    auto web = [](const std::string& p) { return AppendQuery(p, "uid=1001&sign=S"); };
+    EXPECT_EQ(BuildSignedActivityUrl(0, "http://a/p?x=1", in, web),
+              "http://a/p?x=1&uid=1001&sign=S&game_id=77&game_code=HqLv&hall_id=5");
+    std::string recharge = BuildSignedActivityUrl(2, "http://a/r?c=1", in, web);
+    EXPECT_EQ(recharge, "http://a/r?c=1" + RechargeSignature(in) +
+                            "&uid=1001&sign=S&game_id=77&game_code=HqLv&hall_id=5");
+    EXPECT_NE(recharge.find("&v_sign="), std::string::npos);
+    EXPECT_EQ(BuildSignedActivityUrl(7, "http://a/r", in, web), "");
+    EXPECT_EQ(BuildSignedActivityUrl(-1, "http://a/r", in, web), "");
 }
 
 }  // namespace

@@ -348,6 +348,29 @@ TEST_F(Frame, RoomChangeThatCannotReachTheHallFails) {
     EXPECT_TRUE(frame->isVisible());
 }
 
+TEST_F(Frame, ActivityLinksWithoutAHall) {
+    ActivityEntry recharge;
+    recharge.index = 2;
+    recharge.valueA = 30;
+    recharge.valueB = 40;
+    recharge.text = "http://a/r?c=1";
+    ActivityEntry bad;
+    bad.index = 9;
+    app.SetActivityConfig(true, {recharge, bad});
+    int a = 0, b = 0;
+    std::string url = app.BuildSignedHallParams(2, &a, &b);
+    EXPECT_EQ(a, 30);
+    EXPECT_EQ(b, 40);
+    EXPECT_EQ(url.rfind("http://a/r?c=1&v_sign=", 0), 0u) << url;
+    // No hall window: the sign is empty, the rest is there.
+    EXPECT_NE(url.find("&uid=1001&sign=&game_id=77&game_code=HqLv&hall_id=0"), std::string::npos)
+        << url;
+    EXPECT_EQ(app.BuildSignedHallParams(0, &a, &b),
+              "?uid=1001&sign=&game_id=77&game_code=HqLv&hall_id=0");
+    EXPECT_EQ(app.BuildSignedHallParams(7, &a, &b), "");
+    EXPECT_EQ(app.GetAdvertWindowUrl(), "/advert/window/77/xy.htm");
+}
+
 TEST(HallSign, AnswersFindTheirRequestByIdOnly) {
     CHallSignBroker broker;
     uint32_t a = broker.Begin(1001);
