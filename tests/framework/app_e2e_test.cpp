@@ -21,6 +21,7 @@
 #include <vector>
 
 #if defined(HQLV_SERVER_EXE) && defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
+#include "platform/core/files.h"
 #include "tools/server/game_server.h"
 
 extern char** environ;
@@ -248,7 +249,11 @@ TEST_F(ClientEndToEnd, ClientQuitsWhenTheHallIsGone) {
 // written into the build folder.
 TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    // A display number nobody uses: no lock file and no socket.
     int display = 90 + getpid() % 100;
+    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
+           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
+        ++display;
     std::string dpy = ":" + std::to_string(display);
     pid_t xvfb = 0;
     std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
@@ -271,9 +276,13 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     } reaper{xvfb};
     std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
     ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
+    ASSERT_EQ(waitpid(xvfb, nullptr, WNOHANG), 0) << "Xvfb ended at once";
 
+    // The build folder: given by the test set-up, else two levels above this program.
     const char* build = std::getenv("HQLV_BUILD_DIR");
-    std::string shot = std::string(build ? build : "/tmp") + "/main-frame.png";
+    std::string shot =
+        (build && *build ? std::string(build) : hqlv::platform::programFolder() + "../..") +
+        "/main-frame.png";
     unlink(shot.c_str());
     HallRun run("shot");
     // libxkbcommon-x11 reads its atom names with strndup beyond the block it got from
