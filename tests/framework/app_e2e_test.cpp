@@ -213,6 +213,26 @@ TEST_F(ClientEndToEnd, EntersTheGameKeepsAliveAndClosesCleanly) {
     EXPECT_TRUE(server_->WaitForClosed(enter->client, 10000));
 }
 
+TEST_F(ClientEndToEnd, APlayerLeavingTheTableEndsTheGame) {
+    HallRun run("left");
+    ASSERT_TRUE(run.Start(server_->Port()));
+    ASSERT_TRUE(server_->WaitForRequest(200110, 30000)) << run.HallLog();
+    run.Command("join 600 0");  // a looker-on
+    run.Command("data");        // kinds 7 and 13
+    run.Command("leave 7 2");   // a player of this table left
+    // The client tells the server, shows the text for 3 s, then closes on its own.
+    EXPECT_TRUE(server_->WaitForRequest(201120, 10000));
+    EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();
+    std::string hall = run.HallLog();
+    EXPECT_NE(hall.find("sent kind 4 (320 bytes): delivered"), std::string::npos) << hall;
+    EXPECT_NE(hall.find("sent kind 6"), std::string::npos) << hall;
+    EXPECT_NE(hall.find("kind 2: window"), std::string::npos) << hall;
+    std::string client = run.ClientLog();
+    EXPECT_NE(client.find("已经退出,游戏结束。"), std::string::npos) << client;
+    EXPECT_NE(client.find("hall record of kind 7"), std::string::npos) << client;
+    EXPECT_NE(client.find("hall record of kind 13"), std::string::npos) << client;
+}
+
 TEST_F(ClientEndToEnd, ServerDownEndsTheClientAndTellsTheHall) {
     HallRun run("down");
     ASSERT_TRUE(run.Start(ClosedPort()));
