@@ -76,7 +76,7 @@ public:
         silverBox(data, length, false);
     }
     void AppendChatMarkup(const std::string& markup) override {
-        platform::diagf("chat: %s", markup.c_str());
+        if (!app_.SendChatViewMessage(markup)) platform::diagf("chat: %s", markup.c_str());
     }
 
 private:
@@ -472,6 +472,47 @@ int CGameApp::SelectPrevRoom() {
 void CGameApp::LeaveTable() {
     if (conn_) conn_->NotifyLeave(GetUserID(), GetChairNo());
     CloseConnection();
+}
+
+bool CGameApp::SendChatViewMessage(const std::string& markup) {
+    CChatViewHooks* chat = frame_ ? frame_->GetChatView() : nullptr;
+    if (!chat) return false;
+    chat->AppendMarkup(markup);
+    return true;
+}
+
+static std::string systemLine(const std::string& text) {
+    // The line was built in a 254-byte buffer: the text is cut to fit, on a character.
+    std::string line = " <z=qz系统通知> <c=255>" + text;
+    std::string gbk = GbkCut(Utf8ToGbk(line), 251);
+    return GbkToUtf8(gbk) + "\r\n";
+}
+
+void CGameApp::OnDoleConfigFailed(int result, const std::string& text) {
+    if (result != 0) return;
+    SendChatViewMessage(systemLine(text.empty() ? "获取低保活动配置失败!" : text));
+}
+
+void CGameApp::OnClaimSilverResult(int result, const std::string& text, int amount) {
+    if (result != 0) {
+        int seconds = 10;
+        MessageBoxModal(Format("已赠送银子%d两到%s中!", amount, "游戏"), "确定", "取消", &seconds,
+                        0, 0, 0, true);
+        return;
+    }
+    SendChatViewMessage(systemLine(text.empty() ? "领取银子失败!" : text));
+}
+
+void CGameApp::ScanSoundFiles(const std::string& programFolder, std::vector<std::string>& first,
+                              std::vector<std::string>& second) {
+    std::string root = programFolder + "Sound/";
+    for (const std::string& name : platform::listFolder(root)) {
+        if (!platform::pathExists(root + name, true)) continue;
+        if (name[0] == '0')
+            first.push_back(name);
+        else if (name[0] == '1')
+            second.push_back(name);
+    }
 }
 
 // ---- links

@@ -81,6 +81,15 @@ public:
     int SelectNextRoom();
     int SelectPrevRoom();
     void LeaveTable();
+    // Sends a line of chat markup to the chat pane (0x85B5); false without one.
+    bool SendChatViewMessage(const std::string& markup);
+    // The subsidy configuration could not be had (result 0): a system line in the chat.
+    void OnDoleConfigFailed(int result, const std::string& text);
+    // Claiming silver: a box on success, a system line in the chat on failure.
+    void OnClaimSilverResult(int result, const std::string& text, int amount);
+    // The sub-folders of "Sound/" in the program folder whose names begin with '0' and '1'.
+    static void ScanSoundFiles(const std::string& programFolder, std::vector<std::string>& first,
+                               std::vector<std::string>& second);
     int LaunchGameHall() override;
 
     // ---- links

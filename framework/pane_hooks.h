@@ -4,6 +4,7 @@
 // Every body comes with its length; a pane that reads a body checks the length first.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "framework/player_records.h"
 
@@ -61,6 +62,8 @@ public:
     virtual void ShowPrizeNotice(Body) {}
     virtual void ShowGameResult(Body) {}
     virtual void OnPlayerJoined(const PlayerRecord&) {}
+    // A line of chat markup to append (message 0x85B5).
+    virtual void AppendMarkup(const std::string& /*utf8Markup*/) {}
 };
 
 class CPlayerListHooks {

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <thread>
@@ -21,8 +22,10 @@
 #include "framework/hall_records.h"
 #include "framework/hall_sign.h"
 #include "framework/msgbox_dlg.h"
+#include "framework/text_edge.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
+#include "platform/core/files.h"
 #include "platform/core/message.h"
 #include "platform/ui/ui_loop.h"
 
@@ -369,6 +372,52 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
               "?uid=1001&sign=&game_id=77&game_code=HqLv&hall_id=0");
     EXPECT_EQ(app.BuildSignedHallParams(7, &a, &b), "");
     EXPECT_EQ(app.GetAdvertWindowUrl(), "/advert/window/77/xy.htm");
+}
+
+TEST(AppChat, SystemLinesGoToTheChatPaneBounded) {
+    qtApp();
+    struct Chat : CChatViewHooks {
+        std::vector<std::string> lines;
+        void AppendMarkup(const std::string& m) override { lines.push_back(m); }
+    };
+    struct ChatFrame : CGameFrameWnd {
+        using CGameFrameWnd::CGameFrameWnd;
+        Chat chat;
+        CChatViewHooks* GetChatView() override { return &chat; }
+    };
+    struct App : CGameApp {
+        using CGameApp::CGameApp;
+        void SetFrame(CGameFrameWnd* f) { frame_ = f; }
+    } app("HqLv", 21303, 2, 1);
+    EXPECT_FALSE(app.SendChatViewMessage("x"));
+    ChatFrame frame(app);
+    app.SetFrame(&frame);
+    app.OnDoleConfigFailed(1, "ignored");
+    app.OnDoleConfigFailed(0, "");
+    app.OnClaimSilverResult(0, "", 0);
+    app.OnDoleConfigFailed(0, std::string(300, 'a'));
+    app.SetFrame(nullptr);
+    ASSERT_EQ(frame.chat.lines.size(), 3u);
+    EXPECT_EQ(frame.chat.lines[0], " <z=qz系统通知> <c=255>获取低保活动配置失败!\r\n");
+    EXPECT_EQ(frame.chat.lines[1], " <z=qz系统通知> <c=255>领取银子失败!\r\n");
+    EXPECT_EQ(Utf8ToGbk(frame.chat.lines[2]).size(), 253u);  // 251 bytes and the line end
+}
+
+TEST(AppSounds, SoundFoldersByTheirFirstCharacter) {
+    QTemporaryDir dir;
+    std::string root = dir.path().toStdString() + "/";
+    for (const char* f : {"Sound/0mandarin", "Sound/1local", "Sound/2other", "Sound/0two"})
+        platform::makeFolders(root + f);
+    platform::writeFile(root + "Sound/0file.wav", "RIFF");
+    std::vector<std::string> first, second;
+    CGameApp::ScanSoundFiles(root, first, second);
+    std::sort(first.begin(), first.end());
+    EXPECT_EQ(first, (std::vector<std::string>{"0mandarin", "0two"}));
+    EXPECT_EQ(second, (std::vector<std::string>{"1local"}));
+    first.clear();
+    second.clear();
+    CGameApp::ScanSoundFiles(root + "missing/", first, second);
+    EXPECT_TRUE(first.empty() && second.empty());
 }
 
 TEST(HallSign, AnswersFindTheirRequestByIdOnly) {
