@@ -14,6 +14,9 @@
 #include "netlib/message.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
+#include "platform/core/files.h"
+#include "platform/core/process.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/screenshot.h"
 
 namespace hqlv::framework {
@@ -107,9 +110,68 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
         case kMsgClose:
             close();
             return 0;
+        case kMsgSkinMenu: {
+            const QRect* r = reinterpret_cast<const QRect*>(msg.w);
+            CSkinSettings* skin = app_.GetSkinSettings();
+            if (!r || !skin) return 0;
+            QRect frame = frameGeometry();
+            QScreen* screen = QGuiApplication::primaryScreen();
+            int x = frame.right() + 1;
+            if (screen && x > screen->geometry().width()) x = screen->geometry().width();
+            int command = skin->ShowSkinMenu(x, r->bottom() + 1 + frame.top(), GetDialogBar());
+            if (command > 0) {
+                platform::Message m;
+                m.id = kMsgSkinCommand;
+                m.w = uintptr_t(command);
+                platform::post(hwnd(), m);
+            }
+            return 1;
+        }
+        case kMsgSkinCommand:
+            OnSkinCommand(static_cast<int>(msg.w));
+            return 1;
         default:
             return 0;
     }
+}
+
+void CGameFrameWnd::OnSkinCommand(int command) {
+    platform::ui::WaitCursor wait;
+    CSkinSettings* skin = app_.GetSkinSettings();
+    if (command == 20000) {
+        platform::openUrl(app_.BuildWebUrl(app_.GetWebSkinUrl(), false));
+        return;
+    }
+    if (!skin || command < 20001 || command > 20064) return;
+    auto it = skin->skins().find(command - 20001);
+    if (it == skin->skins().end() || skin->IsCurrentSkin(it->second)) return;
+    std::string folder = platform::normalizePath(it->second);
+    folder = folder.substr(0, folder.rfind('/') + 1);
+    if (!platform::pathExists(folder, true)) return;
+    showMinimized();
+    skin->SetSkinPath(it->second);
+    SetTimer(kTimerSkin, 1);
+}
+
+void CGameFrameWnd::ChangeSkin() {
+    CSkinSettings* skin = app_.GetSkinSettings();
+    if (!skin) return;
+    std::string path = skin->GetSkinPath();
+    skin->Load();
+    if (CCommWaitDlg* wait = app_.waitDialog()) {
+        platform::Message m = MakeTextMessage(kMsgSkinPath, path, 0);
+        if (!platform::post(wait->hwnd(), m)) DisposeTextMessage(m);
+    }
+    CSkinLibrary& lib = CSkinLibrary::instance();
+    lib.SwitchTo(skin->GetSkinName(path), 1);
+    for (CSkinSplitterWnd* s : {split_, right_}) {
+        if (!s) continue;
+        s->SetBarBitmaps(lib.GetBitmap("SplitterVerBK"), lib.GetBitmap("SplitterHorBK"));
+        s->update();
+    }
+    ApplySkin();
+    showMaximized();
+    netlib::YrnLogWrite("skin changed to %s", path.c_str());
 }
 
 void CGameFrameWnd::OnServerMessage(const platform::Message& msg) {
@@ -155,6 +217,10 @@ void CGameFrameWnd::onTimer(uint32_t id) {
         case kTimerClose:
             KillTimer(kTimerClose);
             if (tableActive_) close();
+            break;
+        case kTimerSkin:
+            KillTimer(kTimerSkin);
+            ChangeSkin();
             break;
         case kTimerKeepAlive:
             if (CGameConnection* c = app_.GetConnection()) c->SendKeepAlive();

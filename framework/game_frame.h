@@ -22,7 +22,9 @@ class CPlayerListHooks;
 inline constexpr uint32_t kMsgEnterGameStart = 0x8615;
 inline constexpr uint32_t kMsgEnterGame = 0x8616;
 inline constexpr uint32_t kMsgHallGameData = 0x8679;
-inline constexpr uint32_t kMsgClose = 0x0010;  // as the hall and the boxes post it
+inline constexpr uint32_t kMsgClose = 0x0010;   // as the hall and the boxes post it
+inline constexpr uint32_t kMsgSkinMenu = 1828;  // w: const QRect* in client coordinates
+inline constexpr uint32_t kMsgSkinCommand = 0x85B4;
 
 enum FrameTimer : uint32_t {
     kTimerWatchdog = 1,
@@ -56,6 +58,11 @@ public:
     virtual int GetPaneRowHeight();
     virtual void SetKeepAliveTimer(int seconds);
     virtual void StartKeepAlive();
+
+    // Applies the skin the skin settings name now (after a skin command).
+    virtual void ChangeSkin();
+    // A command of the skin menu: 20000 more skins, 20001 + n skin n.
+    void OnSkinCommand(int command);
 
     void ClearTableActive() { tableActive_ = false; }
     bool tableActive() const { return tableActive_; }

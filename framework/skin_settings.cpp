@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <QMenu>
+
 #include <algorithm>
 
 #include "framework/shared_utils.h"
@@ -117,6 +119,32 @@ std::array<uint32_t, 4> CSkinSettings::GetFrameColors() const {
     return {GetColor("FRAMECOLOR", "LeftIn", 0), GetColor("FRAMECOLOR", "LeftOut", 0x808080),
             GetColor("FRAMECOLOR", "RightIn", 0xC8D0D4),
             GetColor("FRAMECOLOR", "RightOut", 0xFFFFFF)};
+}
+
+std::vector<CSkinSettings::MenuItem> CSkinSettings::SkinMenuItems() const {
+    std::vector<MenuItem> items;
+    for (const auto& [index, path] : skins_)
+        items.push_back({GetSkinName(path), 20001 + index, IsCurrentSkin(path)});
+    if (!skins_.empty()) items.push_back({"", 0, false});
+    items.push_back({"更多皮肤...", 20000, false});
+    return items;
+}
+
+int CSkinSettings::ShowSkinMenu(int x, int y, QWidget* owner) {
+    QMenu menu(owner);
+    for (const MenuItem& item : SkinMenuItems()) {
+        if (item.command == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* a = menu.addAction(QString::fromStdString(item.text));
+        a->setData(item.command);
+        a->setCheckable(item.checked);
+        a->setChecked(item.checked);
+    }
+    QSize size = menu.sizeHint();
+    QAction* chosen = menu.exec(QPoint(x - size.width(), y));
+    return chosen ? chosen->data().toInt() : 0;
 }
 
 }  // namespace hqlv::framework

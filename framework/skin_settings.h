@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
+
+class QWidget;
 
 namespace hqlv::framework {
 
@@ -41,6 +44,19 @@ public:
     virtual std::array<uint32_t, 4> GetFrameColors() const;
 
     const std::map<int, std::string>& skins() const { return skins_; }
+
+    // The skin menu: one item per installed skin (command 20001 + index, checked when it
+    // is the current one), a separator when there is at least one, then "更多皮肤..."
+    // (command 20000).
+    struct MenuItem {
+        std::string text;
+        int command = 0;  // 0: a separator
+        bool checked = false;
+    };
+    std::vector<MenuItem> SkinMenuItems() const;
+    // Shows the menu with its right edge at (x, y) and returns the chosen command, 0 when
+    // none was chosen.
+    virtual int ShowSkinMenu(int x, int y, QWidget* owner);
 
 private:
     int intValue(const char* section, const char* key, int def) const;

@@ -22,6 +22,7 @@
 #include "framework/hall_records.h"
 #include "framework/hall_sign.h"
 #include "framework/msgbox_dlg.h"
+#include "framework/skin_library.h"
 #include "framework/text_edge.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
@@ -418,6 +419,44 @@ TEST(AppSounds, SoundFoldersByTheirFirstCharacter) {
     second.clear();
     CGameApp::ScanSoundFiles(root + "missing/", first, second);
     EXPECT_TRUE(first.empty() && second.empty());
+}
+
+TEST(SkinChange, MenuItemsAndTheSkinCommand) {
+    qtApp();
+    QTemporaryDir dir;
+    std::string root = dir.path().toStdString() + "/";
+    for (const char* name : {"blue", "red"}) {
+        platform::makeFolders(root + "skins/" + name);
+        platform::writeFile(root + "skins/" + name + "/skin.ini",
+                            Utf8ToGbk(std::string("[SKIN]\r\nName=") + name + "\r\n"));
+    }
+    struct App : CGameApp {
+        App(const std::string& root) : CGameApp("HqLv", 21303, 2, 1) {
+            skin_ = std::make_unique<CSkinSettings>(root + "HqLv.ini", root);
+        }
+    } app(root);
+    CSkinSettings* skin = app.GetSkinSettings();
+    skin->SetSkinPath(root + "skins/red/skin.ini");
+    ASSERT_TRUE(skin->Load());
+    auto items = skin->SkinMenuItems();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].text, "blue");
+    EXPECT_EQ(items[0].command, 20001);
+    EXPECT_FALSE(items[0].checked);
+    EXPECT_TRUE(items[1].checked);
+    EXPECT_EQ(items[2].command, 0);
+    EXPECT_EQ(items[3].text, "更多皮肤...");
+    EXPECT_EQ(items[3].command, 20000);
+
+    CGameFrameWnd frame(app);
+    frame.OnSkinCommand(20002);  // the current skin: nothing
+    EXPECT_EQ(skin->GetSkinPath(), root + "skins/red/skin.ini");
+    frame.OnSkinCommand(20009);  // no such skin
+    frame.OnSkinCommand(20001);
+    EXPECT_EQ(skin->GetSkinPath(), root + "skins/blue/skin.ini");
+    EXPECT_TRUE(
+        Pump([&] { return CSkinLibrary::instance().path() == root + "skins/blue/skin.ini"; }));
+    CSkinLibrary::instance().Unload();
 }
 
 TEST(HallSign, AnswersFindTheirRequestByIdOnly) {
