@@ -649,18 +649,30 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     SplitChunks(encoded, chunks, maxData_);
 
     // One waiting request per connection: the expectation, the event and the stored
-    // response are single slots.
-    // The time-out covers the whole request, including a wait for the slot while another
-    // thread's request holds it.
+    // response are single slots. The time-out covers the whole request, including a wait
+    // for the slot while another thread's request holds it.
     auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-    std::unique_lock<std::timed_mutex> requestGuard;
+    struct Slot {
+        CYrnSocket* s;
+        YrnConnection* rec;
+        bool held = false;
+        ~Slot() {
+            if (!held) return;
+            std::lock_guard g(s->sigLock_);
+            rec->requestBusy = false;
+            s->sigCv_.notify_all();
+        }
+    } slot{this, rec.get()};
     if (wait) {
-        requestGuard = std::unique_lock(rec->requestLock, std::defer_lock);
-        if (!requestGuard.try_lock_until(deadline)) {
+        std::unique_lock lk(sigLock_);
+        if (!sigCv_.wait_until(lk, deadline, [&] { return !rec->requestBusy || stopped_; }) ||
+            stopped_) {
             if (timedOut) *timedOut = 1;
             return 0;
         }
+        rec->requestBusy = true;
+        slot.held = true;
     }
     int32_t id = rec->messageCounter.fetch_add(1) + 1;
     if (wait) {

@@ -50,8 +50,8 @@ struct YrnConnection {
     CYrnResponseAssembler responses;  // the expected response and its reassembly
     std::atomic<int32_t> messageCounter{0};
     std::atomic<int32_t> sequence{0};
-    std::mutex sendLock;           // one whole message on the stream at a time
-    std::timed_mutex requestLock;  // one waiting request at a time
+    std::mutex sendLock;       // one whole message on the stream at a time
+    bool requestBusy = false;  // one waiting request at a time; under the signal lock
     ~YrnConnection() { YrnFreeResponseData(&response); }
 };
 using YrnConnectionPtr = std::shared_ptr<YrnConnection>;
