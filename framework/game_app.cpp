@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QScreen>
 #include <QThread>
 
@@ -472,6 +473,49 @@ int CGameApp::SelectPrevRoom() {
 void CGameApp::LeaveTable() {
     if (conn_) conn_->NotifyLeave(GetUserID(), GetChairNo());
     CloseConnection();
+}
+
+std::string CGameApp::PortraitFolder() const {
+    return GetPortraitFolder();
+}
+
+int CGameApp::AddPortraitImage(int portrait) {
+    QImage picture;
+    std::string path = PortraitFolder() + std::to_string(portrait) + "_0.bmp";
+    std::string resolved;
+    if (platform::resolveExisting(path, &resolved)) {
+        QImage loaded(QString::fromStdString(resolved));
+        if (!loaded.isNull()) {
+            // Pixels of the mask colour are see-through.
+            picture = loaded.convertToFormat(QImage::Format_ARGB32);
+            for (int y = 0; y < picture.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+                for (int x = 0; x < picture.width(); ++x)
+                    if ((line[x] & 0xFFFFFF) == 0x008080) line[x] = 0;
+            }
+        } else {
+            netlib::YrnLogWrite("portrait %s cannot be read", resolved.c_str());
+        }
+    }
+    if (picture.isNull()) {
+        // The default portrait: a plain head-and-shoulders outline.
+        picture = QImage(32, 32, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(120, 140, 170));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRect(10, 4, 12, 12));
+        p.drawRoundedRect(QRect(5, 18, 22, 14), 5, 5);
+    }
+    portraits32_.push_back(picture.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    portraits16_.push_back(picture.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    return int(portraits32_.size()) - 1;
+}
+
+const QImage* CGameApp::GetPortraitImage(int index, bool small) const {
+    const auto& list = small ? portraits16_ : portraits32_;
+    return index < 0 || index >= int(list.size()) ? nullptr : &list[size_t(index)];
 }
 
 bool CGameApp::SendChatViewMessage(const std::string& markup) {

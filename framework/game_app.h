@@ -16,6 +16,8 @@
 #include "framework/notify_handler.h"
 #include "framework/skin_settings.h"
 
+#include <QImage>
+
 class QApplication;
 
 namespace hqlv::framework {
@@ -109,12 +111,18 @@ public:
     std::string BuildSignedHallParams(int index, int* out1, int* out2);
     std::string GetGameIniPath() const;
 
+    // The portrait pictures (32x32 and 16x16) by image index; null outside the lists.
+    const QImage* GetPortraitImage(int index, bool small) const;
+    // The folder portraits are read from (the platform's by default).
+    virtual std::string PortraitFolder() const;
+
     CGameFrameWnd* GetMainFrame() const { return frame_; }
     CCommWaitDlg* waitDialog() const { return wait_.get(); }
     CGameCommThread* commThread() const { return comm_.get(); }
 
 protected:
     bool AskStartGameHall() override;
+    int AddPortraitImage(int portrait) override;
     int StartOwnProgram(const std::string& commandLine) override;
 
     std::unique_ptr<CSkinSettings> skin_;
@@ -129,6 +137,7 @@ protected:
     std::vector<std::pair<std::string, std::string>> activityList_;  // (value, key)
     bool activityEnabled_ = false;
     std::map<int, ActivityEntry> activityConfig_;
+    std::vector<QImage> portraits32_, portraits16_;
     platform::Handle signWindow_ = 0;
     QApplication* qapp_ = nullptr;
 };

@@ -459,6 +459,38 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     CSkinLibrary::instance().Unload();
 }
 
+TEST(Portraits, FromTheFolderWithTheDefaultForMissingOnes) {
+    qtApp();
+    QTemporaryDir dir;
+    std::string folder = dir.path().toStdString() + "/";
+    QImage pic(40, 40, QImage::Format_RGB32);
+    pic.fill(QColor(200, 10, 10));
+    pic.setPixel(0, 0, qRgb(0x00, 0x80, 0x80));  // the mask colour 0x808000
+    ASSERT_TRUE(pic.save(QString::fromStdString(folder + "7_0.bmp"), "BMP"));
+    platform::writeFile(folder + "8_0.bmp", "BM broken");
+    struct App : CGameApp {
+        std::string folder;
+        explicit App(std::string f) : CGameApp("HqLv", 21303, 2, 1), folder(std::move(f)) {}
+        std::string PortraitFolder() const override { return folder; }
+    } app(folder);
+    int seven = app.AddPortrait(7);
+    int missing = app.AddPortrait(3);
+    int broken = app.AddPortrait(8);
+    EXPECT_EQ(app.AddPortrait(3), missing);  // asked again: not retried
+    EXPECT_EQ(app.GetPortraitIndex(7), seven);
+    const QImage* big = app.GetPortraitImage(seven, false);
+    const QImage* small = app.GetPortraitImage(seven, true);
+    ASSERT_TRUE(big && small);
+    EXPECT_EQ(big->size(), QSize(32, 32));
+    EXPECT_EQ(small->size(), QSize(16, 16));
+    EXPECT_EQ(qAlpha(big->pixel(0, 0)), 0);
+    EXPECT_EQ(QColor(big->pixel(16, 16)).red(), 200);
+    const QImage* def = app.GetPortraitImage(missing, false);
+    ASSERT_TRUE(def);
+    EXPECT_EQ(*def, *app.GetPortraitImage(broken, false));  // both the default picture
+    EXPECT_EQ(app.GetPortraitImage(99, false), nullptr);
+}
+
 TEST(HallSign, AnswersFindTheirRequestByIdOnly) {
     CHallSignBroker broker;
     uint32_t a = broker.Begin(1001);
