@@ -25,15 +25,12 @@ function(hqlv_test target)
   if(ARG_EXCLUDE)
     list(FILTER srcs EXCLUDE REGEX "${ARG_EXCLUDE}")
   endif()
-  add_executable(${target} ${srcs})
+  add_executable(${target} ${srcs} ${PROJECT_SOURCE_DIR}/tests/test_main.cpp)
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main
-                        Threads::Threads)
-  gtest_discover_tests(${target}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;HQLV_BUILD_DIR=${PROJECT_BINARY_DIR}"
-               TIMEOUT 300)
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock Threads::Threads)
+  target_compile_definitions(${target} PRIVATE HQLV_BUILD_DIR="${PROJECT_BINARY_DIR}")
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300)
 endfunction()
 
 # hqlv_bench(<target> <sources...> [DEPS <targets...>])
