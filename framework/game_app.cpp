@@ -66,6 +66,12 @@ public:
         app_.SetActivityConfig(enabled, entries);
     }
     void SetInGame(int value) override { inGame_ = value; }
+    void TableViewEnteredGame() override {
+        if (CGameFrameWnd* frame = app_.GetMainFrame()) frame->OnTableEnteredGame();
+    }
+    void TableViewStopIdleTimer() override {
+        if (CGameFrameWnd* frame = app_.GetMainFrame()) frame->StopIdleTimer();
+    }
     std::span<uint8_t> GameDataBlock() override { return {}; }
     void TakePlayerList(const uint8_t* data, size_t length) override {
         app_.UpdatePlayers(data, length);

@@ -206,7 +206,8 @@ void CGameFrameWnd::OnConnectionLost() {
         style = 65;
     }
     netlib::YrnLogWrite("connection lost");
-    app_.MessageBoxModeless(text, "确定", "取消", 30, style);
+    if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
+    if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, style);
 }
 
 void CGameFrameWnd::onTimer(uint32_t id) {
@@ -225,9 +226,32 @@ void CGameFrameWnd::onTimer(uint32_t id) {
         case kTimerKeepAlive:
             if (CGameConnection* c = app_.GetConnection()) c->SendKeepAlive();
             break;
+        case kTimerIdle:
+            KillTimer(kTimerIdle);
+            idleTimer_ = 0;
+            netlib::YrnLogWrite("idle at the table: asked to leave");
+            app_.MessageBoxModeless("由于您长时间没有开始，系统请您离开游戏！", "确定", "取消", 10,
+                                    65);
+            break;
         default:
             break;
     }
+}
+
+void CGameFrameWnd::OnTableEnteredGame() {
+    if (app_.TestCmdField13Bit40() && app_.TestCmdField13Bit80()) idleSeconds_ = kIdleSeconds;
+}
+
+void CGameFrameWnd::StartIdleTimer() {
+    StopIdleTimer();
+    if (!app_.TestCmdField13Bit40() || !app_.TestCmdField13Bit80() || idleSeconds_ < 1) return;
+    if (SetTimer(kTimerIdle, uint32_t(idleSeconds_) * 1000)) idleTimer_ = kTimerIdle;
+}
+
+void CGameFrameWnd::StopIdleTimer() {
+    if (idleTimer_ == 0) return;
+    KillTimer(kTimerIdle);
+    idleTimer_ = 0;
 }
 
 void CGameFrameWnd::CheckHallAlive() {

@@ -32,7 +32,12 @@ enum FrameTimer : uint32_t {
     kTimerClose = 3,
     kTimerSkin = 4,
     kTimerKeepAlive = 5,
+    // The table pane's idle timer; it runs on the main window, which handles its expiry.
+    kTimerIdle = 1005,
 };
+
+// Seconds a player may stay idle at the table in rooms with the idle check.
+inline constexpr int kIdleSeconds = 120;
 
 class CGameFrameWnd : public platform::ui::Window {
 public:
@@ -63,6 +68,16 @@ public:
     virtual void ChangeSkin();
     // A command of the skin menu: 20000 more skins, 20001 + n skin n.
     void OnSkinCommand(int command);
+
+    // The table pane's idle timer. Entering the game arms the idle check in rooms whose
+    // option word B has bits 0x40 and 0x80; starting (re)sets timer 1005 on this window,
+    // stopping kills it. Its expiry asks the player to leave.
+    void OnTableEnteredGame();
+    void StartIdleTimer();
+    void StopIdleTimer();
+    void RestartIdleTimer() { StartIdleTimer(); }
+    bool idleTimerRunning() const { return idleTimer_ != 0; }
+    int idleSeconds() const { return idleSeconds_; }
 
     void ClearTableActive() { tableActive_ = false; }
     bool tableActive() const { return tableActive_; }
@@ -98,6 +113,8 @@ protected:
     bool closing_ = false;
     uint32_t lastReceive_ = 0;
     bool keepAliveSet_ = false;
+    uint32_t idleTimer_ = 0;
+    int idleSeconds_ = 0;
 };
 
 }  // namespace hqlv::framework

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <QImage>
+#include <QImageReader>
 #include <QMenu>
 
 #include <algorithm>
@@ -82,6 +84,21 @@ std::string CSkinSettings::GetBitmapResource(const std::string& key) const {
 
 std::string CSkinSettings::GetSkinName(const std::string& descriptionPath) const {
     return platform::profileString("SKIN", "Name", "方案", descriptionPath);
+}
+
+QImage CSkinSettings::LoadSkinIcon(const std::string& descriptionPath) const {
+    std::string p = platform::normalizePath(descriptionPath);
+    size_t slash = p.rfind('/');
+    std::string icon =
+        (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + "skin.ico";
+    if (!platform::pathExists(icon)) return {};
+    QImageReader reader(QString::fromStdString(icon), "ico");
+    // An icon is small; a header claiming a huge picture is refused before decoding.
+    QSize size = reader.size();
+    if (size.isValid() && (size.width() > 256 || size.height() > 256)) return {};
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    return image.convertToFormat(QImage::Format_ARGB32);
 }
 
 uint32_t CSkinSettings::GetColor(const std::string& section, const std::string& key,

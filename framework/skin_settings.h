@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class QImage;
 class QWidget;
 
 namespace hqlv::framework {
@@ -31,6 +32,9 @@ public:
     virtual std::string GetJpgResource(const std::string& key) const;
     virtual std::string GetBitmapResource(const std::string& key) const;
     virtual std::string GetSkinName(const std::string& descriptionPath) const;
+    // The picture "skin.ico" next to a skin description; a null image when it is missing
+    // or cannot be read.
+    virtual QImage LoadSkinIcon(const std::string& descriptionPath) const;
     virtual uint32_t GetColor(const std::string& section, const std::string& key,
                               uint32_t fallback) const;
     virtual int GetDlgBarLeftWidth() const;

@@ -102,6 +102,26 @@ TEST_F(Skins, ValuesPicturesAndColours) {
     (void)path;
 }
 
+TEST_F(Skins, SkinIconBesideTheDescription) {
+    std::string blue = skin("blue", "[SKIN]\r\nName=Blue\r\n");
+    std::string plain = skin("plain", "[SKIN]\r\n");
+    std::string broken = skin("broken", "[SKIN]\r\n");
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(QColor(10, 200, 30));
+    icon.setPixelColor(3, 5, QColor(250, 1, 2));
+    ASSERT_TRUE(icon.save(QString::fromStdString(root + "skins/blue/skin.ico"), "ICO"));
+    platform::writeFile(root + "skins/broken/skin.ico", std::string("\0\0\1\0\1\0", 6));
+    CSkinSettings s(ini, root);
+    QImage got = s.LoadSkinIcon(blue);
+    ASSERT_FALSE(got.isNull());
+    EXPECT_EQ(got.size(), QSize(16, 16));
+    EXPECT_EQ(got.pixelColor(0, 0), QColor(10, 200, 30));
+    EXPECT_EQ(got.pixelColor(3, 5), QColor(250, 1, 2));
+    EXPECT_TRUE(s.LoadSkinIcon(plain).isNull());   // no icon
+    EXPECT_TRUE(s.LoadSkinIcon(broken).isNull());  // a head without its pictures
+    EXPECT_TRUE(s.LoadSkinIcon("").isNull());
+}
+
 TEST(Paths, PlatformRootFromTheMachineFile) {
     QTemporaryDir dir;
     std::string sys = dir.path().toStdString() + "/sys";

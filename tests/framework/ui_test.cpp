@@ -271,6 +271,7 @@ protected:
         setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
         testing::EntryLine e;
         e.chairNo = 1;
+        e.optionB = optionB;
         ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
         frame = std::make_unique<CGameFrameWnd>(app);
         ASSERT_TRUE(frame->Create());
@@ -285,9 +286,82 @@ protected:
         frame->OnCopyData(kind, coded->data(), coded->size());
     }
     QTemporaryDir dir;
+    int optionB = 0;
     CGameApp app{"HqLv", 21303, 2, 1};
     std::unique_ptr<CGameFrameWnd> frame;
 };
+
+// The modeless boxes on screen whose text is `text`.
+int BoxesWithText(const QString& text) {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = dynamic_cast<CGameMsgBoxModelessDlg*>(w);
+        if (box && box->isVisible() && box->textItem() && box->textItem()->text() == text) ++n;
+    }
+    return n;
+}
+
+class IdleFrame : public Frame {
+protected:
+    IdleFrame() { optionB = 0xC0; }
+};
+
+TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
+    // Before the game is entered there are no idle seconds: nothing starts.
+    frame->StartIdleTimer();
+    EXPECT_FALSE(frame->idleTimerRunning());
+    frame->OnTableEnteredGame();
+    EXPECT_EQ(frame->idleSeconds(), 120);
+    frame->StartIdleTimer();
+    EXPECT_TRUE(frame->idleTimerRunning());
+    frame->StopIdleTimer();
+    EXPECT_FALSE(frame->idleTimerRunning());
+    frame->RestartIdleTimer();
+    ASSERT_TRUE(frame->idleTimerRunning());
+
+    const QString text = "由于您长时间没有开始，系统请您离开游戏！";
+    ASSERT_EQ(BoxesWithText(text), 0);
+    platform::Message expiry;
+    expiry.id = platform::kTimerMessage;
+    expiry.w = kTimerIdle;
+    platform::send(frame->hwnd(), expiry);
+    EXPECT_FALSE(frame->idleTimerRunning());
+    EXPECT_EQ(BoxesWithText(text), 1);
+    // The timer was killed: no second box from the same expiry.
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(BoxesWithText(text), 1);
+}
+
+TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
+    qtApp();
+    struct Table : CTableViewHooks {
+        int aborted = 0;
+        void OnGameAborted() override { ++aborted; }
+    };
+    struct TableFrame : CGameFrameWnd {
+        using CGameFrameWnd::CGameFrameWnd;
+        Table table;
+        CTableViewHooks* GetTableView() override { return &table; }
+    };
+    struct App : CGameApp {
+        using CGameApp::CGameApp;
+        void SetFrame(CGameFrameWnd* f) { frame_ = f; }
+    } app("HqLv", 21303, 2, 1);
+    TableFrame frame(app);
+    app.SetFrame(&frame);
+    platform::send(frame.hwnd(),
+                   ServerMessage(app.GetConnection()->GetObjectId(), netlib::kNoticeClosed, {}));
+    EXPECT_EQ(frame.table.aborted, 1);
+    EXPECT_EQ(BoxesWithText("与服务器连接断开。"), 1);
+    app.SetFrame(nullptr);
+}
+
+TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
+    frame->OnTableEnteredGame();
+    EXPECT_EQ(frame->idleSeconds(), 0);
+    frame->StartIdleTimer();
+    EXPECT_FALSE(frame->idleTimerRunning());
+}
 
 TEST_F(Frame, LayoutOfTheMainFrame) {
     ASSERT_EQ(frame->panes().size(), 5u);
