@@ -1,0 +1,217 @@
+// The SDL2_mixer backend: channel 0 carries the one wave, the mixer's music stream the
+// music.
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/core/audio.h"
+#include "platform/core/files.h"
+
+namespace hqlv::platform {
+namespace {
+
+constexpr int kWaveChannel = 0;
+std::atomic<bool> g_deviceTaken{false};
+
+void setError(std::string* error, std::string_view text) {
+    if (error) *error = text;
+}
+
+class SdlAudio : public Audio {
+public:
+    ~SdlAudio() override {
+        {
+            std::lock_guard lock(mutex_);
+            Mix_HaltChannel(kWaveChannel);
+            freeChunk();
+            closeMusicLocked();
+        }
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SDL_Quit();
+        g_deviceTaken = false;
+    }
+
+    bool playWaveFile(std::string_view path, WaveOptions options, std::string* error) override {
+        std::string resolved, why;
+        if (!resolveExisting(path, &resolved, &why)) {
+            setError(error, why.empty() ? std::string("missing file") : why);
+            return false;
+        }
+        return play(SDL_RWFromFile(resolved.c_str(), "rb"), options, error);
+    }
+
+    bool playWaveBytes(std::string_view bytes, WaveOptions options, std::string* error) override {
+        if (bytes.empty()) {
+            setError(error, "no wave data");
+            return false;
+        }
+        // The mixer converts the wave into a buffer of its own while loading, so the
+        // caller's bytes are needed only during this call.
+        return play(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), options,
+                    error);
+    }
+
+    void stopWave() override {
+        std::lock_guard lock(mutex_);
+        Mix_HaltChannel(kWaveChannel);
+        ++generation_;
+    }
+
+    bool wavePlaying() override {
+        std::lock_guard lock(mutex_);
+        return Mix_Playing(kWaveChannel) != 0;
+    }
+
+    bool openMusic(std::string_view path, std::string* error) override {
+        std::lock_guard lock(mutex_);
+        closeMusicLocked();
+        std::string resolved, why;
+        if (!resolveExisting(path, &resolved, &why)) {
+            setError(error, why.empty() ? std::string("missing file") : why);
+            return false;
+        }
+        music_ = Mix_LoadMUS(resolved.c_str());
+        if (!music_) {
+            setError(error, Mix_GetError());
+            return false;
+        }
+        return true;
+    }
+
+    bool playMusic(bool loop) override {
+        std::lock_guard lock(mutex_);
+        if (!music_) return false;
+        return Mix_PlayMusic(music_, loop ? -1 : 1) == 0;
+    }
+
+    MusicStatus musicStatus() override {
+        std::lock_guard lock(mutex_);
+        if (!music_) return MusicStatus::kNotOpen;
+        return Mix_PlayingMusic() ? MusicStatus::kPlaying : MusicStatus::kStopped;
+    }
+
+    void stopMusic() override {
+        std::lock_guard lock(mutex_);
+        Mix_HaltMusic();
+    }
+
+    void closeMusic() override {
+        std::lock_guard lock(mutex_);
+        closeMusicLocked();
+    }
+
+    void setMuted(bool muted) override {
+        std::lock_guard lock(mutex_);
+        muted_ = muted;
+        if (muted) {
+            Mix_HaltChannel(kWaveChannel);
+            ++generation_;
+        }
+    }
+
+    bool muted() override {
+        std::lock_guard lock(mutex_);
+        return muted_;
+    }
+
+    const char* backendName() const override { return "sdl"; }
+
+private:
+    bool play(SDL_RWops* rw, WaveOptions options, std::string* error) {
+        if (!rw) {
+            setError(error, SDL_GetError());
+            return false;
+        }
+        std::unique_lock lock(mutex_);
+        if (muted_ || (options.noStop && Mix_Playing(kWaveChannel))) {
+            SDL_RWclose(rw);
+            setError(error, muted_ ? "muted" : "another wave is sounding");
+            return false;
+        }
+        Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 1);
+        if (!chunk) {
+            setError(error, Mix_GetError());
+            return false;
+        }
+        Mix_HaltChannel(kWaveChannel);
+        freeChunk();
+        chunk_ = chunk;
+        uint64_t mine = ++generation_;
+        if (Mix_PlayChannel(kWaveChannel, chunk_, 0) < 0) {
+            setError(error, Mix_GetError());
+            return false;
+        }
+        if (options.async) return true;
+        // Wait for the end, but never longer than the wave plus some slack, so a stalled
+        // device cannot hang the caller. Another play or a stop also ends the wait.
+        auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(durationMs(chunk_) + 2000);
+        while (generation_ == mine && Mix_Playing(kWaveChannel) &&
+               std::chrono::steady_clock::now() < deadline) {
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            lock.lock();
+        }
+        return true;
+    }
+
+    static int64_t durationMs(const Mix_Chunk* chunk) {
+        int freq = 0, channels = 0;
+        Uint16 format = 0;
+        if (!Mix_QuerySpec(&freq, &format, &channels) || freq <= 0 || channels <= 0) return 0;
+        int64_t frameBytes = int64_t(SDL_AUDIO_BITSIZE(format) / 8) * channels;
+        if (frameBytes <= 0) return 0;
+        return int64_t(chunk->alen) * 1000 / (frameBytes * freq);
+    }
+
+    void freeChunk() {
+        if (chunk_) Mix_FreeChunk(chunk_);
+        chunk_ = nullptr;
+    }
+
+    void closeMusicLocked() {
+        if (!music_) return;
+        Mix_HaltMusic();
+        Mix_FreeMusic(music_);
+        music_ = nullptr;
+    }
+
+    std::mutex mutex_;
+    Mix_Chunk* chunk_ = nullptr;
+    Mix_Music* music_ = nullptr;
+    uint64_t generation_ = 0;
+    bool muted_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Audio> makeSdlAudio(std::string* error) {
+    if (g_deviceTaken.exchange(true)) {
+        setError(error, "the audio device is already open");
+        return nullptr;
+    }
+    // The client handles its own signals; SDL must not turn Ctrl-C into events of its own.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        setError(error, SDL_GetError());
+        SDL_Quit();
+        g_deviceTaken = false;
+        return nullptr;
+    }
+    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 1024) != 0) {
+        setError(error, Mix_GetError());
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        SDL_Quit();
+        g_deviceTaken = false;
+        return nullptr;
+    }
+    Mix_AllocateChannels(1);
+    return std::make_unique<SdlAudio>();
+}
+
+}  // namespace hqlv::platform

@@ -1,0 +1,253 @@
+#include "platform/core/audio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "temp_dir.h"
+
+using namespace hqlv::platform;
+
+namespace {
+
+void put16(std::string& s, uint16_t v) {
+    s += char(v & 0xFF);
+    s += char(v >> 8);
+}
+void put32(std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += char((v >> (8 * i)) & 0xFF);
+}
+
+// A mono 16-bit PCM wave of a sine tone, built byte by byte.
+std::string makeWave(int ms, int rate = 22050, double hz = 440.0) {
+    uint32_t frames = uint32_t(int64_t(rate) * ms / 1000);
+    std::string s = "RIFF";
+    put32(s, 36 + frames * 2);
+    s += "WAVEfmt ";
+    put32(s, 16);
+    put16(s, 1);
+    put16(s, 1);
+    put32(s, uint32_t(rate));
+    put32(s, uint32_t(rate) * 2);
+    put16(s, 2);
+    put16(s, 16);
+    s += "data";
+    put32(s, frames * 2);
+    for (uint32_t i = 0; i < frames; ++i)
+        put16(s, uint16_t(int16_t(8000 * std::sin(2 * M_PI * hz * i / rate))));
+    return s;
+}
+
+template <typename F>
+bool waitFor(F cond, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (cond()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return cond();
+}
+
+class SdlAudioTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        audio_ = makeSdlAudio(&error);
+        ASSERT_TRUE(audio_) << error;
+        ASSERT_STREQ(audio_->backendName(), "sdl");
+    }
+    std::unique_ptr<Audio> audio_;
+    TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(SdlAudioTest, PlaysBytesAndFilesAndRefusesBrokenData) {
+    std::string error;
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(800), {}, &error)) << error;
+    EXPECT_TRUE(audio_->wavePlaying());
+    audio_->stopWave();
+    EXPECT_FALSE(audio_->wavePlaying());
+
+    // Files are found whatever the case of their name and with Windows separators.
+    dir_.put("Sound/Tone.WAV", makeWave(800));
+    EXPECT_TRUE(audio_->playWaveFile(dir_.path() + "\\sound\\tone.wav", {}, &error)) << error;
+    EXPECT_TRUE(audio_->wavePlaying());
+    audio_->stopWave();
+
+    error.clear();
+    EXPECT_FALSE(audio_->playWaveFile(dir_ / "missing.wav", {}, &error));
+    EXPECT_FALSE(error.empty());
+
+    // Broken data: not RIFF, a header cut short, a wave with an unknown encoding, nothing.
+    std::string good = makeWave(200);
+    std::string unknownFormat = good;
+    unknownFormat[20] = 0x55;  // format tag
+    unknownFormat[21] = 0x55;
+    for (const std::string& bad : {std::string("this is not a wave file at all"),
+                                   good.substr(0, 30), unknownFormat, std::string()}) {
+        error.clear();
+        EXPECT_FALSE(audio_->playWaveBytes(bad, {}, &error));
+        EXPECT_FALSE(error.empty());
+        EXPECT_FALSE(audio_->wavePlaying());
+    }
+    dir_.put("broken.wav", "RIFF\x10\0\0\0WAVEjunkjunk");
+    error.clear();
+    EXPECT_FALSE(audio_->playWaveFile(dir_ / "broken.wav", {}, &error));
+    EXPECT_FALSE(error.empty());
+}
+
+TEST_F(SdlAudioTest, NoStopLeavesTheSoundingWaveAlone) {
+    ASSERT_TRUE(audio_->playWaveBytes(makeWave(1500), {}));
+    std::string error;
+    EXPECT_FALSE(audio_->playWaveBytes(makeWave(100, 22050, 880), {true, true}, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(audio_->wavePlaying());
+    // Without no-stop the new wave cuts the old one off; it is short, so it ends soon.
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(100, 22050, 880), {true, false}));
+    EXPECT_TRUE(waitFor([&] { return !audio_->wavePlaying(); }, 3000));
+    // Once quiet, a no-stop wave plays.
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(300), {true, true}));
+    EXPECT_TRUE(audio_->wavePlaying());
+}
+
+TEST_F(SdlAudioTest, SynchronousWaveReturnsWhenItHasEnded) {
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(audio_->playWaveBytes(makeWave(150), {false, false}));
+    EXPECT_FALSE(audio_->wavePlaying());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
+TEST_F(SdlAudioTest, MusicPlaysLoopsAndStops) {
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kNotOpen);
+    EXPECT_FALSE(audio_->playMusic(false));
+    std::string error;
+    EXPECT_FALSE(audio_->openMusic(dir_ / "none.wav", &error));
+    EXPECT_FALSE(error.empty());
+    dir_.put("junk.wav", "definitely not music");
+    EXPECT_FALSE(audio_->openMusic(dir_ / "junk.wav", &error));
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kNotOpen);
+
+    dir_.put("short.wav", makeWave(80));
+    ASSERT_TRUE(audio_->openMusic(dir_ / "short.wav", &error)) << error;
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kStopped);
+    ASSERT_TRUE(audio_->playMusic(false));
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kPlaying);
+    EXPECT_TRUE(waitFor([&] { return audio_->musicStatus() == MusicStatus::kStopped; }, 3000));
+
+    // Looping: still playing well after the piece's own length, until stopped.
+    ASSERT_TRUE(audio_->playMusic(true));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kPlaying);
+    audio_->stopMusic();
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kStopped);
+    audio_->closeMusic();
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kNotOpen);
+
+    // Waves and music sound side by side.
+    dir_.put("long.wav", makeWave(1000));
+    ASSERT_TRUE(audio_->openMusic(dir_ / "long.wav"));
+    ASSERT_TRUE(audio_->playMusic(true));
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(500), {}));
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kPlaying);
+    EXPECT_TRUE(audio_->wavePlaying());
+}
+
+TEST_F(SdlAudioTest, MuteSilencesWavesOnly) {
+    dir_.put("long.wav", makeWave(1000));
+    ASSERT_TRUE(audio_->openMusic(dir_ / "long.wav"));
+    ASSERT_TRUE(audio_->playMusic(true));
+    ASSERT_TRUE(audio_->playWaveBytes(makeWave(1000), {}));
+    audio_->setMuted(true);
+    EXPECT_TRUE(audio_->muted());
+    EXPECT_FALSE(audio_->wavePlaying());
+    std::string error;
+    EXPECT_FALSE(audio_->playWaveBytes(makeWave(300), {}, &error));
+    EXPECT_EQ(error, "muted");
+    EXPECT_FALSE(audio_->playWaveFile(dir_ / "long.wav", {}));
+    EXPECT_EQ(audio_->musicStatus(), MusicStatus::kPlaying);
+    audio_->setMuted(false);
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(300), {}));
+}
+
+TEST_F(SdlAudioTest, TheDeviceIsOpenedOnceAndAgainAfterClosing) {
+    std::string error;
+    EXPECT_FALSE(makeSdlAudio(&error));
+    EXPECT_FALSE(error.empty());
+    audio_.reset();
+    audio_ = makeSdlAudio(&error);
+    ASSERT_TRUE(audio_) << error;
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(100), {}));
+}
+
+TEST(NullAudio, RefusesEverythingQuietly) {
+    auto a = makeNullAudio();
+    std::string error;
+    EXPECT_FALSE(a->playWaveBytes(makeWave(50), {}, &error));
+    EXPECT_EQ(error, "no audio device");
+    EXPECT_FALSE(a->playWaveFile("/nowhere.wav", {}));
+    EXPECT_FALSE(a->openMusic("/nowhere.wav"));
+    EXPECT_FALSE(a->playMusic(true));
+    EXPECT_EQ(a->musicStatus(), MusicStatus::kNotOpen);
+    a->setMuted(true);
+    EXPECT_TRUE(a->muted());
+}
+
+TEST(AudioService, InstalledServiceIsTheOneHandedOut) {
+    auto rec = std::make_shared<RecordingAudio>();
+    installAudio(rec);
+    EXPECT_EQ(audio().get(), rec.get());
+    EXPECT_TRUE(audio()->playWaveFile("a.wav", {}));
+    EXPECT_EQ(installAudio(nullptr).get(), rec.get());
+    // With nothing installed the default opens: the dummy device here.
+    auto service = audio();
+    EXPECT_STREQ(service->backendName(), "sdl");
+    EXPECT_EQ(audio().get(), service.get());
+    service.reset();
+    shutdownAudio();
+    // The device is free again once the service is let go of.
+    std::string error;
+    EXPECT_TRUE(makeSdlAudio(&error)) << error;
+}
+
+TEST(RecordingAudio, RecordsCallsAndKeepsTheNoStopRule) {
+    RecordingAudio rec;
+    EXPECT_TRUE(rec.playWaveBytes("abc", {true, true}));
+    EXPECT_TRUE(rec.wavePlaying());
+    EXPECT_FALSE(rec.playWaveFile("b.wav", {true, true}));
+    EXPECT_TRUE(rec.playWaveFile("c.wav", {true, false}));
+    rec.finishWave();
+    EXPECT_TRUE(rec.playWaveFile("d.wav", {false, true}));
+    EXPECT_FALSE(rec.wavePlaying());  // a synchronous wave has ended on return
+    rec.setAccept(false);
+    EXPECT_FALSE(rec.playWaveFile("e.wav", {}));
+    EXPECT_FALSE(rec.openMusic("m.wav"));
+    rec.setAccept(true);
+    EXPECT_TRUE(rec.openMusic("m.wav"));
+    EXPECT_TRUE(rec.playMusic(true));
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kPlaying);
+    rec.setMuted(true);
+    EXPECT_FALSE(rec.playWaveFile("f.wav", {}));
+
+    auto calls = rec.calls();
+    ASSERT_EQ(calls.size(), 10u);
+    using K = RecordingAudio::Kind;
+    EXPECT_EQ(calls[0].kind, K::kWaveBytes);
+    EXPECT_EQ(calls[0].data, "abc");
+    EXPECT_TRUE(calls[0].options.noStop);
+    EXPECT_FALSE(calls[1].result);
+    EXPECT_EQ(calls[1].data, "b.wav");
+    EXPECT_TRUE(calls[2].result);
+    EXPECT_FALSE(calls[3].options.async);
+    EXPECT_FALSE(calls[4].result);
+    EXPECT_EQ(calls[5].kind, K::kOpenMusic);
+    EXPECT_FALSE(calls[5].result);
+    EXPECT_EQ(calls[7].kind, K::kPlayMusic);
+    EXPECT_TRUE(calls[7].flag);
+    EXPECT_EQ(calls[8].kind, K::kMute);
+    EXPECT_FALSE(calls[9].result);
+}
