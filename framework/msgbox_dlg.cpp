@@ -21,6 +21,9 @@ int dy(int v) {
     return v * 13 / 8;
 }
 
+// The chime every box sounds when it comes up.
+constexpr int kMsgBoxSoundId = 29014;
+
 QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -98,6 +101,7 @@ void CGameMsgBoxDlg::InitDialog() {
     ApplyExtraWidth();
     ApplySingleButton();
     if (focusOk_) ok_->setFocus();
+    PlayResourceSound(kMsgBoxSoundId);
 }
 
 void CGameMsgBoxDlg::OnCountdownTick() {

@@ -5,6 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+
+#include "framework/paths.h"
+#include "platform/core/audio.h"
+#include "platform/core/diag.h"
+#include "platform/core/files.h"
 
 namespace hqlv::framework {
 
@@ -90,6 +96,64 @@ std::string AppendQuery(std::string_view page, std::string_view query) {
     out += page.find('?') != std::string_view::npos ? '&' : '?';
     out += query;
     return out;
+}
+
+bool PlayWave(std::string_view fileOrBytes, uint32_t flags) {
+    platform::WaveOptions options;
+    options.async = (flags & kSndAsync) != 0;
+    options.noStop = (flags & kSndNoStop) != 0;
+    const bool memory = (flags & kSndMemory) != 0 && (flags & kSndFileName) == 0;
+    auto service = platform::audio();
+    return memory ? service->playWaveBytes(fileOrBytes, options)
+                  : service->playWaveFile(fileOrBytes, options);
+}
+
+namespace {
+std::mutex& soundFolderMutex() {
+    static std::mutex m;
+    return m;
+}
+std::string& soundFolderRef() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+void SetResourceSoundFolder(const std::string& folder) {
+    std::lock_guard lock(soundFolderMutex());
+    soundFolderRef() = folder;
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') soundFolderRef() += '/';
+}
+
+std::string GetResourceSoundPath(int id) {
+    std::string folder;
+    {
+        std::lock_guard lock(soundFolderMutex());
+        folder = soundFolderRef();
+    }
+    if (folder.empty()) folder = GetProgramFolder() + "resources/sound/";
+    return folder + std::to_string(id) + ".wav";
+}
+
+bool PlayResourceSoundEx(int id, uint32_t flags) {
+    // Like a resource of the program's own, the wave is played from memory: the file is
+    // read whole first, so a missing resource never reaches the audio service.
+    std::string bytes, error;
+    if (!platform::readFile(GetResourceSoundPath(id), &bytes, &error)) {
+        platform::diagf("sound resource %d: %s", id, error.c_str());
+        return false;
+    }
+    return PlayWave(bytes, (flags & ~kSndFileName) | kSndNoDefault | kSndMemory);
+}
+
+bool PlayResourceSound(int id) {
+    return PlayResourceSoundEx(id, kSndAsync | kSndNoStop);
+}
+
+bool PlayShareSound(const std::string& folder, const std::string& name, uint32_t flags) {
+    const std::string root = GetInstallRoot();
+    if (root.empty()) return false;
+    return PlayWave(root + "share\\sound\\" + folder + "\\" + name, flags | kSndFileName);
 }
 
 std::string Format(const char* fmt, ...) {
