@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -299,7 +300,11 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     ASSERT_EQ(waitpid(xvfb, nullptr, WNOHANG), 0) << "Xvfb ended at once";
 
     // Kept in the build folder as the test's artefact.
-    std::string shot = std::string(HQLV_BUILD_DIR) + "/main-frame.png";
+    // Written under a name of this process first, so that test programs running side by
+    // side do not remove each other's picture.
+    std::string kept = std::string(HQLV_BUILD_DIR) + "/main-frame.png";
+    std::string shot =
+        std::string(HQLV_BUILD_DIR) + "/main-frame." + std::to_string(getpid()) + ".png";
     unlink(shot.c_str());
     HallRun run("shot");
     // libxkbcommon-x11 reads its atom names with strndup beyond the block it got from
@@ -316,6 +321,7 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     run.Wait(30000);
     EXPECT_EQ(access(shot.c_str(), R_OK), 0) << shot << "\n" << run.ClientLog();
     EXPECT_NE(run.ClientLog().find("screenshot " + shot + ": written"), std::string::npos);
+    EXPECT_EQ(rename(shot.c_str(), kept.c_str()), 0) << kept;
 }
 
 }  // namespace

@@ -301,6 +301,13 @@ int BoxesWithText(const QString& text) {
     return n;
 }
 
+// Boxes made without a main window have no parent: end them so that no test sees
+// another's.
+void DeleteBoxes() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = dynamic_cast<CGameMsgBoxModelessDlg*>(w)) delete box;
+}
+
 class IdleFrame : public Frame {
 protected:
     IdleFrame() { optionB = 0xC0; }
@@ -320,6 +327,7 @@ TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
     ASSERT_TRUE(frame->idleTimerRunning());
 
     const QString text = "由于您长时间没有开始，系统请您离开游戏！";
+    DeleteBoxes();
     ASSERT_EQ(BoxesWithText(text), 0);
     platform::Message expiry;
     expiry.id = platform::kTimerMessage;
@@ -330,6 +338,7 @@ TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
     // The timer was killed: no second box from the same expiry.
     platform::ui::processUiEvents(20);
     EXPECT_EQ(BoxesWithText(text), 1);
+    DeleteBoxes();
 }
 
 TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
