@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "platform/core/audio.h"
@@ -46,8 +47,8 @@ public:
     }
 
     bool playWaveBytes(std::string_view bytes, WaveOptions options, std::string* error) override {
-        if (bytes.empty()) {
-            setError(error, "no wave data");
+        if (bytes.empty() || bytes.size() > size_t(INT32_MAX)) {
+            setError(error, bytes.empty() ? "no wave data" : "wave data too large");
             return false;
         }
         // The mixer converts the wave into a buffer of its own while loading, so the

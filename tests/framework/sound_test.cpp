@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <sys/wait.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,29 @@ uint32_t le(const std::string& s, size_t at, int bytes) {
     return v;
 }
 
+// A short mono 16-bit wave whose tone depends on the seed.
+std::string makeWave(int seed) {
+    auto put = [](std::string& s, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 0xFF);
+    };
+    const uint32_t frames = 2205;
+    std::string s = "RIFF";
+    put(s, 36 + frames * 2, 4);
+    s += "WAVEfmt ";
+    put(s, 16, 4);
+    put(s, 1, 2);
+    put(s, 1, 2);
+    put(s, 22050, 4);
+    put(s, 44100, 4);
+    put(s, 2, 2);
+    put(s, 16, 2);
+    s += "data";
+    put(s, frames * 2, 4);
+    for (uint32_t i = 0; i < frames; ++i)
+        put(s, uint16_t(int16_t(8000 * std::sin(i * (0.05 + (seed % 200) * 0.001)))), 2);
+    return s;
+}
+
 int run(const std::string& command) {
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -57,10 +81,18 @@ int run(const std::string& command) {
 class SoundResources : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::filesystem::exists(kGenerator)) GTEST_SKIP() << "no " << kGenerator;
         ASSERT_TRUE(dir_.isValid());
         folder_ = dir_.path().toStdString() + "/sound";
-        ASSERT_EQ(run(kGenerator + " " + folder_), 0);
+        generated_ = std::filesystem::exists(kGenerator);
+        if (generated_) {
+            ASSERT_EQ(run(kGenerator + " " + folder_), 0);
+        } else {
+            // A build without the programs: waves of the test's own stand in.
+            std::filesystem::create_directories(folder_);
+            for (int id : expectedIds())
+                std::ofstream(folder_ + "/" + std::to_string(id) + ".wav", std::ios::binary)
+                    << makeWave(id);
+        }
         rec_ = std::make_shared<RecordingAudio>();
         previous_ = platform::installAudio(rec_);
         SetResourceSoundFolder(folder_);
@@ -71,11 +103,13 @@ protected:
     }
     QTemporaryDir dir_;
     std::string folder_;
+    bool generated_ = false;
     std::shared_ptr<RecordingAudio> rec_;
     std::shared_ptr<platform::Audio> previous_;
 };
 
 TEST_F(SoundResources, GeneratorWritesOneValidPcmWavePerId) {
+    if (!generated_) GTEST_SKIP() << "no " << kGenerator;
     std::set<int> found;
     std::set<std::string> contents;
     for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
@@ -120,6 +154,7 @@ TEST_F(SoundResources, GeneratorWritesOneValidPcmWavePerId) {
 }
 
 TEST_F(SoundResources, GeneratorRefusesBadArguments) {
+    if (!generated_) GTEST_SKIP() << "no " << kGenerator;
     EXPECT_EQ(run(kGenerator + " 2>/dev/null"), 2);
     // A folder below a file cannot be made.
     std::ofstream(folder_ + "/blocker") << "x";

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "temp_dir.h"
 
@@ -120,6 +122,39 @@ TEST_F(SdlAudioTest, SynchronousWaveReturnsWhenItHasEnded) {
     ASSERT_TRUE(audio_->playWaveBytes(makeWave(150), {false, false}));
     EXPECT_FALSE(audio_->wavePlaying());
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
+TEST_F(SdlAudioTest, ASynchronousWaitEndsWhenAnotherThreadTakesOver) {
+    std::atomic<bool> returned{false};
+    auto start = std::chrono::steady_clock::now();
+    std::thread waiter([&] {
+        EXPECT_TRUE(audio_->playWaveBytes(makeWave(4000), {false, false}));
+        returned = true;
+    });
+    ASSERT_TRUE(waitFor([&] { return audio_->wavePlaying(); }, 2000));
+    EXPECT_FALSE(returned);
+    // Other threads keep using the service meanwhile: a no-stop wave is refused, a plain
+    // one cuts the long wave off and so ends the wait.
+    EXPECT_FALSE(audio_->playWaveBytes(makeWave(100), {true, true}));
+    EXPECT_TRUE(audio_->playWaveBytes(makeWave(100), {true, false}));
+    waiter.join();
+    EXPECT_TRUE(returned);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+
+    // Many threads at once, playing, stopping and asking.
+    std::vector<std::thread> threads;
+    std::string wave = makeWave(30);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                audio_->playWaveBytes(wave, {true, (i + t) % 2 == 0});
+                if (i % 5 == t) audio_->stopWave();
+                audio_->wavePlaying();
+            }
+        });
+    for (auto& th : threads) th.join();
+    audio_->stopWave();
+    EXPECT_FALSE(audio_->wavePlaying());
 }
 
 TEST_F(SdlAudioTest, MusicPlaysLoopsAndStops) {
