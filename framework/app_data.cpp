@@ -137,7 +137,7 @@ bool CGameAppData::OnSeatAssigned(const void* data, size_t len) {
     in.u32();
     int32_t table = in.i32();
     int32_t n = in.i32();
-    if (!in.ok() || n > kSeatCount || len < 64 + size_t(n > 0 ? n : 0) * PlayerEntry::kSize) {
+    if (!in.ok() || n < 0 || n > kSeatCount || len < 64 + size_t(n) * PlayerEntry::kSize) {
         platform::diagf("seat assignment refused: %zu bytes, %d players", len, n);
         return false;
     }

@@ -89,6 +89,11 @@ TEST_F(Records, SeatAssignmentRefusesTooManyOrShort) {
     EXPECT_FALSE(app.OnSeatAssigned(body.data(), body.size()));
     auto two = SeatList(1, {Entry(5, 0, "x"), Entry(6, 1, "y")});
     EXPECT_FALSE(app.OnSeatAssigned(two.data(), two.size() - 1));
+    // A negative count is refused too, before it reaches the table record.
+    auto negative = two;
+    negative.w(2, -1);
+    EXPECT_FALSE(app.OnSeatAssigned(negative.data(), negative.size()));
+    EXPECT_EQ(app.TableWord(2), 0);
     EXPECT_EQ(app.GetTableNo(), 5);
     EXPECT_EQ(app.GetSeatUserID(0), 0);
 }
