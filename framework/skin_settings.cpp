@@ -91,8 +91,9 @@ QImage CSkinSettings::LoadSkinIcon(const std::string& descriptionPath) const {
     size_t slash = p.rfind('/');
     std::string icon =
         (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + "skin.ico";
-    if (!platform::pathExists(icon)) return {};
-    QImageReader reader(QString::fromStdString(icon), "ico");
+    std::string resolved;  // skins made on other systems may spell the name differently
+    if (!platform::resolveExisting(icon, &resolved)) return {};
+    QImageReader reader(QString::fromStdString(resolved), "ico");
     // An icon is small; a header claiming a huge picture is refused before decoding.
     QSize size = reader.size();
     if (size.isValid() && (size.width() > 256 || size.height() > 256)) return {};

@@ -109,7 +109,8 @@ TEST_F(Skins, SkinIconBesideTheDescription) {
     QImage icon(16, 16, QImage::Format_ARGB32);
     icon.fill(QColor(10, 200, 30));
     icon.setPixelColor(3, 5, QColor(250, 1, 2));
-    ASSERT_TRUE(icon.save(QString::fromStdString(root + "skins/blue/skin.ico"), "ICO"));
+    // Spelt as on the system the skin was made on.
+    ASSERT_TRUE(icon.save(QString::fromStdString(root + "skins/blue/Skin.ICO"), "ICO"));
     platform::writeFile(root + "skins/broken/skin.ico", std::string("\0\0\1\0\1\0", 6));
     CSkinSettings s(ini, root);
     QImage got = s.LoadSkinIcon(blue);
