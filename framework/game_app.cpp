@@ -368,16 +368,14 @@ void CGameApp::MessageBoxModeless(const std::string& text, const std::string& ok
                                   const std::string& cancel, int seconds, int style,
                                   int extraHeight, int extraWidth, bool singleButton,
                                   bool focusOk) {
-    MessageBoxModelessLink(text, ok, cancel, "", 0, seconds, style);
-    (void)extraHeight;
-    (void)extraWidth;
-    (void)singleButton;
-    (void)focusOk;
+    MessageBoxModelessLink(text, ok, cancel, "", 0, seconds, style, extraHeight, extraWidth,
+                           singleButton, focusOk);
 }
 
 void CGameApp::MessageBoxModelessLink(const std::string& text, const std::string& ok,
                                       const std::string& cancel, const std::string& link,
-                                      int linkParam, int seconds, int style) {
+                                      int linkParam, int seconds, int style, int extraHeight,
+                                      int extraWidth, bool singleButton, bool focusOk) {
     platform::Handle frame = frame_ ? frame_->hwnd() : 0;
     auto* box = new CGameMsgBoxModelessDlg(
         frame_,
@@ -392,6 +390,10 @@ void CGameApp::MessageBoxModelessLink(const std::string& text, const std::string
     box->SetButtonTexts(ok, cancel);
     box->SetSeconds(seconds);
     box->SetStyle(style);
+    box->SetExtraHeight(extraHeight);
+    box->SetExtraWidth(extraWidth);
+    box->SetSingleButton(singleButton);
+    box->SetFocusOk(focusOk);
     box->SetLink(link, linkParam);
     netlib::YrnLogWrite("box: %s", text.c_str());
     box->Show();

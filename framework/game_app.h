@@ -69,7 +69,8 @@ public:
                             int extraWidth = 0, bool singleButton = false, bool focusOk = false);
     void MessageBoxModelessLink(const std::string& text, const std::string& ok,
                                 const std::string& cancel, const std::string& link, int linkParam,
-                                int seconds, int style);
+                                int seconds, int style, int extraHeight = 0, int extraWidth = 0,
+                                bool singleButton = false, bool focusOk = false);
 
     // ---- the hall
     platform::Handle HallWindow() const { return static_cast<platform::Handle>(GetHallWnd()); }

@@ -196,18 +196,20 @@ void CGameFrameWnd::OnConnectionLost() {
     bool playing = app_.IsPlaying() != 0;
     app_.SetDisconnectedWhilePlaying(playing);
     std::string text;
-    int style;
+    // The box is the information box with both buttons; the longer text of a running game
+    // gets 16 pixels more height.
+    int extraHeight;
     if (playing && app_.GetCmdField8() == 0) {
         text = "断线了！请尽快重入房间续玩。\r\n\r\n您的位置【" + app_.GameDisplayNameText() + "_" +
                app_.RoomNameText() + "】。";
-        style = 16;
+        extraHeight = 16;
     } else {
         text = "与服务器连接断开。";
-        style = 65;
+        extraHeight = 0;
     }
     netlib::YrnLogWrite("connection lost");
     if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
-    if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, style);
+    if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, 65, extraHeight);
 }
 
 void CGameFrameWnd::onTimer(uint32_t id) {

@@ -301,6 +301,17 @@ int BoxesWithText(const QString& text) {
     return n;
 }
 
+// The first visible modeless box whose text begins with `prefix`.
+CGameMsgBoxModelessDlg* FindBox(const QString& prefix) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = dynamic_cast<CGameMsgBoxModelessDlg*>(w);
+        if (box && box->isVisible() && box->textItem() &&
+            box->textItem()->text().startsWith(prefix))
+            return box;
+    }
+    return nullptr;
+}
+
 // Boxes made without a main window have no parent: end them so that no test sees
 // another's.
 void DeleteBoxes() {
@@ -355,6 +366,8 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
     struct App : CGameApp {
         using CGameApp::CGameApp;
         void SetFrame(CGameFrameWnd* f) { frame_ = f; }
+        int IsPlaying() override { return playing; }
+        int playing = 0;
     } app("HqLv", 21303, 2, 1);
     TableFrame frame(app);
     app.SetFrame(&frame);
@@ -362,6 +375,24 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
                    ServerMessage(app.GetConnection()->GetObjectId(), netlib::kNoticeClosed, {}));
     EXPECT_EQ(frame.table.aborted, 1);
     EXPECT_EQ(BoxesWithText("与服务器连接断开。"), 1);
+    CGameMsgBoxModelessDlg* box = FindBox("与服务器连接断开。");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->cancelButton()->isEnabled());  // the information box with both buttons
+    EXPECT_EQ(box->GetSeconds(), 30);
+    // Lost while playing: the longer text, in a box 16 pixels taller.
+    app.playing = 1;
+    platform::send(frame.hwnd(),
+                   ServerMessage(app.GetConnection()->GetObjectId(), netlib::kNoticeError, {}));
+    EXPECT_EQ(frame.table.aborted, 2);
+    box = FindBox("断线了！请尽快重入房间续玩。");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->cancelButton()->isEnabled());
+    EXPECT_EQ(box->appliedExtraHeight(), 16);
+    // The extra height of the application's boxes reaches the box.
+    app.MessageBoxModeless("已超出限定时间，不能继续游戏。", "确定", "取消", 60, 65, 24);
+    box = FindBox("已超出限定时间");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->appliedExtraHeight(), 24);
     app.SetFrame(nullptr);
 }
 
