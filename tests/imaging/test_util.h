@@ -30,7 +30,9 @@ struct Out {
         be16(v >> 16);
         be16(v);
     }
-    void str(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+    void str(const std::string& s) {
+        for (char c : s) b.push_back(static_cast<uint8_t>(c));
+    }
     void raw(const Bytes& d) { b.insert(b.end(), d.begin(), d.end()); }
     size_t size() const { return b.size(); }
 };
