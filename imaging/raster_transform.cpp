@@ -2,6 +2,7 @@
 // orientation into the bottom-up layout.
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "imaging/raster.h"
@@ -106,6 +107,34 @@ bool makeRotated(const CRaster& src, CRaster& dst, bool& alpha, bool& selection)
     return true;
 }
 
+// Fills the quarter-turned picture dst from src; sourceOf maps a destination pixel to
+// its source pixel. Walks 64 x 64 blocks so that both pictures stay in the cache.
+template <typename SourceOf>
+void copyRotated(const CRaster& src, CRaster& dst, bool alpha, bool selection, SourceOf sourceOf) {
+    const int32_t newW = static_cast<int32_t>(dst.GetWidth());
+    const int32_t newH = static_cast<int32_t>(dst.GetHeight());
+    const uint32_t bpp = src.GetBpp();
+    for (int32_t xs = 0; xs < newW; xs += 64) {
+        for (int32_t ys = 0; ys < newH; ys += 64) {
+            const int32_t xe = xs + 64 < newW ? xs + 64 : newW;
+            const int32_t ye = ys + 64 < newH ? ys + 64 : newH;
+            for (int32_t x = xs; x < xe; ++x) {
+                for (int32_t y = ys; y < ye; ++y) {
+                    const auto [sx, sy] = sourceOf(x, y);
+                    if (bpp == 24) {
+                        std::memcpy(dst.BlindGetPixelPointer(x, y),
+                                    src.BlindGetPixelPointer(sx, sy), 3);
+                    } else {
+                        dst.SetPixelIndex(x, y, src.BlindGetPixelIndex(sx, sy));
+                    }
+                    if (alpha) dst.AlphaSet(x, y, src.BlindAlphaGet(sx, sy));
+                    if (selection) dst.SelectionSet(x, y, src.BlindSelectionGet(sx, sy));
+                }
+            }
+        }
+    }
+}
+
 }  // namespace
 
 bool CRaster::RotateLeft(CRaster* target) {
@@ -114,28 +143,10 @@ bool CRaster::RotateLeft(CRaster* target) {
     bool alpha = false, selection = false;
     if (!makeRotated(*this, img, alpha, selection)) return false;
     const int32_t newW = static_cast<int32_t>(img.GetWidth());
-    const int32_t newH = static_cast<int32_t>(img.GetHeight());
-    const uint32_t bpp = GetBpp();
-    // destination (x, y) = source (y, W' - 1 - x), in 64 x 64 blocks for the cache.
-    for (int32_t xs = 0; xs < newW; xs += 64) {
-        for (int32_t ys = 0; ys < newH; ys += 64) {
-            const int32_t xe = xs + 64 < newW ? xs + 64 : newW;
-            const int32_t ye = ys + 64 < newH ? ys + 64 : newH;
-            for (int32_t x = xs; x < xe; ++x) {
-                for (int32_t y = ys; y < ye; ++y) {
-                    const int32_t sx = y, sy = newW - 1 - x;
-                    if (bpp == 24) {
-                        std::memcpy(img.BlindGetPixelPointer(x, y), BlindGetPixelPointer(sx, sy),
-                                    3);
-                    } else {
-                        img.SetPixelIndex(x, y, BlindGetPixelIndex(sx, sy));
-                    }
-                    if (alpha) img.AlphaSet(x, y, BlindAlphaGet(sx, sy));
-                    if (selection) img.SelectionSet(x, y, BlindSelectionGet(sx, sy));
-                }
-            }
-        }
-    }
+    // destination (x, y) = source (y, W' - 1 - x)
+    copyRotated(*this, img, alpha, selection, [newW](int32_t x, int32_t y) {
+        return std::pair{y, newW - 1 - x};
+    });
     RasterRect box = info_.rSelectionBox, nb;
     nb.left = newW - box.top;
     nb.right = newW - box.bottom;
@@ -154,29 +165,11 @@ bool CRaster::RotateRight(CRaster* target) {
     CRaster img;
     bool alpha = false, selection = false;
     if (!makeRotated(*this, img, alpha, selection)) return false;
-    const int32_t newW = static_cast<int32_t>(img.GetWidth());
     const int32_t newH = static_cast<int32_t>(img.GetHeight());
-    const uint32_t bpp = GetBpp();
     // destination (x, y) = source (H' - 1 - y, x)
-    for (int32_t xs = 0; xs < newW; xs += 64) {
-        for (int32_t ys = 0; ys < newH; ys += 64) {
-            const int32_t xe = xs + 64 < newW ? xs + 64 : newW;
-            const int32_t ye = ys + 64 < newH ? ys + 64 : newH;
-            for (int32_t x = xs; x < xe; ++x) {
-                for (int32_t y = ys; y < ye; ++y) {
-                    const int32_t sx = newH - 1 - y, sy = x;
-                    if (bpp == 24) {
-                        std::memcpy(img.BlindGetPixelPointer(x, y), BlindGetPixelPointer(sx, sy),
-                                    3);
-                    } else {
-                        img.SetPixelIndex(x, y, BlindGetPixelIndex(sx, sy));
-                    }
-                    if (alpha) img.AlphaSet(x, y, BlindAlphaGet(sx, sy));
-                    if (selection) img.SelectionSet(x, y, BlindSelectionGet(sx, sy));
-                }
-            }
-        }
-    }
+    copyRotated(*this, img, alpha, selection, [newH](int32_t x, int32_t y) {
+        return std::pair{newH - 1 - y, x};
+    });
     RasterRect box = info_.rSelectionBox, nb;
     nb.left = box.bottom;
     nb.right = box.top;
