@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "engine/render/render_log.h"
 #include "platform/core/glyphs.h"
 #include "platform/core/text.h"
 
@@ -54,6 +55,10 @@ void TextLayout::Unlock() {
 }
 
 int TextLayout::Init() {
+    // Without any face the layout can draw nothing; say so once per layout, as the original
+    // did when its glyph bitmap could not be made.
+    if (platform::glyphFaceFile("").path.empty())
+        RenderLog("字体创建错误，m_hBitmap==NULL||m_data==NULL");
     style_.colour = kDefaultColour;
     drawColour_ = kDefaultColour;
     style_.pitch = 0;

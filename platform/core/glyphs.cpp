@@ -179,7 +179,10 @@ private:
             int pos = int((FT_MulFix(-primary->underline_position, scale) + 32) >> 6);
             thick = std::max(thick, 1);
             pos = std::max(pos, 1);
-            ut = out->baseline + pos - thick / 2;
+            thick = std::min(thick, key.height);
+            // Below the baseline, but inside the em height: the engine cuts every glyph
+            // there, as the Windows cell of these faces ended there.
+            ut = std::min(out->baseline + pos - thick / 2, key.height - thick);
             uw = std::max(out->advance, 1);
             ur = thick;
         }

@@ -142,8 +142,16 @@ TEST(Glyphs, UnderlineRunsBelowTheBaselineAcrossTheAdvance) {
     EXPECT_EQ(Sum(*plain), 0);
     ASSERT_NE(under, nullptr);
     ASSERT_GT(under->rows, 0);
-    EXPECT_GT(under->top, under->baseline - 1);
-    EXPECT_LT(under->top, 20 + 2);
+    EXPECT_GT(under->top, under->baseline - 3);
+    for (const char* face : {"宋体", "楷体_GB2312", "Arial"}) {
+        for (int h : {1, 2, 12, 16, 20, 40}) {
+            auto u = renderGlyph({face, h, 400, false, true}, U' ');
+            ASSERT_GT(u->rows, 0) << face << h;
+            EXPECT_GE(u->top, 0) << face << h;
+            EXPECT_LE(u->top + u->rows, h) << face << h;
+            EXPECT_GE(u->top + u->rows, u->baseline) << face << h;
+        }
+    }
     EXPECT_EQ(under->left, 0);
     EXPECT_EQ(under->width, under->advance);
     for (uint8_t v : under->coverage) EXPECT_EQ(v, 255);
