@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/diag.h"
 #include "platform/core/glyphs.h"
 
 using namespace hqlv::engine;
@@ -151,6 +152,58 @@ TEST(TextLayout, AdvancesHalfHeightForAsciiAndHeightForChineseWithPitchBetween) 
     Put(want, Song(12), U'b', 27, 4, 6, 12);    // 13 + 12 + 2
     ExpectSame(Draw(s, "a中b", 3, 4), want);
     EXPECT_EQ(Measure(s, "a中b", 3, 4), std::make_pair(33, 16));
+}
+
+TEST(TextLayout, InitWithFontsInstalledLogsNothing) {
+    std::vector<std::string> lines;
+    auto old =
+        hqlv::platform::setDiagSink([&](std::string_view line) { lines.emplace_back(line); });
+    TextLayout l;
+    l.Init();
+    hqlv::platform::setDiagSink(old);
+    EXPECT_TRUE(lines.empty());
+}
+
+TEST(TextLayout, MalformedUtf8BytesAreSingleByteQuestionMarks) {
+    struct Case {
+        const char* text;
+        int chars;  // drawn as '?' after 'a'
+    } cases[] = {
+        {"a\x80", 1},
+        {"a\xFF", 1},
+        {"a\xE4\xB8", 2},  // cut short
+        {"a\xC0\xAF", 2},
+        {"a\xE0\x80\xAF", 3},      // overlong
+        {"a\xED\xA0\x80", 3},      // surrogate
+        {"a\xF4\x90\x80\x80", 4},  // past Unicode
+        {"a\xE4\xB8z", 2},         // bad trail byte
+    };
+    for (const auto& c : cases) {
+        Plane want;
+        Put(want, Song(12), U'a', 0, 0, 6, 12);
+        for (int i = 0; i < c.chars; ++i) Put(want, Song(12), U'?', 6 + 6 * i, 0, 6, 12);
+        if (std::string(c.text).back() == 'z') Put(want, Song(12), U'z', 18, 0, 6, 12);
+        SCOPED_TRACE(c.text);
+        ExpectSame(Draw(Style(12), c.text), want);
+    }
+    // Well-formed characters of two, three and four bytes are double-byte.
+    EXPECT_EQ(Measure(Style(10), "\xC2\xA9\xE4\xB8\xAD\xF0\x9F\x80\x84").first, 30);
+}
+
+TEST(TextLayout, LineThatFillsTheWidthExactlyStaysOneLine) {
+    Plane want;
+    for (int i = 0; i < 8; ++i) Put(want, Song(16), U'a', i * 8, 0, 8, 16);
+    ExpectSame(Draw(Style(16), "aaaaaaaa"), want);
+}
+
+TEST(TextLayout, StartIsMovedOnlyToAPositiveLeftMargin) {
+    TextStyle s = Style(12);
+    s.leftMargin = 5;
+    Plane right;
+    Put(right, Song(12), U'a', 10, 0, 6, 12);
+    ExpectSame(Draw(s, "a", 10), right);
+    s.leftMargin = 0;
+    EXPECT_EQ(Measure(s, "a", -3).first, 3);
 }
 
 TEST(TextLayout, MeasuresTwoLettersAsTwoHalfHeights) {
@@ -490,6 +543,7 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
     } cases[] = {
         {100, 40, "abcd", 0, 0, 0, "abcd", 13, 7, 26, 7, 0},
         {100, 60, "中文字体", 0, 0, 0, "中文字体", 15, 6, 20, 15, 8},
+        {100, 300, "中文字体", 5, 0, 0, "中文字体", 5, 70, 44, 1, 72},
         {40, 20, "abcdefghij", 0, 0, 0, "ab..", 6, 4, 12, 1, 0},
         {40, 20, "中文测试字", 0, 0, 0, "中..", 6, 4, 12, 2, 0},
         {40, 20, "abcdef", 0, 0, 20, "a", 15, 0, 20, 0, 0},
