@@ -302,6 +302,9 @@ TEST(TextLayout, BreakEndsTheLine) {
     Put(want, Song(12), U'c', 0, 12, 6, 12);
     ExpectSame(Draw(Style(12), "ab<break>c"), want);
     EXPECT_EQ(Measure(Style(12), "ab<break>cd", 0, 5), std::make_pair(12, 29));
+    // The break starts the next line itself, so it needs no wrapping.
+    TextStyle noWrap = Style(12, 0);
+    ExpectSame(Draw(noWrap, "ab<break>c"), want);
 }
 
 TEST(TextLayout, NegativeMarginsAndPitchAreClippedToTheTarget) {
@@ -386,6 +389,7 @@ TEST(RichText, ColourTagsAreCaseFreeDecimalColourrefs) {
     EXPECT_EQ(two.after.colour, kInk);
     EXPECT_EQ(Measure(Style(10), "<rgb=255,0>a").first, 12 * 5);
     EXPECT_EQ(Measure(Style(10), "<rgb=1,2,3,4>a").first, 14 * 5);
+    EXPECT_EQ(Measure(Style(10), "<rgb=1,2,>a").first, 11 * 5);
 }
 
 TEST(RichText, ColourRestoresTheOneBeforeTheLastChange) {
@@ -546,6 +550,8 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
         {100, 300, "中文字体", 5, 0, 0, "中文字体", 5, 70, 44, 1, 72},
         {40, 20, "abcdefghij", 0, 0, 0, "ab..", 6, 4, 12, 1, 0},
         {40, 20, "中文测试字", 0, 0, 0, "中..", 6, 4, 12, 2, 0},
+        {40, 20, "中abc", 0, 0, 0, "中..", 6, 4, 12, 2, 0},
+        {40, 20, "中中a", 0, 0, 0, "中..", 6, 4, 12, 2, 0},
         {40, 20, "abcdef", 0, 0, 20, "a", 15, 0, 20, 0, 0},
         {10, 10, "ab", 0, 0, 20, "", 0, 0, 20, 0, 0},
         {100, 40, "", 0, 0, 0, "", 0, 0, 0, 0, 0},

@@ -160,3 +160,53 @@ TEST(Glyphs, UnderlineRunsBelowTheBaselineAcrossTheAdvance) {
     auto bare = renderGlyph({"宋体", 20, 400, false, false}, U'T');
     EXPECT_EQ(Sum(*letter), Sum(*bare) + Sum(*under) / under->advance * letter->advance);
 }
+
+TEST(Glyphs, BitmapIsTightAroundTheInk) {
+    for (char32_t cp : {U'H', U'j', U'国', U'a'}) {
+        for (int h : {12, 40}) {
+            auto g = renderGlyph({"宋体", h, 400, false, false}, cp);
+            ASSERT_GT(g->rows, 0);
+            int top = 0, bottom = 0, left = 0, right = 0;
+            for (int c = 0; c < g->width; ++c) {
+                top += g->coverage[c] != 0;
+                bottom += g->coverage[size_t(g->rows - 1) * g->width + c] != 0;
+            }
+            for (int r = 0; r < g->rows; ++r) {
+                left += g->coverage[size_t(r) * g->width] != 0;
+                right += g->coverage[size_t(r) * g->width + g->width - 1] != 0;
+            }
+            EXPECT_TRUE(top && bottom && left && right) << int(cp) << " " << h;
+        }
+    }
+}
+
+TEST(Glyphs, UnderlinedGlyphIsTheGlyphWithTheLineOverIt) {
+    for (bool italic : {false, true}) {
+        for (int h : {12, 40, 100}) {
+            for (char32_t cp : {U'j', U'T', U'国', U'f'}) {
+                auto line = renderGlyph({"Arial", h, 400, italic, true}, U' ');
+                auto bare = renderGlyph({"Arial", h, 400, italic, false}, cp);
+                auto under = renderGlyph({"Arial", h, 400, italic, true}, cp);
+                const int x0 = std::min({line->left, bare->left, under->left}) - 1;
+                const int x1 = std::max(bare->left + bare->width, under->left + under->width) + 1;
+                const int y0 = std::min({line->top, bare->top, under->top}) - 1;
+                const int y1 = std::max({line->top + line->rows, bare->top + bare->rows,
+                                         under->top + under->rows}) +
+                               1;
+                int wrong = 0;
+                for (int y = y0; y < y1; ++y) {
+                    for (int x = x0; x < x1; ++x) {
+                        const bool onLine = y >= line->top && y < line->top + line->rows &&
+                                            x >= 0 && x < under->advance;
+                        wrong += under->at(x, y) != (onLine ? 255 : bare->at(x, y));
+                    }
+                }
+                EXPECT_EQ(wrong, 0) << char(cp) << h << italic;
+            }
+        }
+    }
+    // About a twentieth of the height thick.
+    auto thick = renderGlyph({"宋体", 100, 400, false, true}, U' ');
+    EXPECT_GE(thick->rows, 4);
+    EXPECT_LE(thick->rows, 6);
+}
