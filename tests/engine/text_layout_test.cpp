@@ -223,6 +223,22 @@ TEST(TextLayout, MixedHeightsShareTheLineBottom) {
     ExpectSame(Draw(Style(12), "ab<size=24>cd", 0, 2), want);
 }
 
+TEST(TextLayout, TagAtTheEndStillDrawsTheLine) {
+    Plane want;
+    Put(want, Song(12), U'a', 0, 0, 6, 12);
+    Put(want, Song(12), U'b', 6, 0, 6, 12);
+    ExpectSame(Draw(Style(12), "ab<color=255>"), want);
+}
+
+TEST(TextLayout, RowsPastTheBottomAreCut) {
+    // The line grows to 24 rows after it was started at 10: it ends below the plane.
+    Plane want;
+    Put(want, Song(12), U'a', 0, 22, 6, 12);
+    Put(want, Song(24), U'国', 6, 10, 24, 24);
+    Put(want, Song(24), U'国', 30, 10, 24, 24);
+    ExpectSame(Draw(Style(12), "a<size=24>国国", 0, 10), want);
+}
+
 TEST(TextLayout, HeightOfThreeHundredDrawsNothing) {
     TextStyle big = Style(300);
     EXPECT_EQ(Measure(big, "a"), std::make_pair(0, 0));
