@@ -130,15 +130,18 @@ TEST(TextLayout, InitSetsTheDefaultsAndMakesNoFont) {
     EXPECT_EQ(l.Style().colour, 0xFF7D327Du);
     EXPECT_TRUE(l.Scripts().empty());
     EXPECT_EQ(l.ScriptIndex(), -1);
-    // The first font is always made, an unchanged one is not.
-    EXPECT_EQ(l.SetFont(20, 400, "宋体", 0, 0), 10);
-    EXPECT_EQ(l.SetFont(20, 400, "宋体", 0, 0), 0);
-    EXPECT_EQ(l.SetFont(21, 400, "宋体", 0, 0), 11);
-    EXPECT_EQ(l.SetFont(21, 401, "宋体", 0, 0), 11);
-    EXPECT_EQ(l.SetFont(21, 401, "宋体", 1, 0), 11);
-    EXPECT_EQ(l.SetFont(21, 401, "宋体", 1, 1), 11);
-    EXPECT_EQ(l.SetFont(21, 401, "黑体", 1, 1), 11);
-    EXPECT_EQ(l.SetFont(500, 401, "黑体", 1, 1), 150);
+    // The first font is always made, an unchanged one is not; any field makes a new one.
+    struct Font {
+        int height, weight;
+        const char* face;
+        int italic, underline, result;
+    } fonts[] = {{20, 400, "宋体", 0, 0, 10}, {20, 400, "宋体", 0, 0, 0},
+                 {21, 400, "宋体", 0, 0, 11}, {21, 401, "宋体", 0, 0, 11},
+                 {21, 401, "宋体", 1, 0, 11}, {21, 401, "宋体", 1, 1, 11},
+                 {21, 401, "黑体", 1, 1, 11}, {500, 401, "黑体", 1, 1, 150}};
+    for (const Font& f : fonts) {
+        EXPECT_EQ(l.SetFont(f.height, f.weight, f.face, f.italic, f.underline), f.result);
+    }
     EXPECT_EQ(l.Style().height, 300);
     EXPECT_EQ(l.Style().lineHeight, 300);
 }
