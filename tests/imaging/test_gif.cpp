@@ -210,7 +210,7 @@ TEST(Gif, LocalTablesKeepEarlierColours) {
 }
 
 TEST(Gif, OddStructures) {
-    // A zero-sized frame is skipped, its data consumed; a frame outside the screen is ignored.
+    // A zero-sized frame is skipped, its data consumed.
     GifSpec s;
     s.width = 4;
     s.height = 4;
@@ -219,10 +219,8 @@ TEST(Gif, OddStructures) {
     empty.width = 0;
     empty.height = 3;
     empty.index = {};
-    GifFrame outside = frame(3, 3, 4);
-    outside.left = 2;
     GifFrame good = frame(4, 4, 4, 1);
-    s.frames = {empty, outside, good};
+    s.frames = {empty, good};
     CRaster img;
     ASSERT_TRUE(decode(img, makeGif(s)));
     EXPECT_EQ(img.GetNumFrames(), 1);
@@ -274,6 +272,106 @@ TEST(Gif, OddStructures) {
     ASSERT_TRUE(decode(c, cut));
     EXPECT_EQ(c.GetPixelIndex(5, 39), big.frames[0].index[5]);
     EXPECT_EQ(c.GetPixelIndex(39, 0), 0);
+}
+
+// The first frame enlarges a screen too small for it; a later frame that reaches beyond the
+// screen is counted and drawn clipped.
+TEST(Gif, FramesBeyondTheScreen) {
+    GifSpec one;
+    one.width = 4;
+    one.height = 4;
+    one.globalPalette = palette(16, 3);
+    GifFrame big = frame(6, 6, 16, 2);
+    big.left = 0;
+    one.frames = {big};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(one)));
+    EXPECT_EQ(img.GetNumFrames(), 1);
+    ASSERT_EQ(img.GetWidth(), 6u);
+    ASSERT_EQ(img.GetHeight(), 6u);
+    EXPECT_EQ(img.GetPixelIndex(5, 0), big.index[5 * 6 + 5]);
+
+    one.frames[0].left = 1;  // offset too: the screen reaches to the frame's far edge
+    one.frames[0].top = 2;
+    CRaster moved;
+    ASSERT_TRUE(decode(moved, makeGif(one)));
+    EXPECT_EQ(moved.GetWidth(), 7u);
+    EXPECT_EQ(moved.GetHeight(), 8u);
+    EXPECT_EQ(moved.GetPixelIndex(6, 0), big.index[5 * 6 + 5]);
+
+    GifSpec two;
+    two.width = 4;
+    two.height = 4;
+    two.globalPalette = palette(16, 4);
+    GifFrame off = frame(3, 3, 16, 5);
+    off.left = 2;
+    off.top = 3;
+    for (uint8_t& i : off.index) i = static_cast<uint8_t>(i | 8);  // apart from frame 0's
+    two.frames = {frame(4, 4, 8), off};
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, makeGif(two)));
+    EXPECT_EQ(second.GetNumFrames(), 2);
+    ASSERT_EQ(second.GetWidth(), 4u);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x) {
+            const bool covered = x >= 2 && y >= 3;
+            const uint8_t want =
+                covered ? off.index[(y - 3) * 3 + (x - 2)] : two.frames[0].index[y * 4 + x];
+            ASSERT_EQ(second.GetPixelIndex(static_cast<int>(x), static_cast<int>(3 - y)), want)
+                << x << "," << y;
+        }
+    // Entirely off the screen: counted, nothing drawn.
+    two.frames[1].left = 9;
+    CRaster away;
+    away.SetFrame(1);
+    ASSERT_TRUE(decode(away, makeGif(two)));
+    EXPECT_EQ(away.GetPixelIndex(3, 0), two.frames[0].index[3 * 4 + 3]);
+}
+
+// Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
+// and a file cut beyond the first buffer keeps the rows decoded so far.
+TEST(Gif, DataBeyondTheReadBuffer) {
+    GifSpec s;
+    s.width = 160;
+    s.height = 160;
+    s.globalPalette = palette(256, 5);
+    GifFrame noisy;
+    noisy.width = noisy.height = 160;
+    uint32_t r = 12345;
+    for (int i = 0; i < 160 * 160; ++i) {
+        r = r * 1103515245 + 12345;
+        noisy.index.push_back(static_cast<uint8_t>(r >> 16));
+    }
+    s.frames = {noisy, frame(160, 160, 256, 7)};
+    const Bytes data = makeGif(s);
+    ASSERT_GT(data.size(), 2u * 16383);
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, data));
+    EXPECT_EQ(second.GetNumFrames(), 2);
+    EXPECT_EQ(second.GetPixelIndex(100, 0), s.frames[1].index[159 * 160 + 100]);
+
+    // Rows that come out whole from the first `size` bytes of the file.
+    s.frames.resize(1);
+    auto rowsFrom = [&](size_t size) {
+        Bytes cut = makeGif(s);
+        cut.resize(size);
+        CRaster part;
+        EXPECT_TRUE(decode(part, cut));
+        EXPECT_EQ(part.GetPixelIndex(159, 0), 0);  // the rest stays blank
+        int rows = 0;
+        for (bool same = true; same && rows < 160; rows += same) {
+            for (uint32_t x = 0; x < 160; ++x)
+                same &= part.GetPixelIndex(static_cast<int>(x), 159 - rows) ==
+                        noisy.index[static_cast<size_t>(rows) * 160 + x];
+        }
+        return rows;
+    };
+    const int inFirstBuffer = rowsFrom(16000), beyond = rowsFrom(30000);
+    EXPECT_GT(inFirstBuffer, 0);
+    EXPECT_GT(beyond, inFirstBuffer + 40);
+    EXPECT_LT(beyond, 160);
 }
 
 TEST(Gif, TrueColourGifBecomes24Bit) {

@@ -38,6 +38,7 @@ OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
 struct J2kSpec {
     uint32_t width = 0, height = 0, comps = 1, prec = 8;
     bool sgnd = false, jp2 = false;
+    int alphaComp = -1;  // component marked as opacity in the file's channel definition
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
     std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
 };
@@ -55,6 +56,7 @@ Bytes makeJ2k(const J2kSpec& s) {
     opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
     img->x1 = s.width;
     img->y1 = s.height;
+    if (s.alphaComp >= 0) img->comps[s.alphaComp].alpha = 1;
     for (uint32_t c = 0; c < s.comps; ++c)
         for (uint32_t y = 0; y < s.height; ++y)
             for (uint32_t x = 0; x < s.width; ++x)
@@ -141,6 +143,38 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     ASSERT_TRUE(decode(sg, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(sg.GetPixelIndex(0, 0), 0);
     EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
+}
+
+// Grey with opacity is one picture with alpha; without the channel definition (a bare code
+// stream) the two components stay two grey frames.
+TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
+    J2kSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.comps = 2;
+    s.jp2 = true;
+    s.alphaComp = 1;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
+    EXPECT_EQ(img.GetNumFrames(), 1);
+    ASSERT_EQ(img.GetBpp(), 8u);
+    ASSERT_TRUE(img.AlphaIsValid());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(img.GetPixelIndex(x, 1 - y), 10 * x + y);
+            EXPECT_EQ(img.AlphaGet(x, 1 - y), 100 + 50 * x + y);
+        }
+    CRaster second;
+    second.SetFrame(1);
+    EXPECT_FALSE(decode(second, makeJ2k(s), RASTER_FORMAT_JP2));
+    s.jp2 = false;
+    CRaster frames;
+    ASSERT_TRUE(decode(frames, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(frames.GetNumFrames(), 2);
+    EXPECT_FALSE(frames.AlphaIsValid());
 }
 
 TEST(Jpeg2000, FourComponentsAreFrames) {

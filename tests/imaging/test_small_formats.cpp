@@ -65,9 +65,9 @@ TEST(Tga, RawTrueColourOrientations) {
                     const int y = (desc & 0x20) ? h - 1 - fy : fy;  // bottom-up row
                     RGBQUAD want = colourAt(fx, fy);
                     if (depth == 16) {
-                        want.rgbRed &= 0xF8;
-                        want.rgbGreen &= 0xF8;
-                        want.rgbBlue &= 0xF8;
+                        want.rgbRed = stretch5(want.rgbRed);
+                        want.rgbGreen = stretch5(want.rgbGreen);
+                        want.rgbBlue = stretch5(want.rgbBlue);
                     }
                     ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), want))
                         << desc << " " << depth << " " << fx << "," << fy;
@@ -149,21 +149,23 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
             EXPECT_EQ(img.GetPixelIndex(x, 0), 4 + x);
             RGBQUAD want = colourAt(x, 7);
             if (entryBits == 16) {
-                want.rgbRed &= 0xF8;
-                want.rgbGreen &= 0xF8;
-                want.rgbBlue &= 0xF8;
+                want.rgbRed = stretch5(want.rgbRed);
+                want.rgbGreen = stretch5(want.rgbGreen);
+                want.rgbBlue = stretch5(want.rgbBlue);
             }
             EXPECT_TRUE(sameRgb(img.GetPixelColor(x, 0), want))
                 << entryBits << " " << rgbText(img.GetPixelColor(x, 0));
         }
     }
+    // 16-bit white and magenta come out as the full 8-bit colours, key colour included.
     Out w;
-    w.raw(tgaHeader(2, 1, 1, 16, 0));
+    w.raw(tgaHeader(2, 2, 1, 16, 0));
     w.u16(0x7FFF);
-    CRaster white;
-    ASSERT_TRUE(decode(white, w.b, RASTER_FORMAT_TGA));
-    EXPECT_EQ(white.GetPixelColor(0, 0).rgbRed, 248);
-    EXPECT_EQ(white.GetPixelColor(0, 0).rgbBlue, 248);
+    w.u16(0x7C1F);
+    CRaster img;
+    ASSERT_TRUE(decode(img, w.b, RASTER_FORMAT_TGA));
+    EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "255,255,255");
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,0,255");
 }
 
 TEST(Tga, Errors) {
@@ -377,22 +379,55 @@ TEST(Ico, EntriesFramesAndMasks) {
     EXPECT_FALSE(decode(cur, bad, RASTER_FORMAT_ICO));
 }
 
+// A 32-bit entry with alpha of its own ignores its mask; one whose alpha is 0 everywhere
+// takes its transparency from the mask, as the other depths do.
 TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     const int n = 4;
     std::vector<RGBQUAD> colour;
-    std::vector<uint8_t> alpha, mask;
-    for (int i = 0; i < n * n; ++i) {
-        colour.push_back(colourAt(i, 1));
-        alpha.push_back(static_cast<uint8_t>(100 + i));
-        mask.push_back(i == 5 ? 1 : 0);
+    for (int i = 0; i < n * n; ++i) colour.push_back(colourAt(i, 1));
+    struct Case {
+        int alphaBase;               // alpha of pixel i: base + i, or 0 everywhere for 0
+        std::vector<int> masked;     // pixel numbers, top row first
+        std::vector<int> wantAlpha;  // per masked pixel; empty: no alpha plane
+        bool key;                    // the masked colour became the transparent colour
+    } const cases[] = {
+        {123, {5}, {128}, false},  // a set mask bit leaves alpha 128 alone
+        {120, {0, 1, 2, 3}, {120, 121, 122, 123}, false},
+        {0, {5, 6}, {0, 0}, false},  // two colours masked: alpha 0 there, 255 elsewhere
+        {0, {5}, {}, true},          // one colour masked: a colour key, no plane
+        {0, {}, {}, false},          // nothing masked: opaque, no plane
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> alpha, mask(n * n, 0);
+        for (int i = 0; i < n * n; ++i)
+            alpha.push_back(static_cast<uint8_t>(c.alphaBase ? c.alphaBase + i : 0));
+        for (int m : c.masked) mask[static_cast<size_t>(m)] = 1;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+                           RASTER_FORMAT_ICO));
+        EXPECT_EQ(img.AlphaIsValid(), !c.wantAlpha.empty() || c.alphaBase) << c.alphaBase;
+        EXPECT_EQ(img.IsTransparent(), c.key);
+        for (int i = 0; i < n * n; ++i) {
+            const int x = i % n, y = n - 1 - i / n;
+            ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), colour[static_cast<size_t>(i)])) << i;
+            if (!img.AlphaIsValid()) continue;
+            int want = c.alphaBase ? c.alphaBase + i : 255;
+            for (size_t k = 0; k < c.masked.size(); ++k)
+                if (c.masked[k] == i) want = c.wantAlpha[k];
+            ASSERT_EQ(img.AlphaGet(x, y), want) << c.alphaBase << " pixel " << i;
+        }
+        if (c.key) {
+            EXPECT_TRUE(sameRgb(img.GetTransColor(), colour[5]));
+        }
     }
-    CRaster img;
-    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+    // Every mask bit set over alpha of its own: no inversion, no transparent index.
+    std::vector<uint8_t> own(n * n, 200), allSet(n * n, 1);
+    CRaster kept;
+    ASSERT_TRUE(decode(kept, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, own, allSet)}),
                        RASTER_FORMAT_ICO));
-    ASSERT_TRUE(img.AlphaIsValid());
-    EXPECT_EQ(img.AlphaGet(0, n - 1), 100);  // top-left keeps its own alpha
-    EXPECT_EQ(img.AlphaGet(1, n - 2), 0);    // masked pixel (x 1, y 1 from the top)
-    EXPECT_TRUE(sameRgb(img.GetPixelColor(2, n - 1), colour[2]));
+    EXPECT_TRUE(sameRgb(kept.GetPixelColor(0, n - 1), colour[0]));
+    EXPECT_FALSE(kept.IsTransparent());
+    EXPECT_EQ(kept.AlphaGet(0, 0), 200);
 
     // Every mask bit set: transparent index 0 and inverted colours.
     std::vector<RGBQUAD> pal = {colourAt(1, 1), colourAt(2, 2)};
