@@ -71,9 +71,11 @@ TEST(Dispatch, EveryFormatByIdAndByGuess) {
     gf.width = gf.height = 2;
     gf.index = {0, 1, 1, 0};
     g.frames = {gf};
+    const Bytes wbmp = {0, 0, 9, 2, 0xA5, 0x80, 0x01, 0x00};
     const std::pair<Bytes, uint32_t> cases[] = {{makeBmp(b), RASTER_FORMAT_BMP},
                                                 {makeJpeg(j), RASTER_FORMAT_JPG},
-                                                {makeGif(g), RASTER_FORMAT_GIF}};
+                                                {makeGif(g), RASTER_FORMAT_GIF},
+                                                {wbmp, RASTER_FORMAT_WBMP}};
     for (const auto& [data, id] : cases) {
         for (uint32_t asked : {id, 0u}) {
             Bytes copy = data;

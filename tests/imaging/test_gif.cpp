@@ -400,6 +400,71 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     CRaster single;
     ASSERT_TRUE(decode(single, makeGif(one)));
     EXPECT_EQ(single.GetBpp(), 4u);
+
+    // With a global table the small first frame is one point only: the animation stays
+    // indexed.
+    s.globalPalette = palette(4, 12);
+    CRaster global;
+    ASSERT_TRUE(decode(global, makeGif(s)));
+    EXPECT_EQ(global.GetBpp(), 4u);
+}
+
+// Data that does not fit its frame: extra lines, a frame that is cleared and ended at once,
+// an application block of the wrong size.
+TEST(Gif, MalformedBlocksStayInside) {
+    GifSpec s;
+    s.width = 2;
+    s.height = 2;
+    s.globalPalette = palette(4, 13);
+    GifFrame extra = frame(2, 2, 4, 1);
+    const std::vector<uint8_t> shown = extra.index;
+    extra.index.insert(extra.index.end(), {3, 3, 3, 3});  // two lines more than the frame
+    s.frames = {extra};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(img.GetPixelIndex(i % 2, 1 - i / 2), shown[i]);
+
+    // Clear code, then end code: nothing is drawn.
+    Bytes cleared = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x81, 0, 0};
+    for (int i = 0; i < 12; ++i) cleared.push_back(static_cast<uint8_t>(0x40 + i));
+    cleared.insert(cleared.end(), {',', 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 1, 0x2C, 0, ';'});
+    CRaster c;
+    ASSERT_TRUE(decode(c, cleared));
+    EXPECT_EQ(c.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(c.GetPixelIndex(1, 0), 0);
+
+    // An application block whose identifier is not 11 bytes ends the file there.
+    s.frames = {frame(2, 2, 4)};
+    const size_t second = makeGif(s).size() - 1;  // where the trailer of one frame stands
+    s.frames.push_back(frame(2, 2, 4, 2));
+    Bytes data = makeGif(s);
+    const Bytes bad = {0x21, 0xFF, 10,  'N', 'E', 'T', 'S', 'C', 'A',
+                       'P',  'E',  '2', '.', 3,   1,   0,   0,   0};
+    data.insert(data.begin() + static_cast<long>(second), bad.begin(), bad.end());
+    CRaster app;
+    ASSERT_TRUE(decode(app, data));
+    EXPECT_EQ(app.GetNumFrames(), 1);
+}
+
+// A frame whose colours are new to a full canvas palette takes the nearest ones.
+TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
+    GifSpec s;
+    s.width = s.height = 16;
+    for (int i = 0; i < 256; ++i)
+        s.globalPalette.insert(s.globalPalette.end(), 3, static_cast<uint8_t>(i));
+    GifFrame all;
+    all.width = all.height = 16;
+    for (int i = 0; i < 256; ++i) all.index.push_back(static_cast<uint8_t>(i));
+    GifFrame green;
+    green.width = green.height = 1;
+    green.localPalette = {0, 90, 0, 0, 0, 0};
+    green.index = {0};
+    s.frames = {all, green};
+    CRaster img;
+    img.SetFrame(1);
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    EXPECT_EQ(rgbText(img.GetPixelColor(0, 15)), "30,30,30");  // nearest grey to (0, 90, 0)
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 15)), "1,1,1");
 }
 
 TEST(Gif, FrameMemoryIsBounded) {

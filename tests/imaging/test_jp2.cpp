@@ -38,7 +38,8 @@ OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
 struct J2kSpec {
     uint32_t width = 0, height = 0, comps = 1, prec = 8;
     bool sgnd = false, jp2 = false;
-    int alphaComp = -1;  // component marked as opacity in the file's channel definition
+    int alphaComp = -1;           // component marked as opacity in the file's channel definition
+    std::vector<uint32_t> precs;  // per component, when they differ
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
     std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
 };
@@ -50,7 +51,7 @@ Bytes makeJ2k(const J2kSpec& s) {
         p.dx = p.dy = 1;
         p.w = s.width;
         p.h = s.height;
-        p.prec = s.prec;
+        p.prec = s.precs.empty() ? s.prec : s.precs[static_cast<size_t>(&p - parms.data())];
         p.sgnd = s.sgnd;
     }
     opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
@@ -249,6 +250,16 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
     EXPECT_NEAR(red.rgbRed, 200, 2);
     EXPECT_NEAR(red.rgbGreen, 49, 2);
     EXPECT_NEAR(red.rgbBlue, 100, 2);
+
+    // sRGB whose components differ in depth is still one colour picture.
+    s.space = OPJ_CLRSPC_SRGB;
+    s.precs = {8, 8, 4};
+    s.sample = [](uint32_t, uint32_t, uint32_t c) { return c == 2 ? 15 : 40; };
+    CRaster mixed;
+    ASSERT_TRUE(decode(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
+    ASSERT_EQ(mixed.GetBpp(), 24u);
+    EXPECT_EQ(rgbText(mixed.GetPixelColor(0, 0)), "40,40,255");
+    s.precs.clear();
 
     // A JP2 file around a four-component code stream whose colour box says CMYK.
     s.comps = 4;

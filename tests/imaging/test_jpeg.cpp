@@ -73,7 +73,8 @@ Bytes ascii(const std::string& s) {
     return Bytes(s.begin(), s.end() + 0);
 }
 
-Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientation) {
+Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientation,
+                 const std::string& comment = std::string("ASCII\0\0\0hello   ", 16)) {
     ExifWriter w;
     w.motorola = motorola;
     w.header();
@@ -86,7 +87,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
            {0x0128, 3, 1, w.v16(unit)},
            {0x8827, 3, 1, w.v16(2)},
            {0x9209, 3, 1, w.v16(0x19)},
-           {0x9286, 7, 16, ascii(std::string("ASCII\0\0\0hello   ", 16))}},
+           {0x9286, 7, static_cast<uint32_t>(comment.size()), ascii(comment)}},
           0);
     return w.o.b;
 }
@@ -188,6 +189,13 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     EXPECT_EQ(ei.ISOequivalent, 400);
     EXPECT_EQ(ei.FlashUsed, 1);
     EXPECT_STREQ(ei.Comments, "hello");
+    // A user comment without the character-code prefix is taken whole.
+    s.app1 = cameraExif(false, 72, 1, 6, "plain words");
+    Bytes plainData = makeJpeg(s);
+    CRasterMemFile pf(plainData.data(), plainData.size());
+    CRasterJPG plain;
+    ASSERT_TRUE(plain.Decode(&pf));
+    EXPECT_STREQ(plain.GetExifInfo().Comments, "plain words");
     EXPECT_EQ(ei.Width, 8);
     EXPECT_EQ(ei.IsColor, 1);
     EXPECT_EQ(ei.Process, 0xC0);
@@ -506,4 +514,7 @@ TEST(Jpeg, GreyAndQuantisedOutputOptions) {
     // Every pixel's palette colour is close to the picture's.
     const RGBQUAD c = topPixel(quant, 31, 15), want = {128 + 2, 255, 255, 0};
     EXPECT_LE(diff(c.rgbRed, want.rgbRed), 60);
+    // Only the colours the quantiser made are set; the rest of the palette stays black.
+    for (int i = 16; i < 256; ++i)
+        ASSERT_EQ(rgbText(quant.GetPaletteColor(static_cast<uint8_t>(i))), "0,0,0") << i;
 }

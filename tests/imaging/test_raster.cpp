@@ -212,6 +212,22 @@ TEST(Raster, CopyAndTransfer) {
     EXPECT_EQ(alpha.AlphaGet(1, 1), 33);
 }
 
+TEST(Raster, PaletteArraysAndCodecOptionSlots) {
+    CRaster img(2, 1, 4, 0);
+    uint8_t r[300], g[300];
+    for (int i = 0; i < 300; ++i) r[i] = g[i] = static_cast<uint8_t>(i + 1);
+    img.SetPalette(2, r, g, nullptr);  // blue follows green
+    EXPECT_EQ(rgbText(img.GetPaletteColor(1)), "2,2,2");
+    EXPECT_EQ(rgbText(img.GetPaletteColor(2)), "0,0,0");  // only the two given
+    img.SetPalette(300, r, g, nullptr);                   // only the sixteen held
+    EXPECT_EQ(img.GetPaletteColor(15).rgbRed, 16);
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 0);
+    // Every format keeps its own option word.
+    for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u}) img.SetCodecOption(id * 10, id);
+    for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u})
+        EXPECT_EQ(img.GetCodecOption(id), id * 10) << id;
+}
+
 TEST(Raster, Bitfield2RgbStretchesEveryMaskWidth) {
     struct Case {
         uint8_t bpp;

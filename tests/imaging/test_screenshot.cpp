@@ -101,6 +101,10 @@ TEST(Screenshot, FailuresReportAndLeaveNoFile) {
 
     const std::string path = tempPath("24.jpg");
     EXPECT_FALSE(SaveScreenShotJpeg(path.c_str(), 75, {px.data(), 4, 4, 24, 0}));
+    ScreenCapture unsized;  // pixels without a size
+    unsized.pixels = px.data();
+    unsized.height = 4;
+    EXPECT_FALSE(SaveScreenShotJpeg(path.c_str(), 75, unsized));
     EXPECT_FALSE(exists(path));
 
     // A device that refuses every write: libjpeg's error ends the write with a failure.
