@@ -80,21 +80,10 @@ TEST(Tga, RawTrueColourOrientations) {
 }
 
 TEST(Tga, RunLengthPacketsCrossRows) {
-    // 8-bit grey, 6 wide, 2 rows: a repeat packet of 10 from x = 2, then a raw packet of 2.
-    Out o;
-    o.raw(tgaHeader(11, 6, 2, 8, 0));
-    o.u8(0x80 | 7);
-    o.u8(77);
-    o.u8(1);  // raw packet of 2
-    o.u8(5);
-    o.u8(6);
-    Out pre;  // first two pixels of row 0 as a raw packet
-    pre.u8(1);
-    pre.u8(10);
-    pre.u8(11);
+    // 8-bit grey, 6 wide, 2 rows: a raw packet of 2, a repeat packet of 8 from x = 2 into the
+    // next row, then a raw packet of 2.
     Bytes data = tgaHeader(11, 6, 2, 8, 0);
-    data.insert(data.end(), pre.b.begin(), pre.b.end());
-    data.insert(data.end(), o.b.begin() + 18, o.b.end());
+    data.insert(data.end(), {1, 10, 11, 0x80 | 7, 77, 1, 5, 6});
     CRaster img;
     ASSERT_TRUE(decode(img, data, RASTER_FORMAT_TGA)) << img.GetLastError();
     const int row0[6] = {10, 11, 77, 77, 77, 77}, row1[6] = {77, 77, 77, 77, 5, 6};
@@ -197,55 +186,39 @@ void octet(Out& o, uint32_t v) {
     } while (v);
     while (n-- > 0) o.u8(groups[n] | (n ? 0x80u : 0u));
 }
+
+Bytes wbmp(std::initializer_list<uint32_t> ints, const Bytes& rows = {}) {
+    Out o;
+    for (uint32_t v : ints) octet(o, v);
+    o.raw(rows);
+    return o.b;
+}
 }  // namespace
 
 TEST(Wbmp, RowsAndErrors) {
-    Out o;
-    octet(o, 0);
-    octet(o, 0);
-    octet(o, 9);
-    octet(o, 2);
-    o.raw({0xA5, 0x80, 0x01, 0x00});
     CRaster img;
-    ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_WBMP)) << img.GetLastError();
+    ASSERT_TRUE(decode(img, wbmp({0, 0, 9, 2}, {0xA5, 0x80, 0x01, 0x00}), RASTER_FORMAT_WBMP))
+        << img.GetLastError();
     ASSERT_EQ(img.GetBpp(), 1u);
     EXPECT_EQ(img.GetPaletteColor(1).rgbRed, 255);
     const int top[9] = {1, 0, 1, 0, 0, 1, 0, 1, 1};
     for (int x = 0; x < 9; ++x) EXPECT_EQ(img.GetPixelIndex(x, 1), top[x]) << x;
     EXPECT_EQ(img.GetPixelIndex(7, 0), 1);
     EXPECT_EQ(img.GetPixelIndex(8, 0), 0);
+    EXPECT_EQ(wbmp({200}), (Bytes{0x81, 0x48}));
 
-    Out w200;
-    octet(w200, 200);
-    EXPECT_EQ(w200.b, (Bytes{0x81, 0x48}));
-
-    Out t1;
-    octet(t1, 1);
-    octet(t1, 0);
-    octet(t1, 1);
-    octet(t1, 1);
-    t1.u8(0);
-    EXPECT_FALSE(decode(img, t1.b, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Unsupported WBMP type");
-    Out h0;
-    octet(h0, 0);
-    octet(h0, 0);
-    octet(h0, 4);
-    octet(h0, 0);
-    h0.u8(0);
-    EXPECT_FALSE(decode(img, h0.b, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Corrupted WBMP");
-    EXPECT_FALSE(decode(img, Bytes{0, 0, 0x81}, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Not a WBMP");
-
-    Out q;
-    octet(q, 0);
-    octet(q, 0);
-    octet(q, 640);
-    octet(q, 480);
+    const std::pair<Bytes, const char*> bad[] = {
+        {wbmp({1, 0, 1, 1}, {0}), "Unsupported WBMP type"},
+        {wbmp({0, 0, 4, 0}, {0}), "Corrupted WBMP"},
+        {{0, 0, 0x81}, "Not a WBMP"},
+    };
+    for (const auto& [data, text] : bad) {
+        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_WBMP));
+        EXPECT_STREQ(img.GetLastError(), text);
+    }
     CRaster dims;
     dims.SetEscape(-1);
-    ASSERT_TRUE(decode(dims, q.b, RASTER_FORMAT_WBMP));
+    ASSERT_TRUE(decode(dims, wbmp({0, 0, 640, 480}), RASTER_FORMAT_WBMP));
     EXPECT_EQ(dims.GetWidth(), 640u);
     EXPECT_EQ(dims.GetHeight(), 480u);
 }
