@@ -367,33 +367,12 @@ TEST(Tiff, OrientationsOnBothPaths) {
             // Visual (X, Y) from the top-left -> stored (column, row).
             for (uint32_t Y = 0; Y < img.GetHeight(); ++Y)
                 for (uint32_t X = 0; X < img.GetWidth(); ++X) {
-                    uint32_t c = 0, r = 0;
-                    switch (o) {
-                        case 1:
-                            c = X, r = Y;
-                            break;
-                        case 2:
-                            c = 2 - X, r = Y;
-                            break;
-                        case 3:
-                            c = 2 - X, r = 1 - Y;
-                            break;
-                        case 4:
-                            c = X, r = 1 - Y;
-                            break;
-                        case 5:
-                            c = Y, r = X;
-                            break;
-                        case 6:
-                            c = Y, r = 1 - X;
-                            break;
-                        case 7:
-                            c = 2 - Y, r = 1 - X;
-                            break;
-                        case 8:
-                            c = 2 - Y, r = X;
-                            break;
-                    }
+                    // Per orientation: axes exchanged, stored columns and rows reversed.
+                    static const bool turn[9][3] = {{},        {0, 0, 0}, {0, 1, 0},
+                                                    {0, 1, 1}, {0, 0, 1}, {1, 0, 0},
+                                                    {1, 0, 1}, {1, 1, 1}, {1, 1, 0}};
+                    const uint32_t u = turn[o][0] ? Y : X, v = turn[o][0] ? X : Y;
+                    const uint32_t c = turn[o][1] ? 2 - u : u, r = turn[o][2] ? 1 - v : v;
                     const RGBQUAD px = topPixel(img, static_cast<int>(X), static_cast<int>(Y));
                     ASSERT_EQ(px.rgbRed, 10 * r + c + 1) << "orientation " << o << " colour "
                                                          << colourPath << " at " << X << "," << Y;
