@@ -158,18 +158,19 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
 }
 
 TEST(Tga, Errors) {
-    CRaster img;
-    EXPECT_FALSE(decode(img, Bytes{1, 2}, RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "Not a TGA");
-    EXPECT_FALSE(decode(img, tgaHeader(4, 1, 1, 8, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "Unknown TGA image type");
-    EXPECT_FALSE(decode(img, tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
-    EXPECT_FALSE(decode(img, tgaHeader(2, 1, 1, 12, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
-    EXPECT_FALSE(decode(img, tgaHeader(2, 0, 1, 24, 0), RASTER_FORMAT_TGA));
-    EXPECT_FALSE(decode(img, tgaHeader(2, 4, 4, 24, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "corrupted TGA");
+    const std::pair<Bytes, const char*> failures[] = {
+        {{1, 2}, "Not a TGA"},
+        {tgaHeader(4, 1, 1, 8, 0), "Unknown TGA image type"},
+        {tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), "bad TGA header"},
+        {tgaHeader(2, 1, 1, 12, 0), "bad TGA header"},
+        {tgaHeader(2, 0, 1, 24, 0), "bad TGA header"},
+        {tgaHeader(2, 4, 4, 24, 0), "corrupted TGA"},
+    };
+    for (const auto& [data, text] : failures) {
+        CRaster img;
+        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_TGA));
+        EXPECT_STREQ(img.GetLastError(), text);
+    }
     CRaster q;
     q.SetEscape(-1);
     ASSERT_TRUE(decode(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
