@@ -262,7 +262,6 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             } catch (...) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             }
-            const bool grey16 = bits == 16 && samples == 1 && !largePalette;
             // Pixels of several samples are read as whole bytes or 16-bit words.
             if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
             if (samples > 2 && GetBpp() != 24) {
@@ -299,13 +298,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                     const uint8_t* src = strip.data() + y * srcLine;
                     const uint32_t imageRow = height - 1 - (ys + y);
                     uint8_t* dst = GetBits(imageRow);
-                    if (grey16) {
-                        // The high byte of every sample, in strips and tiles alike: a grey
-                        // keeps its brightness whatever the rest of its row or picture holds.
-                        const auto* s16 = reinterpret_cast<const uint16_t*>(src);
-                        for (uint32_t x = 0; x < width; ++x)
-                            dst[x] = static_cast<uint8_t>(s16[x] >> 8);
-                    } else if (samples == 1) {
+                    if (samples == 1) {
                         if (largePalette) {
                             for (uint32_t x = 0; x < width; ++x) {
                                 const RGBQUAD& c =
@@ -318,6 +311,9 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                             std::memcpy(dst, src,
                                         static_cast<size_t>(std::min<uint64_t>(srcLine, stride)));
                         } else {
+                            // Samples deeper than a byte (16-bit grey among them) keep their
+                            // high byte, in strips and tiles alike: a grey keeps its brightness
+                            // whatever the rest of its row or picture holds.
                             for (uint32_t x = 0; x < width; ++x) {
                                 const uint32_t v = sampleAt(src, srcLine, x, bits);
                                 dst[x] = static_cast<uint8_t>(bits <= 8 ? v : v >> (bits - 8));

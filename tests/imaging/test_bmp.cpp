@@ -151,15 +151,15 @@ TEST(Bmp, Rle8RunsStayInsideTheImage) {
 TEST(Bmp, Rle4Runs) {
     const struct {
         Bytes data;
-        int want[6];
+        int want[8];
     } cases[] = {
         {{3, 0x12, 0, 3, 0x9A, 0xB0, 0}, {1, 2, 1, 9, 10, 11}},  // absolute 3, then a pad byte
-        {{0, 6, 0x12, 0x34, 0x56, 0}, {1, 2, 3, 4, 5, 6}},       // a byte per two pixels
-        {{2, 0x00, 4, 0x12, 0, 1}, {0, 0, 1, 2, 1, 2}},          // a run of value 0 goes on
+        {{0, 6, 0x12, 0x34, 0x56, 0, 2, 0x77}, {1, 2, 3, 4, 5, 6, 7, 7}},  // a byte per two
+        {{2, 0x00, 4, 0x12, 0, 1}, {0, 0, 1, 2, 1, 2}},  // a run of value 0 goes on
     };
     for (const auto& c : cases) {
         BmpSpec s;
-        s.width = 6;
+        s.width = 8;
         s.height = 1;
         s.bpp = 4;
         s.compression = 2;
@@ -167,7 +167,7 @@ TEST(Bmp, Rle4Runs) {
         s.rawPixels = c.data;
         CRaster img;
         ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
-        for (int x = 0; x < 6; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), c.want[x]) << x;
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), c.want[x]) << x;
     }
 }
 

@@ -366,6 +366,9 @@ TEST(Gif, DataBeyondTheReadBuffer) {
                 same &= part.GetPixelIndex(static_cast<int>(x), 159 - rows) ==
                         noisy.index[static_cast<size_t>(rows) * 160 + x];
         }
+        // Nothing past the cut: the rows after the partly decoded one stay blank.
+        for (int y = rows + 2; y < 160; ++y)
+            for (int x = 0; x < 160; x += 7) EXPECT_EQ(part.GetPixelIndex(x, 159 - y), 0) << y;
         return rows;
     };
     const int inFirstBuffer = rowsFrom(16000), beyond = rowsFrom(30000);
@@ -394,6 +397,7 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     ASSERT_EQ(img.GetBpp(), 24u);
     EXPECT_TRUE(sameRgb(topPixel(img, 1, 0), palColour(a.localPalette, 2)));
     EXPECT_TRUE(sameRgb(topPixel(img, 2, 1), palColour(b.localPalette, 3)));
+    EXPECT_EQ(rgbText(topPixel(img, 0, 1)), "0,0,0");  // below frame a: nothing drawn
 
     GifSpec one = s;
     one.frames = {a};
@@ -432,6 +436,26 @@ TEST(Gif, MalformedBlocksStayInside) {
     ASSERT_TRUE(decode(c, cleared));
     EXPECT_EQ(c.GetPixelIndex(0, 0), 0);
     EXPECT_EQ(c.GetPixelIndex(1, 0), 0);
+
+    // Code sizes outside 2..9 are refused: the frame stays blank.
+    for (int size : {10, 11}) {
+        GifSpec odd = s;
+        odd.frames = {frame(2, 2, 4, 1)};
+        odd.frames[0].minCodeSize = size;
+        CRaster o;
+        ASSERT_TRUE(decode(o, makeGif(odd)));
+        EXPECT_EQ(o.GetPixelIndex(1, 1), 0) << size;
+    }
+    // A byte that is no block start hides the blocks after it until a zero byte: the frame
+    // behind it is neither counted nor drawn.
+    s.frames = {frame(2, 2, 4)};
+    Bytes hidden = makeGif(s);
+    const Bytes one = makeGif(s);
+    hidden.insert(hidden.end() - 1, 'X');
+    hidden.insert(hidden.end() - 1, one.begin() + 13 + 12, one.end() - 1);
+    CRaster h;
+    ASSERT_TRUE(decode(h, hidden));
+    EXPECT_EQ(h.GetNumFrames(), 1);
 
     // An application block whose identifier is not 11 bytes ends the file there.
     s.frames = {frame(2, 2, 4)};

@@ -175,6 +175,10 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     ASSERT_TRUE(decode(aspect, makeJpeg(s)));
     EXPECT_EQ(aspect.GetXDPI(), 96);
     EXPECT_EQ(aspect.GetYDPI(), 192);
+    s.yDensity = 0;  // no aspect without both densities
+    CRaster flat;
+    ASSERT_TRUE(decode(flat, makeJpeg(s)));
+    EXPECT_EQ(flat.GetYDPI(), 96);
 
     s.writeJfif = false;
     s.app1 = cameraExif(false, 72, 1, 6);
@@ -465,7 +469,9 @@ TEST(Exif, DirectoryBoundsAndLoops) {
             << c.error;
         EXPECT_STREQ(r.GetLastError(), c.error);
         EXPECT_EQ(info.ISOequivalent, c.iso) << c.error;
-        if (c.iso == 200) EXPECT_EQ(info.Orientation, 0);
+        if (c.iso == 200) {
+            EXPECT_EQ(info.Orientation, 0);
+        }
     }
 }
 

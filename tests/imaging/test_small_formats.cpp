@@ -413,6 +413,18 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
 }
 
+// More colours than the palette holds: the rest are read over, the pixels still found.
+TEST(Ico, OversizedPalette) {
+    std::vector<RGBQUAD> pal;
+    for (int i = 0; i < 300; ++i) pal.push_back(colourAt(i, 4));
+    const std::vector<uint8_t> index = {0, 7, 200, 255};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(2, 2, 8, pal, index, {}, {}, {0, 0, 0, 0})}),
+                       RASTER_FORMAT_ICO));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(sameRgb(topPixel(img, i % 2, i / 2), pal[index[static_cast<size_t>(i)]])) << i;
+}
+
 TEST(Ico, PngEntriesByTheirSignature) {
     PngSpec s;
     s.width = 20;

@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -384,6 +385,27 @@ TEST(Tiff, OrientationsOnBothPaths) {
             EXPECT_EQ(q.GetHeight(), swap ? 3u : 2u);
         }
     }
+}
+
+// CIELAB goes through the decoder's own conversion: L 100 % is white, L 0 the conversion's
+// near-black (8, 8, 8), and a positive a leans to red.
+TEST(Tiff, CieLabBecomesRgb) {
+    Page lab;
+    lab.width = 3;
+    lab.height = 1;
+    lab.samples = 3;
+    lab.photometric = PHOTOMETRIC_CIELAB;
+    lab.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        const uint32_t v[3][3] = {{255, 0, 0}, {0, 0, 0}, {128, 80, 0}};
+        return v[x][c];
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({lab}))) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24u);
+    const RGBQUAD white = img.GetPixelColor(0, 0), red = img.GetPixelColor(2, 0);
+    EXPECT_GE(std::min({white.rgbRed, white.rgbGreen, white.rgbBlue}), 254) << rgbText(white);
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "8,8,8");
+    EXPECT_GT(red.rgbRed, red.rgbGreen + 60) << rgbText(red);
 }
 
 TEST(Tiff, DamageAndErrors) {
