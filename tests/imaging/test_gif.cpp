@@ -367,8 +367,10 @@ TEST(Gif, DataBeyondTheReadBuffer) {
                         noisy.index[static_cast<size_t>(rows) * 160 + x];
         }
         // Nothing past the cut: the rows after the partly decoded one stay blank.
-        for (int y = rows + 2; y < 160; ++y)
-            for (int x = 0; x < 160; x += 7) EXPECT_EQ(part.GetPixelIndex(x, 159 - y), 0) << y;
+        int after = 0;
+        for (int y = rows + 1; y < 160; ++y)
+            for (int x = 0; x < 160; ++x) after += part.GetPixelIndex(x, 159 - y) != 0;
+        EXPECT_EQ(after, 0);
         return rows;
     };
     const int inFirstBuffer = rowsFrom(16000), beyond = rowsFrom(30000);
