@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/bitfield.h"
 #include "imaging/bytes_le.h"
 #include "imaging/decoders.h"
 
@@ -110,7 +111,7 @@ void rle4(CRaster& img, CRasterFile* f) {
 
 }  // namespace
 
-bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out) {
+bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out, uint32_t masks[4]) {
     if (!file || !out) return false;
     uint8_t b[40];
     const size_t got = file->Read(b, 1, 40);
@@ -137,15 +138,20 @@ bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out) {
         h.biYPelsPerMeter = static_cast<int32_t>(le32(b + 28));
         h.biClrUsed = le32(b + 32);
         h.biClrImportant = le32(b + 36);
-        const int64_t absH = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
-        const int64_t stride = ((static_cast<int64_t>(h.biBitCount) * h.biWidth + 31) / 32) * 4;
         if (h.biSize == 40) {
         } else if (h.biSize == 64) {
             file->Seek(24, 1);
-        } else if (h.biSize > 40 &&
-                   static_cast<__int128>(h.biSizeImage) >= static_cast<__int128>(absH) * stride &&
-                   h.biPlanes == 1 && h.biClrUsed == 0) {
-            if (h.biCompression == 0) file->Seek(static_cast<int64_t>(h.biSize) - 40, 1);
+        } else if (h.biSize > 40 && h.biPlanes == 1) {
+            // The longer Windows headers (52, 56, 108 and 124 bytes, whatever their image size
+            // and colour count): red, green and blue masks at bytes 40-51, the alpha mask at
+            // 52-55. The palette follows the whole header.
+            uint8_t m[16] = {};
+            const uint32_t extra = h.biSize - 40;
+            const size_t want = extra < 16 ? extra : 16;
+            if (file->Read(m, 1, want) != want) return false;
+            if (masks)
+                for (int i = 0; i < 4; ++i) masks[i] = le32(m + 4 * i);
+            if (extra > want) file->Seek(static_cast<int64_t>(extra - want), 1);
         } else {
             return false;
         }
@@ -175,8 +181,20 @@ bool CRasterBMP::Decode(CRasterFile* file) {
             file->Seek(start, 0);
         }
         RasterHeader bih;
-        if (!ReadBitmapInfo(file, &bih)) throw BmpFail{"Error reading BMP info"};
+        uint32_t headerMasks[4] = {};
+        if (!ReadBitmapInfo(file, &bih, headerMasks)) throw BmpFail{"Error reading BMP info"};
         const bool core = bih.biSize == 12;
+        // Bit-field masks: inside the longer headers, else the 12 bytes after the header.
+        const bool masksInHeader = bih.biSize > 40 && bih.biSize != 64;
+        auto readMasks = [&](uint32_t masks[4]) {
+            if (masksInHeader) {
+                for (int i = 0; i < 4; ++i) masks[i] = headerMasks[i];
+                return;
+            }
+            uint8_t m[12] = {};
+            file->Read(m, 1, 12);
+            for (int i = 0; i < 3; ++i) masks[i] = le32(m + 4 * i);
+        };
         if (bih.biHeight == INT32_MIN || bih.biWidth <= 0) throw BmpFail{"Error reading BMP info"};
         bool topDown = false;
         if (bih.biHeight < 0) {
@@ -220,12 +238,8 @@ bool CRasterBMP::Decode(CRasterFile* file) {
         const uint32_t w = GetWidth(), h = GetHeight();
         switch (bih.biBitCount) {
             case 32: {
-                uint32_t masks[3] = {0x00FF0000, 0x0000FF00, 0x000000FF};
-                if (bih.biCompression == 3) {
-                    uint8_t m[12] = {};
-                    file->Read(m, 1, 12);
-                    for (int i = 0; i < 3; ++i) masks[i] = le32(m + 4 * i);
-                }
+                uint32_t masks[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+                if (bih.biCompression == 3) readMasks(masks);
                 seekPixels();
                 if (bih.biCompression != 0 && bih.biCompression != 3)
                     throw BmpFail{"unknown compression"};
@@ -236,11 +250,15 @@ bool CRasterBMP::Decode(CRasterFile* file) {
                     throw BmpFail{"can't allocate memory"};
                 }
                 file->Read(buffer.data(), 1, n);
-                if (bih.biCompression == 0) {
+                // Alpha from the fourth byte, or from the alpha mask of a bit-field file;
+                // alpha that is 0 everywhere was never meant as alpha: opaque.
+                if (bih.biCompression == 0 || masks[3] != 0) {
                     if (!AlphaCreate()) throw BmpFail{"can't allocate memory"};
                     bool any = false;
                     for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
-                        pAlpha_[i] = buffer[i * 4 + 3];
+                        pAlpha_[i] = bih.biCompression == 0
+                                         ? buffer[i * 4 + 3]
+                                         : maskedChannel(le32(&buffer[i * 4]), masks[3]);
                         any |= pAlpha_[i] != 0;
                     }
                     if (!any) AlphaInvert();
@@ -254,12 +272,8 @@ bool CRasterBMP::Decode(CRasterFile* file) {
                 file->Read(GetBits(), 1, head_.biSizeImage);
                 break;
             case 16: {
-                uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
-                if (bih.biCompression == 3) {
-                    uint8_t m[12] = {};
-                    file->Read(m, 1, 12);
-                    for (int i = 0; i < 3; ++i) masks[i] = le32(m + 4 * i);
-                }
+                uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};
+                if (bih.biCompression == 3) readMasks(masks);
                 seekPixels();
                 const size_t n = static_cast<size_t>(h) * ((w + 1) / 2) * 4;
                 file->Read(GetBits(), 1, n);  // fits: the 24-bit rows are wider

@@ -13,7 +13,9 @@ class CRasterBMP : public CRaster {
 public:
     CRasterBMP() : CRaster(RASTER_FORMAT_BMP) {}
     bool Decode(CRasterFile* file);
-    bool ReadBitmapInfo(CRasterFile* file, RasterHeader* out);
+    // `masks`, when given, receives the red, green, blue and alpha masks that a header longer
+    // than 40 bytes carries (0 where it is too short to hold them).
+    bool ReadBitmapInfo(CRasterFile* file, RasterHeader* out, uint32_t masks[4] = nullptr);
 };
 
 class CRasterGIF : public CRaster {

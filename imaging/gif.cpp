@@ -361,7 +361,7 @@ namespace {
 int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& screen) {
     const int64_t pos = f->Tell();
     int frames = 0;
-    bool prevZero = true;
+    bool prevZero = true, first = true;
     for (;;) {
         const long ch = f->GetC();
         if (ch < 0) break;
@@ -371,23 +371,29 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
         } else if (ch == ',') {
             Descriptor d;
             if (!readDescriptor(f, d)) break;
-            if (screen.width == 0 && screen.height == 0) {
-                screen.width = d.width;
-                screen.height = d.height;
+            if (first) {
+                // A screen of 0 x 0 takes the first image's size, and a screen too small for
+                // the first image grows to hold it, as other programs show such files.
+                if (screen.width == 0 && screen.height == 0) {
+                    screen.width = d.width;
+                    screen.height = d.height;
+                }
+                if (screen.width < d.left + d.width) screen.width = d.left + d.width;
+                if (screen.height < d.top + d.height) screen.height = d.top + d.height;
+                first = false;
             }
-            if (d.left + d.width <= screen.width && d.top + d.height <= screen.height) {
-                if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
-                const bool empty = d.width == 0 || d.height == 0;
-                if (!empty) ++frames;
-                // The data is run through the LZW decoder, without rows, so that damaged data
-                // moves the file exactly as the decoding pass will: every frame counted here
-                // is one that pass reaches.
-                if (empty)
-                    st.runImage(1, nullptr, false, kNoRowLimit);
-                else
-                    st.runImage(static_cast<int>(d.width), nullptr, (d.flags & 0x40) != 0,
-                                static_cast<int>(d.height));
-            }
+            // Later frames that reach beyond the screen are counted and drawn clipped.
+            if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
+            const bool empty = d.width == 0 || d.height == 0;
+            if (!empty) ++frames;
+            // The data is run through the LZW decoder, without rows, so that damaged data
+            // moves the file exactly as the decoding pass will: every frame counted here is
+            // one that pass reaches.
+            if (empty)
+                st.runImage(1, nullptr, false, kNoRowLimit);
+            else
+                st.runImage(static_cast<int>(d.width), nullptr, (d.flags & 0x40) != 0,
+                            static_cast<int>(d.height));
         } else if (ch == ';') {
             break;
         } else {
@@ -459,7 +465,6 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         Descriptor d;
         if (!readDescriptor(file, d)) break;
-        if (d.left + d.width > screen.width || d.top + d.height > screen.height) continue;
         if (image == 0 && d.width != screen.width && d.height != screen.height) ++trueColourPoints;
         rgb_color localTable[256] = {};
         const rgb_color* table = globalTable;
@@ -673,9 +678,10 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
         if (fy < 0 || fy >= fh) continue;
         if (bytes) {
             // 8-bit frames onto an 8-bit canvas: straight through the rows.
+            const int32_t n = xEnd - static_cast<int32_t>(left);
+            if (n <= 0) break;
             const uint8_t* src = GetBits(static_cast<uint32_t>(fy));
             uint8_t* dst = canvas.GetBits(static_cast<uint32_t>(y)) + left;
-            const int32_t n = xEnd - static_cast<int32_t>(left);
             for (int32_t x = 0; x < n; ++x)
                 if (src[x] != frameTrans) dst[x] = map[src[x]];
             continue;

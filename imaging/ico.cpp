@@ -97,12 +97,20 @@ bool CRasterICO::Decode(CRasterFile* file) {
         std::vector<uint8_t> buf(static_cast<size_t>(w) * h * 4, 0);
         file->Read(buf.data(), 1, buf.size());
         if (!AlphaCreate()) return false;
+        bool anyAlpha = false;
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x) {
                 const uint8_t* p = &buf[(static_cast<size_t>(y) * w + x) * 4];
                 std::memcpy(GetBits(y) + x * 3, p, 3);
                 pAlpha_[static_cast<size_t>(y) * w + x] = p[3];
+                anyAlpha |= p[3] != 0;
             }
+        // An entry with alpha of its own is drawn by that alpha alone: its mask is only the
+        // fallback for programs without alpha, and applying it would cut holes into the
+        // semi-transparent edges. Alpha 0 everywhere is no alpha: the mask decides, as for
+        // the other depths.
+        if (anyAlpha) return true;
+        AlphaDelete();
     }
 
     const size_t maskStride = ((w + 31) / 32) * 4;
@@ -119,7 +127,6 @@ bool CRasterICO::Decode(CRasterFile* file) {
         Negative();
         return true;
     }
-    const bool ownAlpha = AlphaIsValid();
     AlphaCreate();
     bool anyMasked = false;
     for (uint32_t y = 0; y < h; ++y)
@@ -128,10 +135,8 @@ bool CRasterICO::Decode(CRasterFile* file) {
                 AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(y), 0);
                 anyMasked = true;
             }
-    if (!anyMasked && !ownAlpha) AlphaDelete();
-    // A 32-bit entry keeps its own alpha: its edges are semi-transparent, which a single
-    // colour key cannot express.
-    if (anyMasked && !ownAlpha) {
+    if (!anyMasked) AlphaDelete();
+    if (anyMasked) {
         bool found = false, differs = false;
         RGBQUAD key;
         uint8_t keyIndex = 0;

@@ -202,9 +202,12 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                 }
             }
         } else {
-            info_.nNumFrames = static_cast<int32_t>(comps);
-            if (info_.nFrame < 0 || info_.nFrame >= static_cast<int32_t>(comps))
-                throw JasFail{"wrong frame!"};
+            // Grey whose second component the file's channel definition marks as opacity is
+            // one picture with that alpha, as colour with opacity is; other layouts are a
+            // frame per component.
+            const bool greyAlpha = comps == 2 && c[1].alpha && sameSize(c[0], c[1]);
+            info_.nNumFrames = greyAlpha ? 1 : static_cast<int32_t>(comps);
+            if (info_.nFrame < 0 || info_.nFrame >= info_.nNumFrames) throw JasFail{"wrong frame!"};
             const opj_image_comp_t& comp = c[info_.nFrame];
             // 1- and 4-bit components keep their depth (their grey palette spans the range);
             // others are 8-bit with the samples stretched or shifted into 0..255.
@@ -226,6 +229,11 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                     BlindSetPixelIndex(static_cast<int32_t>(x),
                                        static_cast<int32_t>(comp.h - 1 - y), index);
                 }
+            if (greyAlpha && AlphaCreate())
+                for (uint32_t y = 0; y < comp.h; ++y)
+                    for (uint32_t x = 0; x < comp.w; ++x)
+                        pAlpha_[static_cast<size_t>(comp.h - 1 - y) * comp.w + x] =
+                            toByte(c[1].data[static_cast<size_t>(y) * comp.w + x], c[1]);
         }
         return true;
     } catch (const JasFail& e) {

@@ -140,7 +140,7 @@ bool CRasterPNG::Decode(CRasterFile* file) {
     }
     const int colorType = png_get_color_type(png, pinfo);
     const int bitDepth = png_get_bit_depth(png, pinfo);
-    int channels;
+    int channels = 0;
     switch (colorType) {
         case PNG_COLOR_TYPE_GRAY:
         case PNG_COLOR_TYPE_PALETTE:
@@ -201,7 +201,16 @@ bool CRasterPNG::Decode(CRasterFile* file) {
     png_bytep transAlpha = nullptr;
     int numTrans = 0;
     png_color_16p transColor = nullptr;
-    if (png_get_tRNS(png, pinfo, &transAlpha, &numTrans, &transColor)) {
+    // A 16-bit grey or RGB key is matched on whole samples, which only libpng sees: it turns
+    // the key into an alpha channel before the samples lose their low byte. Compared on the
+    // high byte alone, 0x1299 would vanish with a key of 0x1234.
+    const bool keyToAlpha = bitDepth == 16 &&
+                            (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_RGB) &&
+                            png_get_valid(png, pinfo, PNG_INFO_tRNS);
+    if (keyToAlpha) {
+        png_set_tRNS_to_alpha(png);
+        ++channels;
+    } else if (png_get_tRNS(png, pinfo, &transAlpha, &numTrans, &transColor)) {
         if (colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && numTrans > 0) {
             // Every tRNS entry is palette alpha, a single one included. One fully transparent
             // entry also makes that index the transparent index; an opaque one makes nothing

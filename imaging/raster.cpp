@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/bitfield.h"
+#include "imaging/bytes_le.h"
+
 namespace hqlv::imaging {
 
 namespace {
@@ -490,49 +493,27 @@ void CRaster::RGBtoBGR(uint8_t* row, int length) {
 
 void CRaster::Bitfield2RGB(const uint8_t* src, uint32_t redMask, uint32_t greenMask,
                            uint32_t blueMask, uint8_t bpp) {
-    if (!pDib_ || !src || head_.biBitCount != 24) return;
-    const int32_t w = head_.biWidth, h = head_.biHeight;
-    uint8_t* dst = GetBits();
+    if (!pDib_ || !src || head_.biBitCount != 24 || (bpp != 16 && bpp != 32)) return;
     if (bpp == 16) {
-        auto bits = [](uint32_t m) { return __builtin_popcount(m & 0xFFFF); };
-        const int r = bits(redMask), g = bits(greenMask), b = bits(blueMask);
-        const size_t srcStride = static_cast<size_t>((w + 1) / 2) * 4;
-        // Back to front, so a conversion in place never overwrites unread source words.
-        for (int32_t y = h - 1; y >= 0; --y) {
-            for (int32_t x = w - 1; x >= 0; --x) {
-                const size_t s = static_cast<size_t>(y) * srcStride + static_cast<size_t>(x) * 2;
-                const uint32_t word = src[s] | (src[s + 1] << 8);
-                auto shifted = [](uint32_t v, int sh) -> uint8_t {
-                    if (sh >= 0) return static_cast<uint8_t>(sh >= 32 ? 0 : v >> sh);
-                    return static_cast<uint8_t>(-sh >= 32 ? 0 : v << -sh);
-                };
-                uint8_t* d =
-                    dst + static_cast<size_t>(y) * info_.dwEffWidth + static_cast<size_t>(x) * 3;
-                d[0] = shifted(word & blueMask, b - 8);
-                d[1] = shifted(word & greenMask, r + g - 8);
-                d[2] = shifted(word & redMask, r + g + b - 8);
-            }
-        }
-    } else if (bpp == 32) {
-        auto pos = [](uint32_t m) {
-            int p = 0;
-            if (m >> 8) p = 1;
-            if (m >> 16) p = 2;
-            if (m >> 24) p = 3;
-            return p;
-        };
-        const int rp = pos(redMask), gp = pos(greenMask), bp = pos(blueMask);
-        const size_t srcStride = static_cast<size_t>(w) * 4;
-        for (int32_t y = h - 1; y >= 0; --y) {
-            for (int32_t x = w - 1; x >= 0; --x) {
-                const uint8_t* s =
-                    src + static_cast<size_t>(y) * srcStride + static_cast<size_t>(x) * 4;
-                uint8_t* d =
-                    dst + static_cast<size_t>(y) * info_.dwEffWidth + static_cast<size_t>(x) * 3;
-                d[0] = s[bp];
-                d[1] = s[gp];
-                d[2] = s[rp];
-            }
+        redMask &= 0xFFFF;
+        greenMask &= 0xFFFF;
+        blueMask &= 0xFFFF;
+    }
+    const int32_t w = head_.biWidth, h = head_.biHeight;
+    const size_t srcStride =
+        bpp == 16 ? static_cast<size_t>((w + 1) / 2) * 4 : static_cast<size_t>(w) * 4;
+    uint8_t* dst = GetBits();
+    // Back to front, so a conversion in place never overwrites unread source words.
+    for (int32_t y = h - 1; y >= 0; --y) {
+        for (int32_t x = w - 1; x >= 0; --x) {
+            const uint8_t* s =
+                src + static_cast<size_t>(y) * srcStride + static_cast<size_t>(x) * (bpp / 8);
+            const uint32_t px = bpp == 16 ? le16(s) : le32(s);
+            uint8_t* d =
+                dst + static_cast<size_t>(y) * info_.dwEffWidth + static_cast<size_t>(x) * 3;
+            d[0] = maskedChannel(px, blueMask);
+            d[1] = maskedChannel(px, greenMask);
+            d[2] = maskedChannel(px, redMask);
         }
     }
 }

@@ -1,6 +1,7 @@
 // Truevision TGA: colour-mapped, true-colour and grey, raw or run-length coded.
 #include <cstring>
 
+#include "imaging/bitfield.h"
 #include "imaging/bytes_le.h"
 #include "imaging/decoders.h"
 
@@ -30,9 +31,9 @@ bool readPixel(CRasterFile* f, uint8_t depth, uint8_t out[4]) {
             uint8_t b[2];
             if (f->Read(b, 1, 2) != 2) return false;
             const uint16_t w = le16(b);
-            out[0] = static_cast<uint8_t>((w & 0x1F) << 3);
-            out[1] = static_cast<uint8_t>(((w >> 5) & 0x1F) << 3);
-            out[2] = static_cast<uint8_t>(((w >> 10) & 0x1F) << 3);
+            out[0] = maskedChannel(w, 0x001F);
+            out[1] = maskedChannel(w, 0x03E0);
+            out[2] = maskedChannel(w, 0x7C00);
             return true;
         }
         case 24:

@@ -69,6 +69,14 @@ uint32_t sampleAt(const uint8_t* line, size_t lineBytes, uint64_t index, uint32_
     return static_cast<uint32_t>(acc & ((bits >= 32) ? 0xFFFFFFFFull : ((1ull << bits) - 1)));
 }
 
+// A colour stored premultiplied by its alpha (associated alpha) back at full strength, so that
+// the edges of a picture drawn with that alpha do not darken.
+uint8_t unpremultiply(uint8_t c, uint8_t a) {
+    if (a == 0) return c;
+    const unsigned v = (c * 255u + a / 2u) / a;
+    return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
 uint8_t labChannel(double v) {
     v = v > 0.00304 ? 1.055 * std::pow(v, 0.41667) - 0.055 : 12.92 * v;
     const int b = static_cast<int>(v * 255);
@@ -144,6 +152,13 @@ bool CRasterTIF::Decode(CRasterFile* file) {
         if (samples == 4 || (samples == 2 && bits == 8)) AlphaCreate();
         TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
         SetCodecOption(compression, RASTER_FORMAT_TIF);
+        uint16_t extraCount = 0;
+        uint16_t* extra = nullptr;
+        const uint16_t extraSample =
+            TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 && extra
+                ? extra[0]
+                : EXTRASAMPLE_UNSPECIFIED;
+        const bool associated = extraSample == EXTRASAMPLE_ASSOCALPHA;
 
         if (colour) {
             // libtiff's reader handles flips itself for 1-4 but not the axis exchange of 5-8;
@@ -151,10 +166,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
             // Colours of unassociated alpha stay as stored (the alpha goes to its own plane),
             // rather than being premultiplied by libtiff's reader.
-            uint16_t extraCount = 0;
-            uint16_t* extra = nullptr;
-            if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 &&
-                extra && extra[0] == EXTRASAMPLE_UNASSALPHA) {
+            if (extraSample == EXTRASAMPLE_UNASSALPHA) {
                 uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
                 TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
             }
@@ -169,12 +181,16 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 uint8_t* row = GetBits(y);
                 const uint32_t* src = raster.get() + static_cast<size_t>(y) * width;
                 for (uint32_t x = 0; x < width; ++x) {
-                    row[3 * x] = static_cast<uint8_t>(TIFFGetB(src[x]));
-                    row[3 * x + 1] = static_cast<uint8_t>(TIFFGetG(src[x]));
-                    row[3 * x + 2] = static_cast<uint8_t>(TIFFGetR(src[x]));
-                    if (samples == 4 && pAlpha_)
-                        pAlpha_[static_cast<size_t>(y) * width + x] =
-                            static_cast<uint8_t>(TIFFGetA(src[x]));
+                    const uint8_t a = static_cast<uint8_t>(TIFFGetA(src[x]));
+                    const bool undo = associated && samples == 4;
+                    auto colour = [&](uint32_t c) {
+                        return undo ? unpremultiply(static_cast<uint8_t>(c), a)
+                                    : static_cast<uint8_t>(c);
+                    };
+                    row[3 * x] = colour(TIFFGetB(src[x]));
+                    row[3 * x + 1] = colour(TIFFGetG(src[x]));
+                    row[3 * x + 2] = colour(TIFFGetR(src[x]));
+                    if (samples == 4 && pAlpha_) pAlpha_[static_cast<size_t>(y) * width + x] = a;
                 }
             }
         } else {
@@ -235,7 +251,6 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             if (stripBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             std::vector<uint8_t> strip, tile;
-            std::vector<int> rowShift;
             try {
                 strip.resize(static_cast<size_t>(stripBytes) + 8);
                 if (tiled) {
@@ -244,11 +259,9 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                         throw TiffFail{"CRasterTIF can't allocate memory"};
                     tile.resize(static_cast<size_t>(tileBytes));
                 }
-                rowShift.assign(height, 8);
             } catch (...) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             }
-            const bool grey16 = bits == 16 && samples == 1 && !largePalette;
             // Pixels of several samples are read as whole bytes or 16-bit words.
             if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
             if (samples > 2 && GetBpp() != 24) {
@@ -285,24 +298,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                     const uint8_t* src = strip.data() + y * srcLine;
                     const uint32_t imageRow = height - 1 - (ys + y);
                     uint8_t* dst = GetBits(imageRow);
-                    if (grey16) {
-                        const auto* s16 = reinterpret_cast<const uint16_t*>(src);
-                        if (tiled) {
-                            for (uint32_t x = 0; x < width; ++x)
-                                dst[x] = static_cast<uint8_t>(s16[x] >> 8);
-                            rowShift[imageRow] = 0;
-                            continue;
-                        }
-                        // Scale each row so its brightest sample keeps 8 significant bits;
-                        // rows are brought to one scale afterwards.
-                        uint8_t hi = 0;
-                        for (uint32_t x = 0; x < width; ++x)
-                            hi = std::max<uint8_t>(hi, static_cast<uint8_t>(s16[x] >> 8));
-                        const int s = hi ? __builtin_clz(hi) - 24 : 8;
-                        for (uint32_t x = 0; x < width; ++x)
-                            dst[x] = static_cast<uint8_t>(s16[x] >> (8 - s));
-                        rowShift[imageRow] = s;
-                    } else if (samples == 1) {
+                    if (samples == 1) {
                         if (largePalette) {
                             for (uint32_t x = 0; x < width; ++x) {
                                 const RGBQUAD& c =
@@ -315,12 +311,16 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                             std::memcpy(dst, src,
                                         static_cast<size_t>(std::min<uint64_t>(srcLine, stride)));
                         } else {
+                            // Samples deeper than a byte (16-bit grey among them) keep their
+                            // high byte, in strips and tiles alike: a grey keeps its brightness
+                            // whatever the rest of its row or picture holds.
                             for (uint32_t x = 0; x < width; ++x) {
                                 const uint32_t v = sampleAt(src, srcLine, x, bits);
                                 dst[x] = static_cast<uint8_t>(bits <= 8 ? v : v >> (bits - 8));
                             }
                         }
                     } else if (samples == 2) {
+                        if (!AlphaCreate()) throw TiffFail{"CRasterTIF can't allocate memory"};
                         const uint32_t sb = bits / 8 ? bits / 8 : 1;
                         // 16-bit samples come in host order: keep their high byte.
                         auto at = [&](size_t i) -> uint8_t {
@@ -332,8 +332,11 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                             return src[i * sb];
                         };
                         for (uint32_t x = 0; x < width; ++x) {
-                            const uint8_t idx = at(2 * x);
                             const uint8_t a = at(2 * x + 1);
+                            // A palette index is no colour that could be premultiplied.
+                            const uint8_t idx = associated && photometric != PHOTOMETRIC_PALETTE
+                                                    ? unpremultiply(at(2 * x), a)
+                                                    : at(2 * x);
                             SetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(imageRow),
                                           idx);
                             AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(imageRow), a);
@@ -356,16 +359,6 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                                          p[3 * sb]);
                         }
                     }
-                }
-            }
-            if (grey16 && !tiled) {
-                const int m = *std::min_element(rowShift.begin(), rowShift.end());
-                for (uint32_t y = 0; y < height; ++y) {
-                    const int s = rowShift[y];
-                    if (s <= m) continue;
-                    uint8_t* row = GetBits(y);
-                    for (uint32_t x = 0; x < width; ++x)
-                        row[x] = static_cast<uint8_t>(row[x] >> (s - m));
                 }
             }
         }

@@ -79,9 +79,9 @@ TEST(Bmp, TrueColourTopDownAndDpi) {
             for (int x = 0; x < 7; ++x) {
                 RGBQUAD want = colourAt(x, y);
                 if (bpp == 16) {
-                    want.rgbRed &= 0xF8;
-                    want.rgbGreen &= 0xF8;
-                    want.rgbBlue &= 0xF8;
+                    want.rgbRed = stretch5(want.rgbRed);
+                    want.rgbGreen = stretch5(want.rgbGreen);
+                    want.rgbBlue = stretch5(want.rgbBlue);
                 }
                 ASSERT_TRUE(sameRgb(topPixel(img, x, y), want))
                     << bpp << ":" << x << "," << y << " " << rgbText(topPixel(img, x, y));
@@ -149,43 +149,49 @@ TEST(Bmp, Rle8RunsStayInsideTheImage) {
 }
 
 TEST(Bmp, Rle4Runs) {
-    BmpSpec s;
-    s.width = 5;
-    s.height = 1;
-    s.bpp = 4;
-    s.compression = 2;
-    for (int i = 0; i < 16; ++i) s.palette.push_back(colourAt(i, 0));
-    s.rawPixels = {3, 0x12, 0, 2 /* absolute 2 */, 0x9A, 0, 1};
-    // absolute run of 2 pixels: needs ((2+1)&2)==2 -> pad byte
-    s.rawPixels = {3, 0x12, 0, 2, 0, 0};
-    s.rawPixels = {3, 0x12, 0, 3, 0x9A, 0xB0, 0};  // 3 pixels 9, A, B then a pad byte
-    CRaster img;
-    ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
-    const int want[] = {1, 2, 1, 9, 10};
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), want[x]) << x;
+    const struct {
+        Bytes data;
+        int want[8];
+    } cases[] = {
+        {{3, 0x12, 0, 3, 0x9A, 0xB0, 0}, {1, 2, 1, 9, 10, 11}},  // absolute 3, then a pad byte
+        {{0, 6, 0x12, 0x34, 0x56, 0, 2, 0x77}, {1, 2, 3, 4, 5, 6, 7, 7}},  // a byte per two
+        {{2, 0x00, 4, 0x12, 0, 1}, {0, 0, 1, 2, 1, 2}},  // a run of value 0 goes on
+    };
+    for (const auto& c : cases) {
+        BmpSpec s;
+        s.width = 8;
+        s.height = 1;
+        s.bpp = 4;
+        s.compression = 2;
+        for (int i = 0; i < 16; ++i) s.palette.push_back(colourAt(i, 0));
+        s.rawPixels = c.data;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), c.want[x]) << x;
+    }
 }
 
 TEST(Bmp, ErrorsAndOddCases) {
-    CRaster img;
-    EXPECT_FALSE(decode(img, Bytes{}));
-    EXPECT_STREQ(img.GetLastError(), "Not a BMP");
     Bytes bad = makeBmp(indexed(2, 2, 8));
     bad[14] = 39;  // unknown header size
-    EXPECT_FALSE(decode(img, bad));
-    EXPECT_STREQ(img.GetLastError(), "Error reading BMP info");
     Bytes cut = makeBmp(indexed(2, 2, 8));
     cut.resize(14 + 30);  // header cut short
-    EXPECT_FALSE(decode(img, cut));
-    EXPECT_STREQ(img.GetLastError(), "Error reading BMP info");
-
     BmpSpec rle24 = truecolour(2, 2, 24);
     rle24.compression = 1;
-    EXPECT_FALSE(decode(img, makeBmp(rle24)));
-    EXPECT_STREQ(img.GetLastError(), "unknown compression");
     BmpSpec c8 = indexed(2, 2, 8);
     c8.compression = 4;
-    EXPECT_FALSE(decode(img, makeBmp(c8)));
-    EXPECT_STREQ(img.GetLastError(), "compression type not supported");
+    const std::pair<Bytes, const char*> failures[] = {
+        {{}, "Not a BMP"},
+        {bad, "Error reading BMP info"},
+        {cut, "Error reading BMP info"},
+        {makeBmp(rle24), "unknown compression"},
+        {makeBmp(c8), "compression type not supported"},
+    };
+    for (const auto& [data, text] : failures) {
+        CRaster img;
+        EXPECT_FALSE(decode(img, data));
+        EXPECT_STREQ(img.GetLastError(), text);
+    }
 
     BmpSpec two = indexed(3, 3, 2);
     CRaster blank;
@@ -211,4 +217,98 @@ TEST(Bmp, ErrorsAndOddCases) {
     cancel.SetEscape(1);
     EXPECT_FALSE(decode(cancel, makeBmp(indexed(2, 2, 8))));
     EXPECT_STREQ(cancel.GetLastError(), "Cancelled");
+}
+
+// The longer headers that common editors write: accepted whatever their image size and colour
+// count, the palette read after the whole header, the masks from inside it.
+TEST(Bmp, LongerHeaders) {
+    for (uint32_t size : {52u, 56u, 108u, 124u}) {
+        for (bool header : {true, false}) {
+            BmpSpec two = indexed(5, 3, 8);
+            for (auto& i : two.index) i &= 1;
+            two.palette.resize(2);
+            two.clrUsed = 2;
+            BmpSpec rle8;
+            rle8.width = 4;
+            rle8.height = 2;
+            rle8.bpp = 8;
+            rle8.compression = 1;
+            rle8.palette = {colourAt(0, 5), colourAt(1, 5), colourAt(2, 5)};
+            rle8.clrUsed = 3;
+            rle8.index = {2, 2, 2, 2, 1, 1, 1, 1};  // top row first
+            rle8.rawPixels = {4, 1, 0, 0, 4, 2, 0, 1};
+            BmpSpec rle4 = rle8;
+            rle4.bpp = 4;
+            rle4.compression = 2;
+            rle4.rawPixels = {4, 0x11, 0, 0, 4, 0x22, 0, 1};
+            BmpSpec zero = truecolour(3, 2, 24);
+            zero.zeroImageSize = true;
+            for (BmpSpec* s : {&two, &rle8, &rle4, &zero}) {
+                s->headerSize = size;
+                s->fileHeader = header;
+                CRaster img;
+                ASSERT_TRUE(decode(img, makeBmp(*s))) << size << " " << img.GetLastError();
+                if (s->bpp == 24) {
+                    for (int y = 0; y < 2; ++y)
+                        for (int x = 0; x < 3; ++x)
+                            ASSERT_TRUE(sameRgb(topPixel(img, x, y), colourAt(x, y))) << size;
+                } else {
+                    expectIndexed(img, *s);
+                }
+            }
+        }
+    }
+    BmpSpec planes = indexed(2, 2, 8);
+    planes.headerSize = 108;
+    Bytes twoPlanes = makeBmp(planes);
+    twoPlanes[14 + 12] = 2;
+    CRaster img;
+    EXPECT_FALSE(decode(img, twoPlanes));
+    EXPECT_STREQ(img.GetLastError(), "Error reading BMP info");
+}
+
+// Bit fields: masks after a 40-byte header or inside a longer one; channels stretched to
+// 0..255, so 16-bit white and magenta are the very colours a key colour names.
+TEST(Bmp, BitFieldsAndAlphaMask) {
+    struct Case {
+        uint32_t header, bpp, r, g, b, a, pixel;
+        uint8_t red, green, blue;
+        int alpha;  // -1: no alpha plane
+    } const cases[] = {
+        {40, 16, 0, 0, 0, 0, 0x7FFF, 255, 255, 255, -1},  // 5-5-5 without masks
+        {40, 16, 0, 0, 0, 0, 0x7C1F, 255, 0, 255, -1},
+        {40, 16, 0xF800, 0x07E0, 0x001F, 0, 0xF81F, 255, 0, 255, -1},  // 5-6-5
+        {52, 16, 0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 255, 255, 255, -1},
+        {108, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x80102030, 0x10, 0x20, 0x30, 0x80},
+        {124, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x00102030, 0x10, 0x20, 0x30, 255},
+        {56, 32, 0xFF, 0xFF00, 0xFF0000, 0x0F000000, 0x05102030, 0x30, 0x20, 0x10, 85},
+        {52, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x80102030, 0x10, 0x20, 0x30, -1},  // no alpha mask
+        {40, 32, 0xFF0000, 0xFF00, 0xFF, 0, 0x80102030, 0x10, 0x20, 0x30, -1},
+    };
+    for (const Case& c : cases) {
+        for (bool header : {true, false}) {
+            BmpSpec s;
+            s.width = 2;
+            s.height = 1;
+            s.bpp = static_cast<int>(c.bpp);
+            s.headerSize = c.header;
+            s.fileHeader = header;
+            s.compression = c.r ? 3 : 0;
+            s.masks[0] = c.r;
+            s.masks[1] = c.g;
+            s.masks[2] = c.b;
+            s.masks[3] = c.a;
+            Out px;  // pixel 0 is 0, pixel 1 the case
+            for (uint32_t v : {0u, c.pixel}) c.bpp == 16 ? px.u16(v) : px.u32(v);
+            if (c.bpp == 16) px.u32(0);  // rows end on 4 bytes
+            s.rawPixels = px.b;
+            CRaster img;
+            ASSERT_TRUE(decode(img, makeBmp(s))) << c.header << " " << img.GetLastError();
+            const RGBQUAD got = img.GetPixelColor(1, 0);
+            EXPECT_EQ(rgbText(got), rgbText(RGBQUAD{c.blue, c.green, c.red, 0}))
+                << c.header << " " << std::hex << c.pixel;
+            EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "0,0,0");
+            EXPECT_EQ(img.AlphaIsValid() ? img.AlphaGet(1, 0) : -1, c.alpha) << c.header;
+        }
+    }
 }

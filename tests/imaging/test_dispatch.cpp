@@ -71,14 +71,18 @@ TEST(Dispatch, EveryFormatByIdAndByGuess) {
     gf.width = gf.height = 2;
     gf.index = {0, 1, 1, 0};
     g.frames = {gf};
+    const Bytes wbmp = {0, 0, 9, 2, 0xA5, 0x80, 0x01, 0x00};
     const std::pair<Bytes, uint32_t> cases[] = {{makeBmp(b), RASTER_FORMAT_BMP},
                                                 {makeJpeg(j), RASTER_FORMAT_JPG},
-                                                {makeGif(g), RASTER_FORMAT_GIF}};
+                                                {makeGif(g), RASTER_FORMAT_GIF},
+                                                {wbmp, RASTER_FORMAT_WBMP}};
     for (const auto& [data, id] : cases) {
         for (uint32_t asked : {id, 0u}) {
             Bytes copy = data;
-            CRaster img(copy.data(), static_cast<uint32_t>(copy.size()), asked);
-            ASSERT_TRUE(img.IsValid()) << id << " " << img.GetLastError();
+            CRaster img;
+            ASSERT_TRUE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), asked))
+                << id << " " << img.GetLastError();
+            ASSERT_TRUE(img.IsValid());
             EXPECT_EQ(img.GetType(), id);
         }
     }
@@ -135,23 +139,8 @@ TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
     b.width = 4;
     b.height = 4;
     b.colour.assign(16, colourAt(1, 1));
-    CRaster bmp;
-    Bytes bd = makeBmp(b);
-    EXPECT_FALSE(bmp.DecodeBuffer(bd.data(), static_cast<uint32_t>(bd.size()), RASTER_FORMAT_BMP));
-    EXPECT_STREQ(bmp.GetLastError(), "RASTER_MAX_MEMORY exceeded");
-
     Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
     tga.resize(tga.size() + 48, 9);
-    CRaster t;
-    EXPECT_FALSE(t.DecodeBuffer(tga.data(), static_cast<uint32_t>(tga.size()), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(t.GetLastError(), "TGA Create failed");
-
-    Bytes wbmp = {0, 0, 4, 4, 0, 0, 0, 0};
-    CRaster w;
-    EXPECT_FALSE(
-        w.DecodeBuffer(wbmp.data(), static_cast<uint32_t>(wbmp.size()), RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(w.GetLastError(), "WBMP Create failed");
-
     GifSpec g;
     g.width = g.height = 4;
     g.globalPalette = {0, 0, 0, 255, 255, 255};
@@ -159,8 +148,18 @@ TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
     f.width = f.height = 4;
     f.index.assign(16, 1);
     g.frames = {f};
-    Bytes gd = makeGif(g);
-    CRaster gi;
-    EXPECT_FALSE(gi.DecodeBuffer(gd.data(), static_cast<uint32_t>(gd.size()), RASTER_FORMAT_GIF));
-    EXPECT_STREQ(gi.GetLastError(), "RASTER_MAX_MEMORY exceeded");
+    const struct {
+        Bytes data;
+        uint32_t id;
+        const char* text;
+    } cases[] = {{makeBmp(b), RASTER_FORMAT_BMP, "RASTER_MAX_MEMORY exceeded"},
+                 {tga, RASTER_FORMAT_TGA, "TGA Create failed"},
+                 {{0, 0, 4, 4, 0, 0, 0, 0}, RASTER_FORMAT_WBMP, "WBMP Create failed"},
+                 {makeGif(g), RASTER_FORMAT_GIF, "RASTER_MAX_MEMORY exceeded"}};
+    for (const auto& c : cases) {
+        Bytes copy = c.data;
+        CRaster img;
+        EXPECT_FALSE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), c.id));
+        EXPECT_STREQ(img.GetLastError(), c.text);
+    }
 }

@@ -210,7 +210,7 @@ TEST(Gif, LocalTablesKeepEarlierColours) {
 }
 
 TEST(Gif, OddStructures) {
-    // A zero-sized frame is skipped, its data consumed; a frame outside the screen is ignored.
+    // A zero-sized frame is skipped, its data consumed.
     GifSpec s;
     s.width = 4;
     s.height = 4;
@@ -219,10 +219,8 @@ TEST(Gif, OddStructures) {
     empty.width = 0;
     empty.height = 3;
     empty.index = {};
-    GifFrame outside = frame(3, 3, 4);
-    outside.left = 2;
     GifFrame good = frame(4, 4, 4, 1);
-    s.frames = {empty, outside, good};
+    s.frames = {empty, good};
     CRaster img;
     ASSERT_TRUE(decode(img, makeGif(s)));
     EXPECT_EQ(img.GetNumFrames(), 1);
@@ -276,6 +274,111 @@ TEST(Gif, OddStructures) {
     EXPECT_EQ(c.GetPixelIndex(39, 0), 0);
 }
 
+// The first frame enlarges a screen too small for it; a later frame that reaches beyond the
+// screen is counted and drawn clipped.
+TEST(Gif, FramesBeyondTheScreen) {
+    GifSpec one;
+    one.width = 4;
+    one.height = 4;
+    one.globalPalette = palette(16, 3);
+    GifFrame big = frame(6, 6, 16, 2);
+    big.left = 0;
+    one.frames = {big};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(one)));
+    EXPECT_EQ(img.GetNumFrames(), 1);
+    ASSERT_EQ(img.GetWidth(), 6u);
+    ASSERT_EQ(img.GetHeight(), 6u);
+    EXPECT_EQ(img.GetPixelIndex(5, 0), big.index[5 * 6 + 5]);
+
+    one.frames[0].left = 1;  // offset too: the screen reaches to the frame's far edge
+    one.frames[0].top = 2;
+    CRaster moved;
+    ASSERT_TRUE(decode(moved, makeGif(one)));
+    EXPECT_EQ(moved.GetWidth(), 7u);
+    EXPECT_EQ(moved.GetHeight(), 8u);
+    EXPECT_EQ(moved.GetPixelIndex(6, 0), big.index[5 * 6 + 5]);
+
+    GifSpec two;
+    two.width = 4;
+    two.height = 4;
+    two.globalPalette = palette(16, 4);
+    GifFrame off = frame(3, 3, 16, 5);
+    off.left = 2;
+    off.top = 3;
+    for (uint8_t& i : off.index) i = static_cast<uint8_t>(i | 8);  // apart from frame 0's
+    two.frames = {frame(4, 4, 8), off};
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, makeGif(two)));
+    EXPECT_EQ(second.GetNumFrames(), 2);
+    ASSERT_EQ(second.GetWidth(), 4u);
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x) {
+            const bool covered = x >= 2 && y >= 3;
+            const uint8_t want =
+                covered ? off.index[(y - 3) * 3 + (x - 2)] : two.frames[0].index[y * 4 + x];
+            ASSERT_EQ(second.GetPixelIndex(static_cast<int>(x), static_cast<int>(3 - y)), want)
+                << x << "," << y;
+        }
+    // Entirely off the screen: counted, nothing drawn.
+    two.frames[1].left = 9;
+    CRaster away;
+    away.SetFrame(1);
+    ASSERT_TRUE(decode(away, makeGif(two)));
+    EXPECT_EQ(away.GetPixelIndex(3, 0), two.frames[0].index[3 * 4 + 3]);
+}
+
+// Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
+// and a file cut beyond the first buffer keeps the rows decoded so far.
+TEST(Gif, DataBeyondTheReadBuffer) {
+    GifSpec s;
+    s.width = 160;
+    s.height = 160;
+    s.globalPalette = palette(256, 5);
+    GifFrame noisy;
+    noisy.width = noisy.height = 160;
+    uint32_t r = 12345;
+    for (int i = 0; i < 160 * 160; ++i) {
+        r = r * 1103515245 + 12345;
+        noisy.index.push_back(static_cast<uint8_t>(r >> 16));
+    }
+    s.frames = {noisy, frame(160, 160, 256, 7)};
+    const Bytes data = makeGif(s);
+    ASSERT_GT(data.size(), 2u * 16383);
+    CRaster second;
+    second.SetFrame(1);
+    ASSERT_TRUE(decode(second, data));
+    EXPECT_EQ(second.GetNumFrames(), 2);
+    EXPECT_EQ(second.GetPixelIndex(100, 0), s.frames[1].index[159 * 160 + 100]);
+
+    // Rows that come out whole from the first `size` bytes of the file.
+    s.frames.resize(1);
+    auto rowsFrom = [&](size_t size) {
+        Bytes cut = makeGif(s);
+        cut.resize(size);
+        CRaster part;
+        EXPECT_TRUE(decode(part, cut));
+        EXPECT_EQ(part.GetPixelIndex(159, 0), 0);  // the rest stays blank
+        int rows = 0;
+        for (bool same = true; same && rows < 160; rows += same) {
+            for (uint32_t x = 0; x < 160; ++x)
+                same &= part.GetPixelIndex(static_cast<int>(x), 159 - rows) ==
+                        noisy.index[static_cast<size_t>(rows) * 160 + x];
+        }
+        // Nothing past the cut: the rows after the partly decoded one stay blank.
+        int after = 0;
+        for (int y = rows + 1; y < 160; ++y)
+            for (int x = 0; x < 160; ++x) after += part.GetPixelIndex(x, 159 - y) != 0;
+        EXPECT_EQ(after, 0);
+        return rows;
+    };
+    const int inFirstBuffer = rowsFrom(16000), beyond = rowsFrom(30000);
+    EXPECT_GT(inFirstBuffer, 0);
+    EXPECT_GT(beyond, inFirstBuffer + 40);
+    EXPECT_LT(beyond, 160);
+}
+
 TEST(Gif, TrueColourGifBecomes24Bit) {
     GifSpec s;
     s.width = 4;
@@ -296,12 +399,98 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     ASSERT_EQ(img.GetBpp(), 24u);
     EXPECT_TRUE(sameRgb(topPixel(img, 1, 0), palColour(a.localPalette, 2)));
     EXPECT_TRUE(sameRgb(topPixel(img, 2, 1), palColour(b.localPalette, 3)));
+    EXPECT_EQ(rgbText(topPixel(img, 0, 1)), "0,0,0");  // below frame a: nothing drawn
 
     GifSpec one = s;
     one.frames = {a};
     CRaster single;
     ASSERT_TRUE(decode(single, makeGif(one)));
     EXPECT_EQ(single.GetBpp(), 4u);
+
+    // With a global table the small first frame is one point only: the animation stays
+    // indexed.
+    s.globalPalette = palette(4, 12);
+    CRaster global;
+    ASSERT_TRUE(decode(global, makeGif(s)));
+    EXPECT_EQ(global.GetBpp(), 4u);
+}
+
+// Data that does not fit its frame: extra lines, a frame that is cleared and ended at once,
+// an application block of the wrong size.
+TEST(Gif, MalformedBlocksStayInside) {
+    GifSpec s;
+    s.width = 2;
+    s.height = 2;
+    s.globalPalette = palette(4, 13);
+    GifFrame extra = frame(2, 2, 4, 1);
+    const std::vector<uint8_t> shown = extra.index;
+    extra.index.insert(extra.index.end(), {3, 3, 3, 3});  // two lines more than the frame
+    s.frames = {extra};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(img.GetPixelIndex(i % 2, 1 - i / 2), shown[i]);
+
+    // Clear code, then end code: nothing is drawn.
+    Bytes cleared = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x81, 0, 0};
+    for (int i = 0; i < 12; ++i) cleared.push_back(static_cast<uint8_t>(0x40 + i));
+    cleared.insert(cleared.end(), {',', 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 1, 0x2C, 0, ';'});
+    CRaster c;
+    ASSERT_TRUE(decode(c, cleared));
+    EXPECT_EQ(c.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(c.GetPixelIndex(1, 0), 0);
+
+    // Code sizes outside 2..9 are refused: the frame stays blank.
+    for (int size : {10, 11}) {
+        GifSpec odd = s;
+        odd.frames = {frame(2, 2, 4, 1)};
+        odd.frames[0].minCodeSize = size;
+        CRaster o;
+        ASSERT_TRUE(decode(o, makeGif(odd)));
+        EXPECT_EQ(o.GetPixelIndex(1, 1), 0) << size;
+    }
+    // A byte that is no block start hides the blocks after it until a zero byte: the frame
+    // behind it is neither counted nor drawn.
+    s.frames = {frame(2, 2, 4)};
+    Bytes hidden = makeGif(s);
+    const Bytes one = makeGif(s);
+    hidden.insert(hidden.end() - 1, 'X');
+    hidden.insert(hidden.end() - 1, one.begin() + 13 + 12, one.end() - 1);
+    CRaster h;
+    ASSERT_TRUE(decode(h, hidden));
+    EXPECT_EQ(h.GetNumFrames(), 1);
+
+    // An application block whose identifier is not 11 bytes ends the file there.
+    s.frames = {frame(2, 2, 4)};
+    const size_t second = makeGif(s).size() - 1;  // where the trailer of one frame stands
+    s.frames.push_back(frame(2, 2, 4, 2));
+    Bytes data = makeGif(s);
+    const Bytes bad = {0x21, 0xFF, 10,  'N', 'E', 'T', 'S', 'C', 'A',
+                       'P',  'E',  '2', '.', 3,   1,   0,   0,   0};
+    data.insert(data.begin() + static_cast<long>(second), bad.begin(), bad.end());
+    CRaster app;
+    ASSERT_TRUE(decode(app, data));
+    EXPECT_EQ(app.GetNumFrames(), 1);
+}
+
+// A frame whose colours are new to a full canvas palette takes the nearest ones.
+TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
+    GifSpec s;
+    s.width = s.height = 16;
+    for (int i = 0; i < 256; ++i)
+        s.globalPalette.insert(s.globalPalette.end(), 3, static_cast<uint8_t>(i));
+    GifFrame all;
+    all.width = all.height = 16;
+    for (int i = 0; i < 256; ++i) all.index.push_back(static_cast<uint8_t>(i));
+    GifFrame green;
+    green.width = green.height = 1;
+    green.localPalette = {0, 90, 0, 0, 0, 0};
+    green.index = {0};
+    s.frames = {all, green};
+    CRaster img;
+    img.SetFrame(1);
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    EXPECT_EQ(rgbText(img.GetPixelColor(0, 15)), "30,30,30");  // nearest grey to (0, 90, 0)
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 15)), "1,1,1");
 }
 
 TEST(Gif, FrameMemoryIsBounded) {

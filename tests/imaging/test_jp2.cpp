@@ -38,6 +38,8 @@ OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
 struct J2kSpec {
     uint32_t width = 0, height = 0, comps = 1, prec = 8;
     bool sgnd = false, jp2 = false;
+    int alphaComp = -1;           // component marked as opacity in the file's channel definition
+    std::vector<uint32_t> precs;  // per component, when they differ
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
     std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
 };
@@ -49,12 +51,13 @@ Bytes makeJ2k(const J2kSpec& s) {
         p.dx = p.dy = 1;
         p.w = s.width;
         p.h = s.height;
-        p.prec = s.prec;
+        p.prec = s.precs.empty() ? s.prec : s.precs[static_cast<size_t>(&p - parms.data())];
         p.sgnd = s.sgnd;
     }
     opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
     img->x1 = s.width;
     img->y1 = s.height;
+    if (s.alphaComp >= 0) img->comps[s.alphaComp].alpha = 1;
     for (uint32_t c = 0; c < s.comps; ++c)
         for (uint32_t y = 0; y < s.height; ++y)
             for (uint32_t x = 0; x < s.width; ++x)
@@ -143,6 +146,38 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
 }
 
+// Grey with opacity is one picture with alpha; without the channel definition (a bare code
+// stream) the two components stay two grey frames.
+TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
+    J2kSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.comps = 2;
+    s.jp2 = true;
+    s.alphaComp = 1;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
+    EXPECT_EQ(img.GetNumFrames(), 1);
+    ASSERT_EQ(img.GetBpp(), 8u);
+    ASSERT_TRUE(img.AlphaIsValid());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(img.GetPixelIndex(x, 1 - y), 10 * x + y);
+            EXPECT_EQ(img.AlphaGet(x, 1 - y), 100 + 50 * x + y);
+        }
+    CRaster second;
+    second.SetFrame(1);
+    EXPECT_FALSE(decode(second, makeJ2k(s), RASTER_FORMAT_JP2));
+    s.jp2 = false;
+    CRaster frames;
+    ASSERT_TRUE(decode(frames, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(frames.GetNumFrames(), 2);
+    EXPECT_FALSE(frames.AlphaIsValid());
+}
+
 TEST(Jpeg2000, FourComponentsAreFrames) {
     J2kSpec s;
     s.width = 4;
@@ -215,6 +250,16 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
     EXPECT_NEAR(red.rgbRed, 200, 2);
     EXPECT_NEAR(red.rgbGreen, 49, 2);
     EXPECT_NEAR(red.rgbBlue, 100, 2);
+
+    // sRGB whose components differ in depth is still one colour picture.
+    s.space = OPJ_CLRSPC_SRGB;
+    s.precs = {8, 8, 4};
+    s.sample = [](uint32_t, uint32_t, uint32_t c) { return c == 2 ? 15 : 40; };
+    CRaster mixed;
+    ASSERT_TRUE(decode(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
+    ASSERT_EQ(mixed.GetBpp(), 24u);
+    EXPECT_EQ(rgbText(mixed.GetPixelColor(0, 0)), "40,40,255");
+    s.precs.clear();
 
     // A JP2 file around a four-component code stream whose colour box says CMYK.
     s.comps = 4;

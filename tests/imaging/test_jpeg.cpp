@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "codec_writers.h"
 #include "imaging/decoders.h"
@@ -73,7 +75,8 @@ Bytes ascii(const std::string& s) {
     return Bytes(s.begin(), s.end() + 0);
 }
 
-Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientation) {
+Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientation,
+                 const std::string& comment = std::string("ASCII\0\0\0hello   ", 16)) {
     ExifWriter w;
     w.motorola = motorola;
     w.header();
@@ -86,7 +89,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
            {0x0128, 3, 1, w.v16(unit)},
            {0x8827, 3, 1, w.v16(2)},
            {0x9209, 3, 1, w.v16(0x19)},
-           {0x9286, 7, 16, ascii(std::string("ASCII\0\0\0hello   ", 16))}},
+           {0x9286, 7, static_cast<uint32_t>(comment.size()), ascii(comment)}},
           0);
     return w.o.b;
 }
@@ -172,6 +175,10 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     ASSERT_TRUE(decode(aspect, makeJpeg(s)));
     EXPECT_EQ(aspect.GetXDPI(), 96);
     EXPECT_EQ(aspect.GetYDPI(), 192);
+    s.yDensity = 0;  // no aspect without both densities
+    CRaster flat;
+    ASSERT_TRUE(decode(flat, makeJpeg(s)));
+    EXPECT_EQ(flat.GetYDPI(), 96);
 
     s.writeJfif = false;
     s.app1 = cameraExif(false, 72, 1, 6);
@@ -188,6 +195,13 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     EXPECT_EQ(ei.ISOequivalent, 400);
     EXPECT_EQ(ei.FlashUsed, 1);
     EXPECT_STREQ(ei.Comments, "hello");
+    // A user comment without the character-code prefix is taken whole.
+    s.app1 = cameraExif(false, 72, 1, 6, "plain words");
+    Bytes plainData = makeJpeg(s);
+    CRasterMemFile pf(plainData.data(), plainData.size());
+    CRasterJPG plain;
+    ASSERT_TRUE(plain.Decode(&pf));
+    EXPECT_STREQ(plain.GetExifInfo().Comments, "plain words");
     EXPECT_EQ(ei.Width, 8);
     EXPECT_EQ(ei.IsColor, 1);
     EXPECT_EQ(ei.Process, 0xC0);
@@ -341,20 +355,24 @@ TEST(Exif, CommentSegmentIsCleaned) {
 }
 
 TEST(Exif, HeaderErrors) {
+    const struct {
+        std::string block;
+        const char* error;
+    } cases[] = {
+        {std::string("Exif\0\0XX", 8), "Invalid Exif alignment marker."},
+        {std::string("Exox\0\0II", 8), "Incorrect Exif header"},
+        {std::string("Exif\0\0II\x2B\0", 10), "Invalid Exif start (1)"},
+    };
+    for (const auto& c : cases) {
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        Bytes b = ascii(c.block);
+        b.resize(20, 0);
+        EXPECT_FALSE(r.ProcessExif(b.data(), static_cast<uint32_t>(b.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(), c.error);
+    }
     ExifInfo info{};
     CRasterExifReader r(&info);
-    Bytes bad = ascii(std::string("Exif\0\0XX", 8));
-    bad.resize(20, 0);
-    EXPECT_FALSE(r.ProcessExif(bad.data(), static_cast<uint32_t>(bad.size() + 2)));
-    EXPECT_STREQ(r.GetLastError(), "Invalid Exif alignment marker.");
-    Bytes hdr = ascii(std::string("Exox\0\0II", 8));
-    hdr.resize(20, 0);
-    EXPECT_FALSE(r.ProcessExif(hdr.data(), static_cast<uint32_t>(hdr.size() + 2)));
-    EXPECT_STREQ(r.GetLastError(), "Incorrect Exif header");
-    Bytes start = ascii(std::string("Exif\0\0II\x2B\0", 10));
-    start.resize(20, 0);
-    EXPECT_FALSE(r.ProcessExif(start.data(), static_cast<uint32_t>(start.size() + 2)));
-    EXPECT_STREQ(r.GetLastError(), "Invalid Exif start (1)");
     Bytes tiny = ascii(std::string("Exif\0\0II", 8));
     EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
 }
@@ -378,116 +396,82 @@ TEST(Exif, DirectoryBoundsAndLoops) {
         ASSERT_EQ(info.ThumbnailSize, 4u);
         EXPECT_EQ(info.ThumbnailPointer[1], 0xD8);
     }
-    {
+    const char* const nesting = "Maximum directory nesting exceeded (corrupt exif header)";
+    const char* const pointer = "Illegal pointer offset value in EXIF.";
+    const struct {
+        std::function<void(ExifWriter&)> build;
+        bool ok;
+        const char* error;
+        int iso;  // what was read all the same
+    } cases[] = {
         // A directory that links to itself is walked once.
-        ExifWriter w;
-        w.header();
-        w.dir({{0x8827, 3, 1, w.v16(100)}}, 8);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_EQ(info.ISOequivalent, 100);
-    }
-    {
-        // A block of more directories than any camera writes is refused: each of IFD0's 80
-        // links leads to its own empty directory.
-        ExifWriter w;
-        w.header();
-        const uint32_t links = 80, first = 8 + 2 + 12 * links + 4;
-        w.w16(links);
-        for (uint32_t i = 0; i < links; ++i) {
-            w.w16(0x8769);
-            w.w16(4);
-            w.w32(1);
-            w.w32(first + 6 * i);
-        }
-        w.w32(0);
-        for (uint32_t i = 0; i < links; ++i) {
-            w.w16(0);
-            w.w32(0);
-        }
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Maximum directory nesting exceeded (corrupt exif header)");
-    }
-    {
+        {[](ExifWriter& w) {
+             w.dir({{0x8827, 3, 1, w.v16(100)}}, 8);
+         },
+         true, "", 100},
         // Bad orientation: error text, orientation 0, the rest still read.
-        ExifWriter w;
-        w.header();
-        w.dir({{0x0112, 3, 1, w.v16(9)}, {0x8827, 3, 1, w.v16(200)}}, 0);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Undefined rotation value");
-        EXPECT_EQ(info.Orientation, 0);
-        EXPECT_EQ(info.ISOequivalent, 200);
-    }
-    {
+        {[](ExifWriter& w) {
+             w.dir({{0x0112, 3, 1, w.v16(9)}, {0x8827, 3, 1, w.v16(200)}}, 0);
+         },
+         true, "Undefined rotation value", 200},
         // A value offset near 4 GB must not wrap around into the block.
-        ExifWriter w;
-        w.header();
-        w.o.u16(1);
-        w.o.u16(0x010F);
-        w.o.u16(2);
-        w.o.u32(0x10);
-        w.o.u32(0xFFFFFFF8u);
-        w.o.u32(0);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Illegal pointer offset value in EXIF.");
-    }
-    {
-        // Huge component count: 64-bit byte count, refused.
-        ExifWriter w;
-        w.header();
-        w.dir({{0x011A, 5, 0x40000000u, {}}}, 0);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Illegal pointer offset value in EXIF.");
-    }
-    {
-        ExifWriter w;
-        w.header();
-        w.o.u16(4000);  // entry count past the end
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Illegally sized directory");
-    }
-    {
-        ExifWriter w;
-        w.header();
-        w.dir({{0x0112, 13, 1, w.v16(1)}}, 0);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Illegal format code in EXIF dir");
-    }
-    {
-        ExifWriter w;
-        w.header();
-        w.dir({{0x8769, 4, 1, w.v32(5000)}}, 0);
-        ExifInfo info{};
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Illegal subdirectory link");
-    }
-    {
+        {[](ExifWriter& w) {
+             for (uint32_t v : {1u, 0x010Fu, 2u}) w.o.u16(v);
+             for (uint32_t v : {0x10u, 0xFFFFFFF8u, 0u}) w.o.u32(v);
+         },
+         false, pointer, 0},
+        // Huge component count: a 64-bit byte count, refused.
+        {[](ExifWriter& w) {
+             w.dir({{0x011A, 5, 0x40000000u, {}}}, 0);
+         },
+         false, pointer, 0},
+        {[](ExifWriter& w) { w.o.u16(4000); }, false, "Illegally sized directory", 0},
+        {[](ExifWriter& w) {
+             w.dir({{0x0112, 13, 1, w.v16(1)}}, 0);
+         },
+         false, "Illegal format code in EXIF dir", 0},
+        {[](ExifWriter& w) {
+             w.dir({{0x8769, 4, 1, w.v32(5000)}}, 0);
+         },
+         false, "Illegal subdirectory link", 0},
         // Chains deeper than four levels stop with the nesting message; the outer walk succeeds.
+        {[](ExifWriter& w) {
+             for (uint32_t i = 0; i < 7; ++i)
+                 w.dir({{0x8827, 3, 1, w.v16(100 + i)}}, i == 6 ? 0 : 8 + 18 * (i + 1));
+         },
+         true, nesting, 104},
+        // More directories than any camera writes: each of IFD0's 80 links leads to its own
+        // empty directory.
+        {[](ExifWriter& w) {
+             const uint32_t links = 80, first = 8 + 2 + 12 * links + 4;
+             w.w16(links);
+             for (uint32_t i = 0; i < links; ++i) {
+                 w.w16(0x8769);
+                 w.w16(4);
+                 w.w32(1);
+                 w.w32(first + 6 * i);
+             }
+             w.w32(0);
+             for (uint32_t i = 0; i < links; ++i) {
+                 w.w16(0);
+                 w.w32(0);
+             }
+         },
+         false, nesting, 0},
+    };
+    for (const auto& c : cases) {
         ExifWriter w;
         w.header();
-        for (int i = 0; i < 7; ++i) {
-            const uint32_t next = 8 + 18 * static_cast<uint32_t>(i + 1);
-            w.dir({{0x8827, 3, 1, w.v16(static_cast<uint32_t>(100 + i))}}, i == 6 ? 0 : next);
-        }
+        c.build(w);
         ExifInfo info{};
         CRasterExifReader r(&info);
-        EXPECT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
-        EXPECT_STREQ(r.GetLastError(), "Maximum directory nesting exceeded (corrupt exif header)");
-        EXPECT_EQ(info.ISOequivalent, 104);
+        EXPECT_EQ(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)), c.ok)
+            << c.error;
+        EXPECT_STREQ(r.GetLastError(), c.error);
+        EXPECT_EQ(info.ISOequivalent, c.iso) << c.error;
+        if (c.iso == 200) {
+            EXPECT_EQ(info.Orientation, 0);
+        }
     }
 }
 
@@ -506,4 +490,10 @@ TEST(Jpeg, GreyAndQuantisedOutputOptions) {
     // Every pixel's palette colour is close to the picture's.
     const RGBQUAD c = topPixel(quant, 31, 15), want = {128 + 2, 255, 255, 0};
     EXPECT_LE(diff(c.rgbRed, want.rgbRed), 60);
+    // Only the colours the quantiser made are set; the rest of the palette stays black.
+    int used = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) used = std::max<int>(used, quant.GetPixelIndex(x, y));
+    for (int i = used + 1; i < 256; ++i)
+        ASSERT_EQ(rgbText(quant.GetPaletteColor(static_cast<uint8_t>(i))), "0,0,0") << i;
 }

@@ -124,14 +124,41 @@ TEST(Png, PaletteTransparency) {
     EXPECT_FALSE(opaque.IsTransparent());
 }
 
-TEST(Png, ColourKeysAndResolution) {
-    PngSpec g = rgbSpec(4, 4, 0, 16);
-    g.trnsColour = true;
-    g.trnsGray = 0x3412;
-    CRaster grey;
-    ASSERT_TRUE(decode(grey, makePng(g)));
-    EXPECT_EQ(grey.GetTransIndex(), 0x34);
+// A 16-bit key matches whole samples: the neighbour that shares its high byte stays.
+TEST(Png, SixteenBitKeysBecomeAlpha) {
+    struct Case {
+        int colorType;
+        uint16_t key, near;
+        bool interlace;
+    } const cases[] = {{2, 0x1234, 0x1299, false},
+                       {2, 0x1234, 0x1299, true},
+                       {0, 0x4000, 0x40FF, false},
+                       {0, 0x4000, 0x40FF, true}};
+    for (const Case& c : cases) {
+        const int ch = c.colorType == 2 ? 3 : 1;
+        PngSpec s;
+        s.width = 3;
+        s.height = 2;
+        s.colorType = c.colorType;
+        s.bitDepth = 16;
+        s.interlace = c.interlace;
+        for (int i = 0; i < 6; ++i)  // key, near, near / near, key, key
+            for (int k = 0; k < ch; ++k) s.samples.push_back(i == 0 || i >= 4 ? c.key : c.near);
+        s.trnsColour = true;
+        s.trnsGray = s.trnsR = s.trnsG = s.trnsB = c.key;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makePng(s))) << img.GetLastError();
+        EXPECT_FALSE(img.IsTransparent());
+        ASSERT_TRUE(img.AlphaIsValid());
+        for (int i = 0; i < 6; ++i) {
+            const int x = i % 3, y = 1 - i / 3;
+            EXPECT_EQ(img.AlphaGet(x, y), i == 0 || i >= 4 ? 0 : 255) << c.key << " " << i;
+            EXPECT_EQ(topPixel(img, i % 3, i / 3).rgbRed, c.near >> 8);
+        }
+    }
+}
 
+TEST(Png, ColourKeysAndResolution) {
     PngSpec c = rgbSpec(4, 4, 2, 8);
     c.trnsColour = true;
     c.trnsR = 10;

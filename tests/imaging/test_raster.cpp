@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "imaging/raster.h"
+#include "test_util.h"
 
 using namespace hqlv::imaging;
+using imgtest::rgbText;
 
 TEST(Raster, CreateRefusesEmptyAndHugeSizes) {
     CRaster img;
@@ -210,17 +212,51 @@ TEST(Raster, CopyAndTransfer) {
     EXPECT_EQ(alpha.AlphaGet(1, 1), 33);
 }
 
-TEST(Raster, Bitfield2RgbUsesMasks) {
-    CRaster img(2, 1, 24, 0);
-    // 5-6-5: pure red, pure green
-    const uint8_t src16[4] = {0x00, 0xF8, 0xE0, 0x07};
-    img.Bitfield2RGB(src16, 0xF800, 0x07E0, 0x001F, 16);
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 0xF8);
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbGreen, 0);
-    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 0xFC);
-    const uint8_t src32[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    img.Bitfield2RGB(src32, 0x000000FF, 0x0000FF00, 0x00FF0000, 32);  // R in byte 0
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbRed, 1);
-    EXPECT_EQ(img.GetPixelColor(0, 0).rgbBlue, 3);
-    EXPECT_EQ(img.GetPixelColor(1, 0).rgbGreen, 6);
+TEST(Raster, PaletteArraysAndCodecOptionSlots) {
+    CRaster img(2, 1, 4, 0);
+    uint8_t r[300], g[300];
+    for (int i = 0; i < 300; ++i) r[i] = g[i] = static_cast<uint8_t>(i + 1);
+    img.SetPalette(2, r, g, nullptr);  // blue follows green
+    EXPECT_EQ(rgbText(img.GetPaletteColor(1)), "2,2,2");
+    EXPECT_EQ(rgbText(img.GetPaletteColor(2)), "0,0,0");  // only the two given
+    img.SetPalette(300, r, g, nullptr);                   // only the sixteen held
+    EXPECT_EQ(img.GetPaletteColor(15).rgbRed, 16);
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 0);
+    // Every format keeps its own option word.
+    for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u}) img.SetCodecOption(id * 10, id);
+    for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u})
+        EXPECT_EQ(img.GetCodecOption(id), id * 10) << id;
+}
+
+TEST(Raster, Bitfield2RgbStretchesEveryMaskWidth) {
+    struct Case {
+        uint8_t bpp;
+        uint32_t r, g, b, pixel;
+        uint8_t red, green, blue;
+    } const cases[] = {
+        {16, 0x7C00, 0x03E0, 0x001F, 0x7FFF, 255, 255, 255},  // 5-5-5 white
+        {16, 0x7C00, 0x03E0, 0x001F, 0x7C1F, 255, 0, 255},    // 5-5-5 magenta
+        {16, 0x7C00, 0x03E0, 0x001F, 0x4210, 132, 132, 132},  // half way, rounded
+        {16, 0xF800, 0x07E0, 0x001F, 0xF81F, 255, 0, 255},    // 5-6-5 magenta
+        {16, 0xF800, 0x07E0, 0x001F, 0x07E0, 0, 255, 0},
+        {16, 0x1F0000, 0x07E0, 0x001F, 0xFFFF, 0, 255, 255},  // masks above 16 bits drop out
+        {32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00030201, 1, 2, 3},
+        {32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0x3FFFFFFF, 255, 255, 255},  // 10 bits
+        {32, 0x3FF00000, 0x000FFC00, 0x000003FF, 0x20000001, 128, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CRaster img(2, 1, 24, 0);
+        // Pixel 1 carries the case; pixel 0 is 0 and must stay black.
+        uint8_t src[8] = {};
+        for (int i = 0; i < c.bpp / 8; ++i)
+            src[c.bpp / 8 + i] = static_cast<uint8_t>(c.pixel >> (8 * i));
+        img.Bitfield2RGB(src, c.r, c.g, c.b, c.bpp);
+        const RGBQUAD px = img.GetPixelColor(1, 0);
+        EXPECT_EQ(rgbText(px), rgbText(RGBQUAD{c.blue, c.green, c.red, 0})) << std::hex << c.pixel;
+        EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "0,0,0");
+    }
+    CRaster indexed(2, 1, 8, 0);
+    const uint8_t src[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    indexed.Bitfield2RGB(src, 0x7C00, 0x03E0, 0x001F, 16);  // only into 24-bit images
+    EXPECT_EQ(indexed.GetPixelIndex(0, 0), 0);
 }

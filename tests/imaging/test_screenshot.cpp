@@ -101,12 +101,23 @@ TEST(Screenshot, FailuresReportAndLeaveNoFile) {
 
     const std::string path = tempPath("24.jpg");
     EXPECT_FALSE(SaveScreenShotJpeg(path.c_str(), 75, {px.data(), 4, 4, 24, 0}));
+    ScreenCapture unsized;  // pixels without a size
+    unsized.pixels = px.data();
+    unsized.height = 4;
+    EXPECT_FALSE(SaveScreenShotJpeg(path.c_str(), 75, unsized));
     EXPECT_FALSE(exists(path));
 
-    // A device that refuses every write: libjpeg's error ends the write with a failure.
+    // A device that refuses every write: libjpeg's error ends the write with a failure, and
+    // the device is no partial file to remove. Reached through a link of our own, so that a
+    // faulty removal takes the link, never the machine's device.
     if (exists("/dev/full")) {
-        EXPECT_FALSE(JpegFile::SaveRgb24("/dev/full", px.data(), 4, 4, 75));
-        EXPECT_TRUE(exists("/dev/full"));
+        const std::string link = tempPath("full-link");
+        std::remove(link.c_str());
+        ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+        EXPECT_FALSE(JpegFile::SaveRgb24(link, px.data(), 4, 4, 75));
+        struct stat st;
+        EXPECT_EQ(::lstat(link.c_str(), &st), 0);  // the link was left alone
+        std::remove(link.c_str());
     }
     EXPECT_FALSE(JpegFile::SaveRgb24(path, nullptr, 4, 4, 75));
     JpegFile::SetMessageHandler(nullptr);

@@ -65,9 +65,9 @@ TEST(Tga, RawTrueColourOrientations) {
                     const int y = (desc & 0x20) ? h - 1 - fy : fy;  // bottom-up row
                     RGBQUAD want = colourAt(fx, fy);
                     if (depth == 16) {
-                        want.rgbRed &= 0xF8;
-                        want.rgbGreen &= 0xF8;
-                        want.rgbBlue &= 0xF8;
+                        want.rgbRed = stretch5(want.rgbRed);
+                        want.rgbGreen = stretch5(want.rgbGreen);
+                        want.rgbBlue = stretch5(want.rgbBlue);
                     }
                     ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), want))
                         << desc << " " << depth << " " << fx << "," << fy;
@@ -80,21 +80,10 @@ TEST(Tga, RawTrueColourOrientations) {
 }
 
 TEST(Tga, RunLengthPacketsCrossRows) {
-    // 8-bit grey, 6 wide, 2 rows: a repeat packet of 10 from x = 2, then a raw packet of 2.
-    Out o;
-    o.raw(tgaHeader(11, 6, 2, 8, 0));
-    o.u8(0x80 | 7);
-    o.u8(77);
-    o.u8(1);  // raw packet of 2
-    o.u8(5);
-    o.u8(6);
-    Out pre;  // first two pixels of row 0 as a raw packet
-    pre.u8(1);
-    pre.u8(10);
-    pre.u8(11);
+    // 8-bit grey, 6 wide, 2 rows: a raw packet of 2, a repeat packet of 8 from x = 2 into the
+    // next row, then a raw packet of 2.
     Bytes data = tgaHeader(11, 6, 2, 8, 0);
-    data.insert(data.end(), pre.b.begin(), pre.b.end());
-    data.insert(data.end(), o.b.begin() + 18, o.b.end());
+    data.insert(data.end(), {1, 10, 11, 0x80 | 7, 77, 1, 5, 6});
     CRaster img;
     ASSERT_TRUE(decode(img, data, RASTER_FORMAT_TGA)) << img.GetLastError();
     const int row0[6] = {10, 11, 77, 77, 77, 77}, row1[6] = {77, 77, 77, 77, 5, 6};
@@ -149,36 +138,39 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
             EXPECT_EQ(img.GetPixelIndex(x, 0), 4 + x);
             RGBQUAD want = colourAt(x, 7);
             if (entryBits == 16) {
-                want.rgbRed &= 0xF8;
-                want.rgbGreen &= 0xF8;
-                want.rgbBlue &= 0xF8;
+                want.rgbRed = stretch5(want.rgbRed);
+                want.rgbGreen = stretch5(want.rgbGreen);
+                want.rgbBlue = stretch5(want.rgbBlue);
             }
             EXPECT_TRUE(sameRgb(img.GetPixelColor(x, 0), want))
                 << entryBits << " " << rgbText(img.GetPixelColor(x, 0));
         }
     }
+    // 16-bit white and magenta come out as the full 8-bit colours, key colour included.
     Out w;
-    w.raw(tgaHeader(2, 1, 1, 16, 0));
+    w.raw(tgaHeader(2, 2, 1, 16, 0));
     w.u16(0x7FFF);
-    CRaster white;
-    ASSERT_TRUE(decode(white, w.b, RASTER_FORMAT_TGA));
-    EXPECT_EQ(white.GetPixelColor(0, 0).rgbRed, 248);
-    EXPECT_EQ(white.GetPixelColor(0, 0).rgbBlue, 248);
+    w.u16(0x7C1F);
+    CRaster img;
+    ASSERT_TRUE(decode(img, w.b, RASTER_FORMAT_TGA));
+    EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "255,255,255");
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,0,255");
 }
 
 TEST(Tga, Errors) {
-    CRaster img;
-    EXPECT_FALSE(decode(img, Bytes{1, 2}, RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "Not a TGA");
-    EXPECT_FALSE(decode(img, tgaHeader(4, 1, 1, 8, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "Unknown TGA image type");
-    EXPECT_FALSE(decode(img, tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
-    EXPECT_FALSE(decode(img, tgaHeader(2, 1, 1, 12, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "bad TGA header");
-    EXPECT_FALSE(decode(img, tgaHeader(2, 0, 1, 24, 0), RASTER_FORMAT_TGA));
-    EXPECT_FALSE(decode(img, tgaHeader(2, 4, 4, 24, 0), RASTER_FORMAT_TGA));
-    EXPECT_STREQ(img.GetLastError(), "corrupted TGA");
+    const std::pair<Bytes, const char*> failures[] = {
+        {{1, 2}, "Not a TGA"},
+        {tgaHeader(4, 1, 1, 8, 0), "Unknown TGA image type"},
+        {tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), "bad TGA header"},
+        {tgaHeader(2, 1, 1, 12, 0), "bad TGA header"},
+        {tgaHeader(2, 0, 1, 24, 0), "bad TGA header"},
+        {tgaHeader(2, 4, 4, 24, 0), "corrupted TGA"},
+    };
+    for (const auto& [data, text] : failures) {
+        CRaster img;
+        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_TGA));
+        EXPECT_STREQ(img.GetLastError(), text);
+    }
     CRaster q;
     q.SetEscape(-1);
     ASSERT_TRUE(decode(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
@@ -195,55 +187,39 @@ void octet(Out& o, uint32_t v) {
     } while (v);
     while (n-- > 0) o.u8(groups[n] | (n ? 0x80u : 0u));
 }
+
+Bytes wbmp(std::initializer_list<uint32_t> ints, const Bytes& rows = {}) {
+    Out o;
+    for (uint32_t v : ints) octet(o, v);
+    o.raw(rows);
+    return o.b;
+}
 }  // namespace
 
 TEST(Wbmp, RowsAndErrors) {
-    Out o;
-    octet(o, 0);
-    octet(o, 0);
-    octet(o, 9);
-    octet(o, 2);
-    o.raw({0xA5, 0x80, 0x01, 0x00});
     CRaster img;
-    ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_WBMP)) << img.GetLastError();
+    ASSERT_TRUE(decode(img, wbmp({0, 0, 9, 2}, {0xA5, 0x80, 0x01, 0x00}), RASTER_FORMAT_WBMP))
+        << img.GetLastError();
     ASSERT_EQ(img.GetBpp(), 1u);
     EXPECT_EQ(img.GetPaletteColor(1).rgbRed, 255);
     const int top[9] = {1, 0, 1, 0, 0, 1, 0, 1, 1};
     for (int x = 0; x < 9; ++x) EXPECT_EQ(img.GetPixelIndex(x, 1), top[x]) << x;
     EXPECT_EQ(img.GetPixelIndex(7, 0), 1);
     EXPECT_EQ(img.GetPixelIndex(8, 0), 0);
+    EXPECT_EQ(wbmp({200}), (Bytes{0x81, 0x48}));
 
-    Out w200;
-    octet(w200, 200);
-    EXPECT_EQ(w200.b, (Bytes{0x81, 0x48}));
-
-    Out t1;
-    octet(t1, 1);
-    octet(t1, 0);
-    octet(t1, 1);
-    octet(t1, 1);
-    t1.u8(0);
-    EXPECT_FALSE(decode(img, t1.b, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Unsupported WBMP type");
-    Out h0;
-    octet(h0, 0);
-    octet(h0, 0);
-    octet(h0, 4);
-    octet(h0, 0);
-    h0.u8(0);
-    EXPECT_FALSE(decode(img, h0.b, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Corrupted WBMP");
-    EXPECT_FALSE(decode(img, Bytes{0, 0, 0x81}, RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(img.GetLastError(), "Not a WBMP");
-
-    Out q;
-    octet(q, 0);
-    octet(q, 0);
-    octet(q, 640);
-    octet(q, 480);
+    const std::pair<Bytes, const char*> bad[] = {
+        {wbmp({1, 0, 1, 1}, {0}), "Unsupported WBMP type"},
+        {wbmp({0, 0, 4, 0}, {0}), "Corrupted WBMP"},
+        {{0, 0, 0x81}, "Not a WBMP"},
+    };
+    for (const auto& [data, text] : bad) {
+        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_WBMP));
+        EXPECT_STREQ(img.GetLastError(), text);
+    }
     CRaster dims;
     dims.SetEscape(-1);
-    ASSERT_TRUE(decode(dims, q.b, RASTER_FORMAT_WBMP));
+    ASSERT_TRUE(decode(dims, wbmp({0, 0, 640, 480}), RASTER_FORMAT_WBMP));
     EXPECT_EQ(dims.GetWidth(), 640u);
     EXPECT_EQ(dims.GetHeight(), 480u);
 }
@@ -377,22 +353,55 @@ TEST(Ico, EntriesFramesAndMasks) {
     EXPECT_FALSE(decode(cur, bad, RASTER_FORMAT_ICO));
 }
 
+// A 32-bit entry with alpha of its own ignores its mask; one whose alpha is 0 everywhere
+// takes its transparency from the mask, as the other depths do.
 TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     const int n = 4;
     std::vector<RGBQUAD> colour;
-    std::vector<uint8_t> alpha, mask;
-    for (int i = 0; i < n * n; ++i) {
-        colour.push_back(colourAt(i, 1));
-        alpha.push_back(static_cast<uint8_t>(100 + i));
-        mask.push_back(i == 5 ? 1 : 0);
+    for (int i = 0; i < n * n; ++i) colour.push_back(colourAt(i, 1));
+    struct Case {
+        int alphaBase;               // alpha of pixel i: base + i, or 0 everywhere for 0
+        std::vector<int> masked;     // pixel numbers, top row first
+        std::vector<int> wantAlpha;  // per masked pixel; empty: no alpha plane
+        bool key;                    // the masked colour became the transparent colour
+    } const cases[] = {
+        {123, {5}, {128}, false},  // a set mask bit leaves alpha 128 alone
+        {120, {0, 1, 2, 3}, {120, 121, 122, 123}, false},
+        {0, {5, 6}, {0, 0}, false},  // two colours masked: alpha 0 there, 255 elsewhere
+        {0, {5}, {}, true},          // one colour masked: a colour key, no plane
+        {0, {}, {}, false},          // nothing masked: opaque, no plane
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> alpha, mask(n * n, 0);
+        for (int i = 0; i < n * n; ++i)
+            alpha.push_back(static_cast<uint8_t>(c.alphaBase ? c.alphaBase + i : 0));
+        for (int m : c.masked) mask[static_cast<size_t>(m)] = 1;
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+                           RASTER_FORMAT_ICO));
+        EXPECT_EQ(img.AlphaIsValid(), !c.wantAlpha.empty() || c.alphaBase) << c.alphaBase;
+        EXPECT_EQ(img.IsTransparent(), c.key);
+        for (int i = 0; i < n * n; ++i) {
+            const int x = i % n, y = n - 1 - i / n;
+            ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), colour[static_cast<size_t>(i)])) << i;
+            if (!img.AlphaIsValid()) continue;
+            int want = c.alphaBase ? c.alphaBase + i : 255;
+            for (size_t k = 0; k < c.masked.size(); ++k)
+                if (c.masked[k] == i) want = c.wantAlpha[k];
+            ASSERT_EQ(img.AlphaGet(x, y), want) << c.alphaBase << " pixel " << i;
+        }
+        if (c.key) {
+            EXPECT_TRUE(sameRgb(img.GetTransColor(), colour[5]));
+        }
     }
-    CRaster img;
-    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+    // Every mask bit set over alpha of its own: no inversion, no transparent index.
+    std::vector<uint8_t> own(n * n, 200), allSet(n * n, 1);
+    CRaster kept;
+    ASSERT_TRUE(decode(kept, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, own, allSet)}),
                        RASTER_FORMAT_ICO));
-    ASSERT_TRUE(img.AlphaIsValid());
-    EXPECT_EQ(img.AlphaGet(0, n - 1), 100);  // top-left keeps its own alpha
-    EXPECT_EQ(img.AlphaGet(1, n - 2), 0);    // masked pixel (x 1, y 1 from the top)
-    EXPECT_TRUE(sameRgb(img.GetPixelColor(2, n - 1), colour[2]));
+    EXPECT_TRUE(sameRgb(kept.GetPixelColor(0, n - 1), colour[0]));
+    EXPECT_FALSE(kept.IsTransparent());
+    EXPECT_EQ(kept.AlphaGet(0, 0), 200);
 
     // Every mask bit set: transparent index 0 and inverted colours.
     std::vector<RGBQUAD> pal = {colourAt(1, 1), colourAt(2, 2)};
@@ -402,6 +411,18 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
         decode(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
     EXPECT_EQ(inv.GetTransIndex(), 0);
     EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
+}
+
+// More colours than the palette holds: the rest are read over, the pixels still found.
+TEST(Ico, OversizedPalette) {
+    std::vector<RGBQUAD> pal;
+    for (int i = 0; i < 300; ++i) pal.push_back(colourAt(i, 4));
+    const std::vector<uint8_t> index = {0, 7, 200, 255};
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(2, 2, 8, pal, index, {}, {}, {0, 0, 0, 0})}),
+                       RASTER_FORMAT_ICO));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(sameRgb(topPixel(img, i % 2, i / 2), pal[index[static_cast<size_t>(i)]])) << i;
 }
 
 TEST(Ico, PngEntriesByTheirSignature) {

@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -23,6 +24,7 @@ struct Page {
     uint16_t compression = COMPRESSION_NONE;
     std::vector<uint16_t> colormap;  // r, g, b arrays back to back
     bool extraAlpha = false;
+    uint16_t extraKind = EXTRASAMPLE_UNASSALPHA;
     float xres = 0;
     uint16_t resUnit = RESUNIT_INCH;
     // Sample value of (x, y, channel) in stored order.
@@ -63,8 +65,7 @@ Bytes makeTiff(const std::vector<Page>& pages) {
         TIFFSetField(tif, TIFFTAG_COMPRESSION, p.compression);
         if (p.orientation) TIFFSetField(tif, TIFFTAG_ORIENTATION, p.orientation);
         if (p.extraAlpha) {
-            uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &p.extraKind);
         }
         if (p.xres > 0) {
             TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xres);
@@ -216,20 +217,86 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(topPixel(p16i, 1, 0).rgbRed, 0x2200 * 255 / 65535);
     EXPECT_EQ(topPixel(p16i, 2, 0).rgbGreen, 255);
 
-    // 16-bit grey using only 12 bits: the brightest row keeps 8 significant bits, the others
-    // are shifted to the same scale.
-    Page g16;
-    g16.width = 3;
-    g16.height = 2;
-    g16.bits = 16;
-    g16.rowsPerStrip = 1;
-    g16.sample = [](uint32_t x, uint32_t y, uint32_t) {
-        return y == 0 ? 0x0FF0u - x : 0x0100u * (x + 1);
+    // 16-bit grey keeps the high byte of every sample, in strips and in tiles, whatever the
+    // brightest sample of its row or picture.
+    for (uint32_t tile : {0u, 16u}) {
+        Page g16;
+        g16.width = 3;
+        g16.height = 2;
+        g16.bits = 16;
+        g16.rowsPerStrip = 1;
+        g16.tile = tile;
+        g16.sample = [](uint32_t x, uint32_t y, uint32_t) {
+            return y == 0 ? 39 * 256 + x * 80 : 0x0100u + x;
+        };
+        CRaster gi;
+        ASSERT_TRUE(decode(gi, makeTiff({g16}))) << gi.GetLastError();
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(gi.GetPixelIndex(x, 1), 39) << tile;
+            EXPECT_EQ(gi.GetPixelIndex(x, 0), 1) << tile;
+        }
+    }
+}
+
+// Colours stored premultiplied by their alpha come back at full strength (rounded, at most
+// 255; alpha 0 leaves them); unassociated alpha and palette indexes stay as stored. Grey with
+// alpha keeps its alpha at 16 bits too, in strips and tiles.
+TEST(Tiff, AlphaOnEveryPath) {
+    const uint32_t colour[3] = {50, 200, 7}, alpha[3] = {128, 100, 0};
+    for (uint16_t kind : {uint16_t(EXTRASAMPLE_ASSOCALPHA), uint16_t(EXTRASAMPLE_UNASSALPHA)}) {
+        const bool assoc = kind == EXTRASAMPLE_ASSOCALPHA;
+        const uint32_t want[3] = {assoc ? 100u : 50u, assoc ? 255u : 200u, 7};
+        struct Layout {
+            uint16_t samples, bits, photometric;
+            uint32_t tile;
+        } const layouts[] = {
+            {2, 8, PHOTOMETRIC_MINISBLACK, 0},  {2, 8, PHOTOMETRIC_MINISBLACK, 16},
+            {2, 16, PHOTOMETRIC_MINISBLACK, 0}, {2, 16, PHOTOMETRIC_MINISBLACK, 16},
+            {2, 8, PHOTOMETRIC_PALETTE, 0},     {4, 8, PHOTOMETRIC_RGB, 0},
+        };
+        for (const Layout& l : layouts) {
+            Page p;
+            p.width = 3;
+            p.height = 2;
+            p.samples = l.samples;
+            p.bits = l.bits;
+            p.photometric = l.photometric;
+            p.tile = l.tile;
+            p.extraAlpha = true;
+            p.extraKind = kind;
+            if (l.photometric == PHOTOMETRIC_PALETTE) p.colormap.assign(3 * 256, 0);
+            const uint32_t scale = l.bits == 16 ? 257 : 1;
+            p.sample = [&](uint32_t x, uint32_t, uint32_t c) {
+                return scale * (c + 1 == l.samples ? alpha[x] : colour[x]);
+            };
+            CRaster img;
+            ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
+            ASSERT_TRUE(img.AlphaIsValid()) << l.samples << " " << l.bits;
+            for (int x = 0; x < 3; ++x) {
+                const uint32_t got =
+                    l.samples == 4 ? img.GetPixelColor(x, 1).rgbGreen : img.GetPixelIndex(x, 1);
+                const bool index = l.photometric == PHOTOMETRIC_PALETTE;
+                EXPECT_EQ(got, index ? colour[x] : want[x])
+                    << kind << " " << l.samples << " " << l.bits << " " << l.tile << " " << x;
+                EXPECT_EQ(img.AlphaGet(x, 0), static_cast<int>(alpha[x]));
+            }
+        }
+    }
+    // The mixed-colour case: (100, 50, 50) over alpha 128.
+    Page rgba;
+    rgba.width = 1;
+    rgba.height = 1;
+    rgba.samples = 4;
+    rgba.photometric = PHOTOMETRIC_RGB;
+    rgba.extraAlpha = true;
+    rgba.extraKind = EXTRASAMPLE_ASSOCALPHA;
+    rgba.sample = [](uint32_t, uint32_t, uint32_t c) {
+        const uint32_t v[4] = {100, 50, 50, 128};
+        return v[c];
     };
-    CRaster gi;
-    ASSERT_TRUE(decode(gi, makeTiff({g16}))) << gi.GetLastError();
-    EXPECT_EQ(gi.GetPixelIndex(0, 1), 0xFF);  // 0x0FF0 >> 4
-    EXPECT_EQ(gi.GetPixelIndex(1, 0), 0x20);  // 0x0200 >> 4
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({rgba})));
+    EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "199,100,100");
 }
 
 TEST(Tiff, ColourAlphaTilesAndPages) {
@@ -301,33 +368,12 @@ TEST(Tiff, OrientationsOnBothPaths) {
             // Visual (X, Y) from the top-left -> stored (column, row).
             for (uint32_t Y = 0; Y < img.GetHeight(); ++Y)
                 for (uint32_t X = 0; X < img.GetWidth(); ++X) {
-                    uint32_t c = 0, r = 0;
-                    switch (o) {
-                        case 1:
-                            c = X, r = Y;
-                            break;
-                        case 2:
-                            c = 2 - X, r = Y;
-                            break;
-                        case 3:
-                            c = 2 - X, r = 1 - Y;
-                            break;
-                        case 4:
-                            c = X, r = 1 - Y;
-                            break;
-                        case 5:
-                            c = Y, r = X;
-                            break;
-                        case 6:
-                            c = Y, r = 1 - X;
-                            break;
-                        case 7:
-                            c = 2 - Y, r = 1 - X;
-                            break;
-                        case 8:
-                            c = 2 - Y, r = X;
-                            break;
-                    }
+                    // Per orientation: axes exchanged, stored columns and rows reversed.
+                    static const bool turn[9][3] = {{},        {0, 0, 0}, {0, 1, 0},
+                                                    {0, 1, 1}, {0, 0, 1}, {1, 0, 0},
+                                                    {1, 0, 1}, {1, 1, 1}, {1, 1, 0}};
+                    const uint32_t u = turn[o][0] ? Y : X, v = turn[o][0] ? X : Y;
+                    const uint32_t c = turn[o][1] ? 2 - u : u, r = turn[o][2] ? 1 - v : v;
                     const RGBQUAD px = topPixel(img, static_cast<int>(X), static_cast<int>(Y));
                     ASSERT_EQ(px.rgbRed, 10 * r + c + 1) << "orientation " << o << " colour "
                                                          << colourPath << " at " << X << "," << Y;
@@ -339,6 +385,27 @@ TEST(Tiff, OrientationsOnBothPaths) {
             EXPECT_EQ(q.GetHeight(), swap ? 3u : 2u);
         }
     }
+}
+
+// CIELAB goes through the decoder's own conversion: L 100 % is white, L 0 the conversion's
+// near-black (8, 8, 8), and a positive a leans to red.
+TEST(Tiff, CieLabBecomesRgb) {
+    Page lab;
+    lab.width = 3;
+    lab.height = 1;
+    lab.samples = 3;
+    lab.photometric = PHOTOMETRIC_CIELAB;
+    lab.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        const uint32_t v[3][3] = {{255, 0, 0}, {0, 0, 0}, {128, 80, 0}};
+        return v[x][c];
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({lab}))) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24u);
+    const RGBQUAD white = img.GetPixelColor(0, 0), red = img.GetPixelColor(2, 0);
+    EXPECT_GE(std::min({white.rgbRed, white.rgbGreen, white.rgbBlue}), 254) << rgbText(white);
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "8,8,8");
+    EXPECT_GT(red.rgbRed, red.rgbGreen + 60) << rgbText(red);
 }
 
 TEST(Tiff, DamageAndErrors) {
@@ -439,16 +506,6 @@ TEST(Tiff, PackedGreyAndGreyWithAlpha) {
     EXPECT_EQ(t.GetPixelIndex(3, 1), 3);
     EXPECT_EQ(t.GetPaletteColor(3).rgbRed, 255);
     EXPECT_EQ(t.GetPaletteColor(1).rgbRed, 85);
-
-    Page ga = grey8(5, 3);
-    ga.samples = 2;
-    ga.extraAlpha = true;
-    ga.sample = [](uint32_t x, uint32_t y, uint32_t c) { return c == 0 ? x * 10 + y : 200 + x; };
-    CRaster a;
-    ASSERT_TRUE(decode(a, makeTiff({ga}))) << a.GetLastError();
-    ASSERT_TRUE(a.AlphaIsValid());
-    EXPECT_EQ(a.GetPixelIndex(4, 0), 42);
-    EXPECT_EQ(a.AlphaGet(4, 0), 204);
 
     Page wide = grey8(2, 2);
     wide.samples = 2;

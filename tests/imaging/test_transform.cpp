@@ -168,4 +168,10 @@ TEST(Transform, SelectionTravelsWithTheGeometry) {
     EXPECT_TRUE(img.SelectionIsValid());
     EXPECT_TRUE(img.SelectionDelete());
     EXPECT_TRUE(img.BlindSelectionIsInside(0, 0));
+    // Without a selection plane there is nothing to move, the box included.
+    const auto box = img.GetSelectionBox();
+    EXPECT_FALSE(img.SelectionMirror());
+    EXPECT_FALSE(img.SelectionFlip());
+    EXPECT_EQ(img.GetSelectionBox().left, box.left);
+    EXPECT_EQ(img.GetSelectionBox().top, box.top);
 }

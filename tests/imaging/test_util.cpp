@@ -24,7 +24,7 @@ Bytes makeBmp(const BmpSpec& s) {
                     case 8:
                         row[x] = s.index[i];
                         break;
-                    case 16: {
+                    case 16: {  // 5-5-5
                         const auto c = s.colour[i];
                         const uint16_t w = static_cast<uint16_t>(
                             ((c.rgbRed >> 3) << 10) | ((c.rgbGreen >> 3) << 5) | (c.rgbBlue >> 3));
@@ -51,8 +51,10 @@ Bytes makeBmp(const BmpSpec& s) {
     Out h;
     const uint32_t palCount = static_cast<uint32_t>(s.palette.size());
     const uint32_t entry = s.core ? 3 : 4;
-    const uint32_t headerSize = s.core ? 12 : 40;
-    const uint32_t offBits = 14 + headerSize + palCount * entry;
+    const uint32_t headerSize = s.core ? 12 : s.headerSize;
+    // A 40-byte header is followed by the bit-field masks; longer ones hold them.
+    const uint32_t maskBytes = s.compression == 3 && headerSize == 40 ? 12 : 0;
+    const uint32_t offBits = 14 + headerSize + maskBytes + palCount * entry;
     if (s.fileHeader) {
         h.str("BM");
         h.u32(offBits + static_cast<uint32_t>(px.size()));
@@ -66,17 +68,20 @@ Bytes makeBmp(const BmpSpec& s) {
         h.u16(1);
         h.u16(static_cast<uint32_t>(s.bpp));
     } else {
-        h.u32(40);
+        h.u32(headerSize);
         h.u32(static_cast<uint32_t>(s.width));
         h.u32(static_cast<uint32_t>(s.topDown ? -s.height : s.height));
         h.u16(1);
         h.u16(static_cast<uint32_t>(s.bpp));
         h.u32(s.compression);
-        h.u32(static_cast<uint32_t>(px.size()));
+        h.u32(s.zeroImageSize ? 0 : static_cast<uint32_t>(px.size()));
         h.u32(static_cast<uint32_t>(s.ppmX));
         h.u32(static_cast<uint32_t>(s.ppmY));
         h.u32(s.clrUsed);
         h.u32(0);
+        for (uint32_t at = 40, i = 0; at < headerSize; at += 4, ++i) h.u32(i < 4 ? s.masks[i] : 0);
+        if (maskBytes)
+            for (int i = 0; i < 3; ++i) h.u32(s.masks[i]);
     }
     for (const auto& c : s.palette) {
         h.u8(c.rgbBlue);

@@ -51,6 +51,11 @@ inline hqlv::imaging::RGBQUAD topPixel(const hqlv::imaging::CRaster& img, int x,
     return img.GetPixelColor(x, static_cast<int>(img.GetHeight()) - 1 - y, false);
 }
 
+// A 5-bit channel as the decoders stretch it to 0..255.
+inline uint8_t stretch5(uint8_t eightBit) {
+    return static_cast<uint8_t>(((eightBit >> 3) * 255 + 15) / 31);
+}
+
 inline bool sameRgb(hqlv::imaging::RGBQUAD a, hqlv::imaging::RGBQUAD b) {
     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
 }
@@ -65,7 +70,10 @@ struct BmpSpec {
     int width = 0, height = 0, bpp = 24;
     bool fileHeader = true;
     bool topDown = false;
-    bool core = false;  // 12-byte OS/2 header
+    bool core = false;         // 12-byte OS/2 header
+    uint32_t headerSize = 40;  // or 52, 56, 108, 124: masks at bytes 40-55, then zeros
+    uint32_t masks[4] = {};    // red, green, blue, alpha; written for compression 3
+    bool zeroImageSize = false;
     uint32_t clrUsed = 0;
     uint32_t compression = 0;
     int32_t ppmX = 2835, ppmY = 2835;
