@@ -41,7 +41,7 @@ bool WriteSeeds() {
                 p.width = 7;
                 p.height = 5;
                 p.key = 3;
-                p.paletteName = "seed";
+                p.paletteName = "fuzz";  // the palette the harness binds pictures to
                 if (form.picFlags & 0x04) {
                     p.paletteEntries = 5;
                     p.palette = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
