@@ -107,6 +107,8 @@ TEST(Codec, CipherMatchesTheStandardVector) {
     EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x001), 0);
     EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x100), 0);
     EXPECT_EQ(YrnAesTransform(kKey, 100, plain, 16, out.data(), &len, 0x101), 0);
+    EXPECT_EQ(YrnAesTransform(nullptr, 128, plain, 16, out.data(), &len, 0x101), 0);
+    EXPECT_EQ(YrnAesTransform(kKey, 128, nullptr, 16, out.data(), &len, 0x101), 0);
     const uint8_t key256[32] = {1};
     EXPECT_EQ(YrnAesTransform(key256, 256, plain, 16, out.data(), &len, 0x101), 1);
 }
@@ -292,4 +294,18 @@ TEST(Codec, ReusedCipherFollowsTheKey) {
     CYrnBuffer tiny = bufOf(std::string(5, 'x'));
     ASSERT_EQ(codec.AesStep(tiny, 1), 1);
     EXPECT_EQ(codec.Process(tiny, kCodecDecode), 0);
+}
+
+// The inner pass-through header counts towards the largest message the encryption step
+// takes: exactly kMaxMessageSize bytes go into it, one more is refused.
+TEST(Codec, OnePassEncodeKeepsTheSizeLimit) {
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    std::vector<uint8_t> big(kMaxMessageSize - kCodecStepHeader + 1, 'm');
+    CYrnBuffer over;
+    over.Append(big.data(), big.size());
+    EXPECT_EQ(codec.Process(over, kCodecEncode), 0);
+    CYrnBuffer limit;
+    limit.Append(big.data(), big.size() - 1);
+    ASSERT_EQ(codec.Process(limit, kCodecEncode), 1);
+    EXPECT_EQ(u32at(limit, 4), uint32_t(kMaxMessageSize));
 }
