@@ -54,8 +54,6 @@ struct Avx2 {
                                       -1, 3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15);
         return Factor<Avx2>::WithHigh(_mm256_shuffle_epi8(s, lo), _mm256_shuffle_epi8(s, hi));
     }
-    // Bit i set when lane i is all ones.
-    static int MaskBits(R m) { return _mm256_movemask_ps(_mm256_castsi256_ps(m)); }
     static R Eq(R a, R b) { return _mm256_cmpeq_epi32(a, b); }
     static R Gt(R a, R b) { return _mm256_cmpgt_epi32(a, b); }
     // m ? a : b, lane by lane (m all ones or all zeros).

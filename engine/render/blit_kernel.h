@@ -113,18 +113,7 @@ inline int HeadToBoundary(const uint32_t* dr) {
 
 template <class V, RowKind K>
 inline void Step(uint32_t* dr, const uint32_t* sr, const Lanes<V>& c) {
-    const auto sv = V::Load(sr);
-    if constexpr (K == kKeyedCopy) {
-        // Tiles are mostly whole runs of opaque or of transparent samples: those need no
-        // look at the destination.
-        const int clear = V::MaskBits(V::Eq(V::template Srl32<24>(sv), V::Set(0)));
-        if (clear == 0) {
-            V::Store(dr, sv);
-            return;
-        }
-        if (clear == (1 << V::N) - 1) return;
-    }
-    V::Store(dr, Pixel<V, K>(sv, V::Load(dr), c));
+    V::Store(dr, Pixel<V, K>(V::Load(sr), V::Load(dr), c));
 }
 
 // Fewer pixels than a vector holds, through a lane-wide scratch copy.

@@ -47,8 +47,6 @@ struct Sse2 {
         const R a = _mm_srli_epi32(s, 24);
         return Factor<Sse2>::Of(_mm_or_si128(a, _mm_slli_epi32(a, 16)));
     }
-    // Bit i set when lane i is all ones.
-    static int MaskBits(R m) { return _mm_movemask_ps(_mm_castsi128_ps(m)); }
     static R Eq(R a, R b) { return _mm_cmpeq_epi32(a, b); }
     static R Gt(R a, R b) { return _mm_cmpgt_epi32(a, b); }
     // m ? a : b, lane by lane (m all ones or all zeros).
