@@ -27,7 +27,7 @@ std::string scratchFile() {
 
 // Every lookup reads and parses the whole file again; a few sections and keys reach all of
 // the lookup's code, and a cap keeps a file of hundreds of keys from costing quadratic time.
-constexpr size_t kMaxSections = 3, kMaxKeys = 4, kMaxNumbers = 2;
+constexpr size_t kMaxSections = 2, kMaxKeys = 3, kMaxNumbers = 1;
 
 }  // namespace
 
