@@ -42,10 +42,13 @@ function(hqlv_bench target)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} benchmark::benchmark Threads::Threads)
 endfunction()
 
-# hqlv_fuzz(<target> <sources...> [DEPS <targets...>] [SECONDS <n>] [MAXLEN <bytes>])
-# A libFuzzer harness; ctest runs it for a short while from an empty corpus.
+# hqlv_fuzz(<target> <sources...> [DEPS <targets...>] [SECONDS <n>] [MAXLEN <bytes>]
+#           [SEEDS <program>])
+# A libFuzzer harness; ctest runs it for a short while. With SEEDS, <program> (made with
+# hqlv_fuzz_seeds) writes a seed corpus at build time, and the run starts from it; without,
+# the run starts from an empty corpus. New inputs go to a corpus folder of their own.
 function(hqlv_fuzz target)
-  cmake_parse_arguments(ARG "" "SECONDS;MAXLEN" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SECONDS;MAXLEN;SEEDS" "DEPS" ${ARGN})
   if(NOT ARG_SECONDS)
     set(ARG_SECONDS 20)
   endif()
@@ -57,13 +60,40 @@ function(hqlv_fuzz target)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} Threads::Threads)
   target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${target}-corpus)
+  set(seed_dirs)
+  if(ARG_SEEDS)
+    set(seeds ${CMAKE_CURRENT_BINARY_DIR}/${target}-seeds)
+    add_custom_command(
+      OUTPUT ${seeds}.stamp
+      COMMAND ${CMAKE_COMMAND} -E rm -rf ${seeds}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${seeds}
+      COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 $<TARGET_FILE:${ARG_SEEDS}>
+              ${seeds}
+      COMMAND ${CMAKE_COMMAND} -E touch ${seeds}.stamp
+      DEPENDS ${ARG_SEEDS}
+      COMMENT "Writing the seed corpus of ${target}")
+    add_custom_target(${target}-seeds ALL DEPENDS ${seeds}.stamp)
+    add_dependencies(${target} ${target}-seeds)
+    set(seed_dirs ${seeds})
+  endif()
   add_test(NAME ${target}
            COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
                    $<TARGET_FILE:${target}> -max_total_time=${ARG_SECONDS}
-                   -max_len=${ARG_MAXLEN} -rss_limit_mb=2048 -timeout=10 ${corpus})
+                   -max_len=${ARG_MAXLEN} -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
+                   ${corpus} ${seed_dirs})
   set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED ${target}-corpus-dir)
   add_test(NAME ${target}-corpus-dir COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus})
   set_tests_properties(${target}-corpus-dir PROPERTIES FIXTURES_SETUP ${target}-corpus-dir)
+endfunction()
+
+# hqlv_fuzz_seeds(<target> <sources...> [DEPS <targets...>])
+# A program that writes a harness's seed corpus into the folder named by its argument,
+# with the project's own writers.
+function(hqlv_fuzz_seeds target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  add_executable(${target} ${ARG_UNPARSED_ARGUMENTS} ${PROJECT_SOURCE_DIR}/fuzz/seed_main.cpp)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/fuzz)
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} Threads::Threads)
 endfunction()
 
 # hqlv_add_subfolders(): every subfolder of the calling folder that has a

@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -78,11 +79,101 @@ const EVP_CIPHER* cipherFor(int keyBits) {
     }
 }
 
+// Runs whole blocks (n a multiple of 16) through the context, in pieces an int can count.
+bool cryptBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, uint8_t* out) {
+    while (n > 0) {
+        size_t piece = n > (1u << 30) ? (1u << 30) : n;
+        int got = 0;
+        if (EVP_CipherUpdate(ctx, out, &got, in, static_cast<int>(piece)) != 1 ||
+            static_cast<size_t>(got) != piece)
+            return false;
+        in += piece;
+        out += piece;
+        n -= piece;
+    }
+    return true;
+}
+
+// The cipher's output for n input bytes is every whole block, then the remaining bytes in a
+// block of zeros (all zeros when none remain). Writes output bytes [from, to) of it to out;
+// to may not exceed YrnAesOutputLength(n).
+bool cryptRange(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, size_t from, size_t to,
+                uint8_t* out) {
+    const size_t whole = n - n % 16;
+    auto block = [&](size_t at, uint8_t* dst) {
+        if (at < whole) return cryptBlocks(ctx, in + at, 16, dst);
+        uint8_t last[16] = {};
+        if (n % 16) std::memcpy(last, in + whole, n % 16);
+        return cryptBlocks(ctx, last, 16, dst);
+    };
+    uint8_t tmp[16];
+    size_t pos = from;
+    if (pos < to && pos % 16) {  // a block entered in the middle
+        size_t at = pos - pos % 16, k = std::min<size_t>(at + 16, to) - pos;
+        if (!block(at, tmp)) return false;
+        std::memcpy(out, tmp + pos % 16, k);
+        out += k;
+        pos += k;
+    }
+    // Whole blocks straight from the input to the output.
+    const size_t direct = std::min(whole, to - to % 16);
+    if (pos < direct) {
+        if (!cryptBlocks(ctx, in + pos, direct - pos, out)) return false;
+        out += direct - pos;
+        pos = direct;
+    }
+    while (pos < to) {  // the zero-filled last block, or a block left only in part
+        size_t k = std::min<size_t>(16, to - pos);
+        if (!block(pos, tmp)) return false;
+        std::memcpy(out, tmp, k);
+        out += k;
+        pos += k;
+    }
+    return true;
+}
+
 struct CtxFree {
     void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
 };
 
 }  // namespace
+
+class CYrnCodec::Cipher {
+public:
+    ~Cipher() {
+        for (EVP_CIPHER_CTX* c : ctx_) EVP_CIPHER_CTX_free(c);
+    }
+    // The context that encrypts (enc 1) or decrypts (enc 0) with the key; null for a missing
+    // key, an unsupported key size or a failed setup.
+    EVP_CIPHER_CTX* Get(const uint8_t* key, int keyBits, int enc) {
+        const EVP_CIPHER* cipher = cipherFor(keyBits);
+        if (!cipher || !key) return nullptr;
+        Slot& s = slot_[enc];
+        const size_t bytes = static_cast<size_t>(keyBits) / 8;
+        if (s.ready && s.keyBits == keyBits && std::memcmp(s.key, key, bytes) == 0)
+            return ctx_[enc];
+        s.ready = false;
+        if (!ctx_[enc]) ctx_[enc] = EVP_CIPHER_CTX_new();
+        if (!ctx_[enc] || EVP_CipherInit_ex(ctx_[enc], cipher, nullptr, key, nullptr, enc) != 1)
+            return nullptr;
+        EVP_CIPHER_CTX_set_padding(ctx_[enc], 0);
+        std::memcpy(s.key, key, bytes);
+        s.keyBits = keyBits;
+        s.ready = true;
+        return ctx_[enc];
+    }
+    // A failed update may leave a partial block behind: the next use sets the context up anew.
+    void Forget(int enc) { slot_[enc].ready = false; }
+
+private:
+    struct Slot {
+        uint8_t key[32] = {};
+        int keyBits = 0;
+        bool ready = false;
+    };
+    EVP_CIPHER_CTX* ctx_[2] = {};
+    Slot slot_[2];
+};
 
 int YrnAesTransform(const uint8_t* key, int keyBits, const uint8_t* input, size_t n,
                     uint8_t* output, size_t* outputLength, uint32_t flags) {
@@ -103,25 +194,7 @@ int YrnAesTransform(const uint8_t* key, int keyBits, const uint8_t* input, size_
     std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
     if (!ctx || EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key, nullptr, enc) != 1) return 0;
     EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
-    size_t whole = n - n % 16;
-    size_t done = 0;
-    // Whole blocks straight from the input, in pieces an int can count.
-    while (done < whole) {
-        size_t piece = whole - done;
-        if (piece > (1u << 30)) piece = 1u << 30;
-        int got = 0;
-        if (EVP_CipherUpdate(ctx.get(), output + done, &got, input + done,
-                             static_cast<int>(piece)) != 1 ||
-            static_cast<size_t>(got) != piece)
-            return 0;
-        done += piece;
-    }
-    // The last block: the remaining bytes in a block of zeros (all zeros when none remain).
-    uint8_t last[16] = {};
-    if (n % 16) std::memcpy(last, input + whole, n % 16);
-    int got = 0;
-    if (EVP_CipherUpdate(ctx.get(), output + whole, &got, last, 16) != 1 || got != 16) return 0;
-    return 1;
+    return cryptRange(ctx.get(), input, n, 0, outLen, output) ? 1 : 0;
 }
 
 int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& output, uint32_t flags,
@@ -202,7 +275,13 @@ int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& outpu
 }
 
 CYrnCodec::CYrnCodec(const uint8_t* key, int keyBits, uint32_t aesFlags, uint32_t zlibFlags)
-    : key_(key), keyBits_(keyBits), aesFlags_(aesFlags), zlibFlags_(zlibFlags) {}
+    : cipher_(std::make_unique<Cipher>()),
+      key_(key),
+      keyBits_(keyBits),
+      aesFlags_(aesFlags),
+      zlibFlags_(zlibFlags) {}
+
+CYrnCodec::~CYrnCodec() = default;
 
 int CYrnCodec::SetParams(const uint8_t* key, int keyBits, uint32_t aesFlags, uint32_t zlibFlags) {
     key_ = key;
@@ -213,9 +292,77 @@ int CYrnCodec::SetParams(const uint8_t* key, int keyBits, uint32_t aesFlags, uin
 }
 
 int CYrnCodec::Process(CYrnBuffer& buffer, int mode) {
-    if (mode == kCodecEncode) return ZlibStep(buffer, 1) && AesStep(buffer, 1) ? 1 : 0;
-    if (mode == kCodecDecode) return AesStep(buffer, 2) && ZlibStep(buffer, 2) ? 1 : 0;
+    if (mode == kCodecEncode) {
+        if (zlibFlags_ == 0 && aesFlags_ != 0) return EncodePassThroughSealed(buffer);
+        return ZlibStep(buffer, 1) && AesStep(buffer, 1) ? 1 : 0;
+    }
+    if (mode == kCodecDecode) return DecodeSealed(buffer);
     return 0;
+}
+
+int CYrnCodec::EncodePassThroughSealed(CYrnBuffer& buffer) {
+    const size_t n = buffer.Size();
+    // The inner step's header counts towards the size the encryption step accepts.
+    if (n > kMaxMessageSize - kCodecStepHeader || !(aesFlags_ & kCodecAes)) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 1);
+    if (!ctx) return 0;
+    const size_t inner = n + kCodecStepHeader;
+    const size_t outLen = YrnAesOutputLength(inner);
+    CYrnBuffer out;
+    out.Resize(kCodecStepHeader + outLen);
+    stepHeader(out.Data(), aesFlags_, static_cast<uint32_t>(inner), static_cast<uint32_t>(outLen));
+    uint8_t* sealed = out.At(kCodecStepHeader);
+    // The first two blocks hold the pass-through header and the message's first 12 bytes;
+    // the rest of the message is encrypted where it lies.
+    uint8_t first[32] = {};
+    stepHeader(first, 0, static_cast<uint32_t>(n), static_cast<uint32_t>(n));
+    const size_t lead = std::min<size_t>(n, 12);
+    if (lead) std::memcpy(first + kCodecStepHeader, buffer.Data(), lead);
+    bool ok = cryptBlocks(ctx, first, sizeof first, sealed);
+    if (ok && n >= 12) {
+        const size_t m = n - 12;
+        ok = cryptRange(ctx, buffer.Data() + 12, m, 0, YrnAesOutputLength(m), sealed + 32);
+    }
+    if (!ok) {
+        cipher_->Forget(1);
+        return 0;
+    }
+    buffer.Swap(out);
+    return 1;
+}
+
+int CYrnCodec::DecodeSealed(CYrnBuffer& buffer) {
+    StepHead h;
+    if (!readStepHead(buffer, h)) return 0;
+    if (h.flags == 0) {
+        buffer.RemoveFront(kCodecStepHeader);
+        return ZlibStep(buffer, kCodecDecode);
+    }
+    const size_t rest = buffer.Size() - kCodecStepHeader;
+    if (h.length < 0 || static_cast<size_t>(h.length) != rest || h.size > rest) return 0;
+    if (!(decodeFlags(h.flags) & kCodecAes)) return 0;
+    // Too short to hold the inner step's header.
+    if (h.size < kCodecStepHeader) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 0);
+    if (!ctx) return 0;
+    const uint8_t* in = buffer.At(kCodecStepHeader);
+    uint8_t inner[kCodecStepHeader];
+    CYrnBuffer plain;
+    bool ok = cryptRange(ctx, in, rest, 0, sizeof inner, inner);
+    const bool passed = getU32(inner) == 0;
+    if (ok) {
+        // A pass-through inner step leaves only the message; otherwise the compression step
+        // reads its own header.
+        const size_t from = passed ? kCodecStepHeader : 0;
+        plain.Resize(h.size - from);
+        if (h.size > from) ok = cryptRange(ctx, in, rest, from, h.size, plain.Data());
+    }
+    if (!ok) {
+        cipher_->Forget(0);
+        return 0;
+    }
+    buffer.Swap(plain);
+    return passed ? 1 : ZlibStep(buffer, kCodecDecode);
 }
 
 int CYrnCodec::ZlibStep(CYrnBuffer& buffer, int mode) {
@@ -263,15 +410,18 @@ int CYrnCodec::AesStep(CYrnBuffer& buffer, int mode) {
             passThrough(buffer);
             return 1;
         }
-        uint32_t flags = (aesFlags_ & ~3u) | kCodecEncodeBit;
-        size_t outLen = 0;
-        if (!YrnAesTransform(key_, keyBits_, buffer.Data(), buffer.Size(), nullptr, &outLen, flags))
+        if (!(aesFlags_ & kCodecAes)) return 0;
+        EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 1);
+        if (!ctx) return 0;
+        const size_t n = buffer.Size(), outLen = YrnAesOutputLength(n);
+        CYrnBuffer out;
+        out.Resize(kCodecStepHeader + outLen);
+        stepHeader(out.Data(), aesFlags_, static_cast<uint32_t>(n), static_cast<uint32_t>(outLen));
+        if (!cryptRange(ctx, buffer.Data(), n, 0, outLen, out.At(kCodecStepHeader))) {
+            cipher_->Forget(1);
             return 0;
-        std::vector<uint8_t> sealed(outLen);
-        if (!YrnAesTransform(key_, keyBits_, buffer.Data(), buffer.Size(), sealed.data(), &outLen,
-                             flags))
-            return 0;
-        replaceWith(buffer, aesFlags_, static_cast<uint32_t>(buffer.Size()), sealed.data(), outLen);
+        }
+        buffer.Swap(out);
         return 1;
     }
     if (mode & kCodecDecodeBit) {
@@ -283,16 +433,17 @@ int CYrnCodec::AesStep(CYrnBuffer& buffer, int mode) {
             return 1;
         }
         if (h.length < 0 || static_cast<size_t>(h.length) != rest || h.size > rest) return 0;
-        size_t outLen = 0;
-        uint32_t flags = decodeFlags(h.flags);
-        if (!YrnAesTransform(key_, keyBits_, buffer.At(kCodecStepHeader), rest, nullptr, &outLen,
-                             flags))
+        if (!(decodeFlags(h.flags) & kCodecAes)) return 0;
+        EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 0);
+        if (!ctx) return 0;
+        CYrnBuffer plain;
+        plain.Resize(h.size);
+        if (h.size &&
+            !cryptRange(ctx, buffer.At(kCodecStepHeader), rest, 0, h.size, plain.Data())) {
+            cipher_->Forget(0);
             return 0;
-        std::vector<uint8_t> plain(outLen);
-        if (!YrnAesTransform(key_, keyBits_, buffer.At(kCodecStepHeader), rest, plain.data(),
-                             &outLen, flags))
-            return 0;
-        buffer.Assign(plain.data(), h.size);
+        }
+        buffer.Swap(plain);
         return 1;
     }
     return 0;

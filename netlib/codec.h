@@ -6,6 +6,7 @@
 // Encoding compresses first and encrypts second; decoding undoes them in reverse order.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,9 @@ public:
     // key is not copied; the caller keeps it alive while the codec is used.
     CYrnCodec(const uint8_t* key = nullptr, int keyBits = 128, uint32_t aesFlags = 0,
               uint32_t zlibFlags = 0);
-    virtual ~CYrnCodec() = default;
+    virtual ~CYrnCodec();
+    CYrnCodec(const CYrnCodec&) = delete;
+    CYrnCodec& operator=(const CYrnCodec&) = delete;
 
     // Mode 1 encodes (compression, then encryption), mode 2 decodes (the reverse). The
     // buffer is replaced by the result. 1 when both steps succeeded; other modes give 0.
@@ -61,7 +64,18 @@ public:
     virtual int TransformFile(const std::string& source, const std::string& destination,
                               size_t blockSize, int mode);
 
+    // The cipher context, set up once for a key and a direction and reused by every
+    // message after it (an ECB context carries nothing from one message to the next).
+    class Cipher;
+
 private:
+    // Encryption of a pass-through step header and the bytes behind it, straight into the
+    // outer step: the same bytes as the two steps, without moving the message twice.
+    int EncodePassThroughSealed(CYrnBuffer& buffer);
+    // Decryption whose inner step is a pass-through: only the message is written out.
+    int DecodeSealed(CYrnBuffer& buffer);
+
+    std::unique_ptr<Cipher> cipher_;
     const uint8_t* key_;
     int keyBits_;
     uint32_t aesFlags_;

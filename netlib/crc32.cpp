@@ -1,21 +1,13 @@
 #include "netlib/crc32.h"
 
-#include <zlib.h>
-
-#include <climits>
+#include <libdeflate.h>
 
 namespace hqlv::netlib {
 
+// libdeflate's CRC-32 is the same function as zlib's, with the carry-less multiply
+// instructions where the processor has them.
 uint32_t CYrnCrc32::Update(uint32_t crc, const void* data, size_t n) {
-    auto* p = static_cast<const Bytef*>(data);
-    uLong c = crc;
-    while (n > 0) {
-        uInt piece = n > UINT_MAX ? UINT_MAX : static_cast<uInt>(n);
-        c = crc32(c, p, piece);
-        p += piece;
-        n -= piece;
-    }
-    return static_cast<uint32_t>(c);
+    return libdeflate_crc32(crc, data, n);
 }
 
 uint32_t CYrnCrc32::Compute(const void* data, size_t n, uint32_t /*progressTarget*/) const {

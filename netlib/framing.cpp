@@ -1,5 +1,7 @@
 #include "netlib/framing.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "netlib/codec.h"
@@ -68,6 +70,7 @@ int YrnSplitChunks(CYrnBuffer& in, CYrnBuffer& out, int maxData) {
 int YrnJoinChunks(const uint8_t* in, size_t n, CYrnBuffer& out, int maxData) {
     out.Reset();
     if (!in) return 0;
+    out.Grow(n);  // the joined chunks never exceed their input: one block, no regrowth
     size_t pos = 0;
     int chunks = 0;
     while (n - pos >= 5) {
@@ -180,6 +183,10 @@ void YrnAppendFragment(CYrnBuffer& buffer, const YrnPacketHead& head, const uint
         YrnEnvelopeToBytes(e, env);
         buffer.Append(env, sizeof env);
     }
+    // Room grows by half at least, so a long message is not copied again for every packet.
+    const size_t need = buffer.Size() + 4 + n;
+    if (need > buffer.Capacity())
+        buffer.Grow(std::max(need, buffer.Capacity() + buffer.Capacity() / 2));
     buffer.AppendI32(static_cast<int32_t>(n));
     if (n) buffer.Append(data, n);
 }

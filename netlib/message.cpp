@@ -90,11 +90,20 @@ void YrnEnvelopeToBytes(const YrnEnvelope& e, uint8_t* p) {
     putI32(p + 20, e.reserved[1]);
 }
 
+namespace {
+// One codec per thread: its cipher contexts stay set up from one message to the next.
+CYrnCodec& threadCodec() {
+    thread_local CYrnCodec codec;
+    return codec;
+}
+}  // namespace
+
 int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, uint32_t aesFlags,
                      uint32_t zlibFlags, CYrnBuffer& out) {
     if (record.length < 0) return 0;
     YrnRecordToBytes(record, out);
-    CYrnCodec codec(key, keyBits, aesFlags, zlibFlags);
+    CYrnCodec& codec = threadCodec();
+    codec.SetParams(key, keyBits, aesFlags, zlibFlags);
     return codec.Process(out, kCodecEncode);
 }
 
@@ -107,7 +116,8 @@ int YrnDecodeMessage(const uint8_t* buffer, size_t length, YrnEnvelope** envelop
     CYrnBuffer joined;
     if (YrnJoinChunks(buffer + kEnvelopeSize, length - kEnvelopeSize, joined, maxData) <= 0)
         return 0;
-    CYrnCodec codec(key, keyBits, aesFlags, zlibFlags);
+    CYrnCodec& codec = threadCodec();
+    codec.SetParams(key, keyBits, aesFlags, zlibFlags);
     if (!codec.Process(joined, kCodecDecode)) return 0;
     if (joined.Size() < kRecordHeadSize + 4) return 0;
     const uint8_t* p = joined.Data();

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 build=build/run
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHQLV_TESTS=OFF \
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DHQLV_TESTS=OFF \
       -DHQLV_BENCH=OFF >/dev/null
 cmake --build "$build" --target hqlv hqlv-server hqlv-hall -j "$(nproc)"
 

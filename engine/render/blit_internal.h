@@ -6,17 +6,6 @@
 
 #include "engine/render/blitter.h"
 
-// The hot 32-bit row loops are built twice with GCC on x86-64, for AVX2 and for the
-// baseline, and the loader picks one; the loops themselves stay plain C++.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-#define HQLV_BLIT_CLONES __attribute__((target_clones("avx2", "default")))
-// Keeps GCC from turning a copy loop back into a call of memcpy.
-#define HQLV_NO_MEMCPY_CALL __attribute__((optimize("no-tree-loop-distribute-patterns")))
-#else
-#define HQLV_BLIT_CLONES
-#define HQLV_NO_MEMCPY_CALL
-#endif
-
 namespace hqlv::engine::blit {
 
 // (s × k + d × (255 − k)) >> 8 for blue, green and red at once; the result has alpha 0.
@@ -149,6 +138,75 @@ inline void WalkNearest(const BlitTarget& t, int ox, int oy, BlitSource s, doubl
         }
     }
 }
+
+// ---- per-sample operations of the keyed loops (source alpha byte only masks) ----
+
+struct KeyedCopy {
+    uint32_t operator()(uint32_t s, uint32_t d) const { return (s >> 24) ? s : d; }
+};
+struct KeyedFadeDst {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, d, f) | 0xFF000000u) : d;
+    }
+};
+struct KeyedFadeTint {
+    uint32_t f, tc;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        return (s >> 24) ? (FadeRgb(s, tc, f) | 0xFF000000u) : d;
+    }
+};
+
+// ---- per-sample operations of the per-pixel-alpha loops ----
+// k of a sample with alpha a: (a × f) >> 8 in the faded regime, a otherwise (Scale false).
+
+template <bool Scale>
+struct RgbaTint {
+    uint32_t f, tc, tt;
+    bool all;  // draw every sample with a != 0 instead of a > TT
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        bool draw = all ? a != 0 : a > tt;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaBlend {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        uint32_t da = d >> 24;
+        uint32_t blended = FadeRgb(s, d, k) | (std::max(da, k) << 24);
+        uint32_t copied = (s & 0xFFFFFFu) | (k << 24);
+        uint32_t r = da ? blended : copied;
+        return a ? r : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaqueTint {
+    uint32_t f, tc, tt;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a > tt && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
+    }
+};
+
+template <bool Scale>
+struct RgbaOntoOpaque {
+    uint32_t f;
+    uint32_t operator()(uint32_t s, uint32_t d) const {
+        uint32_t a = s >> 24;
+        uint32_t k = Scale ? (a * f) >> 8 : a;
+        bool draw = a != 0 && (d >> 24) == 255u;
+        return draw ? (FadeRgb(s, d, k) | 0xFF000000u) : d;
+    }
+};
 
 inline uint32_t Load32(const uint8_t* p) {
     uint32_t v;

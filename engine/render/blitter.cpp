@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/render/blit_internal.h"
+#include "engine/render/blit_rows.h"
 #include "engine/render/render_log.h"
 
 namespace hqlv::engine {
@@ -24,75 +25,6 @@ bool Faded(double alpha) {
     return alpha > 0.0 && alpha < 1.0;
 }
 
-// ---- per-sample operations of the keyed loops (source alpha byte only masks) ----
-
-struct KeyedCopy {
-    uint32_t operator()(uint32_t s, uint32_t d) const { return (s >> 24) ? s : d; }
-};
-struct KeyedFadeDst {
-    uint32_t f;
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        return (s >> 24) ? (FadeRgb(s, d, f) | 0xFF000000u) : d;
-    }
-};
-struct KeyedFadeTint {
-    uint32_t f, tc;
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        return (s >> 24) ? (FadeRgb(s, tc, f) | 0xFF000000u) : d;
-    }
-};
-
-// ---- per-sample operations of the per-pixel-alpha loops ----
-// k of a sample with alpha a: (a × f) >> 8 in the faded regime, a otherwise (Scale false).
-
-template <bool Scale>
-struct RgbaTint {
-    uint32_t f, tc, tt;
-    bool all;  // draw every sample with a != 0 instead of a > TT
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        uint32_t a = s >> 24;
-        bool draw = all ? a != 0 : a > tt;
-        uint32_t k = Scale ? (a * f) >> 8 : a;
-        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
-    }
-};
-
-template <bool Scale>
-struct RgbaBlend {
-    uint32_t f;
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        uint32_t a = s >> 24;
-        uint32_t k = Scale ? (a * f) >> 8 : a;
-        uint32_t da = d >> 24;
-        uint32_t blended = FadeRgb(s, d, k) | (std::max(da, k) << 24);
-        uint32_t copied = (s & 0xFFFFFFu) | (k << 24);
-        uint32_t r = da ? blended : copied;
-        return a ? r : d;
-    }
-};
-
-template <bool Scale>
-struct RgbaOntoOpaqueTint {
-    uint32_t f, tc, tt;
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        uint32_t a = s >> 24;
-        uint32_t k = Scale ? (a * f) >> 8 : a;
-        bool draw = a > tt && (d >> 24) == 255u;
-        return draw ? (FadeRgb(s, tc, k) | 0xFF000000u) : d;
-    }
-};
-
-template <bool Scale>
-struct RgbaOntoOpaque {
-    uint32_t f;
-    uint32_t operator()(uint32_t s, uint32_t d) const {
-        uint32_t a = s >> 24;
-        uint32_t k = Scale ? (a * f) >> 8 : a;
-        bool draw = a != 0 && (d >> 24) == 255u;
-        return draw ? (FadeRgb(s, d, k) | 0xFF000000u) : d;
-    }
-};
-
 // Adapts a 32-bit operation to the nearest walk, which hands over sample pointers.
 template <class Op>
 struct FromPtr {
@@ -104,41 +36,20 @@ FromPtr<Op> ptr(Op op) {
     return FromPtr<Op>{op};
 }
 
-// The rectangle loops: one call (and one choice of clone) per draw, not per row. Strides are
-// in pixels.
-template <class Op>
-HQLV_BLIT_CLONES void Rect32(uint32_t* d, size_t dstride, const uint32_t* s, size_t sstride, int w,
-                             int h, Op op) {
-    for (int i = 0; i < h; ++i) {
-        uint32_t* __restrict dr = d + size_t(i) * dstride;
-        const uint32_t* __restrict sr = s + size_t(i) * sstride;
-        for (int j = 0; j < w; ++j) dr[j] = op(sr[j], dr[j]);
-    }
-}
-
-template <class Op>
-void Unrotated32(const BlitTarget& t, int bx, int by, BlitSource s, Op op) {
+// The unrotated loops run the chosen variant's rectangle loop: one call per draw.
+void Unrotated32(const BlitTarget& t, int bx, int by, BlitSource s, RowKind kind,
+                 const RowArgs& args = {}) {
     if (!ClipUnrotated(t, bx, by, s)) return;
-    Rect32(t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
-           reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)), size_t(s.stride),
-           s.width, s.height, op);
-}
-
-// An inline vector loop: it beats a call of memcpy per row, most of all on short rows.
-HQLV_BLIT_CLONES HQLV_NO_MEMCPY_CALL void CopyRect(uint32_t* d, size_t dstride, const uint32_t* s,
-                                                   size_t sstride, int w, int h) {
-    for (int i = 0; i < h; ++i) {
-        uint32_t* __restrict dr = d + size_t(i) * dstride;
-        const uint32_t* __restrict sr = s + size_t(i) * sstride;
-        for (int j = 0; j < w; ++j) dr[j] = sr[j];
-    }
+    ActiveRows().op[kind](t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
+                          reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)),
+                          size_t(s.stride), s.width, s.height, args);
 }
 
 void StraightCopy(const BlitTarget& t, int bx, int by, BlitSource s) {
     if (!ClipUnrotated(t, bx, by, s)) return;
-    CopyRect(t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
-             reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)), size_t(s.stride),
-             s.width, s.height);
+    ActiveRows().copy(t.pixels + size_t(by) * size_t(t.width) + size_t(bx), size_t(t.width),
+                      reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, s.x, s.y)),
+                      size_t(s.stride), s.width, s.height);
 }
 
 // Source columns of nearest scaling in 10-bit fixed point, for destination columns
@@ -157,9 +68,12 @@ int ScaleRow(const BlitSource& s, int dh, int i) {
     return s.y + int(std::min<int64_t>((i * step) >> 10, s.height - 1));
 }
 
-HQLV_BLIT_CLONES void GatherRow(uint32_t* __restrict d, const uint32_t* __restrict s,
-                                const int* __restrict cols, int n) {
-    for (int j = 0; j < n; ++j) d[j] = s[cols[j]];
+// Source rows of nearest scaling for destination rows first .. first + n - 1, relative to
+// the buffer's first row.
+std::vector<int> ScaleRows(const BlitSource& s, int dh, int first, int n) {
+    std::vector<int> rows(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) rows[i] = ScaleRow(s, dh, first + i);
+    return rows;
 }
 
 // Nearest-neighbour copy of a 32-bit source rectangle at the destination size. Every pixel
@@ -167,11 +81,9 @@ HQLV_BLIT_CLONES void GatherRow(uint32_t* __restrict d, const uint32_t* __restri
 std::unique_ptr<uint32_t[]> ScaleRgbaRect(const BlitSource& s, int dw, int dh) {
     auto out = std::make_unique_for_overwrite<uint32_t[]>(size_t(dw) * size_t(dh));
     const std::vector<int> cols = ScaleColumns(s, dw, 0, dw);
-    for (int i = 0; i < dh; ++i) {
-        const uint32_t* sr =
-            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, i)));
-        GatherRow(out.get() + size_t(i) * dw, sr, cols.data(), dw);
-    }
+    const std::vector<int> rows = ScaleRows(s, dh, 0, dh);
+    ActiveRows().gather(out.get(), size_t(dw), reinterpret_cast<const uint32_t*>(s.pixels),
+                        size_t(s.stride), rows.data(), dh, cols.data(), dw);
     return out;
 }
 
@@ -185,13 +97,12 @@ void ScaledStraightCopy(const BlitTarget& t, int bx, int by, int dw, int dh, con
     const int64_t y0 = std::max<int64_t>(by, c.top),
                   y1 = std::min<int64_t>(int64_t(by) + dh, c.bottom);
     if (x1 <= x0 || y1 <= y0) return;
-    const int n = int(x1 - x0);
+    const int n = int(x1 - x0), h = int(y1 - y0);
     const std::vector<int> cols = ScaleColumns(s, dw, int(x0 - bx), n);
-    for (int64_t y = y0; y < y1; ++y) {
-        const uint32_t* sr =
-            reinterpret_cast<const uint32_t*>(SourcePixelAt(s, 4, 0, ScaleRow(s, dh, int(y - by))));
-        GatherRow(t.pixels + size_t(y) * size_t(t.width) + size_t(x0), sr, cols.data(), n);
-    }
+    const std::vector<int> rows = ScaleRows(s, dh, int(y0 - by), h);
+    ActiveRows().gather(t.pixels + size_t(y0) * size_t(t.width) + size_t(x0), size_t(t.width),
+                        reinterpret_cast<const uint32_t*>(s.pixels), size_t(s.stride), rows.data(),
+                        h, cols.data(), n);
 }
 
 }  // namespace
@@ -205,14 +116,14 @@ uint8_t AlphaFactor(double alpha) {
 void BlitKeyed(const BlitTarget& t, int left, int top, const BlitSource& s, double alpha,
                uint32_t tint) {
     if (alpha >= 1.0) {
-        Unrotated32(t, left, top, s, KeyedCopy{});
+        Unrotated32(t, left, top, s, kKeyedCopy);
     } else if (Faded(alpha)) {
         uint32_t f = AlphaFactor(alpha);
         if (f == 0) return;
         if (HasTint(tint)) {
-            Unrotated32(t, left, top, s, KeyedFadeTint{f, TintColour(tint)});
+            Unrotated32(t, left, top, s, kKeyedFadeTint, {f, TintColour(tint), 0});
         } else {
-            Unrotated32(t, left, top, s, KeyedFadeDst{f});
+            Unrotated32(t, left, top, s, kKeyedFadeDst, {f, 0, 0});
         }
     }
 }
@@ -239,15 +150,14 @@ void BlitRgba(const BlitTarget& t, int left, int top, const BlitSource& s, doubl
         uint32_t f = AlphaFactor(alpha);
         if (f == 0) return;
         if (tinted) {
-            Unrotated32(t, left, top, s,
-                        RgbaTint<true>{f, TintColour(tint), Threshold(tint), false});
+            Unrotated32(t, left, top, s, kRgbaTintScaled, {f, TintColour(tint), Threshold(tint)});
         } else {
-            Unrotated32(t, left, top, s, RgbaBlend<true>{f});
+            Unrotated32(t, left, top, s, kRgbaBlendScaled, {f, 0, 0});
         }
     } else if (tinted) {
-        Unrotated32(t, left, top, s, RgbaTint<false>{0, TintColour(tint), Threshold(tint), false});
+        Unrotated32(t, left, top, s, kRgbaTint, {0, TintColour(tint), Threshold(tint)});
     } else if (alpha != 0.0 && alpha == alpha) {
-        Unrotated32(t, left, top, s, RgbaBlend<false>{0});
+        Unrotated32(t, left, top, s, kRgbaBlend);
     }
 }
 
@@ -258,16 +168,15 @@ void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource
         uint32_t f = AlphaFactor(alpha);
         if (f == 0) return;
         if (tinted) {
-            Unrotated32(t, left, top, s,
-                        RgbaOntoOpaqueTint<true>{f, TintColour(tint), Threshold(tint)});
+            Unrotated32(t, left, top, s, kOntoOpaqueTintScaled,
+                        {f, TintColour(tint), Threshold(tint)});
         } else {
-            Unrotated32(t, left, top, s, RgbaOntoOpaque<true>{f});
+            Unrotated32(t, left, top, s, kOntoOpaqueScaled, {f, 0, 0});
         }
     } else if (tinted) {
-        Unrotated32(t, left, top, s,
-                    RgbaOntoOpaqueTint<false>{0, TintColour(tint), Threshold(tint)});
+        Unrotated32(t, left, top, s, kOntoOpaqueTint, {0, TintColour(tint), Threshold(tint)});
     } else if (alpha != 0.0 && alpha == alpha) {
-        Unrotated32(t, left, top, s, RgbaOntoOpaque<false>{0});
+        Unrotated32(t, left, top, s, kOntoOpaque);
     }
 }
 

@@ -107,6 +107,8 @@ TEST(Codec, CipherMatchesTheStandardVector) {
     EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x001), 0);
     EXPECT_EQ(YrnAesTransform(kKey, 128, plain, 16, out.data(), &len, 0x100), 0);
     EXPECT_EQ(YrnAesTransform(kKey, 100, plain, 16, out.data(), &len, 0x101), 0);
+    EXPECT_EQ(YrnAesTransform(nullptr, 128, plain, 16, out.data(), &len, 0x101), 0);
+    EXPECT_EQ(YrnAesTransform(kKey, 128, nullptr, 16, out.data(), &len, 0x101), 0);
     const uint8_t key256[32] = {1};
     EXPECT_EQ(YrnAesTransform(key256, 256, plain, 16, out.data(), &len, 0x101), 1);
 }
@@ -229,4 +231,81 @@ TEST(Codec, TransformFileRoundTrip) {
     // Reading back in blocks of 100 meets each encoded block whole (100, then 68 bytes).
     EXPECT_EQ(std::string(back, got), content);
     EXPECT_EQ(codec.TransformFile(dir + "/missing", enc, 64, kCodecEncode), 0);
+}
+
+// Encoding and decoding in one pass must give exactly the bytes of the two steps one after
+// the other, for every length around the blocks the inner header shifts.
+TEST(Codec, OnePassMatchesTheStepsByteForByte) {
+    const uint8_t key256[32] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
+    for (int bits : {128, 256}) {
+        const uint8_t* key = bits == 128 ? kKey : key256;
+        CYrnCodec codec(key, bits, kCodecAes, 0);
+        for (size_t n : {0, 1, 11, 12, 13, 27, 28, 29, 44, 45, 60, 61, 4000, 4096, 65536}) {
+            std::string text(n, '\0');
+            for (size_t i = 0; i < n; ++i) text[i] = char(i * 7 + n);
+            CYrnBuffer one = bufOf(text), steps = bufOf(text);
+            ASSERT_EQ(codec.Process(one, kCodecEncode), 1) << n;
+            ASSERT_EQ(codec.ZlibStep(steps, 1), 1);
+            ASSERT_EQ(codec.AesStep(steps, 1), 1);
+            ASSERT_EQ(strOf(one), strOf(steps)) << bits << " " << n;
+            ASSERT_EQ(codec.Process(one, kCodecDecode), 1) << n;
+            EXPECT_EQ(strOf(one), text) << n;
+            ASSERT_EQ(codec.AesStep(steps, 2), 1);
+            ASSERT_EQ(codec.ZlibStep(steps, 2), 1);
+            EXPECT_EQ(strOf(steps), text) << n;
+        }
+    }
+}
+
+// The cached cipher follows the key's bytes and its size, and survives a refused message.
+TEST(Codec, ReusedCipherFollowsTheKey) {
+    uint8_t key[16];
+    std::memcpy(key, kKey, 16);
+    CYrnCodec codec(key, 128, kCodecAes, 0);
+    CYrnBuffer first = bufOf("same text"), second = bufOf("same text");
+    ASSERT_EQ(codec.Process(first, kCodecEncode), 1);
+    key[0] ^= 1;  // same address, other bytes
+    ASSERT_EQ(codec.Process(second, kCodecEncode), 1);
+    EXPECT_NE(strOf(first), strOf(second));
+    CYrnCodec other(key, 128, kCodecAes, 0);
+    CYrnBuffer third = bufOf("same text");
+    ASSERT_EQ(other.Process(third, kCodecEncode), 1);
+    EXPECT_EQ(strOf(second), strOf(third));
+
+    // The same bytes taken as a longer key give another cipher.
+    uint8_t longKey[32] = {};
+    std::memcpy(longKey, key, 16);
+    codec.SetParams(longKey, 128, kCodecAes, 0);
+    CYrnBuffer short128 = bufOf("same text"), long256 = bufOf("same text");
+    ASSERT_EQ(codec.Process(short128, kCodecEncode), 1);
+    EXPECT_EQ(strOf(short128), strOf(second));
+    codec.SetParams(longKey, 256, kCodecAes, 0);
+    ASSERT_EQ(codec.Process(long256, kCodecEncode), 1);
+    EXPECT_NE(strOf(long256), strOf(second));
+
+    // A refused message leaves the cipher usable.
+    codec.SetParams(key, 128, kCodecAes, 0);
+    CYrnBuffer cut = second;
+    cut.Resize(cut.Size() - 1);
+    EXPECT_EQ(codec.Process(cut, kCodecDecode), 0);
+    ASSERT_EQ(codec.Process(second, kCodecDecode), 1);
+    EXPECT_EQ(strOf(second), "same text");
+    // An encrypted step too short to hold the inner header is refused.
+    CYrnBuffer tiny = bufOf(std::string(5, 'x'));
+    ASSERT_EQ(codec.AesStep(tiny, 1), 1);
+    EXPECT_EQ(codec.Process(tiny, kCodecDecode), 0);
+}
+
+// The inner pass-through header counts towards the largest message the encryption step
+// takes: exactly kMaxMessageSize bytes go into it, one more is refused.
+TEST(Codec, OnePassEncodeKeepsTheSizeLimit) {
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    std::vector<uint8_t> big(kMaxMessageSize - kCodecStepHeader + 1, 'm');
+    CYrnBuffer over;
+    over.Append(big.data(), big.size());
+    EXPECT_EQ(codec.Process(over, kCodecEncode), 0);
+    CYrnBuffer limit;
+    limit.Append(big.data(), big.size() - 1);
+    ASSERT_EQ(codec.Process(limit, kCodecEncode), 1);
+    EXPECT_EQ(u32at(limit, 4), uint32_t(kMaxMessageSize));
 }
