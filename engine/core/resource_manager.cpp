@@ -88,6 +88,9 @@ ResourceManager::ResourceManager() : root_(GetModuleFolder()) {
 }
 
 ResourceManager::~ResourceManager() {
+    // At exit the audio service may be gone already; the samples die with the device.
+    samples_.clear();
+    samplesLoaded_ = false;
     users_ = 0;
     ReleaseAll();
 }

@@ -226,6 +226,8 @@ SampleId RecordingAudio::loadSample(Kind kind, std::string_view data, std::strin
         setError(error, "no samples");
     } else if (!accept_ || data.empty()) {
         setError(error, "not a wave");
+    } else if (kind == Kind::kLoadSampleFile && !acceptSampleFiles_) {
+        setError(error, "missing file");
     } else {
         call.sample = nextSample_++;
         call.result = true;
@@ -271,9 +273,19 @@ void RecordingAudio::freeSample(SampleId id) {
     calls_.push_back(call);
 }
 
+void RecordingAudio::setAcceptSampleFiles(bool accept) {
+    std::lock_guard lock(mutex_);
+    acceptSampleFiles_ = accept;
+}
+
 void RecordingAudio::setOffersSamples(bool offers) {
     std::lock_guard lock(mutex_);
     offersSamples_ = offers;
+}
+
+void RecordingAudio::finishMusic() {
+    std::lock_guard lock(mutex_);
+    if (music_ == MusicStatus::kPlaying) music_ = MusicStatus::kStopped;
 }
 
 void RecordingAudio::finishSamples() {

@@ -160,9 +160,12 @@ public:
     void finishWave();  // the sounding wave has ended
     // When false, waves, samples and music are refused as if the data were broken.
     void setAccept(bool accept);
+    // When false, samples are refused from files (as if missing) but still taken from bytes.
+    void setAcceptSampleFiles(bool accept);
     // When false the double offers no samples, like the silent backend.
     void setOffersSamples(bool offers);
     void finishSamples();  // every sample playback has ended
+    void finishMusic();    // the music played to its end
 
 private:
     bool playWave(Kind kind, std::string_view data, WaveOptions options, std::string* error);
@@ -174,6 +177,7 @@ private:
     SampleId nextSample_ = 1;
     uint64_t playbackSeq_ = 0;
     bool offersSamples_ = true;
+    bool acceptSampleFiles_ = true;
     bool accept_ = true;
     bool sounding_ = false;
     bool muted_ = false;

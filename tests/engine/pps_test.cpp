@@ -23,7 +23,6 @@ namespace {
 
 using namespace test;
 
-
 TEST(PpsRunLength, DocumentedCodes) {
     std::vector<uint8_t> out(3);
     EXPECT_TRUE(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, out, 1));
