@@ -71,6 +71,7 @@ constexpr const char* kCollideB = "n168548.imge";
 
 TEST(ResourceManager, CollidingNamesBothRegisterAndAreFound) {
     ASSERT_EQ(RSHash(kCollideA), RSHash(kCollideB));
+    LogCapture log;  // the made-up paths cannot be read
     ResourceManager rm;
     const uint32_t a = rm.AddResourceHashed(kCollideA, "a", 0, kTypeUnknown, 0, 0, 0);
     const uint32_t b = rm.AddResourceHashed(kCollideB, "b", 0, kTypeUnknown, 0, 0, 0);
@@ -84,6 +85,7 @@ TEST(ResourceManager, CollidingNamesBothRegisterAndAreFound) {
 }
 
 TEST(ResourceManager, AKeyRegisteredAgainReplacesItsRecordWhicheverHashItTook) {
+    LogCapture log;
     ResourceManager rm;
     rm.AddResourceHashed(kCollideA, "a", 0, kTypeUnknown, 0, 0, 0);
     uint32_t id = 0;
