@@ -1,6 +1,8 @@
 #include "engine/core/resource_manager.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <new>
 
 #include "engine/core/engine_log.h"
 #include "engine/core/picture_import.h"
@@ -71,6 +73,14 @@ constexpr ExtensionRow kExtensionRows[] = {
     {".jsp", ".http"},   {".php", ".http"},   {".cgi", ".http"},
 };
 
+void freeBlock(void* block, const ResourceManager::FreeRoutine& free) {
+    if (free) {
+        free(block);
+    } else {
+        ::operator delete(block);
+    }
+}
+
 std::string_view asText(const std::string& bytes) {
     return bytes;
 }
@@ -111,6 +121,9 @@ void ResourceManager::ReleaseAll() {
     if (samplesLoaded_) FreeSampleLibrary();
     records_.clear();
     palettes_.clear();
+    std::vector<MemBlock> blocks = std::move(blocks_);
+    blocks_.clear();
+    for (MemBlock& b : blocks) freeBlock(b.block, b.free);
 }
 
 size_t ResourceManager::SetRootDir(std::string_view folder) {
@@ -324,6 +337,40 @@ void ResourceManager::ReleaseResource(uint32_t id) {
     if (it == records_.end()) return;
     FreeResourceData(it->second);
     records_.erase(it);
+}
+
+void* ResourceManager::NewMemRes(size_t size, FreeRoutine free) {
+    void* block = ::operator new(size, std::nothrow);
+    if (!block) {
+        WriteLog("ResourceManager::NewMemRes,内存申请失败");
+        if (boxHook()) {
+            boxHook()("内存不足!请重新启动您的电脑。");
+        } else {
+            platform::diag("内存不足!请重新启动您的电脑。");
+        }
+        return nullptr;
+    }
+    std::memset(block, 0, size);
+    blocks_.push_back({block, size, std::move(free)});
+    return block;
+}
+
+size_t ResourceManager::ReleaseMemRes(void* block) {
+    for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+        if (it->block != block) continue;
+        MemBlock found = std::move(*it);
+        blocks_.erase(it);
+        freeBlock(found.block, found.free);
+        return found.size;
+    }
+    ::operator delete(block);
+    return 0;
+}
+
+size_t ResourceManager::GetMemResBytes() const {
+    size_t total = 0;
+    for (const MemBlock& b : blocks_) total += b.size;
+    return total;
 }
 
 uint32_t ResourceManager::NewHandle() {

@@ -122,6 +122,14 @@ public:
     void UnloadResource(uint32_t id);
     void ReleaseResource(uint32_t id);
 
+    // Blocks of memory tracked by the manager (zeroed), freed through their routine (plain
+    // delete when none) by ReleaseMemRes or ReleaseAll. ReleaseMemRes returns the block's
+    // size, 0 for a block not in the list (which is deleted all the same).
+    using FreeRoutine = std::function<void(void*)>;
+    void* NewMemRes(size_t size, FreeRoutine free);
+    size_t ReleaseMemRes(void* block);
+    size_t GetMemResBytes() const;
+
     uint32_t NewHandle();
     void ClearHandles() { handles_.clear(); }
 
@@ -155,6 +163,12 @@ private:
     std::map<std::string, platform::SampleId> samples_;
     std::map<std::string, std::unique_ptr<GlobalPalette>> palettes_;
     std::vector<uint32_t> handles_;
+    struct MemBlock {
+        void* block;
+        size_t size;
+        FreeRoutine free;
+    };
+    std::vector<MemBlock> blocks_;
     std::string root_;
     ScriptEngine* script_ = nullptr;
     int users_ = 0;

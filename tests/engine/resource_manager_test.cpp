@@ -7,6 +7,7 @@
 #include "log_capture.h"
 #include "picture_builders.h"
 #include "platform/core/text.h"
+#include "pps_encoder.h"
 
 namespace hqlv::engine {
 namespace {
@@ -315,6 +316,90 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
     EXPECT_EQ(rm.FindGlobalPalette("none"), nullptr);
+}
+
+}  // namespace
+}  // namespace hqlv::engine
+
+namespace hqlv::engine {
+namespace {
+
+TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
+    LogCapture log;
+    EncPicture p;
+    p.mode = 1;
+    p.flags = 0x02 | 0x01;
+    p.width = p.height = 1;
+    p.key = 4;
+    p.paletteEntries = 3;
+    p.paletteName = "felt";
+    EncFrame f;
+    f.flags = 1;
+    f.decoded = {2};
+    p.frames.push_back(f);
+    auto bytes = EncodePps(p);
+    log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
+    std::string quad(32, '\0');
+    quad.replace(0, 4, "felt");
+    quad += std::string{3, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3};
+    log.dir.put("felt.quad", quad);
+
+    ResourceManager rm;
+    const uint32_t id = rm.LoadImage(log.dir / "t.pps", "", ".imge", false, 0);
+    rm.AddResourceHashed("felt.quad", log.dir / "felt.quad", kResLoadNow, kTypePalette, 0, 0, 0);
+    EnginePicture* pic = rm.GetPicture(id);
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->palette, rm.FindGlobalPalette("felt")->GetEntries());
+    EXPECT_EQ(pic->resourceId, id);
+    EXPECT_EQ(pic->paletteEntries, 3u);
+}
+
+TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
+    LogCapture log;
+    EncPicture p;
+    p.mode = 1;
+    p.flags = 0x02 | 0x01;
+    p.width = p.height = 1;
+    p.paletteEntries = 3;
+    p.paletteName = "gone";
+    EncFrame f;
+    f.flags = 1;
+    f.decoded = {2};
+    p.frames.push_back(f);
+    auto bytes = EncodePps(p);
+    log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
+    EXPECT_EXIT(
+        {
+            ResourceManager rm;
+            rm.LoadImage(log.dir / "t.pps", "", ".imge", true, 0);
+        },
+        testing::ExitedWithCode(1), "t.pps未能正确的载入");
+    EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板gone未在内存中!"), std::string::npos);
+}
+
+TEST(ResourceManager, TrackedMemoryBlocks) {
+    ResourceManager rm;
+    int freed = 0;
+    void* a = rm.NewMemRes(100, nullptr);
+    void* b = rm.NewMemRes(28, [&](void* p) {
+        ++freed;
+        ::operator delete(p);
+    });
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(static_cast<uint8_t*>(a)[99], 0);
+    EXPECT_EQ(rm.GetMemResBytes(), 128u);
+    EXPECT_EQ(rm.ReleaseMemRes(b), 28u);
+    EXPECT_EQ(freed, 1);
+    EXPECT_EQ(rm.GetMemResBytes(), 100u);
+    EXPECT_EQ(rm.ReleaseMemRes(nullptr), 0u);
+    rm.NewMemRes(5, [&](void* p) {
+        ++freed;
+        ::operator delete(p);
+    });
+    rm.ReleaseAll();
+    EXPECT_EQ(freed, 2);
+    EXPECT_EQ(rm.GetMemResBytes(), 0u);
 }
 
 }  // namespace
