@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/core/files.h"
 #include "temp_dir.h"
 
 using namespace hqlv::platform;
@@ -352,6 +353,7 @@ TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(rec.playSample(a));
     EXPECT_EQ(rec.samplePlaybacks(a), kMaxSamplePlaybacks);
     EXPECT_EQ(rec.samplePlaybacks(b), 0);
+    EXPECT_EQ(rec.samplePlaybacks(999), 0);
     rec.finishSamples();
     EXPECT_EQ(rec.samplePlaybacks(a), 0);
     EXPECT_TRUE(rec.playSample(b));
@@ -383,4 +385,27 @@ TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
     EXPECT_FALSE(calls[11].result);
     EXPECT_FALSE(calls[12].result);
     EXPECT_FALSE(calls[13].result);
+}
+
+TEST(RecordingAudio, MusicEndsOnlyWhenItPlays) {
+    RecordingAudio rec;
+    rec.finishMusic();
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kNotOpen);
+    ASSERT_TRUE(rec.openMusic("m.mid"));
+    ASSERT_TRUE(rec.playMusic(false));
+    rec.finishMusic();
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kStopped);
+}
+
+TEST(ResourceSounds, PathsUnderTheirFolder) {
+    setResourceSoundFolder("");
+    EXPECT_EQ(resourceSoundPath(29000), programFolder() + "resources/sound/29000.wav");
+    const std::pair<const char*, const char*> cases[] = {
+        {"x", "x/7.wav"}, {"x/", "x/7.wav"}, {"x\\", "x\\7.wav"}};
+    for (auto& [folder, path] : cases) {
+        setResourceSoundFolder(folder);
+        EXPECT_EQ(resourceSoundPath(7), path) << folder;
+    }
+    setResourceSoundFolder("");
+    EXPECT_EQ(resourceSoundPath(-1), programFolder() + "resources/sound/-1.wav");
 }
