@@ -111,6 +111,8 @@ TEST(ResourceManager, AKeyRegisteredAgainReplacesItsRecordWhicheverHashItTook) {
     EXPECT_EQ(r2.MatchId(3, 1, 2), 3u);
     EXPECT_EQ(r2.MatchId(3, 2, 1), 0u);
     EXPECT_EQ(r2.MatchId(3, 1, 3), 0u);
+    EXPECT_EQ(r2.MatchId(3, 9, 2), 0u);
+    EXPECT_EQ(r2.MatchId(4, 1, 2), 0u);
 }
 
 TEST(ResourceManagerDeathTest, AllThreeHashesTakenIsFatalWithExitCode1) {
