@@ -223,6 +223,13 @@ TEST(ResourceManager, PicturesRawBytesAndOnDemandLoads) {
     EXPECT_FALSE(rec->hasData());
     EXPECT_NE(rm.GetPicture(id), nullptr);  // loaded again
 
+    // A UTF-8 root: the letters after a Chinese character are lowered too.
+    log.dir.put("中A/b.bmp", Bmp24(1, 1, {0}));
+    rm.SetRootDir(log.dir.path() + "/中A/");
+    const uint32_t cn = rm.LoadImage("B.BMP", "cn", ".imge", false, 1);
+    EXPECT_TRUE(rm.GetRecord(cn)->path.ends_with("/中a/b.bmp")) << rm.GetRecord(cn)->path;
+    EXPECT_EQ(rm.GetPicture(cn)->width, 1);
+
     // An alias, load now, the path as given.
     const uint32_t now = rm.LoadImage(log.dir / "game/pgchg.bmp", "背景", ".imge", true, 0);
     EXPECT_EQ(rm.FindImageId("背景"), now);
