@@ -138,3 +138,49 @@ TEST(EngineUtil, ReadWholeFileLogsWhatItCannotOpen) {
 
 }  // namespace
 }  // namespace hqlv::engine
+
+#include "engine/core/block_pool.h"
+
+namespace hqlv::engine {
+namespace {
+
+TEST(EngineUtil, GrowBufferKeepsTheOldElements) {
+    std::vector<int> b(10);
+    for (int i = 0; i < 10; ++i) b[i] = i + 1;
+    GrowBuffer(b, 0);
+    ASSERT_EQ(b.size(), 20u);
+    EXPECT_EQ(b[9], 10);
+    EXPECT_EQ(b[10], 0);
+    GrowBuffer(b, 3);
+    EXPECT_EQ(b.size(), 23u);
+}
+
+TEST(BlockPool, BlocksHoldOneFreeRunAndAreCounted) {
+    BlockPool pool(16, 32);
+    EXPECT_EQ(pool.defaultBlockSize(), 768u);
+    EXPECT_EQ(pool.blockCount(), 1u);
+    EXPECT_EQ(pool.bytesAllocated(), 768u);
+    ASSERT_NE(pool.first(), nullptr);
+    const BlockPool::FreeRun run = pool.first()->run(0);
+    EXPECT_EQ(run.length, 760u);
+    EXPECT_EQ(run.next, BlockPool::kNoRun);
+    EXPECT_EQ(pool.first()->bytes[767], 0);
+
+    BlockPool::Block* b = pool.AllocBlock(8);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->run(0).length, 0u);
+    EXPECT_EQ(pool.first()->next, b);
+    EXPECT_EQ(pool.AllocBlock(7), nullptr);
+    EXPECT_EQ(pool.AllocBlock(int64_t(UINT32_MAX) + 1), nullptr);
+    EXPECT_EQ(pool.blockCount(), 2u);
+    EXPECT_EQ(pool.bytesTotal(), 776u);
+    EXPECT_EQ(pool.AllocBlock()->size, 768u);
+    EXPECT_EQ(b->next->size, 768u);
+    EXPECT_EQ(b->run(765).next, BlockPool::kNoRun);  // a head past the block reads as none
+    pool.FreeBlocks();
+    EXPECT_EQ(pool.blockCount(), 0u);
+    EXPECT_EQ(pool.first(), nullptr);
+}
+
+}  // namespace
+}  // namespace hqlv::engine
