@@ -321,6 +321,9 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     log.dir.put("p2.quad", quad("felt", 1));
     rm.AddResourceHashed("p1.quad", log.dir / "p1.quad", kResLoadNow, kTypePalette, 0, 0, 0);
     rm.AddResourceHashed("p2.quad", log.dir / "p2.quad", kResLoadNow, kTypePalette, 0, 0, 0);
+    // A record too short for a palette is logged and adds nothing.
+    log.dir.put("p3.quad", "short");
+    rm.AddResourceHashed("p3.quad", log.dir / "p3.quad", kResLoadNow, kTypePalette, 0, 0, 0);
     EXPECT_EQ(rm.GetPaletteCount(), 1u);
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
