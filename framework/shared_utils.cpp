@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 #include "framework/paths.h"
 #include "platform/core/audio.h"
@@ -108,31 +107,12 @@ bool PlayWave(std::string_view fileOrBytes, uint32_t flags) {
                   : service->playWaveFile(fileOrBytes, options);
 }
 
-namespace {
-std::mutex& soundFolderMutex() {
-    static std::mutex m;
-    return m;
-}
-std::string& soundFolderRef() {
-    static std::string folder;
-    return folder;
-}
-}  // namespace
-
 void SetResourceSoundFolder(const std::string& folder) {
-    std::lock_guard lock(soundFolderMutex());
-    soundFolderRef() = folder;
-    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') soundFolderRef() += '/';
+    platform::setResourceSoundFolder(folder);
 }
 
 std::string GetResourceSoundPath(int id) {
-    std::string folder;
-    {
-        std::lock_guard lock(soundFolderMutex());
-        folder = soundFolderRef();
-    }
-    if (folder.empty()) folder = GetProgramFolder() + "resources/sound/";
-    return folder + std::to_string(id) + ".wav";
+    return platform::resourceSoundPath(id);
 }
 
 bool PlayResourceSoundEx(int id, uint32_t flags) {

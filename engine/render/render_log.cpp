@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "platform/core/diag.h"
+#include "engine/core/engine_log.h"
 
 namespace hqlv::engine {
 
@@ -13,7 +13,7 @@ void RenderLog(const char* fmt, ...) {
     va_start(ap, fmt);
     std::vsnprintf(line, sizeof line, fmt, ap);
     va_end(ap);
-    platform::diag(line);
+    WriteLogText(line);
 }
 
 }  // namespace hqlv::engine

@@ -1,6 +1,7 @@
 #include "platform/core/audio.h"
 
 #include "platform/core/diag.h"
+#include "platform/core/files.h"
 
 namespace hqlv::platform {
 namespace {
@@ -29,6 +30,18 @@ public:
     MusicStatus musicStatus() override { return MusicStatus::kNotOpen; }
     void stopMusic() override {}
     void closeMusic() override {}
+    bool offersSamples() override { return false; }
+    SampleId loadSampleFile(std::string_view, std::string* error) override {
+        setError(error, "no audio device");
+        return 0;
+    }
+    SampleId loadSampleBytes(std::string_view, std::string* error) override {
+        setError(error, "no audio device");
+        return 0;
+    }
+    bool playSample(SampleId) override { return false; }
+    int samplePlaybacks(SampleId) override { return 0; }
+    void freeSample(SampleId) override {}
     void setMuted(bool muted) override {
         std::lock_guard lock(mutex_);
         muted_ = muted;
@@ -87,6 +100,33 @@ std::shared_ptr<Audio> installAudio(std::shared_ptr<Audio> service) {
 void shutdownAudio() {
     std::shared_ptr<Audio> old = installAudio(nullptr);
     old.reset();  // outside the lock: closing the device joins its thread
+}
+
+namespace {
+std::mutex& soundFolderMutex() {
+    static std::mutex m;
+    return m;
+}
+std::string& soundFolderRef() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+void setResourceSoundFolder(std::string_view folder) {
+    std::lock_guard lock(soundFolderMutex());
+    soundFolderRef() = folder;
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') soundFolderRef() += '/';
+}
+
+std::string resourceSoundPath(int id) {
+    std::string folder;
+    {
+        std::lock_guard lock(soundFolderMutex());
+        folder = soundFolderRef();
+    }
+    if (folder.empty()) folder = programFolder() + "resources/sound/";
+    return folder + std::to_string(id) + ".wav";
 }
 
 // ---- the recording double ----
@@ -167,8 +207,90 @@ void RecordingAudio::closeMusic() {
 void RecordingAudio::setMuted(bool muted) {
     std::lock_guard lock(mutex_);
     muted_ = muted;
-    if (muted) sounding_ = false;
+    if (muted) {
+        sounding_ = false;
+        for (auto& [id, playing] : samples_) playing.clear();
+    }
     calls_.push_back({Kind::kMute, {}, {}, muted, true});
+}
+
+bool RecordingAudio::offersSamples() {
+    std::lock_guard lock(mutex_);
+    return offersSamples_;
+}
+
+SampleId RecordingAudio::loadSample(Kind kind, std::string_view data, std::string* error) {
+    std::lock_guard lock(mutex_);
+    Call call{kind, std::string(data), {}};
+    if (!offersSamples_) {
+        setError(error, "no samples");
+    } else if (!accept_ || data.empty()) {
+        setError(error, "not a wave");
+    } else if (kind == Kind::kLoadSampleFile && !acceptSampleFiles_) {
+        setError(error, "missing file");
+    } else {
+        call.sample = nextSample_++;
+        call.result = true;
+        samples_[call.sample];
+    }
+    calls_.push_back(call);
+    return call.sample;
+}
+
+SampleId RecordingAudio::loadSampleFile(std::string_view path, std::string* error) {
+    return loadSample(Kind::kLoadSampleFile, path, error);
+}
+
+SampleId RecordingAudio::loadSampleBytes(std::string_view bytes, std::string* error) {
+    return loadSample(Kind::kLoadSampleBytes, bytes, error);
+}
+
+bool RecordingAudio::playSample(SampleId id) {
+    std::lock_guard lock(mutex_);
+    Call call{Kind::kPlaySample, {}, {}};
+    call.sample = id;
+    auto it = samples_.find(id);
+    if (it != samples_.end() && !muted_) {
+        if (it->second.size() >= size_t(kMaxSamplePlaybacks)) it->second.pop_front();
+        it->second.push_back(++playbackSeq_);
+        call.result = true;
+    }
+    calls_.push_back(call);
+    return call.result;
+}
+
+int RecordingAudio::samplePlaybacks(SampleId id) {
+    std::lock_guard lock(mutex_);
+    auto it = samples_.find(id);
+    return it == samples_.end() ? 0 : int(it->second.size());
+}
+
+void RecordingAudio::freeSample(SampleId id) {
+    std::lock_guard lock(mutex_);
+    Call call{Kind::kFreeSample, {}, {}};
+    call.sample = id;
+    call.result = samples_.erase(id) != 0;
+    calls_.push_back(call);
+}
+
+void RecordingAudio::setAcceptSampleFiles(bool accept) {
+    std::lock_guard lock(mutex_);
+    acceptSampleFiles_ = accept;
+}
+
+void RecordingAudio::setOffersSamples(bool offers) {
+    std::lock_guard lock(mutex_);
+    offersSamples_ = offers;
+}
+
+void RecordingAudio::finishMusic() {
+    std::lock_guard lock(mutex_);
+    if (music_ == MusicStatus::kPlaying) music_ = MusicStatus::kStopped;
+}
+
+void RecordingAudio::finishSamples() {
+    std::lock_guard lock(mutex_);
+    for (auto& [id, playing] : samples_) playing.clear();
 }
 
 bool RecordingAudio::muted() {

@@ -1,5 +1,6 @@
 #pragma once
-// Sound: one wave at a time (from a file or from bytes) and one piece of music.
+// Sound: one wave at a time (from a file or from bytes), short samples beside it, and one
+// piece of music.
 //
 // Waves behave like the Windows wave call the code above was written for: a new wave cuts
 // off the one playing, unless "no stop" is asked, in which case the call is refused while
@@ -9,6 +10,14 @@
 // The process's service is opened on first use: SDL2_mixer on the default device (SDL's
 // "dummy" driver counts as one), else a silent backend and a diagnostic line. Tests and
 // code above may install their own service, e.g. the recording double below.
+//
+// Samples are sounds decoded once and kept: each plays on a channel of its own beside the
+// wave channel, at most kMaxSamplePlaybacks at a time; one more play cuts off the playback
+// that started longest ago. Muting silences them like waves. The silent backend offers
+// none (offersSamples() is false), so callers take their wave fallback there.
+#include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,6 +32,10 @@ struct WaveOptions {
 };
 
 enum class MusicStatus { kNotOpen, kStopped, kPlaying };
+
+// A loaded sample; 0 is none.
+using SampleId = uint32_t;
+constexpr int kMaxSamplePlaybacks = 3;
 
 class Audio {
 public:
@@ -46,7 +59,20 @@ public:
     virtual void stopMusic() = 0;
     virtual void closeMusic() = 0;
 
-    // Muting stops the wave that is sounding and refuses new ones until unmuted.
+    // Samples. Loading reads the whole sound (a wave file, found like the waves' files, or
+    // a wave file's bytes, copied); 0 with *error set when it cannot. Playing an unknown
+    // id, or while muted, plays nothing and returns false.
+    virtual bool offersSamples() = 0;
+    virtual SampleId loadSampleFile(std::string_view path, std::string* error = nullptr) = 0;
+    virtual SampleId loadSampleBytes(std::string_view bytes, std::string* error = nullptr) = 0;
+    virtual bool playSample(SampleId id) = 0;
+    // How many playbacks of the sample are sounding now.
+    virtual int samplePlaybacks(SampleId id) = 0;
+    // Stops its playbacks and forgets it; unknown ids are ignored.
+    virtual void freeSample(SampleId id) = 0;
+
+    // Muting stops the wave and the samples that are sounding and refuses new ones until
+    // unmuted.
     virtual void setMuted(bool muted) = 0;
     virtual bool muted() = 0;
 
@@ -75,6 +101,12 @@ std::shared_ptr<Audio> installAudio(std::shared_ptr<Audio> service);
 // client calls it on the way out so the device's thread ends before exit.
 void shutdownAudio();
 
+// The program's own wave resources: "<id>.wav" in "resources/sound/" of the program
+// folder. The folder can be pointed elsewhere (tests); an empty one restores the default.
+// Thread-safe.
+void setResourceSoundFolder(std::string_view folder);
+std::string resourceSoundPath(int id);
+
 // The test double: records every call and plays nothing. A wave "sounds" from a play
 // until finishWave() or a stop, so the no-stop rule can be exercised.
 class RecordingAudio : public Audio {
@@ -87,14 +119,19 @@ public:
         kPlayMusic,
         kStopMusic,
         kCloseMusic,
-        kMute
+        kMute,
+        kLoadSampleFile,
+        kLoadSampleBytes,
+        kPlaySample,
+        kFreeSample
     };
     struct Call {
         Kind kind;
-        std::string data;  // path, or the bytes of kWaveBytes
+        std::string data;  // path, or the bytes of kWaveBytes and kLoadSampleBytes
         WaveOptions options;
         bool flag = false;  // kPlayMusic: loop; kMute: muted
         bool result = false;
+        SampleId sample = 0;  // the sample loaded, played or freed
     };
 
     bool playWaveFile(std::string_view path, WaveOptions options,
@@ -108,6 +145,12 @@ public:
     MusicStatus musicStatus() override;
     void stopMusic() override;
     void closeMusic() override;
+    bool offersSamples() override;
+    SampleId loadSampleFile(std::string_view path, std::string* error = nullptr) override;
+    SampleId loadSampleBytes(std::string_view bytes, std::string* error = nullptr) override;
+    bool playSample(SampleId id) override;
+    int samplePlaybacks(SampleId id) override;
+    void freeSample(SampleId id) override;
     void setMuted(bool muted) override;
     bool muted() override;
     const char* backendName() const override { return "recording"; }
@@ -115,13 +158,26 @@ public:
     std::vector<Call> calls();
     void clear();
     void finishWave();  // the sounding wave has ended
-    // When false, waves and music are refused as if the data were broken.
+    // When false, waves, samples and music are refused as if the data were broken.
     void setAccept(bool accept);
+    // When false, samples are refused from files (as if missing) but still taken from bytes.
+    void setAcceptSampleFiles(bool accept);
+    // When false the double offers no samples, like the silent backend.
+    void setOffersSamples(bool offers);
+    void finishSamples();  // every sample playback has ended
+    void finishMusic();    // the music played to its end
 
 private:
     bool playWave(Kind kind, std::string_view data, WaveOptions options, std::string* error);
+    SampleId loadSample(Kind kind, std::string_view data, std::string* error);
     std::mutex mutex_;
     std::vector<Call> calls_;
+    // Per loaded sample, the start numbers of its sounding playbacks, oldest first.
+    std::map<SampleId, std::deque<uint64_t>> samples_;
+    SampleId nextSample_ = 1;
+    uint64_t playbackSeq_ = 0;
+    bool offersSamples_ = true;
+    bool acceptSampleFiles_ = true;
     bool accept_ = true;
     bool sounding_ = false;
     bool muted_ = false;

@@ -1,12 +1,14 @@
-// The SDL2_mixer backend: channel 0 carries the one wave, the mixer's music stream the
-// music.
+// The SDL2_mixer backend: channel 0 carries the one wave, the channels after it the
+// samples, the mixer's music stream the music.
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <thread>
+#include <vector>
 
 #include "platform/core/audio.h"
 #include "platform/core/files.h"
@@ -15,6 +17,9 @@ namespace hqlv::platform {
 namespace {
 
 constexpr int kWaveChannel = 0;
+// Enough for a few samples sounding at their full count at once.
+constexpr int kSampleChannels = 16;
+constexpr size_t kWaveHeaderBytes = 12;  // "RIFF", the length, "WAVE"
 std::atomic<bool> g_deviceTaken{false};
 
 void setError(std::string* error, std::string_view text) {
@@ -26,8 +31,10 @@ public:
     ~SdlAudio() override {
         {
             std::lock_guard lock(mutex_);
-            Mix_HaltChannel(kWaveChannel);
+            Mix_HaltChannel(-1);
             freeChunk();
+            for (auto& [id, sample] : samples_) Mix_FreeChunk(sample.chunk);
+            samples_.clear();
             closeMusicLocked();
         }
         Mix_CloseAudio();
@@ -106,11 +113,67 @@ public:
         closeMusicLocked();
     }
 
+    bool offersSamples() override { return true; }
+
+    SampleId loadSampleFile(std::string_view path, std::string* error) override {
+        std::string bytes, why;
+        if (!readFile(path, &bytes, &why)) {
+            setError(error, why.empty() ? std::string("missing file") : why);
+            return 0;
+        }
+        return loadSampleBytes(bytes, error);
+    }
+
+    SampleId loadSampleBytes(std::string_view bytes, std::string* error) override {
+        // The mixer loses its reader on data shorter than a wave header, so such data
+        // never reaches it.
+        if (bytes.size() < kWaveHeaderBytes || bytes.size() > size_t(INT32_MAX)) {
+            setError(error, bytes.size() < kWaveHeaderBytes ? "not a wave" : "wave data too large");
+            return 0;
+        }
+        return loadSample(SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size())), error);
+    }
+
+    bool playSample(SampleId id) override {
+        std::lock_guard lock(mutex_);
+        auto it = samples_.find(id);
+        if (it == samples_.end() || muted_) return false;
+        std::vector<Playback>& playing = soundingLocked(it->second);
+        int channel = -1;
+        if (playing.size() >= size_t(kMaxSamplePlaybacks)) {
+            // The full count sounds already: the one that started first makes room.
+            channel = playing.front().channel;
+            Mix_HaltChannel(channel);
+            playing.erase(playing.begin());
+        }
+        channel = Mix_PlayChannel(channel, it->second.chunk, 0);
+        if (channel < 0) return false;  // every sample channel is busy
+        const uint64_t seq = ++playbackSeq_;
+        channelSeq_[channel] = seq;
+        playing.push_back({channel, seq});
+        return true;
+    }
+
+    int samplePlaybacks(SampleId id) override {
+        std::lock_guard lock(mutex_);
+        auto it = samples_.find(id);
+        return it == samples_.end() ? 0 : int(soundingLocked(it->second).size());
+    }
+
+    void freeSample(SampleId id) override {
+        std::lock_guard lock(mutex_);
+        auto it = samples_.find(id);
+        if (it == samples_.end()) return;
+        for (const Playback& p : soundingLocked(it->second)) Mix_HaltChannel(p.channel);
+        Mix_FreeChunk(it->second.chunk);
+        samples_.erase(it);
+    }
+
     void setMuted(bool muted) override {
         std::lock_guard lock(mutex_);
         muted_ = muted;
         if (muted) {
-            Mix_HaltChannel(kWaveChannel);
+            Mix_HaltChannel(-1);
             ++generation_;
         }
     }
@@ -123,6 +186,39 @@ public:
     const char* backendName() const override { return "sdl"; }
 
 private:
+    struct Playback {
+        int channel;
+        uint64_t seq;  // start number; the channel may have moved on to another playback
+    };
+    struct Sample {
+        Mix_Chunk* chunk = nullptr;
+        std::vector<Playback> playing;  // oldest first
+    };
+
+    SampleId loadSample(SDL_RWops* rw, std::string* error) {
+        if (!rw) {
+            setError(error, SDL_GetError());
+            return 0;
+        }
+        Mix_Chunk* chunk = Mix_LoadWAV_RW(rw, 1);
+        if (!chunk) {
+            setError(error, Mix_GetError());
+            return 0;
+        }
+        std::lock_guard lock(mutex_);
+        const SampleId id = nextSample_++;
+        samples_[id].chunk = chunk;
+        return id;
+    }
+
+    // Drops the playbacks that have ended or whose channel went to another one.
+    std::vector<Playback>& soundingLocked(Sample& sample) {
+        std::erase_if(sample.playing, [this](const Playback& p) {
+            return channelSeq_[p.channel] != p.seq || !Mix_Playing(p.channel);
+        });
+        return sample.playing;
+    }
+
     bool play(SDL_RWops* rw, WaveOptions options, std::string* error) {
         if (!rw) {
             setError(error, SDL_GetError());
@@ -187,6 +283,10 @@ private:
     Mix_Music* music_ = nullptr;
     uint64_t generation_ = 0;
     bool muted_ = false;
+    std::map<SampleId, Sample> samples_;
+    SampleId nextSample_ = 1;
+    uint64_t playbackSeq_ = 0;
+    uint64_t channelSeq_[1 + kSampleChannels] = {};
 };
 
 }  // namespace
@@ -211,7 +311,9 @@ std::unique_ptr<Audio> makeSdlAudio(std::string* error) {
         g_deviceTaken = false;
         return nullptr;
     }
-    Mix_AllocateChannels(1);
+    Mix_AllocateChannels(1 + kSampleChannels);
+    // Keeps the wave channel out of the samples' search for a free channel.
+    Mix_ReserveChannels(1);
     return std::make_unique<SdlAudio>();
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/render/blitter.h"
-#include "platform/core/diag.h"
+#include "log_capture.h"
 #include "render_ref.h"
 
 namespace hqlv::engine {
@@ -200,13 +200,11 @@ TEST(BlitIndexed, EntryDrawsPalettePicturesAndRefusesMissingPalettes) {
         }
     }
     // No palette: a log line and nothing drawn.
-    std::string logged;
-    auto old = platform::setDiagSink([&](std::string_view l) { logged += l; });
+    test::LogCapture log;
     pic.palette = nullptr;
     Surface n(8, 8, 3);
     DrawImageEx(n.ds(), p, pic, 0, 0, 4, 4, 1.0, kNoColour);
-    platform::setDiagSink(old);
-    EXPECT_NE(logged.find("256color pic without rgbquad!"), std::string::npos);
+    EXPECT_NE(log.text().find("256color pic without rgbquad!"), std::string::npos);
     for (uint32_t v : n.px) EXPECT_EQ(v, 3u);
 
     // Index + alpha pairs: scaled draws go through the palette scaler; an unscaled source

@@ -8,7 +8,7 @@
 #include "engine/render/blitter.h"
 #include "engine/render/global_palette.h"
 #include "engine/render/pps.h"
-#include "platform/core/diag.h"
+#include "log_capture.h"
 #include "pps_encoder.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -22,19 +22,6 @@ namespace hqlv::engine {
 namespace {
 
 using namespace test;
-
-// Collects the diagnostics lines of a scope.
-struct LogCapture {
-    std::string text;
-    platform::DiagSink old;
-    LogCapture() {
-        old = platform::setDiagSink([this](std::string_view l) {
-            text += l;
-            text += '\n';
-        });
-    }
-    ~LogCapture() { platform::setDiagSink(old); }
-};
 
 TEST(PpsRunLength, DocumentedCodes) {
     std::vector<uint8_t> out(3);
@@ -245,7 +232,7 @@ TEST(PpsMalformed, EveryTruncationIsRefusedAndLeavesThePicture) {
         EXPECT_EQ(pic.key, 0xFF00FFu);
         EXPECT_EQ(pic.frameCount, 0);
     }
-    EXPECT_NE(log.text.find("pps:"), std::string::npos);
+    EXPECT_NE(log.text().find("pps:"), std::string::npos);
     EnginePicture ok;
     EXPECT_GT(ParsePpsHeader(bytes, ok), 0u);
 }
@@ -273,7 +260,7 @@ TEST(PpsMalformed, InconsistentHeadersAndData) {
     {
         LogCapture quiet;
         EXPECT_TRUE(refused(b));  // not a ".pps" file: refused silently
-        EXPECT_TRUE(quiet.text.empty());
+        EXPECT_TRUE(quiet.text().empty());
     }
     b = good;
     b[3] = 0;
@@ -308,7 +295,7 @@ TEST(PpsMalformed, InconsistentHeadersAndData) {
     b = patch32(b, 20, 8192u * 8192u * 4u);
     b = patch32(b, 32 + 16, 8192u * 8192u * 4u);
     EXPECT_TRUE(refused(b));
-    EXPECT_NE(log.text.find("pps:结构加载错误"), std::string::npos);
+    EXPECT_NE(log.text().find("pps:结构加载错误"), std::string::npos);
 }
 
 #ifdef HQLV_TEST_MALLOC_HOOKS
@@ -395,12 +382,12 @@ TEST(PpsPalette, BindingToNamedPalettes) {
     ASSERT_EQ(ParsePpsHeader(EncodePps(p), pic), 1u);
     LogCapture log;
     EXPECT_FALSE(BindPpsPalette(pic, nullptr));
-    EXPECT_NE(log.text.find("pps:结构加载错误,全局调色板felt未在内存中!"), std::string::npos);
+    EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板felt未在内存中!"), std::string::npos);
     GlobalPalette small;
     const uint8_t two[] = {1, 1, 1, 2, 2, 2};
     small.Set(two, 2, "felt");
     EXPECT_FALSE(BindPpsPalette(pic, &small));
-    EXPECT_NE(log.text.find("pps:结构加载错误,全局调色板felt长度不匹配!"), std::string::npos);
+    EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板felt长度不匹配!"), std::string::npos);
     GlobalPalette full;
     const uint8_t three[] = {1, 1, 1, 2, 2, 2, 3, 3, 3};
     full.Set(three, 3, "felt");

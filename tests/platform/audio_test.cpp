@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/core/files.h"
 #include "temp_dir.h"
 
 using namespace hqlv::platform;
@@ -285,4 +286,126 @@ TEST(RecordingAudio, RecordsCallsAndKeepsTheNoStopRule) {
     EXPECT_TRUE(calls[7].flag);
     EXPECT_EQ(calls[8].kind, K::kMute);
     EXPECT_FALSE(calls[9].result);
+}
+
+TEST_F(SdlAudioTest, SamplesPlayBesideTheWaveAtMostThreeAtATime) {
+    std::string error;
+    SampleId a = audio_->loadSampleBytes(makeWave(1500), &error);
+    ASSERT_NE(a, 0u) << error;
+    dir_.put("Click.WAV", makeWave(1500, 22050, 880));
+    SampleId b = audio_->loadSampleFile(dir_.path() + "\\click.wav", &error);
+    ASSERT_NE(b, 0u) << error;
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(audio_->offersSamples());
+
+    ASSERT_TRUE(audio_->playWaveBytes(makeWave(1500), {}));
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(audio_->playSample(a));
+        EXPECT_EQ(audio_->samplePlaybacks(a), i);
+    }
+    // A fourth play takes the place of the oldest one.
+    EXPECT_TRUE(audio_->playSample(a));
+    EXPECT_EQ(audio_->samplePlaybacks(a), 3);
+    EXPECT_TRUE(audio_->playSample(b));
+    EXPECT_EQ(audio_->samplePlaybacks(b), 1);
+    EXPECT_TRUE(audio_->wavePlaying());  // the samples never take the wave's channel
+
+    audio_->freeSample(a);
+    EXPECT_EQ(audio_->samplePlaybacks(a), 0);
+    EXPECT_FALSE(audio_->playSample(a));
+    EXPECT_FALSE(audio_->playSample(0));
+    audio_->freeSample(12345);  // unknown: ignored
+
+    audio_->setMuted(true);
+    EXPECT_EQ(audio_->samplePlaybacks(b), 0);
+    EXPECT_FALSE(audio_->playSample(b));
+    audio_->setMuted(false);
+    EXPECT_TRUE(audio_->playSample(b));
+
+    for (const std::string& bad : {std::string("not a wave"), std::string()}) {
+        error.clear();
+        EXPECT_EQ(audio_->loadSampleBytes(bad, &error), 0u);
+        EXPECT_FALSE(error.empty());
+    }
+    error.clear();
+    EXPECT_EQ(audio_->loadSampleFile(dir_ / "missing.wav", &error), 0u);
+    EXPECT_FALSE(error.empty());
+}
+
+TEST(NullAudio, OffersNoSamples) {
+    auto a = makeNullAudio();
+    std::string error;
+    EXPECT_FALSE(a->offersSamples());
+    EXPECT_EQ(a->loadSampleBytes(makeWave(50), &error), 0u);
+    EXPECT_EQ(error, "no audio device");
+    EXPECT_EQ(a->loadSampleFile("/nowhere.wav"), 0u);
+    EXPECT_FALSE(a->playSample(1));
+    EXPECT_EQ(a->samplePlaybacks(1), 0);
+}
+
+TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
+    RecordingAudio rec;
+    SampleId a = rec.loadSampleFile("a.wav");
+    SampleId b = rec.loadSampleBytes("RIFF");
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    EXPECT_NE(a, b);
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(rec.playSample(a));
+    EXPECT_EQ(rec.samplePlaybacks(a), kMaxSamplePlaybacks);
+    EXPECT_EQ(rec.samplePlaybacks(b), 0);
+    EXPECT_EQ(rec.samplePlaybacks(999), 0);
+    rec.finishSamples();
+    EXPECT_EQ(rec.samplePlaybacks(a), 0);
+    EXPECT_TRUE(rec.playSample(b));
+    rec.setMuted(true);
+    EXPECT_EQ(rec.samplePlaybacks(b), 0);
+    EXPECT_FALSE(rec.playSample(b));
+    rec.setMuted(false);
+    rec.freeSample(b);
+    EXPECT_FALSE(rec.playSample(b));
+    rec.setAccept(false);
+    EXPECT_EQ(rec.loadSampleFile("c.wav"), 0u);
+    rec.setAccept(true);
+    rec.setOffersSamples(false);
+    EXPECT_FALSE(rec.offersSamples());
+    EXPECT_EQ(rec.loadSampleFile("c.wav"), 0u);
+
+    auto calls = rec.calls();
+    using K = RecordingAudio::Kind;
+    ASSERT_EQ(calls.size(), 14u);
+    EXPECT_EQ(calls[0].kind, K::kLoadSampleFile);
+    EXPECT_EQ(calls[0].data, "a.wav");
+    EXPECT_EQ(calls[0].sample, a);
+    EXPECT_EQ(calls[1].kind, K::kLoadSampleBytes);
+    EXPECT_EQ(calls[1].data, "RIFF");
+    EXPECT_EQ(calls[2].kind, K::kPlaySample);
+    EXPECT_EQ(calls[2].sample, a);
+    EXPECT_EQ(calls[10].kind, K::kFreeSample);
+    EXPECT_EQ(calls[10].sample, b);
+    EXPECT_FALSE(calls[11].result);
+    EXPECT_FALSE(calls[12].result);
+    EXPECT_FALSE(calls[13].result);
+}
+
+TEST(RecordingAudio, MusicEndsOnlyWhenItPlays) {
+    RecordingAudio rec;
+    rec.finishMusic();
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kNotOpen);
+    ASSERT_TRUE(rec.openMusic("m.mid"));
+    ASSERT_TRUE(rec.playMusic(false));
+    rec.finishMusic();
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kStopped);
+}
+
+TEST(ResourceSounds, PathsUnderTheirFolder) {
+    setResourceSoundFolder("");
+    EXPECT_EQ(resourceSoundPath(29000), programFolder() + "resources/sound/29000.wav");
+    const std::pair<const char*, const char*> cases[] = {
+        {"x", "x/7.wav"}, {"x/", "x/7.wav"}, {"x\\", "x\\7.wav"}};
+    for (auto& [folder, path] : cases) {
+        setResourceSoundFolder(folder);
+        EXPECT_EQ(resourceSoundPath(7), path) << folder;
+    }
+    setResourceSoundFolder("");
+    EXPECT_EQ(resourceSoundPath(-1), programFolder() + "resources/sound/-1.wav");
 }

@@ -1,0 +1,211 @@
+#include "engine/core/value_string.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "engine/core/engine_log.h"
+
+namespace hqlv::engine {
+namespace {
+
+std::string floatText(double v) {
+    char buf[512];  // "%f" of the largest double has 316 characters
+    std::snprintf(buf, sizeof buf, "%f", v);
+    return buf;
+}
+
+bool isIntegral(uint8_t type) {
+    return type == kValueInt || type == kValueBool || type == kValueUnsigned;
+}
+
+// Two's-complement wrap without the undefined behaviour of signed overflow.
+int wrap(int64_t v) {
+    return static_cast<int>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
+
+enum class Op { kAdd, kSub, kMul, kDiv };
+
+ValueString arith(const ValueString& a, const ValueString& b, Op op) {
+    if (isIntegral(a.type())) {
+        const int64_t x = a.ToInt(), y = b.ToInt();
+        int r = 0;
+        switch (op) {
+            case Op::kAdd:
+                r = wrap(x + y);
+                break;
+            case Op::kSub:
+                r = wrap(x - y);
+                break;
+            case Op::kMul:
+                r = wrap(x * y);
+                break;
+            // No result is defined for these two; 0 keeps the script running.
+            case Op::kDiv:
+                r = (y == 0 || (x == INT_MIN && y == -1)) ? 0 : int(x / y);
+                break;
+        }
+        return ValueString::FromInt(r, a.flag());
+    }
+    if (a.type() == kValueFloat) {
+        const double x = a.ToFloat(), y = b.ToFloat();
+        double r = 0;
+        switch (op) {
+            case Op::kAdd:
+                r = x + y;
+                break;
+            case Op::kSub:
+                r = x - y;
+                break;
+            case Op::kMul:
+                r = x * y;
+                break;
+            case Op::kDiv:
+                r = x / y;
+                break;
+        }
+        return ValueString::FromFloat(r, b.flag());
+    }
+    if (op == Op::kAdd || op == Op::kMul)
+        return ValueString(a.text() + b.text(), kValueText, a.flag());
+    // Text subtraction: b's text where it first occurs in a's, else a unchanged.
+    const size_t at = a.text().find(b.text());
+    if (at == std::string::npos) return a;
+    return ValueString(a.text().substr(at, b.text().size()), kValueText, 0);
+}
+
+int compare(const ValueString& a, const ValueString& b) {
+    if (isIntegral(a.type())) {
+        const int x = a.ToInt(), y = b.ToInt();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.type() == kValueFloat) {
+        const double x = a.ToFloat(), y = b.ToFloat();
+        return x < y ? -1 : (x > y ? 1 : (x == y ? 0 : 2));  // 2: unordered (NaN)
+    }
+    // std::string compares its bytes as unsigned characters.
+    const int c = a.text().compare(b.text());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+ValueString ValueString::FromInt(int v, uint8_t flag) {
+    return ValueString(std::to_string(v), kValueInt, flag);
+}
+ValueString ValueString::FromUnsigned(uint32_t v, uint8_t flag) {
+    return ValueString(std::to_string(v), kValueUnsigned, flag);
+}
+ValueString ValueString::FromBool(bool v, uint8_t flag) {
+    return ValueString(v ? "TRUE" : "FALSE", kValueBool, flag);
+}
+ValueString ValueString::FromFloat(double v, uint8_t flag) {
+    return ValueString(floatText(v), kValueFloat, flag);
+}
+
+void ValueString::DetectType() {
+    bool dot = false;
+    for (size_t i = 0; i < text_.size(); ++i) {
+        const char c = text_[i];
+        if (c >= '0' && c <= '9') continue;
+        if (c == '.') {
+            dot = true;
+        } else if ((c == '+' || c == '-') && i == 0) {
+            continue;
+        } else {
+            type_ = kValueText;
+            return;
+        }
+    }
+    type_ = dot ? kValueFloat : kValueInt;
+}
+
+int ValueString::ToInt() const {
+    return StrToInt(text_);
+}
+
+double ValueString::ToFloat() const {
+    return std::atof(text_.c_str());
+}
+
+int ValueString::ToBool() const {
+    if (text_ == "TRUE") return 1;
+    if (text_ == "FALSE") return 0;
+    return ToInt();
+}
+
+size_t ValueString::FindOutsideQuotes(char ch, size_t start) const {
+    bool inside = false;
+    for (size_t i = start; i < text_.size(); ++i) {
+        if (text_[i] == '"') {
+            inside = !inside;
+        } else if (text_[i] == ch && !inside) {
+            return i;
+        }
+    }
+    return text_.size();
+}
+
+void ValueString::AssignText(std::string_view s) {
+    text_ = s;
+    type_ = kValueText;
+    flag_ = 0;
+}
+void ValueString::AssignCStr(std::string_view s) {
+    text_ = s;
+    type_ = kValueText;
+}
+void ValueString::Append(const ValueString& v) {
+    text_ += v.text_;
+    type_ = v.type_;
+    flag_ = v.flag_;
+}
+void ValueString::AppendCStr(std::string_view s) {
+    text_ += s;
+    type_ = kValueText;
+}
+void ValueString::AppendInt(int v) {
+    text_ += std::to_string(v);
+    type_ = kValueInt;
+}
+void ValueString::AppendFloat(double v) {
+    text_ += floatText(v);
+    type_ = kValueFloat;
+}
+void ValueString::AppendUnsigned(uint32_t v) {
+    text_ += std::to_string(v);
+    type_ = kValueUnsigned;
+}
+
+ValueString ValueString::Add(const ValueString& a, const ValueString& b) {
+    return arith(a, b, Op::kAdd);
+}
+ValueString ValueString::Subtract(const ValueString& a, const ValueString& b) {
+    return arith(a, b, Op::kSub);
+}
+ValueString ValueString::Multiply(const ValueString& a, const ValueString& b) {
+    return arith(a, b, Op::kMul);
+}
+ValueString ValueString::Divide(const ValueString& a, const ValueString& b) {
+    return arith(a, b, Op::kDiv);
+}
+ValueString ValueString::Concat(std::string_view s, const ValueString& a) {
+    return ValueString(std::string(s) + a.text_, kValueText, 0);
+}
+
+bool ValueString::Equal(const ValueString& a, const ValueString& b) {
+    return compare(a, b) == 0;
+}
+bool ValueString::NotEqual(const ValueString& a, const ValueString& b) {
+    return compare(a, b) != 0;
+}
+bool ValueString::Less(const ValueString& a, const ValueString& b) {
+    return compare(a, b) == -1;
+}
+bool ValueString::GreaterOrEqual(const ValueString& a, const ValueString& b) {
+    const int c = compare(a, b);
+    return c == 0 || c == 1;
+}
+
+}  // namespace hqlv::engine
