@@ -17,7 +17,9 @@ namespace hqlv::framework {
 namespace {
 
 // The template's dialog units in pixels (the dialog font's base units, 6 x 13).
-QRect Du(int x, int y, int w, int h) { return QRect(x * 6 / 4, y * 13 / 8, w * 6 / 4, h * 13 / 8); }
+QRect Du(int x, int y, int w, int h) {
+    return QRect(x * 6 / 4, y * 13 / 8, w * 6 / 4, h * 13 / 8);
+}
 
 int ScaleX(int n) {
     QScreen* s = QGuiApplication::primaryScreen();
@@ -90,7 +92,8 @@ void CGamePlayerInfoDlg::OnInitDialog() {
         app_.PortraitFolder() + std::to_string(app_.GetPlayerPortrait(userId_)) + "_0.bmp";
     std::string resolved;
     std::optional<QImage> portrait;
-    if (platform::resolveExisting(path, &resolved)) portrait = platform::ui::LoadBitmapFile(resolved);
+    if (platform::resolveExisting(path, &resolved))
+        portrait = platform::ui::LoadBitmapFile(resolved);
     picture_->setPixmap(QPixmap::fromImage(portrait ? *portrait : BackgroundBitmap()));
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "framework/text_edge.h"
-#include "netlib/log.h"
+#include "platform/core/diag.h"
 
 namespace hqlv::framework {
 namespace {
@@ -23,7 +23,7 @@ std::string Num(int32_t v) {
 }
 
 void Refused(const char* what, Body b) {
-    netlib::YrnLogWrite("player list: %s body of %zu bytes refused", what, b.size);
+    platform::diagf("player list: %s body of %zu bytes refused", what, b.size);
 }
 
 }  // namespace

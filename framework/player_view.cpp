@@ -55,7 +55,8 @@ void CGamePlayerView::OnInitialUpdate() {
     model_.SetColours(
         uint32_t(platform::getProfileInt("PLAYER", "FriendColor", kDefaultFriendColor, file)),
         uint32_t(platform::getProfileInt("PLAYER", "KnowColor", kDefaultKnowColor, file)),
-        uint32_t(platform::getProfileInt("PLAYER", "UnwelcomeColor", kDefaultUnwelcomeColor, file)));
+        uint32_t(
+            platform::getProfileInt("PLAYER", "UnwelcomeColor", kDefaultUnwelcomeColor, file)));
 }
 
 void CGamePlayerView::resizeEvent(QResizeEvent* e) {
@@ -78,7 +79,8 @@ void CGamePlayerView::Sync() {
         selectedUser = sel.first()->data(0, kItemDataRole).toInt();
     const auto& rows = model_.rows();
     const int columns = list_->columnCount();
-    while (list_->rowCount() > int(rows.size())) delete list_->takeTopLevelItem(list_->rowCount() - 1);
+    while (list_->rowCount() > int(rows.size()))
+        delete list_->takeTopLevelItem(list_->rowCount() - 1);
     while (list_->rowCount() < int(rows.size())) new QTreeWidgetItem(list_);
     const bool small = app_.IsSmallScreen();
     std::string trace;
@@ -102,8 +104,10 @@ void CGamePlayerView::Sync() {
         if (UiTraceEnabled()) {
             if (!trace.empty()) trace += " | ";
             for (size_t c = 0; c < r.cells.size(); ++c) {
-                if (c) trace += size_t(c) < model_.columns().size()
-                                    ? " " + model_.columns()[c].title + "=" : " ";
+                if (c)
+                    trace += size_t(c) < model_.columns().size()
+                                 ? " " + model_.columns()[c].title + "="
+                                 : " ";
                 trace += r.cells[c];
             }
             if (look.bold) trace += " (own)";

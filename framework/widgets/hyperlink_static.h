@@ -16,8 +16,7 @@ public:
     explicit CHyperLinkStatic(QWidget* parent = nullptr);
 
     // Hover -1: the system's highlight colour.
-    void SetColors(platform::ui::ColorRef link, platform::ui::ColorRef visited,
-                   int64_t hover = -1);
+    void SetColors(platform::ui::ColorRef link, platform::ui::ColorRef visited, int64_t hover = -1);
     // Whether the hand cursor shows over the link.
     void SetLinkCursor(bool hand);
     void SetUnderline(bool on, bool repaint = true);

@@ -20,7 +20,9 @@ bool g_sinkTwoThirdsPending = true;
 bool g_riseHalfPending = true;
 bool g_sinkHalfPending = true;
 
-int Channel(platform::ui::ColorRef c, int shift) { return int((c >> shift) & 0xFF); }
+int Channel(platform::ui::ColorRef c, int shift) {
+    return int((c >> shift) & 0xFF);
+}
 
 }  // namespace
 
@@ -47,7 +49,8 @@ std::vector<CGradient::Band> CGradient::Bands(int length, int limit) const {
         const int len = end - start;
         const platform::ui::ColorRef a = pegs_[k], b = pegs_[k + 1];
         int n = 0;
-        for (int shift : {0, 8, 16}) n = std::max(n, std::abs(Channel(b, shift) - Channel(a, shift)));
+        for (int shift : {0, 8, 16})
+            n = std::max(n, std::abs(Channel(b, shift) - Channel(a, shift)));
         n = std::min(n, len);
         if (limit >= 0) n = std::min(n, limit);
         n = std::max(n, 1);
@@ -75,8 +78,7 @@ void CGradient::Draw(platform::ui::DrawContext& dc, int x, int y, int width, int
 // ---- popup
 
 CPopupNotifyDlg::CPopupNotifyDlg(QWidget* parent)
-    : platform::ui::Window(parent, Qt::Tool | Qt::FramelessWindowHint |
-                                       Qt::WindowStaysOnTopHint |
+    : platform::ui::Window(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                        Qt::WindowDoesNotAcceptFocus) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     work_ = WorkArea();
@@ -99,8 +101,12 @@ QRect CPopupNotifyDlg::WorkArea() {
     return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
-int CPopupNotifyDlg::OpenCount() { return g_open; }
-bool CPopupNotifyDlg::RiseHalfPending() { return g_riseHalfPending; }
+int CPopupNotifyDlg::OpenCount() {
+    return g_open;
+}
+bool CPopupNotifyDlg::RiseHalfPending() {
+    return g_riseHalfPending;
+}
 
 void CPopupNotifyDlg::RaiseBottom(int n) {
     bottom_ = work_.y() + work_.height() - n;

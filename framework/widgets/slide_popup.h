@@ -68,7 +68,9 @@ public:
     int left() const { return left_; }
     int stayMs() const { return stayMs_; }
     bool rising() const { return rising_; }
-    QRect popupRect() const { return QRect(QPoint(left_, top_), QPoint(left_ + width_ - 1, bottom_ - 1)); }
+    QRect popupRect() const {
+        return QRect(QPoint(left_, top_), QPoint(left_ + width_ - 1, bottom_ - 1));
+    }
     // The period the last timer was started with, by timer id (0 when not running).
     uint32_t timerPeriod(uint32_t id) const;
     const CGradient& gradient() const { return gradient_; }

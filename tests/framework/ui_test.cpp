@@ -23,6 +23,7 @@
 #include "framework/hall_sign.h"
 #include "framework/msgbox_dlg.h"
 #include "framework/skin_library.h"
+#include "framework/table_view.h"
 #include "framework/text_edge.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
@@ -321,17 +322,19 @@ protected:
 };
 
 TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
+    CGameTableView* table = frame->GetGameTableView();
+    ASSERT_NE(table, nullptr);
     // Before the game is entered there are no idle seconds: nothing starts.
-    frame->StartIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
-    frame->OnTableEnteredGame();
-    EXPECT_EQ(frame->idleSeconds(), 120);
-    frame->StartIdleTimer();
-    EXPECT_TRUE(frame->idleTimerRunning());
-    frame->StopIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
-    frame->RestartIdleTimer();
-    ASSERT_TRUE(frame->idleTimerRunning());
+    table->StartIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
+    table->OnEnteredGame();
+    EXPECT_EQ(table->idleSeconds(), 120);
+    table->StartIdleTimer();
+    EXPECT_TRUE(table->idleTimerRunning());
+    table->StopIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
+    table->RestartIdleTimer();
+    ASSERT_TRUE(table->idleTimerRunning());
 
     const QString text = "由于您长时间没有开始，系统请您离开游戏！";
     DeleteBoxes();
@@ -340,7 +343,7 @@ TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
     expiry.id = platform::kTimerMessage;
     expiry.w = kTimerIdle;
     platform::send(frame->hwnd(), expiry);
-    EXPECT_FALSE(frame->idleTimerRunning());
+    EXPECT_FALSE(table->idleTimerRunning());
     EXPECT_EQ(BoxesWithText(text), 1);
     // The timer was killed: no second box from the same expiry.
     platform::ui::processUiEvents(20);
@@ -393,10 +396,12 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
 }
 
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
-    frame->OnTableEnteredGame();
-    EXPECT_EQ(frame->idleSeconds(), 0);
-    frame->StartIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
+    CGameTableView* table = frame->GetGameTableView();
+    ASSERT_NE(table, nullptr);
+    table->OnEnteredGame();
+    EXPECT_EQ(table->idleSeconds(), 0);
+    table->StartIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
 }
 
 TEST_F(Frame, LayoutOfTheMainFrame) {
