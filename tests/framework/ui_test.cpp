@@ -25,6 +25,7 @@
 #include "framework/skin_library.h"
 #include "framework/table_view.h"
 #include "framework/text_edge.h"
+#include "framework/widgets/owner_draw_menu.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
@@ -562,6 +563,17 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     EXPECT_EQ(items[2].command, 0);
     EXPECT_EQ(items[3].text, "更多皮肤...");
     EXPECT_EQ(items[3].command, 20000);
+    // The owner-drawn skin menu: skins, separator, "更多皮肤..." last; 32781 gone.
+    COwnerDrawMenu top;
+    COwnerDrawMenu* menu = skin->BuildSkinMenu(top);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->itemCount(), 4);
+    EXPECT_EQ(menu->actionAt(0)->text(), "blue");
+    EXPECT_FALSE(menu->actionAt(0)->isChecked());
+    EXPECT_TRUE(menu->actionAt(1)->isChecked());
+    EXPECT_TRUE(menu->actionAt(2)->isSeparator());
+    EXPECT_EQ(menu->actionAt(3)->data().toInt(), 20000);
+    EXPECT_EQ(menu->FindItem(32781).first, nullptr);
 
     CGameFrameWnd frame(app);
     frame.OnSkinCommand(20002);  // the current skin: nothing
