@@ -113,7 +113,15 @@ void CGamePlayerView::Sync() {
             if (look.bold) trace += " (own)";
         }
     }
-    if (UiTraceEnabled()) UiTrace("players", "rows " + std::to_string(rows.size()) + ": " + trace);
+    if (!UiTraceEnabled()) return;
+    UiTrace("players", "rows " + std::to_string(rows.size()) + ": " + trace);
+    // Where the rows are on the screen, for whoever drives the pane from outside.
+    if (list_->isVisible() && list_->rowCount() > 0) {
+        const QRect r = list_->visualItemRect(list_->row(0));
+        const QPoint at = list_->viewport()->mapToGlobal(QPoint(r.left() + 20, r.center().y()));
+        UiTrace("players", "row 0 at " + std::to_string(at.x()) + "," + std::to_string(at.y()) +
+                               " step " + std::to_string(r.height()));
+    }
 }
 
 // ---- hooks
