@@ -117,6 +117,7 @@ CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent) {
     setAllColumnsShowFocus(true);
     setColumnCount(0);
     header_->installEventFilter(this);
+    header_->viewport()->installEventFilter(this);
     viewport()->installEventFilter(this);
 }
 
@@ -176,6 +177,7 @@ bool CSortListCtrl::IsColumnLocked(int column) const {
     return column >= 0 && column < kLockSlots && locks_[size_t(column)] == 1;
 }
 
+// A locked column's divider cannot be dragged: the header keeps its section fixed.
 void CSortListCtrl::applyLocks() {
     for (int c = 0; c < columnCount(); ++c)
         header_->setSectionResizeMode(
@@ -193,21 +195,9 @@ bool CSortListCtrl::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         auto* e = static_cast<QMouseEvent*>(event);
         if (e->button() == Qt::RightButton &&
-            (watched == header_ || (watched == viewport() && !itemAt(e->position().toPoint()))))
+            (watched == header_->viewport() ||
+             (watched == viewport() && !itemAt(e->position().toPoint()))))
             return true;
-    }
-    // A divider drag of a locked column is refused before the header starts it.
-    if (watched == header_ && event->type() == QEvent::MouseButtonPress) {
-        auto* e = static_cast<QMouseEvent*>(event);
-        const int x = e->position().toPoint().x();
-        const int at = header_->logicalIndexAt(x);
-        const int grip =
-            header_->style()->pixelMetric(QStyle::PM_HeaderGripMargin, nullptr, header_);
-        for (int c : {at, at - 1}) {
-            if (c < 0 || c >= columnCount()) continue;
-            const int edge = header_->sectionViewportPosition(c) + header_->sectionSize(c);
-            if (std::abs(x - edge) <= grip && OnBeginTrack(c)) return true;
-        }
     }
     return QTreeWidget::eventFilter(watched, event);
 }
