@@ -31,6 +31,12 @@ TEST(ColumnSpec, IncompleteTriplesAreIgnored) {
     EXPECT_EQ(ParseColumnSpec("a|99999999999|1|")[0].width, 0x7FFFFFFF);
 }
 
+TEST(ColumnSpec, AtMost1024FieldsAreRead) {
+    std::string spec;
+    for (int i = 0; i < 400; ++i) spec += "t|1|0|";  // 1200 fields
+    EXPECT_EQ(ParseColumnSpec(spec).size(), 341u);
+}
+
 TEST(ColumnSpec, FindIgnoresCase) {
     auto c = ParseColumnSpec("Name|1|0|Score|2|0|score|3|0|");
     EXPECT_EQ(FindColumnTitle(c, "SCORE"), 1);

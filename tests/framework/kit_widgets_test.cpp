@@ -203,6 +203,29 @@ TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
     }
 }
 
+TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
+    SharedQtApp();
+    for (bool flat : {false, true}) {
+        COwnerDrawMenu menu;
+        QPalette pal = menu.palette();
+        pal.setColor(QPalette::Window, QColor(240, 240, 240));
+        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
+        pal.setColor(QPalette::Dark, QColor(40, 40, 40));
+        menu.setPalette(pal);
+        menu.AppendItem("a", 0, 1);
+        menu.AppendItem("", 0, 0);
+        menu.AppendItem("b", 0, 2);
+        menu.popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        const QImage img = menu.grab().toImage();
+        const QRect sep = menu.actionGeometry(menu.actionAt(1));
+        const int x = sep.right() - 3;
+        EXPECT_EQ(img.pixelColor(x, sep.top() + sep.height() / 2), QColor(40, 40, 40)) << flat;
+        EXPECT_NE(img.pixelColor(x, sep.top()), QColor(40, 40, 40)) << flat;
+        menu.hide();
+    }
+}
+
 TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {
     SharedQtApp();
     const int records = COwnerDrawMenuItem::LiveCount();

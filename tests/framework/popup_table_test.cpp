@@ -78,6 +78,8 @@ TEST(SlidePopup, RisesInTwentyFourTicksStaysAndSinksAway) {
     p->RaiseBottom(40);
     ASSERT_TRUE(p->ShowPopup(0, nullptr));
     EXPECT_EQ(p->timerPeriod(CPopupNotifyDlg::kTimerSlide), 20u);
+    EXPECT_EQ(p->gradient().mode(), 2);
+    EXPECT_EQ(p->gradient().pegs(), (std::vector<platform::ui::ColorRef>{0, 0, 0xFFFFFF}));
     int ticks = 0;
     while (p->risen == 0 && ticks < 100) {
         p->OnSlideTick();
@@ -322,6 +324,24 @@ TEST_F(PaneViews, TableViewCacheCursorAndBackground) {
     EXPECT_EQ(view.cursor().shape(), Qt::IBeamCursor);
     view.SetCursorMode(0);
     EXPECT_EQ(view.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(PaneViews, RequestsWithoutAConnectionDoNothing) {
+    struct NoConnection : CGameApp {
+        using CGameApp::CGameApp;
+        CGameConnection* GetConnection() override { return nullptr; }
+    } bare("HqLv", 21303, 2, 1);
+    testing::EntryLine e;
+    e.optionB = 0xC2;
+    ASSERT_TRUE(bare.ApplyHallCommandLine(e.line()));
+    CGameTableView view(bare);
+    view.FetchDoleConfig(1);
+    view.ClaimDole(1, 2);
+    view.ClaimDole2(1, 2);
+    view.ClaimSilverReward(0);
+    EXPECT_EQ(view.Request201302(), 0);
+    EXPECT_EQ(view.RequestTableChange(), 0);
+    EXPECT_EQ(bare.waitDialog(), nullptr);
 }
 
 TEST_F(PaneViews, NoIdleTimerWithoutBothIdleBits) {

@@ -93,6 +93,11 @@ TEST(TabStripModel, AutoHideWithOneTabShowsNoScrollButtons) {
     fits.InsertItem(0, "a", 0);
     fits.InsertItem(1, "b", 0);
     EXPECT_EQ(fits.buttonState(TabStripModel::kNext), 0);
+    // With a close button the tabs begin behind its area.
+    TabStripModel closing = Model(kTabAutoHide | kTabCloseButton, 400);
+    closing.InsertItem(0, "a", 0);
+    EXPECT_EQ(closing.item(0).shape.left, 17 + 3);
+    EXPECT_EQ(closing.HitTest(5, 10), kHitClose);
     TabStripModel always = Model(0, 400);
     always.InsertItem(0, "a", 0);
     EXPECT_EQ(always.buttonState(TabStripModel::kNext), 1);
@@ -339,12 +344,20 @@ TEST(TabStripWidget, VerticalClickReachesTheTabUnderIt) {
     QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(w.x, w.y));
     EXPECT_EQ(strip.model().current(), 1);
     ASSERT_GE(sent.size(), 2u);
+    sent.resize(2);
     EXPECT_EQ(sent[0].code, kTabLButtonDown);
     EXPECT_EQ(sent[1].code, kTabSelChanged);
     EXPECT_STREQ(sent[1].label, "Vellor");
-    EXPECT_EQ(strip.EditLabel(1, false), kTabNoEditStyle);
+    // Ctrl without the multi-highlight style still selects.
+    QTest::mouseClick(&strip, Qt::LeftButton, Qt::ControlModifier, [&] {
+        const TabRect t0 = strip.model().item(0).shape;
+        const TabPoint p = TabStripModel::StripToVertical({(t0.left + t0.right) / 2, 10}, 300);
+        return QPoint(p.x, p.y);
+    }());
+    EXPECT_EQ(strip.model().current(), 0);
+    EXPECT_EQ(strip.EditLabel(0, false), kTabNoEditStyle);
     strip.ModifyStyle(0, kTabEditLabels);
-    EXPECT_EQ(strip.EditLabel(1, false), kTabVerticalStrip);
+    EXPECT_EQ(strip.EditLabel(0, false), kTabVerticalStrip);
     // The window shows the strip turned: its first column is the strip's first row read
     // from the bottom up.
     const QImage lying = strip.RenderStrip();
