@@ -139,6 +139,53 @@ TEST(TabStripModel, HeldButtonRepeatsEvery250MsOnTheTimer) {
     EXPECT_EQ(c.pressed(), kHitClose);
 }
 
+TEST(TabStripModel, ButtonStatesUnderThePointer) {
+    TabStripModel m = Model(kTabCloseButton, 120);
+    for (int i = 0; i < 10; ++i) m.InsertItem(i, "abcd", 0);
+    m.HoverButtons(kHitNext, false);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 2);  // hot
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 1);
+    EXPECT_EQ(m.buttonState(TabStripModel::kClose), 1);
+    m.HoverButtons(kHitNext, true);  // the left button is down elsewhere: not hot
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 1);
+    m.PressButton(kHitNext, 0);
+    m.HoverButtons(kHitNext, true);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 3);  // pressed and under the pointer
+    m.HoverButtons(kHitPrevious, true);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 1);
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 1);  // pressed is another button
+    m.ReleaseButtons();
+    EXPECT_EQ(m.buttonState(TabStripModel::kFirst), 0);  // absent stays absent
+    EXPECT_EQ(m.pressed(), kHitNothing);
+}
+
+TEST(TabStripWidget, HeldButtonRepeatsOnTheInjectedClock) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop);
+    strip.resize(120, 20);
+    for (int i = 0; i < 10; ++i) strip.InsertItem(i, "abcd", 0);
+    int64_t now = 0;
+    strip.clock = [&] { return now; };
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const TabRect next = strip.model().ButtonRect(TabStripModel::kNext);
+    const QPoint at((next.left + next.right) / 2, 10);
+    QTest::mousePress(&strip, Qt::LeftButton, {}, at);
+    EXPECT_EQ(strip.model().firstShown(), 1);
+    now = 200;
+    QTest::qWait(150);  // the 100 ms timer looked, too early for a step
+    EXPECT_EQ(strip.model().firstShown(), 1);
+    now = 260;
+    QTest::qWait(150);
+    EXPECT_EQ(strip.model().firstShown(), 2);
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, at);
+    now = 2000;
+    QTest::qWait(150);
+    EXPECT_EQ(strip.model().firstShown(), 2);
+    EXPECT_EQ(strip.model().buttonState(TabStripModel::kNext), 1);
+}
+
 TEST(TabStripModel, ScrolledStripShowsNoRoomBehindTheLastTab) {
     TabStripModel m = Model(0, 200);
     for (int i = 0; i < 8; ++i) m.InsertItem(i, "abcd", 0);
