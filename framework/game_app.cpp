@@ -17,6 +17,7 @@
 #include "framework/settings_files.h"
 #include "framework/shared_utils.h"
 #include "framework/skin_library.h"
+#include "framework/table_view.h"
 #include "framework/text_edge.h"
 #include "hqlv/config.h"
 #include "netlib/log.h"
@@ -67,10 +68,10 @@ public:
     }
     void SetInGame(int value) override { inGame_ = value; }
     void TableViewEnteredGame() override {
-        if (CGameFrameWnd* frame = app_.GetMainFrame()) frame->OnTableEnteredGame();
+        if (CGameTableView* table = tableView()) table->OnEnteredGame();
     }
     void TableViewStopIdleTimer() override {
-        if (CGameFrameWnd* frame = app_.GetMainFrame()) frame->StopIdleTimer();
+        if (CGameTableView* table = tableView()) table->StopIdleTimer();
     }
     std::span<uint8_t> GameDataBlock() override { return {}; }
     void TakePlayerList(const uint8_t* data, size_t length) override {
@@ -110,6 +111,11 @@ private:
                                               : "客官，您的银子也太多了，快去存起来吧！",
                                     "确定", "取消", 10, 65);
         }
+    }
+
+    CGameTableView* tableView() {
+        CGameFrameWnd* frame = app_.GetMainFrame();
+        return frame ? frame->GetGameTableView() : nullptr;
     }
 
     CGameApp& app_;

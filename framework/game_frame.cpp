@@ -9,7 +9,9 @@
 
 #include "framework/game_app.h"
 #include "framework/hall_records.h"
+#include "framework/player_view.h"
 #include "framework/skin_library.h"
+#include "framework/table_view.h"
 #include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/clock.h"
@@ -60,15 +62,20 @@ void CGameFrameWnd::CreateClient() {
         s->SetDrawMode(2);
         s->SetBarBitmaps(skin.GetBitmap("SplitterVerBK"), skin.GetBitmap("SplitterHorBK"));
     }
-    auto* table = new CGameFormView("table");
-    split_->addWidget(table);
+    table_ = new CGameTableView(app_);
+    split_->addWidget(table_);
     split_->addWidget(right_);
-    panes_.push_back(table);
+    panes_.push_back(table_);
     for (const char* name : {"operation", "score", "players", "chat"}) {
-        auto* pane = new CGameFormView(name);
+        CGameFormView* pane = nullptr;
+        if (std::string_view(name) == "players")
+            pane = players_ = new CGamePlayerView(app_);
+        else
+            pane = new CGameFormView(name);
         right_->addWidget(pane);
         panes_.push_back(pane);
     }
+    players_->OnInitialUpdate();
     layout->addWidget(split_);
     // The table takes seven ninths of the screen's width; the right column the rest.
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -230,7 +237,7 @@ void CGameFrameWnd::onTimer(uint32_t id) {
             break;
         case kTimerIdle:
             KillTimer(kTimerIdle);
-            idleTimer_ = 0;
+            if (CGameTableView* table = GetGameTableView()) table->StopIdleTimer();
             netlib::YrnLogWrite("idle at the table: asked to leave");
             app_.MessageBoxModeless("由于您长时间没有开始，系统请您离开游戏！", "确定", "取消", 10,
                                     65);
@@ -240,20 +247,14 @@ void CGameFrameWnd::onTimer(uint32_t id) {
     }
 }
 
-void CGameFrameWnd::OnTableEnteredGame() {
-    if (app_.TestCmdField13Bit40() && app_.TestCmdField13Bit80()) idleSeconds_ = kIdleSeconds;
+CTableViewHooks* CGameFrameWnd::GetTableView() {
+    return table_;
 }
-
-void CGameFrameWnd::StartIdleTimer() {
-    StopIdleTimer();
-    if (!app_.TestCmdField13Bit40() || !app_.TestCmdField13Bit80() || idleSeconds_ < 1) return;
-    if (SetTimer(kTimerIdle, uint32_t(idleSeconds_) * 1000)) idleTimer_ = kTimerIdle;
+CPlayerListHooks* CGameFrameWnd::GetPlayerView() {
+    return players_;
 }
-
-void CGameFrameWnd::StopIdleTimer() {
-    if (idleTimer_ == 0) return;
-    KillTimer(kTimerIdle);
-    idleTimer_ = 0;
+CGameTableView* CGameFrameWnd::GetGameTableView() {
+    return dynamic_cast<CGameTableView*>(GetTableView());
 }
 
 void CGameFrameWnd::CheckHallAlive() {

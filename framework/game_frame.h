@@ -18,6 +18,8 @@ class CGameApp;
 class CTableViewHooks;
 class CChatViewHooks;
 class CPlayerListHooks;
+class CGameTableView;
+class CGamePlayerView;
 
 inline constexpr uint32_t kMsgEnterGameStart = 0x8615;
 inline constexpr uint32_t kMsgEnterGame = 0x8616;
@@ -51,9 +53,9 @@ public:
     platform::Handle hallHandle() const { return endpoint_ ? endpoint_->handle() : 0; }
 
     virtual QWidget* GetDialogBar() { return nullptr; }
-    virtual CTableViewHooks* GetTableView() { return nullptr; }
+    virtual CTableViewHooks* GetTableView();
     virtual CChatViewHooks* GetChatView() { return nullptr; }
-    virtual CPlayerListHooks* GetPlayerView() { return nullptr; }
+    virtual CPlayerListHooks* GetPlayerView();
     virtual QWidget* GetToolView() { return nullptr; }
     virtual void OnHallData13(const uint8_t* /*data*/, size_t /*len*/) {}
     virtual int ApplySkin() { return 0; }
@@ -69,15 +71,9 @@ public:
     // A command of the skin menu: 20000 more skins, 20001 + n skin n.
     void OnSkinCommand(int command);
 
-    // The table pane's idle timer. Entering the game arms the idle check in rooms whose
-    // option word B has bits 0x40 and 0x80; starting (re)sets timer 1005 on this window,
-    // stopping kills it. Its expiry asks the player to leave.
-    void OnTableEnteredGame();
-    void StartIdleTimer();
-    void StopIdleTimer();
-    void RestartIdleTimer() { StartIdleTimer(); }
-    bool idleTimerRunning() const { return idleTimer_ != 0; }
-    int idleSeconds() const { return idleSeconds_; }
+    // The table pane as the framework's table view (its idle timer runs on this window,
+    // whose expiry asks the player to leave); null when the table pane is not one.
+    CGameTableView* GetGameTableView();
 
     void ClearTableActive() { tableActive_ = false; }
     bool tableActive() const { return tableActive_; }
@@ -113,8 +109,8 @@ protected:
     bool closing_ = false;
     uint32_t lastReceive_ = 0;
     bool keepAliveSet_ = false;
-    uint32_t idleTimer_ = 0;
-    int idleSeconds_ = 0;
+    CGameTableView* table_ = nullptr;
+    CGamePlayerView* players_ = nullptr;
 };
 
 }  // namespace hqlv::framework

@@ -64,6 +64,8 @@ public:
     virtual void OnPlayerJoined(const PlayerRecord&) {}
     // A line of chat markup to append (message 0x85B5).
     virtual void AppendMarkup(const std::string& /*utf8Markup*/) {}
+    // Replaces the text of the input box (message 0x85B6), e.g. to address a player.
+    virtual void SetInputText(const std::string& /*utf8*/) {}
 };
 
 class CPlayerListHooks {

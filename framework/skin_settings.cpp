@@ -4,12 +4,12 @@
 
 #include <QImage>
 #include <QImageReader>
-#include <QMenu>
 
 #include <algorithm>
 
 #include "framework/shared_utils.h"
 #include "framework/skin_library.h"
+#include "framework/widgets/owner_draw_menu.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 
@@ -148,21 +148,29 @@ std::vector<CSkinSettings::MenuItem> CSkinSettings::SkinMenuItems() const {
     return items;
 }
 
-int CSkinSettings::ShowSkinMenu(int x, int y, QWidget* owner) {
-    QMenu menu(owner);
+COwnerDrawMenu* CSkinSettings::BuildSkinMenu(COwnerDrawMenu& top) const {
+    if (!top.LoadMenuId(131)) return nullptr;
+    COwnerDrawMenu* menu = top.GetSubMenu(0);
+    if (!menu) return nullptr;
+    // The skins by position before the resource's own entry, which then makes way for
+    // the program's "more skins" command at the end.
+    int position = 0;
     for (const MenuItem& item : SkinMenuItems()) {
-        if (item.command == 0) {
-            menu.addSeparator();
-            continue;
-        }
-        QAction* a = menu.addAction(QString::fromStdString(item.text));
-        a->setData(item.command);
-        a->setCheckable(item.checked);
-        a->setChecked(item.checked);
+        if (item.command == 20000) break;
+        const uint32_t checked = item.checked ? uint32_t(kMfChecked) : 0u;
+        menu->InsertItem(position++, kMfByPosition | checked, item.command, item.text);
     }
-    QSize size = menu.sizeHint();
-    QAction* chosen = menu.exec(QPoint(x - size.width(), y));
-    return chosen ? chosen->data().toInt() : 0;
+    menu->RemoveItem(32781, kMfByCommand);
+    menu->AppendItem("更多皮肤...", 0, 20000);
+    return menu;
+}
+
+int CSkinSettings::ShowSkinMenu(int x, int y, QWidget* owner) {
+    COwnerDrawMenu top(owner);
+    COwnerDrawMenu* menu = BuildSkinMenu(top);
+    if (!menu) return 0;
+    QSize size = menu->sizeHint();
+    return menu->TrackPopupReturnCmd(QPoint(x - size.width(), y));
 }
 
 }  // namespace hqlv::framework

@@ -13,6 +13,8 @@ class QWidget;
 
 namespace hqlv::framework {
 
+class COwnerDrawMenu;
+
 class CSkinSettings {
 public:
     // gameIniPath: the game's INI file; programFolder: where "skins/" lies (ends in '/').
@@ -61,6 +63,9 @@ public:
     // Shows the menu with its right edge at (x, y) and returns the chosen command, 0 when
     // none was chosen.
     virtual int ShowSkinMenu(int x, int y, QWidget* owner);
+    // Menu 131 with the skins (the current one checked), a separator and "更多皮肤...";
+    // the submenu to show, null when the menu cannot be built.
+    COwnerDrawMenu* BuildSkinMenu(COwnerDrawMenu& top) const;
 
 private:
     int intValue(const char* section, const char* key, int def) const;

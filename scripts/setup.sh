@@ -17,6 +17,8 @@ PACKAGES=(
   dante-server tinyproxy microsocks
   # a display for machines without one
   xvfb xauth
+  # the end-to-end tests click on that display through the X test extension
+  libx11-6 libxtst6
 )
 
 missing=()

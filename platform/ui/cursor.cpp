@@ -19,6 +19,8 @@ Qt::CursorShape toQt(CursorShape s) {
             return Qt::SizeHorCursor;
         case CursorShape::kSizeNS:
             return Qt::SizeVerCursor;
+        case CursorShape::kSizeAll:
+            return Qt::SizeAllCursor;
         case CursorShape::kArrow:
             break;
     }

@@ -5,7 +5,7 @@
 
 namespace hqlv::platform::ui {
 
-enum class CursorShape { kArrow, kHand, kWait, kIBeam, kSizeWE, kSizeNS };
+enum class CursorShape { kArrow, kHand, kWait, kIBeam, kSizeWE, kSizeNS, kSizeAll };
 
 void SetWindowCursor(QWidget* window, CursorShape shape);
 

@@ -23,12 +23,15 @@
 #include "framework/hall_sign.h"
 #include "framework/msgbox_dlg.h"
 #include "framework/skin_library.h"
+#include "framework/table_view.h"
 #include "framework/text_edge.h"
+#include "framework/widgets/owner_draw_menu.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
 #include "platform/core/message.h"
 #include "platform/ui/ui_loop.h"
+#include "qt_test_app.h"
 
 namespace hqlv::framework {
 namespace {
@@ -36,13 +39,7 @@ namespace {
 QApplication* g_app = nullptr;
 
 QApplication& qtApp() {
-    static int argc = 1;
-    static char name[] = "test_framework";
-    static char* argv[] = {name, nullptr};
-    if (!g_app) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        g_app = new QApplication(argc, argv);
-    }
+    if (!g_app) g_app = &testing::SharedQtApp();
     return *g_app;
 }
 
@@ -50,7 +47,8 @@ QApplication& qtApp() {
 class QtEnvironment : public ::testing::Environment {
 public:
     void TearDown() override {
-        delete g_app;
+        // Whichever test made it (the kit's tests share it too).
+        delete QCoreApplication::instance();
         g_app = nullptr;
     }
 };
@@ -325,17 +323,19 @@ protected:
 };
 
 TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
+    CGameTableView* table = frame->GetGameTableView();
+    ASSERT_NE(table, nullptr);
     // Before the game is entered there are no idle seconds: nothing starts.
-    frame->StartIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
-    frame->OnTableEnteredGame();
-    EXPECT_EQ(frame->idleSeconds(), 120);
-    frame->StartIdleTimer();
-    EXPECT_TRUE(frame->idleTimerRunning());
-    frame->StopIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
-    frame->RestartIdleTimer();
-    ASSERT_TRUE(frame->idleTimerRunning());
+    table->StartIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
+    table->OnEnteredGame();
+    EXPECT_EQ(table->idleSeconds(), 120);
+    table->StartIdleTimer();
+    EXPECT_TRUE(table->idleTimerRunning());
+    table->StopIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
+    table->RestartIdleTimer();
+    ASSERT_TRUE(table->idleTimerRunning());
 
     const QString text = "由于您长时间没有开始，系统请您离开游戏！";
     DeleteBoxes();
@@ -344,7 +344,7 @@ TEST_F(IdleFrame, IdleTimerRunsAfterEntryAndItsExpiryAsksToLeave) {
     expiry.id = platform::kTimerMessage;
     expiry.w = kTimerIdle;
     platform::send(frame->hwnd(), expiry);
-    EXPECT_FALSE(frame->idleTimerRunning());
+    EXPECT_FALSE(table->idleTimerRunning());
     EXPECT_EQ(BoxesWithText(text), 1);
     // The timer was killed: no second box from the same expiry.
     platform::ui::processUiEvents(20);
@@ -397,10 +397,12 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
 }
 
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
-    frame->OnTableEnteredGame();
-    EXPECT_EQ(frame->idleSeconds(), 0);
-    frame->StartIdleTimer();
-    EXPECT_FALSE(frame->idleTimerRunning());
+    CGameTableView* table = frame->GetGameTableView();
+    ASSERT_NE(table, nullptr);
+    table->OnEnteredGame();
+    EXPECT_EQ(table->idleSeconds(), 0);
+    table->StartIdleTimer();
+    EXPECT_FALSE(table->idleTimerRunning());
 }
 
 TEST_F(Frame, LayoutOfTheMainFrame) {
@@ -561,6 +563,17 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     EXPECT_EQ(items[2].command, 0);
     EXPECT_EQ(items[3].text, "更多皮肤...");
     EXPECT_EQ(items[3].command, 20000);
+    // The owner-drawn skin menu: skins, separator, "更多皮肤..." last; 32781 gone.
+    COwnerDrawMenu top;
+    COwnerDrawMenu* menu = skin->BuildSkinMenu(top);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->itemCount(), 4);
+    EXPECT_EQ(menu->actionAt(0)->text(), "blue");
+    EXPECT_FALSE(menu->actionAt(0)->isChecked());
+    EXPECT_TRUE(menu->actionAt(1)->isChecked());
+    EXPECT_TRUE(menu->actionAt(2)->isSeparator());
+    EXPECT_EQ(menu->actionAt(3)->data().toInt(), 20000);
+    EXPECT_EQ(menu->FindItem(32781).first, nullptr);
 
     CGameFrameWnd frame(app);
     frame.OnSkinCommand(20002);  // the current skin: nothing

@@ -1,0 +1,57 @@
+#pragma once
+// A static text that behaves as a link: coloured text, a hover colour while the mouse is
+// over it, a hand cursor, a tooltip with the link text and an optional underline. It
+// opens nothing itself: a click goes to the owning dialog's command handler.
+#include <QLabel>
+
+#include <functional>
+#include <string>
+
+#include "platform/ui/draw_context.h"
+
+namespace hqlv::framework {
+
+class CHyperLinkStatic : public QLabel {
+public:
+    explicit CHyperLinkStatic(QWidget* parent = nullptr);
+
+    // Hover -1: the system's highlight colour.
+    void SetColors(platform::ui::ColorRef link, platform::ui::ColorRef visited, int64_t hover = -1);
+    // Whether the hand cursor shows over the link.
+    void SetLinkCursor(bool hand);
+    void SetUnderline(bool on, bool repaint = true);
+    void SetVisited(bool on);
+    void SetLinkText(const std::string& utf8) { link_ = utf8; }
+    // Takes the text as link text when none was set, builds the font, shrinks the
+    // control to its text and sets up the tooltip.
+    void Attach();
+    // Shrinks the control to its text where its alignment puts the text; never grows.
+    void PositionWindow();
+
+    platform::ui::ColorRef CurrentColour() const;
+    bool hovering() const { return hover_; }
+
+    // The owning dialog's command handler for this control.
+    std::function<void()> onClick;
+
+protected:
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    void applyColour();
+    void setHover(bool on);
+
+    platform::ui::ColorRef link_colour_ = 0xEE0000;
+    platform::ui::ColorRef visited_colour_ = 0x8B1A55;
+    platform::ui::ColorRef hover_colour_;
+    bool hover_ = false;
+    bool visited_ = false;
+    bool underline_ = false;
+    bool handCursor_ = true;
+    std::string link_;
+};
+
+}  // namespace hqlv::framework

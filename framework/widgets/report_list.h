@@ -1,0 +1,88 @@
+#pragma once
+// The report-style list of the panes: columns from one column text, item data per row,
+// per-row fonts and colours for the pane's own look, and a header that draws its own
+// sections with an optional sort arrow. Columns can be locked against resizing.
+#include <QHeaderView>
+#include <QTreeWidget>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/widgets/column_spec.h"
+
+namespace hqlv::framework {
+
+// Item data (the user id in the player list) sits in this role of column 0.
+inline constexpr int kItemDataRole = Qt::UserRole;
+
+class CSortHeaderCtrl : public QHeaderView {
+public:
+    explicit CSortHeaderCtrl(QWidget* parent = nullptr);
+    // -1: no arrow. The framework sets none; whoever adds sorting does.
+    void SetSortColumn(int column, bool ascending);
+    int sortColumn() const { return sortColumn_; }
+    bool ascending() const { return ascending_; }
+    // Twice the width of a blank in the header's font: the unit of the margins and arrow.
+    int Unit() const;
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    int pressed_ = -1;
+    int sortColumn_ = -1;
+    bool ascending_ = false;
+};
+
+class CSortListCtrl : public QTreeWidget {
+public:
+    static constexpr int kLockSlots = 256;
+
+    explicit CSortListCtrl(QWidget* parent = nullptr);
+    CSortHeaderCtrl* sortHeader() const { return header_; }
+
+    void SetColumnSpec(const std::string& spec) { spec_ = spec; }
+    const std::string& columnSpec() const { return spec_; }
+    // Every column anew from the column text.
+    void ApplyColumnSpec();
+    void InsertColumns3(const std::vector<ColumnSpec>& columns);
+    // Title and width only: left-aligned.
+    void InsertColumns2(const std::vector<std::pair<std::string, int>>& columns);
+    void DeleteAllColumns();
+    // The first column of the column text with this title, ignoring case; -1 when none.
+    int FindColumn(const std::string& title) const;
+    // Clears every row's selection; the number of rows.
+    int DeselectAll();
+    // The first row whose item data equals the value; -1 when none.
+    int FindItemByData(int value) const;
+    // Columns 0-255 can be locked; any other column is never locked.
+    void LockColumn(int column, bool locked);
+    bool IsColumnLocked(int column) const;
+    // The start of a divider drag: true when the column refuses it.
+    bool OnBeginTrack(int column) const { return IsColumnLocked(column); }
+
+    int rowCount() const { return topLevelItemCount(); }
+    QTreeWidgetItem* row(int i) const { return topLevelItem(i); }
+
+    // Right clicks and the menu key, with the point in screen coordinates; the pane
+    // decides what opens.
+    std::function<void(const QPoint& global, bool fromKeyboard)> onContextMenu;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    void applyLocks();
+
+    CSortHeaderCtrl* header_;
+    std::string spec_;
+    std::vector<ColumnSpec> columns_;
+    std::array<int, kLockSlots> locks_{};
+};
+
+}  // namespace hqlv::framework

@@ -1,0 +1,150 @@
+#pragma once
+// The stand-in hall (and through it the client) run in a folder of its own, for the
+// end-to-end tests: start with environment, commands on its input, logs, exit code.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+extern char** environ;
+
+namespace hqlv::e2e {
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline bool WaitFor(const std::function<bool()>& pred, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// One run of the hall (and through it the client) in a folder of its own.
+class HallRun {
+public:
+    explicit HallRun(const std::string& name) {
+        char tmpl[] = "/tmp/hqlv-e2e-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        root_ = dir_ + "/root";
+        log_ = dir_ + "/hall.log";
+        (void)name;
+    }
+    ~HallRun() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (stdin_ >= 0) close(stdin_);
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        if (std::getenv("HQLV_KEEP_E2E") == nullptr) (void)std::system(cmd.c_str());
+    }
+    bool Start(int port, std::vector<std::string> env = {}) {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[0], 0);
+        posix_spawn_file_actions_addclose(&fa, fds[1]);
+        posix_spawn_file_actions_addopen(&fa, 2, (dir_ + "/stderr.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<std::string> args = {HQLV_HALL_EXE,
+                                         "--client",
+                                         HQLV_CLIENT_EXE,
+                                         "--server",
+                                         "127.0.0.1:" + std::to_string(port),
+                                         "--root",
+                                         root_,
+                                         "--log",
+                                         log_};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        env.push_back("HQLV_RUNTIME_DIR=" + dir_ + "/run");
+        env.push_back("HQLV_LOG_DIR=" + dir_ + "/log");
+        env.push_back("HQLV_KEEPALIVE_SECONDS=1");
+        // The given variables replace the inherited ones of the same name.
+        std::vector<std::string> envs = env;
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            std::string key = entry.substr(0, entry.find('=') + 1);
+            bool replaced = false;
+            for (auto& mine : env) replaced = replaced || mine.rfind(key, 0) == 0;
+            if (!replaced) envs.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (auto& e : envs) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        mkdir((dir_ + "/run").c_str(), 0700);
+        int rc = posix_spawn(&pid_, HQLV_HALL_EXE, &fa, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&fa);
+        close(fds[0]);
+        stdin_ = fds[1];
+        return rc == 0;
+    }
+    void Command(const std::string& line) {
+        std::string l = line + "\n";
+        ASSERT_EQ(write(stdin_, l.data(), l.size()), ssize_t(l.size()));
+    }
+    // The hall's exit code, or -1 when it did not end in time.
+    int Wait(int ms) {
+        int status = 0;
+        bool done = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, ms);
+        if (!done) return -1;
+        pid_ = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    void Kill() {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
+    std::string HallLog() const { return ReadFile(log_); }
+    std::string ClientLog() const {
+        std::string all;
+        std::string cmd = "cat '" + dir_ + "'/log/*.log 2>/dev/null";
+        FILE* p = popen(cmd.c_str(), "r");
+        char buf[4096];
+        size_t n;
+        while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) all.append(buf, n);
+        if (p) pclose(p);
+        return all;
+    }
+    bool HallLogHas(const std::string& text, int ms) {
+        return WaitFor([&] { return HallLog().find(text) != std::string::npos; }, ms);
+    }
+    int ClientPid() const {
+        const std::string log = HallLog();
+        const std::string key = "client pid ";
+        const size_t at = log.find(key);
+        return at == std::string::npos ? 0 : std::atoi(log.c_str() + at + key.size());
+    }
+    const std::string& dir() const { return dir_; }
+
+private:
+    std::string dir_, root_, log_;
+    pid_t pid_ = 0;
+    int stdin_ = -1;
+};
+
+}  // namespace hqlv::e2e

@@ -1,0 +1,315 @@
+// The window kit under Qt's offscreen platform: the report list and its header, and the
+// owner-drawn menus (measuring, accelerator column, default item, records freed).
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QTest>
+
+#include "framework/widgets/owner_draw_menu.h"
+#include "framework/widgets/report_list.h"
+#include "platform/core/message.h"
+#include "platform/ui/ui_loop.h"
+#include "qt_test_app.h"
+
+namespace hqlv::framework {
+namespace {
+
+using testing::SharedQtApp;
+
+TEST(ReportList, ColumnTextMakesColumns) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("用户名|100|0|总成绩|75|2|");
+    list.ApplyColumnSpec();
+    ASSERT_EQ(list.columnCount(), 2);
+    EXPECT_EQ(list.headerItem()->text(0), "用户名");
+    EXPECT_EQ(list.headerItem()->text(1), "总成绩");
+    EXPECT_EQ(list.header()->sectionSize(0), 100);
+    EXPECT_EQ(list.header()->sectionSize(1), 75);
+    EXPECT_EQ(list.headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+    EXPECT_EQ(list.headerItem()->textAlignment(1) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    list.SetColumnSpec("名|10|1|x");
+    list.ApplyColumnSpec();
+    ASSERT_EQ(list.columnCount(), 1);
+    EXPECT_EQ(list.headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    list.SetColumnSpec("Name|10|0|Score|20|0|");
+    EXPECT_EQ(list.FindColumn("SCORE"), 1);
+    EXPECT_EQ(list.FindColumn("none"), -1);
+    list.InsertColumns2({{"a", 30}});
+    EXPECT_EQ(list.columnCount(), 2);
+    list.DeleteAllColumns();
+    EXPECT_EQ(list.columnCount(), 0);
+}
+
+TEST(ReportList, ItemDataAndSelection) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|50|0|");
+    list.ApplyColumnSpec();
+    EXPECT_EQ(list.FindItemByData(0), -1);
+    for (int v : {7, 9, 7}) {
+        auto* item = new QTreeWidgetItem(&list);
+        item->setData(0, kItemDataRole, v);
+    }
+    EXPECT_EQ(list.FindItemByData(7), 0);
+    EXPECT_EQ(list.FindItemByData(9), 1);
+    EXPECT_EQ(list.FindItemByData(8), -1);
+    list.row(1)->setSelected(true);
+    EXPECT_EQ(list.DeselectAll(), 3);
+    EXPECT_TRUE(list.selectedItems().isEmpty());
+}
+
+TEST(ReportList, LockFlagsOnlyForColumnsZeroTo255) {
+    SharedQtApp();
+    CSortListCtrl list;
+    for (int c : {-1, 0, 255, 256, 341}) list.LockColumn(c, true);
+    EXPECT_FALSE(list.IsColumnLocked(-1));
+    EXPECT_TRUE(list.IsColumnLocked(0));
+    EXPECT_TRUE(list.IsColumnLocked(255));
+    EXPECT_FALSE(list.IsColumnLocked(256));
+    EXPECT_FALSE(list.IsColumnLocked(341));
+    EXPECT_TRUE(list.OnBeginTrack(0));
+    EXPECT_FALSE(list.OnBeginTrack(1));
+    list.LockColumn(0, false);
+    EXPECT_FALSE(list.IsColumnLocked(0));
+}
+
+// Drags the divider at the right end of a column 40 pixels to the right.
+void DragDivider(CSortListCtrl& list, int column) {
+    QWidget* hv = list.header()->viewport();
+    const int edge =
+        list.header()->sectionViewportPosition(column) + list.header()->sectionSize(column) - 1;
+    const int y = list.header()->height() / 2;
+    QTest::mousePress(hv, Qt::LeftButton, {}, QPoint(edge, y));
+    QTest::mouseMove(hv, QPoint(edge + 20, y));
+    QTest::mouseMove(hv, QPoint(edge + 40, y));
+    QTest::mouseRelease(hv, Qt::LeftButton, {}, QPoint(edge + 40, y));
+}
+
+TEST(ReportList, LockedColumnRefusesADrag) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.resize(400, 200);
+    list.SetColumnSpec("a|100|0|b|100|0|");
+    list.ApplyColumnSpec();
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    list.LockColumn(0, true);
+    DragDivider(list, 0);
+    EXPECT_EQ(list.header()->sectionSize(0), 100);
+    DragDivider(list, 1);
+    EXPECT_GT(list.header()->sectionSize(1), 100);
+}
+
+TEST(ReportList, HeaderDrawsTheSortArrowOnlyWhenAsked) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.resize(300, 100);
+    list.SetColumnSpec("abc|150|0|def|150|0|");
+    list.ApplyColumnSpec();
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    auto grab = [&] { return list.header()->grab().toImage(); };
+    const QImage plain = grab();
+    list.sortHeader()->SetSortColumn(1, true);
+    const QImage up = grab();
+    list.sortHeader()->SetSortColumn(1, false);
+    const QImage down = grab();
+    // Only the sort column's right end changes, and the two directions differ.
+    const int o = list.sortHeader()->Unit();
+    const QRect arrow(300 - 2 * o - 2, 0, 2 * o + 2, plain.height());
+    EXPECT_NE(plain.copy(arrow), up.copy(arrow));
+    EXPECT_NE(up.copy(arrow), down.copy(arrow));
+    EXPECT_EQ(plain.copy(0, 0, 150, plain.height()), up.copy(0, 0, 150, up.height()));
+}
+
+TEST(OwnerDrawMenu, SeparatorIsHalfTheMenuBar) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    menu.AppendItem("甲", 0, 1);
+    menu.AppendItem("ignored", 0, 0);
+    menu.AppendItem("乙", 0, 2);
+    ASSERT_EQ(menu.itemCount(), 3);
+    EXPECT_TRUE(menu.record(1)->flags & kMfSeparator);
+    EXPECT_TRUE(menu.actionAt(1)->isSeparator());
+    EXPECT_EQ(menu.actionGeometry(menu.actionAt(1)).height(), menu.MenuBarHeight() / 2);
+    EXPECT_EQ(menu.actionGeometry(menu.actionAt(0)).height(), std::max(menu.MenuBarHeight(), 19));
+    COwnerDrawMenuItem item;
+    item.text = u"abc";
+    const int text = QFontMetrics(menu.font()).horizontalAdvance("abc");
+    EXPECT_EQ(menu.MeasureItem(item).width(), text + 33);
+}
+
+TEST(OwnerDrawMenu, AcceleratorsStartInOneColumnAfterLoading) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    MenuTemplateItem popup;
+    popup.flags = kMfPopup | kMfEnd;
+    popup.text = "文件";
+    for (const char* t : {"开\tCtrl+O", "另存为文件\tF12", "无键", "关闭\tAlt+F4"}) {
+        MenuTemplateItem i;
+        i.id = int(popup.children.size()) + 10;
+        i.text = t;
+        popup.children.push_back(i);
+    }
+    popup.children.back().flags = kMfEnd;
+    ASSERT_TRUE(menu.LoadMenuTemplate({popup}));
+    COwnerDrawMenu* sub = menu.GetSubMenu(0);
+    ASSERT_NE(sub, nullptr);
+    const QFontMetrics fm(sub->font());
+    const int target = fm.horizontalAdvance(QString("另存为文件 "));
+    const int blank = fm.horizontalAdvance(QLatin1Char(' '));
+    for (int i : {0, 1, 3}) {
+        const QString t = QString::fromStdU16String(sub->record(i)->text);
+        const int w = fm.horizontalAdvance(t.section('\t', 0, 0));
+        EXPECT_GE(w, target) << t.toStdString();
+        EXPECT_LT(w, target + blank) << t.toStdString();
+    }
+    EXPECT_EQ(QString::fromStdU16String(sub->record(0)->text).section('\t', 1), "Ctrl+O");
+    EXPECT_EQ(QString::fromStdU16String(sub->record(2)->text), "无键");
+}
+
+// Pixels darker than mid-grey inside an item's rectangle of a rendered menu.
+int Ink(const QImage& img, const QRect& r) {
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(img.pixel(x, y)) < 100) ++n;
+    return n;
+}
+
+TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
+    SharedQtApp();
+    for (bool flat : {false, true}) {
+        COwnerDrawMenu menu;
+        QPalette pal = menu.palette();
+        pal.setColor(QPalette::Window, QColor(240, 240, 240));
+        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
+        pal.setColor(QPalette::Text, Qt::black);
+        menu.setPalette(pal);
+        EXPECT_EQ(menu.Look(), flat ? MenuLook::kFlat : MenuLook::kClassic);
+        menu.AppendItem("详细信息", 0, 1);
+        menu.AppendItem("详细信息", 0, 2);
+        menu.SetDefaultItem(2);
+        EXPECT_EQ(menu.defaultItem(), 2);
+        menu.popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        const QImage img = menu.grab().toImage();
+        const int normal = Ink(img, menu.actionGeometry(menu.actionAt(0)));
+        const int bold = Ink(img, menu.actionGeometry(menu.actionAt(1)));
+        EXPECT_GT(normal, 0) << flat;
+        EXPECT_GT(bold, normal) << flat;
+        menu.hide();
+    }
+}
+
+TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
+    SharedQtApp();
+    for (bool flat : {false, true}) {
+        COwnerDrawMenu menu;
+        QPalette pal = menu.palette();
+        pal.setColor(QPalette::Window, QColor(240, 240, 240));
+        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
+        pal.setColor(QPalette::Dark, QColor(40, 40, 40));
+        menu.setPalette(pal);
+        menu.AppendItem("a", 0, 1);
+        menu.AppendItem("", 0, 0);
+        menu.AppendItem("b", 0, 2);
+        menu.popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        const QImage img = menu.grab().toImage();
+        const QRect sep = menu.actionGeometry(menu.actionAt(1));
+        const int x = sep.right() - 3;
+        EXPECT_EQ(img.pixelColor(x, sep.top() + sep.height() / 2), QColor(40, 40, 40)) << flat;
+        EXPECT_NE(img.pixelColor(x, sep.top()), QColor(40, 40, 40)) << flat;
+        menu.hide();
+    }
+}
+
+TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {
+    SharedQtApp();
+    const int records = COwnerDrawMenuItem::LiveCount();
+    const int submenus = COwnerDrawMenu::LiveSubmenus();
+    {
+        COwnerDrawMenu menu;
+        auto inner = std::make_unique<COwnerDrawMenu>();
+        inner->AppendItem("x", 0, 31);
+        inner->AppendItem("", 0, 0);
+        auto outer = std::make_unique<COwnerDrawMenu>();
+        outer->AppendItem("y", 0, 21);
+        outer->AppendItem("inner", kMfPopup, 0, -1, std::move(inner));
+        menu.AppendItem("top", 0, 11);
+        menu.AppendItem("outer", kMfPopup, 0, -1, std::move(outer));
+        EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records + 6);
+        EXPECT_EQ(COwnerDrawMenu::LiveSubmenus(), submenus + 2);
+        EXPECT_EQ(menu.FindItem(31).second, 0);
+        EXPECT_NE(menu.FindItem(31).first, &menu);
+        EXPECT_TRUE(menu.RemoveItem(1, kMfByPosition));
+        EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records + 1);
+        EXPECT_EQ(COwnerDrawMenu::LiveSubmenus(), submenus);
+        EXPECT_EQ(menu.FindItem(31).first, nullptr);
+        EXPECT_EQ(menu.itemCount(), 1);
+        EXPECT_EQ(menu.actions().size(), 1);
+        EXPECT_FALSE(menu.RemoveItem(5, kMfByPosition));
+        EXPECT_FALSE(menu.RemoveItem(99, kMfByCommand));
+        EXPECT_TRUE(menu.RemoveItem(11, kMfByCommand));
+        EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records);
+    }
+    EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records);
+}
+
+TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {
+    SharedQtApp();
+    COwnerDrawMenu top;
+    ASSERT_TRUE(top.LoadMenuId(130));
+    EXPECT_FALSE(top.LoadMenuId(128));
+    COwnerDrawMenu* menu = top.GetSubMenu(0);
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->itemCount(), 11);
+    EXPECT_EQ(menu->FindItem(1905).second, 10);
+    // Silver above level: 1904 out, a new 1904 before 1902.
+    ASSERT_TRUE(menu->RemoveItem(1904, kMfByCommand));
+    ASSERT_TRUE(menu->InsertItem(1902, kMfByCommand, 1904, "银子：5两"));
+    EXPECT_EQ(menu->FindItem(1904).second, 4);
+    EXPECT_EQ(menu->FindItem(1902).second, 5);
+    QImage icon(16, 16, QImage::Format_RGB32);
+    icon.fill(Qt::red);
+    ASSERT_TRUE(menu->ModifyItem("某人", 1900, &icon));
+    EXPECT_EQ(menu->record(0)->iconOffset, 0);
+    EXPECT_FALSE(menu->actionAt(0)->icon().isNull());
+    EXPECT_EQ(menu->actionAt(0)->text(), "某人");
+    ASSERT_TRUE(menu->ModifyItem("", 1900, nullptr));
+    EXPECT_EQ(menu->record(0)->iconOffset, -1);
+    EXPECT_EQ(menu->actionAt(0)->text(), "某人");
+    EXPECT_TRUE(menu->SetItemText(1903, "积分：3分", kMfByCommand));
+    EXPECT_FALSE(menu->SetItemText(11, "x", kMfByPosition));
+    EXPECT_EQ(menu->actionOf(1903)->text(), "积分：3分");
+    EXPECT_TRUE(menu->EnableItem(1905, false));
+    EXPECT_FALSE(menu->actionOf(1905)->isEnabled());
+
+    std::vector<platform::Message> got;
+    platform::FunctionTarget owner([&](const platform::Message& m) {
+        got.push_back(m);
+        return intptr_t(0);
+    });
+    owner.attach(platform::ui::uiDispatcher());
+    menu->TrackPopup(QPoint(10, 10), owner.handle());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    menu->actionOf(1901)->trigger();
+    for (int i = 0; i < 20 && got.empty(); ++i) platform::ui::processUiEvents(5);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].id, kMsgCommand);
+    EXPECT_EQ(got[0].w, 1901u);
+    menu->hide();
+}
+
+TEST(OwnerDrawMenu, LightenColor) {
+    EXPECT_EQ(LightenColor(0x000000, 0.5), 0x7F7F7Fu);
+    EXPECT_EQ(LightenColor(0x0000FF, 1.0), 0xFFFFFFu);
+    EXPECT_EQ(LightenColor(0x102030, 0.0), 0x102030u);
+    EXPECT_EQ(LightenColor(0x102030, 1.5), 0x102030u);
+    EXPECT_EQ(LightenColor(0x102030, -0.1), 0x102030u);
+}
+
+}  // namespace
+}  // namespace hqlv::framework

@@ -1,0 +1,516 @@
+// The tab strip: its model (layout, buttons, hit codes, copies, notification records)
+// and the widget's label editing, vertical mapping and drawing.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+#include "framework/widgets/tab_strip.h"
+#include "framework/widgets/tab_strip_model.h"
+#include "qt_test_app.h"
+
+namespace hqlv::framework {
+namespace {
+
+using testing::SharedQtApp;
+
+// Every character 10 pixels wide.
+TabStripModel Model(uint32_t style, int length, int height = 20) {
+    TabStripModel m([](std::string_view s) {
+        int n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n * 10;
+    });
+    m.ModifyStyle(0, style);
+    m.SetFrame(length, height);
+    return m;
+}
+
+std::string Chars(int n, const std::string& c = "a") {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += c;
+    return s;
+}
+
+TEST(TabStripModel, InsertChecksIndexAndLength) {
+    TabStripModel m = Model(kTabTop | kTabAutoHide, 400);
+    EXPECT_EQ(m.InsertItem(1, "x", 0), kTabBadIndex);
+    EXPECT_EQ(m.InsertItem(-1, "x", 0), kTabBadIndex);
+    EXPECT_EQ(m.InsertItem(0, Chars(30), 0), kTabLabelTooLong);
+    EXPECT_EQ(m.InsertItem(0, Chars(30, "积"), 0), kTabLabelTooLong);
+    EXPECT_EQ(m.InsertItem(0, Chars(29, "积"), 0), 0);
+    EXPECT_EQ(m.InsertItem(1, "积分榜", 4), 1);
+    EXPECT_EQ(m.SetItemData(2, 1), kTabBadIndex);
+    EXPECT_EQ(m.SetItemData(1, 5), 0);
+    EXPECT_EQ(m.item(1).data, 5u);
+}
+
+TEST(TabStripModel, InsertingBeforeTheCurrentKeepsIt) {
+    TabStripModel m = Model(kTabTop, 400);
+    m.InsertItem(0, "a", 1);
+    m.InsertItem(1, "b", 2);
+    m.SetCurSel(1);
+    m.InsertItem(0, "c", 3);
+    EXPECT_EQ(m.current(), 2);
+    EXPECT_EQ(m.item(2).label, "b");
+    m.InsertItem(3, "d", 4);  // behind: unchanged
+    EXPECT_EQ(m.current(), 2);
+    EXPECT_EQ(m.SetCurSel(4), kTabBadIndex);
+}
+
+TEST(TabStripModel, LayoutOfTabs) {
+    TabStripModel m = Model(kTabAutoHide, 400);
+    m.InsertItem(0, "abc", 0);
+    m.InsertItem(1, "de", 0);
+    m.SetCurSel(0);
+    // Width H + w + 4, overlap H/2; a bottom strip runs from y 1 to H - 1.
+    EXPECT_EQ(m.item(0).shape, (TabRect{0, 1, 54, 19}));
+    EXPECT_EQ(m.item(0).text, (TabRect{10, 1, 44, 19}));
+    EXPECT_EQ(m.item(1).shape, (TabRect{44, 1, 88, 19}));
+    EXPECT_EQ(m.item(0).kind, 3);  // current
+    EXPECT_EQ(m.item(1).kind, 3);  // last
+    m.InsertItem(2, "f", 0);
+    EXPECT_EQ(m.item(1).kind, 4);
+    TabStripModel top = Model(kTabTop | kTabAutoHide, 400);
+    top.InsertItem(0, "abc", 0);
+    EXPECT_EQ(top.item(0).shape, (TabRect{0, 0, 54, 18}));
+    TabStripModel fixed = Model(kTabFixedWidth | kTabAutoHide, 400);
+    fixed.InsertItem(0, "abcd", 0);
+    fixed.InsertItem(1, "a", 0);
+    EXPECT_EQ(fixed.item(1).shape.right - fixed.item(1).shape.left, 64);
+}
+
+TEST(TabStripModel, AutoHideWithOneTabShowsNoScrollButtons) {
+    TabStripModel m = Model(kTabAutoHide, 50);
+    m.InsertItem(0, Chars(20), 0);  // far wider than the strip
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 0);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 0);
+    m.InsertItem(1, "b", 0);
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 1);
+    EXPECT_EQ(m.buttonState(TabStripModel::kFirst), 0);
+    TabStripModel fits = Model(kTabAutoHide, 400);
+    fits.InsertItem(0, "a", 0);
+    fits.InsertItem(1, "b", 0);
+    EXPECT_EQ(fits.buttonState(TabStripModel::kNext), 0);
+    // With a close button the tabs begin behind its area.
+    TabStripModel closing = Model(kTabAutoHide | kTabCloseButton, 400);
+    closing.InsertItem(0, "a", 0);
+    EXPECT_EQ(closing.item(0).shape.left, 17 + 3);
+    EXPECT_EQ(closing.HitTest(5, 10), kHitClose);
+    TabStripModel always = Model(0, 400);
+    always.InsertItem(0, "a", 0);
+    EXPECT_EQ(always.buttonState(TabStripModel::kNext), 1);
+}
+
+TEST(TabStripModel, NextDoesNothingWhenTheLastTabIsInside) {
+    TabStripModel m = Model(0, 400);
+    for (int i = 0; i < 3; ++i) m.InsertItem(i, "ab", 0);
+    m.PressButton(kHitNext, 0);
+    EXPECT_EQ(m.firstShown(), 0);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 3);
+    m.ReleaseButtons();
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 1);
+}
+
+TEST(TabStripModel, HeldButtonRepeatsEvery250MsOnTheTimer) {
+    TabStripModel m = Model(0, 120);
+    for (int i = 0; i < 10; ++i) m.InsertItem(i, "abcd", 0);
+    m.RecalcLayout(5);  // scrolled to the end
+    const int start = m.firstShown();
+    ASSERT_GE(start, 4);
+    m.PressButton(kHitPrevious, 1000);
+    EXPECT_EQ(m.firstShown(), start - 1);
+    const std::pair<int64_t, int> ticks[] = {{1100, 1}, {1200, 1}, {1249, 1}, {1300, 2},
+                                             {1400, 2}, {1500, 2}, {1550, 3}, {1600, 3}};
+    for (auto [now, steps] : ticks) {
+        m.OnRepeatTimer(now);
+        EXPECT_EQ(m.firstShown(), start - steps) << now;
+    }
+    m.ReleaseButtons();
+    m.OnRepeatTimer(5000);
+    EXPECT_EQ(m.firstShown(), start - 3);
+    // The close button steps once and never repeats.
+    TabStripModel c = Model(kTabCloseButton, 120);
+    c.InsertItem(0, "a", 0);
+    c.PressButton(kHitClose, 0);
+    EXPECT_EQ(c.buttonState(TabStripModel::kClose), 3);
+    c.OnRepeatTimer(1000);
+    EXPECT_EQ(c.pressed(), kHitClose);
+}
+
+TEST(TabStripModel, ButtonStatesUnderThePointer) {
+    TabStripModel m = Model(kTabCloseButton, 120);
+    for (int i = 0; i < 10; ++i) m.InsertItem(i, "abcd", 0);
+    m.HoverButtons(kHitNext, false);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 2);  // hot
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 1);
+    EXPECT_EQ(m.buttonState(TabStripModel::kClose), 1);
+    m.HoverButtons(kHitNext, true);  // the left button is down elsewhere: not hot
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 1);
+    m.PressButton(kHitNext, 0);
+    m.HoverButtons(kHitNext, true);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 3);  // pressed and under the pointer
+    m.HoverButtons(kHitPrevious, true);
+    EXPECT_EQ(m.buttonState(TabStripModel::kNext), 1);
+    EXPECT_EQ(m.buttonState(TabStripModel::kPrevious), 1);  // pressed is another button
+    m.ReleaseButtons();
+    EXPECT_EQ(m.buttonState(TabStripModel::kFirst), 0);  // absent stays absent
+    EXPECT_EQ(m.pressed(), kHitNothing);
+}
+
+TEST(TabStripWidget, HeldButtonRepeatsOnTheInjectedClock) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop);
+    strip.resize(120, 20);
+    for (int i = 0; i < 10; ++i) strip.InsertItem(i, "abcd", 0);
+    int64_t now = 0;
+    strip.clock = [&] { return now; };
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const TabRect next = strip.model().ButtonRect(TabStripModel::kNext);
+    const QPoint at((next.left + next.right) / 2, 10);
+    QTest::mousePress(&strip, Qt::LeftButton, {}, at);
+    EXPECT_EQ(strip.model().firstShown(), 1);
+    now = 200;
+    QTest::qWait(150);  // the 100 ms timer looked, too early for a step
+    EXPECT_EQ(strip.model().firstShown(), 1);
+    now = 260;
+    for (int waited = 0; strip.model().firstShown() != 2 && waited < 3000; waited += 20)
+        QTest::qWait(20);
+    EXPECT_EQ(strip.model().firstShown(), 2);
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, at);
+    now = 2000;
+    QTest::qWait(150);
+    EXPECT_EQ(strip.model().firstShown(), 2);
+    EXPECT_EQ(strip.model().buttonState(TabStripModel::kNext), 1);
+}
+
+TEST(TabStripModel, ScrolledStripShowsNoRoomBehindTheLastTab) {
+    TabStripModel m = Model(0, 200);
+    for (int i = 0; i < 8; ++i) m.InsertItem(i, "abcd", 0);
+    m.RecalcLayout(5);
+    const int p = m.firstShown();
+    EXPECT_GT(p, 0);
+    EXPECT_LT(m.item(7).shape.right, m.stripEnd());
+    EXPECT_EQ(m.item(p - 1).kind, 2);  // the sliver in front
+    EXPECT_TRUE(m.item(p - 1).text.empty());
+    if (p >= 2) {
+        EXPECT_EQ(m.item(p - 2).kind, 0);
+    }
+    m.RecalcLayout(4);
+    EXPECT_EQ(m.firstShown(), 0);
+}
+
+struct HitCase {
+    uint32_t style;
+    std::vector<std::pair<int, int>> expect;  // (x, hit)
+};
+
+TEST(TabStripModel, HitCodesOfEveryButtonLayout) {
+    // H = 20, bw = 17; W = 300.
+    const HitCase cases[] = {
+        {0, {{0, kHitPrevious}, {17, kHitPrevious}, {18, kHitNext}, {36, kHitNext}}},
+        {kTabCloseButton,
+         {{0, kHitClose},
+          {16, kHitClose},
+          {17, kHitClose},
+          {18, kHitPrevious},
+          {35, kHitNext},
+          {53, kHitNext}}},
+        {kTabFourButtons,
+         {{0, kHitFirst},
+          {17, kHitFirst},
+          {18, kHitPrevious},
+          {34, kHitPrevious},
+          {35, kHitNext},
+          {52, kHitNext},
+          {53, kHitLast},
+          {70, kHitLast}}},
+        {kTabFourButtons | kTabCloseButton,
+         {{5, kHitClose},
+          {17, kHitClose},
+          {18, kHitFirst},
+          {35, kHitPrevious},
+          {52, kHitNext},
+          {70, kHitLast},
+          {87, kHitLast}}},
+        {kTabButtonsAfter,
+         {{299, kHitNext}, {281, kHitNext}, {280, kHitPrevious}, {263, kHitPrevious}}},
+        {kTabButtonsAfter | kTabCloseButton,
+         {{299, kHitClose},
+          {282, kHitClose},
+          {281, kHitNext},
+          {264, kHitNext},
+          {263, kHitPrevious},
+          {246, kHitPrevious}}},
+        {kTabButtonsAfter | kTabFourButtons,
+         {{299, kHitLast},
+          {282, kHitLast},
+          {281, kHitNext},
+          {264, kHitNext},
+          {263, kHitPrevious},
+          {247, kHitPrevious},
+          {246, kHitFirst},
+          {229, kHitFirst}}},
+    };
+    for (const HitCase& c : cases) {
+        TabStripModel m = Model(c.style, 300);
+        m.InsertItem(0, "a", 0);
+        for (auto [x, hit] : c.expect)
+            EXPECT_EQ(m.HitTest(x, 10), hit) << "style " << c.style << " x " << x;
+        EXPECT_EQ(m.HitTest(5, -1), kHitNothing);
+        EXPECT_EQ(m.HitTest(5, 20), kHitNothing);
+    }
+    // Tabs by their slanted outline; the strip behind the last tab is nothing.
+    TabStripModel m = Model(kTabAutoHide, 300);
+    m.InsertItem(0, "abc", 0);
+    m.InsertItem(1, "abc", 0);
+    EXPECT_EQ(m.HitTest(27, 10), 0);
+    EXPECT_EQ(m.HitTest(1, 17), kHitNothing);  // outside the slant at the bottom left
+    EXPECT_EQ(m.HitTest(60, 10), 1);
+    EXPECT_EQ(m.HitTest(200, 10), kHitNothing);
+}
+
+TEST(TabStripModel, CopiesAreNumbered) {
+    struct Case {
+        std::vector<std::string> labels;
+        std::string from, want;
+    } cases[] = {{{"Abc"}, "Abc", "Abc (2)"},        {{"Abc", "Abc (2)"}, "Abc", "Abc (3)"},
+                 {{"Abc(2)"}, "Abc(2)", "Abc(3)"},   {{"Abc(1)"}, "Abc(1)", "Abc(1) (2)"},
+                 {{"Abc(12)"}, "Abc(12)", "Abc(2)"}, {{"Abc(09)"}, "Abc(09)", "Abc(09) (2)"},
+                 {{"(5)"}, "(5)", "(5) (2)"}};
+    for (const Case& c : cases) EXPECT_EQ(CopiedLabel(c.from, c.labels), c.want) << c.from;
+    TabStripModel m = Model(kTabTop, 400);
+    m.InsertItem(0, "Abc", 7);
+    std::vector<TabNotify> sent;
+    m.notify = [&](const TabNotify& n) {
+        sent.push_back(n);
+        return 0;
+    };
+    EXPECT_EQ(m.CopyItem(0, 1, true), 1);
+    EXPECT_EQ(m.CopyItem(0, 2, true), 2);
+    EXPECT_EQ(m.item(1).label, "Abc (2)");
+    EXPECT_EQ(m.item(2).label, "Abc (3)");
+    EXPECT_EQ(m.item(2).data, 7u);
+    EXPECT_EQ(m.current(), 2);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[1].code, kTabCopied);
+    EXPECT_EQ(sent[1].item, 2);
+    EXPECT_STREQ(sent[1].label, "Abc (3)");
+    EXPECT_EQ(m.CopyItem(3, 0, true), kTabBadIndex);
+    EXPECT_EQ(m.CopyItem(0, 4, true), kTabBadIndex);
+    m.InsertItem(3, Chars(26), 0);
+    EXPECT_EQ(m.CopyItem(3, 0, true), kTabLabelTooLong);  // the numbered copy is too long
+}
+
+TEST(TabStripModel, MoveMakesTheTabCurrent) {
+    TabStripModel m = Model(kTabTop, 400);
+    for (const char* l : {"a", "b", "c"}) m.InsertItem(m.count(), l, 0);
+    int moved = -1;
+    m.notify = [&](const TabNotify& n) {
+        if (n.code == kTabMoved) moved = n.item;
+        return 0;
+    };
+    EXPECT_EQ(m.MoveItem(0, 1, true), 0);  // in place: nothing
+    EXPECT_EQ(moved, -1);
+    EXPECT_EQ(m.MoveItem(0, 3, true), 2);
+    EXPECT_EQ(moved, 2);
+    EXPECT_EQ(m.item(2).label, "a");
+    EXPECT_EQ(m.current(), 2);
+    EXPECT_EQ(m.MoveItem(2, 0, false), 0);
+    EXPECT_EQ(m.item(0).label, "a");
+    EXPECT_EQ(m.MoveItem(3, 0, false), kTabBadIndex);
+}
+
+TEST(TabStripModel, HighlightRules) {
+    TabStripModel m = Model(kTabTop, 400);
+    for (const char* l : {"a", "b", "c"}) m.InsertItem(m.count(), l, 0);
+    EXPECT_EQ(m.HighlightItem(0, true, false), kTabNoHighlightStyle);
+    m.ModifyStyle(0, kTabMultiHighlight);
+    m.SelectItem(0, true, false);
+    EXPECT_TRUE(m.item(0).highlighted);
+    m.HighlightItem(2, true, true);  // Ctrl toggles another tab
+    EXPECT_TRUE(m.item(2).highlighted);
+    EXPECT_TRUE(m.item(2).highlightChanged);
+    m.HighlightItem(0, true, true);  // not the current one
+    EXPECT_TRUE(m.item(0).highlighted);
+    m.SelectItem(1, true, false);  // a plain click keeps only the new and the current
+    EXPECT_TRUE(m.item(1).highlighted);
+    EXPECT_FALSE(m.item(2).highlighted);
+    EXPECT_TRUE(m.item(2).highlightChanged);
+    m.ModifyStyle(kTabMultiHighlight, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(m.item(i).highlighted);
+}
+
+TEST(TabStripModel, NotificationLabelIsBoundedOnACharacter) {
+    TabStripModel m = Model(kTabTop, 2000);
+    m.InsertItem(0, Chars(29, "积"), 9);  // 87 bytes
+    TabNotify n = m.MakeNotify(kTabSelChanged, 0, {3, 4});
+    EXPECT_EQ(std::string(n.label), Chars(10, "积"));  // 30 bytes fit, the 11th does not
+    EXPECT_EQ(n.label[31], 0);
+    EXPECT_EQ(n.data, 9u);
+    EXPECT_EQ(n.point, (TabPoint{3, 4}));
+    TabNotify none = m.MakeNotify(kTabLButtonDown, kHitNext, {1, 1});
+    EXPECT_EQ(none.label[0], 0);
+    EXPECT_EQ(none.data, 0u);
+    char small[4];
+    CopyLabelBounded("ab积", small, sizeof small);
+    EXPECT_STREQ(small, "ab");
+    CopyLabelBounded("abc", small, sizeof small);
+    EXPECT_STREQ(small, "abc");
+}
+
+TEST(TabStripModel, VerticalPointsTurnAQuarter) {
+    // A window 20 wide and 300 high: the strip's start at the bottom, its top edge left.
+    EXPECT_EQ(TabStripModel::VerticalToStrip({0, 299}, 300), (TabPoint{0, 0}));
+    EXPECT_EQ(TabStripModel::VerticalToStrip({19, 0}, 300), (TabPoint{299, 19}));
+    EXPECT_EQ(TabStripModel::VerticalToStrip({5, 250}, 300), (TabPoint{49, 5}));
+    for (TabPoint p : {TabPoint{0, 0}, TabPoint{7, 123}, TabPoint{19, 299}})
+        EXPECT_EQ(TabStripModel::StripToVertical(TabStripModel::VerticalToStrip(p, 300), 300), p);
+}
+
+TEST(TabStripWidget, VerticalClickReachesTheTabUnderIt) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabVertical | kTabAutoHide);
+    strip.resize(20, 300);
+    strip.InsertItem(0, "积分榜", 4);
+    strip.InsertItem(1, "Vellor", 5);
+    strip.SetCurSel(0);
+    std::vector<TabNotify> sent;
+    strip.model().notify = [&](const TabNotify& n) {
+        sent.push_back(n);
+        return 0;
+    };
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    // Tab 1 lies along the strip after tab 0: near the window's top part.
+    const TabRect t1 = strip.model().item(1).shape;
+    const TabPoint w = TabStripModel::StripToVertical({(t1.left + t1.right) / 2, 10}, 300);
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(w.x, w.y));
+    EXPECT_EQ(strip.model().current(), 1);
+    ASSERT_GE(sent.size(), 2u);
+    sent.resize(2);
+    EXPECT_EQ(sent[0].code, kTabLButtonDown);
+    EXPECT_EQ(sent[1].code, kTabSelChanged);
+    EXPECT_STREQ(sent[1].label, "Vellor");
+    // Ctrl without the multi-highlight style still selects.
+    QTest::mouseClick(&strip, Qt::LeftButton, Qt::ControlModifier, [&] {
+        const TabRect t0 = strip.model().item(0).shape;
+        const TabPoint p = TabStripModel::StripToVertical({(t0.left + t0.right) / 2, 10}, 300);
+        return QPoint(p.x, p.y);
+    }());
+    EXPECT_EQ(strip.model().current(), 0);
+    EXPECT_EQ(strip.EditLabel(0, false), kTabNoEditStyle);
+    strip.ModifyStyle(0, kTabEditLabels);
+    EXPECT_EQ(strip.EditLabel(0, false), kTabVerticalStrip);
+    // The window shows the strip turned: its first column is the strip's first row read
+    // from the bottom up.
+    const QImage lying = strip.RenderStrip();
+    const QImage shown = strip.grab().toImage();
+    for (int x : {0, 40, 150, 299}) EXPECT_EQ(shown.pixel(5, 299 - x), lying.pixel(x, 5)) << x;
+}
+
+class TabEditing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SharedQtApp();
+        strip.ModifyStyle(0, kTabTop | kTabEditLabels | kTabAutoHide);
+        strip.resize(400, 24);
+        strip.InsertItem(0, "积分榜", 4);
+        strip.InsertItem(1, "Vellor", 5);
+        strip.SetCurSel(0);
+        strip.model().notify = [this](const TabNotify& n) {
+            sent.push_back(n);
+            return n.code == kTabLabelEdited ? refuse : 0;
+        };
+        strip.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    }
+    QPoint TabCentre(int i) {
+        const TabRect t = strip.model().item(i).text;
+        return QPoint((t.left + t.right) / 2, (t.top + t.bottom) / 2);
+    }
+    // Runs `steps` inside the editor's loop, one after the other.
+    void During(std::vector<std::function<void()>> steps) {
+        for (size_t i = 0; i < steps.size(); ++i)
+            QTimer::singleShot(int(20 * (i + 1)), &strip, steps[i]);
+    }
+    CCustomTabCtrl strip;
+    std::vector<TabNotify> sent;
+    int refuse = 0;
+};
+
+TEST_F(TabEditing, ChecksBeforeEditing) {
+    EXPECT_EQ(strip.EditLabel(5, false), kTabBadIndex);
+    EXPECT_EQ(strip.EditLabel(1, false), kTabNotCurrent);
+}
+
+TEST_F(TabEditing, EscapeRestoresTheLabel) {
+    During({[&] {
+                ASSERT_NE(strip.editor(), nullptr);
+                EXPECT_EQ(strip.editor()->maxLength(), 30);
+                EXPECT_EQ(strip.editor()->selectedText(), "积分榜");
+                strip.editor()->insert("新的名字");
+                EXPECT_EQ(strip.model().item(0).label, "新的名字");
+            },
+            [&] { QTest::keyClick(strip.editor(), Qt::Key_Escape); }});
+    EXPECT_EQ(strip.EditLabel(0, false), 0);
+    EXPECT_EQ(strip.editor(), nullptr);
+    EXPECT_EQ(strip.model().item(0).label, "积分榜");
+    for (const TabNotify& n : sent) EXPECT_NE(n.code, kTabLabelEdited);
+}
+
+TEST_F(TabEditing, RefusedLabelKeepsEditingUntilAccepted) {
+    refuse = 1;
+    bool stillOpen = false;
+    During({[&] {
+                strip.editor()->setText("Abc");
+                QTest::keyClick(strip.editor(), Qt::Key_Return);
+            },
+            [&] {
+                stillOpen = strip.editor() != nullptr;
+                refuse = 0;
+                QTest::keyClick(strip.editor(), Qt::Key_Return);
+            }});
+    EXPECT_EQ(strip.EditLabel(0, false), 0);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(strip.model().item(0).label, "Abc");
+    int edits = 0;
+    for (const TabNotify& n : sent)
+        if (n.code == kTabLabelEdited) {
+            ++edits;
+            EXPECT_EQ(n.item, 0);
+            EXPECT_STREQ(n.label, "Abc");
+        }
+    EXPECT_EQ(edits, 2);
+}
+
+TEST_F(TabEditing, ClickOnAnotherTabCommitsThenSelects) {
+    During({[&] {
+                strip.editor()->setText("改名");
+                // A click on the current tab is swallowed; the editor stays.
+                QTest::mouseClick(&strip, Qt::LeftButton, {}, TabCentre(0) + QPoint(0, 0));
+            },
+            [&] {
+                ASSERT_NE(strip.editor(), nullptr);
+                QTest::mouseClick(&strip, Qt::LeftButton, {}, TabCentre(1));
+            }});
+    EXPECT_EQ(strip.EditLabel(0, false), 0);
+    EXPECT_EQ(strip.model().item(0).label, "改名");
+    EXPECT_EQ(strip.model().current(), 1);
+    bool edited = false, selected = false;
+    for (const TabNotify& n : sent) {
+        if (n.code == kTabLabelEdited) edited = true;
+        if (n.code == kTabSelChanged) {
+            EXPECT_TRUE(edited);  // the commit came first
+            selected = n.item == 1;
+        }
+    }
+    EXPECT_TRUE(selected);
+}
+
+}  // namespace
+}  // namespace hqlv::framework
