@@ -327,6 +327,7 @@ TEST_F(PaneViews, TableViewCacheCursorAndBackground) {
 }
 
 TEST_F(PaneViews, RequestsWithoutAConnectionDoNothing) {
+    SharedQtApp();
     struct NoConnection : CGameApp {
         using CGameApp::CGameApp;
         CGameConnection* GetConnection() override { return nullptr; }

@@ -438,6 +438,11 @@ protected:
         for (size_t i = 0; i < steps.size(); ++i)
             QTimer::singleShot(int(20 * (i + 1)), &strip, steps[i]);
     }
+    // The application must exist before the strip, which is a widget; ctest runs each
+    // test in a process of its own.
+    struct AppFirst {
+        AppFirst() { SharedQtApp(); }
+    } appFirst;
     CCustomTabCtrl strip;
     std::vector<TabNotify> sent;
     int refuse = 0;
