@@ -9,7 +9,11 @@
 
 #include "framework/game_app.h"
 #include "framework/hall_records.h"
+#include "framework/paths.h"
 #include "framework/skin_library.h"
+#include "framework/text_edge.h"
+#include "framework/widgets/chat_view.h"
+#include "framework/widgets/notice_download.h"
 #include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/clock.h"
@@ -64,11 +68,14 @@ void CGameFrameWnd::CreateClient() {
     split_->addWidget(table);
     split_->addWidget(right_);
     panes_.push_back(table);
-    for (const char* name : {"operation", "score", "players", "chat"}) {
+    for (const char* name : {"operation", "score", "players"}) {
         auto* pane = new CGameFormView(name);
         right_->addWidget(pane);
         panes_.push_back(pane);
     }
+    chat_ = new CGameChatView();
+    right_->addWidget(chat_);
+    panes_.push_back(chat_);
     layout->addWidget(split_);
     // The table takes seven ninths of the screen's width; the right column the rest.
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -79,6 +86,23 @@ void CGameFrameWnd::CreateClient() {
     right_->setSizes({row, height / 4, height / 3, height - row - height / 4 - height / 3});
     split_->setStretchFactor(0, 7);
     split_->setStretchFactor(1, 2);
+}
+
+CChatViewHooks* CGameFrameWnd::GetChatView() {
+    return chat_;
+}
+
+void CGameFrameWnd::StartNoticeDownload() {
+    auto record = MakeNoticeRecord(hwnd(), app_.GetNoticeBaseUrl(), app_.GetGameID(),
+                                   app_.GetNoticeNumber(), GetTempFolder());
+    StartNoticeThread(std::move(record));
+}
+
+void CGameFrameWnd::ShowNoticeText(const std::string& utf8Text) {
+    if (CChatViewHooks* chat = GetChatView()) {
+        chat->ShowText(utf8Text);
+        ++noticesShown_;
+    }
 }
 
 int CGameFrameWnd::GetPaneRowHeight() {
@@ -130,6 +154,18 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
         case kMsgSkinCommand:
             OnSkinCommand(static_cast<int>(msg.w));
             return 1;
+        case kMsgNoticeDownloaded: {
+            // The record stays alive until here even when the frame went away meanwhile.
+            std::shared_ptr<NoticeDownloadRecord> record = TakeNoticeRecord(msg);
+            if (record && record->done) {
+                std::string text = TakeNoticeText(*record);
+                if (!text.empty()) ShowNoticeText(GbkToUtf8(text));
+            }
+            return 0;
+        }
+        case kMsgWebPageOpened:
+            app_.ShowCommWait("", false);
+            return 0;
         default:
             return 0;
     }
@@ -216,6 +252,9 @@ void CGameFrameWnd::onTimer(uint32_t id) {
     switch (id) {
         case kTimerWatchdog:
             CheckHallAlive();
+            break;
+        case kTimerNotice:
+            StartNoticeDownload();
             break;
         case kTimerClose:
             KillTimer(kTimerClose);
@@ -339,7 +378,6 @@ void CGameFrameWnd::OnPlayerLeftTable(int chair) {
 
 void CGameFrameWnd::OnEnterGameStart() {
     int seconds = app_.GetNoticeInterval();
-    // The notice download is not part of this client yet; the timer only keeps its place.
     if (seconds > 0) SetTimer(kTimerNotice, uint32_t(seconds) * 1000);
     app_.LoadSeatPortraits();
     platform::Message m;

@@ -29,6 +29,7 @@
 #include "platform/core/files.h"
 #include "platform/core/message.h"
 #include "platform/ui/ui_loop.h"
+#include "qt_app.h"
 
 namespace hqlv::framework {
 namespace {
@@ -36,13 +37,7 @@ namespace {
 QApplication* g_app = nullptr;
 
 QApplication& qtApp() {
-    static int argc = 1;
-    static char name[] = "test_framework";
-    static char* argv[] = {name, nullptr};
-    if (!g_app) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        g_app = new QApplication(argc, argv);
-    }
+    g_app = &testing::SharedQtApp();
     return *g_app;
 }
 
@@ -50,7 +45,7 @@ QApplication& qtApp() {
 class QtEnvironment : public ::testing::Environment {
 public:
     void TearDown() override {
-        delete g_app;
+        delete QCoreApplication::instance();
         g_app = nullptr;
     }
 };
