@@ -405,7 +405,11 @@ int CGameFrameWnd::OnEnterGame() {
     // A picture of the running frame for whoever checks the layout (tests, bug reports).
     if (const char* shot = std::getenv("HQLV_SCREENSHOT"); shot && *shot) {
         std::string path = shot;
-        QTimer::singleShot(800, this, [this, path] {
+        // HQLV_SCREENSHOT_MS waits longer, for pictures of what arrives after the entry.
+        int delay = 800;
+        if (const char* ms = std::getenv("HQLV_SCREENSHOT_MS"); ms && std::atoi(ms) > 0)
+            delay = std::atoi(ms);
+        QTimer::singleShot(delay, this, [this, path] {
             bool ok = platform::ui::SaveWindowPng(this, path);
             netlib::YrnLogWrite("screenshot %s: %s", path.c_str(), ok ? "written" : "failed");
         });

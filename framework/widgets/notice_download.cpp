@@ -17,17 +17,6 @@ namespace {
 std::atomic<int> g_running{0};
 std::atomic<unsigned> g_partCounter{0};
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 struct Transfer {
     NoticeMarker marker;
     std::FILE* file = nullptr;
@@ -56,22 +45,6 @@ size_t OnData(char* ptr, size_t size, size_t count, void* user) {
 std::once_flag g_curlInit;
 
 }  // namespace
-
-NoticeMarker::State NoticeMarker::Feed(std::string_view chunk) {
-    if (state_ != State::kUndecided) return state_;
-    size_t need = sizeof(kNoticeMarker) - 1 - head_.size();
-    head_.append(chunk.substr(0, need));
-    if (head_.size() == sizeof(kNoticeMarker) - 1)
-        state_ = SameIgnoringCase(head_, kNoticeMarker) ? State::kAccepted : State::kRefused;
-    else if (!SameIgnoringCase(head_, std::string_view(kNoticeMarker, head_.size())))
-        state_ = State::kRefused;
-    return state_;
-}
-
-NoticeMarker::State NoticeMarker::Finish() {
-    if (state_ == State::kUndecided) state_ = State::kRefused;
-    return state_;
-}
 
 std::shared_ptr<NoticeDownloadRecord> MakeNoticeRecord(platform::Handle window,
                                                        const std::string& baseUrl, int gameId,

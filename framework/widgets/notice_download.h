@@ -15,29 +15,13 @@
 #include <string>
 #include <string_view>
 
+#include "framework/widgets/notice_marker.h"
 #include "platform/core/message.h"
 
 namespace hqlv::framework {
 
 inline constexpr uint32_t kMsgNoticeDownloaded = 0x8617;  // w: heap shared record (see below)
 inline constexpr size_t kNoticeMaxBytes = 256 * 1024;
-inline constexpr char kNoticeMarker[] = "<notify>";
-
-// Checks the marker over the answer's first 8 bytes however the answer is split into
-// chunks.
-class NoticeMarker {
-public:
-    enum class State { kUndecided, kAccepted, kRefused };
-    // Feeds the next chunk; returns the state after it.
-    State Feed(std::string_view chunk);
-    // The answer ended: an undecided state (fewer than 8 bytes) is refused.
-    State Finish();
-    State state() const { return state_; }
-
-private:
-    State state_ = State::kUndecided;
-    std::string head_;
-};
 
 struct NoticeDownloadRecord {
     platform::Handle window = 0;  // where 0x8617 goes
