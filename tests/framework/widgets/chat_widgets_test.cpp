@@ -92,6 +92,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         for (int n : {7, 12, 123})
             WriteFace(dir.path() + "/" + QString::number(n) + ".bmp", Qt::red);
+        std::ofstream(dir.path().toStdString() + "/13.bmp") << "BM not a picture";
         edit.SetFaceFolder(dir.path().toStdString());
         edit.SetSizeCap(300);
         edit.SetDefaultFont();
@@ -128,6 +129,7 @@ TEST_F(ChatDisplay, RenderingTable) {
         {"<z=12>hi", true, {"[face 12]", "hi|180|0|宋体||"}},
         {"<z=1234>", true, {"[face 123]"}},
         {"<z=99>gone", true, {"gone|180|0|宋体||"}},  // a missing face: text only
+        {"<z=13>bad", true, {"bad|180|0|宋体||"}},    // an unreadable one too
         {"a<b>c", true, {"a|180|0|宋体||", "c|180|0|宋体||"}},
         {"<c=1>a\r\nb", true, {"a|180|1|宋体||", "\\n", "b|180|1|宋体||"}},
     };
@@ -303,11 +305,25 @@ TEST_F(ChatViewTest, SendsFloodRuleAndTheCutText) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(Count(201211), 2);
     EXPECT_EQ(Count(201210), 0);
+    // An empty input sends nothing.
+    clock.advance(2000);
+    view->inputBox()->setEditText("");
+    view->SendChat();
+    view->ShowOwnChat();
+    // Own chat goes as table chat and shows at once, its tags made literal.
+    clock.advance(2000);
+    view->display()->ClearText();
+    view->inputBox()->setEditText("<s=900>x<z=4>");
+    view->ShowOwnChat();
+    EXPECT_EQ(SentText(201210, 1), "<s=900>x<z=4>");
+    EXPECT_EQ(Runs(view->display()->document())[0], " 我说：|180|0|宋体||");
+    EXPECT_EQ(Runs(view->display()->document())[1], "＜s=900>x|180|8421440|宋体||");
+    EXPECT_EQ(view->inputBox()->currentText(), "");
     // The own face goes as table chat and shows at once.
     clock.advance(2000);
     view->ShowOwnFace(3);
-    EXPECT_EQ(SentText(201210, 1), "<><z=3>");
-    EXPECT_TRUE(view->display()->toPlainText().contains("我说："));
+    EXPECT_EQ(SentText(201210, 2), "<><z=3>");
+    EXPECT_TRUE(view->display()->toPlainText().endsWith("我说：\n"));
 }
 
 TEST_F(ChatViewTest, PickerShowsOnlyWritableNumberedFacesAndAClickSendsTheFace) {

@@ -159,6 +159,13 @@ TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
     // Not http at all.
     r->baseUrl = "file:///etc";
     EXPECT_FALSE(RunNoticeDownload(*r));
+    // A local file that cannot be made: nothing is fetched.
+    auto nowhere = Record();
+    int before = http.requests();
+    nowhere->localFile = dir.path().toStdString() + "/missing/7_21.txt";
+    EXPECT_FALSE(RunNoticeDownload(*nowhere));
+    EXPECT_EQ(nowhere->error.rfind("cannot create", 0), 0u) << nowhere->error;
+    EXPECT_EQ(http.requests(), before);
     EXPECT_EQ(PartFiles(dir.path()), 0);
 }
 
