@@ -3,13 +3,13 @@
 namespace hqlv::framework {
 namespace {
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
+// True when `head` (at most 8 bytes) begins the marker, ignoring case; the marker itself
+// is lower case.
+bool BeginsMarker(std::string_view head) {
+    for (size_t i = 0; i < head.size(); ++i) {
+        char x = head[i];
         if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x != kNoticeMarker[i]) return false;
     }
     return true;
 }
@@ -20,10 +20,10 @@ NoticeMarker::State NoticeMarker::Feed(std::string_view chunk) {
     if (state_ != State::kUndecided) return state_;
     size_t need = sizeof(kNoticeMarker) - 1 - head_.size();
     head_.append(chunk.substr(0, need));
-    if (head_.size() == sizeof(kNoticeMarker) - 1)
-        state_ = SameIgnoringCase(head_, kNoticeMarker) ? State::kAccepted : State::kRefused;
-    else if (!SameIgnoringCase(head_, std::string_view(kNoticeMarker, head_.size())))
+    if (!BeginsMarker(head_))
         state_ = State::kRefused;
+    else if (head_.size() == sizeof(kNoticeMarker) - 1)
+        state_ = State::kAccepted;
     return state_;
 }
 

@@ -479,6 +479,23 @@ TEST(SkinButton, CheckBoxTogglesAndSendsNoMenuCommand) {
     EXPECT_FALSE(b.pointerIn());
 }
 
+TEST(SkinButton, ImageCentredAloneAndAtTheLeftBesideACaption) {
+    SharedQtApp();
+    CSkinButton b;
+    b.resize(60, 24);
+    QImage red(8, 8, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    b.SetImages(red, std::nullopt);
+    b.SetColor(CSkinButton::kBkOut, 0xFFFFFF);
+    QImage alone = b.grab().toImage();
+    EXPECT_EQ(alone.pixelColor(26 + 4, 8 + 4), QColor(Qt::red));
+    EXPECT_EQ(alone.pixelColor(4 + 4, 8 + 4), QColor(Qt::white));
+    b.setText("ab");
+    QImage beside = b.grab().toImage();
+    EXPECT_EQ(beside.pixelColor(4 + 4, 8 + 4), QColor(Qt::red));
+    EXPECT_EQ(beside.pixelColor(26 + 4, 8 + 4).red(), beside.pixelColor(26 + 4, 8 + 4).blue());
+}
+
 TEST(SkinButton, UrlOpensAndGreyCopyKeepsBlack) {
     SharedQtApp();
     platform::RecordingProcessRunner runner;
