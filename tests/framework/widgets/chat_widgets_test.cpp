@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -477,6 +478,37 @@ TEST(SkinButton, CheckBoxTogglesAndSendsNoMenuCommand) {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&b, &leave);
     EXPECT_FALSE(b.pointerIn());
+}
+
+TEST(SkinButton, MenuCommandGoesToTheOwnerAndNothingElseHappens) {
+    SharedQtApp();
+    struct Owner : platform::ui::Window {
+        std::vector<uintptr_t> commands;
+        intptr_t handleMessage(const platform::Message& m) override {
+            if (m.id == kMsgCommand) commands.push_back(m.w);
+            return 0;
+        }
+    } owner;
+    platform::RecordingProcessRunner runner;
+    platform::setProcessRunner(&runner);
+    CSkinButton b;
+    QMenu menu;
+    menu.addAction("x")->setData(77);
+    b.SetMenu(&menu, owner.hwnd());
+    b.SetURL("http://not.opened/");
+    // Choose the first entry once the menu is up.
+    QTimer::singleShot(50, [&] {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(&menu, &down);
+        QApplication::sendEvent(&menu, &enter);
+    });
+    b.click();
+    EXPECT_FALSE(b.menuShown());
+    ASSERT_TRUE(Pump([&] { return !owner.commands.empty(); }));
+    EXPECT_EQ(owner.commands, std::vector<uintptr_t>{77});
+    platform::setProcessRunner(nullptr);
+    EXPECT_TRUE(runner.calls.empty());
 }
 
 TEST(SkinButton, ImageCentredAloneAndAtTheLeftBesideACaption) {
