@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QDir>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -352,6 +353,20 @@ TEST_F(ChatViewTest, PickerShowsOnlyWritableNumberedFacesAndAClickSendsTheFace) 
     EXPECT_EQ(SentText(201210, 1), "<><z=3>");
 }
 
+TEST_F(ChatViewTest, PickerTakesAtMost256Faces) {
+    std::string folder = dir.path().toStdString() + "/many/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (int n = 1; n <= 257; ++n)
+        WriteFace(QString::fromStdString(folder + std::to_string(n) + ".bmp"), Qt::blue);
+    view->SetFaceFolder(folder);
+    view->OnFaceButton();
+    EXPECT_EQ(view->facePicker()->faceCount(), 256);
+    int w = 0, h = 0;
+    view->facePicker()->GetSize(&w, &h);
+    EXPECT_EQ(h, 26 * 24);
+    EXPECT_EQ(view->facePicker()->cell(255)->geometry(), QRect(5 * 24, 25 * 24, 24, 24));
+}
+
 TEST_F(ChatViewTest, NoticeLinkIsOpenedSignedAndAnUnknownTextUnsigned) {
     RecordingRunner runner;
     platform::setProcessRunner(&runner);
@@ -369,6 +384,7 @@ TEST_F(ChatViewTest, NoticeLinkIsOpenedSignedAndAnUnknownTextUnsigned) {
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(view->display()->viewport(), &press);
     ASSERT_TRUE(Pump([&] { return runner.count >= 1; }));
+    platform::send(view->hwnd(), MakeTextMessage(kMsgChatLink, "   ", 0));  // opens nothing
     platform::send(view->hwnd(), MakeTextMessage(kMsgChatLink, "http://b.test/y", 0));
     ASSERT_TRUE(Pump([&] { return runner.count >= 2; }));
     std::lock_guard<std::mutex> g(runner.mu);
@@ -522,8 +538,14 @@ TEST(SkinButton, ImageCentredAloneAndAtTheLeftBesideACaption) {
     QImage alone = b.grab().toImage();
     EXPECT_EQ(alone.pixelColor(26 + 4, 8 + 4), QColor(Qt::red));
     EXPECT_EQ(alone.pixelColor(4 + 4, 8 + 4), QColor(Qt::white));
-    b.setText("ab");
+    b.SetColor(CSkinButton::kFgOut, 0x0000FF);  // red caption
+    b.setText("WW");
     QImage beside = b.grab().toImage();
+    bool redText = false;
+    for (int y = 0; y < beside.height(); ++y)
+        for (int x = 14; x < beside.width(); ++x)
+            redText = redText || beside.pixelColor(x, y) == QColor(Qt::red);
+    EXPECT_TRUE(redText);
     EXPECT_EQ(beside.pixelColor(4 + 4, 8 + 4), QColor(Qt::red));
     EXPECT_EQ(beside.pixelColor(26 + 4, 8 + 4).red(), beside.pixelColor(26 + 4, 8 + 4).blue());
 }

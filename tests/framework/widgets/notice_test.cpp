@@ -122,6 +122,11 @@ TEST_F(NoticeDownloads, AcceptedAnswersLandWhole) {
     auto again = Record();
     ASSERT_TRUE(RunNoticeDownload(*again)) << again->error;
     EXPECT_EQ(ReadAll(again->localFile), "<NOTIFY>大写");
+    // The largest answer taken (one byte more is refused below).
+    http.Script("//notify/game/21.txt", {200, Notice('m', kNoticeMaxBytes), {}, 0, "", {}});
+    auto largest = Record();
+    ASSERT_TRUE(RunNoticeDownload(*largest)) << largest->error;
+    EXPECT_EQ(ReadAll(largest->localFile).size(), kNoticeMaxBytes);
 }
 
 TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
