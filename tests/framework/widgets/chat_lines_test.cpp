@@ -147,6 +147,10 @@ TEST_F(ChatLines, NamesAreNeutralisedAndChatTextsKeepOnlyFaces) {
     Words kind8(64);
     kind8.w(0, 1001).w(2, 8).text(36, "你好<z=3>");
     EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 我说：你好<z=3>");
+    kind8.w(0, 3003);
+    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 张三说：你好<z=3>");
+    kind8.w(0, 5555);  // an unknown sender is silent
+    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), "");
     Words kind2(64);
     kind2.w(0, 0).w(2, 2).text(36, "<c=255>服务器");
     EXPECT_EQ(ChatRecordLine(ctx, B(kind2)), "<c=255>服务器");

@@ -451,6 +451,10 @@ TEST(SkinButton, ColoursOffsetsAndStyles) {
     EXPECT_EQ(b.OffsetColor(2, 300), 5);
     EXPECT_EQ(b.OffsetColor(2, -256), 5);
     EXPECT_EQ(b.OffsetColor(6, 10), 3);
+    EXPECT_EQ(b.OffsetColor(-1, 10), 3);
+    EXPECT_EQ(b.SetColor(0, platform::ui::Rgb(10, 10, 10)), 0);
+    EXPECT_EQ(b.OffsetColor(0, 5), 0);
+    EXPECT_EQ(b.color(0), platform::ui::Rgb(15, 15, 15));
     EXPECT_EQ(b.color(2), platform::ui::Rgb(230, 100, 10));
     EXPECT_EQ(b.OffsetColor(2, 40), 0);
     EXPECT_EQ(b.color(2), platform::ui::Rgb(255, 125, 35));
