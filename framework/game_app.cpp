@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <span>
+#include <thread>
 
 #include "framework/game_frame.h"
 #include "framework/hall_records.h"
@@ -19,6 +20,7 @@
 #include "framework/skin_library.h"
 #include "framework/table_view.h"
 #include "framework/text_edge.h"
+#include "framework/widgets/chat_markup.h"
 #include "hqlv/config.h"
 #include "netlib/log.h"
 #include "platform/core/diag.h"
@@ -574,6 +576,19 @@ void CGameApp::ScanSoundFiles(const std::string& programFolder, std::vector<std:
 }
 
 // ---- links
+
+void CGameApp::OpenWebPage(const std::string& page, int withSign) {
+    platform::ui::WaitCursor wait;
+    ShowCommWaitTimed(Format("正在打开%s...", CutToGbkWidth(page, 32).c_str()), 15);
+    std::string url = BuildWebUrl(page, withSign != 0);
+    platform::Handle frame = frame_ ? frame_->hwnd() : 0;
+    std::thread([url, frame] {
+        if (!platform::openUrl(url)) netlib::YrnLogWrite("cannot open %s", url.c_str());
+        platform::Message done;
+        done.id = kMsgWebPageOpened;
+        if (frame) platform::post(frame, done);
+    }).detach();
+}
 
 std::string CGameApp::BuildWebUrl(const std::string& page, bool withSign) {
     if (!withSign) return page;

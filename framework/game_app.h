@@ -24,6 +24,8 @@ namespace hqlv::framework {
 
 class CGameFrameWnd;
 
+inline constexpr uint32_t kMsgWebPageOpened = 0x8618;
+
 class CGameApp : public CGameAppData {
 public:
     CGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor);
@@ -86,6 +88,12 @@ public:
     void LeaveTable();
     // Sends a line of chat markup to the chat pane (0x85B5); false without one.
     bool SendChatViewMessage(const std::string& markup);
+    // Opens a platform web page (with the signed user parameters when withSign is set) on a
+    // short-lived thread; a wait text shows until the frame hears it is done (0x8618).
+    virtual void OpenWebPage(const std::string& page, int withSign);
+    // What the chat's welcome line names: the game and the room of the hall record.
+    std::string GetWelcomeName() const { return GameDisplayNameText(); }
+    std::string GetLocationText() const { return RoomNameText(); }
     // The subsidy configuration could not be had (result 0): a system line in the chat.
     void OnDoleConfigFailed(int result, const std::string& text);
     // Claiming silver: a box on success, a system line in the chat on failure.

@@ -9,9 +9,13 @@
 
 #include "framework/game_app.h"
 #include "framework/hall_records.h"
+#include "framework/paths.h"
 #include "framework/player_view.h"
 #include "framework/skin_library.h"
 #include "framework/table_view.h"
+#include "framework/text_edge.h"
+#include "framework/widgets/chat_view.h"
+#include "framework/widgets/notice_download.h"
 #include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/clock.h"
@@ -66,7 +70,7 @@ void CGameFrameWnd::CreateClient() {
     split_->addWidget(table_);
     split_->addWidget(right_);
     panes_.push_back(table_);
-    for (const char* name : {"operation", "score", "players", "chat"}) {
+    for (const char* name : {"operation", "score", "players"}) {
         CGameFormView* pane = nullptr;
         if (std::string_view(name) == "players")
             pane = players_ = new CGamePlayerView(app_);
@@ -75,6 +79,9 @@ void CGameFrameWnd::CreateClient() {
         right_->addWidget(pane);
         panes_.push_back(pane);
     }
+    chat_ = new CGameChatView();
+    right_->addWidget(chat_);
+    panes_.push_back(chat_);
     players_->OnInitialUpdate();
     layout->addWidget(split_);
     // The table takes seven ninths of the screen's width; the right column the rest.
@@ -86,6 +93,23 @@ void CGameFrameWnd::CreateClient() {
     right_->setSizes({row, height / 4, height / 3, height - row - height / 4 - height / 3});
     split_->setStretchFactor(0, 7);
     split_->setStretchFactor(1, 2);
+}
+
+CChatViewHooks* CGameFrameWnd::GetChatView() {
+    return chat_;
+}
+
+void CGameFrameWnd::StartNoticeDownload() {
+    auto record = MakeNoticeRecord(hwnd(), app_.GetNoticeBaseUrl(), app_.GetGameID(),
+                                   app_.GetNoticeNumber(), GetTempFolder());
+    StartNoticeThread(std::move(record));
+}
+
+void CGameFrameWnd::ShowNoticeText(const std::string& utf8Text) {
+    if (CChatViewHooks* chat = GetChatView()) {
+        chat->ShowText(utf8Text);
+        ++noticesShown_;
+    }
 }
 
 int CGameFrameWnd::GetPaneRowHeight() {
@@ -137,6 +161,18 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
         case kMsgSkinCommand:
             OnSkinCommand(static_cast<int>(msg.w));
             return 1;
+        case kMsgNoticeDownloaded: {
+            // The record stays alive until here even when the frame went away meanwhile.
+            std::shared_ptr<NoticeDownloadRecord> record = TakeNoticeRecord(msg);
+            if (record && record->done) {
+                std::string text = TakeNoticeText(*record);
+                if (!text.empty()) ShowNoticeText(GbkToUtf8(text));
+            }
+            return 0;
+        }
+        case kMsgWebPageOpened:
+            app_.ShowCommWait("", false);
+            return 0;
         default:
             return 0;
     }
@@ -223,6 +259,9 @@ void CGameFrameWnd::onTimer(uint32_t id) {
     switch (id) {
         case kTimerWatchdog:
             CheckHallAlive();
+            break;
+        case kTimerNotice:
+            StartNoticeDownload();
             break;
         case kTimerClose:
             KillTimer(kTimerClose);
@@ -340,7 +379,6 @@ void CGameFrameWnd::OnPlayerLeftTable(int chair) {
 
 void CGameFrameWnd::OnEnterGameStart() {
     int seconds = app_.GetNoticeInterval();
-    // The notice download is not part of this client yet; the timer only keeps its place.
     if (seconds > 0) SetTimer(kTimerNotice, uint32_t(seconds) * 1000);
     app_.LoadSeatPortraits();
     platform::Message m;
@@ -368,7 +406,11 @@ int CGameFrameWnd::OnEnterGame() {
     // A picture of the running frame for whoever checks the layout (tests, bug reports).
     if (const char* shot = std::getenv("HQLV_SCREENSHOT"); shot && *shot) {
         std::string path = shot;
-        QTimer::singleShot(800, this, [this, path] {
+        // HQLV_SCREENSHOT_MS waits longer, for pictures of what arrives after the entry.
+        int delay = 800;
+        if (const char* ms = std::getenv("HQLV_SCREENSHOT_MS"); ms && std::atoi(ms) > 0)
+            delay = std::atoi(ms);
+        QTimer::singleShot(delay, this, [this, path] {
             bool ok = platform::ui::SaveWindowPng(this, path);
             netlib::YrnLogWrite("screenshot %s: %s", path.c_str(), ok ? "written" : "failed");
         });

@@ -20,6 +20,7 @@ class CChatViewHooks;
 class CPlayerListHooks;
 class CGameTableView;
 class CGamePlayerView;
+class CGameChatView;
 
 inline constexpr uint32_t kMsgEnterGameStart = 0x8615;
 inline constexpr uint32_t kMsgEnterGame = 0x8616;
@@ -54,7 +55,7 @@ public:
 
     virtual QWidget* GetDialogBar() { return nullptr; }
     virtual CTableViewHooks* GetTableView();
-    virtual CChatViewHooks* GetChatView() { return nullptr; }
+    virtual CChatViewHooks* GetChatView();
     virtual CPlayerListHooks* GetPlayerView();
     virtual QWidget* GetToolView() { return nullptr; }
     virtual void OnHallData13(const uint8_t* /*data*/, size_t /*len*/) {}
@@ -65,6 +66,12 @@ public:
     virtual int GetPaneRowHeight();
     virtual void SetKeepAliveTimer(int seconds);
     virtual void StartKeepAlive();
+
+    // Starts a download of the game's notice text (game entry and timer 2); the result
+    // comes back as 0x8617 and goes to the chat pane.
+    void StartNoticeDownload();
+    void ShowNoticeText(const std::string& utf8Text);
+    int noticesShown() const { return noticesShown_; }
 
     // Applies the skin the skin settings name now (after a skin command).
     virtual void ChangeSkin();
@@ -111,6 +118,8 @@ protected:
     bool keepAliveSet_ = false;
     CGameTableView* table_ = nullptr;
     CGamePlayerView* players_ = nullptr;
+    CGameChatView* chat_ = nullptr;
+    int noticesShown_ = 0;
 };
 
 }  // namespace hqlv::framework

@@ -62,6 +62,8 @@ public:
     virtual void ShowPrizeNotice(Body) {}
     virtual void ShowGameResult(Body) {}
     virtual void OnPlayerJoined(const PlayerRecord&) {}
+    // A notice of the platform's web server (larger text and links allowed).
+    virtual void ShowText(const std::string& /*utf8Markup*/) {}
     // A line of chat markup to append (message 0x85B5).
     virtual void AppendMarkup(const std::string& /*utf8Markup*/) {}
     // Replaces the text of the input box (message 0x85B6), e.g. to address a player.

@@ -21,7 +21,10 @@
 #include <vector>
 
 #if defined(HQLV_SERVER_EXE) && defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
+#include "builders.h"
+#include "framework/text_edge.h"
 #include "hall_run.h"
+#include "http_test_server.h"
 #include "platform/core/files.h"
 #include "tools/server/game_server.h"
 
@@ -200,6 +203,89 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     run.Wait(30000);
     EXPECT_EQ(access(shot.c_str(), R_OK), 0) << shot << "\n" << run.ClientLog();
     EXPECT_NE(run.ClientLog().find("screenshot " + shot + ": written"), std::string::npos);
+    EXPECT_EQ(rename(shot.c_str(), kept.c_str()), 0) << kept;
+}
+
+// The chat pane filled: the hall names the tests' notice server, the server seats a second
+// player, relays a chat line with a face and an injection attempt; the opt-in trace shows
+// the plain lines and the Xvfb screenshot shows the pane.
+TEST_F(ClientEndToEnd, ChatPaneShowsWelcomeChatLiteralTagsAndTheNotice) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    hqlv::framework::testing::HttpServer notices;
+    notices.Script(
+        "//notify/game/77.txt",
+        {200, hqlv::framework::Utf8ToGbk("<notify><c=255>今日公告：周末双倍积分"), {}, 0, "", {}});
+    int display = 90 + (getpid() + 37) % 100;
+    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
+           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
+        ++display;
+    std::string dpy = ":" + std::to_string(display);
+    pid_t xvfb = 0;
+    std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
+                                     "1280x800x24",   "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    ASSERT_EQ(posix_spawn(&xvfb, argv[0], &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    struct Reaper {
+        pid_t pid;
+        ~Reaper() {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    } reaper{xvfb};
+    std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
+    ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
+
+    std::string kept = std::string(HQLV_BUILD_DIR) + "/chat-pane.png";
+    std::string shot =
+        std::string(HQLV_BUILD_DIR) + "/chat-pane." + std::to_string(getpid()) + ".png";
+    unlink(shot.c_str());
+    HallRun run("chat");
+    std::string trace = run.dir() + "/trace.txt";
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                              (asan && *asan ? ":" : "") + "intercept_strndup=0";
+    ASSERT_TRUE(run.Start(server_->Port(),
+                          {"DISPLAY=" + dpy, "QT_QPA_PLATFORM=xcb", "HQLV_SCREENSHOT=" + shot,
+                           "HQLV_SCREENSHOT_MS=4000", "HQLV_UI_TRACE=" + trace, asanOptions},
+                          {"--notice-base", notices.base()}));
+    auto enter = server_->WaitForRequest(200110, 30000);
+    ASSERT_TRUE(enter) << run.HallLog();
+    auto entry = hqlv::framework::testing::Entry(2002, 1, "李四", 0, 0, 5);
+    ASSERT_TRUE(server_->Notify(enter->client, 211011, entry));
+    auto chat = [&](const std::string& text) {
+        hqlv::framework::testing::Words w(128);
+        w.w(0, 2002).text(48, text);
+        return server_->Notify(enter->client, 201210, w.bytes);
+    };
+    ASSERT_TRUE(chat("你好<z=3>"));
+    ASSERT_TRUE(chat("<c=255,s=3000>【系统】<e=l,l=http://x>点我"));
+    auto traced = [&](const std::string& text) {
+        return ReadFile(trace).find("chat\t" + text) != std::string::npos;
+    };
+    EXPECT_TRUE(
+        WaitFor([&] { return traced(" 欢迎来到红中麻将   您的位置：测试房间 第6桌"); }, 20000))
+        << ReadFile(trace);
+    EXPECT_TRUE(WaitFor([&] { return traced(" 李四进入第6桌 "); }, 10000)) << ReadFile(trace);
+    EXPECT_TRUE(WaitFor([&] { return traced(" 李四说：你好 "); }, 10000)) << ReadFile(trace);
+    EXPECT_TRUE(WaitFor(
+        [&] { return traced(" 李四说：＜c=255,s=3000>【系统】＜e=l,l=http://x>点我 "); }, 10000))
+        << ReadFile(trace);
+    EXPECT_TRUE(WaitFor([&] { return traced("今日公告：周末双倍积分"); }, 20000))
+        << ReadFile(trace);
+    EXPECT_TRUE(WaitFor(
+        [&] { return run.ClientLog().find("screenshot " + shot) != std::string::npos; }, 30000))
+        << run.ClientLog();
+    run.Command("close");
+    run.Wait(30000);
+    EXPECT_NE(run.HallLog().find("face files copied"), std::string::npos) << run.HallLog();
+    EXPECT_EQ(access(shot.c_str(), R_OK), 0) << shot;
     EXPECT_EQ(rename(shot.c_str(), kept.c_str()), 0) << kept;
 }
 

@@ -59,7 +59,7 @@ public:
         std::string cmd = "rm -rf '" + dir_ + "'";
         if (std::getenv("HQLV_KEEP_E2E") == nullptr) (void)std::system(cmd.c_str());
     }
-    bool Start(int port, std::vector<std::string> env = {}) {
+    bool Start(int port, std::vector<std::string> env = {}, std::vector<std::string> extra = {}) {
         int fds[2];
         if (pipe(fds) != 0) return false;
         posix_spawn_file_actions_t fa;
@@ -77,6 +77,7 @@ public:
                                          root_,
                                          "--log",
                                          log_};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

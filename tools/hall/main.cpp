@@ -5,12 +5,14 @@
 //
 //   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
 //             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
-//             [--option-a N] [--option-b N] [--log FILE]
+//             [--option-a N] [--option-b N] [--notice-base URL] [--log FILE]
 //
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
-// error and, with --log, to that file too. It ends when the client ends (exit code: the
-// client's), or on SIGINT/SIGTERM, which end the client first.
-// Commands on standard input, one per line:
+// error and, with --log, to that file too. --notice-base is the notice web server the hall
+// record names (none by default). The chat's face pictures found beside the client
+// (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
+// code: the client's), or on SIGINT/SIGTERM, which end the client first. Commands on standard
+// input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
 //   leave UID CHAIR       sends kind 6 (a player left the table)
@@ -61,6 +63,7 @@ struct Options {
     std::string title = "红中麻将 - 测试房间";
     int optionA = 0;
     int optionB = 0;
+    std::string noticeBase;
     std::string log;
 };
 
@@ -127,7 +130,7 @@ void SendTableState() {
     s.hall.setWord(4, g_opt.optionA);
     s.hall.setText(20, 64, framework::Utf8ToGbk("红中麻将"));
     s.hall.setText(84, 64, "http://127.0.0.1/");
-    s.hall.setText(148, 64, "http://127.0.0.1/notify/");
+    s.hall.setText(148, 64, g_opt.noticeBase);
     s.hall.setText(212, 68, framework::Utf8ToGbk("测试房间"));
     s.hall.setWord(69, 9);    // hall id
     s.hall.setWord(70, 300);  // notice interval
@@ -202,6 +205,18 @@ intptr_t OnHallMessage(const platform::Message& m) {
     }
 }
 
+// Copies the face pictures and their face.ini; a missing source folder copies nothing.
+void CopyFaces(const std::string& from, const std::string& to) {
+    if (!platform::pathExists(from, true) || !platform::makeFolders(to)) return;
+    int copied = 0;
+    for (const std::string& name : platform::listFolder(from)) {
+        std::string bytes;
+        if (!platform::readFile(from + name, &bytes)) continue;
+        if (platform::writeFile(to + name, bytes)) ++copied;
+    }
+    Log("%d face files copied to %s", copied, to.c_str());
+}
+
 bool Prepare(Options& o) {
     if (o.root.empty()) {
         const char* home = std::getenv("HOME");
@@ -224,6 +239,7 @@ bool Prepare(Options& o) {
                                            system + "vmkd.ini");
     ok = ok && platform::writeProfileString("PROXY", "Need", "0", o.root + "GameHall.ini");
     std::string clientFolder = o.client.substr(0, o.client.rfind('/') + 1);
+    CopyFaces(clientFolder + "resources/face/", o.root + "Share/Image/face/");
     std::string gameIni = clientFolder + "HqLv.ini";
     if (!platform::pathExists(gameIni))
         platform::writeProfileString("GAMESET", "Silence", "0", gameIni);
@@ -286,7 +302,7 @@ void Commands() {
 int Usage() {
     std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
                  "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
-                 "[--option-a N] [--option-b N] [--log FILE]\n";
+                 "[--option-a N] [--option-b N] [--notice-base URL] [--log FILE]\n";
     return 2;
 }
 
@@ -325,6 +341,8 @@ int main(int argc, char** argv) {
             o.optionA = std::atoi(next().c_str());
         else if (a == "--option-b")
             o.optionB = std::atoi(next().c_str());
+        else if (a == "--notice-base")
+            o.noticeBase = next();
         else if (a == "--log")
             o.log = next();
         else

@@ -672,13 +672,32 @@ bool GameServer::HandleFrameworkRequest(const Request& r, Reply& reply) {
             reply.code = 10;
             return true;
         case 201210:
-        case 201211:
+            // Table chat goes to the table's others as it was sent (text at byte 48).
             if (c.seated)
                 for (auto& [id, o] : clients_)
-                    if (o->seated && o->seat.room == c.seat.room && o->seat.table == c.seat.table)
+                    if (o.get() != &c && o->seated && o->seat.room == c.seat.room &&
+                        o->seat.table == c.seat.table)
                         QueueMessage(*o, netlib::kPacketMessage, ++o->messageCounter, 201210,
                                      r.body);
             return true;
+        case 201211: {
+            // The second chat request comes back to the whole table, the sender included,
+            // as a player's message: sender in word 0, kind 8 in word 2, text at byte 36.
+            if (!c.seated) return true;
+            std::vector<uint8_t> m(36, 0);
+            Put32(m, 0, c.seat.userId);
+            Put32(m, 8, 8);
+            if (r.body.size() > 48) {
+                size_t n = 0;
+                while (48 + n < r.body.size() && n < 61 && r.body[48 + n]) ++n;
+                m.insert(m.end(), r.body.begin() + 48, r.body.begin() + 48 + long(n));
+            }
+            m.push_back(0);
+            for (auto& [id, o] : clients_)
+                if (o->seated && o->seat.room == c.seat.room && o->seat.table == c.seat.table)
+                    QueueMessage(*o, netlib::kPacketMessage, ++o->messageCounter, 211200, m);
+            return true;
+        }
         case 201200:
             if (c.seated)
                 for (auto& [id, o] : clients_)

@@ -110,6 +110,36 @@ TEST_F(GameServerWire, SeatsPlayersAndTellsTheTable) {
     EXPECT_EQ(W(left->data, 28), 5);
 }
 
+TEST_F(GameServerWire, TableChatGoesToTheOthersAndTheSecondChatComesBackToAll) {
+    WireClient a, b;
+    ASSERT_TRUE(a.Connect(server.Port()));
+    ASSERT_TRUE(b.Connect(server.Port()));
+    a.Send(200110, EnterHead(1001, 5, 0), true);
+    ASSERT_TRUE(a.Read(3000));
+    b.Send(200110, EnterHead(1002, 5, 1), true);
+    ASSERT_TRUE(b.Read(3000));
+    ASSERT_TRUE(a.Read(3000));  // 211011 for b
+    std::vector<uint8_t> chat(128, 0);
+    std::memcpy(chat.data(), "\xE9\x03\x00\x00", 4);  // user 1001
+    std::memcpy(chat.data() + 48, "hi<z=3>", 7);
+    a.Send(201210, chat, false);
+    auto relayed = b.Read(3000);
+    ASSERT_TRUE(relayed);
+    EXPECT_EQ(relayed->code, 201210);
+    EXPECT_EQ(relayed->data, chat);  // as sent
+    std::memcpy(chat.data() + 48, "echo", 5);
+    a.Send(201211, chat, false);
+    for (WireClient* c : {&a, &b}) {
+        auto m = c->Read(3000);  // the sender heard no 201210 of its own before this
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->code, 211200);
+        ASSERT_EQ(m->data.size(), 36u + 5u);
+        EXPECT_EQ(W(m->data, 0), 1001);
+        EXPECT_EQ(W(m->data, 8), 8);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(m->data.data() + 36)), "echo");
+    }
+}
+
 TEST_F(GameServerWire, MalformedPacketClosesOnlyThatClient) {
     WireClient good, bad;
     ASSERT_TRUE(good.Connect(server.Port()));
