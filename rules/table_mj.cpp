@@ -450,7 +450,7 @@ int32_t CMJTable::CheckPengRequest(const MJRequest& r) {
 int32_t CMJTable::CheckChiRequest(const MJRequest& r) {
     const int32_t chair = r.chair(), from = r.other(), tile = r.tile();
     if (!IsNotOver() || !ValidMJ(chair) || !ValidMJ(from) || chair == from) return 0;
-    if (chair != NextChair(from) || !WindowOpen()) return 0;
+    if (chair != currentChair_ || chair != NextChair(from) || !WindowOpen()) return 0;
     if (CountValid(r.hand(), 2) != 2 || !AreAllHeld(chair, r.hand(), 2)) return 0;
     if (!IsPlayedBy(tile, from) || !JokerLockFree() || !CanChi(chair, tile)) return 0;
     int32_t out[2];

@@ -53,7 +53,8 @@ public:
     using CMJTableEx::winners_;
     using CMJTableEx::winValue_;
 
-    explicit Rig(TableHooks hooks = {}) : CMJTableEx(std::move(hooks)) {
+    explicit Rig(TableHooks hooks = {}, const TableConfig& config = GameTableConfig())
+        : CMJTableEx(config, GameCardConfig(), GameMJConfig(), std::move(hooks)) {
         for (int c = 0; c < 4; ++c) {
             auto u = std::make_unique<TableUser>();
             u->userId = 501 + c;
