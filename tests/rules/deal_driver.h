@@ -54,6 +54,8 @@ public:
         SeedRandom(seed);
         rng_.seed(seed);
         zeroSumLogged_ = false;
+        // Each deal stands alone: a seed names the same deal whatever was played before.
+        t.ClearGame();
         t.Reset(false);
         out_ = DealOutcome{};
         check_ = checkPlaces;

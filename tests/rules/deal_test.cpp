@@ -45,3 +45,68 @@ TEST(Deals, SeededDealsEndBalancedWithEveryClaimKind) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fixed deals (seeds of the driver) in which the rarer outcomes happen.
+
+const int32_t* rowOf(const driver::DealOutcome& o, int chair) {
+    return o.record.data() + (1652 + 172 * chair) / 4;
+}
+
+TEST(Deals, FixedDealRobbingAnAddedKong) {
+    driver::Driver d;
+    const auto o = d.Play(174);
+    ASSERT_TRUE(o.robbed);
+    const int32_t winner = o.record[680 / 4], loser = o.record[676 / 4];
+    ASSERT_GE(winner, 0);
+    EXPECT_EQ(rowOf(o, winner)[3 + 16], 9);  // 抢杠胡
+    EXPECT_NE(o.record[0] & 0x4000000, 0);
+    // The robbed chair pays; the kong was never laid.
+    EXPECT_LT(o.record[56 / 4 + loser], 0);
+    EXPECT_TRUE(d.table().Melds(loser, hqlv::rules::kBuGang).empty() ||
+                d.table().Melds(loser, hqlv::rules::kBuGang).back().tiles[3] != o.record[684 / 4]);
+    EXPECT_EQ(o.pointSum, 0);
+}
+
+TEST(Deals, FixedDealLiability) {
+    driver::Driver d;
+    const auto o = d.Play(104);
+    ASSERT_TRUE(o.liability);
+    const int32_t winner = o.record[680 / 4];
+    const int32_t liableUser = o.record[696 / 4];
+    int32_t liable = -1;
+    for (int c = 0; c < 4; ++c)
+        if (d.table().UserIdAt(c) == liableUser) liable = c;
+    ASSERT_GE(liable, 0);
+    EXPECT_GE(d.table().PungFeed(liable, winner) + d.table().KongFeed(liable, winner), 3);
+    EXPECT_LT(o.record[56 / 4 + liable], 0);
+    EXPECT_EQ(o.pointSum, 0);
+}
+
+TEST(Deals, FixedDealKongFlowerAndLastTiles) {
+    driver::Driver d;
+    const auto flower = d.Play(227);
+    ASSERT_TRUE(flower.gangFlower);
+    const int32_t w = flower.record[680 / 4];
+    EXPECT_EQ(rowOf(flower, w)[3 + 5], 16);  // 杠上花
+    EXPECT_NE(flower.record[0] & 0x2000000, 0);
+    EXPECT_EQ(flower.pointSum, 0);
+    const auto last = d.Play(913);
+    ASSERT_TRUE(last.lastTile);
+    EXPECT_EQ(rowOf(last, last.record[680 / 4])[3 + 6], 8);  // 海底捞月
+    EXPECT_TRUE(d.table().IsWallUsedUp());
+    const auto cannon = d.Play(82);
+    ASSERT_TRUE(cannon.lastDiscard);
+    bool seen = false;
+    for (int c = 0; c < 4; ++c)
+        if (cannon.record[660 / 4 + c]) {
+            EXPECT_EQ(rowOf(cannon, c)[3 + 13], 9);  // 海底炮
+            EXPECT_NE(rowOf(cannon, c)[1] & 0x400000, 0);
+            seen = true;
+        }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(cannon.pointSum, 0);
+}
+
+}  // namespace
