@@ -155,8 +155,10 @@ TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
         ASSERT_EQ(pc.SettleLosses(h, r), 0) << n;
         for (int c = 0; c < 4; ++c) {
             ASSERT_GE(r[c] + h[c], 0) << n;  // nobody pays more than he holds
-            if (before[c] > 0) ASSERT_GE(r[c], 0) << n;
-            if (before[c] > 0) ASSERT_LE(r[c], before[c]) << n;
+            if (before[c] > 0) {
+                ASSERT_GE(r[c], 0) << n;
+                ASSERT_LE(r[c], before[c]) << n;
+            }
         }
     }
 }
@@ -841,6 +843,137 @@ TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
     EXPECT_EQ(p2[1], 16);
     EXPECT_EQ(p2[2], -16);
     EXPECT_TRUE(logged.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommonTable, StartedWithinBaseStakeAndRoomFeeModeOne) {
+    FixedTick clock;
+    CCommonTable t(TableConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(40 + c, 0, 1000), c);
+    GameParams p;
+    p.settleMode = 1;
+    p.minHoldingsMode1 = 50;
+    ASSERT_EQ(t.StartGame(nullptr, p), 1);
+    EXPECT_FALSE(t.StartedWithin(0));
+    EXPECT_TRUE(t.StartedWithin(5));
+    clock.tick += 5000;
+    EXPECT_FALSE(t.StartedWithin(5));
+    EXPECT_EQ(t.BaseStake(7), 7);
+    EXPECT_EQ(t.BaseStake(0), 1);  // the level value of the smallest score (level 0)
+    // Mode 1: each seated chair pays the fixed fee out of its holdings plus result.
+    int32_t holdings[4] = {1000, 1000, 20, 1000};
+    int32_t results[4] = {100, -40, -20, -40};
+    int32_t fees[4] = {};
+    EXPECT_EQ(t.ApplyRoomFee(holdings, results, fees), 50 + 50 + 0 + 50 + 50);
+    EXPECT_EQ(fees[0], 50 + 50);  // its own fee and the deficit of chair 2 (0 left)
+    EXPECT_EQ(fees[2], 0);
+    EXPECT_EQ(results[0], 0);
+    EXPECT_EQ(results[1], -90);
+}
+
+TEST(GameRules, RobbingAnAddedKongOnTheTable) {
+    // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 (or 24) through 22-23.
+    Rig s;
+    s.Lay(0, kPeng, 21, 1);
+    const int32_t t4 = s.GiveOne(0, 21);
+    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const Meld& m = s.Melds(0, kPeng)[0];
+    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
+    s.RecordGang(bu);
+    int32_t out[8] = {};
+    EXPECT_EQ(s.ListHuClaims(bu, out), 1);
+    EXPECT_EQ(out[4 + 2], 8);
+    EXPECT_EQ(out[2], t4);
+    const auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
+    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
+    EXPECT_EQ(s.CheckHuRequest(rob), 8);
+    EXPECT_EQ(s.OnHuRequest(rob), 1);
+    EXPECT_EQ(s.FirstWinner(), 2);
+    EXPECT_EQ(s.Loser(), 0);
+    EXPECT_EQ(s.ResultOf(2).tally1[16], 9);
+    // Robbing an exposed kong needs its rule bit: this game refuses it, a table with the bit
+    // lets it happen.
+    TableConfig robExposed = GameTableConfig();
+    robExposed.ruleFlags |= 0x1000u;
+    for (const bool allowed : {false, true}) {
+        Rig e({}, allowed ? robExposed : GameTableConfig());
+        e.Give(1, {21, 21, 21});
+        e.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        const int32_t tile = e.Played(0, 21);
+        e.OpenClaimWindow();
+        e.RecordGang(MJRequest::Meld(1, 0, tile, -1, -1, -1, 1));
+        EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
+        EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
+        EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
+    }
+}
+
+TEST(GameRules, PlayerAndLookerStateRecords) {
+    Rig r;
+    r.GiveOne(1, 5);
+    r.GiveOne(1, 6);
+    r.Lay(2, kPeng, 9, 1);
+    r.Played(3, 31);
+    std::vector<int32_t> looker(CMJTableEx::kLookerStateBytes / 4, 77);
+    ASSERT_EQ(r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes, 1, false), 1);
+    EXPECT_EQ(looker[11], 3);  // the banker
+    EXPECT_EQ(looker[28], 0);  // no chow in this game
+    EXPECT_EQ(looker[40], 2);
+    EXPECT_EQ(looker[49 + 1], 2);
+    EXPECT_EQ(looker[49 + 0], 0);
+    EXPECT_EQ(looker[53], idOf(5, 0));
+    EXPECT_EQ(looker[54], idOf(6, 0));
+    EXPECT_EQ(looker[55], -1);
+    EXPECT_EQ(looker[85], -1);
+    EXPECT_EQ(looker[229], 0);
+    EXPECT_EQ(looker[236], 0);  // the tail of the record is cleared
+    r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes, 1, true);
+    EXPECT_EQ(looker[53], -1);  // skip: the chair's tiles are not shown
+    EXPECT_EQ(r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes - 4, 1, false), 0);
+    std::vector<int32_t> player(CMJTableEx::kPlayerStateBytes / 4, 77);
+    ASSERT_EQ(r.FillPlayerState(player.data(), CMJTableEx::kPlayerStateBytes, 1, false), 1);
+    const int32_t* chair2 = player.data() + 49 + 2 * (1128 / 4);
+    EXPECT_EQ(chair2[0], idOf(9, 0));  // the first pung's tiles, then its source chair
+    EXPECT_EQ(chair2[4], 1);
+    EXPECT_EQ(chair2[7], -1);  // the second pung's place is empty
+    const int32_t* chair3 = player.data() + 49 + 3 * (1128 / 4);
+    EXPECT_EQ(chair3[210], idOf(31, 0));         // the discard list
+    EXPECT_EQ(player[4708 / 4 + 2 * 7 + 0], 1);  // chair 2: one pung
+    EXPECT_EQ(player[4708 / 4 + 3 * 7 + 5], 1);  // chair 3: one discard
+    EXPECT_EQ(player[4820 / 4 + 1], 2);
+    EXPECT_EQ(player[4836 / 4], idOf(5, 0));
+    EXPECT_EQ(player[4836 / 4 + 2], -1);
+    EXPECT_EQ(player[5024 / 4], 0);
+}
+
+TEST(MJTable, LevelOperationsBelowThisGame) {
+    // The mahjong level's own win check, best win and next banker, which this game replaces.
+    Rig r;
+    r.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    HuResult res{};
+    const int32_t tile = r.WallTile(21);
+    EXPECT_EQ(r.CMJTable::CheckHu(0, tile, &res, 1), 8);
+    EXPECT_EQ(r.CMJTable::CheckHu(0, r.WallTile(22), &res, 1), 0);
+    const auto own = r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    EXPECT_EQ(r.CMJTable::CheckHu(1, own[12], &res, 2), 0);  // its own 21 is taken out first
+    EXPECT_EQ(r.CMJTable::BestHu(7, tile, &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::BestHu(0, tile, nullptr, 1), 0);
+    // The wait checks of this level, scored by this game's fans (人胡 here: 24).
+    EXPECT_EQ(r.CMJTable::BestHu(0, tile, &res, 1), 24);
+    std::vector<int32_t> rec(832 / 4, 0);
+    r.banker_ = 2;
+    rec[700 / 4] = 0;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 0);
+    rec[700 / 4] = 1;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);  // the banker did not win
+    r.winValue_[2] = 5;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 2);
+    r.mode_ = 2;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);
 }
 
 }  // namespace
