@@ -92,6 +92,7 @@ public:
     int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
     void ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const override;
     int32_t WallStartPosition() override;
+    int32_t ChooseDealingChair() override { return banker_; }
     int32_t JokerPosition() override;
     int32_t JokerTile() override;
     int32_t TilesPerChair() const override { return (RuleFlags() & 0x10) ? 16 : 13; }

@@ -14,7 +14,7 @@ namespace {
 // The result record of a deal that ended in a win with kongs and a liable chair.
 void BM_FillResultRecordWithSettlement(benchmark::State& state) {
     driver::Driver d;
-    const auto o = d.Play(104, false);
+    const auto o = d.Play(61, false);
     if (!o.liability) state.SkipWithError("the fixed deal changed");
     CMJTableEx& t = d.table();
     std::vector<int32_t> rec(static_cast<size_t>(t.ResultRecordSize() / 4));

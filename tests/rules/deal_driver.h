@@ -70,6 +70,7 @@ public:
             if (!mustDiscard && OwnTurn(cur, lastTile)) return Finish();
             if (out_.ended) return Finish();
             mustDiscard = false;
+            CheckHandSizes(cur);
             // Discard.
             const int32_t tile = ChooseDiscard(cur);
             t.Discard(cur, &tile, 1);
@@ -137,6 +138,20 @@ private:
             if (places[static_cast<size_t>(id)] != 1)
                 return Fail(what, "tile " + std::to_string(id) + " in " +
                                       std::to_string(places[static_cast<size_t>(id)]) + " places");
+    }
+
+    // Before a discard the acting chair holds 14 tiles counting three for each meld, the
+    // others 13.
+    void CheckHandSizes(int32_t cur) {
+        const CMJTableEx& t = *table_;
+        for (int c = 0; c < 4; ++c) {
+            int32_t n = t.CountHeld(c);
+            for (int l = 0; l < 5; ++l)
+                n += 3 * static_cast<int32_t>(t.Melds(c, static_cast<MeldList>(l)).size());
+            if (n != (c == cur ? 14 : 13))
+                return Fail("discard",
+                            "chair " + std::to_string(c) + " holds " + std::to_string(n));
+        }
     }
 
     void Fail(const char* what, const std::string& why) {

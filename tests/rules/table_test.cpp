@@ -977,3 +977,22 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GameRules, TheBankerIsDealtFourteenAndPlaysFirst) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SeedRandom(seed);
+        CMJTableEx t;
+        for (int c = 0; c < 4; ++c) t.AddPlayer(user(60 + c), c);
+        ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+        const int32_t banker = t.Banker();
+        EXPECT_EQ(t.GetCurrentChair(), banker) << seed;
+        EXPECT_EQ(t.DealingChair(), banker) << seed;
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(t.CountHeld(c), c == banker ? 14 : 13) << seed;
+        EXPECT_EQ(t.IsCompleteSet(), 1);
+        EXPECT_EQ(t.Status() & 0x101u, 0x101u);
+    }
+}
+
+}  // namespace
