@@ -996,3 +996,42 @@ TEST(GameRules, TheBankerIsDealtFourteenAndPlaysFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GameRules, WithoutSeveralWinnersTheFirstInTurnOrderWins) {
+    TableConfig one = GameTableConfig();
+    one.ruleFlags &= ~0x40000u;
+    for (const bool robbing : {false, true}) {
+        Rig s({}, one);
+        s.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 22, 23});
+        int32_t tile;
+        MJRequest first;
+        if (robbing) {
+            s.Lay(0, kPeng, 21, 3);
+            tile = s.GiveOne(0, 21);
+            const Meld& m = s.Melds(0, kPeng)[0];
+            s.RecordGang(MJRequest::Meld(0, 0, tile, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 4, 2)), 8);
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 2)), 8);
+            first = MJRequest::Hu(1, 0, tile, 4, 2);
+        } else {
+            auto t = s.Give(0, {21});
+            tile = t[0];
+            s.Discard(0, &tile, 1);
+            s.OpenClaimWindow();
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 1)), 8);
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 1)), 8);
+            first = MJRequest::Hu(1, 0, tile, 1);
+        }
+        // From chair 0 the turn goes to 3, then 2: chair 2 keeps the win.
+        EXPECT_EQ(s.OnHuRequest(first), 1) << robbing;
+        EXPECT_EQ(s.WinValueOf(1), 0) << robbing;
+        EXPECT_GT(s.WinValueOf(2), 0) << robbing;
+        EXPECT_EQ(s.FirstWinner(), 2) << robbing;
+        EXPECT_EQ(s.Winners(), 1) << robbing;
+    }
+}
+
+}  // namespace
