@@ -958,6 +958,9 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     const int32_t tile = r.WallTile(21);
     EXPECT_EQ(r.CMJTable::CheckHu(0, tile, &res, 1), 8);
     EXPECT_EQ(r.CMJTable::CheckHu(0, r.WallTile(22), &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(0, tile, &res, 1), 8);  // a pair wait
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(0, r.WallTile(22), &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(7, tile, &res, 1), 0);
     const auto own = r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
     EXPECT_EQ(r.CMJTable::CheckHu(1, own[12], &res, 2), 0);  // its own 21 is taken out first
     EXPECT_EQ(r.CMJTable::BestHu(7, tile, &res, 1), 0);
