@@ -162,7 +162,7 @@ int32_t CMJTableEx::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, 
 int32_t CMJTableEx::FillPlayerState(int32_t* r, int32_t bytes, int32_t chair, bool skip) {
     if (!r || bytes < kPlayerStateBytes) return 0;
     std::memset(r, 0, kPlayerStateBytes);
-    FillGameRecord(r, chair);
+    FillGameRecord(r, bytes, chair);
     CopyMelds(r + 49);
     for (int c = 0; c < kMJChairs; ++c) r[4820 / 4 + c] = CountHeld(c);
     FillMinusOne(r + 4836 / 4, 32);
@@ -174,7 +174,7 @@ int32_t CMJTableEx::FillPlayerState(int32_t* r, int32_t bytes, int32_t chair, bo
 int32_t CMJTableEx::FillLookerState(int32_t* r, int32_t bytes, int32_t chair, bool skip) {
     if (!r || bytes < kLookerStateBytes) return 0;
     std::memset(r, 0, kLookerStateBytes);
-    FillGameRecord(r, chair);
+    FillGameRecord(r, bytes, chair);
     for (int c = 0; c < kMJChairs; ++c) r[49 + c] = CountHeld(c);
     FillMinusOne(r + 53, 32);
     if (!skip && ValidMJ(chair)) ListHeld(chair, r + 53, 32);

@@ -212,7 +212,8 @@ int32_t CMJTable::AdvanceTurn() {
 
 // --- Records -----------------------------------------------------------------------------
 
-void CMJTable::FillGameRecord(int32_t* r, int32_t chair) {
+int32_t CMJTable::FillGameRecord(int32_t* r, int32_t bytes, int32_t chair) {
+    if (!r || bytes < kGameRecordWords * 4) return 0;
     for (size_t k = 0; k < 8; ++k) {
         int32_t w = 0;
         for (size_t b = 0; b < 4; ++b) {
@@ -256,6 +257,7 @@ void CMJTable::FillGameRecord(int32_t* r, int32_t chair) {
     if (IsPlaying() && ValidMJ(chair) && chair == banker_ &&
         CanSelfHu(chair, FirstHeld(chair)) != 0)
         r[15] = 8;
+    return 1;
 }
 
 void CMJTable::CopyMelds(int32_t* record) const {

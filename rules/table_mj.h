@@ -105,7 +105,8 @@ public:
 
     // Records the client reads.
     static constexpr int kGameRecordWords = 49;
-    virtual void FillGameRecord(int32_t* record, int32_t chair);
+    // The game record (49 words) as the given chair sees it; 0 when the record is too small.
+    virtual int32_t FillGameRecord(int32_t* record, int32_t bytes, int32_t chair);
     // Every chair's seven lists, 1128 bytes a chair, then the 28 list counts (4512 + 112 bytes).
     void CopyMelds(int32_t* record) const;
     virtual int32_t NextBankerChair(const int32_t* record, int32_t value);

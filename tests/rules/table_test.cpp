@@ -1038,3 +1038,51 @@ TEST(GameRules, WithoutSeveralWinnersTheFirstInTurnOrderWins) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GameRules, GameRecordWords) {
+    SeedRandom(5);
+    CMJTableEx t;
+    t.AddPlayer(user(70), 0), t.AddPlayer(user(71), 1), t.AddPlayer(user(72), 2),
+        t.AddPlayer(user(73), 3);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    int32_t r[49];
+    std::fill(std::begin(r), std::end(r), 55);
+    EXPECT_EQ(t.FillGameRecord(r, 48 * 4, 0), 0);
+    ASSERT_EQ(t.FillGameRecord(r, sizeof r, 0), 1);
+    EXPECT_EQ(r[8], 1);
+    EXPECT_EQ(r[11], t.Banker());
+    EXPECT_EQ(r[12], 1);
+    EXPECT_EQ(r[13], t.Banker());
+    EXPECT_EQ(r[14], static_cast<int32_t>(t.Status()));
+    EXPECT_EQ(r[16], t.Banker());
+    EXPECT_EQ(r[17], t.Banker());
+    EXPECT_EQ(r[18], 20);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_GE(r[23 + k], 1);  // both dice pairs are rolled in this game
+        EXPECT_LE(r[23 + k], 6);
+    }
+    EXPECT_EQ(r[28], 0);  // no chow
+    EXPECT_EQ(r[29], 0);
+    EXPECT_EQ(r[30], 0);
+    EXPECT_EQ(r[31], 1);
+    EXPECT_EQ(r[32], t.WallStart());
+    EXPECT_EQ(r[33], -1);  // no jokers
+    EXPECT_EQ(r[34], -1);
+    EXPECT_EQ(r[36], -1);
+    EXPECT_EQ(r[37], t.HeadPosition());
+    EXPECT_EQ(r[39], 20);
+    EXPECT_EQ(r[40], 2);
+    EXPECT_EQ(r[48], 0);
+    // Word 15: 8 when the given chair is the banker and its dealt hand already wins.
+    Rig w;
+    w.banker_ = 0;
+    w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    w.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[15], 8);
+    w.FillGameRecord(r, sizeof r, 1);
+    EXPECT_EQ(r[15], 0);
+}
+
+}  // namespace
