@@ -1086,3 +1086,73 @@ TEST(GameRules, GameRecordWords) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MJTable, SixteenTileDealSoleClaimantsAndOutcomeMode) {
+    TableConfig sixteen = GameTableConfig();
+    sixteen.ruleFlags |= 0x10;
+    SeedRandom(3);
+    CMJTableEx t(sixteen, GameCardConfig(), GameMJConfig());
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(80 + c), c);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(t.CountHeld(c), c == t.Banker() ? 17 : 16);
+    EXPECT_EQ(t.ListHeld(0, nullptr, 32), 0);
+    // Sole claimants: this game marks every chair with an option; the level below only a
+    // chair that no other chair competes with.
+    Rig r;
+    r.Give(2, {9, 9});
+    auto d = r.Give(0, {9});
+    r.Discard(0, &d[0], 1);
+    EXPECT_EQ(r.SoleFlags(2), 0x20);
+    EXPECT_EQ(r.SoleFlags(0), 0);
+    EXPECT_EQ(r.SoleFlags(1), 0);
+    EXPECT_TRUE(r.CMJTable::IsSoleClaimant(2, 0));
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(0, 0));
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(1, 0));
+    r.pgch_[3] = 1;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(2, 0));
+    EXPECT_TRUE(r.IsSoleClaimant(2, 0));
+    r.pgch_[2] = 4;  // a chow claim only from the next chair (3 after 0)
+    EXPECT_FALSE(r.IsSoleClaimant(2, 0));
+    // The outcome mode from the last winner's kind of win; several winners add a bit.
+    r.winners_ = 1;
+    r.winValue_[1] = 5;
+    r.hu_[1].handType = 2;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x2000000);
+    r.winners_ = 2;
+    r.winValue_[3] = 5;
+    r.hu_[3].handType = 1;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x1000000 | 0x10000000);
+    r.winners_ = 0;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0);
+}
+
+TEST(GameRules, AHigherPendingClaimHoldsEveryMeld) {
+    Rig r;
+    const auto pair = r.Give(2, {9, 9, 9});
+    const int32_t tile = r.Played(1, 9);
+    r.OpenClaimWindow();
+    const auto peng = MJRequest::Meld(2, 1, tile, pair[0], pair[1]);
+    const auto ming = MJRequest::Meld(2, 1, tile, pair[0], pair[1], pair[2], 1);
+    EXPECT_EQ(r.CheckPengRequest(peng), 1);
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 1);
+    r.SetStatusBits(kStatusOwnTiles);  // the added kong is asked on chair 0's own turn
+    r.Lay(0, kPeng, 15, 2);
+    const int32_t fourth = r.GiveOne(0, 15);
+    const Meld& m = r.Melds(0, kPeng)[0];
+    const auto bu = MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 1);
+    r.waitOpe_[3] = 400;  // a win claim is pending
+    EXPECT_EQ(r.CheckPengRequest(peng), 0);
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 0);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 0);
+    r.waitOpe_[3] = 200 - 3;  // a pung claim of lower rank holds no kong back
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 1);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 1);
+}
+
+}  // namespace
