@@ -389,6 +389,7 @@ TEST(MJTable, ChiOnlyFromTheNextChairAndOtherChecks) {
     EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, tile, h[0], h[1])), 1);
     r.SwitchActiveChair(2);
     EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, tile, h[0], h[1])), 0);  // not current
+    EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, r.WallTile(1), h[0], h[1])), 0);  // unplayed
     const auto h2 = r.Give(2, {2, 3});
     EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(2, 0, tile, h2[0], h2[1])), 0);  // not next
     Rig game;  // this game offers no chow at all
@@ -444,7 +445,9 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     EXPECT_EQ(r.WaitOpe(2), 200 - 1);
     r.AnswerPass(1, 0);
     EXPECT_FALSE(r.IsClaimWindowOver(3));
-    clock.tick += 22 * 1000 + 1;  // claim time + 2 s: the claimant never came back
+    clock.tick += 22 * 1000;  // claim time + 2 s: still held
+    EXPECT_FALSE(r.IsClaimWindowOver(3));
+    clock.tick += 1;  // past it: the claimant never came back
     EXPECT_TRUE(r.IsClaimWindowOver(3));
     EXPECT_EQ(r.WaitOpe(2), 0);
 }
