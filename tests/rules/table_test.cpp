@@ -1115,6 +1115,11 @@ TEST(MJTable, SixteenTileDealSoleClaimantsAndOutcomeMode) {
     EXPECT_FALSE(r.CMJTable::IsSoleClaimant(1, 0));
     r.pgch_[3] = 1;
     EXPECT_FALSE(r.CMJTable::IsSoleClaimant(2, 0));
+    r.pgch_[2] = r.pgch_[3] = 0;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(1, 0));  // no flags, even with no competitor
+    r.pgch_[0] = 1;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(0, 0));  // flags on its own discard do not count
+    r.pgch_[0] = 0, r.pgch_[2] = 1;
     EXPECT_TRUE(r.IsSoleClaimant(2, 0));
     r.pgch_[2] = 4;  // a chow claim only from the next chair (3 after 0)
     EXPECT_FALSE(r.IsSoleClaimant(2, 0));
