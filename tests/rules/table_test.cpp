@@ -1164,3 +1164,62 @@ TEST(GameRules, AHigherPendingClaimHoldsEveryMeld) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each kong and win request refused at each condition it does not meet.
+TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
+    Rig r;
+    const auto three = r.Give(2, {9, 9, 9});
+    const int32_t tile = r.Played(1, 9);
+    r.OpenClaimWindow();
+    const auto ming = MJRequest::Meld(2, 1, tile, three[0], three[1], three[2], 1);
+    ASSERT_EQ(r.CheckMingGangRequest(ming), 1);
+    struct Row {
+        const char* why;
+        MJRequest req;
+        uint32_t clear, set;
+    };
+    const Row mingRows[] = {
+        {"deal over", ming, 0, kStatusDealOver},
+        {"window closed", ming, kStatusWindowOpen, 0},
+        {"two hand tiles", MJRequest::Meld(2, 1, tile, three[0], three[1], -1, 1), 0, 0},
+        {"own discard", MJRequest::Meld(1, 1, tile, three[0], three[1], three[2], 1), 0, 0},
+        {"not its discarder", MJRequest::Meld(2, 0, tile, three[0], three[1], three[2], 1), 0, 0},
+        {"bad chair", MJRequest::Meld(4, 1, tile, three[0], three[1], three[2], 1), 0, 0},
+    };
+    for (const Row& row : mingRows) {
+        const uint32_t saved = r.status_;
+        r.status_ = (r.status_ & ~row.clear) | row.set;
+        EXPECT_EQ(r.CheckMingGangRequest(row.req), 0) << row.why;
+        r.status_ = saved;
+    }
+    // Self-drawn wins: the current chair, its own tiles, not right after a pung.
+    Rig w;
+    const auto hand = w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    const auto self = MJRequest::Hu(0, 0, hand[13], 2);
+    EXPECT_EQ(w.CheckHuRequest(self), 8);
+    const Row huRows[] = {
+        {"deal over", self, 0, kStatusDealOver},
+        {"not its own turn", self, kStatusOwnTiles, 0},
+        {"after a pung", self, 0, kStatusAfterPeng},
+        {"after a chow", self, 0, kStatusAfterChi},
+        {"a tile it does not hold", MJRequest::Hu(0, 0, w.WallTile(21), 2), 0, 0},
+        {"not the current chair", MJRequest::Hu(1, 1, hand[13], 2), 0, 0},
+        {"no kind of win", MJRequest::Hu(0, 0, hand[13], 0), 0, 0},
+        {"robbing without a kong", MJRequest::Hu(1, 0, hand[13], 4, 2), 0, 0},
+        {"robbing of no sub-kind", MJRequest::Hu(1, 0, hand[13], 4, 0), 0, 0},
+        {"on a discard not played", MJRequest::Hu(1, 0, hand[13], 1), 0, 0},
+    };
+    for (const Row& row : huRows) {
+        const uint32_t saved = w.status_;
+        w.status_ = (w.status_ & ~row.clear) | row.set;
+        EXPECT_EQ(w.CheckHuRequest(row.req), 0) << row.why;
+        w.status_ = saved;
+    }
+    // Flowers are not in this game's set: no flower request is ever accepted.
+    EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, hand[0], -1, -1)), 0);
+    EXPECT_EQ(w.FirstFlowerHeld(0), -1);
+}
+
+}  // namespace
