@@ -59,6 +59,12 @@ void SetRulesClock(RulesClock clock) {
     g.clock = std::move(clock);
 }
 
+uint32_t RulesTickMs() {
+    Generator& g = generator();
+    std::lock_guard<std::mutex> hold(g.lock);
+    return g.clock.tickMs ? g.clock.tickMs() : systemTick();
+}
+
 void SeedRandom(uint32_t seed) {
     Generator& g = generator();
     std::lock_guard<std::mutex> hold(g.lock);

@@ -31,6 +31,9 @@ struct RulesClock {
 // Replaces the clocks; an empty member restores the system's clock for it.
 void SetRulesClock(RulesClock clock);
 
+// The rules' millisecond tick (the injected clock when one is set).
+uint32_t RulesTickMs();
+
 // Fixes the generator's state: the draws that follow are a function of seed alone.
 void SeedRandom(uint32_t seed);
 

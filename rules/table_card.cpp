@@ -1,0 +1,416 @@
+#include "rules/table_card.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "rules/common.h"
+
+namespace hqlv::rules {
+
+namespace {
+
+// A minimal reader and writer of one section of an ini file: lines "key=value" after
+// "[section]". Other sections and lines are kept as they are when writing.
+bool readIni(const std::string& path, const std::string& section, const std::string& key,
+             std::string& value) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string line;
+    bool inSection = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') {
+            inSection = line == "[" + section + "]";
+            continue;
+        }
+        if (!inSection) continue;
+        auto eq = line.find('=');
+        if (eq != std::string::npos && line.substr(0, eq) == key) {
+            value = line.substr(eq + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+void writeIni(const std::string& path, const std::string& section, const std::string& key,
+              const std::string& value) {
+    std::vector<std::string> lines;
+    {
+        std::ifstream in(path);
+        std::string line;
+        while (std::getline(in, line)) lines.push_back(line);
+    }
+    bool inSection = false, done = false;
+    size_t sectionEnd = lines.size();
+    bool sawSection = false;
+    for (size_t k = 0; k < lines.size() && !done; ++k) {
+        std::string l = lines[k];
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        if (!l.empty() && l.front() == '[') {
+            if (inSection) sectionEnd = k;
+            inSection = l == "[" + section + "]";
+            sawSection |= inSection;
+            if (inSection) sectionEnd = lines.size();
+            continue;
+        }
+        if (inSection && l.substr(0, l.find('=')) == key && l.find('=') != std::string::npos) {
+            lines[k] = key + "=" + value;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (!sawSection) {
+            lines.push_back("[" + section + "]");
+            sectionEnd = lines.size();
+        }
+        lines.insert(lines.begin() + static_cast<long>(sectionEnd), key + "=" + value);
+    }
+    std::ofstream out(path, std::ios::trunc);
+    for (const auto& l : lines) out << l << "\n";
+}
+
+}  // namespace
+
+CCardTable::CCardTable(const TableConfig& config, const CardConfig& card, TableHooks hooks)
+    : CCommonTable(config, std::move(hooks)), card_(card) {
+    if (card_.tileTotal < 0) card_.tileTotal = 0;
+    if (card_.valuesPerShape < 1) card_.valuesPerShape = 1;
+    card_.kindRange = std::clamp(card_.kindRange, 0, kKinds);
+    ResetCard(true);
+}
+
+void CCardTable::Reset(bool full) {
+    CCommonTable::Reset(full);
+    ResetCard(full);
+}
+
+void CCardTable::ResetCard(bool full) {
+    if (full) dealingChair_ = firstChair_ = -1;
+    tiles_.clear();
+    positionOfId_.clear();
+    std::fill(&counts_[0][0], &counts_[0][0] + kMaxTableChairs * kKinds, 0);
+    reserved_.clear();
+    wallStart_ = 0;
+    jokerPos_ = jokerId_ = -1;
+    points_ = 0;
+    removalTick_ = 0;
+}
+
+void CCardTable::PrepareDeal() {
+    Shuffle();
+    banker_ = ChooseBankerChair();
+    wallStart_ = WallStartPosition();
+    dealingChair_ = ChooseDealingChair();
+    DealCards();
+    jokerPos_ = JokerPosition();
+    jokerId_ = JokerTile();
+    firstChair_ = FirstPlayerChair();
+}
+
+int32_t CCardTable::EndDeal(const int32_t* record, int32_t value) {
+    dealingChair_ = ChooseDealingChairAgain(record, value);
+    firstChair_ = banker_;
+    return CCommonTable::EndDeal(record, value);
+}
+
+int32_t CCardTable::AddDealMarker(const int32_t* record, int32_t value) {
+    if (record && record[560 / 4] != 0) firstDealMarker_ += record[560 / 4];
+    return CCommonTable::AddDealMarker(record, value);
+}
+
+int32_t CCardTable::RandomDealingChair() {
+    return RandomBelow(chairCount_);
+}
+
+int32_t CCardTable::ChooseDealingChairAgain(const int32_t*, int32_t) {
+    return RandomDealingChair();
+}
+
+int32_t CCardTable::NextChairWithTiles(int32_t chair) {
+    if (!IsValidChair(chair)) return -1;
+    for (int32_t c = NextChair(chair); c != chair; c = NextChair(c))
+        if (CountHeld(c) > 0) return c;
+    return -1;
+}
+
+void CCardTable::Shuffle() {
+    std::vector<int32_t> order;
+    const TableUser* first = seats_[0];
+    const int32_t seed = first ? first->further1 + 10 * first->further2 : 0;
+    RandomPermutation(order, card_.tileTotal, seed);
+    order.resize(static_cast<size_t>(card_.tileTotal));
+    LoadTestDeal(order);
+    BuildTileSet(order);
+}
+
+void CCardTable::BuildTileSet(const std::vector<int32_t>& ids) {
+    for (int32_t id : ids) {
+        if (id < 0) continue;
+        if (static_cast<size_t>(id) >= positionOfId_.size())
+            positionOfId_.resize(static_cast<size_t>(id) + 1, -1);
+        if (positionOfId_[static_cast<size_t>(id)] >= 0) continue;  // an id is in the set once
+        positionOfId_[static_cast<size_t>(id)] = static_cast<int32_t>(tiles_.size());
+        tiles_.push_back({id, ShapeOf(id), ValueOf(id), kTileInWall, -1, {-1, 0}});
+    }
+}
+
+std::string CCardTable::TestIniPath() const {
+    if (hooks_.testIniFolder.empty()) return {};
+    return hooks_.testIniFolder + "/test.ini";
+}
+
+int32_t CCardTable::LoadTestDeal(std::vector<int32_t>& ids) {
+    const std::string path = TestIniPath();
+    if (path.empty()) return 0;
+    std::string made;
+    const bool on = readIni(path, "Card", "Made", made) && std::atoi(made.c_str()) != 0;
+    const size_t total = static_cast<size_t>(card_.tileTotal);
+    if (!on) {
+        std::string text;
+        for (size_t k = 0; k < total && k < ids.size(); ++k) text += std::to_string(ids[k]) + "|";
+        writeIni(path, "Card", "Total", text);
+        return 0;
+    }
+    std::string list;
+    if (!readIni(path, "Card", "Total", list)) return 0;
+    if (list.size() > 4096) list.resize(4096);
+    // Only a whole permutation of the tile ids may replace the shuffle: a short list, a
+    // duplicate or a bad id would put a tile twice in the wall or lose one.
+    std::vector<int32_t> parsed;
+    std::vector<uint8_t> seen(total, 0);
+    std::stringstream in(list);
+    std::string field;
+    while (parsed.size() < total && std::getline(in, field, '|')) {
+        char* end = nullptr;
+        long v = std::strtol(field.c_str(), &end, 10);
+        if (field.empty() || *end != '\0' || v < 0 || v >= static_cast<long>(total) ||
+            seen[static_cast<size_t>(v)]) {
+            Log("test deal: \"Total\" is not a permutation of the tiles, ignored");
+            return 0;
+        }
+        seen[static_cast<size_t>(v)] = 1;
+        parsed.push_back(static_cast<int32_t>(v));
+    }
+    if (parsed.size() != total) {
+        Log("test deal: \"Total\" is not a permutation of the tiles, ignored");
+        return 0;
+    }
+    ids = std::move(parsed);
+    return 1;
+}
+
+int32_t CCardTable::TestIniInt(const std::string& key, int32_t& value) {
+    const std::string path = TestIniPath();
+    if (path.empty()) return value;
+    std::string made, text;
+    const bool on = readIni(path, "Card", "Made", made) && std::atoi(made.c_str()) != 0;
+    if (on) {
+        if (readIni(path, "Card", key, text)) value = std::atoi(text.c_str());
+    } else {
+        writeIni(path, "Card", key, std::to_string(value));
+    }
+    return value;
+}
+
+int32_t CCardTable::TilesPerChair() const {
+    return chairCount_ > 0 ? (card_.tileTotal - card_.reservedTiles) / chairCount_ : 0;
+}
+
+void CCardTable::DealCards() {
+    const int32_t total = static_cast<int32_t>(tiles_.size());
+    if (total == 0 || !IsValidChair(dealingChair_)) return;
+    int32_t p = wallStart_;
+    int32_t c = dealingChair_;
+    const int32_t passes = TilesPerChair();
+    for (int32_t pass = 0; pass < passes; ++pass) {
+        for (int32_t k = 0; k < chairCount_; ++k) {
+            TileRecord& t = tiles_[static_cast<size_t>(((p % total) + total) % total)];
+            t.status = kTileHeld;
+            t.chair = c;
+            IncrementKindAt(c, ((p % total) + total) % total);
+            ++p;
+            c = NextChair(c);
+        }
+    }
+    for (int32_t k = 0; k < card_.reservedTiles && k < 32; ++k)
+        reserved_.push_back(tiles_[static_cast<size_t>(((p + k) % total + total) % total)].id);
+}
+
+int32_t CCardTable::IsCompleteSet() const {
+    std::vector<int32_t> byKind(static_cast<size_t>(kKinds), 0);
+    for (const auto& t : tiles_) {
+        const int32_t k = t.shape * card_.valuesPerShape + t.value;
+        if (k >= 0 && k < kKinds) ++byKind[static_cast<size_t>(k)];
+    }
+    for (int32_t k = 0; k < card_.kindRange; ++k)
+        if (k % card_.valuesPerShape != 0 && byKind[static_cast<size_t>(k)] != card_.copiesPerKind)
+            return 0;
+    return 1;
+}
+
+TileRecord* CCardTable::RecordOf(int32_t tileId) {
+    const int32_t p = PositionOf(tileId);
+    return p >= 0 ? &tiles_[static_cast<size_t>(p)] : nullptr;
+}
+
+const TileRecord* CCardTable::RecordOf(int32_t tileId) const {
+    const int32_t p = PositionOf(tileId);
+    return p >= 0 ? &tiles_[static_cast<size_t>(p)] : nullptr;
+}
+
+int32_t CCardTable::PositionOf(int32_t tileId) const {
+    if (tileId < 0 || static_cast<size_t>(tileId) >= positionOfId_.size()) return -1;
+    return positionOfId_[static_cast<size_t>(tileId)];
+}
+
+int32_t CCardTable::TileAt(int32_t position) const {
+    if (position < 0 || static_cast<size_t>(position) >= tiles_.size()) return -1;
+    return tiles_[static_cast<size_t>(position)].id;
+}
+
+const int32_t* CCardTable::Counts(int32_t chair) const {
+    static const int32_t kEmpty[kKinds] = {};
+    return IsValidChair(chair) ? counts_[chair] : kEmpty;
+}
+
+int32_t CCardTable::CountHeld(int32_t chair) const {
+    if (!IsValidChair(chair)) return 0;
+    int32_t s = 0;
+    for (int k = 0; k < kKinds; ++k) s += counts_[chair][k];
+    return s;
+}
+
+bool CCardTable::IsHeldBy(int32_t chair, int32_t tileId) const {
+    const TileRecord* t = RecordOf(tileId);
+    return t && t->status == kTileHeld && t->chair == chair && IsValidChair(chair);
+}
+
+bool CCardTable::AreAllHeld(int32_t chair, const int32_t* ids, int32_t n) const {
+    if (!ids || CountValid(ids, n) == 0 || !AllDistinct(ids, n)) return false;
+    for (int32_t k = 0; k < n; ++k)
+        if (ids[k] >= 0 && !IsHeldBy(chair, ids[k])) return false;
+    return true;
+}
+
+int32_t CCardTable::ListHeld(int32_t chair, int32_t* out, int32_t n) const {
+    if (!out || n <= 0) return 0;
+    FillMinusOne(out, n);
+    int32_t k = 0;
+    for (const auto& t : tiles_)
+        if (k < n && t.status == kTileHeld && t.chair == chair) out[k++] = t.id;
+    return k;
+}
+
+int32_t CCardTable::FirstHeld(int32_t chair) const {
+    for (const auto& t : tiles_)
+        if (t.status == kTileHeld && t.chair == chair) return t.id;
+    return -1;
+}
+
+int32_t CCardTable::ChairOf(int32_t tileId) const {
+    const TileRecord* t = RecordOf(tileId);
+    return t ? t->chair : -1;
+}
+
+int32_t CCardTable::StatusOf(int32_t tileId) const {
+    const TileRecord* t = RecordOf(tileId);
+    return t ? t->status : -999999;
+}
+
+int32_t CCardTable::SetTileStatus(int32_t tileId, int32_t status) {
+    TileRecord* t = RecordOf(tileId);
+    if (!t) return 0;
+    return std::exchange(t->status, status);
+}
+
+int32_t CCardTable::SetTileChair(int32_t tileId, int32_t chair) {
+    TileRecord* t = RecordOf(tileId);
+    if (!t) return 0;
+    return std::exchange(t->chair, chair);
+}
+
+int32_t CCardTable::MoveTile(int32_t tileId, int32_t chair) {
+    TileRecord* t = RecordOf(tileId);
+    if (!t || !IsValidChair(chair) || t->status != kTileHeld || t->chair == chair ||
+        !IsValidChair(t->chair))
+        return 0;
+    if (!DecrementKind(t->chair, tileId)) return 0;
+    t->chair = chair;
+    IncrementKind(chair, tileId);
+    return 1;
+}
+
+void CCardTable::Discard(int32_t chair, const int32_t* ids, int32_t n) {
+    if (!ids) return;
+    for (int32_t k = 0; k < n && k < 64; ++k) {
+        if (ids[k] < 0) continue;
+        if (!IsHeldBy(chair, ids[k])) continue;  // only a chair's own tile leaves its hand
+        SetTileStatus(ids[k], kTilePlayed);
+        DecrementKind(chair, ids[k]);
+    }
+    removalTick_ = Now();
+}
+
+int32_t CCardTable::DecrementKind(int32_t chair, int32_t tileId) {
+    return DecrementKindAt(chair, PositionOf(tileId));
+}
+
+int32_t CCardTable::IncrementKind(int32_t chair, int32_t tileId) {
+    return IncrementKindAt(chair, PositionOf(tileId));
+}
+
+int32_t CCardTable::DecrementKindAt(int32_t chair, int32_t position) {
+    if (!IsValidChair(chair) || position < 0 || static_cast<size_t>(position) >= tiles_.size())
+        return 0;
+    const int32_t k = KindIndexOf(tiles_[static_cast<size_t>(position)].id);
+    if (k < 0 || counts_[chair][k] < 1) return 0;
+    --counts_[chair][k];
+    return 1;
+}
+
+int32_t CCardTable::IncrementKindAt(int32_t chair, int32_t position) {
+    if (!IsValidChair(chair) || position < 0 || static_cast<size_t>(position) >= tiles_.size())
+        return 0;
+    const int32_t k = KindIndexOf(tiles_[static_cast<size_t>(position)].id);
+    if (k < 0) return 0;
+    ++counts_[chair][k];
+    return 1;
+}
+
+bool CCardTable::IsJokerKind(int32_t tileId) const {
+    return jokerId_ >= 0 && tileId >= 0 && ShapeOf(tileId) == ShapeOf(jokerId_) &&
+           ValueOf(tileId) == ValueOf(jokerId_);
+}
+
+// -1 for a tile whose kind falls outside the count tables.
+int32_t CCardTable::KindIndexOf(int32_t tileId) const {
+    if (tileId < 0) return -1;
+    const int64_t k = int64_t{ShapeOf(tileId)} * card_.valuesPerShape + ValueOf(tileId);
+    return (k >= 0 && k < kKinds) ? static_cast<int32_t>(k) : -1;
+}
+
+int32_t CCardTable::CardPoints(int32_t tileId) const {
+    switch (ValueOf(tileId)) {
+        case 4:
+            return 5;
+        case 9:
+        case 12:
+            return 10;
+        default:
+            return 0;
+    }
+}
+
+int32_t CCardTable::AdvanceTurn() {
+    for (int k = 0; k < chairCount_; ++k) {
+        SwitchActiveChair(NextChair(currentChair_));
+        if (CountHeld(currentChair_) > 0) break;
+    }
+    return currentChair_;
+}
+
+}  // namespace hqlv::rules

@@ -1,0 +1,640 @@
+#include "rules/table_common.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "rules/common.h"
+
+namespace hqlv::rules {
+
+namespace {
+
+int32_t saturate(int64_t v) {
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+void putWord(int32_t* record, int byteOffset, int32_t value) {
+    record[byteOffset / 4] = value;
+}
+
+}  // namespace
+
+CCommonTable::CCommonTable(const TableConfig& config, TableHooks hooks)
+    : config_(config), hooks_(std::move(hooks)) {
+    chairCount_ = std::clamp(config.chairCount, 1, kMaxTableChairs);
+    if (chairCount_ != config.chairCount)
+        Log("table: chair count " + std::to_string(config.chairCount) + " out of range, using " +
+            std::to_string(chairCount_));
+    config_.chairCount = chairCount_;
+    CCommonTable::Reset(true);
+}
+
+CCommonTable::~CCommonTable() = default;
+
+void CCommonTable::Log(const std::string& line) const {
+    if (hooks_.log) hooks_.log(line);
+}
+
+uint32_t CCommonTable::Now() const {
+    return RulesTickMs();
+}
+
+void CCommonTable::Reset(bool full) {
+    const uint32_t now = Now();
+    if (full) {
+        for (auto& l : lookers_) l.clear();
+        users_.clear();
+        std::fill(std::begin(seats_), std::end(seats_), nullptr);
+        std::fill(std::begin(startFlags_), std::end(startFlags_), 0);
+        std::fill(std::begin(startFlags2_), std::end(startFlags2_), 0);
+        std::fill(std::begin(group_), std::end(group_), -1);
+        std::fill(std::begin(waitTick_), std::end(waitTick_), 0u);
+        std::fill(std::begin(values_), std::end(values_), 0);
+        std::fill(std::begin(multiples_), std::end(multiples_), 0);
+        params_ = GameParams{};
+        std::fill(std::begin(allFlags_), std::end(allFlags_), 0);
+        baseStake_ = stake_ = 0;
+        firstDealMarker_ = 0;
+        dealsPlayed_ = 0;
+        banker_ = 0;
+        startTick_ = now;
+    }
+    gameIdText_.clear();
+    std::fill(std::begin(dice_), std::end(dice_), 0);
+    status_ = 0;
+    statusTick_ = now;
+    currentChair_ = -1;
+    activityTick_ = turnTick_ = 0;
+    std::fill(std::begin(chairFlags_), std::end(chairFlags_), 0);
+    std::fill(std::begin(thinkMs_), std::end(thinkMs_), 0);
+    std::fill(std::begin(counters_), std::end(counters_), 0);
+    mode_ = 0;
+    lockedValue_ = 0;
+}
+
+void CCommonTable::ClearChair(int32_t chair) {
+    if (!IsValidChair(chair)) return;
+    seats_[chair] = nullptr;
+    lookers_[chair].clear();
+    chairFlags_[chair] = startFlags_[chair] = startFlags2_[chair] = 0;
+    group_[chair] = -1;
+    waitTick_[chair] = 0;
+    thinkMs_[chair] = counters_[chair] = 0;
+}
+
+void CCommonTable::ClearGame() {
+    params_ = GameParams{};
+    std::fill(std::begin(allFlags_), std::end(allFlags_), 0);
+    firstDealMarker_ = dealsPlayed_ = banker_ = 0;
+    status_ = 0;
+    statusTick_ = Now();
+    currentChair_ = -1;
+    activityTick_ = turnTick_ = 0;
+    mode_ = 0;
+    lockedValue_ = 0;
+}
+
+int32_t CCommonTable::AddPlayer(std::unique_ptr<TableUser> user, int32_t chair) {
+    if (!user || !IsValidChair(chair) || seats_[chair] || users_.count(user->userId)) return 0;
+    user->lookerOn = 0;
+    seats_[chair] = user.get();
+    users_[user->userId] = std::move(user);
+    return 1;
+}
+
+int32_t CCommonTable::AddLookerOn(std::unique_ptr<TableUser> user, int32_t chair) {
+    if (!user || !IsValidChair(chair) || users_.count(user->userId)) return 0;
+    if (!user->lookerOn) user->lookerOn = 1;
+    lookers_[chair].insert(user->userId);
+    users_[user->userId] = std::move(user);
+    return 1;
+}
+
+void CCommonTable::RemoveLookerOn(int32_t userId, int32_t chair) {
+    if (!IsValidChair(chair)) return;
+    auto it = users_.find(userId);
+    if (it != users_.end() && it->second->lookerOn) users_.erase(it);
+    lookers_[chair].erase(userId);
+}
+
+void CCommonTable::RemoveUser(int32_t userId, bool deleteRecord) {
+    auto it = users_.find(userId);
+    if (it != users_.end()) {
+        for (auto& seat : seats_)
+            if (seat == it->second.get()) seat = nullptr;
+        if (deleteRecord)
+            users_.erase(it);
+        else
+            it->second.release(), users_.erase(it);
+    }
+    for (auto& l : lookers_) l.erase(userId);
+}
+
+void CCommonTable::RemovePlayer(int32_t userId, bool deleteRecord) {
+    for (auto& seat : seats_)
+        if (seat && seat->userId == userId) seat = nullptr;
+    auto it = users_.find(userId);
+    if (it == users_.end()) return;
+    if (!deleteRecord) it->second.release();
+    users_.erase(it);
+}
+
+bool CCommonTable::IsPlayer(int32_t userId) const {
+    auto it = users_.find(userId);
+    return it != users_.end() && !it->second->lookerOn;
+}
+
+bool CCommonTable::IsLookerOn(int32_t userId) const {
+    auto it = users_.find(userId);
+    return it != users_.end() && it->second->lookerOn;
+}
+
+bool CCommonTable::IsPlayerInChair(int32_t userId, int32_t chair) const {
+    return IsValidChair(chair) && seats_[chair] && seats_[chair]->userId == userId;
+}
+
+TableUser* CCommonTable::FindPlayer(int32_t userId) const {
+    auto it = users_.find(userId);
+    return (it != users_.end() && !it->second->lookerOn) ? it->second.get() : nullptr;
+}
+
+TableUser* CCommonTable::FindLookerOn(int32_t userId) const {
+    auto it = users_.find(userId);
+    return (it != users_.end() && it->second->lookerOn) ? it->second.get() : nullptr;
+}
+
+TableUser* CCommonTable::Seat(int32_t chair) const {
+    return IsValidChair(chair) ? seats_[chair] : nullptr;
+}
+
+int32_t CCommonTable::UserIdAt(int32_t chair) const {
+    TableUser* u = Seat(chair);
+    return u ? u->userId : 0;
+}
+
+void CCommonTable::PrepareDeal() {
+    banker_ = ChooseBankerChair();
+}
+
+void CCommonTable::RollDice() {
+    RollTwoDice(&dice_[0], &dice_[1], 0);
+    RollTwoDice(&dice_[2], &dice_[3], 1);
+}
+
+void CCommonTable::SetDice(int32_t d1, int32_t d2, int32_t d3, int32_t d4) {
+    dice_[0] = d1, dice_[1] = d2, dice_[2] = d3, dice_[3] = d4;
+}
+
+bool CCommonTable::EveryChairHasStartFlag(int32_t flag) const {
+    for (int c = 0; c < chairCount_; ++c)
+        if ((startFlags_[c] & flag) != flag) return false;
+    return true;
+}
+
+int32_t CCommonTable::StartGame(int32_t* outChair, const GameParams& params) {
+    int32_t scratch = -1;
+    int32_t& out = outChair ? *outChair : scratch;
+    out = -1;
+    for (int c = 0; c < chairCount_; ++c)
+        if (!seats_[c]) return out = c, -10010;
+    allFlags_[0] = EveryChairHasStartFlag(2);
+    allFlags_[1] = EveryChairHasStartFlag(4);
+    allFlags_[2] = EveryChairHasStartFlag(0x4000);
+    params_ = params;
+    if (allFlags_[1] && !(config_.ruleFlags & 0x400000u)) {
+        stake_ = StakeFor(params.multiple);
+        for (int c = 0; c < chairCount_; ++c)
+            if (seats_[c]->holdings < params.minHoldings) return out = c, -10001;
+    }
+    for (int c = 0; c < chairCount_; ++c) {
+        if (seats_[c]->score < params.minScore) return out = c, -10100;
+        if (seats_[c]->score > params.maxScore) return out = c, -10200;
+    }
+    for (int c = 0; c < chairCount_; ++c)
+        if (++seats_[c]->games > params.gamesLimit) return out = c, -10300;
+    if (dealsPlayed_ >= params.dealsLimit) return -10400;
+    ++dealsPlayed_;
+    startTick_ = Now();
+    baseStake_ = BaseStake(params.baseStakeValue);
+    RollDice();
+    PrepareDeal();
+    CanStart();
+    BeginPlay();
+    StartWithBanker();
+    OwnGroups();
+    FirstDealMarker();
+    if (gameIdText_.empty()) {
+        gameIdText_ = hooks_.uniqueId ? hooks_.uniqueId() : std::string();
+        if (gameIdText_.size() > 31) gameIdText_.resize(31);
+    }
+    return 1;
+}
+
+int32_t CCommonTable::EndDeal(const int32_t* record, int32_t value) {
+    banker_ = NextBanker(record, value);
+    AddDealMarker(record, value);
+    Reset(false);
+    return 1;
+}
+
+void CCommonTable::SetChairFlag2(int32_t chair) {
+    if (IsValidChair(chair)) chairFlags_[chair] |= 2;
+}
+void CCommonTable::SetChairFlags(int32_t chair, int32_t flags) {
+    if (IsValidChair(chair)) chairFlags_[chair] = flags;
+}
+void CCommonTable::SetStartFlags(int32_t chair, int32_t flags, int32_t second) {
+    if (IsValidChair(chair)) startFlags_[chair] = flags, startFlags2_[chair] = second;
+}
+void CCommonTable::SetMultiple(int32_t chair, int32_t multiple) {
+    if (IsValidChair(chair)) multiples_[chair] = multiple;
+}
+
+int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, int32_t b) {
+    if (!record || bytes < 560) return 0;
+    using namespace result_off;
+    const int n = chairCount_;
+    putWord(record, kMode, mode_);
+    putWord(record, kChairs, n);
+    putWord(record, kDeals, dealsPlayed_);
+    putWord(record, kBanker, banker_);
+    putWord(record, kBaseStake, baseStake_);
+    putWord(record, kStake, stake_);
+    int32_t* scoreTotals = record + kScoreTotals / 4;
+    int32_t* stakeResults = record + kStakeResults / 4;
+    int32_t* fees = record + kFees / 4;
+    for (int c = 0; c < n; ++c) {
+        record[kGroups / 4 + c] = group_[c];
+        record[kValues / 4 + c] = values_[c];
+        record[kMultiples / 4 + c] = multiples_[c];
+        if (seats_[c]) {
+            record[kScores / 4 + c] = seats_[c]->score;
+            record[kHoldings / 4 + c] = seats_[c]->holdings;
+        }
+        record[kBaseProducts / 4 + c] = saturate(int64_t{baseStake_} * multiples_[c]);
+        record[kStakeProducts / 4 + c] = saturate(int64_t{stake_} * multiples_[c]);
+        // The totals are this deal's: they start from the products alone.
+        scoreTotals[c] = record[kBaseProducts / 4 + c];
+        stakeResults[c] = stake_ > 0 ? record[kStakeProducts / 4 + c] : 0;
+        fees[c] = 0;
+        record[kWinPoints / 4 + c] = 0;
+    }
+    SettleWinPoints(record, a, b, record + kWinPoints / 4);
+    putWord(record, kFriend, IsFriend(a, b, 0));
+    ScaleResults(record + kWinPoints / 4, scoreTotals, stakeResults);
+    if (allFlags_[1] && stake_ > 0) {
+        int32_t holdings[kMaxTableChairs] = {};
+        for (int c = 0; c < n; ++c) holdings[c] = seats_[c] ? seats_[c]->holdings : 0;
+        const int32_t m = params_.settleMode;
+        if (m == 7 || m == 8 || m == 9) {
+            int32_t rest[kMaxTableChairs] = {};
+            ApplyTableFee(holdings, rest, fees);
+            SettleLosses(rest, stakeResults);
+            for (int c = 0; c < n; ++c) stakeResults[c] -= fees[c];
+        } else {
+            SettleLosses(holdings, stakeResults);
+            ApplyRoomFee(holdings, stakeResults, fees);
+        }
+        CheckSettlement(stakeResults, fees);
+    }
+    for (int c = 0; c < n; ++c)
+        record[kLevels / 4 + c] =
+            LevelFromScore(saturate(int64_t{seats_[c] ? seats_[c]->score : 0} + scoreTotals[c]),
+                           config_.levelMultiplier);
+    putWord(record, kFlags, 0);
+    return 1;
+}
+
+int32_t CCommonTable::CountGroups() const {
+    std::set<int32_t> seen;
+    for (int c = 0; c < chairCount_; ++c)
+        if (group_[c] >= 0) seen.insert(group_[c]);
+    return std::min<int32_t>(static_cast<int32_t>(seen.size()), 7);
+}
+
+int32_t CCommonTable::CountInGroup(int32_t n) const {
+    std::set<int32_t> seen;
+    for (int c = 0; c < chairCount_; ++c)
+        if (group_[c] >= 0) seen.insert(group_[c]);
+    if (n < 0 || n >= static_cast<int32_t>(seen.size())) return 0;
+    int32_t g = *std::next(seen.begin(), n);
+    return static_cast<int32_t>(std::count(group_, group_ + chairCount_, g));
+}
+
+int32_t CCommonTable::CountOutsideGroup(int32_t group) const {
+    int32_t k = 0;
+    for (int c = 0; c < chairCount_; ++c) k += group_[c] != group;
+    return k;
+}
+
+int32_t CCommonTable::NextChairInGroup(int32_t chair, int32_t group) {
+    if (!IsValidChair(chair)) return -1;
+    for (int32_t c = NextChair(chair); c != chair; c = NextChair(c))
+        if (group_[c] == group) return c;
+    return -1;
+}
+
+int32_t CCommonTable::NextChairNotInGroup(int32_t chair, int32_t group) {
+    if (!IsValidChair(chair)) return -1;
+    for (int32_t c = NextChair(chair); c != chair; c = NextChair(c))
+        if (group_[c] != group) return c;
+    return -1;
+}
+
+void CCommonTable::OwnGroups() {
+    for (int c = 0; c < chairCount_; ++c) group_[c] = c;
+}
+
+void CCommonTable::SetGroup(int32_t chair, int32_t group) {
+    if (IsValidChair(chair)) group_[chair] = group;
+}
+
+int32_t CCommonTable::FirstDealMarker() {
+    if (dealsPlayed_ == 1) firstDealMarker_ = 1;
+    return firstDealMarker_;
+}
+
+int32_t CCommonTable::AddDealMarker(const int32_t*, int32_t) {
+    return firstDealMarker_;
+}
+
+void CCommonTable::SwitchActiveChair(int32_t chair) {
+    if (chair == currentChair_) return;
+    const uint32_t now = Now();
+    if (IsValidChair(currentChair_) && turnTick_ != 0)
+        thinkMs_[currentChair_] += static_cast<int32_t>(now - turnTick_);
+    currentChair_ = chair;
+    statusTick_ = turnTick_ = now;
+}
+
+void CCommonTable::StampActivity() {
+    activityTick_ = Now();
+}
+
+int32_t CCommonTable::NextChair(int32_t chair) const {
+    if (!IsValidChair(chair)) return -1;
+    return (chair + chairCount_ - 1) % chairCount_;
+}
+
+int32_t CCommonTable::PrevChair(int32_t chair) const {
+    if (!IsValidChair(chair)) return -1;
+    return (chair + 1) % chairCount_;
+}
+
+int32_t CCommonTable::StartWithBanker() {
+    SwitchActiveChair(banker_);
+    return currentChair_;
+}
+
+int32_t CCommonTable::ChooseBankerChair() {
+    return RandomBelow(chairCount_);
+}
+
+int32_t CCommonTable::NextBanker(const int32_t*, int32_t) {
+    return RandomBelow(chairCount_);
+}
+
+void CCommonTable::SetStatusBits(uint32_t bits) {
+    status_ |= bits;
+    statusTick_ = Now();
+}
+void CCommonTable::ClearStatusBits(uint32_t bits) {
+    status_ &= ~bits;
+    statusTick_ = Now();
+}
+void CCommonTable::SetStatus(uint32_t value) {
+    status_ = value;
+    statusTick_ = Now();
+}
+
+int32_t CCommonTable::SettleWinPoints(int32_t*, int32_t, int32_t, int32_t*) {
+    return 0;
+}
+
+int32_t CCommonTable::IsFriend(int32_t, int32_t, int32_t chair) const {
+    if (!IsValidChair(chair) || !IsValidChair(banker_)) return 0;
+    if (mode_ & 1) return group_[banker_] == group_[chair];
+    if (mode_ == 4 || mode_ == 8) return group_[banker_] != group_[chair];
+    return 0;
+}
+
+int32_t CCommonTable::CountUp(int32_t chair) {
+    if (!IsValidChair(chair) || counters_[chair] >= config_.counterLimit) return 0;
+    ++counters_[chair];
+    return 1;
+}
+
+int32_t CCommonTable::BaseStake(int32_t n) const {
+    if (n > 0) return n;
+    int32_t scores[kMaxTableChairs] = {};
+    for (int c = 0; c < chairCount_; ++c) scores[c] = seats_[c] ? seats_[c]->score : 0;
+    return LevelValueFromMin(scores, chairCount_, config_.levelMultiplier);
+}
+
+int32_t CCommonTable::StakeFor(int32_t multiple) const {
+    int32_t holdings[kMaxTableChairs] = {};
+    int32_t smallest = INT32_MAX;
+    for (int c = 0; c < chairCount_; ++c) {
+        holdings[c] = seats_[c] ? seats_[c]->holdings : 0;
+        smallest = std::min(smallest, holdings[c]);
+    }
+    const int32_t key = EveryChairHasStartFlag(2) ? 0 : config_.tableKey;
+    const int32_t s = saturate(int64_t{BaseStakeFromMin(holdings, key, chairCount_)} * multiple);
+    const int32_t cap = params_.stakeCap;
+    switch (params_.settleMode) {
+        case 0:
+        case 1:
+            return cap > 0 ? std::min(s, cap) : s;
+        case 7:
+        case 8:
+        case 9:
+            return (cap > 0 && smallest >= cap) ? cap : s;
+        default:
+            return s;
+    }
+}
+
+int32_t CCommonTable::Sum(const int32_t* values) const {
+    int64_t s = 0;
+    for (int c = 0; c < chairCount_; ++c) s += values[c];
+    return saturate(s);
+}
+
+// A loser cannot pay more than his cap; what he cannot pay is taken from the winners in
+// proportion to their winnings. The shares are exact: floors, then the remainder one unit at
+// a time in chair order, so the results still sum as before the cap less nothing lost.
+int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) const {
+    const int n = chairCount_;
+    int32_t smallest = INT32_MAX;
+    for (int c = 0; c < n; ++c) smallest = std::min(smallest, std::max(holdings[c], 0));
+    const bool perChair = (config_.ruleFlags & 0x4000000u) != 0;
+    int64_t start[kMaxTableChairs] = {};
+    int64_t positive = 0;
+    for (int c = 0; c < n; ++c) {
+        start[c] = results[c];
+        if (start[c] > 0) positive += start[c];
+    }
+    int64_t shortfall = 0;
+    for (int c = 0; c < n; ++c) {
+        const int64_t cap = perChair ? std::max(holdings[c], 0) : smallest;
+        if (int64_t{results[c]} + cap < 0) {
+            shortfall += -(int64_t{results[c]} + cap);
+            results[c] = static_cast<int32_t>(-cap);
+        }
+    }
+    if (shortfall > 0 && positive > 0) {
+        shortfall = std::min(shortfall, positive);
+        int64_t taken[kMaxTableChairs] = {};
+        int64_t given = 0;
+        for (int c = 0; c < n; ++c)
+            if (start[c] > 0) given += taken[c] = shortfall * start[c] / positive;
+        for (int c = 0; given < shortfall && c < n; ++c)
+            if (start[c] > 0 && taken[c] < start[c]) ++taken[c], ++given;
+        for (int c = 0; c < n; ++c)
+            if (start[c] > 0)
+                results[c] = static_cast<int32_t>(std::max<int64_t>(start[c] - taken[c], 0));
+    }
+    return Sum(results);
+}
+
+int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const {
+    const int n = chairCount_;
+    int64_t total = 0;
+    if (params_.settleMode == 1) {
+        int64_t deficit = 0;
+        for (int c = 0; c < n; ++c) {
+            if (!seats_[c]) continue;
+            const int64_t s = int64_t{holdings[c]} + results[c];
+            const int64_t t = std::max<int64_t>(std::min<int64_t>(s, params_.minHoldingsMode1), 0);
+            results[c] = saturate(results[c] - t);
+            fees[c] = saturate(fees[c] + t);
+            total += t;
+            if (s < params_.minHoldingsMode1)
+                deficit += params_.minHoldingsMode1 - std::max<int64_t>(s, 0);
+        }
+        for (int c = 0; c < n && deficit > 0; ++c) {
+            if (results[c] <= 0) continue;
+            const int64_t t = std::min<int64_t>(results[c], deficit);
+            results[c] -= static_cast<int32_t>(t);
+            fees[c] = saturate(fees[c] + t);
+            deficit -= t;
+            total += t;
+        }
+    } else if (params_.settleMode == 6) {
+        for (int c = 0; c < n; ++c) {
+            const int64_t r = results[c];
+            if (r <= 100) continue;
+            const int64_t k = r / 100;
+            int64_t fee = int64_t{params_.feePerHundred} * k;
+            if (r > 100000)
+                fee *= 5;
+            else if (r > 10000)
+                fee *= static_cast<int64_t>(std::ceil(static_cast<double>(r) * 0.00005));
+            fee = std::min(fee, 5 * k);
+            fee = std::clamp<int64_t>(fee, 0, r);
+            results[c] = static_cast<int32_t>(r - fee);
+            fees[c] = saturate(fees[c] + fee);
+            total += fee;
+        }
+    }
+    return saturate(total);
+}
+
+int32_t CCommonTable::ApplyTableFee(const int32_t* in, int32_t* rest, int32_t* fees) const {
+    const int n = chairCount_;
+    int64_t total = 0;
+    int32_t smallestPositive = INT32_MAX;
+    for (int c = 0; c < n; ++c)
+        if (in[c] > 0) smallestPositive = std::min(smallestPositive, in[c]);
+    for (int c = 0; c < n; ++c) {
+        rest[c] = in[c];
+        int64_t pay = 0;
+        const auto pct = [&](int64_t amount) {
+            return static_cast<int64_t>(std::ceil(params_.percent89 * amount * 0.0001));
+        };
+        switch (params_.settleMode) {
+            case 7:
+                pay = std::min(in[c], params_.minHoldingsMode1);
+                break;
+            case 8:
+                if (smallestPositive != INT32_MAX && smallestPositive >= params_.minAmount89)
+                    pay = std::min<int64_t>(in[c], pct(smallestPositive));
+                break;
+            case 9:
+                if (in[c] >= params_.minAmount89) pay = std::min<int64_t>(in[c], pct(in[c]));
+                break;
+            default:
+                break;
+        }
+        pay = std::max<int64_t>(pay, 0);
+        fees[c] = saturate(fees[c] + pay);
+        rest[c] = saturate(in[c] - pay);
+        total += pay;
+    }
+    return saturate(total);
+}
+
+// The results and the fees must balance exactly; anything else is cleared rather than paid.
+int32_t CCommonTable::CheckSettlement(int32_t* results, int32_t* fees) const {
+    int64_t s = 0;
+    for (int c = 0; c < chairCount_; ++c) s += int64_t{results[c]} + fees[c];
+    if (s == 0) return 1;
+    Log("table: settlement does not balance (" + std::to_string(s) + "), cleared");
+    for (int c = 0; c < chairCount_; ++c) results[c] = fees[c] = 0;
+    return 0;
+}
+
+void CCommonTable::ScaleResults(const int32_t*, int32_t*, int32_t*) const {}
+
+int32_t CCommonTable::IsDealTimeOver(int32_t* seconds, int32_t* minutes) {
+    if (params_.timeLimit <= 0) params_.timeLimit = 60000;
+    if (dealsPlayed_ > 10) return 0;
+    return ElapsedMinSec(startTick_, seconds, minutes, params_.timeLimit);
+}
+
+int32_t CCommonTable::CheckTurnTimeout(int32_t chair, int32_t seconds) const {
+    if (chair != currentChair_ && Now() - activityTick_ > static_cast<uint32_t>(seconds) * 1000u)
+        return currentChair_;
+    return chair;
+}
+
+int32_t CCommonTable::LossFor(int32_t chair, int32_t units, int32_t* fee) const {
+    int64_t loss = int64_t{stake_} * units;
+    if (IsValidChair(chair) && seats_[chair])
+        loss = std::min<int64_t>(loss, seats_[chair]->holdings);
+    if (params_.lossCap > 0) loss = std::min<int64_t>(loss, params_.lossCap);
+    if (fee) *fee = saturate(-(int64_t{params_.feePercent} * loss) / 100);
+    return saturate(loss);
+}
+
+int32_t CCommonTable::ShareOf(int32_t chair, int32_t from, int32_t amount) {
+    if (chair == from || !IsValidChair(from)) return 0;
+    const int32_t others = CountOutsideGroup(group_[from]);
+    if (others <= 0) return 0;
+    int32_t share = amount / others;
+    if (NextChairNotInGroup(from, group_[from]) == chair) share += amount % others;
+    return share;
+}
+
+bool CCommonTable::StartedWithin(int32_t seconds) const {
+    return seconds > 0 && Now() - startTick_ < static_cast<uint32_t>(seconds) * 1000u;
+}
+
+int32_t CCommonTable::CountSeated() const {
+    int32_t k = 0;
+    for (int c = 0; c < chairCount_; ++c) k += seats_[c] && seats_[c]->userId > 0;
+    return k;
+}
+
+int32_t CCommonTable::CountConnected() const {
+    int32_t k = 0;
+    for (int c = 0; c < chairCount_; ++c) k += seats_[c] && seats_[c]->IsConnected();
+    return k;
+}
+
+}  // namespace hqlv::rules

@@ -1,0 +1,145 @@
+#pragma once
+// This game's table rules: the fan list and the scoring of a win, the best-split search, the
+// pass rule (no pung and no win on a kind the chair has let pass since its last draw), the
+// liability rule (a chair that fed three pungs or exposed kongs to one player cannot win and
+// pays for that player's win), claim priorities and claim waiting, the wall break, and the
+// settlement of a deal with its zero-sum check.
+//
+// The server calls SetOutcomeMode() (or SetModeSingle() for a drawn deal) before
+// FillResultRecord().
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "rules/table_mj.h"
+
+namespace hqlv::rules {
+
+struct Fan {
+    std::string_view name;  // UTF-8
+    int32_t value;
+};
+inline constexpr int kFanCount = 32;
+extern const std::array<Fan, kFanCount> kFans;
+
+// This game's construction values.
+TableConfig GameTableConfig();
+CardConfig GameCardConfig();
+MJConfig GameMJConfig();
+
+inline constexpr int kResultRowBytes = 172;
+inline constexpr int kFanNamesOffset = 1360;
+inline constexpr int kFanNamesBytes = 256;
+
+class CMJTableEx : public CMJTable {
+public:
+    explicit CMJTableEx(TableHooks hooks = {});
+    CMJTableEx(const TableConfig& config, const CardConfig& card, const MJConfig& mj,
+               TableHooks hooks = {});
+
+    void Reset(bool full) override;
+    int32_t CanStart() override;
+    int32_t ResultRecordSize() const override { return chairCount_ * kResultRowBytes + 1652; }
+    int32_t FillResultRecord(int32_t* record, int32_t bytes, int32_t a, int32_t b) override;
+    int32_t SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) override;
+    int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
+    int32_t WallStartPosition() override;
+    int32_t ChooseDealingChairAgain(const int32_t* record, int32_t value) override;
+    void Shuffle() override;
+    int32_t IsCompleteSet() const override;
+    void Discard(int32_t chair, const int32_t* ids, int32_t n) override;
+    int32_t NextBankerChair(const int32_t* record, int32_t value) override;
+    bool IsClaimWindowOver(int32_t discarder) override;
+    int32_t DrawTile(int32_t chair) override;
+    bool IsSoleClaimant(int32_t chair, int32_t discarder) const override;
+    int32_t CheckPengRequest(const MJRequest& r) override;
+    int32_t CheckChiRequest(const MJRequest& r) override;
+    int32_t CheckMingGangRequest(const MJRequest& r) override;
+    int32_t CheckBuGangRequest(const MJRequest& r) override;
+    int32_t CheckHuRequest(const MJRequest& r) override;
+    int32_t CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile) override;
+    int32_t AnswerPass(int32_t chair, int32_t value) override;
+    int32_t OnPeng(const MJRequest& r) override;
+    int32_t OnMingGang(const MJRequest& r) override;
+    int32_t OnAnGang(const MJRequest& r) override;
+    int32_t OnBuGang(const MJRequest& r) override;
+    int32_t OnFlower(const MJRequest& r) override;
+    int32_t OperationFlags(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t CheckHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t CheckSpecialHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t BestHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t ScoreFeatures(int32_t chair, int32_t tile, HuResult* result, int32_t mask) override;
+    int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points) override;
+    void ClearGangState() override;
+    int32_t ListHuClaims(const MJRequest& r, int32_t* out) override;
+    int32_t IsConcealedHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask) override;
+    int32_t IsConcealedSingleWait(int32_t chair, int32_t tile, HuResult* r, int32_t mask) override;
+
+    // The claim-waiting questions: 1 when the request must wait, 0 when it may go on.
+    int32_t OthersMayStillHu(const MJRequest& r);     // a pung request
+    int32_t OthersMayStillClaim(const MJRequest& r);  // a chow request
+    int32_t SomeoneCanHuDiscard(const MJRequest& r);  // a kong request
+    int32_t SomeoneCanRobGang(const MJRequest& r);    // an added kong
+    int32_t OthersMayStillHuAll(const MJRequest& r);  // a win request with several winners
+
+    // The player's table state (5028 bytes) and the looker-on's (948 bytes).
+    static constexpr int kPlayerStateBytes = 5028;
+    static constexpr int kLookerStateBytes = 948;
+    int32_t FillPlayerState(int32_t* record, int32_t bytes, int32_t chair, bool skip);
+    int32_t FillLookerState(int32_t* record, int32_t bytes, int32_t chair, bool skip);
+
+    void FillResultRow(int32_t chair, int32_t* row, const HuResult& result) const;
+    int32_t SettleLiability(int32_t* record, int32_t a, int32_t b, int32_t* points);
+    void LogGameInfo() const;
+    int32_t TotalFanPoints(const HuResult& result, int32_t n = kFanCount) const;
+    int32_t ClaimPriority(int32_t chair, int32_t discarder, int32_t claim) const;
+    // The best win the chair waits on (a discard of some kind), 0 when it waits on nothing.
+    int32_t BestWin(int32_t chair, HuResult* result);
+    // The entry win check and its search; score asks for the best-scoring split.
+    int32_t CheckHuCounts(const CountTable& counts, int32_t tile, HuResult* result, int32_t mask,
+                          int32_t chair, bool score);
+    int32_t RotateCounters(int32_t chair);
+
+    // Accessors.
+    bool IsLiable(int32_t chair) const;
+    int32_t PassCount(int32_t chair, int32_t kind) const;
+    int32_t WaitOpe(int32_t chair) const { return ValidMJ(chair) ? waitOpe_[chair] : 0; }
+    bool Answered(int32_t chair) const { return ValidMJ(chair) && passed_[chair]; }
+    int32_t KongFlag() const { return kongFlag_; }
+    int32_t KongFeeder() const { return kongFeeder_; }
+    int32_t PungFeed(int32_t from, int32_t to) const;
+    int32_t KongFeed(int32_t from, int32_t to) const;
+    int32_t ClaimedFrom(int32_t chair, int32_t k) const;
+    void SetResultValue(int32_t chair, int32_t v) {
+        if (ValidMJ(chair)) resultValues_[chair] = v;
+    }
+
+protected:
+    struct Search;
+    int32_t SearchHu(Search& s, int32_t kind);
+    int32_t KongDiscardAnswered(const MJRequest& r, int32_t priority, uint32_t since);
+
+    int32_t rotation_[kMJChairs] = {100, 100, 100, 100};
+    int32_t spare_ = 0;
+    int32_t searchTarget_ = 100;
+    int32_t pass_[kMJChairs][49] = {};
+    int32_t claimedFrom_[kMJChairs][4] = {};
+    int32_t pungFeed_[kMJChairs][kMJChairs] = {};
+    int32_t kongFeed_[kMJChairs][kMJChairs] = {};
+    int32_t waitOpe_[kMJChairs] = {};
+    uint32_t waitTick_[kMJChairs] = {};
+    int32_t passed_[kMJChairs] = {};
+    int32_t discardCount_[kMJChairs] = {};
+    int32_t kongUnits_[kMJChairs] = {};
+    int32_t addedExtra_[kMJChairs][4] = {};
+    int32_t resultValues_[kMJChairs] = {};
+    int32_t stateValues_[kMJChairs] = {};
+    int32_t kongFlag_ = 0;
+    int32_t kongFeeder_ = -1;
+
+private:
+    void ResetEx(bool full);
+};
+
+}  // namespace hqlv::rules

@@ -1,0 +1,276 @@
+#pragma once
+// The mahjong table: the wall placed by the dice, the deal, the turn (draw, discard, the
+// claims window), chow, pung, the three kinds of kong and flower replacement, and the win
+// checks across chairs with the hand features a win scores. Per-chair state is kept for four
+// chairs: a larger chair count is cut to four.
+#include <cstdint>
+#include <vector>
+
+#include "rules/hu.h"
+#include "rules/table_card.h"
+
+namespace hqlv::rules {
+
+struct MJConfig {
+    int32_t claimSeconds = 20;
+    int32_t furtherTime = 100;
+    int32_t huRule = 0x50F717;
+    int32_t scoringOptions = 0;
+};
+
+inline constexpr int kMJChairs = 4;
+
+// A meld: four tile ids (-1 for an empty place), the chair the claimed tile came from.
+struct Meld {
+    int32_t tiles[4] = {-1, -1, -1, -1};
+    int32_t source = -1;
+    int32_t spare[2] = {0, 0};
+};
+
+// A request record: words 0..2 are not read; 3 the requesting chair; 4 the other chair; 5 the
+// tile; 6..8 hand tiles (-1 for none) and 9 the kong kind flags; or, for a win, 6 the kind
+// (1 on a discard, 2 self-drawn, 4 robbing a kong) and 7 the sub-kind (1 exposed, 2 added).
+struct MJRequest {
+    int32_t w[12] = {0, 0, 0, -1, -1, -1, -1, -1, -1, 0, 0, 0};
+    int32_t chair() const { return w[3]; }
+    int32_t other() const { return w[4]; }
+    int32_t tile() const { return w[5]; }
+    const int32_t* hand() const { return &w[6]; }
+    int32_t gangKind() const { return w[9]; }
+    int32_t huKind() const { return w[6]; }
+    int32_t huSubKind() const { return w[7]; }
+    static MJRequest Meld(int32_t chair, int32_t other, int32_t tile, int32_t a, int32_t b,
+                          int32_t c = -1, int32_t kind = 0) {
+        MJRequest r;
+        r.w[3] = chair, r.w[4] = other, r.w[5] = tile, r.w[6] = a, r.w[7] = b, r.w[8] = c;
+        r.w[9] = kind;
+        return r;
+    }
+    static MJRequest Hu(int32_t chair, int32_t other, int32_t tile, int32_t kind,
+                        int32_t subKind = 0) {
+        MJRequest r;
+        r.w[3] = chair, r.w[4] = other, r.w[5] = tile, r.w[6] = kind, r.w[7] = subKind;
+        return r;
+    }
+};
+
+// Status bits of the mahjong levels.
+inline constexpr uint32_t kStatusOwnTiles = 0x100;
+inline constexpr uint32_t kStatusWindowOpen = 0x400;
+inline constexpr uint32_t kStatusAfterPeng = 0x40;
+inline constexpr uint32_t kStatusAfterChi = 0x20;
+inline constexpr uint32_t kStatusReplacementDue = 0x80;
+inline constexpr uint32_t kStatusDealOver = 0x1000000;
+inline constexpr uint32_t kStatusRobExposed = 0x2000000;
+inline constexpr uint32_t kStatusRobAdded = 0x4000000;
+inline constexpr uint32_t kStatusPendingThird = 0x8000000;
+
+// Tile status codes of melded tiles.
+inline constexpr int32_t kTilePengHand = 10, kTilePengClaimed = 30, kTileChiHand = 14,
+                         kTileChiClaimed = 34, kTileGangHand = 12, kTileGangClaimed = 32,
+                         kTileFlowerOut = 16;
+
+// Meld lists of a chair.
+enum MeldList { kPeng = 0, kChi = 1, kMingGang = 2, kAnGang = 3, kBuGang = 4 };
+
+class CMJTable : public CCardTable {
+public:
+    CMJTable(const TableConfig& config, const CardConfig& card, const MJConfig& mj,
+             TableHooks hooks = {});
+    ~CMJTable() override;
+
+    void Reset(bool full) override;
+    int32_t CanStart() override;
+    void RollDice() override;
+    int32_t StartGame(int32_t* outChair, const GameParams& params) override;
+    int32_t ResultRecordSize() const override { return 832; }
+    int32_t FillResultRecord(int32_t* record, int32_t bytes, int32_t a, int32_t b) override;
+    int32_t ChooseBankerChair() override;
+    int32_t NextBanker(const int32_t* record, int32_t value) override;
+    void BeginPlay() override { SetStatusBits(0x101); }
+    int32_t SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) override;
+    int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
+    void ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const override;
+    int32_t WallStartPosition() override;
+    int32_t ChooseDealingChair() override { return banker_; }
+    int32_t JokerPosition() override;
+    int32_t JokerTile() override;
+    int32_t TilesPerChair() const override { return (RuleFlags() & 0x10) ? 16 : 13; }
+    void DealCards() override;
+    void Discard(int32_t chair, const int32_t* ids, int32_t n) override;
+    bool IsJokerKind(int32_t tileId) const override;
+    int32_t ShapeOf(int32_t tileId) const override;
+    int32_t ValueOf(int32_t tileId) const override;
+    int32_t AdvanceTurn() override;
+
+    // Records the client reads.
+    static constexpr int kGameRecordWords = 49;
+    // The game record (49 words) as the given chair sees it; 0 when the record is too small.
+    virtual int32_t FillGameRecord(int32_t* record, int32_t bytes, int32_t chair);
+    // Every chair's seven lists, 1128 bytes a chair, then the 28 list counts (4512 + 112 bytes).
+    void CopyMelds(int32_t* record) const;
+    virtual int32_t NextBankerChair(const int32_t* record, int32_t value);
+    int32_t CountBankerStreak(const int32_t* record, int32_t value);
+    int32_t NextKindTile(int32_t tileId) const;
+
+    // The turn.
+    void BeginTurn() { ClearStatusBits(0x4E0), SetStatusBits(0x100); }
+    void AfterPeng() { ClearStatusBits(0x400), SetStatusBits(0x140); }
+    void AfterChi() { ClearStatusBits(0x400), SetStatusBits(0x120); }
+    void AfterReplacementDue() { ClearStatusBits(0x460), SetStatusBits(0x180); }
+    int32_t GiveTurn(int32_t chair) {
+        SwitchActiveChair(chair);
+        return currentChair_;
+    }
+    void OpenClaimWindow() { ClearStatusBits(0x1E0), SetStatusBits(0x400); }
+    bool IsTurnTimeOver(int32_t chair, int32_t* elapsed) const;
+    virtual bool IsClaimWindowOver(int32_t discarder);
+    virtual int32_t DrawTile(int32_t chair);
+    virtual int32_t DrawFromTail(int32_t chair);
+    virtual bool IsSoleClaimant(int32_t chair, int32_t discarder) const;
+    bool IsNotOver() const { return (status_ & kStatusDealOver) == 0; }
+    void EndOfDeal() { SetStatusBits(kStatusDealOver); }
+
+    // Request checks: 1 when the request may be carried out, 0 at the first unmet condition.
+    virtual int32_t CheckPengRequest(const MJRequest& r);
+    virtual int32_t CheckChiRequest(const MJRequest& r);
+    virtual int32_t CheckMingGangRequest(const MJRequest& r);
+    virtual int32_t CheckAnGangRequest(const MJRequest& r);
+    virtual int32_t CheckBuGangRequest(const MJRequest& r);
+    virtual int32_t CheckFlowerRequest(const MJRequest& r);
+    virtual int32_t CheckHuRequest(const MJRequest& r);
+    virtual int32_t CanRobExposedGang(int32_t chair, int32_t owner, int32_t tile);
+    virtual int32_t CanRobAddedGang(int32_t chair, int32_t owner, int32_t tile);
+    virtual int32_t CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile);
+    virtual int32_t CanHuSelfDrawn(int32_t chair, int32_t self, int32_t tile);
+    virtual int32_t AnswerPass(int32_t chair, int32_t value);
+    void RecordGang(const MJRequest& r);
+
+    // Carrying out.
+    virtual int32_t OnPeng(const MJRequest& r);
+    virtual int32_t OnChi(const MJRequest& r);
+    virtual int32_t OnMingGang(const MJRequest& r);
+    virtual int32_t OnAnGang(const MJRequest& r);
+    virtual int32_t OnBuGang(const MJRequest& r);
+    virtual int32_t OnFlower(const MJRequest& r);
+    int32_t FirstFlowerHeld(int32_t chair) const;
+    int32_t ReplaceFlower(int32_t chair, int32_t flower);
+
+    // Wins.
+    int32_t OnHuRequest(const MJRequest& r);
+    int32_t HuOnGangAll(int32_t owner, int32_t tile);
+    int32_t HuOnDiscardAll(int32_t discarder, int32_t tile);
+    int32_t HuSelfDrawn(int32_t chair, int32_t tile);
+    void CountJokerDiscard(int32_t chair, int32_t tile);
+    void ReleaseJokerLock(int32_t chair, int32_t tile);
+    bool IsWallUsedUp() const;
+    virtual int32_t OperationFlags(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    int32_t CanPeng(int32_t chair, int32_t tile) const;
+    int32_t CanGang(int32_t chair, int32_t tile, int32_t kind) const;
+    int32_t HasPengOf(int32_t chair, int32_t tile) const;
+    int32_t CanChi(int32_t chair, int32_t tile) const;
+    int32_t HasFlower(int32_t chair, int32_t tile) const;
+    int32_t CanSelfHu(int32_t chair, int32_t tile);
+    virtual int32_t CheckHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    virtual int32_t CheckSpecialHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    virtual int32_t BestHu(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    virtual int32_t WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    virtual int32_t ScoreFeatures(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
+    void SetOutcomeMode();
+    int32_t FindLiableChair(int32_t* record, const int32_t* results);
+    virtual int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points);
+    virtual void ClearGangState();
+    void ClearClaimFlags();
+    virtual int32_t ListHuClaims(const MJRequest& r, int32_t* out);
+    bool HasPengMeldOf(int32_t chair, const int32_t* ids, int32_t n) const;
+    int32_t RemovePengMeldOf(int32_t chair, const int32_t* ids, int32_t n);
+    bool HasMelds(int32_t chair) const;
+    bool AllMelds258(int32_t chair) const;
+    int32_t MeldShapeMask(int32_t chair) const;
+    int32_t CountUnitShapes(const HuResult* result, bool substituteAsJoker, int32_t* counts5) const;
+    int32_t CountMeldShapes(int32_t chair, bool substituteAsJoker, int32_t* counts5) const;
+
+    // Hand features: each sets its bit in the result's first word and returns it, or 0.
+    int32_t IsHeavenlyHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsEarthlyHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsBankerWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsAllTriplets(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsPureSuit(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsMixedSuit(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsAllHonoursHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsWinAfterGang(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsSingleTileLeft(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsLastTileWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    virtual int32_t IsConcealedHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    virtual int32_t IsConcealedSingleWait(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+
+    // Accessors.
+    const MJConfig& MJ() const { return mj_; }
+    const std::vector<Meld>& Melds(int32_t chair, MeldList list) const;
+    const std::vector<int32_t>& Discards(int32_t chair) const;
+    const std::vector<int32_t>& Flowers(int32_t chair) const;
+    int32_t ClaimFlags(int32_t chair) const { return ValidMJ(chair) ? pgch_[chair] : 0; }
+    int32_t SoleFlags(int32_t chair) const { return ValidMJ(chair) ? sole_[chair] : 0; }
+    int32_t WinValueOf(int32_t chair) const { return ValidMJ(chair) ? winValue_[chair] : 0; }
+    const HuResult& ResultOf(int32_t chair) const;
+    int32_t Loser() const { return loser_; }
+    int32_t FirstWinner() const { return firstWinner_; }
+    int32_t Winners() const { return winners_; }
+    int32_t WinTile() const { return winTile_; }
+    bool HuAsked(int32_t chair) const { return ValidMJ(chair) && huAsked_[chair]; }
+    int32_t TilesDrawn() const { return tilesDrawn_; }
+    int32_t TailDraws() const { return tailDraws_; }
+    int32_t HeadPosition() const { return headPos_; }
+    int32_t GangDraws() const { return gangDraws_; }
+    int32_t BankerStreak() const { return bankerStreak_; }
+    int32_t JokerId2() const { return jokerId2_; }
+    int32_t PendingGangTile() const { return pendingTile_; }
+    int32_t PendingGangDeclarer() const { return pendingDeclarer_; }
+    int32_t PendingGangOwner() const { return pendingOwner_; }
+    int32_t PengMatrix(int32_t from, int32_t to) const;
+    int32_t GangMatrix(int32_t from, int32_t to) const;
+
+protected:
+    bool ValidMJ(int32_t chair) const { return chair >= 0 && chair < chairCount_; }
+    bool IsPlayedBy(int32_t tile, int32_t chair) const;
+    bool JokerLockFree() const;
+    bool WindowOpen() const { return (status_ & kStatusWindowOpen) != 0; }
+    void RemoveFromDiscards(int32_t chair, int32_t tile);
+    int32_t CarryOutMeld(const MJRequest& r, MeldList list, int32_t handCode, int32_t claimedCode,
+                         int handTiles);
+    int32_t DiceSum() const { return dice_[0] + dice_[1]; }
+    int32_t Tick() const { return static_cast<int32_t>(Now()); }
+    int32_t Elapsed(uint32_t since) const { return static_cast<int32_t>(Now() - since); }
+    bool HuKindAllowed(int32_t chair, int32_t tile) const;
+
+    MJConfig mj_;
+    int32_t startFlagWord_ = 0;
+    int32_t bankerStreak_ = 1;
+    int32_t jokerId2_ = -1;
+    int32_t tilesDrawn_ = 0;
+    int32_t tailDraws_ = 0;
+    int32_t headPos_ = 0;
+    int32_t pgch_[kMJChairs] = {};
+    int32_t sole_[kMJChairs] = {};
+    int32_t jokerDiscards_[kMJChairs] = {};
+    int32_t draws_[kMJChairs] = {};
+    int32_t winValue_[kMJChairs] = {};
+    int32_t pendingTile_ = -1, pendingDeclarer_ = -1, pendingOwner_ = -1;
+    uint32_t pendingTick_ = 0;
+    int32_t jokerLockChair_ = -1, jokerLockCount_ = 0;
+    int32_t gangDraws_ = 0;
+    std::vector<Meld> melds_[kMJChairs][5];
+    std::vector<int32_t> discards_[kMJChairs];
+    std::vector<int32_t> flowers_[kMJChairs];
+    int32_t pengM_[kMJChairs][kMJChairs] = {}, chiM_[kMJChairs][kMJChairs] = {},
+            gangM_[kMJChairs][kMJChairs] = {};
+    HuResult hu_[kMJChairs] = {};
+    int32_t loser_ = -1, firstWinner_ = -1, winners_ = 0, winTile_ = -1;
+    // The chairs that asked to win on the tile in play: only they can be made winners.
+    int32_t huAsked_[kMJChairs] = {};
+
+private:
+    void ResetMJ(bool full);
+};
+
+}  // namespace hqlv::rules

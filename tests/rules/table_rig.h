@@ -1,0 +1,133 @@
+#pragma once
+// A table of this game's rules whose state the tests set directly: tiles given to hands,
+// melds laid, discards made, win values and fans written.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rules/common.h"
+#include "rules/table_ex.h"
+
+namespace rig {
+
+using namespace hqlv::rules;
+
+// The id of copy `copy` of a kind (suits 1..29, honours 31..37).
+inline int32_t idOf(int kind, int copy) {
+    if (kind >= 31) return 108 + copy * 7 + (kind - 31);
+    return (kind / 10) * 36 + copy * 9 + (kind % 10 - 1);
+}
+
+class Rig : public CMJTableEx {
+public:
+    using CMJTableEx::addedExtra_;
+    using CMJTableEx::banker_;
+    using CMJTableEx::claimedFrom_;
+    using CMJTableEx::currentChair_;
+    using CMJTableEx::dice_;
+    using CMJTableEx::discards_;
+    using CMJTableEx::draws_;
+    using CMJTableEx::firstWinner_;
+    using CMJTableEx::flowers_;
+    using CMJTableEx::gangDraws_;
+    using CMJTableEx::headPos_;
+    using CMJTableEx::hu_;
+    using CMJTableEx::jokerPos_;
+    using CMJTableEx::kongFeed_;
+    using CMJTableEx::kongFeeder_;
+    using CMJTableEx::kongFlag_;
+    using CMJTableEx::kongUnits_;
+    using CMJTableEx::loser_;
+    using CMJTableEx::melds_;
+    using CMJTableEx::mode_;
+    using CMJTableEx::pass_;
+    using CMJTableEx::pgch_;
+    using CMJTableEx::pungFeed_;
+    using CMJTableEx::removalTick_;
+    using CMJTableEx::status_;
+    using CMJTableEx::tailDraws_;
+    using CMJTableEx::tilesDrawn_;
+    using CMJTableEx::waitOpe_;
+    using CMJTableEx::wallStart_;
+    using CMJTableEx::winners_;
+    using CMJTableEx::winValue_;
+
+    explicit Rig(TableHooks hooks = {}, const TableConfig& config = GameTableConfig())
+        : CMJTableEx(config, GameCardConfig(), GameMJConfig(), std::move(hooks)) {
+        for (int c = 0; c < 4; ++c) {
+            auto u = std::make_unique<TableUser>();
+            u->userId = 501 + c;
+            AddPlayer(std::move(u), c);
+        }
+        Fresh();
+    }
+
+    // Every tile in the wall in id order; play running, chair 0 current, banker 3.
+    void Fresh() {
+        Reset(false);
+        std::vector<int32_t> ids(136);
+        for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+        BuildTileSet(ids);
+        tilesDrawn_ = 53;
+        banker_ = 3;
+        SetStatusBits(0x101);
+        SwitchActiveChair(0);
+    }
+
+    // A tile of the kind still in the wall, -1 when none.
+    int32_t WallTile(int kind) const {
+        for (int copy = 0; copy < 4; ++copy) {
+            const int32_t id = idOf(kind, copy);
+            if (StatusOf(id) == kTileInWall) return id;
+        }
+        return -1;
+    }
+
+    // Gives the chair one tile of each kind listed; returns the ids.
+    std::vector<int32_t> Give(int32_t chair, std::initializer_list<int> kinds) {
+        std::vector<int32_t> out;
+        for (int k : kinds) out.push_back(GiveOne(chair, k));
+        return out;
+    }
+    int32_t GiveOne(int32_t chair, int kind) {
+        const int32_t id = WallTile(kind);
+        if (id < 0) return -1;
+        SetTileStatus(id, kTileHeld);
+        SetTileChair(id, chair);
+        IncrementKind(chair, id);
+        return id;
+    }
+
+    // Lays a meld of the kind: 3 tiles (pung, chow from kind) or 4 (kongs), source chair.
+    void Lay(int32_t chair, MeldList list, int kind, int32_t source) {
+        Meld m;
+        const int n = (list == kPeng || list == kChi) ? 3 : 4;
+        for (int k = 0; k < n; ++k) {
+            const int32_t id = WallTile(list == kChi ? kind + k : kind);
+            m.tiles[k] = id;
+            SetTileStatus(id, list == kPeng ? kTilePengHand : kTileGangHand);
+            SetTileChair(id, chair);
+        }
+        m.source = source;
+        melds_[chair][list].push_back(m);
+    }
+
+    // A discard of the kind by the chair (a played tile), without the claim window's flags.
+    int32_t Played(int32_t chair, int kind) {
+        const int32_t id = WallTile(kind);
+        SetTileStatus(id, kTilePlayed);
+        SetTileChair(id, chair);
+        discards_[chair].push_back(id);
+        return id;
+    }
+
+    void SetFans(int32_t chair, std::initializer_list<std::pair<int, int32_t>> fans) {
+        hu_[chair] = HuResult{};
+        int32_t total = 0;
+        for (auto [k, v] : fans) hu_[chair].tally1[k] = v, total += v;
+        winValue_[chair] = total;
+    }
+};
+
+}  // namespace rig

@@ -1,0 +1,1225 @@
+// The table rule classes operation by operation: the common table's seats, turns and
+// settlement, the card table's set and test deal, the mahjong table's wall, deal, draws and
+// request checks, and this game's rules, claims, scoring and settlement.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "table_rig.h"
+
+namespace {
+
+using namespace hqlv::rules;
+using rig::idOf;
+using rig::Rig;
+
+struct FixedTick {
+    uint32_t tick = 1000;
+    FixedTick() {
+        SetRulesClock({[this] { return tick; }, {}});
+    }
+    ~FixedTick() { SetRulesClock({}); }
+};
+
+std::unique_ptr<TableUser> user(int32_t id, int32_t score = 0, int32_t holdings = 0) {
+    auto u = std::make_unique<TableUser>();
+    u->userId = id;
+    u->score = score;
+    u->holdings = holdings;
+    return u;
+}
+
+// --- Common table ----------------------------------------------------------------------------
+
+TEST(CommonTable, ChairWalkAndInvalidChairs) {
+    CCommonTable t(TableConfig{});
+    EXPECT_EQ(t.NextChair(0), 3);
+    EXPECT_EQ(t.NextChair(3), 2);
+    EXPECT_EQ(t.PrevChair(3), 0);
+    EXPECT_EQ(t.PrevChair(0), 1);
+    EXPECT_EQ(t.NextChair(4), -1);
+    EXPECT_EQ(t.PrevChair(-1), -1);
+    EXPECT_FALSE(t.IsValidChair(4));
+    EXPECT_TRUE(t.IsValidChair(3));
+    TableConfig big;
+    big.chairCount = 9;
+    EXPECT_EQ(CCommonTable(big).ChairCount(), 8);
+    // The mahjong levels keep four chairs' state: a larger count is cut to four.
+    EXPECT_EQ(CMJTable(big, CardConfig{}, MJConfig{}).ChairCount(), 4);
+}
+
+TEST(CommonTable, StartGameRefusesAtEachCondition) {
+    FixedTick clock;
+    struct Row {
+        const char* what;
+        int32_t code;
+        int32_t chair;
+    };
+    auto seated = [](CCommonTable& t) {
+        for (int c = 0; c < 4; ++c) t.AddPlayer(user(10 + c, 100 + c, 1000), c);
+    };
+    {
+        CCommonTable t(TableConfig{});
+        t.AddPlayer(user(1), 0), t.AddPlayer(user(2), 1), t.AddPlayer(user(4), 3);
+        int32_t chair = 9;
+        EXPECT_EQ(t.StartGame(&chair, {}), -10010);
+        EXPECT_EQ(chair, 2);
+    }
+    GameParams low;
+    low.minScore = 102;
+    GameParams high;
+    high.maxScore = 102;
+    GameParams games;
+    games.gamesLimit = 0;
+    GameParams deals;
+    deals.dealsLimit = 0;
+    GameParams holdings;
+    holdings.minHoldings = 1001;
+    const std::pair<GameParams, Row> rows[] = {
+        {low, {"score too low", -10100, 0}}, {high, {"score too high", -10200, 3}},
+        {games, {"games limit", -10300, 0}}, {deals, {"deals limit", -10400, -1}},
+        {holdings, {"holdings", -10001, 0}},
+    };
+    for (const auto& [params, row] : rows) {
+        TableConfig cfg;
+        cfg.ruleFlags = 0;
+        CCommonTable t(cfg);
+        seated(t);
+        for (int c = 0; c < 4; ++c) t.SetStartFlags(c, 4);
+        int32_t chair = 9;
+        EXPECT_EQ(t.StartGame(&chair, params), row.code) << row.what;
+        EXPECT_EQ(chair, row.chair) << row.what;
+    }
+    // The stake check is skipped under rule 0x400000 and without start flag 4 everywhere.
+    TableConfig skip;
+    skip.ruleFlags = 0x400000;
+    CCommonTable t(skip);
+    seated(t);
+    for (int c = 0; c < 4; ++c) t.SetStartFlags(c, 4);
+    int32_t chair = 9;
+    EXPECT_EQ(t.StartGame(&chair, holdings), 1);
+    EXPECT_EQ(t.DealsPlayed(), 1);
+    EXPECT_TRUE(t.IsPlaying());
+}
+
+TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
+    FixedTick clock;
+    CCommonTable t(TableConfig{});
+    t.SwitchActiveChair(2);
+    clock.tick += 700;
+    t.SwitchActiveChair(2);  // the current chair: nothing changes
+    EXPECT_EQ(t.ThinkTime(2), 0);
+    t.SwitchActiveChair(1);
+    EXPECT_EQ(t.ThinkTime(2), 700);
+    EXPECT_EQ(t.GetCurrentChair(), 1);
+}
+
+TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
+    CCommonTable t(TableConfig{});
+    // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
+    int32_t holdings[4] = {50, 1000, 1000, 1000};
+    int32_t results[4] = {-100, 30, 30, 40};
+    TableConfig perChair;
+    perChair.ruleFlags = 0x4000000;
+    CCommonTable pc(perChair);
+    EXPECT_EQ(pc.SettleLosses(holdings, results), 0);
+    EXPECT_EQ(results[0], -50);
+    EXPECT_EQ(results[1], 15);
+    EXPECT_EQ(results[2], 15);
+    EXPECT_EQ(results[3], 20);
+    // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
+    int32_t r2[4] = {-19, 6, 6, 7};
+    int32_t h2[4] = {9, 100, 100, 100};
+    EXPECT_EQ(pc.SettleLosses(h2, r2), 0);
+    EXPECT_EQ(r2[0], -9);
+    EXPECT_EQ(r2[1], 2);  // 6 - (3 + the remainder)
+    EXPECT_EQ(r2[2], 3);
+    EXPECT_EQ(r2[3], 4);
+    // Without the per-chair rule the cap is the smallest holdings at the table.
+    int32_t r3[4] = {-30, 10, 10, 10};
+    int32_t h3[4] = {1000, 20, 1000, 1000};
+    EXPECT_EQ(t.SettleLosses(h3, r3), 0);
+    EXPECT_EQ(r3[0], -20);
+    std::mt19937 rng(7);
+    for (int n = 0; n < 20000; ++n) {
+        int32_t h[4], r[4], sum = 0;
+        for (int c = 0; c < 3; ++c) r[c] = static_cast<int32_t>(rng() % 2001) - 1000, sum += r[c];
+        r[3] = -sum;
+        for (int c = 0; c < 4; ++c) h[c] = static_cast<int32_t>(rng() % 1200);
+        int32_t before[4];
+        std::copy(r, r + 4, before);
+        ASSERT_EQ(pc.SettleLosses(h, r), 0) << n;
+        for (int c = 0; c < 4; ++c) {
+            ASSERT_GE(r[c] + h[c], 0) << n;  // nobody pays more than he holds
+            if (before[c] > 0) {
+                ASSERT_GE(r[c], 0) << n;
+                ASSERT_LE(r[c], before[c]) << n;
+            }
+        }
+    }
+}
+
+TEST(CommonTable, RoomFeeModeSixAndTheBalanceCheck) {
+    FixedTick clock;
+    CCommonTable t(TableConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(20 + c, 0, 100000), c);
+    GameParams p;
+    p.settleMode = 6;
+    p.feePerHundred = 10;
+    t.StartGame(nullptr, p);
+    int32_t holdings[4] = {};
+    int32_t results[4] = {100, 10000, 101, -10201};
+    int32_t fees[4] = {};
+    const int32_t total = t.ApplyRoomFee(holdings, results, fees);
+    EXPECT_EQ(fees[0], 0);    // 100 pays nothing
+    EXPECT_EQ(fees[1], 500);  // 10 x 100 capped at 5 x 100
+    EXPECT_EQ(fees[2], 5);    // 10 x 1, capped at 5
+    EXPECT_EQ(total, 505);
+    EXPECT_EQ(results[1], 9500);
+    EXPECT_EQ(t.CheckSettlement(results, fees), 1);
+    // A result that does not balance is cleared, even one below zero.
+    int32_t off[4] = {10, -11, 0, 0}, f2[4] = {};
+    EXPECT_EQ(t.CheckSettlement(off, f2), 0);
+    EXPECT_EQ(off[0], 0);
+    EXPECT_EQ(off[1], 0);
+}
+
+TEST(CommonTable, ShareOfCountUpAndGroups) {
+    CCommonTable t(TableConfig{});
+    t.OwnGroups();
+    EXPECT_EQ(t.CountGroups(), 4);
+    EXPECT_EQ(t.ShareOf(1, 0, 10), 3);
+    EXPECT_EQ(t.ShareOf(3, 0, 10), 4);  // the remainder to NextChairNotInGroup(0) = 3
+    EXPECT_EQ(t.ShareOf(0, 0, 10), 0);
+    for (int c = 0; c < 4; ++c) t.SetGroup(c, 5);
+    EXPECT_EQ(t.ShareOf(1, 0, 10), 0);  // nobody outside the payer's group: no division by 0
+    EXPECT_EQ(t.NextChairNotInGroup(0, 5), -1);
+    EXPECT_EQ(t.CountUp(0), 1);
+    EXPECT_EQ(t.CountUp(0), 1);
+    EXPECT_EQ(t.CountUp(0), 1);
+    EXPECT_EQ(t.CountUp(0), 0);  // the counter limit is 3
+    EXPECT_EQ(t.CountUp(8), 0);
+}
+
+// --- Card table ---------------------------------------------------------------------------
+
+TEST(CardTable, DealsEveryTileInTurnAndLooksUp) {
+    TableConfig cfg;
+    cfg.ruleFlags = 0;
+    CCardTable t(cfg, CardConfig{});
+    std::vector<int32_t> ids(136);
+    for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+    t.BuildTileSet(ids);
+    EXPECT_EQ(t.JokerPosition(), 68);
+    t.DealCards();  // no dealing chair yet: nothing
+    EXPECT_EQ(t.CountHeld(0), 0);
+    EXPECT_EQ(t.IsCompleteSet(), 0);  // ValueOf = id + 1 at this level: not a set of kinds
+    EXPECT_EQ(t.PositionOf(200), -1);
+    EXPECT_EQ(t.ChairOf(-1), -1);
+    EXPECT_EQ(t.StatusOf(500), -999999);
+    EXPECT_EQ(t.SetTileStatus(500, 1), 0);
+    EXPECT_EQ(t.TileAt(136), -1);
+    EXPECT_EQ(t.DecrementKind(0, -1), 0);
+    EXPECT_EQ(t.CardPoints(3), 5);
+    EXPECT_EQ(t.CardPoints(8), 10);
+    EXPECT_EQ(t.CardPoints(11), 10);
+    EXPECT_EQ(t.CardPoints(10), 0);
+}
+
+TEST(CardTable, TestDealTakesOnlyAPermutation) {
+    const auto dir = std::filesystem::temp_directory_path() / "hqlv_t1_testdeal";
+    std::filesystem::create_directories(dir);
+    const auto ini = dir / "test.ini";
+    TableHooks hooks;
+    std::vector<std::string> logged;
+    hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    hooks.testIniFolder = dir.string();
+    CCardTable t(TableConfig{}, CardConfig{}, hooks);
+    std::string perm;
+    for (int k = 135; k >= 0; --k) perm += std::to_string(k) + "|";
+    struct Row {
+        std::string total;
+        bool taken;
+    };
+    std::string dup = perm;
+    dup.replace(0, 4, "134|");
+    const Row rows[] = {{perm, true},
+                        {dup, false},
+                        {"1|2|3|", false},
+                        {perm.substr(0, perm.size() - 2) + "x|", false},
+                        {"999|" + perm.substr(4), false}};
+    for (const Row& row : rows) {
+        std::ofstream(ini) << "[Card]\nMade=1\nTotal=" << row.total << "\n";
+        std::vector<int32_t> ids(136);
+        for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+        EXPECT_EQ(t.LoadTestDeal(ids), row.taken ? 1 : 0) << row.total.substr(0, 12);
+        EXPECT_EQ(ids[0], row.taken ? 135 : 0);
+    }
+    int32_t v = 0;
+    std::ofstream(ini) << "[Card]\nMade=1\nBanker=2\n";
+    EXPECT_EQ(t.TestIniInt("Banker", v), 2);
+    // Made = 0: the current deal and values are written out.
+    std::ofstream(ini) << "[Card]\nMade=0\n";
+    std::vector<int32_t> ids = {5, 6, 7};
+    ids.resize(136, 1);
+    EXPECT_EQ(t.LoadTestDeal(ids), 0);
+    v = 7;
+    t.TestIniInt("Dealer", v);
+    std::ifstream in(ini);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("Total=5|6|7|1|"), std::string::npos);
+    EXPECT_NE(text.find("Dealer=7"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+// --- Mahjong table: wall, deal, draws -----------------------------------------------------
+
+TEST(MJTable, WallStartJokerAndDeal) {
+    FixedTick clock;
+    TableConfig cfg;
+    cfg.ruleFlags = 0x1;  // jokers on, one dice pair
+    CMJTable t(cfg, CardConfig{}, MJConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(30 + c), c);
+    t.SetDice(3, 4, 0, 0);
+    t.SetBanker(0);
+    EXPECT_EQ(t.WallStartPosition(), 48);
+    EXPECT_EQ(t.NextKindTile(118), 108);
+    EXPECT_EQ(t.NextKindTile(8), 9);
+    EXPECT_EQ(t.NextKindTile(35), 0);
+    EXPECT_EQ(t.NextKindTile(135), 112);
+    // A whole start: the dealing chair holds 14, the others 13, the head after 53 tiles.
+    SeedRandom(11);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    const int32_t dealer = t.DealingChair();
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(t.CountHeld(c), c == dealer ? 14 : 13);
+    EXPECT_EQ(t.HeadPosition(), (53 + t.WallStart()) % 136);
+    EXPECT_EQ(t.JokerPos(), ((t.WallStart() - 2 * (t.Dice(0) + t.Dice(1))) % 136 + 136) % 136);
+    EXPECT_EQ(t.TilesDrawn(), 53);
+}
+
+TEST(MJTable, JokerPositionOfTheExample) {
+    TableConfig cfg;
+    cfg.ruleFlags = 0x1;
+    struct Probe : CMJTable {
+        using CMJTable::CMJTable;
+        using CMJTable::wallStart_;
+    } t(cfg, CardConfig{}, MJConfig{});
+    t.SetDice(3, 4, 0, 0);
+    t.wallStart_ = 48;
+    EXPECT_EQ(t.JokerPosition(), 34);
+    TableConfig off;
+    off.ruleFlags = 0;
+    EXPECT_EQ(CMJTable(off, CardConfig{}, MJConfig{}).JokerPosition(), -1);
+}
+
+TEST(MJTable, DrawsStepOverTheJokerAndTakenTiles) {
+    Rig r;
+    r.headPos_ = 10;
+    r.jokerPos_ = 10;
+    // The head at the joker's tile moves on and draws the next one.
+    EXPECT_EQ(r.DrawTile(1), 11);
+    EXPECT_EQ(r.ChairOf(11), 1);
+    EXPECT_EQ(r.StatusOf(10), kTileInWall);
+    EXPECT_EQ(r.HeadPosition(), 12);
+    // A tail position already taken: the next tile still in the wall.
+    r.wallStart_ = 20;
+    r.jokerPos_ = -1;
+    r.SetTileStatus(18, kTileHeld);  // the first tail tile (start - 2) is gone
+    r.SetTileChair(18, 3);
+    const int32_t got = r.DrawFromTail(2);
+    EXPECT_EQ(got, 19);
+    EXPECT_EQ(r.ChairOf(19), 2);
+    // The wall used up: -1 for both.
+    r.tilesDrawn_ = 136;
+    EXPECT_EQ(r.DrawTile(0), -1);
+    EXPECT_EQ(r.DrawFromTail(0), -1);
+    EXPECT_EQ(r.DrawTile(7), -1);
+}
+
+// --- Requests -------------------------------------------------------------------------------
+
+TEST(MJTable, PengRequestRefusedAtEachCondition) {
+    Rig r;
+    const auto held = r.Give(2, {5, 5, 9});
+    const int32_t tile = r.Played(1, 5);
+    r.status_ |= kStatusWindowOpen;
+    const int32_t a = held[0], b = held[1];
+    EXPECT_EQ(r.CheckPengRequest(MJRequest::Meld(2, 1, tile, a, b)), 1);
+    struct Row {
+        const char* why;
+        MJRequest req;
+        uint32_t clearStatus, setStatus;
+    };
+    const int32_t nine = held[2];
+    const Row rows[] = {
+        {"deal over", MJRequest::Meld(2, 1, tile, a, b), 0, kStatusDealOver},
+        {"window closed", MJRequest::Meld(2, 1, tile, a, b), kStatusWindowOpen, 0},
+        {"own discard", MJRequest::Meld(1, 1, tile, a, b), 0, 0},
+        {"one hand tile", MJRequest::Meld(2, 1, tile, a, -1), 0, 0},
+        {"not its discarder", MJRequest::Meld(2, 3, tile, a, b), 0, 0},
+        {"tile not played", MJRequest::Meld(2, 1, idOf(5, 3), a, b), 0, 0},
+        {"not a pair", MJRequest::Meld(2, 1, tile, a, nine), 0, 0},
+        {"tiles not held", MJRequest::Meld(3, 1, tile, a, b), 0, 0},
+        {"bad chair", MJRequest::Meld(7, 1, tile, a, b), 0, 0},
+        {"bad discarder", MJRequest::Meld(2, -1, tile, a, b), 0, 0},
+        {"same tile twice", MJRequest::Meld(2, 1, tile, a, a), 0, 0},
+    };
+    for (const Row& row : rows) {
+        const uint32_t saved = r.status_;
+        r.status_ = (r.status_ & ~row.clearStatus) | row.setStatus;
+        EXPECT_EQ(r.CheckPengRequest(row.req), 0) << row.why;
+        r.status_ = saved;
+    }
+}
+
+TEST(MJTable, ChiOnlyFromTheNextChairAndOtherChecks) {
+    TableConfig chow = GameTableConfig();
+    chow.ruleFlags &= ~0x100u;  // chow allowed
+    Rig r({}, chow);
+    r.Give(3, {2, 3});
+    const int32_t tile = r.Played(0, 1);
+    r.status_ |= kStatusWindowOpen;
+    r.SwitchActiveChair(3);
+    int32_t h[2];
+    r.ListHeld(3, h, 2);
+    EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, tile, h[0], h[1])), 1);
+    r.SwitchActiveChair(2);
+    EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, tile, h[0], h[1])), 0);  // not current
+    EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(3, 0, r.WallTile(1), h[0], h[1])), 0);  // unplayed
+    const auto h2 = r.Give(2, {2, 3});
+    EXPECT_EQ(r.CheckChiRequest(MJRequest::Meld(2, 0, tile, h2[0], h2[1])), 0);  // not next
+    Rig game;  // this game offers no chow at all
+    game.Give(3, {2, 3});
+    EXPECT_EQ(game.CanChi(3, game.WallTile(1)), 0);
+    // Concealed and added kongs: only the current chair, naming itself.
+    Rig k;
+    auto four = k.Give(0, {7, 7, 7, 7});
+    const auto an = MJRequest::Meld(0, 0, four[3], four[0], four[1], four[2]);
+    EXPECT_EQ(k.CheckAnGangRequest(an), 1);
+    EXPECT_EQ(k.CheckAnGangRequest(MJRequest::Meld(0, 1, four[3], four[0], four[1], four[2])), 0);
+    k.SwitchActiveChair(1);
+    EXPECT_EQ(k.CheckAnGangRequest(an), 0);
+    k.SwitchActiveChair(0);
+    k.ClearStatusBits(kStatusOwnTiles);
+    EXPECT_EQ(k.CheckAnGangRequest(an), 0);
+    k.SetStatusBits(kStatusOwnTiles);
+    EXPECT_EQ(k.CheckAnGangRequest(MJRequest::Meld(0, 0, four[3], four[0], four[1], -1)), 0);
+    k.Lay(0, kPeng, 15, 2);
+    const int32_t fourth = k.GiveOne(0, 15);
+    const Meld& m = k.Melds(0, kPeng)[0];
+    const auto bu = MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    EXPECT_EQ(k.CheckBuGangRequest(bu), 1);
+    EXPECT_EQ(
+        k.CheckBuGangRequest(MJRequest::Meld(0, 0, four[0], m.tiles[0], m.tiles[1], m.tiles[2], 2)),
+        0);  // a tile of another kind
+}
+
+TEST(MJTable, ClaimWindowWaitsForThePrevChairToo) {
+    FixedTick clock;
+    Rig r;
+    r.Give(1, {9, 9});  // chair 1 = PrevChair(0) can pung chair 0's discard
+    auto t = r.Give(0, {9});
+    r.Discard(0, &t[0], 1);
+    EXPECT_EQ(r.ClaimFlags(1) & 1, 1);
+    EXPECT_FALSE(r.IsClaimWindowOver(0));
+    EXPECT_EQ(r.AnswerPass(1, 0), 1);  // every chair has now answered
+    EXPECT_TRUE(r.IsClaimWindowOver(0));
+}
+
+TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
+    FixedTick clock;
+    Rig r;
+    const auto h = r.Give(2, {19, 19});
+    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
+    auto t = r.Give(3, {19});
+    r.Discard(3, &t[0], 1);  // chair 2 may pung, chair 1 may win
+    ASSERT_TRUE(r.ClaimFlags(1) & 8);
+    ASSERT_TRUE(r.ClaimFlags(2) & 1);
+    const int32_t tile = t[0];
+    // The pung must wait for the win claim: its priority holds the window.
+    EXPECT_EQ(r.OthersMayStillHu(MJRequest::Meld(2, 3, tile, h[0], h[1])), 1);
+    EXPECT_EQ(r.WaitOpe(2), 200 - 1);
+    r.AnswerPass(1, 0);
+    EXPECT_FALSE(r.IsClaimWindowOver(3));
+    clock.tick += 22 * 1000;  // claim time + 2 s: still held
+    EXPECT_FALSE(r.IsClaimWindowOver(3));
+    clock.tick += 1;  // past it: the claimant never came back
+    EXPECT_TRUE(r.IsClaimWindowOver(3));
+    EXPECT_EQ(r.WaitOpe(2), 0);
+}
+
+// --- This game's rules ----------------------------------------------------------------------
+
+TEST(GameRules, WallBreakPriorityAndRotation) {
+    Rig r;
+    r.banker_ = 0;
+    r.SetDice(3, 4, 2, 5);
+    EXPECT_EQ(r.WallStartPosition(), 62);
+    struct Row {
+        int d1, d2, banker, start;
+    };
+    // s = 0: banker + 1 (chair 1's wall from 0); s = 1: the banker; s = 2: banker + 3.
+    const Row rows[] = {{2, 2, 0, 2 * 4 + 0},
+                        {1, 4, 0, (2 * 5 + 102) % 136},
+                        {1, 1, 1, 2 * 2 + 102},
+                        {3, 3, 2, (2 * 6 + 0)}};
+    for (const Row& row : rows) {
+        r.banker_ = row.banker;
+        r.SetDice(row.d1, row.d2, 0, 0);
+        EXPECT_EQ(r.WallStartPosition(), row.start) << row.d1 << row.d2 << row.banker;
+    }
+    EXPECT_EQ(r.ClaimPriority(3, 0, 8), 400);  // several winners: no seat order
+    TableConfig one = GameTableConfig();
+    one.ruleFlags &= ~0x40000u;
+    CMJTableEx single(one, GameCardConfig(), GameMJConfig());
+    EXPECT_EQ(single.ClaimPriority(3, 0, 8), 399);
+    EXPECT_EQ(single.ClaimPriority(1, 0, 8), 397);
+    EXPECT_EQ(single.ClaimPriority(2, 0, 8), 398);
+    EXPECT_EQ(r.ClaimPriority(3, 0, 2), 299);
+    EXPECT_EQ(r.ClaimPriority(1, 0, 1), 197);
+    EXPECT_EQ(r.ClaimPriority(0, 0, 4), 100);
+    EXPECT_EQ(r.ClaimPriority(3, 0, 0), 0);
+    CMJTableEx rot;
+    EXPECT_EQ(rot.RotateCounters(0), -1);
+    EXPECT_EQ(rot.RotateCounters(5), -1);
+    EXPECT_EQ(rot.RotateCounters(0), -1);  // 102, others 101... no chair at m - 2 yet
+    EXPECT_EQ(rot.RotateCounters(0), 1);   // chair 1 fell behind by two: it is due
+}
+
+TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
+    FixedTick clock;
+    Rig r;
+    // Chair 2 waits on 9 (and could pung it); chair 0 discards a 9 and chair 2 lets it pass.
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 9});
+    auto a = r.Give(0, {9});
+    r.Discard(0, &a[0], 1);
+    EXPECT_TRUE(r.ClaimFlags(2) & 8);
+    for (int c = 0; c < 4; ++c) r.AnswerPass(c, 0);
+    // Chair 3 discards another 9: chair 2 is offered nothing and may not ask.
+    auto b = r.Give(3, {9});
+    r.Discard(3, &b[0], 1);
+    EXPECT_EQ(r.ClaimFlags(2), 0);
+    EXPECT_EQ(r.CheckHuRequest(MJRequest::Hu(2, 3, b[0], 1)), 0);
+    EXPECT_EQ(r.CanHuOnDiscard(2, 3, b[0]), 0);
+    HuResult res{};
+    EXPECT_EQ(r.WinValue(2, b[0], &res, 1), 0);
+    // After its own draw the pass is forgotten.
+    r.DrawTile(2);
+    EXPECT_EQ(r.PassCount(2, 9), 0);
+}
+
+TEST(GameRules, OnlyChairsThatAskedWin) {
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    ASSERT_TRUE(r.ClaimFlags(1) & 8);
+    ASSERT_TRUE(r.ClaimFlags(2) & 8);
+    EXPECT_EQ(r.CheckHuRequest(MJRequest::Hu(1, 0, t[0], 1)), 8);
+    r.AnswerPass(2, 0);  // chair 2 could win but passes
+    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, 0, t[0], 1)), 1);
+    EXPECT_GT(r.WinValueOf(1), 0);
+    EXPECT_EQ(r.WinValueOf(2), 0);
+    EXPECT_EQ(r.Loser(), 0);
+    // Both ask: both win (several winners allowed).
+    Rig s;
+    s.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    auto u = s.Give(0, {21});
+    s.Discard(0, &u[0], 1);
+    s.OpenClaimWindow();
+    EXPECT_EQ(s.OthersMayStillHuAll(MJRequest::Hu(1, 0, u[0], 1)), 1);  // chair 2 may still ask
+    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, u[0], 1)), 8);
+    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, u[0], 1)), 8);
+    EXPECT_EQ(s.OnHuRequest(MJRequest::Hu(1, 0, u[0], 1)), 2);
+    EXPECT_EQ(s.FirstWinner(), 1);
+}
+
+TEST(GameRules, WinTestFindsOrdinaryHandsSevenPairsAndRefusesTheLiable) {
+    Rig r;
+    r.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    HuResult res{};
+    EXPECT_EQ(r.CheckSpecialHu(0, r.WallTile(21), &res, 1), 8);
+    EXPECT_EQ(r.CheckSpecialHu(0, r.WallTile(22), &res, 1), 0);
+    r.Give(1, {1, 1, 3, 3, 5, 5, 7, 7, 31, 31, 33, 33, 35});
+    EXPECT_EQ(r.CheckSpecialHu(1, r.WallTile(35), &res, 1), 8);
+    // Two pungs and an exposed kong fed by chair 1 make chair 1 liable: it cannot win.
+    r.pungFeed_[1][2] = 2;
+    r.kongFeed_[1][2] = 1;
+    EXPECT_EQ(r.CheckSpecialHu(1, r.WallTile(35), &res, 1), 0);
+    EXPECT_EQ(r.WinValue(1, r.WallTile(35), &res, 1), 0);
+    EXPECT_EQ(r.BestWin(1, &res), 0);
+    r.kongFeed_[1][2] = 0;
+    EXPECT_EQ(r.CheckSpecialHu(1, r.WallTile(35), &res, 1), 8);
+}
+
+TEST(GameRules, SevenPairsPiHuAndConcealedHand) {
+    struct Row {
+        std::initializer_list<int> hand;  // thirteen concealed tiles
+        int win, mask;
+        int32_t points;
+        int fan;
+        int32_t fanValue;
+    };
+    const Row rows[] = {
+        // Seven pairs with 0..3 fours (mixed suits, so no suit fan), on a discard and self-drawn.
+        {{1, 1, 3, 3, 15, 15, 17, 17, 21, 21, 23, 23, 25}, 25, 1, 9, 7, 9},
+        {{1, 1, 1, 1, 15, 15, 17, 17, 21, 21, 23, 23, 25}, 25, 1, 18, 12, 18},
+        {{1, 1, 1, 1, 15, 15, 15, 15, 21, 21, 23, 23, 25}, 25, 1, 27, 17, 27},
+        {{1, 1, 1, 1, 15, 15, 15, 15, 21, 21, 21, 21, 25}, 25, 1, 36, 18, 36},
+        {{1, 1, 1, 1, 15, 15, 15, 15, 21, 21, 23, 23, 25}, 25, 2, 25, 17, 24},
+        // An ordinary hand with no fan: 屁胡 3; self-drawn with 门清 alone: still 3.
+        {{1, 2, 3, 14, 15, 16, 27, 28, 29, 31, 31, 31, 5}, 5, 1, 3, 0, 3},
+        {{1, 2, 3, 14, 15, 16, 27, 28, 29, 31, 31, 31, 5}, 5, 2, 3, 11, 1},
+    };
+    for (const Row& row : rows) {
+        Rig r;
+        r.Played(3, 33);  // the table is not untouched
+        r.Played(0, 34);
+        for (int k : row.hand) r.GiveOne(0, k);
+        const int32_t tile = row.mask == 2 ? r.GiveOne(0, row.win) : r.Played(1, row.win);
+        if (row.mask == 2) {
+            // The concealed thirteen hold the winning kind once already; draw a second copy.
+        }
+        r.GiveOne(1, 37), r.GiveOne(1, 37);
+        HuResult res{};
+        EXPECT_EQ(r.BestHu(0, tile, &res, row.mask), row.points) << row.points;
+        EXPECT_EQ(res.tally1[row.fan], row.fanValue) << row.points;
+    }
+}
+
+TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
+    Rig r;
+    r.Lay(0, kBuGang, 31, 2);
+    r.Give(0, {1, 2, 3, 14, 15, 16, 27, 28, 29, 5});
+    const int32_t tile = r.GiveOne(0, 5);
+    HuResult res{};
+    r.BestHu(0, tile, &res, 2);
+    EXPECT_EQ(res.tally1[11], 0);  // no 门清 beside an added kong
+    EXPECT_EQ(res.handType & 0x10000000, 0);
+    Rig c;
+    c.Lay(0, kAnGang, 31, 0);
+    c.Give(0, {1, 2, 3, 14, 15, 16, 27, 28, 29, 5});
+    const int32_t t2 = c.GiveOne(0, 5);
+    HuResult r2{};
+    c.BestHu(0, t2, &r2, 2);
+    EXPECT_EQ(r2.tally1[11], 1);  // a concealed kong keeps the hand concealed
+    // A hand whose only wait is a fifth 5: 5555 held, plus 123 456 789 and 11? No: waiting on
+    // the 5 kind of which all four are already in the hand is no wait at all.
+    Rig w;
+    w.Give(0, {5, 5, 5, 5, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+    HuResult best{};
+    EXPECT_EQ(w.BestWin(0, &best), 0);
+    Rig v;
+    v.Give(0, {5, 5, 5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21});
+    EXPECT_GT(v.BestWin(0, &best), 0);  // waits on 21
+}
+
+TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
+    Rig r;
+    for (int k : {1, 12, 23, 34}) r.Lay(0, kPeng, k, 2);
+    r.Give(0, {21});
+    HuResult res{};
+    // A single wait on a tile still in the wall (BestWin tries such tiles): ChairOf gives -1,
+    // which is never used as a chair, so the bonus is counted once.
+    EXPECT_EQ(r.ScoreFeatures(0, r.WallTile(21), &res, 1), 9);
+    EXPECT_EQ(res.tally1[15], 9);
+    EXPECT_EQ(r.ScoreFeatures(9, r.WallTile(21), &res, 1), 0);
+    EXPECT_EQ(r.WinValue(-1, 0, &res, 1), 0);
+    EXPECT_EQ(r.BestWin(4, &res), 0);
+}
+
+// --- Settlement ----------------------------------------------------------------------------
+
+struct Settled {
+    int32_t p[4];
+};
+
+Settled settle(Rig& r) {
+    std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+    r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0);
+    return {{rec[14], rec[15], rec[16], rec[17]}};
+}
+
+TEST(Settlement, WinBranchesAgainstHandComputedTables) {
+    std::vector<std::string> logged;
+    TableHooks hooks;
+    hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    struct Row {
+        const char* what;
+        int32_t mode;
+        int32_t loser;
+        std::array<int32_t, 4> fans;  // points of each chair's win (0: no win)
+        std::array<int32_t, 4> want;
+    };
+    const Row rows[] = {
+        {"self-drawn 10", 0x2000000, -1, {10, 0, 0, 0}, {30, -10, -10, -10}},
+        {"one winner on a discard", 0x1000000, 2, {0, 12, 0, 0}, {0, 12, -12, 0}},
+        {"two winners", 0x11000000, 0, {0, 9, 0, 16}, {-25, 9, 0, 16}},
+        {"three winners", 0x11000000, 3, {3, 9, 8, 0}, {3, 9, 8, -20}},
+        {"drawn deal", 2, -1, {0, 0, 0, 0}, {0, 0, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        Rig r(hooks);
+        for (int c = 0; c < 4; ++c)
+            if (row.fans[static_cast<size_t>(c)])
+                r.SetFans(c, {{1, row.fans[static_cast<size_t>(c)]}});
+        r.winners_ = 0;
+        for (int c = 0; c < 4; ++c) r.winners_ += row.fans[static_cast<size_t>(c)] > 0;
+        for (int c = 0; c < 4; ++c)
+            if (row.fans[static_cast<size_t>(c)]) {
+                r.firstWinner_ = c;
+                break;
+            }
+        r.loser_ = row.loser;
+        r.mode_ = row.mode;
+        const Settled s = settle(r);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(s.p[c], row.want[static_cast<size_t>(c)]) << row.what << c;
+    }
+    EXPECT_TRUE(logged.empty());
+}
+
+TEST(Settlement, KongsOfEachKind) {
+    struct Row {
+        const char* what;
+        MeldList list;
+        int32_t source;
+        int32_t extra;
+        std::array<int32_t, 4> want;  // chair 0 owns the kong
+    };
+    const Row rows[] = {
+        {"concealed", kAnGang, 0, 0, {3, -1, -1, -1}},
+        {"exposed from 2", kMingGang, 2, 0, {1, 0, -1, 0}},
+        {"added on a pung from 3", kBuGang, 3, 0, {1, 0, 0, -1}},
+        {"added with one extra", kBuGang, 1, 1, {2, -2, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        Rig r;
+        r.Lay(0, row.list, 7, row.source);
+        r.addedExtra_[0][0] = row.extra;
+        r.mode_ = 2;
+        const Settled s = settle(r);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(s.p[c], row.want[static_cast<size_t>(c)]) << row.what << c;
+    }
+    // An added kong made through the table: the pung's source pays, and the row shows it.
+    Rig t;
+    t.Lay(0, kPeng, 7, 3);
+    const int32_t fourth = t.GiveOne(0, 7);
+    const Meld& m = t.Melds(0, kPeng)[0];
+    t.OnBuGang(MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    EXPECT_EQ(t.KongFeeder(), 3);
+    t.mode_ = 2;
+    const Settled s = settle(t);
+    EXPECT_EQ(s.p[0], 2);  // one added kong plus the extra it counts
+    EXPECT_EQ(s.p[3], -2);
+    // Concealed kong units by the kind of declaration.
+    Rig u;
+    auto four = u.Give(0, {8, 8, 8, 8});
+    u.OnAnGang(MJRequest::Meld(0, 0, four[3], four[0], four[1], four[2], 2));
+    u.mode_ = 2;
+    const Settled su = settle(u);
+    EXPECT_EQ(su.p[0], 12);  // the kong and three units: 4 x 3
+    EXPECT_EQ(su.p[1], -4);
+}
+
+TEST(Settlement, LiabilityCases) {
+    struct Row {
+        const char* what;
+        int32_t mode;
+        int32_t loser;
+        int32_t feeder;      // fed the winner (chair 0) three pungs / kongs
+        int32_t kongFeeder;  // -1 none; the win scores 杠上花 when set
+        std::array<int32_t, 4> want;
+        int32_t liableUser;
+    };
+    const Row rows[] = {
+        {"three feeds, the feeder discards", 0x1000000, 2, 2, -1, {20, 0, -20, 0}, 503},
+        {"three feeds, another discards", 0x1000000, 1, 2, -1, {20, -10, -10, 0}, 503},
+        {"three feeds, self-drawn", 0x2000000, -1, 3, -1, {30, 0, 0, -30}, 504},
+        {"kong flower, a kong feeder", 0x2000000, -1, -1, 1, {30, -30, 0, 0}, 502},
+        {"kong flower and a liable chair", 0x2000000, -1, 3, 1, {60, -30, 0, -30}, 504},
+    };
+    for (const Row& row : rows) {
+        Rig r;
+        if (row.kongFeeder >= 0)
+            r.SetFans(0, {{5, 10}});
+        else
+            r.SetFans(0, {{2, 10}});
+        r.winners_ = 1;
+        r.firstWinner_ = 0;
+        r.loser_ = row.loser;
+        r.mode_ = row.mode;
+        r.kongFeeder_ = row.kongFeeder;
+        if (row.feeder >= 0) r.pungFeed_[row.feeder][0] = 2, r.kongFeed_[row.feeder][0] = 1;
+        std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+        r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(rec[14 + static_cast<size_t>(c)], row.want[static_cast<size_t>(c)])
+                << row.what << c;
+        EXPECT_EQ(rec[696 / 4], row.liableUser) << row.what;
+    }
+}
+
+TEST(Settlement, ResultRecordFields) {
+    Rig r;
+    r.SetFans(1, {{1, 9}, {11, 1}});
+    r.winners_ = 1;
+    r.firstWinner_ = 1;
+    r.loser_ = 2;
+    r.mode_ = 0x1000000;
+    r.Lay(1, kMingGang, 9, 2);
+    r.SetResultValue(3, 17);
+    std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(r.ResultRecordSize(), 4 * 172 + 1652);
+    // The fan-name field holds leftovers from an earlier deal: it is written afresh.
+    std::memset(reinterpret_cast<char*>(rec.data()) + 1360, 'x', 256);
+    EXPECT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize() - 1, 0, 0), 0);
+    ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
+    const char* names = reinterpret_cast<const char*>(rec.data()) + 1360;
+    const std::string text(names);
+    EXPECT_EQ(text.rfind("屁胡|碰碰胡|", 0), 0u);
+    ASSERT_GE(text.size(), 28u);
+    EXPECT_EQ(text.substr(text.size() - 13), std::string(13, '|'));
+    EXPECT_EQ(text.substr(text.size() - 28, 15), "大大大七对");
+    EXPECT_EQ(text.find('x'), std::string::npos);
+    EXPECT_EQ(rec[165], 0);
+    EXPECT_EQ(rec[166], 1);  // chair 1 won
+    EXPECT_EQ(rec[169], 2);  // the discarder
+    EXPECT_EQ(rec[170], 1);  // the first winner
+    EXPECT_EQ(rec[179], 17);
+    EXPECT_EQ(rec[181], 4);
+    EXPECT_EQ(rec[15], 10 + 1);  // win points and the exposed kong
+    EXPECT_EQ(rec[16], -10 - 1);
+    EXPECT_EQ(rec[17], 0);
+    const int32_t* row1 = rec.data() + (1652 + 172) / 4;
+    EXPECT_EQ(row1[0], 1);
+    EXPECT_EQ(row1[3 + 1], 9);
+    EXPECT_EQ(row1[3 + 11], 1);
+    EXPECT_EQ(row1[35], 10);
+    EXPECT_EQ(row1[36], 1);
+    EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
+}
+
+TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
+    std::vector<std::string> logged;
+    TableHooks hooks;
+    hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    // A kong settlement that does not balance (a fault planted for the test).
+    struct Broken : Rig {
+        using Rig::Rig;
+        int32_t SettleKongs(int32_t*, int32_t, int32_t, int32_t* points) override {
+            points[0] += 1;
+            return 1;
+        }
+    } r(hooks);
+    r.SetFans(1, {{2, 16}});
+    r.winners_ = 1;
+    r.firstWinner_ = 1;
+    r.loser_ = 2;
+    r.mode_ = 0x1000000;
+    int32_t points[4] = {5, 5, 5, 5};
+    r.SettleWinPoints(nullptr, 0, 0, points);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(points[c], 0);
+    ASSERT_GE(logged.size(), 5u);
+    EXPECT_EQ(logged[0], "错误的记分错误，记分总和不为0!");
+    EXPECT_EQ(logged[1], "nWinPoints[0]:1");
+    EXPECT_EQ(logged[2], "nWinPoints[1]:16");
+    EXPECT_EQ(logged[3], "nWinPoints[2]:-16");
+    EXPECT_EQ(logged[5], "LogGameInfo......start!");
+    EXPECT_EQ(logged.back(), "LogGameInfo......end!");
+    // Balanced: nothing logged, and the row starts from 0 whatever it held.
+    logged.clear();
+    Rig ok(hooks);
+    ok.SetFans(1, {{2, 16}});
+    ok.winners_ = 1, ok.firstWinner_ = 1, ok.loser_ = 2, ok.mode_ = 0x1000000;
+    int32_t p2[4] = {5, 5, 5, 5};
+    ok.SettleWinPoints(nullptr, 0, 0, p2);
+    EXPECT_EQ(p2[0], 0);
+    EXPECT_EQ(p2[1], 16);
+    EXPECT_EQ(p2[2], -16);
+    EXPECT_TRUE(logged.empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CommonTable, StartedWithinBaseStakeAndRoomFeeModeOne) {
+    FixedTick clock;
+    CCommonTable t(TableConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(40 + c, 0, 1000), c);
+    GameParams p;
+    p.settleMode = 1;
+    p.minHoldingsMode1 = 50;
+    ASSERT_EQ(t.StartGame(nullptr, p), 1);
+    EXPECT_FALSE(t.StartedWithin(0));
+    EXPECT_TRUE(t.StartedWithin(5));
+    clock.tick += 5000;
+    EXPECT_FALSE(t.StartedWithin(5));
+    EXPECT_EQ(t.BaseStake(7), 7);
+    EXPECT_EQ(t.BaseStake(0), 1);  // the level value of the smallest score (level 0)
+    // Mode 1: each seated chair pays the fixed fee out of its holdings plus result.
+    int32_t holdings[4] = {1000, 1000, 20, 1000};
+    int32_t results[4] = {100, -40, -20, -40};
+    int32_t fees[4] = {};
+    EXPECT_EQ(t.ApplyRoomFee(holdings, results, fees), 50 + 50 + 0 + 50 + 50);
+    EXPECT_EQ(fees[0], 50 + 50);  // its own fee and the deficit of chair 2 (0 left)
+    EXPECT_EQ(fees[2], 0);
+    EXPECT_EQ(results[0], 0);
+    EXPECT_EQ(results[1], -90);
+}
+
+TEST(GameRules, RobbingAnAddedKongOnTheTable) {
+    // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 (or 24) through 22-23.
+    Rig s;
+    s.Lay(0, kPeng, 21, 1);
+    const int32_t t4 = s.GiveOne(0, 21);
+    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const Meld& m = s.Melds(0, kPeng)[0];
+    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
+    s.RecordGang(bu);
+    int32_t out[8] = {};
+    EXPECT_EQ(s.ListHuClaims(bu, out), 1);
+    EXPECT_EQ(out[4 + 2], 8);
+    EXPECT_EQ(out[2], t4);
+    const auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
+    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
+    EXPECT_EQ(s.CheckHuRequest(rob), 8);
+    EXPECT_EQ(s.OnHuRequest(rob), 1);
+    EXPECT_EQ(s.FirstWinner(), 2);
+    EXPECT_EQ(s.Loser(), 0);
+    EXPECT_EQ(s.ResultOf(2).tally1[16], 9);
+    // Robbing an exposed kong needs its rule bit: this game refuses it, a table with the bit
+    // lets it happen.
+    TableConfig robExposed = GameTableConfig();
+    robExposed.ruleFlags |= 0x1000u;
+    for (const bool allowed : {false, true}) {
+        Rig e({}, allowed ? robExposed : GameTableConfig());
+        e.Give(1, {21, 21, 21});
+        e.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        const int32_t tile = e.Played(0, 21);
+        e.OpenClaimWindow();
+        e.RecordGang(MJRequest::Meld(1, 0, tile, -1, -1, -1, 1));
+        EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
+        EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
+        EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
+    }
+}
+
+TEST(GameRules, PlayerAndLookerStateRecords) {
+    Rig r;
+    r.GiveOne(1, 5);
+    r.GiveOne(1, 6);
+    r.Lay(2, kPeng, 9, 1);
+    r.Played(3, 31);
+    std::vector<int32_t> looker(CMJTableEx::kLookerStateBytes / 4, 77);
+    ASSERT_EQ(r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes, 1, false), 1);
+    EXPECT_EQ(looker[11], 3);  // the banker
+    EXPECT_EQ(looker[28], 0);  // no chow in this game
+    EXPECT_EQ(looker[40], 2);
+    EXPECT_EQ(looker[49 + 1], 2);
+    EXPECT_EQ(looker[49 + 0], 0);
+    EXPECT_EQ(looker[53], idOf(5, 0));
+    EXPECT_EQ(looker[54], idOf(6, 0));
+    EXPECT_EQ(looker[55], -1);
+    EXPECT_EQ(looker[85], -1);
+    EXPECT_EQ(looker[229], 0);
+    EXPECT_EQ(looker[236], 0);  // the tail of the record is cleared
+    r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes, 1, true);
+    EXPECT_EQ(looker[53], -1);  // skip: the chair's tiles are not shown
+    EXPECT_EQ(r.FillLookerState(looker.data(), CMJTableEx::kLookerStateBytes - 4, 1, false), 0);
+    std::vector<int32_t> player(CMJTableEx::kPlayerStateBytes / 4, 77);
+    ASSERT_EQ(r.FillPlayerState(player.data(), CMJTableEx::kPlayerStateBytes, 1, false), 1);
+    const int32_t* chair2 = player.data() + 49 + 2 * (1128 / 4);
+    EXPECT_EQ(chair2[0], idOf(9, 0));  // the first pung's tiles, then its source chair
+    EXPECT_EQ(chair2[4], 1);
+    EXPECT_EQ(chair2[7], -1);  // the second pung's place is empty
+    const int32_t* chair3 = player.data() + 49 + 3 * (1128 / 4);
+    EXPECT_EQ(chair3[210], idOf(31, 0));         // the discard list
+    EXPECT_EQ(player[4708 / 4 + 2 * 7 + 0], 1);  // chair 2: one pung
+    EXPECT_EQ(player[4708 / 4 + 3 * 7 + 5], 1);  // chair 3: one discard
+    EXPECT_EQ(player[4820 / 4 + 1], 2);
+    EXPECT_EQ(player[4836 / 4], idOf(5, 0));
+    EXPECT_EQ(player[4836 / 4 + 2], -1);
+    EXPECT_EQ(player[5024 / 4], 0);
+}
+
+TEST(MJTable, LevelOperationsBelowThisGame) {
+    // The mahjong level's own win check, best win and next banker, which this game replaces.
+    Rig r;
+    r.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    HuResult res{};
+    const int32_t tile = r.WallTile(21);
+    EXPECT_EQ(r.CMJTable::CheckHu(0, tile, &res, 1), 8);
+    EXPECT_EQ(r.CMJTable::CheckHu(0, r.WallTile(22), &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(0, tile, &res, 1), 8);  // a pair wait
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(0, r.WallTile(22), &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::CheckSpecialHu(7, tile, &res, 1), 0);
+    const auto own = r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    EXPECT_EQ(r.CMJTable::CheckHu(1, own[12], &res, 2), 0);  // its own 21 is taken out first
+    EXPECT_EQ(r.CMJTable::BestHu(7, tile, &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::BestHu(0, tile, nullptr, 1), 0);
+    // The wait checks of this level, scored by this game's fans (人胡 here: 24).
+    EXPECT_EQ(r.CMJTable::BestHu(0, tile, &res, 1), 24);
+    std::vector<int32_t> rec(832 / 4, 0);
+    r.banker_ = 2;
+    rec[700 / 4] = 0;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 0);
+    rec[700 / 4] = 1;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);  // the banker did not win
+    r.winValue_[2] = 5;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 2);
+    r.mode_ = 2;
+    EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GameRules, TheBankerIsDealtFourteenAndPlaysFirst) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SeedRandom(seed);
+        CMJTableEx t;
+        for (int c = 0; c < 4; ++c) t.AddPlayer(user(60 + c), c);
+        ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+        const int32_t banker = t.Banker();
+        EXPECT_EQ(t.GetCurrentChair(), banker) << seed;
+        EXPECT_EQ(t.DealingChair(), banker) << seed;
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(t.CountHeld(c), c == banker ? 14 : 13) << seed;
+        EXPECT_EQ(t.IsCompleteSet(), 1);
+        EXPECT_EQ(t.Status() & 0x101u, 0x101u);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GameRules, WithoutSeveralWinnersTheFirstInTurnOrderWins) {
+    TableConfig one = GameTableConfig();
+    one.ruleFlags &= ~0x40000u;
+    for (const bool robbing : {false, true}) {
+        Rig s({}, one);
+        s.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 22, 23});
+        int32_t tile;
+        MJRequest first;
+        if (robbing) {
+            s.Lay(0, kPeng, 21, 3);
+            tile = s.GiveOne(0, 21);
+            const Meld& m = s.Melds(0, kPeng)[0];
+            s.RecordGang(MJRequest::Meld(0, 0, tile, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 4, 2)), 8);
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 2)), 8);
+            first = MJRequest::Hu(1, 0, tile, 4, 2);
+        } else {
+            auto t = s.Give(0, {21});
+            tile = t[0];
+            s.Discard(0, &tile, 1);
+            s.OpenClaimWindow();
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 1)), 8);
+            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 1)), 8);
+            first = MJRequest::Hu(1, 0, tile, 1);
+        }
+        // From chair 0 the turn goes to 3, then 2: chair 2 keeps the win.
+        EXPECT_EQ(s.OnHuRequest(first), 1) << robbing;
+        EXPECT_EQ(s.WinValueOf(1), 0) << robbing;
+        EXPECT_GT(s.WinValueOf(2), 0) << robbing;
+        EXPECT_EQ(s.FirstWinner(), 2) << robbing;
+        EXPECT_EQ(s.Winners(), 1) << robbing;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GameRules, GameRecordWords) {
+    SeedRandom(5);
+    CMJTableEx t;
+    t.AddPlayer(user(70), 0), t.AddPlayer(user(71), 1), t.AddPlayer(user(72), 2),
+        t.AddPlayer(user(73), 3);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    int32_t r[49];
+    std::fill(std::begin(r), std::end(r), 55);
+    EXPECT_EQ(t.FillGameRecord(r, 48 * 4, 0), 0);
+    ASSERT_EQ(t.FillGameRecord(r, sizeof r, 0), 1);
+    EXPECT_EQ(r[8], 1);
+    EXPECT_EQ(r[11], t.Banker());
+    EXPECT_EQ(r[12], 1);
+    EXPECT_EQ(r[13], t.Banker());
+    EXPECT_EQ(r[14], static_cast<int32_t>(t.Status()));
+    EXPECT_EQ(r[16], t.Banker());
+    EXPECT_EQ(r[17], t.Banker());
+    EXPECT_EQ(r[18], 20);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_GE(r[23 + k], 1);  // both dice pairs are rolled in this game
+        EXPECT_LE(r[23 + k], 6);
+    }
+    EXPECT_EQ(r[28], 0);  // no chow
+    EXPECT_EQ(r[29], 0);
+    EXPECT_EQ(r[30], 0);
+    EXPECT_EQ(r[31], 1);
+    EXPECT_EQ(r[32], t.WallStart());
+    EXPECT_EQ(r[33], -1);  // no jokers
+    EXPECT_EQ(r[34], -1);
+    EXPECT_EQ(r[36], -1);
+    EXPECT_EQ(r[37], t.HeadPosition());
+    EXPECT_EQ(r[39], 20);
+    EXPECT_EQ(r[40], 2);
+    EXPECT_EQ(r[48], 0);
+    // Word 15: 8 when the given chair is the banker and its dealt hand already wins.
+    Rig w;
+    w.banker_ = 0;
+    w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    w.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[15], 8);
+    w.FillGameRecord(r, sizeof r, 1);
+    EXPECT_EQ(r[15], 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MJTable, SixteenTileDealSoleClaimantsAndOutcomeMode) {
+    TableConfig sixteen = GameTableConfig();
+    sixteen.ruleFlags |= 0x10;
+    SeedRandom(3);
+    CMJTableEx t(sixteen, GameCardConfig(), GameMJConfig());
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(80 + c), c);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(t.CountHeld(c), c == t.Banker() ? 17 : 16);
+    EXPECT_EQ(t.ListHeld(0, nullptr, 32), 0);
+    // Sole claimants: this game marks every chair with an option; the level below only a
+    // chair that no other chair competes with.
+    Rig r;
+    r.Give(2, {9, 9});
+    auto d = r.Give(0, {9});
+    r.Discard(0, &d[0], 1);
+    EXPECT_EQ(r.SoleFlags(2), 0x20);
+    EXPECT_EQ(r.SoleFlags(0), 0);
+    EXPECT_EQ(r.SoleFlags(1), 0);
+    EXPECT_TRUE(r.CMJTable::IsSoleClaimant(2, 0));
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(0, 0));
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(1, 0));
+    r.pgch_[3] = 1;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(2, 0));
+    r.pgch_[2] = r.pgch_[3] = 0;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(1, 0));  // no flags, even with no competitor
+    r.pgch_[0] = 1;
+    EXPECT_FALSE(r.CMJTable::IsSoleClaimant(0, 0));  // flags on its own discard do not count
+    r.pgch_[0] = 0, r.pgch_[2] = 1;
+    EXPECT_TRUE(r.IsSoleClaimant(2, 0));
+    r.pgch_[2] = 4;  // a chow claim only from the next chair (3 after 0)
+    EXPECT_FALSE(r.IsSoleClaimant(2, 0));
+    // The outcome mode from the last winner's kind of win; several winners add a bit.
+    r.winners_ = 1;
+    r.winValue_[1] = 5;
+    r.hu_[1].handType = 2;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x2000000);
+    r.winners_ = 2;
+    r.winValue_[3] = 5;
+    r.hu_[3].handType = 1;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x1000000 | 0x10000000);
+    r.winners_ = 0;
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0);
+}
+
+TEST(GameRules, AHigherPendingClaimHoldsEveryMeld) {
+    Rig r;
+    const auto pair = r.Give(2, {9, 9, 9});
+    const int32_t tile = r.Played(1, 9);
+    r.OpenClaimWindow();
+    const auto peng = MJRequest::Meld(2, 1, tile, pair[0], pair[1]);
+    const auto ming = MJRequest::Meld(2, 1, tile, pair[0], pair[1], pair[2], 1);
+    EXPECT_EQ(r.CheckPengRequest(peng), 1);
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 1);
+    r.SetStatusBits(kStatusOwnTiles);  // the added kong is asked on chair 0's own turn
+    r.Lay(0, kPeng, 15, 2);
+    const int32_t fourth = r.GiveOne(0, 15);
+    const Meld& m = r.Melds(0, kPeng)[0];
+    const auto bu = MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 1);
+    r.waitOpe_[3] = 400;  // a win claim is pending
+    EXPECT_EQ(r.CheckPengRequest(peng), 0);
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 0);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 0);
+    r.waitOpe_[3] = 200 - 3;  // a pung claim of lower rank holds no kong back
+    EXPECT_EQ(r.CheckMingGangRequest(ming), 1);
+    EXPECT_EQ(r.CheckBuGangRequest(bu), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Each kong and win request refused at each condition it does not meet.
+TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
+    Rig r;
+    const auto three = r.Give(2, {9, 9, 9});
+    const int32_t tile = r.Played(1, 9);
+    r.OpenClaimWindow();
+    const auto ming = MJRequest::Meld(2, 1, tile, three[0], three[1], three[2], 1);
+    ASSERT_EQ(r.CheckMingGangRequest(ming), 1);
+    struct Row {
+        const char* why;
+        MJRequest req;
+        uint32_t clear, set;
+    };
+    const Row mingRows[] = {
+        {"deal over", ming, 0, kStatusDealOver},
+        {"window closed", ming, kStatusWindowOpen, 0},
+        {"two hand tiles", MJRequest::Meld(2, 1, tile, three[0], three[1], -1, 1), 0, 0},
+        {"own discard", MJRequest::Meld(1, 1, tile, three[0], three[1], three[2], 1), 0, 0},
+        {"not its discarder", MJRequest::Meld(2, 0, tile, three[0], three[1], three[2], 1), 0, 0},
+        {"bad chair", MJRequest::Meld(4, 1, tile, three[0], three[1], three[2], 1), 0, 0},
+    };
+    for (const Row& row : mingRows) {
+        const uint32_t saved = r.status_;
+        r.status_ = (r.status_ & ~row.clear) | row.set;
+        EXPECT_EQ(r.CheckMingGangRequest(row.req), 0) << row.why;
+        r.status_ = saved;
+    }
+    // Self-drawn wins: the current chair, its own tiles, not right after a pung.
+    Rig w;
+    const auto hand = w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    const auto self = MJRequest::Hu(0, 0, hand[13], 2);
+    EXPECT_EQ(w.CheckHuRequest(self), 8);
+    const Row huRows[] = {
+        {"deal over", self, 0, kStatusDealOver},
+        {"not its own turn", self, kStatusOwnTiles, 0},
+        {"after a pung", self, 0, kStatusAfterPeng},
+        {"after a chow", self, 0, kStatusAfterChi},
+        {"a tile it does not hold", MJRequest::Hu(0, 0, w.WallTile(21), 2), 0, 0},
+        {"not the current chair", MJRequest::Hu(1, 1, hand[13], 2), 0, 0},
+        {"no kind of win", MJRequest::Hu(0, 0, hand[13], 0), 0, 0},
+        {"robbing without a kong", MJRequest::Hu(1, 0, hand[13], 4, 2), 0, 0},
+        {"robbing of no sub-kind", MJRequest::Hu(1, 0, hand[13], 4, 0), 0, 0},
+        {"on a discard not played", MJRequest::Hu(1, 0, hand[13], 1), 0, 0},
+    };
+    for (const Row& row : huRows) {
+        const uint32_t saved = w.status_;
+        w.status_ = (w.status_ & ~row.clear) | row.set;
+        EXPECT_EQ(w.CheckHuRequest(row.req), 0) << row.why;
+        w.status_ = saved;
+    }
+    // Flowers are not in this game's set: no flower request is ever accepted.
+    EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, hand[0], -1, -1)), 0);
+    EXPECT_EQ(w.FirstFlowerHeld(0), -1);
+}
+
+}  // namespace
