@@ -251,6 +251,10 @@ TEST(SpecialHands, SubstituteMovesBackForSpecialHands) {
     hands::Counts run{4, 37, 6, 9, 9, 9, 11, 12, 13, 21, 21, 21, 28};
     ASSERT_EQ(MJ_CheckHu(run, hands::id(28, 1), 4, -1, flags, 0, &r, 0), kResultWin);
     EXPECT_EQ(MJ_CheckHu(run, hands::id(28, 1), 4, -1, kJokers, 0, &r, 0), 0);
+    // A prepared table with one tile on joker A's kind: moved back only under flag 0x4.
+    hands::Counts lone5{31, 31, 31, 32, 32, 32, 33, 33, 33, 35, 35, 36, 36, 5};
+    EXPECT_EQ(MJ_CanHu(lone5, 0, 0, 4, -1, 36, flags, kRuleAllHonours, &r, 0), kResultWin);
+    EXPECT_EQ(MJ_CanHu(lone5, 0, 0, 4, -1, 36, kJokers, kRuleAllHonours, &r, 0), 0);
 }
 
 TEST(WinCheck, ResultUtilities) {
@@ -294,6 +298,10 @@ TEST(WinCheck, ResultUtilities) {
     EXPECT_EQ(MJ_IsUnitValidNatural(&good.units[2], 4, -1, kJokers), 1);
     HuUnit odd{99, {1, 1, 1, 1}, {0, 0}};
     EXPECT_EQ(MJ_IsUnitValidNatural(&odd, 4, -1, kJokers), 0);
+    for (HuUnit bad :
+         {HuUnit{kUnitTriplet, {1, 1, 2, 0}, {0, 0}}, HuUnit{kUnitTriplet, {2, 1, 1, 0}, {0, 0}},
+          HuUnit{kUnitFour, {1, 1, 1, 2}, {0, 0}}})
+        EXPECT_EQ(MJ_IsUnitValidNatural(&bad, 4, -1, kJokers), 0) << bad.tiles[0] << bad.tiles[3];
 
     HuResult a{}, b{};
     a.handType = 0x10;
