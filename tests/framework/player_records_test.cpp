@@ -205,8 +205,11 @@ TEST_F(Records, StatusAndFlagReportChanges) {
     st.w(0, 7).w(1, 0).w(2, 3);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 1);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
-    st.w(1, 1);  // wrong chair
+    st.w(1, 1).w(2, 4);  // wrong chair
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(0, 99).w(1, 0);  // nobody of that id
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(0, 7);
     st.w(1, 0).w(2, -1);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), 8), 0);

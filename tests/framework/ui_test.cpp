@@ -73,6 +73,8 @@ TEST(MsgBoxDialog, CountdownPressesTheButtonTheStyleAllows) {
     ok.SetText("一行");
     ok.SetSeconds(2);
     ok.SetStyle(0);
+    ok.OnCountdownTick();  // a tick before the box is set up changes nothing
+    EXPECT_EQ(ok.GetSeconds(), 2);
     ok.InitDialog();
     EXPECT_FALSE(ok.cancelButton()->isEnabled());
     EXPECT_EQ(ok.countdownItem()->text(), "2");
