@@ -128,7 +128,9 @@ TEST(HallChannel, TargetGoneOrTooSlowIsAFailureNotAHang) {
     EXPECT_GE(msSince(start), 140);
     release.set();
     slow.detach();  // the endpoint stays, its target is gone
+    start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ch.send(ep.handle(), 1, 0, 0, 2000, &r));
+    EXPECT_LT(msSince(start), 1000);  // refused at once, not offered again until the time-out
     EXPECT_FALSE(ch.post(ep.handle(), 1, 0, 0));
     EXPECT_TRUE(ch.isAlive(ep.handle()));
 }
