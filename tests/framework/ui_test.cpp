@@ -565,6 +565,11 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     EXPECT_EQ(items[3].command, 20000);
 
     CGameFrameWnd frame(app);
+    platform::Message menu;
+    menu.id = kMsgSkinMenu;  // without the button's rectangle no menu opens
+    intptr_t shown = -1;
+    EXPECT_TRUE(platform::send(frame.hwnd(), menu, &shown));
+    EXPECT_EQ(shown, 0);
     frame.OnSkinCommand(20002);  // the current skin: nothing
     EXPECT_EQ(skin->GetSkinPath(), root + "skins/red/skin.ini");
     frame.OnSkinCommand(20009);  // no such skin

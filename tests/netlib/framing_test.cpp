@@ -278,13 +278,20 @@ TEST(Framing, ReassemblyRules) {
     EXPECT_EQ(i32at(m.Data() + 31), 2);
     a.Clear();
     EXPECT_EQ(a.Feed(frag(8, 2, true), d, 2, 9, 77), A::kDropped);
-    // A message (envelope after) of exactly the largest size is taken; one byte more is not.
+    // A message (envelope and fragments) of exactly the largest size is taken by both
+    // assemblers; one byte more is not.
+    using R = CYrnResponseAssembler;
+    R r;
     std::vector<uint8_t> huge(kMaxMessageSize - 8 + 1);
     for (size_t n : {huge.size() - 1, huge.size()}) {
+        const bool fits = n < huge.size();
         a.Clear();
+        r.Expect(9);
         EXPECT_EQ(a.Feed(frag(9, 1, false), d, 0, 9, 77), A::kContinued);
+        EXPECT_EQ(r.Feed(frag(9, 1, false), d, 0, 9, 77), R::kContinued);
         EXPECT_EQ(a.Feed(frag(9, 2, true), huge.data(), n, 9, 77),
-                  n < huge.size() ? A::kComplete : A::kTooLarge);
+                  fits ? A::kComplete : A::kTooLarge);
+        EXPECT_EQ(r.Feed(frag(9, 2, true), huge.data(), n, 9, 77), fits ? R::kComplete : R::kError);
     }
 }
 
