@@ -114,6 +114,11 @@ TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     b.w(3, 8);
     EXPECT_FALSE(app.OnTableInfo(b.data(), b.size()));
     EXPECT_FALSE(app.OnTableInfo(b.data(), 67));
+    // Table words up to the record's last one; past it nothing is kept.
+    const size_t last = kTableRecordBytes / 4 - 1;
+    for (size_t i : {last, last + 1}) app.SetTableWord(i, 0x1020304);
+    EXPECT_EQ(app.TableWord(last), 0x1020304);
+    EXPECT_EQ(app.TableWord(last + 1), 0);
 }
 
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {

@@ -27,6 +27,7 @@
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
+#include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/ui/ui_loop.h"
 
@@ -396,6 +397,30 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->appliedExtraHeight(), 24);
     app.SetFrame(nullptr);
+}
+
+TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
+    qtApp();
+    QTemporaryDir dir;
+    setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+    struct App : CGameApp {
+        App() : CGameApp("HqLv", 21303, 2, 1) {}
+        using CGameApp::SetStandalone;
+    } app;
+    ASSERT_TRUE(app.ApplyHallCommandLine(testing::EntryLine{}.line()));
+    app.SetStandalone(true);
+    platform::RecordingHallChannel hall;
+    hall.alive.insert(app.HallWindow());
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    {
+        CGameFrameWnd frame(app);
+        ASSERT_TRUE(frame.Create());
+    }
+    platform::setHallChannel(prev);
+    unsetenv("HQLV_RUNTIME_DIR");
+    EXPECT_TRUE(hall.calls.empty());
+    EXPECT_EQ(app.ConnectGameServer(), 1);
+    EXPECT_EQ(app.GetConnection()->IsConnected(), 0);
 }
 
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
