@@ -103,6 +103,12 @@ TEST(WinCheck, HonourRunsNeedTheirFlag) {
     ASSERT_EQ(MJ_CheckHu(e, -1, hands::id(3), -1, kJokers | kTileFlagHonourRuns, 0, &r, 0),
               kResultWin);
     expectUnits(r, {{kUnitRun, -3, 36, 37, 0}, {kUnitPair, 7, 7, 0, 0}});
+    // East and North with the won joker between them (the gap of South).
+    hands::Counts en{31, 34, 7, 7};
+    const int joker = hands::id(5), won = hands::id(5, 1);
+    EXPECT_EQ(MJ_CheckHu(en, won, joker, -1, kJokers, 0, &r, 0), 0);
+    ASSERT_EQ(MJ_CheckHu(en, won, joker, -1, kJokers | kTileFlagHonourRuns, 0, &r, 0), kResultWin);
+    expectUnits(r, {{kUnitRun, 31, -5, 34, 0}, {kUnitPair, 7, 7, 0, 0}});
 }
 
 TEST(WinCheck, FlowersAndBadInput) {
