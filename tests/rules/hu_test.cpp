@@ -173,6 +173,13 @@ TEST(WinCheck, JokersAsTheirOwnKindAreTriedFirst) {
     EXPECT_EQ(MJ_CountJokerTiles(&r), 0) << "the split with the jokers as their own kind wins";
     ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, kJokers, 0, &r, 0), kResultWin);
     EXPECT_GE(MJ_CountJokerTiles(&r), 3);  // wild only: every joker fills a place
+    // The natural reading asked for directly ignores flag 0x8: a won joker completes the pung.
+    hands::Counts p{3, 4, 5, 5, 11, 12, 13, 21, 22, 23, 9, 9, 9};
+    int jb = -1, wi = -1;
+    ASSERT_EQ(MJ_HuAsNatural(p, hands::id(5, 2), five, -1, &jb, &wi, kJokers, 0, &r, 0),
+              kResultWin);
+    EXPECT_EQ(MJ_CountJokerTiles(&r), 0);
+    EXPECT_EQ(wi, 5);
 
     // All seven honours without jokers standing in: only the natural reading holds when
     // the joker kind is itself one of the honours.
