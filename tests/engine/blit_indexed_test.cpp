@@ -429,6 +429,51 @@ TEST(PointList, DrawsInsideTheAreaWithAlphaRules) {
             }
         }
     }
+    // Area edges bound the points, and a point left of the surface is not drawn on the row above.
+    const uint32_t white = Px(255, 255, 255, 255);
+    PointNode e5{6, 3, white, nullptr};  // in the area, right of the surface
+    PointNode e4{-1, 3, white, &e5};     // in the area, left of the surface
+    PointNode e3{1, 4, white, &e4};      // on the area's bottom edge
+    PointNode e2{1, 1, white, &e3};      // above the area
+    PointNode e1{5, 3, white, &e2};
+    PointNode e0{2, 2, white, &e1};
+    Surface s(6, 6, 0);
+    DrawPointList(s.ds(), 0, 0, Rect{-5, 2, 10, 4}, &e0, 1.0);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_EQ(s.at(x, y), (x == 2 && y == 2) || (x == 5 && y == 3) ? white : 0u)
+                << x << "," << y;
+}
+
+// Every palette loop draws nothing without a palette.
+TEST(BlitIndexed, NoPaletteDrawsNothing) {
+    auto idx = Indexes(4, 4);
+    auto pairs = Pairs(4, 4);
+    const BlitSource one{idx.data(), 4, 4, 0, 0, 4, 4}, two{pairs.data(), 4, 4, 0, 0, 4, 4};
+    for (int loop = 0; loop < 6; ++loop) {
+        Surface s(6, 6, 7);
+        const BlitTarget t = s.target();
+        switch (loop) {
+            case 0:
+                BlitIndexed(t, 1, 1, one, 5, nullptr, 1.0, kNoColour);
+                break;
+            case 1:
+                BlitIndexedRotated(t, 0, 0, one, 5, nullptr, 30.0, 1.0, kNoColour);
+                break;
+            case 2:
+                BlitIndexedAlpha(t, 1, 1, two, 5, nullptr, 1.0, kNoColour);
+                break;
+            case 3:
+                BlitIndexedAlphaOntoOpaque(t, 1, 1, two, 5, nullptr, 1.0, kNoColour);
+                break;
+            case 4:
+                BlitIndexedSmoothRotated(t, 0, 0, one, nullptr, 30.0, 1.0, kNoColour);
+                break;
+            default:
+                BlitIndexedAlphaSmoothRotated(t, 0, 0, two, nullptr, 30.0, 1.0, kNoColour);
+        }
+        for (uint32_t v : s.px) ASSERT_EQ(v, 7u) << "loop " << loop;
+    }
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ TEST(BlitGeometry, RadiusBoundsAndClip) {
     EXPECT_EQ(int(GetRotateRadius(3, 4)), 3);
     EXPECT_EQ(int(GetRotateRadius(10, 10)), 7);
 
+    BlitParams fresh;  // a fresh block is centred on the origin
+    fresh.width = fresh.height = 2;
+    EXPECT_EQ(GetBlitBounds(fresh).left, -1);
+    EXPECT_EQ(GetBlitBounds(fresh).top, -1);
+
     BlitParams p;
     p.drawX = 10;
     p.drawY = 20;
@@ -449,28 +454,31 @@ TEST(BlitEntry, ChoosesTheLoopByFormAngleAndFlags) {
 TEST(BlitInvert, InvertsUnderCoveredPixelsOnly) {
     const int W = 5, H = 4;
     auto src = Pattern(W, H, 1);
-    Surface s(5, 4);
-    for (int i = 0; i < 20; ++i) s.px[i] = Px(i * 10, 100, 255 - i, 30);
-    Surface before = s;
     EnginePicture pic = Pic32(src, W, H, PIC_KEYED);
-    BlitParams p = Block(2, 2, W, H, 0.0, BLIT_INVERT);
-    p.radius = RefRadius(W, H);
-    DrawImageEx(s.ds(), p, pic, 0, 0, W, H, 0.5, kNoColour);
-    // The walk at angle 0 covers the picture placed by its square's corner.
-    const int R = p.radius;
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            int col, row;
-            uint32_t want = before.at(x, y);
-            int j = x - (2 - R), i = y - (2 - R);
-            if (RefNearest(0.0, W, H, j, i, col, row) && Ch(src[size_t(row) * W + col], 3)) {
-                want = Px(255 - Ch(want, 0), 255 - Ch(want, 1), 255 - Ch(want, 2), 255);
+    for (int R : {RefRadius(W, H), 1}) {  // a stored radius of 1 is used as it stands
+        Surface s(5, 4);
+        for (int i = 0; i < 20; ++i) s.px[i] = Px(i * 10, 100, 255 - i, 30);
+        Surface before = s;
+        BlitParams p = Block(2, 2, W, H, 0.0, BLIT_INVERT);
+        p.radius = R;
+        DrawImageEx(s.ds(), p, pic, 0, 0, W, H, 0.5, kNoColour);
+        // The walk at angle 0 covers the picture placed by its square's corner.
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                int col, row;
+                uint32_t want = before.at(x, y);
+                int j = x - (2 - R), i = y - (2 - R);
+                if (RefNearest(0.0, W, H, j, i, col, row) && Ch(src[size_t(row) * W + col], 3)) {
+                    want = Px(255 - Ch(want, 0), 255 - Ch(want, 1), 255 - Ch(want, 2), 255);
+                }
+                EXPECT_EQ(s.at(x, y), want) << R << ": " << x << "," << y;
             }
-            EXPECT_EQ(s.at(x, y), want) << x << "," << y;
         }
     }
     // Alpha exactly 0 inverts nothing.
-    Surface z = before;
+    Surface z(5, 4);
+    for (int i = 0; i < 20; ++i) z.px[i] = Px(i * 10, 100, 255 - i, 30);
+    Surface before = z;
     BlitParams pz = Block(2, 2, W, H, 0.0, BLIT_INVERT);
     DrawImageEx(z.ds(), pz, pic, 0, 0, W, H, 0.0, kNoColour);
     EXPECT_EQ(z.px, before.px);

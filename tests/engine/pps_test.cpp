@@ -219,22 +219,39 @@ EncPicture SmallValid() {
     return p;
 }
 
+// A one-pixel picture bound to the shared palette "felt".
+EncPicture FeltPicture() {
+    EncPicture p;
+    p.mode = 1;
+    p.flags = 0x02 | 0x01;
+    p.width = p.height = 1;
+    p.key = 4;
+    p.paletteEntries = 3;
+    p.paletteName = "felt";
+    EncFrame f;
+    f.flags = 1;
+    f.decoded = {2};
+    p.frames.push_back(f);
+    return p;
+}
+
 TEST(PpsMalformed, EveryTruncationIsRefusedAndLeavesThePicture) {
-    auto bytes = EncodePps(SmallValid());
-    LogCapture log;
-    for (size_t n = 0; n < bytes.size(); ++n) {
-        std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
-        EnginePicture pic;
-        pic.resourceId = 5;
-        pic.key = 0xFF00FF;
-        ASSERT_EQ(ParsePpsHeader(cut, pic), 0u) << n;
-        EXPECT_EQ(pic.pixels, nullptr);
-        EXPECT_EQ(pic.key, 0xFF00FFu);
-        EXPECT_EQ(pic.frameCount, 0);
+    for (const auto& bytes : {EncodePps(SmallValid()), EncodePps(FeltPicture())}) {
+        LogCapture log;
+        for (size_t n = 0; n < bytes.size(); ++n) {
+            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
+            EnginePicture pic;
+            pic.resourceId = 5;
+            pic.key = 0xFF00FF;
+            ASSERT_EQ(ParsePpsHeader(cut, pic), 0u) << n;
+            EXPECT_EQ(pic.pixels, nullptr);
+            EXPECT_EQ(pic.key, 0xFF00FFu);
+            EXPECT_EQ(pic.frameCount, 0);
+        }
+        EXPECT_NE(log.text().find("pps:"), std::string::npos);
+        EnginePicture ok;
+        EXPECT_GT(ParsePpsHeader(bytes, ok), 0u);
     }
-    EXPECT_NE(log.text().find("pps:"), std::string::npos);
-    EnginePicture ok;
-    EXPECT_GT(ParsePpsHeader(bytes, ok), 0u);
 }
 
 TEST(PpsMalformed, InconsistentHeadersAndData) {
@@ -367,19 +384,8 @@ TEST(PpsMalformed, ShortFilesMakeNoLargeBuffers) {
 }
 
 TEST(PpsPalette, BindingToNamedPalettes) {
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.key = 4;
-    p.paletteEntries = 3;
-    p.paletteName = "felt";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
     EnginePicture pic;
-    ASSERT_EQ(ParsePpsHeader(EncodePps(p), pic), 1u);
+    ASSERT_EQ(ParsePpsHeader(EncodePps(FeltPicture()), pic), 1u);
     LogCapture log;
     EXPECT_FALSE(BindPpsPalette(pic, nullptr));
     EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板felt未在内存中!"), std::string::npos);
@@ -442,6 +448,16 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     EXPECT_EQ(q.count(), 256u);
     EXPECT_STREQ(q.name(), "felt");
     EXPECT_EQ(q.GetEntries()[767], uint8_t(767));
+    platform::ByteWriter exact;  // no spare byte after the entries
+    exact.fixedText("two", 32);
+    exact.u16(2);
+    for (int i = 1; i <= 6; ++i) exact.u8(uint8_t(i));
+    EXPECT_TRUE(q.Load(exact.data()));
+    EXPECT_EQ(q.count(), 2u);
+    EXPECT_EQ(q.GetEntries()[5], 6);
+    q.Set(nullptr, 3, "none");  // no entries: an empty palette, not three black ones
+    EXPECT_EQ(q.count(), 0u);
+    EXPECT_STREQ(q.name(), "none");
     auto rec = w.data();
     rec.resize(34 + 10);
     LogCapture log;

@@ -176,6 +176,14 @@ TEST_F(HallState, RoomBlockOnlyWhenCountsAgree) {
     EXPECT_EQ(apply(s), 1);
     ASSERT_EQ(app.rooms().size(), 2u);
     EXPECT_EQ(app.GetRoomListMode(), 1);
+    // A room block (head and two rooms) one byte short is left unread; the rest stands.
+    bytes = BuildHallTableState(s);
+    const size_t end = 620 + 320 * s.seated.size() + 360 + 128 + 2 * 64;
+    for (size_t len : {end, end - 1}) {
+        parsed = ParseHallTableState(bytes.data(), len);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(bool(parsed->rooms), len == end);
+    }
 }
 
 TEST_F(HallState, MalformedStatesAreRefused) {

@@ -114,6 +114,11 @@ TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     b.w(3, 8);
     EXPECT_FALSE(app.OnTableInfo(b.data(), b.size()));
     EXPECT_FALSE(app.OnTableInfo(b.data(), 67));
+    // Table words up to the record's last one; past it nothing is kept.
+    const size_t last = kTableRecordBytes / 4 - 1;
+    for (size_t i : {last, last + 1}) app.SetTableWord(i, 0x1020304);
+    EXPECT_EQ(app.TableWord(last), 0x1020304);
+    EXPECT_EQ(app.TableWord(last + 1), 0);
 }
 
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
@@ -205,8 +210,11 @@ TEST_F(Records, StatusAndFlagReportChanges) {
     st.w(0, 7).w(1, 0).w(2, 3);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 1);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
-    st.w(1, 1);  // wrong chair
+    st.w(1, 1).w(2, 4);  // wrong chair
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(0, 99).w(1, 0);  // nobody of that id
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    st.w(0, 7);
     st.w(1, 0).w(2, -1);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
     EXPECT_EQ(app.SetPlayerStatus(st.data(), 8), 0);

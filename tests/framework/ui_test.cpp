@@ -29,6 +29,7 @@
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
+#include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
@@ -71,6 +72,8 @@ TEST(MsgBoxDialog, CountdownPressesTheButtonTheStyleAllows) {
     ok.SetText("一行");
     ok.SetSeconds(2);
     ok.SetStyle(0);
+    ok.OnCountdownTick();  // a tick before the box is set up changes nothing
+    EXPECT_EQ(ok.GetSeconds(), 2);
     ok.InitDialog();
     EXPECT_FALSE(ok.cancelButton()->isEnabled());
     EXPECT_EQ(ok.countdownItem()->text(), "2");
@@ -396,6 +399,30 @@ TEST(FrameConnection, LostConnectionAbortsTheTableGameAndShowsTheBox) {
     app.SetFrame(nullptr);
 }
 
+TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
+    qtApp();
+    QTemporaryDir dir;
+    setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+    struct App : CGameApp {
+        App() : CGameApp("HqLv", 21303, 2, 1) {}
+        using CGameApp::SetStandalone;
+    } app;
+    ASSERT_TRUE(app.ApplyHallCommandLine(testing::EntryLine{}.line()));
+    app.SetStandalone(true);
+    platform::RecordingHallChannel hall;
+    hall.alive.insert(app.HallWindow());
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    {
+        CGameFrameWnd frame(app);
+        ASSERT_TRUE(frame.Create());
+    }
+    platform::setHallChannel(prev);
+    unsetenv("HQLV_RUNTIME_DIR");
+    EXPECT_TRUE(hall.calls.empty());
+    EXPECT_EQ(app.ConnectGameServer(), 1);
+    EXPECT_EQ(app.GetConnection()->IsConnected(), 0);
+}
+
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
     CGameTableView* table = frame->GetGameTableView();
     ASSERT_NE(table, nullptr);
@@ -576,6 +603,11 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     EXPECT_EQ(menu->FindItem(32781).first, nullptr);
 
     CGameFrameWnd frame(app);
+    platform::Message open;
+    open.id = kMsgSkinMenu;  // without the button's rectangle no menu opens
+    intptr_t shown = -1;
+    EXPECT_TRUE(platform::send(frame.hwnd(), open, &shown));
+    EXPECT_EQ(shown, 0);
     frame.OnSkinCommand(20002);  // the current skin: nothing
     EXPECT_EQ(skin->GetSkinPath(), root + "skins/red/skin.ini");
     frame.OnSkinCommand(20009);  // no such skin

@@ -209,6 +209,17 @@ TEST(Codec, MalformedInputFailsCleanly) {
     EXPECT_EQ(zip.ZlibStep(larger, 2), 0);
     ASSERT_EQ(zip.ZlibStep(z, 2), 1);
     EXPECT_EQ(strOf(z), std::string(500, 'q'));
+    // A header and data that agree on one byte more than a message may hold.
+    std::vector<uint8_t> plain(kMaxMessageSize + 1, 'q');
+    uLongf packed = compressBound(plain.size());
+    std::vector<uint8_t> zdata(packed);
+    ASSERT_EQ(compress(zdata.data(), &packed, plain.data(), plain.size()), Z_OK);
+    CYrnBuffer huge = bufOf(std::string(20, '\0'));
+    huge.Append(zdata.data(), packed);
+    putU32(huge, 0, 0x400);
+    putU32(huge, 4, uint32_t(plain.size()));
+    putU32(huge, 16, uint32_t(packed));
+    EXPECT_EQ(zip.ZlibStep(huge, 2), 0);
 }
 
 TEST(Codec, TransformFileRoundTrip) {

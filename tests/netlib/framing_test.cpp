@@ -278,6 +278,46 @@ TEST(Framing, ReassemblyRules) {
     EXPECT_EQ(i32at(m.Data() + 31), 2);
     a.Clear();
     EXPECT_EQ(a.Feed(frag(8, 2, true), d, 2, 9, 77), A::kDropped);
+    // A message (envelope and fragments) of exactly the largest size is taken by both
+    // assemblers; one byte more is not.
+    using R = CYrnResponseAssembler;
+    R r;
+    std::vector<uint8_t> huge(kMaxMessageSize - 8 + 1);
+    for (size_t n : {huge.size() - 1, huge.size()}) {
+        const bool fits = n < huge.size();
+        a.Clear();
+        r.Expect(9);
+        EXPECT_EQ(a.Feed(frag(9, 1, false), d, 0, 9, 77), A::kContinued);
+        EXPECT_EQ(r.Feed(frag(9, 1, false), d, 0, 9, 77), R::kContinued);
+        EXPECT_EQ(a.Feed(frag(9, 2, true), huge.data(), n, 9, 77),
+                  fits ? A::kComplete : A::kTooLarge);
+        EXPECT_EQ(r.Feed(frag(9, 2, true), huge.data(), n, 9, 77), fits ? R::kComplete : R::kError);
+    }
+}
+
+TEST(Framing, HeadFieldsAndShortPackets) {
+    YrnPacketHead h;
+    int32_t* f[] = {&h.type,      &h.sequence,  &h.crcFlag,  nullptr, &h.reserved1,
+                    &h.reserved2, &h.messageId, &h.fragment, &h.last, &h.reserved3,
+                    &h.waitFlag,  &h.reserved4, &h.reserved5};
+    h.crc = 0x01020304u;
+    for (int i = 0; i < 13; ++i)
+        if (f[i]) *f[i] = 0x01010101 * (i + 1) + i;
+    uint8_t bytes[52];
+    YrnWriteHead(h, bytes);
+    const YrnPacketHead back = YrnReadHead(bytes);
+    EXPECT_EQ(std::memcmp(&back, &h, sizeof h), 0);
+    EXPECT_EQ(i32at(bytes + 12), 0x01020304);
+    // Packets shorter than the CRC fields take the CRC of all their bytes.
+    EXPECT_EQ(YrnPacketCrc(bytes, 10), CYrnCrc32::Update(0, bytes, 10));
+    // Chunk lengths of 0 or past the largest packet stop the framing.
+    for (int32_t n : {0, kMaxPacketData + 1}) {
+        CYrnBuffer chunks, out;
+        chunks.AppendI32(n);
+        chunks.Append(std::vector<uint8_t>(kMaxPacketData + 1, 1).data(), kMaxPacketData + 1);
+        std::atomic<int32_t> seq{0};
+        EXPECT_EQ(YrnFramePackets(chunks, 1, 1, 0, true, seq, out), -1) << n;
+    }
 }
 
 TEST(Framing, DecodeMessageFromReassembledFragments) {

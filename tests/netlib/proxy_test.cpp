@@ -495,10 +495,16 @@ TEST(ScriptedProxyTest, Socks5AuthMessageAndIpv6Reply) {
         char x;
         ::recv(fd, &x, 1, 0);
     });
-    CProxyEventSocket s;
+    // A connect reports neither a bound address nor an accept.
+    struct Quiet : CProxyEventSocket {
+        int events = 0;
+        void OnProxyBound(uint32_t, int) override { ++events; }
+        void OnAccept(int) override { ++events; }
+    } s;
     ASSERT_EQ(s.ConnectViaProxy("name.invalid", 4660, kProxySocks5, "127.0.0.1", proxy.port(),
                                 "user", "secret", 5),
               1);
+    EXPECT_EQ(s.events, 0);
     EXPECT_EQ(auth, std::string("\x01\x04user\x06secret", 13));
     EXPECT_EQ(connect, std::string("\x05\x01\x00\x03\x0cname.invalid\x12\x34", 19));
     // The bytes after the reply belong to the tunnel, untouched by the handshake.

@@ -51,7 +51,7 @@ protected:
 
     Listener listener_;
     Owner owner_;
-    CYrnSocket sock_;
+    CYrnSocket sock_{nullptr, 128, 0, 0, 1, 0};  // a chunk size of 0 means the largest
     std::unique_ptr<Peer> peer_;
 };
 

@@ -286,6 +286,8 @@ TEST(RecordingAudio, RecordsCallsAndKeepsTheNoStopRule) {
     EXPECT_TRUE(calls[7].flag);
     EXPECT_EQ(calls[8].kind, K::kMute);
     EXPECT_FALSE(calls[9].result);
+    rec.stopMusic();
+    EXPECT_EQ(rec.musicStatus(), MusicStatus::kStopped);
 }
 
 TEST_F(SdlAudioTest, SamplesPlayBesideTheWaveAtMostThreeAtATime) {

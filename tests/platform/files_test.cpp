@@ -1,6 +1,10 @@
 #include "platform/core/files.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +50,15 @@ TEST(Files, MissingFilesAreErrorsTheCallerSees) {
     EXPECT_FALSE(resolveExisting(t / "dir/file/below", &resolved, &error));  // file as folder
     EXPECT_FALSE(resolveExisting("", &resolved, &error));
     EXPECT_FALSE(writeFile(t / "nodir/new", "x", &error));
+    // A file that exists but cannot be opened (a socket, even for root).
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", (t / "sock").c_str());
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_FALSE(readFile(t / "sock", &data, &error));
+    EXPECT_EQ(error.rfind("cannot open", 0), 0u) << error;
+    close(fd);
 }
 
 TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -128,7 +129,9 @@ TEST(HallChannel, TargetGoneOrTooSlowIsAFailureNotAHang) {
     EXPECT_GE(msSince(start), 140);
     release.set();
     slow.detach();  // the endpoint stays, its target is gone
+    start = std::chrono::steady_clock::now();
     EXPECT_FALSE(ch.send(ep.handle(), 1, 0, 0, 2000, &r));
+    EXPECT_LT(msSince(start), 1000);  // refused at once, not offered again until the time-out
     EXPECT_FALSE(ch.post(ep.handle(), 1, 0, 0));
     EXPECT_TRUE(ch.isAlive(ep.handle()));
 }
@@ -335,15 +338,25 @@ TEST(HallChannel, SendToADeadPeerTimesOutCleanly) {
 
 TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     TempDir t;
-    const char* old = std::getenv("HQLV_RUNTIME_DIR");
-    std::string saved = old ? old : "";
-    setenv("HQLV_RUNTIME_DIR", (t / "rt").c_str(), 1);
+    auto swapEnv = [](const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+        value ? setenv(name, value, 1) : unsetenv(name);
+        return saved;
+    };
+    // Class names keep letters, digits, '_', '-' and '.'; other bytes are escaped.
+    EXPECT_EQ(hallClassPath("/f", "a_B-9.z/\xC3"), "/f/class-a_B-9.z%2F%C3");
+    auto savedRt = swapEnv("HQLV_RUNTIME_DIR", (t / "rt").c_str());
     EXPECT_EQ(hallRuntimeFolder(), t / "rt");
-    if (old) {
-        setenv("HQLV_RUNTIME_DIR", saved.c_str(), 1);
-    } else {
-        unsetenv("HQLV_RUNTIME_DIR");
-    }
+    // Under XDG_RUNTIME_DIR the folder must be a folder of this user.
+    swapEnv("HQLV_RUNTIME_DIR", nullptr);
+    auto savedXdg = swapEnv("XDG_RUNTIME_DIR", t.path().c_str());
+    t.put("hqlv", "a file");
+    EXPECT_EQ(hallRuntimeFolder(), "");
+    std::filesystem::remove(t / "hqlv");
+    EXPECT_EQ(hallRuntimeFolder(), t / "hqlv");
+    swapEnv("XDG_RUNTIME_DIR", savedXdg ? savedXdg->c_str() : nullptr);
+    swapEnv("HQLV_RUNTIME_DIR", savedRt ? savedRt->c_str() : nullptr);
 
     RecordingHallChannel fake;
     HallChannel* prev = setHallChannel(&fake);

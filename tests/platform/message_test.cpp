@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/core/clock.h"
+#include "platform/core/diag.h"
 #include "platform/core/event.h"
 #include "stalled_dispatcher.h"
 
@@ -103,7 +104,11 @@ TEST(MessageLoop, PostToGoneTargetFailsAndQueuedMessagesAreDisposedOnce) {
     EXPECT_FALSE(post(h, m));
     EXPECT_EQ(g_freed, 0);
     freeBlock(m);
+    std::string diag;  // a poll that works or times out is no failure to report
+    DiagSink before = setDiagSink([&](std::string_view line) { diag += line; });
     loop.processPending(0);
+    setDiagSink(before);
+    EXPECT_EQ(diag, "");
     EXPECT_EQ(handled, 0);
     EXPECT_EQ(g_freed, 4);  // three queued ones disposed, plus the one we freed
     EXPECT_FALSE(post(0, Message{1, 0, 0}));

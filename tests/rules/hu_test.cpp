@@ -103,6 +103,12 @@ TEST(WinCheck, HonourRunsNeedTheirFlag) {
     ASSERT_EQ(MJ_CheckHu(e, -1, hands::id(3), -1, kJokers | kTileFlagHonourRuns, 0, &r, 0),
               kResultWin);
     expectUnits(r, {{kUnitRun, -3, 36, 37, 0}, {kUnitPair, 7, 7, 0, 0}});
+    // East and North with the won joker between them (the gap of South).
+    hands::Counts en{31, 34, 7, 7};
+    const int joker = hands::id(5), won = hands::id(5, 1);
+    EXPECT_EQ(MJ_CheckHu(en, won, joker, -1, kJokers, 0, &r, 0), 0);
+    ASSERT_EQ(MJ_CheckHu(en, won, joker, -1, kJokers | kTileFlagHonourRuns, 0, &r, 0), kResultWin);
+    expectUnits(r, {{kUnitRun, 31, -5, 34, 0}, {kUnitPair, 7, 7, 0, 0}});
 }
 
 TEST(WinCheck, FlowersAndBadInput) {
@@ -167,6 +173,13 @@ TEST(WinCheck, JokersAsTheirOwnKindAreTriedFirst) {
     EXPECT_EQ(MJ_CountJokerTiles(&r), 0) << "the split with the jokers as their own kind wins";
     ASSERT_EQ(MJ_CheckHu(c, nine, five, -1, kJokers, 0, &r, 0), kResultWin);
     EXPECT_GE(MJ_CountJokerTiles(&r), 3);  // wild only: every joker fills a place
+    // The natural reading asked for directly ignores flag 0x8: a won joker completes the pung.
+    hands::Counts p{3, 4, 5, 5, 11, 12, 13, 21, 22, 23, 9, 9, 9};
+    int jb = -1, wi = -1;
+    ASSERT_EQ(MJ_HuAsNatural(p, hands::id(5, 2), five, -1, &jb, &wi, kJokers, 0, &r, 0),
+              kResultWin);
+    EXPECT_EQ(MJ_CountJokerTiles(&r), 0);
+    EXPECT_EQ(wi, 5);
 
     // All seven honours without jokers standing in: only the natural reading holds when
     // the joker kind is itself one of the honours.
@@ -251,6 +264,10 @@ TEST(SpecialHands, SubstituteMovesBackForSpecialHands) {
     hands::Counts run{4, 37, 6, 9, 9, 9, 11, 12, 13, 21, 21, 21, 28};
     ASSERT_EQ(MJ_CheckHu(run, hands::id(28, 1), 4, -1, flags, 0, &r, 0), kResultWin);
     EXPECT_EQ(MJ_CheckHu(run, hands::id(28, 1), 4, -1, kJokers, 0, &r, 0), 0);
+    // A prepared table with one tile on joker A's kind: moved back only under flag 0x4.
+    hands::Counts lone5{31, 31, 31, 32, 32, 32, 33, 33, 33, 35, 35, 36, 36, 5};
+    EXPECT_EQ(MJ_CanHu(lone5, 0, 0, 4, -1, 36, flags, kRuleAllHonours, &r, 0), kResultWin);
+    EXPECT_EQ(MJ_CanHu(lone5, 0, 0, 4, -1, 36, kJokers, kRuleAllHonours, &r, 0), 0);
 }
 
 TEST(WinCheck, ResultUtilities) {
@@ -294,6 +311,10 @@ TEST(WinCheck, ResultUtilities) {
     EXPECT_EQ(MJ_IsUnitValidNatural(&good.units[2], 4, -1, kJokers), 1);
     HuUnit odd{99, {1, 1, 1, 1}, {0, 0}};
     EXPECT_EQ(MJ_IsUnitValidNatural(&odd, 4, -1, kJokers), 0);
+    for (HuUnit bad :
+         {HuUnit{kUnitTriplet, {1, 1, 2, 0}, {0, 0}}, HuUnit{kUnitTriplet, {2, 1, 1, 0}, {0, 0}},
+          HuUnit{kUnitFour, {1, 1, 1, 2}, {0, 0}}})
+        EXPECT_EQ(MJ_IsUnitValidNatural(&bad, 4, -1, kJokers), 0) << bad.tiles[0] << bad.tiles[3];
 
     HuResult a{}, b{};
     a.handType = 0x10;

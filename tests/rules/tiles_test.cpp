@@ -109,6 +109,8 @@ TEST(TileModel, ListsSkipEmptyAndForeignIds) {
     EXPECT_EQ(c[1], 1);
     EXPECT_EQ(c[56], 1);
     EXPECT_EQ(MJ_CollectSameKind(noisy, 7, 500, out, 5, 0), 0);
+    EXPECT_EQ(MJ_CollectIndex(noisy, 7, 1, out, 5, 0), 1);  // id 0 is a tile
+    EXPECT_EQ(out[0], 0);
     EXPECT_EQ(MJ_CountTiles(nullptr, 5, c, 0), 0);
 
     int32_t group[4] = {1, 2, 3, 4};
@@ -164,6 +166,12 @@ TEST(TileModel, AddTileTakeJokers) {
         MJ_AddTileTakeJokers(none, -1, -1, 40, &idx, kTileFlagJokers | kTileFlagStandIn, 0, &b), 0);
     EXPECT_EQ(b, 0);
     EXPECT_EQ(none[15], 2);
+    EXPECT_EQ(none[37], 1);
+    EXPECT_EQ(none[0], 0);
+    // A joker A that is no tile: the substitutes stay where they are.
+    EXPECT_EQ(
+        MJ_AddTileTakeJokers(none, -1, 200, -1, &idx, kTileFlagJokers | kTileFlagStandIn, 0, &b),
+        0);
     EXPECT_EQ(none[37], 1);
     EXPECT_EQ(none[0], 0);
 
@@ -253,6 +261,9 @@ int32_t flowerFrom37(int32_t index, int32_t, int32_t, int32_t) {
 int32_t standIn36(int32_t, int32_t, int32_t) {
     return 36;
 }
+int32_t standInFar(int32_t, int32_t, int32_t) {
+    return 1 << 24;
+}
 
 TEST(TileModel, CallbacksChangeEveryOperation) {
     MJ_TileCallbacks cb = MJ_DefaultTileCallbacks();
@@ -267,6 +278,13 @@ TEST(TileModel, CallbacksChangeEveryOperation) {
     c[37] = 0;
     c[5] = 2;
     EXPECT_EQ(MJ_CheckHu(c, -1, -1, -1, 0, 0, &r, 0), kResultWin);
+    // A stand-in kind outside the table is never moved to or from.
+    cb.StandInIndex = standInFar;
+    MJ_SetTileCallbacks(cb);
+    hands::Counts lone5{31, 31, 31, 32, 32, 32, 33, 33, 33, 35, 35, 36, 36, 5};
+    EXPECT_EQ(MJ_CanHu(lone5, 0, 0, 4, -1, 36, kTileFlagJokers | kTileFlagStandIn, kRuleAllHonours,
+                       &r, 0),
+              0);
     // A null member keeps its default; restoring the defaults restores the behaviour.
     MJ_SetTileCallbacks(MJ_TileCallbacks{});
     EXPECT_EQ(MJ_IsFlower(hands::id(37)), 0);

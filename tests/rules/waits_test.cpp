@@ -243,11 +243,22 @@ TEST(Waits, WinningJoker) {
     ASSERT_EQ(r.unitCount, 1);
     EXPECT_EQ(r.units[0].tiles[0], -31);
     EXPECT_EQ(r.units[0].tiles[1], -31);
+    // The winning joker pairs the 9; the three held jokers are a triplet on their own.
+    hands::Counts three{9, 31, 31, 31};
+    EXPECT_EQ(
+        MJ_HuPairWaitJoker(three, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, kMaskSelfDrawn),
+        kResultWin);
 
     hands::Counts edges{1, 2, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
     EXPECT_EQ(MJ_HuEdgeWaitJoker(edges, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0),
               kResultWin);
     EXPECT_EQ(lastUnit(r).tiles[2], -31);
+    // A won joker of kind 3 seen as its own kind: 1-2-3 is a plain run, no joker place.
+    r = HuResult{};
+    EXPECT_EQ(MJ_HuEdgeWait(edges, hands::id(3, 1), hands::id(3), -1,
+                            kTileFlagJokers | kTileFlagJokersNatural, 0, &r, 0),
+              kResultWin);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(lastUnit(r).tiles[k], k + 1);
     hands::Counts opens{4, 5, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
     EXPECT_EQ(MJ_HuHonourSequencesJoker(opens, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0),
               kResultWin);

@@ -562,6 +562,7 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     EXPECT_EQ(conn.ClaimSilverReward(text, -1), 0);
     int amount = 5;
     EXPECT_EQ(conn.SaveSilver(text, amount), 0);  // not the special option
+    EXPECT_EQ(conn.TakeSilver(text, amount, 7), 0);
     EXPECT_EQ(conn.SendRequest201302(text), 0);
     EXPECT_EQ(conn.timeouts.size(), before);
 }

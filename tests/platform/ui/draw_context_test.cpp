@@ -64,6 +64,7 @@ TEST(DrawContext, BlitsStretchAndColourKey) {
     QImage src(4, 2, QImage::Format_RGB32);
     src.fill(QColor(0, 255, 0));
     src.setPixel(1, 0, qRgb(255, 0, 255));  // the key colour
+    src.setPixel(0, 1, qRgb(255, 0, 255));  // and in column 0
     src.setPixel(3, 1, qRgb(1, 2, 3));
     QImage img = Canvas();
     {
@@ -74,7 +75,8 @@ TEST(DrawContext, BlitsStretchAndColourKey) {
         dc.StretchBlt(20, 0, 8, 4, src, 2, 0, 2, 2);
     }
     EXPECT_EQ(At(img, 0, 0), Rgb(0, 255, 0));
-    EXPECT_EQ(At(img, 1, 0), 0u);  // key pixel left out
+    EXPECT_EQ(At(img, 1, 0), 0u);  // key pixels left out
+    EXPECT_EQ(At(img, 0, 1), 0u);
     EXPECT_EQ(At(img, 3, 1), Rgb(1, 2, 3));
     EXPECT_EQ(At(img, 11, 0), Rgb(1, 2, 3));
     EXPECT_EQ(At(img, 12, 0), 0u);
@@ -87,6 +89,8 @@ TEST(DrawContext, BlitsStretchAndColourKey) {
         DrawContext dc(p);
         dc.BitBlt(0, 20, 5, 5, QImage(), 0, 0);
         dc.StretchBlt(0, 20, 0, 5, src, 0, 0, 1, 1);
+        dc.StretchBlt(0, 20, 5, 5, src, 0, 0, 0, 1);  // Qt would read width 0 as "to the edge"
+        dc.StretchBlt(0, 20, 5, 5, src, 0, 0, 1, 0);
     }
     EXPECT_EQ(At(img, 0, 20), 0u);
 }
