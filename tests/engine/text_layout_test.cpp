@@ -591,3 +591,23 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
         EXPECT_EQ(s.leftMargin, c.x) << c.text;
     }
 }
+
+TEST(FitTextInBox, KeepsCharactersGbkCannotHold) {
+    // 한 and 😀 have no GBK form: they count as one byte, but the caption keeps them.
+    struct Case {
+        int w, h;
+        const char* text;
+        int fh;
+        const char* fitted;
+    } cases[] = {
+        {100, 40, "한b", 0, "한b"},        {100, 40, "😀中", 0, "😀中"},
+        {40, 20, "😀bcdefghij", 0, "😀b.."}, {40, 20, "中한cdefgh", 0, "中.."},
+        {40, 20, "한bcdef", 20, "한"},     {40, 20, "a\xE4\xB8z中文字", 0, "a\xE4.."},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        TextStyle s;
+        FitTextInBox(c.w, c.h, text, s, 0, 0, c.fh);
+        EXPECT_EQ(text, c.fitted) << c.text;
+    }
+}
