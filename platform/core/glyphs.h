@@ -54,6 +54,10 @@ struct GlyphFaceFile {
 // Which file draws a face name. An empty path when no font at all is installed.
 GlyphFaceFile glyphFaceFile(std::string_view face);
 
+// The cache lets go of every glyph when their coverage would pass this many bytes (a glyph
+// 300 pixels tall takes some 80 KiB), or when it holds 16384 of them.
+constexpr size_t kGlyphCacheBytes = size_t(16) << 20;
+
 // The glyph of one code point. Null for a height below 1, or when no font can be opened.
 // The same request returns the same cached bitmap.
 std::shared_ptr<const GlyphBitmap> renderGlyph(const GlyphFont& font, char32_t codePoint);
