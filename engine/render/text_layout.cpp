@@ -55,8 +55,7 @@ void TextLayout::Unlock() {
 }
 
 int TextLayout::Init() {
-    // Without any face the layout can draw nothing; say so once per layout, as the original
-    // did when its glyph bitmap could not be made.
+    // Without any face the layout can draw nothing; the log says so once per layout.
     if (platform::glyphFaceFile("").path.empty())
         RenderLog("字体创建错误，m_hBitmap==NULL||m_data==NULL");
     style_.colour = kDefaultColour;
@@ -180,7 +179,7 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
         Char c;
         NextChar(text, index_, c);
         if (c.codePoint == '<' && !c.wide) {
-            // The group's extent is counted in GBK bytes, as the tag syntax was written.
+            // The group's reach is counted in GBK bytes: one for ASCII, two for any other.
             size_t j = index_ + 1, n = 0;
             while (j < text.size() && n < kGroupReach && text[j] != '>') {
                 Char g;

@@ -3,9 +3,9 @@
 // pitch, row space, tags that change the look in mid-text) and blended glyph by glyph into a
 // 32-bit pixel buffer, or only measured.
 //
-// Text is UTF-8. The layout's byte rules count the text as the GBK program did: an ASCII
-// character is "single-byte" (advance: half the height), any other character "double-byte"
-// (advance: the height); a malformed UTF-8 byte stands for one single-byte '?'.
+// Text is UTF-8. The layout's byte rules count the text in its GBK form: an ASCII character is
+// "single-byte" (advance: half the height), any other character "double-byte" (advance: the
+// height); a malformed UTF-8 byte stands for one single-byte '?'.
 #include <cstdint>
 #include <mutex>
 #include <string>

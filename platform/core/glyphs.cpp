@@ -185,8 +185,8 @@ private:
             thick = std::max(thick, 1);
             pos = std::max(pos, 1);
             thick = std::min(thick, key.height);
-            // Below the baseline, but inside the em height: the engine cuts every glyph
-            // there, as the Windows cell of these faces ended there.
+            // Below the baseline, but inside the em height, where the engine cuts every
+            // glyph.
             ut = std::min(out->baseline + pos - thick / 2, key.height - thick);
             uw = std::max(out->advance, 1);
             ur = thick;

@@ -1,6 +1,6 @@
 #pragma once
 // Glyphs for the engine's own text drawing: one character as 8-bit coverage, white on black,
-// in a cell whose top is where the Windows program's TextOut put it.
+// in a cell whose top row lies the face's ascender above the baseline.
 //
 // Faces are found by name through fontconfig: "宋体" is a Song face (AR PL UMing CN),
 // "楷体_GB2312" a Kai face (AR PL UKai CN), every other name the CJK sans face
@@ -15,8 +15,8 @@
 
 namespace hqlv::platform {
 
-// A font as the engine asks for it. height is the em height in pixels (what CreateFont gets
-// as a negative height); weight 600 or more draws emboldened.
+// A font as the engine asks for it. height is the em height in pixels, not the height of the
+// cell; weight 600 or more draws emboldened.
 struct GlyphFont {
     std::string face;  // UTF-8
     int height = 0;
