@@ -146,6 +146,18 @@ TEST(TextLayout, InitSetsTheDefaultsAndMakesNoFont) {
     EXPECT_EQ(l.Style().lineHeight, 300);
 }
 
+TEST(TextLayout, InitClearsPitchAndRowSpace) {
+    TextStyle spaced = Style(12);
+    spaced.pitch = 3;
+    spaced.rowSpace = 4;
+    TextLayout l;
+    l.SetStyle(spaced);
+    l.Init();
+    EXPECT_EQ(l.Style().pitch, 0);
+    EXPECT_EQ(l.Style().rowSpace, 0);
+    EXPECT_EQ(l.Style().height, 12);
+}
+
 TEST(TextLayout, AdvancesHalfHeightForAsciiAndHeightForChineseWithPitchBetween) {
     TextStyle s = Style(12);
     s.pitch = 2;
@@ -600,9 +612,13 @@ TEST(FitTextInBox, KeepsCharactersGbkCannotHold) {
         int fh;
         const char* fitted;
     } cases[] = {
-        {100, 40, "한b", 0, "한b"},        {100, 40, "😀中", 0, "😀中"},
-        {40, 20, "😀bcdefghij", 0, "😀b.."}, {40, 20, "中한cdefgh", 0, "中.."},
-        {40, 20, "한bcdef", 20, "한"},     {40, 20, "a\xE4\xB8z中文字", 0, "a\xE4.."},
+        {100, 40, "한b", 0, "한b"},
+        {100, 40, "😀中", 0, "😀中"},
+        {40, 20, "😀bcdefghij", 0, "😀b.."},
+        {40, 20, "\U0010FFFFbcdefghij", 0, "\U0010FFFFb.."},
+        {40, 20, "中한cdefgh", 0, "中.."},
+        {40, 20, "한bcdef", 20, "한"},
+        {40, 20, "a\xE4\xB8z中文字", 0, "a\xE4.."},
     };
     for (const auto& c : cases) {
         std::string text = c.text;
