@@ -171,8 +171,7 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
     lineStartIndex_ = 0;
     index_ = 0;
     drawPass_ = false;
-    newLine_ = false;
-    lineChars_ = 0;
+    wrappedAt_ = kNoIndex;
     lineStartStyle_ = style_;
 
     while (index_ < text.size()) {
@@ -204,14 +203,13 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
             if (!style_.wrap) return Stop();
             if (drawPass_ && lineTop_ + style_.height + tallest_ + style_.rowSpace > targetH_)
                 return Stop();
-            // A character that does not fit even at the start of a fresh line would fit on
-            // no other line either.
-            if (newLine_ && lineChars_ == 0) return Stop();
-            NewLine();
+            // The character that ended the line before does not fit at the start of this one
+            // either: it fits on no line.
+            if (wrappedAt_ == index_) return Stop();
+            NewLine(index_);
             if (penX_ + (c.wide ? style_.lineHeight : halfHeight_) > targetW_) return Stop();
             continue;
         }
-        ++lineChars_;
         if (penX_ != lineStartX_) penX_ += gap;
         DrawRun(c, lineBottom_ - style_.height);
         index_ += c.bytes;
@@ -229,8 +227,7 @@ void TextLayout::MeasureText(int x, int y, std::string_view text, int& width, in
     height = Clamp32(measuredH_);
 }
 
-void TextLayout::NewLine() {
-    lineChars_ = 0;
+void TextLayout::NewLine(size_t wrappedAt) {
     if (measureOnly_ || drawPass_) {
         lineTop_ += tallest_ + style_.rowSpace;
         penX_ = style_.leftMargin;
@@ -245,7 +242,7 @@ void TextLayout::NewLine() {
         lineStartIndex_ = index_;
         lineStartStyle_ = style_;
         drawPass_ = false;
-        newLine_ = true;
+        wrappedAt_ = wrappedAt;
         return;
     }
     // The line was measured: walk it again from its start and draw it.

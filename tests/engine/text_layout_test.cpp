@@ -399,6 +399,25 @@ TEST(TextLayout, CharacterThatFitsNoLineEndsTheLayout) {
     ExpectSame(Draw(Style(12), "ab", 55), moved);
 }
 
+TEST(TextLayout, CharacterThatFitsOnlyAfterAMarginChangeGoesToTheNextLine) {
+    // Lines end at 56. The second line starts at 50, where 中 does not fit; the margin it
+    // sets first puts the third line at 0, where it does.
+    TextStyle s = Style(8);
+    s.leftMargin = 50;
+    s.rightMargin = 8;
+    Plane want;
+    Put(want, Song(8), U'a', 50, 0, 4, 8);
+    Put(want, Song(8), U'中', 0, 16, 8, 8);
+    ExpectSame(Draw(s, "a<break><leftmargin=0>中"), want);
+    // A margin raised late in the line moves the drawing pass's start past where its first
+    // character fits, on every line alike: the layout ends.
+    TextStyle level = Style(12);
+    level.rowSpace = -12;
+    Drawn d = Draw(level, "a<leftmargin=60>a");
+    EXPECT_EQ(d.plane.Inked(), 0);
+    EXPECT_TRUE(d.plane.GuardIntact());
+}
+
 TEST(RichText, ColourTagsAreCaseFreeDecimalColourrefs) {
     Plane red;
     Put(red, Song(12), U'a', 0, 0, 6, 12, 0x0000FF);
