@@ -575,6 +575,16 @@ TEST(RichText, RejectedGroupsAreText) {
     EXPECT_EQ(Measure(Style(10), "<color=255;bogus;bold>").first, 0);
 }
 
+TEST(RichText, UnclosedGroupAtTheEndOfTheBufferReadsNothingPastIt) {
+    const std::vector<char> bytes{'a', '<', 'b'};
+    TextLayout l;
+    l.Init();
+    l.SetStyle(Style(10));
+    int w = 0, h = 0;
+    l.MeasureText(0, 0, std::string_view(bytes.data(), bytes.size()), w, h);
+    EXPECT_EQ(w, 15);
+}
+
 TEST(RichText, GroupEndsWithinTwoHundredFiftySixGbkBytes) {
     const std::string fits = "<c=255" + std::string(250, ' ') + ">";
     const std::string tooLong = "<c=255" + std::string(251, ' ') + ">";
@@ -607,6 +617,8 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
         {100, 40, "", 0, 0, 0, "", 0, 0, 0, 0, 0},
         {100, 40, "ab", 10, 5, 0, "ab", 23, 5, 30, 24, 0},
         {100, 40, "中", 0, 0, 0, "中", 37, 7, 26, 0, 0},
+        {100, 150, "中文", 0, 0, 0, "中文", 25, 16, 50, 0, 18},
+        {50, 20, "ab中a中", 0, 0, 0, "ab中..", 7, 4, 12, 0, 0},
     };
     for (const auto& c : cases) {
         std::string text = c.text;
@@ -638,6 +650,10 @@ TEST(FitTextInBox, KeepsCharactersGbkCannotHold) {
         {40, 20, "中한cdefgh", 0, "中.."},
         {40, 20, "한bcdef", 20, "한"},
         {40, 20, "a\xE4\xB8z中文字", 0, "a\xE4.."},
+        {40, 20,
+         "ab\x80"
+         "defghij",
+         0, "ab.."},
     };
     for (const auto& c : cases) {
         std::string text = c.text;
