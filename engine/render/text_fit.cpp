@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "engine/render/text_layout.h"
 #include "platform/core/text.h"
@@ -19,8 +21,8 @@ bool IsLead(char c) {
 }
 
 // Cuts the GBK text and ends it in "..", keeping the double-byte character before the dots
-// whole.
-void Shorten(std::string& g) {
+// whole. → the length of the part before the dots.
+size_t Shorten(std::string& g) {
     const size_t len = g.size();
     int high = 0;
     for (size_t i = len - 4; i < len; ++i)
@@ -28,22 +30,57 @@ void Shorten(std::string& g) {
     if ((5 - high) % 2 != 0) {
         g[len - 4] = g[len - 3] = '.';
         g.resize(len - 2);
-    } else {
-        g[len - 3] = g[len - 2] = '.';
-        g.resize(len - 1);
+        return len - 4;
     }
+    g[len - 3] = g[len - 2] = '.';
+    g.resize(len - 1);
+    return len - 3;
+}
+
+// The bytes of one UTF-8 character at i, as the GBK conversion takes them: a well-formed
+// sequence whole, anything else one byte at a time.
+size_t Utf8Unit(std::string_view s, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c >= 0xF0 && c <= 0xF4   ? 4
+                     : c >= 0xE0 && c <= 0xEF ? 3
+                     : c >= 0xC2 && c <= 0xDF ? 2
+                                              : 1;
+    if (i + n > s.size()) return 1;
+    for (size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
+    }
+    return n;
 }
 
 }  // namespace
 
 TextOffset FitTextInBox(int width, int height, std::string& text, TextStyle& style, int marginX,
                         int marginY, int forcedHeight) {
-    // The rules count the caption's bytes in GBK, as the fields of the original did.
-    std::string g = platform::utf8ToGbk(text);
+    // The sizes are worked out on the caption's GBK bytes, the unit the layout's byte rules
+    // count. What is kept of a shortened caption is taken from the caller's own text, since a
+    // character GBK cannot hold has become '?' in the GBK form.
+    std::string g;
+    std::vector<size_t> utf8Ends, gbkEnds;  // where each character ends in either form
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = Utf8Unit(text, i);
+        g += platform::utf8ToGbk(std::string_view(text).substr(i, n));
+        i += n;
+        utf8Ends.push_back(i);
+        gbkEnds.push_back(g.size());
+    }
     const int64_t W = width, H = height, mx = marginX, my = marginY, fh = forcedHeight;
-    bool shortened = false;
+    bool shortened = false, dots = false;
+    size_t kept = g.size();  // GBK bytes of the caption before any dots
+    auto shorten = [&] {
+        kept = std::min(kept, Shorten(g));
+        shortened = dots = true;
+    };
     auto done = [&](int64_t x, int64_t y) {
-        text = platform::gbkToUtf8(g);
+        if (shortened) {
+            size_t end = 0;
+            for (size_t k = 0; k < gbkEnds.size() && gbkEnds[k] <= kept; ++k) end = utf8Ends[k];
+            text = text.substr(0, end) + (dots ? ".." : "");
+        }
         return TextOffset{Clamp32(x), Clamp32(y)};
     };
     for (;;) {
@@ -60,14 +97,19 @@ TextOffset FitTextInBox(int width, int height, std::string& text, TextStyle& sty
             while (W - 2 * mX - h * len / 2 < 0) {
                 if (len < 3) {
                     g.clear();
+                    kept = 0;
+                    shortened = true;
+                    dots = false;
                     return done(0, 0);
                 }
                 if (len <= 4) {
                     g.resize(IsLead(g[0]) ? 2 : 1);
+                    kept = std::min(kept, g.size());
+                    shortened = true;
+                    dots = false;
                 } else {
-                    Shorten(g);
+                    shorten();
                 }
-                shortened = true;
                 len = int64_t(g.size());
             }
         }
@@ -107,8 +149,7 @@ TextOffset FitTextInBox(int width, int height, std::string& text, TextStyle& sty
         style.rowSpace = Clamp32(rowSpace);
         style.leftMargin = Clamp32(x);
         if (!fh && h < minHeight && len >= 5) {
-            Shorten(g);
-            shortened = true;
+            shorten();
             continue;
         }
         return done(x, y);

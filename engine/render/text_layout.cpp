@@ -55,8 +55,7 @@ void TextLayout::Unlock() {
 }
 
 int TextLayout::Init() {
-    // Without any face the layout can draw nothing; say so once per layout, as the original
-    // did when its glyph bitmap could not be made.
+    // Without any face the layout can draw nothing; the log says so once per layout.
     if (platform::glyphFaceFile("").path.empty())
         RenderLog("字体创建错误，m_hBitmap==NULL||m_data==NULL");
     style_.colour = kDefaultColour;
@@ -172,15 +171,14 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
     lineStartIndex_ = 0;
     index_ = 0;
     drawPass_ = false;
-    newLine_ = false;
-    lineChars_ = 0;
+    wrappedAt_ = kNoIndex;
     lineStartStyle_ = style_;
 
     while (index_ < text.size()) {
         Char c;
         NextChar(text, index_, c);
         if (c.codePoint == '<' && !c.wide) {
-            // The group's extent is counted in GBK bytes, as the tag syntax was written.
+            // The group's reach is counted in GBK bytes: one for ASCII, two for any other.
             size_t j = index_ + 1, n = 0;
             while (j < text.size() && n < kGroupReach && text[j] != '>') {
                 Char g;
@@ -205,14 +203,13 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
             if (!style_.wrap) return Stop();
             if (drawPass_ && lineTop_ + style_.height + tallest_ + style_.rowSpace > targetH_)
                 return Stop();
-            // A character that does not fit even at the start of a fresh line would fit on
-            // no other line either.
-            if (newLine_ && lineChars_ == 0) return Stop();
-            NewLine();
+            // The character that ended the line before does not fit at the start of this one
+            // either: it fits on no line.
+            if (wrappedAt_ == index_) return Stop();
+            NewLine(index_);
             if (penX_ + (c.wide ? style_.lineHeight : halfHeight_) > targetW_) return Stop();
             continue;
         }
-        ++lineChars_;
         if (penX_ != lineStartX_) penX_ += gap;
         DrawRun(c, lineBottom_ - style_.height);
         index_ += c.bytes;
@@ -230,8 +227,7 @@ void TextLayout::MeasureText(int x, int y, std::string_view text, int& width, in
     height = Clamp32(measuredH_);
 }
 
-void TextLayout::NewLine() {
-    lineChars_ = 0;
+void TextLayout::NewLine(size_t wrappedAt) {
     if (measureOnly_ || drawPass_) {
         lineTop_ += tallest_ + style_.rowSpace;
         penX_ = style_.leftMargin;
@@ -246,7 +242,7 @@ void TextLayout::NewLine() {
         lineStartIndex_ = index_;
         lineStartStyle_ = style_;
         drawPass_ = false;
-        newLine_ = true;
+        wrappedAt_ = wrappedAt;
         return;
     }
     // The line was measured: walk it again from its start and draw it.

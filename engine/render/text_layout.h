@@ -3,9 +3,9 @@
 // pitch, row space, tags that change the look in mid-text) and blended glyph by glyph into a
 // 32-bit pixel buffer, or only measured.
 //
-// Text is UTF-8. The layout's byte rules count the text as the GBK program did: an ASCII
-// character is "single-byte" (advance: half the height), any other character "double-byte"
-// (advance: the height); a malformed UTF-8 byte stands for one single-byte '?'.
+// Text is UTF-8. The layout's byte rules count the text in its GBK form: an ASCII character is
+// "single-byte" (advance: half the height), any other character "double-byte" (advance: the
+// height); a malformed UTF-8 byte stands for one single-byte '?'.
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -76,7 +76,9 @@ private:
 
     struct Char;
     bool NextChar(std::string_view text, size_t index, Char& c) const;
-    void NewLine();
+    static constexpr size_t kNoIndex = size_t(-1);
+    // wrappedAt: the index of the character that did not fit on the line being ended.
+    void NewLine(size_t wrappedAt = kNoIndex);
     void DrawRun(const Char& c, int64_t rowY);
     void Blend(char32_t codePoint, int64_t advance, int64_t rowY);
     void Stop();
@@ -104,8 +106,9 @@ private:
     TextStyle lineStartStyle_;
     bool drawPass_ = false;
     bool measureOnly_ = false;
-    bool newLine_ = false;  // the current line was begun by NewLine, not by the layout
-    int lineChars_ = 0;     // characters that fitted on the current line in this pass
+    // The character whose not fitting began the current line (kNoIndex when a tag, the text's
+    // start or a line's own drawing pass began it).
+    size_t wrappedAt_ = kNoIndex;
     int64_t measuredW_ = 0;
     int64_t measuredH_ = 0;
 

@@ -19,7 +19,7 @@ enum FaceId { kSong = 0, kKai = 1, kSans = 2, kFaceCount = 3 };
 constexpr const char* kFamilies[kFaceCount] = {"AR PL UMing CN", "AR PL UKai CN",
                                                "WenQuanYi Micro Hei"};
 // Enough for every character of several screens of text in a few fonts; the cache starts
-// afresh when it is full.
+// afresh when it is full, by count or by bytes.
 constexpr size_t kCacheLimit = 16384;
 
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
@@ -109,8 +109,13 @@ public:
         if (it != cache_.end()) return it->second;
         auto glyph = renderLocked(key);
         if (!glyph) return nullptr;
-        if (cache_.size() >= kCacheLimit) cache_.clear();
+        if (cache_.size() >= kCacheLimit ||
+            cacheBytes_ + glyph->coverage.size() > kGlyphCacheBytes) {
+            cache_.clear();
+            cacheBytes_ = 0;
+        }
         cache_.emplace(key, glyph);
+        cacheBytes_ += glyph->coverage.size();
         return glyph;
     }
 
@@ -180,8 +185,8 @@ private:
             thick = std::max(thick, 1);
             pos = std::max(pos, 1);
             thick = std::min(thick, key.height);
-            // Below the baseline, but inside the em height: the engine cuts every glyph
-            // there, as the Windows cell of these faces ended there.
+            // Below the baseline, but inside the em height, where the engine cuts every
+            // glyph.
             ut = std::min(out->baseline + pos - thick / 2, key.height - thick);
             uw = std::max(out->advance, 1);
             ur = thick;
@@ -220,6 +225,7 @@ private:
     bool opened_[kFaceCount] = {};
     FT_Face faces_[kFaceCount] = {};
     std::unordered_map<Key, std::shared_ptr<const GlyphBitmap>, KeyHash> cache_;
+    size_t cacheBytes_ = 0;  // coverage bytes held by the cache
 };
 
 GlyphService& service() {

@@ -1,6 +1,6 @@
 #pragma once
 // Glyphs for the engine's own text drawing: one character as 8-bit coverage, white on black,
-// in a cell whose top is where the Windows program's TextOut put it.
+// in a cell whose top row lies the face's ascender above the baseline.
 //
 // Faces are found by name through fontconfig: "宋体" is a Song face (AR PL UMing CN),
 // "楷体_GB2312" a Kai face (AR PL UKai CN), every other name the CJK sans face
@@ -15,8 +15,8 @@
 
 namespace hqlv::platform {
 
-// A font as the engine asks for it. height is the em height in pixels (what CreateFont gets
-// as a negative height); weight 600 or more draws emboldened.
+// A font as the engine asks for it. height is the em height in pixels, not the height of the
+// cell; weight 600 or more draws emboldened.
 struct GlyphFont {
     std::string face;  // UTF-8
     int height = 0;
@@ -53,6 +53,10 @@ struct GlyphFaceFile {
 
 // Which file draws a face name. An empty path when no font at all is installed.
 GlyphFaceFile glyphFaceFile(std::string_view face);
+
+// The cache lets go of every glyph when their coverage would pass this many bytes (a glyph
+// 300 pixels tall takes some 80 KiB), or when it holds 16384 of them.
+constexpr size_t kGlyphCacheBytes = size_t(16) << 20;
 
 // The glyph of one code point. Null for a height below 1, or when no font can be opened.
 // The same request returns the same cached bitmap.

@@ -146,6 +146,18 @@ TEST(TextLayout, InitSetsTheDefaultsAndMakesNoFont) {
     EXPECT_EQ(l.Style().lineHeight, 300);
 }
 
+TEST(TextLayout, InitClearsPitchAndRowSpace) {
+    TextStyle spaced = Style(12);
+    spaced.pitch = 3;
+    spaced.rowSpace = 4;
+    TextLayout l;
+    l.SetStyle(spaced);
+    l.Init();
+    EXPECT_EQ(l.Style().pitch, 0);
+    EXPECT_EQ(l.Style().rowSpace, 0);
+    EXPECT_EQ(l.Style().height, 12);
+}
+
 TEST(TextLayout, AdvancesHalfHeightForAsciiAndHeightForChineseWithPitchBetween) {
     TextStyle s = Style(12);
     s.pitch = 2;
@@ -387,6 +399,25 @@ TEST(TextLayout, CharacterThatFitsNoLineEndsTheLayout) {
     ExpectSame(Draw(Style(12), "ab", 55), moved);
 }
 
+TEST(TextLayout, CharacterThatFitsOnlyAfterAMarginChangeGoesToTheNextLine) {
+    // Lines end at 56. The second line starts at 50, where 中 does not fit; the margin it
+    // sets first puts the third line at 0, where it does.
+    TextStyle s = Style(8);
+    s.leftMargin = 50;
+    s.rightMargin = 8;
+    Plane want;
+    Put(want, Song(8), U'a', 50, 0, 4, 8);
+    Put(want, Song(8), U'中', 0, 16, 8, 8);
+    ExpectSame(Draw(s, "a<break><leftmargin=0>中"), want);
+    // A margin raised late in the line moves the drawing pass's start past where its first
+    // character fits, on every line alike: the layout ends.
+    TextStyle level = Style(12);
+    level.rowSpace = -12;
+    Drawn d = Draw(level, "a<leftmargin=60>a");
+    EXPECT_EQ(d.plane.Inked(), 0);
+    EXPECT_TRUE(d.plane.GuardIntact());
+}
+
 TEST(RichText, ColourTagsAreCaseFreeDecimalColourrefs) {
     Plane red;
     Put(red, Song(12), U'a', 0, 0, 6, 12, 0x0000FF);
@@ -544,6 +575,16 @@ TEST(RichText, RejectedGroupsAreText) {
     EXPECT_EQ(Measure(Style(10), "<color=255;bogus;bold>").first, 0);
 }
 
+TEST(RichText, UnclosedGroupAtTheEndOfTheBufferReadsNothingPastIt) {
+    const std::vector<char> bytes{'a', '<', 'b'};
+    TextLayout l;
+    l.Init();
+    l.SetStyle(Style(10));
+    int w = 0, h = 0;
+    l.MeasureText(0, 0, std::string_view(bytes.data(), bytes.size()), w, h);
+    EXPECT_EQ(w, 15);
+}
+
 TEST(RichText, GroupEndsWithinTwoHundredFiftySixGbkBytes) {
     const std::string fits = "<c=255" + std::string(250, ' ') + ">";
     const std::string tooLong = "<c=255" + std::string(251, ' ') + ">";
@@ -576,6 +617,8 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
         {100, 40, "", 0, 0, 0, "", 0, 0, 0, 0, 0},
         {100, 40, "ab", 10, 5, 0, "ab", 23, 5, 30, 24, 0},
         {100, 40, "中", 0, 0, 0, "中", 37, 7, 26, 0, 0},
+        {100, 150, "中文", 0, 0, 0, "中文", 25, 16, 50, 0, 18},
+        {50, 20, "ab中a中", 0, 0, 0, "ab中..", 7, 4, 12, 0, 0},
     };
     for (const auto& c : cases) {
         std::string text = c.text;
@@ -589,5 +632,33 @@ TEST(FitTextInBox, ChoosesHeightSpacingAndOffset) {
         EXPECT_EQ(s.pitch, c.pitch) << c.text;
         EXPECT_EQ(s.rowSpace, c.rowSpace) << c.text;
         EXPECT_EQ(s.leftMargin, c.x) << c.text;
+    }
+}
+
+TEST(FitTextInBox, KeepsCharactersGbkCannotHold) {
+    // 한 and 😀 have no GBK form: they count as one byte, but the caption keeps them.
+    struct Case {
+        int w, h;
+        const char* text;
+        int fh;
+        const char* fitted;
+    } cases[] = {
+        {100, 40, "한b", 0, "한b"},
+        {100, 40, "😀中", 0, "😀中"},
+        {40, 20, "😀bcdefghij", 0, "😀b.."},
+        {40, 20, "\U0010FFFFbcdefghij", 0, "\U0010FFFFb.."},
+        {40, 20, "中한cdefgh", 0, "中.."},
+        {40, 20, "한bcdef", 20, "한"},
+        {40, 20, "a\xE4\xB8z中文字", 0, "a\xE4.."},
+        {40, 20,
+         "ab\x80"
+         "defghij",
+         0, "ab.."},
+    };
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        TextStyle s;
+        FitTextInBox(c.w, c.h, text, s, 0, 0, c.fh);
+        EXPECT_EQ(text, c.fitted) << c.text;
     }
 }

@@ -200,3 +200,18 @@ TEST(Glyphs, UnderlinedGlyphIsTheGlyphWithTheLineOverIt) {
     EXPECT_GE(thick->rows, 4);
     EXPECT_LE(thick->rows, 6);
 }
+
+TEST(Glyphs, CacheHoldsABoundedNumberOfBytes) {
+    // Tall glyphs are large: the cache lets go of them by their bytes, long before its count
+    // of small ones would be reached.
+    const GlyphFont big{"宋体", 299, 400, false, false};
+    auto first = renderGlyph(big, U'一');
+    ASSERT_NE(first, nullptr);
+    size_t bytes = 0;
+    for (char32_t cp = U'丁'; bytes <= kGlyphCacheBytes; ++cp) {
+        auto g = renderGlyph(big, cp);
+        ASSERT_NE(g, nullptr);
+        bytes += g->coverage.size();
+    }
+    EXPECT_NE(renderGlyph(big, U'一').get(), first.get());
+}
