@@ -139,12 +139,8 @@ uint32_t ResourceManager::LoadImage(std::string_view file, std::string_view alia
     key += type;
     std::string path(file);
     if (pathMode == 1) {
-        // Paths are UTF-8, whose multi-byte characters hold no ASCII bytes: every ASCII
-        // letter is lowered (the double-byte skip of GBK text would miss some here).
         path = root_ + path;
-        for (char& c : path) {
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        }
+        ToLowerAscii(path);
     }
     return AddResourceHashed(key, path, flags, RSHash(type), RSHash(extension), 0, 0);
 }
