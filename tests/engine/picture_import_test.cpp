@@ -69,6 +69,25 @@ TEST(PictureImport, TrueColourBmpKeysMagentaOnly) {
     EXPECT_EQ(Px(plain, 1), 0xFF123456u);
 }
 
+TEST(PictureImport, SixteenBitMagentaIsKeyedAway) {
+    struct Case {
+        const char* what;
+        uint16_t magenta, white;
+        std::vector<uint32_t> masks;
+    } cases[] = {
+        {"5-5-5", 0x7C1F, 0x7FFF, {}},
+        {"5-6-5", 0xF81F, 0xFFFF, {0xF800, 0x07E0, 0x001F}},
+    };
+    for (const Case& c : cases) {
+        EnginePicture pic = Fresh();
+        ASSERT_EQ(Import(Bmp16(2, 1, {c.magenta, c.white}, c.masks), ".bmp", pic), 1) << c.what;
+        EXPECT_EQ(pic.width, 2) << c.what;
+        EXPECT_EQ(pic.flags, uint32_t(PIC_KEYED)) << c.what;
+        EXPECT_EQ(Px(pic, 0), 0x00FF00FFu) << c.what;
+        EXPECT_EQ(Px(pic, 1), 0xFFFFFFFFu) << c.what;
+    }
+}
+
 TEST(PictureImport, PngWithAlphaKeepsItsAlpha) {
     imgtest::PngSpec s;
     s.width = 2, s.height = 1, s.colorType = 6;

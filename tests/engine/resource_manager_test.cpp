@@ -167,6 +167,16 @@ TEST(ResourceManager, HandlesAndUsers) {
     EXPECT_EQ(rm.GetResourceCount(), 1u);
 }
 
+TEST(ResourceManager, OwnsOneTextLayoutThatOutlivesReleaseAll) {
+    ResourceManager rm;
+    TextLayout& layout = rm.GetTextLayout();
+    EXPECT_EQ(&layout, &rm.GetTextLayout());
+    EXPECT_NE(&layout, &ResourceManager().GetTextLayout());
+    layout.SetColor(0x123456);
+    rm.ReleaseAll();
+    EXPECT_EQ(rm.GetTextLayout().Style().colour, 0x123456u);
+}
+
 TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
     LogCapture log;
     log.dir.put("d.bin", "0123456789");
