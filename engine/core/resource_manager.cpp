@@ -411,6 +411,9 @@ void ResourceManager::FreeSampleLibrary() {
 }
 
 platform::SampleId ResourceManager::LoadSample(const std::string& path) {
+    // After the samples were freed nothing would free a new one: a player still enabled
+    // plays nothing until the samples are offered again.
+    if (!samplesLoaded_) return 0;
     auto service = platform::audio();
     const std::string extension = SplitFileExtension(path);
     platform::SampleId id = 0;
@@ -436,6 +439,7 @@ platform::SampleId ResourceManager::LoadSample(const std::string& path) {
 }
 
 platform::SampleId ResourceManager::LoadSampleFromProgramResource(int id, const std::string& key) {
+    if (!samplesLoaded_) return 0;
     std::string bytes;
     if (!platform::readFile(platform::resourceSoundPath(id), &bytes)) return 0;
     const platform::SampleId sample = platform::audio()->loadSampleBytes(bytes);
