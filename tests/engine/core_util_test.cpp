@@ -113,6 +113,13 @@ TEST(EngineUtil, TextHelpersOfTheTags) {
     EXPECT_EQ(StrToInt(" -42px"), -42);
     EXPECT_EQ(StrToInt("+7"), 7);
     EXPECT_EQ(StrToInt("x1"), 0);
+    EXPECT_EQ(StrToInt("\t\n\v\f\r 9"), 9);  // every blank atoi skips, and only those
+    EXPECT_EQ(StrToInt("\x0E"
+                       "9"),
+              0);
+    EXPECT_EQ(StrToInt("\x08"
+                       "9"),
+              0);
     EXPECT_EQ(StrToInt("99999999999"), INT_MAX);
     EXPECT_EQ(StrToInt("-99999999999"), INT_MIN);
     EXPECT_EQ(StrToInt("-2147483648"), INT_MIN);

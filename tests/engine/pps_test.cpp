@@ -367,19 +367,8 @@ TEST(PpsMalformed, ShortFilesMakeNoLargeBuffers) {
 }
 
 TEST(PpsPalette, BindingToNamedPalettes) {
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.key = 4;
-    p.paletteEntries = 3;
-    p.paletteName = "felt";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
     EnginePicture pic;
-    ASSERT_EQ(ParsePpsHeader(EncodePps(p), pic), 1u);
+    ASSERT_EQ(ParsePpsHeader(EncodePps(GlobalPalettePicture("felt", 4)), pic), 1u);
     LogCapture log;
     EXPECT_FALSE(BindPpsPalette(pic, nullptr));
     EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板felt未在内存中!"), std::string::npos);

@@ -348,18 +348,7 @@ namespace {
 
 TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
     LogCapture log;
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.key = 4;
-    p.paletteEntries = 3;
-    p.paletteName = "felt";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
-    auto bytes = EncodePps(p);
+    auto bytes = EncodePps(GlobalPalettePicture("felt", 4));
     log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
     std::string quad(32, '\0');
     quad.replace(0, 4, "felt");
@@ -378,17 +367,7 @@ TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
 
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
     LogCapture log;
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.paletteEntries = 3;
-    p.paletteName = "gone";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
-    auto bytes = EncodePps(p);
+    auto bytes = EncodePps(GlobalPalettePicture("gone"));
     log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
     EXPECT_EXIT(
         {

@@ -324,6 +324,10 @@ TEST(TextLayout, BreakEndsTheLine) {
     // The break starts the next line itself, so it needs no wrapping.
     TextStyle noWrap = Style(12, 0);
     ExpectSame(Draw(noWrap, "ab<break>c"), want);
+    // A right margin past the plane moves the line's end, and the break goes there too.
+    TextStyle wide = Style(12);
+    wide.rightMargin = -20;
+    ExpectSame(Draw(wide, "ab<break>c"), want);
 }
 
 TEST(TextLayout, NegativeMarginsAndPitchAreClippedToTheTarget) {
