@@ -338,6 +338,10 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
     EXPECT_EQ(rm.FindGlobalPalette("none"), nullptr);
+    ResourceRecord gone;
+    gone.typeHash = kTypePalette;
+    gone.path = log.dir / "gone.quad";
+    EXPECT_FALSE(rm.LoadResource(gone));  // a palette file that cannot be read fails its load
 }
 
 }  // namespace

@@ -494,6 +494,9 @@ TEST(RichText, FaceNameIsUnquotedLowerCasedAndCut) {
               std::string(31, 'x'));
     EXPECT_EQ(Draw(Style(12), "<fontname=a\"b>").after.face, "a\"b");
     EXPECT_EQ(Draw(Style(12), "<fontname=Ab><size=8;/fontname>").after.face, "宋体");
+    const TextStyle restored = Draw(Style(12), "<italic;underline;/fontname>").after;
+    EXPECT_EQ(restored.italic, 0);
+    EXPECT_EQ(restored.underline, 0);
 }
 
 TEST(RichText, SpacingAndMarginTagsAndTheirRestores) {
