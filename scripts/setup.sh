@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-ukai
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev libfuzzer-14-dev libclang-rt-14-dev
-  libpixman-1-dev libgif-dev
+  libpixman-1-dev libgif-dev locales
   # real proxy peers for the network tests
   dante-server tinyproxy microsocks
   # a display for machines without one

@@ -67,13 +67,19 @@ void WriteLogText(std::string_view text) {
     ::close(fd);
 }
 
+void WriteLogV(const char* fmt, va_list ap) {
+    // One byte past the cut is kept, so WriteLogText sees whether the cut falls inside a
+    // character and steps back to its start.
+    char message[kMaxMessage + 2];
+    std::vsnprintf(message, sizeof message, fmt, ap);
+    WriteLogText(message);
+}
+
 void WriteLog(const char* fmt, ...) {
-    char message[kMaxMessage + 1];
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(message, sizeof message, fmt, ap);
+    WriteLogV(fmt, ap);
     va_end(ap);
-    WriteLogText(message);
 }
 
 std::string GetModuleFolder() {
@@ -98,13 +104,10 @@ bool ReadWholeFile(std::string_view path, std::string* out) {
 }
 
 void ToLowerAscii(std::string& text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c & 0x80) {
-            ++i;  // the trail byte of a double-byte character; the loop stops at the end
-        } else if (c >= 'A' && c <= 'Z') {
-            text[i] = static_cast<char>(c - 'A' + 'a');
-        }
+    // Every byte of a multi-byte UTF-8 character has its top bit set, so no ASCII test can
+    // hit one: lowering every A-Z byte leaves the other characters as they are.
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
 }
 

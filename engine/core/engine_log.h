@@ -3,6 +3,7 @@
 // "Game<yyyymmdd>.log" in the program folder, which the network library's log shares),
 // the program folder, whole-file reading, path splitting, ASCII lower-casing that leaves
 // double-byte characters alone, and the three text helpers of the rich-text tags.
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ namespace hqlv::engine {
 // stamped line to the day's log with a single write. A file that cannot be opened loses
 // the line.
 void WriteLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void WriteLogV(const char* fmt, va_list ap) __attribute__((format(printf, 1, 0)));
 // Writes a finished text as it stands (a '%' in it is not a format).
 void WriteLogText(std::string_view text);
 
@@ -32,8 +34,8 @@ bool ModuleFileExists(std::string_view name);
 // "文件<path> 打开失败!" in the log, when the path is empty or the file cannot be read.
 bool ReadWholeFile(std::string_view path, std::string* out);
 
-// In place: A-Z become a-z; a byte with the top bit set starts a double-byte character,
-// which is left alone with the byte after it (a lead byte at the very end stops the walk).
+// In place over UTF-8: A-Z become a-z, every other character stays as it is (the same as
+// lowering the GBK form while leaving its double-byte characters alone).
 void ToLowerAscii(std::string& text);
 
 // The extension with its dot, lower-cased ("" when the name has none), and the file name

@@ -139,12 +139,8 @@ uint32_t ResourceManager::LoadImage(std::string_view file, std::string_view alia
     key += type;
     std::string path(file);
     if (pathMode == 1) {
-        // Paths are UTF-8, whose multi-byte characters hold no ASCII bytes: every ASCII
-        // letter is lowered (the double-byte skip of GBK text would miss some here).
         path = root_ + path;
-        for (char& c : path) {
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-        }
+        ToLowerAscii(path);
     }
     return AddResourceHashed(key, path, flags, RSHash(type), RSHash(extension), 0, 0);
 }
@@ -415,6 +411,9 @@ void ResourceManager::FreeSampleLibrary() {
 }
 
 platform::SampleId ResourceManager::LoadSample(const std::string& path) {
+    // After the samples were freed nothing would free a new one: a player still enabled
+    // plays nothing until the samples are offered again.
+    if (!samplesLoaded_) return 0;
     auto service = platform::audio();
     const std::string extension = SplitFileExtension(path);
     platform::SampleId id = 0;
@@ -440,6 +439,7 @@ platform::SampleId ResourceManager::LoadSample(const std::string& path) {
 }
 
 platform::SampleId ResourceManager::LoadSampleFromProgramResource(int id, const std::string& key) {
+    if (!samplesLoaded_) return 0;
     std::string bytes;
     if (!platform::readFile(platform::resourceSoundPath(id), &bytes)) return 0;
     const platform::SampleId sample = platform::audio()->loadSampleBytes(bytes);

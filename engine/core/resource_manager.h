@@ -20,6 +20,7 @@
 
 #include "engine/render/global_palette.h"
 #include "engine/render/picture.h"
+#include "engine/render/text_layout.h"
 #include "platform/core/audio.h"
 
 namespace hqlv::engine {
@@ -83,6 +84,8 @@ public:
     const std::string& GetRootDir() const { return root_; }
     void SetScriptEngine(ScriptEngine* engine) { script_ = engine; }
     ScriptEngine* GetScriptEngine() const { return script_; }
+    // The engine's shared text layout, made and destroyed with the manager.
+    TextLayout& GetTextLayout() { return textLayout_; }
 
     // Registration. The key is the alias, else the file's title, followed by the type
     // (".imge"); path mode 1 puts the root folder in front and lower-cases the ASCII
@@ -169,6 +172,7 @@ private:
         FreeRoutine free;
     };
     std::vector<MemBlock> blocks_;
+    TextLayout textLayout_;
     std::string root_;
     ScriptEngine* script_ = nullptr;
     int users_ = 0;

@@ -1,8 +1,10 @@
 #include "engine/core/value_string.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
+#include <charconv>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "engine/core/engine_log.h"
@@ -10,10 +12,17 @@
 namespace hqlv::engine {
 namespace {
 
+// Script numbers are written and read with a '.', whatever locale the user's environment
+// gives the C library (the toolkit applies it at start).
+locale_t cLocale() {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+    return c;
+}
+
 std::string floatText(double v) {
     char buf[512];  // "%f" of the largest double has 316 characters
-    std::snprintf(buf, sizeof buf, "%f", v);
-    return buf;
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+    return std::string(buf, r.ptr);
 }
 
 bool isIntegral(uint8_t type) {
@@ -126,7 +135,7 @@ int ValueString::ToInt() const {
 }
 
 double ValueString::ToFloat() const {
-    return std::atof(text_.c_str());
+    return strtod_l(text_.c_str(), nullptr, cLocale());
 }
 
 int ValueString::ToBool() const {

@@ -1,12 +1,11 @@
 // The rich-text tags of the text layout: groups such as <color=255;bold> change the look of
 // the text from that point on.
-#include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/core/engine_log.h"
 #include "engine/render/text_layout.h"
 
 namespace hqlv::engine {
@@ -14,49 +13,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-// Tag names and values match without regard to ASCII case; UTF-8 bytes of other characters
-// are all above 0x7F and stay as they are.
-void ToLowerAscii(std::string& s) {
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') c = char(c + ('a' - 'A'));
-    }
-}
-
-// The leading decimal integer, as atoi reads it; a value past 32 bits saturates.
-int StrToInt(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    int64_t v = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        v = std::min<int64_t>(v * 10 + (s[i] - '0'), int64_t(INT_MAX) + 1);
-    }
-    if (negative) v = -v;
-    return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
-}
-
-// The text strictly between the first and the last double quote, when there are two.
-std::string_view UnquoteText(std::string_view s) {
-    const size_t first = s.find('"'), last = s.rfind('"');
-    if (first == std::string_view::npos || first == last) return s;
-    return s.substr(first + 1, last - first - 1);
-}
-
-// Comma-separated pieces; a last piece is kept only when it is not empty.
-std::vector<std::string_view> SplitCommaList(std::string_view s) {
-    std::vector<std::string_view> out;
-    size_t start = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ',') {
-            out.push_back(s.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    if (start < s.size()) out.push_back(s.substr(start));
-    return out;
 }
 
 }  // namespace
@@ -69,8 +25,8 @@ int ApplyTextTag(TextLayout& l, std::string_view name, std::string_view value) {
         entry.colour = cur.colour;
         l.SetColor(uint32_t(n));
     } else if (name == "rgb") {
-        const auto parts = SplitCommaList(value);
-        if (parts.size() != 3) return 0;
+        std::vector<std::string> parts;
+        if (SplitCommaList(value, parts) != 3) return 0;
         entry.colour = cur.colour;
         l.SetColor((uint32_t(StrToInt(parts[0])) & 255) |
                    ((uint32_t(StrToInt(parts[1])) & 255) << 8) |
@@ -82,7 +38,7 @@ int ApplyTextTag(TextLayout& l, std::string_view name, std::string_view value) {
     } else if (name == "/size") {
         l.SetFontSize(entry.height);
     } else if (name == "fontname") {
-        l.SetFont(cur.height, cur.weight, std::string(UnquoteText(value)), 0, 0);
+        l.SetFont(cur.height, cur.weight, UnquoteText(value), 0, 0);
     } else if (name == "/fontname") {
         l.SetFont(cur.height, cur.weight, std::string(entry.face), 0, 0);
     } else if (name == "bold") {
@@ -119,6 +75,7 @@ int ApplyTextTag(TextLayout& l, std::string_view name, std::string_view value) {
 }
 
 int ParseRichText(TextLayout& l, std::string_view group) {
+    // Tag names and values match without regard to ASCII case.
     std::string g(group);
     ToLowerAscii(g);
     size_t headStart = 0;

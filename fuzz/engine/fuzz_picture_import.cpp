@@ -7,7 +7,7 @@
 
 #include "engine/core/engine_log.h"
 #include "engine/core/picture_import.h"
-#include "engine/render/blitter.h"
+#include "fuzz_draw.h"
 #include "imaging/raster.h"
 #include "platform/core/diag.h"
 
@@ -38,17 +38,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (uint64_t(pic.width) * pic.totalRows() * pic.sampleSize() != pic.dataSize) __builtin_trap();
     if (pic.dataSize == 0) return 0;
 
-    std::vector<uint32_t> pixels(32 * 32, 0x80808080u);
-    DrawSurface surface{pixels.data(), 32, 32, 4, kNoColour};
-    BlitParams p;
-    p.drawX = p.centreX = 16;
-    p.drawY = p.centreY = 16;
-    p.width = (sel & 0x10) ? 24 : pic.width;
-    p.height = (sel & 0x10) ? 20 : pic.frameHeight;
-    p.angle = (sel & 0x20) ? 37.0 : 0.0;
-    p.flags = (sel & 0x40) ? BLIT_SMOOTH : 0;
-    const int frame = pic.frameCount ? int(sel >> 4) % pic.frameCount : 0;
-    DrawImageEx(surface, p, pic, 0, frame * pic.frameHeight, pic.width, pic.frameHeight,
-                (sel & 0x80) ? 0.5 : 1.0, kNoColour);
+    fuzz::DrawAnyWay(pic, sel);
     return 0;
 }

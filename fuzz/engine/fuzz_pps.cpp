@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/core/engine_log.h"
-#include "engine/render/blitter.h"
 #include "engine/render/global_palette.h"
 #include "engine/render/pps.h"
+#include "fuzz_draw.h"
 #include "platform/core/diag.h"
 
 using namespace hqlv::engine;
@@ -67,20 +67,7 @@ void DecodeAndDraw(const uint8_t* data, size_t size) {
     if (ParsePpsHeader({data, size}, pic) == 0) return;
     if (!BindPpsPalette(pic, &palette)) return;
 
-    std::vector<uint32_t> pixels(32 * 32, 0x80808080u);
-    DrawSurface surface{pixels.data(), 32, 32, 4, kNoColour};
-    const uint8_t sel = size ? data[size - 1] : 0;
-    BlitParams p;
-    p.drawX = p.centreX = 16;
-    p.drawY = p.centreY = 16;
-    p.width = (sel & 1) ? 24 : pic.width;
-    p.height = (sel & 1) ? 20 : pic.frameHeight;
-    p.angle = (sel & 2) ? 37.0 : 0.0;
-    p.flags = (sel & 4) ? BLIT_SMOOTH : 0;
-    if (sel & 8) p.flags |= BLIT_INVERT;
-    const int frame = pic.frameCount ? (sel >> 4) % pic.frameCount : 0;
-    DrawImageEx(surface, p, pic, 0, frame * pic.frameHeight, pic.width, pic.frameHeight,
-                (sel & 0x40) ? 0.5 : 1.0, (sel & 0x80) ? 0x40102030u : kNoColour);
+    fuzz::DrawAnyWay(pic, size ? data[size - 1] : 0);
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 
 #include "engine/core/clock.h"
 #include "engine/core/engine_log.h"
+#include "engine/render/render_log.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
+#include "platform/core/text.h"
 
 namespace hqlv::engine {
 namespace {
@@ -63,24 +65,33 @@ TEST(EngineLog, LongMessagesAreCutAt1023BytesOnACharacterBoundary) {
     const size_t start = got.find("x");
     ASSERT_NE(start, std::string::npos);
     EXPECT_EQ(got.substr(start), std::string(1022, 'x') + "\r\n");
-    // The printf form is cut at 1023 bytes too.
+    // The printf forms are cut at 1023 bytes too, and also never inside a character.
     LogCapture again;
     WriteLog("%s", std::string(2000, 'y').c_str());
     EXPECT_NE(again.text().find(std::string(1023, 'y') + "\r\n"), std::string::npos);
+    LogCapture third;
+    WriteLog("%s", text.c_str());
+    RenderLog("%s", text.c_str());
+    const std::string cut = std::string(1022, 'x') + "\r\n";
+    const std::string lines = third.text();
+    ASSERT_EQ(lines.size(), 2 * (29 + cut.size())) << lines.substr(1000);
+    EXPECT_EQ(lines.substr(29, cut.size()), cut);
+    EXPECT_EQ(lines.substr(29 + cut.size() + 29), cut);
 }
 
 TEST(EngineUtil, ToLowerAsciiLeavesDoubleByteCharactersAlone) {
+    // 丄 is 0x81 'A' in GBK: lowering the GBK form would have to skip its trail byte.
+    ASSERT_EQ(platform::utf8ToGbk("丄"),
+              "\x81"
+              "A");
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"ABC\xB0"
-         "A",
-         "abc\xB0"
-         "A"},               // GBK lead byte + 'A' trail byte
-        {"Z\xB0", "z\xB0"},  // a lead byte as the last byte stops the walk
-        {"aZ\x81@Q", "az\x81@q"},
+        {"ABC丄", "abc丄"},
+        {"中A.PNG", "中a.png"},  // a letter right after a multi-byte character
+        {"Zé", "zé"},
         {"", ""},
-        {"@[`{", "@[`{"},  // the neighbours of A-Z
+        {"@[`{AZ", "@[`{az"},  // the neighbours of A-Z
     };
     for (auto& c : cases) {
         std::string s = c.in;
@@ -102,6 +113,13 @@ TEST(EngineUtil, TextHelpersOfTheTags) {
     EXPECT_EQ(StrToInt(" -42px"), -42);
     EXPECT_EQ(StrToInt("+7"), 7);
     EXPECT_EQ(StrToInt("x1"), 0);
+    EXPECT_EQ(StrToInt("\t\n\v\f\r 9"), 9);  // every blank atoi skips, and only those
+    EXPECT_EQ(StrToInt("\x0E"
+                       "9"),
+              0);
+    EXPECT_EQ(StrToInt("\x08"
+                       "9"),
+              0);
     EXPECT_EQ(StrToInt("99999999999"), INT_MAX);
     EXPECT_EQ(StrToInt("-99999999999"), INT_MIN);
     EXPECT_EQ(StrToInt("-2147483648"), INT_MIN);

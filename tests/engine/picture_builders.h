@@ -46,6 +46,37 @@ inline std::string Bmp24(int w, int h, const std::vector<uint32_t>& rgb) {
     return s;
 }
 
+// A 16-bit BMP of packed pixels, top row first: 5-5-5 without masks, else with the given
+// red, green and blue masks (bit fields).
+inline std::string Bmp16(int w, int h, const std::vector<uint16_t>& packed,
+                         const std::vector<uint32_t>& masks = {}) {
+    const int stride = (w * 2 + 3) & ~3;
+    const uint32_t offset = 54 + 4 * uint32_t(masks.size());
+    std::string s = "BM";
+    le32(s, offset + stride * h);
+    le32(s, 0);
+    le32(s, offset);
+    le32(s, 40);
+    le32(s, w);
+    le32(s, h);
+    le16(s, 1);
+    le16(s, 16);
+    le32(s, masks.empty() ? 0 : 3);
+    le32(s, stride * h);
+    le32(s, 2835);
+    le32(s, 2835);
+    le32(s, 0);
+    le32(s, 0);
+    for (uint32_t m : masks) le32(s, m);
+    for (int y = h - 1; y >= 0; --y) {
+        std::string row;
+        for (int x = 0; x < w; ++x) le16(row, packed[y * w + x]);
+        row.resize(stride, 0);
+        s += row;
+    }
+    return s;
+}
+
 // An 8-bit BMP: palette of 0xRRGGBB colours, index per pixel, top row first.
 inline std::string Bmp8(int w, int h, const std::vector<uint32_t>& palette,
                         const std::vector<uint8_t>& index) {

@@ -153,4 +153,21 @@ inline std::vector<uint8_t> EncodePps(const EncPicture& p) {
     return w.take();
 }
 
+// A one-pixel picture of three colours that takes its palette from the named global
+// palette; its only pixel is index 2.
+inline EncPicture GlobalPalettePicture(const std::string& paletteName, uint32_t key = 0) {
+    EncPicture p;
+    p.mode = 1;
+    p.flags = 0x02 | 0x01;
+    p.width = p.height = 1;
+    p.key = key;
+    p.paletteEntries = 3;
+    p.paletteName = paletteName;
+    EncFrame f;
+    f.flags = 1;
+    f.decoded = {2};
+    p.frames.push_back(f);
+    return p;
+}
+
 }  // namespace hqlv::engine::test

@@ -219,24 +219,9 @@ EncPicture SmallValid() {
     return p;
 }
 
-// A one-pixel picture bound to the shared palette "felt".
-EncPicture FeltPicture() {
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.key = 4;
-    p.paletteEntries = 3;
-    p.paletteName = "felt";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
-    return p;
-}
-
 TEST(PpsMalformed, EveryTruncationIsRefusedAndLeavesThePicture) {
-    for (const auto& bytes : {EncodePps(SmallValid()), EncodePps(FeltPicture())}) {
+    for (const auto& bytes :
+         {EncodePps(SmallValid()), EncodePps(GlobalPalettePicture("felt", 4))}) {
         LogCapture log;
         for (size_t n = 0; n < bytes.size(); ++n) {
             std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
@@ -385,7 +370,7 @@ TEST(PpsMalformed, ShortFilesMakeNoLargeBuffers) {
 
 TEST(PpsPalette, BindingToNamedPalettes) {
     EnginePicture pic;
-    ASSERT_EQ(ParsePpsHeader(EncodePps(FeltPicture()), pic), 1u);
+    ASSERT_EQ(ParsePpsHeader(EncodePps(GlobalPalettePicture("felt", 4)), pic), 1u);
     LogCapture log;
     EXPECT_FALSE(BindPpsPalette(pic, nullptr));
     EXPECT_NE(log.text().find("pps:结构加载错误,全局调色板felt未在内存中!"), std::string::npos);

@@ -167,6 +167,16 @@ TEST(ResourceManager, HandlesAndUsers) {
     EXPECT_EQ(rm.GetResourceCount(), 1u);
 }
 
+TEST(ResourceManager, OwnsOneTextLayoutThatOutlivesReleaseAll) {
+    ResourceManager rm;
+    TextLayout& layout = rm.GetTextLayout();
+    EXPECT_EQ(&layout, &rm.GetTextLayout());
+    EXPECT_NE(&layout, &ResourceManager().GetTextLayout());
+    layout.SetColor(0x123456);
+    rm.ReleaseAll();
+    EXPECT_EQ(rm.GetTextLayout().Style().colour, 0x123456u);
+}
+
 TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
     LogCapture log;
     log.dir.put("d.bin", "0123456789");
@@ -328,6 +338,10 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
     EXPECT_EQ(rm.FindGlobalPalette("none"), nullptr);
+    ResourceRecord gone;
+    gone.typeHash = kTypePalette;
+    gone.path = log.dir / "gone.quad";
+    EXPECT_FALSE(rm.LoadResource(gone));  // a palette file that cannot be read fails its load
 }
 
 }  // namespace
@@ -338,18 +352,7 @@ namespace {
 
 TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
     LogCapture log;
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.key = 4;
-    p.paletteEntries = 3;
-    p.paletteName = "felt";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
-    auto bytes = EncodePps(p);
+    auto bytes = EncodePps(GlobalPalettePicture("felt", 4));
     log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
     std::string quad(32, '\0');
     quad.replace(0, 4, "felt");
@@ -368,17 +371,7 @@ TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
 
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
     LogCapture log;
-    EncPicture p;
-    p.mode = 1;
-    p.flags = 0x02 | 0x01;
-    p.width = p.height = 1;
-    p.paletteEntries = 3;
-    p.paletteName = "gone";
-    EncFrame f;
-    f.flags = 1;
-    f.decoded = {2};
-    p.frames.push_back(f);
-    auto bytes = EncodePps(p);
+    auto bytes = EncodePps(GlobalPalettePicture("gone"));
     log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
     EXPECT_EXIT(
         {

@@ -192,5 +192,23 @@ TEST_F(SoundTest, ReleasingTheManagerFreesTheSamples) {
     EXPECT_EQ(rec_->calls().back().sample, id);
 }
 
+TEST_F(SoundTest, AReleasedManagerLoadsNoSampleUntilOfferedAgain) {
+    log_.dir.put("29000.wav", "RIFF-wave-bytes");
+    SoundPlayer p;
+    ASSERT_TRUE(p.EnableBass());
+    GetResourceManager().ReleaseAll();
+    rec_->clear();
+    // Samples loaded now would never be freed: nothing is loaded, nothing plays.
+    EXPECT_FALSE(p.PlayFile("a.wav"));
+    EXPECT_FALSE(p.PlayFile("a.wav"));
+    EXPECT_FALSE(p.PlayResourceSound(29000, "sound"));
+    EXPECT_TRUE(rec_->calls().empty());
+    EXPECT_EQ(GetResourceManager().GetSampleCount(), 0u);
+    ASSERT_TRUE(p.EnableBass());
+    EXPECT_TRUE(p.PlayFile("a.wav"));
+    EXPECT_TRUE(p.PlayResourceSound(29000, "sound"));
+    EXPECT_EQ(GetResourceManager().GetSampleCount(), 2u);
+}
+
 }  // namespace
 }  // namespace hqlv::engine

@@ -336,6 +336,10 @@ TEST(TextLayout, BreakEndsTheLine) {
     // The break starts the next line itself, so it needs no wrapping.
     TextStyle noWrap = Style(12, 0);
     ExpectSame(Draw(noWrap, "ab<break>c"), want);
+    // A right margin past the plane moves the line's end, and the break goes there too.
+    TextStyle wide = Style(12);
+    wide.rightMargin = -20;
+    ExpectSame(Draw(wide, "ab<break>c"), want);
 }
 
 TEST(TextLayout, NegativeMarginsAndPitchAreClippedToTheTarget) {
@@ -521,6 +525,9 @@ TEST(RichText, FaceNameIsUnquotedLowerCasedAndCut) {
               std::string(31, 'x'));
     EXPECT_EQ(Draw(Style(12), "<fontname=a\"b>").after.face, "a\"b");
     EXPECT_EQ(Draw(Style(12), "<fontname=Ab><size=8;/fontname>").after.face, "宋体");
+    const TextStyle restored = Draw(Style(12), "<italic;underline;/fontname>").after;
+    EXPECT_EQ(restored.italic, 0);
+    EXPECT_EQ(restored.underline, 0);
 }
 
 TEST(RichText, SpacingAndMarginTagsAndTheirRestores) {

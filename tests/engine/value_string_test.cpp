@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "temp_folder.h"
 
 namespace hqlv::engine {
 namespace {
@@ -143,6 +148,30 @@ TEST(ValueString, ReadingAndAppending) {
     a.ClearType();
     EXPECT_EQ(a.type(), 0);
     EXPECT_EQ(a.flag(), 4);
+}
+
+// The toolkit applies the environment's locale to the C library; one that writes "1,5"
+// must not change how scripts read and write their numbers.
+TEST(ValueString, NumbersIgnoreTheUsersLocale) {
+    test::TempFolder dir;
+    const std::string make =
+        "localedef -i de_DE -f UTF-8 " + dir.path() + "/de_DE.UTF-8 >/dev/null 2>&1";
+    ASSERT_EQ(std::system(make.c_str()), 0) << "localedef (package locales) is needed";
+    setenv("LOCPATH", dir.path().c_str(), 1);
+    ASSERT_NE(setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+    char comma[16];
+    std::snprintf(comma, sizeof comma, "%.1f", 1.5);
+    const double read = V(" 1.5e1x", 5).ToFloat();
+    const std::string written = ValueString::FromFloat(2.25).text();
+    const std::string sum = ValueString::Add(V("1.5", 30), V("0.25", 5)).text();
+    const bool less = ValueString::Less(V("1.25", 30), V("1.5", 30));
+    setlocale(LC_NUMERIC, "C");
+    unsetenv("LOCPATH");
+    ASSERT_STREQ(comma, "1,5");  // the locale really is in force
+    EXPECT_EQ(read, 15.0);
+    EXPECT_EQ(written, "2.250000");
+    EXPECT_EQ(sum, "1.750000");
+    EXPECT_TRUE(less);
 }
 
 }  // namespace

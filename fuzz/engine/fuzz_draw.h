@@ -1,0 +1,29 @@
+#pragma once
+// Draws a picture a harness made into a small guarded plane, the selector byte choosing the
+// blit: a stretched size (bit 0), a rotation (1), smoothing (2), inversion (3), the frame
+// (bits 4-5), half alpha (6) and a tint (7).
+#include <cstdint>
+#include <vector>
+
+#include "engine/render/blitter.h"
+#include "engine/render/picture.h"
+
+namespace hqlv::engine::fuzz {
+
+inline void DrawAnyWay(const EnginePicture& pic, uint8_t sel) {
+    std::vector<uint32_t> pixels(32 * 32, 0x80808080u);
+    DrawSurface surface{pixels.data(), 32, 32, 4, kNoColour};
+    BlitParams p;
+    p.drawX = p.centreX = 16;
+    p.drawY = p.centreY = 16;
+    p.width = (sel & 1) ? 24 : pic.width;
+    p.height = (sel & 1) ? 20 : pic.frameHeight;
+    p.angle = (sel & 2) ? 37.0 : 0.0;
+    p.flags = (sel & 4) ? BLIT_SMOOTH : 0;
+    if (sel & 8) p.flags |= BLIT_INVERT;
+    const int frame = pic.frameCount ? ((sel >> 4) & 3) % pic.frameCount : 0;
+    DrawImageEx(surface, p, pic, 0, frame * pic.frameHeight, pic.width, pic.frameHeight,
+                (sel & 0x40) ? 0.5 : 1.0, (sel & 0x80) ? 0x40102030u : kNoColour);
+}
+
+}  // namespace hqlv::engine::fuzz
