@@ -299,6 +299,23 @@ TEST(Gif, FramesBeyondTheScreen) {
     EXPECT_EQ(moved.GetHeight(), 8u);
     EXPECT_EQ(moved.GetPixelIndex(6, 0), big.index[5 * 6 + 5]);
 
+    // An image without pixels ahead of it is no frame: the big one is still the first, on a
+    // small screen and on one of 0 x 0.
+    GifFrame none;
+    none.width = 0;
+    none.height = 3;
+    for (uint32_t side : {4u, 0u}) {
+        GifSpec lead = one;
+        lead.width = lead.height = side;
+        lead.frames = {none, big};
+        CRaster grown;
+        ASSERT_TRUE(decode(grown, makeGif(lead))) << side << " " << grown.GetLastError();
+        EXPECT_EQ(grown.GetNumFrames(), 1);
+        EXPECT_EQ(grown.GetWidth(), 6u) << side;
+        EXPECT_EQ(grown.GetHeight(), 6u) << side;
+        EXPECT_EQ(grown.GetPixelIndex(5, 0), big.index[5 * 6 + 5]) << side;
+    }
+
     GifSpec two;
     two.width = 4;
     two.height = 4;
