@@ -466,7 +466,10 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         Descriptor d;
         if (!readDescriptor(file, d)) break;
-        if (image == 0 && d.width != screen.width && d.height != screen.height) ++trueColourPoints;
+        // Only the first frame with pixels counts: an empty image before it is no frame.
+        const bool empty = d.width == 0 || d.height == 0;
+        if (image == 0 && !empty && d.width != screen.width && d.height != screen.height)
+            ++trueColourPoints;
         rgb_color localTable[256] = {};
         const rgb_color* table = globalTable;
         int count = globalCount;
@@ -475,7 +478,7 @@ bool CRasterGIF::Decode(CRasterFile* file) {
             file->Read(localTable, 3, static_cast<size_t>(count));
             table = localTable;
         }
-        if (d.width == 0 || d.height == 0) {
+        if (empty) {
             // Nothing to show: consume the data and go on.
             st.runImage(1, nullptr, false, kNoRowLimit);
             continue;

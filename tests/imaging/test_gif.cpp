@@ -430,6 +430,15 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     CRaster global;
     ASSERT_TRUE(decode(global, makeGif(s)));
     EXPECT_EQ(global.GetBpp(), 4u);
+    // An image without pixels ahead of them is no first frame that could add a point.
+    GifFrame none;
+    none.width = 0;
+    none.height = 1;
+    s.frames.insert(s.frames.begin(), none);
+    CRaster led;
+    ASSERT_TRUE(decode(led, makeGif(s)));
+    EXPECT_EQ(led.GetBpp(), 4u);
+    EXPECT_EQ(led.GetNumFrames(), 2);
 }
 
 // Data that does not fit its frame: extra lines, a frame that is cleared and ended at once,
