@@ -220,9 +220,10 @@ TEST(Bmp, ErrorsAndOddCases) {
 }
 
 // The longer headers that common editors write: accepted whatever their image size and colour
-// count, the palette read after the whole header, the masks from inside it.
+// count, the palette read after the whole header, the masks from inside it. The OS/2 header of
+// 64 bytes likewise has its palette after it.
 TEST(Bmp, LongerHeaders) {
-    for (uint32_t size : {52u, 56u, 108u, 124u}) {
+    for (uint32_t size : {52u, 56u, 64u, 108u, 124u}) {
         for (bool header : {true, false}) {
             BmpSpec two = indexed(5, 3, 8);
             for (auto& i : two.index) i &= 1;

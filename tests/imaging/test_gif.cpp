@@ -383,8 +383,16 @@ TEST(Gif, DataBeyondTheReadBuffer) {
                 same &= part.GetPixelIndex(static_cast<int>(x), 159 - rows) ==
                         noisy.index[static_cast<size_t>(rows) * 160 + x];
         }
-        // Nothing past the cut: the rows after the partly decoded one stay blank.
+        // Nothing past the cut: the partly decoded row is blank from its first wrong pixel
+        // on (not the rest of the line before it), and the rows after it stay blank.
         int after = 0;
+        if (rows < 160) {
+            int x = 0;
+            while (x < 160 && part.GetPixelIndex(x, 159 - rows) ==
+                                  noisy.index[static_cast<size_t>(rows) * 160 + x])
+                ++x;
+            for (; x < 160; ++x) after += part.GetPixelIndex(x, 159 - rows) != 0;
+        }
         for (int y = rows + 1; y < 160; ++y)
             for (int x = 0; x < 160; ++x) after += part.GetPixelIndex(x, 159 - y) != 0;
         EXPECT_EQ(after, 0);
@@ -529,6 +537,22 @@ TEST(Gif, FrameMemoryIsBounded) {
     img.SetRetrieveAllFrames(true);
     EXPECT_FALSE(decode(img, makeGif(s)));
     EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the memory limit");
+
+    // A later frame, far beyond a small screen, too big to hold: counted, and reaching it
+    // fails with the image's own reason rather than drawing into nothing.
+    GifSpec big;
+    big.width = big.height = 4;
+    big.globalPalette = palette(2, 1);
+    GifFrame huge = frame(1, 1, 2);
+    huge.width = huge.height = 60000;
+    big.frames = {frame(4, 4, 2), huge};
+    CRaster first;
+    ASSERT_TRUE(decode(first, makeGif(big)));
+    EXPECT_EQ(first.GetNumFrames(), 2);
+    CRaster second;
+    second.SetFrame(1);
+    EXPECT_FALSE(decode(second, makeGif(big)));
+    EXPECT_STREQ(second.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }
 
 TEST(Gif, LoopCountAndComment) {
