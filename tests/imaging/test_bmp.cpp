@@ -176,6 +176,10 @@ TEST(Bmp, ErrorsAndOddCases) {
     bad[14] = 39;  // unknown header size
     Bytes cut = makeBmp(indexed(2, 2, 8));
     cut.resize(14 + 30);  // header cut short
+    BmpSpec longer = indexed(2, 2, 8);
+    longer.headerSize = 108;
+    Bytes longCut = makeBmp(longer);
+    longCut.resize(14 + 48);  // a longer header cut inside its masks
     BmpSpec rle24 = truecolour(2, 2, 24);
     rle24.compression = 1;
     BmpSpec c8 = indexed(2, 2, 8);
@@ -184,6 +188,7 @@ TEST(Bmp, ErrorsAndOddCases) {
         {{}, "Not a BMP"},
         {bad, "Error reading BMP info"},
         {cut, "Error reading BMP info"},
+        {longCut, "Error reading BMP info"},
         {makeBmp(rle24), "unknown compression"},
         {makeBmp(c8), "compression type not supported"},
     };
