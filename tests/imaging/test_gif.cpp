@@ -346,6 +346,39 @@ TEST(Gif, FramesBeyondTheScreen) {
     EXPECT_EQ(away.GetPixelIndex(3, 0), two.frames[0].index[3 * 4 + 3]);
 }
 
+// 256-colour frames go onto a 256-colour canvas row by row: a frame reaching past the right
+// or bottom edge, or lying wholly beyond it, leaves every pixel outside itself alone.
+TEST(Gif, EightBitFramesClippedAtEveryEdge) {
+    const struct {
+        uint32_t left, top;
+    } places[] = {{1, 1}, {3, 3}, {5, 0}, {0, 4}, {5, 4}, {6, 0}, {0, 5}, {9, 9}};
+    for (const auto& at : places) {
+        GifSpec s;
+        s.width = 6;
+        s.height = 5;
+        s.globalPalette = palette(256, 6);
+        GifFrame over = frame(4, 3, 256, 11);
+        for (uint8_t& i : over.index) i = static_cast<uint8_t>(i | 0x80);
+        over.left = at.left;
+        over.top = at.top;
+        s.frames = {frame(6, 5, 100), over};
+        CRaster img;
+        img.SetFrame(1);
+        ASSERT_TRUE(decode(img, makeGif(s))) << at.left << "," << at.top;
+        ASSERT_EQ(img.GetBpp(), 8u);
+        ASSERT_EQ(img.GetWidth(), 6u);
+        for (uint32_t y = 0; y < 5; ++y)
+            for (uint32_t x = 0; x < 6; ++x) {
+                const bool inside =
+                    x >= at.left && x < at.left + 4 && y >= at.top && y < at.top + 3;
+                const uint8_t want = inside ? over.index[(y - at.top) * 4 + (x - at.left)]
+                                            : s.frames[0].index[y * 6 + x];
+                ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(4 - y)), want)
+                    << "frame at " << at.left << "," << at.top << " pixel " << x << "," << y;
+            }
+    }
+}
+
 // Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
 // and a file cut beyond the first buffer keeps the rows decoded so far.
 TEST(Gif, DataBeyondTheReadBuffer) {
