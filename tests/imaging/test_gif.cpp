@@ -379,6 +379,33 @@ TEST(Gif, EightBitFramesClippedAtEveryEdge) {
     }
 }
 
+// A 256-colour frame whose colours the 16-colour canvas already holds is drawn into that canvas
+// pixel by pixel, not as whole bytes.
+TEST(Gif, WideFrameOntoANarrowCanvas) {
+    GifSpec s;
+    s.width = 6;
+    s.height = 3;
+    s.globalPalette = palette(16, 8);
+    GifFrame wide = frame(4, 2, 16, 3);
+    wide.left = 1;
+    wide.top = 1;
+    wide.localPalette = palette(16, 8);
+    wide.localPalette.resize(256 * 3, 0);
+    s.frames = {frame(6, 3, 16), wide};
+    CRaster img;
+    img.SetFrame(1);
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    ASSERT_EQ(img.GetBpp(), 4u);
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 6; ++x) {
+            const bool inside = x >= 1 && x < 5 && y >= 1;
+            const uint8_t want =
+                inside ? wide.index[(y - 1) * 4 + (x - 1)] : s.frames[0].index[y * 6 + x];
+            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(2 - y)), want)
+                << x << "," << y;
+        }
+}
+
 // Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
 // and a file cut beyond the first buffer keeps the rows decoded so far.
 TEST(Gif, DataBeyondTheReadBuffer) {
