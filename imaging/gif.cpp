@@ -371,9 +371,11 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
         } else if (ch == ',') {
             Descriptor d;
             if (!readDescriptor(f, d)) break;
-            if (first) {
+            const bool empty = d.width == 0 || d.height == 0;
+            if (first && !empty) {
                 // A screen of 0 x 0 takes the first image's size, and a screen too small for
-                // the first image grows to hold it, as other programs show such files.
+                // the first image grows to hold it, as other programs show such files. An
+                // image without pixels is no frame: the one after it is the first.
                 if (screen.width == 0 && screen.height == 0) {
                     screen.width = d.width;
                     screen.height = d.height;
@@ -384,7 +386,6 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
             }
             // Later frames that reach beyond the screen are counted and drawn clipped.
             if (d.flags & 0x80) f->Seek(3 * (2 << (d.flags & 7)), 1);
-            const bool empty = d.width == 0 || d.height == 0;
             if (!empty) ++frames;
             // The data is run through the LZW decoder, without rows, so that damaged data
             // moves the file exactly as the decoding pass will: every frame counted here is
@@ -465,7 +466,10 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         Descriptor d;
         if (!readDescriptor(file, d)) break;
-        if (image == 0 && d.width != screen.width && d.height != screen.height) ++trueColourPoints;
+        // Only the first frame with pixels counts: an empty image before it is no frame.
+        const bool empty = d.width == 0 || d.height == 0;
+        if (image == 0 && !empty && d.width != screen.width && d.height != screen.height)
+            ++trueColourPoints;
         rgb_color localTable[256] = {};
         const rgb_color* table = globalTable;
         int count = globalCount;
@@ -474,7 +478,7 @@ bool CRasterGIF::Decode(CRasterFile* file) {
             file->Read(localTable, 3, static_cast<size_t>(count));
             table = localTable;
         }
-        if (d.width == 0 || d.height == 0) {
+        if (empty) {
             // Nothing to show: consume the data and go on.
             st.runImage(1, nullptr, false, kNoRowLimit);
             continue;

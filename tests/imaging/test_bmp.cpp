@@ -176,6 +176,10 @@ TEST(Bmp, ErrorsAndOddCases) {
     bad[14] = 39;  // unknown header size
     Bytes cut = makeBmp(indexed(2, 2, 8));
     cut.resize(14 + 30);  // header cut short
+    BmpSpec longer = indexed(2, 2, 8);
+    longer.headerSize = 108;
+    Bytes longCut = makeBmp(longer);
+    longCut.resize(14 + 48);  // a longer header cut inside its masks
     BmpSpec rle24 = truecolour(2, 2, 24);
     rle24.compression = 1;
     BmpSpec c8 = indexed(2, 2, 8);
@@ -184,6 +188,7 @@ TEST(Bmp, ErrorsAndOddCases) {
         {{}, "Not a BMP"},
         {bad, "Error reading BMP info"},
         {cut, "Error reading BMP info"},
+        {longCut, "Error reading BMP info"},
         {makeBmp(rle24), "unknown compression"},
         {makeBmp(c8), "compression type not supported"},
     };
@@ -220,9 +225,10 @@ TEST(Bmp, ErrorsAndOddCases) {
 }
 
 // The longer headers that common editors write: accepted whatever their image size and colour
-// count, the palette read after the whole header, the masks from inside it.
+// count, the palette read after the whole header, the masks from inside it. The OS/2 header of
+// 64 bytes likewise has its palette after it.
 TEST(Bmp, LongerHeaders) {
-    for (uint32_t size : {52u, 56u, 108u, 124u}) {
+    for (uint32_t size : {52u, 56u, 64u, 108u, 124u}) {
         for (bool header : {true, false}) {
             BmpSpec two = indexed(5, 3, 8);
             for (auto& i : two.index) i &= 1;

@@ -299,6 +299,23 @@ TEST(Gif, FramesBeyondTheScreen) {
     EXPECT_EQ(moved.GetHeight(), 8u);
     EXPECT_EQ(moved.GetPixelIndex(6, 0), big.index[5 * 6 + 5]);
 
+    // An image without pixels ahead of it is no frame: the big one is still the first, on a
+    // small screen and on one of 0 x 0.
+    GifFrame none;
+    none.width = 0;
+    none.height = 3;
+    for (uint32_t side : {4u, 0u}) {
+        GifSpec lead = one;
+        lead.width = lead.height = side;
+        lead.frames = {none, big};
+        CRaster grown;
+        ASSERT_TRUE(decode(grown, makeGif(lead))) << side << " " << grown.GetLastError();
+        EXPECT_EQ(grown.GetNumFrames(), 1);
+        EXPECT_EQ(grown.GetWidth(), 6u) << side;
+        EXPECT_EQ(grown.GetHeight(), 6u) << side;
+        EXPECT_EQ(grown.GetPixelIndex(5, 0), big.index[5 * 6 + 5]) << side;
+    }
+
     GifSpec two;
     two.width = 4;
     two.height = 4;
@@ -327,6 +344,66 @@ TEST(Gif, FramesBeyondTheScreen) {
     away.SetFrame(1);
     ASSERT_TRUE(decode(away, makeGif(two)));
     EXPECT_EQ(away.GetPixelIndex(3, 0), two.frames[0].index[3 * 4 + 3]);
+}
+
+// 256-colour frames go onto a 256-colour canvas row by row: a frame reaching past the right
+// or bottom edge, or lying wholly beyond it, leaves every pixel outside itself alone.
+TEST(Gif, EightBitFramesClippedAtEveryEdge) {
+    const struct {
+        uint32_t left, top;
+    } places[] = {{1, 1}, {3, 3}, {5, 0}, {0, 4}, {5, 4}, {6, 0}, {0, 5}, {9, 9}};
+    for (const auto& at : places) {
+        GifSpec s;
+        s.width = 6;
+        s.height = 5;
+        s.globalPalette = palette(256, 6);
+        GifFrame over = frame(4, 3, 256, 11);
+        for (uint8_t& i : over.index) i = static_cast<uint8_t>(i | 0x80);
+        over.left = at.left;
+        over.top = at.top;
+        s.frames = {frame(6, 5, 100), over};
+        CRaster img;
+        img.SetFrame(1);
+        ASSERT_TRUE(decode(img, makeGif(s))) << at.left << "," << at.top;
+        ASSERT_EQ(img.GetBpp(), 8u);
+        ASSERT_EQ(img.GetWidth(), 6u);
+        for (uint32_t y = 0; y < 5; ++y)
+            for (uint32_t x = 0; x < 6; ++x) {
+                const bool inside =
+                    x >= at.left && x < at.left + 4 && y >= at.top && y < at.top + 3;
+                const uint8_t want = inside ? over.index[(y - at.top) * 4 + (x - at.left)]
+                                            : s.frames[0].index[y * 6 + x];
+                ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(4 - y)), want)
+                    << "frame at " << at.left << "," << at.top << " pixel " << x << "," << y;
+            }
+    }
+}
+
+// A 256-colour frame whose colours the 16-colour canvas already holds is drawn into that canvas
+// pixel by pixel, not as whole bytes.
+TEST(Gif, WideFrameOntoANarrowCanvas) {
+    GifSpec s;
+    s.width = 6;
+    s.height = 3;
+    s.globalPalette = palette(16, 8);
+    GifFrame wide = frame(4, 2, 16, 3);
+    wide.left = 1;
+    wide.top = 1;
+    wide.localPalette = palette(16, 8);
+    wide.localPalette.resize(256 * 3, 0);
+    s.frames = {frame(6, 3, 16), wide};
+    CRaster img;
+    img.SetFrame(1);
+    ASSERT_TRUE(decode(img, makeGif(s)));
+    ASSERT_EQ(img.GetBpp(), 4u);
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 6; ++x) {
+            const bool inside = x >= 1 && x < 5 && y >= 1;
+            const uint8_t want =
+                inside ? wide.index[(y - 1) * 4 + (x - 1)] : s.frames[0].index[y * 6 + x];
+            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(2 - y)), want)
+                << x << "," << y;
+        }
 }
 
 // Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
@@ -366,8 +443,16 @@ TEST(Gif, DataBeyondTheReadBuffer) {
                 same &= part.GetPixelIndex(static_cast<int>(x), 159 - rows) ==
                         noisy.index[static_cast<size_t>(rows) * 160 + x];
         }
-        // Nothing past the cut: the rows after the partly decoded one stay blank.
+        // Nothing past the cut: the partly decoded row is blank from its first wrong pixel
+        // on (not the rest of the line before it), and the rows after it stay blank.
         int after = 0;
+        if (rows < 160) {
+            int x = 0;
+            while (x < 160 && part.GetPixelIndex(x, 159 - rows) ==
+                                  noisy.index[static_cast<size_t>(rows) * 160 + x])
+                ++x;
+            for (; x < 160; ++x) after += part.GetPixelIndex(x, 159 - rows) != 0;
+        }
         for (int y = rows + 1; y < 160; ++y)
             for (int x = 0; x < 160; ++x) after += part.GetPixelIndex(x, 159 - y) != 0;
         EXPECT_EQ(after, 0);
@@ -413,6 +498,15 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     CRaster global;
     ASSERT_TRUE(decode(global, makeGif(s)));
     EXPECT_EQ(global.GetBpp(), 4u);
+    // An image without pixels ahead of them is no first frame that could add a point.
+    GifFrame none;
+    none.width = 0;
+    none.height = 1;
+    s.frames.insert(s.frames.begin(), none);
+    CRaster led;
+    ASSERT_TRUE(decode(led, makeGif(s)));
+    EXPECT_EQ(led.GetBpp(), 4u);
+    EXPECT_EQ(led.GetNumFrames(), 2);
 }
 
 // Data that does not fit its frame: extra lines, a frame that is cleared and ended at once,
@@ -503,6 +597,22 @@ TEST(Gif, FrameMemoryIsBounded) {
     img.SetRetrieveAllFrames(true);
     EXPECT_FALSE(decode(img, makeGif(s)));
     EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the memory limit");
+
+    // A later frame, far beyond a small screen, too big to hold: counted, and reaching it
+    // fails with the image's own reason rather than drawing into nothing.
+    GifSpec big;
+    big.width = big.height = 4;
+    big.globalPalette = palette(2, 1);
+    GifFrame huge = frame(1, 1, 2);
+    huge.width = huge.height = 60000;
+    big.frames = {frame(4, 4, 2), huge};
+    CRaster first;
+    ASSERT_TRUE(decode(first, makeGif(big)));
+    EXPECT_EQ(first.GetNumFrames(), 2);
+    CRaster second;
+    second.SetFrame(1);
+    EXPECT_FALSE(decode(second, makeGif(big)));
+    EXPECT_STREQ(second.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }
 
 TEST(Gif, LoopCountAndComment) {

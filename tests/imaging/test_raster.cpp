@@ -259,4 +259,17 @@ TEST(Raster, Bitfield2RgbStretchesEveryMaskWidth) {
     const uint8_t src[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     indexed.Bitfield2RGB(src, 0x7C00, 0x03E0, 0x001F, 16);  // only into 24-bit images
     EXPECT_EQ(indexed.GetPixelIndex(0, 0), 0);
+    CRaster none(2, 1, 24, 0);
+    none.Clear(7);
+    none.Bitfield2RGB(nullptr, 0x7C00, 0x03E0, 0x001F, 16);  // no pixels: nothing happens
+    EXPECT_EQ(rgbText(none.GetPixelColor(0, 0)), "7,7,7");
+    // 16-bit rows of an even width end on 4 bytes without padding; a mask reaching above
+    // the 16 bits keeps only its part inside them.
+    CRaster two(2, 2, 24, 0);
+    const uint8_t rows[8] = {0x00, 0xFC, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0xFF};
+    two.Bitfield2RGB(rows, 0x1FC00, 0x03E0, 0x001F, 16);
+    EXPECT_EQ(rgbText(two.GetPixelColor(0, 0)), "255,0,0");
+    EXPECT_EQ(rgbText(two.GetPixelColor(1, 0)), "0,255,0");
+    EXPECT_EQ(rgbText(two.GetPixelColor(0, 1)), "0,0,255");
+    EXPECT_EQ(rgbText(two.GetPixelColor(1, 1)), "255,255,255");
 }

@@ -1,6 +1,8 @@
 // TGA, WBMP and ICO pictures from small writers of our own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "codec_writers.h"
 #include "imaging/decoders.h"
 #include "test_util.h"
@@ -411,6 +413,25 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
         decode(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
     EXPECT_EQ(inv.GetTransIndex(), 0);
     EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
+}
+
+// A mask wider than one 32-bit word: every bit lands on its own pixel, in both rows.
+TEST(Ico, MaskBitsAcrossTheRow) {
+    const int w = 34, h = 2;
+    std::vector<RGBQUAD> colour;
+    for (int i = 0; i < w * h; ++i) colour.push_back(colourAt(i, 2));
+    const std::vector<uint8_t> noAlpha(w * h, 0);
+    std::vector<uint8_t> mask(w * h, 0);
+    const int masked[] = {33, w + 0, w + 13};  // top row first
+    for (int i : masked) mask[static_cast<size_t>(i)] = 1;
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(w, h, 32, {}, {}, colour, noAlpha, mask)}),
+                       RASTER_FORMAT_ICO));
+    ASSERT_TRUE(img.AlphaIsValid());
+    for (int i = 0; i < w * h; ++i) {
+        const bool hole = std::find(std::begin(masked), std::end(masked), i) != std::end(masked);
+        EXPECT_EQ(img.AlphaGet(i % w, h - 1 - i / w), hole ? 0 : 255) << i;
+    }
 }
 
 // More colours than the palette holds: the rest are read over, the pixels still found.

@@ -242,10 +242,11 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
 // 255; alpha 0 leaves them); unassociated alpha and palette indexes stay as stored. Grey with
 // alpha keeps its alpha at 16 bits too, in strips and tiles.
 TEST(Tiff, AlphaOnEveryPath) {
-    const uint32_t colour[3] = {50, 200, 7}, alpha[3] = {128, 100, 0};
+    // The last pixel comes back at exactly 256 before it is held to 255.
+    const uint32_t colour[4] = {50, 200, 7, 201}, alpha[4] = {128, 100, 0, 200};
     for (uint16_t kind : {uint16_t(EXTRASAMPLE_ASSOCALPHA), uint16_t(EXTRASAMPLE_UNASSALPHA)}) {
         const bool assoc = kind == EXTRASAMPLE_ASSOCALPHA;
-        const uint32_t want[3] = {assoc ? 100u : 50u, assoc ? 255u : 200u, 7};
+        const uint32_t want[4] = {assoc ? 100u : 50u, assoc ? 255u : 200u, 7, assoc ? 255u : 201u};
         struct Layout {
             uint16_t samples, bits, photometric;
             uint32_t tile;
@@ -256,7 +257,7 @@ TEST(Tiff, AlphaOnEveryPath) {
         };
         for (const Layout& l : layouts) {
             Page p;
-            p.width = 3;
+            p.width = 4;
             p.height = 2;
             p.samples = l.samples;
             p.bits = l.bits;
@@ -265,14 +266,15 @@ TEST(Tiff, AlphaOnEveryPath) {
             p.extraAlpha = true;
             p.extraKind = kind;
             if (l.photometric == PHOTOMETRIC_PALETTE) p.colormap.assign(3 * 256, 0);
-            const uint32_t scale = l.bits == 16 ? 257 : 1;
+            // 16-bit samples carry a low byte of their own, which must not be taken.
             p.sample = [&](uint32_t x, uint32_t, uint32_t c) {
-                return scale * (c + 1 == l.samples ? alpha[x] : colour[x]);
+                const uint32_t v = c + 1 == l.samples ? alpha[x] : colour[x];
+                return l.bits == 16 ? v << 8 | 0x5A : v;
             };
             CRaster img;
             ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
             ASSERT_TRUE(img.AlphaIsValid()) << l.samples << " " << l.bits;
-            for (int x = 0; x < 3; ++x) {
+            for (int x = 0; x < 4; ++x) {
                 const uint32_t got =
                     l.samples == 4 ? img.GetPixelColor(x, 1).rgbGreen : img.GetPixelIndex(x, 1);
                 const bool index = l.photometric == PHOTOMETRIC_PALETTE;
