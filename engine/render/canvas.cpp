@@ -321,10 +321,24 @@ void Canvas::RebuildBackground(uint32_t* dst) {
 }
 
 void Canvas::PrepareBackground() {
-    if (bgFlags_ & 1)
-        std::copy(cache_.begin(), cache_.end(), back_.begin());
-    else
+    if (!(bgFlags_ & 1)) {
         RebuildBackground(back_.data());
+        return;
+    }
+    if (fullScreen_) {
+        std::copy(cache_.begin(), cache_.end(), back_.begin());
+        return;
+    }
+    // Only the dirty rectangles reach the target, so only they need the background back;
+    // what is drawn outside them this frame is restored before it is ever presented.
+    const Rect whole{0, 0, view_.width, view_.height};
+    for (const Rect& r : dirty_) {
+        const Rect c = IntersectRect(r, whole);
+        for (int y = c.top; y < c.bottom; ++y) {
+            const size_t at = size_t(y) * size_t(view_.width) + size_t(c.left);
+            std::copy_n(cache_.begin() + long(at), size_t(c.width()), back_.begin() + long(at));
+        }
+    }
 }
 
 void Canvas::DrawPlane(const BlitParams& live, double alpha, const RenderDescriptor& d) {
