@@ -212,6 +212,25 @@ TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
     EXPECT_TRUE(s.canvas.HasDirtyRects());
 }
 
+TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {
+    Scene s;
+    auto a = MakeImage(4, 1, 10, 10, 8, 6, 3);
+    auto b = MakeImage(4, 1, 20, 10, 8, 6, 3);
+    auto c = MakeImage(2, 1, 30, 10, 8, 6, 3);
+    for (auto* e : {a.get(), b.get(), c.get()}) e->AttachToCanvas(&s.canvas, 1);
+    EXPECT_EQ(s.canvas.Layer(1).OrderedIds(),
+              (std::vector<uint32_t>{c->GetItemId(), a->GetItemId(), b->GetItemId()}));
+    // Layers 3 and 4 stay on the screen when the view scrolls.
+    s.canvas.SetScrollArea(400, 400);
+    auto fixed = MakeImage(5, 1, 10, 10, 8, 6);
+    auto moving = MakeImage(6, 1, 10, 10, 8, 6);
+    fixed->AttachToCanvas(&s.canvas, 3);
+    moving->AttachToCanvas(&s.canvas, 2);
+    s.canvas.SetViewCenter(200, 200, true);
+    EXPECT_TRUE(fixed->IsInView());
+    EXPECT_FALSE(moving->IsInView());
+}
+
 TEST(DrawLayer, HitTestBoundsZAndTopItems) {
     Scene s;
     auto a = MakeImage(1, 1, 10, 10, 4, 4, 1);

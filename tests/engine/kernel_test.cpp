@@ -5,6 +5,7 @@
 #include "engine/core/apply_callbacks.h"
 #include "engine/core/clock.h"
 #include "engine/core/kernel.h"
+#include "log_capture.h"
 #include "platform/core/clock.h"
 #include "scene_fixture.h"
 
@@ -102,7 +103,13 @@ TEST_F(Kernel, BindingConflictsAndEventSlots) {
     first->SetEvent(8, 100, 0, 0);
     EXPECT_EQ(kernel.BindControl(first, e, 0), 1);
     EXPECT_EQ(e->GetHitMode(), 1u);
-    EXPECT_EQ(kernel.BindControl(second, e, 0), 1);
+    {
+        test::LogCapture log;
+        EXPECT_EQ(kernel.BindControl(second, e, 0), 1);
+        EXPECT_NE(log.text().find("控件申请冲突，申请绑定实体已被其他控件绑定!"),
+                  std::string::npos);
+        EXPECT_NE(log.text().find("强制解除原有绑定，可能造成逻辑错误，care!"), std::string::npos);
+    }
     EXPECT_EQ(first->entityId, 0u);
     EXPECT_EQ(e->GetControlId(), second->id);
     // Slot rules.
