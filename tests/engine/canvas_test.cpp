@@ -212,6 +212,33 @@ TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
     EXPECT_TRUE(s.canvas.HasDirtyRects());
 }
 
+TEST(DrawLayer, BlockMeetsRectAndTheInViewTest) {
+    BlitParams b;
+    b.drawX = 10;
+    b.drawY = 10;
+    b.width = 9;  // box 5..15 (w + 1 wide)
+    b.height = 9;
+    EXPECT_TRUE(BlockMeetsRect(b, {14, 0, 20, 20}));
+    EXPECT_FALSE(BlockMeetsRect(b, {15, 0, 20, 20}));  // touching is not meeting
+    b.angle = 10.0;
+    EXPECT_TRUE(BlockMeetsRect(b, {0, 0, 100, 100}));    // the item inside the rectangle
+    EXPECT_FALSE(BlockMeetsRect(b, {0, 0, 3, 100}));     // left of the item
+    EXPECT_FALSE(BlockMeetsRect(b, {30, 0, 100, 100}));  // right of the item
+    b.drawX = b.drawY = 200;
+    b.width = b.height = 60;
+    EXPECT_TRUE(BlockMeetsRect(b, {215, 215, 217, 217}));  // the rectangle inside the item
+    EXPECT_FALSE(BlockMeetsRect(b, {300, 300, 302, 302}));
+    // Out of view on one side only is out of view.
+    Scene s;
+    auto right = MakeImage(1, 1, 100, 20, 8, 6);
+    auto below = MakeImage(2, 1, 20, 80, 8, 6);
+    auto inside = MakeImage(3, 1, 63, 47, 8, 6);
+    for (auto* e : {right.get(), below.get(), inside.get()}) e->AttachToCanvas(&s.canvas, 1);
+    EXPECT_FALSE(right->IsInView());
+    EXPECT_FALSE(below->IsInView());
+    EXPECT_TRUE(inside->IsInView());
+}
+
 TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {
     Scene s;
     auto a = MakeImage(4, 1, 10, 10, 8, 6, 3);

@@ -200,6 +200,8 @@ TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
 
 TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     PlaneEntity p;
+    TextLayout layout;
+    p.SetTextLayout(&layout, true);  // no plane yet: nothing
     p.Create(0, 4, 0x0000FF);
     EXPECT_FALSE(p.DescriptorMade());
     p.Create(kMaxPlaneSide + 1, 4, 0x0000FF);

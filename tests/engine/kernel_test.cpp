@@ -130,8 +130,42 @@ TEST_F(Kernel, BindingConflictsAndEventSlots) {
     EXPECT_EQ(kernel.ReleaseControl(999), 0);
     EXPECT_EQ(kernel.ReleaseControl(second->id), 1);
     EXPECT_EQ(e->GetControlId(), 0u);
+    // Deleting a control without flag 16 unbinds its entity and keeps it.
+    ASSERT_EQ(kernel.BindControl(first, e, 0), 1);
+    EXPECT_EQ(kernel.DeleteControl(first->id), 1);
+    EXPECT_EQ(e->GetControlId(), 0u);
+    EXPECT_EQ(kernel.FindEntity(e->GetId()), e);
+    first = kernel.CreateControl();
     EXPECT_EQ(kernel.AddChildControl(first->id, 999), 0u);
     EXPECT_EQ(kernel.AddChildControl(first->id, second->id), 999999u);
+}
+
+TEST_F(Kernel, TopControlsTradeMessages15And16) {
+    auto* a = static_cast<Recorder*>(kernel.RegisterObject(std::make_unique<Recorder>(1)));
+    auto* b = static_cast<Recorder*>(kernel.RegisterObject(std::make_unique<Recorder>(1)));
+    Entity* ea = Attached(kernel, ENT_PLAIN, 4);
+    Entity* eb = kernel.CreateEntity(ENT_PLAIN, 30, 30, 4, 4, 0.0, 3, true, 1.0);
+    eb->AttachToCanvas(&kernel.GetCanvas(), 4);
+    Entity* low = kernel.CreateEntity(ENT_PLAIN, 50, 50, 4, 4, 0.0, 3, true, 1.0);
+    low->AttachToCanvas(&kernel.GetCanvas(), 1);
+    ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
+    ControlData* cb = kernel.ApplyControl(eb->GetId(), 0);
+    ControlData* cl = kernel.ApplyControl(low->GetId(), 0);
+    ca->owner = a;
+    cb->owner = b;
+    kernel.BringControlToTop(cl->id);  // not on layer 4: nothing
+    EXPECT_EQ(kernel.GetMessageCount(), 0u);
+    kernel.BringControlToTop(ca->id);
+    EXPECT_EQ(kernel.PopMessage().code, 16u);  // no previous top: queued
+    EXPECT_EQ(a->codes, (std::vector<uint32_t>{15}));
+    kernel.BringControlToTop(cb->id);
+    EXPECT_EQ(a->codes, (std::vector<uint32_t>{15, 16}));
+    EXPECT_EQ(b->codes, (std::vector<uint32_t>{15}));
+    EXPECT_EQ(kernel.GetTopItemControl(), cb->id);
+    kernel.RemoveControlFromTop(cb->id);
+    EXPECT_EQ(b->codes, (std::vector<uint32_t>{15, 16}));
+    EXPECT_EQ(a->codes, (std::vector<uint32_t>{15, 16, 15}));
+    EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
 // DeleteControl and DestroyEntityTree of a 16 | 128 binding meet once each.
