@@ -303,6 +303,18 @@ void PointListEntity::Create() {
     MarkDescriptorMade();
 }
 
+void RecordListEntity::Create(const ListRecord* records, size_t count) {
+    if (DescriptorMade()) FreeDescriptor();
+    auto state = std::make_unique<RecordListState>();
+    if (records) state->records.assign(records, records + count);
+    RenderDescriptor& d = Descriptor();
+    d.kind = ENT_RECORDS;
+    d.stateSize = 4;
+    d.extra = 2;
+    d.state = std::move(state);
+    MarkDescriptorMade();
+}
+
 // ---- particles ----------------------------------------------------------------------------
 
 ParticleState* ParticleEntity::State() const {
@@ -480,8 +492,9 @@ bool ParticleEntity::ParamStep(Particle& p, const ParticleParams* params) {
 std::unique_ptr<Entity> MakeEntityOfType(uint32_t type) {
     switch (type) {
         case ENT_PLAIN:
-        case ENT_RECORDS:
             return std::make_unique<Entity>(type);
+        case ENT_RECORDS:
+            return std::make_unique<RecordListEntity>();
         case ENT_IMAGE:
             return std::make_unique<ImageEntity>();
         case ENT_FRAMES:

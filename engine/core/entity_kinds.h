@@ -131,6 +131,30 @@ public:
     void Create();
 };
 
+// A 16-byte record whose fourth word releases its second.
+struct ListRecord {
+    uint32_t first = 0;
+    uintptr_t data = 0;
+    uint32_t third = 0;
+    void (*release)(uintptr_t data) = nullptr;
+};
+
+struct RecordListState : KindState {
+    std::vector<ListRecord> records;
+    ~RecordListState() override {
+        for (const ListRecord& r : records) {
+            if (r.release) r.release(r.data);
+        }
+    }
+};
+
+class RecordListEntity : public Entity {
+public:
+    RecordListEntity() : Entity(ENT_RECORDS) {}
+    // Copies the records; each is released through its own routine with the entity.
+    void Create(const ListRecord* records, size_t count);
+};
+
 struct Particle {
     double x = 0;  // offset, moved by the step
     double y = 0;

@@ -249,6 +249,21 @@ TEST(PlaneEntity, ColourKeyAfterTextAndPasteBounds) {
     EXPECT_EQ(p.State()->pixels[15], 0x00FF00FFu);
 }
 
+TEST(RecordListEntity, EachRecordIsReleasedOnceWithTheEntity) {
+    static std::vector<uintptr_t> released;
+    released.clear();
+    const ListRecord records[2] = {{1, 10, 0, [](uintptr_t d) { released.push_back(d); }},
+                                   {2, 20, 0, [](uintptr_t d) { released.push_back(d); }}};
+    {
+        RecordListEntity e;
+        e.Create(records, 2);
+        EXPECT_EQ(e.Descriptor().kind, uint32_t(ENT_RECORDS));
+        e.Create(records, 1);  // the first set is released when replaced
+        EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20}));
+    }
+    EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20, 10}));
+}
+
 TEST(EntityFactory, KnownTypesOnly) {
     for (uint32_t t : {0u, 1u, 16u, 256u, 512u, 1024u, 4096u, 0x10000u}) {
         auto e = MakeEntityOfType(t);
