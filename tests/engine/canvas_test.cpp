@@ -234,9 +234,46 @@ TEST(DrawLayer, BlockMeetsRectAndTheInViewTest) {
     auto below = MakeImage(2, 1, 20, 80, 8, 6);
     auto inside = MakeImage(3, 1, 63, 47, 8, 6);
     for (auto* e : {right.get(), below.get(), inside.get()}) e->AttachToCanvas(&s.canvas, 1);
+    auto above = MakeImage(4, 1, 20, -2, 8, 8);  // partly over the top edge
+    above->AttachToCanvas(&s.canvas, 1);
+    EXPECT_TRUE(above->IsInView());
     EXPECT_FALSE(right->IsInView());
     EXPECT_FALSE(below->IsInView());
     EXPECT_TRUE(inside->IsInView());
+}
+
+TEST(Canvas, ParticleTicksInvalidateTheirBox) {
+    Scene s;
+    s.pics.Add(2, SolidPicture(4, 2, {kRed}));
+    ParticleEntity p;
+    p.SetId(1);
+    p.Init(20, 20, 4, 2, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, 4, 2), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    static int next = 0;
+    next = 0;
+    p.SetCallbacks(
+        [](const ParticleParams*) {
+            Particle q;
+            q.life = 5;
+            q.originX = next;  // 0, then 10
+            next += 10;
+            return q;
+        },
+        [](Particle&, const ParticleParams*) { return true; });
+    p.SetEmission(2, 10, nullptr);
+    p.State()->lastEmission = 1000;
+    p.Tick(1025);
+    ASSERT_EQ(p.State()->live, 2u);
+    s.canvas.TakeDirtyRects();
+    // Particles at layer x 20 and 30, y 20; grown by half the particle size.
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    const Rect r = s.canvas.DirtyRects()[0];
+    EXPECT_EQ(r.left, 18);
+    EXPECT_EQ(r.right, 32);
+    EXPECT_EQ(r.top, 19);
+    EXPECT_EQ(r.bottom, 21);
 }
 
 TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {

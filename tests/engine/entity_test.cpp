@@ -99,6 +99,18 @@ TEST(EntityChildren, FlagsChooseWhatFollows) {
     EXPECT_EQ(sized.GetParent(), nullptr);
 }
 
+TEST(EntityChildren, TheFirstLinkFollowsShowAndHideToo) {
+    Plain parent(1), first(2), second(3);
+    parent.AddChild(&first, LINK_SHOW);
+    parent.AddChild(&second, LINK_SHOW);
+    parent.Hide();
+    EXPECT_FALSE(first.IsVisible());
+    EXPECT_FALSE(second.IsVisible());
+    parent.Show();
+    EXPECT_TRUE(first.IsVisible());
+    EXPECT_TRUE(second.IsVisible());
+}
+
 TEST(EntityChildren, RotationTurnsChildrenAboutTheParent) {
     Plain parent(1, 100, 100);
     Plain child(2, 110, 100);

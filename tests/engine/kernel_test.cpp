@@ -498,7 +498,20 @@ TEST_F(Callbacks, PlayFramesModesIncludingZeroDelays) {
     m2.set(8, 40);
     EXPECT_EQ(ApplyPlayFrames(img, m2, kernel, 100), 0u);
     EXPECT_EQ(ApplyPlayFrames(img, m2, kernel, 141), 1u);
+    Apply zero = MakeApplyTimer(0, 0, MessageData{}, 0);
+    zero.p[7] = 2;
+    zero.set(8, 0);  // a limit of 0: over after the first millisecond
+    EXPECT_EQ(ApplyPlayFrames(img, zero, kernel, 100), 0u);
+    EXPECT_EQ(ApplyPlayFrames(img, zero, kernel, 101), 1u);
     img->SetImage(2, 0, 0, 2, 2, kNoColour);
+    // Mode 0 counts the loops by the last frame: one loop, then finished there.
+    Apply loops = MakeApplyTimer(0, 0, MessageData{}, 0);
+    loops.p[7] = 0;
+    loops.set(8, 1);
+    EXPECT_EQ(ApplyPlayFrames(img, loops, kernel, 1000), 0u);
+    EXPECT_EQ(ApplyPlayFrames(img, loops, kernel, 1035), 0u);
+    EXPECT_EQ(img->GetFrame(), 2u);
+    EXPECT_EQ(ApplyPlayFrames(img, loops, kernel, 1040), 1u);
     Apply m3 = MakeApplyTimer(0, 0, MessageData{}, 0);
     m3.p[7] = 3;
     m3.p[8] = 0x10002;
@@ -511,6 +524,46 @@ TEST_F(Callbacks, PlayFramesModesIncludingZeroDelays) {
     EXPECT_EQ(img->GetFrame(), 0u);
     EXPECT_EQ(m1.p[3], 10u);
     EXPECT_EQ(ApplyPlayFrames(img, m1, kernel, 0), 1u);
+}
+
+TEST_F(Callbacks, ParticlesRunUntilNothingIsLeft) {
+    test::PictureTable pics;
+    pics.Add(1, test::SolidPicture(2, 2, {0xFFFFFFFF}));
+    auto* p = static_cast<ParticleEntity*>(
+        kernel.CreateEntity(ENT_PARTICLES, 50, 50, 2, 2, 0, 1, true, 1));
+    ASSERT_EQ(p->Create(1, 0, 0, 2, 2), 999999u);
+    p->SetCallbacks(
+        [](const ParticleParams*) {
+            Particle q;
+            q.life = 1;
+            return q;
+        },
+        [](Particle& q, const ParticleParams*) { return --q.life > 0; });
+    p->SetEmission(1, 10, nullptr);
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 1000), 0u);  // not running: waits
+    p->Start(true);
+    p->State()->lastEmission = 1000;
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 1005), 0u);  // one still to emit
+    EXPECT_EQ(p->State()->finishing, 0u);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 1011), 0u);  // emitted and retired
+    EXPECT_EQ(p->State()->finishing, 1u);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 1012), 1u);
+    EXPECT_EQ(p->State()->running, 0u);
+    EXPECT_EQ(ApplyParticles(nullptr, a, kernel, 0), 1u);
+}
+
+TEST_F(Kernel, UserBlocksAreFreedOnlyWhenOwned) {
+    ControlData* c = kernel.CreateControl();
+    void* mine = std::malloc(4);
+    c->userBlock = MessageData::Owned(mine, CountingFree);
+    c->Reset();
+    EXPECT_EQ(g_freed, 0);  // not the record's: left with whoever made it
+    CountingFree(mine);
+    c->flags = CTRL_OWNS_USER_BLOCK;
+    c->userBlock = OwnedBlock();
+    c->Reset();
+    EXPECT_EQ(g_freed, 2);
 }
 
 }  // namespace
