@@ -116,7 +116,10 @@ void PlaneEntity::SetFont(int height, int weight, std::string_view face) {
     s->style.height = height;
     s->style.lineHeight = height;
     s->style.weight = weight;
-    s->style.face = std::string(face.substr(0, std::min(face.size(), kMaxFaceBytes)));
+    // At most kMaxFaceBytes, never ending inside a character.
+    size_t cut = std::min(face.size(), kMaxFaceBytes);
+    while (cut > 0 && cut < face.size() && (uint8_t(face[cut]) & 0xC0) == 0x80) --cut;
+    s->style.face = std::string(face.substr(0, cut));
 }
 
 void PlaneEntity::SetTextLayout(TextLayout* layout, bool copyStyle) {

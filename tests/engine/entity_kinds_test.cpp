@@ -233,6 +233,20 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(ColorToPixel(kNoColour, kNoColour), 0x00FF00FFu);
 }
 
+TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {
+    PlaneEntity p;
+    p.Create(8, 20, 0);
+    EXPECT_EQ(p.State()->style.face, "宋体");
+    EXPECT_EQ(p.State()->style.height, 10);
+    EXPECT_EQ(p.State()->style.weight, 400);
+    EXPECT_EQ(p.State()->style.wrap, 1);
+    p.SetFont(12, 700, std::string(30, 'a') + "宋");  // 30 + 3 bytes: the character goes
+    EXPECT_EQ(p.State()->style.face, std::string(30, 'a'));
+    EXPECT_EQ(p.State()->style.height, 12);
+    p.SetFont(12, 700, std::string(31, 'b'));
+    EXPECT_EQ(p.State()->style.face.size(), 31u);
+}
+
 TEST(PlaneEntity, ColourKeyAfterTextAndPasteBounds) {
     PictureTable pics;
     pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
