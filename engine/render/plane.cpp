@@ -1,0 +1,229 @@
+#include "engine/render/plane.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/render/blitter.h"
+
+namespace hqlv::engine {
+
+uint32_t ColorToPixel(uint32_t colour, uint32_t key) {
+    const uint32_t swapped = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+    if (colour == key) return swapped;
+    return swapped - 0x01000000u;
+}
+
+std::vector<uint32_t> CopyPixelRect(const uint32_t* src, int rowLength, int sx, int sy, int sw,
+                                    int sh, int width, int height) {
+    if (width < 1 || height < 1 || sw < 1 || sh < 1 || !src) return {};
+    std::vector<uint32_t> out(size_t(width) * size_t(height), 0);
+    if (sw == width && sh == height) {
+        for (int j = 0; j < height; ++j)
+            std::copy_n(src + size_t(sy + j) * size_t(rowLength) + size_t(sx), size_t(width),
+                        out.begin() + long(size_t(j) * size_t(width)));
+        return out;
+    }
+    const int64_t stepX = (int64_t(sw) << 10) / width, stepY = (int64_t(sh) << 10) / height;
+    for (int j = 0; j < height; ++j) {
+        const int64_t row = sy + std::min<int64_t>((j * stepY) >> 10, sh - 1);
+        for (int i = 0; i < width; ++i) {
+            const int64_t col = sx + std::min<int64_t>((i * stepX) >> 10, sw - 1);
+            out[size_t(j) * size_t(width) + size_t(i)] =
+                src[size_t(row) * size_t(rowLength) + size_t(col)];
+        }
+    }
+    return out;
+}
+
+PlaneState* PlaneEntity::State() const {
+    return DescriptorMade() ? dynamic_cast<PlaneState*>(Descriptor().state.get()) : nullptr;
+}
+
+uint32_t* PlaneEntity::GetPixels() {
+    PlaneState* s = State();
+    return s && !s->pixels.empty() ? s->pixels.data() : nullptr;
+}
+
+void PlaneEntity::Create(int width, int height, uint32_t baseColour) {
+    // Sizes past the blitter's range would also overflow a 32-bit byte count.
+    if (width < 1 || height < 1 || width > kMaxPlaneSide || height > kMaxPlaneSide) return;
+    if (DescriptorMade()) FreeDescriptor();
+    auto state = std::make_unique<PlaneState>();
+    state->base = baseColour;
+    state->style.face = "宋体";
+    state->style.height = height / 2;
+    state->style.lineHeight = height / 2;
+    state->style.weight = 400;
+    state->style.wrap = 1;
+    RenderDescriptor& d = Descriptor();
+    d.kind = ENT_PLANE;
+    d.resourceId = 0;
+    d.stateSize = uint32_t(sizeof(PlaneState));
+    d.state = std::move(state);
+    MarkDescriptorMade();
+    Resize(width, height);
+    Entity::SetSize(width, height);
+    Fill();
+}
+
+void PlaneEntity::Fill() {
+    PlaneState* s = State();
+    if (!s) return;
+    const uint32_t v = s->base != s->key ? ColorToPixel(s->base, s->key) : 0u;
+    std::fill(s->pixels.begin(), s->pixels.end(), v);
+}
+
+void PlaneEntity::SetBaseColor(uint32_t colour) {
+    if (PlaneState* s = State()) {
+        s->base = colour;
+        Fill();
+    }
+}
+
+void PlaneEntity::ReplaceColor(uint32_t a, uint32_t b) {
+    PlaneState* s = State();
+    if (!s) return;
+    const uint32_t from = ColorToPixel(a, s->key), to = ColorToPixel(b, s->key);
+    std::replace(s->pixels.begin(), s->pixels.end(), from, to);
+}
+
+void PlaneEntity::SetPixel(int x, int y, uint32_t colour) {
+    PlaneState* s = State();
+    if (!s || x < 0 || y < 0 || x >= s->width || y >= s->height) return;
+    s->pixels[size_t(y) * size_t(s->width) + size_t(x)] = ColorToPixel(colour, s->key);
+}
+
+void PlaneEntity::DrawBorder(uint32_t colour) {
+    PlaneState* s = State();
+    if (!s) return;
+    for (int x = 0; x < s->width; ++x) SetPixel(x, 0, colour);
+    for (int y = 0; y < s->height; ++y) SetPixel(0, y, colour);
+    for (int y = 0; y < s->height; ++y) SetPixel(s->width - 1, y, colour);
+    for (int x = 0; x < s->width; ++x) SetPixel(x, s->height - 1, colour);
+}
+
+void PlaneEntity::SetBackColor(uint32_t colour) {
+    if (PlaneState* s = State()) s->back = colour;
+}
+
+void PlaneEntity::SetTextColor(uint32_t colour) {
+    if (PlaneState* s = State()) s->style.colour = colour;
+}
+
+void PlaneEntity::SetFont(int height, int weight, std::string_view face) {
+    PlaneState* s = State();
+    if (!s) return;
+    s->style.height = height;
+    s->style.lineHeight = height;
+    s->style.weight = weight;
+    // At most kMaxFaceBytes, never ending inside a character.
+    size_t cut = std::min(face.size(), kMaxFaceBytes);
+    while (cut > 0 && cut < face.size() && (uint8_t(face[cut]) & 0xC0) == 0x80) --cut;
+    s->style.face = std::string(face.substr(0, cut));
+}
+
+void PlaneEntity::SetTextLayout(TextLayout* layout, bool copyStyle) {
+    PlaneState* s = State();
+    if (!s) return;
+    s->layout = layout;
+    if (copyStyle && layout) layout->GetStyle(s->style);
+}
+
+void PlaneEntity::ApplyColorKey() {
+    PlaneState* s = State();
+    if (!s) return;
+    const uint32_t keyRgb = ColorToPixel(s->key, 0xFFFFFFFF) & 0xFFFFFF;
+    for (uint32_t& p : s->pixels) {
+        if ((p & 0xFFFFFF) == keyRgb) p &= 0xFFFFFF;
+    }
+    ApplyTransform();
+}
+
+void PlaneEntity::Resize(int width, int height) {
+    PlaneState* s = State();
+    if (!s || width < 1 || height < 1 || width > kMaxPlaneSide || height > kMaxPlaneSide) return;
+    if (width == s->width && height == s->height) return;
+    std::vector<uint32_t> pixels =
+        s->pixels.empty()
+            ? std::vector<uint32_t>(size_t(width) * size_t(height), 0)
+            : CopyPixelRect(s->pixels.data(), s->width, 0, 0, s->width, s->height, width, height);
+    s->pixels = std::move(pixels);
+    s->width = width;
+    s->height = height;
+    Descriptor().width = width;
+    Descriptor().height = height;
+}
+
+void PlaneEntity::DrawText(int x, int y, std::string_view text) {
+    PlaneState* s = State();
+    if (!s) return;
+    if (s->layout) {
+        TextStyle saved;
+        s->layout->GetStyle(saved);
+        s->layout->SetStyle(s->style);
+        s->layout->DrawText(s->pixels.data(), s->width, s->height, x, y, text);
+        s->layout->SetStyle(saved);
+    } else {
+        TextLayout temp;
+        temp.Init();
+        temp.SetStyle(s->style);
+        temp.DrawText(s->pixels.data(), s->width, s->height, x, y, text);
+    }
+    ApplyColorKey();
+}
+
+void PlaneEntity::FitToText(std::string_view text) {
+    PlaneState* s = State();
+    if (!s) return;
+    int w = 0, h = 0;
+    if (s->layout) {
+        TextStyle saved;
+        s->layout->GetStyle(saved);
+        s->layout->SetStyle(s->style);
+        s->layout->MeasureText(0, 0, text, w, h);
+        s->layout->SetStyle(saved);
+    } else {
+        TextLayout temp;
+        temp.Init();
+        temp.SetStyle(s->style);
+        temp.MeasureText(0, 0, text, w, h);
+    }
+    Resize(w, h);
+    ApplyColorKey();
+}
+
+void PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh,
+                             int width, int height, double angle, double alpha, uint32_t tint) {
+    PlaneState* s = State();
+    if (!s || resourceId == 0) return;
+    const EnginePicture* pic = LookupPicture(resourceId);
+    if (!pic) return;
+    if (width == 0) width = s->width;
+    if (height == 0) height = s->height;
+    DrawSurface dst;
+    dst.pixels = s->pixels.data();
+    dst.width = s->width;
+    dst.height = s->height;
+    dst.key = s->key;
+    BlitParams b;
+    b.angle = angle;
+    b.drawX = x + (width + 1) / 2;
+    b.drawY = y + (height + 1) / 2;
+    b.width = width;
+    b.height = height;
+    b.radius = int32_t(GetRotateRadius(width, height));
+    Rect box;
+    if (angle != 0.0) {
+        box = Rect{b.drawX - b.radius, b.drawY - b.radius, b.drawX + b.radius, b.drawY + b.radius};
+    } else {
+        box.left = b.drawX - (width + 1) / 2;
+        box.top = b.drawY - (height + 1) / 2;
+        box.right = box.left + width;
+        box.bottom = box.top + height;
+    }
+    if (box.right < 0 || box.left >= s->width || box.top >= s->height || box.bottom < 0) return;
+    DrawImageEx(dst, b, *pic, sx, sy, sw, sh, alpha, tint);
+    ApplyColorKey();
+}
+
+}  // namespace hqlv::engine

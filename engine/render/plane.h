@@ -1,0 +1,60 @@
+#pragma once
+// A plane: an entity that owns a 32-bit pixel buffer and is drawn like a picture with
+// per-pixel alpha. Text labels, message boxes and button faces are planes.
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/entity.h"
+#include "engine/render/text_layout.h"
+
+namespace hqlv::engine {
+
+// The largest side a plane buffer may have (the blitter's coordinate range).
+constexpr int kMaxPlaneSide = 16384;
+
+struct PlaneState : KindState {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t base = 0;
+    uint32_t key = kNoColour;
+    uint32_t back = kNoColour;
+    TextLayout* layout = nullptr;  // not owned
+    TextStyle style;
+};
+
+// COLORREF to pixel: opaque, or alpha 0 when it is the key.
+uint32_t ColorToPixel(uint32_t colour, uint32_t key);
+
+// Nearest-neighbour copy of a source rectangle at width × height (10-bit fixed point); empty
+// when a side is below 1.
+std::vector<uint32_t> CopyPixelRect(const uint32_t* src, int rowLength, int sx, int sy, int sw,
+                                    int sh, int width, int height);
+
+class PlaneEntity : public Entity {
+public:
+    PlaneEntity() : Entity(ENT_PLANE) {}
+    // Nothing for a side below 1 or past kMaxPlaneSide.
+    void Create(int width, int height, uint32_t baseColour);
+    void Fill();
+    void SetBaseColor(uint32_t colour);
+    void ReplaceColor(uint32_t a, uint32_t b);
+    void SetPixel(int x, int y, uint32_t colour);
+    void DrawBorder(uint32_t colour);
+    void SetBackColor(uint32_t colour);
+    void SetTextColor(uint32_t colour);
+    void SetFont(int height, int weight, std::string_view face);
+    void SetTextLayout(TextLayout* layout, bool copyStyle);
+    void ApplyColorKey();
+    void Resize(int width, int height);
+    void SetPlaneSize(int width, int height) { Resize(width, height); }
+    void DrawText(int x, int y, std::string_view text);
+    void FitToText(std::string_view text);
+    void PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh, int width,
+                    int height, double angle, double alpha, uint32_t tint);
+    uint32_t* GetPixels();
+    PlaneState* State() const;
+};
+
+}  // namespace hqlv::engine

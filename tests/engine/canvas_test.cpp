@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include "scene_fixture.h"
+
+namespace hqlv::engine {
+namespace {
+
+using test::kSentinel;
+using test::MakeImage;
+using test::PictureTable;
+using test::SolidPicture;
+using test::Target;
+
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
+// What an opaque pixel becomes at alpha 1.0: each byte × 255 >> 8.
+constexpr uint32_t kRedDrawn = 0xFFFE0000, kGreenDrawn = 0xFF00FE00;
+
+struct Scene {
+    Scene(int w = 64, int h = 48) : target(w, h) {
+        canvas.InitScreen(32, w, h);
+        pics.Add(1, SolidPicture(8, 6, {kRed, kGreen}));
+    }
+    PictureTable pics;
+    Canvas canvas;
+    Target target;
+};
+
+// ---- canvas ----------------------------------------------------------------------------
+
+TEST(Canvas, NothingDirtyDrawsNothing) {
+    Scene s;
+    EXPECT_EQ(s.canvas.Render(5, s.target.surface), -1);
+    auto a = MakeImage(1, 1, 10, 10, 8, 6);
+    a->AttachToCanvas(&s.canvas, 1);
+    ASSERT_EQ(s.canvas.Render(6, s.target.surface), 0);
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    a->SetPosition(10, 10);
+    a->ApplyTransform();  // unchanged and already shown: redraws its area
+    EXPECT_EQ(s.canvas.Render(7, s.target.surface), 0);
+    EXPECT_EQ(s.target.at(0, 0), kSentinel);
+    EXPECT_EQ(s.canvas.Render(8, s.target.surface), -1);
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    EXPECT_EQ(s.canvas.Render(6, s.target.surface), -1);
+    for (uint32_t p : s.target.pixels) ASSERT_EQ(p, kSentinel);
+}
+
+TEST(Canvas, MovingOneSpriteTouchesOnlyTheMergedRectangles) {
+    Scene s;
+    auto sprite = MakeImage(1, 1, 20, 20, 8, 6);
+    sprite->AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    EXPECT_EQ(s.target.at(20, 20), kRedDrawn);
+    EXPECT_EQ(s.target.at(2, 2), kSentinel);  // outside the only dirty rectangle
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    sprite->MoveBy(0, 10);
+    sprite->ApplyTransform();
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    // Old area (16..24, 17..23) and new (16..24, 27..33) share left and right: one rectangle.
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    const Rect r = s.canvas.DirtyRects()[0];
+    EXPECT_EQ(r.left, 16);
+    EXPECT_EQ(r.top, 17);
+    EXPECT_EQ(r.right, 24);
+    EXPECT_EQ(r.bottom, 33);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            const bool sprite_px = x >= 16 && x < 24 && y >= 27 && y < 33;
+            const uint32_t want = !inside ? kSentinel : sprite_px ? kRedDrawn : 0xFF000000u;
+            ASSERT_EQ(s.target.at(x, y), want) << x << "," << y;
+        }
+    }
+}
+
+TEST(Canvas, FullScreenModeRedrawsAll) {
+    Scene s;
+    auto a = MakeImage(1, 1, 10, 10, 8, 6);
+    auto b = MakeImage(2, 1, 40, 30, 8, 6);
+    a->AttachToCanvas(&s.canvas, 1);
+    b->AttachToCanvas(&s.canvas, 2);
+    s.canvas.Render(1, s.target.surface);
+    s.canvas.SetFullScreenInvalidate(true);
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    a->MoveBy(1, 0);
+    a->ApplyTransform();
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    EXPECT_EQ(s.canvas.ItemsDrawn(), 2u);
+    for (uint32_t p : s.target.pixels) ASSERT_NE(p, kSentinel);
+    EXPECT_EQ(s.target.at(40, 30), kRedDrawn);
+}
+
+TEST(Canvas, AReleasedPictureDrawsNothing) {
+    Scene s;
+    auto a = MakeImage(1, 1, 10, 10, 8, 6);
+    a->AttachToCanvas(&s.canvas, 1);
+    s.pics.Remove(1);
+    s.canvas.Render(1, s.target.surface);
+    EXPECT_EQ(s.target.at(10, 10), 0xFF000000u);
+    // A picture registered again under the same id is found again.
+    s.pics.Add(1, SolidPicture(8, 6, {kGreen}));
+    s.canvas.InvalidateAll();
+    s.canvas.Render(2, s.target.surface);
+    EXPECT_EQ(s.target.at(10, 10), kGreenDrawn);
+}
+
+TEST(Canvas, ViewClampAndFixedLayers) {
+    Canvas c;
+    c.InitScreen(32, 100, 80);
+    c.SetScrollArea(400, 300);
+    c.SetViewCenter(0, 0, true);
+    EXPECT_EQ(c.GetViewRect().centreX, 50);
+    EXPECT_EQ(c.GetViewRect().centreY, 40);
+    c.SetViewCenter(1000, 1000, true);
+    EXPECT_EQ(c.GetViewRect().centreX, 350);
+    EXPECT_EQ(c.GetViewRect().centreY, 260);
+    c.SetScrollArea(20, 20);  // smaller than the view: the lower bound wins
+    EXPECT_EQ(c.GetViewRect().centreX, 50);
+    c.SetScrollArea(400, 300);
+    c.SetViewCenter(150, 140, false);
+    EXPECT_EQ(c.ScreenToLayer(1, 0, 0), (IPoint{100, 100}));
+    EXPECT_EQ(c.ScreenToLayer(3, 0, 0), (IPoint{0, 0}));
+    EXPECT_EQ(c.LayerToScreen(2, 100, 100), (IPoint{0, 0}));
+}
+
+TEST(Canvas, LayerZeroIsNeverDrawnAndReferencesFollowTheirTarget) {
+    Scene s;
+    auto hidden = MakeImage(1, 1, 10, 10, 8, 6);
+    hidden->AttachToCanvas(&s.canvas, 0);
+    auto target = MakeImage(2, 1, 40, 10, 8, 6);
+    target->AttachToCanvas(&s.canvas, 1);
+    RefEntity ref;
+    ref.SetId(3);
+    ref.Init(40, 35, 8, 6, 0.0, 1, true, 1.0);
+    EXPECT_FALSE(ref.SetTarget(nullptr, false));
+    ASSERT_TRUE(ref.SetTarget(target.get(), false));
+    ref.AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    EXPECT_EQ(s.target.at(10, 10), 0xFF000000u);
+    EXPECT_EQ(s.target.at(40, 35), kRedDrawn);
+    target.reset();  // the referenced item is gone: the reference draws nothing
+    s.canvas.InvalidateAll();
+    s.canvas.Render(2, s.target.surface);
+    EXPECT_EQ(s.target.at(40, 35), 0xFF000000u);
+}
+
+TEST(Canvas, ScreenDepthConversions) {
+    const uint32_t px[2] = {0xFFFF0000, 0x00123456};
+    EXPECT_EQ(ConvertTo565(px, 2)[0], 0xF800);
+    EXPECT_EQ(ConvertTo565(px, 2)[1],
+              uint16_t(((0x56 & 0xF8) >> 3) | ((0x34 & 0xFC) << 3) | ((0x12 & 0xF8) << 8)));
+    EXPECT_EQ(PackTo24(px, 2), (std::vector<uint8_t>{0, 0, 0xFF, 0x56, 0x34, 0x12}));
+}
+
+TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
+    Scene s(16, 12);
+    s.pics.Add(9, SolidPicture(16, 12, {kGreen}));
+    EXPECT_EQ(s.canvas.SetBackgroundImage(9, 17, 0, 16, 12, 1), 0);
+    EXPECT_EQ(s.canvas.SetBackgroundImage(9, -1, 0, 16, 12, 1), 0);
+    EXPECT_EQ(s.canvas.SetBackgroundImage(9, 0, -4, 16, 12, 1), 0);
+    EXPECT_EQ(s.canvas.SetBackgroundImage(99, 0, 0, 16, 12, 1), 0);
+    EXPECT_EQ(s.canvas.BackgroundMode(), 4u);  // unchanged
+    EXPECT_EQ(s.canvas.SetBackgroundImage(9, 0, 0, 16, 12, 1), 999999);
+    EXPECT_EQ(s.canvas.BackgroundMode(), 2u);
+    s.canvas.Render(1, s.target.surface);
+    // Drawn onto the cleared (transparent) buffer, the picture is copied as it is.
+    EXPECT_EQ(s.target.at(0, 0), kGreen);
+    EXPECT_EQ(s.target.at(15, 11), kGreen);
+}
+
+// ---- draw layers -----------------------------------------------------------------------
+
+TEST(DrawLayer, MergeRule) {
+    std::vector<Rect> list;
+    MergeDirtyRect(list, {0, 0, 10, 10});
+    MergeDirtyRect(list, {0, 100, 10, 110});
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].bottom, 110);
+    MergeDirtyRect(list, {20, 20, 30, 30});
+    ASSERT_EQ(list.size(), 2u);
+    MergeDirtyRect(list, {2, 2, 5, 5});  // covered
+    EXPECT_EQ(list.size(), 2u);
+    MergeDirtyRect(list, {-5, -5, 50, 200});  // covers the first
+    EXPECT_EQ(list[0].left, -5);
+    EXPECT_EQ(list.size(), 2u);
+    MergeDirtyRect(list, {100, 20, 120, 30});  // same top and bottom as the second
+    EXPECT_EQ(list[1].right, 120);
+}
+
+TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
+    Scene s;
+    auto a = MakeImage(5, 1, 10, 10, 8, 6, 2);
+    auto b = MakeImage(3, 1, 10, 10, 8, 6, 2);
+    auto c = MakeImage(9, 1, 10, 10, 8, 6, 1);
+    for (auto* e : {a.get(), b.get(), c.get()}) e->AttachToCanvas(&s.canvas, 1);
+    const DrawLayer& l = s.canvas.Layer(1);
+    EXPECT_EQ(l.OrderedIds(),
+              (std::vector<uint32_t>{c->GetItemId(), b->GetItemId(), a->GetItemId()}));
+    a->SetAlpha(0.0);
+    a->ApplyTransform();
+    EXPECT_EQ(l.OrderedIds().size(), 2u);
+    a->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(10, 10), 5u);  // registered and hittable, never drawn
+    s.canvas.Render(1, s.target.surface);
+    b->Hide();
+    b->ApplyTransform();
+    EXPECT_TRUE(s.canvas.HasDirtyRects());
+    s.canvas.Render(2, s.target.surface);
+    b->ApplyTransform();  // hidden and unchanged: nothing more
+    EXPECT_FALSE(s.canvas.HasDirtyRects());
+    b->Show();
+    b->ApplyTransform();
+    EXPECT_TRUE(s.canvas.HasDirtyRects());
+}
+
+TEST(DrawLayer, BlockMeetsRectAndTheInViewTest) {
+    BlitParams b;
+    b.drawX = 10;
+    b.drawY = 10;
+    b.width = 9;  // box 5..15 (w + 1 wide)
+    b.height = 9;
+    EXPECT_TRUE(BlockMeetsRect(b, {14, 0, 20, 20}));
+    EXPECT_FALSE(BlockMeetsRect(b, {15, 0, 20, 20}));  // touching is not meeting
+    b.angle = 10.0;
+    EXPECT_TRUE(BlockMeetsRect(b, {0, 0, 100, 100}));    // the item inside the rectangle
+    EXPECT_FALSE(BlockMeetsRect(b, {0, 0, 3, 100}));     // left of the item
+    EXPECT_FALSE(BlockMeetsRect(b, {30, 0, 100, 100}));  // right of the item
+    b.drawX = b.drawY = 200;
+    b.width = b.height = 60;
+    EXPECT_TRUE(BlockMeetsRect(b, {215, 215, 217, 217}));  // the rectangle inside the item
+    EXPECT_FALSE(BlockMeetsRect(b, {300, 300, 302, 302}));
+    // Out of view on one side only is out of view.
+    Scene s;
+    auto right = MakeImage(1, 1, 100, 20, 8, 6);
+    auto below = MakeImage(2, 1, 20, 80, 8, 6);
+    auto inside = MakeImage(3, 1, 63, 47, 8, 6);
+    for (auto* e : {right.get(), below.get(), inside.get()}) e->AttachToCanvas(&s.canvas, 1);
+    auto above = MakeImage(4, 1, 20, -2, 8, 8);  // partly over the top edge
+    above->AttachToCanvas(&s.canvas, 1);
+    EXPECT_TRUE(above->IsInView());
+    EXPECT_FALSE(right->IsInView());
+    EXPECT_FALSE(below->IsInView());
+    EXPECT_TRUE(inside->IsInView());
+}
+
+TEST(Canvas, ParticleTicksInvalidateTheirBox) {
+    Scene s;
+    s.pics.Add(2, SolidPicture(4, 2, {kRed}));
+    ParticleEntity p;
+    p.SetId(1);
+    p.Init(20, 20, 4, 2, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, 4, 2), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    static int next = 0;
+    next = 0;
+    p.SetCallbacks(
+        [](const ParticleParams*) {
+            Particle q;
+            q.life = 5;
+            q.originX = next;  // 0, then 10
+            next += 10;
+            return q;
+        },
+        [](Particle&, const ParticleParams*) { return true; });
+    p.SetEmission(2, 10, nullptr);
+    p.State()->lastEmission = 1000;
+    p.Tick(1025);
+    ASSERT_EQ(p.State()->live, 2u);
+    s.canvas.TakeDirtyRects();
+    // Particles at layer x 20 and 30, y 20; grown by half the particle size.
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    const Rect r = s.canvas.DirtyRects()[0];
+    EXPECT_EQ(r.left, 18);
+    EXPECT_EQ(r.right, 32);
+    EXPECT_EQ(r.top, 19);
+    EXPECT_EQ(r.bottom, 21);
+}
+
+TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {
+    Scene s;
+    auto a = MakeImage(4, 1, 10, 10, 8, 6, 3);
+    auto b = MakeImage(4, 1, 20, 10, 8, 6, 3);
+    auto c = MakeImage(2, 1, 30, 10, 8, 6, 3);
+    for (auto* e : {a.get(), b.get(), c.get()}) e->AttachToCanvas(&s.canvas, 1);
+    EXPECT_EQ(s.canvas.Layer(1).OrderedIds(),
+              (std::vector<uint32_t>{c->GetItemId(), a->GetItemId(), b->GetItemId()}));
+    // Layers 3 and 4 stay on the screen when the view scrolls.
+    s.canvas.SetScrollArea(400, 400);
+    auto fixed = MakeImage(5, 1, 10, 10, 8, 6);
+    auto moving = MakeImage(6, 1, 10, 10, 8, 6);
+    fixed->AttachToCanvas(&s.canvas, 3);
+    moving->AttachToCanvas(&s.canvas, 2);
+    s.canvas.SetViewCenter(200, 200, true);
+    EXPECT_TRUE(fixed->IsInView());
+    EXPECT_FALSE(moving->IsInView());
+}
+
+TEST(DrawLayer, HitTestBoundsZAndTopItems) {
+    Scene s;
+    auto a = MakeImage(1, 1, 10, 10, 4, 4, 1);
+    a->AttachToCanvas(&s.canvas, 1);
+    a->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(8, 10), 0u);
+    EXPECT_EQ(s.canvas.HitTest(9, 10), 1u);
+    EXPECT_EQ(s.canvas.HitTest(11, 10), 1u);
+    EXPECT_EQ(s.canvas.HitTest(12, 10), 0u);
+    a->SetZ(0);
+    a->ApplyTransform();
+    EXPECT_EQ(s.canvas.HitTest(10, 10), 0u);  // z 0 never hit
+    auto top = MakeImage(2, 1, 30, 30, 4, 4, 5);
+    auto low = MakeImage(3, 1, 40, 30, 4, 4, 4);
+    auto high = MakeImage(4, 1, 20, 30, 4, 4, 6);
+    for (auto* e : {top.get(), low.get(), high.get()}) {
+        e->AttachToCanvas(&s.canvas, 4);
+        e->SetHitMode(1);
+    }
+    s.canvas.SetTopItem(top->GetItemId());
+    EXPECT_EQ(s.canvas.GetTopItem(), 2u);
+    EXPECT_EQ(s.canvas.HitTest(40, 30), 0u);
+    EXPECT_EQ(s.canvas.HitTest(30, 30), 2u);
+    EXPECT_EQ(s.canvas.HitTest(20, 30), 4u);
+    top->MoveBy(1, 0);
+    top->ApplyTransform();
+    EXPECT_EQ(s.canvas.Layer(4).HitThreshold(), 4u);
+    top->Hide();
+    top->ApplyTransform();
+    EXPECT_EQ(s.canvas.GetTopItem(), 0u);
+    EXPECT_EQ(s.canvas.HitTest(40, 30), 3u);
+}
+
+TEST(DrawLayer, RotatedAndPixelHits) {
+    Scene s;
+    // A long thin item turned by 90 degrees stands upright.
+    auto bar = MakeImage(1, 1, 30, 30, 20, 2, 1);
+    bar->SetRotation(90.0);
+    bar->AttachToCanvas(&s.canvas, 1);
+    bar->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(30, 36), 1u);
+    EXPECT_EQ(s.canvas.HitTest(36, 30), 0u);
+    // Pixel hits: a transparent pixel passes the click to the item below.
+    auto under = MakeImage(2, 1, 10, 10, 8, 6, 1);
+    under->AttachToCanvas(&s.canvas, 2);
+    under->SetHitMode(1);
+    s.pics.Add(2, SolidPicture(8, 6, {0x00000000}));
+    auto clear = MakeImage(3, 2, 10, 10, 8, 6, 2);
+    clear->SetDrawFlags(BLIT_PIXEL_HIT);
+    clear->AttachToCanvas(&s.canvas, 2);
+    clear->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(10, 10), 2u);
+    s.pics.Get(2)->ownedPixels[(1 + 1 * 8) * 4 + 3] = 0xFF;  // pixel (1, 1) opaque
+    EXPECT_EQ(s.canvas.HitTest(7, 8), 3u);
+}
+
+TEST(DrawLayer, PixelHitOnAPlaneStaysInsideItsBuffer) {
+    Scene s;
+    PlaneEntity plane;
+    plane.SetId(1);
+    plane.Init(20, 20, 5, 4, 0.0, 1, true, 1.0);
+    plane.Create(5, 4, 0x0000FF);
+    plane.SetDrawFlags(BLIT_PIXEL_HIT);
+    plane.AttachToCanvas(&s.canvas, 1);
+    plane.SetHitMode(1);
+    // Width 5: half 3, so layer x 22 gives u = 5 = the width (one past the buffer).
+    const LayerItem* item = s.canvas.Layer(1).FindItem(plane.GetItemId());
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(s.canvas.Layer(1).PixelHit(22, 20, *item), 0);
+    EXPECT_EQ(s.canvas.Layer(1).PixelHit(21, 20, *item), 1);
+    // The entity grows, the buffer does not: outside the buffer is transparent.
+    plane.Entity::SetSize(40, 40);
+    plane.ApplyTransform();
+    EXPECT_EQ(s.canvas.Layer(1).PixelHit(35, 35, *item), 0);
+    EXPECT_EQ(s.canvas.HitTest(35, 35), 0u);
+}
+
+}  // namespace
+}  // namespace hqlv::engine

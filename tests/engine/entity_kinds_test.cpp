@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include "scene_fixture.h"
+
+namespace hqlv::engine {
+namespace {
+
+using test::MakeImage;
+using test::PictureTable;
+using test::SolidPicture;
+
+// ---- images ------------------------------------------------------------------------------
+
+TEST(ImageEntity, FramesWrapAndDelays) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(4, 3, {1, 2, 3}, {10, 20, 30}));
+    pics.Add(2, SolidPicture(4, 3, {1, 2}));
+    auto e = MakeImage(1, 1, 0, 0, 4, 3);
+    EXPECT_EQ(e->GetFrameCount(), 3u);
+    EXPECT_EQ(e->SetFrame(4), 20u);  // count + 1 selects frame 1
+    EXPECT_EQ(e->GetFrame(), 1u);
+    EXPECT_EQ(e->State()->srcY, 3);
+    EXPECT_EQ(e->SetFrame(0x10002), 30u);  // only the low 16 bits count
+    EXPECT_EQ(e->NextFrame(), 10u);
+    EXPECT_EQ(e->GetFrame(), 0u);
+    EXPECT_EQ(e->TotalDuration(), 60u);
+    EXPECT_EQ(e->DurationBetween(0, 2), 30u);
+    EXPECT_EQ(e->DurationBetween(0, 3), 0u);
+    EXPECT_EQ(e->FrameDelay(5), 30u);
+    // t equal to the total selects frame 0 (already current: 0).
+    EXPECT_EQ(e->SetFrameAtTime(60), 0u);
+    EXPECT_EQ(e->SetFrameAtTime(10), 20u);
+    EXPECT_EQ(e->SetFrameAtTime(29), 0u);  // still frame 1
+    EXPECT_EQ(e->SetFrameAtTime(30), 30u);
+    auto plain = MakeImage(2, 2, 0, 0, 4, 3);
+    EXPECT_EQ(plain->FrameDelay(0), 100u);
+    EXPECT_EQ(plain->SetFrame(1), 0u);
+    auto none = MakeImage(3, 0, 0, 0, 4, 3);
+    EXPECT_EQ(none->SetFrame(1), 0u);
+    EXPECT_EQ(none->FrameDelay(1), 0u);
+    EXPECT_EQ(none->GetFrameCount(), 0u);
+}
+
+// Zero delays: no division by a zero total.
+TEST(ImageEntity, ZeroDelaysNeverDivideByZero) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {1, 2, 3}, {0, 0, 0}));
+    auto e = MakeImage(1, 1, 0, 0, 2, 2);
+    EXPECT_EQ(e->TotalDuration(), 0u);
+    EXPECT_EQ(e->SetFrameAtTime(1234), 0u);
+    EXPECT_EQ(e->GetFrame(), 0u);
+}
+
+// The picture is found by id at each use: an unloaded one is never read.
+TEST(ImageEntity, APictureGoneAfterSetImageIsNotRead) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {1, 2}, {5, 6}));
+    auto e = MakeImage(1, 1, 0, 0, 2, 2);
+    pics.Remove(1);
+    EXPECT_EQ(e->SetFrame(1), 0u);
+    EXPECT_EQ(e->NextFrame(), 0u);
+    EXPECT_EQ(e->FrameDelay(1), 0u);
+    EXPECT_EQ(e->GetFrameCount(), 0u);
+    pics.Add(1, SolidPicture(2, 2, {1, 2, 3}, {7, 8, 9}));  // a skin change
+    EXPECT_EQ(e->SetFrame(2), 9u);
+}
+
+// ---- frame sequences ---------------------------------------------------------------------
+
+struct Player {
+    explicit Player(uint32_t flags, uint32_t count = 3, uint32_t duration = 100) {
+        seq.Build(count, 7, 10, 8, duration);
+        e.Create(&seq, 1.0, flags);
+    }
+    FrameSequence seq;
+    FrameEntity e;
+};
+
+TEST(FrameSequence, BuildPlayPauseFinishLoopRewind) {
+    Player p(FP_PLAYING);
+    EXPECT_EQ(p.seq.frames[2].srcX, 20);
+    EXPECT_EQ(p.seq.total, 300u);
+    EXPECT_EQ(p.e.FrameAt(1000), 1u);
+    EXPECT_EQ(p.e.Player()->index, 0u);
+    EXPECT_EQ(p.e.FrameAt(1150), 1u);
+    EXPECT_EQ(p.e.Player()->srcX, 10);
+    EXPECT_EQ(p.e.Player()->frameHeight, 8);
+    // Paused: 2, and resumes on the same frame.
+    p.e.Player()->flags &= ~uint32_t(FP_PLAYING);
+    EXPECT_EQ(p.e.FrameAt(5000), 2u);
+    p.e.Play();
+    EXPECT_EQ(p.e.FrameAt(5010), 1u);
+    EXPECT_EQ(p.e.Player()->index, 1u);
+    // No next, no repeats, no loop: finished.
+    EXPECT_EQ(p.e.FrameAt(5400), 0u);
+    EXPECT_FALSE(p.e.IsPlaying());
+
+    Player loop(FP_PLAYING | FP_LOOP);
+    loop.e.FrameAt(1000);
+    EXPECT_EQ(loop.e.FrameAt(1000 + 650), 1u);
+    EXPECT_EQ(loop.e.Player()->index, 0u);
+
+    Player rewind(FP_PLAYING | FP_REWIND | FP_REPORT_REWIND);
+    rewind.e.FrameAt(1000);
+    EXPECT_EQ(rewind.e.FrameAt(1400), 4096u);
+    EXPECT_EQ(rewind.e.Player()->index, 0u);
+    Player rewind1(FP_PLAYING | FP_REWIND);
+    rewind1.e.FrameAt(1000);
+    EXPECT_EQ(rewind1.e.FrameAt(1400), 1u);
+
+    Player still(FP_PLAYING);
+    still.e.Player()->speed = 0.0;
+    EXPECT_EQ(still.e.FrameAt(1000), 0u);
+}
+
+TEST(FrameSequence, ZeroTotalWithLoopFinishes) {
+    Player p(FP_PLAYING | FP_LOOP, 2, 0);
+    EXPECT_EQ(p.e.FrameAt(1000), 0u);
+    EXPECT_EQ(p.e.FrameAt(2000), 2u);  // stopped: it stays where it was
+    EXPECT_FALSE(p.e.IsPlaying());
+    Player owned(0);
+    auto* seq = new FrameSequence;
+    seq->Build(1, 3, 4, 4, 10);
+    owned.e.Create(seq, 1.0, FP_OWNS_SEQUENCE | FP_PLAYING);  // freed with the entity (ASan)
+    EXPECT_EQ(owned.e.Descriptor().resourceId, 3u);
+}
+
+TEST(FrameSequence, ChainsToTheNextSequence) {
+    FrameSequence second;
+    second.Build(2, 9, 5, 5, 50);
+    Player p(FP_PLAYING);
+    p.seq.next = &second;
+    p.e.SetFrames(&p.seq, 1.0, FP_PLAYING);
+    p.e.FrameAt(1000);
+    EXPECT_EQ(p.e.FrameAt(1000 + 360), 1u);
+    EXPECT_EQ(p.e.Player()->resourceId, 9u);
+    EXPECT_EQ(p.e.Player()->index, 1u);
+}
+
+// ---- particles ----------------------------------------------------------------------------
+
+TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(10, 6, {0x80112233}));
+    ParticleEntity e;
+    EXPECT_EQ(e.Create(1, 6, 0, 8, 6), 999999u);
+    EXPECT_EQ(e.Descriptor().width, 4);
+    EXPECT_EQ(e.State()->pixels.size(), 24u);
+    EXPECT_EQ(e.State()->pixels[0], 0x80112233u);
+    EXPECT_EQ(e.Create(1, 11, 0, 8, 6), 0u);  // outside: nothing
+    EXPECT_EQ(e.Create(1, -3, 0, 5, 2), 999999u);
+    EXPECT_EQ(e.Descriptor().width, 2);
+    // A one-byte palette picture: 4 bytes a pixel are never read from it.
+    auto pal = std::make_unique<EnginePicture>();
+    pal->width = 3;
+    pal->frameHeight = 1;
+    pal->frameCount = 1;
+    pal->ownedPixels = {0, 1, 2};
+    pal->pixels = pal->ownedPixels.data();
+    pal->dataSize = 3;
+    pal->flags = PIC_OWN_PALETTE;
+    pal->key = 2;
+    pal->ownedPalette.assign(kPaletteBytes, 0);
+    pal->ownedPalette[3] = 0xAA;  // index 1 red
+    pal->palette = pal->ownedPalette.data();
+    pics.Add(2, std::move(pal));
+    ASSERT_EQ(e.Create(2, 0, 0, 3, 1), 999999u);
+    EXPECT_EQ(e.State()->pixels, (std::vector<uint32_t>{0xFF000000, 0xFFAA0000, 0x00000000}));
+    EXPECT_TRUE(e.State()->pictureFlags & PIC_ALPHA);
+}
+
+TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFFFFFFFF}));
+    ParticleEntity e;
+    e.Init(50, 60, 2, 2, 0.0, 1, true, 1.0);
+    ASSERT_EQ(e.Create(1, 0, 0, 2, 2), 999999u);
+    e.SetCallbacks(
+        [](const ParticleParams*) {
+            Particle p;
+            p.life = 2;
+            return p;
+        },
+        [](Particle& p, const ParticleParams*) { return --p.life > 0; });
+    e.SetEmission(5, 0, nullptr);
+    EXPECT_EQ(e.State()->interval, 1000000u);
+    e.SetEmission(5, 10, nullptr);
+    e.State()->lastEmission = 1000;
+    e.Tick(1010);  // not past the interval
+    EXPECT_EQ(e.State()->live, 0u);
+    e.Tick(1031);  // three intervals
+    EXPECT_EQ(e.State()->live, 3u);
+    EXPECT_EQ(e.State()->toEmit, 2u);
+    EXPECT_EQ(e.State()->particles.front().originX, 50);
+    e.Tick(1032);
+    EXPECT_EQ(e.State()->live, 0u);
+}
+
+// ---- planes -------------------------------------------------------------------------------
+
+TEST(PlaneEntity, FillKeyReplaceBorderResize) {
+    PlaneEntity p;
+    TextLayout layout;
+    p.SetTextLayout(&layout, true);  // no plane yet: nothing
+    p.Create(0, 4, 0x0000FF);
+    EXPECT_FALSE(p.DescriptorMade());
+    p.Create(kMaxPlaneSide + 1, 4, 0x0000FF);
+    EXPECT_FALSE(p.DescriptorMade());
+    p.Create(2, 2, 0xFF00FF);
+    EXPECT_EQ(p.State()->pixels, (std::vector<uint32_t>(4, 0u)));
+    p.Create(2, 2, 0x0000FF);
+    EXPECT_EQ(p.State()->pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(p.GetWidth(), 2);
+    p.ReplaceColor(0x0000FF, 0x0000FF);
+    EXPECT_EQ(p.State()->pixels[0], 0xFFFF0000u);
+    p.SetPixel(1, 1, 0x00FF00);
+    p.SetPixel(2, 0, 0x00FF00);  // outside: ignored
+    p.SetPixel(-1, 0, 0x00FF00);
+    EXPECT_EQ(p.State()->pixels[3], 0xFF00FF00u);
+    p.Resize(4, 4);  // each pixel becomes a 2 × 2 block
+    EXPECT_EQ(p.State()->pixels[0], 0xFFFF0000u);
+    EXPECT_EQ(p.State()->pixels[1], 0xFFFF0000u);
+    EXPECT_EQ(p.State()->pixels[2 * 4 + 2], 0xFF00FF00u);
+    EXPECT_EQ(p.State()->pixels[3 * 4 + 3], 0xFF00FF00u);
+    EXPECT_EQ(p.State()->pixels[2 * 4 + 1], 0xFFFF0000u);
+    p.ReplaceColor(0x0000FF, 0xFF00FF);  // into the key: transparent
+    EXPECT_EQ(p.State()->pixels[0], 0x00FF00FFu);
+    PlaneEntity one;
+    one.Create(1, 1, 0);
+    one.DrawBorder(0x123456);
+    EXPECT_EQ(one.State()->pixels[0], 0xFF563412u);
+    EXPECT_EQ(ColorToPixel(0x0000FF, kNoColour), 0xFFFF0000u);
+    EXPECT_EQ(ColorToPixel(kNoColour, kNoColour), 0x00FF00FFu);
+}
+
+TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {
+    PlaneEntity p;
+    p.Create(8, 20, 0);
+    EXPECT_EQ(p.State()->style.face, "宋体");
+    EXPECT_EQ(p.State()->style.height, 10);
+    EXPECT_EQ(p.State()->style.weight, 400);
+    EXPECT_EQ(p.State()->style.wrap, 1);
+    p.SetFont(12, 700, std::string(30, 'a') + "宋");  // 30 + 3 bytes: the character goes
+    EXPECT_EQ(p.State()->style.face, std::string(30, 'a'));
+    EXPECT_EQ(p.State()->style.height, 12);
+    p.SetFont(12, 700, std::string(31, 'b'));
+    EXPECT_EQ(p.State()->style.face.size(), 31u);
+}
+
+TEST(PlaneEntity, ColourKeyAfterTextAndPasteBounds) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
+    PlaneEntity p;
+    p.Create(4, 4, 0x00FF00);
+    p.PasteImage(4, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);  // at x = width: nothing
+    EXPECT_EQ(p.State()->pixels[3], 0xFF00FF00u);
+    p.PasteImage(0, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
+    EXPECT_NE(p.State()->pixels[0], 0xFF00FF00u);
+    EXPECT_EQ(p.State()->pixels[3], 0xFF00FF00u);
+    p.SetPixel(3, 3, kNoColour);
+    p.State()->pixels[15] |= 0xFF000000;  // a key-coloured pixel made opaque by drawing
+    p.DrawText(0, 0, "");
+    EXPECT_EQ(p.State()->pixels[15], 0x00FF00FFu);
+}
+
+TEST(RecordListEntity, EachRecordIsReleasedOnceWithTheEntity) {
+    static std::vector<uintptr_t> released;
+    released.clear();
+    const ListRecord records[2] = {{1, 10, 0, [](uintptr_t d) { released.push_back(d); }},
+                                   {2, 20, 0, [](uintptr_t d) { released.push_back(d); }}};
+    {
+        RecordListEntity e;
+        e.Create(records, 2);
+        EXPECT_EQ(e.Descriptor().kind, uint32_t(ENT_RECORDS));
+        e.Create(records, 1);  // the first set is released when replaced
+        EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20}));
+    }
+    EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20, 10}));
+}
+
+TEST(EntityFactory, KnownTypesOnly) {
+    for (uint32_t t : {0u, 1u, 16u, 256u, 512u, 1024u, 4096u, 0x10000u}) {
+        auto e = MakeEntityOfType(t);
+        ASSERT_NE(e, nullptr) << t;
+        EXPECT_EQ(e->GetType(), t);
+    }
+    EXPECT_EQ(MakeEntityOfType(2), nullptr);
+    EXPECT_EQ(MakeEntityOfType(4097), nullptr);
+}
+
+}  // namespace
+}  // namespace hqlv::engine
