@@ -358,6 +358,18 @@ TEST_F(PaneViews, NoIdleTimerWithoutBothIdleBits) {
     }
 }
 
+TEST_F(PaneViews, MainWindowGoesWhileTheIdleTimerRuns) {
+    optionB = 0xC0;
+    Start();
+    table->OnEnteredGame();
+    table->StartIdleTimer();
+    ASSERT_TRUE(table->idleTimerRunning());
+    // As at the end of a run: the application still names the frame while it is deleted,
+    // and the table pane stops its timer from inside the frame's teardown.
+    frame.reset();
+    app.SetFrame(nullptr);
+}
+
 #ifdef HQLV_SERVER_EXE
 TEST_F(PaneViews, SuccessfulTableChangeRestartsTheIdleTimer) {
     server::GameServer srv{server::ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "builders.h"
@@ -179,6 +180,32 @@ TEST_F(ChatDisplay, KeepsTheNewestLinesAndShowsTheLast) {
     EXPECT_TRUE(text.contains("line 39"));
     EXPECT_FALSE(text.contains("line 30\n"));
     EXPECT_EQ(edit.verticalScrollBar()->value(), edit.verticalScrollBar()->maximum());
+}
+
+TEST_F(ChatDisplay, AFloodOfFacesHoldsEachPictureOnce) {
+    // Trimming drops old lines; the pictures they showed must not pile up behind them.
+    edit.SetMaxLines(3);
+    for (int i = 0; i < 50; ++i) edit.AppendTaggedText("<z=7><z=12><z=7>x\r\n");
+    std::set<QString> names;
+    int faces = 0;
+    for (QTextBlock b = edit.document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                ++faces;
+                names.insert(it.fragment().charFormat().toImageFormat().name());
+            }
+    EXPECT_GE(faces, 6);
+    EXPECT_EQ(names.size(), 2u);
+    for (const QString& name : names)
+        EXPECT_TRUE(edit.document()->resource(QTextDocument::ImageResource, QUrl(name)).isValid());
+    // Clearing drops the pictures with the text; a later face is loaded again.
+    edit.ClearText();
+    edit.AppendTaggedText("<z=12>y");
+    EXPECT_EQ(Runs(edit.document()), (std::vector<std::string>{"[face 12]", "y|180|0|宋体||"}));
+    QTextCharFormat shown = edit.document()->begin().begin().fragment().charFormat();
+    EXPECT_TRUE(edit.document()
+                    ->resource(QTextDocument::ImageResource, QUrl(shown.toImageFormat().name()))
+                    .isValid());
 }
 
 // ---- the chat view against the in-process game server
