@@ -208,6 +208,28 @@ TEST_F(ChatDisplay, AFloodOfFacesHoldsEachPictureOnce) {
                     .isValid());
 }
 
+TEST_F(ChatDisplay, AFacePathOfMoreThan260CharactersIsNotLoaded) {
+    // Nested folders so that "<folder>7.bmp" takes exactly 260 characters.
+    std::string folder = dir.path().toStdString() + "/";
+    const size_t want = 260 - std::string("7.bmp").size();
+    while (folder.size() < want) {
+        size_t part = std::min<size_t>(want - folder.size() - 1, 100);
+        if (part == 0) {
+            folder.insert(folder.size() - 1, "x");  // one more character in the last name
+            continue;
+        }
+        folder += std::string(part, 'd') + "/";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    }
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    ASSERT_EQ(folder.size() + 5, 260u);
+    WriteFace(QString::fromStdString(folder + "7.bmp"), Qt::red);
+    WriteFace(QString::fromStdString(folder + "12.bmp"), Qt::red);
+    edit.SetFaceFolder(folder);
+    EXPECT_EQ(Render("<z=7>a"), (std::vector<std::string>{"[face 7]", "a|180|0|宋体||"}));
+    EXPECT_EQ(Render("<z=12>b"), (std::vector<std::string>{"b|180|0|宋体||"}));  // 261
+}
+
 // ---- the chat view against the in-process game server
 
 // Frees what the connection's socket delivers (the test has no communication thread).
