@@ -396,6 +396,31 @@ TEST_F(PaneViews, SuccessfulTableChangeRestartsTheIdleTimer) {
     conn->Disconnect();
     srv.Stop();
 }
+
+TEST_F(PaneViews, TableChangeOnlyWithBothIdleBitsAndWithoutBit2) {
+    // One idle bit only, or both with bit 0x2: nothing goes to the server.
+    for (int bits : {0x40, 0xC2}) {
+        SCOPED_TRACE(bits);
+        server::GameServer srv{server::ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};
+        ASSERT_TRUE(srv.Start());
+        optionB = bits;
+        Start();
+        CGameConnection* conn = app.GetConnection();
+        conn->InitCodec();
+        int flag = 0;
+        ASSERT_NE(conn->Connect("", "127.0.0.1", srv.Port(), &flag), 0);
+        ASSERT_TRUE(srv.WaitForClients(1, 3000));
+        table->OnEnteredGame();
+        srv.SetReply(201300, {10, {}});
+        EXPECT_EQ(table->RequestTableChange(), 0);
+        EXPECT_FALSE(table->idleTimerRunning());
+        EXPECT_FALSE(srv.WaitForRequest(201300, 300));
+        conn->Disconnect();
+        srv.Stop();
+        app.SetFrame(nullptr);
+        frame.reset();
+    }
+}
 #endif
 
 }  // namespace
