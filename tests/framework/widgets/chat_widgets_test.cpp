@@ -93,7 +93,7 @@ protected:
     void SetUp() override {
         SharedQtApp();
         ASSERT_TRUE(dir.isValid());
-        for (int n : {7, 12, 123})
+        for (int n : {0, 7, 12, 123})
             WriteFace(dir.path() + "/" + QString::number(n) + ".bmp", Qt::red);
         std::ofstream(dir.path().toStdString() + "/13.bmp") << "BM not a picture";
         edit.SetFaceFolder(dir.path().toStdString());
@@ -131,8 +131,9 @@ TEST_F(ChatDisplay, RenderingTable) {
         {"<e=l,l=target>name", false, {"name|180|0|宋体||"}},
         {"<z=12>hi", true, {"[face 12]", "hi|180|0|宋体||"}},
         {"<z=1234>", true, {"[face 123]"}},
-        {"<z=99>gone", true, {"gone|180|0|宋体||"}},  // a missing face: text only
-        {"<z=13>bad", true, {"bad|180|0|宋体||"}},    // an unreadable one too
+        {"<z=qz系统通知> 您", true, {"[face 0]", " 您|180|0|宋体||"}},  // the notice icon
+        {"<z=99>gone", true, {"gone|180|0|宋体||"}},                    // a missing face: text only
+        {"<z=13>bad", true, {"bad|180|0|宋体||"}},                      // an unreadable one too
         {"a<b>c", true, {"a|180|0|宋体||", "c|180|0|宋体||"}},
         {"<c=1>a\r\nb", true, {"a|180|1|宋体||", "\\n", "b|180|1|宋体||"}},
     };
