@@ -397,6 +397,23 @@ TEST_F(PaneViews, SuccessfulTableChangeRestartsTheIdleTimer) {
     srv.Stop();
 }
 
+TEST_F(PaneViews, Request201302GoesOutInRoomsWithBit2) {
+    server::GameServer srv{server::ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};
+    ASSERT_TRUE(srv.Start());
+    optionB = 0x82;
+    Start();
+    CGameConnection* conn = app.GetConnection();
+    conn->InitCodec();
+    int flag = 0;
+    ASSERT_NE(conn->Connect("", "127.0.0.1", srv.Port(), &flag), 0);
+    ASSERT_TRUE(srv.WaitForClients(1, 3000));
+    srv.SetReply(201302, {10, {}});
+    EXPECT_EQ(table->Request201302(), 0);
+    EXPECT_TRUE(srv.WaitForRequest(201302, 1000));
+    conn->Disconnect();
+    srv.Stop();
+}
+
 TEST_F(PaneViews, TableChangeOnlyWithBothIdleBitsAndWithoutBit2) {
     // One idle bit only, or both with bit 0x2: nothing goes to the server.
     for (int bits : {0x40, 0xC2}) {

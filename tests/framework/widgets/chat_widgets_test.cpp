@@ -181,6 +181,9 @@ TEST_F(ChatDisplay, KeepsTheNewestLinesAndShowsTheLast) {
     EXPECT_TRUE(text.contains("line 39"));
     EXPECT_FALSE(text.contains("line 30\n"));
     EXPECT_EQ(edit.verticalScrollBar()->value(), edit.verticalScrollBar()->maximum());
+    edit.SetMaxLines(1);
+    edit.AppendTaggedText("last");
+    EXPECT_EQ(edit.toPlainText(), "last");
 }
 
 TEST_F(ChatDisplay, AFloodOfFacesHoldsEachPictureOnce) {
