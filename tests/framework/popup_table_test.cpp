@@ -343,6 +343,10 @@ TEST_F(PaneViews, RequestsWithoutAConnectionDoNothing) {
     EXPECT_EQ(view.Request201302(), 0);
     EXPECT_EQ(view.RequestTableChange(), 0);
     EXPECT_EQ(bare.waitDialog(), nullptr);
+    // Nor is there a main window to run the idle timer on.
+    view.OnEnteredGame();
+    view.StartIdleTimer();
+    EXPECT_FALSE(view.idleTimerRunning());
 }
 
 TEST_F(PaneViews, NoIdleTimerWithoutBothIdleBits) {
