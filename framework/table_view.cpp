@@ -111,14 +111,19 @@ void CGameTableView::StartIdleTimer() {
     StopIdleTimer();
     if (!RoomHasIdleCheck() || idleSeconds_ < 1) return;
     CGameFrameWnd* frame = MainWindow();
-    if (frame && frame->SetTimer(kIdleTimerId, uint32_t(idleSeconds_) * 1000))
+    if (frame && frame->SetTimer(kIdleTimerId, uint32_t(idleSeconds_) * 1000)) {
         idleTimer_ = kIdleTimerId;
+        idleTimerOwner_ = frame->hwnd();
+    }
 }
 
 void CGameTableView::StopIdleTimer() {
     if (idleTimer_ == 0) return;
-    if (CGameFrameWnd* frame = MainWindow()) frame->KillTimer(kIdleTimerId);
+    // By the handle the timer was set on: the pane may be stopping it from inside the main
+    // window's teardown, when that window is no longer one to call into.
+    platform::killTimer(idleTimerOwner_, kIdleTimerId);
     idleTimer_ = 0;
+    idleTimerOwner_ = 0;
 }
 
 int CGameTableView::RequestTableChange() {

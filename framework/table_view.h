@@ -76,6 +76,7 @@ private:
     QImage cache_;
     int cacheBuilds_ = 0;
     uint32_t idleTimer_ = 0;
+    platform::Handle idleTimerOwner_ = 0;  // the window timer 1005 runs on
     int idleSeconds_ = 0;
 };
 

@@ -97,14 +97,21 @@ bool CChatRichEdit::InsertFace(int n) {
     std::string path = faceFolder_ + std::to_string(n) + ".bmp";
     if (faceFolder_.empty() || path.size() > 260 || !platform::pathExists(path, false))
         return false;
-    std::optional<QImage> image = platform::ui::LoadBitmapFile(path);
-    if (!image || image->isNull()) return false;
-    QString name = QStringLiteral("face:%1:%2").arg(n).arg(++faceSerial_);
-    document()->addResource(QTextDocument::ImageResource, QUrl(name), *image);
+    // One picture per face number in the document: trimming old lines does not free the
+    // pictures they showed, so a flood of faces must not add a picture per use.
+    const QString name = QStringLiteral("face:%1").arg(n);
+    const QUrl url(name);
+    QImage image = document()->resource(QTextDocument::ImageResource, url).value<QImage>();
+    if (image.isNull()) {
+        std::optional<QImage> loaded = platform::ui::LoadBitmapFile(path);
+        if (!loaded || loaded->isNull()) return false;
+        image = *loaded;
+        document()->addResource(QTextDocument::ImageResource, url, image);
+    }
     QTextImageFormat img;
     img.setName(name);
-    img.setWidth(image->width());
-    img.setHeight(image->height());
+    img.setWidth(image.width());
+    img.setHeight(image.height());
     img.setProperty(kChatTwipsProperty, n);
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);

@@ -58,7 +58,6 @@ private:
     int maxLines_ = 500;
     std::string faceFolder_;
     std::map<std::string, ChatCharFormat> links_;
-    int faceSerial_ = 0;
 };
 
 }  // namespace hqlv::framework

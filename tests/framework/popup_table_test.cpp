@@ -343,6 +343,10 @@ TEST_F(PaneViews, RequestsWithoutAConnectionDoNothing) {
     EXPECT_EQ(view.Request201302(), 0);
     EXPECT_EQ(view.RequestTableChange(), 0);
     EXPECT_EQ(bare.waitDialog(), nullptr);
+    // Nor is there a main window to run the idle timer on.
+    view.OnEnteredGame();
+    view.StartIdleTimer();
+    EXPECT_FALSE(view.idleTimerRunning());
 }
 
 TEST_F(PaneViews, NoIdleTimerWithoutBothIdleBits) {
@@ -356,6 +360,18 @@ TEST_F(PaneViews, NoIdleTimerWithoutBothIdleBits) {
         app.SetFrame(nullptr);
         frame.reset();
     }
+}
+
+TEST_F(PaneViews, MainWindowGoesWhileTheIdleTimerRuns) {
+    optionB = 0xC0;
+    Start();
+    table->OnEnteredGame();
+    table->StartIdleTimer();
+    ASSERT_TRUE(table->idleTimerRunning());
+    // As at the end of a run: the application still names the frame while it is deleted,
+    // and the table pane stops its timer from inside the frame's teardown.
+    frame.reset();
+    app.SetFrame(nullptr);
 }
 
 #ifdef HQLV_SERVER_EXE
@@ -383,6 +399,48 @@ TEST_F(PaneViews, SuccessfulTableChangeRestartsTheIdleTimer) {
     EXPECT_FALSE(table->idleTimerRunning());
     conn->Disconnect();
     srv.Stop();
+}
+
+TEST_F(PaneViews, Request201302GoesOutInRoomsWithBit2) {
+    server::GameServer srv{server::ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};
+    ASSERT_TRUE(srv.Start());
+    optionB = 0x82;
+    Start();
+    CGameConnection* conn = app.GetConnection();
+    conn->InitCodec();
+    int flag = 0;
+    ASSERT_NE(conn->Connect("", "127.0.0.1", srv.Port(), &flag), 0);
+    ASSERT_TRUE(srv.WaitForClients(1, 3000));
+    srv.SetReply(201302, {10, {}});
+    EXPECT_EQ(table->Request201302(), 0);
+    EXPECT_TRUE(srv.WaitForRequest(201302, 1000));
+    conn->Disconnect();
+    srv.Stop();
+}
+
+TEST_F(PaneViews, TableChangeOnlyWithBothIdleBitsAndWithoutBit2) {
+    // One idle bit only, or both with bit 0x2: nothing goes to the server.
+    for (int bits : {0x40, 0xC2}) {
+        SCOPED_TRACE(bits);
+        server::GameServer srv{server::ServerOptions{0, 2, 1, 4, 50, 4, [](const std::string&) {}}};
+        ASSERT_TRUE(srv.Start());
+        optionB = bits;
+        Start();
+        CGameConnection* conn = app.GetConnection();
+        conn->InitCodec();
+        int flag = 0;
+        ASSERT_NE(conn->Connect("", "127.0.0.1", srv.Port(), &flag), 0);
+        ASSERT_TRUE(srv.WaitForClients(1, 3000));
+        table->OnEnteredGame();
+        srv.SetReply(201300, {10, {}});
+        EXPECT_EQ(table->RequestTableChange(), 0);
+        EXPECT_FALSE(table->idleTimerRunning());
+        EXPECT_FALSE(srv.WaitForRequest(201300, 300));
+        conn->Disconnect();
+        srv.Stop();
+        app.SetFrame(nullptr);
+        frame.reset();
+    }
 }
 #endif
 

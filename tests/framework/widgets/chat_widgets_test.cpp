@@ -18,6 +18,7 @@
 #include <chrono>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "builders.h"
@@ -92,7 +93,7 @@ protected:
     void SetUp() override {
         SharedQtApp();
         ASSERT_TRUE(dir.isValid());
-        for (int n : {7, 12, 123})
+        for (int n : {0, 7, 12, 123})
             WriteFace(dir.path() + "/" + QString::number(n) + ".bmp", Qt::red);
         std::ofstream(dir.path().toStdString() + "/13.bmp") << "BM not a picture";
         edit.SetFaceFolder(dir.path().toStdString());
@@ -130,8 +131,9 @@ TEST_F(ChatDisplay, RenderingTable) {
         {"<e=l,l=target>name", false, {"name|180|0|宋体||"}},
         {"<z=12>hi", true, {"[face 12]", "hi|180|0|宋体||"}},
         {"<z=1234>", true, {"[face 123]"}},
-        {"<z=99>gone", true, {"gone|180|0|宋体||"}},  // a missing face: text only
-        {"<z=13>bad", true, {"bad|180|0|宋体||"}},    // an unreadable one too
+        {"<z=qz系统通知> 您", true, {"[face 0]", " 您|180|0|宋体||"}},  // the notice icon
+        {"<z=99>gone", true, {"gone|180|0|宋体||"}},                    // a missing face: text only
+        {"<z=13>bad", true, {"bad|180|0|宋体||"}},                      // an unreadable one too
         {"a<b>c", true, {"a|180|0|宋体||", "c|180|0|宋体||"}},
         {"<c=1>a\r\nb", true, {"a|180|1|宋体||", "\\n", "b|180|1|宋体||"}},
     };
@@ -179,6 +181,57 @@ TEST_F(ChatDisplay, KeepsTheNewestLinesAndShowsTheLast) {
     EXPECT_TRUE(text.contains("line 39"));
     EXPECT_FALSE(text.contains("line 30\n"));
     EXPECT_EQ(edit.verticalScrollBar()->value(), edit.verticalScrollBar()->maximum());
+    edit.SetMaxLines(1);
+    edit.AppendTaggedText("last");
+    EXPECT_EQ(edit.toPlainText(), "last");
+}
+
+TEST_F(ChatDisplay, AFloodOfFacesHoldsEachPictureOnce) {
+    // Trimming drops old lines; the pictures they showed must not pile up behind them.
+    edit.SetMaxLines(3);
+    for (int i = 0; i < 50; ++i) edit.AppendTaggedText("<z=7><z=12><z=7>x\r\n");
+    std::set<QString> names;
+    int faces = 0;
+    for (QTextBlock b = edit.document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                ++faces;
+                names.insert(it.fragment().charFormat().toImageFormat().name());
+            }
+    EXPECT_GE(faces, 6);
+    EXPECT_EQ(names.size(), 2u);
+    for (const QString& name : names)
+        EXPECT_TRUE(edit.document()->resource(QTextDocument::ImageResource, QUrl(name)).isValid());
+    // Clearing drops the pictures with the text; a later face is loaded again.
+    edit.ClearText();
+    edit.AppendTaggedText("<z=12>y");
+    EXPECT_EQ(Runs(edit.document()), (std::vector<std::string>{"[face 12]", "y|180|0|宋体||"}));
+    QTextCharFormat shown = edit.document()->begin().begin().fragment().charFormat();
+    EXPECT_TRUE(edit.document()
+                    ->resource(QTextDocument::ImageResource, QUrl(shown.toImageFormat().name()))
+                    .isValid());
+}
+
+TEST_F(ChatDisplay, AFacePathOfMoreThan260CharactersIsNotLoaded) {
+    // Nested folders so that "<folder>7.bmp" takes exactly 260 characters.
+    std::string folder = dir.path().toStdString() + "/";
+    const size_t want = 260 - std::string("7.bmp").size();
+    while (folder.size() < want) {
+        size_t part = std::min<size_t>(want - folder.size() - 1, 100);
+        if (part == 0) {
+            folder.insert(folder.size() - 1, "x");  // one more character in the last name
+            continue;
+        }
+        folder += std::string(part, 'd') + "/";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    }
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    ASSERT_EQ(folder.size() + 5, 260u);
+    WriteFace(QString::fromStdString(folder + "7.bmp"), Qt::red);
+    WriteFace(QString::fromStdString(folder + "12.bmp"), Qt::red);
+    edit.SetFaceFolder(folder);
+    EXPECT_EQ(Render("<z=7>a"), (std::vector<std::string>{"[face 7]", "a|180|0|宋体||"}));
+    EXPECT_EQ(Render("<z=12>b"), (std::vector<std::string>{"b|180|0|宋体||"}));  // 261
 }
 
 // ---- the chat view against the in-process game server
