@@ -67,6 +67,25 @@ TEST(Profile, ReadsOddFilesTheWindowsWay) {
                                         "Negative", "Word", "Empty", "Music"}));
 }
 
+TEST(Profile, TextInMemoryReadsAsTheFileDoes) {
+    // The same odd content, parsed from memory, with a byte order mark in front.
+    const ProfileText p("\xEF\xBB\xBF" + oddFile());
+    EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"GameSet", "Skin"}));
+    EXPECT_EQ(p.keys("GAMESET").size(), 9u);
+    EXPECT_EQ(p.value("gameset", "VOICE"), "普通话");
+    EXPECT_EQ(p.value("GameSet", "Empty"), "");
+    EXPECT_EQ(p.value("GameSet", "Absent"), std::nullopt);
+    EXPECT_EQ(p.string("Missing", "Voice", "def  "), "def");
+    EXPECT_EQ(p.string("skin", "style0", "d"), "Default");
+    EXPECT_EQ(p.integer("GameSet", "Number", 5), 42);
+    EXPECT_EQ(p.integer("GameSet", "Negative", 5), -7);
+    EXPECT_EQ(p.integer("GameSet", "Empty", 5), 5);
+    EXPECT_EQ(p.integer("GameSet", "Absent", 5), 5);
+    EXPECT_TRUE(ProfileText("").sectionNames().empty());
+    // A mark cut short is no mark: the line is text, not a section.
+    EXPECT_TRUE(ProfileText("\xEF\xBB[S]\r\nK=v").sectionNames().empty());
+}
+
 TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     TempDir t;
     t.put("a.ini", "[S]\r\nKey=" + utf8ToGbk("中文ab") + "\r\nK2=v\r\n[T]\r\n");
