@@ -286,6 +286,14 @@ struct CRasterGIF::State {
         return r;
     }
 
+    // Leaves the file just after an image's data, following its sub-blocks only.
+    void skipImage() {
+        startBuffer(file);
+        terminator = false;
+        if (getByte() >= 0) skipToTerminator();  // the code size, then the sub-blocks
+        file->Seek(consumedPosition(), 0);
+    }
+
     // After damaged data: the next "," that opens the file or follows a zero byte.
     int64_t seekNextImage(int64_t position) {
         file->Seek(position, 0);
@@ -389,8 +397,13 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
             // The data is run through the LZW decoder, without rows, so that damaged data
             // moves the file exactly as the decoding pass will: every frame counted here is
             // one that pass reaches.
+            // A frame too large to hold stops the decoding pass there, so the frames behind
+            // it are only counted: its data is skipped by its sub-blocks rather than run
+            // through the decoder over billions of pixels.
             if (empty)
                 st.runImage(1, nullptr, false, kNoRowLimit);
+            else if (!CRaster::SizeAllowed(d.width, d.height, 1))
+                st.skipImage();
             else
                 st.runImage(static_cast<int>(d.width), nullptr, (d.flags & 0x40) != 0,
                             static_cast<int>(d.height));
