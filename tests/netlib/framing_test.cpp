@@ -137,6 +137,39 @@ TEST(Framing, MessageOf4001BytesGoesOutAsTwoPackets) {
     EXPECT_EQ(YrnFramePackets(bad, 1, 1, 0, false, seq, out), -1);
 }
 
+TEST(Framing, MessageFramedDirectlyIsTheChunkedFraming) {
+    struct Case {
+        size_t size;
+        int maxData;
+        bool crc;
+    };
+    const Case cases[] = {{0, 4000, true},     {1, 4000, true},    {3999, 4000, false},
+                          {4000, 4000, true},  {4001, 4000, true}, {8000, 4000, true},
+                          {65557, 4000, true}, {10, 3, false},     {10, 1, true}};
+    for (const Case& c : cases) {
+        CYrnBuffer msg;
+        std::vector<uint8_t> bytes(c.size);
+        for (size_t i = 0; i < c.size; ++i) bytes[i] = uint8_t(i * 31 + 7);
+        msg.Append(bytes.data(), bytes.size());
+        CYrnBuffer copy = msg, chunks, want, got;
+        got.Append("pre", 3);  // appended after what the output holds
+        want.Append("pre", 3);
+        std::atomic<int32_t> seqA{41}, seqB{41};
+        YrnSplitChunks(copy, chunks, c.maxData);
+        const int n = YrnFramePackets(chunks, 2, 77, 1, c.crc, seqA, want);
+        EXPECT_EQ(YrnFrameMessage(msg, c.maxData, 2, 77, 1, c.crc, seqB, got), n) << c.size;
+        ASSERT_EQ(got.Size(), want.Size()) << c.size << " / " << c.maxData;
+        EXPECT_EQ(std::memcmp(got.Data(), want.Data(), got.Size()), 0) << c.size;
+        EXPECT_EQ(seqB.load(), seqA.load());
+    }
+    CYrnBuffer msg, out;
+    msg.Append("x", 1);
+    std::atomic<int32_t> seq{0};
+    for (int bad : {0, 4001}) EXPECT_EQ(YrnFrameMessage(msg, bad, 1, 1, 0, true, seq, out), 0);
+    EXPECT_EQ(out.Size(), 0u);
+    EXPECT_EQ(seq.load(), 0);
+}
+
 TEST(Framing, LengthRuleIsCheckedAsSoonAsTheLengthArrives) {
     uint8_t word[4];
     size_t sz = 0;
