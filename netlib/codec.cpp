@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "netlib/framing.h"
+
 namespace hqlv::netlib {
 namespace {
 
@@ -329,6 +331,68 @@ int CYrnCodec::EncodePassThroughSealed(CYrnBuffer& buffer) {
     }
     buffer.Swap(out);
     return 1;
+}
+
+int CYrnCodec::EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t n, int maxData,
+                               int32_t type, int32_t messageId, int32_t waitFlag, bool withCrc,
+                               std::atomic<int32_t>& sequence, CYrnBuffer& out) {
+    constexpr size_t kFront = 28;
+    if (zlibFlags_ != 0 || !(aesFlags_ & kCodecAes) || !front || (n && !body)) return 0;
+    if (maxData < 1 || maxData > kMaxPacketData) return 0;
+    const size_t inner = kCodecStepHeader + kFront + n;
+    if (inner > kMaxMessageSize) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 1);
+    if (!ctx) return 0;
+    // The encoded message: the outer step header, then the cipher of the pass-through
+    // header, the front and the body. Header and front fill three whole blocks, so the
+    // body's blocks start on a block boundary and are encrypted straight from the body.
+    const size_t sealedLen = YrnAesOutputLength(inner);
+    uint8_t lead[kCodecStepHeader + 48] = {};
+    stepHeader(lead, aesFlags_, static_cast<uint32_t>(inner), static_cast<uint32_t>(sealedLen));
+    uint8_t plain[48];
+    stepHeader(plain, 0, static_cast<uint32_t>(kFront + n), static_cast<uint32_t>(kFront + n));
+    std::memcpy(plain + kCodecStepHeader, front, kFront);
+    if (!cryptBlocks(ctx, plain, sizeof plain, lead + kCodecStepHeader)) {
+        cipher_->Forget(1);
+        return 0;
+    }
+    const size_t total = kCodecStepHeader + sealedLen;
+    const size_t m = static_cast<size_t>(maxData);
+    const size_t start = out.Size();
+    out.Resize(start + total + (total + m - 1) / m * kPacketOverhead);
+    uint8_t* p = out.At(start);
+    YrnPacketHead h;
+    h.type = type;
+    h.messageId = messageId;
+    h.waitFlag = waitFlag;
+    int packets = 0;
+    for (size_t pos = 0; pos < total; pos += m) {
+        const size_t k = std::min(m, total - pos);
+        h.sequence = sequence.fetch_add(1) + 1;
+        h.fragment += 1;
+        h.last = pos + k == total ? 1 : 0;
+        putU32(p, static_cast<uint32_t>(k + 56));
+        YrnWriteHead(h, p + 4);
+        putU32(p + 56, static_cast<uint32_t>(k));
+        uint8_t* d = p + kPacketOverhead;
+        // Bytes [pos, pos + k) of the encoded message: first what lies in the lead, then
+        // the body's cipher.
+        const size_t fromLead = pos < sizeof lead ? std::min(k, sizeof lead - pos) : 0;
+        if (fromLead) std::memcpy(d, lead + pos, fromLead);
+        if (k > fromLead && !cryptRange(ctx, body, n, pos + fromLead - sizeof lead,
+                                        pos + k - sizeof lead, d + fromLead)) {
+            cipher_->Forget(1);
+            out.Resize(start);
+            return 0;
+        }
+        if (withCrc) {
+            putU32(p + 16, YrnPacketCrc(p, k + kPacketOverhead));
+            putU32(p + 12, 1);
+        }
+        p += k + kPacketOverhead;
+        ++packets;
+    }
+    return packets;
 }
 
 int CYrnCodec::DecodeSealed(CYrnBuffer& buffer) {

@@ -4,6 +4,7 @@
 //   uint32 flags (0 = passed through), uint32 size of the step's input, uint32 0, uint32 0,
 //   int32 length of what follows, then the bytes.
 // Encoding compresses first and encrypts second; decoding undoes them in reverse order.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -63,6 +64,15 @@ public:
     // the mode and writes each whole result to the destination. 1 on success.
     virtual int TransformFile(const std::string& source, const std::string& destination,
                               size_t blockSize, int mode);
+
+    // Encoding without compression straight into packets, for a message given as a 28-byte
+    // front (a record's head words and length) and a body: the same bytes as Process(1) on
+    // front + body followed by YrnFrameMessage, but the body is encrypted from where it lies
+    // into the packets, with no copy of it. Returns the number of packets; 0 when the codec
+    // compresses, does not encrypt, or fails (out then is as it was).
+    int EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t n, int maxData,
+                        int32_t type, int32_t messageId, int32_t waitFlag, bool withCrc,
+                        std::atomic<int32_t>& sequence, CYrnBuffer& out);
 
     // The cipher context, set up once for a key and a direction and reused by every
     // message after it (an ECB context carries nothing from one message to the next).

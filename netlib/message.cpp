@@ -107,6 +107,26 @@ int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, u
     return codec.Process(out, kCodecEncode);
 }
 
+int YrnEncodeMessagePackets(const YrnRecord& record, const uint8_t* key, int keyBits,
+                            uint32_t aesFlags, uint32_t zlibFlags, int maxData, int32_t type,
+                            int32_t messageId, int32_t waitFlag, bool withCrc,
+                            std::atomic<int32_t>& sequence, CYrnBuffer& out) {
+    if (record.length < 0) return 0;
+    if (aesFlags != 0 && zlibFlags == 0) {
+        uint8_t front[kRecordHeadSize + 4];
+        for (int i = 0; i < 6; ++i) putI32(front + 4 * i, record.head[i]);
+        const int32_t len = record.length > 0 && record.data ? record.length : 0;
+        putI32(front + kRecordHeadSize, len);
+        CYrnCodec& codec = threadCodec();
+        codec.SetParams(key, keyBits, aesFlags, zlibFlags);
+        return codec.EncodeToPackets(front, record.data, static_cast<size_t>(len), maxData, type,
+                                     messageId, waitFlag, withCrc, sequence, out);
+    }
+    CYrnBuffer encoded;
+    if (!YrnEncodeMessage(record, key, keyBits, aesFlags, zlibFlags, encoded)) return 0;
+    return YrnFrameMessage(encoded, maxData, type, messageId, waitFlag, withCrc, sequence, out);
+}
+
 int YrnDecodeMessage(const uint8_t* buffer, size_t length, YrnEnvelope** envelope,
                      YrnRecord** record, const uint8_t* key, int keyBits, uint32_t aesFlags,
                      uint32_t zlibFlags, int maxData) {

@@ -444,3 +444,85 @@ TEST(Framing, ResponseMatchingRules) {
     EXPECT_EQ(r.Message().Size(), 0u);
     EXPECT_EQ(r.Feed(resp(9, 2, true), d, 2, 0, 0), R::kDropped);
 }
+
+TEST(Framing, RecordEncodedIntoPacketsIsTheEncodingFramed) {
+    static const uint8_t kKey256[32] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                        16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
+    struct Case {
+        size_t len;
+        int maxData;
+        bool crc;
+        int keyBits;
+        uint32_t zlib;
+    };
+    // Lengths around the lead (68 encoded bytes before the body's first block) and the
+    // packet and block edges.
+    const Case cases[] = {{0, 4000, true, 128, 0},
+                          {1, 4000, true, 128, 0},
+                          {15, 3, false, 128, 0},
+                          {16, 16, true, 128, 0},
+                          {17, 67, true, 256, 0},
+                          {3915, 4000, true, 128, 0},
+                          {3916, 4000, false, 128, 0},
+                          {3932, 4000, true, 128, 0},
+                          {8000, 68, true, 128, 0},
+                          {65536, 4000, true, 128, 0},
+                          {5000, 4000, true, 128, kCodecZlib}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> body(c.len);
+        for (size_t i = 0; i < c.len; ++i) body[i] = uint8_t(i * 7 + 3);
+        YrnRecord rec;
+        for (int i = 0; i < 6; ++i) rec.head[i] = 1000 * i - 2;
+        rec.length = static_cast<int32_t>(c.len);
+        rec.data = c.len ? body.data() : nullptr;
+        const uint8_t* key = c.keyBits == 256 ? kKey256 : gameKey();
+        CYrnBuffer enc, want, got;
+        want.Append("pre", 3);
+        got.Append("pre", 3);
+        std::atomic<int32_t> seqA{5}, seqB{5};
+        ASSERT_EQ(YrnEncodeMessage(rec, key, c.keyBits, kCodecAes, c.zlib, enc), 1);
+        const int n = YrnFrameMessage(enc, c.maxData, 1, 9, 1, c.crc, seqA, want);
+        EXPECT_EQ(YrnEncodeMessagePackets(rec, key, c.keyBits, kCodecAes, c.zlib, c.maxData, 1, 9,
+                                          1, c.crc, seqB, got),
+                  n)
+            << c.len;
+        ASSERT_EQ(got.Size(), want.Size()) << c.len << " / " << c.maxData;
+        EXPECT_EQ(std::memcmp(got.Data(), want.Data(), got.Size()), 0) << c.len;
+        EXPECT_EQ(seqB.load(), seqA.load());
+    }
+    // Failures leave the output as it was.
+    YrnRecord rec;
+    rec.length = 4;
+    rec.data = const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>("abcd"));
+    CYrnBuffer out;
+    out.Append("x", 1);
+    std::atomic<int32_t> seq{0};
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 100, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);  // no such key size
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, nullptr, 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out), 0);
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, 0x200, 0, 4000, 1, 1, 0, true, seq, out),
+              0);  // encryption asked for without the cipher bit
+    for (int bad : {0, 4001})
+        EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, bad, 1, 1, 0, true,
+                                          seq, out),
+                  0);
+    rec.length = -1;
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);
+    EXPECT_EQ(out.Size(), 1u);
+    EXPECT_EQ(seq.load(), 0);
+    // Too large for the codec: refused, as the encoder refuses it.
+    std::vector<uint8_t> huge(kMaxMessageSize - 48 + 1);
+    rec.length = static_cast<int32_t>(huge.size());
+    rec.data = huge.data();
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);
+    rec.length -= 1;
+    EXPECT_GT(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, false, seq, out),
+        0);
+}
