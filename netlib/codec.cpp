@@ -134,6 +134,65 @@ bool cryptRange(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, size_t from, s
     return true;
 }
 
+// The joined bytes of a message in pieces, read front to back.
+class PieceReader {
+public:
+    PieceReader(const YrnPiece* pieces, size_t count) : p_(pieces), n_(count) {}
+    // Moves to the joined offset (never backwards) and returns the bytes that follow it in
+    // the same piece.
+    size_t Seek(size_t at) {
+        while (i_ < n_ && at - start_ >= p_[i_].size) start_ += p_[i_++].size;
+        at_ = at;
+        return i_ < n_ ? p_[i_].size - (at - start_) : 0;
+    }
+    const uint8_t* Here() const { return p_[i_].data + (at_ - start_); }
+    // Copies k joined bytes from the offset on, across pieces; k must lie within the total.
+    void Copy(size_t at, size_t k, uint8_t* out) {
+        while (k > 0) {
+            const size_t run = std::min(Seek(at), k);
+            std::memcpy(out, Here(), run);
+            out += run;
+            at += run;
+            k -= run;
+        }
+    }
+
+private:
+    const YrnPiece* p_;
+    size_t n_;
+    size_t i_ = 0, start_ = 0, at_ = 0;
+};
+
+// cryptRange over a cipher text that starts at joined offset `base` of a message in pieces
+// and runs n bytes; from is a block boundary. Whole blocks that lie in one piece go to the
+// cipher where they are; a block across pieces, or the zero-filled last one, through a copy.
+bool cryptPieces(EVP_CIPHER_CTX* ctx, PieceReader& in, size_t base, size_t n, size_t from,
+                 size_t to, uint8_t* out) {
+    const size_t whole = n - n % 16;
+    size_t pos = from;
+    while (pos < to) {
+        const size_t left = to - pos;
+        if (pos < whole) {
+            size_t run = std::min({in.Seek(base + pos), whole - pos, left});
+            run -= run % 16;
+            if (run > 0) {
+                if (!cryptBlocks(ctx, in.Here(), run, out)) return false;
+                out += run;
+                pos += run;
+                continue;
+            }
+        }
+        uint8_t block[16] = {}, tmp[16];
+        in.Copy(base + pos, std::min<size_t>(16, n - pos), block);
+        if (!cryptBlocks(ctx, block, 16, tmp)) return false;
+        const size_t k = std::min<size_t>(16, left);
+        std::memcpy(out, tmp, k);
+        out += k;
+        pos += k;
+    }
+    return true;
+}
+
 struct CtxFree {
     void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
 };
@@ -393,6 +452,48 @@ int CYrnCodec::EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t
         ++packets;
     }
     return packets;
+}
+
+int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t* front,
+                                  std::unique_ptr<uint8_t[]>* data, int32_t* length) {
+    constexpr size_t kFront = 28, kLead = kCodecStepHeader + kFront;  // 48: three blocks
+    if (!pieces || !front || !data || !length) return 0;
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += pieces[i].size;
+    if (total < kCodecStepHeader) return 0;
+    PieceReader in(pieces, count);
+    uint8_t head[kCodecStepHeader];
+    in.Copy(0, sizeof head, head);
+    const uint32_t flags = getU32(head), size = getU32(head + 4);
+    const size_t rest = total - kCodecStepHeader;
+    if (flags == 0 || !(decodeFlags(flags) & kCodecAes)) return 0;
+    if (static_cast<int32_t>(getU32(head + 16)) < 0 || getU32(head + 16) != rest) return 0;
+    if (size > rest || size < kLead) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 0);
+    if (!ctx) return 0;
+    uint8_t lead[kLead];
+    if (!cryptPieces(ctx, in, kCodecStepHeader, rest, 0, kLead, lead)) {
+        cipher_->Forget(0);
+        return 0;
+    }
+    // Only a pass-through inner step; the record's length must fit what was sealed.
+    if (getU32(lead) != 0) return 0;
+    const int32_t len = static_cast<int32_t>(getU32(lead + kLead - 4));
+    if (len < 0 || static_cast<size_t>(len) > size - kLead) return 0;
+    std::unique_ptr<uint8_t[]> body;
+    if (len > 0) {
+        PieceReader again(pieces, count);
+        body.reset(new uint8_t[static_cast<size_t>(len)]);
+        if (!cryptPieces(ctx, again, kCodecStepHeader, rest, kLead,
+                         kLead + static_cast<size_t>(len), body.get())) {
+            cipher_->Forget(0);
+            return 0;
+        }
+    }
+    std::memcpy(front, lead + kCodecStepHeader, kFront);
+    *data = std::move(body);
+    *length = len;
+    return 1;
 }
 
 int CYrnCodec::DecodeSealed(CYrnBuffer& buffer) {
