@@ -526,3 +526,29 @@ TEST(Framing, RecordEncodedIntoPacketsIsTheEncodingFramed) {
         YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, false, seq, out),
         0);
 }
+
+TEST(Framing, PacketCrcTakesTheCrcFieldsAsZero) {
+    // From 20 bytes on, bytes 12..19 (CRC flag and CRC) count as zeros; shorter input is taken
+    // as it is.
+    for (size_t size : {size_t(12), size_t(19), size_t(20), size_t(21), size_t(64)}) {
+        std::vector<uint8_t> p(size), zeroed;
+        for (size_t i = 0; i < size; ++i) p[i] = uint8_t(0xA0 + i);
+        zeroed = p;
+        if (size >= 20) std::fill(zeroed.begin() + 12, zeroed.begin() + 20, 0);
+        EXPECT_EQ(YrnPacketCrc(p.data(), size), CYrnCrc32::Update(0, zeroed.data(), size)) << size;
+    }
+}
+
+TEST(Framing, HeadWordsRoundTrip) {
+    YrnPacketHead h;
+    int32_t* w[13] = {&h.type,      &h.sequence,  &h.crcFlag,   reinterpret_cast<int32_t*>(&h.crc),
+                      &h.reserved1, &h.reserved2, &h.messageId, &h.fragment,
+                      &h.last,      &h.reserved3, &h.waitFlag,  &h.reserved4,
+                      &h.reserved5};
+    for (int i = 0; i < 13; ++i) *w[i] = 0x01020304 * (i + 1) - i;
+    uint8_t bytes[52];
+    YrnWriteHead(h, bytes);
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(i32at(bytes + 4 * i), *w[i]) << i;
+    const YrnPacketHead back = YrnReadHead(bytes);
+    EXPECT_EQ(std::memcmp(&back, &h, sizeof h), 0);
+}

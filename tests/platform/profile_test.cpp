@@ -113,6 +113,10 @@ TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     EXPECT_EQ(std::memcmp(buf, "Key\0\0", 5), 0);
     EXPECT_EQ(getProfileString("T", nullptr, "", buf, sizeof buf, f), 0u);
     EXPECT_EQ(buf[0], '\0');
+    // Room for the terminator alone: an empty list.
+    buf[0] = 'x';
+    EXPECT_EQ(getProfileString(nullptr, nullptr, "", buf, 1, f), 0u);
+    EXPECT_EQ(buf[0], '\0');
 }
 
 TEST(Profile, WritesGbkAndRoundTrips) {
