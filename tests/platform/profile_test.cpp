@@ -82,6 +82,10 @@ TEST(Profile, TextInMemoryReadsAsTheFileDoes) {
     EXPECT_EQ(p.integer("GameSet", "Empty", 5), 5);
     EXPECT_EQ(p.integer("GameSet", "Absent", 5), 5);
     EXPECT_TRUE(ProfileText("").sectionNames().empty());
+    // A comment in a section is no key, even with an equals sign; every digit counts.
+    const ProfileText small("[S]\r\n;c=1\r\n\r\nk=v\r\nn=+1098x\r\n");
+    EXPECT_EQ(small.keys("s"), (std::vector<std::string>{"k", "n"}));
+    EXPECT_EQ(small.integer("S", "n", 0), 1098);
     // A mark cut short is no mark: the line is text, not a section.
     EXPECT_TRUE(ProfileText("\xEF\xBB[S]\r\nK=v").sectionNames().empty());
 }
