@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -99,14 +100,33 @@ bool cryptBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, uint8_t* out)
 // The cipher's output for n input bytes is every whole block, then the remaining bytes in a
 // block of zeros (all zeros when none remain). Writes output bytes [from, to) of it to out;
 // to may not exceed YrnAesOutputLength(n).
+// The last block worked out in part, kept for the range that starts inside it.
+struct BlockCache {
+    size_t at = SIZE_MAX;
+    uint8_t bytes[16];
+};
+
 bool cryptRange(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, size_t from, size_t to,
-                uint8_t* out) {
+                uint8_t* out, BlockCache* cache = nullptr) {
     const size_t whole = n - n % 16;
     auto block = [&](size_t at, uint8_t* dst) {
-        if (at < whole) return cryptBlocks(ctx, in + at, 16, dst);
-        uint8_t last[16] = {};
-        if (n % 16) std::memcpy(last, in + whole, n % 16);
-        return cryptBlocks(ctx, last, 16, dst);
+        if (cache && cache->at == at) {
+            std::memcpy(dst, cache->bytes, 16);
+            return true;
+        }
+        bool ok;
+        if (at < whole) {
+            ok = cryptBlocks(ctx, in + at, 16, dst);
+        } else {
+            uint8_t last[16] = {};
+            if (n % 16) std::memcpy(last, in + whole, n % 16);
+            ok = cryptBlocks(ctx, last, 16, dst);
+        }
+        if (ok && cache) {
+            std::memcpy(cache->bytes, dst, 16);
+            cache->at = at;
+        }
+        return ok;
     };
     uint8_t tmp[16];
     size_t pos = from;
@@ -425,6 +445,7 @@ int CYrnCodec::EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t
     h.messageId = messageId;
     h.waitFlag = waitFlag;
     int packets = 0;
+    BlockCache edge;
     for (size_t pos = 0; pos < total; pos += m) {
         const size_t k = std::min(m, total - pos);
         h.sequence = sequence.fetch_add(1) + 1;
@@ -438,8 +459,9 @@ int CYrnCodec::EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t
         // the body's cipher.
         const size_t fromLead = pos < sizeof lead ? std::min(k, sizeof lead - pos) : 0;
         if (fromLead) std::memcpy(d, lead + pos, fromLead);
+        // A block cut by the packet edge is encrypted once for both packets.
         if (k > fromLead && !cryptRange(ctx, body, n, pos + fromLead - sizeof lead,
-                                        pos + k - sizeof lead, d + fromLead)) {
+                                        pos + k - sizeof lead, d + fromLead, &edge)) {
             cipher_->Forget(1);
             out.Resize(start);
             return 0;
