@@ -135,12 +135,13 @@ TEST(Framing, MessageOf4001BytesGoesOutAsTwoPackets) {
     bad.AppendI32(50);
     bad.Append("short", 5);
     EXPECT_EQ(YrnFramePackets(bad, 1, 1, 0, false, seq, out), -1);
-    // So are chunk lengths of zero, below zero and above the packet limit, with data enough.
-    const std::vector<uint8_t> data(4100, 1);
+    // So are chunk lengths of zero, below zero and above the packet limit, with the data they
+    // announce (a byte at least, so that the chunk is read).
+    const std::vector<uint8_t> data(4001, 1);
     for (int32_t n : {0, -1, 4001}) {
         CYrnBuffer chunk;
         chunk.AppendI32(n);
-        chunk.Append(data.data(), data.size());
+        chunk.Append(data.data(), n > 0 ? size_t(n) : 1);
         EXPECT_EQ(YrnFramePackets(chunk, 1, 1, 0, false, seq, out), -1) << n;
     }
 }
