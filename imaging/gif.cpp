@@ -286,6 +286,14 @@ struct CRasterGIF::State {
         return r;
     }
 
+    // Leaves the file just after an image's data, following its sub-blocks only.
+    void skipImage() {
+        startBuffer(file);
+        terminator = false;
+        if (getByte() >= 0) skipToTerminator();  // the code size, then the sub-blocks
+        file->Seek(consumedPosition(), 0);
+    }
+
     // After damaged data: the next "," that opens the file or follows a zero byte.
     int64_t seekNextImage(int64_t position) {
         file->Seek(position, 0);
@@ -362,6 +370,8 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
     const int64_t pos = f->Tell();
     int frames = 0;
     bool prevZero = true, first = true;
+    const uint64_t cap = CRaster::GetMaxPixels();
+    uint64_t walked = 0;  // pixels run through the decoder so far
     for (;;) {
         const long ch = f->GetC();
         if (ch < 0) break;
@@ -390,11 +400,23 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
             // The data is run through the LZW decoder, without rows, so that damaged data
             // moves the file exactly as the decoding pass will: every frame counted here is
             // one that pass reaches.
-            if (empty)
+            // A frame too large to hold stops the decoding pass there, so the frames behind
+            // it are only counted: its data is skipped by its sub-blocks rather than run
+            // through the decoder over billions of pixels. Under a pixel cap the walk also
+            // decodes no more pixels in all than one picture may hold; past that, frames are
+            // counted by their sub-blocks (the same count unless their data is damaged).
+            const uint64_t pixels = uint64_t(d.width) * d.height;
+            if (empty) {
                 st.runImage(1, nullptr, false, kNoRowLimit);
-            else
+            } else if (!CRaster::SizeAllowed(d.width, d.height, 1) ||
+                       (cap != 0 && pixels > cap - walked)) {
+                st.skipImage();
+                walked = cap;
+            } else {
                 st.runImage(static_cast<int>(d.width), nullptr, (d.flags & 0x40) != 0,
                             static_cast<int>(d.height));
+                walked += pixels;
+            }
         } else if (ch == ';') {
             break;
         } else {

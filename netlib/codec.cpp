@@ -4,9 +4,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "netlib/framing.h"
 
 namespace hqlv::netlib {
 namespace {
@@ -97,14 +100,33 @@ bool cryptBlocks(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, uint8_t* out)
 // The cipher's output for n input bytes is every whole block, then the remaining bytes in a
 // block of zeros (all zeros when none remain). Writes output bytes [from, to) of it to out;
 // to may not exceed YrnAesOutputLength(n).
+// The last block worked out in part, kept for the range that starts inside it.
+struct BlockCache {
+    size_t at = SIZE_MAX;
+    uint8_t bytes[16];
+};
+
 bool cryptRange(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, size_t from, size_t to,
-                uint8_t* out) {
+                uint8_t* out, BlockCache* cache = nullptr) {
     const size_t whole = n - n % 16;
     auto block = [&](size_t at, uint8_t* dst) {
-        if (at < whole) return cryptBlocks(ctx, in + at, 16, dst);
-        uint8_t last[16] = {};
-        if (n % 16) std::memcpy(last, in + whole, n % 16);
-        return cryptBlocks(ctx, last, 16, dst);
+        if (cache && cache->at == at) {
+            std::memcpy(dst, cache->bytes, 16);
+            return true;
+        }
+        bool ok;
+        if (at < whole) {
+            ok = cryptBlocks(ctx, in + at, 16, dst);
+        } else {
+            uint8_t last[16] = {};
+            if (n % 16) std::memcpy(last, in + whole, n % 16);
+            ok = cryptBlocks(ctx, last, 16, dst);
+        }
+        if (ok && cache) {
+            std::memcpy(cache->bytes, dst, 16);
+            cache->at = at;
+        }
+        return ok;
     };
     uint8_t tmp[16];
     size_t pos = from;
@@ -125,6 +147,65 @@ bool cryptRange(EVP_CIPHER_CTX* ctx, const uint8_t* in, size_t n, size_t from, s
     while (pos < to) {  // the zero-filled last block, or a block left only in part
         size_t k = std::min<size_t>(16, to - pos);
         if (!block(pos, tmp)) return false;
+        std::memcpy(out, tmp, k);
+        out += k;
+        pos += k;
+    }
+    return true;
+}
+
+// The joined bytes of a message in pieces, read front to back.
+class PieceReader {
+public:
+    PieceReader(const YrnPiece* pieces, size_t count) : p_(pieces), n_(count) {}
+    // Moves to the joined offset (never backwards) and returns the bytes that follow it in
+    // the same piece.
+    size_t Seek(size_t at) {
+        while (i_ < n_ && at - start_ >= p_[i_].size) start_ += p_[i_++].size;
+        at_ = at;
+        return i_ < n_ ? p_[i_].size - (at - start_) : 0;
+    }
+    const uint8_t* Here() const { return p_[i_].data + (at_ - start_); }
+    // Copies k joined bytes from the offset on, across pieces; k must lie within the total.
+    void Copy(size_t at, size_t k, uint8_t* out) {
+        while (k > 0) {
+            const size_t run = std::min(Seek(at), k);
+            std::memcpy(out, Here(), run);
+            out += run;
+            at += run;
+            k -= run;
+        }
+    }
+
+private:
+    const YrnPiece* p_;
+    size_t n_;
+    size_t i_ = 0, start_ = 0, at_ = 0;
+};
+
+// cryptRange over a cipher text that starts at joined offset `base` of a message in pieces
+// and runs n bytes; from is a block boundary. Whole blocks that lie in one piece go to the
+// cipher where they are; a block across pieces, or the zero-filled last one, through a copy.
+bool cryptPieces(EVP_CIPHER_CTX* ctx, PieceReader& in, size_t base, size_t n, size_t from,
+                 size_t to, uint8_t* out) {
+    const size_t whole = n - n % 16;
+    size_t pos = from;
+    while (pos < to) {
+        const size_t left = to - pos;
+        if (pos < whole) {
+            size_t run = std::min({in.Seek(base + pos), whole - pos, left});
+            run -= run % 16;
+            if (run > 0) {
+                if (!cryptBlocks(ctx, in.Here(), run, out)) return false;
+                out += run;
+                pos += run;
+                continue;
+            }
+        }
+        uint8_t block[16] = {}, tmp[16];
+        in.Copy(base + pos, std::min<size_t>(16, n - pos), block);
+        if (!cryptBlocks(ctx, block, 16, tmp)) return false;
+        const size_t k = std::min<size_t>(16, left);
         std::memcpy(out, tmp, k);
         out += k;
         pos += k;
@@ -328,6 +409,112 @@ int CYrnCodec::EncodePassThroughSealed(CYrnBuffer& buffer) {
         return 0;
     }
     buffer.Swap(out);
+    return 1;
+}
+
+int CYrnCodec::EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t n, int maxData,
+                               int32_t type, int32_t messageId, int32_t waitFlag, bool withCrc,
+                               std::atomic<int32_t>& sequence, CYrnBuffer& out) {
+    constexpr size_t kFront = 28;
+    if (zlibFlags_ != 0 || !(aesFlags_ & kCodecAes) || !front || (n && !body)) return 0;
+    if (maxData < 1 || maxData > kMaxPacketData) return 0;
+    const size_t inner = kCodecStepHeader + kFront + n;
+    if (inner > kMaxMessageSize) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 1);
+    if (!ctx) return 0;
+    // The encoded message: the outer step header, then the cipher of the pass-through
+    // header, the front and the body. Header and front fill three whole blocks, so the
+    // body's blocks start on a block boundary and are encrypted straight from the body.
+    const size_t sealedLen = YrnAesOutputLength(inner);
+    uint8_t lead[kCodecStepHeader + 48] = {};
+    stepHeader(lead, aesFlags_, static_cast<uint32_t>(inner), static_cast<uint32_t>(sealedLen));
+    uint8_t plain[48];
+    stepHeader(plain, 0, static_cast<uint32_t>(kFront + n), static_cast<uint32_t>(kFront + n));
+    std::memcpy(plain + kCodecStepHeader, front, kFront);
+    if (!cryptBlocks(ctx, plain, sizeof plain, lead + kCodecStepHeader)) {
+        cipher_->Forget(1);
+        return 0;
+    }
+    const size_t total = kCodecStepHeader + sealedLen;
+    const size_t m = static_cast<size_t>(maxData);
+    const size_t start = out.Size();
+    out.Resize(start + total + (total + m - 1) / m * kPacketOverhead);
+    uint8_t* p = out.At(start);
+    YrnPacketHead h;
+    h.type = type;
+    h.messageId = messageId;
+    h.waitFlag = waitFlag;
+    int packets = 0;
+    BlockCache edge;
+    for (size_t pos = 0; pos < total; pos += m) {
+        const size_t k = std::min(m, total - pos);
+        h.sequence = sequence.fetch_add(1) + 1;
+        h.fragment += 1;
+        h.last = pos + k == total ? 1 : 0;
+        putU32(p, static_cast<uint32_t>(k + 56));
+        YrnWriteHead(h, p + 4);
+        putU32(p + 56, static_cast<uint32_t>(k));
+        uint8_t* d = p + kPacketOverhead;
+        // Bytes [pos, pos + k) of the encoded message: first what lies in the lead, then
+        // the body's cipher.
+        const size_t fromLead = pos < sizeof lead ? std::min(k, sizeof lead - pos) : 0;
+        if (fromLead) std::memcpy(d, lead + pos, fromLead);
+        // A block cut by the packet edge is encrypted once for both packets.
+        if (k > fromLead && !cryptRange(ctx, body, n, pos + fromLead - sizeof lead,
+                                        pos + k - sizeof lead, d + fromLead, &edge)) {
+            cipher_->Forget(1);
+            out.Resize(start);
+            return 0;
+        }
+        if (withCrc) {
+            putU32(p + 16, YrnPacketCrc(p, k + kPacketOverhead));
+            putU32(p + 12, 1);
+        }
+        p += k + kPacketOverhead;
+        ++packets;
+    }
+    return packets;
+}
+
+int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t* front,
+                                  std::unique_ptr<uint8_t[]>* data, int32_t* length) {
+    constexpr size_t kFront = 28, kLead = kCodecStepHeader + kFront;  // 48: three blocks
+    if (!pieces || !front || !data || !length) return 0;
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += pieces[i].size;
+    if (total < kCodecStepHeader) return 0;
+    PieceReader in(pieces, count);
+    uint8_t head[kCodecStepHeader];
+    in.Copy(0, sizeof head, head);
+    const uint32_t flags = getU32(head), size = getU32(head + 4);
+    const size_t rest = total - kCodecStepHeader;
+    if (flags == 0 || !(decodeFlags(flags) & kCodecAes)) return 0;
+    if (static_cast<int32_t>(getU32(head + 16)) < 0 || getU32(head + 16) != rest) return 0;
+    if (size > rest || size < kLead) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 0);
+    if (!ctx) return 0;
+    uint8_t lead[kLead];
+    if (!cryptPieces(ctx, in, kCodecStepHeader, rest, 0, kLead, lead)) {
+        cipher_->Forget(0);
+        return 0;
+    }
+    // Only a pass-through inner step; the record's length must fit what was sealed.
+    if (getU32(lead) != 0) return 0;
+    const int32_t len = static_cast<int32_t>(getU32(lead + kLead - 4));
+    if (len < 0 || static_cast<size_t>(len) > size - kLead) return 0;
+    std::unique_ptr<uint8_t[]> body;
+    if (len > 0) {
+        PieceReader again(pieces, count);
+        body.reset(new uint8_t[static_cast<size_t>(len)]);
+        if (!cryptPieces(ctx, again, kCodecStepHeader, rest, kLead,
+                         kLead + static_cast<size_t>(len), body.get())) {
+            cipher_->Forget(0);
+            return 0;
+        }
+    }
+    std::memcpy(front, lead + kCodecStepHeader, kFront);
+    *data = std::move(body);
+    *length = len;
     return 1;
 }
 

@@ -4,6 +4,7 @@
 //   uint32 flags (0 = passed through), uint32 size of the step's input, uint32 0, uint32 0,
 //   int32 length of what follows, then the bytes.
 // Encoding compresses first and encrypts second; decoding undoes them in reverse order.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -44,6 +45,12 @@ int YrnAesTransform(const uint8_t* key, int keyBits, const uint8_t* input, size_
 int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& output, uint32_t flags,
                      size_t maxOutput = kMaxMessageSize);
 
+// A run of bytes of a message that lies in pieces (the chunks of a reassembled message).
+struct YrnPiece {
+    const uint8_t* data;
+    size_t size;
+};
+
 class CYrnCodec {
 public:
     // key is not copied; the caller keeps it alive while the codec is used.
@@ -63,6 +70,24 @@ public:
     // the mode and writes each whole result to the destination. 1 on success.
     virtual int TransformFile(const std::string& source, const std::string& destination,
                               size_t blockSize, int mode);
+
+    // Encoding without compression straight into packets, for a message given as a 28-byte
+    // front (a record's head words and length) and a body: the same bytes as Process(1) on
+    // front + body followed by YrnFrameMessage, but the body is encrypted from where it lies
+    // into the packets, with no copy of it. Returns the number of packets; 0 when the codec
+    // compresses, does not encrypt, or fails (out then is as it was).
+    int EncodeToPackets(const uint8_t* front, const uint8_t* body, size_t n, int maxData,
+                        int32_t type, int32_t messageId, int32_t waitFlag, bool withCrc,
+                        std::atomic<int32_t>& sequence, CYrnBuffer& out);
+
+    // Decoding of a message that lies in pieces (in order), read where they lie, for the usual
+    // shape: an encryption step around a pass-through step around a record (28-byte front: head
+    // words and length, then the data). 1: decoded, the same as joining the pieces, Process(2) and
+    // reading the record would give; *front holds the front, *data the record's data (null for
+    // none) and *length its length. 0: not that shape or not decodable here; the caller takes the
+    // general way, which decides (and reports) what is wrong.
+    int DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t* front,
+                           std::unique_ptr<uint8_t[]>* data, int32_t* length);
 
     // The cipher context, set up once for a key and a direction and reused by every
     // message after it (an ECB context carries nothing from one message to the next).

@@ -144,6 +144,28 @@ int YrnFramePackets(const CYrnBuffer& chunks, int32_t type, int32_t messageId, i
     return packets;
 }
 
+int YrnFrameMessage(const CYrnBuffer& message, int maxData, int32_t type, int32_t messageId,
+                    int32_t waitFlag, bool withCrc, std::atomic<int32_t>& sequence,
+                    CYrnBuffer& out) {
+    if (!validMaxData(maxData)) return 0;
+    YrnPacketHead h;
+    h.type = type;
+    h.messageId = messageId;
+    h.waitFlag = waitFlag;
+    const size_t total = message.Size(), m = static_cast<size_t>(maxData);
+    out.Reserve(out.Size() + total + (total / m + 1) * kPacketOverhead);
+    int packets = 0;
+    for (size_t pos = 0; pos < total; pos += m) {
+        const size_t k = std::min(m, total - pos);
+        h.sequence = sequence.fetch_add(1) + 1;
+        h.fragment += 1;
+        h.last = pos + k == total ? 1 : 0;
+        YrnBuildPacket(h, message.At(pos), k, withCrc, out);
+        ++packets;
+    }
+    return packets;
+}
+
 void YrnBuildHello(const void* data, size_t n, CYrnBuffer& out) {
     out.AppendI32(static_cast<int32_t>(n));
     if (n) out.Append(data, n);

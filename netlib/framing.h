@@ -9,7 +9,7 @@
 // These pieces serve both ends of a connection: the client's socket object and a server
 // that speaks the same protocol (parse the stream with YrnNextPacket/YrnCheckPacket,
 // reassemble with CYrnMessageAssembler, decode with YrnDecodeMessage; answer with
-// YrnEncodeMessage, YrnSplitChunks and YrnFramePackets).
+// YrnEncodeMessage and YrnFrameMessage).
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +66,13 @@ bool YrnBuildPacket(const YrnPacketHead& head, const uint8_t* data, size_t n, bo
 // input is malformed.
 int YrnFramePackets(const CYrnBuffer& chunks, int32_t type, int32_t messageId, int32_t waitFlag,
                     bool withCrc, std::atomic<int32_t>& sequence, CYrnBuffer& out);
+
+// The packets of an encoded message straight from it: the same bytes as YrnSplitChunks
+// followed by YrnFramePackets, without the chunked copy between them. Returns the number of
+// packets (0 for an empty message or a maxData outside 1..4000).
+int YrnFrameMessage(const CYrnBuffer& message, int maxData, int32_t type, int32_t messageId,
+                    int32_t waitFlag, bool withCrc, std::atomic<int32_t>& sequence,
+                    CYrnBuffer& out);
 
 // The hello that precedes all packets: [int32 n][n bytes], no head, no codec.
 void YrnBuildHello(const void* data, size_t n, CYrnBuffer& out);

@@ -1,7 +1,9 @@
 #include "netlib/message.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "netlib/codec.h"
 #include "netlib/framing.h"
@@ -96,6 +98,20 @@ CYrnCodec& threadCodec() {
     thread_local CYrnCodec codec;
     return codec;
 }
+
+// The chunks of a reassembled message as pieces, under YrnJoinChunks' rules; false where
+// those refuse the chunks, or find none (the joining way then reports it).
+bool chunkPieces(const uint8_t* in, size_t n, int maxData, std::vector<YrnPiece>& pieces) {
+    size_t pos = 0;
+    while (n - pos >= 5) {
+        const int32_t len = getI32(in + pos);
+        pos += 4;
+        if (len < 0 || len > maxData || static_cast<size_t>(len) > n - pos) return false;
+        pieces.push_back({in + pos, static_cast<size_t>(len)});
+        pos += static_cast<size_t>(len);
+    }
+    return !pieces.empty();
+}
 }  // namespace
 
 int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, uint32_t aesFlags,
@@ -107,17 +123,53 @@ int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, u
     return codec.Process(out, kCodecEncode);
 }
 
+int YrnEncodeMessagePackets(const YrnRecord& record, const uint8_t* key, int keyBits,
+                            uint32_t aesFlags, uint32_t zlibFlags, int maxData, int32_t type,
+                            int32_t messageId, int32_t waitFlag, bool withCrc,
+                            std::atomic<int32_t>& sequence, CYrnBuffer& out) {
+    if (record.length < 0) return 0;
+    if (aesFlags != 0 && zlibFlags == 0) {
+        uint8_t front[kRecordHeadSize + 4];
+        for (int i = 0; i < 6; ++i) putI32(front + 4 * i, record.head[i]);
+        const int32_t len = record.length > 0 && record.data ? record.length : 0;
+        putI32(front + kRecordHeadSize, len);
+        CYrnCodec& codec = threadCodec();
+        codec.SetParams(key, keyBits, aesFlags, zlibFlags);
+        return codec.EncodeToPackets(front, record.data, static_cast<size_t>(len), maxData, type,
+                                     messageId, waitFlag, withCrc, sequence, out);
+    }
+    CYrnBuffer encoded;
+    if (!YrnEncodeMessage(record, key, keyBits, aesFlags, zlibFlags, encoded)) return 0;
+    return YrnFrameMessage(encoded, maxData, type, messageId, waitFlag, withCrc, sequence, out);
+}
+
 int YrnDecodeMessage(const uint8_t* buffer, size_t length, YrnEnvelope** envelope,
                      YrnRecord** record, const uint8_t* key, int keyBits, uint32_t aesFlags,
                      uint32_t zlibFlags, int maxData) {
     if (envelope) *envelope = nullptr;
     if (record) *record = nullptr;
     if (!buffer || !envelope || !record || length < kEnvelopeSize) return 0;
+    CYrnCodec& codec = threadCodec();
+    codec.SetParams(key, keyBits, aesFlags, zlibFlags);
+    // The usual shape is decrypted from the chunks where they lie, straight into the record.
+    std::vector<YrnPiece> pieces;
+    if (chunkPieces(buffer + kEnvelopeSize, length - kEnvelopeSize, maxData, pieces)) {
+        uint8_t front[kRecordHeadSize + 4];
+        std::unique_ptr<uint8_t[]> data;
+        int32_t len = 0;
+        if (codec.DecodeRecordPieces(pieces.data(), pieces.size(), front, &data, &len)) {
+            auto* rec = new YrnRecord;
+            for (int i = 0; i < 6; ++i) rec->head[i] = getI32(front + 4 * i);
+            rec->length = len;
+            rec->data = data.release();
+            *envelope = new YrnEnvelope(YrnEnvelopeFromBytes(buffer));
+            *record = rec;
+            return 1;
+        }
+    }
     CYrnBuffer joined;
     if (YrnJoinChunks(buffer + kEnvelopeSize, length - kEnvelopeSize, joined, maxData) <= 0)
         return 0;
-    CYrnCodec& codec = threadCodec();
-    codec.SetParams(key, keyBits, aesFlags, zlibFlags);
     if (!codec.Process(joined, kCodecDecode)) return 0;
     if (joined.Size() < kRecordHeadSize + 4) return 0;
     const uint8_t* p = joined.Data();

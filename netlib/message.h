@@ -6,6 +6,7 @@
 // disposer YrnDisposeSocketMessage. Once the post succeeds the receiver owns the envelope,
 // the record and the record's data and frees them with YrnFreeSocketMessage; when the
 // post fails the sender frees them.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -63,6 +64,14 @@ void YrnEnvelopeToBytes(const YrnEnvelope& e, uint8_t* p);
 // Encodes a record for sending: serialise, then the codec in mode 1. 1 on success.
 int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, uint32_t aesFlags,
                      uint32_t zlibFlags, CYrnBuffer& out);
+
+// Encodes a record and frames it into packets appended to out: the same bytes as
+// YrnEncodeMessage followed by YrnFrameMessage. Without compression the record's data is
+// encrypted straight into the packets. Returns the number of packets, 0 on failure.
+int YrnEncodeMessagePackets(const YrnRecord& record, const uint8_t* key, int keyBits,
+                            uint32_t aesFlags, uint32_t zlibFlags, int maxData, int32_t type,
+                            int32_t messageId, int32_t waitFlag, bool withCrc,
+                            std::atomic<int32_t>& sequence, CYrnBuffer& out);
 
 // Decodes a reassembled message: [24-byte envelope][int32 n][chunk]... The chunks are
 // joined, decoded with a codec of the given settings, and parsed into a new record.

@@ -40,11 +40,10 @@ CYrnBuffer encodeToPackets(const std::vector<uint8_t>& body, uint32_t zlib) {
     rec.head[1] = 229010;
     rec.length = static_cast<int32_t>(body.size());
     rec.data = const_cast<uint8_t*>(body.data());
-    CYrnBuffer enc, chunks, packets;
-    YrnEncodeMessage(rec, key(), 128, kCodecAes, zlib, enc);
-    YrnSplitChunks(enc, chunks, kGameMaxData);
+    CYrnBuffer packets;
     static std::atomic<int32_t> seq{0};
-    YrnFramePackets(chunks, 1, 1, 0, true, seq, packets);
+    YrnEncodeMessagePackets(rec, key(), 128, kCodecAes, zlib, kGameMaxData, 1, 1, 0, true, seq,
+                            packets);
     return packets;
 }
 

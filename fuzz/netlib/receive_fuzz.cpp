@@ -1,7 +1,10 @@
 // The receive path on untrusted bytes: stream splitting, packet checks, fragment
 // reassembly, chunk joining and message decoding, plus the codec on raw input.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "hqlv/config.h"
 #include "netlib/codec.h"
@@ -76,10 +79,50 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             assembler.Clear();
         }
     }
-    // The input as a reassembled message.
+    // The input as a reassembled message. The decoder reads the usual shape from the chunks
+    // where they lie: it must give what joining them and the general codec give.
     YrnEnvelope* env = nullptr;
     YrnRecord* rec = nullptr;
-    if (YrnDecodeMessage(data, size, &env, &rec, key, 128, kCodecAes, zlib, maxData))
+    const int got = YrnDecodeMessage(data, size, &env, &rec, key, 128, kCodecAes, zlib, maxData);
+    CYrnBuffer whole;
+    CYrnCodec general(key, 128, kCodecAes, zlib);
+    const bool joinedOk =
+        size >= kEnvelopeSize &&
+        YrnJoinChunks(data + kEnvelopeSize, size - kEnvelopeSize, whole, maxData) > 0 &&
+        general.Process(whole, kCodecDecode) && whole.Size() >= kRecordHeadSize + 4;
+    const uint8_t* w = whole.Data();
+    const int32_t wantLen =
+        joinedOk ? static_cast<int32_t>(w[24] | w[25] << 8 | w[26] << 16 | uint32_t(w[27]) << 24)
+                 : -1;
+    const bool want = joinedOk && wantLen >= 0 &&
+                      static_cast<size_t>(wantLen) <= whole.Size() - kRecordHeadSize - 4;
+    if ((got == 1) != want) abort();
+    if (got) {
+        if (rec->length != wantLen || (wantLen > 0 && std::memcmp(rec->data, w + 28, wantLen)))
+            abort();
+        for (int i = 0; i < 6; ++i) {
+            const int32_t h = static_cast<int32_t>(
+                w[4 * i] | w[4 * i + 1] << 8 | w[4 * i + 2] << 16 | uint32_t(w[4 * i + 3]) << 24);
+            if (rec->head[i] != h) abort();
+        }
         YrnFreeSocketMessage(env, rec);
+    }
+
+    // The input as a record's data: packets encoded straight from it are the encoding framed.
+    if (size < 2048) {
+        YrnRecord out;
+        out.head[2] = static_cast<int32_t>(size);
+        out.length = static_cast<int32_t>(size);
+        out.data = const_cast<uint8_t*>(data);
+        CYrnBuffer encoded, direct, framed;
+        std::atomic<int32_t> a{0}, b{0};
+        const int n = YrnEncodeMessagePackets(out, key, 128, kCodecAes, zlib, maxData, 1, 1, 0,
+                                              true, a, direct);
+        if (!YrnEncodeMessage(out, key, 128, kCodecAes, zlib, encoded)) abort();
+        if (YrnFrameMessage(encoded, maxData, 1, 1, 0, true, b, framed) != n) abort();
+        if (direct.Size() != framed.Size() ||
+            std::memcmp(direct.Data(), framed.Data(), direct.Size()) != 0)
+            abort();
+    }
     return 0;
 }

@@ -19,20 +19,27 @@ namespace {
 
 // The INI file lives in memory (tmpfs) where the machine has it: on a disk file system every
 // run's write and rename forced the file out to the disk, a millisecond and more per input.
-std::string scratchFile() {
-    struct stat st {};
-    const char* folder = stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
-    return std::string(folder) + "/hqlv-fuzz-profile-" + std::to_string(getpid()) + ".ini";
-}
+// Each run replaces the file; it is removed when the program ends.
+struct ScratchFile {
+    ScratchFile() {
+        struct stat st {};
+        const char* folder =
+            stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) ? "/dev/shm" : "/tmp";
+        path = std::string(folder) + "/hqlv-fuzz-profile-" + std::to_string(getpid()) + ".ini";
+    }
+    ~ScratchFile() { unlink(path.c_str()); }
+    std::string path;
+};
 
-// Every lookup reads and parses the whole file again; a few sections and keys reach all of
-// the lookup's code, and a cap keeps a file of hundreds of keys from costing quadratic time.
-constexpr size_t kMaxSections = 2, kMaxKeys = 3, kMaxNumbers = 1;
+// The lookups run on the text parsed once in memory (the file functions read through the
+// same parser); a cap keeps a file of hundreds of keys from costing quadratic time.
+constexpr size_t kMaxSections = 16, kMaxKeys = 32;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string file = scratchFile();
+    static const ScratchFile scratch;
+    const std::string& file = scratch.path;
     std::string_view text(reinterpret_cast<const char*>(data), size);
 
     std::string utf8 = gbkToUtf8(text);
@@ -44,15 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HallRequest q;
     decodeHallRequestHead(data, size, &q);
 
-    if (!writeFile(file, text)) return 0;
-    const std::vector<std::string> sections = profileSectionNames(file);
+    const ProfileText profile(text);
+    const std::vector<std::string> sections = profile.sectionNames();
     for (size_t i = 0; i < sections.size() && i < kMaxSections; ++i) {
-        const std::vector<std::string> keys = profileKeys(sections[i], file);
+        const std::vector<std::string> keys = profile.keys(sections[i]);
         for (size_t j = 0; j < keys.size() && j < kMaxKeys; ++j) {
-            profileString(sections[i], keys[j], "", file);
-            if (j < kMaxNumbers) getProfileInt(sections[i], keys[j], 0, file);
+            // Every listed key is found again, under its own name.
+            if (!profile.value(sections[i], keys[j])) abort();
+            profile.integer(sections[i], keys[j], 0);
         }
     }
+
+    // The file functions once each: the list into a short buffer, and a write that reads back.
+    if (!writeFile(file, text)) return 0;
     char buf[16];
     getProfileString(nullptr, nullptr, "", buf, sizeof buf, file);
     // Whatever the file held, a value just written reads back.
@@ -60,6 +71,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (profileString("fuzz section", "KEY", "", file) != "value 1") abort();
     if (!writeProfileString("Fuzz Section", "Key", nullptr, file)) abort();
     if (profileString("fuzz section", "KEY", "gone", file) != "gone") abort();
-    unlink(file.c_str());
     return 0;
 }

@@ -60,6 +60,15 @@ bool resolveImpl(std::string_view path, bool allowMissingLast, std::string* reso
     }
     bool absolute = norm[0] == '/';
     std::vector<std::string> parts = splitComponents(norm);
+    // The usual case: the path exists as written. Then every component is found as it
+    // stands (the system walked each one), so the walk below would give the same path; one
+    // look-up instead of one per component.
+    std::string exact = absolute ? "/" : "";
+    for (const std::string& c : parts) exact = exact.empty() ? c : joinPath(exact, c);
+    if (!exact.empty() && exists(exact)) {
+        if (resolved) *resolved = exact;
+        return true;
+    }
     std::string current = absolute ? "/" : "";
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string& c = parts[i];

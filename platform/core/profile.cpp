@@ -37,7 +37,9 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-struct Line {
+}  // namespace
+
+struct ProfileText::Line {
     enum Kind { Other, Section, Entry } kind = Other;
     std::string raw;     // the line on disk (GBK), without its line end
     std::string name;    // section name or key, UTF-8, trimmed
@@ -45,18 +47,26 @@ struct Line {
     std::string rawKey;  // the key as on disk (GBK), trimmed
 };
 
-std::vector<Line> parse(const std::string& content) {
+namespace {
+
+using Line = ProfileText::Line;
+
+// The lines of the text. A writer keeps every line as it stands (raw and rawKey) to write
+// the untouched ones back; a reader needs only the sections and keys.
+std::vector<Line> parse(std::string_view content, bool forWriting) {
     std::vector<Line> lines;
+    lines.reserve(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
     size_t pos = 0;
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    if (content.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
     while (pos < content.size()) {
         size_t end = content.find('\n', pos);
-        if (end == std::string::npos) end = content.size();
-        Line line;
-        line.raw = content.substr(pos, end - pos);
-        if (!line.raw.empty() && line.raw.back() == '\r') line.raw.pop_back();
+        if (end == std::string_view::npos) end = content.size();
+        std::string_view raw = content.substr(pos, end - pos);
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
         pos = end + 1;
-        std::string_view t = trim(line.raw);
+        Line line;
+        if (forWriting) line.raw = std::string(raw);
+        std::string_view t = trim(raw);
         if (t.empty() || t.front() == ';') {
         } else if (t.front() == '[') {
             size_t close = t.rfind(']');
@@ -66,23 +76,26 @@ std::vector<Line> parse(const std::string& content) {
             }
         } else if (size_t eq = t.find('='); eq != std::string_view::npos) {
             line.kind = Line::Entry;
-            line.rawKey = std::string(trim(t.substr(0, eq)));
-            line.name = gbkToUtf8(line.rawKey);
+            const std::string_view key = trim(t.substr(0, eq));
+            if (forWriting) line.rawKey = std::string(key);
+            line.name = gbkToUtf8(key);
             std::string_view v = trim(t.substr(eq + 1));
             if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
                 v = v.substr(1, v.size() - 2);
             }
             line.value = gbkToUtf8(v);
         }
-        lines.push_back(std::move(line));
+        if (forWriting || line.kind != Line::Other) lines.push_back(std::move(line));
     }
     return lines;
 }
 
-std::vector<Line> load(std::string_view file) {
+// The file as it is now; a missing or unreadable file reads as empty.
+ProfileText load(std::string_view file) {
     std::string content;
-    if (!readFile(file, &content)) return {};
-    return parse(content);
+    std::lock_guard lock(profileMutex());
+    if (!readFile(file, &content)) content.clear();
+    return ProfileText(content);
 }
 
 // Index of the first key line of the section, across all sections of that name.
@@ -112,7 +125,7 @@ void addUnique(std::vector<std::string>& names, const std::string& n) {
     names.push_back(n);
 }
 
-std::vector<std::string> sectionNames(const std::vector<Line>& lines) {
+std::vector<std::string> sectionList(const std::vector<Line>& lines) {
     std::vector<std::string> names;
     for (const Line& l : lines) {
         if (l.kind == Line::Section) addUnique(names, l.name);
@@ -161,48 +174,35 @@ bool hasLineBreak(const char* s) {
 
 }  // namespace
 
-uint32_t getProfileString(const char* section, const char* key, const char* def, char* out,
-                          uint32_t size, std::string_view file) {
-    if (!out || size == 0) return 0;
-    std::vector<Line> lines;
-    {
-        std::lock_guard lock(profileMutex());
-        lines = load(file);
-    }
-    if (!section) return copyList(sectionNames(lines), out, size);
-    if (!key) return copyList(keyNames(lines, section), out, size);
-    std::string value;
-    if (auto i = findEntry(lines, section, key)) {
-        value = lines[*i].value;
-    } else {
-        value = stripTrailingBlanks(def ? def : "");
-    }
-    std::string_view cut = utf8Truncate(value, size - 1);
-    std::memcpy(out, cut.data(), cut.size());
-    out[cut.size()] = '\0';
-    return static_cast<uint32_t>(cut.size());
+ProfileText::ProfileText(std::string_view content) : lines_(parse(content, false)) {}
+ProfileText::~ProfileText() = default;
+ProfileText::ProfileText(ProfileText&&) noexcept = default;
+ProfileText& ProfileText::operator=(ProfileText&&) noexcept = default;
+
+std::vector<std::string> ProfileText::sectionNames() const {
+    return sectionList(lines_);
 }
 
-std::string profileString(std::string_view section, std::string_view key, std::string_view def,
-                          std::string_view file) {
-    std::vector<Line> lines;
-    {
-        std::lock_guard lock(profileMutex());
-        lines = load(file);
-    }
-    if (auto i = findEntry(lines, section, key)) return lines[*i].value;
+std::vector<std::string> ProfileText::keys(std::string_view section) const {
+    return keyNames(lines_, section);
+}
+
+std::optional<std::string> ProfileText::value(std::string_view section,
+                                              std::string_view key) const {
+    if (auto i = findEntry(lines_, section, key)) return lines_[*i].value;
+    return std::nullopt;
+}
+
+std::string ProfileText::string(std::string_view section, std::string_view key,
+                                std::string_view def) const {
+    if (auto v = value(section, key)) return std::move(*v);
     return stripTrailingBlanks(def);
 }
 
-int getProfileInt(std::string_view section, std::string_view key, int def, std::string_view file) {
-    std::vector<Line> lines;
-    {
-        std::lock_guard lock(profileMutex());
-        lines = load(file);
-    }
-    auto i = findEntry(lines, section, key);
-    if (!i || lines[*i].value.empty()) return def;
-    std::string_view v = lines[*i].value;
+int ProfileText::integer(std::string_view section, std::string_view key, int def) const {
+    auto i = findEntry(lines_, section, key);
+    if (!i || lines_[*i].value.empty()) return def;
+    std::string_view v = lines_[*i].value;
     size_t p = 0;
     while (p < v.size() && isBlank(v[p])) ++p;
     bool negative = false;
@@ -214,13 +214,35 @@ int getProfileInt(std::string_view section, std::string_view key, int def, std::
     return static_cast<int>(n);
 }
 
+uint32_t getProfileString(const char* section, const char* key, const char* def, char* out,
+                          uint32_t size, std::string_view file) {
+    if (!out || size == 0) return 0;
+    const ProfileText text = load(file);
+    if (!section) return copyList(text.sectionNames(), out, size);
+    if (!key) return copyList(text.keys(section), out, size);
+    std::string value = text.string(section, key, def ? def : "");
+    std::string_view cut = utf8Truncate(value, size - 1);
+    std::memcpy(out, cut.data(), cut.size());
+    out[cut.size()] = '\0';
+    return static_cast<uint32_t>(cut.size());
+}
+
+std::string profileString(std::string_view section, std::string_view key, std::string_view def,
+                          std::string_view file) {
+    return load(file).string(section, key, def);
+}
+
+int getProfileInt(std::string_view section, std::string_view key, int def, std::string_view file) {
+    return load(file).integer(section, key, def);
+}
+
 bool writeProfileString(const char* section, const char* key, const char* value,
                         std::string_view file) {
     if (!section || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
     std::lock_guard lock(profileMutex());
     std::string content;
     bool existed = readFile(file, &content);
-    std::vector<Line> lines = existed ? parse(content) : std::vector<Line>{};
+    std::vector<Line> lines = existed ? parse(content, true) : std::vector<Line>{};
     bool changed = false;
 
     if (!key) {
@@ -297,13 +319,11 @@ bool writeProfileString(const char* section, const char* key, const char* value,
 }
 
 std::vector<std::string> profileSectionNames(std::string_view file) {
-    std::lock_guard lock(profileMutex());
-    return sectionNames(load(file));
+    return load(file).sectionNames();
 }
 
 std::vector<std::string> profileKeys(std::string_view section, std::string_view file) {
-    std::lock_guard lock(profileMutex());
-    return keyNames(load(file), section);
+    return load(file).keys(section);
 }
 
 }  // namespace hqlv::platform

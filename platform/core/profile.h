@@ -10,11 +10,36 @@
 // temporary file, keeping every untouched line byte for byte. All functions are
 // thread-safe; the file is read afresh on every call.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace hqlv::platform {
+
+// A profile's text (GBK, as on disk) parsed once, for many lookups without reading the file
+// again. The file functions below read through it, so both follow the same rules.
+class ProfileText {
+public:
+    explicit ProfileText(std::string_view content);
+    ~ProfileText();
+    ProfileText(ProfileText&&) noexcept;
+    ProfileText& operator=(ProfileText&&) noexcept;
+
+    // The section names, and the key names of a section, in file order without repeats.
+    std::vector<std::string> sectionNames() const;
+    std::vector<std::string> keys(std::string_view section) const;
+    // The value of section/key (UTF-8), or nothing when the key is missing.
+    std::optional<std::string> value(std::string_view section, std::string_view key) const;
+    // As profileString and getProfileInt.
+    std::string string(std::string_view section, std::string_view key, std::string_view def) const;
+    int integer(std::string_view section, std::string_view key, int def) const;
+
+    struct Line;
+
+private:
+    std::vector<Line> lines_;
+};
 
 // Fills out (size bytes) like GetPrivateProfileString and returns the number of bytes
 // stored, not counting the terminator:

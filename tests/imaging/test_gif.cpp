@@ -673,3 +673,59 @@ TEST(Gif, DamagedDataCountsOnlyTheFramesTheDecoderReaches) {
     EXPECT_EQ(img.GetNumFrames(), frames);
     for (int i = 0; i < frames; ++i) EXPECT_NE(img.GetFrame(i), nullptr) << "frame " << i;
 }
+
+TEST(Gif, AFrameTooLargeToHoldIsSkippedByItsBlocks) {
+    // Frame 1 is beyond the pixel cap, so decoding can never pass it; its data is skipped by
+    // its sub-blocks, not run through the decoder. The data holds a bad code that would make
+    // the decoder look for a hidden ","; followed block by block, the good frame after the
+    // data is the one counted.
+    Out o;
+    o.str("GIF89a");
+    o.u16(2);
+    o.u16(2);
+    o.u8(0x80);
+    o.u8(0);
+    o.u8(0);
+    o.raw({0, 0, 0, 255, 255, 255});
+    auto descriptor = [&](uint32_t side) {
+        o.u8(',');
+        o.u16(0);
+        o.u16(0);
+        o.u16(side);
+        o.u16(side);
+        o.u8(0);
+    };
+    descriptor(2);
+    o.u8(2);
+    o.raw(lzwEncode({1, 0, 0, 1}, 2));
+    descriptor(101);  // 10,201 pixels
+    o.u8(2);
+    o.u8(14);
+    o.raw({0xC4, 0x0B, 0x00, ',', 0xFF, 0xFF, 0, 0, 2, 0, 2, 0, 0, ';'});
+    o.u8(0);
+    descriptor(2);
+    o.u8(2);
+    o.raw(lzwEncode({0, 1, 1, 0}, 2));
+    o.u8(';');
+
+    struct Cap {
+        explicit Cap(uint64_t n) { CRaster::SetMaxPixels(n); }
+        ~Cap() { CRaster::SetMaxPixels(0); }
+    };
+    // Caps: frame 1 beyond it; frame 1 held but beyond what the count may decode in all
+    // (4 + 10,201 pixels); both decoded. Decoded, the bad code makes the walk find the
+    // hidden image as well; skipped, the frames behind it are counted by blocks.
+    const std::pair<uint64_t, int> cases[] = {{10200, 3}, {10204, 3}, {10205, 4}};
+    for (const auto& [cap, frames] : cases) {
+        Cap c(cap);
+        CRaster img;
+        ASSERT_TRUE(decode(img, o.b)) << cap;
+        EXPECT_EQ(img.GetPixelIndex(0, 1), 1u);
+        EXPECT_EQ(img.GetNumFrames(), frames) << cap;
+    }
+    // The frames behind it are counted, but decoding cannot reach them.
+    Cap c(10200);
+    CRaster last;
+    last.SetFrame(2);
+    EXPECT_FALSE(decode(last, o.b));
+}

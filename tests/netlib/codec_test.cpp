@@ -3,7 +3,10 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -319,4 +322,108 @@ TEST(Codec, OnePassEncodeKeepsTheSizeLimit) {
     limit.Append(big.data(), big.size() - 1);
     ASSERT_EQ(codec.Process(limit, kCodecEncode), 1);
     EXPECT_EQ(u32at(limit, 4), uint32_t(kMaxMessageSize));
+}
+
+namespace {
+
+// A record's bytes: head words, a length word (claimed), then the data.
+std::vector<uint8_t> recordBytes(size_t dataLen, int32_t claimed) {
+    std::vector<uint8_t> v(28 + dataLen);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = uint8_t(i * 5 + 1);
+    for (int b = 0; b < 4; ++b) v[24 + b] = uint8_t(uint32_t(claimed) >> (8 * b));
+    return v;
+}
+
+// What joining the pieces, the codec and the record parse give: front + data, or nothing.
+std::optional<std::vector<uint8_t>> generalDecode(const std::vector<uint8_t>& joined,
+                                                  const uint8_t* key) {
+    CYrnCodec codec(key, 128, kCodecAes, 0);
+    CYrnBuffer b;
+    b.Append(joined.data(), joined.size());
+    if (!codec.Process(b, kCodecDecode) || b.Size() < 28) return std::nullopt;
+    const uint8_t* p = b.Data();
+    const int32_t len = int32_t(p[24] | p[25] << 8 | p[26] << 16 | uint32_t(p[27]) << 24);
+    if (len < 0 || size_t(len) > b.Size() - 28) return std::nullopt;
+    return std::vector<uint8_t>(p, p + 28 + len);
+}
+
+}  // namespace
+
+TEST(Codec, PiecesDecodeAsTheJoinedMessage) {
+    const uint8_t* key = reinterpret_cast<const uint8_t*>("0123456789abcdef");
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> plain;
+        uint32_t aes, zlib;
+        bool usual;  // the shape read from the pieces
+    };
+    const Case cases[] = {
+        {"empty data", recordBytes(0, 0), kCodecAes, 0, true},
+        {"one byte", recordBytes(1, 1), kCodecAes, 0, true},
+        {"blocks and a tail", recordBytes(5000, 5000), kCodecAes, 0, true},
+        {"shorter than sealed", recordBytes(40, 12), kCodecAes, 0, true},
+        {"length past the data", recordBytes(40, 41), kCodecAes, 0, false},
+        {"negative length", recordBytes(40, -1), kCodecAes, 0, false},
+        {"shorter than a record", std::vector<uint8_t>(27, 9), kCodecAes, 0, false},
+        {"not encrypted", recordBytes(30, 30), 0, 0, false},
+        {"compressed inside", recordBytes(3000, 3000), kCodecAes, kCodecZlib, false},
+    };
+    for (const Case& c : cases) {
+        CYrnCodec enc(key, 128, c.aes, c.zlib);
+        CYrnBuffer b;
+        b.Append(c.plain.data(), c.plain.size());
+        ASSERT_EQ(enc.Process(b, kCodecEncode), 1) << c.what;
+        std::vector<uint8_t> joined(b.Data(), b.Data() + b.Size());
+        const auto want = generalDecode(joined, key);
+        // Cut at every size from 1 byte, across blocks, to one piece; empty pieces between.
+        for (size_t cut : {size_t(1), size_t(7), size_t(16), size_t(21), size_t(4000)}) {
+            std::vector<YrnPiece> pieces;
+            for (size_t at = 0; at < joined.size(); at += cut) {
+                pieces.push_back({joined.data() + at, std::min(cut, joined.size() - at)});
+                if (cut == 7) pieces.push_back({nullptr, 0});
+            }
+            CYrnCodec dec(key, 128, kCodecAes, 0);
+            uint8_t front[28];
+            std::unique_ptr<uint8_t[]> data;
+            int32_t len = -5;
+            const int r = dec.DecodeRecordPieces(pieces.data(), pieces.size(), front, &data, &len);
+            ASSERT_EQ(r, c.usual ? 1 : 0) << c.what << " cut " << cut;
+            if (!r) continue;
+            ASSERT_TRUE(want.has_value()) << c.what;
+            std::vector<uint8_t> got(front, front + 28);
+            if (len > 0) got.insert(got.end(), data.get(), data.get() + len);
+            EXPECT_EQ(data == nullptr, len == 0) << c.what;
+            EXPECT_EQ(got, *want) << c.what << " cut " << cut;
+        }
+    }
+    // Damage: an outer length that does not match, a sealed size past the data, too short.
+    CYrnCodec enc(key, 128, kCodecAes, 0);
+    CYrnBuffer b;
+    const auto plain = recordBytes(100, 100);
+    b.Append(plain.data(), plain.size());
+    ASSERT_EQ(enc.Process(b, kCodecEncode), 1);
+    const std::vector<uint8_t> good(b.Data(), b.Data() + b.Size());
+    for (int field : {4, 16}) {
+        for (int delta : {-1, 1}) {
+            std::vector<uint8_t> bad = good;
+            bad[field] = uint8_t(bad[field] + delta);
+            YrnPiece one{bad.data(), bad.size()};
+            CYrnCodec dec(key, 128, kCodecAes, 0);
+            uint8_t front[28];
+            std::unique_ptr<uint8_t[]> data;
+            int32_t len = 0;
+            const bool general = generalDecode(bad, key).has_value();
+            EXPECT_EQ(dec.DecodeRecordPieces(&one, 1, front, &data, &len), general ? 1 : 0)
+                << field << " " << delta;
+        }
+    }
+    YrnPiece shortPiece{good.data(), 19};
+    CYrnCodec dec(key, 128, kCodecAes, 0);
+    uint8_t front[28];
+    std::unique_ptr<uint8_t[]> data;
+    int32_t len = 0;
+    EXPECT_EQ(dec.DecodeRecordPieces(&shortPiece, 1, front, &data, &len), 0);
+    CYrnCodec noKey(nullptr, 128, kCodecAes, 0);
+    YrnPiece whole{good.data(), good.size()};
+    EXPECT_EQ(noKey.DecodeRecordPieces(&whole, 1, front, &data, &len), 0);
 }

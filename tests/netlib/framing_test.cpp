@@ -135,6 +135,48 @@ TEST(Framing, MessageOf4001BytesGoesOutAsTwoPackets) {
     bad.AppendI32(50);
     bad.Append("short", 5);
     EXPECT_EQ(YrnFramePackets(bad, 1, 1, 0, false, seq, out), -1);
+    // So are chunk lengths of zero, below zero and above the packet limit, with the data they
+    // announce (a byte at least, so that the chunk is read).
+    const std::vector<uint8_t> data(4001, 1);
+    for (int32_t n : {0, -1, 4001}) {
+        CYrnBuffer chunk;
+        chunk.AppendI32(n);
+        chunk.Append(data.data(), n > 0 ? size_t(n) : 1);
+        EXPECT_EQ(YrnFramePackets(chunk, 1, 1, 0, false, seq, out), -1) << n;
+    }
+}
+
+TEST(Framing, MessageFramedDirectlyIsTheChunkedFraming) {
+    struct Case {
+        size_t size;
+        int maxData;
+        bool crc;
+    };
+    const Case cases[] = {{0, 4000, true},     {1, 4000, true},    {3999, 4000, false},
+                          {4000, 4000, true},  {4001, 4000, true}, {8000, 4000, true},
+                          {65557, 4000, true}, {10, 3, false},     {10, 1, true}};
+    for (const Case& c : cases) {
+        CYrnBuffer msg;
+        std::vector<uint8_t> bytes(c.size);
+        for (size_t i = 0; i < c.size; ++i) bytes[i] = uint8_t(i * 31 + 7);
+        msg.Append(bytes.data(), bytes.size());
+        CYrnBuffer copy = msg, chunks, want, got;
+        got.Append("pre", 3);  // appended after what the output holds
+        want.Append("pre", 3);
+        std::atomic<int32_t> seqA{41}, seqB{41};
+        YrnSplitChunks(copy, chunks, c.maxData);
+        const int n = YrnFramePackets(chunks, 2, 77, 1, c.crc, seqA, want);
+        EXPECT_EQ(YrnFrameMessage(msg, c.maxData, 2, 77, 1, c.crc, seqB, got), n) << c.size;
+        ASSERT_EQ(got.Size(), want.Size()) << c.size << " / " << c.maxData;
+        EXPECT_EQ(std::memcmp(got.Data(), want.Data(), got.Size()), 0) << c.size;
+        EXPECT_EQ(seqB.load(), seqA.load());
+    }
+    CYrnBuffer msg, out;
+    msg.Append("x", 1);
+    std::atomic<int32_t> seq{0};
+    for (int bad : {0, 4001}) EXPECT_EQ(YrnFrameMessage(msg, bad, 1, 1, 0, true, seq, out), 0);
+    EXPECT_EQ(out.Size(), 0u);
+    EXPECT_EQ(seq.load(), 0);
 }
 
 TEST(Framing, LengthRuleIsCheckedAsSoonAsTheLengthArrives) {
@@ -450,4 +492,112 @@ TEST(Framing, ResponseMatchingRules) {
     r.Expect(10);  // a new request drops the half-assembled one
     EXPECT_EQ(r.Message().Size(), 0u);
     EXPECT_EQ(r.Feed(resp(9, 2, true), d, 2, 0, 0), R::kDropped);
+}
+
+TEST(Framing, RecordEncodedIntoPacketsIsTheEncodingFramed) {
+    static const uint8_t kKey256[32] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                        16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
+    struct Case {
+        size_t len;
+        int maxData;
+        bool crc;
+        int keyBits;
+        uint32_t zlib;
+    };
+    // Lengths around the lead (68 encoded bytes before the body's first block) and the
+    // packet and block edges.
+    const Case cases[] = {{0, 4000, true, 128, 0},
+                          {1, 4000, true, 128, 0},
+                          {15, 3, false, 128, 0},
+                          {16, 16, true, 128, 0},
+                          {17, 67, true, 256, 0},
+                          {3915, 4000, true, 128, 0},
+                          {3916, 4000, false, 128, 0},
+                          {3932, 4000, true, 128, 0},
+                          {8000, 68, true, 128, 0},
+                          {65536, 4000, true, 128, 0},
+                          {5000, 4000, true, 128, kCodecZlib}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> body(c.len);
+        for (size_t i = 0; i < c.len; ++i) body[i] = uint8_t(i * 7 + 3);
+        YrnRecord rec;
+        for (int i = 0; i < 6; ++i) rec.head[i] = 1000 * i - 2;
+        rec.length = static_cast<int32_t>(c.len);
+        rec.data = c.len ? body.data() : nullptr;
+        const uint8_t* key = c.keyBits == 256 ? kKey256 : gameKey();
+        CYrnBuffer enc, want, got;
+        want.Append("pre", 3);
+        got.Append("pre", 3);
+        std::atomic<int32_t> seqA{5}, seqB{5};
+        ASSERT_EQ(YrnEncodeMessage(rec, key, c.keyBits, kCodecAes, c.zlib, enc), 1);
+        const int n = YrnFrameMessage(enc, c.maxData, 1, 9, 1, c.crc, seqA, want);
+        EXPECT_EQ(YrnEncodeMessagePackets(rec, key, c.keyBits, kCodecAes, c.zlib, c.maxData, 1, 9,
+                                          1, c.crc, seqB, got),
+                  n)
+            << c.len;
+        ASSERT_EQ(got.Size(), want.Size()) << c.len << " / " << c.maxData;
+        EXPECT_EQ(std::memcmp(got.Data(), want.Data(), got.Size()), 0) << c.len;
+        EXPECT_EQ(seqB.load(), seqA.load());
+    }
+    // Failures leave the output as it was.
+    YrnRecord rec;
+    rec.length = 4;
+    rec.data = const_cast<uint8_t*>(reinterpret_cast<const uint8_t*>("abcd"));
+    CYrnBuffer out;
+    out.Append("x", 1);
+    std::atomic<int32_t> seq{0};
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 100, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);  // no such key size
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, nullptr, 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out), 0);
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, 0x200, 0, 4000, 1, 1, 0, true, seq, out),
+              0);  // encryption asked for without the cipher bit
+    for (int bad : {0, 4001})
+        EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, bad, 1, 1, 0, true,
+                                          seq, out),
+                  0);
+    rec.length = -1;
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);
+    EXPECT_EQ(out.Size(), 1u);
+    EXPECT_EQ(seq.load(), 0);
+    // Too large for the codec: refused, as the encoder refuses it.
+    std::vector<uint8_t> huge(kMaxMessageSize - 48 + 1);
+    rec.length = static_cast<int32_t>(huge.size());
+    rec.data = huge.data();
+    EXPECT_EQ(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
+        0);
+    rec.length -= 1;
+    EXPECT_GT(
+        YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, false, seq, out),
+        0);
+}
+
+TEST(Framing, PacketCrcTakesTheCrcFieldsAsZero) {
+    // From 20 bytes on, bytes 12..19 (CRC flag and CRC) count as zeros; shorter input is taken
+    // as it is.
+    for (size_t size : {size_t(12), size_t(19), size_t(20), size_t(21), size_t(64)}) {
+        std::vector<uint8_t> p(size), zeroed;
+        for (size_t i = 0; i < size; ++i) p[i] = uint8_t(0xA0 + i);
+        zeroed = p;
+        if (size >= 20) std::fill(zeroed.begin() + 12, zeroed.begin() + 20, 0);
+        EXPECT_EQ(YrnPacketCrc(p.data(), size), CYrnCrc32::Update(0, zeroed.data(), size)) << size;
+    }
+}
+
+TEST(Framing, HeadWordsRoundTrip) {
+    YrnPacketHead h;
+    int32_t* w[13] = {&h.type,      &h.sequence,  &h.crcFlag,   reinterpret_cast<int32_t*>(&h.crc),
+                      &h.reserved1, &h.reserved2, &h.messageId, &h.fragment,
+                      &h.last,      &h.reserved3, &h.waitFlag,  &h.reserved4,
+                      &h.reserved5};
+    for (int i = 0; i < 13; ++i) *w[i] = 0x01020304 * (i + 1) - i;
+    uint8_t bytes[52];
+    YrnWriteHead(h, bytes);
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(i32at(bytes + 4 * i), *w[i]) << i;
+    const YrnPacketHead back = YrnReadHead(bytes);
+    EXPECT_EQ(std::memcmp(&back, &h, sizeof h), 0);
 }

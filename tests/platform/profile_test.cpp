@@ -67,6 +67,29 @@ TEST(Profile, ReadsOddFilesTheWindowsWay) {
                                         "Negative", "Word", "Empty", "Music"}));
 }
 
+TEST(Profile, TextInMemoryReadsAsTheFileDoes) {
+    // The same odd content, parsed from memory, with a byte order mark in front.
+    const ProfileText p("\xEF\xBB\xBF" + oddFile());
+    EXPECT_EQ(p.sectionNames(), (std::vector<std::string>{"GameSet", "Skin"}));
+    EXPECT_EQ(p.keys("GAMESET").size(), 9u);
+    EXPECT_EQ(p.value("gameset", "VOICE"), "普通话");
+    EXPECT_EQ(p.value("GameSet", "Empty"), "");
+    EXPECT_EQ(p.value("GameSet", "Absent"), std::nullopt);
+    EXPECT_EQ(p.string("Missing", "Voice", "def  "), "def");
+    EXPECT_EQ(p.string("skin", "style0", "d"), "Default");
+    EXPECT_EQ(p.integer("GameSet", "Number", 5), 42);
+    EXPECT_EQ(p.integer("GameSet", "Negative", 5), -7);
+    EXPECT_EQ(p.integer("GameSet", "Empty", 5), 5);
+    EXPECT_EQ(p.integer("GameSet", "Absent", 5), 5);
+    EXPECT_TRUE(ProfileText("").sectionNames().empty());
+    // A comment in a section is no key, even with an equals sign; every digit counts.
+    const ProfileText small("[S]\r\n;c=1\r\n\r\nk=v\r\nn=+1098x\r\n");
+    EXPECT_EQ(small.keys("s"), (std::vector<std::string>{"k", "n"}));
+    EXPECT_EQ(small.integer("S", "n", 0), 1098);
+    // A mark cut short is no mark: the line is text, not a section.
+    EXPECT_TRUE(ProfileText("\xEF\xBB[S]\r\nK=v").sectionNames().empty());
+}
+
 TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     TempDir t;
     t.put("a.ini", "[S]\r\nKey=" + utf8ToGbk("中文ab") + "\r\nK2=v\r\n[T]\r\n");
@@ -93,6 +116,10 @@ TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     EXPECT_EQ(getProfileString("S", nullptr, "", buf, 5, f), 3u);
     EXPECT_EQ(std::memcmp(buf, "Key\0\0", 5), 0);
     EXPECT_EQ(getProfileString("T", nullptr, "", buf, sizeof buf, f), 0u);
+    EXPECT_EQ(buf[0], '\0');
+    // Room for the terminator alone: an empty list.
+    buf[0] = 'x';
+    EXPECT_EQ(getProfileString(nullptr, nullptr, "", buf, 1, f), 0u);
     EXPECT_EQ(buf[0], '\0');
 }
 

@@ -428,14 +428,11 @@ void GameServer::QueueMessage(Client& c, int type, int messageId, int code,
     rec.head[1] = code;
     rec.length = static_cast<int32_t>(data.size());
     rec.data = data.empty() ? nullptr : const_cast<uint8_t*>(data.data());
-    netlib::CYrnBuffer encoded, chunks, packets;
-    if (!netlib::YrnEncodeMessage(rec, GameKey(), kKeyBits, netlib::kCodecAes, 0, encoded)) {
+    netlib::CYrnBuffer packets;
+    if (netlib::YrnEncodeMessagePackets(rec, GameKey(), kKeyBits, netlib::kCodecAes, 0,
+                                        netlib::kGameMaxData, type, messageId, 0, true, c.sequence,
+                                        packets) <= 0) {
         Log("client " + std::to_string(c.id) + ": cannot encode message " + std::to_string(code));
-        return;
-    }
-    netlib::YrnSplitChunks(encoded, chunks, netlib::kGameMaxData);
-    if (netlib::YrnFramePackets(chunks, type, messageId, 0, true, c.sequence, packets) <= 0) {
-        Log("client " + std::to_string(c.id) + ": cannot frame message " + std::to_string(code));
         return;
     }
     c.out.insert(c.out.end(), packets.Data(), packets.Data() + packets.Size());
