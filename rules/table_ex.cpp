@@ -813,14 +813,22 @@ int32_t CMJTableEx::TotalFanPoints(const HuResult& r, int32_t n) const {
 
 int32_t CMJTableEx::BestWin(int32_t chair, HuResult* result) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
-    // Kinds of which every tile is already in the chair's own hand cannot come.
+    // Only a kind with a tile still to come (in the wall or in another chair's hand) can be
+    // waited on: one whose tiles are all in this hand, in melds or discarded cannot.
+    bool unseen[kKinds] = {};
+    for (const auto& t : tiles_) {
+        const int32_t k = KindIndexOf(t.id);
+        if (k >= 0 && k < kKinds &&
+            (t.status == kTileInWall || (t.status == kTileHeld && t.chair != chair)))
+            unseen[k] = true;
+    }
     int32_t best = 0;
     bool tried[kKinds] = {};
     for (int32_t id = 0; id < card_.tileTotal; ++id) {
         const int32_t k = KindIndexOf(id);
-        if (k < 0 || tried[k]) continue;
+        if (k < 0 || k >= kKinds || tried[k]) continue;
         tried[k] = true;
-        if (counts_[chair][k] >= card_.copiesPerKind) continue;
+        if (!unseen[k]) continue;
         HuResult scratch{};
         const int32_t v = BestHu(chair, id, &scratch, 1);
         if (v > best) {

@@ -621,6 +621,26 @@ TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
     EXPECT_GT(v.BestWin(0, &best), 0);  // waits on 21
 }
 
+TEST(GameRules, BestWinSkipsKindsWithNoTileLeftToCome) {
+    // A single wait on 5 beside 11..19: the other 5s in a pung, discards or another hand.
+    Rig p;
+    p.Lay(0, kPeng, 5, 2);
+    p.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+    HuResult best{};
+    EXPECT_EQ(p.BestWin(0, &best), 0);  // the fourth 5 is in its own pung
+    Rig d;
+    d.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
+    d.Played(1, 5), d.Played(3, 5);
+    d.GiveOne(2, 5);
+    EXPECT_GT(d.BestWin(0, &best), 0);  // one 5 is still in chair 2's hand
+    d.Played(2, 6);                     // a discard elsewhere changes nothing
+    EXPECT_GT(d.BestWin(0, &best), 0);
+    Rig e;
+    e.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
+    e.Played(1, 5), e.Played(2, 5), e.Played(3, 5);
+    EXPECT_EQ(e.BestWin(0, &best), 0);  // every other 5 discarded
+}
+
 TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
     Rig r;
     for (int k : {1, 12, 23, 34}) r.Lay(0, kPeng, k, 2);
