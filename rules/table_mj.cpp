@@ -135,16 +135,13 @@ int32_t CMJTable::IsFriend(int32_t, int32_t, int32_t) const {
     return winValue_[banker_] > 0 ? 1 : 0;
 }
 
-// Points times the base stake into the score totals, times the stake into the silver
-// changes, in 64 bits and saturated.
-void CMJTable::ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const {
+// Points times the base stake into the score totals (saturated), times the stake into the
+// silver changes, in 64 bits: those are capped by the holdings before they are narrowed.
+void CMJTable::ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const {
     for (int c = 0; c < chairCount_; ++c) {
         int64_t s = int64_t{scoreOut[c]} + int64_t{points[c]} * baseStake_;
         scoreOut[c] = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
-        if (stake_ > 0) {
-            int64_t t = int64_t{stakeOut[c]} + int64_t{points[c]} * stake_;
-            stakeOut[c] = static_cast<int32_t>(std::clamp<int64_t>(t, INT32_MIN, INT32_MAX));
-        }
+        if (stake_ > 0) stakeOut[c] += int64_t{points[c]} * stake_;
     }
 }
 

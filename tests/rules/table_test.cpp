@@ -788,6 +788,27 @@ TEST(Settlement, LiabilityCases) {
     }
 }
 
+TEST(Settlement, LargeStakesAreCappedByHoldingsBeforeNarrowing) {
+    // 600 points x a stake of 4,000,000 does not fit 32 bits, but what the losers can pay
+    // (3 x 500,000,000) does: the winner receives exactly that.
+    std::vector<std::string> logged;
+    TableHooks hooks;
+    hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    Rig r(hooks);
+    for (int c = 0; c < 4; ++c) r.FindPlayer(501 + c)->holdings = 500000000;
+    r.SetFans(0, {{1, 200}});
+    r.winners_ = 1;
+    r.firstWinner_ = 0;
+    r.mode_ = 0x2000000;
+    r.stake_ = 4000000;
+    r.allFlags_[1] = 1;
+    std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
+    EXPECT_EQ(rec[320 / 4 + 0], 1500000000);
+    for (int c = 1; c < 4; ++c) EXPECT_EQ(rec[320 / 4 + static_cast<size_t>(c)], -500000000);
+    EXPECT_TRUE(logged.empty());
+}
+
 TEST(Settlement, ResultRecordFields) {
     Rig r;
     r.SetFans(1, {{1, 9}, {11, 1}});
