@@ -381,15 +381,23 @@ int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
     } else if (r.huSubKind() & 2) {
         ok = CanRobAddedGang(r.chair(), r.other(), r.tile());
     }
+    if (ok && (r.huKind() & 4) && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
     if (ok) huAsked_[r.chair()] = 1;
     return ok;
 }
 
+// A discard in play is itself counted in the pass record (more than one is an earlier one),
+// and so is the tile of a kong made from a discard; the tile of an added kong is not.
+bool CMJTableEx::PassedKind(int32_t chair, int32_t tile, int32_t mask) const {
+    const int32_t n = PassCount(chair, KindIndexOf(tile));
+    if (mask & 1) return n > 1;
+    if (mask & 4) return n > ((status_ & kStatusRobExposed) ? 1 : 0);
+    return false;
+}
+
 // A chair that let the kind pass since its last draw may not win on it.
 int32_t CMJTableEx::CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile) {
-    if (!ValidMJ(chair)) return 0;
-    // The tile in play is itself counted in the pass record: more than one is an earlier one.
-    if (PassCount(chair, KindIndexOf(tile)) > 1) return 0;
+    if (!ValidMJ(chair) || PassedKind(chair, tile, 1)) return 0;
     return CMJTable::CanHuOnDiscard(chair, discarder, tile);
 }
 
@@ -450,7 +458,7 @@ int32_t CMJTableEx::SomeoneCanRobGang(const MJRequest& r) {
     if (!(RuleFlags() & 0x2000u) || !ValidMJ(r.chair())) return 0;
     bool any = false;
     for (int c = 0; c < chairCount_; ++c) {
-        if (c == r.chair() || c == r.other() || passed_[c]) continue;
+        if (c == r.chair() || c == r.other() || passed_[c] || PassedKind(c, r.tile(), 4)) continue;
         HuResult res{};
         if (CheckSpecialHu(c, r.tile(), &res, 4)) any = true;
     }
@@ -543,7 +551,7 @@ int32_t CMJTableEx::ListHuClaims(const MJRequest& r, int32_t* out) {
     int32_t n = 0;
     if (RuleFlags() & need) {
         for (int c = 0; c < chairCount_; ++c) {
-            if (c == r.chair() || c == r.other()) continue;
+            if (c == r.chair() || c == r.other() || PassedKind(c, r.tile(), 4)) continue;
             HuResult res{};
             const int32_t a = CheckSpecialHu(c, r.tile(), &res, 4);
             if (a == 8) {
@@ -724,7 +732,7 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
 
 int32_t CMJTableEx::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
-    if ((mask & 1) && PassCount(chair, KindIndexOf(tile)) > 1) return 0;
+    if (PassedKind(chair, tile, mask)) return 0;
     return BestHu(chair, tile, result, mask);
 }
 

@@ -956,6 +956,37 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     }
 }
 
+TEST(GameRules, AChairThatLetAKindPassMayNotRobAKongOfIt) {
+    // Chair 3 discards a 24; chair 2, which waits on 21 or 24, lets it pass; chair 0 pungs it
+    // and at once adds its third 24 as a kong. Chair 2 has not drawn since: no win on 24.
+    for (const bool passed : {true, false}) {
+        Rig s;
+        s.Give(0, {24, 24, 24, 31, 31});
+        s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        auto d = s.Give(3, {24});
+        s.Discard(3, &d[0], 1);
+        s.OpenClaimWindow();
+        ASSERT_TRUE(s.ClaimFlags(2) & 8);
+        s.AnswerPass(2, 0);
+        if (!passed) s.pass_[2][24] = 0;  // as its next draw would: the record is cleared
+        int32_t held[32];
+        s.ListHeld(0, held, 32);
+        const auto peng = MJRequest::Meld(0, 3, d[0], held[0], held[1]);
+        ASSERT_EQ(s.CheckPengRequest(peng), 1);
+        s.OnPeng(peng);
+        const Meld m = s.Melds(0, kPeng)[0];
+        const auto bu = MJRequest::Meld(0, 0, held[2], m.tiles[0], m.tiles[1], m.tiles[2], 2);
+        ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
+        s.RecordGang(bu);
+        int32_t out[8] = {};
+        EXPECT_EQ(s.ListHuClaims(bu, out), passed ? 0 : 1) << passed;
+        EXPECT_EQ(s.SomeoneCanRobGang(bu), passed ? 0 : 1) << passed;
+        const auto rob = MJRequest::Hu(2, 0, held[2], 4, 2);
+        EXPECT_EQ(s.CheckHuRequest(rob), passed ? 0 : 8) << passed;
+        EXPECT_EQ(s.OnHuRequest(rob), passed ? 0 : 1) << passed;
+    }
+}
+
 TEST(GameRules, PlayerAndLookerStateRecords) {
     Rig r;
     r.GiveOne(1, 5);
