@@ -320,8 +320,11 @@ int32_t CMJTableEx::OperationFlags(int32_t chair, int32_t tile, HuResult* result
 }
 
 int32_t CMJTableEx::ClaimPriority(int32_t chair, int32_t discarder, int32_t claim) const {
+    // Chairs come from requests: only a valid pair has a seat term.
     int32_t seat = 0;
-    if (chair == (discarder + 3) % 4)
+    if (!ValidMJ(chair) || !ValidMJ(discarder))
+        seat = 0;
+    else if (chair == (discarder + 3) % 4)
         seat = -1;
     else if (chair == (discarder + 1) % 4)
         seat = -3;

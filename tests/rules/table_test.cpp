@@ -490,6 +490,25 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
     EXPECT_EQ(rot.RotateCounters(0), 1);   // chair 1 fell behind by two: it is due
 }
 
+TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
+    // The discarder comes from a request: an id far out of range has no seat term (and no
+    // arithmetic on it may overflow).
+    Rig r;
+    EXPECT_EQ(r.ClaimPriority(1, INT32_MAX, 1), 200);
+    EXPECT_EQ(r.ClaimPriority(1, INT32_MIN, 2), 300);
+    EXPECT_EQ(r.ClaimPriority(INT32_MAX, 0, 4), 100);
+    EXPECT_EQ(r.ClaimPriority(2, -1, 1), 200);
+    // The kong's and the several winners' waits take such a request without harm.
+    r.Lay(0, kPeng, 21, 1);
+    const int32_t t4 = r.GiveOne(0, 21);
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const Meld& m = r.Melds(0, kPeng)[0];
+    auto bu = MJRequest::Meld(0, INT32_MAX, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    r.RecordGang(MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    EXPECT_EQ(r.SomeoneCanRobGang(bu), 1);
+    EXPECT_EQ(r.WaitOpe(0), 300);
+}
+
 TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
     FixedTick clock;
     Rig r;
