@@ -380,11 +380,12 @@ int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
             ok = CanHuSelfDrawn(r.chair(), r.other(), r.tile());
     } else if (r.huSubKind() & 1) {
         ok = CanRobExposedGang(r.chair(), r.other(), r.tile());
+        if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
         if (!ok) ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
     } else if (r.huSubKind() & 2) {
         ok = CanRobAddedGang(r.chair(), r.other(), r.tile());
+        if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
     }
-    if (ok && (r.huKind() & 4) && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
     if (ok) huAsked_[r.chair()] = 1;
     return ok;
 }

@@ -697,12 +697,18 @@ int32_t CMJTable::OnHuRequest(const MJRequest& r) {
     HuResult saved[kMJChairs];
     std::memcpy(saved, hu_, sizeof saved);
     if (ValidMJ(r.chair())) huAsked_[r.chair()] = 1;
+    // A claim to rob an exposed kong that is not pending on this tile is accepted as a win on
+    // the discard (the request check falls back to one), and is carried out as one.
+    int32_t kind = r.huKind();
+    if ((kind & 4) && r.huSubKind() == 1 &&
+        !((status_ & kStatusRobExposed) && pendingTile_ == r.tile()))
+        kind = 1;
     int32_t n = 0;
-    if (r.huKind() & 4) {
+    if (kind & 4) {
         if (r.huSubKind() == 1 || r.huSubKind() == 2) n = HuOnGangAll(r.other(), r.tile());
-    } else if (r.huKind() & 1) {
+    } else if (kind & 1) {
         n = HuOnDiscardAll(r.other(), r.tile());
-    } else if (r.huKind() & 2) {
+    } else if (kind & 2) {
         n = HuSelfDrawn(r.chair(), r.tile());
     }
     if (n > 0) {

@@ -490,6 +490,23 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
     EXPECT_EQ(rot.RotateCounters(0), 1);   // chair 1 fell behind by two: it is due
 }
 
+TEST(GameRules, ARobbingClaimOnAPlainDiscardWinsAsADiscardWin) {
+    // No exposed kong is pending (this game cannot rob one): a claim that names one is
+    // accepted as a win on the discard, and is carried out and paid as one.
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    const auto claim = MJRequest::Hu(1, 0, t[0], 4, 1);
+    ASSERT_EQ(r.CheckHuRequest(claim), 8);
+    EXPECT_EQ(r.OnHuRequest(claim), 1);
+    EXPECT_EQ(r.Loser(), 0);
+    EXPECT_EQ(r.FirstWinner(), 1);
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x1000000);
+}
+
 TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
     // The discarder comes from a request: an id far out of range has no seat term (and no
     // arithmetic on it may overflow).
