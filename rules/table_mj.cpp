@@ -107,6 +107,9 @@ int32_t CMJTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, in
     record[688 / 4] = bankerStreak_;
     record[700 / 4] = winners_;
     record[692 / 4] = NextBankerChair(record, a);
+    // The settlement names the liable user when there is one; none is left from a record used
+    // before.
+    record[696 / 4] = 0;
     return CCardTable::FillResultRecord(record, bytes, a, b);
 }
 

@@ -858,6 +858,7 @@ TEST(Settlement, ResultRecordFields) {
     ASSERT_EQ(r.ResultRecordSize(), 4 * 172 + 1652);
     // The fan-name field holds leftovers from an earlier deal: it is written afresh.
     std::memset(reinterpret_cast<char*>(rec.data()) + 1360, 'x', 256);
+    rec[696 / 4] = 777;  // and the liable user of an earlier deal: this one has none
     EXPECT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize() - 1, 0, 0), 0);
     ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
     const char* names = reinterpret_cast<const char*>(rec.data()) + 1360;
@@ -883,6 +884,7 @@ TEST(Settlement, ResultRecordFields) {
     EXPECT_EQ(row1[35], 10);
     EXPECT_EQ(row1[36], 1);
     EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
+    EXPECT_EQ(rec[696 / 4], 0);
 }
 
 TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
