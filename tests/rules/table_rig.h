@@ -24,6 +24,7 @@ public:
     using CMJTableEx::addedExtra_;
     using CMJTableEx::allFlags_;
     using CMJTableEx::banker_;
+    using CMJTableEx::baseStake_;
     using CMJTableEx::claimedFrom_;
     using CMJTableEx::currentChair_;
     using CMJTableEx::dice_;

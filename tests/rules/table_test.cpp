@@ -52,6 +52,19 @@ TEST(CommonTable, ChairWalkAndInvalidChairs) {
     EXPECT_EQ(CMJTable(big, CardConfig{}, MJConfig{}).ChairCount(), 4);
 }
 
+TEST(CommonTable, PlayersAndLookersOnAreTold) {
+    CCommonTable t(TableConfig{});
+    t.AddPlayer(user(7), 0);
+    t.AddLookerOn(user(8), 0);
+    EXPECT_TRUE(t.IsPlayer(7));
+    EXPECT_FALSE(t.IsPlayer(8));
+    EXPECT_FALSE(t.IsPlayer(9));
+    EXPECT_TRUE(t.IsLookerOn(8));
+    EXPECT_FALSE(t.IsLookerOn(7));
+    EXPECT_EQ(t.FindPlayer(8), nullptr);
+    EXPECT_NE(t.FindLookerOn(8), nullptr);
+}
+
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
     FixedTick clock;
     struct Row {
@@ -186,6 +199,39 @@ TEST(CommonTable, RoomFeeModeSixAndTheBalanceCheck) {
     EXPECT_EQ(t.CheckSettlement(off, f2), 0);
     EXPECT_EQ(off[0], 0);
     EXPECT_EQ(off[1], 0);
+}
+
+TEST(CommonTable, TableFeeModesSevenEightNine) {
+    struct Row {
+        int32_t mode, percent, minimum;
+        std::array<int32_t, 4> fees;
+        int32_t total;
+    };
+    // Amounts 1000, 200, 0, 50000; mode 7's fixed fee 300; percentages per ten thousand.
+    const Row rows[] = {
+        {7, 0, 0, {300, 200, 0, 300}, 800},
+        {8, 100, 100, {2, 2, 0, 2}, 6},  // 1% of the smallest positive amount, 200
+        {8, 100, 201, {0, 0, 0, 0}, 0},  // the smallest positive amount is below the minimum
+        {9, 100, 500, {10, 0, 0, 500}, 510},
+        {0, 100, 0, {0, 0, 0, 0}, 0},
+    };
+    for (const Row& row : rows) {
+        CCommonTable t(TableConfig{});
+        for (int c = 0; c < 4; ++c) t.AddPlayer(user(40 + c, 0, 100000), c);
+        GameParams p;
+        p.settleMode = row.mode;
+        p.minHoldingsMode1 = 300;
+        p.percent89 = row.percent;
+        p.minAmount89 = row.minimum;
+        ASSERT_EQ(t.StartGame(nullptr, p), 1);
+        const int32_t in[4] = {1000, 200, 0, 50000};
+        int32_t rest[4] = {-1, -1, -1, -1}, fees[4] = {};
+        EXPECT_EQ(t.ApplyTableFee(in, rest, fees), row.total) << row.mode;
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(fees[c], row.fees[static_cast<size_t>(c)]) << row.mode << c;
+            EXPECT_EQ(rest[c], in[c] - fees[c]) << row.mode << c;
+        }
+    }
 }
 
 TEST(CommonTable, ShareOfCountUpAndGroups) {
@@ -548,6 +594,17 @@ TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
     EXPECT_EQ(r.PassCount(2, 9), 0);
 }
 
+TEST(GameRules, AWinOnADiscardOfNoValidChairIsNone) {
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    const int32_t tile = r.Played(0, 21);
+    for (const int32_t from : {-1, 4, 9}) {
+        EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, from, tile, 1)), 0) << from;
+        EXPECT_EQ(r.Winners(), 0) << from;
+        EXPECT_EQ(r.Loser(), -1) << from;
+    }
+}
+
 TEST(GameRules, OnlyChairsThatAskedWin) {
     Rig r;
     r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
@@ -885,6 +942,32 @@ TEST(Settlement, ResultRecordFields) {
     EXPECT_EQ(row1[36], 1);
     EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
     EXPECT_EQ(rec[696 / 4], 0);
+    // Each chair's held count and tiles, and the seated players' scores and holdings.
+    Rig h;
+    for (int c = 0; c < 4; ++c) {
+        h.FindPlayer(501 + c)->score = 10 + c;
+        h.FindPlayer(501 + c)->holdings = 20 + c;
+    }
+    const auto mine = h.Give(0, {5, 6});
+    h.Give(3, {7});
+    h.SetMultiple(1, INT32_MAX);
+    h.SetMultiple(2, INT32_MIN);
+    h.baseStake_ = 2;
+    std::vector<int32_t> hr(static_cast<size_t>(h.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(h.FillResultRecord(hr.data(), h.ResultRecordSize(), 0, 0), 1);
+    const int32_t heldWant[4] = {2, 0, 0, 1};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(hr[832 / 4 + static_cast<size_t>(c)], heldWant[c]) << c;
+        EXPECT_EQ(hr[160 / 4 + static_cast<size_t>(c)], 10 + c) << c;
+        EXPECT_EQ(hr[192 / 4 + static_cast<size_t>(c)], 20 + c) << c;
+    }
+    EXPECT_EQ(hr[848 / 4], mine[0]);
+    EXPECT_EQ(hr[848 / 4 + 1], mine[1]);
+    EXPECT_EQ(hr[848 / 4 + 2], -1);
+    EXPECT_EQ(hr[(848 + 3 * 128) / 4], h.FirstHeld(3));
+    // Base stake x multiple beyond 32 bits is held at the bounds.
+    EXPECT_EQ(hr[224 / 4 + 1], INT32_MAX);
+    EXPECT_EQ(hr[224 / 4 + 2], INT32_MIN);
 }
 
 TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
@@ -1196,6 +1279,11 @@ TEST(GameRules, GameRecordWords) {
     EXPECT_EQ(r[15], 8);
     w.FillGameRecord(r, sizeof r, 1);
     EXPECT_EQ(r[15], 0);
+    // A joker position at the very first tile still names its tile.
+    w.jokerPos_ = 0;
+    w.FillGameRecord(r, sizeof r, 1);
+    EXPECT_EQ(r[33], 0);
+    EXPECT_EQ(r[36], w.TileAt(0));
 }
 
 }  // namespace
