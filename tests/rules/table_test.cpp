@@ -91,7 +91,7 @@ TEST(CommonTable, StartGameRefusesAtEachCondition) {
     GameParams deals;
     deals.dealsLimit = 0;
     GameParams holdings;
-    holdings.minHoldings = 1001;
+    holdings.minHoldings = 1001;  // every chair holds 1000: exactly 1000 is enough
     const std::pair<GameParams, Row> rows[] = {
         {low, {"score too low", -10100, 0}}, {high, {"score too high", -10200, 3}},
         {games, {"games limit", -10300, 0}}, {deals, {"deals limit", -10400, -1}},
@@ -117,6 +117,15 @@ TEST(CommonTable, StartGameRefusesAtEachCondition) {
     EXPECT_EQ(t.StartGame(&chair, holdings), 1);
     EXPECT_EQ(t.DealsPlayed(), 1);
     EXPECT_TRUE(t.IsPlaying());
+    // Holdings equal to the minimum are enough.
+    TableConfig cfg;
+    cfg.ruleFlags = 0;
+    CCommonTable exact(cfg);
+    seated(exact);
+    for (int c = 0; c < 4; ++c) exact.SetStartFlags(c, 4);
+    GameParams just;
+    just.minHoldings = 1000;
+    EXPECT_EQ(exact.StartGame(&chair, just), 1);
 }
 
 TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
@@ -157,6 +166,13 @@ TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
     int32_t h3[4] = {1000, 20, 1000, 1000};
     EXPECT_EQ(t.SettleLosses(h3, r3), 0);
     EXPECT_EQ(r3[0], -20);
+    // The 64-bit form answers the sum of what it leaves: 0 for a balanced deal, else the rest.
+    int64_t wide[4] = {-3000000000, 1000000000, 1000000000, 1000000000};
+    const int32_t rich[4] = {INT32_MAX, 10, 10, 10};
+    EXPECT_EQ(pc.SettleLosses64(rich, wide), 0);
+    EXPECT_EQ(wide[0], -2147483647);
+    int64_t off[4] = {5, 10, 0, 0};
+    EXPECT_EQ(pc.SettleLosses64(rich, off), 15);
     std::mt19937 rng(7);
     for (int n = 0; n < 20000; ++n) {
         int32_t h[4], r[4], sum = 0;
@@ -1161,6 +1177,10 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     EXPECT_EQ(r.CMJTable::CheckHu(1, own[12], &res, 2), 0);  // its own 21 is taken out first
     EXPECT_EQ(r.CMJTable::BestHu(7, tile, &res, 1), 0);
     EXPECT_EQ(r.CMJTable::BestHu(0, tile, nullptr, 1), 0);
+    // This level's offers on a discard: only the asked ones, the win through its own check.
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, tile, &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, tile, &res, 8), 8);
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, r.WallTile(11), &res, 3), 3);  // 111 held
     // The wait checks of this level, scored by this game's fans (人胡 here: 24).
     EXPECT_EQ(r.CMJTable::BestHu(0, tile, &res, 1), 24);
     std::vector<int32_t> rec(832 / 4, 0);
@@ -1173,6 +1193,31 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 2);
     r.mode_ = 2;
     EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);
+    // A pung found by its tiles, and removed once.
+    r.Lay(2, kPeng, 14, 1);
+    r.Lay(2, kPeng, 15, 1);
+    const Meld p14 = r.Melds(2, kPeng)[0];
+    const Meld p15 = r.Melds(2, kPeng)[1];
+    const int32_t ids[3] = {p14.tiles[2], p14.tiles[0], p14.tiles[1]};
+    const int32_t twice[3] = {p14.tiles[0], p14.tiles[0], p14.tiles[1]};
+    EXPECT_TRUE(r.HasPengMeldOf(2, ids, 3));
+    EXPECT_FALSE(r.HasPengMeldOf(2, twice, 3));
+    EXPECT_FALSE(r.HasPengMeldOf(1, ids, 3));
+    EXPECT_EQ(r.RemovePengMeldOf(2, ids, 3), 1);
+    EXPECT_EQ(r.RemovePengMeldOf(2, ids, 3), 0);
+    ASSERT_EQ(r.Melds(2, kPeng).size(), 1u);
+    EXPECT_EQ(r.Melds(2, kPeng)[0].tiles[0], p15.tiles[0]);
+    // This level's discard: only a tile the chair holds, and the next chair may chow.
+    const auto five = r.Give(3, {5, 5});
+    const int32_t other = r.WallTile(6);
+    r.CMJTable::Discard(3, &other, 1);
+    EXPECT_TRUE(r.Discards(3).empty());
+    EXPECT_EQ(r.StatusOf(other), kTileInWall);
+    r.CMJTable::Discard(9, &five[0], 1);
+    EXPECT_TRUE(r.Discards(3).empty());
+    r.CMJTable::Discard(3, &five[0], 1);
+    ASSERT_EQ(r.Discards(3).size(), 1u);
+    EXPECT_EQ(r.StatusOf(five[0]), kTilePlayed);
 }
 
 }  // namespace
