@@ -478,6 +478,16 @@ TEST(MJTable, ChiOnlyFromTheNextChairAndOtherChecks) {
     EXPECT_EQ(
         k.CheckBuGangRequest(MJRequest::Meld(0, 0, four[0], m.tiles[0], m.tiles[1], m.tiles[2], 2)),
         0);  // a tile of another kind
+    EXPECT_EQ(k.CheckBuGangRequest(MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], -1, 2)),
+              0);  // not the pung's tiles
+    Rig o;
+    o.SetStatusBits(kStatusOwnTiles);
+    o.Lay(0, kPeng, 15, 2);
+    const int32_t elsewhere = o.GiveOne(1, 15);
+    const Meld& om = o.Melds(0, kPeng)[0];
+    EXPECT_EQ(o.CheckBuGangRequest(
+                  MJRequest::Meld(0, 0, elsewhere, om.tiles[0], om.tiles[1], om.tiles[2], 2)),
+              0);  // the fourth tile is in another hand
 }
 
 TEST(MJTable, ClaimWindowWaitsForThePrevChairToo) {
@@ -741,8 +751,11 @@ TEST(GameRules, BestWinSkipsKindsWithNoTileLeftToCome) {
     d.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
     d.Played(1, 5), d.Played(3, 5);
     d.GiveOne(2, 5);
-    EXPECT_GT(d.BestWin(0, &best), 0);  // one 5 is still in chair 2's hand
-    d.Played(2, 6);                     // a discard elsewhere changes nothing
+    best = HuResult{};
+    const int32_t v = d.BestWin(0, &best);
+    EXPECT_GT(v, 0);                       // one 5 is still in chair 2's hand
+    EXPECT_EQ(d.TotalFanPoints(best), v);  // the best win's own result comes back with it
+    d.Played(2, 6);                        // a discard elsewhere changes nothing
     EXPECT_GT(d.BestWin(0, &best), 0);
     Rig e;
     e.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
@@ -1324,6 +1337,15 @@ TEST(GameRules, GameRecordWords) {
     EXPECT_EQ(r[15], 8);
     w.FillGameRecord(r, sizeof r, 1);
     EXPECT_EQ(r[15], 0);
+    // The start flag word: whether a chair had start flag 1 when the game started.
+    CMJTableEx fresh;
+    fresh.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[27], 0);
+    for (int c = 0; c < 4; ++c) fresh.AddPlayer(user(80 + c), c);
+    fresh.SetStartFlags(2, 1);
+    ASSERT_EQ(fresh.StartGame(nullptr, {}), 1);
+    fresh.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[27], 1);
     // A joker position at the very first tile still names its tile.
     w.jokerPos_ = 0;
     w.FillGameRecord(r, sizeof r, 1);
