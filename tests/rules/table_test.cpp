@@ -1231,6 +1231,12 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     r.CMJTable::Discard(3, &five[0], 1);
     ASSERT_EQ(r.Discards(3).size(), 1u);
     EXPECT_EQ(r.StatusOf(five[0]), kTilePlayed);
+    // This game's discard: a list of no tiles discards nothing.
+    r.Discard(3, &five[1], 0);
+    EXPECT_EQ(r.Discards(3).size(), 1u);
+    EXPECT_EQ(r.StatusOf(five[1]), kTileHeld);
+    r.Discard(3, nullptr, 1);
+    EXPECT_EQ(r.Discards(3).size(), 1u);
 }
 
 }  // namespace
