@@ -280,13 +280,15 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
         record[kStakeProducts / 4 + c] = saturate(int64_t{stake_} * multiples_[c]);
         // The totals are this deal's: they start from the products alone.
         scoreTotals[c] = record[kBaseProducts / 4 + c];
-        stakeResults[c] = stake_ > 0 ? record[kStakeProducts / 4 + c] : 0;
         fees[c] = 0;
         record[kWinPoints / 4 + c] = 0;
     }
+    // The silver changes stay in 64 bits until the holdings have capped them.
+    int64_t stake64[kMaxTableChairs] = {};
+    for (int c = 0; c < n; ++c) stake64[c] = stake_ > 0 ? record[kStakeProducts / 4 + c] : 0;
     SettleWinPoints(record, a, b, record + kWinPoints / 4);
     putWord(record, kFriend, IsFriend(a, b, 0));
-    ScaleResults(record + kWinPoints / 4, scoreTotals, stakeResults);
+    ScaleResults(record + kWinPoints / 4, scoreTotals, stake64);
     if (allFlags_[1] && stake_ > 0) {
         int32_t holdings[kMaxTableChairs] = {};
         for (int c = 0; c < n; ++c) holdings[c] = seats_[c] ? seats_[c]->holdings : 0;
@@ -294,13 +296,16 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
         if (m == 7 || m == 8 || m == 9) {
             int32_t rest[kMaxTableChairs] = {};
             ApplyTableFee(holdings, rest, fees);
-            SettleLosses(rest, stakeResults);
-            for (int c = 0; c < n; ++c) stakeResults[c] -= fees[c];
+            SettleLosses64(rest, stake64);
+            for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c] - fees[c]);
         } else {
-            SettleLosses(holdings, stakeResults);
+            SettleLosses64(holdings, stake64);
+            for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c]);
             ApplyRoomFee(holdings, stakeResults, fees);
         }
         CheckSettlement(stakeResults, fees);
+    } else {
+        for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c]);
     }
     for (int c = 0; c < n; ++c)
         record[kLevels / 4 + c] =
@@ -469,6 +474,14 @@ int32_t CCommonTable::Sum(const int32_t* values) const {
 // proportion to their winnings. The shares are exact: floors, then the remainder one unit at
 // a time in chair order, so the results still sum as before the cap less nothing lost.
 int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) const {
+    int64_t wide[kMaxTableChairs] = {};
+    for (int c = 0; c < chairCount_; ++c) wide[c] = results[c];
+    SettleLosses64(holdings, wide);
+    for (int c = 0; c < chairCount_; ++c) results[c] = saturate(wide[c]);
+    return Sum(results);
+}
+
+int64_t CCommonTable::SettleLosses64(const int32_t* holdings, int64_t* results) const {
     const int n = chairCount_;
     int32_t smallest = INT32_MAX;
     for (int c = 0; c < n; ++c) smallest = std::min(smallest, std::max(holdings[c], 0));
@@ -482,9 +495,9 @@ int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) co
     int64_t shortfall = 0;
     for (int c = 0; c < n; ++c) {
         const int64_t cap = perChair ? std::max(holdings[c], 0) : smallest;
-        if (int64_t{results[c]} + cap < 0) {
-            shortfall += -(int64_t{results[c]} + cap);
-            results[c] = static_cast<int32_t>(-cap);
+        if (results[c] + cap < 0) {
+            shortfall += -(results[c] + cap);
+            results[c] = -cap;
         }
     }
     if (shortfall > 0 && positive > 0) {
@@ -492,14 +505,17 @@ int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) co
         int64_t taken[kMaxTableChairs] = {};
         int64_t given = 0;
         for (int c = 0; c < n; ++c)
-            if (start[c] > 0) given += taken[c] = shortfall * start[c] / positive;
+            if (start[c] > 0)
+                given += taken[c] =
+                    static_cast<int64_t>(static_cast<__int128>(shortfall) * start[c] / positive);
         for (int c = 0; given < shortfall && c < n; ++c)
             if (start[c] > 0 && taken[c] < start[c]) ++taken[c], ++given;
         for (int c = 0; c < n; ++c)
-            if (start[c] > 0)
-                results[c] = static_cast<int32_t>(std::max<int64_t>(start[c] - taken[c], 0));
+            if (start[c] > 0) results[c] = std::max<int64_t>(start[c] - taken[c], 0);
     }
-    return Sum(results);
+    int64_t sum = 0;
+    for (int c = 0; c < n; ++c) sum += results[c];
+    return sum;
 }
 
 int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const {
@@ -589,7 +605,7 @@ int32_t CCommonTable::CheckSettlement(int32_t* results, int32_t* fees) const {
     return 0;
 }
 
-void CCommonTable::ScaleResults(const int32_t*, int32_t*, int32_t*) const {}
+void CCommonTable::ScaleResults(const int32_t*, int32_t*, int64_t*) const {}
 
 int32_t CCommonTable::IsDealTimeOver(int32_t* seconds, int32_t* minutes) {
     if (params_.timeLimit <= 0) params_.timeLimit = 60000;

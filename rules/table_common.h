@@ -167,10 +167,14 @@ public:
     int32_t StakeFor(int32_t multiple) const;
     int32_t Sum(const int32_t* values) const;
     int32_t SettleLosses(const int32_t* holdings, int32_t* results) const;
+    // The same over 64-bit results, so that stakes x points are capped before they are
+    // narrowed to the record's 32 bits; returns the sum.
+    int64_t SettleLosses64(const int32_t* holdings, int64_t* results) const;
     int32_t ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const;
     int32_t ApplyTableFee(const int32_t* in, int32_t* rest, int32_t* fees) const;
     int32_t CheckSettlement(int32_t* results, int32_t* fees) const;
-    virtual void ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const;
+    // Adds points x base stake to scoreOut (saturated) and points x stake to stakeOut.
+    virtual void ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const;
     int32_t IsDealTimeOver(int32_t* seconds, int32_t* minutes);
     bool IsPlaying() const { return (status_ & kStatusPlaying) != 0; }
     int32_t CheckTurnTimeout(int32_t chair, int32_t seconds) const;

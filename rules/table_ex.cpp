@@ -320,8 +320,11 @@ int32_t CMJTableEx::OperationFlags(int32_t chair, int32_t tile, HuResult* result
 }
 
 int32_t CMJTableEx::ClaimPriority(int32_t chair, int32_t discarder, int32_t claim) const {
+    // Chairs come from requests: only a valid pair has a seat term.
     int32_t seat = 0;
-    if (chair == (discarder + 3) % 4)
+    if (!ValidMJ(chair) || !ValidMJ(discarder))
+        seat = 0;
+    else if (chair == (discarder + 3) % 4)
         seat = -1;
     else if (chair == (discarder + 1) % 4)
         seat = -3;
@@ -377,19 +380,28 @@ int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
             ok = CanHuSelfDrawn(r.chair(), r.other(), r.tile());
     } else if (r.huSubKind() & 1) {
         ok = CanRobExposedGang(r.chair(), r.other(), r.tile());
+        if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
         if (!ok) ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
     } else if (r.huSubKind() & 2) {
         ok = CanRobAddedGang(r.chair(), r.other(), r.tile());
+        if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
     }
     if (ok) huAsked_[r.chair()] = 1;
     return ok;
 }
 
+// A discard in play is itself counted in the pass record (more than one is an earlier one),
+// and so is the tile of a kong made from a discard; the tile of an added kong is not.
+bool CMJTableEx::PassedKind(int32_t chair, int32_t tile, int32_t mask) const {
+    const int32_t n = PassCount(chair, KindIndexOf(tile));
+    if (mask & 1) return n > 1;
+    if (mask & 4) return n > ((status_ & kStatusRobExposed) ? 1 : 0);
+    return false;
+}
+
 // A chair that let the kind pass since its last draw may not win on it.
 int32_t CMJTableEx::CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile) {
-    if (!ValidMJ(chair)) return 0;
-    // The tile in play is itself counted in the pass record: more than one is an earlier one.
-    if (PassCount(chair, KindIndexOf(tile)) > 1) return 0;
+    if (!ValidMJ(chair) || PassedKind(chair, tile, 1)) return 0;
     return CMJTable::CanHuOnDiscard(chair, discarder, tile);
 }
 
@@ -450,7 +462,7 @@ int32_t CMJTableEx::SomeoneCanRobGang(const MJRequest& r) {
     if (!(RuleFlags() & 0x2000u) || !ValidMJ(r.chair())) return 0;
     bool any = false;
     for (int c = 0; c < chairCount_; ++c) {
-        if (c == r.chair() || c == r.other() || passed_[c]) continue;
+        if (c == r.chair() || c == r.other() || passed_[c] || PassedKind(c, r.tile(), 4)) continue;
         HuResult res{};
         if (CheckSpecialHu(c, r.tile(), &res, 4)) any = true;
     }
@@ -543,7 +555,7 @@ int32_t CMJTableEx::ListHuClaims(const MJRequest& r, int32_t* out) {
     int32_t n = 0;
     if (RuleFlags() & need) {
         for (int c = 0; c < chairCount_; ++c) {
-            if (c == r.chair() || c == r.other()) continue;
+            if (c == r.chair() || c == r.other() || PassedKind(c, r.tile(), 4)) continue;
             HuResult res{};
             const int32_t a = CheckSpecialHu(c, r.tile(), &res, 4);
             if (a == 8) {
@@ -724,7 +736,7 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
 
 int32_t CMJTableEx::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
-    if ((mask & 1) && PassCount(chair, KindIndexOf(tile)) > 1) return 0;
+    if (PassedKind(chair, tile, mask)) return 0;
     return BestHu(chair, tile, result, mask);
 }
 
@@ -813,14 +825,22 @@ int32_t CMJTableEx::TotalFanPoints(const HuResult& r, int32_t n) const {
 
 int32_t CMJTableEx::BestWin(int32_t chair, HuResult* result) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
-    // Kinds of which every tile is already in the chair's own hand cannot come.
+    // Only a kind with a tile still to come (in the wall or in another chair's hand) can be
+    // waited on: one whose tiles are all in this hand, in melds or discarded cannot.
+    bool unseen[kKinds] = {};
+    for (const auto& t : tiles_) {
+        const int32_t k = KindIndexOf(t.id);
+        if (k >= 0 && k < kKinds &&
+            (t.status == kTileInWall || (t.status == kTileHeld && t.chair != chair)))
+            unseen[k] = true;
+    }
     int32_t best = 0;
     bool tried[kKinds] = {};
     for (int32_t id = 0; id < card_.tileTotal; ++id) {
         const int32_t k = KindIndexOf(id);
-        if (k < 0 || tried[k]) continue;
+        if (k < 0 || k >= kKinds || tried[k]) continue;
         tried[k] = true;
-        if (counts_[chair][k] >= card_.copiesPerKind) continue;
+        if (!unseen[k]) continue;
         HuResult scratch{};
         const int32_t v = BestHu(chair, id, &scratch, 1);
         if (v > best) {

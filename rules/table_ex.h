@@ -119,6 +119,8 @@ protected:
     struct Search;
     int32_t SearchHu(Search& s, int32_t kind);
     int32_t KongDiscardAnswered(const MJRequest& r, int32_t priority, uint32_t since);
+    // The pass rule: the chair let the tile's kind pass since its last draw.
+    bool PassedKind(int32_t chair, int32_t tile, int32_t mask) const;
 
     int32_t rotation_[kMJChairs] = {100, 100, 100, 100};
     int32_t spare_ = 0;

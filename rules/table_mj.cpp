@@ -107,6 +107,9 @@ int32_t CMJTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, in
     record[688 / 4] = bankerStreak_;
     record[700 / 4] = winners_;
     record[692 / 4] = NextBankerChair(record, a);
+    // The settlement names the liable user when there is one; none is left from a record used
+    // before.
+    record[696 / 4] = 0;
     return CCardTable::FillResultRecord(record, bytes, a, b);
 }
 
@@ -135,16 +138,13 @@ int32_t CMJTable::IsFriend(int32_t, int32_t, int32_t) const {
     return winValue_[banker_] > 0 ? 1 : 0;
 }
 
-// Points times the base stake into the score totals, times the stake into the silver
-// changes, in 64 bits and saturated.
-void CMJTable::ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const {
+// Points times the base stake into the score totals (saturated), times the stake into the
+// silver changes, in 64 bits: those are capped by the holdings before they are narrowed.
+void CMJTable::ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const {
     for (int c = 0; c < chairCount_; ++c) {
         int64_t s = int64_t{scoreOut[c]} + int64_t{points[c]} * baseStake_;
         scoreOut[c] = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
-        if (stake_ > 0) {
-            int64_t t = int64_t{stakeOut[c]} + int64_t{points[c]} * stake_;
-            stakeOut[c] = static_cast<int32_t>(std::clamp<int64_t>(t, INT32_MIN, INT32_MAX));
-        }
+        if (stake_ > 0) stakeOut[c] += int64_t{points[c]} * stake_;
     }
 }
 
@@ -700,12 +700,18 @@ int32_t CMJTable::OnHuRequest(const MJRequest& r) {
     HuResult saved[kMJChairs];
     std::memcpy(saved, hu_, sizeof saved);
     if (ValidMJ(r.chair())) huAsked_[r.chair()] = 1;
+    // A claim to rob an exposed kong that is not pending on this tile is accepted as a win on
+    // the discard (the request check falls back to one), and is carried out as one.
+    int32_t kind = r.huKind();
+    if ((kind & 4) && r.huSubKind() == 1 &&
+        !((status_ & kStatusRobExposed) && pendingTile_ == r.tile()))
+        kind = 1;
     int32_t n = 0;
-    if (r.huKind() & 4) {
+    if (kind & 4) {
         if (r.huSubKind() == 1 || r.huSubKind() == 2) n = HuOnGangAll(r.other(), r.tile());
-    } else if (r.huKind() & 1) {
+    } else if (kind & 1) {
         n = HuOnDiscardAll(r.other(), r.tile());
-    } else if (r.huKind() & 2) {
+    } else if (kind & 2) {
         n = HuSelfDrawn(r.chair(), r.tile());
     }
     if (n > 0) {

@@ -90,7 +90,7 @@ public:
     void BeginPlay() override { SetStatusBits(0x101); }
     int32_t SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) override;
     int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
-    void ScaleResults(const int32_t* points, int32_t* scoreOut, int32_t* stakeOut) const override;
+    void ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const override;
     int32_t WallStartPosition() override;
     int32_t ChooseDealingChair() override { return banker_; }
     int32_t JokerPosition() override;

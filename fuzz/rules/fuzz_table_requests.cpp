@@ -48,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint8_t* b = data + at;
         const uint8_t op = b[0];
         MJRequest r;
+        // Chairs mostly near the table's range; a high bit makes the other chair a far one.
         r.w[3] = b[1] % 6 - 1;
-        r.w[4] = b[2] % 6 - 1;
+        const int32_t far = b[2] & 0x3E;
+        r.w[4] = !(b[2] & 0x80) ? b[2] % 6 - 1 : (b[2] & 1) ? INT32_MAX - far : INT32_MIN + far;
         int32_t held[32];
         const int32_t n = t.ListHeld(r.w[3], held, 32);
         for (int k = 0; k < 4; ++k) {

@@ -22,7 +22,9 @@ inline int32_t idOf(int kind, int copy) {
 class Rig : public CMJTableEx {
 public:
     using CMJTableEx::addedExtra_;
+    using CMJTableEx::allFlags_;
     using CMJTableEx::banker_;
+    using CMJTableEx::baseStake_;
     using CMJTableEx::claimedFrom_;
     using CMJTableEx::currentChair_;
     using CMJTableEx::dice_;
@@ -45,6 +47,7 @@ public:
     using CMJTableEx::pgch_;
     using CMJTableEx::pungFeed_;
     using CMJTableEx::removalTick_;
+    using CMJTableEx::stake_;
     using CMJTableEx::status_;
     using CMJTableEx::tailDraws_;
     using CMJTableEx::tilesDrawn_;

@@ -52,6 +52,19 @@ TEST(CommonTable, ChairWalkAndInvalidChairs) {
     EXPECT_EQ(CMJTable(big, CardConfig{}, MJConfig{}).ChairCount(), 4);
 }
 
+TEST(CommonTable, PlayersAndLookersOnAreTold) {
+    CCommonTable t(TableConfig{});
+    t.AddPlayer(user(7), 0);
+    t.AddLookerOn(user(8), 0);
+    EXPECT_TRUE(t.IsPlayer(7));
+    EXPECT_FALSE(t.IsPlayer(8));
+    EXPECT_FALSE(t.IsPlayer(9));
+    EXPECT_TRUE(t.IsLookerOn(8));
+    EXPECT_FALSE(t.IsLookerOn(7));
+    EXPECT_EQ(t.FindPlayer(8), nullptr);
+    EXPECT_NE(t.FindLookerOn(8), nullptr);
+}
+
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
     FixedTick clock;
     struct Row {
@@ -78,7 +91,7 @@ TEST(CommonTable, StartGameRefusesAtEachCondition) {
     GameParams deals;
     deals.dealsLimit = 0;
     GameParams holdings;
-    holdings.minHoldings = 1001;
+    holdings.minHoldings = 1001;  // every chair holds 1000: exactly 1000 is enough
     const std::pair<GameParams, Row> rows[] = {
         {low, {"score too low", -10100, 0}}, {high, {"score too high", -10200, 3}},
         {games, {"games limit", -10300, 0}}, {deals, {"deals limit", -10400, -1}},
@@ -104,6 +117,15 @@ TEST(CommonTable, StartGameRefusesAtEachCondition) {
     EXPECT_EQ(t.StartGame(&chair, holdings), 1);
     EXPECT_EQ(t.DealsPlayed(), 1);
     EXPECT_TRUE(t.IsPlaying());
+    // Holdings equal to the minimum are enough.
+    TableConfig cfg;
+    cfg.ruleFlags = 0;
+    CCommonTable exact(cfg);
+    seated(exact);
+    for (int c = 0; c < 4; ++c) exact.SetStartFlags(c, 4);
+    GameParams just;
+    just.minHoldings = 1000;
+    EXPECT_EQ(exact.StartGame(&chair, just), 1);
 }
 
 TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
@@ -144,6 +166,13 @@ TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
     int32_t h3[4] = {1000, 20, 1000, 1000};
     EXPECT_EQ(t.SettleLosses(h3, r3), 0);
     EXPECT_EQ(r3[0], -20);
+    // The 64-bit form answers the sum of what it leaves: 0 for a balanced deal, else the rest.
+    int64_t wide[4] = {-3000000000, 1000000000, 1000000000, 1000000000};
+    const int32_t rich[4] = {INT32_MAX, 10, 10, 10};
+    EXPECT_EQ(pc.SettleLosses64(rich, wide), 0);
+    EXPECT_EQ(wide[0], -2147483647);
+    int64_t off[4] = {5, 10, 0, 0};
+    EXPECT_EQ(pc.SettleLosses64(rich, off), 15);
     std::mt19937 rng(7);
     for (int n = 0; n < 20000; ++n) {
         int32_t h[4], r[4], sum = 0;
@@ -186,6 +215,39 @@ TEST(CommonTable, RoomFeeModeSixAndTheBalanceCheck) {
     EXPECT_EQ(t.CheckSettlement(off, f2), 0);
     EXPECT_EQ(off[0], 0);
     EXPECT_EQ(off[1], 0);
+}
+
+TEST(CommonTable, TableFeeModesSevenEightNine) {
+    struct Row {
+        int32_t mode, percent, minimum;
+        std::array<int32_t, 4> fees;
+        int32_t total;
+    };
+    // Amounts 1000, 200, 0, 50000; mode 7's fixed fee 300; percentages per ten thousand.
+    const Row rows[] = {
+        {7, 0, 0, {300, 200, 0, 300}, 800},
+        {8, 100, 100, {2, 2, 0, 2}, 6},  // 1% of the smallest positive amount, 200
+        {8, 100, 201, {0, 0, 0, 0}, 0},  // the smallest positive amount is below the minimum
+        {9, 100, 500, {10, 0, 0, 500}, 510},
+        {0, 100, 0, {0, 0, 0, 0}, 0},
+    };
+    for (const Row& row : rows) {
+        CCommonTable t(TableConfig{});
+        for (int c = 0; c < 4; ++c) t.AddPlayer(user(40 + c, 0, 100000), c);
+        GameParams p;
+        p.settleMode = row.mode;
+        p.minHoldingsMode1 = 300;
+        p.percent89 = row.percent;
+        p.minAmount89 = row.minimum;
+        ASSERT_EQ(t.StartGame(nullptr, p), 1);
+        const int32_t in[4] = {1000, 200, 0, 50000};
+        int32_t rest[4] = {-1, -1, -1, -1}, fees[4] = {};
+        EXPECT_EQ(t.ApplyTableFee(in, rest, fees), row.total) << row.mode;
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(fees[c], row.fees[static_cast<size_t>(c)]) << row.mode << c;
+            EXPECT_EQ(rest[c], in[c] - fees[c]) << row.mode << c;
+        }
+    }
 }
 
 TEST(CommonTable, ShareOfCountUpAndGroups) {
@@ -416,6 +478,16 @@ TEST(MJTable, ChiOnlyFromTheNextChairAndOtherChecks) {
     EXPECT_EQ(
         k.CheckBuGangRequest(MJRequest::Meld(0, 0, four[0], m.tiles[0], m.tiles[1], m.tiles[2], 2)),
         0);  // a tile of another kind
+    EXPECT_EQ(k.CheckBuGangRequest(MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], -1, 2)),
+              0);  // not the pung's tiles
+    Rig o;
+    o.SetStatusBits(kStatusOwnTiles);
+    o.Lay(0, kPeng, 15, 2);
+    const int32_t elsewhere = o.GiveOne(1, 15);
+    const Meld& om = o.Melds(0, kPeng)[0];
+    EXPECT_EQ(o.CheckBuGangRequest(
+                  MJRequest::Meld(0, 0, elsewhere, om.tiles[0], om.tiles[1], om.tiles[2], 2)),
+              0);  // the fourth tile is in another hand
 }
 
 TEST(MJTable, ClaimWindowWaitsForThePrevChairToo) {
@@ -490,6 +562,42 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
     EXPECT_EQ(rot.RotateCounters(0), 1);   // chair 1 fell behind by two: it is due
 }
 
+TEST(GameRules, ARobbingClaimOnAPlainDiscardWinsAsADiscardWin) {
+    // No exposed kong is pending (this game cannot rob one): a claim that names one is
+    // accepted as a win on the discard, and is carried out and paid as one.
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    const auto claim = MJRequest::Hu(1, 0, t[0], 4, 1);
+    ASSERT_EQ(r.CheckHuRequest(claim), 8);
+    EXPECT_EQ(r.OnHuRequest(claim), 1);
+    EXPECT_EQ(r.Loser(), 0);
+    EXPECT_EQ(r.FirstWinner(), 1);
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x1000000);
+}
+
+TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
+    // The discarder comes from a request: an id far out of range has no seat term (and no
+    // arithmetic on it may overflow).
+    Rig r;
+    EXPECT_EQ(r.ClaimPriority(1, INT32_MAX, 1), 200);
+    EXPECT_EQ(r.ClaimPriority(1, INT32_MIN, 2), 300);
+    EXPECT_EQ(r.ClaimPriority(INT32_MAX, 0, 4), 100);
+    EXPECT_EQ(r.ClaimPriority(2, -1, 1), 200);
+    // The kong's and the several winners' waits take such a request without harm.
+    r.Lay(0, kPeng, 21, 1);
+    const int32_t t4 = r.GiveOne(0, 21);
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const Meld& m = r.Melds(0, kPeng)[0];
+    auto bu = MJRequest::Meld(0, INT32_MAX, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    r.RecordGang(MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    EXPECT_EQ(r.SomeoneCanRobGang(bu), 1);
+    EXPECT_EQ(r.WaitOpe(0), 300);
+}
+
 TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
     FixedTick clock;
     Rig r;
@@ -510,6 +618,17 @@ TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
     // After its own draw the pass is forgotten.
     r.DrawTile(2);
     EXPECT_EQ(r.PassCount(2, 9), 0);
+}
+
+TEST(GameRules, AWinOnADiscardOfNoValidChairIsNone) {
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    const int32_t tile = r.Played(0, 21);
+    for (const int32_t from : {-1, 4, 9}) {
+        EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, from, tile, 1)), 0) << from;
+        EXPECT_EQ(r.Winners(), 0) << from;
+        EXPECT_EQ(r.Loser(), -1) << from;
+    }
 }
 
 TEST(GameRules, OnlyChairsThatAskedWin) {
@@ -619,6 +738,29 @@ TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
     Rig v;
     v.Give(0, {5, 5, 5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21});
     EXPECT_GT(v.BestWin(0, &best), 0);  // waits on 21
+}
+
+TEST(GameRules, BestWinSkipsKindsWithNoTileLeftToCome) {
+    // A single wait on 5 beside 11..19: the other 5s in a pung, discards or another hand.
+    Rig p;
+    p.Lay(0, kPeng, 5, 2);
+    p.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+    HuResult best{};
+    EXPECT_EQ(p.BestWin(0, &best), 0);  // the fourth 5 is in its own pung
+    Rig d;
+    d.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
+    d.Played(1, 5), d.Played(3, 5);
+    d.GiveOne(2, 5);
+    best = HuResult{};
+    const int32_t v = d.BestWin(0, &best);
+    EXPECT_GT(v, 0);                       // one 5 is still in chair 2's hand
+    EXPECT_EQ(d.TotalFanPoints(best), v);  // the best win's own result comes back with it
+    d.Played(2, 6);                        // a discard elsewhere changes nothing
+    EXPECT_GT(d.BestWin(0, &best), 0);
+    Rig e;
+    e.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
+    e.Played(1, 5), e.Played(2, 5), e.Played(3, 5);
+    EXPECT_EQ(e.BestWin(0, &best), 0);  // every other 5 discarded
 }
 
 TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
@@ -768,6 +910,27 @@ TEST(Settlement, LiabilityCases) {
     }
 }
 
+TEST(Settlement, LargeStakesAreCappedByHoldingsBeforeNarrowing) {
+    // 600 points x a stake of 4,000,000 does not fit 32 bits, but what the losers can pay
+    // (3 x 500,000,000) does: the winner receives exactly that.
+    std::vector<std::string> logged;
+    TableHooks hooks;
+    hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    Rig r(hooks);
+    for (int c = 0; c < 4; ++c) r.FindPlayer(501 + c)->holdings = 500000000;
+    r.SetFans(0, {{1, 200}});
+    r.winners_ = 1;
+    r.firstWinner_ = 0;
+    r.mode_ = 0x2000000;
+    r.stake_ = 4000000;
+    r.allFlags_[1] = 1;
+    std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
+    EXPECT_EQ(rec[320 / 4 + 0], 1500000000);
+    for (int c = 1; c < 4; ++c) EXPECT_EQ(rec[320 / 4 + static_cast<size_t>(c)], -500000000);
+    EXPECT_TRUE(logged.empty());
+}
+
 TEST(Settlement, ResultRecordFields) {
     Rig r;
     r.SetFans(1, {{1, 9}, {11, 1}});
@@ -781,6 +944,7 @@ TEST(Settlement, ResultRecordFields) {
     ASSERT_EQ(r.ResultRecordSize(), 4 * 172 + 1652);
     // The fan-name field holds leftovers from an earlier deal: it is written afresh.
     std::memset(reinterpret_cast<char*>(rec.data()) + 1360, 'x', 256);
+    rec[696 / 4] = 777;  // and the liable user of an earlier deal: this one has none
     EXPECT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize() - 1, 0, 0), 0);
     ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
     const char* names = reinterpret_cast<const char*>(rec.data()) + 1360;
@@ -806,6 +970,33 @@ TEST(Settlement, ResultRecordFields) {
     EXPECT_EQ(row1[35], 10);
     EXPECT_EQ(row1[36], 1);
     EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
+    EXPECT_EQ(rec[696 / 4], 0);
+    // Each chair's held count and tiles, and the seated players' scores and holdings.
+    Rig h;
+    for (int c = 0; c < 4; ++c) {
+        h.FindPlayer(501 + c)->score = 10 + c;
+        h.FindPlayer(501 + c)->holdings = 20 + c;
+    }
+    const auto mine = h.Give(0, {5, 6});
+    h.Give(3, {7});
+    h.SetMultiple(1, INT32_MAX);
+    h.SetMultiple(2, INT32_MIN);
+    h.baseStake_ = 2;
+    std::vector<int32_t> hr(static_cast<size_t>(h.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(h.FillResultRecord(hr.data(), h.ResultRecordSize(), 0, 0), 1);
+    const int32_t heldWant[4] = {2, 0, 0, 1};
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(hr[832 / 4 + static_cast<size_t>(c)], heldWant[c]) << c;
+        EXPECT_EQ(hr[160 / 4 + static_cast<size_t>(c)], 10 + c) << c;
+        EXPECT_EQ(hr[192 / 4 + static_cast<size_t>(c)], 20 + c) << c;
+    }
+    EXPECT_EQ(hr[848 / 4], mine[0]);
+    EXPECT_EQ(hr[848 / 4 + 1], mine[1]);
+    EXPECT_EQ(hr[848 / 4 + 2], -1);
+    EXPECT_EQ(hr[(848 + 3 * 128) / 4], h.FirstHeld(3));
+    // Base stake x multiple beyond 32 bits is held at the bounds.
+    EXPECT_EQ(hr[224 / 4 + 1], INT32_MAX);
+    EXPECT_EQ(hr[224 / 4 + 2], INT32_MIN);
 }
 
 TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
@@ -915,6 +1106,37 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     }
 }
 
+TEST(GameRules, AChairThatLetAKindPassMayNotRobAKongOfIt) {
+    // Chair 3 discards a 24; chair 2, which waits on 21 or 24, lets it pass; chair 0 pungs it
+    // and at once adds its third 24 as a kong. Chair 2 has not drawn since: no win on 24.
+    for (const bool passed : {true, false}) {
+        Rig s;
+        s.Give(0, {24, 24, 24, 31, 31});
+        s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        auto d = s.Give(3, {24});
+        s.Discard(3, &d[0], 1);
+        s.OpenClaimWindow();
+        ASSERT_TRUE(s.ClaimFlags(2) & 8);
+        s.AnswerPass(2, 0);
+        if (!passed) s.pass_[2][24] = 0;  // as its next draw would: the record is cleared
+        int32_t held[32];
+        s.ListHeld(0, held, 32);
+        const auto peng = MJRequest::Meld(0, 3, d[0], held[0], held[1]);
+        ASSERT_EQ(s.CheckPengRequest(peng), 1);
+        s.OnPeng(peng);
+        const Meld m = s.Melds(0, kPeng)[0];
+        const auto bu = MJRequest::Meld(0, 0, held[2], m.tiles[0], m.tiles[1], m.tiles[2], 2);
+        ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
+        s.RecordGang(bu);
+        int32_t out[8] = {};
+        EXPECT_EQ(s.ListHuClaims(bu, out), passed ? 0 : 1) << passed;
+        EXPECT_EQ(s.SomeoneCanRobGang(bu), passed ? 0 : 1) << passed;
+        const auto rob = MJRequest::Hu(2, 0, held[2], 4, 2);
+        EXPECT_EQ(s.CheckHuRequest(rob), passed ? 0 : 8) << passed;
+        EXPECT_EQ(s.OnHuRequest(rob), passed ? 0 : 1) << passed;
+    }
+}
+
 TEST(GameRules, PlayerAndLookerStateRecords) {
     Rig r;
     r.GiveOne(1, 5);
@@ -968,6 +1190,10 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     EXPECT_EQ(r.CMJTable::CheckHu(1, own[12], &res, 2), 0);  // its own 21 is taken out first
     EXPECT_EQ(r.CMJTable::BestHu(7, tile, &res, 1), 0);
     EXPECT_EQ(r.CMJTable::BestHu(0, tile, nullptr, 1), 0);
+    // This level's offers on a discard: only the asked ones, the win through its own check.
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, tile, &res, 1), 0);
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, tile, &res, 8), 8);
+    EXPECT_EQ(r.CMJTable::OperationFlags(0, r.WallTile(11), &res, 3), 3);  // 111 held
     // The wait checks of this level, scored by this game's fans (人胡 here: 24).
     EXPECT_EQ(r.CMJTable::BestHu(0, tile, &res, 1), 24);
     std::vector<int32_t> rec(832 / 4, 0);
@@ -980,6 +1206,37 @@ TEST(MJTable, LevelOperationsBelowThisGame) {
     EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 2);
     r.mode_ = 2;
     EXPECT_EQ(r.CMJTable::NextBankerChair(rec.data(), 0), 1);
+    // A pung found by its tiles, and removed once.
+    r.Lay(2, kPeng, 14, 1);
+    r.Lay(2, kPeng, 15, 1);
+    const Meld p14 = r.Melds(2, kPeng)[0];
+    const Meld p15 = r.Melds(2, kPeng)[1];
+    const int32_t ids[3] = {p14.tiles[2], p14.tiles[0], p14.tiles[1]};
+    const int32_t twice[3] = {p14.tiles[0], p14.tiles[0], p14.tiles[1]};
+    EXPECT_TRUE(r.HasPengMeldOf(2, ids, 3));
+    EXPECT_FALSE(r.HasPengMeldOf(2, twice, 3));
+    EXPECT_FALSE(r.HasPengMeldOf(1, ids, 3));
+    EXPECT_EQ(r.RemovePengMeldOf(2, ids, 3), 1);
+    EXPECT_EQ(r.RemovePengMeldOf(2, ids, 3), 0);
+    ASSERT_EQ(r.Melds(2, kPeng).size(), 1u);
+    EXPECT_EQ(r.Melds(2, kPeng)[0].tiles[0], p15.tiles[0]);
+    // This level's discard: only a tile the chair holds, and the next chair may chow.
+    const auto five = r.Give(3, {5, 5});
+    const int32_t other = r.WallTile(6);
+    r.CMJTable::Discard(3, &other, 1);
+    EXPECT_TRUE(r.Discards(3).empty());
+    EXPECT_EQ(r.StatusOf(other), kTileInWall);
+    r.CMJTable::Discard(9, &five[0], 1);
+    EXPECT_TRUE(r.Discards(3).empty());
+    r.CMJTable::Discard(3, &five[0], 1);
+    ASSERT_EQ(r.Discards(3).size(), 1u);
+    EXPECT_EQ(r.StatusOf(five[0]), kTilePlayed);
+    // This game's discard: a list of no tiles discards nothing.
+    r.Discard(3, &five[1], 0);
+    EXPECT_EQ(r.Discards(3).size(), 1u);
+    EXPECT_EQ(r.StatusOf(five[1]), kTileHeld);
+    r.Discard(3, nullptr, 1);
+    EXPECT_EQ(r.Discards(3).size(), 1u);
 }
 
 }  // namespace
@@ -1086,6 +1343,20 @@ TEST(GameRules, GameRecordWords) {
     EXPECT_EQ(r[15], 8);
     w.FillGameRecord(r, sizeof r, 1);
     EXPECT_EQ(r[15], 0);
+    // The start flag word: whether a chair had start flag 1 when the game started.
+    CMJTableEx fresh;
+    fresh.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[27], 0);
+    for (int c = 0; c < 4; ++c) fresh.AddPlayer(user(80 + c), c);
+    fresh.SetStartFlags(2, 1);
+    ASSERT_EQ(fresh.StartGame(nullptr, {}), 1);
+    fresh.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[27], 1);
+    // A joker position at the very first tile still names its tile.
+    w.jokerPos_ = 0;
+    w.FillGameRecord(r, sizeof r, 1);
+    EXPECT_EQ(r[33], 0);
+    EXPECT_EQ(r[36], w.TileAt(0));
 }
 
 }  // namespace
