@@ -45,8 +45,7 @@ void expectIndexed(const CRaster& img, const BmpSpec& s) {
 }
 
 bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_BMP) {
-    Bytes copy = data;
-    return img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), id);
+    return decodeAs(img, data, id);
 }
 
 }  // namespace
@@ -77,12 +76,7 @@ TEST(Bmp, TrueColourTopDownAndDpi) {
         EXPECT_EQ(img.GetYDPI(), 25);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 7; ++x) {
-                RGBQUAD want = colourAt(x, y);
-                if (bpp == 16) {
-                    want.rgbRed = stretch5(want.rgbRed);
-                    want.rgbGreen = stretch5(want.rgbGreen);
-                    want.rgbBlue = stretch5(want.rgbBlue);
-                }
+                const RGBQUAD want = bpp == 16 ? stretched555(colourAt(x, y)) : colourAt(x, y);
                 ASSERT_TRUE(sameRgb(topPixel(img, x, y), want))
                     << bpp << ":" << x << "," << y << " " << rgbText(topPixel(img, x, y));
             }

@@ -78,10 +78,8 @@ TEST(Dispatch, EveryFormatByIdAndByGuess) {
                                                 {wbmp, RASTER_FORMAT_WBMP}};
     for (const auto& [data, id] : cases) {
         for (uint32_t asked : {id, 0u}) {
-            Bytes copy = data;
             CRaster img;
-            ASSERT_TRUE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), asked))
-                << id << " " << img.GetLastError();
+            ASSERT_TRUE(decodeAs(img, data, asked)) << id << " " << img.GetLastError();
             ASSERT_TRUE(img.IsValid());
             EXPECT_EQ(img.GetType(), id);
         }
@@ -118,8 +116,7 @@ TEST(Dispatch, FailureLeavesTheImageAsItWas) {
     CRaster img(4, 4, 8, 0);
     img.SetPixelIndex(1, 1, 42);
     Bytes junk(10, 1);
-    EXPECT_FALSE(
-        img.DecodeBuffer(junk.data(), static_cast<uint32_t>(junk.size()), RASTER_FORMAT_PNG));
+    EXPECT_FALSE(decodeAs(img, junk, RASTER_FORMAT_PNG));
     EXPECT_TRUE(img.IsValid());
     EXPECT_EQ(img.GetPixelIndex(1, 1), 42);
 }
@@ -157,9 +154,8 @@ TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
                  {{0, 0, 4, 4, 0, 0, 0, 0}, RASTER_FORMAT_WBMP, "WBMP Create failed"},
                  {makeGif(g), RASTER_FORMAT_GIF, "RASTER_MAX_MEMORY exceeded"}};
     for (const auto& c : cases) {
-        Bytes copy = c.data;
         CRaster img;
-        EXPECT_FALSE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), c.id));
+        EXPECT_FALSE(decodeAs(img, c.data, c.id));
         EXPECT_STREQ(img.GetLastError(), c.text);
     }
 }

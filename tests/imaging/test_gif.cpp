@@ -30,8 +30,8 @@ GifFrame frame(uint32_t w, uint32_t h, int colours, int seed = 0) {
     return f;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_GIF) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_GIF) {
+    return decodeAs(img, data, id);
 }
 
 RGBQUAD palColour(const std::vector<uint8_t>& p, int i) {

@@ -86,10 +86,6 @@ Bytes makeJ2k(const J2kSpec& s) {
     return out.data;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
-}
-
 }  // namespace
 
 TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
@@ -105,7 +101,7 @@ TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
     };
     for (uint32_t id : {uint32_t(RASTER_FORMAT_JP2), 0u}) {
         CRaster img;
-        ASSERT_TRUE(decode(img, makeJ2k(s), id)) << img.GetLastError();
+        ASSERT_TRUE(decodeAs(img, makeJ2k(s), id)) << img.GetLastError();
         ASSERT_EQ(img.GetBpp(), 24u);
         EXPECT_EQ(img.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JP2));
         for (uint32_t y = 0; y < 7; ++y)
@@ -124,7 +120,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
         return static_cast<int32_t>(x * 600 + y * 16);
     };
     CRaster g12;
-    ASSERT_TRUE(decode(g12, makeJ2k(s), RASTER_FORMAT_JPC)) << g12.GetLastError();
+    ASSERT_TRUE(decodeAs(g12, makeJ2k(s), RASTER_FORMAT_JPC)) << g12.GetLastError();
     ASSERT_EQ(g12.GetBpp(), 8u);
     EXPECT_TRUE(g12.IsGrayScale());
     EXPECT_EQ(g12.GetPixelIndex(5, 0), (5 * 600 + 2 * 16) >> 4);
@@ -133,7 +129,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     s.prec = 2;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x % 4); };
     CRaster g2;
-    ASSERT_TRUE(decode(g2, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(g2, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(g2.GetPixelIndex(3, 0), 255);  // full range, not 3
     EXPECT_EQ(g2.GetPixelIndex(1, 0), 85);
 
@@ -141,7 +137,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     s.sgnd = true;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 40 - 128; };
     CRaster sg;
-    ASSERT_TRUE(decode(sg, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(sg, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(sg.GetPixelIndex(0, 0), 0);
     EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
 }
@@ -159,7 +155,7 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
         return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
     };
     CRaster img;
-    ASSERT_TRUE(decode(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
+    ASSERT_TRUE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
     EXPECT_EQ(img.GetNumFrames(), 1);
     ASSERT_EQ(img.GetBpp(), 8u);
     ASSERT_TRUE(img.AlphaIsValid());
@@ -170,10 +166,10 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
         }
     CRaster second;
     second.SetFrame(1);
-    EXPECT_FALSE(decode(second, makeJ2k(s), RASTER_FORMAT_JP2));
+    EXPECT_FALSE(decodeAs(second, makeJ2k(s), RASTER_FORMAT_JP2));
     s.jp2 = false;
     CRaster frames;
-    ASSERT_TRUE(decode(frames, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(frames, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(frames.GetNumFrames(), 2);
     EXPECT_FALSE(frames.AlphaIsValid());
 }
@@ -187,16 +183,16 @@ TEST(Jpeg2000, FourComponentsAreFrames) {
     s.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(c * 50 + x); };
     const Bytes data = makeJ2k(s);
     CRaster first;
-    ASSERT_TRUE(decode(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
+    ASSERT_TRUE(decodeAs(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
     EXPECT_EQ(first.GetNumFrames(), 4);
     EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
     CRaster third;
     third.SetFrame(2);
-    ASSERT_TRUE(decode(third, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(third, data, RASTER_FORMAT_JPC));
     EXPECT_EQ(third.GetPixelIndex(2, 0), 102);
     CRaster bad;
     bad.SetFrame(4);
-    EXPECT_FALSE(decode(bad, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(bad, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(bad.GetLastError(), "wrong frame!");
 }
 
@@ -210,23 +206,23 @@ TEST(Jpeg2000, QueriesLimitsAndErrors) {
     const Bytes data = makeJ2k(s);
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(q, data, RASTER_FORMAT_JPC));
     EXPECT_EQ(q.GetWidth(), 64u);
     EXPECT_EQ(q.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JPC));
     EXPECT_FALSE(q.IsValid());
 
     CRaster::SetMaxPixels(1000);
     CRaster big;
-    EXPECT_FALSE(decode(big, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(big, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(big.GetLastError(), "RASTER_MAX_MEMORY exceeded");
     CRaster::SetMaxPixels(0);
 
     CRaster junk;
-    EXPECT_FALSE(decode(junk, Bytes(40, 7), RASTER_FORMAT_JP2));
+    EXPECT_FALSE(decodeAs(junk, Bytes(40, 7), RASTER_FORMAT_JP2));
     EXPECT_STREQ(junk.GetLastError(), "error: unknowm format");
     Bytes cut(data.begin(), data.begin() + 20);
     CRaster c;
-    EXPECT_FALSE(decode(c, cut, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(c, cut, RASTER_FORMAT_JPC));
     EXPECT_STREQ(c.GetLastError(), "error: cannot load image data");
 }
 
@@ -242,7 +238,7 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
         return c == 0 ? 100 : c == 1 ? 128 : 200;  // red-shifted
     };
     CRaster ycc;
-    ASSERT_TRUE(decode(ycc, makeJ2k(s), RASTER_FORMAT_JP2)) << ycc.GetLastError();
+    ASSERT_TRUE(decodeAs(ycc, makeJ2k(s), RASTER_FORMAT_JP2)) << ycc.GetLastError();
     ASSERT_EQ(ycc.GetBpp(), 24u);
     const RGBQUAD grey = ycc.GetPixelColor(0, 0), red = ycc.GetPixelColor(3, 1);
     EXPECT_EQ(grey.rgbRed, 128);
@@ -256,7 +252,7 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
     s.precs = {8, 8, 4};
     s.sample = [](uint32_t, uint32_t, uint32_t c) { return c == 2 ? 15 : 40; };
     CRaster mixed;
-    ASSERT_TRUE(decode(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
+    ASSERT_TRUE(decodeAs(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
     ASSERT_EQ(mixed.GetBpp(), 24u);
     EXPECT_EQ(rgbText(mixed.GetPixelColor(0, 0)), "40,40,255");
     s.precs.clear();
@@ -296,7 +292,7 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
     box("jp2h", header.b);
     box("jp2c", stream);
     CRaster cmyk;
-    ASSERT_TRUE(decode(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
+    ASSERT_TRUE(decodeAs(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
     ASSERT_EQ(cmyk.GetBpp(), 24u);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbRed, 255);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbGreen, 0);
@@ -311,7 +307,7 @@ TEST(Jpeg2000, TooManyComponents) {
     s.space = OPJ_CLRSPC_UNSPECIFIED;
     s.sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); };
     CRaster img;
-    EXPECT_FALSE(decode(img, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "error: too many components");
 }
 
@@ -339,9 +335,9 @@ TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
     be32(28, 4096);  // tile height
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(q, data, RASTER_FORMAT_JPC));
     ASSERT_EQ(q.GetWidth(), 4096u);
     CRaster img;
-    EXPECT_FALSE(decode(img, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }

@@ -108,8 +108,8 @@ JpegSpec gradient(uint32_t w, uint32_t h, int comps) {
     return s;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_JPG) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_JPG) {
+    return decodeAs(img, data, id);
 }
 
 int diff(uint8_t a, uint8_t b) {

@@ -25,8 +25,8 @@ PngSpec rgbSpec(uint32_t w, uint32_t h, int colorType, int depth) {
     return s;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_PNG) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_PNG) {
+    return decodeAs(img, data, id);
 }
 
 uint8_t high(uint16_t v, int depth) {

@@ -104,8 +104,8 @@ Bytes makeTiff(const std::vector<Page>& pages) {
     return Bytes(mem.GetBuffer(), mem.GetBuffer() + mem.Size());
 }
 
-bool decode(CRaster& img, Bytes data) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), RASTER_FORMAT_TIF);
+bool decode(CRaster& img, const Bytes& data) {
+    return decodeAs(img, data, RASTER_FORMAT_TIF);
 }
 
 Page grey8(uint32_t w, uint32_t h) {
