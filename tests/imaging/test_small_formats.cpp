@@ -225,40 +225,21 @@ struct IcoImage {
 IcoImage bitmapEntry(int w, int h, int bpp, const std::vector<RGBQUAD>& palette,
                      const std::vector<uint8_t>& index, const std::vector<RGBQUAD>& colour,
                      const std::vector<uint8_t>& alpha, const std::vector<uint8_t>& maskBits) {
+    BmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bpp = bpp;
+    s.fileHeader = false;
+    s.zeroImageSize = true;
+    s.ppmX = s.ppmY = 0;
+    s.clrUsed = static_cast<uint32_t>(palette.size());
+    s.palette = palette;
+    s.index = index;
+    s.colour = colour;
+    s.alpha = alpha;
     Out o;
-    o.u32(40);
-    o.u32(static_cast<uint32_t>(w));
-    o.u32(static_cast<uint32_t>(2 * h));
-    o.u16(1);
-    o.u16(static_cast<uint32_t>(bpp));
-    o.u32(0);
-    o.u32(0);
-    o.u32(0);
-    o.u32(0);
-    o.u32(static_cast<uint32_t>(palette.size()));
-    o.u32(0);
-    for (const auto& c : palette) {
-        o.u8(c.rgbBlue);
-        o.u8(c.rgbGreen);
-        o.u8(c.rgbRed);
-        o.u8(0);
-    }
-    const int stride = ((w * bpp + 31) / 32) * 4;
-    for (int r = h - 1; r >= 0; --r) {
-        Bytes row(static_cast<size_t>(stride), 0);
-        for (int x = 0; x < w; ++x) {
-            const size_t i = static_cast<size_t>(r) * w + x;
-            if (bpp == 4) row[x / 2] |= static_cast<uint8_t>(index[i] << ((x & 1) ? 0 : 4));
-            if (bpp == 8) row[x] = index[i];
-            if (bpp == 32) {
-                row[4 * x] = colour[i].rgbBlue;
-                row[4 * x + 1] = colour[i].rgbGreen;
-                row[4 * x + 2] = colour[i].rgbRed;
-                row[4 * x + 3] = alpha[i];
-            }
-        }
-        o.raw(row);
-    }
+    o.raw(makeBmp(s));
+    o.b[8] = static_cast<uint8_t>(2 * h);  // the height counts the mask too
     const int maskStride = ((w + 31) / 32) * 4;
     for (int r = h - 1; r >= 0; --r) {
         Bytes row(static_cast<size_t>(maskStride), 0);
