@@ -30,11 +30,7 @@ Bytes prefixed(const Bytes& data, size_t junk) {
 }  // namespace
 
 TEST(Dispatch, UnknownFormatTriesEveryDecoderFromTheSamePosition) {
-    PngSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.colorType = 0;
-    s.samples = {1, 2, 3, 4, 5, 6};
+    PngSpec s{.width = 3, .height = 2, .colorType = 0, .samples = {1, 2, 3, 4, 5, 6}};
     Bytes data = prefixed(makePng(s), 5);
     CRasterMemFile f(data.data(), data.size());
     f.Seek(5, 0);
@@ -56,11 +52,10 @@ TEST(Dispatch, UnknownFormatTriesEveryDecoderFromTheSamePosition) {
 }
 
 TEST(Dispatch, EveryFormatByIdAndByGuess) {
-    BmpSpec b;
-    b.width = 2;
-    b.height = 2;
-    b.bpp = 24;
-    b.colour = {colourAt(0, 0), colourAt(1, 0), colourAt(0, 1), colourAt(1, 1)};
+    BmpSpec b{.width = 2,
+              .height = 2,
+              .bpp = 24,
+              .colour = {colourAt(0, 0), colourAt(1, 0), colourAt(0, 1), colourAt(1, 1)}};
     JpegSpec j;
     j.width = j.height = 8;
     j.samples.assign(8 * 8 * 3, 90);
@@ -132,9 +127,7 @@ struct PixelCap {
 // decoder's own text.
 TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
     PixelCap cap(10);
-    BmpSpec b;
-    b.width = 4;
-    b.height = 4;
+    BmpSpec b{.width = 4, .height = 4};
     b.colour.assign(16, colourAt(1, 1));
     Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
     tga.resize(tga.size() + 48, 9);

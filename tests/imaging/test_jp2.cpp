@@ -14,7 +14,7 @@ using namespace imgtest;
 namespace {
 
 struct MemOut {
-    Bytes data;
+    Bytes data{};
     size_t pos = 0;
 };
 OPJ_SIZE_T writeProc(void* buf, OPJ_SIZE_T n, void* user) {
@@ -38,10 +38,10 @@ OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
 struct J2kSpec {
     uint32_t width = 0, height = 0, comps = 1, prec = 8;
     bool sgnd = false, jp2 = false;
-    int alphaComp = -1;           // component marked as opacity in the file's channel definition
-    std::vector<uint32_t> precs;  // per component, when they differ
+    int alphaComp = -1;             // component marked as opacity in the file's channel definition
+    std::vector<uint32_t> precs{};  // per component, when they differ
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
-    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
+    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample{};  // (x, y from top, component)
 };
 
 Bytes makeJ2k(const J2kSpec& s) {
@@ -89,12 +89,7 @@ Bytes makeJ2k(const J2kSpec& s) {
 }  // namespace
 
 TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
-    J2kSpec s;
-    s.width = 13;
-    s.height = 7;
-    s.comps = 3;
-    s.jp2 = true;
-    s.space = OPJ_CLRSPC_SRGB;
+    J2kSpec s{.width = 13, .height = 7, .comps = 3, .jp2 = true, .space = OPJ_CLRSPC_SRGB};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
         return static_cast<int32_t>(c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : q.rgbBlue);
@@ -112,10 +107,7 @@ TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
 }
 
 TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
-    J2kSpec s;
-    s.width = 6;
-    s.height = 3;
-    s.prec = 12;
+    J2kSpec s{.width = 6, .height = 3, .prec = 12};
     s.sample = [](uint32_t x, uint32_t y, uint32_t) {
         return static_cast<int32_t>(x * 600 + y * 16);
     };
@@ -145,12 +137,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
 // Grey with opacity is one picture with alpha; without the channel definition (a bare code
 // stream) the two components stay two grey frames.
 TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
-    J2kSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.comps = 2;
-    s.jp2 = true;
-    s.alphaComp = 1;
+    J2kSpec s{.width = 3, .height = 2, .comps = 2, .jp2 = true, .alphaComp = 1};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
     };
@@ -175,12 +162,13 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
 }
 
 TEST(Jpeg2000, FourComponentsAreFrames) {
-    J2kSpec s;
-    s.width = 4;
-    s.height = 4;
-    s.comps = 4;
-    s.space = OPJ_CLRSPC_UNSPECIFIED;
-    s.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(c * 50 + x); };
+    J2kSpec s{.width = 4,
+              .height = 4,
+              .comps = 4,
+              .space = OPJ_CLRSPC_UNSPECIFIED,
+              .sample = [](uint32_t x, uint32_t, uint32_t c) {
+                  return static_cast<int32_t>(c * 50 + x);
+              }};
     const Bytes data = makeJ2k(s);
     CRaster first;
     ASSERT_TRUE(decodeAs(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
@@ -197,9 +185,7 @@ TEST(Jpeg2000, FourComponentsAreFrames) {
 }
 
 TEST(Jpeg2000, QueriesLimitsAndErrors) {
-    J2kSpec s;
-    s.width = 64;
-    s.height = 48;
+    J2kSpec s{.width = 64, .height = 48};
     s.sample = [](uint32_t x, uint32_t y, uint32_t) {
         return static_cast<int32_t>((x + y) & 0xFF);
     };
@@ -227,12 +213,7 @@ TEST(Jpeg2000, QueriesLimitsAndErrors) {
 }
 
 TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
-    J2kSpec s;
-    s.width = 4;
-    s.height = 2;
-    s.comps = 3;
-    s.jp2 = true;
-    s.space = OPJ_CLRSPC_SYCC;
+    J2kSpec s{.width = 4, .height = 2, .comps = 3, .jp2 = true, .space = OPJ_CLRSPC_SYCC};
     s.sample = [](uint32_t x, uint32_t, uint32_t c) {
         if (x < 2) return c == 0 ? 128 : 128;      // neutral grey
         return c == 0 ? 100 : c == 1 ? 128 : 200;  // red-shifted
@@ -300,12 +281,11 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
 }
 
 TEST(Jpeg2000, TooManyComponents) {
-    J2kSpec s;
-    s.width = 2;
-    s.height = 2;
-    s.comps = 65;
-    s.space = OPJ_CLRSPC_UNSPECIFIED;
-    s.sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); };
+    J2kSpec s{.width = 2,
+              .height = 2,
+              .comps = 65,
+              .space = OPJ_CLRSPC_UNSPECIFIED,
+              .sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); }};
     CRaster img;
     EXPECT_FALSE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "error: too many components");
@@ -314,11 +294,7 @@ TEST(Jpeg2000, TooManyComponents) {
 TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
     // Seventeen 4096 x 4096 components: each alone is an allowed picture, but the decoder
     // would hold 17 x 16M samples. A small stream is written and its size fields enlarged.
-    J2kSpec s;
-    s.width = 8;
-    s.height = 8;
-    s.comps = 17;
-    s.space = OPJ_CLRSPC_UNKNOWN;
+    J2kSpec s{.width = 8, .height = 8, .comps = 17, .space = OPJ_CLRSPC_UNKNOWN};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         return static_cast<int32_t>((x + y + c) & 0xFF);
     };

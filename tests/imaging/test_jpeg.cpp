@@ -95,10 +95,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
 }
 
 JpegSpec gradient(uint32_t w, uint32_t h, int comps) {
-    JpegSpec s;
-    s.width = w;
-    s.height = h;
-    s.components = comps;
+    JpegSpec s{.width = w, .height = h, .components = comps};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
             for (int c = 0; c < comps; ++c)

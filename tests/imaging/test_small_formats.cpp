@@ -225,12 +225,7 @@ struct IcoImage {
 IcoImage bitmapEntry(int w, int h, int bpp, const std::vector<RGBQUAD>& palette,
                      const std::vector<uint8_t>& index, const std::vector<RGBQUAD>& colour,
                      const std::vector<uint8_t>& alpha, const std::vector<uint8_t>& maskBits) {
-    BmpSpec s;
-    s.width = w;
-    s.height = h;
-    s.bpp = bpp;
-    s.fileHeader = false;
-    s.zeroImageSize = true;
+    BmpSpec s{.width = w, .height = h, .bpp = bpp, .fileHeader = false, .zeroImageSize = true};
     s.ppmX = s.ppmY = 0;
     s.clrUsed = static_cast<uint32_t>(palette.size());
     s.palette = palette;
@@ -413,10 +408,7 @@ TEST(Ico, OversizedPalette) {
 }
 
 TEST(Ico, PngEntriesByTheirSignature) {
-    PngSpec s;
-    s.width = 20;
-    s.height = 10;
-    s.colorType = 6;
+    PngSpec s{.width = 20, .height = 10, .colorType = 6};
     for (int i = 0; i < 20 * 10 * 4; ++i) s.samples.push_back(static_cast<uint16_t>(i * 7 % 256));
     IcoImage png{makePng(s), 20, 10};  // size bytes that are not 0 do not hide the PNG
     CRaster second;

@@ -12,7 +12,7 @@ namespace imgtest {
 using Bytes = std::vector<uint8_t>;
 
 struct Out {
-    Bytes b;
+    Bytes b{};
     void u8(uint32_t v) { b.push_back(static_cast<uint8_t>(v)); }
     void u16(uint32_t v) {
         u8(v);
@@ -93,11 +93,11 @@ struct BmpSpec {
     uint32_t clrUsed = 0;
     uint32_t compression = 0;
     int32_t ppmX = 2835, ppmY = 2835;
-    std::vector<hqlv::imaging::RGBQUAD> palette;
-    std::vector<uint8_t> index;                  // width * height, top row first
-    std::vector<hqlv::imaging::RGBQUAD> colour;  // width * height, top row first
-    std::vector<uint8_t> alpha;                  // for 32-bit
-    Bytes rawPixels;                             // when set, used as the pixel data as is
+    std::vector<hqlv::imaging::RGBQUAD> palette{};
+    std::vector<uint8_t> index{};                  // width * height, top row first
+    std::vector<hqlv::imaging::RGBQUAD> colour{};  // width * height, top row first
+    std::vector<uint8_t> alpha{};                  // for 32-bit
+    Bytes rawPixels{};                             // when set, used as the pixel data as is
 };
 
 Bytes makeBmp(const BmpSpec& s);
