@@ -258,14 +258,13 @@ TEST(MessageLoopTimers, FireByDifferenceAcrossTheTickWrap) {
     ManualClock clock(0xFFFFFF00u);
     MessageLoop loop(&clock);
     std::vector<std::pair<Handle, uintptr_t>> fired;
-    FunctionTarget a([&](const Message& m) -> intptr_t {
-        if (m.id == kTimerMessage) fired.emplace_back(1, m.w);
-        return 0;
-    });
-    FunctionTarget b([&](const Message& m) -> intptr_t {
-        if (m.id == kTimerMessage) fired.emplace_back(2, m.w);
-        return 0;
-    });
+    auto recordAs = [&](Handle who) {
+        return [&fired, who](const Message& m) -> intptr_t {
+            if (m.id == kTimerMessage) fired.emplace_back(who, m.w);
+            return 0;
+        };
+    };
+    FunctionTarget a(recordAs(1)), b(recordAs(2));
     a.attach(loop);
     b.attach(loop);
     ASSERT_TRUE(setTimer(a.handle(), 7, 0x200));
