@@ -46,6 +46,21 @@ RGBQUAD palColour(const std::vector<uint8_t>& p, int i) {
     return c;
 }
 
+// The canvas of frame `base` with frame `over` drawn at its place: over's pixels inside it,
+// base's everywhere else.
+void expectDrawnOver(const CRaster& img, const GifFrame& base, const GifFrame& over) {
+    for (uint32_t y = 0; y < base.height; ++y)
+        for (uint32_t x = 0; x < base.width; ++x) {
+            const bool inside = x >= over.left && x < over.left + over.width && y >= over.top &&
+                                y < over.top + over.height;
+            const uint8_t want = inside ? over.index[(y - over.top) * over.width + x - over.left]
+                                        : base.index[y * base.width + x];
+            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(base.height - 1 - y)),
+                      want)
+                << "frame at " << over.left << "," << over.top << " pixel " << x << "," << y;
+        }
+}
+
 }  // namespace
 
 TEST(Gif, SinglePicturesAtEachDepthAndInterlaced) {
@@ -281,14 +296,7 @@ TEST(Gif, FramesBeyondTheScreen) {
     ASSERT_TRUE(decode(second, makeGif(two)));
     EXPECT_EQ(second.GetNumFrames(), 2);
     ASSERT_EQ(second.GetWidth(), 4u);
-    for (uint32_t y = 0; y < 4; ++y)
-        for (uint32_t x = 0; x < 4; ++x) {
-            const bool covered = x >= 2 && y >= 3;
-            const uint8_t want =
-                covered ? off.index[(y - 3) * 3 + (x - 2)] : two.frames[0].index[y * 4 + x];
-            ASSERT_EQ(second.GetPixelIndex(static_cast<int>(x), static_cast<int>(3 - y)), want)
-                << x << "," << y;
-        }
+    expectDrawnOver(second, two.frames[0], off);
     // Entirely off the screen: counted, nothing drawn.
     two.frames[1].left = 9;
     CRaster away;
@@ -315,15 +323,7 @@ TEST(Gif, EightBitFramesClippedAtEveryEdge) {
         ASSERT_TRUE(decode(img, makeGif(s))) << at.left << "," << at.top;
         ASSERT_EQ(img.GetBpp(), 8u);
         ASSERT_EQ(img.GetWidth(), 6u);
-        for (uint32_t y = 0; y < 5; ++y)
-            for (uint32_t x = 0; x < 6; ++x) {
-                const bool inside =
-                    x >= at.left && x < at.left + 4 && y >= at.top && y < at.top + 3;
-                const uint8_t want = inside ? over.index[(y - at.top) * 4 + (x - at.left)]
-                                            : s.frames[0].index[y * 6 + x];
-                ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(4 - y)), want)
-                    << "frame at " << at.left << "," << at.top << " pixel " << x << "," << y;
-            }
+        expectDrawnOver(img, s.frames[0], over);
     }
 }
 
@@ -341,14 +341,7 @@ TEST(Gif, WideFrameOntoANarrowCanvas) {
     img.SetFrame(1);
     ASSERT_TRUE(decode(img, makeGif(s)));
     ASSERT_EQ(img.GetBpp(), 4u);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 6; ++x) {
-            const bool inside = x >= 1 && x < 5 && y >= 1;
-            const uint8_t want =
-                inside ? wide.index[(y - 1) * 4 + (x - 1)] : s.frames[0].index[y * 6 + x];
-            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(2 - y)), want)
-                << x << "," << y;
-        }
+    expectDrawnOver(img, s.frames[0], wide);
 }
 
 // Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
