@@ -398,7 +398,7 @@ TEST(MessageLoopSockets, ConnectSuccessThenWritableAndRefusedConnect) {
     for (int i = 0; i < 10 && log.events.size() < 2; ++i) loop.processPending(1000);
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[0], (std::pair<uint32_t, int>{kSocketConnect, 0}));
-    EXPECT_EQ(log.events[1].first, kSocketWrite);
+    EXPECT_EQ(log.events[1], (std::pair<uint32_t, int>{kSocketWrite, 0}));
     loop.watchSocket(fd, 0, 0, 0);
     close(fd);
 
