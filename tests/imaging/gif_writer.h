@@ -9,9 +9,9 @@ namespace imgtest {
 
 struct GifFrame {
     uint32_t left = 0, top = 0, width = 0, height = 0;
-    std::vector<uint8_t> localPalette;  // r, g, b triples; empty = use the global table
+    std::vector<uint8_t> localPalette{};  // r, g, b triples; empty = use the global table
     bool interlace = false;
-    std::vector<uint8_t> index;  // width * height, top row first
+    std::vector<uint8_t> index{};  // width * height, top row first
     bool gce = false;
     int disposal = 0;
     uint16_t delay = 0;
@@ -22,8 +22,8 @@ struct GifFrame {
 
 struct GifSpec {
     uint32_t width = 0, height = 0;
-    std::vector<uint8_t> globalPalette;  // r, g, b triples (power of two entries)
-    std::vector<GifFrame> frames;
+    std::vector<uint8_t> globalPalette{};  // r, g, b triples (power of two entries)
+    std::vector<GifFrame> frames{};
     int loops = -1;  // >= 0 writes a loop extension
 };
 

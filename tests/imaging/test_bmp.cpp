@@ -9,10 +9,7 @@ using namespace imgtest;
 namespace {
 
 BmpSpec indexed(int w, int h, int bpp) {
-    BmpSpec s;
-    s.width = w;
-    s.height = h;
-    s.bpp = bpp;
+    BmpSpec s{.width = w, .height = h, .bpp = bpp};
     const int n = 1 << bpp;
     for (int i = 0; i < n; ++i) s.palette.push_back(colourAt(i, 0, 3));
     for (int y = 0; y < h; ++y)
@@ -21,10 +18,7 @@ BmpSpec indexed(int w, int h, int bpp) {
 }
 
 BmpSpec truecolour(int w, int h, int bpp) {
-    BmpSpec s;
-    s.width = w;
-    s.height = h;
-    s.bpp = bpp;
+    BmpSpec s{.width = w, .height = h, .bpp = bpp};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) s.colour.push_back(colourAt(x, y));
     return s;
@@ -45,8 +39,7 @@ void expectIndexed(const CRaster& img, const BmpSpec& s) {
 }
 
 bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_BMP) {
-    Bytes copy = data;
-    return img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), id);
+    return decodeAs(img, data, id);
 }
 
 }  // namespace
@@ -77,12 +70,7 @@ TEST(Bmp, TrueColourTopDownAndDpi) {
         EXPECT_EQ(img.GetYDPI(), 25);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 7; ++x) {
-                RGBQUAD want = colourAt(x, y);
-                if (bpp == 16) {
-                    want.rgbRed = stretch5(want.rgbRed);
-                    want.rgbGreen = stretch5(want.rgbGreen);
-                    want.rgbBlue = stretch5(want.rgbBlue);
-                }
+                const RGBQUAD want = bpp == 16 ? stretched555(colourAt(x, y)) : colourAt(x, y);
                 ASSERT_TRUE(sameRgb(topPixel(img, x, y), want))
                     << bpp << ":" << x << "," << y << " " << rgbText(topPixel(img, x, y));
             }
@@ -128,11 +116,7 @@ TEST(Bmp, CoreHeaderAndOversizedPalette) {
 }
 
 TEST(Bmp, Rle8RunsStayInsideTheImage) {
-    BmpSpec s;
-    s.width = 4;
-    s.height = 2;
-    s.bpp = 8;
-    s.compression = 1;
+    BmpSpec s{.width = 4, .height = 2, .bpp = 8, .compression = 1};
     for (int i = 0; i < 256; ++i) s.palette.push_back(colourAt(i, 0));
     s.rawPixels = {6, 7,              // run crossing the row end: 4 written, rest dropped
                    0, 0,              // end of line
@@ -158,11 +142,7 @@ TEST(Bmp, Rle4Runs) {
         {{2, 0x00, 4, 0x12, 0, 1}, {0, 0, 1, 2, 1, 2}},  // a run of value 0 goes on
     };
     for (const auto& c : cases) {
-        BmpSpec s;
-        s.width = 8;
-        s.height = 1;
-        s.bpp = 4;
-        s.compression = 2;
+        BmpSpec s{.width = 8, .height = 1, .bpp = 4, .compression = 2};
         for (int i = 0; i < 16; ++i) s.palette.push_back(colourAt(i, 0));
         s.rawPixels = c.data;
         CRaster img;
@@ -234,12 +214,11 @@ TEST(Bmp, LongerHeaders) {
             for (auto& i : two.index) i &= 1;
             two.palette.resize(2);
             two.clrUsed = 2;
-            BmpSpec rle8;
-            rle8.width = 4;
-            rle8.height = 2;
-            rle8.bpp = 8;
-            rle8.compression = 1;
-            rle8.palette = {colourAt(0, 5), colourAt(1, 5), colourAt(2, 5)};
+            BmpSpec rle8{.width = 4,
+                         .height = 2,
+                         .bpp = 8,
+                         .compression = 1,
+                         .palette = {colourAt(0, 5), colourAt(1, 5), colourAt(2, 5)}};
             rle8.clrUsed = 3;
             rle8.index = {2, 2, 2, 2, 1, 1, 1, 1};  // top row first
             rle8.rawPixels = {4, 1, 0, 0, 4, 2, 0, 1};
@@ -293,11 +272,8 @@ TEST(Bmp, BitFieldsAndAlphaMask) {
     };
     for (const Case& c : cases) {
         for (bool header : {true, false}) {
-            BmpSpec s;
-            s.width = 2;
-            s.height = 1;
-            s.bpp = static_cast<int>(c.bpp);
-            s.headerSize = c.header;
+            BmpSpec s{
+                .width = 2, .height = 1, .bpp = static_cast<int>(c.bpp), .headerSize = c.header};
             s.fileHeader = header;
             s.compression = c.r ? 3 : 0;
             s.masks[0] = c.r;

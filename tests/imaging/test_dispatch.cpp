@@ -30,11 +30,7 @@ Bytes prefixed(const Bytes& data, size_t junk) {
 }  // namespace
 
 TEST(Dispatch, UnknownFormatTriesEveryDecoderFromTheSamePosition) {
-    PngSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.colorType = 0;
-    s.samples = {1, 2, 3, 4, 5, 6};
+    PngSpec s{.width = 3, .height = 2, .colorType = 0, .samples = {1, 2, 3, 4, 5, 6}};
     Bytes data = prefixed(makePng(s), 5);
     CRasterMemFile f(data.data(), data.size());
     f.Seek(5, 0);
@@ -56,11 +52,10 @@ TEST(Dispatch, UnknownFormatTriesEveryDecoderFromTheSamePosition) {
 }
 
 TEST(Dispatch, EveryFormatByIdAndByGuess) {
-    BmpSpec b;
-    b.width = 2;
-    b.height = 2;
-    b.bpp = 24;
-    b.colour = {colourAt(0, 0), colourAt(1, 0), colourAt(0, 1), colourAt(1, 1)};
+    BmpSpec b{.width = 2,
+              .height = 2,
+              .bpp = 24,
+              .colour = {colourAt(0, 0), colourAt(1, 0), colourAt(0, 1), colourAt(1, 1)}};
     JpegSpec j;
     j.width = j.height = 8;
     j.samples.assign(8 * 8 * 3, 90);
@@ -78,10 +73,8 @@ TEST(Dispatch, EveryFormatByIdAndByGuess) {
                                                 {wbmp, RASTER_FORMAT_WBMP}};
     for (const auto& [data, id] : cases) {
         for (uint32_t asked : {id, 0u}) {
-            Bytes copy = data;
             CRaster img;
-            ASSERT_TRUE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), asked))
-                << id << " " << img.GetLastError();
+            ASSERT_TRUE(decodeAs(img, data, asked)) << id << " " << img.GetLastError();
             ASSERT_TRUE(img.IsValid());
             EXPECT_EQ(img.GetType(), id);
         }
@@ -118,8 +111,7 @@ TEST(Dispatch, FailureLeavesTheImageAsItWas) {
     CRaster img(4, 4, 8, 0);
     img.SetPixelIndex(1, 1, 42);
     Bytes junk(10, 1);
-    EXPECT_FALSE(
-        img.DecodeBuffer(junk.data(), static_cast<uint32_t>(junk.size()), RASTER_FORMAT_PNG));
+    EXPECT_FALSE(decodeAs(img, junk, RASTER_FORMAT_PNG));
     EXPECT_TRUE(img.IsValid());
     EXPECT_EQ(img.GetPixelIndex(1, 1), 42);
 }
@@ -135,9 +127,7 @@ struct PixelCap {
 // decoder's own text.
 TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
     PixelCap cap(10);
-    BmpSpec b;
-    b.width = 4;
-    b.height = 4;
+    BmpSpec b{.width = 4, .height = 4};
     b.colour.assign(16, colourAt(1, 1));
     Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 4, 0, 24, 0};
     tga.resize(tga.size() + 48, 9);
@@ -157,9 +147,8 @@ TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {
                  {{0, 0, 4, 4, 0, 0, 0, 0}, RASTER_FORMAT_WBMP, "WBMP Create failed"},
                  {makeGif(g), RASTER_FORMAT_GIF, "RASTER_MAX_MEMORY exceeded"}};
     for (const auto& c : cases) {
-        Bytes copy = c.data;
         CRaster img;
-        EXPECT_FALSE(img.DecodeBuffer(copy.data(), static_cast<uint32_t>(copy.size()), c.id));
+        EXPECT_FALSE(decodeAs(img, c.data, c.id));
         EXPECT_STREQ(img.GetLastError(), c.text);
     }
 }

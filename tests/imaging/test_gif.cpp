@@ -20,18 +20,22 @@ std::vector<uint8_t> palette(int n, int seed) {
     return p;
 }
 
+// A logical screen of w x h with a global table of `colours` entries.
+GifSpec screen(uint32_t w, uint32_t h, int colours, int seed) {
+    GifSpec s{.width = w, .height = h, .globalPalette = palette(colours, seed)};
+    return s;
+}
+
 GifFrame frame(uint32_t w, uint32_t h, int colours, int seed = 0) {
-    GifFrame f;
-    f.width = w;
-    f.height = h;
+    GifFrame f{.width = w, .height = h};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
             f.index.push_back(static_cast<uint8_t>(((x / 3) * 7 + y * 3 + seed) % colours));
     return f;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_GIF) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_GIF) {
+    return decodeAs(img, data, id);
 }
 
 RGBQUAD palColour(const std::vector<uint8_t>& p, int i) {
@@ -42,15 +46,27 @@ RGBQUAD palColour(const std::vector<uint8_t>& p, int i) {
     return c;
 }
 
+// The canvas of frame `base` with frame `over` drawn at its place: over's pixels inside it,
+// base's everywhere else.
+void expectDrawnOver(const CRaster& img, const GifFrame& base, const GifFrame& over) {
+    for (uint32_t y = 0; y < base.height; ++y)
+        for (uint32_t x = 0; x < base.width; ++x) {
+            const bool inside = x >= over.left && x < over.left + over.width && y >= over.top &&
+                                y < over.top + over.height;
+            const uint8_t want = inside ? over.index[(y - over.top) * over.width + x - over.left]
+                                        : base.index[y * base.width + x];
+            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(base.height - 1 - y)),
+                      want)
+                << "frame at " << over.left << "," << over.top << " pixel " << x << "," << y;
+        }
+}
+
 }  // namespace
 
 TEST(Gif, SinglePicturesAtEachDepthAndInterlaced) {
     for (int colours : {2, 16, 256}) {
         for (bool inter : {false, true}) {
-            GifSpec s;
-            s.width = 37;
-            s.height = 23;
-            s.globalPalette = palette(colours, 1);
+            GifSpec s{.width = 37, .height = 23, .globalPalette = palette(colours, 1)};
             s.frames.push_back(frame(37, 23, colours));
             s.frames[0].interlace = inter;
             CRaster img;
@@ -72,14 +88,8 @@ TEST(Gif, SinglePicturesAtEachDepthAndInterlaced) {
 
 TEST(Gif, InterlacedSmallHeightsPlaceEveryLine) {
     for (uint32_t h = 1; h <= 9; ++h) {
-        GifSpec s;
-        s.width = 3;
-        s.height = h;
-        s.globalPalette = palette(16, 2);
-        GifFrame f;
-        f.width = 3;
-        f.height = h;
-        f.interlace = true;
+        GifSpec s = screen(3, h, 16, 2);
+        GifFrame f{.width = 3, .height = h, .interlace = true};
         for (uint32_t y = 0; y < h; ++y)
             f.index.insert(f.index.end(), {uint8_t(y), uint8_t(y), uint8_t(y)});
         s.frames.push_back(f);
@@ -91,14 +101,9 @@ TEST(Gif, InterlacedSmallHeightsPlaceEveryLine) {
 }
 
 TEST(Gif, LongRunsUseTheNextFreeCode) {
-    GifSpec s;
-    s.width = 300;
-    s.height = 40;
-    s.globalPalette = palette(4, 3);
-    GifFrame f;
-    f.width = 300;
-    f.height = 40;
-    f.index.assign(300 * 40, 2);  // one colour: every code after the first is the free slot
+    GifSpec s = screen(300, 40, 4, 3);
+    // One colour: every code after the first is the free slot.
+    GifFrame f{.width = 300, .height = 40, .index = std::vector<uint8_t>(300 * 40, 2)};
     for (int i = 0; i < 300 * 40; i += 97) f.index[static_cast<size_t>(i)] = 1;
     s.frames.push_back(f);
     CRaster img;
@@ -110,36 +115,28 @@ TEST(Gif, LongRunsUseTheNextFreeCode) {
 }
 
 TEST(Gif, AnimationFramesDelaysDisposalAndTransparency) {
-    GifSpec s;
-    s.width = 8;
-    s.height = 6;
-    s.globalPalette = palette(16, 4);
+    GifSpec s = screen(8, 6, 16, 4);
     GifFrame bg = frame(8, 6, 15);
-    bg.gce = true;
+    bg.gce = bg.transparent = true;
     bg.delay = 10;
-    bg.transparent = true;
     bg.transIndex = 15;
-    GifFrame patch;
-    patch.left = 2;
-    patch.top = 1;
-    patch.width = 3;
-    patch.height = 2;
-    patch.index = {15, 5, 15, 6, 6, 6};  // 15 = see-through
-    patch.gce = true;
-    patch.delay = 20;
-    patch.disposal = 2;
-    patch.transparent = true;
-    patch.transIndex = 15;
-    GifFrame third;
-    third.left = 0;
-    third.top = 0;
-    third.width = 1;
-    third.height = 1;
-    third.index = {9};
-    third.gce = true;
-    third.delay = 30;
-    third.transparent = true;
-    third.transIndex = 15;
+    const GifFrame patch{.left = 2,
+                         .top = 1,
+                         .width = 3,
+                         .height = 2,
+                         .index = {15, 5, 15, 6, 6, 6},  // 15 = see-through
+                         .gce = true,
+                         .disposal = 2,
+                         .delay = 20,
+                         .transparent = true,
+                         .transIndex = 15};
+    const GifFrame third{.width = 1,
+                         .height = 1,
+                         .index = {9},
+                         .gce = true,
+                         .delay = 30,
+                         .transparent = true,
+                         .transIndex = 15};
     s.frames = {bg, patch, third};
     const Bytes data = makeGif(s);
 
@@ -182,19 +179,10 @@ TEST(Gif, AnimationFramesDelaysDisposalAndTransparency) {
 
 TEST(Gif, LocalTablesKeepEarlierColours) {
     // Frame 0 uses the global table; frame 1 covers part of the canvas with a table of its own.
-    GifSpec s;
-    s.width = 6;
-    s.height = 4;
-    s.globalPalette = palette(4, 5);
+    GifSpec s = screen(6, 4, 4, 5);
     GifFrame a = frame(6, 4, 4);
-    GifFrame b;
-    b.left = 3;
-    b.top = 0;
-    b.width = 3;
-    b.height = 4;
-    b.localPalette = palette(4, 9);
-    b.index.assign(12, 0);
-    for (size_t i = 0; i < 12; ++i) b.index[i] = static_cast<uint8_t>(i % 4);
+    GifFrame b{.left = 3, .width = 3, .height = 4, .localPalette = palette(4, 9)};
+    for (size_t i = 0; i < 12; ++i) b.index.push_back(static_cast<uint8_t>(i % 4));
     s.frames = {a, b};
     CRaster img;
     img.SetFrame(1);
@@ -211,14 +199,8 @@ TEST(Gif, LocalTablesKeepEarlierColours) {
 
 TEST(Gif, OddStructures) {
     // A zero-sized frame is skipped, its data consumed.
-    GifSpec s;
-    s.width = 4;
-    s.height = 4;
-    s.globalPalette = palette(4, 6);
-    GifFrame empty;
-    empty.width = 0;
-    empty.height = 3;
-    empty.index = {};
+    GifSpec s = screen(4, 4, 4, 6);
+    const GifFrame empty{.height = 3};
     GifFrame good = frame(4, 4, 4, 1);
     s.frames = {empty, good};
     CRaster img;
@@ -227,9 +209,7 @@ TEST(Gif, OddStructures) {
     EXPECT_EQ(img.GetPixelIndex(2, 1), good.index[2 * 4 + 2]);
 
     // A logical screen of 0 x 0 takes the first image's size.
-    GifSpec z;
-    z.globalPalette = palette(4, 7);
-    z.frames = {frame(5, 2, 4)};
+    GifSpec z{.globalPalette = palette(4, 7), .frames = {frame(5, 2, 4)}};
     CRaster zi;
     ASSERT_TRUE(decode(zi, makeGif(z)));
     EXPECT_EQ(zi.GetWidth(), 5u);
@@ -247,10 +227,7 @@ TEST(Gif, OddStructures) {
     EXPECT_FALSE(q.IsValid());
 
     // A control block whose size byte is not 4 ends decoding after the frames read so far.
-    GifSpec two;
-    two.width = 2;
-    two.height = 2;
-    two.globalPalette = palette(4, 8);
+    GifSpec two = screen(2, 2, 4, 8);
     two.frames = {frame(2, 2, 4), frame(2, 2, 4, 2)};
     Bytes d = makeGif(two);
     Bytes broken(d.begin(), d.end() - 1);
@@ -261,10 +238,7 @@ TEST(Gif, OddStructures) {
     EXPECT_EQ(br.GetPixelIndex(0, 1), two.frames[1].index[0]);
 
     // Truncated data keeps what was decoded; the rest of the frame stays zero.
-    GifSpec big;
-    big.width = 40;
-    big.height = 40;
-    big.globalPalette = palette(16, 9);
+    GifSpec big = screen(40, 40, 16, 9);
     big.frames = {frame(40, 40, 16)};
     Bytes cut = makeGif(big);
     cut.resize(cut.size() - 20);
@@ -277,10 +251,7 @@ TEST(Gif, OddStructures) {
 // The first frame enlarges a screen too small for it; a later frame that reaches beyond the
 // screen is counted and drawn clipped.
 TEST(Gif, FramesBeyondTheScreen) {
-    GifSpec one;
-    one.width = 4;
-    one.height = 4;
-    one.globalPalette = palette(16, 3);
+    GifSpec one = screen(4, 4, 16, 3);
     GifFrame big = frame(6, 6, 16, 2);
     big.left = 0;
     one.frames = {big};
@@ -301,9 +272,7 @@ TEST(Gif, FramesBeyondTheScreen) {
 
     // An image without pixels ahead of it is no frame: the big one is still the first, on a
     // small screen and on one of 0 x 0.
-    GifFrame none;
-    none.width = 0;
-    none.height = 3;
+    const GifFrame none{.height = 3};
     for (uint32_t side : {4u, 0u}) {
         GifSpec lead = one;
         lead.width = lead.height = side;
@@ -316,10 +285,7 @@ TEST(Gif, FramesBeyondTheScreen) {
         EXPECT_EQ(grown.GetPixelIndex(5, 0), big.index[5 * 6 + 5]) << side;
     }
 
-    GifSpec two;
-    two.width = 4;
-    two.height = 4;
-    two.globalPalette = palette(16, 4);
+    GifSpec two = screen(4, 4, 16, 4);
     GifFrame off = frame(3, 3, 16, 5);
     off.left = 2;
     off.top = 3;
@@ -330,14 +296,7 @@ TEST(Gif, FramesBeyondTheScreen) {
     ASSERT_TRUE(decode(second, makeGif(two)));
     EXPECT_EQ(second.GetNumFrames(), 2);
     ASSERT_EQ(second.GetWidth(), 4u);
-    for (uint32_t y = 0; y < 4; ++y)
-        for (uint32_t x = 0; x < 4; ++x) {
-            const bool covered = x >= 2 && y >= 3;
-            const uint8_t want =
-                covered ? off.index[(y - 3) * 3 + (x - 2)] : two.frames[0].index[y * 4 + x];
-            ASSERT_EQ(second.GetPixelIndex(static_cast<int>(x), static_cast<int>(3 - y)), want)
-                << x << "," << y;
-        }
+    expectDrawnOver(second, two.frames[0], off);
     // Entirely off the screen: counted, nothing drawn.
     two.frames[1].left = 9;
     CRaster away;
@@ -353,10 +312,7 @@ TEST(Gif, EightBitFramesClippedAtEveryEdge) {
         uint32_t left, top;
     } places[] = {{1, 1}, {3, 3}, {5, 0}, {0, 4}, {5, 4}, {6, 0}, {0, 5}, {9, 9}};
     for (const auto& at : places) {
-        GifSpec s;
-        s.width = 6;
-        s.height = 5;
-        s.globalPalette = palette(256, 6);
+        GifSpec s = screen(6, 5, 256, 6);
         GifFrame over = frame(4, 3, 256, 11);
         for (uint8_t& i : over.index) i = static_cast<uint8_t>(i | 0x80);
         over.left = at.left;
@@ -367,25 +323,14 @@ TEST(Gif, EightBitFramesClippedAtEveryEdge) {
         ASSERT_TRUE(decode(img, makeGif(s))) << at.left << "," << at.top;
         ASSERT_EQ(img.GetBpp(), 8u);
         ASSERT_EQ(img.GetWidth(), 6u);
-        for (uint32_t y = 0; y < 5; ++y)
-            for (uint32_t x = 0; x < 6; ++x) {
-                const bool inside =
-                    x >= at.left && x < at.left + 4 && y >= at.top && y < at.top + 3;
-                const uint8_t want = inside ? over.index[(y - at.top) * 4 + (x - at.left)]
-                                            : s.frames[0].index[y * 6 + x];
-                ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(4 - y)), want)
-                    << "frame at " << at.left << "," << at.top << " pixel " << x << "," << y;
-            }
+        expectDrawnOver(img, s.frames[0], over);
     }
 }
 
 // A 256-colour frame whose colours the 16-colour canvas already holds is drawn into that canvas
 // pixel by pixel, not as whole bytes.
 TEST(Gif, WideFrameOntoANarrowCanvas) {
-    GifSpec s;
-    s.width = 6;
-    s.height = 3;
-    s.globalPalette = palette(16, 8);
+    GifSpec s = screen(6, 3, 16, 8);
     GifFrame wide = frame(4, 2, 16, 3);
     wide.left = 1;
     wide.top = 1;
@@ -396,25 +341,14 @@ TEST(Gif, WideFrameOntoANarrowCanvas) {
     img.SetFrame(1);
     ASSERT_TRUE(decode(img, makeGif(s)));
     ASSERT_EQ(img.GetBpp(), 4u);
-    for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 6; ++x) {
-            const bool inside = x >= 1 && x < 5 && y >= 1;
-            const uint8_t want =
-                inside ? wide.index[(y - 1) * 4 + (x - 1)] : s.frames[0].index[y * 6 + x];
-            ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(2 - y)), want)
-                << x << "," << y;
-        }
+    expectDrawnOver(img, s.frames[0], wide);
 }
 
 // Image data longer than the decoder's 16 KB read buffer: a second frame after it is found,
 // and a file cut beyond the first buffer keeps the rows decoded so far.
 TEST(Gif, DataBeyondTheReadBuffer) {
-    GifSpec s;
-    s.width = 160;
-    s.height = 160;
-    s.globalPalette = palette(256, 5);
-    GifFrame noisy;
-    noisy.width = noisy.height = 160;
+    GifSpec s = screen(160, 160, 256, 5);
+    GifFrame noisy{.width = 160, .height = 160};
     uint32_t r = 12345;
     for (int i = 0; i < 160 * 160; ++i) {
         r = r * 1103515245 + 12345;
@@ -465,19 +399,14 @@ TEST(Gif, DataBeyondTheReadBuffer) {
 }
 
 TEST(Gif, TrueColourGifBecomes24Bit) {
-    GifSpec s;
-    s.width = 4;
-    s.height = 2;
-    GifFrame a;
-    a.width = 2;
-    a.height = 1;
-    a.localPalette = palette(4, 10);
-    a.index = {1, 2};
-    GifFrame b = a;
-    b.left = 2;
-    b.top = 1;
-    b.localPalette = palette(4, 11);
-    b.index = {3, 0};
+    GifSpec s{.width = 4, .height = 2};
+    const GifFrame a{.width = 2, .height = 1, .localPalette = palette(4, 10), .index = {1, 2}};
+    const GifFrame b{.left = 2,
+                     .top = 1,
+                     .width = 2,
+                     .height = 1,
+                     .localPalette = palette(4, 11),
+                     .index = {3, 0}};
     s.frames = {a, b};
     CRaster img;
     ASSERT_TRUE(decode(img, makeGif(s)));
@@ -499,10 +428,7 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
     ASSERT_TRUE(decode(global, makeGif(s)));
     EXPECT_EQ(global.GetBpp(), 4u);
     // An image without pixels ahead of them is no first frame that could add a point.
-    GifFrame none;
-    none.width = 0;
-    none.height = 1;
-    s.frames.insert(s.frames.begin(), none);
+    s.frames.insert(s.frames.begin(), GifFrame{.height = 1});
     CRaster led;
     ASSERT_TRUE(decode(led, makeGif(s)));
     EXPECT_EQ(led.GetBpp(), 4u);
@@ -512,10 +438,7 @@ TEST(Gif, TrueColourGifBecomes24Bit) {
 // Data that does not fit its frame: extra lines, a frame that is cleared and ended at once,
 // an application block of the wrong size.
 TEST(Gif, MalformedBlocksStayInside) {
-    GifSpec s;
-    s.width = 2;
-    s.height = 2;
-    s.globalPalette = palette(4, 13);
+    GifSpec s = screen(2, 2, 4, 13);
     GifFrame extra = frame(2, 2, 4, 1);
     const std::vector<uint8_t> shown = extra.index;
     extra.index.insert(extra.index.end(), {3, 3, 3, 3});  // two lines more than the frame
@@ -572,13 +495,10 @@ TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
     s.width = s.height = 16;
     for (int i = 0; i < 256; ++i)
         s.globalPalette.insert(s.globalPalette.end(), 3, static_cast<uint8_t>(i));
-    GifFrame all;
-    all.width = all.height = 16;
+    GifFrame all{.width = 16, .height = 16};
     for (int i = 0; i < 256; ++i) all.index.push_back(static_cast<uint8_t>(i));
-    GifFrame green;
-    green.width = green.height = 1;
-    green.localPalette = {0, 90, 0, 0, 0, 0};
-    green.index = {0};
+    const GifFrame green{
+        .width = 1, .height = 1, .localPalette = {0, 90, 0, 0, 0, 0}, .index = {0}};
     s.frames = {all, green};
     CRaster img;
     img.SetFrame(1);
@@ -588,10 +508,7 @@ TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
 }
 
 TEST(Gif, FrameMemoryIsBounded) {
-    GifSpec s;
-    s.width = 16000;
-    s.height = 16000;
-    s.globalPalette = palette(2, 1);
+    GifSpec s = screen(16000, 16000, 2, 1);
     for (int i = 0; i < 3; ++i) s.frames.push_back(frame(1, 1, 2));
     CRaster img;
     img.SetRetrieveAllFrames(true);
@@ -600,9 +517,7 @@ TEST(Gif, FrameMemoryIsBounded) {
 
     // A later frame, far beyond a small screen, too big to hold: counted, and reaching it
     // fails with the image's own reason rather than drawing into nothing.
-    GifSpec big;
-    big.width = big.height = 4;
-    big.globalPalette = palette(2, 1);
+    GifSpec big = screen(4, 4, 2, 1);
     GifFrame huge = frame(1, 1, 2);
     huge.width = huge.height = 60000;
     big.frames = {frame(4, 4, 2), huge};
@@ -616,9 +531,7 @@ TEST(Gif, FrameMemoryIsBounded) {
 }
 
 TEST(Gif, LoopCountAndComment) {
-    GifSpec s;
-    s.width = s.height = 2;
-    s.globalPalette = palette(2, 1);
+    GifSpec s = screen(2, 2, 2, 1);
     s.loops = 3;
     s.frames = {frame(2, 2, 2)};
     Bytes data = makeGif(s);

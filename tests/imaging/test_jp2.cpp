@@ -14,7 +14,7 @@ using namespace imgtest;
 namespace {
 
 struct MemOut {
-    Bytes data;
+    Bytes data{};
     size_t pos = 0;
 };
 OPJ_SIZE_T writeProc(void* buf, OPJ_SIZE_T n, void* user) {
@@ -38,10 +38,10 @@ OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
 struct J2kSpec {
     uint32_t width = 0, height = 0, comps = 1, prec = 8;
     bool sgnd = false, jp2 = false;
-    int alphaComp = -1;           // component marked as opacity in the file's channel definition
-    std::vector<uint32_t> precs;  // per component, when they differ
+    int alphaComp = -1;             // component marked as opacity in the file's channel definition
+    std::vector<uint32_t> precs{};  // per component, when they differ
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
-    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample;  // (x, y from top, component)
+    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample{};  // (x, y from top, component)
 };
 
 Bytes makeJ2k(const J2kSpec& s) {
@@ -86,26 +86,17 @@ Bytes makeJ2k(const J2kSpec& s) {
     return out.data;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
-}
-
 }  // namespace
 
 TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
-    J2kSpec s;
-    s.width = 13;
-    s.height = 7;
-    s.comps = 3;
-    s.jp2 = true;
-    s.space = OPJ_CLRSPC_SRGB;
+    J2kSpec s{.width = 13, .height = 7, .comps = 3, .jp2 = true, .space = OPJ_CLRSPC_SRGB};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
         return static_cast<int32_t>(c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : q.rgbBlue);
     };
     for (uint32_t id : {uint32_t(RASTER_FORMAT_JP2), 0u}) {
         CRaster img;
-        ASSERT_TRUE(decode(img, makeJ2k(s), id)) << img.GetLastError();
+        ASSERT_TRUE(decodeAs(img, makeJ2k(s), id)) << img.GetLastError();
         ASSERT_EQ(img.GetBpp(), 24u);
         EXPECT_EQ(img.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JP2));
         for (uint32_t y = 0; y < 7; ++y)
@@ -116,15 +107,12 @@ TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
 }
 
 TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
-    J2kSpec s;
-    s.width = 6;
-    s.height = 3;
-    s.prec = 12;
+    J2kSpec s{.width = 6, .height = 3, .prec = 12};
     s.sample = [](uint32_t x, uint32_t y, uint32_t) {
         return static_cast<int32_t>(x * 600 + y * 16);
     };
     CRaster g12;
-    ASSERT_TRUE(decode(g12, makeJ2k(s), RASTER_FORMAT_JPC)) << g12.GetLastError();
+    ASSERT_TRUE(decodeAs(g12, makeJ2k(s), RASTER_FORMAT_JPC)) << g12.GetLastError();
     ASSERT_EQ(g12.GetBpp(), 8u);
     EXPECT_TRUE(g12.IsGrayScale());
     EXPECT_EQ(g12.GetPixelIndex(5, 0), (5 * 600 + 2 * 16) >> 4);
@@ -133,7 +121,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     s.prec = 2;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x % 4); };
     CRaster g2;
-    ASSERT_TRUE(decode(g2, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(g2, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(g2.GetPixelIndex(3, 0), 255);  // full range, not 3
     EXPECT_EQ(g2.GetPixelIndex(1, 0), 85);
 
@@ -141,7 +129,7 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     s.sgnd = true;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 40 - 128; };
     CRaster sg;
-    ASSERT_TRUE(decode(sg, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(sg, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(sg.GetPixelIndex(0, 0), 0);
     EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
 }
@@ -149,17 +137,12 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
 // Grey with opacity is one picture with alpha; without the channel definition (a bare code
 // stream) the two components stay two grey frames.
 TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
-    J2kSpec s;
-    s.width = 3;
-    s.height = 2;
-    s.comps = 2;
-    s.jp2 = true;
-    s.alphaComp = 1;
+    J2kSpec s{.width = 3, .height = 2, .comps = 2, .jp2 = true, .alphaComp = 1};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
     };
     CRaster img;
-    ASSERT_TRUE(decode(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
+    ASSERT_TRUE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
     EXPECT_EQ(img.GetNumFrames(), 1);
     ASSERT_EQ(img.GetBpp(), 8u);
     ASSERT_TRUE(img.AlphaIsValid());
@@ -170,79 +153,73 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
         }
     CRaster second;
     second.SetFrame(1);
-    EXPECT_FALSE(decode(second, makeJ2k(s), RASTER_FORMAT_JP2));
+    EXPECT_FALSE(decodeAs(second, makeJ2k(s), RASTER_FORMAT_JP2));
     s.jp2 = false;
     CRaster frames;
-    ASSERT_TRUE(decode(frames, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(frames, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_EQ(frames.GetNumFrames(), 2);
     EXPECT_FALSE(frames.AlphaIsValid());
 }
 
 TEST(Jpeg2000, FourComponentsAreFrames) {
-    J2kSpec s;
-    s.width = 4;
-    s.height = 4;
-    s.comps = 4;
-    s.space = OPJ_CLRSPC_UNSPECIFIED;
-    s.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(c * 50 + x); };
+    J2kSpec s{.width = 4,
+              .height = 4,
+              .comps = 4,
+              .space = OPJ_CLRSPC_UNSPECIFIED,
+              .sample = [](uint32_t x, uint32_t, uint32_t c) {
+                  return static_cast<int32_t>(c * 50 + x);
+              }};
     const Bytes data = makeJ2k(s);
     CRaster first;
-    ASSERT_TRUE(decode(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
+    ASSERT_TRUE(decodeAs(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
     EXPECT_EQ(first.GetNumFrames(), 4);
     EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
     CRaster third;
     third.SetFrame(2);
-    ASSERT_TRUE(decode(third, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(third, data, RASTER_FORMAT_JPC));
     EXPECT_EQ(third.GetPixelIndex(2, 0), 102);
     CRaster bad;
     bad.SetFrame(4);
-    EXPECT_FALSE(decode(bad, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(bad, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(bad.GetLastError(), "wrong frame!");
 }
 
 TEST(Jpeg2000, QueriesLimitsAndErrors) {
-    J2kSpec s;
-    s.width = 64;
-    s.height = 48;
+    J2kSpec s{.width = 64, .height = 48};
     s.sample = [](uint32_t x, uint32_t y, uint32_t) {
         return static_cast<int32_t>((x + y) & 0xFF);
     };
     const Bytes data = makeJ2k(s);
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(q, data, RASTER_FORMAT_JPC));
     EXPECT_EQ(q.GetWidth(), 64u);
     EXPECT_EQ(q.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JPC));
     EXPECT_FALSE(q.IsValid());
 
     CRaster::SetMaxPixels(1000);
     CRaster big;
-    EXPECT_FALSE(decode(big, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(big, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(big.GetLastError(), "RASTER_MAX_MEMORY exceeded");
     CRaster::SetMaxPixels(0);
 
     CRaster junk;
-    EXPECT_FALSE(decode(junk, Bytes(40, 7), RASTER_FORMAT_JP2));
+    EXPECT_FALSE(decodeAs(junk, Bytes(40, 7), RASTER_FORMAT_JP2));
     EXPECT_STREQ(junk.GetLastError(), "error: unknowm format");
     Bytes cut(data.begin(), data.begin() + 20);
     CRaster c;
-    EXPECT_FALSE(decode(c, cut, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(c, cut, RASTER_FORMAT_JPC));
     EXPECT_STREQ(c.GetLastError(), "error: cannot load image data");
 }
 
 TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
-    J2kSpec s;
-    s.width = 4;
-    s.height = 2;
-    s.comps = 3;
-    s.jp2 = true;
-    s.space = OPJ_CLRSPC_SYCC;
+    J2kSpec s{.width = 4, .height = 2, .comps = 3, .jp2 = true, .space = OPJ_CLRSPC_SYCC};
     s.sample = [](uint32_t x, uint32_t, uint32_t c) {
         if (x < 2) return c == 0 ? 128 : 128;      // neutral grey
         return c == 0 ? 100 : c == 1 ? 128 : 200;  // red-shifted
     };
     CRaster ycc;
-    ASSERT_TRUE(decode(ycc, makeJ2k(s), RASTER_FORMAT_JP2)) << ycc.GetLastError();
+    ASSERT_TRUE(decodeAs(ycc, makeJ2k(s), RASTER_FORMAT_JP2)) << ycc.GetLastError();
     ASSERT_EQ(ycc.GetBpp(), 24u);
     const RGBQUAD grey = ycc.GetPixelColor(0, 0), red = ycc.GetPixelColor(3, 1);
     EXPECT_EQ(grey.rgbRed, 128);
@@ -256,7 +233,7 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
     s.precs = {8, 8, 4};
     s.sample = [](uint32_t, uint32_t, uint32_t c) { return c == 2 ? 15 : 40; };
     CRaster mixed;
-    ASSERT_TRUE(decode(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
+    ASSERT_TRUE(decodeAs(mixed, makeJ2k(s), RASTER_FORMAT_JP2)) << mixed.GetLastError();
     ASSERT_EQ(mixed.GetBpp(), 24u);
     EXPECT_EQ(rgbText(mixed.GetPixelColor(0, 0)), "40,40,255");
     s.precs.clear();
@@ -270,33 +247,26 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
         return cmyk[x < 2 ? 0 : 1][c];
     };
     const Bytes stream = makeJ2k(s);
-    Out f;
-    auto box = [&](const char* type, const Bytes& body) {
-        f.be32(static_cast<uint32_t>(body.size() + 8));
-        f.str(type);
-        f.raw(body);
+    auto box = [](Out& o, const char* type, const Bytes& body) {
+        o.be32(static_cast<uint32_t>(body.size() + 8));
+        o.str(type);
+        o.raw(body);
     };
-    box("jP  ", {0x0D, 0x0A, 0x87, 0x0A});
-    box("ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
-    Out ihdr;
+    Out ihdr, colr, header, f;
     ihdr.be32(2);
     ihdr.be32(4);
     ihdr.be16(4);
     ihdr.raw({7, 7, 0, 0});
-    Out colr;
     colr.raw({1, 0, 0});
     colr.be32(12);
-    Out header;
-    header.be32(static_cast<uint32_t>(ihdr.size() + 8));
-    header.str("ihdr");
-    header.raw(ihdr.b);
-    header.be32(static_cast<uint32_t>(colr.size() + 8));
-    header.str("colr");
-    header.raw(colr.b);
-    box("jp2h", header.b);
-    box("jp2c", stream);
+    box(header, "ihdr", ihdr.b);
+    box(header, "colr", colr.b);
+    box(f, "jP  ", {0x0D, 0x0A, 0x87, 0x0A});
+    box(f, "ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
+    box(f, "jp2h", header.b);
+    box(f, "jp2c", stream);
     CRaster cmyk;
-    ASSERT_TRUE(decode(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
+    ASSERT_TRUE(decodeAs(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
     ASSERT_EQ(cmyk.GetBpp(), 24u);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbRed, 255);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbGreen, 0);
@@ -304,25 +274,20 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
 }
 
 TEST(Jpeg2000, TooManyComponents) {
-    J2kSpec s;
-    s.width = 2;
-    s.height = 2;
-    s.comps = 65;
-    s.space = OPJ_CLRSPC_UNSPECIFIED;
-    s.sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); };
+    J2kSpec s{.width = 2,
+              .height = 2,
+              .comps = 65,
+              .space = OPJ_CLRSPC_UNSPECIFIED,
+              .sample = [](uint32_t, uint32_t, uint32_t c) { return static_cast<int32_t>(c); }};
     CRaster img;
-    EXPECT_FALSE(decode(img, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "error: too many components");
 }
 
 TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
     // Seventeen 4096 x 4096 components: each alone is an allowed picture, but the decoder
     // would hold 17 x 16M samples. A small stream is written and its size fields enlarged.
-    J2kSpec s;
-    s.width = 8;
-    s.height = 8;
-    s.comps = 17;
-    s.space = OPJ_CLRSPC_UNKNOWN;
+    J2kSpec s{.width = 8, .height = 8, .comps = 17, .space = OPJ_CLRSPC_UNKNOWN};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         return static_cast<int32_t>((x + y + c) & 0xFF);
     };
@@ -339,9 +304,9 @@ TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
     be32(28, 4096);  // tile height
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, data, RASTER_FORMAT_JPC));
+    ASSERT_TRUE(decodeAs(q, data, RASTER_FORMAT_JPC));
     ASSERT_EQ(q.GetWidth(), 4096u);
     CRaster img;
-    EXPECT_FALSE(decode(img, data, RASTER_FORMAT_JPC));
+    EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }

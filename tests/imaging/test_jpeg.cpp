@@ -95,10 +95,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
 }
 
 JpegSpec gradient(uint32_t w, uint32_t h, int comps) {
-    JpegSpec s;
-    s.width = w;
-    s.height = h;
-    s.components = comps;
+    JpegSpec s{.width = w, .height = h, .components = comps};
     for (uint32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < w; ++x)
             for (int c = 0; c < comps; ++c)
@@ -108,8 +105,8 @@ JpegSpec gradient(uint32_t w, uint32_t h, int comps) {
     return s;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_JPG) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_JPG) {
+    return decodeAs(img, data, id);
 }
 
 int diff(uint8_t a, uint8_t b) {
@@ -280,68 +277,63 @@ const Bytes kSos = segment(0xDA, {1, 1, 0, 0, 63, 0});
 
 }  // namespace
 
-TEST(Exif, MarkerWalkRules) {
+// The marker walk over d: its verdict, error text, what it printed and where it stopped.
+struct Walk {
+    bool ok;
+    std::string error, printed;
+    int64_t tell;
+};
+Walk walk(Bytes d, bool withInfo = false) {
     ExifInfo info{};
-    {
-        Bytes d = {0x12, 0xFF, 0xD8};
-        CRasterMemFile f(d.data(), d.size());
-        CRasterExifReader r(&info);
-        EXPECT_FALSE(r.DecodeExif(&f));
-        EXPECT_EQ(f.Tell(), 1);  // only the first byte was read
-    }
-    for (int pads : {6, 7}) {
+    CRasterMemFile f(d.data(), d.size());
+    CRasterExifReader r(withInfo ? &info : nullptr);
+    testing::internal::CaptureStdout();
+    const bool ok = r.DecodeExif(&f);
+    return {ok, r.GetLastError(), testing::internal::GetCapturedStdout(), f.Tell()};
+}
+
+TEST(Exif, MarkerWalkRules) {
+    const Walk notJpeg = walk({0x12, 0xFF, 0xD8}, true);
+    EXPECT_FALSE(notJpeg.ok);
+    EXPECT_EQ(notJpeg.tell, 1);  // only the first byte was read
+    auto padded = [](int pads) {
         Bytes d = soi();
-        for (int i = 0; i < pads; ++i) d.push_back(0xFF);
-        d.push_back(0xDA);
-        d.insert(d.end(), {0, 2});
-        CRasterMemFile f(d.data(), d.size());
-        CRasterExifReader r;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(r.DecodeExif(&f), pads == 6);
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out == "too many padding bytes\n", pads == 7);
+        d.insert(d.end(), static_cast<size_t>(pads), 0xFF);
+        d.insert(d.end(), {0xDA, 0, 2});
+        return d;
+    };
+    // XMP in APP1 is dropped and does not count; 20 other held segments are too many.
+    Bytes held = soi();
+    for (int i = 0; i < 30; ++i)
+        held = cat({held, segment(0xE1, ascii("http://ns.adobe.com/xap/1.0/"))});
+    for (int i = 0; i < 19; ++i) held = cat({held, segment(0xE2, {1, 2})});
+    const struct {
+        Bytes data;
+        bool ok;
+        const char* error;    // nullptr: not looked at
+        const char* printed;  // nullptr: not looked at
+    } cases[] = {
+        {padded(6), true, nullptr, ""},
+        {padded(7), false, nullptr, "too many padding bytes\n"},
+        {cat({held, kSos}), true, nullptr, nullptr},
+        {cat({held, segment(0xE2, {1}), kSos}), false, "Too many sections in jpg file", nullptr},
+        {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x01}}), false, "invalid marker", nullptr},
+        {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x10, 1, 2}}), false, "Premature end of file?",
+         nullptr},
+        {cat({soi(), Bytes{0xFF, 0xD9, 0x00, 0x02}}), false, nullptr, "No image in jpeg!\n"},
+    };
+    for (const auto& c : cases) {
+        const Walk w = walk(c.data);
+        EXPECT_EQ(w.ok, c.ok) << w.error << w.printed;
+        if (c.error) {
+            EXPECT_EQ(w.error, c.error);
+        }
+        if (c.printed) {
+            EXPECT_EQ(w.printed, c.printed);
+        }
     }
-    {
-        // XMP in APP1 is dropped and does not count; 20 other held segments are too many.
-        Bytes d = soi();
-        Bytes xmp = ascii("http://ns.adobe.com/xap/1.0/");
-        for (int i = 0; i < 30; ++i) d = cat({d, segment(0xE1, xmp)});
-        for (int i = 0; i < 19; ++i) d = cat({d, segment(0xE2, {1, 2})});
-        Bytes ok = cat({d, kSos});
-        CRasterMemFile f(ok.data(), ok.size());
-        CRasterExifReader r;
-        EXPECT_TRUE(r.DecodeExif(&f));
-        Bytes many = cat({d, segment(0xE2, {1}), kSos});
-        CRasterMemFile g(many.data(), many.size());
-        CRasterExifReader r2;
-        EXPECT_FALSE(r2.DecodeExif(&g));
-        EXPECT_STREQ(r2.GetLastError(), "Too many sections in jpg file");
-    }
-    {
-        Bytes d = cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x01}});
-        CRasterMemFile f(d.data(), d.size());
-        CRasterExifReader r;
-        EXPECT_FALSE(r.DecodeExif(&f));
-        EXPECT_STREQ(r.GetLastError(), "invalid marker");
-        Bytes cut = cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x10, 1, 2}});
-        CRasterMemFile g(cut.data(), cut.size());
-        CRasterExifReader r2;
-        EXPECT_FALSE(r2.DecodeExif(&g));
-        EXPECT_STREQ(r2.GetLastError(), "Premature end of file?");
-        Bytes eoi = cat({soi(), Bytes{0xFF, 0xD9, 0x00, 0x02}});
-        CRasterMemFile h(eoi.data(), eoi.size());
-        CRasterExifReader r3;
-        testing::internal::CaptureStdout();
-        EXPECT_FALSE(r3.DecodeExif(&h));
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "No image in jpeg!\n");
-    }
-    {
-        // A frame header too short to hold its fields is kept but not parsed.
-        Bytes d = cat({soi(), segment(0xC0, {8}), kSos});
-        CRasterMemFile f(d.data(), d.size());
-        CRasterExifReader r(&info);
-        EXPECT_TRUE(r.DecodeExif(&f));
-    }
+    // A frame header too short to hold its fields is kept but not parsed.
+    EXPECT_TRUE(walk(cat({soi(), segment(0xC0, {8}), kSos}), true).ok);
 }
 
 TEST(Exif, CommentSegmentIsCleaned) {

@@ -10,11 +10,7 @@ using namespace imgtest;
 namespace {
 
 PngSpec rgbSpec(uint32_t w, uint32_t h, int colorType, int depth) {
-    PngSpec s;
-    s.width = w;
-    s.height = h;
-    s.colorType = colorType;
-    s.bitDepth = depth;
+    PngSpec s{.width = w, .height = h, .colorType = colorType, .bitDepth = depth};
     const int ch = colorType == 2 ? 3 : colorType == 6 ? 4 : colorType == 4 ? 2 : 1;
     const uint32_t maxv = (1u << depth) - 1;
     for (uint32_t y = 0; y < h; ++y)
@@ -25,8 +21,8 @@ PngSpec rgbSpec(uint32_t w, uint32_t h, int colorType, int depth) {
     return s;
 }
 
-bool decode(CRaster& img, Bytes data, uint32_t id = RASTER_FORMAT_PNG) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+bool decode(CRaster& img, const Bytes& data, uint32_t id = RASTER_FORMAT_PNG) {
+    return decodeAs(img, data, id);
 }
 
 uint8_t high(uint16_t v, int depth) {
@@ -136,12 +132,11 @@ TEST(Png, SixteenBitKeysBecomeAlpha) {
                        {0, 0x4000, 0x40FF, true}};
     for (const Case& c : cases) {
         const int ch = c.colorType == 2 ? 3 : 1;
-        PngSpec s;
-        s.width = 3;
-        s.height = 2;
-        s.colorType = c.colorType;
-        s.bitDepth = 16;
-        s.interlace = c.interlace;
+        PngSpec s{.width = 3,
+                  .height = 2,
+                  .colorType = c.colorType,
+                  .bitDepth = 16,
+                  .interlace = c.interlace};
         for (int i = 0; i < 6; ++i)  // key, near, near / near, key, key
             for (int k = 0; k < ch; ++k) s.samples.push_back(i == 0 || i >= 4 ? c.key : c.near);
         s.trnsColour = true;

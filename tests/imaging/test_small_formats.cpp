@@ -12,10 +12,6 @@ using namespace imgtest;
 
 namespace {
 
-bool decode(CRaster& img, Bytes data, uint32_t id) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
-}
-
 Bytes tgaHeader(int type, int w, int h, int depth, int descriptor, int cmapType = 0,
                 int cmapFirst = 0, int cmapLength = 0, int cmapSize = 0, int idLength = 0) {
     Out o;
@@ -48,8 +44,7 @@ TEST(Tga, RawTrueColourOrientations) {
                 for (int fx = 0; fx < w; ++fx) {
                     const RGBQUAD c = colourAt(fx, fy);
                     if (depth == 16) {
-                        o.u16(static_cast<uint32_t>(((c.rgbRed >> 3) << 10) |
-                                                    ((c.rgbGreen >> 3) << 5) | (c.rgbBlue >> 3)));
+                        o.u16(pack555(c));
                     } else {
                         o.u8(c.rgbBlue);
                         o.u8(c.rgbGreen);
@@ -58,19 +53,15 @@ TEST(Tga, RawTrueColourOrientations) {
                     }
                 }
             CRaster img;
-            ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
+            ASSERT_TRUE(decodeAs(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
             ASSERT_EQ(img.GetBpp(), 24u);
             EXPECT_EQ(img.AlphaIsValid(), depth == 32);
             for (int fy = 0; fy < h; ++fy)
                 for (int fx = 0; fx < w; ++fx) {
                     const int x = (desc & 0x10) ? w - 1 - fx : fx;
                     const int y = (desc & 0x20) ? h - 1 - fy : fy;  // bottom-up row
-                    RGBQUAD want = colourAt(fx, fy);
-                    if (depth == 16) {
-                        want.rgbRed = stretch5(want.rgbRed);
-                        want.rgbGreen = stretch5(want.rgbGreen);
-                        want.rgbBlue = stretch5(want.rgbBlue);
-                    }
+                    const RGBQUAD want =
+                        depth == 16 ? stretched555(colourAt(fx, fy)) : colourAt(fx, fy);
                     ASSERT_TRUE(sameRgb(img.GetPixelColor(x, y), want))
                         << desc << " " << depth << " " << fx << "," << fy;
                     if (depth == 32) {
@@ -87,7 +78,7 @@ TEST(Tga, RunLengthPacketsCrossRows) {
     Bytes data = tgaHeader(11, 6, 2, 8, 0);
     data.insert(data.end(), {1, 10, 11, 0x80 | 7, 77, 1, 5, 6});
     CRaster img;
-    ASSERT_TRUE(decode(img, data, RASTER_FORMAT_TGA)) << img.GetLastError();
+    ASSERT_TRUE(decodeAs(img, data, RASTER_FORMAT_TGA)) << img.GetLastError();
     const int row0[6] = {10, 11, 77, 77, 77, 77}, row1[6] = {77, 77, 77, 77, 5, 6};
     for (int x = 0; x < 6; ++x) {
         EXPECT_EQ(img.GetPixelIndex(x, 0), row0[x]) << x;
@@ -109,7 +100,7 @@ TEST(Tga, RunLengthPacketsCrossRows) {
     r.u8(9);
     r.u8(9);
     CRaster rgb;
-    ASSERT_TRUE(decode(rgb, r.b, RASTER_FORMAT_TGA)) << rgb.GetLastError();
+    ASSERT_TRUE(decodeAs(rgb, r.b, RASTER_FORMAT_TGA)) << rgb.GetLastError();
     EXPECT_EQ(rgb.GetPixelColor(1, 0).rgbRed, 21);
     EXPECT_EQ(rgb.GetPixelColor(0, 1).rgbBlue, 2);
     EXPECT_EQ(rgb.GetPixelColor(1, 1).rgbGreen, 9);
@@ -122,8 +113,7 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
         for (int i = 0; i < 3; ++i) {
             const RGBQUAD c = colourAt(i, 7);
             if (entryBits == 16) {
-                o.u16(static_cast<uint32_t>(((c.rgbRed >> 3) << 10) | ((c.rgbGreen >> 3) << 5) |
-                                            (c.rgbBlue >> 3)));
+                o.u16(pack555(c));
             } else {
                 o.u8(c.rgbBlue);
                 o.u8(c.rgbGreen);
@@ -135,15 +125,10 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
         o.u8(5);
         o.u8(6);
         CRaster img;
-        ASSERT_TRUE(decode(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
+        ASSERT_TRUE(decodeAs(img, o.b, RASTER_FORMAT_TGA)) << img.GetLastError();
         for (int x = 0; x < 3; ++x) {
             EXPECT_EQ(img.GetPixelIndex(x, 0), 4 + x);
-            RGBQUAD want = colourAt(x, 7);
-            if (entryBits == 16) {
-                want.rgbRed = stretch5(want.rgbRed);
-                want.rgbGreen = stretch5(want.rgbGreen);
-                want.rgbBlue = stretch5(want.rgbBlue);
-            }
+            const RGBQUAD want = entryBits == 16 ? stretched555(colourAt(x, 7)) : colourAt(x, 7);
             EXPECT_TRUE(sameRgb(img.GetPixelColor(x, 0), want))
                 << entryBits << " " << rgbText(img.GetPixelColor(x, 0));
         }
@@ -154,7 +139,7 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
     w.u16(0x7FFF);
     w.u16(0x7C1F);
     CRaster img;
-    ASSERT_TRUE(decode(img, w.b, RASTER_FORMAT_TGA));
+    ASSERT_TRUE(decodeAs(img, w.b, RASTER_FORMAT_TGA));
     EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "255,255,255");
     EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,0,255");
 }
@@ -170,12 +155,12 @@ TEST(Tga, Errors) {
     };
     for (const auto& [data, text] : failures) {
         CRaster img;
-        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_TGA));
+        EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_TGA));
         EXPECT_STREQ(img.GetLastError(), text);
     }
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
+    ASSERT_TRUE(decodeAs(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
     EXPECT_EQ(q.GetWidth(), 300u);
 }
 
@@ -200,7 +185,7 @@ Bytes wbmp(std::initializer_list<uint32_t> ints, const Bytes& rows = {}) {
 
 TEST(Wbmp, RowsAndErrors) {
     CRaster img;
-    ASSERT_TRUE(decode(img, wbmp({0, 0, 9, 2}, {0xA5, 0x80, 0x01, 0x00}), RASTER_FORMAT_WBMP))
+    ASSERT_TRUE(decodeAs(img, wbmp({0, 0, 9, 2}, {0xA5, 0x80, 0x01, 0x00}), RASTER_FORMAT_WBMP))
         << img.GetLastError();
     ASSERT_EQ(img.GetBpp(), 1u);
     EXPECT_EQ(img.GetPaletteColor(1).rgbRed, 255);
@@ -216,12 +201,12 @@ TEST(Wbmp, RowsAndErrors) {
         {{0, 0, 0x81}, "Not a WBMP"},
     };
     for (const auto& [data, text] : bad) {
-        EXPECT_FALSE(decode(img, data, RASTER_FORMAT_WBMP));
+        EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_WBMP));
         EXPECT_STREQ(img.GetLastError(), text);
     }
     CRaster dims;
     dims.SetEscape(-1);
-    ASSERT_TRUE(decode(dims, wbmp({0, 0, 640, 480}), RASTER_FORMAT_WBMP));
+    ASSERT_TRUE(decodeAs(dims, wbmp({0, 0, 640, 480}), RASTER_FORMAT_WBMP));
     EXPECT_EQ(dims.GetWidth(), 640u);
     EXPECT_EQ(dims.GetHeight(), 480u);
 }
@@ -240,40 +225,16 @@ struct IcoImage {
 IcoImage bitmapEntry(int w, int h, int bpp, const std::vector<RGBQUAD>& palette,
                      const std::vector<uint8_t>& index, const std::vector<RGBQUAD>& colour,
                      const std::vector<uint8_t>& alpha, const std::vector<uint8_t>& maskBits) {
+    BmpSpec s{.width = w, .height = h, .bpp = bpp, .fileHeader = false, .zeroImageSize = true};
+    s.ppmX = s.ppmY = 0;
+    s.clrUsed = static_cast<uint32_t>(palette.size());
+    s.palette = palette;
+    s.index = index;
+    s.colour = colour;
+    s.alpha = alpha;
     Out o;
-    o.u32(40);
-    o.u32(static_cast<uint32_t>(w));
-    o.u32(static_cast<uint32_t>(2 * h));
-    o.u16(1);
-    o.u16(static_cast<uint32_t>(bpp));
-    o.u32(0);
-    o.u32(0);
-    o.u32(0);
-    o.u32(0);
-    o.u32(static_cast<uint32_t>(palette.size()));
-    o.u32(0);
-    for (const auto& c : palette) {
-        o.u8(c.rgbBlue);
-        o.u8(c.rgbGreen);
-        o.u8(c.rgbRed);
-        o.u8(0);
-    }
-    const int stride = ((w * bpp + 31) / 32) * 4;
-    for (int r = h - 1; r >= 0; --r) {
-        Bytes row(static_cast<size_t>(stride), 0);
-        for (int x = 0; x < w; ++x) {
-            const size_t i = static_cast<size_t>(r) * w + x;
-            if (bpp == 4) row[x / 2] |= static_cast<uint8_t>(index[i] << ((x & 1) ? 0 : 4));
-            if (bpp == 8) row[x] = index[i];
-            if (bpp == 32) {
-                row[4 * x] = colour[i].rgbBlue;
-                row[4 * x + 1] = colour[i].rgbGreen;
-                row[4 * x + 2] = colour[i].rgbRed;
-                row[4 * x + 3] = alpha[i];
-            }
-        }
-        o.raw(row);
-    }
+    o.raw(makeBmp(s));
+    o.b[8] = static_cast<uint8_t>(2 * h);  // the height counts the mask too
     const int maskStride = ((w + 31) / 32) * 4;
     for (int r = h - 1; r >= 0; --r) {
         Bytes row(static_cast<size_t>(maskStride), 0);
@@ -323,7 +284,7 @@ IcoImage fourBit(int size, bool withMask) {
 TEST(Ico, EntriesFramesAndMasks) {
     const Bytes ico = makeIco({fourBit(16, true), fourBit(32, false), fourBit(48, true)});
     CRaster img;
-    ASSERT_TRUE(decode(img, ico, RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(img, ico, RASTER_FORMAT_ICO));
     EXPECT_EQ(img.GetWidth(), 16u);
     EXPECT_EQ(img.GetHeight(), 16u);
     EXPECT_EQ(img.GetNumFrames(), 3);
@@ -336,23 +297,23 @@ TEST(Ico, EntriesFramesAndMasks) {
 
     CRaster third;
     third.SetFrame(2);
-    ASSERT_TRUE(decode(third, ico, RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(third, ico, RASTER_FORMAT_ICO));
     EXPECT_EQ(third.GetWidth(), 48u);
     CRaster second;
     second.SetFrame(1);
-    ASSERT_TRUE(decode(second, ico, RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(second, ico, RASTER_FORMAT_ICO));
     EXPECT_FALSE(second.IsTransparent());
     CRaster none;
     none.SetFrame(3);
-    EXPECT_FALSE(decode(none, ico, RASTER_FORMAT_ICO));
+    EXPECT_FALSE(decodeAs(none, ico, RASTER_FORMAT_ICO));
     EXPECT_EQ(none.GetNumFrames(), 3);
 
     // A cursor decodes like an icon.
     CRaster cur;
-    ASSERT_TRUE(decode(cur, makeIco({fourBit(16, true)}, 2), RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(cur, makeIco({fourBit(16, true)}, 2), RASTER_FORMAT_ICO));
     EXPECT_EQ(cur.GetWidth(), 16u);
     Bytes bad = makeIco({fourBit(16, true)}, 3);
-    EXPECT_FALSE(decode(cur, bad, RASTER_FORMAT_ICO));
+    EXPECT_FALSE(decodeAs(cur, bad, RASTER_FORMAT_ICO));
 }
 
 // A 32-bit entry with alpha of its own ignores its mask; one whose alpha is 0 everywhere
@@ -379,8 +340,8 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
             alpha.push_back(static_cast<uint8_t>(c.alphaBase ? c.alphaBase + i : 0));
         for (int m : c.masked) mask[static_cast<size_t>(m)] = 1;
         CRaster img;
-        ASSERT_TRUE(decode(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
-                           RASTER_FORMAT_ICO));
+        ASSERT_TRUE(decodeAs(img, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, alpha, mask)}),
+                             RASTER_FORMAT_ICO));
         EXPECT_EQ(img.AlphaIsValid(), !c.wantAlpha.empty() || c.alphaBase) << c.alphaBase;
         EXPECT_EQ(img.IsTransparent(), c.key);
         for (int i = 0; i < n * n; ++i) {
@@ -399,8 +360,8 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     // Every mask bit set over alpha of its own: no inversion, no transparent index.
     std::vector<uint8_t> own(n * n, 200), allSet(n * n, 1);
     CRaster kept;
-    ASSERT_TRUE(decode(kept, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, own, allSet)}),
-                       RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(kept, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, own, allSet)}),
+                         RASTER_FORMAT_ICO));
     EXPECT_TRUE(sameRgb(kept.GetPixelColor(0, n - 1), colour[0]));
     EXPECT_FALSE(kept.IsTransparent());
     EXPECT_EQ(kept.AlphaGet(0, 0), 200);
@@ -410,7 +371,7 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     std::vector<uint8_t> idx(32 * 2, 1), all(32 * 2, 1);
     CRaster inv;
     ASSERT_TRUE(
-        decode(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
+        decodeAs(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
     EXPECT_EQ(inv.GetTransIndex(), 0);
     EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
 }
@@ -425,8 +386,8 @@ TEST(Ico, MaskBitsAcrossTheRow) {
     const int masked[] = {33, w + 0, w + 13};  // top row first
     for (int i : masked) mask[static_cast<size_t>(i)] = 1;
     CRaster img;
-    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(w, h, 32, {}, {}, colour, noAlpha, mask)}),
-                       RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(img, makeIco({bitmapEntry(w, h, 32, {}, {}, colour, noAlpha, mask)}),
+                         RASTER_FORMAT_ICO));
     ASSERT_TRUE(img.AlphaIsValid());
     for (int i = 0; i < w * h; ++i) {
         const bool hole = std::find(std::begin(masked), std::end(masked), i) != std::end(masked);
@@ -440,22 +401,19 @@ TEST(Ico, OversizedPalette) {
     for (int i = 0; i < 300; ++i) pal.push_back(colourAt(i, 4));
     const std::vector<uint8_t> index = {0, 7, 200, 255};
     CRaster img;
-    ASSERT_TRUE(decode(img, makeIco({bitmapEntry(2, 2, 8, pal, index, {}, {}, {0, 0, 0, 0})}),
-                       RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(img, makeIco({bitmapEntry(2, 2, 8, pal, index, {}, {}, {0, 0, 0, 0})}),
+                         RASTER_FORMAT_ICO));
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(sameRgb(topPixel(img, i % 2, i / 2), pal[index[static_cast<size_t>(i)]])) << i;
 }
 
 TEST(Ico, PngEntriesByTheirSignature) {
-    PngSpec s;
-    s.width = 20;
-    s.height = 10;
-    s.colorType = 6;
+    PngSpec s{.width = 20, .height = 10, .colorType = 6};
     for (int i = 0; i < 20 * 10 * 4; ++i) s.samples.push_back(static_cast<uint16_t>(i * 7 % 256));
     IcoImage png{makePng(s), 20, 10};  // size bytes that are not 0 do not hide the PNG
     CRaster second;
     second.SetFrame(1);
-    ASSERT_TRUE(decode(second, makeIco({fourBit(16, false), png}), RASTER_FORMAT_ICO))
+    ASSERT_TRUE(decodeAs(second, makeIco({fourBit(16, false), png}), RASTER_FORMAT_ICO))
         << second.GetLastError();
     EXPECT_EQ(second.GetWidth(), 20u);
     EXPECT_EQ(second.GetType(), static_cast<uint32_t>(RASTER_FORMAT_ICO));
@@ -465,13 +423,13 @@ TEST(Ico, PngEntriesByTheirSignature) {
     IcoImage zero{makePng(s), 0, 0};
     CRaster q;
     q.SetEscape(-1);
-    ASSERT_TRUE(decode(q, makeIco({zero}), RASTER_FORMAT_ICO));
+    ASSERT_TRUE(decodeAs(q, makeIco({zero}), RASTER_FORMAT_ICO));
     EXPECT_EQ(q.GetWidth(), 20u);
 
     // A broken PNG entry is a failure, not an empty success.
     IcoImage broken{makePng(s), 0, 0};
     broken.data.resize(broken.data.size() / 2);
     CRaster b;
-    EXPECT_FALSE(decode(b, makeIco({broken}), RASTER_FORMAT_ICO));
+    EXPECT_FALSE(decodeAs(b, makeIco({broken}), RASTER_FORMAT_ICO));
     EXPECT_FALSE(b.IsValid());
 }

@@ -22,13 +22,13 @@ struct Page {
     uint32_t rowsPerStrip = 0;
     uint32_t tile = 0;  // tile width and length when tiled
     uint16_t compression = COMPRESSION_NONE;
-    std::vector<uint16_t> colormap;  // r, g, b arrays back to back
+    std::vector<uint16_t> colormap{};  // r, g, b arrays back to back
     bool extraAlpha = false;
     uint16_t extraKind = EXTRASAMPLE_UNASSALPHA;
     float xres = 0;
     uint16_t resUnit = RESUNIT_INCH;
     // Sample value of (x, y, channel) in stored order.
-    std::function<uint32_t(uint32_t, uint32_t, uint32_t)> sample;
+    std::function<uint32_t(uint32_t, uint32_t, uint32_t)> sample{};
 };
 
 Bytes packRow(const Page& p, uint32_t y, uint32_t x0, uint32_t w) {
@@ -104,15 +104,14 @@ Bytes makeTiff(const std::vector<Page>& pages) {
     return Bytes(mem.GetBuffer(), mem.GetBuffer() + mem.Size());
 }
 
-bool decode(CRaster& img, Bytes data) {
-    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), RASTER_FORMAT_TIF);
+bool decode(CRaster& img, const Bytes& data) {
+    return decodeAs(img, data, RASTER_FORMAT_TIF);
 }
 
 Page grey8(uint32_t w, uint32_t h) {
-    Page p;
-    p.width = w;
-    p.height = h;
-    p.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x * 13 + y * 7) & 0xFF; };
+    Page p{.width = w, .height = h, .sample = [](uint32_t x, uint32_t y, uint32_t) {
+               return (x * 13 + y * 7) & 0xFF;
+           }};
     return p;
 }
 
@@ -150,23 +149,18 @@ TEST(Tiff, GreyStripsCompressedAndResolution) {
 }
 
 TEST(Tiff, BilevelPaletteAndSixteenBit) {
-    Page fax;
-    fax.width = 19;
-    fax.height = 3;
-    fax.bits = 1;
-    fax.photometric = PHOTOMETRIC_MINISWHITE;
-    fax.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 3 == 0 ? 1u : 0u; };
+    Page fax{.width = 19,
+             .height = 3,
+             .bits = 1,
+             .photometric = PHOTOMETRIC_MINISWHITE,
+             .sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 3 == 0 ? 1u : 0u; }};
     CRaster f;
     ASSERT_TRUE(decode(f, makeTiff({fax}))) << f.GetLastError();
     ASSERT_EQ(f.GetBpp(), 1u);
     EXPECT_EQ(topPixel(f, 1, 0).rgbRed, 255);  // sample 0 is white
     EXPECT_EQ(topPixel(f, 0, 0).rgbRed, 0);
 
-    Page pal;
-    pal.width = 7;
-    pal.height = 2;
-    pal.bits = 4;
-    pal.photometric = PHOTOMETRIC_PALETTE;
+    Page pal{.width = 7, .height = 2, .bits = 4, .photometric = PHOTOMETRIC_PALETTE};
     pal.colormap.assign(3 * 16, 0);
     for (int i = 0; i < 16; ++i) {
         pal.colormap[i] = static_cast<uint16_t>(i * 4096);
@@ -181,11 +175,7 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(pi.GetPaletteColor(6).rgbRed, 6 * 4096 * 255 / 65535);
     EXPECT_EQ(pi.GetPaletteColor(6).rgbBlue, 7);
 
-    Page big;
-    big.width = 4;
-    big.height = 2;
-    big.bits = 12;
-    big.photometric = PHOTOMETRIC_PALETTE;
+    Page big{.width = 4, .height = 2, .bits = 12, .photometric = PHOTOMETRIC_PALETTE};
     big.colormap.assign(3 * 4096, 0);
     for (int i = 0; i < 4096; ++i) big.colormap[i] = static_cast<uint16_t>(i * 16);
     big.colormap[4096 + 3000] = 65535;
@@ -197,11 +187,7 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
 
     // A 16-bit palette: libtiff hands the samples over in host order.
-    Page p16;
-    p16.width = 3;
-    p16.height = 1;
-    p16.bits = 16;
-    p16.photometric = PHOTOMETRIC_PALETTE;
+    Page p16{.width = 3, .height = 1, .bits = 16, .photometric = PHOTOMETRIC_PALETTE};
     p16.colormap.assign(3 * 65536, 0);
     p16.colormap[0x0102] = 0x1100;  // red of entry 0x0102
     p16.colormap[0x0201] = 0x2200;
@@ -220,12 +206,7 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     // 16-bit grey keeps the high byte of every sample, in strips and in tiles, whatever the
     // brightest sample of its row or picture.
     for (uint32_t tile : {0u, 16u}) {
-        Page g16;
-        g16.width = 3;
-        g16.height = 2;
-        g16.bits = 16;
-        g16.rowsPerStrip = 1;
-        g16.tile = tile;
+        Page g16{.width = 3, .height = 2, .bits = 16, .rowsPerStrip = 1, .tile = tile};
         g16.sample = [](uint32_t x, uint32_t y, uint32_t) {
             return y == 0 ? 39 * 256 + x * 80 : 0x0100u + x;
         };
@@ -256,15 +237,14 @@ TEST(Tiff, AlphaOnEveryPath) {
             {2, 8, PHOTOMETRIC_PALETTE, 0},     {4, 8, PHOTOMETRIC_RGB, 0},
         };
         for (const Layout& l : layouts) {
-            Page p;
-            p.width = 4;
-            p.height = 2;
-            p.samples = l.samples;
-            p.bits = l.bits;
-            p.photometric = l.photometric;
-            p.tile = l.tile;
-            p.extraAlpha = true;
-            p.extraKind = kind;
+            Page p{.width = 4,
+                   .height = 2,
+                   .samples = l.samples,
+                   .bits = l.bits,
+                   .photometric = l.photometric,
+                   .tile = l.tile,
+                   .extraAlpha = true,
+                   .extraKind = kind};
             if (l.photometric == PHOTOMETRIC_PALETTE) p.colormap.assign(3 * 256, 0);
             // 16-bit samples carry a low byte of their own, which must not be taken.
             p.sample = [&](uint32_t x, uint32_t, uint32_t c) {
@@ -285,13 +265,12 @@ TEST(Tiff, AlphaOnEveryPath) {
         }
     }
     // The mixed-colour case: (100, 50, 50) over alpha 128.
-    Page rgba;
-    rgba.width = 1;
-    rgba.height = 1;
-    rgba.samples = 4;
-    rgba.photometric = PHOTOMETRIC_RGB;
-    rgba.extraAlpha = true;
-    rgba.extraKind = EXTRASAMPLE_ASSOCALPHA;
+    Page rgba{.width = 1,
+              .height = 1,
+              .samples = 4,
+              .photometric = PHOTOMETRIC_RGB,
+              .extraAlpha = true,
+              .extraKind = EXTRASAMPLE_ASSOCALPHA};
     rgba.sample = [](uint32_t, uint32_t, uint32_t c) {
         const uint32_t v[4] = {100, 50, 50, 128};
         return v[c];
@@ -302,12 +281,8 @@ TEST(Tiff, AlphaOnEveryPath) {
 }
 
 TEST(Tiff, ColourAlphaTilesAndPages) {
-    Page rgba;
-    rgba.width = 9;
-    rgba.height = 5;
-    rgba.samples = 4;
-    rgba.photometric = PHOTOMETRIC_RGB;
-    rgba.extraAlpha = true;
+    Page rgba{
+        .width = 9, .height = 5, .samples = 4, .photometric = PHOTOMETRIC_RGB, .extraAlpha = true};
     rgba.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
         return c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : c == 2 ? q.rgbBlue : (x * 20 + y) & 0xFF;
@@ -392,11 +367,7 @@ TEST(Tiff, OrientationsOnBothPaths) {
 // CIELAB goes through the decoder's own conversion: L 100 % is white, L 0 the conversion's
 // near-black (8, 8, 8), and a positive a leans to red.
 TEST(Tiff, CieLabBecomesRgb) {
-    Page lab;
-    lab.width = 3;
-    lab.height = 1;
-    lab.samples = 3;
-    lab.photometric = PHOTOMETRIC_CIELAB;
+    Page lab{.width = 3, .height = 1, .samples = 3, .photometric = PHOTOMETRIC_CIELAB};
     lab.sample = [](uint32_t x, uint32_t, uint32_t c) {
         const uint32_t v[3][3] = {{255, 0, 0}, {0, 0, 0}, {128, 80, 0}};
         return v[x][c];
@@ -497,11 +468,9 @@ TEST(TiffGlue, SeekReportsPositionsAndCloseLeavesTheFile) {
 }
 
 TEST(Tiff, PackedGreyAndGreyWithAlpha) {
-    Page two;
-    two.width = 7;
-    two.height = 2;
-    two.bits = 2;
-    two.sample = [](uint32_t x, uint32_t y, uint32_t) { return (x + y) % 4; };
+    Page two{.width = 7, .height = 2, .bits = 2, .sample = [](uint32_t x, uint32_t y, uint32_t) {
+                 return (x + y) % 4;
+             }};
     CRaster t;
     ASSERT_TRUE(decode(t, makeTiff({two}))) << t.GetLastError();
     ASSERT_EQ(t.GetBpp(), 8u);

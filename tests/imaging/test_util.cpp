@@ -24,14 +24,10 @@ Bytes makeBmp(const BmpSpec& s) {
                     case 8:
                         row[x] = s.index[i];
                         break;
-                    case 16: {  // 5-5-5
-                        const auto c = s.colour[i];
-                        const uint16_t w = static_cast<uint16_t>(
-                            ((c.rgbRed >> 3) << 10) | ((c.rgbGreen >> 3) << 5) | (c.rgbBlue >> 3));
-                        row[2 * x] = static_cast<uint8_t>(w);
-                        row[2 * x + 1] = static_cast<uint8_t>(w >> 8);
+                    case 16:
+                        row[2 * x] = static_cast<uint8_t>(pack555(s.colour[i]));
+                        row[2 * x + 1] = static_cast<uint8_t>(pack555(s.colour[i]) >> 8);
                         break;
-                    }
                     case 24:
                         row[3 * x] = s.colour[i].rgbBlue;
                         row[3 * x + 1] = s.colour[i].rgbGreen;

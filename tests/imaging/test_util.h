@@ -12,7 +12,7 @@ namespace imgtest {
 using Bytes = std::vector<uint8_t>;
 
 struct Out {
-    Bytes b;
+    Bytes b{};
     void u8(uint32_t v) { b.push_back(static_cast<uint8_t>(v)); }
     void u16(uint32_t v) {
         u8(v);
@@ -56,6 +56,22 @@ inline uint8_t stretch5(uint8_t eightBit) {
     return static_cast<uint8_t>(((eightBit >> 3) * 255 + 15) / 31);
 }
 
+// A colour as it comes back from a 5-5-5 word (stretch5 on every channel), and that word.
+inline hqlv::imaging::RGBQUAD stretched555(hqlv::imaging::RGBQUAD c) {
+    c.rgbRed = stretch5(c.rgbRed);
+    c.rgbGreen = stretch5(c.rgbGreen);
+    c.rgbBlue = stretch5(c.rgbBlue);
+    return c;
+}
+inline uint32_t pack555(hqlv::imaging::RGBQUAD c) {
+    return ((c.rgbRed >> 3u) << 10) | ((c.rgbGreen >> 3u) << 5) | (c.rgbBlue >> 3u);
+}
+
+// Decodes a copy of the bytes as format id (0: let the decoders guess).
+inline bool decodeAs(hqlv::imaging::CRaster& img, Bytes data, uint32_t id) {
+    return img.DecodeBuffer(data.data(), static_cast<uint32_t>(data.size()), id);
+}
+
 inline bool sameRgb(hqlv::imaging::RGBQUAD a, hqlv::imaging::RGBQUAD b) {
     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
 }
@@ -77,11 +93,11 @@ struct BmpSpec {
     uint32_t clrUsed = 0;
     uint32_t compression = 0;
     int32_t ppmX = 2835, ppmY = 2835;
-    std::vector<hqlv::imaging::RGBQUAD> palette;
-    std::vector<uint8_t> index;                  // width * height, top row first
-    std::vector<hqlv::imaging::RGBQUAD> colour;  // width * height, top row first
-    std::vector<uint8_t> alpha;                  // for 32-bit
-    Bytes rawPixels;                             // when set, used as the pixel data as is
+    std::vector<hqlv::imaging::RGBQUAD> palette{};
+    std::vector<uint8_t> index{};                  // width * height, top row first
+    std::vector<hqlv::imaging::RGBQUAD> colour{};  // width * height, top row first
+    std::vector<uint8_t> alpha{};                  // for 32-bit
+    Bytes rawPixels{};                             // when set, used as the pixel data as is
 };
 
 Bytes makeBmp(const BmpSpec& s);

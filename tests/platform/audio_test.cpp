@@ -231,6 +231,12 @@ TEST(NullAudio, RefusesEverythingQuietly) {
     EXPECT_EQ(a->musicStatus(), MusicStatus::kNotOpen);
     a->setMuted(true);
     EXPECT_TRUE(a->muted());
+    EXPECT_FALSE(a->offersSamples());
+    EXPECT_EQ(a->loadSampleBytes(makeWave(50), &error), 0u);
+    EXPECT_EQ(error, "no audio device");
+    EXPECT_EQ(a->loadSampleFile("/nowhere.wav"), 0u);
+    EXPECT_FALSE(a->playSample(1));
+    EXPECT_EQ(a->samplePlaybacks(1), 0);
 }
 
 TEST(AudioService, InstalledServiceIsTheOneHandedOut) {
@@ -288,6 +294,14 @@ TEST(RecordingAudio, RecordsCallsAndKeepsTheNoStopRule) {
     EXPECT_FALSE(calls[9].result);
     rec.stopMusic();
     EXPECT_EQ(rec.musicStatus(), MusicStatus::kStopped);
+    // Music ends only when it plays.
+    RecordingAudio quiet;
+    quiet.finishMusic();
+    EXPECT_EQ(quiet.musicStatus(), MusicStatus::kNotOpen);
+    ASSERT_TRUE(quiet.openMusic("m.mid"));
+    ASSERT_TRUE(quiet.playMusic(false));
+    quiet.finishMusic();
+    EXPECT_EQ(quiet.musicStatus(), MusicStatus::kStopped);
 }
 
 TEST_F(SdlAudioTest, SamplesPlayBesideTheWaveAtMostThreeAtATime) {
@@ -336,17 +350,6 @@ TEST_F(SdlAudioTest, SamplesPlayBesideTheWaveAtMostThreeAtATime) {
     EXPECT_FALSE(error.empty());
 }
 
-TEST(NullAudio, OffersNoSamples) {
-    auto a = makeNullAudio();
-    std::string error;
-    EXPECT_FALSE(a->offersSamples());
-    EXPECT_EQ(a->loadSampleBytes(makeWave(50), &error), 0u);
-    EXPECT_EQ(error, "no audio device");
-    EXPECT_EQ(a->loadSampleFile("/nowhere.wav"), 0u);
-    EXPECT_FALSE(a->playSample(1));
-    EXPECT_EQ(a->samplePlaybacks(1), 0);
-}
-
 TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
     RecordingAudio rec;
     SampleId a = rec.loadSampleFile("a.wav");
@@ -389,16 +392,6 @@ TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
     EXPECT_FALSE(calls[11].result);
     EXPECT_FALSE(calls[12].result);
     EXPECT_FALSE(calls[13].result);
-}
-
-TEST(RecordingAudio, MusicEndsOnlyWhenItPlays) {
-    RecordingAudio rec;
-    rec.finishMusic();
-    EXPECT_EQ(rec.musicStatus(), MusicStatus::kNotOpen);
-    ASSERT_TRUE(rec.openMusic("m.mid"));
-    ASSERT_TRUE(rec.playMusic(false));
-    rec.finishMusic();
-    EXPECT_EQ(rec.musicStatus(), MusicStatus::kStopped);
 }
 
 TEST(ResourceSounds, PathsUnderTheirFolder) {

@@ -258,14 +258,13 @@ TEST(MessageLoopTimers, FireByDifferenceAcrossTheTickWrap) {
     ManualClock clock(0xFFFFFF00u);
     MessageLoop loop(&clock);
     std::vector<std::pair<Handle, uintptr_t>> fired;
-    FunctionTarget a([&](const Message& m) -> intptr_t {
-        if (m.id == kTimerMessage) fired.emplace_back(1, m.w);
-        return 0;
-    });
-    FunctionTarget b([&](const Message& m) -> intptr_t {
-        if (m.id == kTimerMessage) fired.emplace_back(2, m.w);
-        return 0;
-    });
+    auto recordAs = [&](Handle who) {
+        return [&fired, who](const Message& m) -> intptr_t {
+            if (m.id == kTimerMessage) fired.emplace_back(who, m.w);
+            return 0;
+        };
+    };
+    FunctionTarget a(recordAs(1)), b(recordAs(2));
     a.attach(loop);
     b.attach(loop);
     ASSERT_TRUE(setTimer(a.handle(), 7, 0x200));
@@ -399,7 +398,7 @@ TEST(MessageLoopSockets, ConnectSuccessThenWritableAndRefusedConnect) {
     for (int i = 0; i < 10 && log.events.size() < 2; ++i) loop.processPending(1000);
     ASSERT_EQ(log.events.size(), 2u);
     EXPECT_EQ(log.events[0], (std::pair<uint32_t, int>{kSocketConnect, 0}));
-    EXPECT_EQ(log.events[1].first, kSocketWrite);
+    EXPECT_EQ(log.events[1], (std::pair<uint32_t, int>{kSocketWrite, 0}));
     loop.watchSocket(fd, 0, 0, 0);
     close(fd);
 

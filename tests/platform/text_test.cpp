@@ -15,9 +15,7 @@ TEST(GbkText, ByteExactRoundTrip) {
     EXPECT_EQ(gbkToUtf8(gbk), utf8);
     EXPECT_EQ(gbkToUtf8("plain"), "plain");
     EXPECT_EQ(utf8ToGbk(""), "");
-}
-
-TEST(GbkText, DecodesGb18030FourByteSequences) {
+    // GB18030 four-byte sequences decode too.
     EXPECT_EQ(gbkToUtf8("\x81\x30\x81\x30"), "\xC2\x80");  // U+0080, the first four-byte code
     EXPECT_EQ(gbkToUtf8("a\x81\x30\x81\x30z"), "a\xC2\x80z");
 }
@@ -52,6 +50,10 @@ TEST(GbkText, TruncateKeepsDoubleByteCharactersWhole) {
     // An incomplete last character is dropped.
     EXPECT_EQ(gbkTruncate("ab\xD6", 10), "ab");
     EXPECT_EQ(utf8ToGbkFit("麻将", 3), "\xC2\xE9");
+    // UTF-8 is cut on a character boundary: 中 is E4 B8 AD.
+    EXPECT_EQ(utf8Truncate("a中", 1), "a");
+    EXPECT_EQ(utf8Truncate("a中", 3), "a");
+    EXPECT_EQ(utf8Truncate("a中", 4), "a中");
 }
 
 TEST(GbkText, TruncationNeverSplitsACharacterInMixedText) {
@@ -70,11 +72,4 @@ TEST(GbkText, TruncationNeverSplitsACharacterInMixedText) {
             ASSERT_EQ(utf8.compare(0, back.size(), back), 0);
         }
     }
-}
-
-TEST(GbkText, Utf8TruncateStopsOnCharacterBoundary) {
-    const std::string s = "a中";  // 61 E4 B8 AD
-    EXPECT_EQ(utf8Truncate(s, 1), "a");
-    EXPECT_EQ(utf8Truncate(s, 3), "a");
-    EXPECT_EQ(utf8Truncate(s, 4), s);
 }

@@ -48,6 +48,7 @@ TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
         DrawContext dc(p);
         dc.Draw3dRect(QRect(1, 1, 10, 6), Rgb(10, 20, 30), Rgb(200, 100, 50));
         dc.DrawHLine(Rgb(9, 9, 9), 5, 15, 20);
+        dc.DrawHLine(Rgb(8, 8, 8), 30, 25, 21);  // leftwards: from 30 down to 26
     }
     EXPECT_EQ(At(img, 1, 1), Rgb(10, 20, 30));
     EXPECT_EQ(At(img, 1, 5), Rgb(10, 20, 30));
@@ -57,6 +58,9 @@ TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
     EXPECT_EQ(At(img, 5, 20), Rgb(9, 9, 9));
     EXPECT_EQ(At(img, 14, 20), Rgb(9, 9, 9));
     EXPECT_EQ(At(img, 15, 20), 0u);  // the end point is not drawn
+    EXPECT_EQ(At(img, 30, 21), Rgb(8, 8, 8));
+    EXPECT_EQ(At(img, 26, 21), Rgb(8, 8, 8));
+    EXPECT_EQ(At(img, 25, 21), 0u);
 }
 
 TEST(DrawContext, BlitsStretchAndColourKey) {

@@ -43,11 +43,7 @@ TEST(UiWindow, PostsFromOtherThreadsArriveInOrderOnTheUiThread) {
     Handle h = w.hwnd();
     ASSERT_NE(h, 0u);
     std::thread t([h] {
-        for (uint32_t i = 1; i <= 50; ++i) {
-            Message m;
-            m.id = i;
-            EXPECT_TRUE(post(h, m));
-        }
+        for (uint32_t i = 1; i <= 50; ++i) EXPECT_TRUE(post(h, Message{i, 0, 0}));
     });
     t.join();
     ASSERT_TRUE(pumpUntil([&] { return w.ids.size() == 50; }));
@@ -63,9 +59,7 @@ TEST(UiWindow, SendFromAnotherThreadGetsTheHandlersAnswer) {
     intptr_t result = 0;
     bool ok = false;
     std::thread t([&] {
-        Message m;
-        m.id = 21;
-        ok = send(h, m, &result, 5000);
+        ok = send(h, Message{21, 0, 0}, &result, 5000);
         done = true;
     });
     ASSERT_TRUE(pumpUntil([&] { return done.load(); }));
@@ -79,18 +73,12 @@ TEST(UiWindow, BlocksOfUndeliveredMessagesAreDisposed) {
     g_disposed = 0;
     auto* w = new Recorder;
     Handle h = w->hwnd();
-    Message m;
-    m.id = 77;
-    m.w = reinterpret_cast<uintptr_t>(new int(5));
-    m.dispose = disposeInt;
-    ASSERT_TRUE(post(h, m));
+    ASSERT_TRUE(post(h, Message{77, reinterpret_cast<uintptr_t>(new int(5)), 0, disposeInt}));
     delete w;  // gone before the message ran
     processUiEvents(10);
     EXPECT_EQ(g_disposed.load(), 1);
     EXPECT_FALSE(isAlive(h));
-    Message late;
-    late.id = 1;
-    EXPECT_FALSE(post(h, late));  // the sender keeps what it would have passed
+    EXPECT_FALSE(post(h, Message{1, 0, 0}));  // the sender keeps what it would have passed
 }
 
 TEST(UiWindow, NumberedTimersFireUntilKilled) {
