@@ -85,6 +85,10 @@ public:
     // Wall positions taken, in order.
     const std::vector<int32_t>& Taken() const { return taken_; }
     int Steps() const { return steps_; }
+    // The chair the deal waits on and whether it is to draw (for tests and the log).
+    int Turn() const { return cur_; }
+    bool AwaitsDraw() const { return phase_ == Phase::Draw; }
+    bool AwaitsDiscard() const { return phase_ == Phase::Play; }
     // Empty when each of the 136 tiles is in exactly one place; else what is wrong.
     std::string CheckTiles() const;
     // The time at which something is next due (0: nothing).
@@ -160,5 +164,10 @@ private:
     std::vector<int32_t> taken_;
     int dealNo_ = 0;
 };
+
+// The deal's record as text, one block per deal: per chair its melds (kind, tiles, giver),
+// its discards in order, its flowers, its concealed hand before the lay-down and its laid-down
+// hand; the wall positions taken; the result.
+std::string DealText(const Deal& deal);
 
 }  // namespace hqlv::server::mj
