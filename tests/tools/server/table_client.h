@@ -91,4 +91,39 @@ private:
     bool ok_ = false;
 };
 
+// Plays the client's chair simply (pass on every offer, discard what it draws) until the
+// result comes; checks on the way that no other chair's drawn tile reaches it.
+inline std::optional<hqlv::testing::WireMessage> PlayToEnd(TableClient& p,
+                                                           const std::vector<uint8_t>& deal,
+                                                           int* leaks) {
+    const int me = p.chair();
+    if (Word(deal, 13) == me) {
+        auto a = p.Call(221080, p.DiscardBody(Word(deal, 53)));
+        if (!a || a->code != 10) return std::nullopt;
+    }
+    int lastDiscarder = -1;
+    for (int guard = 0; guard < 2000; ++guard) {
+        auto m = p.Next();
+        if (!m) return std::nullopt;
+        if (m->code == 211080) return m;
+        if (m->code == 229160 && Word(m->data, 0) != me && Word(m->data, 1) != -1) ++*leaks;
+        if ((m->code == 229195 || m->code == 229199 || m->code == 229197) &&
+            Word(m->data, 3) != me && Word(m->data, 10) != -1)
+            ++*leaks;
+        if (m->code == 221170) {
+            lastDiscarder = Word(m->data, 1);
+            if (lastDiscarder != me && Word(m->data, 6 + me))
+                p.Send(229005, p.Body(40, {lastDiscarder, Word(m->data, 21)}));
+        }
+        if (m->code == 229165 && lastDiscarder == (me + 1) % 4) {
+            auto d = p.Call(229000, p.Body(96, {0, testrig::kTable, me, p.user()}));
+            if (!d) return std::nullopt;
+            if (d->code != 10) continue;  // the wall is used up: the result follows
+            auto a = p.Call(221080, p.DiscardBody(Word(d->data, 1)));
+            if (!a || a->code != 10) return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace testrig
