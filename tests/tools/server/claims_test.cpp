@@ -73,7 +73,7 @@ public:
                     break;
                 case 229160:
                     EXPECT_EQ(b.size(), 32u);
-                    if (n.to == (1u << Word(b, 0)))
+                    if (n.owner == Word(b, 0))
                         drawn[Word(b, 0)] = Word(b, 1);
                     else
                         EXPECT_EQ(Word(b, 1), -1);
@@ -90,7 +90,7 @@ public:
                     (n.code == 229195   ? tally->exposed
                      : n.code == 229197 ? tally->concealed
                                         : tally->added)++;
-                    if (n.to != (1u << Word(b, 3))) {
+                    if (n.owner != Word(b, 3)) {
                         EXPECT_EQ(Word(b, 10), -1);
                     }
                     break;

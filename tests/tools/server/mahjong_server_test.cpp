@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "table_client.h"
 #include "tools/server/game_server.h"
@@ -15,9 +18,10 @@ using testrig::TableClient;
 using testrig::Word;
 
 struct Server {
-    explicit Server(int thinkMs = 0) {
+    explicit Server(int thinkMs = 0, std::string record = {}) {
         mj::MahjongOptions o;
         o.seed = 7;
+        o.recordFile = record;
         o.deal.thinkMs = thinkMs;
         o.clock = [this] { return now.load(); };
         handler = std::make_shared<mj::MahjongHandler>(o);
@@ -35,7 +39,9 @@ struct Server {
 };
 
 TEST(MahjongServer, SeededDealWithThreeServerDrivenSeatsEndsBalanced) {
-    Server s;
+    const std::string record = ::testing::TempDir() + "/hqlv-deals.txt";
+    std::remove(record.c_str());
+    Server s(0, record);
     TableClient p(s.server->Port(), 5001, 0);
     ASSERT_TRUE(p.ok());
     auto e = p.Enter();
@@ -80,6 +86,12 @@ TEST(MahjongServer, SeededDealWithThreeServerDrivenSeatsEndsBalanced) {
     auto after = p.Call(201130, p.Body(32, {}));
     ASSERT_TRUE(after);
     EXPECT_EQ(after->code, 10);
+    // The record file holds the deal as text, as the deal library writes it.
+    std::ifstream in(record);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), mj::DealText(*s.deal()));
+    std::remove(record.c_str());
 }
 
 // Each request checked before use: sizes, counts, the actor, the phase, chow and flowers.
@@ -149,6 +161,25 @@ TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
     auto refused = looker.Call(229000, looker.Body(96, {}));
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->code, 1010);
+    // The looker-on asks to see the hand; the player agrees: the hand goes to that looker-on.
+    looker.Send(221050, looker.Body(32, {}));
+    auto ask = p.WaitFor(221050);
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(Word(ask->data, 0), 6001);
+    p.Send(221052, p.Body(40, {6001, 1}));
+    auto answer = looker.WaitFor(221160);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(Word(answer->data, 3), 0);
+    EXPECT_EQ(Word(answer->data, 4), 6001);
+    EXPECT_EQ(Word(answer->data, 5), 1);
+    auto hand = looker.WaitFor(221200);
+    ASSERT_TRUE(hand);
+    EXPECT_EQ(Word(hand->data, 1), 0);
+    const int shown = Word(hand->data, 2);
+    ASSERT_TRUE(shown == 13 || shown == 14) << shown;
+    for (int k = 0; k < shown; ++k) EXPECT_EQ(Word(hand->data, 3 + k), Word(deal->data, 53 + k));
+    std::vector<hqlv::testing::WireMessage> before;
+    looker.WaitFor(-1, 300, &before);  // what arrived so far belongs to the time before
     int leaks = 0;
     ASSERT_TRUE(PlayToEnd(p, deal->data, &leaks));
     int draws = 0;
@@ -157,7 +188,12 @@ TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
         ASSERT_TRUE(m);
         if (m->code == 229160) {
             ++draws;
-            EXPECT_EQ(Word(m->data, 1), -1);
+            // Chair 0's own draws now reach the looker-on it agreed to show them.
+            if (Word(m->data, 0) == 0) {
+                EXPECT_NE(Word(m->data, 1), -1);
+            } else {
+                EXPECT_EQ(Word(m->data, 1), -1);
+            }
         }
         if (m->code == 229195 || m->code == 229197 || m->code == 229199) {
             EXPECT_EQ(Word(m->data, 10), -1);

@@ -94,8 +94,8 @@ void Deal::SetDriven(int chair, bool driven) {
     if (chair >= 0 && chair < kChairs) driven_[chair] = driven;
 }
 
-void Deal::Send(uint32_t to, int code, std::vector<uint8_t> body) {
-    if (sink_) sink_(Note{to, code, std::move(body)});
+void Deal::Send(uint32_t to, int code, std::vector<uint8_t> body, int owner, int hides) {
+    if (sink_) sink_(Note{to, code, std::move(body), owner, hides});
 }
 
 // A draw as the drawer sees it, and with the tile and its flag hidden for the others.
@@ -105,10 +105,10 @@ void Deal::SendDraw(int code, int chair, int32_t tile, int32_t pos, int32_t flag
     Put(b, 1, tile);
     Put(b, 2, pos);
     Put(b, 3, flags);
-    Send(1u << chair, code, b);
+    Send(1u << chair, code, b, chair);
     Put(b, 1, -1);
     Put(b, 3, 0);
-    Send(kToAll & ~(1u << chair), code, b);
+    Send(kToAll & ~(1u << chair), code, b, -1, chair);
 }
 
 void Deal::Enter(Phase p, int chair) {
@@ -158,7 +158,7 @@ bool Deal::Start() {
     for (auto& h : handsAtEnd_) h.clear();
     for (auto& c : claims_) c = Claim{};
     const int first = t.GetCurrentChair();
-    for (int c = 0; c < kChairs; ++c) Send(1u << c, 211040, DealRecord(c, true));
+    for (int c = 0; c < kChairs; ++c) Send(1u << c, 211040, DealRecord(c, true), c);
     Send(kToLookers, 211040, DealRecord(first, false));
     Enter(Phase::Play, first);
     drawn_ = t.FirstHeld(first);
@@ -254,10 +254,12 @@ bool Deal::DoDraw(int chair, Answer* answer) {
         Put(answer->data, 1, tile);
         Put(answer->data, 2, pos);
         Put(answer->data, 3, flags);
+        // The drawer has its tile in the answer; the lookers-on it shows its hand get it too.
+        Send(0, 229160, answer->data, chair);
         std::vector<uint8_t> b = answer->data;
         Put(b, 1, -1);
         Put(b, 3, 0);
-        Send(kToAll & ~(1u << chair), 229160, b);
+        Send(kToAll & ~(1u << chair), 229160, b, -1, chair);
     } else {
         SendDraw(229160, chair, tile, pos, flags);
     }
@@ -377,11 +379,9 @@ void Deal::KongDraw(int chair, int code, const std::vector<uint8_t>& body, bool 
               b.begin());
     Put(b, 10, -1);
     Put(b, 11, pos);
-    Send(kToAll & ~(1u << chair), code, b);
-    if (notifyDeclarer) {
-        Put(b, 10, tile);
-        Send(1u << chair, code, b);
-    }
+    Send(kToAll & ~(1u << chair), code, b, -1, chair);
+    Put(b, 10, tile);
+    Send(notifyDeclarer ? (1u << chair) : 0, code, b, chair);
     if (answer) {
         answer->code = kDone;
         answer->data.assign(32, 0);

@@ -31,12 +31,15 @@ struct DealOptions {
 };
 
 // A notification to the chairs in `to` (bits 0..3) and, with kToLookers, the lookers-on.
-// `owner` >= 0 marks a body that holds that chair's private tile; the others get `open`.
+// A body with a chair's private tile names that chair in `owner` (the lookers-on the chair
+// shows its hand get it too); the copy with the tile hidden names it in `hides`.
 inline constexpr uint32_t kToLookers = 0x10, kToAll = 0x1F;
 struct Note {
     uint32_t to = kToAll;
     int code = 0;
     std::vector<uint8_t> body;
+    int owner = -1;
+    int hides = -1;
 };
 
 struct Answer {
@@ -104,7 +107,7 @@ private:
     };
 
     uint64_t Now() const { return clock_(); }
-    void Send(uint32_t to, int code, std::vector<uint8_t> body);
+    void Send(uint32_t to, int code, std::vector<uint8_t> body, int owner = -1, int hides = -1);
     void SendDraw(int code, int chair, int32_t tile, int32_t pos, int32_t flags);
     void Enter(Phase p, int chair);
     uint64_t HumanDeadline() const;

@@ -95,8 +95,9 @@ MahjongHandler::Table* MahjongHandler::TableOfClient(GameServer& server, int cli
     return &TableOf(s->room, s->table);
 }
 
-// A chair's notice reaches its connection (none while server-driven); a notice for one chair
-// alone also reaches the lookers-on it agreed to show its hand; lookers-on get the rest.
+// A chair's notice reaches its connection (none while server-driven). Lookers-on get the
+// public notices; those a chair agreed to show its hand get its private copies instead of
+// the hidden ones.
 void MahjongHandler::Deliver(Table& t, const Note& n) {
     if (!server_) return;
     for (int c = 0; c < kChairs; ++c)
@@ -105,8 +106,9 @@ void MahjongHandler::Deliver(Table& t, const Note& n) {
     for (int id : server_->Clients()) {
         auto s = server_->Seat(id);
         if (!s || !s->lookerOn || s->room != t.room || s->table != t.table) continue;
-        const bool own = s->chair >= 0 && s->chair < kChairs && n.to == (1u << s->chair);
-        if (own ? t.shown.count(id) != 0 : (n.to & kToLookers) != 0)
+        const bool shown = t.shown.count(id) != 0;
+        if (shown ? (n.owner == s->chair || ((n.to & kToLookers) && n.hides != s->chair))
+                  : (n.to & kToLookers) != 0)
             server_->Notify(id, n.code, n.body);
     }
 }
