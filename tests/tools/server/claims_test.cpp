@@ -18,7 +18,7 @@ using testrig::Word;
 
 struct Tally {
     int peng = 0, exposed = 0, concealed = 0, added = 0, discardWin = 0, selfDrawn = 0, two = 0,
-        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0;
+        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0, huFlagged = 0, emptyWall = 0;
 };
 
 class Script {
@@ -56,6 +56,9 @@ public:
             switch (n.code) {
                 case 221170:
                     EXPECT_EQ(b.size(), 104u);
+                    huOffered = 0;
+                    for (int c = 0; c < kChairs; ++c)
+                        if (Word(b, 6 + static_cast<size_t>(c)) & 8) huOffered |= 1 << c;
                     for (int c = 0; c < kChairs; ++c) {
                         const int32_t f = Word(b, 6 + static_cast<size_t>(c));
                         if (f) {
@@ -73,9 +76,10 @@ public:
                     break;
                 case 229160:
                     EXPECT_EQ(b.size(), 32u);
-                    if (n.owner == Word(b, 0))
+                    if (n.owner == Word(b, 0)) {
                         drawn[Word(b, 0)] = Word(b, 1);
-                    else
+                        drawFlag[Word(b, 0)] = Word(b, 3);
+                    } else
                         EXPECT_EQ(Word(b, 1), -1);
                     break;
                 case 229185:
@@ -87,9 +91,10 @@ public:
                 case 229197:
                 case 229199:
                     EXPECT_EQ(b.size(), 64u);
-                    (n.code == 229195   ? tally->exposed
-                     : n.code == 229197 ? tally->concealed
-                                        : tally->added)++;
+                    if (n.owner >= 0)  // one of the two copies
+                        (n.code == 229195   ? tally->exposed
+                         : n.code == 229197 ? tally->concealed
+                                            : tally->added)++;
                     if (n.owner != Word(b, 3)) {
                         EXPECT_EQ(Word(b, 10), -1);
                     }
@@ -133,9 +138,32 @@ public:
 
     void Own(int c) {
         const auto& t = rig.deal.Table();
+        const int32_t flag = drawFlag[c];
+        drawFlag[c] = -1;
         if (drawn[c] >= 0 && Ask(c, 229080, Body(c, 48, {c, drawn[c], 2})).code == kDone) {
             ++tally->selfDrawn;
+            // A drawn tile that wins was offered as such.
+            if (flag >= 0) {
+                EXPECT_EQ(flag, 8);
+            }
+            tally->huFlagged += flag == 8;
             return;
+        }
+        // Refused: an added kong of a tile that matches no pung, another chair's turn.
+        for (const auto& m : t.Melds(c, hqlv::rules::kPeng)) {
+            const int32_t other = Loosest(c);
+            if (hqlv::rules::MJ_IsSameKind(m.tiles[0], other, 0)) continue;
+            EXPECT_EQ(
+                Ask(c, 229015, Body(c, 64, {c, other, m.tiles[0], m.tiles[1], m.tiles[2], 2})).code,
+                kRefused);
+        }
+        const int next = (c + 3) % 4;
+        EXPECT_EQ(Ask(next, 229000, Body(next, 96, {})).code, kRefused);
+        // An actor outside the table is refused whatever its head says.
+        for (int actor : {-1, 4}) {
+            auto b = Body(c, 108, {});
+            PutWord(b, 3, actor);
+            EXPECT_EQ(rig.deal.Request(actor, 221080, b).code, kRefused);
         }
         int32_t hand[32];
         const int32_t n = t.ListHeld(c, hand, 32);
@@ -191,6 +219,10 @@ public:
             auto body = Body(c, 64, {from, tile, s[0], s[1], s[2], 1});
             if (Ask(c, 229015, body).code == kDone) {
                 Answer a = Ask(c, 229045, body);
+                // Held back only while a win may still come.
+                if (a.code == kHeldBack) {
+                    EXPECT_NE(huOffered & ~(1 << c), 0);
+                }
                 if (a.code == kDone) drawn[c] = Word(a.data, 1);
                 return;
             }
@@ -222,6 +254,15 @@ public:
             if (rig.deal.AwaitsDraw()) {
                 Answer a = Ask(c, 229000, Body(c, 96, {0, 0, c, 100 + c}));
                 if (a.code == kDone) drawn[c] = Word(a.data, 1);
+                drawFlag[c] = a.code == kDone ? Word(a.data, 3) : -1;
+                if (a.code == kDone) {
+                    EXPECT_TRUE(drawFlag[c] == 0 || drawFlag[c] == 8);
+                }
+                if (a.code == kNoTile) {
+                    ++t.emptyWall;
+                    EXPECT_EQ(Word(a.data, 1), -1);
+                    EXPECT_TRUE(rig.deal.Over());
+                }
                 continue;
             }
             if (rig.deal.AwaitsDiscard()) {
@@ -246,6 +287,8 @@ public:
     Tally* tally = nullptr;
     size_t seen = 0;
     int32_t drawn[kChairs] = {};
+    int32_t drawFlag[kChairs] = {-1, -1, -1, -1};
+    int huOffered = 0;
     int robAsked = 0;
     std::vector<std::tuple<int, int32_t, int, int32_t, bool>> offers;
     std::map<int, std::pair<int, std::vector<uint8_t>>> held;
@@ -269,6 +312,8 @@ TEST(MahjongClaims, RequestDrivenDealsBringEveryClaimAndEnd) {
     EXPECT_GT(t.heldThenDone, 0);
     EXPECT_GT(t.liability, 0);
     EXPECT_GT(t.drawn, 0);
+    EXPECT_GT(t.huFlagged, 0);
+    EXPECT_GT(t.emptyWall, 0);
     std::printf(
         "pung %d, exposed kong %d, concealed %d, added %d, discard win %d, self-drawn %d, two "
         "winners %d, robbed %d, held back then done %d, liability %d, drawn %d\n",
