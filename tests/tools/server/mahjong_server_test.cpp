@@ -161,6 +161,9 @@ TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
     auto refused = looker.Call(229000, looker.Body(96, {}));
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->code, 1010);
+    auto notPlayer = looker.Call(221052, looker.Body(40, {5001, 1}));
+    ASSERT_TRUE(notPlayer);
+    EXPECT_EQ(notPlayer->code, 1010);
     // The looker-on asks to see the hand; the player agrees: the hand goes to that looker-on.
     looker.Send(221050, looker.Body(32, {}));
     auto ask = p.WaitFor(221050);

@@ -76,4 +76,80 @@ TEST(MahjongTimeouts, SilentSeatIsPlayedAfterItsTimeAndNotBefore) {
     EXPECT_TRUE(sawDiscard);
 }
 
+// The claims window closes after the claim time when a person with an offer stays silent.
+TEST(MahjongTimeouts, ClaimWindowClosesAfterTheClaimTime) {
+    bool seen = false;
+    for (uint32_t seed = 1; seed <= 40 && !seen; ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        testrig::DealRig rig;
+        rig.deal.SetSeat(0, 100, false);
+        for (int c = 1; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        ASSERT_TRUE(rig.deal.Start());
+        for (int guard = 0; guard < 300 && rig.deal.Running(); ++guard) {
+            if (rig.deal.Turn() == 0 && rig.deal.AwaitsDraw()) {
+                rig.deal.Request(0, 229000, Head(0, 96));
+            } else if (rig.deal.Turn() == 0 && rig.deal.AwaitsDiscard()) {
+                rig.deal.Request(0, 221080, Head(0, 104));
+            } else if (!rig.deal.AwaitsDraw() && !rig.deal.AwaitsDiscard()) {
+                // Only chair 0 can hold the window open: it has an offer and is silent.
+                const int steps = rig.deal.Steps();
+                rig.Advance(20 * 1000 - 1);
+                ASSERT_EQ(rig.deal.Steps(), steps) << "closed before the claim time";
+                rig.Advance(1);
+                ASSERT_GT(rig.deal.Steps(), steps) << "open after the claim time";
+                seen = true;
+                break;
+            } else {
+                rig.Advance(1);
+            }
+        }
+    }
+    EXPECT_TRUE(seen);
+}
+
+// Server-driven players discard a lone honour first, else the tile with the fewest held
+// neighbours (the lowest id on ties).
+TEST(MahjongBots, FirstDiscardFollowsTheRule) {
+    int checked = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        DealOptions o;
+        o.thinkMs = 800;
+        testrig::DealRig rig(o);
+        for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        ASSERT_TRUE(rig.deal.Start());
+        const auto& t = rig.deal.Table();
+        const int b = rig.deal.Turn();
+        int32_t hand[32];
+        const int32_t n = t.ListHeld(b, hand, 32);
+        int32_t counts[64] = {};
+        for (int32_t i = 0; i < n; ++i) ++counts[t.KindIndexOf(hand[i])];
+        int32_t want = -1, best = 1 << 30;
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t k = t.KindIndexOf(hand[i]);
+            int32_t s = counts[k] - 1;
+            if (k > 30 && counts[k] == 1) s = -1;
+            if (k < 30)
+                for (int d : {-2, -1, 1, 2})
+                    if ((k + d) / 10 == k / 10 && (k + d) % 10 >= 1 && (k + d) % 10 <= 9)
+                        s += counts[k + d];
+            if (s < best || (s == best && hand[i] < want)) best = s, want = hand[i];
+        }
+        // A win or a kong may come first; otherwise the first notice after the think time
+        // is the discard.
+        rig.Advance(799);
+        ASSERT_EQ(rig.Count(221170), 0) << "acted before its think time";
+        rig.Advance(1);
+        for (const auto& note : rig.notes) {
+            if (note.code == 229197 || note.code == 229180 || note.code == 211080) break;
+            if (note.code == 221170) {
+                EXPECT_EQ(testrig::Word(note.body, 21), want) << "seed " << seed;
+                ++checked;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
 }  // namespace
