@@ -18,7 +18,8 @@ using testrig::Word;
 
 struct Tally {
     int peng = 0, exposed = 0, concealed = 0, added = 0, discardWin = 0, selfDrawn = 0, two = 0,
-        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0, huFlagged = 0, emptyWall = 0;
+        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0, huFlagged = 0, emptyWall = 0,
+        probes = 0;
 };
 
 class Script {
@@ -184,6 +185,12 @@ public:
                 Answer a = Ask(c, 229015, body);
                 if (a.code != kDone) continue;
                 EXPECT_EQ(a.data.size(), 48u);
+                // A confirm naming another tile (one of the pung's) is refused.
+                EXPECT_EQ(
+                    Ask(c, 229049, Body(c, 64, {c, m.tiles[0], m.tiles[1], m.tiles[2], hand[i]}))
+                        .code,
+                    kRefused);
+                ++tally->probes;
                 Answer b =
                     Ask(c, 229049, Body(c, 64, {c, hand[i], m.tiles[0], m.tiles[1], m.tiles[2]}));
                 if (b.code == kDone) drawn[c] = Word(b.data, 1);
@@ -314,6 +321,7 @@ TEST(MahjongClaims, RequestDrivenDealsBringEveryClaimAndEnd) {
     EXPECT_GT(t.drawn, 0);
     EXPECT_GT(t.huFlagged, 0);
     EXPECT_GT(t.emptyWall, 0);
+    EXPECT_GT(t.probes, 0);
     std::printf(
         "pung %d, exposed kong %d, concealed %d, added %d, discard win %d, self-drawn %d, two "
         "winners %d, robbed %d, held back then done %d, liability %d, drawn %d\n",
