@@ -219,6 +219,10 @@ public:
         }
         if (f & 8) {
             Answer a = Ask(c, 229080, Body(c, 48, {from, tile, 1}));
+            // A win waits only for another chair that may win too.
+            if (a.code == kHeldBack) {
+                EXPECT_NE(huOffered & ~(1 << c), 0);
+            }
             if (a.code == kDone || a.code == kHeldBack) return;
         }
         auto s = Same(c, tile);

@@ -39,6 +39,14 @@ TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
         pungs += rig.Count(229185),
             kongs += rig.Count(229195) + rig.Count(229197) + rig.Count(229199);
         ASSERT_EQ(rig.Count(211080), 1);
+        // Every pung laid was announced as a pung, every exposed kong as a kong.
+        int kongAnnounced = 0, exposedLaid = 0;
+        for (const auto& n : rig.notes) {
+            kongAnnounced += n.code == 229180 && testrig::Word(n.body, 3) == 1;
+            exposedLaid += n.code == 229195 && n.owner >= 0;
+        }
+        ASSERT_GE(rig.Count(229170), rig.Count(229185)) << seed;
+        ASSERT_GE(kongAnnounced, exposedLaid) << seed;
     }
     EXPECT_GT(wins, 0);
     EXPECT_GT(drawn, 0);
