@@ -320,6 +320,7 @@ void GameServer::Run() {
                 ++i;
             }
         }
+        if (handler_) handler_->OnTick(*this);
         for (auto& [id, c] : clients_)
             if (!c->out.empty()) FlushClient(*c);
     }

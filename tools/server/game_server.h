@@ -49,6 +49,8 @@ public:
     // The game-data block sent with a successful entry; empty: the server's own.
     virtual std::vector<uint8_t> GameData(GameServer& /*server*/, int /*client*/) { return {}; }
     virtual void OnClientClosed(GameServer& /*server*/, int /*client*/) {}
+    // Called on the I/O thread at least every 100 ms: time-driven game steps.
+    virtual void OnTick(GameServer& /*server*/) {}
 };
 
 struct ServerOptions {

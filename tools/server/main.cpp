@@ -1,6 +1,12 @@
 // hqlv-server: the local game server.
 //
-//   hqlv-server [--port N] [--version MAJOR.MINOR]
+//   hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] [--record FILE]
+//               [--think MS] [--turn S] [--claim S] [--grace S] [--test-deal FOLDER]
+//
+// Plays this game's deals: a player that is ready gets server-driven players in the empty
+// chairs. --seed fixes the deals' random numbers (the same actions replay the same deals);
+// --record appends each deal's record as text; --test-deal takes a fixed wall from the
+// folder's "test.ini".
 //
 // Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
 // (--port 0 picks a free port). Commands on standard input, one per line:
@@ -23,6 +29,7 @@
 #include <vector>
 
 #include "tools/server/game_server.h"
+#include "tools/server/mahjong/mahjong_handler.h"
 
 namespace {
 
@@ -55,10 +62,36 @@ bool ParseHex(const std::string& hex, std::vector<uint8_t>& out) {
 
 int main(int argc, char** argv) {
     hqlv::server::ServerOptions opt;
+    hqlv::server::mj::MahjongOptions game;
+    auto number = [&](int& i, long low, long high, long& out) {
+        if (i + 1 >= argc) return false;
+        char* end = nullptr;
+        out = std::strtol(argv[++i], &end, 10);
+        return end != argv[i] && *end == 0 && out >= low && out <= high;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool ok = false;
-        if (a == "--port" && i + 1 < argc) {
+        long v = 0;
+        if (a == "--seed") {
+            ok = number(i, 0, 0xFFFFFFFFL, v);
+            game.seed = static_cast<uint32_t>(v);
+        } else if (a == "--think") {
+            ok = number(i, 0, 60000, v);
+            game.deal.thinkMs = static_cast<int>(v);
+        } else if (a == "--turn") {
+            ok = number(i, 1, 600, v);
+            game.deal.turnSeconds = static_cast<int>(v);
+        } else if (a == "--claim") {
+            ok = number(i, 1, 600, v);
+            game.deal.claimSeconds = static_cast<int>(v);
+        } else if (a == "--grace") {
+            ok = number(i, 0, 600, v);
+            game.deal.graceSeconds = static_cast<int>(v);
+        } else if ((a == "--record" || a == "--test-deal") && i + 1 < argc) {
+            (a == "--record" ? game.recordFile : game.deal.testIniFolder) = argv[++i];
+            ok = true;
+        } else if (a == "--port" && i + 1 < argc) {
             // A port out of range must not wrap into some other port.
             char* end = nullptr;
             long port = std::strtol(argv[++i], &end, 10);
@@ -70,12 +103,17 @@ int main(int argc, char** argv) {
                 std::sscanf(argv[++i], "%d.%d%c", &opt.versionMajor, &opt.versionMinor, &tail) == 2;
         }
         if (!ok) {
-            std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR]\n";
+            std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] "
+                         "[--record FILE] [--think MS] [--turn S] [--claim S] [--grace S] "
+                         "[--test-deal FOLDER]\n";
             return 2;
         }
     }
     std::signal(SIGPIPE, SIG_IGN);
     hqlv::server::GameServer server(opt);
+    auto handler = std::make_shared<hqlv::server::mj::MahjongHandler>(game);
+    server.SetGameHandler(handler);
+    server.Log("mahjong: seed " + std::to_string(*handler->Seed()));
     if (!server.Start()) return 1;
     std::cout << "listening on 127.0.0.1:" << server.Port() << std::endl;
 

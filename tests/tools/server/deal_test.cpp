@@ -1,0 +1,57 @@
+// The deal library without sockets: four server-driven players on a fake clock.
+#include "tools/server/mahjong/deal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "deal_rig.h"
+#include "rules/common.h"
+
+namespace {
+
+using namespace hqlv::server::mj;
+using testrig::DealRig;
+
+TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
+    int wins = 0, drawn = 0, pungs = 0, kongs = 0;
+    for (uint32_t seed = 1; seed <= 1000; ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        DealRig rig;
+        // Every step sends a notice: the tiles are checked at each.
+        std::string fault;
+        rig.onNote = [&] {
+            if (fault.empty()) fault = rig.deal.CheckTiles();
+        };
+        for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 900001 + c, true);
+        ASSERT_TRUE(rig.deal.Start()) << seed;
+        for (int k = 0; k < 300 && rig.deal.Running(); ++k) rig.Advance(1);
+        ASSERT_TRUE(rig.deal.Over()) << "seed " << seed << " stalled";
+        ASSERT_LE(rig.deal.Steps(), 300) << "seed " << seed;
+        ASSERT_EQ(fault, "") << "seed " << seed;
+        const auto& r = rig.deal.Result();
+        ASSERT_EQ(r.size(), 4u * 172 + 1652);
+        int64_t sum = 0;
+        for (int c = 0; c < 4; ++c) sum += testrig::Word(r, 14 + c);
+        ASSERT_EQ(sum, 0) << "seed " << seed;
+        wins += testrig::Word(r, 700 / 4) > 0;
+        drawn += testrig::Word(r, 700 / 4) == 0;
+        pungs += rig.Count(229185),
+            kongs += rig.Count(229195) + rig.Count(229197) + rig.Count(229199);
+        ASSERT_EQ(rig.Count(211080), 1);
+        // Every pung laid was announced as a pung, every exposed kong as a kong.
+        int kongAnnounced = 0, exposedLaid = 0;
+        for (const auto& n : rig.notes) {
+            kongAnnounced += n.code == 229180 && testrig::Word(n.body, 3) == 1;
+            exposedLaid += n.code == 229195 && n.owner >= 0;
+        }
+        ASSERT_GE(rig.Count(229170), rig.Count(229185)) << seed;
+        ASSERT_GE(kongAnnounced, exposedLaid) << seed;
+    }
+    EXPECT_GT(wins, 0);
+    EXPECT_GT(drawn, 0);
+    EXPECT_GT(pungs, 0);
+    EXPECT_GT(kongs, 0);
+}
+
+}  // namespace

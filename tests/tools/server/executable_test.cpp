@@ -1,0 +1,50 @@
+// The server program: the same seed and the same client actions give the same deal.
+#include <gtest/gtest.h>
+
+#include "table_client.h"
+#include "tests/framework/connection/child_process.h"
+
+namespace {
+
+using testrig::Word;
+
+struct Records {
+    std::vector<uint8_t> deal, result;
+};
+
+Records PlayOnce() {
+    Records out;
+    hqlv::testing::ChildProcess server;
+    if (!server.Start(HQLV_SERVER_EXE, {"--port", "0", "--seed", "7", "--think", "0"})) return out;
+    std::string line;
+    if (!server.ReadLine(line, 10000)) return out;
+    const auto colon = line.rfind(':');
+    if (colon == std::string::npos) return out;
+    const uint16_t port = static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
+    testrig::TableClient p(port, 5001, 0);
+    if (!p.ok() || !p.Enter()) return out;
+    p.Send(201160, p.Body(32, {}));
+    auto deal = p.WaitFor(211040);
+    if (!deal) return out;
+    int leaks = 0;
+    auto result = testrig::PlayToEnd(p, deal->data, &leaks);
+    if (!result || leaks) return out;
+    out.deal = deal->data;
+    // The game id (the first eight words) differs from run to run.
+    std::fill(out.deal.begin(), out.deal.begin() + 32, 0);
+    out.result = result->data;
+    server.WriteLine("quit");
+    server.WaitExit(5000);
+    return out;
+}
+
+TEST(MahjongExecutable, SameSeedGivesTheSameDealAndResult) {
+    const Records a = PlayOnce();
+    const Records b = PlayOnce();
+    ASSERT_EQ(a.deal.size(), 948u);
+    ASSERT_EQ(a.result.size(), 1652u + 4 * 172);
+    EXPECT_EQ(a.deal, b.deal);
+    EXPECT_EQ(a.result, b.result);
+}
+
+}  // namespace

@@ -1,0 +1,256 @@
+// The mahjong game layer in the in-process server, spoken to over the wire.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "table_client.h"
+#include "tools/server/game_server.h"
+#include "tools/server/mahjong/mahjong_handler.h"
+
+namespace {
+
+using namespace hqlv::server;
+using testrig::TableClient;
+using testrig::Word;
+
+struct Server {
+    explicit Server(int thinkMs = 0, std::string record = {}) {
+        mj::MahjongOptions o;
+        o.seed = 7;
+        o.recordFile = record;
+        o.deal.thinkMs = thinkMs;
+        o.clock = [this] { return now.load(); };
+        handler = std::make_shared<mj::MahjongHandler>(o);
+        ServerOptions so;
+        so.port = 0;
+        so.log = [](const std::string&) {};
+        server = std::make_unique<GameServer>(so);
+        server->SetGameHandler(handler);
+        server->Start();
+    }
+    const mj::Deal* deal() const { return handler->DealAt(testrig::kRoom, testrig::kTable); }
+    std::atomic<uint64_t> now{5000};
+    std::shared_ptr<mj::MahjongHandler> handler;
+    std::unique_ptr<GameServer> server;
+};
+
+TEST(MahjongServer, SeededDealWithThreeServerDrivenSeatsEndsBalanced) {
+    const std::string record = ::testing::TempDir() + "/hqlv-deals.txt";
+    std::remove(record.c_str());
+    Server s(0, record);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    auto e = p.Enter();
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, 200500);
+    p.Send(201160, p.Body(32, {}));
+    std::vector<hqlv::testing::WireMessage> seen;
+    auto deal = p.WaitFor(211040, 5000, &seen);
+    ASSERT_TRUE(deal);
+    ASSERT_EQ(deal->data.size(), 948u);
+    int computers = 0, started = 0;
+    for (const auto& m : seen) {
+        if (m.code == 211011) {
+            ++computers;
+            EXPECT_GE(Word(m.data, 0), mj::kFirstComputerId);
+            EXPECT_EQ(m.data.size(), 136u);
+        }
+        if (m.code == 201160) started += Word(m.data, 3) == 0;
+    }
+    EXPECT_EQ(computers, 3);
+    EXPECT_EQ(started, 1);
+    // The own hand is in the record: 13 or 14 tiles, then -1.
+    int held = 0;
+    while (held < 32 && Word(deal->data, 53 + held) >= 0) ++held;
+    EXPECT_TRUE(held == 13 || held == 14) << held;
+    auto running = p.Call(201130, p.Body(32, {}));
+    ASSERT_TRUE(running);
+    int leaks = 0;
+    auto result = PlayToEnd(p, deal->data, &leaks);
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->data.size(), 1652u + 4 * 172);
+    EXPECT_EQ(Word(result->data, 14) + Word(result->data, 15) + Word(result->data, 16) +
+                  Word(result->data, 17),
+              0);
+    EXPECT_EQ(leaks, 0);
+    EXPECT_EQ(running->code, 210030);
+    int draws = 0;
+    for (const auto& r : s.server->Received()) draws += r.id == 229000;
+    EXPECT_GT(draws, 0);
+    ASSERT_TRUE(s.deal());
+    EXPECT_TRUE(s.deal()->Over());
+    auto after = p.Call(201130, p.Body(32, {}));
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->code, 10);
+    // The record file holds the deal as text, as the deal library writes it.
+    std::ifstream in(record);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), mj::DealText(*s.deal()));
+    std::remove(record.c_str());
+}
+
+// Each request checked before use: sizes, counts, the actor, the phase, chow and flowers.
+TEST(MahjongServer, FaultyRequestsAreRefused) {
+    Server s(/*thinkMs=*/800);  // the server-driven seats wait: the deal stands still
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    p.Send(201160, p.Body(32, {}));
+    auto deal = p.WaitFor(211040);
+    ASSERT_TRUE(deal);
+    int32_t notHeld = 0;
+    for (bool held = true; held; ++notHeld) {
+        held = false;
+        for (int k = 0; k < 32; ++k) held |= Word(deal->data, 53 + k) == notHeld;
+        if (!held) break;
+    }
+    struct Case {
+        const char* what;
+        int id;
+        std::vector<uint8_t> body;
+        int code;
+    };
+    auto shortDiscard = p.DiscardBody(Word(deal->data, 53));
+    shortDiscard.resize(104);  // the count says one tile, the tile is missing
+    auto twoTiles = p.DiscardBody(Word(deal->data, 53));
+    testrig::PutWord(twoTiles, 25, 2);
+    twoTiles.resize(112);
+    auto negative = p.DiscardBody(Word(deal->data, 53));
+    testrig::PutWord(negative, 25, -1);
+    const Case cases[] = {
+        {"short draw", 229000, std::vector<uint8_t>(20, 0), 1011},
+        {"short hu", 229080, p.Body(44, {0, 0, 1}), 1011},
+        {"short kong confirm", 229045, p.Body(60, {}), 1011},
+        {"discard count past the body", 221080, shortDiscard, 1011},
+        {"discard of two tiles", 221080, twoTiles, 1011},
+        {"negative discard count", 221080, negative, 1011},
+        {"another chair's draw", 229000, p.Body(96, {0, 1, 2, 3}, /*headChair=*/2), 1010},
+        {"another chair's hu", 229080, p.Body(48, {2, 5, 2}, /*headChair=*/2), 1010},
+        {"chow", 229030, p.Body(64, {}), 1010},
+        {"flower", 229060, p.Body(44, {}), 1010},
+        {"draw out of turn", 229000, p.Body(96, {}), 1010},
+        {"kong confirm without a claim", 229045, p.Body(64, {1, 5, 6, 7, 8}), 1010},
+        {"discard of a tile not held", 221080, p.DiscardBody(notHeld), 229450},
+    };
+    for (const auto& c : cases) {
+        auto a = p.Call(c.id, c.body);
+        ASSERT_TRUE(a) << c.what;
+        EXPECT_EQ(a->code, c.code) << c.what;
+    }
+    ASSERT_TRUE(s.deal());
+    EXPECT_TRUE(s.deal()->Running());
+    EXPECT_EQ(s.deal()->CheckTiles(), "");
+}
+
+TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
+    Server s;
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.Enter(/*lookerOn=*/true));
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    p.Send(201160, p.Body(32, {}));
+    auto deal = p.WaitFor(211040);
+    ASSERT_TRUE(deal);
+    auto seen = looker.WaitFor(211040);
+    ASSERT_TRUE(seen);
+    for (int k = 0; k < 32; ++k) EXPECT_EQ(Word(seen->data, 53 + k), -1) << k;
+    auto refused = looker.Call(229000, looker.Body(96, {}));
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code, 1010);
+    auto notPlayer = looker.Call(221052, looker.Body(40, {5001, 1}));
+    ASSERT_TRUE(notPlayer);
+    EXPECT_EQ(notPlayer->code, 1010);
+    // The looker-on asks to see the hand; the player agrees: the hand goes to that looker-on.
+    looker.Send(221050, looker.Body(32, {}));
+    auto ask = p.WaitFor(221050);
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(Word(ask->data, 0), 6001);
+    p.Send(221052, p.Body(40, {6001, 1}));
+    auto answer = looker.WaitFor(221160);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(Word(answer->data, 3), 0);
+    EXPECT_EQ(Word(answer->data, 4), 6001);
+    EXPECT_EQ(Word(answer->data, 5), 1);
+    auto hand = looker.WaitFor(221200);
+    ASSERT_TRUE(hand);
+    EXPECT_EQ(Word(hand->data, 1), 0);
+    const int shown = Word(hand->data, 2);
+    ASSERT_TRUE(shown == 13 || shown == 14) << shown;
+    for (int k = 0; k < shown; ++k) EXPECT_EQ(Word(hand->data, 3 + k), Word(deal->data, 53 + k));
+    std::vector<hqlv::testing::WireMessage> before;
+    looker.WaitFor(-1, 300, &before);  // what arrived so far belongs to the time before
+    int leaks = 0;
+    ASSERT_TRUE(PlayToEnd(p, deal->data, &leaks));
+    int draws = 0;
+    for (;;) {
+        auto m = looker.Next(2000);
+        ASSERT_TRUE(m);
+        if (m->code == 229160) {
+            ++draws;
+            // Chair 0's own draws now reach the looker-on it agreed to show them.
+            if (Word(m->data, 0) == 0) {
+                EXPECT_NE(Word(m->data, 1), -1);
+            } else {
+                EXPECT_EQ(Word(m->data, 1), -1);
+            }
+        }
+        if (m->code == 229195 || m->code == 229197 || m->code == 229199) {
+            EXPECT_EQ(Word(m->data, 10), -1);
+        }
+        if (m->code == 211080) break;
+    }
+    EXPECT_GT(draws, 0);
+}
+
+TEST(MahjongServer, DisconnectReturnAndLeave) {
+    Server s(/*thinkMs=*/800);
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.Enter(true));
+    auto p = std::make_unique<TableClient>(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p->Enter());
+    p->Send(201160, p->Body(32, {}));
+    ASSERT_TRUE(p->WaitFor(211040));
+    ASSERT_TRUE(looker.WaitFor(211040));
+    p->Close();
+    auto gone = looker.WaitFor(229500);
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(Word(gone->data, 3), 0);
+    EXPECT_EQ(Word(gone->data, 4), 2);
+    EXPECT_TRUE(s.deal()->Driven(0));
+    // Another user cannot take the seat mid-deal, nor a server-driven player's seat.
+    TableClient other(s.server->Port(), 5002, 0);
+    auto taken = other.Enter();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->code, 200510);
+    TableClient third(s.server->Port(), 5003, 1);
+    auto computer = third.Enter();
+    ASSERT_TRUE(computer);
+    EXPECT_EQ(computer->code, 200510);
+    // The same user gets it back with the player state.
+    TableClient back(s.server->Port(), 5001, 0);
+    auto again = back.Enter();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->code, 200500);
+    EXPECT_EQ(again->data.size(), 5028u);
+    auto returned = looker.WaitFor(229500);
+    ASSERT_TRUE(returned);
+    EXPECT_EQ(Word(returned->data, 4), 1);
+    EXPECT_FALSE(s.deal()->Driven(0));
+    // Leaving mid-deal drops it without a result.
+    auto left = back.Call(201125, back.Body(32, {}));
+    ASSERT_TRUE(left);
+    auto notice = looker.WaitFor(211000);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(Word(notice->data, 1), 0);
+    EXPECT_EQ(Word(notice->data, 2), 0);
+    EXPECT_EQ(Word(notice->data, 5), 0);
+    EXPECT_EQ(Word(notice->data, 6), 0);
+    EXPECT_FALSE(s.deal()->Running());
+    EXPECT_FALSE(s.deal()->Over());
+}
+
+}  // namespace

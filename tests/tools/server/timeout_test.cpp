@@ -1,0 +1,155 @@
+// A silent seat is played after its time, the grace and two seconds, never before; the
+// seat before it may then ask for it.
+#include <gtest/gtest.h>
+
+#include "deal_rig.h"
+#include "rules/common.h"
+
+namespace {
+
+using namespace hqlv::server::mj;
+using testrig::PutWord;
+
+constexpr uint64_t kSilentMs = (20 + 2 + 2) * 1000;
+
+std::vector<uint8_t> Head(int headChair, size_t bytes) {
+    std::vector<uint8_t> b(bytes, 0);
+    PutWord(b, 0, 100 + headChair);
+    PutWord(b, 3, headChair);
+    return b;
+}
+
+// Chairs 0 and 1 are people; chair 0 plays simply, chair 1 stays silent.
+bool ReachSilentTurn(testrig::DealRig& rig, bool wantDraw) {
+    for (int guard = 0; guard < 500 && rig.deal.Running(); ++guard) {
+        const int c = rig.deal.Turn();
+        if (c == 1 && (wantDraw ? rig.deal.AwaitsDraw() : rig.deal.AwaitsDiscard())) return true;
+        if (c == 0 && rig.deal.AwaitsDraw()) {
+            rig.deal.Request(0, 229000, Head(0, 96));
+        } else if (c == 0 && rig.deal.AwaitsDiscard()) {
+            rig.deal.Request(0, 221080, Head(0, 104));  // no tile named: the server chooses
+        } else {
+            const int steps = rig.deal.Steps();
+            for (int k = 0; k < 2; ++k) rig.deal.Request(k, 229005, Head(k, 40));
+            if (rig.deal.Steps() == steps) rig.Advance(kSilentMs);
+        }
+    }
+    return false;
+}
+
+TEST(MahjongTimeouts, SilentSeatIsPlayedAfterItsTimeAndNotBefore) {
+    bool sawDraw = false, sawDiscard = false;
+    for (uint32_t seed = 1; seed <= 20 && !(sawDraw && sawDiscard); ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        testrig::DealRig rig;
+        rig.deal.SetSeat(0, 100, false);
+        rig.deal.SetSeat(1, 101, false);
+        rig.deal.SetSeat(2, 102, true);
+        rig.deal.SetSeat(3, 103, true);
+        ASSERT_TRUE(rig.deal.Start());
+        const bool draw = !sawDraw;
+        if (!ReachSilentTurn(rig, draw)) continue;
+        const int steps = rig.deal.Steps();
+        rig.Advance(kSilentMs - 1);
+        ASSERT_EQ(rig.deal.Steps(), steps) << "played before its time";
+        // The seat before it may not act for it yet.
+        auto early = draw ? rig.deal.Request(0, 229000, Head(1, 96))
+                          : rig.deal.Request(0, 221080, Head(1, 104));
+        EXPECT_EQ(early.code, kRefused);
+        if (draw) {
+            // Once the time is over, the seat before it asks the draw for it.
+            rig.now += 1;
+            EXPECT_EQ(rig.deal.Request(2, 229000, Head(1, 96)).code, kRefused);  // not beside
+            EXPECT_EQ(rig.deal.Request(0, 229000, Head(1, 96)).code, kDone);
+            EXPECT_TRUE(rig.deal.AwaitsDiscard());
+            EXPECT_EQ(rig.deal.Turn(), 1);
+            sawDraw = true;
+        } else {
+            rig.Advance(1);
+            EXPECT_GT(rig.deal.Steps(), steps) << "not played after its time";
+            EXPECT_FALSE(rig.deal.Turn() == 1 && rig.deal.AwaitsDiscard());
+            sawDiscard = true;
+        }
+        EXPECT_EQ(rig.deal.CheckTiles(), "");
+    }
+    EXPECT_TRUE(sawDraw);
+    EXPECT_TRUE(sawDiscard);
+}
+
+// The claims window closes after the claim time when a person with an offer stays silent.
+TEST(MahjongTimeouts, ClaimWindowClosesAfterTheClaimTime) {
+    bool seen = false;
+    for (uint32_t seed = 1; seed <= 40 && !seen; ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        testrig::DealRig rig;
+        rig.deal.SetSeat(0, 100, false);
+        for (int c = 1; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        ASSERT_TRUE(rig.deal.Start());
+        for (int guard = 0; guard < 300 && rig.deal.Running(); ++guard) {
+            if (rig.deal.Turn() == 0 && rig.deal.AwaitsDraw()) {
+                rig.deal.Request(0, 229000, Head(0, 96));
+            } else if (rig.deal.Turn() == 0 && rig.deal.AwaitsDiscard()) {
+                rig.deal.Request(0, 221080, Head(0, 104));
+            } else if (!rig.deal.AwaitsDraw() && !rig.deal.AwaitsDiscard()) {
+                // Only chair 0 can hold the window open: it has an offer and is silent.
+                const int steps = rig.deal.Steps();
+                rig.Advance(20 * 1000 - 1);
+                ASSERT_EQ(rig.deal.Steps(), steps) << "closed before the claim time";
+                rig.Advance(1);
+                ASSERT_GT(rig.deal.Steps(), steps) << "open after the claim time";
+                seen = true;
+                break;
+            } else {
+                rig.Advance(1);
+            }
+        }
+    }
+    EXPECT_TRUE(seen);
+}
+
+// Server-driven players discard a lone honour first, else the tile with the fewest held
+// neighbours (the lowest id on ties).
+TEST(MahjongBots, FirstDiscardFollowsTheRule) {
+    int checked = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        hqlv::rules::SeedRandom(seed);
+        DealOptions o;
+        o.thinkMs = 800;
+        testrig::DealRig rig(o);
+        for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        ASSERT_TRUE(rig.deal.Start());
+        const auto& t = rig.deal.Table();
+        const int b = rig.deal.Turn();
+        int32_t hand[32];
+        const int32_t n = t.ListHeld(b, hand, 32);
+        int32_t counts[64] = {};
+        for (int32_t i = 0; i < n; ++i) ++counts[t.KindIndexOf(hand[i])];
+        int32_t want = -1, best = 1 << 30;
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t k = t.KindIndexOf(hand[i]);
+            int32_t s = counts[k] - 1;
+            if (k > 30 && counts[k] == 1) s = -1;
+            if (k < 30)
+                for (int d : {-2, -1, 1, 2})
+                    if ((k + d) / 10 == k / 10 && (k + d) % 10 >= 1 && (k + d) % 10 <= 9)
+                        s += counts[k + d];
+            if (s < best || (s == best && hand[i] < want)) best = s, want = hand[i];
+        }
+        // A win or a kong may come first; otherwise the first notice after the think time
+        // is the discard.
+        rig.Advance(799);
+        ASSERT_EQ(rig.Count(221170), 0) << "acted before its think time";
+        rig.Advance(1);
+        for (const auto& note : rig.notes) {
+            if (note.code == 229197 || note.code == 229180 || note.code == 211080) break;
+            if (note.code == 221170) {
+                EXPECT_EQ(testrig::Word(note.body, 21), want) << "seed " << seed;
+                ++checked;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(checked, 40);
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include <sstream>
+
+#include "tools/server/mahjong/deal.h"
+
+namespace hqlv::server::mj {
+
+namespace {
+
+int32_t WordOf(const std::vector<uint8_t>& b, size_t w) {
+    if (w * 4 + 4 > b.size()) return 0;
+    return static_cast<int32_t>(b[w * 4] | b[w * 4 + 1] << 8 | b[w * 4 + 2] << 16 |
+                                static_cast<uint32_t>(b[w * 4 + 3]) << 24);
+}
+
+void List(std::ostringstream& out, const char* name, const std::vector<int32_t>& ids) {
+    out << "  " << name << ":";
+    for (int32_t id : ids) out << ' ' << id;
+    out << '\n';
+}
+
+}  // namespace
+
+std::string DealText(const Deal& deal) {
+    static const char* const kKinds[] = {"peng", "chi", "minggang", "angang", "bugang"};
+    const rules::CMJTableEx& t = deal.Table();
+    const std::vector<uint8_t>& r = deal.Result();
+    std::ostringstream out;
+    out << "deal " << t.DealsPlayed() << " banker " << t.Banker() << '\n';
+    for (int c = 0; c < kChairs; ++c) {
+        out << "chair " << c << " user " << deal.UserId(c) << '\n';
+        out << "  melds:";
+        for (int l = 0; l < 5; ++l)
+            for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l))) {
+                out << ' ' << kKinds[l] << '(';
+                bool first = true;
+                for (int32_t id : m.tiles)
+                    if (id >= 0) out << (first ? "" : " ") << id, first = false;
+                out << ")<" << m.source;
+            }
+        out << '\n';
+        List(out, "discards", t.Discards(c));
+        List(out, "flowers", t.Flowers(c));
+        List(out, "hand", deal.HandBeforeEnd(c));
+        std::vector<int32_t> laid;
+        for (size_t k = 0; k < 32; ++k) {
+            const int32_t id = WordOf(r, 212 + 32 * static_cast<size_t>(c) + k);
+            if (id < 0) break;
+            if (k < static_cast<size_t>(WordOf(r, 208 + static_cast<size_t>(c))))
+                laid.push_back(id);
+        }
+        List(out, "laid", laid);
+    }
+    List(out, "wall", deal.Taken());
+    out << "result: flags " << WordOf(r, 0) << " winners " << WordOf(r, 175) << " points";
+    for (int c = 0; c < kChairs; ++c) out << ' ' << WordOf(r, 14 + static_cast<size_t>(c));
+    out << " won";
+    for (int c = 0; c < kChairs; ++c) out << ' ' << WordOf(r, 165 + static_cast<size_t>(c));
+    out << "\n\n";
+    return out.str();
+}
+
+}  // namespace hqlv::server::mj

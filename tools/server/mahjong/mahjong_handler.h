@@ -1,0 +1,73 @@
+#pragma once
+// The local server's mahjong game layer: seats server-driven players in the empty chairs
+// when a player is ready, runs the table's deals (deal.h) and carries their requests and
+// notices between the connections and the chairs. Lookers-on get the public notices only,
+// unless the watched player agreed to show them the hand.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/server/game_server.h"
+#include "tools/server/mahjong/deal.h"
+
+namespace hqlv::server::mj {
+
+struct MahjongOptions {
+    DealOptions deal;
+    std::optional<uint32_t> seed;     // none: seeded from the time (and logged)
+    std::string recordFile;           // each deal's record appended as text; empty: none
+    std::function<uint64_t()> clock;  // milliseconds; empty: the steady clock
+};
+
+inline constexpr int kFirstComputerId = 900001;
+
+// The names of the server-driven players (UTF-8).
+std::string ComputerName(int index);
+
+class MahjongHandler : public GameHandler {
+public:
+    explicit MahjongHandler(MahjongOptions options = {});
+    ~MahjongHandler() override;
+
+    bool OnRequest(GameServer& server, const Request& request, Reply& reply) override;
+    std::vector<uint8_t> GameData(GameServer& server, int client) override;
+    void OnClientClosed(GameServer& server, int client) override;
+    void OnTick(GameServer& server) override;
+
+    std::optional<uint32_t> Seed() const { return opt_.seed; }
+    // For tests: the deal of a table (nullptr when none was started there).
+    const Deal* DealAt(int room, int table) const;
+
+private:
+    struct Table {
+        int room = 0, table = 0;
+        std::unique_ptr<Deal> deal;
+        int client[kChairs] = {};  // 0: no connection (empty or server-driven)
+        int user[kChairs] = {};
+        bool computer[kChairs] = {};
+        bool ready[kChairs] = {};
+        std::set<int> shown;  // lookers-on allowed to see their chair's tiles
+        bool wasRunning = false;
+    };
+
+    Table& TableOf(int room, int table);
+    Table* TableOfClient(GameServer& server, int client, SeatInfo* seat);
+    void Deliver(Table& t, const Note& note);
+    void FillComputers(Table& t);
+    void TryStart(Table& t);
+    void AfterStep(Table& t);
+    void WriteRecord(const Table& t);
+    uint64_t Now() const;
+
+    MahjongOptions opt_;
+    GameServer* server_ = nullptr;  // the server of the call in progress
+    std::map<std::pair<int, int>, Table> tables_;
+};
+
+}  // namespace hqlv::server::mj
