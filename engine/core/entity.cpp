@@ -166,15 +166,24 @@ void Entity::ForChildren(uint32_t flag, F&& f) {
     }
 }
 
+// Positions wrap at the 32-bit ends rather than overflow: a script may place an entity
+// anywhere, and a move there and back must land where it started.
+static int32_t WrapAdd(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+static int32_t WrapSub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
+
 void Entity::MoveBy(int dx, int dy) {
-    params_.centreX += dx;
-    params_.centreY += dy;
+    params_.centreX = WrapAdd(params_.centreX, dx);
+    params_.centreY = WrapAdd(params_.centreY, dy);
     if (dx != 0 || dy != 0) geometryChanged_ = true;
     ForChildren(LINK_MOVE, [&](ChildLink& l) { l.child->MoveBy(dx, dy); });
 }
 
 void Entity::SetPosition(int x, int y) {
-    MoveBy(x - params_.centreX, y - params_.centreY);
+    MoveBy(WrapSub(x, params_.centreX), WrapSub(y, params_.centreY));
 }
 
 void Entity::ChangeZBy(int dz) {

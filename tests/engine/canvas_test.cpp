@@ -351,6 +351,31 @@ TEST(DrawLayer, RotatedAndPixelHits) {
     EXPECT_EQ(s.canvas.HitTest(7, 8), 3u);
 }
 
+TEST(DrawLayer, SidesAndPlacesAtTheIntRangesEndStayInOrOutOfView) {
+    Scene s;
+    // Half of INT_MAX rounded up is 2^30: the item spans the view.
+    auto wide = MakeImage(1, 1, 32, 24, INT32_MAX, 4, 1);
+    wide->AttachToCanvas(&s.canvas, 1);
+    wide->SetHitMode(1);
+    EXPECT_TRUE(wide->IsInView());
+    EXPECT_EQ(s.canvas.HitTest(0, 24), 1u);
+    EXPECT_EQ(s.canvas.HitTest(63, 24), 1u);
+    s.canvas.TakeDirtyRects();
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    EXPECT_EQ(s.canvas.DirtyRects()[0].left, 32 - (1 << 30));
+    EXPECT_EQ(s.canvas.DirtyRects()[0].right, (1 << 30) + 31);
+    // Far past the right end of the layer: out of view, not wrapped into it.
+    auto far = MakeImage(2, 1, INT32_MAX, 24, 8, 6, 1);
+    far->AttachToCanvas(&s.canvas, 1);
+    EXPECT_FALSE(far->IsInView());
+    far->SetPosition(INT32_MIN, 24);
+    far->ApplyTransform();
+    EXPECT_FALSE(far->IsInView());
+    far->SetPosition(4, 3);
+    far->ApplyTransform();
+    EXPECT_TRUE(far->IsInView());
+}
+
 TEST(DrawLayer, PixelHitOnAPlaneStaysInsideItsBuffer) {
     Scene s;
     PlaneEntity plane;

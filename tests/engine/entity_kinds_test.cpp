@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -169,6 +171,20 @@ TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
     EXPECT_TRUE(e.State()->pictureFlags & PIC_ALPHA);
 }
 
+TEST(ParticleEntity, ARegionReachingPastTheIntRangeIsCutNotWrapped) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(10, 6, {0x80112233}));
+    ParticleEntity e;
+    // The far edge sum passes INT_MAX: the region lies right of the picture.
+    EXPECT_EQ(e.Create(1, INT32_MAX - 2, 0, 10, 6), 0u);
+    EXPECT_EQ(e.Create(1, 0, INT32_MAX - 2, 10, 6), 0u);
+    EXPECT_FALSE(e.DescriptorMade());
+    // A region from far left to the int range's end keeps the whole picture.
+    ASSERT_EQ(e.Create(1, -5, -5, INT32_MAX, INT32_MAX), 999999u);
+    EXPECT_EQ(e.Descriptor().width, 10);
+    EXPECT_EQ(e.Descriptor().height, 6);
+}
+
 TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
     PictureTable pics;
     pics.Add(1, SolidPicture(2, 2, {0xFFFFFFFF}));
@@ -231,6 +247,23 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(one.State()->pixels[0], 0xFF563412u);
     EXPECT_EQ(ColorToPixel(0x0000FF, kNoColour), 0xFFFF0000u);
     EXPECT_EQ(ColorToPixel(kNoColour, kNoColour), 0x00FF00FFu);
+}
+
+TEST(PlaneEntity, PastesReachingPastTheIntRangeLandOutsideThePlane) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
+    PlaneEntity p;
+    p.Create(4, 4, 0x00FF00);
+    const std::vector<uint32_t> before = p.State()->pixels;
+    p.PasteImage(INT32_MAX - 1, 0, 1, 0, 0, 2, 2, 4, 4, 0.0, 1.0, kNoColour);
+    p.PasteImage(0, INT32_MAX - 1, 1, 0, 0, 2, 2, 4, 4, 30.0, 1.0, kNoColour);
+    p.PasteImage(INT32_MIN, 0, 1, 0, 0, 2, 2, INT32_MAX, 4, 0.0, 1.0, kNoColour);
+    EXPECT_EQ(p.State()->pixels, before);
+    // A box ending exactly at x = 0 still meets the plane's first column.
+    p.PasteImage(-2, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
+    p.PasteImage(-1, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
+    EXPECT_NE(p.State()->pixels[0], before[0]);
+    EXPECT_EQ(p.State()->pixels[1], before[1]);
 }
 
 TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {
