@@ -171,7 +171,7 @@ void DrawLayer::RemoveOrdered(uint32_t id) {
 
 void DrawLayer::AfterUpdate(LayerItem& item, uint32_t visibleArg) {
     if (item.id != top_ || top_ == 0) return;
-    threshold_ = uint32_t(item.live->z - 1);
+    threshold_ = uint32_t(item.live->z) - 1u;
     if (visibleArg == 0) RemoveTopItem(item.id);
 }
 
@@ -395,7 +395,7 @@ void DrawLayer::SetTopItem(uint32_t id) {
     RemoveTopItem(id);
     topList_.push_back(id);
     top_ = id;
-    threshold_ = uint32_t(item->live->z - 1);
+    threshold_ = uint32_t(item->live->z) - 1u;
 }
 
 void DrawLayer::RemoveTopItem(uint32_t id) {
@@ -414,7 +414,7 @@ void DrawLayer::RemoveTopItem(uint32_t id) {
         top_ = 0;
         threshold_ = 0;
     } else {
-        threshold_ = uint32_t(item->live->z - 1);
+        threshold_ = uint32_t(item->live->z) - 1u;
     }
 }
 

@@ -364,6 +364,13 @@ TEST(DrawLayer, SidesAndPlacesAtTheIntRangesEndStayInOrOutOfView) {
     ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
     EXPECT_EQ(s.canvas.DirtyRects()[0].left, 32 - (1 << 30));
     EXPECT_EQ(s.canvas.DirtyRects()[0].right, (1 << 30) + 31);
+    // A top item at the lowest z: its threshold is the unsigned word below it, and only it
+    // is hit through the top list.
+    wide->SetZ(INT32_MIN);
+    wide->ApplyTransform();
+    s.canvas.Layer(1).SetTopItem(wide->GetItemId());
+    EXPECT_EQ(s.canvas.Layer(1).HitThreshold(), 0x7FFFFFFFu);
+    EXPECT_EQ(s.canvas.HitTest(10, 24), 1u);
     // Far past the right end of the layer: out of view, not wrapped into it.
     auto far = MakeImage(2, 1, INT32_MAX, 24, 8, 6, 1);
     far->AttachToCanvas(&s.canvas, 1);
