@@ -252,10 +252,16 @@ void GameKernel::BringControlToTop(uint32_t id) {
     Entity* e = c ? FindEntity(c->entityId) : nullptr;
     if (!e || e->GetLayer() != 4) return;
     const uint32_t previous = GetTopItemControl();
-    if (previous)
+    if (previous) {
+        const uint32_t entityId = e->GetId();
         PostControlMessage(previous, 16, MessageData{}, 0);
-    else
+        // The handler may have destroyed the entity or its control: look them up again.
+        c = FindControl(id);
+        e = c ? FindEntity(c->entityId) : nullptr;
+        if (!e || e->GetId() != entityId || e->GetLayer() != 4) return;
+    } else {
         PostMessage(16, MessageData{});
+    }
     canvas_->SetTopItem(e->GetItemId());
     PostControlMessage(id, 15, MessageData{}, 0);
 }

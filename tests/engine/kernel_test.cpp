@@ -168,6 +168,35 @@ TEST_F(Kernel, TopControlsTradeMessages15And16) {
     EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
+TEST_F(Kernel, ALosingTopControlMayDestroyTheNewcomer) {
+    // The old top control's handler of 16 deletes the newcomer (a closing dialog taking its
+    // buttons with it): nothing is made top and nothing reads the gone entity.
+    struct Closer : ObjectBase {
+        uint32_t HandleMessage(EngineMessage& m) override {
+            if (m.code == 16 && kernel) kernel->DeleteControl(victim);
+            return 1;
+        }
+        GameKernel* kernel = nullptr;
+        uint32_t victim = 0;
+    };
+    auto* closer = static_cast<Closer*>(kernel.RegisterObject(std::make_unique<Closer>()));
+    Entity* ea = Attached(kernel, ENT_PLAIN, 4);
+    Entity* eb = kernel.CreateEntity(ENT_PLAIN, 30, 30, 4, 4, 0.0, 3, true, 1.0);
+    eb->AttachToCanvas(&kernel.GetCanvas(), 4);
+    ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
+    ControlData* cb = kernel.ApplyControl(eb->GetId(), 16 | 128);
+    ca->owner = closer;
+    kernel.BringControlToTop(ca->id);
+    kernel.PopMessage();
+    closer->kernel = &kernel;
+    closer->victim = cb->id;
+    const uint32_t cbId = cb->id, ebId = eb->GetId();
+    kernel.BringControlToTop(cbId);
+    EXPECT_EQ(kernel.FindEntity(ebId), nullptr);
+    EXPECT_EQ(kernel.FindControl(cbId), nullptr);
+    EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
+}
+
 // DeleteControl and DestroyEntityTree of a 16 | 128 binding meet once each.
 TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
     for (int viaEntity = 0; viaEntity < 2; ++viaEntity) {
