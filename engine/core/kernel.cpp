@@ -66,8 +66,11 @@ void GameKernel::DestroyEntity(Entity* e) {
     const uint32_t id = e->GetId();
     while (e->GetChildCount() > 0) {
         const ChildLink link = e->Children()[0];
-        if ((link.flags & LINK_OWNED) && FindEntity(link.childId) == link.child)
+        if ((link.flags & LINK_OWNED) && FindEntity(link.childId) == link.child) {
             DestroyEntityTree(link.childId);
+            // An unregistered owner's hook may have taken this entity with it.
+            if (FindEntity(id) != e) return;
+        }
         // The destroyed child unlinked itself; any link still first is only removed, so the
         // loop always advances.
         if (e->GetChildCount() > 0 && e->Children()[0].child == link.child)
@@ -79,7 +82,10 @@ void GameKernel::DestroyEntity(Entity* e) {
     e->SetControlId(0);
     if (ControlData* c = FindControl(controlId); c && c->entityId == id) {
         c->entityId = 0;
-        if (c->flags & CTRL_DELETE_WITH_ENTITY) DeleteControl(controlId);
+        if (c->flags & CTRL_DELETE_WITH_ENTITY) {
+            DeleteControl(controlId);
+            if (FindEntity(id) != e) return;
+        }
     }
     e->SetHitMode(0);
     auto it = entities_.find(id);

@@ -225,6 +225,33 @@ TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
     }
 }
 
+TEST_F(Kernel, AnOwnerHookThatDestroysTheEntityBeingDestroyed) {
+    // The unregistered owner tears down its own entity tree from its hook, while the kernel
+    // is already destroying it (directly, and as an owned child): each goes once.
+    struct SelfCloser : ObjectBase {
+        void OnUnregister() override { kernel->DestroyEntityTree(entityId); }
+        GameKernel* kernel = nullptr;
+        uint32_t entityId = 0;
+    };
+    for (int asChild = 0; asChild < 2; ++asChild) {
+        Entity* parent = Attached(kernel);
+        Entity* e = kernel.CreateEntity(ENT_PLAIN, 0, 0, 1, 1, 0, 1, true, 1);
+        Entity* child = kernel.CreateEntity(ENT_PLAIN, 0, 0, 1, 1, 0, 1, true, 1);
+        parent->AddChild(e, LINK_OWNED);
+        e->AddChild(child, LINK_OWNED);
+        ControlData* c = kernel.ApplyControl(e->GetId(), 128);
+        auto* hook =
+            static_cast<SelfCloser*>(kernel.RegisterObject(std::make_unique<SelfCloser>()));
+        hook->kernel = &kernel;
+        hook->entityId = asChild ? parent->GetId() : e->GetId();
+        c->owner = hook;
+        const uint32_t ids[] = {parent->GetId(), e->GetId(), child->GetId()};
+        kernel.DestroyEntityTree(asChild ? e->GetId() : parent->GetId());
+        for (uint32_t id : ids) EXPECT_EQ(kernel.FindEntity(id), nullptr) << asChild;
+        EXPECT_EQ(kernel.GetObjectCount(), 0u);
+    }
+}
+
 TEST_F(Kernel, ClearAllOverNested144Controls) {
     int destroyed = 0;
     Entity* outer = Attached(kernel);
