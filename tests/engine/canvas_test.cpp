@@ -42,6 +42,14 @@ TEST(Canvas, NothingDirtyDrawsNothing) {
     s.target.pixels.assign(s.target.pixels.size(), kSentinel);
     EXPECT_EQ(s.canvas.Render(6, s.target.surface), -1);
     for (uint32_t p : s.target.pixels) ASSERT_EQ(p, kSentinel);
+    // Added hidden, or shown but out of view: nothing to draw and nothing dirty.
+    auto hidden = MakeImage(2, 1, 30, 30, 8, 6);
+    hidden->Hide();
+    hidden->AttachToCanvas(&s.canvas, 1);
+    auto away = MakeImage(3, 1, 500, 30, 8, 6);
+    away->AttachToCanvas(&s.canvas, 1);
+    EXPECT_EQ(s.canvas.Layer(1).OrderedIds(), (std::vector<uint32_t>{a->GetItemId()}));
+    EXPECT_EQ(s.canvas.Render(9, s.target.surface), -1);
 }
 
 TEST(Canvas, MovingOneSpriteTouchesOnlyTheMergedRectangles) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engine/core/clock.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -214,10 +215,32 @@ TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
 
 // ---- planes -------------------------------------------------------------------------------
 
+TEST(ParticleEntity, StartTakesTheCanvasClockOnlyWhileAttached) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFFFFFFFF}));
+    Canvas canvas;
+    canvas.InitScreen(32, 8, 8);
+    test::Target target(8, 8);
+    canvas.InvalidateAll();
+    canvas.Render(0x5EED5EED, target.surface);
+    ParticleEntity e;
+    ASSERT_EQ(e.Create(1, 0, 0, 2, 2), 999999u);
+    ASSERT_NE(e.AttachToCanvas(&canvas, 1), 0u);
+    e.Start(true);
+    EXPECT_EQ(e.State()->lastEmission, 0x5EED5EEDu);
+    e.DetachFromCanvas();  // the canvas is still remembered, but no longer drawn on
+    e.Start(true);
+    EXPECT_EQ(e.State()->lastEmission, GetCachedTimeMs());
+}
+
 TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     PlaneEntity p;
     TextLayout layout;
     p.SetTextLayout(&layout, true);  // no plane yet: nothing
+    p.Fill();
+    p.DrawBorder(0x123456);
+    p.ApplyColorKey();
+    EXPECT_EQ(p.GetPixels(), nullptr);
     p.Create(0, 4, 0x0000FF);
     EXPECT_FALSE(p.DescriptorMade());
     p.Create(kMaxPlaneSide + 1, 4, 0x0000FF);
