@@ -289,6 +289,21 @@ TEST(PlaneEntity, PastesReachingPastTheIntRangeLandOutsideThePlane) {
     EXPECT_EQ(p.State()->pixels[1], before[1]);
 }
 
+TEST(PlaneEntity, FitToTextSizesTheBufferToTheMeasuredTextOnly) {
+    PlaneEntity p;
+    p.Create(4, 30, 0);
+    TextLayout layout;
+    layout.Init();
+    layout.SetStyle(p.State()->style);
+    int w = 0, h = 0;
+    layout.MeasureText(0, 0, "mahjong", w, h);
+    ASSERT_GT(w, 4);
+    p.FitToText("mahjong");
+    EXPECT_EQ(p.State()->width, w);
+    EXPECT_EQ(p.State()->height, h);
+    EXPECT_EQ(p.GetWidth(), 4);  // the entity keeps its size
+}
+
 TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {
     PlaneEntity p;
     p.Create(8, 20, 0);
