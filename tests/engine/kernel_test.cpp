@@ -549,6 +549,13 @@ TEST_F(Callbacks, PlayFramesModesIncludingZeroDelays) {
     EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 100), 0u);
     EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 150), 0u);  // zero delays: no division
     EXPECT_EQ(a.p[3], kernel.GetFrameInterval());
+    // Zero delays with a loop count: the last frame shows and the loops run out.
+    Apply counted = MakeApplyTimer(0, 0, MessageData{}, 0);
+    counted.p[7] = 0;
+    counted.set(8, 2);
+    EXPECT_EQ(ApplyPlayFrames(img, counted, kernel, 200), 0u);
+    EXPECT_EQ(img->GetFrame(), 2u);
+    EXPECT_EQ(ApplyPlayFrames(img, counted, kernel, 240), 1u);
     Apply m2 = MakeApplyTimer(0, 0, MessageData{}, 0);
     m2.p[7] = 2;
     m2.set(8, 40);
