@@ -282,6 +282,12 @@ TEST_F(Kernel, NumbersAreNeverFreedOwnedBlocksExactlyOnce) {
     // Direct delivery, answered 1: freed once.
     kernel.PostControlMessage(c->id, 5, OwnedBlock(), 0);
     EXPECT_EQ(g_freed, 1);
+    // Code 0 is no message: not handled, not queued, its block let go.
+    EXPECT_EQ(kernel.DeliverMessage(EngineMessage{0, OwnedBlock(), c->id}, 0), 0);
+    EXPECT_EQ(owner->codes.size(), 2u);
+    EXPECT_EQ(kernel.GetMessageCount(), 0u);
+    EXPECT_EQ(g_freed, 2);
+    g_freed = 1;  // the counts below leave this block out
     // A deleted target: freed once, not leaked.
     EXPECT_EQ(kernel.PostControlMessage(999, 5, OwnedBlock(), 0), 0);
     EXPECT_EQ(g_freed, 2);
@@ -330,6 +336,9 @@ TEST_F(Kernel, OwnedBlocksThroughApplyCompletionAndCancelModes) {
         kernel.PostApply(e->GetId(), std::move(wait));
         Step(1);
         kernel.CancelAppliesOfEntity(e->GetId(), 7, mode);
+        // A cancelled Apply has id 0, which names no Apply to pause or resume.
+        EXPECT_EQ(kernel.ResumeApply(0), 0);
+        EXPECT_EQ(kernel.PauseApply(0, 5), 0u);
         Step(1);
         EXPECT_EQ(g_freed, int(2 + mode)) << mode;
         EXPECT_EQ(owner->codes.size(), before + (mode == 0 ? 1 : 0)) << mode;
