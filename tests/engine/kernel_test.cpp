@@ -359,6 +359,27 @@ TEST_F(Kernel, OwnedBlocksThroughApplyCompletionAndCancelModes) {
 
 using Applies = ClockFixture;
 
+TEST_F(Applies, AChainWhoseSuccessorWasCancelledStillCompletes) {
+    Entity* first = Attached(kernel);
+    Entity* second = kernel.CreateEntity(ENT_PLAIN, 30, 30, 4, 4, 0.0, 1, true, 1.0);
+    second->AttachToCanvas(&kernel.GetCanvas(), 1);
+    const uint32_t ev = kernel.NewEventId();
+    Apply head = Timer(0, 0, MessageData{}, 0);
+    head.callback = ApplyWait;
+    head.p[1] = 5;
+    head.eventId = ev;
+    Apply next = Timer(0, 0, MessageData{}, 0);
+    next.eventId = ev;
+    kernel.PostApply(first->GetId(), std::move(head));
+    kernel.PostApply(second->GetId(), std::move(next));
+    Step(1);
+    EXPECT_EQ(kernel.GetActiveApplyCount(), 2u);
+    kernel.CancelAppliesOfEntity(second->GetId(), 7, 2);
+    Step(10);  // the head finishes; its successor is already cancelled and goes too
+    EXPECT_EQ(kernel.GetActiveApplyCount(), 0u);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 0);
+}
+
 TEST_F(Applies, ChainsRunOneAfterAnother) {
     Entity* e = Attached(kernel);
     const uint32_t ev = kernel.NewEventId();
