@@ -69,7 +69,7 @@ void GameKernel::DestroyEntity(Entity* e) {
         if ((link.flags & LINK_OWNED) && FindEntity(link.childId) == link.child) {
             DestroyEntityTree(link.childId);
             // An unregistered owner's hook may have taken this entity with it.
-            if (FindEntity(id) != e) return;
+            if (!FindEntity(id)) return;  // ids are never reused
         }
         // The destroyed child unlinked itself; any link still first is only removed, so the
         // loop always advances.
@@ -84,7 +84,7 @@ void GameKernel::DestroyEntity(Entity* e) {
         c->entityId = 0;
         if (c->flags & CTRL_DELETE_WITH_ENTITY) {
             DeleteControl(controlId);
-            if (FindEntity(id) != e) return;
+            if (!FindEntity(id)) return;  // ids are never reused
         }
     }
     e->SetHitMode(0);
