@@ -124,6 +124,10 @@ uint32_t ApplyPlayFrames(Entity* e, Apply& a, GameKernel& k, uint32_t now) {
                 img->SetFrame(count - 1);
                 return 1;
             }
+            // Frames whose delays are all 0 take no time to play through: they stand on the
+            // last frame, where the loops are counted, instead of never reaching it.
+            if (count >= 2 && img->GetFrame() != count - 1 && img->TotalDuration() == 0)
+                img->SetFrame(count - 1);
             if (img->GetFrame() == count - 1 && a.s(8) >= 0) {
                 a.set(8, a.s(8) - 1);
                 if (a.s(8) == 0) return 1;

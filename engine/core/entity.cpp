@@ -166,36 +166,45 @@ void Entity::ForChildren(uint32_t flag, F&& f) {
     }
 }
 
+// Positions, z and sizes wrap at the 32-bit ends rather than overflow: a script may set any
+// value, and a change there and back must land where it started.
+static int32_t WrapAdd(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+static int32_t WrapSub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
+
 void Entity::MoveBy(int dx, int dy) {
-    params_.centreX += dx;
-    params_.centreY += dy;
+    params_.centreX = WrapAdd(params_.centreX, dx);
+    params_.centreY = WrapAdd(params_.centreY, dy);
     if (dx != 0 || dy != 0) geometryChanged_ = true;
     ForChildren(LINK_MOVE, [&](ChildLink& l) { l.child->MoveBy(dx, dy); });
 }
 
 void Entity::SetPosition(int x, int y) {
-    MoveBy(x - params_.centreX, y - params_.centreY);
+    MoveBy(WrapSub(x, params_.centreX), WrapSub(y, params_.centreY));
 }
 
 void Entity::ChangeZBy(int dz) {
-    params_.z += dz;
+    params_.z = WrapAdd(params_.z, dz);
     if (dz != 0) geometryChanged_ = true;
     ForChildren(LINK_Z, [&](ChildLink& l) { l.child->ChangeZBy(dz); });
 }
 
 void Entity::SetZ(int z) {
-    ChangeZBy(z - params_.z);
+    ChangeZBy(WrapSub(z, params_.z));
 }
 
 void Entity::ResizeBy(int dw, int dh) {
-    params_.width += dw;
-    params_.height += dh;
+    params_.width = WrapAdd(params_.width, dw);
+    params_.height = WrapAdd(params_.height, dh);
     if (dw != 0 || dh != 0) geometryChanged_ = true;
     ForChildren(LINK_SIZE, [&](ChildLink& l) { l.child->ResizeBy(dw, dh); });
 }
 
 void Entity::SetSize(int w, int h) {
-    ResizeBy(w - params_.width, h - params_.height);
+    ResizeBy(WrapSub(w, params_.width), WrapSub(h, params_.height));
 }
 
 void Entity::Scale(double fx, double fy) {

@@ -325,10 +325,13 @@ uint32_t ParticleEntity::Create(uint32_t resourceId, int sx, int sy, int width, 
     if (DescriptorMade()) FreeDescriptor();
     const EnginePicture* pic = LookupPicture(resourceId);
     if (!pic || !pic->pixels) return 0;
-    // Cut the region to the picture: a source outside it reads nothing.
-    const Rect region = IntersectRect(Rect{sx, sy, sx + width, sy + height},
-                                      Rect{0, 0, pic->width, int(pic->totalRows())});
-    if (region.empty()) return 0;
+    // Cut the region to the picture: a source outside it reads nothing. The far edges are
+    // summed wide, so an origin near the top of the int range cannot wrap back inside.
+    const int64_t right = std::min<int64_t>(int64_t(sx) + width, pic->width);
+    const int64_t bottom = std::min<int64_t>(int64_t(sy) + height, pic->totalRows());
+    const int64_t left = std::max(sx, 0), top = std::max(sy, 0);
+    if (right <= left || bottom <= top) return 0;
+    const Rect region{int(left), int(top), int(right), int(bottom)};
     const int w = region.width(), h = region.height();
     const int sample = pic->sampleSize();
     auto state = std::make_unique<ParticleState>();

@@ -66,8 +66,11 @@ void GameKernel::DestroyEntity(Entity* e) {
     const uint32_t id = e->GetId();
     while (e->GetChildCount() > 0) {
         const ChildLink link = e->Children()[0];
-        if ((link.flags & LINK_OWNED) && FindEntity(link.childId) == link.child)
+        if ((link.flags & LINK_OWNED) && FindEntity(link.childId) == link.child) {
             DestroyEntityTree(link.childId);
+            // An unregistered owner's hook may have taken this entity with it.
+            if (!FindEntity(id)) return;  // ids are never reused
+        }
         // The destroyed child unlinked itself; any link still first is only removed, so the
         // loop always advances.
         if (e->GetChildCount() > 0 && e->Children()[0].child == link.child)
@@ -79,7 +82,10 @@ void GameKernel::DestroyEntity(Entity* e) {
     e->SetControlId(0);
     if (ControlData* c = FindControl(controlId); c && c->entityId == id) {
         c->entityId = 0;
-        if (c->flags & CTRL_DELETE_WITH_ENTITY) DeleteControl(controlId);
+        if (c->flags & CTRL_DELETE_WITH_ENTITY) {
+            DeleteControl(controlId);
+            if (!FindEntity(id)) return;  // ids are never reused
+        }
     }
     e->SetHitMode(0);
     auto it = entities_.find(id);
@@ -252,10 +258,16 @@ void GameKernel::BringControlToTop(uint32_t id) {
     Entity* e = c ? FindEntity(c->entityId) : nullptr;
     if (!e || e->GetLayer() != 4) return;
     const uint32_t previous = GetTopItemControl();
-    if (previous)
+    if (previous) {
+        const uint32_t entityId = e->GetId();
         PostControlMessage(previous, 16, MessageData{}, 0);
-    else
+        // The handler may have destroyed the entity or its control: look them up again.
+        c = FindControl(id);
+        e = c ? FindEntity(c->entityId) : nullptr;
+        if (!e || e->GetId() != entityId || e->GetLayer() != 4) return;
+    } else {
         PostMessage(16, MessageData{});
+    }
     canvas_->SetTopItem(e->GetItemId());
     PostControlMessage(id, 15, MessageData{}, 0);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/core/entity_kinds.h"
 #include "engine/render/plane.h"
@@ -20,6 +21,15 @@ Rect UnionRect(const Rect& a, const Rect& b) {
                 std::max(a.bottom, b.bottom)};
 }
 
+// Half a side rounded up, worked out wide: a side of INT_MAX must not wrap.
+int64_t HalfUp(int side) {
+    return (int64_t(side) + 1) / 2;
+}
+
+int ClampToInt(int64_t v) {
+    return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
 bool SameRect(const Rect& a, const Rect& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -29,10 +39,11 @@ bool SameRect(const Rect& a, const Rect& b) {
 bool BlockMeetsRect(const BlitParams& b, const Rect& rect) {
     const int sx = b.drawX, sy = b.drawY;
     Rect box;
-    box.left = sx - (b.width + 1) / 2;
-    box.top = sy - (b.height + 1) / 2;
-    box.right = box.left + b.width + 1;
-    box.bottom = box.top + b.height + 1;
+    const int64_t left = sx - HalfUp(b.width), top = sy - HalfUp(b.height);
+    box.left = ClampToInt(left);
+    box.top = ClampToInt(top);
+    box.right = ClampToInt(left + b.width + 1);
+    box.bottom = ClampToInt(top + b.height + 1);
     if (b.angle == 0.0) return !IntersectRect(box, rect).empty();
     const DPoint c[4] = {RotatePointD(box.left, box.top, sx, sy, b.angle, 1),
                          RotatePointD(box.right, box.top, sx, sy, b.angle, 1),
@@ -48,8 +59,9 @@ bool BlockMeetsRect(const BlitParams& b, const Rect& rect) {
         }
     }
     if (PointIn(rect, sx, sy)) return true;
-    const IPoint back = RotatePoint((rect.left + rect.right + 1) / 2,
-                                    (rect.top + rect.bottom + 1) / 2, sx, sy, b.angle, 0);
+    const IPoint back =
+        RotatePoint(int((int64_t(rect.left) + rect.right + 1) / 2),
+                    int((int64_t(rect.top) + rect.bottom + 1) / 2), sx, sy, b.angle, 0);
     return PointIn(box, back.x, back.y);
 }
 
@@ -91,13 +103,16 @@ void DrawLayer::SetCenter(const ViewBlock& view) {
 }
 
 int DrawLayer::CalcItemBounds(BlitParams& b) const {
-    b.drawX = view_.halfWidth + (b.centreX - view_.centreX);
-    b.drawY = view_.halfHeight + (b.centreY - view_.centreY);
-    const int sx = b.drawX, sy = b.drawY;
+    // Positions and sizes are whatever the scene set: the test is worked out wide, and a
+    // draw centre past the int range belongs to an item that is out of view anyway.
+    const int64_t sx = int64_t(view_.halfWidth) + (int64_t(b.centreX) - view_.centreX);
+    const int64_t sy = int64_t(view_.halfHeight) + (int64_t(b.centreY) - view_.centreY);
+    b.drawX = ClampToInt(sx);
+    b.drawY = ClampToInt(sy);
     bool in;
     if (b.angle == 0.0) {
-        in = !(sx + (b.width + 1) / 2 < 0 || sx - (b.width + 1) / 2 >= view_.width ||
-               sy + (b.height + 1) / 2 < 0 || sy - (b.height + 1) / 2 >= view_.height);
+        in = !(sx + HalfUp(b.width) < 0 || sx - HalfUp(b.width) >= view_.width ||
+               sy + HalfUp(b.height) < 0 || sy - HalfUp(b.height) >= view_.height);
     } else {
         const double dx = double(b.centreX) - view_.centreX;
         const double dy = double(b.centreY) - view_.centreY;
@@ -156,7 +171,7 @@ void DrawLayer::RemoveOrdered(uint32_t id) {
 
 void DrawLayer::AfterUpdate(LayerItem& item, uint32_t visibleArg) {
     if (item.id != top_ || top_ == 0) return;
-    threshold_ = uint32_t(item.live->z - 1);
+    threshold_ = uint32_t(item.live->z) - 1u;
     if (visibleArg == 0) RemoveTopItem(item.id);
 }
 
@@ -260,12 +275,13 @@ Rect DrawLayer::ParamsToRect(BlitParams& b) const {
     Rect r;
     if (b.angle != 0.0) {
         if (b.radius < 1) b.radius = int32_t(GetRotateRadius(b.width, b.height));
-        r = Rect{b.drawX - b.radius, b.drawY - b.radius, b.drawX + b.radius, b.drawY + b.radius};
+        const int64_t x = b.drawX, y = b.drawY, radius = b.radius;
+        r = Rect{ClampToInt(x - radius), ClampToInt(y - radius), ClampToInt(x + radius),
+                 ClampToInt(y + radius)};
     } else {
-        r.left = b.drawX - (b.width + 1) / 2;
-        r.top = b.drawY - (b.height + 1) / 2;
-        r.right = r.left + b.width;
-        r.bottom = r.top + b.height;
+        const int64_t left = b.drawX - HalfUp(b.width), top = b.drawY - HalfUp(b.height);
+        r = Rect{ClampToInt(left), ClampToInt(top), ClampToInt(left + b.width),
+                 ClampToInt(top + b.height)};
     }
     if (b.flags & BLIT_CLIP) {
         const Rect clip{b.clip.left - bounds_.left, b.clip.top - bounds_.top,
@@ -324,7 +340,7 @@ uint32_t DrawLayer::HitTest(int x, int y) const {
             px = p.x;
             py = p.y;
         }
-        const double hw = (b.width + 1) / 2, hh = (b.height + 1) / 2;
+        const double hw = double(HalfUp(b.width)), hh = double(HalfUp(b.height));
         const bool hit = b.centreX - hw < px && px < b.centreX + hw && b.centreY - hh < py &&
                          py < b.centreY + hh;
         if (!hit || !(uint32_t(b.z) > threshold)) continue;
@@ -340,8 +356,8 @@ int DrawLayer::PixelHit(int lx, int ly, const LayerItem& item) const {
     if (!d) return 0;
     const BlitParams& b = *item.live;
     const IPoint p = RotatePoint(lx, ly, b.centreX, b.centreY, b.angle, 0);
-    const int64_t u = int64_t(p.x) - b.centreX + (b.width + 1) / 2;
-    const int64_t v = int64_t(p.y) - b.centreY + (b.height + 1) / 2;
+    const int64_t u = int64_t(p.x) - b.centreX + HalfUp(b.width);
+    const int64_t v = int64_t(p.y) - b.centreY + HalfUp(b.height);
     if (u < 0 || v < 0) return 0;
     if (d->kind == ENT_PLANE) {
         // The entity's size and the buffer's differ after a resize: outside the buffer is
@@ -379,7 +395,7 @@ void DrawLayer::SetTopItem(uint32_t id) {
     RemoveTopItem(id);
     topList_.push_back(id);
     top_ = id;
-    threshold_ = uint32_t(item->live->z - 1);
+    threshold_ = uint32_t(item->live->z) - 1u;
 }
 
 void DrawLayer::RemoveTopItem(uint32_t id) {
@@ -398,7 +414,7 @@ void DrawLayer::RemoveTopItem(uint32_t id) {
         top_ = 0;
         threshold_ = 0;
     } else {
-        threshold_ = uint32_t(item->live->z - 1);
+        threshold_ = uint32_t(item->live->z) - 1u;
     }
 }
 

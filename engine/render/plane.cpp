@@ -205,23 +205,26 @@ void PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, 
     dst.width = s->width;
     dst.height = s->height;
     dst.key = s->key;
+    // The destination box is worked out wide: an origin or size near the int range's end
+    // must land outside the plane, not wrap into it.
+    const int64_t halfW = (int64_t(width) + 1) / 2, halfH = (int64_t(height) + 1) / 2;
+    const int64_t cx = int64_t(x) + halfW, cy = int64_t(y) + halfH;
+    const int64_t radius = int64_t(GetRotateRadius(width, height));
+    int64_t left, top, right, bottom;
+    if (angle != 0.0) {
+        left = cx - radius, top = cy - radius, right = cx + radius, bottom = cy + radius;
+    } else {
+        left = cx - halfW, top = cy - halfH, right = left + width, bottom = top + height;
+    }
+    if (right < 0 || left >= s->width || top >= s->height || bottom < 0) return;
+    // A box meeting the plane has its centre within int range.
     BlitParams b;
     b.angle = angle;
-    b.drawX = x + (width + 1) / 2;
-    b.drawY = y + (height + 1) / 2;
+    b.drawX = int32_t(cx);
+    b.drawY = int32_t(cy);
     b.width = width;
     b.height = height;
-    b.radius = int32_t(GetRotateRadius(width, height));
-    Rect box;
-    if (angle != 0.0) {
-        box = Rect{b.drawX - b.radius, b.drawY - b.radius, b.drawX + b.radius, b.drawY + b.radius};
-    } else {
-        box.left = b.drawX - (width + 1) / 2;
-        box.top = b.drawY - (height + 1) / 2;
-        box.right = box.left + width;
-        box.bottom = box.top + height;
-    }
-    if (box.right < 0 || box.left >= s->width || box.top >= s->height || box.bottom < 0) return;
+    b.radius = int32_t(radius);
     DrawImageEx(dst, b, *pic, sx, sy, sw, sh, alpha, tint);
     ApplyColorKey();
 }

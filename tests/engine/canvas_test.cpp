@@ -42,6 +42,14 @@ TEST(Canvas, NothingDirtyDrawsNothing) {
     s.target.pixels.assign(s.target.pixels.size(), kSentinel);
     EXPECT_EQ(s.canvas.Render(6, s.target.surface), -1);
     for (uint32_t p : s.target.pixels) ASSERT_EQ(p, kSentinel);
+    // Added hidden, or shown but out of view: nothing to draw and nothing dirty.
+    auto hidden = MakeImage(2, 1, 30, 30, 8, 6);
+    hidden->Hide();
+    hidden->AttachToCanvas(&s.canvas, 1);
+    auto away = MakeImage(3, 1, 500, 30, 8, 6);
+    away->AttachToCanvas(&s.canvas, 1);
+    EXPECT_EQ(s.canvas.Layer(1).OrderedIds(), (std::vector<uint32_t>{a->GetItemId()}));
+    EXPECT_EQ(s.canvas.Render(9, s.target.surface), -1);
 }
 
 TEST(Canvas, MovingOneSpriteTouchesOnlyTheMergedRectangles) {
@@ -349,6 +357,38 @@ TEST(DrawLayer, RotatedAndPixelHits) {
     EXPECT_EQ(s.canvas.HitTest(10, 10), 2u);
     s.pics.Get(2)->ownedPixels[(1 + 1 * 8) * 4 + 3] = 0xFF;  // pixel (1, 1) opaque
     EXPECT_EQ(s.canvas.HitTest(7, 8), 3u);
+}
+
+TEST(DrawLayer, SidesAndPlacesAtTheIntRangesEndStayInOrOutOfView) {
+    Scene s;
+    // Half of INT_MAX rounded up is 2^30: the item spans the view.
+    auto wide = MakeImage(1, 1, 32, 24, INT32_MAX, 4, 1);
+    wide->AttachToCanvas(&s.canvas, 1);
+    wide->SetHitMode(1);
+    EXPECT_TRUE(wide->IsInView());
+    EXPECT_EQ(s.canvas.HitTest(0, 24), 1u);
+    EXPECT_EQ(s.canvas.HitTest(63, 24), 1u);
+    s.canvas.TakeDirtyRects();
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    EXPECT_EQ(s.canvas.DirtyRects()[0].left, 32 - (1 << 30));
+    EXPECT_EQ(s.canvas.DirtyRects()[0].right, (1 << 30) + 31);
+    // A top item at the lowest z: its threshold is the unsigned word below it, and only it
+    // is hit through the top list.
+    wide->SetZ(INT32_MIN);
+    wide->ApplyTransform();
+    s.canvas.Layer(1).SetTopItem(wide->GetItemId());
+    EXPECT_EQ(s.canvas.Layer(1).HitThreshold(), 0x7FFFFFFFu);
+    EXPECT_EQ(s.canvas.HitTest(10, 24), 1u);
+    // Far past the right end of the layer: out of view, not wrapped into it.
+    auto far = MakeImage(2, 1, INT32_MAX, 24, 8, 6, 1);
+    far->AttachToCanvas(&s.canvas, 1);
+    EXPECT_FALSE(far->IsInView());
+    far->SetPosition(INT32_MIN, 24);
+    far->ApplyTransform();
+    EXPECT_FALSE(far->IsInView());
+    far->SetPosition(4, 3);
+    far->ApplyTransform();
+    EXPECT_TRUE(far->IsInView());
 }
 
 TEST(DrawLayer, PixelHitOnAPlaneStaysInsideItsBuffer) {

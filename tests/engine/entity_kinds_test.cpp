@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
+#include "engine/core/clock.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -169,6 +172,20 @@ TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
     EXPECT_TRUE(e.State()->pictureFlags & PIC_ALPHA);
 }
 
+TEST(ParticleEntity, ARegionReachingPastTheIntRangeIsCutNotWrapped) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(10, 6, {0x80112233}));
+    ParticleEntity e;
+    // The far edge sum passes INT_MAX: the region lies right of the picture.
+    EXPECT_EQ(e.Create(1, INT32_MAX - 2, 0, 10, 6), 0u);
+    EXPECT_EQ(e.Create(1, 0, INT32_MAX - 2, 10, 6), 0u);
+    EXPECT_FALSE(e.DescriptorMade());
+    // A region from far left to the int range's end keeps the whole picture.
+    ASSERT_EQ(e.Create(1, -5, -5, INT32_MAX, INT32_MAX), 999999u);
+    EXPECT_EQ(e.Descriptor().width, 10);
+    EXPECT_EQ(e.Descriptor().height, 6);
+}
+
 TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
     PictureTable pics;
     pics.Add(1, SolidPicture(2, 2, {0xFFFFFFFF}));
@@ -198,10 +215,32 @@ TEST(ParticleEntity, EmitsOnTheIntervalAndRetiresDeadParticles) {
 
 // ---- planes -------------------------------------------------------------------------------
 
+TEST(ParticleEntity, StartTakesTheCanvasClockOnlyWhileAttached) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFFFFFFFF}));
+    Canvas canvas;
+    canvas.InitScreen(32, 8, 8);
+    test::Target target(8, 8);
+    canvas.InvalidateAll();
+    canvas.Render(0x5EED5EED, target.surface);
+    ParticleEntity e;
+    ASSERT_EQ(e.Create(1, 0, 0, 2, 2), 999999u);
+    ASSERT_NE(e.AttachToCanvas(&canvas, 1), 0u);
+    e.Start(true);
+    EXPECT_EQ(e.State()->lastEmission, 0x5EED5EEDu);
+    e.DetachFromCanvas();  // the canvas is still remembered, but no longer drawn on
+    e.Start(true);
+    EXPECT_EQ(e.State()->lastEmission, GetCachedTimeMs());
+}
+
 TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     PlaneEntity p;
     TextLayout layout;
     p.SetTextLayout(&layout, true);  // no plane yet: nothing
+    p.Fill();
+    p.DrawBorder(0x123456);
+    p.ApplyColorKey();
+    EXPECT_EQ(p.GetPixels(), nullptr);
     p.Create(0, 4, 0x0000FF);
     EXPECT_FALSE(p.DescriptorMade());
     p.Create(kMaxPlaneSide + 1, 4, 0x0000FF);
@@ -231,6 +270,38 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(one.State()->pixels[0], 0xFF563412u);
     EXPECT_EQ(ColorToPixel(0x0000FF, kNoColour), 0xFFFF0000u);
     EXPECT_EQ(ColorToPixel(kNoColour, kNoColour), 0x00FF00FFu);
+}
+
+TEST(PlaneEntity, PastesReachingPastTheIntRangeLandOutsideThePlane) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
+    PlaneEntity p;
+    p.Create(4, 4, 0x00FF00);
+    const std::vector<uint32_t> before = p.State()->pixels;
+    p.PasteImage(INT32_MAX - 1, 0, 1, 0, 0, 2, 2, 4, 4, 0.0, 1.0, kNoColour);
+    p.PasteImage(0, INT32_MAX - 1, 1, 0, 0, 2, 2, 4, 4, 30.0, 1.0, kNoColour);
+    p.PasteImage(INT32_MIN, 0, 1, 0, 0, 2, 2, INT32_MAX, 4, 0.0, 1.0, kNoColour);
+    EXPECT_EQ(p.State()->pixels, before);
+    // A box ending exactly at x = 0 still meets the plane's first column.
+    p.PasteImage(-2, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
+    p.PasteImage(-1, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
+    EXPECT_NE(p.State()->pixels[0], before[0]);
+    EXPECT_EQ(p.State()->pixels[1], before[1]);
+}
+
+TEST(PlaneEntity, FitToTextSizesTheBufferToTheMeasuredTextOnly) {
+    PlaneEntity p;
+    p.Create(4, 30, 0);
+    TextLayout layout;
+    layout.Init();
+    layout.SetStyle(p.State()->style);
+    int w = 0, h = 0;
+    layout.MeasureText(0, 0, "mahjong", w, h);
+    ASSERT_GT(w, 4);
+    p.FitToText("mahjong");
+    EXPECT_EQ(p.State()->width, w);
+    EXPECT_EQ(p.State()->height, h);
+    EXPECT_EQ(p.GetWidth(), 4);  // the entity keeps its size
 }
 
 TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {

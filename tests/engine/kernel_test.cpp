@@ -168,6 +168,35 @@ TEST_F(Kernel, TopControlsTradeMessages15And16) {
     EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
+TEST_F(Kernel, ALosingTopControlMayDestroyTheNewcomer) {
+    // The old top control's handler of 16 deletes the newcomer (a closing dialog taking its
+    // buttons with it): nothing is made top and nothing reads the gone entity.
+    struct Closer : ObjectBase {
+        uint32_t HandleMessage(EngineMessage& m) override {
+            if (m.code == 16 && kernel) kernel->DeleteControl(victim);
+            return 1;
+        }
+        GameKernel* kernel = nullptr;
+        uint32_t victim = 0;
+    };
+    auto* closer = static_cast<Closer*>(kernel.RegisterObject(std::make_unique<Closer>()));
+    Entity* ea = Attached(kernel, ENT_PLAIN, 4);
+    Entity* eb = kernel.CreateEntity(ENT_PLAIN, 30, 30, 4, 4, 0.0, 3, true, 1.0);
+    eb->AttachToCanvas(&kernel.GetCanvas(), 4);
+    ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
+    ControlData* cb = kernel.ApplyControl(eb->GetId(), 16 | 128);
+    ca->owner = closer;
+    kernel.BringControlToTop(ca->id);
+    kernel.PopMessage();
+    closer->kernel = &kernel;
+    closer->victim = cb->id;
+    const uint32_t cbId = cb->id, ebId = eb->GetId();
+    kernel.BringControlToTop(cbId);
+    EXPECT_EQ(kernel.FindEntity(ebId), nullptr);
+    EXPECT_EQ(kernel.FindControl(cbId), nullptr);
+    EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
+}
+
 // DeleteControl and DestroyEntityTree of a 16 | 128 binding meet once each.
 TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
     for (int viaEntity = 0; viaEntity < 2; ++viaEntity) {
@@ -193,6 +222,33 @@ TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
         EXPECT_EQ(kernel.GetEntityCount(), entities - 3);
         EXPECT_EQ(kernel.GetObjectCount(), 0u);
         EXPECT_EQ(kernel.FindEntity(looseId)->GetParent(), nullptr);
+    }
+}
+
+TEST_F(Kernel, AnOwnerHookThatDestroysTheEntityBeingDestroyed) {
+    // The unregistered owner tears down its own entity tree from its hook, while the kernel
+    // is already destroying it (directly, and as an owned child): each goes once.
+    struct SelfCloser : ObjectBase {
+        void OnUnregister() override { kernel->DestroyEntityTree(entityId); }
+        GameKernel* kernel = nullptr;
+        uint32_t entityId = 0;
+    };
+    for (int asChild = 0; asChild < 2; ++asChild) {
+        Entity* parent = Attached(kernel);
+        Entity* e = kernel.CreateEntity(ENT_PLAIN, 0, 0, 1, 1, 0, 1, true, 1);
+        Entity* child = kernel.CreateEntity(ENT_PLAIN, 0, 0, 1, 1, 0, 1, true, 1);
+        parent->AddChild(e, LINK_OWNED);
+        e->AddChild(child, LINK_OWNED);
+        ControlData* c = kernel.ApplyControl(e->GetId(), 128);
+        auto* hook =
+            static_cast<SelfCloser*>(kernel.RegisterObject(std::make_unique<SelfCloser>()));
+        hook->kernel = &kernel;
+        hook->entityId = asChild ? parent->GetId() : e->GetId();
+        c->owner = hook;
+        const uint32_t ids[] = {parent->GetId(), e->GetId(), child->GetId()};
+        kernel.DestroyEntityTree(asChild ? e->GetId() : parent->GetId());
+        for (uint32_t id : ids) EXPECT_EQ(kernel.FindEntity(id), nullptr) << asChild;
+        EXPECT_EQ(kernel.GetObjectCount(), 0u);
     }
 }
 
@@ -226,6 +282,12 @@ TEST_F(Kernel, NumbersAreNeverFreedOwnedBlocksExactlyOnce) {
     // Direct delivery, answered 1: freed once.
     kernel.PostControlMessage(c->id, 5, OwnedBlock(), 0);
     EXPECT_EQ(g_freed, 1);
+    // Code 0 is no message: not handled, not queued, its block let go.
+    EXPECT_EQ(kernel.DeliverMessage(EngineMessage{0, OwnedBlock(), c->id}, 0), 0);
+    EXPECT_EQ(owner->codes.size(), 2u);
+    EXPECT_EQ(kernel.GetMessageCount(), 0u);
+    EXPECT_EQ(g_freed, 2);
+    g_freed = 1;  // the counts below leave this block out
     // A deleted target: freed once, not leaked.
     EXPECT_EQ(kernel.PostControlMessage(999, 5, OwnedBlock(), 0), 0);
     EXPECT_EQ(g_freed, 2);
@@ -274,6 +336,9 @@ TEST_F(Kernel, OwnedBlocksThroughApplyCompletionAndCancelModes) {
         kernel.PostApply(e->GetId(), std::move(wait));
         Step(1);
         kernel.CancelAppliesOfEntity(e->GetId(), 7, mode);
+        // A cancelled Apply has id 0, which names no Apply to pause or resume.
+        EXPECT_EQ(kernel.ResumeApply(0), 0);
+        EXPECT_EQ(kernel.PauseApply(0, 5), 0u);
         Step(1);
         EXPECT_EQ(g_freed, int(2 + mode)) << mode;
         EXPECT_EQ(owner->codes.size(), before + (mode == 0 ? 1 : 0)) << mode;
@@ -293,6 +358,27 @@ TEST_F(Kernel, OwnedBlocksThroughApplyCompletionAndCancelModes) {
 // ---- Applies ---------------------------------------------------------------------------------
 
 using Applies = ClockFixture;
+
+TEST_F(Applies, AChainWhoseSuccessorWasCancelledStillCompletes) {
+    Entity* first = Attached(kernel);
+    Entity* second = kernel.CreateEntity(ENT_PLAIN, 30, 30, 4, 4, 0.0, 1, true, 1.0);
+    second->AttachToCanvas(&kernel.GetCanvas(), 1);
+    const uint32_t ev = kernel.NewEventId();
+    Apply head = Timer(0, 0, MessageData{}, 0);
+    head.callback = ApplyWait;
+    head.p[1] = 5;
+    head.eventId = ev;
+    Apply next = Timer(0, 0, MessageData{}, 0);
+    next.eventId = ev;
+    kernel.PostApply(first->GetId(), std::move(head));
+    kernel.PostApply(second->GetId(), std::move(next));
+    Step(1);
+    EXPECT_EQ(kernel.GetActiveApplyCount(), 2u);
+    kernel.CancelAppliesOfEntity(second->GetId(), 7, 2);
+    Step(10);  // the head finishes; its successor is already cancelled and goes too
+    EXPECT_EQ(kernel.GetActiveApplyCount(), 0u);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 0);
+}
 
 TEST_F(Applies, ChainsRunOneAfterAnother) {
     Entity* e = Attached(kernel);
@@ -493,6 +579,13 @@ TEST_F(Callbacks, PlayFramesModesIncludingZeroDelays) {
     EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 100), 0u);
     EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 150), 0u);  // zero delays: no division
     EXPECT_EQ(a.p[3], kernel.GetFrameInterval());
+    // Zero delays with a loop count: the last frame shows and the loops run out.
+    Apply counted = MakeApplyTimer(0, 0, MessageData{}, 0);
+    counted.p[7] = 0;
+    counted.set(8, 2);
+    EXPECT_EQ(ApplyPlayFrames(img, counted, kernel, 200), 0u);
+    EXPECT_EQ(img->GetFrame(), 2u);
+    EXPECT_EQ(ApplyPlayFrames(img, counted, kernel, 240), 1u);
     Apply m2 = MakeApplyTimer(0, 0, MessageData{}, 0);
     m2.p[7] = 2;
     m2.set(8, 40);
