@@ -1,7 +1,5 @@
 #include "framework/web/link_handler.h"
 
-#include "framework/game_app.h"
-
 namespace hqlv::framework::web {
 namespace {
 
@@ -18,35 +16,7 @@ bool EqualsNoCase(std::string_view s, std::string_view p) {
     return s.size() == p.size() && StartsNoCase(s, p);
 }
 
-class CurrentAppHost : public LinkHost {
-public:
-    int UserId() override {
-        auto* app = CGameApp::Current();
-        return app ? app->GetUserID() : 0;
-    }
-    bool Standalone() override {
-        auto* app = CGameApp::Current();
-        return app && app->IsStandalone();
-    }
-    bool PostToHall(uint32_t msg, uintptr_t w) override {
-        auto* app = CGameApp::Current();
-        return app && app->PostToGameHall(msg, w, 0);
-    }
-    void OpenWebPage(const std::string& page, int withSign) override {
-        if (auto* app = CGameApp::Current()) app->OpenWebPage(page, withSign);
-    }
-    std::string BuildWebUrl(const std::string& page, bool withSign) override {
-        auto* app = CGameApp::Current();
-        return app ? app->BuildWebUrl(page, withSign) : page;
-    }
-};
-
 }  // namespace
-
-LinkHost& AppLinkHost() {
-    static CurrentAppHost host;
-    return host;
-}
 
 LinkKind ClassifyLink(std::string_view url) {
     if (StartsNoCase(url, "kvoold:")) return LinkKind::kOld;

@@ -1,0 +1,178 @@
+// The real browser engine, offscreen, against the tests' HTTP server on 127.0.0.1 (names
+// under "localhost" reach it through the engine's own loopback rule).
+#include "framework/web/web_view.h"
+
+#include <gtest/gtest.h>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "framework/web/host_filter.h"
+#include "tests/framework/http_test_server.h"
+#include "web_test_app.h"
+
+namespace hqlv::framework::web {
+namespace {
+
+using hqlv::framework::testing::Answer;
+
+Answer Page(std::string body) {
+    Answer a;
+    a.body = std::move(body);
+    return a;
+}
+using hqlv::framework::testing::HttpServer;
+
+struct FakeHost : LinkHost {
+    std::vector<std::pair<uint32_t, uintptr_t>> posted;
+    std::vector<std::string> opened;
+    int UserId() override { return 4321; }
+    bool Standalone() override { return false; }
+    bool PostToHall(uint32_t msg, uintptr_t w) override {
+        posted.emplace_back(msg, w);
+        return true;
+    }
+    void OpenWebPage(const std::string& page, int) override { opened.push_back(page); }
+    std::string BuildWebUrl(const std::string& page, bool) override {
+        return page + "?uid=4321&sign=S";
+    }
+};
+
+// Records what the before-navigate step saw and answered.
+class RecordingCtrl : public CHallHtmlCtrl {
+public:
+    using CHallHtmlCtrl::CHallHtmlCtrl;
+    bool OnBeforeNavigate2(const std::string& url, bool mainFrame) override {
+        bool cancel = CHallHtmlCtrl::OnBeforeNavigate2(url, mainFrame);
+        seen.push_back({url, mainFrame, cancel});
+        return cancel;
+    }
+    struct Seen {
+        std::string url;
+        bool mainFrame;
+        bool cancelled;
+    };
+    std::vector<Seen> seen;
+    bool Saw(const std::string& part) const {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const Seen& s) { return s.url.find(part) != std::string::npos; });
+    }
+};
+
+int CountHost(HttpServer& server, const std::string& host) {
+    int n = 0;
+    for (const auto& r : server.seen())
+        if (r.find("\r\nHost: " + host) != std::string::npos) ++n;
+    return n;
+}
+
+bool HasRequest(HttpServer& server, const std::string& part) {
+    for (const auto& r : server.seen())
+        if (r.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// Runs `act` and waits for a page to finish loading well (refused ones finish badly).
+template <class F>
+bool LoadOk(CFixHtmlView&, QSignalSpy& loads, F act) {
+    loads.clear();
+    act();
+    return QTest::qWaitFor(
+        [&] {
+            return std::any_of(loads.begin(), loads.end(),
+                               [](const QList<QVariant>& l) { return l.at(0).toBool(); });
+        },
+        20000);
+}
+
+TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
+    testing::SharedWebApp();
+    HttpServer server;
+    const std::string port = server.base().substr(server.base().rfind(':'));
+    const std::string pages = "http://pages.localhost" + port;
+    const std::string evil = "http://evil.localhost" + port;
+    std::string list = ::testing::TempDir() + "hqlv-web-domain.dat";
+    ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
+
+    struct Trick {
+        const char* text;
+        std::string href;
+    } tricks[] = {
+        {"q", evil + "?.pages.localhost"},
+        {"h", evil + "#.pages.localhost"},
+        {"b", evil + "\\.pages.localhost/"},
+        {"u", "http://pages.localhost@evil.localhost" + port + "/u"},
+        {"plain", evil + "/plain"},
+    };
+    std::string body = "<html><body>";
+    for (const auto& t : tricks) body += "<a href='" + t.href + "'>" + t.text + "</a> ";
+    body += "<a href='" + evil + "/blank' target='_blank'>blank</a> ";
+    body += "<a href='KVOOLD://pages.localhost" + port + "/old'>old</a> ";
+    body += "<a href='kvonew://pages.localhost" + port + "/run'>new</a> ";
+    body += "<a href='kvoapp://changeclothing/'>clothes</a> ";
+    body += "<a href='http://sub.pages.localhost" + port + "/sub'>sub</a> ";
+    body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
+    server.Script("/start", Page(body));
+    server.Script("/sub", Page("<html>sub</html>"));
+    server.Script("/old?uid=4321&sign=S", Page("<html>old</html>"));
+    server.Script("/post", Page("<html>posted</html>"));
+
+    FakeHost host;
+    RecordingCtrl view(nullptr, host);
+    view.resize(400, 300);
+    view.SetHostListFile(list);
+    view.EnableHostFilter(1);
+    QSignalSpy loads(&view, &QWebEngineView::loadFinished);
+    view.NavigateWithPost(pages + "/start", 0, {}, {}, nullptr, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loads.size() >= 1; }, 20000));
+    ASSERT_TRUE(loads.at(0).at(0).toBool());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Saw("/frame"); }, 10000));
+    for (const auto& s : view.seen)
+        if (s.url.find("/frame") != std::string::npos) {
+            EXPECT_FALSE(s.mainFrame);
+            EXPECT_TRUE(s.cancelled);
+        }
+
+    for (const auto& t : tricks) {
+        size_t before = view.seen.size();
+        view.ClickLinkByText(t.text);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view.seen.size() > before; }, 10000)) << t.text;
+        EXPECT_TRUE(view.seen.back().cancelled) << view.seen.back().url;
+    }
+    view.ClickLinkByText("blank");
+    view.ClickLinkByText("new");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.opened.empty(); }, 10000));
+    EXPECT_EQ(host.opened, std::vector<std::string>{"http://pages.localhost" + port + "/run"});
+    view.ClickLinkByText("clothes");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !host.posted.empty(); }, 10000));
+    EXPECT_EQ(host.posted[0], std::make_pair(kHallMsgChangeClothing, uintptr_t(4321)));
+    view.ClickLinkByText("old");
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return HasRequest(server, "GET /old?uid=4321&sign=S "); }, 20000));
+
+    // Back on a page with links: the allowed sub-domain is reached.
+    server.Script("/start", Page(body));
+    ASSERT_TRUE(LoadOk(view, loads,
+                       [&] { view.NavigateWithPost(pages + "/start", 0, {}, {}, nullptr, 0); }));
+    ASSERT_TRUE(LoadOk(view, loads, [&] { view.ClickLinkByText("sub"); }));
+    EXPECT_EQ(CountHost(server, "sub.pages.localhost"), 1);
+
+    ASSERT_TRUE(LoadOk(view, loads, [&] {
+        view.NavigateWithPost(pages + "/post", 0, "", "X-Hqlv-Test: yes\r\nX-Other: two", "a=1&b=2",
+                              0);
+    }));
+    std::string posted;
+    for (const auto& r : server.seen())
+        if (r.rfind("POST /post ", 0) == 0) posted = r;
+    ASSERT_FALSE(posted.empty());
+    EXPECT_NE(posted.find("\r\nX-Hqlv-Test: yes\r\n"), std::string::npos);
+    EXPECT_NE(posted.find("\r\nX-Other: two\r\n"), std::string::npos);
+    EXPECT_EQ(posted.substr(posted.size() - 7), "a=1&b=2");
+    EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
+    std::remove(list.c_str());
+}
+
+}  // namespace
+}  // namespace hqlv::framework::web
