@@ -33,6 +33,12 @@ public:
                                     const std::string& key) = 0;
     virtual void WriteSetting(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& value) = 0;
+    // The game's ini file (amount histories) and the user's data file (fixed amounts).
+    virtual std::string GameIniFile() { return {}; }
+    virtual std::string UserFile() { return {}; }
+    // The safe box's page and the web panes' allowed-host list.
+    virtual std::string CofferUrl() { return {}; }
+    virtual std::string HostListFile() { return {}; }
 };
 
 enum class TakeOutcome { kTaken, kQueryFailed, kCancelled, kTakeFailed };
