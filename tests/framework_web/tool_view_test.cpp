@@ -50,5 +50,27 @@ TEST(ToolView, ButtonsMenuAndCommands) {
     EXPECT_EQ(ops.log.size(), 1u);
 }
 
+TEST(ToolView, PicturesAndATestFrameScreenshot) {
+    testing::SharedWebApp();
+    EXPECT_EQ(ToolButtonImage(165).size(), QSize(55, 16));
+    EXPECT_EQ(ToolButtonImage(166).size(), QSize(71, 15));
+    EXPECT_NE(ToolButtonImage(165).pixel(0, 0), ToolButtonImage(166).pixel(0, 0));
+    // This game's frame has no tool pane: a test frame puts one under a table area.
+    FakeSafeBoxOps ops;
+    QWidget frame;
+    frame.resize(320, 240);
+    QWidget table(&frame);
+    table.setGeometry(0, 0, 320, 208);
+    table.setStyleSheet("background: rgb(20,90,50)");
+    CGameToolView view(ops, &frame);
+    view.setGeometry(0, 208, 320, 32);
+    view.OnInitialUpdate();
+    frame.show();
+    QImage shot = frame.grab().toImage();
+    EXPECT_TRUE(shot.save(QString(HQLV_BUILD_DIR) + "/tool-view-frame.png"));
+    EXPECT_EQ(shot.pixelColor(300, 230), QColor(0xF0, 0xFF, 0xFF));  // the pane's ground
+    EXPECT_EQ(shot.pixelColor(10, 208 + 8 + 4), ToolButtonImage(165).pixelColor(2, 4));
+}
+
 }  // namespace
 }  // namespace hqlv::framework::web
