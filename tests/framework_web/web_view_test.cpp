@@ -160,8 +160,9 @@ TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
     EXPECT_EQ(CountHost(server, "sub.pages.localhost"), 1);
 
     ASSERT_TRUE(LoadOk(view, loads, [&] {
-        view.NavigateWithPost(pages + "/post", 0, "", "X-Hqlv-Test: yes\r\nX-Other: two", "a=1&b=2",
-                              0);
+        view.NavigateWithPost(pages + "/post", 0, "",
+                              "X-Hqlv-Test: yes\r\nX-Other: two\nBad line\r\nX-Third:  3",
+                              "a=1&b=2", 0);
     }));
     std::string posted;
     for (const auto& r : server.seen())
@@ -169,9 +170,69 @@ TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
     ASSERT_FALSE(posted.empty());
     EXPECT_NE(posted.find("\r\nX-Hqlv-Test: yes\r\n"), std::string::npos);
     EXPECT_NE(posted.find("\r\nX-Other: two\r\n"), std::string::npos);
+    EXPECT_NE(posted.find("\r\nX-Third: 3\r\n"), std::string::npos);
+    EXPECT_EQ(posted.find("Bad line"), std::string::npos);
     EXPECT_EQ(posted.substr(posted.size() - 7), "a=1&b=2");
     EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
     std::remove(list.c_str());
+}
+
+TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
+    testing::SharedWebApp();
+    FakeHost host;
+    {
+        CAdvertHtmlCtrl ad(nullptr, host);
+        EXPECT_TRUE(ad.OnBeforeNavigate2("kvoapp://changeclothing/", true));
+        EXPECT_EQ(host.posted.size(), 1u);
+        EXPECT_FALSE(ad.OnBeforeNavigate2("http://x.test/", true));  // filter off
+        EXPECT_EQ(ad.failed(), 0);
+        ad.OnDocumentComplete("about:blank");
+        ad.OnDocumentComplete("");
+        EXPECT_EQ(ad.loaded(), 0);
+        ad.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(ad.loaded(), 1);
+        CAdvertHtmlCtrl cancelled(nullptr, host);
+        cancelled.OnBeforeNavigate2("res://ieframe.dll/NAVCANCL.htm", true);
+        EXPECT_EQ(cancelled.failed(), 1);
+        cancelled.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(cancelled.loaded(), 0);
+        CAdvertHtmlCtrl failed(nullptr, host);
+        failed.OnNavigateError();
+        failed.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(failed.loaded(), 0);
+    }
+    QWidget parent;
+    auto* placeholder = new QWidget(&parent);
+    SetItemId(placeholder, 180);
+    placeholder->setGeometry(5, 6, 70, 40);
+    auto* ctrl = new CHallHtmlCtrl(nullptr, host);
+    EXPECT_FALSE(ctrl->CreateFromStatic(181, &parent));
+    EXPECT_EQ(ctrl->parentWidget(), nullptr);
+    ASSERT_TRUE(ctrl->CreateFromStatic(180, &parent));
+    EXPECT_EQ(FindItem(&parent, 180), ctrl);
+    EXPECT_EQ(ctrl->geometry(), QRect(5, 6, 70, 40));
+    // The member-close link goes to the parent only when asked; either way it is taken.
+    struct Parent : QWidget {
+        int links = 0;
+        bool event(QEvent* e) override {
+            if (e->type() == HallLinkEvent::kind()) {
+                auto* l = static_cast<HallLinkEvent*>(e);
+                if (l->handler && l->handler->IsMemberClose()) ++links;
+                return true;
+            }
+            return QWidget::event(e);
+        }
+    } owner;
+    auto* member = new CHallHtmlCtrl(&owner, host);
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://memberclose/", true));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(owner.links, 0);
+    member->SetPostToParent(1);
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://memberclose/", true));
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://becomemember/", true));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(owner.links, 1);
+    EXPECT_EQ(host.posted.back(), std::make_pair(kHallMsgBecomeMember, uintptr_t(4321)));
 }
 
 }  // namespace
