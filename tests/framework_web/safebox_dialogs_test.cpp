@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "fake_safebox_ops.h"
 #include "framework/web/host_filter.h"
@@ -211,6 +212,53 @@ TEST(SafeBoxDialogs, SafeBoxWithItsPageAndTheKeypadScreenshots) {
     code.show();
     EXPECT_TRUE(code.grab().save(QString::fromStdString(ShotPath("safebox-code.png"))));
     std::remove(list.c_str());
+}
+
+TEST(SafeBoxDialogs, EveryButtonLiesInsideItsDialog) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CSafeBoxDlg box(ops);
+    CDepositSaveDlg save(ops);
+    CDepositTakeDlg take(ops);
+    CFixDepositDlg fix(ops);
+    CVerifyCodeDlg code(ops);
+    CSoftKeypadDlg keypad;
+    for (QDialog* d : std::initializer_list<QDialog*>{&box, &save, &take, &fix, &code, &keypad})
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            EXPECT_TRUE(d->rect().contains(b->geometry())) << b->text().toStdString();
+}
+
+TEST(SafeBoxDialogs, SafeBoxClosesWhenTakeOrSaveEndsWithOk) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CSafeBoxDlg dlg(ops);
+    dlg.SetCaption("Acct");
+    // The inner dialog runs modally: answer it from the event loop.
+    auto answer = [](bool ok) {
+        QTimer::singleShot(50, [ok] {
+            auto* d = dynamic_cast<CDepositDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            if (!ok) return d->reject();
+            d->combo()->setEditText("100");
+            d->OnOK();
+        });
+    };
+    answer(false);
+    dlg.OnSave();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(ops.log.empty());
+    answer(true);
+    dlg.OnSave();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ops.log, V{"save 100"});
+    dlg.setResult(0);
+    answer(false);
+    dlg.OnTake();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    answer(true);
+    dlg.OnTake();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ops.log.back(), "take 100 999");
 }
 
 }  // namespace
