@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ clang pkg-config
   # libraries of the client
   zlib1g-dev libdeflate-dev libssl-dev libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev
-  qt6-base-dev libfreetype-dev libfontconfig-dev libsdl2-mixer-dev libcurl4-openssl-dev
+  qt6-base-dev qt6-webengine-dev libfreetype-dev libfontconfig-dev libsdl2-mixer-dev libcurl4-openssl-dev
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-ukai
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev libfuzzer-14-dev libclang-rt-14-dev

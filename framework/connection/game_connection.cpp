@@ -393,17 +393,20 @@ int CGameConnection::OpenSafeBox(std::string& text, uint8_t out[32]) {
     return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kSafeBoxBytes, text);
 }
 
-int CGameConnection::QueryProtection(std::string& text, uint8_t out[24]) {
+int CGameConnection::QueryProtection(std::string& text, uint8_t out[24], int* replyCode) {
+    if (replyCode) *replyCode = 0;
     if (!m_pHost) return 0;
     RequestResult r;
     r.text = text;
     int sent = SendRequest(r, kReqQueryProtection, BuildSafeBoxBody(Context()), 1);
     text = r.text;
+    if (replyCode) *replyCode = r.code;
     if (!sent) return 0;
     return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kProtectionBytes, text);
 }
 
-int CGameConnection::SaveSilver(std::string& text, int& amount) {
+int CGameConnection::SaveSilver(std::string& text, int& amount, int* replyCode) {
+    if (replyCode) *replyCode = 0;
     if (!m_pHost || !m_pHost->Entry().IsSpecialOption()) return 0;
     RequestResult r;
     r.text = text;
@@ -411,6 +414,7 @@ int CGameConnection::SaveSilver(std::string& text, int& amount) {
         SendRequest(r, kReqSaveSilver,
                     BuildSilverTransferBody(Context(), amount, 0, m_pHost->OwnSeatSilver(), 1), 1);
     text = r.text;
+    if (replyCode) *replyCode = r.code;
     if (!sent) return 0;
     return EvaluateSilverTransferReply(1, r.code, r.data(), r.reply.size(),
                                        m_pHost->Entry().GetTitleText(), text, amount);

@@ -113,9 +113,11 @@ public:
     virtual int ChangeTable(std::string& text);
     virtual int SendRequest201302(std::string& text);
     virtual int OpenSafeBox(std::string& text, uint8_t out[32]);
-    virtual int SaveSilver(std::string& text, int& amount);
+    // replyCode, when given, receives the server's result code (60092: amount rewritten).
+    virtual int SaveSilver(std::string& text, int& amount, int* replyCode = nullptr);
     virtual int TakeSilver(std::string& text, int amount, int protectionAnswer);
-    virtual int QueryProtection(std::string& text, uint8_t out[24]);
+    // replyCode, when given, receives the server's result code (60000: no protection).
+    virtual int QueryProtection(std::string& text, uint8_t out[24], int* replyCode = nullptr);
     virtual int GetDoleConfig(std::string& text, int value, uint8_t out[124]);
     virtual int ClaimDole(std::string& text, int value, int kind, int* out);
     virtual int ClaimDole2(std::string& text, int value, int kind, int* out);

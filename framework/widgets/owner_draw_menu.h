@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/widgets/command_message.h"
 #include "platform/core/message.h"
 
 namespace hqlv::framework {
@@ -28,10 +29,6 @@ enum MenuFlag : uint32_t {
     kMfByPosition = 0x0400,
     kMfSeparator = 0x0800,
 };
-
-// The command message a menu posts to its owner when it is not asked to return the
-// choice: w = command id.
-inline constexpr uint32_t kMsgCommand = 0x0111;
 
 struct MenuTemplateItem {
     uint32_t flags = 0;                      // kMfPopup, kMfEnd, kMfSeparator, kMfGrayed ...

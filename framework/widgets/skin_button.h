@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "framework/widgets/command_message.h"
 #include "platform/core/message.h"
 #include "platform/ui/draw_context.h"
 
@@ -88,8 +89,5 @@ private:
     QPointer<QMenu> menu_;
     platform::Handle menuOwner_ = 0;
 };
-
-// The message a chosen menu command posts (w: the command id), as a pane's commands come.
-inline constexpr uint32_t kMsgCommand = 0x0111;
 
 }  // namespace hqlv::framework

@@ -60,6 +60,11 @@ public:
         std::lock_guard<std::mutex> g(mu_);
         return requests_;
     }
+    // Every request as it arrived (head and announced body), in order.
+    std::vector<std::string> seen() {
+        std::lock_guard<std::mutex> g(mu_);
+        return seen_;
+    }
 
 private:
     void Accept() {
@@ -78,11 +83,27 @@ private:
             if (n <= 0) break;
             req.append(buf, size_t(n));
         }
-        std::string path = req.substr(4, req.find(' ', 4) - 4);
+        // A body the head announces is read too, so that tests can see what was posted.
+        size_t headEnd = req.find("\r\n\r\n");
+        size_t lengthAt = req.find("Content-Length: ");
+        if (headEnd != std::string::npos && lengthAt != std::string::npos && lengthAt < headEnd) {
+            size_t want = headEnd + 4 + std::stoul(req.substr(lengthAt + 16));
+            while (req.size() < want) {
+                ssize_t n = recv(c, buf, sizeof buf, 0);
+                if (n <= 0) break;
+                req.append(buf, size_t(n));
+            }
+        }
+        size_t methodEnd = req.find(' ');
+        size_t pathEnd = methodEnd == std::string::npos ? methodEnd : req.find(' ', methodEnd + 1);
+        std::string path = pathEnd == std::string::npos
+                               ? std::string()
+                               : req.substr(methodEnd + 1, pathEnd - methodEnd - 1);
         Answer a;
         {
             std::lock_guard<std::mutex> g(mu_);
             ++requests_;
+            seen_.push_back(req);
             auto& q = script_[path];
             if (q.empty()) {
                 a.status = 404;
@@ -116,6 +137,7 @@ private:
     std::mutex mu_;
     std::map<std::string, std::deque<Answer>> script_;
     int requests_ = 0;
+    std::vector<std::string> seen_;
 };
 
 }  // namespace hqlv::framework::testing

@@ -36,6 +36,7 @@
 
 #include "framework/hall_records.h"
 #include "framework/text_edge.h"
+#include "framework/web/host_filter.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
@@ -240,6 +241,11 @@ bool Prepare(Options& o) {
     ok = ok && platform::writeProfileString("PROXY", "Need", "0", o.root + "GameHall.ini");
     std::string clientFolder = o.client.substr(0, o.client.rfind('/') + 1);
     CopyFaces(clientFolder + "resources/face/", o.root + "Share/Image/face/");
+    // The web panes open only the hosts listed here: the local pages.
+    ok = ok && platform::makeFolders(o.root + "Share/advert/") &&
+         framework::web::WriteHostListFile(o.root + "Share/advert/domain.dat",
+                                           {"127.0.0.1", "localhost"},
+                                           framework::web::HostListKey());
     std::string gameIni = clientFolder + "HqLv.ini";
     if (!platform::pathExists(gameIni))
         platform::writeProfileString("GAMESET", "Silence", "0", gameIni);

@@ -750,6 +750,7 @@ bool GameServer::HandleFrameworkRequest(const Request& r, Reply& reply) {
             reply.code = 10;
             reply.data.assign(32, 0);
             Put32(reply.data, 0, c.safeBox);
+            Put32(reply.data, 4, c.safeBox);  // the dialog shows word 1
             return true;
         case 200043:
             reply.code = 10;
@@ -770,6 +771,18 @@ bool GameServer::HandleFrameworkRequest(const Request& r, Reply& reply) {
             c.silver += save ? -amount : amount;
             c.safeBox += save ? amount : -amount;
             reply.code = 10;
+            // The table hears the seat's new silver: user, chair, 1 take / 2 save, amount,
+            // silver in hand.
+            std::vector<uint8_t> moved(20, 0);
+            Put32(moved, 0, c.seat.userId);
+            Put32(moved, 4, c.seat.chair);
+            Put32(moved, 8, save ? 2 : 1);
+            Put32(moved, 12, amount);
+            Put32(moved, 16, c.silver);
+            if (c.seated)
+                NotifyTable(c.seat.room, c.seat.table, 211420, moved);
+            else
+                QueueMessage(c, netlib::kPacketMessage, ++c.messageCounter, 211420, moved);
             return true;
         }
         case 214010:

@@ -1,0 +1,105 @@
+#pragma once
+// The embedded browser of the panes and dialogs: CFixHtmlView (allowed-host filter and
+// navigation with POST data) → CHtmlCtrl (takes the place of a placeholder child) →
+// CHallHtmlCtrl (hands the platform's link schemes to the hall link handler) →
+// CAdvertHtmlCtrl (tracks whether its page loaded). Every navigation, the program's own
+// loads and sub-frames included, passes the before-navigate step; pages get no new
+// windows, so nothing leaves the filter that way.
+#include <QEvent>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "framework/web/link_handler.h"
+
+class QWebEngineProfile;
+
+namespace hqlv::framework::web {
+
+// Before the QApplication exists: the platform's schemes ("kvoold", "kvonew", "kvoapp")
+// become known to the engine, so their links reach the before-navigate step.
+void RegisterLinkSchemes();
+// After it exists: a handler for each scheme that refuses every load (the hall link
+// handler, not the engine, carries such links out).
+void InstallRefusingSchemeHandlers(QWebEngineProfile* profile);
+
+// The placeholder id of a child built in code (what a dialog item id is in a template).
+void SetItemId(QWidget* w, int id);
+int ItemId(const QWidget* w);
+QWidget* FindItem(QWidget* parent, int id);
+
+class CFixHtmlView : public QWebEngineView {
+public:
+    explicit CFixHtmlView(QWidget* parent = nullptr);
+    ~CFixHtmlView() override;
+
+    // Headers are "Name: value" lines; post data of length 0 is taken as a C string. The
+    // engine loads into the main frame only: the frame name is not used.
+    void NavigateWithPost(const std::string& url, int flags, const std::string& frame,
+                          const std::string& headers, const char* post, size_t postLength);
+    void SetHostListFile(const std::string& name) { hostListFile_ = name; }
+    const std::string& hostListFile() const { return hostListFile_; }
+    void EnableHostFilter(int on) { filter_ = on; }
+    int hostFilter() const { return filter_; }
+
+    virtual int IsUrlAllowed(const std::string& url);
+    // True cancels the navigation.
+    virtual bool OnBeforeNavigate2(const std::string& url, bool mainFrame);
+
+private:
+    int filter_ = 0;
+    std::string hostListFile_;
+};
+
+class CHtmlCtrl : public CFixHtmlView {
+public:
+    using CFixHtmlView::CFixHtmlView;
+    // Takes the place (geometry and id) of the parent's child with that id, which goes;
+    // false, and nothing made, when the parent has none.
+    bool CreateFromStatic(int id, QWidget* parent);
+};
+
+class CHallHtmlCtrl : public CHtmlCtrl, public LinkOwner {
+public:
+    explicit CHallHtmlCtrl(QWidget* parent = nullptr, LinkHost& host = AppLinkHost());
+    void SetPostToParent(int on) { postToParent_ = on; }
+    // Clicks every link of the page whose text equals `text`.
+    void ClickLinkByText(const std::string& text);
+    bool OnBeforeNavigate2(const std::string& url, bool mainFrame) override;
+
+    bool PostLink(std::unique_ptr<CHallLinkHandler> handler) override;
+    void NavigateTo(const std::string& url) override;
+
+protected:
+    bool event(QEvent* e) override;
+    LinkHost& host_;
+    int postToParent_ = 0;
+};
+
+class CAdvertHtmlCtrl : public CHallHtmlCtrl {
+public:
+    explicit CAdvertHtmlCtrl(QWidget* parent = nullptr, LinkHost& host = AppLinkHost());
+    bool OnBeforeNavigate2(const std::string& url, bool mainFrame) override;
+    void OnNavigateError() { failed_ = 1; }
+    void OnDocumentComplete(const std::string& url);
+    int failed() const { return failed_; }
+    int loaded() const { return loaded_; }
+
+private:
+    int failed_ = 0;
+    int loaded_ = 0;
+};
+
+// The message 0x85B9: it owns the handler it carries.
+class HallLinkEvent : public QEvent {
+public:
+    static QEvent::Type kind();
+    explicit HallLinkEvent(std::unique_ptr<CHallLinkHandler> h)
+        : QEvent(kind()), handler(std::move(h)) {}
+    std::unique_ptr<CHallLinkHandler> handler;
+};
+
+}  // namespace hqlv::framework::web

@@ -1,0 +1,265 @@
+#include "framework/web/safebox_dialogs.h"
+
+#include <gtest/gtest.h>
+#include <QAccessible>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "fake_safebox_ops.h"
+#include "framework/web/host_filter.h"
+#include "framework/web/web_view.h"
+#include "tests/framework/http_test_server.h"
+#include "web_test_app.h"
+
+namespace hqlv::framework::web {
+namespace {
+
+using testing::FakeSafeBoxOps;
+using testing::SharedWebApp;
+using V = std::vector<std::string>;
+
+// The screenshots go next to the test program's build output.
+std::string ShotPath(const char* name) {
+    return std::string(HQLV_BUILD_DIR) + "/" + name;
+}
+
+TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
+    SharedWebApp();
+    CSoftKeypadDlg dlg(nullptr, 7);
+    EXPECT_EQ(dlg.size(), QSize(200, 220));
+    dlg.SetChallenge(-12345678);
+    // Press the button that shows 1, then the one that shows 2, by their labels.
+    auto press = [&](int digit) {
+        for (int id = 230; id < 240; ++id)
+            if (dlg.button(id)->text() == QString::number(digit)) {
+                QTest::mouseClick(dlg.button(id), Qt::LeftButton);
+                return;
+            }
+    };
+    for (int i = 0; i < 17; ++i) press(i % 10);
+    EXPECT_EQ(dlg.model().digits(), "0123456789012345");
+    EXPECT_EQ(dlg.echoText(), QString(16, '*'));
+    QTest::mouseClick(dlg.button(240), Qt::LeftButton);
+    EXPECT_EQ(dlg.model().digits(), "012345678901234");
+    QTest::mouseClick(dlg.button(241), Qt::LeftButton);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.GetResponse(), 123 + 4567 + 8901 + 234 - 1234 - 5678);
+    EXPECT_EQ(dlg.button(241)->geometry(),
+              QRect(3 * (36 / 3 + 34) + 14, 2 * (50 / 2 + 34) + 56, 34, 34));
+}
+
+TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CVerifyCodeDlg dlg(ops);
+    dlg.show();
+    dlg.edit()->setText("12345");
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(dlg.edit());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->text(QAccessible::Value), QString());
+    EXPECT_EQ(a->textInterface(), nullptr);
+    dlg.edit()->setText("99999999999");  // beyond 32 bits: no answer, still open
+    dlg.OnOK();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(a->text(QAccessible::Value), QString("99999999999"));  // read now
+    dlg.edit()->setText("0042x");
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.GetResponse(), 42);
+
+    // Each glyph has ink, and no two digits look alike.
+    const auto& g = CodeGlyphs();
+    for (size_t i = 0; i < g.size(); ++i) {
+        EXPECT_NE(g[i], Glyph{}) << i;
+        for (size_t j = i + 1; j < g.size(); ++j) EXPECT_NE(g[i], g[j]) << i << " " << j;
+    }
+    dlg.SetChallenge(12345678);
+    QImage plain = dlg.RenderCode();
+    dlg.SetChallenge(-12345678);
+    EXPECT_EQ(dlg.RenderCode(), plain);  // the sign has no glyph
+    dlg.SetChallenge(INT32_MIN);
+    QImage wide = dlg.RenderCode();  // nothing drawn past the eighth place
+    for (int y = 0; y < wide.height(); ++y)
+        for (int x = CodeGlyphX(0, 8); x < wide.width(); ++x)
+            ASSERT_EQ(qAlpha(wide.pixel(x, y)), 0);
+}
+
+TEST(SafeBoxDialogs, SaveDialog) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CDepositSaveDlg dlg(ops);
+    dlg.SetCaption("Acct");
+    for (const char* bad : {"abc", "0", "4294967396", "-5"}) {
+        dlg.combo()->setEditText(bad);
+        dlg.OnOK();
+    }
+    EXPECT_TRUE(ops.log.empty());
+    EXPECT_EQ(ops.boxes, V(4, "请输入银子数额。"));
+    ops.boxes.clear();
+    ops.confirm = false;
+    dlg.combo()->setEditText("100");
+    dlg.OnOK();
+    EXPECT_TRUE(ops.log.empty());
+    EXPECT_EQ(ops.boxes, V{"确定要从【Acct】划出【100两】银子到保险箱?"});
+    ops.confirm = true;
+    ops.saveOk = 0;
+    ops.saveCode = kCodeAmountRewritten;
+    ops.rewriteTo = 80;
+    dlg.OnOK();
+    EXPECT_EQ(dlg.combo()->currentText(), "80");
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    ops.saveOk = 1;
+    ops.rewriteTo = 0;
+    for (const char* a : {"100", "200", "100"}) {
+        dlg.combo()->setEditText(a);
+        dlg.OnOK();
+    }
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ops.settings["DEPOSIT/Save"], "100|200|");
+    EXPECT_EQ(dlg.combo()->count(), 2);
+    CDepositSaveDlg again(ops);  // the next one starts from the stored history
+    EXPECT_EQ(again.combo()->count(), 2);
+    EXPECT_EQ(again.combo()->itemText(1), "200");
+}
+
+TEST(SafeBoxDialogs, TakeDialog) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    ops.queryOk = 0;
+    ops.queryCode = kCodeNoProtection;
+    {
+        CDepositTakeDlg dlg(ops);
+        dlg.SetCaption("Acct");
+        dlg.combo()->setEditText("700");
+        dlg.OnOK();
+        EXPECT_EQ(ops.log, (V{"query 4321", "take 700 0"}));
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        EXPECT_EQ(ops.boxes, V{"银子已经成功划入 Acct"});
+        EXPECT_EQ(ops.settings["DEPOSIT/Take"], "700|");
+    }
+    ops.queryCode = 60001;
+    ops.boxes.clear();
+    CDepositTakeDlg dlg(ops);
+    dlg.combo()->setEditText("700");
+    dlg.OnOK();
+    EXPECT_EQ(ops.boxes, V{"query failed"});
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(dlg.isVisible() || dlg.result() == 0);
+    ops.queryOk = 1;
+    ops.takeOk = 0;
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_EQ(ops.boxes.back(), "take failed");
+}
+
+TEST(SafeBoxDialogs, FixDepositWritesWhatWasTyped) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CFixDepositDlg dlg(ops);
+    dlg.SetAmounts(kFixDefaults);
+    EXPECT_EQ(dlg.box(5)->text(), "30000");
+    dlg.box(0)->setText("12abc");
+    dlg.box(1)->setText("4294967396");
+    dlg.OnOK();
+    EXPECT_EQ(dlg.amounts(), (std::array<int32_t, 6>{12, 0, 500, 1000, 10000, 30000}));
+    EXPECT_EQ(ops.settings["FIXDEPOSIT/Fix0"], "12abc");
+    EXPECT_EQ(LoadFixAmounts(ops, ""), (std::array<int32_t, 6>{12, 0, 500, 1000, 10000, 30000}));
+}
+
+TEST(SafeBoxDialogs, SafeBoxWithItsPageAndTheKeypadScreenshots) {
+    SharedWebApp();
+    hqlv::framework::testing::HttpServer server;
+    hqlv::framework::testing::Answer page;
+    page.body =
+        "<html><body style='margin:0;background:#2a6fb8;color:white;font:bold 20px sans-serif'>"
+        "<div style='padding:14px'>COFFER 127.0.0.1</div></body></html>";
+    server.Script("/coffer", page);
+    std::string list = ::testing::TempDir() + "hqlv-coffer-domain.dat";
+    ASSERT_TRUE(WriteHostListFile(list, {"127.0.0.1"}, HostListKey()));
+    FakeSafeBoxOps ops;
+    CSafeBoxDlg dlg(ops);
+    dlg.SetCaption("Acct");
+    dlg.SetAmount(50000);
+    EXPECT_EQ(dlg.amountLabel()->text().toStdString(), "50000 两");
+    dlg.show();
+    dlg.Open(server.base() + "/coffer", list);
+    ASSERT_NE(dlg.browser(), nullptr);
+    EXPECT_EQ(FindItem(&dlg, 180), dlg.browser());
+    EXPECT_EQ(dlg.browser()->geometry(), QRect(0, 0, dlg.width(), 58));
+    // The page has painted once its blue shows at the top of the dialog.
+    QImage shot;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            shot = dlg.grab().toImage();
+            QColor top = shot.pixelColor(dlg.width() / 2, 50);
+            return top.blue() > 150 && top.red() < 100;
+        },
+        20000));
+    EXPECT_TRUE(shot.save(QString::fromStdString(ShotPath("safebox-dialog.png"))));
+
+    CSoftKeypadDlg keypad(&dlg, 3);
+    keypad.show();
+    keypad.model().TypeDigits("123");
+    QTest::mouseClick(keypad.button(230), Qt::LeftButton);
+    EXPECT_EQ(keypad.echoText(), "****");
+    EXPECT_TRUE(keypad.grab().save(QString::fromStdString(ShotPath("safebox-keypad.png"))));
+    FakeSafeBoxOps ops2;
+    CVerifyCodeDlg code(ops2);
+    code.SetChallenge(12345678);
+    code.show();
+    EXPECT_TRUE(code.grab().save(QString::fromStdString(ShotPath("safebox-code.png"))));
+    std::remove(list.c_str());
+}
+
+TEST(SafeBoxDialogs, EveryButtonLiesInsideItsDialog) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CSafeBoxDlg box(ops);
+    CDepositSaveDlg save(ops);
+    CDepositTakeDlg take(ops);
+    CFixDepositDlg fix(ops);
+    CVerifyCodeDlg code(ops);
+    CSoftKeypadDlg keypad;
+    for (QDialog* d : std::initializer_list<QDialog*>{&box, &save, &take, &fix, &code, &keypad})
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            EXPECT_TRUE(d->rect().contains(b->geometry())) << b->text().toStdString();
+}
+
+TEST(SafeBoxDialogs, SafeBoxClosesWhenTakeOrSaveEndsWithOk) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CSafeBoxDlg dlg(ops);
+    dlg.SetCaption("Acct");
+    // The inner dialog runs modally: answer it from the event loop.
+    auto answer = [](bool ok) {
+        QTimer::singleShot(50, [ok] {
+            auto* d = dynamic_cast<CDepositDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            if (!ok) return d->reject();
+            d->combo()->setEditText("100");
+            d->OnOK();
+        });
+    };
+    answer(false);
+    dlg.OnSave();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    EXPECT_TRUE(ops.log.empty());
+    answer(true);
+    dlg.OnSave();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ops.log, V{"save 100"});
+    dlg.setResult(0);
+    answer(false);
+    dlg.OnTake();
+    EXPECT_NE(dlg.result(), QDialog::Accepted);
+    answer(true);
+    dlg.OnTake();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(ops.log.back(), "take 100 999");
+}
+
+}  // namespace
+}  // namespace hqlv::framework::web

@@ -1,0 +1,228 @@
+// The real browser engine, offscreen, against the tests' HTTP server on 127.0.0.1 (names
+// under "localhost" reach it through the engine's own loopback rule).
+#include "framework/web/web_view.h"
+
+#include <gtest/gtest.h>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "framework/web/host_filter.h"
+#include "tests/framework/http_test_server.h"
+#include "web_test_app.h"
+
+namespace hqlv::framework::web {
+namespace {
+
+using hqlv::framework::testing::Answer;
+
+Answer Page(std::string body) {
+    Answer a;
+    a.body = std::move(body);
+    return a;
+}
+using hqlv::framework::testing::HttpServer;
+
+struct FakeHost : LinkHost {
+    std::vector<std::pair<uint32_t, uintptr_t>> posted;
+    std::vector<std::string> opened;
+    int UserId() override { return 4321; }
+    bool Standalone() override { return false; }
+    bool PostToHall(uint32_t msg, uintptr_t w) override {
+        posted.emplace_back(msg, w);
+        return true;
+    }
+    void OpenWebPage(const std::string& page, int) override { opened.push_back(page); }
+    std::string BuildWebUrl(const std::string& page, bool) override {
+        return page + "?uid=4321&sign=S";
+    }
+};
+
+// Records what the before-navigate step saw and answered.
+class RecordingCtrl : public CHallHtmlCtrl {
+public:
+    using CHallHtmlCtrl::CHallHtmlCtrl;
+    bool OnBeforeNavigate2(const std::string& url, bool mainFrame) override {
+        bool cancel = CHallHtmlCtrl::OnBeforeNavigate2(url, mainFrame);
+        seen.push_back({url, mainFrame, cancel});
+        return cancel;
+    }
+    struct Seen {
+        std::string url;
+        bool mainFrame;
+        bool cancelled;
+    };
+    std::vector<Seen> seen;
+    bool Saw(const std::string& part) const {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const Seen& s) { return s.url.find(part) != std::string::npos; });
+    }
+};
+
+int CountHost(HttpServer& server, const std::string& host) {
+    int n = 0;
+    for (const auto& r : server.seen())
+        if (r.find("\r\nHost: " + host) != std::string::npos) ++n;
+    return n;
+}
+
+bool HasRequest(HttpServer& server, const std::string& part) {
+    for (const auto& r : server.seen())
+        if (r.find(part) != std::string::npos) return true;
+    return false;
+}
+
+TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
+    testing::SharedWebApp();
+    HttpServer server;
+    const std::string port = server.base().substr(server.base().rfind(':'));
+    const std::string pages = "http://pages.localhost" + port;
+    const std::string evil = "http://evil.localhost" + port;
+    std::string list = ::testing::TempDir() + "hqlv-web-domain.dat";
+    ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
+
+    struct Trick {
+        const char* text;
+        std::string href;
+    } tricks[] = {
+        {"q", evil + "?.pages.localhost"},
+        {"h", evil + "#.pages.localhost"},
+        {"b", evil + "\\.pages.localhost/"},
+        {"u", "http://pages.localhost@evil.localhost" + port + "/u"},
+        {"plain", evil + "/plain"},
+    };
+    std::string body = "<html><body>";
+    for (const auto& t : tricks) body += "<a href='" + t.href + "'>" + t.text + "</a> ";
+    body += "<a href='" + evil + "/blank' target='_blank'>blank</a> ";
+    body += "<a href='KVOOLD://pages.localhost" + port + "/old'>old</a> ";
+    body += "<a href='kvonew://pages.localhost" + port + "/run'>new</a> ";
+    body += "<a href='kvoapp://changeclothing/'>clothes</a> ";
+    body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
+    server.Script("/start", Page(body));
+    server.Script("/sub", Page("<html>sub</html>"));
+    server.Script("/old?uid=4321&sign=S", Page("<html><a href='http://sub.pages.localhost" + port +
+                                               "/sub'>sub</a></html>"));
+    server.Script("/post", Page("<html>posted</html>"));
+
+    FakeHost host;
+    RecordingCtrl view(nullptr, host);
+    view.resize(400, 300);
+    view.SetHostListFile(list);
+    view.EnableHostFilter(1);
+    // The engine's load signals come late at times: every step waits for what it causes
+    // (the hook's call, the hall's message, the server's request), clicking again until
+    // the page is ready for it.
+    auto clickUntil = [&](const char* text, auto done) {
+        return QTest::qWaitFor(
+            [&] {
+                if (done()) return true;
+                view.ClickLinkByText(text);
+                QTest::qWait(150);
+                return bool(done());
+            },
+            20000);
+    };
+    view.NavigateWithPost(pages + "/start", 0, {}, {}, nullptr, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Saw("/frame"); }, 20000));
+    for (const auto& s : view.seen)
+        if (s.url.find("/frame") != std::string::npos) {
+            EXPECT_FALSE(s.mainFrame);
+            EXPECT_TRUE(s.cancelled);
+        }
+    EXPECT_TRUE(view.seen.at(0).mainFrame);
+    EXPECT_FALSE(view.seen.at(0).cancelled);  // the program's own load passes the hook too
+
+    for (const auto& t : tricks) {
+        ASSERT_TRUE(clickUntil(t.text, [&] { return view.Saw(t.href.substr(t.href.size() - 6)); }))
+            << t.text;
+        EXPECT_TRUE(view.seen.back().cancelled) << view.seen.back().url;
+    }
+    view.ClickLinkByText("blank");
+    ASSERT_TRUE(clickUntil("new", [&] { return !host.opened.empty(); }));
+    EXPECT_EQ(host.opened.at(0), "http://pages.localhost" + port + "/run");
+    ASSERT_TRUE(clickUntil("clothes", [&] { return !host.posted.empty(); }));
+    EXPECT_EQ(host.posted[0], std::make_pair(kHallMsgChangeClothing, uintptr_t(4321)));
+    ASSERT_TRUE(clickUntil("old", [&] { return HasRequest(server, "GET /old?uid=4321&sign=S "); }));
+    // The old link's page links on to the allowed sub-domain.
+    ASSERT_TRUE(clickUntil("sub", [&] { return HasRequest(server, "GET /sub "); }));
+    EXPECT_GE(CountHost(server, "sub.pages.localhost"), 1);
+
+    view.NavigateWithPost(pages + "/post", 0, "",
+                          "X-Hqlv-Test: yes\r\nX-Other: two\nBad line\r\nX-Third:  3", "a=1&b=2",
+                          0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return HasRequest(server, "POST /post "); }, 20000));
+    std::string posted;
+    for (const auto& r : server.seen())
+        if (r.rfind("POST /post ", 0) == 0) posted = r;
+    ASSERT_FALSE(posted.empty());
+    EXPECT_NE(posted.find("\r\nX-Hqlv-Test: yes\r\n"), std::string::npos);
+    EXPECT_NE(posted.find("\r\nX-Other: two\r\n"), std::string::npos);
+    EXPECT_NE(posted.find("\r\nX-Third: 3\r\n"), std::string::npos);
+    EXPECT_EQ(posted.find("Bad line"), std::string::npos);
+    EXPECT_EQ(posted.substr(posted.size() - 7), "a=1&b=2");
+    EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
+    std::remove(list.c_str());
+}
+
+TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
+    testing::SharedWebApp();
+    FakeHost host;
+    {
+        CAdvertHtmlCtrl ad(nullptr, host);
+        EXPECT_TRUE(ad.OnBeforeNavigate2("kvoapp://changeclothing/", true));
+        EXPECT_EQ(host.posted.size(), 1u);
+        EXPECT_FALSE(ad.OnBeforeNavigate2("http://x.test/", true));  // filter off
+        EXPECT_EQ(ad.failed(), 0);
+        ad.OnDocumentComplete("about:blank");
+        ad.OnDocumentComplete("");
+        EXPECT_EQ(ad.loaded(), 0);
+        ad.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(ad.loaded(), 1);
+        CAdvertHtmlCtrl cancelled(nullptr, host);
+        cancelled.OnBeforeNavigate2("res://ieframe.dll/NAVCANCL.htm", true);
+        EXPECT_EQ(cancelled.failed(), 1);
+        cancelled.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(cancelled.loaded(), 0);
+        CAdvertHtmlCtrl failed(nullptr, host);
+        failed.OnNavigateError();
+        failed.OnDocumentComplete("http://x.test/");
+        EXPECT_EQ(failed.loaded(), 0);
+    }
+    QWidget parent;
+    auto* placeholder = new QWidget(&parent);
+    SetItemId(placeholder, 180);
+    placeholder->setGeometry(5, 6, 70, 40);
+    auto* ctrl = new CHallHtmlCtrl(nullptr, host);
+    EXPECT_FALSE(ctrl->CreateFromStatic(181, &parent));
+    EXPECT_EQ(ctrl->parentWidget(), nullptr);
+    ASSERT_TRUE(ctrl->CreateFromStatic(180, &parent));
+    EXPECT_EQ(FindItem(&parent, 180), ctrl);
+    EXPECT_EQ(ctrl->geometry(), QRect(5, 6, 70, 40));
+    // The member-close link goes to the parent only when asked; either way it is taken.
+    struct Parent : QWidget {
+        int links = 0;
+        bool event(QEvent* e) override {
+            if (e->type() == HallLinkEvent::kind()) {
+                auto* l = static_cast<HallLinkEvent*>(e);
+                if (l->handler && l->handler->IsMemberClose()) ++links;
+                return true;
+            }
+            return QWidget::event(e);
+        }
+    } owner;
+    auto* member = new CHallHtmlCtrl(&owner, host);
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://memberclose/", true));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(owner.links, 0);
+    member->SetPostToParent(1);
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://memberclose/", true));
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://becomemember/", true));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(owner.links, 1);
+    EXPECT_EQ(host.posted.back(), std::make_pair(kHallMsgBecomeMember, uintptr_t(4321)));
+}
+
+}  // namespace
+}  // namespace hqlv::framework::web
