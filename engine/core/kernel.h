@@ -13,6 +13,7 @@
 #include "engine/core/control_data.h"
 #include "engine/core/engine_message.h"
 #include "engine/core/entity.h"
+#include "engine/core/sound.h"
 #include "engine/render/canvas.h"
 
 namespace hqlv::engine {
@@ -62,6 +63,7 @@ public:
     GameKernel& operator=(const GameKernel&) = delete;
 
     Canvas& GetCanvas() { return *canvas_; }
+    SoundPlayer& GetSoundPlayer() { return sound_; }
 
     // ---- entities
     Entity* CreateEntity(uint32_t type, int x, int y, int width, int height, double rotation, int z,
@@ -135,6 +137,7 @@ private:
     Apply* FindActive(uint32_t id);
 
     std::unique_ptr<Canvas> canvas_;
+    SoundPlayer sound_;
     std::map<uint32_t, std::unique_ptr<Entity>> entities_;
     std::map<uint32_t, std::unique_ptr<ControlData>> controls_;
     std::vector<std::unique_ptr<Apply>> active_;

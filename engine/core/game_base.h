@@ -1,0 +1,156 @@
+#pragma once
+// The engine object: one per hosted scene. It owns the kernel, the frame buffers (back,
+// overlay and stretch, 32-bit 0x00RRGGBB), the mouse manager and the script engine, and is
+// the single entry point of the host view: attach, screen, frame timer, input, paint and
+// cleanup. Scenes derive from it and override the virtual hooks.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/control_data.h"
+#include "engine/core/kernel.h"
+
+namespace hqlv::engine {
+
+class EngineHost;
+class MouseManager;
+struct MouseState;
+class ScriptEngine;
+
+// engine/script registers the maker of its script engine; without one the engine runs
+// without scripts. The object returned must also be a ScriptEngine.
+using ScriptEngineFactory = std::unique_ptr<ObjectBase> (*)();
+ScriptEngineFactory SetScriptEngineFactory(ScriptEngineFactory factory);
+
+class GameBase : public ObjectBase {
+public:
+    GameBase();
+    ~GameBase() override;
+    GameBase(const GameBase&) = delete;
+    GameBase& operator=(const GameBase&) = delete;
+
+    void SetHost(EngineHost* host);
+    EngineHost* Host() const { return host_; }
+
+    // ---- hooks for the scene, in the order the host view calls them
+    virtual int CanAttach() { return 1; }
+    virtual void ResetSettings();
+    virtual void OnAttach() {}
+    virtual void OnScreenReady() {}
+    virtual void OnPrepare() {}
+    virtual void OnStart() {}
+    virtual void OnStarted() {}
+    virtual void OnTimer(uint32_t) {}
+    virtual int OnMessage(uint32_t code, MessageData& data, uint32_t target);
+    virtual void OnCleanup() {}
+    virtual void OnInitDone() {}
+    virtual void OnLogicTick() {}
+    virtual void InitDefaultFont();
+    virtual int ExecCommand(std::string_view text);
+    virtual void ReleaseMouseButtons();
+    virtual void OnMouseEnter() {}
+    virtual void SetScreen(int width, int height);
+    virtual void OnDrawOverlay() {}
+    virtual void OnExtraCommand() {}
+    virtual int OnCustomCallback(MessageData& data);
+    virtual int OnCustomSignal() { return 0; }
+    virtual void CreateScriptEngine();
+    virtual int TakeRedrawFlag();
+    virtual void OnMouseMove(uint32_t flags, int x, int y);
+    virtual void OnMouseWheel(uint32_t flags, int delta, int x, int y);
+    virtual void OnLButtonDown(uint32_t flags, int x, int y);
+    virtual void OnLButtonUp(uint32_t flags, int x, int y);
+    virtual void OnRButtonDown(uint32_t flags, int x, int y);
+    virtual void OnRButtonUp(uint32_t flags, int x, int y);
+    virtual void OnMButtonDown(uint32_t flags, int x, int y);
+    virtual void OnMButtonUp(uint32_t flags, int x, int y);
+    virtual void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t flags);
+    virtual void OnKeyUp(uint32_t key, uint32_t repeat, uint32_t flags);
+    virtual void OnHoverTimer(uint32_t timerId);
+
+    // ---- the host view's operations
+    void Init();
+    void InitScreen(int width, int height);
+    void Cleanup();
+    // Hands the current buffer to the host; nothing before the screen is ready.
+    void PaintTo();
+    bool IsFrameDue() { return kernel_.IsFrameDue(); }
+    void Render();
+    void PumpMessages();
+    // One tick of the frame timer: the pump, then, when a frame is due, logic, Applies,
+    // render and the redraw flag. → the milliseconds the frame took, -1 when none was due.
+    int Tick();
+    int OnSystemCallback(uint32_t code, MessageData& data);
+
+    void SetFrameInterval(uint32_t ms);
+    MouseManager* GetMouseManager() const { return mouse_; }
+    ScriptEngine* GetScriptEngine() const { return script_; }
+    GameKernel& GetKernel() { return kernel_; }
+    // Written only while the log switch is on; the text is written as it stands.
+    void Log(std::string_view text);
+
+    struct Size {
+        int width = 0;
+        int height = 0;
+    };
+    Size DeviceSize() const { return {deviceWidth_, deviceHeight_}; }
+    Size LogicalSize() const { return {logicalWidth_, logicalHeight_}; }
+    void SetFixedLogicalSize(int width, int height);
+    void SetWindowPos(int x, int y);
+    void SetFrameTime(int ms) { frameTime_ = ms; }
+    bool ScreenReady() const { return screenReady_; }
+    bool LogOn() const { return logOn_; }
+    bool ShowFrameTime() const { return showFrameTime_; }
+    bool ShowDirtyAreas() const { return showDirtyAreas_; }
+    int ScrollStep() const { return scrollStep_; }
+
+    enum class Buffer { None, Back, Overlay, Stretch };
+    Buffer Current() const { return current_; }
+    const std::vector<uint32_t>& BackBuffer() const { return back_; }
+    const std::vector<uint32_t>& OverlayBuffer() const { return overlay_; }
+    const std::vector<uint32_t>& StretchBuffer() const { return stretch_; }
+
+protected:
+    // Registers an engine object with a control of its own that it owns, and calls its
+    // creation hook.
+    ObjectBase* AddObject(std::unique_ptr<ObjectBase> object);
+    // Shows the statistics and screen-settings messages of the console.
+    virtual void ShowStatistics() {}
+    virtual void ShowScreenSettings() {}
+
+private:
+    bool DrawFpsOverlay();
+    void BuildLogicalBuffers();
+    void BuildStretchBuffer();
+    int SystemControlCallback(uint32_t code, const MouseState& s);
+    void EdgeScroll(const MouseState& s);
+
+    int scrollStep_ = 5;
+    bool fixedLogicalSize_ = false;
+    int logicalWidth_ = 0;
+    int logicalHeight_ = 0;
+    int deviceWidth_ = 0;
+    int deviceHeight_ = 0;
+    int windowX_ = 0;
+    int windowY_ = 0;
+    int frameTime_ = 0;
+    GameKernel kernel_;
+    std::vector<uint32_t> back_;
+    std::vector<uint32_t> overlay_;
+    std::vector<uint32_t> stretch_;
+    Buffer current_ = Buffer::None;
+    uint32_t frameInterval_ = 30;
+    bool showFrameTime_ = false;
+    bool screenReady_ = false;
+    bool logOn_ = false;
+    bool showDirtyAreas_ = false;
+    bool cleaned_ = false;
+    std::vector<uint32_t> pendingDestroy_;
+    MouseManager* mouse_ = nullptr;
+    ScriptEngine* script_ = nullptr;
+    EngineHost* host_ = nullptr;
+};
+
+}  // namespace hqlv::engine
