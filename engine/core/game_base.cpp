@@ -91,6 +91,7 @@ void GameBase::Init() {
     mouse_ = mouse.get();
     mouse_->SetHost(host_);
     AddObject(std::move(mouse));
+    kernel_.SetMouseControl(mouse_->ControlId());
     CreateScriptEngine();
     SetFrameInterval(30);
     kernel_.GetCanvas().SetRenderMode(1);
@@ -249,6 +250,7 @@ void GameBase::Cleanup() {
     OnCleanup();
     if (host_) host_->StopTimers();
     kernel_.ClearAll();
+    kernel_.SetMouseControl(0);
     mouse_ = nullptr;
     if (script_ && GetResourceManager().GetScriptEngine() == script_)
         GetResourceManager().SetScriptEngine(nullptr);

@@ -9,8 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/core/control_data.h"
-#include "engine/core/kernel.h"
+#include "engine/core/game_object.h"
 
 namespace hqlv::engine {
 
@@ -24,7 +23,7 @@ class ScriptEngine;
 using ScriptEngineFactory = std::unique_ptr<ObjectBase> (*)();
 ScriptEngineFactory SetScriptEngineFactory(ScriptEngineFactory factory);
 
-class GameBase : public ObjectBase {
+class GameBase : public GameObject {
 public:
     GameBase();
     ~GameBase() override;

@@ -88,6 +88,9 @@ public:
     uint32_t GetTopItemControl() const;
     uint32_t SetTopControl(uint32_t id) { return std::exchange(focus_, id); }
     uint32_t GetTopControl() const { return focus_; }
+    // The mouse manager's control, through which every object finds the manager.
+    void SetMouseControl(uint32_t id) { mouseControl_ = id; }
+    uint32_t GetMouseControl() const { return mouseControl_; }
 
     // ---- messages
     int PostMessage(uint32_t code, MessageData data);
@@ -149,6 +152,7 @@ private:
     uint32_t eventCounter_ = 0;
     uint32_t controlCounter_ = 0;
     uint32_t focus_ = 0;
+    uint32_t mouseControl_ = 0;
     uint32_t now_ = 0;
     uint32_t frameInterval_ = 40;
     uint32_t lastFrame_ = 0;

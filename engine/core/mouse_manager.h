@@ -6,8 +6,8 @@
 // may delete its own control.
 #include <cstdint>
 
-#include "engine/core/control_data.h"
 #include "engine/core/entity.h"
+#include "engine/core/game_object.h"
 
 namespace hqlv::engine {
 
@@ -44,7 +44,7 @@ void FreeMouseState(void* block);
 // The state a message carries, or null when its data is not a MouseState block.
 const MouseState* AsMouseState(const MessageData& data);
 
-class MouseManager : public ObjectBase {
+class MouseManager : public GameObject {
 public:
     static constexpr uint32_t kSystemArrow = 32512;
 
@@ -70,7 +70,7 @@ public:
     int ResetState();
     void SetHoverDelay(uint32_t ms) { hoverDelay_ = ms; }
 
-    void SetCursorById(uint32_t id);
+    void SetCursorById(uint32_t id) override;
     void ApplyCursor();
     uint32_t CurrentCursor() const { return cursor_; }
 
