@@ -462,6 +462,10 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
         case 86:
             if (s && kernel_.FindControl(s->hoveredControl)) EdgeScroll(*s);
             return 1;
+        case 88:
+            if (const char* text = static_cast<const char*>(data.block()))
+                ShowFloatingText(text, 1, 1000, kScreenCentre, kScreenCentre, 100, 80, 0, 0, 0);
+            return 1;
         case 91:
             return OnCustomCallback(data);
         case 92:

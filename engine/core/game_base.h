@@ -13,7 +13,29 @@
 
 namespace hqlv::engine {
 
+class AdvButton;
 class EngineHost;
+class PlaneEntity;
+
+// What a floating text (and the box drawn for it) is made of.
+struct FloatingText {
+    uint32_t options = 0;  // 1: an OK button; 8 with 1: OK and Cancel
+    std::string text;      // at most kMaxFloatingTextBytes in GBK form
+    uint32_t okCode = 0;
+    uint32_t cancelCode = 0;
+    uint32_t target = 0;  // control the buttons deliver to; 0: the engine queue
+    int width = 0;
+    int height = 0;
+    uint32_t entityId = 0;
+    int duration = 0;
+};
+constexpr size_t kMaxFloatingTextBytes = 1024;
+constexpr int kScreenCentre = -1000;
+
+// The alpha step of a floating text's fade-out for its duration in ms.
+double FloatingFadeOutStep(int duration);
+// Whether a point lies over a w × h box centred at (cx, cy) turned by degrees.
+bool PointOverBox(int mx, int my, int cx, int cy, int w, int h, double degrees);
 class MouseManager;
 struct MouseState;
 class ScriptEngine;
@@ -47,6 +69,8 @@ public:
     virtual void OnInitDone() {}
     virtual void OnLogicTick() {}
     virtual void InitDefaultFont();
+    // Draws the record's text into its plane entity, with the buttons its options ask for.
+    virtual void MessageBox(const FloatingText& record);
     virtual int ExecCommand(std::string_view text);
     virtual void ReleaseMouseButtons();
     virtual void OnMouseEnter() {}
@@ -87,6 +111,20 @@ public:
     MouseManager* GetMouseManager() const { return mouse_; }
     ScriptEngine* GetScriptEngine() const { return script_; }
     GameKernel& GetKernel() { return kernel_; }
+    // ---- scene services
+    void ShowEntity(Entity* e, bool show);
+    int MoveEntity(Entity* e, int x, int y);
+    int IsMouseOverEntity(const Entity* e) const;
+    void SetMouseEvent(uint32_t slot, uint32_t code, uint32_t target);
+    void SetHoverDelay(uint32_t ms);
+    AdvButton* CreateAdvancedButton(uint32_t code, uint32_t target, int x, int y, int width,
+                                    int height, bool visible);
+    uint32_t ShowFloatingText(std::string_view text, uint32_t wait, int duration, int x, int y,
+                              int width, int height, uint32_t okCode, uint32_t cancelCode,
+                              uint32_t target);
+    void AddPendingItem(uint32_t entityId) { pendingDestroy_.push_back(entityId); }
+    void ProcessPendingItems();
+
     // Written only while the log switch is on; the text is written as it stands.
     void Log(std::string_view text);
 

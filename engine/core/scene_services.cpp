@@ -1,0 +1,183 @@
+// The engine object's services for scenes: showing, moving and hit-testing entities, the
+// mouse bindings, the engine's own buttons, the floating text and its box, and the entities
+// left to be destroyed.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/core/controls.h"
+#include "engine/core/game_base.h"
+#include "engine/core/mouse_manager.h"
+#include "engine/core/resource_manager.h"
+#include "engine/render/plane.h"
+
+namespace hqlv::engine {
+
+double FloatingFadeOutStep(int duration) {
+    if (duration < 1000) return -0.1;
+    if (duration <= 10000) return -100.0 / duration;
+    return -0.01;
+}
+
+bool PointOverBox(int mx, int my, int cx, int cy, int w, int h, double degrees) {
+    int x = mx, y = my;
+    if (degrees != 0.0) {
+        const double phi = degrees * 3.14159 / 180.0;
+        const double dx = mx - cx, dy = cy - my;
+        const double rx = std::round(dx * std::cos(phi) + dy * std::sin(phi));
+        const double ry = std::round(dy * std::cos(phi) - dx * std::sin(phi));
+        x = cx + int(rx);
+        y = cy - int(ry);
+    }
+    const int hw = (w + 1) / 2, hh = (h + 1) / 2;
+    return cx - hw < x && x < cx + hw && cy - hh < y && y < cy + hh;
+}
+
+int GameBase::IsMouseOverEntity(const Entity* e) const {
+    if (!e || !mouse_) return 0;
+    const MouseState& s = mouse_->State();
+    return PointOverBox(s.x, s.y, e->GetX(), e->GetY(), e->GetWidth(), e->GetHeight(),
+                        e->GetRotation())
+               ? 1
+               : 0;
+}
+
+void GameBase::ShowEntity(Entity* e, bool show) {
+    if (!e) {
+        Log("物体隐藏错误，一个不存在的物体");
+        return;
+    }
+    if (show) {
+        e->Show();
+        e->ApplyTransform();
+        if (e->GetHitMode() && IsMouseOverEntity(e) && mouse_) mouse_->RefreshHover();
+    } else {
+        e->Hide();
+        e->ApplyTransform();
+        if (e->GetHitMode() && mouse_ && mouse_->State().hoveredEntity == e->GetId())
+            mouse_->RefreshHover();
+    }
+}
+
+int GameBase::MoveEntity(Entity* e, int x, int y) {
+    if (!e) {
+        Log("物体移动错误，一个不存在的物体");
+        return 0;
+    }
+    const uint32_t id = e->GetId();
+    e->SetPosition(x, y);
+    e->ApplyTransform();
+    if (e->GetHitMode() && !IsMouseOverEntity(e) && mouse_) mouse_->RefreshHover();
+    return mouse_ && mouse_->State().hoveredEntity == id ? 1 : 0;
+}
+
+void GameBase::SetMouseEvent(uint32_t slot, uint32_t code, uint32_t target) {
+    if (slot >= kEventSlots) {
+        Log("鼠标控件设置错误，不合理的状态值");
+        return;
+    }
+    if (ControlData* c = mouse_ ? kernel_.FindControl(mouse_->ControlId()) : nullptr)
+        c->SetEvent(slot, code, target, 0);
+}
+
+void GameBase::SetHoverDelay(uint32_t ms) {
+    if (mouse_) mouse_->SetHoverDelay(ms);
+}
+
+AdvButton* GameBase::CreateAdvancedButton(uint32_t code, uint32_t target, int x, int y, int width,
+                                          int height, bool visible) {
+    auto* button = static_cast<AdvButton*>(AddObject(std::make_unique<MessageBoxButton>()));
+    button->CreateEx(target, code, 0, x, y, width, height, visible);
+    return button;
+}
+
+void GameBase::MessageBox(const FloatingText& r) {
+    auto* plane = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
+    if (!plane || plane->GetType() != ENT_PLANE) return;
+    plane->SetZ(10000 + std::rand() % 10000);
+    plane->SetBaseColor(255);
+    TextLayout& layout = GetResourceManager().GetTextLayout();
+    plane->SetTextLayout(&layout, true);
+    const int line = layout.Style().height;
+    plane->FitToText(r.text);
+    const bool buttons = (r.options & 1) || (r.options & 8);
+    if (buttons) plane->Resize(plane->State()->width, plane->State()->height + 2 * line);
+    plane->SetSize(plane->State()->width, plane->State()->height + line);
+    plane->SetBaseColor(4178025);
+    plane->SetTextColor(0xFFFFFF);
+    plane->DrawText(0, 0, r.text);
+    plane->DrawBorder(0);
+    plane->ApplyTransform();
+    if (ControlData* c = kernel_.ApplyControl(r.entityId, kControlBindFlags))
+        c->SetEventEx(10, 35, 0, 0);  // dragging the box moves it (system code 45)
+    struct Place {
+        uint32_t code;
+        int x;
+        const char* caption;
+    };
+    std::vector<Place> places;
+    const int left = plane->GetLeft(), width = plane->State()->width;
+    if ((r.options & 1) && (r.options & 8)) {
+        places = {{r.okCode, left + width / 3, "确定"},
+                  {r.cancelCode, left + 2 * width / 3, "取消"}};
+    } else if (r.options & 1) {
+        places = {{r.okCode, plane->GetX(), "确定"}};
+    }
+    for (const Place& p : places) {
+        AdvButton* b = CreateAdvancedButton(p.code, r.target, p.x, plane->GetBottom() - line,
+                                            3 * line, 2 * line, true);
+        b->SetBaseColor(0xFFFFFF, false);
+        b->SetBorderColor(0, false);
+        b->SetTextFitted(p.caption, 0, 0, true, 0);
+        if (PlaneEntity* face = b->TextEntity()) {
+            face->SetZ(plane->GetZ() + 1);
+            face->ApplyTransform();
+            b->SetReleaseParent(true);
+            kernel_.LinkChildEntity(plane, face, 0x1802F);
+        }
+    }
+}
+
+uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int duration, int x,
+                                    int y, int width, int height, uint32_t okCode,
+                                    uint32_t cancelCode, uint32_t target) {
+    FloatingText r;
+    r.options = wait;
+    r.text = CutToGbkBytes(text, kMaxFloatingTextBytes);
+    r.okCode = okCode;
+    r.cancelCode = cancelCode;
+    r.target = target;
+    r.width = width;
+    r.height = height;
+    r.duration = duration;
+    if (x == kScreenCentre) x = kernel_.GetCanvas().Width() / 2;
+    if (y == kScreenCentre) y = kernel_.GetCanvas().Height() / 2;
+    PlaneEntity* e = CreatePlaneEntity(4, x, y, width, height, kNoButtonColour);
+    if (!e) return 0;
+    r.entityId = e->GetId();
+    MessageBox(r);
+    e = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
+    if (!e) return 0;
+    e->SetAlpha(0.1);
+    ShowEntity(e, true);
+    const double step = FloatingFadeOutStep(duration);
+    if (wait) {
+        ZoomAlphaTo(e, 0.1, 1.0, 0, 0, 0, MessageData{}, 0, 0);
+        const uint32_t out = ZoomAlphaTo(e, step, 0.0, 0, 0, 0, MessageData{}, 0, 0);
+        PauseApply(out, 0);
+        return 999999;
+    }
+    const uint32_t event = NewEventId();
+    ZoomAlphaTo(e, 0.1, 1.0, event, 0, 0, MessageData{}, 0, 0);
+    return ZoomAlphaTo(e, step, 0.0, event, 0, 0, MessageData{}, 1, 0);
+}
+
+void GameBase::ProcessPendingItems() {
+    for (uint32_t id : pendingDestroy_) {
+        PostKernelMessage(id, 3, 1);
+        if (Entity* e = kernel_.FindEntity(id)) ReleaseEntityLater(e, 0, 0, 0, MessageData{});
+    }
+    pendingDestroy_.clear();
+}
+
+}  // namespace hqlv::engine
