@@ -428,8 +428,11 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
     const MouseState* s = AsMouseState(data);
     if (code >= 35 && code <= 65) return s ? SystemControlCallback(code, *s) : 1;
     switch (code) {
-        case 66:
         case 67:
+            // The frame is named by its control id, found again now.
+            if (!data.empty()) ResetButtonFrame(uint32_t(data.word()));
+            return 0;
+        case 66:
         case 68:
         case 81:
         case 87:

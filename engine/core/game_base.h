@@ -14,6 +14,8 @@
 namespace hqlv::engine {
 
 class AdvButton;
+class ButtonFrame;
+struct ButtonSkin;
 class EngineHost;
 class PlaneEntity;
 
@@ -122,6 +124,11 @@ public:
     uint32_t ShowFloatingText(std::string_view text, uint32_t wait, int duration, int x, int y,
                               int width, int height, uint32_t okCode, uint32_t cancelCode,
                               uint32_t target);
+    ButtonFrame* CreateButtonFrame(int slotCount, const ButtonSkin* skin);
+    // Tint 0, enabled and a leave delivered to each button of the frame (by its control id).
+    void ResetButtonFrame(uint32_t frameControl);
+    // Fades the frame; a finished fade-in resets its buttons (system callback 67).
+    void AnimateButtonFrame(uint32_t frameControl, double step, double target);
     void AddPendingItem(uint32_t entityId) { pendingDestroy_.push_back(entityId); }
     void ProcessPendingItems();
 

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/core/button_frame.h"
 #include "engine/core/controls.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
@@ -89,6 +91,59 @@ AdvButton* GameBase::CreateAdvancedButton(uint32_t code, uint32_t target, int x,
     auto* button = static_cast<AdvButton*>(AddObject(std::make_unique<MessageBoxButton>()));
     button->CreateEx(target, code, 0, x, y, width, height, visible);
     return button;
+}
+
+ButtonFrame* GameBase::CreateButtonFrame(int slotCount, const ButtonSkin* skin) {
+    auto* frame = static_cast<ButtonFrame*>(AddObject(std::make_unique<ButtonFrame>()));
+    frame->Create(slotCount, skin, 0);
+    return frame;
+}
+
+namespace {
+ButtonFrame* FrameOf(GameKernel& k, uint32_t control) {
+    ControlData* c = k.FindControl(control);
+    return c ? dynamic_cast<ButtonFrame*>(c->owner) : nullptr;
+}
+}  // namespace
+
+void GameBase::ResetButtonFrame(uint32_t frameControl) {
+    ButtonFrame* frame = FrameOf(kernel_, frameControl);
+    if (!frame) return;
+    for (uint32_t i = 0; i < frame->Slots().size(); ++i) {
+        ControlData* c = frame->GetButton(i);
+        Entity* face = c && c->entityId ? kernel_.FindEntity(c->entityId) : nullptr;
+        if (!face || face->GetType() != ENT_IMAGE) continue;
+        static_cast<ImageEntity*>(face)->SetColorWord(0);
+        face->ApplyTransform();
+        const uint32_t id = c->id;
+        c->Enable(true);
+        // The leave binding, found again: enabling may have changed the record.
+        if (ControlData* again = kernel_.FindControl(id))
+            if (const EventSlot* leave = again->GetEvent(3))
+                kernel_.DeliverMessage(
+                    EngineMessage{leave->code, MessageData::Number(leave->data), leave->target}, 0);
+        if (!FrameOf(kernel_, frameControl)) return;
+    }
+}
+
+void GameBase::AnimateButtonFrame(uint32_t frameControl, double step, double target) {
+    ButtonFrame* frame = FrameOf(kernel_, frameControl);
+    Entity* e = frame ? frame->FrameEntity() : nullptr;
+    if (!e) return;
+    PostKernelMessage(e->GetId(), 3, 1);
+    if (step <= 0) {
+        for (uint32_t i = 0; i < frame->Slots().size(); ++i) {
+            ControlData* c = frame->GetButton(i);
+            Entity* face = c && c->entityId ? kernel_.FindEntity(c->entityId) : nullptr;
+            if (!face || face->GetType() != ENT_IMAGE) continue;
+            static_cast<ImageEntity*>(face)->SetColorWord(kNoColour);
+            face->ApplyTransform();
+            c->Enable(false);
+        }
+        ZoomAlphaTo(e, step, target, 0, 0, 0, MessageData{}, 0, 0);
+        return;
+    }
+    ZoomAlphaTo(e, step, target, 0, 0, 67, MessageData::Number(frameControl), 0, 0);
 }
 
 void GameBase::MessageBox(const FloatingText& r) {
