@@ -106,6 +106,36 @@ TEST_F(Frames, AHundredFadeInsLeaveNoBlockBehind) {
     EXPECT_DOUBLE_EQ(f->FrameEntity()->GetAlpha(), 1.0);
 }
 
+TEST_F(Frames, ASkinlessFrameLaysOutNothing) {
+    ButtonFrame* f = scene.CreateButtonFrame(2, nullptr);
+    f->Layout();
+    EXPECT_EQ(f->FrameEntity()->GetWidth(), 0);
+}
+
+TEST_F(Frames, FadesWithTheCursorInsideItsTurnedBox) {
+    ButtonFrame* f = scene.CreateButtonFrame(3, &skin);  // 130 × 20
+    f->SetStyle(FRAME_FADE_WITH_CURSOR);
+    Entity* e = f->FrameEntity();
+    e->SetPosition(200, 150);
+    e->SetRotation(90.0);
+    e->ApplyTransform();
+    auto at = [&](uint32_t code, int x, int y) {
+        MouseState s;
+        s.x = x;
+        s.y = y;
+        EngineMessage m{code, MessageData::Owned(new MouseState(s), &FreeMouseState), 0};
+        f->HandleMessage(m);
+    };
+    at(2, 250, 150);  // outside once the box stands upright
+    EXPECT_FALSE(f->Shown());
+    at(2, 200, 200);
+    EXPECT_TRUE(f->Shown());
+    at(3, 200, 140);  // still inside: no fade-out
+    EXPECT_TRUE(f->Shown());
+    at(3, 200, 260);
+    EXPECT_FALSE(f->Shown());
+}
+
 TEST_F(Frames, SetEventBeforeCreateIsRefused) {
     test::LogCapture log;
     ButtonFrame bare;

@@ -67,6 +67,17 @@ TEST_F(Buttons, PressAndReleaseAlphasWithOneDelivery) {
     EXPECT_EQ(k().FindEntity(faceId), nullptr);
 }
 
+TEST_F(Buttons, WithoutReleaseParentAClickDestroysOnlyTheButton) {
+    Entity* parent = k().CreateEntity(0, 10, 10, 4, 4, 0, 1, true, 1);
+    AdvButton* b = scene.CreateAdvancedButton(0, 0, 100, 100, 60, 30, true);
+    const uint32_t face = b->TextEntity()->GetId();
+    k().LinkChildEntity(parent, b->TextEntity(), 0);
+    EngineMessage click{8, MessageData{}, 0};
+    b->HandleMessage(click);
+    EXPECT_EQ(k().FindEntity(face), nullptr);
+    EXPECT_EQ(k().FindEntity(parent->GetId()), parent);
+}
+
 TEST_F(Buttons, LooksOfDisableAndEnable) {
     AdvButton* b = scene.CreateAdvancedButton(600, 0, 100, 100, 60, 30, true);
     b->Enable(false);

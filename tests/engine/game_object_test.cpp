@@ -75,6 +75,8 @@ TEST_F(Services, IntervalBelowOneIsTheFrameInterval) {
     k().RunDueApplies();
     EXPECT_GT(e->GetX(), before);
     EXPECT_EQ(scene.MoveTo(nullptr, 0, 1, 1, 1, 0, 0, MessageData{}, 0), 0u);
+    EXPECT_EQ(scene.ReleaseEntityLater(nullptr, 0, 0, 0, MessageData{}), 0u);
+    EXPECT_EQ(scene.ShowLater(nullptr, 1, 0, 0, 0, MessageData{}, 0), 0u);
     Entity* loose = k().CreateEntity(0, 10, 10, 4, 4, 0, 1, true, 1);
     EXPECT_EQ(scene.MoveTo(loose, 0, 1, 1, 1, 0, 0, MessageData{}, 0), 0u);  // not on the canvas
 }

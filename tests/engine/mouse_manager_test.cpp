@@ -206,6 +206,25 @@ TEST_F(Mouse, KeysGoToTheKeyboardControlAndHoldAfter500ms) {
     EXPECT_EQ(la->states.back().keyUp, 0x41u);
 }
 
+TEST_F(Mouse, ShowingAnEntityUnderTheCursorRefreshesOnlyWhenItCanBeHit) {
+    auto [a, la] = Target(50, 50);
+    Entity* plain = scene.GetKernel().CreateEntity(0, 120, 120, 20, 20, 0.0, 1, false, 1.0);
+    plain->AttachToCanvas(&scene.GetKernel().GetCanvas(), 1);
+    Frame();
+    scene.OnMouseMove(0, 120, 120);
+    own->codes.clear();
+    scene.ShowEntity(plain, true);
+    EXPECT_TRUE(own->codes.empty());
+    Entity* hit = scene.GetKernel().FindEntity(a);
+    scene.ShowEntity(hit, false);
+    scene.ShowEntity(hit, true);
+    EXPECT_TRUE(own->codes.empty());  // the cursor is not over it
+    scene.OnMouseMove(0, 50, 50);
+    own->codes.clear();
+    scene.ShowEntity(hit, true);
+    EXPECT_EQ(own->codes, Codes{1});  // re-evaluated: a move at the same point
+}
+
 TEST_F(Mouse, ReleaseButtonsEndsTheHover) {
     auto [a, la] = Target(50, 50);
     Frame();
