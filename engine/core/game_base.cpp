@@ -273,7 +273,7 @@ int GameBase::OnCustomCallback(MessageData&) {
 int GameBase::ExecCommand(std::string_view text) {
     Canvas& canvas = kernel_.GetCanvas();
     if (text == "/showsystem")
-        ShowStatistics();
+        ShowSystemInfo();
     else if (text == "/logon")
         logOn_ = true;
     else if (text == "/logoff")
@@ -293,7 +293,7 @@ int GameBase::ExecCommand(std::string_view text) {
     else if (text == "/endgame") {
         if (host_) host_->Quit();
     } else if (text == "/showgameset")
-        ShowScreenSettings();
+        ShowGameSet();
     else if (text == "/shinynova")
         OnExtraCommand();
     else

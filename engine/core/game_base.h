@@ -129,6 +129,13 @@ public:
     void ResetButtonFrame(uint32_t frameControl);
     // Fades the frame; a finished fade-in resets its buttons (system callback 67).
     void AnimateButtonFrame(uint32_t frameControl, double step, double target);
+    // The console's statistics and screen-settings messages; → the rich text shown.
+    std::string ShowSystemInfo();
+    std::string ShowGameSet();
+    void ShowControl(ControlData* control, bool show);
+    int MoveControl(ControlData* control, int x, int y);
+    void SetControlHighlight(ControlData* control, bool on);
+    void BT_SetBackColor(ControlData* control, uint32_t colour);
     void AddPendingItem(uint32_t entityId) { pendingDestroy_.push_back(entityId); }
     void ProcessPendingItems();
 
@@ -160,9 +167,6 @@ protected:
     // Registers an engine object with a control of its own that it owns, and calls its
     // creation hook.
     ObjectBase* AddObject(std::unique_ptr<ObjectBase> object);
-    // Shows the statistics and screen-settings messages of the console.
-    virtual void ShowStatistics() {}
-    virtual void ShowScreenSettings() {}
 
 private:
     bool DrawFpsOverlay();

@@ -1,6 +1,7 @@
 // The engine object's services for scenes: showing, moving and hit-testing entities, the
 // mouse bindings, the engine's own buttons, the floating text and its box, and the entities
 // left to be destroyed.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
+#include "engine/core/script_engine.h"
 #include "engine/render/plane.h"
 
 namespace hqlv::engine {
@@ -225,6 +227,103 @@ uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int du
     const uint32_t event = NewEventId();
     ZoomAlphaTo(e, 0.1, 1.0, event, 0, 0, MessageData{}, 0, 0);
     return ZoomAlphaTo(e, step, 0.0, event, 0, 0, MessageData{}, 1, 0);
+}
+
+std::string GameBase::ShowSystemInfo() {
+    ResourceManager& rm = GetResourceManager();
+    const ScriptEngine* script = rm.GetScriptEngine();
+    const long counts[11] = {long(kernel_.GetEntityCount()),
+                             long(kernel_.GetControlCount()),
+                             long(kernel_.GetActiveApplyCount()),
+                             long(rm.GetResourceCount()),
+                             long(rm.GetPaletteCount()),
+                             long(kernel_.GetObjectCount()),
+                             long(rm.GetMemResBytes()),
+                             long(kernel_.GetMessageCount()),
+                             long(rm.GetSampleCount()),
+                             script ? long(script->GetLoadedCount()) : 0L,
+                             script ? long(script->GetRunningCount()) : 0L};
+    const char* names[11] = {"实体",     "控件", "动画申请", "资源",     "调色板",  "核心类",
+                             "系统内存", "消息", "音效",     "加载脚本", "运行脚本"};
+    std::string text = "<rightmargin=20;leftmargin=20>";
+    char item[96];
+    for (int i = 0; i < 11; ++i) {
+        std::snprintf(item, sizeof item, " %s：<color=%d>%ld<color=%d;break>", names[i], 255,
+                      counts[i], 16777215);
+        text += item;
+    }
+    ShowFloatingText(text, 1, 1000, kScreenCentre, kScreenCentre, 100, 80, 0, 0, 0);
+    return text;
+}
+
+std::string GameBase::ShowGameSet() {
+    char text[512];
+    std::snprintf(
+        text, sizeof text,
+        "屏幕逻辑宽度:/c(%d)%d/c(%d)/n 屏幕逻辑高度:/c(%d)%d/c(%d)/n\t屏幕设备宽度:/c(%d)%d/"
+        "c(%d)/n 屏幕设备高度:/c(%d)%d/c(%d)/n 鼠标移动速度:/c(%d)%d/c(%d)/n",
+        255, logicalWidth_, 16777215, 255, logicalHeight_, 16777215, 255, deviceWidth_, 16777215,
+        255, deviceHeight_, 16777215, 255, scrollStep_, 16777215);
+    ShowFloatingText(text, 1, 1000, kScreenCentre, kScreenCentre, 100, 80, 0, 0, 0);
+    return text;
+}
+
+namespace {
+Entity* ControlEntity(GameKernel& k, const ControlData* c) {
+    return c && c->entityId ? k.FindEntity(c->entityId) : nullptr;
+}
+}  // namespace
+
+void GameBase::ShowControl(ControlData* control, bool show) {
+    if (!control) {
+        Log("控件操作（显示）错误，控件不存在");
+        return;
+    }
+    Entity* e = ControlEntity(kernel_, control);
+    if (!e) {
+        Log("控件操作（显示）错误，控件未与实体绑定");
+        return;
+    }
+    ShowEntity(e, show);
+}
+
+int GameBase::MoveControl(ControlData* control, int x, int y) {
+    if (!control) {
+        Log("控件移动错误，控件不存在");
+        return 0;
+    }
+    return MoveEntity(ControlEntity(kernel_, control), x, y);
+}
+
+void GameBase::SetControlHighlight(ControlData* control, bool on) {
+    Entity* e = ControlEntity(kernel_, control);
+    if (!e) return;
+    if (on) {
+        e->SetAlpha(e->GetAlpha() + 0.2);
+        e->ApplyTransform();
+        // Click, press and release lighten and darken it (system codes 43, 39 and 40).
+        control->SetEventEx(8, 35, 0, 0);
+        control->SetEventEx(4, 35, 0, 0);
+        control->SetEventEx(5, 35, 0, 0);
+    } else {
+        for (uint32_t slot : {8u, 4u, 5u}) control->SetEvent(slot, 0, 0, 0);
+        e->SetAlpha(std::min(e->GetAlpha(), 1.0) - 0.2);
+        e->ApplyTransform();
+    }
+}
+
+void GameBase::BT_SetBackColor(ControlData* control, uint32_t colour) {
+    if (!control) {
+        Log("BT_SetBackColor::error，控件不存在");
+        return;
+    }
+    Entity* e = ControlEntity(kernel_, control);
+    if (!e || e->GetType() != ENT_IMAGE) {
+        Log("BT_SetBackColor::error,Object is not a BIT_SINGLE");
+        return;
+    }
+    static_cast<ImageEntity*>(e)->SetColorWord(colour);
+    e->ApplyTransform();
 }
 
 void GameBase::ProcessPendingItems() {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/clock.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/render/plane.h"
@@ -184,6 +185,58 @@ TEST_F(Buttons, MouseEventSlotsPast29AreRefused) {
     EXPECT_NE(log.text().find("鼠标控件设置错误，不合理的状态值"), std::string::npos);
     scene.SetMouseEvent(29, 5, 0);
     EXPECT_NE(k().FindControl(scene.GetMouseManager()->ControlId())->GetEvent(29), nullptr);
+}
+
+TEST_F(Buttons, StatisticsAndScreenSettingsAreShownInABox) {
+    k().CreateEntity(0, 1, 1, 1, 1, 0, 1, true, 1);
+    EXPECT_EQ(scene.ExecCommand("/showsystem"), 1);
+    EXPECT_EQ(k().GetEntityCount(), 3u);  // the entity, the box and its OK button
+    const std::string info = scene.ShowSystemInfo();
+    EXPECT_EQ(info.rfind("<rightmargin=20;leftmargin=20> 实体：<color=255>3<color=16777215;break> "
+                         "控件：<color=255>",
+                         0),
+              0u);
+    EXPECT_NE(info.find(" 运行脚本：<color=255>0<color=16777215;break>"), std::string::npos);
+    const std::string set = scene.ShowGameSet();
+    EXPECT_EQ(
+        set.rfind("屏幕逻辑宽度:/c(255)400/c(16777215)/n 屏幕逻辑高度:/c(255)300/c(16777215)/n\t",
+                  0),
+        0u);
+    EXPECT_NE(set.find("鼠标移动速度:/c(255)5/c(16777215)/n"), std::string::npos);
+}
+
+TEST_F(Buttons, ControlOperationsOfTheScene) {
+    test::LogCapture log;
+    scene.ExecCommand("/logon");
+    scene.ShowControl(nullptr, true);
+    ControlData* loose = k().CreateControl();
+    scene.ShowControl(loose, true);
+    EXPECT_EQ(scene.MoveControl(nullptr, 1, 1), 0);
+    scene.BT_SetBackColor(nullptr, 1);
+    scene.BT_SetBackColor(loose, 1);
+    for (const char* line :
+         {"控件操作（显示）错误，控件不存在", "控件操作（显示）错误，控件未与实体绑定",
+          "控件移动错误，控件不存在", "BT_SetBackColor::error，控件不存在",
+          "BT_SetBackColor::error,Object is not a BIT_SINGLE"})
+        EXPECT_NE(log.text().find(line), std::string::npos) << line;
+    Entity* e = scene.CreateImageEntity(1, 50, 50, 0, 0, 0, 10, 10, kNoColour);
+    e->SetAlpha(0.5);
+    ControlData* c = k().ApplyControl(e->GetId(), 0);
+    scene.ShowControl(c, true);
+    EXPECT_TRUE(e->IsVisible());
+    EXPECT_EQ(scene.MoveControl(c, 70, 80), 0);
+    EXPECT_EQ(e->GetX(), 70);
+    scene.BT_SetBackColor(c, 0x123456);
+    EXPECT_EQ(static_cast<ImageEntity*>(e)->GetColorWord(), 0x123456u);
+    scene.SetControlHighlight(c, true);
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 0.7);
+    EXPECT_EQ(c->GetEvent(8)->code, 43u);
+    EXPECT_EQ(c->GetEvent(4)->code, 39u);
+    EXPECT_EQ(c->GetEvent(5)->code, 40u);
+    e->SetAlpha(1.1);
+    scene.SetControlHighlight(c, false);
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 0.8);
+    EXPECT_EQ(c->GetEvent(8), nullptr);
 }
 
 TEST_F(Buttons, FloatingTextCallbackShowsTheText) {
