@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/render/plane.h"
 #include "platform/core/text.h"
@@ -41,37 +42,100 @@ Entity* ControlBase::BoundEntity() const {
     return c && c->entityId ? k->FindEntity(c->entityId) : nullptr;
 }
 
+namespace {
+template <typename F>
+void Change(ControlBase& c, bool geometry, F&& f) {
+    Entity* e = c.BoundEntity();
+    if (!e) return;
+    f(*e);
+    e->ApplyTransform();
+    if (geometry) c.OnGeometryChanged();
+}
+}  // namespace
+
+void ControlBase::MoveBy(int dx, int dy) {
+    Change(*this, true, [&](Entity& e) { e.MoveBy(dx, dy); });
+}
 void ControlBase::SetPosition(int x, int y) {
-    if (Entity* e = BoundEntity()) {
-        e->SetPosition(x, y);
-        e->ApplyTransform();
-    }
+    Change(*this, true, [&](Entity& e) { e.SetPosition(x, y); });
 }
-
-void ControlBase::Show() {
-    if (Entity* e = BoundEntity()) {
-        e->Show();
-        e->ApplyTransform();
-    }
+void ControlBase::SetZ(int z) {
+    Change(*this, true, [&](Entity& e) { e.SetZ(z); });
 }
-
-void ControlBase::Hide() {
-    if (Entity* e = BoundEntity()) {
-        e->Hide();
-        e->ApplyTransform();
-    }
+void ControlBase::SetSize(int w, int h) {
+    Change(*this, true, [&](Entity& e) { e.SetSize(w, h); });
 }
-
+void ControlBase::Scale(double fx, double fy) {
+    Change(*this, true, [&](Entity& e) { e.Scale(fx, fy); });
+}
 void ControlBase::SetAlpha(double alpha) {
-    if (Entity* e = BoundEntity()) {
-        e->SetAlpha(alpha);
-        e->ApplyTransform();
-    }
+    Change(*this, false, [&](Entity& e) { e.SetAlpha(alpha); });
+}
+void ControlBase::SetDrawFlags(uint32_t flags) {
+    Change(*this, true, [&](Entity& e) { e.SetDrawFlags(flags); });
+}
+void ControlBase::SetClipRect(const Rect& rect) {
+    Change(*this, false, [&](Entity& e) { e.SetClipRect(rect); });
+}
+void ControlBase::RotateBy(double delta) {
+    Change(*this, true, [&](Entity& e) { e.RotateBy(delta); });
+}
+void ControlBase::SetRotation(double angle) {
+    Change(*this, true, [&](Entity& e) { e.SetRotation(angle); });
+}
+void ControlBase::RotateAround(int cx, int cy, double delta) {
+    Change(*this, true, [&](Entity& e) { e.RotateAround(cx, cy, delta); });
+}
+void ControlBase::Show() {
+    Change(*this, true, [](Entity& e) { e.Show(); });
+}
+void ControlBase::Hide() {
+    Change(*this, true, [](Entity& e) { e.Hide(); });
+}
+
+void ControlBase::BringToTop() {
+    if (!Kernel()) return;
+    Kernel()->BringControlToTop(ControlId());
+    Kernel()->PostMessage(84, MessageData{});
+}
+
+void ControlBase::RemoveFromTop() {
+    if (!Kernel()) return;
+    Kernel()->RemoveControlFromTop(ControlId());
+    Kernel()->PostMessage(84, MessageData{});
+}
+
+void ControlBase::SetFocus() {
+    if (Kernel()) Kernel()->SetTopControl(ControlId());
+}
+
+void ControlBase::ClearFocus() {
+    if (Kernel()) Kernel()->SetTopControl(0);
+}
+
+uint32_t ControlBase::AddChildControl(uint32_t childId) {
+    // The kernel is handed the given id first and this control second, as it always was.
+    return Kernel() ? Kernel()->AddChildControl(childId, ControlId()) : 0;
+}
+
+void ControlBase::OnGeometryChanged() {
+    Entity* e = BoundEntity();
+    const MouseState* s = GetMouseState();
+    if (!e || !s || !e->GetHitMode()) return;
+    const bool inside = PointOverBox(s->x, s->y, e->GetX(), e->GetY(), e->GetWidth(),
+                                     e->GetHeight(), e->GetRotation());
+    const bool hovered = s->hoveredEntity == e->GetId();
+    if (hovered != inside) Kernel()->PostMessage(84, MessageData{});
 }
 
 void ControlBase::Enable(bool on) {
     GameKernel* k = Kernel();
-    if (ControlData* c = k ? k->FindControl(ControlId()) : nullptr) c->Enable(on);
+    ControlData* c = k ? k->FindControl(ControlId()) : nullptr;
+    if (!c) return;
+    // Enabling sends the look messages to the owner, which may be this very object.
+    const uint32_t id = ControlId();
+    c->Enable(on);
+    if (k->FindControl(id)) OnGeometryChanged();
 }
 
 uint32_t ControlBase::SetEvent(uint32_t slot, uint32_t code, uintptr_t data) {

@@ -26,11 +26,29 @@ class ControlBase : public GameObject {
 public:
     int Bind(Entity* entity);
     Entity* BoundEntity() const;
+    // Each changes the bound entity and pushes it; all but SetAlpha and SetClipRect then
+    // have the hover looked at again when the cursor's side of the entity changed.
+    void MoveBy(int dx, int dy);
     void SetPosition(int x, int y);
+    void SetZ(int z);
+    void SetSize(int w, int h);
+    void Scale(double fx, double fy);
+    void SetAlpha(double alpha);
+    void SetDrawFlags(uint32_t flags);
+    void SetClipRect(const Rect& rect);
+    void RotateBy(double delta);
+    void SetRotation(double angle);
+    void RotateAround(int cx, int cy, double delta);
     void Show();
     void Hide();
-    void SetAlpha(double alpha);
     void Enable(bool on);
+    void BringToTop();
+    void RemoveFromTop();
+    void SetFocus();
+    void ClearFocus();
+    uint32_t AddChildControl(uint32_t childId);
+    // Posts the hover refresh (84) when the cursor entered or left the entity's box.
+    void OnGeometryChanged();
     // Slots below 30; code 0 means the slot's own number; the message comes back here.
     uint32_t SetEvent(uint32_t slot, uint32_t code, uintptr_t data);
 };

@@ -79,6 +79,28 @@ TEST_F(Buttons, WithoutReleaseParentAClickDestroysOnlyTheButton) {
     EXPECT_EQ(k().FindEntity(parent->GetId()), parent);
 }
 
+TEST_F(Buttons, MovingAButtonUnderOrAwayFromTheCursorAsksForAHoverRefresh) {
+    AdvButton* b = scene.CreateAdvancedButton(0, 0, 100, 100, 60, 30, true);
+    Frame();
+    scene.OnMouseMove(0, 300, 200);
+    scene.PumpMessages();
+    b->SetPosition(300, 200);  // now under the cursor, not hovered yet
+    EXPECT_EQ(k().GetMessageCount(), 1u);
+    scene.PumpMessages();  // 84: the hover is found again
+    EXPECT_EQ(scene.GetMouseManager()->State().hoveredEntity, b->TextEntity()->GetId());
+    b->MoveBy(1, 0);  // still under it
+    EXPECT_EQ(k().GetMessageCount(), 0u);
+    b->SetAlpha(0.5);
+    b->MoveBy(100, 0);  // moved away while hovered
+    EXPECT_EQ(k().GetMessageCount(), 1u);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.GetMouseManager()->State().hoveredEntity, 0u);
+    b->SetFocus();
+    EXPECT_EQ(k().GetTopControl(), b->ControlId());
+    b->ClearFocus();
+    EXPECT_EQ(k().GetTopControl(), 0u);
+}
+
 TEST_F(Buttons, LooksOfDisableAndEnable) {
     AdvButton* b = scene.CreateAdvancedButton(600, 0, 100, 100, 60, 30, true);
     b->Enable(false);
