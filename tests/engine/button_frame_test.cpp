@@ -106,6 +106,22 @@ TEST_F(Frames, AHundredFadeInsLeaveNoBlockBehind) {
     EXPECT_DOUBLE_EQ(f->FrameEntity()->GetAlpha(), 1.0);
 }
 
+TEST_F(Frames, PiecesSitJustAboveTheFrameAndFollowANewCount) {
+    ButtonFrame* f = scene.CreateButtonFrame(2, &skin);
+    Entity* frame = f->FrameEntity();
+    ASSERT_EQ(frame->GetChildCount(), 4u);
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(frame->GetChild(i)->GetZ(), frame->GetZ() + 1);
+    const uint32_t a = Button(), b = Button();
+    f->OnButton(0, a);
+    f->OnButton(1, b);
+    EXPECT_EQ(f->SetSlotCount(4, nullptr, 2), 0);
+    EXPECT_EQ(frame->GetWidth(), 10 + 10 + 4 * 30);
+    EXPECT_EQ(f->SetSlotCount(0, nullptr, 2), 2);  // no slot left: both dropped, both alive
+    EXPECT_TRUE(f->Slots().empty());
+    EXPECT_NE(k().FindControl(a), nullptr);
+    scene.AnimateButtonFrame(987654, 0.5, 1.0);  // no such frame: nothing
+}
+
 TEST_F(Frames, ASkinlessFrameLaysOutNothing) {
     ButtonFrame* f = scene.CreateButtonFrame(2, nullptr);
     f->Layout();
