@@ -43,6 +43,8 @@ public:
     uintptr_t word() const { return word_; }
     void* block() const { return reinterpret_cast<void*>(word_); }
     bool owned() const { return free_ != nullptr; }
+    // The free routine of an owned block (null for a number): it also tells what the block is.
+    FreeFn freeFn() const { return free_; }
     bool empty() const { return word_ == 0; }
     // The same word as a number: a look at the block that leaves it with this holder.
     MessageData Borrow() const { return Number(word_); }

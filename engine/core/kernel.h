@@ -13,6 +13,7 @@
 #include "engine/core/control_data.h"
 #include "engine/core/engine_message.h"
 #include "engine/core/entity.h"
+#include "engine/core/sound.h"
 #include "engine/render/canvas.h"
 
 namespace hqlv::engine {
@@ -62,6 +63,7 @@ public:
     GameKernel& operator=(const GameKernel&) = delete;
 
     Canvas& GetCanvas() { return *canvas_; }
+    SoundPlayer& GetSoundPlayer() { return sound_; }
 
     // ---- entities
     Entity* CreateEntity(uint32_t type, int x, int y, int width, int height, double rotation, int z,
@@ -86,6 +88,9 @@ public:
     uint32_t GetTopItemControl() const;
     uint32_t SetTopControl(uint32_t id) { return std::exchange(focus_, id); }
     uint32_t GetTopControl() const { return focus_; }
+    // The mouse manager's control, through which every object finds the manager.
+    void SetMouseControl(uint32_t id) { mouseControl_ = id; }
+    uint32_t GetMouseControl() const { return mouseControl_; }
 
     // ---- messages
     int PostMessage(uint32_t code, MessageData data);
@@ -135,6 +140,7 @@ private:
     Apply* FindActive(uint32_t id);
 
     std::unique_ptr<Canvas> canvas_;
+    SoundPlayer sound_;
     std::map<uint32_t, std::unique_ptr<Entity>> entities_;
     std::map<uint32_t, std::unique_ptr<ControlData>> controls_;
     std::vector<std::unique_ptr<Apply>> active_;
@@ -146,6 +152,7 @@ private:
     uint32_t eventCounter_ = 0;
     uint32_t controlCounter_ = 0;
     uint32_t focus_ = 0;
+    uint32_t mouseControl_ = 0;
     uint32_t now_ = 0;
     uint32_t frameInterval_ = 40;
     uint32_t lastFrame_ = 0;

@@ -83,6 +83,12 @@ public:
     int Render(uint32_t now, DrawSurface& target);
 
     uint32_t CurrentTime() const { return now_; }
+    // Whether anything was drawn or invalidated since the last call; clears the flag.
+    bool TakeFrameDrawn() {
+        const bool drawn = frameDrawn_ != 0;
+        frameDrawn_ = 0;
+        return drawn;
+    }
     DrawLayer& Layer(int i) { return layers_[size_t(i)]; }
     const DrawLayer& Layer(int i) const { return layers_[size_t(i)]; }
     const std::vector<uint32_t>& BackBuffer() const { return back_; }

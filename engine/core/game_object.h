@@ -1,0 +1,82 @@
+#pragma once
+// The engine's object base with its service layer: one-call operations that create and set
+// up entities, post the standard timed actions, pass messages to controls and reach the
+// canvas, the text layout and the mouse manager. Scenes, controls and the script built-ins
+// use these rather than the kernel directly.
+#include <cstdint>
+#include <string_view>
+
+#include "engine/core/control_data.h"
+#include "engine/core/kernel.h"
+
+namespace hqlv::engine {
+
+class ImageEntity;
+class MouseManager;
+class PlaneEntity;
+class TextLayout;
+struct MouseState;
+
+// The time limit of a counted play from a start frame: the square of the count times the
+// whole loop, less the time before the start frame (the square is how the limit has always
+// been reckoned).
+uint32_t PlayFramesLimit(uint32_t count, uint32_t total, uint32_t beforeStart);
+
+class GameObject : public ObjectBase {
+public:
+    // Deletes the own control (and this object with it), or unregisters this object.
+    virtual void Release();
+    virtual void SetCursorById(uint32_t id);
+
+    // ---- timed actions: → the Apply id, 0 when refused. Interval < 1: the frame interval.
+    uint32_t MoveTo(Entity* e, uint32_t eventId, int x, int y, int speed, int interval,
+                    uint32_t code, MessageData data, uint32_t target);
+    uint32_t MoveToEx(Entity* e, uint32_t eventId, int x, int y, int speed, int limit, int step,
+                      double factor, int interval, uint32_t code, MessageData data, uint32_t target,
+                      int release);
+    uint32_t Wait(uint32_t duration, uint32_t code, MessageData data, uint32_t target,
+                  uint32_t eventId);
+    uint32_t PostNopApply(int interval, uint32_t code, MessageData data, uint32_t target,
+                          uint32_t eventId);
+    uint32_t ShowLater(Entity* e, int show, uint32_t eventId, int interval, uint32_t code,
+                       MessageData data, int release);
+    uint32_t ZoomAlphaTo(Entity* e, double step, double target, uint32_t eventId, int interval,
+                         uint32_t code, MessageData data, int release, uint32_t targetControl);
+    uint32_t ResizeTo(Entity* e, int startW, int startH, int w, int h, int stepW, int stepH,
+                      uint32_t eventId, int interval, uint32_t code, MessageData data,
+                      uint32_t target);
+    uint32_t PlayFrames(ImageEntity* e, uint32_t mode, uint32_t count, uint32_t start,
+                        uint32_t eventId, uint32_t code, MessageData data, uint32_t target);
+    uint32_t ReleaseEntityLater(Entity* e, uint32_t eventId, uint32_t target, uint32_t code,
+                                MessageData data);
+
+    // ---- kernel pass-throughs
+    void PostKernelMessage(uint32_t entityId, uint32_t level, uint32_t mode);
+    uint32_t PauseApply(uint32_t applyId, uint32_t value);
+    uint32_t NewEventId();
+    int FindActiveApply(uint32_t id);
+    int SendToControl(EngineMessage message, int mode);
+    int PostControlMessage(uint32_t code, MessageData data, uint32_t target, int mode);
+
+    // ---- entities: made hidden, z 1, alpha 1.0, attached to the layer
+    ImageEntity* CreateImageEntity(int layer, int x, int y, uint32_t resourceId, int sx, int sy,
+                                   int width, int height, uint32_t tint);
+    PlaneEntity* CreatePlaneEntity(int layer, int x, int y, int width, int height, uint32_t colour);
+
+    // ---- canvas, text and mouse
+    Canvas* GetCanvas() const;
+    void SetBackgroundOffset(int x, int y);
+    TextLayout& GetTextLayout();
+    int SetFont(int height, int weight, std::string_view face);
+    uint32_t SetTextColor(uint32_t colour);
+    uint32_t GetControlIdOrZero() const { return ControlId(); }
+    MouseManager* GetMouseManager() const;
+    const MouseState* GetMouseState() const;
+
+private:
+    uint32_t Post(uint32_t entityId, Apply a, ApplyCallback callback, uint32_t eventId,
+                  uint32_t flags);
+    uint32_t Interval(int interval) const;
+};
+
+}  // namespace hqlv::engine

@@ -1,0 +1,382 @@
+#include "engine/core/game_base.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "engine/core/clock.h"
+#include "engine/core/mouse_manager.h"
+#include "engine/core/script_engine.h"
+#include "log_capture.h"
+#include "platform/core/clock.h"
+#include "recording_host.h"
+
+namespace hqlv::engine {
+namespace {
+
+using test::LogCapture;
+using test::RecordingHost;
+
+int g_freed = 0;
+void CountingFree(void* block) {
+    ++g_freed;
+    std::free(block);
+}
+
+struct Recorder : ObjectBase {
+    explicit Recorder(uint32_t answer = 1) : answer(answer) {}
+    uint32_t HandleMessage(EngineMessage& m) override {
+        codes.push_back(m.code);
+        return answer;
+    }
+    uint32_t answer;
+    std::vector<uint32_t> codes;
+};
+
+struct Scene : GameBase {
+    int OnMessage(uint32_t code, MessageData& data, uint32_t) override {
+        messages.push_back(code);
+        (void)data;
+        return 1;
+    }
+    void OnLogicTick() override { ++logicTicks; }
+    using GameBase::AddObject;
+    std::vector<uint32_t> messages;
+    int logicTicks = 0;
+};
+
+struct Engine : ::testing::Test {
+    void SetUp() override {
+        old = platform::setClock(&clock);
+        GetEngineTimeMs();
+        g_freed = 0;
+        scene.SetHost(&host);
+        scene.ResetSettings();
+        scene.Init();
+    }
+    void TearDown() override {
+        scene.Cleanup();
+        platform::setClock(old);
+    }
+    // An entity on layer 1 with a control owned by a recorder.
+    std::pair<Entity*, Recorder*> Button(int x, int y, int w, int h) {
+        Entity* e = scene.GetKernel().CreateEntity(0, x, y, w, h, 0.0, 1, true, 1.0);
+        e->AttachToCanvas(&scene.GetKernel().GetCanvas(), 1);
+        auto* r = static_cast<Recorder*>(scene.AddObject(std::make_unique<Recorder>()));
+        ControlData* c = scene.GetKernel().FindControl(r->ControlId());
+        for (uint32_t slot = 1; slot <= 23; ++slot) c->SetEvent(slot, 100 + slot, c->id, 0);
+        scene.GetKernel().BindControl(c, e, 0);
+        return {e, r};
+    }
+    MessageData State(const MouseState& s) {
+        return MessageData::Owned(new MouseState(s), &FreeMouseState);
+    }
+    platform::ManualClock clock{1000};
+    platform::Clock* old = nullptr;
+    RecordingHost host;
+    Scene scene;
+};
+
+TEST_F(Engine, FixedLogicalSizeConvertsMovesAndStretchesTheFrame) {
+    scene.SetFixedLogicalSize(800, 600);
+    scene.InitScreen(1024, 768);
+    scene.OnMouseMove(0, 512, 384);
+    EXPECT_EQ(scene.GetMouseManager()->State().x, 400);
+    EXPECT_EQ(scene.GetMouseManager()->State().y, 300);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Stretch);
+    scene.PaintTo();
+    ASSERT_EQ(host.frames.size(), 1u);
+    EXPECT_EQ(host.frames[0].width, 1024);
+    EXPECT_EQ(host.frames[0].height, 768);
+    EXPECT_EQ(host.frames[0].pixels, scene.StretchBuffer().data());
+}
+
+TEST_F(Engine, EqualSizesPaintTheBackBufferWithoutScaling) {
+    scene.InitScreen(64, 48);
+    scene.OnMouseMove(0, 63, 47);
+    EXPECT_EQ(scene.GetMouseManager()->State().x, 63);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Back);
+    scene.PaintTo();
+    ASSERT_EQ(host.frames.size(), 1u);
+    EXPECT_EQ(host.frames[0].pixels, scene.BackBuffer().data());
+    EXPECT_EQ(host.frames[0].width, 64);
+}
+
+TEST_F(Engine, NothingIsPaintedBeforeTheScreenOrWhileTheWindowIsHidden) {
+    scene.PaintTo();
+    EXPECT_TRUE(host.frames.empty());
+    scene.SetFixedLogicalSize(80, 60);
+    scene.InitScreen(160, 120);
+    host.visible = false;
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_NE(scene.Current(), GameBase::Buffer::Stretch);
+}
+
+TEST_F(Engine, AMinimisedWindowNeitherDividesNorStretches) {
+    scene.SetFixedLogicalSize(800, 600);
+    scene.InitScreen(1024, 768);
+    scene.SetScreen(0, 0);
+    scene.OnMouseMove(0, 512, 384);  // no conversion without a device size
+    EXPECT_EQ(scene.GetMouseManager()->State().x, 512);
+    scene.SetScreen(1024, 0);
+    scene.OnMouseMove(0, 100, 50);
+    EXPECT_EQ(scene.GetMouseManager()->State().x, 100);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Back);
+    EXPECT_EQ(scene.LogicalSize().width, 800);
+}
+
+TEST_F(Engine, ResizeFollowsTheWindowUnlessTheLogicalSizeIsFixed) {
+    scene.InitScreen(100, 80);
+    scene.SetScreen(200, 150);
+    EXPECT_EQ(scene.LogicalSize().width, 200);
+    EXPECT_EQ(scene.LogicalSize().height, 150);
+    EXPECT_EQ(scene.BackBuffer().size(), 200u * 150u);
+    EXPECT_EQ(scene.StretchBuffer().size(), 200u * 150u);
+}
+
+TEST_F(Engine, ConsoleCommandsMatchWholeAndCaseSensitive) {
+    EXPECT_EQ(scene.ExecCommand("/SHOWFPS"), 0);
+    EXPECT_EQ(scene.ExecCommand("/showfps "), 0);
+    EXPECT_EQ(scene.ExecCommand("/showfp"), 0);
+    EXPECT_FALSE(scene.ShowFrameTime());
+    const struct {
+        const char* command;
+        bool (GameBase::*flag)() const;
+        bool value;
+    } rows[] = {
+        {"/showfps", &GameBase::ShowFrameTime, true},
+        {"/hidefps", &GameBase::ShowFrameTime, false},
+        {"/logon", &GameBase::LogOn, true},
+        {"/logoff", &GameBase::LogOn, false},
+        {"/show invalidatearea", &GameBase::ShowDirtyAreas, true},
+        {"/hide invalidatearea", &GameBase::ShowDirtyAreas, false},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(scene.ExecCommand(r.command), 1) << r.command;
+        EXPECT_EQ((scene.*r.flag)(), r.value) << r.command;
+    }
+    EXPECT_EQ(scene.ExecCommand("/invalidate fullscreen"), 1);
+    EXPECT_TRUE(scene.GetKernel().GetCanvas().FullScreen());
+    EXPECT_EQ(scene.ExecCommand("/invalidate need"), 1);
+    EXPECT_FALSE(scene.GetKernel().GetCanvas().FullScreen());
+    EXPECT_EQ(scene.ExecCommand("/endgame"), 1);
+    EXPECT_EQ(host.quits, 1);
+}
+
+TEST_F(Engine, LogWritesItsTextAsItStandsAndOnlyWhileSwitchedOn) {
+    LogCapture log;
+    scene.Log("before %s%n");
+    EXPECT_EQ(log.text().find("before"), std::string::npos);
+    scene.ExecCommand("/logon");
+    scene.Log("path 100%s%n%d");
+    EXPECT_NE(log.text().find("path 100%s%n%d"), std::string::npos);
+}
+
+TEST_F(Engine, FrameOverlayShowsTheFrameTimeInRed) {
+    scene.InitScreen(120, 40);
+    scene.SetFrameTime(17);
+    scene.ExecCommand("/showfps");
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    ASSERT_EQ(scene.Current(), GameBase::Buffer::Overlay);
+    int red = 0;
+    for (uint32_t p : scene.OverlayBuffer())
+        if ((p & 0xFF0000) > 0x800000 && (p & 0xFF00) < 0x4000) ++red;
+    EXPECT_GT(red, 10);
+    scene.ExecCommand("/hidefps");
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Back);
+}
+
+TEST_F(Engine, DirtyAreasAreOutlinedWithTheOverlayPen) {
+    scene.InitScreen(40, 40);
+    scene.ExecCommand("/show invalidatearea");
+    scene.GetKernel().GetCanvas().InvalidateRect(10, 10, 20, 20);
+    scene.Render();
+    ASSERT_EQ(scene.Current(), GameBase::Buffer::Overlay);
+    int pen = 0;
+    for (uint32_t p : scene.OverlayBuffer()) pen += (p & 0xFFFFFF) == 0x27FE2D;
+    EXPECT_GT(pen, 0);
+}
+
+TEST_F(Engine, ATickWithoutADueFrameStillDelivers) {
+    scene.InitScreen(32, 32);
+    auto* r = static_cast<Recorder*>(scene.AddObject(std::make_unique<Recorder>()));
+    EXPECT_GE(scene.Tick(), 0);  // first tick: frame due
+    clock.advance(10);
+    scene.GetKernel().PostControlMessage(r->ControlId(), 7, MessageData::Number(0), 1);
+    scene.GetKernel().PostMessage(3, MessageData::Number(0));
+    EXPECT_EQ(scene.Tick(), -1);
+    EXPECT_EQ(r->codes, std::vector<uint32_t>{7});
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{3});
+    EXPECT_EQ(scene.logicTicks, 1);
+    clock.advance(20);
+    EXPECT_GE(scene.Tick(), 0);
+    EXPECT_EQ(scene.logicTicks, 2);
+}
+
+TEST_F(Engine, MessagesOutsideTheSystemRangeGoToTheScene) {
+    for (uint32_t code : {30u, 31u, 96u, 97u})
+        scene.GetKernel().PostMessage(code, MessageData::Number(0));
+    scene.PumpMessages();
+    EXPECT_EQ(scene.messages, (std::vector<uint32_t>{30, 97}));
+}
+
+TEST_F(Engine, UnansweredSystemCallbackFreesItsBlockAndLogsOnlyWhenOn) {
+    LogCapture log;
+    scene.GetKernel().PostMessage(33, MessageData::Owned(std::malloc(8), CountingFree));
+    scene.PumpMessages();
+    EXPECT_EQ(g_freed, 1);
+    EXPECT_EQ(log.text().find("33"), std::string::npos);
+    scene.ExecCommand("/logon");
+    MessageData d = MessageData::Owned(std::malloc(8), CountingFree);
+    EXPECT_EQ(scene.OnSystemCallback(33, d), 1);
+    EXPECT_NE(log.text().find("警告：一个未响应的系统回调命令:33"), std::string::npos);
+    for (uint32_t code : {31u, 34u, 69u, 80u, 89u, 90u, 96u}) {
+        MessageData n = MessageData::Number(0);
+        EXPECT_EQ(scene.OnSystemCallback(code, n), 1) << code;
+    }
+    for (uint32_t code : {66u, 68u, 81u, 87u}) {
+        MessageData n = MessageData::Number(0);
+        EXPECT_EQ(scene.OnSystemCallback(code, n), 0) << code;
+    }
+}
+
+TEST_F(Engine, ControlCallbacksReadOnlyAMouseState) {
+    scene.InitScreen(100, 100);
+    auto [e, r] = Button(50, 50, 10, 10);
+    MouseState s;
+    s.hoveredControl = r->ControlId();
+    s.dx = 3;
+    s.dy = -2;
+    const struct {
+        uint32_t code;
+        double alpha;
+    } alphas[] = {{38, 0.8}, {37, 1.0}, {39, 0.3}, {40, 1.0}};
+    for (const auto& a : alphas) {
+        MessageData d = State(s);
+        EXPECT_EQ(scene.OnSystemCallback(a.code, d), 0);
+        EXPECT_DOUBLE_EQ(e->GetAlpha(), a.alpha) << a.code;
+    }
+    MessageData d = State(s);
+    EXPECT_EQ(scene.OnSystemCallback(45, d), 0);
+    EXPECT_EQ(e->GetX(), 53);
+    EXPECT_EQ(e->GetY(), 48);
+    // A number, a foreign block or a missing control: nothing, and the block goes.
+    MessageData number = MessageData::Number(uintptr_t(&s));
+    EXPECT_EQ(scene.OnSystemCallback(39, number), 1);
+    MessageData foreign = MessageData::Owned(std::malloc(sizeof s), CountingFree);
+    EXPECT_EQ(scene.OnSystemCallback(39, foreign), 1);
+    MouseState gone = s;
+    gone.hoveredControl = 999;
+    MessageData missing = State(gone);
+    EXPECT_EQ(scene.OnSystemCallback(39, missing), 1);
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 1.0);
+}
+
+TEST_F(Engine, CornerEdgeScrollMovesTwiceAndPutsTheCursor) {
+    scene.InitScreen(200, 100);
+    Canvas& canvas = scene.GetKernel().GetCanvas();
+    canvas.SetScrollArea(1000, 1000);
+    canvas.SetViewCenter(500, 500, true);
+    scene.SetWindowPos(1000, 2000);
+    auto [e, r] = Button(50, 50, 10, 10);
+    MouseState s;
+    s.hoveredControl = r->ControlId();
+    s.x = 195;  // right edge
+    s.y = 3;    // top edge
+    MessageData d = State(s);
+    EXPECT_EQ(scene.OnSystemCallback(86, d), 1);
+    EXPECT_EQ(canvas.GetViewRect().centreX, 505);
+    EXPECT_EQ(canvas.GetViewRect().centreY, 495);
+    EXPECT_EQ(host.cursorPositions, (std::vector<std::pair<int, int>>{{1190, 2003}, {1195, 2010}}));
+    s.x = 100;
+    s.y = 50;
+    MessageData middle = State(s);
+    scene.OnSystemCallback(86, middle);
+    EXPECT_EQ(host.cursorPositions.size(), 2u);
+}
+
+TEST_F(Engine, ChatCallbackWritesThePointAndTheControl) {
+    MouseState s;
+    s.x = 12;
+    s.y = -3;
+    s.hoveredControl = 42;
+    MessageData d = State(s);
+    EXPECT_EQ(scene.OnSystemCallback(82, d), 1);
+    EXPECT_EQ(host.chat, (std::vector<std::string>{"MousePoint:(12,-3)\r\n", "GetObject:42\r\n"}));
+}
+
+TEST_F(Engine, DestroyAndDeleteCallbacks) {
+    Entity* e = scene.GetKernel().CreateEntity(0, 1, 1, 2, 2, 0, 1, true, 1);
+    const uint32_t id = e->GetId();
+    MessageData d = MessageData::Number(uintptr_t(e));
+    EXPECT_EQ(scene.OnSystemCallback(94, d), 0);
+    EXPECT_EQ(scene.GetKernel().FindEntity(id), nullptr);
+    ObjectBase* o = scene.AddObject(std::make_unique<Recorder>());
+    const uint32_t cid = o->ControlId();
+    MessageData od = MessageData::Number(uintptr_t(o));
+    EXPECT_EQ(scene.OnSystemCallback(93, od), 0);
+    EXPECT_EQ(scene.GetKernel().FindControl(cid), nullptr);
+    ControlData* c = scene.GetKernel().CreateControl();
+    const uint32_t plain = c->id;
+    MessageData cd = MessageData::Number(uintptr_t(c));
+    EXPECT_EQ(scene.OnSystemCallback(95, cd), 0);
+    EXPECT_EQ(scene.GetKernel().FindControl(plain), nullptr);
+}
+
+// ---- script engine and cleanup -------------------------------------------------------------
+
+int g_scriptDeleted = 0;
+int g_scriptFlags = 0;
+struct FakeScript : ObjectBase, ScriptEngine {
+    ~FakeScript() override { ++g_scriptDeleted; }
+    int LoadScript(const ValueString&, int) override { return 0; }
+    int GetLoadedCount() const override { return 0; }
+    int GetRunningCount() const override { return 0; }
+    void EnableCreateFunctions() override { g_scriptFlags |= 1; }
+    void EnableObjectFunctions() override { g_scriptFlags |= 2; }
+    void EnableResourceFunctions() override { g_scriptFlags |= 4; }
+};
+
+TEST(EngineLife, CleanupDeletesEveryRegisteredObjectOnceAndStopsTheTimers) {
+    g_scriptDeleted = g_scriptFlags = 0;
+    auto old = SetScriptEngineFactory([] { return std::unique_ptr<ObjectBase>(new FakeScript); });
+    RecordingHost host;
+    {
+        Scene scene;
+        scene.SetHost(&host);
+        scene.Init();
+        EXPECT_EQ(g_scriptFlags, 7);
+        EXPECT_NE(scene.GetScriptEngine(), nullptr);
+        EXPECT_EQ(scene.GetKernel().GetObjectCount(), 2u);
+        EXPECT_EQ(scene.GetKernel().GetFrameInterval(), 30u);
+        // The arrow is the manager's first cursor.
+        scene.GetMouseManager()->ApplyCursor();
+        EXPECT_EQ(host.cursors, std::vector<uint32_t>{32512});
+        scene.Cleanup();
+        EXPECT_EQ(g_scriptDeleted, 1);
+        EXPECT_EQ(scene.GetKernel().GetObjectCount(), 0u);
+        EXPECT_EQ(host.timerStops, 1);
+        scene.Cleanup();
+        EXPECT_EQ(host.timerStops, 1);
+    }
+    EXPECT_EQ(g_scriptDeleted, 1);
+    SetScriptEngineFactory(old);
+    Scene bare;
+    bare.Init();
+    EXPECT_EQ(bare.GetScriptEngine(), nullptr);
+    EXPECT_EQ(bare.GetKernel().GetObjectCount(), 1u);
+    bare.Cleanup();
+}
+
+}  // namespace
+}  // namespace hqlv::engine

@@ -1,0 +1,40 @@
+#pragma once
+// A host view double: records what the engine asked of the window.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/core/engine_host.h"
+
+namespace hqlv::engine::test {
+
+struct RecordingHost : EngineHost {
+    bool IsMainWindowVisible() override { return visible; }
+    void SetCursorById(uint32_t id) override { cursors.push_back(id); }
+    void SetCursorPos(int x, int y) override { cursorPositions.emplace_back(x, y); }
+    void Quit() override { ++quits; }
+    void ChatLine(std::string_view text) override { chat.emplace_back(text); }
+    void StopTimers() override { ++timerStops; }
+    void ShowMessageBox(std::string_view text, std::string_view) override {
+        boxes.emplace_back(text);
+    }
+    void PresentFrame(const uint32_t* pixels, int width, int height) override {
+        frames.push_back({pixels, width, height});
+    }
+
+    struct Frame {
+        const uint32_t* pixels;
+        int width;
+        int height;
+    };
+    bool visible = true;
+    std::vector<uint32_t> cursors;
+    std::vector<std::pair<int, int>> cursorPositions;
+    int quits = 0;
+    std::vector<std::string> chat;
+    int timerStops = 0;
+    std::vector<std::string> boxes;
+    std::vector<Frame> frames;
+};
+
+}  // namespace hqlv::engine::test
