@@ -87,7 +87,8 @@ const bool kHasWide = [] {
 // instructions where the processor has them.
 uint32_t CYrnCrc32::Update(uint32_t crc, const void* data, size_t n) {
 #ifdef HQLV_CRC_WIDE
-    if (n >= kWideMin && kHasWide) return crcWide(crc, static_cast<const uint8_t*>(data), n);
+    if (n >= kWideMin && data && kHasWide)
+        return crcWide(crc, static_cast<const uint8_t*>(data), n);
 #endif
     return libdeflate_crc32(crc, data, n);
 }

@@ -77,6 +77,9 @@ TEST(Crc32, CheckValueAndEmpty) {
     EXPECT_EQ(crc.Compute("123456789", 9), 0xCBF43926u);
     EXPECT_EQ(crc.Compute(nullptr, 9), 0u);
     EXPECT_EQ(crc.Compute("x", 0), 0u);
+    // No bytes at any length, as libdeflate answers it.
+    EXPECT_EQ(crc.Compute(nullptr, 4096), 0u);
+    EXPECT_EQ(CYrnCrc32::Update(0x1234, nullptr, 4096), 0u);
     uint32_t part = CYrnCrc32::Update(0, "1234", 4);
     EXPECT_EQ(CYrnCrc32::Update(part, "56789", 5), 0xCBF43926u);
 }

@@ -1,6 +1,7 @@
 #include "platform/core/profile.h"
 
 #include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -115,8 +116,14 @@ TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(getProfileString("S", nullptr, "", buf, 5, f), 3u);
     EXPECT_EQ(std::memcmp(buf, "Key\0\0", 5), 0);
+    // A cut list stays within the buffer given (exactly that large, so a write past it shows).
+    auto exact = std::make_unique<char[]>(5);
+    EXPECT_EQ(getProfileString("S", nullptr, "", exact.get(), 5, f), 3u);
+    EXPECT_EQ(std::memcmp(exact.get(), "Key\0\0", 5), 0);
+    // An empty list is two NULs.
+    std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(getProfileString("T", nullptr, "", buf, sizeof buf, f), 0u);
-    EXPECT_EQ(buf[0], '\0');
+    EXPECT_EQ(std::memcmp(buf, "\0\0", 2), 0);
     // Room for the terminator alone: an empty list.
     buf[0] = 'x';
     EXPECT_EQ(getProfileString(nullptr, nullptr, "", buf, 1, f), 0u);
