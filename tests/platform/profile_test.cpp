@@ -120,6 +120,9 @@ TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     auto exact = std::make_unique<char[]>(5);
     EXPECT_EQ(getProfileString("S", nullptr, "", exact.get(), 5, f), 3u);
     EXPECT_EQ(std::memcmp(exact.get(), "Key\0\0", 5), 0);
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(getProfileString("S", nullptr, "", buf, 5, f), 3u);
+    EXPECT_EQ(std::memcmp(buf, "Key\0\0xx", 7), 0);
     // An empty list is two NULs.
     std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(getProfileString("T", nullptr, "", buf, sizeof buf, f), 0u);
