@@ -236,18 +236,15 @@ int getProfileInt(std::string_view section, std::string_view key, int def, std::
     return load(file).integer(section, key, def);
 }
 
-bool writeProfileString(const char* section, const char* key, const char* value,
-                        std::string_view file) {
-    if (!section || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
-    std::lock_guard lock(profileMutex());
-    std::string content;
-    bool existed = readFile(file, &content);
-    std::vector<Line> lines = existed ? parse(content, true) : std::vector<Line>{};
+std::optional<std::string> rewriteProfileText(std::string_view content, const char* section,
+                                              const char* key, const char* value) {
+    std::vector<Line> lines = parse(content, true);
     bool changed = false;
 
     if (!key) {
         // Delete every section of that name with its lines.
         std::vector<Line> kept;
+        kept.reserve(lines.size());
         bool dropping = false;
         for (Line& l : lines) {
             if (l.kind == Line::Section) dropping = sameName(l.name, section);
@@ -261,6 +258,7 @@ bool writeProfileString(const char* section, const char* key, const char* value,
     } else if (!value) {
         bool inSection = false;
         std::vector<Line> kept;
+        kept.reserve(lines.size());
         for (Line& l : lines) {
             if (l.kind == Line::Section) inSection = sameName(l.name, section);
             if (inSection && l.kind == Line::Entry && sameName(l.name, key)) {
@@ -309,13 +307,24 @@ bool writeProfileString(const char* section, const char* key, const char* value,
         }
         changed = true;
     }
-    if (!changed) return true;
+    if (!changed) return std::nullopt;
     std::string out;
     for (const Line& l : lines) {
         out += l.raw;
         out += "\r\n";
     }
-    return writeFile(file, out);
+    return out;
+}
+
+bool writeProfileString(const char* section, const char* key, const char* value,
+                        std::string_view file) {
+    if (!section || hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
+    std::lock_guard lock(profileMutex());
+    std::string content;
+    if (!readFile(file, &content)) content.clear();
+    std::optional<std::string> out = rewriteProfileText(content, section, key, value);
+    // A write that changes nothing leaves the file alone, even a missing one.
+    return !out || writeFile(file, *out);
 }
 
 std::vector<std::string> profileSectionNames(std::string_view file) {

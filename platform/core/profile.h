@@ -68,6 +68,10 @@ int getProfileInt(std::string_view section, std::string_view key, int def, std::
 // is null, or a name or value holds a line break (which would corrupt the file).
 bool writeProfileString(const char* section, const char* key, const char* value,
                         std::string_view file);
+// The text such a write makes of a profile's text (GBK), or nothing when it changes nothing.
+// section is not null, and no name or value holds a line break.
+std::optional<std::string> rewriteProfileText(std::string_view content, const char* section,
+                                              const char* key, const char* value);
 
 // The section names, and the key names of a section, in file order without repeats.
 std::vector<std::string> profileSectionNames(std::string_view file);

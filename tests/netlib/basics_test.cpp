@@ -10,6 +10,7 @@
 #include "netlib/crc32.h"
 #include "netlib/md5.h"
 #include "netlib/util.h"
+#include "zlib.h"
 
 using namespace hqlv::netlib;
 
@@ -76,8 +77,29 @@ TEST(Crc32, CheckValueAndEmpty) {
     EXPECT_EQ(crc.Compute("123456789", 9), 0xCBF43926u);
     EXPECT_EQ(crc.Compute(nullptr, 9), 0u);
     EXPECT_EQ(crc.Compute("x", 0), 0u);
+    // No bytes at any length, as libdeflate answers it.
+    EXPECT_EQ(crc.Compute(nullptr, 4096), 0u);
+    EXPECT_EQ(CYrnCrc32::Update(0x1234, nullptr, 4096), 0u);
     uint32_t part = CYrnCrc32::Update(0, "1234", 4);
     EXPECT_EQ(CYrnCrc32::Update(part, "56789", 5), 0xCBF43926u);
+}
+
+// Long runs take the folding way: every length around its threshold and its 128-byte steps,
+// at odd addresses, continuing a running CRC, agree with zlib's byte-wise function.
+TEST(Crc32, LongRunsMatchZlib) {
+    std::vector<uint8_t> bytes(9000);
+    uint32_t x = 7;
+    for (auto& b : bytes) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 23);
+    const size_t lengths[] = {0,   1,   15,  16,  127, 128,  255,  256,  257,  271,  383,
+                              384, 385, 511, 512, 640, 1000, 4040, 4095, 4096, 8191, 8999};
+    for (size_t offset : {size_t(0), size_t(1), size_t(13)})
+        for (size_t n : lengths)
+            for (uint32_t start : {0u, 0xCBF43926u, 0xFFFFFFFFu}) {
+                const uint8_t* p = bytes.data() + offset;
+                EXPECT_EQ(CYrnCrc32::Update(start, p, n),
+                          uint32_t(crc32(start, p, static_cast<uInt>(n))))
+                    << offset << " " << n << " " << start;
+            }
 }
 
 static std::string md5Hex(const std::string& s, const uint32_t* seed = nullptr) {

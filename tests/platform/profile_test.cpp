@@ -1,6 +1,7 @@
 #include "platform/core/profile.h"
 
 #include <cstring>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -115,8 +116,17 @@ TEST(Profile, BufferResultsFollowTheWindowsLengths) {
     std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(getProfileString("S", nullptr, "", buf, 5, f), 3u);
     EXPECT_EQ(std::memcmp(buf, "Key\0\0", 5), 0);
+    // A cut list stays within the buffer given (exactly that large, so a write past it shows).
+    auto exact = std::make_unique<char[]>(5);
+    EXPECT_EQ(getProfileString("S", nullptr, "", exact.get(), 5, f), 3u);
+    EXPECT_EQ(std::memcmp(exact.get(), "Key\0\0", 5), 0);
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(getProfileString("S", nullptr, "", buf, 5, f), 3u);
+    EXPECT_EQ(std::memcmp(buf, "Key\0\0xx", 7), 0);
+    // An empty list is two NULs.
+    std::memset(buf, 'x', sizeof buf);
     EXPECT_EQ(getProfileString("T", nullptr, "", buf, sizeof buf, f), 0u);
-    EXPECT_EQ(buf[0], '\0');
+    EXPECT_EQ(std::memcmp(buf, "\0\0", 2), 0);
     // Room for the terminator alone: an empty list.
     buf[0] = 'x';
     EXPECT_EQ(getProfileString(nullptr, nullptr, "", buf, 1, f), 0u);
@@ -165,4 +175,34 @@ TEST(Profile, RefusesWritesThatWouldCorruptTheFile) {
     EXPECT_FALSE(writeProfileString("S\n", "k", "v", f));
     EXPECT_FALSE(writeProfileString(nullptr, "k", "v", f));
     EXPECT_FALSE(pathExists(f));
+}
+
+// The rewrite in memory is what a write does to the file: the text it makes, or nothing
+// when the write would leave the file as it is (an existing file is then not rewritten).
+TEST(Profile, RewritingTextInMemoryMatchesTheFileWrite) {
+    const std::string text = "[A]\nk=1\r\nK=2\n[B]\nk=4\n";
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* value;
+        const char* made;  // null: no change
+    } cases[] = {
+        {"a", "k", "9", "[A]\r\nk=9\r\nK=2\r\n[B]\r\nk=4\r\n"},
+        {"B", "new", "5", "[A]\r\nk=1\r\nK=2\r\n[B]\r\nk=4\r\nnew=5\r\n"},
+        {"A", "k", nullptr, "[A]\r\n[B]\r\nk=4\r\n"},
+        {"b", nullptr, nullptr, "[A]\r\nk=1\r\nK=2\r\n"},
+        {"A", "missing", nullptr, nullptr},
+        {"C", nullptr, nullptr, nullptr},
+    };
+    TempDir t;
+    for (const Case& c : cases) {
+        const std::optional<std::string> made = rewriteProfileText(text, c.section, c.key, c.value);
+        ASSERT_EQ(made.has_value(), c.made != nullptr) << c.section << " " << (c.key ? c.key : "");
+        if (made) EXPECT_EQ(*made, c.made);
+        t.put("r.ini", text);
+        ASSERT_TRUE(writeProfileString(c.section, c.key, c.value, t / "r.ini"));
+        EXPECT_EQ(t.get("r.ini"), c.made ? c.made : text);
+    }
+    EXPECT_EQ(rewriteProfileText("", "S", "k", "v"), "[S]\r\nk=v\r\n");
+    EXPECT_FALSE(rewriteProfileText("", "S", "k", nullptr));
 }
