@@ -198,7 +198,9 @@ TEST(Profile, RewritingTextInMemoryMatchesTheFileWrite) {
     for (const Case& c : cases) {
         const std::optional<std::string> made = rewriteProfileText(text, c.section, c.key, c.value);
         ASSERT_EQ(made.has_value(), c.made != nullptr) << c.section << " " << (c.key ? c.key : "");
-        if (made) EXPECT_EQ(*made, c.made);
+        if (made) {
+            EXPECT_EQ(*made, c.made);
+        }
         t.put("r.ini", text);
         ASSERT_TRUE(writeProfileString(c.section, c.key, c.value, t / "r.ini"));
         EXPECT_EQ(t.get("r.ini"), c.made ? c.made : text);
