@@ -254,3 +254,27 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A player who dropped out mid-deal has no seat once the deal is over: the next player ready
+// at the table gets a server-driven player in that chair and a deal.
+TEST(MahjongServer, ChairOfADroppedPlayerIsFilledAfterTheDeal) {
+    Server s;
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.Enter(/*lookerOn=*/true));
+    auto p = std::make_unique<TableClient>(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p->Enter());
+    p->Send(201160, p->Body(32, {}));
+    ASSERT_TRUE(p->WaitFor(211040));
+    p->Close();
+    ASSERT_TRUE(looker.WaitFor(211080, 10000));  // played to its end server-driven
+    TableClient next(s.server->Port(), 5002, 2);
+    auto e = next.Enter();
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->code, 200500);
+    next.Send(201160, next.Body(32, {}));
+    EXPECT_TRUE(next.WaitFor(211040, 3000));
+}
+
+}  // namespace

@@ -150,7 +150,11 @@ void MahjongHandler::AfterStep(Table& t) {
     t.wasRunning = false;
     t.shown.clear();
     if (t.deal->Over()) WriteRecord(t);
-    for (int c = 0; c < kChairs; ++c) t.ready[c] = t.computer[c];
+    for (int c = 0; c < kChairs; ++c) {
+        // A player who dropped out kept the chair only for the deal; it is free now.
+        if (!t.computer[c] && !t.client[c]) t.user[c] = 0;
+        t.ready[c] = t.computer[c];
+    }
 }
 
 bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& reply) {
