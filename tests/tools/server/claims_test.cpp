@@ -190,6 +190,11 @@ public:
                     Ask(c, 229049, Body(c, 64, {c, m.tiles[0], m.tiles[1], m.tiles[2], hand[i]}))
                         .code,
                     kRefused);
+                // Nor is an added kong confirmed as an exposed one.
+                EXPECT_EQ(
+                    Ask(c, 229045, Body(c, 64, {c, hand[i], m.tiles[0], m.tiles[1], m.tiles[2]}))
+                        .code,
+                    kRefused);
                 ++tally->probes;
                 Answer b =
                     Ask(c, 229049, Body(c, 64, {c, hand[i], m.tiles[0], m.tiles[1], m.tiles[2]}));

@@ -38,6 +38,15 @@ TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
         if (testrig::Word(r, 700 / 4) == 0) {
             ASSERT_TRUE(rig.deal.Table().IsWallUsedUp()) << "seed " << seed;
         }
+        // A server-driven drawer whose draw wins takes the win at once.
+        for (size_t k = 0; k + 1 < rig.notes.size(); ++k) {
+            const auto& n = rig.notes[k];
+            if (n.code == 229160 && n.owner >= 0 && testrig::Word(n.body, 3) == 8) {
+                size_t next = k + 1;  // past the others' copy of the draw
+                while (next + 1 < rig.notes.size() && rig.notes[next].code == 229160) ++next;
+                ASSERT_EQ(rig.notes[next].code, 211080) << "seed " << seed;
+            }
+        }
         // The drawer's copy of a kong names its replacement and that tile's wall position.
         for (const auto& n : rig.notes) {
             if ((n.code != 229195 && n.code != 229197 && n.code != 229199) || n.owner < 0) continue;
