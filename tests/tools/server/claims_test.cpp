@@ -42,6 +42,11 @@ public:
         Answer a = rig.deal.Request(chair, id, body);
         CheckRecords();
         if (a.code == kHeldBack) held[chair] = {id, body};
+        // A kong carried out answers with the declarer and its replacement draw.
+        if (a.code == kDone && (id == 229045 || id == 229047 || id == 229049)) {
+            EXPECT_EQ(a.data.size(), 32u);
+            EXPECT_EQ(Word(a.data, 0), chair);
+        }
         if (a.code == kDone && held.count(chair) && held[chair].first == id) {
             ++tally->heldThenDone;
             held.erase(chair);
@@ -188,6 +193,11 @@ public:
                 // A confirm naming another tile (one of the pung's) is refused.
                 EXPECT_EQ(
                     Ask(c, 229049, Body(c, 64, {c, m.tiles[0], m.tiles[1], m.tiles[2], hand[i]}))
+                        .code,
+                    kRefused);
+                // Nor is an added kong confirmed as an exposed one.
+                EXPECT_EQ(
+                    Ask(c, 229045, Body(c, 64, {c, hand[i], m.tiles[0], m.tiles[1], m.tiles[2]}))
                         .code,
                     kRefused);
                 ++tally->probes;

@@ -14,7 +14,7 @@ using namespace hqlv::server::mj;
 using testrig::DealRig;
 
 TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
-    int wins = 0, drawn = 0, pungs = 0, kongs = 0;
+    int wins = 0, drawn = 0, pungs = 0, kongs = 0, replacedByTileZero = 0;
     for (uint32_t seed = 1; seed <= 1000; ++seed) {
         hqlv::rules::SeedRandom(seed);
         DealRig rig;
@@ -34,6 +34,27 @@ TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
         int64_t sum = 0;
         for (int c = 0; c < 4; ++c) sum += testrig::Word(r, 14 + c);
         ASSERT_EQ(sum, 0) << "seed " << seed;
+        // A deal ends without a winner only when the wall is used up.
+        if (testrig::Word(r, 700 / 4) == 0) {
+            ASSERT_TRUE(rig.deal.Table().IsWallUsedUp()) << "seed " << seed;
+        }
+        // A server-driven drawer whose draw wins takes the win at once.
+        for (size_t k = 0; k + 1 < rig.notes.size(); ++k) {
+            const auto& n = rig.notes[k];
+            if (n.code == 229160 && n.owner >= 0 && testrig::Word(n.body, 3) == 8) {
+                size_t next = k + 1;  // past the others' copy of the draw
+                while (next + 1 < rig.notes.size() && rig.notes[next].code == 229160) ++next;
+                ASSERT_EQ(rig.notes[next].code, 211080) << "seed " << seed;
+            }
+        }
+        // The drawer's copy of a kong names its replacement and that tile's wall position.
+        for (const auto& n : rig.notes) {
+            if ((n.code != 229195 && n.code != 229197 && n.code != 229199) || n.owner < 0) continue;
+            const int32_t tile = testrig::Word(n.body, 10);
+            if (tile < 0) continue;
+            replacedByTileZero += tile == 0;
+            ASSERT_EQ(testrig::Word(n.body, 11), rig.deal.Table().PositionOf(tile)) << seed;
+        }
         wins += testrig::Word(r, 700 / 4) > 0;
         drawn += testrig::Word(r, 700 / 4) == 0;
         pungs += rig.Count(229185),
@@ -52,6 +73,7 @@ TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
     EXPECT_GT(drawn, 0);
     EXPECT_GT(pungs, 0);
     EXPECT_GT(kongs, 0);
+    EXPECT_GT(replacedByTileZero, 0);  // tile id 0 is a tile like any other
 }
 
 }  // namespace

@@ -254,3 +254,74 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
 }
 
 }  // namespace
+
+namespace {
+
+// A player who dropped out mid-deal has no seat once the deal is over: the next player ready
+// at the table gets a server-driven player in that chair and a deal.
+TEST(MahjongServer, ChairOfADroppedPlayerIsFilledAfterTheDeal) {
+    Server s;
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.Enter(/*lookerOn=*/true));
+    auto p = std::make_unique<TableClient>(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p->Enter());
+    p->Send(201160, p->Body(32, {}));
+    ASSERT_TRUE(p->WaitFor(211040));
+    p->Close();
+    ASSERT_TRUE(looker.WaitFor(211080, 10000));  // played to its end server-driven
+    TableClient next(s.server->Port(), 5002, 2);
+    auto e = next.Enter();
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->code, 200500);
+    next.Send(201160, next.Body(32, {}));
+    EXPECT_TRUE(next.WaitFor(211040, 3000));
+}
+
+}  // namespace
+
+namespace {
+
+// The hand a player agreed to show is that chair's only: the looker-on who moves to look on
+// at another chair sees none of that chair's tiles.
+TEST(MahjongServer, ShownHandStaysWithItsChair) {
+    Server s;
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.Enter(/*lookerOn=*/true));
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    p.Send(201160, p.Body(32, {}));
+    auto deal = p.WaitFor(211040);
+    ASSERT_TRUE(deal);
+    looker.Send(221050, looker.Body(32, {}));
+    ASSERT_TRUE(p.WaitFor(221050));
+    p.Send(221052, p.Body(40, {6001, 1}));
+    ASSERT_TRUE(looker.WaitFor(221200));
+    // The looker-on now looks on at chair 1, a server-driven seat, which plays on its own.
+    auto again = looker.Body(108, {});
+    testrig::PutWord(again, 3, testrig::kRoom);
+    testrig::PutWord(again, 4, testrig::kTable);
+    testrig::PutWord(again, 5, 1);
+    testrig::PutWord(again, 14, 1);
+    auto e = looker.Call(200110, again);
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->code, 200500);
+    int leaks = 0;
+    ASSERT_TRUE(PlayToEnd(p, deal->data, &leaks));
+    int chair1Draws = 0;
+    for (;;) {
+        auto m = looker.Next(2000);
+        ASSERT_TRUE(m);
+        if (m->code == 211080) break;
+        if (m->code == 229160 && Word(m->data, 0) == 1) {
+            ++chair1Draws;
+            EXPECT_EQ(Word(m->data, 1), -1);
+        }
+        if ((m->code == 229195 || m->code == 229197 || m->code == 229199) &&
+            Word(m->data, 3) == 1) {
+            EXPECT_EQ(Word(m->data, 10), -1);
+        }
+    }
+    EXPECT_GT(chair1Draws, 0);
+}
+
+}  // namespace

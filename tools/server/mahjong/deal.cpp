@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "rules/common.h"
 #include "rules/tiles.h"
@@ -302,8 +303,9 @@ bool Deal::HigherMayCome(int chair, int priority) const {
     const rules::CMJTableEx& t = *table_;
     for (int c = 0; c < kChairs; ++c) {
         if (c == chair || c == discarder_ || !flags_[c]) continue;
+        // A pass (kind 0) ranks 0, below every claim.
         const int kind = answered_[c] ? claims_[c].kind : flags_[c];
-        if (kind && t.ClaimPriority(c, discarder_, kind) > priority) return true;
+        if (t.ClaimPriority(c, discarder_, kind) > priority) return true;
     }
     return false;
 }
@@ -822,8 +824,8 @@ int32_t Deal::ChooseDiscard(int chair) const {
     const int32_t n = t.ListHeld(chair, hand, 32);
     const int32_t* counts = t.Counts(chair);
     int32_t best = -1, bestScore = 1 << 30;
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t k = t.KindIndexOf(hand[i]);
+    for (const int32_t id : std::span<const int32_t>(hand, static_cast<size_t>(std::max(n, 0)))) {
+        const int32_t k = t.KindIndexOf(id);
         if (k < 0) continue;
         int32_t s = counts[k] - 1;
         if (k > 30) {
@@ -834,7 +836,7 @@ int32_t Deal::ChooseDiscard(int chair) const {
                 if (j / 10 == k / 10 && j % 10 >= 1 && j % 10 <= 9) s += counts[j];
             }
         }
-        if (s < bestScore || (s == bestScore && hand[i] < best)) bestScore = s, best = hand[i];
+        if (s < bestScore || (s == bestScore && id < best)) bestScore = s, best = id;
     }
     return best;
 }

@@ -106,7 +106,8 @@ void MahjongHandler::Deliver(Table& t, const Note& n) {
     for (int id : server_->Clients()) {
         auto s = server_->Seat(id);
         if (!s || !s->lookerOn || s->room != t.room || s->table != t.table) continue;
-        const bool shown = t.shown.count(id) != 0;
+        const auto agreed = t.shown.find(id);
+        const bool shown = agreed != t.shown.end() && agreed->second == s->chair;
         if (shown ? (n.owner == s->chair || ((n.to & kToLookers) && n.hides != s->chair))
                   : (n.to & kToLookers) != 0)
             server_->Notify(id, n.code, n.body);
@@ -150,7 +151,11 @@ void MahjongHandler::AfterStep(Table& t) {
     t.wasRunning = false;
     t.shown.clear();
     if (t.deal->Over()) WriteRecord(t);
-    for (int c = 0; c < kChairs; ++c) t.ready[c] = t.computer[c];
+    for (int c = 0; c < kChairs; ++c) {
+        // A player who dropped out kept the chair only for the deal; it is free now.
+        if (!t.computer[c] && !t.client[c]) t.user[c] = 0;
+        t.ready[c] = t.computer[c];
+    }
 }
 
 bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& reply) {
@@ -255,7 +260,7 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
                 if (!agree || !s || !s->lookerOn || s->userId != asker || s->room != seat.room ||
                     s->table != seat.table || s->chair != seat.chair || !t->deal->Running())
                     continue;
-                t->shown.insert(id);
+                t->shown[id] = seat.chair;
                 int32_t held[32];
                 const int32_t n = t->deal->Table().ListHeld(seat.chair, held, 32);
                 std::vector<uint8_t> h(12, 0);

@@ -8,7 +8,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,7 +51,7 @@ private:
         int user[kChairs] = {};
         bool computer[kChairs] = {};
         bool ready[kChairs] = {};
-        std::set<int> shown;  // lookers-on allowed to see their chair's tiles
+        std::map<int, int> shown;  // looker-on -> the chair that agreed to show its tiles
         bool wasRunning = false;
     };
 
