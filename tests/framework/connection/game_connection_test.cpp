@@ -172,10 +172,6 @@ TEST_F(GameConnectionFlow, StartUpAndEnterGameWithExactBodies) {
     ASSERT_TRUE(e);
     RequestContext ctx{host.entry, host.machine};
     EXPECT_EQ(e->body, BuildEnterGameHeadBody(ctx, 123456, 1, false));
-    EXPECT_EQ(W(e->body, 0), 123456);
-    EXPECT_EQ(W(e->body, 8), 77);
-    EXPECT_EQ(W(e->body, 16), 17);
-    EXPECT_EQ(W(e->body, 20), 2);
     EXPECT_EQ(host.entered, 1);
     EXPECT_EQ(host.inGame, 1);
     // The game data (longer than the block) filled the block and no more.
@@ -591,6 +587,7 @@ TEST(GameConnectionStandalone, KeepAliveReportsMeasuredWaitsOnce) {
     EXPECT_EQ(W(first, 0), 123456);
     EXPECT_EQ(W(first, 4), 23433);
     EXPECT_EQ(W(first, 8), 60000);
+    EXPECT_EQ(W(first, 12), 0);
     EXPECT_EQ(W(second, 4), 0);
     EXPECT_EQ(W(second, 8), 0);
 }
