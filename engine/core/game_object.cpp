@@ -257,6 +257,14 @@ uint32_t GameObject::PlayFrames(ImageEntity* e, uint32_t mode, uint32_t count, u
     return Post(e->GetId(), std::move(a), &ApplyPlayFrames, eventId, 0);
 }
 
+uint32_t GameObject::RunParticles(ParticleEntity* e, uint32_t eventId, uint32_t code,
+                                  MessageData data, uint32_t flag) {
+    if (!e) return 0;
+    e->Start(true);
+    Apply a = MakeApplyTimer(Interval(0), code, std::move(data), 0);
+    return Post(e->GetId(), std::move(a), &ApplyParticles, eventId, flag);
+}
+
 uint32_t GameObject::ReleaseEntityLater(Entity* e, uint32_t eventId, uint32_t target, uint32_t code,
                                         MessageData data) {
     if (!e) return 0;
@@ -326,6 +334,33 @@ PlaneEntity* GameObject::CreatePlaneEntity(int layer, int x, int y, int width, i
         k->CreateEntity(ENT_PLANE, x, y, width, height, 0.0, 1, false, 1.0));
     e->Create(width, height, colour);
     e->SetTextLayout(&GetResourceManager().GetTextLayout(), false);
+    e->AttachToCanvas(&k->GetCanvas(), layer);
+    return e;
+}
+
+ParticleEntity* GameObject::CreateParticleEntity(int layer, int x, int y, uint32_t resourceId,
+                                                 int sx, int sy, int width, int height,
+                                                 NewParticleFn make, StepParticleFn step) {
+    GameKernel* k = Kernel();
+    if (!k) return nullptr;
+    auto* e = static_cast<ParticleEntity*>(
+        k->CreateEntity(ENT_PARTICLES, x, y, width, height, 0.0, 1, false, 1.0));
+    e->Create(resourceId, sx, sy, width, height);
+    if (make && step) e->SetCallbacks(std::move(make), std::move(step));
+    e->AttachToCanvas(&k->GetCanvas(), layer);
+    return e;
+}
+
+FrameEntity* GameObject::CreateFrameEntity(int layer, int x, int y,
+                                           std::unique_ptr<FrameSequence> sequence) {
+    GameKernel* k = Kernel();
+    if (!k) return nullptr;
+    const int w = sequence ? sequence->frameWidth : 0;
+    const int h = sequence ? sequence->frameHeight : 0;
+    auto* e =
+        static_cast<FrameEntity*>(k->CreateEntity(ENT_FRAMES, x, y, w, h, 0.0, 1, false, 1.0));
+    // Owned, not playing, no loop.
+    e->Create(sequence.release(), 1.0, 20);
     e->AttachToCanvas(&k->GetCanvas(), layer);
     return e;
 }

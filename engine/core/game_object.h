@@ -4,14 +4,16 @@
 // canvas, the text layout and the mouse manager. Scenes, controls and the script built-ins
 // use these rather than the kernel directly.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string_view>
 
 #include "engine/core/control_data.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 
 namespace hqlv::engine {
 
-class ImageEntity;
 class MouseManager;
 class PlaneEntity;
 class TextLayout;
@@ -66,6 +68,9 @@ public:
                       uint32_t target);
     uint32_t PlayFrames(ImageEntity* e, uint32_t mode, uint32_t count, uint32_t start,
                         uint32_t eventId, uint32_t code, MessageData data, uint32_t target);
+    // Starts the entity's emission and steps it each frame; flag 1 releases it at the end.
+    uint32_t RunParticles(ParticleEntity* e, uint32_t eventId, uint32_t code, MessageData data,
+                          uint32_t flag);
     uint32_t ReleaseEntityLater(Entity* e, uint32_t eventId, uint32_t target, uint32_t code,
                                 MessageData data);
 
@@ -81,6 +86,13 @@ public:
     ImageEntity* CreateImageEntity(int layer, int x, int y, uint32_t resourceId, int sx, int sy,
                                    int width, int height, uint32_t tint);
     PlaneEntity* CreatePlaneEntity(int layer, int x, int y, int width, int height, uint32_t colour);
+    // The callbacks are set only when both are given.
+    ParticleEntity* CreateParticleEntity(int layer, int x, int y, uint32_t resourceId, int sx,
+                                         int sy, int width, int height, NewParticleFn make,
+                                         StepParticleFn step);
+    // The entity owns the sequence and takes its frame size (0 × 0 without one); not playing.
+    FrameEntity* CreateFrameEntity(int layer, int x, int y,
+                                   std::unique_ptr<FrameSequence> sequence);
 
     // ---- pictures and resources: 0 when nothing loads
     uint32_t LoadImageResource(std::string_view name, bool loadNow, std::string_view alias,
