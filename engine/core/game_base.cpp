@@ -44,10 +44,28 @@ ScriptEngineFactory SetScriptEngineFactory(ScriptEngineFactory factory) {
 
 GameBase::GameBase() = default;
 
-GameBase::~GameBase() = default;
+GameBase::~GameBase() {
+    if (hostHooks_) {
+        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
+        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
+    }
+}
 
 void GameBase::SetHost(EngineHost* host) {
     host_ = host;
+    if (host && !hostHooks_) {
+        hostHooks_ = true;
+        oldBoxHook_ = ResourceManager::SetMessageBoxHook([this](const std::string& text) {
+            if (host_) host_->ShowMessageBox(text, "");
+        });
+        oldQuitHook_ = ResourceManager::SetQuitHook([this] {
+            if (host_) host_->Quit();
+        });
+    } else if (!host && hostHooks_) {
+        hostHooks_ = false;
+        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
+        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
+    }
     if (mouse_) mouse_->SetHost(host);
 }
 

@@ -4,6 +4,7 @@
 // the single entry point of the host view: attach, screen, frame timer, input, paint and
 // cleanup. Scenes derive from it and override the virtual hooks.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -210,6 +211,11 @@ private:
     MouseManager* mouse_ = nullptr;
     ScriptEngine* script_ = nullptr;
     EngineHost* host_ = nullptr;
+    // While a host is set, the resource manager's fatal and out-of-memory boxes (and its
+    // request to end) go to it; the hooks found before come back when it goes.
+    bool hostHooks_ = false;
+    std::function<void(const std::string&)> oldBoxHook_;
+    std::function<void()> oldQuitHook_;
 };
 
 }  // namespace hqlv::engine
