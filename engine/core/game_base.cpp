@@ -80,6 +80,14 @@ void GameBase::SetFixedLogicalSize(int width, int height) {
     fixedLogicalSize_ = true;
     logicalWidth_ = NonNegative(width);
     logicalHeight_ = NonNegative(height);
+    // Once the screen is up the buffers must take the new size at once: the next frame is
+    // rendered into them at this size.
+    if (!screenReady_) return;
+    if (logicalWidth_ > Canvas::kMaxSide || logicalHeight_ > Canvas::kMaxSide)
+        logicalWidth_ = logicalHeight_ = 0;
+    kernel_.GetCanvas().EnsureBackBuffer(logicalWidth_, logicalHeight_);
+    BuildLogicalBuffers();
+    current_ = Buffer::None;
 }
 
 void GameBase::SetWindowPos(int x, int y) {

@@ -119,6 +119,21 @@ TEST_F(Engine, NothingIsPaintedBeforeTheScreenOrWhileTheWindowIsHidden) {
     EXPECT_NE(scene.Current(), GameBase::Buffer::Stretch);
 }
 
+TEST_F(Engine, ALogicalSizeFixedAfterTheScreenIsReadyIsRenderedWithinItsBuffers) {
+    scene.InitScreen(40, 30);
+    scene.SetFixedLogicalSize(80, 60);
+    Entity* e = scene.GetKernel().CreateEntity(0, 70, 50, 8, 8, 0.0, 1, true, 1.0);
+    e->AttachToCanvas(&scene.GetKernel().GetCanvas(), 1);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    scene.PaintTo();
+    ASSERT_FALSE(host.frames.empty());
+    const auto& f = host.frames.back();
+    EXPECT_EQ(size_t(f.width) * size_t(f.height),
+              f.width == 40 ? scene.StretchBuffer().size() : scene.BackBuffer().size());
+    EXPECT_EQ(scene.BackBuffer().size(), size_t(80 * 60));
+}
+
 TEST_F(Engine, AMinimisedWindowNeitherDividesNorStretches) {
     scene.SetFixedLogicalSize(800, 600);
     scene.InitScreen(1024, 768);
