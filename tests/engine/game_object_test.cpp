@@ -148,6 +148,15 @@ TEST_F(Services, MoveToExSpeedWords) {
     }
 }
 
+TEST_F(Services, NoEntityOrNoKernelIsRefused) {
+    EXPECT_EQ(scene.MoveToEx(nullptr, 0, 1, 1, 1, 0, 0, 0.0, 10, 0, MessageData{}, 0, 0), 0u);
+    EXPECT_EQ(scene.ResizeTo(nullptr, 1, 1, 2, 2, 1, 1, 0, 10, 0, MessageData{}, 0), 0u);
+    GameObject loose;
+    EXPECT_EQ(loose.PauseApply(1, 1), 0u);
+    EXPECT_EQ(loose.Wait(10, 1, MessageData{}, 0, 0), 0u);
+    EXPECT_EQ(scene.PauseApply(1, 1), 999999u);
+}
+
 TEST_F(Services, MoveToExReplacesTheRunningMoveAndReleasesAtTheEnd) {
     Entity* e = k().CreateEntity(0, 0, 0, 4, 4, 0, 1, true, 1);
     e->AttachToCanvas(&k().GetCanvas(), 1);
