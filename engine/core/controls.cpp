@@ -1,5 +1,6 @@
 #include "engine/core/controls.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/core/game_base.h"
@@ -151,7 +152,9 @@ void AdvButton::OnCreated() {
     for (uint32_t slot : {2u, 3u, 4u, 5u, 8u}) SetEvent(slot, slot, 0);
 }
 
-void AdvButton::OnUnregister() {}
+void AdvButton::OnUnregister() {
+    userBlock_ = {};
+}
 
 PlaneEntity* AdvButton::TextEntity() const {
     GameKernel* k = Kernel();
@@ -174,6 +177,20 @@ void AdvButton::DeliverBound() {
     if (boundCode_ && Kernel())
         Kernel()->DeliverMessage(
             EngineMessage{boundCode_, MessageData::Number(boundData_), boundTarget_}, 0);
+}
+
+void AdvButton::Create(uint32_t code, int x, int y, int width, int height, bool visible) {
+    GameKernel* k = Kernel();
+    if (!k) return;
+    auto* e = static_cast<PlaneEntity*>(
+        k->CreateEntity(ENT_PLANE, x, y, width, height, 0.0, 1, visible, 1.0));
+    e->Create(width, height, kNoButtonColour);
+    e->AttachToCanvas(&k->GetCanvas(), 4);
+    textEntity_ = e->GetId();
+    e->SetBackColor(backColour_);
+    ApplyAlpha(0.8);
+    Bind(e);
+    boundCode_ = code;
 }
 
 void AdvButton::CreateEx(uint32_t target, uint32_t code, uintptr_t data, int x, int y, int width,
@@ -235,6 +252,64 @@ void AdvButton::SetBorderColor(uint32_t colour, bool relayout) {
     if (relayout) Relayout();
 }
 
+void AdvButton::SetStateImages(const ButtonImage& image, double angle, double alpha,
+                               bool relayout) {
+    image_ = image;
+    imageAngle_ = angle;
+    imageAlpha_ = alpha;
+    mode_ = 3;
+    if (relayout) Relayout();
+}
+
+AdvButtonState AdvButton::SaveState() const {
+    AdvButtonState st;
+    st.textEntity = textEntity_;
+    st.mode = mode_;
+    const size_t n = std::min(caption_.size(), kMaxCaptionBytes);
+    std::memcpy(st.caption, caption_.data(), n);
+    st.captionX = captionX_;
+    st.captionY = captionY_;
+    st.backColour = backColour_;
+    st.baseColour = baseColour_;
+    st.borderColour = borderColour_;
+    st.image = image_;
+    st.imageAlpha = imageAlpha_;
+    st.imageAngle = imageAngle_;
+    st.look = look_;
+    st.hotKey = hotKey_;
+    st.boundCode = boundCode_;
+    st.boundData = boundData_;
+    st.boundTarget = boundTarget_;
+    st.soundEnter = soundEnter_;
+    st.soundPress = soundPress_;
+    st.soundLeave = soundLeave_;
+    st.ownerWord = ownerWord_;
+    return st;
+}
+
+void AdvButton::LoadState(const AdvButtonState& st) {
+    mode_ = st.mode;
+    // The caption is read only up to its terminator or the end of its field.
+    caption_.assign(st.caption, strnlen(st.caption, kMaxCaptionBytes));
+    captionX_ = st.captionX;
+    captionY_ = st.captionY;
+    backColour_ = st.backColour;
+    baseColour_ = st.baseColour;
+    borderColour_ = st.borderColour;
+    image_ = st.image;
+    imageAlpha_ = st.imageAlpha;
+    imageAngle_ = st.imageAngle;
+    look_ = st.look;
+    hotKey_ = st.hotKey;
+    boundCode_ = st.boundCode;
+    boundData_ = st.boundData;
+    boundTarget_ = st.boundTarget;
+    soundEnter_ = st.soundEnter;
+    soundPress_ = st.soundPress;
+    soundLeave_ = st.soundLeave;
+    ownerWord_ = st.ownerWord;
+}
+
 void AdvButton::SetSounds(uint32_t enter, uint32_t press, uint32_t leave) {
     soundEnter_ = enter;
     soundPress_ = press;
@@ -247,6 +322,9 @@ void AdvButton::Relayout() {
     e->SetBackColor(backColour_);
     e->Fill();
     if (mode_ == 2) e->SetBaseColor(baseColour_);
+    if (mode_ == 3)
+        e->PasteImage(0, 0, image_.resourceId, image_.sx, image_.sy, image_.width, image_.height, 0,
+                      0, imageAngle_, imageAlpha_, kNoButtonColour);
     if (borderColour_ != kNoButtonColour) e->DrawBorder(borderColour_);
     double alpha;
     if (e->IsVisible()) {
@@ -315,9 +393,18 @@ uint32_t AdvButton::OnMessage(EngineMessage& m) {
                 SetTextFitted(text, 0, 0, true, 0);
             break;
         case 72:
+            if (auto* out = static_cast<AdvButtonState*>(m.data.block())) *out = SaveState();
+            return 0;
         case 73:
+            if (const auto* in = static_cast<const AdvButtonState*>(m.data.block())) LoadState(*in);
+            return 0;
         case 75:
+            if (m.data.block() && !userBlock_.empty())
+                std::memcpy(m.data.block(), userBlock_.data(), userBlock_.size());
+            return 0;
         case 76:
+            if (m.data.block() && !userBlock_.empty())
+                std::memcpy(userBlock_.data(), m.data.block(), userBlock_.size());
             return 0;
         default:
             break;

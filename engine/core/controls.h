@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/core/game_object.h"
 
@@ -58,12 +59,51 @@ constexpr uint32_t LOOK_NORMAL = 0x2;
 constexpr uint32_t LOOK_PRESSED = 0x4;  // pressed or disabled
 constexpr uint32_t kNoButtonColour = 0xFF00FF;
 
+// The picture a button in image mode pastes under its caption: the source region and a word
+// its owner keeps with it.
+struct ButtonImage {
+    uint32_t resourceId = 0;
+    int32_t sx = 0;
+    int32_t sy = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    uint32_t extra = 0;
+};
+
+// What messages 72 and 73 copy out of and into a button: its looks, caption, colours, bound
+// message, hot key and sounds. A button that takes a state keeps its own kernel, control and
+// plane: those are what make it this button.
+struct AdvButtonState {
+    uint32_t textEntity = 0;
+    uint32_t mode = 0;
+    char caption[kMaxCaptionBytes + 1] = {};
+    int32_t captionX = 0;
+    int32_t captionY = 0;
+    uint32_t backColour = 0;
+    uint32_t baseColour = kNoButtonColour;
+    uint32_t borderColour = kNoButtonColour;
+    ButtonImage image;
+    double imageAlpha = 1.0;
+    double imageAngle = 0.0;
+    uint32_t look = 0;
+    uint32_t hotKey = 0;
+    uint32_t boundCode = 0;
+    uintptr_t boundData = 0;
+    uint32_t boundTarget = 0;
+    uint32_t soundEnter = 0;
+    uint32_t soundPress = 0;
+    uint32_t soundLeave = 0;
+    uint32_t ownerWord = 0;
+};
+
 class AdvButton : public ControlBase {
 public:
     uint32_t HandleMessage(EngineMessage& message) override { return OnMessage(message); }
     void OnCreated() override;  // binds enter, leave, press, release and click to itself
     void OnUnregister() override;
 
+    // A plane of its own on layer 4 (alpha 1.0 until the normal look), bound message code only.
+    void Create(uint32_t code, int x, int y, int width, int height, bool visible);
     void CreateEx(uint32_t target, uint32_t code, uintptr_t data, int x, int y, int width,
                   int height, bool visible);
     void SetTextFitted(std::string_view text, int marginX, int marginY, bool relayout,
@@ -73,7 +113,16 @@ public:
     void SetCaptionColor(uint32_t colour, bool relayout);
     void SetBaseColor(uint32_t colour, bool relayout);
     void SetBorderColor(uint32_t colour, bool relayout);
+    // Image mode: the picture region is pasted under the caption at each relayout.
+    void SetStateImages(const ButtonImage& image, double angle, double alpha, bool relayout);
     void SetSounds(uint32_t enter, uint32_t press, uint32_t leave);
+    void SetOwnerWord(uint32_t word) { ownerWord_ = word; }
+    uint32_t OwnerWord() const { return ownerWord_; }
+    // The block that messages 75 and 76 copy out of and into, zeroed; size 0 drops it.
+    void SetUserBlockSize(size_t size) { userBlock_.assign(size, 0); }
+    std::vector<uint8_t>& UserBlock() { return userBlock_; }
+    AdvButtonState SaveState() const;
+    void LoadState(const AdvButtonState& state);
     void SetHotKey(uint32_t key) { hotKey_ = key; }
     void SetReleaseParent(bool on) { releaseParent_ = on; }
     void Relayout();
@@ -89,7 +138,7 @@ protected:
     void DeliverBound();
 
     uint32_t textEntity_ = 0;  // the plane, found again by id
-    uint32_t mode_ = 0;        // 2 base colour, other values only the caption
+    uint32_t mode_ = 0;        // 2 base colour, 3 image, other values only the caption
     std::string caption_;
     int captionX_ = 0;
     int captionY_ = 0;
@@ -104,6 +153,11 @@ protected:
     uint32_t soundEnter_ = 0;
     uint32_t soundPress_ = 0;
     uint32_t soundLeave_ = 0;
+    ButtonImage image_;
+    double imageAlpha_ = 1.0;
+    double imageAngle_ = 0.0;
+    uint32_t ownerWord_ = 0;
+    std::vector<uint8_t> userBlock_;
     bool releaseParent_ = false;
 };
 

@@ -44,10 +44,28 @@ ScriptEngineFactory SetScriptEngineFactory(ScriptEngineFactory factory) {
 
 GameBase::GameBase() = default;
 
-GameBase::~GameBase() = default;
+GameBase::~GameBase() {
+    if (hostHooks_) {
+        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
+        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
+    }
+}
 
 void GameBase::SetHost(EngineHost* host) {
     host_ = host;
+    if (host && !hostHooks_) {
+        hostHooks_ = true;
+        oldBoxHook_ = ResourceManager::SetMessageBoxHook([this](const std::string& text) {
+            if (host_) host_->ShowMessageBox(text, "");
+        });
+        oldQuitHook_ = ResourceManager::SetQuitHook([this] {
+            if (host_) host_->Quit();
+        });
+    } else if (!host && hostHooks_) {
+        hostHooks_ = false;
+        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
+        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
+    }
     if (mouse_) mouse_->SetHost(host);
 }
 
@@ -62,6 +80,14 @@ void GameBase::SetFixedLogicalSize(int width, int height) {
     fixedLogicalSize_ = true;
     logicalWidth_ = NonNegative(width);
     logicalHeight_ = NonNegative(height);
+    // Once the screen is up the buffers must take the new size at once: the next frame is
+    // rendered into them at this size.
+    if (!screenReady_) return;
+    if (logicalWidth_ > Canvas::kMaxSide || logicalHeight_ > Canvas::kMaxSide)
+        logicalWidth_ = logicalHeight_ = 0;
+    kernel_.GetCanvas().EnsureBackBuffer(logicalWidth_, logicalHeight_);
+    BuildLogicalBuffers();
+    current_ = Buffer::None;
 }
 
 void GameBase::SetWindowPos(int x, int y) {

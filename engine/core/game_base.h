@@ -4,6 +4,7 @@
 // the single entry point of the host view: attach, screen, frame timer, input, paint and
 // cleanup. Scenes derive from it and override the virtual hooks.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -139,6 +140,17 @@ public:
     void AddPendingItem(uint32_t entityId) { pendingDestroy_.push_back(entityId); }
     void ProcessPendingItems();
 
+    // Text and pictures drawn into a plane entity's own pixels: 999999, or 0 (with a log
+    // line) when there is no such plane; a picture wholly outside the plane draws nothing
+    // and returns 0 without one. A width or height of 0 takes the source's.
+    uint32_t WritePlane(uint32_t entityId, int x, int y, std::string_view text, TextLayout* layout);
+    uint32_t DrawPlane(uint32_t entityId, int x, int y, int width, int height, uint32_t resourceId,
+                       int sx, int sy, int sw, int sh, double degrees, double alpha, uint32_t tint);
+    // The same with (x, y) the top-left corner.
+    uint32_t DrawPlaneCentered(uint32_t entityId, int x, int y, int width, int height,
+                               uint32_t resourceId, int sx, int sy, int sw, int sh, double degrees,
+                               double alpha, uint32_t tint);
+
     // Written only while the log switch is on; the text is written as it stands.
     void Log(std::string_view text);
 
@@ -199,6 +211,11 @@ private:
     MouseManager* mouse_ = nullptr;
     ScriptEngine* script_ = nullptr;
     EngineHost* host_ = nullptr;
+    // While a host is set, the resource manager's fatal and out-of-memory boxes (and its
+    // request to end) go to it; the hooks found before come back when it goes.
+    bool hostHooks_ = false;
+    std::function<void(const std::string&)> oldBoxHook_;
+    std::function<void()> oldQuitHook_;
 };
 
 }  // namespace hqlv::engine

@@ -1,15 +1,131 @@
 #include "engine/core/game_object.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/core/apply_callbacks.h"
+#include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
+#include "engine/render/global_palette.h"
 #include "engine/render/plane.h"
+#include "platform/core/files.h"
 
 namespace hqlv::engine {
 
 uint32_t PlayFramesLimit(uint32_t count, uint32_t total, uint32_t beforeStart) {
     return count * count * total - beforeStart;
+}
+
+void ApplyKeyColour(EnginePicture& pic, uint32_t key) {
+    if (key == kNoColour || !pic.pixels) return;
+    pic.flags |= PIC_KEYED;
+    const size_t samples = size_t(pic.width) * pic.totalRows();
+    if (!pic.isPalette()) {
+        pic.flags |= PIC_ALPHA;
+        pic.key = key;
+        // Pixels are 0xAARRGGBB, the key 0x00BBGGRR.
+        const uint32_t rgb = ((key & 0xFF) << 16) | (key & 0xFF00) | ((key >> 16) & 0xFF);
+        const size_t n = std::min(samples, size_t(pic.dataSize) / 4);
+        for (size_t i = 0; i < n; ++i) {
+            uint32_t px;
+            std::memcpy(&px, pic.pixels + i * 4, 4);
+            if ((px & 0xFFFFFF) == rgb)
+                px &= 0xFFFFFF;
+            else if ((px >> 24) == 0)
+                px |= 0xFF000000u;
+            std::memcpy(pic.pixels + i * 4, &px, 4);
+        }
+        return;
+    }
+    if (!pic.palette) return;
+    GlobalPalette temp;
+    temp.Set(pic.palette, pic.paletteEntries ? pic.paletteEntries : 256, "");
+    const uint32_t index = uint32_t(temp.FindNearestColorRef(key));
+    pic.key = index;
+    if (!(pic.flags & PIC_ALPHA)) return;
+    const size_t n = std::min(samples, size_t(pic.dataSize) / 2);
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t* pair = pic.pixels + i * 2;
+        if (pair[0] == index)
+            pair[1] = 0;
+        else if (pair[1] == 0)
+            pair[1] = 255;
+    }
+}
+
+ImageInfo ImageInfoOf(const EnginePicture* pic, uint32_t frame) {
+    ImageInfo info;
+    if (!pic) return info;
+    const uint32_t frames = pic->frameCount ? pic->frameCount : 1;
+    info.resourceId = pic->resourceId;
+    info.sy = int32_t((frame % frames) * pic->frameHeight);
+    info.width = pic->width;
+    info.height = pic->frameHeight;
+    info.pixels = pic->pixels;
+    return info;
+}
+
+uint32_t GameObject::LoadImageResource(std::string_view name, bool loadNow, std::string_view alias,
+                                       uint32_t key, int mode) {
+    ResourceManager& rm = GetResourceManager();
+    const uint32_t id = rm.LoadImage(name, alias, ".imge", loadNow, mode);
+    if (id && key != kNoColour)
+        if (EnginePicture* pic = rm.GetPicture(id)) ApplyKeyColour(*pic, key);
+    return id;
+}
+
+uint32_t GameObject::LoadImageByName(std::string_view path, std::string_view alias, int mode) {
+    ResourceManager& rm = GetResourceManager();
+    const std::string key = alias.empty() ? SplitFileTitle(path) : std::string(alias);
+    if (const uint32_t id = rm.FindImageId(key)) return id;
+    return rm.LoadImage(path, key, ".imge", true, mode);
+}
+
+ImageInfo GameObject::GetImageInfo(uint32_t resourceId, uint32_t frame) {
+    return ImageInfoOf(LookupPicture(resourceId), frame);
+}
+
+ImageInfo GameObject::GetImageInfoByName(std::string_view name, uint32_t frame) {
+    return ImageInfoOf(GetResourceManager().GetImageByName(name), frame);
+}
+
+EnginePicture* GameObject::GetPicture(uint32_t resourceId) {
+    return LookupPicture(resourceId);
+}
+
+void GameObject::ReleaseResources(const uint32_t* ids, int from, int to) {
+    if (!ids) return;
+    for (int i = from; i < to; ++i)
+        if (ids[i]) GetResourceManager().ReleaseResource(ids[i]);
+}
+
+void GameObject::MakeModulePath(std::string_view name) {
+    GetResourceManager().SetRootDir(platform::programFolder() + std::string(name) + "/");
+}
+
+void* GameObject::NewMemBlock(size_t size) {
+    return GetResourceManager().NewMemRes(size, nullptr);
+}
+
+uint32_t* GameObject::NewLinkRecord(uint32_t value) {
+    auto* words = static_cast<uint32_t*>(NewMemBlock(16));
+    if (words) words[3] = value;
+    return words;
+}
+
+void* GameObject::GrowMemArray(void* array, size_t elementSize, uint32_t& count, uint32_t extra) {
+    const uint32_t old = count;
+    const uint32_t grown = extra ? old + extra : old * 2;
+    void* block = NewMemBlock(size_t(grown) * elementSize);
+    if (!block) return nullptr;
+    if (array) {
+        std::memcpy(block, array, size_t(old) * elementSize);
+        GetResourceManager().ReleaseMemRes(array);
+    }
+    count = grown;
+    return block;
 }
 
 void GameObject::Release() {
@@ -141,6 +257,14 @@ uint32_t GameObject::PlayFrames(ImageEntity* e, uint32_t mode, uint32_t count, u
     return Post(e->GetId(), std::move(a), &ApplyPlayFrames, eventId, 0);
 }
 
+uint32_t GameObject::RunParticles(ParticleEntity* e, uint32_t eventId, uint32_t code,
+                                  MessageData data, uint32_t flag) {
+    if (!e) return 0;
+    e->Start(true);
+    Apply a = MakeApplyTimer(Interval(0), code, std::move(data), 0);
+    return Post(e->GetId(), std::move(a), &ApplyParticles, eventId, flag);
+}
+
 uint32_t GameObject::ReleaseEntityLater(Entity* e, uint32_t eventId, uint32_t target, uint32_t code,
                                         MessageData data) {
     if (!e) return 0;
@@ -210,6 +334,33 @@ PlaneEntity* GameObject::CreatePlaneEntity(int layer, int x, int y, int width, i
         k->CreateEntity(ENT_PLANE, x, y, width, height, 0.0, 1, false, 1.0));
     e->Create(width, height, colour);
     e->SetTextLayout(&GetResourceManager().GetTextLayout(), false);
+    e->AttachToCanvas(&k->GetCanvas(), layer);
+    return e;
+}
+
+ParticleEntity* GameObject::CreateParticleEntity(int layer, int x, int y, uint32_t resourceId,
+                                                 int sx, int sy, int width, int height,
+                                                 NewParticleFn make, StepParticleFn step) {
+    GameKernel* k = Kernel();
+    if (!k) return nullptr;
+    auto* e = static_cast<ParticleEntity*>(
+        k->CreateEntity(ENT_PARTICLES, x, y, width, height, 0.0, 1, false, 1.0));
+    e->Create(resourceId, sx, sy, width, height);
+    if (make && step) e->SetCallbacks(std::move(make), std::move(step));
+    e->AttachToCanvas(&k->GetCanvas(), layer);
+    return e;
+}
+
+FrameEntity* GameObject::CreateFrameEntity(int layer, int x, int y,
+                                           std::unique_ptr<FrameSequence> sequence) {
+    GameKernel* k = Kernel();
+    if (!k) return nullptr;
+    const int w = sequence ? sequence->frameWidth : 0;
+    const int h = sequence ? sequence->frameHeight : 0;
+    auto* e =
+        static_cast<FrameEntity*>(k->CreateEntity(ENT_FRAMES, x, y, w, h, 0.0, 1, false, 1.0));
+    // Owned, not playing, no loop.
+    e->Create(sequence.release(), 1.0, 20);
     e->AttachToCanvas(&k->GetCanvas(), layer);
     return e;
 }

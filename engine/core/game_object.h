@@ -4,14 +4,16 @@
 // canvas, the text layout and the mouse manager. Scenes, controls and the script built-ins
 // use these rather than the kernel directly.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string_view>
 
 #include "engine/core/control_data.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 
 namespace hqlv::engine {
 
-class ImageEntity;
 class MouseManager;
 class PlaneEntity;
 class TextLayout;
@@ -21,6 +23,25 @@ struct MouseState;
 // whole loop, less the time before the start frame (the square is how the limit has always
 // been reckoned).
 uint32_t PlayFramesLimit(uint32_t count, uint32_t total, uint32_t beforeStart);
+
+struct EnginePicture;
+
+// Makes every pixel of the key colour (a COLORREF) transparent: a 32-bit picture gets
+// per-pixel alpha (0 on the key, 255 where it had none), a palette picture the palette index
+// nearest to the key, with its index + alpha pairs of that index cleared. The magenta
+// "no colour" leaves the picture as it is.
+void ApplyKeyColour(EnginePicture& picture, uint32_t key);
+
+// Where one frame of a picture lies: all zero when there is no picture.
+struct ImageInfo {
+    uint32_t resourceId = 0;
+    int32_t sx = 0;
+    int32_t sy = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    const uint8_t* pixels = nullptr;
+};
+ImageInfo ImageInfoOf(const EnginePicture* picture, uint32_t frame);
 
 class GameObject : public ObjectBase {
 public:
@@ -47,6 +68,9 @@ public:
                       uint32_t target);
     uint32_t PlayFrames(ImageEntity* e, uint32_t mode, uint32_t count, uint32_t start,
                         uint32_t eventId, uint32_t code, MessageData data, uint32_t target);
+    // Starts the entity's emission and steps it each frame; flag 1 releases it at the end.
+    uint32_t RunParticles(ParticleEntity* e, uint32_t eventId, uint32_t code, MessageData data,
+                          uint32_t flag);
     uint32_t ReleaseEntityLater(Entity* e, uint32_t eventId, uint32_t target, uint32_t code,
                                 MessageData data);
 
@@ -62,6 +86,32 @@ public:
     ImageEntity* CreateImageEntity(int layer, int x, int y, uint32_t resourceId, int sx, int sy,
                                    int width, int height, uint32_t tint);
     PlaneEntity* CreatePlaneEntity(int layer, int x, int y, int width, int height, uint32_t colour);
+    // The callbacks are set only when both are given.
+    ParticleEntity* CreateParticleEntity(int layer, int x, int y, uint32_t resourceId, int sx,
+                                         int sy, int width, int height, NewParticleFn make,
+                                         StepParticleFn step);
+    // The entity owns the sequence and takes its frame size (0 × 0 without one); not playing.
+    FrameEntity* CreateFrameEntity(int layer, int x, int y,
+                                   std::unique_ptr<FrameSequence> sequence);
+
+    // ---- pictures and resources: 0 when nothing loads
+    uint32_t LoadImageResource(std::string_view name, bool loadNow, std::string_view alias,
+                               uint32_t key, int mode);
+    // The alias defaults to the file's title; an image already under it is reused.
+    uint32_t LoadImageByName(std::string_view path, std::string_view alias, int mode);
+    ImageInfo GetImageInfo(uint32_t resourceId, uint32_t frame);
+    ImageInfo GetImageInfoByName(std::string_view name, uint32_t frame);
+    EnginePicture* GetPicture(uint32_t resourceId);
+    // Releases every non-zero id in [from, to).
+    void ReleaseResources(const uint32_t* ids, int from, int to);
+    // The resource root becomes the program folder + name + "/".
+    void MakeModulePath(std::string_view name);
+    void* NewMemBlock(size_t size);
+    // A zeroed 16-byte block whose fourth word is value.
+    uint32_t* NewLinkRecord(uint32_t value);
+    // A new zeroed array of count + extra elements (twice count when extra is 0) holding the
+    // old ones; the old block is released. count becomes the new count.
+    void* GrowMemArray(void* array, size_t elementSize, uint32_t& count, uint32_t extra);
 
     // ---- canvas, text and mouse
     Canvas* GetCanvas() const;

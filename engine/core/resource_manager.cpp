@@ -57,6 +57,11 @@ ResourceManager::MessageBoxHook& boxHook() {
     return hook;
 }
 
+ResourceManager::QuitHook& quitHook() {
+    static ResourceManager::QuitHook hook;
+    return hook;
+}
+
 struct ExtensionRow {
     std::string_view extension;
     std::string_view type;
@@ -89,6 +94,11 @@ std::string_view asText(const std::string& bytes) {
 
 ResourceManager::MessageBoxHook ResourceManager::SetMessageBoxHook(MessageBoxHook hook) {
     std::swap(hook, boxHook());
+    return hook;
+}
+
+ResourceManager::QuitHook ResourceManager::SetQuitHook(QuitHook hook) {
+    std::swap(hook, quitHook());
     return hook;
 }
 
@@ -348,6 +358,7 @@ void* ResourceManager::NewMemRes(size_t size, FreeRoutine free) {
         } else {
             platform::diag("内存不足!请重新启动您的电脑。");
         }
+        if (quitHook()) quitHook()();
         return nullptr;
     }
     std::memset(block, 0, size);

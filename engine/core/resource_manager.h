@@ -153,6 +153,9 @@ public:
     // diagnostics line. Returns the previous one.
     using MessageBoxHook = std::function<void(const std::string& text)>;
     static MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+    // How running out of memory asks the program to end (after its message box).
+    using QuitHook = std::function<void()>;
+    static QuitHook SetQuitHook(QuitHook hook);
 
 private:
     bool LoadImageData(ResourceRecord& record);

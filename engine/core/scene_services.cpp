@@ -8,11 +8,13 @@
 
 #include "engine/core/button_frame.h"
 #include "engine/core/controls.h"
+#include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
 #include "engine/core/script_engine.h"
+#include "engine/render/blitter.h"
 #include "engine/render/plane.h"
 
 namespace hqlv::engine {
@@ -332,6 +334,79 @@ void GameBase::ProcessPendingItems() {
         if (Entity* e = kernel_.FindEntity(id)) ReleaseEntityLater(e, 0, 0, 0, MessageData{});
     }
     pendingDestroy_.clear();
+}
+
+namespace {
+PlaneState* PlaneOf(GameKernel& k, uint32_t entityId) {
+    Entity* e = k.FindEntity(entityId);
+    auto* plane = (e && e->GetType() == ENT_PLANE) ? static_cast<PlaneEntity*>(e) : nullptr;
+    return plane ? plane->State() : nullptr;
+}
+}  // namespace
+
+uint32_t GameBase::WritePlane(uint32_t entityId, int x, int y, std::string_view text,
+                              TextLayout* layout) {
+    PlaneState* s = PlaneOf(kernel_, entityId);
+    if (!s) {
+        WriteLogText("写平面错误,目标不存在!");
+        return 0;
+    }
+    TextLayout& tl = layout ? *layout : GetResourceManager().GetTextLayout();
+    tl.DrawText(s->pixels.data(), s->width, s->height, x, y, text);
+    return 999999;
+}
+
+uint32_t GameBase::DrawPlane(uint32_t entityId, int x, int y, int width, int height,
+                             uint32_t resourceId, int sx, int sy, int sw, int sh, double degrees,
+                             double alpha, uint32_t tint) {
+    PlaneState* s = PlaneOf(kernel_, entityId);
+    if (!s) {
+        WriteLogText("画平面错误,目标不存在!");
+        return 0;
+    }
+    const EnginePicture* pic = LookupPicture(resourceId);
+    if (!pic || s->pixels.empty()) return 0;
+    const int srcW = sw > 0 ? sw : pic->width;
+    const int srcH = sh > 0 ? sh : pic->frameHeight;
+    if (width == 0) width = srcW;
+    if (height == 0) height = srcH;
+    // Worked out wide: a centre or size near the int range's end lands outside, not wrapped in.
+    int64_t left, top, right, bottom;
+    int32_t radius = 0;
+    if (degrees != 0.0) {
+        radius = int32_t(GetRotateRadius(width < 1 ? srcW : width, height < 1 ? srcH : height));
+        left = int64_t(x) - radius, top = int64_t(y) - radius;
+        right = int64_t(x) + radius, bottom = int64_t(y) + radius;
+    } else {
+        left = int64_t(x) - (int64_t(width) + 1) / 2, top = int64_t(y) - (int64_t(height) + 1) / 2;
+        right = left + width, bottom = top + height;
+    }
+    if (right <= 0 || bottom <= 0 || left >= s->width || top >= s->height) return 0;
+    DrawSurface dst;
+    dst.pixels = s->pixels.data();
+    dst.width = s->width;
+    dst.height = s->height;
+    dst.key = kNoColour;
+    BlitParams b;
+    b.angle = degrees;
+    b.drawX = x;
+    b.drawY = y;
+    b.width = width;
+    b.height = height;
+    b.radius = radius;
+    // A source side of 0 is the whole picture's.
+    DrawImageEx(dst, b, *pic, sx, sy, srcW, srcH, alpha, tint);
+    return 999999;
+}
+
+uint32_t GameBase::DrawPlaneCentered(uint32_t entityId, int x, int y, int width, int height,
+                                     uint32_t resourceId, int sx, int sy, int sw, int sh,
+                                     double degrees, double alpha, uint32_t tint) {
+    const int64_t cx = int64_t(x) + width / 2, cy = int64_t(y) + height / 2;
+    // A corner so far out that its centre leaves the int range is outside every plane.
+    if (cx < INT32_MIN || cx > INT32_MAX || cy < INT32_MIN || cy > INT32_MAX) return 0;
+    return DrawPlane(entityId, int32_t(cx), int32_t(cy), width, height, resourceId, sx, sy, sw, sh,
+                     degrees, alpha, tint);
 }
 
 }  // namespace hqlv::engine

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "engine/core/clock.h"
 #include "engine/core/mouse_manager.h"
+#include "engine/core/resource_manager.h"
 #include "engine/core/script_engine.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
@@ -115,6 +117,21 @@ TEST_F(Engine, NothingIsPaintedBeforeTheScreenOrWhileTheWindowIsHidden) {
     scene.GetKernel().GetCanvas().InvalidateAll();
     scene.Render();
     EXPECT_NE(scene.Current(), GameBase::Buffer::Stretch);
+}
+
+TEST_F(Engine, ALogicalSizeFixedAfterTheScreenIsReadyIsRenderedWithinItsBuffers) {
+    scene.InitScreen(40, 30);
+    scene.SetFixedLogicalSize(80, 60);
+    Entity* e = scene.GetKernel().CreateEntity(0, 70, 50, 8, 8, 0.0, 1, true, 1.0);
+    e->AttachToCanvas(&scene.GetKernel().GetCanvas(), 1);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    scene.PaintTo();
+    ASSERT_FALSE(host.frames.empty());
+    const auto& f = host.frames.back();
+    EXPECT_EQ(size_t(f.width) * size_t(f.height),
+              f.width == 40 ? scene.StretchBuffer().size() : scene.BackBuffer().size());
+    EXPECT_EQ(scene.BackBuffer().size(), size_t(80 * 60));
 }
 
 TEST_F(Engine, AMinimisedWindowNeitherDividesNorStretches) {
@@ -376,6 +393,64 @@ TEST(EngineLife, CleanupDeletesEveryRegisteredObjectOnceAndStopsTheTimers) {
     EXPECT_EQ(bare.GetScriptEngine(), nullptr);
     EXPECT_EQ(bare.GetKernel().GetObjectCount(), 1u);
     bare.Cleanup();
+}
+
+}  // namespace
+}  // namespace hqlv::engine
+
+namespace hqlv::engine {
+namespace {
+
+// Prints each box, so a death test can see what the dying engine showed.
+struct PrintingHost : test::RecordingHost {
+    void ShowMessageBox(std::string_view text, std::string_view caption) override {
+        std::fprintf(stderr, "BOX[%.*s]\n", int(text.size()), text.data());
+        RecordingHost::ShowMessageBox(text, caption);
+    }
+};
+
+TEST(HostMessageBoxes, AFatalResourceIsShownByTheHostBeforeTheEnd) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PrintingHost host;
+            GameBase scene;
+            scene.SetHost(&host);
+            GetResourceManager().FatalResourceError("pics/gone.png");
+        },
+        ::testing::ExitedWithCode(1), "BOX\\[资源:pics/gone.png未能正确的载入,请重新下载游戏!\\]");
+}
+
+TEST(HostMessageBoxes, HooksFollowTheHostAndComeBackWhenItGoes) {
+    std::vector<std::string> before;
+    auto old = ResourceManager::SetMessageBoxHook(
+        [&](const std::string& text) { before.push_back(text); });
+    test::RecordingHost host;
+    {
+        GameBase scene;
+        scene.SetHost(&host);
+        ResourceManager::MessageBoxHook mine = ResourceManager::SetMessageBoxHook(nullptr);
+        ASSERT_TRUE(mine);
+        mine("a");
+        ResourceManager::QuitHook quit = ResourceManager::SetQuitHook(nullptr);
+        ASSERT_TRUE(quit);
+        quit();
+        ResourceManager::SetQuitHook(std::move(quit));
+        ResourceManager::SetMessageBoxHook(std::move(mine));
+        EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
+        EXPECT_EQ(host.quits, 1);
+        scene.SetHost(nullptr);
+        ResourceManager::MessageBoxHook back = ResourceManager::SetMessageBoxHook(nullptr);
+        back("b");
+        ResourceManager::SetMessageBoxHook(std::move(back));
+        EXPECT_EQ(before, std::vector<std::string>{"b"});
+        scene.SetHost(&host);
+    }
+    // The scene ended with its host set: the earlier hook is back.
+    ResourceManager::MessageBoxHook back = ResourceManager::SetMessageBoxHook(std::move(old));
+    back("c");
+    EXPECT_EQ(before, (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
 }
 
 }  // namespace
