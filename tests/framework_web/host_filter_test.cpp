@@ -117,6 +117,8 @@ TEST(HostFilter, ListFileIsReadAfreshForEveryCheck) {
     std::remove(path.c_str());
     EXPECT_FALSE(IsUrlAllowed("http://allowed.test/", path));  // no file
     EXPECT_TRUE(IsUrlAllowed("javascript:1", path));
+    std::vector<std::string> before = {"kept"};
+    EXPECT_EQ(LoadAllowedHosts(path, before, HostListKey()), 0);  // no file: 0, not the count
     ASSERT_TRUE(WriteHostListFile(path, {"allowed.test"}, HostListKey()));
     EXPECT_TRUE(IsUrlAllowed("http://allowed.test/", path));
     EXPECT_FALSE(IsUrlAllowed("http://other.test/", path));
