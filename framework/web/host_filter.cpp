@@ -25,8 +25,9 @@ bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && Lower(s.substr(0, prefix.size())) == prefix;
 }
 
+// A blank record names no host: it must not match the empty rest of a name like "intranet.".
 bool Listed(const std::vector<std::string>& hosts, std::string_view name) {
-    return std::find(hosts.begin(), hosts.end(), name) != hosts.end();
+    return !name.empty() && std::find(hosts.begin(), hosts.end(), name) != hosts.end();
 }
 
 // The host a browser would connect to, or empty for anything but a plain web address.

@@ -53,6 +53,35 @@ TEST(HostFilter, OneLabelListNamesOnlyItself) {
     EXPECT_FALSE(IsHostAllowed("http://localhostx/", list));
 }
 
+TEST(HostFilter, BlankRecordListsNoHost) {
+    // A list file with an empty record decodes to an empty name; the rest of "intranet."
+    // after its first label is empty too, and must not count as listed.
+    std::vector<std::string> list = {"allowed.test", ""};
+    EXPECT_FALSE(IsHostAllowed("http://intranet./", list));
+    EXPECT_FALSE(IsHostAllowed("http://localhost./x", list));
+    EXPECT_TRUE(IsHostAllowed("http://www.allowed.test/", list));
+}
+
+TEST(HostFilter, TrickFormsAreJudgedOnTheRealHost) {
+    struct Case {
+        const char* url;
+        bool allowed;
+    } cases[] = {
+        {"http://evil.test%2F@allowed.test/", true},  // user part, host is allowed.test
+        {"http://%61llowed.test/", true},             // percent-decoded host
+        {"http://evil.test%2f.allowed.test/", false},
+        {"http://evil.test%3f.allowed.test", false},
+        {"http://allowed.test%00.evil.test/", false},
+        {"http://evil.test\t.allowed.test", false},
+        {"http://allowed.test:80:80@evil.test/", false},
+        {"http://[::1]/", false},
+        {"http:allowed.test", false},  // no authority: no host
+        {"http://", false},
+        {"http://allowed.test./", false},  // trailing dot: not the listed spelling
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsHostAllowed(c.url, kList), c.allowed) << c.url;
+}
+
 TEST(HostFilter, EmptyListRefusesAllButScripts) {
     EXPECT_FALSE(IsHostAllowed("http://allowed.test/", {}));
     EXPECT_TRUE(IsHostAllowed("javascript:x", {}));
@@ -88,6 +117,8 @@ TEST(HostFilter, ListFileIsReadAfreshForEveryCheck) {
     std::remove(path.c_str());
     EXPECT_FALSE(IsUrlAllowed("http://allowed.test/", path));  // no file
     EXPECT_TRUE(IsUrlAllowed("javascript:1", path));
+    std::vector<std::string> before = {"kept"};
+    EXPECT_EQ(LoadAllowedHosts(path, before, HostListKey()), 0);  // no file: 0, not the count
     ASSERT_TRUE(WriteHostListFile(path, {"allowed.test"}, HostListKey()));
     EXPECT_TRUE(IsUrlAllowed("http://allowed.test/", path));
     EXPECT_FALSE(IsUrlAllowed("http://other.test/", path));

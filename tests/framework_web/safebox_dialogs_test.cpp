@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -85,6 +86,28 @@ TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
     for (int y = 0; y < wide.height(); ++y)
         for (int x = CodeGlyphX(0, 8); x < wide.width(); ++x)
             ASSERT_EQ(qAlpha(wide.pixel(x, y)), 0);
+}
+
+TEST(SafeBoxDialogs, ProtectedEditGivesNoCopyOrCut) {
+    SharedWebApp();
+    CProtectedEdit edit;
+    edit.setText("4711");
+    QClipboard* clip = QGuiApplication::clipboard();
+    clip->setText("before");
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+    } keys[] = {{Qt::Key_C, Qt::ControlModifier},
+                {Qt::Key_Insert, Qt::ControlModifier},
+                {Qt::Key_X, Qt::ControlModifier},
+                {Qt::Key_Delete, Qt::ShiftModifier}};
+    for (const auto& k : keys) {
+        edit.selectAll();
+        QTest::keyClick(&edit, k.key, k.mods);
+        EXPECT_EQ(clip->text(), QString("before")) << k.key;
+        EXPECT_EQ(edit.text(), QString("4711")) << k.key;
+    }
+    EXPECT_FALSE(edit.dragEnabled());
 }
 
 TEST(SafeBoxDialogs, SaveDialog) {

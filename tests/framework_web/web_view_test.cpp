@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 
 #include "framework/web/host_filter.h"
 #include "tests/framework/http_test_server.h"
@@ -222,6 +223,42 @@ TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
     QCoreApplication::processEvents();
     EXPECT_EQ(owner.links, 1);
     EXPECT_EQ(host.posted.back(), std::make_pair(kHallMsgBecomeMember, uintptr_t(4321)));
+}
+
+TEST(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
+    testing::SharedWebApp();
+    HttpServer server;
+    const std::string port = server.base().substr(server.base().rfind(':'));
+    const std::string pages = "http://pages.localhost" + port;
+    std::string list = ::testing::TempDir() + "hqlv-web-domain2.dat";
+    ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
+    Answer redirect;
+    redirect.status = 302;
+    redirect.location = "http://evil.localhost" + port + "/moved";
+    server.Script("/redir", redirect);
+    std::promise<void> release;
+    Answer slow = Page("<html>slow</html>");
+    slow.hold = release.get_future().share();
+    server.Script("/slow", slow);
+
+    FakeHost host;
+    auto* view = new RecordingCtrl(nullptr, host);
+    view->SetHostListFile(list);
+    view->EnableHostFilter(1);
+    // A redirect to an unlisted host asks the hook again and is refused there.
+    view->NavigateTo(pages + "/redir");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Saw("/moved"); }, 20000));
+    EXPECT_TRUE(view->seen.back().cancelled);
+    EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
+
+    // The view goes while its page is still loading: the engine's late calls must not
+    // reach it.
+    view->NavigateTo(pages + "/slow");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return HasRequest(server, "GET /slow "); }, 20000));
+    delete view;
+    release.set_value();
+    QTest::qWait(500);
+    std::remove(list.c_str());
 }
 
 }  // namespace
