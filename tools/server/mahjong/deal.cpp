@@ -182,6 +182,7 @@ std::vector<uint8_t> Deal::DealRecord(int chair, bool withTiles) const {
     std::vector<uint8_t> b(rules::CMJTableEx::kLookerStateBytes, 0);
     table_->FillLookerState(reinterpret_cast<int32_t*>(b.data()), static_cast<int32_t>(b.size()),
                             chair, !withTiles);
+    StampClocks(b);
     return b;
 }
 
@@ -189,7 +190,15 @@ std::vector<uint8_t> Deal::PlayerState(int chair) const {
     std::vector<uint8_t> b(rules::CMJTableEx::kPlayerStateBytes, 0);
     table_->FillPlayerState(reinterpret_cast<int32_t*>(b.data()), static_cast<int32_t>(b.size()),
                             chair, false);
+    StampClocks(b);
     return b;
+}
+
+// The clocks a client shows are this server's: turn, claim and grace seconds as configured.
+void Deal::StampClocks(std::vector<uint8_t>& b) const {
+    Put(b, 18, opt_.turnSeconds);
+    Put(b, 39, opt_.claimSeconds);
+    Put(b, 40, opt_.graceSeconds);
 }
 
 std::string Deal::CheckTiles() const {
