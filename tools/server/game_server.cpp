@@ -523,7 +523,7 @@ std::vector<uint8_t> GameServer::PlayerEntry(const Client& c) const {
     return e;
 }
 
-std::vector<uint8_t> GameServer::PlayerList(int room, int table, int excludeClient) const {
+std::vector<uint8_t> GameServer::PlayerList(int room, int table, int excludeClient) {
     std::vector<uint8_t> b(60, 0);
     int n = 0;
     for (auto& [id, c] : clients_) {
@@ -533,6 +533,20 @@ std::vector<uint8_t> GameServer::PlayerList(int room, int table, int excludeClie
         auto e = PlayerEntry(*c);
         b.insert(b.end(), e.begin(), e.end());
         ++n;
+    }
+    if (handler_) {
+        // A chair a connection holds is listed once, by its connection.
+        const auto extra = handler_->UnconnectedPlayers(*this, room, table);
+        for (size_t at = 0; at + kEntryBytes <= extra.size(); at += kEntryBytes) {
+            const std::vector<uint8_t> e(extra.begin() + static_cast<long>(at),
+                                         extra.begin() + static_cast<long>(at + kEntryBytes));
+            bool held = false;
+            for (int k = 0; k < n; ++k)
+                held |= Get32(b, 60 + static_cast<size_t>(k) * kEntryBytes + 16) == Get32(e, 16);
+            if (held) continue;
+            b.insert(b.end(), e.begin(), e.end());
+            ++n;
+        }
     }
     Put32(b, 0, table);
     Put32(b, 8, n);

@@ -48,6 +48,12 @@ public:
     virtual bool OnRequest(GameServer& server, const Request& request, Reply& reply) = 0;
     // The game-data block sent with a successful entry; empty: the server's own.
     virtual std::vector<uint8_t> GameData(GameServer& /*server*/, int /*client*/) { return {}; }
+    // The 136-byte entries of a table's players that have no connection (server-driven
+    // seats), listed after the connected ones wherever the table's players are listed.
+    virtual std::vector<uint8_t> UnconnectedPlayers(GameServer& /*server*/, int /*room*/,
+                                                    int /*table*/) {
+        return {};
+    }
     virtual void OnClientClosed(GameServer& /*server*/, int /*client*/) {}
     // Called on the I/O thread at least every 100 ms: time-driven game steps.
     virtual void OnTick(GameServer& /*server*/) {}
@@ -145,7 +151,7 @@ private:
     void Wake();
     std::vector<uint8_t> ServerGameData(const Client& c);
     std::vector<uint8_t> PlayerEntry(const Client& c) const;
-    std::vector<uint8_t> PlayerList(int room, int table, int excludeClient = 0) const;
+    std::vector<uint8_t> PlayerList(int room, int table, int excludeClient = 0);
     Client* SeatHolder(int room, int table, int chair);
     void LeaveSeat(Client& c, bool tell);
     std::vector<uint8_t> ActivityConfig() const;

@@ -76,4 +76,29 @@ TEST(MahjongDeal, ThousandSeededBotDealsEndBalancedWithEveryTileInOnePlace) {
     EXPECT_GT(replacedByTileZero, 0);  // tile id 0 is a tile like any other
 }
 
+// The clocks in a deal record are the server's options, so a client counts down as it does.
+TEST(MahjongDeal, RecordsCarryTheConfiguredTurnClaimAndGraceSeconds) {
+    hqlv::rules::SeedRandom(3);
+    DealOptions o = DealRig::Fast();
+    o.turnSeconds = 15;
+    o.claimSeconds = 9;
+    o.graceSeconds = 4;
+    DealRig rig(o);
+    for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 900001 + c, c != 0);
+    ASSERT_TRUE(rig.deal.Start());
+    int records = 0;
+    for (const auto& n : rig.notes) {
+        if (n.code != 211040) continue;
+        ++records;
+        EXPECT_EQ(testrig::Word(n.body, 18), 15);
+        EXPECT_EQ(testrig::Word(n.body, 39), 9);
+        EXPECT_EQ(testrig::Word(n.body, 40), 4);
+    }
+    EXPECT_EQ(records, 5);  // four chairs and the lookers-on
+    const auto state = rig.deal.PlayerState(0);
+    EXPECT_EQ(testrig::Word(state, 18), 15);
+    EXPECT_EQ(testrig::Word(state, 39), 9);
+    EXPECT_EQ(testrig::Word(state, 40), 4);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -37,6 +38,54 @@ struct Server {
     std::shared_ptr<mj::MahjongHandler> handler;
     std::unique_ptr<GameServer> server;
 };
+
+// The user ids of the players an entry reply lists, by chair.
+std::map<int, int> ListedUsers(const std::vector<uint8_t>& data) {
+    std::map<int, int> byChair;
+    const int n = Word(data, 3);
+    for (int k = 0; k < n && 16 + (k + 1) * 136 <= static_cast<int>(data.size()); ++k) {
+        const size_t at = 16 + static_cast<size_t>(k) * 136;
+        std::vector<uint8_t> e(data.begin() + static_cast<long>(at),
+                               data.begin() + static_cast<long>(at + 136));
+        EXPECT_FALSE(byChair.count(Word(e, 4))) << "chair listed twice";
+        byChair[Word(e, 4)] = Word(e, 0);
+    }
+    return byChair;
+}
+
+TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
+    Server s;
+    {
+        TableClient first(s.server->Port(), 5001, 0);
+        ASSERT_TRUE(first.ok());
+        ASSERT_TRUE(first.Enter());
+        first.Send(201160, first.Body(32, {}));
+        ASSERT_TRUE(first.WaitFor(211040));
+        // Leaving drops the deal; the server-driven players keep their chairs.
+        ASSERT_TRUE(first.Call(201125, first.Body(32, {})));
+    }
+    TableClient p(s.server->Port(), 5002, 0);
+    ASSERT_TRUE(p.ok());
+    auto e = p.Enter();
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->code, 200500);
+    EXPECT_EQ(Word(e->data, 3), 4);
+    EXPECT_EQ(ListedUsers(e->data), (std::map<int, int>{{0, 5002},
+                                                        {1, mj::kFirstComputerId + 1},
+                                                        {2, mj::kFirstComputerId + 2},
+                                                        {3, mj::kFirstComputerId + 3}}));
+    // A player entering a server-driven chair is listed there instead of it.
+    TableClient q(s.server->Port(), 5003, 1);
+    ASSERT_TRUE(q.ok());
+    auto f = q.Enter();
+    ASSERT_TRUE(f);
+    ASSERT_EQ(f->code, 200500);
+    EXPECT_EQ(Word(f->data, 3), 4);
+    EXPECT_EQ(
+        ListedUsers(f->data),
+        (std::map<int, int>{
+            {0, 5002}, {1, 5003}, {2, mj::kFirstComputerId + 2}, {3, mj::kFirstComputerId + 3}}));
+}
 
 TEST(MahjongServer, SeededDealWithThreeServerDrivenSeatsEndsBalanced) {
     const std::string record = ::testing::TempDir() + "/hqlv-deals.txt";

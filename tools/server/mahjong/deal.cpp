@@ -182,6 +182,7 @@ std::vector<uint8_t> Deal::DealRecord(int chair, bool withTiles) const {
     std::vector<uint8_t> b(rules::CMJTableEx::kLookerStateBytes, 0);
     table_->FillLookerState(reinterpret_cast<int32_t*>(b.data()), static_cast<int32_t>(b.size()),
                             chair, !withTiles);
+    StampClocks(b);
     return b;
 }
 
@@ -189,7 +190,15 @@ std::vector<uint8_t> Deal::PlayerState(int chair) const {
     std::vector<uint8_t> b(rules::CMJTableEx::kPlayerStateBytes, 0);
     table_->FillPlayerState(reinterpret_cast<int32_t*>(b.data()), static_cast<int32_t>(b.size()),
                             chair, false);
+    StampClocks(b);
     return b;
+}
+
+// The clocks a client shows are this server's: turn, claim and grace seconds as configured.
+void Deal::StampClocks(std::vector<uint8_t>& b) const {
+    Put(b, 18, opt_.turnSeconds);
+    Put(b, 39, opt_.claimSeconds);
+    Put(b, 40, opt_.graceSeconds);
 }
 
 std::string Deal::CheckTiles() const {
@@ -442,7 +451,9 @@ Answer Deal::Request(int actor, int id, const std::vector<uint8_t>& body) {
         if (n < 0 || n > 1 || body.size() < 104 + 4 * static_cast<size_t>(n))
             return {kMalformed, {}};
     }
-    if (!Running() || actor < 0 || actor >= kChairs) return {kRefused, {}};
+    // A win asked again just after it ended the deal is answered as done (see OnHu).
+    if ((!Running() && !(id == 229080 && Over())) || actor < 0 || actor >= kChairs)
+        return {kRefused, {}};
     // The actor is the connection's own seat. Only the two silent-seat requests may name
     // another chair: the one that plays before the sender, once its time has run out.
     bool onBehalf = false;
@@ -639,6 +650,18 @@ Answer Deal::OnHu(int chair, const int32_t* w) {
     }
     if (kind != 1 && kind != 4) return {kMalformed, {}};
     const bool rob = kind == 4;
+    // A held-back win asked again (its countdown ended) is answered by what became of it:
+    // still held while the claim time runs, carried out once it is over, done once won.
+    const Claim& mine = claims_[chair];
+    if (mine.kind == 8 && mine.confirmed && mine.req.huKind() == kind && mine.req.other() == w[4] &&
+        mine.req.tile() == w[5]) {
+        if (phase_ == (rob ? Phase::Rob : Phase::Claims) && answered_[chair]) {
+            if (Now() < HumanDeadline()) return {kHeldBack, {}};
+            TryResolve(true);
+            return {};
+        }
+        if (phase_ == Phase::Over) return {};
+    }
     if ((rob ? Phase::Rob : Phase::Claims) != phase_ || chair == discarder_ ||
         !(flags_[chair] & 8) || answered_[chair] || w[4] != discarder_ || w[5] != tile_)
         return {kRefused, {}};

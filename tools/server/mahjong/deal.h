@@ -107,6 +107,7 @@ private:
     };
 
     uint64_t Now() const { return clock_(); }
+    void StampClocks(std::vector<uint8_t>& record) const;
     void Send(uint32_t to, int code, std::vector<uint8_t> body, int owner = -1, int hides = -1);
     void SendDraw(int code, int chair, int32_t tile, int32_t pos, int32_t flags);
     void Enter(Phase p, int chair);

@@ -121,17 +121,34 @@ void MahjongHandler::FillComputers(Table& t) {
         t.computer[c] = true;
         t.ready[c] = true;
         t.deal->SetSeat(c, t.user[c], true);
-        std::vector<uint8_t> e(kEntryBytes, 0);
-        Put(e, 0, t.user[c]);
-        Put(e, 3, t.table);
-        Put(e, 4, c);
-        const std::string name = ToGbk(ComputerName(c));
-        std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
-                  e.begin() + 36);
-        Put(e, 21, 10000);
-        Put(e, 22, 2);  // computer-controlled
-        server_->NotifyTable(t.room, t.table, 211011, e);
+        server_->NotifyTable(t.room, t.table, 211011, ComputerEntry(t, c));
     }
+}
+
+std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
+    std::vector<uint8_t> e(kEntryBytes, 0);
+    Put(e, 0, t.user[chair]);
+    Put(e, 3, t.table);
+    Put(e, 4, chair);
+    const std::string name = ToGbk(ComputerName(chair));
+    std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
+              e.begin() + 36);
+    Put(e, 21, 10000);
+    Put(e, 22, 2);  // computer-controlled
+    return e;
+}
+
+std::vector<uint8_t> MahjongHandler::UnconnectedPlayers(GameServer& server, int room, int table) {
+    server_ = &server;
+    std::vector<uint8_t> out;
+    auto it = tables_.find({room, table});
+    if (it == tables_.end()) return out;
+    for (int c = 0; c < kChairs; ++c) {
+        if (!it->second.computer[c]) continue;
+        const auto e = ComputerEntry(it->second, c);
+        out.insert(out.end(), e.begin(), e.end());
+    }
+    return out;
 }
 
 void MahjongHandler::TryStart(Table& t) {

@@ -36,6 +36,7 @@ public:
 
     bool OnRequest(GameServer& server, const Request& request, Reply& reply) override;
     std::vector<uint8_t> GameData(GameServer& server, int client) override;
+    std::vector<uint8_t> UnconnectedPlayers(GameServer& server, int room, int table) override;
     void OnClientClosed(GameServer& server, int client) override;
     void OnTick(GameServer& server) override;
 
@@ -59,6 +60,7 @@ private:
     Table* TableOfClient(GameServer& server, int client, SeatInfo* seat);
     void Deliver(Table& t, const Note& note);
     void FillComputers(Table& t);
+    static std::vector<uint8_t> ComputerEntry(const Table& t, int chair);
     void TryStart(Table& t);
     void AfterStep(Table& t);
     void WriteRecord(const Table& t);
