@@ -2,6 +2,7 @@
 // the banker's first discard, then a win on the pung maker's discard, with the exact tiles.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -66,7 +67,8 @@ void Pass(DealRig& rig, int chair, int from, int32_t tile) {
 class MahjongTestDeal : public ::testing::Test {
 protected:
     void Build(bool bothWait) {
-        folder = ::testing::TempDir() + "/hqlv-test-deal";
+        // A folder of this process's own: ctest runs the cases side by side.
+        folder = ::testing::TempDir() + "/hqlv-test-deal-" + std::to_string(::getpid());
         std::filesystem::create_directories(folder);
         o = DealRig::Fast();
         o.testIniFolder = folder;
