@@ -60,12 +60,14 @@ TEST_F(Entries, ExAndDefaultCreateAsTheirPlainForms) {
     EXPECT_EQ(e->GetWidth(), 10);
     EXPECT_EQ(e->GetHeight(), 8);
     EXPECT_EQ(e->GetLayer(), 2);
+    EXPECT_EQ(e->GetZ(), 1);
     EXPECT_FALSE(e->IsVisible());
     PlaneEntity* p = scene.CreatePlaneEntityDefault(3, 5, 6, 40, 20, 0x00FF00);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->GetWidth(), 40);
     EXPECT_EQ(p->GetHeight(), 20);
     EXPECT_EQ(p->GetLayer(), 3);
+    EXPECT_EQ(p->GetZ(), 1);
     EXPECT_FALSE(p->IsVisible());
 }
 
