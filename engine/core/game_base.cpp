@@ -1,6 +1,7 @@
 #include "engine/core/game_base.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "engine/core/clock.h"
 #include "engine/core/engine_host.h"
@@ -45,27 +46,66 @@ ScriptEngineFactory SetScriptEngineFactory(ScriptEngineFactory factory) {
 GameBase::GameBase() = default;
 
 GameBase::~GameBase() {
-    if (hostHooks_) {
-        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
-        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
+    UnhookHost();
+}
+
+namespace {
+
+// The engines that have a host, in the order they got it, and the hooks found before the
+// first of them.
+struct HostedEngines {
+    std::vector<GameBase*> engines;
+    ResourceManager::MessageBoxHook oldBox;
+    ResourceManager::QuitHook oldQuit;
+};
+
+HostedEngines& hosted() {
+    static HostedEngines h;
+    return h;
+}
+
+}  // namespace
+
+void GameBase::HookHost() {
+    if (hostHooks_) return;
+    HostedEngines& h = hosted();
+    if (h.engines.empty()) {
+        h.oldBox = ResourceManager::SetMessageBoxHook(&GameBase::ShowBoxOnHost);
+        h.oldQuit = ResourceManager::SetQuitHook(&GameBase::QuitOnHost);
     }
+    h.engines.push_back(this);
+    hostHooks_ = true;
+}
+
+void GameBase::UnhookHost() {
+    if (!hostHooks_) return;
+    hostHooks_ = false;
+    HostedEngines& h = hosted();
+    std::erase(h.engines, this);
+    if (!h.engines.empty()) return;
+    ResourceManager::SetMessageBoxHook(std::move(h.oldBox));
+    ResourceManager::SetQuitHook(std::move(h.oldQuit));
+    h.oldBox = nullptr;
+    h.oldQuit = nullptr;
+}
+
+void GameBase::ShowBoxOnHost(const std::string& text) {
+    const HostedEngines& h = hosted();
+    if (!h.engines.empty() && h.engines.back()->host_)
+        h.engines.back()->host_->ShowMessageBox(text, "");
+}
+
+void GameBase::QuitOnHost() {
+    const HostedEngines& h = hosted();
+    if (!h.engines.empty() && h.engines.back()->host_) h.engines.back()->host_->Quit();
 }
 
 void GameBase::SetHost(EngineHost* host) {
     host_ = host;
-    if (host && !hostHooks_) {
-        hostHooks_ = true;
-        oldBoxHook_ = ResourceManager::SetMessageBoxHook([this](const std::string& text) {
-            if (host_) host_->ShowMessageBox(text, "");
-        });
-        oldQuitHook_ = ResourceManager::SetQuitHook([this] {
-            if (host_) host_->Quit();
-        });
-    } else if (!host && hostHooks_) {
-        hostHooks_ = false;
-        ResourceManager::SetMessageBoxHook(std::move(oldBoxHook_));
-        ResourceManager::SetQuitHook(std::move(oldQuitHook_));
-    }
+    if (host)
+        HookHost();
+    else
+        UnhookHost();
     if (mouse_) mouse_->SetHost(host);
 }
 

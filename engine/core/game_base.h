@@ -212,10 +212,13 @@ private:
     ScriptEngine* script_ = nullptr;
     EngineHost* host_ = nullptr;
     // While a host is set, the resource manager's fatal and out-of-memory boxes (and its
-    // request to end) go to it; the hooks found before come back when it goes.
+    // request to end) go to it (to the latest engine given one, when several have one); the
+    // hooks found before come back when the last host goes, whatever order engines end in.
+    void HookHost();
+    void UnhookHost();
+    static void ShowBoxOnHost(const std::string& text);
+    static void QuitOnHost();
     bool hostHooks_ = false;
-    std::function<void(const std::string&)> oldBoxHook_;
-    std::function<void()> oldQuitHook_;
 };
 
 }  // namespace hqlv::engine

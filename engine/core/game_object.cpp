@@ -95,9 +95,30 @@ EnginePicture* GameObject::GetPicture(uint32_t resourceId) {
     return LookupPicture(resourceId);
 }
 
+bool GameObject::GetResourceRecord(PictureRecord& out, uint32_t resourceId) {
+    out = PictureRecord{};
+    const EnginePicture* p = LookupPicture(resourceId);
+    if (!p) return false;
+    out.resourceId = p->resourceId;
+    out.width = p->width;
+    out.frameHeight = p->frameHeight;
+    out.pixels = p->pixels;
+    out.dataSize = p->dataSize;
+    out.key = p->key;
+    out.frameCount = p->frameCount;
+    out.flags = p->flags;
+    out.palette = p->palette;
+    out.paletteEntries = p->paletteEntries;
+    out.frameDelays = p->frameDelays;
+    out.trailerHigh = p->trailerHigh;
+    out.trailerLow = p->trailerLow;
+    return true;
+}
+
 void GameObject::ReleaseResources(const uint32_t* ids, int from, int to) {
     if (!ids) return;
-    for (int i = from; i < to; ++i)
+    // A negative start would read before the caller's array.
+    for (int i = std::max(from, 0); i < to; ++i)
         if (ids[i]) GetResourceManager().ReleaseResource(ids[i]);
 }
 
@@ -117,7 +138,13 @@ uint32_t* GameObject::NewLinkRecord(uint32_t value) {
 
 void* GameObject::GrowMemArray(void* array, size_t elementSize, uint32_t& count, uint32_t extra) {
     const uint32_t old = count;
-    const uint32_t grown = extra ? old + extra : old * 2;
+    const uint64_t wanted = extra ? uint64_t(old) + extra : uint64_t(old) * 2;
+    // A count that no longer fits would make the new block smaller than the old elements.
+    if (wanted > UINT32_MAX || (elementSize && wanted > SIZE_MAX / elementSize)) {
+        WriteLog("GrowMemArray: %u + %u elements do not fit", old, extra);
+        return nullptr;
+    }
+    const uint32_t grown = uint32_t(wanted);
     void* block = NewMemBlock(size_t(grown) * elementSize);
     if (!block) return nullptr;
     if (array) {
@@ -326,6 +353,17 @@ ImageEntity* GameObject::CreateImageEntity(int layer, int x, int y, uint32_t res
     return e;
 }
 
+ImageEntity* GameObject::CreateImageEntityEx(int layer, int x, int y, uint32_t resourceId, int sx,
+                                             int sy, int width, int height, uint32_t /*unused*/,
+                                             uint32_t tint) {
+    return CreateImageEntity(layer, x, y, resourceId, sx, sy, width, height, tint);
+}
+
+PlaneEntity* GameObject::CreatePlaneEntityDefault(int layer, int x, int y, int width, int height,
+                                                  uint32_t colour) {
+    return CreatePlaneEntity(layer, x, y, width, height, colour);
+}
+
 PlaneEntity* GameObject::CreatePlaneEntity(int layer, int x, int y, int width, int height,
                                            uint32_t colour) {
     GameKernel* k = Kernel();
@@ -369,6 +407,11 @@ Canvas* GameObject::GetCanvas() const {
     return Kernel() ? &Kernel()->GetCanvas() : nullptr;
 }
 
+ViewBlock GameObject::GetCanvasInfo() const {
+    const Canvas* c = GetCanvas();
+    return c ? c->GetViewRect() : ViewBlock{};
+}
+
 void GameObject::SetBackgroundOffset(int x, int y) {
     if (Canvas* c = GetCanvas()) c->SetViewCenter(x, y, true);
 }
@@ -383,6 +426,10 @@ int GameObject::SetFont(int height, int weight, std::string_view face) {
 
 uint32_t GameObject::SetTextColor(uint32_t colour) {
     return GetTextLayout().SetColor(colour);
+}
+
+int GameObject::GetTextLayoutWord10() {
+    return GetTextLayout().Style().height;
 }
 
 }  // namespace hqlv::engine

@@ -43,6 +43,23 @@ struct ImageInfo {
 };
 ImageInfo ImageInfoOf(const EnginePicture* picture, uint32_t frame);
 
+// The eleven fields of a picture, copied: the buffers stay the picture's own.
+struct PictureRecord {
+    uint32_t resourceId = 0;
+    uint16_t width = 0;
+    uint16_t frameHeight = 0;
+    const uint8_t* pixels = nullptr;
+    uint32_t dataSize = 0;
+    uint32_t key = 0;
+    uint16_t frameCount = 0;
+    uint32_t flags = 0;
+    const uint8_t* palette = nullptr;
+    uint32_t paletteEntries = 0;
+    const uint32_t* frameDelays = nullptr;
+    uint16_t trailerHigh = 0;
+    uint16_t trailerLow = 0;
+};
+
 class GameObject : public ObjectBase {
 public:
     // Deletes the own control (and this object with it), or unregisters this object.
@@ -85,7 +102,12 @@ public:
     // ---- entities: made hidden, z 1, alpha 1.0, attached to the layer
     ImageEntity* CreateImageEntity(int layer, int x, int y, uint32_t resourceId, int sx, int sy,
                                    int width, int height, uint32_t tint);
+    // As CreateImageEntity; the extra word is not used.
+    ImageEntity* CreateImageEntityEx(int layer, int x, int y, uint32_t resourceId, int sx, int sy,
+                                     int width, int height, uint32_t unused, uint32_t tint);
     PlaneEntity* CreatePlaneEntity(int layer, int x, int y, int width, int height, uint32_t colour);
+    PlaneEntity* CreatePlaneEntityDefault(int layer, int x, int y, int width, int height,
+                                          uint32_t colour);
     // The callbacks are set only when both are given.
     ParticleEntity* CreateParticleEntity(int layer, int x, int y, uint32_t resourceId, int sx,
                                          int sy, int width, int height, NewParticleFn make,
@@ -102,6 +124,8 @@ public:
     ImageInfo GetImageInfo(uint32_t resourceId, uint32_t frame);
     ImageInfo GetImageInfoByName(std::string_view name, uint32_t frame);
     EnginePicture* GetPicture(uint32_t resourceId);
+    // False, with out zeroed, when the id names no picture.
+    bool GetResourceRecord(PictureRecord& out, uint32_t resourceId);
     // Releases every non-zero id in [from, to).
     void ReleaseResources(const uint32_t* ids, int from, int to);
     // The resource root becomes the program folder + name + "/".
@@ -116,9 +140,17 @@ public:
     // ---- canvas, text and mouse
     Canvas* GetCanvas() const;
     void SetBackgroundOffset(int x, int y);
+    // The canvas's view block (all zero without a kernel) and four of its words.
+    ViewBlock GetCanvasInfo() const;
+    int GetScreenWidth() const { return GetCanvasInfo().width; }
+    int GetScreenHeight() const { return GetCanvasInfo().height; }
+    int GetCanvasInfo6() const { return GetCanvasInfo().scrollWidth; }
+    int GetCanvasInfo7() const { return GetCanvasInfo().scrollHeight; }
     TextLayout& GetTextLayout();
     int SetFont(int height, int weight, std::string_view face);
     uint32_t SetTextColor(uint32_t colour);
+    // The character height of the text layout's current style.
+    int GetTextLayoutWord10();
     uint32_t GetControlIdOrZero() const { return ControlId(); }
     MouseManager* GetMouseManager() const;
     const MouseState* GetMouseState() const;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "engine/core/clock.h"
 #include "engine/core/mouse_manager.h"
@@ -451,6 +452,39 @@ TEST(HostMessageBoxes, HooksFollowTheHostAndComeBackWhenItGoes) {
     back("c");
     EXPECT_EQ(before, (std::vector<std::string>{"b", "c"}));
     EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
+}
+
+}  // namespace
+}  // namespace hqlv::engine
+
+namespace hqlv::engine {
+namespace {
+
+// Shows a box the way the resource manager does, through whatever hook is set.
+void Box(const std::string& text) {
+    ResourceManager::MessageBoxHook hook = ResourceManager::SetMessageBoxHook(nullptr);
+    if (hook) hook(text);
+    ResourceManager::SetMessageBoxHook(std::move(hook));
+}
+
+TEST(HostMessageBoxes, EnginesEndingInAnyOrderLeaveTheEarlierHookBack) {
+    std::vector<std::string> before;
+    auto old = ResourceManager::SetMessageBoxHook(
+        [&](const std::string& text) { before.push_back(text); });
+    test::RecordingHost hostA, hostB;
+    auto a = std::make_unique<GameBase>();
+    auto b = std::make_unique<GameBase>();
+    a->SetHost(&hostA);
+    b->SetHost(&hostB);
+    Box("1");
+    a.reset();  // the first to get a host ends first
+    Box("2");
+    b.reset();
+    Box("3");
+    EXPECT_TRUE(hostA.boxes.empty());
+    EXPECT_EQ(hostB.boxes, (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(before, std::vector<std::string>{"3"});
+    ResourceManager::SetMessageBoxHook(std::move(old));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "engine/core/game_base.h"
 #include "engine/core/game_object.h"
@@ -147,6 +148,34 @@ TEST(GameObjectResources, LoadByNameReusesTheAliasAndReleaseSkipsZeros) {
     obj.ReleaseResources(ids, 0, 3);
     EXPECT_EQ(rm.GetResourceCount(), before - 1);
     EXPECT_FALSE(rm.HasId(id));
+}
+
+TEST(GameObjectResources, GrowRefusesACountThatWraps) {
+    GameBase obj;
+    ResourceManager& rm = GetResourceManager();
+    struct Case {
+        uint32_t count, extra;
+    } cases[] = {{0xFFFFFFFFu, 2}, {0x80000000u, 0}, {0x80000001u, 0x7FFFFFFFu}};
+    for (const Case& c : cases) {
+        void* a = obj.NewMemBlock(4);
+        ASSERT_NE(a, nullptr);
+        uint32_t count = c.count;
+        void* b = obj.GrowMemArray(a, 1, count, c.extra);
+        EXPECT_EQ(b, nullptr) << c.count;
+        EXPECT_EQ(count, c.count);
+        rm.ReleaseMemRes(a);
+    }
+}
+
+TEST(GameObjectResources, ReleaseFromANegativeStartReadsNothingBeforeTheArray) {
+    GameBase obj;
+    ResourceManager& rm = GetResourceManager();
+    const uint32_t id = rm.LoadImage("pics/tile_a.png", "neg_start", ".imge", false, 0);
+    ASSERT_NE(id, 0u);
+    const size_t before = rm.GetResourceCount();
+    std::vector<uint32_t> ids{id};
+    obj.ReleaseResources(ids.data(), -1, 1);
+    EXPECT_EQ(rm.GetResourceCount(), before - 1);
 }
 
 TEST(GameObjectResources, ModulePathIsUnderTheProgramFolder) {
