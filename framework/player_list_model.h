@@ -14,7 +14,7 @@
 
 #include "framework/app_data.h"
 #include "framework/pane_hooks.h"
-#include "framework/widgets/column_spec.h"
+#include "framework/widgets/column_format.h"
 
 namespace hqlv::framework {
 

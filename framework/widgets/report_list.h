@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/widgets/column_spec.h"
+#include "framework/widgets/column_format.h"
 
 namespace hqlv::framework {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "framework/player_list_model.h"
-#include "framework/widgets/column_spec.h"
+#include "framework/widgets/column_format.h"
 
 using namespace hqlv::framework;
 

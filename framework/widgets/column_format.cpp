@@ -1,4 +1,4 @@
-#include "framework/widgets/column_spec.h"
+#include "framework/widgets/column_format.h"
 
 #include "framework/shared_utils.h"
 

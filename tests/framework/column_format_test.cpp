@@ -1,7 +1,7 @@
 // The report lists' column text.
 #include <gtest/gtest.h>
 
-#include "framework/widgets/column_spec.h"
+#include "framework/widgets/column_format.h"
 
 namespace hqlv::framework {
 namespace {
