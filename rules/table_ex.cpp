@@ -337,36 +337,33 @@ int32_t CMJTableEx::ClaimPriority(int32_t chair, int32_t discarder, int32_t clai
     return 0;
 }
 
-int32_t CMJTableEx::CheckPengRequest(const MJRequest& r) {
-    if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
-    const int32_t p = ClaimPriority(r.chair(), r.other(), 1);
+// A claim is refused when its chairs are not seats or a higher claim already waits.
+bool CMJTableEx::Outranked(const MJRequest& r, int32_t kind) const {
+    if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return true;
+    const int32_t p = ClaimPriority(r.chair(), r.other(), kind);
     for (int c = 0; c < chairCount_; ++c)
-        if (waitOpe_[c] > p) return 0;
+        if (waitOpe_[c] > p) return true;
+    return false;
+}
+
+int32_t CMJTableEx::CheckPengRequest(const MJRequest& r) {
+    if (Outranked(r, 1)) return 0;
     if (PassCount(r.chair(), KindIndexOf(r.tile())) > 1) return 0;
     return CMJTable::CheckPengRequest(r);
 }
 
 int32_t CMJTableEx::CheckChiRequest(const MJRequest& r) {
-    if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
-    const int32_t p = ClaimPriority(r.chair(), r.other(), 4);
-    for (int c = 0; c < chairCount_; ++c)
-        if (waitOpe_[c] > p) return 0;
+    if (Outranked(r, 4)) return 0;
     return CMJTable::CheckChiRequest(r);
 }
 
 int32_t CMJTableEx::CheckMingGangRequest(const MJRequest& r) {
-    if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
-    const int32_t p = ClaimPriority(r.chair(), r.other(), 2);
-    for (int c = 0; c < chairCount_; ++c)
-        if (waitOpe_[c] > p) return 0;
+    if (Outranked(r, 2)) return 0;
     return CMJTable::CheckMingGangRequest(r);
 }
 
 int32_t CMJTableEx::CheckBuGangRequest(const MJRequest& r) {
-    if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
-    const int32_t p = ClaimPriority(r.chair(), r.other(), 2);
-    for (int c = 0; c < chairCount_; ++c)
-        if (waitOpe_[c] > p) return 0;
+    if (Outranked(r, 2)) return 0;
     return CMJTable::CheckBuGangRequest(r);
 }
 

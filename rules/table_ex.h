@@ -141,6 +141,7 @@ protected:
     int32_t kongFeeder_ = -1;
 
 private:
+    bool Outranked(const MJRequest& r, int32_t kind) const;
     void ResetEx(bool full);
 };
 

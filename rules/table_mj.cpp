@@ -723,6 +723,31 @@ int32_t CMJTable::OnHuRequest(const MJRequest& r) {
     return 0;
 }
 
+// Several chairs may win on one tile only under rule 0x40000; otherwise the first winner
+// after `from` in turn order keeps the win. Records the tile, the loser and the winners.
+int32_t CMJTable::RecordClaimWinners(int32_t n, int32_t from, int32_t loser, int32_t tile) {
+    if (n > 1 && !(RuleFlags() & 0x40000u)) {
+        bool kept = false;
+        for (int32_t c = NextChair(from); c != from; c = NextChair(c)) {
+            if (winValue_[c] <= 0) continue;
+            if (kept) winValue_[c] = 0;
+            kept = true;
+        }
+        n = 1;
+    }
+    if (n > 0) {
+        winTile_ = tile;
+        loser_ = loser;
+        winners_ = n;
+        for (int c = 0; c < chairCount_; ++c)
+            if (winValue_[c] > 0) {
+                firstWinner_ = c;
+                break;
+            }
+    }
+    return n;
+}
+
 int32_t CMJTable::HuOnDiscardAll(int32_t discarder, int32_t tile) {
     if (!ValidMJ(discarder)) return 0;
     int32_t n = 0;
@@ -732,26 +757,7 @@ int32_t CMJTable::HuOnDiscardAll(int32_t discarder, int32_t tile) {
         winValue_[c] = WinValue(c, tile, &hu_[c], 1);
         if (winValue_[c] > 0) ++n;
     }
-    if (n > 1 && !(RuleFlags() & 0x40000u)) {
-        bool kept = false;
-        for (int32_t c = NextChair(discarder); c != discarder; c = NextChair(c)) {
-            if (winValue_[c] <= 0) continue;
-            if (kept) winValue_[c] = 0;
-            kept = true;
-        }
-        n = 1;
-    }
-    if (n > 0) {
-        winTile_ = tile;
-        loser_ = discarder;
-        winners_ = n;
-        for (int c = 0; c < chairCount_; ++c)
-            if (winValue_[c] > 0) {
-                firstWinner_ = c;
-                break;
-            }
-    }
-    return n;
+    return RecordClaimWinners(n, discarder, discarder, tile);
 }
 
 int32_t CMJTable::HuOnGangAll(int32_t owner, int32_t tile) {
@@ -763,26 +769,7 @@ int32_t CMJTable::HuOnGangAll(int32_t owner, int32_t tile) {
         winValue_[c] = WinValue(c, tile, &hu_[c], 4);
         if (winValue_[c] > 0) ++n;
     }
-    if (n > 1 && !(RuleFlags() & 0x40000u)) {
-        bool kept = false;
-        for (int32_t c = NextChair(owner); c != owner; c = NextChair(c)) {
-            if (winValue_[c] <= 0) continue;
-            if (kept) winValue_[c] = 0;
-            kept = true;
-        }
-        n = 1;
-    }
-    if (n > 0) {
-        winTile_ = tile;
-        loser_ = pendingDeclarer_;
-        winners_ = n;
-        for (int c = 0; c < chairCount_; ++c)
-            if (winValue_[c] > 0) {
-                firstWinner_ = c;
-                break;
-            }
-    }
-    return n;
+    return RecordClaimWinners(n, owner, pendingDeclarer_, tile);
 }
 
 int32_t CMJTable::HuSelfDrawn(int32_t chair, int32_t tile) {

@@ -270,6 +270,7 @@ protected:
     int32_t huAsked_[kMJChairs] = {};
 
 private:
+    int32_t RecordClaimWinners(int32_t n, int32_t from, int32_t loser, int32_t tile);
     void ResetMJ(bool full);
 };
 
