@@ -13,6 +13,10 @@ public:
     uint32_t Compute(const void* data, size_t n, uint32_t progressTarget = 0) const;
     // Continues a running CRC (start with 0).
     static uint32_t Update(uint32_t crc, const void* data, size_t n);
+    // Continues a running CRC over n bytes with bytes [zeroFrom, zeroTo) taken as zeros
+    // (the bounds are cut to n); the bytes themselves are not changed.
+    static uint32_t UpdateZeroed(uint32_t crc, const void* data, size_t n, size_t zeroFrom,
+                                 size_t zeroTo);
 };
 
 }  // namespace hqlv::netlib

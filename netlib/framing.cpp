@@ -90,10 +90,7 @@ int YrnJoinChunks(const uint8_t* in, size_t n, CYrnBuffer& out, int maxData) {
 
 uint32_t YrnPacketCrc(const uint8_t* packet, size_t size) {
     if (size < 20) return CYrnCrc32::Update(0, packet, size);
-    static const uint8_t kZeros[8] = {};
-    uint32_t c = CYrnCrc32::Update(0, packet, 12);
-    c = CYrnCrc32::Update(c, kZeros, 8);
-    return CYrnCrc32::Update(c, packet + 20, size - 20);
+    return CYrnCrc32::UpdateZeroed(0, packet, size, 12, 20);
 }
 
 bool YrnBuildPacket(const YrnPacketHead& head, const uint8_t* data, size_t n, bool withCrc,

@@ -103,6 +103,8 @@ CYrnCodec& threadCodec() {
 // those refuse the chunks, or find none (the joining way then reports it).
 bool chunkPieces(const uint8_t* in, size_t n, int maxData, std::vector<YrnPiece>& pieces) {
     size_t pos = 0;
+    // Full chunks but for the last: one allocation for the usual message.
+    if (maxData > 0) pieces.reserve(n / (static_cast<size_t>(maxData) + 4) + 1);
     while (n - pos >= 5) {
         const int32_t len = getI32(in + pos);
         pos += 4;
