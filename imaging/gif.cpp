@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kReadBuffer = 16383;
 constexpr int kNoRowLimit = 0x7FFFFFFF;  // data of an empty frame is consumed, not placed
+// The line width that data is consumed with: any width gives the same codes, and a wide one
+// ends a line (a call) every few thousand pixels rather than at every pixel.
+constexpr int kConsumeWidth = 4096;
 constexpr int kCodeMask[13] = {0,    0x1,  0x3,   0x7,   0xF,   0x1F, 0x3F,
                                0x7F, 0xFF, 0x1FF, 0x3FF, 0x7FF, 0xFFF};
 
@@ -35,6 +38,47 @@ bool readDescriptor(CRasterFile* f, Descriptor& d) {
     d.height = le16(b + 6);
     d.flags = b[8];
     return true;
+}
+
+// The colour indexes of row y (1, 4 or 8 bits a pixel), one byte each, into out[0, w).
+void readIndexes(const CRaster& img, uint32_t y, uint8_t* out, int32_t w) {
+    const uint8_t* row = img.GetBits(y);
+    const int32_t whole = w / 2;
+    switch (img.GetBpp()) {
+        case 8:
+            std::memcpy(out, row, static_cast<size_t>(w));
+            break;
+        case 4:
+            for (int32_t i = 0; i < whole; ++i) {
+                out[2 * i] = row[i] >> 4;
+                out[2 * i + 1] = row[i] & 0x0F;
+            }
+            if (w & 1) out[w - 1] = row[whole] >> 4;
+            break;
+        case 1:
+            for (int32_t x = 0; x < w; ++x) out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+            break;
+        default:
+            std::memset(out, 0, static_cast<size_t>(w));
+            break;
+    }
+}
+
+// The reverse for 1- and 4-bit rows: indexes in[0, w) (their low bits) into row y; the bits
+// past the last pixel keep what they hold.
+void writeIndexes(CRaster& img, uint32_t y, const uint8_t* in, int32_t w) {
+    uint8_t* row = img.GetBits(y);
+    if (img.GetBpp() == 4) {
+        const int32_t whole = w / 2;
+        for (int32_t i = 0; i < whole; ++i)
+            row[i] = static_cast<uint8_t>((in[2 * i] << 4) | (in[2 * i + 1] & 0x0F));
+        if (w & 1) row[whole] = static_cast<uint8_t>((row[whole] & 0x0F) | (in[w - 1] << 4));
+    } else if (img.GetBpp() == 1) {
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t mask = static_cast<uint8_t>(0x80 >> (x & 7));
+            row[x >> 3] = (in[x] & 1) ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask);
+        }
+    }
 }
 
 }  // namespace
@@ -87,7 +131,7 @@ struct CRasterGIF::State {
         return buf[index++];
     }
 
-    void initExp(int size) {
+    void initExp(int size, bool tables) {
         curSize = size + 1;
         topSlot = 1 << curSize;
         clearCode = 1 << size;
@@ -95,6 +139,7 @@ struct CRasterGIF::State {
         slot = newCodes = endCode + 1;
         navail = nbitsLeft = 0;
         terminator = false;
+        if (!tables) return;
         std::memset(stack, 0, sizeof(stack));
         std::memset(suffix, 0, sizeof(suffix));
         std::memset(prefix, 0, sizeof(prefix));
@@ -211,7 +256,11 @@ struct CRasterGIF::State {
         const int size = getByte();
         if (size < 0) return size;
         if (size < 2 || size > 9) return -20;
-        initExp(size);
+        // Data that is only consumed (nothing placed, no rows counted) needs just its codes:
+        // how far it runs and whether it is damaged. The pixels of a string (the walk down
+        // its prefixes, up to 4,094 a code) change neither, so they are not made.
+        const bool consumeOnly = !target && height == kNoRowLimit;
+        initExp(size, !consumeOnly);
         std::vector<uint8_t> line(static_cast<size_t>(lineWidth) + 1);
         int bufcnt = lineWidth;
         uint8_t* bufptr = line.data();
@@ -239,6 +288,13 @@ struct CRasterGIF::State {
                 if (c >= slot) c = 0;
                 oc = fc = c;
                 if (const int r = emit(static_cast<uint8_t>(c)); r < 0) return r;
+            } else if (consumeOnly) {
+                if (c > slot) ++*badCodes;
+                if (slot < topSlot) ++slot;
+                if (slot >= topSlot && curSize < 12) {
+                    topSlot <<= 1;
+                    ++curSize;
+                }
             } else {
                 int code = c;
                 if (code >= slot && sp < 4094) {
@@ -260,8 +316,22 @@ struct CRasterGIF::State {
                     topSlot <<= 1;
                     ++curSize;
                 }
+                // The stacked string goes out in runs up to the end of the line, not a call
+                // a pixel.
                 while (sp > 0) {
-                    if (const int r = emit(stack[--sp]); r < 0) return r;
+                    const int k = sp < bufcnt ? sp : bufcnt;
+                    if (target) {
+                        for (int i = 0; i < k; ++i) *bufptr++ = stack[--sp];
+                    } else {
+                        sp -= k;  // only measured: the pixels are counted, not kept
+                        bufptr += k;
+                    }
+                    bufcnt -= k;
+                    if (bufcnt == 0) {
+                        if (const int r = outLine(line.data(), lineWidth); r < 0) return r;
+                        bufptr = line.data();
+                        bufcnt = lineWidth;
+                    }
                 }
             }
         }
@@ -294,18 +364,25 @@ struct CRasterGIF::State {
         file->Seek(consumedPosition(), 0);
     }
 
-    // After damaged data: the next "," that opens the file or follows a zero byte.
+    // After damaged data: the next "," that opens the file or follows a zero byte. The file
+    // is searched a piece at a time rather than a call a byte.
     int64_t seekNextImage(int64_t position) {
         file->Seek(position, 0);
-        long prev = 0;
-        for (bool first = true;; first = false) {
-            const long ch = file->GetC();
-            if (ch < 0) return -1;
-            if (ch == ',' && (first || prev == 0)) {
-                file->Seek(-1, 1);
-                return file->Tell();
+        uint8_t piece[4096];
+        uint8_t prev = 0;
+        bool first = true;
+        for (int64_t at = position;;) {
+            const size_t got = file->Read(piece, 1, sizeof piece);
+            if (got == 0) return -1;
+            for (size_t i = 0; i < got; ++i) {
+                if (piece[i] == ',' && (first || prev == 0)) {
+                    file->Seek(at + static_cast<int64_t>(i), 0);
+                    return file->Tell();
+                }
+                prev = piece[i];
+                first = false;
             }
-            prev = ch;
+            at += static_cast<int64_t>(got);
         }
     }
 
@@ -354,13 +431,15 @@ struct CRasterGIF::State {
     }
 };
 
-CRasterGIF::CRasterGIF() : CRaster(RASTER_FORMAT_GIF), st_(std::make_unique<State>()) {}
+// The decoder's state (some 33 KB) is made once the bytes are known to be a GIF: the format
+// dispatcher makes a GIF decoder for every picture that is not a BMP, JPEG or icon.
+CRasterGIF::CRasterGIF() : CRaster(RASTER_FORMAT_GIF) {}
 CRasterGIF::~CRasterGIF() = default;
 int32_t CRasterGIF::GetLoopCount() const {
-    return st_->loops;
+    return st_ ? st_->loops : 0;
 }
 const char* CRasterGIF::GetComment() const {
-    return st_->comment;
+    return st_ ? st_->comment : "";
 }
 
 namespace {
@@ -407,7 +486,7 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
             // counted by their sub-blocks (the same count unless their data is damaged).
             const uint64_t pixels = uint64_t(d.width) * d.height;
             if (empty) {
-                st.runImage(1, nullptr, false, kNoRowLimit);
+                st.runImage(kConsumeWidth, nullptr, false, kNoRowLimit);
             } else if (!CRaster::SizeAllowed(d.width, d.height, 1) ||
                        (cap != 0 && pixels > cap - walked)) {
                 st.skipImage();
@@ -431,10 +510,11 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
 
 bool CRasterGIF::Decode(CRasterFile* file) {
     if (!file) return false;
-    State& st = *st_;
-    st.file = file;
     uint8_t hdr[13];
     if (file->Read(hdr, 1, 13) != 13 || std::memcmp(hdr, "GIF8", 4) != 0) return false;
+    if (!st_) st_ = std::make_unique<State>();
+    State& st = *st_;
+    st.file = file;
     Screen screen;
     screen.width = le16(hdr + 6);
     screen.height = le16(hdr + 8);
@@ -502,7 +582,7 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         if (empty) {
             // Nothing to show: consume the data and go on.
-            st.runImage(1, nullptr, false, kNoRowLimit);
+            st.runImage(kConsumeWidth, nullptr, false, kNoRowLimit);
             continue;
         }
         const uint32_t bpp = count <= 2 ? 1 : count <= 16 ? 4 : 8;
@@ -609,13 +689,16 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
     const int32_t cw = canvas.head_.biWidth, ch = canvas.head_.biHeight;
     const int32_t frameTrans = info_.nBkgndIndex;
     const uint32_t frameColours = head_.biClrUsed;
+    // Rows are read whole into these, not a pixel at a time.
+    std::vector<uint8_t> frameRow(static_cast<size_t>(fw > 0 ? fw : 1)),
+        canvasRow(static_cast<size_t>(cw > 0 ? cw : 1));
     bool used[256] = {};
     if (!first) {
-        for (int32_t y = 0; y < fh; ++y)
-            for (int32_t x = 0; x < fw; ++x) {
-                const uint8_t i = BlindGetPixelIndex(x, y);
-                if (i != frameTrans) used[i] = true;
-            }
+        for (int32_t y = 0; y < fh; ++y) {
+            readIndexes(*this, static_cast<uint32_t>(y), frameRow.data(), fw);
+            for (int32_t x = 0; x < fw; ++x) used[frameRow[x]] = true;
+        }
+        if (frameTrans >= 0 && frameTrans < 256) used[frameTrans] = false;
     }
     uint8_t map[256];
     for (int i = 0; i < 256; ++i) map[i] = static_cast<uint8_t>(i);
@@ -641,14 +724,16 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
                 if (wide.Create(canvas.GetWidth(), canvas.GetHeight(), 8, RASTER_FORMAT_GIF)) {
                     wide.SetPalette(canvas.GetPalette(), canvas.head_.biClrUsed);
                     for (int32_t y = 0; y < ch; ++y)
-                        for (int32_t x = 0; x < cw; ++x)
-                            wide.BlindSetPixelIndex(x, y, canvas.BlindGetPixelIndex(x, y));
+                        readIndexes(canvas, static_cast<uint32_t>(y),
+                                    wide.GetBits(static_cast<uint32_t>(y)), cw);
                     canvas.Transfer(wide, false);
                 }
             }
             bool taken[256] = {};
-            for (int32_t y = 0; y < ch; ++y)
-                for (int32_t x = 0; x < cw; ++x) taken[canvas.BlindGetPixelIndex(x, y)] = true;
+            for (int32_t y = 0; y < ch; ++y) {
+                readIndexes(canvas, static_cast<uint32_t>(y), canvasRow.data(), cw);
+                for (int32_t x = 0; x < cw; ++x) taken[canvasRow[x]] = true;
+            }
             if (firstTrans >= 0 && firstTrans < 256) taken[firstTrans] = true;
             RGBQUAD* cpal = canvas.GetPalette();
             const uint32_t n = canvas.head_.biClrUsed;
@@ -712,10 +797,16 @@ void CRasterGIF::MixInto(CRaster& canvas, uint32_t left, uint32_t top, bool firs
                 if (src[x] != frameTrans) dst[x] = map[src[x]];
             continue;
         }
-        for (int32_t x = static_cast<int32_t>(left); x < xEnd; ++x) {
-            const uint8_t i = BlindGetPixelIndex(x - static_cast<int32_t>(left), fy);
-            if (i != frameTrans) canvas.SetPixelIndex(x, y, map[i]);
-        }
+        // Other depths through unpacked rows; a canvas without a palette takes no indexes.
+        const int32_t n = xEnd - static_cast<int32_t>(left);
+        if (n <= 0 || canvas.head_.biClrUsed == 0) break;
+        readIndexes(*this, static_cast<uint32_t>(fy), frameRow.data(), n);
+        const bool wholeBytes = canvas.GetBpp() == 8;
+        uint8_t* dst = wholeBytes ? canvas.GetBits(static_cast<uint32_t>(y)) : canvasRow.data();
+        if (!wholeBytes) readIndexes(canvas, static_cast<uint32_t>(y), dst, cw);
+        for (int32_t x = 0; x < n; ++x)
+            if (frameRow[x] != frameTrans) dst[left + x] = map[frameRow[x]];
+        if (!wholeBytes) writeIndexes(canvas, static_cast<uint32_t>(y), dst, cw);
     }
     canvas.info_.nBkgndIndex = firstTrans;
 }

@@ -1,12 +1,12 @@
 // Any bytes through the decode dispatcher with the format unknown, the way the engine's
 // picture import uses it: a first decode, and for animations a second one keeping every
-// frame. What one input may cost is capped, since under the sanitizers a large picture took
-// a millisecond and more per input without reaching anything a small one does not: pictures
-// are capped at 16,384 pixels, the second decode keeping every frame runs while frames times
-// pixels stay within 16,384 (each frame is composed onto the whole picture), and only
-// pictures of up to 1,024 pixels are turned and mirrored (those walk every pixel one call at
-// a time). The follow-up steps reach all their branches on small pictures; with four times
-// the pixels they took most of each run's time.
+// frame. What one input may cost is capped, since under the sanitizers every pixel is a
+// handful of traced comparisons and a large picture reaches nothing a small one does not:
+// pictures are capped at 4,096 pixels (64 x 64, still whole JPEG blocks, PNG interlace
+// passes and TIFF strips of every kind), the second decode keeping every frame runs while
+// frames times pixels stay within 4,096 (each frame is composed onto the whole picture), and
+// only pictures of up to 256 pixels are turned and mirrored (those walk every pixel one call
+// at a time). With four times the pixels these steps took most of each run's time.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,12 +18,12 @@ using hqlv::imaging::CRaster;
 
 namespace {
 volatile uint32_t g_sink;  // keeps the reads from being optimised away
-constexpr uint64_t kAllFramesPixels = 16384, kTurnPixels = 1024;
+constexpr uint64_t kAllFramesPixels = 4096, kTurnPixels = 256;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool limited = [] {
-        CRaster::SetMaxPixels(1u << 14);
+        CRaster::SetMaxPixels(1u << 12);
         // The JPEG marker walk reports some damage on standard output; keep the log readable.
         return std::freopen("/dev/null", "w", stdout) != nullptr;
     }();
