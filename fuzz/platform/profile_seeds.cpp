@@ -15,11 +15,11 @@ bool WriteSeeds() {
     const std::string file = "/tmp/hqlv-profile-seed-" + std::to_string(getpid()) + ".ini";
     bool ok = true;
     int n = 0;
-    auto take = [&](const std::string& prefix) {
+    auto take = [&](const std::string& prefix, const std::string& suffix = "") {
         std::string bytes;
         if (!readFile(file, &bytes)) return false;
         unlink(file.c_str());
-        return hqlv::fuzzseed::Seed("ini-" + std::to_string(n++), prefix + bytes);
+        return hqlv::fuzzseed::Seed("ini-" + std::to_string(n++), prefix + bytes + suffix);
     };
     // Settings as the client writes them.
     ok &= writeProfileString("Setup", "Volume", "80", file);
@@ -36,5 +36,10 @@ bool WriteSeeds() {
     ok &= writeProfileString("Sound", "Enabled", nullptr, file);
     ok &= writeProfileString("Last Server", "Host", "127.0.0.1", file);
     ok &= take("\n");
+    // The harness's own key already there, the text ending in a comment without a line break
+    // (a last byte that takes the harness through the file functions).
+    ok &= writeProfileString("Fuzz Section", "Key", "old", file);
+    ok &= writeProfileString("Other", "A", "1", file);
+    ok &= take("\n", "; end");
     return ok;
 }
