@@ -631,6 +631,10 @@ bool CRasterGIF::Decode(CRasterFile* file) {
 
         if (!trueCol) {
             MixInto(*canvas, d.left, d.top, image == 0, firstTrans);
+            // The screen kept before the first frame was made before that frame gave the
+            // canvas its colours: a disposal back to it must show them, not a blank table.
+            if (image == 0 && previous)
+                previous->SetPalette(canvas->GetPalette(), canvas->head_.biClrUsed);
             Transfer(*canvas, false);
         } else {
             info_.nFrame = frames - 1;  // every frame goes into the one picture

@@ -1,7 +1,8 @@
 // A second frame drawn over the first at every pair of depths (1, 4 and 8 bits), with the
 // frame's own table equal to the canvas's or holding the same colours in another order, so
 // that every way of composing (rows unpacked and packed again, the canvas widened to 8 bits,
-// straight bytes) is checked colour for colour, at odd widths and clipped at the edge.
+// straight bytes) is checked colour for colour, at odd widths, clipped at the edge and wholly
+// beyond it.
 #include <gtest/gtest.h>
 
 #include "gif_writer.h"
@@ -37,6 +38,7 @@ TEST(GifDepths, SecondFrameOverTheFirstAtEveryDepth) {
         {16, 16, true, 2, 0, 5, 5, false},   {16, 2, false, 3, 1, 5, 3, true},
         {16, 2, true, 6, 1, 5, 2, false},    {256, 16, false, 3, 1, 5, 3, true},
         {256, 2, true, 0, 0, 9, 5, true},    {16, 16, false, 6, 1, 5, 3, false},
+        {16, 16, false, 12, 1, 3, 2, true},   {2, 2, true, 9, 0, 4, 4, false},
     };
     constexpr uint32_t kW = 9, kH = 5;
     for (const DepthCase& c : cases) {
