@@ -21,14 +21,6 @@ struct DepthCase {
     bool transparent;
 };
 
-RGBQUAD entry(const std::vector<uint8_t>& table, int i) {
-    RGBQUAD c;
-    c.rgbRed = table[3 * i];
-    c.rgbGreen = table[3 * i + 1];
-    c.rgbBlue = table[3 * i + 2];
-    return c;
-}
-
 }  // namespace
 
 TEST(GifDepths, SecondFrameOverTheFirstAtEveryDepth) {
@@ -52,8 +44,10 @@ TEST(GifDepths, SecondFrameOverTheFirstAtEveryDepth) {
             for (uint32_t x = 0; x < kW; ++x)
                 a.index.push_back(static_cast<uint8_t>((x * 5 + y * 3) % c.canvasColours));
         GifFrame b{.left = c.left, .top = c.top, .width = c.width, .height = c.height};
+        // Entry i of the frame's table is this entry of the canvas's.
+        auto canvasEntry = [&](int i) { return c.reordered ? c.frameColours - 1 - i : i; };
         for (int i = 0; i < c.frameColours; ++i) {
-            const RGBQUAD q = entry(s.globalPalette, c.reordered ? c.frameColours - 1 - i : i);
+            const RGBQUAD q = colourAt(canvasEntry(i), 3, 3);
             b.localPalette.insert(b.localPalette.end(), {q.rgbRed, q.rgbGreen, q.rgbBlue});
         }
         for (uint32_t y = 0; y < c.height; ++y)
@@ -72,8 +66,8 @@ TEST(GifDepths, SecondFrameOverTheFirstAtEveryDepth) {
                     x >= c.left && x < c.left + c.width && y >= c.top && y < c.top + c.height;
                 const int over = inside ? b.index[(y - c.top) * c.width + x - c.left] : -1;
                 const RGBQUAD want = over >= 0 && !(c.transparent && over == 1)
-                                         ? entry(b.localPalette, over)
-                                         : entry(s.globalPalette, a.index[y * kW + x]);
+                                         ? colourAt(canvasEntry(over), 3, 3)
+                                         : colourAt(a.index[y * kW + x], 3, 3);
                 const RGBQUAD got = topPixel(img, static_cast<int>(x), static_cast<int>(y));
                 ASSERT_TRUE(sameRgb(got, want))
                     << c.canvasColours << "/" << c.frameColours << (c.reordered ? " reordered" : "")
