@@ -81,6 +81,22 @@ void writeIndexes(CRaster& img, uint32_t y, const uint8_t* in, int32_t w) {
     }
 }
 
+// Bytes between blocks that follow no zero byte are passed over up to and including the next
+// zero (which may start a block again): moves the file just past it, searching a piece at a
+// time. False at the end of the file.
+bool skipPastZero(CRasterFile* f) {
+    uint8_t piece[1024];
+    for (;;) {
+        const int64_t at = f->Tell();
+        const size_t got = f->Read(piece, 1, sizeof piece);
+        if (got == 0) return false;
+        if (const void* zero = std::memchr(piece, 0, got)) {
+            f->Seek(at + (static_cast<const uint8_t*>(zero) - piece) + 1, 0);
+            return true;
+        }
+    }
+}
+
 }  // namespace
 
 struct CRasterGIF::State {
@@ -111,6 +127,7 @@ struct CRasterGIF::State {
     uint8_t stack[4096];
     uint8_t suffix[4096];
     uint16_t prefix[4096];
+    int tableTop = 0;  // suffix and prefix hold zeros from here on
 
     void startBuffer(CRasterFile* f) {
         file = f;
@@ -140,9 +157,11 @@ struct CRasterGIF::State {
         navail = nbitsLeft = 0;
         terminator = false;
         if (!tables) return;
-        std::memset(stack, 0, sizeof(stack));
-        std::memset(suffix, 0, sizeof(suffix));
-        std::memset(prefix, 0, sizeof(prefix));
+        // The tables start as zeros (a damaged code reads an entry never written); only what
+        // the last image wrote is cleared. The stack is read only where it was written.
+        std::memset(suffix, 0, static_cast<size_t>(tableTop) * sizeof suffix[0]);
+        std::memset(prefix, 0, static_cast<size_t>(tableTop) * sizeof prefix[0]);
+        tableTop = 0;
     }
 
     // Reads the next sub-block into byteBuff; false at the end of the data. A zero-length
@@ -156,10 +175,17 @@ struct CRasterGIF::State {
             terminator = true;
             return true;
         }
-        for (int i = 0; i < n; ++i) {
-            const int x = getByte();
-            if (x < 0) return false;
-            byteBuff[i] = static_cast<uint8_t>(x);
+        // The block's bytes in runs from the read buffer, as getByte would give them.
+        for (int got = 0; got < n;) {
+            if (index >= kReadBuffer) {
+                fill = static_cast<int>(file->Read(buf, 1, kReadBuffer));
+                index = 0;
+            }
+            if (index >= fill) return false;
+            const int k = n - got < fill - index ? n - got : fill - index;
+            std::memcpy(byteBuff + got, buf + index, static_cast<size_t>(k));
+            index += k;
+            got += k;
         }
         return true;
     }
@@ -310,6 +336,7 @@ struct CRasterGIF::State {
                 if (slot < topSlot) {
                     suffix[slot] = static_cast<uint8_t>(fc = code);
                     prefix[slot++] = static_cast<uint16_t>(oc);
+                    if (slot > tableTop) tableTop = slot;
                     oc = c;
                 }
                 if (slot >= topSlot && curSize < 12) {
@@ -454,7 +481,11 @@ int countFrames(CRasterGIF::State& st, CRaster& img, CRasterFile* f, Screen& scr
     for (;;) {
         const long ch = f->GetC();
         if (ch < 0) break;
-        if (!prevZero && ch != 0) continue;
+        if (!prevZero && ch != 0) {
+            if (!skipPastZero(f)) break;
+            prevZero = true;
+            continue;
+        }
         if (ch == '!') {
             if (!st.decodeExtension(img)) break;
         } else if (ch == ',') {
@@ -556,7 +587,11 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         const long ch = file->GetC();
         if (ch < 0) break;
         if (info_.nEscape > 0) return false;
-        if (!prevZero && ch != 0) continue;
+        if (!prevZero && ch != 0) {
+            if (!skipPastZero(file)) break;
+            prevZero = true;
+            continue;
+        }
         if (ch == '!') {
             if (!st.decodeExtension(*this)) break;
             continue;
