@@ -29,14 +29,16 @@ bool CRasterICO::Decode(CRasterFile* file) {
     const uint16_t reserved = le16(hdr), type = le16(hdr + 2), count = le16(hdr + 4);
     if (reserved != 0 || (type != 1 && type != 2)) return false;
     info_.nNumFrames = count;
-    std::vector<IcoEntry> entries(count);
-    for (auto& e : entries) {
+    // Every entry must be there; only the one asked for is kept (a count is up to 65,535,
+    // and a table that size was made and cleared for any six bytes that look like a head).
+    IcoEntry e{};
+    for (int i = 0; i < count; ++i) {
         uint8_t b[16];
         if (file->Read(b, 1, 16) != 16) return false;
-        e = {b[0], b[1], b[2], b[3], le16(b + 4), le16(b + 6), le32(b + 8), le32(b + 12)};
+        if (i == info_.nFrame)
+            e = {b[0], b[1], b[2], b[3], le16(b + 4), le16(b + 6), le32(b + 8), le32(b + 12)};
     }
     if (info_.nFrame < 0 || info_.nFrame >= count) return false;
-    const IcoEntry& e = entries[static_cast<size_t>(info_.nFrame)];
 
     if (!file->Seek(start + e.offset, 0)) return false;
     uint8_t sig[8] = {};
