@@ -127,7 +127,9 @@ struct CRasterGIF::State {
     uint8_t stack[4096];
     uint8_t suffix[4096];
     uint16_t prefix[4096];
-    int tableTop = 0;  // suffix and prefix hold zeros from here on
+    // Suffix and prefix hold zeros from here on; at first nothing is known (the state is not
+    // cleared when made: the buffers are written before they are read).
+    int tableTop = 4096;
 
     void startBuffer(CRasterFile* f) {
         file = f;
@@ -543,7 +545,7 @@ bool CRasterGIF::Decode(CRasterFile* file) {
     if (!file) return false;
     uint8_t hdr[13];
     if (file->Read(hdr, 1, 13) != 13 || std::memcmp(hdr, "GIF8", 4) != 0) return false;
-    if (!st_) st_ = std::make_unique<State>();
+    if (!st_) st_.reset(new State);
     State& st = *st_;
     st.file = file;
     Screen screen;
