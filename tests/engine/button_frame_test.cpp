@@ -7,40 +7,25 @@
 #include "engine/core/mouse_manager.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
 namespace {
 
-struct Frames : ::testing::Test {
+struct Frames : test::SceneTest<GameBase> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.SetHost(&host);
-        scene.Init();
-        scene.InitScreen(400, 300);
+        SceneTest::SetUp();
         pictures.Add(9, test::SolidPicture(30, 20, {0xFF808080}));
         skin.left = {9, 0, 0, 10, 20, 0};
         skin.right = {9, 0, 0, 10, 20, 0};
         skin.middle = {9, 0, 0, 30, 20, 0};
-    }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
     }
     uint32_t Button() { return scene.CreateAdvancedButton(1, 0, 0, 0, 20, 10, true)->ControlId(); }
     void Frame() {
         clock.advance(40);
         scene.Tick();
     }
-    GameKernel& k() { return scene.GetKernel(); }
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    test::RecordingHost host;
-    test::PictureTable pictures;
     ButtonSkin skin;
-    GameBase scene;
 };
 
 TEST_F(Frames, SlotsFollowThePiecesAndBadIndexesAreLogged) {
