@@ -400,6 +400,10 @@ TEST(BlitEntry, SourceRectanglesFramesAndEdges) {
         DrawImageEx(e.ds(), q2, keyed, 0, 0, W, H, 1.0, kNoColour);
         BlitParams q3 = Block(2, 2, v, v, 45.0);
         DrawImageEx(e.ds(), q3, keyed, 0, 0, W, H, 1.0, kNoColour);
+        // Either side alone past the largest block.
+        BlitParams tall = Block(2, 2, W, (1 << 20) + 1), wide = Block(2, 2, (1 << 20) + 1, H);
+        DrawImageEx(e.ds(), tall, keyed, 0, 0, W, H, 1.0, kNoColour);
+        DrawImageEx(e.ds(), wide, keyed, 0, 0, W, H, 1.0, kNoColour);
         for (uint32_t px : e.px) EXPECT_EQ(px, 9u);
     }
     // A buffer smaller than its size claims is not read.

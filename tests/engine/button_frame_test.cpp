@@ -146,10 +146,10 @@ TEST_F(Frames, SetEventBeforeCreateIsRefused) {
 }
 
 TEST_F(Frames, FadeInEndsInAResetThroughCallback67) {
-    ButtonFrame* f = scene.CreateButtonFrame(1, &skin);
+    ButtonFrame* f = scene.CreateButtonFrame(2, &skin);
     auto* img = scene.CreateImageEntity(4, 10, 10, 9, 0, 0, 0, 0, kNoColour);
     ControlData* c = k().ApplyControl(img->GetId(), 0);
-    f->OnButton(0, c->id);
+    f->OnButton(1, c->id);  // slot 0 stays empty
     c->Enable(false);
     scene.AnimateButtonFrame(f->ControlId(), 0.5, 1.0);
     for (int i = 0; i < 4; ++i) Frame();

@@ -173,6 +173,11 @@ TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
     // Drawn onto the cleared (transparent) buffer, the picture is copied as it is.
     EXPECT_EQ(s.target.at(0, 0), kGreen);
     EXPECT_EQ(s.target.at(15, 11), kGreen);
+    // Without flag 1 the background is drawn afresh each frame, never from the old cache.
+    s.pics.Add(10, SolidPicture(16, 12, {kRed}));
+    EXPECT_EQ(s.canvas.SetBackgroundImage(10, 0, 0, 16, 12, 0), 999999);
+    s.canvas.Render(2, s.target.surface);
+    EXPECT_EQ(s.target.at(0, 0), kRed);
 }
 
 // ---- draw layers -----------------------------------------------------------------------

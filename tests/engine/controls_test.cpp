@@ -247,6 +247,7 @@ TEST_F(Buttons, FloatingTextCallbackShowsTheText) {
 }
 
 TEST_F(Buttons, CreateMakesAPlaneOnTheTopLayerBoundToTheCode) {
+    EXPECT_EQ(Plain()->TextEntity(), nullptr);  // not created yet
     AdvButton* shown = Plain();
     shown->Create(700, 50, 60, 40, 20, true);
     PlaneEntity* face = shown->TextEntity();

@@ -265,6 +265,10 @@ TEST_F(Services, ParticleAndFrameEntitiesStartHiddenOnTheirLayer) {
     EXPECT_EQ(scene.RunParticles(nullptr, 0, 0, MessageData{}, 0), 0u);
     EXPECT_NE(scene.RunParticles(both, 0, 0, MessageData{}, 0), 0u);
     EXPECT_EQ(both->State()->running, 1u);
+    clock.advance(40);
+    k().RunDueApplies();  // a fresh run is not finishing: it keeps running
+    EXPECT_EQ(both->State()->running, 1u);
+    EXPECT_EQ(k().GetActiveApplyCount(), 1u);
 
     auto seq = std::make_unique<FrameSequence>();
     seq->Build(2, 7, 12, 9, 50);
