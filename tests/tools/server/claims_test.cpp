@@ -239,6 +239,9 @@ public:
         if ((f & 2) && s.size() == 3) {
             auto body = Body(c, 64, {from, tile, s[0], s[1], s[2], 1});
             if (Ask(c, 229015, body).code == kDone) {
+                // A confirm naming another tile of the kind is refused.
+                EXPECT_EQ(Ask(c, 229045, Body(c, 64, {from, s[0], tile, s[1], s[2], 1})).code,
+                          kRefused);
                 Answer a = Ask(c, 229045, body);
                 // Held back only while a win may still come.
                 if (a.code == kHeldBack) {
