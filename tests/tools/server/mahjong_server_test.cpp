@@ -69,6 +69,11 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     auto e = p.Enter();
     ASSERT_TRUE(e);
     ASSERT_EQ(e->code, 200500);
+    // The safe box: its amount in words 0 and 1.
+    auto box = p.Call(200040, p.Body(32, {}));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Word(box->data, 0), 50000);
+    EXPECT_EQ(Word(box->data, 1), 50000);
     EXPECT_EQ(Word(e->data, 3), 4);
     EXPECT_EQ(ListedUsers(e->data), (std::map<int, int>{{0, 5002},
                                                         {1, mj::kFirstComputerId + 1},
