@@ -98,6 +98,14 @@ struct Xvfb {
     pid_t pid = 0;
 };
 
+// The stand-in hall starts nothing without a client to start: it prints its usage.
+TEST(StandInHall, WithoutAClientOnlyItsUsage) {
+    const int status =
+        std::system((std::string(HQLV_HALL_EXE) + " --server 127.0.0.1:1 2>/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
 class ClientEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
