@@ -176,6 +176,7 @@ TEST(MahjongServer, FaultyRequestsAreRefused) {
     auto negative = p.DiscardBody(Word(deal->data, 53));
     testrig::PutWord(negative, 25, -1);
     const Case cases[] = {
+        {"short enter", 200110, p.Body(104, {}), 1011},
         {"short draw", 229000, std::vector<uint8_t>(20, 0), 1011},
         {"short hu", 229080, p.Body(44, {0, 0, 1}), 1011},
         {"short kong confirm", 229045, p.Body(60, {}), 1011},
