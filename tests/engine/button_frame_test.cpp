@@ -150,7 +150,12 @@ TEST_F(Frames, FadeInEndsInAResetThroughCallback67) {
     auto* img = scene.CreateImageEntity(4, 10, 10, 9, 0, 0, 0, 0, kNoColour);
     ControlData* c = k().ApplyControl(img->GetId(), 0);
     f->OnButton(1, c->id);  // slot 0 stays empty
-    c->Enable(false);
+    // A step of 0 hides at once: the faces lose their colour and the buttons are disabled.
+    scene.AnimateButtonFrame(f->ControlId(), 0, 0.0);
+    EXPECT_EQ(img->GetColorWord(), kNoColour);
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
+    f->EnableButtons(true);  // not shown: stays disabled
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
     scene.AnimateButtonFrame(f->ControlId(), 0.5, 1.0);
     for (int i = 0; i < 4; ++i) Frame();
     EXPECT_TRUE(k().FindControl(c->id)->enabled);

@@ -178,6 +178,10 @@ TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
     EXPECT_EQ(s.canvas.SetBackgroundImage(10, 0, 0, 16, 12, 0), 999999);
     s.canvas.Render(2, s.target.surface);
     EXPECT_EQ(s.target.at(0, 0), kRed);
+    // A target without pixels is drawn nothing, however dirty the canvas.
+    s.canvas.InvalidateAll();
+    DrawSurface none{nullptr, 16, 12};
+    EXPECT_EQ(s.canvas.Render(3, none), 0);
 }
 
 // ---- draw layers -----------------------------------------------------------------------

@@ -237,6 +237,7 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     PlaneEntity p;
     TextLayout layout;
     p.SetTextLayout(&layout, true);  // no plane yet: nothing
+    p.SetFont(12, 400, "x");
     p.Fill();
     p.DrawBorder(0x123456);
     p.ApplyColorKey();
@@ -262,6 +263,8 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(p.State()->pixels[2 * 4 + 2], 0xFF00FF00u);
     EXPECT_EQ(p.State()->pixels[3 * 4 + 3], 0xFF00FF00u);
     EXPECT_EQ(p.State()->pixels[2 * 4 + 1], 0xFFFF0000u);
+    p.Resize(4, 2);  // one side alone changes the size too
+    EXPECT_EQ(p.State()->height, 2);
     p.ReplaceColor(0x0000FF, 0xFF00FF);  // into the key: transparent
     EXPECT_EQ(p.State()->pixels[0], 0x00FF00FFu);
     PlaneEntity one;
@@ -275,8 +278,11 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
 TEST(PlaneEntity, PastesReachingPastTheIntRangeLandOutsideThePlane) {
     PictureTable pics;
     pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
+    pics.Add(0, SolidPicture(2, 2, {0xFF0000FF}));
     PlaneEntity p;
     p.Create(4, 4, 0x00FF00);
+    p.PasteImage(0, 0, 0, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);  // resource 0 is none
+    EXPECT_EQ(p.State()->pixels[0], 0xFF00FF00u);
     const std::vector<uint32_t> before = p.State()->pixels;
     p.PasteImage(INT32_MAX - 1, 0, 1, 0, 0, 2, 2, 4, 4, 0.0, 1.0, kNoColour);
     p.PasteImage(0, INT32_MAX - 1, 1, 0, 0, 2, 2, 4, 4, 30.0, 1.0, kNoColour);
@@ -321,8 +327,11 @@ TEST(PlaneEntity, StyleStartsFromThePlaneAndFaceNamesAreCut) {
 TEST(PlaneEntity, ColourKeyAfterTextAndPasteBounds) {
     PictureTable pics;
     pics.Add(1, SolidPicture(2, 2, {0xFF0000FF}));
+    pics.Add(0, SolidPicture(2, 2, {0xFF0000FF}));
     PlaneEntity p;
     p.Create(4, 4, 0x00FF00);
+    p.PasteImage(0, 0, 0, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);  // resource 0 is none
+    EXPECT_EQ(p.State()->pixels[0], 0xFF00FF00u);
     p.PasteImage(4, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);  // at x = width: nothing
     EXPECT_EQ(p.State()->pixels[3], 0xFF00FF00u);
     p.PasteImage(0, 0, 1, 0, 0, 2, 2, 2, 2, 0.0, 1.0, kNoColour);
