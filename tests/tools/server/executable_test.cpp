@@ -47,4 +47,10 @@ TEST(MahjongExecutable, SameSeedGivesTheSameDealAndResult) {
     EXPECT_EQ(a.result, b.result);
 }
 
+TEST(MahjongExecutable, AnUnknownOptionOnlyPrintsTheUsage) {
+    hqlv::testing::ChildProcess server;
+    ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0", "--bogus"}));
+    EXPECT_EQ(server.WaitExit(5000), 2);
+}
+
 }  // namespace

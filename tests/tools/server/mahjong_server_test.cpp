@@ -85,6 +85,9 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     auto f = q.Enter();
     ASSERT_TRUE(f);
     ASSERT_EQ(f->code, 200500);
+    // A seated player's call reaches the others at the table.
+    p.Send(201200, p.Body(40, {}));
+    EXPECT_TRUE(q.WaitFor(201200));
     EXPECT_EQ(Word(f->data, 3), 4);
     EXPECT_EQ(
         ListedUsers(f->data),
