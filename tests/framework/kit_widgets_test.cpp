@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QStyleOption>
 #include <QTest>
 
 #include "framework/widgets/owner_draw_menu.h"
@@ -224,6 +225,20 @@ TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
         EXPECT_NE(img.pixelColor(x, sep.top()), QColor(40, 40, 40)) << flat;
         menu.hide();
     }
+}
+
+// Anything but a menu item, or drawn for another widget, is left to the base style.
+TEST(OwnerDrawMenu, OtherElementsGoToTheBaseStyle) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QImage img(20, 20, QImage::Format_ARGB32);
+    QPainter p(&img);
+    QStyleOptionButton button;
+    button.rect = QRect(0, 0, 20, 20);
+    menu.style()->drawControl(QStyle::CE_PushButton, &button, &p, nullptr);
+    QStyleOptionMenuItem item;
+    item.rect = QRect(0, 0, 20, 20);
+    menu.style()->drawControl(QStyle::CE_MenuItem, &item, &p, nullptr);
 }
 
 TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {
