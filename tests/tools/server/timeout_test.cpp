@@ -137,6 +137,7 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
         }
         // A win or a kong may come first; otherwise the first notice after the think time
         // is the discard.
+        EXPECT_EQ(rig.deal.NextDue(), rig.now + 800) << "seed " << seed;
         rig.Advance(799);
         ASSERT_EQ(rig.Count(221170), 0) << "acted before its think time";
         rig.Advance(1);
