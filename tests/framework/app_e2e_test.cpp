@@ -31,6 +31,7 @@
 namespace {
 
 using hqlv::e2e::HallRun;
+using hqlv::e2e::VirtualDisplay;
 using hqlv::e2e::ReadFile;
 using hqlv::e2e::WaitFor;
 
@@ -54,49 +55,15 @@ int ClosedPort() {
     return port;
 }
 
-// A virtual X display of its own (a number nobody uses: no lock file and no socket),
-// stopped with the test.
-struct Xvfb {
-    explicit Xvfb(int seed) {
-        display = 90 + seed % 100;
-        while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
-               access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
-            ++display;
-        std::vector<std::string> args = {"/usr/bin/Xvfb", Name(),      "-screen", "0",
-                                         "1280x800x24",   "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid = 0;
-        posix_spawn_file_actions_destroy(&fa);
-    }
-    ~Xvfb() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    std::string Name() const { return ":" + std::to_string(display); }
-    bool Ready() const {
-        std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
-        return pid > 0 && WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000) &&
-               waitpid(pid, nullptr, WNOHANG) == 0;
-    }
-    // The client's environment on this display. libxkbcommon-x11 reads its atom names with
-    // strndup beyond the block it got from xcb (harmless, but an address-sanitised client
-    // would stop there).
-    std::vector<std::string> ClientEnv(const std::string& shot) const {
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        return {"DISPLAY=" + Name(), "QT_QPA_PLATFORM=xcb", "HQLV_SCREENSHOT=" + shot,
-                std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-                    "intercept_strndup=0"};
-    }
-    int display = 0;
-    pid_t pid = 0;
-};
+// The client's environment on a virtual display. libxkbcommon-x11 reads its atom names
+// with strndup beyond the block it got from xcb (harmless, but an address-sanitised client
+// would stop there).
+std::vector<std::string> ClientEnv(const VirtualDisplay& x, const std::string& shot) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", "HQLV_SCREENSHOT=" + shot,
+            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
+                "intercept_strndup=0"};
+}
 
 // The stand-in hall starts nothing without a client to start: it prints its usage.
 TEST(StandInHall, WithoutAClientOnlyItsUsage) {
@@ -204,8 +171,8 @@ TEST_F(ClientEndToEnd, ClientQuitsWhenTheHallIsGone) {
 // written into the build folder.
 TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
-    Xvfb x(getpid());
-    ASSERT_TRUE(x.Ready()) << "Xvfb did not start";
+    VirtualDisplay x;
+    ASSERT_TRUE(x.Start(getpid())) << "Xvfb did not start";
 
     // Kept in the build folder as the test's artefact.
     // Written under a name of this process first, so that test programs running side by
@@ -215,7 +182,7 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
         std::string(HQLV_BUILD_DIR) + "/main-frame." + std::to_string(getpid()) + ".png";
     unlink(shot.c_str());
     HallRun run("shot");
-    ASSERT_TRUE(run.Start(server_->Port(), x.ClientEnv(shot)));
+    ASSERT_TRUE(run.Start(server_->Port(), ClientEnv(x, shot)));
     EXPECT_TRUE(
         WaitFor([&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 30000))
         << run.ClientLog();
@@ -235,8 +202,8 @@ TEST_F(ClientEndToEnd, ChatPaneShowsWelcomeChatLiteralTagsAndTheNotice) {
     notices.Script(
         "//notify/game/77.txt",
         {200, hqlv::framework::Utf8ToGbk("<notify><c=255>今日公告：周末双倍积分"), {}, 0, "", {}});
-    Xvfb x(getpid() + 37);
-    ASSERT_TRUE(x.Ready()) << "Xvfb did not start";
+    VirtualDisplay x;
+    ASSERT_TRUE(x.Start(getpid() + 37)) << "Xvfb did not start";
 
     std::string kept = std::string(HQLV_BUILD_DIR) + "/chat-pane.png";
     std::string shot =
@@ -244,7 +211,7 @@ TEST_F(ClientEndToEnd, ChatPaneShowsWelcomeChatLiteralTagsAndTheNotice) {
     unlink(shot.c_str());
     HallRun run("chat");
     std::string trace = run.dir() + "/trace.txt";
-    std::vector<std::string> env = x.ClientEnv(shot);
+    std::vector<std::string> env = ClientEnv(x, shot);
     env.push_back("HQLV_SCREENSHOT_MS=4000");
     env.push_back("HQLV_UI_TRACE=" + trace);
     ASSERT_TRUE(run.Start(server_->Port(), env, {"--notice-base", notices.base()}));
