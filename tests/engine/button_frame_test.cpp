@@ -41,6 +41,9 @@ TEST_F(Frames, SlotsFollowThePiecesAndBadIndexesAreLogged) {
     EXPECT_EQ(face->GetX(), f->FrameEntity()->GetX() + f->Slots()[1].dx);
     EXPECT_EQ(f->Slots()[1].dx, 0);  // the middle of three middle pieces
     EXPECT_EQ(f->Slots()[0].dx, -30);
+    f->FrameEntity()->SetPosition(200, 50);  // the offsets stay relative to the frame
+    f->Layout();
+    EXPECT_EQ(f->Slots()[0].dx, -30);
     EXPECT_EQ(f->SetSlotCount(-1, &skin, 1), -1);
     EXPECT_EQ(f->SetSlotCount(3, nullptr, 1), -1);
     EXPECT_EQ(f->OffButton(1), b);
@@ -129,8 +132,17 @@ TEST_F(Frames, FadesWithTheCursorInsideItsTurnedBox) {
     };
     at(2, 250, 150);  // outside once the box stands upright
     EXPECT_FALSE(f->Shown());
+    e->SetAlpha(0.2);
     at(2, 200, 200);
     EXPECT_TRUE(f->Shown());
+    // The fade-in steps once a frame interval.
+    const double before = e->GetAlpha();
+    clock.advance(10);
+    k().RunDueApplies();
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), before);
+    clock.advance(30);
+    k().RunDueApplies();
+    EXPECT_NE(e->GetAlpha(), before);
     at(3, 200, 140);  // still inside: no fade-out
     EXPECT_TRUE(f->Shown());
     at(3, 200, 260);
@@ -150,6 +162,9 @@ TEST_F(Frames, FadeInEndsInAResetThroughCallback67) {
     auto* img = scene.CreateImageEntity(4, 10, 10, 9, 0, 0, 0, 0, kNoColour);
     ControlData* c = k().ApplyControl(img->GetId(), 0);
     f->OnButton(1, c->id);  // slot 0 stays empty
+    f->EnableButtons(false);  // hidden or not, the seated buttons are disabled
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
+    c->Enable(true);
     // A step of 0 hides at once: the faces lose their colour and the buttons are disabled.
     scene.AnimateButtonFrame(f->ControlId(), 0, 0.0);
     EXPECT_EQ(img->GetColorWord(), kNoColour);

@@ -293,6 +293,29 @@ TEST(Canvas, ParticleTicksInvalidateTheirBox) {
     EXPECT_EQ(r.bottom, 21);
 }
 
+TEST(Canvas, AParticleOfOddHeightIsCentredRoundingUp) {
+    Scene s;
+    s.pics.Add(2, SolidPicture(1, 3, {kRed}));
+    ParticleEntity p;
+    p.SetId(1);
+    p.Init(20, 20, 1, 3, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, 1, 3), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+    p.SetCallbacks([](const ParticleParams*) { return Particle{}; },
+                   [](Particle&, const ParticleParams*) { return true; });
+    p.SetEmission(1, 10, nullptr);
+    p.State()->lastEmission = 1000;
+    p.Tick(1015);
+    ASSERT_EQ(p.State()->live, 1u);
+    s.canvas.InvalidateAll();
+    s.canvas.Render(2, s.target.surface);
+    std::vector<int> rows;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            if (s.target.at(x, y) == kRedDrawn || s.target.at(x, y) == kRed) rows.push_back(y);
+    EXPECT_EQ(rows, (std::vector<int>{18, 19, 20}));  // centred on y 20, rounding up
+}
+
 TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {
     Scene s;
     auto a = MakeImage(4, 1, 10, 10, 8, 6, 3);
