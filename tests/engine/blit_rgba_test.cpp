@@ -119,6 +119,8 @@ TEST(BlitStraightCopy, CopiesAllFourBytesAndClipsAtEveryEdge) {
 TEST(BlitKeyed, MasksFadesAndTints) {
     const int W = 6, H = 4;
     auto src = Pattern(W, H, 1);
+    // A target without pixels takes nothing, whatever size it claims.
+    BlitKeyed(BlitTarget{nullptr, W, H, Rect{0, 0, W, H}}, 0, 0, Src32(src, W, H), 1.0, kNoColour);
     // Keyed copy: alpha-0 samples leave the destination.
     {
         Surface s(W, H, 0x80FFFFFFu);
