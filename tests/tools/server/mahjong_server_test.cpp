@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -88,6 +89,22 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     // A seated player's call reaches the others at the table.
     p.Send(201200, p.Body(40, {}));
     EXPECT_TRUE(q.WaitFor(201200));
+    // Silver saved into the safe box: the table hears user, chair, 2 for saving, the amount.
+    auto saved = p.Call(200042, p.Body(24, {0, 100}));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->code, 10);
+    auto moved = q.WaitFor(211420);
+    ASSERT_TRUE(moved);
+    ASSERT_EQ(moved->data.size(), 20u);
+    EXPECT_EQ(Word(moved->data, 0), 5002);
+    EXPECT_EQ(Word(moved->data, 2), 2);
+    EXPECT_EQ(Word(moved->data, 3), 100);
+    // Raw bytes go only to a known client; a delayed reply comes after its delay.
+    EXPECT_FALSE(s.server->SendRaw(-5, {1}));
+    s.server->SetReplyDelay(201001, 300);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(p.Call(201001, p.Body(32, {})));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
     EXPECT_EQ(Word(f->data, 3), 4);
     EXPECT_EQ(
         ListedUsers(f->data),

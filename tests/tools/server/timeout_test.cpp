@@ -95,6 +95,8 @@ TEST(MahjongTimeouts, ClaimWindowClosesAfterTheClaimTime) {
                 const int steps = rig.deal.Steps();
                 rig.Advance(20 * 1000 - 1);
                 ASSERT_EQ(rig.deal.Steps(), steps) << "closed before the claim time";
+                // Only the person is awaited now: the next due time is the window's end.
+                EXPECT_EQ(rig.deal.NextDue(), rig.now + 1);
                 rig.Advance(1);
                 ASSERT_GT(rig.deal.Steps(), steps) << "open after the claim time";
                 seen = true;
