@@ -71,6 +71,18 @@ TEST(StandInHall, WithoutAClientOnlyItsUsage) {
         std::system((std::string(HQLV_HALL_EXE) + " --server 127.0.0.1:1 2>/dev/null").c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 2);
+    // A root it cannot make: it stops at the first folder, with one line.
+    FILE* f = popen((std::string(HQLV_HALL_EXE) +
+                     " --client /bin/true --server 127.0.0.1:1 --root /dev/null/x/ 2>&1")
+                        .c_str(),
+                    "r");
+    ASSERT_NE(f, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, f)) out += buf;
+    const int rootStatus = pclose(f);
+    EXPECT_EQ(WEXITSTATUS(rootStatus), 1);
+    EXPECT_EQ(out, "hall: cannot create /dev/null/x/\n");
 }
 
 class ClientEndToEnd : public ::testing::Test {

@@ -326,6 +326,7 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
     EXPECT_EQ(Word(notice->data, 6), 0);
     EXPECT_FALSE(s.deal()->Running());
     EXPECT_FALSE(s.deal()->Over());
+    EXPECT_FALSE(back.WaitFor(211000, 200));  // not told to the one who left
 }
 
 }  // namespace
