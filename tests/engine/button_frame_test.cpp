@@ -161,7 +161,7 @@ TEST_F(Frames, FadeInEndsInAResetThroughCallback67) {
     ButtonFrame* f = scene.CreateButtonFrame(2, &skin);
     auto* img = scene.CreateImageEntity(4, 10, 10, 9, 0, 0, 0, 0, kNoColour);
     ControlData* c = k().ApplyControl(img->GetId(), 0);
-    f->OnButton(1, c->id);  // slot 0 stays empty
+    f->OnButton(1, c->id);    // slot 0 stays empty
     f->EnableButtons(false);  // hidden or not, the seated buttons are disabled
     EXPECT_FALSE(k().FindControl(c->id)->enabled);
     c->Enable(true);

@@ -333,8 +333,8 @@ TEST_F(Engine, CornerEdgeScrollMovesTwiceAndPutsTheCursor) {
     // Each edge band is ten pixels wide and ends at the screen's edge.
     const struct {
         int x, y, dx, dy;
-    } points[] = {{5, 97, -5, 5}, {0, 91, -5, 5},   {200, 100, 5, 5},
-                  {190, 90, 0, 0}, {10, 10, 0, 0}, {-1, 101, 0, 0}, {201, -1, 0, 0}};
+    } points[] = {{5, 97, -5, 5}, {0, 91, -5, 5},  {200, 100, 5, 5}, {190, 90, 0, 0},
+                  {10, 10, 0, 0}, {-1, 101, 0, 0}, {201, -1, 0, 0}};
     for (const auto& p : points) {
         canvas.SetViewCenter(500, 500, true);
         s.x = p.x;

@@ -7,8 +7,8 @@
 #include "engine/core/game_object.h"
 #include "engine/core/resource_manager.h"
 #include "engine/render/picture.h"
-#include "platform/core/files.h"
 #include "picture_builders.h"
+#include "platform/core/files.h"
 #include "scene_fixture.h"
 #include "temp_folder.h"
 

@@ -31,8 +31,8 @@
 namespace {
 
 using hqlv::e2e::HallRun;
-using hqlv::e2e::VirtualDisplay;
 using hqlv::e2e::ReadFile;
+using hqlv::e2e::VirtualDisplay;
 using hqlv::e2e::WaitFor;
 
 bool ProcessGone(int pid) {
@@ -65,17 +65,19 @@ std::vector<std::string> ClientEnv(const VirtualDisplay& x, const std::string& s
                 "intercept_strndup=0"};
 }
 
-// The stand-in hall starts nothing without a client to start: it prints its usage.
-TEST(StandInHall, WithoutAClientOnlyItsUsage) {
-    const int status =
-        std::system((std::string(HQLV_HALL_EXE) + " --server 127.0.0.1:1 2>/dev/null").c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+// The stand-in hall starts nothing without a client or with an option it does not know: it
+// prints its usage.
+TEST(StandInHall, UsageErrorsAndARootItCannotMake) {
+    const std::string hall = HQLV_HALL_EXE;
+    for (const char* args :
+         {" --server 127.0.0.1:1", " --client /bin/true --bogus --root /dev/null/x/"}) {
+        const int status = std::system((hall + args + " 2>/dev/null").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2) << args;
+    }
     // A root it cannot make: it stops at the first folder, with one line.
-    FILE* f = popen((std::string(HQLV_HALL_EXE) +
-                     " --client /bin/true --server 127.0.0.1:1 --root /dev/null/x/ 2>&1")
-                        .c_str(),
-                    "r");
+    FILE* f = popen(
+        (hall + " --client /bin/true --server 127.0.0.1:1 --root /dev/null/x/ 2>&1").c_str(), "r");
     ASSERT_NE(f, nullptr);
     std::string out;
     char buf[256];

@@ -183,9 +183,16 @@ protected:
 // Each fixed-size notification: one byte short is refused, the exact size is taken.
 TEST_F(Notify, ExactMinimumBodies) {
     const std::vector<uint8_t> zero(160, 0);
-    for (auto [code, min] : std::vector<std::pair<uint32_t, size_t>>{
-             {211025, 4}, {211030, 20}, {211110, 4}, {211130, 4}, {211132, 4}, {211134, 16},
-             {211136, 12}, {211137, 12}, {211138, 8}, {211410, 32}}) {
+    for (auto [code, min] : std::vector<std::pair<uint32_t, size_t>>{{211025, 4},
+                                                                     {211030, 20},
+                                                                     {211110, 4},
+                                                                     {211130, 4},
+                                                                     {211132, 4},
+                                                                     {211134, 16},
+                                                                     {211136, 12},
+                                                                     {211137, 12},
+                                                                     {211138, 8},
+                                                                     {211410, 32}}) {
         EXPECT_FALSE(handler.OnNotify(code, zero.data(), min - 1)) << code;
         EXPECT_TRUE(handler.OnNotify(code, zero.data(), min)) << code;
     }

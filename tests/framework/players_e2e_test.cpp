@@ -17,8 +17,8 @@ namespace hqlv::framework {
 namespace {
 
 using e2e::HallRun;
-using e2e::VirtualDisplay;
 using e2e::ReadFile;
+using e2e::VirtualDisplay;
 using e2e::WaitFor;
 
 // The screen of an XWD dump (32 bits per pixel, as the virtual display keeps it).
