@@ -6,9 +6,11 @@
 #include <QStyleOption>
 #include <QTest>
 
+#include "framework/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "platform/core/message.h"
+#include "platform/ui/draw_context.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
 
@@ -16,6 +18,30 @@ namespace hqlv::framework {
 namespace {
 
 using testing::SharedQtApp;
+
+// A pane's picture is tiled from the device origin; without one (or an empty one) the
+// rectangle is filled with the colour.
+TEST(FormView, BitmapTilesFromTheOriginOrFills) {
+    SharedQtApp();
+    QImage img(8, 8, QImage::Format_ARGB32);
+    img.fill(Qt::black);
+    QImage tile(2, 2, QImage::Format_ARGB32);
+    tile.fill(Qt::blue);
+    tile.setPixel(0, 0, qRgb(255, 255, 255));
+    const QImage empty;
+    {
+        QPainter p(&img);
+        platform::ui::DrawContext dc(p);
+        DrawBitmapInRect(dc, QRect(0, 0, 2, 2), nullptr, 0x0000FF);
+        DrawBitmapInRect(dc, QRect(6, 6, 2, 2), &empty, 0x00FF00);
+        DrawBitmapInRect(dc, QRect(3, 3, 3, 3), &tile, 0);
+    }
+    EXPECT_EQ(img.pixelColor(1, 1), QColor(255, 0, 0));
+    EXPECT_EQ(img.pixelColor(7, 7), QColor(0, 255, 0));
+    EXPECT_EQ(img.pixelColor(4, 4), QColor(255, 255, 255));  // even: the tile's first pixel
+    EXPECT_EQ(img.pixelColor(3, 3), QColor(0, 0, 255));
+    EXPECT_EQ(img.pixelColor(6, 3), QColor(0, 0, 0));  // outside the rectangle
+}
 
 TEST(ReportList, ColumnTextMakesColumns) {
     SharedQtApp();
@@ -223,6 +249,10 @@ TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
         const int x = sep.right() - 3;
         EXPECT_EQ(img.pixelColor(x, sep.top() + sep.height() / 2), QColor(40, 40, 40)) << flat;
         EXPECT_NE(img.pixelColor(x, sep.top()), QColor(40, 40, 40)) << flat;
+        if (flat) {  // the icon strip: 16 + 5 pixels of the button colour
+            EXPECT_EQ(img.pixelColor(sep.left() + 20, sep.top()), QColor(200, 200, 200));
+            EXPECT_EQ(img.pixelColor(sep.left() + 21, sep.top()), QColor(240, 240, 240));
+        }
         menu.hide();
     }
 }
