@@ -463,7 +463,15 @@ TEST(HostMessageBoxes, HooksFollowTheHostAndComeBackWhenItGoes) {
         ResourceManager::SetMessageBoxHook(std::move(mine));
         EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
         EXPECT_EQ(host.quits, 1);
+        ResourceManager::MessageBoxHook keptBox = ResourceManager::SetMessageBoxHook(nullptr);
+        ResourceManager::SetMessageBoxHook(keptBox);
+        ResourceManager::QuitHook keptQuit = ResourceManager::SetQuitHook(nullptr);
+        ResourceManager::SetQuitHook(keptQuit);
         scene.SetHost(nullptr);
+        keptBox("late");  // a hook kept past the last hosted scene reaches nobody
+        keptQuit();
+        EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
+        EXPECT_EQ(host.quits, 1);
         ResourceManager::MessageBoxHook back = ResourceManager::SetMessageBoxHook(nullptr);
         back("b");
         ResourceManager::SetMessageBoxHook(std::move(back));
