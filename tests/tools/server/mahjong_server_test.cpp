@@ -101,10 +101,10 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     EXPECT_EQ(Word(moved->data, 3), 100);
     // Raw bytes go only to a known client; a delayed reply comes after its delay.
     EXPECT_FALSE(s.server->SendRaw(-5, {1}));
-    s.server->SetReplyDelay(201001, 300);
+    s.server->SetReplyDelay(201001, 150);
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(p.Call(201001, p.Body(32, {})));
-    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
     EXPECT_EQ(Word(f->data, 3), 4);
     EXPECT_EQ(
         ListedUsers(f->data),
@@ -326,7 +326,7 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
     EXPECT_EQ(Word(notice->data, 6), 0);
     EXPECT_FALSE(s.deal()->Running());
     EXPECT_FALSE(s.deal()->Over());
-    EXPECT_FALSE(back.WaitFor(211000, 200));  // not told to the one who left
+    EXPECT_FALSE(back.WaitFor(211000, 100));  // not told to the one who left
 }
 
 }  // namespace
