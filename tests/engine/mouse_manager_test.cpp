@@ -239,5 +239,21 @@ TEST_F(Mouse, AControlDeletedByItsOwnHandlerIsNotTouchedAgain) {
     scene.ReleaseMouseButtons();
 }
 
+TEST_F(Mouse, EventsForAControlWithoutOwnerAreDropped) {
+    Entity* e = k().CreateEntity(0, 50, 50, 20, 20, 0.0, 1, true, 1.0);
+    e->AttachToCanvas(&k().GetCanvas(), 1);
+    ControlData* c = k().ApplyControl(e->GetId(), 0);
+    const uint32_t bare = k().CreateControl()->id;
+    for (uint32_t slot = 1; slot <= 23; ++slot) c->SetEvent(slot, slot, bare, 0);
+    k().BindControl(c, e, 0);
+    e->ApplyTransform();
+    Frame();
+    scene.OnMouseMove(0, 50, 50);
+    scene.OnLButtonDown(0, 50, 50);
+    scene.OnLButtonUp(0, 50, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(mm().State().hoveredEntity, e->GetId());
+}
+
 }  // namespace
 }  // namespace hqlv::engine
