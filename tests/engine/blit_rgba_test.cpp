@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <set>
 
 #include "engine/render/blitter.h"
 #include "render_ref.h"
@@ -273,6 +274,25 @@ TEST(BlitRotated, NearestWalkMatchesTheReference) {
                 }
             }
         }
+    }
+}
+
+// A uniform square turned draws the colour the unturned keyed loop draws, tinted or not.
+TEST(BlitRotated, KeyedFadeTakesTheTint) {
+    std::vector<uint32_t> src(16, 0xFF336699u);
+    for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
+        auto colours = [&](bool turned) {
+            Surface s(12, 12, 0xFF000000u);
+            if (turned)
+                BlitKeyedRotated(s.target(), 2, 2, Src32(src, 4, 4), 90.0, 0.5, tint);
+            else
+                BlitKeyed(s.target(), 2, 2, Src32(src, 4, 4), 0.5, tint);
+            std::set<uint32_t> seen(s.px.begin(), s.px.end());
+            seen.erase(0xFF000000u);
+            return seen;
+        };
+        EXPECT_EQ(colours(true), colours(false)) << tint;
+        EXPECT_EQ(colours(true).size(), 1u) << tint;
     }
 }
 
