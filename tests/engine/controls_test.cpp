@@ -143,6 +143,7 @@ TEST_F(Buttons, OkOnAFloatingTextClosesTheBoxOnce) {
         if (Entity* e = k().FindEntity(id); e && e->GetParent() && (!ok || e->GetX() < ok->GetX()))
             ok = e;
     ASSERT_NE(ok, nullptr);
+    EXPECT_GE(ok->GetParent()->GetZ(), 10000);  // the box stands above the scene's items
     const int x = ok->GetX(), y = ok->GetY();
     Frame();
     scene.OnMouseMove(0, x, y);

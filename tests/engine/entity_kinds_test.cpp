@@ -146,7 +146,9 @@ TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
     PictureTable pics;
     pics.Add(1, SolidPicture(10, 6, {0x80112233}));
     ParticleEntity e;
+    pics.Get(1)->flags = PIC_KEYED;
     EXPECT_EQ(e.Create(1, 6, 0, 8, 6), 999999u);
+    EXPECT_FALSE(e.State()->pictureFlags & PIC_ALPHA);  // 32-bit samples keep their flags
     EXPECT_EQ(e.Descriptor().width, 4);
     EXPECT_EQ(e.State()->pixels.size(), 24u);
     EXPECT_EQ(e.State()->pixels[0], 0x80112233u);
