@@ -317,6 +317,13 @@ TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {
     ASSERT_TRUE(menu->InsertItem(1902, kMfByCommand, 1904, "银子：5两"));
     EXPECT_EQ(menu->FindItem(1904).second, 4);
     EXPECT_EQ(menu->FindItem(1902).second, 5);
+    // A position past the end (or before the start) appends.
+    ASSERT_TRUE(menu->InsertItem(40, kMfByPosition, 1990, "末"));
+    ASSERT_TRUE(menu->InsertItem(-3, kMfByPosition, 1991, "尾"));
+    EXPECT_EQ(menu->FindItem(1990).second, 11);
+    EXPECT_EQ(menu->FindItem(1991).second, 12);
+    ASSERT_TRUE(menu->RemoveItem(1990, kMfByCommand));
+    ASSERT_TRUE(menu->RemoveItem(1991, kMfByCommand));
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(Qt::red);
     ASSERT_TRUE(menu->ModifyItem("某人", 1900, &icon));
