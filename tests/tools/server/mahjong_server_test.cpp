@@ -327,6 +327,11 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
     EXPECT_FALSE(s.deal()->Running());
     EXPECT_FALSE(s.deal()->Over());
     EXPECT_FALSE(back.WaitFor(211000, 100));  // not told to the one who left
+    // The chair it left is free for another user.
+    TableClient next(s.server->Port(), 5004, 0);
+    auto seated = next.Enter();
+    ASSERT_TRUE(seated);
+    EXPECT_EQ(seated->code, 200500);
 }
 
 }  // namespace
