@@ -279,6 +279,9 @@ TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
         if (m->code == 211080) break;
     }
     EXPECT_GT(draws, 0);
+    // A looker-on going is no player leaving the table.
+    looker.Close();
+    EXPECT_FALSE(p.WaitFor(211010, 200));
 }
 
 TEST(MahjongServer, DisconnectReturnAndLeave) {
