@@ -219,6 +219,16 @@ TEST(MahjongServer, FaultyRequestsAreRefused) {
     ASSERT_TRUE(s.deal());
     EXPECT_TRUE(s.deal()->Running());
     EXPECT_EQ(s.deal()->CheckTiles(), "");
+    // Table 0 is a table like any other.
+    TableClient z(s.server->Port(), 5009, 3);
+    ASSERT_TRUE(z.ok());
+    std::vector<uint8_t> atZero(108, 0);
+    testrig::PutWord(atZero, 0, 5009);
+    testrig::PutWord(atZero, 3, testrig::kRoom);
+    testrig::PutWord(atZero, 5, 3);
+    auto zero = z.Call(200110, atZero);
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(zero->code, 200500);
 }
 
 TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
