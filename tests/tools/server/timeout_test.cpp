@@ -119,6 +119,7 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
         o.thinkMs = 800;
         testrig::DealRig rig(o);
         for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        rig.deal.SetSeat(0, 0, true);  // user 0 is nobody: the seat keeps its player
         ASSERT_TRUE(rig.deal.Start());
         const auto& t = rig.deal.Table();
         const int b = rig.deal.Turn();
