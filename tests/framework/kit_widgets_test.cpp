@@ -230,6 +230,26 @@ TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
     }
 }
 
+// In the raised look a checked item's highlight starts after the icon column.
+TEST(OwnerDrawMenu, ACheckedItemIsHighlightedRightOfItsTick) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, QColor(240, 240, 240));
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    menu.setPalette(pal);
+    menu.AppendItem("a", kMfChecked, 1);
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    menu.setActiveAction(menu.actionAt(0));
+    const QImage img = menu.grab().toImage();
+    const QRect r = menu.actionGeometry(menu.actionAt(0));
+    EXPECT_NE(img.pixelColor(r.left() + 20, r.top() + 1), QColor(0, 0, 128));
+    EXPECT_EQ(img.pixelColor(r.left() + 21, r.top() + 1), QColor(0, 0, 128));
+    menu.hide();
+}
+
 TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
     SharedQtApp();
     for (bool flat : {false, true}) {
