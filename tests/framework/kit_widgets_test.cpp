@@ -230,8 +230,9 @@ TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
     }
 }
 
-// In the raised look a checked item's highlight starts after the icon column.
-TEST(OwnerDrawMenu, ACheckedItemIsHighlightedRightOfItsTick) {
+// A selected item's highlight starts after the icon column: a checked item in the raised
+// look, an item with an icon in the flat one.
+TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
     SharedQtApp();
     COwnerDrawMenu menu;
     QPalette pal = menu.palette();
@@ -248,6 +249,22 @@ TEST(OwnerDrawMenu, ACheckedItemIsHighlightedRightOfItsTick) {
     EXPECT_NE(img.pixelColor(r.left() + 20, r.top() + 1), QColor(0, 0, 128));
     EXPECT_EQ(img.pixelColor(r.left() + 21, r.top() + 1), QColor(0, 0, 128));
     menu.hide();
+    // In the flat look the selection of an item with an icon leaves the icon strip alone.
+    COwnerDrawMenu flat;
+    pal.setColor(QPalette::Button, QColor(200, 200, 200));
+    flat.setPalette(pal);
+    QImage icon(16, 16, QImage::Format_RGB32);
+    icon.fill(Qt::red);
+    flat.AppendItem("b", 0, 2);
+    ASSERT_TRUE(flat.ModifyItem("b", 2, &icon));
+    flat.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&flat));
+    flat.setActiveAction(flat.actionAt(0));
+    const QImage shot = flat.grab().toImage();
+    const QRect f = flat.actionGeometry(flat.actionAt(0));
+    EXPECT_EQ(shot.pixelColor(f.left() + 20, f.top() + 1), QColor(200, 200, 200));
+    EXPECT_NE(shot.pixelColor(f.left() + 21, f.top() + 1), QColor(200, 200, 200));
+    flat.hide();
 }
 
 TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
