@@ -443,6 +443,11 @@ TEST(PointList, DrawsInsideTheAreaWithAlphaRules) {
         for (int x = 0; x < 6; ++x)
             EXPECT_EQ(s.at(x, y), (x == 2 && y == 2) || (x == 5 && y == 3) ? white : 0u)
                 << x << "," << y;
+    // The area's right edge is outside it too.
+    PointNode r0{3, 2, white, nullptr};
+    Surface t(6, 6, 0);
+    DrawPointList(t.ds(), 0, 0, Rect{0, 0, 3, 6}, &r0, 1.0);
+    EXPECT_EQ(t.at(3, 2), 0u);
 }
 
 // Every palette loop draws nothing without a palette.

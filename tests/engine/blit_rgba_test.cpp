@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <set>
 
 #include "engine/render/blitter.h"
 #include "render_ref.h"
@@ -119,6 +120,8 @@ TEST(BlitStraightCopy, CopiesAllFourBytesAndClipsAtEveryEdge) {
 TEST(BlitKeyed, MasksFadesAndTints) {
     const int W = 6, H = 4;
     auto src = Pattern(W, H, 1);
+    // A target without pixels takes nothing, whatever size it claims.
+    BlitKeyed(BlitTarget{nullptr, W, H, Rect{0, 0, W, H}}, 0, 0, Src32(src, W, H), 1.0, kNoColour);
     // Keyed copy: alpha-0 samples leave the destination.
     {
         Surface s(W, H, 0x80FFFFFFu);
@@ -274,6 +277,25 @@ TEST(BlitRotated, NearestWalkMatchesTheReference) {
     }
 }
 
+// A uniform square turned draws the colour the unturned keyed loop draws, tinted or not.
+TEST(BlitRotated, KeyedFadeTakesTheTint) {
+    std::vector<uint32_t> src(16, 0xFF336699u);
+    for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
+        auto colours = [&](bool turned) {
+            Surface s(12, 12, 0xFF000000u);
+            if (turned)
+                BlitKeyedRotated(s.target(), 2, 2, Src32(src, 4, 4), 90.0, 0.5, tint);
+            else
+                BlitKeyed(s.target(), 2, 2, Src32(src, 4, 4), 0.5, tint);
+            std::set<uint32_t> seen(s.px.begin(), s.px.end());
+            seen.erase(0xFF000000u);
+            return seen;
+        };
+        EXPECT_EQ(colours(true), colours(false)) << tint;
+        EXPECT_EQ(colours(true).size(), 1u) << tint;
+    }
+}
+
 TEST(BlitRotated, QuarterTurnIsCounterClockwise) {
     // 10 × 10 with a marker below the centre; a 90 degree turn shows it right of the centre.
     std::vector<uint32_t> src(100, 0xFF000000u);
@@ -400,6 +422,10 @@ TEST(BlitEntry, SourceRectanglesFramesAndEdges) {
         DrawImageEx(e.ds(), q2, keyed, 0, 0, W, H, 1.0, kNoColour);
         BlitParams q3 = Block(2, 2, v, v, 45.0);
         DrawImageEx(e.ds(), q3, keyed, 0, 0, W, H, 1.0, kNoColour);
+        // Either side alone past the largest block.
+        BlitParams tall = Block(2, 2, W, (1 << 20) + 1), wide = Block(2, 2, (1 << 20) + 1, H);
+        DrawImageEx(e.ds(), tall, keyed, 0, 0, W, H, 1.0, kNoColour);
+        DrawImageEx(e.ds(), wide, keyed, 0, 0, W, H, 1.0, kNoColour);
         for (uint32_t px : e.px) EXPECT_EQ(px, 9u);
     }
     // A buffer smaller than its size claims is not read.

@@ -7,40 +7,25 @@
 #include "engine/core/mouse_manager.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
 namespace {
 
-struct Frames : ::testing::Test {
+struct Frames : test::SceneTest<GameBase> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.SetHost(&host);
-        scene.Init();
-        scene.InitScreen(400, 300);
+        SceneTest::SetUp();
         pictures.Add(9, test::SolidPicture(30, 20, {0xFF808080}));
         skin.left = {9, 0, 0, 10, 20, 0};
         skin.right = {9, 0, 0, 10, 20, 0};
         skin.middle = {9, 0, 0, 30, 20, 0};
-    }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
     }
     uint32_t Button() { return scene.CreateAdvancedButton(1, 0, 0, 0, 20, 10, true)->ControlId(); }
     void Frame() {
         clock.advance(40);
         scene.Tick();
     }
-    GameKernel& k() { return scene.GetKernel(); }
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    test::RecordingHost host;
-    test::PictureTable pictures;
     ButtonSkin skin;
-    GameBase scene;
 };
 
 TEST_F(Frames, SlotsFollowThePiecesAndBadIndexesAreLogged) {
@@ -55,6 +40,9 @@ TEST_F(Frames, SlotsFollowThePiecesAndBadIndexesAreLogged) {
     Entity* face = k().FindEntity(k().FindControl(b)->entityId);
     EXPECT_EQ(face->GetX(), f->FrameEntity()->GetX() + f->Slots()[1].dx);
     EXPECT_EQ(f->Slots()[1].dx, 0);  // the middle of three middle pieces
+    EXPECT_EQ(f->Slots()[0].dx, -30);
+    f->FrameEntity()->SetPosition(200, 50);  // the offsets stay relative to the frame
+    f->Layout();
     EXPECT_EQ(f->Slots()[0].dx, -30);
     EXPECT_EQ(f->SetSlotCount(-1, &skin, 1), -1);
     EXPECT_EQ(f->SetSlotCount(3, nullptr, 1), -1);
@@ -144,8 +132,17 @@ TEST_F(Frames, FadesWithTheCursorInsideItsTurnedBox) {
     };
     at(2, 250, 150);  // outside once the box stands upright
     EXPECT_FALSE(f->Shown());
+    e->SetAlpha(0.2);
     at(2, 200, 200);
     EXPECT_TRUE(f->Shown());
+    // The fade-in steps once a frame interval.
+    const double before = e->GetAlpha();
+    clock.advance(10);
+    k().RunDueApplies();
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), before);
+    clock.advance(30);
+    k().RunDueApplies();
+    EXPECT_NE(e->GetAlpha(), before);
     at(3, 200, 140);  // still inside: no fade-out
     EXPECT_TRUE(f->Shown());
     at(3, 200, 260);
@@ -161,11 +158,19 @@ TEST_F(Frames, SetEventBeforeCreateIsRefused) {
 }
 
 TEST_F(Frames, FadeInEndsInAResetThroughCallback67) {
-    ButtonFrame* f = scene.CreateButtonFrame(1, &skin);
+    ButtonFrame* f = scene.CreateButtonFrame(2, &skin);
     auto* img = scene.CreateImageEntity(4, 10, 10, 9, 0, 0, 0, 0, kNoColour);
     ControlData* c = k().ApplyControl(img->GetId(), 0);
-    f->OnButton(0, c->id);
-    c->Enable(false);
+    f->OnButton(1, c->id);    // slot 0 stays empty
+    f->EnableButtons(false);  // hidden or not, the seated buttons are disabled
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
+    c->Enable(true);
+    // A step of 0 hides at once: the faces lose their colour and the buttons are disabled.
+    scene.AnimateButtonFrame(f->ControlId(), 0, 0.0);
+    EXPECT_EQ(img->GetColorWord(), kNoColour);
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
+    f->EnableButtons(true);  // not shown: stays disabled
+    EXPECT_FALSE(k().FindControl(c->id)->enabled);
     scene.AnimateButtonFrame(f->ControlId(), 0.5, 1.0);
     for (int i = 0; i < 4; ++i) Frame();
     EXPECT_TRUE(k().FindControl(c->id)->enabled);

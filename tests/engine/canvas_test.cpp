@@ -173,6 +173,15 @@ TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
     // Drawn onto the cleared (transparent) buffer, the picture is copied as it is.
     EXPECT_EQ(s.target.at(0, 0), kGreen);
     EXPECT_EQ(s.target.at(15, 11), kGreen);
+    // Without flag 1 the background is drawn afresh each frame, never from the old cache.
+    s.pics.Add(10, SolidPicture(16, 12, {kRed}));
+    EXPECT_EQ(s.canvas.SetBackgroundImage(10, 0, 0, 16, 12, 0), 999999);
+    s.canvas.Render(2, s.target.surface);
+    EXPECT_EQ(s.target.at(0, 0), kRed);
+    // A target without pixels is drawn nothing, however dirty the canvas.
+    s.canvas.InvalidateAll();
+    DrawSurface none{nullptr, 16, 12};
+    EXPECT_EQ(s.canvas.Render(3, none), 0);
 }
 
 // ---- draw layers -----------------------------------------------------------------------
@@ -282,6 +291,29 @@ TEST(Canvas, ParticleTicksInvalidateTheirBox) {
     EXPECT_EQ(r.right, 32);
     EXPECT_EQ(r.top, 19);
     EXPECT_EQ(r.bottom, 21);
+}
+
+TEST(Canvas, AParticleOfOddHeightIsCentredRoundingUp) {
+    Scene s;
+    s.pics.Add(2, SolidPicture(1, 3, {kRed}));
+    ParticleEntity p;
+    p.SetId(1);
+    p.Init(20, 20, 1, 3, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, 1, 3), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+    p.SetCallbacks([](const ParticleParams*) { return Particle{}; },
+                   [](Particle&, const ParticleParams*) { return true; });
+    p.SetEmission(1, 10, nullptr);
+    p.State()->lastEmission = 1000;
+    p.Tick(1015);
+    ASSERT_EQ(p.State()->live, 1u);
+    s.canvas.InvalidateAll();
+    s.canvas.Render(2, s.target.surface);
+    std::vector<int> rows;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            if (s.target.at(x, y) == kRedDrawn || s.target.at(x, y) == kRed) rows.push_back(y);
+    EXPECT_EQ(rows, (std::vector<int>{18, 19, 20}));  // centred on y 20, rounding up
 }
 
 TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {

@@ -146,7 +146,9 @@ TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
     PictureTable pics;
     pics.Add(1, SolidPicture(10, 6, {0x80112233}));
     ParticleEntity e;
+    pics.Get(1)->flags = PIC_KEYED;
     EXPECT_EQ(e.Create(1, 6, 0, 8, 6), 999999u);
+    EXPECT_FALSE(e.State()->pictureFlags & PIC_ALPHA);  // 32-bit samples keep their flags
     EXPECT_EQ(e.Descriptor().width, 4);
     EXPECT_EQ(e.State()->pixels.size(), 24u);
     EXPECT_EQ(e.State()->pixels[0], 0x80112233u);
@@ -237,6 +239,7 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     PlaneEntity p;
     TextLayout layout;
     p.SetTextLayout(&layout, true);  // no plane yet: nothing
+    p.SetFont(12, 400, "x");
     p.Fill();
     p.DrawBorder(0x123456);
     p.ApplyColorKey();
@@ -262,6 +265,8 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(p.State()->pixels[2 * 4 + 2], 0xFF00FF00u);
     EXPECT_EQ(p.State()->pixels[3 * 4 + 3], 0xFF00FF00u);
     EXPECT_EQ(p.State()->pixels[2 * 4 + 1], 0xFFFF0000u);
+    p.Resize(4, 2);  // one side alone changes the size too
+    EXPECT_EQ(p.State()->height, 2);
     p.ReplaceColor(0x0000FF, 0xFF00FF);  // into the key: transparent
     EXPECT_EQ(p.State()->pixels[0], 0x00FF00FFu);
     PlaneEntity one;

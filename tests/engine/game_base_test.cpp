@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -12,7 +13,7 @@
 #include "engine/core/script_engine.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
+#include "scene_fixture.h"
 
 namespace hqlv::engine {
 namespace {
@@ -36,30 +37,11 @@ struct Recorder : ObjectBase {
     std::vector<uint32_t> codes;
 };
 
-struct Scene : GameBase {
-    int OnMessage(uint32_t code, MessageData& data, uint32_t) override {
-        messages.push_back(code);
-        (void)data;
-        return 1;
-    }
-    void OnLogicTick() override { ++logicTicks; }
-    using GameBase::AddObject;
-    std::vector<uint32_t> messages;
-    int logicTicks = 0;
-};
-
-struct Engine : ::testing::Test {
+struct Engine : test::SceneTest<test::RecordingScene, 0> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
         g_freed = 0;
-        scene.SetHost(&host);
         scene.ResetSettings();
-        scene.Init();
-    }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
+        SceneTest::SetUp();
     }
     // An entity on layer 1 with a control owned by a recorder.
     std::pair<Entity*, Recorder*> Button(int x, int y, int w, int h) {
@@ -74,10 +56,6 @@ struct Engine : ::testing::Test {
     MessageData State(const MouseState& s) {
         return MessageData::Owned(new MouseState(s), &FreeMouseState);
     }
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    RecordingHost host;
-    Scene scene;
 };
 
 TEST_F(Engine, FixedLogicalSizeConvertsMovesAndStretchesTheFrame) {
@@ -220,9 +198,40 @@ TEST_F(Engine, DirtyAreasAreOutlinedWithTheOverlayPen) {
     scene.GetKernel().GetCanvas().InvalidateRect(10, 10, 20, 20);
     scene.Render();
     ASSERT_EQ(scene.Current(), GameBase::Buffer::Overlay);
-    int pen = 0;
-    for (uint32_t p : scene.OverlayBuffer()) pen += (p & 0xFFFFFF) == 0x27FE2D;
-    EXPECT_GT(pen, 0);
+    // The outline runs on the rectangle's last row and column, not one past them.
+    int left = 40, top = 40, right = -1, bottom = -1, pen = 0;
+    for (int i = 0; i < 40 * 40; ++i)
+        if ((scene.OverlayBuffer()[size_t(i)] & 0xFFFFFF) == 0x27FE2D) {
+            ++pen;
+            left = std::min(left, i % 40), right = std::max(right, i % 40);
+            top = std::min(top, i / 40), bottom = std::max(bottom, i / 40);
+        }
+    EXPECT_EQ((std::vector<int>{left, top, right, bottom}), (std::vector<int>{10, 10, 19, 19}));
+    EXPECT_EQ(pen, 4 * 9);
+}
+
+TEST_F(Engine, RedrawFlagIsTakenOnce) {
+    scene.InitScreen(16, 16);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    EXPECT_EQ(scene.TakeRedrawFlag(), 1);
+    EXPECT_EQ(scene.TakeRedrawFlag(), 0);
+}
+
+TEST_F(Engine, RightAndMiddleButtonsReachTheHoveredControl) {
+    scene.InitScreen(100, 100);
+    auto [e, r] = Button(50, 50, 10, 10);
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    scene.Render();
+    scene.OnMouseMove(0, 50, 50);
+    scene.PumpMessages();
+    r->codes.clear();
+    scene.OnRButtonDown(0, 50, 50);
+    scene.OnRButtonUp(0, 50, 50);
+    scene.OnMButtonDown(0, 50, 50);
+    scene.OnMButtonUp(0, 50, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(r->codes, (std::vector<uint32_t>{106, 107, 119, 120}));
 }
 
 TEST_F(Engine, ATickWithoutADueFrameStillDelivers) {
@@ -262,7 +271,7 @@ TEST_F(Engine, UnansweredSystemCallbackFreesItsBlockAndLogsOnlyWhenOn) {
         MessageData n = MessageData::Number(0);
         EXPECT_EQ(scene.OnSystemCallback(code, n), 1) << code;
     }
-    for (uint32_t code : {66u, 68u, 81u, 87u}) {
+    for (uint32_t code : {66u, 67u, 68u, 81u, 87u}) {
         MessageData n = MessageData::Number(0);
         EXPECT_EQ(scene.OnSystemCallback(code, n), 0) << code;
     }
@@ -283,6 +292,11 @@ TEST_F(Engine, ControlCallbacksReadOnlyAMouseState) {
         MessageData d = State(s);
         EXPECT_EQ(scene.OnSystemCallback(a.code, d), 0);
         EXPECT_DOUBLE_EQ(e->GetAlpha(), a.alpha) << a.code;
+    }
+    // 35 to 65 are the control callbacks: answered even without a case of their own.
+    for (uint32_t code : {34u, 35u, 65u}) {
+        MessageData d = State(s);
+        EXPECT_EQ(scene.OnSystemCallback(code, d), code == 34 ? 1 : 0) << code;
     }
     MessageData d = State(s);
     EXPECT_EQ(scene.OnSystemCallback(45, d), 0);
@@ -316,11 +330,20 @@ TEST_F(Engine, CornerEdgeScrollMovesTwiceAndPutsTheCursor) {
     EXPECT_EQ(canvas.GetViewRect().centreX, 505);
     EXPECT_EQ(canvas.GetViewRect().centreY, 495);
     EXPECT_EQ(host.cursorPositions, (std::vector<std::pair<int, int>>{{1190, 2003}, {1195, 2010}}));
-    s.x = 100;
-    s.y = 50;
-    MessageData middle = State(s);
-    scene.OnSystemCallback(86, middle);
-    EXPECT_EQ(host.cursorPositions.size(), 2u);
+    // Each edge band is ten pixels wide and ends at the screen's edge.
+    const struct {
+        int x, y, dx, dy;
+    } points[] = {{5, 97, -5, 5}, {0, 91, -5, 5},  {200, 100, 5, 5}, {190, 90, 0, 0},
+                  {10, 10, 0, 0}, {-1, 101, 0, 0}, {201, -1, 0, 0}};
+    for (const auto& p : points) {
+        canvas.SetViewCenter(500, 500, true);
+        s.x = p.x;
+        s.y = p.y;
+        MessageData at = State(s);
+        scene.OnSystemCallback(86, at);
+        EXPECT_EQ(canvas.GetViewRect().centreX, 500 + p.dx) << p.x << "," << p.y;
+        EXPECT_EQ(canvas.GetViewRect().centreY, 500 + p.dy) << p.x << "," << p.y;
+    }
 }
 
 TEST_F(Engine, ChatCallbackWritesThePointAndTheControl) {
@@ -370,7 +393,7 @@ TEST(EngineLife, CleanupDeletesEveryRegisteredObjectOnceAndStopsTheTimers) {
     auto old = SetScriptEngineFactory([] { return std::unique_ptr<ObjectBase>(new FakeScript); });
     RecordingHost host;
     {
-        Scene scene;
+        test::RecordingScene scene;
         scene.SetHost(&host);
         scene.Init();
         EXPECT_EQ(g_scriptFlags, 7);
@@ -389,7 +412,7 @@ TEST(EngineLife, CleanupDeletesEveryRegisteredObjectOnceAndStopsTheTimers) {
     }
     EXPECT_EQ(g_scriptDeleted, 1);
     SetScriptEngineFactory(old);
-    Scene bare;
+    test::RecordingScene bare;
     bare.Init();
     EXPECT_EQ(bare.GetScriptEngine(), nullptr);
     EXPECT_EQ(bare.GetKernel().GetObjectCount(), 1u);
@@ -440,7 +463,15 @@ TEST(HostMessageBoxes, HooksFollowTheHostAndComeBackWhenItGoes) {
         ResourceManager::SetMessageBoxHook(std::move(mine));
         EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
         EXPECT_EQ(host.quits, 1);
+        ResourceManager::MessageBoxHook keptBox = ResourceManager::SetMessageBoxHook(nullptr);
+        ResourceManager::SetMessageBoxHook(keptBox);
+        ResourceManager::QuitHook keptQuit = ResourceManager::SetQuitHook(nullptr);
+        ResourceManager::SetQuitHook(keptQuit);
         scene.SetHost(nullptr);
+        keptBox("late");  // a hook kept past the last hosted scene reaches nobody
+        keptQuit();
+        EXPECT_EQ(host.boxes, std::vector<std::string>{"a"});
+        EXPECT_EQ(host.quits, 1);
         ResourceManager::MessageBoxHook back = ResourceManager::SetMessageBoxHook(nullptr);
         back("b");
         ResourceManager::SetMessageBoxHook(std::move(back));

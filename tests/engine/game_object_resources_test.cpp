@@ -7,8 +7,10 @@
 #include "engine/core/game_object.h"
 #include "engine/core/resource_manager.h"
 #include "engine/render/picture.h"
+#include "picture_builders.h"
 #include "platform/core/files.h"
 #include "scene_fixture.h"
+#include "temp_folder.h"
 
 namespace hqlv::engine {
 namespace {
@@ -148,6 +150,20 @@ TEST(GameObjectResources, LoadByNameReusesTheAliasAndReleaseSkipsZeros) {
     obj.ReleaseResources(ids, 0, 3);
     EXPECT_EQ(rm.GetResourceCount(), before - 1);
     EXPECT_FALSE(rm.HasId(id));
+}
+
+TEST(GameObjectResources, LoadWithAKeyKeysThePictureWithoutOneLeavesIt) {
+    test::TempFolder dir;
+    dir.put("k.bmp", test::Bmp24(2, 1, {0x112233, 0x445566}));
+    GameBase obj;
+    ResourceManager& rm = GetResourceManager();
+    const uint32_t keyed = obj.LoadImageResource(dir / "k.bmp", true, "keyed", 0x00332211, 0);
+    ASSERT_NE(rm.GetPicture(keyed), nullptr);
+    EXPECT_EQ(rm.GetPicture(keyed)->flags & PIC_KEYED, uint32_t(PIC_KEYED));
+    EXPECT_EQ(Px(*rm.GetPicture(keyed), 0) >> 24, 0u);
+    const uint32_t plain = obj.LoadImageResource(dir / "k.bmp", true, "plain", kNoColour, 0);
+    ASSERT_NE(rm.GetPicture(plain), nullptr);
+    EXPECT_EQ(rm.GetPicture(plain)->flags & PIC_KEYED, 0u);
 }
 
 TEST(GameObjectResources, GrowRefusesACountThatWraps) {

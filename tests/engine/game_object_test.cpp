@@ -8,32 +8,17 @@
 #include "engine/core/game_base.h"
 #include "engine/core/mouse_manager.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
 namespace {
 
-struct Services : ::testing::Test {
+struct Services : test::SceneTest<GameBase, 200, 200> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.SetHost(&host);
-        scene.Init();
-        scene.InitScreen(200, 200);
+        SceneTest::SetUp();
         // Four frames of 100 ms, 10 × 8 each.
         pictures.Add(7, test::SolidPicture(10, 8, {1, 2, 3, 4}, {100, 100, 100, 100}));
     }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
-    }
-    GameKernel& k() { return scene.GetKernel(); }
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    test::RecordingHost host;
-    test::PictureTable pictures;
-    GameBase scene;
 };
 
 TEST_F(Services, ImageEntityTakesThePictureSizeAndStartsHidden) {
@@ -61,6 +46,28 @@ TEST_F(Services, PlayFramesLimitAndRefusedMode) {
     clock.advance(1);
     k().RunDueApplies();
     EXPECT_EQ(k().GetActiveApplyCount(), 1u);
+}
+
+TEST_F(Services, FramesPlayedForEverHaveNoTimeLimit) {
+    ImageEntity* e = scene.CreateImageEntity(1, 30, 40, 7, 0, 0, 0, 0, kNoColour);
+    ASSERT_NE(scene.PlayFrames(e, 0, uint32_t(-1), 1, 0, 0, MessageData{}, 0), 0u);
+    for (int i = 0; i < 20; ++i) {
+        clock.advance(100);
+        k().RunDueApplies();
+    }
+    EXPECT_EQ(k().GetActiveApplyCount(), 1u);
+}
+
+// Before the scene's Init there is no kernel: nothing is made and nothing is posted.
+TEST(GameObjectWithoutKernel, MakesAndPostsNothing) {
+    GameBase loose;
+    EXPECT_EQ(loose.CreateImageEntity(1, 0, 0, 7, 0, 0, 4, 4, kNoColour), nullptr);
+    EXPECT_EQ(loose.CreatePlaneEntity(1, 0, 0, 4, 4, 0), nullptr);
+    EXPECT_EQ(loose.CreateParticleEntity(1, 0, 0, 7, 0, 0, 4, 4, nullptr, nullptr), nullptr);
+    EXPECT_EQ(loose.CreateFrameEntity(1, 0, 0, nullptr), nullptr);
+    EXPECT_EQ(loose.PauseApply(1, 1), 0u);
+    loose.PostKernelMessage(1, 0, 0);
+    loose.Release();
 }
 
 TEST_F(Services, IntervalBelowOneIsTheFrameInterval) {
@@ -258,6 +265,10 @@ TEST_F(Services, ParticleAndFrameEntitiesStartHiddenOnTheirLayer) {
     EXPECT_EQ(scene.RunParticles(nullptr, 0, 0, MessageData{}, 0), 0u);
     EXPECT_NE(scene.RunParticles(both, 0, 0, MessageData{}, 0), 0u);
     EXPECT_EQ(both->State()->running, 1u);
+    clock.advance(40);
+    k().RunDueApplies();  // a fresh run is not finishing: it keeps running
+    EXPECT_EQ(both->State()->running, 1u);
+    EXPECT_EQ(k().GetActiveApplyCount(), 1u);
 
     auto seq = std::make_unique<FrameSequence>();
     seq->Build(2, 7, 12, 9, 50);

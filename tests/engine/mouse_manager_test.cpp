@@ -5,7 +5,7 @@
 #include "engine/core/clock.h"
 #include "engine/core/game_base.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
+#include "scene_fixture.h"
 
 namespace hqlv::engine {
 namespace {
@@ -26,22 +26,14 @@ struct Listener : ObjectBase {
     uint32_t deleteOn = 0;  // deletes its own control (and so itself) on this code
 };
 
-struct Scene : GameBase {
+struct MouseScene : GameBase {
     using GameBase::AddObject;
 };
 
-struct Mouse : ::testing::Test {
+struct Mouse : test::SceneTest<MouseScene, 200, 200> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.SetHost(&host);
-        scene.Init();
-        scene.InitScreen(200, 200);
+        SceneTest::SetUp();
         own = Listen(scene.GetMouseManager()->ControlId());
-    }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
     }
     // Binds slots 1..23 of the control to themselves as codes, delivered to a listener.
     Listener* Listen(uint32_t controlId) {
@@ -60,17 +52,8 @@ struct Mouse : ::testing::Test {
         e->ApplyTransform();
         return {e->GetId(), l};
     }
-    void Frame() {
-        scene.GetKernel().GetCanvas().InvalidateAll();
-        clock.advance(40);
-        scene.Tick();
-    }
     MouseManager& mm() { return *scene.GetMouseManager(); }
 
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    test::RecordingHost host;
-    Scene scene;
     Listener* own = nullptr;
 };
 
@@ -254,6 +237,22 @@ TEST_F(Mouse, AControlDeletedByItsOwnHandlerIsNotTouchedAgain) {
     scene.OnMouseMove(0, 51, 51);
     scene.OnHoverTimer(0);
     scene.ReleaseMouseButtons();
+}
+
+TEST_F(Mouse, EventsForAControlWithoutOwnerAreDropped) {
+    Entity* e = k().CreateEntity(0, 50, 50, 20, 20, 0.0, 1, true, 1.0);
+    e->AttachToCanvas(&k().GetCanvas(), 1);
+    ControlData* c = k().ApplyControl(e->GetId(), 0);
+    const uint32_t bare = k().CreateControl()->id;
+    for (uint32_t slot = 1; slot <= 23; ++slot) c->SetEvent(slot, slot, bare, 0);
+    k().BindControl(c, e, 0);
+    e->ApplyTransform();
+    Frame();
+    scene.OnMouseMove(0, 50, 50);
+    scene.OnLButtonDown(0, 50, 50);
+    scene.OnLButtonUp(0, 50, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(mm().State().hoveredEntity, e->GetId());
 }
 
 }  // namespace

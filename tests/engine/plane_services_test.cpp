@@ -7,7 +7,6 @@
 #include "engine/render/plane.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
-#include "recording_host.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -16,20 +15,12 @@ namespace {
 constexpr uint32_t kPic = 0xFF112233;
 constexpr uint32_t kBack = 0xFF000000;  // the plane's black
 
-struct PlaneServices : ::testing::Test {
+struct PlaneServices : test::SceneTest<GameBase, 200, 200> {
     void SetUp() override {
-        old = platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.SetHost(&host);
-        scene.Init();
-        scene.InitScreen(200, 200);
+        SceneTest::SetUp();
         ASSERT_EQ(ColorToPixel(0, kNoColour), kBack);
         pictures.Add(5, test::SolidPicture(4, 4, {kPic}));
         plane = scene.CreatePlaneEntity(1, 50, 50, 20, 20, 0);
-    }
-    void TearDown() override {
-        scene.Cleanup();
-        platform::setClock(old);
     }
     // Drawn over: the blend may be a step off the picture's colour.
     bool At(int x, int y) { return plane->GetPixels()[y * 20 + x] != kBack; }
@@ -38,11 +29,6 @@ struct PlaneServices : ::testing::Test {
         for (int i = 0; i < 400; ++i) n += plane->GetPixels()[i] != kBack;
         return n;
     }
-    platform::ManualClock clock{1000};
-    platform::Clock* old = nullptr;
-    test::RecordingHost host;
-    test::PictureTable pictures;
-    GameBase scene;
     PlaneEntity* plane = nullptr;
 };
 

@@ -1,14 +1,20 @@
 #pragma once
-// Pictures registered by id for the scene tests, a canvas on a sentinel-filled target, and
-// helpers to make entities.
+// Pictures registered by id for the scene tests, a canvas on a sentinel-filled target,
+// helpers to make entities and the fixture of a whole scene on a manual clock.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "engine/core/clock.h"
 #include "engine/core/entity.h"
 #include "engine/core/entity_kinds.h"
+#include "engine/core/game_base.h"
 #include "engine/render/canvas.h"
 #include "engine/render/plane.h"
+#include "platform/core/clock.h"
+#include "recording_host.h"
 
 namespace hqlv::engine::test {
 
@@ -77,5 +83,45 @@ inline std::unique_ptr<ImageEntity> MakeImage(uint32_t id, uint32_t res, int x, 
     e->SetImage(res, 0, 0, w, h, kNoColour);
     return e;
 }
+
+// A scene that records the codes it is sent and counts its logic ticks.
+struct RecordingScene : GameBase {
+    using GameBase::AddObject;
+    int OnMessage(uint32_t code, MessageData&, uint32_t) override {
+        messages.push_back(code);
+        return 1;
+    }
+    void OnLogicTick() override { ++logicTicks; }
+    std::vector<uint32_t> messages;
+    int logicTicks = 0;
+};
+
+// A scene of W x H (no screen when W is 0) on a manual clock, drawn for a recording host.
+template <class SceneT = RecordingScene, int W = 400, int H = 300>
+struct SceneTest : ::testing::Test {
+    void SetUp() override {
+        old = platform::setClock(&clock);
+        GetEngineTimeMs();
+        scene.SetHost(&host);
+        scene.Init();
+        if (W) scene.InitScreen(W, H);
+    }
+    void TearDown() override {
+        scene.Cleanup();
+        platform::setClock(old);
+    }
+    // One frame 40 ms on, everything redrawn.
+    void Frame() {
+        scene.GetKernel().GetCanvas().InvalidateAll();
+        clock.advance(40);
+        scene.Tick();
+    }
+    GameKernel& k() { return scene.GetKernel(); }
+    platform::ManualClock clock{1000};
+    platform::Clock* old = nullptr;
+    RecordingHost host;
+    PictureTable pictures;
+    SceneT scene;
+};
 
 }  // namespace hqlv::engine::test

@@ -227,6 +227,8 @@ TEST(TextLayout, MeasuresTwoLettersAsTwoHalfHeights) {
     s.rightMargin = 5;
     EXPECT_EQ(Measure(s, "ab", 0, 7), std::make_pair(25, 27));
     EXPECT_EQ(Measure(Style(20), "", 0, 7), std::make_pair(0, 8));
+    // A letter ending exactly on the measuring width's edge keeps its own advance.
+    EXPECT_EQ(Measure(Style(12), "a", 9999993).first, 9999999);
 }
 
 TEST(TextLayout, MixedHeightsShareTheLineBottom) {

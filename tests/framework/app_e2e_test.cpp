@@ -32,6 +32,7 @@ namespace {
 
 using hqlv::e2e::HallRun;
 using hqlv::e2e::ReadFile;
+using hqlv::e2e::VirtualDisplay;
 using hqlv::e2e::WaitFor;
 
 bool ProcessGone(int pid) {
@@ -52,6 +53,38 @@ int ClosedPort() {
     int port = ntohs(a.sin_port);
     close(fd);  // nobody listens there now
     return port;
+}
+
+// The client's environment on a virtual display. libxkbcommon-x11 reads its atom names
+// with strndup beyond the block it got from xcb (harmless, but an address-sanitised client
+// would stop there).
+std::vector<std::string> ClientEnv(const VirtualDisplay& x, const std::string& shot) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", "HQLV_SCREENSHOT=" + shot,
+            std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
+                "intercept_strndup=0"};
+}
+
+// The stand-in hall starts nothing without a client or with an option it does not know: it
+// prints its usage.
+TEST(StandInHall, UsageErrorsAndARootItCannotMake) {
+    const std::string hall = HQLV_HALL_EXE;
+    for (const char* args :
+         {" --server 127.0.0.1:1", " --client /bin/true --bogus --root /dev/null/x/"}) {
+        const int status = std::system((hall + args + " 2>/dev/null").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2) << args;
+    }
+    // A root it cannot make: it stops at the first folder, with one line.
+    FILE* f = popen(
+        (hall + " --client /bin/true --server 127.0.0.1:1 --root /dev/null/x/ 2>&1").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, f)) out += buf;
+    const int rootStatus = pclose(f);
+    EXPECT_EQ(WEXITSTATUS(rootStatus), 1);
+    EXPECT_EQ(out, "hall: cannot create /dev/null/x/\n");
 }
 
 class ClientEndToEnd : public ::testing::Test {
@@ -152,34 +185,8 @@ TEST_F(ClientEndToEnd, ClientQuitsWhenTheHallIsGone) {
 // written into the build folder.
 TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
-    // A display number nobody uses: no lock file and no socket.
-    int display = 90 + getpid() % 100;
-    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
-           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
-        ++display;
-    std::string dpy = ":" + std::to_string(display);
-    pid_t xvfb = 0;
-    std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
-                                     "1280x800x24",   "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    ASSERT_EQ(posix_spawn(&xvfb, argv[0], &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    struct Reaper {
-        pid_t pid;
-        ~Reaper() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    } reaper{xvfb};
-    std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
-    ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
-    ASSERT_EQ(waitpid(xvfb, nullptr, WNOHANG), 0) << "Xvfb ended at once";
+    VirtualDisplay x;
+    ASSERT_TRUE(x.Start(getpid())) << "Xvfb did not start";
 
     // Kept in the build folder as the test's artefact.
     // Written under a name of this process first, so that test programs running side by
@@ -189,13 +196,7 @@ TEST_F(ClientEndToEnd, ScreenshotOfTheMainFrameUnderXvfb) {
         std::string(HQLV_BUILD_DIR) + "/main-frame." + std::to_string(getpid()) + ".png";
     unlink(shot.c_str());
     HallRun run("shot");
-    // libxkbcommon-x11 reads its atom names with strndup beyond the block it got from
-    // xcb (harmless, but an address-sanitised client would stop there).
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                              (asan && *asan ? ":" : "") + "intercept_strndup=0";
-    ASSERT_TRUE(run.Start(server_->Port(), {"DISPLAY=" + dpy, "QT_QPA_PLATFORM=xcb",
-                                            "HQLV_SCREENSHOT=" + shot, asanOptions}));
+    ASSERT_TRUE(run.Start(server_->Port(), ClientEnv(x, shot)));
     EXPECT_TRUE(
         WaitFor([&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 30000))
         << run.ClientLog();
@@ -215,32 +216,8 @@ TEST_F(ClientEndToEnd, ChatPaneShowsWelcomeChatLiteralTagsAndTheNotice) {
     notices.Script(
         "//notify/game/77.txt",
         {200, hqlv::framework::Utf8ToGbk("<notify><c=255>今日公告：周末双倍积分"), {}, 0, "", {}});
-    int display = 90 + (getpid() + 37) % 100;
-    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
-           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
-        ++display;
-    std::string dpy = ":" + std::to_string(display);
-    pid_t xvfb = 0;
-    std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
-                                     "1280x800x24",   "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    ASSERT_EQ(posix_spawn(&xvfb, argv[0], &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    struct Reaper {
-        pid_t pid;
-        ~Reaper() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    } reaper{xvfb};
-    std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
-    ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
+    VirtualDisplay x;
+    ASSERT_TRUE(x.Start(getpid() + 37)) << "Xvfb did not start";
 
     std::string kept = std::string(HQLV_BUILD_DIR) + "/chat-pane.png";
     std::string shot =
@@ -248,13 +225,10 @@ TEST_F(ClientEndToEnd, ChatPaneShowsWelcomeChatLiteralTagsAndTheNotice) {
     unlink(shot.c_str());
     HallRun run("chat");
     std::string trace = run.dir() + "/trace.txt";
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                              (asan && *asan ? ":" : "") + "intercept_strndup=0";
-    ASSERT_TRUE(run.Start(server_->Port(),
-                          {"DISPLAY=" + dpy, "QT_QPA_PLATFORM=xcb", "HQLV_SCREENSHOT=" + shot,
-                           "HQLV_SCREENSHOT_MS=4000", "HQLV_UI_TRACE=" + trace, asanOptions},
-                          {"--notice-base", notices.base()}));
+    std::vector<std::string> env = ClientEnv(x, shot);
+    env.push_back("HQLV_SCREENSHOT_MS=4000");
+    env.push_back("HQLV_UI_TRACE=" + trace);
+    ASSERT_TRUE(run.Start(server_->Port(), env, {"--notice-base", notices.base()}));
     auto enter = server_->WaitForRequest(200110, 30000);
     ASSERT_TRUE(enter) << run.HallLog();
     auto entry = hqlv::framework::testing::Entry(2002, 1, "李四", 0, 0, 5);

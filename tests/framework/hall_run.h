@@ -148,4 +148,43 @@ private:
     int stdin_ = -1;
 };
 
+// A virtual X display of its own (a number nobody uses: no lock file and no socket),
+// stopped with its owner; given a folder, it also keeps its screen there as an XWD file.
+class VirtualDisplay {
+public:
+    bool Start(int seed, const std::string& fbdir = "") {
+        display_ = 90 + seed % 100;
+        while (access(("/tmp/.X" + std::to_string(display_) + "-lock").c_str(), F_OK) == 0 ||
+               access(("/tmp/.X11-unix/X" + std::to_string(display_)).c_str(), F_OK) == 0)
+            ++display_;
+        std::vector<std::string> args = {"/usr/bin/Xvfb", name(),      "-screen", "0",
+                                         "1280x800x24",   "-nolisten", "tcp"};
+        if (!fbdir.empty()) args.insert(args.end(), {"-fbdir", fbdir});
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+        const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&fa);
+        if (rc != 0) return false;
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
+        return WaitFor([&] { return access(socket.c_str(), F_OK) == 0; }, 10000) &&
+               waitpid(pid_, nullptr, WNOHANG) == 0;
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    std::string name() const { return ":" + std::to_string(display_); }
+
+private:
+    int display_ = 0;
+    pid_t pid_ = 0;
+};
+
 }  // namespace hqlv::e2e

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QStyleOption>
 #include <QTest>
 
+#include "framework/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "platform/core/message.h"
+#include "platform/ui/draw_context.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
 
@@ -15,6 +18,30 @@ namespace hqlv::framework {
 namespace {
 
 using testing::SharedQtApp;
+
+// A pane's picture is tiled from the device origin; without one (or an empty one) the
+// rectangle is filled with the colour.
+TEST(FormView, BitmapTilesFromTheOriginOrFills) {
+    SharedQtApp();
+    QImage img(8, 8, QImage::Format_ARGB32);
+    img.fill(Qt::black);
+    QImage tile(2, 2, QImage::Format_ARGB32);
+    tile.fill(Qt::blue);
+    tile.setPixel(0, 0, qRgb(255, 255, 255));
+    const QImage empty;
+    {
+        QPainter p(&img);
+        platform::ui::DrawContext dc(p);
+        DrawBitmapInRect(dc, QRect(0, 0, 2, 2), nullptr, 0x0000FF);
+        DrawBitmapInRect(dc, QRect(6, 6, 2, 2), &empty, 0x00FF00);
+        DrawBitmapInRect(dc, QRect(3, 3, 3, 3), &tile, 0);
+    }
+    EXPECT_EQ(img.pixelColor(1, 1), QColor(255, 0, 0));
+    EXPECT_EQ(img.pixelColor(7, 7), QColor(0, 255, 0));
+    EXPECT_EQ(img.pixelColor(4, 4), QColor(255, 255, 255));  // even: the tile's first pixel
+    EXPECT_EQ(img.pixelColor(3, 3), QColor(0, 0, 255));
+    EXPECT_EQ(img.pixelColor(6, 3), QColor(0, 0, 0));  // outside the rectangle
+}
 
 TEST(ReportList, ColumnTextMakesColumns) {
     SharedQtApp();
@@ -203,6 +230,43 @@ TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
     }
 }
 
+// A selected item's highlight starts after the icon column: a checked item in the raised
+// look, an item with an icon in the flat one.
+TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, QColor(240, 240, 240));
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    menu.setPalette(pal);
+    menu.AppendItem("a", kMfChecked, 1);
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    menu.setActiveAction(menu.actionAt(0));
+    const QImage img = menu.grab().toImage();
+    const QRect r = menu.actionGeometry(menu.actionAt(0));
+    EXPECT_NE(img.pixelColor(r.left() + 20, r.top() + 1), QColor(0, 0, 128));
+    EXPECT_EQ(img.pixelColor(r.left() + 21, r.top() + 1), QColor(0, 0, 128));
+    menu.hide();
+    // In the flat look the selection of an item with an icon leaves the icon strip alone.
+    COwnerDrawMenu flat;
+    pal.setColor(QPalette::Button, QColor(200, 200, 200));
+    flat.setPalette(pal);
+    QImage icon(16, 16, QImage::Format_RGB32);
+    icon.fill(Qt::red);
+    flat.AppendItem("b", 0, 2);
+    ASSERT_TRUE(flat.ModifyItem("b", 2, &icon));
+    flat.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&flat));
+    flat.setActiveAction(flat.actionAt(0));
+    const QImage shot = flat.grab().toImage();
+    const QRect f = flat.actionGeometry(flat.actionAt(0));
+    EXPECT_EQ(shot.pixelColor(f.left() + 20, f.top() + 1), QColor(200, 200, 200));
+    EXPECT_NE(shot.pixelColor(f.left() + 21, f.top() + 1), QColor(200, 200, 200));
+    flat.hide();
+}
+
 TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
     SharedQtApp();
     for (bool flat : {false, true}) {
@@ -222,8 +286,26 @@ TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
         const int x = sep.right() - 3;
         EXPECT_EQ(img.pixelColor(x, sep.top() + sep.height() / 2), QColor(40, 40, 40)) << flat;
         EXPECT_NE(img.pixelColor(x, sep.top()), QColor(40, 40, 40)) << flat;
+        if (flat) {  // the icon strip: 16 + 5 pixels of the button colour
+            EXPECT_EQ(img.pixelColor(sep.left() + 20, sep.top()), QColor(200, 200, 200));
+            EXPECT_EQ(img.pixelColor(sep.left() + 21, sep.top()), QColor(240, 240, 240));
+        }
         menu.hide();
     }
+}
+
+// Anything but a menu item, or drawn for another widget, is left to the base style.
+TEST(OwnerDrawMenu, OtherElementsGoToTheBaseStyle) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QImage img(20, 20, QImage::Format_ARGB32);
+    QPainter p(&img);
+    QStyleOptionButton button;
+    button.rect = QRect(0, 0, 20, 20);
+    menu.style()->drawControl(QStyle::CE_PushButton, &button, &p, nullptr);
+    QStyleOptionMenuItem item;
+    item.rect = QRect(0, 0, 20, 20);
+    menu.style()->drawControl(QStyle::CE_MenuItem, &item, &p, nullptr);
 }
 
 TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {
@@ -272,6 +354,13 @@ TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {
     ASSERT_TRUE(menu->InsertItem(1902, kMfByCommand, 1904, "银子：5两"));
     EXPECT_EQ(menu->FindItem(1904).second, 4);
     EXPECT_EQ(menu->FindItem(1902).second, 5);
+    // A position past the end (or before the start) appends.
+    ASSERT_TRUE(menu->InsertItem(40, kMfByPosition, 1990, "末"));
+    ASSERT_TRUE(menu->InsertItem(-3, kMfByPosition, 1991, "尾"));
+    EXPECT_EQ(menu->FindItem(1990).second, 11);
+    EXPECT_EQ(menu->FindItem(1991).second, 12);
+    ASSERT_TRUE(menu->RemoveItem(1990, kMfByCommand));
+    ASSERT_TRUE(menu->RemoveItem(1991, kMfByCommand));
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(Qt::red);
     ASSERT_TRUE(menu->ModifyItem("某人", 1900, &icon));

@@ -222,6 +222,12 @@ TEST_F(PlayerPane, CommandsOfTheMenuReachChatAndHallByHandle) {
     Enter();
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    // A double click on the first row makes it the current one.
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
+    QTest::mouseDClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
+    EXPECT_EQ(view->currentRow(), 0);
+    EXPECT_EQ(view->currentUser(), view->list()->row(0)->data(0, kItemDataRole).toInt());
+    frame->chat.inputs.clear();  // the click addressed the player in the chat line
     RightClick(view->list()->viewport(), RowPoint(2));
     COwnerDrawMenu* menu = view->openMenu();
     ASSERT_NE(menu, nullptr);

@@ -18,44 +18,8 @@ namespace {
 
 using e2e::HallRun;
 using e2e::ReadFile;
+using e2e::VirtualDisplay;
 using e2e::WaitFor;
-
-// A virtual X display whose screen is also kept as an XWD file in a folder.
-class VirtualDisplay {
-public:
-    bool Start(const std::string& fbdir) {
-        display_ = 90 + getpid() % 100;
-        while (access(("/tmp/.X" + std::to_string(display_) + "-lock").c_str(), F_OK) == 0 ||
-               access(("/tmp/.X11-unix/X" + std::to_string(display_)).c_str(), F_OK) == 0)
-            ++display_;
-        std::vector<std::string> args = {"/usr/bin/Xvfb", name(), "-screen", "0",  "1280x800x24",
-                                         "-nolisten",     "tcp",  "-fbdir",  fbdir};
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-        const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return false;
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
-        return WaitFor([&] { return access(socket.c_str(), F_OK) == 0; }, 10000) &&
-               waitpid(pid_, nullptr, WNOHANG) == 0;
-    }
-    ~VirtualDisplay() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    std::string name() const { return ":" + std::to_string(display_); }
-
-private:
-    int display_ = 0;
-    pid_t pid_ = 0;
-};
 
 // The screen of an XWD dump (32 bits per pixel, as the virtual display keeps it).
 QImage ReadXwd(const std::string& path) {
@@ -132,7 +96,7 @@ TEST(PlayersEndToEnd, ListFillsInChairOrderAndTheRowMenuOpens) {
     const std::string fb = run.dir() + "/fb";
     mkdir(fb.c_str(), 0700);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(fb));
+    ASSERT_TRUE(x.Start(getpid(), fb));
     const std::string trace = run.dir() + "/ui-trace.txt";
     const char* asan = std::getenv("ASAN_OPTIONS");
     // Under X the platform's session bus library keeps a block of its own at exit: the

@@ -423,6 +423,14 @@ TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
     EXPECT_EQ(app.GetConnection()->IsConnected(), 0);
 }
 
+TEST_F(Frame, NoNoticeTimerWithoutANoticeInterval) {
+    ASSERT_EQ(app.GetNoticeInterval(), 0);
+    platform::Message m;
+    m.id = kMsgEnterGameStart;
+    frame->onMessage(m);
+    EXPECT_FALSE(frame->KillTimer(kTimerNotice));
+}
+
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
     CGameTableView* table = frame->GetGameTableView();
     ASSERT_NE(table, nullptr);

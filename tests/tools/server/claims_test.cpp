@@ -213,6 +213,12 @@ public:
                 drawn[c] >= 0 && t.IsHeldBy(c, drawn[c]) && Same(c, drawn[c]).empty() ? drawn[c]
                                                                                       : Loosest(c));
         drawn[c] = -1;
+        // A head whose chair word has a higher byte set names no chair of the table.
+        if (c == 0) {
+            auto far = d;
+            PutWord(far, 3, c + 256);
+            EXPECT_EQ(rig.deal.Request(c, 221080, far).code, kRefused);
+        }
         EXPECT_EQ(Ask(c, 221080, d).code, kDone);
     }
 
@@ -228,6 +234,8 @@ public:
             return;
         }
         if (f & 8) {
+            // A win naming another discarder is refused.
+            if (c == 0) EXPECT_EQ(Ask(c, 229080, Body(c, 48, {c, tile, 1})).code, kRefused);
             Answer a = Ask(c, 229080, Body(c, 48, {from, tile, 1}));
             // A win waits only for another chair that may win too.
             if (a.code == kHeldBack) {
@@ -239,6 +247,9 @@ public:
         if ((f & 2) && s.size() == 3) {
             auto body = Body(c, 64, {from, tile, s[0], s[1], s[2], 1});
             if (Ask(c, 229015, body).code == kDone) {
+                // A confirm naming another tile of the kind is refused.
+                EXPECT_EQ(Ask(c, 229045, Body(c, 64, {from, s[0], tile, s[1], s[2], 1})).code,
+                          kRefused);
                 Answer a = Ask(c, 229045, body);
                 // Held back only while a win may still come.
                 if (a.code == kHeldBack) {

@@ -47,4 +47,17 @@ TEST(MahjongExecutable, SameSeedGivesTheSameDealAndResult) {
     EXPECT_EQ(a.result, b.result);
 }
 
+TEST(MahjongExecutable, AnUnknownOptionOnlyPrintsTheUsage) {
+    hqlv::testing::ChildProcess server;
+    ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0", "--bogus"}));
+    EXPECT_EQ(server.WaitExit(5000), 2);
+    hqlv::testing::ChildProcess timed;
+    ASSERT_TRUE(timed.Start(HQLV_SERVER_EXE, {"--grace", "2", "--claim", "3", "--port", "0"}));
+    std::string line;
+    EXPECT_TRUE(timed.ReadLine(line, 10000));
+    EXPECT_NE(line.find("listening"), std::string::npos) << line;
+    timed.WriteLine("quit");
+    timed.WaitExit(5000);
+}
+
 }  // namespace

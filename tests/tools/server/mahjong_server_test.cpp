@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -69,6 +70,11 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     auto e = p.Enter();
     ASSERT_TRUE(e);
     ASSERT_EQ(e->code, 200500);
+    // The safe box: its amount in words 0 and 1.
+    auto box = p.Call(200040, p.Body(32, {}));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(Word(box->data, 0), 50000);
+    EXPECT_EQ(Word(box->data, 1), 50000);
     EXPECT_EQ(Word(e->data, 3), 4);
     EXPECT_EQ(ListedUsers(e->data), (std::map<int, int>{{0, 5002},
                                                         {1, mj::kFirstComputerId + 1},
@@ -80,6 +86,25 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     auto f = q.Enter();
     ASSERT_TRUE(f);
     ASSERT_EQ(f->code, 200500);
+    // A seated player's call reaches the others at the table.
+    p.Send(201200, p.Body(40, {}));
+    EXPECT_TRUE(q.WaitFor(201200));
+    // Silver saved into the safe box: the table hears user, chair, 2 for saving, the amount.
+    auto saved = p.Call(200042, p.Body(24, {0, 100}));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->code, 10);
+    auto moved = q.WaitFor(211420);
+    ASSERT_TRUE(moved);
+    ASSERT_EQ(moved->data.size(), 20u);
+    EXPECT_EQ(Word(moved->data, 0), 5002);
+    EXPECT_EQ(Word(moved->data, 2), 2);
+    EXPECT_EQ(Word(moved->data, 3), 100);
+    // Raw bytes go only to a known client; a delayed reply comes after its delay.
+    EXPECT_FALSE(s.server->SendRaw(-5, {1}));
+    s.server->SetReplyDelay(201001, 150);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(p.Call(201001, p.Body(32, {})));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
     EXPECT_EQ(Word(f->data, 3), 4);
     EXPECT_EQ(
         ListedUsers(f->data),
@@ -171,6 +196,7 @@ TEST(MahjongServer, FaultyRequestsAreRefused) {
     auto negative = p.DiscardBody(Word(deal->data, 53));
     testrig::PutWord(negative, 25, -1);
     const Case cases[] = {
+        {"short enter", 200110, p.Body(104, {}), 1011},
         {"short draw", 229000, std::vector<uint8_t>(20, 0), 1011},
         {"short hu", 229080, p.Body(44, {0, 0, 1}), 1011},
         {"short kong confirm", 229045, p.Body(60, {}), 1011},
@@ -193,6 +219,16 @@ TEST(MahjongServer, FaultyRequestsAreRefused) {
     ASSERT_TRUE(s.deal());
     EXPECT_TRUE(s.deal()->Running());
     EXPECT_EQ(s.deal()->CheckTiles(), "");
+    // Table 0 is a table like any other.
+    TableClient z(s.server->Port(), 5009, 3);
+    ASSERT_TRUE(z.ok());
+    std::vector<uint8_t> atZero(108, 0);
+    testrig::PutWord(atZero, 0, 5009);
+    testrig::PutWord(atZero, 3, testrig::kRoom);
+    testrig::PutWord(atZero, 5, 3);
+    auto zero = z.Call(200110, atZero);
+    ASSERT_TRUE(zero);
+    EXPECT_EQ(zero->code, 200500);
 }
 
 TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
@@ -253,6 +289,9 @@ TEST(MahjongServer, LookerOnSeesNoPrivateTileAndIsRefused) {
         if (m->code == 211080) break;
     }
     EXPECT_GT(draws, 0);
+    // A looker-on going is no player leaving the table.
+    looker.Close();
+    EXPECT_FALSE(p.WaitFor(211010, 200));
 }
 
 TEST(MahjongServer, DisconnectReturnAndLeave) {
@@ -300,6 +339,12 @@ TEST(MahjongServer, DisconnectReturnAndLeave) {
     EXPECT_EQ(Word(notice->data, 6), 0);
     EXPECT_FALSE(s.deal()->Running());
     EXPECT_FALSE(s.deal()->Over());
+    EXPECT_FALSE(back.WaitFor(211000, 100));  // not told to the one who left
+    // The chair it left is free for another user.
+    TableClient next(s.server->Port(), 5004, 0);
+    auto seated = next.Enter();
+    ASSERT_TRUE(seated);
+    EXPECT_EQ(seated->code, 200500);
 }
 
 }  // namespace

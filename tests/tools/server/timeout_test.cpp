@@ -95,6 +95,8 @@ TEST(MahjongTimeouts, ClaimWindowClosesAfterTheClaimTime) {
                 const int steps = rig.deal.Steps();
                 rig.Advance(20 * 1000 - 1);
                 ASSERT_EQ(rig.deal.Steps(), steps) << "closed before the claim time";
+                // Only the person is awaited now: the next due time is the window's end.
+                EXPECT_EQ(rig.deal.NextDue(), rig.now + 1);
                 rig.Advance(1);
                 ASSERT_GT(rig.deal.Steps(), steps) << "open after the claim time";
                 seen = true;
@@ -117,6 +119,7 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
         o.thinkMs = 800;
         testrig::DealRig rig(o);
         for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, true);
+        rig.deal.SetSeat(0, 0, true);  // user 0 is nobody: the seat keeps its player
         ASSERT_TRUE(rig.deal.Start());
         const auto& t = rig.deal.Table();
         const int b = rig.deal.Turn();
@@ -137,6 +140,7 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
         }
         // A win or a kong may come first; otherwise the first notice after the think time
         // is the discard.
+        EXPECT_EQ(rig.deal.NextDue(), rig.now + 800) << "seed " << seed;
         rig.Advance(799);
         ASSERT_EQ(rig.Count(221170), 0) << "acted before its think time";
         rig.Advance(1);
