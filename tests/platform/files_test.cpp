@@ -48,6 +48,7 @@ TEST(Files, MissingFilesAreErrorsTheCallerSees) {
     EXPECT_TRUE(data.empty());
     EXPECT_NE(error.find("nodir"), std::string::npos);
     EXPECT_FALSE(resolveExisting(t / "dir/file/below", &resolved, &error));  // file as folder
+    EXPECT_EQ(error, "not a folder: " + t / "dir/file");
     EXPECT_FALSE(resolveExisting("", &resolved, &error));
     EXPECT_FALSE(writeFile(t / "nodir/new", "x", &error));
     // A file that exists but cannot be opened (a socket, even for root).
@@ -76,11 +77,31 @@ TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {
     EXPECT_FALSE(removeFile(t / "users/GAME.INI"));
 }
 
+TEST(Files, RelativePathsResolveFromTheWorkingFolder) {
+    TempDir t;
+    t.put("Dir/File", "1");
+    char here[4096];
+    ASSERT_TRUE(getcwd(here, sizeof here));
+    ASSERT_EQ(chdir(t.path().c_str()), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"dir/FILE", "Dir/File"}, {"./DIR", "Dir"}, {".", "."}, {"DIR\\new", "Dir/new"}};
+    for (auto& [in, want] : cases) {
+        std::string r;
+        EXPECT_TRUE(resolveForWrite(in, &r)) << in;
+        EXPECT_EQ(r, want) << in;
+    }
+    EXPECT_FALSE(resolveExisting("dir/new", nullptr));
+    EXPECT_TRUE(makeFolders("dir/sub"));
+    EXPECT_EQ(listFolder("DIR"), (std::vector<std::string>{"File", "sub"}));
+    ASSERT_EQ(chdir(here), 0);
+}
+
 TEST(Files, ProgramFolderHoldsTheRunningProgram) {
     const std::string& dir = programFolder();
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '/');
     EXPECT_TRUE(pathExists(dir + "test_platform"));
     EXPECT_EQ(joinPath("a\\b", "\\c"), "a/b/c");
+    EXPECT_EQ(joinPath("", "\\c"), "c");
     EXPECT_EQ(normalizePath("x\\y/z"), "x/y/z");
 }

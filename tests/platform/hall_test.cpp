@@ -17,6 +17,7 @@
 
 #include "platform/core/bytes.h"
 #include "platform/core/event.h"
+#include "platform/core/files.h"
 #include "stalled_dispatcher.h"
 #include "temp_dir.h"
 
@@ -208,7 +209,7 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     };
     auto status = [](const std::vector<uint8_t>& reply) {
         ByteReader r(reply.data(), reply.size());
-        EXPECT_EQ(r.u32(), kHallReplyMagic);
+        EXPECT_EQ(r.fixedText(4), "CHQR");  // the reply's magic
         return r.u32();
     };
     EXPECT_EQ(status(rawCall(header(0x12345678, 2, 0))), 2u);                  // bad magic
@@ -355,6 +356,8 @@ TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     EXPECT_EQ(hallRuntimeFolder(), "");
     std::filesystem::remove(t / "hqlv");
     EXPECT_EQ(hallRuntimeFolder(), t / "hqlv");
+    swapEnv("XDG_RUNTIME_DIR", nullptr);
+    EXPECT_EQ(hallRuntimeFolder(), "/tmp/hqlv-" + std::to_string(getuid()));
     swapEnv("XDG_RUNTIME_DIR", savedXdg ? savedXdg->c_str() : nullptr);
     swapEnv("HQLV_RUNTIME_DIR", savedRt ? savedRt->c_str() : nullptr);
 
@@ -376,6 +379,17 @@ TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     EXPECT_EQ(fake.calls[0].data, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(fake.calls[0].msg, 15u);
     EXPECT_EQ(&hallChannel(), prev);
+}
+
+TEST(HallChannel, SocketPathMustFitTheAddress) {
+    TempDir t;
+    // hall-XXXXXXXX.sock under a folder of n bytes makes a path of n + 19; 107 is the most.
+    for (size_t n : {88u, 89u}) {
+        std::string dir = t.path() + "/" + std::string(n - t.path().size() - 1, 'd');
+        ASSERT_TRUE(makeFolders(dir));
+        HallWindow hall(dir);
+        EXPECT_EQ(hall.endpoint.open(hall.target.handle()), n == 88) << n;
+    }
 }
 
 TEST(HallChannel, RequestRecordLayoutIsByteExact) {

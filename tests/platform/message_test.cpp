@@ -149,6 +149,7 @@ TEST(MessageLoop, QuitRefusesPostsAndDestructionDisposesTheQueue) {
     Message m = blockMessage(0, 2);
     EXPECT_FALSE(post(h, m));
     freeBlock(m);
+    EXPECT_FALSE(loop->start());  // a loop told to quit never starts
     EXPECT_FALSE(loop->processPending(0));
     loop.reset();
     EXPECT_EQ(g_freed, 3);
