@@ -1,6 +1,7 @@
 #include "platform/core/files.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -51,6 +52,8 @@ TEST(Files, MissingFilesAreErrorsTheCallerSees) {
     EXPECT_EQ(error, "not a folder: " + t / "dir/file");
     EXPECT_FALSE(resolveExisting("", &resolved, &error));
     EXPECT_FALSE(writeFile(t / "nodir/new", "x", &error));
+    EXPECT_FALSE(writeFile(t / std::string(250, 'n'), "x", &error));  // no room for ".tmp-..."
+    EXPECT_EQ(error.rfind("cannot create", 0), 0u) << error;
     // A file that exists but cannot be opened (a socket, even for root).
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un a{};
@@ -73,6 +76,11 @@ TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {
     EXPECT_EQ(listFolder(t / "users"), std::vector<std::string>{"Game.ini"});  // no temp file left
     ASSERT_TRUE(makeFolders(t / "users/deep/er"));
     EXPECT_TRUE(pathExists(t / "Users/deep/er", true));
+    struct stat st {};
+    const mode_t mask = umask(0);
+    umask(mask);
+    ASSERT_EQ(stat((t / "Users/deep/er").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755 & ~mask);
     EXPECT_TRUE(removeFile(t / "users/GAME.INI"));
     EXPECT_FALSE(removeFile(t / "users/GAME.INI"));
 }

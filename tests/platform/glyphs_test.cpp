@@ -162,6 +162,9 @@ TEST(Glyphs, BitmapIsTightAroundTheInk) {
                 right += g->coverage[size_t(r) * g->width + g->width - 1] != 0;
             }
             EXPECT_TRUE(top && bottom && left && right) << int(cp) << " " << h;
+            int firstRow = 0;  // the same row read through the cell's coordinates
+            for (int x = g->left; x < g->left + g->width; ++x) firstRow += g->at(x, g->top) != 0;
+            EXPECT_EQ(firstRow, top);
         }
     }
 }
