@@ -667,6 +667,16 @@ public:
     bool accepted = false;
 };
 
+// Counts the connect and writable notices of a direct connect.
+class ConnectProbe : public CProxySocket {
+public:
+    void OnProxyFailed(int) override {}
+    void OnProxyBound(uint32_t, int) override {}
+    void OnConnect(int error) override { connectError = error, ++connects; }
+    void OnSend(int) override { ++sends; }
+    int connects = 0, sends = 0, connectError = -1;
+};
+
 class Plain : public CProxySocket {
 public:
     void OnProxyFailed(int) override {}
@@ -681,6 +691,23 @@ sockaddr_in ipv4(const char* dotted) {
 }
 
 }  // namespace
+
+TEST(ProxyFailures, ARefusedDirectConnectIsNeverReportedWritable) {
+    for (bool open : {true, false}) {
+        Listener server;
+        const int port = open ? server.port() : freePort();
+        ConnectProbe s;
+        ASSERT_TRUE(s.Create());
+        ASSERT_EQ(s.Connect("127.0.0.1", port), 1);
+        for (int i = 0; i < 100 && s.IsConnecting(); ++i) {
+            pollfd p{s.Handle(), POLLOUT, 0};
+            if (::poll(&p, 1, 20) > 0) s.DispatchReadiness(p.revents);
+        }
+        EXPECT_EQ(s.connects, 1) << open;
+        EXPECT_EQ(s.connectError != 0, !open) << open;
+        EXPECT_EQ(s.sends, open ? 1 : 0) << open;
+    }
+}
 
 TEST(ScriptedProxyTest, Socks4BindReportsTheAddressThenAccepts) {
     std::string request;
