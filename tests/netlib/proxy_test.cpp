@@ -674,7 +674,8 @@ public:
     void OnProxyBound(uint32_t, int) override {}
     void OnConnect(int error) override { connectError = error, ++connects; }
     void OnSend(int) override { ++sends; }
-    int connects = 0, sends = 0, connectError = -1;
+    void OnReceive(int) override { ++receives; }
+    int connects = 0, sends = 0, receives = 0, connectError = -1;
 };
 
 class Plain : public CProxySocket {
@@ -706,6 +707,13 @@ TEST(ProxyFailures, ARefusedDirectConnectIsNeverReportedWritable) {
         EXPECT_EQ(s.connects, 1) << open;
         EXPECT_EQ(s.connectError != 0, !open) << open;
         EXPECT_EQ(s.sends, open ? 1 : 0) << open;
+        s.Close();
+        s.DispatchReadiness(POLLIN | POLLOUT);  // late readiness of a closed socket: ignored
+        EXPECT_EQ(s.sends + s.receives, open ? 1 : 0) << open;
+        // The event socket's own wait: standing on a direct connect, failed on a refusal.
+        CProxyEventSocket e;
+        EXPECT_EQ(e.ConnectViaProxy("127.0.0.1", port, kProxyNone, "", 0, nullptr, nullptr, 5),
+                  open ? 1 : 0);
     }
 }
 
