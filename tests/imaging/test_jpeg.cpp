@@ -346,6 +346,19 @@ TEST(Exif, CommentSegmentIsCleaned) {
     EXPECT_STREQ(info.Comments, "a\nb?");
 }
 
+TEST(Exif, FrameHeaderOfEightBytesIsTheShortestRead) {
+    const uint8_t sof[8] = {0, 8, 8, 0, 20, 0, 30, 3};  // length, precision, height, width, 3
+    for (uint32_t length : {7u, 8u}) {
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        r.ProcessFrameHeader(sof, 0xC2, length);
+        EXPECT_EQ(info.Height, length == 8 ? 20 : 0);
+        EXPECT_EQ(info.Width, length == 8 ? 30 : 0);
+        EXPECT_EQ(info.IsColor, length == 8 ? 1 : 0);
+        EXPECT_EQ(info.Process, length == 8 ? 0xC2 : 0);
+    }
+}
+
 TEST(Exif, HeaderErrors) {
     const struct {
         std::string block;

@@ -105,12 +105,22 @@ TEST(Raster, PaletteGrayAndNearest) {
     gray.SetGrayPalette();
     EXPECT_TRUE(gray.IsGrayScale());
     EXPECT_FALSE(img.IsGrayScale());
+    for (int channel = 0; channel < 3; ++channel) {  // any one channel off the grey is colour
+        gray.SetGrayPalette();
+        gray.SetPaletteColor(0, channel == 0, channel == 1, channel == 2);
+        EXPECT_FALSE(gray.IsGrayScale()) << channel;
+    }
 }
 
 TEST(Raster, TransparencyRules) {
     CRaster img(4, 4, 8, 0);
     img.SetTransIndex(300);
     EXPECT_EQ(img.GetTransIndex(), 0);
+    CRaster four(2, 2, 4, 0);  // 16 colours: 15 is the last index
+    for (int i : {15, 16}) {
+        four.SetTransIndex(i);
+        EXPECT_EQ(four.GetTransIndex(), i == 15 ? 15 : 0);
+    }
     img.SetTransIndex(-1);
     EXPECT_FALSE(img.IsTransparent());
     img.SetPaletteColor(5, 1, 2, 3);

@@ -179,12 +179,14 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     big.colormap.assign(3 * 4096, 0);
     for (int i = 0; i < 4096; ++i) big.colormap[i] = static_cast<uint16_t>(i * 16);
     big.colormap[4096 + 3000] = 65535;
-    big.sample = [](uint32_t x, uint32_t, uint32_t) { return x * 1000; };
+    big.colormap[2 * 4096 + 7] = 65535;  // the first sample's low bits lie in its second byte
+    big.sample = [](uint32_t x, uint32_t, uint32_t) { return x ? x * 1000 : 7; };
     CRaster bi;
     ASSERT_TRUE(decode(bi, makeTiff({big}))) << bi.GetLastError();
     ASSERT_EQ(bi.GetBpp(), 24u);
     EXPECT_EQ(topPixel(bi, 2, 0).rgbRed, 2000 * 16 * 255 / 65535);
     EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
+    EXPECT_EQ(topPixel(bi, 0, 0).rgbBlue, 255);
 
     // A 16-bit palette: libtiff hands the samples over in host order.
     Page p16{.width = 3, .height = 1, .bits = 16, .photometric = PHOTOMETRIC_PALETTE};

@@ -156,6 +156,12 @@ TEST(Transform, SelectionTravelsWithTheGeometry) {
     ASSERT_TRUE(img.Negative());  // only the selected pixel inverts
     EXPECT_EQ(img.GetPixelIndex(1, 0), 245);
     EXPECT_EQ(img.GetPixelIndex(2, 0), 10);
+    CRaster colour(3, 1, 24, 0);  // the same in true colour
+    ASSERT_TRUE(colour.SelectionCreate());
+    colour.SelectionSet(1, 0, 255);
+    colour.SetSelectionBox({0, 1, 3, 0});
+    ASSERT_TRUE(colour.Negative());
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(colour.GetPixelColor(x, 0).rgbRed, x == 1 ? 255 : 0);
     ASSERT_TRUE(img.Flip(true, false));
     EXPECT_EQ(img.GetSelectionBox().top, 3);
     EXPECT_EQ(img.GetSelectionBox().bottom, 2);
