@@ -202,17 +202,23 @@ TEST(Util, PowersAndLogs) {
 }
 
 TEST(Util, SplitPathParts) {
-    std::string out = "junk";
-    YrnSplitPath("C:\\a\\b.txt", kPathDrive | kPathFolder, out);
-    EXPECT_EQ(out, "C:\\a\\");
-    YrnSplitPath("C:\\a\\b.txt", kPathName | kPathExt, out);
-    EXPECT_EQ(out, "b.txt");
-    YrnSplitPath("/x/y.z/file", kPathFolder | kPathName, out);
-    EXPECT_EQ(out, "/x/y.z/file");
-    YrnSplitPath("/x/y.z/file", kPathExt, out);
-    EXPECT_EQ(out, "");
-    YrnSplitPath("name.tar.gz", kPathName, out);
-    EXPECT_EQ(out, "name.tar");
+    const struct {
+        const char* path;
+        int parts;
+        const char* want;
+    } rows[] = {
+        {"C:\\a\\b.txt", kPathDrive | kPathFolder, "C:\\a\\"},
+        {"C:\\a\\b.txt", kPathName | kPathExt, "b.txt"},
+        {"C:b.txt", kPathName | kPathExt, "b.txt"},  // a drive without a folder
+        {"/x/y.z/file", kPathFolder | kPathName, "/x/y.z/file"},
+        {"/x/y.z/file", kPathExt, ""},
+        {"name.tar.gz", kPathName, "name.tar"},
+    };
+    for (const auto& r : rows) {
+        std::string out = "junk";
+        YrnSplitPath(r.path, r.parts, out);
+        EXPECT_EQ(out, r.want) << r.path << " " << r.parts;
+    }
 }
 
 TEST(Util, FilesIdsAndHex) {

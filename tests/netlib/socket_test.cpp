@@ -107,6 +107,7 @@ class ConnectProbe : public CYrnSocket {
 public:
     using CYrnSocket::ConnectWithTimeout;
     using CYrnSocket::GetExpectedResponse;
+    using CYrnSocket::SendFragments;
     using CYrnSocket::SetExpectedResponse;
 };
 
@@ -635,6 +636,24 @@ TEST(SocketStore, TheExpectedResponseReadsBackFieldByField) {
     s.GetExpectedResponse(record, nullptr, &fragment);
     EXPECT_EQ(id, 12);
     EXPECT_EQ(fragment, 0);  // nothing of it has come yet
+}
+
+TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
+    Owner owner;
+    Listener l;
+    ConnectProbe s;
+    auto peer = connectTo(s, l, owner);
+    ASSERT_TRUE(peer);
+    YrnConnection record;
+    for (int32_t word : {0, -1, 9}) {  // empty, negative, past the 8 bytes that follow
+        CYrnBuffer chunks;
+        chunks.AppendI32(word);
+        chunks.Append("abcdefgh", 8);
+        EXPECT_EQ(s.SendFragments(chunks, 1, 0, 0, record), 0) << word;
+    }
+    Packet p;
+    EXPECT_FALSE(peer->readPacket(&p, 200));  // nothing went out
+    s.Close();
 }
 
 TEST(SocketStore, AnswerStoredAfterANewerRequestStartedIsStale) {
