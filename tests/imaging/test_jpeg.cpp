@@ -203,10 +203,10 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     EXPECT_EQ(ei.IsColor, 1);
     EXPECT_EQ(ei.Process, 0xC0);
 
-    s.app1 = cameraExif(true, 100, 3, 1);  // centimetres, Motorola order
+    s.app1 = cameraExif(true, 300, 3, 1);  // centimetres, Motorola order, 0x12C per cm
     CRaster cmExif;
     ASSERT_TRUE(decode(cmExif, makeJpeg(s)));
-    EXPECT_EQ(cmExif.GetXDPI(), 254);
+    EXPECT_EQ(cmExif.GetXDPI(), 762);
 }
 
 TEST(Jpeg, TruncatedEmptyQueryAndScale) {
@@ -318,6 +318,7 @@ TEST(Exif, MarkerWalkRules) {
         {cat({held, kSos}), true, nullptr, nullptr},
         {cat({held, segment(0xE2, {1}), kSos}), false, "Too many sections in jpg file", nullptr},
         {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x01}}), false, "invalid marker", nullptr},
+        {cat({soi(), Bytes{0xFF, 0xE0, 0x00}}), false, "Premature end of file?", nullptr},
         {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x10, 1, 2}}), false, "Premature end of file?",
          nullptr},
         {cat({soi(), Bytes{0xFF, 0xD9, 0x00, 0x02}}), false, nullptr, "No image in jpeg!\n"},

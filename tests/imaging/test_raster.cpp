@@ -126,6 +126,9 @@ TEST(Raster, TransparencyRules) {
     img.SetPaletteColor(5, 1, 2, 3);
     img.SetTransIndex(5);
     EXPECT_EQ(img.GetTransColor().rgbRed, 1);
+    const RGBQUAD before = img.GetPaletteColor(5);
+    img.SetPalette(static_cast<const RGBQUAD*>(nullptr), 4);  // nothing to take: it stays
+    EXPECT_TRUE(imgtest::sameRgb(img.GetPaletteColor(5), before));
     CRaster rgb(4, 4, 24, 0);
     RGBQUAD c;
     c.rgbRed = 9;
@@ -133,6 +136,8 @@ TEST(Raster, TransparencyRules) {
     rgb.SetTransColor(c);
     EXPECT_EQ(rgb.GetTransColor().rgbRed, 9);
     EXPECT_EQ(rgb.GetTransColor().rgbReserved, 0);
+    rgb.SetTransIndex(0);
+    EXPECT_EQ(rgb.GetPixelColor(-1, 0).rgbRed, 9);  // outside: the transparent colour
 }
 
 TEST(Raster, ColourAndAlphaAccess) {

@@ -170,8 +170,12 @@ TEST(Transform, SelectionTravelsWithTheGeometry) {
     EXPECT_EQ(img.GetSelectionBox().left, 2);
     EXPECT_EQ(img.GetSelectionBox().right, 3);
     EXPECT_TRUE(img.BlindSelectionIsInside(2, 2));
-    ASSERT_TRUE(img.RotateRight());
+    ASSERT_TRUE(img.RotateRight());  // (2, 2) of 4 x 3 goes to (2, 1) of 3 x 4
     EXPECT_TRUE(img.SelectionIsValid());
+    EXPECT_TRUE(img.BlindSelectionIsInside(2, 1));
+    const RasterRect turned = img.GetSelectionBox();
+    EXPECT_EQ(std::vector<int32_t>({turned.left, turned.top, turned.right, turned.bottom}),
+              std::vector<int32_t>({2, 2, 3, 1}));
     EXPECT_TRUE(img.SelectionDelete());
     EXPECT_TRUE(img.BlindSelectionIsInside(0, 0));
     // Without a selection plane there is nothing to move, the box included.
