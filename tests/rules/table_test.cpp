@@ -1078,6 +1078,8 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
+    // Only the tile of the kong may be robbed, not another the declarer holds.
+    EXPECT_EQ(s.CanRobAddedGang(2, 0, s.GiveOne(0, 24)), 0);
     int32_t out[8] = {};
     EXPECT_EQ(s.ListHuClaims(bu, out), 1);
     EXPECT_EQ(out[4 + 2], 8);
@@ -1103,6 +1105,27 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
         EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
         EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
         EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
+    }
+    // A concealed kong opens no robbing at all.
+    Rig c;
+    c.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const auto four = c.Give(0, {21, 21, 21, 21});
+    c.RecordGang(MJRequest::Meld(0, 0, four[3], four[0], four[1], four[2], 0));
+    EXPECT_EQ(c.CanRobAddedGang(2, 0, four[3]), 0);
+    EXPECT_EQ(c.CanRobExposedGang(2, 0, four[3]), 0);
+}
+
+TEST(MJTable, MeldShapesOfHonoursAnd258) {
+    const struct {
+        std::initializer_list<int> pungs;
+        int32_t mask;
+    } rows[] = {
+        {{}, 0}, {{2, 15, 28}, 2}, {{31, 33}, 1}, {{2, 3}, 0x10000000}, {{2, 31}, 0x10000000},
+    };
+    for (const auto& row : rows) {
+        Rig r;
+        for (int k : row.pungs) r.Lay(0, kPeng, k, 1);
+        EXPECT_EQ(r.MeldShapeMask(0), row.mask) << row.mask;
     }
 }
 
