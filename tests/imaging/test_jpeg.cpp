@@ -88,7 +88,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
            {0x011B, 5, 1, w.rational(xres * 2, 2)},
            {0x0128, 3, 1, w.v16(unit)},
            {0x8827, 3, 1, w.v16(2)},
-           {0x9209, 3, 1, w.v16(0x19)},
+           {0x9209, 1, 1, Bytes{0x19}},  // a byte-format value
            {0x9286, 7, static_cast<uint32_t>(comment.size()), ascii(comment)}},
           0);
     return w.o.b;
