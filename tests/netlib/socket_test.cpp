@@ -614,9 +614,9 @@ TEST_F(SocketTest, ASendHeldUpByAFullSocketGoesOnWhenThePeerReads) {
     const int small = 16384;  // small buffers: the send must wait for the reader
     ASSERT_EQ(setsockopt(sock_.GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
     ASSERT_EQ(setsockopt(peer_->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
-    const std::string big(1u << 20, 'y');
+    const std::string big(256u << 10, 'y');
     std::thread reader([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the buffers fill first
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the buffers fill first
         Received r;
         ASSERT_TRUE(peer_->readMessage(&r));
         EXPECT_EQ(r.body.size(), big.size());
@@ -652,7 +652,7 @@ TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
         EXPECT_EQ(s.SendFragments(chunks, 1, 0, 0, record), 0) << word;
     }
     Packet p;
-    EXPECT_FALSE(peer->readPacket(&p, 200));  // nothing went out
+    EXPECT_FALSE(peer->readPacket(&p, 100));  // nothing went out
     s.Close();
 }
 

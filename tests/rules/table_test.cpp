@@ -142,30 +142,25 @@ TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
 
 TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
     CCommonTable t(TableConfig{});
-    // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
-    int32_t holdings[4] = {50, 1000, 1000, 1000};
-    int32_t results[4] = {-100, 30, 30, 40};
     TableConfig perChair;
     perChair.ruleFlags = 0x4000000;
     CCommonTable pc(perChair);
-    EXPECT_EQ(pc.SettleLosses(holdings, results), 0);
-    EXPECT_EQ(results[0], -50);
-    EXPECT_EQ(results[1], 15);
-    EXPECT_EQ(results[2], 15);
-    EXPECT_EQ(results[3], 20);
-    // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
-    int32_t r2[4] = {-19, 6, 6, 7};
-    int32_t h2[4] = {9, 100, 100, 100};
-    EXPECT_EQ(pc.SettleLosses(h2, r2), 0);
-    EXPECT_EQ(r2[0], -9);
-    EXPECT_EQ(r2[1], 2);  // 6 - (3 + the remainder)
-    EXPECT_EQ(r2[2], 3);
-    EXPECT_EQ(r2[3], 4);
-    // Without the per-chair rule the cap is the smallest holdings at the table.
-    int32_t r3[4] = {-30, 10, 10, 10};
-    int32_t h3[4] = {1000, 20, 1000, 1000};
-    EXPECT_EQ(t.SettleLosses(h3, r3), 0);
-    EXPECT_EQ(r3[0], -20);
+    const struct {
+        CCommonTable& table;
+        int32_t holdings[4], results[4], settled[4];
+    } rows[] = {
+        // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
+        {pc, {50, 1000, 1000, 1000}, {-100, 30, 30, 40}, {-50, 15, 15, 20}},
+        // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
+        {pc, {9, 100, 100, 100}, {-19, 6, 6, 7}, {-9, 2, 3, 4}},
+        // Without the per-chair rule the cap is the smallest holdings at the table.
+        {t, {1000, 20, 1000, 1000}, {-30, 10, 10, 10}, {-20, 6, 7, 7}},
+    };
+    for (const auto& row : rows) {
+        std::vector<int32_t> r(row.results, row.results + 4);
+        EXPECT_EQ(row.table.SettleLosses(row.holdings, r.data()), 0);
+        EXPECT_EQ(r, std::vector<int32_t>(row.settled, row.settled + 4)) << row.results[0];
+    }
     // The 64-bit form answers the sum of what it leaves: 0 for a balanced deal, else the rest.
     int64_t wide[4] = {-3000000000, 1000000000, 1000000000, 1000000000};
     const int32_t rich[4] = {INT32_MAX, 10, 10, 10};
