@@ -519,6 +519,17 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     EXPECT_EQ(r.WaitOpe(2), 0);
 }
 
+TEST(MJTable, TheTurnRunsOutTwoSecondsAfterTheClaimTime) {
+    FixedTick clock;
+    Rig r;
+    int32_t elapsed = -1;
+    clock.tick += 22 * 1000;
+    EXPECT_FALSE(r.IsTurnTimeOver(0, &elapsed));
+    EXPECT_EQ(elapsed, 22 * 1000);
+    clock.tick += 1;
+    EXPECT_TRUE(r.IsTurnTimeOver(0, nullptr));
+}
+
 // --- This game's rules ----------------------------------------------------------------------
 
 TEST(GameRules, WallBreakPriorityAndRotation) {
