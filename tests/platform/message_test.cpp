@@ -94,6 +94,7 @@ TEST(MessageLoop, PostToGoneTargetFailsAndQueuedMessagesAreDisposedOnce) {
         ++handled;
         return 0;
     });
+    EXPECT_EQ(target->handle(), 0u);  // no handle before it is attached
     Handle h = target->attach(loop);
     EXPECT_TRUE(isAlive(h));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(post(h, blockMessage(0, i)));
@@ -441,9 +442,15 @@ TEST(EventTest, AutoResetLetsOneWaiterThroughManualStaysSet) {
     EXPECT_TRUE(manual.wait(0));
     manual.reset();
     EXPECT_FALSE(manual.wait(0));
-    std::thread setter([&] { manual.set(); });
-    EXPECT_TRUE(manual.wait(5000));
-    setter.join();
+    std::atomic<int> woke{0};
+    std::vector<std::thread> both;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 2; ++i) both.emplace_back([&] { woke += manual.wait(3000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    manual.set();  // wakes every waiter at once: none waits out its time
+    for (auto& w : both) w.join();
+    EXPECT_EQ(woke, 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
 }
 
 TEST(ClockTest, InjectedClockAndWrapSafeComparison) {
