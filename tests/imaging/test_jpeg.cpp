@@ -142,18 +142,22 @@ TEST(Jpeg, ColourGreyAndProgressiveDecodeClose) {
 
 TEST(Jpeg, CmykScaledByBlack) {
     JpegSpec s;
-    s.width = s.height = 8;
+    s.width = 16;  // two blocks: each pixel takes its own samples, not its neighbour's
+    s.height = 8;
     s.components = 4;
-    for (int i = 0; i < 64; ++i) {
-        s.samples.insert(s.samples.end(), {200, 100, 50, 128});
+    for (int i = 0; i < 128; ++i) {
+        const uint8_t a = i % 16 < 8 ? 200 : 50, b = i % 16 < 8 ? 50 : 200;
+        s.samples.insert(s.samples.end(), {a, 100, b, 128});
     }
     CRaster img;
     ASSERT_TRUE(decode(img, makeJpeg(s))) << img.GetLastError();
     ASSERT_EQ(img.GetBpp(), 24u);
-    const RGBQUAD c = img.GetPixelColor(3, 3);
-    EXPECT_LE(diff(c.rgbRed, 200 * 128 / 255), 3);
-    EXPECT_LE(diff(c.rgbGreen, 100 * 128 / 255), 3);
-    EXPECT_LE(diff(c.rgbBlue, 50 * 128 / 255), 3);
+    for (int x : {3, 8}) {
+        const RGBQUAD c = img.GetPixelColor(x, 3);
+        EXPECT_LE(diff(c.rgbRed, (x < 8 ? 200 : 50) * 128 / 255), 3) << x;
+        EXPECT_LE(diff(c.rgbGreen, 100 * 128 / 255), 3) << x;
+        EXPECT_LE(diff(c.rgbBlue, (x < 8 ? 50 : 200) * 128 / 255), 3) << x;
+    }
 }
 
 TEST(Jpeg, ResolutionFromJfifAndExif) {

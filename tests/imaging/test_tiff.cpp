@@ -69,7 +69,7 @@ Bytes makeTiff(const std::vector<Page>& pages) {
         }
         if (p.xres > 0) {
             TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xres);
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres / 2);
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, p.resUnit);
         }
         if (!p.colormap.empty()) {
@@ -140,6 +140,7 @@ TEST(Tiff, GreyStripsCompressedAndResolution) {
         ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
         ASSERT_EQ(img.GetBpp(), 8u);
         EXPECT_EQ(img.GetXDPI(), 254);
+        EXPECT_EQ(img.GetYDPI(), 127);
         EXPECT_EQ(img.GetCodecOption(RASTER_FORMAT_TIF), comp);
         for (uint32_t y = 0; y < 17; ++y)
             for (uint32_t x = 0; x < 23; ++x)
