@@ -3,6 +3,7 @@
 // request checks, and this game's rules, claims, scoring and settlement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,6 +64,8 @@ TEST(CommonTable, PlayersAndLookersOnAreTold) {
     EXPECT_FALSE(t.IsLookerOn(7));
     EXPECT_EQ(t.FindPlayer(8), nullptr);
     EXPECT_NE(t.FindLookerOn(8), nullptr);
+    t.RemovePlayer(9, true);  // nobody of that id: nothing changes
+    EXPECT_TRUE(t.IsPlayer(7));
 }
 
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
@@ -1032,6 +1035,11 @@ TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
     EXPECT_EQ(logged[3], "nWinPoints[2]:-16");
     EXPECT_EQ(logged[5], "LogGameInfo......start!");
     EXPECT_EQ(logged.back(), "LogGameInfo......end!");
+    const auto hand = std::find_if(logged.begin(), logged.end(), [](const std::string& l) {
+        return l.rfind("LayInHands:", 0) == 0;
+    });
+    ASSERT_NE(hand, logged.end());
+    EXPECT_EQ(hand->size(), std::string("LayInHands:").size() + 49);  // one count a kind
     // Balanced: nothing logged, and the row starts from 0 whatever it held.
     logged.clear();
     Rig ok(hooks);
