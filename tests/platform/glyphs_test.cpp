@@ -134,6 +134,7 @@ TEST(Glyphs, ItalicLeansTheTopToTheRight) {
 TEST(Glyphs, UnderlineIsAFullLineAtTheBaselineInsideTheEm) {
     EXPECT_EQ(Sum(*renderGlyph({"宋体", 20, 400, false, false}, U' ')), 0);
     for (const char* face : {"宋体", "楷体_GB2312", "Arial"}) {
+        int thin = 0;
         for (int h : {1, 2, 12, 16, 20, 40}) {
             auto u = renderGlyph({face, h, 400, false, true}, U' ');
             ASSERT_GT(u->rows, 0) << face << h;
@@ -143,6 +144,8 @@ TEST(Glyphs, UnderlineIsAFullLineAtTheBaselineInsideTheEm) {
             EXPECT_LE(u->top + u->rows, h) << face << h;
             EXPECT_GE(u->top + u->rows, u->baseline) << face << h;
             for (uint8_t v : u->coverage) ASSERT_EQ(v, 255);
+            if (h == 12) thin = u->rows;
+            if (h == 40) EXPECT_GT(u->rows, thin) << face;  // the line grows with the size
         }
     }
 }
