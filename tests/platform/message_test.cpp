@@ -374,6 +374,35 @@ TEST(MessageLoopSockets, ReadWriteAndCloseOnASocketPair) {
     close(sv[0]);
 }
 
+TEST(MessageLoopSockets, AWatchRenewedByAnEarlierHandlerOfTheRoundWaitsForTheNextRound) {
+    int a[2], b[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, a), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, b), 0);
+    ASSERT_EQ(write(a[1], "x", 1), 1);
+    ASSERT_EQ(write(b[1], "y", 1), 1);
+    MessageLoop loop;
+    std::vector<uint32_t> ids;
+    Handle h = 0;
+    FunctionTarget t([&](const Message& m) -> intptr_t {
+        ids.push_back(m.id);
+        char c;
+        EXPECT_EQ(recv(static_cast<int>(m.w), &c, 1, 0), 1);
+        // The first handler watches the other socket anew: that watch begins next round.
+        if (ids.size() == 1)
+            loop.watchSocket(static_cast<int>(m.w) == a[0] ? b[0] : a[0], h, 2, kSocketRead);
+        return 0;
+    });
+    h = t.attach(loop);
+    ASSERT_TRUE(loop.watchSocket(a[0], h, 1, kSocketRead));
+    ASSERT_TRUE(loop.watchSocket(b[0], h, 1, kSocketRead));
+    loop.processPending(0);
+    EXPECT_EQ(ids.size(), 1u);
+    loop.processPending(0);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 2}));
+    for (int fd : {a[0], b[0]}) loop.watchSocket(fd, 0, 0, 0);
+    for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+}
+
 TEST(MessageLoopSockets, ConnectSuccessThenWritableAndRefusedConnect) {
     int lfd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
