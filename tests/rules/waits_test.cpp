@@ -264,6 +264,11 @@ TEST(Waits, WinningJoker) {
               kResultWin);
     EXPECT_EQ(lastUnit(r).tiles[0], 4);
     EXPECT_EQ(MJ_HuEdgeWaitJoker(opens, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0), 0);
+    // The same open wait won by a joker of kind 3 taken as its own kind, on a discard.
+    r = HuResult{};
+    EXPECT_EQ(MJ_HuHonourSequences(opens, hands::id(3, 1), hands::id(3), -1,
+                                   kTileFlagJokers | kTileFlagJokersNatural, 0, &r, 0),
+              kResultWin);
     hands::Counts winds{32, 34, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
     EXPECT_EQ(MJ_HuHonourSequencesJoker(winds, hands::id(5), hands::id(5), -1,
                                         kTileFlagJokers | kTileFlagHonourRuns, 0, &r, 0),
