@@ -226,6 +226,14 @@ TEST(Waits, WinningJoker) {
                                    &rb, kMaskSelfDrawn),
               kResultWin);
     EXPECT_EQ(lastUnit(rb).tiles[1], -35);
+    // A held joker takes the missing side of a closed wait, below or above the won 5.
+    for (int side : {4, 6}) {
+        hands::Counts held{side, 31, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
+        HuResult rs{};
+        EXPECT_EQ(MJ_HuClosedWait(held, hands::id(5), kEast, -1, kTileFlagJokers, 0, &rs, 0),
+                  kResultWin)
+            << side;
+    }
 
     hands::Counts single{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 1, 1, 9};
     auto pair = classify(single, 0, kEast, kTileFlagJokers, 0, kMaskSelfDrawn, 0, kEast + 7);
