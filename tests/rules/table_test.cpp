@@ -1100,6 +1100,11 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     EXPECT_EQ(out[2], t4);
     const auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
     EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
+    // The plain table's check too: no such robbing, no kind of win.
+    for (const auto& no : {MJRequest::Hu(2, 0, t4, 4, 3), MJRequest::Hu(2, 0, t4, 0, 2)}) {
+        EXPECT_EQ(s.CheckHuRequest(no), 0);
+        EXPECT_EQ(s.CMJTable::CheckHuRequest(no), 0);
+    }
     EXPECT_EQ(s.CheckHuRequest(rob), 8);
     EXPECT_EQ(s.OnHuRequest(rob), 1);
     EXPECT_EQ(s.FirstWinner(), 2);
@@ -1117,6 +1122,8 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
         e.OpenClaimWindow();
         e.RecordGang(MJRequest::Meld(1, 0, tile, -1, -1, -1, 1));
         EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
+        // The plain table has no discard win to fall back on.
+        EXPECT_EQ(e.CMJTable::CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 1)), allowed ? 8 : 0);
         EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
         EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
     }
