@@ -1534,6 +1534,7 @@ TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
     }
     // Flowers are not in this game's set: no flower request is ever accepted.
     EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, hand[0], -1, -1)), 0);
+    EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, w.WallTile(21), -1, -1)), 0);
     EXPECT_EQ(w.FirstFlowerHeld(0), -1);
 }
 

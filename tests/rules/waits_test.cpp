@@ -261,6 +261,8 @@ TEST(Waits, WinningJoker) {
     EXPECT_EQ(MJ_HuEdgeWaitJoker(edges, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0),
               kResultWin);
     EXPECT_EQ(lastUnit(r).tiles[2], -31);
+    // 1-2 waiting on 3 is an edge, never an open wait.
+    EXPECT_EQ(MJ_HuHonourSequences(edges, hands::id(3), -1, -1, 0, 0, &r, 0), 0);
     // A won joker of kind 3 seen as its own kind: 1-2-3 is a plain run, no joker place.
     r = HuResult{};
     EXPECT_EQ(MJ_HuEdgeWait(edges, hands::id(3, 1), hands::id(3), -1,
