@@ -948,6 +948,8 @@ TEST(Settlement, ResultRecordFields) {
     r.loser_ = 2;
     r.mode_ = 0x1000000;
     r.Lay(1, kMingGang, 9, 2);
+    r.Lay(1, kBuGang, 15, 1);
+    r.addedExtra_[1][2] = 2;
     r.SetResultValue(3, 17);
     std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
     ASSERT_EQ(r.ResultRecordSize(), 4 * 172 + 1652);
@@ -978,6 +980,7 @@ TEST(Settlement, ResultRecordFields) {
     EXPECT_EQ(row1[3 + 11], 1);
     EXPECT_EQ(row1[35], 10);
     EXPECT_EQ(row1[36], 1);
+    EXPECT_EQ(row1[37], 1 + 2);  // added kongs and their extra
     EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
     EXPECT_EQ(rec[696 / 4], 0);
     // Each chair's held count and tiles, and the seated players' scores and holdings.
