@@ -387,12 +387,12 @@ TEST(MJTable, DrawsStepOverTheJokerAndTakenTiles) {
     EXPECT_EQ(r.HeadPosition(), 12);
     // A tail position already taken: the next tile still in the wall.
     r.wallStart_ = 20;
-    r.jokerPos_ = -1;
     r.SetTileStatus(18, kTileHeld);  // the first tail tile (start - 2) is gone
     r.SetTileChair(18, 3);
     const int32_t got = r.DrawFromTail(2);
     EXPECT_EQ(got, 19);
     EXPECT_EQ(r.ChairOf(19), 2);
+    EXPECT_EQ(r.StatusOf(10), kTileInWall);  // the joker's tile, not passed over, stays
     // The wall used up: -1 for both.
     r.tilesDrawn_ = 136;
     EXPECT_EQ(r.DrawTile(0), -1);
