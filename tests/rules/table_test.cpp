@@ -290,6 +290,17 @@ TEST(CardTable, DealsEveryTileInTurnAndLooksUp) {
     EXPECT_EQ(t.CardPoints(10), 0);
 }
 
+TEST(CardTable, MoveTileTakesOnlyAHeldTileToAnotherChair) {
+    Rig r;
+    const int32_t held = r.GiveOne(0, 5);
+    EXPECT_EQ(r.MoveTile(r.WallTile(6), 1), 0);  // not held
+    EXPECT_EQ(r.MoveTile(held, 0), 0);           // where it is already
+    EXPECT_EQ(r.MoveTile(held, 9), 0);           // no such chair
+    EXPECT_EQ(r.MoveTile(held, 1), 1);
+    EXPECT_TRUE(r.IsHeldBy(1, held));
+    EXPECT_FALSE(r.IsHeldBy(0, held));
+}
+
 TEST(CardTable, TestDealTakesOnlyAPermutation) {
     const auto dir = std::filesystem::temp_directory_path() / "hqlv_t1_testdeal";
     std::filesystem::create_directories(dir);
