@@ -551,6 +551,8 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
     r.banker_ = 0;
     r.SetDice(3, 4, 2, 5);
     EXPECT_EQ(r.WallStartPosition(), 62);
+    EXPECT_EQ(std::vector<int32_t>({r.Dice(-1), r.Dice(0), r.Dice(3), r.Dice(4)}),
+              std::vector<int32_t>({0, 3, 5, 0}));  // four dice, none outside
     struct Row {
         int d1, d2, banker, start;
     };
