@@ -953,6 +953,16 @@ TEST(Settlement, LargeStakesAreCappedByHoldingsBeforeNarrowing) {
     EXPECT_TRUE(logged.empty());
 }
 
+TEST(Settlement, ThePlainTableFindsTheChairThatFedTheWinnerThreeMelds) {
+    Rig r;
+    r.firstWinner_ = 1;
+    r.pengM_[3][1] = 2;  // two are not enough
+    r.pengM_[2][1] = 3;
+    int32_t rec[200] = {};
+    EXPECT_EQ(r.CMJTable::FindLiableChair(rec, nullptr), 2);
+    EXPECT_EQ(rec[696 / 4], r.UserIdAt(2));
+}
+
 TEST(Settlement, ResultRecordFields) {
     Rig r;
     r.SetFans(1, {{1, 9}, {11, 1}});
