@@ -140,6 +140,8 @@ TEST(Bmp, Rle4Runs) {
         {{3, 0x12, 0, 3, 0x9A, 0xB0, 0}, {1, 2, 1, 9, 10, 11}},  // absolute 3, then a pad byte
         {{0, 6, 0x12, 0x34, 0x56, 0, 2, 0x77}, {1, 2, 3, 4, 5, 6, 7, 7}},  // a byte per two
         {{2, 0x00, 4, 0x12, 0, 1}, {0, 0, 1, 2, 1, 2}},  // a run of value 0 goes on
+        {{0, 2, 2, 0, 2, 0x77, 0, 1}, {0, 0, 7, 7}},     // a delta two pixels on
+        {{2, 0x12}, {1, 2}},                             // cut off: what came is kept
     };
     for (const auto& c : cases) {
         BmpSpec s{.width = 8, .height = 1, .bpp = 4, .compression = 2};

@@ -39,6 +39,8 @@ TEST(MemFile, SeekClampsBelowAndReadsEndBeyond) {
     CRasterMemFile f(data, 10);
     EXPECT_TRUE(f.Seek(-10, 0));
     EXPECT_EQ(f.Tell(), 0);
+    EXPECT_TRUE(f.Seek(0, 2));
+    EXPECT_EQ(f.Error(), 0);  // at the end is no error; beyond it is
     EXPECT_TRUE(f.Seek(5, 2));
     EXPECT_EQ(f.Tell(), 15);
     uint8_t out[2];
@@ -109,6 +111,7 @@ TEST(IOFile, ReadsSeeksAndLeavesCallerStreamOpen) {
     {
         CRasterIOFile f(tmp);
         EXPECT_EQ(f.Write("abcdef", 1, 6), 6u);
+        EXPECT_EQ(f.Write(nullptr, 1, 6), 0u);
         EXPECT_EQ(f.Size(), 6);
         EXPECT_TRUE(f.Seek(2, 0));
         EXPECT_EQ(f.GetC(), 'c');
@@ -121,6 +124,7 @@ TEST(IOFile, ReadsSeeksAndLeavesCallerStreamOpen) {
     std::fclose(tmp);
 
     CRasterIOFile none;
+    EXPECT_EQ(none.Write("x", 1, 1), 0u);
     EXPECT_EQ(none.Size(), -1);
     EXPECT_EQ(none.GetC(), -1);
     EXPECT_TRUE(none.Eof());

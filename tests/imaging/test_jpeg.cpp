@@ -88,7 +88,7 @@ Bytes cameraExif(bool motorola, uint32_t xres, uint16_t unit, uint16_t orientati
            {0x011B, 5, 1, w.rational(xres * 2, 2)},
            {0x0128, 3, 1, w.v16(unit)},
            {0x8827, 3, 1, w.v16(2)},
-           {0x9209, 3, 1, w.v16(0x19)},
+           {0x9209, 1, 1, Bytes{0x19}},  // a byte-format value
            {0x9286, 7, static_cast<uint32_t>(comment.size()), ascii(comment)}},
           0);
     return w.o.b;
@@ -142,18 +142,22 @@ TEST(Jpeg, ColourGreyAndProgressiveDecodeClose) {
 
 TEST(Jpeg, CmykScaledByBlack) {
     JpegSpec s;
-    s.width = s.height = 8;
+    s.width = 16;  // two blocks: each pixel takes its own samples, not its neighbour's
+    s.height = 8;
     s.components = 4;
-    for (int i = 0; i < 64; ++i) {
-        s.samples.insert(s.samples.end(), {200, 100, 50, 128});
+    for (int i = 0; i < 128; ++i) {
+        const uint8_t a = i % 16 < 8 ? 200 : 50, b = i % 16 < 8 ? 50 : 200;
+        s.samples.insert(s.samples.end(), {a, 100, b, 128});
     }
     CRaster img;
     ASSERT_TRUE(decode(img, makeJpeg(s))) << img.GetLastError();
     ASSERT_EQ(img.GetBpp(), 24u);
-    const RGBQUAD c = img.GetPixelColor(3, 3);
-    EXPECT_LE(diff(c.rgbRed, 200 * 128 / 255), 3);
-    EXPECT_LE(diff(c.rgbGreen, 100 * 128 / 255), 3);
-    EXPECT_LE(diff(c.rgbBlue, 50 * 128 / 255), 3);
+    for (int x : {3, 8}) {
+        const RGBQUAD c = img.GetPixelColor(x, 3);
+        EXPECT_LE(diff(c.rgbRed, (x < 8 ? 200 : 50) * 128 / 255), 3) << x;
+        EXPECT_LE(diff(c.rgbGreen, 100 * 128 / 255), 3) << x;
+        EXPECT_LE(diff(c.rgbBlue, (x < 8 ? 50 : 200) * 128 / 255), 3) << x;
+    }
 }
 
 TEST(Jpeg, ResolutionFromJfifAndExif) {
@@ -203,10 +207,10 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     EXPECT_EQ(ei.IsColor, 1);
     EXPECT_EQ(ei.Process, 0xC0);
 
-    s.app1 = cameraExif(true, 100, 3, 1);  // centimetres, Motorola order
+    s.app1 = cameraExif(true, 300, 3, 1);  // centimetres, Motorola order, 0x12C per cm
     CRaster cmExif;
     ASSERT_TRUE(decode(cmExif, makeJpeg(s)));
-    EXPECT_EQ(cmExif.GetXDPI(), 254);
+    EXPECT_EQ(cmExif.GetXDPI(), 762);
 }
 
 TEST(Jpeg, TruncatedEmptyQueryAndScale) {
@@ -318,6 +322,7 @@ TEST(Exif, MarkerWalkRules) {
         {cat({held, kSos}), true, nullptr, nullptr},
         {cat({held, segment(0xE2, {1}), kSos}), false, "Too many sections in jpg file", nullptr},
         {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x01}}), false, "invalid marker", nullptr},
+        {cat({soi(), Bytes{0xFF, 0xE0, 0x00}}), false, "Premature end of file?", nullptr},
         {cat({soi(), Bytes{0xFF, 0xE0, 0x00, 0x10, 1, 2}}), false, "Premature end of file?",
          nullptr},
         {cat({soi(), Bytes{0xFF, 0xD9, 0x00, 0x02}}), false, nullptr, "No image in jpeg!\n"},
@@ -344,6 +349,19 @@ TEST(Exif, CommentSegmentIsCleaned) {
     CRasterExifReader r(&info);
     ASSERT_TRUE(r.DecodeExif(&f));
     EXPECT_STREQ(info.Comments, "a\nb?");
+}
+
+TEST(Exif, FrameHeaderOfEightBytesIsTheShortestRead) {
+    const uint8_t sof[8] = {0, 8, 8, 0, 20, 0, 30, 3};  // length, precision, height, width, 3
+    for (uint32_t length : {7u, 8u}) {
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        r.ProcessFrameHeader(sof, 0xC2, length);
+        EXPECT_EQ(info.Height, length == 8 ? 20 : 0);
+        EXPECT_EQ(info.Width, length == 8 ? 30 : 0);
+        EXPECT_EQ(info.IsColor, length == 8 ? 1 : 0);
+        EXPECT_EQ(info.Process, length == 8 ? 0xC2 : 0);
+    }
 }
 
 TEST(Exif, HeaderErrors) {

@@ -105,17 +105,30 @@ TEST(Raster, PaletteGrayAndNearest) {
     gray.SetGrayPalette();
     EXPECT_TRUE(gray.IsGrayScale());
     EXPECT_FALSE(img.IsGrayScale());
+    for (int channel = 0; channel < 3; ++channel) {  // any one channel off the grey is colour
+        gray.SetGrayPalette();
+        gray.SetPaletteColor(0, channel == 0, channel == 1, channel == 2);
+        EXPECT_FALSE(gray.IsGrayScale()) << channel;
+    }
 }
 
 TEST(Raster, TransparencyRules) {
     CRaster img(4, 4, 8, 0);
     img.SetTransIndex(300);
     EXPECT_EQ(img.GetTransIndex(), 0);
+    CRaster four(2, 2, 4, 0);  // 16 colours: 15 is the last index
+    for (int i : {15, 16}) {
+        four.SetTransIndex(i);
+        EXPECT_EQ(four.GetTransIndex(), i == 15 ? 15 : 0);
+    }
     img.SetTransIndex(-1);
     EXPECT_FALSE(img.IsTransparent());
     img.SetPaletteColor(5, 1, 2, 3);
     img.SetTransIndex(5);
     EXPECT_EQ(img.GetTransColor().rgbRed, 1);
+    const RGBQUAD before = img.GetPaletteColor(5);
+    img.SetPalette(static_cast<const RGBQUAD*>(nullptr), 4);  // nothing to take: it stays
+    EXPECT_TRUE(imgtest::sameRgb(img.GetPaletteColor(5), before));
     CRaster rgb(4, 4, 24, 0);
     RGBQUAD c;
     c.rgbRed = 9;
@@ -123,6 +136,8 @@ TEST(Raster, TransparencyRules) {
     rgb.SetTransColor(c);
     EXPECT_EQ(rgb.GetTransColor().rgbRed, 9);
     EXPECT_EQ(rgb.GetTransColor().rgbReserved, 0);
+    rgb.SetTransIndex(0);
+    EXPECT_EQ(rgb.GetPixelColor(-1, 0).rgbRed, 9);  // outside: the transparent colour
 }
 
 TEST(Raster, ColourAndAlphaAccess) {

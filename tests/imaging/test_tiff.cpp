@@ -69,7 +69,7 @@ Bytes makeTiff(const std::vector<Page>& pages) {
         }
         if (p.xres > 0) {
             TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xres);
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres);
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres / 2);
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, p.resUnit);
         }
         if (!p.colormap.empty()) {
@@ -140,6 +140,7 @@ TEST(Tiff, GreyStripsCompressedAndResolution) {
         ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
         ASSERT_EQ(img.GetBpp(), 8u);
         EXPECT_EQ(img.GetXDPI(), 254);
+        EXPECT_EQ(img.GetYDPI(), 127);
         EXPECT_EQ(img.GetCodecOption(RASTER_FORMAT_TIF), comp);
         for (uint32_t y = 0; y < 17; ++y)
             for (uint32_t x = 0; x < 23; ++x)
@@ -179,12 +180,14 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     big.colormap.assign(3 * 4096, 0);
     for (int i = 0; i < 4096; ++i) big.colormap[i] = static_cast<uint16_t>(i * 16);
     big.colormap[4096 + 3000] = 65535;
-    big.sample = [](uint32_t x, uint32_t, uint32_t) { return x * 1000; };
+    big.colormap[2 * 4096 + 7] = 65535;  // the first sample's low bits lie in its second byte
+    big.sample = [](uint32_t x, uint32_t, uint32_t) { return x ? x * 1000 : 7; };
     CRaster bi;
     ASSERT_TRUE(decode(bi, makeTiff({big}))) << bi.GetLastError();
     ASSERT_EQ(bi.GetBpp(), 24u);
     EXPECT_EQ(topPixel(bi, 2, 0).rgbRed, 2000 * 16 * 255 / 65535);
     EXPECT_EQ(topPixel(bi, 3, 0).rgbGreen, 255);
+    EXPECT_EQ(topPixel(bi, 0, 0).rgbBlue, 255);
 
     // A 16-bit palette: libtiff hands the samples over in host order.
     Page p16{.width = 3, .height = 1, .bits = 16, .photometric = PHOTOMETRIC_PALETTE};

@@ -156,6 +156,12 @@ TEST(Transform, SelectionTravelsWithTheGeometry) {
     ASSERT_TRUE(img.Negative());  // only the selected pixel inverts
     EXPECT_EQ(img.GetPixelIndex(1, 0), 245);
     EXPECT_EQ(img.GetPixelIndex(2, 0), 10);
+    CRaster colour(3, 1, 24, 0);  // the same in true colour
+    ASSERT_TRUE(colour.SelectionCreate());
+    colour.SelectionSet(1, 0, 255);
+    colour.SetSelectionBox({0, 1, 3, 0});
+    ASSERT_TRUE(colour.Negative());
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(colour.GetPixelColor(x, 0).rgbRed, x == 1 ? 255 : 0);
     ASSERT_TRUE(img.Flip(true, false));
     EXPECT_EQ(img.GetSelectionBox().top, 3);
     EXPECT_EQ(img.GetSelectionBox().bottom, 2);
@@ -164,8 +170,12 @@ TEST(Transform, SelectionTravelsWithTheGeometry) {
     EXPECT_EQ(img.GetSelectionBox().left, 2);
     EXPECT_EQ(img.GetSelectionBox().right, 3);
     EXPECT_TRUE(img.BlindSelectionIsInside(2, 2));
-    ASSERT_TRUE(img.RotateRight());
+    ASSERT_TRUE(img.RotateRight());  // (2, 2) of 4 x 3 goes to (2, 1) of 3 x 4
     EXPECT_TRUE(img.SelectionIsValid());
+    EXPECT_TRUE(img.BlindSelectionIsInside(2, 1));
+    const RasterRect turned = img.GetSelectionBox();
+    EXPECT_EQ(std::vector<int32_t>({turned.left, turned.top, turned.right, turned.bottom}),
+              std::vector<int32_t>({2, 2, 3, 1}));
     EXPECT_TRUE(img.SelectionDelete());
     EXPECT_TRUE(img.BlindSelectionIsInside(0, 0));
     // Without a selection plane there is nothing to move, the box included.

@@ -105,6 +105,7 @@ TEST(Crc32, LongRunsMatchZlib) {
 static std::string md5Hex(const std::string& s, const uint32_t* seed = nullptr) {
     YrnMD5Context c;
     YrnMD5Init(c, seed);
+    YrnMD5Update(c, nullptr, 5);  // no bytes: nothing taken
     // Feed in odd pieces so the block carry-over is exercised.
     for (size_t i = 0; i < s.size(); i += 7)
         YrnMD5Update(c, s.data() + i, std::min<size_t>(7, s.size() - i));
@@ -202,17 +203,24 @@ TEST(Util, PowersAndLogs) {
 }
 
 TEST(Util, SplitPathParts) {
-    std::string out = "junk";
-    YrnSplitPath("C:\\a\\b.txt", kPathDrive | kPathFolder, out);
-    EXPECT_EQ(out, "C:\\a\\");
-    YrnSplitPath("C:\\a\\b.txt", kPathName | kPathExt, out);
-    EXPECT_EQ(out, "b.txt");
-    YrnSplitPath("/x/y.z/file", kPathFolder | kPathName, out);
-    EXPECT_EQ(out, "/x/y.z/file");
-    YrnSplitPath("/x/y.z/file", kPathExt, out);
-    EXPECT_EQ(out, "");
-    YrnSplitPath("name.tar.gz", kPathName, out);
-    EXPECT_EQ(out, "name.tar");
+    const struct {
+        const char* path;
+        int parts;
+        const char* want;
+    } rows[] = {
+        {"C:\\a\\b.txt", kPathDrive | kPathFolder, "C:\\a\\"},
+        {"C:\\a\\b.txt", kPathName | kPathExt, "b.txt"},
+        {"C:b.txt", kPathName | kPathExt, "b.txt"},  // a drive without a folder
+        {"~:b.txt", kPathDrive, ""},                 // a drive is a letter
+        {"/x/y.z/file", kPathFolder | kPathName, "/x/y.z/file"},
+        {"/x/y.z/file", kPathExt, ""},
+        {"name.tar.gz", kPathName, "name.tar"},
+    };
+    for (const auto& r : rows) {
+        std::string out = "junk";
+        YrnSplitPath(r.path, r.parts, out);
+        EXPECT_EQ(out, r.want) << r.path << " " << r.parts;
+    }
 }
 
 TEST(Util, FilesIdsAndHex) {

@@ -245,6 +245,7 @@ TEST(Codec, TransformFileRoundTrip) {
     // Reading back in blocks of 100 meets each encoded block whole (100, then 68 bytes).
     EXPECT_EQ(std::string(back, got), content);
     EXPECT_EQ(codec.TransformFile(dir + "/missing", enc, 64, kCodecEncode), 0);
+    EXPECT_EQ(codec.TransformFile(src, dir + "/missing/out", 64, kCodecEncode), 0);
 }
 
 // Encoding and decoding in one pass must give exactly the bytes of the two steps one after

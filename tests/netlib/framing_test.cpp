@@ -456,9 +456,13 @@ TEST(Framing, RecordCopies) {
     EXPECT_EQ(dst.data, nullptr);
     YrnFreeResponseData(&dst);
     YrnFreeResponseData(nullptr);
-    src.length = 0;
-    YrnCopyRecord(&dst, &src);
-    EXPECT_EQ(dst.data, nullptr);
+    for (int32_t length : {0, 1}) {  // no bytes to copy: no data, and a length of 0
+        src.length = length;
+        src.data = length ? nullptr : data;
+        YrnCopyRecord(&dst, &src);
+        EXPECT_EQ(dst.data, nullptr);
+        EXPECT_EQ(dst.length, 0);
+    }
 }
 
 TEST(Framing, ResponseMatchingRules) {

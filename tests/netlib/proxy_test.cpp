@@ -667,6 +667,17 @@ public:
     bool accepted = false;
 };
 
+// Counts the connect and writable notices of a direct connect.
+class ConnectProbe : public CProxySocket {
+public:
+    void OnProxyFailed(int) override {}
+    void OnProxyBound(uint32_t, int) override {}
+    void OnConnect(int error) override { connectError = error, ++connects; }
+    void OnSend(int) override { ++sends; }
+    void OnReceive(int) override { ++receives; }
+    int connects = 0, sends = 0, receives = 0, connectError = -1;
+};
+
 class Plain : public CProxySocket {
 public:
     void OnProxyFailed(int) override {}
@@ -681,6 +692,32 @@ sockaddr_in ipv4(const char* dotted) {
 }
 
 }  // namespace
+
+TEST(ProxyFailures, ARefusedDirectConnectIsNeverReportedWritable) {
+    for (bool open : {true, false}) {
+        Listener server;
+        const int port = open ? server.port() : freePort();
+        ConnectProbe s;
+        ASSERT_TRUE(s.Create());
+        ASSERT_EQ(s.Connect("127.0.0.1", port), 1);
+        for (int i = 0; i < 100 && s.IsConnecting(); ++i) {
+            pollfd p{s.Handle(), POLLOUT, 0};
+            if (::poll(&p, 1, 20) > 0) s.DispatchReadiness(p.revents);
+        }
+        EXPECT_EQ(s.connects, 1) << open;
+        EXPECT_EQ(s.connectError != 0, !open) << open;
+        EXPECT_EQ(s.sends, open ? 1 : 0) << open;
+        s.Close();
+        s.DispatchReadiness(POLLIN | POLLOUT);  // late readiness of a closed socket: ignored
+        EXPECT_EQ(s.sends + s.receives, open ? 1 : 0) << open;
+        // The event socket's own wait: standing on a direct connect, failed on a refusal.
+        CProxyEventSocket e;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(e.ConnectViaProxy("127.0.0.1", port, kProxyNone, "", 0, nullptr, nullptr, 5),
+                  open ? 1 : 0);
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2));  // a refusal ends the wait
+    }
+}
 
 TEST(ScriptedProxyTest, Socks4BindReportsTheAddressThenAccepts) {
     std::string request;

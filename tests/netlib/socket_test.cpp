@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -104,6 +106,9 @@ private:
 class ConnectProbe : public CYrnSocket {
 public:
     using CYrnSocket::ConnectWithTimeout;
+    using CYrnSocket::GetExpectedResponse;
+    using CYrnSocket::SendFragments;
+    using CYrnSocket::SetExpectedResponse;
 };
 
 // Bytes the socket has queued for sending and the peer has not taken.
@@ -173,22 +178,28 @@ TEST_F(SocketTest, NotificationsClosesAndErrorsReachTheOwnerThread) {
     EXPECT_EQ(seen[2].messageId, 0);
 }
 
-TEST_F(SocketTest, BadLengthIsAnErrorNotice) {
-    connect();
-    CYrnBuffer bad;
-    bad.AppendI32(1 << 30);  // refused as soon as the length word arrives
-    ASSERT_TRUE(peer_->sendBytes(bad));
-    ASSERT_TRUE(owner_.waitFor(1));
-    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
-}
-
-TEST_F(SocketTest, CrcMismatchIsAnErrorNotice) {
-    connect();
-    CYrnBuffer b = Peer::build(kPacketMessage, 1, 3, "data", peer_->seq());
-    b.Data()[70] ^= 0x40;
-    ASSERT_TRUE(peer_->sendBytes(b));
-    ASSERT_TRUE(owner_.waitFor(1));
-    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+TEST_F(SocketTest, BadPacketsAreErrorNotices) {
+    const std::function<CYrnBuffer(Peer&)> rows[] = {
+        [](Peer&) {
+            CYrnBuffer b;
+            b.AppendI32(1 << 30);  // refused as soon as the length word arrives
+            return b;
+        },
+        [](Peer& p) {
+            CYrnBuffer b = Peer::build(kPacketMessage, 1, 3, "data", p.seq());
+            b.Data()[70] ^= 0x40;  // CRC mismatch
+            return b;
+        },
+        // Neither a message nor a response.
+        [](Peer& p) { return Peer::build(3, 1, 3, "data", p.seq()); },
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        connect();
+        ASSERT_TRUE(peer_->sendBytes(rows[i](*peer_)));
+        ASSERT_TRUE(owner_.waitFor(int(i) + 1)) << i;
+        EXPECT_EQ(owner_.seen()[i].code, kNoticeError) << i;
+        sock_.Close();
+    }
 }
 
 TEST_F(SocketTest, StrayAndRepeatedResponsesAreDroppedQuietly) {
@@ -596,6 +607,53 @@ TEST_F(SocketTest, CloseWhileASendIsBlockedDrainsTheSender) {
     EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1500));
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(sock_.GetSocket(), -1);
+}
+
+TEST_F(SocketTest, ASendHeldUpByAFullSocketGoesOnWhenThePeerReads) {
+    connect();
+    const int small = 16384;  // small buffers: the send must wait for the reader
+    ASSERT_EQ(setsockopt(sock_.GetSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
+    ASSERT_EQ(setsockopt(peer_->fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    const std::string big(256u << 10, 'y');
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the buffers fill first
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        EXPECT_EQ(r.body.size(), big.size());
+    });
+    YrnRecord resp;
+    int t = 0;
+    EXPECT_EQ(request(9, big, &resp, &t, 5000, false), 1);
+    reader.join();
+}
+
+TEST(SocketStore, TheExpectedResponseReadsBackFieldByField) {
+    ConnectProbe s;
+    YrnConnection record;
+    s.SetExpectedResponse(12, record);
+    int32_t id = 0, fragment = -1;
+    s.GetExpectedResponse(record, &id, nullptr);
+    s.GetExpectedResponse(record, nullptr, &fragment);
+    EXPECT_EQ(id, 12);
+    EXPECT_EQ(fragment, 0);  // nothing of it has come yet
+}
+
+TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
+    Owner owner;
+    Listener l;
+    ConnectProbe s;
+    auto peer = connectTo(s, l, owner);
+    ASSERT_TRUE(peer);
+    YrnConnection record;
+    for (int32_t word : {0, -1, 9}) {  // empty, negative, past the 8 bytes that follow
+        CYrnBuffer chunks;
+        chunks.AppendI32(word);
+        chunks.Append("abcdefgh", 8);
+        EXPECT_EQ(s.SendFragments(chunks, 1, 0, 0, record), 0) << word;
+    }
+    Packet p;
+    EXPECT_FALSE(peer->readPacket(&p, 100));  // nothing went out
+    s.Close();
 }
 
 TEST(SocketStore, AnswerStoredAfterANewerRequestStartedIsStale) {

@@ -350,6 +350,16 @@ TEST_F(SdlAudioTest, SamplesPlayBesideTheWaveAtMostThreeAtATime) {
     EXPECT_FALSE(error.empty());
 }
 
+TEST_F(SdlAudioTest, PlaysBeyondTheSampleChannelsAreRefused) {
+    int played = 0;
+    for (int s = 0; s < 6; ++s) {
+        const SampleId id = audio_->loadSampleBytes(makeWave(1500, 22050, 300 + 100 * s));
+        ASSERT_NE(id, 0u);
+        for (int i = 0; i < 3; ++i) played += audio_->playSample(id);
+    }
+    EXPECT_EQ(played, 16);  // sixteen channels for samples, all busy: the last two are refused
+}
+
 TEST(RecordingAudio, SamplesKeepTheirPlaybackRule) {
     RecordingAudio rec;
     SampleId a = rec.loadSampleFile("a.wav");

@@ -29,6 +29,9 @@ TEST(Bytes, ShortReadFailsAndYieldsZero) {
     const uint8_t data[3] = {1, 2, 3};
     ByteReader r(data, sizeof data);
     EXPECT_EQ(r.u16(), 0x0201);
+    EXPECT_TRUE(r.seek(3));  // the end is a place to be
+    EXPECT_EQ(r.remaining(), 0u);
+    EXPECT_TRUE(r.seek(2));
     EXPECT_EQ(r.u32(), 0u);  // only one byte left
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.u8(), 0u);  // stays failed, reads nothing more

@@ -1,6 +1,7 @@
 #include "platform/core/files.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -48,8 +49,11 @@ TEST(Files, MissingFilesAreErrorsTheCallerSees) {
     EXPECT_TRUE(data.empty());
     EXPECT_NE(error.find("nodir"), std::string::npos);
     EXPECT_FALSE(resolveExisting(t / "dir/file/below", &resolved, &error));  // file as folder
+    EXPECT_EQ(error, "not a folder: " + t / "dir/file");
     EXPECT_FALSE(resolveExisting("", &resolved, &error));
     EXPECT_FALSE(writeFile(t / "nodir/new", "x", &error));
+    EXPECT_FALSE(writeFile(t / std::string(250, 'n'), "x", &error));  // no room for ".tmp-..."
+    EXPECT_EQ(error.rfind("cannot create", 0), 0u) << error;
     // A file that exists but cannot be opened (a socket, even for root).
     int fd = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un a{};
@@ -72,8 +76,32 @@ TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {
     EXPECT_EQ(listFolder(t / "users"), std::vector<std::string>{"Game.ini"});  // no temp file left
     ASSERT_TRUE(makeFolders(t / "users/deep/er"));
     EXPECT_TRUE(pathExists(t / "Users/deep/er", true));
+    struct stat st {};
+    const mode_t mask = umask(0);
+    umask(mask);
+    ASSERT_EQ(stat((t / "Users/deep/er").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755 & ~mask);
     EXPECT_TRUE(removeFile(t / "users/GAME.INI"));
     EXPECT_FALSE(removeFile(t / "users/GAME.INI"));
+}
+
+TEST(Files, RelativePathsResolveFromTheWorkingFolder) {
+    TempDir t;
+    t.put("Dir/File", "1");
+    char here[4096];
+    ASSERT_TRUE(getcwd(here, sizeof here));
+    ASSERT_EQ(chdir(t.path().c_str()), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"dir/FILE", "Dir/File"}, {"./DIR", "Dir"}, {".", "."}, {"DIR\\new", "Dir/new"}};
+    for (auto& [in, want] : cases) {
+        std::string r;
+        EXPECT_TRUE(resolveForWrite(in, &r)) << in;
+        EXPECT_EQ(r, want) << in;
+    }
+    EXPECT_FALSE(resolveExisting("dir/new", nullptr));
+    EXPECT_TRUE(makeFolders("dir/sub"));
+    EXPECT_EQ(listFolder("DIR"), (std::vector<std::string>{"File", "sub"}));
+    ASSERT_EQ(chdir(here), 0);
 }
 
 TEST(Files, ProgramFolderHoldsTheRunningProgram) {
@@ -82,5 +110,6 @@ TEST(Files, ProgramFolderHoldsTheRunningProgram) {
     EXPECT_EQ(dir.back(), '/');
     EXPECT_TRUE(pathExists(dir + "test_platform"));
     EXPECT_EQ(joinPath("a\\b", "\\c"), "a/b/c");
+    EXPECT_EQ(joinPath("", "\\c"), "c");
     EXPECT_EQ(normalizePath("x\\y/z"), "x/y/z");
 }

@@ -134,6 +134,7 @@ TEST(Glyphs, ItalicLeansTheTopToTheRight) {
 TEST(Glyphs, UnderlineIsAFullLineAtTheBaselineInsideTheEm) {
     EXPECT_EQ(Sum(*renderGlyph({"宋体", 20, 400, false, false}, U' ')), 0);
     for (const char* face : {"宋体", "楷体_GB2312", "Arial"}) {
+        int thin = 0;
         for (int h : {1, 2, 12, 16, 20, 40}) {
             auto u = renderGlyph({face, h, 400, false, true}, U' ');
             ASSERT_GT(u->rows, 0) << face << h;
@@ -143,6 +144,8 @@ TEST(Glyphs, UnderlineIsAFullLineAtTheBaselineInsideTheEm) {
             EXPECT_LE(u->top + u->rows, h) << face << h;
             EXPECT_GE(u->top + u->rows, u->baseline) << face << h;
             for (uint8_t v : u->coverage) ASSERT_EQ(v, 255);
+            if (h == 12) thin = u->rows;
+            if (h == 40) EXPECT_GT(u->rows, thin) << face;  // the line grows with the size
         }
     }
 }
@@ -162,6 +165,9 @@ TEST(Glyphs, BitmapIsTightAroundTheInk) {
                 right += g->coverage[size_t(r) * g->width + g->width - 1] != 0;
             }
             EXPECT_TRUE(top && bottom && left && right) << int(cp) << " " << h;
+            int firstRow = 0;  // the same row read through the cell's coordinates
+            for (int x = g->left; x < g->left + g->width; ++x) firstRow += g->at(x, g->top) != 0;
+            EXPECT_EQ(firstRow, top);
         }
     }
 }
@@ -204,10 +210,12 @@ TEST(Glyphs, CacheHoldsABoundedNumberOfBytes) {
     auto first = renderGlyph(big, U'一');
     ASSERT_NE(first, nullptr);
     size_t bytes = 0;
-    for (char32_t cp = U'丁'; bytes <= kGlyphCacheBytes; ++cp) {
+    // The glyph that would take the cache past its bytes empties it first.
+    for (char32_t cp = U'丁'; first->coverage.size() + bytes <= kGlyphCacheBytes; ++cp) {
         auto g = renderGlyph(big, cp);
         ASSERT_NE(g, nullptr);
         bytes += g->coverage.size();
+        if (cp == U'丁') EXPECT_EQ(renderGlyph(big, U'一').get(), first.get());  // room left: kept
     }
     EXPECT_NE(renderGlyph(big, U'一').get(), first.get());
 }

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 
 #include "platform/core/bytes.h"
 #include "platform/core/event.h"
+#include "platform/core/files.h"
 #include "stalled_dispatcher.h"
 #include "temp_dir.h"
 
@@ -175,15 +177,21 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     HallWindow hall(t.path());
     ASSERT_TRUE(hall.endpoint.open(hall.target.handle()));
     Handle h = hall.endpoint.handle();
-    auto rawCall = [&](const std::vector<uint8_t>& bytes) -> std::vector<uint8_t> {
+    // Writes the bytes (the first `split` of them alone, a moment before the rest).
+    auto rawCall = [&](const std::vector<uint8_t>& bytes, size_t split = 0) {
         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr{};
         addr.sun_family = AF_UNIX;
         std::string path = hallSocketPath(t.path(), h);
         std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
         EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-        if (!bytes.empty()) {
-            EXPECT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+        if (split) {
+            EXPECT_EQ(write(fd, bytes.data(), split), ssize_t(split));
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        }
+        if (bytes.size() > split) {
+            EXPECT_EQ(write(fd, bytes.data() + split, bytes.size() - split),
+                      ssize_t(bytes.size() - split));
         }
         shutdown(fd, SHUT_WR);
         std::vector<uint8_t> reply(64);
@@ -208,7 +216,7 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     };
     auto status = [](const std::vector<uint8_t>& reply) {
         ByteReader r(reply.data(), reply.size());
-        EXPECT_EQ(r.u32(), kHallReplyMagic);
+        EXPECT_EQ(r.fixedText(4), "CHQR");  // the reply's magic
         return r.u32();
     };
     EXPECT_EQ(status(rawCall(header(0x12345678, 2, 0))), 2u);                  // bad magic
@@ -221,6 +229,9 @@ TEST(HallChannel, MalformedRequestsAreRefusedAndTheEndpointKeepsServing) {
     shortPayload.resize(shortPayload.size() + 10);
     EXPECT_TRUE(rawCall(shortPayload).empty());  // payload shorter than announced
     EXPECT_EQ(status(rawCall(header(kHallRequestMagic, 4, 0))), 0u);  // ping
+    auto copy = header(kHallRequestMagic, 3, 3);
+    copy.insert(copy.end(), {7, 8, 9});
+    EXPECT_EQ(status(rawCall(copy, 10)), 0u);  // a head that comes in two pieces
     auto elsewhere = header(kHallRequestMagic, 2, 0);
     elsewhere[8] ^= 1;  // addressed to another window than the one listening here
     EXPECT_EQ(status(rawCall(elsewhere)), 1u);
@@ -354,7 +365,13 @@ TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     t.put("hqlv", "a file");
     EXPECT_EQ(hallRuntimeFolder(), "");
     std::filesystem::remove(t / "hqlv");
+    ASSERT_EQ(mkdir((t / "hqlv").c_str(), 0755), 0);
     EXPECT_EQ(hallRuntimeFolder(), t / "hqlv");
+    struct stat st {};
+    ASSERT_EQ(stat((t / "hqlv").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);  // made private
+    swapEnv("XDG_RUNTIME_DIR", nullptr);
+    EXPECT_EQ(hallRuntimeFolder(), "/tmp/hqlv-" + std::to_string(getuid()));
     swapEnv("XDG_RUNTIME_DIR", savedXdg ? savedXdg->c_str() : nullptr);
     swapEnv("HQLV_RUNTIME_DIR", savedRt ? savedRt->c_str() : nullptr);
 
@@ -376,6 +393,17 @@ TEST(HallChannel, RuntimeFolderAndTheRecordingDouble) {
     EXPECT_EQ(fake.calls[0].data, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(fake.calls[0].msg, 15u);
     EXPECT_EQ(&hallChannel(), prev);
+}
+
+TEST(HallChannel, SocketPathMustFitTheAddress) {
+    TempDir t;
+    // hall-XXXXXXXX.sock under a folder of n bytes makes a path of n + 19; 107 is the most.
+    for (size_t n : {88u, 89u}) {
+        std::string dir = t.path() + "/" + std::string(n - t.path().size() - 1, 'd');
+        ASSERT_TRUE(makeFolders(dir));
+        HallWindow hall(dir);
+        EXPECT_EQ(hall.endpoint.open(hall.target.handle()), n == 88) << n;
+    }
 }
 
 TEST(HallChannel, RequestRecordLayoutIsByteExact) {

@@ -94,6 +94,7 @@ TEST(MessageLoop, PostToGoneTargetFailsAndQueuedMessagesAreDisposedOnce) {
         ++handled;
         return 0;
     });
+    EXPECT_EQ(target->handle(), 0u);  // no handle before it is attached
     Handle h = target->attach(loop);
     EXPECT_TRUE(isAlive(h));
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(post(h, blockMessage(0, i)));
@@ -149,6 +150,7 @@ TEST(MessageLoop, QuitRefusesPostsAndDestructionDisposesTheQueue) {
     Message m = blockMessage(0, 2);
     EXPECT_FALSE(post(h, m));
     freeBlock(m);
+    EXPECT_FALSE(loop->start());  // a loop told to quit never starts
     EXPECT_FALSE(loop->processPending(0));
     loop.reset();
     EXPECT_EQ(g_freed, 3);
@@ -372,6 +374,35 @@ TEST(MessageLoopSockets, ReadWriteAndCloseOnASocketPair) {
     close(sv[0]);
 }
 
+TEST(MessageLoopSockets, AWatchRenewedByAnEarlierHandlerOfTheRoundWaitsForTheNextRound) {
+    int a[2], b[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, a), 0);
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, b), 0);
+    ASSERT_EQ(write(a[1], "x", 1), 1);
+    ASSERT_EQ(write(b[1], "y", 1), 1);
+    MessageLoop loop;
+    std::vector<uint32_t> ids;
+    Handle h = 0;
+    FunctionTarget t([&](const Message& m) -> intptr_t {
+        ids.push_back(m.id);
+        char c;
+        EXPECT_EQ(recv(static_cast<int>(m.w), &c, 1, 0), 1);
+        // The first handler watches the other socket anew: that watch begins next round.
+        if (ids.size() == 1)
+            loop.watchSocket(static_cast<int>(m.w) == a[0] ? b[0] : a[0], h, 2, kSocketRead);
+        return 0;
+    });
+    h = t.attach(loop);
+    ASSERT_TRUE(loop.watchSocket(a[0], h, 1, kSocketRead));
+    ASSERT_TRUE(loop.watchSocket(b[0], h, 1, kSocketRead));
+    loop.processPending(0);
+    EXPECT_EQ(ids.size(), 1u);
+    loop.processPending(0);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{1, 2}));
+    for (int fd : {a[0], b[0]}) loop.watchSocket(fd, 0, 0, 0);
+    for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+}
+
 TEST(MessageLoopSockets, ConnectSuccessThenWritableAndRefusedConnect) {
     int lfd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -440,9 +471,15 @@ TEST(EventTest, AutoResetLetsOneWaiterThroughManualStaysSet) {
     EXPECT_TRUE(manual.wait(0));
     manual.reset();
     EXPECT_FALSE(manual.wait(0));
-    std::thread setter([&] { manual.set(); });
-    EXPECT_TRUE(manual.wait(5000));
-    setter.join();
+    std::atomic<int> woke{0};
+    std::vector<std::thread> both;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 2; ++i) both.emplace_back([&] { woke += manual.wait(3000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    manual.set();  // wakes every waiter at once: none waits out its time
+    for (auto& w : both) w.join();
+    EXPECT_EQ(woke, 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
 }
 
 TEST(ClockTest, InjectedClockAndWrapSafeComparison) {

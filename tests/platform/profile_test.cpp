@@ -156,6 +156,9 @@ TEST(Profile, WritingKeepsOtherLinesAndPlacesNewKeysInTheirSection) {
     const std::string f = t / "k.ini";
     ASSERT_TRUE(writeProfileString("a", "z", "3", f));
     EXPECT_EQ(t.get("k.ini"), comment + "\r\n[A]\r\nx = 1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n");
+    ASSERT_TRUE(writeProfileString("C", "w", "4", f));  // after a blank line: no second one
+    EXPECT_EQ(t.get("k.ini"),
+              comment + "\r\n[A]\r\nx = 1\r\nz=3\r\n\r\n[B]\r\ny=2\r\n\r\n[C]\r\nw=4\r\n");
     // A null value deletes the key (duplicates too), a null key the whole section.
     t.put("d.ini", "[A]\r\nk=1\r\nK=2\r\nm=3\r\n[B]\r\nk=4\r\n[a]\r\nn=5\r\n");
     const std::string d = t / "d.ini";

@@ -26,8 +26,15 @@ TEST(GbkText, BadInputBecomesQuestionMarks) {
               "A?B");  // an emoji has no GBK code
     EXPECT_EQ(utf8ToGbk("\xFF"
                         "A\xC3"),
-              "?A?");                     // malformed UTF-8
+              "?A?");                                  // malformed UTF-8
+    EXPECT_EQ(utf8ToGbk("\xF5\x80\x80\x80"), "????");  // no lead byte from F5 on: four bad bytes
+    EXPECT_EQ(utf8ToGbk("\xE4"
+                        "AB"),
+              "?AB");                     // a lead byte without its continuation bytes goes alone
     EXPECT_EQ(gbkToUtf8("A\xD6"), "A?");  // lead byte cut off at the end
+    // 80 is no GBK byte nor a UTF-8 lead byte, even as the only high one.
+    EXPECT_EQ(gbkToUtf8("a\x80"), "a?");
+    EXPECT_EQ(utf8ToGbk("a\x80"), "a?");
     std::string out = gbkToUtf8("\x80\xD6\xD0");
     EXPECT_EQ(out, "?中");
 }

@@ -162,6 +162,8 @@ TEST(ClaimChecks, ChowPairsListed) {
     EXPECT_EQ(MJ_CanChi(many.hand, kSlots, hands::id(4, 0), -1, -1, 0, small, 6), kResultChow);
     EXPECT_EQ(CountValid(small, 6), 6);
     EXPECT_EQ(small[6], 777);
+    FillMinusOne(nullptr, 6);  // no list: nothing written, nothing counted
+    EXPECT_EQ(CountValid(nullptr, 6), 0);
     // No chow: nothing listed.
     Seat no(hands::ids({2, 9}));
     EXPECT_EQ(MJ_CanChi(no.hand, kSlots, hands::id(4, 0), -1, -1, 0, no.out, kSlots), 0);

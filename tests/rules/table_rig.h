@@ -44,6 +44,7 @@ public:
     using CMJTableEx::melds_;
     using CMJTableEx::mode_;
     using CMJTableEx::pass_;
+    using CMJTableEx::pengM_;
     using CMJTableEx::pgch_;
     using CMJTableEx::pungFeed_;
     using CMJTableEx::removalTick_;

@@ -3,6 +3,7 @@
 // request checks, and this game's rules, claims, scoring and settlement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -63,6 +64,8 @@ TEST(CommonTable, PlayersAndLookersOnAreTold) {
     EXPECT_FALSE(t.IsLookerOn(7));
     EXPECT_EQ(t.FindPlayer(8), nullptr);
     EXPECT_NE(t.FindLookerOn(8), nullptr);
+    t.RemovePlayer(9, true);  // nobody of that id: nothing changes
+    EXPECT_TRUE(t.IsPlayer(7));
 }
 
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
@@ -142,30 +145,25 @@ TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
 
 TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
     CCommonTable t(TableConfig{});
-    // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
-    int32_t holdings[4] = {50, 1000, 1000, 1000};
-    int32_t results[4] = {-100, 30, 30, 40};
     TableConfig perChair;
     perChair.ruleFlags = 0x4000000;
     CCommonTable pc(perChair);
-    EXPECT_EQ(pc.SettleLosses(holdings, results), 0);
-    EXPECT_EQ(results[0], -50);
-    EXPECT_EQ(results[1], 15);
-    EXPECT_EQ(results[2], 15);
-    EXPECT_EQ(results[3], 20);
-    // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
-    int32_t r2[4] = {-19, 6, 6, 7};
-    int32_t h2[4] = {9, 100, 100, 100};
-    EXPECT_EQ(pc.SettleLosses(h2, r2), 0);
-    EXPECT_EQ(r2[0], -9);
-    EXPECT_EQ(r2[1], 2);  // 6 - (3 + the remainder)
-    EXPECT_EQ(r2[2], 3);
-    EXPECT_EQ(r2[3], 4);
-    // Without the per-chair rule the cap is the smallest holdings at the table.
-    int32_t r3[4] = {-30, 10, 10, 10};
-    int32_t h3[4] = {1000, 20, 1000, 1000};
-    EXPECT_EQ(t.SettleLosses(h3, r3), 0);
-    EXPECT_EQ(r3[0], -20);
+    const struct {
+        CCommonTable& table;
+        int32_t holdings[4], results[4], settled[4];
+    } rows[] = {
+        // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
+        {pc, {50, 1000, 1000, 1000}, {-100, 30, 30, 40}, {-50, 15, 15, 20}},
+        // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
+        {pc, {9, 100, 100, 100}, {-19, 6, 6, 7}, {-9, 2, 3, 4}},
+        // Without the per-chair rule the cap is the smallest holdings at the table.
+        {t, {1000, 20, 1000, 1000}, {-30, 10, 10, 10}, {-20, 6, 7, 7}},
+    };
+    for (const auto& row : rows) {
+        std::vector<int32_t> r(row.results, row.results + 4);
+        EXPECT_EQ(row.table.SettleLosses(row.holdings, r.data()), 0);
+        EXPECT_EQ(r, std::vector<int32_t>(row.settled, row.settled + 4)) << row.results[0];
+    }
     // The 64-bit form answers the sum of what it leaves: 0 for a balanced deal, else the rest.
     int64_t wide[4] = {-3000000000, 1000000000, 1000000000, 1000000000};
     const int32_t rich[4] = {INT32_MAX, 10, 10, 10};
@@ -292,6 +290,17 @@ TEST(CardTable, DealsEveryTileInTurnAndLooksUp) {
     EXPECT_EQ(t.CardPoints(10), 0);
 }
 
+TEST(CardTable, MoveTileTakesOnlyAHeldTileToAnotherChair) {
+    Rig r;
+    const int32_t held = r.GiveOne(0, 5);
+    EXPECT_EQ(r.MoveTile(r.WallTile(6), 1), 0);  // not held
+    EXPECT_EQ(r.MoveTile(held, 0), 0);           // where it is already
+    EXPECT_EQ(r.MoveTile(held, 9), 0);           // no such chair
+    EXPECT_EQ(r.MoveTile(held, 1), 1);
+    EXPECT_TRUE(r.IsHeldBy(1, held));
+    EXPECT_FALSE(r.IsHeldBy(0, held));
+}
+
 TEST(CardTable, TestDealTakesOnlyAPermutation) {
     const auto dir = std::filesystem::temp_directory_path() / "hqlv_t1_testdeal";
     std::filesystem::create_directories(dir);
@@ -389,12 +398,12 @@ TEST(MJTable, DrawsStepOverTheJokerAndTakenTiles) {
     EXPECT_EQ(r.HeadPosition(), 12);
     // A tail position already taken: the next tile still in the wall.
     r.wallStart_ = 20;
-    r.jokerPos_ = -1;
     r.SetTileStatus(18, kTileHeld);  // the first tail tile (start - 2) is gone
     r.SetTileChair(18, 3);
     const int32_t got = r.DrawFromTail(2);
     EXPECT_EQ(got, 19);
     EXPECT_EQ(r.ChairOf(19), 2);
+    EXPECT_EQ(r.StatusOf(10), kTileInWall);  // the joker's tile, not passed over, stays
     // The wall used up: -1 for both.
     r.tilesDrawn_ = 136;
     EXPECT_EQ(r.DrawTile(0), -1);
@@ -524,6 +533,17 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     EXPECT_EQ(r.WaitOpe(2), 0);
 }
 
+TEST(MJTable, TheTurnRunsOutTwoSecondsAfterTheClaimTime) {
+    FixedTick clock;
+    Rig r;
+    int32_t elapsed = -1;
+    clock.tick += 22 * 1000;
+    EXPECT_FALSE(r.IsTurnTimeOver(0, &elapsed));
+    EXPECT_EQ(elapsed, 22 * 1000);
+    clock.tick += 1;
+    EXPECT_TRUE(r.IsTurnTimeOver(0, nullptr));
+}
+
 // --- This game's rules ----------------------------------------------------------------------
 
 TEST(GameRules, WallBreakPriorityAndRotation) {
@@ -531,6 +551,8 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
     r.banker_ = 0;
     r.SetDice(3, 4, 2, 5);
     EXPECT_EQ(r.WallStartPosition(), 62);
+    EXPECT_EQ(std::vector<int32_t>({r.Dice(-1), r.Dice(0), r.Dice(3), r.Dice(4)}),
+              std::vector<int32_t>({0, 3, 5, 0}));  // four dice, none outside
     struct Row {
         int d1, d2, banker, start;
     };
@@ -931,6 +953,16 @@ TEST(Settlement, LargeStakesAreCappedByHoldingsBeforeNarrowing) {
     EXPECT_TRUE(logged.empty());
 }
 
+TEST(Settlement, ThePlainTableFindsTheChairThatFedTheWinnerThreeMelds) {
+    Rig r;
+    r.firstWinner_ = 1;
+    r.pengM_[3][1] = 2;  // two are not enough
+    r.pengM_[2][1] = 3;
+    int32_t rec[200] = {};
+    EXPECT_EQ(r.CMJTable::FindLiableChair(rec, nullptr), 2);
+    EXPECT_EQ(rec[696 / 4], r.UserIdAt(2));
+}
+
 TEST(Settlement, ResultRecordFields) {
     Rig r;
     r.SetFans(1, {{1, 9}, {11, 1}});
@@ -939,6 +971,8 @@ TEST(Settlement, ResultRecordFields) {
     r.loser_ = 2;
     r.mode_ = 0x1000000;
     r.Lay(1, kMingGang, 9, 2);
+    r.Lay(1, kBuGang, 15, 1);
+    r.addedExtra_[1][2] = 2;
     r.SetResultValue(3, 17);
     std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
     ASSERT_EQ(r.ResultRecordSize(), 4 * 172 + 1652);
@@ -969,6 +1003,7 @@ TEST(Settlement, ResultRecordFields) {
     EXPECT_EQ(row1[3 + 11], 1);
     EXPECT_EQ(row1[35], 10);
     EXPECT_EQ(row1[36], 1);
+    EXPECT_EQ(row1[37], 1 + 2);  // added kongs and their extra
     EXPECT_EQ(rec[692 / 4], 1);  // the next banker: the one winner
     EXPECT_EQ(rec[696 / 4], 0);
     // Each chair's held count and tiles, and the seated players' scores and holdings.
@@ -1026,6 +1061,11 @@ TEST(Settlement, ZeroSumFailureIsLoggedAndCleared) {
     EXPECT_EQ(logged[3], "nWinPoints[2]:-16");
     EXPECT_EQ(logged[5], "LogGameInfo......start!");
     EXPECT_EQ(logged.back(), "LogGameInfo......end!");
+    const auto hand = std::find_if(logged.begin(), logged.end(), [](const std::string& l) {
+        return l.rfind("LayInHands:", 0) == 0;
+    });
+    ASSERT_NE(hand, logged.end());
+    EXPECT_EQ(hand->size(), std::string("LayInHands:").size() + 49);  // one count a kind
     // Balanced: nothing logged, and the row starts from 0 whatever it held.
     logged.clear();
     Rig ok(hooks);
@@ -1078,12 +1118,19 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
+    // Only the tile of the kong may be robbed, not another the declarer holds.
+    EXPECT_EQ(s.CanRobAddedGang(2, 0, s.GiveOne(0, 24)), 0);
     int32_t out[8] = {};
     EXPECT_EQ(s.ListHuClaims(bu, out), 1);
     EXPECT_EQ(out[4 + 2], 8);
     EXPECT_EQ(out[2], t4);
     const auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
     EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
+    // The plain table's check too: no such robbing, no kind of win.
+    for (const auto& no : {MJRequest::Hu(2, 0, t4, 4, 3), MJRequest::Hu(2, 0, t4, 0, 2)}) {
+        EXPECT_EQ(s.CheckHuRequest(no), 0);
+        EXPECT_EQ(s.CMJTable::CheckHuRequest(no), 0);
+    }
     EXPECT_EQ(s.CheckHuRequest(rob), 8);
     EXPECT_EQ(s.OnHuRequest(rob), 1);
     EXPECT_EQ(s.FirstWinner(), 2);
@@ -1101,8 +1148,31 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
         e.OpenClaimWindow();
         e.RecordGang(MJRequest::Meld(1, 0, tile, -1, -1, -1, 1));
         EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
+        // The plain table has no discard win to fall back on.
+        EXPECT_EQ(e.CMJTable::CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 1)), allowed ? 8 : 0);
         EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
         EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
+    }
+    // A concealed kong opens no robbing at all.
+    Rig c;
+    c.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    const auto four = c.Give(0, {21, 21, 21, 21});
+    c.RecordGang(MJRequest::Meld(0, 0, four[3], four[0], four[1], four[2], 0));
+    EXPECT_EQ(c.CanRobAddedGang(2, 0, four[3]), 0);
+    EXPECT_EQ(c.CanRobExposedGang(2, 0, four[3]), 0);
+}
+
+TEST(MJTable, MeldShapesOfHonoursAnd258) {
+    const struct {
+        std::initializer_list<int> pungs;
+        int32_t mask;
+    } rows[] = {
+        {{}, 0}, {{2, 15, 28}, 2}, {{31, 33}, 1}, {{2, 3}, 0x10000000}, {{2, 31}, 0x10000000},
+    };
+    for (const auto& row : rows) {
+        Rig r;
+        for (int k : row.pungs) r.Lay(0, kPeng, k, 1);
+        EXPECT_EQ(r.MeldShapeMask(0), row.mask) << row.mask;
     }
 }
 
@@ -1490,6 +1560,7 @@ TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
     }
     // Flowers are not in this game's set: no flower request is ever accepted.
     EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, hand[0], -1, -1)), 0);
+    EXPECT_EQ(w.CheckFlowerRequest(MJRequest::Meld(0, 0, w.WallTile(21), -1, -1)), 0);
     EXPECT_EQ(w.FirstFlowerHeld(0), -1);
 }
 

@@ -226,6 +226,14 @@ TEST(Waits, WinningJoker) {
                                    &rb, kMaskSelfDrawn),
               kResultWin);
     EXPECT_EQ(lastUnit(rb).tiles[1], -35);
+    // A held joker takes the missing side of a closed wait, below or above the won 5.
+    for (int side : {4, 6}) {
+        hands::Counts held{side, 31, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
+        HuResult rs{};
+        EXPECT_EQ(MJ_HuClosedWait(held, hands::id(5), kEast, -1, kTileFlagJokers, 0, &rs, 0),
+                  kResultWin)
+            << side;
+    }
 
     hands::Counts single{1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 1, 1, 9};
     auto pair = classify(single, 0, kEast, kTileFlagJokers, 0, kMaskSelfDrawn, 0, kEast + 7);
@@ -253,6 +261,8 @@ TEST(Waits, WinningJoker) {
     EXPECT_EQ(MJ_HuEdgeWaitJoker(edges, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0),
               kResultWin);
     EXPECT_EQ(lastUnit(r).tiles[2], -31);
+    // 1-2 waiting on 3 is an edge, never an open wait.
+    EXPECT_EQ(MJ_HuHonourSequences(edges, hands::id(3), -1, -1, 0, 0, &r, 0), 0);
     // A won joker of kind 3 seen as its own kind: 1-2-3 is a plain run, no joker place.
     r = HuResult{};
     EXPECT_EQ(MJ_HuEdgeWait(edges, hands::id(3, 1), hands::id(3), -1,
@@ -264,6 +274,11 @@ TEST(Waits, WinningJoker) {
               kResultWin);
     EXPECT_EQ(lastUnit(r).tiles[0], 4);
     EXPECT_EQ(MJ_HuEdgeWaitJoker(opens, kEast + 7, kEast, -1, kTileFlagJokers, 0, &r, 0), 0);
+    // The same open wait won by a joker of kind 3 taken as its own kind, on a discard.
+    r = HuResult{};
+    EXPECT_EQ(MJ_HuHonourSequences(opens, hands::id(3, 1), hands::id(3), -1,
+                                   kTileFlagJokers | kTileFlagJokersNatural, 0, &r, 0),
+              kResultWin);
     hands::Counts winds{32, 34, 11, 12, 13, 21, 22, 23, 27, 28, 29, 9, 9};
     EXPECT_EQ(MJ_HuHonourSequencesJoker(winds, hands::id(5), hands::id(5), -1,
                                         kTileFlagJokers | kTileFlagHonourRuns, 0, &r, 0),
