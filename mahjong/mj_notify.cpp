@@ -208,7 +208,7 @@ bool CMJGameNotify::OnNotify211000(Body b) {
 
 bool CMJGameNotify::OnNotify211700(Body b) {
     if (host_.IsPlaying() || !host_.HasMainWindow()) return false;
-    framework::CGameNotifyHandler::OnNotify211700(b);
+    if (!framework::CGameNotifyHandler::OnNotify211700(b)) return false;
     if (CMJGameScene2* scene = mj_.Scene()) scene->OnTableDrawReset();
     CMJScoreHooks* pane = mj_.ScorePane();
     if (pane && pane->IsAdvertBetView()) pane->OnDealResultEntry(ToData(b));
