@@ -119,7 +119,8 @@ void CXYGameTableView::OnFrame() {
     update(QRect(0, 0, d.width, d.height));
     const uint32_t t1 = engine::GetEngineTimeMs();
     // Ticks wrap: the duration is their unsigned difference.
-    engine_->SetFrameTime(ComputeAverageFrameTime(t1 - t0));
+    lastFrame_ = t1 - t0;
+    engine_->SetFrameTime(ComputeAverageFrameTime(lastFrame_));
 }
 
 QPoint CXYGameTableView::PointerPos() const {

@@ -53,6 +53,7 @@ public:
     uint32_t hoverTimerId() const { return hoverTimerId_; }
     bool frameTimerRunning() const { return frameTimer_; }
     int timersStarted() const { return timersStarted_; }
+    uint32_t lastFrameDuration() const { return lastFrame_; }
 
     // ---- engine::EngineHost
     bool IsMainWindowVisible() override;
@@ -89,6 +90,7 @@ protected:
     bool autoInit_ = false;
     bool screenSet_ = false;
     int timersStarted_ = 0;
+    uint32_t lastFrame_ = 0;
     QPainter* painter_ = nullptr;
 };
 

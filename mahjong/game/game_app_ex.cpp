@@ -21,7 +21,7 @@ CGameAppEx::CGameAppEx() : CMJGameApp("HqLv", 21303, 2, 1) {
 CGameAppEx::~CGameAppEx() = default;
 
 void CGameAppEx::LoadGameSet() {
-    const std::string ini = GetGameIniPath();
+    const std::string ini = SettingsPath();
     settings_.quickCatch = platform::getProfileInt(kSection, "QuickCatch", 1, ini);
     settings_.silence = platform::getProfileInt(kSection, "Silence", 0, ini);
     settings_.rejectKanPaiAsk = platform::getProfileInt(kSection, "RejectKanPaiAsk", 0, ini);
@@ -29,7 +29,7 @@ void CGameAppEx::LoadGameSet() {
 }
 
 void CGameAppEx::SaveGameSet() {
-    const std::string ini = GetGameIniPath();
+    const std::string ini = SettingsPath();
     const std::pair<const char*, int> keys[] = {{"QuickCatch", settings_.quickCatch},
                                                 {"Silence", settings_.silence},
                                                 {"RejectKanPaiAsk", settings_.rejectKanPaiAsk},

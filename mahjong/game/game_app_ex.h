@@ -59,6 +59,8 @@ protected:
     // Runs the settings dialog on the values; → true on OK. The dialog belongs to the
     // settings and dialogs layer; until it is there the values stay as they are.
     virtual bool ExecGameSetDialog(GameSetValues& values);
+    // The file the settings are read from and written to (the game's INI file).
+    virtual std::string SettingsPath() { return GetGameIniPath(); }
 
     CGameInfoEx info_;
     CGameSceneEx scene_;

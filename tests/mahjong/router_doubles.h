@@ -48,6 +48,9 @@ struct RecordingScene : CMJGameScene2 {
     void OnPlayerBackOrLeave(MJData d) override { log.push_back(Sized("scene.229500", d)); }
     void OnTableDrawReset() override { log.push_back("scene.OnTableDrawReset"); }
     void OnNotify211920(MJData d) override { log.push_back(Sized("scene.211920", d)); }
+    void ResetTable() override { log.push_back("scene.ResetTable"); }
+    void RebuildTable() override { log.push_back("scene.RebuildTable"); }
+    void Redraw(int parts) override { log.push_back("scene.Redraw " + std::to_string(parts)); }
     CallLog& log;
 };
 
