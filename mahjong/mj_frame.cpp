@@ -142,6 +142,8 @@ intptr_t CMJGameFrameWnd::handleMessage(const platform::Message& msg) {
 }
 
 void CMJGameFrameWnd::OnGameEntered() {
+    if (mjTable_)
+        netlib::YrnLogWrite("table pane %d x %d", mjTable_->width(), mjTable_->height());
     platform::Message entered;
     entered.id = framework::kMsgGameEntered;
     for (framework::CGameFormView* pane : {GetChatPane(), playerPane_,

@@ -92,6 +92,7 @@ void CMJGameNotify::RefreshRanking() {
 bool CMJGameNotify::OnNotify211040(Body b) {
     CMJGameInfo* info = mj_.GameInfo();
     if (!info || !info->SetRoundResult(ToData(b))) return false;
+    netlib::YrnLogWrite("deal %d: banker chair %d", info->GetDealNumber(), info->GetBankerChair());
     if (CMJChatHooks* chat = mj_.MJChat()) {
         std::string line;
         info->FormatHistory(line);
@@ -106,6 +107,7 @@ bool CMJGameNotify::OnNotify211040(Body b) {
 bool CMJGameNotify::OnGameResult211080(Body b) {
     CMJGameInfo* info = mj_.GameInfo();
     if (!info || !info->SetGameResult(ToData(b))) return false;
+    netlib::YrnLogWrite("deal result: %s", info->IsNoWinner() ? "no winner" : "won");
     if (CMJPlayerHooks* players = mj_.MJPlayers()) players->UpdateScores(ToData(b));
     if (CMJChatHooks* chat = mj_.MJChat()) chat->OnScoresLine(ToData(b));
     CMJTableHooks* table = mj_.MJTable();
