@@ -26,6 +26,7 @@
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
+#include "socket_owner.h"
 #include "words.h"
 #include "tests/framework/qt_test_app.h"
 #include "tools/server/game_server.h"
@@ -189,20 +190,6 @@ struct RecoveryApp : CMJGameApp {
     CGameInfoEx info;
 };
 
-struct SocketOwner {
-    platform::MessageLoop loop;
-    SocketOwner() {
-        loop.setThreadHandler([](const platform::Message& m) {
-            if (m.id == netlib::kMsgSocketEvent)
-                netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(m), netlib::YrnRecordOf(m));
-        });
-        loop.start();
-    }
-    ~SocketOwner() {
-        loop.quit();
-        loop.join();
-    }
-};
 
 class Recovery : public testing::Test {
 protected:
@@ -219,7 +206,7 @@ protected:
         app.SetSceneMode(2);
     }
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
-    SocketOwner owner;
+    test::SocketOwner owner;
     RecoveryApp app;
 };
 
@@ -417,10 +404,8 @@ struct TestView : CMJGameTableView2 {
 
 class ViewTest : public testing::Test {
 protected:
-    void SetUp() override {
-        framework::testing::SharedQtApp();
-        view.resize(200, 150);
-    }
+    void SetUp() override { view.resize(200, 150); }
+    QApplication& qt = framework::testing::SharedQtApp();
     TestAppEx app;
     CountingScene scene;
     TestView view{app};
