@@ -323,6 +323,20 @@ TEST_F(FrameTest, GameEnteredGoesToChatPlayersTableThenOneAdvertBlock) {
     EXPECT_TRUE(frame.GetMJTableView()->started());
 }
 
+TEST_F(FrameTest, ScoreBoardTextsAreTakenAndFreedByTheScorePane) {
+    CAdHistoryView pane;
+    ASSERT_TRUE(pane.PostScoreBoardText("排行"));
+    ASSERT_TRUE(pane.PostScoreBoardText("第二"));
+    platform::ui::processUiEvents(50);
+    EXPECT_EQ(pane.textsTaken(), 2);
+    EXPECT_EQ(pane.scoreBoardText(), "第二");
+    // A pane that goes before its message is handled: the text is freed with the message.
+    auto* gone = new CAdHistoryView();
+    ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
+    delete gone;
+    platform::ui::processUiEvents(50);
+}
+
 TEST_F(FrameTest, FallbackChatPaneAnswersNothingAndIsSkipped) {
     TestFrame frame(app, true);
     EXPECT_TRUE(frame.fallbackChat());
