@@ -406,6 +406,11 @@ struct CountingScene : CMJGameScene2 {
     void OnHoverTimer(uint32_t) override { ++hovers; }
     void OnTimer(uint32_t id) override { timers.push_back(id); }
     void OnLogicTick() override { ++frames; }
+    int OnMessage(uint32_t code, engine::MessageData&, uint32_t) override {
+        messages.push_back(code);
+        return 1;
+    }
+    std::vector<uint32_t> messages;
     void OnLButtonDown(uint32_t, int x, int y) override { presses.emplace_back(x, y); }
     void OnRButtonUp(uint32_t, int x, int y) override { presses.emplace_back(-x, -y); }
     std::vector<std::pair<int, int>> presses;
@@ -437,6 +442,8 @@ TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
     view.OnStartEngine();
     view.onTimer(0);
     view.onTimer(12345);
+    view.OnHoverTick();
+    view.pointer = {10, 10};
     view.OnHoverTick();
     view.OnFrame();
     view.repaint();
@@ -544,6 +551,21 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     view.OnFrame();
     EXPECT_EQ(scene.frames, 2);
     platform::setClock(previous);
+    scene.Cleanup();
+}
+
+TEST_F(ViewTest, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
+    ASSERT_TRUE(view.AttachEngine(&scene));
+    view.OnInitialUpdate();
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    scene.Wait(0, 7777, engine::MessageData{}, 0, 0);
+    for (int i = 0; i < 3; ++i) {
+        view.OnFrame();
+        clock.advance(30);
+    }
+    platform::setClock(previous);
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
     scene.Cleanup();
 }
 
