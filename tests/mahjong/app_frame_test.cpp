@@ -446,7 +446,7 @@ TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
     view.pointer = {10, 10};
     view.OnHoverTick();
     view.OnFrame();
-    view.repaint();
+    EXPECT_FALSE(view.grab().isNull());
     EXPECT_FALSE(view.started());
     EXPECT_EQ(view.timersStarted(), 0);
     EXPECT_FALSE(view.frameTimerRunning());
@@ -544,6 +544,9 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     view.OnFrame();
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);
+    // The frame painted: the engine's buffer, stretched over the whole view.
+    QImage painted = view.grab().toImage();
+    EXPECT_EQ(painted.size(), view.size());
     clock.advance(29);
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);
