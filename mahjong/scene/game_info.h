@@ -58,7 +58,7 @@ public:
     int GetDealFlags() const { return RoundWord(14); }
     void SetDealFlags(int v) { SetRoundWord(14, v); }
     bool CanViewTiles() const { return (RoundWord(14) & 1) != 0; }
-    bool DealFlagBit8() const { return (RoundWord(14) & 8) != 0; }
+    bool DealFlagBit8() const { return (RoundWord(14) & 0x100) != 0; }
     bool IsSilverHistory() const { return RoundWord(21) != 0; }
     bool HasChair36() const { return RoundWord(36) != -1; }
     bool IsNoWinner() const { return (ResultWord(0) & 0x2) != 0; }

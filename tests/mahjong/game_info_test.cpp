@@ -127,8 +127,10 @@ TEST_F(GameInfoTest, WinnersLine) {
 }
 
 TEST_F(GameInfoTest, FlagAccessors) {
-    ASSERT_TRUE(info.SetRoundResult(Words(kDealRecordWords, {{14, 9}, {36, -1}})));
+    ASSERT_TRUE(info.SetRoundResult(Words(kDealRecordWords, {{14, 0xFF}, {36, -1}})));
     EXPECT_TRUE(info.CanViewTiles());
+    EXPECT_FALSE(info.DealFlagBit8());  // bit 8 is 0x100
+    info.SetDealFlags(0x100);
     EXPECT_TRUE(info.DealFlagBit8());
     EXPECT_FALSE(info.HasChair36());
     info.SetDealFlags(8);
