@@ -1,8 +1,18 @@
 #include "mahjong/scene/seat_geometry.h"
 
+#include <cstdint>
+
 #include "mahjong/scene/scene_host.h"
 
 namespace hqlv::mahjong {
+
+namespace {
+// a mod n as C++'s % gives it (sign of a), taken in 64 bits: chairs come from the hall's
+// command line and the server, and chair + 1 must not overflow.
+int Rem(int64_t a, int n) {
+    return int(a % n);
+}
+}  // namespace
 
 void CSeatGeometry::AdjacentViews(int view, int& a, int& b) const {
     a = b = -1;
@@ -65,16 +75,16 @@ int CSeatGeometry::ViewToChair(int view) const {
 
 int CSeatGeometry::PrevView(int view) const {
     if (m_nPlayerCount == 3 && view == 2) return 0;
-    return (view + 3) % 4;
+    return Rem(int64_t(view) + 3, 4);
 }
 
 int CSeatGeometry::NextView(int view) const {
     if (m_nPlayerCount == 3 && view == 0) return 2;
-    return (view + 1) % 4;
+    return Rem(int64_t(view) + 1, 4);
 }
 
 int CSeatGeometry::OppositeChair(int chair) const {
-    return (chair + 2) % 4;
+    return Rem(int64_t(chair) + 2, 4);
 }
 
 int CSeatGeometry::ChairToView(int chair) const {
@@ -90,12 +100,12 @@ int CSeatGeometry::ChairToView(int chair) const {
 
 int CSeatGeometry::PrevChair(int chair) const {
     if (m_nPlayerCount <= 0) return -1;
-    return (chair + m_nPlayerCount - 1) % m_nPlayerCount;
+    return Rem(int64_t(chair) + m_nPlayerCount - 1, m_nPlayerCount);
 }
 
 int CSeatGeometry::NextChair(int chair) const {
     if (m_nPlayerCount <= 0) return -1;
-    return (chair + 1) % m_nPlayerCount;
+    return Rem(int64_t(chair) + 1, m_nPlayerCount);
 }
 
 int CSeatGeometry::GetTableViewWidth() const {

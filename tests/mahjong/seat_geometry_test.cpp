@@ -1,6 +1,8 @@
 // Chair ↔ view conversions for four and three players.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "fake_scene_host.h"
 #include "mahjong/scene/seat_geometry.h"
 
@@ -32,7 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ChairView{4, 2, 2, 3}, ChairView{3, 0, 1, 0}, ChairView{3, 0, 2, 2},
                     ChairView{3, 0, 0, 3},
                     // Not seated: no chair has a view.
-                    ChairView{4, -1, 0, -1}, ChairView{4, 2, -1, -1}, ChairView{4, 2, 5, -1}));
+                    ChairView{4, -1, 0, -1}, ChairView{4, 2, -1, -1}, ChairView{4, 2, 5, -1},
+                    // The hall's chair at the top of the range: no overflow on the way round.
+                    ChairView{4, INT32_MAX, 0, 0}, ChairView{3, INT32_MAX, 2, 0}));
 
 TEST(SeatGeometry, ThreePlayersOppositeViewMapsToThePreviousChair) {
     test::FakeSceneHost host;
