@@ -2,6 +2,7 @@
 // bodies too short for what the router reads are refused and change nothing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "framework/text_edge.h"
@@ -102,6 +103,11 @@ std::vector<RouteCase> Routes() {
          Words(7, {{1, 3}, {2, 1}, {5, -20}, {6, -300}}),
          {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
           "box P3 已经强行退出，游戏结束。(扣除300两,20分) [确定/取消 30s style 65]"}},
+        // The server's most negative words still read as deductions.
+        {211000,
+         Words(7, {{1, 3}, {2, 1}, {5, INT32_MIN}, {6, INT32_MIN}}),
+         {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
+          "box P3 已经强行退出，游戏结束。(扣除2147483648两,2147483648分) [确定/取消 30s style 65]"}},
     };
     return r;
 }
