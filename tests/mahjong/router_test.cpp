@@ -103,6 +103,11 @@ std::vector<RouteCase> Routes() {
          Words(7, {{1, 3}, {2, 1}, {5, -20}, {6, -300}}),
          {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
           "box P3 已经强行退出，游戏结束。(扣除300两,20分) [确定/取消 30s style 65]"}},
+        // A chair outside the table names nobody.
+        {211000,
+         Words(7, {{1, 9}, {2, 0}}),
+         {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
+          "box  已经离开，游戏结束。 [确定/取消 30s style 65]"}},
         // The server's most negative words still read as deductions.
         {211000,
          Words(7, {{1, 3}, {2, 1}, {5, INT32_MIN}, {6, INT32_MIN}}),
@@ -182,19 +187,12 @@ TEST(Router, KanPaiAskIgnoredWhenRejectedOrFlaggedAtByte164) {
     EXPECT_EQ(w.log, CallLog{"players.ShowKanPaiAsk 1002"});
 }
 
-TEST(Router, WaitForTableIgnoredWhilePlaying) {
-    RouterWorld w;
-    auto router = test::MakeRouter(w);
-    w.playing = 1;
-    EXPECT_FALSE(router->OnNotify(211300, nullptr, 0));
-    EXPECT_TRUE(w.log.empty());
-}
-
-TEST(Router, TableInfoOnlyWhenNotPlayingWithAMainWindow) {
+TEST(Router, WaitNoticeAndTableInfoOnlyWhenNotPlaying) {
     RouterWorld w;
     auto router = test::MakeRouter(w);
     std::vector<uint8_t> b(2000, 0);
     w.playing = 1;
+    EXPECT_FALSE(router->OnNotify(211300, nullptr, 0));  // no wait notice while playing
     EXPECT_FALSE(router->OnNotify(211700, b.data(), b.size()));
     w.playing = 0;
     w.mainWindow = false;
@@ -238,9 +236,12 @@ TEST(Router, RankingRefreshOnlyWithTextAndAnAdvertScorePane) {
 TEST(Router, MissingPanesAndMainWindowAreSkipped) {
     RouterWorld w;
     auto router = test::MakeRouter(w);
-    w.withPanes = false;
-    w.mainWindow = false;
     std::vector<uint8_t> result = Bytes(1652);
+    w.mainWindow = false;
+    ASSERT_TRUE(router->OnNotify(211080, result.data(), result.size()));
+    EXPECT_EQ(w.log.back(), "scene.OnGameEnd(1652)");  // no round end without a main window
+    w.log.clear();
+    w.withPanes = false;
     ASSERT_TRUE(router->OnNotify(211080, result.data(), result.size()));
     EXPECT_EQ(w.log, CallLog{"scene.OnGameEnd(1652)"});
     w.log.clear();
@@ -252,23 +253,6 @@ TEST(Router, MissingPanesAndMainWindowAreSkipped) {
     ASSERT_TRUE(router->OnNotify(211400, text.data(), text.size()));
     EXPECT_EQ(w.scoreBoard, "a");
     EXPECT_TRUE(w.log.empty());
-}
-
-TEST(Router, MainWindowPresentButNoPanesStillEndsTheRound) {
-    RouterWorld w;
-    auto router = test::MakeRouter(w);
-    std::vector<uint8_t> result = Bytes(1652);
-    w.mainWindow = false;
-    ASSERT_TRUE(router->OnNotify(211080, result.data(), result.size()));
-    EXPECT_EQ(w.log.back(), "scene.OnGameEnd(1652)");
-}
-
-TEST(Router, PlayerGoneOutsideTheTableNamesNobody) {
-    RouterWorld w;
-    auto router = test::MakeRouter(w);
-    std::vector<uint8_t> gone = Words(7, {{1, 9}, {2, 0}});
-    ASSERT_TRUE(router->OnNotify(211000, gone.data(), gone.size()));
-    EXPECT_EQ(w.log.back(), "box  已经离开，游戏结束。 [确定/取消 30s style 65]");
 }
 
 TEST(Router, DealRecordHookIsANewDeal) {
