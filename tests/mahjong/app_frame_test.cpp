@@ -217,41 +217,35 @@ protected:
     RecoveryApp app;
 };
 
-TEST_F(Recovery, ThreeFailedTriesThenTheBox) {
-    server.SetReply(201140, server::Reply{99, {}});
-    app.OnNetworkError();
-    EXPECT_EQ(app.log, (test::CallLog{"pause 3000", "pause 3000", "pause 3000",
-                                      "box 您的网络出现了异常，请重新登录大厅。"}));
-    EXPECT_TRUE(server.WaitForRequest(201140, 1000, 3));
-    EXPECT_FALSE(server.WaitForRequest(201140, 100, 4));
-}
-
-TEST_F(Recovery, GameDataLandsInTheDealAreaAndTheTableIsRebuilt) {
-    std::vector<uint8_t> data = test::Words(233, {{8, 12}});
-    server.SetReply(201140, server::Reply{10, data});
-    app.OnNetworkError();
-    EXPECT_EQ(app.log,
-              (test::CallLog{"scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}));
-    EXPECT_EQ(app.info.GetDealNumber(), 12);
-}
-
-TEST_F(Recovery, GdiModeRedrawsTheTableDrawingObject) {
-    app.SetSceneMode(1);
-    server.SetReply(201140, server::Reply{10, {1, 2, 3, 4}});
-    app.OnNetworkError();
-    EXPECT_EQ(app.log, (test::CallLog{"draw.RefreshAll", "scene.RebuildTable"}));
-}
-
-TEST_F(Recovery, SecondTrySucceeds) {
-    server.SetReply(201140, server::Reply{99, {}});
-    app.onPause = [&] { server.SetReply(201140, server::Reply{10, {9}}); };
-    app.OnNetworkError();
-    EXPECT_EQ(app.log, (test::CallLog{"pause 3000", "scene.ResetTable", "scene.RebuildTable",
-                                      "scene.Redraw 100"}));
+TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
+    struct Case {
+        int mode, failures;
+        test::CallLog log;
+    } cases[] = {
+        {2, 0, {"scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
+        {2, 1, {"pause 3000", "scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
+        {1, 0, {"draw.RefreshAll", "scene.RebuildTable"}},
+        {2, 3, {"pause 3000", "pause 3000", "pause 3000", "box 您的网络出现了异常，请重新登录大厅。"}},
+    };
+    int requests = 0;
+    for (const Case& c : cases) {
+        app.SetSceneMode(c.mode);
+        app.log.clear();
+        server.SetReply(201140, server::Reply{c.failures ? 99 : 10, test::Words(233, {{8, 12}})});
+        int failed = 0;
+        app.onPause = [&] {
+            if (++failed == c.failures) server.SetReply(201140, server::Reply{10, {9}});
+        };
+        app.OnNetworkError();
+        EXPECT_EQ(app.log, c.log) << c.mode << " " << c.failures;
+        requests += std::min(c.failures + 1, 3);
+    }
+    EXPECT_EQ(app.info.GetDealNumber(), 12);  // the first reply landed in the deal area
+    EXPECT_TRUE(server.WaitForRequest(201140, 1000, requests));
+    EXPECT_FALSE(server.WaitForRequest(201140, 100, requests + 1));
 }
 
 TEST_F(Recovery, WithoutTheHallNothingHappens) {
-    server.SetReply(201140, server::Reply{99, {}});
     app.SetStandalone(true);
     app.OnNetworkError();
     EXPECT_TRUE(app.log.empty());

@@ -134,7 +134,7 @@ TEST_F(Sender, PlayTileCountTheBodyDoesNotHoldIsRefused) {
     b.pop_back();
     EXPECT_EQ(conn.SendPlayTile(error, b), 0);
     EXPECT_EQ(error, "请求发送失败。");
-    EXPECT_EQ(conn.SendPlayTileWait(error, b), kResultPlaySendFailed);
+    EXPECT_EQ(conn.SendPlayTileWait(error, b), 10100);
     conn.SendPlayTileNoWait(error, b);
     std::vector<uint8_t> negative = Body(104, {{25, -1}});
     EXPECT_EQ(conn.SendPlayTile(error, negative), 0);
@@ -267,7 +267,7 @@ TEST_F(Sender, AfterADisconnectNothingIsSentAndNoRecoveryRuns) {
     EXPECT_EQ(conn.SendHu(error, Body(48, {})), 0);
     EXPECT_EQ(error, "与服务器连接断开。");
     EXPECT_EQ(conn.SendKanPaiAsk(), 0);
-    EXPECT_EQ(conn.SendPlayTileWait(error, PlayBody(1)), kResultPlaySendFailed);
+    EXPECT_EQ(conn.SendPlayTileWait(error, PlayBody(1)), 10100);
     std::array<uint8_t, 32> out{};
     EXPECT_EQ(conn.SendDrawTile(error, Body(96, {}), out), 0);
     EXPECT_EQ(rec.networkErrors, 0);

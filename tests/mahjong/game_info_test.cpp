@@ -125,7 +125,11 @@ TEST_F(GameInfoTest, WinnersLine) {
 }
 
 TEST_F(GameInfoTest, FlagAccessors) {
-    ASSERT_TRUE(info.SetRoundResult(Words(kDealRecordWords, {{14, 0xFF}, {36, -1}})));
+    ASSERT_TRUE(info.SetRoundResult(
+        Words(kDealRecordWords, {{14, 0xFF}, {22, 1}, {23, 2}, {26, 5}, {27, 6}, {36, -1}})));
+    int words[5] = {0, 0, 0, 0, 77};
+    info.GetDealWords23(words);
+    EXPECT_EQ((std::vector<int>(words, words + 5)), (std::vector<int>{2, 0, 0, 5, 77}));
     EXPECT_TRUE(info.CanViewTiles());
     EXPECT_FALSE(info.DealFlagBit8());  // bit 8 is 0x100
     EXPECT_FALSE(info.HasChair36());

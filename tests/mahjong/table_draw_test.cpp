@@ -182,8 +182,7 @@ TEST(MahjongVoiceRule, NoTwoSeatsShareAVoiceWhileFoldersRemain) {
     draw.SetHost(&host);
     host.voices0 = {"0a", "0b", "0c"};
     host.voices1 = {};
-    host.voiceKinds = {{0, 0}, {1, 0}, {2, 0}, {3, 0}, };
-    host.voiceKinds[3] = 1;
+    host.voiceKinds = {{3, 1}};
     draw.LoadSeatData();
     std::set<std::string> seen;
     for (int chair : {0, 1, 2}) seen.insert(draw.GetVoiceFolder(draw.ChairToView(chair)));
