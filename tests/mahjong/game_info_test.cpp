@@ -133,6 +133,9 @@ TEST_F(GameInfoTest, FlagAccessors) {
     EXPECT_TRUE(info.CanViewTiles());
     EXPECT_FALSE(info.DealFlagBit8());  // bit 8 is 0x100
     EXPECT_FALSE(info.HasChair36());
+    // A word past the deal area is not written (the result area follows it).
+    info.SetRoundWord(kDealAreaBytes / 4, 0x2);
+    EXPECT_FALSE(info.IsNoWinner());
     info.SetDealFlags(0x100);
     EXPECT_TRUE(info.DealFlagBit8());
     EXPECT_FALSE(info.CanViewTiles());

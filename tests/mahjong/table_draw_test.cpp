@@ -190,9 +190,13 @@ TEST(MahjongVoiceRule, NoTwoSeatsShareAVoiceWhileFoldersRemain) {
     // Kind 1 has no folders from the start: the base alone.
     EXPECT_EQ(draw.GetVoiceFolder(draw.ChairToView(3)), "/prog/Sound//");
     host.voices0 = {"0a"};
-    host.voiceKinds[3] = 0;
+    host.voiceKinds = {{3, 0}, {1, 2}};
     draw.LoadSeatData();
-    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.GetVoiceFolder(v), "/prog/Sound/0a/");
+    // A kind other than 0 and 1 takes no folder; the others share the one there is.
+    for (int chair = 0; chair < 4; ++chair)
+        EXPECT_EQ(draw.GetVoiceFolder(draw.ChairToView(chair)),
+                  chair == 1 ? "/prog/Sound//" : "/prog/Sound/0a/")
+            << chair;
 }
 
 }  // namespace
