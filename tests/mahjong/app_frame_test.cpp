@@ -537,7 +537,7 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     view.OnInitialUpdate();
     platform::ManualClock clock(5000);
     platform::Clock* previous = platform::setClock(&clock);
-    view.OnFrame();
+    view.onTimer(0);  // the frame timer's id
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);
     // The frame painted: the engine's buffer, stretched over the whole view.
