@@ -157,7 +157,11 @@ TEST_F(TableDrawTest, NotSeatedLeavesEveryFolderAlone) {
     host.voices0 = {"0a"};
     host.chair = -1;
     draw.LoadSeatData();
-    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.GetVoiceFolder(v), "");
+    for (int v = 0; v < 4; ++v) {
+        EXPECT_EQ(draw.GetVoiceFolder(v), "");
+        EXPECT_EQ(draw.Seat(v)->chair, -1);  // no seat takes a player's record
+        EXPECT_EQ(draw.Seat(v)->name, "");
+    }
 }
 
 TEST(TableDrawAlone, WithoutAHostNothingIsLoadedOrDrawn) {
