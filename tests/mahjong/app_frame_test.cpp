@@ -141,6 +141,12 @@ TEST_F(AppTest, TheSceneHostAnswersFromTheEntryAndTheRecords) {
     EXPECT_EQ(host.PlaySoundId(29015, 0), 1);  // muted: the mute value, nothing played
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     EXPECT_EQ(host.IsSmallScreen(), screen.height() < 601 ? 1 : 0);
+    // The router's side without a main frame: no panes, and the window calls do nothing.
+    CMJRouterHost& router = app.RouterHost();
+    EXPECT_EQ(router.MJChat(), nullptr);
+    EXPECT_EQ(router.ScorePane(), nullptr);
+    router.BringMainWindowToFront();
+    router.DestroyMainWindow();
 }
 
 TEST_F(AppTest, PlayerInformationNeedsAWholeRecordAndATableChair) {
@@ -331,6 +337,12 @@ TEST_F(FrameTest, ScoreBoardTextsAreTakenAndFreedByTheScorePane) {
     platform::ui::processUiEvents(50);
     EXPECT_EQ(pane.textsTaken(), 2);
     EXPECT_EQ(pane.scoreBoardText(), "第二");
+    // A game entry without an advert block is the plain pane's.
+    platform::Message entered;
+    entered.id = framework::kMsgGameEntered;
+    platform::send(pane.hwnd(), entered);
+    EXPECT_EQ(pane.gameEnteredCount(), 1);
+    EXPECT_EQ(pane.advertUrl(), "");
     // A pane that goes before its message is handled: the text is freed with the message.
     auto* gone = new CAdHistoryView();
     ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
@@ -498,6 +510,7 @@ TEST_F(ViewTest, OtherTimersGoToTheScene) {
 TEST_F(ViewTest, ClockTimerStartsStopsAndRestartsOnlyWhenRunning) {
     view.RestartClockTimer();
     EXPECT_EQ(view.clockTimer(), 0u);
+    EXPECT_FALSE(view.KillTimer(0));  // no timer was started in its place
     view.StartClockTimer();
     EXPECT_EQ(view.clockTimer(), CMJGameTableView2::kClockTimerId);
     view.RestartClockTimer();
@@ -575,6 +588,7 @@ TEST_F(ViewTest, InputReachesTheEngineOnceItsScreenIsUp) {
                       Qt::NoButton, Qt::NoModifier);
     ASSERT_TRUE(view.AttachEngine(&scene));
     view.mousePressEvent(&left);
+    view.mouseReleaseEvent(&right);
     EXPECT_TRUE(scene.presses.empty());
     view.OnInitialUpdate();
     view.mousePressEvent(&left);

@@ -65,7 +65,7 @@ TEST_F(GameInfoTest, ResultEntriesClampedToFourAndToTheBody) {
 }
 
 TEST_F(GameInfoTest, ListsCountToTheFirstEndMarkAndStayInsideTheirRecords) {
-    std::vector<uint8_t> deal = Words(kDealRecordWords, {{49, 3}, {232, 8}});
+    std::vector<uint8_t> deal = Words(kDealRecordWords, {{48, 9}, {49, 3}, {232, 8}});
     for (size_t i = 0; i < 32; ++i) PutWord(deal, kDealListWord + i, int32_t(i + 1));
     ASSERT_TRUE(info.SetRoundResult(deal));
     MJList list{};

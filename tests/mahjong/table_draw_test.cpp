@@ -55,6 +55,12 @@ TEST_F(TableDrawTest, ThreePlayersLeaveTheOppositeRecordEmpty) {
     EXPECT_EQ(draw.Seat(2)->name, "西家");
     draw.RefreshAll();
     EXPECT_EQ(scene.drawn, (std::vector<int>{0, 2, 3}));
+    // Own chair 1: chair 3 would be the opposite, but there is no chair 3.
+    host.chair = 1;
+    host.voices0 = {"0a"};
+    draw.LoadSeatData();
+    EXPECT_EQ(draw.GetVoiceFolder(1), "");
+    EXPECT_EQ(draw.GetVoiceFolder(3), "/prog/Sound/0a/");
 }
 
 TEST_F(TableDrawTest, RefreshMarksTheBankerAndHighlightsEverySeat) {
