@@ -551,6 +551,7 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     platform::ManualClock clock(5000);
     platform::Clock* previous = platform::setClock(&clock);
     view.onTimer(0);  // the frame timer's id
+    EXPECT_EQ(scene.frames, 1);
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);
     // The frame painted: the engine's buffer, stretched over the whole view.
