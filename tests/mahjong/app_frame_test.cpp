@@ -460,8 +460,17 @@ TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
     EXPECT_FALSE(view.frameTimerRunning());
 }
 
-TEST_F(ViewTest, SecondGameEntryRestartsTimersButSetsUpOnce) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+// A view with the scene attached; the scene is cleaned up with the test.
+class EngineView : public ViewTest {
+protected:
+    void SetUp() override {
+        ViewTest::SetUp();
+        ASSERT_TRUE(view.AttachEngine(&scene));
+    }
+    void TearDown() override { scene.Cleanup(); }
+};
+
+TEST_F(EngineView, SecondGameEntryRestartsTimersButSetsUpOnce) {
     view.OnInitialUpdate();
     view.OnStartEngine();
     view.OnStartEngine();
@@ -473,11 +482,9 @@ TEST_F(ViewTest, SecondGameEntryRestartsTimersButSetsUpOnce) {
     EXPECT_NE(view.hoverTimerId(), 0u);
     view.StopTimers();
     EXPECT_FALSE(view.frameTimerRunning());
-    scene.Cleanup();
 }
 
-TEST_F(ViewTest, PointerLeavesOnceAndEntersOnce) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+TEST_F(EngineView, PointerLeavesOnceAndEntersOnce) {
     view.OnStartEngine();
     view.pointer = {10, 10};
     view.OnHoverTick();
@@ -495,16 +502,13 @@ TEST_F(ViewTest, PointerLeavesOnceAndEntersOnce) {
     view.pointer = {100, 50};
     view.OnHoverTick();
     EXPECT_EQ(scene.releases, 2);
-    scene.Cleanup();
 }
 
-TEST_F(ViewTest, OtherTimersGoToTheScene) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+TEST_F(EngineView, OtherTimersGoToTheScene) {
     view.OnStartEngine();
     view.onTimer(CMJGameTableView2::kClockTimerId);
     view.onTimer(7);
     EXPECT_EQ(scene.timers, (std::vector<uint32_t>{10000, 7}));
-    scene.Cleanup();
 }
 
 TEST_F(ViewTest, ClockTimerStartsStopsAndRestartsOnlyWhenRunning) {
@@ -531,8 +535,7 @@ struct SteppingClock : platform::Clock {
     uint32_t now = 0xFFFFFFF6u;
 };
 
-TEST_F(ViewTest, FrameDurationAcrossTheTickWrap) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+TEST_F(EngineView, FrameDurationAcrossTheTickWrap) {
     view.OnInitialUpdate();
     SteppingClock clock;
     platform::Clock* previous = platform::setClock(&clock);
@@ -542,11 +545,9 @@ TEST_F(ViewTest, FrameDurationAcrossTheTickWrap) {
     EXPECT_GT(view.lastFrameDuration(), 0u);
     EXPECT_LT(view.lastFrameDuration(), 1000u);
     EXPECT_LT(clock.now, 0x1000u);  // the wrap happened
-    scene.Cleanup();
 }
 
-TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+TEST_F(EngineView, OneFramePerThirtyMilliseconds) {
     view.OnInitialUpdate();
     platform::ManualClock clock(5000);
     platform::Clock* previous = platform::setClock(&clock);
@@ -564,11 +565,9 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     view.OnFrame();
     EXPECT_EQ(scene.frames, 2);
     platform::setClock(previous);
-    scene.Cleanup();
 }
 
-TEST_F(ViewTest, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
-    ASSERT_TRUE(view.AttachEngine(&scene));
+TEST_F(EngineView, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
     view.OnInitialUpdate();
     platform::ManualClock clock(5000);
     platform::Clock* previous = platform::setClock(&clock);
@@ -579,15 +578,13 @@ TEST_F(ViewTest, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
     }
     platform::setClock(previous);
     EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
-    scene.Cleanup();
 }
 
-TEST_F(ViewTest, InputReachesTheEngineOnceItsScreenIsUp) {
+TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
     QMouseEvent left(QEvent::MouseButtonPress, QPointF(12, 34), QPointF(12, 34), Qt::LeftButton,
                      Qt::LeftButton, Qt::NoModifier);
     QMouseEvent right(QEvent::MouseButtonRelease, QPointF(5, 6), QPointF(5, 6), Qt::RightButton,
                       Qt::NoButton, Qt::NoModifier);
-    ASSERT_TRUE(view.AttachEngine(&scene));
     view.mousePressEvent(&left);
     view.mouseReleaseEvent(&right);
     EXPECT_TRUE(scene.presses.empty());
@@ -596,7 +593,6 @@ TEST_F(ViewTest, InputReachesTheEngineOnceItsScreenIsUp) {
     view.mouseReleaseEvent(&right);
     view.mouseReleaseEvent(&left);
     EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
-    scene.Cleanup();
 }
 
 TEST_F(ViewTest, AverageFrameTimeOverTheRing) {
