@@ -1,0 +1,606 @@
+// The application, the main frame and the engine host view: settings, the playing flag,
+// the scene mode, the network recovery, the layout and the game entry of the panes, the
+// close questions, and the view's timers, hover and frame pacing.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+
+#include "engine/core/game_base.h"
+#include "framework/game_app.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/game_frame_ex.h"
+#include "mahjong/game/panes_ex.h"
+#include "mahjong/mj_panes.h"
+#include "mahjong/mj_table_view.h"
+#include "netlib/message.h"
+#include "platform/core/clock.h"
+#include "platform/core/diag.h"
+#include "platform/core/files.h"
+#include "platform/core/profile.h"
+#include "platform/ui/ui_loop.h"
+#include "router_doubles.h"
+#include "socket_owner.h"
+#include "words.h"
+#include "tests/framework/qt_test_app.h"
+#include "tools/server/game_server.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+std::string TempIni() {
+    std::string dir = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/";
+    platform::makeFolders(dir);
+    return dir + "HqLv.ini";
+}
+
+struct TestAppEx : CGameAppEx {
+    bool ExecGameSetDialog(GameSetValues& v) override {
+        ++dialogs;
+        if (!accept) {
+            v.silence = 9;  // a dialog that changes its copy and is cancelled
+            return false;
+        }
+        v = offered;
+        return true;
+    }
+    std::string SettingsPath() override { return ini; }
+    std::string ini = TempIni();
+    bool accept = false;
+    GameSetValues offered;
+    int dialogs = 0;
+};
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        std::remove(app.ini.c_str());
+    }
+    TestAppEx app;
+};
+
+TEST_F(AppTest, SettingsDefaultToQuickCatchOnlyAndAreAllWrittenBack) {
+    app.LoadGameSet();
+    // silence, rejectKanPaiAsk, quickCatch, voice as the accessors give them back
+    EXPECT_EQ((std::vector<int>{app.IsSilent(), app.IsRejectKanPaiAsk(), app.IsQuickCatch(),
+                                app.GetVoiceSetting()}),
+              (std::vector<int>{0, 0, 1, 0}));
+    app.SetSettings({1, 1, 0, 2});
+    app.SaveGameSet();
+    TestAppEx again;
+    again.ini = app.ini;
+    again.LoadGameSet();
+    EXPECT_EQ((std::vector<int>{again.IsSilent(), again.IsRejectKanPaiAsk(), again.IsQuickCatch(),
+                                again.GetVoiceSetting()}),
+              (std::vector<int>{1, 1, 0, 2}));
+}
+
+TEST_F(AppTest, SettingsDialogCancelChangesNothingOkKeepsWithoutWriting) {
+    app.SetSettings({0, 0, 1, 0});
+    EXPECT_FALSE(app.DoGameSetDialog());
+    EXPECT_EQ(app.settings().silence, 0);
+    app.accept = true;
+    app.offered = {1, 1, 0, 1};
+    EXPECT_TRUE(app.DoGameSetDialog());
+    EXPECT_EQ(app.settings().voice, 1);
+    EXPECT_EQ(app.dialogs, 2);
+    EXPECT_FALSE(std::ifstream(app.ini).good());
+}
+
+TEST_F(AppTest, IsPlayingFollowsTheScenesFlagInTheEngineMode) {
+    struct Case {
+        int mode, running, playing;
+    } cases[] = {{2, 1, 1}, {2, 2, 0}, {2, 0, 0}, {1, 1, 0}};  // mode 1: the framework's answer
+    for (const Case& c : cases) {
+        app.SetSceneMode(c.mode);
+        app.scene().SetGameRunning(c.running);
+        EXPECT_EQ(app.IsPlaying(), c.playing) << c.mode << " " << c.running;
+    }
+}
+
+TEST_F(AppTest, StartUpTakesTheScenesModeAndFourPlayers) {
+    EXPECT_EQ(app.GetSceneMode(), 1);
+    // Without the hall's command line the framework's start fails, after the mode is set.
+    EXPECT_FALSE(app.InitInstance(""));
+    const CSeatGeometry* holders[] = {&app.tableDraw(), &app.gameInfo(), &app.scene().Geometry()};
+    for (const CSeatGeometry* g : {holders[0], holders[1]}) EXPECT_EQ(g->GetSceneMode(), 2);
+    EXPECT_EQ(app.GetSceneMode(), 2);
+    app.SetSceneValue2(7);
+    app.SetSceneValue3(2);
+    app.SetPlayerCount(3);
+    for (const CSeatGeometry* g : holders) {
+        EXPECT_EQ(g->GetSceneValue2(), 7);
+        EXPECT_EQ(g->GetSceneValue3(), 2);
+        EXPECT_EQ(g->GetPlayerCount(), 3);
+    }
+}
+
+TEST_F(AppTest, TheSceneHostAnswersFromTheEntryAndTheRecords) {
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|21303|0|0|0"));
+    framework::PlayerRecord* seat = app.SeatMutable(1);
+    seat->setWord(framework::PlayerRecord::kUserId, 555);
+    seat->setWord(framework::PlayerRecord::kValue1, 1);
+    seat->setText(framework::PlayerRecord::kNameOff, 32, "south");
+    CMJSceneHost& host = app.SceneHost();
+    EXPECT_EQ(host.GetChairNo(), 2);
+    EXPECT_EQ(host.GetSeatName(1), "south");
+    EXPECT_EQ(host.GetSeatVoiceKind(1), 1);
+    EXPECT_EQ(host.GetSeatVoiceKind(8), -1);
+    EXPECT_EQ(host.GetSeatVoiceKind(-1), -1);
+    // No main window: no table pane to measure.
+    EXPECT_EQ(host.GetTableViewWidth(), 0);
+    app.SetSettings({1, 0, 1, 2});
+    EXPECT_EQ(host.PlaySoundId(29015, 0), 1);  // muted: the mute value, nothing played
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(host.IsSmallScreen(), screen.height() < 601 ? 1 : 0);
+    // The router's side without a main frame: no panes, and the window calls do nothing.
+    CMJRouterHost& router = app.RouterHost();
+    EXPECT_EQ(router.MJChat(), nullptr);
+    EXPECT_EQ(router.ScorePane(), nullptr);
+    router.BringMainWindowToFront();
+    router.DestroyMainWindow();
+}
+
+TEST_F(AppTest, PlayerInformationNeedsAWholeRecordAndATableChair) {
+    struct Shown : TestAppEx {
+        void ShowPlayerInfoDialog(const framework::PlayerRecord& r) override { shown.push_back(r); }
+        std::vector<framework::PlayerRecord> shown;
+    } a;
+    a.SeatMutable(3)->setText(framework::PlayerRecord::kNameOff, 32, "seat3");
+    std::vector<uint8_t> record(320, 0);
+    a.ShowPlayerInfo(record.data(), 319);
+    EXPECT_TRUE(a.shown.empty());
+    a.ShowPlayerInfo(nullptr, 320);
+    EXPECT_TRUE(a.shown.empty());
+    test::PutWord(record, 37, 1);
+    test::PutWord(record, 36, 3);
+    a.ShowPlayerInfo(record.data(), record.size());
+    ASSERT_EQ(a.shown.size(), 1u);
+    EXPECT_EQ(a.shown[0].text(192, 128), "seat3");
+    for (int chair : {-1, 8, 1 << 20}) {
+        test::PutWord(record, 36, chair);
+        a.ShowPlayerInfo(record.data(), record.size());
+        EXPECT_EQ(a.shown.back().text(192, 128), "") << chair;
+    }
+    test::PutWord(record, 37, 0);
+    test::PutWord(record, 36, 3);
+    a.ShowPlayerInfo(record.data(), record.size());
+    EXPECT_EQ(a.shown.back().text(192, 128), "");
+}
+
+// ---- network recovery ---------------------------------------------------------------------
+
+struct RecoveryApp : CMJGameApp {
+    using CMJGameApp::SetStandalone;
+    RecoveryApp() : CMJGameApp("HqLv", 21303, 2, 1), scene(log), draw(log) {
+        info.SetHost(&SceneHost());
+        draw.SetHost(&SceneHost());
+        scene.SetSceneHost(&SceneHost());
+    }
+    CMJGameScene2* GetGameScene() override { return &scene; }
+    CMJTableDraw* GetTableDraw() override { return &draw; }
+    CMJGameInfo* GetGameInfo() override { return &info; }
+    void NetworkPause(int ms) override {
+        log.push_back("pause " + std::to_string(ms));
+        if (onPause) onPause();
+    }
+    std::function<void()> onPause;
+    int NetworkErrorBox(const std::string& text) override {
+        log.push_back("box " + text);
+        return 1;
+    }
+    test::CallLog log;
+    test::RecordingScene scene;
+    test::RecordingDraw draw;
+    CGameInfoEx info;
+};
+
+
+class Recovery : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        ASSERT_TRUE(server.Start());
+        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
+                                             std::to_string(server.Port()) + "|4|0|9"));
+        framework::CGameConnection* conn = app.GetConnection();
+        conn->InitCodec();
+        conn->SetOwnerThread(owner.loop.threadId());
+        int flag = 0;
+        ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
+        app.SetSceneMode(2);
+    }
+    server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
+    test::SocketOwner owner;
+    RecoveryApp app;
+};
+
+TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
+    struct Case {
+        int mode, failures;
+        test::CallLog log;
+    } cases[] = {
+        {2, 0, {"scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
+        {2, 1, {"pause 3000", "scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
+        {1, 0, {"draw.RefreshAll", "scene.RebuildTable"}},
+        {2, 3, {"pause 3000", "pause 3000", "pause 3000", "box 您的网络出现了异常，请重新登录大厅。"}},
+    };
+    int requests = 0;
+    for (const Case& c : cases) {
+        app.SetSceneMode(c.mode);
+        app.log.clear();
+        server.SetReply(201140, server::Reply{c.failures ? 99 : 10, test::Words(233, {{8, 12}})});
+        int failed = 0;
+        app.onPause = [&] {
+            if (++failed == c.failures) server.SetReply(201140, server::Reply{10, {9}});
+        };
+        app.OnNetworkError();
+        EXPECT_EQ(app.log, c.log) << c.mode << " " << c.failures;
+        requests += std::min(c.failures + 1, 3);
+    }
+    EXPECT_EQ(app.info.GetDealNumber(), 12);  // the first reply landed in the deal area
+    EXPECT_TRUE(server.WaitForRequest(201140, 1000, requests));
+    EXPECT_FALSE(server.WaitForRequest(201140, 100, requests + 1));
+}
+
+TEST_F(Recovery, WithoutTheHallNothingHappens) {
+    app.SetStandalone(true);
+    app.OnNetworkError();
+    EXPECT_TRUE(app.log.empty());
+    EXPECT_FALSE(server.WaitForRequest(201140, 100));
+}
+
+// ---- the frame -----------------------------------------------------------------------------
+
+struct DiagCapture {
+    DiagCapture() {
+        previous = platform::setDiagSink([this](std::string_view line) {
+            std::lock_guard<std::mutex> g(mu);
+            lines.emplace_back(line);
+        });
+    }
+    ~DiagCapture() { platform::setDiagSink(previous); }
+    std::vector<std::string> Entered() {
+        std::lock_guard<std::mutex> g(mu);
+        std::vector<std::string> out;
+        for (const std::string& l : lines)
+            if (l.rfind("pane ", 0) == 0 && l.find(": game entered") != std::string::npos)
+                out.push_back(l.substr(5, l.find(':') - 5));
+        return out;
+    }
+    platform::DiagSink previous;
+    std::mutex mu;
+    std::vector<std::string> lines;
+};
+
+struct TestFrame : CGameFrameEx {
+    TestFrame(CGameAppEx& app, bool chatFails) : CGameFrameEx(app), chatFails_(chatFails) {
+        CreateClient();
+    }
+    framework::CGameFormView* CreateChatPane() override {
+        return chatFails_ ? nullptr : CGameFrameEx::CreateChatPane();
+    }
+    int DoExitRequestDialog() override {
+        log.push_back("exit dialog");
+        return exitAnswer;
+    }
+    int ConfirmBox(const std::string& text, int style) override {
+        log.push_back(text + " " + std::to_string(style));
+        return boxAnswer;
+    }
+    bool chatFails_;
+    int exitAnswer = 2, boxAnswer = 1;
+    std::vector<std::string> log;
+};
+
+class FrameTest : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+        app.SetSceneMode(2);
+    }
+    TestAppEx app;
+};
+
+TEST_F(FrameTest, GameEnteredGoesToChatPlayersTableThenOneAdvertBlock) {
+    TestFrame frame(app, false);
+    DiagCapture diag;
+    platform::Message m;
+    m.id = framework::kMsgGameEntered;
+    platform::send(frame.hwnd(), m);
+    EXPECT_EQ(diag.Entered(), (std::vector<std::string>{"chat", "players", "table"}));
+    platform::ui::processUiEvents(50);
+    EXPECT_EQ(diag.Entered(), (std::vector<std::string>{"chat", "players", "table", "score"}));
+    auto* score = dynamic_cast<CAdHistoryView*>(frame.GetInfoPane());
+    ASSERT_NE(score, nullptr);
+    EXPECT_EQ(score->advertUrl(), app.GetAdvertWindowUrl());
+    EXPECT_EQ(frame.GetOperateView()->gameEnteredCount(), 0);
+    EXPECT_NE(frame.GetChatView(), nullptr);
+    EXPECT_NE(frame.GetMJChat(), nullptr);
+    EXPECT_EQ(frame.GetToolView(), nullptr);
+    EXPECT_TRUE(frame.GetMJTableView()->started());
+}
+
+TEST_F(FrameTest, ScoreBoardTextsAreTakenAndFreedByTheScorePane) {
+    CAdHistoryView pane;
+    ASSERT_TRUE(pane.PostScoreBoardText("排行"));
+    ASSERT_TRUE(pane.PostScoreBoardText("第二"));
+    platform::ui::processUiEvents(50);
+    EXPECT_EQ(pane.textsTaken(), 2);
+    EXPECT_EQ(pane.scoreBoardText(), "第二");
+    // A game entry without an advert block is the plain pane's.
+    platform::Message entered;
+    entered.id = framework::kMsgGameEntered;
+    platform::send(pane.hwnd(), entered);
+    EXPECT_EQ(pane.gameEnteredCount(), 1);
+    EXPECT_EQ(pane.advertUrl(), "");
+    // A pane that goes before its message is handled: the text is freed with the message.
+    auto* gone = new CAdHistoryView();
+    ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
+    delete gone;
+    platform::ui::processUiEvents(50);
+}
+
+TEST_F(FrameTest, FallbackChatPaneAnswersNothingAndIsSkipped) {
+    TestFrame frame(app, true);
+    EXPECT_TRUE(frame.fallbackChat());
+    EXPECT_EQ(frame.GetChatView(), nullptr);
+    EXPECT_EQ(frame.GetMJChat(), nullptr);
+    DiagCapture diag;
+    frame.OnGameEntered();
+    EXPECT_EQ(diag.Entered(), (std::vector<std::string>{"players", "table"}));
+    // Chat lines of the router have nowhere to go.
+    EXPECT_FALSE(app.SendChatViewMessage("x\r\n"));
+}
+
+TEST_F(FrameTest, LayoutSizesComeFromTheDealState) {
+    TestFrame frame(app, false);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    int expected = screen.width() * 14 / 18 - (screen.height() < 601 ? 10 : 0);
+    EXPECT_EQ(frame.tableWidth(), expected);
+    EXPECT_EQ(frame.GetPaneRowHeight(), app.gameInfo().GetPlayerListHeight());
+    EXPECT_EQ(frame.GetMJTableView()->engine(), &app.scene());
+    EXPECT_EQ(app.scene().LogicalSize().width, kSceneWidth);
+    EXPECT_EQ(app.scene().LogicalSize().height, kSceneHeight);
+}
+
+TEST_F(FrameTest, TwoExitRequestsThenTheConfirmationBox) {
+    TestFrame frame(app, false);
+    // {requests sent from the own chair, dialog answer, box answer} → close
+    struct Case {
+        int sent, exitAnswer, boxAnswer, close;
+        const char* log;
+    } cases[] = {
+        {0, 1, 2, 1, "exit dialog"},
+        {1, 2, 1, 0, "exit dialog"},
+        {2, 1, 2, 0, "游戏还没有结束，现在退出要扣你分，还要扣你银子。确定退出吗？ 33"},
+        {5, 2, 1, 1, "游戏还没有结束，现在退出要扣你分，还要扣你银子。确定退出吗？ 33"},
+    };
+    app.ExitRequestCount(1) = 5;  // another chair's count does not count
+    for (const Case& c : cases) {
+        app.ExitRequestCount(app.GetChairNo()) = c.sent;
+        frame.exitAnswer = c.exitAnswer;
+        frame.boxAnswer = c.boxAnswer;
+        frame.log.clear();
+        EXPECT_EQ(frame.ConfirmQuit(), c.close) << c.sent;
+        EXPECT_EQ(frame.log, std::vector<std::string>{c.log});
+    }
+    EXPECT_EQ(&app.ExitRequestCount(-1), &app.ExitRequestCount(99));
+    // Leaving forbidden: the other box, and the game goes on.
+    ASSERT_TRUE(app.CheckHallCommandLine(
+        "77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|16384|0|0"));
+    frame.log.clear();
+    EXPECT_EQ(frame.ConfirmQuit(), 0);
+    EXPECT_EQ(frame.log, std::vector<std::string>{"生命不息，战斗不止，请继续游戏。\r\n(如果有玩家长时间不活动，请您等待2分钟后再退出) 0"});
+}
+
+// ---- the host view -------------------------------------------------------------------------
+
+struct CountingScene : CMJGameScene2 {
+    void OnStart() override { ++starts; }
+    void OnStarted() override { ++gameStarts; }
+    void OnInitDone() override { ++initDone; }
+    void OnMouseEnter() override { ++enters; }
+    void ReleaseMouseButtons() override { ++releases; }
+    void OnHoverTimer(uint32_t) override { ++hovers; }
+    void OnTimer(uint32_t id) override { timers.push_back(id); }
+    void OnLogicTick() override { ++frames; }
+    int OnMessage(uint32_t code, engine::MessageData&, uint32_t) override {
+        messages.push_back(code);
+        return 1;
+    }
+    std::vector<uint32_t> messages;
+    void OnLButtonDown(uint32_t, int x, int y) override { presses.emplace_back(x, y); }
+    void OnRButtonUp(uint32_t, int x, int y) override { presses.emplace_back(-x, -y); }
+    std::vector<std::pair<int, int>> presses;
+    int frames = 0;
+    int starts = 0, gameStarts = 0, initDone = 0, enters = 0, releases = 0, hovers = 0;
+    std::vector<uint32_t> timers;
+};
+
+struct TestView : CMJGameTableView2 {
+    using CMJGameTableView2::CMJGameTableView2;
+    QPoint PointerPos() const override { return pointer; }
+    QRect ScreenRect() const override { return QRect(0, 0, 100, 100); }
+    using CMJGameTableView2::onTimer;
+    using CMJGameTableView2::mousePressEvent;
+    using CMJGameTableView2::mouseReleaseEvent;
+    QPoint pointer{500, 500};
+};
+
+class ViewTest : public testing::Test {
+protected:
+    void SetUp() override { view.resize(200, 150); }
+    QApplication& qt = framework::testing::SharedQtApp();
+    TestAppEx app;
+    CountingScene scene;
+    TestView view{app};
+};
+
+TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
+    view.OnStartEngine();
+    view.onTimer(0);
+    view.onTimer(12345);
+    view.OnHoverTick();
+    view.pointer = {10, 10};
+    view.OnHoverTick();
+    view.OnFrame();
+    EXPECT_FALSE(view.grab().isNull());
+    EXPECT_FALSE(view.started());
+    EXPECT_EQ(view.timersStarted(), 0);
+    EXPECT_FALSE(view.frameTimerRunning());
+}
+
+// A view with the scene attached; the scene is cleaned up with the test.
+class EngineView : public ViewTest {
+protected:
+    void SetUp() override {
+        ViewTest::SetUp();
+        ASSERT_TRUE(view.AttachEngine(&scene));
+    }
+    void TearDown() override { scene.Cleanup(); }
+};
+
+TEST_F(EngineView, SecondGameEntryRestartsTimersButSetsUpOnce) {
+    view.OnInitialUpdate();
+    view.OnStartEngine();
+    view.OnStartEngine();
+    EXPECT_EQ(scene.starts, 1);
+    EXPECT_EQ(scene.gameStarts, 1);
+    EXPECT_EQ(scene.initDone, 1);
+    EXPECT_EQ(view.timersStarted(), 2);
+    EXPECT_TRUE(view.frameTimerRunning());
+    EXPECT_NE(view.hoverTimerId(), 0u);
+    view.StopTimers();
+    EXPECT_FALSE(view.frameTimerRunning());
+}
+
+TEST_F(EngineView, PointerLeavesOnceAndEntersOnce) {
+    view.OnStartEngine();
+    view.pointer = {10, 10};
+    view.OnHoverTick();
+    view.OnHoverTick();
+    EXPECT_EQ(scene.enters, 1);
+    EXPECT_EQ(scene.hovers, 2);
+    view.pointer = {300, 10};
+    view.OnHoverTick();
+    view.OnHoverTick();
+    EXPECT_EQ(scene.releases, 1);
+    EXPECT_EQ(scene.hovers, 2);
+    view.pointer = {99, 99};
+    view.OnHoverTick();
+    EXPECT_EQ(scene.enters, 2);
+    view.pointer = {100, 50};
+    view.OnHoverTick();
+    EXPECT_EQ(scene.releases, 2);
+}
+
+TEST_F(EngineView, OtherTimersGoToTheScene) {
+    view.OnStartEngine();
+    view.onTimer(CMJGameTableView2::kClockTimerId);
+    view.onTimer(7);
+    EXPECT_EQ(scene.timers, (std::vector<uint32_t>{10000, 7}));
+}
+
+TEST_F(ViewTest, ClockTimerStartsStopsAndRestartsOnlyWhenRunning) {
+    view.RestartClockTimer();
+    EXPECT_EQ(view.clockTimer(), 0u);
+    EXPECT_FALSE(view.KillTimer(0));  // no timer was started in its place
+    view.StartClockTimer();
+    EXPECT_EQ(view.clockTimer(), CMJGameTableView2::kClockTimerId);
+    view.RestartClockTimer();
+    EXPECT_EQ(view.clockTimer(), CMJGameTableView2::kClockTimerId);
+    view.OnTableStop();
+    EXPECT_EQ(view.clockTimer(), 0u);
+}
+
+// A tick counter that moves on with every reading and wraps in the middle of a frame.
+struct SteppingClock : platform::Clock {
+    uint32_t tickMs() override {
+        uint32_t t = now;
+        now += 7;
+        return t;
+    }
+    platform::LocalTime localTime() override { return {}; }
+    // The frame check reads 0xFFFFFFF6, the frame start 0xFFFFFFFD; its end comes after 0.
+    uint32_t now = 0xFFFFFFF6u;
+};
+
+TEST_F(EngineView, FrameDurationAcrossTheTickWrap) {
+    view.OnInitialUpdate();
+    SteppingClock clock;
+    platform::Clock* previous = platform::setClock(&clock);
+    scene.SetFrameInterval(0);
+    view.OnFrame();
+    platform::setClock(previous);
+    EXPECT_GT(view.lastFrameDuration(), 0u);
+    EXPECT_LT(view.lastFrameDuration(), 1000u);
+    EXPECT_LT(clock.now, 0x1000u);  // the wrap happened
+}
+
+TEST_F(EngineView, OneFramePerThirtyMilliseconds) {
+    view.OnInitialUpdate();
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    view.onTimer(0);  // the frame timer's id
+    EXPECT_EQ(scene.frames, 1);
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 1);
+    // The frame painted: the engine's buffer, stretched over the whole view.
+    QImage painted = view.grab().toImage();
+    EXPECT_EQ(painted.size(), view.size());
+    clock.advance(29);
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 1);
+    clock.advance(1);
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 2);
+    platform::setClock(previous);
+}
+
+TEST_F(EngineView, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
+    view.OnInitialUpdate();
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    scene.Wait(0, 7777, engine::MessageData{}, 0, 0);
+    for (int i = 0; i < 3; ++i) {
+        view.OnFrame();
+        clock.advance(30);
+    }
+    platform::setClock(previous);
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
+}
+
+TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(12, 34), QPointF(12, 34), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent right(QEvent::MouseButtonRelease, QPointF(5, 6), QPointF(5, 6), Qt::RightButton,
+                      Qt::NoButton, Qt::NoModifier);
+    view.mousePressEvent(&left);
+    view.mouseReleaseEvent(&right);
+    EXPECT_TRUE(scene.presses.empty());
+    view.OnInitialUpdate();
+    view.mousePressEvent(&left);
+    view.mouseReleaseEvent(&right);
+    view.mouseReleaseEvent(&left);
+    EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
+}
+
+TEST_F(ViewTest, AverageFrameTimeOverTheRing) {
+    EXPECT_EQ(view.ComputeAverageFrameTime(100), 1);
+    for (int i = 0; i < 99; ++i) view.ComputeAverageFrameTime(100);
+    EXPECT_EQ(view.ComputeAverageFrameTime(0), 99);
+    EXPECT_EQ(view.ComputeAverageFrameTime(200), 100);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
