@@ -1,0 +1,105 @@
+#pragma once
+// What the table scene and its data objects need from the application, the main frame and
+// the game connection. The Qt side of the client implements it; tests implement it with
+// recording doubles. All calls run on the UI thread. Texts are UTF-8.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace hqlv::mahjong {
+
+class CMJGameInfo;
+class CMJTableDraw;
+class CMJGameScene2;
+
+// A notification or request body: the bytes and their count. Readers check the count.
+using MJData = std::span<const uint8_t>;
+
+// The mahjong requests the scene's actions send (the application's game connection).
+// Every builder that takes a caller's body sends exactly the request's length from it and
+// refuses (false) a body that holds fewer bytes.
+class CMJRequests {
+public:
+    virtual ~CMJRequests() = default;
+    virtual int SendKanPaiAsk() = 0;
+    virtual int SendKanPaiAnswer(int askerUserId, int agree) = 0;
+    virtual int SendPass(std::string& error, MJData body) = 0;
+    virtual int SendHu(std::string& error, MJData body) = 0;
+    virtual int QueryRequest(std::string& error, int id, MJData body, std::span<uint8_t> reply,
+                             int* result) = 0;
+    virtual int SendPengConfirm(std::string& error, MJData body, int* result) = 0;
+    virtual int SendChiConfirm(std::string& error, MJData body, int* result) = 0;
+    virtual void SendChi(std::string& error, MJData body) = 0;
+    virtual void SendPeng(std::string& error, MJData body) = 0;
+    virtual int SendGang(std::string& error, MJData body, std::span<uint8_t> reply) = 0;
+    virtual int SendPlayTile(std::string& error, MJData body) = 0;
+    virtual int SendPlayTileWait(std::string& error, MJData body) = 0;
+    virtual void SendPlayTileNoWait(std::string& error, MJData body) = 0;
+    virtual int SendDrawTile(std::string& error, MJData body, std::span<uint8_t> reply) = 0;
+    virtual void SendDrawTileNoWait(std::string& error, MJData body) = 0;
+    virtual int SendFlower(std::string& error, MJData body, std::span<uint8_t> reply) = 0;
+    virtual int SendNetworkBroken() = 0;
+    virtual int Send229500(int a) = 0;
+    virtual int Send229505() = 0;
+};
+
+class CMJSceneHost {
+public:
+    virtual ~CMJSceneHost() = default;
+
+    // ---- the hall entry
+    virtual int GetUserID() = 0;
+    virtual int GetRoomID() = 0;
+    virtual int GetTableNo() = 0;
+    // The own chair; for a looker-on the watched chair; -1 before seating.
+    virtual int GetChairNo() = 0;
+    // Non-zero when the user looks on (command-line field 8).
+    virtual int GetCmdField8() = 0;
+    virtual int TestCmdField13Bit8() = 0;
+    virtual int IsStandalone() = 0;
+    virtual int IsPlaying() = 0;
+
+    // ---- sound and settings
+    // Plays a sound resource unless the sound is muted (then answers the mute value).
+    virtual int PlaySoundId(int id, int flags) = 0;
+    virtual bool IsSilent() = 0;
+    virtual int IsQuickCatch() = 0;
+    virtual int IsRejectKanPaiAsk() = 0;
+    // The "Voice" setting: 0 dialect, 1 standard speech, 2 random.
+    virtual int GetVoiceSetting() = 0;
+    virtual std::string GetGameIniPath() = 0;
+    // The program's folder, ending with '/'.
+    virtual std::string GetProgramFolder() = 0;
+    // The voice folders under the program's "Sound/" folder, names beginning with '0' and
+    // '1' in the file system's order.
+    virtual void ScanSoundFiles(std::vector<std::string>& list0,
+                                std::vector<std::string>& list1) = 0;
+
+    // ---- players
+    virtual int GetSeatUserID(int chair) = 0;
+    virtual std::string GetSeatName(int chair) = 0;
+    // Word 17 of the seated player's record (0 or 1 choose a voice list).
+    virtual int GetSeatVoiceKind(int chair) = 0;
+    virtual std::string GetPlayerNameById(int userId) = 0;
+    // A line of chat markup for the chat pane (with its colour tags and line end).
+    virtual void AppendChatLine(const std::string& markup) = 0;
+
+    // ---- screen and panes
+    virtual int GetScreenWidth() = 0;
+    virtual int GetScreenHeight() = 0;
+    // 1 when the screen is lower than 601 pixels.
+    virtual int IsSmallScreen() = 0;
+    virtual int GetTableViewWidth() = 0;
+    virtual int GetTableViewHeight() = 0;
+    // Whether the skin has a bitmap of that name.
+    virtual bool HasSkinBitmap(const std::string& name) = 0;
+
+    // ---- the application's objects
+    virtual CMJGameInfo* GetGameInfo() = 0;
+    virtual CMJTableDraw* GetTableDraw() = 0;
+    virtual CMJGameScene2* GetGameScene() = 0;
+    virtual CMJRequests* GetRequests() = 0;
+};
+
+}  // namespace hqlv::mahjong

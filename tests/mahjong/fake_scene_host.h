@@ -1,0 +1,73 @@
+#pragma once
+// A scene host double: the hall entry, the seated players, the voice folders and the
+// screen are plain fields; what the scene asks of the application is recorded.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mahjong/scene/scene_host.h"
+
+namespace hqlv::mahjong::test {
+
+struct FakeSceneHost : CMJSceneHost {
+    int GetUserID() override { return userId; }
+    int GetRoomID() override { return roomId; }
+    int GetTableNo() override { return tableNo; }
+    int GetChairNo() override { return chair; }
+    int GetCmdField8() override { return lookerOn; }
+    int TestCmdField13Bit8() override { return field13Bit8; }
+    int IsStandalone() override { return standalone; }
+    int IsPlaying() override { return playing; }
+    int PlaySoundId(int id, int flags) override {
+        sounds.push_back(id * 100 + flags);
+        return 0;
+    }
+    bool IsSilent() override { return false; }
+    int IsQuickCatch() override { return 1; }
+    int IsRejectKanPaiAsk() override { return rejectKanPai; }
+    int GetVoiceSetting() override { return voice; }
+    std::string GetGameIniPath() override { return "/tmp/HqLv.ini"; }
+    std::string GetProgramFolder() override { return "/prog/"; }
+    void ScanSoundFiles(std::vector<std::string>& a, std::vector<std::string>& b) override {
+        a = voices0;
+        b = voices1;
+    }
+    int GetSeatUserID(int c) override { return c >= 0 && c < 8 ? 1000 + c : 0; }
+    std::string GetSeatName(int c) override {
+        auto it = names.find(c);
+        return it == names.end() ? std::string() : it->second;
+    }
+    int GetSeatVoiceKind(int c) override {
+        auto it = voiceKinds.find(c);
+        return it == voiceKinds.end() ? 0 : it->second;
+    }
+    std::string GetPlayerNameById(int id) override { return GetSeatName(id - 1000); }
+    void AppendChatLine(const std::string& m) override { chat.push_back(m); }
+    int GetScreenWidth() override { return screenWidth; }
+    int GetScreenHeight() override { return screenHeight; }
+    int IsSmallScreen() override { return screenHeight < 601 ? 1 : 0; }
+    int GetTableViewWidth() override { return 796; }
+    int GetTableViewHeight() override { return 700; }
+    bool HasSkinBitmap(const std::string& name) override { return bitmaps.count(name) != 0; }
+    CMJGameInfo* GetGameInfo() override { return info; }
+    CMJTableDraw* GetTableDraw() override { return draw; }
+    CMJGameScene2* GetGameScene() override { return scene; }
+    CMJRequests* GetRequests() override { return requests; }
+
+    int userId = 1002, roomId = 7, tableNo = 3, chair = 2;
+    int lookerOn = 0, field13Bit8 = 0, standalone = 0, playing = 0;
+    int rejectKanPai = 0, voice = 0;
+    int screenWidth = 1024, screenHeight = 768;
+    std::map<int, std::string> names{{0, "东家"}, {1, "南家"}, {2, "西家"}, {3, "北家"}};
+    std::map<int, int> voiceKinds;
+    std::vector<std::string> voices0, voices1;
+    std::map<std::string, int> bitmaps;
+    std::vector<int> sounds;
+    std::vector<std::string> chat;
+    CMJGameInfo* info = nullptr;
+    CMJTableDraw* draw = nullptr;
+    CMJGameScene2* scene = nullptr;
+    CMJRequests* requests = nullptr;
+};
+
+}  // namespace hqlv::mahjong::test
