@@ -174,7 +174,7 @@ public:
     virtual void OnGameReset() {}                        // 211040 a new deal
     virtual void OnGameEnd(MJData) {}                    // 211080 the deal's result
     virtual void ResetForNextDeal() {}                   // after 211080
-    virtual void ShowWaitTableNotice() {}                // 211300
+    virtual void ShowWaitTableNotice();                  // 211300
     virtual void OnNotify221160(MJData) {}               // the answer to a see-tiles ask
     virtual void OnNotify221170(MJData) {}               // a seat discarded
     virtual void OnNotify221200(MJData) {}               // tiles of the watched hand
@@ -264,6 +264,35 @@ public:
     virtual void OnCountdownTimer() {}
     virtual void OnTurnTimer(uint32_t /*id*/) {}
     virtual void BindHand(int /*view*/) {}
+    virtual void BindWallTiles() {}
+    virtual void OnDiceDone() {}
+    virtual void DealStep(int /*view*/) {}
+    virtual void RevealOpeningFlowers() {}
+    virtual void OnSeatFlowersRevealed(int /*view*/) {}
+    virtual void OnDealingFinished() {}
+    virtual void FlashJoker() {}
+    virtual void CheckOwnGang() {}
+    virtual void OfferHu(int /*flags*/) {}
+    virtual void ShowStartButton() {}
+    virtual void ShowAskButton();
+    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
+    virtual void OnDrawnTileArrived(int tile, int flags);
+
+    // ---- notices and seat panels
+    virtual void ShowFloatingTip(const std::string& text);
+    virtual void HideFloatingTip();
+    virtual void ResetSeatPanels();
+    virtual int ShowSeatIcons(int view);
+    virtual void SetSeatIcon(int view, int value);
+    int GetSeatIcon(int view, int i) const { return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0; }
+    // The kind-1 icon of the seat-mark table: the banker mark.
+    struct SeatMark {
+        int kind = 0;
+        std::string name, picture;
+        int width = 0, height = 0;
+    };
+    const SeatMark& GetSeatMark(int i) const { return m_seatMarks[size_t(i < 0 || i >= 50 ? 0 : i)]; }
+    uint32_t WaitNoticeEntity() const { return m_nWaitNotice; }
 
     // ---- toolbar
     virtual void AskToSeeTiles();
@@ -346,6 +375,10 @@ protected:
     std::vector<engine::ImageInfo> m_operationPieces;
     std::vector<engine::ImageInfo> m_systemPieces;
     Made m_made;
+    std::array<std::array<int, 10>, 4> m_seatIcons{};
+    std::array<SeatMark, 50> m_seatMarks{};
+    int m_nPanelCount = 0;
+    uint32_t m_nWaitNotice = 0;
 };
 
 }  // namespace hqlv::mahjong

@@ -123,11 +123,6 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
     return 1;
 }
 
-int CMJGameScene2::OnSystemEvent(uint32_t, engine::MessageData&, uint32_t) {
-    // The dealing and drawn-tile events belong to the dealing and drawing work.
-    return 1;
-}
-
 int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t) {
     switch (code) {
         case 210044: case 210045: case 210046: case 210047:
@@ -139,6 +134,13 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
         case 210054:
             SetCursorById(kArrowCursor);
             break;
+        case 210055:
+            // The toolbar button's tip text travels as a heap text.
+            if (data.owned() && data.block()) ShowFloatingTip(static_cast<const char*>(data.block()));
+            return 0;
+        case 210056:
+            HideFloatingTip();
+            return 0;
         case 210061:
             BindHand(kOwnView);
             break;

@@ -319,6 +319,8 @@ void CMJGameScene2::CreateStakePlane() {
 }
 
 void CMJGameScene2::CreateSeatMarks() {
+    m_seatMarks.fill(SeatMark{});
+    m_seatMarks[1] = {1, "庄家", "BUFF", 30, 30};
     const uint32_t winds = Picture("东南西北");
     for (int i = 0; i < 4; ++i)
         if (engine::ImageEntity* e = CreateImageEntity(kLayer, -100, -100, winds, 59 * i, 0, 59, 61, kMagentaKey)) {
@@ -422,12 +424,6 @@ void CMJGameScene2::InitGameData() {
     LayoutToolbar();
     if (engine::GameKernel* k = Kernel()) k->GetSoundPlayer().EnableBass();
     engine::WriteLogText("游戏数据初始化完毕");
-}
-
-void CMJGameScene2::OnGameStart() {
-    engine::WriteLogText("游戏开始!...");
-    Redraw(100);
-    if (m_bMusic) ToggleMusic();
 }
 
 }  // namespace hqlv::mahjong
