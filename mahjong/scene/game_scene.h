@@ -17,6 +17,7 @@
 namespace hqlv::engine {
 class AdvButton;
 class ButtonFrame;
+struct ButtonSkin;
 class ControlData;
 class Entity;
 class ImageEntity;
@@ -356,6 +357,9 @@ public:
 
 protected:
     void LoadStylePicture(const char* file, const char* description);
+    static engine::ButtonSkin SkinOf(const std::vector<engine::ImageInfo>& pieces);
+    // Both bars take the current style's frame pieces again and show.
+    void RefillFrames();
     engine::Entity* EntityOf(uint32_t id) const;
 
     std::array<MJBinding, kBindingCount + 1> m_bindings{};

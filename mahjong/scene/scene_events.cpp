@@ -249,13 +249,14 @@ void CMJGameScene2::NextSkin() {
         if (name.empty() || name == m_styleNames[size_t(m_nStyle)]) continue;
         LoadSkinPictures(name);
         m_nStyle = index;
+        RefillFrames();
         Redraw(100);
         if (engine::Canvas* canvas = GetCanvas()) canvas->InvalidateAll();
-        if (m_bMusic) {
-            if (engine::GameKernel* k = Kernel()) {
-                k->GetSoundPlayer().OpenMusic("default.mp3");
-                k->GetSoundPlayer().PlayMusic();
-            }
+        // The music comes from the new style's sound folder.
+        engine::GameKernel* k = Kernel();
+        if (k && k->GetSoundPlayer().MusicPlaying()) {
+            k->GetSoundPlayer().OpenMusic("default.mp3");
+            k->GetSoundPlayer().PlayMusic();
         }
         PostControlMessage(210056, engine::MessageData(), 0, 0);
         return;

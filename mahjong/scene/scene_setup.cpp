@@ -39,6 +39,25 @@ const CommonPicture kCommonPictures[] = {
 
 }  // namespace
 
+engine::ButtonSkin CMJGameScene2::SkinOf(const std::vector<engine::ImageInfo>& pieces) {
+    engine::ButtonSkin skin;
+    auto piece = [](const engine::ImageInfo& i) {
+        return engine::SkinPiece{i.resourceId, i.sx, i.sy, i.width, i.height, 0};
+    };
+    // The lists hold left, right and middle, in this order.
+    if (pieces.size() == 3) skin = {piece(pieces[0]), piece(pieces[1]), piece(pieces[2])};
+    return skin;
+}
+
+void CMJGameScene2::RefillFrames() {
+    const engine::ButtonSkin operation = SkinOf(m_operationPieces), system = SkinOf(m_systemPieces);
+    for (auto [frame, skin] : {std::pair{m_made.operationBar, &operation}, std::pair{m_made.systemBar, &system}}) {
+        if (!frame) continue;
+        frame->SetSlotCount(-1, skin, 0);
+        frame->Show();
+    }
+}
+
 uint32_t CMJGameScene2::Picture(const std::string& description) const {
     for (const auto& [name, id] : m_pictures)
         if (name == description) return id;
@@ -161,8 +180,9 @@ void CMJGameScene2::SaveGameSettings() {
 uint32_t CMJGameScene2::CreateImageButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
                                           uint32_t key) {
     engine::GameKernel* k = Kernel();
+    // Image buttons stand on layer 4, above the tiles.
     engine::ImageEntity* e =
-        CreateImageEntity(kLayer, x, y, info.resourceId, info.sx, info.sy, info.width, info.height, key);
+        CreateImageEntity(4, x, y, info.resourceId, info.sx, info.sy, info.width, info.height, key);
     if (!k || !e) return 0;
     e->SetAlpha(0.8);
     e->ApplyTransform();
@@ -208,20 +228,12 @@ void CMJGameScene2::CreateToolbarButtons() {
     m_made.chi = claim(210025);
     m_made.hu = claim(210028);
     m_made.pass = claim(210029);
-    auto skinOf = [](const std::vector<engine::ImageInfo>& pieces) {
-        engine::ButtonSkin skin;
-        auto piece = [](const engine::ImageInfo& i) {
-            return engine::SkinPiece{i.resourceId, i.sx, i.sy, i.width, i.height, 0};
-        };
-        if (pieces.size() == 3) skin = {piece(pieces[0]), piece(pieces[1]), piece(pieces[2])};
-        return skin;
-    };
-    const engine::ButtonSkin operation = skinOf(m_operationPieces);
+    const engine::ButtonSkin operation = SkinOf(m_operationPieces);
     m_made.operationBar = CreateButtonFrame(5, &operation);
     const uint32_t order[] = {m_made.pass, m_made.hu, m_made.gang, m_made.peng, m_made.chi};
     for (uint32_t i = 0; i < 5; ++i)
         if (m_made.operationBar) m_made.operationBar->OnButton(i, order[i]);
-    const engine::ButtonSkin system = skinOf(m_systemPieces);
+    const engine::ButtonSkin system = SkinOf(m_systemPieces);
     m_made.systemBar = CreateButtonFrame(6, &system);
     // The toolbar's faces are cells of the badge picture (its cell is the (30, 30) pair).
     struct Tool {

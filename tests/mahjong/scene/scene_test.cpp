@@ -347,7 +347,9 @@ TEST_F(SceneTest, NextSkinWithThreeEqualNamesChangesNothing) {
     NEED_ASSETS();
     Start();
     const uint32_t cloth = scene.Picture("桌面");
+    audio->clear();
     scene.NextSkin();
+    EXPECT_TRUE(audio->calls().empty());
     EXPECT_EQ(scene.GetStyleIndex(), 0);
     EXPECT_EQ(scene.Picture("桌面"), cloth);
     EXPECT_EQ(scene.GetKernel().GetMessageCount(), 0u);
@@ -359,9 +361,19 @@ TEST_F(SceneTest, NextSkinTakesTheNextDifferentName) {
     platform::writeProfileString("SKIN", "Style1", "Classic", host.ini);
     platform::writeProfileString("SKIN", "Style2", "Other", host.ini);
     Start();
+    scene.ToggleMusic();
+    audio->clear();
     scene.NextSkin();
     EXPECT_EQ(scene.GetStyleIndex(), 2);
     EXPECT_EQ(scene.GetCurrentStyle(), "Other");
+    EXPECT_TRUE(scene.Entities().operationBar->FrameEntity()->IsVisible());
+    EXPECT_TRUE(scene.Entities().systemBar->FrameEntity()->IsVisible());
+    // The playing music starts again from the new style's sound folder.
+    bool reopened = false;
+    for (const auto& call : audio->calls())
+        reopened |= call.kind == platform::RecordingAudio::Kind::kOpenMusic &&
+                    call.data == host.program + "sound/Other/default.mp3";
+    EXPECT_TRUE(reopened);
     EXPECT_EQ(scene.GetKernel().GetMessageCount(), 1u);  // 210056: the tip goes
     scene.Cleanup();
     EXPECT_EQ(platform::getProfileInt("SKIN", "Default", -1, host.ini), 2);
