@@ -174,7 +174,7 @@ public:
     // ---- the notification router's calls
     virtual void OnGameReset() {}                        // 211040 a new deal
     virtual void OnGameEnd(MJData) {}                    // 211080 the deal's result
-    virtual void ResetForNextDeal() {}                   // after 211080
+    virtual void ResetForNextDeal();                     // after 211080
     virtual void ShowWaitTableNotice();                  // 211300
     virtual void OnNotify221160(MJData) {}               // the answer to a see-tiles ask
     virtual void OnNotify221170(MJData) {}               // a seat discarded
@@ -275,6 +275,10 @@ public:
     virtual void CheckOwnGang() {}
     virtual void OfferHu(int /*flags*/) {}
     virtual void ShowStartButton() {}
+    virtual void ShowToolbars(int /*show*/) {}
+    virtual void HideResultEntities() {}
+    // Automatic play is on (the automatic play's own work keeps the switch).
+    virtual int IsAutoPlayOn() const { return 0; }
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
     virtual void OnDrawnTileArrived(int tile, int flags);

@@ -6,6 +6,7 @@
 #include "engine/core/kernel.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/render/plane.h"
+#include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "platform/core/text.h"
@@ -164,6 +165,26 @@ void CMJGameScene2::SetSeatIcon(int view, int value) {
             break;
         }
     ShowSeatIcons(view);
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+void CMJGameScene2::ResetForNextDeal() {
+    if (!m_pHost || m_pHost->IsPlaying() || m_bGameRunning) return;
+    if (CMJGameInfo* info = m_pHost->GetGameInfo()) info->SetDealFlags(0);
+    ResetTable();
+    if (CMJTableDraw* draw = m_pHost->GetTableDraw()) {
+        draw->SetAllBankers(0);
+        draw->SetAllHighlights(0);
+    }
+    HideResultEntities();
+    Redraw(100);
+    if (m_pHost->GetCmdField8()) return;
+    ShowToolbars(0);
+    ShowStartButton();
+    if (IsAutoPlayOn()) OnBtnStart();
 }
 
 }  // namespace hqlv::mahjong

@@ -26,6 +26,12 @@ struct Steps : CMJGameScene2 {
     void GetJokers(int& a, int& b) const override { a = joker, b = -1; }
     void ToggleMusic() override { got.push_back("music"); }
     uint32_t GetGameFlags() const override { return flags; }
+    void ResetTable() override { got.push_back("reset"); }
+    void HideResultEntities() override { got.push_back("results"); }
+    void ShowToolbars(int show) override { got.push_back("toolbars" + std::to_string(show)); }
+    void OnBtnStart() override { got.push_back("press"); }
+    int IsAutoPlayOn() const override { return autoPlay; }
+    int autoPlay = 0;
     std::vector<std::string> got;
     int joker = -1;
     uint32_t flags = 0x900C2100;
@@ -103,6 +109,31 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     engine::MessageData again = engine::MessageData::Owned(block, std::free);
     steps.OnMessage(210007, again, 0);
     EXPECT_EQ(steps.got.front(), "flash");
+}
+
+TEST_F(StartTest, NextDealResetOnlyWhenNothingRuns) {
+    using V = std::vector<std::string>;
+    draw.SetBanker(host.chair, 1);
+    draw.SeatMutable(0)->highlight = 1;
+    steps.ResetForNextDeal();
+    EXPECT_EQ(steps.got, (V{"reset", "results", "redraw100", "toolbars0", "start"}));
+    EXPECT_EQ(draw.Seat(3)->banker, 0);
+    EXPECT_EQ(draw.Seat(0)->highlight, 0);
+    steps.got.clear();
+    steps.autoPlay = 1;
+    steps.ResetForNextDeal();
+    EXPECT_EQ(steps.got.back(), "press");
+    steps.got.clear();
+    host.lookerOn = 1;  // a looker-on gets neither toolbars nor the start button
+    steps.ResetForNextDeal();
+    EXPECT_EQ(steps.got, (V{"reset", "results", "redraw100"}));
+    steps.got.clear();
+    host.playing = 1;
+    steps.ResetForNextDeal();
+    host.playing = 0;
+    steps.SetGameRunning(1);
+    steps.ResetForNextDeal();
+    EXPECT_TRUE(steps.got.empty());
 }
 
 TEST_F(SceneTest, WaitNoticeIsCentredLowAndPending) {
