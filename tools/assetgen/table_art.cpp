@@ -34,10 +34,13 @@ const char* const kHonours[] = {"东", "南", "西", "北", "中", "发", "白"}
 const char* const kFlowers[] = {"春", "夏", "秋", "冬", "梅", "兰", "竹", "菊",
                                 "琴", "棋", "书", "画"};
 
-// Where n small things (sticks or dots) sit in a w × h box: rows of up to three.
-std::vector<std::pair<double, double>> Spots(int n, double w, double h) {
+// Where n small things sit in a w × h box: rows of up to three. Sticks stand side by side
+// up to three; two dots stand one over the other and three run diagonally, as on the tiles.
+std::vector<std::pair<double, double>> Spots(int n, double w, double h, bool dots) {
+    if (dots && n == 3) return {{w * 0.22, h / 6}, {w * 0.5, h / 2}, {w * 0.78, h * 5 / 6}};
     std::vector<int> rows;
-    if (n <= 3) rows = {n};
+    if (dots && n == 2) rows = {1, 1};
+    else if (n <= 3) rows = {n};
     else if (n == 4) rows = {2, 2};
     else if (n == 5) rows = {2, 1, 2};
     else if (n == 6) rows = {3, 3};
@@ -62,7 +65,7 @@ void DrawFaceContent(Raster& r, int x, int y, int w, int h, int face) {
         DrawText(r, "万", kKai, std::max(6, std::min(w, h / 2)), true, cx, y + h * 0.73, kRed);
     } else if (face < 18) {
         const int n = face - 8;
-        const auto spots = Spots(n, w, h);
+        const auto spots = Spots(n, w, h, false);
         const double barW = std::max(1.0, w / 7.0), barH = std::max(2.0, h / double(n <= 3 ? 1.4 : 3.6));
         for (size_t i = 0; i < spots.size(); ++i) {
             const double sx = x + spots[i].first, sy = y + spots[i].second;
@@ -75,8 +78,9 @@ void DrawFaceContent(Raster& r, int x, int y, int w, int h, int face) {
         }
     } else if (face < 27) {
         const int n = face - 17;
-        const auto spots = Spots(n, w, h);
-        const double rad = std::max(1.0, std::min(w / (n <= 3 ? 2.6 : 7.0), h / (n == 1 ? 2.6 : 7.5)));
+        const auto spots = Spots(n, w, h, true);
+        const double rad = n == 1 ? std::max(1.0, std::min(w, h) / 2.6)
+                                  : std::max(1.0, std::min(w / 7.0, h / 7.5));
         for (size_t i = 0; i < spots.size(); ++i) {
             const double sx = x + spots[i].first, sy = y + spots[i].second;
             r.fillCircle(sx, sy, rad, (n == 1 || i % 2 == 1) ? kRed : kBlue);

@@ -169,6 +169,11 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][1])->IsVisible());
     EXPECT_EQ(scene.ShowSeatIcons(4), 0);
     scene.SetSeatIcon(-1, 1);
+    // A view outside the four touches no entity.
+    engine::Entity* panel = k.FindEntity(scene.Entities().panels[0]);
+    panel->Show();
+    EXPECT_EQ(scene.ShowSeatIcons(-1), 0);
+    EXPECT_TRUE(panel->IsVisible());
     scene.ResetSeatPanels();
     EXPECT_EQ(scene.GetSeatIcon(2, 0), 0);
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][0])->IsVisible());

@@ -6,6 +6,7 @@
 #include "engine/core/entity_kinds.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
+#include "platform/core/clock.h"
 #include "platform/core/profile.h"
 #include "scene_fixture.h"
 #include "tests/mahjong/words.h"
@@ -139,6 +140,14 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     EXPECT_EQ(k.FindEntity(made.panels[1])->GetChildCount(), 10u);
     EXPECT_EQ(k.FindEntity(made.hand)->GetChildCount(), 5u);
     for (uint32_t d : made.dice) EXPECT_EQ(k.FindEntity(d)->GetWidth(), 106);
+    // The auto-play notice sits in the middle of the table centre; the note board over the
+    // system bar.
+    MJRect centre;
+    scene.GetCentreRect(centre);
+    EXPECT_EQ(k.FindEntity(made.autoPlay)->GetX(), (centre.left + centre.right) / 2);
+    EXPECT_EQ(k.FindEntity(made.autoPlay)->GetY(), (centre.top + centre.bottom) / 2);
+    EXPECT_EQ(k.FindEntity(made.note)->GetZ(), made.systemBar->FrameEntity()->GetZ() + 50);
+    EXPECT_EQ(k.FindEntity(made.arrow)->GetZ(), made.systemBar->FrameEntity()->GetZ() + 100);
 }
 
 TEST_F(SceneTest, PoolsRefuseTheNextAfterTheLastWithALogLine) {
@@ -309,6 +318,7 @@ TEST_F(SceneTest, TileControlEventsPerPlayerAndLookerOn) {
     for (auto [slot, code] : player) {
         EXPECT_EQ(c->GetEvent(slot)->code, code) << slot;
         EXPECT_EQ(c->GetEvent(slot)->data, 1u) << slot;  // names the tile control
+        EXPECT_EQ(c->GetEvent(slot)->target, 0u) << slot;  // to the scene's message hook
     }
     host.lookerOn = 1;
     scene.SetTileControl(scene.Binding(1));
@@ -396,8 +406,26 @@ TEST_F(SceneTest, ToggleMusicOpensAndClosesTheTune) {
     EXPECT_EQ(platform::getProfileInt("GAMESET", "Music", -1, host.ini), 0);
 }
 
+TEST_F(SceneTest, ToggleMusicPlaysAnOpenedTuneAndNeedsAnEngine) {
+    scene.ToggleMusic();  // no engine yet: nothing
+    EXPECT_EQ(scene.GetMusicOn(), 0);
+    EXPECT_TRUE(audio->calls().empty());
+    if (!HaveAssets()) return;
+    Start();
+    scene.GetKernel().GetSoundPlayer().OpenMusic("default.mp3");  // open, not playing
+    audio->clear();
+    scene.ToggleMusic();
+    EXPECT_EQ(scene.GetMusicOn(), 1);
+    EXPECT_EQ(audio->calls().back().kind, platform::RecordingAudio::Kind::kPlayMusic);
+}
+
 TEST_F(SceneTest, ScreenshotLineOnlyWhenTheFileWasWritten) {
+    platform::ManualClock clock;
+    clock.setLocalTime({2026, 12, 7, 9, 5, 3, 0, 1});
+    platform::Clock* before = platform::setClock(&clock);
     scene.SaveScreenshot();
+    platform::setClock(before);
+    EXPECT_EQ(host.shots[0], host.program + "temp/HqLv_1002_20261207_90503.jpg@75");
     ASSERT_EQ(host.shots.size(), 1u);
     const std::string path = host.shots[0].substr(0, host.shots[0].find('@'));
     EXPECT_EQ(host.shots[0].substr(host.shots[0].find('@')), "@75");

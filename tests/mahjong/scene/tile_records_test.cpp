@@ -227,8 +227,11 @@ TEST(TileAreas, FlowerChoicesLockTheRestOnlyWhenThereAreFlowers) {
     EXPECT_EQ(t.m_hands[3][1].bLocked, 1);
     EXPECT_EQ(t.m_hands[3][3].bLocked, 0);
     EXPECT_EQ(t.m_hands[3][1].bSelected, 0);
+    t.m_hands[3][14].bLocked = t.m_hands[3][14].bSelected = 1;  // past the concealed hand
     t.ClearChoiceMarks();
     EXPECT_EQ(t.m_hands[3][1].bLocked, 0);
+    EXPECT_EQ(t.m_hands[3][14].bLocked, 1);
+    EXPECT_EQ(t.m_hands[3][14].bSelected, 1);
 }
 
 TEST(TileAreas, ChiChoicesUnlockTheCandidates) {

@@ -228,8 +228,53 @@ TEST(TableArt, SameBytesEveryRunAndAsWritten) {
     }
 }
 
-TEST(TableArt, UnknownPictureDrawsNothing) {
+TEST(TableArt, PicturesDrawByPathAndUnknownOnesAreEmpty) {
+    const Raster start = DrawPicture("skins/Common/start.bmp");
+    EXPECT_EQ(start.width, 80);
+    EXPECT_EQ(start.height, 30);
     EXPECT_EQ(DrawPicture("skins/Classic/none.bmp").width, 0);
+}
+
+// Connected groups of drawn pixels (not the face colour, not a marker) in a box.
+int Groups(const Decoded& d, int x0, int y0, int w, int h) {
+    std::vector<int> seen(size_t(w) * size_t(h), 0);
+    auto ink = [&](int x, int y) {
+        const uint32_t c = d.rgb(x0 + x, y0 + y);
+        return c != (kTileFace & 0xFFFFFF) && FaceOfMarker(c) < 0;
+    };
+    int groups = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (seen[size_t(y * w + x)] || !ink(x, y)) continue;
+            ++groups;
+            std::vector<std::pair<int, int>> stack{{x, y}};
+            seen[size_t(y * w + x)] = 1;
+            while (!stack.empty()) {
+                auto [cx, cy] = stack.back();
+                stack.pop_back();
+                const int nx[] = {cx + 1, cx - 1, cx, cx}, ny[] = {cy, cy, cy + 1, cy - 1};
+                for (int k = 0; k < 4; ++k) {
+                    if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
+                    if (seen[size_t(ny[k] * w + nx[k])] || !ink(nx[k], ny[k])) continue;
+                    seen[size_t(ny[k] * w + nx[k])] = 1;
+                    stack.push_back({nx[k], ny[k]});
+                }
+            }
+        }
+    return groups;
+}
+
+TEST(TableArt, LargeTilesShowAsManySticksAndDotsAsTheirValue) {
+    const Decoded d = Decode("skins/Classic/mj_large1024.bmp");
+    ASSERT_EQ(d.width, 2538);
+    for (int n = 1; n <= 9; ++n) {
+        // A stick is cut in two by its band; a dot is one ring.
+        EXPECT_EQ(Groups(d, 54 * (8 + n) + 3, 3, 48, 66), 2 * n) << n << " bamboo";
+        EXPECT_EQ(Groups(d, 54 * (17 + n) + 3, 3, 48, 66), n) << n << " circles";
+    }
+    // The face's right border stands whole: nothing is drawn over it.
+    for (int f = 0; f < kFaceCells; ++f)
+        for (int y = 6; y < 66; ++y) ASSERT_EQ(d.rgb(54 * f + 53, y), 0x786C54u) << f << "," << y;
 }
 
 TEST(TableArt, AllLoadThroughTheResourceManagerAtOnce) {

@@ -1,6 +1,7 @@
 // The seats' voices and the table music as the build wrote them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -41,6 +42,17 @@ TEST(Voices, EveryFolderHoldsEveryWordShortAndSpoken) {
     // The two kinds speak at different pitches: the same word differs.
     EXPECT_NE(ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"), ReadFile(ProgramFolder() + "sound/1pt/peng0.wav"));
     EXPECT_NE(ReadFile(ProgramFolder() + "sound/0fy/peng0.wav"), ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"));
+}
+
+TEST(Voices, WithoutEspeakNothingIsSpokenAndTheVoicesFail) {
+    const char* path = std::getenv("PATH");
+    const std::string saved = path ? path : "";
+    setenv("PATH", "/nonexistent", 1);
+    std::vector<ArtFile> files;
+    EXPECT_TRUE(SpeakWord(VoiceFolders()[0], "碰").empty());
+    EXPECT_FALSE(VoiceFiles(files));
+    EXPECT_TRUE(files.empty());
+    setenv("PATH", saved.c_str(), 1);
 }
 
 TEST(Voices, TrimCutsQuietEndsAndLongSpeech) {
