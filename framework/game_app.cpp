@@ -75,7 +75,7 @@ public:
     void TableViewStopIdleTimer() override {
         if (CGameTableView* table = tableView()) table->StopIdleTimer();
     }
-    std::span<uint8_t> GameDataBlock() override { return {}; }
+    std::span<uint8_t> GameDataBlock() override { return app_.GameDataBlock(); }
     void TakePlayerList(const uint8_t* data, size_t length) override {
         app_.UpdatePlayers(data, length);
     }

@@ -98,6 +98,9 @@ public:
     // The user set the game layer fills.
     void AddToUserSet(int32_t userId) { userSet_.insert(userId); }
     bool IsInUserSet(int32_t userId) const { return userSet_.count(userId) != 0; }
+    void RemoveFromUserSet(int32_t userId) { userSet_.erase(userId); }
+    void ClearUserSet() { userSet_.clear(); }
+    size_t UserSetSize() const { return userSet_.size(); }
 
     std::optional<PlayerMenuPlan> MenuPlan(int row) const;
     // Calling a player: nothing in the own-only room or for a user without a record.

@@ -5,8 +5,8 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "framework/game_app.h"
 #include "framework/web/web_view.h"
+#include "mahjong/game/game_app_ex.h"
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     hqlv::framework::web::RegisterLinkSchemes();
-    hqlv::framework::CGameApp app("HqLv", 21303, 2, 1);
+    hqlv::mahjong::CGameAppEx app;
     return app.Run(argc, argv);
 }

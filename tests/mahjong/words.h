@@ -19,3 +19,20 @@ inline std::vector<uint8_t> Words(size_t n, std::initializer_list<std::pair<size
 }
 
 }  // namespace hqlv::mahjong::test
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace hqlv::mahjong::test {
+
+inline bool WaitUntil(const std::function<bool()>& pred, int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace hqlv::mahjong::test

@@ -1,0 +1,72 @@
+#include "mahjong/game/game_app_ex.h"
+
+#include "mahjong/game/game_frame_ex.h"
+#include "netlib/log.h"
+#include "platform/core/profile.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+constexpr const char* kSection = "GAMESET";
+}
+
+CGameAppEx::CGameAppEx() : CMJGameApp("HqLv", 21303, 2, 1) {
+    conn_ = std::make_unique<CGameConnectEx>(connHost_.get(), &ClientHost());
+    notify_ = std::make_unique<CGameNotifyEx>(*notifyHost_, RouterHost());
+    info_.SetHost(&SceneHost());
+    draw_.SetHost(&SceneHost());
+    scene_.SetSceneHost(&SceneHost());
+}
+
+CGameAppEx::~CGameAppEx() = default;
+
+void CGameAppEx::LoadGameSet() {
+    const std::string ini = SettingsPath();
+    settings_.quickCatch = platform::getProfileInt(kSection, "QuickCatch", 1, ini);
+    settings_.silence = platform::getProfileInt(kSection, "Silence", 0, ini);
+    settings_.rejectKanPaiAsk = platform::getProfileInt(kSection, "RejectKanPaiAsk", 0, ini);
+    settings_.voice = platform::getProfileInt(kSection, "Voice", 0, ini);
+}
+
+void CGameAppEx::SaveGameSet() {
+    const std::string ini = SettingsPath();
+    const std::pair<const char*, int> keys[] = {{"QuickCatch", settings_.quickCatch},
+                                                {"Silence", settings_.silence},
+                                                {"RejectKanPaiAsk", settings_.rejectKanPaiAsk},
+                                                {"Voice", settings_.voice}};
+    for (const auto& [key, value] : keys) {
+        if (!platform::writeProfileString(kSection, key, std::to_string(value).c_str(),
+                                          ini.c_str()))
+            netlib::YrnLogWrite("settings: %s not written to %s", key, ini.c_str());
+    }
+}
+
+bool CGameAppEx::InitInstance(const std::string& commandLine) {
+    LoadGameSet();
+    SetPlayerCount(4);
+    return CMJGameApp::InitInstance(commandLine);
+}
+
+int CGameAppEx::ExitInstance() {
+    SaveGameSet();
+    return CMJGameApp::ExitInstance();
+}
+
+framework::CGameFrameWnd* CGameAppEx::CreateMainFrame() {
+    return new CGameFrameEx(*this);
+}
+
+bool CGameAppEx::DoGameSetDialog() {
+    GameSetValues values = settings_;
+    if (!ExecGameSetDialog(values)) return false;
+    settings_ = values;
+    draw_.PickRandomSound();
+    return true;
+}
+
+bool CGameAppEx::ExecGameSetDialog(GameSetValues&) {
+    netlib::YrnLogWrite("settings dialog: not available");
+    return false;
+}
+
+}  // namespace hqlv::mahjong

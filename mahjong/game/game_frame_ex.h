@@ -1,0 +1,23 @@
+#pragma once
+// CGameFrameEx: this game's main frame: the mahjong frame with this game's panes.
+#include "mahjong/mj_frame.h"
+
+namespace hqlv::mahjong {
+
+class CGameAppEx;
+
+class CGameFrameEx : public CMJGameFrameWnd {
+public:
+    explicit CGameFrameEx(CGameAppEx& app);
+
+protected:
+    framework::CGameFormView* CreateOperatePane() override;
+    framework::CGameFormView* CreateInfoPane() override;
+    framework::CGameFormView* CreatePlayerPane() override;
+    framework::CGameFormView* CreateChatPane() override;
+    framework::CGameFormView* CreateFallbackChatPane() override;
+
+    CGameAppEx& appEx_;
+};
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,70 @@
+#include "mahjong/game/panes_ex.h"
+
+#include <cstring>
+
+#include "framework/shared_utils.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/game_notify_ex.h"
+#include "netlib/log.h"
+
+namespace hqlv::mahjong {
+
+void FreeMessageText(const platform::Message& m) {
+    delete[] reinterpret_cast<char*>(m.w);
+}
+
+bool CAdHistoryView::PostScoreBoardText(const std::string& text) {
+    char* copy = new char[text.size() + 2]();
+    std::memcpy(copy, text.data(), text.size());
+    platform::Message m;
+    m.id = kMsgScoreBoardText;
+    m.w = reinterpret_cast<uintptr_t>(copy);
+    m.dispose = FreeMessageText;
+    if (platform::post(hwnd(), m)) return true;
+    delete[] copy;
+    return false;
+}
+
+intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
+    if (msg.id == kMsgScoreBoardText) {
+        if (msg.w) scoreBoard_ = reinterpret_cast<const char*>(msg.w);
+        ++textsTaken_;
+        FreeMessageText(msg);
+        return 0;
+    }
+    if (msg.id == framework::kMsgGameEntered && msg.w) {
+        advertUrl_ = reinterpret_cast<const char*>(msg.w);
+        FreeMessageText(msg);
+        OnGameEntered();
+        return 1;
+    }
+    return framework::CGameFormView::handleMessage(msg);
+}
+
+CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
+    : CMJGamePlayerView(app, parent), appEx_(app) {}
+
+void CGamePlayerViewEx::ShowExitAnswerDlg(int userId, const std::string& reason) {
+    appEx_.PlaySoundId(29015, 0);
+    netlib::YrnLogWrite("exit request of user %d: %s", userId, reason.c_str());
+}
+
+void CGamePlayerViewEx::OnExitAnswer(int requesterUserId, bool agree) {
+    std::string own = appEx_.GetPlayerNameById(appEx_.GetUserID());
+    std::string requester = appEx_.GetPlayerNameById(requesterUserId);
+    appEx_.SendChatViewMessage(framework::Format(" <c=%d>%s%s%s的退出请求 \r\n", kExitChatColour,
+                                                 own.c_str(), agree ? "答应" : "拒绝",
+                                                 requester.c_str()));
+    if (CGameConnectEx* conn = appEx_.GetConnectEx())
+        conn->SendExitAnswer(requesterUserId, agree ? 1 : 0);
+}
+
+intptr_t CGamePlayerViewEx::handleMessage(const platform::Message& msg) {
+    if (msg.id == kMsgExitAnswer) {
+        OnExitAnswer(int(msg.w), msg.l == 1);
+        return 0;
+    }
+    return CMJGamePlayerView::handleMessage(msg);
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,55 @@
+#pragma once
+// This game's panes of the right-hand column as far as the shell needs them: the operate
+// bar (CMyOperateView), the score history (CAdHistoryView, which takes the advert
+// address and the score-board texts and frees them) and the player list
+// (CGamePlayerViewEx, which answers other players' exit requests).
+#include <string>
+
+#include "framework/form_view.h"
+#include "mahjong/mj_hooks.h"
+#include "mahjong/mj_player_view.h"
+
+namespace hqlv::mahjong {
+
+class CGameAppEx;
+
+class CMyOperateView : public framework::CGameFormView {
+public:
+    explicit CMyOperateView(QWidget* parent = nullptr)
+        : framework::CGameFormView("operation", parent) {}
+};
+
+class CAdHistoryView : public framework::CGameFormView, public CMJScoreHooks {
+public:
+    explicit CAdHistoryView(QWidget* parent = nullptr)
+        : framework::CGameFormView("score", parent) {}
+    bool PostScoreBoardText(const std::string& text) override;
+    const std::string& advertUrl() const { return advertUrl_; }
+    const std::string& scoreBoardText() const { return scoreBoard_; }
+    int textsTaken() const { return textsTaken_; }
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+
+private:
+    std::string advertUrl_;
+    std::string scoreBoard_;
+    int textsTaken_ = 0;
+};
+
+class CGamePlayerViewEx : public CMJGamePlayerView {
+public:
+    explicit CGamePlayerViewEx(CGameAppEx& app, QWidget* parent = nullptr);
+    void ShowExitAnswerDlg(int userId, const std::string& reason) override;
+    // 0x8D20: the popup's answer to an exit request.
+    void OnExitAnswer(int requesterUserId, bool agree);
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+    CGameAppEx& appEx_;
+};
+
+// Frees the heap text a message of the score-history pane carries.
+void FreeMessageText(const platform::Message& m);
+
+}  // namespace hqlv::mahjong

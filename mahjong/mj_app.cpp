@@ -1,0 +1,264 @@
+#include "mahjong/mj_app.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <chrono>
+#include <thread>
+
+#include "framework/paths.h"
+#include "framework/shared_utils.h"
+#include "framework/skin_library.h"
+#include "framework/text_edge.h"
+#include "mahjong/mj_client.h"
+#include "mahjong/mj_frame.h"
+#include "mahjong/mj_table_view.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "netlib/log.h"
+#include "platform/ui/platform_box.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+QSize PrimaryScreen() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().size() : QSize(1024, 768);
+}
+
+// The application as the scene's host.
+class AppSceneHost : public CMJSceneHost {
+public:
+    explicit AppSceneHost(CMJGameApp& app) : app_(app) {}
+    int GetUserID() override { return app_.GetUserID(); }
+    int GetRoomID() override { return app_.GetRoomID(); }
+    int GetTableNo() override { return app_.GetTableNo(); }
+    int GetChairNo() override { return app_.GetChairNo(); }
+    int GetCmdField8() override { return app_.GetCmdField8(); }
+    int TestCmdField13Bit8() override { return app_.TestCmdField13Bit8() ? 1 : 0; }
+    int IsStandalone() override { return app_.IsStandalone() ? 1 : 0; }
+    int IsPlaying() override { return app_.IsPlaying(); }
+    int PlaySoundId(int id, int flags) override {
+        if (app_.IsSilent()) return 1;
+        app_.PlaySoundId(id, flags);
+        return 0;
+    }
+    bool IsSilent() override { return app_.IsSilent(); }
+    int IsQuickCatch() override { return app_.IsQuickCatch() ? 1 : 0; }
+    int IsRejectKanPaiAsk() override { return app_.IsRejectKanPaiAsk(); }
+    int GetVoiceSetting() override { return app_.GetVoiceSetting(); }
+    std::string GetGameIniPath() override { return app_.GetGameIniPath(); }
+    std::string GetProgramFolder() override { return framework::GetProgramFolder(); }
+    void ScanSoundFiles(std::vector<std::string>& a, std::vector<std::string>& b) override {
+        framework::CGameApp::ScanSoundFiles(framework::GetProgramFolder(), a, b);
+    }
+    int GetSeatUserID(int chair) override { return app_.GetSeatUserID(chair); }
+    std::string GetSeatName(int chair) override { return app_.GetSeatName(chair); }
+    int GetSeatVoiceKind(int chair) override {
+        if (chair < 0 || chair >= framework::kSeatCount) return -1;
+        return app_.seat(chair).word(framework::PlayerRecord::kValue1);
+    }
+    std::string GetPlayerNameById(int userId) override { return app_.GetPlayerNameById(userId); }
+    void AppendChatLine(const std::string& markup) override { app_.SendChatViewMessage(markup); }
+    int GetScreenWidth() override { return PrimaryScreen().width(); }
+    int GetScreenHeight() override { return PrimaryScreen().height(); }
+    int IsSmallScreen() override { return GetScreenHeight() < 601 ? 1 : 0; }
+    int GetTableViewWidth() override {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f && f->GetMJTableView() ? f->GetMJTableView()->GetWidth() : 0;
+    }
+    int GetTableViewHeight() override {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f && f->GetMJTableView() ? f->GetMJTableView()->GetHeight() : 0;
+    }
+    bool HasSkinBitmap(const std::string& name) override {
+        return framework::CSkinLibrary::instance().GetBitmap(name).has_value();
+    }
+    CMJGameInfo* GetGameInfo() override { return app_.GetGameInfo(); }
+    CMJTableDraw* GetTableDraw() override { return app_.GetTableDraw(); }
+    CMJGameScene2* GetGameScene() override { return app_.GetGameScene(); }
+    CMJRequests* GetRequests() override { return app_.GetMJClient(); }
+
+private:
+    CMJGameApp& app_;
+};
+
+// The application and its frame as the router's host.
+class AppRouterHost : public CMJRouterHost {
+public:
+    explicit AppRouterHost(CMJGameApp& app) : app_(app) {}
+    CMJGameScene2* Scene() override { return app_.GetGameScene(); }
+    CMJTableDraw* TableDraw() override { return app_.GetTableDraw(); }
+    CMJGameInfo* GameInfo() override { return app_.GetGameInfo(); }
+    CMJChatHooks* MJChat() override { return frame() ? frame()->GetMJChat() : nullptr; }
+    CMJPlayerHooks* MJPlayers() override { return frame() ? frame()->GetMJPlayers() : nullptr; }
+    CMJTableHooks* MJTable() override { return frame() ? frame()->GetMJTableView() : nullptr; }
+    CMJScoreHooks* ScorePane() override { return frame() ? frame()->GetScoreHooks() : nullptr; }
+    int IsRejectKanPaiAsk() override { return app_.IsRejectKanPaiAsk(); }
+    int SceneMode() override { return app_.GetSceneMode(); }
+    std::string& ScoreBoardText() override { return app_.ScoreBoardText(); }
+    void AppendChat(const std::string& markup) override { app_.SendChatViewMessage(markup); }
+    void BringMainWindowToFront() override {
+        if (!frame()) return;
+        frame()->raise();
+        frame()->activateWindow();
+    }
+    void ReportToHall() override {
+        app_.ReportToHall(app_.GetMainFrame() ? app_.GetMainFrame()->hallHandle() : 0);
+    }
+    void PlatformBox(const std::string& text) override {
+        netlib::YrnLogWrite("box: %s", text.c_str());
+        platform::ui::PlatformMessageBox(text, app_.GetGameCode(), platform::ui::kBoxOk,
+                                         platform::ui::PlatformBoxIcon::kInformation);
+    }
+    void DestroyMainWindow() override {
+        if (CMJGameFrameWnd* f = frame()) f->DestroyWindowNow();
+    }
+
+private:
+    CMJGameFrameWnd* frame() { return app_.GetMJFrame(); }
+    CMJGameApp& app_;
+};
+
+// The application as the request sender's host.
+class AppClientHost : public CMJClientHost {
+public:
+    explicit AppClientHost(CMJGameApp& app) : app_(app) {}
+    void RecordAction(uint32_t notifyId, MJData body) override {
+        if (CMJGameScene2* scene = app_.GetGameScene()) scene->RecordAction(notifyId, body);
+    }
+    void OnNetworkError() override { app_.OnNetworkError(); }
+
+private:
+    CMJGameApp& app_;
+};
+
+}  // namespace
+
+CMJGameApp::CMJGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor)
+    : framework::CGameApp(std::move(gameCode), defaultPort, versionMajor, versionMinor),
+      m_sceneHost(std::make_unique<AppSceneHost>(*this)),
+      m_routerHost(std::make_unique<AppRouterHost>(*this)),
+      m_clientHost(std::make_unique<AppClientHost>(*this)) {}
+
+CMJGameApp::~CMJGameApp() = default;
+
+bool CMJGameApp::InitInstance(const std::string& commandLine) {
+    CMJGameScene2* scene = GetGameScene();
+    SetSceneMode(scene ? scene->GetSceneMode() : 1);
+    return framework::CGameApp::InitInstance(commandLine);
+}
+
+CMJGameFrameWnd* CMJGameApp::GetMJFrame() const {
+    return dynamic_cast<CMJGameFrameWnd*>(GetMainFrame());
+}
+
+int CMJGameApp::IsPlaying() {
+    CMJGameScene2* scene = GetGameScene();
+    if (m_nSceneMode == 1 || IsStandalone() || !scene) return framework::CGameApp::IsPlaying();
+    return scene->IsGameRunning() == 1 ? 1 : 0;
+}
+
+void CMJGameApp::PlaySoundId(int id, int flags) {
+    if (IsSilent()) return;
+    framework::PlayResourceSoundEx(id, uint32_t(flags));
+}
+
+std::span<uint8_t> CMJGameApp::GameDataBlock() {
+    CMJGameInfo* info = GetGameInfo();
+    return info ? info->GetRoundRecordArea() : std::span<uint8_t>{};
+}
+
+void CMJGameApp::SetPlayerCount(int n) {
+    if (CMJTableDraw* d = GetTableDraw()) d->SetPlayerCount(n);
+    if (CMJGameScene2* s = GetGameScene()) s->Geometry().SetPlayerCount(n);
+    if (CMJGameInfo* i = GetGameInfo()) i->SetPlayerCount(n);
+}
+
+void CMJGameApp::SetSceneValue2(int v) {
+    if (CMJTableDraw* d = GetTableDraw()) d->SetSceneValue2(v);
+    if (CMJGameScene2* s = GetGameScene()) s->Geometry().SetSceneValue2(v);
+    if (CMJGameInfo* i = GetGameInfo()) i->SetSceneValue2(v);
+}
+
+void CMJGameApp::SetSceneValue3(int v) {
+    if (CMJTableDraw* d = GetTableDraw()) d->SetSceneValue3(v);
+    if (CMJGameScene2* s = GetGameScene()) s->Geometry().SetSceneValue3(v);
+    if (CMJGameInfo* i = GetGameInfo()) i->SetSceneValue3(v);
+}
+
+void CMJGameApp::SetSceneMode(int v) {
+    if (CMJTableDraw* d = GetTableDraw()) d->SetSceneMode(v);
+    if (CMJGameInfo* i = GetGameInfo()) i->SetSceneMode(v);
+    m_nSceneMode = v;
+}
+
+int& CMJGameApp::ExitRequestCount(int chair) {
+    if (chair < 0 || chair >= int(m_exitRequests.size())) return m_exitRequestsOther;
+    return m_exitRequests[size_t(chair)];
+}
+
+void CMJGameApp::NetworkPause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+int CMJGameApp::NetworkErrorBox(const std::string& text) {
+    int seconds = 10;
+    return MessageBoxModal(text, "确定", "取消", &seconds, 0x41);
+}
+
+void CMJGameApp::OnNetworkError() {
+    if (IsStandalone()) return;
+    framework::CGameConnection* conn = GetConnection();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (conn && conn->RefreshGameData()) {
+            netlib::YrnLogWrite("network recovery: game data fetched (try %d)", attempt + 1);
+            CMJGameFrameWnd* frame = GetMJFrame();
+            CMJTableHooks* table = frame ? frame->GetMJTableView() : nullptr;
+            CMJGameScene2* scene = GetGameScene();
+            if (table) table->OnTableStop();
+            if (m_nSceneMode == 1) {
+                if (CMJTableDraw* draw = GetTableDraw()) draw->Redraw();
+                if (scene) scene->RebuildTable();
+            } else if (scene) {
+                scene->ResetTable();
+                scene->RebuildTable();
+                scene->Redraw(100);
+            }
+            return;
+        }
+        NetworkPause(3000);
+    }
+    netlib::YrnLogWrite("network recovery failed: the program ends");
+    NetworkErrorBox("您的网络出现了异常，请重新登录大厅。");
+    if (framework::CGameFrameWnd* frame = GetMainFrame()) {
+        CloseConnection();
+        platform::Message m;
+        m.id = framework::kMsgClose;
+        platform::post(frame->hwnd(), m);
+    }
+}
+
+void CMJGameApp::ShowPlayerInfo(const uint8_t* record, size_t size) {
+    framework::PlayerRecord r;
+    if (!r.loadFrom(record, size)) {
+        netlib::YrnLogWrite("player information refused: %zu bytes, %zu needed", size,
+                            framework::PlayerRecord::kSize);
+        return;
+    }
+    if (r.word(framework::PlayerRecord::kLookerOn) != 0) {
+        int chair = r.chair();
+        // Only a chair of the table names a seated player.
+        if (chair >= 0 && chair < framework::kSeatCount)
+            r.setText(192, 128, seat(chair).name());
+    }
+    ShowPlayerInfoDialog(r);
+}
+
+void CMJGameApp::ShowPlayerInfoDialog(const framework::PlayerRecord& record) {
+    netlib::YrnLogWrite("player information for user %d", record.userId());
+}
+
+}  // namespace hqlv::mahjong

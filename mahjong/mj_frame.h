@@ -1,0 +1,84 @@
+#pragma once
+// CMJGameFrameWnd: the mahjong layer's main frame. The client area is a splitter of the
+// table pane (seven ninths of the screen) and a column of four panes: the operate bar,
+// the score history, the player list and the chat. The frame hands the game-entered
+// message to the panes in a fixed order, shows the player information the hall sends and
+// decides whether the user may leave a running game. The panes come from factories that
+// this game's frame fills.
+#include <QWidget>
+
+#include <string>
+
+#include "framework/form_view.h"
+#include "framework/game_frame.h"
+#include "mahjong/mj_hooks.h"
+
+namespace hqlv::mahjong {
+
+class CMJGameApp;
+class CMJGameTableView2;
+
+class CMJGameFrameWnd : public framework::CGameFrameWnd {
+public:
+    explicit CMJGameFrameWnd(CMJGameApp& app);
+    ~CMJGameFrameWnd() override;
+
+    QWidget* GetDialogBar() override { return dialogBar_; }
+    framework::CTableViewHooks* GetTableView() override;
+    // None with the fallback chat pane.
+    framework::CChatViewHooks* GetChatView() override;
+    framework::CPlayerListHooks* GetPlayerView() override;
+    QWidget* GetToolView() override { return nullptr; }
+    int ApplySkin() override;
+    // ConfirmClose: true = close.
+    int ConfirmQuit() override;
+    int GetPaneRowHeight() override;
+
+    CMJGameTableView2* GetMJTableView() const { return mjTable_; }
+    framework::CGameFormView* GetInfoPane() const { return info_; }
+    framework::CGameFormView* GetOperateView() const { return operate_; }
+    framework::CGameFormView* GetChatPane() const { return fallbackChat_ ? nullptr : chatPane_; }
+    framework::CGameFormView* GetPlayerPane() const { return playerPane_; }
+    CMJChatHooks* GetMJChat() const;
+    CMJPlayerHooks* GetMJPlayers() const;
+    CMJScoreHooks* GetScoreHooks() const;
+    bool fallbackChat() const { return fallbackChat_; }
+    // The table width and the pane heights the layout used.
+    int tableWidth() const { return tableWidth_; }
+
+    // 0x85B1: the panes in order, then the advert address to the score history.
+    void OnGameEntered();
+    // Ends the window and the program without the close questions and without the leave
+    // notice (the server ended the game; the hall was told already).
+    void DestroyWindowNow();
+    // 0x8679: the hall's player record.
+    void OnShowPlayerInfo(const uint8_t* data, size_t size);
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+    void CreateClient() override;
+
+    // ---- the panes (this game's frame makes them); null = could not be made
+    virtual framework::CGameFormView* CreateOperatePane() = 0;
+    virtual framework::CGameFormView* CreateInfoPane() = 0;
+    virtual framework::CGameFormView* CreatePlayerPane() = 0;
+    virtual framework::CGameFormView* CreateChatPane() = 0;
+    virtual framework::CGameFormView* CreateFallbackChatPane() = 0;
+    // The exit-request dialog; → 1 (leave) or 2 (keep playing).
+    virtual int DoExitRequestDialog();
+    virtual int ConfirmBox(const std::string& text, int style);
+    // The screen the layout is sized for.
+    virtual QSize ScreenSize() const;
+
+    CMJGameApp& mj_;
+    QWidget* dialogBar_ = nullptr;
+    CMJGameTableView2* mjTable_ = nullptr;
+    framework::CGameFormView* operate_ = nullptr;
+    framework::CGameFormView* info_ = nullptr;
+    framework::CGameFormView* playerPane_ = nullptr;
+    framework::CGameFormView* chatPane_ = nullptr;
+    bool fallbackChat_ = false;
+    int tableWidth_ = 0;
+};
+
+}  // namespace hqlv::mahjong

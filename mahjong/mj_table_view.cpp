@@ -1,0 +1,303 @@
+#include "mahjong/mj_table_view.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "engine/core/clock.h"
+#include "engine/core/game_base.h"
+#include "engine/core/resource_manager.h"
+#include "framework/text_edge.h"
+#include "mahjong/mj_app.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "netlib/log.h"
+#include "platform/ui/platform_box.h"
+
+namespace hqlv::mahjong {
+
+CXYGameTableView::CXYGameTableView(CMJGameApp& app, QWidget* parent)
+    : framework::CGameTableView(app, parent), mjApp_(app) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+CXYGameTableView::~CXYGameTableView() {
+    // The scene lives as long as the application: it must not keep this view as its host.
+    if (engine_) {
+        engine_->Cleanup();
+        engine_->SetHost(nullptr);
+    }
+}
+
+bool CXYGameTableView::AttachEngine(engine::GameBase* engine) {
+    engine_ = engine;
+    if (!engine_) return false;
+    if (engine_->CanAttach() == 0) return false;
+    engine_->SetHost(this);
+    engine_->ResetSettings();
+    engine_->OnAttach();
+    engine_->Init();
+    return true;
+}
+
+void CXYGameTableView::OnInitialUpdate() {
+    if (autoInit_) InitScreen();
+}
+
+void CXYGameTableView::InitScreen() {
+    if (!engine_ || started_ || screenSet_) return;
+    engine_->InitScreen(GetWidth() > 0 ? GetWidth() : width(),
+                        GetHeight() > 0 ? GetHeight() : height());
+    screenSet_ = true;
+    engine_->OnScreenReady();
+    engine_->OnPrepare();
+}
+
+void CXYGameTableView::OnGameEntered() {
+    framework::CGameTableView::OnGameEntered();
+    OnStartEngine();
+}
+
+void CXYGameTableView::OnStartEngine() {
+    if (!engine_) return;
+    if (!autoInit_) InitScreen();
+    // A second game entry starts the timers again: the old ones go first.
+    StopTimers();
+    frameTimer_ = SetTimer(kFrameTimerId, 1);
+    if (hoverTimerId_ == 0) hoverTimerId_ = engine::GetResourceManager().NewHandle();
+    SetTimer(hoverTimerId_, kHoverPeriodMs);
+    ++timersStarted_;
+    if (!started_) {
+        engine_->OnStart();
+        engine_->OnStarted();
+        started_ = true;
+        if (autoInit_) engine_->OnInitDone();
+    }
+}
+
+void CXYGameTableView::StopTimers() {
+    if (frameTimer_) KillTimer(kFrameTimerId);
+    frameTimer_ = false;
+    if (hoverTimerId_) KillTimer(hoverTimerId_);
+}
+
+int CXYGameTableView::ComputeAverageFrameTime(uint32_t duration) {
+    ringIndex_ %= kFrameRing;
+    ring_[ringIndex_++] = int(duration);
+    int64_t sum = 0;
+    for (int d : ring_) sum += d;
+    return int(sum / int64_t(kFrameRing));
+}
+
+void CXYGameTableView::onTimer(uint32_t id) {
+    if (!engine_) return;
+    if (id == kFrameTimerId) {
+        OnFrame();
+    } else if (id == hoverTimerId_) {
+        OnHoverTick();
+    } else {
+        engine_->OnTimer(id);
+    }
+}
+
+void CXYGameTableView::OnFrame() {
+    if (!engine_) return;
+    engine_->PumpMessages();
+    if (!engine_->IsFrameDue()) return;
+    const uint32_t t0 = engine::GetEngineTimeMs();
+    engine_->OnLogicTick();
+    engine::GameKernel& kernel = engine_->GetKernel();
+    if (kernel.HasApplies()) kernel.RunDueApplies();
+    engine_->Render();
+    engine_->TakeRedrawFlag();
+    engine::GameBase::Size d = engine_->DeviceSize();
+    update(QRect(0, 0, d.width, d.height));
+    const uint32_t t1 = engine::GetEngineTimeMs();
+    // Ticks wrap: the duration is their unsigned difference.
+    lastFrame_ = t1 - t0;
+    engine_->SetFrameTime(ComputeAverageFrameTime(lastFrame_));
+}
+
+QPoint CXYGameTableView::PointerPos() const {
+    return QCursor::pos();
+}
+
+QRect CXYGameTableView::ScreenRect() const {
+    return QRect(mapToGlobal(QPoint(0, 0)), size());
+}
+
+void CXYGameTableView::OnHoverTick() {
+    if (!engine_) return;
+    const bool inside = ScreenRect().contains(PointerPos());
+    if (!inside && pointerInside_) {
+        pointerInside_ = false;
+        engine_->ReleaseMouseButtons();
+    } else if (inside && !pointerInside_) {
+        pointerInside_ = true;
+        engine_->OnMouseEnter();
+    }
+    if (inside) engine_->OnHoverTimer(hoverTimerId_);
+}
+
+void CXYGameTableView::paintEvent(QPaintEvent* e) {
+    if (!engine_ || !engine_->ScreenReady()) {
+        framework::CGameTableView::paintEvent(e);
+        return;
+    }
+    QPainter p(this);
+    painter_ = &p;
+    engine_->PaintTo();
+    painter_ = nullptr;
+}
+
+void CXYGameTableView::PresentFrame(const uint32_t* pixels, int width, int height) {
+    if (!painter_ || !pixels || width <= 0 || height <= 0) return;
+    QImage frame(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
+                 QImage::Format_RGB32);
+    engine::GameBase::Size d = engine_->DeviceSize();
+    painter_->drawImage(QRect(0, 0, d.width, d.height), frame);
+}
+
+void CXYGameTableView::resizeEvent(QResizeEvent* e) {
+    framework::CGameTableView::resizeEvent(e);
+    if (!engine_ || !engine_->ScreenReady()) return;
+    engine_->SetScreen(width(), height());
+    if (started_) engine_->OnInitDone();
+}
+
+bool CXYGameTableView::InputOpen() const {
+    return engine_ && engine_->ScreenReady();
+}
+
+namespace {
+uint32_t Flags(const QMouseEvent* e) {
+    uint32_t f = 0;
+    if (e->buttons() & Qt::LeftButton) f |= 0x1;
+    if (e->buttons() & Qt::RightButton) f |= 0x2;
+    if (e->modifiers() & Qt::ShiftModifier) f |= 0x4;
+    if (e->modifiers() & Qt::ControlModifier) f |= 0x8;
+    return f;
+}
+}  // namespace
+
+void CXYGameTableView::mouseMoveEvent(QMouseEvent* e) {
+    if (InputOpen()) engine_->OnMouseMove(Flags(e), e->pos().x(), e->pos().y());
+}
+
+void CXYGameTableView::mousePressEvent(QMouseEvent* e) {
+    if (!InputOpen()) return;
+    if (e->button() == Qt::LeftButton) engine_->OnLButtonDown(Flags(e), e->pos().x(), e->pos().y());
+    if (e->button() == Qt::RightButton)
+        engine_->OnRButtonDown(Flags(e), e->pos().x(), e->pos().y());
+}
+
+void CXYGameTableView::mouseReleaseEvent(QMouseEvent* e) {
+    if (!InputOpen()) return;
+    if (e->button() == Qt::LeftButton) engine_->OnLButtonUp(Flags(e), e->pos().x(), e->pos().y());
+    if (e->button() == Qt::RightButton) engine_->OnRButtonUp(Flags(e), e->pos().x(), e->pos().y());
+}
+
+void CXYGameTableView::keyPressEvent(QKeyEvent* e) {
+    if (InputOpen())
+        engine_->OnKeyDown(uint32_t(e->nativeVirtualKey()), e->isAutoRepeat() ? 1u : 0u, 0);
+    framework::CGameTableView::keyPressEvent(e);
+}
+
+void CXYGameTableView::keyReleaseEvent(QKeyEvent* e) {
+    if (InputOpen())
+        engine_->OnKeyUp(uint32_t(e->nativeVirtualKey()), e->isAutoRepeat() ? 1u : 0u, 0);
+    framework::CGameTableView::keyReleaseEvent(e);
+}
+
+bool CXYGameTableView::IsMainWindowVisible() {
+    return window() && window()->isVisible();
+}
+
+void CXYGameTableView::SetCursorById(uint32_t systemId) {
+    SetCursorMode(systemId == 32649 ? 1 : 0);
+}
+
+void CXYGameTableView::SetCursorPos(int screenX, int screenY) {
+    QCursor::setPos(screenX, screenY);
+}
+
+void CXYGameTableView::Quit() {
+    QCoreApplication::quit();
+}
+
+void CXYGameTableView::ChatLine(std::string_view text) {
+    mjApp_.SendChatViewMessage(std::string(text));
+}
+
+void CXYGameTableView::ShowMessageBox(std::string_view text, std::string_view caption) {
+    platform::ui::PlatformMessageBox(std::string(text), std::string(caption), platform::ui::kBoxOk,
+                                     platform::ui::PlatformBoxIcon::kStop);
+}
+
+// ---- CMJGameTableView2 ----------------------------------------------------------------------
+
+CMJGameTableView2::CMJGameTableView2(CMJGameApp& app, QWidget* parent)
+    : CXYGameTableView(app, parent) {
+    autoInit_ = true;
+}
+
+void CMJGameTableView2::StartClockTimer() {
+    if (clockTimer_) KillTimer(clockTimer_);
+    clockTimer_ = SetTimer(kClockTimerId, 1000) ? kClockTimerId : 0;
+}
+
+void CMJGameTableView2::StopClockTimer() {
+    if (!clockTimer_) return;
+    KillTimer(clockTimer_);
+    clockTimer_ = 0;
+}
+
+void CMJGameTableView2::RestartClockTimer() {
+    if (!clockTimer_) return;
+    KillTimer(clockTimer_);
+    SetTimer(clockTimer_, 1000);
+}
+
+void CMJGameTableView2::OnTableStop() {
+    StopClockTimer();
+}
+
+void CMJGameTableView2::OnRoundEnded() {
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->ResetForNextDeal();
+}
+
+void CMJGameTableView2::onTimer(uint32_t id) {
+    CXYGameTableView::onTimer(id);
+}
+
+void CMJGameTableView2::OnPlayerSat(const framework::PlayerRecord& r) {
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw())
+        draw->SetSeatName(r.chair(), framework::GbkToUtf8(r.name()));
+}
+
+void CMJGameTableView2::OnLookOnEnded(const framework::PlayerRecord& r) {
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetSeatName(r.chair(), "");
+}
+
+void CMJGameTableView2::OnSeatsAssigned(framework::Body) {
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LoadSeatData();
+}
+
+void CMJGameTableView2::OnSceneResultShown() {
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) {
+        scene->RefreshResult();
+        scene->LayoutToolbar();
+    }
+}
+
+void CMJGameTableView2::ApplySkin() {
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->OnApplySkin();
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LoadBankerBitmap();
+}
+
+}  // namespace hqlv::mahjong

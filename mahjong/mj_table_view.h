@@ -1,0 +1,126 @@
+#pragma once
+// The engine host view (CXYGameTableView) and the mahjong table pane over it
+// (CMJGameTableView2). The view gives the engine a window and a clock: a 1 ms frame timer
+// pumps the engine and runs a frame when 30 ms have passed (logic, Applies, render into
+// the back buffer, repaint of the device rectangle without erase); a 100 ms hover timer
+// tells the engine when the pointer leaves or enters; every other timer of the view goes
+// to the scene. Input and size changes are forwarded; painting copies the buffer.
+#include <QPoint>
+
+#include <array>
+#include <cstdint>
+
+#include "engine/core/engine_host.h"
+#include "framework/table_view.h"
+#include "mahjong/mj_hooks.h"
+
+class QPainter;
+
+namespace hqlv::engine {
+class GameBase;
+}
+
+namespace hqlv::mahjong {
+
+class CMJGameApp;
+
+class CXYGameTableView : public framework::CGameTableView, public engine::EngineHost {
+public:
+    static constexpr uint32_t kFrameTimerId = 0;
+    static constexpr uint32_t kHoverPeriodMs = 100;
+    static constexpr size_t kFrameRing = 100;
+
+    explicit CXYGameTableView(CMJGameApp& app, QWidget* parent = nullptr);
+    ~CXYGameTableView() override;
+
+    bool AttachEngine(engine::GameBase* engine);
+    engine::GameBase* engine() const { return engine_; }
+    void SetAutoInit(bool on) { autoInit_ = on; }
+    // The framework pane's initial update, then the screen when auto-init is set.
+    void OnInitialUpdate();
+    void InitScreen();
+    // 0x85B1: the timers (again, the old ones killed first), the scene's game data once.
+    void OnStartEngine();
+    // One tick of the frame timer.
+    void OnFrame();
+    void OnHoverTick();
+    void StopTimers() override;
+    // The mean of the last 100 frame durations (slots not yet filled count as 0).
+    int ComputeAverageFrameTime(uint32_t duration);
+
+    bool started() const { return started_; }
+    bool pointerInside() const { return pointerInside_; }
+    uint32_t hoverTimerId() const { return hoverTimerId_; }
+    bool frameTimerRunning() const { return frameTimer_; }
+    int timersStarted() const { return timersStarted_; }
+    uint32_t lastFrameDuration() const { return lastFrame_; }
+
+    // ---- engine::EngineHost
+    bool IsMainWindowVisible() override;
+    void SetCursorById(uint32_t systemId) override;
+    void SetCursorPos(int screenX, int screenY) override;
+    void Quit() override;
+    void ChatLine(std::string_view text) override;
+    void ShowMessageBox(std::string_view text, std::string_view caption) override;
+    void PresentFrame(const uint32_t* pixels, int width, int height) override;
+
+protected:
+    void onTimer(uint32_t id) override;
+    void OnGameEntered() override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    // Where the pointer is (screen coordinates) and where the view is.
+    virtual QPoint PointerPos() const;
+    virtual QRect ScreenRect() const;
+    bool InputOpen() const;
+
+    CMJGameApp& mjApp_;
+    engine::GameBase* engine_ = nullptr;
+    std::array<int, kFrameRing> ring_{};
+    size_t ringIndex_ = 0;
+    bool pointerInside_ = false;
+    uint32_t hoverTimerId_ = 0;
+    bool frameTimer_ = false;
+    bool started_ = false;
+    bool autoInit_ = false;
+    bool screenSet_ = false;
+    int timersStarted_ = 0;
+    uint32_t lastFrame_ = 0;
+    QPainter* painter_ = nullptr;
+};
+
+class CMJGameTableView2 : public CXYGameTableView, public CMJTableHooks {
+public:
+    static constexpr uint32_t kClockTimerId = 10000;
+
+    explicit CMJGameTableView2(CMJGameApp& app, QWidget* parent = nullptr);
+
+    // ---- the turn clock
+    void StartClockTimer() override;
+    void StopClockTimer() override;
+    void RestartClockTimer() override;
+    void OnTableStop() override;
+    void OnRoundEnded() override;
+    uint32_t clockTimer() const { return clockTimer_; }
+
+    // ---- the framework's seat hooks
+    void OnPlayerSat(const framework::PlayerRecord& r) override;
+    void OnLookOnEnded(const framework::PlayerRecord& r) override;
+    void OnSeatsAssigned(framework::Body) override;
+    void OnNotify211000() override { OnTableStop(); }
+    void OnGameAborted() override { OnTableStop(); }
+
+    void OnSceneResultShown();
+    void ApplySkin();
+
+protected:
+    void onTimer(uint32_t id) override;
+    uint32_t clockTimer_ = 0;
+};
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,157 @@
+// The whole client against the local game server: the stand-in hall starts it, the panes
+// get the game entry in order, the server pushes an exit request, a score-board text, a
+// player's forced exit, a deal record, a deal result and the network break; the client
+// tells the hall and ends, without a sanitizer report. Under a 1024 × 768 virtual display
+// the frame is photographed with its table pane 796 pixels wide.
+#include <gtest/gtest.h>
+
+#if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "framework/text_edge.h"
+#include "tests/framework/hall_run.h"
+#include "tools/server/game_server.h"
+#include "words.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+using e2e::HallRun;
+using e2e::ReadFile;
+using e2e::WaitFor;
+using test::Words;
+
+size_t Find(const std::string& log, const std::string& text) {
+    return log.find(text);
+}
+
+class EndToEnd : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(server.Start()); }
+    void TearDown() override { server.Stop(); }
+    server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
+};
+
+TEST_F(EndToEnd, NotificationsThenTheNetworkBreakEndTheClient) {
+    HallRun run("mj");
+    ASSERT_TRUE(run.Start(server.Port()));
+    auto enter = server.WaitForRequest(200110, 60000);
+    ASSERT_TRUE(enter) << run.HallLog();
+    ASSERT_TRUE(WaitFor([&] { return Find(run.ClientLog(), "pane score: game entered") !=
+                                     std::string::npos; },
+                        20000))
+        << run.ClientLog();
+    std::string log = run.ClientLog();
+    size_t chat = Find(log, "pane chat: game entered"), players = Find(log, "pane players: game entered"),
+           table = Find(log, "pane table: game entered"), score = Find(log, "pane score: game entered");
+    ASSERT_NE(chat, std::string::npos);
+    EXPECT_LT(chat, players);
+    EXPECT_LT(players, table);
+    EXPECT_LT(table, score);
+
+    const int c = enter->client;
+    std::vector<uint8_t> exit = Words(20, {{0, 1001}});
+    std::string reason = framework::Utf8ToGbk("家里有事");
+    std::memcpy(exit.data() + 16, reason.data(), reason.size());
+    ASSERT_TRUE(server.Notify(c, 400006, exit));
+    std::vector<uint8_t> text(32, 0);
+    std::string board = framework::Utf8ToGbk("排行榜");
+    text.insert(text.end(), board.begin(), board.end());
+    text.push_back(0);
+    ASSERT_TRUE(server.Notify(c, 211400, text));
+    ASSERT_TRUE(server.Notify(c, 211000, Words(7, {{1, 0}, {2, 1}, {5, -20}, {6, -300}})));
+    ASSERT_TRUE(server.Notify(c, 211040, Words(233, {{8, 4}, {11, 0}})));
+    ASSERT_TRUE(server.Notify(c, 211080, Words(413, {{0, 2}})));
+    ASSERT_TRUE(WaitFor([&] { return Find(run.ClientLog(), "deal result") != std::string::npos; },
+                        20000))
+        << run.ClientLog();
+    ASSERT_TRUE(server.Notify(c, 229405, {}));
+    EXPECT_EQ(run.Wait(60000), 0) << run.HallLog() << ReadFile(run.dir() + "/stderr.txt");
+
+    log = run.ClientLog();
+    const char* expected[] = {"exit request of user 1001: 家里有事",
+                              "已经强行退出，游戏结束。(扣除300两,20分)",
+                              "deal 4: banker chair 0",
+                              "deal result: no winner",
+                              "network break: the server ends the game",
+                              "report to the hall",
+                              "网络连接中断，请重新登录大厅",
+                              "main frame destroyed"};
+    size_t at = 0;
+    for (const char* line : expected) {
+        size_t found = log.find(line, at);
+        EXPECT_NE(found, std::string::npos) << line << "\n" << log;
+        if (found != std::string::npos) at = found;
+    }
+    EXPECT_NE(run.HallLog().find("kind 2: window"), std::string::npos) << run.HallLog();
+    std::string errors = ReadFile(run.dir() + "/stderr.txt");
+    EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
+}
+
+TEST_F(EndToEnd, ScreenshotOfTheFrameAt1024By768) {
+    if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
+    int display = 140 + getpid() % 100;
+    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
+           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
+        ++display;
+    std::string dpy = ":" + std::to_string(display);
+    std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
+                                     "1024x768x24",   "-nolisten", "tcp"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+    pid_t xvfb = 0;
+    ASSERT_EQ(posix_spawn(&xvfb, argv[0], &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    struct Reaper {
+        pid_t pid;
+        ~Reaper() {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+    } reaper{xvfb};
+    std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
+    ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
+
+    std::string kept = std::string(HQLV_BUILD_DIR) + "/mahjong-frame.png";
+    std::string shot =
+        std::string(HQLV_BUILD_DIR) + "/mahjong-frame." + std::to_string(getpid()) + ".png";
+    unlink(shot.c_str());
+    HallRun run("mjshot");
+    // libxkbcommon-x11 reads its atom names with strndup beyond xcb's block.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
+                              (asan && *asan ? ":" : "") + "intercept_strndup=0";
+    // The X connection's D-Bus library keeps a block until exit: its report, not ours.
+    std::string suppressions = run.dir() + "/lsan.supp";
+    {
+        std::ofstream(suppressions) << "leak:libdbus\n";
+    }
+    ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + dpy, "QT_QPA_PLATFORM=xcb",
+                                          "HQLV_SCREENSHOT=" + shot, asanOptions,
+                                          "LSAN_OPTIONS=suppressions=" + suppressions}));
+    EXPECT_TRUE(
+        WaitFor([&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 60000))
+        << run.ClientLog();
+    EXPECT_NE(run.ClientLog().find("table pane 796 x "), std::string::npos) << run.ClientLog();
+    run.Command("close");
+    EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();
+    EXPECT_EQ(access(shot.c_str(), R_OK), 0) << shot << "\n" << run.ClientLog();
+    EXPECT_EQ(rename(shot.c_str(), kept.c_str()), 0) << kept;
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
+#endif
