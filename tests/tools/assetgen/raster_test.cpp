@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/core/glyphs.h"
+
 namespace hqlv::assetgen {
 namespace {
 
@@ -28,6 +30,14 @@ TEST(Raster, TextIsSetByItsCodePointsAndCentredByInk) {
     EXPECT_GT(one.right - one.left, 4 * (one.bottom - one.top + 1));
     EXPECT_NEAR((one.left + one.right) / 2.0, 30, 1.5);
     EXPECT_NEAR((one.top + one.bottom) / 2.0, 30, 1.5);
+    // It is the glyph of U+4E00 itself: as wide as the glyph service's coverage of it.
+    auto glyph = platform::renderGlyph({"楷体_GB2312", 40, 700}, U'\u4e00');
+    ASSERT_TRUE(glyph);
+    int left = glyph->width, right = -1;
+    for (int y = 0; y < glyph->rows; ++y)
+        for (int x = 0; x < glyph->width; ++x)
+            if (glyph->coverage[size_t(y * glyph->width + x)] >= 128) left = std::min(left, x), right = std::max(right, x);
+    EXPECT_EQ(one.right - one.left, right - left);
     // Two characters are centred as a line: their ink straddles the point.
     Raster two(100, 40, 0);
     ASSERT_TRUE(DrawText(two, "1万", "Microsoft YaHei", 20, false, 50, 20, ink));
