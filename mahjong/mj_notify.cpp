@@ -14,21 +14,17 @@ namespace hqlv::mahjong {
 
 using framework::Body;
 
-namespace {
-
-int32_t Word(Body b, size_t i) {
+int32_t CMJGameNotify::Word(Body b, size_t i) {
     platform::ByteReader in(b.data, b.size);
     in.seek(i * 4);
     return in.i32();
 }
 
-bool Need(Body b, size_t n, uint32_t id) {
+bool CMJGameNotify::Need(Body b, size_t n, uint32_t id) {
     if (b.data && b.size >= n) return true;
     netlib::YrnLogWrite("notification %u refused: %zu bytes, %zu needed", id, b.size, n);
     return false;
 }
-
-}  // namespace
 
 CMJGameNotify::CMJGameNotify(framework::CNotifyHost& host, CMJRouterHost& mj)
     : framework::CGameNotifyHandler(host), mj_(mj) {}

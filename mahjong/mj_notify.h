@@ -67,6 +67,9 @@ public:
     void OnSeatsAssignedTail(framework::Body b) override;
 
 protected:
+    // Word i of a body (0 outside it), and whether a body holds n bytes (logged when not).
+    static int32_t Word(framework::Body b, size_t i);
+    static bool Need(framework::Body b, size_t n, uint32_t id);
     // The score-board ranking of an advert score-board pane.
     void RefreshRanking();
     CMJRouterHost& mj_;

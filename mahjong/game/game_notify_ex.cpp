@@ -5,27 +5,10 @@
 #include "framework/shared_utils.h"
 #include "framework/text_edge.h"
 #include "netlib/log.h"
-#include "platform/core/bytes.h"
 
 namespace hqlv::mahjong {
 
 using framework::Body;
-
-namespace {
-
-int32_t Word(Body b, size_t i) {
-    platform::ByteReader in(b.data, b.size);
-    in.seek(i * 4);
-    return in.i32();
-}
-
-bool Need(Body b, size_t n, uint32_t id) {
-    if (b.data && b.size >= n) return true;
-    netlib::YrnLogWrite("notification %u refused: %zu bytes, %zu needed", id, b.size, n);
-    return false;
-}
-
-}  // namespace
 
 bool CGameNotifyEx::OnNotify(uint32_t code, const void* data, size_t len) {
     Body b{static_cast<const uint8_t*>(data), data ? len : 0};

@@ -77,11 +77,13 @@ TEST_F(ClientEndToEnd, EntersTheGameKeepsAliveAndClosesCleanly) {
     ASSERT_TRUE(enter) << run.ClientLog();
     ASSERT_TRUE(server_->WaitForRequest(201020, 20000)) << "keep-alive";
     ASSERT_TRUE(WaitFor(
-        [&] { return run.ClientLog().find("pane chat: game entered") != std::string::npos; },
+        [&] { return run.ClientLog().find("pane score: game entered") != std::string::npos; },
         10000))
         << run.ClientLog();
     std::string client = run.ClientLog();
-    for (const char* pane : {"table", "operation", "score", "players"})
+    // The game's frame tells the chat, players and table panes, then posts the score pane
+    // its block; the operate bar is not told.
+    for (const char* pane : {"chat", "table", "score", "players"})
         EXPECT_NE(client.find(std::string("pane ") + pane + ": game entered"), std::string::npos);
     EXPECT_NE(client.find("hall record of kind 1"), std::string::npos);
 

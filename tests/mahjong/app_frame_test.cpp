@@ -26,6 +26,7 @@
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
+#include "socket_owner.h"
 #include "words.h"
 #include "tests/framework/qt_test_app.h"
 #include "tools/server/game_server.h"
@@ -189,20 +190,6 @@ struct RecoveryApp : CMJGameApp {
     CGameInfoEx info;
 };
 
-struct SocketOwner {
-    platform::MessageLoop loop;
-    SocketOwner() {
-        loop.setThreadHandler([](const platform::Message& m) {
-            if (m.id == netlib::kMsgSocketEvent)
-                netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(m), netlib::YrnRecordOf(m));
-        });
-        loop.start();
-    }
-    ~SocketOwner() {
-        loop.quit();
-        loop.join();
-    }
-};
 
 class Recovery : public testing::Test {
 protected:
@@ -219,7 +206,7 @@ protected:
         app.SetSceneMode(2);
     }
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
-    SocketOwner owner;
+    test::SocketOwner owner;
     RecoveryApp app;
 };
 
@@ -336,6 +323,20 @@ TEST_F(FrameTest, GameEnteredGoesToChatPlayersTableThenOneAdvertBlock) {
     EXPECT_TRUE(frame.GetMJTableView()->started());
 }
 
+TEST_F(FrameTest, ScoreBoardTextsAreTakenAndFreedByTheScorePane) {
+    CAdHistoryView pane;
+    ASSERT_TRUE(pane.PostScoreBoardText("排行"));
+    ASSERT_TRUE(pane.PostScoreBoardText("第二"));
+    platform::ui::processUiEvents(50);
+    EXPECT_EQ(pane.textsTaken(), 2);
+    EXPECT_EQ(pane.scoreBoardText(), "第二");
+    // A pane that goes before its message is handled: the text is freed with the message.
+    auto* gone = new CAdHistoryView();
+    ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
+    delete gone;
+    platform::ui::processUiEvents(50);
+}
+
 TEST_F(FrameTest, FallbackChatPaneAnswersNothingAndIsSkipped) {
     TestFrame frame(app, true);
     EXPECT_TRUE(frame.fallbackChat());
@@ -417,10 +418,8 @@ struct TestView : CMJGameTableView2 {
 
 class ViewTest : public testing::Test {
 protected:
-    void SetUp() override {
-        framework::testing::SharedQtApp();
-        view.resize(200, 150);
-    }
+    void SetUp() override { view.resize(200, 150); }
+    QApplication& qt = framework::testing::SharedQtApp();
     TestAppEx app;
     CountingScene scene;
     TestView view{app};

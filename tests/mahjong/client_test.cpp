@@ -12,6 +12,7 @@
 #include "netlib/message.h"
 #include "platform/core/message.h"
 #include "tools/server/game_server.h"
+#include "socket_owner.h"
 #include "words.h"
 
 namespace hqlv::mahjong {
@@ -50,20 +51,6 @@ struct Recorder : CMJClientHost {
 };
 
 // The thread that receives the socket's messages and frees them.
-struct Owner {
-    platform::MessageLoop loop;
-    Owner() {
-        loop.setThreadHandler([](const platform::Message& m) {
-            if (m.id == netlib::kMsgSocketEvent)
-                netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(m), netlib::YrnRecordOf(m));
-        });
-        loop.start();
-    }
-    ~Owner() {
-        loop.quit();
-        loop.join();
-    }
-};
 
 class Sender : public testing::Test {
 protected:
@@ -97,7 +84,7 @@ protected:
 
     GameServer server{ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
     ConnHost host;
-    Owner owner;
+    test::SocketOwner owner;
     Recorder rec;
     CGameConnectEx conn{&host, &rec};
     std::string error;

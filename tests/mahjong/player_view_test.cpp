@@ -8,6 +8,7 @@
 #include "platform/core/message.h"
 #include "tests/framework/qt_test_app.h"
 #include "tools/server/game_server.h"
+#include "socket_owner.h"
 #include "words.h"
 
 namespace hqlv::mahjong {
@@ -21,20 +22,6 @@ framework::PlayerRecord Record(int userId, int chair, const char* name) {
     return r;
 }
 
-struct Owner {
-    platform::MessageLoop loop;
-    Owner() {
-        loop.setThreadHandler([](const platform::Message& m) {
-            if (m.id == netlib::kMsgSocketEvent)
-                netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(m), netlib::YrnRecordOf(m));
-        });
-        loop.start();
-    }
-    ~Owner() {
-        loop.quit();
-        loop.join();
-    }
-};
 
 class PlayerList : public testing::Test {
 protected:
@@ -63,7 +50,7 @@ protected:
     }
 
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
-    Owner owner;
+    test::SocketOwner owner;
     CGameAppEx app;
     std::unique_ptr<CGamePlayerViewEx> view;
 };
