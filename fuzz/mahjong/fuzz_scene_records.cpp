@@ -50,14 +50,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 int32_t codes[32];
                 for (int32_t& c : codes) c = in.Word();
                 const size_t count = size_t(uint32_t(in.Word())) % 33;
-                if (op == 1) scene->LoadHandCodes(view, std::span(codes, count));
-                else scene->LoadHandCodesFrom1(view, std::span(codes, count));
+                if (op == 1)
+                    scene->LoadHandCodes(view, std::span(codes, count));
+                else
+                    scene->LoadHandCodesFrom1(view, std::span(codes, count));
                 break;
             }
-            case 3: scene->MoveTileToDrawSlot(view); break;
-            case 4: scene->InsertDrawnTile(view); break;
-            case 5: scene->MarkGangChoices(); break;
-            case 6: scene->MarkFlowerChoices(); break;
+            case 3:
+                scene->MoveTileToDrawSlot(view);
+                break;
+            case 4:
+                scene->InsertDrawnTile(view);
+                break;
+            case 5:
+                scene->MarkGangChoices();
+                break;
+            case 6:
+                scene->MarkFlowerChoices();
+                break;
             case 7: {
                 const uint32_t id = uint32_t(in.Word() % 8 + 229195);
                 const size_t length = size_t(uint32_t(in.Word())) % 256;
@@ -66,8 +76,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 in.p += take, in.n -= take;
                 break;
             }
-            case 8: (void)GetFaceIndex(in.Word()); break;
-            default: scene->Tiles().FreeMeldGroup(view); break;
+            case 8:
+                (void)GetFaceIndex(in.Word());
+                break;
+            default:
+                scene->Tiles().FreeMeldGroup(view);
+                break;
         }
     }
     return 0;

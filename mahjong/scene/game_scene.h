@@ -28,11 +28,11 @@ namespace hqlv::mahjong {
 
 // One entry of the per-deal action log: 80 bytes.
 struct MJActionEntry {
-    int32_t chair = 0;     // word 11 of the message body
+    int32_t chair = 0;  // word 11 of the message body
     int32_t unused = 0;
-    int32_t sequence = 0;  // the sequence counter after it was raised for this entry
-    int32_t id = 0;        // the message id
-    int32_t body[16] = {}; // the body's first 64 bytes (fewer when it is shorter)
+    int32_t sequence = 0;   // the sequence counter after it was raised for this entry
+    int32_t id = 0;         // the message id
+    int32_t body[16] = {};  // the body's first 64 bytes (fewer when it is shorter)
 };
 
 class CMJGameScene : public engine::GameBase, public CMJTileTests {
@@ -59,8 +59,12 @@ public:
     virtual int ViewToChair(int view) const { return m_geometry.ViewToChair(view); }
     virtual int NextView(int view) const { return m_geometry.NextView(view); }
     virtual int PrevView(int view) const { return m_geometry.PrevView(view); }
-    virtual void GetSideViews(int view, int& a, int& b) const { m_geometry.AdjacentViews(view, a, b); }
-    virtual void GetOtherViews(int view, int& a, int& b) const { m_geometry.OtherViews(view, a, b); }
+    virtual void GetSideViews(int view, int& a, int& b) const {
+        m_geometry.AdjacentViews(view, a, b);
+    }
+    virtual void GetOtherViews(int view, int& a, int& b) const {
+        m_geometry.OtherViews(view, a, b);
+    }
     // The table view's size; 0 without a host (no main window).
     virtual int GetTableViewWidth() const { return m_geometry.GetTableViewWidth(); }
     virtual int GetTableViewHeight() const { return m_geometry.GetTableViewHeight(); }
@@ -219,7 +223,9 @@ public:
     void OnInitDone() override;
 
     // ---- records
-    MJTileInfo* GetTileRecord(int area, int view, int index) { return m_tiles.GetTileRecord(area, view, index); }
+    MJTileInfo* GetTileRecord(int area, int view, int index) {
+        return m_tiles.GetTileRecord(area, view, index);
+    }
     virtual void InsertDrawnTile(int view) { m_tiles.InsertDrawnTile(view, *this); }
     virtual void MarkGangChoices() { m_tiles.MarkGangChoices(); }
 
@@ -232,8 +238,12 @@ public:
     virtual void ReleaseRecordBinding(MJTileInfo* record);
     virtual void ReleaseAllBindings();
     virtual void CheckBindings();
-    MJBinding* Binding(int index) { return index >= 1 && index <= kBindingCount ? &m_bindings[size_t(index)] : nullptr; }
-    MJTileControl* TileControl(int index) { return index >= 1 && index <= kTileControlCount ? &m_tileControls[size_t(index)] : nullptr; }
+    MJBinding* Binding(int index) {
+        return index >= 1 && index <= kBindingCount ? &m_bindings[size_t(index)] : nullptr;
+    }
+    MJTileControl* TileControl(int index) {
+        return index >= 1 && index <= kTileControlCount ? &m_tileControls[size_t(index)] : nullptr;
+    }
 
     // ---- engine-message dispatchers (each answers the engine's free-the-data word)
     virtual int OnTileEvent(uint32_t code, engine::MessageData& data, uint32_t target);
@@ -241,7 +251,10 @@ public:
     virtual int OnSystemEvent(uint32_t code, engine::MessageData& data, uint32_t target);
     virtual int OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t target);
     // Codes no dispatcher takes (the game layer quits on 210064).
-    virtual int OnOtherMessage(uint32_t /*code*/, engine::MessageData& /*data*/, uint32_t /*target*/) { return 1; }
+    virtual int OnOtherMessage(uint32_t /*code*/, engine::MessageData& /*data*/,
+                               uint32_t /*target*/) {
+        return 1;
+    }
     // The event code a tile control's click (slot 8) gets now; 0 none.
     virtual uint32_t TileClickCode() const;
 
@@ -289,14 +302,18 @@ public:
     virtual void ResetSeatPanels();
     virtual int ShowSeatIcons(int view);
     virtual void SetSeatIcon(int view, int value);
-    int GetSeatIcon(int view, int i) const { return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0; }
+    int GetSeatIcon(int view, int i) const {
+        return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0;
+    }
     // The kind-1 icon of the seat-mark table: the banker mark.
     struct SeatMark {
         int kind = 0;
         std::string name, picture;
         int width = 0, height = 0;
     };
-    const SeatMark& GetSeatMark(int i) const { return m_seatMarks[size_t(i < 0 || i >= 50 ? 0 : i)]; }
+    const SeatMark& GetSeatMark(int i) const {
+        return m_seatMarks[size_t(i < 0 || i >= 50 ? 0 : i)];
+    }
     uint32_t WaitNoticeEntity() const { return m_nWaitNotice; }
 
     // ---- toolbar
@@ -313,8 +330,10 @@ public:
     virtual void LoadSkinPictures(const std::string& name);
     virtual void ReleaseSkinPictures();
     virtual void SetTileMetrics();
-    virtual uint32_t CreateImageButton(int x, int y, const engine::ImageInfo& info, uint32_t event, uint32_t key);
-    virtual uint32_t CreateTextButton(int x, int y, const engine::ImageInfo& info, uint32_t event, const std::string& text, uint32_t textColour);
+    virtual uint32_t CreateImageButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
+                                       uint32_t key);
+    virtual uint32_t CreateTextButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
+                                      const std::string& text, uint32_t textColour);
     virtual void CreateToolbarButtons();
     virtual void CreateClockEntities();
     virtual void CreateTileEntities();
@@ -330,13 +349,18 @@ public:
     uint32_t Picture(const std::string& description) const;
     const MJTileMetrics& Metrics() const { return m_metrics; }
     int GetStyleIndex() const { return m_nStyle; }
-    const std::string& GetStyleName(int i) const { return m_styleNames[size_t(i < 0 || i > 2 ? 0 : i)]; }
+    const std::string& GetStyleName(int i) const {
+        return m_styleNames[size_t(i < 0 || i > 2 ? 0 : i)];
+    }
     const std::string& GetCurrentStyle() const { return m_currentStyle; }
     int GetMusicOn() const { return m_bMusic; }
     int GetTimeoutCount() const { return m_nTimeouts; }
     void SetTimeoutCount(int n) { m_nTimeouts = n; }
     int GetSelectMode() const { return m_nSelectMode; }
-    void SetSelectMode(int mode) { m_nSelectMode = mode; RebindTileControls(); }
+    void SetSelectMode(int mode) {
+        m_nSelectMode = mode;
+        RebindTileControls();
+    }
     int GetClockPosition() const { return m_nClockPos; }
     void SetClockPosition(int p) { m_nClockPos = p; }
 

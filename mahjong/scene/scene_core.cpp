@@ -45,19 +45,25 @@ int CMJGameScene::SortKey(int id) const {
 int CMJGameScene::CheckPeng(const int32_t* hand, int tile, int32_t* out) const {
     int a, b;
     GetJokers(a, b);
-    return (rules::MJ_CanPeng(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out) & 1) ? 1 : 0;
+    return (rules::MJ_CanPeng(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out) & 1)
+               ? 1
+               : 0;
 }
 
 int CMJGameScene::CheckGang(const int32_t* hand, int tile, int32_t* out) const {
     int a, b;
     GetJokers(a, b);
-    return (rules::MJ_CanMingGang(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out) & 2) ? 1 : 0;
+    return (rules::MJ_CanMingGang(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out) & 2)
+               ? 1
+               : 0;
 }
 
 int CMJGameScene::CheckChi(const int32_t* hand, int tile, int32_t* out) const {
     int a, b;
     GetJokers(a, b);
-    return (rules::MJ_CanChi(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out, kHandRecords) & 4)
+    return (rules::MJ_CanChi(hand, kHandRecords, tile, a, b, int32_t(GetGameFlags()), out,
+                             kHandRecords) &
+            4)
                ? 1
                : 0;
 }

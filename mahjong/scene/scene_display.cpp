@@ -71,11 +71,21 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
     int32_t words[8] = {};
     if (data.owned() && data.block()) std::memcpy(words, data.block(), sizeof words);
     switch (code) {
-        case 210002: OnDiceDone(); break;
-        case 210003: DealStep(words[0]); break;
-        case 210004: RevealOpeningFlowers(); break;
-        case 210005: OnSeatFlowersRevealed(words[0]); break;
-        case 210006: OnDealingFinished(); break;
+        case 210002:
+            OnDiceDone();
+            break;
+        case 210003:
+            DealStep(words[0]);
+            break;
+        case 210004:
+            RevealOpeningFlowers();
+            break;
+        case 210005:
+            OnSeatFlowersRevealed(words[0]);
+            break;
+        case 210006:
+            OnDealingFinished();
+            break;
         case 210008: {
             MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
             slot->nCode = words[1];
@@ -84,8 +94,11 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             OnDrawnTileArrived(words[1], words[2]);
             break;
         }
-        case 210007: OnDrawnTileArrived(words[1], words[2]); break;
-        default: break;
+        case 210007:
+            OnDrawnTileArrived(words[1], words[2]);
+            break;
+        default:
+            break;
     }
     return 1;
 }
@@ -114,7 +127,8 @@ void CMJGameScene2::ShowFloatingTip(const std::string& text) {
     const engine::MouseState* mouse = GetMouseState();
     const int mx = mouse ? mouse->x : 0, my = mouse ? mouse->y : 0;
     tip->Fill();
-    tip->PasteImage(0, 0, note.resourceId, note.sx, note.sy, note.width, note.height, 0, 0, 0.0, 1.0, kMagentaKey);
+    tip->PasteImage(0, 0, note.resourceId, note.sx, note.sy, note.width, note.height, 0, 0, 0.0,
+                    1.0, kMagentaKey);
     tip->SetTextColor(0xFF0000);
     tip->DrawText(note.width / 4, note.height / 4, text);
     tip->SetPosition(mx + note.width / 2, my);
@@ -148,7 +162,8 @@ int CMJGameScene2::ShowSeatIcons(int view) {
             icon->Hide();
             continue;
         }
-        icon->SetImage(Picture(mark.picture), (word - 1) * 30, 0, mark.width, mark.height, kMagentaKey);
+        icon->SetImage(Picture(mark.picture), (word - 1) * 30, 0, mark.width, mark.height,
+                       kMagentaKey);
         icon->Show();
         icon->ApplyTransform();
         ++shown;

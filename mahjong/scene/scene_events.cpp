@@ -94,19 +94,41 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
     // Any button but a hover ends the count of missed turns.
     if (code != 210036 && code != 210040) m_nTimeouts = 0;
     switch (code) {
-        case 210023: OnBtnStart(); break;
-        case 210024: AskToSeeTiles(); break;
-        case 210025: OnBtnChi(); break;
-        case 210026: OnBtnPeng(); break;
-        case 210027: OnBtnGang(); break;
-        case 210028: OnBtnHu(); break;
-        case 210029: OnBtnPass(); break;
-        case 210030: ToggleMusic(); break;
-        case 210031: NextSkin(); break;
-        case 210032: SortHandButton(); break;
+        case 210023:
+            OnBtnStart();
+            break;
+        case 210024:
+            AskToSeeTiles();
+            break;
+        case 210025:
+            OnBtnChi();
+            break;
+        case 210026:
+            OnBtnPeng();
+            break;
+        case 210027:
+            OnBtnGang();
+            break;
+        case 210028:
+            OnBtnHu();
+            break;
+        case 210029:
+            OnBtnPass();
+            break;
+        case 210030:
+            ToggleMusic();
+            break;
+        case 210031:
+            NextSkin();
+            break;
+        case 210032:
+            SortHandButton();
+            break;
         case 210033:
         case 210034:
-        case 210035: ToggleAutoPlay(); break;
+        case 210035:
+            ToggleAutoPlay();
+            break;
         case 210036: {
             m_geometry.PlaySoundRes(29011, 1);
             engine::GameKernel* k = Kernel();
@@ -115,20 +137,33 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
                 if (engine::Entity* e = EntityOf(c->entityId)) e->SetAlpha(1.0);
             break;
         }
-        case 210037: SaveScreenshot(); break;
-        case 210038: ChangeTable(); break;
-        case 210039: RequestTableOption(); break;
-        default: break;  // 210040
+        case 210037:
+            SaveScreenshot();
+            break;
+        case 210038:
+            ChangeTable();
+            break;
+        case 210039:
+            RequestTableOption();
+            break;
+        default:
+            break;  // 210040
     }
     return 1;
 }
 
 int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t) {
     switch (code) {
-        case 210044: case 210045: case 210046: case 210047:
+        case 210044:
+        case 210045:
+        case 210046:
+        case 210047:
             if (m_pHost) m_pHost->AppendChatLine("111\r\n");
             break;
-        case 210048: case 210049: case 210050: case 210051:
+        case 210048:
+        case 210049:
+        case 210050:
+        case 210051:
             if (m_pHost) m_pHost->AppendChatLine("222\r\n");
             break;
         case 210054:
@@ -136,7 +171,8 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
             break;
         case 210055:
             // The toolbar button's tip text travels as a heap text.
-            if (data.owned() && data.block()) ShowFloatingTip(static_cast<const char*>(data.block()));
+            if (data.owned() && data.block())
+                ShowFloatingTip(static_cast<const char*>(data.block()));
             return 0;
         case 210056:
             HideFloatingTip();
@@ -211,7 +247,8 @@ void CMJGameScene2::SaveScreenshot() {
         return;
     }
     char line[1024];
-    std::snprintf(line, sizeof line, "<c=255>[系统]：<c=%d>游戏截图已保存到%s\r\n", 0xFF0000, path.c_str());
+    std::snprintf(line, sizeof line, "<c=255>[系统]：<c=%d>游戏截图已保存到%s\r\n", 0xFF0000,
+                  path.c_str());
     m_pHost->AppendChatLine(line);
 }
 
@@ -268,16 +305,35 @@ void CMJGameScene2::GetButtonPicture(MJRect& out, uint32_t code) const {
     const int w2 = m_metrics.toolCell[0], h2 = m_metrics.toolCell[1];
     int x = -1, height = 0, width = 0;
     switch (code) {
-        case 210026: x = 0, width = w, height = h; break;
-        case 210027: x = w, width = w, height = h; break;
-        case 210025: x = 2 * w, width = w, height = h; break;
-        case 210028: x = 3 * w, width = w, height = h; break;
-        case 210029: x = 4 * w, width = w, height = h; break;
-        case 210030: x = 2 * w2, width = w2, height = h2; break;
-        case 210031: x = 3 * w2, width = w2, height = h2; break;
-        case 210032: x = 4 * w2, width = w2, height = h2; break;
-        case 210033: x = 5 * w2, width = w2, height = h2; break;
-        default: return;  // the rectangle stays as it was
+        case 210026:
+            x = 0, width = w, height = h;
+            break;
+        case 210027:
+            x = w, width = w, height = h;
+            break;
+        case 210025:
+            x = 2 * w, width = w, height = h;
+            break;
+        case 210028:
+            x = 3 * w, width = w, height = h;
+            break;
+        case 210029:
+            x = 4 * w, width = w, height = h;
+            break;
+        case 210030:
+            x = 2 * w2, width = w2, height = h2;
+            break;
+        case 210031:
+            x = 3 * w2, width = w2, height = h2;
+            break;
+        case 210032:
+            x = 4 * w2, width = w2, height = h2;
+            break;
+        case 210033:
+            x = 5 * w2, width = w2, height = h2;
+            break;
+        default:
+            return;  // the rectangle stays as it was
     }
     out = {x, 0, x + width, height};
 }
@@ -287,7 +343,8 @@ void CMJGameScene2::SetButtonEnabled(engine::ControlData* control, bool on) {
     engine::Entity* e = EntityOf(control->entityId);
     if (on) {
         if (e) e->SetAlpha(0.8);
-        if (e && e->GetType() == engine::ENT_IMAGE) static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF);
+        if (e && e->GetType() == engine::ENT_IMAGE)
+            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF);
         control->SetEvent(2, 210036, 0, control->id);
         for (uint32_t slot : {3u, 4u, 5u, 8u}) control->SetEventEx(slot, 0x23, 0, 0);
     } else {

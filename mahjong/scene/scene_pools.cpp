@@ -93,7 +93,8 @@ void CMJGameScene2::ReleaseBinding(MJTileInfo* record, MJBinding* binding) {
     binding->code = kHiddenTile;
     if (engine::Entity* e = EntityOf(binding->entityId)) {
         e->SetAlpha(1.0);
-        if (e->GetType() == engine::ENT_IMAGE) static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
+        if (e->GetType() == engine::ENT_IMAGE)
+            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
         e->Hide();
     }
     if (MJTileControl* tc = TileControl(binding->control)) {
@@ -132,7 +133,8 @@ void CMJGameScene2::CheckBindings() {
         } else if (r->nObject != i) {
             char line[256];
             std::snprintf(line, sizeof line,
-                          "麻将实体绑定错误，一个重复的可用绑定:mj->nObject:%d,i:%d\r\n", r->nObject, i);
+                          "麻将实体绑定错误，一个重复的可用绑定:mj->nObject:%d,i:%d\r\n",
+                          r->nObject, i);
             engine::WriteLogText(line);
         }
     }

@@ -29,11 +29,11 @@ struct CommonPicture {
     uint32_t key;  // COLORREF
 };
 const CommonPicture kCommonPictures[] = {
-    {"start.bmp", "开始", kMagentaKey},       {"AskKanPai.bmp", "看牌", kMagentaKey},
-    {"clock_digit.bmp", "数字", 0x00FF00},    {"dnxb.png", "东南西北", kMagentaKey},
-    {"buff.bmp", "BUFF", kMagentaKey},        {"arrowhead.bmp", "系统栏箭头", kMagentaKey},
-    {"Autoplay.bmp", "托管", kMagentaKey},    {"hu.bmp", "胡牌", kMagentaKey},
-    {"note.bmp", "说明板", kMagentaKey},      {"hand.png", "手", kMagentaKey},
+    {"start.bmp", "开始", kMagentaKey},    {"AskKanPai.bmp", "看牌", kMagentaKey},
+    {"clock_digit.bmp", "数字", 0x00FF00}, {"dnxb.png", "东南西北", kMagentaKey},
+    {"buff.bmp", "BUFF", kMagentaKey},     {"arrowhead.bmp", "系统栏箭头", kMagentaKey},
+    {"Autoplay.bmp", "托管", kMagentaKey}, {"hu.bmp", "胡牌", kMagentaKey},
+    {"note.bmp", "说明板", kMagentaKey},   {"hand.png", "手", kMagentaKey},
     {"partical.png", "粒子", kMagentaKey},
 };
 
@@ -51,7 +51,8 @@ engine::ButtonSkin CMJGameScene2::SkinOf(const std::vector<engine::ImageInfo>& p
 
 void CMJGameScene2::RefillFrames() {
     const engine::ButtonSkin operation = SkinOf(m_operationPieces), system = SkinOf(m_systemPieces);
-    for (auto [frame, skin] : {std::pair{m_made.operationBar, &operation}, std::pair{m_made.systemBar, &system}}) {
+    for (auto [frame, skin] :
+         {std::pair{m_made.operationBar, &operation}, std::pair{m_made.systemBar, &system}}) {
         if (!frame) continue;
         frame->SetSlotCount(-1, skin, 0);
         frame->Show();
@@ -75,12 +76,14 @@ void CMJGameScene2::LoadStylePicture(const char* file, const char* description) 
 }
 
 void CMJGameScene2::SetSkinFolder(const std::string& name) {
-    const std::string folder = (m_pHost ? m_pHost->GetProgramFolder() : engine::GetModuleFolder()) + "skins/" + name + "/";
+    const std::string folder =
+        (m_pHost ? m_pHost->GetProgramFolder() : engine::GetModuleFolder()) + "skins/" + name + "/";
     engine::GetResourceManager().SetRootDir(folder);
 }
 
 void CMJGameScene2::SetSoundFolder(const std::string& name) {
-    const std::string folder = (m_pHost ? m_pHost->GetProgramFolder() : engine::GetModuleFolder()) + "sound/" + name + "/";
+    const std::string folder =
+        (m_pHost ? m_pHost->GetProgramFolder() : engine::GetModuleFolder()) + "sound/" + name + "/";
     if (engine::GameKernel* k = Kernel()) k->GetSoundPlayer().SetSoundDir(folder);
 }
 
@@ -122,10 +125,11 @@ void CMJGameScene2::LoadSkinPictures(const std::string& name) {
 }
 
 void CMJGameScene2::ReleaseSkinPictures() {
-    static const char* const kStyle[] = {"桌面", "牌墙背面0", "牌墙背面1", "牌墙正面0", "牌墙正面1", "背面0",
-                                         "背面1", "正面大图", "正面中图0", "正面中图1", "正面中图2", "正面中图3",
-                                         "侧面0", "侧面1", "侧面2", "计时钟", "钟指针", "财神", "碰杠吃胡过",
-                                         "操作栏左", "操作栏中", "操作栏右", "系统栏左", "系统栏中", "系统栏右"};
+    static const char* const kStyle[] = {
+        "桌面",     "牌墙背面0", "牌墙背面1", "牌墙正面0", "牌墙正面1",  "背面0",    "背面1",
+        "正面大图", "正面中图0", "正面中图1", "正面中图2", "正面中图3",  "侧面0",    "侧面1",
+        "侧面2",    "计时钟",    "钟指针",    "财神",      "碰杠吃胡过", "操作栏左", "操作栏中",
+        "操作栏右", "系统栏左",  "系统栏中",  "系统栏右"};
     for (const char* name : kStyle)
         for (auto& entry : m_pictures)
             if (entry.first == name && entry.second) {
@@ -148,16 +152,19 @@ void CMJGameScene2::LoadGameSettings() {
     for (int n = 1; n <= 12; ++n) {
         const std::string file = "dice" + std::to_string(n) + ".bmp";
         const std::string description = "骰子" + std::to_string(n);
-        m_pictures.push_back({description, LoadImageResource(file, true, description, 0xFF0000, 1)});
+        m_pictures.push_back(
+            {description, LoadImageResource(file, true, description, 0xFF0000, 1)});
     }
     for (const auto& p : kCommonPictures)
-        m_pictures.push_back({p.description, LoadImageResource(p.file, true, p.description, p.key, 1)});
+        m_pictures.push_back(
+            {p.description, LoadImageResource(p.file, true, p.description, p.key, 1)});
     m_operationPieces.clear();
     m_systemPieces.clear();
     const std::string ini = m_pHost ? m_pHost->GetGameIniPath() : std::string();
     for (int i = 0; i < 3; ++i) {
         const std::string key = "Style" + std::to_string(i);
-        m_styleNames[size_t(i)] = platform::profileString("SKIN", key, "Classic", ini).substr(0, 255);
+        m_styleNames[size_t(i)] =
+            platform::profileString("SKIN", key, "Classic", ini).substr(0, 255);
     }
     m_nStyle = platform::getProfileInt("SKIN", "Default", 0, ini);
     // Only 0, 1 and 2 name a style; any other index takes the first.
@@ -177,8 +184,8 @@ void CMJGameScene2::SaveGameSettings() {
         engine::WriteLog("游戏设置保存失败:%s", ini.c_str());
 }
 
-uint32_t CMJGameScene2::CreateImageButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
-                                          uint32_t key) {
+uint32_t CMJGameScene2::CreateImageButton(int x, int y, const engine::ImageInfo& info,
+                                          uint32_t event, uint32_t key) {
     engine::GameKernel* k = Kernel();
     // Image buttons stand on layer 4, above the tiles.
     engine::ImageEntity* e =
@@ -196,12 +203,14 @@ uint32_t CMJGameScene2::CreateImageButton(int x, int y, const engine::ImageInfo&
     return c->id;
 }
 
-uint32_t CMJGameScene2::CreateTextButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
-                                         const std::string& text, uint32_t textColour) {
+uint32_t CMJGameScene2::CreateTextButton(int x, int y, const engine::ImageInfo& info,
+                                         uint32_t event, const std::string& text,
+                                         uint32_t textColour) {
     engine::AdvButton* b = CreateAdvancedButton(event, 0, x, y, info.width, info.height, false);
     if (!b) return 0;
     b->SetCaptionColor(textColour, false);
-    b->SetStateImages({info.resourceId, info.sx, info.sy, info.width, info.height, 0}, 0.0, 1.0, false);
+    b->SetStateImages({info.resourceId, info.sx, info.sy, info.width, info.height, 0}, 0.0, 1.0,
+                      false);
     b->SetText(0, 0, text, true);
     return b->ControlId();
 }
@@ -245,7 +254,8 @@ void CMJGameScene2::CreateToolbarButtons() {
         MJRect r;
         GetButtonPicture(r, tools[i].code);
         engine::ImageInfo info = GetImageInfo(Picture("BUFF"), 0);
-        info.sx = r.left, info.sy = r.top, info.width = r.right - r.left, info.height = r.bottom - r.top;
+        info.sx = r.left, info.sy = r.top, info.width = r.right - r.left,
+        info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
     if (engine::AdvButton* shot = CreateAdvancedButton(210037, 0, -100, -100, 30, 30, false)) {
@@ -264,8 +274,9 @@ void CMJGameScene2::CreateToolbarButtons() {
         c->SetEvent(13, 13, 0, c->entityId);
     }
     const engine::ImageInfo arrow = GetImageInfo(Picture("系统栏箭头"), 0);
-    if (engine::ImageEntity* e = CreateImageEntity(kLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy,
-                                                   arrow.width, arrow.height, kMagentaKey)) {
+    if (engine::ImageEntity* e =
+            CreateImageEntity(kLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy, arrow.width,
+                              arrow.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         e->SetZ((bar ? bar->GetZ() : 0) + 100);
         e->ApplyTransform();
@@ -278,8 +289,8 @@ void CMJGameScene2::CreateTileEntities() {
     const uint32_t large = Picture("正面大图");
     const int w = m_metrics.largeWidth, h = m_metrics.largeHeight;
     auto make = [&]() -> uint32_t {
-        engine::ImageEntity* e =
-            CreateImageEntity(kLayer, -100, -100, large, w * GetFaceIndex(kHiddenTile), 0, w, h, kMagentaKey);
+        engine::ImageEntity* e = CreateImageEntity(
+            kLayer, -100, -100, large, w * GetFaceIndex(kHiddenTile), 0, w, h, kMagentaKey);
         return e ? e->GetId() : 0;
     };
     for (int i = 0; i <= kBindingCount; ++i) {
@@ -303,8 +314,10 @@ void CMJGameScene2::CreateClockEntities() {
     const uint32_t face = Picture("计时钟"), hand = Picture("钟指针"), digits = Picture("数字");
     engine::ImageEntity* f = CreateImageEntity(kLayer, -500, -500, face, 0, 0, 65, 65, kMagentaKey);
     engine::ImageEntity* h = CreateImageEntity(kLayer, -500, -500, hand, 0, 0, 56, 56, kMagentaKey);
-    engine::ImageEntity* d0 = CreateImageEntity(kLayer, -504, -500, digits, 0, 0, 8, 17, kMagentaKey);
-    engine::ImageEntity* d1 = CreateImageEntity(kLayer, -496, -500, digits, 0, 0, 8, 17, kMagentaKey);
+    engine::ImageEntity* d0 =
+        CreateImageEntity(kLayer, -504, -500, digits, 0, 0, 8, 17, kMagentaKey);
+    engine::ImageEntity* d1 =
+        CreateImageEntity(kLayer, -496, -500, digits, 0, 0, 8, 17, kMagentaKey);
     if (!k || !f || !h || !d0 || !d1) return;
     f->SetZ(5000);
     h->SetZ(5001);
@@ -324,7 +337,8 @@ void CMJGameScene2::CreateStakePlane() {
     MJRect r;
     GetStakeTextRect(r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    if (engine::PlaneEntity* p = CreatePlaneEntity(kLayer, r.left + w / 2, r.top + h / 2, w, h, kMagentaKey)) {
+    if (engine::PlaneEntity* p =
+            CreatePlaneEntity(kLayer, r.left + w / 2, r.top + h / 2, w, h, kMagentaKey)) {
         p->SetZ(100);
         m_made.stake = p->GetId();
     }
@@ -335,7 +349,8 @@ void CMJGameScene2::CreateSeatMarks() {
     m_seatMarks[1] = {1, "庄家", "BUFF", 30, 30};
     const uint32_t winds = Picture("东南西北");
     for (int i = 0; i < 4; ++i)
-        if (engine::ImageEntity* e = CreateImageEntity(kLayer, -100, -100, winds, 59 * i, 0, 59, 61, kMagentaKey)) {
+        if (engine::ImageEntity* e =
+                CreateImageEntity(kLayer, -100, -100, winds, 59 * i, 0, 59, 61, kMagentaKey)) {
             e->SetZ(30);
             e->SetAlpha(0.7);
             m_made.windMarks[i] = e->GetId();
@@ -353,7 +368,8 @@ void CMJGameScene2::CreateSeatPanels() {
         panel->SetRotation(kTurn[v]);
         m_made.panels[v] = panel->GetId();
         for (int i = 0; i < 10; ++i)
-            if (engine::ImageEntity* icon = CreateImageEntity(kLayer, -100, -100, buff, 0, 0, 30, 30, kMagentaKey)) {
+            if (engine::ImageEntity* icon =
+                    CreateImageEntity(kLayer, -100, -100, buff, 0, 0, 30, 30, kMagentaKey)) {
                 icon->SetZ(2001);
                 k->LinkChildEntity(panel, icon, 0x1C06F);
                 m_made.icons[v][i] = icon->GetId();
@@ -384,20 +400,23 @@ void CMJGameScene2::CreateAutoPlayEntities() {
     MJRect centre;
     GetCentreRect(centre);
     const engine::ImageInfo a = GetImageInfo(Picture("托管"), 0);
-    if (engine::PlaneEntity* p = CreatePlaneEntity(kLayer, (centre.left + centre.right) / 2,
-                                                   (centre.top + centre.bottom) / 2, a.width, a.height, kMagentaKey)) {
+    if (engine::PlaneEntity* p =
+            CreatePlaneEntity(kLayer, (centre.left + centre.right) / 2,
+                              (centre.top + centre.bottom) / 2, a.width, a.height, kMagentaKey)) {
         p->PasteImage(0, 0, a.resourceId, 0, 0, a.width, a.height, 0, 0, 0.0, 1.0, kMagentaKey);
         p->SetZ(5010);
         m_made.autoPlay = p->GetId();
     }
     const engine::ImageInfo n = GetImageInfo(Picture("说明板"), 0);
-    if (engine::PlaneEntity* p = CreatePlaneEntity(kLayer, -100, -100, n.width, n.height, kMagentaKey)) {
+    if (engine::PlaneEntity* p =
+            CreatePlaneEntity(kLayer, -100, -100, n.width, n.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         p->SetZ((bar ? bar->GetZ() : 0) + 50);
         m_made.note = p->GetId();
     }
     const engine::ImageInfo h = GetImageInfo(Picture("手"), 0);
-    engine::ImageEntity* hand = CreateImageEntity(kLayer, -100, -100, h.resourceId, 0, 0, h.width, h.height, kMagentaKey);
+    engine::ImageEntity* hand =
+        CreateImageEntity(kLayer, -100, -100, h.resourceId, 0, 0, h.width, h.height, kMagentaKey);
     if (!hand) return;
     hand->SetZ(3000);
     m_made.hand = hand->GetId();

@@ -14,23 +14,23 @@ namespace hqlv::mahjong {
 
 // 27 signed words (108 bytes); the unnamed words are kept so the record keeps its size.
 struct MJTileInfo {
-    int32_t nCode = 0;      // tile id 0-151; 200 the hidden tile
-    int32_t nX = 0;         // position relative to the area's origin
+    int32_t nCode = 0;  // tile id 0-151; 200 the hidden tile
+    int32_t nX = 0;     // position relative to the area's origin
     int32_t nY = 0;
-    int32_t nFace = 0;      // 0 face down, 1 laid face up, 2 standing
-    int32_t nDirection = 0; // which view's pictures draw it
-    int32_t bHand = 0;      // part of the concealed hand
+    int32_t nFace = 0;       // 0 face down, 1 laid face up, 2 standing
+    int32_t nDirection = 0;  // which view's pictures draw it
+    int32_t bHand = 0;       // part of the concealed hand
     int32_t bSelected = 0;
     int32_t nWord7 = 0;
     int32_t bPresent = 0;
-    int32_t bLocked = 0;    // own hand: not choosable now
-    int32_t nMeld = 0;      // 0 none, 1 peng, 2 gang, 3 chi
+    int32_t bLocked = 0;  // own hand: not choosable now
+    int32_t nMeld = 0;    // 0 none, 1 peng, 2 gang, 3 chi
     int32_t nView = 0;
     int32_t nWord12 = 0;
-    int32_t bJoker = 0;     // a joker appended at the end instead of sorted in
-    int32_t bWinning = 0;   // showcase: drawn with the hu picture
-    int32_t bClaimed = 0;   // own peng: the tile taken from the giver
-    int32_t nObject = 0;    // binding index 1-336, 0 none
+    int32_t bJoker = 0;    // a joker appended at the end instead of sorted in
+    int32_t bWinning = 0;  // showcase: drawn with the hu picture
+    int32_t bClaimed = 0;  // own peng: the tile taken from the giver
+    int32_t nObject = 0;   // binding index 1-336, 0 none
     int32_t nZ = 0;
     int32_t nWords[9] = {};
 };

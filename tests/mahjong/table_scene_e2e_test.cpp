@@ -21,7 +21,8 @@ std::map<std::string, size_t> EngineLogSizes(const std::string& folder) {
     std::map<std::string, size_t> sizes;
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
         const std::string name = e.path().filename();
-        if (name.rfind("Game", 0) == 0 && e.path().extension() == ".log") sizes[e.path()] = e.file_size();
+        if (name.rfind("Game", 0) == 0 && e.path().extension() == ".log")
+            sizes[e.path()] = e.file_size();
     }
     return sizes;
 }
@@ -42,10 +43,12 @@ TEST(TableSceneEndToEnd, TheRealSceneStartsFromTheBuiltProgramFolder) {
     ASSERT_TRUE(server.Start());
     const std::string program = std::string(HQLV_BUILD_DIR) + "/mahjong";
     const auto before = EngineLogSizes(program);
-    const std::string shot = std::string(HQLV_BUILD_DIR) + "/table-scene-e2e." + std::to_string(getpid()) + ".png";
+    const std::string shot =
+        std::string(HQLV_BUILD_DIR) + "/table-scene-e2e." + std::to_string(getpid()) + ".png";
     e2e::HallRun run("scene");
     ASSERT_TRUE(run.Start(server.Port(), {"QT_QPA_PLATFORM=offscreen", "HQLV_SCREENSHOT=" + shot}));
-    EXPECT_TRUE(e2e::WaitFor([&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 60000))
+    EXPECT_TRUE(e2e::WaitFor(
+        [&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 60000))
         << run.ClientLog();
     const std::string log = EngineLogSince(program, before);
     EXPECT_NE(log.find("游戏数据初始化开始"), std::string::npos) << log;

@@ -24,8 +24,9 @@ std::string PngFile(const Raster& r) {
         return {};
     }
     png_set_write_fn(png, &out, AppendBytes, Flush);
-    png_set_IHDR(png, info, png_uint_32(r.width), png_uint_32(r.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(r.width), png_uint_32(r.height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < r.height; ++y) {
         for (int x = 0; x < r.width; ++x) {

@@ -9,7 +9,8 @@ namespace hqlv::assetgen {
 
 void Raster::fillRect(int x, int y, int w, int h, uint32_t c) {
     for (int j = std::max(0, y); j < std::min(height, y + h); ++j)
-        for (int i = std::max(0, x); i < std::min(width, x + w); ++i) px[size_t(j) * size_t(width) + size_t(i)] = c;
+        for (int i = std::max(0, x); i < std::min(width, x + w); ++i)
+            px[size_t(j) * size_t(width) + size_t(i)] = c;
 }
 
 void Raster::fillRound(int x, int y, int w, int h, int radius, uint32_t c) {

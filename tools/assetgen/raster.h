@@ -29,7 +29,8 @@ struct Raster {
     Raster(int w, int h, uint32_t fill) : width(w), height(h), px(size_t(w) * size_t(h), fill) {}
     uint32_t at(int x, int y) const { return px[size_t(y) * size_t(width) + size_t(x)]; }
     void set(int x, int y, uint32_t c) {
-        if (x >= 0 && y >= 0 && x < width && y < height) px[size_t(y) * size_t(width) + size_t(x)] = c;
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            px[size_t(y) * size_t(width) + size_t(x)] = c;
     }
     void fillRect(int x, int y, int w, int h, uint32_t c);
     // A filled rectangle whose corners are cut by the radius (hard edge).

@@ -31,27 +31,36 @@ constexpr uint32_t kClear = 0x00FF00FF;  // PNG transparency: the key colour at 
 
 const char* const kNumerals[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九"};
 const char* const kHonours[] = {"东", "南", "西", "北", "中", "发", "白"};
-const char* const kFlowers[] = {"春", "夏", "秋", "冬", "梅", "兰", "竹", "菊",
-                                "琴", "棋", "书", "画"};
+const char* const kFlowers[] = {"春", "夏", "秋", "冬", "梅", "兰",
+                                "竹", "菊", "琴", "棋", "书", "画"};
 
 // Where n small things sit in a w × h box: rows of up to three. Sticks stand side by side
 // up to three; two dots stand one over the other and three run diagonally, as on the tiles.
 std::vector<std::pair<double, double>> Spots(int n, double w, double h, bool dots) {
     if (dots && n == 3) return {{w * 0.22, h / 6}, {w * 0.5, h / 2}, {w * 0.78, h * 5 / 6}};
     std::vector<int> rows;
-    if (dots && n == 2) rows = {1, 1};
-    else if (n <= 3) rows = {n};
-    else if (n == 4) rows = {2, 2};
-    else if (n == 5) rows = {2, 1, 2};
-    else if (n == 6) rows = {3, 3};
-    else if (n == 7) rows = {1, 3, 3};
-    else if (n == 8) rows = {3, 2, 3};
-    else rows = {3, 3, 3};
+    if (dots && n == 2)
+        rows = {1, 1};
+    else if (n <= 3)
+        rows = {n};
+    else if (n == 4)
+        rows = {2, 2};
+    else if (n == 5)
+        rows = {2, 1, 2};
+    else if (n == 6)
+        rows = {3, 3};
+    else if (n == 7)
+        rows = {1, 3, 3};
+    else if (n == 8)
+        rows = {3, 2, 3};
+    else
+        rows = {3, 3, 3};
     std::vector<std::pair<double, double>> out;
     const double rowH = h / double(rows.size());
     for (size_t r = 0; r < rows.size(); ++r) {
         const double colW = w / rows[r];
-        for (int c = 0; c < rows[r]; ++c) out.push_back({colW * (c + 0.5), rowH * (double(r) + 0.5)});
+        for (int c = 0; c < rows[r]; ++c)
+            out.push_back({colW * (c + 0.5), rowH * (double(r) + 0.5)});
     }
     return out;
 }
@@ -61,20 +70,23 @@ void DrawFaceContent(Raster& r, int x, int y, int w, int h, int face) {
     const double cx = x + w / 2.0, cy = y + h / 2.0;
     const int big = std::max(6, std::min(w, h * 2 / 3));
     if (face < 9) {
-        DrawText(r, kNumerals[face], kKai, std::max(6, std::min(w, h / 2)), true, cx, y + h * 0.27, kInk);
+        DrawText(r, kNumerals[face], kKai, std::max(6, std::min(w, h / 2)), true, cx, y + h * 0.27,
+                 kInk);
         DrawText(r, "万", kKai, std::max(6, std::min(w, h / 2)), true, cx, y + h * 0.73, kRed);
     } else if (face < 18) {
         const int n = face - 8;
         const auto spots = Spots(n, w, h, false);
-        const double barW = std::max(1.0, w / 7.0), barH = std::max(2.0, h / double(n <= 3 ? 1.4 : 3.6));
+        const double barW = std::max(1.0, w / 7.0),
+                     barH = std::max(2.0, h / double(n <= 3 ? 1.4 : 3.6));
         for (size_t i = 0; i < spots.size(); ++i) {
             const double sx = x + spots[i].first, sy = y + spots[i].second;
-            const uint32_t c = (n == 1 || (n == 5 && i == 2) || (n == 9 && i % 4 == 0)) ? kRed : kGreen;
+            const uint32_t c =
+                (n == 1 || (n == 5 && i == 2) || (n == 9 && i % 4 == 0)) ? kRed : kGreen;
             r.fillRect(int(std::lround(sx - barW / 2)), int(std::lround(sy - barH / 2)),
                        int(std::lround(barW)), int(std::lround(barH)), c);
             // A band across the middle of each stick.
-            r.fillRect(int(std::lround(sx - barW / 2)), int(std::lround(sy)), int(std::lround(barW)),
-                       1, kTileFace);
+            r.fillRect(int(std::lround(sx - barW / 2)), int(std::lround(sy)),
+                       int(std::lround(barW)), 1, kTileFace);
         }
     } else if (face < 27) {
         const int n = face - 17;
@@ -91,19 +103,21 @@ void DrawFaceContent(Raster& r, int x, int y, int w, int h, int face) {
         if (k == 6) {  // 白: an empty blue frame
             const int fw = std::max(3, w * 3 / 5), fh = std::max(3, h * 3 / 5);
             r.frameRect(int(cx) - fw / 2, int(cy) - fh / 2, fw, fh, kBlue);
-            if (fw > 10) r.frameRect(int(cx) - fw / 2 + 1, int(cy) - fh / 2 + 1, fw - 2, fh - 2, kBlue);
+            if (fw > 10)
+                r.frameRect(int(cx) - fw / 2 + 1, int(cy) - fh / 2 + 1, fw - 2, fh - 2, kBlue);
         } else {
             const uint32_t c = k == 4 ? kRed : k == 5 ? kGreen : kInk;
             DrawText(r, kHonours[k], kKai, big, true, cx, cy, c);
         }
     } else if (face < 46) {
         const int k = face - 34;
-        static const uint32_t colours[] = {Rgb(30, 140, 60), Rgb(200, 40, 40), Rgb(200, 110, 20),
+        static const uint32_t colours[] = {Rgb(30, 140, 60), Rgb(200, 40, 40),  Rgb(200, 110, 20),
                                            Rgb(40, 80, 170), Rgb(190, 40, 110), Rgb(90, 40, 160)};
         DrawText(r, kFlowers[k], kKai, big, true, cx, cy, colours[k % 6]);
     } else {
         r.fillRect(x, y, w, h, kBack);
-        for (int j = y + 2; j < y + h - 1; j += 4) r.fillRect(x + 2, j, std::max(1, w - 4), 1, kBackLine);
+        for (int j = y + 2; j < y + h - 1; j += 4)
+            r.fillRect(x + 2, j, std::max(1, w - 4), 1, kBackLine);
     }
 }
 
@@ -117,7 +131,8 @@ Raster UprightTile(int w, int faceH, int edge, int face, uint32_t key) {
         t.fillRound(0, 1, w, faceH + edge - 2, radius, kEdge);
     }
     t.fillRound(0, 0, w, faceH, radius, kBorder);
-    t.fillRound(1, 1, w - 2, faceH - 2, std::max(1, radius - 1), face == kBackFace ? kBack : kTileFace);
+    t.fillRound(1, 1, w - 2, faceH - 2, std::max(1, radius - 1),
+                face == kBackFace ? kBack : kTileFace);
     const int inset = w >= 30 ? 4 : 2;
     DrawFaceContent(t, inset, inset, w - 2 * inset, faceH - 2 * inset, face);
     // The marker: two by two, just inside the top-left corner of the face.
@@ -247,7 +262,8 @@ Raster TableCloth() {
             const int n = int((seed >> 16) % 9) - 4;
             r.set(x, y, Rgb(24 + n, 96 + n, 60 + n));
         }
-    for (int k = 0; k < 8; ++k) r.frameRect(k, k, r.width - 2 * k, r.height - 2 * k, Rgb(70, 44, 24));
+    for (int k = 0; k < 8; ++k)
+        r.frameRect(k, k, r.width - 2 * k, r.height - 2 * k, Rgb(70, 44, 24));
     r.frameRect(12, 12, r.width - 24, r.height - 24, Rgb(200, 170, 90));
     return r;
 }
@@ -263,7 +279,8 @@ Raster FramePiece(int w, int h, int kind) {
     return r;
 }
 
-Raster PngCells(int cell, int count, const std::function<void(Raster&, int, int)>& draw, int h = 0) {
+Raster PngCells(int cell, int count, const std::function<void(Raster&, int, int)>& draw,
+                int h = 0) {
     Raster r(cell * count, h ? h : cell, kClear);
     for (int i = 0; i < count; ++i) draw(r, i, cell * i);
     return r;
@@ -277,21 +294,29 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
         const std::string common = "skins/Common/", classic = "skins/Classic/";
         for (int n = 1; n <= 12; ++n)
             v.push_back({common + "dice" + std::to_string(n) + ".bmp", [n] { return Dice(n); }});
-        v.push_back({common + "start.bmp", [] { return Button(80, 30, "开始", Rgb(240, 160, 40), Rgb(255, 255, 255), 18); }});
-        v.push_back({common + "AskKanPai.bmp", [] { return Button(80, 30, "看牌", Rgb(60, 150, 200), Rgb(255, 255, 255), 18); }});
+        v.push_back({common + "start.bmp", [] {
+                         return Button(80, 30, "开始", Rgb(240, 160, 40), Rgb(255, 255, 255), 18);
+                     }});
+        v.push_back({common + "AskKanPai.bmp", [] {
+                         return Button(80, 30, "看牌", Rgb(60, 150, 200), Rgb(255, 255, 255), 18);
+                     }});
         v.push_back({common + "clock_digit.bmp", [] {
                          Raster r(80, 17, kPanel);
                          for (int d = 0; d < 10; ++d)
-                             DrawText(r, std::string(1, char('0' + d)), kSans, 16, true, 8 * d + 4.0, 8.5,
-                                      Rgb(255, 210, 60));
+                             DrawText(r, std::string(1, char('0' + d)), kSans, 16, true,
+                                      8 * d + 4.0, 8.5, Rgb(255, 210, 60));
                          return r;
                      }});
         v.push_back({common + "dnxb.png", [] {
-                         return PngCells(59, 4, [](Raster& r, int i, int x) {
-                             r.fillCircle(x + 29.5, 30.5, 28, Rgb(120, 70, 20));
-                             r.fillCircle(x + 29.5, 30.5, 26, Rgb(230, 190, 90));
-                             DrawText(r, kHonours[i], kKai, 36, true, x + 29.5, 30.5, Rgb(120, 20, 20));
-                         }, 61);
+                         return PngCells(
+                             59, 4,
+                             [](Raster& r, int i, int x) {
+                                 r.fillCircle(x + 29.5, 30.5, 28, Rgb(120, 70, 20));
+                                 r.fillCircle(x + 29.5, 30.5, 26, Rgb(230, 190, 90));
+                                 DrawText(r, kHonours[i], kKai, 36, true, x + 29.5, 30.5,
+                                          Rgb(120, 20, 20));
+                             },
+                             61);
                      }});
         v.push_back({common + "buff.bmp", [] {
                          Raster r(180, 30, kKeyMagenta);
@@ -301,7 +326,8 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
                              const uint32_t fill = i == 0 ? Rgb(200, 30, 30) : Rgb(40, 90, 150);
                              r.fillRound(30 * i, 0, 30, 30, 6, Rgb(250, 230, 160));
                              r.fillRound(30 * i + 1, 1, 28, 28, 5, fill);
-                             DrawText(r, faces[i], kSans, 20, true, 30 * i + 15.0, 15, Rgb(255, 255, 255));
+                             DrawText(r, faces[i], kSans, 20, true, 30 * i + 15.0, 15,
+                                      Rgb(255, 255, 255));
                          }
                          return r;
                      }});
@@ -310,7 +336,9 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
                          r.fillTriangle(2, 15, 14, 2, 14, 28, Rgb(240, 200, 90));
                          return r;
                      }});
-        v.push_back({common + "Autoplay.bmp", [] { return Button(120, 40, "托管", Rgb(220, 80, 40), Rgb(255, 250, 220), 26); }});
+        v.push_back({common + "Autoplay.bmp", [] {
+                         return Button(120, 40, "托管", Rgb(220, 80, 40), Rgb(255, 250, 220), 26);
+                     }});
         v.push_back({common + "hu.bmp", [] {
                          Raster r = UprightTile(54, 72, 5, 0, kKeyMagenta);
                          r.fillRect(2, 2, 50, 68, kTileFace);  // no marker: not a strip cell
@@ -382,8 +410,8 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
                      }});
         v.push_back({classic + "PGCHG.png", [] {
                          static const char* const labels[] = {"碰", "杠", "吃", "胡", "过", "取消"};
-                         static const uint32_t fills[] = {Rgb(40, 140, 60), Rgb(40, 90, 170),
-                                                          Rgb(200, 120, 20), Rgb(200, 40, 40),
+                         static const uint32_t fills[] = {Rgb(40, 140, 60),   Rgb(40, 90, 170),
+                                                          Rgb(200, 120, 20),  Rgb(200, 40, 40),
                                                           Rgb(120, 120, 120), Rgb(90, 90, 90)};
                          return PngCells(40, 6, [](Raster& r, int i, int x) {
                              r.fillCircle(x + 20, 20, 19.5, Rgb(250, 230, 160));

@@ -23,7 +23,9 @@ constexpr int kBackFace = 46;
 
 // The face colour of every tile, and the marker colour of face f (0-46).
 constexpr uint32_t kTileFace = Rgb(246, 242, 228);
-constexpr uint32_t MarkerColour(int face) { return Rgb(246, 242, 0xE3 - face); }
+constexpr uint32_t MarkerColour(int face) {
+    return Rgb(246, 242, 0xE3 - face);
+}
 // The face a pixel's marker colour stands for, or -1 when the colour is no marker.
 int FaceOfMarker(uint32_t rgb);
 

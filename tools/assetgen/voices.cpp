@@ -22,16 +22,18 @@ const std::vector<VoiceFolder>& VoiceFolders() {
 
 const std::vector<VoiceWord>& VoiceWords() {
     static const std::vector<VoiceWord> list = [] {
-        std::vector<VoiceWord> v = {{"peng0", "碰"},  {"peng1", "碰了"}, {"gang0", "杠"},
+        std::vector<VoiceWord> v = {{"peng0", "碰"},   {"peng1", "碰了"}, {"gang0", "杠"},
                                     {"gang1", "杠了"}, {"gang2", "开杠"}, {"chi0", "吃"},
-                                    {"chi1", "吃了"}, {"hu0", "胡了"},   {"hu1", "胡"},
-                                    {"hua0", "补花"}, {"hua1", "花"}};
-        static const char* const numerals[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九"};
+                                    {"chi1", "吃了"},  {"hu0", "胡了"},   {"hu1", "胡"},
+                                    {"hua0", "补花"},  {"hua1", "花"}};
+        static const char* const numerals[] = {"一", "二", "三", "四", "五",
+                                               "六", "七", "八", "九"};
         static const char* const suits[] = {"万", "条", "筒"};
         for (int s = 0; s < 3; ++s)
             for (int n = 1; n <= 9; ++n)
                 v.push_back({std::to_string(s * 10 + n), std::string(numerals[n - 1]) + suits[s]});
-        static const char* const honours[] = {"东风", "南风", "西风", "北风", "红中", "发财", "白板"};
+        static const char* const honours[] = {"东风", "南风", "西风", "北风",
+                                              "红中", "发财", "白板"};
         for (int n = 1; n <= 7; ++n) v.push_back({std::to_string(30 + n), honours[n - 1]});
         return v;
     }();
@@ -102,14 +104,17 @@ std::string SpeakWord(const VoiceFolder& folder, const std::string& words) {
     const std::string pitch = std::to_string(folder.pitch);
     const pid_t pid = fork();
     if (pid == 0) {
-        execlp("espeak-ng", "espeak-ng", "-v", folder.voice, "-p", pitch.c_str(), "-s", "200",
-               "-w", path, words.c_str(), static_cast<char*>(nullptr));
+        execlp("espeak-ng", "espeak-ng", "-v", folder.voice, "-p", pitch.c_str(), "-s", "200", "-w",
+               path, words.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "hqlv-assetgen: espeak-ng (voice %s) failed for \"%s\"; is the "
-                     "espeak-ng package installed?\n", folder.voice, words.c_str());
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr,
+                     "hqlv-assetgen: espeak-ng (voice %s) failed for \"%s\"; is the "
+                     "espeak-ng package installed?\n",
+                     folder.voice, words.c_str());
         unlink(path);
         return {};
     }
@@ -130,7 +135,8 @@ bool VoiceFiles(std::vector<ArtFile>& out) {
         for (const auto& word : VoiceWords()) {
             std::string bytes = SpeakWord(folder, word.words);
             if (bytes.empty()) return false;
-            out.push_back({std::string("sound/") + folder.name + "/" + word.file + ".wav", std::move(bytes)});
+            out.push_back(
+                {std::string("sound/") + folder.name + "/" + word.file + ".wav", std::move(bytes)});
         }
     return true;
 }
@@ -144,7 +150,8 @@ std::string TuneFile() {
     std::vector<int16_t> out(size_t(kTuneSeconds) * kSampleRate, 0);
     for (int b = 0; b < 20; ++b) {
         const auto note = synthesize({scale[line[b]], scale[line[b]], 480, false, 3});
-        const auto low = synthesize({scale[bass[b / 2]] / 2, scale[bass[b / 2]] / 2, 980, false, 1.5});
+        const auto low =
+            synthesize({scale[bass[b / 2]] / 2, scale[bass[b / 2]] / 2, 980, false, 1.5});
         for (size_t i = 0; i < note.size() && size_t(b * beat) + i < out.size(); ++i)
             out[size_t(b * beat) + i] = int16_t(out[size_t(b * beat) + i] + note[i] / 2);
         if (b % 2 == 0)

@@ -32,7 +32,9 @@ struct SceneHost : FakeSceneHost {
     }
     int RequestChangeTable(std::string&) override { return ++changeTables; }
     int RequestTableOption(std::string&) override { return ++tableOptions; }
-    void SetViewTimer(uint32_t id, uint32_t ms) override { timers.push_back(int(id) * 100000 + int(ms)); }
+    void SetViewTimer(uint32_t id, uint32_t ms) override {
+        timers.push_back(int(id) * 100000 + int(ms));
+    }
     void KillViewTimer(uint32_t id) override { killed.push_back(int(id)); }
     int GetTableViewWidth() override { return 0; }
 
@@ -44,7 +46,9 @@ struct SceneHost : FakeSceneHost {
     std::vector<int> timers, killed;
 };
 
-inline std::string BuiltProgramFolder() { return std::string(HQLV_BUILD_DIR) + "/mahjong/"; }
+inline std::string BuiltProgramFolder() {
+    return std::string(HQLV_BUILD_DIR) + "/mahjong/";
+}
 inline bool HaveAssets() {
     return std::filesystem::exists(BuiltProgramFolder() + "skins/Classic/mj_large1024.bmp");
 }
@@ -68,7 +72,8 @@ protected:
             for (const char* style : {"Common", "Classic"})
                 std::filesystem::create_directory_symlink(BuiltProgramFolder() + "skins/" + style,
                                                           host.program + "skins/" + style);
-            std::filesystem::create_directory_symlink(BuiltProgramFolder() + "sound", host.program + "sound");
+            std::filesystem::create_directory_symlink(BuiltProgramFolder() + "sound",
+                                                      host.program + "sound");
         }
         host.ini = host.program + "HqLv.ini";
         oldLog = engine::SetEngineLogFolder((root / "log").string());

@@ -53,7 +53,7 @@ TEST_F(SceneTest, PicturesLoadKeyedUnderTheirDescriptions) {
         const char* description;
         int width, height;
     };
-    const Case cases[] = {{"骰子1", 954, 99},  {"骰子12", 954, 99},    {"开始", 80, 30},
+    const Case cases[] = {{"骰子1", 954, 99},  {"骰子12", 954, 99},     {"开始", 80, 30},
                           {"数字", 80, 17},    {"东南西北", 236, 61},   {"BUFF", 180, 30},
                           {"桌面", 744, 710},  {"正面大图", 2538, 77},  {"正面中图1", 1222, 36},
                           {"钟指针", 448, 56}, {"碰杠吃胡过", 240, 40}, {"系统栏右", 12, 36}};
@@ -118,17 +118,21 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_EQ(e->GetWidth(), 54);
     }
     EXPECT_NE(k.FindEntity(made.dragTile), nullptr);
-    for (int i = 1; i <= kTileControlCount; ++i) EXPECT_NE(k.FindControl(scene.TileControl(i)->controlId), nullptr);
+    for (int i = 1; i <= kTileControlCount; ++i)
+        EXPECT_NE(k.FindControl(scene.TileControl(i)->controlId), nullptr);
     ASSERT_NE(made.operationBar, nullptr);
     ASSERT_NE(made.systemBar, nullptr);
     EXPECT_EQ(made.operationBar->Slots().size(), 5u);
     EXPECT_EQ(made.systemBar->Slots().size(), 6u);
     // Operation bar places: pass 0, hu 1, gang 2, peng 3, chi 4.
     const uint32_t order[] = {made.pass, made.hu, made.gang, made.peng, made.chi};
-    for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(made.operationBar->Slots()[i].controlId, order[i]) << i;
-    for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
+    for (uint32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(made.operationBar->Slots()[i].controlId, order[i]) << i;
+    for (uint32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
     // The claim buttons show their cells of the claim strip.
-    auto* peng = static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(made.peng)->entityId));
+    auto* peng =
+        static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(made.peng)->entityId));
     EXPECT_EQ(peng->GetWidth(), 40);
     EXPECT_EQ(k.FindControl(made.peng)->GetEvent(25)->code, 210026u);
     EXPECT_EQ(k.FindControl(made.start)->GetEvent(25)->code, 210023u);
@@ -176,7 +180,8 @@ TEST_F(SceneTest, PoolsRefuseTheNextAfterTheLastWithALogLine) {
 void BindOwnTile(CMJGameScene2& scene, int b, int c, int index, int code) {
     MJTileInfo* r = scene.GetTileRecord(kAreaHand, kOwnView, index);
     *r = MJTileInfo{};
-    r->nCode = code, r->bPresent = 1, r->bHand = 1, r->nFace = 2, r->nView = kOwnView, r->nObject = b;
+    r->nCode = code, r->bPresent = 1, r->bHand = 1, r->nFace = 2, r->nView = kOwnView,
+    r->nObject = b;
     MJBinding* m = scene.Binding(b);
     m->area = kAreaHand, m->view = kOwnView, m->index = index, m->face = 2, m->code = code;
     m->control = c;
@@ -244,7 +249,8 @@ TEST_F(SceneTest, CheckBindingsReleasesChangedRecordsAndLogsADuplicate) {
     for (int i = 1; i < b; ++i) EXPECT_EQ(scene.Binding(i)->area, 0) << changes[i - 1].what;
     EXPECT_EQ(scene.Binding(20)->area, kAreaHand);
     EXPECT_EQ(scene.Binding(21)->area, kAreaHand);
-    EXPECT_NE(Log().find("麻将实体绑定错误，一个重复的可用绑定:mj->nObject:99,i:21"), std::string::npos);
+    EXPECT_NE(Log().find("麻将实体绑定错误，一个重复的可用绑定:mj->nObject:99,i:21"),
+              std::string::npos);
     // A meld-area binding of a concealed record is stale; a meld record is not.
     BindOwnTile(scene, 30, 0, 14, 40);
     scene.Binding(30)->area = kAreaMeld;
@@ -260,20 +266,32 @@ TEST_F(SceneTest, CheckBindingsReleasesChangedRecordsAndLogsADuplicate) {
 
 TEST_F(SceneTest, MessagesGoToTheirDispatcherByRange) {
     struct Probe : CMJGameScene2 {
-        int OnTileEvent(uint32_t c, engine::MessageData&, uint32_t) override { return got.push_back(1000000 + c), 1; }
-        int OnControlEvent(uint32_t c, engine::MessageData&, uint32_t) override { return got.push_back(2000000 + c), 1; }
-        int OnSystemEvent(uint32_t c, engine::MessageData&, uint32_t) override { return got.push_back(3000000 + c), 1; }
-        int OnEngineNotify(uint32_t c, engine::MessageData&, uint32_t) override { return got.push_back(4000000 + c), 0; }
-        int OnOtherMessage(uint32_t c, engine::MessageData&, uint32_t) override { return got.push_back(5000000 + c), 1; }
+        int OnTileEvent(uint32_t c, engine::MessageData&, uint32_t) override {
+            return got.push_back(1000000 + c), 1;
+        }
+        int OnControlEvent(uint32_t c, engine::MessageData&, uint32_t) override {
+            return got.push_back(2000000 + c), 1;
+        }
+        int OnSystemEvent(uint32_t c, engine::MessageData&, uint32_t) override {
+            return got.push_back(3000000 + c), 1;
+        }
+        int OnEngineNotify(uint32_t c, engine::MessageData&, uint32_t) override {
+            return got.push_back(4000000 + c), 0;
+        }
+        int OnOtherMessage(uint32_t c, engine::MessageData&, uint32_t) override {
+            return got.push_back(5000000 + c), 1;
+        }
         std::vector<uint32_t> got;
     } probe;
-    const uint32_t codes[] = {210000, 210001, 210009, 210010, 210022, 210023, 210040, 210041, 210063, 210064, 0};
+    const uint32_t codes[] = {210000, 210001, 210009, 210010, 210022, 210023,
+                              210040, 210041, 210063, 210064, 0};
     for (uint32_t c : codes) {
         engine::MessageData d;
         probe.OnMessage(c, d, 0);
     }
-    EXPECT_EQ(probe.got, (std::vector<uint32_t>{5210000, 3210001, 3210009, 1210010, 1210022, 2210023,
-                                                2210040, 4210041, 4210063, 5210064, 5000000}));
+    EXPECT_EQ(probe.got,
+              (std::vector<uint32_t>{5210000, 3210001, 3210009, 1210010, 1210022, 2210023, 2210040,
+                                     4210041, 4210063, 5210064, 5000000}));
 }
 
 TEST_F(SceneTest, ButtonsButTheHoverAndTheLastEndTheMissedTurnCount) {
@@ -298,8 +316,8 @@ TEST_F(SceneTest, TileClickCodeFollowsSelectModeAndClock) {
         int clock, mode, drawn;
         uint32_t code;
     };
-    const Case cases[] = {{6, 0, 1, 210018}, {6, 0, 0, 0},      {6, 1, 0, 210015}, {6, 2, 0, 210016},
-                          {6, 3, 0, 210017}, {6, 4, 1, 0},      {4, 0, 1, 0},      {0, 3, 0, 0}};
+    const Case cases[] = {{6, 0, 1, 210018}, {6, 0, 0, 0}, {6, 1, 0, 210015}, {6, 2, 0, 210016},
+                          {6, 3, 0, 210017}, {6, 4, 1, 0}, {4, 0, 1, 0},      {0, 3, 0, 0}};
     for (const Case& c : cases) {
         scene.SetClockPosition(c.clock);
         scene.SetSelectMode(c.mode);
@@ -314,10 +332,11 @@ TEST_F(SceneTest, TileControlEventsPerPlayerAndLookerOn) {
     scene.SetClockPosition(6);
     BindOwnTile(scene, 1, 1, 0, 12);  // record 0 present: a drawn tile
     engine::ControlData* c = scene.GetKernel().FindControl(scene.TileControl(1)->controlId);
-    const uint32_t player[][2] = {{2, 210013}, {3, 210014}, {6, 210019}, {7, 210021}, {11, 210020}, {8, 210018}};
+    const uint32_t player[][2] = {{2, 210013}, {3, 210014},  {6, 210019},
+                                  {7, 210021}, {11, 210020}, {8, 210018}};
     for (auto [slot, code] : player) {
         EXPECT_EQ(c->GetEvent(slot)->code, code) << slot;
-        EXPECT_EQ(c->GetEvent(slot)->data, 1u) << slot;  // names the tile control
+        EXPECT_EQ(c->GetEvent(slot)->data, 1u) << slot;    // names the tile control
         EXPECT_EQ(c->GetEvent(slot)->target, 0u) << slot;  // to the scene's message hook
     }
     host.lookerOn = 1;
@@ -367,7 +386,8 @@ TEST_F(SceneTest, NextSkinWithThreeEqualNamesChangesNothing) {
 
 TEST_F(SceneTest, NextSkinTakesTheNextDifferentName) {
     NEED_ASSETS();
-    std::filesystem::create_directory_symlink(BuiltProgramFolder() + "skins/Classic", host.program + "skins/Other");
+    std::filesystem::create_directory_symlink(BuiltProgramFolder() + "skins/Classic",
+                                              host.program + "skins/Other");
     platform::writeProfileString("SKIN", "Style1", "Classic", host.ini);
     platform::writeProfileString("SKIN", "Style2", "Other", host.ini);
     Start();
@@ -488,7 +508,8 @@ TEST_F(SceneTest, AskToSeeTilesOnlyForALookerOnInADeal) {
     EXPECT_EQ(host.sounds.back(), 29010 * 100 + 5);
     ASSERT_EQ(host.chat.size(), 1u);
     EXPECT_EQ(host.chat[0], " <c=2906200>请求西家给我看牌\r\n");
-    engine::Entity* ask = scene.GetKernel().FindEntity(scene.GetKernel().FindControl(scene.Entities().ask)->entityId);
+    engine::Entity* ask =
+        scene.GetKernel().FindEntity(scene.GetKernel().FindControl(scene.Entities().ask)->entityId);
     EXPECT_DOUBLE_EQ(ask->GetAlpha(), 0.3);
     scene.OnTimer(7);
     EXPECT_EQ(host.killed, (std::vector<int>{7}));
@@ -501,7 +522,8 @@ TEST_F(SceneTest, ChangeTableAndTableOptionFollowField13) {
         uint32_t bits;
         int changes, options;
     };
-    const Case cases[] = {{0, 0, 0}, {0x40, 0, 0}, {0x80, 0, 0}, {0xC0, 1, 0}, {0xC2, 0, 1}, {0x2, 0, 1}};
+    const Case cases[] = {{0, 0, 0},    {0x40, 0, 0}, {0x80, 0, 0},
+                          {0xC0, 1, 0}, {0xC2, 0, 1}, {0x2, 0, 1}};
     for (const Case& c : cases) {
         host.changeTables = host.tableOptions = 0;
         host.field13 = c.bits;
@@ -517,7 +539,7 @@ TEST_F(SceneTest, ButtonPicturesCutTheirStrips) {
         uint32_t code;
         int left, right, bottom;
     };
-    const Case cases[] = {{210026, 0, 40, 40},    {210027, 40, 80, 40},  {210025, 80, 120, 40},
+    const Case cases[] = {{210026, 0, 40, 40},    {210027, 40, 80, 40},   {210025, 80, 120, 40},
                           {210028, 120, 160, 40}, {210029, 160, 200, 40}, {210030, 60, 90, 30},
                           {210031, 90, 120, 30},  {210032, 120, 150, 30}, {210033, 150, 180, 30}};
     for (const Case& c : cases) {
@@ -555,7 +577,8 @@ TEST_F(SceneTest, ActionLogKeepsItsIdsWithSequenceAndOwnCount) {
     const auto other = Words(12, {{11, 1}});
     scene.RecordAction(229160, body);  // a draw: the empty hook
     EXPECT_TRUE(scene.ActionLog().empty());
-    for (uint32_t id : {221170u, 229080u, 229185u, 229190u, 229195u, 229197u, 229199u}) scene.RecordGameNotify(id, body);
+    for (uint32_t id : {221170u, 229080u, 229185u, 229190u, 229195u, 229197u, 229199u})
+        scene.RecordGameNotify(id, body);
     scene.RecordGameNotify(229210, body);
     ASSERT_EQ(scene.ActionLog().size(), 7u);
     EXPECT_EQ(scene.OwnActionCount(), 7);

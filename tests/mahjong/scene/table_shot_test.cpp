@@ -24,8 +24,8 @@ bool WritePng(const std::string& path, const std::vector<uint32_t>& px, int w, i
     const bool ok = png && info && !setjmp(png_jmpbuf(png));
     if (ok) {
         png_init_io(png, f);
-        png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {

@@ -28,7 +28,8 @@ TEST(ContactSheet, EveryPictureDrawnThroughTheEngine) {
         engine::ResourceManager& rm = engine::GetResourceManager();
         const size_t slash = file.path.rfind('/');
         rm.SetRootDir(test::ProgramFolder() + file.path.substr(0, slash + 1));
-        const uint32_t id = rm.LoadImage(file.path.substr(slash + 1), "sheet-" + file.path, ".imge", true, 1);
+        const uint32_t id =
+            rm.LoadImage(file.path.substr(slash + 1), "sheet-" + file.path, ".imge", true, 1);
         engine::EnginePicture* loaded = rm.GetPicture(id);
         ASSERT_NE(loaded, nullptr) << file.path;
         engine::EnginePicture& pic = *loaded;

@@ -6,7 +6,9 @@
 
 namespace hqlv::assetgen::test {
 
-inline std::string ProgramFolder() { return std::string(HQLV_BUILD_DIR) + "/mahjong/"; }
+inline std::string ProgramFolder() {
+    return std::string(HQLV_BUILD_DIR) + "/mahjong/";
+}
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -16,8 +16,8 @@ Box InkBox(const Raster& r, uint32_t colour) {
     for (int y = 0; y < r.height; ++y)
         for (int x = 0; x < r.width; ++x)
             if (r.at(x, y) == colour)
-                b.left = std::min(b.left, x), b.right = std::max(b.right, x), b.top = std::min(b.top, y),
-                b.bottom = std::max(b.bottom, y);
+                b.left = std::min(b.left, x), b.right = std::max(b.right, x),
+                b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
     return b;
 }
 
@@ -36,7 +36,8 @@ TEST(Raster, TextIsSetByItsCodePointsAndCentredByInk) {
     int left = glyph->width, right = -1;
     for (int y = 0; y < glyph->rows; ++y)
         for (int x = 0; x < glyph->width; ++x)
-            if (glyph->coverage[size_t(y * glyph->width + x)] >= 128) left = std::min(left, x), right = std::max(right, x);
+            if (glyph->coverage[size_t(y * glyph->width + x)] >= 128)
+                left = std::min(left, x), right = std::max(right, x);
     EXPECT_EQ(one.right - one.left, right - left);
     // Two characters are centred as a line: their ink straddles the point.
     Raster two(100, 40, 0);

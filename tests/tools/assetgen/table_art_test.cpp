@@ -22,7 +22,7 @@ struct Expected {
     const char* path;
     int width;
     int height;
-    uint32_t key;  // 0xRRGGBB of the transparent colour, or 1 for none (opaque picture)
+    uint32_t key;     // 0xRRGGBB of the transparent colour, or 1 for none (opaque picture)
     int corners = 3;  // which corners are transparent: 1 top left, 2 bottom right
 };
 
@@ -112,7 +112,8 @@ TEST(TableArt, EveryPictureHasItsSizeAndKeyedCorners) {
         EXPECT_EQ(IsClear(d, d.width - 1, d.height - 1, e.key), (e.corners & 2) != 0);
         if (std::string(e.path).ends_with(".png")) {
             // Transparent exactly where the key colour is.
-            for (uint32_t p : d.px) ASSERT_EQ(p >> 24 == 0, (p & 0xFFFFFF) == e.key) << std::hex << p;
+            for (uint32_t p : d.px)
+                ASSERT_EQ(p >> 24 == 0, (p & 0xFFFFFF) == e.key) << std::hex << p;
         }
     }
 }
@@ -130,7 +131,8 @@ TEST(TableArt, ClockDigitPanelIsNeitherPureGreenNorMagenta) {
         for (int b = a + 1; b < 10; ++b) {
             bool differs = false;
             for (int y = 0; y < 17 && !differs; ++y)
-                for (int x = 0; x < 8 && !differs; ++x) differs = d.at(8 * a + x, y) != d.at(8 * b + x, y);
+                for (int x = 0; x < 8 && !differs; ++x)
+                    differs = d.at(8 * a + x, y) != d.at(8 * b + x, y);
             EXPECT_TRUE(differs) << a << " " << b;
         }
 }
@@ -167,7 +169,8 @@ TEST(TableArt, StripCellsHoldOpaqueFacesWithTheirMarkers) {
             std::map<int, int> markers;
             for (int y = 0; y < s.cellHeight; ++y)
                 for (int x = 0; x < s.pitch; ++x) {
-                    if (x >= s.faceX && x < s.faceX + s.faceW && y >= s.faceY && y < s.faceY + s.faceH) {
+                    if (x >= s.faceX && x < s.faceX + s.faceW && y >= s.faceY &&
+                        y < s.faceY + s.faceH) {
                         ASSERT_NE(d.rgb(x0 + x, y), 0xFF00FFu) << x << "," << y;
                     }
                     const int m = FaceOfMarker(d.rgb(x0 + x, y));

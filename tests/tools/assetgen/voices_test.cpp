@@ -34,14 +34,17 @@ TEST(Voices, EveryFolderHoldsEveryWordShortAndSpoken) {
         for (const auto& name : names) {
             SCOPED_TRACE(folder + "/" + name);
             int rate = 0;
-            const auto samples = WaveSamples(ReadFile(ProgramFolder() + "sound/" + folder + "/" + name + ".wav"), &rate);
+            const auto samples = WaveSamples(
+                ReadFile(ProgramFolder() + "sound/" + folder + "/" + name + ".wav"), &rate);
             ASSERT_GT(rate, 0);
             ASSERT_GT(samples.size(), size_t(rate) / 20);  // something is said
             EXPECT_LE(samples.size(), size_t(rate) * 6 / 10);
         }
     // The two kinds speak at different pitches: the same word differs.
-    EXPECT_NE(ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"), ReadFile(ProgramFolder() + "sound/1pt/peng0.wav"));
-    EXPECT_NE(ReadFile(ProgramFolder() + "sound/0fy/peng0.wav"), ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"));
+    EXPECT_NE(ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"),
+              ReadFile(ProgramFolder() + "sound/1pt/peng0.wav"));
+    EXPECT_NE(ReadFile(ProgramFolder() + "sound/0fy/peng0.wav"),
+              ReadFile(ProgramFolder() + "sound/0pt/peng0.wav"));
 }
 
 TEST(Voices, WithoutEspeakNothingIsSpokenAndTheVoicesFail) {
