@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include <cstdio>
@@ -404,6 +405,16 @@ struct CountingScene : CMJGameScene2 {
     void ReleaseMouseButtons() override { ++releases; }
     void OnHoverTimer(uint32_t) override { ++hovers; }
     void OnTimer(uint32_t id) override { timers.push_back(id); }
+    void OnLogicTick() override { ++frames; }
+    int OnMessage(uint32_t code, engine::MessageData&, uint32_t) override {
+        messages.push_back(code);
+        return 1;
+    }
+    std::vector<uint32_t> messages;
+    void OnLButtonDown(uint32_t, int x, int y) override { presses.emplace_back(x, y); }
+    void OnRButtonUp(uint32_t, int x, int y) override { presses.emplace_back(-x, -y); }
+    std::vector<std::pair<int, int>> presses;
+    int frames = 0;
     int starts = 0, gameStarts = 0, initDone = 0, enters = 0, releases = 0, hovers = 0;
     std::vector<uint32_t> timers;
 };
@@ -413,6 +424,8 @@ struct TestView : CMJGameTableView2 {
     QPoint PointerPos() const override { return pointer; }
     QRect ScreenRect() const override { return QRect(0, 0, 100, 100); }
     using CMJGameTableView2::onTimer;
+    using CMJGameTableView2::mousePressEvent;
+    using CMJGameTableView2::mouseReleaseEvent;
     QPoint pointer{500, 500};
 };
 
@@ -429,6 +442,8 @@ TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
     view.OnStartEngine();
     view.onTimer(0);
     view.onTimer(12345);
+    view.OnHoverTick();
+    view.pointer = {10, 10};
     view.OnHoverTick();
     view.OnFrame();
     view.repaint();
@@ -518,6 +533,55 @@ TEST_F(ViewTest, FrameDurationAcrossTheTickWrap) {
     EXPECT_GT(view.lastFrameDuration(), 0u);
     EXPECT_LT(view.lastFrameDuration(), 1000u);
     EXPECT_LT(clock.now, 0x1000u);  // the wrap happened
+    scene.Cleanup();
+}
+
+TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
+    ASSERT_TRUE(view.AttachEngine(&scene));
+    view.OnInitialUpdate();
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    view.OnFrame();
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 1);
+    clock.advance(29);
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 1);
+    clock.advance(1);
+    view.OnFrame();
+    EXPECT_EQ(scene.frames, 2);
+    platform::setClock(previous);
+    scene.Cleanup();
+}
+
+TEST_F(ViewTest, AFrameRunsTheDueAppliesAndTheNextPumpsTheirMessages) {
+    ASSERT_TRUE(view.AttachEngine(&scene));
+    view.OnInitialUpdate();
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    scene.Wait(0, 7777, engine::MessageData{}, 0, 0);
+    for (int i = 0; i < 3; ++i) {
+        view.OnFrame();
+        clock.advance(30);
+    }
+    platform::setClock(previous);
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
+    scene.Cleanup();
+}
+
+TEST_F(ViewTest, InputReachesTheEngineOnceItsScreenIsUp) {
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(12, 34), QPointF(12, 34), Qt::LeftButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent right(QEvent::MouseButtonRelease, QPointF(5, 6), QPointF(5, 6), Qt::RightButton,
+                      Qt::NoButton, Qt::NoModifier);
+    ASSERT_TRUE(view.AttachEngine(&scene));
+    view.mousePressEvent(&left);
+    EXPECT_TRUE(scene.presses.empty());
+    view.OnInitialUpdate();
+    view.mousePressEvent(&left);
+    view.mouseReleaseEvent(&right);
+    view.mouseReleaseEvent(&left);
+    EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
     scene.Cleanup();
 }
 

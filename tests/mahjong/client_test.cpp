@@ -237,6 +237,8 @@ TEST_F(Sender, ConfirmsAndHuRecordAndGiveTheirCodes) {
     EXPECT_EQ(result, 210050);
     EXPECT_EQ(conn.SendChiConfirm(error, b, &result), 1);
     EXPECT_EQ(result, 10);
+    EXPECT_EQ(Got(229030).body, b);
+    EXPECT_EQ(Got(229025).body, b);
     EXPECT_EQ(conn.SendHu(error, b), 229450);
     ASSERT_EQ(rec.recorded.size(), 3u);
     EXPECT_EQ(rec.recorded[0].first, 229185u);

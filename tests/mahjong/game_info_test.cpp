@@ -116,7 +116,9 @@ TEST_F(GameInfoTest, HistoryLineWithABankerOutsideTheTableNamesNobody) {
 
 TEST_F(GameInfoTest, WinnersLine) {
     ASSERT_TRUE(info.SetRoundResult(Words(kDealRecordWords, {{8, 4}})));
-    ASSERT_TRUE(info.SetGameResult(Words(kResultWords, {{165, 5}, {166, 0}, {167, -3}, {168, 1}})));
+    // Word 169 lies after the four chairs' values.
+    ASSERT_TRUE(info.SetGameResult(
+        Words(kResultWords, {{165, 5}, {166, 0}, {167, -3}, {168, 1}, {169, 9}})));
     EXPECT_EQ(info.FormatRoundLine(), "【第4局】胡：<c=255>东家,北家 <>\r\n");
     ASSERT_TRUE(info.SetGameResult(Words(kResultWords, {{0, 2}, {165, 5}})));
     EXPECT_EQ(info.FormatRoundLine(), "【第4局】流局。<>\r\n");

@@ -196,6 +196,22 @@ TEST(Router, TableInfoOnlyWhenNotPlayingWithAMainWindow) {
     EXPECT_TRUE(w.log.empty());
 }
 
+TEST(Router, TableInfoResetsTheDrawingSeatsAndTellsAnAdvertScorePane) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    std::vector<uint8_t> info = Words(17, {{2, 5}, {3, 2}, {4, 0}});
+    ASSERT_TRUE(router->OnNotify(211700, info.data(), info.size()));
+    EXPECT_EQ(w.log, (CallLog{"table.OnNotify211700", "scene.OnTableDrawReset"}));
+    w.log.clear();
+    w.score.advertBet = true;
+    ASSERT_TRUE(router->OnNotify(211700, info.data(), info.size()));
+    EXPECT_EQ(w.log.back(), "score.DealResult(68)");
+    w.log.clear();
+    w.withPanes = false;
+    ASSERT_TRUE(router->OnNotify(211700, info.data(), info.size()));
+    EXPECT_EQ(w.log, CallLog{"scene.OnTableDrawReset"});
+}
+
 TEST(Router, RankingRefreshOnlyWithTextAndAnAdvertScorePane) {
     RouterWorld w;
     auto router = test::MakeRouter(w);
