@@ -36,7 +36,8 @@ void CMJGameScene2::OnGameStart() {
         RebuildTable();
         if (draw) draw->RefreshAll();
     }
-    if (!rejoin && m_pHost) {
+    // Only a seated player who starts afresh is offered the start (or told to wait).
+    if (!rejoin && !looker && m_pHost) {
         if (m_pHost->TestCmdField13(0x2) && m_pHost->GetCmdField9() == 0) {
             if (!m_pHost->IsPlaying()) ShowWaitTableNotice();
         } else {

@@ -255,7 +255,7 @@ void CMJGameScene2::SaveScreenshot() {
 void CMJGameScene2::ChangeTable() {
     if (!m_pHost || !m_pHost->TestCmdField13(0x40 | 0x80) || m_pHost->TestCmdField13(0x2)) return;
     std::string error;
-    m_pHost->RequestChangeTable(error);
+    if (m_pHost->RequestChangeTable(error)) ShowStartButton();
 }
 
 void CMJGameScene2::RequestTableOption() {

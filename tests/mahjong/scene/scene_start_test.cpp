@@ -70,12 +70,27 @@ TEST_F(StartTest, GameStartShowsStartWaitOrAskButton) {
     EXPECT_EQ(Start(), (V{"start", "redraw100"}));
     steps.SetSceneHost(&host);
     host.field13 = 0;
+    // A looker-on is offered neither the start button nor the wait notice.
     host.lookerOn = 1;
-    EXPECT_EQ(Start(), (V{"start", "ask", "redraw100"}));
+    EXPECT_EQ(Start(), (V{"ask", "redraw100"}));
+    host.field13 = 0x2;
     host.field13Bit8 = 1;
-    EXPECT_EQ(Start(), (V{"start", "redraw100"}));
+    EXPECT_EQ(Start(), (V{"redraw100"}));
     host.playing = 1;  // a looker-on at a running deal sees it rebuilt
-    EXPECT_EQ(Start(), (V{"rebuild", "start", "redraw100"}));
+    EXPECT_EQ(Start(), (V{"rebuild", "redraw100"}));
+}
+
+TEST_F(StartTest, ChangedTableShowsTheStartButtonOnlyOnSuccess) {
+    struct Refusing : SceneHost {
+        int RequestChangeTable(std::string&) override { return 0; }
+    } refusing;
+    for (SceneHost* h : {static_cast<SceneHost*>(&refusing), &host}) {
+        h->field13 = 0xC0;
+        steps.SetSceneHost(h);
+        engine::MessageData d;
+        steps.OnMessage(210038, d, 0);
+    }
+    EXPECT_EQ(steps.got, (std::vector<std::string>{"start"}));
 }
 
 TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {

@@ -597,6 +597,8 @@ TEST_F(SceneTest, ActionLogKeepsItsIdsWithSequenceAndOwnCount) {
     scene.RecordGameNotify(229080, Words(2, {{0, 5}}));
     EXPECT_EQ(scene.ActionLog().back().chair, -1);
     EXPECT_EQ(scene.ActionLog().back().body[0], 5);
+    scene.RecordGameNotify(229185, MJData{});  // no bytes at all
+    EXPECT_EQ(scene.ActionLog().back().body[0], 0);
     scene.ClearActionLog();
     scene.RecordGameNotify(221170, body);
     EXPECT_EQ(scene.ActionLog().back().sequence, 1);
