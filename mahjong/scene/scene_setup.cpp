@@ -428,6 +428,10 @@ void CMJGameScene2::CreateAutoPlayEntities() {
                 CreateParticleEntity(kLayer, -100, -100, sparks, 80, 0, 20, 20, nullptr, nullptr)) {
             p->SetZ(2990);
             p->Show();
+            // Nothing to emit yet; the sort sweep sets the count and runs it.
+            p->SetEmission(0, 0,
+                           std::make_unique<engine::ParticleParams>(engine::ParticleParams{
+                               m_metrics.largeWidth, m_metrics.largeHeight, 30, 4, 0}));
             if (k) k->LinkChildEntity(hand, p, 0x1C06F);
             m_made.particles[i] = p->GetId();
         }
