@@ -101,7 +101,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     auto* block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
     engine::MessageData d = engine::MessageData::Owned(block, std::free);
-    steps.OnMessage(210008, d, 0);
+    EXPECT_EQ(steps.OnMessage(210008, d, 0), 1);  // the engine frees the record
     EXPECT_EQ(steps.got, (V{"wall", "gang", "hu3", "hand3"}));
     EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 0);
     const MJTileInfo& slot = steps.Tiles().m_hands[kOwnView][0];

@@ -227,11 +227,16 @@ TEST(TileAreas, FlowerChoicesLockTheRestOnlyWhenThereAreFlowers) {
     EXPECT_EQ(t.m_hands[3][1].bLocked, 1);
     EXPECT_EQ(t.m_hands[3][3].bLocked, 0);
     EXPECT_EQ(t.m_hands[3][1].bSelected, 0);
-    t.m_hands[3][14].bLocked = t.m_hands[3][14].bSelected = 1;  // past the concealed hand
+    // Both clears reach the first 14 records only.
+    t.m_hands[3][14].bLocked = t.m_hands[3][14].bSelected = t.m_hands[3][14].bJoker = 1;
+    t.m_hands[3][13].bJoker = 1;
     t.ClearChoiceMarks();
+    t.ClearJokerMarks();
     EXPECT_EQ(t.m_hands[3][1].bLocked, 0);
+    EXPECT_EQ(t.m_hands[3][13].bJoker, 0);
     EXPECT_EQ(t.m_hands[3][14].bLocked, 1);
     EXPECT_EQ(t.m_hands[3][14].bSelected, 1);
+    EXPECT_EQ(t.m_hands[3][14].bJoker, 1);
 }
 
 TEST(TileAreas, ChiChoicesUnlockTheCandidates) {

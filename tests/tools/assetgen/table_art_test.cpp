@@ -8,7 +8,6 @@
 
 #include "engine/core/game_object.h"
 #include "engine/core/picture_import.h"
-#include "engine/core/resource_manager.h"
 #include "program_folder.h"
 #include "tools/assetgen/table_art.h"
 
@@ -278,24 +277,6 @@ TEST(TableArt, LargeTilesShowAsManySticksAndDotsAsTheirValue) {
     // The face's right border stands whole: nothing is drawn over it.
     for (int f = 0; f < kFaceCells; ++f)
         for (int y = 6; y < 66; ++y) ASSERT_EQ(d.rgb(54 * f + 53, y), 0x786C54u) << f << "," << y;
-}
-
-TEST(TableArt, AllLoadThroughTheResourceManagerAtOnce) {
-    engine::ResourceManager& rm = engine::GetResourceManager();
-    for (const auto& e : kPictures) {
-        SCOPED_TRACE(e.path);
-        const std::string rel = e.path;
-        const size_t slash = rel.rfind('/');
-        rm.SetRootDir(ProgramFolder() + rel.substr(0, slash + 1));
-        const std::string alias = "test-" + rel;
-        const uint32_t id = rm.LoadImage(rel.substr(slash + 1), alias, ".imge", true, 1);
-        ASSERT_NE(id, 0u);
-        engine::EnginePicture* pic = rm.GetPicture(id);
-        ASSERT_NE(pic, nullptr);
-        EXPECT_EQ(pic->width, e.width);
-        EXPECT_EQ(int(pic->totalRows()), e.height);
-        rm.ReleaseResource(id);
-    }
 }
 
 }  // namespace
