@@ -605,14 +605,12 @@ TEST_F(SceneTest, ActionLogKeepsItsIdsWithSequenceAndOwnCount) {
     EXPECT_EQ(scene.OwnActionCount(), 1);
 }
 
-TEST_F(SceneTest, SeatArithmeticAndTableViewWithoutWindow) {
-    host.chair = 0;
-    const int views[] = {3, 0, 1, 2};
-    for (int chair = 0; chair < 4; ++chair) EXPECT_EQ(scene.ChairToView(chair), views[chair]);
-    const int chairs[] = {1, 2, 3, 0};
-    for (int view = 0; view < 4; ++view) EXPECT_EQ(scene.ViewToChair(view), chairs[view]);
-    EXPECT_EQ(scene.GetTableViewWidth(), 0);  // the host has no main window
-    CMJGameScene2 lonely;
+TEST_F(SceneTest, SeatArithmeticTakesTheOwnChairFromTheHost) {
+    host.chair = 2;
+    EXPECT_EQ(scene.ChairToView(3), 0);
+    EXPECT_EQ(scene.ViewToChair(2), 1);
+    CMJGameScene2 lonely;  // no host, no main window: no table view size
+    EXPECT_EQ(lonely.GetTableViewWidth(), 0);
     EXPECT_EQ(lonely.GetTableViewHeight(), 0);
 }
 
