@@ -78,6 +78,7 @@ TEST_F(StartTest, GameStartShowsStartWaitOrAskButton) {
     EXPECT_EQ(Start(), (V{"redraw100"}));
     host.playing = 1;  // a looker-on at a running deal sees it rebuilt
     EXPECT_EQ(Start(), (V{"rebuild", "redraw100"}));
+    EXPECT_EQ(draw.Seat(0)->highlight, 1);  // and the seats refreshed
 }
 
 TEST_F(StartTest, ChangedTableShowsTheStartButtonOnlyOnSuccess) {
@@ -180,7 +181,9 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
     EXPECT_EQ(scene.GetSeatIcon(2, 1), 7);
     EXPECT_EQ(scene.ShowSeatIcons(2), 1);
     engine::GameKernel& k = scene.GetKernel();
-    EXPECT_TRUE(k.FindEntity(scene.Entities().icons[2][0])->IsVisible());
+    auto* banker = static_cast<engine::ImageEntity*>(k.FindEntity(scene.Entities().icons[2][0]));
+    EXPECT_TRUE(banker->IsVisible());
+    EXPECT_EQ(banker->State()->srcX, 0);  // the first cell of the badge strip
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][1])->IsVisible());
     EXPECT_EQ(scene.ShowSeatIcons(4), 0);
     scene.SetSeatIcon(-1, 1);

@@ -2,6 +2,8 @@
 // dispatchers, the toolbar, the seat refresh and the action log.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/mouse_manager.h"
@@ -129,8 +131,14 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     const uint32_t order[] = {made.pass, made.hu, made.gang, made.peng, made.chi};
     for (uint32_t i = 0; i < 5; ++i)
         EXPECT_EQ(made.operationBar->Slots()[i].controlId, order[i]) << i;
-    for (uint32_t i = 0; i < 5; ++i)
+    // Five different tool buttons, each in its own place of the system bar.
+    const std::set<uint32_t> tools(std::begin(made.toolButtons), std::end(made.toolButtons));
+    EXPECT_EQ(tools.size(), 5u);
+    for (uint32_t i = 0; i < 5; ++i) {
+        EXPECT_NE(k.FindControl(made.toolButtons[i]), nullptr) << i;
         EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
+    }
+    EXPECT_EQ(scene.IsGameRunning(), 0);
     // The claim buttons show their cells of the claim strip.
     auto* peng =
         static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(made.peng)->entityId));

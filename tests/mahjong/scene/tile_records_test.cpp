@@ -194,22 +194,22 @@ TEST(TileAreas, FreeMeldGroupTakesTheTopFreeGroupAndNoFifth) {
 TEST(TileAreas, GangChoicesCountOnlyRealTileIndices) {
     CMJTileAreas t;
     t.Clear();
-    // Three 1-characters in the hand and the fourth in a peng; a hidden tile, ids past the
+    // Three each of indices 1, 6 and 4 in the hand; the fourth 1 in a peng counts, the
+    // fourth 6 in a gang and the fourth 4 in a chi do not. A hidden tile, an id past the
     // suits and a stray code count nowhere.
-    Hand(t, 3, {0, 9, 18, 5, 200, 150, 147}, false);
-    t.m_hands[3][17] = t.m_hands[3][1];
-    t.m_hands[3][17].nCode = 27;  // another 1 of characters (index 1), laid in a peng
-    t.m_hands[3][17].bHand = 0;
-    t.m_hands[3][17].nMeld = kMeldPeng;
-    t.m_hands[3][16] = t.m_hands[3][17];
-    t.m_hands[3][16].nCode = 40;  // a gang tile does not count
-    t.m_hands[3][16].nMeld = kMeldGang;
-    t.m_hands[3][8].nCode = 999;  // a stray code beyond any tile, present
-    t.m_hands[3][8].bPresent = 1;
+    Hand(t, 3, {0, 9, 18, 5, 14, 23, 3, 12, 21, 200, 150, 147}, false);
+    t.m_hands[3][11].nCode = 999;
+    const int melds[][3] = {{17, 27, kMeldPeng}, {16, 32, kMeldGang}, {15, 30, kMeldChi}};
+    for (auto [at, code, kind] : melds) {
+        t.m_hands[3][at] = t.m_hands[3][1];
+        t.m_hands[3][at].nCode = code;
+        t.m_hands[3][at].bHand = 0;
+        t.m_hands[3][at].nMeld = kind;
+    }
     t.MarkGangChoices();
     std::vector<int> locked;
-    for (int i = 1; i <= 7; ++i) locked.push_back(t.m_hands[3][i].bLocked);
-    EXPECT_EQ(locked, (std::vector<int>{0, 0, 0, 1, 1, 1, 1}));
+    for (int i = 1; i <= 12; ++i) locked.push_back(t.m_hands[3][i].bLocked);
+    EXPECT_EQ(locked, (std::vector<int>{0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
 }
 
 TEST(TileAreas, FlowerChoicesLockTheRestOnlyWhenThereAreFlowers) {
@@ -222,17 +222,20 @@ TEST(TileAreas, FlowerChoicesLockTheRestOnlyWhenThereAreFlowers) {
     EXPECT_EQ(t.MarkFlowerChoices(tests), 0);
     EXPECT_EQ(t.m_hands[3][2].bLocked, 1);  // nothing else changed
     EXPECT_EQ(t.m_hands[3][1].bSelected, 1);
+    // A flower in the hand and a drawn one in the draw slot.
     t.m_hands[3][3].nCode = 140;
-    EXPECT_EQ(t.MarkFlowerChoices(tests), 1);
+    t.m_hands[3][0] = t.m_hands[3][3];
+    t.m_hands[3][0].bLocked = 1;
+    EXPECT_EQ(t.MarkFlowerChoices(tests), 2);
     EXPECT_EQ(t.m_hands[3][1].bLocked, 1);
-    EXPECT_EQ(t.m_hands[3][3].bLocked, 0);
+    EXPECT_EQ(t.m_hands[3][3].bLocked + t.m_hands[3][0].bLocked, 0);
     EXPECT_EQ(t.m_hands[3][1].bSelected, 0);
     // Both clears reach the first 14 records only.
     t.m_hands[3][14].bLocked = t.m_hands[3][14].bSelected = t.m_hands[3][14].bJoker = 1;
-    t.m_hands[3][13].bJoker = 1;
+    t.m_hands[3][13].bJoker = t.m_hands[3][0].bLocked = t.m_hands[3][0].bSelected = 1;
     t.ClearChoiceMarks();
     t.ClearJokerMarks();
-    EXPECT_EQ(t.m_hands[3][1].bLocked, 0);
+    EXPECT_EQ(t.m_hands[3][0].bLocked + t.m_hands[3][0].bSelected + t.m_hands[3][1].bLocked, 0);
     EXPECT_EQ(t.m_hands[3][13].bJoker, 0);
     EXPECT_EQ(t.m_hands[3][14].bLocked, 1);
     EXPECT_EQ(t.m_hands[3][14].bSelected, 1);
