@@ -3,44 +3,18 @@
 // read back from the picture by their markers; the picture is kept for review as
 // table-after-start.png in the build folder.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <set>
 
 #include "engine/core/entity_kinds.h"
 #include "scene_fixture.h"
+#include "tools/assetgen/png_file.h"
 
 namespace hqlv::mahjong::test {
 namespace {
-
-bool WritePng(const std::string& path, const std::vector<uint32_t>& px, int w, int h) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<uint8_t> row(size_t(w) * 3);
-    const bool ok = png && info && !setjmp(png_jmpbuf(png));
-    if (ok) {
-        png_init_io(png, f);
-        png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8, PNG_COLOR_TYPE_RGB,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const uint32_t p = px[size_t(y) * size_t(w) + size_t(x)];
-                row[size_t(x) * 3] = uint8_t(p >> 16), row[size_t(x) * 3 + 1] = uint8_t(p >> 8);
-                row[size_t(x) * 3 + 2] = uint8_t(p);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-    }
-    png_destroy_write_struct(&png, info ? &info : nullptr);
-    std::fclose(f);
-    return ok;
-}
 
 // The face a marker colour stands for: (246, 242, 0xE3 - face).
 int FaceOf(uint32_t rgb) {
@@ -98,7 +72,11 @@ TEST_F(SceneTest, TableAfterStartShowsTheDealtFacesReadableByMarker) {
     EXPECT_EQ(px[0] & 0xFFFFFF, 0x462C18u);
     const std::string path = std::string(HQLV_BUILD_DIR) + "/table-after-start.png";
     const std::string part = path + "." + std::to_string(getpid());
-    ASSERT_TRUE(WritePng(part, px, 744, 710));
+    assetgen::Raster picture(744, 710, 0);
+    for (size_t i = 0; i < px.size(); ++i) picture.px[i] = px[i] | 0xFF000000;
+    const std::string png = assetgen::PngFile(picture);
+    ASSERT_FALSE(png.empty());
+    std::ofstream(part, std::ios::binary) << png;
     ASSERT_EQ(std::rename(part.c_str(), path.c_str()), 0);
 }
 
