@@ -10,6 +10,8 @@ PACKAGES=(
   zlib1g-dev libdeflate-dev libssl-dev libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev
   qt6-base-dev qt6-webengine-dev libfreetype-dev libfontconfig-dev libsdl2-mixer-dev libcurl4-openssl-dev
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-ukai
+  # the seats' voices, spoken when the table's assets are generated
+  espeak-ng
   # tests, benchmarks and fuzzing
   libgtest-dev libgmock-dev libbenchmark-dev libfuzzer-14-dev libclang-rt-14-dev
   libpixman-1-dev libgif-dev locales

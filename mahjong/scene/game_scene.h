@@ -3,16 +3,39 @@
 // mahjong layer's first scene (mode word 1: the GDI table view paints it); CMJGameScene2
 // is the engine scene (mode word 2) that the notification router drives with one call
 // per notification. Every operation acts through the host; none throws.
+#include <array>
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "engine/core/game_base.h"
 #include "mahjong/scene/scene_host.h"
 #include "mahjong/scene/seat_geometry.h"
+#include "mahjong/scene/tile_records.h"
+
+namespace hqlv::engine {
+class AdvButton;
+class ButtonFrame;
+struct ButtonSkin;
+class ControlData;
+class Entity;
+class ImageEntity;
+class PlaneEntity;
+}  // namespace hqlv::engine
 
 namespace hqlv::mahjong {
 
-class CMJGameScene : public engine::GameBase {
+// One entry of the per-deal action log: 80 bytes.
+struct MJActionEntry {
+    int32_t chair = 0;  // word 11 of the message body
+    int32_t unused = 0;
+    int32_t sequence = 0;   // the sequence counter after it was raised for this entry
+    int32_t id = 0;         // the message id
+    int32_t body[16] = {};  // the body's first 64 bytes (fewer when it is shorter)
+};
+
+class CMJGameScene : public engine::GameBase, public CMJTileTests {
 public:
     CMJGameScene() = default;
     ~CMJGameScene() override = default;
@@ -29,11 +52,122 @@ public:
     int IsGameRunning() const { return m_bGameRunning; }
     void SetGameRunning(int running) { m_bGameRunning = running; }
 
+    // ---- seat arithmetic (through the scene's geometry)
+    virtual int NextChair(int chair) const { return m_geometry.NextChair(chair); }
+    virtual int PrevChair(int chair) const { return m_geometry.PrevChair(chair); }
+    virtual int ChairToView(int chair) const { return m_geometry.ChairToView(chair); }
+    virtual int ViewToChair(int view) const { return m_geometry.ViewToChair(view); }
+    virtual int NextView(int view) const { return m_geometry.NextView(view); }
+    virtual int PrevView(int view) const { return m_geometry.PrevView(view); }
+    virtual void GetSideViews(int view, int& a, int& b) const {
+        m_geometry.AdjacentViews(view, a, b);
+    }
+    virtual void GetOtherViews(int view, int& a, int& b) const {
+        m_geometry.OtherViews(view, a, b);
+    }
+    // The table view's size; 0 without a host (no main window).
+    virtual int GetTableViewWidth() const { return m_geometry.GetTableViewWidth(); }
+    virtual int GetTableViewHeight() const { return m_geometry.GetTableViewHeight(); }
+
+    // ---- the action log of the deal
+    virtual void RecordGameNotify(uint32_t id, MJData body);
+    // Every id the log does not keep (empty in this game).
+    virtual void OnOtherGameNotify(uint32_t /*id*/, MJData /*body*/) {}
+    void ClearActionLog();
+    const std::vector<MJActionEntry>& ActionLog() const { return m_actionLog; }
+    int OwnActionCount() const { return m_nOwnActions; }
+
+    // ---- constants of this game (a game layer may answer others)
+    virtual uint32_t GetGameFlags() const { return 0x900C2100; }
+    virtual int GetAlwaysOne() const { return 1; }
+    virtual int GetTotalTiles() const { return 136; }
+    virtual int GetFlowerCount() const { return 8; }
+    virtual int GetHandSlotCount() const { return kHandSlotCount; }
+    virtual int GetMaxHandTiles() const { return kMaxHandTiles; }
+    // The deal's two joker tile ids (-1 for none) and whether a drawn joker is sorted in.
+    virtual void GetJokers(int& a, int& b) const;
+    int SortsJokers() const override { return 0; }
+
+    // ---- tiles
+    int TileShape(int id) const { return mahjong::TileShape(id); }
+    int TileValue(int id) const { return mahjong::TileValue(id); }
+    int GetFaceIndex(int id) const { return mahjong::GetFaceIndex(id); }
+    int IsFlowerTile(int id) const override;
+    int IsJokerTile(int id) const override;
+    int IsJokerStandIn(int id) const override;
+    int SortKey(int id) const override;
+    // Claim checks on a 32-entry list (-1 empty): 1 when the rules allow the claim; out
+    // receives the matching ids.
+    virtual int CheckPeng(const int32_t* hand, int tile, int32_t* out) const;
+    virtual int CheckGang(const int32_t* hand, int tile, int32_t* out) const;
+    virtual int CheckChi(const int32_t* hand, int tile, int32_t* out) const;
+    virtual int LoadHandCodes(int view, std::span<const int32_t> codes);
+    virtual int LoadHandCodesFrom1(int view, std::span<const int32_t> codes);
+    virtual void MoveTileToDrawSlot(int view);
+    virtual void MarkChiChoices();
+    virtual int MarkFlowerChoices();
+    virtual void ClearChoiceMarks() { m_tiles.ClearChoiceMarks(); }
+    virtual void ClearJokerMarks();
+    // The claim buttons shown or hidden (the button operations' own Part fills it in).
+    virtual void ShowAllClaimButtons(int /*show*/) {}
+    // How far the table centre is raised: 30, 10 on a small screen.
+    virtual int GetCentreLift() const;
+    CMJTileAreas& Tiles() { return m_tiles; }
+    std::vector<int32_t>& ChiCandidates() { return m_chiCandidates; }
+
 protected:
     CMJSceneHost* m_pHost = nullptr;
     CSeatGeometry m_geometry;
     int m_nSceneMode = 1;
     int m_bGameRunning = 0;
+    CMJTileAreas m_tiles;
+    std::vector<int32_t> m_chiCandidates;
+    std::vector<MJActionEntry> m_actionLog;
+    int m_nActionSequence = 0;
+    int m_nOwnActions = 0;
+    // The drag state's saved joker mark (cleared with the hand's joker marks).
+    int m_nDragJoker = 0;
+};
+
+// One pooled entity binding: eleven words.
+struct MJBinding {
+    uint32_t entityId = 0;
+    int32_t area = 0;  // 0 free
+    int32_t unused = 0;
+    int32_t view = 0;
+    int32_t index = 0;
+    int32_t face = 0;
+    int32_t direction = 0;
+    int32_t code = kHiddenTile;
+    int32_t locked = 0;
+    int32_t control = 0;  // tile control 1-31, 0 none
+    int32_t selected = 0;
+};
+
+struct MJTileControl {
+    uint32_t controlId = 0;
+    int inUse = 0;
+    MJBinding* binding = nullptr;
+};
+
+constexpr int kBindingCount = 336;
+constexpr int kTileControlCount = 31;
+
+// Scene words that the pictures bring (pixels).
+struct MJTileMetrics {
+    int largeWidth = 54, largeHeight = 77;
+    int wall[5] = {13, 22, 17, 16, 10};
+    int step[4] = {21, 26, 21, 26};
+    int across[4] = {33, 25, 33, 25};
+    int thickness[4] = {11, 11, 11, 11};
+    int standing[3][3] = {{26, 23, 19}, {26, 25, 12}, {26, 23, 19}};
+    int unset = 0;
+    int claimCell[2] = {40, 40};
+    int toolCell[2] = {30, 30};
+};
+
+struct MJRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
 };
 
 class CMJGameScene2 : public CMJGameScene {
@@ -44,8 +178,8 @@ public:
     // ---- the notification router's calls
     virtual void OnGameReset() {}                        // 211040 a new deal
     virtual void OnGameEnd(MJData) {}                    // 211080 the deal's result
-    virtual void ResetForNextDeal() {}                   // after 211080
-    virtual void ShowWaitTableNotice() {}                // 211300
+    virtual void ResetForNextDeal();                     // after 211080
+    virtual void ShowWaitTableNotice();                  // 211300
     virtual void OnNotify221160(MJData) {}               // the answer to a see-tiles ask
     virtual void OnNotify221170(MJData) {}               // a seat discarded
     virtual void OnNotify221200(MJData) {}               // tiles of the watched hand
@@ -59,7 +193,7 @@ public:
     virtual void OnNotify229195(uint32_t /*id*/, MJData) {}  // 229195 / 229197 / 229199
     virtual void OnNotify229210(MJData) {}               // flower replaced
     virtual void OnPlayerBackOrLeave(MJData) {}          // 229500
-    virtual void OnTableDrawReset() {}                   // 211700
+    virtual void OnTableDrawReset();                     // 211700
     virtual void OnNotify211920(MJData) {}               // nothing in this game
 
     // ---- the application's and the views' calls
@@ -70,10 +204,213 @@ public:
     virtual void DrawSeatInfo(int /*view*/) {}
     // A waited request went through: its body under the id of the notification that
     // announces its effect (the per-hand action record).
-    virtual void RecordAction(uint32_t /*notifyId*/, MJData /*body*/) {}
+    virtual void RecordAction(uint32_t notifyId, MJData body) { RecordGameNotify(notifyId, body); }
     virtual void RefreshResult() {}
     virtual void LayoutToolbar() {}
     virtual void OnApplySkin() {}
+
+    // ---- engine life cycle: the engine's hooks call these in the host view's order
+    void OnPrepare() override { LoadGameSettings(); }
+    void OnStart() override { InitGameData(); }
+    void OnStarted() override { OnGameStart(); }
+    void OnCleanup() override { SaveGameSettings(); }
+    virtual void LoadGameSettings();
+    virtual void InitGameData();
+    virtual void OnGameStart();
+    virtual void SaveGameSettings();
+    void OnTimer(uint32_t id) override;
+    int OnMessage(uint32_t code, engine::MessageData& data, uint32_t target) override;
+    void OnInitDone() override;
+
+    // ---- records
+    MJTileInfo* GetTileRecord(int area, int view, int index) {
+        return m_tiles.GetTileRecord(area, view, index);
+    }
+    virtual void InsertDrawnTile(int view) { m_tiles.InsertDrawnTile(view, *this); }
+    virtual void MarkGangChoices() { m_tiles.MarkGangChoices(); }
+
+    // ---- pools
+    virtual int AllocEntity();
+    virtual int AllocControl();
+    virtual void SetTileControl(MJBinding* binding);
+    virtual void RebindTileControls();
+    virtual void ReleaseBinding(MJTileInfo* record, MJBinding* binding);
+    virtual void ReleaseRecordBinding(MJTileInfo* record);
+    virtual void ReleaseAllBindings();
+    virtual void CheckBindings();
+    MJBinding* Binding(int index) {
+        return index >= 1 && index <= kBindingCount ? &m_bindings[size_t(index)] : nullptr;
+    }
+    MJTileControl* TileControl(int index) {
+        return index >= 1 && index <= kTileControlCount ? &m_tileControls[size_t(index)] : nullptr;
+    }
+
+    // ---- engine-message dispatchers (each answers the engine's free-the-data word)
+    virtual int OnTileEvent(uint32_t code, engine::MessageData& data, uint32_t target);
+    virtual int OnControlEvent(uint32_t code, engine::MessageData& data, uint32_t target);
+    virtual int OnSystemEvent(uint32_t code, engine::MessageData& data, uint32_t target);
+    virtual int OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t target);
+    // Codes no dispatcher takes (the game layer quits on 210064).
+    virtual int OnOtherMessage(uint32_t /*code*/, engine::MessageData& /*data*/,
+                               uint32_t /*target*/) {
+        return 1;
+    }
+    // The event code a tile control's click (slot 8) gets now; 0 none.
+    virtual uint32_t TileClickCode() const;
+
+    // ---- handlers that later work fills in
+    virtual void OnTileClickGang(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileClickSelect(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileClickDiscard(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDragStart(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDragMove(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDrop(MJTileInfo*, MJBinding*) {}
+    virtual void OnBtnStart() {}
+    virtual void OnBtnChi() {}
+    virtual void OnBtnPeng() {}
+    virtual void OnBtnGang() {}
+    virtual void OnBtnHu() {}
+    virtual void OnBtnPass() {}
+    virtual void SortHandButton() {}
+    virtual void ToggleAutoPlay() {}
+    virtual void ChangeTable();
+    virtual void RequestTableOption();
+    virtual void OnCountdownTimer() {}
+    virtual void OnTurnTimer(uint32_t /*id*/) {}
+    virtual void BindHand(int /*view*/) {}
+    virtual void BindWallTiles() {}
+    virtual void OnDiceDone() {}
+    virtual void DealStep(int /*view*/) {}
+    virtual void RevealOpeningFlowers() {}
+    virtual void OnSeatFlowersRevealed(int /*view*/) {}
+    virtual void OnDealingFinished() {}
+    virtual void FlashJoker() {}
+    virtual void CheckOwnGang() {}
+    virtual void OfferHu(int /*flags*/) {}
+    virtual void ShowStartButton() {}
+    virtual void ShowToolbars(int /*show*/) {}
+    virtual void HideResultEntities() {}
+    // Automatic play is on (the automatic play's own work keeps the switch).
+    virtual int IsAutoPlayOn() const { return 0; }
+    virtual void ShowAskButton();
+    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
+    virtual void OnDrawnTileArrived(int tile, int flags);
+
+    // ---- notices and seat panels
+    virtual void ShowFloatingTip(const std::string& text);
+    virtual void HideFloatingTip();
+    virtual void ResetSeatPanels();
+    virtual int ShowSeatIcons(int view);
+    virtual void SetSeatIcon(int view, int value);
+    int GetSeatIcon(int view, int i) const {
+        return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0;
+    }
+    // The kind-1 icon of the seat-mark table: the banker mark.
+    struct SeatMark {
+        int kind = 0;
+        std::string name, picture;
+        int width = 0, height = 0;
+    };
+    const SeatMark& GetSeatMark(int i) const {
+        return m_seatMarks[size_t(i < 0 || i >= 50 ? 0 : i)];
+    }
+    uint32_t WaitNoticeEntity() const { return m_nWaitNotice; }
+
+    // ---- toolbar
+    virtual void AskToSeeTiles();
+    virtual void SaveScreenshot();
+    virtual void ToggleMusic();
+    virtual void NextSkin();
+    virtual void GetButtonPicture(MJRect& out, uint32_t code) const;
+    virtual void SetButtonEnabled(engine::ControlData* control, bool on);
+
+    // ---- skins, pictures and set-up
+    virtual void SetSkinFolder(const std::string& name);
+    virtual void SetSoundFolder(const std::string& name);
+    virtual void LoadSkinPictures(const std::string& name);
+    virtual void ReleaseSkinPictures();
+    virtual void SetTileMetrics();
+    virtual uint32_t CreateImageButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
+                                       uint32_t key);
+    virtual uint32_t CreateTextButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
+                                      const std::string& text, uint32_t textColour);
+    virtual void CreateToolbarButtons();
+    virtual void CreateClockEntities();
+    virtual void CreateTileEntities();
+    virtual void CreateTileControls();
+    virtual void CreateStakePlane();
+    virtual void CreateSeatMarks();
+    virtual void CreateSeatPanels();
+    virtual void CreateDiceEntities();
+    virtual void SetMouseBehaviour();
+    virtual void CreateAutoPlayEntities();
+    virtual void LoadAutoPlayWeights() {}
+    // The picture of a name as loaded ("桌面", "正面大图", ...); 0 when none.
+    uint32_t Picture(const std::string& description) const;
+    const MJTileMetrics& Metrics() const { return m_metrics; }
+    int GetStyleIndex() const { return m_nStyle; }
+    const std::string& GetStyleName(int i) const {
+        return m_styleNames[size_t(i < 0 || i > 2 ? 0 : i)];
+    }
+    const std::string& GetCurrentStyle() const { return m_currentStyle; }
+    int GetMusicOn() const { return m_bMusic; }
+    int GetTimeoutCount() const { return m_nTimeouts; }
+    void SetTimeoutCount(int n) { m_nTimeouts = n; }
+    int GetSelectMode() const { return m_nSelectMode; }
+    void SetSelectMode(int mode) {
+        m_nSelectMode = mode;
+        RebindTileControls();
+    }
+    int GetClockPosition() const { return m_nClockPos; }
+    void SetClockPosition(int p) { m_nClockPos = p; }
+
+    // ---- table centre and stake text
+    virtual int GetCentreWidth() const { return 212; }
+    virtual int GetCentreHeight() const { return 120; }
+    virtual void GetCentreRect(MJRect& out) const;
+    virtual void GetStakeTextRect(MJRect& out) const;
+
+    // What the creation steps made, for the toolbar and later work.
+    struct Made {
+        uint32_t start = 0, ask = 0, peng = 0, gang = 0, chi = 0, hu = 0, pass = 0;
+        engine::ButtonFrame* operationBar = nullptr;
+        engine::ButtonFrame* systemBar = nullptr;
+        uint32_t toolButtons[5] = {};
+        uint32_t arrow = 0, dragTile = 0, clockFace = 0, clockHand = 0, digits[2] = {};
+        uint32_t stake = 0, windMarks[4] = {}, panels[4] = {}, icons[4][10] = {}, dice[4] = {};
+        uint32_t autoPlay = 0, note = 0, hand = 0, particles[5] = {};
+        uint32_t dragEvent = 0, clockEvent = 0, diceEvents[2] = {}, handEvent = 0;
+    };
+    const Made& Entities() const { return m_made; }
+
+protected:
+    void LoadStylePicture(const char* file, const char* description);
+    static engine::ButtonSkin SkinOf(const std::vector<engine::ImageInfo>& pieces);
+    // Both bars take the current style's frame pieces again and show.
+    void RefillFrames();
+    engine::Entity* EntityOf(uint32_t id) const;
+
+    std::array<MJBinding, kBindingCount + 1> m_bindings{};
+    std::array<MJTileControl, kTileControlCount + 1> m_tileControls{};
+    MJTileMetrics m_metrics;
+    std::array<std::string, 3> m_styleNames;
+    std::string m_currentStyle;
+    int m_nStyle = 0;
+    int m_bMusic = 0;
+    int m_nTimeouts = 0;
+    int m_nAutoPlayTicks = 0;
+    int m_nAutoPlayInterval = 0;
+    int m_nSelectMode = 0;
+    int m_nClockPos = 0;
+    int m_bKanPaiKnown = 0;
+    std::vector<std::pair<std::string, uint32_t>> m_pictures;  // description → resource
+    std::vector<engine::ImageInfo> m_operationPieces;
+    std::vector<engine::ImageInfo> m_systemPieces;
+    Made m_made;
+    std::array<std::array<int, 10>, 4> m_seatIcons{};
+    std::array<SeatMark, 50> m_seatMarks{};
+    int m_nPanelCount = 0;
+    uint32_t m_nWaitNotice = 0;
 };
 
 }  // namespace hqlv::mahjong

@@ -100,6 +100,24 @@ public:
     virtual CMJTableDraw* GetTableDraw() = 0;
     virtual CMJGameScene2* GetGameScene() = 0;
     virtual CMJRequests* GetRequests() = 0;
+
+    // ---- the table scene's toolbar and timers (the defaults do nothing)
+    // Non-zero when command-line field 13 has every one of the bits.
+    virtual int TestCmdField13(uint32_t /*bits*/) { return 0; }
+    // The game's code name (names the INI file and the screenshots).
+    virtual std::string GetGameCode() { return "HqLv"; }
+    // Writes a picture of the screen as a JPEG file; false when nothing was written.
+    virtual bool SaveScreenShotJpeg(const std::string& /*path*/, int /*quality*/) { return false; }
+    // The framework's table-change request (201300) and table-option request (201302).
+    virtual int RequestChangeTable(std::string& /*error*/) { return 0; }
+    virtual int RequestTableOption(std::string& /*error*/) { return 0; }
+    // Timers of the table view; they come back through the scene's OnTimer.
+    virtual void SetViewTimer(uint32_t /*id*/, uint32_t /*ms*/) {}
+    virtual void KillViewTimer(uint32_t /*id*/) {}
+    // 1 when a player entered a table whose deal was already running.
+    virtual int IsRejoining() { return 0; }
+    // Command-line field 9.
+    virtual int GetCmdField9() { return 0; }
 };
 
 }  // namespace hqlv::mahjong

@@ -83,7 +83,9 @@ public:
             setError(error, why.empty() ? std::string("missing file") : why);
             return false;
         }
-        music_ = Mix_LoadMUS(resolved.c_str());
+        // By content, whatever the extension says (the table music is WAVE bytes in a
+        // file named .mp3, as the Windows player took it).
+        music_ = Mix_LoadMUS_RW(SDL_RWFromFile(resolved.c_str(), "rb"), 1);
         if (!music_) {
             setError(error, Mix_GetError());
             return false;

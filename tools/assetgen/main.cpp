@@ -2,6 +2,9 @@
 // (created when missing). The build runs it so the client finds them beside itself.
 // hqlv-assetgen --faces <folder>: writes the chat's face pictures (0.bmp .. N.bmp) and
 // their face.ini into the folder.
+// hqlv-assetgen --table <program folder>: writes the table's pictures (skins/Common,
+// skins/Classic), the seats' voices (sound/0fy ... sound/1pt, spoken by espeak-ng) and the
+// table music (sound/Classic/default.mp3) under the program folder.
 #include <iconv.h>
 
 #include <cstdio>
@@ -10,6 +13,8 @@
 #include <string>
 
 #include "tools/assetgen/face_art.h"
+#include "tools/assetgen/table_art.h"
+#include "tools/assetgen/voices.h"
 #include "tools/assetgen/wave_synth.h"
 
 namespace {
@@ -59,12 +64,30 @@ bool WriteFaces(const std::filesystem::path& folder) {
     return WriteWhole(folder / "face.ini", ini);
 }
 
+bool WriteTable(const std::filesystem::path& folder) {
+    using namespace hqlv::assetgen;
+    std::vector<ArtFile> files = TableArt();
+    files.push_back({"sound/Classic/default.mp3", TuneFile()});
+    if (!VoiceFiles(files)) return false;
+    for (const auto& file : files) {
+        const std::filesystem::path path = folder / file.path;
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+        if (file.bytes.empty() || !WriteWhole(path, file.bytes)) {
+            std::fprintf(stderr, "hqlv-assetgen: cannot make %s\n", path.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool faces = argc == 3 && std::string(argv[1]) == "--faces";
-    if (argc != 2 && !faces) {
-        std::fprintf(stderr, "usage: hqlv-assetgen [--faces] <output folder>\n");
+    bool table = argc == 3 && std::string(argv[1]) == "--table";
+    if (argc != 2 && !faces && !table) {
+        std::fprintf(stderr, "usage: hqlv-assetgen [--faces | --table] <output folder>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[argc - 1];
@@ -76,6 +99,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (faces) return WriteFaces(folder) ? 0 : 1;
+    if (table) return WriteTable(folder) ? 0 : 1;
     for (const auto& res : hqlv::assetgen::waveResources()) {
         const std::string bytes = hqlv::assetgen::waveFile(hqlv::assetgen::synthesize(res.tone));
         if (!WriteWhole(folder / (std::to_string(res.id) + ".wav"), bytes)) return 1;

@@ -1,0 +1,206 @@
+// The start of the table, the drawn tile's arrival, the notices and the seat panels.
+#include <cstring>
+
+#include "engine/core/engine_log.h"
+#include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "engine/core/mouse_manager.h"
+#include "engine/render/plane.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "platform/core/text.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+constexpr uint32_t kMagentaKey = 0xFF00FF;
+
+}  // namespace
+
+void CMJGameScene2::ShowAskButton() {
+    engine::GameKernel* k = Kernel();
+    engine::ControlData* c = k ? k->FindControl(m_made.ask) : nullptr;
+    if (engine::Entity* e = c ? EntityOf(c->entityId) : nullptr) e->Show();
+}
+
+void CMJGameScene2::OnGameStart() {
+    engine::WriteLogText("游戏开始!...");
+    CMJTableDraw* draw = m_pHost ? m_pHost->GetTableDraw() : nullptr;
+    if (draw) draw->LoadSeatData();
+    const bool looker = m_pHost && m_pHost->GetCmdField8();
+    const bool rejoin = m_pHost && m_pHost->IsRejoining();
+    // A deal in progress is known by the application's playing flag.
+    if ((rejoin || looker) && m_pHost && m_pHost->IsPlaying()) {
+        RebuildTable();
+        if (draw) draw->RefreshAll();
+    }
+    // Only a seated player who starts afresh is offered the start (or told to wait).
+    if (!rejoin && !looker && m_pHost) {
+        if (m_pHost->TestCmdField13(0x2) && m_pHost->GetCmdField9() == 0) {
+            if (!m_pHost->IsPlaying()) ShowWaitTableNotice();
+        } else {
+            ShowStartButton();
+        }
+    }
+    if (looker && !m_pHost->TestCmdField13Bit8()) ShowAskButton();
+    Redraw(100);
+    if (m_bMusic) ToggleMusic();
+}
+
+void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
+    if (IsJokerTile(tile)) FlashJoker();
+    MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
+    slot->bPresent = 1;
+    for (MJTileInfo& w : m_tiles.m_wall)
+        if (w.bPresent && w.nCode == tile) {
+            w.bPresent = 0;
+            break;
+        }
+    BindWallTiles();
+    if (MarkFlowerChoices() == 0) {
+        CheckOwnGang();
+        OfferHu(flags);
+    }
+    BindHand(kOwnView);
+}
+
+int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint32_t) {
+    // The data of the dealing steps and of the drawn tile is a block of eight words that
+    // the scene's own animations post; a number or nothing is taken as no record.
+    int32_t words[8] = {};
+    if (data.owned() && data.block()) std::memcpy(words, data.block(), sizeof words);
+    switch (code) {
+        case 210002:
+            OnDiceDone();
+            break;
+        case 210003:
+            DealStep(words[0]);
+            break;
+        case 210004:
+            RevealOpeningFlowers();
+            break;
+        case 210005:
+            OnSeatFlowersRevealed(words[0]);
+            break;
+        case 210006:
+            OnDealingFinished();
+            break;
+        case 210008: {
+            MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
+            slot->nCode = words[1];
+            slot->bHand = 1;
+            slot->bPresent = 1;
+            OnDrawnTileArrived(words[1], words[2]);
+            break;
+        }
+        case 210007:
+            OnDrawnTileArrived(words[1], words[2]);
+            break;
+        default:
+            break;
+    }
+    return 1;
+}
+
+void CMJGameScene2::ShowWaitTableNotice() {
+    if (m_pHost && m_pHost->IsPlaying()) return;
+    static const char kText[] = "请耐心等候系统分桌。。。";
+    const int length = int(platform::utf8ToGbk(kText).size());
+    const int w = length * 30 / 2, h = 30;
+    engine::PlaneEntity* p =
+        CreatePlaneEntity(4, GetScreenWidth() / 2, GetScreenHeight() * 3 / 4, w, h, kMagentaKey);
+    if (!p) return;
+    p->SetTextColor(0xFFFFFF);
+    p->SetFont(30, 400, "宋体");
+    p->DrawText(0, 0, kText);
+    p->Show();
+    p->ApplyTransform();
+    m_nWaitNotice = p->GetId();
+    AddPendingItem(p->GetId());
+}
+
+void CMJGameScene2::ShowFloatingTip(const std::string& text) {
+    auto* tip = static_cast<engine::PlaneEntity*>(EntityOf(m_made.note));
+    if (!tip) return;
+    const engine::ImageInfo note = GetImageInfo(Picture("说明板"), 0);
+    const engine::MouseState* mouse = GetMouseState();
+    const int mx = mouse ? mouse->x : 0, my = mouse ? mouse->y : 0;
+    tip->Fill();
+    tip->PasteImage(0, 0, note.resourceId, note.sx, note.sy, note.width, note.height, 0, 0, 0.0,
+                    1.0, kMagentaKey);
+    tip->SetTextColor(0xFF0000);
+    tip->DrawText(note.width / 4, note.height / 4, text);
+    tip->SetPosition(mx + note.width / 2, my);
+    tip->SetAlpha(1.0);
+    tip->Show();
+    tip->ApplyTransform();
+}
+
+void CMJGameScene2::HideFloatingTip() {
+    if (engine::Entity* tip = EntityOf(m_made.note)) tip->Hide();
+}
+
+void CMJGameScene2::ResetSeatPanels() {
+    for (int v = 0; v < 4; ++v) {
+        m_seatIcons[size_t(v)].fill(0);
+        ShowSeatIcons(v);
+    }
+    m_nPanelCount = 0;
+}
+
+int CMJGameScene2::ShowSeatIcons(int view) {
+    if (view < 0 || view > 3) return 0;
+    int shown = 0;
+    for (int i = 0; i < 10; ++i) {
+        auto* icon = static_cast<engine::ImageEntity*>(EntityOf(m_made.icons[view][i]));
+        if (!icon) continue;
+        const int word = m_seatIcons[size_t(view)][size_t(i)];
+        // Only the entries of the seat-mark table that name a picture show anything.
+        const SeatMark& mark = GetSeatMark(word);
+        if (word <= 0 || word >= 50 || mark.picture.empty()) {
+            icon->Hide();
+            continue;
+        }
+        icon->SetImage(Picture(mark.picture), (word - 1) * 30, 0, mark.width, mark.height,
+                       kMagentaKey);
+        icon->Show();
+        icon->ApplyTransform();
+        ++shown;
+    }
+    return shown;
+}
+
+void CMJGameScene2::SetSeatIcon(int view, int value) {
+    if (view < 0 || view > 3) return;
+    // The first free word of the row takes the icon.
+    for (int& word : m_seatIcons[size_t(view)])
+        if (word == 0) {
+            word = value;
+            break;
+        }
+    ShowSeatIcons(view);
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+void CMJGameScene2::ResetForNextDeal() {
+    if (!m_pHost || m_pHost->IsPlaying() || m_bGameRunning) return;
+    if (CMJGameInfo* info = m_pHost->GetGameInfo()) info->SetDealFlags(0);
+    ResetTable();
+    if (CMJTableDraw* draw = m_pHost->GetTableDraw()) {
+        draw->SetAllBankers(0);
+        draw->SetAllHighlights(0);
+    }
+    HideResultEntities();
+    Redraw(100);
+    if (m_pHost->GetCmdField8()) return;
+    ShowToolbars(0);
+    ShowStartButton();
+    if (IsAutoPlayOn()) OnBtnStart();
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,400 @@
+// The engine messages and timers of the table scene: the four dispatchers, the toolbar's
+// operations and the seat refresh of the table-drawing object.
+#include <cstdio>
+#include <filesystem>
+
+#include "engine/core/engine_log.h"
+#include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "platform/core/clock.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+bool InRange(uint32_t code, uint32_t low, uint32_t high) {
+    return code - low <= high - low;  // unsigned: below low wraps past the range
+}
+
+constexpr uint32_t kHandCursor = 32649;
+constexpr uint32_t kArrowCursor = 32512;
+
+}  // namespace
+
+int CMJGameScene2::OnMessage(uint32_t code, engine::MessageData& data, uint32_t target) {
+    if (InRange(code, 210041, 210063)) return OnEngineNotify(code, data, target);
+    if (InRange(code, 210023, 210040)) return OnControlEvent(code, data, target);
+    if (InRange(code, 210001, 210009)) return OnSystemEvent(code, data, target);
+    if (InRange(code, 210010, 210022)) return OnTileEvent(code, data, target);
+    return OnOtherMessage(code, data, target);
+}
+
+int CMJGameScene2::OnTileEvent(uint32_t code, engine::MessageData& data, uint32_t) {
+    MJTileControl* tc = TileControl(int(data.word()));
+    if (!tc || !tc->inUse || !tc->binding) return 1;
+    MJBinding* b = tc->binding;
+    MJTileInfo* r = GetTileRecord(b->area, b->view, b->index);
+    engine::Entity* e = EntityOf(b->entityId);
+    const bool looker = m_pHost && m_pHost->GetCmdField8();
+    switch (code) {
+        case 210011:
+            if (e) e->SetAlpha(0.8);
+            SetCursorById(kHandCursor);
+            m_geometry.PlaySoundRes(29100, 0x11);
+            return 1;
+        case 210012:
+            if (e) e->SetAlpha(1.0);
+            SetCursorById(kArrowCursor);
+            return 1;
+        default:
+            break;
+    }
+    // A looker-on's tile only changes its look; a locked tile takes no action.
+    if (looker || !r || r->bLocked) return 1;
+    switch (code) {
+        case 210013:
+            if (b->selected != 1 && b->locked == 0) {
+                SetCursorById(kHandCursor);
+                m_geometry.PlaySoundRes(29100, 0x11);
+            }
+            break;
+        case 210014:
+            if (b->selected != 1) {
+                SetCursorById(kArrowCursor);
+                m_geometry.PlaySoundRes(29100, 0x11);
+            }
+            break;
+        case 210016:
+            OnTileClickGang(r, b);
+            break;
+        case 210017:
+            OnTileClickSelect(r, b);
+            break;
+        case 210018:
+            OnTileClickDiscard(r, b);
+            break;
+        case 210019:
+            OnTileDragStart(r, b);
+            break;
+        case 210020:
+            OnTileDragMove(r, b);
+            break;
+        case 210021:
+            OnTileDrop(r, b);
+            break;
+        default:
+            break;  // 210015: select mode 1 has no click in this game
+    }
+    return 1;
+}
+
+int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint32_t) {
+    // Any button but a hover ends the count of missed turns.
+    if (code != 210036 && code != 210040) m_nTimeouts = 0;
+    switch (code) {
+        case 210023:
+            OnBtnStart();
+            break;
+        case 210024:
+            AskToSeeTiles();
+            break;
+        case 210025:
+            OnBtnChi();
+            break;
+        case 210026:
+            OnBtnPeng();
+            break;
+        case 210027:
+            OnBtnGang();
+            break;
+        case 210028:
+            OnBtnHu();
+            break;
+        case 210029:
+            OnBtnPass();
+            break;
+        case 210030:
+            ToggleMusic();
+            break;
+        case 210031:
+            NextSkin();
+            break;
+        case 210032:
+            SortHandButton();
+            break;
+        case 210033:
+        case 210034:
+        case 210035:
+            ToggleAutoPlay();
+            break;
+        case 210036: {
+            m_geometry.PlaySoundRes(29011, 1);
+            engine::GameKernel* k = Kernel();
+            engine::ControlData* c = k ? k->FindControl(uint32_t(data.word())) : nullptr;
+            if (c && c->entityId)
+                if (engine::Entity* e = EntityOf(c->entityId)) e->SetAlpha(1.0);
+            break;
+        }
+        case 210037:
+            SaveScreenshot();
+            break;
+        case 210038:
+            ChangeTable();
+            break;
+        case 210039:
+            RequestTableOption();
+            break;
+        default:
+            break;  // 210040
+    }
+    return 1;
+}
+
+int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t) {
+    switch (code) {
+        case 210044:
+        case 210045:
+        case 210046:
+        case 210047:
+            if (m_pHost) m_pHost->AppendChatLine("111\r\n");
+            break;
+        case 210048:
+        case 210049:
+        case 210050:
+        case 210051:
+            if (m_pHost) m_pHost->AppendChatLine("222\r\n");
+            break;
+        case 210054:
+            SetCursorById(kArrowCursor);
+            break;
+        case 210055:
+            // The toolbar button's tip text travels as a heap text.
+            if (data.owned() && data.block())
+                ShowFloatingTip(static_cast<const char*>(data.block()));
+            return 0;
+        case 210056:
+            HideFloatingTip();
+            return 0;
+        case 210061:
+            BindHand(kOwnView);
+            break;
+        case 210062:
+            ReleaseRecordBinding(GetTileRecord(kAreaHand, kOwnView, 0));
+            BindHand(kOwnView);
+            return 0;
+        default:
+            (void)data;
+            break;
+    }
+    return 1;
+}
+
+void CMJGameScene2::OnTimer(uint32_t id) {
+    switch (id) {
+        case 7:
+            if (m_pHost) m_pHost->KillViewTimer(7);
+            if (engine::GameKernel* k = Kernel())
+                SetButtonEnabled(k->FindControl(m_made.ask), true);
+            return;
+        case 10:
+        case 11:
+            OnTurnTimer(id);
+            return;
+        default:
+            if (id >= 10000) OnCountdownTimer();
+            return;
+    }
+}
+
+void CMJGameScene2::OnInitDone() {
+    SetBackgroundOffset(GetCanvasInfo6(), GetCanvasInfo7());
+    LayoutToolbar();
+    ReleaseAllBindings();
+    Redraw(100);
+    GetCanvas()->InvalidateAll();
+}
+
+void CMJGameScene2::AskToSeeTiles() {
+    if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() || m_bKanPaiKnown ||
+        !m_pHost->IsPlaying())
+        return;
+    m_pHost->PlaySoundId(29010, 5);
+    m_pHost->SetViewTimer(7, 15000);
+    if (engine::GameKernel* k = Kernel()) SetButtonEnabled(k->FindControl(m_made.ask), false);
+    if (CMJRequests* req = m_pHost->GetRequests()) req->SendKanPaiAsk();
+    char line[512];
+    std::snprintf(line, sizeof line, " <c=%d>请求%s给我看牌\r\n", 0x2C5858,
+                  m_pHost->GetSeatName(m_pHost->GetChairNo()).c_str());
+    m_pHost->AppendChatLine(line);
+}
+
+void CMJGameScene2::SaveScreenshot() {
+    if (!m_pHost) return;
+    const platform::LocalTime t = platform::localTime();
+    char name[256];
+    std::snprintf(name, sizeof name, "%s_%d_%d%d_%d", m_pHost->GetGameCode().c_str(),
+                  m_pHost->GetUserID(), t.year, t.month * 100 + t.day,
+                  t.hour * 10000 + t.minute * 100 + t.second);
+    const std::string folder = m_pHost->GetProgramFolder() + "temp/";
+    const std::string path = folder + name + ".jpg";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    // The line only when the file is there: a missing folder or a failed write is logged.
+    if (ec || !m_pHost->SaveScreenShotJpeg(path, 75)) {
+        engine::WriteLog("游戏截图保存失败:%s", path.c_str());
+        return;
+    }
+    char line[1024];
+    std::snprintf(line, sizeof line, "<c=255>[系统]：<c=%d>游戏截图已保存到%s\r\n", 0xFF0000,
+                  path.c_str());
+    m_pHost->AppendChatLine(line);
+}
+
+void CMJGameScene2::ChangeTable() {
+    if (!m_pHost || !m_pHost->TestCmdField13(0x40 | 0x80) || m_pHost->TestCmdField13(0x2)) return;
+    std::string error;
+    if (m_pHost->RequestChangeTable(error)) ShowStartButton();
+}
+
+void CMJGameScene2::RequestTableOption() {
+    if (!m_pHost || !m_pHost->TestCmdField13(0x2)) return;
+    std::string error;
+    m_pHost->RequestTableOption(error);
+}
+
+void CMJGameScene2::ToggleMusic() {
+    engine::GameKernel* k = Kernel();
+    if (!k) return;
+    engine::SoundPlayer& player = k->GetSoundPlayer();
+    if (player.MusicOpen() && player.MusicPlaying()) {
+        player.CloseMusic();
+        m_bMusic = 0;
+        return;
+    }
+    player.OpenMusic("default.mp3");
+    player.PlayMusic();
+    m_bMusic = 1;
+}
+
+void CMJGameScene2::NextSkin() {
+    int index = m_nStyle;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        index = (index + 1) % 3;
+        const std::string& name = m_styleNames[size_t(index)];
+        if (name.empty() || name == m_styleNames[size_t(m_nStyle)]) continue;
+        LoadSkinPictures(name);
+        m_nStyle = index;
+        RefillFrames();
+        Redraw(100);
+        if (engine::Canvas* canvas = GetCanvas()) canvas->InvalidateAll();
+        // The music comes from the new style's sound folder.
+        engine::GameKernel* k = Kernel();
+        if (k && k->GetSoundPlayer().MusicPlaying()) {
+            k->GetSoundPlayer().OpenMusic("default.mp3");
+            k->GetSoundPlayer().PlayMusic();
+        }
+        PostControlMessage(210056, engine::MessageData(), 0, 0);
+        return;
+    }
+}
+
+void CMJGameScene2::GetButtonPicture(MJRect& out, uint32_t code) const {
+    const int w = m_metrics.claimCell[0], h = m_metrics.claimCell[1];
+    const int w2 = m_metrics.toolCell[0], h2 = m_metrics.toolCell[1];
+    int x = -1, height = 0, width = 0;
+    switch (code) {
+        case 210026:
+            x = 0, width = w, height = h;
+            break;
+        case 210027:
+            x = w, width = w, height = h;
+            break;
+        case 210025:
+            x = 2 * w, width = w, height = h;
+            break;
+        case 210028:
+            x = 3 * w, width = w, height = h;
+            break;
+        case 210029:
+            x = 4 * w, width = w, height = h;
+            break;
+        case 210030:
+            x = 2 * w2, width = w2, height = h2;
+            break;
+        case 210031:
+            x = 3 * w2, width = w2, height = h2;
+            break;
+        case 210032:
+            x = 4 * w2, width = w2, height = h2;
+            break;
+        case 210033:
+            x = 5 * w2, width = w2, height = h2;
+            break;
+        default:
+            return;  // the rectangle stays as it was
+    }
+    out = {x, 0, x + width, height};
+}
+
+void CMJGameScene2::SetButtonEnabled(engine::ControlData* control, bool on) {
+    if (!control) return;
+    engine::Entity* e = EntityOf(control->entityId);
+    if (on) {
+        if (e) e->SetAlpha(0.8);
+        if (e && e->GetType() == engine::ENT_IMAGE)
+            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF);
+        control->SetEvent(2, 210036, 0, control->id);
+        for (uint32_t slot : {3u, 4u, 5u, 8u}) control->SetEventEx(slot, 0x23, 0, 0);
+    } else {
+        if (e) e->SetAlpha(0.3);
+        if (e && e->GetType() == engine::ENT_IMAGE)
+            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
+        for (uint32_t slot : {2u, 3u, 4u, 5u, 8u}) control->SetEvent(slot, 0, 0, 0);
+    }
+}
+
+void CMJGameScene2::OnTableDrawReset() {
+    if (!m_pHost) return;
+    CMJTableDraw* draw = m_pHost->GetTableDraw();
+    if (!draw) return;
+    draw->ClearSeats();
+    draw->SetAllHighlights(0);
+    for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
+        const int view = ChairToView(chair);
+        if (view >= 0) draw->DrawSeatInfo(view);
+    }
+    // The eight seated records by their chair; a chair with no view (past the table's
+    // seats, or before the own seat is known) names no seat and is passed over.
+    for (int chair = 0; chair < 8; ++chair) {
+        const int user = m_pHost->GetSeatUserID(chair);
+        const std::string name = m_pHost->GetSeatName(chair);
+        if (!user || name.empty()) continue;
+        const int view = ChairToView(chair);
+        MJSeatRecord* seat = draw->SeatMutable(view);
+        if (!seat) continue;
+        seat->name = name;
+        draw->DrawSeatInfo(view);
+    }
+}
+
+void CMJGameScene2::GetCentreRect(MJRect& out) const {
+    const int w = GetScreenWidth(), h = GetScreenHeight();
+    out.left = w / 2 - GetCentreWidth() / 2;
+    out.top = h / 2 - GetCentreHeight() / 2 - GetCentreLift();
+    out.right = out.left + GetCentreWidth();
+    out.bottom = out.top + GetCentreHeight();
+}
+
+void CMJGameScene2::GetStakeTextRect(MJRect& out) const {
+    MJRect centre;
+    GetCentreRect(centre);
+    // The clock square: 65 wide, 10 inside the centre's left edge; the text starts the same
+    // inset to its right.
+    const int clockLeft = centre.left + 10;
+    out = centre;
+    out.left = clockLeft + 65 + (clockLeft - centre.left);
+}
+
+}  // namespace hqlv::mahjong
