@@ -1,11 +1,14 @@
 // The safe-box flows' view of the running application.
 #include <QMessageBox>
 #include <QThread>
+#include <QWidget>
 
 #include "framework/game_app.h"
 #include "framework/paths.h"
+#include "framework/shared_utils.h"
 #include "framework/web/safebox_dialogs.h"
 #include "platform/core/profile.h"
+#include "platform/ui/cursor.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -73,6 +76,12 @@ public:
     std::string UserFile() override { return GetUserDataFile(UserId()); }
     std::string CofferUrl() override { return App() ? App()->GetCofferUrl() : std::string(); }
     std::string HostListFile() override { return GetAdvertDomainFile(); }
+    void OpenSecurityPage() override {
+        if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+        PlayShareSound("common", "hit.wav", 17);
+        platform::ui::WaitCursor wait;
+        if (App()) App()->SendTextToHall(kSecurityPageUrl, 1);
+    }
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "framework/shared_utils.h"
 #include "framework/web/web_view.h"
+#include "framework/widgets/hyperlink_static.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -90,6 +91,11 @@ CProtectedEdit::CProtectedEdit(QWidget* parent) : QLineEdit(parent) {
     (void)installed;
     setDragEnabled(false);
     setAcceptDrops(false);
+    // A selection is a copy too: on X it becomes the primary selection, which any other
+    // program reads. The field keeps none.
+    connect(this, &QLineEdit::selectionChanged, this, [this] {
+        if (hasSelectedText()) deselect();
+    });
 }
 
 void CProtectedEdit::keyPressEvent(QKeyEvent* e) {
@@ -114,8 +120,9 @@ CSoftKeypadDlg::CSoftKeypadDlg(QWidget* parent, unsigned seed) : QDialog(parent)
     echo_->setReadOnly(true);
     echo_->setStyleSheet("background: white");
     echo_->setGeometry(14, 12, width() - 28, 32);
-    int line = QFontMetrics(echo_->font()).boundingRect("abc").height();
-    echo_->setTextMargins(0, (32 - line) / 2, 0, 0);
+    // The stars sit in the middle of the field: the edit centres its line itself, so no
+    // margin may push it down.
+    echo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     model_.Shuffle(seed ? seed : unsigned(std::time(nullptr)));
     for (int i = 0; i < 12; ++i) {
         QString label = i < 10 ? QString::number(model_.map()[size_t(i)])
@@ -211,6 +218,13 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     SetItemId(edit_, 207);
     edit_->setFont(DialogFont(28));
     edit_->setGeometry(60, 70, 180, 40);
+    link_ = new CHyperLinkStatic(this);
+    SetItemId(link_, 205);
+    link_->setText(QString::fromUtf8("保护密码计算器"));
+    link_->setGeometry(60, 116, 180, 20);
+    link_->SetUnderline(true, false);
+    link_->Attach();
+    link_->onClick = [this] { ops_.OpenSecurityPage(); };
     auto* line = Line(this);
     line->setGeometry(10, height() * 3 / 4, width() - 20, 2);
     auto* ok = Button(this, "确定", 1);
@@ -378,7 +392,8 @@ void CFixDepositDlg::SetAmounts(const std::array<int32_t, 6>& amounts) {
 
 void CFixDepositDlg::OnOK() {
     for (int i = 0; i < 6; ++i) {
-        std::string text = edits_[size_t(i)]->text().toStdString().substr(0, 29);
+        // 29 characters, not bytes: a cut inside a character would store broken text.
+        std::string text = edits_[size_t(i)]->text().left(29).toStdString();
         amounts_[size_t(i)] = ParseAmountText(text, 29);
         ops_.WriteSetting(ops_.UserFile(), "FIXDEPOSIT", Format("Fix%d", i), text);
     }

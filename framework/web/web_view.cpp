@@ -64,8 +64,10 @@ void RegisterLinkSchemes() {
     for (const char* name : kSchemes) {
         if (QWebEngineUrlScheme::schemeByName(name).name() == name) continue;
         QWebEngineUrlScheme s(name);
+        // A host-and-port scheme needs a default port or the engine refuses it. These links
+        // stand for web addresses, so theirs is the web's: 80.
         s.setSyntax(QWebEngineUrlScheme::Syntax::HostAndPort);
-        s.setDefaultPort(QWebEngineUrlScheme::PortUnspecified);
+        s.setDefaultPort(80);
         QWebEngineUrlScheme::registerScheme(s);
     }
 }

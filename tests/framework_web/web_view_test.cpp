@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QSignalSpy>
+#include <QWebEngineUrlScheme>
 #include <QTest>
 
 #include <algorithm>
@@ -12,7 +13,7 @@
 
 #include "framework/web/host_filter.h"
 #include "tests/framework/http_test_server.h"
-#include "web_test_app.h"
+#include "app_fixture.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -26,19 +27,17 @@ Answer Page(std::string body) {
 }
 using hqlv::framework::testing::HttpServer;
 
-struct FakeHost : LinkHost {
-    std::vector<std::pair<uint32_t, uintptr_t>> posted;
-    std::vector<std::string> opened;
-    int UserId() override { return 4321; }
-    bool Standalone() override { return false; }
-    bool PostToHall(uint32_t msg, uintptr_t w) override {
-        posted.emplace_back(msg, w);
-        return true;
+// The client's application under the stand-in hall: links reach the hall as the client
+// sends them (the hall channel), and old links are signed by the hall's answer.
+class WebView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(app.ApplyHallCommandLine(testing::CommandLine(hall.target.handle(), 0)));
+        ASSERT_TRUE(app.CreateCommThread());  // the window the hall's sign answer goes to
     }
-    void OpenWebPage(const std::string& page, int) override { opened.push_back(page); }
-    std::string BuildWebUrl(const std::string& page, bool) override {
-        return page + "?uid=4321&sign=S";
-    }
+    testing::ClientFolders folders;
+    testing::TestHall hall;
+    testing::TestApp app{"WebView" + std::to_string(getpid()), 21303, 2, 1};
 };
 
 // Records what the before-navigate step saw and answered.
@@ -75,8 +74,7 @@ bool HasRequest(HttpServer& server, const std::string& part) {
     return false;
 }
 
-TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
-    testing::SharedWebApp();
+TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     HttpServer server;
     const std::string port = server.base().substr(server.base().rfind(':'));
     const std::string pages = "http://pages.localhost" + port;
@@ -103,12 +101,11 @@ TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
     body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
     server.Script("/start", Page(body));
     server.Script("/sub", Page("<html>sub</html>"));
-    server.Script("/old?uid=4321&sign=S", Page("<html><a href='http://sub.pages.localhost" + port +
+    server.Script("/old?uid=123456&sign=S", Page("<html><a href='http://sub.pages.localhost" + port +
                                                "/sub'>sub</a></html>"));
     server.Script("/post", Page("<html>posted</html>"));
 
-    FakeHost host;
-    RecordingCtrl view(nullptr, host);
+    RecordingCtrl view(nullptr);
     view.resize(400, 300);
     view.SetHostListFile(list);
     view.EnableHostFilter(1);
@@ -141,11 +138,13 @@ TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
         EXPECT_TRUE(view.seen.back().cancelled) << view.seen.back().url;
     }
     view.ClickLinkByText("blank");
-    ASSERT_TRUE(clickUntil("new", [&] { return !host.opened.empty(); }));
-    EXPECT_EQ(host.opened.at(0), "http://pages.localhost" + port + "/run");
-    ASSERT_TRUE(clickUntil("clothes", [&] { return !host.posted.empty(); }));
-    EXPECT_EQ(host.posted[0], std::make_pair(kHallMsgChangeClothing, uintptr_t(4321)));
-    ASSERT_TRUE(clickUntil("old", [&] { return HasRequest(server, "GET /old?uid=4321&sign=S "); }));
+    ASSERT_TRUE(clickUntil("new", [&] { return !app.browserPages.empty(); }));
+    EXPECT_EQ(app.browserPages.at(0), "http://pages.localhost" + port + "/run");
+    ASSERT_TRUE(clickUntil("clothes", [&] { return !hall.Posts().empty(); }));
+    EXPECT_EQ(hall.Posts().size(), 1u);
+    EXPECT_EQ(hall.Posts()[0].id, kHallMsgChangeClothing);
+    EXPECT_EQ(hall.Posts()[0].w, 123456u);
+    ASSERT_TRUE(clickUntil("old", [&] { return HasRequest(server, "GET /old?uid=123456&sign=S "); }));
     // The old link's page links on to the allowed sub-domain.
     ASSERT_TRUE(clickUntil("sub", [&] { return HasRequest(server, "GET /sub "); }));
     EXPECT_GE(CountHost(server, "sub.pages.localhost"), 1);
@@ -167,13 +166,14 @@ TEST(WebView, FilterLinksAndPostAgainstTheEngine) {
     std::remove(list.c_str());
 }
 
-TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
-    testing::SharedWebApp();
-    FakeHost host;
+TEST_F(WebView, AdvertFlagsPlaceholderAndMemberClose) {
+    // The schemes are known to the engine (a refused registration would only warn).
+    for (const char* name : {"kvoold", "kvonew", "kvoapp"})
+        EXPECT_EQ(QWebEngineUrlScheme::schemeByName(name).name(), QByteArray(name));
     {
-        CAdvertHtmlCtrl ad(nullptr, host);
+        CAdvertHtmlCtrl ad(nullptr);
         EXPECT_TRUE(ad.OnBeforeNavigate2("kvoapp://changeclothing/", true));
-        EXPECT_EQ(host.posted.size(), 1u);
+        EXPECT_EQ(hall.Posts(1).size(), 1u);
         EXPECT_FALSE(ad.OnBeforeNavigate2("http://x.test/", true));  // filter off
         EXPECT_EQ(ad.failed(), 0);
         ad.OnDocumentComplete("about:blank");
@@ -181,12 +181,12 @@ TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
         EXPECT_EQ(ad.loaded(), 0);
         ad.OnDocumentComplete("http://x.test/");
         EXPECT_EQ(ad.loaded(), 1);
-        CAdvertHtmlCtrl cancelled(nullptr, host);
+        CAdvertHtmlCtrl cancelled(nullptr);
         cancelled.OnBeforeNavigate2("res://ieframe.dll/NAVCANCL.htm", true);
         EXPECT_EQ(cancelled.failed(), 1);
         cancelled.OnDocumentComplete("http://x.test/");
         EXPECT_EQ(cancelled.loaded(), 0);
-        CAdvertHtmlCtrl failed(nullptr, host);
+        CAdvertHtmlCtrl failed(nullptr);
         failed.OnNavigateError();
         failed.OnDocumentComplete("http://x.test/");
         EXPECT_EQ(failed.loaded(), 0);
@@ -195,7 +195,7 @@ TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
     auto* placeholder = new QWidget(&parent);
     SetItemId(placeholder, 180);
     placeholder->setGeometry(5, 6, 70, 40);
-    auto* ctrl = new CHallHtmlCtrl(nullptr, host);
+    auto* ctrl = new CHallHtmlCtrl(nullptr);
     EXPECT_FALSE(ctrl->CreateFromStatic(181, &parent));
     EXPECT_EQ(ctrl->parentWidget(), nullptr);
     ASSERT_TRUE(ctrl->CreateFromStatic(180, &parent));
@@ -213,7 +213,7 @@ TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
             return QWidget::event(e);
         }
     } owner;
-    auto* member = new CHallHtmlCtrl(&owner, host);
+    auto* member = new CHallHtmlCtrl(&owner);
     EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://memberclose/", true));
     QCoreApplication::processEvents();
     EXPECT_EQ(owner.links, 0);
@@ -222,11 +222,15 @@ TEST(WebView, AdvertFlagsPlaceholderAndMemberClose) {
     EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://becomemember/", true));
     QCoreApplication::processEvents();
     EXPECT_EQ(owner.links, 1);
-    EXPECT_EQ(host.posted.back(), std::make_pair(kHallMsgBecomeMember, uintptr_t(4321)));
+    ASSERT_EQ(hall.Posts(2).size(), 2u);
+    EXPECT_EQ(hall.Posts()[1].id, kHallMsgBecomeMember);
+    // The hall gone: the command is still taken, and nothing reaches anyone.
+    hall.endpoint.close();
+    EXPECT_TRUE(member->OnBeforeNavigate2("kvoapp://changeclothing/", true));
+    EXPECT_EQ(hall.Posts(3, 500).size(), 2u);
 }
 
-TEST(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
-    testing::SharedWebApp();
+TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     HttpServer server;
     const std::string port = server.base().substr(server.base().rfind(':'));
     const std::string pages = "http://pages.localhost" + port;
@@ -241,8 +245,7 @@ TEST(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     slow.hold = release.get_future().share();
     server.Script("/slow", slow);
 
-    FakeHost host;
-    auto* view = new RecordingCtrl(nullptr, host);
+    auto* view = new RecordingCtrl(nullptr);
     view->SetHostListFile(list);
     view->EnableHostFilter(1);
     // A redirect to an unlisted host asks the hook again and is refused there.
