@@ -27,11 +27,25 @@
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
-#include "web_test_app.h"
+#include "framework/web/web_view.h"
 
 namespace hqlv::framework::web::testing {
 
 inline constexpr int32_t kUser = 123456;  // the user of the hall's command line
+
+// The one Qt application of the program, made the way the client makes it: the platform's
+// link schemes known and contexts shared before it exists, no sandbox as root.
+inline QApplication& SharedWebApp() {
+    static int argc = 1;
+    static char name[] = "test_framework_web";
+    static char* argv[] = {name, nullptr};
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    RegisterLinkSchemes();
+    return *new QApplication(argc, argv);
+}
 
 // What the client's process has before anything else: the Qt application with the UI
 // thread's dispatcher, and folders of its own: runtime (hall sockets), system (where the

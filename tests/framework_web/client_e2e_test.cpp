@@ -145,12 +145,27 @@ TEST_F(ClientEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     EXPECT_EQ(frame->grab().toImage().pixelColor(ground),
               QColor(0xF0, 0xFF, 0xFF));  // the pane's ground beside its buttons
 
-    // Fix0..Fix4 set, Fix5 missing: the defaults.
+    EXPECT_EQ(tool->button(1)->geometry(), QRect(8, 8, 55, 16));  // the pane is 32 high
+    EXPECT_EQ(tool->button(2)->geometry(), QRect(88, 9, 71, 15));
+
+    // Fix0..Fix4 set, Fix5 missing: the defaults, in the menu too.
     for (int i = 0; i < 5; ++i) Fix(i, 7);
-    tool->LoadFixAmounts();
+    auto menu = tool->BuildFixMenu();
+    ASSERT_NE(menu, nullptr);
     EXPECT_EQ(tool->amounts(), kFixDefaults);
-    Fix(0, 3000), Fix(1, 1000), Fix(2, 10000), Fix(5, 1);
+    EXPECT_EQ(menu->GetSubMenu(0)->actions().at(5)->text(), QString::fromUtf8("30000 两"));
+    // The settings dialog writes what was typed; the menu reads the file afresh.
+    user.On<CFixDepositDlg>([](CFixDepositDlg& fix) {
+        const char* typed[] = {"3000", "1000", "10000", "1000", "10000", "1"};
+        for (int i = 0; i < 6; ++i) fix.box(i)->setText(typed[i]);
+        fix.OnOK();
+        return true;
+    });
+    tool->OnFixCommand(228);
+    ASSERT_TRUE(user.Done());
     ASSERT_NE(tool->BuildFixMenu(), nullptr);
+    EXPECT_EQ(tool->amounts(), (std::array<int32_t, 6>{3000, 1000, 10000, 1000, 10000, 1}));
+    tool->OnFixCommand(229);  // no command of this pane
 
     tool->OnFixCommand(222);  // 10000 -> 3000: saves 7000
     ASSERT_TRUE(SeatHas(3000));

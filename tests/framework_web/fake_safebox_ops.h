@@ -67,6 +67,7 @@ struct FakeSafeBoxOps : SafeBoxOps {
         response = challengeResponse;
         return answerChallenge;
     }
+    void OpenSecurityPage() override { log.push_back("security page"); }
     std::string ReadSetting(const std::string&, const std::string& section,
                             const std::string& key) override {
         auto it = settings.find(section + "/" + key);

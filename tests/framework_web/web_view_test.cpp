@@ -19,12 +19,6 @@ namespace hqlv::framework::web {
 namespace {
 
 using hqlv::framework::testing::Answer;
-
-Answer Page(std::string body) {
-    Answer a;
-    a.body = std::move(body);
-    return a;
-}
 using hqlv::framework::testing::HttpServer;
 
 // The client's application under the stand-in hall: links reach the hall as the client
@@ -61,17 +55,11 @@ public:
     }
 };
 
-int CountHost(HttpServer& server, const std::string& host) {
-    int n = 0;
-    for (const auto& r : server.seen())
-        if (r.find("\r\nHost: " + host) != std::string::npos) ++n;
-    return n;
-}
-
-bool HasRequest(HttpServer& server, const std::string& part) {
-    for (const auto& r : server.seen())
-        if (r.find(part) != std::string::npos) return true;
-    return false;
+// The requests that reached the server with `part` in them.
+int Requests(HttpServer& server, const std::string& part) {
+    auto seen = server.seen();
+    return int(std::count_if(seen.begin(), seen.end(),
+                             [&](const std::string& r) { return r.find(part) != std::string::npos; }));
 }
 
 TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
@@ -99,11 +87,11 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     body += "<a href='kvonew://pages.localhost" + port + "/run'>new</a> ";
     body += "<a href='kvoapp://changeclothing/'>clothes</a> ";
     body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
-    server.Script("/start", Page(body));
-    server.Script("/sub", Page("<html>sub</html>"));
-    server.Script("/old?uid=123456&sign=S", Page("<html><a href='http://sub.pages.localhost" + port +
-                                               "/sub'>sub</a></html>"));
-    server.Script("/post", Page("<html>posted</html>"));
+    server.Script("/start", {200, body});
+    server.Script("/sub", {200, "<html>sub</html>"});
+    server.Script("/old?uid=123456&sign=S",
+                  {200, "<html><a href='http://sub.pages.localhost" + port + "/sub'>sub</a></html>"});
+    server.Script("/post", {200, "<html>posted</html>"});
 
     RecordingCtrl view(nullptr);
     view.resize(400, 300);
@@ -144,15 +132,15 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     EXPECT_EQ(hall.Posts().size(), 1u);
     EXPECT_EQ(hall.Posts()[0].id, kHallMsgChangeClothing);
     EXPECT_EQ(hall.Posts()[0].w, 123456u);
-    ASSERT_TRUE(clickUntil("old", [&] { return HasRequest(server, "GET /old?uid=123456&sign=S "); }));
+    ASSERT_TRUE(clickUntil("old", [&] { return Requests(server, "GET /old?uid=123456&sign=S "); }));
     // The old link's page links on to the allowed sub-domain.
-    ASSERT_TRUE(clickUntil("sub", [&] { return HasRequest(server, "GET /sub "); }));
-    EXPECT_GE(CountHost(server, "sub.pages.localhost"), 1);
+    ASSERT_TRUE(clickUntil("sub", [&] { return Requests(server, "GET /sub "); }));
+    EXPECT_GE(Requests(server, "\r\nHost: sub.pages.localhost"), 1);
 
     view.NavigateWithPost(pages + "/post", 0, "",
                           "X-Hqlv-Test: yes\r\nX-Other: two\nBad line\r\nX-Third:  3", "a=1&b=2",
                           0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return HasRequest(server, "POST /post "); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "POST /post "); }, 20000));
     std::string posted;
     for (const auto& r : server.seen())
         if (r.rfind("POST /post ", 0) == 0) posted = r;
@@ -162,7 +150,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     EXPECT_NE(posted.find("\r\nX-Third: 3\r\n"), std::string::npos);
     EXPECT_EQ(posted.find("Bad line"), std::string::npos);
     EXPECT_EQ(posted.substr(posted.size() - 7), "a=1&b=2");
-    EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
+    EXPECT_EQ(Requests(server, "\r\nHost: evil.localhost"), 0);
     std::remove(list.c_str());
 }
 
@@ -241,7 +229,7 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     redirect.location = "http://evil.localhost" + port + "/moved";
     server.Script("/redir", redirect);
     std::promise<void> release;
-    Answer slow = Page("<html>slow</html>");
+    Answer slow{200, "<html>slow</html>"};
     slow.hold = release.get_future().share();
     server.Script("/slow", slow);
 
@@ -252,12 +240,12 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     view->NavigateTo(pages + "/redir");
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->Saw("/moved"); }, 20000));
     EXPECT_TRUE(view->seen.back().cancelled);
-    EXPECT_EQ(CountHost(server, "evil.localhost"), 0);
+    EXPECT_EQ(Requests(server, "\r\nHost: evil.localhost"), 0);
 
     // The view goes while its page is still loading: the engine's late calls must not
     // reach it.
     view->NavigateTo(pages + "/slow");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return HasRequest(server, "GET /slow "); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "GET /slow "); }, 20000));
     delete view;
     release.set_value();
     QTest::qWait(500);
