@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "fake_safebox_ops.h"
+#include <cstring>
+#include <map>
+
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/web/web_view.h"
 #include "app_fixture.h"
@@ -16,9 +18,64 @@
 namespace hqlv::framework::web {
 namespace {
 
-using testing::FakeSafeBoxOps;
 using testing::SharedWebApp;
 using V = std::vector<std::string>;
+
+// A scripted application side: it records every request and box, and answers as the
+// test sets it up.
+struct FakeSafeBoxOps : SafeBoxOps {
+    int32_t silver = 3000;
+    int queryOk = 1, queryCode = 10, takeOk = 1, saveOk = 1;
+    bool answerChallenge = true, confirm = true;
+    std::vector<std::string> log, boxes;
+    std::map<std::string, std::string> settings;
+
+    int UserId() override { return 4321; }
+    int32_t SeatSilver() override { return silver; }
+    std::string TitleText() override { return "T"; }
+    int OpenSafeBox(std::string&, uint8_t*) override { return 0; }
+    int QueryProtection(std::string& text, uint8_t out[24], int* code) override {
+        int32_t uid, challenge = 12345678;
+        std::memcpy(&uid, out, 4);
+        log.push_back("query " + std::to_string(uid));
+        *code = queryCode;
+        if (queryOk) std::memcpy(out + 4, &challenge, 4);
+        text = "query failed";
+        return queryOk;
+    }
+    int TakeSilver(std::string& text, int amount, int response) override {
+        log.push_back("take " + std::to_string(amount) + " " + std::to_string(response));
+        text = "take failed";
+        return takeOk;
+    }
+    int SaveSilver(std::string& text, int& amount, int* code) override {
+        log.push_back("save " + std::to_string(amount));
+        *code = 10;
+        text = "save failed";
+        return saveOk;
+    }
+    void ShowWait(const std::string&, bool) override {}
+    void Pause(int) override {}
+    bool Box(const std::string& text, const std::string&, bool question) override {
+        boxes.push_back(text);
+        return !question || confirm;
+    }
+    bool AskChallenge(int32_t c, int32_t& response) override {
+        log.push_back("challenge " + std::to_string(c));
+        response = 999;
+        return answerChallenge;
+    }
+    void OpenSecurityPage() override { log.push_back("security page"); }
+    std::string ReadSetting(const std::string&, const std::string& section,
+                            const std::string& key) override {
+        return settings[section + "/" + key];
+    }
+    void WriteSetting(const std::string&, const std::string& section, const std::string& key,
+                      const std::string& value) override {
+        settings[section + "/" + key] = value;
+    }
+};
+
 
 TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     SharedWebApp();
@@ -139,27 +196,68 @@ TEST(SafeBoxDialogs, SaveDialog) {
     EXPECT_EQ(again.combo()->itemText(1), "200");
 }
 
-TEST(SafeBoxDialogs, TakeDialogStaysOpenOnAFailedQueryAndEndsOnAFailedTake) {
+// The take procedure through the take dialog: what is asked of the server, the boxes, and
+// whether the dialog ends (OK, Cancel) or stays (0).
+TEST(SafeBoxDialogs, TakeDialog) {
     SharedWebApp();
-    FakeSafeBoxOps ops;
-    ops.queryOk = 0;
-    ops.queryCode = 60001;
-    CDepositTakeDlg dlg(ops);
-    dlg.combo()->setEditText("700");
-    dlg.OnOK();
-    EXPECT_EQ(ops.boxes, V{"query failed"});
-    EXPECT_EQ(dlg.result(), 0);
-    ops.answerChallenge = false;  // cancelled: no box, still open
-    ops.queryOk = 1;
-    dlg.OnOK();
-    EXPECT_EQ(ops.boxes.size(), 1u);
-    EXPECT_EQ(dlg.result(), 0);
-    ops.answerChallenge = true;
-    ops.takeOk = 0;
-    dlg.OnOK();
-    EXPECT_EQ(dlg.result(), QDialog::Rejected);
-    EXPECT_EQ(ops.boxes.back(), "take failed");
-    EXPECT_EQ(ops.settings.count("DEPOSIT/Take"), 0u);
+    struct Case {
+        const char* name;
+        int queryOk, queryCode;
+        bool answer;
+        int takeOk, result;
+        V log, boxes;
+    } cases[] = {
+        {"challenge", 1, 10, true, 1, QDialog::Accepted,
+         V{"query 4321", "challenge 12345678", "take 700 999"}, V{"银子已经成功划入 A"}},
+        {"no protection", 0, kCodeNoProtection, true, 1, QDialog::Accepted,
+         V{"query 4321", "take 700 0"}, V{"银子已经成功划入 A"}},
+        {"query fails", 0, 60001, true, 1, 0, V{"query 4321"}, V{"query failed"}},
+        {"cancelled", 1, 10, false, 1, 0, V{"query 4321", "challenge 12345678"}, V{}},
+        {"take fails", 1, 10, true, 0, QDialog::Rejected,
+         V{"query 4321", "challenge 12345678", "take 700 999"}, V{"take failed"}},
+    };
+    for (const auto& c : cases) {
+        FakeSafeBoxOps ops;
+        ops.queryOk = c.queryOk;
+        ops.queryCode = c.queryCode;
+        ops.answerChallenge = c.answer;
+        ops.takeOk = c.takeOk;
+        CDepositTakeDlg dlg(ops);
+        dlg.SetCaption("A");
+        dlg.combo()->setEditText("700");
+        dlg.OnOK();
+        EXPECT_EQ(dlg.result(), c.result) << c.name;
+        EXPECT_EQ(ops.log, c.log) << c.name;
+        EXPECT_EQ(ops.boxes, c.boxes) << c.name;
+        EXPECT_EQ(ops.settings["DEPOSIT/Take"], c.result == QDialog::Accepted ? "700|" : "");
+    }
+}
+
+// The tool view's moves that end without success; the successful ones run against the
+// local server in client_e2e_test.
+TEST(SafeBoxFlow, FixAmountFailures) {
+    struct Case {
+        const char* name;
+        int32_t silver, target;
+        bool answer;
+        int takeOk, saveOk;
+        FixOutcome want;
+        V boxes;
+    } cases[] = {
+        {"cancelled", 3000, 10000, false, 1, 1, FixOutcome::kCancelled, V{}},
+        {"take fails", 3000, 10000, true, 0, 1, FixOutcome::kFailed, V{"take failed"}},
+        {"save fails", 3000, 0, true, 1, 0, FixOutcome::kFailed, V{"save failed"}},
+        {"too far", -10, INT32_MAX, true, 1, 1, FixOutcome::kOutOfRange, V{"请输入银子数额。"}},
+    };
+    for (const auto& c : cases) {
+        FakeSafeBoxOps ops;
+        ops.silver = c.silver;
+        ops.answerChallenge = c.answer;
+        ops.takeOk = c.takeOk;
+        ops.saveOk = c.saveOk;
+        EXPECT_EQ(ApplyFixAmount(ops, c.target), c.want) << c.name;
+        EXPECT_EQ(ops.boxes, c.boxes) << c.name;
+    }
 }
 
 TEST(SafeBoxDialogs, FixDepositWritesWhatWasTyped) {
@@ -176,6 +274,8 @@ TEST(SafeBoxDialogs, FixDepositWritesWhatWasTyped) {
     EXPECT_EQ(dlg.amounts(), (std::array<int32_t, 6>{12, 0, 500, 0, 10000, 30000}));
     EXPECT_EQ(ops.settings["FIXDEPOSIT/Fix0"], "12abc");
     EXPECT_EQ(LoadFixAmounts(ops, ""), dlg.amounts());
+    ops.settings["FIXDEPOSIT/Fix5"] = std::string(31, '0') + "9";  // 31 characters are read
+    EXPECT_EQ(LoadFixAmounts(ops, "u")[5], 0);
 }
 
 TEST(SafeBoxDialogs, EveryButtonLiesInsideItsDialog) {
