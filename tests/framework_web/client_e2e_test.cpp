@@ -59,6 +59,20 @@ void Press(CSoftKeypadDlg& keypad, const std::string& digits) {
             if (keypad.button(id)->text() == QString(QChar(c))) keypad.button(id)->click();
 }
 
+// What the player does in a dialog that opens another one: after the step has returned.
+void ClickLater(QDialog& d, int id) {
+    ScriptedUser::Later(&d, [&d, id] { static_cast<QPushButton*>(FindItem(&d, id))->click(); });
+}
+
+// The step of a take or save dialog: the amount typed, then OK.
+void TypeAmount(ScriptedUser& user, const char* amount) {
+    user.On<CDepositDlg>([amount](CDepositDlg& d) {
+        d.combo()->setEditText(amount);
+        ScriptedUser::Later(&d, [&d] { d.OnOK(); });
+        return true;
+    });
+}
+
 template <class D>
 QWidget* Visible() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -218,14 +232,10 @@ TEST_F(ClientEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
         QColor top = shot.pixelColor(box.width() / 2, 40);
         if (top.blue() < 150 || top.red() > 100) return false;  // the page has not painted yet
         EXPECT_EQ(box.amountLabel()->text().toStdString(), "50000 两");
-        ScriptedUser::Later(&box, [&box] { static_cast<QPushButton*>(FindItem(&box, 220))->click(); });
+        ClickLater(box, 220);
         return true;
     });
-    user.On<CDepositTakeDlg>([](CDepositTakeDlg& take) {
-        take.combo()->setEditText("500");
-        ScriptedUser::Later(&take, [&take] { take.OnOK(); });
-        return true;
-    });
+    TypeAmount(user, "500");
     user.On<CSoftKeypadDlg>([](CSoftKeypadDlg& keypad) {
         Press(keypad, "1234");
         // The player moves the windows apart to see them all.
@@ -250,14 +260,10 @@ TEST_F(ClientEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     server.SetReply(200042, Reply{60092, Words({1500, 500})});
     user.boxes.clear();
     user.On<CSafeBoxDlg>([](CSafeBoxDlg& box) {
-        ScriptedUser::Later(&box, [&box] { static_cast<QPushButton*>(FindItem(&box, 221))->click(); });
+        ClickLater(box, 221);
         return true;
     });
-    user.On<CDepositSaveDlg>([](CDepositSaveDlg& save) {
-        save.combo()->setEditText("2000");
-        ScriptedUser::Later(&save, [&save] { save.OnOK(); });
-        return true;
-    });
+    TypeAmount(user, "2000");
     user.On<CDepositSaveDlg>([](CDepositSaveDlg& save) {
         if (save.combo()->currentText() == "2000") return false;  // the reply is not in yet
         EXPECT_EQ(save.combo()->currentText(), "1000");

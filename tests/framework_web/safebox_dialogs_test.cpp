@@ -74,6 +74,17 @@ struct FakeSafeBoxOps : SafeBoxOps {
                       const std::string& value) override {
         settings[section + "/" + key] = value;
     }
+    // Answers as scripted: the query (and its code), the challenge dialog, take and save.
+    static FakeSafeBoxOps Scripted(int queryOk, int queryCode, bool answer, int takeOk,
+                                   int saveOk = 1) {
+        FakeSafeBoxOps ops;
+        ops.queryOk = queryOk;
+        ops.queryCode = queryCode;
+        ops.answerChallenge = answer;
+        ops.takeOk = takeOk;
+        ops.saveOk = saveOk;
+        return ops;
+    }
 };
 
 
@@ -217,11 +228,7 @@ TEST(SafeBoxDialogs, TakeDialog) {
          V{"query 4321", "challenge 12345678", "take 700 999"}, V{"take failed"}},
     };
     for (const auto& c : cases) {
-        FakeSafeBoxOps ops;
-        ops.queryOk = c.queryOk;
-        ops.queryCode = c.queryCode;
-        ops.answerChallenge = c.answer;
-        ops.takeOk = c.takeOk;
+        auto ops = FakeSafeBoxOps::Scripted(c.queryOk, c.queryCode, c.answer, c.takeOk);
         CDepositTakeDlg dlg(ops);
         dlg.SetCaption("A");
         dlg.combo()->setEditText("700");
@@ -250,11 +257,8 @@ TEST(SafeBoxFlow, FixAmountFailures) {
         {"too far", -10, INT32_MAX, true, 1, 1, FixOutcome::kOutOfRange, V{"请输入银子数额。"}},
     };
     for (const auto& c : cases) {
-        FakeSafeBoxOps ops;
+        auto ops = FakeSafeBoxOps::Scripted(1, 10, c.answer, c.takeOk, c.saveOk);
         ops.silver = c.silver;
-        ops.answerChallenge = c.answer;
-        ops.takeOk = c.takeOk;
-        ops.saveOk = c.saveOk;
         EXPECT_EQ(ApplyFixAmount(ops, c.target), c.want) << c.name;
         EXPECT_EQ(ops.boxes, c.boxes) << c.name;
     }
