@@ -282,7 +282,7 @@ TEST(SafeBoxDialogs, FixDepositWritesWhatWasTyped) {
     EXPECT_EQ(LoadFixAmounts(ops, "u")[5], 0);
 }
 
-TEST(SafeBoxDialogs, EveryButtonLiesInsideItsDialog) {
+TEST(SafeBoxDialogs, EveryItemLiesInsideItsDialog) {
     SharedWebApp();
     FakeSafeBoxOps ops;
     CSafeBoxDlg box(ops);
@@ -292,8 +292,8 @@ TEST(SafeBoxDialogs, EveryButtonLiesInsideItsDialog) {
     CVerifyCodeDlg code(ops);
     CSoftKeypadDlg keypad;
     for (QDialog* d : std::initializer_list<QDialog*>{&box, &save, &take, &fix, &code, &keypad})
-        for (QPushButton* b : d->findChildren<QPushButton*>())
-            EXPECT_TRUE(d->rect().contains(b->geometry())) << b->text().toStdString();
+        for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(d->rect().contains(w->geometry())) << ItemId(w);
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST(SafeBoxCode, PictureHasOnlyEightDigits) {
         {12345678, "12345678"}, {42, "00000042"},        {-12345678, "12345678"},
         {-5, "0000005"},        {123456789, "12345678"}, {INT32_MIN, "21474836"}};
     for (const auto& [challenge, text] : codes) EXPECT_EQ(CodePictureText(challenge), text);
-    for (char c : CodePictureText(INT32_MIN)) EXPECT_EQ(GlyphIndex(c), 1 + (c - '0'));
+    for (char c : std::string("0123456789")) EXPECT_EQ(GlyphIndex(c), 1 + (c - '0'));
     EXPECT_EQ(GlyphIndex('-'), kSeparatorGlyph);
     EXPECT_EQ(CodeGlyphX(10, 3), 55);
     EXPECT_EQ(CodeGlyphX(10, 4), 90);

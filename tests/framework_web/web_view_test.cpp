@@ -85,7 +85,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     body += "<a href='" + evil + "/blank' target='_blank'>blank</a> ";
     body += "<a href='KVOOLD://pages.localhost" + port + "/old'>old</a> ";
     body += "<a href='kvonew://pages.localhost" + port + "/run'>new</a> ";
-    body += "<a href='kvoapp://changeclothing/'>clothes</a> ";
+    body += "<a href='kvoapp://changeclothing/'>clo\"thes\\</a> ";  // quoted into the script
     body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
     server.Script("/start", {200, body});
     server.Script("/sub", {200, "<html>sub</html>"});
@@ -128,7 +128,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     view.ClickLinkByText("blank");
     ASSERT_TRUE(clickUntil("new", [&] { return !app.browserPages.empty(); }));
     EXPECT_EQ(app.browserPages.at(0), "http://pages.localhost" + port + "/run");
-    ASSERT_TRUE(clickUntil("clothes", [&] { return !hall.Posts().empty(); }));
+    ASSERT_TRUE(clickUntil("clo\"thes\\", [&] { return !hall.Posts().empty(); }));
     EXPECT_EQ(hall.Posts().size(), 1u);
     EXPECT_EQ(hall.Posts()[0].id, kHallMsgChangeClothing);
     EXPECT_EQ(hall.Posts()[0].w, 123456u);
@@ -232,6 +232,14 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     Answer slow{200, "<html>slow</html>"};
     slow.hold = release.get_future().share();
     server.Script("/slow", slow);
+
+    // The advert control's flags from the engine: a page that loads, one that cannot.
+    server.Script("/ad", {200, "<html>ad</html>"});
+    CAdvertHtmlCtrl ad(nullptr), gone(nullptr);
+    ad.NavigateTo(pages + "/ad");
+    gone.NavigateTo("http://127.0.0.1:9/");  // nobody listens there
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ad.loaded() && gone.failed(); }, 20000));
+    EXPECT_EQ(ad.failed() + gone.loaded(), 0);
 
     auto* view = new RecordingCtrl(nullptr);
     view->SetHostListFile(list);
