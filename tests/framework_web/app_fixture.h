@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -168,24 +170,34 @@ private:
 
 // The player at the screen: answers the modal dialogs as they come up, in order, from the
 // event loop (so also while a dialog runs its own). Each step gets the dialog on top and
-// says whether it dealt with it. Message boxes are answered OK and their texts kept.
+// says whether it dealt with it. Message boxes are answered OK and their texts kept; a
+// dialog that no step takes within 5 s is cancelled and counted, so nothing hangs.
 class ScriptedUser : public QObject {
 public:
     using Step = std::function<bool(QWidget*)>;
     std::deque<Step> steps;
     std::vector<std::string> boxes;
+    int unexpected = 0;
     ScriptedUser() {
         connect(&timer_, &QTimer::timeout, this, [this] {
             QWidget* w = QApplication::activeModalWidget();
+            if (w != top_) {
+                top_ = w;
+                since_.start();
+            }
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 boxes.push_back(box->text().toStdString());
                 box->done(QMessageBox::Ok);
             } else if (w && !steps.empty() && steps.front()(w)) {
                 steps.pop_front();
+            } else if (auto* d = qobject_cast<QDialog*>(w); d && since_.elapsed() > 5000) {
+                ++unexpected;
+                d->reject();
             }
         });
         timer_.start(30);
     }
+    ~ScriptedUser() override { EXPECT_EQ(unexpected, 0); }
     // A step for a dialog of type D; `act` says whether it is done with it. What runs a
     // dialog of its own must go through Later: the user's timer does not fire again
     // while one of its steps waits.
@@ -206,6 +218,8 @@ public:
 
 private:
     QTimer timer_;
+    QWidget* top_ = nullptr;
+    QElapsedTimer since_;
 };
 
 }  // namespace hqlv::framework::web::testing
