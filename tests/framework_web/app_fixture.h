@@ -171,7 +171,7 @@ private:
 // The player at the screen: answers the modal dialogs as they come up, in order, from the
 // event loop (so also while a dialog runs its own). Each step gets the dialog on top and
 // says whether it dealt with it. Message boxes are answered OK and their texts kept; a
-// dialog that no step takes within 5 s is cancelled and counted, so nothing hangs.
+// dialog that no step expects is cancelled after 10 s and counted, so nothing hangs.
 class ScriptedUser : public QObject {
 public:
     using Step = std::function<bool(QWidget*)>;
@@ -190,7 +190,8 @@ public:
                 box->done(QMessageBox::Ok);
             } else if (w && !steps.empty() && steps.front()(w)) {
                 steps.pop_front();
-            } else if (auto* d = qobject_cast<QDialog*>(w); d && since_.elapsed() > 5000) {
+            } else if (auto* d = qobject_cast<QDialog*>(w);
+                       d && d != expected_ && since_.elapsed() > 10000) {
                 ++unexpected;
                 d->reject();
             }
@@ -203,8 +204,9 @@ public:
     // while one of its steps waits.
     template <class D>
     void On(std::function<bool(D&)> act) {
-        steps.push_back([act](QWidget* w) {
+        steps.push_back([this, act](QWidget* w) {
             auto* d = dynamic_cast<D*>(w);
+            if (d) expected_ = w;
             return d && act(*d);
         });
     }
@@ -212,13 +214,14 @@ public:
     static void Later(QObject* context, F f) {
         QTimer::singleShot(0, context, f);
     }
-    bool Done(int ms = 20000) {
+    bool Done(int ms = 60000) {
         return QTest::qWaitFor([&] { return steps.empty(); }, ms);
     }
 
 private:
     QTimer timer_;
     QWidget* top_ = nullptr;
+    QWidget* expected_ = nullptr;  // the dialog a step has taken on
     QElapsedTimer since_;
 };
 

@@ -112,7 +112,7 @@ protected:
         enter.id = kMsgEnterGame;
         platform::post(frame->hwnd(), enter);
         ASSERT_TRUE(QTest::qWaitFor([&] { return server.WaitForRequest(200110, 0).has_value(); },
-                                    20000));
+                                    60000));
     }
     void TearDown() override {
         app.SetFrame(nullptr);
@@ -122,7 +122,7 @@ protected:
     // The seat's silver once the server's notice has come through the frame.
     ::testing::AssertionResult SeatHas(int32_t silver) {
         if (QTest::qWaitFor([&] { return app.seat(2).word(PlayerRecord::kSilver) == silver; },
-                            10000))
+                            30000))
             return ::testing::AssertionSuccess();
         auto r = ::testing::AssertionFailure() << "silver " << app.seat(2).word(PlayerRecord::kSilver);
         for (const auto& b : user.boxes) r << " | " << b;

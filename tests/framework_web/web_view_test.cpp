@@ -18,6 +18,9 @@
 namespace hqlv::framework::web {
 namespace {
 
+// The engine starts slowly on a busy machine: waits for what it causes are generous.
+constexpr int kEngineMs = 60000;
+
 using hqlv::framework::testing::Answer;
 using hqlv::framework::testing::HttpServer;
 
@@ -108,10 +111,10 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
                 QTest::qWait(150);
                 return bool(done());
             },
-            20000);
+            kEngineMs);
     };
     view.NavigateWithPost(pages + "/start", 0, {}, {}, nullptr, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Saw("/frame"); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.Saw("/frame"); }, kEngineMs));
     for (const auto& s : view.seen)
         if (s.url.find("/frame") != std::string::npos) {
             EXPECT_FALSE(s.mainFrame);
@@ -140,7 +143,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     view.NavigateWithPost(pages + "/post", 0, "",
                           "X-Hqlv-Test: yes\r\nX-Other: two\nBad line\r\nX-Third:  3", "a=1&b=2",
                           0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "POST /post "); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "POST /post "); }, kEngineMs));
     std::string posted;
     for (const auto& r : server.seen())
         if (r.rfind("POST /post ", 0) == 0) posted = r;
@@ -238,7 +241,7 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     CAdvertHtmlCtrl ad(nullptr), gone(nullptr);
     ad.NavigateTo(pages + "/ad");
     gone.NavigateTo("http://127.0.0.1:9/");  // nobody listens there
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ad.loaded() && gone.failed(); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ad.loaded() && gone.failed(); }, kEngineMs));
     EXPECT_EQ(ad.failed() + gone.loaded(), 0);
 
     auto* view = new RecordingCtrl(nullptr);
@@ -246,14 +249,14 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     view->EnableHostFilter(1);
     // A redirect to an unlisted host asks the hook again and is refused there.
     view->NavigateTo(pages + "/redir");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Saw("/moved"); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->Saw("/moved"); }, kEngineMs));
     EXPECT_TRUE(view->seen.back().cancelled);
     EXPECT_EQ(Requests(server, "\r\nHost: evil.localhost"), 0);
 
     // The view goes while its page is still loading: the engine's late calls must not
     // reach it.
     view->NavigateTo(pages + "/slow");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "GET /slow "); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Requests(server, "GET /slow "); }, kEngineMs));
     delete view;
     release.set_value();
     QTest::qWait(500);
