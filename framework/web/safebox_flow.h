@@ -43,9 +43,10 @@ public:
     virtual void OpenSecurityPage() {}
 };
 
-// The platform's security-calculator page on its customer-service host.
+// The platform's security-calculator page on its customer-service host (the deployment
+// names the host; this one is a placeholder).
 inline constexpr const char* kSecurityPageUrl =
-    "http://service.hqlv.net/service/security/calculate.aspx";
+    "http://service.hqlv.example/service/security/calculate.aspx";
 
 enum class TakeOutcome { kTaken, kQueryFailed, kCancelled, kTakeFailed };
 // Takes `amount` from the box; `text` holds the error text of a failed request.
