@@ -143,6 +143,18 @@ TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
     }
     dlg.SetChallenge(12345678);
     QImage plain = dlg.RenderCode();
+    // Ink exactly where a glyph has it: each digit at its place, the separator between the
+    // fourth and the fifth.
+    auto drawnAt = [&](const Glyph& glyph, int x) {
+        for (int y = 0; y < 18; ++y)
+            for (int c = 0; c < 14; ++c)
+                if (bool(glyph[size_t(y * 2 + c / 8)] & (0x80 >> (c % 8))) !=
+                    (qAlpha(plain.pixel(x + c, y)) != 0))
+                    return false;
+        return true;
+    };
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(drawnAt(g[size_t(i + 2)], CodeGlyphX(0, i))) << i;
+    EXPECT_TRUE(drawnAt(g[kSeparatorGlyph], CodeSeparatorX(0)));
     dlg.SetChallenge(-12345678);
     EXPECT_EQ(dlg.RenderCode(), plain);  // the sign has no glyph
     dlg.SetChallenge(INT32_MIN);
