@@ -76,6 +76,8 @@ TEST(LinkHandler, ClassifiesAndTakes) {
         EXPECT_EQ(host.posted, c.posted ? std::vector<uint32_t>{c.posted} : std::vector<uint32_t>{})
             << c.url;
     }
+    // A text shorter than a scheme is no link, whatever follows it in memory.
+    EXPECT_EQ(ClassifyLink(std::string_view("kvoold://h").substr(0, 6)), LinkKind::kOther);
     EXPECT_EQ(ToHttpUrl("KVOOLD://h/p?a=1"), "http://h/p?a=1");
     EXPECT_EQ(ToHttpUrl("kvonew:x:y"), "http:x:y");
     EXPECT_EQ(ToHttpUrl("noscheme"), "http");
