@@ -212,6 +212,8 @@ TEST_F(ClientEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     SetDialogTemplate(175, false);
     user.On<CVerifyCodeDlg>([](CVerifyCodeDlg& code) {
         code.edit()->setText("4711");
+        QTest::qWait(200);
+        Save(Screen({&code}), "safebox-e2e-code.png");
         code.link()->onClick();
         ScriptedUser::Later(&code, [&code] { code.OnOK(); });
         return true;
