@@ -87,7 +87,7 @@ std::vector<uint8_t> Words(std::initializer_list<int32_t> words) {
     return b;
 }
 
-class ClientEndToEnd : public ::testing::Test {
+class SafeBoxEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
         SharedWebApp();
@@ -149,7 +149,7 @@ protected:
     ScriptedUser user;
 };
 
-TEST_F(ClientEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
+TEST_F(SafeBoxEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     CGameToolView* tool = frame->tool();
     ASSERT_NE(tool, nullptr);
     EXPECT_EQ(frame->GetToolView(), tool);
