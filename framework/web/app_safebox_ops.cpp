@@ -7,6 +7,8 @@
 #include "framework/paths.h"
 #include "framework/shared_utils.h"
 #include "framework/web/safebox_dialogs.h"
+#include "netlib/log.h"
+#include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "platform/ui/cursor.h"
 
@@ -70,7 +72,13 @@ public:
     }
     void WriteSetting(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override {
-        platform::writeProfileString(section.c_str(), key.c_str(), value.c_str(), file);
+        // The user's data file sits in a folder of its own ("users/") that nobody else
+        // makes: without it the amounts typed would be lost without a word.
+        const size_t slash = file.rfind('/');
+        if (slash != std::string::npos) platform::makeFolders(file.substr(0, slash + 1));
+        if (!platform::writeProfileString(section.c_str(), key.c_str(), value.c_str(), file))
+            netlib::YrnLogWrite("cannot write %s/%s to %s", section.c_str(), key.c_str(),
+                                file.c_str());
     }
     std::string GameIniFile() override { return App() ? App()->GetGameIniPath() : std::string(); }
     std::string UserFile() override { return GetUserDataFile(UserId()); }

@@ -63,7 +63,6 @@ struct ClientFolders {
         platform::writeProfileString("SYSTEM", "ExePath", (dir + "root/GameHall").c_str(),
                                      dir + "system/vmkd.ini");
         platform::makeFolders(dir + "root/Share/advert/");
-        platform::makeFolders(dir + "root/users/");
         WriteHostListFile(dir + "root/Share/advert/domain.dat", {"127.0.0.1", "localhost"},
                           HostListKey());
     }

@@ -128,9 +128,9 @@ protected:
         for (const auto& b : user.boxes) r << " | " << b;
         return r;
     }
-    void Fix(int index, int32_t amount) {
-        ASSERT_TRUE(platform::writeProfileString("FIXDEPOSIT", ("Fix" + std::to_string(index)).c_str(),
-                                     std::to_string(amount).c_str(), GetUserDataFile(123456)));
+    void Fix(int index, const char* text) {
+        ASSERT_TRUE(platform::writeProfileString(
+            "FIXDEPOSIT", ("Fix" + std::to_string(index)).c_str(), text, GetUserDataFile(kUser)));
     }
     // The response word of the n-th take request.
     int32_t TakeResponse(int nth) {
@@ -162,13 +162,13 @@ TEST_F(SafeBoxEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     EXPECT_EQ(tool->button(1)->geometry(), QRect(8, 8, 55, 16));  // the pane is 32 high
     EXPECT_EQ(tool->button(2)->geometry(), QRect(88, 9, 71, 15));
 
-    // Fix0..Fix4 set, Fix5 missing: the defaults, in the menu too.
-    for (int i = 0; i < 5; ++i) Fix(i, 7);
+    // No user file yet: the defaults, in the menu too.
     auto menu = tool->BuildFixMenu();
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(tool->amounts(), kFixDefaults);
     EXPECT_EQ(menu->GetSubMenu(0)->actions().at(5)->text(), QString::fromUtf8("30000 两"));
-    // The settings dialog writes what was typed; the menu reads the file afresh.
+    // The settings dialog writes what was typed (its folder made on the way); the menu
+    // reads the file afresh; with Fix5 empty the others count for nothing.
     user.On<CFixDepositDlg>([](CFixDepositDlg& fix) {
         const char* typed[] = {"3000", "1000", "10000", "1000", "10000", "1"};
         for (int i = 0; i < 6; ++i) fix.box(i)->setText(typed[i]);
@@ -178,7 +178,14 @@ TEST_F(SafeBoxEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     tool->OnFixCommand(228);
     ASSERT_TRUE(user.Done());
     ASSERT_NE(tool->BuildFixMenu(), nullptr);
-    EXPECT_EQ(tool->amounts(), (std::array<int32_t, 6>{3000, 1000, 10000, 1000, 10000, 1}));
+    const std::array<int32_t, 6> typed = {3000, 1000, 10000, 1000, 10000, 1};
+    EXPECT_EQ(tool->amounts(), typed);
+    Fix(5, "");
+    tool->BuildFixMenu();
+    EXPECT_EQ(tool->amounts(), kFixDefaults);
+    Fix(5, "1");
+    tool->BuildFixMenu();
+    EXPECT_EQ(tool->amounts(), typed);
     tool->OnFixCommand(229);  // no command of this pane
 
     tool->OnFixCommand(222);  // 10000 -> 3000: saves 7000
