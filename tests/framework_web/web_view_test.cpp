@@ -73,15 +73,17 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     std::string list = ::testing::TempDir() + "hqlv-web-domain.dat";
     ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
 
+    // Each with what only its own click makes the hook see (the engine's canonical form).
     struct Trick {
         const char* text;
         std::string href;
+        const char* seen;
     } tricks[] = {
-        {"q", evil + "?.pages.localhost"},
-        {"h", evil + "#.pages.localhost"},
-        {"b", evil + "\\.pages.localhost/"},
-        {"u", "http://pages.localhost@evil.localhost" + port + "/u"},
-        {"plain", evil + "/plain"},
+        {"q", evil + "?q.pages.localhost", "/?q.pages.localhost"},
+        {"h", evil + "#h.pages.localhost", "/#h.pages.localhost"},
+        {"b", evil + "\\b.pages.localhost/", "/b.pages.localhost/"},
+        {"u", "http://pages.localhost@evil.localhost" + port + "/u", "pages.localhost@evil."},
+        {"plain", evil + "/plain", "/plain"},
     };
     std::string body = "<html><body>";
     for (const auto& t : tricks) body += "<a href='" + t.href + "'>" + t.text + "</a> ";
@@ -124,9 +126,9 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     EXPECT_FALSE(view.seen.at(0).cancelled);  // the program's own load passes the hook too
 
     for (const auto& t : tricks) {
-        ASSERT_TRUE(clickUntil(t.text, [&] { return view.Saw(t.href.substr(t.href.size() - 6)); }))
-            << t.text;
-        EXPECT_TRUE(view.seen.back().cancelled) << view.seen.back().url;
+        ASSERT_TRUE(clickUntil(t.text, [&] { return view.Saw(t.seen); })) << t.text;
+        for (const auto& s : view.seen)
+            if (s.url.find(t.seen) != std::string::npos) EXPECT_TRUE(s.cancelled) << s.url;
     }
     view.ClickLinkByText("blank");
     ASSERT_TRUE(clickUntil("new", [&] { return !app.browserPages.empty(); }));
