@@ -14,8 +14,10 @@
 #include <set>
 
 #include "framework/shared_utils.h"
+#include "framework/skin_library.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "platform/ui/draw_context.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -54,11 +56,25 @@ QAccessibleInterface* ProtectedFactory(const QString&, QObject* object) {
     return nullptr;
 }
 
-QLabel* Line(QWidget* parent) {
-    auto* l = new QLabel(parent);
+// Item 204: a one-pixel line along its top in the skin's separator colour (numbered
+// colour 9), so the dialogs follow the skin; grey when the skin gives none.
+class SeparatorLine : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(0, 0, width(), 1,
+                   platform::ui::ToQColor(
+                       CSkinLibrary::instance().GetColor(9).value_or(platform::ui::Rgb(160, 160, 160))));
+    }
+};
+
+QWidget* Line(QWidget* parent) {
+    auto* l = new SeparatorLine(parent);
     SetItemId(l, 204);
     l->setFixedHeight(2);
-    l->setStyleSheet("background: rgb(160,160,160)");
     return l;
 }
 

@@ -11,8 +11,10 @@
 #include <cstring>
 #include <map>
 
+#include "framework/skin_library.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/web/web_view.h"
+#include "platform/core/profile.h"
 #include "app_fixture.h"
 
 namespace hqlv::framework::web {
@@ -306,6 +308,17 @@ TEST(SafeBoxDialogs, EveryItemLiesInsideItsDialog) {
     for (QDialog* d : std::initializer_list<QDialog*>{&box, &save, &take, &fix, &code, &keypad})
         for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(d->rect().contains(w->geometry())) << ItemId(w);
+    // The separator (item 204) is one pixel along its top, in the skin's colour 9.
+    const std::string skin = ::testing::TempDir() + "hqlv-line-" + std::to_string(getpid()) + ".ini";
+    platform::writeProfileString("Colors", "9", "10 20 30", skin);
+    ASSERT_TRUE(CSkinLibrary::instance().Load(skin, 1));
+    for (QDialog* d : std::initializer_list<QDialog*>{&save, &take, &fix, &code}) {
+        QImage line = FindItem(d, 204)->grab().toImage();
+        EXPECT_EQ(line.pixelColor(line.width() - 1, 0), QColor(10, 20, 30));
+        EXPECT_NE(line.pixelColor(0, 1), QColor(10, 20, 30));
+    }
+    CSkinLibrary::instance().Unload();
+    std::remove(skin.c_str());
 }
 
 }  // namespace
