@@ -299,6 +299,7 @@ CDepositDlg::CDepositDlg(SafeBoxOps& ops, bool save, QWidget* parent)
     combo_ = new QComboBox(this);
     SetItemId(combo_, save ? 209 : 210);
     combo_->setEditable(true);
+    combo_->setInsertPolicy(QComboBox::NoInsert);  // the list is the history, not what is typed
     combo_->setFont(DialogFont(16));
     combo_->setGeometry(10, 44, 260, 28);
     history_ = ParseHistory(ops_.ReadSetting(ops_.GameIniFile(), "DEPOSIT", key_));

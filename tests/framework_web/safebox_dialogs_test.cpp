@@ -196,10 +196,12 @@ TEST(SafeBoxDialogs, SaveDialog) {
     FakeSafeBoxOps ops;
     CDepositSaveDlg dlg(ops);
     dlg.SetCaption("Acct");
+    dlg.show();
     for (const char* bad : {"abc", "0", "4294967396", "-5"}) {
         dlg.combo()->setEditText(bad);
-        dlg.OnOK();
+        QTest::keyClick(dlg.combo()->lineEdit(), Qt::Key_Return);  // Enter is OK
     }
+    EXPECT_EQ(dlg.combo()->count(), 0);  // a typed text joins no list
     EXPECT_TRUE(ops.log.empty());
     EXPECT_EQ(ops.boxes, V(4, "请输入银子数额。"));
     ops.boxes.clear();
