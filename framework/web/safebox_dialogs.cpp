@@ -122,6 +122,13 @@ void CProtectedEdit::keyPressEvent(QKeyEvent* e) {
     QLineEdit::keyPressEvent(e);
 }
 
+QVariant CProtectedEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+    constexpr auto kText = Qt::ImSurroundingText | Qt::ImCurrentSelection |
+                           Qt::ImTextBeforeCursor | Qt::ImTextAfterCursor;
+    if (!readable_ && (query & kText)) return QString();
+    return QLineEdit::inputMethodQuery(query);
+}
+
 void CProtectedEdit::contextMenuEvent(QContextMenuEvent* e) {
     e->accept();  // no menu: it would offer copy
 }

@@ -39,6 +39,10 @@ public:
     void SetReadable(bool on) { readable_ = on; }
     bool readable() const { return readable_; }
 
+    // Input methods run as programs of their own: they get no text around the caret
+    // either until the owner has read it.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;

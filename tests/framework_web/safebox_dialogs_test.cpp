@@ -125,10 +125,13 @@ TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->text(QAccessible::Value), QString());
     EXPECT_EQ(a->textInterface(), nullptr);
+    for (auto q : {Qt::ImSurroundingText, Qt::ImTextBeforeCursor})
+        EXPECT_EQ(dlg.edit()->inputMethodQuery(q).toString(), QString()) << q;
     dlg.edit()->setText("99999999999");  // beyond 32 bits: no answer, still open
     dlg.OnOK();
     EXPECT_NE(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(a->text(QAccessible::Value), QString("99999999999"));  // read now
+    EXPECT_EQ(dlg.edit()->inputMethodQuery(Qt::ImSurroundingText).toString(), "99999999999");
     ASSERT_EQ(FindItem(&dlg, 205), dlg.link());
     dlg.link()->onClick();
     EXPECT_EQ(ops.log, V{"security page"});
