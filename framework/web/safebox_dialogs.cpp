@@ -166,6 +166,7 @@ CSoftKeypadDlg::CSoftKeypadDlg(QWidget* parent, unsigned seed) : QDialog(parent)
         Refresh();
     });
     connect(buttons_[11], &QPushButton::clicked, this, [this] { OnOK(); });
+    buttons_[11]->setDefault(true);  // Enter is OK, not the first digit button
 }
 
 QPushButton* CSoftKeypadDlg::button(int id) const {

@@ -113,6 +113,13 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     EXPECT_EQ(dlg.GetResponse(), 123 + 4567 + 8901 + 234 - 1234 - 5678);
     EXPECT_EQ(dlg.button(241)->geometry(),
               QRect(3 * (36 / 3 + 34) + 14, 2 * (50 / 2 + 34) + 56, 34, 34));
+    CSoftKeypadDlg fresh(nullptr, 7);  // Enter on a fresh keypad is its OK, no digit
+    fresh.SetChallenge(12345678);
+    fresh.show();
+    QTest::keyClick(fresh.focusWidget() ? fresh.focusWidget() : &fresh, Qt::Key_Return);
+    EXPECT_EQ(fresh.model().digits(), "");
+    EXPECT_EQ(fresh.result(), QDialog::Accepted);
+    EXPECT_EQ(fresh.GetResponse(), 1234 + 5678);
 }
 
 TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
