@@ -91,6 +91,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     body += "<a href='KVOOLD://pages.localhost" + port + "/old'>old</a> ";
     body += "<a href='kvonew://pages.localhost" + port + "/run'>new</a> ";
     body += "<a href='kvoapp://changeclothing/'>clo\"thes\\</a> ";  // quoted into the script
+    body += "<a href='kvoapp://changeclothing'>noslash</a> ";
     body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
     server.Script("/start", {200, body});
     server.Script("/sub", {200, "<html>sub</html>"});
@@ -133,6 +134,9 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     view.ClickLinkByText("blank");
     ASSERT_TRUE(clickUntil("new", [&] { return !app.browserPages.empty(); }));
     EXPECT_EQ(app.browserPages.at(0), "http://pages.localhost" + port + "/run");
+    // The engine hands the command on as written: without its '/' it is none.
+    ASSERT_TRUE(clickUntil("noslash", [&] { return view.Saw("kvoapp:"); }));
+    EXPECT_TRUE(hall.Posts(1, 1000).empty()) << view.seen.back().url;
     ASSERT_TRUE(clickUntil("clo\"thes\\", [&] { return !hall.Posts().empty(); }));
     EXPECT_EQ(hall.Posts().size(), 1u);
     EXPECT_EQ(hall.Posts()[0].id, kHallMsgChangeClothing);
