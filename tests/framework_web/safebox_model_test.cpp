@@ -17,14 +17,11 @@ TEST(SafeBoxNumbers, LeadingIntAndRange) {
         {"-", 29, 0}, {"2147483647", 29, INT32_MAX}, {"2147483648", 29, std::nullopt},
         {"-2147483648", 29, INT32_MIN}, {"-2147483649", 29, std::nullopt},
         {"4294967396", 29, std::nullopt}, {"00000000000000000000000000042", 29, 42},
-        {"123456", 3, 123}, {"9999999999999999", 15, std::nullopt},
-        {"999999999999999", 15, std::nullopt}, {"000000000000012", 15, 12},
+        {"123456", 3, 123}, {"999999999999999", 15, std::nullopt}, {"000000000000012", 15, 12},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseLeadingInt(c.text, c.max), c.want) << c.text;
     EXPECT_EQ(ParseAmountText("4294967396"), 0);  // saves nothing, asks for an amount
     EXPECT_EQ(ParseAmountText("100 两"), 100);
-    EXPECT_EQ(ParseVerifyResponse("1234567890123456789"), std::nullopt);
-    EXPECT_EQ(ParseVerifyResponse("55"), 55);
 }
 
 TEST(SafeBoxNumbers, History) {
