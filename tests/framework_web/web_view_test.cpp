@@ -8,7 +8,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <cstdio>
 #include <future>
 
 #include "framework/web/host_filter.h"
@@ -70,7 +69,7 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     const std::string port = server.base().substr(server.base().rfind(':'));
     const std::string pages = "http://pages.localhost" + port;
     const std::string evil = "http://evil.localhost" + port;
-    std::string list = ::testing::TempDir() + "hqlv-web-domain.dat";
+    const std::string list = folders.dir + "pages-domain.dat";  // this process's own
     ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
 
     // Each with what only its own click makes the hook see (the engine's canonical form).
@@ -160,7 +159,6 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     EXPECT_EQ(posted.find("Bad line"), std::string::npos);
     EXPECT_EQ(posted.substr(posted.size() - 7), "a=1&b=2");
     EXPECT_EQ(Requests(server, "\r\nHost: evil.localhost"), 0);
-    std::remove(list.c_str());
 }
 
 TEST_F(WebView, AdvertFlagsPlaceholderAndMemberClose) {
@@ -231,7 +229,7 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     HttpServer server;
     const std::string port = server.base().substr(server.base().rfind(':'));
     const std::string pages = "http://pages.localhost" + port;
-    std::string list = ::testing::TempDir() + "hqlv-web-domain2.dat";
+    const std::string list = folders.dir + "pages-domain.dat";
     ASSERT_TRUE(WriteHostListFile(list, {"pages.localhost"}, HostListKey()));
     Answer redirect;
     redirect.status = 302;
@@ -266,7 +264,6 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     delete view;
     release.set_value();
     QTest::qWait(500);
-    std::remove(list.c_str());
 }
 
 }  // namespace
