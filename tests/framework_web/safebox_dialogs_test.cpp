@@ -146,10 +146,13 @@ TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.GetResponse(), 42);
 
-    // Each glyph has ink, and no two digits look alike.
+    // Each glyph has ink inside its outer columns (neighbours never touch), and no two
+    // digits look alike.
     const auto& g = CodeGlyphs();
     for (size_t i = 0; i < g.size(); ++i) {
         EXPECT_NE(g[i], Glyph{}) << i;
+        for (size_t y = 0; y < 18; ++y)
+            EXPECT_FALSE(g[i][2 * y] & 0x80 || g[i][2 * y + 1] & 0x04) << i;  // x 0 and 13
         for (size_t j = i + 1; j < g.size(); ++j) EXPECT_NE(g[i], g[j]) << i << " " << j;
     }
     dlg.SetChallenge(12345678);
