@@ -64,10 +64,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        const auto colour = CSkinLibrary::instance().GetColor(9);
         QPainter p(this);
         p.fillRect(0, 0, width(), 1,
-                   platform::ui::ToQColor(
-                       CSkinLibrary::instance().GetColor(9).value_or(platform::ui::Rgb(160, 160, 160))));
+                   platform::ui::ToQColor(colour.value_or(platform::ui::Rgb(160, 160, 160))));
     }
 };
 

@@ -323,7 +323,8 @@ TEST(SafeBoxDialogs, EveryItemLiesInsideItsDialog) {
         for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(d->rect().contains(w->geometry())) << ItemId(w);
     // The separator (item 204) is one pixel along its top, in the skin's colour 9.
-    const std::string skin = ::testing::TempDir() + "hqlv-line-" + std::to_string(getpid()) + ".ini";
+    const std::string skin =
+        ::testing::TempDir() + "hqlv-line-" + std::to_string(getpid()) + ".ini";
     platform::writeProfileString("Colors", "9", "10 20 30", skin);
     ASSERT_TRUE(CSkinLibrary::instance().Load(skin, 1));
     for (QDialog* d : std::initializer_list<QDialog*>{&save, &take, &fix, &code}) {
