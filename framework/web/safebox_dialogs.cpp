@@ -123,8 +123,8 @@ void CProtectedEdit::keyPressEvent(QKeyEvent* e) {
 }
 
 QVariant CProtectedEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
-    constexpr auto kText = Qt::ImSurroundingText | Qt::ImCurrentSelection |
-                           Qt::ImTextBeforeCursor | Qt::ImTextAfterCursor;
+    constexpr auto kText = Qt::ImSurroundingText | Qt::ImCurrentSelection | Qt::ImTextBeforeCursor |
+                           Qt::ImTextAfterCursor;
     if (!readable_ && (query & kText)) return QString();
     return QLineEdit::inputMethodQuery(query);
 }
