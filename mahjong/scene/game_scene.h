@@ -466,6 +466,8 @@ public:
     virtual void RollDice();
     virtual void BindFlowerTiles(int view);
     virtual void ShowStakePanel();
+    // The panel's text: the stake in silver at a silver table, else in points.
+    std::string FormatStakeText() const;
     // The banker icon on one view's row only (a view outside 0-3: on none).
     virtual void SetBankerMark(int view);
 

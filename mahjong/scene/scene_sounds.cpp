@@ -225,6 +225,16 @@ void CMJGameScene2::SetBankerMark(int view) {
     }
 }
 
+std::string CMJGameScene2::FormatStakeText() const {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    char text[64];
+    if (info && info->IsSilverHistory())
+        std::snprintf(text, sizeof text, " %d 两", info->GetSilverAmount());
+    else
+        std::snprintf(text, sizeof text, " %d 分", info ? info->GetScoreAmount() : 0);
+    return text;
+}
+
 void CMJGameScene2::ShowStakePanel() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
     PlaceWindMarks();
@@ -238,14 +248,9 @@ void CMJGameScene2::ShowStakePanel() {
     const engine::ImageInfo buff = GetImageInfo(Picture("BUFF"), 0);
     plane->PasteImage(30 - 15, 50 - 15, buff.resourceId, 0, 0, 30, 30, 30, 30, 0.0, 1.0,
                       kMagentaKey);
-    char text[64];
-    if (info && info->IsSilverHistory())
-        std::snprintf(text, sizeof text, " %d 两", info->GetSilverAmount());
-    else
-        std::snprintf(text, sizeof text, " %d 分", info ? info->GetScoreAmount() : 0);
     plane->SetTextColor(0xFFFF);
     plane->SetFont(16, 400, "宋体");
-    plane->DrawText(30 + 30 / 2, 50, text);
+    plane->DrawText(30 + 30 / 2, 50, FormatStakeText());
     MJRect r;
     GetStakeTextRect(r);
     plane->SetPosition((r.right - r.left) / 2 + r.left + 1, (r.bottom - r.top) / 2 + r.top + 1);

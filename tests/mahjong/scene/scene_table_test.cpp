@@ -1,0 +1,400 @@
+// The table's geometry, the dealing chain on the engine clock across the 32-bit wrap, the
+// wall marked from the deal state and the table filled from it, with malformed words.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/core/button_frame.h"
+#include "table_scene.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+TEST_F(TableTest, WallStacksByTileTotalAndSides) {
+    struct Case {
+        int total, players;
+        int stacks[4];
+    };
+    const Case cases[] = {{136, 4, {17, 17, 17, 17}}, {152, 4, {19, 19, 19, 19}},
+                          {138, 4, {18, 17, 17, 17}}, {140, 4, {18, 17, 18, 17}},
+                          {142, 4, {18, 18, 18, 17}}, {136, 3, {23, 22, 0, 23}},
+                          {134, 3, {23, 22, 0, 22}},  {132, 3, {22, 22, 0, 22}}};
+    for (const Case& c : cases) {
+        scene.total = c.total;
+        scene.Geometry().SetPlayerCount(c.players);
+        int s[4];
+        scene.GetWallStacks(s);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(s[i], c.stacks[i]) << c.total << "/" << i;
+    }
+}
+
+TEST_F(TableTest, WallSidesOfTheViewsAndTheirStartRecords) {
+    scene.total = 142;  // stacks 18, 18, 18, 17: the sides tell apart
+    struct Case {
+        int players, chair, view, stacks, start;
+    };
+    const Case cases[] = {
+        {4, 2, 0, 18, 72},  {4, 2, 1, 17, 108}, {4, 2, 2, 18, 0},  {4, 2, 3, 18, 36},
+        {4, -1, 0, 17, 0},  {4, -1, 1, 18, 0},  {4, 5, 0, 18, 0},  {4, 2, 4, 0, 0},
+        {3, 0, 0, 24, 0},   {3, 0, 1, 0, 0},    {3, 0, 2, 23, 48}, {3, 1, 3, 24, 0},
+        {3, 2, 0, 24, 94},  {3, 2, 2, 24, 0},   {3, 7, 2, 0, 0},
+    };
+    for (const Case& c : cases) {
+        scene.Geometry().SetPlayerCount(c.players);
+        host.chair = c.chair;
+        EXPECT_EQ(scene.GetWallStacksOfView(c.view), c.stacks)
+            << c.players << " chair " << c.chair << " view " << c.view;
+        EXPECT_EQ(scene.GetWallStartOffset(c.view), c.start)
+            << c.players << " chair " << c.chair << " view " << c.view;
+    }
+}
+
+TEST_F(TableTest, HandRectsCentreAndDiceOnBothScreens) {
+    NEED_ASSETS();
+    Start(710);
+    const int e = scene.Entities().systemBar->FrameEntity()->GetHeight() + 4;
+    MJRect r;
+    scene.GetHandRect(0, r);
+    EXPECT_EQ(r.left, e);
+    EXPECT_EQ(r.right - r.left, 49);
+    EXPECT_EQ(r.top, 355 - 213 - 10 - 30);
+    EXPECT_EQ(r.bottom - r.top, 426);
+    scene.GetHandRect(2, r);
+    EXPECT_EQ(r.right, 744 - e);
+    scene.GetHandRect(1, r);
+    EXPECT_EQ(r.left, 372 - 213);
+    EXPECT_EQ(r.top, e);
+    scene.GetHandRect(3, r);
+    EXPECT_EQ(r.right - r.left, 768);
+    EXPECT_EQ(r.bottom, 710 - e);
+    EXPECT_EQ(r.bottom - r.top, 87);
+    EXPECT_EQ(scene.GetOwnHandMidY(), r.top + 38);
+    EXPECT_EQ(scene.GetMeldOffsetA(3), 25);
+    EXPECT_EQ(scene.GetMeldOffsetA(1), 11);
+    EXPECT_EQ(scene.GetMeldOffsetB(2), 16);
+    EXPECT_EQ(scene.GetMeldOffsetB(0), 0);
+    MJRect c, d;
+    scene.GetCentreRect(c);
+    EXPECT_EQ(c.top, 355 - 60 - 30);
+    scene.GetDiceRect(d);
+    EXPECT_EQ(d.left, c.left);
+    EXPECT_EQ(d.top, c.top + 11);
+    EXPECT_EQ(d.bottom - d.top, 99);
+    scene.GetHandRect(4, r);
+    EXPECT_EQ(r.right, 0);
+}
+
+TEST_F(TableTest, SmallScreenHandsAreShorterAndTheCentreLiftIsTen) {
+    NEED_ASSETS();
+    Start(600);
+    EXPECT_EQ(scene.GetHandLength(3), 14 * 42 + 12);
+    EXPECT_EQ(scene.GetHandThickness(3), 70);
+    EXPECT_EQ(scene.GetMeldOffsetA(3), 17);
+    MJRect r, c;
+    scene.GetHandRect(3, r);
+    EXPECT_EQ(r.bottom, 600 - 10);
+    scene.GetHandRect(0, r);
+    EXPECT_EQ(r.top, 300 - 213 - 16 - 10);
+    scene.GetCentreRect(c);
+    EXPECT_EQ(c.top, 300 - 60 - 10);
+}
+
+TEST_F(TableTest, LayoutsPlaceTheRecords) {
+    NEED_ASSETS();
+    Start(710);
+    const MJTileInfo* w = scene.Tiles().m_wall;
+    // With own chair 2, view 0 shows side 2 (from record 68), view 3 side 1 (from 34).
+    MJRect r0;
+    scene.GetWallRect(0, r0);
+    EXPECT_EQ(r0.bottom - r0.top, 13 * 17 + 20);
+    EXPECT_EQ(w[68].nY, 13 * 17 + 20 - 13 - 20);
+    EXPECT_EQ(w[69].nY, w[68].nY + 9);
+    EXPECT_EQ(w[68].nZ, 1400 - 68);
+    EXPECT_EQ(w[69].nZ, 1200 - 68);
+    EXPECT_EQ(w[0].nView, 2);
+    EXPECT_EQ(w[2].nY, 13);
+    EXPECT_EQ(w[3].nZ, 1200 + 2);
+    EXPECT_EQ(w[34].nView, 3);
+    EXPECT_EQ(w[34].nX, 17 * 16);
+    EXPECT_EQ(w[35].nY, 10);
+    EXPECT_EQ(w[135].nView, 1);
+    EXPECT_EQ(w[134].nX, 17 * 16);
+    EXPECT_EQ(w[136].bPresent, 0);
+    EXPECT_EQ(w[135].bPresent, 1);
+    MJRect t;
+    scene.GetWallTileRect(35, t);
+    MJRect r3;
+    scene.GetWallRect(3, r3);
+    EXPECT_EQ(t.left, r3.left + 17 * 16);
+    EXPECT_EQ(t.bottom - t.top, 26);
+    scene.GetWallTileRect(200, t);
+    EXPECT_EQ(t.right, 0);
+    // The hands: the draw slot set off by 12 (view 3) from the rest.
+    const MJTileInfo* own = Hand(3);
+    EXPECT_EQ(own[0].nX, 768 - 54);
+    EXPECT_EQ(own[1].nX, 768 - 12 - 2 * 54);
+    EXPECT_EQ(own[13].nZ, 2800 - 13);
+    EXPECT_EQ(own[13].nCode, kHiddenTile);
+    EXPECT_EQ(own[14].bHand, 0);
+    EXPECT_EQ(own[17].nZ, 2800 - 17);
+    EXPECT_EQ(Hand(0)[0].nY, 426 - 49);
+    EXPECT_EQ(Hand(0)[1].nY, 426 - 12 - 52 - 23);
+    EXPECT_EQ(Hand(1)[2].nX, 62);
+    EXPECT_EQ(Hand(2)[1].nX, 30);
+    EXPECT_EQ(Hand(2)[1].nZ, 2401);
+    EXPECT_EQ(Hand(2)[0].nFace, 2);
+    EXPECT_EQ(own[0].nFace, 1);
+    const auto& f = scene.Tiles().m_flowers;
+    EXPECT_EQ(f[1][0].nX, 26 * 7);
+    EXPECT_EQ(f[2][7].nY, 0);
+    EXPECT_EQ(f[3][2].nZ, 1002);
+    EXPECT_EQ(f[0][8].nView, 0);
+    EXPECT_EQ(f[0][8].nZ, 0);
+}
+
+TEST_F(TableTest, FlowerAreaGrowsWithThePresentFlowers) {
+    NEED_ASSETS();
+    Start(710);
+    MJRect h, base, area;
+    for (int v = 0; v < 4; ++v) {
+        scene.Tiles().m_flowers[v][0].bPresent = 1;
+        scene.Tiles().m_flowers[v][3].bPresent = 1;
+        scene.Tiles().m_flowers[v][8].bPresent = 1;  // past the eight: not counted
+        EXPECT_EQ(scene.CountFlowers(v), 2);
+    }
+    scene.GetHandRect(0, h);
+    scene.GetFlowerAreaRect(0, area);
+    EXPECT_EQ(area.left, h.right);
+    EXPECT_EQ(area.bottom - area.top, 2 * 21 + 11);
+    scene.GetFlowerAreaBase(1, base);
+    scene.GetFlowerAreaRect(1, area);
+    EXPECT_EQ(area.left, base.left + 6 * 26);
+    scene.GetFlowerAreaBase(2, base);
+    scene.GetFlowerAreaRect(2, area);
+    EXPECT_EQ(area.top, base.top + 6 * 21);
+    EXPECT_EQ(base.bottom - base.top, 8 * 21 + 11);
+    scene.GetFlowerAreaRect(3, area);
+    EXPECT_EQ(area.right - area.left, 52);
+    EXPECT_EQ(scene.CountFlowers(7), 0);
+}
+
+// Deal words of the test deal: own chair 2, banker chair 2, wall start 10, head 63.
+void DealWords(DealState& d, int banker) {
+    d.Set(11, banker);
+    d.Set(32, 10);
+    d.Set(33, 4);
+    d.Set(36, 77);
+    d.Set(37, 63);
+    d.Set(38, 0);
+}
+
+TEST_F(TableTest, DealChainAcrossTheClockWrap) {
+    NEED_ASSETS();
+    Start(710);
+    DealWords(deal, 2);
+    scene.Tiles().m_flowers[1][0].bPresent = 1;  // only view 1 reveals flowers
+    host.sounds.clear();
+    scene.OnDiceDone();
+    Run(3500);
+    std::vector<std::pair<uint32_t, int>> order;
+    for (const auto& g : scene.got) order.push_back({g.code, g.word0});
+    const std::vector<std::pair<uint32_t, int>> want = {
+        {210003, 3}, {210003, 2}, {210003, 1}, {210003, 0}, {210004, -1}, {210005, 1}, {210006, -1}};
+    EXPECT_EQ(order, want);
+    ASSERT_EQ(scene.got.size(), want.size());
+    const uint32_t t0 = scene.got[0].at;
+    for (int k = 1; k < 4; ++k) {
+        const uint32_t d = scene.got[size_t(k)].at - t0;
+        EXPECT_GE(d, uint32_t(500 * k));
+        EXPECT_LT(d, uint32_t(500 * k + 50));
+    }
+    // The flowers come 300 ms × 0 after 210004, the start (3 × 1 + 3) × 100 ms after it.
+    EXPECT_GE(scene.got[6].at - scene.got[4].at, 600u);
+    EXPECT_LT(scene.got[6].at - scene.got[4].at, 700u);
+    EXPECT_GT(scene.got[0].at, 0xFFFF0000u);  // the chain runs across the wrap
+    EXPECT_LT(scene.got[6].at, 0x1000u);
+    // Banker 14 tiles, the others 13; every dealt record is bound.
+    for (int v = 0; v < 4; ++v) {
+        EXPECT_EQ(Hand(v)[0].bPresent, v == 3 ? 1 : 0) << v;
+        for (int i = 1; i <= 13; ++i) EXPECT_NE(Hand(v)[i].nObject, 0) << v << "/" << i;
+        EXPECT_EQ(Hand(v)[14].bPresent, 0);
+    }
+    EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), 29103 * 100 + 1), 4);
+    EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), 29103 * 100 + 5), 1);
+    // The wall: start 10 to head 63 taken, the face-up tile at 4 shows 77.
+    EXPECT_EQ(scene.Tiles().m_wall[9].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_wall[10].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_wall[62].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_wall[63].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_wall[4].nFace, 1);
+    EXPECT_EQ(scene.Tiles().m_wall[4].nCode, 77);
+}
+
+TEST_F(TableTest, BankerWithoutAViewDealsFromTheOwnSeatAndTheChainGoesOn) {
+    NEED_ASSETS();
+    Start(710);
+    for (int banker : {9, -1}) {
+        scene.got.clear();
+        scene.ResetTable();
+        DealWords(deal, banker);
+        scene.StartDealAnimation();
+        Run(2600);
+        ASSERT_GE(scene.got.size(), 5u) << banker;
+        EXPECT_EQ(scene.got[0].word0, 3);
+        EXPECT_EQ(scene.got[3].word0, 0);
+        EXPECT_EQ(scene.got[4].code, 210004u);
+        for (int v = 0; v < 4; ++v) EXPECT_EQ(Hand(v)[0].bPresent, 0);
+        scene.got.clear();
+        scene.RevealOpeningFlowers();
+        Run(400);
+        ASSERT_EQ(scene.got.size(), 1u);
+        EXPECT_EQ(scene.got[0].code, 210006u);
+    }
+}
+
+TEST_F(TableTest, ThreePlayersSkipViewOneInTheDeal) {
+    NEED_ASSETS();
+    Start(710);
+    scene.Geometry().SetPlayerCount(3);
+    host.chair = 0;
+    DealWords(deal, 0);
+    scene.StartDealAnimation();
+    Run(1600);
+    std::vector<int> views;
+    for (const auto& g : scene.got)
+        if (g.code == 210003) views.push_back(g.word0);
+    EXPECT_EQ(views, (std::vector<int>{3, 2, 0}));
+    EXPECT_EQ(Hand(1)[1].bPresent, 0);
+}
+
+TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
+    struct Case {
+        int start, head, faceUp, tail;
+    };
+    const Case cases[] = {{200, -5, 4, 0}, {-5, 200, 4, 0},   {5, 200, 4, 0},
+                          {200, 5, -9, 2}, {5, 7, 136, 1000}, {135, 2, 500, 3}};
+    for (const Case& c : cases) {
+        scene.Tiles().Clear();
+        for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+        deal.Set(32, c.start);
+        deal.Set(37, c.head);
+        deal.Set(33, c.faceUp);
+        deal.Set(36, 55);
+        deal.Set(38, c.tail);
+        scene.MarkWall();  // returns: no endless walk
+        int present = 0;
+        for (int i = 0; i < kWallRecords; ++i) present += scene.Tiles().m_wall[i].bPresent;
+        const bool startOk = c.start >= 0 && c.start < 136, headOk = c.head >= 0 && c.head < 136;
+        int walked = startOk && headOk ? (c.head - c.start + 136) % 136 : 0;
+        EXPECT_LE(present, 136 - walked) << c.start << "," << c.head;
+        if (!startOk) EXPECT_EQ(present, 136) << c.start;
+        EXPECT_EQ(scene.Tiles().m_wall[136].nFace, 0);
+    }
+    EXPECT_NE(Log().find("牌墙位置错误:200,-5"), std::string::npos);
+    EXPECT_NE(Log().find("牌墙翻牌位置错误:136"), std::string::npos);
+    // Tail draws from a valid start: tiles 3 back from start 135 (joker position 500 none).
+    EXPECT_EQ(scene.Tiles().m_wall[133].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_wall[134].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_wall[132].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_wall[131].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_wall[135].bPresent, 0);  // the walk from 135 to 2
+    EXPECT_EQ(scene.Tiles().m_wall[2].bPresent, 1);
+}
+
+TEST_F(TableTest, OwnHandFromTheRoundClampsTheCountAndHidesItFromALookerOn) {
+    host.chair = 2;
+    // The running game's data: held counts at word 1205, own tiles from word 1209.
+    for (int k = 0; k < 32; ++k) deal.Set(1209 + size_t(k), k < 14 ? 40 + k : -1);
+    struct Case {
+        int count, status, looker;
+        int first, written;
+    };
+    const Case cases[] = {{13, 0, 0, 1, 13},     {40, 0, 0, 1, 13},      {-3, 0, 0, 1, 0},
+                          {14, 0x100, 0, 0, 14}, {99, 0x100, 0, 0, 14},  {13, 0, 1, 1, 13}};
+    for (const Case& c : cases) {
+        scene.Tiles().Clear();
+        deal.Set(1205 + 2, c.count);
+        deal.Set(14, c.status);
+        deal.Set(13, 2);
+        host.lookerOn = c.looker;
+        scene.FillOwnHandFromRound(0);
+        int written = 0;
+        for (int i = 0; i < kHandRecords; ++i) written += Hand(3)[i].bPresent;
+        EXPECT_EQ(written, c.written + (c.first == 0 && c.written == 0 ? 1 : 0)) << c.count;
+        EXPECT_EQ(Hand(3)[c.first].nCode, c.written ? (c.looker ? kHiddenTile : 40) : 0);
+        EXPECT_EQ(Hand(3)[14].bPresent, 0);
+    }
+    EXPECT_NE(Log().find("自己的牌数错误:40"), std::string::npos);
+    // The new deal's record: the count by chair at word 49, the list at word 53.
+    scene.Tiles().Clear();
+    host.lookerOn = 0;
+    deal.Set(14, 0);
+    deal.Set(49 + 2, 2);
+    deal.Set(53, 7);
+    deal.Set(54, 8);
+    scene.FillOwnHandFromRound(1);
+    EXPECT_EQ(Hand(3)[1].nCode, 7);
+    EXPECT_EQ(Hand(3)[2].nCode, 8);
+    EXPECT_EQ(Hand(3)[3].bPresent, 0);
+    // Before seating there is no own hand to fill.
+    scene.Tiles().Clear();
+    host.chair = -1;
+    scene.FillOwnHandFromRound(1);
+    EXPECT_EQ(Hand(3)[1].bPresent, 0);
+}
+
+struct MeldScene : TableScene {
+    void Record(int view, MJData r, int kind) {
+        int32_t w[16];
+        std::memcpy(w, r.data(), sizeof w);
+        calls.push_back({kind, view, w[3], w[4], w[5], w[8], w[10]});
+    }
+    void AddPengMeld(int v, MJData r) override { Record(v, r, 0); }
+    void AddChiMeld(int v, MJData r) override { Record(v, r, 1); }
+    void AddExposedGangMeld(int v, MJData r) override { Record(v, r, 2); }
+    void AddConcealedGangMeld(int v, MJData r) override { Record(v, r, 3); }
+    void AddAddedGangMeld(int v, MJData r) override { Record(v, r, 4); }
+    std::vector<std::array<int, 7>> calls;
+};
+
+TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
+    FakeSceneHost host;
+    DealState deal;
+    MeldScene scene;
+    host.info = &deal;
+    host.chair = 2;
+    scene.SetSceneHost(&host);
+    // Chair 3 (view 0): two pengs; chair 0 (view 1): a count of 99 chi; chair 1: -4.
+    auto entry = [&](int chair, int list, int m, int first) {
+        const size_t base = 49 + 282 * size_t(chair) + 42 * size_t(list) + 7 * size_t(m);
+        for (size_t t = 0; t < 4; ++t) deal.Set(base + t, first + int(t));
+        deal.Set(base + 4, chair == 3 ? 1 : 2);
+    };
+    entry(3, 0, 0, 10);
+    entry(3, 0, 1, 20);
+    deal.Set(1177 + 7 * 3 + 0, 2);
+    for (int m = 0; m < 6; ++m) entry(0, 1, m, 100 + m);
+    deal.Set(1177 + 0 + 1, 99);
+    deal.Set(1177 + 7 + 4, -4);
+    scene.FillTableFromRound();
+    ASSERT_EQ(scene.calls.size(), 8u);
+    EXPECT_EQ(scene.calls[0], (std::array<int, 7>{1, 1, 0, 2, 100, 103, -1}));
+    EXPECT_EQ(scene.calls[5][4], 105);
+    EXPECT_EQ(scene.calls[6], (std::array<int, 7>{0, 0, 3, 1, 10, 13, -1}));
+    EXPECT_EQ(scene.calls[7][4], 20);
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.Tiles().m_hands[v][13].bHand, 1);
+    // A looker-on's own hand is hidden; a chair without a view adds nothing.
+    scene.calls.clear();
+    host.lookerOn = 1;
+    host.chair = -1;
+    scene.Tiles().m_hands[3][5].nCode = 33;
+    scene.FillTableFromRound();
+    EXPECT_TRUE(scene.calls.empty());
+    EXPECT_EQ(scene.Tiles().m_hands[3][5].nCode, kHiddenTile);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
