@@ -129,14 +129,17 @@ void CMJGameScene2::RollDice() {
     if (!k) return;
     const uint32_t event = m_made.diceEvents[0];
     auto post = [&](int i, engine::ApplyCallback callback, uint32_t interval, bool last) {
-        engine::Apply a = engine::MakeApplyTimer(interval, last ? 210002 : 0,
-                                                 engine::MessageData(), 0);
-        a.callback = callback;
-        a.eventId = event;
-        a.level = 2;
-        const uint32_t id = dice[i] ? k->PostCallbackApply(dice[i]->GetId(), std::move(a)) : 0;
-        // A die that cannot animate still ends the roll.
-        if (!id && last) Wait(0, 210002, engine::MessageData(), 0, 0);
+        uint32_t id = 0;
+        if (dice[i] && values[i] >= 1 && values[i] <= 6) {
+            engine::Apply a = engine::MakeApplyTimer(interval, last ? 210002 : 0,
+                                                     engine::MessageData(), 0);
+            a.callback = callback;
+            a.eventId = event;
+            a.level = 2;
+            id = k->PostCallbackApply(dice[i]->GetId(), std::move(a));
+        }
+        // A die that does not roll still ends the roll, after the dice before it.
+        if (!id && last) Wait(0, 210002, engine::MessageData(), 0, event);
     };
     const bool two = values[2] < 1 || values[3] < 1;
     post(0, &PlayFramesOnce, 60, false);

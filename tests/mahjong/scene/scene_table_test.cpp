@@ -100,6 +100,8 @@ TEST_F(TableTest, SmallScreenHandsAreShorterAndTheCentreLiftIsTen) {
     EXPECT_EQ(r.top, 300 - 213 - 16 - 10);
     scene.GetCentreRect(c);
     EXPECT_EQ(c.top, 300 - 60 - 10);
+    scene.GetStakeTextRect(c);
+    EXPECT_EQ(c.top, 300 - 60 - 10);
 }
 
 TEST_F(TableTest, LayoutsPlaceTheRecords) {
