@@ -27,23 +27,27 @@ engine::MessageData ViewBlock(int view) {
     return engine::MessageData::Owned(words, &std::free);
 }
 
-// The face sequence plays once: the die shows and rolls for the sequence's length.
+// The face sequence plays once: the die shows and steps through its frames (the player
+// does not advance on drawing), ending on the face.
 uint32_t PlayFramesOnce(engine::Entity* e, engine::Apply& a, engine::GameKernel&, uint32_t now) {
     auto* die = e && e->GetType() == engine::ENT_FRAMES ? static_cast<engine::FrameEntity*>(e)
                                                         : nullptr;
-    if (!die || !die->Player() || !die->Player()->sequence) return 1;
+    engine::FramePlayer* player = die ? die->Player() : nullptr;
+    if (!player || !player->sequence) return 1;
     if (a.p[6] == 0) {
         a.p[6] = 1;
         a.p[7] = now;
-        die->Player()->start = now;
+        player->start = now;
+        player->elapsed = 0;
+        player->index = 0;
         die->Play();
         die->Show();
-        die->ApplyTransform();
-        return 0;
     }
-    if (now - a.p[7] < die->Player()->sequence->total) return 0;
-    die->Player()->flags &= ~engine::FP_PLAYING;
-    return 1;
+    const bool done = now - a.p[7] >= player->sequence->total;
+    if (!done) die->FrameAt(now);
+    die->ApplyTransform();
+    if (done) player->flags &= ~engine::FP_PLAYING;
+    return done ? 1 : 0;
 }
 
 // The die stays a second on its face, then goes.
