@@ -472,6 +472,12 @@ public:
     virtual void SetBankerMark(int view);
 
 protected:
+    // A binding for the record (kind = area code), its copies of the record's fields → the
+    // image entity that shows it; null when no binding or no image entity is free.
+    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index,
+                                    MJBinding*& bind);
+    // The data of an engine message that names a view: eight words, the view first.
+    static engine::MessageData ViewMessage(int view);
     void LoadStylePicture(const char* file, const char* description);
     static engine::ButtonSkin SkinOf(const std::vector<engine::ImageInfo>& pieces);
     // Both bars take the current style's frame pieces again and show.

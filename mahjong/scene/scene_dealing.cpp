@@ -36,14 +36,14 @@ constexpr size_t kWordOwnTiles = kWordHeldCounts + 4;
 constexpr int kMeldLists = 5;
 constexpr int kMeldEntries = 6;
 
+}  // namespace
+
 // An 8-word heap block for an engine message: the system events copy eight words.
-engine::MessageData ViewBlock(int view) {
+engine::MessageData CMJGameScene2::ViewMessage(int view) {
     auto* words = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
     if (words) words[0] = view;
     return engine::MessageData::Owned(words, &std::free);
 }
-
-}  // namespace
 
 void CMJGameScene2::StartDealAnimation() {
     MarkWall();
@@ -57,7 +57,7 @@ void CMJGameScene2::StartDealAnimation() {
         MJTileInfo* row = m_tiles.m_hands[view];
         for (int i = 1; i <= 13; ++i) row[i].bPresent = row[i].bHand = 1;
         if (view == banker) row[0].bPresent = row[0].bHand = 1;
-        Wait(uint32_t(500 * k), 210003, ViewBlock(view), 0, 0);
+        Wait(uint32_t(500 * k), 210003, ViewMessage(view), 0, 0);
         view = PrevView(view);
         if (view < 0 || view > 3) break;
     }

@@ -200,6 +200,18 @@ void CMJGameScene2::SortHand(MJTileInfo* records, int first, int last) {
 
 // ---- binding
 
+engine::ImageEntity* CMJGameScene2::BindRecord(MJTileInfo& r, int area, int view, int index,
+                                               MJBinding*& bind) {
+    // A failed allocation is logged by the allocator and leaves the record on slot 0.
+    r.nObject = AllocEntity();
+    bind = Binding(r.nObject);
+    if (!bind) return nullptr;
+    *bind = MJBinding{bind->entityId, area,    0,         view, index,      r.nFace,
+                      r.nDirection,   r.nCode, r.bLocked, 0,    r.bSelected};
+    engine::Entity* e = EntityOf(bind->entityId);
+    return e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e) : nullptr;
+}
+
 namespace {
 
 struct Look {
@@ -249,14 +261,8 @@ void CMJGameScene2::BindHandTiles(int view) {
             // No picture of its own: drawn as the record bound before it.
             look = last;
         }
-        const int b = AllocEntity();
-        r.nObject = b;
-        MJBinding* bind = Binding(b);
-        if (!bind) continue;
-        *bind = MJBinding{bind->entityId, kind,           0,        view,     i,
-                          r.nFace,        r.nDirection,   r.nCode,  r.bLocked, 0,
-                          r.bSelected};
-        auto* e = static_cast<engine::ImageEntity*>(EntityOf(bind->entityId));
+        MJBinding* bind = nullptr;
+        engine::ImageEntity* e = BindRecord(r, kind, view, i, bind);
         if (!e || !look.picture) continue;
         last = look;
         e->SetZ(r.nZ);
@@ -289,14 +295,8 @@ void CMJGameScene2::BindWallTiles() {
     for (int i = 0; i < GetTotalTiles() && i < kWallRecords; ++i) {
         MJTileInfo& r = m_tiles.m_wall[i];
         if (!r.bPresent || r.nObject || !IsView(r.nView)) continue;
-        const int b = AllocEntity();
-        r.nObject = b;
-        MJBinding* bind = Binding(b);
-        if (!bind) continue;
-        *bind = MJBinding{bind->entityId, kAreaWall,    0,       r.nView,   i,
-                          r.nFace,        r.nDirection, r.nCode, r.bLocked, 0,
-                          r.bSelected};
-        auto* e = static_cast<engine::ImageEntity*>(EntityOf(bind->entityId));
+        MJBinding* bind = nullptr;
+        engine::ImageEntity* e = BindRecord(r, kAreaWall, r.nView, i, bind);
         if (!e) continue;
         const bool side = r.nView == 0 || r.nView == 2;
         const int w = side ? 23 : 16, h = side ? 22 : 27, step = side ? 22 : 17;

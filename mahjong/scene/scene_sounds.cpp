@@ -21,12 +21,6 @@ namespace {
 
 constexpr uint32_t kMagentaKey = 0xFF00FF;
 
-engine::MessageData ViewBlock(int view) {
-    auto* words = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
-    if (words) words[0] = view;
-    return engine::MessageData::Owned(words, &std::free);
-}
-
 // The face sequence plays once: the die shows and steps through its frames (the player
 // does not advance on drawing), ending on the face.
 uint32_t PlayFramesOnce(engine::Entity* e, engine::Apply& a, engine::GameKernel&, uint32_t now) {
@@ -166,7 +160,7 @@ void CMJGameScene2::RevealOpeningFlowers() {
             bool flowers = false;
             for (int i = 0; i < GetFlowerCount() && i < kFlowerRecords; ++i)
                 flowers |= m_tiles.m_flowers[view][i].bPresent != 0;
-            if (flowers) Wait(uint32_t(300 * k++), 210005, ViewBlock(view), 0, 0);
+            if (flowers) Wait(uint32_t(300 * k++), 210005, ViewMessage(view), 0, 0);
             view = PrevView(view);
             if (view < 0 || view > 3) break;
         }
@@ -191,13 +185,8 @@ void CMJGameScene2::BindFlowerTiles(int view) {
     for (int i = 0; i < kFlowerRecords; ++i) {
         MJTileInfo& r = m_tiles.m_flowers[view][i];
         if (!r.bPresent || r.nObject) continue;
-        const int b = AllocEntity();
-        r.nObject = b;
-        MJBinding* bind = Binding(b);
-        if (!bind) continue;
-        *bind = MJBinding{bind->entityId, kAreaFlower, 0, r.nView, i, r.nFace, r.nDirection,
-                          r.nCode,        0,           0, 0};
-        auto* e = static_cast<engine::ImageEntity*>(EntityOf(bind->entityId));
+        MJBinding* bind = nullptr;
+        engine::ImageEntity* e = BindRecord(r, kAreaFlower, view, i, bind);
         const int v = r.nView >= 0 && r.nView < 4 ? r.nView : view;
         if (!e) continue;
         const int w = kStrip[v].width, h = kStrip[v].height;
