@@ -59,11 +59,8 @@ size_t CMJGameClient::PlayTileLength(MJData body) {
     if (body.size() < kPlayTileHead) return 0;
     platform::ByteReader in(body.data() + 100, 4);
     int32_t n = in.i32();
-    if (n < 0) return 0;
-    size_t len = kPlayTileHead + size_t(n) * 4;
-    // Tile counts the caller's body does not hold are refused.
-    if (size_t(n) > (body.size() - kPlayTileHead) / 4) return 0;
-    return len;
+    // A count the caller's body does not hold gives a length SendBody refuses.
+    return n < 0 ? 0 : kPlayTileHead + size_t(n) * 4;
 }
 
 int CMJGameClient::SendBody(std::string& error, int id, MJData body, size_t n, int wait,

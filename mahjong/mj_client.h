@@ -82,8 +82,8 @@ public:
 
     // A body of n bytes that begins with the head {user id, room id, table, chair}.
     std::vector<uint8_t> MakeBody(size_t n);
-    // The length of a 221080 body (104 + 4 × the tile count at byte 100); 0 when the
-    // caller's body does not hold that many bytes or the count is negative.
+    // The length of a 221080 body (104 + 4 × the tile count at byte 100); 0 when the body
+    // is shorter than 104 bytes or the count is negative.
     static size_t PlayTileLength(MJData body);
 
 protected:

@@ -137,6 +137,39 @@ TEST_F(AppTest, StartUpTakesTheScenesModeAndFourPlayers) {
     EXPECT_EQ(app.gameInfo().GetPlayerCount(), 3);
 }
 
+TEST_F(AppTest, TheSceneHostAnswersFromTheEntryAndTheRecords) {
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|21303|0|0|0"));
+    framework::PlayerRecord* seat = app.SeatMutable(1);
+    seat->setWord(framework::PlayerRecord::kUserId, 555);
+    seat->setWord(framework::PlayerRecord::kValue1, 1);
+    seat->setText(framework::PlayerRecord::kNameOff, 32, "south");
+    CMJSceneHost& host = app.SceneHost();
+    EXPECT_EQ(host.GetUserID(), 1001);
+    EXPECT_EQ(host.GetRoomID(), 301);
+    EXPECT_EQ(host.GetTableNo(), 17);
+    EXPECT_EQ(host.GetChairNo(), 2);
+    EXPECT_EQ(host.GetSeatUserID(1), 555);
+    EXPECT_EQ(host.GetSeatName(1), "south");
+    EXPECT_EQ(host.GetPlayerNameById(555), "south");
+    EXPECT_EQ(host.GetSeatVoiceKind(1), 1);
+    EXPECT_EQ(host.GetSeatVoiceKind(8), -1);
+    EXPECT_EQ(host.GetSeatVoiceKind(-1), -1);
+    // No main window: no table pane to measure.
+    EXPECT_EQ(host.GetTableViewWidth(), 0);
+    EXPECT_EQ(host.GetTableViewHeight(), 0);
+    EXPECT_EQ(host.GetGameScene(), &app.scene());
+    EXPECT_EQ(host.GetGameInfo(), &app.gameInfo());
+    EXPECT_EQ(host.GetTableDraw(), &app.tableDraw());
+    EXPECT_EQ(host.GetRequests(), app.GetMJClient());
+    app.SetSettings({1, 0, 1, 2});
+    EXPECT_EQ(host.PlaySoundId(29015, 0), 1);  // muted: the mute value, nothing played
+    EXPECT_EQ(host.GetVoiceSetting(), 2);
+    EXPECT_EQ(host.IsQuickCatch(), 1);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    EXPECT_EQ(host.GetScreenWidth(), screen.width());
+    EXPECT_EQ(host.IsSmallScreen(), screen.height() < 601 ? 1 : 0);
+}
+
 TEST_F(AppTest, PlayerInformationNeedsAWholeRecordAndATableChair) {
     struct Shown : TestAppEx {
         void ShowPlayerInfoDialog(const framework::PlayerRecord& r) override { shown.push_back(r); }
@@ -446,7 +479,7 @@ TEST_F(ViewTest, WithoutAnEngineEverythingIsIgnored) {
     view.pointer = {10, 10};
     view.OnHoverTick();
     view.OnFrame();
-    view.repaint();
+    EXPECT_FALSE(view.grab().isNull());
     EXPECT_FALSE(view.started());
     EXPECT_EQ(view.timersStarted(), 0);
     EXPECT_FALSE(view.frameTimerRunning());
@@ -544,6 +577,9 @@ TEST_F(ViewTest, OneFramePerThirtyMilliseconds) {
     view.OnFrame();
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);
+    // The frame painted: the engine's buffer, stretched over the whole view.
+    QImage painted = view.grab().toImage();
+    EXPECT_EQ(painted.size(), view.size());
     clock.advance(29);
     view.OnFrame();
     EXPECT_EQ(scene.frames, 1);

@@ -168,3 +168,20 @@ TEST_F(GameInfoTest, FrameSizes) {
 
 }  // namespace
 }  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+TEST(CopyList, AListTheRecordCutsShortEndsWhereTheRecordEnds) {
+    std::vector<uint8_t> record = Words(60, {{53, 4}, {54, 5}});
+    MJList list{};
+    EXPECT_EQ(CopyList(record, 53, list), 7);
+    EXPECT_EQ(list[1], 5);
+    EXPECT_EQ(list[6], 0);
+    EXPECT_EQ(list[7], -1);
+    EXPECT_EQ(CopyList(record, 60, list), 0);
+    EXPECT_EQ(CopyList({}, 0, list), 0);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -160,6 +160,22 @@ TEST_F(TableDrawTest, NotSeatedLeavesEveryFolderAlone) {
     for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.GetVoiceFolder(v), "");
 }
 
+TEST(TableDrawAlone, WithoutAHostNothingIsLoadedOrDrawn) {
+    CMJTableDraw draw;
+    draw.LoadSeatData();
+    draw.PickRandomSound();
+    draw.LoadBankerBitmap();
+    draw.RefreshAll();
+    draw.HighlightChair(0);
+    EXPECT_EQ(draw.GetGameInfo(), nullptr);
+    EXPECT_EQ(draw.Seat(3)->name, "");
+    EXPECT_EQ(draw.GetVoiceFolder(3), "");
+    EXPECT_FALSE(draw.HasBankerBitmap());
+    CTableDrawEx ex;
+    ex.PickRandomSound();
+    EXPECT_EQ(ex.GetVoiceFolder(0), "");
+}
+
 TEST(MahjongVoiceRule, NoTwoSeatsShareAVoiceWhileFoldersRemain) {
     test::FakeSceneHost host;
     CMJTableDraw draw;
