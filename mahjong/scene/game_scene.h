@@ -414,6 +414,11 @@ public:
     virtual void GetWindMarkPos(int view, int& x, int& y) const;
     virtual void PlaceWindMarks();
     virtual void PlaceDrawSlotTile(int view, int code);
+    // The seat's name plane beside its hand, with the seat's icon row.
+    virtual void ShowSeatInfo(int view);
+    // The table shown again: idle (the start button), or a running deal rebuilt.
+    virtual void RefreshIdleTable();
+    virtual void RefreshRunningDeal();
 
     // ---- dealing and the table from the deal state (scene_dealing.cpp)
     virtual void StartDealAnimation();

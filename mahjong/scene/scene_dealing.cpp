@@ -10,6 +10,7 @@
 #include "engine/core/kernel.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
 #include "rules/tiles.h"
 
 namespace hqlv::mahjong {
@@ -192,6 +193,37 @@ void CMJGameScene2::ResetTable() {
     for (auto& row : m_tiles.m_discards) std::fill(std::begin(row), std::end(row), MJTileInfo{});
     LayoutFlowers();
     ResetSeatPanels();
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+namespace {
+
+// The music starts again from the style's sound folder when its switch is on.
+void RestartMusic(engine::GameKernel* k, int on) {
+    if (!k || !on) return;
+    k->GetSoundPlayer().OpenMusic("default.mp3");
+    k->GetSoundPlayer().PlayMusic();
+}
+
+}  // namespace
+
+void CMJGameScene2::RefreshIdleTable() {
+    if (!m_pHost || !m_pHost->TestCmdField13(0x2)) ShowStartButton();
+    Redraw(100);
+    RestartMusic(Kernel(), m_bMusic);
+}
+
+void CMJGameScene2::RefreshRunningDeal() {
+    if (m_pHost && m_pHost->IsPlaying()) {
+        RebuildTable();
+        if (CMJTableDraw* draw = m_pHost->GetTableDraw()) draw->RefreshAll();
+        if (m_pHost->GetCmdField8() && !m_pHost->TestCmdField13Bit8()) ShowAskButton();
+    }
+    Redraw(100);
+    RestartMusic(Kernel(), m_bMusic);
 }
 
 }  // namespace hqlv::mahjong

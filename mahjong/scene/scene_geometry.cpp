@@ -3,8 +3,11 @@
 // layouts that give the wall, hand and flower records their places inside those areas.
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
+#include "engine/render/plane.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "platform/core/text.h"
 
 namespace hqlv::mahjong {
 
@@ -394,6 +397,49 @@ void CMJGameScene2::PlaceDrawSlotTile(int view, int code) {
             r->nX = GetHandLength(3) - 5 * m_metrics.step[3], r->nY = GetMeldOffsetA(3);
             break;
     }
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+void CMJGameScene2::ShowSeatInfo(int view) {
+    if (!IsView(view)) return;
+    engine::Entity* e = EntityOf(m_made.panels[view]);
+    if (!e || e->GetType() != engine::ENT_PLANE) return;
+    auto* panel = static_cast<engine::PlaneEntity*>(e);
+    CMJTableDraw* draw = m_pHost ? m_pHost->GetTableDraw() : nullptr;
+    const MJSeatRecord* seat = draw ? draw->Seat(view) : nullptr;
+    const std::string name = seat ? seat->name : std::string();
+    panel->Fill();
+    // The name is centred on (100, 25): half the character height a byte of its GBK form.
+    const int height = GetTextLayoutWord10();
+    const int width = height / 2 * int(platform::utf8ToGbk(name).size());
+    panel->SetTextColor(seat && seat->highlight ? 0xFFFF : 0xFFFFFF);
+    panel->DrawText(100 - width / 2, 25 - height / 2, name);
+    MJRect h;
+    GetHandRect(view, h);
+    const int mx = (h.left + h.right) / 2, my = (h.top + h.bottom) / 2;
+    // A small screen has the name inside the hand's edge, a normal one outside it.
+    const bool small = m_pHost && m_pHost->IsSmallScreen();
+    const int in = small ? 5 : -25;
+    switch (view) {
+        case 0:
+            panel->SetPosition(small ? h.right + in : h.left + in, my);
+            break;
+        case 1:
+            panel->SetPosition(mx, small ? h.bottom + in : h.top + in);
+            break;
+        case 2:
+            panel->SetPosition(small ? h.left - in : h.right - in, my);
+            break;
+        default:
+            panel->SetPosition(mx, small ? h.top - in : h.bottom - in);
+            break;
+    }
+    ShowSeatIcons(view);
+    panel->Show();
+    panel->ApplyTransform();
 }
 
 }  // namespace hqlv::mahjong

@@ -137,6 +137,10 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     EXPECT_EQ(e->GetY(), base.top + f.nY + 32 / 2 + 1);
     EXPECT_TRUE(e->IsVisible());
     scene.OnSeatFlowersRevealed(9);  // no such seat: nothing
+    // Binding a row stays in it: the next seat's first record is not touched.
+    scene.Tiles().m_flowers[3][0].bPresent = 1;
+    scene.BindFlowerTiles(2);
+    EXPECT_EQ(scene.Tiles().m_flowers[3][0].nObject, 0);
     EXPECT_EQ(host.sounds.size(), 2u);
 }
 

@@ -400,3 +400,59 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
 
 }  // namespace
 }  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+class SeatInfoTest : public TableTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SeatInfoTest, NameStandsBesideTheHand) {
+    if (!HaveAssets()) GTEST_SKIP() << "no table pictures";
+    Start(GetParam());
+    const bool small = GetParam() < 601;
+    draw.SeatMutable(0)->name = "东家";
+    for (int v = 0; v < 4; ++v) {
+        scene.ShowSeatInfo(v);
+        engine::Entity* p = scene.GetKernel().FindEntity(scene.Entities().panels[v]);
+        MJRect h;
+        scene.GetHandRect(v, h);
+        const int mx = (h.left + h.right) / 2, my = (h.top + h.bottom) / 2;
+        const int want[4][2] = {{small ? h.right + 5 : h.left - 25, my},
+                                {mx, small ? h.bottom + 5 : h.top - 25},
+                                {small ? h.left - 5 : h.right + 25, my},
+                                {mx, small ? h.top - 5 : h.bottom + 25}};
+        EXPECT_EQ(p->GetX(), want[v][0]) << v;
+        EXPECT_EQ(p->GetY(), want[v][1]) << v;
+        EXPECT_TRUE(p->IsVisible());
+    }
+    scene.ShowSeatInfo(4);  // no such seat: nothing
+}
+INSTANTIATE_TEST_SUITE_P(Screens, SeatInfoTest, ::testing::Values(710, 600));
+
+TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
+    if (!HaveAssets()) GTEST_SKIP() << "no table pictures";
+    Start(710);
+    engine::GameKernel& k = scene.GetKernel();
+    auto visible = [&](uint32_t control) {
+        return k.FindEntity(k.FindControl(control)->entityId)->IsVisible();
+    };
+    host.field13 = 0x2;
+    scene.RefreshIdleTable();
+    EXPECT_FALSE(visible(scene.Entities().start));
+    // A running deal for a looker-on: rebuilt (own hand hidden), the ask button shown.
+    host.playing = 1;
+    host.lookerOn = 1;
+    deal.Set(1205 + 2, 13);
+    scene.RefreshRunningDeal();
+    EXPECT_EQ(Hand(3)[1].nCode, kHiddenTile);
+    EXPECT_NE(Hand(3)[1].nObject, 0);
+    EXPECT_TRUE(visible(scene.Entities().ask));
+    host.field13Bit8 = 1;
+    host.playing = 0;
+    Hand(3)[1].nCode = 5;
+    scene.RefreshRunningDeal();  // no deal runs: nothing rebuilt
+    EXPECT_EQ(Hand(3)[1].nCode, 5);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
