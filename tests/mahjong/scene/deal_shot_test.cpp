@@ -67,9 +67,14 @@ TEST_F(DealShotTest, TableRightAfterDealingShowsTheDealtOwnFaces) {
     ASSERT_GE(scene.got.size(), 7u);
     EXPECT_EQ(scene.got[0].code, 210002u);
     EXPECT_EQ(scene.got.back().code, 210006u);
-    // The dice stay on their faces for the picture.
-    for (uint32_t id : scene.Entities().dice) {
-        engine::Entity* d = scene.GetKernel().FindEntity(id);
+    // The dice ended on the last frame of their faces' sequences (dice 1 and 3 from the
+    // first six pictures, 2 and 4 from the others); they stay shown for the picture.
+    const int face[4] = {3, 5 + 6, 2, 6 + 6};
+    for (int i = 0; i < 4; ++i) {
+        auto* d = static_cast<engine::FrameEntity*>(
+            scene.GetKernel().FindEntity(scene.Entities().dice[i]));
+        EXPECT_EQ(d->Player()->resourceId, scene.Picture("骰子" + std::to_string(face[i]))) << i;
+        EXPECT_EQ(d->Player()->srcX, 8 * 106) << i;
         d->Show();
         d->ApplyTransform();
     }

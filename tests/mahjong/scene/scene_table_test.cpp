@@ -197,14 +197,16 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
     NEED_ASSETS();
     Start(710);
     DealWords(deal, 2);
-    scene.Tiles().m_flowers[1][0].bPresent = 1;  // only view 1 reveals flowers
+    scene.Tiles().m_flowers[1][0].bPresent = 1;  // views 1 and 0 reveal flowers
+    scene.Tiles().m_flowers[0][5].bPresent = 1;
     host.sounds.clear();
     scene.OnDiceDone();
     Run(3500);
     std::vector<std::pair<uint32_t, int>> order;
     for (const auto& g : scene.got) order.push_back({g.code, g.word0});
     const std::vector<std::pair<uint32_t, int>> want = {
-        {210003, 3}, {210003, 2}, {210003, 1}, {210003, 0}, {210004, -1}, {210005, 1}, {210006, -1}};
+        {210003, 3}, {210003, 2}, {210003, 1}, {210003, 0}, {210004, -1},
+        {210005, 1}, {210005, 0}, {210006, -1}};
     EXPECT_EQ(order, want);
     ASSERT_EQ(scene.got.size(), want.size());
     const uint32_t t0 = scene.got[0].at;
@@ -213,11 +215,12 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
         EXPECT_GE(d, uint32_t(500 * k));
         EXPECT_LT(d, uint32_t(500 * k + 50));
     }
-    // The flowers come 300 ms × 0 after 210004, the start (3 × 1 + 3) × 100 ms after it.
-    EXPECT_GE(scene.got[6].at - scene.got[4].at, 600u);
-    EXPECT_LT(scene.got[6].at - scene.got[4].at, 700u);
+    // The flowers come 0 and 300 ms after 210004, the start (3 × 2 + 3) × 100 ms after it.
+    EXPECT_GE(scene.got[6].at - scene.got[5].at, 300u);
+    EXPECT_GE(scene.got[7].at - scene.got[4].at, 900u);
+    EXPECT_LT(scene.got[7].at - scene.got[4].at, 1000u);
     EXPECT_GT(scene.got[0].at, 0xFFFF0000u);  // the chain runs across the wrap
-    EXPECT_LT(scene.got[6].at, 0x1000u);
+    EXPECT_LT(scene.got[7].at, 0x1000u);
     // Banker 14 tiles, the others 13; every dealt record is bound.
     for (int v = 0; v < 4; ++v) {
         EXPECT_EQ(Hand(v)[0].bPresent, v == 3 ? 1 : 0) << v;
@@ -225,7 +228,7 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
         EXPECT_EQ(Hand(v)[14].bPresent, 0);
     }
     EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), 29103 * 100 + 1), 4);
-    EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), 29103 * 100 + 5), 1);
+    EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), 29103 * 100 + 5), 2);
     // The wall: start 10 to head 63 taken, the face-up tile at 4 shows 77.
     EXPECT_EQ(scene.Tiles().m_wall[9].bPresent, 1);
     EXPECT_EQ(scene.Tiles().m_wall[10].bPresent, 0);
@@ -341,11 +344,14 @@ TEST_F(TableTest, OwnHandFromTheRoundClampsTheCountAndHidesItFromALookerOn) {
     EXPECT_EQ(Hand(3)[1].nCode, 7);
     EXPECT_EQ(Hand(3)[2].nCode, 8);
     EXPECT_EQ(Hand(3)[3].bPresent, 0);
-    // Before seating there is no own hand to fill.
-    scene.Tiles().Clear();
-    host.chair = -1;
-    scene.FillOwnHandFromRound(1);
-    EXPECT_EQ(Hand(3)[1].bPresent, 0);
+    // Before seating, or on a chair past the table's, there is no own hand to fill.
+    deal.Set(49 + 5, 3);
+    for (int chair : {-1, 5}) {
+        scene.Tiles().Clear();
+        host.chair = chair;
+        scene.FillOwnHandFromRound(1);
+        EXPECT_EQ(Hand(3)[1].bPresent, 0) << chair;
+    }
 }
 
 struct MeldScene : TableScene {
@@ -452,6 +458,49 @@ TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
     Hand(3)[1].nCode = 5;
     scene.RefreshRunningDeal();  // no deal runs: nothing rebuilt
     EXPECT_EQ(Hand(3)[1].nCode, 5);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+TEST_F(TableTest, DrawSlotTileLaidAfterTheHand) {
+    NEED_ASSETS();
+    Start(710);
+    struct Case {
+        int view, x, y;
+    };
+    const Case cases[] = {{0, 0, 426 - 11 - 21}, {1, 0, 11}, {2, 16, 0}, {3, 768 - 5 * 26, 25}};
+    for (const Case& c : cases) {
+        scene.PlaceDrawSlotTile(c.view, 77);
+        const MJTileInfo& r = Hand(c.view)[0];
+        EXPECT_EQ(r.nX, c.x) << c.view;
+        EXPECT_EQ(r.nY, c.y) << c.view;
+        EXPECT_EQ(r.nDirection, (c.view + 2) % 4);
+        EXPECT_EQ(r.nFace, 1);
+        EXPECT_EQ(r.bHand, 0);
+        EXPECT_EQ(r.bPresent, 1);
+        EXPECT_EQ(r.nCode, 77);
+    }
+    scene.PlaceDrawSlotTile(5, 77);  // no such seat: nothing
+}
+
+TEST_F(TableTest, AnEmptyBindingPoolIsLoggedAndNothingBreaks) {
+    NEED_ASSETS();
+    Start(710);
+    // 136 wall tiles, 4 × 18 hand records and 4 × 36 flowers: more than the 336 bindings.
+    for (int v = 0; v < 4; ++v) {
+        for (int i = 0; i < kHandSlotCount; ++i) Hand(v)[i].bPresent = 1, Hand(v)[i].nFace = 2;
+        for (int i = 0; i < kFlowerRecords; ++i) scene.Tiles().m_flowers[v][i].bPresent = 1;
+    }
+    scene.BindWallTiles();
+    for (int v = 0; v < 4; ++v) scene.BindHandTiles(v);
+    for (int v = 0; v < 4; ++v) scene.BindFlowerTiles(v);
+    EXPECT_NE(Log().find("实体请求错误，已无空闲实体!"), std::string::npos);
+    EXPECT_EQ(scene.Tiles().m_flowers[3][35].nObject, 0);
+    EXPECT_NE(scene.Tiles().m_flowers[0][0].nObject, 0);
 }
 
 }  // namespace
