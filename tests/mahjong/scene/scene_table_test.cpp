@@ -52,135 +52,101 @@ TEST_F(TableTest, WallSidesOfTheViewsAndTheirStartRecords) {
     }
 }
 
-TEST_F(TableTest, HandRectsCentreAndDiceOnBothScreens) {
-    NEED_ASSETS();
-    Start(710);
-    const int e = scene.Entities().systemBar->FrameEntity()->GetHeight() + 4;
-    MJRect r;
+class ScreenTest : public TableTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ScreenTest, HandRectsCentreDiceAndSeatNames) {
+    if (!HaveAssets()) GTEST_SKIP() << "no table pictures";
+    const int height = GetParam();
+    const bool small = height < 601;
+    Start(height);
+    const int e = small ? 10 : scene.Entities().systemBar->FrameEntity()->GetHeight() + 4;
+    const int lift = small ? 10 : 30, own = small ? 14 * 42 + 12 : 768, thick = small ? 70 : 87;
+    MJRect r, c, d;
     scene.GetHandRect(0, r);
     EXPECT_EQ(r.left, e);
-    EXPECT_EQ(r.right - r.left, 49);
-    EXPECT_EQ(r.top, 355 - 213 - 10 - 30);
+    EXPECT_EQ(r.top, height / 2 - 213 - (small ? 16 : 10) - lift);
     EXPECT_EQ(r.bottom - r.top, 426);
-    scene.GetHandRect(2, r);
-    EXPECT_EQ(r.right, 744 - e);
-    scene.GetHandRect(1, r);
-    EXPECT_EQ(r.left, 372 - 213);
-    EXPECT_EQ(r.top, e);
     scene.GetHandRect(3, r);
-    EXPECT_EQ(r.right - r.left, 768);
-    EXPECT_EQ(r.bottom, 710 - e);
-    EXPECT_EQ(r.bottom - r.top, 87);
-    EXPECT_EQ(scene.GetOwnHandMidY(), r.top + 38);
-    EXPECT_EQ(scene.GetMeldOffsetA(3), 25);
-    EXPECT_EQ(scene.GetMeldOffsetA(1), 11);
-    EXPECT_EQ(scene.GetMeldOffsetB(2), 16);
-    EXPECT_EQ(scene.GetMeldOffsetB(0), 0);
-    MJRect c, d;
+    EXPECT_EQ(r.right - r.left, own);
+    EXPECT_EQ(r.bottom, height - e);
+    EXPECT_EQ(r.bottom - r.top, thick);
+    EXPECT_EQ(scene.GetMeldOffsetA(3), (thick - 36) / 2);
     scene.GetCentreRect(c);
-    EXPECT_EQ(c.top, 355 - 60 - 30);
+    scene.GetStakeTextRect(r);
+    EXPECT_EQ(c.top, height / 2 - 60 - lift);
+    EXPECT_EQ(r.top, c.top);
     scene.GetDiceRect(d);
     EXPECT_EQ(d.left, c.left);
     EXPECT_EQ(d.top, c.top + 11);
-    EXPECT_EQ(d.bottom - d.top, 99);
-    scene.GetHandRect(4, r);
-    EXPECT_EQ(r.right, 0);
+    // The seat names: outside the hand on a normal screen, inside it on a small one.
+    draw.SeatMutable(0)->name = "东家";
+    for (int v = 0; v < 4; ++v) {
+        scene.ShowSeatInfo(v);
+        engine::Entity* p = scene.GetKernel().FindEntity(scene.Entities().panels[v]);
+        scene.GetHandRect(v, r);
+        const int mx = (r.left + r.right) / 2, my = (r.top + r.bottom) / 2;
+        const int want[4][2] = {{small ? r.right + 5 : r.left - 25, my},
+                                {mx, small ? r.bottom + 5 : r.top - 25},
+                                {small ? r.left - 5 : r.right + 25, my},
+                                {mx, small ? r.top - 5 : r.bottom + 25}};
+        EXPECT_EQ(p->GetX(), want[v][0]) << v;
+        EXPECT_EQ(p->GetY(), want[v][1]) << v;
+        EXPECT_TRUE(p->IsVisible());
+    }
 }
-
-TEST_F(TableTest, SmallScreenHandsAreShorterAndTheCentreLiftIsTen) {
-    NEED_ASSETS();
-    Start(600);
-    EXPECT_EQ(scene.GetHandLength(3), 14 * 42 + 12);
-    EXPECT_EQ(scene.GetHandThickness(3), 70);
-    EXPECT_EQ(scene.GetMeldOffsetA(3), 17);
-    MJRect r, c;
-    scene.GetHandRect(3, r);
-    EXPECT_EQ(r.bottom, 600 - 10);
-    scene.GetHandRect(0, r);
-    EXPECT_EQ(r.top, 300 - 213 - 16 - 10);
-    scene.GetCentreRect(c);
-    EXPECT_EQ(c.top, 300 - 60 - 10);
-    scene.GetStakeTextRect(c);
-    EXPECT_EQ(c.top, 300 - 60 - 10);
-}
+INSTANTIATE_TEST_SUITE_P(Screens, ScreenTest, ::testing::Values(710, 600));
 
 TEST_F(TableTest, LayoutsPlaceTheRecords) {
     NEED_ASSETS();
     Start(710);
+    // Own chair 2: view 2 shows wall side 0 (records 0-33), view 3 side 1 (34-67), view 0
+    // side 2 (68-101), view 1 side 3 (102-135).
     const MJTileInfo* w = scene.Tiles().m_wall;
-    // With own chair 2, view 0 shows side 2 (from record 68), view 3 side 1 (from 34).
-    MJRect r0;
-    scene.GetWallRect(0, r0);
-    EXPECT_EQ(r0.bottom - r0.top, 13 * 17 + 20);
-    EXPECT_EQ(w[68].nY, 13 * 17 + 20 - 13 - 20);
-    EXPECT_EQ(w[69].nY, w[68].nY + 9);
-    EXPECT_EQ(w[68].nZ, 1400 - 68);
-    EXPECT_EQ(w[69].nZ, 1200 - 68);
-    EXPECT_EQ(w[0].nView, 2);
-    EXPECT_EQ(w[2].nY, 13);
-    EXPECT_EQ(w[3].nZ, 1200 + 2);
-    EXPECT_EQ(w[34].nView, 3);
-    EXPECT_EQ(w[34].nX, 17 * 16);
-    EXPECT_EQ(w[35].nY, 10);
-    EXPECT_EQ(w[135].nView, 1);
-    EXPECT_EQ(w[134].nX, 17 * 16);
-    EXPECT_EQ(w[136].bPresent, 0);
+    struct Case {
+        const MJTileInfo& r;
+        int view, x, y, z;
+    };
+    const Case cases[] = {
+        {w[68], 0, 0, 208, 1400 - 68}, {w[69], 0, 0, 217, 1200 - 68}, {w[3], 2, 0, 23, 1202},
+        {w[34], 3, 17 * 16, 0, 1600},  {w[134], 1, 17 * 16, 0, 1200},
+        {Hand(3)[0], 3, 768 - 54, 10, 2800}, {Hand(3)[1], 3, 768 - 12 - 108, 10, 2799},
+        {Hand(0)[0], 0, 0, 426 - 49, 2400}, {Hand(0)[1], 0, 0, 426 - 87, 2399},
+        {Hand(1)[2], 1, 62, 0, 2402}, {Hand(2)[1], 2, 30, 38, 2401},
+        {scene.Tiles().m_flowers[1][0], 1, 26 * 7, 0, 1000},
+        {scene.Tiles().m_flowers[2][7], 2, 0, 0, 993},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.r.nView, c.view) << &c - cases;
+        EXPECT_EQ(c.r.nX, c.x) << &c - cases;
+        EXPECT_EQ(c.r.nY, c.y) << &c - cases;
+        EXPECT_EQ(c.r.nZ, c.z) << &c - cases;
+    }
     EXPECT_EQ(w[135].bPresent, 1);
-    MJRect t;
+    EXPECT_EQ(w[136].bPresent, 0);
+    EXPECT_EQ(Hand(3)[13].nCode, kHiddenTile);
+    EXPECT_EQ(Hand(3)[14].bHand, 0);
+    EXPECT_EQ(Hand(2)[0].nFace, 2);
+    EXPECT_EQ(scene.Tiles().m_flowers[0][8].nZ, 0);
+    MJRect t, r3;
     scene.GetWallTileRect(35, t);
-    MJRect r3;
     scene.GetWallRect(3, r3);
     EXPECT_EQ(t.left, r3.left + 17 * 16);
     EXPECT_EQ(t.bottom - t.top, 26);
     scene.GetWallTileRect(200, t);
     EXPECT_EQ(t.right, 0);
-    // The hands: the draw slot set off by 12 (view 3) from the rest.
-    const MJTileInfo* own = Hand(3);
-    EXPECT_EQ(own[0].nX, 768 - 54);
-    EXPECT_EQ(own[1].nX, 768 - 12 - 2 * 54);
-    EXPECT_EQ(own[13].nZ, 2800 - 13);
-    EXPECT_EQ(own[13].nCode, kHiddenTile);
-    EXPECT_EQ(own[14].bHand, 0);
-    EXPECT_EQ(own[17].nZ, 2800 - 17);
-    EXPECT_EQ(Hand(0)[0].nY, 426 - 49);
-    EXPECT_EQ(Hand(0)[1].nY, 426 - 12 - 52 - 23);
-    EXPECT_EQ(Hand(1)[2].nX, 62);
-    EXPECT_EQ(Hand(2)[1].nX, 30);
-    EXPECT_EQ(Hand(2)[1].nZ, 2401);
-    EXPECT_EQ(Hand(2)[0].nFace, 2);
-    EXPECT_EQ(own[0].nFace, 1);
-    const auto& f = scene.Tiles().m_flowers;
-    EXPECT_EQ(f[1][0].nX, 26 * 7);
-    EXPECT_EQ(f[2][7].nY, 0);
-    EXPECT_EQ(f[3][2].nZ, 1002);
-    EXPECT_EQ(f[0][8].nView, 0);
-    EXPECT_EQ(f[0][8].nZ, 0);
-}
-
-TEST_F(TableTest, FlowerAreaGrowsWithThePresentFlowers) {
-    NEED_ASSETS();
-    Start(710);
-    MJRect h, base, area;
-    for (int v = 0; v < 4; ++v) {
-        scene.Tiles().m_flowers[v][0].bPresent = 1;
-        scene.Tiles().m_flowers[v][3].bPresent = 1;
-        scene.Tiles().m_flowers[v][8].bPresent = 1;  // past the eight: not counted
-        EXPECT_EQ(scene.CountFlowers(v), 2);
-    }
-    scene.GetHandRect(0, h);
-    scene.GetFlowerAreaRect(0, area);
-    EXPECT_EQ(area.left, h.right);
-    EXPECT_EQ(area.bottom - area.top, 2 * 21 + 11);
-    scene.GetFlowerAreaBase(1, base);
-    scene.GetFlowerAreaRect(1, area);
-    EXPECT_EQ(area.left, base.left + 6 * 26);
-    scene.GetFlowerAreaBase(2, base);
-    scene.GetFlowerAreaRect(2, area);
-    EXPECT_EQ(area.top, base.top + 6 * 21);
-    EXPECT_EQ(base.bottom - base.top, 8 * 21 + 11);
-    scene.GetFlowerAreaRect(3, area);
-    EXPECT_EQ(area.right - area.left, 52);
+    // The flower areas grow with the present flowers among the first eight.
+    for (int v = 0; v < 4; ++v)
+        for (int i : {0, 3, 8}) scene.Tiles().m_flowers[v][i].bPresent = 1;
+    EXPECT_EQ(scene.CountFlowers(2), 2);
     EXPECT_EQ(scene.CountFlowers(7), 0);
+    MJRect base, area;
+    const int grown[4] = {2 * 21 + 11, 2 * 26, 0, 2 * 26};
+    for (int v = 0; v < 4; ++v) {
+        scene.GetFlowerAreaBase(v, base);
+        scene.GetFlowerAreaRect(v, area);
+        const int size = v % 2 ? area.right - area.left : area.bottom - area.top;
+        EXPECT_EQ(size, v == 2 ? base.bottom - base.top - 6 * 21 : grown[v]) << v;
+    }
 }
 
 // Deal words of the test deal: own chair 2, banker chair 2, wall start 10, head 63.
@@ -409,31 +375,6 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
 
 namespace hqlv::mahjong::test {
 namespace {
-
-class SeatInfoTest : public TableTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(SeatInfoTest, NameStandsBesideTheHand) {
-    if (!HaveAssets()) GTEST_SKIP() << "no table pictures";
-    Start(GetParam());
-    const bool small = GetParam() < 601;
-    draw.SeatMutable(0)->name = "东家";
-    for (int v = 0; v < 4; ++v) {
-        scene.ShowSeatInfo(v);
-        engine::Entity* p = scene.GetKernel().FindEntity(scene.Entities().panels[v]);
-        MJRect h;
-        scene.GetHandRect(v, h);
-        const int mx = (h.left + h.right) / 2, my = (h.top + h.bottom) / 2;
-        const int want[4][2] = {{small ? h.right + 5 : h.left - 25, my},
-                                {mx, small ? h.bottom + 5 : h.top - 25},
-                                {small ? h.left - 5 : h.right + 25, my},
-                                {mx, small ? h.top - 5 : h.bottom + 25}};
-        EXPECT_EQ(p->GetX(), want[v][0]) << v;
-        EXPECT_EQ(p->GetY(), want[v][1]) << v;
-        EXPECT_TRUE(p->IsVisible());
-    }
-    scene.ShowSeatInfo(4);  // no such seat: nothing
-}
-INSTANTIATE_TEST_SUITE_P(Screens, SeatInfoTest, ::testing::Values(710, 600));
 
 TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
     if (!HaveAssets()) GTEST_SKIP() << "no table pictures";
