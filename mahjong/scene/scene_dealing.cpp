@@ -114,9 +114,8 @@ void CMJGameScene2::FillTableFromRound() {
     if (!info) return;
     using Add = void (CMJGameScene2::*)(int, MJData);
     static const Add kAdd[kMeldLists] = {
-        &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld,
-        &CMJGameScene2::AddExposedGangMeld, &CMJGameScene2::AddConcealedGangMeld,
-        &CMJGameScene2::AddAddedGangMeld};
+        &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
+        &CMJGameScene2::AddConcealedGangMeld, &CMJGameScene2::AddAddedGangMeld};
     for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
         const int view = ChairToView(chair);
         if (view < 0) continue;

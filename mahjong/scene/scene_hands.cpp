@@ -236,12 +236,12 @@ void CMJGameScene2::BindHandTiles(int view) {
         Look look;
         if (kind == 2) {
             if (view != kOwnView && r.nFace != 1 && r.nFace != 2) {
-                engine::WriteLogText(view == 1
-                                         ? "错误的游戏数据，1号位手上的麻将nFace不能为0"
-                                         : "错误的游戏数据，0号位手上的麻将nFace不能为0");
+                engine::WriteLogText(view == 1 ? "错误的游戏数据，1号位手上的麻将nFace不能为0"
+                                               : "错误的游戏数据，0号位手上的麻将nFace不能为0");
                 return;
             }
-            static const Look kSide[3] = {{"侧面0", 0, 19, 49}, {"侧面1", 0, 26, 37}, {"侧面2", 0, 19, 49}};
+            static const Look kSide[3] = {
+                {"侧面0", 0, 19, 49}, {"侧面1", 0, 26, 37}, {"侧面2", 0, 19, 49}};
             static const Look kMiddle[3] = {
                 {"正面中图0", 33, 33, 32}, {"正面中图1", 26, 26, 36}, {"正面中图2", 33, 33, 32}};
             if (view == kOwnView)
@@ -300,8 +300,8 @@ void CMJGameScene2::BindWallTiles() {
         if (!e) continue;
         const bool side = r.nView == 0 || r.nView == 2;
         const int w = side ? 23 : 16, h = side ? 22 : 27, step = side ? 22 : 17;
-        const char* picture = r.nFace ? (side ? "牌墙正面0" : "牌墙正面1")
-                                      : (side ? "牌墙背面0" : "牌墙背面1");
+        const char* picture =
+            r.nFace ? (side ? "牌墙正面0" : "牌墙正面1") : (side ? "牌墙背面0" : "牌墙背面1");
         MJRect area;
         GetWallRect(r.nView, area);
         e->SetZ(r.nZ);
@@ -378,8 +378,7 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
         target = InHand(row[0]) ? -1 : 1;
     } else if (target == -2) {
         const int top = LastHandIndex(kOwnView);
-        target = top >= 0 && x >= 0 && x < row[top].nX && y >= 0 &&
-                         y < GetHandThickness(kOwnView)
+        target = top >= 0 && x >= 0 && x < row[top].nX && y >= 0 && y < GetHandThickness(kOwnView)
                      ? top
                      : 0;
     }
@@ -438,7 +437,8 @@ void CMJGameScene2::OnTileDrop(MJTileInfo* record, MJBinding* binding) {
     MJRect h;
     GetHandRect(kOwnView, h);
     int x = 0, y = 0;
-    const MJBinding* b = Binding(m_tiles.m_hands[kOwnView][std::clamp(m_nDragIndex, 0, 31)].nObject);
+    const MJBinding* b =
+        Binding(m_tiles.m_hands[kOwnView][std::clamp(m_nDragIndex, 0, 31)].nObject);
     if (engine::Entity* e = b ? EntityOf(b->entityId) : nullptr) {
         x = e->GetX() - h.left;
         y = e->GetY() - h.top;

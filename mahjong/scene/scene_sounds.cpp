@@ -24,8 +24,8 @@ constexpr uint32_t kMagentaKey = 0xFF00FF;
 // The face sequence plays once: the die shows and steps through its frames (the player
 // does not advance on drawing), ending on the face.
 uint32_t PlayFramesOnce(engine::Entity* e, engine::Apply& a, engine::GameKernel&, uint32_t now) {
-    auto* die = e && e->GetType() == engine::ENT_FRAMES ? static_cast<engine::FrameEntity*>(e)
-                                                        : nullptr;
+    auto* die =
+        e && e->GetType() == engine::ENT_FRAMES ? static_cast<engine::FrameEntity*>(e) : nullptr;
     engine::FramePlayer* player = die ? die->Player() : nullptr;
     if (!player || !player->sequence) return 1;
     if (a.p[6] == 0) {
@@ -129,8 +129,8 @@ void CMJGameScene2::RollDice() {
     auto post = [&](int i, engine::ApplyCallback callback, uint32_t interval, bool last) {
         uint32_t id = 0;
         if (dice[i] && values[i] >= 1 && values[i] <= 6) {
-            engine::Apply a = engine::MakeApplyTimer(interval, last ? 210002 : 0,
-                                                     engine::MessageData(), 0);
+            engine::Apply a =
+                engine::MakeApplyTimer(interval, last ? 210002 : 0, engine::MessageData(), 0);
             a.callback = callback;
             a.eventId = event;
             a.level = 2;
@@ -181,7 +181,8 @@ void CMJGameScene2::BindFlowerTiles(int view) {
     static const struct {
         const char* picture;
         int width, height;
-    } kStrip[4] = {{"正面中图0", 33, 32}, {"正面中图1", 26, 36}, {"正面中图2", 33, 32}, {"正面中图3", 26, 36}};
+    } kStrip[4] = {
+        {"正面中图0", 33, 32}, {"正面中图1", 26, 36}, {"正面中图2", 33, 32}, {"正面中图3", 26, 36}};
     for (int i = 0; i < kFlowerRecords; ++i) {
         MJTileInfo& r = m_tiles.m_flowers[view][i];
         if (!r.bPresent || r.nObject) continue;
@@ -216,8 +217,10 @@ void CMJGameScene2::SetBankerMark(int view) {
     for (int v = 0; v < kViewCount; ++v) {
         for (int& word : m_seatIcons[size_t(v)])
             if (word == 1) word = 0;
-        if (v == view) SetSeatIcon(v, 1);
-        else ShowSeatIcons(v);
+        if (v == view)
+            SetSeatIcon(v, 1);
+        else
+            ShowSeatIcons(v);
     }
 }
 

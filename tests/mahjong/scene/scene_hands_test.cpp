@@ -154,12 +154,12 @@ TEST_F(TableTest, SortOrders) {
         int joker = -1;
     };
     const Case cases[] = {
-        {{0, 8, 4}, {8, 4, 0}},                                    // 1, 9, 5 → 9, 5, 1
-        {{108, 0, 36, 72}, {108, 72, 36, 0}},                      // honours first
-        {{9, 0, 18}, {9, 0, 18}},                                  // equal keys keep order
-        {std::vector<int>(13, 200), std::vector<int>(13, 200)},    // a looker-on's hand
-        {{0, 9, 18, 27, 1}, {1, 0, 9, 18, 27}},                    // a key met four times
-        {{4, 31, 0, 13}, {0, 4, 31, 13}, 4},                       // jokers last, as they stood
+        {{0, 8, 4}, {8, 4, 0}},                                  // 1, 9, 5 → 9, 5, 1
+        {{108, 0, 36, 72}, {108, 72, 36, 0}},                    // honours first
+        {{9, 0, 18}, {9, 0, 18}},                                // equal keys keep order
+        {std::vector<int>(13, 200), std::vector<int>(13, 200)},  // a looker-on's hand
+        {{0, 9, 18, 27, 1}, {1, 0, 9, 18, 27}},                  // a key met four times
+        {{4, 31, 0, 13}, {0, 4, 31, 13}, 4},                     // jokers last, as they stood
     };
     for (const Case& c : cases) {
         scene.Tiles().Clear();
@@ -199,10 +199,11 @@ TEST_F(OwnHandTest, HitTestsAtTileEdges) {
     struct Case {
         int rx, ry, want;
     };
-    const Case cases[] = {{x1, y, 1},          {x1 + w - 1, y, 1}, {x1 + w, y, -1},
-                          {x1 - 1, y, 2},      {x1, y - 1, -1},    {x1, y + 86, 1},
-                          {x1, y + 87, -1},    {R(5).nX, y, 5},    {R(5).nX - 1, y, -1}};
-    for (const Case& c : cases) EXPECT_EQ(scene.HitTestOwnTile(c.rx, c.ry), c.want) << c.rx << "," << c.ry;
+    const Case cases[] = {{x1, y, 1},       {x1 + w - 1, y, 1}, {x1 + w, y, -1},
+                          {x1 - 1, y, 2},   {x1, y - 1, -1},    {x1, y + 86, 1},
+                          {x1, y + 87, -1}, {R(5).nX, y, 5},    {R(5).nX - 1, y, -1}};
+    for (const Case& c : cases)
+        EXPECT_EQ(scene.HitTestOwnTile(c.rx, c.ry), c.want) << c.rx << "," << c.ry;
     EXPECT_EQ(scene.HitTestOwnHand(hand.left + x1, hand.top + y), 1);
     EXPECT_EQ(scene.HitTestOwnHand(hand.left + x1, hand.top - 1), -1);
     EXPECT_EQ(scene.HitTestOwnHand(hand.right, hand.top + y), -1);

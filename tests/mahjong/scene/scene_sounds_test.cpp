@@ -38,13 +38,13 @@ TEST_F(TableTest, VoicesComeFromTheSeatFolderUnlessSilentOrNoSeat) {
     audio->clear();
     scene.PlayActionSound(1, CMJGameScene2::GetActionSoundName(1));
     scene.PlayActionSound(3, CMJGameScene2::GetActionSoundName(10));
-    scene.PlayNumberSound(3, 108);  // east wind: shape 3, value 1
-    scene.PlayNumberSound(1, 8);    // nine of the first suit
+    scene.PlayNumberSound(3, 108);      // east wind: shape 3, value 1
+    scene.PlayNumberSound(1, 8);        // nine of the first suit
     scene.PlayActionSound(0, "peng0");  // a seat without a folder
     scene.PlayActionSound(4, "peng0");
     scene.PlayActionSound(-1, "peng0");
     EXPECT_EQ(Waves(*audio), (std::vector<std::string>{"/v/0man/peng1.wav", "/v/1woman/hu0.wav",
-                                                         "/v/1woman/31.wav", "/v/0man/9.wav"}));
+                                                       "/v/1woman/31.wav", "/v/0man/9.wav"}));
     audio->clear();
     host.silent = true;
     scene.PlayActionSound(1, "peng1");
@@ -63,7 +63,8 @@ TEST_F(TableTest, DiceRollTwoOrFourAndAlwaysEndWith210002) {
         int values[4];
         int rolled;  // dice that were shown
     };
-    const Case cases[] = {{{3, 5, 2, 6}, 4}, {{3, 5, 0, 4}, 2}, {{7, -1, 0, 0}, 0}, {{1, 6, 6, 1}, 4}};
+    const Case cases[] = {
+        {{3, 5, 2, 6}, 4}, {{3, 5, 0, 4}, 2}, {{7, -1, 0, 0}, 0}, {{1, 6, 6, 1}, 4}};
     for (const Case& c : cases) {
         for (int i = 0; i < 4; ++i) deal.Set(23 + size_t(i), c.values[i]);
         scene.got.clear();
@@ -121,8 +122,8 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     Run(1200);
     std::vector<std::pair<uint32_t, int>> order;
     for (const auto& g : scene.got) order.push_back({g.code, g.word0});
-    EXPECT_EQ(order, (std::vector<std::pair<uint32_t, int>>{
-                         {210005, 0}, {210005, 2}, {210006, -1}}));
+    EXPECT_EQ(order,
+              (std::vector<std::pair<uint32_t, int>>{{210005, 0}, {210005, 2}, {210006, -1}}));
     ASSERT_EQ(scene.got.size(), 3u);
     EXPECT_GE(scene.got[1].at - scene.got[0].at, 300u);
     EXPECT_LT(scene.got[1].at - scene.got[0].at, 350u);

@@ -37,10 +37,10 @@ TEST_F(TableTest, WallSidesOfTheViewsAndTheirStartRecords) {
         int players, chair, view, stacks, start;
     };
     const Case cases[] = {
-        {4, 2, 0, 18, 72},  {4, 2, 1, 17, 108}, {4, 2, 2, 18, 0},  {4, 2, 3, 18, 36},
-        {4, -1, 0, 17, 0},  {4, -1, 1, 18, 0},  {4, 5, 0, 18, 0},  {4, 2, 4, 0, 0},
-        {3, 0, 0, 24, 0},   {3, 0, 1, 0, 0},    {3, 0, 2, 23, 48}, {3, 1, 3, 24, 0},
-        {3, 2, 0, 24, 94},  {3, 2, 2, 24, 0},   {3, 7, 2, 0, 0},
+        {4, 2, 0, 18, 72}, {4, 2, 1, 17, 108}, {4, 2, 2, 18, 0},  {4, 2, 3, 18, 36},
+        {4, -1, 0, 17, 0}, {4, -1, 1, 18, 0},  {4, 5, 0, 18, 0},  {4, 2, 4, 0, 0},
+        {3, 0, 0, 24, 0},  {3, 0, 1, 0, 0},    {3, 0, 2, 23, 48}, {3, 1, 3, 24, 0},
+        {3, 2, 0, 24, 94}, {3, 2, 2, 24, 0},   {3, 7, 2, 0, 0},
     };
     for (const Case& c : cases) {
         scene.Geometry().SetPlayerCount(c.players);
@@ -107,11 +107,17 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
         int view, x, y, z;
     };
     const Case cases[] = {
-        {w[68], 0, 0, 208, 1400 - 68}, {w[69], 0, 0, 217, 1200 - 68}, {w[3], 2, 0, 23, 1202},
-        {w[34], 3, 17 * 16, 0, 1600},  {w[134], 1, 17 * 16, 0, 1200},
-        {Hand(3)[0], 3, 768 - 54, 10, 2800}, {Hand(3)[1], 3, 768 - 12 - 108, 10, 2799},
-        {Hand(0)[0], 0, 0, 426 - 49, 2400}, {Hand(0)[1], 0, 0, 426 - 87, 2399},
-        {Hand(1)[2], 1, 62, 0, 2402}, {Hand(2)[1], 2, 30, 38, 2401},
+        {w[68], 0, 0, 208, 1400 - 68},
+        {w[69], 0, 0, 217, 1200 - 68},
+        {w[3], 2, 0, 23, 1202},
+        {w[34], 3, 17 * 16, 0, 1600},
+        {w[134], 1, 17 * 16, 0, 1200},
+        {Hand(3)[0], 3, 768 - 54, 10, 2800},
+        {Hand(3)[1], 3, 768 - 12 - 108, 10, 2799},
+        {Hand(0)[0], 0, 0, 426 - 49, 2400},
+        {Hand(0)[1], 0, 0, 426 - 87, 2399},
+        {Hand(1)[2], 1, 62, 0, 2402},
+        {Hand(2)[1], 2, 30, 38, 2401},
         {scene.Tiles().m_flowers[1][0], 1, 26 * 7, 0, 1000},
         {scene.Tiles().m_flowers[2][7], 2, 0, 0, 993},
     };
@@ -170,9 +176,9 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
     Run(3500);
     std::vector<std::pair<uint32_t, int>> order;
     for (const auto& g : scene.got) order.push_back({g.code, g.word0});
-    const std::vector<std::pair<uint32_t, int>> want = {
-        {210003, 3}, {210003, 2}, {210003, 1}, {210003, 0}, {210004, -1},
-        {210005, 1}, {210005, 0}, {210006, -1}};
+    const std::vector<std::pair<uint32_t, int>> want = {{210003, 3}, {210003, 2},  {210003, 1},
+                                                        {210003, 0}, {210004, -1}, {210005, 1},
+                                                        {210005, 0}, {210006, -1}};
     EXPECT_EQ(order, want);
     ASSERT_EQ(scene.got.size(), want.size());
     const uint32_t t0 = scene.got[0].at;
@@ -283,8 +289,8 @@ TEST_F(TableTest, OwnHandFromTheRoundClampsTheCountAndHidesItFromALookerOn) {
         int count, status, looker;
         int first, written;
     };
-    const Case cases[] = {{13, 0, 0, 1, 13},     {40, 0, 0, 1, 13},      {-3, 0, 0, 1, 0},
-                          {14, 0x100, 0, 0, 14}, {99, 0x100, 0, 0, 14},  {13, 0, 1, 1, 13}};
+    const Case cases[] = {{13, 0, 0, 1, 13},     {40, 0, 0, 1, 13},     {-3, 0, 0, 1, 0},
+                          {14, 0x100, 0, 0, 14}, {99, 0x100, 0, 0, 14}, {13, 0, 1, 1, 13}};
     for (const Case& c : cases) {
         scene.Tiles().Clear();
         deal.Set(1205 + 2, c.count);
