@@ -188,11 +188,11 @@ void CMJGameScene2::BindFlowerTiles(int view) {
         if (!r.bPresent || r.nObject) continue;
         MJBinding* bind = nullptr;
         engine::ImageEntity* e = BindRecord(r, kAreaFlower, view, i, bind);
-        const int v = r.nView >= 0 && r.nView < 4 ? r.nView : view;
         if (!e) continue;
-        const int w = kStrip[v].width, h = kStrip[v].height;
+        // The row's own strip: the flowers' layout gives every record its row's view.
+        const int w = kStrip[view].width, h = kStrip[view].height;
         e->SetZ(r.nZ);
-        e->SetImage(Picture(kStrip[v].picture), w * GetFaceIndex(r.nCode), 0, w, h, kMagentaKey);
+        e->SetImage(Picture(kStrip[view].picture), w * GetFaceIndex(r.nCode), 0, w, h, kMagentaKey);
         e->SetPosition(area.left + r.nX + w / 2 + 1, area.top + r.nY + h / 2 + 1);
         e->SetSize(w, h);
         e->Show();

@@ -236,6 +236,12 @@ TEST_F(OwnHandTest, BindingShowsEveryPresentRecordAndReleasesChangedOnes) {
     EXPECT_EQ(scene.Binding(R(2).nObject)->code, 81);
     EXPECT_EQ(R(3).nObject, 0);
     EXPECT_DOUBLE_EQ(E(4)->GetAlpha(), 0.6);
+    // An own tile out of the hand, face down, is a back whatever its direction.
+    Hand(3)[6].bPresent = 1, Hand(3)[6].bHand = 0, Hand(3)[6].nFace = 0;
+    scene.BindHandTiles(3);
+    EXPECT_EQ(scene.Binding(R(6).nObject)->area, 3);
+    EXPECT_EQ(E(6)->GetWidth(), 26);
+    EXPECT_EQ(E(6)->GetHeight(), 36);
     // Another seat's pictures by kind, nFace and lying direction.
     struct Case {
         int hand, face, direction, area, width, height;
@@ -330,6 +336,10 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     EXPECT_EQ(scene.DraggedIndex(), -1);
     scene.MoveDraggedTile(3, 0, 0);  // no drag: the tiles are only put back
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 60, 40, 20, 80}));
+    // Target -2 on the last record's left edge is no longer left of it: record 0 side.
+    scene.OnTileDragStart(&Hand(3)[2], scene.Binding(R(2).nObject));
+    scene.MoveDraggedTile(-2, R(5).nX, 10);
+    EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{60, 100, 40, 20, 80}));
 }
 
 }  // namespace

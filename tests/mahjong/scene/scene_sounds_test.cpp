@@ -40,11 +40,14 @@ TEST_F(TableTest, VoicesComeFromTheSeatFolderUnlessSilentOrNoSeat) {
     scene.PlayActionSound(3, CMJGameScene2::GetActionSoundName(10));
     scene.PlayNumberSound(3, 108);      // east wind: shape 3, value 1
     scene.PlayNumberSound(1, 8);        // nine of the first suit
-    scene.PlayActionSound(0, "peng0");  // a seat without a folder
+    scene.PlayActionSound(2, "peng0");  // a seat without a folder
+    draw.SeatMutable(0)->voiceFolder = "/v/0left/";
+    scene.PlayActionSound(0, "left");
     scene.PlayActionSound(4, "peng0");
     scene.PlayActionSound(-1, "peng0");
-    EXPECT_EQ(Waves(*audio), (std::vector<std::string>{"/v/0man/peng1.wav", "/v/1woman/hu0.wav",
-                                                       "/v/1woman/31.wav", "/v/0man/9.wav"}));
+    EXPECT_EQ(Waves(*audio),
+              (std::vector<std::string>{"/v/0man/peng1.wav", "/v/1woman/hu0.wav",
+                                        "/v/1woman/31.wav", "/v/0man/9.wav", "/v/0left/left.wav"}));
     audio->clear();
     host.silent = true;
     scene.PlayActionSound(1, "peng1");
@@ -142,6 +145,9 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     scene.Tiles().m_flowers[3][0].bPresent = 1;
     scene.BindFlowerTiles(2);
     EXPECT_EQ(scene.Tiles().m_flowers[3][0].nObject, 0);
+    scene.Tiles().m_discards[0][0].bPresent = 1;  // what follows the last flower row
+    scene.BindFlowerTiles(4);
+    EXPECT_EQ(scene.Tiles().m_discards[0][0].nObject, 0);
     EXPECT_EQ(host.sounds.size(), 2u);
 }
 
@@ -185,7 +191,13 @@ TEST_F(TableTest, StakePanelTextsPlaceAndBankerMark) {
     EXPECT_EQ(scene.FormatStakeText(), " 5 分");
     deal.Set(21, 1);
     EXPECT_EQ(scene.FormatStakeText(), " 300 两");
+    scene.ShowStakePanel();  // no engine yet: nothing to draw on
+    host.info = nullptr;
+    EXPECT_EQ(scene.FormatStakeText(), " 0 分");
     Start(710);
+    scene.ShowStakePanel();  // no deal state: no banker mark anywhere
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.GetSeatIcon(v, 0), 0) << v;
+    host.info = &deal;
     deal.Set(11, 1);  // banker chair 1: view 2
     scene.ShowStakePanel();
     MJRect r;

@@ -71,6 +71,20 @@ TEST_P(ScreenTest, HandRectsCentreDiceAndSeatNames) {
     EXPECT_EQ(r.bottom, height - e);
     EXPECT_EQ(r.bottom - r.top, thick);
     EXPECT_EQ(scene.GetMeldOffsetA(3), (thick - 36) / 2);
+    EXPECT_EQ(scene.GetMeldOffsetB(2), 16);
+    EXPECT_EQ(scene.GetMeldOffsetB(0), 0);
+    // The wind marks stand 35 inside each hand.
+    for (int v = 0; v < 4; ++v) {
+        int x, y;
+        scene.GetWindMarkPos(v, x, y);
+        scene.GetHandRect(v, r);
+        const int want[4][2] = {{r.right + 35, (r.top + r.bottom) / 2},
+                                {(r.left + r.right) / 2, r.bottom + 35},
+                                {r.left - 35, (r.top + r.bottom) / 2},
+                                {(r.left + r.right) / 2, r.top - 35}};
+        EXPECT_EQ(x, want[v][0]) << v;
+        EXPECT_EQ(y, want[v][1]) << v;
+    }
     scene.GetCentreRect(c);
     scene.GetStakeTextRect(r);
     EXPECT_EQ(c.top, height / 2 - 60 - lift);
@@ -134,6 +148,8 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
     EXPECT_EQ(Hand(2)[0].nFace, 2);
     EXPECT_EQ(scene.Tiles().m_flowers[0][8].nZ, 0);
     MJRect t, r3;
+    scene.GetWallRect(2, t);
+    EXPECT_EQ(t.bottom - t.top, 13 * 17 + 20);
     scene.GetWallTileRect(35, t);
     scene.GetWallRect(3, r3);
     EXPECT_EQ(t.left, r3.left + 17 * 16);
