@@ -169,7 +169,7 @@ void CMJGameScene2::RevealOpeningFlowers() {
 }
 
 void CMJGameScene2::OnSeatFlowersRevealed(int view) {
-    if (view < 0 || view > 3) return;
+    // Both steps refuse a view outside 0-3.
     BindFlowerTiles(view);
     if (CountFlowers(view)) PlaySoundRes(29103, 0x5);
 }
