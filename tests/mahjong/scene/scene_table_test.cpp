@@ -305,13 +305,15 @@ TEST_F(TableTest, OwnHandFromTheRoundClampsTheCountAndHidesItFromALookerOn) {
         int count, status, looker;
         int first, written;
     };
+    // Status 0x300: the turn bit with a mover chair (word 13) of 9, that has no seat.
     const Case cases[] = {{13, 0, 0, 1, 13},     {40, 0, 0, 1, 13},     {-3, 0, 0, 1, 0},
-                          {14, 0x100, 0, 0, 14}, {99, 0x100, 0, 0, 14}, {13, 0, 1, 1, 13}};
+                          {14, 0x100, 0, 0, 14}, {99, 0x100, 0, 0, 14}, {13, 0, 1, 1, 13},
+                          {13, 0x300, 0, 1, 13}};
     for (const Case& c : cases) {
         scene.Tiles().Clear();
         deal.Set(1205 + 2, c.count);
         deal.Set(14, c.status);
-        deal.Set(13, 2);
+        deal.Set(13, c.status & 0x200 ? 9 : 2);
         host.lookerOn = c.looker;
         scene.FillOwnHandFromRound(0);
         int written = 0;
