@@ -102,7 +102,7 @@ TEST_P(CompileRefuses, WithAnEmptyResult) {
 INSTANTIATE_TEST_SUITE_P(
     Script, CompileRefuses,
     ::testing::Values(Refused{"从 (i = 0; i < 3) { }"}, Refused{"从 (i = 0) { }"},
-                      Refused{"x = a +;"}, Refused{"= 5;"}, Refused{"x = (a + b;"},
+                      Refused{"x = a +;"}, Refused{"= 5;"}, Refused{"x = ;"}, Refused{"x = (a + b;"},
                       Refused{"x = a = = b;"}, Refused{"x = !a;"}, Refused{"如果 (a {"},
                       Refused{"当 (a) x;"}, Refused{"x = f(a;"},
                       Refused{"x = f(g(1),g(2),g(3),g(4),g(5),g(6));"},
