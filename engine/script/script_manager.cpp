@@ -43,6 +43,12 @@ const ScriptInstance* ScriptManager::FindLoaded(std::string_view name) const {
     return it == loaded_.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string> ScriptManager::GetLoadedNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : loaded_) names.push_back(entry.first);
+    return names;
+}
+
 // ---- runs -------------------------------------------------------------------------------------
 
 ScriptInstance* ScriptManager::FindRun(uint32_t sequenceId) const {
