@@ -192,6 +192,9 @@ inline const std::vector<Case>& Cases() {
          "脚本开始 s(a,b); 时间戳(a); 时间戳(b); x = 1 / 0; 脚本结束;\n"
          "脚本开始 main(); 触发脚本(\"s\", \"x\", \"\"); RUNSCRIPT(\"s\", 1, 2); 时间戳(\"main\"); 脚本结束;",
          {"x", "", "1", "2", "main"}, {"运算除数不能为0!", "运算除数不能为0!"}},
+        {"StartedScriptsNestSixtyFourDeep", "触发脚本(\"main\");\n时间戳(\"back\");",
+         std::vector<std::string>(63, "back"),
+         {std::string(kKind10) + "触发脚本<rgb=255,255,255>失败!"}},
         {"StartingAMissingScriptShowsItsName", "触发脚本(\"nosuch\");\n时间戳(\"on\");", {"on"},
          {"<break;break;>   脚本运行错误,nosuch不存在!<break;break>"}},
         // ---- system built-ins

@@ -1,7 +1,10 @@
 // Loading, runs, calls and their limits, the value stack and the error reports.
 #include "script_fixture.h"
 
+#include <algorithm>
+
 #include "engine/core/kernel.h"
+#include "engine/core/resource_manager.h"
 
 namespace hqlv::engine::test {
 namespace {
@@ -293,6 +296,84 @@ TEST(ScriptRun, SetTextAgainResets) {
     EXPECT_EQ(run.GetArgCount(), 0);
     EXPECT_EQ(run.FindVariable("x"), nullptr);
 }
+
+}  // namespace
+}  // namespace hqlv::engine::test
+
+namespace hqlv::engine::test {
+namespace {
+
+TEST_F(Manager, ScriptResourcesCompileThroughTheResourceManager) {
+    log.dir.put("t.xys", platform::utf8ToGbk("脚本开始 亄(); 时间戳(\"亇}\"); 脚本结束;"));
+    ResourceManager& rm = GetResourceManager();
+    EXPECT_EQ(rm.GetScriptEngine(), &scripts);
+    const uint32_t id = rm.AddResourceHashed("t.script", log.dir / "t.xys", 0, kTypeScript, 0, 0, 0);
+    rm.GetRecord(id);
+    EXPECT_EQ(scripts.GetLoadedCount(), 1);
+    EXPECT_EQ(scripts.StartScript("亄", ""), kScriptFinished);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"亇}"});
+}
+
+// A host whose own function asks for a resume of the calling run while it is running.
+struct ResumingHost : ScriptManager {
+    uint32_t OnHostFunction(ScriptInstance* run) override {
+        if (run->FunctionNameText() != "resumeMe") return kScriptNotHandled;
+        EngineMessage m{kScriptMessageResume, MessageData::Number(run->GetSequenceId()), 0};
+        answers.push_back(OnMessage(m));
+        return kScriptContinue;
+    }
+    std::vector<uint32_t> answers;
+};
+
+TEST(ScriptHost, HostFunctionsAnswerAndARunningRunIsNotResumedAgain) {
+    LogCapture log;
+    ScriptRunner engine(1000, [] { return std::unique_ptr<ObjectBase>(new ResumingHost); });
+    auto& host = static_cast<ResumingHost&>(engine.Scripts());
+    ASSERT_EQ(host.LoadScriptText("脚本开始 main(); resumeMe(); 时间戳(\"once\"); 脚本结束;"), 1);
+    EXPECT_EQ(host.StartScript("main", ""), kScriptFinished);
+    EXPECT_EQ(host.answers, std::vector<uint32_t>{0});
+    EXPECT_EQ(host.GetRunningCount(), 0);
+    const std::string lines = log.text();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1);
+}
+
+// Compiled texts written by hand: every scan stops at the end of the text.
+struct HandText {
+    const char* text;
+    const char* error;  // the start of the error text; "" when the run finishes
+};
+
+class ScriptScans : public ::testing::TestWithParam<HandText> {};
+
+TEST_P(ScriptScans, StopAtTheEnd) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText(std::string("脚本开始 s();\r\n") + GetParam().text));
+    uint32_t r = kScriptContinue;
+    for (int i = 0; i < 100 && r == kScriptContinue; ++i) r = run.ExecuteStatement();
+    if (*GetParam().error == '\0') {
+        EXPECT_EQ(r, kScriptFinished) << run.GetErrorText();
+    } else {
+        EXPECT_EQ(r, kScriptError);
+        EXPECT_EQ(run.GetErrorText().rfind(GetParam().error, 0), 0u) << run.GetErrorText();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, ScriptScans,
+    ::testing::Values(HandText{"%WhileStart%;\r\n传出 0;\r\n传入 c;\r\n当 c;\r\n传出 1;\r\n",
+                               "While条件句括号匹配错误!"},
+                      HandText{"传出 0;\r\n传入 c;\r\n%ForStart%;\r\n%ForBeGin%;\r\n%ForIF% c;\r\n{;\r\n",
+                               "条件句括号匹配错误!"},
+                      HandText{"%ForStart%;\r\n传出 1;\r\n", "条件句括号匹配错误!"},
+                      HandText{"{;\r\n};\r\n否则;\r\n{;\r\n", "条件句Else括号匹配错误!"},
+                      HandText{"传出 0;\r\n传入 c;\r\n如果 c;\r\n{;\r\n", "条件句括号匹配错误!"},
+                      HandText{"%WhileStart%;\r\n跳出;\r\n{;\r\n", "跳出失败!"},
+                      HandText{"变量 x;\r\n传出 x;\r\n传入 y;\r\n", ""},
+                      HandText{"传出 \"a;b\";\r\n传入 y;\r\n", ""},
+                      HandText{"传出 1;\r\n传入 y", ""},
+                      HandText{"匹配 1;\r\n匹配 2;\r\n匹配完毕;\r\n", "匹配错误，没有正确的结束语."},
+                      HandText{"跳转", ""}, HandText{"脚本开始 ;\r\n", "脚本名为空!"},
+                      HandText{"跳出", ""}));
 
 }  // namespace
 }  // namespace hqlv::engine::test
