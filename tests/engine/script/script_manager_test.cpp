@@ -377,3 +377,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace hqlv::engine::test
+
+#include "platform/core/audio.h"
+
+namespace hqlv::engine::test {
+namespace {
+
+TEST_F(Manager, SoundEffectPlaysFromTheSoundFolder) {
+    auto audio = std::make_shared<platform::RecordingAudio>();
+    platform::installAudio(audio);
+    engine.GetKernel().GetSoundPlayer().SetSoundDir("snd/");
+    ASSERT_EQ(Load("脚本开始 main(); 播放音效(\"ding.wav\", \"x.wav\"); 脚本结束;"), 1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptFinished);
+    platform::installAudio(nullptr);
+    ASSERT_EQ(audio->calls().size(), 1u);
+    EXPECT_EQ(audio->calls()[0].kind, platform::RecordingAudio::Kind::kWaveFile);
+    EXPECT_EQ(audio->calls()[0].data, "snd/ding.wav");
+}
+
+TEST_F(Manager, SixtyOperandsFitTheWorkAreas) {
+    std::string list = "x = 1";
+    for (int i = 1; i < 60; ++i) list += ",1";
+    EXPECT_NE(scripts.CompileLine(list + ";"), "");
+    EXPECT_EQ(scripts.CompileLine(list + ",1;"), "");
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test
