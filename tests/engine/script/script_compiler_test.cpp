@@ -129,10 +129,6 @@ TEST_F(Compile, WorkAreasHoldSixtyOutputsAndFortyOperators) {
     EXPECT_EQ(scripts.CompileLine(Nested(41)), "");
 }
 
-TEST_F(Compile, UnbalancedClosingParenthesisStillCompiles) {
-    EXPECT_EQ(scripts.CompileLine("x = a + b);"), Lines({"传出 a,b", "运算 +", "传入 x"}));
-}
-
 TEST_F(Compile, SectionAssignsOrEvaluates) {
     EXPECT_EQ(scripts.CompileSection("i = i + 1;"), Lines({"传出 i,1", "运算 +", "传入 i"}));
     EXPECT_EQ(scripts.CompileSection("f(i);"), Lines({"传出 i", "函数 f"}));

@@ -63,12 +63,10 @@ inline const std::vector<Case>& Cases() {
         {"MatchOnAnEmptyValueFails", "传出 ,;\n传入 e;\n匹配 e;\n匹配完毕;", {},
          {"匹配语句不能匹配空."}},
         // ---- conditions and blocks
-        {"IfTrueRunsItsBlockAndSkipsElse",
-         "a = 1;\n如果 (a) { 时间戳(\"if\"); } 否则 { 时间戳(\"else\"); }\n时间戳(\"end\");",
-         {"if", "end"}},
-        {"IfFalseRunsOnlyElse",
-         "a = 0;\n如果 (a) { 时间戳(\"if\"); } 否则 { 时间戳(\"else\"); }\n时间戳(\"end\");",
-         {"else", "end"}},
+        {"IfRunsItsBlockOrElse",
+         "如果 (1) { 时间戳(\"if\"); } 否则 { 时间戳(\"else\"); }\n"
+         "如果 (0) { 时间戳(\"if\"); } 否则 { 时间戳(\"else\"); }\n时间戳(\"end\");",
+         {"if", "else", "end"}},
         {"OrElseIsTestedOnItsOwn",
          "a = 0;\n如果 (a == 1) { 时间戳(\"1\"); } 或者 (a == 0) { 时间戳(\"0\"); } 否则 { 时间戳(\"x\"); }",
          {"0"}},
@@ -113,7 +111,8 @@ inline const std::vector<Case>& Cases() {
         {"BreakOutOfPlainBlocksOnlyFails", "{ 跳出; }\n时间戳(\"x\");", {}, {"跳出失败!"}},
         // ---- operators and type words
         {"PrecedenceOfProducts", "x = 2 + 3 * 4 - 6 / 2;\n时间戳(x);", {"11"}},
-        {"Parentheses", "x = (2 + 3) * 4;\n时间戳(x);", {"20"}},
+        {"ParenthesesAndAnUnbalancedOneThatIsShown", "x = (2 + 3) * 4);\n时间戳(x);", {"20"},
+         {"运算格式括号不匹配!"}},
         {"UnaryMinusAfterAnOperator", "a = 5; b = 2;\nx = a - -b; y = a * -b; z = -a + b;\n"
                                       "时间戳(x); 时间戳(y); 时间戳(z);",
          {"7", "-10", "-3"}},
