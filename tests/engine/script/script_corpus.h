@@ -110,32 +110,25 @@ inline const std::vector<Case>& Cases() {
         {"BreakWithoutABlockDoesNothing", "跳出;\n时间戳(\"on\");", {"on"}},
         {"BreakOutOfPlainBlocksOnlyFails", "{ 跳出; }\n时间戳(\"x\");", {}, {"跳出失败!"}},
         // ---- operators and type words
-        {"PrecedenceOfProducts", "x = 2 + 3 * 4 - 6 / 2;\n时间戳(x);", {"11"}},
+        {"OperatorsByTheLeftOperandsType",
+         "p = 2 + 3 * 4 - 6 / 2; a = 5; b = 2; u = a - -b; v = a * -b; w = -a + b; d = 7 / 2;\n"
+         "r = -7 % 3; f = 1.5 + 2; g = 2 + 1.5; t = \"ab\" + \"cd\"; s = \"abc\" - \"x\"; 时间戳(p);\n"
+         "时间戳(u); 时间戳(v); 时间戳(w); 时间戳(d); 时间戳(r); 时间戳(f); 时间戳(g); 时间戳(t); 时间戳(s);",
+         {"11", "7", "-10", "-3", "3", "-1", "3.500000", "3", "abcd", "abc"}},
         {"ParenthesesAndAnUnbalancedOneThatIsShown", "x = (2 + 3) * 4);\n时间戳(x);", {"20"},
          {"运算格式括号不匹配!"}},
-        {"UnaryMinusAfterAnOperator", "a = 5; b = 2;\nx = a - -b; y = a * -b; z = -a + b;\n"
-                                      "时间戳(x); 时间戳(y); 时间戳(z);",
-         {"7", "-10", "-3"}},
-        {"IntegerDivisionAndRemainder", "x = 7 / 2; y = -7 % 3;\n时间戳(x); 时间戳(y);", {"3", "-1"}},
-        {"DecimalsFollowTheLeftOperand", "x = 1.5 + 2; y = 2 + 1.5;\n时间戳(x); 时间戳(y);",
-         {"3.500000", "3"}},
-        {"TextConcatenatesAndSubtracts", "x = \"ab\" + \"cd\"; y = \"abc\" - \"x\";\n时间戳(x); 时间戳(y);",
-         {"abcd", "abc"}},
-        {"GreaterReadsDecimals", "x = 1.5 > 1.2; y = 2 > 2; z = \"b\" > \"a\";\n时间戳(x); 时间戳(y); 时间戳(z);",
-         {"TRUE", "FALSE", "TRUE"}},
-        {"LessOrEqual", "x = 2 <= 2; y = 3 <= 2; z = 1.1 <= 1.2;\n时间戳(x); 时间戳(y); 时间戳(z);",
-         {"TRUE", "FALSE", "TRUE"}},
-        {"Comparisons", "a = 3 >= 3; b = \"abc\" < \"abd\"; c = 2 == 2.0; d = \"a\" != \"b\";\n"
-                        "时间戳(a); 时间戳(b); 时间戳(c); 时间戳(d);",
-         {"TRUE", "TRUE", "TRUE", "TRUE"}},
-        {"LogicalAndOr", "a = 1 && 0; b = 0 || 2; c = TRUE && TRUE;\n时间戳(a); 时间戳(b); 时间戳(c);",
-         {"FALSE", "TRUE", "TRUE"}},
-        {"BitwiseAndOr", "a = 6 & 3; b = 6 | 3;\n时间戳(a); 时间戳(b);", {"2", "7"}},
-        {"IntegerTypeWord", "整数;\nx = 1.5 + 1;\n时间戳(x);", {"2"}},
-        {"DecimalTypeWord", "小数;\nx = 1 / 4;\n时间戳(x);", {"0.250000"}},
-        {"TextTypeWord", "字符;\nx = 1 + 2;\n时间戳(x);", {"12"}},
-        {"HandleTypeWord", "句柄;\nx = 5 + 1;\n时间戳(x);", {"6"}},
-        {"DefaultTypeWordRestoresDetection", "字符;\n默认类型;\nx = 1 + 2;\n时间戳(x);", {"3"}},
+        {"ComparisonsLogicAndBits",
+         "c1 = 1.5 > 1.2; c2 = 2 > 2; c3 = \"b\" > \"a\"; c4 = 2 <= 2; c5 = 3 <= 2; c6 = 1.1 <= 1.2;\n"
+         "c7 = 3 >= 3; c8 = \"abc\" < \"abd\"; c9 = 2 == 2.0; c10 = \"a\" != \"b\"; l1 = 1 && 0;\n"
+         "l2 = 0 || 2; l3 = TRUE && TRUE; b1 = 6 & 3; b2 = 6 | 3; 时间戳(c1); 时间戳(c2); 时间戳(c3);\n"
+         "时间戳(c4); 时间戳(c5); 时间戳(c6); 时间戳(c7); 时间戳(c8); 时间戳(c9); 时间戳(c10);\n"
+         "时间戳(l1); 时间戳(l2); 时间戳(l3); 时间戳(b1); 时间戳(b2);",
+         {"TRUE", "FALSE", "TRUE", "TRUE", "FALSE", "TRUE", "TRUE", "TRUE", "TRUE", "TRUE", "FALSE",
+          "TRUE", "TRUE", "2", "7"}},
+        {"TypeWords",
+         "整数; x = 1.5 + 1; 小数; y = 1 / 4; 句柄; w = 5 + 1; 字符; z = 1 + 2; 默认类型; v = 1 + 2;\n"
+         "时间戳(x); 时间戳(y); 时间戳(w); 时间戳(z); 时间戳(v);",
+         {"2", "0.250000", "6", "12", "3"}},
         {"DivisionByZeroFails", "x = 5 / 0;\n时间戳(\"no\");", {}, {"运算除数不能为0!"}},
         {"DecimalDivisionByZeroFails", "x = 1.5 / 0.0;", {}, {"运算除数不能为0!"}},
         {"RemainderByZeroFails", "x = 5 % 0;", {}, {"运算除数不能为0!"}},
