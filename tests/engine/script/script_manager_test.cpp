@@ -221,11 +221,13 @@ TEST(ScriptRun, ValueStackOperations) {
     EXPECT_EQ(run.PushValue(ValueString("a", kValueText)), 1);
     EXPECT_EQ(run.PushResult(ValueString::FromInt(2)), 1);
     EXPECT_EQ(run.PushUnsigned(7), 1);
-    EXPECT_EQ(run.GetArgCount(), 3);
-    EXPECT_EQ(run.JoinValues(), "a,2,7");
+    EXPECT_EQ(run.PushValue(ValueString("", kValueText)), 4);
+    EXPECT_EQ(run.GetArgCount(), 4);
+    EXPECT_EQ(run.JoinValues(), "a,2,7,");
     EXPECT_EQ(run.GetArg(2).type(), kValueUnsigned);
-    EXPECT_EQ(run.GetArg(3).type(), kValueNone);
+    EXPECT_EQ(run.GetArg(4).type(), kValueNone);  // just past the stack's storage
     EXPECT_EQ(run.GetArg(-1).type(), kValueNone);
+    EXPECT_EQ(run.PopValue().type(), kValueText);
     EXPECT_EQ(run.PopValue().text(), "7");
     run.ClearValues();
     EXPECT_EQ(run.PopValue().type(), kValueNone);
