@@ -1,0 +1,9 @@
+#include "engine/script/script_manager.h"
+
+namespace hqlv::engine {
+
+uint32_t ScriptManager::CallCreateFunction(ScriptInstance*) {
+    return kScriptNotHandled;
+}
+
+}  // namespace hqlv::engine
