@@ -110,24 +110,28 @@ public:
     double GetVersion() const { return version_; }
     int GetBlockDepth() const { return depth_; }
 
-private:
     struct Statement;
+
+private:
+    friend struct ScriptDecodeCache;
     uint32_t Run(const Statement& s);
     uint32_t Fail(std::string text);
-    uint32_t FailWithRest(const char* format, size_t from);
     const Statement& Decode(uint32_t position);
-    uint32_t Bind(const std::vector<std::string>& names);
+    uint32_t Bind(const Statement& s);
     uint32_t PushBlock(uint32_t start);
     uint32_t CloseBrace();
-    uint32_t SkipBlock(size_t from, const char* message);
+    // The position after the "}" that closes a block whose count starts at `count`, or
+    // npos when the text ends first.
+    size_t SkipBlock(size_t from, int count);
     uint32_t Condition(const Statement& s);
     uint32_t Else(const Statement& s);
-    uint32_t While(const Statement& s);
-    uint32_t ForIf(const Statement& s);
-    uint32_t Break();
+    uint32_t LoopTest(const Statement& s, const char* message);
+    uint32_t ForStart(const Statement& s);
+    uint32_t Break(const Statement& s);
     uint32_t Match(const Statement& s);
     uint32_t Operate(const Statement& s);
-    uint32_t Jump(const Statement& s);
+    uint32_t SetGlobal(const Statement& s);
+    void PushArgValue(const std::string& text, bool quoted);
 
     uint32_t parallel_ = 0;
     uint8_t paramCount_ = 0;

@@ -9,7 +9,6 @@
 // (entities by id, child links, the sound player through GetSoundPlayer()), and
 // GetResourceManager() the process's resources.
 #include <cstdint>
-#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -90,6 +89,8 @@ public:
     // runs included) before the run is stopped as timed out.
     void SetStatementBudget(uint32_t statements) { budget_ = statements; }
     uint32_t GetStatementBudget() const { return budget_; }
+    // Statements run since the manager was made.
+    uint64_t GetExecutedCount() const { return executed_; }
 
     // ---- built-in functions: each → a result code, kScriptNotHandled for other names
     uint32_t DispatchBuiltin(ScriptInstance* instance);
@@ -112,6 +113,12 @@ public:
 
 private:
     struct Compiler;
+    bool Flatten(std::string_view expression, std::string& out);
+    bool CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
+                                    std::string& error);
+    bool CompileBody(std::string_view body, std::string& out, std::string& error);
+    bool CanStartRun(bool serial) const;
+    bool IsOnStack(const ScriptInstance* run) const;
     ScriptInstance* NewRun(const ScriptInstance& record);
     void DestroyRun(ScriptInstance* run);
     uint32_t RunLoop(ScriptInstance* run);
@@ -122,11 +129,13 @@ private:
     uint32_t capabilities_ = 0;
     int32_t sequence_ = 0;
     std::map<std::string, ScriptInstance, std::less<>> loaded_;
-    std::list<std::unique_ptr<ScriptInstance>> running_;
+    std::map<uint32_t, std::unique_ptr<ScriptInstance>> running_;  // by sequence id
+    std::vector<uint32_t> stack_;  // the runs being stepped, innermost last
     ScriptVariables globals_;
     std::unique_ptr<Compiler> compiler_;
     uint32_t budget_ = kDefaultStatementBudget;
     uint32_t spent_ = 0;  // statements run in the current entry
+    uint64_t executed_ = 0;
     int nesting_ = 0;     // runs on the C++ stack
     bool timedOut_ = false;
 };
