@@ -12,12 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/clock.h"
-#include "engine/core/entity_kinds.h"
-#include "engine/core/game_base.h"
 #include "engine/core/resource_manager.h"
 #include "engine/script/script_manager.h"
-#include "platform/core/clock.h"
+#include "engine/script/script_runner.h"
 
 using namespace hqlv::engine;
 
@@ -43,22 +40,10 @@ std::string Bmp(int w, int h, uint32_t rgb) {
 }
 
 struct World {
-    platform::ManualClock clock{1000};
-    GameBase scene;
-    ScriptManager* manager = nullptr;
+    ScriptRunner runner;  // the engine makes the manager with every family on
     std::string folder;
 
     World() {
-        platform::setClock(&clock);
-        GetEngineTimeMs();
-        scene.Init();
-        scene.InitScreen(64, 64);
-        auto owned = std::make_unique<ScriptManager>();
-        owned->SetKernel(&scene.GetKernel());
-        manager = static_cast<ScriptManager*>(scene.GetKernel().RegisterObject(std::move(owned)));
-        manager->EnableCreateFunctions();
-        manager->EnableObjectFunctions();
-        manager->EnableResourceFunctions();
         folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
         std::filesystem::create_directories(folder);
         std::ofstream(folder + "tiles.bmp", std::ios::binary) << Bmp(3, 6, 0x3366CC);
@@ -90,8 +75,8 @@ const char* const kNumbers[] = {"0",       "1",        "-1",       "2",         
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static World* world = new World();
-    ScriptManager& m = *world->manager;
-    GameKernel& k = world->scene.GetKernel();
+    ScriptManager& m = world->runner.Scripts();
+    GameKernel& k = world->runner.GetKernel();
     ResourceManager& rm = GetResourceManager();
     rm.SetRootDir(world->folder);
 
@@ -150,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         call(function, args);
         if (function == "设置资源目录") rm.SetRootDir(world->folder);
         if (next() % 4 == 0) {
-            world->clock.advance(next());
+            world->runner.Clock().advance(next());
             k.RunDueApplies();
         }
     }
@@ -159,6 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     k.CancelAllApplies();
     while (k.PopMessage().code != 0) {
     }
+    world->runner.texts.clear();
     call("创建平面", {"1", "1"});
     const uint32_t lastId = ids.empty() ? 0 : uint32_t(std::stoul(ids.back()));
     for (uint32_t id = firstId; id <= lastId; ++id) k.DestroyEntityTree(id);
