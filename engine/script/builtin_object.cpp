@@ -203,14 +203,11 @@ uint32_t OperateEntity(BuiltinCall& call) {
 
 // ---- 读取实体
 
+// Six decimals; the widest double ("%f" of -DBL_MAX) takes 317 characters.
 std::string Decimal(double v) {
-    char buffer[512];
-    const int n = std::snprintf(buffer, sizeof buffer, "%f", v);
-    if (n >= 0 && size_t(n) < sizeof buffer) return buffer;
-    std::string text(size_t(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), "%f", v);
-    text.resize(size_t(n));
-    return text;
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%f", v);
+    return buffer;
 }
 
 // Appends the values of the word at argument i (and of its own argument); → the next

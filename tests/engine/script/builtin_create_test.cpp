@@ -1,5 +1,6 @@
 // The create and resource families on a headless engine.
 #include "builtin_test_fixture.h"
+#include "engine/script/builtin_call.h"
 #include "platform/core/files.h"
 
 namespace hqlv::engine::test {
@@ -90,14 +91,37 @@ TEST_F(CreateFamily, PictureErrors) {
     EXPECT_EQ(scene.GetKernel().GetEntityCount(), before);
 }
 
+TEST_F(CreateFamily, WithoutAKernelNothingIsMade) {
+    RecordingManager loose;
+    const std::pair<const char*, std::vector<std::string>> calls[] = {{"创建平面", {"2", "2"}},
+                                                                      {"创建图片", {"tiles"}}};
+    for (const auto& [function, args] : calls) {
+        Prepare(function, args);
+        loose.kinds.clear();
+        EXPECT_EQ(loose.CallCreateFunction(run.get()), kScriptError);
+        EXPECT_EQ(loose.kinds, std::vector<int>{10});
+    }
+    Prepare("操作实体", {"1", "显示"});
+    EXPECT_EQ(loose.CallObjectFunction(run.get()), kScriptError);
+}
+
+TEST(FrameWrap, CountsBackFromTheEndAndStaysBelowTheCount) {
+    struct Row {
+        int64_t n;
+        uint32_t count, frame;
+    } rows[] = {{0, 3, 0}, {2, 3, 2}, {3, 3, 0}, {-1, 3, 2}, {-3, 3, 0}, {-4, 3, 2},
+                {65536, 3, 1}, {5, 0, 0}, {-5, 1, 0}};
+    for (const Row& r : rows) EXPECT_EQ(WrapFrame(r.n, r.count), r.frame) << r.n << "/" << r.count;
+}
+
 TEST_F(CreateFamily, OtherNamesAreNotHandledByEitherFamily) {
-    Call("操作实体", {"1", "显示"});
+    Prepare("操作实体", {"1", "显示"});
     EXPECT_EQ(m->CallCreateFunction(run.get()), kScriptNotHandled);
     EXPECT_EQ(m->CallResourceFunction(run.get()), kScriptNotHandled);
-    Call("创建平面", {"1", "1"});
+    Prepare("创建平面", {"1", "1"});
     EXPECT_EQ(m->CallObjectFunction(run.get()), kScriptNotHandled);
     EXPECT_EQ(m->CallResourceFunction(run.get()), kScriptNotHandled);
-    Call("动态加载", {"x"});
+    Prepare("动态加载", {"x"});
     EXPECT_EQ(m->CallCreateFunction(run.get()), kScriptNotHandled);
     EXPECT_EQ(m->CallObjectFunction(run.get()), kScriptNotHandled);
 }

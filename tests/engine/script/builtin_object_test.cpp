@@ -73,6 +73,7 @@ TEST_F(ObjectFamily, UnknownWordsAndValuesOutOfRangeAreKindTwenty) {
         {"操作实体", {p, "角度", "inf"}},
         {"操作实体", {p, "角度", "1e10"}},
         {"操作实体", {p, "旋转", "nan"}},
+        {"操作实体", {p, "旋转", "1000000001"}},
         {"操作实体", {p, "绕点旋转", "0", "0", "nan"}},
         {"操作实体", {p, "绕点旋转", "2000000", "0", "10"}},
         {"操作实体", {p, "绕点旋转", "-900000", "0", "180"}},  // the centre lands at -1700000
@@ -156,6 +157,12 @@ TEST_F(ObjectFamily, ChangesBeforeAFailingSubCommandStayAndReachTheCanvas) {
     EXPECT_FALSE(e->IsVisible());
     ExpectKind("操作实体", {id, "显示", "坐标", "7"}, 1);
     EXPECT_TRUE(e->IsVisible());
+    // Each step and the angle it leaves are both held to a billion degrees.
+    ExpectKind("操作实体", {id, "角度", "1000000000", "旋转", "1"}, 20);
+    EXPECT_EQ(e->GetRotation(), 1e9);
+    ExpectKind("操作实体", {id, "角度", "-1000000000", "旋转", "1500000000"}, 20);
+    EXPECT_EQ(e->GetRotation(), -1e9);
+    ExpectKind("操作实体", {id, "绕点旋转", "0", "0", "-1"}, 20);
 }
 
 TEST_F(ObjectFamily, DeleteEndsTheCallAndTakesOwnedChildren) {
@@ -401,14 +408,20 @@ TEST_F(ObjectFamily, PlaneSubCommands) {
     EXPECT_EQ(Plane(id)->State()->pixels.size(), 48u);
     ExpectOk("操作平面", {id, "宽高", "4096", "1"});
     EXPECT_EQ(Plane(id)->State()->width, 4096);
+    ExpectOk("操作平面", {id, "宽高", "1", "4096"});
+    EXPECT_EQ(Plane(id)->State()->width, 1);
+    EXPECT_EQ(Plane(id)->State()->height, 4096);
 }
 
-TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixels) {
-    const std::string id = NewPlane(40, 20);
-    ExpectOk("操作平面", {id, "文字", "0", "0", "<color=255>WW"});
-    int inked = 0;
-    for (uint32_t px : Plane(id)->State()->pixels) inked += px != 0;
+TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
+    const std::string id = NewPlane(40, 40);
+    ExpectOk("操作平面", {id, "文字", "20", "20", "<color=255>WW"});
+    int inked = 0, outside = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) (x < 20 || y < 20 ? outside : inked) += Pixel(id, x, y) != 0;
+    }
     EXPECT_GT(inked, 0);
+    EXPECT_EQ(outside, 0);
 }
 
 TEST_F(ObjectFamily, PlaneChangesBeforeAFailingSubCommandStay) {

@@ -71,14 +71,18 @@ struct BuiltinTest : ::testing::Test {
         scene.GetKernel().RunDueApplies();
     }
 
-    // Calls the function through the manager's dispatch; → its result code.
-    uint32_t Call(const std::string& function, const std::vector<std::string>& args) {
+    // A run about to call the function with these arguments (as 传出 and 函数 leave it).
+    void Prepare(const std::string& function, const std::vector<std::string>& args) {
         run = std::make_unique<ScriptInstance>();
         EXPECT_TRUE(run->SetText("脚本开始 t();\r\n       函数 " + function + ";\r\n脚本结束;"));
         run->ExecuteStatement();
         EXPECT_EQ(run->ExecuteStatement(), kScriptCallPending);
         for (const std::string& a : args) run->PushValue(ValueString(a, kValueText));
         m->kinds.clear();
+    }
+    // Calls the function through the manager's dispatch; → its result code.
+    uint32_t Call(const std::string& function, const std::vector<std::string>& args) {
+        Prepare(function, args);
         return m->DispatchBuiltin(run.get());
     }
     // The call must fail with exactly this kind.
