@@ -22,6 +22,18 @@ uint32_t BuiltinCall::ReturnJoined(std::string_view text) {
     return kScriptContinue;
 }
 
+uint32_t CallFamily(ScriptManager& manager, ScriptInstance& run,
+                    std::span<const BuiltinFunction> family) {
+    const std::string& name = run.FunctionNameText();
+    for (const BuiltinFunction& f : family) {
+        if (name == f.name) {
+            BuiltinCall call(manager, run);
+            return f.call(call);
+        }
+    }
+    return kScriptNotHandled;
+}
+
 uint32_t WrapFrame(int64_t n, uint32_t count) {
     if (count == 0) return 0;
     const int64_t r = n % int64_t(count);

@@ -4,6 +4,7 @@
 // three kinds of call error, and the limits that keep script numbers inside what the engine
 // can hold.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,16 @@ private:
     ScriptInstance& run_;
 };
 
+// One function of a family.
+struct BuiltinFunction {
+    std::string_view name;
+    uint32_t (*call)(BuiltinCall& call);
+};
+// Compares the run's function name with the family's names in their order and calls the
+// match; kScriptNotHandled when it is none of them.
+uint32_t CallFamily(ScriptManager& manager, ScriptInstance& run,
+                    std::span<const BuiltinFunction> family);
+
 // n wrapped into [0, count): a negative n counts back from the end. 0 when count is 0.
 uint32_t WrapFrame(int64_t n, uint32_t count);
 
@@ -62,8 +73,12 @@ uint32_t WrapFrame(int64_t n, uint32_t count);
 // is none.
 ImageInfo PictureFrameByName(std::string_view name, int64_t frame);
 
-inline bool InRange(int64_t v, int64_t low, int64_t high) { return v >= low && v <= high; }
-inline bool LayerOk(int layer) { return InRange(layer, 0, Canvas::kLayerCount - 1); }
+inline bool InRange(int64_t v, int64_t low, int64_t high) {
+    return v >= low && v <= high;
+}
+inline bool LayerOk(int layer) {
+    return InRange(layer, 0, Canvas::kLayerCount - 1);
+}
 inline bool CoordinateOk(int64_t v) {
     return InRange(v, -kScriptMaxCoordinate, kScriptMaxCoordinate);
 }

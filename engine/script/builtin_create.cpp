@@ -30,9 +30,9 @@ uint32_t CreatePicture(BuiltinCall& call) {
     // A name that finds nothing would make an image without a picture.
     const ImageInfo info = PictureFrameByName(call.Text(0), frame);
     if (info.resourceId == 0) return call.Fail(kCallErrorFailed);
-    ImageEntity* image = call.Manager().CreateImageEntityEx(
-        layer, kScriptParkedX, kScriptParkedY, info.resourceId, info.sx, info.sy, info.width,
-        info.height, 0, kNoColour);
+    ImageEntity* image =
+        call.Manager().CreateImageEntityEx(layer, kScriptParkedX, kScriptParkedY, info.resourceId,
+                                           info.sx, info.sy, info.width, info.height, 0, kNoColour);
     if (!image) return call.Fail(kCallErrorFailed);
     return call.ReturnUnsigned(image->GetId());
 }
@@ -40,11 +40,9 @@ uint32_t CreatePicture(BuiltinCall& call) {
 }  // namespace
 
 uint32_t ScriptManager::CallCreateFunction(ScriptInstance* instance) {
-    BuiltinCall call(*this, *instance);
-    const std::string& name = instance->FunctionNameText();
-    if (name == "创建平面") return CreatePlane(call);
-    if (name == "创建图片") return CreatePicture(call);
-    return kScriptNotHandled;
+    static constexpr BuiltinFunction kFamily[] = {{"创建平面", CreatePlane},
+                                                  {"创建图片", CreatePicture}};
+    return CallFamily(*this, *instance, kFamily);
 }
 
 }  // namespace hqlv::engine

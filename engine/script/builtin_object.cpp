@@ -31,9 +31,9 @@ struct LinkOption {
     uint32_t bits;
 };
 constexpr LinkOption kLinkOptions[] = {
-    {"位置", 0x18002}, {"半透明", 0x8},    {"显示", 0x4},           {"放缩", 0x40},
-    {"刷新", 0x20},    {"删除", 0x1},      {"全部", 0x1C06F},       {"标准", kLinkStandard},
-    {"记忆显示", 0x1000},
+    {"位置", 0x18002}, {"半透明", 0x8},         {"显示", 0x4},
+    {"放缩", 0x40},    {"刷新", 0x20},          {"删除", 0x1},
+    {"全部", 0x1C06F}, {"标准", kLinkStandard}, {"记忆显示", 0x1000},
 };
 
 // A sub-command's effect: 0 done, else the error kind (nothing of it changed).
@@ -91,7 +91,9 @@ bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
     });
 }
 
-bool AngleOk(double angle) { return std::isfinite(angle) && std::fabs(angle) <= kMaxAngle; }
+bool AngleOk(double angle) {
+    return std::isfinite(angle) && std::fabs(angle) <= kMaxAngle;
+}
 
 // ---- 操作实体
 
@@ -109,30 +111,10 @@ int MoveBy(Entity& e, BuiltinCall& call, int at) {
     return 0;
 }
 
-int Show(Entity& e, BuiltinCall&, int) {
-    e.Show();
-    return 0;
-}
-
-int Hide(Entity& e, BuiltinCall&, int) {
-    e.Hide();
-    return 0;
-}
-
 int SetAlpha(Entity& e, BuiltinCall& call, int at) {
     const double alpha = call.Float(at);
     if (!std::isfinite(alpha)) return kCallErrorInvalid;
     e.SetAlpha(alpha);
-    return 0;
-}
-
-int SetZ(Entity& e, BuiltinCall& call, int at) {
-    e.SetZ(call.Int(at));
-    return 0;
-}
-
-int ChangeZBy(Entity& e, BuiltinCall& call, int at) {
-    e.ChangeZBy(call.Int(at));
     return 0;
 }
 
@@ -182,11 +164,36 @@ int Destroy(Entity& e, BuiltinCall& call, int) {
     return kStopped;
 }
 
+// The sub-commands that need no check are written in place.
 constexpr SubCommand<Entity> kEntityCommands[] = {
-    {"坐标", 2, SetPosition},   {"位移", 2, MoveBy},     {"显示", 0, Show},
-    {"隐藏", 0, Hide},          {"半透明", 1, SetAlpha}, {"图层", 1, SetZ},
-    {"图层升降", 1, ChangeZBy}, {"角度", 1, SetRotation}, {"旋转", 1, RotateBy},
-    {"绕点旋转", 3, RotateAround}, {"宽高", 2, SetSize}, {"放缩", 2, ResizeBy},
+    {"坐标", 2, SetPosition},
+    {"位移", 2, MoveBy},
+    {"显示", 0,
+     [](Entity& e, BuiltinCall&, int) {
+         e.Show();
+         return 0;
+     }},
+    {"隐藏", 0,
+     [](Entity& e, BuiltinCall&, int) {
+         e.Hide();
+         return 0;
+     }},
+    {"半透明", 1, SetAlpha},
+    {"图层", 1,
+     [](Entity& e, BuiltinCall& c, int at) {
+         e.SetZ(c.Int(at));
+         return 0;
+     }},
+    {"图层升降", 1,
+     [](Entity& e, BuiltinCall& c, int at) {
+         e.ChangeZBy(c.Int(at));
+         return 0;
+     }},
+    {"角度", 1, SetRotation},
+    {"旋转", 1, RotateBy},
+    {"绕点旋转", 3, RotateAround},
+    {"宽高", 2, SetSize},
+    {"放缩", 2, ResizeBy},
     {"删除", 0, Destroy},
 };
 
@@ -330,9 +337,9 @@ uint32_t PastePicture(BuiltinCall& call) {
     if (!plane) return call.Fail(kCallErrorFailed);
     const int frame = call.Has(2) ? call.Int(2) : 0;
     const bool at = call.Has(4), sized = call.Has(6);
-    const int result = Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0,
-                             at ? call.Int(4) : 0, sized ? call.Int(5) : 0,
-                             sized ? call.Int(6) : 0);
+    const int result =
+        Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
+              sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
 
@@ -344,33 +351,33 @@ int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
     return 0;
 }
 
-int PlaneBase(PlaneEntity& p, BuiltinCall& call, int at) {
-    p.SetBaseColor(call.Unsigned(at));
-    return 0;
-}
-
-int PlaneBack(PlaneEntity& p, BuiltinCall& call, int at) {
-    p.SetBackColor(call.Unsigned(at));
-    return 0;
-}
-
-int PlaneBorder(PlaneEntity& p, BuiltinCall& call, int at) {
-    p.DrawBorder(call.Unsigned(at));
-    return 0;
-}
-
-int PlaneText(PlaneEntity& p, BuiltinCall& call, int at) {
-    p.DrawText(call.Int(at), call.Int(at + 1), call.Text(at + 2));
-    return 0;
-}
-
 int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
     return Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
 }
 
 constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
-    {"宽高", 2, PlaneSize},   {"底色", 1, PlaneBase}, {"背景色", 1, PlaneBack},
-    {"边界色", 1, PlaneBorder}, {"文字", 3, PlaneText}, {"贴图", 4, PlanePaste},
+    {"宽高", 2, PlaneSize},
+    {"底色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.SetBaseColor(c.Unsigned(at));
+         return 0;
+     }},
+    {"背景色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.SetBackColor(c.Unsigned(at));
+         return 0;
+     }},
+    {"边界色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.DrawBorder(c.Unsigned(at));
+         return 0;
+     }},
+    {"文字", 3,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.DrawText(c.Int(at), c.Int(at + 1), c.Text(at + 2));
+         return 0;
+     }},
+    {"贴图", 4, PlanePaste},
 };
 
 uint32_t OperatePlane(BuiltinCall& call) {
@@ -431,16 +438,12 @@ uint32_t OperateImage(BuiltinCall& call) {
 }  // namespace
 
 uint32_t ScriptManager::CallObjectFunction(ScriptInstance* instance) {
-    BuiltinCall call(*this, *instance);
-    const std::string& name = instance->FunctionNameText();
-    if (name == "操作实体") return OperateEntity(call);
-    if (name == "读取实体") return ReadEntity(call);
-    if (name == "绑定实体") return LinkEntities(call);
-    if (name == "解除绑定") return UnlinkEntities(call);
-    if (name == "贴图") return PastePicture(call);
-    if (name == "操作图片") return OperateImage(call);
-    if (name == "操作平面") return OperatePlane(call);
-    return kScriptNotHandled;
+    static constexpr BuiltinFunction kFamily[] = {
+        {"操作实体", OperateEntity},  {"读取实体", ReadEntity}, {"绑定实体", LinkEntities},
+        {"解除绑定", UnlinkEntities}, {"贴图", PastePicture},   {"操作图片", OperateImage},
+        {"操作平面", OperatePlane},
+    };
+    return CallFamily(*this, *instance, kFamily);
 }
 
 }  // namespace hqlv::engine

@@ -43,11 +43,9 @@ uint32_t LoadPictures(BuiltinCall& call) {
 }  // namespace
 
 uint32_t ScriptManager::CallResourceFunction(ScriptInstance* instance) {
-    BuiltinCall call(*this, *instance);
-    const std::string& name = instance->FunctionNameText();
-    if (name == "设置资源目录") return SetResourceFolder(call);
-    if (name == "动态加载") return LoadPictures(call);
-    return kScriptNotHandled;
+    static constexpr BuiltinFunction kFamily[] = {{"设置资源目录", SetResourceFolder},
+                                                  {"动态加载", LoadPictures}};
+    return CallFamily(*this, *instance, kFamily);
 }
 
 }  // namespace hqlv::engine

@@ -39,18 +39,25 @@ TEST_F(CreateFamily, PlaneSidesAndLayersOutsideTheirRangesAreRefused) {
         std::vector<std::string> args;
         uint32_t code;
     } rows[] = {
-        {{"1", "1"}, kScriptContinue},          {{"4096", "1"}, kScriptContinue},
-        {{"1", "4096"}, kScriptContinue},       {{"0", "1"}, kScriptError},
-        {{"1", "0"}, kScriptError},             {{"4097", "1"}, kScriptError},
-        {{"1", "4097"}, kScriptError},          {{"65536", "65536"}, kScriptError},
-        {{"-1", "5"}, kScriptError},            {{"1", "1", "0", "0"}, kScriptContinue},
-        {{"1", "1", "0", "4"}, kScriptContinue}, {{"1", "1", "0", "5"}, kScriptError},
+        {{"1", "1"}, kScriptContinue},
+        {{"4096", "1"}, kScriptContinue},
+        {{"1", "4096"}, kScriptContinue},
+        {{"0", "1"}, kScriptError},
+        {{"1", "0"}, kScriptError},
+        {{"4097", "1"}, kScriptError},
+        {{"1", "4097"}, kScriptError},
+        {{"65536", "65536"}, kScriptError},
+        {{"-1", "5"}, kScriptError},
+        {{"1", "1", "0", "0"}, kScriptContinue},
+        {{"1", "1", "0", "4"}, kScriptContinue},
+        {{"1", "1", "0", "5"}, kScriptError},
         {{"1", "1", "0", "-1"}, kScriptError},
     };
     size_t made = 0;
     for (const Row& r : rows) {
         EXPECT_EQ(Call("创建平面", r.args), r.code) << r.args[0] << "," << r.args[1];
-        const std::vector<int> kinds = r.code == kScriptError ? std::vector<int>{20} : std::vector<int>{};
+        const std::vector<int> kinds =
+            r.code == kScriptError ? std::vector<int>{20} : std::vector<int>{};
         EXPECT_EQ(m->kinds, kinds);
         made += r.code == kScriptContinue;
     }
@@ -62,8 +69,8 @@ TEST_F(CreateFamily, PictureTakesTheFrameModuloItsCountAndTheLayer) {
         std::vector<std::string> args;
         int sy, layer;
     } rows[] = {
-        {{"tiles"}, 0, 4},          {{"tiles", "1"}, 2, 4},  {{"tiles", "4"}, 2, 4},
-        {{"tiles", "-1"}, 4, 4},    {{"tiles", "2", "0"}, 4, 0},
+        {{"tiles"}, 0, 4},       {{"tiles", "1"}, 2, 4},      {{"tiles", "4"}, 2, 4},
+        {{"tiles", "-1"}, 4, 4}, {{"tiles", "2", "0"}, 4, 0},
     };
     for (const Row& r : rows) {
         ASSERT_EQ(Call("创建图片", r.args), kScriptContinue);
@@ -109,8 +116,8 @@ TEST(FrameWrap, CountsBackFromTheEndAndStaysBelowTheCount) {
     struct Row {
         int64_t n;
         uint32_t count, frame;
-    } rows[] = {{0, 3, 0}, {2, 3, 2}, {3, 3, 0}, {-1, 3, 2}, {-3, 3, 0}, {-4, 3, 2},
-                {65536, 3, 1}, {5, 0, 0}, {-5, 1, 0}};
+    } rows[] = {{0, 3, 0},  {2, 3, 2},     {3, 3, 0}, {-1, 3, 2}, {-3, 3, 0},
+                {-4, 3, 2}, {65536, 3, 1}, {5, 0, 0}, {-5, 1, 0}};
     for (const Row& r : rows) EXPECT_EQ(WrapFrame(r.n, r.count), r.frame) << r.n << "/" << r.count;
 }
 

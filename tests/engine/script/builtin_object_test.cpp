@@ -16,18 +16,33 @@ TEST_F(ObjectFamily, TooFewArgumentsAreKindOneForEveryFunction) {
         const char* function;
         std::vector<std::string> args;
     } rows[] = {
-        {"操作实体", {p}},         {"读取实体", {p}},  {"绑定实体", {p}},
-        {"解除绑定", {p}},         {"贴图", {p}},      {"操作图片", {i}},
-        {"操作平面", {p}},         {"操作实体", {}},   {"绑定实体", {}},
-        {"操作实体", {p, "坐标", "1"}}, {"操作实体", {p, "位移"}},
-        {"操作实体", {p, "半透明"}},    {"操作实体", {p, "图层"}},
-        {"操作实体", {p, "图层升降"}},  {"操作实体", {p, "角度"}},
-        {"操作实体", {p, "旋转"}},      {"操作实体", {p, "绕点旋转", "1", "2"}},
-        {"操作实体", {p, "宽高", "1"}}, {"操作实体", {p, "放缩", "1"}},
-        {"读取实体", {p, "儿子"}},      {"操作图片", {i, "载入"}},
-        {"操作图片", {i, "背景色"}},    {"操作平面", {p, "宽高", "1"}},
-        {"操作平面", {p, "底色"}},      {"操作平面", {p, "背景色"}},
-        {"操作平面", {p, "边界色"}},    {"操作平面", {p, "文字", "0", "0"}},
+        {"操作实体", {p}},
+        {"读取实体", {p}},
+        {"绑定实体", {p}},
+        {"解除绑定", {p}},
+        {"贴图", {p}},
+        {"操作图片", {i}},
+        {"操作平面", {p}},
+        {"操作实体", {}},
+        {"绑定实体", {}},
+        {"操作实体", {p, "坐标", "1"}},
+        {"操作实体", {p, "位移"}},
+        {"操作实体", {p, "半透明"}},
+        {"操作实体", {p, "图层"}},
+        {"操作实体", {p, "图层升降"}},
+        {"操作实体", {p, "角度"}},
+        {"操作实体", {p, "旋转"}},
+        {"操作实体", {p, "绕点旋转", "1", "2"}},
+        {"操作实体", {p, "宽高", "1"}},
+        {"操作实体", {p, "放缩", "1"}},
+        {"读取实体", {p, "儿子"}},
+        {"操作图片", {i, "载入"}},
+        {"操作图片", {i, "背景色"}},
+        {"操作平面", {p, "宽高", "1"}},
+        {"操作平面", {p, "底色"}},
+        {"操作平面", {p, "背景色"}},
+        {"操作平面", {p, "边界色"}},
+        {"操作平面", {p, "文字", "0", "0"}},
         {"操作平面", {p, "贴图", "0", "0", "tiles"}},
     };
     for (const Row& r : rows) ExpectKind(r.function, r.args, 1);
@@ -39,16 +54,25 @@ TEST_F(ObjectFamily, MissingOrWrongEntitiesAreKindTen) {
         const char* function;
         std::vector<std::string> args;
     } rows[] = {
-        {"操作实体", {"0", "显示"}},      {"操作实体", {"99999", "显示"}},
-        {"操作实体", {"-1", "显示"}},     {"读取实体", {"99999", "宽度"}},
-        {"绑定实体", {p, "99999"}},       {"绑定实体", {"99999", p}},
-        {"解除绑定", {"0", p}},           {"解除绑定", {"99999", p}},
-        {"贴图", {i, "tiles"}},           {"贴图", {"99999", "tiles"}},
-        {"贴图", {p, "nothing"}},         {"操作图片", {p, "跳帧"}},
-        {"操作图片", {"99999", "跳帧"}},  {"操作图片", {i, "载入", "nothing"}},
-        {"操作平面", {i, "底色", "1"}},   {"操作平面", {"99999", "底色", "1"}},
+        {"操作实体", {"0", "显示"}},
+        {"操作实体", {"99999", "显示"}},
+        {"操作实体", {"-1", "显示"}},
+        {"读取实体", {"99999", "宽度"}},
+        {"绑定实体", {p, "99999"}},
+        {"绑定实体", {"99999", p}},
+        {"解除绑定", {"0", p}},
+        {"解除绑定", {"99999", p}},
+        {"贴图", {i, "tiles"}},
+        {"贴图", {"99999", "tiles"}},
+        {"贴图", {p, "nothing"}},
+        {"操作图片", {p, "跳帧"}},
+        {"操作图片", {"99999", "跳帧"}},
+        {"操作图片", {i, "载入", "nothing"}},
+        {"操作平面", {i, "底色", "1"}},
+        {"操作平面", {"99999", "底色", "1"}},
         {"操作平面", {p, "贴图", "0", "0", "nothing", "0"}},
-        {"读取实体", {p, "儿子", "0"}},   {"读取实体", {p, "儿子", "-1"}},
+        {"读取实体", {p, "儿子", "0"}},
+        {"读取实体", {p, "儿子", "-1"}},
     };
     for (const Row& r : rows) ExpectKind(r.function, r.args, 10);
 }
@@ -66,7 +90,7 @@ TEST_F(ObjectFamily, UnknownWordsAndValuesOutOfRangeAreKindTwenty) {
         {"操作实体", {p, "位移", "0", "-900001"}},
         {"操作实体", {p, "宽高", "32768", "1"}},
         {"操作实体", {p, "宽高", "1", "-1"}},
-        {"操作实体", {p, "放缩", "-5", "0"}},  // 4 wide
+        {"操作实体", {p, "放缩", "-5", "0"}},     // 4 wide
         {"操作实体", {p, "放缩", "0", "32765"}},  // 3 high
         {"操作实体", {p, "半透明", "nan"}},
         {"操作实体", {p, "半透明", "inf"}},
@@ -105,9 +129,17 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         std::vector<std::string> args;
         std::function<void(Entity&)> check;
     } rows[] = {
-        {{"坐标", "100", "-200"}, [](Entity& e) { EXPECT_EQ(e.GetX(), 100); EXPECT_EQ(e.GetY(), -200); }},
+        {{"坐标", "100", "-200"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetX(), 100);
+             EXPECT_EQ(e.GetY(), -200);
+         }},
         {{"坐标", "1000000", "-1000000"}, [](Entity& e) { EXPECT_EQ(e.GetX(), 1000000); }},
-        {{"位移", "5", "-7"}, [](Entity& e) { EXPECT_EQ(e.GetX(), 15); EXPECT_EQ(e.GetY(), 13); }},
+        {{"位移", "5", "-7"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetX(), 15);
+             EXPECT_EQ(e.GetY(), 13);
+         }},
         {{"显示"}, [](Entity& e) { EXPECT_TRUE(e.IsVisible()); }},
         {{"显示", "隐藏"}, [](Entity& e) { EXPECT_FALSE(e.IsVisible()); }},
         {{"半透明", "0.25"}, [](Entity& e) { EXPECT_EQ(e.GetAlpha(), 0.25); }},
@@ -117,11 +149,21 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         {{"角度", "30", "旋转", "-10.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 19.5); }},
         {{"绕点旋转", "0", "20", "90"},
          [](Entity& e) {  // (10, 20) about (0, 20), a quarter turn counter-clockwise on screen
-             EXPECT_EQ(e.GetX(), 0); EXPECT_EQ(e.GetY(), 10); EXPECT_EQ(e.GetRotation(), 90.0);
+             EXPECT_EQ(e.GetX(), 0);
+             EXPECT_EQ(e.GetY(), 10);
+             EXPECT_EQ(e.GetRotation(), 90.0);
          }},
-        {{"宽高", "30", "0"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 30); EXPECT_EQ(e.GetHeight(), 0); }},
+        {{"宽高", "30", "0"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetWidth(), 30);
+             EXPECT_EQ(e.GetHeight(), 0);
+         }},
         {{"宽高", "32767", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 32767); }},
-        {{"放缩", "2", "-3"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 6); EXPECT_EQ(e.GetHeight(), 0); }},
+        {{"放缩", "2", "-3"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetWidth(), 6);
+             EXPECT_EQ(e.GetHeight(), 0);
+         }},
     };
     for (const Row& r : rows) {
         const std::string id = NewPlane(4, 3);
@@ -131,7 +173,7 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         ExpectOk("操作实体", args);
         Entity* e = Find(id);
         r.check(*e);
-        EXPECT_FALSE(e->GeometryChanged()) << r.args[0];  // pushed to the canvas
+        EXPECT_FALSE(e->GeometryChanged()) << r.args[0];               // pushed to the canvas
         EXPECT_EQ(run->GetArgCount(), int(args.size())) << r.args[0];  // no results
     }
 }
@@ -208,16 +250,11 @@ TEST_F(ObjectFamily, ReadEveryWord) {
         std::vector<std::string> words;
         std::vector<std::string> values;
     } rows[] = {
-        {{"坐标"}, {"10", "20"}},
-        {{"左边", "右边", "上边", "下边"}, {"7", "13", "18", "22"}},
-        {{"宽度", "高度"}, {"5", "4"}},
-        {{"显示"}, {"FALSE"}},
-        {{"半透明"}, {"0.250000"}},
-        {{"图层"}, {"3"}},
-        {{"角度"}, {"12.500000"}},
-        {{"老爸"}, {"0"}},
-        {{"类型"}, {"4096"}},
-        {{"儿子", "0", "宽度"}, {child, "5"}},
+        {{"坐标"}, {"10", "20"}},       {{"左边", "右边", "上边", "下边"}, {"7", "13", "18", "22"}},
+        {{"宽度", "高度"}, {"5", "4"}}, {{"显示"}, {"FALSE"}},
+        {{"半透明"}, {"0.250000"}},     {{"图层"}, {"3"}},
+        {{"角度"}, {"12.500000"}},      {{"老爸"}, {"0"}},
+        {{"类型"}, {"4096"}},           {{"儿子", "0", "宽度"}, {child, "5"}},
     };
     for (const Row& r : rows) {
         std::vector<std::string> args{id};
@@ -247,10 +284,17 @@ TEST_F(ObjectFamily, LinkFlagsOfEveryOption) {
         std::vector<std::string> options;
         uint32_t flags;
     } rows[] = {
-        {{}, 0x1802E},          {{"显示"}, 0x4},        {{"位置"}, 0x18002},
-        {{"半透明"}, 0x8},      {{"放缩"}, 0x40},       {{"刷新"}, 0x20},
-        {{"删除"}, 0x1},        {{"全部"}, 0x1C06F},    {{"标准"}, 0x1802E},
-        {{"记忆显示"}, 0x1000}, {{"位置", "删除"}, 0x18003},
+        {{}, 0x1802E},
+        {{"显示"}, 0x4},
+        {{"位置"}, 0x18002},
+        {{"半透明"}, 0x8},
+        {{"放缩"}, 0x40},
+        {{"刷新"}, 0x20},
+        {{"删除"}, 0x1},
+        {{"全部"}, 0x1C06F},
+        {{"标准"}, 0x1802E},
+        {{"记忆显示"}, 0x1000},
+        {{"位置", "删除"}, 0x18003},
     };
     for (const Row& r : rows) {
         const std::string p = NewPlane(), c = NewPlane();
@@ -320,10 +364,9 @@ TEST_F(ObjectFamily, ImageFrames) {
         std::vector<std::string> args;  // after the image id
         uint32_t from, frame;
     } rows[] = {
-        {{"跳帧"}, 0, 1},      {{"跳帧", "2"}, 0, 2},  {{"跳帧", "4"}, 0, 1},
-        {{"跳帧", "-1"}, 0, 2}, {{"跳帧", "65536"}, 0, 1},
-        {{"切帧"}, 1, 2},      {{"切帧", "2"}, 2, 1},  {{"切帧", "-1"}, 0, 2},
-        {{"切帧", "-4"}, 1, 0},
+        {{"跳帧"}, 0, 1},       {{"跳帧", "2"}, 0, 2},     {{"跳帧", "4"}, 0, 1},
+        {{"跳帧", "-1"}, 0, 2}, {{"跳帧", "65536"}, 0, 1}, {{"切帧"}, 1, 2},
+        {{"切帧", "2"}, 2, 1},  {{"切帧", "-1"}, 0, 2},    {{"切帧", "-4"}, 1, 0},
     };
     for (const Row& r : rows) {
         const std::string id = NewImage();
@@ -357,9 +400,9 @@ TEST_F(ObjectFamily, PlayModes) {
         int ticks;
         size_t running;
     } rows[] = {
-        {{}, 20, 1},                  // endless
-        {{"帧数"}, 20, 1},            // a mode word without a count: endless
-        {{"跳舞", "2"}, 20, 1},       // another word: endless
+        {{}, 20, 1},             // endless
+        {{"帧数"}, 20, 1},       // a mode word without a count: endless
+        {{"跳舞", "2"}, 20, 1},  // another word: endless
         {{"帧数", "2"}, 5, 0},
         {{"时间", "250"}, 5, 0},
         {{"轮数", "1"}, 10, 0},
@@ -393,7 +436,8 @@ TEST_F(ObjectFamily, PlaneSubCommands) {
     const std::string id = NewPlane(4, 3);
     ExpectOk("操作平面", {id, "底色", "255"});
     for (uint32_t px : Plane(id)->State()->pixels) EXPECT_EQ(px, kRed);
-    ExpectOk("操作平面", {id, "底色", std::to_string(0xFF00FF), "边界色", std::to_string(0xFF0000)});
+    ExpectOk("操作平面",
+             {id, "底色", std::to_string(0xFF00FF), "边界色", std::to_string(0xFF0000)});
     const std::vector<uint32_t> border{kBlue, kBlue, kBlue, kBlue, kBlue, 0,
                                        0,     kBlue, kBlue, kBlue, kBlue, kBlue};
     EXPECT_EQ(Plane(id)->State()->pixels, border);

@@ -30,7 +30,8 @@ p = 创建平面(6, 4);
 }
 
 TEST_F(BuiltinScript, EachKindIsShownWithTheScriptAndFunctionNames) {
-    const std::string head = "<color=255>脚本<rgb=0,0,255;>s%d<rgb=255,255,255>调用函数<rgb=0,255,0>";
+    const std::string head =
+        "<color=255>脚本<rgb=0,0,255;>s%d<rgb=255,255,255>调用函数<rgb=0,255,0>";
     struct Row {
         const char* call;
         const char* text;  // after the function's name

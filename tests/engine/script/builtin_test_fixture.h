@@ -15,8 +15,8 @@
 #include "engine/core/resource_manager.h"
 #include "engine/render/plane.h"
 #include "engine/script/script_manager.h"
-#include "platform/core/clock.h"
 #include "picture_builders.h"
+#include "platform/core/clock.h"
 #include "recording_host.h"
 #include "temp_folder.h"
 
@@ -93,7 +93,8 @@ struct BuiltinTest : ::testing::Test {
     // The call must succeed.
     void ExpectOk(const std::string& function, const std::vector<std::string>& args) {
         EXPECT_EQ(Call(function, args), kScriptContinue) << function;
-        EXPECT_TRUE(m->kinds.empty()) << function << " kind " << (m->kinds.empty() ? 0 : m->kinds[0]);
+        EXPECT_TRUE(m->kinds.empty())
+            << function << " kind " << (m->kinds.empty() ? 0 : m->kinds[0]);
     }
     std::vector<std::string> Results() const {
         std::vector<std::string> out;
