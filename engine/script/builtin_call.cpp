@@ -43,7 +43,7 @@ uint32_t WrapFrame(int64_t n, uint32_t count) {
 ImageInfo PictureFrameByName(std::string_view name, int64_t frame) {
     const EnginePicture* picture = GetResourceManager().GetImageByName(name);
     if (!picture) return {};
-    return ImageInfoOf(picture, WrapFrame(frame, picture->frameCount ? picture->frameCount : 1));
+    return ImageInfoOf(picture, WrapFrame(frame, picture->frameCount));  // no count: frame 0
 }
 
 }  // namespace hqlv::engine
