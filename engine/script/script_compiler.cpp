@@ -319,7 +319,8 @@ bool ScriptManager::CompileExpressionStatement(std::string_view text, size_t& po
     }
     const std::string rhs = script::ReadSuffix(text, p, &error);
     if (!error.empty()) return false;
-    if (!Flatten(rhs + ";", out)) {
+    // An empty right side would store whatever an earlier statement left on the stack.
+    if (!Flatten(rhs + ";", out) || (!target.empty() && rhs.empty())) {
         error = script::FormatText("运算格式错误:%s", rhs);
         return false;
     }

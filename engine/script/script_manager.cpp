@@ -43,6 +43,12 @@ const ScriptInstance* ScriptManager::FindLoaded(std::string_view name) const {
     return it == loaded_.end() ? nullptr : &it->second;
 }
 
+std::vector<std::string> ScriptManager::GetLoadedNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : loaded_) names.push_back(entry.first);
+    return names;
+}
+
 // ---- runs -------------------------------------------------------------------------------------
 
 ScriptInstance* ScriptManager::FindRun(uint32_t sequenceId) const {
@@ -71,13 +77,16 @@ void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
     for (const ValueString& v : pieces) to.PushValue(v);
 }
 
-uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argumentText) {
+ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
     auto it = loaded_.find(name);
-    if (it == loaded_.end()) {
-        ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
-        return kScriptError;
-    }
-    ScriptInstance* run = NewRun(it->second);
+    if (it != loaded_.end()) return NewRun(it->second);
+    ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
+    return nullptr;
+}
+
+uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argumentText) {
+    ScriptInstance* run = NewRunOf(name);
+    if (!run) return kScriptError;
     if (!argumentText.empty()) {
         run->ClearValues();
         run->PassArguments(argumentText);
@@ -87,12 +96,8 @@ uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argu
 
 uint32_t ScriptManager::StartScriptWith(std::string_view name,
                                         const std::vector<ValueString>& arguments) {
-    auto it = loaded_.find(name);
-    if (it == loaded_.end()) {
-        ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
-        return kScriptError;
-    }
-    ScriptInstance* run = NewRun(it->second);
+    ScriptInstance* run = NewRunOf(name);
+    if (!run) return kScriptError;
     if (!arguments.empty()) {
         ScriptInstance carrier;
         for (const ValueString& v : arguments) carrier.PushValue(v);

@@ -63,6 +63,7 @@ public:
     void EnableResourceFunctions() override { capabilities_ |= kScriptResourceFunctions; }
     uint32_t GetCapabilities() const { return capabilities_; }
     const ScriptInstance* FindLoaded(std::string_view name) const;
+    std::vector<std::string> GetLoadedNames() const;
 
     // ---- runs
     // Starts a loaded script; the argument text is split into its value stack.
@@ -120,6 +121,8 @@ private:
     bool CanStartRun(bool serial) const;
     bool IsOnStack(const ScriptInstance* run) const;
     ScriptInstance* NewRun(const ScriptInstance& record);
+    // A new run of a loaded script; null, with the message shown, when none has the name.
+    ScriptInstance* NewRunOf(std::string_view name);
     void DestroyRun(ScriptInstance* run);
     uint32_t RunLoop(ScriptInstance* run);
     uint32_t Enter(ScriptInstance* run);

@@ -10,10 +10,11 @@ constexpr int kScreenWidth = 744;
 constexpr int kScreenHeight = 710;
 }  // namespace
 
-ScriptRunner::ScriptRunner(uint32_t startMs) : clock_(startMs) {
+ScriptRunner::ScriptRunner(uint32_t startMs, ScriptEngineFactory factory) : clock_(startMs) {
     oldClock_ = platform::setClock(&clock_);
     GetEngineTimeMs();
-    InstallScriptManager();
+    if (factory) SetScriptEngineFactory(factory);
+    else InstallScriptManager();
     Init();
     InitScreen(kScreenWidth, kScreenHeight);
     scripts_ = dynamic_cast<ScriptManager*>(GetScriptEngine());
@@ -45,6 +46,20 @@ bool ScriptRunner::Pump(uint32_t maxMs, int maxFrames) {
     }
     PumpMessages();
     return scripts_->GetRunningCount() == 0;
+}
+
+bool ScriptRunner::ParseStampLine(std::string_view line, std::string* text, bool withTime) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    // The log's own stamp ends with six spaces after the time of day.
+    const size_t at = line.find("      ", 19);
+    if (at == std::string_view::npos) return false;
+    const std::string_view message = line.substr(at + 6);
+    const size_t colon = message.find(':');
+    if (colon == std::string_view::npos || colon == 0 ||
+        message.find_first_not_of("-0123456789") != colon)
+        return false;
+    *text = std::string(withTime ? message : message.substr(colon + 1));
+    return true;
 }
 
 }  // namespace hqlv::engine

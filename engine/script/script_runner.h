@@ -17,7 +17,9 @@ class ScriptManager;
 
 class ScriptRunner : public GameBase {
 public:
-    explicit ScriptRunner(uint32_t startMs = 1000);
+    // The factory makes the script engine (a ScriptManager or a class of its own); none:
+    // the standard manager.
+    explicit ScriptRunner(uint32_t startMs = 1000, ScriptEngineFactory factory = nullptr);
     ~ScriptRunner() override;
 
     ScriptManager& Scripts() { return *scripts_; }
@@ -33,6 +35,10 @@ public:
     void MessageBox(const FloatingText& record) override { texts.push_back(record.text); }
     // The texts shown on screen, in order.
     std::vector<std::string> texts;
+
+    // The text of a 时间戳 line of the engine log ("<stamp>      <ms>:<text>"); false for
+    // any other line.
+    static bool ParseStampLine(std::string_view line, std::string* text, bool withTime);
 
 private:
     platform::ManualClock clock_;

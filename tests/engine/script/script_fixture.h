@@ -32,17 +32,9 @@ struct ScriptFixture : ::testing::Test {
         std::vector<std::string> out;
         std::istringstream in(log.text());
         std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            const size_t at = line.find("      ", 19);
-            if (at == std::string::npos) continue;
-            const std::string message = line.substr(at + 6);
-            const size_t colon = message.find(':');
-            if (colon == std::string::npos || colon == 0 ||
-                message.find_first_not_of("-0123456789") != colon)
-                continue;
-            out.push_back(withTime ? message : message.substr(colon + 1));
-        }
+        std::string text;
+        while (std::getline(in, line))
+            if (ScriptRunner::ParseStampLine(line, &text, withTime)) out.push_back(text);
         return out;
     }
     // The on-screen texts so far, with the rich-text tags left in.
