@@ -5,7 +5,6 @@
 // Every number a script passes is checked before it reaches the engine: positions, sizes and
 // angles are refused (kind 20) when they would leave the ranges the engine's arithmetic and
 // buffers hold, for the entity and for each child that follows the change with it.
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <string>
