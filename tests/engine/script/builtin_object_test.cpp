@@ -142,6 +142,7 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
              EXPECT_EQ(e.GetHeight(), 0);
          }},
         {{"宽高", "32767", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 32767); }},
+        {{"宽高", "0", "32767"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), 32767); }},
         {{"放缩", "2", "-3"},
          [](Entity& e) {
              EXPECT_EQ(e.GetWidth(), 6);
