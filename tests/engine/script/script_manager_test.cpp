@@ -404,3 +404,20 @@ TEST_F(Manager, SixtyOperandsFitTheWorkAreas) {
 
 }  // namespace
 }  // namespace hqlv::engine::test
+
+namespace hqlv::engine::test {
+namespace {
+
+TEST(ScriptStampLines, OnlyANumberAndAColonMakeAStamp) {
+    const std::string head = "1970/01/01     00:00:00      ";
+    std::string text;
+    EXPECT_TRUE(ScriptRunner::ParseStampLine(head + "-12:a:b\r\n", &text, false));
+    EXPECT_EQ(text, "a:b");
+    EXPECT_TRUE(ScriptRunner::ParseStampLine(head + "12:", &text, true));
+    EXPECT_EQ(text, "12:");
+    for (const std::string& line : {head + ":x", head + "123", head + "1x:y", std::string("12:a")})
+        EXPECT_FALSE(ScriptRunner::ParseStampLine(line, &text, false)) << line;
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test
