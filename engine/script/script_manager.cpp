@@ -66,6 +66,7 @@ ScriptInstance* ScriptManager::NewRun(const ScriptInstance& record) {
 }
 
 void ScriptManager::DestroyRun(ScriptInstance* run) {
+    parallelSpent_.erase(run->GetSequenceId());
     running_.erase(run->GetSequenceId());
 }
 
@@ -121,7 +122,8 @@ uint32_t ScriptManager::FailRun(ScriptInstance* run) {
 }
 
 uint32_t ScriptManager::RunScript(ScriptInstance* run) {
-    if (nesting_ == 0) spent_ = 0;
+    if (nesting_ == 0) spent_ = startSpent_;
+    startSpent_ = 0;
     ++nesting_;
     stack_.push_back(run->GetSequenceId());
     const uint32_t r = RunLoop(run);
@@ -160,8 +162,14 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
 
 uint32_t ScriptManager::OnMessage(EngineMessage& message) {
     if (message.code != kScriptMessageResume && message.code != kScriptMessageParallel) return 1;
-    if (ScriptInstance* run = FindRun(uint32_t(message.data.word())); run && !IsOnStack(run))
-        RunScript(run);
+    const uint32_t id = uint32_t(message.data.word());
+    auto inherited = parallelSpent_.find(id);
+    if (inherited != parallelSpent_.end()) {
+        startSpent_ = inherited->second;
+        parallelSpent_.erase(inherited);
+    }
+    if (ScriptInstance* run = FindRun(id); run && !IsOnStack(run)) RunScript(run);
+    startSpent_ = 0;
     return 0;
 }
 
@@ -211,6 +219,7 @@ uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
     caller->ClearValues();
     if (parallel) {
         caller->SetParallelCount(caller->GetParallelCount() - 1);
+        parallelSpent_[child->GetSequenceId()] = spent_;
         if (!PostControlMessage(kScriptMessageParallel,
                                 MessageData::Number(child->GetSequenceId()), ControlId(), 1)) {
             DestroyRun(child);

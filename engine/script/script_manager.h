@@ -138,6 +138,10 @@ private:
     std::unique_ptr<Compiler> compiler_;
     uint32_t budget_ = kDefaultStatementBudget;
     uint32_t spent_ = 0;  // statements run in the current entry
+    uint32_t startSpent_ = 0;  // what the next entry starts from
+    // A parallel start goes on with the spending of the run that asked for it: a script
+    // that keeps starting itself in parallel would otherwise never give the pump back.
+    std::map<uint32_t, uint32_t> parallelSpent_;
     uint64_t executed_ = 0;
     int nesting_ = 0;     // runs on the C++ stack
     bool timedOut_ = false;

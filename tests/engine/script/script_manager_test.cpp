@@ -421,3 +421,27 @@ TEST(ScriptStampLines, OnlyANumberAndAColonMakeAStamp) {
 
 }  // namespace
 }  // namespace hqlv::engine::test
+
+namespace hqlv::engine::test {
+namespace {
+
+TEST_F(Manager, ParallelStartsGoOnWithTheirStartersBudget) {
+    scripts.SetStatementBudget(1000);
+    ASSERT_EQ(Load("脚本开始 main(); 并行; main(); 脚本结束; 脚本开始 w(); 等待(1); 并行; w(); 脚本结束;"), 2);
+    scripts.StartScript("main", "");
+    engine.PumpMessages();  // returns: the chain of starts stops at the budget
+    ASSERT_FALSE(Texts().empty());
+    for (const std::string& text : Texts()) EXPECT_EQ(text, "脚本main运行超时,已中止!");
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+    EXPECT_GE(scripts.GetExecutedCount(), 1000u);
+    EXPECT_LT(scripts.GetExecutedCount(), 2000u);
+    const size_t shown = Texts().size();
+    // A wait in between gives each start a budget of its own.
+    scripts.StartScript("w", "");
+    engine.Pump(3000);
+    EXPECT_EQ(Texts().size(), shown);
+    EXPECT_GT(scripts.GetRunningCount(), 0);
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test
