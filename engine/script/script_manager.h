@@ -63,6 +63,7 @@ public:
     void EnableResourceFunctions() override { capabilities_ |= kScriptResourceFunctions; }
     uint32_t GetCapabilities() const { return capabilities_; }
     const ScriptInstance* FindLoaded(std::string_view name) const;
+    // The names of the loaded scripts, in name order.
     std::vector<std::string> GetLoadedNames() const;
 
     // ---- runs
