@@ -222,6 +222,46 @@ TEST_F(ObjectFamily, ChildrenThatFollowAreCheckedToo) {
     EXPECT_EQ(Find(c)->GetWidth(), 32766);
 }
 
+// A turn carries the children linked to turn with it, and theirs: a child turned half round
+// a far parent lands twice as far away, so a chain of turns would carry a centre past the int
+// range. Every centre is checked where the turn leaves it.
+TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
+    struct Row {
+        const char* childLink;  // child to parent, grandchild to child
+        const char* grandLink;
+        int grandX;  // the parent at (10, 0), the child at (0, 0)
+        std::vector<std::string> turn;
+        int kind;
+        int childX, grandAt;  // after the call
+    } rows[] = {
+        // Moved along with the child to 1000015 on the way, the grandchild ends at -999975.
+        {"位置", "位置", 999995, {"角度", "180"}, 0, 20, -999975},
+        {"位置", "位置", -999995, {"角度", "180"}, 20, 0, -999995},  // would end at 1000015
+        {"位置", "位置", -999995, {"旋转", "180"}, 20, 0, -999995},
+        {"位置", "位置", -999995, {"绕点旋转", "10", "0", "180"}, 20, 0, -999995},
+        {"位置", "显示", -999995, {"角度", "180"}, 0, 20, -999995},  // not carried
+        {"显示", "位置", -999995, {"角度", "180"}, 0, 0, -999995},
+    };
+    for (const Row& r : rows) {
+        const std::string p = NewPlane(), c = NewPlane(), g = NewPlane();
+        Find(p)->SetPosition(10, 0);
+        Find(c)->SetPosition(0, 0);
+        Find(g)->SetPosition(r.grandX, 0);
+        ExpectOk("绑定实体", {p, c, r.childLink});
+        ExpectOk("绑定实体", {c, g, r.grandLink});
+        std::vector<std::string> args{p};
+        args.insert(args.end(), r.turn.begin(), r.turn.end());
+        if (r.kind == 0) {
+            ExpectOk("操作实体", args);
+        } else {
+            ExpectKind("操作实体", args, r.kind);
+            EXPECT_EQ(Find(p)->GetRotation(), 0.0);
+        }
+        EXPECT_EQ(Find(c)->GetX(), r.childX) << r.turn[0] << r.grandX;
+        EXPECT_EQ(Find(g)->GetX(), r.grandAt) << r.turn[0] << r.grandX;
+    }
+}
+
 TEST_F(ObjectFamily, ReadEveryWord) {
     const std::string id = NewPlane(5, 4), child = NewPlane();
     Entity* e = Find(id);
