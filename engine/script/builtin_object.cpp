@@ -67,16 +67,27 @@ int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (
     return 0;
 }
 
-// Whether every entity that follows a size change through links with LINK_SIZE (and the
-// entity itself) keeps a size the engine can hold.
-bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
-    if (!InRange(e.GetWidth() + dw, 0, kScriptMaxEntitySide) ||
-        !InRange(e.GetHeight() + dh, 0, kScriptMaxEntitySide))
-        return false;
+// Whether ok holds for the entity and for every child that follows it through links with
+// the flag (the engine hands such a change down the same links).
+template <typename F>
+bool FollowersOk(const Entity& e, uint32_t flag, const F& ok) {
+    if (!ok(e)) return false;
     for (const ChildLink& link : e.Children()) {
-        if ((link.flags & LINK_SIZE) && link.child && !ResizeOk(*link.child, dw, dh)) return false;
+        if ((link.flags & flag) && link.child && !FollowersOk(*link.child, flag, ok)) return false;
     }
     return true;
+}
+
+bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
+    return FollowersOk(e, LINK_SIZE, [&](const Entity& x) {
+        return InRange(x.GetWidth() + dw, 0, kScriptMaxEntitySide) &&
+               InRange(x.GetHeight() + dh, 0, kScriptMaxEntitySide);
+    });
+}
+
+// The engine stacks faces and pieces one or two above their frame's z.
+bool LayerChangeOk(const Entity& e, int64_t dz) {
+    return FollowersOk(e, LINK_Z, [&](const Entity& x) { return CoordinateOk(x.GetZ() + dz); });
 }
 
 // Works out, before anything moves, where a move or a turn leaves every centre it carries
@@ -231,12 +242,16 @@ constexpr SubCommand<Entity> kEntityCommands[] = {
     {"半透明", 1, SetAlpha},
     {"图层", 1,
      [](Entity& e, BuiltinCall& c, int at) {
-         e.SetZ(c.Int(at));
+         const int z = c.Int(at);
+         if (!LayerChangeOk(e, int64_t(z) - e.GetZ())) return kCallErrorInvalid;
+         e.SetZ(z);
          return 0;
      }},
     {"图层升降", 1,
      [](Entity& e, BuiltinCall& c, int at) {
-         e.ChangeZBy(c.Int(at));
+         const int dz = c.Int(at);
+         if (!LayerChangeOk(e, dz)) return kCallErrorInvalid;
+         e.ChangeZBy(dz);
          return 0;
      }},
     {"角度", 1, SetRotation},

@@ -75,6 +75,10 @@ TEST_F(ObjectFamily, CallErrors) {
         {20, "操作实体", {p, "宽高", "1", "-1"}},
         {20, "操作实体", {p, "放缩", "-5", "0"}},     // 4 wide
         {20, "操作实体", {p, "放缩", "0", "32765"}},  // 3 high
+        {20, "操作实体", {p, "图层", "1000001"}},
+        {20, "操作实体", {p, "图层", "-1000001"}},
+        {20, "操作实体", {p, "图层升降", "1000000"}},  // from 1
+        {20, "操作实体", {p, "图层升降", "-1000002"}},
         {20, "操作实体", {p, "半透明", "nan"}},
         {20, "操作实体", {p, "半透明", "inf"}},
         {20, "操作实体", {p, "角度", "inf"}},
@@ -103,6 +107,7 @@ TEST_F(ObjectFamily, CallErrors) {
     EXPECT_EQ(e->GetWidth(), 4);
     EXPECT_EQ(e->GetHeight(), 3);
     EXPECT_EQ(e->GetAlpha(), 1.0);
+    EXPECT_EQ(e->GetZ(), 1);
     EXPECT_EQ(e->GetRotation(), 0.0);
     EXPECT_EQ(e->GetChildCount(), 0u);
 }
@@ -128,6 +133,8 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         {{"半透明", "0.25"}, [](Entity& e) { EXPECT_EQ(e.GetAlpha(), 0.25); }},
         {{"图层", "7"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), 7); }},
         {{"图层升降", "-3"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), -2); }},
+        {{"图层", "-1000000"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), -1000000); }},
+        {{"图层升降", "999999"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), 1000000); }},
         {{"角度", "30.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 30.5); }},
         {{"角度", "30", "旋转", "-10.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 19.5); }},
         {{"绕点旋转", "0", "20", "90"},
@@ -220,6 +227,12 @@ TEST_F(ObjectFamily, ChildrenThatFollowAreCheckedToo) {
     EXPECT_EQ(Find(p)->GetWidth(), 4);
     ExpectOk("操作实体", {p, "宽高", "3", "3"});
     EXPECT_EQ(Find(c)->GetWidth(), 32766);
+    Find(c)->SetZ(1000000);
+    ExpectKind("操作实体", {p, "图层升降", "1"}, 20);
+    ExpectKind("操作实体", {p, "图层", "2"}, 20);  // from 1
+    EXPECT_EQ(Find(p)->GetZ(), 1);
+    ExpectOk("操作实体", {p, "图层", "0"});
+    EXPECT_EQ(Find(c)->GetZ(), 999999);
 }
 
 // A turn carries the children linked to turn with it, and theirs: a child turned half round
