@@ -273,6 +273,17 @@ TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
         EXPECT_EQ(Find(c)->GetX(), r.childX) << r.turn[0] << r.grandX;
         EXPECT_EQ(Find(g)->GetX(), r.grandAt) << r.turn[0] << r.grandX;
     }
+    // A grandchild that turns with the child but is not moved by it turns about the child's
+    // new centre (10, 10): from (-999970, 999990) to about (999990, 999990), in the range.
+    const std::string p = NewPlane(), c = NewPlane(), g = NewPlane();
+    Find(p)->SetPosition(10, 0);
+    Find(c)->SetPosition(0, 0);
+    Find(g)->SetPosition(-999970, 999990);
+    ExpectOk("绑定实体", {p, c, "位置"});
+    scene.GetKernel().LinkChildEntity(Find(c), Find(g), LINK_ROTATE);
+    ExpectOk("操作实体", {p, "角度", "90"});
+    EXPECT_NEAR(Find(g)->GetX(), 999990, 3);
+    EXPECT_NEAR(Find(g)->GetY(), 999990, 3);
 }
 
 TEST_F(ObjectFamily, ReadEveryWord) {
