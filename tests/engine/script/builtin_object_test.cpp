@@ -298,11 +298,17 @@ TEST_F(ObjectFamily, ReadEveryWord) {
         std::vector<std::string> words;
         std::vector<std::string> values;
     } rows[] = {
-        {{"坐标"}, {"10", "20"}},       {{"左边", "右边", "上边", "下边"}, {"7", "13", "18", "22"}},
-        {{"宽度", "高度"}, {"5", "4"}}, {{"显示"}, {"FALSE"}},
-        {{"半透明"}, {"0.250000"}},     {{"图层"}, {"3"}},
-        {{"角度"}, {"12.500000"}},      {{"老爸"}, {"0"}},
-        {{"类型"}, {"4096"}},           {{"儿子", "0", "宽度"}, {child, "5"}},
+        {{"坐标"}, {"10", "20"}},
+        {{"左边", "右边", "上边", "下边"}, {"7", "13", "18", "22"}},
+        {{"宽度", "高度"}, {"5", "4"}},
+        {{"显示"}, {"FALSE"}},
+        {{"半透明"}, {"0.250000"}},
+        {{"图层"}, {"3"}},
+        {{"角度"}, {"12.500000"}},
+        {{"老爸"}, {"0"}},
+        {{"类型"}, {"4096"}},
+        {{"儿子", "0", "宽度"}, {child, "5"}},
+        {{"坐标", "宽度"}, {"10", "20", "5"}},
     };
     for (const Row& r : rows) {
         std::vector<std::string> args{id};
@@ -318,13 +324,6 @@ TEST_F(ObjectFamily, ReadEveryWord) {
     EXPECT_EQ(Results(), std::vector<std::string>{"TRUE"});
     ExpectOk("读取实体", {NewImage(), "类型"});
     EXPECT_EQ(Results(), std::vector<std::string>{"1"});
-}
-
-TEST_F(ObjectFamily, ReadPositionAndWidthGivesThreeValues) {
-    const std::string id = NewPlane(6, 2);
-    Find(id)->SetPosition(-3, 9);
-    ExpectOk("读取实体", {id, "坐标", "宽度"});
-    EXPECT_EQ(Results(), (std::vector<std::string>{"-3", "9", "6"}));
 }
 
 TEST_F(ObjectFamily, LinkFlagsOfEveryOption) {
@@ -353,14 +352,6 @@ TEST_F(ObjectFamily, LinkFlagsOfEveryOption) {
         EXPECT_EQ(Find(p)->Children()[0].flags, r.flags) << r.options.size();
         EXPECT_EQ(Find(c)->GetParent(), Find(p));
     }
-}
-
-TEST_F(ObjectFamily, LinkedChildFollowsItsParent) {
-    const std::string p = NewPlane(), c = NewPlane();
-    ExpectOk("绑定实体", {p, c, "显示", "位置"});
-    ExpectOk("操作实体", {p, "显示", "位移", "10", "0"});
-    EXPECT_TRUE(Find(c)->IsVisible());
-    EXPECT_EQ(Find(c)->GetX(), -99990);
 }
 
 TEST_F(ObjectFamily, LinksThatWouldLoopAreRefused) {
