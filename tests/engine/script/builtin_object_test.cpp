@@ -211,16 +211,19 @@ TEST_F(ObjectFamily, DeleteEndsTheCallAndTakesOwnedChildren) {
 }
 
 TEST_F(ObjectFamily, ChildrenThatFollowAreCheckedToo) {
-    const std::string p = NewPlane(), c = NewPlane();
+    const std::string p = NewPlane(), c = NewPlane(), shown = NewPlane();
     ExpectOk("绑定实体", {p, c, "位置", "放缩"});
+    ExpectOk("绑定实体", {p, shown, "显示"});  // not moved with p
     Find(p)->SetPosition(0, 0);
     Find(c)->SetPosition(999000, 0);
+    Find(shown)->SetPosition(1000000, 0);
     ExpectKind("操作实体", {p, "位移", "2000", "0"}, 20);
     ExpectKind("操作实体", {p, "坐标", "1001", "0"}, 20);
     EXPECT_EQ(Find(p)->GetX(), 0);
     EXPECT_EQ(Find(c)->GetX(), 999000);
     ExpectOk("操作实体", {p, "位移", "1000", "0"});
     EXPECT_EQ(Find(c)->GetX(), 1000000);
+    EXPECT_EQ(Find(shown)->GetX(), 1000000);
     Find(c)->SetSize(32767, 1);
     ExpectKind("操作实体", {p, "放缩", "1", "0"}, 20);
     ExpectKind("操作实体", {p, "宽高", "5", "3"}, 20);
