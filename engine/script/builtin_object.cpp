@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
@@ -77,18 +78,79 @@ bool FollowersOk(const Entity& e, uint32_t flag, const F& ok) {
     return true;
 }
 
-bool MoveOk(const Entity& e, int64_t dx, int64_t dy) {
-    return FollowersOk(e, LINK_MOVE, [&](const Entity& x) {
-        return CoordinateOk(x.GetX() + dx) && CoordinateOk(x.GetY() + dy);
-    });
-}
-
 bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
     return FollowersOk(e, LINK_SIZE, [&](const Entity& x) {
         return InRange(x.GetWidth() + dw, 0, kScriptMaxEntitySide) &&
                InRange(x.GetHeight() + dh, 0, kScriptMaxEntitySide);
     });
 }
+
+// The engine stacks faces and pieces one or two above their frame's z.
+bool LayerChangeOk(const Entity& e, int64_t dz) {
+    return FollowersOk(e, LINK_Z, [&](const Entity& x) { return CoordinateOk(x.GetZ() + dz); });
+}
+
+// Works out, before anything moves, where a move or a turn leaves every centre it carries
+// along, the way the engine hands it down the links: a move goes on to the children linked
+// with LINK_MOVE; a turn moves the entity's centre about the turning point and then turns
+// each child linked with LINK_ROTATE about that new centre. Turns compound (a child turned
+// half round a far parent lands twice as far away, and a chain of them carries a centre past
+// the int range), so every centre the change moves must end within the range.
+class CentreCheck {
+public:
+    bool Move(const Entity& e, int64_t dx, int64_t dy) {
+        Carry(e, dx, dy);
+        return Landed();
+    }
+    bool TurnAbout(const Entity& e, int cx, int cy, double delta) {
+        Around(e, cx, cy, delta);
+        return Landed();
+    }
+    bool TurnInPlace(const Entity& e, double delta) {
+        Children(e, delta);
+        return Landed();
+    }
+
+private:
+    struct Offset {
+        int64_t x = 0, y = 0;
+    };
+    void Carry(const Entity& e, int64_t dx, int64_t dy) {
+        Offset& o = moved_[&e];
+        o.x += dx, o.y += dy;
+        for (const ChildLink& link : e.Children()) {
+            if ((link.flags & LINK_MOVE) && link.child) Carry(*link.child, dx, dy);
+        }
+    }
+    // On the way a centre may pass outside the range (and a turning point taken from it
+    // outside an int); the change is refused all the same when it ends there.
+    void Around(const Entity& e, int cx, int cy, double delta) {
+        if (delta != 0.0) {
+            const DPoint to = RotatePointD(X(e), Y(e), cx, cy, delta, 1);
+            Carry(e, int64_t(to.x) - X(e), int64_t(to.y) - Y(e));
+        }
+        Children(e, delta);
+    }
+    void Children(const Entity& e, double delta) {
+        for (const ChildLink& link : e.Children()) {
+            if ((link.flags & LINK_ROTATE) && link.child) Around(*link.child, X(e), Y(e), delta);
+        }
+    }
+    bool Landed() const {
+        for (const auto& [e, o] : moved_) {
+            if (!CoordinateOk(e->GetX() + o.x) || !CoordinateOk(e->GetY() + o.y)) return false;
+        }
+        return true;
+    }
+    // The centre as the engine would hold it by then.
+    int X(const Entity& e) const { return int(e.GetX() + Moved(e).x); }
+    int Y(const Entity& e) const { return int(e.GetY() + Moved(e).y); }
+    Offset Moved(const Entity& e) const {
+        const auto it = moved_.find(&e);
+        return it == moved_.end() ? Offset{} : it->second;
+    }
+    std::unordered_map<const Entity*, Offset> moved_;
+};
 
 bool AngleOk(double angle) {
     return std::isfinite(angle) && std::fabs(angle) <= kMaxAngle;
@@ -98,14 +160,14 @@ bool AngleOk(double angle) {
 
 int SetPosition(Entity& e, BuiltinCall& call, int at) {
     const int64_t x = call.Int(at), y = call.Int(at + 1);
-    if (!MoveOk(e, x - e.GetX(), y - e.GetY())) return kCallErrorInvalid;
+    if (!CentreCheck().Move(e, x - e.GetX(), y - e.GetY())) return kCallErrorInvalid;
     e.SetPosition(int(x), int(y));
     return 0;
 }
 
 int MoveBy(Entity& e, BuiltinCall& call, int at) {
     const int dx = call.Int(at), dy = call.Int(at + 1);
-    if (!MoveOk(e, dx, dy)) return kCallErrorInvalid;
+    if (!CentreCheck().Move(e, dx, dy)) return kCallErrorInvalid;
     e.MoveBy(dx, dy);
     return 0;
 }
@@ -119,14 +181,17 @@ int SetAlpha(Entity& e, BuiltinCall& call, int at) {
 
 int SetRotation(Entity& e, BuiltinCall& call, int at) {
     const double angle = call.Float(at);
-    if (!AngleOk(angle)) return kCallErrorInvalid;
+    if (!AngleOk(angle) || !CentreCheck().TurnInPlace(e, angle - e.GetRotation()))
+        return kCallErrorInvalid;
     e.SetRotation(angle);
     return 0;
 }
 
 int RotateBy(Entity& e, BuiltinCall& call, int at) {
     const double delta = call.Float(at);
-    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta)) return kCallErrorInvalid;
+    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta) ||
+        !CentreCheck().TurnInPlace(e, delta))
+        return kCallErrorInvalid;
     e.RotateBy(delta);
     return 0;
 }
@@ -135,11 +200,8 @@ int RotateAround(Entity& e, BuiltinCall& call, int at) {
     const int cx = call.Int(at), cy = call.Int(at + 1);
     const double delta = call.Float(at + 2);
     if (!CoordinateOk(cx) || !CoordinateOk(cy) || !AngleOk(delta) ||
-        !AngleOk(e.GetRotation() + delta))
+        !AngleOk(e.GetRotation() + delta) || !CentreCheck().TurnAbout(e, cx, cy, delta))
         return kCallErrorInvalid;
-    // Where the engine will put the centre, so that it is checked before it moves.
-    const DPoint to = RotatePointD(e.GetX(), e.GetY(), cx, cy, delta, 1);
-    if (!MoveOk(e, int64_t(to.x) - e.GetX(), int64_t(to.y) - e.GetY())) return kCallErrorInvalid;
     e.RotateAround(cx, cy, delta);
     return 0;
 }
@@ -180,12 +242,16 @@ constexpr SubCommand<Entity> kEntityCommands[] = {
     {"半透明", 1, SetAlpha},
     {"图层", 1,
      [](Entity& e, BuiltinCall& c, int at) {
-         e.SetZ(c.Int(at));
+         const int z = c.Int(at);
+         if (!LayerChangeOk(e, int64_t(z) - e.GetZ())) return kCallErrorInvalid;
+         e.SetZ(z);
          return 0;
      }},
     {"图层升降", 1,
      [](Entity& e, BuiltinCall& c, int at) {
-         e.ChangeZBy(c.Int(at));
+         const int dz = c.Int(at);
+         if (!LayerChangeOk(e, dz)) return kCallErrorInvalid;
+         e.ChangeZBy(dz);
          return 0;
      }},
     {"角度", 1, SetRotation},

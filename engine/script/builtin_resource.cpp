@@ -18,7 +18,6 @@ uint32_t SetResourceFolder(BuiltinCall& call) {
 // A picture the resource manager cannot find ends the program on its load-now path, so a
 // name that is neither registered nor a file under the root folder is the call's failure.
 bool PictureFileFound(const std::string& name) {
-    if (name.empty()) return false;
     ResourceManager& rm = GetResourceManager();
     if (rm.FindImageId(SplitFileTitle(name))) return true;  // reused, nothing is read
     // The path the manager itself will read: root folder + name, ASCII letters lowered.

@@ -6,8 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,29 +13,11 @@
 #include "engine/core/resource_manager.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
+#include "fuzz_pictures.h"
 
 using namespace hqlv::engine;
 
 namespace {
-
-std::string Le(uint32_t v, int bytes) {
-    std::string s;
-    for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 0xFF);
-    return s;
-}
-
-// A 24-bit BMP of w × h pixels of one colour.
-std::string Bmp(int w, int h, uint32_t rgb) {
-    const int stride = (w * 3 + 3) & ~3;
-    std::string s = "BM" + Le(54 + stride * h, 4) + Le(0, 4) + Le(54, 4) + Le(40, 4) + Le(w, 4) +
-                    Le(h, 4) + Le(1, 2) + Le(24, 2) + Le(0, 4) + Le(stride * h, 4) + Le(2835, 4) +
-                    Le(2835, 4) + Le(0, 4) + Le(0, 4);
-    std::string row;
-    for (int x = 0; x < w; ++x) row += Le(rgb, 3);
-    row.resize(size_t(stride), 0);
-    for (int y = 0; y < h; ++y) s += row;
-    return s;
-}
 
 struct World {
     ScriptRunner runner;  // the engine makes the manager with every family on
@@ -45,15 +25,8 @@ struct World {
 
     World() {
         folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
-        std::filesystem::create_directories(folder);
-        std::ofstream(folder + "tiles.bmp", std::ios::binary) << Bmp(3, 6, 0x3366CC);
-        std::ofstream(folder + "dot.bmp", std::ios::binary) << Bmp(1, 1, 0xFFFFFF);
-        ResourceManager& rm = GetResourceManager();
-        const uint32_t tiles = rm.LoadImage(folder + "tiles.bmp", "", ".imge", true, 0);
-        rm.LoadImage(folder + "dot.bmp", "", ".imge", true, 0);
-        EnginePicture* pic = rm.GetPicture(tiles);
-        pic->frameHeight = 2;  // three frames
-        pic->frameCount = 3;
+        fuzz::WritePictures(folder);
+        fuzz::RegisterPictures(folder);
     }
 };
 

@@ -1,6 +1,8 @@
 // Script resources of any bytes: compiled as a ".script" resource (GBK), every body started
 // with two argument texts, and simulated time moved on for at most 100 frames. Each entry
-// into the interpreter may run 10,000 statements, an input at most a million.
+// into the interpreter may run 10,000 statements, an input at most a million. Two pictures
+// ("tiles", "dot") are registered and a plane with an image linked to it exists first, so
+// that the object family's calls find what they work on.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,8 +11,12 @@
 #include <unistd.h>
 
 #include "engine/core/engine_log.h"
+#include "engine/core/kernel.h"
+#include "engine/core/resource_manager.h"
+#include "engine/render/plane.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
+#include "fuzz_pictures.h"
 
 namespace {
 
@@ -47,8 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return true;
     }();
     (void)logSet;
+    // A folder of the pictures alone: 动态加载 of any other existing file would end the
+    // process on the resource manager's fatal path.
+    static const std::string pictures = [] {
+        const std::string folder = "/tmp/hqlv-fuzz-script-" + std::to_string(getpid()) + "/pics/";
+        fuzz::WritePictures(folder);
+        return folder;
+    }();
     ScriptRunner engine(1000, &MakeBoundedManager);
     ScriptManager& scripts = engine.Scripts();
+    // The engine's clean-up after the previous input released every resource.
+    const uint32_t tiles = fuzz::RegisterPictures(pictures);
+    GetResourceManager().SetRootDir(pictures);
+    PlaneEntity* plane = scripts.CreatePlaneEntity(4, 372, 355, 40, 20, 255);
+    ImageEntity* image = scripts.CreateImageEntityEx(4, 372, 355, tiles, 0, 0, 0, 0, 0, kNoColour);
+    engine.GetKernel().LinkChildEntity(plane, image, 0x1802E);
     engine.Load(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const std::string& name : scripts.GetLoadedNames()) {
         if (scripts.GetExecutedCount() >= kInputStatements) break;
