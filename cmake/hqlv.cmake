@@ -43,12 +43,13 @@ function(hqlv_bench target)
 endfunction()
 
 # hqlv_fuzz(<target> <sources...> [DEPS <targets...>] [SECONDS <n>] [MAXLEN <bytes>]
-#           [SEEDS <program>])
+#           [SEEDS <program>] [DICT <file>])
 # A libFuzzer harness; ctest runs it for a short while. With SEEDS, <program> (made with
 # hqlv_fuzz_seeds) writes a seed corpus at build time, and the run starts from it; without,
-# the run starts from an empty corpus. New inputs go to a corpus folder of their own.
+# the run starts from an empty corpus. New inputs go to a corpus folder of their own. DICT
+# names a libFuzzer dictionary (relative to the calling folder).
 function(hqlv_fuzz target)
-  cmake_parse_arguments(ARG "" "SECONDS;MAXLEN;SEEDS" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SECONDS;MAXLEN;SEEDS;DICT" "DEPS" ${ARGN})
   if(NOT ARG_SECONDS)
     set(ARG_SECONDS 20)
   endif()
@@ -76,11 +77,15 @@ function(hqlv_fuzz target)
     add_dependencies(${target} ${target}-seeds)
     set(seed_dirs ${seeds})
   endif()
+  set(dict_option)
+  if(ARG_DICT)
+    set(dict_option -dict=${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DICT})
+  endif()
   add_test(NAME ${target}
            COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
                    $<TARGET_FILE:${target}> -max_total_time=${ARG_SECONDS}
                    -max_len=${ARG_MAXLEN} -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
-                   ${corpus} ${seed_dirs})
+                   ${dict_option} ${corpus} ${seed_dirs})
   set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED ${target}-corpus-dir)
   add_test(NAME ${target}-corpus-dir COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus})
   set_tests_properties(${target}-corpus-dir PROPERTIES FIXTURES_SETUP ${target}-corpus-dir)

@@ -1,11 +1,16 @@
 // The safe-box flows' view of the running application.
 #include <QMessageBox>
 #include <QThread>
+#include <QWidget>
 
 #include "framework/game_app.h"
 #include "framework/paths.h"
+#include "framework/shared_utils.h"
 #include "framework/web/safebox_dialogs.h"
+#include "netlib/log.h"
+#include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "platform/ui/cursor.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -67,12 +72,24 @@ public:
     }
     void WriteSetting(const std::string& file, const std::string& section, const std::string& key,
                       const std::string& value) override {
-        platform::writeProfileString(section.c_str(), key.c_str(), value.c_str(), file);
+        // The user's data file sits in a folder of its own ("users/") that nobody else
+        // makes: without it the amounts typed would be lost without a word.
+        const size_t slash = file.rfind('/');
+        if (slash != std::string::npos) platform::makeFolders(file.substr(0, slash + 1));
+        if (!platform::writeProfileString(section.c_str(), key.c_str(), value.c_str(), file))
+            netlib::YrnLogWrite("cannot write %s/%s to %s", section.c_str(), key.c_str(),
+                                file.c_str());
     }
     std::string GameIniFile() override { return App() ? App()->GetGameIniPath() : std::string(); }
     std::string UserFile() override { return GetUserDataFile(UserId()); }
     std::string CofferUrl() override { return App() ? App()->GetCofferUrl() : std::string(); }
     std::string HostListFile() override { return GetAdvertDomainFile(); }
+    void OpenSecurityPage() override {
+        if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+        PlayShareSound("common", "hit.wav", 17);
+        platform::ui::WaitCursor wait;
+        if (App()) App()->SendTextToHall(kSecurityPageUrl, 1);
+    }
 };
 
 }  // namespace

@@ -14,7 +14,10 @@
 #include <set>
 
 #include "framework/shared_utils.h"
+#include "framework/skin_library.h"
 #include "framework/web/web_view.h"
+#include "framework/widgets/hyperlink_static.h"
+#include "platform/ui/draw_context.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -53,11 +56,25 @@ QAccessibleInterface* ProtectedFactory(const QString&, QObject* object) {
     return nullptr;
 }
 
-QLabel* Line(QWidget* parent) {
-    auto* l = new QLabel(parent);
+// Item 204: a one-pixel line along its top in the skin's separator colour (numbered
+// colour 9), so the dialogs follow the skin; grey when the skin gives none.
+class SeparatorLine : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const auto colour = CSkinLibrary::instance().GetColor(9);
+        QPainter p(this);
+        p.fillRect(0, 0, width(), 1,
+                   platform::ui::ToQColor(colour.value_or(platform::ui::Rgb(160, 160, 160))));
+    }
+};
+
+QWidget* Line(QWidget* parent) {
+    auto* l = new SeparatorLine(parent);
     SetItemId(l, 204);
     l->setFixedHeight(2);
-    l->setStyleSheet("background: rgb(160,160,160)");
     return l;
 }
 
@@ -90,6 +107,11 @@ CProtectedEdit::CProtectedEdit(QWidget* parent) : QLineEdit(parent) {
     (void)installed;
     setDragEnabled(false);
     setAcceptDrops(false);
+    // A selection is a copy too: on X it becomes the primary selection, which any other
+    // program reads. The field keeps none.
+    connect(this, &QLineEdit::selectionChanged, this, [this] {
+        if (hasSelectedText()) deselect();
+    });
 }
 
 void CProtectedEdit::keyPressEvent(QKeyEvent* e) {
@@ -98,6 +120,13 @@ void CProtectedEdit::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QLineEdit::keyPressEvent(e);
+}
+
+QVariant CProtectedEdit::inputMethodQuery(Qt::InputMethodQuery query) const {
+    constexpr auto kText = Qt::ImSurroundingText | Qt::ImCurrentSelection | Qt::ImTextBeforeCursor |
+                           Qt::ImTextAfterCursor;
+    if (!readable_ && (query & kText)) return QString();
+    return QLineEdit::inputMethodQuery(query);
 }
 
 void CProtectedEdit::contextMenuEvent(QContextMenuEvent* e) {
@@ -114,8 +143,9 @@ CSoftKeypadDlg::CSoftKeypadDlg(QWidget* parent, unsigned seed) : QDialog(parent)
     echo_->setReadOnly(true);
     echo_->setStyleSheet("background: white");
     echo_->setGeometry(14, 12, width() - 28, 32);
-    int line = QFontMetrics(echo_->font()).boundingRect("abc").height();
-    echo_->setTextMargins(0, (32 - line) / 2, 0, 0);
+    // The stars sit in the middle of the field: the edit centres its line itself, so no
+    // margin may push it down.
+    echo_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     model_.Shuffle(seed ? seed : unsigned(std::time(nullptr)));
     for (int i = 0; i < 12; ++i) {
         QString label = i < 10 ? QString::number(model_.map()[size_t(i)])
@@ -136,6 +166,7 @@ CSoftKeypadDlg::CSoftKeypadDlg(QWidget* parent, unsigned seed) : QDialog(parent)
         Refresh();
     });
     connect(buttons_[11], &QPushButton::clicked, this, [this] { OnOK(); });
+    buttons_[11]->setDefault(true);  // Enter is OK, not the first digit button
 }
 
 QPushButton* CSoftKeypadDlg::button(int id) const {
@@ -211,6 +242,13 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     SetItemId(edit_, 207);
     edit_->setFont(DialogFont(28));
     edit_->setGeometry(60, 70, 180, 40);
+    link_ = new CHyperLinkStatic(this);
+    SetItemId(link_, 205);
+    link_->setText(QString::fromUtf8("保护密码计算器"));
+    link_->setGeometry(60, 116, 180, 20);
+    link_->SetUnderline(true, false);
+    link_->Attach();
+    link_->onClick = [this] { ops_.OpenSecurityPage(); };
     auto* line = Line(this);
     line->setGeometry(10, height() * 3 / 4, width() - 20, 2);
     auto* ok = Button(this, "确定", 1);
@@ -269,6 +307,7 @@ CDepositDlg::CDepositDlg(SafeBoxOps& ops, bool save, QWidget* parent)
     combo_ = new QComboBox(this);
     SetItemId(combo_, save ? 209 : 210);
     combo_->setEditable(true);
+    combo_->setInsertPolicy(QComboBox::NoInsert);  // the list is the history, not what is typed
     combo_->setFont(DialogFont(16));
     combo_->setGeometry(10, 44, 260, 28);
     history_ = ParseHistory(ops_.ReadSetting(ops_.GameIniFile(), "DEPOSIT", key_));
@@ -378,7 +417,8 @@ void CFixDepositDlg::SetAmounts(const std::array<int32_t, 6>& amounts) {
 
 void CFixDepositDlg::OnOK() {
     for (int i = 0; i < 6; ++i) {
-        std::string text = edits_[size_t(i)]->text().toStdString().substr(0, 29);
+        // 29 characters, not bytes: a cut inside a character would store broken text.
+        std::string text = edits_[size_t(i)]->text().left(29).toStdString();
         amounts_[size_t(i)] = ParseAmountText(text, 29);
         ops_.WriteSetting(ops_.UserFile(), "FIXDEPOSIT", Format("Fix%d", i), text);
     }

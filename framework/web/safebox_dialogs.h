@@ -19,6 +19,10 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
+namespace hqlv::framework {
+class CHyperLinkStatic;
+}
+
 namespace hqlv::framework::web {
 
 class CHallHtmlCtrl;
@@ -34,6 +38,10 @@ public:
     explicit CProtectedEdit(QWidget* parent = nullptr);
     void SetReadable(bool on) { readable_ = on; }
     bool readable() const { return readable_; }
+
+    // Input methods run as programs of their own: they get no text around the caret
+    // either until the owner has read it.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -72,6 +80,7 @@ public:
     void SetChallenge(int32_t value) { challenge_ = value; }
     int32_t GetResponse() const { return response_; }
     CProtectedEdit* edit() const { return edit_; }
+    CHyperLinkStatic* link() const { return link_; }
     void OnOK();
     // The code picture as painted (for tests and the screenshot).
     QImage RenderCode() const;
@@ -82,6 +91,7 @@ protected:
 private:
     SafeBoxOps& ops_;
     CProtectedEdit* edit_ = nullptr;
+    CHyperLinkStatic* link_ = nullptr;
     QWidget* anchor_ = nullptr;
     int32_t challenge_ = 0;
     int32_t response_ = 0;

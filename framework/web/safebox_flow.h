@@ -39,7 +39,14 @@ public:
     // The safe box's page and the web panes' allowed-host list.
     virtual std::string CofferUrl() { return {}; }
     virtual std::string HostListFile() { return {}; }
+    // The verification-code dialog's link: the security-calculator page goes to the hall.
+    virtual void OpenSecurityPage() {}
 };
+
+// The platform's security-calculator page on its customer-service host (the deployment
+// names the host; this one is a placeholder).
+inline constexpr const char* kSecurityPageUrl =
+    "http://service.hqlv.example/service/security/calculate.aspx";
 
 enum class TakeOutcome { kTaken, kQueryFailed, kCancelled, kTakeFailed };
 // Takes `amount` from the box; `text` holds the error text of a failed request.

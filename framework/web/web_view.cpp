@@ -63,9 +63,10 @@ QString JsString(const std::string& text) {
 void RegisterLinkSchemes() {
     for (const char* name : kSchemes) {
         if (QWebEngineUrlScheme::schemeByName(name).name() == name) continue;
+        // Path syntax: the engine hands the link on as written, without a host part of its
+        // own making ("kvoapp://changeclothing" must not gain the '/' of the command).
         QWebEngineUrlScheme s(name);
-        s.setSyntax(QWebEngineUrlScheme::Syntax::HostAndPort);
-        s.setDefaultPort(QWebEngineUrlScheme::PortUnspecified);
+        s.setSyntax(QWebEngineUrlScheme::Syntax::Path);
         QWebEngineUrlScheme::registerScheme(s);
     }
 }

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include <algorithm>
+#include <cstring>
+
+#include "mahjong/scene/game_scene.h"
 #include "tests/mahjong/router_doubles.h"
 
 using namespace hqlv::mahjong;
@@ -68,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     w.score.advertBet = (flags & 16) != 0;
     w.app.SetChairNo(int(int8_t(in.u8())) % 9);
     auto router = test::MakeRouter(w);
+    CMJGameScene2 live;
+    live.SetSceneHost(&w.sceneHost);
+    live.ResetTable();
     for (int step = 0; step < 64 && !in.empty(); ++step) {
         const uint8_t mode = in.u8();
         const IdSize& pick = kIds[in.u8() % kIdCount];
@@ -99,6 +106,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string line;
         w.info.FormatHistory(line);
         (void)w.info.FormatRoundLine();
+        // The table scene's own operations over the stored deal state and the body: the
+        // game data of a rejoin stored whole, the wall, the hands and melds filled, a
+        // looker-on's rebuild, and the hand lists edited with the body's words.
+        if (mode & 8) {
+            std::span<uint8_t> area = w.info.GetRoundRecordArea();
+            std::memcpy(area.data(), body.data(), std::min(area.size(), body.size()));
+        }
+        w.sceneHost.lookerOn = (mode >> 5) & 1;
+        live.MarkWall();
+        live.FillOwnHandFromRound((mode >> 6) & 1);
+        live.FillTableFromRound();
+        if (mode & 0x80) live.RebuildTable();
+        std::vector<int32_t> words(body.size() / 4);
+        if (!words.empty()) std::memcpy(words.data(), body.data(), words.size() * 4);
+        const int view = words.empty() ? 3 : int(uint32_t(words[0]) % 6) - 1;
+        live.SetHandTiles(view, words);
+        for (size_t k = 0; k < words.size() && k < 8; ++k) live.RemoveTileFromHand(view, words[k]);
+        MJTileInfo* row = live.Tiles().HandRow(view);
+        live.SortHand(row, 0, live.LastHandIndex(view));
+        std::array<int32_t, 32> codes;
+        live.GetHandCodes(view, codes);
+        live.CopyOwnHandExcept(codes, int(mode % 40), words.empty() ? 0 : words.back());
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 // per notification. Every operation acts through the host; none throws.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ class ButtonFrame;
 struct ButtonSkin;
 class ControlData;
 class Entity;
+struct FrameSequence;
 class ImageEntity;
 class PlaneEntity;
 }  // namespace hqlv::engine
@@ -113,6 +115,11 @@ public:
     // How far the table centre is raised: 30, 10 on a small screen.
     virtual int GetCentreLift() const;
     CMJTileAreas& Tiles() { return m_tiles; }
+    // The highest of the view's first 18 records that is present with the hand flag; -1.
+    virtual int LastHandIndex(int view) const { return m_tiles.TopOfConcealedHand(view); }
+    // The four ids of the code's face (-1 each for no tile); OtherCopies leaves the code out.
+    static void FaceCopies(int code, int32_t ids[4]);
+    static void OtherCopies(int code, int32_t ids[3]);
     std::vector<int32_t>& ChiCandidates() { return m_chiCandidates; }
 
 protected:
@@ -197,8 +204,8 @@ public:
     virtual void OnNotify211920(MJData) {}               // nothing in this game
 
     // ---- the application's and the views' calls
-    virtual void ResetTable() {}
-    virtual void RebuildTable() {}
+    virtual void ResetTable();
+    virtual void RebuildTable();
     virtual void Redraw(int /*parts*/) {}
     // Draws a seat's name and marks for a view position (the table-drawing object asks).
     virtual void DrawSeatInfo(int /*view*/) {}
@@ -270,9 +277,9 @@ public:
     virtual void OnTileClickGang(MJTileInfo*, MJBinding*) {}
     virtual void OnTileClickSelect(MJTileInfo*, MJBinding*) {}
     virtual void OnTileClickDiscard(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileDragStart(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDragStart(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragMove(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileDrop(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDrop(MJTileInfo* record, MJBinding* binding);
     virtual void OnBtnStart() {}
     virtual void OnBtnChi() {}
     virtual void OnBtnPeng() {}
@@ -285,14 +292,15 @@ public:
     virtual void RequestTableOption();
     virtual void OnCountdownTimer() {}
     virtual void OnTurnTimer(uint32_t /*id*/) {}
-    virtual void BindHand(int /*view*/) {}
-    virtual void BindWallTiles() {}
-    virtual void OnDiceDone() {}
-    virtual void DealStep(int /*view*/) {}
-    virtual void RevealOpeningFlowers() {}
-    virtual void OnSeatFlowersRevealed(int /*view*/) {}
+    // The engine events' name for BindHandTiles.
+    virtual void BindHand(int view) { BindHandTiles(view); }
+    virtual void BindWallTiles();
+    virtual void OnDiceDone() { StartDealAnimation(); }
+    virtual void DealStep(int view);
+    virtual void RevealOpeningFlowers();
+    virtual void OnSeatFlowersRevealed(int view);
     virtual void OnDealingFinished() {}
-    virtual void FlashJoker() {}
+    virtual void FlashJoker();
     virtual void CheckOwnGang() {}
     virtual void OfferHu(int /*flags*/) {}
     virtual void ShowStartButton() {}
@@ -391,7 +399,98 @@ public:
     };
     const Made& Entities() const { return m_made; }
 
+    // ---- table geometry (logical screen pixels; scene_geometry.cpp)
+    virtual int GetHandLength(int view) const;
+    virtual int GetHandThickness(int view) const;
+    virtual void GetHandRect(int view, MJRect& out) const;
+    virtual int GetMeldOffsetA(int view) const;
+    virtual int GetMeldOffsetB(int view) const;
+    virtual int GetOwnHandMidY() const;
+    virtual int GetOwnHandMidY2() const { return GetOwnHandMidY() + 10; }
+    virtual void GetDiceRect(MJRect& out) const;
+    virtual void GetFlowerAreaBase(int view, MJRect& out) const;
+    virtual void GetFlowerAreaRect(int view, MJRect& out) const;
+    virtual void GetWallStacks(int stacks[4]) const;
+    virtual int GetWallStacksOfView(int view) const;
+    virtual void GetWallRect(int view, MJRect& out) const;
+    virtual void GetWallTileRect(int index, MJRect& out) const;
+    virtual int GetWallStartOffset(int view) const;
+    virtual void LayoutWall();
+    virtual void LayoutHands();
+    virtual void LayoutFlowers();
+    virtual int CountFlowers(int view) const;
+    virtual void GetWindMarkPos(int view, int& x, int& y) const;
+    virtual void PlaceWindMarks();
+    virtual void PlaceDrawSlotTile(int view, int code);
+    // The seat's name plane beside its hand, with the seat's icon row.
+    virtual void ShowSeatInfo(int view);
+    // The table shown again: idle (the start button), or a running deal rebuilt.
+    virtual void RefreshIdleTable();
+    virtual void RefreshRunningDeal();
+
+    // ---- dealing and the table from the deal state (scene_dealing.cpp)
+    virtual void StartDealAnimation();
+    // fromDeal 1: the new deal's record (211040); 0: the running game's data (201140).
+    virtual void FillOwnHandFromRound(int fromDeal = 0);
+    virtual void FillTableFromRound();
+    virtual void MarkWall();
+    // The meld updates a replayed deal calls with a 16-word work record (word 0 the view,
+    // 3 the chair, 4 the giver, 5-8 the tiles, 10 and 11 -1); the tile-model updates fill them.
+    virtual void AddPengMeld(int /*view*/, MJData /*record*/) {}
+    virtual void AddChiMeld(int /*view*/, MJData /*record*/) {}
+    virtual void AddExposedGangMeld(int /*view*/, MJData /*record*/) {}
+    virtual void AddConcealedGangMeld(int /*view*/, MJData /*record*/) {}
+    virtual void AddAddedGangMeld(int /*view*/, MJData /*record*/) {}
+    // The clock's own work fills these; the table rebuild calls them.
+    virtual void CleanUpClockWindow() {}
+    virtual void RestoreClockState() {}
+    // 1 while an action waits for the server's answer (the action handlers keep it).
+    virtual int IsActionWaiting() const { return 0; }
+
+    // ---- hands (scene_hands.cpp)
+    virtual void BindHandTiles(int view);
+    virtual void SetHandTiles(int view, std::span<const int32_t> codes);
+    virtual int GetHandCodes(int view, std::span<int32_t> out);
+    virtual int CountHandByIndex(std::span<int32_t> counts);
+    virtual int FindLastTile(int view, int code);
+    virtual int FirstSelectedIndex(int view);
+    virtual void RemoveTileFromHand(int view, int code);
+    virtual int HandFlag(int view);
+    virtual int IsHandKnown(int view);
+    virtual int AnyLockedOwnTile();
+    virtual void SelectOnly(int view, int index);
+    virtual int GetSelectedOwnCodes(std::span<int32_t> out);
+    virtual int CopyOwnHandExcept(std::span<int32_t> list, int start, int code);
+    virtual void SortHand(MJTileInfo* records, int first, int last);
+    virtual int HitTestOwnHand(int x, int y);
+    virtual int HitTestOwnTile(int rx, int ry);
+    virtual int GetDropIndex(int rx, int ry);
+    virtual void MoveDraggedTile(int target, int x, int y);
+    virtual void ResetOwnTilePositions();
+    int IsDragging() const { return m_bDragging; }
+    int DraggedIndex() const { return m_nDragIndex; }
+
+    // ---- sounds and effects (scene_sounds.cpp)
+    static std::string GetActionSoundName(int code);
+    virtual std::string GetSoundFolder(int view) const;
+    virtual void PlayActionSound(int view, const std::string& name);
+    virtual void PlayNumberSound(int view, int tile);
+    virtual int PlaySoundRes(int id, int flags);
+    virtual void RollDice();
+    virtual void BindFlowerTiles(int view);
+    virtual void ShowStakePanel();
+    // The panel's text: the stake in silver at a silver table, else in points.
+    std::string FormatStakeText() const;
+    // The banker icon on one view's row only (a view outside 0-3: on none).
+    virtual void SetBankerMark(int view);
+
 protected:
+    // A binding for the record (kind = area code), its copies of the record's fields → the
+    // image entity that shows it; null when no binding or no image entity is free.
+    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index,
+                                    MJBinding*& bind);
+    // The data of an engine message that names a view: eight words, the view first.
+    static engine::MessageData ViewMessage(int view);
     void LoadStylePicture(const char* file, const char* description);
     static engine::ButtonSkin SkinOf(const std::vector<engine::ImageInfo>& pieces);
     // Both bars take the current style's frame pieces again and show.
@@ -419,6 +518,15 @@ protected:
     std::array<SeatMark, 50> m_seatMarks{};
     int m_nPanelCount = 0;
     uint32_t m_nWaitNotice = 0;
+    // The engine drag of an own tile.
+    int m_bDragging = 0;
+    int m_bDragDone = 0;
+    int m_nDragIndex = -1;
+    int m_nDragCode = 0;
+    int m_nGrabOffset = 0;
+    int m_nDragX = 0, m_nDragY = 0, m_nDragZ = 0;
+    // The dice faces: dice 1 and 3 roll from the first six, dice 2 and 4 from the others.
+    std::array<std::unique_ptr<engine::FrameSequence>, 12> m_diceFaces;
 };
 
 }  // namespace hqlv::mahjong

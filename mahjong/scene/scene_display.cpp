@@ -54,7 +54,6 @@ void CMJGameScene2::OnGameStart() {
 }
 
 void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
-    if (IsJokerTile(tile)) FlashJoker();
     MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
     slot->bPresent = 1;
     for (MJTileInfo& w : m_tiles.m_wall)
@@ -68,6 +67,8 @@ void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
         OfferHu(flags);
     }
     BindHand(kOwnView);
+    // The overlay goes on the drawn tile's entity, so the hand is bound first.
+    if (IsJokerTile(tile)) FlashJoker();
 }
 
 namespace {

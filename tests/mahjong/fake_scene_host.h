@@ -22,7 +22,7 @@ struct FakeSceneHost : CMJSceneHost {
         sounds.push_back(id * 100 + flags);
         return 0;
     }
-    bool IsSilent() override { return false; }
+    bool IsSilent() override { return silent; }
     int IsQuickCatch() override { return 1; }
     int IsRejectKanPaiAsk() override { return rejectKanPai; }
     int GetVoiceSetting() override { return voice; }
@@ -57,6 +57,7 @@ struct FakeSceneHost : CMJSceneHost {
     int userId = 1002, roomId = 7, tableNo = 3, chair = 2;
     int lookerOn = 0, field13Bit8 = 0, standalone = 0, playing = 0;
     int rejectKanPai = 0, voice = 0;
+    bool silent = false;
     int screenWidth = 1024, screenHeight = 768;
     std::map<int, std::string> names{{0, "东家"}, {1, "南家"}, {2, "西家"}, {3, "北家"}};
     std::map<int, int> voiceKinds;

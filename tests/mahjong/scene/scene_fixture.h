@@ -58,7 +58,9 @@ inline std::string ReadText(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class SceneTest : public ::testing::Test {
+// The scene class is a parameter so a test may give it the deal's jokers.
+template <class Scene>
+class SceneTestOf : public ::testing::Test {
 protected:
     void SetUp() override {
         root = std::filesystem::temp_directory_path() / ("hqlv-scene-" + std::to_string(getpid()));
@@ -113,7 +115,8 @@ protected:
     std::shared_ptr<platform::Audio> previousAudio;
     SceneHost host;
     CMJTableDraw draw;
-    CMJGameScene2 scene;
+    Scene scene;
 };
+using SceneTest = SceneTestOf<CMJGameScene2>;
 
 }  // namespace hqlv::mahjong::test

@@ -122,7 +122,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     EXPECT_EQ(slot.bPresent, 1);
     EXPECT_EQ(slot.bHand, 1);
     // A flower in the hand offers neither gang nor hu; with jokers on (not in this game's
-    // rule word) a drawn joker flashes first.
+    // rule word) a drawn joker flashes once the hand is bound.
     steps.got.clear();
     steps.joker = 20;
     steps.Tiles().m_hands[kOwnView][1] = slot;
@@ -136,7 +136,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     std::memcpy(block, words, sizeof words);
     engine::MessageData again = engine::MessageData::Owned(block, std::free);
     steps.OnMessage(210007, again, 0);
-    EXPECT_EQ(steps.got.front(), "flash");
+    EXPECT_EQ(steps.got.back(), "flash");
 }
 
 TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {

@@ -6,22 +6,14 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <set>
 
 #include "engine/core/entity_kinds.h"
 #include "scene_fixture.h"
-#include "tools/assetgen/png_file.h"
+#include "shot_util.h"
 
 namespace hqlv::mahjong::test {
 namespace {
-
-// The face a marker colour stands for: (246, 242, 0xE3 - face).
-int FaceOf(uint32_t rgb) {
-    if ((rgb & 0xFFFF00) != 0xF6F200) return -1;
-    const int face = 0xE3 - int(rgb & 0xFF);
-    return face >= 0 && face < 47 ? face : -1;
-}
 
 TEST_F(SceneTest, TableAfterStartShowsTheDealtFacesReadableByMarker) {
     if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
@@ -72,11 +64,7 @@ TEST_F(SceneTest, TableAfterStartShowsTheDealtFacesReadableByMarker) {
     EXPECT_EQ(px[0] & 0xFFFFFF, 0x462C18u);
     const std::string path = std::string(HQLV_BUILD_DIR) + "/table-after-start.png";
     const std::string part = path + "." + std::to_string(getpid());
-    assetgen::Raster picture(744, 710, 0);
-    for (size_t i = 0; i < px.size(); ++i) picture.px[i] = px[i] | 0xFF000000;
-    const std::string png = assetgen::PngFile(picture);
-    ASSERT_FALSE(png.empty());
-    std::ofstream(part, std::ios::binary) << png;
+    ASSERT_TRUE(WritePng(part, px, 744, 710));
     ASSERT_EQ(std::rename(part.c_str(), path.c_str()), 0);
 }
 

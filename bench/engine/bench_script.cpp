@@ -1,0 +1,96 @@
+// Statements per second of loop-heavy scripts, the same loop in C++ over ValueString, and
+// compile time per kilobyte of resource text.
+#include <benchmark/benchmark.h>
+
+#include <climits>
+#include <string>
+
+#include "engine/script/script_manager.h"
+#include "engine/script/script_runner.h"
+#include "platform/core/text.h"
+
+namespace {
+
+using namespace hqlv::engine;
+
+constexpr int kLoop = 100000;
+
+const char* kWhileSum =
+    "脚本开始 main(n); i = 0; s = 0; 当 (i < n) { s = s + i; i = i + 1; } 脚本结束;";
+const char* kForSum =
+    "脚本开始 main(n); s = 0; 从 (i = 0; i < n; i = i + 1) { s = s + i; } 脚本结束;";
+
+void RunLoop(benchmark::State& state, const char* source) {
+    ScriptRunner engine;
+    ScriptManager& scripts = engine.Scripts();
+    scripts.SetStatementBudget(UINT32_MAX);
+    if (engine.Load(hqlv::platform::utf8ToGbk(source)) != 1) state.SkipWithError("no compile");
+    const std::string n = std::to_string(kLoop);
+    const uint64_t before = scripts.GetExecutedCount();
+    for (auto _ : state) scripts.StartScript("main", n);
+    state.counters["statements/s"] =
+        benchmark::Counter(double(scripts.GetExecutedCount() - before), benchmark::Counter::kIsRate);
+    state.counters["loops/s"] =
+        benchmark::Counter(double(state.iterations()) * kLoop, benchmark::Counter::kIsRate);
+}
+
+void BM_ScriptWhileSum(benchmark::State& state) {
+    RunLoop(state, kWhileSum);
+}
+BENCHMARK(BM_ScriptWhileSum)->Unit(benchmark::kMillisecond);
+
+void BM_ScriptForSum(benchmark::State& state) {
+    RunLoop(state, kForSum);
+}
+BENCHMARK(BM_ScriptForSum)->Unit(benchmark::kMillisecond);
+
+// The loop of kWhileSum written in C++ over the script's values.
+void BM_ValueStringSum(benchmark::State& state) {
+    const ValueString n = ValueString::FromInt(kLoop);
+    const ValueString one = ValueString::FromInt(1);
+    for (auto _ : state) {
+        ValueString i = ValueString::FromInt(0);
+        ValueString s = ValueString::FromInt(0);
+        while (ValueString::Less(i, n)) {
+            s = ValueString::Add(s, i);
+            i = ValueString::Add(i, one);
+        }
+        benchmark::DoNotOptimize(s);
+    }
+    state.counters["loops/s"] =
+        benchmark::Counter(double(state.iterations()) * kLoop, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ValueStringSum)->Unit(benchmark::kMillisecond);
+
+// A resource of about `kilobytes` KB: one big body, then small bodies, with comments.
+std::string Resource(int kilobytes) {
+    std::string text = "脚本开始 big(a, b);\n";
+    const size_t bigPart = size_t(kilobytes) * 1024 / 2;
+    for (int k = 0; text.size() < bigPart; ++k) {
+        text += "// step " + std::to_string(k) + "\n";
+        text += "x = a + b * (c - " + std::to_string(k) + ") / 2; 如果 (x > 3) { y = f(x, g(a)); }\n";
+        text += "当 (i < 10) { i = i + 1; 跳出; }\n";
+    }
+    text += "脚本结束;\n";
+    for (int k = 0; text.size() < size_t(kilobytes) * 1024; ++k) {
+        text += "脚本开始 s" + std::to_string(k) + "(p); // a small one\n";
+        text += "从 (i = 0; i < p; i = i + 1) { 时间戳(i); } 返回;\n脚本结束;\n";
+    }
+    return hqlv::platform::utf8ToGbk(text);
+}
+
+void BM_CompileResource(benchmark::State& state) {
+    const std::string text = Resource(int(state.range(0)));
+    for (auto _ : state) {
+        ScriptManager scripts;
+        benchmark::DoNotOptimize(scripts.LoadScript(ValueString(text, kValueText), 0));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+    state.counters["KB/s"] = benchmark::Counter(double(text.size()) / 1024.0,
+                                                benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_CompileResource)->Arg(64)->Arg(256)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,48 @@
+// The create family: new plane and picture entities, made hidden far outside the screen and
+// handed to the script as their ids, to be placed and shown with 操作实体.
+#include "engine/render/plane.h"
+#include "engine/script/builtin_call.h"
+
+namespace hqlv::engine {
+
+namespace {
+
+uint32_t CreatePlane(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    const int width = call.Int(0), height = call.Int(1);
+    const uint32_t colour = call.Has(2) ? call.Unsigned(2) : kNoColour;
+    const int layer = call.Has(3) ? call.Int(3) : kScriptDefaultLayer;
+    // The buffer is width × height × 4 bytes: a wrapped or huge side must not reach it.
+    if (!InRange(width, 1, kScriptMaxPlaneSide) || !InRange(height, 1, kScriptMaxPlaneSide) ||
+        !LayerOk(layer))
+        return call.Fail(kCallErrorInvalid);
+    PlaneEntity* plane = call.Manager().CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY,
+                                                          width, height, colour);
+    if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);
+    return call.ReturnUnsigned(plane->GetId());
+}
+
+uint32_t CreatePicture(BuiltinCall& call) {
+    if (call.Count() < 1) return call.Fail(kCallErrorArguments);
+    const int frame = call.Has(1) ? call.Int(1) : 0;
+    const int layer = call.Has(2) ? call.Int(2) : kScriptDefaultLayer;
+    if (!LayerOk(layer)) return call.Fail(kCallErrorInvalid);
+    // A name that finds nothing would make an image without a picture.
+    const ImageInfo info = PictureFrameByName(call.Text(0), frame);
+    if (info.resourceId == 0) return call.Fail(kCallErrorFailed);
+    ImageEntity* image =
+        call.Manager().CreateImageEntityEx(layer, kScriptParkedX, kScriptParkedY, info.resourceId,
+                                           info.sx, info.sy, info.width, info.height, 0, kNoColour);
+    if (!image) return call.Fail(kCallErrorFailed);
+    return call.ReturnUnsigned(image->GetId());
+}
+
+}  // namespace
+
+uint32_t ScriptManager::CallCreateFunction(ScriptInstance* instance) {
+    static constexpr BuiltinFunction kFamily[] = {{"创建平面", CreatePlane},
+                                                  {"创建图片", CreatePicture}};
+    return CallFamily(*this, *instance, kFamily);
+}
+
+}  // namespace hqlv::engine

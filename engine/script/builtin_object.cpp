@@ -1,0 +1,448 @@
+// The object family: scripts move, show, turn, size, layer and delete entities by id, read
+// their properties back, link them to each other, change the frames and pictures of image
+// entities and paint on planes.
+//
+// Every number a script passes is checked before it reaches the engine: positions, sizes and
+// angles are refused (kind 20) when they would leave the ranges the engine's arithmetic and
+// buffers hold, for the entity and for each child that follows the change with it.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "engine/render/plane.h"
+#include "engine/script/builtin_call.h"
+
+namespace hqlv::engine {
+
+namespace {
+
+// Angles stay within this many degrees, so that the differences the engine takes between
+// two of them stay finite.
+constexpr double kMaxAngle = 1e9;
+
+// The child-link words of 绑定实体.
+constexpr uint32_t kLinkStandard = 0x1802E;
+struct LinkOption {
+    std::string_view word;
+    uint32_t bits;
+};
+constexpr LinkOption kLinkOptions[] = {
+    {"位置", 0x18002}, {"半透明", 0x8},         {"显示", 0x4},
+    {"放缩", 0x40},    {"刷新", 0x20},          {"删除", 0x1},
+    {"全部", 0x1C06F}, {"标准", kLinkStandard}, {"记忆显示", 0x1000},
+};
+
+// A sub-command's effect: 0 done, else the error kind (nothing of it changed).
+template <typename Target>
+struct SubCommand {
+    std::string_view word;
+    int values;
+    int (*apply)(Target& target, BuiltinCall& call, int at);
+};
+// What a sub-command answers when the target is gone and the call ends at once.
+constexpr int kStopped = -1;
+
+// Applies the sub-commands from argument 1 on, in order, each with its values; → 0, kStopped,
+// or the kind of the first that fails (those before it keep their effect).
+template <typename Target, size_t N>
+int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (&table)[N]) {
+    for (int i = 1; i < call.Count();) {
+        const SubCommand<Target>* found = nullptr;
+        for (const SubCommand<Target>& c : table) {
+            if (call.Is(i, c.word)) {
+                found = &c;
+                break;
+            }
+        }
+        if (!found) return kCallErrorInvalid;
+        if (i + found->values >= call.Count()) return kCallErrorArguments;
+        const int result = found->apply(target, call, i + 1);
+        if (result != 0) return result;
+        i += 1 + found->values;
+    }
+    return 0;
+}
+
+// Whether ok holds for the entity and for every child that follows it through links with
+// the flag (the engine hands such a change down the same links).
+template <typename F>
+bool FollowersOk(const Entity& e, uint32_t flag, const F& ok) {
+    if (!ok(e)) return false;
+    for (const ChildLink& link : e.Children()) {
+        if ((link.flags & flag) && link.child && !FollowersOk(*link.child, flag, ok)) return false;
+    }
+    return true;
+}
+
+bool MoveOk(const Entity& e, int64_t dx, int64_t dy) {
+    return FollowersOk(e, LINK_MOVE, [&](const Entity& x) {
+        return CoordinateOk(x.GetX() + dx) && CoordinateOk(x.GetY() + dy);
+    });
+}
+
+bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
+    return FollowersOk(e, LINK_SIZE, [&](const Entity& x) {
+        return InRange(x.GetWidth() + dw, 0, kScriptMaxEntitySide) &&
+               InRange(x.GetHeight() + dh, 0, kScriptMaxEntitySide);
+    });
+}
+
+bool AngleOk(double angle) {
+    return std::isfinite(angle) && std::fabs(angle) <= kMaxAngle;
+}
+
+// ---- 操作实体
+
+int SetPosition(Entity& e, BuiltinCall& call, int at) {
+    const int64_t x = call.Int(at), y = call.Int(at + 1);
+    if (!MoveOk(e, x - e.GetX(), y - e.GetY())) return kCallErrorInvalid;
+    e.SetPosition(int(x), int(y));
+    return 0;
+}
+
+int MoveBy(Entity& e, BuiltinCall& call, int at) {
+    const int dx = call.Int(at), dy = call.Int(at + 1);
+    if (!MoveOk(e, dx, dy)) return kCallErrorInvalid;
+    e.MoveBy(dx, dy);
+    return 0;
+}
+
+int SetAlpha(Entity& e, BuiltinCall& call, int at) {
+    const double alpha = call.Float(at);
+    if (!std::isfinite(alpha)) return kCallErrorInvalid;
+    e.SetAlpha(alpha);
+    return 0;
+}
+
+int SetRotation(Entity& e, BuiltinCall& call, int at) {
+    const double angle = call.Float(at);
+    if (!AngleOk(angle)) return kCallErrorInvalid;
+    e.SetRotation(angle);
+    return 0;
+}
+
+int RotateBy(Entity& e, BuiltinCall& call, int at) {
+    const double delta = call.Float(at);
+    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta)) return kCallErrorInvalid;
+    e.RotateBy(delta);
+    return 0;
+}
+
+int RotateAround(Entity& e, BuiltinCall& call, int at) {
+    const int cx = call.Int(at), cy = call.Int(at + 1);
+    const double delta = call.Float(at + 2);
+    if (!CoordinateOk(cx) || !CoordinateOk(cy) || !AngleOk(delta) ||
+        !AngleOk(e.GetRotation() + delta))
+        return kCallErrorInvalid;
+    // Where the engine will put the centre, so that it is checked before it moves.
+    const DPoint to = RotatePointD(e.GetX(), e.GetY(), cx, cy, delta, 1);
+    if (!MoveOk(e, int64_t(to.x) - e.GetX(), int64_t(to.y) - e.GetY())) return kCallErrorInvalid;
+    e.RotateAround(cx, cy, delta);
+    return 0;
+}
+
+int SetSize(Entity& e, BuiltinCall& call, int at) {
+    const int64_t w = call.Int(at), h = call.Int(at + 1);
+    if (!ResizeOk(e, w - e.GetWidth(), h - e.GetHeight())) return kCallErrorInvalid;
+    e.SetSize(int(w), int(h));
+    return 0;
+}
+
+int ResizeBy(Entity& e, BuiltinCall& call, int at) {
+    const int dw = call.Int(at), dh = call.Int(at + 1);
+    if (!ResizeOk(e, dw, dh)) return kCallErrorInvalid;
+    e.ResizeBy(dw, dh);
+    return 0;
+}
+
+int Destroy(Entity& e, BuiltinCall& call, int) {
+    call.Manager().Kernel()->DestroyEntityTree(e.GetId());
+    return kStopped;
+}
+
+// The sub-commands that need no check are written in place.
+constexpr SubCommand<Entity> kEntityCommands[] = {
+    {"坐标", 2, SetPosition},
+    {"位移", 2, MoveBy},
+    {"显示", 0,
+     [](Entity& e, BuiltinCall&, int) {
+         e.Show();
+         return 0;
+     }},
+    {"隐藏", 0,
+     [](Entity& e, BuiltinCall&, int) {
+         e.Hide();
+         return 0;
+     }},
+    {"半透明", 1, SetAlpha},
+    {"图层", 1,
+     [](Entity& e, BuiltinCall& c, int at) {
+         e.SetZ(c.Int(at));
+         return 0;
+     }},
+    {"图层升降", 1,
+     [](Entity& e, BuiltinCall& c, int at) {
+         e.ChangeZBy(c.Int(at));
+         return 0;
+     }},
+    {"角度", 1, SetRotation},
+    {"旋转", 1, RotateBy},
+    {"绕点旋转", 3, RotateAround},
+    {"宽高", 2, SetSize},
+    {"放缩", 2, ResizeBy},
+    {"删除", 0, Destroy},
+};
+
+uint32_t OperateEntity(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    Entity* e = call.FindEntity(0);
+    if (!e) return call.Fail(kCallErrorFailed);
+    const int result = RunSubCommands(*e, call, kEntityCommands);
+    if (result == kStopped) return kScriptContinue;
+    // Pushed also when a later sub-command fails: the changes before it stay, on screen too.
+    e->ApplyTransform();
+    return result == 0 ? kScriptContinue : call.Fail(result);
+}
+
+// ---- 读取实体
+
+// Six decimals; the widest double ("%f" of -DBL_MAX) takes 317 characters.
+std::string Decimal(double v) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%f", v);
+    return buffer;
+}
+
+// Appends the values of the word at argument i (and of its own argument); → the next
+// argument, or -kind when the word cannot be read.
+int ReadProperty(const Entity& e, BuiltinCall& call, int i, std::string& out) {
+    auto add = [&out](const std::string& v) {
+        if (!out.empty()) out += ',';
+        out += v;
+    };
+    const auto num = [](int64_t v) { return std::to_string(v); };
+    if (call.Is(i, "坐标")) {
+        add(num(e.GetX()));
+        add(num(e.GetY()));
+    } else if (call.Is(i, "左边")) {
+        add(num(e.GetLeft()));
+    } else if (call.Is(i, "右边")) {
+        add(num(e.GetRight()));
+    } else if (call.Is(i, "上边")) {
+        add(num(e.GetTop()));
+    } else if (call.Is(i, "下边")) {
+        add(num(e.GetBottom()));
+    } else if (call.Is(i, "宽度")) {
+        add(num(e.GetWidth()));
+    } else if (call.Is(i, "高度")) {
+        add(num(e.GetHeight()));
+    } else if (call.Is(i, "显示")) {
+        add(e.IsVisible() ? "TRUE" : "FALSE");
+    } else if (call.Is(i, "半透明")) {
+        add(Decimal(e.GetAlpha()));
+    } else if (call.Is(i, "图层")) {
+        add(num(e.GetZ()));
+    } else if (call.Is(i, "角度")) {
+        add(Decimal(e.GetRotation()));
+    } else if (call.Is(i, "老爸")) {
+        add(num(e.GetParent() ? e.GetParent()->GetId() : 0));
+    } else if (call.Is(i, "类型")) {
+        add(num(e.GetType()));
+    } else if (call.Is(i, "儿子")) {
+        // The link index is the next argument: without it there is nothing to read.
+        if (!call.Has(i + 1)) return -kCallErrorArguments;
+        const int k = call.Int(i + 1);
+        const Entity* child = k < 0 ? nullptr : e.GetChild(uint32_t(k));
+        if (!child) return -kCallErrorFailed;
+        add(num(child->GetId()));
+        return i + 2;
+    } else {
+        return -kCallErrorInvalid;
+    }
+    return i + 1;
+}
+
+uint32_t ReadEntity(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    const Entity* e = call.FindEntity(0);
+    if (!e) return call.Fail(kCallErrorFailed);
+    std::string values;
+    for (int i = 1; i < call.Count();) {
+        i = ReadProperty(*e, call, i, values);
+        if (i < 0) return call.Fail(-i);
+    }
+    return call.ReturnJoined(values);
+}
+
+// ---- 绑定实体, 解除绑定
+
+uint32_t LinkEntities(BuiltinCall& call) {
+    // Ids read from missing arguments would be 0 and look like entities that do not exist.
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    Entity* parent = call.FindEntity(0);
+    Entity* child = call.FindEntity(1);
+    if (!parent || !child) return call.Fail(kCallErrorFailed);
+    uint32_t flags = call.Count() == 2 ? kLinkStandard : 0;
+    for (int i = 2; i < call.Count(); ++i) {
+        const LinkOption* found = nullptr;
+        for (const LinkOption& o : kLinkOptions) {
+            if (call.Is(i, o.word)) found = &o;
+        }
+        if (!found) return call.Fail(kCallErrorInvalid);
+        flags |= found->bits;
+    }
+    // A link to itself or to an ancestor would make every walk down the links endless.
+    if (child == parent || child->IsAncestorOf(parent)) return call.Fail(kCallErrorInvalid);
+    if (call.Manager().Kernel()->LinkChildEntity(parent, child, flags) == 0)
+        return call.Fail(kCallErrorInvalid);
+    return kScriptContinue;
+}
+
+uint32_t UnlinkEntities(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    if (!call.FindEntity(0)) return call.Fail(kCallErrorFailed);
+    for (int i = 1; i < call.Count(); ++i)
+        call.Manager().Kernel()->RemoveChildEntity(call.Unsigned(0), call.Unsigned(i));
+    return kScriptContinue;
+}
+
+// ---- 贴图, 操作平面
+
+PlaneEntity* FindPlane(BuiltinCall& call) {
+    Entity* e = call.FindEntity(0);
+    return e && e->GetType() == ENT_PLANE ? static_cast<PlaneEntity*>(e) : nullptr;
+}
+
+// Draws frame `frame` of the named picture into the plane with its top-left corner at
+// (x, y); a size of 0 keeps the picture's. → 0 or the error kind.
+int Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int y, int width,
+          int height) {
+    if (!InRange(width, 0, kScriptMaxEntitySide) || !InRange(height, 0, kScriptMaxEntitySide))
+        return kCallErrorInvalid;
+    const ImageInfo info = PictureFrameByName(name, frame);
+    if (info.resourceId == 0) return kCallErrorFailed;
+    plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
+                     width ? width : info.width, height ? height : info.height, 0.0, 1.0,
+                     kNoColour);
+    return 0;
+}
+
+uint32_t PastePicture(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    PlaneEntity* plane = FindPlane(call);
+    if (!plane) return call.Fail(kCallErrorFailed);
+    const int frame = call.Has(2) ? call.Int(2) : 0;
+    const bool at = call.Has(4), sized = call.Has(6);
+    const int result =
+        Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
+              sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
+    return result == 0 ? kScriptContinue : call.Fail(result);
+}
+
+int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
+    const int w = call.Int(at), h = call.Int(at + 1);
+    if (!InRange(w, 1, kScriptMaxPlaneSide) || !InRange(h, 1, kScriptMaxPlaneSide))
+        return kCallErrorInvalid;
+    p.SetPlaneSize(w, h);
+    return 0;
+}
+
+int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
+    return Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+}
+
+constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
+    {"宽高", 2, PlaneSize},
+    {"底色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.SetBaseColor(c.Unsigned(at));
+         return 0;
+     }},
+    {"背景色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.SetBackColor(c.Unsigned(at));
+         return 0;
+     }},
+    {"边界色", 1,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.DrawBorder(c.Unsigned(at));
+         return 0;
+     }},
+    {"文字", 3,
+     [](PlaneEntity& p, BuiltinCall& c, int at) {
+         p.DrawText(c.Int(at), c.Int(at + 1), c.Text(at + 2));
+         return 0;
+     }},
+    {"贴图", 4, PlanePaste},
+};
+
+uint32_t OperatePlane(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    PlaneEntity* plane = FindPlane(call);
+    if (!plane) return call.Fail(kCallErrorFailed);
+    const int result = RunSubCommands(*plane, call, kPlaneCommands);
+    return result == 0 ? kScriptContinue : call.Fail(result);
+}
+
+// ---- 操作图片
+
+uint32_t OperateImage(BuiltinCall& call) {
+    if (call.Count() < 2) return call.Fail(kCallErrorArguments);
+    Entity* e = call.FindEntity(0);
+    if (!e || e->GetType() != ENT_IMAGE) return call.Fail(kCallErrorFailed);
+    auto* image = static_cast<ImageEntity*>(e);
+    const int n = call.Has(2) ? call.Int(2) : 1;
+    // Frames count modulo the picture's frames, a negative step going back.
+    if (call.Is(1, "切帧")) {
+        image->SetFrame(WrapFrame(int64_t(image->GetFrame()) + n, image->GetFrameCount()));
+    } else if (call.Is(1, "跳帧")) {
+        image->SetFrame(WrapFrame(n, image->GetFrameCount()));
+    } else if (call.Is(1, "载入")) {
+        if (!call.Has(2)) return call.Fail(kCallErrorArguments);
+        const ImageInfo info = PictureFrameByName(call.Text(2), call.Has(3) ? call.Int(3) : 0);
+        if (info.resourceId == 0) return call.Fail(kCallErrorFailed);
+        image->SetImage(info.resourceId, info.sx, info.sy, info.width, info.height,
+                        image->GetColorWord());
+        image->ApplyTransform();
+    } else if (call.Is(1, "背景色")) {
+        if (!call.Has(2)) return call.Fail(kCallErrorArguments);
+        image->SetColorWord(call.Unsigned(2));
+        image->ApplyTransform();
+    } else if (call.Is(1, "播放")) {
+        uint32_t mode = 0, count = uint32_t(-1);
+        if (call.Count() >= 4) {
+            const uint32_t given = call.Unsigned(3);
+            if (call.Is(2, "轮数")) {
+                count = given;
+            } else if (call.Is(2, "帧数")) {
+                mode = 1, count = given;
+            } else if (call.Is(2, "时间")) {
+                mode = 2, count = given;
+            }
+        }
+        if (!call.Manager().PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{},
+                                       0))
+            return call.Fail(kCallErrorFailed);
+    } else {
+        // Not "not handled": that would end as an unsupported function, or run a loaded
+        // script of this name.
+        return call.Fail(kCallErrorInvalid);
+    }
+    return kScriptContinue;
+}
+
+}  // namespace
+
+uint32_t ScriptManager::CallObjectFunction(ScriptInstance* instance) {
+    static constexpr BuiltinFunction kFamily[] = {
+        {"操作实体", OperateEntity},  {"读取实体", ReadEntity}, {"绑定实体", LinkEntities},
+        {"解除绑定", UnlinkEntities}, {"贴图", PastePicture},   {"操作图片", OperateImage},
+        {"操作平面", OperatePlane},
+    };
+    return CallFamily(*this, *instance, kFamily);
+}
+
+}  // namespace hqlv::engine

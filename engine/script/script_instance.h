@@ -1,0 +1,163 @@
+#pragma once
+// One run of a script: a copy of the compiled text with its own position, state, value
+// stack, variables and open blocks. The compiled text stays the truth: positions, labels
+// and loop starts are byte offsets into it; decoded statements are only cached by position.
+//
+// All texts inside are UTF-8 (script resources are converted from GBK once, when they
+// load); the readers' byte limits count the bytes the text would have in GBK.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/value_string.h"
+
+namespace hqlv::engine {
+
+// Result codes of statements, calls and runs.
+constexpr uint32_t kScriptFinished = 10000;    // reached its end (脚本结束, 返回, end of text)
+constexpr uint32_t kScriptContinue = 10500;    // go on with the next statement
+constexpr uint32_t kScriptSuspended = 11000;   // waits for a timer or a suspended child
+constexpr uint32_t kScriptCallPending = 12000; // 函数 set a function to call
+constexpr uint32_t kScriptError = 13000;       // the run's error text says why
+constexpr uint32_t kScriptHalted = 14000;      // executes nothing more
+constexpr uint32_t kScriptNotHandled = 15000;  // the function is not part of the family asked
+
+constexpr int kMaxScriptBlocks = 12;
+
+// Declared type words: how 运算 reads its operands.
+enum ScriptDeclaredType : uint32_t {
+    kDeclaredAuto = 0,
+    kDeclaredInt = 1,
+    kDeclaredHandle = 2,
+    kDeclaredFloat = 3,
+    kDeclaredText = 4,
+};
+
+using ScriptVariables = std::map<std::string, ValueString, std::less<>>;
+struct ScriptDecodeCache;
+
+class ScriptInstance {
+public:
+    ScriptInstance();
+    ~ScriptInstance();
+    // Field-by-field copy of a loaded record: text, name, version, blocks, variables,
+    // value stack and globals; caller, waits and ids are not copied.
+    ScriptInstance(const ScriptInstance& other);
+    ScriptInstance& operator=(const ScriptInstance&) = delete;
+
+    // ---- the value stack: arguments in, results out
+    int PushValue(const ValueString& value);
+    int PushResult(const ValueString& value);
+    int PushInt(int value) { return PushResult(ValueString::FromInt(value)); }
+    int PushUnsigned(uint32_t value) { return PushResult(ValueString::FromUnsigned(value)); }
+    ValueString PopValue();
+    // Value i, or an empty value (type 0) when i is out of range.
+    ValueString GetArg(int i) const;
+    int GetArgCount() const { return int(values_.size()); }
+    const std::vector<ValueString>& Values() const { return values_; }
+    void ClearValues() { values_.clear(); }
+    // The value texts joined with ",".
+    std::string JoinValues() const;
+    // Splits at "," outside double quotes and appends each piece as a text value; see
+    // SplitArguments. Returns the new count.
+    int PassArguments(std::string_view text);
+
+    // ---- variables
+    void ClearVariables() { variables_.clear(); }
+    void SetVariable(std::string_view name, const ValueString& value);
+    // The run's variable, else the global one, else the name itself as a text value.
+    ValueString GetValue(std::string_view name) const;
+    const ValueString* FindVariable(std::string_view name) const;
+    const ScriptVariables& Variables() const { return variables_; }
+    void SetGlobals(ScriptVariables* globals) { globals_ = globals; }
+
+    // ---- the compiled text
+    // Installs a compiled text and reads the script's name; false (with the error text
+    // "脚本名为空!" when there is no name) when it has none.
+    bool SetText(std::string text);
+    void Reset();
+    const std::string& GetText() const { return text_; }
+    uint32_t GetPosition() const { return position_; }
+
+    // One statement at the position; → a result code.
+    uint32_t ExecuteStatement();
+
+    // ---- accessors
+    ValueString GetName() const { return name_; }
+    const std::string& NameText() const { return name_.text(); }
+    std::string GetErrorText() const { return errorText_; }
+    void SetErrorText(std::string text) { errorText_ = std::move(text); }
+    ValueString GetFunctionName() const { return functionName_; }
+    const std::string& FunctionNameText() const { return functionName_.text(); }
+    uint32_t GetState() const { return state_; }
+    void SetState(uint32_t state) { state_ = state; }
+    uint32_t GetSequenceId() const { return sequenceId_; }
+    void SetSequenceId(uint32_t id) { sequenceId_ = id; }
+    uint32_t GetAwaitedChild() const { return awaitedChild_; }
+    void SetAwaitedChild(uint32_t id) { awaitedChild_ = id; }
+    // The serial caller, by its sequence id (0: none); a caller may end first.
+    uint32_t GetCallerId() const { return callerId_; }
+    void SetCallerId(uint32_t id) { callerId_ = id; }
+    uint32_t GetParallelCount() const { return parallel_; }
+    void SetParallelCount(uint32_t n) { parallel_ = n; }
+    uint32_t GetDeclaredType() const { return declaredType_; }
+    int GetDeclaredParamCount() const { return paramCount_; }
+    double GetVersion() const { return version_; }
+    int GetBlockDepth() const { return depth_; }
+
+    struct Statement;
+
+private:
+    friend struct ScriptDecodeCache;
+    uint32_t Run(const Statement& s);
+    uint32_t Fail(std::string text);
+    const Statement& Decode(uint32_t position);
+    uint32_t Bind(const Statement& s);
+    uint32_t PushBlock(uint32_t start);
+    uint32_t CloseBrace();
+    // The position after the "}" that closes a block whose count starts at `count`, or
+    // npos when the text ends first.
+    size_t SkipBlock(size_t from, int count);
+    uint32_t Condition(const Statement& s);
+    uint32_t Else(const Statement& s);
+    uint32_t LoopTest(const Statement& s, const char* message);
+    uint32_t ForStart(const Statement& s);
+    uint32_t Break(const Statement& s);
+    uint32_t Match(const Statement& s);
+    uint32_t Operate(const Statement& s);
+    uint32_t SetGlobal(const Statement& s);
+    void PushArgValue(const std::string& text, bool quoted);
+
+    uint32_t parallel_ = 0;
+    uint8_t paramCount_ = 0;
+    std::string text_;
+    uint32_t callerId_ = 0;
+    ValueString name_;
+    std::string errorText_;
+    double version_ = 0.0;
+    uint32_t position_ = 0;
+    uint32_t state_ = 0;
+    uint32_t sequenceId_ = 0;
+    uint32_t awaitedChild_ = 0;
+    uint32_t declaredType_ = kDeclaredAuto;
+    std::array<uint32_t, kMaxScriptBlocks> blocks_{};
+    int depth_ = 0;
+    ValueString functionName_;
+    std::vector<ValueString> values_;
+    ScriptVariables variables_;
+    ScriptVariables* globals_ = nullptr;
+    // Shared by a loaded record and every run made from it: the text is the same.
+    std::shared_ptr<ScriptDecodeCache> cache_;
+};
+
+// "," outside double quotes separates pieces; leading spaces of a piece are skipped and
+// spaces before a "," dropped; an empty piece before a "," is an empty text, an empty last
+// piece (after a ",") is kept too when keepEmptyLast, else dropped. An empty text gives none.
+void SplitArguments(std::string_view text, std::vector<ValueString>& out, bool keepEmptyLast);
+
+}  // namespace hqlv::engine

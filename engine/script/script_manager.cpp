@@ -1,0 +1,293 @@
+#include "engine/script/script_manager.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/game_base.h"
+#include "engine/core/kernel.h"
+#include "engine/script/script_text.h"
+#include "platform/core/text.h"
+
+namespace hqlv::engine {
+
+// ---- loading ----------------------------------------------------------------------------------
+
+int ScriptManager::LoadScript(const ValueString& text, int) {
+    return LoadScriptText(platform::gbkToUtf8(text.text()));
+}
+
+int ScriptManager::LoadScriptText(std::string_view text) {
+    size_t offset = 0;
+    int count = 0;
+    for (;;) {
+        const ValueString body = ExtractScriptBody(text, offset);
+        if (body.type() == kValueNone) return count;
+        ++count;
+        std::string source = body.text();
+        StripComments(source);
+        std::string compiled = CompileLine(source);
+        if (compiled.empty()) return -1;
+        ScriptInstance record;
+        record.SetGlobals(&globals_);
+        if (!record.SetText(std::move(compiled))) {
+            ReportError(record.GetErrorText());
+            return -1;
+        }
+        // A second body of a name already loaded is dropped.
+        loaded_.try_emplace(record.NameText(), record);
+    }
+}
+
+const ScriptInstance* ScriptManager::FindLoaded(std::string_view name) const {
+    auto it = loaded_.find(name);
+    return it == loaded_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> ScriptManager::GetLoadedNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : loaded_) names.push_back(entry.first);
+    return names;
+}
+
+// ---- runs -------------------------------------------------------------------------------------
+
+ScriptInstance* ScriptManager::FindRun(uint32_t sequenceId) const {
+    auto it = running_.find(sequenceId);
+    return it == running_.end() ? nullptr : it->second.get();
+}
+
+ScriptInstance* ScriptManager::NewRun(const ScriptInstance& record) {
+    auto run = std::make_unique<ScriptInstance>(record);
+    run->SetGlobals(&globals_);
+    run->SetSequenceId(uint32_t(NextSequenceId()));
+    ScriptInstance* raw = run.get();
+    running_[raw->GetSequenceId()] = std::move(run);
+    return raw;
+}
+
+void ScriptManager::DestroyRun(ScriptInstance* run) {
+    parallelSpent_.erase(run->GetSequenceId());
+    running_.erase(run->GetSequenceId());
+}
+
+void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
+    // Every value arrives, a trailing empty text included; a text with "," still splits.
+    if (from.GetArgCount() == 0) return;
+    std::vector<ValueString> pieces;
+    SplitArguments(from.JoinValues(), pieces, true);
+    for (const ValueString& v : pieces) to.PushValue(v);
+}
+
+ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
+    auto it = loaded_.find(name);
+    if (it != loaded_.end()) return NewRun(it->second);
+    ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
+    return nullptr;
+}
+
+uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argumentText) {
+    ScriptInstance* run = NewRunOf(name);
+    if (!run) return kScriptError;
+    if (!argumentText.empty()) {
+        run->ClearValues();
+        run->PassArguments(argumentText);
+    }
+    return RunScript(run);
+}
+
+uint32_t ScriptManager::StartScriptWith(std::string_view name,
+                                        const std::vector<ValueString>& arguments) {
+    ScriptInstance* run = NewRunOf(name);
+    if (!run) return kScriptError;
+    if (!arguments.empty()) {
+        ScriptInstance carrier;
+        for (const ValueString& v : arguments) carrier.PushValue(v);
+        run->ClearValues();
+        Handover(carrier, *run);
+    }
+    return RunScript(run);
+}
+
+uint32_t ScriptManager::FailRun(ScriptInstance* run) {
+    // A run that fails is shown once and ends; a caller waiting on it ends with it.
+    for (;;) {
+        ReportError(run->GetErrorText());
+        const uint32_t id = run->GetSequenceId();
+        ScriptInstance* caller = FindRun(run->GetCallerId());
+        DestroyRun(run);
+        if (!caller || caller->GetAwaitedChild() != id) return kScriptError;
+        caller->SetAwaitedChild(0);
+        run = caller;
+    }
+}
+
+uint32_t ScriptManager::RunScript(ScriptInstance* run) {
+    if (nesting_ == 0) spent_ = startSpent_;
+    startSpent_ = 0;
+    ++nesting_;
+    stack_.push_back(run->GetSequenceId());
+    const uint32_t r = RunLoop(run);
+    stack_.pop_back();
+    --nesting_;
+    return r;
+}
+
+uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
+    for (;;) {
+        if (++spent_ > budget_) {
+            run->SetErrorText(script::FormatText("脚本%s运行超时,已中止!", run->NameText()));
+            return FailRun(run);
+        }
+        ++executed_;
+        const uint32_t r = run->ExecuteStatement();
+        if (r == kScriptFinished) break;
+        if (r == kScriptError) return FailRun(run);
+        if (r == kScriptHalted) return r;
+        if (r == kScriptCallPending) {
+            const uint32_t c = CallFunction(run);
+            if (c == kScriptSuspended || c == kScriptHalted) return c;
+            if (c == kScriptError) return FailRun(run);
+        }
+    }
+    const uint32_t id = run->GetSequenceId();
+    ScriptInstance* caller = FindRun(run->GetCallerId());
+    if (caller) Handover(*run, *caller);
+    DestroyRun(run);
+    if (caller && caller->GetAwaitedChild() != 0 && caller->GetAwaitedChild() == id) {
+        caller->SetAwaitedChild(0);
+        RunScript(caller);
+    }
+    return kScriptFinished;
+}
+
+uint32_t ScriptManager::OnMessage(EngineMessage& message) {
+    if (message.code != kScriptMessageResume && message.code != kScriptMessageParallel) return 1;
+    const uint32_t id = uint32_t(message.data.word());
+    auto inherited = parallelSpent_.find(id);
+    if (inherited != parallelSpent_.end()) {
+        startSpent_ = inherited->second;
+        parallelSpent_.erase(inherited);
+    }
+    if (ScriptInstance* run = FindRun(id); run && !IsOnStack(run)) RunScript(run);
+    startSpent_ = 0;
+    return 0;
+}
+
+bool ScriptManager::IsOnStack(const ScriptInstance* run) const {
+    for (uint32_t id : stack_)
+        if (id == run->GetSequenceId()) return true;
+    return false;
+}
+
+// ---- calls ------------------------------------------------------------------------------------
+
+uint32_t ScriptManager::OnHostFunction(ScriptInstance*) {
+    return kScriptNotHandled;
+}
+
+uint32_t ScriptManager::DispatchBuiltin(ScriptInstance* instance) {
+    uint32_t r = CallSystemFunction(instance);
+    if (r == kScriptNotHandled && (capabilities_ & kScriptCreateFunctions))
+        r = CallCreateFunction(instance);
+    if (r == kScriptNotHandled && (capabilities_ & kScriptObjectFunctions))
+        r = CallObjectFunction(instance);
+    if (r == kScriptNotHandled && (capabilities_ & kScriptResourceFunctions))
+        r = CallResourceFunction(instance);
+    return r;
+}
+
+bool ScriptManager::CanStartRun(bool serial) const {
+    return running_.size() < kMaxLiveRuns && (!serial || nesting_ < kMaxNestedRuns);
+}
+
+uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
+    uint32_t r = DispatchBuiltin(caller);
+    if (r == kScriptNotHandled) r = OnHostFunction(caller);
+    if (r != kScriptNotHandled) return r;
+    auto it = loaded_.find(caller->FunctionNameText());
+    if (it == loaded_.end()) {
+        ReportError("<color=255>脚本<rgb=0,0,255;>" + caller->NameText() +
+                    "<rgb=255,255,255>调用了一个不支持的函数<rgb=0,255,0>" +
+                    caller->FunctionNameText());
+        return kScriptError;
+    }
+    const bool parallel = caller->GetParallelCount() > 0;
+    if (!CanStartRun(!parallel)) return ReportCallError(caller, kCallErrorFailed);
+    ScriptInstance* child = NewRun(it->second);
+    child->ClearValues();
+    Handover(*caller, *child);
+    caller->ClearValues();
+    if (parallel) {
+        caller->SetParallelCount(caller->GetParallelCount() - 1);
+        parallelSpent_[child->GetSequenceId()] = spent_;
+        if (!PostControlMessage(kScriptMessageParallel,
+                                MessageData::Number(child->GetSequenceId()), ControlId(), 1)) {
+            DestroyRun(child);
+            return ReportCallError(caller, kCallErrorFailed);
+        }
+        return kScriptContinue;
+    }
+    child->SetCallerId(caller->GetSequenceId());
+    const uint32_t childId = child->GetSequenceId();
+    const uint32_t c = RunScript(child);
+    if (c == kScriptError) return kScriptError;
+    if (c == kScriptSuspended) {
+        caller->SetAwaitedChild(childId);
+        caller->SetState(kScriptSuspended);
+        return kScriptSuspended;
+    }
+    return kScriptContinue;
+}
+
+// ---- errors -----------------------------------------------------------------------------------
+
+namespace {
+
+void FreeText(void* block) {
+    std::free(block);
+}
+
+}  // namespace
+
+void ScriptManager::ReportError(std::string_view text) {
+    if (text.empty()) return;
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (!copy) return;
+    std::memcpy(copy, text.data(), text.size());
+    copy[text.size()] = '\0';
+    PostControlMessage(kScriptMessageShowText, MessageData::Owned(copy, &FreeText), 0, 0);
+}
+
+uint32_t ScriptManager::ReportCallError(ScriptInstance* instance, int kind) {
+    const char* tail = nullptr;
+    switch (kind) {
+        case kCallErrorArguments:
+            tail = "<rgb=255,255,255>参数不足!";
+            break;
+        case kCallErrorFailed:
+            tail = "<rgb=255,255,255>失败!";
+            break;
+        case kCallErrorInvalid:
+            tail = "<rgb=255,255,255>失败,参数不合法!";
+            break;
+        default:
+            return kScriptError;  // an unknown kind has no text
+    }
+    ReportError("<color=255>脚本<rgb=0,0,255;>" + instance->NameText() +
+                "<rgb=255,255,255>调用函数<rgb=0,255,0>" + instance->FunctionNameText() + tail);
+    return kScriptError;
+}
+
+SoundPlayer* ScriptManager::GetSoundPlayer() const {
+    return Kernel() ? &Kernel()->GetSoundPlayer() : nullptr;
+}
+
+// ---- installation -----------------------------------------------------------------------------
+
+void InstallScriptManager() {
+    SetScriptEngineFactory([]() -> std::unique_ptr<ObjectBase> {
+        return std::make_unique<ScriptManager>();
+    });
+}
+
+}  // namespace hqlv::engine

@@ -1,0 +1,156 @@
+#pragma once
+// The engine's script interpreter object. It compiles ".script" resources when the resource
+// manager loads them, keeps every compiled script by name, starts runs, steps them, calls
+// functions (the built-in families, the host hook, then loaded scripts, serially or in
+// parallel) and shows script errors on screen (engine message 88).
+//
+// Built-ins reach the engine through the manager itself: it is a GameObject of the
+// engine's kernel (entity creation, pictures, Applies, messages), Kernel() gives the kernel
+// (entities by id, child links, the sound player through GetSoundPlayer()), and
+// GetResourceManager() the process's resources.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/game_object.h"
+#include "engine/core/script_engine.h"
+#include "engine/script/script_instance.h"
+
+namespace hqlv::engine {
+
+class SoundPlayer;
+
+// Capability bits: which optional built-in families are on (the system family always is).
+constexpr uint32_t kScriptCreateFunctions = 0x1;    // 创建平面, 创建图片
+constexpr uint32_t kScriptObjectFunctions = 0x2;    // 操作实体 and its siblings
+constexpr uint32_t kScriptResourceFunctions = 0x4;  // 设置资源目录, 动态加载
+
+// Kinds of ReportCallError.
+constexpr int kCallErrorArguments = 1;  // too few arguments
+constexpr int kCallErrorFailed = 10;    // the operation failed or its object does not exist
+constexpr int kCallErrorInvalid = 20;   // an unrecognised sub-command or option word
+
+// Engine message codes of the interpreter.
+constexpr uint32_t kScriptMessageShowText = 88;
+constexpr uint32_t kScriptMessageResume = 131;
+constexpr uint32_t kScriptMessageParallel = 132;
+
+// Guards against scripts that would never give the engine back its thread.
+constexpr uint32_t kDefaultStatementBudget = 1000000;  // per entry, nested runs included
+constexpr int kMaxNestedRuns = 64;
+constexpr size_t kMaxLiveRuns = 1024;
+
+class ScriptManager : public GameObject, public ScriptEngine {
+public:
+    ScriptManager();
+    ~ScriptManager() override;
+    ScriptManager(const ScriptManager&) = delete;
+    ScriptManager& operator=(const ScriptManager&) = delete;
+
+    // ---- loading
+    // A resource's bytes (GBK), converted to UTF-8 once; → the number of script bodies
+    // found, or -1 when a body fails to compile or has no name.
+    int LoadScript(const ValueString& text, int mode) override;
+    // The same for a text already in UTF-8.
+    int LoadScriptText(std::string_view text);
+    int GetLoadedCount() const override { return int(loaded_.size()); }
+    int GetRunningCount() const override { return int(running_.size()); }
+    void EnableCreateFunctions() override { capabilities_ |= kScriptCreateFunctions; }
+    void EnableObjectFunctions() override { capabilities_ |= kScriptObjectFunctions; }
+    void EnableResourceFunctions() override { capabilities_ |= kScriptResourceFunctions; }
+    uint32_t GetCapabilities() const { return capabilities_; }
+    const ScriptInstance* FindLoaded(std::string_view name) const;
+    // The names of the loaded scripts, in name order.
+    std::vector<std::string> GetLoadedNames() const;
+
+    // ---- runs
+    // Starts a loaded script; the argument text is split into its value stack.
+    uint32_t StartScript(std::string_view name, std::string_view argumentText);
+    // Starts a loaded script with these values as its arguments.
+    uint32_t StartScriptWith(std::string_view name, const std::vector<ValueString>& arguments);
+    virtual uint32_t RunScript(ScriptInstance* instance);
+    virtual uint32_t CallFunction(ScriptInstance* instance);
+    // A host's own functions answer here; kScriptNotHandled in this engine.
+    virtual uint32_t OnHostFunction(ScriptInstance* instance);
+    // Shows the text on screen (message 88); an empty text shows nothing.
+    virtual void ReportError(std::string_view text);
+    // Shows the message of the kind for the run's current function; → kScriptError.
+    virtual uint32_t ReportCallError(ScriptInstance* instance, int kind);
+    // Messages 131 and 132 (data: a run's sequence id) run that run when it is still alive
+    // and answer 0; anything else answers 1.
+    uint32_t OnMessage(EngineMessage& message);
+    uint32_t HandleMessage(EngineMessage& message) override { return OnMessage(message); }
+    int32_t NextSequenceId() { return ++sequence_; }
+    ScriptInstance* FindRun(uint32_t sequenceId) const;
+    ScriptVariables& Globals() { return globals_; }
+
+    // Statements one entry into the interpreter may run (a host's start, a resume, nested
+    // runs included) before the run is stopped as timed out.
+    void SetStatementBudget(uint32_t statements) { budget_ = statements; }
+    uint32_t GetStatementBudget() const { return budget_; }
+    // Statements run since the manager was made.
+    uint64_t GetExecutedCount() const { return executed_; }
+
+    // ---- built-in functions: each → a result code, kScriptNotHandled for other names
+    uint32_t DispatchBuiltin(ScriptInstance* instance);
+    uint32_t CallSystemFunction(ScriptInstance* instance);
+    uint32_t CallCreateFunction(ScriptInstance* instance);
+    uint32_t CallResourceFunction(ScriptInstance* instance);
+    uint32_t CallObjectFunction(ScriptInstance* instance);
+    // The kernel's sound player; null without a kernel.
+    SoundPlayer* GetSoundPlayer() const;
+
+    // ---- the compiler (UTF-8 in, UTF-8 out)
+    // The next body from offset (empty, type 0, when none is left); the offset moves past it.
+    static ValueString ExtractScriptBody(std::string_view text, size_t& offset);
+    static void StripComments(std::string& text);
+    // The compiled text of a body; empty on failure (the error went to ReportError).
+    std::string CompileLine(std::string_view body);
+    std::string CompileSection(std::string_view text);
+    // The expression must end with ";"; empty on failure.
+    std::string FlattenExpression(std::string_view expression);
+
+private:
+    struct Compiler;
+    bool Flatten(std::string_view expression, std::string& out);
+    bool CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
+                                    std::string& error);
+    bool CompileBody(std::string_view body, std::string& out, std::string& error);
+    bool CanStartRun(bool serial) const;
+    bool IsOnStack(const ScriptInstance* run) const;
+    ScriptInstance* NewRun(const ScriptInstance& record);
+    // A new run of a loaded script; null, with the message shown, when none has the name.
+    ScriptInstance* NewRunOf(std::string_view name);
+    void DestroyRun(ScriptInstance* run);
+    uint32_t RunLoop(ScriptInstance* run);
+    uint32_t Enter(ScriptInstance* run);
+    uint32_t FailRun(ScriptInstance* run);
+    void Handover(const ScriptInstance& from, ScriptInstance& to);
+
+    uint32_t capabilities_ = 0;
+    int32_t sequence_ = 0;
+    std::map<std::string, ScriptInstance, std::less<>> loaded_;
+    std::map<uint32_t, std::unique_ptr<ScriptInstance>> running_;  // by sequence id
+    std::vector<uint32_t> stack_;  // the runs being stepped, innermost last
+    ScriptVariables globals_;
+    std::unique_ptr<Compiler> compiler_;
+    uint32_t budget_ = kDefaultStatementBudget;
+    uint32_t spent_ = 0;  // statements run in the current entry
+    uint32_t startSpent_ = 0;  // what the next entry starts from
+    // A parallel start goes on with the spending of the run that asked for it: a script
+    // that keeps starting itself in parallel would otherwise never give the pump back.
+    std::map<uint32_t, uint32_t> parallelSpent_;
+    uint64_t executed_ = 0;
+    int nesting_ = 0;     // runs on the C++ stack
+    bool timedOut_ = false;
+};
+
+// The maker that GameBase::CreateScriptEngine calls; installs itself and returns the
+// previous one. Call once at start-up (a program that does not call it runs without
+// scripts).
+void InstallScriptManager();
+
+}  // namespace hqlv::engine

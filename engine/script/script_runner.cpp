@@ -1,0 +1,65 @@
+#include "engine/script/script_runner.h"
+
+#include "engine/core/clock.h"
+#include "engine/script/script_manager.h"
+
+namespace hqlv::engine {
+
+namespace {
+constexpr int kScreenWidth = 744;
+constexpr int kScreenHeight = 710;
+}  // namespace
+
+ScriptRunner::ScriptRunner(uint32_t startMs, ScriptEngineFactory factory) : clock_(startMs) {
+    oldClock_ = platform::setClock(&clock_);
+    GetEngineTimeMs();
+    if (factory) SetScriptEngineFactory(factory);
+    else InstallScriptManager();
+    Init();
+    InitScreen(kScreenWidth, kScreenHeight);
+    scripts_ = dynamic_cast<ScriptManager*>(GetScriptEngine());
+}
+
+ScriptRunner::~ScriptRunner() {
+    Cleanup();
+    platform::setClock(oldClock_);
+}
+
+int ScriptRunner::Load(std::string_view gbk) {
+    return scripts_->LoadScript(ValueString(std::string(gbk), kValueText), 0);
+}
+
+void ScriptRunner::Step() {
+    Tick();
+    clock_.advance(GetKernel().GetFrameInterval());
+}
+
+bool ScriptRunner::Pump(uint32_t maxMs, int maxFrames) {
+    const uint32_t start = clock_.tickMs();
+    for (int frame = 0; maxFrames == 0 || frame < maxFrames; ++frame) {
+        Step();
+        if (scripts_->GetRunningCount() == 0 && GetKernel().GetMessageCount() == 0) {
+            PumpMessages();  // the last texts
+            return true;
+        }
+        if (platform::tickElapsed(start, clock_.tickMs()) > maxMs) break;
+    }
+    PumpMessages();
+    return scripts_->GetRunningCount() == 0;
+}
+
+bool ScriptRunner::ParseStampLine(std::string_view line, std::string* text, bool withTime) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    // The log's own stamp ends with six spaces after the time of day.
+    const size_t at = line.find("      ", 19);
+    if (at == std::string_view::npos) return false;
+    const std::string_view message = line.substr(at + 6);
+    const size_t colon = message.find(':');
+    if (colon == std::string_view::npos || colon == 0 ||
+        message.find_first_not_of("-0123456789") != colon)
+        return false;
+    *text = std::string(withTime ? message : message.substr(colon + 1));
+    return true;
+}
+
+}  // namespace hqlv::engine

@@ -1,0 +1,49 @@
+#pragma once
+// A headless engine that runs scripts on simulated time: a 744 × 710 engine object with
+// the script manager, a manual clock installed for its lifetime, and the on-screen texts
+// (engine message 88) collected instead of drawn. The script runner program, the fuzz
+// harness, the benchmark and the tests drive scripts through it.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/game_base.h"
+#include "platform/core/clock.h"
+
+namespace hqlv::engine {
+
+class ScriptManager;
+
+class ScriptRunner : public GameBase {
+public:
+    // The factory makes the script engine (a ScriptManager or a class of its own); none:
+    // the standard manager.
+    explicit ScriptRunner(uint32_t startMs = 1000, ScriptEngineFactory factory = nullptr);
+    ~ScriptRunner() override;
+
+    ScriptManager& Scripts() { return *scripts_; }
+    platform::ManualClock& Clock() { return clock_; }
+    // Compiles the bytes as a ".script" resource's (GBK) would be.
+    int Load(std::string_view gbk);
+    // One engine tick at the current time, then the clock moves on by one frame interval.
+    void Step();
+    // Steps until no run is left waiting, at most maxMs of simulated time and maxFrames
+    // frames (0: no frame limit); true when no run is left.
+    bool Pump(uint32_t maxMs, int maxFrames = 0);
+
+    void MessageBox(const FloatingText& record) override { texts.push_back(record.text); }
+    // The texts shown on screen, in order.
+    std::vector<std::string> texts;
+
+    // The text of a 时间戳 line of the engine log ("<stamp>      <ms>:<text>"); false for
+    // any other line.
+    static bool ParseStampLine(std::string_view line, std::string* text, bool withTime);
+
+private:
+    platform::ManualClock clock_;
+    platform::Clock* oldClock_ = nullptr;
+    ScriptManager* scripts_ = nullptr;
+};
+
+}  // namespace hqlv::engine

@@ -1,0 +1,155 @@
+// Drives the create, resource and object families with call sequences decoded from the
+// input: each call is a function, an argument count and arguments drawn from the ids of the
+// entities made so far, the families' own words, picture names, edge numbers and raw text.
+// Two pictures are registered and a plane and an image exist before the first call.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/resource_manager.h"
+#include "engine/script/script_manager.h"
+#include "engine/script/script_runner.h"
+
+using namespace hqlv::engine;
+
+namespace {
+
+std::string Le(uint32_t v, int bytes) {
+    std::string s;
+    for (int i = 0; i < bytes; ++i) s += char((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+// A 24-bit BMP of w × h pixels of one colour.
+std::string Bmp(int w, int h, uint32_t rgb) {
+    const int stride = (w * 3 + 3) & ~3;
+    std::string s = "BM" + Le(54 + stride * h, 4) + Le(0, 4) + Le(54, 4) + Le(40, 4) + Le(w, 4) +
+                    Le(h, 4) + Le(1, 2) + Le(24, 2) + Le(0, 4) + Le(stride * h, 4) + Le(2835, 4) +
+                    Le(2835, 4) + Le(0, 4) + Le(0, 4);
+    std::string row;
+    for (int x = 0; x < w; ++x) row += Le(rgb, 3);
+    row.resize(size_t(stride), 0);
+    for (int y = 0; y < h; ++y) s += row;
+    return s;
+}
+
+struct World {
+    ScriptRunner runner;  // the engine makes the manager with every family on
+    std::string folder;
+
+    World() {
+        folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder + "tiles.bmp", std::ios::binary) << Bmp(3, 6, 0x3366CC);
+        std::ofstream(folder + "dot.bmp", std::ios::binary) << Bmp(1, 1, 0xFFFFFF);
+        ResourceManager& rm = GetResourceManager();
+        const uint32_t tiles = rm.LoadImage(folder + "tiles.bmp", "", ".imge", true, 0);
+        rm.LoadImage(folder + "dot.bmp", "", ".imge", true, 0);
+        EnginePicture* pic = rm.GetPicture(tiles);
+        pic->frameHeight = 2;  // three frames
+        pic->frameCount = 3;
+    }
+};
+
+const char* const kFunctions[] = {"创建平面", "创建图片", "设置资源目录", "动态加载",
+                                  "操作实体", "读取实体", "绑定实体",     "解除绑定",
+                                  "贴图",     "操作图片", "操作平面",     "未知"};
+const char* const kWords[] = {
+    "坐标",     "位移", "显示",  "隐藏",   "半透明",  "图层",    "图层升降",  "角度", "旋转",
+    "绕点旋转", "宽高", "放缩",  "删除",   "左边",    "右边",    "上边",      "下边", "宽度",
+    "高度",     "老爸", "类型",  "儿子",   "位置",    "刷新",    "全部",      "标准", "记忆显示",
+    "切帧",     "跳帧", "载入",  "背景色", "播放",    "轮数",    "帧数",      "时间", "底色",
+    "边界色",   "文字", "tiles", "dot",    "nothing", "dot.bmp", "tiles.bmp", "pics", ""};
+const char* const kNumbers[] = {"0",       "1",        "-1",         "2",           "3",
+                                "4096",    "4097",     "32767",      "32768",       "1000000",
+                                "1000001", "-1000001", "2147483647", "-2147483648", "nan",
+                                "inf",     "1e10",     "0.5",        "255",         "16711935"};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static World* world = new World();
+    ScriptManager& m = world->runner.Scripts();
+    GameKernel& k = world->runner.GetKernel();
+    ResourceManager& rm = GetResourceManager();
+    rm.SetRootDir(world->folder);
+
+    std::vector<std::string> ids;
+    auto call = [&](const std::string& function, const std::vector<std::string>& args) {
+        ScriptInstance run;
+        run.SetText("脚本开始 f();\r\n       函数 " + function + ";\r\n脚本结束;");
+        run.ExecuteStatement();
+        run.ExecuteStatement();
+        for (const std::string& a : args) run.PushValue(ValueString(a, kValueText));
+        const uint32_t code = m.DispatchBuiltin(&run);
+        // A new entity's id joins the pool.
+        if (code == kScriptContinue && function.rfind("创建", 0) == 0 && run.GetArgCount() == 1)
+            ids.push_back(run.GetArg(0).text());
+    };
+    call("创建平面", {"8", "6", "255"});
+    call("创建图片", {"tiles"});
+    call("创建图片", {"dot", "0", "2"});
+    const uint32_t firstId = ids.empty() ? 1 : uint32_t(std::stoul(ids[0]));
+
+    size_t at = 0;
+    int planes = 0;
+    auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
+    while (at < size) {
+        const std::string function = kFunctions[next() % std::size(kFunctions)];
+        const int count = next() % 9;
+        std::vector<std::string> args;
+        for (int i = 0; i < count; ++i) {
+            const uint8_t pick = next();
+            switch (pick % 5) {
+                case 0:
+                    args.push_back(ids.empty() ? "0" : ids[(pick / 5) % ids.size()]);
+                    break;
+                case 1:
+                    args.push_back(kWords[(pick / 5) % std::size(kWords)]);
+                    break;
+                case 2:
+                    args.push_back(kNumbers[(pick / 5) % std::size(kNumbers)]);
+                    break;
+                case 3:
+                    args.push_back(std::to_string(int8_t(next())));
+                    break;
+                default: {  // raw text (rich text for 文字)
+                    const size_t n = next() % 16;
+                    std::string text;
+                    for (size_t j = 0; j < n && at < size; ++j) text += char(next());
+                    args.push_back(text);
+                }
+            }
+        }
+        // Only pictures of the fuzz folder may load: any other existing file would end the
+        // process on the resource manager's fatal path, which is the engine's to take.
+        if (function == "设置资源目录" || function == "动态加载") {
+            for (std::string& a : args)
+                if (a != "tiles.bmp" && a != "dot.bmp" && a != "pics") a = "missing.bmp";
+        }
+        // A few planes of the largest size are enough; dozens would only measure memory.
+        if (function == "创建平面" && ++planes > 8) continue;
+        call(function, args);
+        if (function == "设置资源目录") rm.SetRootDir(world->folder);
+        if (next() % 4 == 0) {
+            world->runner.Clock().advance(next());
+            k.RunDueApplies();
+        }
+    }
+
+    // Leave nothing for the next input.
+    k.CancelAllApplies();
+    while (k.PopMessage().code != 0) {
+    }
+    world->runner.texts.clear();
+    call("创建平面", {"1", "1"});
+    const uint32_t lastId = ids.empty() ? 0 : uint32_t(std::stoul(ids.back()));
+    for (uint32_t id = firstId; id <= lastId; ++id) k.DestroyEntityTree(id);
+    return 0;
+}

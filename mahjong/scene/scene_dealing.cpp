@@ -1,0 +1,228 @@
+// Dealing and the table from the deal state: the dealing animation, the wall marked from
+// the deal's positions, the hands and melds of a running game, and the table's rebuild and
+// reset. Every word of the deal state is read through the game info's bounds-checked
+// reader; counts and positions from the server are checked before they index anything.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/engine_log.h"
+#include "engine/core/kernel.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "rules/tiles.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+// Words of the deal state's header (the same in the deal record and the game data).
+constexpr size_t kWordCurrentChair = 13;
+constexpr size_t kWordStatus = 14;
+constexpr size_t kWordWallStart = 32;
+constexpr size_t kWordFaceUpPos = 33;
+constexpr size_t kWordFaceUpTile = 36;
+constexpr size_t kWordHeadPos = 37;
+constexpr size_t kWordTailDraws = 38;
+// The status bit of a seat that holds its drawn tile (its discard is due).
+constexpr int kStatusDrawn = 0x100;
+// The running game's data (201140): per chair 282 words from word 49 (five meld lists of
+// six 7-word entries), then seven counts per chair, the held counts and the own tiles.
+constexpr size_t kWordChairBlocks = 49;
+constexpr size_t kChairBlockWords = 282;
+constexpr size_t kWordListCounts = kWordChairBlocks + 4 * kChairBlockWords;
+constexpr size_t kWordHeldCounts = kWordListCounts + 4 * 7;
+constexpr size_t kWordOwnTiles = kWordHeldCounts + 4;
+constexpr int kMeldLists = 5;
+constexpr int kMeldEntries = 6;
+
+}  // namespace
+
+// An 8-word heap block for an engine message: the system events copy eight words.
+engine::MessageData CMJGameScene2::ViewMessage(int view) {
+    auto* words = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
+    if (words) words[0] = view;
+    return engine::MessageData::Owned(words, &std::free);
+}
+
+void CMJGameScene2::StartDealAnimation() {
+    MarkWall();
+    BindWallTiles();
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    const int banker = info ? ChairToView(info->GetBankerChair()) : -1;
+    const int players = m_geometry.GetPlayerCount();
+    // A banker chair with no seat on the screen: the deal still runs, from the own seat.
+    int view = banker >= 0 ? banker : kOwnView;
+    for (int k = 0; k < players; ++k) {
+        MJTileInfo* row = m_tiles.m_hands[view];
+        for (int i = 1; i <= 13; ++i) row[i].bPresent = row[i].bHand = 1;
+        if (view == banker) row[0].bPresent = row[0].bHand = 1;
+        Wait(uint32_t(500 * k), 210003, ViewMessage(view), 0, 0);
+        view = PrevView(view);
+        if (view < 0 || view > 3) break;
+    }
+    Wait(uint32_t(players * 500), 210004, engine::MessageData(), 0, 0);
+}
+
+void CMJGameScene2::DealStep(int view) {
+    PlaySoundRes(29103, 1);
+    BindHandTiles(view);
+}
+
+void CMJGameScene2::FillOwnHandFromRound(int fromDeal) {
+    for (auto& row : m_tiles.m_hands) row[0].bPresent = row[0].bHand = 0;
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    if (info->RoundWord(kWordStatus) & kStatusDrawn) {
+        const int view = ChairToView(info->RoundWord(kWordCurrentChair));
+        if (MJTileInfo* r = m_tiles.GetTileRecord(kAreaHand, view, 0)) r->bPresent = r->bHand = 1;
+    }
+    const int own = m_geometry.OwnChair();
+    if (own < 0 || own > 3) return;
+    MJList list;
+    int count;
+    if (fromDeal) {
+        count = info->GetRoundListItem(own);
+        info->GetRoundList(list);
+    } else {
+        count = info->RoundWord(kWordHeldCounts + size_t(own));
+        CopyList(info->GetRoundRecord(), kWordOwnTiles, list);
+    }
+    MJTileInfo* row = m_tiles.m_hands[kOwnView];
+    const int first = row[0].bPresent ? 0 : 1;
+    // The hand holds 14 records; a count outside that is the server's fault.
+    const int clamped = std::clamp(count, 0, GetMaxHandTiles() - first);
+    if (clamped != count) engine::WriteLog("自己的牌数错误:%d", count);
+    const bool looker = m_pHost->GetCmdField8() != 0;
+    for (int k = 0; k < clamped; ++k) {
+        MJTileInfo& r = row[first + k];
+        r.nCode = looker ? kHiddenTile : list[size_t(k)];
+        r.bPresent = r.bHand = 1;
+    }
+}
+
+void CMJGameScene2::FillTableFromRound() {
+    const bool looker = m_pHost && m_pHost->GetCmdField8();
+    for (int v = 0; v < kViewCount; ++v)
+        for (int i = 1; i <= 13; ++i) {
+            MJTileInfo& r = m_tiles.m_hands[v][i];
+            r.bPresent = r.bHand = 1;
+            if (looker && v == kOwnView) r.nCode = kHiddenTile;
+        }
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    using Add = void (CMJGameScene2::*)(int, MJData);
+    static const Add kAdd[kMeldLists] = {
+        &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
+        &CMJGameScene2::AddConcealedGangMeld, &CMJGameScene2::AddAddedGangMeld};
+    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
+        const int view = ChairToView(chair);
+        if (view < 0) continue;
+        const size_t block = kWordChairBlocks + kChairBlockWords * size_t(chair);
+        for (int l = 0; l < kMeldLists; ++l) {
+            const int count = info->RoundWord(kWordListCounts + 7 * size_t(chair) + size_t(l));
+            const int n = std::clamp(count, 0, kMeldEntries);
+            if (n != count) engine::WriteLog("牌组数目错误:%d", count);
+            for (int m = 0; m < n; ++m) {
+                const size_t entry = block + 42 * size_t(l) + 7 * size_t(m);
+                int32_t work[16] = {};
+                work[0] = view;
+                work[3] = chair;
+                work[4] = info->RoundWord(entry + 4);
+                for (size_t t = 0; t < 4; ++t) work[5 + t] = info->RoundWord(entry + t);
+                work[10] = work[11] = -1;
+                (this->*kAdd[l])(view, MJData(reinterpret_cast<const uint8_t*>(work), sizeof work));
+            }
+        }
+    }
+}
+
+void CMJGameScene2::MarkWall() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const int total = std::min(GetTotalTiles(), kWallRecords);
+    auto valid = [&](int p) { return p >= 0 && p < total; };
+    const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
+    const int faceUp = info->RoundWord(kWordFaceUpPos), faceTile = info->RoundWord(kWordFaceUpTile);
+    if (faceTile >= 0 && valid(faceUp)) {
+        m_tiles.m_wall[faceUp].nFace = 1;
+        m_tiles.m_wall[faceUp].nCode = faceTile;
+    } else if (faceTile >= 0) {
+        engine::WriteLog("牌墙翻牌位置错误:%d", faceUp);
+    }
+    // The tiles drawn from the wall's tail (after gangs and flowers).
+    const int tail = info->RoundWord(kWordTailDraws);
+    if (valid(start)) {
+        int32_t counter = 0;
+        for (int guard = 0; counter < tail && guard < total; ++guard) {
+            const int p = rules::MJ_NextTailWallPos(start, faceUp, total, &counter, nullptr);
+            if (valid(p)) m_tiles.m_wall[p].bPresent = 0;
+        }
+    }
+    if (!valid(start) || !valid(head)) {
+        engine::WriteLog("牌墙位置错误:%d,%d", start, head);
+        return;
+    }
+    for (int p = start, steps = 0; p != head && steps < total; p = (p + 1) % total, ++steps)
+        m_tiles.m_wall[p].bPresent = 0;
+}
+
+void CMJGameScene2::RebuildTable() {
+    ResetTable();
+    CleanUpClockWindow();
+    MarkWall();
+    PlaceWindMarks();
+    FillTableFromRound();
+    FillOwnHandFromRound(0);
+    RestoreClockState();
+    ShowStakePanel();
+    RestoreClockState();
+    const int first = m_tiles.m_hands[kOwnView][0].bPresent ? 0 : 1;
+    SortHand(m_tiles.m_hands[kOwnView], first, LastHandIndex(kOwnView));
+    BindHandTiles(kOwnView);
+}
+
+void CMJGameScene2::ResetTable() {
+    ProcessPendingItems();
+    ReleaseAllBindings();
+    LayoutWall();
+    for (int i = 0; i < GetTotalTiles() && i < kWallRecords; ++i) m_tiles.m_wall[i].bPresent = 1;
+    LayoutHands();
+    for (auto& row : m_tiles.m_discards) std::fill(std::begin(row), std::end(row), MJTileInfo{});
+    LayoutFlowers();
+    ResetSeatPanels();
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+namespace {
+
+// The music starts again from the style's sound folder when its switch is on.
+void RestartMusic(engine::GameKernel* k, int on) {
+    if (!k || !on) return;
+    k->GetSoundPlayer().OpenMusic("default.mp3");
+    k->GetSoundPlayer().PlayMusic();
+}
+
+}  // namespace
+
+void CMJGameScene2::RefreshIdleTable() {
+    if (!m_pHost || !m_pHost->TestCmdField13(0x2)) ShowStartButton();
+    Redraw(100);
+    RestartMusic(Kernel(), m_bMusic);
+}
+
+void CMJGameScene2::RefreshRunningDeal() {
+    if (m_pHost && m_pHost->IsPlaying()) {
+        RebuildTable();
+        if (CMJTableDraw* draw = m_pHost->GetTableDraw()) draw->RefreshAll();
+        if (m_pHost->GetCmdField8() && !m_pHost->TestCmdField13Bit8()) ShowAskButton();
+    }
+    Redraw(100);
+    RestartMusic(Kernel(), m_bMusic);
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,465 @@
+// The object family on a headless engine: every row of its tables with the effect read
+// back from the engine, and the three kinds of call error for each function.
+#include <cmath>
+#include <functional>
+
+#include "builtin_test_fixture.h"
+
+namespace hqlv::engine::test {
+namespace {
+
+using ObjectFamily = BuiltinTest;
+
+// Too few arguments (kind 1), an entity, picture or engine operation missing (kind 10), an
+// unknown word or a value out of range (kind 20), for every function.
+TEST_F(ObjectFamily, CallErrors) {
+    const std::string p = NewPlane(), i = NewImage(), c = NewPlane();
+    struct Row {
+        int kind;
+        const char* function;
+        std::vector<std::string> args;
+    } rows[] = {
+        {1, "操作实体", {p}},
+        {1, "读取实体", {p}},
+        {1, "绑定实体", {p}},
+        {1, "解除绑定", {p}},
+        {1, "贴图", {p}},
+        {1, "操作图片", {i}},
+        {1, "操作平面", {p}},
+        {1, "操作实体", {}},
+        {1, "绑定实体", {}},
+        {1, "操作实体", {p, "坐标", "1"}},
+        {1, "操作实体", {p, "位移"}},
+        {1, "操作实体", {p, "半透明"}},
+        {1, "操作实体", {p, "图层"}},
+        {1, "操作实体", {p, "图层升降"}},
+        {1, "操作实体", {p, "角度"}},
+        {1, "操作实体", {p, "旋转"}},
+        {1, "操作实体", {p, "绕点旋转", "1", "2"}},
+        {1, "操作实体", {p, "宽高", "1"}},
+        {1, "操作实体", {p, "放缩", "1"}},
+        {1, "读取实体", {p, "儿子"}},
+        {1, "操作图片", {i, "载入"}},
+        {1, "操作图片", {i, "背景色"}},
+        {1, "操作平面", {p, "宽高", "1"}},
+        {1, "操作平面", {p, "底色"}},
+        {1, "操作平面", {p, "背景色"}},
+        {1, "操作平面", {p, "边界色"}},
+        {1, "操作平面", {p, "文字", "0", "0"}},
+        {1, "操作平面", {p, "贴图", "0", "0", "tiles"}},
+        {10, "操作实体", {"0", "显示"}},
+        {10, "操作实体", {"99999", "显示"}},
+        {10, "操作实体", {"-1", "显示"}},
+        {10, "读取实体", {"99999", "宽度"}},
+        {10, "绑定实体", {p, "99999"}},
+        {10, "绑定实体", {"99999", p}},
+        {10, "解除绑定", {"0", p}},
+        {10, "解除绑定", {"99999", p}},
+        {10, "贴图", {i, "tiles"}},
+        {10, "贴图", {"99999", "tiles"}},
+        {10, "贴图", {p, "nothing"}},
+        {10, "操作图片", {p, "跳帧"}},
+        {10, "操作图片", {"99999", "跳帧"}},
+        {10, "操作图片", {i, "载入", "nothing"}},
+        {10, "操作平面", {i, "底色", "1"}},
+        {10, "操作平面", {"99999", "底色", "1"}},
+        {10, "操作平面", {p, "贴图", "0", "0", "nothing", "0"}},
+        {10, "读取实体", {p, "儿子", "0"}},
+        {10, "读取实体", {p, "儿子", "-1"}},
+        {20, "操作实体", {p, "飞"}},
+        {20, "操作实体", {p, "坐标", "1000001", "0"}},
+        {20, "操作实体", {p, "坐标", "0", "-1000001"}},
+        {20, "操作实体", {p, "位移", "1100001", "0"}},  // from -100000
+        {20, "操作实体", {p, "位移", "0", "-900001"}},
+        {20, "操作实体", {p, "宽高", "32768", "1"}},
+        {20, "操作实体", {p, "宽高", "1", "-1"}},
+        {20, "操作实体", {p, "放缩", "-5", "0"}},     // 4 wide
+        {20, "操作实体", {p, "放缩", "0", "32765"}},  // 3 high
+        {20, "操作实体", {p, "半透明", "nan"}},
+        {20, "操作实体", {p, "半透明", "inf"}},
+        {20, "操作实体", {p, "角度", "inf"}},
+        {20, "操作实体", {p, "角度", "1e10"}},
+        {20, "操作实体", {p, "旋转", "nan"}},
+        {20, "操作实体", {p, "旋转", "1000000001"}},
+        {20, "操作实体", {p, "绕点旋转", "0", "0", "nan"}},
+        {20, "操作实体", {p, "绕点旋转", "2000000", "0", "10"}},
+        {20, "操作实体", {p, "绕点旋转", "-900000", "0", "180"}},  // the centre lands at -1700000
+        {20, "读取实体", {p, "体重"}},
+        {20, "绑定实体", {p, c, "胡说"}},
+        {20, "绑定实体", {p, p}},
+        {20, "贴图", {p, "tiles", "0", "0", "0", "-1", "2"}},
+        {20, "贴图", {p, "tiles", "0", "0", "0", "2", "32768"}},
+        {20, "操作图片", {i, "变形"}},
+        {20, "操作平面", {p, "变"}},
+        {20, "操作平面", {p, "宽高", "0", "5"}},
+        {20, "操作平面", {p, "宽高", "5", "4097"}},
+    };
+    for (const Row& r : rows) {
+        ExpectKind(r.function, r.args, r.kind);
+        EXPECT_EQ(Find(p)->GetX(), -100000) << r.function << r.args.size();
+    }
+    // Nothing of the refused values reached the entity.
+    Entity* e = Find(p);
+    EXPECT_EQ(e->GetWidth(), 4);
+    EXPECT_EQ(e->GetHeight(), 3);
+    EXPECT_EQ(e->GetAlpha(), 1.0);
+    EXPECT_EQ(e->GetRotation(), 0.0);
+    EXPECT_EQ(e->GetChildCount(), 0u);
+}
+
+TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
+    struct Row {
+        std::vector<std::string> args;
+        std::function<void(Entity&)> check;
+    } rows[] = {
+        {{"坐标", "100", "-200"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetX(), 100);
+             EXPECT_EQ(e.GetY(), -200);
+         }},
+        {{"坐标", "1000000", "-1000000"}, [](Entity& e) { EXPECT_EQ(e.GetX(), 1000000); }},
+        {{"位移", "5", "-7"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetX(), 15);
+             EXPECT_EQ(e.GetY(), 13);
+         }},
+        {{"显示"}, [](Entity& e) { EXPECT_TRUE(e.IsVisible()); }},
+        {{"显示", "隐藏"}, [](Entity& e) { EXPECT_FALSE(e.IsVisible()); }},
+        {{"半透明", "0.25"}, [](Entity& e) { EXPECT_EQ(e.GetAlpha(), 0.25); }},
+        {{"图层", "7"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), 7); }},
+        {{"图层升降", "-3"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), -2); }},
+        {{"角度", "30.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 30.5); }},
+        {{"角度", "30", "旋转", "-10.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 19.5); }},
+        {{"绕点旋转", "0", "20", "90"},
+         [](Entity& e) {  // (10, 20) about (0, 20), a quarter turn counter-clockwise on screen
+             EXPECT_EQ(e.GetX(), 0);
+             EXPECT_EQ(e.GetY(), 10);
+             EXPECT_EQ(e.GetRotation(), 90.0);
+         }},
+        {{"宽高", "30", "0"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetWidth(), 30);
+             EXPECT_EQ(e.GetHeight(), 0);
+         }},
+        {{"宽高", "32767", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 32767); }},
+        {{"宽高", "0", "32767"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), 32767); }},
+        {{"放缩", "2", "-3"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetWidth(), 6);
+             EXPECT_EQ(e.GetHeight(), 0);
+         }},
+    };
+    for (const Row& r : rows) {
+        const std::string id = NewPlane(4, 3);
+        Find(id)->SetPosition(10, 20);
+        std::vector<std::string> args{id};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        ExpectOk("操作实体", args);
+        Entity* e = Find(id);
+        r.check(*e);
+        EXPECT_FALSE(e->GeometryChanged()) << r.args[0];               // pushed to the canvas
+        EXPECT_EQ(run->GetArgCount(), int(args.size())) << r.args[0];  // no results
+    }
+}
+
+TEST_F(ObjectFamily, MoveAndShowArePushedOnceAtTheEnd) {
+    const std::string id = NewPlane(4, 3, 255);
+    scene.GetCanvas()->TakeDirtyRects();
+    ExpectOk("操作实体", {id, "坐标", "100", "200", "显示"});
+    Entity* e = Find(id);
+    EXPECT_EQ(e->GetX(), 100);
+    EXPECT_EQ(e->GetY(), 200);
+    EXPECT_TRUE(e->IsVisible());
+    EXPECT_FALSE(e->GeometryChanged());
+    EXPECT_TRUE(scene.GetCanvas()->HasDirtyRects());
+}
+
+TEST_F(ObjectFamily, ChangesBeforeAFailingSubCommandStayAndReachTheCanvas) {
+    const std::string id = NewPlane();
+    ExpectKind("操作实体", {id, "坐标", "5", "6", "半透明", "nan", "显示"}, 20);
+    Entity* e = Find(id);
+    EXPECT_EQ(e->GetX(), 5);
+    EXPECT_FALSE(e->GeometryChanged());
+    EXPECT_FALSE(e->IsVisible());
+    ExpectKind("操作实体", {id, "显示", "坐标", "7"}, 1);
+    EXPECT_TRUE(e->IsVisible());
+    // Each step and the angle it leaves are both held to a billion degrees.
+    ExpectKind("操作实体", {id, "角度", "1000000000", "旋转", "1"}, 20);
+    EXPECT_EQ(e->GetRotation(), 1e9);
+    ExpectKind("操作实体", {id, "角度", "-1000000000", "旋转", "1500000000"}, 20);
+    EXPECT_EQ(e->GetRotation(), -1e9);
+    ExpectKind("操作实体", {id, "绕点旋转", "0", "0", "-1"}, 20);
+}
+
+TEST_F(ObjectFamily, DeleteEndsTheCallAndTakesOwnedChildren) {
+    const std::string p = NewPlane(), owned = NewPlane(), loose = NewPlane();
+    ExpectOk("绑定实体", {p, owned, "删除"});
+    ExpectOk("绑定实体", {p, loose, "显示"});
+    ExpectOk("操作实体", {p, "删除", "显示", "胡说"});
+    EXPECT_EQ(Find(p), nullptr);
+    EXPECT_EQ(Find(owned), nullptr);
+    ASSERT_NE(Find(loose), nullptr);
+    EXPECT_EQ(Find(loose)->GetParent(), nullptr);
+    ExpectKind("操作实体", {p, "显示"}, 10);
+}
+
+TEST_F(ObjectFamily, ChildrenThatFollowAreCheckedToo) {
+    const std::string p = NewPlane(), c = NewPlane();
+    ExpectOk("绑定实体", {p, c, "位置", "放缩"});
+    Find(p)->SetPosition(0, 0);
+    Find(c)->SetPosition(999000, 0);
+    ExpectKind("操作实体", {p, "位移", "2000", "0"}, 20);
+    ExpectKind("操作实体", {p, "坐标", "1001", "0"}, 20);
+    EXPECT_EQ(Find(p)->GetX(), 0);
+    EXPECT_EQ(Find(c)->GetX(), 999000);
+    ExpectOk("操作实体", {p, "位移", "1000", "0"});
+    EXPECT_EQ(Find(c)->GetX(), 1000000);
+    Find(c)->SetSize(32767, 1);
+    ExpectKind("操作实体", {p, "放缩", "1", "0"}, 20);
+    ExpectKind("操作实体", {p, "宽高", "5", "3"}, 20);
+    EXPECT_EQ(Find(p)->GetWidth(), 4);
+    ExpectOk("操作实体", {p, "宽高", "3", "3"});
+    EXPECT_EQ(Find(c)->GetWidth(), 32766);
+}
+
+TEST_F(ObjectFamily, ReadEveryWord) {
+    const std::string id = NewPlane(5, 4), child = NewPlane();
+    Entity* e = Find(id);
+    e->SetPosition(10, 20);
+    e->SetAlpha(0.25);
+    e->SetZ(3);
+    e->SetRotation(12.5);
+    ExpectOk("绑定实体", {id, child});
+    struct Row {
+        std::vector<std::string> words;
+        std::vector<std::string> values;
+    } rows[] = {
+        {{"坐标"}, {"10", "20"}},       {{"左边", "右边", "上边", "下边"}, {"7", "13", "18", "22"}},
+        {{"宽度", "高度"}, {"5", "4"}}, {{"显示"}, {"FALSE"}},
+        {{"半透明"}, {"0.250000"}},     {{"图层"}, {"3"}},
+        {{"角度"}, {"12.500000"}},      {{"老爸"}, {"0"}},
+        {{"类型"}, {"4096"}},           {{"儿子", "0", "宽度"}, {child, "5"}},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> args{id};
+        args.insert(args.end(), r.words.begin(), r.words.end());
+        ExpectOk("读取实体", args);
+        EXPECT_EQ(Results(), r.values) << r.words[0];
+        for (const ValueString& v : run->Values()) EXPECT_EQ(v.type(), kValueText);
+    }
+    ExpectOk("读取实体", {child, "老爸", "类型"});
+    EXPECT_EQ(Results(), (std::vector<std::string>{id, "4096"}));
+    e->Show();
+    ExpectOk("读取实体", {id, "显示"});
+    EXPECT_EQ(Results(), std::vector<std::string>{"TRUE"});
+    ExpectOk("读取实体", {NewImage(), "类型"});
+    EXPECT_EQ(Results(), std::vector<std::string>{"1"});
+}
+
+TEST_F(ObjectFamily, ReadPositionAndWidthGivesThreeValues) {
+    const std::string id = NewPlane(6, 2);
+    Find(id)->SetPosition(-3, 9);
+    ExpectOk("读取实体", {id, "坐标", "宽度"});
+    EXPECT_EQ(Results(), (std::vector<std::string>{"-3", "9", "6"}));
+}
+
+TEST_F(ObjectFamily, LinkFlagsOfEveryOption) {
+    struct Row {
+        std::vector<std::string> options;
+        uint32_t flags;
+    } rows[] = {
+        {{}, 0x1802E},
+        {{"显示"}, 0x4},
+        {{"位置"}, 0x18002},
+        {{"半透明"}, 0x8},
+        {{"放缩"}, 0x40},
+        {{"刷新"}, 0x20},
+        {{"删除"}, 0x1},
+        {{"全部"}, 0x1C06F},
+        {{"标准"}, 0x1802E},
+        {{"记忆显示"}, 0x1000},
+        {{"位置", "删除"}, 0x18003},
+    };
+    for (const Row& r : rows) {
+        const std::string p = NewPlane(), c = NewPlane();
+        std::vector<std::string> args{p, c};
+        args.insert(args.end(), r.options.begin(), r.options.end());
+        ExpectOk("绑定实体", args);
+        ASSERT_EQ(Find(p)->GetChildCount(), 1u);
+        EXPECT_EQ(Find(p)->Children()[0].flags, r.flags) << r.options.size();
+        EXPECT_EQ(Find(c)->GetParent(), Find(p));
+    }
+}
+
+TEST_F(ObjectFamily, LinkedChildFollowsItsParent) {
+    const std::string p = NewPlane(), c = NewPlane();
+    ExpectOk("绑定实体", {p, c, "显示", "位置"});
+    ExpectOk("操作实体", {p, "显示", "位移", "10", "0"});
+    EXPECT_TRUE(Find(c)->IsVisible());
+    EXPECT_EQ(Find(c)->GetX(), -99990);
+}
+
+TEST_F(ObjectFamily, LinksThatWouldLoopAreRefused) {
+    const std::string a = NewPlane(), b = NewPlane(), c = NewPlane();
+    ExpectOk("绑定实体", {a, b});
+    ExpectOk("绑定实体", {b, c});
+    ExpectKind("绑定实体", {c, a}, 20);  // a is c's grandparent
+    ExpectKind("绑定实体", {b, a}, 20);
+    ExpectKind("绑定实体", {a, a}, 20);
+    EXPECT_EQ(Find(a)->GetParent(), nullptr);
+    EXPECT_EQ(Find(c)->GetChildCount(), 0u);
+    // The walks still end.
+    ExpectOk("操作实体", {a, "显示", "位移", "1", "1"});
+    EXPECT_TRUE(Find(c)->IsVisible());
+}
+
+TEST_F(ObjectFamily, UnlinkTakesEachFurtherId) {
+    const std::string p = NewPlane(), c1 = NewPlane(), c2 = NewPlane(), c3 = NewPlane();
+    for (const std::string& c : {c1, c2, c3}) ExpectOk("绑定实体", {p, c});
+    ExpectOk("解除绑定", {p, c1, c3, "99999"});
+    ASSERT_EQ(Find(p)->GetChildCount(), 1u);
+    EXPECT_EQ(Find(p)->GetChild(0), Find(c2));
+    EXPECT_EQ(Find(c1)->GetParent(), nullptr);
+    EXPECT_EQ(Find(c3)->GetParent(), nullptr);
+}
+
+TEST_F(ObjectFamily, PasteDrawsTheFrameAtItsPlaceAndSize) {
+    struct Row {
+        std::vector<std::string> args;  // after the plane id
+        std::vector<uint32_t> pixels;   // 4 × 3, row by row
+    } rows[] = {
+        {{"tiles"}, {kRed, kRed, 0, 0, kRed, kRed, 0, 0, 0, 0, 0, 0}},
+        {{"tiles", "1", "1", "0"}, {0, kGreen, kGreen, 0, 0, kGreen, kGreen, 0, 0, 0, 0, 0}},
+        {{"tiles", "-1", "2"}, {kBlue, kBlue, 0, 0, kBlue, kBlue, 0, 0, 0, 0, 0, 0}},  // no y
+        {{"tiles", "0", "3", "2", "1", "1"}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, kRed}},
+        {{"dot", "0", "0", "0", "4", "3"}, std::vector<uint32_t>(12, 0xFFFFFFFF)},
+    };
+    for (const Row& r : rows) {
+        const std::string id = NewPlane(4, 3);
+        std::vector<std::string> args{id};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        ExpectOk("贴图", args);
+        EXPECT_EQ(Plane(id)->State()->pixels, r.pixels) << r.args.size();
+    }
+}
+
+TEST_F(ObjectFamily, ImageFrames) {
+    struct Row {
+        std::vector<std::string> args;  // after the image id
+        uint32_t from, frame;
+    } rows[] = {
+        {{"跳帧"}, 0, 1},       {{"跳帧", "2"}, 0, 2},     {{"跳帧", "4"}, 0, 1},
+        {{"跳帧", "-1"}, 0, 2}, {{"跳帧", "65536"}, 0, 1}, {{"切帧"}, 1, 2},
+        {{"切帧", "2"}, 2, 1},  {{"切帧", "-1"}, 0, 2},    {{"切帧", "-4"}, 1, 0},
+    };
+    for (const Row& r : rows) {
+        const std::string id = NewImage();
+        Image(id)->SetFrame(r.from);
+        std::vector<std::string> args{id};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        ExpectOk("操作图片", args);
+        EXPECT_EQ(Image(id)->GetFrame(), r.frame) << r.args[0] << r.args.size();
+        EXPECT_EQ(Image(id)->State()->srcY, int(r.frame) * 2);
+    }
+}
+
+TEST_F(ObjectFamily, ImageLoadAndBackColour) {
+    const std::string id = NewImage();
+    ExpectOk("操作图片", {id, "背景色", "255"});
+    EXPECT_EQ(Image(id)->GetColorWord(), 255u);
+    ExpectOk("操作图片", {id, "载入", "dot"});
+    ImageState* s = Image(id)->State();
+    EXPECT_EQ(s->resourceId, dot);
+    EXPECT_EQ(s->width, 1);
+    EXPECT_EQ(s->tint, 255u);
+    ExpectOk("操作图片", {id, "载入", "tiles", "2"});
+    EXPECT_EQ(Image(id)->State()->resourceId, tiles);
+    EXPECT_EQ(Image(id)->State()->srcY, 4);
+    EXPECT_FALSE(Image(id)->GeometryChanged());
+}
+
+TEST_F(ObjectFamily, PlayModes) {
+    struct Row {
+        std::vector<std::string> args;  // after 播放
+        int ticks;
+        size_t running;
+    } rows[] = {
+        {{}, 20, 1},             // endless
+        {{"帧数"}, 20, 1},       // a mode word without a count: endless
+        {{"跳舞", "2"}, 20, 1},  // another word: endless
+        {{"帧数", "2"}, 5, 0},
+        {{"时间", "250"}, 5, 0},
+        {{"轮数", "1"}, 10, 0},
+    };
+    for (const Row& r : rows) {
+        const std::string id = NewImage();
+        std::vector<std::string> args{id, "播放"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const size_t before = scene.GetKernel().GetActiveApplyCount();
+        ExpectOk("操作图片", args);
+        for (int t = 0; t < r.ticks; ++t) Tick(100);
+        EXPECT_EQ(scene.GetKernel().GetActiveApplyCount() - before, r.running) << args.size();
+        scene.GetKernel().CancelAllApplies();
+        scene.GetKernel().RunDueApplies();
+    }
+    const std::string counted = NewImage();
+    ExpectOk("操作图片", {counted, "播放", "帧数", "2"});
+    for (int t = 0; t < 6; ++t) Tick(100);
+    EXPECT_EQ(Image(counted)->GetFrame(), 2u);
+}
+
+TEST_F(ObjectFamily, PlayThatTheEngineRefusesIsKindTen) {
+    // An image that is not on the canvas takes no Applies.
+    auto* loose = static_cast<ImageEntity*>(
+        scene.GetKernel().CreateEntity(ENT_IMAGE, 0, 0, 2, 2, 0.0, 1, false, 1.0));
+    loose->SetImage(tiles, 0, 0, 2, 2, kNoColour);
+    ExpectKind("操作图片", {std::to_string(loose->GetId()), "播放"}, 10);
+}
+
+TEST_F(ObjectFamily, PlaneSubCommands) {
+    const std::string id = NewPlane(4, 3);
+    ExpectOk("操作平面", {id, "底色", "255"});
+    for (uint32_t px : Plane(id)->State()->pixels) EXPECT_EQ(px, kRed);
+    ExpectOk("操作平面",
+             {id, "底色", std::to_string(0xFF00FF), "边界色", std::to_string(0xFF0000)});
+    const std::vector<uint32_t> border{kBlue, kBlue, kBlue, kBlue, kBlue, 0,
+                                       0,     kBlue, kBlue, kBlue, kBlue, kBlue};
+    EXPECT_EQ(Plane(id)->State()->pixels, border);
+    ExpectOk("操作平面", {id, "背景色", "65280"});
+    EXPECT_EQ(Plane(id)->State()->back, 65280u);
+    ExpectOk("操作平面", {id, "贴图", "1", "1", "tiles", "1"});
+    EXPECT_EQ(Pixel(id, 1, 1), kGreen);
+    EXPECT_EQ(Pixel(id, 2, 2), kGreen);
+    ExpectOk("操作平面", {id, "宽高", "8", "6"});
+    EXPECT_EQ(Plane(id)->State()->width, 8);
+    EXPECT_EQ(Plane(id)->State()->height, 6);
+    EXPECT_EQ(Plane(id)->State()->pixels.size(), 48u);
+    ExpectOk("操作平面", {id, "宽高", "4096", "1"});
+    EXPECT_EQ(Plane(id)->State()->width, 4096);
+    ExpectOk("操作平面", {id, "宽高", "1", "4096"});
+    EXPECT_EQ(Plane(id)->State()->width, 1);
+    EXPECT_EQ(Plane(id)->State()->height, 4096);
+}
+
+TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
+    const std::string id = NewPlane(40, 40);
+    ExpectOk("操作平面", {id, "文字", "20", "20", "<color=255>WW"});
+    int inked = 0, outside = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 40; ++x) (x < 20 || y < 20 ? outside : inked) += Pixel(id, x, y) != 0;
+    }
+    EXPECT_GT(inked, 0);
+    EXPECT_EQ(outside, 0);
+}
+
+TEST_F(ObjectFamily, PlaneChangesBeforeAFailingSubCommandStay) {
+    const std::string id = NewPlane(2, 2);
+    ExpectKind("操作平面", {id, "底色", "255", "宽高", "0", "0", "底色", "0"}, 20);
+    EXPECT_EQ(Pixel(id, 1, 1), kRed);
+    EXPECT_EQ(Plane(id)->State()->width, 2);
+    ExpectKind("操作平面", {id, "边界色", "0", "贴图", "0", "0", "nothing", "0"}, 10);
+    EXPECT_EQ(Pixel(id, 0, 0), 0xFF000000u);
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test

@@ -1,0 +1,44 @@
+#pragma once
+// A headless engine with the script manager, its log in a folder of its own, and helpers
+// that load UTF-8 script texts as the GBK resources they stand for.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/script/script_manager.h"
+#include "engine/script/script_runner.h"
+#include "log_capture.h"
+#include "platform/core/text.h"
+
+namespace hqlv::engine::test {
+
+struct ScriptFixture : ::testing::Test {
+    LogCapture log;
+    ScriptRunner engine;
+    ScriptManager& scripts = engine.Scripts();
+
+    int Load(const std::string& utf8) { return engine.Load(platform::utf8ToGbk(utf8)); }
+    // Loads, starts main and pumps simulated time; → the start's result code.
+    uint32_t Run(const std::string& utf8, const std::string& args = "") {
+        EXPECT_GT(Load(utf8), 0) << utf8;
+        const uint32_t r = scripts.StartScript("main", args);
+        engine.Pump(600000);
+        return r;
+    }
+    // The texts of the 时间戳 lines, in order; with times when withTime.
+    std::vector<std::string> Stamps(bool withTime = false) const {
+        std::vector<std::string> out;
+        std::istringstream in(log.text());
+        std::string line;
+        std::string text;
+        while (std::getline(in, line))
+            if (ScriptRunner::ParseStampLine(line, &text, withTime)) out.push_back(text);
+        return out;
+    }
+    // The on-screen texts so far, with the rich-text tags left in.
+    const std::vector<std::string>& Texts() const { return engine.texts; }
+};
+
+}  // namespace hqlv::engine::test

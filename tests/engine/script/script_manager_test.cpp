@@ -1,0 +1,414 @@
+// Loading, runs, calls and their limits, the value stack and the error reports.
+#include "script_fixture.h"
+
+#include <algorithm>
+
+#include "engine/core/kernel.h"
+#include "engine/core/resource_manager.h"
+#include "platform/core/audio.h"
+
+namespace hqlv::engine::test {
+namespace {
+
+using Manager = ScriptFixture;
+
+TEST_F(Manager, LoadCountsBodiesAndRefusesANamelessOne) {
+    EXPECT_EQ(Load("脚本开始 a(); 脚本结束; 脚本开始 b(); 脚本结束; 脚本开始 a(); 脚本结束;"), 3);
+    EXPECT_EQ(scripts.GetLoadedCount(), 2);
+    EXPECT_EQ(Load("脚本开始 (); 脚本结束; 脚本开始 c(); 脚本结束;"), -1);
+    EXPECT_EQ(scripts.FindLoaded("c"), nullptr);
+    EXPECT_EQ(Load("脚本开始 d; 脚本结束;"), -1);  // a name without its parentheses
+    EXPECT_EQ(Load("脚本开始 e(); x = ; 脚本结束;"), -1);
+    EXPECT_EQ(Load("no body here"), 0);
+    engine.Pump(100);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"脚本名为空!", "运算格式错误:"}));
+}
+
+TEST_F(Manager, DeclaredParametersAreCounted) {
+    ASSERT_EQ(Load("脚本开始 p(a, b,c); 脚本结束; 脚本开始 q(); 脚本结束;"), 2);
+    EXPECT_EQ(scripts.FindLoaded("p")->GetDeclaredParamCount(), 3);
+    EXPECT_EQ(scripts.FindLoaded("q")->GetDeclaredParamCount(), 0);
+    EXPECT_EQ(scripts.FindLoaded("p")->GetVersion(), 1.0);
+}
+
+TEST_F(Manager, StartOfAMissingScriptFails) {
+    EXPECT_EQ(scripts.StartScript("nosuch", ""), kScriptError);
+    engine.Pump(100);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "<break;break;>   脚本运行错误,nosuch不存在!<break;break>"}));
+}
+
+TEST_F(Manager, StartReturnsTheRunsCode) {
+    ASSERT_EQ(Load("脚本开始 f(); 脚本结束; 脚本开始 w(); 等待(10); 脚本结束; "
+                   "脚本开始 e(); x = 1 / 0; 脚本结束;"),
+              3);
+    EXPECT_EQ(scripts.StartScript("f", ""), kScriptFinished);
+    EXPECT_EQ(scripts.StartScript("w", ""), kScriptSuspended);
+    EXPECT_EQ(scripts.GetRunningCount(), 1);
+    EXPECT_EQ(scripts.StartScript("e", ""), kScriptError);
+    EXPECT_EQ(scripts.GetRunningCount(), 1);
+    engine.Pump(1000);
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+TEST_F(Manager, WaitsResumeAtTheirTimes) {
+    ASSERT_EQ(Load("脚本开始 main(); 时间戳(\"a\"); 等待(100); 时间戳(\"b\"); 等待(30); 时间戳(\"c\"); 脚本结束;"),
+              1);
+    scripts.StartScript("main", "");
+    engine.Pump(10000);
+    // Waits end on the first frame at or after their time (frames every 30 ms).
+    EXPECT_EQ(Stamps(true), (std::vector<std::string>{"1000:a", "1120:b", "1150:c"}));
+}
+
+TEST_F(Manager, ResumeMessagesGoToTheManagerAndNameTheRunById) {
+    ASSERT_EQ(Load("脚本开始 main(); 等待(100000); 时间戳(\"on\"); 脚本结束;"), 1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptSuspended);
+    EngineMessage other{5, MessageData::Number(1), 0};
+    EXPECT_EQ(scripts.OnMessage(other), 1u);
+    EngineMessage dead{kScriptMessageResume, MessageData::Number(99), 0};
+    EXPECT_EQ(scripts.OnMessage(dead), 0u);
+    EXPECT_EQ(scripts.GetRunningCount(), 1);
+    // The manager's own control takes the resume: the run goes on at once.
+    engine.GetKernel().PostControlMessage(scripts.ControlId(), kScriptMessageResume,
+                                          MessageData::Number(1), 0);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"on"});
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+TEST_F(Manager, EndlessLoopStopsAtTheStatementBudget) {
+    scripts.SetStatementBudget(1000);
+    ASSERT_EQ(Load("脚本开始 main(); 当 (1) { } 脚本结束;"), 1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptError);
+    EXPECT_LE(scripts.GetExecutedCount(), 1000u);
+    EXPECT_GE(scripts.GetExecutedCount(), 999u);
+    engine.Pump(100);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"脚本main运行超时,已中止!"});
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+TEST_F(Manager, DefaultBudgetIsOneMillionStatements) {
+    EXPECT_EQ(scripts.GetStatementBudget(), 1000000u);
+    ASSERT_EQ(Load("脚本开始 main(); 标记 top; 跳转 top; 脚本结束;"), 1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptError);
+    EXPECT_EQ(scripts.GetExecutedCount(), 1000000u);
+}
+
+TEST_F(Manager, EachResumeGetsAFreshBudgetAndNestedRunsShareIt) {
+    scripts.SetStatementBudget(100);
+    // 30 rounds of 2 statements, a wait, 30 more: each entry stays below 100.
+    const std::string loop = "i = 0; 当 (i < 10) { i = i + 1; } ";
+    ASSERT_EQ(Load("脚本开始 main(); " + loop + "等待(10); " + loop + "时间戳(\"done\"); 脚本结束;"
+                   "脚本开始 child(); " + loop + "脚本结束;"
+                   "脚本开始 both(); " + loop + "child(); 时间戳(\"no\"); 脚本结束;"),
+              3);
+    scripts.StartScript("main", "");
+    engine.Pump(1000);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"done"});
+    scripts.StartScript("both", "");
+    engine.Pump(1000);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"脚本child运行超时,已中止!"});
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+TEST_F(Manager, LiveRunsAreLimited) {
+    ASSERT_EQ(Load("脚本开始 w(); 等待(10); 脚本结束; 脚本开始 main(); 当 (1) { 并行; w(); } 脚本结束;"), 2);
+    scripts.StartScript("main", "");
+    EXPECT_EQ(scripts.GetRunningCount(), int(kMaxLiveRuns) - 1);  // main has ended
+    engine.Pump(10000);
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "<color=255>脚本<rgb=0,0,255;>main<rgb=255,255,255>调用函数<rgb=0,255,0>w"
+                           "<rgb=255,255,255>失败!"});
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+TEST_F(Manager, SerialCallsNestSixtyFourDeep) {
+    // d(n) calls itself until n reaches 0; 63 calls below the started run fit.
+    ASSERT_EQ(Load("脚本开始 d(n); 如果 (n > 0) { d(n - 1); } 时间戳(n); 脚本结束;"), 1);
+    scripts.StartScript("d", "63");
+    EXPECT_EQ(Stamps().size(), 64u);
+    EXPECT_TRUE(Texts().empty());
+    scripts.StartScript("d", "64");
+    engine.Pump(100);
+    EXPECT_EQ(Stamps().size(), 64u);
+    EXPECT_EQ(Texts().size(), 1u);
+}
+
+TEST_F(Manager, ParallelCountIsUsedOnlyByScriptCalls) {
+    ASSERT_EQ(Load("脚本开始 p(); 时间戳(\"p\"); 脚本结束;"
+                   "脚本开始 main(); 并行; 并行; RGB(1,2,3); p(); 时间戳(\"m\"); p(); 时间戳(\"n\"); p(); "
+                   "时间戳(\"o\"); 脚本结束;"),
+              2);
+    scripts.StartScript("main", "");
+    engine.Pump(1000);
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"m", "n", "p", "o", "p", "p"}));
+}
+
+TEST_F(Manager, CallErrorKindsAndAnUnknownKind) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    run.ExecuteStatement();
+    EXPECT_EQ(scripts.ReportCallError(&run, 20), kScriptError);
+    EXPECT_EQ(scripts.ReportCallError(&run, 2), kScriptError);
+    scripts.ReportError("");
+    engine.Pump(100);
+    EXPECT_EQ(Texts(), std::vector<std::string>{
+                           "<color=255>脚本<rgb=0,0,255;>s<rgb=255,255,255>调用函数<rgb=0,255,0>"
+                           "<rgb=255,255,255>失败,参数不合法!"});
+}
+
+TEST_F(Manager, CapabilitiesAreAllOnInTheEngine) {
+    EXPECT_EQ(scripts.GetCapabilities(),
+              kScriptCreateFunctions | kScriptObjectFunctions | kScriptResourceFunctions);
+    ScriptManager bare;
+    EXPECT_EQ(bare.GetCapabilities(), 0u);
+    bare.EnableObjectFunctions();
+    EXPECT_EQ(bare.GetCapabilities(), kScriptObjectFunctions);
+}
+
+TEST_F(Manager, WaitWithoutAKernelFails) {
+    ScriptManager bare;
+    ASSERT_EQ(bare.LoadScriptText("脚本开始 main(); 等待(10); 脚本结束;"), 1);
+    EXPECT_EQ(bare.StartScript("main", ""), kScriptError);
+    EXPECT_EQ(bare.GetRunningCount(), 0);
+}
+
+// ---- the run's own statements and stack
+
+TEST(ScriptRun, UnknownWordFails) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n       乱码 1;\r\n"));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptError);
+    EXPECT_EQ(run.GetErrorText(), "脚本调用了一个无法识别的符号:乱码!");
+}
+
+TEST(ScriptRun, EndOfTextFinishesAndStaysFinished) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);  // the line end
+    EXPECT_EQ(run.ExecuteStatement(), kScriptFinished);
+    EXPECT_EQ(run.GetState(), kScriptFinished);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptFinished);
+}
+
+TEST(ScriptRun, LabelHoldsThePositionAfterIt) {
+    ScriptInstance run;
+    const std::string text = "脚本开始 s();\r\n       标记 L;\r\n";
+    ASSERT_TRUE(run.SetText(text));
+    run.ExecuteStatement();
+    run.ExecuteStatement();
+    const ValueString* label = run.FindVariable("L");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->type(), kValueUnsigned);
+    EXPECT_EQ(label->ToInt(), int(text.size() - 2));
+}
+
+TEST(ScriptRun, GlobalsAreReadAfterTheRunsOwnVariables) {
+    ScriptVariables globals{{"g", ValueString("1", kValueText)}, {"v", ValueString("2", kValueText)}};
+    ScriptInstance run;
+    run.SetGlobals(&globals);
+    run.SetVariable("v", ValueString("3", kValueInt));
+    EXPECT_EQ(run.GetValue("g").text(), "1");
+    EXPECT_EQ(run.GetValue("v").text(), "3");
+    EXPECT_EQ(run.GetValue("name").text(), "name");
+    EXPECT_EQ(run.GetValue("name").type(), kValueText);
+    EXPECT_EQ(run.GetValue("").type(), kValueNone);
+}
+
+TEST(ScriptRun, ValueStackOperations) {
+    ScriptInstance run;
+    EXPECT_EQ(run.PushValue(ValueString("a", kValueText)), 1);
+    EXPECT_EQ(run.PushResult(ValueString::FromInt(2)), 1);
+    EXPECT_EQ(run.PushUnsigned(7), 1);
+    EXPECT_EQ(run.PushValue(ValueString("", kValueText)), 4);
+    EXPECT_EQ(run.GetArgCount(), 4);
+    EXPECT_EQ(run.JoinValues(), "a,2,7,");
+    EXPECT_EQ(run.GetArg(2).type(), kValueUnsigned);
+    EXPECT_EQ(run.GetArg(4).type(), kValueNone);  // just past the stack's storage
+    EXPECT_EQ(run.GetArg(-1).type(), kValueNone);
+    EXPECT_EQ(run.PopValue().type(), kValueText);
+    EXPECT_EQ(run.PopValue().text(), "7");
+    run.ClearValues();
+    EXPECT_EQ(run.PopValue().type(), kValueNone);
+}
+
+TEST(ScriptRun, PassArgumentsSplitsOutsideQuotes) {
+    struct Row {
+        const char* text;
+        std::vector<std::string> values;
+    } rows[] = {{"", {}},
+                {"a", {"a"}},
+                {"  a  ,  b", {"a", "b"}},
+                {"a,", {"a"}},
+                {",a", {"", "a"}},
+                {"a,,b", {"a", "", "b"}},
+                {"\"x,y\",z", {"\"x,y\"", "z"}},
+                {"a ,b ", {"a", "b "}}};
+    for (const Row& r : rows) {
+        ScriptInstance run;
+        const int n = run.PassArguments(r.text);
+        EXPECT_EQ(n, int(r.values.size())) << r.text;
+        for (size_t i = 0; i < r.values.size(); ++i) {
+            EXPECT_EQ(run.GetArg(int(i)).text(), r.values[i]) << r.text;
+            EXPECT_EQ(run.GetArg(int(i)).type(), kValueText);
+        }
+    }
+}
+
+TEST(ScriptRun, HandedValuesKeepAnEmptyLastOne) {
+    std::vector<ValueString> out;
+    SplitArguments("", out, true);
+    SplitArguments("x,", out, true);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[0].text(), "");
+    EXPECT_EQ(out[1].text(), "x");
+    EXPECT_EQ(out[2].text(), "");
+}
+
+TEST(ScriptRun, CopyTakesTheRecordButNotTheLinks) {
+    ScriptInstance record;
+    ASSERT_TRUE(record.SetText("脚本开始 s(a);\r\n"));
+    record.SetSequenceId(5);
+    record.SetCallerId(4);
+    record.SetAwaitedChild(6);
+    record.PushValue(ValueString("v", kValueText));
+    const ScriptInstance copy(record);
+    EXPECT_EQ(copy.GetText(), record.GetText());
+    EXPECT_EQ(copy.NameText(), "s");
+    EXPECT_EQ(copy.GetArgCount(), 1);
+    EXPECT_EQ(copy.GetSequenceId(), 0u);
+    EXPECT_EQ(copy.GetCallerId(), 0u);
+    EXPECT_EQ(copy.GetAwaitedChild(), 0u);
+}
+
+TEST(ScriptRun, SetTextAgainResets) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    run.SetVariable("x", ValueString("1", kValueText));
+    run.PushValue(ValueString("1", kValueText));
+    ASSERT_TRUE(run.SetText("脚本开始 t();\r\n"));
+    EXPECT_EQ(run.NameText(), "t");
+    EXPECT_EQ(run.GetArgCount(), 0);
+    EXPECT_EQ(run.FindVariable("x"), nullptr);
+}
+
+
+TEST_F(Manager, ScriptResourcesCompileThroughTheResourceManager) {
+    log.dir.put("t.xys", platform::utf8ToGbk("脚本开始 亄(); 时间戳(\"亇}\"); 脚本结束;"));
+    ResourceManager& rm = GetResourceManager();
+    EXPECT_EQ(rm.GetScriptEngine(), &scripts);
+    const uint32_t id = rm.AddResourceHashed("t.script", log.dir / "t.xys", 0, kTypeScript, 0, 0, 0);
+    rm.GetRecord(id);
+    EXPECT_EQ(scripts.GetLoadedCount(), 1);
+    EXPECT_EQ(scripts.StartScript("亄", ""), kScriptFinished);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"亇}"});
+}
+
+// A host whose own function asks for a resume of the calling run while it is running.
+struct ResumingHost : ScriptManager {
+    uint32_t OnHostFunction(ScriptInstance* run) override {
+        if (run->FunctionNameText() != "resumeMe") return kScriptNotHandled;
+        EngineMessage m{kScriptMessageResume, MessageData::Number(run->GetSequenceId()), 0};
+        answers.push_back(OnMessage(m));
+        return kScriptContinue;
+    }
+    std::vector<uint32_t> answers;
+};
+
+TEST(ScriptHost, HostFunctionsAnswerAndARunningRunIsNotResumedAgain) {
+    LogCapture log;
+    ScriptRunner engine(1000, [] { return std::unique_ptr<ObjectBase>(new ResumingHost); });
+    auto& host = static_cast<ResumingHost&>(engine.Scripts());
+    ASSERT_EQ(host.LoadScriptText("脚本开始 main(); resumeMe(); 时间戳(\"once\"); 脚本结束;"), 1);
+    EXPECT_EQ(host.StartScript("main", ""), kScriptFinished);
+    EXPECT_EQ(host.answers, std::vector<uint32_t>{0});
+    EXPECT_EQ(host.GetRunningCount(), 0);
+    const std::string lines = log.text();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1);
+}
+
+// Compiled texts written by hand: every scan stops at the end of the text.
+struct HandText {
+    const char* text;
+    const char* error;  // the start of the error text; "" when the run finishes
+};
+
+class ScriptScans : public ::testing::TestWithParam<HandText> {};
+
+TEST_P(ScriptScans, StopAtTheEnd) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText(std::string("脚本开始 s();\r\n") + GetParam().text));
+    uint32_t r = kScriptContinue;
+    for (int i = 0; i < 100 && r == kScriptContinue; ++i) r = run.ExecuteStatement();
+    if (*GetParam().error == '\0') {
+        EXPECT_EQ(r, kScriptFinished) << run.GetErrorText();
+    } else {
+        EXPECT_EQ(r, kScriptError);
+        EXPECT_EQ(run.GetErrorText().rfind(GetParam().error, 0), 0u) << run.GetErrorText();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, ScriptScans,
+    ::testing::Values(HandText{"%WhileStart%;\r\n传出 0;\r\n传入 c;\r\n当 c;\r\n传出 1;\r\n",
+                               "While条件句括号匹配错误!"},
+                      HandText{"传出 0;\r\n传入 c;\r\n%ForStart%;\r\n%ForBeGin%;\r\n%ForIF% c;\r\n{;\r\n",
+                               "条件句括号匹配错误!"},
+                      HandText{"%ForStart%;\r\n传出 1;\r\n", "条件句括号匹配错误!"},
+                      HandText{"{;\r\n};\r\n否则;\r\n{;\r\n", "条件句Else括号匹配错误!"},
+                      HandText{"传出 0;\r\n传入 c;\r\n如果 c;\r\n{;\r\n", "条件句括号匹配错误!"},
+                      HandText{"%WhileStart%;\r\n跳出;\r\n{;\r\n", "跳出失败!"},
+                      HandText{"变量 x;\r\n传出 x;\r\n传入 y;\r\n", ""},
+                      HandText{"传出 \"a;b\";\r\n传入 y;\r\n", ""},
+                      HandText{"传出 1;\r\n传入 y", ""},
+                      HandText{"匹配 1;\r\n匹配 2;\r\n匹配完毕;\r\n", "匹配错误，没有正确的结束语."},
+                      HandText{"跳转", ""}, HandText{"脚本开始 ;\r\n", "脚本名为空!"},
+                      HandText{"跳出", ""}));
+
+
+TEST_F(Manager, SoundEffectPlaysFromTheSoundFolder) {
+    auto audio = std::make_shared<platform::RecordingAudio>();
+    platform::installAudio(audio);
+    engine.GetKernel().GetSoundPlayer().SetSoundDir("snd/");
+    ASSERT_EQ(Load("脚本开始 main(); 播放音效(\"ding.wav\", \"x.wav\"); 脚本结束;"), 1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptFinished);
+    platform::installAudio(nullptr);
+    ASSERT_EQ(audio->calls().size(), 1u);
+    EXPECT_EQ(audio->calls()[0].kind, platform::RecordingAudio::Kind::kWaveFile);
+    EXPECT_EQ(audio->calls()[0].data, "snd/ding.wav");
+}
+
+
+TEST(ScriptStampLines, OnlyANumberAndAColonMakeAStamp) {
+    const std::string head = "1970/01/01     00:00:00      ";
+    std::string text;
+    EXPECT_TRUE(ScriptRunner::ParseStampLine(head + "-12:a:b\r\n", &text, false));
+    EXPECT_EQ(text, "a:b");
+    EXPECT_TRUE(ScriptRunner::ParseStampLine(head + "12:", &text, true));
+    EXPECT_EQ(text, "12:");
+    for (const std::string& line : {head + ":x", head + "123", head + "1x:y", std::string("12:a")})
+        EXPECT_FALSE(ScriptRunner::ParseStampLine(line, &text, false)) << line;
+}
+
+
+TEST_F(Manager, ParallelStartsGoOnWithTheirStartersBudget) {
+    scripts.SetStatementBudget(1000);
+    ASSERT_EQ(Load("脚本开始 main(); 并行; main(); 脚本结束; 脚本开始 w(); 等待(1); 并行; w(); 脚本结束;"), 2);
+    scripts.StartScript("main", "");
+    engine.PumpMessages();  // returns: the chain of starts stops at the budget
+    ASSERT_FALSE(Texts().empty());
+    for (const std::string& text : Texts()) EXPECT_EQ(text, "脚本main运行超时,已中止!");
+    EXPECT_EQ(scripts.GetRunningCount(), 0);
+    EXPECT_GE(scripts.GetExecutedCount(), 1000u);
+    EXPECT_LT(scripts.GetExecutedCount(), 2000u);
+    const size_t shown = Texts().size();
+    // A wait in between gives each start a budget of its own.
+    scripts.StartScript("w", "");
+    engine.Pump(3000);
+    EXPECT_EQ(Texts().size(), shown);
+    EXPECT_GT(scripts.GetRunningCount(), 0);
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test

@@ -1,0 +1,70 @@
+#pragma once
+// What the table tests share: a deal state over a 5028-byte area whose words a test sets,
+// a scene that may have another tile total and the deal's jokers, and a clock that stands
+// just before the 32-bit wrap and steps the engine.
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "engine/core/clock.h"
+#include "mahjong/scene/game_info.h"
+#include "platform/core/clock.h"
+#include "scene_fixture.h"
+
+namespace hqlv::mahjong::test {
+
+struct DealState : CMJGameInfo {
+    std::span<const uint8_t> GetRoundRecord() const override { return area; }
+    std::span<uint8_t> GetRoundRecordArea() override { return area; }
+    void Set(size_t word, int32_t v) { SetRoundWord(word, v); }
+    std::array<uint8_t, kDealAreaBytes> area{};
+};
+
+struct TableScene : CMJGameScene2 {
+    int GetTotalTiles() const override { return total; }
+    void GetJokers(int& a, int& b) const override { a = joker, b = -1; }
+    uint32_t GetGameFlags() const override { return flags; }
+    int OnMessage(uint32_t code, engine::MessageData& data, uint32_t target) override {
+        const int32_t* w = data.owned() ? static_cast<const int32_t*>(data.block()) : nullptr;
+        got.push_back({code, w ? w[0] : -1, engine::GetCachedTimeMs()});
+        return CMJGameScene2::OnMessage(code, data, target);
+    }
+    struct Got {
+        uint32_t code;
+        int32_t word0;
+        uint32_t at;
+    };
+    std::vector<Got> got;
+    int total = 136;
+    int joker = -1;
+    uint32_t flags = 0x900C2100;
+};
+
+class TableTest : public SceneTestOf<TableScene> {
+protected:
+    void SetUp() override {
+        SceneTestOf<TableScene>::SetUp();
+        host.info = &deal;
+        before = platform::setClock(&clock);
+    }
+    void TearDown() override {
+        SceneTestOf<TableScene>::TearDown();
+        platform::setClock(before);
+    }
+    // Steps the engine clock in 10 ms steps: the due Applies run, their messages are handled.
+    void Run(uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += 10) {
+            clock.advance(10);
+            scene.GetKernel().RunDueApplies();
+            scene.PumpMessages();
+        }
+    }
+    MJTileInfo* Hand(int view) { return scene.Tiles().m_hands[view]; }
+
+    DealState deal;
+    platform::ManualClock clock{0xFFFFFFFFu - 700};
+    platform::Clock* before = nullptr;
+};
+
+}  // namespace hqlv::mahjong::test
