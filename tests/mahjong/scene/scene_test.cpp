@@ -159,6 +159,7 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     for (uint32_t i = 0; i < 5; ++i) {
         auto* b = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[i])->owner);
         ASSERT_NE(b, nullptr) << i;
+        EXPECT_EQ(b->SaveState().captionX, 0) << i;
         EXPECT_EQ(b->SaveState().captionY, i == 4 ? 8 : 0) << i;
     }
     EXPECT_EQ(scene.IsGameRunning(), 0);
