@@ -184,12 +184,12 @@ TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
         const char* chat;  // "" none
     };
     const Case cases[] = {
-        {210041, 1, "", ""},          {210042, 0, "clock", ""},    {210043, 1, "slid", ""},
+        {210041, 1, "", ""},        {210042, 0, "clock", ""},   {210043, 1, "slid", ""},
         {210044, 1, "", "111\r\n"}, {210047, 1, "", "111\r\n"}, {210048, 1, "", "222\r\n"},
-        {210051, 1, "", "222\r\n"}, {210052, 1, "over1", ""},    {210053, 1, "over0", ""},
-        {210054, 1, "", ""},          {210055, 0, "", ""},         {210056, 0, "untip", ""},
-        {210057, 1, "", "0\r\n"},    {210058, 1, "flight", ""},   {210059, 1, "discard", ""},
-        {210060, 1, "sort", ""},      {210061, 1, "hand3", ""},    {210062, 0, "hand3", ""},
+        {210051, 1, "", "222\r\n"}, {210052, 1, "over1", ""},   {210053, 1, "over0", ""},
+        {210054, 1, "", ""},        {210055, 0, "", ""},        {210056, 0, "untip", ""},
+        {210057, 1, "", "0\r\n"},   {210058, 1, "flight", ""},  {210059, 1, "discard", ""},
+        {210060, 1, "sort", ""},    {210061, 1, "hand3", ""},   {210062, 0, "hand3", ""},
         {210063, 1, "", ""},
     };
     for (const Case& c : cases) {
@@ -199,7 +199,8 @@ TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
         EXPECT_EQ(steps.OnMessage(c.code, d, 0), c.answer) << c.code;
         EXPECT_EQ(steps.got, *c.got ? std::vector<std::string>{c.got} : std::vector<std::string>{})
             << c.code;
-        EXPECT_EQ(host.chat, *c.chat ? std::vector<std::string>{c.chat} : std::vector<std::string>{})
+        EXPECT_EQ(host.chat,
+                  *c.chat ? std::vector<std::string>{c.chat} : std::vector<std::string>{})
             << c.code;
     }
 }
@@ -214,7 +215,7 @@ TEST_F(StartTest, OnlyTheViewsClockTimerCountsDown) {
         uint32_t clock, id;
         bool counts;
     };
-    const Case cases[] = {{10000, 10000, true}, {10000, 9999, false}, {10000, 10001, false},
+    const Case cases[] = {{10000, 10000, true},  {10000, 9999, false}, {10000, 10001, false},
                           {10000, 20000, false}, {10001, 10001, true}, {10001, 10000, false},
                           {9999, 9999, false}};
     for (const Case& c : cases) {
