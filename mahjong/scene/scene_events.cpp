@@ -188,6 +188,9 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
         case 210056:
             HideFloatingTip();
             return 0;
+        case 210061:
+            BindHand(kOwnView);
+            break;
         case 210057:
             if (m_pHost) {
                 const engine::MouseState* mouse = GetMouseState();
@@ -196,17 +199,11 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
                 m_pHost->AppendChatLine(line);
             }
             break;
-        case 210058:
-            OnDrawFlightEnd();
-            break;
         case 210059:
             OnOwnDiscardEnd();
             break;
         case 210060:
             OnSortSweepEnd();
-            break;
-        case 210061:
-            BindHand(kOwnView);
             break;
         case 210062:
             ReleaseRecordBinding(GetTileRecord(kAreaHand, kOwnView, 0));

@@ -37,7 +37,6 @@ struct Steps : CMJGameScene2 {
     void QZ_Moveing() override { got.push_back("clock"); }
     void OnToolbarSlideInEnd() override { got.push_back("slid"); }
     void OnToolbarPointer(int over) override { got.push_back("over" + std::to_string(over)); }
-    void OnDrawFlightEnd() override { got.push_back("flight"); }
     void OnOwnDiscardEnd() override { got.push_back("discard"); }
     void OnSortSweepEnd() override { got.push_back("sort"); }
     void HideFloatingTip() override { got.push_back("untip"); }
@@ -188,9 +187,8 @@ TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
         {210044, 1, "", "111\r\n"}, {210047, 1, "", "111\r\n"}, {210048, 1, "", "222\r\n"},
         {210051, 1, "", "222\r\n"}, {210052, 1, "over1", ""},   {210053, 1, "over0", ""},
         {210054, 1, "", ""},        {210055, 0, "", ""},        {210056, 0, "untip", ""},
-        {210057, 1, "", "0\r\n"},   {210058, 1, "flight", ""},  {210059, 1, "discard", ""},
-        {210060, 1, "sort", ""},    {210061, 1, "hand3", ""},   {210062, 0, "hand3", ""},
-        {210063, 1, "", ""},
+        {210057, 1, "", "0\r\n"},   {210059, 1, "discard", ""}, {210060, 1, "sort", ""},
+        {210061, 1, "hand3", ""},   {210062, 0, "hand3", ""},   {210063, 1, "", ""},
     };
     for (const Case& c : cases) {
         steps.got.clear();
