@@ -264,6 +264,13 @@ public:
     }
     // The event code a tile control's click (slot 8) gets now; 0 none.
     virtual uint32_t TileClickCode() const;
+    // Engine notifications whose work belongs to the clock, the toolbar's slide, the own
+    // discard and the sort sweep.
+    virtual void QZ_Moveing() {}                    // 210042: one step of the clock hand
+    virtual void OnToolbarSlideInEnd() {}           // 210043
+    virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
+    virtual void OnOwnDiscardEnd() {}               // 210059
+    virtual void OnSortSweepEnd() {}                // 210060
 
     // ---- handlers that later work fills in
     virtual void OnTileClickGang(MJTileInfo*, MJBinding*) {}

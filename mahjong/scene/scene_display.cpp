@@ -1,4 +1,8 @@
 // The start of the table, the drawn tile's arrival, the notices and the seat panels.
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/core/engine_log.h"
@@ -67,11 +71,30 @@ void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
     if (IsJokerTile(tile)) FlashJoker();
 }
 
+namespace {
+
+// The words of a system event's data: up to eight from a heap block (as many as it holds),
+// or a plain number as the first. Another kind of block carries no words for these events.
+void ReadEventWords(const engine::MessageData& data, uint32_t code, int32_t (&words)[8]) {
+    if (!data.owned()) {
+        words[0] = int32_t(data.word());
+        return;
+    }
+    if (data.freeFn() != &std::free) {
+        engine::WriteLog("系统事件%u的数据不是记录", code);
+        return;
+    }
+    const size_t size = std::min(malloc_usable_size(data.block()), sizeof words);
+    std::memcpy(words, data.block(), size);
+}
+
+}  // namespace
+
 int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint32_t) {
-    // The data of the dealing steps and of the drawn tile is a block of eight words that
-    // the scene's own animations post; a number or nothing is taken as no record.
+    // The dealing steps and the drawn tile carry a record of eight words that the scene's
+    // own animations post; a shorter block fills only its own words.
     int32_t words[8] = {};
-    if (data.owned() && data.block()) std::memcpy(words, data.block(), sizeof words);
+    ReadEventWords(data, code, words);
     switch (code) {
         case 210002:
             OnDiceDone();
@@ -134,13 +157,19 @@ void CMJGameScene2::ShowFloatingTip(const std::string& text) {
     tip->SetTextColor(0xFF0000);
     tip->DrawText(note.width / 4, note.height / 4, text);
     tip->SetPosition(mx + note.width / 2, my);
-    tip->SetAlpha(1.0);
+    // The tip comes up faint and grows to full strength; a tip still coming up starts over.
+    if (engine::GameKernel* k = Kernel()) k->CancelAppliesOfEntity(tip->GetId(), ~0u, 0);
+    tip->SetAlpha(0.1);
     tip->Show();
     tip->ApplyTransform();
+    ZoomAlphaTo(tip, 0.1, 1.0, 0, 0, 0, engine::MessageData(), 0, 0);
 }
 
 void CMJGameScene2::HideFloatingTip() {
-    if (engine::Entity* tip = EntityOf(m_made.note)) tip->Hide();
+    engine::Entity* tip = EntityOf(m_made.note);
+    if (!tip) return;
+    if (engine::GameKernel* k = Kernel()) k->CancelAppliesOfEntity(tip->GetId(), ~0u, 0);
+    tip->Hide();
 }
 
 void CMJGameScene2::ResetSeatPanels() {

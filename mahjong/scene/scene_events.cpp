@@ -6,6 +6,7 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/core/mouse_manager.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "platform/core/clock.h"
@@ -154,6 +155,12 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
 
 int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t) {
     switch (code) {
+        case 210042:
+            QZ_Moveing();
+            return 0;
+        case 210043:
+            OnToolbarSlideInEnd();
+            break;
         case 210044:
         case 210045:
         case 210046:
@@ -165,6 +172,10 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
         case 210050:
         case 210051:
             if (m_pHost) m_pHost->AppendChatLine("222\r\n");
+            break;
+        case 210052:
+        case 210053:
+            OnToolbarPointer(code == 210052);
             break;
         case 210054:
             SetCursorById(kArrowCursor);
@@ -179,6 +190,20 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
             return 0;
         case 210061:
             BindHand(kOwnView);
+            break;
+        case 210057:
+            if (m_pHost) {
+                const engine::MouseState* mouse = GetMouseState();
+                char line[32];
+                std::snprintf(line, sizeof line, "%d\r\n", mouse ? int(mouse->bits) : 0);
+                m_pHost->AppendChatLine(line);
+            }
+            break;
+        case 210059:
+            OnOwnDiscardEnd();
+            break;
+        case 210060:
+            OnSortSweepEnd();
             break;
         case 210062:
             ReleaseRecordBinding(GetTileRecord(kAreaHand, kOwnView, 0));
@@ -203,7 +228,8 @@ void CMJGameScene2::OnTimer(uint32_t id) {
             OnTurnTimer(id);
             return;
         default:
-            if (id >= 10000) OnCountdownTimer();
+            // Only the view's turn clock counts down; other foreign ids are not the table's.
+            if (id >= 10000 && m_pHost && id == m_pHost->GetClockTimerId()) OnCountdownTimer();
             return;
     }
 }
@@ -333,7 +359,8 @@ void CMJGameScene2::GetButtonPicture(MJRect& out, uint32_t code) const {
             x = 5 * w2, width = w2, height = h2;
             break;
         default:
-            return;  // the rectangle stays as it was
+            out = {};  // no picture for this code
+            return;
     }
     out = {x, 0, x + width, height};
 }

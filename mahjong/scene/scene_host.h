@@ -114,6 +114,8 @@ public:
     // Timers of the table view; they come back through the scene's OnTimer.
     virtual void SetViewTimer(uint32_t /*id*/, uint32_t /*ms*/) {}
     virtual void KillViewTimer(uint32_t /*id*/) {}
+    // The id the table view runs its one-second turn clock under.
+    virtual uint32_t GetClockTimerId() { return 10000; }
     // 1 when a player entered a table whose deal was already running.
     virtual int IsRejoining() { return 0; }
     // Command-line field 9.

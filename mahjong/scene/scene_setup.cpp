@@ -163,8 +163,13 @@ void CMJGameScene2::LoadGameSettings() {
     const std::string ini = m_pHost ? m_pHost->GetGameIniPath() : std::string();
     for (int i = 0; i < 3; ++i) {
         const std::string key = "Style" + std::to_string(i);
-        m_styleNames[size_t(i)] =
-            platform::profileString("SKIN", key, "Classic", ini).substr(0, 255);
+        std::string name = platform::profileString("SKIN", key, "Classic", ini).substr(0, 255);
+        // A key written without a value names no folder: the style is the default one.
+        if (name.empty()) {
+            engine::WriteLog("皮肤设置%s为空,使用Classic", key.c_str());
+            name = "Classic";
+        }
+        m_styleNames[size_t(i)] = name;
     }
     m_nStyle = platform::getProfileInt("SKIN", "Default", 0, ini);
     // Only 0, 1 and 2 name a style; any other index takes the first.
@@ -262,7 +267,7 @@ void CMJGameScene2::CreateToolbarButtons() {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
-        shot->SetText(0, 0, "截屏", true);
+        shot->SetText(0, 8, "截屏", true);  // the caption's size
         m_made.toolButtons[4] = shot->ControlId();
     }
     engine::GameKernel* k = Kernel();

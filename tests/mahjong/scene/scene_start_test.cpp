@@ -5,7 +5,10 @@
 #include <cstring>
 
 #include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "engine/core/mouse_manager.h"
 #include "engine/render/plane.h"
+#include "platform/core/clock.h"
 #include "scene_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -30,6 +33,14 @@ struct Steps : CMJGameScene2 {
     void HideResultEntities() override { got.push_back("results"); }
     void ShowToolbars(int show) override { got.push_back("toolbars" + std::to_string(show)); }
     void OnBtnStart() override { got.push_back("press"); }
+    void DealStep(int view) override { got.push_back("deal" + std::to_string(view)); }
+    void QZ_Moveing() override { got.push_back("clock"); }
+    void OnToolbarSlideInEnd() override { got.push_back("slid"); }
+    void OnToolbarPointer(int over) override { got.push_back("over" + std::to_string(over)); }
+    void OnOwnDiscardEnd() override { got.push_back("discard"); }
+    void OnSortSweepEnd() override { got.push_back("sort"); }
+    void HideFloatingTip() override { got.push_back("untip"); }
+    void OnCountdownTimer() override { got.push_back("second"); }
     int IsAutoPlayOn() const override { return autoPlay; }
     int autoPlay = 0;
     std::vector<std::string> got;
@@ -127,6 +138,96 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     EXPECT_EQ(steps.got.back(), "flash");
 }
 
+TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {
+    struct Case {
+        size_t bytes;  // a heap block of this size; 0: the number 2 as data
+        const char* got;
+    };
+    // A block shorter than the record gives only its own words (the sanitizer sees any
+    // read past it); a number is the first word itself.
+    const Case cases[] = {{0, "deal2"}, {4, "deal5"}, {32, "deal5"}, {3, "deal5"}};
+    for (const Case& c : cases) {
+        steps.got.clear();
+        engine::MessageData d = engine::MessageData::Number(2);
+        if (c.bytes) {
+            auto* block = static_cast<uint8_t*>(std::calloc(1, c.bytes));
+            block[0] = 5;
+            d = engine::MessageData::Owned(block, std::free);
+        }
+        EXPECT_EQ(steps.OnMessage(210003, d, 0), 1);
+        EXPECT_EQ(steps.got, std::vector<std::string>{c.got}) << c.bytes;
+    }
+    EXPECT_EQ(Log().find("数据不是记录"), std::string::npos);
+    // A block of another kind (the mouse manager's state) carries no record: logged.
+    steps.got.clear();
+    engine::MessageData mouse =
+        engine::MessageData::Owned(new engine::MouseState{7, 7, 7}, &engine::FreeMouseState);
+    steps.OnMessage(210003, mouse, 0);
+    EXPECT_EQ(steps.got, std::vector<std::string>{"deal0"});
+    EXPECT_NE(Log().find("系统事件210003的数据不是记录"), std::string::npos);
+    // The drawn tile from an eight-byte record: the tile word, no hu flags.
+    steps.got.clear();
+    auto* two = static_cast<int32_t*>(std::malloc(8));
+    two[0] = 0, two[1] = 21;
+    engine::MessageData drawn = engine::MessageData::Owned(two, std::free);
+    steps.OnMessage(210008, drawn, 0);
+    EXPECT_EQ(steps.Tiles().m_hands[kOwnView][0].nCode, 21);
+    EXPECT_EQ(steps.got, (std::vector<std::string>{"wall", "gang", "hu0", "hand3"}));
+}
+
+TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
+    struct Case {
+        uint32_t code;
+        int answer;
+        const char* got;   // "" nothing
+        const char* chat;  // "" none
+    };
+    const Case cases[] = {
+        {210041, 1, "", ""},        {210042, 0, "clock", ""},   {210043, 1, "slid", ""},
+        {210044, 1, "", "111\r\n"}, {210047, 1, "", "111\r\n"}, {210048, 1, "", "222\r\n"},
+        {210051, 1, "", "222\r\n"}, {210052, 1, "over1", ""},   {210053, 1, "over0", ""},
+        {210054, 1, "", ""},        {210055, 0, "", ""},        {210056, 0, "untip", ""},
+        {210057, 1, "", "0\r\n"},   {210059, 1, "discard", ""}, {210060, 1, "sort", ""},
+        {210061, 1, "hand3", ""},   {210062, 0, "hand3", ""},   {210063, 1, "", ""},
+    };
+    for (const Case& c : cases) {
+        steps.got.clear();
+        host.chat.clear();
+        engine::MessageData d;  // a tip without its text shows nothing
+        EXPECT_EQ(steps.OnMessage(c.code, d, 0), c.answer) << c.code;
+        EXPECT_EQ(steps.got, *c.got ? std::vector<std::string>{c.got} : std::vector<std::string>{})
+            << c.code;
+        EXPECT_EQ(host.chat,
+                  *c.chat ? std::vector<std::string>{c.chat} : std::vector<std::string>{})
+            << c.code;
+    }
+}
+
+TEST_F(StartTest, OnlyTheViewsClockTimerCountsDown) {
+    struct ClockHost : SceneHost {
+        uint32_t GetClockTimerId() override { return clock; }
+        uint32_t clock = 10000;
+    } clockHost;
+    steps.SetSceneHost(&clockHost);
+    struct Case {
+        uint32_t clock, id;
+        bool counts;
+    };
+    const Case cases[] = {{10000, 10000, true},  {10000, 9999, false}, {10000, 10001, false},
+                          {10000, 20000, false}, {10001, 10001, true}, {10001, 10000, false},
+                          {9999, 9999, false}};
+    for (const Case& c : cases) {
+        clockHost.clock = c.clock;
+        steps.got.clear();
+        steps.OnTimer(c.id);
+        EXPECT_EQ(steps.got.size(), c.counts ? 1u : 0u) << c.clock << " " << c.id;
+    }
+    steps.SetSceneHost(nullptr);  // no view, no clock
+    steps.got.clear();
+    steps.OnTimer(10000);
+    EXPECT_TRUE(steps.got.empty());
+}
+
 TEST_F(StartTest, NextDealResetOnlyWhenNothingRuns) {
     using V = std::vector<std::string>;
     draw.SetBanker(host.chair, 1);
@@ -199,19 +300,53 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
 
 TEST_F(SceneTest, FloatingTipShowsAndHides) {
     if (!HaveAssets()) GTEST_SKIP();
+    EXPECT_EQ(Dispatch(210056), 0);  // before set-up there is no tip to hide
     Start();
     char* text = static_cast<char*>(std::malloc(8));
     std::strcpy(text, "音乐");
     engine::MessageData tip = engine::MessageData::Owned(text, std::free);
+    platform::ManualClock clock(platform::tickMs());
+    platform::Clock* real = platform::setClock(&clock);
     EXPECT_EQ(scene.OnMessage(210055, tip, 0), 0);
     engine::Entity* e = scene.GetKernel().FindEntity(scene.Entities().note);
     EXPECT_TRUE(e->IsVisible());
+    // It comes up faint and fades in step by step to full strength.
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 0.1);
+    std::vector<double> seen;
+    for (int i = 0; i < 30 && e->GetAlpha() < 1.0; ++i) {
+        clock.advance(40);
+        scene.GetKernel().RunDueApplies();
+        seen.push_back(e->GetAlpha());
+    }
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 1.0);
+    EXPECT_GE(seen.size(), 5u);
+    EXPECT_LT(seen.front(), 0.5);
+    clock.advance(40);
+    scene.GetKernel().RunDueApplies();
+    ASSERT_EQ(scene.GetKernel().FindEntity(scene.Entities().note), e);  // the tip stays
+    // Hidden while coming up: the fade stops with it.
+    char* again = static_cast<char*>(std::malloc(8));
+    std::strcpy(again, "排序");
+    engine::MessageData tip2 = engine::MessageData::Owned(again, std::free);
+    scene.OnMessage(210055, tip2, 0);
+    clock.advance(40);
+    scene.GetKernel().RunDueApplies();
     EXPECT_EQ(Dispatch(210056), 0);
     EXPECT_FALSE(e->IsVisible());
-    // Other notifications answer 1 and the chat ones say their lines.
-    EXPECT_EQ(Dispatch(210044), 1);
-    EXPECT_EQ(Dispatch(210051), 1);
-    EXPECT_EQ(host.chat, (std::vector<std::string>{"111\r\n", "222\r\n"}));
+    const double left = e->GetAlpha();
+    for (int i = 0; i < 5; ++i) {
+        clock.advance(40);
+        scene.GetKernel().RunDueApplies();
+    }
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), left);
+    platform::setClock(real);
+    // The mouse manager's state word goes to the chat.
+    scene.OnLButtonDown(0, 10, 10);
+    const engine::MouseState* mouse = scene.GetMouseState();
+    ASSERT_NE(mouse, nullptr);
+    EXPECT_TRUE(mouse->bits & engine::MS_LEFT_DOWN);
+    EXPECT_EQ(Dispatch(210057), 1);
+    EXPECT_EQ(host.chat, std::vector<std::string>{std::to_string(mouse->bits) + "\r\n"});
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/core/button_frame.h"
+#include "engine/core/controls.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
@@ -46,6 +47,22 @@ TEST_F(SceneTest, StyleIndexOutsideTheThreeTakesTheFirst) {
     scene.LoadGameSettings();
     EXPECT_EQ(scene.GetStyleIndex(), 2);
     EXPECT_EQ(scene.GetMusicOn(), 1);
+}
+
+TEST_F(SceneTest, AnEmptyStyleNameIsTheDefaultStyle) {
+    NEED_ASSETS();
+    platform::writeProfileString("SKIN", "Style0", "", host.ini);
+    platform::writeProfileString("SKIN", "Style1", "Blue", host.ini);
+    platform::writeProfileString("SKIN", "Style2", "", host.ini);
+    scene.LoadGameSettings();
+    EXPECT_EQ(scene.GetStyleName(0), "Classic");
+    EXPECT_EQ(scene.GetStyleName(1), "Blue");
+    EXPECT_EQ(scene.GetStyleName(2), "Classic");
+    EXPECT_EQ(scene.GetCurrentStyle(), "Classic");
+    EXPECT_NE(scene.Picture("桌面"), 0u);
+    EXPECT_NE(Log().find("皮肤设置Style0为空"), std::string::npos);
+    EXPECT_NE(Log().find("皮肤设置Style2为空"), std::string::npos);
+    EXPECT_EQ(Log().find("皮肤设置Style1为空"), std::string::npos);
 }
 
 TEST_F(SceneTest, PicturesLoadKeyedUnderTheirDescriptions) {
@@ -137,6 +154,13 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     for (uint32_t i = 0; i < 5; ++i) {
         EXPECT_NE(k.FindControl(made.toolButtons[i]), nullptr) << i;
         EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
+    }
+    // The screenshot button's caption at size 8, the other captions at 0.
+    for (uint32_t i = 0; i < 5; ++i) {
+        auto* b = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[i])->owner);
+        ASSERT_NE(b, nullptr) << i;
+        EXPECT_EQ(b->SaveState().captionX, 0) << i;
+        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 8 : 0) << i;
     }
     EXPECT_EQ(scene.IsGameRunning(), 0);
     // The claim buttons show their cells of the claim strip.
@@ -558,9 +582,12 @@ TEST_F(SceneTest, ButtonPicturesCutTheirStrips) {
         EXPECT_EQ(r.right, c.right) << c.code;
         EXPECT_EQ(r.bottom, c.bottom) << c.code;
     }
-    MJRect untouched{1, 2, 3, 4};
-    scene.GetButtonPicture(untouched, 210034);
-    EXPECT_EQ(untouched.left + untouched.top + untouched.right + untouched.bottom, 10);
+    // Codes without a picture empty the rectangle.
+    for (uint32_t code : {210024u, 210034u, 210037u}) {
+        MJRect r{1, 2, 3, 4};
+        scene.GetButtonPicture(r, code);
+        EXPECT_EQ(r.left | r.top | r.right | r.bottom, 0) << code;
+    }
 }
 
 TEST_F(SceneTest, TableDrawResetNamesOnlySeatsWithAView) {
