@@ -13,34 +13,6 @@ void FreeMessageText(const platform::Message& m) {
     delete[] reinterpret_cast<char*>(m.w);
 }
 
-bool CAdHistoryView::PostScoreBoardText(const std::string& text) {
-    char* copy = new char[text.size() + 2]();
-    std::memcpy(copy, text.data(), text.size());
-    platform::Message m;
-    m.id = kMsgScoreBoardText;
-    m.w = reinterpret_cast<uintptr_t>(copy);
-    m.dispose = FreeMessageText;
-    if (platform::post(hwnd(), m)) return true;
-    delete[] copy;
-    return false;
-}
-
-intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
-    if (msg.id == kMsgScoreBoardText) {
-        if (msg.w) scoreBoard_ = reinterpret_cast<const char*>(msg.w);
-        ++textsTaken_;
-        FreeMessageText(msg);
-        return 0;
-    }
-    if (msg.id == framework::kMsgGameEntered && msg.w) {
-        advertUrl_ = reinterpret_cast<const char*>(msg.w);
-        FreeMessageText(msg);
-        OnGameEntered();
-        return 1;
-    }
-    return framework::CGameFormView::handleMessage(msg);
-}
-
 CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
     : CMJGamePlayerView(app, parent), appEx_(app) {}
 

@@ -8,6 +8,7 @@
 #include "framework/form_view.h"
 #include "mahjong/mj_hooks.h"
 #include "mahjong/mj_player_view.h"
+#include "mahjong/game/score_history_view.h"
 
 namespace hqlv::mahjong {
 
@@ -17,24 +18,6 @@ class CMyOperateView : public framework::CGameFormView {
 public:
     explicit CMyOperateView(QWidget* parent = nullptr)
         : framework::CGameFormView("operation", parent) {}
-};
-
-class CAdHistoryView : public framework::CGameFormView, public CMJScoreHooks {
-public:
-    explicit CAdHistoryView(QWidget* parent = nullptr)
-        : framework::CGameFormView("score", parent) {}
-    bool PostScoreBoardText(const std::string& text) override;
-    const std::string& advertUrl() const { return advertUrl_; }
-    const std::string& scoreBoardText() const { return scoreBoard_; }
-    int textsTaken() const { return textsTaken_; }
-
-protected:
-    intptr_t handleMessage(const platform::Message& msg) override;
-
-private:
-    std::string advertUrl_;
-    std::string scoreBoard_;
-    int textsTaken_ = 0;
 };
 
 class CGamePlayerViewEx : public CMJGamePlayerView {
