@@ -13,6 +13,19 @@ void FreeMessageText(const platform::Message& m) {
     delete[] reinterpret_cast<char*>(m.w);
 }
 
+std::string CMyOperateView::HelpUrl(const std::string& webBase, const std::string& gameCode) {
+    return framework::Format("%sgame/%s%d.html", webBase.c_str(), gameCode.c_str(), 228);
+}
+
+void CMyOperateView::OnCommand1001() {
+    if (framework::CGameApp* app = GetTheApp())
+        app->OpenWebPage(HelpUrl(app->WebBaseText(), app->GetGameCode()), 0);
+}
+
+void CMyOperateView::OnCommand1002() {
+    if (auto* app = dynamic_cast<CGameAppEx*>(GetTheApp())) app->DoGameSetDialog();
+}
+
 CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
     : CMJGamePlayerView(app, parent), appEx_(app) {}
 

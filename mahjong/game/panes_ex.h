@@ -7,6 +7,7 @@
 
 #include "framework/form_view.h"
 #include "mahjong/mj_hooks.h"
+#include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_player_view.h"
 #include "mahjong/game/score_history_view.h"
 
@@ -14,10 +15,17 @@ namespace hqlv::mahjong {
 
 class CGameAppEx;
 
-class CMyOperateView : public framework::CGameFormView {
+// The operate bar of this game: help opens the game's own page; settings run this
+// game's dialog.
+class CMyOperateView : public CMJOperateView {
 public:
-    explicit CMyOperateView(QWidget* parent = nullptr)
-        : framework::CGameFormView("operation", parent) {}
+    using CMJOperateView::CMJOperateView;
+    // "%sgame/%s%d.html" on the platform's web base with the game code and 228.
+    static std::string HelpUrl(const std::string& webBase, const std::string& gameCode);
+
+protected:
+    void OnCommand1001() override;
+    void OnCommand1002() override;
 };
 
 class CGamePlayerViewEx : public CMJGamePlayerView {
