@@ -10,6 +10,7 @@
 #include "mahjong/game/score_history_view.h"
 #include "mahjong/game/silver_tally.h"
 #include "tests/framework/qt_test_app.h"
+#include "tools/assetgen/pane_art.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -102,10 +103,10 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     ResetSilverTallies();
     AddDealSilver({-120, 30, 2000000000, 90});
     AddDealSilver({0, 0, 2000000000, 0});
-    QImage board(339, 172, QImage::Format_RGB32);
-    board.fill(QColor(0, 0, 0));
-    for (int y = 30; y < 172; y += 32)
-        for (int x = 5; x < 334; ++x) board.setPixelColor(x, y, QColor(200, 160, 40));
+    const std::string bmp = assetgen::bmp8File(assetgen::scoreBoardImage());
+    QImage board = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()), int(bmp.size()), "BMP");
+    ASSERT_EQ(board.size(), QSize(339, 172));
+    EXPECT_EQ(board.depth(), 8);
     pane_->SetBoardPicture(board);
     Choose(1);
     QImage shot = pane_->grab().toImage();
@@ -114,7 +115,9 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     EXPECT_EQ(pane_->browser()->geometry(), QRect(-1, -1, 1, 1));
     // The picture's black is transparent: the pane's own colour shows through.
     EXPECT_EQ(shot.pixelColor(2, y0 + 2), QColor(6, 69, 84));
-    EXPECT_EQ(shot.pixelColor(100, y0 + 30), QColor(200, 160, 40));
+    // The band under row c lies at 45 + 32c + 22 of the board.
+    const QColor band = QColor::fromRgb(assetgen::kBoardBandColour);
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(shot.pixelColor(100, y0 + 45 + 32 * c + 22), band) << c;
     ResetSilverTallies();
 }
 

@@ -2,6 +2,7 @@
 // (created when missing). The build runs it so the client finds them beside itself.
 // hqlv-assetgen --faces <folder>: writes the chat's face pictures (0.bmp .. N.bmp) and
 // their face.ini into the folder.
+// hqlv-assetgen --bitmaps <folder>: writes the panes' and dialogs' pictures (<id>.bmp).
 #include <iconv.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "tools/assetgen/face_art.h"
+#include "tools/assetgen/pane_art.h"
 #include "tools/assetgen/wave_synth.h"
 
 namespace {
@@ -59,12 +61,23 @@ bool WriteFaces(const std::filesystem::path& folder) {
     return WriteWhole(folder / "face.ini", ini);
 }
 
+bool WriteBitmaps(const std::filesystem::path& folder) {
+    using namespace hqlv::assetgen;
+    const std::pair<int, PaletteImage> pictures[] = {
+        {276, scoreBoardImage()}, {162, defaultFaceImage()}, {151, iconImage(151)},
+        {152, iconImage(152)}};
+    for (const auto& [id, image] : pictures)
+        if (!WriteWhole(folder / (std::to_string(id) + ".bmp"), bmp8File(image))) return false;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool faces = argc == 3 && std::string(argv[1]) == "--faces";
-    if (argc != 2 && !faces) {
-        std::fprintf(stderr, "usage: hqlv-assetgen [--faces] <output folder>\n");
+    bool bitmaps = argc == 3 && std::string(argv[1]) == "--bitmaps";
+    if (argc != 2 && !faces && !bitmaps) {
+        std::fprintf(stderr, "usage: hqlv-assetgen [--faces|--bitmaps] <output folder>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[argc - 1];
@@ -76,6 +89,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (faces) return WriteFaces(folder) ? 0 : 1;
+    if (bitmaps) return WriteBitmaps(folder) ? 0 : 1;
     for (const auto& res : hqlv::assetgen::waveResources()) {
         const std::string bytes = hqlv::assetgen::waveFile(hqlv::assetgen::synthesize(res.tone));
         if (!WriteWhole(folder / (std::to_string(res.id) + ".wav"), bytes)) return 1;
