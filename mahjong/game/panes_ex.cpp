@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/shared_utils.h"
+#include "mahjong/game/exit_answer_dlg.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_notify_ex.h"
 #include "netlib/log.h"
@@ -31,7 +32,13 @@ CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
 
 void CGamePlayerViewEx::ShowExitAnswerDlg(int userId, const std::string& reason) {
     appEx_.PlaySoundId(29015, 0);
-    netlib::YrnLogWrite("exit request of user %d: %s", userId, reason.c_str());
+    // The popup lives on its own: it destroys itself once it has sunk.
+    auto* popup = new CExitAnswerDlg(hwnd(), userId, reason);
+    popup->SetBackColor(kExitAnswerBack);
+    popup->SetGradientColor(kExitAnswerBack);
+    popup->SetSize(200, 105);
+    popup->SetStayTime(30);
+    if (!popup->ShowPopup(267, nullptr)) delete popup;
 }
 
 void CGamePlayerViewEx::OnExitAnswer(int requesterUserId, bool agree) {

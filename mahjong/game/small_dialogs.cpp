@@ -33,11 +33,12 @@ int32_t RecordWord(std::span<const uint8_t> r, size_t i) {
     return v;
 }
 
-// A zero-terminated GBK text from byte off, never past the record's end.
-std::string RecordText(std::span<const uint8_t> r, size_t off) {
+// A zero-terminated GBK text of its field at byte off, never past the field or the
+// record's end.
+std::string RecordText(std::span<const uint8_t> r, size_t off, size_t len) {
     if (off >= r.size()) return {};
     const char* p = reinterpret_cast<const char*>(r.data() + off);
-    return framework::GbkToUtf8(std::string_view(p, strnlen(p, r.size() - off)));
+    return framework::GbkToUtf8(std::string_view(p, strnlen(p, std::min(len, r.size() - off))));
 }
 
 std::optional<QImage> PortraitOf(int face) {
@@ -181,11 +182,11 @@ std::array<std::string, 16> PlayerInfoTexts(std::span<const uint8_t> r) {
         return games <= 0 ? std::string(none)
                           : framework::Format("%.2f%%", double(part) / double(games) * 100.0);
     };
-    return {RecordText(r, 20),
-            RecordText(r, 52),
+    return {RecordText(r, 20, 32),
+            RecordText(r, 52, 16),
             framework::GetWealthTitle(RecordWord(r, 20)),
             framework::Format("%d两", RecordWord(r, 20)),
-            RecordText(r, 88),
+            RecordText(r, 88, 16),
             num(26),
             num(27),
             rate(RecordWord(r, 28), "0.00%"),
@@ -196,7 +197,7 @@ std::array<std::string, 16> PlayerInfoTexts(std::span<const uint8_t> r) {
             rate(wins, "100%"),
             RecordWord(r, 40) != 0 ? "是" : "",
             RecordWord(r, 41) != 0 ? "是" : "",
-            RecordText(r, 192)};
+            RecordText(r, 192, 128)};
 }
 
 CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {

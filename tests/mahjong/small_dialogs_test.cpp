@@ -125,7 +125,7 @@ TEST_F(SmallDialogs, ReasonEditKeepsSixtyGbkBytes) {
 framework::PlayerRecord InfoRecord() {
     framework::PlayerRecord r;
     r.setText(20, 32, framework::Utf8ToGbk("张三"));
-    r.setText(52, 28, "zs");
+    r.setText(52, 16, "zs");
     r.setText(88, 16, framework::Utf8ToGbk("九段"));
     r.setText(192, 128, "watch");
     const std::pair<size_t, int32_t> words[] = {{0, 31}, {18, 999}, {20, -50}, {26, 7},
@@ -160,11 +160,13 @@ TEST(PlayerInfoTexts, NoGamesAndGamesBeyond32Bits) {
     EXPECT_EQ(PlayerInfoTexts(r.raw)[12], "100%");
 }
 
-TEST(PlayerInfoTexts, UnterminatedTextsStopAtTheRecordEnd) {
+TEST(PlayerInfoTexts, UnterminatedTextsStopAtTheirFieldAndTheRecordEnd) {
     std::vector<uint8_t> raw(320, 'q');
     const auto t = PlayerInfoTexts(raw);
     EXPECT_EQ(t[15], std::string(128, 'q'));
-    EXPECT_EQ(t[0].size(), 300u);
+    EXPECT_EQ(t[0], std::string(32, 'q'));
+    EXPECT_EQ(t[1], std::string(16, 'q'));
+    EXPECT_EQ(t[4], std::string(16, 'q'));
     EXPECT_EQ(PlayerInfoTexts(std::span<const uint8_t>(raw).first(100))[15], "");
 }
 
