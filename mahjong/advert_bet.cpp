@@ -1,21 +1,10 @@
 #include "mahjong/advert_bet.h"
 
 #include <algorithm>
-#include <cstring>
-
+#include "framework/player_records.h"
 #include "framework/shared_utils.h"
 
 namespace hqlv::mahjong {
-namespace {
-
-int32_t ResultWord(std::span<const uint8_t> r, size_t i) {
-    int32_t v = 0;
-    if ((i + 1) * 4 <= r.size()) std::memcpy(&v, r.data() + 4 * i, 4);
-    return v;
-}
-
-}  // namespace
-
 void AdvertBetResults::AddPlayer(int userId, int chair, const std::string& name) {
     if (userId == 0 || name.empty()) return;
     RemovePlayer(userId);
@@ -43,7 +32,7 @@ void AdvertBetResults::OnDealResult(int dealNumber, bool silverHistory,
     const size_t first = silverHistory ? 80 : 72;
     std::array<int32_t, 4> change{};
     for (size_t c = 0; c < 4; ++c) {
-        change[c] = ResultWord(result, first + c);
+        change[c] = framework::LoadWordLE(result.data(), result.size(), first + c);
         totals_[c] += change[c];
     }
     columns_.insert(columns_.begin(), framework::Format("第%d局", dealNumber));

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "framework/player_records.h"
 #include "framework/shared_utils.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/skin_button.h"
@@ -14,9 +15,7 @@ namespace hqlv::mahjong {
 namespace {
 
 int32_t WordAt(MJData record, size_t i) {
-    int32_t v = 0;
-    std::memcpy(&v, record.data() + 4 * i, 4);
-    return v;
+    return framework::LoadWordLE(record.data(), record.size(), i);
 }
 
 CMJGameApp* MJApp() {

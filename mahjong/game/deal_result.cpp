@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/player_records.h"
 #include "framework/shared_utils.h"
 #include "framework/text_edge.h"
 
@@ -11,12 +12,6 @@ namespace {
 
 constexpr size_t kFanNamesLen = kDealResultBytes - kFanNamesOff;  // 292
 constexpr size_t kFanRecordWords = kFanRecordBytes / 4;           // 43
-
-int32_t ReadWord(const uint8_t* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
 
 bool IsChair(int c) { return c >= 0 && c < 4; }
 
@@ -33,11 +28,11 @@ DealResult::DealResult(std::span<const uint8_t> result, std::span<const uint8_t>
 }
 
 int32_t DealResult::Word(size_t i) const {
-    return i < kDealResultBytes / 4 ? ReadWord(&result_[4 * i]) : 0;
+    return framework::LoadWordLE(result_.data(), result_.size(), i);
 }
 
 int32_t DealResult::FanWord(int record, size_t i) const {
-    return ReadWord(&fans_[size_t(record) * kFanRecordBytes + 4 * i]);
+    return framework::LoadWordLE(&fans_[size_t(record) * kFanRecordBytes], kFanRecordBytes, i);
 }
 
 std::vector<std::string> DealResult::FanNames() const {

@@ -15,6 +15,7 @@
 #include "framework/game_app.h"
 #include "framework/game_frame.h"
 #include "framework/paths.h"
+#include "framework/player_records.h"
 #include "framework/shared_utils.h"
 #include "framework/text_edge.h"
 #include "mahjong/game/dialog_units.h"
@@ -28,9 +29,7 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 int32_t RecordWord(std::span<const uint8_t> r, size_t i) {
-    int32_t v = 0;
-    if ((i + 1) * 4 <= r.size()) std::memcpy(&v, r.data() + 4 * i, 4);
-    return v;
+    return framework::LoadWordLE(r.data(), r.size(), i);
 }
 
 // A zero-terminated GBK text of its field at byte off, never past the field or the
