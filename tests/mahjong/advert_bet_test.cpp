@@ -119,3 +119,36 @@ TEST(ToolSplitterGap, OnlyTheGapWithAToolRow) {
 
 }  // namespace
 }  // namespace hqlv::mahjong
+
+#include <QResizeEvent>
+
+#include "framework/web/safebox_flow.h"
+#include "framework/widgets/skin_button.h"
+#include "mahjong/mj_tool_view.h"
+#include "tests/framework/qt_test_app.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+TEST(MJToolView, NarrowPaneCentresTheButtonsAndPaintsTheHeader) {
+    framework::testing::SharedQtApp();
+    CMJToolView view;
+    view.OnInitialUpdate();
+    view.show();
+    view.resize(140, 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.button(1)->geometry(), QRect(4, 7, 55, 16));
+    EXPECT_EQ(view.button(2)->geometry(), QRect(63, 8, 71, 15));
+    QImage header(302, 20, QImage::Format_RGB32);
+    header.fill(QColor(10, 200, 30));
+    for (int y = 0; y < 20; ++y) header.setPixelColor(0, y, QColor(200, 0, 0));
+    view.SetHeaderBitmap(header);
+    view.button(1)->hide();
+    view.button(2)->hide();
+    QImage shot = view.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(0, 10), QColor(200, 0, 0));
+    EXPECT_EQ(shot.pixelColor(70, 10), QColor(10, 200, 30));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -111,3 +111,17 @@ TEST_F(OperateBar, PaintsTheTiledBackgroundOrBlack) {
 
 }  // namespace
 }  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
+    app.SetSceneValue3(2);
+    ASSERT_EQ(app.gameInfo().GetSceneValue3(), 2);
+    ASSERT_FALSE(app.IsSmallScreen());
+    bar->Layout(250, 40);
+    EXPECT_EQ(bar->button(1002)->geometry(), QRect(70, 2, 50, 36));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -89,6 +89,12 @@ TEST_F(ScorePane, BoardTurnsBackOnItsTimerOnly) {
     EXPECT_FALSE(pane_->backTimerRunning());
 }
 
+TEST_F(ScorePane, PageFillsThePaneBelowTheTabsOnTabZero) {
+    pane_->grab();
+    const int y0 = pane_->tabStrip()->height();
+    EXPECT_EQ(pane_->browser()->geometry(), QRect(0, y0, 339, 220 - y0));
+}
+
 TEST_F(ScorePane, TabZeroLeavesTheTimerRunningAndItsExpiryOnlyKillsIt) {
     Choose(1);
     Choose(0);
