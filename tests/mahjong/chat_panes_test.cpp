@@ -79,6 +79,16 @@ TEST_F(MJChatPane, ListBackgroundAndRoundLines) {
     EXPECT_NE(Shown().find("流局"), std::string::npos);
 }
 
+TEST(MJChatPaneAlone, WithoutAnApplicationNamesAreEmpty) {
+    framework::testing::SharedQtApp();
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    CMJGameChatView pane;
+    pane.OnGameStarted(test::Words(1, {{0, 7}}));
+    pane.OnKanPaiAnswer(test::Words(6, {{0, 7}, {4, 9}, {5, 0}}));
+    pane.OnScoresLine({});
+    EXPECT_EQ(pane.display()->toPlainText().toStdString(), "  已经开始\n 禁止看牌 \n");
+}
+
 TEST(MJChatView2, PaintsWhiteOnly) {
     framework::testing::SharedQtApp();
     CMJChatView2 pane;
