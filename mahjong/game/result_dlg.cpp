@@ -50,8 +50,9 @@ std::string CGameResultDlg::SeatName(int chair) const {
 }
 
 void CGameResultDlg::OnInitDialog() {
-    if (QWidget* owner = parentWidget(); owner && !owner->window()->windowTitle().isEmpty())
-        setWindowTitle(owner->window()->windowTitle());
+    // The caption is the window title the program was started with.
+    if (framework::CGameApp* app = framework::CGameApp::Current(); app && !app->GetTitleText().empty())
+        setWindowTitle(QString::fromStdString(app->GetTitleText()));
     for (framework::CSortListCtrl* list : {items_, players_}) {
         list->setSelectionBehavior(QAbstractItemView::SelectRows);
         list->setRootIsDecorated(false);

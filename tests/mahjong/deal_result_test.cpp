@@ -157,6 +157,13 @@ TEST_F(ResultDialog, ReadyHandClearsTheNoteAndAClickShowsTheRowsItems) {
     dlg.grab().save(QString::fromStdString("/tmp/hqlv-result-" + std::to_string(getpid()) + ".png"));
 }
 
+TEST_F(ResultDialog, CaptionIsTheProgramsTitleElseTheTemplates) {
+    EXPECT_EQ(CGameResultDlg(Result({}), {}).windowTitle().toStdString(), "麻将");
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|Room9|21303|0|0|0"));
+    ASSERT_EQ(app.GetTitleText(), "Room9");
+    EXPECT_EQ(CGameResultDlg(Result({}), {}).windowTitle().toStdString(), "Room9");
+}
+
 TEST_F(ResultDialog, WinnerOutsideTheTableShowsNoItems) {
     CGameResultDlg dlg(Result({{170, 5}}), Fans({{0, {{0, 5}, {3, 1}}}}));
     EXPECT_EQ(dlg.itemList()->rowCount(), 0);
