@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+
+#include <cstring>
 #include <unistd.h>
 
 #include "framework/text_edge.h"
 #include "framework/widgets/tab_strip.h"
 #include "mahjong/game/score_history_view.h"
 #include "mahjong/game/silver_tally.h"
+#include "platform/core/message.h"
 #include "tests/framework/qt_test_app.h"
 #include "tools/assetgen/pane_art.h"
 
@@ -87,6 +90,24 @@ TEST_F(ScorePane, BoardTurnsBackOnItsTimerOnly) {
     EXPECT_EQ(pane_->selectedTab(), 0);
     EXPECT_EQ(pane_->tabStrip()->model().current(), 0);
     EXPECT_FALSE(pane_->backTimerRunning());
+}
+
+TEST_F(ScorePane, OnlyTheGameEnteredMessageCarriesTheAdvertAddress) {
+    static char notHeap[] = "file:///tmp/none.html";
+    platform::Message other;
+    other.id = 0x85B2;
+    other.w = reinterpret_cast<uintptr_t>(notHeap);
+    platform::send(pane_->hwnd(), other);
+    EXPECT_EQ(pane_->advertUrl(), "");
+    const std::string page = "file:///tmp/advert-" + std::to_string(getpid()) + ".html";
+    char* copy = new char[page.size() + 1];
+    std::memcpy(copy, page.c_str(), page.size() + 1);
+    platform::Message entered;
+    entered.id = framework::kMsgGameEntered;
+    entered.w = reinterpret_cast<uintptr_t>(copy);
+    platform::send(pane_->hwnd(), entered);
+    EXPECT_EQ(pane_->advertUrl(), page);
+    EXPECT_EQ(pane_->gameEnteredCount(), 1);
 }
 
 TEST_F(ScorePane, PageFillsThePaneBelowTheTabsOnTabZero) {
