@@ -166,6 +166,12 @@ std::array<std::string, 4> CAdHistoryView::Names() const {
     return names;
 }
 
+std::vector<BoardText> CAdHistoryView::BoardTexts(
+    const std::function<int(const std::string&)>& width) const {
+    return ScoreBoardTexts(rect().left(), rect().top() + tabs_->height(), Names(), g_nTotalSilver,
+                           g_nRoundSilver, width);
+}
+
 void CAdHistoryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     platform::ui::DrawContext dc(p);
@@ -183,9 +189,8 @@ void CAdHistoryView::paintEvent(QPaintEvent*) {
     dc.SetBkMode(true);
     dc.SetTextColor(0);
     dc.SelectFont(font_);
-    const auto texts = ScoreBoardTexts(
-        r.left(), y0, Names(), g_nTotalSilver, g_nRoundSilver,
-        [&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
+    const auto texts =
+        BoardTexts([&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
     for (const BoardText& t : texts) {
         QRect at(t.x, t.y, 1000, 100);
         dc.DrawText(t.text, at, platform::ui::DT_LEFT | platform::ui::DT_TOP |

@@ -67,6 +67,8 @@ public:
     std::function<std::array<std::string, 4>()> seatNames;
 
     void onTimer(uint32_t id) override;
+    // The board's texts for the pane as it is now, measured by width.
+    std::vector<BoardText> BoardTexts(const std::function<int(const std::string&)>& width) const;
 
 protected:
     intptr_t handleMessage(const platform::Message& msg) override;

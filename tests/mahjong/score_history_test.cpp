@@ -140,6 +140,12 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     shot.save(QString::fromStdString("/tmp/hqlv-score-board-" + std::to_string(getpid()) + ".png"));
     const int y0 = pane_->tabStrip()->height();
     EXPECT_EQ(pane_->browser()->geometry(), QRect(-1, -1, 1, 1));
+    const auto texts = pane_->BoardTexts([](const std::string& t) { return int(t.size()); });
+    ASSERT_EQ(texts.size(), 20u);
+    EXPECT_EQ(texts[0], (BoardText{"abcdefghijkl", 15, y0 + 45}));
+    EXPECT_EQ(texts[5].text, "abcdefghij…");
+    EXPECT_EQ(texts[1].text, "-120");
+    EXPECT_EQ(texts[11].text, "4000000000");
     // The picture's black is transparent: the pane's own colour shows through.
     EXPECT_EQ(shot.pixelColor(2, y0 + 2), QColor(6, 69, 84));
     // The band under row c lies at 45 + 32c + 22 of the board.
