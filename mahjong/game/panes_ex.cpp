@@ -32,6 +32,7 @@ CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
 
 void CGamePlayerViewEx::ShowExitAnswerDlg(int userId, const std::string& reason) {
     appEx_.PlaySoundId(29015, 0);
+    netlib::YrnLogWrite("exit request of user %d: %s", userId, reason.c_str());
     // The popup lives on its own: it destroys itself once it has sunk.
     auto* popup = new CExitAnswerDlg(hwnd(), userId, reason);
     popup->SetBackColor(kExitAnswerBack);
