@@ -90,6 +90,19 @@ TEST(DealResultItems, NoTotalAtZeroAndAddedKongAndMostNegativePoints) {
     EXPECT_EQ(r.ItemsOf(3), want);
 }
 
+TEST(DealResultItems, WordsAfterTheKongsAreNotRead) {
+    DealResult r(Result({}), Fans({{0, {{0, 0}, {39, 5}, {40, 6}, {42, 7}}}}));
+    EXPECT_EQ(r.ItemsOf(0), (std::vector<FanRow>{{"", ""}}));
+}
+
+TEST(ResultDialogAlone, WithoutAnApplicationShowsItemsWithoutFaces) {
+    framework::testing::SharedQtApp();
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    CGameResultDlg dlg(Result({{170, 1}}), Fans({{0, {{0, 1}, {3, 2}}}}));
+    EXPECT_EQ(dlg.itemList()->rowCount(), 2);
+    EXPECT_EQ(dlg.windowTitle().toStdString(), "麻将");
+}
+
 TEST(DealResultItems, ChairsWithoutRecordOrOutsideTheTableShowNothing) {
     DealResult r(Result({}), Fans({{1, {{0, 7}, {3, 5}}}, {2, {{0, -1}, {3, 5}}}}));
     for (int chair : {-1, 4, 7, 0}) EXPECT_FALSE(r.ItemsOf(chair).has_value()) << chair;

@@ -52,8 +52,13 @@ public:
     void OpenWebPage(const std::string& page, int withSign) override {
         opened.push_back(page + "|" + std::to_string(withSign));
     }
+    bool ExecGameSetDialog(GameSetValues&) override {
+        ++settingsDialogs;
+        return false;
+    }
     std::unique_ptr<framework::CSkinSettings> skin;
     std::vector<std::string> opened;
+    int settingsDialogs = 0;
 };
 
 class OperateBar : public testing::Test {
@@ -114,6 +119,36 @@ TEST_F(OperateBar, PaintsTheTiledBackgroundOrBlack) {
 
 namespace hqlv::mahjong {
 namespace {
+
+TEST_F(OperateBar, EachButtonRunsItsOwnCommand) {
+    bar->button(1003)->click();
+    EXPECT_TRUE(app.opened.empty());
+    EXPECT_EQ(app.settingsDialogs, 0);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 1);
+    EXPECT_TRUE(app.opened.empty());
+    bar->button(1001)->click();
+    EXPECT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.settingsDialogs, 1);
+}
+
+TEST_F(OperateBar, TheMahjongLayersHelpIsTheRulesPage) {
+    CMJOperateView plain;
+    plain.OnCommand(1001);
+    ASSERT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.opened[0], app.GetRulesUrl() + "|0");
+    plain.OnCommand(1002);  // the mahjong layer has no settings dialog of its own
+    EXPECT_EQ(app.settingsDialogs, 0);
+}
+
+TEST(OperateBarAlone, WithoutAnApplicationCommandsDoNothing) {
+    framework::testing::SharedQtApp();
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    CMJOperateView plain;
+    for (int id : {1001, 1002, 1003, 1004}) plain.OnCommand(id);
+    CMyOperateView mine;
+    for (int id : {1001, 1002}) mine.OnCommand(id);
+}
 
 TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
     app.SetSceneValue3(2);
