@@ -8,6 +8,15 @@
 #include "framework/web/web_view.h"
 #include "mahjong/game/game_app_ex.h"
 
+// Under the sanitizers: the browser engine frees with a mismatched delete, and it and
+// fontconfig keep caches until exit. Those reports are the libraries', not ours.
+extern "C" const char* __asan_default_options() {
+    return "new_delete_type_mismatch=0";
+}
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libQt6WebEngineCore\nleak:libfontconfig\n";
+}
+
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     // The web panes: the browser engine will not run its sandbox as root, and it must

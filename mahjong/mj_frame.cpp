@@ -10,6 +10,7 @@
 #include "framework/game_app.h"
 #include "framework/skin_library.h"
 #include "mahjong/mj_app.h"
+#include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
@@ -125,6 +126,11 @@ int CMJGameFrameWnd::ApplySkin() {
         s->SetBarBitmaps(skin.GetBitmap("SplitterVerBK"), skin.GetBitmap("SplitterHorBK"));
     }
     if (mjTable_) mjTable_->ApplySkin();
+    if (auto* bar = dynamic_cast<CMJOperateView*>(operate_)) {
+        bar->LoadBackground();
+        if (bar->width() != 0) bar->Layout(bar->width(), bar->height());
+        bar->update();
+    }
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "mahjong/game/game_app_ex.h"
 
 #include "mahjong/game/game_frame_ex.h"
+#include "mahjong/game/small_dialogs.h"
 #include "netlib/log.h"
 #include "platform/core/profile.h"
 
@@ -19,6 +20,10 @@ CGameAppEx::CGameAppEx() : CMJGameApp("HqLv", 21303, 2, 1) {
 }
 
 CGameAppEx::~CGameAppEx() = default;
+
+CPlayerInfoDlg* CGameAppEx::playerInfoDialog() const {
+    return playerInfo_.get();
+}
 
 void CGameAppEx::LoadGameSet() {
     const std::string ini = SettingsPath();
@@ -64,9 +69,19 @@ bool CGameAppEx::DoGameSetDialog() {
     return true;
 }
 
-bool CGameAppEx::ExecGameSetDialog(GameSetValues&) {
-    netlib::YrnLogWrite("settings dialog: not available");
-    return false;
+bool CGameAppEx::ExecGameSetDialog(GameSetValues& values) {
+    CGameSetDlg dlg(values, GetMainFrame());
+    if (dlg.exec() != QDialog::Accepted) return false;
+    values = dlg.values();
+    return true;
+}
+
+void CGameAppEx::ShowPlayerInfoDialog(const framework::PlayerRecord& record) {
+    // Made once, then only refilled, shown and hidden.
+    if (!playerInfo_) playerInfo_ = std::make_unique<CPlayerInfoDlg>(GetMainFrame());
+    playerInfo_->SetPlayer(record.raw);
+    playerInfo_->show();
+    playerInfo_->raise();
 }
 
 }  // namespace hqlv::mahjong

@@ -14,6 +14,8 @@
 
 namespace hqlv::mahjong {
 
+class CPlayerInfoDlg;
+
 // The four settings of section "GAMESET".
 struct GameSetValues {
     int silence = 0;
@@ -53,6 +55,8 @@ public:
     int GetVoiceSetting() override { return settings_.voice; }
     int GetSeatCount() override { return 8; }
     const GameSetValues& settings() const { return settings_; }
+    void ShowPlayerInfoDialog(const framework::PlayerRecord& record) override;
+    CPlayerInfoDlg* playerInfoDialog() const;
     void SetSettings(const GameSetValues& v) { settings_ = v; }
 
 protected:
@@ -66,6 +70,7 @@ protected:
     CGameSceneEx scene_;
     CTableDrawEx draw_;
     GameSetValues settings_;
+    std::unique_ptr<CPlayerInfoDlg> playerInfo_;
 };
 
 }  // namespace hqlv::mahjong

@@ -16,6 +16,7 @@ protected:
     framework::CGameFormView* CreatePlayerPane() override;
     framework::CGameFormView* CreateChatPane() override;
     framework::CGameFormView* CreateFallbackChatPane() override;
+    int DoExitRequestDialog() override;
 
     CGameAppEx& appEx_;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/shared_utils.h"
+#include "mahjong/game/exit_answer_dlg.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_notify_ex.h"
 #include "netlib/log.h"
@@ -13,32 +14,17 @@ void FreeMessageText(const platform::Message& m) {
     delete[] reinterpret_cast<char*>(m.w);
 }
 
-bool CAdHistoryView::PostScoreBoardText(const std::string& text) {
-    char* copy = new char[text.size() + 2]();
-    std::memcpy(copy, text.data(), text.size());
-    platform::Message m;
-    m.id = kMsgScoreBoardText;
-    m.w = reinterpret_cast<uintptr_t>(copy);
-    m.dispose = FreeMessageText;
-    if (platform::post(hwnd(), m)) return true;
-    delete[] copy;
-    return false;
+std::string CMyOperateView::HelpUrl(const std::string& webBase, const std::string& gameCode) {
+    return framework::Format("%sgame/%s%d.html", webBase.c_str(), gameCode.c_str(), 228);
 }
 
-intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
-    if (msg.id == kMsgScoreBoardText) {
-        if (msg.w) scoreBoard_ = reinterpret_cast<const char*>(msg.w);
-        ++textsTaken_;
-        FreeMessageText(msg);
-        return 0;
-    }
-    if (msg.id == framework::kMsgGameEntered && msg.w) {
-        advertUrl_ = reinterpret_cast<const char*>(msg.w);
-        FreeMessageText(msg);
-        OnGameEntered();
-        return 1;
-    }
-    return framework::CGameFormView::handleMessage(msg);
+void CMyOperateView::OnCommand1001() {
+    if (framework::CGameApp* app = GetTheApp())
+        app->OpenWebPage(HelpUrl(app->WebBaseText(), app->GetGameCode()), 0);
+}
+
+void CMyOperateView::OnCommand1002() {
+    if (auto* app = dynamic_cast<CGameAppEx*>(GetTheApp())) app->DoGameSetDialog();
 }
 
 CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
@@ -47,6 +33,13 @@ CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
 void CGamePlayerViewEx::ShowExitAnswerDlg(int userId, const std::string& reason) {
     appEx_.PlaySoundId(29015, 0);
     netlib::YrnLogWrite("exit request of user %d: %s", userId, reason.c_str());
+    // The popup lives on its own: it destroys itself once it has sunk.
+    auto* popup = new CExitAnswerDlg(hwnd(), userId, reason);
+    popup->SetBackColor(kExitAnswerBack);
+    popup->SetGradientColor(kExitAnswerBack);
+    popup->SetSize(200, 105);
+    popup->SetStayTime(30);
+    if (!popup->ShowPopup(267, nullptr)) delete popup;
 }
 
 void CGamePlayerViewEx::OnExitAnswer(int requesterUserId, bool agree) {

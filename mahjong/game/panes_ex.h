@@ -7,34 +7,25 @@
 
 #include "framework/form_view.h"
 #include "mahjong/mj_hooks.h"
+#include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_player_view.h"
+#include "mahjong/game/score_history_view.h"
 
 namespace hqlv::mahjong {
 
 class CGameAppEx;
 
-class CMyOperateView : public framework::CGameFormView {
+// The operate bar of this game: help opens the game's own page; settings run this
+// game's dialog.
+class CMyOperateView : public CMJOperateView {
 public:
-    explicit CMyOperateView(QWidget* parent = nullptr)
-        : framework::CGameFormView("operation", parent) {}
-};
-
-class CAdHistoryView : public framework::CGameFormView, public CMJScoreHooks {
-public:
-    explicit CAdHistoryView(QWidget* parent = nullptr)
-        : framework::CGameFormView("score", parent) {}
-    bool PostScoreBoardText(const std::string& text) override;
-    const std::string& advertUrl() const { return advertUrl_; }
-    const std::string& scoreBoardText() const { return scoreBoard_; }
-    int textsTaken() const { return textsTaken_; }
+    using CMJOperateView::CMJOperateView;
+    // "%sgame/%s%d.html" on the platform's web base with the game code and 228.
+    static std::string HelpUrl(const std::string& webBase, const std::string& gameCode);
 
 protected:
-    intptr_t handleMessage(const platform::Message& msg) override;
-
-private:
-    std::string advertUrl_;
-    std::string scoreBoard_;
-    int textsTaken_ = 0;
+    void OnCommand1001() override;
+    void OnCommand1002() override;
 };
 
 class CGamePlayerViewEx : public CMJGamePlayerView {

@@ -5,6 +5,7 @@
 // hqlv-assetgen --table <program folder>: writes the table's pictures (skins/Common,
 // skins/Classic), the seats' voices (sound/0fy ... sound/1pt, spoken by espeak-ng) and the
 // table music (sound/Classic/default.mp3) under the program folder.
+// hqlv-assetgen --bitmaps <folder>: writes the panes' and dialogs' pictures (<id>.bmp).
 #include <iconv.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "tools/assetgen/face_art.h"
+#include "tools/assetgen/pane_art.h"
 #include "tools/assetgen/table_art.h"
 #include "tools/assetgen/voices.h"
 #include "tools/assetgen/wave_synth.h"
@@ -81,13 +83,24 @@ bool WriteTable(const std::filesystem::path& folder) {
     return true;
 }
 
+bool WriteBitmaps(const std::filesystem::path& folder) {
+    using namespace hqlv::assetgen;
+    const std::pair<int, PaletteImage> pictures[] = {
+        {276, scoreBoardImage()}, {162, defaultFaceImage()}, {151, iconImage(151)},
+        {152, iconImage(152)}};
+    for (const auto& [id, image] : pictures)
+        if (!WriteWhole(folder / (std::to_string(id) + ".bmp"), bmp8File(image))) return false;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool faces = argc == 3 && std::string(argv[1]) == "--faces";
     bool table = argc == 3 && std::string(argv[1]) == "--table";
-    if (argc != 2 && !faces && !table) {
-        std::fprintf(stderr, "usage: hqlv-assetgen [--faces | --table] <output folder>\n");
+    bool bitmaps = argc == 3 && std::string(argv[1]) == "--bitmaps";
+    if (argc != 2 && !faces && !table && !bitmaps) {
+        std::fprintf(stderr, "usage: hqlv-assetgen [--faces | --table | --bitmaps] <output folder>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[argc - 1];
@@ -100,6 +113,7 @@ int main(int argc, char** argv) {
     }
     if (faces) return WriteFaces(folder) ? 0 : 1;
     if (table) return WriteTable(folder) ? 0 : 1;
+    if (bitmaps) return WriteBitmaps(folder) ? 0 : 1;
     for (const auto& res : hqlv::assetgen::waveResources()) {
         const std::string bytes = hqlv::assetgen::waveFile(hqlv::assetgen::synthesize(res.tone));
         if (!WriteWhole(folder / (std::to_string(res.id) + ".wav"), bytes)) return 1;

@@ -1,0 +1,202 @@
+#include "mahjong/game/score_history_view.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWebEngineUrlScheme>
+
+#include <cstring>
+
+#include "framework/game_app.h"
+#include "framework/shared_utils.h"
+#include "framework/text_edge.h"
+#include "framework/web/web_view.h"
+#include "framework/widgets/tab_strip.h"
+#include "mahjong/game/dialog_units.h"
+#include "mahjong/game/panes_ex.h"
+#include "mahjong/game/silver_tally.h"
+#include "platform/core/diag.h"
+#include "platform/core/files.h"
+#include "platform/ui/draw_context.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+constexpr int kBrowserItem = 135;
+constexpr int kNameX = 15, kTotalX = 158, kTotalUnitX = 190, kRoundX = 260, kRoundUnitX = 290;
+constexpr int kFirstRow = 45, kRowStep = 32;
+constexpr size_t kNameWhole = 12, kNameCut = 10;
+
+// The browser engine only starts in a program prepared for it the way the client's start
+// does (the platform's link schemes known before the application exists); elsewhere the
+// page area stays blank rather than the engine failing the whole program.
+bool BrowserEnginePrepared() {
+    return QWebEngineUrlScheme::schemeByName("kvoapp").name() == "kvoapp";
+}
+
+}  // namespace
+
+std::string ScoreBoardName(const std::string& gbkName) {
+    if (gbkName.size() <= kNameWhole) return framework::GbkToUtf8(gbkName);
+    return framework::GbkToUtf8(framework::GbkCut(gbkName, kNameCut)) + "…";
+}
+
+std::vector<BoardText> ScoreBoardTexts(int left, int y0, const std::array<std::string, 4>& gbkNames,
+                                       const std::array<int64_t, 4>& totals,
+                                       const std::array<int32_t, 4>& rounds,
+                                       const std::function<int(const std::string&)>& width) {
+    std::vector<BoardText> out;
+    auto centred = [&](const std::string& s, int x, int y) {
+        out.push_back({s, left + x - width(s) / 2, y});
+    };
+    for (int c = 0; c < 4; ++c) {
+        const int y = y0 + kFirstRow + kRowStep * c;
+        out.push_back({ScoreBoardName(gbkNames[c]), left + kNameX, y});
+        centred(framework::Format("%lld", static_cast<long long>(totals[c])), kTotalX, y);
+        out.push_back({"两", left + kTotalUnitX, y});
+        centred(framework::Format("%d", rounds[c]), kRoundX, y);
+        out.push_back({"两", left + kRoundUnitX, y});
+    }
+    return out;
+}
+
+CAdHistoryView::CAdHistoryView(QWidget* parent) : framework::CGameFormView("score", parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The browser takes the place of the template's placeholder.
+    auto* placeholder = new QWidget(this);
+    placeholder->setGeometry(DluRect(18, 7, 31, 14));
+    framework::web::SetItemId(placeholder, kBrowserItem);
+    if (BrowserEnginePrepared()) {
+        browser_ = new framework::web::CHtmlCtrl(this);
+        if (browser_->CreateFromStatic(kBrowserItem, this)) {
+            page_ = browser_;
+        } else {
+            delete browser_;
+            browser_ = nullptr;
+        }
+    } else {
+        platform::diagf("score history: no browser engine, the advert page stays blank");
+    }
+    if (!page_) page_ = placeholder;
+    tabs_ = new framework::CCustomTabCtrl(this);
+    tabs_->setGeometry(DluRect(7, 52, 125, 16));
+    tabs_->InsertItem(0, "Vellor", 4);
+    tabs_->InsertItem(1, "积分榜", 5);
+    tabs_->SetCurSel(0);
+    tabs_->ModifyStyle(0, 0x400 | 0x4);
+    tabs_->model().notify = [this](const framework::TabNotify& n) {
+        return n.code == framework::kTabSelChanged ? OnTabChange(n) : 0;
+    };
+    board_ = platform::ui::LoadBitmapFile(platform::programFolder() + "resources/bitmap/" +
+                                          std::to_string(kScoreBoardBitmap) + ".bmp");
+    font_ = QApplication::font();
+    font_.setPixelSize(14);
+    font_.setBold(true);
+}
+
+CAdHistoryView::~CAdHistoryView() = default;
+
+QWidget* CAdHistoryView::browser() const {
+    return page_;
+}
+
+bool CAdHistoryView::PostScoreBoardText(const std::string& text) {
+    char* copy = new char[text.size() + 2]();
+    std::memcpy(copy, text.data(), text.size());
+    platform::Message m;
+    m.id = kMsgScoreBoardText;
+    m.w = reinterpret_cast<uintptr_t>(copy);
+    m.dispose = FreeMessageText;
+    if (platform::post(hwnd(), m)) return true;
+    delete[] copy;
+    return false;
+}
+
+intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
+    if (msg.id == kMsgScoreBoardText) {
+        // The router's heap copy is only released: the board draws from the tallies.
+        if (msg.w) scoreBoard_ = reinterpret_cast<const char*>(msg.w);
+        ++textsTaken_;
+        FreeMessageText(msg);
+        return 0;
+    }
+    if (msg.id == framework::kMsgGameEntered && msg.w) {
+        advertUrl_ = reinterpret_cast<const char*>(msg.w);
+        FreeMessageText(msg);
+        if (browser_) browser_->NavigateWithPost(advertUrl_, 0, "", "", nullptr, 0);
+        OnGameEntered();
+        return 1;
+    }
+    return framework::CGameFormView::handleMessage(msg);
+}
+
+int CAdHistoryView::OnTabChange(const framework::TabNotify& n) {
+    selected_ = n.item;
+    update();
+    if (selected_ != 0) {
+        // Every switch to the board starts the five seconds afresh.
+        SetTimer(kBackToPageTimer, kBackToPageMs);
+        timerRunning_ = true;
+    }
+    return 0;
+}
+
+void CAdHistoryView::onTimer(uint32_t id) {
+    if (id != kBackToPageTimer) return;
+    KillTimer(kBackToPageTimer);
+    timerRunning_ = false;
+    if (selected_ != 0) {
+        tabs_->SetCurSel(0);
+        selected_ = 0;
+        update();
+    }
+}
+
+void CAdHistoryView::resizeEvent(QResizeEvent* e) {
+    framework::CGameFormView::resizeEvent(e);
+    tabs_->setGeometry(0, 0, e->size().width(), tabs_->height());
+    update();
+}
+
+std::array<std::string, 4> CAdHistoryView::Names() const {
+    if (seatNames) return seatNames();
+    std::array<std::string, 4> names;
+    if (framework::CGameApp* app = GetTheApp())
+        for (int c = 0; c < 4; ++c) names[c] = app->seat(c).name();
+    return names;
+}
+
+std::vector<BoardText> CAdHistoryView::BoardTexts(
+    const std::function<int(const std::string&)>& width) const {
+    return ScoreBoardTexts(rect().left(), rect().top() + tabs_->height(), Names(), g_nTotalSilver,
+                           g_nRoundSilver, width);
+}
+
+void CAdHistoryView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    platform::ui::DrawContext dc(p);
+    const QRect r = rect();
+    const int y0 = r.top() + tabs_->height();
+    dc.FillSolidRect(r, kScoreHistoryBk);
+    if (selected_ == 0) {
+        page_->setGeometry(r.left(), y0, r.width(), r.bottom() + 1 - y0);
+        return;
+    }
+    page_->setGeometry(-1, -1, 1, 1);
+    if (board_)
+        dc.TransparentBlt(r.left(), y0, std::min(r.width(), board_->width()),
+                          std::min(r.bottom() + 1 - y0, board_->height()), *board_, 0, 0, 0);
+    dc.SetBkMode(true);
+    dc.SetTextColor(0);
+    dc.SelectFont(font_);
+    const auto texts =
+        BoardTexts([&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
+    for (const BoardText& t : texts) {
+        QRect at(t.x, t.y, 1000, 100);
+        dc.DrawText(t.text, at, platform::ui::DT_LEFT | platform::ui::DT_TOP |
+                                    platform::ui::DT_SINGLELINE | platform::ui::DT_NOCLIP |
+                                    platform::ui::DT_NOPREFIX);
+    }
+}
+
+}  // namespace hqlv::mahjong

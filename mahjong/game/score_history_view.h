@@ -1,0 +1,94 @@
+#pragma once
+// CAdHistoryView: the two-tab pane under the operate bar. Tab 0 shows the platform's
+// advert page in a browser; tab 1 ("积分榜") draws the score board of the four chairs
+// (name, silver over all deals, silver of the last deal) and turns back to the page by
+// itself 5 seconds after it was chosen.
+#include <QFont>
+#include <QImage>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "framework/form_view.h"
+#include "mahjong/mj_hooks.h"
+
+namespace hqlv::framework {
+class CCustomTabCtrl;
+struct TabNotify;
+namespace web {
+class CHtmlCtrl;
+}
+}  // namespace hqlv::framework
+
+namespace hqlv::mahjong {
+
+inline constexpr int kScoreBoardBitmap = 276;
+inline constexpr uint32_t kBackToPageTimer = 1001;
+inline constexpr uint32_t kBackToPageMs = 5000;
+inline constexpr uint32_t kScoreHistoryBk = 0x544506;
+
+// A name longer than 12 GBK bytes: its first 10 bytes (no character split) and "…".
+std::string ScoreBoardName(const std::string& gbkName);
+
+struct BoardText {
+    std::string text;  // UTF-8
+    int x = 0, y = 0;
+    bool operator==(const BoardText&) const = default;
+};
+// The texts of the score board and where they go: left is the pane's left edge, y0 the
+// board's top; width measures a text as drawn.
+std::vector<BoardText> ScoreBoardTexts(int left, int y0, const std::array<std::string, 4>& gbkNames,
+                                       const std::array<int64_t, 4>& totals,
+                                       const std::array<int32_t, 4>& rounds,
+                                       const std::function<int(const std::string&)>& width);
+
+class CAdHistoryView : public framework::CGameFormView, public CMJScoreHooks {
+public:
+    explicit CAdHistoryView(QWidget* parent = nullptr);
+    ~CAdHistoryView() override;
+
+    bool PostScoreBoardText(const std::string& text) override;
+    const std::string& advertUrl() const { return advertUrl_; }
+    const std::string& scoreBoardText() const { return scoreBoard_; }
+    int textsTaken() const { return textsTaken_; }
+
+    // The tab strip's notification (a click on a tab).
+    int OnTabChange(const framework::TabNotify& n);
+    int selectedTab() const { return selected_; }
+    bool backTimerRunning() const { return timerRunning_; }
+    framework::CCustomTabCtrl* tabStrip() const { return tabs_; }
+    QWidget* browser() const;
+    // The score-board picture (the program's bitmap 276 unless set).
+    void SetBoardPicture(std::optional<QImage> picture) { board_ = std::move(picture); }
+    // The seated names (GBK) the board shows; the application's seats unless set.
+    std::function<std::array<std::string, 4>()> seatNames;
+
+    void onTimer(uint32_t id) override;
+    // The board's texts for the pane as it is now, measured by width.
+    std::vector<BoardText> BoardTexts(const std::function<int(const std::string&)>& width) const;
+
+protected:
+    intptr_t handleMessage(const platform::Message& msg) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    std::array<std::string, 4> Names() const;
+
+    framework::web::CHtmlCtrl* browser_ = nullptr;
+    // Where the page goes: the browser, or a blank stand-in when none could be made.
+    QWidget* page_ = nullptr;
+    framework::CCustomTabCtrl* tabs_ = nullptr;
+    int selected_ = 0;
+    bool timerRunning_ = false;
+    std::optional<QImage> board_;
+    QFont font_;
+    std::string advertUrl_;
+    std::string scoreBoard_;
+    int textsTaken_ = 0;
+};
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,55 @@
+#include "mahjong/mj_tool_view.h"
+
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <filesystem>
+
+#include "framework/game_app.h"
+#include "framework/skin_settings.h"
+#include "framework/widgets/skin_button.h"
+#include "mahjong/advert_bet.h"
+#include "platform/core/profile.h"
+#include "platform/ui/draw_context.h"
+
+namespace hqlv::mahjong {
+
+void CMJToolView::LoadHeaderBitmap() {
+    header_.reset();
+    framework::CGameApp* app = GetTheApp();
+    framework::CSkinSettings* skin = app ? app->GetSkinSettings() : nullptr;
+    if (!skin || skin->GetSkinPath().empty()) return;
+    const std::string description = skin->GetSkinPath();
+    char name[260] = {};
+    platform::getProfileString("Headerbar", "Image", "", name, sizeof name, description.c_str());
+    if (!name[0]) return;
+    const std::string folder = std::filesystem::path(description).parent_path().string() + "/";
+    header_ = platform::ui::LoadBitmapFile(folder + name);
+}
+
+void CMJToolView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    platform::ui::DrawContext dc(p);
+    dc.FillSolidRect(rect(), 0xFFFFF0);
+    if (!header_ || header_->isNull()) return;
+    const QImage& h = *header_;
+    // The picture's first two columns make the left edge; from x = 2 the picture, less its
+    // 300-pixel right part and its two bottom rows, is stretched over the rest.
+    dc.StretchBlt(0, 0, 2, height(), h, 0, 0, 2, h.height());
+    dc.StretchBlt(2, 0, width() - 2, height(), h, 2, 0, h.width() - 300, h.height() - 2);
+}
+
+void CMJToolView::resizeEvent(QResizeEvent* e) {
+    framework::CGameFormView::resizeEvent(e);
+    update();
+    framework::CSkinButton* open = button(1);
+    framework::CSkinButton* fix = button(2);
+    if (e->size().width() == 0 || !open || !fix) return;
+    const auto [safe, menu] = ToolButtonPlaces(e->size().width(), e->size().height());
+    open->setGeometry(safe);
+    fix->setGeometry(menu);
+    open->show();
+    fix->show();
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,162 @@
+// The operate bar: the row and stacked layouts, the button size from the skin (0 by 0
+// without one), what each command does and the help page's address.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <unistd.h>
+
+#include "framework/skin_settings.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/panes_ex.h"
+#include "tests/framework/qt_test_app.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+TEST(OperateLayout, RowAndColumn) {
+    const struct {
+        int cx, cy, w, h;
+        bool stacked;
+        std::array<QRect, 4> want;
+    } cases[] = {
+        // gap (250 - 200) / 5 = 10, y (40 - 36) / 2 = 2
+        {250, 40, 50, 36, false,
+         {QRect(10, 2, 50, 36), QRect(70, 2, 50, 36), QRect(130, 2, 50, 36), QRect(190, 2, 50, 36)}},
+        // 204: gap 4 / 5 truncates to 0; y -1 / 2 truncates to 0
+        {204, 35, 51, 36, false,
+         {QRect(0, 0, 51, 36), QRect(51, 0, 51, 36), QRect(102, 0, 51, 36), QRect(153, 0, 51, 36)}},
+        // narrower than four buttons: -14 / 5 = -2, nothing clamped
+        {186, 20, 50, 36, false,
+         {QRect(-2, -8, 50, 36), QRect(46, -8, 50, 36), QRect(94, -8, 50, 36), QRect(142, -8, 50, 36)}},
+        {250, 40, 0, 0, false,
+         {QRect(50, 20, 0, 0), QRect(100, 20, 0, 0), QRect(150, 20, 0, 0), QRect(200, 20, 0, 0)}},
+        // stacked from the top: 1002, 1004, 1001, 1003
+        {250, 40, 50, 36, true,
+         {QRect(0, 72, 50, 36), QRect(0, 0, 50, 36), QRect(0, 108, 50, 36), QRect(0, 36, 50, 36)}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(OperateLayout(c.cx, c.cy, c.w, c.h, c.stacked), c.want) << c.cx << " " << c.stacked;
+}
+
+class SizedSkin : public framework::CSkinSettings {
+public:
+    SizedSkin(int w, int h) : framework::CSkinSettings("", ""), w_(w), h_(h) {}
+    int GetButtonWidth() const override { return w_; }
+    int GetButtonHeight() const override { return h_; }
+    int w_, h_;
+};
+
+class LinkApp : public CGameAppEx {
+public:
+    framework::CSkinSettings* GetSkinSettings() override { return skin.get(); }
+    void OpenWebPage(const std::string& page, int withSign) override {
+        opened.push_back(page + "|" + std::to_string(withSign));
+    }
+    bool ExecGameSetDialog(GameSetValues&) override {
+        ++settingsDialogs;
+        return false;
+    }
+    std::unique_ptr<framework::CSkinSettings> skin;
+    std::vector<std::string> opened;
+    int settingsDialogs = 0;
+};
+
+class OperateBar : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        bar = std::make_unique<CMyOperateView>();
+    }
+    LinkApp app;
+    std::unique_ptr<CMyOperateView> bar;
+};
+
+TEST_F(OperateBar, SkinSizesOrNoneGiveZero) {
+    EXPECT_EQ(bar->buttonWidth(), 50);
+    EXPECT_EQ(bar->buttonHeight(), 36);
+    app.skin = std::make_unique<SizedSkin>(40, 30);
+    bar->LoadBackground();
+    EXPECT_EQ(bar->buttonWidth(), 40);
+    EXPECT_EQ(bar->buttonHeight(), 30);
+    bar->Layout(200, 40);
+    EXPECT_EQ(bar->button(1004)->geometry(), QRect(3 * 40 + 4 * 8, 5, 40, 30));
+    app.skin = std::make_unique<SizedSkin>(0, 0);
+    bar->LoadBackground();
+    bar->Layout(200, 40);
+    EXPECT_EQ(bar->button(1001)->geometry().size(), QSize(0, 0));
+    EXPECT_FALSE(bar->background().has_value());
+}
+
+TEST_F(OperateBar, ZeroWidthSizeKeepsTheButtons) {
+    bar->show();
+    bar->resize(250, 40);
+    const QRect before = bar->button(1002)->geometry();
+    EXPECT_EQ(before, QRect(70, 2, 50, 36));
+    bar->resize(0, 40);
+    EXPECT_EQ(bar->button(1002)->geometry(), before);
+}
+
+TEST_F(OperateBar, HelpOpensThisGamesPageAndTheUnusedButtonNothing) {
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|9000|4|0|9"));
+    bar->OnCommand(1003);
+    EXPECT_TRUE(app.opened.empty());
+    bar->OnCommand(1001);
+    ASSERT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.opened[0],
+              CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
+    EXPECT_EQ(CMyOperateView::HelpUrl("http://127.0.0.1/w/", "HqLv"),
+              "http://127.0.0.1/w/game/HqLv228.html");
+}
+
+TEST_F(OperateBar, PaintsTheTiledBackgroundOrBlack) {
+    bar->resize(120, 40);
+    QImage shot = bar->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(100, 1), QColor(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+TEST_F(OperateBar, EachButtonRunsItsOwnCommand) {
+    bar->button(1003)->click();
+    EXPECT_TRUE(app.opened.empty());
+    EXPECT_EQ(app.settingsDialogs, 0);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 1);
+    EXPECT_TRUE(app.opened.empty());
+    bar->button(1001)->click();
+    EXPECT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.settingsDialogs, 1);
+}
+
+TEST_F(OperateBar, TheMahjongLayersHelpIsTheRulesPage) {
+    CMJOperateView plain;
+    plain.OnCommand(1001);
+    ASSERT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.opened[0], app.GetRulesUrl() + "|0");
+    plain.OnCommand(1002);  // the mahjong layer has no settings dialog of its own
+    EXPECT_EQ(app.settingsDialogs, 0);
+}
+
+TEST(OperateBarAlone, WithoutAnApplicationCommandsDoNothing) {
+    framework::testing::SharedQtApp();
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    CMJOperateView plain;
+    for (int id : {1001, 1002, 1003, 1004}) plain.OnCommand(id);
+    CMyOperateView mine;
+    for (int id : {1001, 1002}) mine.OnCommand(id);
+}
+
+TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
+    app.SetSceneValue3(2);
+    ASSERT_EQ(app.gameInfo().GetSceneValue3(), 2);
+    ASSERT_FALSE(app.IsSmallScreen());
+    bar->Layout(250, 40);
+    EXPECT_EQ(bar->button(1002)->geometry(), QRect(70, 2, 50, 36));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -1,0 +1,189 @@
+// The small dialogs: the settings round trip, the exit request's caption, buttons and
+// reason bytes, and the player information texts read inside their record.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <unistd.h>
+
+#include "framework/player_records.h"
+#include "framework/text_edge.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/small_dialogs.h"
+#include "tests/framework/qt_test_app.h"
+#include "words.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+class SmallDialogs : public testing::Test {
+protected:
+    void SetUp() override { framework::testing::SharedQtApp(); }
+};
+
+TEST_F(SmallDialogs, SettingsRoundTripStoresAnUnknownVoiceAsRandom) {
+    const struct {
+        GameSetValues in;
+        int radio;
+    } cases[] = {{{1, 0, 1, 0}, 0}, {{0, 1, 0, 1}, 1}, {{0, 0, 0, 2}, 2}, {{1, 1, 1, 5}, 2},
+                 {{0, 0, 0, -1}, 2}};
+    for (const auto& c : cases) {
+        CGameSetDlg dlg(c.in);
+        EXPECT_TRUE(dlg.voiceButton(c.radio)->isChecked()) << c.in.voice;
+        EXPECT_EQ(dlg.silence()->isChecked(), c.in.silence != 0);
+        EXPECT_EQ(dlg.rejectAsk()->isChecked(), c.in.rejectKanPaiAsk != 0);
+        EXPECT_EQ(dlg.quickCatch()->isChecked(), c.in.quickCatch != 0);
+        dlg.OnOK();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        const GameSetValues out = dlg.values();
+        EXPECT_EQ(out.voice, c.radio);
+        EXPECT_EQ(out.silence, c.in.silence);
+        EXPECT_EQ(out.rejectKanPaiAsk, c.in.rejectKanPaiAsk);
+        EXPECT_EQ(out.quickCatch, c.in.quickCatch);
+    }
+}
+
+TEST_F(SmallDialogs, SettingsOkReadsTheBoxes) {
+    CGameSetDlg dlg({0, 0, 0, 0});
+    dlg.silence()->setChecked(true);
+    dlg.voiceButton(1)->setChecked(true);
+    dlg.OnOK();
+    EXPECT_EQ(dlg.values().silence, 1);
+    EXPECT_EQ(dlg.values().voice, 1);
+    EXPECT_EQ(dlg.values().quickCatch, 0);
+}
+
+TEST(ExitRequestText, CaptionAndReasonBytes) {
+    EXPECT_EQ(ExitRequestCaption(0), "请求退出(2)");
+    EXPECT_EQ(ExitRequestCaption(1), "请求退出(1)");
+    EXPECT_EQ(ExitRequestCaption(2), "请求退出(0)");
+    EXPECT_EQ(ExitRequestCaption(3), "请求退出(0)");
+    std::string thirty, thirtyOne;
+    for (int i = 0; i < 30; ++i) thirty += "走";
+    thirtyOne = "a" + thirty;
+    EXPECT_EQ(ExitReasonBytes(thirty), framework::Utf8ToGbk(thirty));
+    EXPECT_EQ(ExitReasonBytes(thirty).size(), 60u);
+    // 61 bytes would not fit: the last character goes whole.
+    EXPECT_EQ(ExitReasonBytes(thirtyOne).size(), 59u);
+    EXPECT_EQ(ExitReasonBytes(std::string(70, 'x')).size(), 60u);
+}
+
+TEST_F(SmallDialogs, ExitRequestSendsRaisesAndCloses) {
+    int count = 1;
+    std::string sent;
+    int chats = 0;
+    CExitRequestDlg dlg(&count, false, [&](const std::string& r) { sent = r; }, [&] { ++chats; });
+    EXPECT_EQ(dlg.requestButton()->text().toStdString(), "请求退出(1)");
+    EXPECT_TRUE(dlg.requestButton()->isEnabled());
+    EXPECT_EQ(dlg.requestButton()->geometry(), QRect(22, 115, 82, 25));
+    EXPECT_EQ(dlg.forceButton()->geometry(), QRect(127, 115, 80, 25));
+    EXPECT_EQ(dlg.continueButton()->geometry(), QRect(227, 115, 80, 25));
+    dlg.reason()->setText("家里有事");
+    dlg.OnSendRequest();
+    EXPECT_EQ(sent, framework::Utf8ToGbk("家里有事"));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(chats, 1);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+}
+
+TEST_F(SmallDialogs, ExitRequestAtTwoIsDisabledAndForbiddenForceNeverEnds) {
+    int count = 2;
+    CExitRequestDlg dlg(&count, true, {}, {});
+    EXPECT_EQ(dlg.requestButton()->text().toStdString(), "请求退出(0)");
+    EXPECT_FALSE(dlg.requestButton()->isEnabled());
+    EXPECT_TRUE(dlg.forceButton()->isHidden());
+    EXPECT_EQ(dlg.requestButton()->geometry(), QRect(62, 115, 82, 25));
+    EXPECT_EQ(dlg.continueButton()->geometry(), QRect(187, 115, 80, 25));
+    dlg.setResult(-1);
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), -1);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &enter);
+    EXPECT_EQ(dlg.result(), -1);
+}
+
+TEST_F(SmallDialogs, ExitRequestWithoutACountShowsTwoAndRaisesNothing) {
+    CExitRequestDlg dlg(nullptr, false, {}, {});
+    EXPECT_EQ(dlg.requestButton()->text().toStdString(), "请求退出(2)");
+    dlg.OnSendRequest();
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+TEST_F(SmallDialogs, ReasonEditKeepsSixtyGbkBytes) {
+    CExitRequestDlg dlg(nullptr, false, {}, {});
+    std::string typed;
+    for (int i = 0; i < 31; ++i) typed += "走";
+    dlg.reason()->setText(QString::fromStdString(typed));
+    Q_EMIT dlg.reason()->textEdited(dlg.reason()->text());
+    EXPECT_EQ(dlg.reason()->text().size(), 30);
+}
+
+framework::PlayerRecord InfoRecord() {
+    framework::PlayerRecord r;
+    r.setText(20, 32, framework::Utf8ToGbk("张三"));
+    r.setText(52, 16, "zs");
+    r.setText(88, 16, framework::Utf8ToGbk("九段"));
+    r.setText(192, 128, "watch");
+    const std::pair<size_t, int32_t> words[] = {{0, 31}, {18, 999}, {20, -50}, {26, 7},
+                                                {27, 8}, {28, 1},   {29, 3},   {30, 3},
+                                                {31, 1}, {32, 0},   {40, 1}};
+    for (auto [i, v] : words) r.setWord(i, v);
+    return r;
+}
+
+TEST(PlayerInfoTexts, FieldsFromTheRecord) {
+    const auto t = PlayerInfoTexts(InfoRecord().raw);
+    const std::array<std::string, 16> want = {
+        "张三", "zs", "负债", "-50两", "九段", "7", "8", "25.00%",
+        "3",    "3",  "1",    "0",     "75.00%", "是", "", "watch"};
+    EXPECT_EQ(t, want);
+}
+
+TEST(PlayerInfoTexts, NoGamesAndGamesBeyond32Bits) {
+    framework::PlayerRecord r;
+    auto t = PlayerInfoTexts(r.raw);
+    EXPECT_EQ(t[7], "0.00%");
+    EXPECT_EQ(t[12], "100%");
+    r.setWord(30, 2000000000);
+    r.setWord(31, 2000000000);
+    r.setWord(28, 2000000000);
+    t = PlayerInfoTexts(r.raw);
+    EXPECT_EQ(t[7], "50.00%");
+    EXPECT_EQ(t[12], "50.00%");
+    r.setWord(30, -5);
+    r.setWord(31, 0);
+    r.setWord(32, 0);
+    EXPECT_EQ(PlayerInfoTexts(r.raw)[12], "100%");
+}
+
+TEST(PlayerInfoTexts, UnterminatedTextsStopAtTheirFieldAndTheRecordEnd) {
+    std::vector<uint8_t> raw(320, 'q');
+    const auto t = PlayerInfoTexts(raw);
+    EXPECT_EQ(t[15], std::string(128, 'q'));
+    EXPECT_EQ(t[0], std::string(32, 'q'));
+    EXPECT_EQ(t[1], std::string(16, 'q'));
+    EXPECT_EQ(t[4], std::string(16, 'q'));
+    EXPECT_EQ(PlayerInfoTexts(std::span<const uint8_t>(raw).first(100))[15], "");
+}
+
+TEST_F(SmallDialogs, PlayerInfoRefreshPostsToTheHall) {
+    CPlayerInfoDlg dlg;
+    std::vector<std::pair<uint32_t, intptr_t>> posted;
+    dlg.postToHall = [&](uint32_t m, uintptr_t, intptr_t l) { posted.push_back({m, l}); };
+    dlg.SetPlayer(InfoRecord().raw);
+    EXPECT_EQ(dlg.field(0)->text().toStdString(), "张三");
+    dlg.OnRefresh();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0], (std::pair<uint32_t, intptr_t>{0x9108, 31}));
+    dlg.show();
+    dlg.OnClose();
+    EXPECT_TRUE(dlg.isHidden());
+    dlg.grab().save(QString::fromStdString("/tmp/hqlv-info-" + std::to_string(getpid()) + ".png"));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
