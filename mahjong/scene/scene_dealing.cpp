@@ -130,7 +130,15 @@ void CMJGameScene2::FillTableFromRound() {
                 work[0] = view;
                 work[3] = chair;
                 work[4] = info->RoundWord(entry + 4);
-                for (size_t t = 0; t < 4; ++t) work[5 + t] = info->RoundWord(entry + t);
+                // The record keeps the hand's tiles first and the claimed (or added) tile
+                // last; the meld operations take that tile in word 5, the hand's in 6-8.
+                int32_t tiles[4];
+                for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(entry + t);
+                size_t last = 3;
+                while (last > 0 && tiles[last] < 0) --last;
+                work[5] = tiles[last];
+                for (size_t t = 0, k = 6; t < 4; ++t)
+                    if (t != last) work[k++] = tiles[t];
                 work[10] = work[11] = -1;
                 (this->*kAdd[l])(view, MJData(reinterpret_cast<const uint8_t*>(work), sizeof work));
             }

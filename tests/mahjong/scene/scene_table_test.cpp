@@ -348,14 +348,14 @@ struct MeldScene : TableScene {
     void Record(int view, MJData r, int kind) {
         int32_t w[16];
         std::memcpy(w, r.data(), sizeof w);
-        calls.push_back({kind, view, w[3], w[4], w[5], w[8], w[10]});
+        calls.push_back({kind, view, w[3], w[4], w[5], w[6], w[8], w[10]});
     }
     void AddPengMeld(int v, MJData r) override { Record(v, r, 0); }
     void AddChiMeld(int v, MJData r) override { Record(v, r, 1); }
     void AddExposedGangMeld(int v, MJData r) override { Record(v, r, 2); }
     void AddConcealedGangMeld(int v, MJData r) override { Record(v, r, 3); }
     void AddAddedGangMeld(int v, MJData r) override { Record(v, r, 4); }
-    std::vector<std::array<int, 7>> calls;
+    std::vector<std::array<int, 8>> calls;
 };
 
 TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
@@ -365,10 +365,12 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     host.info = &deal;
     host.chair = 2;
     scene.SetSceneHost(&host);
-    // Chair 3 (view 0): two pengs; chair 0 (view 1): a count of 99 chi; chair 1: -4.
+    // Chair 3 (view 0): two pengs; chair 0 (view 1): a count of 99 chi; chair 1: -4. As the
+    // server keeps them: the hand's tiles first, the claimed tile last, -1 after a peng.
     auto entry = [&](int chair, int list, int m, int first) {
         const size_t base = 49 + 282 * size_t(chair) + 42 * size_t(list) + 7 * size_t(m);
-        for (size_t t = 0; t < 4; ++t) deal.Set(base + t, first + int(t));
+        for (size_t t = 0; t < 4; ++t)
+            deal.Set(base + t, list == 0 && t == 3 ? -1 : first + int(t));
         deal.Set(base + 4, chair == 3 ? 1 : 2);
     };
     entry(3, 0, 0, 10);
@@ -379,10 +381,11 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     deal.Set(1177 + 7 + 4, -4);
     scene.FillTableFromRound();
     ASSERT_EQ(scene.calls.size(), 8u);
-    EXPECT_EQ(scene.calls[0], (std::array<int, 7>{1, 1, 0, 2, 100, 103, -1}));
-    EXPECT_EQ(scene.calls[5][4], 105);
-    EXPECT_EQ(scene.calls[6], (std::array<int, 7>{0, 0, 3, 1, 10, 13, -1}));
-    EXPECT_EQ(scene.calls[7][4], 20);
+    // Word 5 the claimed tile, words 6-8 the hand's (-1 when the meld has three).
+    EXPECT_EQ(scene.calls[0], (std::array<int, 8>{1, 1, 0, 2, 103, 100, 102, -1}));
+    EXPECT_EQ(scene.calls[5][4], 108);
+    EXPECT_EQ(scene.calls[6], (std::array<int, 8>{0, 0, 3, 1, 12, 10, -1, -1}));
+    EXPECT_EQ(scene.calls[7][4], 22);
     for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.Tiles().m_hands[v][13].bHand, 1);
     // A looker-on's own hand is hidden; a chair without a view adds nothing.
     scene.calls.clear();
