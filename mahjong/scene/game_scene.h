@@ -293,6 +293,12 @@ public:
     virtual void OnSeatFlowersRevealed(int view);
     virtual void OnDealingFinished() {}
     virtual void FlashJoker();
+    // The own draw: the request and its answer; the drawn tile's flight is its last step.
+    virtual int DrawTile() { return 0; }
+    // The drawn tile flies into the own draw slot (record 0, set by the draw) and lands with
+    // engine event 210058.
+    virtual void FlyDrawnTile(int tile);
+    virtual void OnDrawnTileLanded();
     virtual void CheckOwnGang() {}
     virtual void OfferHu(int /*flags*/) {}
     virtual void ShowStartButton() {}

@@ -184,6 +184,44 @@ TEST_F(TableTest, AJokerFlashesForOneSecondAnotherTileDoesNot) {
     }
 }
 
+TEST_F(TableTest, TheDrawnTileFliesIntoTheDrawSlotAndAJokerFlashesOnLanding) {
+    NEED_ASSETS();
+    Start(710);
+    scene.joker = 4;
+    scene.flags = 0x900C2101;
+    engine::GameKernel& k = scene.GetKernel();
+    auto* flyer = static_cast<engine::ImageEntity*>(k.FindEntity(scene.Entities().dragTile));
+    MJRect h;
+    scene.GetHandRect(3, h);
+    for (int tile : {13, 14}) {
+        const bool joker = tile == 13;
+        scene.ResetTable();
+        scene.got.clear();
+        MJTileInfo& slot = Hand(3)[0];
+        slot.nCode = tile;
+        slot.bPresent = slot.bHand = 1;
+        const int x = h.left + slot.nX + 27, y = h.top + slot.nY + 38;
+        scene.FlyDrawnTile(tile);
+        EXPECT_TRUE(flyer->IsVisible());
+        EXPECT_EQ(flyer->GetX(), x - 10);
+        EXPECT_EQ(flyer->GetY(), y - 10);
+        EXPECT_EQ(flyer->GetZ(), slot.nZ);
+        EXPECT_EQ(flyer->Descriptor().resourceId, scene.Picture(joker ? "财神" : "正面大图"));
+        EXPECT_EQ(slot.nObject, 0);
+        for (int t = 0; t < 300 && scene.got.empty(); ++t) Run(10);
+        ASSERT_FALSE(scene.got.empty()) << tile;
+        EXPECT_EQ(scene.got[0].code, 210058u);
+        EXPECT_EQ(flyer->GetX(), x);
+        EXPECT_EQ(flyer->GetY(), y);
+        EXPECT_FALSE(flyer->IsVisible());
+        ASSERT_NE(slot.nObject, 0);  // the hand's own entity shows the tile now
+        EXPECT_EQ(slot.bJoker, joker ? 1 : 0);
+        scene.got.clear();
+        Run(1100);
+        EXPECT_EQ(scene.got.size(), joker ? 1u : 0u) << tile;  // 210062 ends the flash
+    }
+}
+
 TEST_F(TableTest, StakePanelTextsPlaceAndBankerMark) {
     NEED_ASSETS();
     deal.Set(10, 5);
