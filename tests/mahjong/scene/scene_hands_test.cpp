@@ -135,7 +135,9 @@ TEST_F(TableTest, RemoveTileFromHandShiftsOnlyWithinTheHand) {
                 EXPECT_EQ(Hand(2)[i].bPresent, before[i].bPresent) << c.what << " " << i;
             }
         }
-        if (c.cleared < 0) EXPECT_EQ(std::memcmp(before, Hand(2), sizeof before), 0) << c.what;
+        if (c.cleared < 0) {
+            EXPECT_EQ(std::memcmp(before, Hand(2), sizeof before), 0) << c.what;
+        }
     }
     // A run of hand records up to the 18th: the last of the 18 closes the gap, 18 is untouched.
     scene.Tiles().Clear();
@@ -146,6 +148,10 @@ TEST_F(TableTest, RemoveTileFromHandShiftsOnlyWithinTheHand) {
     EXPECT_EQ(Hand(3)[17].bPresent, 0);
     EXPECT_EQ(Hand(3)[18].nCode, 18);
     EXPECT_EQ(Hand(3)[18].bPresent, 1);
+    // A tile past the fourteenth record is found and taken out too.
+    scene.RemoveTileFromHand(3, 16);
+    EXPECT_EQ(Hand(3)[15].nCode, 17);
+    EXPECT_EQ(Hand(3)[16].bPresent, 0);
 }
 
 TEST_F(TableTest, SortOrders) {
