@@ -410,8 +410,10 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
 }
 
 void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
+    // While a gang or chi choice is open the picks stay on their records: no reordering.
     if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
-        record->bLocked || binding->locked || m_bDragging || AnyLockedOwnTile())
+        m_nSelectMode != 0 || record->bLocked || binding->locked || m_bDragging ||
+        AnyLockedOwnTile())
         return;
     engine::Entity* e = EntityOf(binding->entityId);
     const engine::MouseState* mouse = GetMouseState();
