@@ -412,6 +412,10 @@ public:
     virtual int GetWallStacksOfView(int view) const;
     virtual void GetWallRect(int view, MJRect& out) const;
     virtual void GetWallTileRect(int index, MJRect& out) const;
+    // The face-up wall tile the deal names, while it is present and face up; else empty.
+    virtual void GetMarkedWallTileRect(MJRect& out) const;
+    // The same tile at the large own-tile size, centred on it; empty with it.
+    virtual void GetMarkedWallTileBigRect(MJRect& out) const;
     virtual int GetWallStartOffset(int view) const;
     virtual void LayoutWall();
     virtual void LayoutHands();

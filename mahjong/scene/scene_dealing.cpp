@@ -176,6 +176,27 @@ void CMJGameScene2::MarkWall() {
         m_tiles.m_wall[p].bPresent = 0;
 }
 
+void CMJGameScene2::GetMarkedWallTileRect(MJRect& out) const {
+    out = {};
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const int at = info->RoundWord(kWordFaceUpPos);
+    const MJTileInfo* r = m_tiles.GetTileRecord(kAreaWall, 0, at);
+    if (at < GetTotalTiles() && r && r->bPresent && r->nFace == 1) GetWallTileRect(at, out);
+}
+
+void CMJGameScene2::GetMarkedWallTileBigRect(MJRect& out) const {
+    MJRect t;
+    GetMarkedWallTileRect(t);
+    out = {};
+    if (t.right <= t.left || t.bottom <= t.top) return;
+    const int w = m_metrics.largeWidth, h = m_metrics.largeHeight;
+    out.left = (t.left + t.right) / 2 - w / 2;
+    out.top = (t.top + t.bottom) / 2 - h / 2;
+    out.right = out.left + w;
+    out.bottom = out.top + h;
+}
+
 void CMJGameScene2::RebuildTable() {
     ResetTable();
     CleanUpClockWindow();

@@ -225,6 +225,24 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
     EXPECT_EQ(scene.Tiles().m_wall[63].bPresent, 1);
     EXPECT_EQ(scene.Tiles().m_wall[4].nFace, 1);
     EXPECT_EQ(scene.Tiles().m_wall[4].nCode, 77);
+    // The marked tile: its wall rectangle, and the large size centred on it.
+    MJRect t, m, big;
+    scene.GetWallTileRect(4, t);
+    scene.GetMarkedWallTileRect(m);
+    scene.GetMarkedWallTileBigRect(big);
+    EXPECT_EQ(std::vector<int>({m.left, m.top, m.right, m.bottom}),
+              std::vector<int>({t.left, t.top, t.right, t.bottom}));
+    EXPECT_EQ(std::vector<int>({big.left, big.top, big.right - big.left, big.bottom - big.top}),
+              std::vector<int>({(t.left + t.right) / 2 - 27, (t.top + t.bottom) / 2 - 38, 54, 77}));
+    // Taken, face down or named outside the wall: nothing marked.
+    for (int c = 0; c < 3; ++c) {
+        scene.Tiles().m_wall[4].bPresent = c != 0;
+        scene.Tiles().m_wall[4].nFace = c != 1;
+        deal.Set(33, c == 2 ? 136 : 4);
+        scene.Tiles().m_wall[136] = scene.Tiles().m_wall[4];
+        scene.GetMarkedWallTileBigRect(big);
+        EXPECT_EQ(big.right, 0) << c;
+    }
 }
 
 TEST_F(TableTest, BankerWithoutAViewDealsFromTheOwnSeatAndTheChainGoesOn) {
