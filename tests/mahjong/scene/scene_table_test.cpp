@@ -272,14 +272,15 @@ TEST_F(TableTest, ThreePlayersSkipViewOneInTheDeal) {
     Start(710);
     scene.Geometry().SetPlayerCount(3);
     host.chair = 0;
-    DealWords(deal, 0);
+    DealWords(deal, 1);  // the banker on view 0
     scene.StartDealAnimation();
     Run(1600);
     std::vector<int> views;
     for (const auto& g : scene.got)
         if (g.code == 210003) views.push_back(g.word0);
-    EXPECT_EQ(views, (std::vector<int>{3, 2, 0}));
+    EXPECT_EQ(views, (std::vector<int>{0, 3, 2}));
     EXPECT_EQ(Hand(1)[1].bPresent, 0);
+    EXPECT_EQ(Hand(0)[0].bPresent, 1);
 }
 
 TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
@@ -395,6 +396,7 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     entry(3, 0, 0, 10);
     entry(3, 0, 1, 20);
     deal.Set(1177 + 7 * 3 + 0, 2);
+    deal.Set(49 + 282 * 3 + 7 + 2, 0);  // the second peng's claimed tile is tile 0
     for (int m = 0; m < 6; ++m) entry(0, 1, m, 100 + m);
     deal.Set(1177 + 0 + 1, 99);
     deal.Set(1177 + 7 + 4, -4);
@@ -404,7 +406,7 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     EXPECT_EQ(scene.calls[0], (std::array<int, 8>{1, 1, 0, 2, 103, 100, 102, -1}));
     EXPECT_EQ(scene.calls[5][4], 108);
     EXPECT_EQ(scene.calls[6], (std::array<int, 8>{0, 0, 3, 1, 12, 10, -1, -1}));
-    EXPECT_EQ(scene.calls[7][4], 22);
+    EXPECT_EQ(scene.calls[7][4], 0);
     for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.Tiles().m_hands[v][13].bHand, 1);
     // A looker-on's own hand is hidden; a chair without a view adds nothing.
     scene.calls.clear();
