@@ -331,6 +331,10 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 80, 60, 40, 20}));
     scene.OnTileDragStart(r, b);
     EXPECT_EQ(scene.IsDragging(), 1);
+    host.lookerOn = 1;  // a looker-on's drop ends nothing
+    scene.OnTileDrop(r, b);
+    EXPECT_EQ(scene.IsDragging(), 1);
+    host.lookerOn = 0;
     scene.OnTileDragStart(&Hand(3)[3], scene.Binding(R(3).nObject));
     EXPECT_EQ(scene.DraggedIndex(), 2);
     // The dragged tile changed meanwhile: the drop moves nothing.

@@ -169,6 +169,13 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
         scene.GetFlowerAreaRect(v, area);
         const int size = v % 2 ? area.right - area.left : area.bottom - area.top;
         EXPECT_EQ(size, v == 2 ? base.bottom - base.top - 6 * 21 : grown[v]) << v;
+        // The base stands on the hand's inner side, 33 deep beside it or 36 above or below.
+        MJRect h;
+        scene.GetHandRect(v, h);
+        const int gap[4] = {base.left - h.right, base.top - h.bottom, h.left - base.right,
+                            h.top - base.bottom};
+        EXPECT_EQ(gap[v], 0) << v;
+        EXPECT_EQ(v % 2 ? base.bottom - base.top : base.right - base.left, v % 2 ? 36 : 33) << v;
     }
 }
 
@@ -432,8 +439,11 @@ TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
         return k.FindEntity(k.FindControl(control)->entityId)->IsVisible();
     };
     host.field13 = 0x2;
+    audio->clear();
     scene.RefreshIdleTable();
     EXPECT_FALSE(visible(scene.Entities().start));
+    for (const auto& call : audio->calls())  // the music is off: it does not start
+        EXPECT_NE(call.kind, platform::RecordingAudio::Kind::kOpenMusic);
     // A running deal for a looker-on: rebuilt (own hand hidden), the ask button shown.
     host.playing = 1;
     host.lookerOn = 1;
