@@ -407,7 +407,9 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     for (int m = 0; m < 6; ++m) entry(0, 1, m, 100 + m);
     deal.Set(1177 + 0 + 1, 99);
     deal.Set(1177 + 7 + 4, -4);
+    scene.Tiles().m_hands[3][5].nCode = 33;
     scene.FillTableFromRound();
+    EXPECT_EQ(scene.Tiles().m_hands[3][5].nCode, 33);  // a player's own codes stay
     ASSERT_EQ(scene.calls.size(), 8u);
     // Word 5 the claimed tile, words 6-8 the hand's (-1 when the meld has three).
     EXPECT_EQ(scene.calls[0], (std::array<int, 8>{1, 1, 0, 2, 103, 100, 102, -1}));
@@ -419,7 +421,6 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     scene.calls.clear();
     host.lookerOn = 1;
     host.chair = -1;
-    scene.Tiles().m_hands[3][5].nCode = 33;
     scene.FillTableFromRound();
     EXPECT_TRUE(scene.calls.empty());
     EXPECT_EQ(scene.Tiles().m_hands[3][5].nCode, kHiddenTile);
