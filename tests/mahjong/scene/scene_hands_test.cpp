@@ -346,7 +346,9 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     scene.MoveDraggedTile(-2, R(5).nX - 5, 10);
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 60, 40, 20, 80}));
     EXPECT_EQ(scene.DraggedIndex(), -1);
-    scene.MoveDraggedTile(3, 0, 0);  // no drag: the tiles are only put back
+    // No drag: the tiles are only put back, whatever stands before the row.
+    Hand(2)[31].nCode = 80, Hand(2)[31].bPresent = Hand(2)[31].bHand = 1;
+    scene.MoveDraggedTile(3, 0, 0);
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 60, 40, 20, 80}));
     // Target -2 on the last record's left edge is no longer left of it: record 0 side.
     scene.OnTileDragStart(&Hand(3)[2], scene.Binding(R(2).nObject));

@@ -176,6 +176,7 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
                             h.top - base.bottom};
         EXPECT_EQ(gap[v], 0) << v;
         EXPECT_EQ(v % 2 ? base.bottom - base.top : base.right - base.left, v % 2 ? 36 : 33) << v;
+        EXPECT_EQ(v % 2 ? base.right - base.left : base.bottom - base.top, v % 2 ? 208 : 179);
     }
 }
 
@@ -302,7 +303,7 @@ TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
         deal.Set(32, c.start);
         deal.Set(37, c.head);
         deal.Set(33, c.faceUp);
-        deal.Set(36, 55);
+        deal.Set(36, 0);  // tile 0 is a tile too
         deal.Set(38, c.tail);
         scene.MarkWall();  // returns: no endless walk
         int present = 0;
@@ -312,6 +313,7 @@ TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
         EXPECT_LE(present, 136 - walked) << c.start << "," << c.head;
         if (!startOk) EXPECT_EQ(present, 136) << c.start;
         EXPECT_EQ(scene.Tiles().m_wall[136].nFace, 0);
+        EXPECT_EQ(scene.Tiles().m_wall[4].nFace, c.faceUp == 4 ? 1 : 0);
     }
     EXPECT_NE(Log().find("牌墙位置错误:200,-5"), std::string::npos);
     EXPECT_NE(Log().find("牌墙翻牌位置错误:136"), std::string::npos);
@@ -445,8 +447,11 @@ TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
     EXPECT_FALSE(visible(scene.Entities().start));
     for (const auto& call : audio->calls())  // the music is off: it does not start
         EXPECT_NE(call.kind, platform::RecordingAudio::Kind::kOpenMusic);
-    // A running deal for a looker-on: rebuilt (own hand hidden), the ask button shown.
+    // A running deal: a player gets no ask button; a looker-on's table is rebuilt (own hand
+    // hidden) and the ask button shown.
     host.playing = 1;
+    scene.RefreshRunningDeal();
+    EXPECT_FALSE(visible(scene.Entities().ask));
     host.lookerOn = 1;
     deal.Set(1205 + 2, 13);
     scene.RefreshRunningDeal();
