@@ -120,6 +120,7 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     scene.Tiles().m_flowers[0][0].nCode = 137;
     scene.Tiles().m_flowers[2][1].bPresent = 1;
     scene.Tiles().m_flowers[2][1].nCode = 140;
+    scene.Tiles().m_flowers[3][8].bPresent = 1;  // past the first eight: no flower to reveal
     host.sounds.clear();
     scene.RevealOpeningFlowers();
     Run(1200);

@@ -251,6 +251,9 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
         scene.GetMarkedWallTileBigRect(big);
         EXPECT_EQ(big.right, 0) << c;
     }
+    host.info = nullptr;  // no deal state: nothing marked
+    scene.GetMarkedWallTileBigRect(big);
+    EXPECT_EQ(big.right, 0);
 }
 
 TEST_F(TableTest, BankerWithoutAViewDealsFromTheOwnSeatAndTheChainGoesOn) {
