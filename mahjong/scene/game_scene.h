@@ -300,6 +300,12 @@ public:
     virtual void OnSeatFlowersRevealed(int view);
     virtual void OnDealingFinished() {}
     virtual void FlashJoker();
+    // The own draw: the request and its answer; the drawn tile's flight is its last step.
+    virtual int DrawTile() { return 0; }
+    // The drawn tile flies into the own draw slot (record 0, set by the draw) and lands with
+    // engine event 210058.
+    virtual void FlyDrawnTile(int tile);
+    virtual void OnDrawnTileLanded();
     virtual void CheckOwnGang() {}
     virtual void OfferHu(int /*flags*/) {}
     virtual void ShowStartButton() {}
@@ -413,6 +419,10 @@ public:
     virtual int GetWallStacksOfView(int view) const;
     virtual void GetWallRect(int view, MJRect& out) const;
     virtual void GetWallTileRect(int index, MJRect& out) const;
+    // The face-up wall tile the deal names, while it is present and face up; else empty.
+    virtual void GetMarkedWallTileRect(MJRect& out) const;
+    // The same tile at the large own-tile size, centred on it; empty with it.
+    virtual void GetMarkedWallTileBigRect(MJRect& out) const;
     virtual int GetWallStartOffset(int view) const;
     virtual void LayoutWall();
     virtual void LayoutHands();

@@ -130,7 +130,15 @@ void CMJGameScene2::FillTableFromRound() {
                 work[0] = view;
                 work[3] = chair;
                 work[4] = info->RoundWord(entry + 4);
-                for (size_t t = 0; t < 4; ++t) work[5 + t] = info->RoundWord(entry + t);
+                // The record keeps the hand's tiles first and the claimed (or added) tile
+                // last; the meld operations take that tile in word 5, the hand's in 6-8.
+                int32_t tiles[4];
+                for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(entry + t);
+                size_t last = 3;
+                while (last > 0 && tiles[last] < 0) --last;
+                work[5] = tiles[last];
+                for (size_t t = 0, k = 6; t < 4; ++t)
+                    if (t != last) work[k++] = tiles[t];
                 work[10] = work[11] = -1;
                 (this->*kAdd[l])(view, MJData(reinterpret_cast<const uint8_t*>(work), sizeof work));
             }
@@ -166,6 +174,27 @@ void CMJGameScene2::MarkWall() {
     }
     for (int p = start, steps = 0; p != head && steps < total; p = (p + 1) % total, ++steps)
         m_tiles.m_wall[p].bPresent = 0;
+}
+
+void CMJGameScene2::GetMarkedWallTileRect(MJRect& out) const {
+    out = {};
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const int at = info->RoundWord(kWordFaceUpPos);
+    const MJTileInfo* r = m_tiles.GetTileRecord(kAreaWall, 0, at);
+    if (at < GetTotalTiles() && r && r->bPresent && r->nFace == 1) GetWallTileRect(at, out);
+}
+
+void CMJGameScene2::GetMarkedWallTileBigRect(MJRect& out) const {
+    MJRect t;
+    GetMarkedWallTileRect(t);
+    out = {};
+    if (t.right <= t.left || t.bottom <= t.top) return;
+    const int w = m_metrics.largeWidth, h = m_metrics.largeHeight;
+    out.left = (t.left + t.right) / 2 - w / 2;
+    out.top = (t.top + t.bottom) / 2 - h / 2;
+    out.right = out.left + w;
+    out.bottom = out.top + h;
 }
 
 void CMJGameScene2::RebuildTable() {

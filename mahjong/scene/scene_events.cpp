@@ -188,6 +188,9 @@ int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint
         case 210056:
             HideFloatingTip();
             return 0;
+        case 210058:
+            OnDrawnTileLanded();
+            break;
         case 210061:
             BindHand(kOwnView);
             break;

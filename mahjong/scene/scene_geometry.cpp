@@ -141,15 +141,16 @@ void CMJGameScene2::GetWallStacks(int stacks[4]) const {
     const int sides = m_geometry.GetPlayerCount() == 3 ? 3 : 4;
     const int q = GetTotalTiles() / (2 * sides), r = GetTotalTiles() % (2 * sides);
     for (int i = 0; i < 4; ++i) stacks[i] = q;
+    // Only whole stacks are shared out: an odd tile left over stands nowhere.
     if (sides == 4) {
-        if (r >= 2) ++stacks[0];
-        if (r >= 4) ++stacks[2];
-        if (r >= 6) ++stacks[1];
+        if (r == 2 || r == 4 || r == 6) ++stacks[0];
+        if (r == 4 || r == 6) ++stacks[2];
+        if (r == 6) ++stacks[1];
         return;
     }
     stacks[2] = 0;
-    if (r >= 2) ++stacks[0];
-    if (r >= 4) ++stacks[3];
+    if (r == 2 || r == 4) ++stacks[0];
+    if (r == 4) ++stacks[3];
 }
 
 namespace {

@@ -111,7 +111,8 @@ void CMJGameScene2::RemoveTileFromHand(int view, int code) {
     if (found < 0) return;
     MJTileInfo* row = m_tiles.m_hands[view];
     int at = -1;
-    for (int i = GetMaxHandTiles() - 1; i >= 0 && at < 0; --i)
+    // The same 18 records as the shift: a hand grown past 14 by gangs loses its tiles too.
+    for (int i = kHandSlotCount - 1; i >= 0 && at < 0; --i)
         if (row[i].bHand && row[i].nCode == code) at = i;
     // The tile lies only in a meld (no hand-flagged record holds it): the hand stays.
     if (at < 0) return;
@@ -409,8 +410,10 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
 }
 
 void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
+    // While a gang or chi choice is open the picks stay on their records: no reordering.
     if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
-        record->bLocked || binding->locked || m_bDragging || AnyLockedOwnTile())
+        m_nSelectMode != 0 || record->bLocked || binding->locked || m_bDragging ||
+        AnyLockedOwnTile())
         return;
     engine::Entity* e = EntityOf(binding->entityId);
     const engine::MouseState* mouse = GetMouseState();

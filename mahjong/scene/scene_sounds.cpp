@@ -213,6 +213,41 @@ void CMJGameScene2::FlashJoker() {
     Wait(1000, 210062, engine::MessageData::Number(uintptr_t(r.nObject)), 0, 0);
 }
 
+void CMJGameScene2::FlyDrawnTile(int tile) {
+    engine::Entity* entity = EntityOf(m_made.dragTile);
+    if (!entity || entity->GetType() != engine::ENT_IMAGE) return;
+    auto* e = static_cast<engine::ImageEntity*>(entity);
+    const MJTileInfo& slot = m_tiles.m_hands[kOwnView][0];
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    const int w = m_metrics.largeWidth, ht = m_metrics.largeHeight;
+    const int x = h.left + slot.nX + w / 2, y = h.top + slot.nY + ht / 2;
+    if (IsJokerTile(tile)) {
+        const engine::ImageInfo joker = GetImageInfo(Picture("财神"), 0);
+        e->SetImage(joker.resourceId, joker.sx, joker.sy, joker.width, joker.height, kMagentaKey);
+        e->SetSize(joker.width, joker.height);
+    } else {
+        e->SetImage(Picture("正面大图"), w * GetFaceIndex(tile), 0, w, ht, kMagentaKey);
+        e->SetSize(w, ht);
+    }
+    e->SetZ(slot.nZ);
+    e->SetPosition(x - 10, y - 10);
+    e->Show();
+    e->ApplyTransform();
+    MoveTo(e, m_made.dragEvent, x, y, 4, 0, 210058, engine::MessageData(), 0);
+}
+
+void CMJGameScene2::OnDrawnTileLanded() {
+    if (engine::Entity* e = EntityOf(m_made.dragTile)) {
+        e->Hide();
+        e->ApplyTransform();
+    }
+    BindHand(kOwnView);
+    // The hand's own entity of the tile is bound now: a marked joker flashes on it.
+    const MJTileInfo& slot = m_tiles.m_hands[kOwnView][0];
+    if (slot.bPresent && IsJokerTile(slot.nCode) && !SortsJokers()) FlashJoker();
+}
+
 void CMJGameScene2::SetBankerMark(int view) {
     for (int v = 0; v < kViewCount; ++v) {
         for (int& word : m_seatIcons[size_t(v)])

@@ -135,7 +135,9 @@ TEST_F(TableTest, RemoveTileFromHandShiftsOnlyWithinTheHand) {
                 EXPECT_EQ(Hand(2)[i].bPresent, before[i].bPresent) << c.what << " " << i;
             }
         }
-        if (c.cleared < 0) EXPECT_EQ(std::memcmp(before, Hand(2), sizeof before), 0) << c.what;
+        if (c.cleared < 0) {
+            EXPECT_EQ(std::memcmp(before, Hand(2), sizeof before), 0) << c.what;
+        }
     }
     // A run of hand records up to the 18th: the last of the 18 closes the gap, 18 is untouched.
     scene.Tiles().Clear();
@@ -146,6 +148,10 @@ TEST_F(TableTest, RemoveTileFromHandShiftsOnlyWithinTheHand) {
     EXPECT_EQ(Hand(3)[17].bPresent, 0);
     EXPECT_EQ(Hand(3)[18].nCode, 18);
     EXPECT_EQ(Hand(3)[18].bPresent, 1);
+    // A tile past the fourteenth record is found and taken out too.
+    scene.RemoveTileFromHand(3, 16);
+    EXPECT_EQ(Hand(3)[15].nCode, 17);
+    EXPECT_EQ(Hand(3)[16].bPresent, 0);
 }
 
 TEST_F(TableTest, SortOrders) {
@@ -275,15 +281,14 @@ TEST_F(OwnHandTest, EngineDragReordersTheHand) {
     struct Case {
         int from;
         int dx;  // where the tile's centre is dropped, relative to the from tile's left
-        int toRecord;
         std::vector<int> after;
     };
     const int w = 54;
     const Case cases[] = {
-        {1, -3 * w + 10, 4, {80, 60, 40, 100, 20}},  // three to the left, left half
-        {4, 2 * w + 40, 1, {100, 40, 80, 60, 20}},   // two to the right, right half
-        {2, 10, 2, {100, 80, 60, 40, 20}},           // its own column
-        {2, w + 10, 1, {100, 80, 60, 40, 20}},       // left half of its right neighbour
+        {1, -3 * w + 10, {80, 60, 40, 100, 20}},  // three to the left, left half
+        {4, 2 * w + 40, {100, 40, 80, 60, 20}},   // two to the right, right half
+        {2, 10, {100, 80, 60, 40, 20}},           // its own column
+        {2, w + 10, {100, 80, 60, 40, 20}},       // left half of its right neighbour
     };
     for (const Case& c : cases) {
         scene.Tiles().Clear();
@@ -304,7 +309,6 @@ TEST_F(OwnHandTest, EngineDragReordersTheHand) {
         for (int i = 1; i <= 5; ++i) EXPECT_NE(R(i).nObject, 0);
         const bool moved = c.after != std::vector<int>{100, 80, 60, 40, 20};
         EXPECT_EQ(host.sounds.size(), moved ? 1u : 0u);
-        (void)c.toRecord;
     }
 }
 
@@ -315,6 +319,10 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     scene.OnTileDragStart(r, b);
     EXPECT_EQ(scene.IsDragging(), 0);
     host.lookerOn = 0;
+    scene.SetSelectMode(3);  // a chi choice is open
+    scene.OnTileDragStart(r, b);
+    EXPECT_EQ(scene.IsDragging(), 0);
+    scene.SetSelectMode(0);
     Hand(3)[4].bLocked = 1;  // any locked own tile stops the drag
     scene.OnTileDragStart(r, b);
     EXPECT_EQ(scene.IsDragging(), 0);
@@ -323,6 +331,10 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 80, 60, 40, 20}));
     scene.OnTileDragStart(r, b);
     EXPECT_EQ(scene.IsDragging(), 1);
+    host.lookerOn = 1;  // a looker-on's drop ends nothing
+    scene.OnTileDrop(r, b);
+    EXPECT_EQ(scene.IsDragging(), 1);
+    host.lookerOn = 0;
     scene.OnTileDragStart(&Hand(3)[3], scene.Binding(R(3).nObject));
     EXPECT_EQ(scene.DraggedIndex(), 2);
     // The dragged tile changed meanwhile: the drop moves nothing.
@@ -334,7 +346,9 @@ TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     scene.MoveDraggedTile(-2, R(5).nX - 5, 10);
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 60, 40, 20, 80}));
     EXPECT_EQ(scene.DraggedIndex(), -1);
-    scene.MoveDraggedTile(3, 0, 0);  // no drag: the tiles are only put back
+    // No drag: the tiles are only put back, whatever stands before the row.
+    Hand(2)[31].nCode = 80, Hand(2)[31].bPresent = Hand(2)[31].bHand = 1;
+    scene.MoveDraggedTile(3, 0, 0);
     EXPECT_EQ(Codes(Hand(3), 1, 5), (std::vector<int>{100, 60, 40, 20, 80}));
     // Target -2 on the last record's left edge is no longer left of it: record 0 side.
     scene.OnTileDragStart(&Hand(3)[2], scene.Binding(R(2).nObject));

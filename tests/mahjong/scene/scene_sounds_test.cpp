@@ -120,6 +120,7 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     scene.Tiles().m_flowers[0][0].nCode = 137;
     scene.Tiles().m_flowers[2][1].bPresent = 1;
     scene.Tiles().m_flowers[2][1].nCode = 140;
+    scene.Tiles().m_flowers[3][8].bPresent = 1;  // past the first eight: no flower to reveal
     host.sounds.clear();
     scene.RevealOpeningFlowers();
     Run(1200);
@@ -151,37 +152,64 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     EXPECT_EQ(host.sounds.size(), 2u);
 }
 
-TEST_F(TableTest, AJokerFlashesForOneSecondAnotherTileDoesNot) {
+// The drawn tile arrives in the draw slot at once (210007), or flies there and lands with
+// 210058; either way a joker flashes for one second on its hand entity, another tile does not.
+TEST_F(TableTest, ADrawnJokerFlashesForOneSecondAnotherTileDoesNot) {
     NEED_ASSETS();
     Start(710);
     scene.joker = 4;
     scene.flags = 0x900C2101;
-    for (int tile : {13, 14}) {
-        scene.ResetTable();
-        scene.got.clear();
-        MJTileInfo& slot = Hand(3)[0];
-        slot.nCode = tile;
-        slot.bHand = 1;
-        scene.OnDrawnTileArrived(tile, 0);
-        const bool joker = tile == 13;
-        EXPECT_EQ(slot.bJoker, joker ? 1 : 0) << tile;
-        ASSERT_NE(slot.nObject, 0);
-        auto* e = static_cast<engine::ImageEntity*>(
-            scene.GetKernel().FindEntity(scene.Binding(slot.nObject)->entityId));
-        EXPECT_EQ(e->Descriptor().resourceId == scene.Picture("财神"), joker) << tile;
-        Run(900);
-        EXPECT_TRUE(scene.got.empty());
-        Run(200);
-        if (!joker) {
+    engine::GameKernel& k = scene.GetKernel();
+    auto* flyer = static_cast<engine::ImageEntity*>(k.FindEntity(scene.Entities().dragTile));
+    MJRect h;
+    scene.GetHandRect(3, h);
+    for (bool fly : {false, true})
+        for (int tile : {13, 14}) {
+            const bool joker = tile == 13;
+            scene.ResetTable();
+            scene.got.clear();
+            MJTileInfo& slot = Hand(3)[0];
+            slot.nCode = tile;
+            slot.bHand = 1;
+            if (fly) {
+                slot.bPresent = 1;
+                const int x = h.left + slot.nX + 27, y = h.top + slot.nY + 38;
+                scene.FlyDrawnTile(tile);
+                EXPECT_TRUE(flyer->IsVisible());
+                EXPECT_EQ(flyer->GetX(), x - 10);
+                EXPECT_EQ(flyer->GetY(), y - 10);
+                EXPECT_EQ(flyer->GetZ(), slot.nZ);
+                EXPECT_EQ(flyer->Descriptor().resourceId,
+                          scene.Picture(joker ? "财神" : "正面大图"));
+                EXPECT_EQ(slot.nObject, 0);
+                for (int t = 0; t < 300 && scene.got.empty(); ++t) Run(10);
+                ASSERT_FALSE(scene.got.empty()) << tile;
+                EXPECT_EQ(scene.got[0].code, 210058u);
+                EXPECT_EQ(flyer->GetX(), x);
+                EXPECT_EQ(flyer->GetY(), y);
+                EXPECT_FALSE(flyer->IsVisible());
+                scene.got.clear();
+            } else {
+                scene.OnDrawnTileArrived(tile, 0);
+            }
+            EXPECT_EQ(slot.bJoker, joker ? 1 : 0) << tile;
+            ASSERT_NE(slot.nObject, 0);
+            auto* e = static_cast<engine::ImageEntity*>(
+                k.FindEntity(scene.Binding(slot.nObject)->entityId));
+            EXPECT_EQ(e->Descriptor().resourceId == scene.Picture("财神"), joker) << tile;
+            Run(900);
             EXPECT_TRUE(scene.got.empty());
-            continue;
+            Run(200);
+            if (!joker) {
+                EXPECT_TRUE(scene.got.empty());
+                continue;
+            }
+            ASSERT_EQ(scene.got.size(), 1u);
+            EXPECT_EQ(scene.got[0].code, 210062u);
+            auto* again = static_cast<engine::ImageEntity*>(
+                k.FindEntity(scene.Binding(slot.nObject)->entityId));
+            EXPECT_EQ(again->Descriptor().resourceId, scene.Picture("正面大图"));
         }
-        ASSERT_EQ(scene.got.size(), 1u);
-        EXPECT_EQ(scene.got[0].code, 210062u);
-        auto* again = static_cast<engine::ImageEntity*>(
-            scene.GetKernel().FindEntity(scene.Binding(slot.nObject)->entityId));
-        EXPECT_EQ(again->Descriptor().resourceId, scene.Picture("正面大图"));
-    }
 }
 
 TEST_F(TableTest, StakePanelTextsPlaceAndBankerMark) {

@@ -18,10 +18,11 @@ TEST_F(TableTest, WallStacksByTileTotalAndSides) {
         int total, players;
         int stacks[4];
     };
-    const Case cases[] = {{136, 4, {17, 17, 17, 17}}, {152, 4, {19, 19, 19, 19}},
-                          {138, 4, {18, 17, 17, 17}}, {140, 4, {18, 17, 18, 17}},
-                          {142, 4, {18, 18, 18, 17}}, {136, 3, {23, 22, 0, 23}},
-                          {134, 3, {23, 22, 0, 22}},  {132, 3, {22, 22, 0, 22}}};
+    const Case cases[] = {
+        {136, 4, {17, 17, 17, 17}}, {152, 4, {19, 19, 19, 19}}, {138, 4, {18, 17, 17, 17}},
+        {140, 4, {18, 17, 18, 17}}, {142, 4, {18, 18, 18, 17}}, {136, 3, {23, 22, 0, 23}},
+        {134, 3, {23, 22, 0, 22}},  {132, 3, {22, 22, 0, 22}},  {139, 4, {17, 17, 17, 17}},
+        {143, 4, {17, 17, 17, 17}}, {137, 3, {22, 22, 0, 22}},  {135, 3, {22, 22, 0, 22}}};
     for (const Case& c : cases) {
         scene.total = c.total;
         scene.Geometry().SetPlayerCount(c.players);
@@ -168,6 +169,14 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
         scene.GetFlowerAreaRect(v, area);
         const int size = v % 2 ? area.right - area.left : area.bottom - area.top;
         EXPECT_EQ(size, v == 2 ? base.bottom - base.top - 6 * 21 : grown[v]) << v;
+        // The base stands on the hand's inner side, 33 deep beside it or 36 above or below.
+        MJRect h;
+        scene.GetHandRect(v, h);
+        const int gap[4] = {base.left - h.right, base.top - h.bottom, h.left - base.right,
+                            h.top - base.bottom};
+        EXPECT_EQ(gap[v], 0) << v;
+        EXPECT_EQ(v % 2 ? base.bottom - base.top : base.right - base.left, v % 2 ? 36 : 33) << v;
+        EXPECT_EQ(v % 2 ? base.right - base.left : base.bottom - base.top, v % 2 ? 208 : 179);
     }
 }
 
@@ -224,6 +233,27 @@ TEST_F(TableTest, DealChainAcrossTheClockWrap) {
     EXPECT_EQ(scene.Tiles().m_wall[63].bPresent, 1);
     EXPECT_EQ(scene.Tiles().m_wall[4].nFace, 1);
     EXPECT_EQ(scene.Tiles().m_wall[4].nCode, 77);
+    // The marked tile: its wall rectangle, and the large size centred on it.
+    MJRect t, m, big;
+    scene.GetWallTileRect(4, t);
+    scene.GetMarkedWallTileRect(m);
+    scene.GetMarkedWallTileBigRect(big);
+    EXPECT_EQ(std::vector<int>({m.left, m.top, m.right, m.bottom}),
+              std::vector<int>({t.left, t.top, t.right, t.bottom}));
+    EXPECT_EQ(std::vector<int>({big.left, big.top, big.right - big.left, big.bottom - big.top}),
+              std::vector<int>({(t.left + t.right) / 2 - 27, (t.top + t.bottom) / 2 - 38, 54, 77}));
+    // Taken, face down or named outside the wall: nothing marked.
+    for (int c = 0; c < 3; ++c) {
+        scene.Tiles().m_wall[4].bPresent = c != 0;
+        scene.Tiles().m_wall[4].nFace = c != 1;
+        deal.Set(33, c == 2 ? 136 : 4);
+        scene.Tiles().m_wall[136] = scene.Tiles().m_wall[4];
+        scene.GetMarkedWallTileBigRect(big);
+        EXPECT_EQ(big.right, 0) << c;
+    }
+    host.info = nullptr;  // no deal state: nothing marked
+    scene.GetMarkedWallTileBigRect(big);
+    EXPECT_EQ(big.right, 0);
 }
 
 TEST_F(TableTest, BankerWithoutAViewDealsFromTheOwnSeatAndTheChainGoesOn) {
@@ -253,14 +283,15 @@ TEST_F(TableTest, ThreePlayersSkipViewOneInTheDeal) {
     Start(710);
     scene.Geometry().SetPlayerCount(3);
     host.chair = 0;
-    DealWords(deal, 0);
+    DealWords(deal, 1);  // the banker on view 0
     scene.StartDealAnimation();
     Run(1600);
     std::vector<int> views;
     for (const auto& g : scene.got)
         if (g.code == 210003) views.push_back(g.word0);
-    EXPECT_EQ(views, (std::vector<int>{3, 2, 0}));
+    EXPECT_EQ(views, (std::vector<int>{0, 3, 2}));
     EXPECT_EQ(Hand(1)[1].bPresent, 0);
+    EXPECT_EQ(Hand(0)[0].bPresent, 1);
 }
 
 TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
@@ -275,7 +306,7 @@ TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
         deal.Set(32, c.start);
         deal.Set(37, c.head);
         deal.Set(33, c.faceUp);
-        deal.Set(36, 55);
+        deal.Set(36, 0);  // tile 0 is a tile too
         deal.Set(38, c.tail);
         scene.MarkWall();  // returns: no endless walk
         int present = 0;
@@ -285,6 +316,7 @@ TEST_F(TableTest, MarkWallRefusesPositionsOutsideTheWall) {
         EXPECT_LE(present, 136 - walked) << c.start << "," << c.head;
         if (!startOk) EXPECT_EQ(present, 136) << c.start;
         EXPECT_EQ(scene.Tiles().m_wall[136].nFace, 0);
+        EXPECT_EQ(scene.Tiles().m_wall[4].nFace, c.faceUp == 4 ? 1 : 0);
     }
     EXPECT_NE(Log().find("牌墙位置错误:200,-5"), std::string::npos);
     EXPECT_NE(Log().find("牌墙翻牌位置错误:136"), std::string::npos);
@@ -348,14 +380,14 @@ struct MeldScene : TableScene {
     void Record(int view, MJData r, int kind) {
         int32_t w[16];
         std::memcpy(w, r.data(), sizeof w);
-        calls.push_back({kind, view, w[3], w[4], w[5], w[8], w[10]});
+        calls.push_back({kind, view, w[3], w[4], w[5], w[6], w[8], w[10]});
     }
     void AddPengMeld(int v, MJData r) override { Record(v, r, 0); }
     void AddChiMeld(int v, MJData r) override { Record(v, r, 1); }
     void AddExposedGangMeld(int v, MJData r) override { Record(v, r, 2); }
     void AddConcealedGangMeld(int v, MJData r) override { Record(v, r, 3); }
     void AddAddedGangMeld(int v, MJData r) override { Record(v, r, 4); }
-    std::vector<std::array<int, 7>> calls;
+    std::vector<std::array<int, 8>> calls;
 };
 
 TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
@@ -365,30 +397,35 @@ TEST(TableFill, MeldListsReplayedWithCountsClampedToSix) {
     host.info = &deal;
     host.chair = 2;
     scene.SetSceneHost(&host);
-    // Chair 3 (view 0): two pengs; chair 0 (view 1): a count of 99 chi; chair 1: -4.
+    // Chair 3 (view 0): two pengs; chair 0 (view 1): a count of 99 chi; chair 1: -4. As the
+    // server keeps them: the hand's tiles first, the claimed tile last, -1 after a peng.
     auto entry = [&](int chair, int list, int m, int first) {
         const size_t base = 49 + 282 * size_t(chair) + 42 * size_t(list) + 7 * size_t(m);
-        for (size_t t = 0; t < 4; ++t) deal.Set(base + t, first + int(t));
+        for (size_t t = 0; t < 4; ++t)
+            deal.Set(base + t, list == 0 && t == 3 ? -1 : first + int(t));
         deal.Set(base + 4, chair == 3 ? 1 : 2);
     };
     entry(3, 0, 0, 10);
     entry(3, 0, 1, 20);
     deal.Set(1177 + 7 * 3 + 0, 2);
+    deal.Set(49 + 282 * 3 + 7 + 2, 0);  // the second peng's claimed tile is tile 0
     for (int m = 0; m < 6; ++m) entry(0, 1, m, 100 + m);
     deal.Set(1177 + 0 + 1, 99);
     deal.Set(1177 + 7 + 4, -4);
+    scene.Tiles().m_hands[3][5].nCode = 33;
     scene.FillTableFromRound();
+    EXPECT_EQ(scene.Tiles().m_hands[3][5].nCode, 33);  // a player's own codes stay
     ASSERT_EQ(scene.calls.size(), 8u);
-    EXPECT_EQ(scene.calls[0], (std::array<int, 7>{1, 1, 0, 2, 100, 103, -1}));
-    EXPECT_EQ(scene.calls[5][4], 105);
-    EXPECT_EQ(scene.calls[6], (std::array<int, 7>{0, 0, 3, 1, 10, 13, -1}));
-    EXPECT_EQ(scene.calls[7][4], 20);
+    // Word 5 the claimed tile, words 6-8 the hand's (-1 when the meld has three).
+    EXPECT_EQ(scene.calls[0], (std::array<int, 8>{1, 1, 0, 2, 103, 100, 102, -1}));
+    EXPECT_EQ(scene.calls[5][4], 108);
+    EXPECT_EQ(scene.calls[6], (std::array<int, 8>{0, 0, 3, 1, 12, 10, -1, -1}));
+    EXPECT_EQ(scene.calls[7][4], 0);
     for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.Tiles().m_hands[v][13].bHand, 1);
     // A looker-on's own hand is hidden; a chair without a view adds nothing.
     scene.calls.clear();
     host.lookerOn = 1;
     host.chair = -1;
-    scene.Tiles().m_hands[3][5].nCode = 33;
     scene.FillTableFromRound();
     EXPECT_TRUE(scene.calls.empty());
     EXPECT_EQ(scene.Tiles().m_hands[3][5].nCode, kHiddenTile);
@@ -408,10 +445,16 @@ TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
         return k.FindEntity(k.FindControl(control)->entityId)->IsVisible();
     };
     host.field13 = 0x2;
+    audio->clear();
     scene.RefreshIdleTable();
     EXPECT_FALSE(visible(scene.Entities().start));
-    // A running deal for a looker-on: rebuilt (own hand hidden), the ask button shown.
+    for (const auto& call : audio->calls())  // the music is off: it does not start
+        EXPECT_NE(call.kind, platform::RecordingAudio::Kind::kOpenMusic);
+    // A running deal: a player gets no ask button; a looker-on's table is rebuilt (own hand
+    // hidden) and the ask button shown.
     host.playing = 1;
+    scene.RefreshRunningDeal();
+    EXPECT_FALSE(visible(scene.Entities().ask));
     host.lookerOn = 1;
     deal.Set(1205 + 2, 13);
     scene.RefreshRunningDeal();
