@@ -657,7 +657,8 @@ int32_t CMJTableEx::SearchHu(Search& s, int32_t from) {
 }
 
 int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResult* result,
-                                  int32_t mask, int32_t chair, bool score) {
+                                  int32_t mask, int32_t chair, bool score,
+                                  SevenPairsTry* sevenTry) {
     const int32_t flags = static_cast<int32_t>(RuleFlags());
     if ((flags & kTileFlagNoWinOnDiscard) && (mask & 1)) return 0;
     if ((flags & kTileFlagNoWinRobbingKong) && (mask & 4)) return 0;
@@ -692,8 +693,10 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     // Seven pairs wins too, when the rules allow it.
     if (!won && (mj_.huRule & kRuleSevenPairs)) {
         HuResult seven{};
-        if (MJ_HuForceSevenPairs(counts, tile, jokerId_, jokerId2_, flags, mj_.huRule, &seven,
-                                 mask)) {
+        const int32_t sevenWon = MJ_HuForceSevenPairs(counts, tile, jokerId_, jokerId2_, flags,
+                                                      mj_.huRule, &seven, mask);
+        if (sevenTry) *sevenTry = {true, sevenWon, seven};
+        if (sevenWon) {
             seven.handType |= mask & 7;
             best = seven;
             won = true;
@@ -714,15 +717,20 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
     int32_t best = 0;
     HuResult bestResult{};
     HuResult local{};
-    if (CheckHuCounts(copy, tile, &local, mask, chair, true) &&
+    SevenPairsTry tried;
+    if (CheckHuCounts(copy, tile, &local, mask, chair, true, &tried) &&
         !(local.handType & kRuleSevenPairs)) {
         MJ_MergeHuResult(&local, result);
         const int32_t v = ScoreFeatures(chair, tile, &local, mask);
         if (v > 0) best = v, bestResult = local;
     }
-    HuResult seven{};
-    if (MJ_HuForceSevenPairs(copy, tile, jokerId_, jokerId2_, static_cast<int32_t>(RuleFlags()),
-                             mj_.huRule, &seven, mask)) {
+    // The entry check tries seven pairs on these same counts when nothing else wins, which is
+    // so for most kinds a wait scan asks about: its answer is taken rather than found again.
+    HuResult seven = tried.result;
+    if (tried.tried ? tried.won
+                    : MJ_HuForceSevenPairs(copy, tile, jokerId_, jokerId2_,
+                                           static_cast<int32_t>(RuleFlags()), mj_.huRule, &seven,
+                                           mask)) {
         MJ_MergeHuResult(&seven, result);
         const int32_t v = ScoreFeatures(chair, tile, &seven, mask);
         if (v > best) best = v, bestResult = seven;

@@ -96,9 +96,16 @@ public:
     int32_t ClaimPriority(int32_t chair, int32_t discarder, int32_t claim) const;
     // The best win the chair waits on (a discard of some kind), 0 when it waits on nothing.
     int32_t BestWin(int32_t chair, HuResult* result);
-    // The entry win check and its search; score asks for the best-scoring split.
+    // What the seven-pairs check gave, when a win check got as far as trying it.
+    struct SevenPairsTry {
+        bool tried = false;
+        int32_t won = 0;
+        HuResult result{};
+    };
+    // The entry win check and its search; score asks for the best-scoring split. With seven,
+    // the seven-pairs outcome is kept for a caller that would otherwise check it again.
     int32_t CheckHuCounts(const CountTable& counts, int32_t tile, HuResult* result, int32_t mask,
-                          int32_t chair, bool score);
+                          int32_t chair, bool score, SevenPairsTry* seven = nullptr);
     int32_t RotateCounters(int32_t chair);
 
     // Accessors.

@@ -68,7 +68,11 @@ int TextLayout::Init() {
 }
 
 int TextLayout::SetFont(int height, int weight, std::string_view face, int italic, int underline) {
-    std::string fitted = FitFace(face);
+    if (face != askedFace_) {
+        fittedFace_ = FitFace(face);
+        askedFace_ = face;
+    }
+    std::string fitted = fittedFace_;
     if (hasFont_ && height == style_.height && weight == style_.weight && italic == style_.italic &&
         underline == style_.underline && fitted == style_.face)
         return 0;

@@ -87,6 +87,10 @@ private:
     TextStyle style_;
     TextStyle entry_;
     bool hasFont_ = false;
+    // The last face asked for and its fitted form: every size or weight tag sets the font
+    // again with the same face, and fitting a non-ASCII face is two conversions.
+    std::string askedFace_;
+    std::string fittedFace_;
     int fontHeight_ = 0;  // what the font was made with (capped)
     uint32_t drawColour_ = 0;
 

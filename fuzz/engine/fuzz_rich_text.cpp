@@ -1,6 +1,6 @@
 // Arbitrary bytes as a text style and a rich text: the text is drawn into a small plane inside
-// a guard band, measured, and fitted into a box. A layout must never write outside its
-// target, and must end.
+// a guard band, measured (when a bit asks), and fitted into a box. A layout must never write
+// outside its target, and must end.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -74,8 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < kGuard; ++i) {
         if (buf[i] != kGuardWord || buf[buf.size() - 1 - i] != kGuardWord) abort();
     }
-    int w = 0, h = 0;
-    layout.MeasureText(x, y, text, w, h);
+    // Measuring lays the same text out a second time, mostly along the drawing's paths: the
+    // inputs whose byte 14 has bit 1 set measure it too, so the rest run that much faster.
+    if (data[14] & 2) {
+        int w = 0, h = 0;
+        layout.MeasureText(x, y, text, w, h);
+    }
 
     std::string caption = text.substr(0, 24);
     TextStyle fitted;
