@@ -145,7 +145,9 @@ TEST(Glyphs, UnderlineIsAFullLineAtTheBaselineInsideTheEm) {
             EXPECT_GE(u->top + u->rows, u->baseline) << face << h;
             for (uint8_t v : u->coverage) ASSERT_EQ(v, 255);
             if (h == 12) thin = u->rows;
-            if (h == 40) EXPECT_GT(u->rows, thin) << face;  // the line grows with the size
+            if (h == 40) {  // the line grows with the size
+                EXPECT_GT(u->rows, thin) << face;
+            }
         }
     }
 }
@@ -215,7 +217,9 @@ TEST(Glyphs, CacheHoldsABoundedNumberOfBytes) {
         auto g = renderGlyph(big, cp);
         ASSERT_NE(g, nullptr);
         bytes += g->coverage.size();
-        if (cp == U'丁') EXPECT_EQ(renderGlyph(big, U'一').get(), first.get());  // room left: kept
+        if (cp == U'丁') {  // room left: kept
+            EXPECT_EQ(renderGlyph(big, U'一').get(), first.get());
+        }
     }
     EXPECT_NE(renderGlyph(big, U'一').get(), first.get());
 }

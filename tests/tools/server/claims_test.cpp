@@ -235,7 +235,9 @@ public:
         }
         if (f & 8) {
             // A win naming another discarder is refused.
-            if (c == 0) EXPECT_EQ(Ask(c, 229080, Body(c, 48, {c, tile, 1})).code, kRefused);
+            if (c == 0) {
+                EXPECT_EQ(Ask(c, 229080, Body(c, 48, {c, tile, 1})).code, kRefused);
+            }
             Answer a = Ask(c, 229080, Body(c, 48, {from, tile, 1}));
             // A win waits only for another chair that may win too.
             if (a.code == kHeldBack) {
