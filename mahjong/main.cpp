@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "engine/script/script_manager.h"
 #include "framework/web/web_view.h"
 #include "mahjong/game/game_app_ex.h"
 
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     hqlv::framework::web::RegisterLinkSchemes();
+    // Script resources compile when they load, so the interpreter is there before the
+    // engine is made.
+    hqlv::engine::InstallScriptManager();
     hqlv::mahjong::CGameAppEx app;
     return app.Run(argc, argv);
 }
