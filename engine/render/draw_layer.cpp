@@ -155,12 +155,13 @@ uint32_t DrawLayer::AddItem(uint32_t entityId, BlitParams* live, double alpha, u
 void DrawLayer::InsertOrdered(const LayerItem& item) {
     if (!item.descriptor || item.alpha <= 0) return;
     const int z = item.live->z;
+    // Each entry points at its item (map nodes stay put), so the walk costs no lookups.
     auto pos = std::find_if(ordered_.begin(), ordered_.end(), [&](const Ordered& o) {
-        const LayerItem& other = items_.at(o.id);
+        const LayerItem& other = *o.item;
         const int oz = other.live->z;
         return oz > z || (oz == z && other.entityId > item.entityId);
     });
-    ordered_.insert(pos, Ordered{item.id, false});
+    ordered_.insert(pos, Ordered{item.id, false, &item});
 }
 
 void DrawLayer::RemoveOrdered(uint32_t id) {

@@ -91,6 +91,7 @@ private:
     struct Ordered {
         uint32_t id;
         bool forced;
+        const LayerItem* item;  // the entry of items_: removed from here before it is erased
     };
     void RefreshAll();
     void InsertOrdered(const LayerItem& item);

@@ -229,6 +229,22 @@ TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
     EXPECT_TRUE(s.canvas.HasDirtyRects());
 }
 
+TEST(DrawLayer, InsertionWalksTheLiveZOfTheItemsStillThere) {
+    Scene s;
+    auto a = MakeImage(5, 1, 10, 10, 8, 6, 1);
+    auto b = MakeImage(3, 1, 10, 10, 8, 6, 2);
+    auto c = MakeImage(9, 1, 10, 10, 8, 6, 3);
+    for (auto* e : {a.get(), b.get(), c.get()}) e->AttachToCanvas(&s.canvas, 1);
+    const DrawLayer& l = s.canvas.Layer(1);
+    b->DetachFromCanvas();
+    // c's z changes without a push: a fade step of a walks c's z as it is now, not as it
+    // was when c went in, so a goes after c (z 0 < 1), and the walk never meets b.
+    c->SetZ(0);
+    a->SetAlpha(0.5);
+    a->ApplyTransform();
+    EXPECT_EQ(l.OrderedIds(), (std::vector<uint32_t>{c->GetItemId(), a->GetItemId()}));
+}
+
 TEST(DrawLayer, BlockMeetsRectAndTheInViewTest) {
     BlitParams b;
     b.drawX = 10;
