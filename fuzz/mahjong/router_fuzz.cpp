@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The table scene's own operations over the stored deal state and the body: the
         // game data of a rejoin stored whole, the wall, the hands and melds filled, a
         // looker-on's rebuild, and the hand lists edited with the body's words.
-        if (mode & 8) {
+        if ((mode & 8) && !body.empty()) {
             std::span<uint8_t> area = w.info.GetRoundRecordArea();
             std::memcpy(area.data(), body.data(), std::min(area.size(), body.size()));
         }
