@@ -330,42 +330,23 @@ void CMJGameScene2::NextSkin() {
 }
 
 void CMJGameScene2::GetButtonPicture(MJRect& out, uint32_t code) const {
-    const int w = m_metrics.claimCell[0], h = m_metrics.claimCell[1];
-    const int w2 = m_metrics.toolCell[0], h2 = m_metrics.toolCell[1];
-    int x = -1, height = 0, width = 0;
-    switch (code) {
-        case 210026:
-            x = 0, width = w, height = h;
-            break;
-        case 210027:
-            x = w, width = w, height = h;
-            break;
-        case 210025:
-            x = 2 * w, width = w, height = h;
-            break;
-        case 210028:
-            x = 3 * w, width = w, height = h;
-            break;
-        case 210029:
-            x = 4 * w, width = w, height = h;
-            break;
-        case 210030:
-            x = 2 * w2, width = w2, height = h2;
-            break;
-        case 210031:
-            x = 3 * w2, width = w2, height = h2;
-            break;
-        case 210032:
-            x = 4 * w2, width = w2, height = h2;
-            break;
-        case 210033:
-            x = 5 * w2, width = w2, height = h2;
-            break;
-        default:
-            out = {};  // no picture for this code
-            return;
+    // The claim buttons cut the claim strip (peng, gang, chi, hu, pass); the toolbar
+    // buttons cut cells 2-5 of the tool strip.
+    struct Cut {
+        uint32_t code;
+        int cell;
+        bool tool;
+    };
+    static constexpr Cut kCuts[] = {{210026, 0, false}, {210027, 1, false}, {210025, 2, false},
+                                    {210028, 3, false}, {210029, 4, false}, {210030, 2, true},
+                                    {210031, 3, true},  {210032, 4, true},  {210033, 5, true}};
+    for (const Cut& c : kCuts) {
+        if (c.code != code) continue;
+        const int* cell = c.tool ? m_metrics.toolCell : m_metrics.claimCell;
+        out = {c.cell * cell[0], 0, (c.cell + 1) * cell[0], cell[1]};
+        return;
     }
-    out = {x, 0, x + width, height};
+    out = {};  // no picture for this code
 }
 
 void CMJGameScene2::SetButtonEnabled(engine::ControlData* control, bool on) {

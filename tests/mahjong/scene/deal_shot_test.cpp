@@ -113,7 +113,9 @@ TEST_F(DealShotTest, LookerOnsRebuiltTableHidesTheWatchedHand) {
     const std::vector<uint32_t> px = Shoot("table-looker-rebuilt.png");
     for (int i = 1; i <= 13; ++i) {
         EXPECT_EQ(Hand(3)[i].nCode, kHiddenTile) << i;
-        if (i < 13) EXPECT_EQ(FaceAt(px, i), scene.GetFaceIndex(kHiddenTile)) << "record " << i;
+        if (i < 13) {
+            EXPECT_EQ(FaceAt(px, i), scene.GetFaceIndex(kHiddenTile)) << "record " << i;
+        }
     }
     EXPECT_EQ(Hand(0)[0].bPresent, 1);  // the seat to move holds its drawn tile
     EXPECT_EQ(scene.Tiles().m_wall[100].bPresent, 0);

@@ -161,7 +161,11 @@ TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {
     // A block of another kind (the mouse manager's state) carries no record: logged.
     steps.got.clear();
     engine::MessageData mouse =
-        engine::MessageData::Owned(new engine::MouseState{7, 7, 7}, &engine::FreeMouseState);
+        engine::MessageData::Owned([] {
+            auto* m = new engine::MouseState;
+            m->hoveredEntity = m->hitEntity = m->pressedEntity = 7;
+            return m;
+        }(), &engine::FreeMouseState);
     steps.OnMessage(210003, mouse, 0);
     EXPECT_EQ(steps.got, std::vector<std::string>{"deal0"});
     EXPECT_NE(Log().find("系统事件210003的数据不是记录"), std::string::npos);
