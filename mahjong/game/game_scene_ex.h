@@ -11,6 +11,15 @@ inline constexpr int kSceneHeight = 710;
 class CGameSceneEx : public CMJGameScene2 {
 public:
     void OnAttach() override;
+
+    // ---- this game's scene layer (game_scene_ex.cpp)
+
+    // ---- this game's claim buttons and automatic play (game_scene_ex_play.cpp)
+
+protected:
+    // ---- state of this game's scene layer
+
+    // ---- state of this game's automatic play
 };
 
 }  // namespace hqlv::mahjong

@@ -493,6 +493,18 @@ public:
     // The banker icon on one view's row only (a view outside 0-3: on none).
     virtual void SetBankerMark(int view);
 
+    // ---- discard rows and showcase (scene_discards.cpp)
+
+    // ---- tile-model updates (scene_melds.cpp)
+
+    // ---- game-event handlers' operations (scene_handlers.cpp)
+
+    // ---- turn clock (scene_clock.cpp)
+
+    // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
+
+    // ---- the window-drawn table of scene mode 1 (scene_gdi.cpp)
+
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the
     // image entity that shows it; null when no binding or no image entity is free.
@@ -536,6 +548,16 @@ protected:
     int m_nDragX = 0, m_nDragY = 0, m_nDragZ = 0;
     // The dice faces: dice 1 and 3 roll from the first six, dice 2 and 4 from the others.
     std::array<std::unique_ptr<engine::FrameSequence>, 12> m_diceFaces;
+
+    // ---- state of the discard rows and melds
+
+    // ---- state of the game-event handlers
+
+    // ---- state of the turn clock
+
+    // ---- state of the claim actions and automatic play
+
+    // ---- state of the window-drawn table
 };
 
 }  // namespace hqlv::mahjong
