@@ -445,11 +445,12 @@ public:
     virtual void MarkWall();
     // The meld updates a replayed deal calls with a 16-word work record (word 0 the view,
     // 3 the chair, 4 the giver, 5-8 the tiles, 10 and 11 -1); the tile-model updates fill them.
-    virtual void AddPengMeld(int /*view*/, MJData /*record*/) {}
-    virtual void AddChiMeld(int /*view*/, MJData /*record*/) {}
-    virtual void AddExposedGangMeld(int /*view*/, MJData /*record*/) {}
-    virtual void AddConcealedGangMeld(int /*view*/, MJData /*record*/) {}
-    virtual void AddAddedGangMeld(int /*view*/, MJData /*record*/) {}
+    // A view outside 0-3 changes nothing.
+    virtual void AddPengMeld(int view, MJData record);
+    virtual void AddChiMeld(int view, MJData record);
+    virtual void AddExposedGangMeld(int view, MJData record);
+    virtual void AddConcealedGangMeld(int view, MJData record);
+    virtual void AddAddedGangMeld(int view, MJData record);
     // The clock's own work fills these; the table rebuild calls them.
     virtual void CleanUpClockWindow() {}
     virtual void RestoreClockState() {}
@@ -494,8 +495,78 @@ public:
     virtual void SetBankerMark(int view);
 
     // ---- discard rows and showcase (scene_discards.cpp)
+    // Every discard record zeroed and given its place in its view's rows, z, nFace 1 and
+    // the view's face-up lying direction.
+    virtual void LayoutDiscards();
+    virtual void SetAllDiscardsPresent(int flag);
+    // The tile goes into the view's first free slot; a full row of 36 takes nothing.
+    virtual void AddDiscard(int view, int tile);
+    // The highest present slot of the view, -1 when none.
+    virtual int LastDiscardIndex(int view) const;
+    virtual void BindDiscards(int view);
+    virtual void GetDiscardRect(int view, MJRect& out) const;
+    virtual void ResetShowcase();
+    virtual void SetAllShowcasePresent(int flag);
+    virtual int IsShowcasePresent(int view) const;
+    virtual void GetShowcaseRect(int view, MJRect& out) const;
+    virtual void BindShowcase(int view);
+    // The last discard of the seat after the deal's current chair moves to its showcase
+    // (unless the deal's status says that seat holds its drawn tile).
+    virtual void TakeLastDiscard();
+    // The view's concealed tiles laid face up, drawn as seen from across the table.
+    virtual void LayDownHand(int view);
 
     // ---- tile-model updates (scene_melds.cpp)
+    // One member per view direction for each meld kind; the dispatchers above pick them.
+    // Each takes the meld notice (word 4 the giver chair, 5-8 tiles, 10 the replacement).
+    virtual void AddPengMeldView0(MJData record);
+    virtual void AddPengMeldView1(MJData record);
+    virtual void AddPengMeldView2(MJData record);
+    virtual void AddPengMeldView3(MJData record);
+    virtual void AddChiMeldView0(MJData record);
+    virtual void AddChiMeldView1(MJData record);
+    virtual void AddChiMeldView2(MJData record);
+    virtual void AddChiMeldView3(MJData record);
+    virtual void AddExposedGangMeldView0(MJData record);
+    virtual void AddExposedGangMeldView1(MJData record);
+    virtual void AddExposedGangMeldView2(MJData record);
+    virtual void AddExposedGangMeldView3(MJData record);
+    virtual void AddConcealedGangMeldView0(MJData record);
+    virtual void AddConcealedGangMeldView1(MJData record);
+    virtual void AddConcealedGangMeldView2(MJData record);
+    virtual void AddConcealedGangMeldView3(MJData record);
+    virtual void AddAddedGangMeldView0(MJData record);
+    virtual void AddAddedGangMeldView1(MJData record);
+    virtual void AddAddedGangMeldView2(MJData record);
+    virtual void AddAddedGangMeldView3(MJData record);
+    // The claimed tiles leave the concealed hand (known hand: by code; hidden hand: the top
+    // records); the draw slot then holds the tile to discard or the replacement.
+    virtual void TakeMeldTilesFromHand(int view, MJData record);
+    virtual void TakeExposedGangTiles(int view, MJData record);
+    virtual void TakeConcealedGangTiles(int view, MJData record);
+    virtual void TakeAddedGangTile(int view, MJData record);
+    // End of the deal: a 32-entry list (-1 empty) laid face up along the seat's row.
+    // LayOutEndHand keeps the draw slot; LayOutEndHandAll writes from record 0 and sets it
+    // apart; LayOutWinningHand also puts the winning tile into record 0 first.
+    virtual void LayOutEndHand(int view, std::span<const int32_t> codes);
+    virtual void LayOutEndHandView0(std::span<const int32_t> codes);
+    virtual void LayOutEndHandView1(std::span<const int32_t> codes);
+    virtual void LayOutEndHandView2(std::span<const int32_t> codes);
+    virtual void LayOutEndHandView3(std::span<const int32_t> codes);
+    virtual void LayOutEndHandAll(int view, std::span<const int32_t> codes);
+    virtual void LayOutEndHandAllView0(std::span<const int32_t> codes);
+    virtual void LayOutEndHandAllView1(std::span<const int32_t> codes);
+    virtual void LayOutEndHandAllView2(std::span<const int32_t> codes);
+    virtual void LayOutEndHandAllView3(std::span<const int32_t> codes);
+    virtual void LayOutWinningHand(int view, int tile, std::span<const int32_t> codes);
+    virtual void LayOutWinningHandView0(int tile, std::span<const int32_t> codes);
+    virtual void LayOutWinningHandView1(int tile, std::span<const int32_t> codes);
+    virtual void LayOutWinningHandView2(int tile, std::span<const int32_t> codes);
+    virtual void LayOutWinningHandView3(int tile, std::span<const int32_t> codes);
+    // The hu picture at the winner's wind mark with a burst of sparks; the sparks release
+    // themselves when their fade ends, the picture goes at the next table reset.
+    virtual void ShowWinEffect(int view);
+    uint32_t WinEffectEntity() const { return m_nWinEffect; }
 
     // ---- game-event handlers' operations (scene_handlers.cpp)
 
@@ -550,6 +621,8 @@ protected:
     std::array<std::unique_ptr<engine::FrameSequence>, 12> m_diceFaces;
 
     // ---- state of the discard rows and melds
+    // The hu picture of the last win effect (destroyed at the next table reset); 0 none.
+    uint32_t m_nWinEffect = 0;
 
     // ---- state of the game-event handlers
 
