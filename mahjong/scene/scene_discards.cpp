@@ -54,22 +54,54 @@ void DiscardPos(const MJTileMetrics& m, int view, int row, int c, int& x, int& y
     const int* S = m.step;
     const int* A = m.across;
     switch (view * 4 + row) {
-        case 0: x = A[0], y = c * S[0]; break;
-        case 1: x = 0, y = c * S[0]; break;
-        case 2: x = A[0] / 2, y = S[0] / 2 - 4 + c * S[0]; break;
-        case 3: x = A[0] / 2, y = (c + 1) * S[0] - 4; break;
-        case 4: x = (9 - c) * S[1], y = A[1]; break;
-        case 5: x = (9 - c) * S[1], y = 0; break;
-        case 6: x = (9 - c) * S[1] - S[1] / 2, y = A[1] / 2 - 4; break;
-        case 7: x = (8 - c) * S[1], y = 0; break;
-        case 8: x = 0, y = (9 - c) * S[2]; break;
-        case 9: x = A[2], y = (9 - c) * S[2]; break;
-        case 10: x = A[2] / 2, y = (8 - c) * S[2] + 4; break;
-        case 11: x = A[2] / 2, y = (7 - c) * S[2] + 4; break;
-        case 12: x = c * S[3], y = 0; break;
-        case 13: x = c * S[3], y = A[3]; break;
-        case 14: x = c * S[3] + S[1] / 2, y = A[3] / 2 - 4; break;
-        default: x = c * S[3] + S[1], y = 0; break;
+        case 0:
+            x = A[0], y = c * S[0];
+            break;
+        case 1:
+            x = 0, y = c * S[0];
+            break;
+        case 2:
+            x = A[0] / 2, y = S[0] / 2 - 4 + c * S[0];
+            break;
+        case 3:
+            x = A[0] / 2, y = (c + 1) * S[0] - 4;
+            break;
+        case 4:
+            x = (9 - c) * S[1], y = A[1];
+            break;
+        case 5:
+            x = (9 - c) * S[1], y = 0;
+            break;
+        case 6:
+            x = (9 - c) * S[1] - S[1] / 2, y = A[1] / 2 - 4;
+            break;
+        case 7:
+            x = (8 - c) * S[1], y = 0;
+            break;
+        case 8:
+            x = 0, y = (9 - c) * S[2];
+            break;
+        case 9:
+            x = A[2], y = (9 - c) * S[2];
+            break;
+        case 10:
+            x = A[2] / 2, y = (8 - c) * S[2] + 4;
+            break;
+        case 11:
+            x = A[2] / 2, y = (7 - c) * S[2] + 4;
+            break;
+        case 12:
+            x = c * S[3], y = 0;
+            break;
+        case 13:
+            x = c * S[3], y = A[3];
+            break;
+        case 14:
+            x = c * S[3] + S[1] / 2, y = A[3] / 2 - 4;
+            break;
+        default:
+            x = c * S[3] + S[1], y = 0;
+            break;
     }
 }
 
@@ -303,21 +335,39 @@ void CMJGameScene2::LayDownHand(int view) {
 
 void CMJGameScene2::AddChiMeld(int view, MJData record) {
     switch (view) {
-        case 0: AddChiMeldView0(record); break;
-        case 1: AddChiMeldView1(record); break;
-        case 2: AddChiMeldView2(record); break;
-        case 3: AddChiMeldView3(record); break;
-        default: break;
+        case 0:
+            AddChiMeldView0(record);
+            break;
+        case 1:
+            AddChiMeldView1(record);
+            break;
+        case 2:
+            AddChiMeldView2(record);
+            break;
+        case 3:
+            AddChiMeldView3(record);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::AddPengMeld(int view, MJData record) {
     switch (view) {
-        case 0: AddPengMeldView0(record); break;
-        case 1: AddPengMeldView1(record); break;
-        case 2: AddPengMeldView2(record); break;
-        case 3: AddPengMeldView3(record); break;
-        default: break;
+        case 0:
+            AddPengMeldView0(record);
+            break;
+        case 1:
+            AddPengMeldView1(record);
+            break;
+        case 2:
+            AddPengMeldView2(record);
+            break;
+        case 3:
+            AddPengMeldView3(record);
+            break;
+        default:
+            break;
     }
 }
 

@@ -46,13 +46,13 @@ bool LongEnough(MJData d, size_t words) {
 // A view's meld row: along y on views 0 and 2, along x on views 1 and 3; views 1 and 2 run
 // from the hand length downward, and a coordinate there is the tile's near edge.
 struct MeldRow {
-    int step = 0;     // an upright tile's length along the row
-    int turned = 0;   // a turned tile's length along the row
-    int group = 0;    // one meld group's length
-    int fixed = 0;    // the coordinate across the row
-    int cross = 0;    // how far a turned tile moves across the row
-    int normal = 0;   // the lying direction of an upright tile
-    int length = 0;   // the hand length (where the decreasing rows start)
+    int step = 0;    // an upright tile's length along the row
+    int turned = 0;  // a turned tile's length along the row
+    int group = 0;   // one meld group's length
+    int fixed = 0;   // the coordinate across the row
+    int cross = 0;   // how far a turned tile moves across the row
+    int normal = 0;  // the lying direction of an upright tile
+    int length = 0;  // the hand length (where the decreasing rows start)
     bool alongY = false;
     bool decreasing = false;
 };
@@ -171,61 +171,115 @@ std::vector<int32_t> FirstTiles(std::span<const int32_t> codes, size_t limit) {
 
 void CMJGameScene2::AddExposedGangMeld(int view, MJData record) {
     switch (view) {
-        case 0: AddExposedGangMeldView0(record); break;
-        case 1: AddExposedGangMeldView1(record); break;
-        case 2: AddExposedGangMeldView2(record); break;
-        case 3: AddExposedGangMeldView3(record); break;
-        default: break;
+        case 0:
+            AddExposedGangMeldView0(record);
+            break;
+        case 1:
+            AddExposedGangMeldView1(record);
+            break;
+        case 2:
+            AddExposedGangMeldView2(record);
+            break;
+        case 3:
+            AddExposedGangMeldView3(record);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::AddConcealedGangMeld(int view, MJData record) {
     switch (view) {
-        case 0: AddConcealedGangMeldView0(record); break;
-        case 1: AddConcealedGangMeldView1(record); break;
-        case 2: AddConcealedGangMeldView2(record); break;
-        case 3: AddConcealedGangMeldView3(record); break;
-        default: break;
+        case 0:
+            AddConcealedGangMeldView0(record);
+            break;
+        case 1:
+            AddConcealedGangMeldView1(record);
+            break;
+        case 2:
+            AddConcealedGangMeldView2(record);
+            break;
+        case 3:
+            AddConcealedGangMeldView3(record);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::AddAddedGangMeld(int view, MJData record) {
     switch (view) {
-        case 0: AddAddedGangMeldView0(record); break;
-        case 1: AddAddedGangMeldView1(record); break;
-        case 2: AddAddedGangMeldView2(record); break;
-        case 3: AddAddedGangMeldView3(record); break;
-        default: break;
+        case 0:
+            AddAddedGangMeldView0(record);
+            break;
+        case 1:
+            AddAddedGangMeldView1(record);
+            break;
+        case 2:
+            AddAddedGangMeldView2(record);
+            break;
+        case 3:
+            AddAddedGangMeldView3(record);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::LayOutEndHand(int view, std::span<const int32_t> codes) {
     switch (view) {
-        case 0: LayOutEndHandView0(codes); break;
-        case 1: LayOutEndHandView1(codes); break;
-        case 2: LayOutEndHandView2(codes); break;
-        case 3: LayOutEndHandView3(codes); break;
-        default: break;
+        case 0:
+            LayOutEndHandView0(codes);
+            break;
+        case 1:
+            LayOutEndHandView1(codes);
+            break;
+        case 2:
+            LayOutEndHandView2(codes);
+            break;
+        case 3:
+            LayOutEndHandView3(codes);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::LayOutEndHandAll(int view, std::span<const int32_t> codes) {
     switch (view) {
-        case 0: LayOutEndHandAllView0(codes); break;
-        case 1: LayOutEndHandAllView1(codes); break;
-        case 2: LayOutEndHandAllView2(codes); break;
-        case 3: LayOutEndHandAllView3(codes); break;
-        default: break;
+        case 0:
+            LayOutEndHandAllView0(codes);
+            break;
+        case 1:
+            LayOutEndHandAllView1(codes);
+            break;
+        case 2:
+            LayOutEndHandAllView2(codes);
+            break;
+        case 3:
+            LayOutEndHandAllView3(codes);
+            break;
+        default:
+            break;
     }
 }
 
 void CMJGameScene2::LayOutWinningHand(int view, int tile, std::span<const int32_t> codes) {
     switch (view) {
-        case 0: LayOutWinningHandView0(tile, codes); break;
-        case 1: LayOutWinningHandView1(tile, codes); break;
-        case 2: LayOutWinningHandView2(tile, codes); break;
-        case 3: LayOutWinningHandView3(tile, codes); break;
-        default: break;
+        case 0:
+            LayOutWinningHandView0(tile, codes);
+            break;
+        case 1:
+            LayOutWinningHandView1(tile, codes);
+            break;
+        case 2:
+            LayOutWinningHandView2(tile, codes);
+            break;
+        case 3:
+            LayOutWinningHandView3(tile, codes);
+            break;
+        default:
+            break;
     }
 }
 
@@ -336,14 +390,30 @@ static void AddThreeTileMeld(CMJGameScene2& scene, int v, MJData record, int kin
             if (r->nCode == Word(record, 5)) r->bClaimed = 1;
 }
 
-void CMJGameScene2::AddPengMeldView0(MJData record) { AddThreeTileMeld(*this, 0, record, kMeldPeng); }
-void CMJGameScene2::AddPengMeldView1(MJData record) { AddThreeTileMeld(*this, 1, record, kMeldPeng); }
-void CMJGameScene2::AddPengMeldView2(MJData record) { AddThreeTileMeld(*this, 2, record, kMeldPeng); }
-void CMJGameScene2::AddPengMeldView3(MJData record) { AddThreeTileMeld(*this, 3, record, kMeldPeng); }
-void CMJGameScene2::AddChiMeldView0(MJData record) { AddThreeTileMeld(*this, 0, record, kMeldChi); }
-void CMJGameScene2::AddChiMeldView1(MJData record) { AddThreeTileMeld(*this, 1, record, kMeldChi); }
-void CMJGameScene2::AddChiMeldView2(MJData record) { AddThreeTileMeld(*this, 2, record, kMeldChi); }
-void CMJGameScene2::AddChiMeldView3(MJData record) { AddThreeTileMeld(*this, 3, record, kMeldChi); }
+void CMJGameScene2::AddPengMeldView0(MJData record) {
+    AddThreeTileMeld(*this, 0, record, kMeldPeng);
+}
+void CMJGameScene2::AddPengMeldView1(MJData record) {
+    AddThreeTileMeld(*this, 1, record, kMeldPeng);
+}
+void CMJGameScene2::AddPengMeldView2(MJData record) {
+    AddThreeTileMeld(*this, 2, record, kMeldPeng);
+}
+void CMJGameScene2::AddPengMeldView3(MJData record) {
+    AddThreeTileMeld(*this, 3, record, kMeldPeng);
+}
+void CMJGameScene2::AddChiMeldView0(MJData record) {
+    AddThreeTileMeld(*this, 0, record, kMeldChi);
+}
+void CMJGameScene2::AddChiMeldView1(MJData record) {
+    AddThreeTileMeld(*this, 1, record, kMeldChi);
+}
+void CMJGameScene2::AddChiMeldView2(MJData record) {
+    AddThreeTileMeld(*this, 2, record, kMeldChi);
+}
+void CMJGameScene2::AddChiMeldView3(MJData record) {
+    AddThreeTileMeld(*this, 3, record, kMeldChi);
+}
 
 // ---- gangs
 
@@ -395,14 +465,30 @@ static void AddFourTileMeld(CMJGameScene2& scene, int v, MJData record, bool con
     fourth->nY = base[1]->nY - scene.Metrics().thickness[v];
 }
 
-void CMJGameScene2::AddExposedGangMeldView0(MJData record) { AddFourTileMeld(*this, 0, record, false); }
-void CMJGameScene2::AddExposedGangMeldView1(MJData record) { AddFourTileMeld(*this, 1, record, false); }
-void CMJGameScene2::AddExposedGangMeldView2(MJData record) { AddFourTileMeld(*this, 2, record, false); }
-void CMJGameScene2::AddExposedGangMeldView3(MJData record) { AddFourTileMeld(*this, 3, record, false); }
-void CMJGameScene2::AddConcealedGangMeldView0(MJData record) { AddFourTileMeld(*this, 0, record, true); }
-void CMJGameScene2::AddConcealedGangMeldView1(MJData record) { AddFourTileMeld(*this, 1, record, true); }
-void CMJGameScene2::AddConcealedGangMeldView2(MJData record) { AddFourTileMeld(*this, 2, record, true); }
-void CMJGameScene2::AddConcealedGangMeldView3(MJData record) { AddFourTileMeld(*this, 3, record, true); }
+void CMJGameScene2::AddExposedGangMeldView0(MJData record) {
+    AddFourTileMeld(*this, 0, record, false);
+}
+void CMJGameScene2::AddExposedGangMeldView1(MJData record) {
+    AddFourTileMeld(*this, 1, record, false);
+}
+void CMJGameScene2::AddExposedGangMeldView2(MJData record) {
+    AddFourTileMeld(*this, 2, record, false);
+}
+void CMJGameScene2::AddExposedGangMeldView3(MJData record) {
+    AddFourTileMeld(*this, 3, record, false);
+}
+void CMJGameScene2::AddConcealedGangMeldView0(MJData record) {
+    AddFourTileMeld(*this, 0, record, true);
+}
+void CMJGameScene2::AddConcealedGangMeldView1(MJData record) {
+    AddFourTileMeld(*this, 1, record, true);
+}
+void CMJGameScene2::AddConcealedGangMeldView2(MJData record) {
+    AddFourTileMeld(*this, 2, record, true);
+}
+void CMJGameScene2::AddConcealedGangMeldView3(MJData record) {
+    AddFourTileMeld(*this, 3, record, true);
+}
 
 // The fourth tile of an own peng: the peng is found by the tile's sort key among the meld
 // groups' top records; without it nothing changes, not even the hand.
@@ -425,10 +511,18 @@ static void AddFourthTile(CMJGameScene2& scene, int v, MJData record) {
     if (v == 1 || v == 2) fourth.nZ = row[top].nZ + 1;
 }
 
-void CMJGameScene2::AddAddedGangMeldView0(MJData record) { AddFourthTile(*this, 0, record); }
-void CMJGameScene2::AddAddedGangMeldView1(MJData record) { AddFourthTile(*this, 1, record); }
-void CMJGameScene2::AddAddedGangMeldView2(MJData record) { AddFourthTile(*this, 2, record); }
-void CMJGameScene2::AddAddedGangMeldView3(MJData record) { AddFourthTile(*this, 3, record); }
+void CMJGameScene2::AddAddedGangMeldView0(MJData record) {
+    AddFourthTile(*this, 0, record);
+}
+void CMJGameScene2::AddAddedGangMeldView1(MJData record) {
+    AddFourthTile(*this, 1, record);
+}
+void CMJGameScene2::AddAddedGangMeldView2(MJData record) {
+    AddFourthTile(*this, 2, record);
+}
+void CMJGameScene2::AddAddedGangMeldView3(MJData record) {
+    AddFourthTile(*this, 3, record);
+}
 
 // ---- the hands laid down at the end of a deal
 
@@ -496,10 +590,18 @@ static void LayDownFrom0(CMJGameScene2& scene, int v, const int32_t* winning,
     scene.PlaceDrawSlotTile(v, row[0].nCode);
 }
 
-void CMJGameScene2::LayOutEndHandView0(std::span<const int32_t> c) { LayDownFrom1(*this, 0, c); }
-void CMJGameScene2::LayOutEndHandView1(std::span<const int32_t> c) { LayDownFrom1(*this, 1, c); }
-void CMJGameScene2::LayOutEndHandView2(std::span<const int32_t> c) { LayDownFrom1(*this, 2, c); }
-void CMJGameScene2::LayOutEndHandView3(std::span<const int32_t> c) { LayDownFrom1(*this, 3, c); }
+void CMJGameScene2::LayOutEndHandView0(std::span<const int32_t> c) {
+    LayDownFrom1(*this, 0, c);
+}
+void CMJGameScene2::LayOutEndHandView1(std::span<const int32_t> c) {
+    LayDownFrom1(*this, 1, c);
+}
+void CMJGameScene2::LayOutEndHandView2(std::span<const int32_t> c) {
+    LayDownFrom1(*this, 2, c);
+}
+void CMJGameScene2::LayOutEndHandView3(std::span<const int32_t> c) {
+    LayDownFrom1(*this, 3, c);
+}
 void CMJGameScene2::LayOutEndHandAllView0(std::span<const int32_t> c) {
     LayDownFrom0(*this, 0, nullptr, c);
 }
@@ -548,9 +650,9 @@ void CMJGameScene2::ShowWinEffect(int view) {
         for (int col = 0; col < 10; ++col) {
             const int sx = x - 450 + col * 100 + std::rand() % w;
             const int sy = y - 40 + row * 20 + std::rand() % h;
-            engine::ImageEntity* p = CreateImageEntity(kEffectLayer, sx, sy, spark.resourceId,
-                                                       spark.sx, spark.sy, spark.width,
-                                                       spark.height, kMagentaKey);
+            engine::ImageEntity* p =
+                CreateImageEntity(kEffectLayer, sx, sy, spark.resourceId, spark.sx, spark.sy,
+                                  spark.width, spark.height, kMagentaKey);
             if (!p) continue;
             p->SetZ(5001);
             // Shown after a delay, then off away from the picture, fading to nothing; the
@@ -560,8 +662,8 @@ void CMJGameScene2::ShowWinEffect(int view) {
             ShowLater(p, 1, chain, 30 * (1 + std::rand() % 10), 0, engine::MessageData(), 0);
             MoveToEx(p, chain, sx + (sx - x) / 4, sy + (sy - y) / 4, 1 + std::rand() % 4, 2000, 0,
                      0.1, 0, 0, engine::MessageData(), 0, 0);
-            const uint32_t fade = ZoomAlphaTo(p, -1.0 / steps, 0.0, chain, 0, 0,
-                                              engine::MessageData(), 1, 0);
+            const uint32_t fade =
+                ZoomAlphaTo(p, -1.0 / steps, 0.0, chain, 0, 0, engine::MessageData(), 1, 0);
             // Nothing will release a sprite whose fade was refused: it goes now.
             if (!fade) {
                 if (engine::GameKernel* k = Kernel()) k->DestroyEntityTree(p->GetId());

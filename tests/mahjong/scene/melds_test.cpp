@@ -119,8 +119,7 @@ TEST_F(MeldTest, ThreeTileMeldsByViewAndGiver) {
                 EXPECT_EQ(r.bHand, 0) << what;
                 EXPECT_EQ(r.nMeld, kind) << what;
                 // Only the own peng marks the tile taken from the giver.
-                const bool claimed =
-                    c.view == 3 && kind == kMeldPeng && c.word[k] == 5;
+                const bool claimed = c.view == 3 && kind == kMeldPeng && c.word[k] == 5;
                 EXPECT_EQ(r.bClaimed, claimed ? 1 : 0) << what << " tile " << k;
             }
             EXPECT_EQ(Hand(c.view)[14].bPresent, 0) << what;
@@ -134,8 +133,8 @@ TEST_F(MeldTest, LaterGroupsStartOneGroupFurtherAlongTheRow) {
     struct Case {
         int view, group, at;  // the first tile's coordinate along the row (no tile turned)
     };
-    const Case cases[] = {{3, 1, 85},  {3, 3, 255}, {1, 1, 315}, {1, 3, 145},
-                          {0, 1, 67},  {0, 3, 201}, {2, 1, 327}, {2, 3, 193}};
+    const Case cases[] = {{3, 1, 85}, {3, 3, 255}, {1, 1, 315}, {1, 3, 145},
+                          {0, 1, 67}, {0, 3, 201}, {2, 1, 327}, {2, 3, 193}};
     for (const Case& c : cases) {
         scene.Tiles().Clear();
         for (int g = 0; g < c.group; ++g) Hand(c.view)[17 - 4 * g].bPresent = 1;
@@ -152,8 +151,7 @@ TEST_F(MeldTest, LaterGroupsStartOneGroupFurtherAlongTheRow) {
 TEST_F(MeldTest, AHandWithFourMeldsTakesNoFurtherMeld) {
     using Add = void (CMJGameScene2::*)(int, MJData);
     const Add adds[] = {&CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld,
-                        &CMJGameScene2::AddExposedGangMeld,
-                        &CMJGameScene2::AddConcealedGangMeld};
+                        &CMJGameScene2::AddExposedGangMeld, &CMJGameScene2::AddConcealedGangMeld};
     for (int v = 0; v < 4; ++v)
         for (Add add : adds) {
             scene.Tiles().Clear();
@@ -220,9 +218,9 @@ TEST_F(MeldTest, ExposedAndConcealedGangsOnEveryView) {
     struct Case {
         int view;
         bool concealed;
-        int word[4];     // records 17, 16, 15, 14
-        int fourth;      // the record of the fourth tile
-        int middle;      // the middle base record, which the fourth lies on
+        int word[4];  // records 17, 16, 15, 14
+        int fourth;   // the record of the fourth tile
+        int middle;   // the middle base record, which the fourth lies on
     };
     const Case cases[] = {
         {0, false, {6, 7, 8, 5}, 14, 16}, {1, false, {5, 6, 7, 8}, 17, 15},
@@ -448,8 +446,8 @@ TEST_F(MeldTest, LayOutEndHandPlacesSortedTilesOnEveryView) {
     struct Case {
         int view, x1, y1, dx, dy;  // record 1's place and the step per record
     };
-    const Case cases[] = {{0, 0, 354, 0, -21}, {1, 36, 11, 26, 0},
-                          {2, 16, 40, 0, 21},  {3, 600, 25, -26, 0}};
+    const Case cases[] = {
+        {0, 0, 354, 0, -21}, {1, 36, 11, 26, 0}, {2, 16, 40, 0, 21}, {3, 600, 25, -26, 0}};
     for (const Case& c : cases) {
         scene.Tiles().Clear();
         Fill(Hand(c.view), {90}, 0);
