@@ -331,21 +331,44 @@ void CMJGameScene2::LayDownHand(int view) {
     }
 }
 
-// ---- the chi and peng dispatchers: the member of the view's direction, else nothing
+// ---- the chi and peng dispatchers
 
 void CMJGameScene2::AddChiMeld(int view, MJData record) {
-    using Member = void (CMJGameScene2::*)(MJData);
-    static const Member kBy[4] = {&CMJGameScene2::AddChiMeldView0, &CMJGameScene2::AddChiMeldView1,
-                                  &CMJGameScene2::AddChiMeldView2, &CMJGameScene2::AddChiMeldView3};
-    if (IsView(view)) (this->*kBy[view])(record);
+    switch (view) {
+        case 0:
+            AddChiMeldView0(record);
+            break;
+        case 1:
+            AddChiMeldView1(record);
+            break;
+        case 2:
+            AddChiMeldView2(record);
+            break;
+        case 3:
+            AddChiMeldView3(record);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::AddPengMeld(int view, MJData record) {
-    using Member = void (CMJGameScene2::*)(MJData);
-    static const Member kBy[4] = {
-        &CMJGameScene2::AddPengMeldView0, &CMJGameScene2::AddPengMeldView1,
-        &CMJGameScene2::AddPengMeldView2, &CMJGameScene2::AddPengMeldView3};
-    if (IsView(view)) (this->*kBy[view])(record);
+    switch (view) {
+        case 0:
+            AddPengMeldView0(record);
+            break;
+        case 1:
+            AddPengMeldView1(record);
+            break;
+        case 2:
+            AddPengMeldView2(record);
+            break;
+        case 3:
+            AddPengMeldView3(record);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace hqlv::mahjong

@@ -167,56 +167,120 @@ std::vector<int32_t> FirstTiles(std::span<const int32_t> codes, size_t limit) {
 
 }  // namespace
 
-// ---- dispatchers: the member of the view's direction; any other view does nothing
-
-namespace {
-
-using MeldMember = void (CMJGameScene2::*)(MJData);
-using ListMember = void (CMJGameScene2::*)(std::span<const int32_t>);
-using WinMember = void (CMJGameScene2::*)(int, std::span<const int32_t>);
-
-}  // namespace
+// ---- dispatchers
 
 void CMJGameScene2::AddExposedGangMeld(int view, MJData record) {
-    static const MeldMember kBy[4] = {
-        &CMJGameScene2::AddExposedGangMeldView0, &CMJGameScene2::AddExposedGangMeldView1,
-        &CMJGameScene2::AddExposedGangMeldView2, &CMJGameScene2::AddExposedGangMeldView3};
-    if (IsView(view)) (this->*kBy[view])(record);
+    switch (view) {
+        case 0:
+            AddExposedGangMeldView0(record);
+            break;
+        case 1:
+            AddExposedGangMeldView1(record);
+            break;
+        case 2:
+            AddExposedGangMeldView2(record);
+            break;
+        case 3:
+            AddExposedGangMeldView3(record);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::AddConcealedGangMeld(int view, MJData record) {
-    static const MeldMember kBy[4] = {
-        &CMJGameScene2::AddConcealedGangMeldView0, &CMJGameScene2::AddConcealedGangMeldView1,
-        &CMJGameScene2::AddConcealedGangMeldView2, &CMJGameScene2::AddConcealedGangMeldView3};
-    if (IsView(view)) (this->*kBy[view])(record);
+    switch (view) {
+        case 0:
+            AddConcealedGangMeldView0(record);
+            break;
+        case 1:
+            AddConcealedGangMeldView1(record);
+            break;
+        case 2:
+            AddConcealedGangMeldView2(record);
+            break;
+        case 3:
+            AddConcealedGangMeldView3(record);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::AddAddedGangMeld(int view, MJData record) {
-    static const MeldMember kBy[4] = {
-        &CMJGameScene2::AddAddedGangMeldView0, &CMJGameScene2::AddAddedGangMeldView1,
-        &CMJGameScene2::AddAddedGangMeldView2, &CMJGameScene2::AddAddedGangMeldView3};
-    if (IsView(view)) (this->*kBy[view])(record);
+    switch (view) {
+        case 0:
+            AddAddedGangMeldView0(record);
+            break;
+        case 1:
+            AddAddedGangMeldView1(record);
+            break;
+        case 2:
+            AddAddedGangMeldView2(record);
+            break;
+        case 3:
+            AddAddedGangMeldView3(record);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::LayOutEndHand(int view, std::span<const int32_t> codes) {
-    static const ListMember kBy[4] = {
-        &CMJGameScene2::LayOutEndHandView0, &CMJGameScene2::LayOutEndHandView1,
-        &CMJGameScene2::LayOutEndHandView2, &CMJGameScene2::LayOutEndHandView3};
-    if (IsView(view)) (this->*kBy[view])(codes);
+    switch (view) {
+        case 0:
+            LayOutEndHandView0(codes);
+            break;
+        case 1:
+            LayOutEndHandView1(codes);
+            break;
+        case 2:
+            LayOutEndHandView2(codes);
+            break;
+        case 3:
+            LayOutEndHandView3(codes);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::LayOutEndHandAll(int view, std::span<const int32_t> codes) {
-    static const ListMember kBy[4] = {
-        &CMJGameScene2::LayOutEndHandAllView0, &CMJGameScene2::LayOutEndHandAllView1,
-        &CMJGameScene2::LayOutEndHandAllView2, &CMJGameScene2::LayOutEndHandAllView3};
-    if (IsView(view)) (this->*kBy[view])(codes);
+    switch (view) {
+        case 0:
+            LayOutEndHandAllView0(codes);
+            break;
+        case 1:
+            LayOutEndHandAllView1(codes);
+            break;
+        case 2:
+            LayOutEndHandAllView2(codes);
+            break;
+        case 3:
+            LayOutEndHandAllView3(codes);
+            break;
+        default:
+            break;
+    }
 }
 
 void CMJGameScene2::LayOutWinningHand(int view, int tile, std::span<const int32_t> codes) {
-    static const WinMember kBy[4] = {
-        &CMJGameScene2::LayOutWinningHandView0, &CMJGameScene2::LayOutWinningHandView1,
-        &CMJGameScene2::LayOutWinningHandView2, &CMJGameScene2::LayOutWinningHandView3};
-    if (IsView(view)) (this->*kBy[view])(tile, codes);
+    switch (view) {
+        case 0:
+            LayOutWinningHandView0(tile, codes);
+            break;
+        case 1:
+            LayOutWinningHandView1(tile, codes);
+            break;
+        case 2:
+            LayOutWinningHandView2(tile, codes);
+            break;
+        case 3:
+            LayOutWinningHandView3(tile, codes);
+            break;
+        default:
+            break;
+    }
 }
 
 // ---- hand-side steps
