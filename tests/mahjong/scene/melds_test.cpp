@@ -396,6 +396,22 @@ TEST_F(MeldTest, ViewsOutsideTheTableShortNoticesAndBadGiversChangeNothing) {
     EXPECT_EQ(Hand(2)[17].bPresent, 1);
 }
 
+TEST_F(MeldTest, TileWordsOutsideTheTileIdsAreOnlyWritten) {
+    const int32_t odd[] = {-2147483647 - 1, -5, 152, 200, 2147483647};
+    for (int32_t t : odd) {
+        scene.Tiles().Clear();
+        Fill(Hand(3), {1, 2, 3, 4});
+        for (int i : {17, 16, 15}) Hand(3)[i].bPresent = 1, Hand(3)[i].nCode = t;
+        scene.AddAddedGangMeld(3, Data(Meld(3, t, t, t, t, t)));
+        scene.AddPengMeld(3, Data(Meld(1, t, t, t)));
+        scene.AddConcealedGangMeld(3, Data(Meld(1, t, t, t, t, t)));
+        EXPECT_EQ(Hand(3)[14].nCode, t) << "the added tile";
+        EXPECT_EQ(Hand(3)[13].nCode, t) << "the peng";
+        scene.LayOutWinningHand(0, t, List({t, 5, t}));
+        EXPECT_EQ(Hand(0)[0].nCode, t);
+    }
+}
+
 TEST_F(MeldTest, ClaimedTileOnlyInAMeldRecordLeavesTheHandAndOtherRowsAlone) {
     // 101 lies only in the first meld; the second peng asks the hand for it.
     Fill(Hand(0), {102, 50, 60});
