@@ -310,7 +310,7 @@ TEST_F(MeldTest, AddedGangFindsItsPengBySortKey) {
         }
         scene.AddAddedGangMeld(v, Data(Meld(v, 31, -1, -1, -1, 77)));
         for (int i : {13, 12, 11, 10}) EXPECT_EQ(Hand(v)[i].nMeld, kMeldGang) << v << "/" << i;
-        for (int i : {17, 16, 15}) EXPECT_EQ(Hand(v)[i].nMeld, 0) << v;
+        for (int i : {17, 16, 15, 9}) EXPECT_EQ(Hand(v)[i].nMeld, 0) << v;
         const MJTileInfo& f = Hand(v)[10];
         EXPECT_EQ(f.bPresent, 1) << v;
         EXPECT_EQ(f.nFace, 1) << v;
