@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QWebEngineUrlScheme>
 
 #include <cstring>
 
@@ -15,6 +14,7 @@
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/panes_ex.h"
 #include "mahjong/game/silver_tally.h"
+#include "mahjong/advert_bet.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
@@ -26,13 +26,6 @@ constexpr int kBrowserItem = 135;
 constexpr int kNameX = 15, kTotalX = 158, kTotalUnitX = 190, kRoundX = 260, kRoundUnitX = 290;
 constexpr int kFirstRow = 45, kRowStep = 32;
 constexpr size_t kNameWhole = 12, kNameCut = 10;
-
-// The browser engine only starts in a program prepared for it the way the client's start
-// does (the platform's link schemes known before the application exists); elsewhere the
-// page area stays blank rather than the engine failing the whole program.
-bool BrowserEnginePrepared() {
-    return QWebEngineUrlScheme::schemeByName("kvoapp").name() == "kvoapp";
-}
 
 }  // namespace
 
