@@ -15,6 +15,7 @@
 #include "mahjong/game/panes_ex.h"
 #include "mahjong/game/silver_tally.h"
 #include "mahjong/advert_bet.h"
+#include "netlib/log.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
@@ -116,6 +117,7 @@ intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
     if (msg.id == framework::kMsgGameEntered && msg.w) {
         advertUrl_ = reinterpret_cast<const char*>(msg.w);
         FreeMessageText(msg);
+        netlib::YrnLogWrite("advert page %s", advertUrl_.c_str());
         if (browser_) browser_->NavigateWithPost(advertUrl_, 0, "", "", nullptr, 0);
         OnGameEntered();
         return 1;
