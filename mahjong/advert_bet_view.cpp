@@ -17,6 +17,7 @@
 #include "framework/web/web_view.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/mj_app.h"
+#include "mahjong/mj_panes.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/core/diag.h"
 #include "platform/core/profile.h"
@@ -28,10 +29,6 @@ namespace {
 constexpr int kBrowserItem = 135;
 constexpr int kListId = 1;
 constexpr uint32_t kListBkColour = 0xFFFFF0;  // the application's list colour
-
-void FreeText(const platform::Message& m) {
-    delete[] reinterpret_cast<char*>(m.w);
-}
 
 }  // namespace
 
@@ -115,21 +112,13 @@ void CAdvertBetView::LoadSettings(const std::string& ini) {
 }
 
 bool CAdvertBetView::PostScoreBoardText(const std::string& text) {
-    char* copy = new char[text.size() + 2]();
-    std::memcpy(copy, text.data(), text.size());
-    platform::Message m;
-    m.id = kMsgScoreBoardText;
-    m.w = reinterpret_cast<uintptr_t>(copy);
-    m.dispose = FreeText;
-    if (platform::post(hwnd(), m)) return true;
-    delete[] copy;
-    return false;
+    return PostTextCopy(hwnd(), kMsgScoreBoardText, text);
 }
 
 void CAdvertBetView::Navigate(const platform::Message& msg) {
     if (!msg.w) return;
     url_ = reinterpret_cast<const char*>(msg.w);
-    FreeText(msg);
+    FreePostedText(msg);
     if (browser_) browser_->NavigateWithPost(url_, 0, "", "", nullptr, 0);
 }
 

@@ -16,6 +16,7 @@
 #include "mahjong/game/panes_ex.h"
 #include "mahjong/game/silver_tally.h"
 #include "mahjong/advert_bet.h"
+#include "mahjong/mj_panes.h"
 #include "netlib/log.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
@@ -96,15 +97,7 @@ QWidget* CAdHistoryView::browser() const {
 }
 
 bool CAdHistoryView::PostScoreBoardText(const std::string& text) {
-    char* copy = new char[text.size() + 2]();
-    std::memcpy(copy, text.data(), text.size());
-    platform::Message m;
-    m.id = kMsgScoreBoardText;
-    m.w = reinterpret_cast<uintptr_t>(copy);
-    m.dispose = FreeMessageText;
-    if (platform::post(hwnd(), m)) return true;
-    delete[] copy;
-    return false;
+    return PostTextCopy(hwnd(), kMsgScoreBoardText, text);
 }
 
 intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
@@ -112,12 +105,12 @@ intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
         // The router's heap copy is only released: the board draws from the tallies.
         if (msg.w) scoreBoard_ = reinterpret_cast<const char*>(msg.w);
         ++textsTaken_;
-        FreeMessageText(msg);
+        FreePostedText(msg);
         return 0;
     }
     if (msg.id == framework::kMsgGameEntered && msg.w) {
         advertUrl_ = reinterpret_cast<const char*>(msg.w);
-        FreeMessageText(msg);
+        FreePostedText(msg);
         netlib::YrnLogWrite("advert page %s", advertUrl_.c_str());
         TraceBoardTab();
         if (browser_) browser_->NavigateWithPost(advertUrl_, 0, "", "", nullptr, 0);
