@@ -72,6 +72,9 @@ class OperateBar : public testing::Test {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
+        // No skin but the one a test loads (an application made earlier in this process
+        // may have loaded the program folder's default skin).
+        framework::CSkinLibrary::instance().Unload();
         bar = std::make_unique<CMyOperateView>();
     }
     LinkApp app;
