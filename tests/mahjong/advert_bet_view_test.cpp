@@ -222,6 +222,9 @@ TEST_F(AdvertPane, TheMouseSwitchesTabsAndOnlyThreeSwitchesStartTheTimer) {
     pane.OnMouseAt(QPoint(200, 10));  // past the last tab
     pane.OnMouseAt(QPoint(-1, 10));
     EXPECT_EQ(pane.currentTab(), 1);
+    pane.resize(1, 50);  // narrower than its two tabs: no tab is under the mouse
+    pane.OnMouseAt(QPoint(0, 5));
+    EXPECT_EQ(pane.currentTab(), 1);
 }
 
 TEST_F(AdvertPane, OnThePageTheTimerOnlyStops) {

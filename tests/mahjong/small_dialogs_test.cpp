@@ -161,6 +161,12 @@ TEST(PlayerInfoTexts, NoGamesAndGamesBeyond32Bits) {
     r.setWord(31, 0);
     r.setWord(32, 0);
     EXPECT_EQ(PlayerInfoTexts(r.raw)[12], "100%");
+    r.setWord(30, 0);  // one game, a draw: rates are computed
+    r.setWord(32, 1);
+    r.setWord(28, 1);
+    t = PlayerInfoTexts(r.raw);
+    EXPECT_EQ(t[12], "0.00%");
+    EXPECT_EQ(t[7], "100.00%");
 }
 
 TEST(PlayerInfoTexts, UnterminatedTextsStopAtTheirFieldAndTheRecordEnd) {
