@@ -1,8 +1,12 @@
 #include "mahjong/mj_app.h"
 
 #include <QGuiApplication>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -80,8 +84,32 @@ public:
     CMJTableDraw* GetTableDraw() override { return app_.GetTableDraw(); }
     CMJGameScene2* GetGameScene() override { return app_.GetGameScene(); }
     CMJRequests* GetRequests() override { return app_.GetMJClient(); }
+    // The turn timers and the clock second run on the table view.
+    void SetViewTimer(uint32_t id, uint32_t ms) override {
+        if (CMJGameTableView2* v = view()) v->SetTimer(id, ms);
+    }
+    void KillViewTimer(uint32_t id) override {
+        if (CMJGameTableView2* v = view()) v->KillTimer(id);
+    }
+    void StartClockTimer() override {
+        if (CMJGameTableView2* v = view()) v->StartClockTimer();
+    }
+    bool SaveTableShot(const std::string& path, int delayMs) override {
+        CMJGameTableView2* v = view();
+        if (!v) return false;
+        QPointer<CMJGameTableView2> target(v);
+        QTimer::singleShot(std::max(delayMs, 0), v, [target, path] {
+            if (target && !target->grab().save(QString::fromStdString(path), "PNG"))
+                netlib::YrnLogWrite("table picture %s not written", path.c_str());
+        });
+        return true;
+    }
 
 private:
+    CMJGameTableView2* view() {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f ? f->GetMJTableView() : nullptr;
+    }
     CMJGameApp& app_;
 };
 

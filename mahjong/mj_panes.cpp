@@ -1,5 +1,7 @@
 #include "mahjong/mj_panes.h"
 
+#include <cstring>
+
 #include <QPainter>
 
 #include "framework/player_records.h"
@@ -12,6 +14,22 @@
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::mahjong {
+
+bool PostTextCopy(platform::Handle window, uint32_t id, const std::string& text) {
+    char* copy = new char[text.size() + 2]();
+    std::memcpy(copy, text.data(), text.size());
+    platform::Message m;
+    m.id = id;
+    m.w = reinterpret_cast<uintptr_t>(copy);
+    m.dispose = FreePostedText;
+    if (platform::post(window, m)) return true;
+    delete[] copy;
+    return false;
+}
+
+void FreePostedText(const platform::Message& m) {
+    delete[] reinterpret_cast<char*>(m.w);
+}
 namespace {
 
 int32_t WordAt(MJData record, size_t i) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/widgets/chat_view.h"
+#include "platform/core/message.h"
 #include "mahjong/mj_hooks.h"
 
 namespace hqlv::mahjong {
@@ -17,6 +18,12 @@ inline constexpr uint32_t kChatListBkColour = 0xFFFFF0;
 inline constexpr int kFaceButtonIcon = 152;
 
 using NameOfUser = std::function<std::string(int userId)>;
+
+// Posts message `id` to a window with a heap copy of the text in wParam, which the
+// receiver (or the message's disposal, when it is never handled) frees with
+// FreePostedText; false, the copy freed, when the post could not be made.
+bool PostTextCopy(platform::Handle window, uint32_t id, const std::string& text);
+void FreePostedText(const platform::Message& m);
 
 // " name 已经开始" for the record of 201160; nothing for a body too short for its user id.
 std::optional<std::string> GameStartedLine(MJData record, const NameOfUser& displayName);

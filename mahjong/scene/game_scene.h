@@ -183,23 +183,23 @@ public:
     ~CMJGameScene2() override = default;
 
     // ---- the notification router's calls
-    virtual void OnGameReset() {}                        // 211040 a new deal
-    virtual void OnGameEnd(MJData) {}                    // 211080 the deal's result
+    virtual void OnGameReset();                          // 211040 a new deal
+    virtual void OnGameEnd(MJData body);                 // 211080 the deal's result
     virtual void ResetForNextDeal();                     // after 211080
     virtual void ShowWaitTableNotice();                  // 211300
-    virtual void OnNotify221160(MJData) {}               // the answer to a see-tiles ask
-    virtual void OnNotify221170(MJData) {}               // a seat discarded
-    virtual void OnNotify221200(MJData) {}               // tiles of the watched hand
-    virtual void OnNotify229160(MJData) {}               // a seat draws
-    virtual void OnNotify229165(MJData) {}               // the countdown ends now
-    virtual void OnNotify229170(MJData) {}               // peng announced
-    virtual void OnNotify229175(MJData) {}               // chi announced
-    virtual void OnNotify229180(MJData) {}               // gang announced
-    virtual void OnNotify229185(MJData) {}               // peng meld laid
-    virtual void OnNotify229190(MJData) {}               // chi meld laid
-    virtual void OnNotify229195(uint32_t /*id*/, MJData) {}  // 229195 / 229197 / 229199
-    virtual void OnNotify229210(MJData) {}               // flower replaced
-    virtual void OnPlayerBackOrLeave(MJData) {}          // 229500
+    virtual void OnNotify221160(MJData body);            // the answer to a see-tiles ask
+    virtual void OnNotify221170(MJData body);            // a seat discarded
+    virtual void OnNotify221200(MJData body);            // tiles of the watched hand
+    virtual void OnNotify229160(MJData body);            // a seat draws
+    virtual void OnNotify229165(MJData body);            // the countdown ends now
+    virtual void OnNotify229170(MJData body);            // peng announced
+    virtual void OnNotify229175(MJData body);            // chi announced
+    virtual void OnNotify229180(MJData body);            // gang announced
+    virtual void OnNotify229185(MJData body);            // peng meld laid
+    virtual void OnNotify229190(MJData body);            // chi meld laid
+    virtual void OnNotify229195(uint32_t id, MJData body);  // 229195 / 229197 / 229199
+    virtual void OnNotify229210(MJData body);            // flower replaced
+    virtual void OnPlayerBackOrLeave(MJData body);       // 229500
     virtual void OnTableDrawReset();                     // 211700
     virtual void OnNotify211920(MJData) {}               // nothing in this game
 
@@ -266,7 +266,8 @@ public:
     virtual uint32_t TileClickCode() const;
     // Engine notifications whose work belongs to the clock, the toolbar's slide, the own
     // discard and the sort sweep.
-    virtual void QZ_Moveing() {}                    // 210042: one step of the clock hand
+    // 210042: one step of the clock hand; the data is the movement path of the running move.
+    virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
     virtual void OnOwnDiscardEnd() {}               // 210059
@@ -289,7 +290,7 @@ public:
     virtual void ToggleAutoPlay() {}
     virtual void ChangeTable();
     virtual void RequestTableOption();
-    virtual void OnCountdownTimer() {}
+    virtual void OnCountdownTimer();  // the clock second (scene_clock.cpp)
     virtual void OnTurnTimer(uint32_t /*id*/) {}
     // The engine events' name for BindHandTiles.
     virtual void BindHand(int view) { BindHandTiles(view); }
@@ -298,7 +299,7 @@ public:
     virtual void DealStep(int view);
     virtual void RevealOpeningFlowers();
     virtual void OnSeatFlowersRevealed(int view);
-    virtual void OnDealingFinished() {}
+    virtual void OnDealingFinished();
     virtual void FlashJoker();
     // The own draw: the request and its answer; the drawn tile's flight is its last step.
     virtual int DrawTile() { return 0; }
@@ -307,9 +308,9 @@ public:
     virtual void FlyDrawnTile(int tile);
     virtual void OnDrawnTileLanded();
     virtual void CheckOwnGang() {}
-    virtual void OfferHu(int /*flags*/) {}
-    virtual void ShowStartButton() {}
-    virtual void ShowToolbars(int /*show*/) {}
+    virtual void OfferHu(int flags);
+    virtual void ShowStartButton();
+    virtual void ShowToolbars(int show);
     virtual void HideResultEntities() {}
     // Automatic play is on (the automatic play's own work keeps the switch).
     virtual int IsAutoPlayOn() const { return 0; }
@@ -569,8 +570,90 @@ public:
     uint32_t WinEffectEntity() const { return m_nWinEffect; }
 
     // ---- game-event handlers' operations (scene_handlers.cpp)
+    // The claim kinds: the offer table's index and ShowClaimButton's kind.
+    static constexpr int kClaimPeng = 1, kClaimGang = 2, kClaimChi = 3, kClaimHu = 4,
+                         kClaimPass = 5;
+    // One record of the offer table: 49 words.
+    struct ClaimOffer {
+        int32_t fromChair = 0;  // the chair the claim comes from (the discarder)
+        int32_t tile = 0;       // the tile the claim is on
+        int32_t count = 0;      // candidate ids in the list
+        int32_t candidates[32] = {};
+        int32_t shown = 0;  // the button of this kind is offered
+        int32_t unused36[3] = {};
+        int32_t kind = 0;  // the kind word of a kong announcement (229180)
+        int32_t unused40[9] = {};
+    };
+    static constexpr int kClaimOfferCount = 9;
+    // The offer of a kind 0-8; any other kind answers a scratch record that no one reads.
+    ClaimOffer& Offer(int kind);
+    // Every offer zeroed.
+    void ClearOffers();
+    virtual void HideHandFaces(int view);
+    virtual void AddFlowerTile(int view, int tile);
+    virtual void SendRequest229505();
+    virtual void HideClaimButtons();
+    // Kind 1-5 active (on 1) or inactive (on 0); other kinds change nothing.
+    virtual void ShowClaimButton(int kind, int on);
+    void ShowAllClaimButtons(int on) override;
+    // 1 while the claim button of kind 1-5 is active.
+    int IsClaimButtonActive(int kind) const;
+    virtual void DealStartLayout();
+    // The own drawn tile the hu offer names (the own draw keeps it here); -1 none.
+    int GetOwnDrawnTile() const { return m_nOwnDrawnTile; }
+    void SetOwnDrawnTile(int tile) { m_nOwnDrawnTile = tile; }
+    // The view of a chair from a notification; -1 (and a log line naming the id) when the
+    // chair has no seat on this table.
+    int ViewOfChair(int chair, uint32_t id) const;
+    // 1 for an index of the wall records in play (the game's tile count).
+    int IsWallIndexInPlay(int index) const;
+    int IsLookerOn() const;
+    // Deal record words 18 and 39, read now.
+    int TurnSeconds() const;
+    int ClaimSeconds() const;
+    // 229500 kind 6 (this game's layer): the sound and the chat line.
+    void OnPlayerFollowedDealer();
+    // The table as text by chair (HQLV_TABLE_DUMP appends it when a deal ends).
+    std::string FormatTable(const char* stage);
 
     // ---- turn clock (scene_clock.cpp)
+    // The clock words (the hand position is m_nClockPos, the selection mode m_nSelectMode).
+    struct ClockWords {
+        int32_t shown = 0;
+        int32_t sounds = 0;   // the per-second countdown sound plays
+        int32_t seconds = 0;  // seconds left (any value; drawn clamped to 0-99)
+        int32_t started = 0;
+        int32_t drawn = 0;  // the hand position drawn now, 0-7
+        int32_t layout[4] = {};
+        int32_t claimWindow = 0;
+    };
+    const ClockWords& Clock() const { return m_clock; }
+    int IsCountdownSoundOn() const { return m_clock.sounds; }
+    void SetCountdownSound(int on) { m_clock.sounds = on; }
+    int IsClaimWindowOpen() const { return m_clock.claimWindow; }
+    void SetClaimWindowOpen(int open) { m_clock.claimWindow = open; }
+    int GetClockSize() const { return 65; }
+    int GetCountdown() const { return m_clock.seconds; }
+    void SetCountdown(int n) { m_clock.seconds = n; }
+    void DecCountdown() { --m_clock.seconds; }
+    virtual void GetClockRect(MJRect& out) const;
+    virtual void ClockReset();
+    // Moves the hand from start to end one step every 100 ms (engine message 210042); a
+    // running move is cancelled first.
+    virtual void QZ_MoveClockHand(int start, int end);
+    virtual int QZ_GetPointTo();
+    virtual void SetClockHand(int position);
+    virtual void DrawClock();
+    virtual void ClockStart();
+    // Turn timers 10 and 11 on the table view: set (the handle kept) and stopped.
+    void SetTurnTimer(uint32_t id, uint32_t ms);
+    uint32_t GetTurnTimer(uint32_t id) const;
+    virtual void StopTurnTimers();
+    int IsHandMoved() const { return m_bHandMoved; }
+    void SetHandMoved(int moved) { m_bHandMoved = moved; }
+    // The automatic play fills these in: the countdown's end and one automatic-play tick.
+    virtual void OnCountdownEnd() {}
+    virtual void AutoPlayTick() {}
 
     // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
 
@@ -625,8 +708,35 @@ protected:
     uint32_t m_nWinEffect = 0;
 
     // ---- state of the game-event handlers
+    std::array<ClaimOffer, kClaimOfferCount> m_offers{};
+    ClaimOffer m_offerScratch{};
+    std::array<int, 6> m_claimActive{};
+    int m_nOwnDrawnTile = -1;
+    // What the notifications laid on the table this deal, by view, for the table dump.
+    struct MeldEntry {
+        std::string kind;
+        std::vector<int32_t> tiles;
+        int32_t giver = -1;
+    };
+    struct TableLog {
+        std::array<std::vector<MeldEntry>, 4> melds;
+        std::array<std::vector<int32_t>, 4> discards, flowers;
+        std::vector<int32_t> wall;
+        int meldShot = 0;
+    };
+    TableLog m_tableLog;
+    void LayMeld(uint32_t id, MJData body);
+    void LogMeld(uint32_t id, MJData body);
+    void DumpTable(const char* stage);
+    void TakeTableShot(const char* what);
 
     // ---- state of the turn clock
+    ClockWords m_clock;
+    int m_bHandMoved = 0;
+    uint32_t m_turnTimers[2] = {};
+    // The path of the running hand move (owned by its Apply); null when none runs.
+    const void* m_pLivePath = nullptr;
+    uint32_t m_nHandApply = 0;
 
     // ---- state of the claim actions and automatic play
 

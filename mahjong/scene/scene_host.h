@@ -120,6 +120,13 @@ public:
     virtual int IsRejoining() { return 0; }
     // Command-line field 9.
     virtual int GetCmdField9() { return 0; }
+
+    // ---- the game-event handlers and the turn clock (the defaults do nothing)
+    // (Re)starts the table view's one-second clock timer.
+    virtual void StartClockTimer() {}
+    // Writes a PNG picture of the table view after delayMs (0: now); false when nothing
+    // will be written.
+    virtual bool SaveTableShot(const std::string& /*path*/, int /*delayMs*/) { return false; }
 };
 
 }  // namespace hqlv::mahjong

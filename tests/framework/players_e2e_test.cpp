@@ -3,8 +3,6 @@
 // joins; the list (through the opt-in UI trace) and pictures of the screen show it, and a
 // right click on a row opens the row's menu.
 #if defined(HQLV_SERVER_EXE) && defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
-#include <dlfcn.h>
-
 #include <QImage>
 
 #include <cstring>
@@ -45,36 +43,6 @@ QImage ReadXwd(const std::string& path) {
             img.setPixel(int(x), int(y), v | 0xFF000000u);
         }
     return img;
-}
-
-// A right click through the X test extension, the libraries loaded at run time.
-bool RightClickOnDisplay(const std::string& display, int x, int y) {
-    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
-    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-    if (!x11 || !xtst) return false;
-    using Open = void* (*)(const char*);
-    using Close = int (*)(void*);
-    using Flush = int (*)(void*);
-    using Motion = int (*)(void*, int, int, int, unsigned long);
-    using Button = int (*)(void*, unsigned, int, unsigned long);
-    auto open = reinterpret_cast<Open>(dlsym(x11, "XOpenDisplay"));
-    auto close = reinterpret_cast<Close>(dlsym(x11, "XCloseDisplay"));
-    auto flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
-    auto motion = reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent"));
-    auto button = reinterpret_cast<Button>(dlsym(xtst, "XTestFakeButtonEvent"));
-    if (!open || !close || !flush || !motion || !button) return false;
-    void* dpy = open(display.c_str());
-    if (!dpy) return false;
-    motion(dpy, -1, x, y, 0);
-    flush(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    button(dpy, 3, 1, 0);
-    flush(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    button(dpy, 3, 0, 0);
-    flush(dpy);
-    close(dpy);
-    return true;
 }
 
 std::vector<std::string> TraceLines(const std::string& path, const std::string& prefix) {
@@ -148,7 +116,7 @@ TEST(PlayersEndToEnd, ListFillsInChairOrderAndTheRowMenuOpens) {
     ASSERT_FALSE(where.empty());
     int x0 = 0, y0 = 0, step = 0;
     ASSERT_EQ(std::sscanf(where.back().c_str(), "%d,%d step %d", &x0, &y0, &step), 3);
-    ASSERT_TRUE(RightClickOnDisplay(x.name(), x0, y0 + step));
+    ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), x0, y0 + step, 3));
     ASSERT_TRUE(WaitFor([&] { return !TraceLines(trace, "players\tmenu: ").empty(); }, 10000))
         << ReadFile(trace);
     const std::string menu = TraceLines(trace, "players\tmenu: ").back();
