@@ -123,7 +123,9 @@ TEST_F(AdvertPane, OptionEightKeepsAPlayerOnThePage) {
         EXPECT_EQ(pane.tabCount(), c.tabs) << c.looker << " " << c.option;
         EXPECT_EQ(pane.currentTab(), c.current) << c.looker << " " << c.option;
         EXPECT_EQ(pane.tabLabels()[0], "Vellor");
-        if (c.tabs == 2) EXPECT_EQ(pane.tabLabels()[1], "战绩榜");
+        if (c.tabs == 2) {
+            EXPECT_EQ(pane.tabLabels()[1], "战绩榜");
+        }
     }
 }
 
