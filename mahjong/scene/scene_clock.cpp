@@ -101,7 +101,8 @@ void CMJGameScene2::QZ_MoveClockHand(int start, int end) {
     auto path = std::make_unique<ClockPath>();
     const int steps = MakePath(start, end, path->entries);
     m_bHandMoved = 1;
-    if (!k || !m_made.clockHand) return;
+    // Another distance has no path: the drawn position stays.
+    if (!k || !m_made.clockHand || steps == 0) return;
     const void* block = path.get();
     engine::Apply a = engine::MakeApplyTimer(
         100, 210042, engine::MessageData::Owned(path.release(), &FreeClockPath), 0);
