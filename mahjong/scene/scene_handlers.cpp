@@ -596,7 +596,9 @@ void CMJGameScene2::LogMeld(uint32_t id, MJData body) {
     if (v < 0 || v > 3) return;
     auto& melds = m_tableLog.melds[size_t(v)];
     MeldEntry m{MeldName(id), {}, Word(body, 4)};
-    for (size_t w = 5; w <= 8; ++w)
+    // A peng or chi holds three tiles (words 5-7), a gang four.
+    const size_t last = id == 229185 || id == 229190 ? 7 : 8;
+    for (size_t w = 5; w <= last; ++w)
         if (const int32_t t = Word(body, w); t >= 0 && t != kHiddenTile) m.tiles.push_back(t);
     if (id == 229199) {
         // The fourth tile joins the seat's peng of that face.

@@ -425,8 +425,8 @@ TEST_F(Handlers, WatchedHandTilesReplaceTheOwnHand) {
     Deal();
     scene.OnNotify221200(Body(20, {{1, 2}, {2, 3}, {3, 40}, {4, 41}, {5, 42}}));
     EXPECT_EQ(host.sounds, std::vector<int>{29102 * 100});
-    std::array<int32_t, 32> codes;
-    EXPECT_EQ(scene.GetHandCodes(3, codes), 3);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(Hand(3)[i].nCode, 39 + i);
+    EXPECT_EQ(Hand(3)[4].bPresent, 0);  // the list's end clears the next record
     // Another chair's list is not ours.
     const Snapshot before(scene);
     scene.OnNotify221200(Body(20, {{1, 1}, {2, 3}, {3, 50}}));
@@ -516,7 +516,8 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
         EXPECT_EQ(Actives(), c.active) << c.first << c.looker;
         EXPECT_EQ(std::count(scene.calls.begin(), scene.calls.end(), "own gang"), c.ownGang ? 1 : 0);
         EXPECT_EQ(scene.Offer(4).tile, c.ownGang ? 66 : 0);
-        EXPECT_EQ(scene.Entities().operationBar->Shown(), !c.looker);
+        for (engine::ButtonFrame* bar : {scene.Entities().operationBar, scene.Entities().systemBar})
+            EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
         host.lookerOn = 0;
     }
 }
