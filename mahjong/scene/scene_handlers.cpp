@@ -5,6 +5,7 @@
 // on this table or a wall position outside the wall in play leaves the table as it is and
 // writes one log line.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -450,7 +451,8 @@ void CMJGameScene2::OnNotify229195(uint32_t id, MJData body) {
         PlayActionSound(v, GetActionSoundName(3));
         AddConcealedGangMeld(v, body);
         BindHandTiles(v);
-        SetCountdown(GetCountdown() + 3);
+        // The count comes from the server's words: it is not carried past the largest int.
+        SetCountdown(GetCountdown() > INT_MAX - 3 ? INT_MAX : GetCountdown() + 3);
     }
     QZ_MoveClockHand(QZ_GetPointTo(), 2 * v);
     m_tableLog.wall.push_back(wall);
@@ -689,9 +691,10 @@ void CMJGameScene2::TakeTableShot(const char* what) {
         if (m_tableLog.meldShot) return;
         m_tableLog.meldShot = 1;
     }
-    // The result is taken a second after it arrives, when its effects have played.
+    // The pictures are taken once the engine has drawn the change: the result a second
+    // after it arrives, when its effects have played.
     m_pHost->SaveTableShot(std::string(folder) + "/table-" + what + ".png",
-                           std::strcmp(what, "result") == 0 ? 1000 : 0);
+                           std::strcmp(what, "result") == 0 ? 1000 : 300);
 }
 
 

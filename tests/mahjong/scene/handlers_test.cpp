@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 
@@ -370,6 +371,13 @@ TEST_F(Handlers, KongKindsSetTheSecondsTheirOwnWay) {
         EXPECT_EQ(Actives(), "00000");
         EXPECT_EQ(scene.calls.empty() ? "" : scene.calls.front(), std::string(c.voice));
     }
+    // The concealed kong's three seconds are not carried past the largest count.
+    Deal();
+    scene.SetCountdown(INT_MAX - 1);
+    scene.OnNotify229195(229197, Body(16, {{3, 1}, {11, 7}}));
+    EXPECT_EQ(scene.GetCountdown(), INT_MAX);
+    scene.OnNotify229195(229197, Body(16, {{3, 1}, {11, 8}}));
+    EXPECT_EQ(scene.GetCountdown(), INT_MAX);
     // Another id under the same call only moves the clock and takes the wall record.
     Deal();
     scene.SetCountdown(10);
