@@ -10,6 +10,9 @@
 #include "engine/core/kernel.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/scene_effects.h"
+#include "engine/render/plane.h"
+#include "rules/common.h"
 
 namespace hqlv::mahjong {
 
@@ -210,6 +213,18 @@ void CMJGameScene2::OnCountdownTimer() {
         if (m_clock.seconds == 0) OnCountdownEnd();
     }
     if (m_nTimeouts >= 3) AutoPlayTick();
+}
+
+uint32_t BlinkPlaneColour(engine::Entity* e, engine::Apply& a, engine::GameKernel&, uint32_t) {
+    const uint32_t r = uint32_t(rules::RandomBelow(256)), g = uint32_t(rules::RandomBelow(256)),
+                   b = uint32_t(rules::RandomBelow(256));
+    const uint32_t colour = r | g << 8 | b << 16;  // red in the low byte, as the planes take it
+    if (colour == kMagentaKey || colour == 0xFFFFFF) return 0;
+    if (!e || e->GetType() != engine::ENT_PLANE) return 0;
+    static_cast<engine::PlaneEntity*>(e)->ReplaceColor(a.p[6], colour);
+    a.p[6] = colour;
+    e->ApplyTransform();
+    return 0;
 }
 
 }  // namespace hqlv::mahjong

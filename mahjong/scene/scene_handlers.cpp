@@ -17,6 +17,7 @@
 #include "engine/core/kernel.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "rules/common.h"
 
 namespace hqlv::mahjong {
 
@@ -205,7 +206,7 @@ void CMJGameScene2::OnDealingFinished() {
         // Without a server the table shows some discards so that it can be looked at.
         for (auto& row : m_tiles.m_discards)
             for (int i = 0; i < 10; ++i) {
-                row[i].nCode = std::rand() % 136;
+                row[i].nCode = rules::RandomBelow(136);
                 row[i].bPresent = 1;
                 row[i].nFace = 1;
             }

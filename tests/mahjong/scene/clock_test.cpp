@@ -5,7 +5,10 @@
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "handler_scene.h"
+#include "mahjong/scene/scene_effects.h"
+#include "rules/common.h"
 
 namespace hqlv::mahjong::test {
 namespace {
@@ -265,6 +268,40 @@ TEST_F(ClockTest, ResetClearsEveryWordButTheLayout) {
     EXPECT_EQ(w.layout[1], 4);
     EXPECT_EQ(w.layout[2], 24);
     EXPECT_EQ(w.layout[3], 25);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+TEST_F(ClockTest, BlinkingPlaneTakesEachNewColourOverTheLastOne) {
+    Start();
+    engine::PlaneEntity* p = scene.CreatePlaneEntity(2, 50, 50, 4, 3, 0x123456);
+    ASSERT_NE(p, nullptr);
+    // A plane of each colour the blink took shows the pixel the blinking plane shows.
+    engine::PlaneEntity* probe = scene.CreatePlaneEntity(2, 50, 50, 1, 1, 0);
+    engine::Apply a;
+    a.p[6] = 0x123456;
+    rules::SeedRandom(7);
+    int changes = 0;
+    for (int i = 0; i < 40; ++i) {
+        const uint32_t before = a.p[6];
+        EXPECT_EQ(BlinkPlaneColour(p, a, scene.GetKernel(), 0), 0u);  // never finishes
+        EXPECT_NE(a.p[6], 0xFF00FFu);
+        EXPECT_NE(a.p[6], 0xFFFFFFu);
+        changes += a.p[6] != before;
+        probe->Create(1, 1, a.p[6]);
+        for (int k = 0; k < 12; ++k) ASSERT_EQ(p->GetPixels()[k], probe->GetPixels()[0]) << i;
+    }
+    EXPECT_GT(changes, 30);
+    // Another kind of entity is left alone.
+    engine::Apply other;
+    other.p[6] = 5;
+    BlinkPlaneColour(scene.GetKernel().FindEntity(scene.Entities().clockHand), other,
+                     scene.GetKernel(), 0);
+    EXPECT_EQ(other.p[6], 5u);
 }
 
 }  // namespace
