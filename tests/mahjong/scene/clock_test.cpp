@@ -74,33 +74,27 @@ TEST_F(ClockTest, PathsStepEvery100MsAndRebindAtTheOwnSeat) {
 
 TEST_F(ClockTest, ANewMoveCancelsTheRunningOne) {
     NEED_ASSETS();
-    // A claim moves the hand four steps; the claimer's quick discard moves it on at once.
-    Begin();
-    scene.SetClockHand(2);
-    scene.QZ_MoveClockHand(2, 6);
-    Run(150);
-    scene.QZ_MoveClockHand(6, 4);
-    Run(250);
-    EXPECT_EQ(Drawn(), (std::vector<int>{1, 5, 4}));
-    Run(500);
-    EXPECT_EQ(scene.Clock().drawn, 4);
-    EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u);
-    // Two moves before the engine runs (a flower without replacement): the second wins.
-    Begin();
-    scene.SetClockHand(4);
-    scene.QZ_MoveClockHand(4, 0);
-    scene.QZ_MoveClockHand(0, 6);
-    Run(600);
-    EXPECT_EQ(Drawn(), (std::vector<int>{7, 6}));
-    // A long move after a short one ends at the long one's target.
-    Begin();
-    scene.SetClockHand(6);
-    scene.QZ_MoveClockHand(6, 4);
-    Run(110);
-    scene.QZ_MoveClockHand(4, 0);
-    Run(600);
-    EXPECT_EQ(scene.Clock().drawn, 0);
-    EXPECT_EQ(Drawn().back(), 0);
+    struct Case {
+        const char* name;
+        int start, first, wait, second;
+        std::vector<int> drawn;
+    };
+    const Case cases[] = {
+        {"a claim's four steps, then the claimer's quick discard", 2, 6, 150, 4, {1, 5, 4}},
+        {"two moves before the engine runs (a flower without replacement)", 4, 0, 0, 6, {7, 6}},
+        {"a long move after a short one", 6, 4, 110, 0, {5, 3, 2, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        Begin();
+        scene.SetClockHand(c.start);
+        scene.QZ_MoveClockHand(c.start, c.first);
+        Run(uint32_t(c.wait));
+        scene.QZ_MoveClockHand(c.first, c.second);
+        Run(1000);
+        EXPECT_EQ(Drawn(), c.drawn) << c.name;
+        EXPECT_EQ(scene.Clock().drawn, c.second) << c.name;
+        EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u) << c.name;
+    }
 }
 
 TEST_F(ClockTest, StepsOfNoRunningMoveAreRefused) {

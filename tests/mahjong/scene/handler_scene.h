@@ -102,32 +102,13 @@ struct Snapshot {
     std::vector<int> active;
 };
 
-class HandlerTest : public SceneTestOf<HandlerScene> {
+class HandlerTest : public TableTestOf<HandlerScene, DealAndResult> {
 protected:
     void SetUp() override {
-        SceneTestOf<HandlerScene>::SetUp();
-        host.info = &deal;
-        before = platform::setClock(&clock);
+        TableTestOf<HandlerScene, DealAndResult>::SetUp();
         deal.Set(18, 15);  // turn seconds
         deal.Set(39, 8);   // claim seconds
     }
-    void TearDown() override {
-        SceneTestOf<HandlerScene>::TearDown();
-        platform::setClock(before);
-    }
-    // Steps the engine clock in 10 ms steps: the due Applies run, their messages are handled.
-    void Run(uint32_t ms) {
-        for (uint32_t t = 0; t < ms; t += 10) {
-            clock.advance(10);
-            scene.GetKernel().RunDueApplies();
-            scene.PumpMessages();
-        }
-    }
-    MJTileInfo* Hand(int view) { return scene.Tiles().m_hands[view]; }
-
-    DealAndResult deal;
-    platform::ManualClock clock{0xFFFFFFFFu - 700};
-    platform::Clock* before = nullptr;
 };
 
 }  // namespace hqlv::mahjong::test
