@@ -43,6 +43,7 @@ struct HandlerScene : TableScene {
         TableScene::RebindTileControls();
     }
     void LayoutToolbar() override { calls.push_back("toolbar"); }
+    void Redraw(int parts) override { redraws.push_back(parts); }
     // Each step of the clock hand: the drawn position after it and the engine time.
     void QZ_Moveing(const engine::MessageData& path) override {
         TableScene::QZ_Moveing(path);
@@ -60,6 +61,7 @@ struct HandlerScene : TableScene {
         return s;
     }
     std::vector<std::string> calls;
+    std::vector<int> redraws;
     int rebinds = 0;
 };
 

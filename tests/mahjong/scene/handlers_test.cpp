@@ -306,6 +306,12 @@ TEST_F(Handlers, KongAnnouncementOffersHuOnlyToAFlaggedPlayer) {
     EXPECT_EQ(scene.Offer(4).fromChair, 0);
     EXPECT_EQ(scene.Offer(4).tile, 77);
     EXPECT_EQ(scene.Offer(4).shown, 1);
+    // Chair 0's own word is the first of the four.
+    Deal();
+    host.chair = 0;
+    scene.OnNotify229180(Body(16, {{0, 1}, {3, 1}, {4, 0x08}}));
+    EXPECT_EQ(Actives(), "00011");
+    host.chair = 2;
     for (auto [word, looker] : {std::pair{5, 0}, std::pair{6, 1}}) {
         Deal();
         host.lookerOn = looker;
@@ -530,6 +536,60 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
     }
 }
 
+TEST_F(Handlers, DealingFinishedLaysOutTheStartAndShowsTheClock) {
+    NEED_ASSETS();
+    for (int standalone : {0, 1}) {
+        Deal();
+        host.standalone = standalone;
+        scene.redraws.clear();
+        scene.OnDealingFinished();
+        EXPECT_EQ(scene.calls.front(), "toolbar");
+        EXPECT_EQ(scene.Clock().shown, 1);
+        EXPECT_EQ(scene.redraws, std::vector<int>{100});
+        // Without a server the table shows ten sample discards a seat.
+        for (int v = 0; v < 4; ++v)
+            for (int i = 0; i < 11; ++i) {
+                const MJTileInfo& d = scene.Tiles().m_discards[v][i];
+                EXPECT_EQ(d.bPresent, standalone && i < 10) << v << " " << i;
+                if (d.bPresent) {
+                    EXPECT_EQ(d.nFace, 1);
+                    EXPECT_TRUE(d.nCode >= 0 && d.nCode < 136) << d.nCode;
+                }
+            }
+    }
+}
+
+TEST_F(Handlers, Request229505GoesOutForPlayersOnly) {
+    struct Requests : CMJRequests {
+        int SendKanPaiAsk() override { return 0; }
+        int SendKanPaiAnswer(int, int) override { return 0; }
+        int SendPass(std::string&, MJData) override { return 0; }
+        int SendHu(std::string&, MJData) override { return 0; }
+        int QueryRequest(std::string&, int, MJData, std::span<uint8_t>, int*) override { return 0; }
+        int SendPengConfirm(std::string&, MJData, int*) override { return 0; }
+        int SendChiConfirm(std::string&, MJData, int*) override { return 0; }
+        void SendChi(std::string&, MJData) override {}
+        void SendPeng(std::string&, MJData) override {}
+        int SendGang(std::string&, MJData, std::span<uint8_t>) override { return 0; }
+        int SendPlayTile(std::string&, MJData) override { return 0; }
+        int SendPlayTileWait(std::string&, MJData) override { return 0; }
+        void SendPlayTileNoWait(std::string&, MJData) override {}
+        int SendDrawTile(std::string&, MJData, std::span<uint8_t>) override { return 0; }
+        void SendDrawTileNoWait(std::string&, MJData) override {}
+        int SendFlower(std::string&, MJData, std::span<uint8_t>) override { return 0; }
+        int SendNetworkBroken() override { return 0; }
+        int Send229500(int) override { return 0; }
+        int Send229505() override { return ++sent; }
+        int sent = 0;
+    } requests;
+    scene.SendRequest229505();  // no requests object: nothing
+    host.requests = &requests;
+    scene.SendRequest229505();
+    host.lookerOn = 1;
+    scene.SendRequest229505();
+    EXPECT_EQ(requests.sent, 1);
+}
+
 TEST_F(Handlers, ResultLaysDownEveryHandByItsCase) {
     NEED_ASSETS();
     struct Case {
@@ -597,7 +657,7 @@ TEST_F(Handlers, TableDumpIsAppendedBeforeAndAfterTheLayDown) {
     EXPECT_NE(text.find("chair 0 view 1\n  melds:\n  discards:\n  flowers: 137\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find("wall: 12 135 13\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  wall: 12 135 13\n  wallabsent: 12 13 135\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  hand: 9 18 37 38 58 60 75 77 95 97 110 120 130\n"), std::string::npos)
         << text;
 }
