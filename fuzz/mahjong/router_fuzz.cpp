@@ -10,13 +10,13 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,11 +37,11 @@ struct IdSize {
 };
 
 constexpr IdSize kIds[] = {
-    {201160, 16},  {211000, 28},  {211040, 932}, {211080, 1652}, {211300, 0},   {211400, 40},
-    {221050, 4},   {221160, 40},  {221170, 120}, {221200, 140},  {229160, 40},  {229165, 20},
-    {229170, 64},  {229175, 64},  {229180, 64},  {229185, 64},   {229190, 64},  {229195, 64},
-    {229197, 64},  {229199, 64},  {229210, 44},  {229500, 32},   {211920, 16},  {211700, 800},
-    {400006, 80},  {400007, 24},  {211030, 72},  {211028, 400},  {211011, 136}, {211010, 32},
+    {201160, 16}, {211000, 28}, {211040, 932}, {211080, 1652}, {211300, 0},   {211400, 40},
+    {221050, 4},  {221160, 40}, {221170, 120}, {221200, 140},  {229160, 40},  {229165, 20},
+    {229170, 64}, {229175, 64}, {229180, 64},  {229185, 64},   {229190, 64},  {229195, 64},
+    {229197, 64}, {229199, 64}, {229210, 44},  {229500, 32},   {211920, 16},  {211700, 800},
+    {400006, 80}, {400007, 24}, {211030, 72},  {211028, 400},  {211011, 136}, {211010, 32},
 };
 constexpr size_t kIdCount = sizeof kIds / sizeof kIds[0];
 
@@ -201,9 +201,9 @@ struct LiveWorld : test::RouterWorld {
 // The process's engine pieces: a clock that moves only when told, silent audio, a log folder.
 struct Process {
     Process() {
-        const std::string logs =
-            (std::filesystem::temp_directory_path() / ("hqlv-router-fuzz-" + std::to_string(getpid())))
-                .string();
+        const std::string logs = (std::filesystem::temp_directory_path() /
+                                  ("hqlv-router-fuzz-" + std::to_string(getpid())))
+                                     .string();
         std::filesystem::create_directories(logs);
         hqlv::engine::SetEngineLogFolder(logs);
         hqlv::platform::setClock(&clock);

@@ -8,10 +8,10 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/scene_effects.h"
-#include "engine/render/plane.h"
 #include "rules/common.h"
 
 namespace hqlv::mahjong {
@@ -37,7 +37,8 @@ int MakePath(int start, int end, int32_t (&path)[kPathLength]) {
     std::fill(std::begin(path), std::end(path), -1);
     const int d = std::abs(end - start);
     if (d == 4) {
-        for (int i = 0; i < 4; ++i) path[i] = (start - 1 - i) < 0 ? start - 1 - i + 8 : start - 1 - i;
+        for (int i = 0; i < 4; ++i)
+            path[i] = (start - 1 - i) < 0 ? start - 1 - i + 8 : start - 1 - i;
         return 4;
     }
     if (d == 6) {

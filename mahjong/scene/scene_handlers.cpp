@@ -132,8 +132,8 @@ void CMJGameScene2::ShowClaimButton(int kind, int on) {
     // puts the strip's own cell back.
     if (kind == kClaimGang || kind == kClaimChi) {
         engine::Entity* e = EntityOf(c->entityId);
-        auto* image = e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e)
-                                                             : nullptr;
+        auto* image =
+            e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e) : nullptr;
         if (const engine::ImageState* st = image ? image->State() : nullptr) {
             const engine::ImageState cell = *st;
             image->SetImage(cell.resourceId, (kind == kClaimGang ? 1 : 2) * m_metrics.claimCell[0],
@@ -697,6 +697,5 @@ void CMJGameScene2::TakeTableShot(const char* what) {
     m_pHost->SaveTableShot(std::string(folder) + "/table-" + what + ".png",
                            std::strcmp(what, "result") == 0 ? 1000 : 300);
 }
-
 
 }  // namespace hqlv::mahjong

@@ -155,8 +155,8 @@ TEST_F(ClockTest, DigitsShowTheCountClampedToTwoPlaces) {
     struct Case {
         int seconds, tens, units;
     };
-    const Case cases[] = {{5, 0, 5}, {10, 1, 0}, {99, 9, 9}, {100, 9, 9}, {118, 9, 9},
-                          {0, 0, 0}, {-1, 0, 0}, {-30, 0, 0}};
+    const Case cases[] = {{5, 0, 5},   {10, 1, 0}, {99, 9, 9}, {100, 9, 9},
+                          {118, 9, 9}, {0, 0, 0},  {-1, 0, 0}, {-30, 0, 0}};
     Begin();
     scene.ClockStart();
     for (const Case& c : cases) {
@@ -204,8 +204,8 @@ TEST_F(ClockTest, StartPointsAtTheFirstMover) {
     };
     // Own chair 2: chair 3 at view 0, chair 1 at view 2.
     const Case cases[] = {
-        {2, 0x100, 0, 6, 15, 1}, {2, 0, 0, 6, 8, 1},  {3, 0x100, 0, 0, 15, 0},
-        {1, 0x1FF, 0, 4, 15, 0}, {1, 0xFF, 0, 4, 8, 0}, {3, 0x100, 1, 2, 0, 0},
+        {2, 0x100, 0, 6, 15, 1}, {2, 0, 0, 6, 8, 1},     {3, 0x100, 0, 0, 15, 0},
+        {1, 0x1FF, 0, 4, 15, 0}, {1, 0xFF, 0, 4, 8, 0},  {3, 0x100, 1, 2, 0, 0},
         {-1, 0x100, 0, 2, 0, 0}, {9, 0x100, 0, 2, 0, 0},
     };
     for (const Case& c : cases) {

@@ -72,7 +72,8 @@ struct DealAndResult : DealState {
 };
 
 // A notification body of n words, zero but for the given words.
-inline std::vector<uint8_t> Body(size_t words, std::initializer_list<std::pair<size_t, int32_t>> set) {
+inline std::vector<uint8_t> Body(size_t words,
+                                 std::initializer_list<std::pair<size_t, int32_t>> set) {
     std::vector<uint8_t> b(words * 4, 0);
     for (auto [w, v] : set)
         if (w < words) std::memcpy(b.data() + w * 4, &v, 4);

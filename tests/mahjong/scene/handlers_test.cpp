@@ -39,8 +39,12 @@ protected:
         scene.calls.clear();
     }
     bool Active(int kind) {
-        const uint32_t ids[] = {0, scene.Entities().peng, scene.Entities().gang,
-                                scene.Entities().chi, scene.Entities().hu, scene.Entities().pass};
+        const uint32_t ids[] = {0,
+                                scene.Entities().peng,
+                                scene.Entities().gang,
+                                scene.Entities().chi,
+                                scene.Entities().hu,
+                                scene.Entities().pass};
         engine::GameKernel& k = scene.GetKernel();
         engine::ControlData* c = k.FindControl(ids[kind]);
         engine::Entity* e = c ? k.FindEntity(c->entityId) : nullptr;
@@ -175,9 +179,14 @@ TEST_F(Handlers, ClaimFlagsMakeExactlyTheFlaggedButtonsActive) {
         int32_t flags;
         const char* active;  // peng gang chi hu pass
     };
-    const Case cases[] = {{0x01 | 0x08 | 0x20, "10011"}, {0x02, "01000"}, {0x04, "00100"},
-                          {0x08, "00010"},               {0x20, "00001"}, {0, "00000"},
-                          {0x2F, "11111"},               {0x10 | 0x40, "00000"}};
+    const Case cases[] = {{0x01 | 0x08 | 0x20, "10011"},
+                          {0x02, "01000"},
+                          {0x04, "00100"},
+                          {0x08, "00010"},
+                          {0x20, "00001"},
+                          {0, "00000"},
+                          {0x2F, "11111"},
+                          {0x10 | 0x40, "00000"}};
     for (const Case& c : cases) {
         Deal();
         scene.ShowAllClaimButtons(1);
@@ -335,11 +344,12 @@ TEST_F(Handlers, MeldsOfEveryViewAndGiver) {
                 scene.ShowAllClaimButtons(1);
                 scene.SetCountdownSound(1);
                 if (id == 229185)
-                    scene.OnNotify229185(Body(16, {{3, kChairOfView[v]}, {4, kChairOfView[g]},
-                                                   {5, 5}, {6, 14}, {7, 23}}));
+                    scene.OnNotify229185(Body(
+                        16,
+                        {{3, kChairOfView[v]}, {4, kChairOfView[g]}, {5, 5}, {6, 14}, {7, 23}}));
                 else
-                    scene.OnNotify229190(Body(16, {{3, kChairOfView[v]}, {4, kChairOfView[g]},
-                                                   {5, 5}, {6, 6}, {7, 7}}));
+                    scene.OnNotify229190(Body(
+                        16, {{3, kChairOfView[v]}, {4, kChairOfView[g]}, {5, 5}, {6, 6}, {7, 7}}));
                 EXPECT_EQ(shown.bPresent, 0) << id << " " << v << " " << g;
                 EXPECT_EQ(scene.GetClockPosition(), 2 * v);
                 EXPECT_EQ(scene.GetCountdown(), 15);
@@ -347,8 +357,9 @@ TEST_F(Handlers, MeldsOfEveryViewAndGiver) {
                 EXPECT_EQ(Actives(), "00000");
                 // The meld is logged for the table record with its giver.
                 const std::string text = scene.FormatTable("t");
-                const std::string meld = std::string(id == 229185 ? "peng(5 14 23)<" : "chi(5 6 7)<") +
-                                         std::to_string(kChairOfView[g]);
+                const std::string meld =
+                    std::string(id == 229185 ? "peng(5 14 23)<" : "chi(5 6 7)<") +
+                    std::to_string(kChairOfView[g]);
                 EXPECT_NE(text.find(meld), std::string::npos) << text;
             }
 }
@@ -361,7 +372,8 @@ TEST_F(Handlers, KongKindsSetTheSecondsTheirOwnWay) {
         int showcaseGone;
         const char* voice;
     };
-    const Case cases[] = {{229195, 15, 1, ""}, {229199, 15, 0, ""}, {229197, 13, 0, "voice 2 gang1"}};
+    const Case cases[] = {
+        {229195, 15, 1, ""}, {229199, 15, 0, ""}, {229197, 13, 0, "voice 2 gang1"}};
     for (const Case& c : cases) {
         Deal();
         scene.SetCountdown(10);
@@ -452,8 +464,11 @@ TEST_F(Handlers, SeeHandRefusalHidesTheWatchedFaces) {
     struct Case {
         int looker, chair, user, answer, hidden;
     };
-    const Case cases[] = {{1, 2, 1002, 0, 1}, {0, 2, 1002, 0, 0}, {1, 1, 1002, 0, 0},
-                          {1, 2, 1003, 0, 0}, {1, 2, 1002, 1, 0}};
+    const Case cases[] = {{1, 2, 1002, 0, 1},
+                          {0, 2, 1002, 0, 0},
+                          {1, 1, 1002, 0, 0},
+                          {1, 2, 1003, 0, 0},
+                          {1, 2, 1002, 1, 0}};
     for (const Case& c : cases) {
         Deal();
         Hand(3)[0].nCode = 100;
@@ -516,8 +531,10 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
         const char* active;
         bool ownGang;
     };
-    const Case cases[] = {{2, 0, 0x08, "00010", true}, {2, 0, 0x01, "00000", true},
-                          {3, 0, 0x08, "00000", false}, {2, 1, 0x08, "00000", false}};
+    const Case cases[] = {{2, 0, 0x08, "00010", true},
+                          {2, 0, 0x01, "00000", true},
+                          {3, 0, 0x08, "00000", false},
+                          {2, 1, 0x08, "00000", false}};
     for (const Case& c : cases) {
         Deal();
         deal.Set(13, c.first);
@@ -528,7 +545,8 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
         scene.ShowAllClaimButtons(1);
         scene.DealStartLayout();
         EXPECT_EQ(Actives(), c.active) << c.first << c.looker;
-        EXPECT_EQ(std::count(scene.calls.begin(), scene.calls.end(), "own gang"), c.ownGang ? 1 : 0);
+        EXPECT_EQ(std::count(scene.calls.begin(), scene.calls.end(), "own gang"),
+                  c.ownGang ? 1 : 0);
         EXPECT_EQ(scene.Offer(4).tile, c.ownGang ? 66 : 0);
         for (engine::ButtonFrame* bar : {scene.Entities().operationBar, scene.Entities().systemBar})
             EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
@@ -601,13 +619,29 @@ TEST_F(Handlers, ResultLaysDownEveryHandByItsCase) {
     };
     // Chair c's list: 10c+1, 10c+2, and the winning tile 77 for chair 0.
     const Case cases[] = {
-        {"winner keeps the winning tile", 0, 0, {1, 0, 0, 0}, {0, 0, 0, 0},
+        {"winner keeps the winning tile",
+         0,
+         0,
+         {1, 0, 0, 0},
+         {0, 0, 0, 0},
          {"win 1", "end 1 1 2 77", "slot 1 77", "end 2 11 12", "end 3 21 22", "end 0 31 32"}},
-        {"winning tile shown apart", 0x2000000, 0, {1, 0, 0, 0}, {0, 0, 0, 0},
+        {"winning tile shown apart",
+         0x2000000,
+         0,
+         {1, 0, 0, 0},
+         {0, 0, 0, 0},
          {"win 1", "end 1 1 2", "slot 1 77", "end 2 11 12", "end 3 21 22", "end 0 31 32"}},
-        {"a loser holding a drawn tile, nobody named", 0, -1, {0, 0, 0, 0}, {0, 0, 1, 0},
+        {"a loser holding a drawn tile, nobody named",
+         0,
+         -1,
+         {0, 0, 0, 0},
+         {0, 0, 1, 0},
          {"end 1 1 2 77", "endall 2 11 12", "end 3 21 22", "end 0 31 32"}},
-        {"a loser holding a drawn tile beside a winner", 0, 3, {0, 0, 0, 2}, {0, 0, 1, 0},
+        {"a loser holding a drawn tile beside a winner",
+         0,
+         3,
+         {0, 0, 0, 2},
+         {0, 0, 1, 0},
          {"end 1 1 2 77", "winning 2 77 11 12", "end 3 21 22", "win 0", "end 0 31 32",
           "slot 0 77"}},
     };
@@ -721,21 +755,47 @@ TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
         const Snapshot before(scene);
         const size_t sounds = host.sounds.size(), chat = host.chat.size();
         switch (c.id) {
-            case 229160: scene.OnNotify229160(c.body); break;
-            case 221170: scene.OnNotify221170(c.body); break;
-            case 229185: scene.OnNotify229185(c.body); break;
-            case 229190: scene.OnNotify229190(c.body); break;
+            case 229160:
+                scene.OnNotify229160(c.body);
+                break;
+            case 221170:
+                scene.OnNotify221170(c.body);
+                break;
+            case 229185:
+                scene.OnNotify229185(c.body);
+                break;
+            case 229190:
+                scene.OnNotify229190(c.body);
+                break;
             case 229195:
             case 229197:
-            case 229199: scene.OnNotify229195(c.id, c.body); break;
-            case 229210: scene.OnNotify229210(c.body); break;
-            case 229170: scene.OnNotify229170(c.body); break;
-            case 229175: scene.OnNotify229175(c.body); break;
-            case 229180: scene.OnNotify229180(c.body); break;
-            case 221200: scene.OnNotify221200(c.body); break;
-            case 221160: scene.OnNotify221160(c.body); break;
-            case 229500: scene.OnPlayerBackOrLeave(c.body); break;
-            case 211080: scene.OnGameEnd(c.body); break;
+            case 229199:
+                scene.OnNotify229195(c.id, c.body);
+                break;
+            case 229210:
+                scene.OnNotify229210(c.body);
+                break;
+            case 229170:
+                scene.OnNotify229170(c.body);
+                break;
+            case 229175:
+                scene.OnNotify229175(c.body);
+                break;
+            case 229180:
+                scene.OnNotify229180(c.body);
+                break;
+            case 221200:
+                scene.OnNotify221200(c.body);
+                break;
+            case 221160:
+                scene.OnNotify221160(c.body);
+                break;
+            case 229500:
+                scene.OnPlayerBackOrLeave(c.body);
+                break;
+            case 211080:
+                scene.OnGameEnd(c.body);
+                break;
         }
         EXPECT_TRUE(Snapshot(scene) == before) << c.name;
         EXPECT_EQ(host.sounds.size(), sounds) << c.name;
