@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/core/button_frame.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 #include "handler_scene.h"
 
@@ -171,6 +172,43 @@ TEST_F(Handlers, OwnDiscardAlreadyShownVersusShownInFull) {
     EXPECT_EQ(scene.Tiles().m_showcase[3].nCode, 9);
     EXPECT_EQ(host.sounds, std::vector<int>{29103 * 100});
     EXPECT_EQ(scene.GetClockPosition(), 4);
+}
+
+TEST_F(Handlers, GangAndChiButtonsTakeTheirOwnCellsBackAtEveryCall) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    auto cell = [&](uint32_t control) {
+        auto* e = static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(control)->entityId));
+        return e->State()->srcX;
+    };
+    const uint32_t ids[] = {scene.Entities().peng, scene.Entities().gang, scene.Entities().chi};
+    const int w = scene.Metrics().claimCell[0];
+    const int before[] = {cell(ids[0]), cell(ids[1]), cell(ids[2])};
+    for (int i = 0; i < 3; ++i) {
+        auto* e = static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(ids[i])->entityId));
+        e->SetImage(e->State()->resourceId, 999, 0, 40, 40, 0xFF00FF);  // a choice's cell
+    }
+    for (int on : {1, 0}) {
+        scene.ShowAllClaimButtons(on);
+        EXPECT_EQ(cell(ids[0]), 999);  // peng keeps whatever it shows
+        EXPECT_EQ(cell(ids[1]), w);
+        EXPECT_EQ(cell(ids[2]), 2 * w);
+    }
+    // The same cells the buttons were made with.
+    EXPECT_EQ(before[1], w);
+    EXPECT_EQ(before[2], 2 * w);
+}
+
+TEST_F(Handlers, OfferTableHoldsNineRecords) {
+    for (int kind = 0; kind < 9; ++kind) scene.Offer(kind).tile = 10 + kind;
+    for (int kind = 0; kind < 9; ++kind) EXPECT_EQ(scene.Offer(kind).tile, 10 + kind);
+    scene.Offer(9).tile = 7;
+    scene.Offer(-1).tile = 7;
+    EXPECT_EQ(scene.Offer(9).tile, 0);
+    EXPECT_EQ(scene.Offer(-1).tile, 0);
+    scene.ClearOffers();
+    for (int kind = 0; kind < 9; ++kind) EXPECT_EQ(scene.Offer(kind).tile, 0);
 }
 
 TEST_F(Handlers, ClaimFlagsMakeExactlyTheFlaggedButtonsActive) {
@@ -442,6 +480,11 @@ TEST_F(Handlers, FlowerWithoutReplacementPassesTheClockOn) {
     for (int i = 0; i < 9; ++i) scene.AddFlowerTile(0, 136 + i % 8);
     EXPECT_EQ(scene.CountFlowers(0), 8);
     EXPECT_EQ(scene.Tiles().m_flowers[0][8].bPresent, 0);
+    // A view that is no seat takes no flower.
+    const Snapshot before(scene);
+    scene.AddFlowerTile(4, 136);
+    scene.AddFlowerTile(-1, 136);
+    EXPECT_TRUE(Snapshot(scene) == before);
 }
 
 // ---- the watched hand and the see-hand answer -------------------------------------------------
@@ -733,6 +776,7 @@ TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
         {"watched -1", 221200, Body(40, {{1, 2}, {2, -1}})},
         {"watched 15", 221200, Body(40, {{1, 2}, {2, 15}})},
         {"watched past the body", 221200, Body(10, {{1, 2}, {2, 8}})},
+        {"watched one id short", 221200, Body(4, {{1, 2}, {2, 2}, {3, 40}})},
         // Bodies shorter than the words read.
         {"draw short", 229160, Body(2, {{0, 1}})},
         {"discard short", 221170, Body(21, {{1, 1}})},
