@@ -595,6 +595,12 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
             EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
         host.lookerOn = 0;
     }
+    // A looker-on is never offered hu, whoever asks.
+    host.lookerOn = 1;
+    scene.ClearOffers();
+    scene.OfferHu(0x08);
+    EXPECT_EQ(Actives(), "00000");
+    EXPECT_EQ(scene.Offer(4).tile, 0);
 }
 
 TEST_F(Handlers, DealingFinishedLaysOutTheStartAndShowsTheClock) {
