@@ -176,6 +176,7 @@ void CGameSceneEx::LayoutToolbar() {
             MoveEntity(f, W - f->GetWidth() / 2 - (right.right - right.left) - h / 2,
                        H - (c7 - own.top) - h / 2 - 10);
             bar->Layout();
+            LogClaimFrame();
         }
 }
 
