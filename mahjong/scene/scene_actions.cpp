@@ -631,6 +631,7 @@ int CMJGameScene2::DrawTile() {
     // The wall position comes from the server: one outside the wall marks nothing.
     if (wall >= 0 && wall < std::min(GetTotalTiles(), kWallRecords)) {
         m_tiles.m_wall[wall].bPresent = 0;
+        m_tableLog.wall.push_back(wall);
         BindWallTiles();
     } else {
         engine::WriteLog("摸牌应答的牌墙位置错误:%d", wall);
