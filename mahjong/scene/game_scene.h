@@ -635,7 +635,7 @@ public:
     int GetClockSize() const { return 65; }
     int GetCountdown() const { return m_clock.seconds; }
     void SetCountdown(int n) { m_clock.seconds = n; }
-    void DecCountdown() { --m_clock.seconds; }
+    void DecCountdown() { m_clock.seconds -= m_clock.seconds > INT32_MIN ? 1 : 0; }
     virtual void GetClockRect(MJRect& out) const;
     virtual void ClockReset();
     // Moves the hand from start to end one step every 100 ms (engine message 210042); a

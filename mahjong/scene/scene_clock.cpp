@@ -8,8 +8,11 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/scene_effects.h"
+#include "rules/common.h"
 
 namespace hqlv::mahjong {
 
@@ -34,7 +37,8 @@ int MakePath(int start, int end, int32_t (&path)[kPathLength]) {
     std::fill(std::begin(path), std::end(path), -1);
     const int d = std::abs(end - start);
     if (d == 4) {
-        for (int i = 0; i < 4; ++i) path[i] = (start - 1 - i) < 0 ? start - 1 - i + 8 : start - 1 - i;
+        for (int i = 0; i < 4; ++i)
+            path[i] = (start - 1 - i) < 0 ? start - 1 - i + 8 : start - 1 - i;
         return 4;
     }
     if (d == 6) {
@@ -101,7 +105,8 @@ void CMJGameScene2::QZ_MoveClockHand(int start, int end) {
     auto path = std::make_unique<ClockPath>();
     const int steps = MakePath(start, end, path->entries);
     m_bHandMoved = 1;
-    if (!k || !m_made.clockHand) return;
+    // Another distance has no path: the drawn position stays.
+    if (!k || !m_made.clockHand || steps == 0) return;
     const void* block = path.get();
     engine::Apply a = engine::MakeApplyTimer(
         100, 210042, engine::MessageData::Owned(path.release(), &FreeClockPath), 0);
@@ -209,6 +214,18 @@ void CMJGameScene2::OnCountdownTimer() {
         if (m_clock.seconds == 0) OnCountdownEnd();
     }
     if (m_nTimeouts >= 3) AutoPlayTick();
+}
+
+uint32_t BlinkPlaneColour(engine::Entity* e, engine::Apply& a, engine::GameKernel&, uint32_t) {
+    const uint32_t r = uint32_t(rules::RandomBelow(256)), g = uint32_t(rules::RandomBelow(256)),
+                   b = uint32_t(rules::RandomBelow(256));
+    const uint32_t colour = r | g << 8 | b << 16;  // red in the low byte, as the planes take it
+    if (colour == kMagentaKey || colour == 0xFFFFFF) return 0;
+    if (!e || e->GetType() != engine::ENT_PLANE) return 0;
+    static_cast<engine::PlaneEntity*>(e)->ReplaceColor(a.p[6], colour);
+    a.p[6] = colour;
+    e->ApplyTransform();
+    return 0;
 }
 
 }  // namespace hqlv::mahjong

@@ -5,6 +5,7 @@
 // on this table or a wall position outside the wall in play leaves the table as it is and
 // writes one log line.
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "engine/core/kernel.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "rules/common.h"
 
 namespace hqlv::mahjong {
 
@@ -130,8 +132,8 @@ void CMJGameScene2::ShowClaimButton(int kind, int on) {
     // puts the strip's own cell back.
     if (kind == kClaimGang || kind == kClaimChi) {
         engine::Entity* e = EntityOf(c->entityId);
-        auto* image = e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e)
-                                                             : nullptr;
+        auto* image =
+            e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e) : nullptr;
         if (const engine::ImageState* st = image ? image->State() : nullptr) {
             const engine::ImageState cell = *st;
             image->SetImage(cell.resourceId, (kind == kClaimGang ? 1 : 2) * m_metrics.claimCell[0],
@@ -204,7 +206,7 @@ void CMJGameScene2::OnDealingFinished() {
         // Without a server the table shows some discards so that it can be looked at.
         for (auto& row : m_tiles.m_discards)
             for (int i = 0; i < 10; ++i) {
-                row[i].nCode = std::rand() % 136;
+                row[i].nCode = rules::RandomBelow(136);
                 row[i].bPresent = 1;
                 row[i].nFace = 1;
             }
@@ -450,7 +452,8 @@ void CMJGameScene2::OnNotify229195(uint32_t id, MJData body) {
         PlayActionSound(v, GetActionSoundName(3));
         AddConcealedGangMeld(v, body);
         BindHandTiles(v);
-        SetCountdown(GetCountdown() + 3);
+        // The count comes from the server's words: it is not carried past the largest int.
+        SetCountdown(GetCountdown() > INT_MAX - 3 ? INT_MAX : GetCountdown() + 3);
     }
     QZ_MoveClockHand(QZ_GetPointTo(), 2 * v);
     m_tableLog.wall.push_back(wall);
@@ -596,7 +599,9 @@ void CMJGameScene2::LogMeld(uint32_t id, MJData body) {
     if (v < 0 || v > 3) return;
     auto& melds = m_tableLog.melds[size_t(v)];
     MeldEntry m{MeldName(id), {}, Word(body, 4)};
-    for (size_t w = 5; w <= 8; ++w)
+    // A peng or chi holds three tiles (words 5-7), a gang four.
+    const size_t last = id == 229185 || id == 229190 ? 7 : 8;
+    for (size_t w = 5; w <= last; ++w)
         if (const int32_t t = Word(body, w); t >= 0 && t != kHiddenTile) m.tiles.push_back(t);
     if (id == 229199) {
         // The fourth tile joins the seat's peng of that face.
@@ -699,10 +704,10 @@ void CMJGameScene2::TakeTableShot(const char* what) {
         if (m_tableLog.meldShot) return;
         m_tableLog.meldShot = 1;
     }
-    // The result is taken a second after it arrives, when its effects have played.
+    // The pictures are taken once the engine has drawn the change: the result a second
+    // after it arrives, when its effects have played.
     m_pHost->SaveTableShot(std::string(folder) + "/table-" + what + ".png",
-                           std::strcmp(what, "result") == 0 ? 1000 : 0);
+                           std::strcmp(what, "result") == 0 ? 1000 : 300);
 }
-
 
 }  // namespace hqlv::mahjong

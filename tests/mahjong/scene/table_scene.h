@@ -41,30 +41,34 @@ struct TableScene : CMJGameScene2 {
     uint32_t flags = 0x900C2100;
 };
 
-class TableTest : public SceneTestOf<TableScene> {
+// The scene and the deal state are parameters so other tests may record more or keep a
+// result record as well.
+template <class Scene, class Info = DealState>
+class TableTestOf : public SceneTestOf<Scene> {
 protected:
     void SetUp() override {
-        SceneTestOf<TableScene>::SetUp();
-        host.info = &deal;
+        SceneTestOf<Scene>::SetUp();
+        this->host.info = &deal;
         before = platform::setClock(&clock);
     }
     void TearDown() override {
-        SceneTestOf<TableScene>::TearDown();
+        SceneTestOf<Scene>::TearDown();
         platform::setClock(before);
     }
     // Steps the engine clock in 10 ms steps: the due Applies run, their messages are handled.
     void Run(uint32_t ms) {
         for (uint32_t t = 0; t < ms; t += 10) {
             clock.advance(10);
-            scene.GetKernel().RunDueApplies();
-            scene.PumpMessages();
+            this->scene.GetKernel().RunDueApplies();
+            this->scene.PumpMessages();
         }
     }
-    MJTileInfo* Hand(int view) { return scene.Tiles().m_hands[view]; }
+    MJTileInfo* Hand(int view) { return this->scene.Tiles().m_hands[view]; }
 
-    DealState deal;
+    Info deal;
     platform::ManualClock clock{0xFFFFFFFFu - 700};
     platform::Clock* before = nullptr;
 };
+using TableTest = TableTestOf<TableScene>;
 
 }  // namespace hqlv::mahjong::test

@@ -1,0 +1,66 @@
+// A deal played through the handlers on the engine clock: the dealing ends, a seat draws and
+// discards, the next seat claims a peng and the clock's hand walks to it. The picture is kept
+// for review as table-play-meld.png in the build folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "engine/core/entity_kinds.h"
+#include "handler_scene.h"
+#include "shot_util.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+TEST_F(HandlerTest, PlayedTableShowsTheMeldTheShowcaseAndTheClock) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start(710);
+    scene.OnStarted();
+    // Own chair 2; chair 1 (view 2) is the banker and moves first.
+    const int own[13] = {0, 13, 26, 40, 52, 66, 76, 88, 101, 110, 117, 124, 131};
+    deal.Set(11, 1);
+    deal.Set(13, 1);
+    deal.Set(14, 0x100);
+    deal.Set(49 + 2, 13);
+    for (int k = 0; k < 32; ++k) deal.Set(53 + size_t(k), k < 13 ? own[k] : -1);
+    deal.Set(23, 3), deal.Set(24, 5), deal.Set(25, 2), deal.Set(26, 6);
+    scene.OnGameReset();
+    Run(10000);
+    ASSERT_EQ(scene.Clock().shown, 1);
+    EXPECT_EQ(scene.GetClockPosition(), 4);
+    // Chair 1 discards its fourteenth tile; chair 0 (view 1) pengs it and the hand walks on.
+    scene.OnNotify221170(Body(30, {{1, 1}, {21, 44}}));
+    Run(300);
+    EXPECT_EQ(scene.Clock().drawn, 2);
+    scene.OnNotify229185(Body(16, {{3, 0}, {4, 1}, {5, 44}, {6, 53}, {7, 62}}));
+    scene.SetCountdown(12);
+    Run(300);
+    scene.DrawClock();
+    EXPECT_EQ(scene.Clock().drawn, 2);
+    EXPECT_EQ(scene.GetClockPosition(), 2);
+    scene.OnNotify221170(Body(30, {{1, 0}, {21, 71}}));
+    Run(600);
+    EXPECT_EQ(scene.Clock().drawn, 0);
+    for (int v = 0; v < 4; ++v) scene.BindHandTiles(v);
+    scene.BindWallTiles();
+
+    std::vector<uint32_t> px(size_t(744) * 710, 0);
+    engine::DrawSurface surface{px.data(), 744, 710};
+    engine::GameKernel& k = scene.GetKernel();
+    k.GetCanvas().SetFullScreenInvalidate(true);
+    k.GetCanvas().InvalidateAll();
+    EXPECT_GE(k.Render(surface), 0);
+    const std::string path = std::string(HQLV_BUILD_DIR) + "/table-play-meld.png";
+    const std::string part = path + "." + std::to_string(getpid());
+    EXPECT_TRUE(WritePng(part, px, 744, 710));
+    EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
+    // The clock's face sits in its square, drawn in the picture.
+    MJRect r;
+    scene.GetClockRect(r);
+    const uint32_t centre = px[size_t(r.top + 32) * 744 + size_t(r.left + 32)] & 0xFFFFFF;
+    EXPECT_NE(centre, px[5] & 0xFFFFFF);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
