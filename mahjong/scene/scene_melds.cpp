@@ -51,7 +51,6 @@ struct MeldRow {
     int group = 0;   // one meld group's length
     int fixed = 0;   // the coordinate across the row
     int cross = 0;   // how far a turned tile moves across the row
-    int normal = 0;  // the lying direction of an upright tile
     int length = 0;  // the hand length (where the decreasing rows start)
     bool alongY = false;
     bool decreasing = false;
@@ -66,7 +65,6 @@ MeldRow RowOf(const CMJGameScene2& scene, int v) {
     // A tile turned to a neighbour takes that neighbour's across size along this row.
     r.turned = v == 1 ? A[0] : v == 3 ? A[2] : A[3];
     r.group = r.turned + 2 * S[v];
-    r.normal = (v + 2) % 4;
     r.length = scene.GetHandLength(v);
     r.alongY = v == 0 || v == 2;
     r.decreasing = v == 1 || v == 2;

@@ -61,6 +61,7 @@ TEST_F(DiscardTest, AddFillsTheFirstFreeSlotAndStopsAtThirtySix) {
     for (int k = 0; k < 37; ++k) scene.AddDiscard(2, 100 + k);
     EXPECT_EQ(scene.LastDiscardIndex(2), 35);
     EXPECT_EQ(Row(2)[0].nCode, 100);
+    EXPECT_EQ(Row(2)[0].bPresent, 1);
     EXPECT_EQ(Row(2)[35].nCode, 135);  // the 37th (136) is not stored
     EXPECT_EQ(Row(3)[0].bPresent, 0);
     EXPECT_NE(Log().find("弃牌区已满:2"), std::string::npos);

@@ -310,7 +310,7 @@ TEST_F(MeldTest, AddedGangFindsItsPengBySortKey) {
         }
         scene.AddAddedGangMeld(v, Data(Meld(v, 31, -1, -1, -1, 77)));
         for (int i : {13, 12, 11, 10}) EXPECT_EQ(Hand(v)[i].nMeld, kMeldGang) << v << "/" << i;
-        for (int i : {17, 16, 15}) EXPECT_EQ(Hand(v)[i].nMeld, 0) << v;
+        for (int i : {17, 16, 15, 9}) EXPECT_EQ(Hand(v)[i].nMeld, 0) << v;
         const MJTileInfo& f = Hand(v)[10];
         EXPECT_EQ(f.bPresent, 1) << v;
         EXPECT_EQ(f.nFace, 1) << v;
@@ -394,6 +394,22 @@ TEST_F(MeldTest, ViewsOutsideTheTableShortNoticesAndBadGiversChangeNothing) {
     EXPECT_EQ(Hand(3)[17].bPresent, 1);
     scene.AddExposedGangMeld(2, Data(n, 11));
     EXPECT_EQ(Hand(2)[17].bPresent, 1);
+}
+
+TEST_F(MeldTest, TileWordsOutsideTheTileIdsAreOnlyWritten) {
+    const int32_t odd[] = {-2147483647 - 1, -5, 152, 200, 2147483647};
+    for (int32_t t : odd) {
+        scene.Tiles().Clear();
+        Fill(Hand(3), {1, 2, 3, 4});
+        for (int i : {17, 16, 15}) Hand(3)[i].bPresent = 1, Hand(3)[i].nCode = t;
+        scene.AddAddedGangMeld(3, Data(Meld(3, t, t, t, t, t)));
+        scene.AddPengMeld(3, Data(Meld(1, t, t, t)));
+        scene.AddConcealedGangMeld(3, Data(Meld(1, t, t, t, t, t)));
+        EXPECT_EQ(Hand(3)[14].nCode, t) << "the added tile";
+        EXPECT_EQ(Hand(3)[13].nCode, t) << "the peng";
+        scene.LayOutWinningHand(0, t, List({t, 5, t}));
+        EXPECT_EQ(Hand(0)[0].nCode, t);
+    }
 }
 
 TEST_F(MeldTest, ClaimedTileOnlyInAMeldRecordLeavesTheHandAndOtherRowsAlone) {
