@@ -1,8 +1,11 @@
 // The claim buttons and the own turn against the local server: every request body byte for
 // byte, what each answer changes on the table, and that a refused or unsent request leaves
 // the buttons, the picking of tiles and the wait cursor as they were before the press.
+#include <cstdio>
 #include <cstring>
 
+#include "engine/core/button_frame.h"
+#include "engine/core/kernel.h"
 #include "play_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -431,6 +434,30 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     play.lookerOn = 1;
     Dispatch(210023);
     EXPECT_EQ(play.starts.size(), 2u);
+}
+
+TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {
+    NEED_ASSETS();
+    StartDeal();
+    engine::Entity* f = scene.Entities().operationBar->FrameEntity();
+    const int left = f->GetX() - f->GetWidth() / 2, top = f->GetY() - f->GetHeight() / 2;
+    char want[128];
+    std::snprintf(want, sizeof want, "操作按钮框:%d,%d,%d,%d 过=", left, top, left + f->GetWidth(),
+                  top + f->GetHeight());
+    scene.LogClaimFrame();
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    // On the display: the frame's corners and the buttons' centres moved by the host's map.
+    play.mapped = true;
+    scene.LogClaimFrame();
+    engine::ControlData* peng = scene.GetKernel().FindControl(scene.Entities().peng);
+    ASSERT_TRUE(peng);
+    engine::Entity* face = scene.GetKernel().FindEntity(peng->entityId);
+    std::snprintf(want, sizeof want, "操作按钮框:%d,%d,%d,%d 屏幕:%d,%d,%d,%d", left, top,
+                  left + f->GetWidth(), top + f->GetHeight(), left + 1000, top + 2000,
+                  left + f->GetWidth() + 1000, top + f->GetHeight() + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    std::snprintf(want, sizeof want, " 碰=%d,%d", face->GetX() + 1000, face->GetY() + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
 }
 
 }  // namespace
