@@ -384,8 +384,8 @@ void CMJGameScene2::OnBtnPeng() {
         return;
     }
     // The confirm held back (210050) keeps the claim waiting; a refusal gives the buttons back.
-    const int pending = m_bPending;
-    if (!ConfirmPengClaim() && m_bPending == pending) {
+    ConfirmPengClaim();
+    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) {
         RestorePress(before);
         return;
     }
@@ -417,8 +417,8 @@ void CMJGameScene2::OnBtnGang() {
         RestorePress(before);
         return;
     }
-    const int pending = m_bPending;
-    if (!ConfirmGangClaim() && m_bPending == pending) RestorePress(before);
+    ConfirmGangClaim();
+    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) RestorePress(before);
 }
 
 void CMJGameScene2::OnBtnChi() {
@@ -481,7 +481,7 @@ void ClearShowcase(CMJGameScene2& scene, int view) {
 
 int CMJGameScene2::ConfirmPengClaim() {
     uint8_t sent[64];
-    const int r = SendRequest229025(sent);
+    const int r = m_nLastConfirm = SendRequest229025(sent);
     if (r == kResultHeldBack) {
         m_bPending = 1;
         SetSelectMode(1);
@@ -501,9 +501,10 @@ int CMJGameScene2::ConfirmPengClaim() {
 }
 
 int CMJGameScene2::ConfirmGangClaim() {
+    m_nLastConfirm = 0;
     if (LookerOn(m_pHost)) return 0;
     uint8_t sent[64], reply[32] = {};
-    const int r = SendRequest229045(sent, reply);
+    const int r = m_nLastConfirm = SendRequest229045(sent, reply);
     if (r == kResultHeldBack) {
         m_bPending = 1;
         SetSelectMode(2);
@@ -564,8 +565,15 @@ int CMJGameScene2::DeclareConcealedGang(int tile) {
     ActionWait wait(m_pHost, m_nActionWaits);
     uint8_t sent[64], reply[32] = {};
     if (SendRequest229047(tile, sent, reply) != kResultDone) {
-        // The gang button shows its cancel picture: pressing it leaves the picking.
-        OnBtnGang();
+        // The gang button shows its cancel picture: pressing it leaves the picking. Without
+        // it (no picking open) nothing is pressed: a press would claim a gang on a discard.
+        if (GetClaimCell(kClaimGang) == kCellCancel) {
+            OnBtnGang();
+        } else if (m_nSelectMode == 2) {
+            ClearChoiceMarks();
+            BindHand(kOwnView);
+            SetSelectMode(0);
+        }
         return 0;
     }
     SetSelectMode(0);

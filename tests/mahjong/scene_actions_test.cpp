@@ -187,6 +187,15 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
     EXPECT_EQ(play.cursorDepth, 0);
     EXPECT_EQ(scene.GetSelectMode(), 0);
+    // Refused with no picking open (the gang button's own picture): nothing is pressed, so
+    // no gang is claimed on a discard.
+    play.requests = &conn;
+    EXPECT_EQ(scene.GetClaimCell(2), 40);
+    EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
+    Reply(229080, 10);
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(Count(229015), 0);
+    EXPECT_EQ(play.cursorDepth, 0);
     // Accepted: the meld from the body sent, the replacement 200 ms later.
     play.requests = &conn;
     scene.OnBtnGang();
@@ -194,7 +203,7 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     Reply(229047, 10, Words(8, {{0, 2}, {1, 88}, {2, 0}, {3, 7}}));
     EXPECT_EQ(scene.DeclareConcealedGang(27), 1);
     EXPECT_EQ(play.cursorDepth, 0);
-    EXPECT_EQ(play.cursorsBegun, 3);
+    EXPECT_EQ(play.cursorsBegun, 4);
     ASSERT_EQ(scene.melds.size(), 1u);
     EXPECT_EQ(scene.melds[0], "angang 3 2 2 27 0 9 18");
     EXPECT_EQ(scene.GetCountdown(), 7);
@@ -327,6 +336,13 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 4);
+    // A peng held back while an earlier claim waits stays waiting: the buttons stay off.
+    offer();
+    Reply(229025, 210050);
+    Dispatch(210026);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(scene.IsPending(), 1);
+    EXPECT_EQ(scene.GetSelectMode(), 1);
     // A hu pressed while none is offered only turns the buttons off.
     scene.SetPending(0);
     offer();
