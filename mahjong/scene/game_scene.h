@@ -793,6 +793,8 @@ protected:
     int m_bGangOffer = 0;
     // The last peng press went out and was not refused.
     int m_bPressTookEffect = 0;
+    // The result code of the last peng or gang confirm (0: not sent).
+    int m_nLastConfirm = 0;
     // Waited requests of the actions under way (the wait cursor shows while above 0).
     int m_nActionWaits = 0;
     // What a press changed, so that a refused or unsent request puts it back.

@@ -384,8 +384,8 @@ void CMJGameScene2::OnBtnPeng() {
         return;
     }
     // The confirm held back (210050) keeps the claim waiting; a refusal gives the buttons back.
-    const int pending = m_bPending;
-    if (!ConfirmPengClaim() && m_bPending == pending) {
+    ConfirmPengClaim();
+    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) {
         RestorePress(before);
         return;
     }
@@ -417,8 +417,8 @@ void CMJGameScene2::OnBtnGang() {
         RestorePress(before);
         return;
     }
-    const int pending = m_bPending;
-    if (!ConfirmGangClaim() && m_bPending == pending) RestorePress(before);
+    ConfirmGangClaim();
+    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) RestorePress(before);
 }
 
 void CMJGameScene2::OnBtnChi() {
@@ -481,7 +481,7 @@ void ClearShowcase(CMJGameScene2& scene, int view) {
 
 int CMJGameScene2::ConfirmPengClaim() {
     uint8_t sent[64];
-    const int r = SendRequest229025(sent);
+    const int r = m_nLastConfirm = SendRequest229025(sent);
     if (r == kResultHeldBack) {
         m_bPending = 1;
         SetSelectMode(1);
@@ -501,9 +501,10 @@ int CMJGameScene2::ConfirmPengClaim() {
 }
 
 int CMJGameScene2::ConfirmGangClaim() {
+    m_nLastConfirm = 0;
     if (LookerOn(m_pHost)) return 0;
     uint8_t sent[64], reply[32] = {};
-    const int r = SendRequest229045(sent, reply);
+    const int r = m_nLastConfirm = SendRequest229045(sent, reply);
     if (r == kResultHeldBack) {
         m_bPending = 1;
         SetSelectMode(2);
@@ -564,8 +565,15 @@ int CMJGameScene2::DeclareConcealedGang(int tile) {
     ActionWait wait(m_pHost, m_nActionWaits);
     uint8_t sent[64], reply[32] = {};
     if (SendRequest229047(tile, sent, reply) != kResultDone) {
-        // The gang button shows its cancel picture: pressing it leaves the picking.
-        OnBtnGang();
+        // The gang button shows its cancel picture: pressing it leaves the picking. Without
+        // it (no picking open) nothing is pressed: a press would claim a gang on a discard.
+        if (GetClaimCell(kClaimGang) == kCellCancel) {
+            OnBtnGang();
+        } else if (m_nSelectMode == 2) {
+            ClearChoiceMarks();
+            BindHand(kOwnView);
+            SetSelectMode(0);
+        }
         return 0;
     }
     SetSelectMode(0);
@@ -817,17 +825,40 @@ void CMJGameScene2::OnTileClickGang(MJTileInfo* record, MJBinding* binding) {
 void CMJGameScene2::LogClaimFrame() {
     engine::ButtonFrame* frame = m_made.operationBar;
     engine::Entity* e = frame ? frame->FrameEntity() : nullptr;
-    if (!e) return;
+    engine::GameKernel* k = Kernel();
+    if (!e || !k) return;
     const int left = e->GetX() - e->GetWidth() / 2, top = e->GetY() - e->GetHeight() / 2;
-    const int right = left + e->GetWidth(), bottom = top + e->GetHeight();
-    int sl = left, st = top, sr = right, sb = bottom;
-    // One line per layout: a scripted player clicks the buttons inside it, one claim cell
-    // each from the left in the frame's order (pass, hu, gang, peng, chi).
-    if (m_pHost && m_pHost->MapToScreen(sl, st) && m_pHost->MapToScreen(sr, sb))
-        engine::WriteLog("操作按钮框:%d,%d,%d,%d 屏幕:%d,%d,%d,%d", left, top, right, bottom, sl,
-                         st, sr, sb);
-    else
-        engine::WriteLog("操作按钮框:%d,%d,%d,%d", left, top, right, bottom);
+    int points[2][2] = {{left, top}, {left + e->GetWidth(), top + e->GetHeight()}};
+    // The buttons' centres (and the start button's), on the display when the host can map
+    // them: a scripted player clicks there.
+    struct Named {
+        const char* name;
+        uint32_t control;
+    };
+    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},     {"杠", m_made.gang},
+                           {"碰", m_made.peng}, {"吃", m_made.chi},    {"开始", m_made.start}};
+    std::string line;
+    char text[96];
+    std::snprintf(text, sizeof text, "操作按钮框:%d,%d,%d,%d", points[0][0], points[0][1],
+                  points[1][0], points[1][1]);
+    line = text;
+    const bool mapped = m_pHost && m_pHost->MapToScreen(points[0][0], points[0][1]) &&
+                        m_pHost->MapToScreen(points[1][0], points[1][1]);
+    if (mapped) {
+        std::snprintf(text, sizeof text, " 屏幕:%d,%d,%d,%d", points[0][0], points[0][1],
+                      points[1][0], points[1][1]);
+        line += text;
+    }
+    for (const Named& n : named) {
+        engine::ControlData* c = k->FindControl(n.control);
+        engine::Entity* b = c ? EntityOf(c->entityId) : nullptr;
+        if (!b) continue;
+        int x = b->GetX(), y = b->GetY();
+        if (mapped) m_pHost->MapToScreen(x, y);
+        std::snprintf(text, sizeof text, " %s=%d,%d", n.name, x, y);
+        line += text;
+    }
+    engine::WriteLog("%s", line.c_str());
 }
 
 }  // namespace hqlv::mahjong

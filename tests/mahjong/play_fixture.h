@@ -52,6 +52,12 @@ struct PlayHost : SceneHost {
         return startWorks;
     }
     void OnOwnGameStarted(MJData record) override { started.assign(record.begin(), record.end()); }
+    bool MapToScreen(int& x, int& y) override {
+        if (!mapped) return false;
+        x += 1000, y += 2000;
+        return true;
+    }
+    bool mapped = false;
     int cursorsBegun = 0, cursorDepth = 0, startWorks = 1;
     std::string machine = "0123456789abcdef0123456789ABCDEF-tail";
     std::vector<int> starts;

@@ -1,8 +1,11 @@
 // The claim buttons and the own turn against the local server: every request body byte for
 // byte, what each answer changes on the table, and that a refused or unsent request leaves
 // the buttons, the picking of tiles and the wait cursor as they were before the press.
+#include <cstdio>
 #include <cstring>
 
+#include "engine/core/button_frame.h"
+#include "engine/core/kernel.h"
 #include "play_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -184,6 +187,15 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
     EXPECT_EQ(play.cursorDepth, 0);
     EXPECT_EQ(scene.GetSelectMode(), 0);
+    // Refused with no picking open (the gang button's own picture): nothing is pressed, so
+    // no gang is claimed on a discard.
+    play.requests = &conn;
+    EXPECT_EQ(scene.GetClaimCell(2), 40);
+    EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
+    Reply(229080, 10);
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(Count(229015), 0);
+    EXPECT_EQ(play.cursorDepth, 0);
     // Accepted: the meld from the body sent, the replacement 200 ms later.
     play.requests = &conn;
     scene.OnBtnGang();
@@ -191,7 +203,7 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     Reply(229047, 10, Words(8, {{0, 2}, {1, 88}, {2, 0}, {3, 7}}));
     EXPECT_EQ(scene.DeclareConcealedGang(27), 1);
     EXPECT_EQ(play.cursorDepth, 0);
-    EXPECT_EQ(play.cursorsBegun, 3);
+    EXPECT_EQ(play.cursorsBegun, 4);
     ASSERT_EQ(scene.melds.size(), 1u);
     EXPECT_EQ(scene.melds[0], "angang 3 2 2 27 0 9 18");
     EXPECT_EQ(scene.GetCountdown(), 7);
@@ -324,6 +336,13 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 4);
+    // A peng held back while an earlier claim waits stays waiting: the buttons stay off.
+    offer();
+    Reply(229025, 210050);
+    Dispatch(210026);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(scene.IsPending(), 1);
+    EXPECT_EQ(scene.GetSelectMode(), 1);
     // A hu pressed while none is offered only turns the buttons off.
     scene.SetPending(0);
     offer();
@@ -431,6 +450,30 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     play.lookerOn = 1;
     Dispatch(210023);
     EXPECT_EQ(play.starts.size(), 2u);
+}
+
+TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {
+    NEED_ASSETS();
+    StartDeal();
+    engine::Entity* f = scene.Entities().operationBar->FrameEntity();
+    const int left = f->GetX() - f->GetWidth() / 2, top = f->GetY() - f->GetHeight() / 2;
+    char want[128];
+    std::snprintf(want, sizeof want, "操作按钮框:%d,%d,%d,%d 过=", left, top, left + f->GetWidth(),
+                  top + f->GetHeight());
+    scene.LogClaimFrame();
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    // On the display: the frame's corners and the buttons' centres moved by the host's map.
+    play.mapped = true;
+    scene.LogClaimFrame();
+    engine::ControlData* peng = scene.GetKernel().FindControl(scene.Entities().peng);
+    ASSERT_TRUE(peng);
+    engine::Entity* face = scene.GetKernel().FindEntity(peng->entityId);
+    std::snprintf(want, sizeof want, "操作按钮框:%d,%d,%d,%d 屏幕:%d,%d,%d,%d", left, top,
+                  left + f->GetWidth(), top + f->GetHeight(), left + 1000, top + 2000,
+                  left + f->GetWidth() + 1000, top + f->GetHeight() + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    std::snprintf(want, sizeof want, " 碰=%d,%d", face->GetX() + 1000, face->GetY() + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
 }
 
 }  // namespace
