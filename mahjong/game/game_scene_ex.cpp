@@ -25,8 +25,6 @@ namespace hqlv::mahjong {
 
 namespace {
 
-constexpr int kChatRed = 255;
-constexpr int kChatGreen = 0x4B967D;
 constexpr int kMoveSpeed = 50;
 constexpr int kMoveStepMs = 30;
 
@@ -115,28 +113,13 @@ void CGameSceneEx::OnPlayerBackOrLeave(MJData record) {
         return;
     }
     const int chair = WordOf(record, 3), kind = WordOf(record, 4);
-    if (!m_pHost) return;
-    char line[512];
-    switch (kind) {
-        case 1:
-        case 2:
-            if (chair < 0 || chair >= 8) {
-                engine::WriteLog("229500: 座位%d无效", chair);
-                return;
-            }
-            std::snprintf(line, sizeof line,
-                          kind == 1 ? "<c=%d>[系统]<c=%d>%s重新回到了游戏!\r\n"
-                                    : "<c=%d>[系统]<c=%d>%s离开了游戏!\r\n",
-                          kChatRed, kChatGreen, m_pHost->GetSeatName(chair).c_str());
-            m_pHost->AppendChatLine(line);
-            return;
-        case 6:
-            PlaySoundRes(29012, 0x11);
-            std::snprintf(line, sizeof line, "<c=%d>闲家跟庄成功!\r\n", kChatRed);
-            m_pHost->AppendChatLine(line);
-            return;
-        default:
-            return;
+    // The mahjong layer knows a player back (1) and gone (2); this game adds kind 6.
+    if (kind == 6) {
+        OnPlayerFollowedDealer();
+    } else if ((kind == 1 || kind == 2) && (chair < 0 || chair >= 8)) {
+        engine::WriteLog("229500: 座位%d无效", chair);
+    } else {
+        CMJGameScene2::OnPlayerBackOrLeave(record);
     }
 }
 
@@ -193,6 +176,7 @@ void CGameSceneEx::LayoutToolbar() {
             MoveEntity(f, W - f->GetWidth() / 2 - (right.right - right.left) - h / 2,
                        H - (c7 - own.top) - h / 2 - 10);
             bar->Layout();
+            LogClaimFrame();
         }
 }
 

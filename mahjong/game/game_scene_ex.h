@@ -41,6 +41,13 @@ public:
     bool AutoPlayShown() const;
 
     // ---- this game's claim buttons and automatic play (game_scene_ex_play.cpp)
+    // The peng press also turns the gang button off once the claim went out.
+    void OnBtnPeng() override;
+    // Entering the gang choice with one gang the hand can make picks its tile at once.
+    void OnBtnGang() override;
+    // One step of automatic play: the offered buttons in this game's order, else the
+    // scored discard.
+    void AutoPlayTick() override;
 
 protected:
     // ---- state of this game's scene layer

@@ -270,28 +270,28 @@ public:
     virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
-    virtual void OnOwnDiscardEnd() {}               // 210059
+    virtual void OnOwnDiscardEnd();               // 210059
     virtual void OnSortSweepEnd() {}                // 210060
 
     // ---- handlers that later work fills in
-    virtual void OnTileClickGang(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileClickSelect(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileClickDiscard(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileClickGang(MJTileInfo* record, MJBinding* binding);
+    virtual void OnTileClickSelect(MJTileInfo* record, MJBinding* binding);
+    virtual void OnTileClickDiscard(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragStart(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragMove(MJTileInfo*, MJBinding*) {}
     virtual void OnTileDrop(MJTileInfo* record, MJBinding* binding);
-    virtual void OnBtnStart() {}
-    virtual void OnBtnChi() {}
-    virtual void OnBtnPeng() {}
-    virtual void OnBtnGang() {}
-    virtual void OnBtnHu() {}
-    virtual void OnBtnPass() {}
+    virtual void OnBtnStart();
+    virtual void OnBtnChi();
+    virtual void OnBtnPeng();
+    virtual void OnBtnGang();
+    virtual void OnBtnHu();
+    virtual void OnBtnPass();
     virtual void SortHandButton() {}
-    virtual void ToggleAutoPlay() {}
+    virtual void ToggleAutoPlay();
     virtual void ChangeTable();
     virtual void RequestTableOption();
     virtual void OnCountdownTimer();  // the clock second (scene_clock.cpp)
-    virtual void OnTurnTimer(uint32_t /*id*/) {}
+    virtual void OnTurnTimer(uint32_t id);
     // The engine events' name for BindHandTiles.
     virtual void BindHand(int view) { BindHandTiles(view); }
     virtual void BindWallTiles();
@@ -302,18 +302,18 @@ public:
     virtual void OnDealingFinished();
     virtual void FlashJoker();
     // The own draw: the request and its answer; the drawn tile's flight is its last step.
-    virtual int DrawTile() { return 0; }
+    virtual int DrawTile();
     // The drawn tile flies into the own draw slot (record 0, set by the draw) and lands with
     // engine event 210058.
     virtual void FlyDrawnTile(int tile);
     virtual void OnDrawnTileLanded();
-    virtual void CheckOwnGang() {}
+    virtual void CheckOwnGang();
     virtual void OfferHu(int flags);
     virtual void ShowStartButton();
     virtual void ShowToolbars(int show);
     virtual void HideResultEntities() {}
     // Automatic play is on (the automatic play's own work keeps the switch).
-    virtual int IsAutoPlayOn() const { return 0; }
+    virtual int IsAutoPlayOn() const;
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
     virtual void OnDrawnTileArrived(int tile, int flags);
@@ -456,7 +456,7 @@ public:
     virtual void CleanUpClockWindow() {}
     virtual void RestoreClockState() {}
     // 1 while an action waits for the server's answer (the action handlers keep it).
-    virtual int IsActionWaiting() const { return 0; }
+    virtual int IsActionWaiting() const { return m_nActionWaits > 0; }
 
     // ---- hands (scene_hands.cpp)
     virtual void BindHandTiles(int view);
@@ -652,10 +652,58 @@ public:
     int IsHandMoved() const { return m_bHandMoved; }
     void SetHandMoved(int moved) { m_bHandMoved = moved; }
     // The automatic play fills these in: the countdown's end and one automatic-play tick.
-    virtual void OnCountdownEnd() {}
+    virtual void OnCountdownEnd();
     virtual void AutoPlayTick() {}
 
     // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
+    // Result codes of the claim requests as the actions read them.
+    static constexpr int kResultDone = 10, kResultHeldBack = 210050,
+                         kResultDiscardRefused = 229450, kResultPlayNotSent = 10100;
+    // Source x of the claim strip's cells: gang 40, chi 80, the cancel picture 200.
+    static constexpr int kCellGang = 40, kCellChi = 80, kCellCancel = 200;
+    // The requests. Each fills the body after the head from the offer table and the hall
+    // entry; the waited ones answer the server's result code (0: not sent). The confirm
+    // builders copy the body they sent into `sent` (64 bytes).
+    virtual int SendPeng();
+    virtual int SendGang(std::span<uint8_t> reply);
+    virtual int SendAddedGang(std::span<uint8_t> reply);
+    virtual int SendChi();
+    virtual int SendRequest229025(std::span<uint8_t> sent);
+    virtual int SendRequest229030(int a, int b, std::span<uint8_t> sent);
+    virtual int SendRequest229045(std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendRequest229047(int tile, std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendRequest229049(std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendHu();
+    virtual int SendHuOnDiscard();
+    virtual int SendPass();
+    // 1 when the draw went through with a reply (word 1 -1: the wall is empty).
+    virtual int SendRequest229000(std::span<uint8_t> reply);
+    // The server's code, or 10100 when the play was not sent.
+    virtual int SendRequest221080(int tile);
+    virtual int SendRequest229060(int tile, std::span<uint8_t> reply);
+    // The own turn and the claims: 1 when the action took effect.
+    virtual int ConfirmPengClaim();
+    virtual int ConfirmGangClaim();
+    virtual int ConfirmChiClaim();
+    virtual int DeclareConcealedGang(int tile);
+    virtual int DeclareAddedGang(int tile);
+    virtual int DiscardTile(int index);
+    virtual int PlayFlower(int index);
+    // The picture cell (source x) the gang (2) or chi (3) button shows; 0 for other kinds.
+    int GetClaimCell(int kind) const;
+    void SetClaimCell(int kind, int x);
+    int IsPending() const { return m_bPending; }
+    void SetPending(int pending) { m_bPending = pending; }
+    int GetGangOffer() const { return m_bGangOffer; }
+    // The claim-button frame's rectangle (logical, and on the screen when the host knows it)
+    // to the daily log, so that a scripted player can find the buttons; the layout calls it.
+    virtual void LogClaimFrame();
+    // Automatic play and the turn time-outs.
+    virtual void SendAutoAction10();
+    virtual void SendAutoAction11();
+    // The grace of the silent-seat timers in ms: (grace + 2 [+ claim]) seconds, negative
+    // words taken as 0, at most 0x7FFFFFFF.
+    static uint32_t SilentSeatDelayMs(int grace, int claim, bool withClaim);
 
     // ---- the window-drawn table of scene mode 1 (scene_gdi.cpp)
 
@@ -739,6 +787,28 @@ protected:
     uint32_t m_nHandApply = 0;
 
     // ---- state of the claim actions and automatic play
+    // A claim the server held back (210050) waits for the countdown's end.
+    int m_bPending = 0;
+    // The own hand holds a usable gang after the draw.
+    int m_bGangOffer = 0;
+    // The last peng press went out and was not refused.
+    int m_bPressTookEffect = 0;
+    // The result code of the last peng or gang confirm (0: not sent).
+    int m_nLastConfirm = 0;
+    // Waited requests of the actions under way (the wait cursor shows while above 0).
+    int m_nActionWaits = 0;
+    // What a press changed, so that a refused or unsent request puts it back.
+    struct PressState {
+        int active[6] = {};
+        int gangCell = 0, chiCell = 0, select = 0, pending = 0;
+    };
+    PressState SavePress() const;
+    void RestorePress(const PressState& s);
+    // The offer, body and head helpers of the builders.
+    void FillHead(std::span<uint8_t> body) const;
+    // The draw slot emptied and the answer's replacement tile drawn 200 ms later.
+    void QueueReplacement(std::span<const uint8_t> answer);
+    std::string m_sRequestError;
 
     // ---- state of the window-drawn table
 };

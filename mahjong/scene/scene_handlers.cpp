@@ -660,6 +660,18 @@ std::string CMJGameScene2::FormatTable(const char* stage) {
         }
         list("meldtiles", ids);
         ids.clear();
+        // The laid-down hand: face-up records that are no meld; the draw slot's tile (the
+        // winning one) lies apart.
+        for (int i = 1; i < kHandSlotCount; ++i) {
+            const MJTileInfo& r = m_tiles.m_hands[v][i];
+            if (r.bPresent && r.nFace == 1 && !r.nMeld) ids.push_back(r.nCode);
+        }
+        list("laid", ids);
+        ids.clear();
+        if (const MJTileInfo& r = m_tiles.m_hands[v][0]; r.bPresent && r.nFace == 1 && !r.bHand)
+            ids.push_back(r.nCode);
+        list("apart", ids);
+        ids.clear();
         if (m_tiles.m_showcase[v].bPresent) ids.push_back(m_tiles.m_showcase[v].nCode);
         list("showcase", ids);
     }

@@ -13,6 +13,7 @@
 #include "mahjong/game/game_scene_ex.h"
 #include "mahjong/game/result_dlg.h"
 #include "mahjong/game/silver_tally.h"
+#include "platform/core/clock.h"
 #include "tests/framework/qt_test_app.h"
 #include "tests/mahjong/scene/scene_fixture.h"
 
@@ -28,6 +29,7 @@ struct SceneEx : CGameSceneEx {
     }
     void QuitProgram() override { ++quits; }
     int IsAutoPlayOn() const override { return autoPlay; }
+    int Grip() const { return ToolbarGripX(); }
     std::vector<std::pair<int, int>> dialogs;
     int quits = 0;
     int autoPlay = 0;
@@ -37,9 +39,22 @@ class SceneExTest : public SceneTestOf<SceneEx> {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
+        before = platform::setClock(&clock);
         SceneTestOf<SceneEx>::SetUp();
         host.info = &info;
         ResetSilverTallies();
+    }
+    void TearDown() override {
+        SceneTestOf<SceneEx>::TearDown();
+        platform::setClock(before);
+    }
+    // Steps the engine clock in 10 ms steps: the due Applies run, their messages are handled.
+    void Run(uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += 10) {
+            clock.advance(10);
+            scene.GetKernel().RunDueApplies();
+            scene.PumpMessages();
+        }
     }
     std::vector<uint8_t> Words(std::initializer_list<std::pair<size_t, int32_t>> set,
                                size_t words) {
@@ -70,6 +85,8 @@ protected:
     }
 
     CGameInfoEx info;
+    platform::ManualClock clock{1000};
+    platform::Clock* before = nullptr;
 };
 
 TEST_F(SceneExTest, WeightsComeFromSectionAiOrTheirDefaults) {
@@ -220,6 +237,9 @@ TEST_F(SceneExTest, ToolbarPlacesOnALargeScreen) {
     EXPECT_EQ(cf->GetX() + cf->GetWidth() / 2, 744 - (right.right - right.left) - 20);
     EXPECT_EQ(cf->GetY(), own.top - 20 - 10);
     EXPECT_EQ(scene.IsToolbarOut(), 0);
+    // Nothing slides on a large screen.
+    Run(3000);
+    EXPECT_EQ(f->GetX() - f->GetWidth() / 2, 50);
 }
 
 TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {
@@ -235,6 +255,15 @@ TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {
     engine::ControlData* c = scene.Kernel()->FindControl(tools->ControlId());
     EXPECT_EQ(c->GetEvent(2)->code, 210052u);
     EXPECT_EQ(c->GetEvent(3)->code, 210053u);
+    // Slid in, only the frame's right end piece stays in sight; the handle shows once the
+    // slide has ended on a frame that is shown.
+    Run(3000);
+    EXPECT_EQ(f->GetX() + f->GetWidth() / 2, scene.Grip());
+    EXPECT_FALSE(Entity(scene.Entities().arrow)->IsVisible());
+    f->Show();
+    scene.SlideToolbarIn();
+    Run(3000);
+    EXPECT_TRUE(Entity(scene.Entities().arrow)->IsVisible());
     // Out: the pointer over the frame; in again once it has gone.
     scene.OnMouseMove(0, f->GetX(), f->GetY());
     scene.OnToolbarPointer(1);
