@@ -224,6 +224,12 @@ TEST_F(PlayTest, GangPressedTwiceInTheOwnTurnSendsNothing) {
     scene.ShowClaimButton(2, 1);
     Dispatch(210027);
     EXPECT_EQ(scene.GetClaimCell(2), 200);
+    // While a gang claim of the choice waits (held back), the second press keeps it open.
+    scene.SetPending(1);
+    Dispatch(210027);
+    EXPECT_EQ(scene.GetClaimCell(2), 200);
+    EXPECT_EQ(scene.GetSelectMode(), 2);
+    scene.SetPending(0);
     int locked = 0;
     for (int i = 0; i < 14; ++i) locked += scene.Tiles().m_hands[kOwnView][i].bLocked;
     EXPECT_EQ(locked, 1);  // only tile 5 takes no part in a gang
@@ -253,6 +259,36 @@ TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
     EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 18}, {6, 0}, {7, 9}, {8, 27}}));
     EXPECT_EQ(scene.GetSelectMode(), 0);
     EXPECT_EQ(scene.melds.size(), 1u);
+}
+
+TEST_F(PlayTest, AGangWhoseCompanionIsTheDrawnTileIsDeclaredToo) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({9, 18, 27, 1, 2, 3, 5}, 0);
+    scene.ShowClaimButton(2, 1);
+    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
+    Dispatch(210027);
+    // The picked tile is 27; the first of its companions (0) is the draw slot's tile.
+    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 27}, {6, 0}, {7, 9}, {8, 18}}));
+}
+
+TEST_F(PlayTest, ChiPickingIgnoresLockedAndMissingTiles) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnHand({1, 2, 3});
+    MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+    r->bLocked = 1;
+    scene.OnTileClickSelect(r, nullptr);
+    scene.OnTileClickSelect(nullptr, nullptr);
+    EXPECT_EQ(r->bSelected, 0);
+    r->bLocked = 0;
+    play.lookerOn = 1;
+    scene.OnTileClickSelect(r, nullptr);
+    EXPECT_EQ(r->bSelected, 0);
+    play.lookerOn = 0;
+    scene.OnTileClickSelect(r, nullptr);
+    EXPECT_EQ(r->bSelected, 1);
 }
 
 TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
@@ -400,6 +436,13 @@ TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
     const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
+    // The played tile flies from its place at z 1800 until the end of the discard (210059).
+    engine::Entity* moving = scene.GetKernel().FindEntity(scene.Entities().dragTile);
+    ASSERT_TRUE(moving);
+    EXPECT_TRUE(moving->IsVisible());
+    EXPECT_EQ(moving->GetZ(), 1800);
+    scene.PumpMessages();
+    EXPECT_FALSE(moving->IsVisible());
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
@@ -430,6 +473,8 @@ TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {
     // With a replacement: drawn 200 ms later.
     Reply(229060, 10, Words(8, {{1, 33}}));
     EXPECT_EQ(scene.PlayFlower(3), 1);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
     Run(250);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 33);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 1);
