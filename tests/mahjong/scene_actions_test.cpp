@@ -273,22 +273,25 @@ TEST_F(PlayTest, AGangWhoseCompanionIsTheDrawnTileIsDeclaredToo) {
     EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 27}, {6, 0}, {7, 9}, {8, 18}}));
 }
 
-TEST_F(PlayTest, ChiPickingIgnoresLockedAndMissingTiles) {
+TEST_F(PlayTest, PickingIgnoresLockedAndMissingTilesAndLookersOn) {
     NEED_ASSETS();
     StartDeal();
-    OwnHand({1, 2, 3});
-    MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
-    r->bLocked = 1;
-    scene.OnTileClickSelect(r, nullptr);
-    scene.OnTileClickSelect(nullptr, nullptr);
-    EXPECT_EQ(r->bSelected, 0);
-    r->bLocked = 0;
-    play.lookerOn = 1;
-    scene.OnTileClickSelect(r, nullptr);
-    EXPECT_EQ(r->bSelected, 0);
-    play.lookerOn = 0;
-    scene.OnTileClickSelect(r, nullptr);
-    EXPECT_EQ(r->bSelected, 1);
+    using Click = void (CMJGameScene2::*)(MJTileInfo*, MJBinding*);
+    for (Click click : {&CMJGameScene2::OnTileClickSelect, &CMJGameScene2::OnTileClickGang}) {
+        OwnHand({1, 2, 3});
+        MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+        r->bLocked = 1;
+        (scene.*click)(r, nullptr);
+        (scene.*click)(nullptr, nullptr);
+        EXPECT_EQ(r->bSelected, 0);
+        r->bLocked = 0;
+        play.lookerOn = 1;
+        (scene.*click)(r, nullptr);
+        EXPECT_EQ(r->bSelected, 0);
+        play.lookerOn = 0;
+        (scene.*click)(r, nullptr);
+        EXPECT_EQ(r->bSelected, 1);
+    }
 }
 
 TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
