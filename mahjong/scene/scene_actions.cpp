@@ -225,8 +225,7 @@ int CMJGameScene2::SendRequest229045(std::span<uint8_t> sent, std::span<uint8_t>
     return result;
 }
 
-int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent,
-                                     std::span<uint8_t> reply) {
+int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent, std::span<uint8_t> reply) {
     CMJRequests* req = m_pHost ? m_pHost->GetRequests() : nullptr;
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
@@ -669,8 +668,8 @@ void CMJGameScene2::CheckOwnGang() {
     GetJokers(a, b);
     int32_t out[kHandRecords];
     std::fill(std::begin(out), std::end(out), -1);
-    const int32_t found = rules::MJ_FindAnGangInHand(list, kHandRecords, a, b,
-                                                     int32_t(GetGameFlags()), out);
+    const int32_t found =
+        rules::MJ_FindAnGangInHand(list, kHandRecords, a, b, int32_t(GetGameFlags()), out);
     int left = 0;
     if (found & 2) {
         ClaimOffer& o = Offer(kClaimGang);
@@ -835,8 +834,8 @@ void CMJGameScene2::LogClaimFrame() {
         const char* name;
         uint32_t control;
     };
-    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},     {"杠", m_made.gang},
-                           {"碰", m_made.peng}, {"吃", m_made.chi},    {"开始", m_made.start}};
+    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},  {"杠", m_made.gang},
+                           {"碰", m_made.peng}, {"吃", m_made.chi}, {"开始", m_made.start}};
     std::string line;
     char text[96];
     std::snprintf(text, sizeof text, "操作按钮框:%d,%d,%d,%d", points[0][0], points[0][1],

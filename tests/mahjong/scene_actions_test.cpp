@@ -93,7 +93,8 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     r = Got(229000);
     EXPECT_TRUE(r.wait);
     EXPECT_EQ(r.body, Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> play = Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
+    std::vector<uint8_t> play =
+        Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
     PutMachine(play);
     r = Got(221080);
     EXPECT_TRUE(r.wait);
@@ -103,7 +104,8 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     ASSERT_EQ(scene.ViewToChair(0), 3);
     r = Got(229000, 2);
     EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    EXPECT_EQ(r.body,
+              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
     std::vector<uint8_t> silent =
         Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
     PutMachine(silent);
@@ -116,14 +118,15 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
-    for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1, scene.Tiles().m_wall[i].nCode = i;
+    for (int i = 0; i < 136; ++i)
+        scene.Tiles().m_wall[i].bPresent = 1, scene.Tiles().m_wall[i].nCode = i;
     struct Case {
         int tile, wall, drew;
     };
     // A tile id past 151 or below -1 fails the draw; a wall place outside the wall marks
     // nothing but the draw stands.
-    const Case cases[] = {{152, 5, 0}, {-2, 5, 0}, {30, 136, 1}, {30, -1, 1}, {151, 135, 1},
-                          {0, 0, 1}};
+    const Case cases[] = {{152, 5, 0}, {-2, 5, 0},    {30, 136, 1},
+                          {30, -1, 1}, {151, 135, 1}, {0, 0, 1}};
     for (const Case& c : cases) {
         OwnHand({1, 2, 3});
         Reply(229000, 10, Words(8, {{1, c.tile}, {2, c.wall}, {3, 0}}));
@@ -300,7 +303,7 @@ TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
     scene.ClockStart();
     scene.SetClockHand(4);
     OwnHand({49, 58, 1, 2});
-    MJTileInfo& showcase = scene.Tiles().m_showcase[ 2 ];
+    MJTileInfo& showcase = scene.Tiles().m_showcase[2];
     showcase.nCode = 40, showcase.bPresent = 1;
     Offer(1, 1, 40, {49, 58});
     Offer(5, 1, 40, {});
@@ -347,8 +350,8 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         uint32_t event;
         int id;
     };
-    const Case cases[] = {{"peng", 210026, 229025}, {"gang", 210027, 229015},
-                          {"hu", 210028, 229080}};
+    const Case cases[] = {
+        {"peng", 210026, 229025}, {"gang", 210027, 229015}, {"hu", 210028, 229080}};
     for (const Case& c : cases) {
         offer();
         Reply(c.id, 1010);

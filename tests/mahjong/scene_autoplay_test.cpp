@@ -157,8 +157,8 @@ TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
         std::vector<int> offered;
         int id;
     };
-    const Case cases[] = {{{1, 2, 4, 5}, 229080}, {{1, 2, 5}, 229015}, {{1, 5}, 229010},
-                          {{5}, 229005}};
+    const Case cases[] = {
+        {{1, 2, 4, 5}, 229080}, {{1, 2, 5}, 229015}, {{1, 5}, 229010}, {{5}, 229005}};
     for (const Case& c : cases) {
         scene.SetPending(0);
         scene.SetSelectMode(0);
@@ -220,7 +220,8 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnTurnTimer(10);
     server::Request r = Got(229000);
     EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    EXPECT_EQ(r.body,
+              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
     // The handle is gone: a second firing sends nothing.
     scene.OnTurnTimer(10);
     // The seat drew meanwhile, the countdown was set again, the clock moved on: nothing.
