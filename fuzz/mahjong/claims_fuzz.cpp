@@ -194,9 +194,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 10: {  // a tile click on an own hand record
                 MJTileInfo* r = scene.GetTileRecord(kAreaHand, kOwnView, in.u8() % 18);
                 switch (in.u8() % 3) {
-                    case 0: scene.OnTileClickGang(r, nullptr); break;
-                    case 1: scene.OnTileClickSelect(r, nullptr); break;
-                    default: scene.OnTileClickDiscard(r, nullptr); break;
+                    case 0:
+                        scene.OnTileClickGang(r, nullptr);
+                        break;
+                    case 1:
+                        scene.OnTileClickSelect(r, nullptr);
+                        break;
+                    default:
+                        scene.OnTileClickDiscard(r, nullptr);
+                        break;
                 }
                 break;
             }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/engine_log.h"
@@ -138,6 +139,15 @@ void PutFaceOf(std::span<uint8_t> body, size_t word, int chair, int tile) {
     for (size_t i = 0; i < 3; ++i) Put(body, word + 2 + i, others[i]);
 }
 
+void PutWords(std::span<uint8_t> body, size_t first, std::initializer_list<int32_t> words) {
+    for (int32_t w : words) Put(body, first++, w);
+}
+
+// A claim on a discard with two hand tiles: the discarder, the tile, the two tiles, -1.
+void PutPair(std::span<uint8_t> body, const CMJGameScene2::ClaimOffer& o, int32_t a, int32_t b) {
+    PutWords(body, 4, {o.fromChair, o.tile, a, b, -1});
+}
+
 }  // namespace
 
 int CMJGameScene2::SendPeng() {
@@ -146,8 +156,7 @@ int CMJGameScene2::SendPeng() {
     uint8_t body[64];
     FillHead(body);
     const ClaimOffer& o = Offer(kClaimPeng);
-    const int32_t words[] = {o.fromChair, o.tile, o.candidates[0], o.candidates[1], -1};
-    for (size_t i = 0; i < 5; ++i) Put(body, 4 + i, words[i]);
+    PutPair(body, o, o.candidates[0], o.candidates[1]);
     req->SendPeng(m_sRequestError, body);
     return 1;
 }
@@ -158,9 +167,7 @@ int CMJGameScene2::SendGang(std::span<uint8_t> reply) {
     uint8_t body[64];
     FillHead(body);
     const ClaimOffer& o = Offer(kClaimGang);
-    const int32_t words[] = {o.fromChair,     o.tile, o.candidates[0], o.candidates[1],
-                             o.candidates[2], 1};
-    for (size_t i = 0; i < 6; ++i) Put(body, 4 + i, words[i]);
+    PutWords(body, 4, {o.fromChair, o.tile, o.candidates[0], o.candidates[1], o.candidates[2], 1});
     return req->SendGang(m_sRequestError, body, reply);
 }
 
@@ -181,8 +188,7 @@ int CMJGameScene2::SendChi() {
     uint8_t body[64];
     FillHead(body);
     const ClaimOffer& o = Offer(kClaimChi);
-    const int32_t words[] = {o.fromChair, o.tile, o.candidates[0], o.candidates[1], -1};
-    for (size_t i = 0; i < 5; ++i) Put(body, 4 + i, words[i]);
+    PutPair(body, o, o.candidates[0], o.candidates[1]);
     req->SendChi(m_sRequestError, body);
     return 1;
 }
@@ -192,8 +198,7 @@ int CMJGameScene2::SendRequest229025(std::span<uint8_t> sent) {
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
     const ClaimOffer& o = Offer(kClaimPeng);
-    const int32_t words[] = {o.fromChair, o.tile, o.candidates[0], o.candidates[1], -1};
-    for (size_t i = 0; i < 5; ++i) Put(sent, 4 + i, words[i]);
+    PutPair(sent, o, o.candidates[0], o.candidates[1]);
     int result = 0;
     req->SendPengConfirm(m_sRequestError, sent.first(64), &result);
     return result;
@@ -203,9 +208,7 @@ int CMJGameScene2::SendRequest229030(int a, int b, std::span<uint8_t> sent) {
     CMJRequests* req = m_pHost ? m_pHost->GetRequests() : nullptr;
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
-    const ClaimOffer& o = Offer(kClaimChi);
-    const int32_t words[] = {o.fromChair, o.tile, a, b, -1};
-    for (size_t i = 0; i < 5; ++i) Put(sent, 4 + i, words[i]);
+    PutPair(sent, Offer(kClaimChi), a, b);
     int result = 0;
     req->SendChiConfirm(m_sRequestError, sent.first(64), &result);
     return result;
@@ -216,16 +219,13 @@ int CMJGameScene2::SendRequest229045(std::span<uint8_t> sent, std::span<uint8_t>
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
     const ClaimOffer& o = Offer(kClaimGang);
-    const int32_t words[] = {o.fromChair, o.tile, o.candidates[0], o.candidates[1],
-                             o.candidates[2]};
-    for (size_t i = 0; i < 5; ++i) Put(sent, 4 + i, words[i]);
+    PutWords(sent, 4, {o.fromChair, o.tile, o.candidates[0], o.candidates[1], o.candidates[2]});
     int result = 0;
     req->QueryRequest(m_sRequestError, 229045, sent.first(64), reply, &result);
     return result;
 }
 
-int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent,
-                                     std::span<uint8_t> reply) {
+int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent, std::span<uint8_t> reply) {
     CMJRequests* req = m_pHost ? m_pHost->GetRequests() : nullptr;
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
@@ -669,8 +669,8 @@ void CMJGameScene2::CheckOwnGang() {
     GetJokers(a, b);
     int32_t out[kHandRecords];
     std::fill(std::begin(out), std::end(out), -1);
-    const int32_t found = rules::MJ_FindAnGangInHand(list, kHandRecords, a, b,
-                                                     int32_t(GetGameFlags()), out);
+    const int32_t found =
+        rules::MJ_FindAnGangInHand(list, kHandRecords, a, b, int32_t(GetGameFlags()), out);
     int left = 0;
     if (found & 2) {
         ClaimOffer& o = Offer(kClaimGang);
@@ -835,8 +835,8 @@ void CMJGameScene2::LogClaimFrame() {
         const char* name;
         uint32_t control;
     };
-    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},     {"杠", m_made.gang},
-                           {"碰", m_made.peng}, {"吃", m_made.chi},    {"开始", m_made.start}};
+    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},  {"杠", m_made.gang},
+                           {"碰", m_made.peng}, {"吃", m_made.chi}, {"开始", m_made.start}};
     std::string line;
     char text[96];
     std::snprintf(text, sizeof text, "操作按钮框:%d,%d,%d,%d", points[0][0], points[0][1],

@@ -26,6 +26,19 @@ int DealWord(CMJSceneHost* host, size_t word) {
 
 constexpr int kNoticeColour = 4953725;
 
+// A request on behalf of the seat before the own seat: that seat's user id and chair in the
+// head, then the kind word, the table, the own chair and the own user id.
+void PutSilentSeatHead(CMJSceneHost& host, int chair, int32_t kind, std::span<uint8_t> body) {
+    Put(body, 0, host.GetSeatUserID(chair));
+    Put(body, 1, host.GetRoomID());
+    Put(body, 2, host.GetTableNo());
+    Put(body, 3, chair);
+    Put(body, 4, kind);
+    Put(body, 5, host.GetTableNo());
+    Put(body, 6, host.GetChairNo());
+    Put(body, 7, host.GetUserID());
+}
+
 }  // namespace
 
 uint32_t CMJGameScene2::SilentSeatDelayMs(int grace, int claim, bool withClaim) {
@@ -137,15 +150,8 @@ void CMJGameScene2::OnTurnTimer(uint32_t id) {
 void CMJGameScene2::SendAutoAction10() {
     CMJRequests* req = m_pHost ? m_pHost->GetRequests() : nullptr;
     if (!req) return;
-    const int chair = ViewToChair(0);
     uint8_t body[96] = {};
-    Put(body, 0, m_pHost->GetSeatUserID(chair));
-    Put(body, 1, m_pHost->GetRoomID());
-    Put(body, 2, m_pHost->GetTableNo());
-    Put(body, 3, chair);
-    Put(body, 5, m_pHost->GetTableNo());
-    Put(body, 6, m_pHost->GetChairNo());
-    Put(body, 7, m_pHost->GetUserID());
+    PutSilentSeatHead(*m_pHost, ViewToChair(0), 0, body);
     std::string error;
     req->SendDrawTileNoWait(error, body);
 }
@@ -153,16 +159,8 @@ void CMJGameScene2::SendAutoAction10() {
 void CMJGameScene2::SendAutoAction11() {
     CMJRequests* req = m_pHost ? m_pHost->GetRequests() : nullptr;
     if (!req) return;
-    const int chair = ViewToChair(0);
     uint8_t body[104] = {};
-    Put(body, 0, m_pHost->GetSeatUserID(chair));
-    Put(body, 1, m_pHost->GetRoomID());
-    Put(body, 2, m_pHost->GetTableNo());
-    Put(body, 3, chair);
-    Put(body, 4, 1);
-    Put(body, 5, m_pHost->GetTableNo());
-    Put(body, 6, m_pHost->GetChairNo());
-    Put(body, 7, m_pHost->GetUserID());
+    PutSilentSeatHead(*m_pHost, ViewToChair(0), 1, body);
     const std::string id = m_pHost->GetMachineID();
     std::memcpy(body + 32, id.data(), std::min<size_t>(32, id.size()));
     // No tile: the server chooses the one the silent seat plays.

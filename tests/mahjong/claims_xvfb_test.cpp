@@ -69,9 +69,8 @@ std::map<std::string, std::pair<int, int>> ButtonPoints(const std::string& log) 
 }
 
 bool Click(const std::string& display, std::pair<int, int> p) {
-    const std::string cmd = "DISPLAY=" + display + " xdotool mousemove " +
-                            std::to_string(p.first) + " " + std::to_string(p.second) +
-                            " click 1 >/dev/null 2>&1";
+    const std::string cmd = "DISPLAY=" + display + " xdotool mousemove " + std::to_string(p.first) +
+                            " " + std::to_string(p.second) + " click 1 >/dev/null 2>&1";
     return std::system(cmd.c_str()) == 0;
 }
 
@@ -95,7 +94,8 @@ std::vector<int32_t> FixedWall(const std::string& folder) {
     std::map<int, std::vector<int32_t>> ofKind;
     rules::SeedRandom(kSeed);
     {
-        mj::Deal probe(o, [&] { return now; }, [](const mj::Note&) {});
+        mj::Deal probe(
+            o, [&] { return now; }, [](const mj::Note&) {});
         for (int c = 0; c < mj::kChairs; ++c) probe.SetSeat(c, 100 + c, c != 0);
         if (!probe.Start()) return {};
         for (int c = 0; c < mj::kChairs; ++c) {
@@ -176,7 +176,8 @@ TEST(ClaimsOnScreen, DISABLED_PengThenPassClickedAtTheLoggedButtons) {
     const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
                                     (asan && *asan ? ":" : "") +
                                     "intercept_strndup=0:detect_leaks=0";
-    ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", asanOptions}));
+    ASSERT_TRUE(
+        run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", asanOptions}));
 
     std::map<std::string, std::pair<int, int>> at;
     ASSERT_TRUE(WaitFor(
@@ -213,8 +214,8 @@ TEST(ClaimsOnScreen, DISABLED_PengThenPassClickedAtTheLoggedButtons) {
     EXPECT_TRUE(confirm->wait);
     // The meld is on the table: a picture of the screen for review.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    const std::string shot = std::string(HQLV_BUILD_DIR) + "/claims-peng." +
-                             std::to_string(getpid()) + ".png";
+    const std::string shot =
+        std::string(HQLV_BUILD_DIR) + "/claims-peng." + std::to_string(getpid()) + ".png";
     const std::string grab = "DISPLAY=" + x.name() + " import -window root '" + shot + "'";
     EXPECT_EQ(std::system(grab.c_str()), 0);
     // The second honour: pass.

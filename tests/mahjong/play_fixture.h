@@ -118,8 +118,8 @@ protected:
         scene.SetSceneHost(&play);
         before = platform::setClock(&clock);
         ASSERT_TRUE(server.Start());
-        ASSERT_TRUE(connHost.entry.ApplyHallCommandLine(
-            "77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" + std::to_string(server.Port()) + "|4|0|9"));
+        ASSERT_TRUE(connHost.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
+                                                        std::to_string(server.Port()) + "|4|0|9"));
         conn.InitCodec();
         conn.SetOwnerThread(owner.loop.threadId());
         int flag = 0;
@@ -144,7 +144,8 @@ protected:
         MJTileInfo* h = scene.Tiles().m_hands[kOwnView];
         for (int i = 0; i < kHandRecords; ++i) h[i] = MJTileInfo{};
         int i = 1;
-        for (int t : tiles) h[i].nCode = t, h[i].bHand = 1, h[i].bPresent = 1, h[i].nX = 54 * i, ++i;
+        for (int t : tiles)
+            h[i].nCode = t, h[i].bHand = 1, h[i].bPresent = 1, h[i].nX = 54 * i, ++i;
         if (drawn >= 0) h[0].nCode = drawn, h[0].bHand = 1, h[0].bPresent = 1;
         scene.BindHand(kOwnView);
     }

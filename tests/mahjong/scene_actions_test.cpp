@@ -93,7 +93,8 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     r = Got(229000);
     EXPECT_TRUE(r.wait);
     EXPECT_EQ(r.body, Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> play = Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
+    std::vector<uint8_t> play =
+        Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
     PutMachine(play);
     r = Got(221080);
     EXPECT_TRUE(r.wait);
@@ -103,7 +104,8 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     ASSERT_EQ(scene.ViewToChair(0), 3);
     r = Got(229000, 2);
     EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    EXPECT_EQ(r.body,
+              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
     std::vector<uint8_t> silent =
         Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
     PutMachine(silent);
@@ -116,14 +118,15 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
-    for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1, scene.Tiles().m_wall[i].nCode = i;
+    for (int i = 0; i < 136; ++i)
+        scene.Tiles().m_wall[i].bPresent = 1, scene.Tiles().m_wall[i].nCode = i;
     struct Case {
         int tile, wall, drew;
     };
     // A tile id past 151 or below -1 fails the draw; a wall place outside the wall marks
     // nothing but the draw stands.
-    const Case cases[] = {{152, 5, 0}, {-2, 5, 0}, {30, 136, 1}, {30, -1, 1}, {151, 135, 1},
-                          {0, 0, 1}};
+    const Case cases[] = {{152, 5, 0}, {-2, 5, 0},    {30, 136, 1},
+                          {30, -1, 1}, {151, 135, 1}, {0, 0, 1}};
     for (const Case& c : cases) {
         OwnHand({1, 2, 3});
         Reply(229000, 10, Words(8, {{1, c.tile}, {2, c.wall}, {3, 0}}));
@@ -224,6 +227,12 @@ TEST_F(PlayTest, GangPressedTwiceInTheOwnTurnSendsNothing) {
     scene.ShowClaimButton(2, 1);
     Dispatch(210027);
     EXPECT_EQ(scene.GetClaimCell(2), 200);
+    // While a gang claim of the choice waits (held back), the second press keeps it open.
+    scene.SetPending(1);
+    Dispatch(210027);
+    EXPECT_EQ(scene.GetClaimCell(2), 200);
+    EXPECT_EQ(scene.GetSelectMode(), 2);
+    scene.SetPending(0);
     int locked = 0;
     for (int i = 0; i < 14; ++i) locked += scene.Tiles().m_hands[kOwnView][i].bLocked;
     EXPECT_EQ(locked, 1);  // only tile 5 takes no part in a gang
@@ -255,13 +264,46 @@ TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
     EXPECT_EQ(scene.melds.size(), 1u);
 }
 
+TEST_F(PlayTest, AGangWhoseCompanionIsTheDrawnTileIsDeclaredToo) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({9, 18, 27, 1, 2, 3, 5}, 0);
+    scene.ShowClaimButton(2, 1);
+    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
+    Dispatch(210027);
+    // The picked tile is 27; the first of its companions (0) is the draw slot's tile.
+    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 27}, {6, 0}, {7, 9}, {8, 18}}));
+}
+
+TEST_F(PlayTest, PickingIgnoresLockedAndMissingTilesAndLookersOn) {
+    NEED_ASSETS();
+    StartDeal();
+    using Click = void (CMJGameScene2::*)(MJTileInfo*, MJBinding*);
+    for (Click click : {&CMJGameScene2::OnTileClickSelect, &CMJGameScene2::OnTileClickGang}) {
+        OwnHand({1, 2, 3});
+        MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+        r->bLocked = 1;
+        (scene.*click)(r, nullptr);
+        (scene.*click)(nullptr, nullptr);
+        EXPECT_EQ(r->bSelected, 0);
+        r->bLocked = 0;
+        play.lookerOn = 1;
+        (scene.*click)(r, nullptr);
+        EXPECT_EQ(r->bSelected, 0);
+        play.lookerOn = 0;
+        (scene.*click)(r, nullptr);
+        EXPECT_EQ(r->bSelected, 1);
+    }
+}
+
 TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
     NEED_ASSETS();
     StartDeal();
     scene.ClockStart();
     scene.SetClockHand(4);
     OwnHand({49, 58, 1, 2});
-    MJTileInfo& showcase = scene.Tiles().m_showcase[ 2 ];
+    MJTileInfo& showcase = scene.Tiles().m_showcase[2];
     showcase.nCode = 40, showcase.bPresent = 1;
     Offer(1, 1, 40, {49, 58});
     Offer(5, 1, 40, {});
@@ -308,8 +350,8 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         uint32_t event;
         int id;
     };
-    const Case cases[] = {{"peng", 210026, 229025}, {"gang", 210027, 229015},
-                          {"hu", 210028, 229080}};
+    const Case cases[] = {
+        {"peng", 210026, 229025}, {"gang", 210027, 229015}, {"hu", 210028, 229080}};
     for (const Case& c : cases) {
         offer();
         Reply(c.id, 1010);
@@ -400,6 +442,13 @@ TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
     const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
+    // The played tile flies from its place at z 1800 until the end of the discard (210059).
+    engine::Entity* moving = scene.GetKernel().FindEntity(scene.Entities().dragTile);
+    ASSERT_TRUE(moving);
+    EXPECT_TRUE(moving->IsVisible());
+    EXPECT_EQ(moving->GetZ(), 1800);
+    scene.PumpMessages();
+    EXPECT_FALSE(moving->IsVisible());
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
@@ -430,6 +479,8 @@ TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {
     // With a replacement: drawn 200 ms later.
     Reply(229060, 10, Words(8, {{1, 33}}));
     EXPECT_EQ(scene.PlayFlower(3), 1);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
     Run(250);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 33);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 1);

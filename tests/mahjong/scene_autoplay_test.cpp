@@ -104,6 +104,21 @@ TEST_F(AutoPlay, AButtonPressBetweenMissedTurnsStartsTheCountAgain) {
     EXPECT_EQ(scene.GetTimeoutCount(), 1);
 }
 
+TEST_F(AutoPlay, AnOpenChiPickingIsClearedOnlyWhenNoClaimWaits) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    OwnHand({1, 2, 3});
+    scene.SetClockHand(2);
+    MJTileInfo& r = scene.Tiles().m_hands[kOwnView][1];
+    for (int mode : {0, 3}) {
+        r.bLocked = 1;
+        scene.SetSelectMode(mode);
+        scene.OnCountdownEnd();
+        EXPECT_EQ(r.bLocked, mode == 3 ? 0 : 1) << mode;
+    }
+}
+
 TEST_F(AutoPlay, OwnTurnWithoutADrawnTileDrawsWhenTheDiscardWasNotClaimed) {
     NEED_ASSETS();
     StartDeal();
@@ -142,8 +157,8 @@ TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
         std::vector<int> offered;
         int id;
     };
-    const Case cases[] = {{{1, 2, 4, 5}, 229080}, {{1, 2, 5}, 229015}, {{1, 5}, 229010},
-                          {{5}, 229005}};
+    const Case cases[] = {
+        {{1, 2, 4, 5}, 229080}, {{1, 2, 5}, 229015}, {{1, 5}, 229010}, {{5}, 229005}};
     for (const Case& c : cases) {
         scene.SetPending(0);
         scene.SetSelectMode(0);
@@ -176,6 +191,13 @@ TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
     OwnTurn(30);
     scene.choice = 2;
     Reply(221080, 10);
+    // Without a drawn tile the own turn has nothing to play.
+    scene.Tiles().m_hands[kOwnView][0].bPresent = 0;
+    scene.AutoPlayTick();
+    scene.AutoPlayTick();
+    Fence();
+    EXPECT_EQ(Count(221080), 0);
+    scene.Tiles().m_hands[kOwnView][0].bPresent = 1;
     scene.AutoPlayTick();
     scene.AutoPlayTick();
     EXPECT_EQ(Got(221080).body[26 * 4], 2);
@@ -198,7 +220,8 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnTurnTimer(10);
     server::Request r = Got(229000);
     EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    EXPECT_EQ(r.body,
+              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
     // The handle is gone: a second firing sends nothing.
     scene.OnTurnTimer(10);
     // The seat drew meanwhile, the countdown was set again, the clock moved on: nothing.
