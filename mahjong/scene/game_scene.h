@@ -581,8 +581,8 @@ public:
     // The table view's surface (null: none); redraws and the mouse capture go there.
     void SetGdiSurface(CMJGdiSurface* surface) { m_pGdiSurface = surface; }
     CMJGdiSurface* GdiSurface() const { return m_pGdiSurface; }
-    // The screen the table geometry lays out on: the table view in mode 1 (no engine
-    // screen there), else the engine's logical screen.
+    // The screen the table geometry lays out on: the GDI surface (or else the table view)
+    // in mode 1, where there is no engine screen; else the engine's logical screen.
     int GetScreenWidth() const;
     int GetScreenHeight() const;
     // Mode 1 only: which of the GDI skin bitmaps the skin has, and the GDI text fonts.

@@ -34,6 +34,9 @@ constexpr uint32_t kGdiRed = 0x0000FF;
 class CMJGdiSurface {
 public:
     virtual ~CMJGdiSurface() = default;
+    // The size of the table the surface shows.
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
     // Copies the w × h cell at (sx, sy) of the named skin bitmap to (x, y), leaving out
     // the pixels of the key colour; false (nothing drawn) without such a bitmap.
     virtual bool TransparentBlt(int x, int y, int w, int h, const std::string& bitmap, int sx,

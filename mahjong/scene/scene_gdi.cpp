@@ -58,13 +58,15 @@ bool Contains(const MJRect& r, int x, int y) {
 }  // namespace
 
 int CMJGameScene2::GetScreenWidth() const {
-    if (m_nSceneMode == 1) return m_pHost ? m_pHost->GetTableViewWidth() : 0;
-    return GameObject::GetScreenWidth();
+    if (m_nSceneMode != 1) return GameObject::GetScreenWidth();
+    if (m_pGdiSurface) return m_pGdiSurface->Width();
+    return m_pHost ? m_pHost->GetTableViewWidth() : 0;
 }
 
 int CMJGameScene2::GetScreenHeight() const {
-    if (m_nSceneMode == 1) return m_pHost ? m_pHost->GetTableViewHeight() : 0;
-    return GameObject::GetScreenHeight();
+    if (m_nSceneMode != 1) return GameObject::GetScreenHeight();
+    if (m_pGdiSurface) return m_pGdiSurface->Height();
+    return m_pHost ? m_pHost->GetTableViewHeight() : 0;
 }
 
 void CMJGameScene2::LoadSkinBitmaps() {

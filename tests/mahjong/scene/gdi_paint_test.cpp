@@ -188,6 +188,11 @@ TEST_F(GdiPaintTest, FontsAndBitmapsOnlyInModeOne) {
 }
 
 TEST_F(GdiPaintTest, ScreenIsTheTableViewInModeOne) {
+    RasterSurface small(500, 400);
+    scene.SetGdiSurface(&small);
+    EXPECT_EQ(scene.GetScreenWidth(), 500);
+    EXPECT_EQ(scene.GetScreenHeight(), 400);
+    scene.SetGdiSurface(nullptr);  // the host's table view
     EXPECT_EQ(scene.GetScreenWidth(), 796);
     EXPECT_EQ(scene.GetScreenHeight(), 700);
     GdiScene live;

@@ -52,6 +52,8 @@ struct RasterSurface : CMJGdiSurface {
         return x >= 0 && y >= 0 && x < width && y < height ? px[size_t(y * width + x)] : 0;
     }
 
+    int Width() const override { return width; }
+    int Height() const override { return height; }
     bool TransparentBlt(int x, int y, int w, int h, const std::string& name, int sx, int sy,
                         uint32_t key) override {
         blits.push_back(name);
