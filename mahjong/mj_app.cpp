@@ -1,8 +1,12 @@
 #include "mahjong/mj_app.h"
 
 #include <QGuiApplication>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -18,6 +22,7 @@
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 
 namespace hqlv::mahjong {
@@ -81,8 +86,63 @@ public:
     CMJTableDraw* GetTableDraw() override { return app_.GetTableDraw(); }
     CMJGameScene2* GetGameScene() override { return app_.GetGameScene(); }
     CMJRequests* GetRequests() override { return app_.GetMJClient(); }
+    // The turn timers and the clock second run on the table view.
+    void SetViewTimer(uint32_t id, uint32_t ms) override {
+        if (CMJGameTableView2* v = view()) v->SetTimer(id, ms);
+    }
+    void KillViewTimer(uint32_t id) override {
+        if (CMJGameTableView2* v = view()) v->KillTimer(id);
+    }
+    void StartClockTimer() override {
+        if (CMJGameTableView2* v = view()) v->StartClockTimer();
+    }
+    bool SaveTableShot(const std::string& path, int delayMs) override {
+        CMJGameTableView2* v = view();
+        if (!v) return false;
+        QPointer<CMJGameTableView2> target(v);
+        QTimer::singleShot(std::max(delayMs, 0), v, [target, path] {
+            if (target && !target->grab().save(QString::fromStdString(path), "PNG"))
+                netlib::YrnLogWrite("table picture %s not written", path.c_str());
+        });
+        return true;
+    }
+
+    // The claim actions' wait cursor, the machine id of a play, the start request and the
+    // table's logical points on the display.
+    void BeginWaitCursor() override {
+        cursors_.push_back(std::make_unique<platform::ui::WaitCursor>());
+    }
+    void EndWaitCursor() override {
+        if (!cursors_.empty()) cursors_.pop_back();
+    }
+    std::string GetMachineID() override { return framework::GetMachineID(); }
+    int RequestStartGame(std::string& error, int checkSilver) override {
+        CMJGameClient* c = app_.GetMJClient();
+        if (!c) return 0;
+        return checkSilver ? c->CheckSilverRange(error) : c->StartGame(error);
+    }
+    void ShowMessageText(const std::string& text) override {
+        app_.MessageBoxModeless(text, "确定", "", 0, 0);
+    }
+    bool MapToScreen(int& x, int& y) override {
+        CMJGameTableView2* v = view();
+        CMJGameScene2* scene = app_.GetGameScene();
+        if (!v || !v->isVisible() || !scene || scene->GetScreenWidth() <= 0 ||
+            scene->GetScreenHeight() <= 0)
+            return false;
+        // The scene's logical screen is stretched over the whole view.
+        const QPoint p = v->mapToGlobal(QPoint(x * v->width() / scene->GetScreenWidth(),
+                                               y * v->height() / scene->GetScreenHeight()));
+        x = p.x(), y = p.y();
+        return true;
+    }
 
 private:
+    std::vector<std::unique_ptr<platform::ui::WaitCursor>> cursors_;
+    CMJGameTableView2* view() {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f ? f->GetMJTableView() : nullptr;
+    }
     CMJGameApp& app_;
 };
 

@@ -1,15 +1,30 @@
-// The notification router over the real deal state with recording panes and scene: a
-// sequence of (id, body) from the fuzzer's bytes. Each step's first byte says whether the
-// body is built well-formed (the id's own length, its counts and chairs from the bytes) or
-// taken raw (any id, any length: truncated, empty or oversized).
-#include <cstddef>
-#include <cstdint>
-#include <vector>
+// The notification router over the real deal state and the real table scene on a headless
+// engine: a sequence of (id, body) from the fuzzer's bytes. Each step's first byte says
+// whether the body is a well-formed record of a deal (its own length, chairs of the table,
+// wall positions in the wall, tiles, counts and claim flags in their ranges), taken raw (any
+// id, any length: truncated, empty or oversized), or an engine step (the clock hand's moves,
+// the clock second, the end of the dealing). After every step the table must hold together:
+// every tile binding points back to its record and that record to it, the records keep
+// their binding indexes in range, and the clock hand stays on its eight positions.
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <span>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "engine/core/engine_log.h"
+#include "engine/core/kernel.h"
 #include "mahjong/scene/game_scene.h"
+#include "platform/core/audio.h"
+#include "platform/core/clock.h"
 #include "tests/mahjong/router_doubles.h"
 
 using namespace hqlv::mahjong;
@@ -59,38 +74,208 @@ void PutWord(std::vector<uint8_t>& b, size_t i, int32_t v) {
     for (size_t k = 0; k < 4; ++k) b[i * 4 + k] = uint8_t(uint32_t(v) >> (8 * k));
 }
 
+// A record of a deal as the server sends it: the id's length, its words in their ranges.
+std::vector<uint8_t> DealRecord(uint32_t id, size_t size, Reader& in) {
+    std::vector<uint8_t> b(size, 0);
+    auto chair = [&] { return int32_t(in.u8() % 4); };
+    auto tile = [&] { return int32_t(in.u8() % 152); };
+    auto wall = [&] { return int32_t(in.u8() % 136); };
+    switch (id) {
+        case 211040:
+            PutWord(b, 13, chair());
+            PutWord(b, 14, int32_t(in.u8()) << 1);
+            PutWord(b, 15, in.u8() & 0x2F);
+            PutWord(b, 18, in.u8() % 40);
+            PutWord(b, 27, in.u8() & 1);
+            PutWord(b, 39, in.u8() % 20);
+            for (size_t k = 0; k < 32; ++k) PutWord(b, 53 + k, k < 13 ? tile() : -1);
+            break;
+        case 211080:
+            PutWord(b, 0, int32_t(in.u32() & 0x2000003));
+            for (size_t c = 0; c < 4; ++c) PutWord(b, 165 + c, in.u8() % 3);
+            PutWord(b, 169, in.u8() % 2 ? -1 : chair());
+            PutWord(b, 170, in.u8() % 2 ? -1 : chair());
+            PutWord(b, 171, tile());
+            PutWord(b, 175, in.u8() & 1);
+            for (size_t c = 0; c < 4; ++c)
+                for (size_t k = 0; k < 32; ++k) PutWord(b, 212 + 32 * c + k, k < 14 ? tile() : -1);
+            break;
+        case 229160:
+            PutWord(b, 0, chair());
+            PutWord(b, 1, tile());
+            PutWord(b, 2, wall());
+            break;
+        case 221170:
+            PutWord(b, 1, chair());
+            for (size_t c = 0; c < 4; ++c) PutWord(b, 6 + c, in.u8() & 0x2F);
+            PutWord(b, 21, tile());
+            break;
+        case 229180:
+            PutWord(b, 0, chair());
+            PutWord(b, 1, chair());
+            PutWord(b, 2, tile());
+            PutWord(b, 3, 1 + in.u8() % 3);
+            for (size_t c = 0; c < 4; ++c) PutWord(b, 4 + c, in.u8() & 0x28);
+            break;
+        case 229185:
+        case 229190:
+        case 229195:
+        case 229197:
+        case 229199:
+            PutWord(b, 3, chair());
+            PutWord(b, 4, chair());
+            for (size_t k = 5; k <= 8; ++k) PutWord(b, k, tile());
+            PutWord(b, 10, tile());
+            PutWord(b, 11, wall());
+            break;
+        case 229210:
+            PutWord(b, 3, chair());
+            PutWord(b, 4, 136 + in.u8() % 16);
+            PutWord(b, 5, in.u8() % 4 ? tile() : -1);
+            PutWord(b, 6, wall());
+            break;
+        case 221200: {
+            const int n = in.u8() % 15;
+            PutWord(b, 1, chair());
+            PutWord(b, 2, n);
+            for (int k = 0; k < n; ++k) PutWord(b, 3 + size_t(k), tile());
+            break;
+        }
+        case 221160:
+        case 229170:
+        case 229175:
+        case 229500:
+            PutWord(b, 3, chair());
+            PutWord(b, 4, int32_t(in.u8() % 8));
+            PutWord(b, 5, in.u8() & 1);
+            break;
+        default: {
+            std::vector<uint8_t> raw = in.take(size);
+            std::copy(raw.begin(), raw.end(), b.begin());
+            break;
+        }
+    }
+    return b;
+}
+
+[[noreturn]] void Broken(const char* what, int a, int b) {
+    std::fprintf(stderr, "table broken: %s (%d, %d)\n", what, a, b);
+    std::abort();
+}
+
+// Every binding points back to its record and every bound record to its binding; the
+// clock hand stays on its eight positions.
+void CheckTable(CMJGameScene2& s) {
+    for (int i = 1; i <= kBindingCount; ++i) {
+        const MJBinding* b = s.Binding(i);
+        if (!b->area) continue;
+        const MJTileInfo* r = s.GetTileRecord(b->area, b->view, b->index);
+        if (!r) Broken("binding without a record", i, b->area);
+        if (r->nObject != i) Broken("record of a binding names another", i, r->nObject);
+    }
+    auto records = [&](MJTileInfo* first, int n) {
+        for (int k = 0; k < n; ++k) {
+            const int o = first[k].nObject;
+            if (o < 0 || o > kBindingCount) Broken("binding index out of range", k, o);
+            if (o && !s.Binding(o)->area) Broken("record names a free binding", k, o);
+        }
+    };
+    CMJTileAreas& t = s.Tiles();
+    records(t.m_wall, kWallRecords);
+    for (int v = 0; v < 4; ++v) {
+        records(t.m_hands[v], kHandRecords);
+        records(t.m_flowers[v], kFlowerRecords);
+        records(t.m_discards[v], kDiscardRecords);
+    }
+    records(t.m_showcase, 4);
+    if (s.GetClockPosition() < 0 || s.GetClockPosition() > 7)
+        Broken("clock hand", s.GetClockPosition(), 0);
+    if (s.Clock().drawn < 0 || s.Clock().drawn > 7) Broken("drawn hand", s.Clock().drawn, 0);
+}
+
+struct LiveWorld : test::RouterWorld {
+    CMJGameScene2* Scene() override { return &live; }
+    CMJGameScene2 live;
+};
+
+// The process's engine pieces: a clock that moves only when told, silent audio, a log folder.
+struct Process {
+    Process() {
+        const std::string logs =
+            (std::filesystem::temp_directory_path() / ("hqlv-router-fuzz-" + std::to_string(getpid())))
+                .string();
+        std::filesystem::create_directories(logs);
+        hqlv::engine::SetEngineLogFolder(logs);
+        hqlv::platform::setClock(&clock);
+        hqlv::platform::installAudio(std::make_shared<hqlv::platform::RecordingAudio>());
+    }
+    hqlv::platform::ManualClock clock{0xFFFFFFFFu - 5000};
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Process process;
     Reader in(data, size);
-    test::RouterWorld w;
+    auto w = std::make_unique<LiveWorld>();
     const uint8_t flags = in.u8();
-    w.playing = flags & 1;
-    w.rejectKanPai = (flags >> 1) & 1;
-    w.withPanes = (flags & 4) == 0;
-    w.mainWindow = (flags & 8) == 0;
-    w.score.advertBet = (flags & 16) != 0;
-    w.app.SetChairNo(int(int8_t(in.u8())) % 9);
-    auto router = test::MakeRouter(w);
-    CMJGameScene2 live;
-    live.SetSceneHost(&w.sceneHost);
+    w->playing = flags & 1;
+    w->rejectKanPai = (flags >> 1) & 1;
+    w->withPanes = (flags & 4) == 0;
+    w->mainWindow = (flags & 8) == 0;
+    w->score.advertBet = (flags & 16) != 0;
+    const int own = int(int8_t(in.u8())) % 9;
+    w->app.SetChairNo(own);
+    w->sceneHost.chair = (flags & 0x20) ? own : 2;
+    w->sceneHost.lookerOn = (flags >> 6) & 1;
+    w->sceneHost.scene = &w->live;
+    auto router = test::MakeRouter(*w);
+    CMJGameScene2& live = w->live;
+    live.SetSceneHost(&w->sceneHost);
+    // The engine without pictures: the entities the handlers drive, made blank.
+    live.Init();
+    // A small screen: the canvas buffers are made per input.
+    live.InitScreen(160, 120);
+    live.CreateTileEntities();
+    live.CreateTileControls();
+    live.CreateClockEntities();
+    live.CreateToolbarButtons();
     live.ResetTable();
+    auto runEngine = [&](uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += 10) {
+            process.clock.advance(10);
+            live.GetKernel().RunDueApplies();
+            live.PumpMessages();
+        }
+    };
     for (int step = 0; step < 64 && !in.empty(); ++step) {
         const uint8_t mode = in.u8();
+        if ((mode & 3) == 3) {
+            // The engine's own steps between notifications.
+            switch ((mode >> 2) & 3) {
+                case 0:
+                    runEngine(10u * in.u8());
+                    break;
+                case 1:
+                    live.OnTimer(10000);
+                    break;
+                case 2: {
+                    hqlv::engine::MessageData none;
+                    live.OnMessage(210006, none, 0);
+                    break;
+                }
+                default:
+                    live.QZ_MoveClockHand(int(in.u8() % 10) - 1, 2 * (in.u8() % 4));
+                    break;
+            }
+            CheckTable(live);
+            continue;
+        }
         const IdSize& pick = kIds[in.u8() % kIdCount];
         std::vector<uint8_t> body;
         uint32_t id = pick.id;
         if ((mode & 1) == 0) {
-            // Well-formed: the id's length, then the words the router and the deal state read
-            // set from the bytes, with the entry count and chairs near their bounds.
-            size_t extra = pick.id == 211080 ? size_t(in.u8() % 6) * 172 : 0;
-            body = in.take(pick.size + extra);
-            body.resize(pick.size + extra, 0);
-            PutWord(body, 181, int32_t(in.u8() % 8) - 2);
-            PutWord(body, 1, int32_t(int8_t(in.u8())) % 10);
-            PutWord(body, 3, int32_t(int8_t(in.u8())) % 10);
-            PutWord(body, 11, int32_t(int8_t(in.u8())) % 10);
-            if (mode & 2) PutWord(body, 0, int32_t(1000 + in.u8() % 6));
+            body = DealRecord(pick.id, pick.size, in);
         } else {
             if (mode & 2) id = in.u32();
             size_t len = size_t(in.u8()) | size_t(in.u8() & 0x0F) << 8;
@@ -98,24 +283,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (mode & 4) body.resize(len * 2 + 1, 0xFF);  // oversized
         }
         router->OnNotify(id, body.empty() ? nullptr : body.data(), body.size());
+        CheckTable(live);
         // Accessors over whatever was stored.
         MJList list{};
-        w.info.GetRoundList(list);
-        w.info.GetChairList(int(mode >> 4) - 2, list);
-        w.info.GetRoundListItem(int(int8_t(mode)));
+        w->info.GetRoundList(list);
+        w->info.GetChairList(int(mode >> 4) - 2, list);
+        w->info.GetRoundListItem(int(int8_t(mode)));
         std::string line;
-        w.info.FormatHistory(line);
-        (void)w.info.FormatRoundLine();
+        w->info.FormatHistory(line);
+        (void)w->info.FormatRoundLine();
+        (void)live.FormatTable("fuzz");
+        if (!(mode & 0x40)) continue;
         // The table scene's own operations over the stored deal state and the body: the
         // game data of a rejoin stored whole, the wall, the hands and melds filled, a
-        // looker-on's rebuild, and the hand lists edited with the body's words.
+        // rebuild, and the hand lists edited with the body's words.
         if ((mode & 8) && !body.empty()) {
-            std::span<uint8_t> area = w.info.GetRoundRecordArea();
+            std::span<uint8_t> area = w->info.GetRoundRecordArea();
             std::memcpy(area.data(), body.data(), std::min(area.size(), body.size()));
         }
-        w.sceneHost.lookerOn = (mode >> 5) & 1;
         live.MarkWall();
-        live.FillOwnHandFromRound((mode >> 6) & 1);
+        live.FillOwnHandFromRound((mode >> 5) & 1);
         live.FillTableFromRound();
         if (mode & 0x80) live.RebuildTable();
         std::vector<int32_t> words(body.size() / 4);
@@ -128,6 +315,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::array<int32_t, 32> codes;
         live.GetHandCodes(view, codes);
         live.CopyOwnHandExcept(codes, int(mode % 40), words.empty() ? 0 : words.back());
+        live.BindHandTiles(view);
+        CheckTable(live);
     }
+    runEngine(1000);
+    CheckTable(live);
+    live.Cleanup();
     return 0;
 }

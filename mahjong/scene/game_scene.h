@@ -184,23 +184,23 @@ public:
     ~CMJGameScene2() override = default;
 
     // ---- the notification router's calls
-    virtual void OnGameReset() {}                        // 211040 a new deal
-    virtual void OnGameEnd(MJData) {}                    // 211080 the deal's result
+    virtual void OnGameReset();                          // 211040 a new deal
+    virtual void OnGameEnd(MJData body);                 // 211080 the deal's result
     virtual void ResetForNextDeal();                     // after 211080
     virtual void ShowWaitTableNotice();                  // 211300
-    virtual void OnNotify221160(MJData) {}               // the answer to a see-tiles ask
-    virtual void OnNotify221170(MJData) {}               // a seat discarded
-    virtual void OnNotify221200(MJData) {}               // tiles of the watched hand
-    virtual void OnNotify229160(MJData) {}               // a seat draws
-    virtual void OnNotify229165(MJData) {}               // the countdown ends now
-    virtual void OnNotify229170(MJData) {}               // peng announced
-    virtual void OnNotify229175(MJData) {}               // chi announced
-    virtual void OnNotify229180(MJData) {}               // gang announced
-    virtual void OnNotify229185(MJData) {}               // peng meld laid
-    virtual void OnNotify229190(MJData) {}               // chi meld laid
-    virtual void OnNotify229195(uint32_t /*id*/, MJData) {}  // 229195 / 229197 / 229199
-    virtual void OnNotify229210(MJData) {}               // flower replaced
-    virtual void OnPlayerBackOrLeave(MJData) {}          // 229500
+    virtual void OnNotify221160(MJData body);            // the answer to a see-tiles ask
+    virtual void OnNotify221170(MJData body);            // a seat discarded
+    virtual void OnNotify221200(MJData body);            // tiles of the watched hand
+    virtual void OnNotify229160(MJData body);            // a seat draws
+    virtual void OnNotify229165(MJData body);            // the countdown ends now
+    virtual void OnNotify229170(MJData body);            // peng announced
+    virtual void OnNotify229175(MJData body);            // chi announced
+    virtual void OnNotify229180(MJData body);            // gang announced
+    virtual void OnNotify229185(MJData body);            // peng meld laid
+    virtual void OnNotify229190(MJData body);            // chi meld laid
+    virtual void OnNotify229195(uint32_t id, MJData body);  // 229195 / 229197 / 229199
+    virtual void OnNotify229210(MJData body);            // flower replaced
+    virtual void OnPlayerBackOrLeave(MJData body);       // 229500
     virtual void OnTableDrawReset();                     // 211700
     virtual void OnNotify211920(MJData) {}               // nothing in this game
 
@@ -267,31 +267,32 @@ public:
     virtual uint32_t TileClickCode() const;
     // Engine notifications whose work belongs to the clock, the toolbar's slide, the own
     // discard and the sort sweep.
-    virtual void QZ_Moveing() {}                    // 210042: one step of the clock hand
+    // 210042: one step of the clock hand; the data is the movement path of the running move.
+    virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
-    virtual void OnOwnDiscardEnd() {}               // 210059
+    virtual void OnOwnDiscardEnd();               // 210059
     virtual void OnSortSweepEnd() {}                // 210060
 
     // ---- handlers that later work fills in
-    virtual void OnTileClickGang(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileClickSelect(MJTileInfo*, MJBinding*) {}
-    virtual void OnTileClickDiscard(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileClickGang(MJTileInfo* record, MJBinding* binding);
+    virtual void OnTileClickSelect(MJTileInfo* record, MJBinding* binding);
+    virtual void OnTileClickDiscard(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragStart(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragMove(MJTileInfo*, MJBinding*) {}
     virtual void OnTileDrop(MJTileInfo* record, MJBinding* binding);
-    virtual void OnBtnStart() {}
-    virtual void OnBtnChi() {}
-    virtual void OnBtnPeng() {}
-    virtual void OnBtnGang() {}
-    virtual void OnBtnHu() {}
-    virtual void OnBtnPass() {}
+    virtual void OnBtnStart();
+    virtual void OnBtnChi();
+    virtual void OnBtnPeng();
+    virtual void OnBtnGang();
+    virtual void OnBtnHu();
+    virtual void OnBtnPass();
     virtual void SortHandButton() {}
-    virtual void ToggleAutoPlay() {}
+    virtual void ToggleAutoPlay();
     virtual void ChangeTable();
     virtual void RequestTableOption();
-    virtual void OnCountdownTimer() {}
-    virtual void OnTurnTimer(uint32_t /*id*/) {}
+    virtual void OnCountdownTimer();  // the clock second (scene_clock.cpp)
+    virtual void OnTurnTimer(uint32_t id);
     // The engine events' name for BindHandTiles.
     virtual void BindHand(int view) { BindHandTiles(view); }
     virtual void BindWallTiles();
@@ -299,21 +300,21 @@ public:
     virtual void DealStep(int view);
     virtual void RevealOpeningFlowers();
     virtual void OnSeatFlowersRevealed(int view);
-    virtual void OnDealingFinished() {}
+    virtual void OnDealingFinished();
     virtual void FlashJoker();
     // The own draw: the request and its answer; the drawn tile's flight is its last step.
-    virtual int DrawTile() { return 0; }
+    virtual int DrawTile();
     // The drawn tile flies into the own draw slot (record 0, set by the draw) and lands with
     // engine event 210058.
     virtual void FlyDrawnTile(int tile);
     virtual void OnDrawnTileLanded();
-    virtual void CheckOwnGang() {}
-    virtual void OfferHu(int /*flags*/) {}
-    virtual void ShowStartButton() {}
-    virtual void ShowToolbars(int /*show*/) {}
+    virtual void CheckOwnGang();
+    virtual void OfferHu(int flags);
+    virtual void ShowStartButton();
+    virtual void ShowToolbars(int show);
     virtual void HideResultEntities() {}
     // Automatic play is on (the automatic play's own work keeps the switch).
-    virtual int IsAutoPlayOn() const { return 0; }
+    virtual int IsAutoPlayOn() const;
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
     virtual void OnDrawnTileArrived(int tile, int flags);
@@ -456,7 +457,7 @@ public:
     virtual void CleanUpClockWindow() {}
     virtual void RestoreClockState() {}
     // 1 while an action waits for the server's answer (the action handlers keep it).
-    virtual int IsActionWaiting() const { return 0; }
+    virtual int IsActionWaiting() const { return m_nActionWaits > 0; }
 
     // ---- hands (scene_hands.cpp)
     virtual void BindHandTiles(int view);
@@ -570,10 +571,140 @@ public:
     uint32_t WinEffectEntity() const { return m_nWinEffect; }
 
     // ---- game-event handlers' operations (scene_handlers.cpp)
+    // The claim kinds: the offer table's index and ShowClaimButton's kind.
+    static constexpr int kClaimPeng = 1, kClaimGang = 2, kClaimChi = 3, kClaimHu = 4,
+                         kClaimPass = 5;
+    // One record of the offer table: 49 words.
+    struct ClaimOffer {
+        int32_t fromChair = 0;  // the chair the claim comes from (the discarder)
+        int32_t tile = 0;       // the tile the claim is on
+        int32_t count = 0;      // candidate ids in the list
+        int32_t candidates[32] = {};
+        int32_t shown = 0;  // the button of this kind is offered
+        int32_t unused36[3] = {};
+        int32_t kind = 0;  // the kind word of a kong announcement (229180)
+        int32_t unused40[9] = {};
+    };
+    static constexpr int kClaimOfferCount = 9;
+    // The offer of a kind 0-8; any other kind answers a scratch record that no one reads.
+    ClaimOffer& Offer(int kind);
+    // Every offer zeroed.
+    void ClearOffers();
+    virtual void HideHandFaces(int view);
+    virtual void AddFlowerTile(int view, int tile);
+    virtual void SendRequest229505();
+    virtual void HideClaimButtons();
+    // Kind 1-5 active (on 1) or inactive (on 0); other kinds change nothing.
+    virtual void ShowClaimButton(int kind, int on);
+    void ShowAllClaimButtons(int on) override;
+    // 1 while the claim button of kind 1-5 is active.
+    int IsClaimButtonActive(int kind) const;
+    virtual void DealStartLayout();
+    // The own drawn tile the hu offer names (the own draw keeps it here); -1 none.
+    int GetOwnDrawnTile() const { return m_nOwnDrawnTile; }
+    void SetOwnDrawnTile(int tile) { m_nOwnDrawnTile = tile; }
+    // The view of a chair from a notification; -1 (and a log line naming the id) when the
+    // chair has no seat on this table.
+    int ViewOfChair(int chair, uint32_t id) const;
+    // 1 for an index of the wall records in play (the game's tile count).
+    int IsWallIndexInPlay(int index) const;
+    int IsLookerOn() const;
+    // Deal record words 18 and 39, read now.
+    int TurnSeconds() const;
+    int ClaimSeconds() const;
+    // 229500 kind 6 (this game's layer): the sound and the chat line.
+    void OnPlayerFollowedDealer();
+    // The table as text by chair (HQLV_TABLE_DUMP appends it when a deal ends).
+    std::string FormatTable(const char* stage);
 
     // ---- turn clock (scene_clock.cpp)
+    // The clock words (the hand position is m_nClockPos, the selection mode m_nSelectMode).
+    struct ClockWords {
+        int32_t shown = 0;
+        int32_t sounds = 0;   // the per-second countdown sound plays
+        int32_t seconds = 0;  // seconds left (any value; drawn clamped to 0-99)
+        int32_t started = 0;
+        int32_t drawn = 0;  // the hand position drawn now, 0-7
+        int32_t layout[4] = {};
+        int32_t claimWindow = 0;
+    };
+    const ClockWords& Clock() const { return m_clock; }
+    int IsCountdownSoundOn() const { return m_clock.sounds; }
+    void SetCountdownSound(int on) { m_clock.sounds = on; }
+    int IsClaimWindowOpen() const { return m_clock.claimWindow; }
+    void SetClaimWindowOpen(int open) { m_clock.claimWindow = open; }
+    int GetClockSize() const { return 65; }
+    int GetCountdown() const { return m_clock.seconds; }
+    void SetCountdown(int n) { m_clock.seconds = n; }
+    void DecCountdown() { m_clock.seconds -= m_clock.seconds > INT32_MIN ? 1 : 0; }
+    virtual void GetClockRect(MJRect& out) const;
+    virtual void ClockReset();
+    // Moves the hand from start to end one step every 100 ms (engine message 210042); a
+    // running move is cancelled first.
+    virtual void QZ_MoveClockHand(int start, int end);
+    virtual int QZ_GetPointTo();
+    virtual void SetClockHand(int position);
+    virtual void DrawClock();
+    virtual void ClockStart();
+    // Turn timers 10 and 11 on the table view: set (the handle kept) and stopped.
+    void SetTurnTimer(uint32_t id, uint32_t ms);
+    uint32_t GetTurnTimer(uint32_t id) const;
+    virtual void StopTurnTimers();
+    int IsHandMoved() const { return m_bHandMoved; }
+    void SetHandMoved(int moved) { m_bHandMoved = moved; }
+    // The automatic play fills these in: the countdown's end and one automatic-play tick.
+    virtual void OnCountdownEnd();
+    virtual void AutoPlayTick() {}
 
     // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
+    // Result codes of the claim requests as the actions read them.
+    static constexpr int kResultDone = 10, kResultHeldBack = 210050,
+                         kResultDiscardRefused = 229450, kResultPlayNotSent = 10100;
+    // Source x of the claim strip's cells: gang 40, chi 80, the cancel picture 200.
+    static constexpr int kCellGang = 40, kCellChi = 80, kCellCancel = 200;
+    // The requests. Each fills the body after the head from the offer table and the hall
+    // entry; the waited ones answer the server's result code (0: not sent). The confirm
+    // builders copy the body they sent into `sent` (64 bytes).
+    virtual int SendPeng();
+    virtual int SendGang(std::span<uint8_t> reply);
+    virtual int SendAddedGang(std::span<uint8_t> reply);
+    virtual int SendChi();
+    virtual int SendRequest229025(std::span<uint8_t> sent);
+    virtual int SendRequest229030(int a, int b, std::span<uint8_t> sent);
+    virtual int SendRequest229045(std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendRequest229047(int tile, std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendRequest229049(std::span<uint8_t> sent, std::span<uint8_t> reply);
+    virtual int SendHu();
+    virtual int SendHuOnDiscard();
+    virtual int SendPass();
+    // 1 when the draw went through with a reply (word 1 -1: the wall is empty).
+    virtual int SendRequest229000(std::span<uint8_t> reply);
+    // The server's code, or 10100 when the play was not sent.
+    virtual int SendRequest221080(int tile);
+    virtual int SendRequest229060(int tile, std::span<uint8_t> reply);
+    // The own turn and the claims: 1 when the action took effect.
+    virtual int ConfirmPengClaim();
+    virtual int ConfirmGangClaim();
+    virtual int ConfirmChiClaim();
+    virtual int DeclareConcealedGang(int tile);
+    virtual int DeclareAddedGang(int tile);
+    virtual int DiscardTile(int index);
+    virtual int PlayFlower(int index);
+    // The picture cell (source x) the gang (2) or chi (3) button shows; 0 for other kinds.
+    int GetClaimCell(int kind) const;
+    void SetClaimCell(int kind, int x);
+    int IsPending() const { return m_bPending; }
+    void SetPending(int pending) { m_bPending = pending; }
+    int GetGangOffer() const { return m_bGangOffer; }
+    // The claim-button frame's rectangle (logical, and on the screen when the host knows it)
+    // to the daily log, so that a scripted player can find the buttons; the layout calls it.
+    virtual void LogClaimFrame();
+    // Automatic play and the turn time-outs.
+    virtual void SendAutoAction10();
+    virtual void SendAutoAction11();
+    // The grace of the silent-seat timers in ms: (grace + 2 [+ claim]) seconds, negative
+    // words taken as 0, at most 0x7FFFFFFF.
+    static uint32_t SilentSeatDelayMs(int grace, int claim, bool withClaim);
 
     // ---- the window-drawn table of scene mode 1 (scene_gdi.cpp)
     // The start-up's choice of view: 1 the GDI table view, any other value the engine's.
@@ -671,10 +802,57 @@ protected:
     uint32_t m_nWinEffect = 0;
 
     // ---- state of the game-event handlers
+    std::array<ClaimOffer, kClaimOfferCount> m_offers{};
+    ClaimOffer m_offerScratch{};
+    std::array<int, 6> m_claimActive{};
+    int m_nOwnDrawnTile = -1;
+    // What the notifications laid on the table this deal, by view, for the table dump.
+    struct MeldEntry {
+        std::string kind;
+        std::vector<int32_t> tiles;
+        int32_t giver = -1;
+    };
+    struct TableLog {
+        std::array<std::vector<MeldEntry>, 4> melds;
+        std::array<std::vector<int32_t>, 4> discards, flowers;
+        std::vector<int32_t> wall;
+        int meldShot = 0;
+    };
+    TableLog m_tableLog;
+    void LayMeld(uint32_t id, MJData body);
+    void LogMeld(uint32_t id, MJData body);
+    void DumpTable(const char* stage);
+    void TakeTableShot(const char* what);
 
     // ---- state of the turn clock
+    ClockWords m_clock;
+    int m_bHandMoved = 0;
+    uint32_t m_turnTimers[2] = {};
+    // The path of the running hand move (owned by its Apply); null when none runs.
+    const void* m_pLivePath = nullptr;
+    uint32_t m_nHandApply = 0;
 
     // ---- state of the claim actions and automatic play
+    // A claim the server held back (210050) waits for the countdown's end.
+    int m_bPending = 0;
+    // The own hand holds a usable gang after the draw.
+    int m_bGangOffer = 0;
+    // The last peng press went out and was not refused.
+    int m_bPressTookEffect = 0;
+    // Waited requests of the actions under way (the wait cursor shows while above 0).
+    int m_nActionWaits = 0;
+    // What a press changed, so that a refused or unsent request puts it back.
+    struct PressState {
+        int active[6] = {};
+        int gangCell = 0, chiCell = 0, select = 0, pending = 0;
+    };
+    PressState SavePress() const;
+    void RestorePress(const PressState& s);
+    // The offer, body and head helpers of the builders.
+    void FillHead(std::span<uint8_t> body) const;
+    // The draw slot emptied and the answer's replacement tile drawn 200 ms later.
+    void QueueReplacement(std::span<const uint8_t> answer);
+    std::string m_sRequestError;
 
     // ---- state of the window-drawn table
     CMJGdiSurface* m_pGdiSurface = nullptr;

@@ -213,12 +213,15 @@ void CMJGameScene2::RebuildTable() {
 }
 
 void CMJGameScene2::ResetTable() {
+    // The pending items hold the last deal's hu picture (the win effect), which goes now.
     ProcessPendingItems();
+    m_nWinEffect = 0;
     ReleaseAllBindings();
     LayoutWall();
     for (int i = 0; i < GetTotalTiles() && i < kWallRecords; ++i) m_tiles.m_wall[i].bPresent = 1;
     LayoutHands();
-    for (auto& row : m_tiles.m_discards) std::fill(std::begin(row), std::end(row), MJTileInfo{});
+    LayoutDiscards();
+    ResetShowcase();
     LayoutFlowers();
     ResetSeatPanels();
 }

@@ -156,7 +156,7 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
 int CMJGameScene2::OnEngineNotify(uint32_t code, engine::MessageData& data, uint32_t) {
     switch (code) {
         case 210042:
-            QZ_Moveing();
+            QZ_Moveing(data);
             return 0;
         case 210043:
             OnToolbarSlideInEnd();

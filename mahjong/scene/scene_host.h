@@ -120,6 +120,31 @@ public:
     virtual int IsRejoining() { return 0; }
     // Command-line field 9.
     virtual int GetCmdField9() { return 0; }
+
+    // ---- the game-event handlers and the turn clock (the defaults do nothing)
+    // (Re)starts the table view's one-second clock timer.
+    virtual void StartClockTimer() {}
+    // Writes a PNG picture of the table view after delayMs (0: now); false when nothing
+    // will be written.
+    virtual bool SaveTableShot(const std::string& /*path*/, int /*delayMs*/) { return false; }
+
+    // ---- the claim actions, the start button and automatic play (the defaults do nothing)
+    // The platform's wait cursor around a waited request of the table.
+    virtual void BeginWaitCursor() {}
+    virtual void EndWaitCursor() {}
+    // The machine id text a 221080 body carries (at most 32 bytes are used).
+    virtual std::string GetMachineID() { return {}; }
+    // The framework's start request: 201161 (the silver-range check) when checkSilver, else
+    // 201160. 1 when it went through; error receives the answer's text.
+    virtual int RequestStartGame(std::string& /*error*/, int /*checkSilver*/) { return 0; }
+    // The start went through: the start record {user id, room id, table, chair} for the
+    // router's start handler.
+    virtual void OnOwnGameStarted(MJData /*record*/) {}
+    // A message box of the framework (modeless) with a text.
+    virtual void ShowMessageText(const std::string& /*text*/) {}
+    // A point of the logical screen on the display (for the log line a scripted player
+    // reads); false when the table view is not on the screen.
+    virtual bool MapToScreen(int& /*x*/, int& /*y*/) { return false; }
 };
 
 }  // namespace hqlv::mahjong

@@ -34,7 +34,7 @@ struct Steps : CMJGameScene2 {
     void ShowToolbars(int show) override { got.push_back("toolbars" + std::to_string(show)); }
     void OnBtnStart() override { got.push_back("press"); }
     void DealStep(int view) override { got.push_back("deal" + std::to_string(view)); }
-    void QZ_Moveing() override { got.push_back("clock"); }
+    void QZ_Moveing(const engine::MessageData&) override { got.push_back("clock"); }
     void OnToolbarSlideInEnd() override { got.push_back("slid"); }
     void OnToolbarPointer(int over) override { got.push_back("over" + std::to_string(over)); }
     void OnOwnDiscardEnd() override { got.push_back("discard"); }

@@ -339,6 +339,7 @@ TEST_F(SceneTest, ButtonsButTheHoverAndTheLastEndTheMissedTurnCount) {
         void SaveScreenshot() override {}
         void ToggleMusic() override {}
         void NextSkin() override {}
+        void ToggleAutoPlay() override {}  // it sets the count itself
     } quiet;
     quiet.SetSceneHost(&host);
     for (uint32_t code = 210023; code <= 210040; ++code) {

@@ -1,0 +1,271 @@
+// The turn clock: the hand's paths on the engine clock, moves that overlap, the second's
+// count with its sounds, the digits drawn from any count, the start of a deal and the turn
+// timers.
+#include <gtest/gtest.h>
+
+#include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "handler_scene.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+class ClockTest : public HandlerTest {
+protected:
+    void Begin() {
+        Start();
+        scene.ClockReset();
+        scene.SetHandMoved(0);
+        scene.SetCountdownSound(1);
+        scene.steps.clear();
+        scene.rebinds = 0;
+        host.sounds.clear();
+    }
+    std::vector<int> Drawn() const {
+        std::vector<int> out;
+        for (const auto& s : scene.steps) out.push_back(s.drawn);
+        return out;
+    }
+    const engine::ImageState* Cell(uint32_t id) {
+        auto* e = static_cast<engine::ImageEntity*>(scene.GetKernel().FindEntity(id));
+        return e ? e->State() : nullptr;
+    }
+};
+
+TEST_F(ClockTest, PathsStepEvery100MsAndRebindAtTheOwnSeat) {
+    NEED_ASSETS();
+    struct Case {
+        int start, end;
+        std::vector<int> drawn;
+        int rebinds;
+    };
+    const Case cases[] = {
+        {6, 4, {5, 4}, 1},       {0, 6, {7, 6}, 1},       {6, 0, {7, 0}, 1},
+        {2, 6, {1, 0, 7, 6}, 1}, {6, 2, {5, 4, 3, 2}, 1}, {0, 4, {7, 6, 5, 4}, 0},
+        {4, 0, {3, 2, 1, 0}, 0}, {0, 2, {1, 2}, 0},       {2, 0, {1, 0}, 0},
+        {6, 6, {}, 1},           {4, 4, {}, 0},           {0, 3, {}, 0},
+        {1, 0, {}, 0},
+    };
+    for (const Case& c : cases) {
+        Begin();
+        scene.SetClockHand(c.start);
+        scene.QZ_MoveClockHand(c.start, c.end);
+        EXPECT_EQ(scene.GetClockPosition(), c.end);  // at once
+        EXPECT_EQ(scene.rebinds, c.rebinds) << c.start << "→" << c.end;
+        const uint32_t from = engine::GetCachedTimeMs();
+        Run(600);
+        EXPECT_EQ(Drawn(), c.drawn) << c.start << "→" << c.end;
+        for (size_t i = 0; i < scene.steps.size(); ++i)
+            EXPECT_EQ(scene.steps[i].at - from, 100 * (i + 1)) << c.start << "→" << c.end;
+        // Without a path the drawn position stays where it was.
+        EXPECT_EQ(scene.Clock().drawn, c.drawn.empty() ? c.start : c.end);
+        EXPECT_EQ(scene.rebinds, c.rebinds);
+        EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u);  // the path went with its Apply
+        EXPECT_EQ(scene.IsHandMoved(), c.start != c.end);
+    }
+    EXPECT_NE(Log().find("QZ_MoveClockHand()ERROR,nEnd%2==1"), std::string::npos);
+}
+
+TEST_F(ClockTest, ANewMoveCancelsTheRunningOne) {
+    NEED_ASSETS();
+    // A claim moves the hand four steps; the claimer's quick discard moves it on at once.
+    Begin();
+    scene.SetClockHand(2);
+    scene.QZ_MoveClockHand(2, 6);
+    Run(150);
+    scene.QZ_MoveClockHand(6, 4);
+    Run(250);
+    EXPECT_EQ(Drawn(), (std::vector<int>{1, 5, 4}));
+    Run(500);
+    EXPECT_EQ(scene.Clock().drawn, 4);
+    EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u);
+    // Two moves before the engine runs (a flower without replacement): the second wins.
+    Begin();
+    scene.SetClockHand(4);
+    scene.QZ_MoveClockHand(4, 0);
+    scene.QZ_MoveClockHand(0, 6);
+    Run(600);
+    EXPECT_EQ(Drawn(), (std::vector<int>{7, 6}));
+    // A long move after a short one ends at the long one's target.
+    Begin();
+    scene.SetClockHand(6);
+    scene.QZ_MoveClockHand(6, 4);
+    Run(110);
+    scene.QZ_MoveClockHand(4, 0);
+    Run(600);
+    EXPECT_EQ(scene.Clock().drawn, 0);
+    EXPECT_EQ(Drawn().back(), 0);
+}
+
+TEST_F(ClockTest, StepsOfNoRunningMoveAreRefused) {
+    NEED_ASSETS();
+    Begin();
+    engine::MessageData none;
+    scene.QZ_Moveing(none);
+    EXPECT_NE(Log().find("一个错误的数据QZ_Moveing"), std::string::npos);
+    int32_t foreign[10] = {3, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    scene.SetClockHand(6);
+    scene.QZ_Moveing(engine::MessageData::Number(reinterpret_cast<uintptr_t>(foreign)));
+    EXPECT_EQ(scene.Clock().drawn, 6);
+    EXPECT_EQ(foreign[0], 3);
+}
+
+TEST_F(ClockTest, SecondsCountDownWithTheirSounds) {
+    NEED_ASSETS();
+    struct Case {
+        int seconds, sounds, timeouts, standalone;
+        int after;
+        std::vector<int> played;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {6, 1, 0, 0, 5, {2900501}, {}},
+        {7, 1, 0, 0, 6, {}, {}},
+        {2, 1, 0, 0, 1, {2900101}, {}},
+        {1, 1, 0, 0, 0, {2900001}, {"countdown end"}},
+        {6, 0, 0, 0, 5, {}, {}},  // after a discard the count is silent
+        {1, 0, 0, 0, 0, {}, {"countdown end"}},
+        {0, 1, 0, 0, 0, {}, {}},
+        {0, 1, 3, 0, 0, {}, {"auto"}},
+        {1, 1, 3, 0, 0, {2900001}, {"countdown end", "auto"}},
+        {9, 1, 2, 0, 8, {}, {}},
+        {6, 1, 3, 1, 6, {}, {}},  // standalone: the clock stands
+    };
+    for (const Case& c : cases) {
+        Begin();
+        scene.SetCountdown(c.seconds);
+        scene.SetCountdownSound(c.sounds);
+        scene.SetTimeoutCount(c.timeouts);
+        host.standalone = c.standalone;
+        scene.calls.clear();
+        scene.OnTimer(10000);
+        EXPECT_EQ(scene.GetCountdown(), c.after) << c.seconds;
+        EXPECT_EQ(host.sounds, c.played) << c.seconds;
+        EXPECT_EQ(scene.calls, c.calls) << c.seconds;
+    }
+    // Another foreign timer is not the clock's.
+    Begin();
+    scene.SetCountdown(5);
+    scene.OnTimer(10001);
+    EXPECT_EQ(scene.GetCountdown(), 5);
+}
+
+TEST_F(ClockTest, DigitsShowTheCountClampedToTwoPlaces) {
+    NEED_ASSETS();
+    struct Case {
+        int seconds, tens, units;
+    };
+    const Case cases[] = {{5, 0, 5}, {10, 1, 0}, {99, 9, 9}, {100, 9, 9}, {118, 9, 9},
+                          {0, 0, 0}, {-1, 0, 0}, {-30, 0, 0}};
+    Begin();
+    scene.ClockStart();
+    for (const Case& c : cases) {
+        scene.SetCountdown(c.seconds);
+        scene.DrawClock();
+        EXPECT_EQ(Cell(scene.Entities().digits[0])->srcX, c.tens * 8) << c.seconds;
+        EXPECT_EQ(Cell(scene.Entities().digits[1])->srcX, c.units * 8) << c.seconds;
+        EXPECT_EQ(Cell(scene.Entities().digits[1])->width, 8);
+        EXPECT_EQ(scene.GetCountdown(), c.seconds);  // the count keeps its value
+    }
+}
+
+TEST_F(ClockTest, DrawPlacesTheClockAndCutsTheHandFrame) {
+    NEED_ASSETS();
+    Begin();
+    engine::Entity* face = scene.GetKernel().FindEntity(scene.Entities().clockFace);
+    scene.DrawClock();
+    EXPECT_FALSE(face->IsVisible());  // not shown before the deal starts
+    scene.ClockStart();
+    for (int p = 0; p < 8; ++p) {
+        scene.SetClockHand(p);
+        scene.DrawClock();
+        EXPECT_EQ(Cell(scene.Entities().clockHand)->srcX, p * 56);
+    }
+    MJRect r, c;
+    scene.GetClockRect(r);
+    scene.GetCentreRect(c);
+    EXPECT_EQ(r.left, c.left + 10);
+    EXPECT_EQ(r.right - r.left, 65);
+    EXPECT_EQ(r.bottom - r.top, 65);
+    EXPECT_EQ(r.top, c.top + (c.bottom - c.top - 65) / 2);
+    EXPECT_TRUE(face->IsVisible());
+    EXPECT_EQ(face->GetX(), r.left + 32 + 1);
+    EXPECT_EQ(face->GetY(), r.top + 32 + 1);
+    scene.ClockReset();
+    scene.DrawClock();
+    EXPECT_FALSE(face->IsVisible());
+}
+
+TEST_F(ClockTest, StartPointsAtTheFirstMover) {
+    NEED_ASSETS();
+    struct Case {
+        int first, flags, moved;
+        int hand, seconds, rebinds;
+    };
+    // Own chair 2: chair 3 at view 0, chair 1 at view 2.
+    const Case cases[] = {
+        {2, 0x100, 0, 6, 15, 1}, {2, 0, 0, 6, 8, 1},  {3, 0x100, 0, 0, 15, 0},
+        {1, 0x1FF, 0, 4, 15, 0}, {1, 0xFF, 0, 4, 8, 0}, {3, 0x100, 1, 2, 0, 0},
+        {-1, 0x100, 0, 2, 0, 0}, {9, 0x100, 0, 2, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Begin();
+        deal.Set(13, c.first);
+        deal.Set(14, c.flags);
+        scene.SetClockHand(2);
+        scene.SetHandMoved(c.moved);
+        scene.ClockStart();
+        EXPECT_EQ(scene.Clock().shown, 1);
+        EXPECT_EQ(scene.Clock().started, 1);
+        EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
+        EXPECT_EQ(scene.GetClockPosition(), c.hand) << c.first;
+        EXPECT_EQ(scene.Clock().drawn, c.hand) << c.first;
+        EXPECT_EQ(scene.GetCountdown(), c.seconds) << c.first;
+        EXPECT_EQ(scene.rebinds, c.rebinds) << c.first;
+    }
+    EXPECT_NE(Log().find("ClockStart: chair 9 has no view"), std::string::npos);
+}
+
+TEST_F(ClockTest, TurnTimersAreStoppedOnlyWhenRunning) {
+    NEED_ASSETS();
+    Begin();
+    scene.SetTurnTimer(10, 800);
+    scene.SetTurnTimer(12, 800);
+    EXPECT_EQ(host.timers, std::vector<int>{10 * 100000 + 800});
+    EXPECT_EQ(scene.GetTurnTimer(10), 10u);
+    EXPECT_EQ(scene.GetTurnTimer(11), 0u);
+    scene.StopTurnTimers();
+    EXPECT_EQ(host.killed, std::vector<int>{10});
+    EXPECT_EQ(scene.GetTurnTimer(10), 0u);
+    scene.SetTurnTimer(11, 800);
+    scene.SetTurnTimer(10, 800);
+    scene.StopTurnTimers();
+    scene.StopTurnTimers();
+    EXPECT_EQ(host.killed, (std::vector<int>{10, 10, 11}));
+}
+
+TEST_F(ClockTest, ResetClearsEveryWordButTheLayout) {
+    NEED_ASSETS();
+    Begin();
+    scene.ClockStart();
+    scene.SetCountdown(9);
+    scene.SetClaimWindowOpen(1);
+    scene.SetClockHand(5);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 5);
+    EXPECT_NE(Log().find("Error:QZ_GetPointTo():nPointTo%2==1"), std::string::npos);
+    scene.ClockReset();
+    const auto& w = scene.Clock();
+    EXPECT_EQ(w.shown + w.sounds + w.seconds + w.started + w.drawn + w.claimWindow, 0);
+    EXPECT_EQ(scene.GetClockPosition(), 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(w.layout[0], 4);
+    EXPECT_EQ(w.layout[1], 4);
+    EXPECT_EQ(w.layout[2], 24);
+    EXPECT_EQ(w.layout[3], 25);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test

@@ -1,0 +1,708 @@
+// The handlers of the mahjong notifications: records in, the table model, the clock, the
+// offers and the claim buttons out; and the malformed records that must change nothing.
+// The own chair is 2: chair 3 sits at view 0, chair 0 at view 1, chair 1 at view 2.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+
+#include "engine/core/button_frame.h"
+#include "engine/core/kernel.h"
+#include "handler_scene.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+constexpr int kChairOfView[4] = {3, 0, 1, 2};
+
+class Handlers : public HandlerTest {
+protected:
+    // A running deal: every seat holds 13 tiles (the others face down), the wall is full,
+    // the clock is reset and shown.
+    void Deal() {
+        Start();
+        scene.ResetTable();
+        scene.ClockReset();
+        for (int v = 0; v < 4; ++v)
+            for (int i = 1; i <= 13; ++i) Hand(v)[i].bPresent = 1;
+        for (int i = 1; i <= 13; ++i) Hand(3)[i].nCode = own[size_t(i - 1)];
+        scene.SetHandMoved(0);
+        // The deal's start turns every claim button off.
+        scene.ShowAllClaimButtons(0);
+        scene.ClearOffers();
+        host.sounds.clear();
+        scene.calls.clear();
+    }
+    bool Active(int kind) {
+        const uint32_t ids[] = {0, scene.Entities().peng, scene.Entities().gang,
+                                scene.Entities().chi, scene.Entities().hu, scene.Entities().pass};
+        engine::GameKernel& k = scene.GetKernel();
+        engine::ControlData* c = k.FindControl(ids[kind]);
+        engine::Entity* e = c ? k.FindEntity(c->entityId) : nullptr;
+        const bool on = scene.IsClaimButtonActive(kind) != 0;
+        // The picture says the same as the scene's word.
+        if (e) {
+            EXPECT_EQ(e->GetAlpha() > 0.5, on) << "kind " << kind;
+        }
+        return on;
+    }
+    std::string Actives() {
+        std::string s;
+        for (int k = 1; k <= 5; ++k) s += Active(k) ? "1" : "0";
+        return s;
+    }
+    // The own hand: no two tiles of a face but the pair of face 1 (ids 9, 18) and the
+    // 2-3 of suit 1 (ids 37, 38) for a chi on 36.
+    std::array<int32_t, 13> own{9, 18, 37, 38, 58, 60, 75, 77, 95, 97, 110, 120, 130};
+};
+
+// ---- draws -----------------------------------------------------------------------------------
+
+TEST_F(Handlers, DrawOfEveryViewTakesTheWallRecordAndMovesTheClock) {
+    NEED_ASSETS();
+    for (int v = 0; v < 4; ++v) {
+        Deal();
+        scene.SetClockHand(2 * ((v + 1) % 4));
+        scene.SetTurnTimer(11, 300);
+        host.killed.clear();
+        scene.OnNotify229160(Body(10, {{0, kChairOfView[v]}, {1, 44}, {2, 50 + v}}));
+        EXPECT_EQ(host.killed, std::vector<int>{11}) << v;
+        EXPECT_EQ(Hand(v)[0].bPresent, 1) << v;
+        EXPECT_EQ(Hand(v)[0].bHand, 1) << v;
+        // Only a known hand learns the drawn tile.
+        EXPECT_EQ(Hand(v)[0].nCode, v == 3 ? 44 : kHiddenTile) << v;
+        EXPECT_EQ(scene.GetClockPosition(), 2 * v);
+        EXPECT_EQ(scene.GetCountdown(), 15);
+        EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
+        EXPECT_EQ(scene.Tiles().m_wall[50 + v].bPresent, 0);
+        EXPECT_EQ(scene.Tiles().m_wall[49 + v].bPresent, 1);
+    }
+}
+
+TEST_F(Handlers, DrawSettlesTheUnclaimedDiscardOfTheSeatBefore) {
+    NEED_ASSETS();
+    Deal();
+    // View 1 draws; view 2 played before it and its showcase is still on the table.
+    MJTileInfo& shown = scene.Tiles().m_showcase[2];
+    shown.nCode = 77;
+    shown.bPresent = 1;
+    scene.OnNotify229160(Body(10, {{0, kChairOfView[1]}, {1, 5}, {2, 3}}));
+    EXPECT_EQ(shown.bPresent, 0);
+    EXPECT_EQ(scene.LastDiscardIndex(2), 0);
+    EXPECT_EQ(scene.Tiles().m_discards[2][0].nCode, 77);
+    EXPECT_EQ(host.sounds, std::vector<int>{29104 * 100 + 17});
+    // Without a showcase nothing moves and nothing sounds.
+    host.sounds.clear();
+    scene.OnNotify229160(Body(10, {{0, kChairOfView[0]}, {1, 6}, {2, 4}}));
+    EXPECT_TRUE(host.sounds.empty());
+    EXPECT_EQ(scene.LastDiscardIndex(1), -1);
+}
+
+TEST_F(Handlers, OwnDrawAlreadyShownOnlyStopsTheTimers) {
+    NEED_ASSETS();
+    Deal();
+    Hand(3)[0] = Hand(3)[1];
+    Hand(3)[0].nCode = 100;
+    scene.SetTurnTimer(10, 300);
+    const Snapshot before(scene);
+    host.killed.clear();
+    scene.OnNotify229160(Body(10, {{0, 2}, {1, 44}, {2, 9}}));
+    EXPECT_EQ(host.killed, std::vector<int>{10});
+    EXPECT_TRUE(Snapshot(scene) == before);
+    // A looker-on's client never draws for itself: the same record is shown.
+    host.lookerOn = 1;
+    scene.OnNotify229160(Body(10, {{0, 2}, {1, 44}, {2, 9}}));
+    EXPECT_EQ(scene.Tiles().m_wall[9].bPresent, 0);
+}
+
+// ---- discards --------------------------------------------------------------------------------
+
+TEST_F(Handlers, DiscardOfEveryViewGoesToItsShowcaseAndOpensTheClaimWindow) {
+    NEED_ASSETS();
+    for (int v = 0; v < 4; ++v) {
+        Deal();
+        Hand(v)[0] = Hand(v)[1];
+        Hand(v)[0].nCode = v == 3 ? 100 : kHiddenTile;
+        scene.SetSelectMode(2);
+        scene.OnNotify221170(Body(30, {{1, kChairOfView[v]}, {21, v == 3 ? 9 : 61}}));
+        const MJTileInfo& shown = scene.Tiles().m_showcase[v];
+        EXPECT_EQ(shown.bPresent, 1) << v;
+        EXPECT_EQ(shown.nCode, v == 3 ? 9 : 61) << v;
+        EXPECT_EQ(shown.nFace, 1);
+        EXPECT_EQ(Hand(v)[0].bPresent, 0) << v;
+        EXPECT_EQ(scene.GetSelectMode(), 0);
+        EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
+        EXPECT_EQ(scene.GetCountdown(), 8);
+        EXPECT_EQ(scene.IsClaimWindowOpen(), 1);
+        EXPECT_EQ(scene.GetClockPosition(), 2 * ((v + 3) % 4)) << v;
+        EXPECT_EQ(host.sounds, std::vector<int>{29103 * 100});
+        EXPECT_EQ(scene.calls.front(), "tile " + std::to_string(v) + " " + (v == 3 ? "9" : "61"));
+    }
+    // The own known hand lost the tile and sorted the drawn one in: 100 sits among the 13.
+    EXPECT_EQ(std::count_if(Hand(3) + 1, Hand(3) + 14,
+                            [](const MJTileInfo& r) { return r.bPresent && r.nCode == 100; }),
+              1);
+    EXPECT_EQ(std::count_if(Hand(3), Hand(3) + 18,
+                            [](const MJTileInfo& r) { return r.bPresent && r.nCode == 9; }),
+              0);
+}
+
+TEST_F(Handlers, OwnDiscardAlreadyShownVersusShownInFull) {
+    NEED_ASSETS();
+    Deal();
+    const Snapshot before(scene);
+    scene.OnNotify221170(Body(30, {{1, 2}, {21, 9}}));
+    EXPECT_TRUE(Snapshot(scene) == before);
+    EXPECT_TRUE(host.sounds.empty());
+    EXPECT_TRUE(scene.calls.empty());
+    // After an automatic play by the server the drawn tile is still in the slot.
+    Hand(3)[0] = Hand(3)[1];
+    Hand(3)[0].nCode = 100;
+    scene.OnNotify221170(Body(30, {{1, 2}, {21, 9}}));
+    EXPECT_EQ(scene.Tiles().m_showcase[3].nCode, 9);
+    EXPECT_EQ(host.sounds, std::vector<int>{29103 * 100});
+    EXPECT_EQ(scene.GetClockPosition(), 4);
+}
+
+TEST_F(Handlers, ClaimFlagsMakeExactlyTheFlaggedButtonsActive) {
+    NEED_ASSETS();
+    struct Case {
+        int32_t flags;
+        const char* active;  // peng gang chi hu pass
+    };
+    const Case cases[] = {{0x01 | 0x08 | 0x20, "10011"}, {0x02, "01000"}, {0x04, "00100"},
+                          {0x08, "00010"},               {0x20, "00001"}, {0, "00000"},
+                          {0x2F, "11111"},               {0x10 | 0x40, "00000"}};
+    for (const Case& c : cases) {
+        Deal();
+        scene.ShowAllClaimButtons(1);
+        // View 0 (chair 3) discards; the own flags are word 6 + 2.
+        scene.OnNotify221170(Body(30, {{1, 3}, {8, c.flags}, {21, 0}}));
+        EXPECT_EQ(Actives(), c.active) << std::hex << c.flags;
+        for (int k = 1; k <= 5; ++k) {
+            EXPECT_EQ(scene.Offer(k).fromChair, 3);
+            EXPECT_EQ(scene.Offer(k).tile, 0);
+            EXPECT_EQ(scene.Offer(k).shown, c.active[k - 1] - '0');
+        }
+    }
+}
+
+TEST_F(Handlers, OffersListTheCandidatesOfTheOwnHand) {
+    NEED_ASSETS();
+    Deal();
+    // Chair 3 (view 0) plays before the own seat: peng on face 1 (the pair 9, 18) and chi.
+    scene.OnNotify221170(Body(30, {{1, 3}, {8, 0x05}, {21, 0}}));
+    EXPECT_EQ(scene.Offer(1).count, 2);
+    EXPECT_EQ(scene.Offer(2).count, 0);
+    EXPECT_EQ(scene.Offer(1).candidates[2], -1);
+    EXPECT_EQ(scene.Offer(5).count, 0);
+    // This game's rules know no chi; with a rule set that does, the pair 37, 38 is offered.
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 3}, {8, 0x04}, {21, 36}}));
+    EXPECT_EQ(scene.Offer(3).count, 0);
+    scene.flags = 0x900C2000;
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 3}, {8, 0x04}, {21, 36}}));
+    EXPECT_EQ(scene.Offer(3).count, 2);
+    EXPECT_EQ(scene.Offer(3).candidates[0], 37);
+    EXPECT_EQ(scene.Offer(3).candidates[1], 38);
+    // The seat across (view 1) does not play before the own seat: no chi is looked for.
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 0}, {8, 0x04}, {21, 36}}));
+    EXPECT_EQ(scene.Offer(3).count, 0);
+    EXPECT_EQ(scene.Offer(3).candidates[0], -1);
+    EXPECT_EQ(Actives(), "00100");
+}
+
+TEST_F(Handlers, QuickCloseWhenNobodyMayClaim) {
+    NEED_ASSETS();
+    deal.Set(27, 1);
+    // The seat before the own seat: the own turn comes with one second and no offer.
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 3}, {21, 0}}));
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    EXPECT_EQ(scene.GetCountdown(), 1);
+    EXPECT_EQ(scene.Offer(1).fromChair, 0);  // the offers were not touched
+    EXPECT_EQ(Actives(), "00000");
+    // Another seat: the window closes, the claim seconds stay, the offers are made empty.
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 1}, {21, 0}}));
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    EXPECT_EQ(scene.GetCountdown(), 8);
+    EXPECT_EQ(scene.Offer(1).fromChair, 1);
+    EXPECT_EQ(scene.Offer(1).count, 2);  // the pair 9, 18 of the tile's face
+    EXPECT_EQ(Actives(), "00000");
+    // A flag anywhere else keeps the window open; each other seat's word counts.
+    for (size_t word : {6u, 7u}) {
+        Deal();
+        scene.OnNotify221170(Body(30, {{1, 3}, {word, 0x20}, {21, 0}}));
+        EXPECT_EQ(scene.IsClaimWindowOpen(), 1) << word;
+        EXPECT_EQ(scene.GetCountdown(), 8) << word;
+    }
+    // The discarder's own word is not another seat's.
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 3}, {9, 0x20}, {21, 0}}));
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    // Without the option the window stays open.
+    deal.Set(27, 0);
+    Deal();
+    scene.OnNotify221170(Body(30, {{1, 3}, {21, 0}}));
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 1);
+    EXPECT_EQ(scene.GetCountdown(), 8);
+}
+
+TEST_F(Handlers, LookerOnGetsTheDiscardButNoOffer) {
+    NEED_ASSETS();
+    Deal();
+    host.lookerOn = 1;
+    scene.OnNotify221170(Body(30, {{1, 3}, {8, 0x2F}, {21, 0}}));
+    EXPECT_EQ(scene.Tiles().m_showcase[0].bPresent, 1);
+    EXPECT_EQ(Actives(), "00000");
+    EXPECT_EQ(scene.Offer(1).fromChair, 0);
+}
+
+// ---- claims ----------------------------------------------------------------------------------
+
+TEST_F(Handlers, AnnouncementsPlayTheirVoicesAndSetTheSeconds) {
+    NEED_ASSETS();
+    struct Case {
+        uint32_t id;
+        std::vector<uint8_t> body;
+        const char* voice;
+        int seconds;
+    };
+    const Case cases[] = {
+        {229170, Body(16, {{3, 1}}), "voice 2 peng1", 30},
+        {229175, Body(16, {{3, 1}}), "voice 2 chi1", 8},
+        {229180, Body(16, {{0, 0}, {3, 1}}), "voice 1 gang2", 30},
+        {229180, Body(16, {{0, 0}, {3, 2}}), "voice 1 gang2", 8},
+        {229180, Body(16, {{0, 0}, {3, 3}}), "voice 1 gang2", 30},
+    };
+    for (const Case& c : cases) {
+        Deal();
+        scene.SetCountdown(30);
+        scene.SetTurnTimer(10, 100);
+        host.killed.clear();
+        if (c.id == 229170) scene.OnNotify229170(c.body);
+        if (c.id == 229175) scene.OnNotify229175(c.body);
+        if (c.id == 229180) scene.OnNotify229180(c.body);
+        EXPECT_EQ(scene.calls, std::vector<std::string>{c.voice}) << c.id;
+        EXPECT_EQ(scene.GetCountdown(), c.seconds) << c.id;
+        EXPECT_EQ(host.killed.size(), c.id == 229180 ? 0u : 1u) << c.id;
+    }
+}
+
+TEST_F(Handlers, KongAnnouncementOffersHuOnlyToAFlaggedPlayer) {
+    NEED_ASSETS();
+    Deal();
+    scene.OnNotify229180(Body(16, {{0, 0}, {1, 0}, {2, 77}, {3, 2}, {6, 0x08}}));
+    EXPECT_EQ(Actives(), "00011");
+    EXPECT_EQ(scene.Offer(4).kind, 2);
+    EXPECT_EQ(scene.Offer(4).fromChair, 0);
+    EXPECT_EQ(scene.Offer(4).tile, 77);
+    EXPECT_EQ(scene.Offer(4).shown, 1);
+    for (auto [word, looker] : {std::pair{5, 0}, std::pair{6, 1}}) {
+        Deal();
+        host.lookerOn = looker;
+        scene.OnNotify229180(Body(16, {{0, 0}, {3, 2}, {size_t(word), 0x08}}));
+        EXPECT_EQ(Actives(), "00000");
+        EXPECT_EQ(scene.Offer(4).shown, 0);
+        host.lookerOn = 0;
+    }
+}
+
+TEST_F(Handlers, MeldsOfEveryViewAndGiver) {
+    NEED_ASSETS();
+    for (uint32_t id : {229185u, 229190u})
+        for (int v = 0; v < 4; ++v)
+            for (int g = 0; g < 4; ++g) {
+                if (g == v) continue;
+                Deal();
+                MJTileInfo& shown = scene.Tiles().m_showcase[g];
+                shown.bPresent = 1;
+                shown.nCode = 5;
+                scene.ShowAllClaimButtons(1);
+                scene.SetCountdownSound(1);
+                if (id == 229185)
+                    scene.OnNotify229185(Body(16, {{3, kChairOfView[v]}, {4, kChairOfView[g]},
+                                                   {5, 5}, {6, 14}, {7, 23}}));
+                else
+                    scene.OnNotify229190(Body(16, {{3, kChairOfView[v]}, {4, kChairOfView[g]},
+                                                   {5, 5}, {6, 6}, {7, 7}}));
+                EXPECT_EQ(shown.bPresent, 0) << id << " " << v << " " << g;
+                EXPECT_EQ(scene.GetClockPosition(), 2 * v);
+                EXPECT_EQ(scene.GetCountdown(), 15);
+                EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
+                EXPECT_EQ(Actives(), "00000");
+                // The meld is logged for the table record with its giver.
+                const std::string text = scene.FormatTable("t");
+                const std::string meld = std::string(id == 229185 ? "peng(5 14 23)<" : "chi(5 6 7)<") +
+                                         std::to_string(kChairOfView[g]);
+                EXPECT_NE(text.find(meld), std::string::npos) << text;
+            }
+}
+
+TEST_F(Handlers, KongKindsSetTheSecondsTheirOwnWay) {
+    NEED_ASSETS();
+    struct Case {
+        uint32_t id;
+        int seconds;  // from 10 left
+        int showcaseGone;
+        const char* voice;
+    };
+    const Case cases[] = {{229195, 15, 1, ""}, {229199, 15, 0, ""}, {229197, 13, 0, "voice 2 gang1"}};
+    for (const Case& c : cases) {
+        Deal();
+        scene.SetCountdown(10);
+        scene.SetCountdownSound(1);
+        scene.Tiles().m_showcase[0].bPresent = 1;
+        scene.ShowAllClaimButtons(1);
+        scene.OnNotify229195(c.id, Body(16, {{3, 1}, {4, 3}, {5, 5}, {11, 120}}));
+        EXPECT_EQ(scene.GetCountdown(), c.seconds) << c.id;
+        EXPECT_EQ(scene.Tiles().m_showcase[0].bPresent, 1 - c.showcaseGone) << c.id;
+        EXPECT_EQ(scene.IsCountdownSoundOn(), c.id == 229195 ? 0 : 1) << c.id;
+        EXPECT_EQ(scene.GetClockPosition(), 4);
+        EXPECT_EQ(scene.Tiles().m_wall[120].bPresent, 0);
+        EXPECT_EQ(Actives(), "00000");
+        EXPECT_EQ(scene.calls.empty() ? "" : scene.calls.front(), std::string(c.voice));
+    }
+    // The concealed kong's three seconds are not carried past the largest count.
+    Deal();
+    scene.SetCountdown(INT_MAX - 1);
+    scene.OnNotify229195(229197, Body(16, {{3, 1}, {11, 7}}));
+    EXPECT_EQ(scene.GetCountdown(), INT_MAX);
+    scene.OnNotify229195(229197, Body(16, {{3, 1}, {11, 8}}));
+    EXPECT_EQ(scene.GetCountdown(), INT_MAX);
+    // Another id under the same call only moves the clock and takes the wall record.
+    Deal();
+    scene.SetCountdown(10);
+    scene.OnNotify229195(229196, Body(16, {{3, 1}, {11, 7}}));
+    EXPECT_EQ(scene.GetCountdown(), 10);
+    EXPECT_EQ(scene.Tiles().m_wall[7].bPresent, 0);
+    EXPECT_EQ(scene.GetClockPosition(), 4);
+}
+
+// ---- flowers ---------------------------------------------------------------------------------
+
+TEST_F(Handlers, FlowerWithAReplacementTakesTheWall) {
+    NEED_ASSETS();
+    Deal();
+    Hand(3)[0] = Hand(3)[1];
+    Hand(3)[0].nCode = 140;
+    scene.ShowAllClaimButtons(1);
+    scene.OnNotify229210(Body(11, {{3, 2}, {4, 140}, {5, 33}, {6, 60}}));
+    EXPECT_EQ(scene.Tiles().m_flowers[3][0].nCode, 140);
+    EXPECT_EQ(scene.Tiles().m_flowers[3][0].bPresent, 1);
+    EXPECT_EQ(Hand(3)[0].nCode, 33);
+    EXPECT_EQ(Hand(3)[0].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_wall[60].bPresent, 0);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.GetClockPosition(), 6);
+    EXPECT_EQ(Actives(), "00000");
+    EXPECT_EQ(scene.calls.front(), "voice 3 hua1");
+    // A hidden hand keeps its records; the flower still shows.
+    scene.OnNotify229210(Body(11, {{3, 1}, {4, 141}, {5, 34}, {6, 61}}));
+    EXPECT_EQ(Hand(2)[0].bPresent, 0);
+    EXPECT_EQ(scene.Tiles().m_flowers[2][0].nCode, 141);
+}
+
+TEST_F(Handlers, FlowerWithoutReplacementPassesTheClockOn) {
+    NEED_ASSETS();
+    Deal();
+    scene.ShowClaimButton(4, 1);
+    scene.OnNotify229210(Body(11, {{3, 3}, {4, 139}, {5, -1}, {6, 99999}}));
+    EXPECT_EQ(scene.GetCountdown(), 8);
+    EXPECT_EQ(scene.GetClockPosition(), 6);  // view 0, then on to view 3
+    EXPECT_EQ(Actives(), "00010");
+    for (int i = 0; i < 136; ++i) ASSERT_EQ(scene.Tiles().m_wall[i].bPresent, 1) << i;
+    // Flowers fill the first free of the eight places and no more.
+    for (int i = 0; i < 9; ++i) scene.AddFlowerTile(0, 136 + i % 8);
+    EXPECT_EQ(scene.CountFlowers(0), 8);
+    EXPECT_EQ(scene.Tiles().m_flowers[0][8].bPresent, 0);
+}
+
+// ---- the watched hand and the see-hand answer -------------------------------------------------
+
+TEST_F(Handlers, WatchedHandTilesReplaceTheOwnHand) {
+    NEED_ASSETS();
+    Deal();
+    scene.OnNotify221200(Body(20, {{1, 2}, {2, 3}, {3, 40}, {4, 41}, {5, 42}}));
+    EXPECT_EQ(host.sounds, std::vector<int>{29102 * 100});
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(Hand(3)[i].nCode, 39 + i);
+    EXPECT_EQ(Hand(3)[4].bPresent, 0);  // the list's end clears the next record
+    // Another chair's list is not ours.
+    const Snapshot before(scene);
+    scene.OnNotify221200(Body(20, {{1, 1}, {2, 3}, {3, 50}}));
+    EXPECT_TRUE(Snapshot(scene) == before);
+}
+
+TEST_F(Handlers, SeeHandRefusalHidesTheWatchedFaces) {
+    NEED_ASSETS();
+    struct Case {
+        int looker, chair, user, answer, hidden;
+    };
+    const Case cases[] = {{1, 2, 1002, 0, 1}, {0, 2, 1002, 0, 0}, {1, 1, 1002, 0, 0},
+                          {1, 2, 1003, 0, 0}, {1, 2, 1002, 1, 0}};
+    for (const Case& c : cases) {
+        Deal();
+        Hand(3)[0].nCode = 100;
+        host.lookerOn = c.looker;
+        scene.OnNotify221160(Body(10, {{3, c.chair}, {4, c.user}, {5, c.answer}}));
+        EXPECT_EQ(Hand(3)[1].nCode == kHiddenTile, c.hidden != 0) << c.looker << c.chair << c.user;
+        EXPECT_EQ(Hand(3)[0].nCode == kHiddenTile, c.hidden != 0);
+        EXPECT_EQ(host.sounds.size(), size_t(c.hidden));
+    }
+    // Only present hand records of the first 14 turn: a meld record keeps its face.
+    Hand(3)[5].bHand = 0;
+    Hand(3)[5].nCode = 7;
+    Hand(3)[14] = Hand(3)[1];
+    Hand(3)[14].nCode = 8;
+    scene.HideHandFaces(3);
+    EXPECT_EQ(Hand(3)[5].nCode, 7);
+    EXPECT_EQ(Hand(3)[14].nCode, 8);
+    EXPECT_EQ(Hand(3)[13].nCode, kHiddenTile);
+}
+
+TEST_F(Handlers, PresenceLinesOfKindsOneAndTwoOnly) {
+    NEED_ASSETS();
+    Deal();
+    for (int kind : {1, 2, 6, 0, 3}) scene.OnPlayerBackOrLeave(Body(8, {{3, 1}, {4, kind}}));
+    ASSERT_EQ(host.chat.size(), 2u);
+    EXPECT_EQ(host.chat[0], "<c=255>[系统]<c=4953725>南家重新回到了游戏!\r\n");
+    EXPECT_EQ(host.chat[1], "<c=255>[系统]<c=4953725>南家离开了游戏!\r\n");
+    host.lookerOn = 1;
+    scene.OnPlayerFollowedDealer();
+    EXPECT_EQ(host.chat.back(), "<c=255>闲家跟庄成功!\r\n");
+    EXPECT_EQ(host.sounds, std::vector<int>{29012 * 100 + 17});
+}
+
+// ---- the deal's start, its end ---------------------------------------------------------------
+
+TEST_F(Handlers, NewDealClearsTheTableAndRollsTheDice) {
+    NEED_ASSETS();
+    Deal();
+    scene.SetClaimWindowOpen(1);
+    scene.Offer(1).count = 3;
+    scene.SetHandMoved(1);
+    scene.OnGameReset();
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    EXPECT_EQ(scene.Offer(1).count, 0);
+    EXPECT_EQ(scene.IsHandMoved(), 0);
+    EXPECT_EQ(scene.IsGameRunning(), 1);
+    EXPECT_EQ(scene.Clock().layout[3], 25);
+    engine::GameKernel& k = scene.GetKernel();
+    EXPECT_FALSE(k.FindEntity(k.FindControl(scene.Entities().start)->entityId)->IsVisible());
+    EXPECT_FALSE(k.FindEntity(scene.Entities().clockFace)->IsVisible());
+    scene.ShowStartButton();
+    EXPECT_TRUE(k.FindEntity(k.FindControl(scene.Entities().start)->entityId)->IsVisible());
+}
+
+TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
+    NEED_ASSETS();
+    struct Case {
+        int first, looker;
+        int32_t flags;
+        const char* active;
+        bool ownGang;
+    };
+    const Case cases[] = {{2, 0, 0x08, "00010", true}, {2, 0, 0x01, "00000", true},
+                          {3, 0, 0x08, "00000", false}, {2, 1, 0x08, "00000", false}};
+    for (const Case& c : cases) {
+        Deal();
+        deal.Set(13, c.first);
+        deal.Set(15, c.flags);
+        host.lookerOn = c.looker;
+        scene.SetOwnDrawnTile(66);
+        scene.ClearOffers();
+        scene.ShowAllClaimButtons(1);
+        scene.DealStartLayout();
+        EXPECT_EQ(Actives(), c.active) << c.first << c.looker;
+        EXPECT_EQ(std::count(scene.calls.begin(), scene.calls.end(), "own gang"), c.ownGang ? 1 : 0);
+        EXPECT_EQ(scene.Offer(4).tile, c.ownGang ? 66 : 0);
+        for (engine::ButtonFrame* bar : {scene.Entities().operationBar, scene.Entities().systemBar})
+            EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
+        host.lookerOn = 0;
+    }
+}
+
+TEST_F(Handlers, ResultLaysDownEveryHandByItsCase) {
+    NEED_ASSETS();
+    struct Case {
+        const char* name;
+        int32_t flags, word169;
+        int won[4];
+        int drawn[4];  // by view
+        std::vector<std::string> calls;
+    };
+    // Chair c's list: 10c+1, 10c+2, and the winning tile 77 for chair 0.
+    const Case cases[] = {
+        {"winner keeps the winning tile", 0, 0, {1, 0, 0, 0}, {0, 0, 0, 0},
+         {"win 1", "end 1 1 2 77", "slot 1 77", "end 2 11 12", "end 3 21 22", "end 0 31 32"}},
+        {"winning tile shown apart", 0x2000000, 0, {1, 0, 0, 0}, {0, 0, 0, 0},
+         {"win 1", "end 1 1 2", "slot 1 77", "end 2 11 12", "end 3 21 22", "end 0 31 32"}},
+        {"a loser holding a drawn tile, nobody named", 0, -1, {0, 0, 0, 0}, {0, 0, 1, 0},
+         {"end 1 1 2 77", "endall 2 11 12", "end 3 21 22", "end 0 31 32"}},
+        {"a loser holding a drawn tile beside a winner", 0, 3, {0, 0, 0, 2}, {0, 0, 1, 0},
+         {"end 1 1 2 77", "winning 2 77 11 12", "end 3 21 22", "win 0", "end 0 31 32",
+          "slot 0 77"}},
+    };
+    for (const Case& c : cases) {
+        Deal();
+        deal.result.fill(0);
+        deal.SetResult(0, c.flags);
+        for (int ch = 0; ch < 4; ++ch) {
+            for (int k = 0; k < 32; ++k) deal.SetResult(212 + 32 * ch + k, -1);
+            deal.SetResult(212 + 32 * ch, 10 * ch + 1);
+            deal.SetResult(212 + 32 * ch + 1, 10 * ch + 2);
+        }
+        deal.SetResult(214, 77);
+        for (int v = 0; v < 4; ++v) Hand(v)[0].bPresent = c.drawn[v];
+        std::vector<uint8_t> body = Body(413, {{0, c.flags}, {169, c.word169}, {171, 77}});
+        for (int ch = 0; ch < 4; ++ch) std::memcpy(body.data() + (165 + ch) * 4, &c.won[ch], 4);
+        scene.ShowAllClaimButtons(1);
+        scene.OnGameEnd(body);
+        EXPECT_EQ(scene.calls, c.calls) << c.name;
+        EXPECT_EQ(host.sounds, std::vector<int>{29106 * 100}) << c.name;
+        EXPECT_EQ(Actives(), "00000");
+    }
+    // Word 175: no end sound.
+    Deal();
+    scene.OnGameEnd(Body(413, {{175, 1}}));
+    EXPECT_TRUE(host.sounds.empty());
+}
+
+TEST_F(Handlers, TableDumpIsAppendedBeforeAndAfterTheLayDown) {
+    NEED_ASSETS();
+    const std::string path = (root / "dump.txt").string();
+    setenv("HQLV_TABLE_DUMP", path.c_str(), 1);
+    Deal();
+    scene.OnNotify229160(Body(10, {{0, 1}, {1, 44}, {2, 12}}));
+    scene.OnNotify221170(Body(30, {{1, 1}, {21, 44}}));
+    scene.OnNotify229185(Body(16, {{3, 3}, {4, 1}, {5, 44}, {6, 53}, {7, 62}}));
+    scene.OnNotify229195(229199, Body(16, {{3, 3}, {4, 3}, {5, 71}, {11, 135}}));
+    scene.OnNotify229210(Body(11, {{3, 0}, {4, 137}, {5, 2}, {6, 13}}));
+    scene.OnGameEnd(Body(413, {}));
+    unsetenv("HQLV_TABLE_DUMP");
+    const std::string text = ReadText(path);
+    EXPECT_NE(text.find("table before\n"), std::string::npos);
+    EXPECT_NE(text.find("table after\n"), std::string::npos);
+    EXPECT_NE(text.find("chair 1 view 2\n  melds:\n  discards: 44\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("chair 3 view 0\n  melds: bugang(44 53 62 71)<1\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("chair 0 view 1\n  melds:\n  discards:\n  flowers: 137\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("wall: 12 135 13\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  hand: 9 18 37 38 58 60 75 77 95 97 110 120 130\n"), std::string::npos)
+        << text;
+}
+
+// ---- malformed records change nothing ---------------------------------------------------------
+
+TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
+    NEED_ASSETS();
+    struct Case {
+        const char* name;
+        uint32_t id;
+        std::vector<uint8_t> body;
+    };
+    const Case cases[] = {
+        // Chairs without a seat: beyond the table, negative, and a fifth chair.
+        {"draw chair -1", 229160, Body(10, {{0, -1}, {2, 5}})},
+        {"draw chair 4", 229160, Body(10, {{0, 4}, {2, 5}})},
+        {"discard chair -1", 221170, Body(30, {{1, -1}, {21, 5}})},
+        {"discard chair 9", 221170, Body(30, {{1, 9}, {21, 5}})},
+        {"peng by chair -1", 229185, Body(16, {{3, -1}, {4, 1}})},
+        {"peng from chair 7", 229185, Body(16, {{3, 1}, {4, 7}})},
+        {"chi by chair 5", 229190, Body(16, {{3, 5}, {4, 1}})},
+        {"exposed kong from chair -1", 229195, Body(16, {{3, 1}, {4, -1}, {11, 5}})},
+        {"concealed kong chair -2", 229197, Body(16, {{3, -2}, {11, 5}})},
+        {"added kong chair 4", 229199, Body(16, {{3, 4}, {11, 5}})},
+        {"flower chair -1", 229210, Body(11, {{3, -1}, {4, 137}, {5, 3}, {6, 5}})},
+        {"peng announced chair -1", 229170, Body(16, {{3, -1}})},
+        {"chi announced chair 8", 229175, Body(16, {{3, 8}})},
+        {"kong announced chair -1", 229180, Body(16, {{0, -1}, {3, 2}, {6, 8}})},
+        // Wall records outside the 136 in play.
+        {"draw wall -1", 229160, Body(10, {{0, 1}, {2, -1}})},
+        {"draw wall 136", 229160, Body(10, {{0, 1}, {2, 136}})},
+        {"exposed kong wall 136", 229195, Body(16, {{3, 1}, {4, 3}, {11, 136}})},
+        {"concealed kong wall -1", 229197, Body(16, {{3, 1}, {11, -1}})},
+        {"added kong wall 167", 229199, Body(16, {{3, 1}, {11, 167}})},
+        {"flower wall 136", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, 136}})},
+        {"flower wall -5", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, -5}})},
+        // The watched hand's count.
+        {"watched -1", 221200, Body(40, {{1, 2}, {2, -1}})},
+        {"watched 15", 221200, Body(40, {{1, 2}, {2, 15}})},
+        {"watched past the body", 221200, Body(10, {{1, 2}, {2, 8}})},
+        // Bodies shorter than the words read.
+        {"draw short", 229160, Body(2, {{0, 1}})},
+        {"discard short", 221170, Body(21, {{1, 1}})},
+        {"peng short", 229185, Body(8, {{3, 1}, {4, 3}})},
+        {"kong short", 229195, Body(11, {{3, 1}, {4, 3}})},
+        {"flower short", 229210, Body(6, {{3, 1}, {5, -1}})},
+        {"kong announced short", 229180, Body(7, {{0, 1}, {3, 2}})},
+        {"watched short", 221200, Body(2, {{1, 2}})},
+        {"result short", 211080, Body(175, {})},
+        {"see-hand short", 221160, Body(5, {{3, 2}, {4, 1002}})},
+        {"presence short", 229500, Body(4, {{3, 1}})},
+        {"empty", 229160, {}},
+    };
+    for (const Case& c : cases) {
+        Deal();
+        scene.ShowClaimButton(5, 1);
+        scene.SetCountdown(12);
+        scene.Tiles().m_showcase[0].bPresent = 1;
+        host.lookerOn = c.id == 221160;
+        const Snapshot before(scene);
+        const size_t sounds = host.sounds.size(), chat = host.chat.size();
+        switch (c.id) {
+            case 229160: scene.OnNotify229160(c.body); break;
+            case 221170: scene.OnNotify221170(c.body); break;
+            case 229185: scene.OnNotify229185(c.body); break;
+            case 229190: scene.OnNotify229190(c.body); break;
+            case 229195:
+            case 229197:
+            case 229199: scene.OnNotify229195(c.id, c.body); break;
+            case 229210: scene.OnNotify229210(c.body); break;
+            case 229170: scene.OnNotify229170(c.body); break;
+            case 229175: scene.OnNotify229175(c.body); break;
+            case 229180: scene.OnNotify229180(c.body); break;
+            case 221200: scene.OnNotify221200(c.body); break;
+            case 221160: scene.OnNotify221160(c.body); break;
+            case 229500: scene.OnPlayerBackOrLeave(c.body); break;
+            case 211080: scene.OnGameEnd(c.body); break;
+        }
+        EXPECT_TRUE(Snapshot(scene) == before) << c.name;
+        EXPECT_EQ(host.sounds.size(), sounds) << c.name;
+        EXPECT_EQ(host.chat.size(), chat) << c.name;
+        EXPECT_TRUE(scene.calls.empty()) << c.name;
+        host.lookerOn = 0;
+    }
+    EXPECT_NE(Log().find("chair 7 has no seat"), std::string::npos);
+    EXPECT_NE(Log().find("wall record 136 is outside the wall"), std::string::npos);
+    EXPECT_NE(Log().find("221200: 15 tiles"), std::string::npos);
+}
+
+TEST_F(Handlers, ChairWithoutASeatInTheResultIsSkipped) {
+    NEED_ASSETS();
+    Deal();
+    // A watched chair outside the table: chair 1 has no view (the others do).
+    host.chair = 5;
+    scene.OnGameEnd(Body(413, {{166, 1}}));
+    for (const std::string& call : scene.calls) EXPECT_EQ(call.find("win"), std::string::npos);
+    EXPECT_EQ(scene.calls.size(), 3u);
+    EXPECT_NE(Log().find("211080: chair 1 has no seat"), std::string::npos);
+    // Not seated: nothing is laid down.
+    scene.calls.clear();
+    host.chair = -1;
+    scene.OnGameEnd(Body(413, {{165, 1}}));
+    EXPECT_TRUE(scene.calls.empty());
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test

@@ -1,0 +1,437 @@
+// The claim buttons and the own turn against the local server: every request body byte for
+// byte, what each answer changes on the table, and that a refused or unsent request leaves
+// the buttons, the picking of tiles and the wait cursor as they were before the press.
+#include <cstring>
+
+#include "play_fixture.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
+    return std::vector<uint8_t>(p, p + n);
+}
+
+// The machine id's 32 bytes at byte 32 of a play body.
+void PutMachine(std::vector<uint8_t>& b) {
+    std::memcpy(b.data() + 32, "0123456789abcdef0123456789ABCDEF", 32);
+}
+
+TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
+    NEED_ASSETS();
+    StartDeal();
+    Offer(1, 1, 40, {49, 58});
+    Offer(2, 1, 40, {49, 58, 67});
+    Offer(3, 1, 44, {45, 46});
+    Offer(4, 1, 41, {});
+    Offer(5, 0, 39, {});
+    uint8_t reply[48], sent[64];
+    Reply(229015, 10, std::vector<uint8_t>(48, 7));
+    Reply(229025, 210050);
+    Reply(229030, 10);
+    Reply(229045, 10, std::vector<uint8_t>(32));
+    Reply(229047, 229999);
+    Reply(229049, 10, std::vector<uint8_t>(32));
+    Reply(229080, 10);
+    Reply(229000, 10, Words(8, {{1, 30}, {2, 5}}));
+    Reply(229060, 10, Words(8, {{1, 31}}));
+    EXPECT_EQ(scene.SendPeng(), 1);
+    EXPECT_EQ(scene.SendGang(reply), 1);
+    EXPECT_EQ(scene.SendChi(), 1);
+    EXPECT_EQ(scene.SendRequest229025(sent), 210050);
+    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
+    EXPECT_EQ(scene.SendRequest229030(45, 46, sent), 10);
+    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
+    EXPECT_EQ(scene.SendRequest229045(sent, std::span(reply, 32)), 10);
+    EXPECT_EQ(scene.SendRequest229047(40, sent, std::span(reply, 32)), 229999);
+    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
+    scene.Offer(2).tile = 58;
+    EXPECT_EQ(scene.SendRequest229049(sent, std::span(reply, 32)), 10);
+    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
+    scene.Offer(2).fromChair = 2;
+    EXPECT_EQ(scene.SendAddedGang(reply), 1);
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
+    scene.Offer(4).kind = 2;
+    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
+    EXPECT_EQ(scene.SendPass(), 1);
+    uint8_t drawn[32];
+    EXPECT_EQ(scene.SendRequest229000(drawn), 1);
+    Reply(221080, 10);
+    EXPECT_EQ(scene.SendRequest221080(40), 10);
+    EXPECT_EQ(scene.SendRequest229060(140, drawn), 1);
+    scene.SendAutoAction10();
+    scene.SendAutoAction11();
+
+    server::Request r = Got(229010);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
+    r = Got(229015);
+    EXPECT_TRUE(r.wait);
+    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}}));
+    EXPECT_EQ(Got(229015, 2).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}}));
+    r = Got(229020);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
+    EXPECT_EQ(Got(229025).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
+    EXPECT_EQ(Got(229030).body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
+    EXPECT_EQ(Got(229045).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
+    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
+    EXPECT_EQ(Got(229049).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
+    EXPECT_EQ(Got(229080).body, Body(48, {{4, 2}, {5, 41}, {6, 2}}));
+    EXPECT_EQ(Got(229080, 2).body, Body(48, {{4, 1}, {5, 41}, {6, 1}}));
+    EXPECT_EQ(Got(229080, 3).body, Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}}));
+    r = Got(229005);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, Body(40, {{4, 0}, {5, 39}}));
+    r = Got(229000);
+    EXPECT_TRUE(r.wait);
+    EXPECT_EQ(r.body, Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
+    std::vector<uint8_t> play = Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
+    PutMachine(play);
+    r = Got(221080);
+    EXPECT_TRUE(r.wait);
+    EXPECT_EQ(r.body, play);
+    EXPECT_EQ(Got(229060).body, Body(44, {{4, 140}}));
+    // The silent seat's requests carry that seat's user id and chair (view 0: chair 3).
+    ASSERT_EQ(scene.ViewToChair(0), 3);
+    r = Got(229000, 2);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    std::vector<uint8_t> silent =
+        Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
+    PutMachine(silent);
+    r = Got(221080, 2);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, silent);
+}
+
+TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1, scene.Tiles().m_wall[i].nCode = i;
+    struct Case {
+        int tile, wall, drew;
+    };
+    // A tile id past 151 or below -1 fails the draw; a wall place outside the wall marks
+    // nothing but the draw stands.
+    const Case cases[] = {{152, 5, 0}, {-2, 5, 0}, {30, 136, 1}, {30, -1, 1}, {151, 135, 1},
+                          {0, 0, 1}};
+    for (const Case& c : cases) {
+        OwnHand({1, 2, 3});
+        Reply(229000, 10, Words(8, {{1, c.tile}, {2, c.wall}, {3, 0}}));
+        EXPECT_EQ(scene.DrawTile(), c.drew) << c.tile << "@" << c.wall;
+        const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
+        EXPECT_EQ(slot.bPresent, c.drew) << c.tile;
+        if (c.drew) {
+            EXPECT_EQ(slot.nCode, c.tile);
+        }
+        int gone = 0;
+        for (int i = 0; i < 136; ++i) gone += !scene.Tiles().m_wall[i].bPresent;
+        EXPECT_EQ(gone, c.drew && c.wall >= 0 && c.wall < 136 ? 1 : 0) << c.wall;
+        for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+    }
+    // The empty wall: 229101 marks the reply's tile -1 and nothing is drawn.
+    OwnHand({1, 2, 3});
+    Reply(229000, 229101);
+    EXPECT_EQ(scene.DrawTile(), 0);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+}
+
+TEST_F(PlayTest, DrawTileSettlesTheDiscardBeforeIt) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnHand({1, 2, 3});
+    MJTileInfo& showcase = scene.Tiles().m_showcase[0];
+    showcase.nCode = 77, showcase.bPresent = 1;
+    scene.SetPending(1);
+    Reply(229000, 10, Words(8, {{1, 30}, {2, 5}, {3, 8}}));
+    ASSERT_EQ(scene.DrawTile(), 1);
+    EXPECT_EQ(showcase.bPresent, 0);
+    EXPECT_EQ(scene.discards, std::vector<int>{77});
+    EXPECT_EQ(scene.IsPending(), 0);
+    // Word 3 is the hu offer of the drawn tile.
+    EXPECT_EQ(Active(4), 1);
+    EXPECT_EQ(scene.GetOwnDrawnTile(), 30);
+}
+
+TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    // Two faces held four times: the gang press opens the choice and waits for a tile.
+    OwnHand({0, 9, 18, 1, 10, 19, 28, 5}, 27);
+    scene.ShowClaimButton(2, 1);
+    scene.OnBtnGang();
+    ASSERT_EQ(scene.GetSelectMode(), 2);
+    ASSERT_EQ(scene.GetClaimCell(2), 200);
+    Reply(229047, 1010);
+    EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
+    EXPECT_EQ(play.cursorsBegun, 1);
+    EXPECT_EQ(play.cursorDepth, 0);
+    EXPECT_EQ(scene.IsActionWaiting(), 0);
+    // The refusal left the choice: the picture is the gang's again and nothing is locked.
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.GetClaimCell(2), 40);
+    EXPECT_TRUE(scene.melds.empty());
+    // Not sent at all: the same.
+    scene.OnBtnGang();
+    play.requests = nullptr;
+    EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
+    EXPECT_EQ(play.cursorDepth, 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    // Accepted: the meld from the body sent, the replacement 200 ms later.
+    play.requests = &conn;
+    scene.OnBtnGang();
+    scene.SetCountdown(4);
+    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}, {2, 0}, {3, 7}}));
+    EXPECT_EQ(scene.DeclareConcealedGang(27), 1);
+    EXPECT_EQ(play.cursorDepth, 0);
+    EXPECT_EQ(play.cursorsBegun, 3);
+    ASSERT_EQ(scene.melds.size(), 1u);
+    EXPECT_EQ(scene.melds[0], "angang 3 2 2 27 0 9 18");
+    EXPECT_EQ(scene.GetCountdown(), 7);
+    EXPECT_EQ(Active(2), 0);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    Run(150);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    Run(100);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 88);
+}
+
+TEST_F(PlayTest, GangPressedTwiceInTheOwnTurnSendsNothing) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({0, 9, 18, 1, 10, 19, 28, 5}, 27);
+    scene.ShowClaimButton(2, 1);
+    Dispatch(210027);
+    EXPECT_EQ(scene.GetClaimCell(2), 200);
+    int locked = 0;
+    for (int i = 0; i < 14; ++i) locked += scene.Tiles().m_hands[kOwnView][i].bLocked;
+    EXPECT_EQ(locked, 1);  // only tile 5 takes no part in a gang
+    Dispatch(210027);
+    EXPECT_EQ(scene.GetClaimCell(2), 40);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    locked = 0;
+    for (int i = 0; i < 14; ++i) locked += scene.Tiles().m_hands[kOwnView][i].bLocked;
+    EXPECT_EQ(locked, 0);
+    // A waited fence: the presses sent nothing before it.
+    Reply(229080, 10);
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(Count(229047), 0);
+    EXPECT_EQ(Count(229015), 0);
+}
+
+TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({0, 9, 18, 1, 2, 3, 5}, 27);
+    scene.ShowClaimButton(2, 1);
+    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
+    Dispatch(210027);
+    ASSERT_EQ(Count(229047), 1);
+    // The last record of the face in the hand is record 3 (tile 18).
+    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 18}, {6, 0}, {7, 9}, {8, 27}}));
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.melds.size(), 1u);
+}
+
+TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    scene.SetClockHand(4);
+    OwnHand({49, 58, 1, 2});
+    MJTileInfo& showcase = scene.Tiles().m_showcase[ 2 ];
+    showcase.nCode = 40, showcase.bPresent = 1;
+    Offer(1, 1, 40, {49, 58});
+    Offer(5, 1, 40, {});
+    scene.ShowClaimButton(1, 1);
+    scene.ShowClaimButton(2, 1);
+    scene.ShowClaimButton(5, 1);
+    Reply(229025, 210050);
+    Dispatch(210026);
+    EXPECT_EQ(Got(229010).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
+    EXPECT_EQ(Count(229025), 1);
+    EXPECT_EQ(scene.IsPending(), 1);
+    EXPECT_EQ(scene.GetSelectMode(), 1);
+    EXPECT_TRUE(scene.melds.empty());
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    Reply(229025, 10);
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    EXPECT_EQ(Count(229025), 2);
+    EXPECT_EQ(Got(229025, 2).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
+    EXPECT_EQ(scene.IsPending(), 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    ASSERT_EQ(scene.melds.size(), 1u);
+    EXPECT_EQ(scene.melds[0], "peng 3 2 1 40 49 58 -1");
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
+    // The showcase of the seat the tile came from (chair 1: view 2) is cleared.
+    EXPECT_EQ(showcase.bPresent, 0);
+}
+
+TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(4);
+    OwnHand({49, 58, 67, 1});
+    Offer(1, 1, 40, {49, 58});
+    Offer(2, 1, 40, {49, 58, 67});
+    Offer(4, 1, 40, {});
+    Offer(5, 1, 40, {});
+    auto offer = [&] {
+        for (int k : {1, 2, 4, 5}) scene.ShowClaimButton(k, 1);
+    };
+    struct Case {
+        const char* what;
+        uint32_t event;
+        int id;
+    };
+    const Case cases[] = {{"peng", 210026, 229025}, {"gang", 210027, 229015},
+                          {"hu", 210028, 229080}};
+    for (const Case& c : cases) {
+        offer();
+        Reply(c.id, 1010);
+        Dispatch(c.event);
+        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << c.what << " " << k;
+        EXPECT_EQ(Active(3), 0) << c.what;
+        EXPECT_EQ(scene.IsPending(), 0) << c.what;
+        EXPECT_EQ(scene.GetSelectMode(), 0) << c.what;
+        EXPECT_EQ(play.cursorDepth, 0) << c.what;
+        EXPECT_TRUE(scene.melds.empty()) << c.what;
+    }
+    // Nothing sent: no request object.
+    play.requests = nullptr;
+    for (uint32_t event : {210026u, 210027u, 210028u, 210029u}) {
+        offer();
+        Dispatch(event);
+        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << event << " " << k;
+    }
+    // A held-back hu keeps the claim waiting: the buttons stay off.
+    play.requests = &conn;
+    offer();
+    Reply(229080, 210050);
+    Dispatch(210028);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(scene.IsPending(), 1);
+    EXPECT_EQ(scene.GetSelectMode(), 4);
+    // A hu pressed while none is offered only turns the buttons off.
+    scene.SetPending(0);
+    offer();
+    scene.Offer(4).shown = 0;
+    const int before = Count(229080);
+    Dispatch(210028);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(scene.SendPass(), 1);
+    Got(229005);
+    EXPECT_EQ(Count(229080), before);
+}
+
+TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
+    NEED_ASSETS();
+    StartDeal();
+    Offer(5, 3, 12, {});
+    for (int k = 1; k <= 5; ++k) scene.ShowClaimButton(k, 1);
+    scene.SetTimeoutCount(2);
+    Dispatch(210029);
+    EXPECT_EQ(Got(229005).body, Body(40, {{4, 3}, {5, 12}}));
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+}
+
+TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHand) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({1, 2, 3}, 30);
+    scene.ShowClaimButton(2, 1);
+    Reply(221080, 229450);
+    EXPECT_EQ(scene.DiscardTile(0), 0);
+    conn.Disconnect();
+    EXPECT_EQ(scene.DiscardTile(0), 0);
+    const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
+    EXPECT_EQ(slot.bPresent, 1);
+    EXPECT_EQ(slot.nCode, 30);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].bPresent, 0);
+    EXPECT_EQ(Active(2), 1);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
+}
+
+TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({1, 2, 3}, 30);
+    Reply(221080, 10);
+    scene.SetTimeoutCount(2);
+    ASSERT_EQ(scene.Tiles().m_hands[kOwnView][2].nObject != 0, true);
+    MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+    scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    EXPECT_EQ(Got(221080).body[26 * 4], 2);
+    const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
+    EXPECT_EQ(own.bPresent, 1);
+    EXPECT_EQ(own.nCode, 2);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    EXPECT_EQ(scene.GetCountdown(), 8);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 4);
+    // The hand keeps 1, 3 and the drawn 30.
+    int32_t codes[32];
+    ASSERT_EQ(scene.GetHandCodes(kOwnView, codes), 3);
+}
+
+TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    ASSERT_TRUE(scene.IsFlowerTile(136));
+    OwnHand({1, 2, 136}, 30);
+    Reply(229060, 229101);
+    EXPECT_EQ(scene.PlayFlower(3), 0);
+    EXPECT_EQ(Got(229060).body, Body(44, {{4, 136}}));
+    EXPECT_EQ(scene.GetCountdown(), 8);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 4);
+    EXPECT_EQ(scene.Tiles().m_flowers[kOwnView][0].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_flowers[kOwnView][0].nCode, 136);
+    EXPECT_EQ(scene.FindLastTile(kOwnView, 136), -1);
+    // Refused for another reason: nothing moves.
+    OwnHand({1, 2, 137}, 30);
+    Reply(229060, 1010);
+    EXPECT_EQ(scene.PlayFlower(3), 0);
+    EXPECT_EQ(scene.FindLastTile(kOwnView, 137), 3);
+    // With a replacement: drawn 200 ms later.
+    Reply(229060, 10, Words(8, {{1, 33}}));
+    EXPECT_EQ(scene.PlayFlower(3), 1);
+    Run(250);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 33);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 1);
+}
+
+TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetTimeoutCount(2);
+    Dispatch(210023);
+    ASSERT_EQ(play.starts, std::vector<int>{0});
+    EXPECT_EQ(play.started, Body(16, {}));
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    play.field13 = 0xC0;
+    play.startWorks = 0;
+    Dispatch(210023);
+    EXPECT_EQ(play.starts, (std::vector<int>{0, 1}));
+    play.lookerOn = 1;
+    Dispatch(210023);
+    EXPECT_EQ(play.starts.size(), 2u);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test

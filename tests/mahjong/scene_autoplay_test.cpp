@@ -1,0 +1,248 @@
+// The end of the countdown and automatic play against the local server: the own turn played
+// when it runs out, three missed turns switching automatic play on, the order in which the
+// automatic player takes the offered buttons, and the silent seat's draw or discard sent for
+// it only when nothing changed and never by a looker-on.
+#include <climits>
+
+#include "play_fixture.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+TEST(SilentSeatDelay, SecondsInSixtyFourBitsNegativeWordsAsZeroCapped) {
+    struct Case {
+        int grace, claim;
+        bool withClaim;
+        uint32_t ms;
+    };
+    const Case cases[] = {
+        {3, 8, true, 13000},
+        {3, 8, false, 5000},
+        {0, 0, false, 2000},
+        {-5, 8, true, 10000},
+        {3, -9, true, 5000},
+        {INT_MIN, INT_MIN, true, 2000},
+        {2147481, 0, false, 2147483000u},
+        {2147482, 0, false, 0x7FFFFFFFu},
+        {2147480, 1, true, 2147483000u},
+        {2147480, 2, true, 0x7FFFFFFFu},
+        {INT_MAX, INT_MAX, true, 0x7FFFFFFFu},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CMJGameScene2::SilentSeatDelayMs(c.grace, c.claim, c.withClaim), c.ms)
+            << c.grace << " " << c.claim << " " << c.withClaim;
+}
+
+class AutoPlay : public PlayTest {
+protected:
+    // The own turn with a drawn tile, the clock's hand at the own seat.
+    void OwnTurn(int drawn = 30) {
+        OwnHand({1, 2, 3}, drawn);
+        scene.SetClockHand(6);
+        scene.SetCountdown(0);
+    }
+    // A waited draw: the requests sent before it have arrived once it is answered.
+    void Fence() {
+        uint8_t out[32];
+        Reply(229000, 10, Words(8, {{1, 99}}));
+        scene.SendRequest229000(out);
+        ++fences;
+    }
+    int fences = 0;
+    const std::string& LastChat() const {
+        static const std::string none;
+        return play.chat.empty() ? none : play.chat.back();
+    }
+};
+
+TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    Reply(221080, 10);
+    for (int n = 1; n <= 3; ++n) {
+        OwnTurn(30 + n);
+        scene.OnCountdownEnd();
+        // The drawn tile was played for the player.
+        server::Request r = Got(221080, n);
+        EXPECT_EQ(r.body[26 * 4], 30 + n) << n;
+        EXPECT_EQ(scene.QZ_GetPointTo(), 4);
+        EXPECT_EQ(scene.IsAutoPlayOn(), n == 3 ? 1 : 0) << n;
+    }
+    EXPECT_EQ(scene.GetTimeoutCount(), 3);
+    EXPECT_NE(LastChat().find("游戏已进入系统托管状态，点击鼠标左键解除!"), std::string::npos);
+    // A click on the table (the mouse event automatic play binds) ends it.
+    Dispatch(210034);
+    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    EXPECT_EQ(LastChat(), "<c=255>[系统]<c=4953725>系统托管终止!\r\n");
+}
+
+TEST_F(AutoPlay, AButtonPressBetweenMissedTurnsStartsTheCountAgain) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    Reply(221080, 10);
+    for (int n = 0; n < 2; ++n) {
+        OwnTurn();
+        scene.OnCountdownEnd();
+    }
+    EXPECT_EQ(scene.GetTimeoutCount(), 2);
+    Dispatch(210029);  // pass, though nothing is offered
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    OwnTurn();
+    scene.OnCountdownEnd();
+    EXPECT_EQ(scene.GetTimeoutCount(), 1);
+    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
+    // A looker-on's countdown plays nothing and counts nothing.
+    play.lookerOn = 1;
+    OwnTurn();
+    scene.OnCountdownEnd();
+    EXPECT_EQ(scene.GetTimeoutCount(), 1);
+}
+
+TEST_F(AutoPlay, OwnTurnWithoutADrawnTileDrawsWhenTheDiscardWasNotClaimed) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    OwnHand({1, 2, 3});
+    scene.SetClockHand(6);
+    Reply(229000, 10, Words(8, {{1, 44}, {2, 9}}));
+    // The discard before was claimed (its showcase is gone): nothing.
+    scene.OnCountdownEnd();
+    Reply(229080, 10);
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(Count(229000), 0);
+    scene.Tiles().m_showcase[0].nCode = 70;
+    scene.Tiles().m_showcase[0].bPresent = 1;
+    scene.OnCountdownEnd();
+    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 44);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
+}
+
+TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetTimeoutCount(3);
+    scene.SetClockHand(4);
+    OwnHand({49, 58, 67, 1});
+    Offer(1, 1, 40, {49, 58});
+    Offer(2, 1, 40, {49, 58, 67});
+    Offer(4, 1, 40, {});
+    Offer(5, 1, 40, {});
+    Reply(229080, 10);
+    Reply(229015, 1010);
+    Reply(229025, 210050);
+    struct Case {
+        std::vector<int> offered;
+        int id;
+    };
+    const Case cases[] = {{{1, 2, 4, 5}, 229080}, {{1, 2, 5}, 229015}, {{1, 5}, 229010},
+                          {{5}, 229005}};
+    for (const Case& c : cases) {
+        scene.SetPending(0);
+        scene.SetSelectMode(0);
+        scene.ShowAllClaimButtons(0);
+        for (int k : c.offered) scene.ShowClaimButton(k, 1);
+        const int before = Count(c.id);
+        // Every second clock second acts.
+        scene.AutoPlayTick();
+        Fence();
+        EXPECT_EQ(Count(c.id), before) << c.id << " first tick";
+        scene.AutoPlayTick();
+        Fence();
+        EXPECT_EQ(Count(c.id), before + 1) << c.id;
+    }
+    // Nothing offered and not the own turn: no tick counts.
+    scene.ShowAllClaimButtons(0);
+    const size_t seen = server.Received().size();
+    scene.AutoPlayTick();
+    scene.AutoPlayTick();
+    scene.ShowClaimButton(5, 1);
+    scene.AutoPlayTick();
+    Fence();
+    EXPECT_EQ(server.Received().size(), seen + 1);
+}
+
+TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetTimeoutCount(3);
+    OwnTurn(30);
+    scene.choice = 2;
+    Reply(221080, 10);
+    scene.AutoPlayTick();
+    scene.AutoPlayTick();
+    EXPECT_EQ(Got(221080).body[26 * 4], 2);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 2);
+}
+
+TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    OwnHand({1, 2, 3});
+    MJTileInfo& drawn = scene.Tiles().m_hands[0][0];
+    Reply(229080, 10);
+    auto fence = [&] { EXPECT_EQ(scene.SendHu(), 10); };
+    // Not drawn, no claim window: grace + 2 + the claim seconds.
+    scene.SetClockHand(0);
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    EXPECT_EQ(play.timers.back(), 10 * 100000 + 13000);
+    scene.OnTurnTimer(10);
+    server::Request r = Got(229000);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body, Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    // The handle is gone: a second firing sends nothing.
+    scene.OnTurnTimer(10);
+    // The seat drew meanwhile, the countdown was set again, the clock moved on: nothing.
+    scene.OnCountdownEnd();
+    drawn.bPresent = 1;
+    scene.OnTurnTimer(10);
+    drawn.bPresent = 0;
+    scene.OnCountdownEnd();
+    scene.SetCountdown(5);
+    scene.OnTurnTimer(10);
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    scene.SetClockHand(2);
+    scene.OnTurnTimer(10);
+    fence();
+    EXPECT_EQ(Count(229000), 1);
+    // Drawn and silent: the discard after grace + 2, the server choosing the tile.
+    scene.SetClockHand(0);
+    scene.SetClaimWindowOpen(1);
+    drawn.bPresent = 1;
+    scene.OnCountdownEnd();
+    EXPECT_EQ(play.timers.back(), 11 * 100000 + 5000);
+    scene.OnTurnTimer(11);
+    r = Got(221080);
+    EXPECT_FALSE(r.wait);
+    EXPECT_EQ(r.body.size(), 104u);
+    // With the claim window open an undrawn seat waits grace + 2 only.
+    drawn.bPresent = 0;
+    scene.OnCountdownEnd();
+    EXPECT_EQ(play.timers.back(), 10 * 100000 + 5000);
+    // Not playing, or a looker-on: no request and, for a looker-on, no timer.
+    play.playing = 0;
+    scene.OnTurnTimer(10);
+    play.playing = 1;
+    play.lookerOn = 1;
+    const size_t timers = play.timers.size();
+    scene.OnCountdownEnd();
+    EXPECT_EQ(play.timers.size(), timers);
+    scene.OnTurnTimer(10);
+    scene.OnTurnTimer(11);
+    fence();
+    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(Count(221080), 1);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
