@@ -1,6 +1,9 @@
 #include "mahjong/advert_bet.h"
 
+#include <QWebEngineUrlScheme>
+
 #include <algorithm>
+
 #include "framework/player_records.h"
 #include "framework/shared_utils.h"
 
@@ -59,6 +62,10 @@ int AdvertAutoSwitch::OnTimer(int current, bool mouseOverPane, bool* killTimer) 
     }
     *killTimer = current == 0;
     return current;
+}
+
+bool BrowserEnginePrepared() {
+    return QWebEngineUrlScheme::schemeByName("kvoapp").name() == "kvoapp";
 }
 
 std::pair<QRect, QRect> ToolButtonPlaces(int cx, int cy) {

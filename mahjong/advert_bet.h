@@ -64,6 +64,11 @@ private:
     int left_;
 };
 
+// The browser engine starts only in a program prepared for it the way the client's start
+// does (the platform's link schemes known before the application exists); elsewhere the
+// panes' page areas stay blank rather than the engine failing the whole program.
+bool BrowserEnginePrepared();
+
 // The tool bar's safe-box and menu buttons for a client area of cx by cy.
 std::pair<QRect, QRect> ToolButtonPlaces(int cx, int cy);
 

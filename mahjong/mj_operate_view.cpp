@@ -1,6 +1,8 @@
 #include "mahjong/mj_operate_view.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -45,6 +47,20 @@ void CMJOperateView::LoadBackground() {
     framework::CSkinSettings* skin = app ? app->GetSkinSettings() : nullptr;
     w_ = skin ? skin->GetButtonWidth() : 0;
     h_ = skin ? skin->GetButtonHeight() : 0;
+    // The skin draws the buttons: its picture fills the face; without one the button
+    // keeps the plain look.
+    for (int i = 0; i < kOperateButtons; ++i) {
+        QPushButton* b = buttons_[size_t(i)];
+        const auto picture = framework::CSkinLibrary::instance().GetBitmap(kOperateButtonSkinKeys[i]);
+        b->setIcon(picture ? QIcon(QPixmap::fromImage(*picture)) : QIcon());
+        b->setIconSize(QSize(w_, h_));
+        b->setStyleSheet(picture ? QStringLiteral("QPushButton{border:none;padding:0;}") : QString());
+    }
+}
+
+bool CMJOperateView::HasButtonPicture(int id) const {
+    return id >= kOperateFirstId && id < kOperateFirstId + kOperateButtons &&
+           !button(id)->icon().isNull();
 }
 
 bool CMJOperateView::Stacked() const {

@@ -15,6 +15,9 @@ namespace hqlv::mahjong {
 
 inline constexpr int kOperateButtons = 4;
 inline constexpr int kOperateFirstId = 1001;
+// The skin's "BitmapResource" keys of the pictures of buttons 1001-1004.
+inline constexpr const char* kOperateButtonSkinKeys[kOperateButtons] = {
+    "OperateHelp", "OperateSet", "OperateIdle", "OperateQuit"};
 
 // The places of buttons 1001-1004 for a client area of cx by cy and buttons of w by h:
 // one column (1002, 1004, 1001, 1003 from the top) when stacked, else one row spaced by
@@ -25,7 +28,7 @@ class CMJOperateView : public framework::CGameFormView {
 public:
     explicit CMJOperateView(QWidget* parent = nullptr);
 
-    // The background and the button size from the current skin.
+    // The background, the button pictures and the button size from the current skin.
     virtual void LoadBackground();
     virtual void Layout(int cx, int cy);
     // Command 1001-1004.
@@ -35,6 +38,8 @@ public:
     int buttonWidth() const { return w_; }
     int buttonHeight() const { return h_; }
     const std::optional<QImage>& background() const { return bk_; }
+    // Whether the skin gave button `id` a picture.
+    bool HasButtonPicture(int id) const;
 
 protected:
     virtual void OnCommand1001();

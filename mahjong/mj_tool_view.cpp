@@ -1,7 +1,9 @@
 #include "mahjong/mj_tool_view.h"
 
 #include <QPainter>
+#include <QMouseEvent>
 #include <QResizeEvent>
+#include <QSplitterHandle>
 
 #include <filesystem>
 
@@ -50,6 +52,34 @@ void CMJToolView::resizeEvent(QResizeEvent* e) {
     fix->setGeometry(menu);
     open->show();
     fix->show();
+}
+
+int CMJToolSplitterWnd::OnNcHitTest(const QPoint& screen) const {
+    framework::CGameApp* app = framework::CGameApp::Current();
+    const bool toolRow = hasToolRow ? hasToolRow() : app && app->IsSpecialOption();
+    if (count() < 5) return 1;
+    const QWidget* row3 = widget(3);
+    const QWidget* row4 = widget(4);
+    const QRect r3(row3->mapToGlobal(QPoint(0, 0)), row3->size());
+    const QRect r4(row4->mapToGlobal(QPoint(0, 0)), row4->size());
+    return ToolSplitterGap(toolRow, screen, r3, r4) ? 0 : 1;
+}
+
+QSplitterHandle* CMJToolSplitterWnd::createHandle() {
+    QSplitterHandle* h = framework::CSkinSplitterWnd::createHandle();
+    h->installEventFilter(this);
+    return h;
+}
+
+bool CMJToolSplitterWnd::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type t = event->type();
+    if (t == QEvent::MouseButtonPress || t == QEvent::MouseMove ||
+        t == QEvent::MouseButtonDblClick) {
+        const auto* m = static_cast<QMouseEvent*>(event);
+        // A press on "nowhere" never reaches the bar, so it is never dragged.
+        if (OnNcHitTest(m->globalPosition().toPoint()) == 0) return true;
+    }
+    return framework::CSkinSplitterWnd::eventFilter(watched, event);
 }
 
 }  // namespace hqlv::mahjong

@@ -3,8 +3,10 @@
 // its two buttons centred when the pane is narrow.
 #include <QImage>
 
+#include <functional>
 #include <optional>
 
+#include "framework/form_view.h"
 #include "framework/web/tool_view.h"
 
 namespace hqlv::mahjong {
@@ -15,6 +17,7 @@ public:
     // "Image" of section "Headerbar" in the skin description, beside it.
     void LoadHeaderBitmap();
     void SetHeaderBitmap(std::optional<QImage> image) { header_ = std::move(image); }
+    const std::optional<QImage>& header() const { return header_; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -22,6 +25,23 @@ protected:
 
 private:
     std::optional<QImage> header_;
+};
+
+// The inner splitter of the layout with a tool row: the bar between the tool row (row 3)
+// and the chat row (row 4) cannot be grabbed.
+class CMJToolSplitterWnd : public framework::CSkinSplitterWnd {
+public:
+    using framework::CSkinSplitterWnd::CSkinSplitterWnd;
+    // 0 ("nowhere") for a screen point in the gap between rows 3 and 4 of a layout with a
+    // tool row; 1 (the default answer) elsewhere.
+    int OnNcHitTest(const QPoint& screen) const;
+    // Whether the application's layout has a tool row; the application's unless set.
+    std::function<bool()> hasToolRow;
+    // Mouse presses and moves on the bars: swallowed where the bar is "nowhere".
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+protected:
+    QSplitterHandle* createHandle() override;
 };
 
 }  // namespace hqlv::mahjong

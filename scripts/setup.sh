@@ -19,6 +19,8 @@ PACKAGES=(
   dante-server tinyproxy microsocks
   # a display for machines without one
   xvfb xauth
+  # the end-to-end screenshots of whole screens (import -window root)
+  imagemagick
   # the end-to-end tests click on that display through the X test extension
   libx11-6 libxtst6
 )

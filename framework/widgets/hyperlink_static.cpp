@@ -83,6 +83,14 @@ void CHyperLinkStatic::applyColour() {
 void CHyperLinkStatic::setHover(bool on) {
     if (hover_ == on) return;
     hover_ = on;
+    if (on) {
+        applyColour();
+        repaint();
+        // Held while hovered, so the move that leaves the text still arrives here.
+        if (isVisible()) grabMouse();
+        return;
+    }
+    if (QWidget::mouseGrabber() == this) releaseMouse();
     applyColour();
     repaint();
 }

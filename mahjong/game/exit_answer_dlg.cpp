@@ -61,7 +61,7 @@ void CExitAnswerDlg::OnInitDialog() {
 }
 
 void CExitAnswerDlg::Answer(int agree) {
-    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
+    ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     StartHide();
     platform::Message m;

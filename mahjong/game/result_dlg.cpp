@@ -3,8 +3,11 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include "framework/game_app.h"
+#include "framework/shared_utils.h"
+#include "framework/ui_trace.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/game/dialog_units.h"
 
@@ -75,6 +78,12 @@ void CGameResultDlg::OnInitDialog() {
     const int first = result_.FirstChairShown(&noWinner);
     if (noWinner) note_->setText("流局");
     if (first != -1 || !noWinner) ShowItemsOf(first);
+}
+
+void CGameResultDlg::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    const QPoint ok = ok_->mapToGlobal(ok_->rect().center());
+    framework::UiTrace("result", framework::Format("shown, ok at %d,%d", ok.x(), ok.y()));
 }
 
 void CGameResultDlg::OnClickFanList(int item) {

@@ -35,6 +35,9 @@ public:
     QLabel* icon() const { return icon_; }
     const DealResult& result() const { return result_; }
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     void OnInitDialog();
     std::string SeatName(int chair) const;

@@ -3,18 +3,20 @@
 #include <QApplication>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QWebEngineUrlScheme>
 
 #include <cstring>
 
 #include "framework/game_app.h"
 #include "framework/shared_utils.h"
 #include "framework/text_edge.h"
+#include "framework/ui_trace.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/tab_strip.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/panes_ex.h"
 #include "mahjong/game/silver_tally.h"
+#include "mahjong/advert_bet.h"
+#include "netlib/log.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
@@ -26,13 +28,6 @@ constexpr int kBrowserItem = 135;
 constexpr int kNameX = 15, kTotalX = 158, kTotalUnitX = 190, kRoundX = 260, kRoundUnitX = 290;
 constexpr int kFirstRow = 45, kRowStep = 32;
 constexpr size_t kNameWhole = 12, kNameCut = 10;
-
-// The browser engine only starts in a program prepared for it the way the client's start
-// does (the platform's link schemes known before the application exists); elsewhere the
-// page area stays blank rather than the engine failing the whole program.
-bool BrowserEnginePrepared() {
-    return QWebEngineUrlScheme::schemeByName("kvoapp").name() == "kvoapp";
-}
 
 }  // namespace
 
@@ -123,6 +118,8 @@ intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
     if (msg.id == framework::kMsgGameEntered && msg.w) {
         advertUrl_ = reinterpret_cast<const char*>(msg.w);
         FreeMessageText(msg);
+        netlib::YrnLogWrite("advert page %s", advertUrl_.c_str());
+        TraceBoardTab();
         if (browser_) browser_->NavigateWithPost(advertUrl_, 0, "", "", nullptr, 0);
         OnGameEntered();
         return 1;
@@ -130,8 +127,17 @@ intptr_t CAdHistoryView::handleMessage(const platform::Message& msg) {
     return framework::CGameFormView::handleMessage(msg);
 }
 
+void CAdHistoryView::TraceBoardTab() const {
+    if (!framework::UiTraceEnabled() || tabs_->model().count() < 2) return;
+    const framework::TabRect& r = tabs_->model().item(1).shape;
+    const QPoint at = tabs_->mapToGlobal(QPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    framework::UiTrace("score", framework::Format("board tab at %d,%d", at.x(), at.y()));
+}
+
 int CAdHistoryView::OnTabChange(const framework::TabNotify& n) {
     selected_ = n.item;
+    framework::UiTrace("score", framework::Format("tab %d", selected_));
+    PlaceBrowser();
     update();
     if (selected_ != 0) {
         // Every switch to the board starts the five seconds afresh.
@@ -148,6 +154,7 @@ void CAdHistoryView::onTimer(uint32_t id) {
     if (selected_ != 0) {
         tabs_->SetCurSel(0);
         selected_ = 0;
+        PlaceBrowser();
         update();
     }
 }
@@ -155,6 +162,7 @@ void CAdHistoryView::onTimer(uint32_t id) {
 void CAdHistoryView::resizeEvent(QResizeEvent* e) {
     framework::CGameFormView::resizeEvent(e);
     tabs_->setGeometry(0, 0, e->size().width(), tabs_->height());
+    PlaceBrowser();
     update();
 }
 
@@ -172,17 +180,25 @@ std::vector<BoardText> CAdHistoryView::BoardTexts(
                            g_nRoundSilver, width);
 }
 
+void CAdHistoryView::PlaceBrowser() {
+    // The page fills the pane under the tabs; with the board it stands out of sight. A
+    // pane the page covers whole gets no drawing call, so the tab change moves it too.
+    const QRect r = rect();
+    const int y0 = r.top() + tabs_->height();
+    if (selected_ == 0)
+        page_->setGeometry(r.left(), y0, r.width(), r.bottom() + 1 - y0);
+    else
+        page_->setGeometry(-1, -1, 1, 1);
+}
+
 void CAdHistoryView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     platform::ui::DrawContext dc(p);
     const QRect r = rect();
     const int y0 = r.top() + tabs_->height();
     dc.FillSolidRect(r, kScoreHistoryBk);
-    if (selected_ == 0) {
-        page_->setGeometry(r.left(), y0, r.width(), r.bottom() + 1 - y0);
-        return;
-    }
-    page_->setGeometry(-1, -1, 1, 1);
+    PlaceBrowser();
+    if (selected_ == 0) return;
     if (board_)
         dc.TransparentBlt(r.left(), y0, std::min(r.width(), board_->width()),
                           std::min(r.bottom() + 1 - y0, board_->height()), *board_, 0, 0, 0);

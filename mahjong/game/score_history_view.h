@@ -77,6 +77,9 @@ protected:
 
 private:
     std::array<std::string, 4> Names() const;
+    void PlaceBrowser();
+    // Where the board's tab is on the screen, for the trace.
+    void TraceBoardTab() const;
 
     framework::web::CHtmlCtrl* browser_ = nullptr;
     // Where the page goes: the browser, or a blank stand-in when none could be made.

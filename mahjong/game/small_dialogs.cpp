@@ -18,6 +18,7 @@
 #include "framework/player_records.h"
 #include "framework/shared_utils.h"
 #include "framework/text_edge.h"
+#include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "platform/core/files.h"
@@ -214,19 +215,33 @@ CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {
         fields_[size_t(i)]->setReadOnly(true);
         fields_[size_t(i)]->setGeometry(i == 0 ? DluRect(32, y, 68, 10) : DluRect(42, y, 58, 10));
     }
-    auto* refresh = new QPushButton("刷新", this);
+    // Refresh (1035) and close (1034) are links.
+    auto* refresh = new framework::CHyperLinkStatic(this);
+    refresh->setText("刷新");
     refresh->setGeometry(DluRect(20, 210, 30, 12));
-    auto* close = new QPushButton("关闭", this);
+    auto* close = new framework::CHyperLinkStatic(this);
+    close->setText("关闭");
     close->setGeometry(DluRect(58, 210, 30, 12));
-    for (QPushButton* b : {refresh, close}) b->setFlat(true);
-    connect(refresh, &QPushButton::clicked, this, &CPlayerInfoDlg::OnRefresh);
-    connect(close, &QPushButton::clicked, this, &CPlayerInfoDlg::OnClose);
+    refresh->onClick = [this] { OnRefresh(); };
+    close->onClick = [this] { OnClose(); };
+    links_ = {refresh, close};
+}
+
+QImage MaskPortrait(const QImage& picture) {
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = qRgb(kPortraitMask & 0xFF, (kPortraitMask >> 8) & 0xFF, (kPortraitMask >> 16) & 0xFF);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == (key & 0xFFFFFF)) line[x] = 0;
+    }
+    return out;
 }
 
 void CPlayerInfoDlg::SetPlayer(std::span<const uint8_t> record) {
     userId_ = RecordWord(record, 0);
     if (auto face = PortraitOf(RecordWord(record, 18))) {
-        face_ = *face;
+        face_ = MaskPortrait(*face);
     } else if (auto icon = ProgramBitmap(kPlayerInfoIcon)) {
         face_ = *icon;
     } else {
@@ -238,6 +253,7 @@ void CPlayerInfoDlg::SetPlayer(std::span<const uint8_t> record) {
 }
 
 void CPlayerInfoDlg::OnRefresh() {
+    ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     framework::CGameApp* app = framework::CGameApp::Current();
     const uintptr_t main = app && app->GetMainFrame()
@@ -248,8 +264,13 @@ void CPlayerInfoDlg::OnRefresh() {
 }
 
 void CPlayerInfoDlg::OnClose() {
+    ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     hide();
+}
+
+void ReleaseCapture() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) grabber->releaseMouse();
 }
 
 void CPlayerInfoDlg::paintEvent(QPaintEvent*) {

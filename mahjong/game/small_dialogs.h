@@ -3,6 +3,7 @@
 // game (CExitRequestDlg) and the player information window (CPlayerInfoDlg), with the
 // texts they compute kept apart so that they can be checked on their own.
 #include <QDialog>
+#include <QImage>
 
 #include <array>
 #include <cstdint>
@@ -15,6 +16,10 @@ class QRadioButton;
 class QLineEdit;
 class QPushButton;
 class QLabel;
+
+namespace hqlv::framework {
+class CHyperLinkStatic;
+}
 
 namespace hqlv::mahjong {
 
@@ -85,6 +90,12 @@ private:
 // 1045, 1048, 1046, 1050, 1051, 1052, 1053, 1054, 1055, 1056.
 std::array<std::string, 16> PlayerInfoTexts(std::span<const uint8_t> record);
 
+// The portrait with the pixels of the mask colour 0x808000 made transparent.
+inline constexpr uint32_t kPortraitMask = 0x808000;
+QImage MaskPortrait(const QImage& picture);
+// Lets go of the mouse, as a link that holds it while hovered is clicked.
+void ReleaseCapture();
+
 class CPlayerInfoDlg : public QDialog {
 public:
     explicit CPlayerInfoDlg(QWidget* parent = nullptr);
@@ -93,6 +104,8 @@ public:
     void OnClose();
 
     QLineEdit* field(int i) const { return fields_[size_t(i)]; }
+    // 0: refresh (1035), 1: close (1034).
+    framework::CHyperLinkStatic* link(int i) const { return links_[size_t(i & 1)]; }
     const QImage& face() const { return face_; }
     int userId() const { return userId_; }
     // Where the refresh request goes (the hall); the application's hall unless set.
@@ -103,6 +116,7 @@ protected:
 
 private:
     std::array<QLineEdit*, 16> fields_{};
+    std::array<framework::CHyperLinkStatic*, 2> links_{};
     QImage face_;
     int userId_ = 0;
 };

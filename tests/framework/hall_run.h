@@ -1,6 +1,7 @@
 #pragma once
 // The stand-in hall (and through it the client) run in a folder of its own, for the
 // end-to-end tests: start with environment, commands on its input, logs, exit code.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -150,6 +151,37 @@ private:
 
 // A virtual X display of its own (a number nobody uses: no lock file and no socket),
 // stopped with its owner; given a folder, it also keeps its screen there as an XWD file.
+// A click of mouse button `button` (1 left, 3 right) at (x, y) of an X display through the
+// X test extension, its libraries loaded at run time; false when they are missing.
+inline bool ClickOnDisplay(const std::string& display, int x, int y, unsigned button) {
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
+    if (!x11 || !xtst) return false;
+    using Open = void* (*)(const char*);
+    using Close = int (*)(void*);
+    using Flush = int (*)(void*);
+    using Motion = int (*)(void*, int, int, int, unsigned long);
+    using Button = int (*)(void*, unsigned, int, unsigned long);
+    auto open = reinterpret_cast<Open>(dlsym(x11, "XOpenDisplay"));
+    auto close = reinterpret_cast<Close>(dlsym(x11, "XCloseDisplay"));
+    auto flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
+    auto motion = reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent"));
+    auto press = reinterpret_cast<Button>(dlsym(xtst, "XTestFakeButtonEvent"));
+    if (!open || !close || !flush || !motion || !press) return false;
+    void* dpy = open(display.c_str());
+    if (!dpy) return false;
+    motion(dpy, -1, x, y, 0);
+    flush(dpy);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    press(dpy, button, 1, 0);
+    flush(dpy);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    press(dpy, button, 0, 0);
+    flush(dpy);
+    close(dpy);
+    return true;
+}
+
 class VirtualDisplay {
 public:
     bool Start(int seed, const std::string& fbdir = "") {

@@ -3,12 +3,16 @@
 // network-failure recovery starts.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 
 #include "framework/text_edge.h"
 #include "mahjong/game/game_connect_ex.h"
+#include "mahjong/game/small_dialogs.h"
+#include "tests/framework/qt_test_app.h"
 #include "netlib/message.h"
 #include "platform/core/message.h"
 #include "tools/server/game_server.h"
@@ -113,6 +117,25 @@ TEST_F(Sender, BodiesItBuildsItself) {
     EXPECT_EQ(exit[16 + 62], 'z');
     EXPECT_EQ(exit[79], 0);
     EXPECT_TRUE(rec.recorded.empty());
+}
+
+TEST_F(Sender, ExitRequestDialogSendsThirtyCharactersByteForByte) {
+    framework::testing::SharedQtApp();
+    int count = 0;
+    CExitRequestDlg dlg(&count, false,
+                        [this](const std::string& reason) { conn.SendExitRequest(reason); }, {});
+    const std::string thirty = "一二三四五六七八九十甲乙丙丁戊己庚辛壬癸子丑寅卯辰巳午未申酉";
+    // A 31st character does not fit the 60 bytes the dialog allows.
+    dlg.reason()->setText(QString::fromStdString(thirty + "戌"));
+    dlg.OnSendRequest();
+    std::vector<uint8_t> want = Body(80, {});
+    const std::string gbk = framework::Utf8ToGbk(thirty);
+    ASSERT_EQ(gbk.size(), 60u);
+    std::memcpy(want.data() + 16, gbk.data(), gbk.size());
+    server::Request got = Got(400006);
+    EXPECT_EQ(got.body, want);
+    EXPECT_FALSE(got.wait);
+    EXPECT_EQ(count, 1);
 }
 
 TEST_F(Sender, PlayTileSendsTheTilesTheBodyNames) {

@@ -55,6 +55,10 @@ TEST_F(EndToEnd, NotificationsThenTheNetworkBreakEndTheClient) {
     EXPECT_LT(chat, players);
     EXPECT_LT(players, table);
     EXPECT_LT(table, score);
+    // The advert window's page is the hall's local one, on the web base of its record.
+    const std::string page = "file://" + run.dir() + "/root/web//advert/window/77/xy.htm";
+    EXPECT_NE(Find(log, "advert page " + page), std::string::npos) << log;
+    EXPECT_EQ(access((run.dir() + "/root/web/advert/window/77/xy.htm").c_str(), R_OK), 0);
 
     const int c = enter->client;
     std::vector<uint8_t> exit = Words(20, {{0, 1001}});

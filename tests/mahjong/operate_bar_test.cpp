@@ -5,7 +5,14 @@
 #include <QPushButton>
 #include <unistd.h>
 
+#include <filesystem>
+
+#include "framework/skin_library.h"
 #include "framework/skin_settings.h"
+#include "mahjong/mj_tool_view.h"
+#include "platform/core/files.h"
+#include "platform/core/profile.h"
+#include "tools/assetgen/pane_art.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/panes_ex.h"
 #include "tests/framework/qt_test_app.h"
@@ -156,6 +163,68 @@ TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
     ASSERT_FALSE(app.IsSmallScreen());
     bar->Layout(250, 40);
     EXPECT_EQ(bar->button(1002)->geometry(), QRect(70, 2, 50, 36));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+// The generated default skin as the bar and the tool pane read it.
+class GeneratedSkin : public OperateBar {
+protected:
+    void SetUp() override {
+        OperateBar::SetUp();
+        folder = "/tmp/hqlv-operate-skin-" + std::to_string(getpid()) + "/";
+        ASSERT_TRUE(platform::makeFolders(folder));
+        ASSERT_TRUE(assetgen::writeOperateSkin(folder));
+        auto settings = std::make_unique<framework::CSkinSettings>("", folder);
+        settings->SetSkinPath(folder + "skin.ini");
+        app.skin = std::move(settings);
+        ASSERT_TRUE(framework::CSkinLibrary::instance().Load(folder + "skin.ini", 1));
+    }
+    void TearDown() override {
+        framework::CSkinLibrary::instance().Unload();
+        std::filesystem::remove_all(folder);
+    }
+    std::string folder;
+};
+
+TEST_F(GeneratedSkin, GivesTheBarItsBackgroundButtonsAndSize) {
+    for (int i = 0; i < kOperateButtons; ++i)
+        EXPECT_STREQ(assetgen::kOperateButtonKeys[i], kOperateButtonSkinKeys[i]);
+    bar->LoadBackground();
+    EXPECT_EQ(bar->buttonWidth(), 50);
+    EXPECT_EQ(bar->buttonHeight(), 36);
+    ASSERT_TRUE(bar->background().has_value());
+    for (int id = 1001; id <= 1004; ++id) EXPECT_TRUE(bar->HasButtonPicture(id)) << id;
+    EXPECT_FALSE(bar->HasButtonPicture(1000));
+    EXPECT_FALSE(bar->HasButtonPicture(1005));
+    bar->resize(260, 41);
+    bar->Layout(260, 41);
+    const QImage shot = bar->grab().toImage();
+    // The tile's stripe at its rows 39-40 (tiled from the origin) and a button's face.
+    EXPECT_EQ(shot.pixel(3, 40) & 0xFFFFFF, assetgen::kOperateStripeColour);
+    EXPECT_EQ(shot.pixel(3, 38) & 0xFFFFFF, 0x304862u);
+    const QRect quit = bar->button(1004)->geometry();
+    EXPECT_EQ(shot.pixel(quit.left() + 6, quit.top() + 6) & 0xFFFFFF, assetgen::kOperateFaceColour);
+}
+
+TEST_F(GeneratedSkin, AButtonWithoutItsPictureKeepsThePlainLook) {
+    ASSERT_TRUE(platform::writeProfileString("BitmapResource", "OperateIdle", nullptr,
+                                             folder + "skin.ini"));
+    ASSERT_TRUE(framework::CSkinLibrary::instance().Load(folder + "skin.ini", 1));
+    bar->LoadBackground();
+    EXPECT_TRUE(bar->HasButtonPicture(1002));
+    EXPECT_FALSE(bar->HasButtonPicture(1003));
+}
+
+TEST_F(GeneratedSkin, GivesTheToolPaneAWideHeader) {
+    CMJToolView tool;
+    tool.LoadHeaderBitmap();
+    ASSERT_TRUE(tool.header().has_value());
+    EXPECT_GE(tool.header()->width(), 302);
 }
 
 }  // namespace

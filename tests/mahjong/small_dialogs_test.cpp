@@ -7,10 +7,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QMouseEvent>
+#include <QTest>
 #include <unistd.h>
 
 #include "framework/player_records.h"
 #include "framework/text_edge.h"
+#include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/small_dialogs.h"
 #include "tests/framework/qt_test_app.h"
@@ -183,6 +186,41 @@ TEST_F(SmallDialogs, PlayerInfoRefreshPostsToTheHall) {
     dlg.OnClose();
     EXPECT_TRUE(dlg.isHidden());
     dlg.grab().save(QString::fromStdString("/tmp/hqlv-info-" + std::to_string(getpid()) + ".png"));
+}
+
+TEST(PortraitMask, OnlyTheMaskColourTurnsTransparent) {
+    QImage face(3, 1, QImage::Format_RGB32);
+    face.setPixel(0, 0, qRgb(0, 0x80, 0x80));  // the colour reference 0x808000
+    face.setPixel(1, 0, qRgb(0x80, 0x80, 0));
+    face.setPixel(2, 0, qRgb(0, 0x80, 0x81));
+    const QImage masked = MaskPortrait(face);
+    EXPECT_EQ(qAlpha(masked.pixel(0, 0)), 0);
+    EXPECT_EQ(masked.pixel(1, 0), qRgb(0x80, 0x80, 0));
+    EXPECT_EQ(masked.pixel(2, 0), qRgb(0, 0x80, 0x81));
+}
+
+TEST_F(SmallDialogs, InfoLinksHoldTheMouseWhileHoveredAndLetGoWhenClicked) {
+    CPlayerInfoDlg dlg;
+    dlg.postToHall = [](uint32_t, uintptr_t, intptr_t) {};
+    dlg.SetPlayer(InfoRecord().raw);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    for (int i : {0, 1}) {
+        framework::CHyperLinkStatic* link = dlg.link(i);
+        dlg.show();
+        QTest::mouseMove(link, QPoint(2, 2));
+        ASSERT_TRUE(link->hovering()) << i;
+        EXPECT_EQ(QWidget::mouseGrabber(), link) << i;
+        QMouseEvent out(QEvent::MouseMove, QPointF(-5, -5), link->mapToGlobal(QPointF(-5, -5)),
+                        Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(link, &out);
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr) << i;
+        QTest::mouseMove(link, QPoint(3, 3));
+        EXPECT_EQ(QWidget::mouseGrabber(), link) << i;
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(3, 3));
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr) << i;
+    }
+    EXPECT_TRUE(dlg.isHidden());  // the second link closed it
 }
 
 }  // namespace

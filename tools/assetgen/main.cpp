@@ -5,6 +5,7 @@
 // hqlv-assetgen --table <program folder>: writes the table's pictures (skins/Common,
 // skins/Classic), the seats' voices (sound/0fy ... sound/1pt, spoken by espeak-ng) and the
 // table music (sound/Classic/default.mp3) under the program folder.
+// The --table run also writes the default skin (skins/skin1: skin.ini and its pictures).
 // hqlv-assetgen --bitmaps <folder>: writes the panes' and dialogs' pictures (<id>.bmp).
 #include <iconv.h>
 
@@ -66,6 +67,17 @@ bool WriteFaces(const std::filesystem::path& folder) {
     return WriteWhole(folder / "face.ini", ini);
 }
 
+bool WriteDefaultSkin(const std::filesystem::path& programFolder) {
+    const std::filesystem::path skin = programFolder / "skins/skin1";
+    std::error_code ec;
+    std::filesystem::create_directories(skin, ec);
+    if (!hqlv::assetgen::writeOperateSkin(skin.string() + "/")) {
+        std::fprintf(stderr, "hqlv-assetgen: cannot write the skin in %s\n", skin.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool WriteTable(const std::filesystem::path& folder) {
     using namespace hqlv::assetgen;
     std::vector<ArtFile> files = TableArt();
@@ -80,7 +92,7 @@ bool WriteTable(const std::filesystem::path& folder) {
             return false;
         }
     }
-    return true;
+    return WriteDefaultSkin(folder);
 }
 
 bool WriteBitmaps(const std::filesystem::path& folder) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/core/files.h"
+#include "platform/core/profile.h"
+
 namespace hqlv::assetgen {
 namespace {
 
@@ -95,6 +98,85 @@ PaletteImage iconImage(int id) {
     disc(im, 16, 11, 7, 2);
     fill(im, 6, 21, 27, 32, 1);
     return im;
+}
+
+std::vector<SkinEntry> operateSkinEntries() {
+    std::vector<SkinEntry> e = {{"BitmapResource", "OperateBK", "operate_bk.bmp"},
+                                {"DLGBAR", "BTNWidth", std::to_string(kOperateButtonW)},
+                                {"DLGBAR", "BTNHeight", std::to_string(kOperateButtonH)},
+                                {"Headerbar", "Image", "headerbar.bmp"}};
+    for (const char* key : kOperateButtonKeys)
+        e.push_back({"BitmapResource", key, std::string(key) + ".bmp"});
+    return e;
+}
+
+namespace {
+
+// A 16 by 41 tile: a dark gradient with one light stripe, so the tiling shows.
+PaletteImage operateTile() {
+    PaletteImage im = blank(16, 41, {0x1E3246, 0x24394F, 0x2A4058, 0x304862, kOperateStripeColour});
+    for (int y = 0; y < im.h; ++y) fill(im, 0, y, im.w, y + 1, uint8_t(y * 4 / im.h));
+    fill(im, 0, 39, im.w, 41, 4);
+    return im;
+}
+
+// A rounded face with a glyph: 0 a question mark, 1 a gear, 2 a dot, 3 a cross.
+PaletteImage operateButton(int glyph) {
+    PaletteImage im = blank(kOperateButtonW, kOperateButtonH,
+                            {0x1E3246, kOperateFaceColour, 0xFFF4E0, 0x7A3C10});
+    fill(im, 3, 2, kOperateButtonW - 3, kOperateButtonH - 2, 3);
+    fill(im, 4, 3, kOperateButtonW - 4, kOperateButtonH - 3, 1);
+    const int cx = kOperateButtonW / 2, cy = kOperateButtonH / 2;
+    switch (glyph) {
+        case 0:
+            disc(im, cx, cy - 5, 7, 2);
+            disc(im, cx - 2, cy - 4, 4, 1);
+            fill(im, cx - 1, cy, cx + 2, cy + 6, 2);
+            fill(im, cx - 1, cy + 9, cx + 2, cy + 12, 2);
+            break;
+        case 1:
+            disc(im, cx, cy, 10, 2);
+            for (int k = -1; k <= 1; k += 2) {
+                fill(im, cx - 2, cy + 9 * k - 3, cx + 3, cy + 9 * k + 4, 1);
+                fill(im, cx + 9 * k - 3, cy - 2, cx + 9 * k + 4, cy + 3, 1);
+            }
+            disc(im, cx, cy, 4, 1);
+            break;
+        case 2: disc(im, cx, cy, 5, 2); break;
+        default:
+            for (int d = -8; d <= 8; ++d) {
+                fill(im, cx + d - 1, cy + d - 1, cx + d + 2, cy + d + 2, 2);
+                fill(im, cx + d - 1, cy - d - 1, cx + d + 2, cy - d + 2, 2);
+            }
+    }
+    return im;
+}
+
+// The tool pane's header: a two-pixel left edge, a band and a 300-pixel right part.
+PaletteImage headerbar() {
+    PaletteImage im = blank(kHeaderbarW, kHeaderbarH, {0xFFFFF0, 0x5A7890, 0x8CB4D2, 0x2A4058});
+    fill(im, 0, 0, 2, kHeaderbarH, 3);
+    fill(im, 2, 0, kHeaderbarW, kHeaderbarH - 2, 2);
+    fill(im, 2, kHeaderbarH - 2, kHeaderbarW, kHeaderbarH, 1);
+    return im;
+}
+
+}  // namespace
+
+std::vector<SkinPicture> operateSkinPictures() {
+    std::vector<SkinPicture> p = {{"operate_bk.bmp", operateTile()}, {"headerbar.bmp", headerbar()}};
+    for (int i = 0; i < 4; ++i) p.push_back({std::string(kOperateButtonKeys[i]) + ".bmp", operateButton(i)});
+    return p;
+}
+
+bool writeOperateSkin(const std::string& skinFolder) {
+    for (const SkinPicture& p : operateSkinPictures())
+        if (!platform::writeFile(skinFolder + p.file, bmp8File(p.image))) return false;
+    for (const SkinEntry& e : operateSkinEntries())
+        if (!platform::writeProfileString(e.section.c_str(), e.key.c_str(), e.value.c_str(),
+                                          skinFolder + "skin.ini"))
+            return false;
+    return true;
 }
 
 }  // namespace hqlv::assetgen

@@ -25,4 +25,29 @@ PaletteImage iconImage(int id);
 // The marker colour of the score board's row bands (tests look for it on screen).
 inline constexpr uint32_t kBoardBandColour = 0xC8A028;
 
+// The operate bar's and tool pane's share of the generated default skin: the tiled
+// background "OperateBK", one picture per operate button, the button size of section
+// "DLGBAR" and the tool pane's "Headerbar" picture. Pictures lie beside the skin's
+// description; the entries are (section, key, value) of that description.
+struct SkinEntry {
+    std::string section, key, value;
+};
+struct SkinPicture {
+    std::string file;  // relative to the skin's folder
+    PaletteImage image;
+};
+std::vector<SkinEntry> operateSkinEntries();
+std::vector<SkinPicture> operateSkinPictures();
+// Writes those pictures and keys into the skin folder (ending in '/'); false when a file
+// cannot be written.
+bool writeOperateSkin(const std::string& skinFolder);
+// The skin keys of the operate buttons 1001-1004 (help, settings, the unused one, quit).
+inline constexpr const char* kOperateButtonKeys[4] = {"OperateHelp", "OperateSet", "OperateIdle",
+                                                      "OperateQuit"};
+inline constexpr int kOperateButtonW = 50, kOperateButtonH = 36;
+inline constexpr int kHeaderbarW = 320, kHeaderbarH = 24;
+// Marker colours: the background's stripe and the buttons' face (tests look for them).
+inline constexpr uint32_t kOperateStripeColour = 0x3CB4C8;
+inline constexpr uint32_t kOperateFaceColour = 0xE07828;
+
 }  // namespace hqlv::assetgen

@@ -5,11 +5,14 @@
 //
 //   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
 //             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
-//             [--option-a N] [--option-b N] [--notice-base URL] [--log FILE]
+//             [--option-a N] [--option-b N] [--notice-base URL] [--web-base URL]
+//             [--log FILE]
 //
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
-// record names (none by default). The chat's face pictures found beside the client
+// record names (none by default). --web-base is the platform's web base the hall record
+// names; by default the local folder <root>/web/, where the hall writes the advert page
+// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own. The chat's face pictures found beside the client
 // (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
 // code: the client's), or on SIGINT/SIGTERM, which end the client first. Commands on standard
 // input, one per line:
@@ -65,8 +68,12 @@ struct Options {
     int optionA = 0;
     int optionB = 0;
     std::string noticeBase;
+    std::string webBase;
     std::string log;
 };
+
+// The hall record's web base field holds 63 bytes and its terminator.
+constexpr size_t kWebBaseBytes = 64;
 
 std::mutex g_logMu;
 FILE* g_logFile = nullptr;
@@ -130,7 +137,7 @@ void SendTableState() {
     s.hall.setWord(3, 1);  // notice number
     s.hall.setWord(4, g_opt.optionA);
     s.hall.setText(20, 64, framework::Utf8ToGbk("红中麻将"));
-    s.hall.setText(84, 64, "http://127.0.0.1/");
+    s.hall.setText(84, kWebBaseBytes, g_opt.webBase);
     s.hall.setText(148, 64, g_opt.noticeBase);
     s.hall.setText(212, 68, framework::Utf8ToGbk("测试房间"));
     s.hall.setWord(69, 9);    // hall id
@@ -218,6 +225,29 @@ void CopyFaces(const std::string& from, const std::string& to) {
     Log("%d face files copied to %s", copied, to.c_str());
 }
 
+// Without a given web base the pages come from <root>/web/: the advert window's page is
+// written there.
+bool PrepareWebBase(Options& o) {
+    if (!o.webBase.empty()) return true;
+    o.webBase = "file://" + o.root + "web/";
+    if (o.webBase.size() >= kWebBaseBytes) {
+        Log("the web base %s is longer than %zu bytes (give --web-base): the local server's "
+            "address stands in", o.webBase.c_str(), kWebBaseBytes - 1);
+        o.webBase = "http://127.0.0.1/";
+        return true;
+    }
+    const std::string folder = o.root + "web/advert/window/" + std::to_string(o.game) + "/";
+    const char* page =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head>"
+        "<body style=\"margin:0;background:#1d7a5f;color:#fff;font:bold 16px sans-serif\">"
+        "<p style=\"padding:8px\">本地广告页</p></body></html>";
+    if (!platform::makeFolders(folder) || !platform::writeFile(folder + "xy.htm", page)) {
+        Log("cannot write the advert page in %s", folder.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool Prepare(Options& o) {
     if (o.root.empty()) {
         const char* home = std::getenv("HOME");
@@ -246,6 +276,7 @@ bool Prepare(Options& o) {
          framework::web::WriteHostListFile(o.root + "Share/advert/domain.dat",
                                            {"127.0.0.1", "localhost"},
                                            framework::web::HostListKey());
+    ok = ok && PrepareWebBase(o);
     std::string gameIni = clientFolder + "HqLv.ini";
     if (!platform::pathExists(gameIni))
         platform::writeProfileString("GAMESET", "Silence", "0", gameIni);
@@ -308,7 +339,8 @@ void Commands() {
 int Usage() {
     std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
                  "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
-                 "[--option-a N] [--option-b N] [--notice-base URL] [--log FILE]\n";
+                 "[--option-a N] [--option-b N] [--notice-base URL] [--web-base URL] "
+                 "[--log FILE]\n";
     return 2;
 }
 
@@ -349,6 +381,8 @@ int main(int argc, char** argv) {
             o.optionB = std::atoi(next().c_str());
         else if (a == "--notice-base")
             o.noticeBase = next();
+        else if (a == "--web-base")
+            o.webBase = next();
         else if (a == "--log")
             o.log = next();
         else
