@@ -750,8 +750,6 @@ public:
     virtual bool GdiAskToSeeTiles();
     // The own hand drawn again (mode 1: the view repaints its buffer).
     virtual void RedrawHandGdi();
-    // The seconds the window-drawn clock shows (the turn clock keeps them).
-    virtual int GdiClockSeconds() const { return 0; }
 
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the

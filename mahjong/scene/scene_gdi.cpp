@@ -216,19 +216,19 @@ void CMJGameScene2::PaintFlowersGdi(CMJGdiSurface& dc, int view) {
 }
 
 void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
-    // The clock square left in the table centre: the face, the hand at its position and
-    // the two digits of the seconds left under the hand's hub.
-    MJRect c;
-    GetCentreRect(c);
-    const int size = 65;
-    const int left = c.left + 10, top = c.top + (c.bottom - c.top - size) / 2;
-    dc.TransparentBlt(left, top, size, size, "CLOCK", 0, 0, kGdiMagentaKey);
+    // The face, the hand at the seat whose turn it is (no animation in this mode) and the
+    // two digits of the seconds left under the hand's hub; nothing until the clock shows.
+    if (!m_clock.shown) return;
+    MJRect r;
+    GetClockRect(r);
+    const int size = GetClockSize();
+    dc.TransparentBlt(r.left, r.top, size, size, "CLOCK", 0, 0, kGdiMagentaKey);
     const int position = std::clamp(GetClockPosition(), 0, 7);
     const int hand = 56, inset = (size - hand) / 2;
-    dc.TransparentBlt(left + inset, top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
+    dc.TransparentBlt(r.left + inset, r.top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
                       kGdiMagentaKey);
-    const int seconds = std::clamp(GdiClockSeconds(), 0, 99);
-    const int dx = left + size / 2 - 8, dy = top + size / 2 - 8;
+    const int seconds = std::clamp(GetCountdown(), 0, 99);
+    const int dx = r.left + size / 2 - 8, dy = r.top + size / 2 - 8;
     dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
     dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);
 }

@@ -1,6 +1,8 @@
 // The GDI table view's mouse in the scene: hovering selects, a right-button drag reorders
 // the own hand as the engine drag does, a click on the selected tile discards, and the
 // looker-on's ask to see the watched hand.
+#include <cstring>
+
 #include "gdi_table_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -107,6 +109,24 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.clicks.clear();
     EXPECT_EQ(scene.GdiLButtonDown(0, h.left - 3, Y()), 0);  // no tile
     EXPECT_TRUE(scene.clicks.empty());
+}
+
+TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
+    scene.recordClicks = false;
+    scene.GdiMouseMove(0, X(2), Y());
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_EQ(requests.plays, 1);
+    ASSERT_GE(requests.played.size(), 27u * 4);
+    int32_t tile = 0;
+    std::memcpy(&tile, requests.played.data() + 26 * 4, 4);
+    EXPECT_EQ(tile, 14);
+    // The tile left the hand for the showcase.
+    EXPECT_EQ(scene.Tiles().m_showcase[3].nCode, 14);
+    EXPECT_EQ(scene.Tiles().m_showcase[3].bPresent, 1);
+    EXPECT_EQ(scene.FindLastTile(3, 14), -1);
+    host.lookerOn = 1;  // a looker-on's click sends nothing
+    scene.GdiLButtonDown(0, X(1), Y());
+    EXPECT_EQ(requests.plays, 1);
 }
 
 TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {

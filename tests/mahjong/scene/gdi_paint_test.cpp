@@ -227,18 +227,33 @@ TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {
     EXPECT_EQ(dc.blits.size(), 18u);
 }
 
-TEST_F(GdiPaintTest, ClockShowsTheHandPosition) {
+TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
     scene.SetClockPosition(6);
+    scene.SetCountdown(37);
     scene.PaintClockGdi(dc);
-    MJRect c;
-    scene.GetCentreRect(c);
-    const int left = c.left + 10, top = c.top + (c.bottom - c.top - 65) / 2;
-    EXPECT_EQ(dc.At(left + 7, top + 7), Mark("CLOCK_HAND", 6));
-    EXPECT_EQ(dc.At(left + 2, top + 2), Mark("CLOCK", 0));
-    EXPECT_EQ(dc.At(left + 65 / 2 - 4, top + 65 / 2), Mark("CLOCK_DIGIT", 0));
-    scene.SetClockPosition(9);  // out of range: the last position
+    EXPECT_TRUE(dc.blits.empty());  // not shown yet
+    scene.ClockStart();
+    scene.SetClockPosition(6);
+    scene.SetCountdown(37);
     scene.PaintClockGdi(dc);
-    EXPECT_EQ(dc.At(left + 7, top + 7), Mark("CLOCK_HAND", 7));
+    MJRect r;
+    scene.GetClockRect(r);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 6));
+    EXPECT_EQ(dc.At(r.left + 2, r.top + 2), Mark("CLOCK", 0));
+    const int dx = r.left + 65 / 2 - 8, dy = r.top + 65 / 2 - 8;
+    EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 3));
+    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 7));
+    // Out of range: the last position, the largest two digits, zero.
+    scene.SetClockPosition(9);
+    scene.SetCountdown(123);
+    scene.PaintClockGdi(dc);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 7));
+    EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 9));
+    scene.SetClockPosition(-3);
+    scene.SetCountdown(-4);
+    scene.PaintClockGdi(dc);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 0));
+    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 0));
 }
 
 }  // namespace

@@ -32,12 +32,16 @@ struct GdiScene : CMJGameScene2 {
         out = {100 + 60 * view, 300, 100 + 60 * view + 42, 360};
     }
     int IsActionWaiting() const override { return waiting; }
-    void OnTileClickDiscard(MJTileInfo* r, MJBinding*) override { clicks.push_back(r->nCode); }
+    void OnTileClickDiscard(MJTileInfo* r, MJBinding* b) override {
+        if (!recordClicks) return CMJGameScene2::OnTileClickDiscard(r, b);
+        clicks.push_back(r->nCode);
+    }
     void OnTileClickGang(MJTileInfo* r, MJBinding*) override { clicks.push_back(1000 + r->nCode); }
     void OnTileClickSelect(MJTileInfo* r, MJBinding*) override {
         clicks.push_back(2000 + r->nCode);
     }
     int waiting = 0;
+    bool recordClicks = true;
     std::vector<int> clicks;
 };
 
@@ -54,7 +58,11 @@ struct GdiRequests : CMJRequests {
     void SendPeng(std::string&, MJData) override {}
     int SendGang(std::string&, MJData, std::span<uint8_t>) override { return 0; }
     int SendPlayTile(std::string&, MJData) override { return ++plays; }
-    int SendPlayTileWait(std::string&, MJData) override { return ++plays; }
+    int SendPlayTileWait(std::string&, MJData body) override {
+        ++plays;
+        played.assign(body.begin(), body.end());
+        return 10;
+    }
     void SendPlayTileNoWait(std::string&, MJData) override { ++plays; }
     int SendDrawTile(std::string&, MJData, std::span<uint8_t>) override { return 0; }
     void SendDrawTileNoWait(std::string&, MJData) override {}
@@ -63,6 +71,7 @@ struct GdiRequests : CMJRequests {
     int Send229500(int) override { return 0; }
     int Send229505() override { return 0; }
     int asks = 0, plays = 0;
+    std::vector<uint8_t> played;
 };
 
 // Every GDI bitmap with its cell size; strips hold 47 cells, pictures one.
