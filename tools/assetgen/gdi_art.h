@@ -20,8 +20,9 @@ struct GdiPicture {
 
 // Every GDI picture, in a fixed order.
 std::vector<GdiPicture> gdiSkinPictures();
-// Each cell of the strip (cells of w × h) resampled to cells of cw × ch, nearest pixel.
-Raster ResampleCells(const Raster& src, int w, int h, int cw, int ch);
+// Each cell of the strip (cells of w × h every `pitch` pixels) resampled to cells of
+// cw × ch side by side, nearest pixel.
+Raster ResampleCells(const Raster& src, int pitch, int w, int h, int cw, int ch);
 // Writes the pictures and keys into the skin folder (ending in '/'); false on a failed write.
 bool writeGdiSkin(const std::string& skinFolder);
 

@@ -53,7 +53,7 @@ TEST(GdiArt, EveryNameWithItsCellSize) {
     }
     for (const char* key : {"MJ_BACK0", "MJ_BACK1", "MJ_ZHUANG", "TableCloth", "CLOCK_DIGIT"})
         EXPECT_EQ(Pictures().count(key), 1u) << key;
-    EXPECT_EQ(Pictures().size(), 36u);
+    EXPECT_EQ(Pictures().size(), 34u);
 }
 
 TEST(GdiArt, StripsAreKeyedBlueAndKeepTheirMarkers) {
@@ -80,12 +80,19 @@ TEST(GdiArt, ResampleKeepsCellsApart) {
     for (int c = 0; c < 3; ++c)
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 4; ++x) src.set(c * 4 + x, y, Rgb(c, x, y));
-    const Raster r = ResampleCells(src, 4, 2, 2, 4);
+    const Raster r = ResampleCells(src, 4, 4, 2, 2, 4);
     ASSERT_EQ(r.width, 6);
     ASSERT_EQ(r.height, 4);
     EXPECT_EQ(r.at(2, 0), Rgb(1, 0, 0));
     EXPECT_EQ(r.at(5, 3), Rgb(2, 2, 1));
-    EXPECT_EQ(ResampleCells(src, 0, 2, 2, 2).width, 0);
+    // Cells 3 wide every 4 pixels: the last cell ends one pixel before the strip does.
+    const Raster narrow = ResampleCells(src, 4, 3, 2, 3, 2);
+    EXPECT_EQ(narrow.width, 9);
+    EXPECT_EQ(narrow.at(8, 1), Rgb(2, 2, 1));
+    // Cells wider than their pitch overlap: one more cell fits than width / pitch says.
+    EXPECT_EQ(ResampleCells(src, 3, 4, 2, 1, 1).width, 3);
+    EXPECT_EQ(ResampleCells(src, 0, 2, 2, 2, 2).width, 0);
+    EXPECT_EQ(ResampleCells(src, 4, 13, 2, 2, 2).width, 0);
 }
 
 TEST(GdiArt, SkinDescriptionNamesEveryPicture) {
