@@ -177,21 +177,20 @@ void CMJTableDraw::GetSeatRect(int view, MJRect& out) {
     const int w = info ? info->GetSizeA() : 250, h = info ? info->GetSizeB() : 24;
     MJRect hand;
     scene->GetHandRect(view, hand);
-    // Beyond the seat's hand towards the centre, past the row of its flowers.
-    const int gap = 40;
-    const int midX = (hand.left + hand.right) / 2, midY = (hand.top + hand.bottom) / 2;
+    // Along the inner edge of the seat's hand, in the strip before its showcase tile, at the
+    // end of the hand that its flowers leave free.
     switch (view) {
         case 0:
-            out = {hand.right + gap, midY - w / 2, hand.right + gap + h, midY - w / 2 + w};
+            out = {hand.right, hand.bottom - w, hand.right + h, hand.bottom};
             break;
         case 1:
-            out = {midX - w / 2, hand.bottom + gap, midX - w / 2 + w, hand.bottom + gap + h};
+            out = {hand.left, hand.bottom, hand.left + w, hand.bottom + h};
             break;
         case 2:
-            out = {hand.left - gap - h, midY - w / 2, hand.left - gap, midY - w / 2 + w};
+            out = {hand.left - h, hand.top, hand.left, hand.top + w};
             break;
         default:
-            out = {midX - w / 2, hand.top - gap - h, midX - w / 2 + w, hand.top - gap};
+            out = {hand.right - w, hand.top - h, hand.right, hand.top};
             break;
     }
 }

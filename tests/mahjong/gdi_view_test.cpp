@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <fstream>
 
 #include "framework/skin_library.h"
@@ -23,6 +25,8 @@
 #include "mahjong/scene/table_draw.h"
 #include "platform/core/files.h"
 #include "tests/framework/qt_test_app.h"
+#include "tests/mahjong/scene/shot_util.h"
+#include "platform/core/profile.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -250,6 +254,87 @@ TEST_F(GdiViewTest, ResetTableWithoutAMainWindowChangesNothing) {
     view.ResetTable();
     EXPECT_EQ(app.GetTableDraw()->Seat(0)->banker, 1);
     EXPECT_FALSE(view.button(1800)->isVisibleTo(&view));
+}
+
+// The faces whose markers lie inside the rectangle.
+std::set<int> FacesIn(const QImage& img, const MJRect& r) {
+    std::set<int> faces;
+    for (int y = std::max(r.top, 0); y < std::min(r.bottom, img.height()); ++y)
+        for (int x = std::max(r.left, 0); x < std::min(r.right, img.width()); ++x)
+            if (int f = test::FaceOf(img.pixel(x, y) & 0xFFFFFF); f >= 0) faces.insert(f);
+    return faces;
+}
+
+// The generated default skin painted by the real surface: a mid-deal table written for
+// review, each area's faces read back from the generator's markers.
+TEST(GdiShot, GeneratedSkinShowsEveryAreasFaces) {
+    const std::string skin = std::string(HQLV_BUILD_DIR) + "/mahjong/skins/skin1/skin.ini";
+    if (platform::profileString("BitmapResource", "MJ_LARGE1", "", skin).empty())
+        GTEST_SKIP() << "no generated default skin";
+    framework::testing::SharedQtApp();
+    ASSERT_TRUE(framework::CSkinLibrary::instance().Load(skin, 1));
+    GdiApp app;
+    app.SetChairNo(2);
+    app.SetSceneMode(1);
+    app.scene().SetSceneMode(1);
+    CMJGameTableView view(app);
+    view.resize(796, 700);
+    view.OnInitialUpdate();
+    CMJGameScene2& scene = app.scene();
+    CGameInfoEx& info = app.gameInfo();
+    std::vector<uint8_t> deal(kDealRecordBytes, 0);
+    auto put = [&](size_t w, int32_t v) { std::memcpy(deal.data() + w * 4, &v, 4); };
+    put(10, 20), put(11, 2), put(14, 1);
+    info.SetRoundResult(deal);
+    scene.LayoutWall();
+    for (int i = 30; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+    MJTileInfo& shownWall = scene.Tiles().m_wall[60];
+    shownWall.nFace = 1, shownWall.nCode = 130;
+    scene.LayoutHands();
+    const int own[] = {0, 9, 18, 27, 31, 36, 40, 44, 50, 60, 72, 80, 100};
+    std::set<int> ownFaces;
+    for (int i = 0; i < 13; ++i) {
+        MJTileInfo& r = scene.Tiles().m_hands[3][i + 1];
+        r.nCode = own[i], r.bPresent = 1;
+        ownFaces.insert(GetFaceIndex(own[i]));
+    }
+    for (int v = 0; v < 3; ++v)
+        for (int i = 1; i <= 13; ++i) scene.Tiles().m_hands[v][i].bPresent = 1;
+    scene.LayoutDiscards();
+    std::set<int> discarded[4];
+    for (int v = 0; v < 4; ++v)
+        for (int k = 0; k < 6; ++k) {
+            const int tile = (v * 37 + k * 13) % 136;
+            scene.AddDiscard(v, tile);
+            discarded[v].insert(GetFaceIndex(tile));
+        }
+    MJTileInfo& show = scene.Tiles().m_showcase[1];
+    show.nCode = 115, show.bPresent = 1, show.nFace = 1;
+    scene.ClockStart();
+    scene.SetClockPosition(6);
+    scene.SetCountdown(15);
+    CMJTableDraw& draw = *app.GetTableDraw();
+    const char* names[4] = {"下家", "对家", "上家", "自己"};
+    for (int v = 0; v < 4; ++v) draw.SeatMutable(v)->name = names[v];
+    draw.SeatMutable(3)->banker = 1;
+    draw.SeatMutable(0)->highlight = 1;
+    view.PaintBuffer();
+    const QImage& shot = view.backBuffer();
+    const std::string path =
+        std::string(HQLV_BUILD_DIR) + "/gdi-table." + std::to_string(getpid()) + ".png";
+    EXPECT_TRUE(shot.save(QString::fromStdString(path)));
+    MJRect h;
+    scene.GetHandRect(3, h);
+    EXPECT_EQ(FacesIn(shot, h), ownFaces);
+    for (int v = 0; v < 4; ++v) {
+        MJRect d;
+        scene.GetDiscardRect(v, d);
+        EXPECT_EQ(FacesIn(shot, d), discarded[v]) << "view " << v;
+    }
+    MJRect s;
+    scene.GetShowcaseRect(1, s);
+    EXPECT_EQ(FacesIn(shot, s), std::set<int>{GetFaceIndex(115)});
+    framework::CSkinLibrary::instance().Unload();
 }
 
 }  // namespace

@@ -20,25 +20,31 @@ protected:
     }
 };
 
-TEST_F(GdiSeatsTest, SeatBoxesLieBeyondEachHandTowardsTheCentre) {
+TEST_F(GdiSeatsTest, SeatBoxesLieAlongTheInnerEdgeOfEachHand) {
     MJRect r[4], hand[4];
     for (int v = 0; v < 4; ++v) {
         draw.GetSeatRect(v, r[v]);
         scene.GetHandRect(v, hand[v]);
     }
-    EXPECT_EQ(r[3].right - r[3].left, 250);
-    EXPECT_EQ(r[3].bottom - r[3].top, 24);
-    EXPECT_EQ(r[3].bottom, hand[3].top - 40);
-    EXPECT_EQ(r[1].top, hand[1].bottom + 40);
-    EXPECT_EQ(r[0].right - r[0].left, 24);
-    EXPECT_EQ(r[0].bottom - r[0].top, 250);
-    EXPECT_EQ(r[0].left, hand[0].right + 40);
-    EXPECT_EQ(r[2].right, hand[2].left - 40);
-    EXPECT_EQ((r[1].left + r[1].right) / 2, (hand[1].left + hand[1].right) / 2);
-    EXPECT_EQ((r[2].top + r[2].bottom) / 2, (hand[2].top + hand[2].bottom) / 2);
-    MJRect none;
+    const struct {
+        int view, left, top, right, bottom;
+    } cases[] = {
+        {0, hand[0].right, hand[0].bottom - 250, hand[0].right + 24, hand[0].bottom},
+        {1, hand[1].left, hand[1].bottom, hand[1].left + 250, hand[1].bottom + 24},
+        {2, hand[2].left - 24, hand[2].top, hand[2].left, hand[2].top + 250},
+        {3, hand[3].right - 250, hand[3].top - 24, hand[3].right, hand[3].top},
+    };
+    for (auto c : cases) {
+        EXPECT_EQ(r[c.view].left, c.left) << c.view;
+        EXPECT_EQ(r[c.view].top, c.top) << c.view;
+        EXPECT_EQ(r[c.view].right, c.right) << c.view;
+        EXPECT_EQ(r[c.view].bottom, c.bottom) << c.view;
+    }
+    MJRect none{1, 1, 1, 1};
     draw.GetSeatRect(4, none);
     EXPECT_EQ(none.right, 0);
+    draw.GetSeatRect(-1, none);
+    EXPECT_EQ(none.left, 0);
 }
 
 TEST_F(GdiSeatsTest, NamesInTheirFontsYellowWhenHighlighted) {
