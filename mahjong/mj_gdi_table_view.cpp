@@ -193,6 +193,7 @@ void CMJGameTableView::OnInitialUpdate() {
     ApplySkin();
     laidOut_ = true;
     Layout(width(), height());
+    SetTimer(kRepaintTimerId, kRepaintMs);
 }
 
 void CMJGameTableView::Layout(int cx, int cy) {
@@ -210,7 +211,11 @@ void CMJGameTableView::OnGameEntered() {
     if (draw) draw->LoadSeatData();
     const bool watcher = mjApp_.GetCmdField8() != 0;
     CMJGameScene2* scene = mjApp_.GetGameScene();
-    if (watcher && mjApp_.IsPlaying() && scene) {
+    // The application's playing flag is the framework's in this mode; a looker-on who
+    // enters during a deal knows it from the game data's deal record.
+    CMJGameInfo* info = mjApp_.GetGameInfo();
+    const bool running = mjApp_.IsPlaying() || (info && info->GetDealNumber() > 0);
+    if (watcher && running && scene) {
         scene->RebuildTable();
         if (draw) draw->Redraw();
     }
@@ -310,6 +315,10 @@ void CMJGameTableView::OnLookOnEnded(const framework::PlayerRecord& r) {
 }
 
 void CMJGameTableView::onTimer(uint32_t id) {
+    if (id == kRepaintTimerId) {
+        update();
+        return;
+    }
     if (id == kAskTimerId) {
         KillTimer(kAskTimerId);
         button(kAsk)->setEnabled(true);

@@ -60,6 +60,10 @@ class CMJGameTableView : public framework::CGameTableView, public CMJTableHooks 
 public:
     static constexpr uint32_t kClockTimerId = 10000;
     static constexpr uint32_t kAskTimerId = 7;
+    // The buffer is painted again this often: the handlers change the records without
+    // telling the view.
+    static constexpr uint32_t kRepaintTimerId = 10100;
+    static constexpr uint32_t kRepaintMs = 250;
     enum Button { kStart = 1800, kAsk = 1801, kPass = 1810, kHu, kGang, kPeng, kChi };
 
     explicit CMJGameTableView(CMJGameApp& app, QWidget* parent = nullptr);

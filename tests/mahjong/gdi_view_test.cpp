@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <set>
@@ -74,6 +75,7 @@ struct RecordingScene : CMJGameScene2 {
         return 2;
     }
     void OnTimer(uint32_t id) override { calls.push_back("timer " + std::to_string(id)); }
+    void RebuildTable() override { calls.push_back("rebuild"); }
     bool askAnswer = true;
     std::vector<std::string> calls;
 };
@@ -211,6 +213,46 @@ TEST_F(GdiViewTest, AskDisablesItsButtonUntilTimerSeven) {
     static_cast<Timer&>(view).onTimer(7);
     EXPECT_TRUE(view.button(1801)->isEnabled());
     EXPECT_EQ(app.recording.calls.back(), "timer 7");
+}
+
+struct EnteredView : CMJGameTableView {
+    using CMJGameTableView::CMJGameTableView;
+    using CMJGameTableView::OnGameEntered;
+    using CMJGameTableView::onTimer;
+};
+
+TEST_F(GdiViewTest, GameEnteredRebuildsARunningDealForALookerOn) {
+    app.useRecording = true;
+    const struct {
+        int looker, dealNumber;
+        bool rebuilt;
+        int shown;
+    } cases[] = {{1, 3, true, 1801}, {1, 0, false, 1801}, {0, 3, false, 1800}};
+    for (auto c : cases) {
+        GdiApp a;
+        a.useRecording = true;
+        ASSERT_TRUE(a.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|" +
+                                           std::to_string(c.looker) + "|0|t|21303|0|0|0"));
+        std::vector<uint8_t> deal(kDealRecordBytes, 0);
+        std::memcpy(deal.data() + 8 * 4, &c.dealNumber, 4);
+        a.gameInfo().SetRoundResult(deal);
+        EnteredView view(a);
+        view.OnGameEntered();
+        const bool rebuilt = std::find(a.recording.calls.begin(), a.recording.calls.end(),
+                                       "rebuild") != a.recording.calls.end();
+        EXPECT_EQ(rebuilt, c.rebuilt) << c.looker << " " << c.dealNumber;
+        EXPECT_TRUE(view.button(c.shown)->isVisibleTo(&view)) << c.shown;
+        EXPECT_FALSE(view.button(c.shown == 1800 ? 1801 : 1800)->isVisibleTo(&view));
+    }
+}
+
+TEST_F(GdiViewTest, RepaintTimerOnlyRepaints) {
+    app.useRecording = true;
+    EnteredView view(app);
+    view.onTimer(CMJGameTableView::kRepaintTimerId);
+    EXPECT_TRUE(app.recording.calls.empty());
+    view.onTimer(10000);
+    EXPECT_EQ(app.recording.calls, std::vector<std::string>{"timer 10000"});
 }
 
 TEST_F(GdiViewTest, ClockTimerRestarts) {
