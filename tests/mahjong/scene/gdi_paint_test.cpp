@@ -100,6 +100,33 @@ TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
               Mark("MJ_LARGE2", 5));
 }
 
+TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
+    scene.LayoutHands();
+    // The end of a deal lays the opposite seat's hand face up, seen from across the table.
+    MJTileInfo& laid = Hand(1)[2];
+    laid.nCode = 50, laid.bPresent = 1, laid.nFace = 1, laid.nDirection = 3;
+    scene.LayoutWall();
+    int first[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < 136; ++i) {
+        MJTileInfo& w = scene.Tiles().m_wall[i];
+        if (first[w.nView] < 0) first[w.nView] = i, w.bPresent = 1;
+    }
+    scene.PaintTableGdi(dc);
+    MJRect h1;
+    scene.GetHandRect(1, h1);
+    EXPECT_EQ(Middle(h1.left + laid.nX, h1.top + laid.nY, 26, 36), Mark("MJ_MIDDLE1", 14));
+    for (int v = 0; v < 4; ++v) {
+        ASSERT_GE(first[v], 0) << v;
+        const MJTileInfo& w = scene.Tiles().m_wall[first[v]];
+        MJRect r;
+        scene.GetWallRect(v, r);
+        const bool side = v == 0 || v == 2;
+        EXPECT_EQ(Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
+                  Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0))
+            << v;
+    }
+}
+
 TEST_F(GdiPaintTest, ThreePlayersLeaveTheOppositeSeatOut) {
     FillTable();
     scene.Geometry().SetPlayerCount(3);
