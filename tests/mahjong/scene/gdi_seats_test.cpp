@@ -117,6 +117,18 @@ TEST_F(GdiSeatsTest, AChairWithoutAViewDrawsNothing) {
     for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->highlight + draw.Seat(v)->banker, 0);
 }
 
+TEST(GdiSeatsAlone, WithoutTheApplicationNothingLoadsOrDraws) {
+    CMJTableDraw draw;
+    draw.SetSceneMode(1);
+    draw.LoadSeatData();
+    draw.RefreshAll();
+    for (int v = 0; v < 4; ++v) EXPECT_TRUE(draw.Seat(v)->name.empty());
+    MJRect r{1, 2, 3, 4};
+    draw.GetSeatRect(3, r);  // no scene to place it by
+    EXPECT_EQ(r.right, 0);
+    EXPECT_EQ(draw.GdiSeatsDrawn(), 4);  // drawn on no surface
+}
+
 TEST_F(GdiSeatsTest, ReloadSeatsFromTheTableRecord) {
     std::string longName;
     for (int i = 0; i < 50; ++i) longName += "東";  // 150 bytes
