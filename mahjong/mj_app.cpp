@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "framework/paths.h"
@@ -72,11 +73,11 @@ public:
     int IsSmallScreen() override { return GetScreenHeight() < 601 ? 1 : 0; }
     int GetTableViewWidth() override {
         CMJGameFrameWnd* f = app_.GetMJFrame();
-        return f && f->GetMJTableView() ? f->GetMJTableView()->GetWidth() : 0;
+        return f && f->GetTablePane() ? f->GetTablePane()->GetWidth() : 0;
     }
     int GetTableViewHeight() override {
         CMJGameFrameWnd* f = app_.GetMJFrame();
-        return f && f->GetMJTableView() ? f->GetMJTableView()->GetHeight() : 0;
+        return f && f->GetTablePane() ? f->GetTablePane()->GetHeight() : 0;
     }
     bool HasSkinBitmap(const std::string& name) override {
         return framework::CSkinLibrary::instance().GetBitmap(name).has_value();
@@ -154,7 +155,7 @@ public:
     CMJGameInfo* GameInfo() override { return app_.GetGameInfo(); }
     CMJChatHooks* MJChat() override { return frame() ? frame()->GetMJChat() : nullptr; }
     CMJPlayerHooks* MJPlayers() override { return frame() ? frame()->GetMJPlayers() : nullptr; }
-    CMJTableHooks* MJTable() override { return frame() ? frame()->GetMJTableView() : nullptr; }
+    CMJTableHooks* MJTable() override { return frame() ? frame()->GetMJTableHooks() : nullptr; }
     CMJScoreHooks* ScorePane() override { return frame() ? frame()->GetScoreHooks() : nullptr; }
     int IsRejectKanPaiAsk() override { return app_.IsRejectKanPaiAsk(); }
     int SceneMode() override { return app_.GetSceneMode(); }
@@ -207,6 +208,9 @@ CMJGameApp::~CMJGameApp() = default;
 
 bool CMJGameApp::InitInstance(const std::string& commandLine) {
     CMJGameScene2* scene = GetGameScene();
+    // Diagnostics: HQLV_SCENE_MODE=1 stands in for the scene's mode word (the GDI table).
+    if (const char* mode = std::getenv("HQLV_SCENE_MODE"); scene && mode && std::string(mode) == "1")
+        scene->SetSceneMode(1);
     SetSceneMode(scene ? scene->GetSceneMode() : 1);
     return framework::CGameApp::InitInstance(commandLine);
 }
@@ -276,7 +280,7 @@ void CMJGameApp::OnNetworkError() {
         if (conn && conn->RefreshGameData()) {
             netlib::YrnLogWrite("network recovery: game data fetched (try %d)", attempt + 1);
             CMJGameFrameWnd* frame = GetMJFrame();
-            CMJTableHooks* table = frame ? frame->GetMJTableView() : nullptr;
+            CMJTableHooks* table = frame ? frame->GetMJTableHooks() : nullptr;
             CMJGameScene2* scene = GetGameScene();
             if (table) table->OnTableStop();
             if (m_nSceneMode == 1) {

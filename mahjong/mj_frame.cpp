@@ -11,6 +11,7 @@
 #include "framework/skin_library.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/mj_operate_view.h"
+#include "mahjong/mj_gdi_table_view.h"
 #include "mahjong/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
@@ -34,7 +35,17 @@ CMJGameFrameWnd::CMJGameFrameWnd(CMJGameApp& app) : framework::CGameFrameWnd(app
 CMJGameFrameWnd::~CMJGameFrameWnd() = default;
 
 framework::CTableViewHooks* CMJGameFrameWnd::GetTableView() {
-    return mjTable_;
+    return GetTablePane();
+}
+
+framework::CGameTableView* CMJGameFrameWnd::GetTablePane() const {
+    if (mjTable_) return mjTable_;
+    return gdiTable_;
+}
+
+CMJTableHooks* CMJGameFrameWnd::GetMJTableHooks() const {
+    if (mjTable_) return mjTable_;
+    return gdiTable_;
 }
 
 framework::CChatViewHooks* CMJGameFrameWnd::GetChatView() {
@@ -80,10 +91,17 @@ void CMJGameFrameWnd::CreateClient() {
     split_ = new framework::CSkinSplitterWnd(Qt::Horizontal, this);
     CMJGameInfo* info = mj_.GetGameInfo();
     tableWidth_ = info ? info->GetTableWidth() : ScreenSize().width() * 7 / 9;
-    mjTable_ = new CMJGameTableView2(mj_);
-    split_->addWidget(mjTable_);
-    panes_.push_back(mjTable_);
-    if (CMJGameScene2* scene = mj_.GetGameScene()) mjTable_->AttachEngine(scene);
+    if (mj_.GetSceneMode() == 1) {
+        // Mode 1 has no engine: the scene paints into the GDI view's buffer.
+        gdiTable_ = new CMJGameTableView(mj_);
+        split_->addWidget(gdiTable_);
+        panes_.push_back(gdiTable_);
+    } else {
+        mjTable_ = new CMJGameTableView2(mj_);
+        split_->addWidget(mjTable_);
+        panes_.push_back(mjTable_);
+        if (CMJGameScene2* scene = mj_.GetGameScene()) mjTable_->AttachEngine(scene);
+    }
 
     right_ = new framework::CSkinSplitterWnd(Qt::Vertical);
     split_->addWidget(right_);
@@ -114,7 +132,8 @@ void CMJGameFrameWnd::CreateClient() {
     right_->setSizes({operateHeight, kInfoPaneHeight, listHeight,
                       screen.height() - operateHeight - kInfoPaneHeight - listHeight});
     right_->setStretchFactor(3, 1);
-    mjTable_->OnInitialUpdate();
+    if (mjTable_) mjTable_->OnInitialUpdate();
+    if (gdiTable_) gdiTable_->OnInitialUpdate();
     ApplySkin();
 }
 
@@ -126,6 +145,7 @@ int CMJGameFrameWnd::ApplySkin() {
         s->SetBarBitmaps(skin.GetBitmap("SplitterVerBK"), skin.GetBitmap("SplitterHorBK"));
     }
     if (mjTable_) mjTable_->ApplySkin();
+    if (gdiTable_) gdiTable_->ApplySkin();
     if (auto* bar = dynamic_cast<CMJOperateView*>(operate_)) {
         bar->LoadBackground();
         if (bar->width() != 0) bar->Layout(bar->width(), bar->height());
@@ -148,12 +168,12 @@ intptr_t CMJGameFrameWnd::handleMessage(const platform::Message& msg) {
 }
 
 void CMJGameFrameWnd::OnGameEntered() {
-    if (mjTable_)
-        netlib::YrnLogWrite("table pane %d x %d", mjTable_->width(), mjTable_->height());
+    framework::CGameTableView* table = GetTablePane();
+    if (table) netlib::YrnLogWrite("table pane %d x %d", table->width(), table->height());
     platform::Message entered;
     entered.id = framework::kMsgGameEntered;
-    for (framework::CGameFormView* pane : {GetChatPane(), playerPane_,
-                                           static_cast<framework::CGameFormView*>(mjTable_)}) {
+    for (framework::CGameFormView* pane :
+         {GetChatPane(), playerPane_, static_cast<framework::CGameFormView*>(table)}) {
         if (pane) platform::send(pane->hwnd(), entered);
     }
     if (!info_) return;

@@ -17,6 +17,7 @@ namespace hqlv::mahjong {
 
 class CMJGameApp;
 class CMJGameTableView2;
+class CMJGameTableView;
 
 class CMJGameFrameWnd : public framework::CGameFrameWnd {
 public:
@@ -35,6 +36,10 @@ public:
     int GetPaneRowHeight() override;
 
     CMJGameTableView2* GetMJTableView() const { return mjTable_; }
+    // Scene mode 1: the GDI table view stands where the engine host view would.
+    CMJGameTableView* GetGdiTableView() const { return gdiTable_; }
+    framework::CGameTableView* GetTablePane() const;
+    CMJTableHooks* GetMJTableHooks() const;
     framework::CGameFormView* GetInfoPane() const { return info_; }
     framework::CGameFormView* GetOperateView() const { return operate_; }
     framework::CGameFormView* GetChatPane() const { return fallbackChat_ ? nullptr : chatPane_; }
@@ -73,6 +78,7 @@ protected:
     CMJGameApp& mj_;
     QWidget* dialogBar_ = nullptr;
     CMJGameTableView2* mjTable_ = nullptr;
+    CMJGameTableView* gdiTable_ = nullptr;
     framework::CGameFormView* operate_ = nullptr;
     framework::CGameFormView* info_ = nullptr;
     framework::CGameFormView* playerPane_ = nullptr;

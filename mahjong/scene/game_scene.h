@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/core/game_base.h"
+#include "mahjong/scene/gdi_surface.h"
 #include "mahjong/scene/scene_host.h"
 #include "mahjong/scene/seat_geometry.h"
 #include "mahjong/scene/tile_records.h"
@@ -706,6 +707,49 @@ public:
     static uint32_t SilentSeatDelayMs(int grace, int claim, bool withClaim);
 
     // ---- the window-drawn table of scene mode 1 (scene_gdi.cpp)
+    // The start-up's choice of view: 1 the GDI table view, any other value the engine's.
+    void SetSceneMode(int mode) { m_nSceneMode = mode; }
+    // The table view's surface (null: none); redraws and the mouse capture go there.
+    void SetGdiSurface(CMJGdiSurface* surface) { m_pGdiSurface = surface; }
+    CMJGdiSurface* GdiSurface() const { return m_pGdiSurface; }
+    // The screen the table geometry lays out on: the GDI surface (or else the table view)
+    // in mode 1, where there is no engine screen; else the engine's logical screen.
+    int GetScreenWidth() const;
+    int GetScreenHeight() const;
+    // Mode 1 only: which of the GDI skin bitmaps the skin has, and the GDI text fonts.
+    virtual void LoadSkinBitmaps();
+    virtual void InitFont();
+    bool HasGdiBitmap(const std::string& name) const;
+    const std::vector<std::string>& GdiBitmaps() const { return m_gdiBitmaps; }
+    // 0 the seat and stake text, 1 the second horizontal font, 2 and 3 the side seats'.
+    const MJGdiFont& GdiFont(int i) const;
+    int HasGdiFonts() const { return m_bGdiFonts; }
+    // The whole table into the surface: stake text, wall, per view hand, discards,
+    // showcase and flowers (view 1 left out with three players), the clock last.
+    virtual void PaintTableGdi(CMJGdiSurface& dc);
+    virtual void DrawStakeText(CMJGdiSurface& dc);
+    virtual void PaintWallGdi(CMJGdiSurface& dc);
+    virtual void PaintHandGdi(CMJGdiSurface& dc, int view);
+    virtual void PaintDiscardsGdi(CMJGdiSurface& dc, int view);
+    virtual void PaintLastDiscardGdi(CMJGdiSurface& dc, int view);
+    virtual void PaintFlowersGdi(CMJGdiSurface& dc, int view);
+    virtual void PaintClockGdi(CMJGdiSurface& dc);
+    // Sound 29101 and nine frames of the two dice; DrawDiceGdi draws one frame. A value
+    // outside 1-6 draws no die.
+    virtual void RollDiceGdi(CMJGdiSurface& dc, int first, int second);
+    virtual void DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int frame);
+    // The mouse of the GDI table view (client coordinates; flags with 0x2 the right
+    // button held). A mouse move answers the cursor kind, a left press 2 for the
+    // four-arrow cursor.
+    virtual int GdiMouseMove(uint32_t flags, int x, int y);
+    virtual int GdiLButtonDown(uint32_t flags, int x, int y);
+    virtual void GdiRButtonDown(uint32_t flags, int x, int y);
+    virtual void GdiRButtonUp(uint32_t flags, int x, int y);
+    // The looker-on's ask to see the watched hand: true when it was sent (the view then
+    // disables its button).
+    virtual bool GdiAskToSeeTiles();
+    // The own hand drawn again (mode 1: the view repaints its buffer).
+    virtual void RedrawHandGdi();
 
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the
@@ -811,6 +855,11 @@ protected:
     std::string m_sRequestError;
 
     // ---- state of the window-drawn table
+    CMJGdiSurface* m_pGdiSurface = nullptr;
+    std::vector<std::string> m_gdiBitmaps;
+    std::array<MJGdiFont, 4> m_gdiFonts{};
+    int m_bGdiFonts = 0;
+    int m_bGdiDragArmed = 0;  // the right button went down on the selected tile
 };
 
 }  // namespace hqlv::mahjong

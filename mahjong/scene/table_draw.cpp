@@ -8,7 +8,14 @@
 
 namespace hqlv::mahjong {
 
-CMJTableDraw::CMJTableDraw() : m_random(uint32_t(std::time(nullptr))) {}
+CMJTableDraw::CMJTableDraw() : m_random(uint32_t(std::time(nullptr))) {
+    CreateFonts();
+}
+
+void CMJTableDraw::CreateFonts() {
+    // The side seats' names run along their edge: downward at the left, upward at the right.
+    m_fonts = {DefaultGuiFont(2700), DefaultGuiFont(), DefaultGuiFont(900), DefaultGuiFont()};
+}
 
 CMJGameInfo* CMJTableDraw::GetGameInfo() {
     return m_pHost ? m_pHost->GetGameInfo() : nullptr;
@@ -144,6 +151,112 @@ void CMJTableDraw::SetSeatName(int chair, const std::string& name) {
     if (!s) return;
     s->name = name;
     DrawSeatInfo(view);
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+namespace {
+
+// The text cut to the seat record's size without splitting a UTF-8 character.
+std::string CutName(const std::string& name) {
+    if (name.size() <= kSeatNameBytes) return name;
+    size_t n = kSeatNameBytes;
+    while (n > 0 && (uint8_t(name[n]) & 0xC0) == 0x80) --n;
+    return name.substr(0, n);
+}
+
+}  // namespace
+
+void CMJTableDraw::GetSeatRect(int view, MJRect& out) {
+    out = {};
+    CMJGameScene2* scene = m_pHost ? m_pHost->GetGameScene() : nullptr;
+    if (view < 0 || view > 3 || !scene) return;
+    CMJGameInfo* info = GetGameInfo();
+    const int w = info ? info->GetSizeA() : 250, h = info ? info->GetSizeB() : 24;
+    MJRect hand;
+    scene->GetHandRect(view, hand);
+    // Along the inner edge of the seat's hand, in the strip before its showcase tile, at the
+    // end of the hand that its flowers leave free.
+    switch (view) {
+        case 0:
+            out = {hand.right, hand.bottom - w, hand.right + h, hand.bottom};
+            break;
+        case 1:
+            out = {hand.left, hand.bottom, hand.left + w, hand.bottom + h};
+            break;
+        case 2:
+            out = {hand.left - h, hand.top, hand.left, hand.top + w};
+            break;
+        default:
+            out = {hand.right - w, hand.top - h, hand.right, hand.top};
+            break;
+    }
+}
+
+void CMJTableDraw::LayoutSeatText(int view) {
+    MJSeatRecord* s = SeatMutable(view);
+    if (!s || !m_pGdi) return;
+    MJRect r;
+    GetSeatRect(view, r);
+    CMJGdiSurface& dc = *m_pGdi;
+    dc.SelectFont(m_fonts[size_t(view)]);
+    dc.SetTextColor(s->highlight ? kGdiYellow : kGdiWhite);
+    int tw = 0, th = 0;
+    dc.GetTextExtent(s->name, tw, th);
+    int bw = 0, bh = 0;
+    const bool banker = s->banker && m_bBankerBitmap && dc.BitmapSize("MJ_ZHUANG", bw, bh);
+    const int rw = r.right - r.left, rh = r.bottom - r.top;
+    // The name's start point before the turn: top-left across, top-right running down,
+    // bottom-left running up; the banker picture follows the name 6 pixels on.
+    switch (view) {
+        case 0:
+            s->nameX = r.left + (rw + th) / 2, s->nameY = r.top + (rh - tw) / 2;
+            s->bankerX = r.left + (rw - bw) / 2, s->bankerY = s->nameY + tw + 6;
+            break;
+        case 2:
+            s->nameX = r.left + (rw - th) / 2, s->nameY = r.top + (rh + tw) / 2;
+            s->bankerX = r.left + (rw - bw) / 2, s->bankerY = s->nameY - tw - 6 - bh;
+            break;
+        default:
+            s->nameX = r.left + (rw - tw) / 2, s->nameY = r.top + (rh - th) / 2;
+            s->bankerX = s->nameX + tw + 6, s->bankerY = r.top + (rh - bh) / 2;
+            break;
+    }
+    dc.TextOut(s->nameX, s->nameY, s->name);
+    if (banker) dc.TransparentBlt(s->bankerX, s->bankerY, bw, bh, "MJ_ZHUANG", 0, 0, kGdiMagentaKey);
+}
+
+void CMJTableDraw::PaintSeatGdi(int view) {
+    ++m_nGdiDrawn;
+    if (!m_pGdi) return;
+    LayoutSeatText(view);
+    m_pGdi->Invalidate();
+}
+
+void CMJTableDraw::ReloadSeats(std::span<const MJSeatEntry> players,
+                               std::span<const int32_t> tableWords) {
+    ClearSeats();
+    SetAllHighlights(0);
+    for (int v = 0; v < 4; ++v) {
+        if (v == 1 && m_nPlayerCount == 3) continue;
+        DrawSeatInfo(v);
+    }
+    for (const MJSeatEntry& p : players) {
+        if (!p.userId || p.name.empty()) continue;
+        // The chair picks one of the four status words: nothing outside the table.
+        if (p.chair < 0 || p.chair > 3) continue;
+        const int view = ChairToView(p.chair);
+        MJSeatRecord* s = SeatMutable(view);
+        if (!s) continue;
+        s->userId = p.userId;
+        s->chair = p.chair;
+        s->name = CutName(p.name);
+        const size_t word = 5 + size_t(p.chair);
+        if (word < tableWords.size() && (tableWords[word] & 4)) s->highlight = 1;
+        DrawSeatInfo(view);
+    }
 }
 
 }  // namespace hqlv::mahjong

@@ -4,15 +4,28 @@
 // game draws the table with the engine scene, which reads the seats from here; the GDI
 // painting of scene mode 1 is a hook that a GDI table view fills.
 #include <array>
+#include <cstdint>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "mahjong/scene/gdi_surface.h"
 #include "mahjong/scene/seat_geometry.h"
 
 namespace hqlv::mahjong {
 
 class CMJGameInfo;
+struct MJRect;
+
+// One seated player of the framework's table record, as the GDI table view reloads it.
+struct MJSeatEntry {
+    int chair = -1;
+    int userId = 0;
+    std::string name;
+};
+// A seat record's name holds at most this many bytes before its terminating zero.
+constexpr size_t kSeatNameBytes = 127;
 
 struct MJSeatRecord {
     int nameX = 0, nameY = 0;      // GDI mode
@@ -32,12 +45,13 @@ public:
     ~CMJTableDraw() override = default;
 
     virtual CMJGameInfo* GetGameInfo();
-    virtual void CreateFonts() {}
+    virtual void CreateFonts();
     virtual void LayoutAllSeats();
     virtual void LoadBankerBitmap();
     virtual void LoadSeatData();
     virtual void PickRandomSound();
-    virtual void LayoutSeatText(int /*view*/) {}
+    // Paints the seat's name and banker picture into the GDI surface and keeps where.
+    virtual void LayoutSeatText(int view);
     virtual void SetAllHighlights(int value);
     virtual void SetAllBankers(int value);
     virtual void SetBanker(int chair, int value);
@@ -52,6 +66,18 @@ public:
     // Empties the four seat records (the scene does this before it reloads them).
     void ClearSeats();
 
+    // ---- the GDI table view of scene mode 1
+    // The surface the seats are painted on (null: none).
+    void SetGdiSurface(CMJGdiSurface* surface) { m_pGdi = surface; }
+    // The text box of a view position around the scene's table; empty outside 0 to 3.
+    virtual void GetSeatRect(int view, MJRect& out);
+    // The framework's table record (notification 211028): the four seats emptied and
+    // drawn, then every player with a user id and a name at a chair of the table takes
+    // the seat of its chair, highlighted when its status word (table words 5-8 by chair)
+    // has bit 2.
+    void ReloadSeats(std::span<const MJSeatEntry> players, std::span<const int32_t> tableWords);
+    const MJGdiFont& SeatFont(int view) const { return m_fonts[size_t(view & 3)]; }
+
     // The record of a view position; null outside 0 to 3.
     const MJSeatRecord* Seat(int view) const;
     MJSeatRecord* SeatMutable(int view);
@@ -65,9 +91,11 @@ protected:
     // The voice base folder: the program folder and "Sound/".
     std::string VoiceBase() const;
     // Paints a seat into the GDI table view (scene mode 1).
-    virtual void PaintSeatGdi(int /*view*/) { ++m_nGdiDrawn; }
+    virtual void PaintSeatGdi(int view);
 
     std::array<MJSeatRecord, 4> m_seats{};
+    std::array<MJGdiFont, 4> m_fonts{};
+    CMJGdiSurface* m_pGdi = nullptr;
     bool m_bBankerBitmap = false;
     int m_nGdiDrawn = 0;
     std::mt19937 m_random;

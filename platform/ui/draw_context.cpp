@@ -119,9 +119,25 @@ void DrawContext::Rectangle(const QRect& r) {
 
 void DrawContext::SelectFont(const FontSpec& font) {
     p_.setFont(MakeFont(font));
+    escapement_ = font.escapement;
 }
 void DrawContext::SelectFont(const QFont& font) {
     p_.setFont(font);
+    escapement_ = 0;
+}
+
+void DrawContext::TextOut(int x, int y, const std::string& utf8) {
+    const QString text = QString::fromStdString(utf8);
+    QFontMetrics fm(p_.font());
+    p_.save();
+    p_.translate(x, y);
+    // GDI turns counter-clockwise, Qt clockwise.
+    p_.rotate(-escapement_ / 10.0);
+    if (!transparentBk_)
+        p_.fillRect(QRect(0, 0, fm.horizontalAdvance(text), fm.height()), ToQColor(bkColor_));
+    p_.setPen(ToQColor(textColor_));
+    p_.drawText(0, fm.ascent(), text);
+    p_.restore();
 }
 
 static int qtFlags(unsigned f) {

@@ -44,6 +44,7 @@ struct FontSpec {
     bool italic = false;
     bool underline = false;
     int charset = 134;  // GB2312
+    int escapement = 0;  // tenths of a degree, counter-clockwise (2700: text running down)
 };
 QFont MakeFont(const FontSpec& spec);
 
@@ -85,6 +86,9 @@ public:
     // Draws (or with DT_CALCRECT measures: r gets the text's size, nothing is drawn) and
     // returns the text's height.
     int DrawText(const std::string& utf8, QRect& r, unsigned flags);
+    // One line from its reference point (the top-left corner of the unturned text),
+    // turned by the selected font's escapement.
+    void TextOut(int x, int y, const std::string& utf8);
     QSize GetTextExtent(const std::string& utf8);
 
 private:
@@ -93,6 +97,7 @@ private:
     ColorRef textColor_ = 0;
     ColorRef bkColor_ = 0xFFFFFF;
     bool transparentBk_ = false;
+    int escapement_ = 0;
 };
 
 }  // namespace hqlv::platform::ui

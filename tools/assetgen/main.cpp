@@ -15,6 +15,7 @@
 #include <string>
 
 #include "tools/assetgen/face_art.h"
+#include "tools/assetgen/gdi_art.h"
 #include "tools/assetgen/pane_art.h"
 #include "tools/assetgen/table_art.h"
 #include "tools/assetgen/voices.h"
@@ -71,7 +72,8 @@ bool WriteDefaultSkin(const std::filesystem::path& programFolder) {
     const std::filesystem::path skin = programFolder / "skins/skin1";
     std::error_code ec;
     std::filesystem::create_directories(skin, ec);
-    if (!hqlv::assetgen::writeOperateSkin(skin.string() + "/")) {
+    if (!hqlv::assetgen::writeOperateSkin(skin.string() + "/") ||
+        !hqlv::assetgen::writeGdiSkin(skin.string() + "/")) {
         std::fprintf(stderr, "hqlv-assetgen: cannot write the skin in %s\n", skin.c_str());
         return false;
     }

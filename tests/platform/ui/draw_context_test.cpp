@@ -154,6 +154,43 @@ TEST(DrawContext, FontsAndBrokenBitmaps) {
     EXPECT_EQ(At(*loaded, 2, 2), Rgb(7, 8, 9));
 }
 
+// Where the ink of a line lies: the bounding box of the pixels that are not black.
+QRect Ink(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (At(img, x, y) != 0) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
+    qtApp();
+    const struct {
+        int escapement;
+        bool tall;
+        bool leftOfPoint, abovePoint;
+    } cases[] = {{0, false, false, false}, {2700, true, true, false}, {900, true, false, true}};
+    for (auto c : cases) {
+        QImage img = Canvas(120, 120);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            FontSpec f;
+            f.height = -16;
+            f.escapement = c.escapement;
+            dc.SelectFont(f);
+            dc.SetBkMode(true);
+            dc.SetTextColor(0xFFFFFF);
+            dc.TextOut(60, 60, "WWWW");
+        }
+        const QRect ink = Ink(img);
+        ASSERT_FALSE(ink.isEmpty()) << c.escapement;
+        EXPECT_EQ(ink.height() > ink.width(), c.tall) << c.escapement;
+        EXPECT_EQ(ink.right() < 60, c.leftOfPoint) << c.escapement;
+        EXPECT_EQ(ink.bottom() < 60, c.abovePoint) << c.escapement;
+    }
+}
+
 TEST(UiServices, WaitCursorNestsAndRestores) {
     qtApp();
     EXPECT_EQ(WaitCursor::depth(), 0);

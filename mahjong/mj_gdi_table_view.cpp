@@ -1,0 +1,384 @@
+#include "mahjong/mj_gdi_table_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include "framework/skin_library.h"
+#include "framework/text_edge.h"
+#include "mahjong/game/dialog_units.h"
+#include "mahjong/mj_app.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "platform/core/profile.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+constexpr int kButtonIds[7] = {1800, 1801, 1810, 1811, 1812, 1813, 1814};
+constexpr uint32_t kMkRight = 0x2;
+
+struct ButtonPlace {
+    const char* caption;
+    int x, y, w, h;  // dialog units of the view's form
+};
+constexpr ButtonPlace kPlaces[7] = {
+    {"", 115, 120, 55, 18},  {"请求看牌", 0, 140, 50, 18}, {"过", 114, 82, 20, 18},
+    {"胡", 141, 82, 20, 18}, {"豆", 168, 82, 20, 18},      {"碰", 195, 82, 20, 18},
+    {"吃", 222, 82, 20, 18}};
+
+uint32_t MouseFlags(const QMouseEvent* e) {
+    uint32_t f = 0;
+    if (e->buttons() & Qt::LeftButton) f |= 0x1;
+    if (e->buttons() & Qt::RightButton) f |= kMkRight;
+    return f;
+}
+
+}  // namespace
+
+// ---- the surface ----------------------------------------------------------------------------
+
+platform::ui::FontSpec CQImageGdiSurface::ToFontSpec(const MJGdiFont& font) {
+    platform::ui::FontSpec spec;
+    spec.face = font.face;
+    spec.height = font.height;
+    spec.weight = font.weight;
+    spec.escapement = font.escapement;
+    return spec;
+}
+
+int CQImageGdiSurface::Width() const {
+    return window_ ? window_->width() : 0;
+}
+
+int CQImageGdiSurface::Height() const {
+    return window_ ? window_->height() : 0;
+}
+
+const QImage* CQImageGdiSurface::Bitmap(const std::string& name) {
+    auto it = bitmaps_.find(name);
+    if (it == bitmaps_.end())
+        it = bitmaps_.emplace(name, framework::CSkinLibrary::instance().GetBitmap(name)).first;
+    return it->second ? &*it->second : nullptr;
+}
+
+bool CQImageGdiSurface::TransparentBlt(int x, int y, int w, int h, const std::string& bitmap,
+                                       int sx, int sy, uint32_t key) {
+    const QImage* src = Bitmap(bitmap);
+    if (!src || !image_ || image_->isNull()) return false;
+    QPainter p(image_);
+    platform::ui::DrawContext dc(p);
+    dc.TransparentBlt(x, y, w, h, *src, sx, sy, key);
+    return true;
+}
+
+bool CQImageGdiSurface::BitmapSize(const std::string& bitmap, int& w, int& h) {
+    const QImage* src = Bitmap(bitmap);
+    if (!src) return false;
+    w = src->width(), h = src->height();
+    return true;
+}
+
+void CQImageGdiSurface::FrameRect(int left, int top, int right, int bottom, uint32_t colour) {
+    if (!image_ || image_->isNull()) return;
+    QPainter p(image_);
+    platform::ui::DrawContext dc(p);
+    dc.SelectPen(colour);
+    dc.SelectNullBrush();
+    dc.Rectangle(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+}
+
+void CQImageGdiSurface::TextOut(int x, int y, const std::string& utf8) {
+    if (!image_ || image_->isNull() || utf8.empty()) return;
+    QPainter p(image_);
+    platform::ui::DrawContext dc(p);
+    dc.SelectFont(ToFontSpec(font_));
+    dc.SetBkMode(true);
+    dc.SetTextColor(colour_);
+    dc.TextOut(x, y, utf8);
+}
+
+void CQImageGdiSurface::GetTextExtent(const std::string& utf8, int& w, int& h) {
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter p(&scratch);
+    platform::ui::DrawContext dc(p);
+    dc.SelectFont(ToFontSpec(font_));
+    const QSize s = dc.GetTextExtent(utf8);
+    w = s.width(), h = s.height();
+}
+
+void CQImageGdiSurface::Invalidate() {
+    if (window_) window_->update();
+}
+
+void CQImageGdiSurface::CaptureMouse(bool on) {
+    if (!window_) return;
+    if (on)
+        window_->grabMouse();
+    else
+        window_->releaseMouse();
+}
+
+// ---- the view -------------------------------------------------------------------------------
+
+CMJGameTableView::CMJGameTableView(CMJGameApp& app, QWidget* parent)
+    : framework::CGameTableView(app, parent), mjApp_(app), surface_(this) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    CreateFonts();
+    const QFont font = platform::ui::MakeFont(buttonFont_);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const ButtonPlace& b = kPlaces[i];
+        auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+        button->setObjectName(QString("button%1").arg(kButtonIds[i]));
+        button->setGeometry(DluRect(b.x, b.y, b.w, b.h));
+        button->setFont(font);
+        button->hide();
+        const int id = kButtonIds[i];
+        connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        buttons_[i] = button;
+    }
+    surface_.SetImage(&buffer_);
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->SetGdiSurface(&surface_);
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetGdiSurface(&surface_);
+}
+
+CMJGameTableView::~CMJGameTableView() {
+    StopClockTimer();
+    // The scene and the seats live as long as the application: they must not keep this
+    // view's buffer.
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->SetGdiSurface(nullptr);
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetGdiSurface(nullptr);
+}
+
+QPushButton* CMJGameTableView::button(int id) const {
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        if (kButtonIds[i] == id) return buttons_[i];
+    return nullptr;
+}
+
+void CMJGameTableView::CreateFonts() {
+    buttonFont_ = {};
+    buttonFont_.face = "楷体_GB2312";
+    buttonFont_.height = -16;
+    buttonFont_.weight = 700;
+    clockFont_ = buttonFont_;
+    clockFont_.face = "System";
+    clockFont_.height = 40;
+}
+
+void CMJGameTableView::ApplySkin() {
+    framework::CSkinLibrary& skin = framework::CSkinLibrary::instance();
+    tableColor_ = skin.IsLoaded()
+                      ? uint32_t(platform::getProfileInt("CommColors", "TableColor", 0x4000, skin.path()))
+                      : 0x4000;
+    SetBackgroundColor(tableColor_);
+    SetBackgroundPicture(skin.GetBitmap("TableCloth"));
+    BuildBackground();
+    surface_.ForgetBitmaps();
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) {
+        scene->LoadSkinBitmaps();
+        scene->InitFont();
+    }
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LoadBankerBitmap();
+    rebuild_ = true;
+    update();
+}
+
+void CMJGameTableView::OnInitialUpdate() {
+    for (QPushButton* b : buttons_) b->hide();
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->Tiles().Clear();
+    ApplySkin();
+    laidOut_ = true;
+    Layout(width(), height());
+    SetTimer(kRepaintTimerId, kRepaintMs);
+}
+
+void CMJGameTableView::Layout(int cx, int cy) {
+    CMJGameInfo* info = mjApp_.GetGameInfo();
+    const int h = info ? info->GetSizeB() : 24;
+    button(kAsk)->setGeometry(0, cy - h, 70, h);
+    // Centred above the own hand: the start button must stay inside the table.
+    button(kStart)->setGeometry(cx / 2 - 40, cy - 160, 80, 30);
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->LayoutToolbar();
+}
+
+void CMJGameTableView::OnGameEntered() {
+    framework::CGameTableView::OnGameEntered();
+    CMJTableDraw* draw = mjApp_.GetTableDraw();
+    if (draw) draw->LoadSeatData();
+    const bool watcher = mjApp_.GetCmdField8() != 0;
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    // The application's playing flag is the framework's in this mode; a looker-on who
+    // enters during a deal knows it from the game data's deal record.
+    CMJGameInfo* info = mjApp_.GetGameInfo();
+    const bool running = mjApp_.IsPlaying() || (info && info->GetDealNumber() > 0);
+    if (watcher && running && scene) {
+        scene->RebuildTable();
+        if (draw) draw->Redraw();
+    }
+    button(watcher ? kAsk : kStart)->show();
+    rebuild_ = true;
+    update();
+}
+
+void CMJGameTableView::ResetTable() {
+    if (!mjApp_.GetMainFrame() || mjApp_.IsPlaying()) return;
+    rebuild_ = true;
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) {
+        scene->SetGameRunning(0);
+        scene->ResetTable();
+    }
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) {
+        draw->SetAllBankers(0);
+        draw->SetAllHighlights(0);
+    }
+    if (!mjApp_.GetCmdField8()) button(kStart)->show();
+    update();
+}
+
+void CMJGameTableView::ReloadSeats() {
+    CMJTableDraw* draw = mjApp_.GetTableDraw();
+    if (!draw) return;
+    std::vector<MJSeatEntry> players;
+    for (int chair = 0; chair < framework::kSeatCount; ++chair) {
+        const framework::PlayerRecord& r = mjApp_.seat(chair);
+        players.push_back({r.chair(), r.userId(), framework::GbkToUtf8(r.name())});
+    }
+    std::vector<int32_t> words;
+    for (size_t i = 0; i < 9; ++i) words.push_back(mjApp_.TableWord(i));
+    draw->ReloadSeats(players, words);
+}
+
+void CMJGameTableView::OnCommand(int id) {
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (!scene) return;
+    switch (id) {
+        case kStart:
+            scene->OnBtnStart();
+            break;
+        case kAsk:
+            if (scene->GdiAskToSeeTiles()) {
+                SetTimer(kAskTimerId, 15000);
+                button(kAsk)->setEnabled(false);
+            }
+            break;
+        case kPass:
+            scene->OnBtnPass();
+            break;
+        case kHu:
+            scene->OnBtnHu();
+            break;
+        case kGang:
+            scene->OnBtnGang();
+            break;
+        case kPeng:
+            scene->OnBtnPeng();
+            break;
+        case kChi:
+            scene->OnBtnChi();
+            break;
+        default:
+            break;
+    }
+    update();
+}
+
+void CMJGameTableView::StartClockTimer() {
+    if (clockTimer_) KillTimer(clockTimer_);
+    clockTimer_ = SetTimer(kClockTimerId, 1000) ? kClockTimerId : 0;
+}
+
+void CMJGameTableView::StopClockTimer() {
+    if (!clockTimer_) return;
+    KillTimer(clockTimer_);
+    clockTimer_ = 0;
+}
+
+void CMJGameTableView::RestartClockTimer() {
+    if (clockTimer_) StartClockTimer();
+}
+
+void CMJGameTableView::OnRoundEnded() {
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->ResetForNextDeal();
+}
+
+void CMJGameTableView::OnPlayerSat(const framework::PlayerRecord& r) {
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw())
+        draw->SetSeatName(r.chair(), framework::GbkToUtf8(r.name()));
+}
+
+void CMJGameTableView::OnLookOnEnded(const framework::PlayerRecord& r) {
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetSeatName(r.chair(), "");
+}
+
+void CMJGameTableView::onTimer(uint32_t id) {
+    if (id == kRepaintTimerId) {
+        update();
+        return;
+    }
+    if (id == kAskTimerId) {
+        KillTimer(kAskTimerId);
+        button(kAsk)->setEnabled(true);
+    }
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->OnTimer(id);
+    framework::CGameTableView::onTimer(id);
+    update();
+}
+
+void CMJGameTableView::PaintBuffer() {
+    if (rebuild_ || buffer_.size() != size()) {
+        buffer_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        BuildBackground();
+        rebuild_ = false;
+    }
+    {
+        QPainter p(&buffer_);
+        platform::ui::DrawContext dc(p);
+        DrawBackground(dc, buffer_.rect());
+    }
+    if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LayoutAllSeats();
+    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->PaintTableGdi(surface_);
+}
+
+void CMJGameTableView::paintEvent(QPaintEvent*) {
+    PaintBuffer();
+    QPainter p(this);
+    p.drawImage(0, 0, buffer_);
+}
+
+void CMJGameTableView::resizeEvent(QResizeEvent* e) {
+    rebuild_ = true;
+    framework::CGameTableView::resizeEvent(e);
+    if (laidOut_) Layout(width(), height());
+}
+
+void CMJGameTableView::mouseMoveEvent(QMouseEvent* e) {
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (!scene) return;
+    const QPoint at = e->position().toPoint();
+    SetCursorMode(scene->GdiMouseMove(MouseFlags(e), at.x(), at.y()));
+}
+
+void CMJGameTableView::mousePressEvent(QMouseEvent* e) {
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (!scene) return;
+    const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton) {
+        if (scene->GdiLButtonDown(MouseFlags(e), at.x(), at.y()) == 2) SetCursorMode(2);
+    } else if (e->button() == Qt::RightButton) {
+        scene->GdiRButtonDown(MouseFlags(e), at.x(), at.y());
+    }
+}
+
+void CMJGameTableView::mouseReleaseEvent(QMouseEvent* e) {
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (!scene || e->button() != Qt::RightButton) return;
+    if (mjApp_.GetCmdField8() || scene->GetSelectMode() != 0) return;
+    const QPoint at = e->position().toPoint();
+    scene->GdiRButtonUp(MouseFlags(e), at.x(), at.y());
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,129 @@
+#pragma once
+// CMJGameTableView: the table pane of scene mode 1. The table is painted by the scene
+// into a back buffer of the view's size (through the GDI surface below) and copied to the
+// window; the operation buttons are window buttons; every mouse action, timer and button
+// goes to the table scene. The frame makes it instead of the engine host view only in
+// scene mode 1, which this game reaches only through the HQLV_SCENE_MODE override.
+#include <QImage>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "framework/table_view.h"
+#include "mahjong/mj_hooks.h"
+#include "mahjong/scene/gdi_surface.h"
+#include "platform/ui/draw_context.h"
+
+class QPushButton;
+
+namespace hqlv::mahjong {
+
+class CMJGameApp;
+
+// The GDI surface over a QImage; the skin bitmaps come from the skin library by name.
+class CQImageGdiSurface : public CMJGdiSurface {
+public:
+    explicit CQImageGdiSurface(QWidget* window) : window_(window) {}
+    void SetImage(QImage* image) { image_ = image; }
+    // The bitmaps are fetched again (a new skin).
+    void ForgetBitmaps() { bitmaps_.clear(); }
+
+    int Width() const override;
+    int Height() const override;
+    bool TransparentBlt(int x, int y, int w, int h, const std::string& bitmap, int sx, int sy,
+                        uint32_t key) override;
+    bool BitmapSize(const std::string& bitmap, int& w, int& h) override;
+    void FrameRect(int left, int top, int right, int bottom, uint32_t colour) override;
+    void SelectFont(const MJGdiFont& font) override { font_ = font; }
+    void SetTextColor(uint32_t colour) override { colour_ = colour; }
+    void TextOut(int x, int y, const std::string& utf8) override;
+    void GetTextExtent(const std::string& utf8, int& w, int& h) override;
+    void Invalidate() override;
+    void CaptureMouse(bool on) override;
+
+    static platform::ui::FontSpec ToFontSpec(const MJGdiFont& font);
+
+private:
+    const QImage* Bitmap(const std::string& name);
+
+    QWidget* window_;
+    QImage* image_ = nullptr;
+    std::map<std::string, std::optional<QImage>> bitmaps_;
+    MJGdiFont font_ = DefaultGuiFont();
+    uint32_t colour_ = 0;
+};
+
+class CMJGameTableView : public framework::CGameTableView, public CMJTableHooks {
+public:
+    static constexpr uint32_t kClockTimerId = 10000;
+    static constexpr uint32_t kAskTimerId = 7;
+    // The buffer is painted again this often: the handlers change the records without
+    // telling the view.
+    static constexpr uint32_t kRepaintTimerId = 10100;
+    static constexpr uint32_t kRepaintMs = 250;
+    enum Button { kStart = 1800, kAsk = 1801, kPass = 1810, kHu, kGang, kPeng, kChi };
+
+    explicit CMJGameTableView(CMJGameApp& app, QWidget* parent = nullptr);
+    ~CMJGameTableView() override;
+
+    void CreateFonts();
+    // The skin's table colour and cloth, the scene's and the banker's bitmaps again.
+    void ApplySkin();
+    void OnInitialUpdate();
+    void Layout(int cx, int cy);
+    // No game being played: the table emptied, the seats' marks cleared, a player's start
+    // button shown again.
+    void ResetTable();
+    // The framework's table record: the seats reloaded from the seated players.
+    void ReloadSeats();
+    // The command of a button (as its press sends it).
+    void OnCommand(int id);
+
+    // ---- CMJTableHooks
+    void StartClockTimer() override;
+    void StopClockTimer() override;
+    void RestartClockTimer() override;
+    void OnTableStop() override { StopClockTimer(); }
+    void OnRoundEnded() override;
+
+    // ---- the framework's seat hooks
+    void OnPlayerSat(const framework::PlayerRecord& r) override;
+    void OnLookOnEnded(const framework::PlayerRecord& r) override;
+    void OnSeatsAssigned(framework::Body) override { ReloadSeats(); }
+
+    QPushButton* button(int id) const;
+    uint32_t clockTimer() const { return clockTimer_; }
+    const QImage& backBuffer() const { return buffer_; }
+    platform::ui::ColorRef tableColor() const { return tableColor_; }
+    const platform::ui::FontSpec& buttonFont() const { return buttonFont_; }
+    const platform::ui::FontSpec& clockFont() const { return clockFont_; }
+    // The whole paint pass into the back buffer (the paint event copies it).
+    void PaintBuffer();
+
+protected:
+    void onTimer(uint32_t id) override;
+    void OnGameEntered() override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+    CMJGameApp& mjApp_;
+
+private:
+    CQImageGdiSurface surface_;
+    std::array<QPushButton*, 7> buttons_{};
+    QImage buffer_;
+    bool rebuild_ = true;
+    bool laidOut_ = false;
+    platform::ui::ColorRef tableColor_ = 0x4000;
+    platform::ui::FontSpec buttonFont_;
+    platform::ui::FontSpec clockFont_;
+    uint32_t clockTimer_ = 0;
+};
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,365 @@
+// The window-drawn table of scene mode 1: the GDI table view hands the scene its back
+// buffer and its mouse, and the scene paints the tile records as they stand (no engine,
+// no animation) from the skin library's tile strips: one cell per face, blue as the
+// transparent colour. In mode 2 none of this is reached and the bitmaps and fonts stay
+// empty.
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/core/engine_log.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+
+namespace hqlv::mahjong {
+
+namespace {
+
+constexpr int kFaceBack = 46;
+constexpr uint32_t kRightButton = 0x2;
+
+// The GDI bitmaps the scene asks the skin library for.
+const char* const kGdiBitmapNames[] = {
+    "CLOCK",     "CLOCK_HAND", "CLOCK_DIGIT", "MJ_SMALLBACK0", "MJ_SMALLBACK1", "MJ_BACK0",
+    "MJ_BACK1",  "MJ_LARGE1",  "MJ_LARGE2",   "MJ_MIDDLE0",    "MJ_MIDDLE1",    "MJ_MIDDLE2",
+    "MJ_MIDDLE3", "MJ_SIDE0",  "MJ_SIDE1",    "MJ_SIDE2",      "MJ_SMALL0",     "MJ_SMALL1",
+    "MJ_JOKER",  "MJ_HU"};
+
+struct Cell {
+    const char* bitmap = nullptr;
+    int width = 0, height = 0;
+    bool faced = false;  // source x = face × width; else the strip's first cell
+};
+
+// The laid strip of a view position: 33 × 32 across the side seats, 26 × 36 otherwise.
+Cell Laid(int view) {
+    static const Cell kLaid[4] = {{"MJ_MIDDLE0", 33, 32, true},
+                                  {"MJ_MIDDLE1", 26, 36, true},
+                                  {"MJ_MIDDLE2", 33, 32, true},
+                                  {"MJ_MIDDLE3", 26, 36, true}};
+    return view >= 0 && view < 4 ? kLaid[view] : Cell{};
+}
+
+// A record lies in direction d when it is seen from view d: its strip is the one the
+// discards of the view across from d use.
+Cell LaidByDirection(int direction) {
+    return direction >= 0 && direction < 4 ? Laid((direction + 2) % 4) : Cell{};
+}
+
+void Blit(CMJGdiSurface& dc, const Cell& c, int x, int y, int code) {
+    if (!c.bitmap) return;
+    const int sx = c.faced ? c.width * GetFaceIndex(code) : 0;
+    dc.TransparentBlt(x, y, c.width, c.height, c.bitmap, sx, 0, kGdiBlueKey);
+}
+
+bool Contains(const MJRect& r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+}  // namespace
+
+int CMJGameScene2::GetScreenWidth() const {
+    if (m_nSceneMode != 1) return GameObject::GetScreenWidth();
+    if (m_pGdiSurface) return m_pGdiSurface->Width();
+    return m_pHost ? m_pHost->GetTableViewWidth() : 0;
+}
+
+int CMJGameScene2::GetScreenHeight() const {
+    if (m_nSceneMode != 1) return GameObject::GetScreenHeight();
+    if (m_pGdiSurface) return m_pGdiSurface->Height();
+    return m_pHost ? m_pHost->GetTableViewHeight() : 0;
+}
+
+void CMJGameScene2::LoadSkinBitmaps() {
+    m_gdiBitmaps.clear();
+    if (m_nSceneMode != 1 || !m_pHost) return;
+    // The own tiles are the GDI strips' 42 × 60 cells: the layout and the hit tests follow.
+    m_metrics.largeWidth = 42;
+    m_metrics.largeHeight = 60;
+    auto fetch = [&](const std::string& name) {
+        if (m_pHost->HasSkinBitmap(name)) m_gdiBitmaps.push_back(name);
+    };
+    for (const char* name : kGdiBitmapNames) fetch(name);
+    for (int i = 1; i <= 12; ++i) fetch("DICE" + std::to_string(i));
+}
+
+bool CMJGameScene2::HasGdiBitmap(const std::string& name) const {
+    return std::find(m_gdiBitmaps.begin(), m_gdiBitmaps.end(), name) != m_gdiBitmaps.end();
+}
+
+void CMJGameScene2::InitFont() {
+    if (m_nSceneMode != 1) return;
+    m_gdiFonts = {DefaultGuiFont(), DefaultGuiFont(), DefaultGuiFont(2700), DefaultGuiFont(900)};
+    m_bGdiFonts = 1;
+}
+
+const MJGdiFont& CMJGameScene2::GdiFont(int i) const {
+    // Without InitFont (the live scene) the text still gets a real font, never an empty one.
+    static const MJGdiFont kFallback = DefaultGuiFont();
+    if (!m_bGdiFonts || i < 0 || i > 3) return kFallback;
+    return m_gdiFonts[size_t(i)];
+}
+
+// ---- the paint pass
+
+void CMJGameScene2::PaintTableGdi(CMJGdiSurface& dc) {
+    DrawStakeText(dc);
+    PaintWallGdi(dc);
+    for (int v = 0; v < kViewCount; ++v) {
+        if (v == 1 && m_geometry.GetPlayerCount() == 3) continue;
+        PaintHandGdi(dc, v);
+        PaintDiscardsGdi(dc, v);
+        PaintLastDiscardGdi(dc, v);
+        PaintFlowersGdi(dc, v);
+    }
+    PaintClockGdi(dc);
+}
+
+void CMJGameScene2::DrawStakeText(CMJGdiSurface& dc) {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info || !(info->GetDealFlags() & 1)) return;
+    MJRect r;
+    GetStakeTextRect(r);
+    dc.SetTextColor(kGdiYellow);
+    dc.SelectFont(GdiFont(0));
+    const int third = (r.bottom - r.top) / 3;
+    const int banker = info->GetBankerChair();
+    // A banker chair the table does not have has no name.
+    const std::string name =
+        banker >= 0 && banker < kViewCount && m_pHost ? m_pHost->GetSeatName(banker) : std::string();
+    dc.TextOut(r.left, r.top + third, "庄:" + name);
+    char line[96];
+    if (info->IsSilverHistory())
+        std::snprintf(line, sizeof line, "%s:%d 两", info->GetFanUnit().c_str(),
+                      info->GetSilverAmount());
+    else
+        std::snprintf(line, sizeof line, "%s:%d 分", info->GetFanUnit().c_str(),
+                      info->GetScoreAmount());
+    dc.TextOut(r.left, r.top + third + 20, line);
+}
+
+void CMJGameScene2::PaintWallGdi(CMJGdiSurface& dc) {
+    // Each side from its last record backwards, so the stacks' upper tiles lie on top.
+    for (int i = std::min(GetTotalTiles(), kWallRecords) - 1; i >= 0; --i) {
+        const MJTileInfo& r = m_tiles.m_wall[i];
+        if (!r.bPresent || r.nView < 0 || r.nView >= kViewCount) continue;
+        const bool side = r.nView == 0 || r.nView == 2;
+        MJRect area;
+        GetWallRect(r.nView, area);
+        Cell c = r.nFace ? Cell{side ? "MJ_SMALL0" : "MJ_SMALL1", 0, 0, true}
+                         : Cell{side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0, 0, false};
+        c.width = side ? 22 : 17;
+        c.height = side ? 23 : 26;
+        Blit(dc, c, area.left + r.nX, area.top + r.nY, r.nCode);
+    }
+}
+
+void CMJGameScene2::PaintHandGdi(CMJGdiSurface& dc, int view) {
+    MJTileInfo* row = m_tiles.HandRow(view);
+    if (!row) return;
+    MJRect area;
+    GetHandRect(view, area);
+    static const Cell kStanding[3] = {
+        {"MJ_SIDE0", 19, 49, false}, {"MJ_SIDE1", 26, 37, false}, {"MJ_SIDE2", 19, 49, false}};
+    for (int i = 0; i < kHandSlotCount; ++i) {
+        const MJTileInfo& r = row[i];
+        if (!r.bPresent) continue;
+        int x = area.left + r.nX, y = area.top + r.nY;
+        Cell c;
+        if (r.bHand && view == kOwnView) {
+            // The own standing tiles: the second strip for a tile not to be chosen now; the
+            // selected tile stands raised.
+            c = {r.bLocked ? "MJ_LARGE2" : "MJ_LARGE1", 42, 60, true};
+            if (r.bSelected) y -= 10;
+        } else if (r.bHand && view != kOwnView && r.nFace == 2) {
+            c = kStanding[view];
+        } else if (r.nFace == 0) {
+            c = view == 0 || view == 2 ? Cell{"MJ_BACK0", 33, 32, false}
+                                       : Cell{"MJ_BACK1", 26, 36, false};
+        } else {
+            c = LaidByDirection(r.nDirection);
+        }
+        Blit(dc, c, x, y, r.nCode);
+        if (view == kOwnView && c.width == 42 && IsJokerTile(r.nCode))
+            dc.TransparentBlt(x, y, 42, 60, "MJ_JOKER", 0, 0, kGdiBlueKey);
+    }
+    if (m_pHost && m_pHost->IsStandalone())
+        dc.FrameRect(area.left, area.top, area.right, area.bottom, kGdiRed);
+}
+
+void CMJGameScene2::PaintDiscardsGdi(CMJGdiSurface& dc, int view) {
+    if (view < 0 || view >= kViewCount) return;
+    MJRect area;
+    GetDiscardRect(view, area);
+    for (const MJTileInfo& r : m_tiles.m_discards[view])
+        if (r.bPresent) Blit(dc, Laid(view), area.left + r.nX, area.top + r.nY, r.nCode);
+    if (m_pHost && m_pHost->IsStandalone())
+        dc.FrameRect(area.left, area.top, area.right, area.bottom, kGdiWhite);
+}
+
+void CMJGameScene2::PaintLastDiscardGdi(CMJGdiSurface& dc, int view) {
+    if (view < 0 || view >= kViewCount) return;
+    const MJTileInfo& r = m_tiles.m_showcase[view];
+    if (!r.bPresent) return;
+    MJRect area;
+    GetShowcaseRect(view, area);
+    const int face = r.nFace ? GetFaceIndex(r.nCode) : kFaceBack;
+    dc.TransparentBlt(area.left, area.top, 42, 60, "MJ_LARGE1", face * 42, 0, kGdiBlueKey);
+    if (r.bWinning) dc.TransparentBlt(area.left, area.top, 42, 60, "MJ_HU", 0, 0, kGdiBlueKey);
+}
+
+void CMJGameScene2::PaintFlowersGdi(CMJGdiSurface& dc, int view) {
+    if (view < 0 || view >= kViewCount) return;
+    MJRect area;
+    GetFlowerAreaBase(view, area);
+    for (const MJTileInfo& r : m_tiles.m_flowers[view])
+        if (r.bPresent) Blit(dc, Laid(view), area.left + r.nX, area.top + r.nY, r.nCode);
+}
+
+void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
+    // The face, the hand at the seat whose turn it is (no animation in this mode) and the
+    // two digits of the seconds left under the hand's hub; nothing until the clock shows.
+    if (!m_clock.shown) return;
+    MJRect r;
+    GetClockRect(r);
+    const int size = GetClockSize();
+    dc.TransparentBlt(r.left, r.top, size, size, "CLOCK", 0, 0, kGdiMagentaKey);
+    const int position = std::clamp(GetClockPosition(), 0, 7);
+    const int hand = 56, inset = (size - hand) / 2;
+    dc.TransparentBlt(r.left + inset, r.top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
+                      kGdiMagentaKey);
+    const int seconds = std::clamp(GetCountdown(), 0, 99);
+    const int dx = r.left + size / 2 - 8, dy = r.top + size / 2 - 8;
+    dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
+    dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);
+}
+
+void CMJGameScene2::RollDiceGdi(CMJGdiSurface& dc, int first, int second) {
+    PlaySoundRes(29101, 1);
+    // The back buffer keeps the last frame; the view shows it when the roll is done.
+    for (int frame = 0; frame < 9; ++frame) DrawDiceGdi(dc, first, second, frame);
+    dc.Invalidate();
+}
+
+void CMJGameScene2::DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int /*frame*/) {
+    MJRect r;
+    GetDiceRect(r);
+    // A value outside 1-6 would name another die's picture or none: that die is not drawn.
+    if (first >= 1 && first <= 6)
+        dc.TransparentBlt(r.left, r.top, 106, 99, "DICE" + std::to_string(first), 0, 0,
+                          kGdiBlueKey);
+    if (second >= 1 && second <= 6)
+        dc.TransparentBlt(r.left + 106, r.top, 106, 99, "DICE" + std::to_string(second + 6), 0, 0,
+                          kGdiBlueKey);
+}
+
+// ---- the mouse
+
+void CMJGameScene2::RedrawHandGdi() {
+    if (m_pGdiSurface) m_pGdiSurface->Invalidate();
+}
+
+int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
+    if ((m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;
+    m_bDragging = 0;
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    MJTileInfo* row = m_tiles.m_hands[kOwnView];
+    if (!(flags & kRightButton)) {
+        const int selected = FirstSelectedIndex(kOwnView);
+        const int hit = Contains(h, x, y) ? HitTestOwnHand(x, y) : -1;
+        if (Contains(h, x, y) && hit >= 0 && m_bDragDone) {
+            // The first move after a drop only ends the drop.
+            m_bDragDone = 0;
+            return 0;
+        }
+        if (hit == selected) return 0;
+        SelectOnly(kOwnView, hit);
+        RedrawHandGdi();
+        PlaySoundRes(29100, 17);
+        return 0;
+    }
+    if (m_bGdiDragArmed && m_nDragIndex >= 0 && m_nDragIndex < kHandSlotCount) {
+        MJTileInfo& r = row[m_nDragIndex];
+        r.nX = x - m_nGrabOffset - h.left;
+        r.nWord7 = 1;
+        RedrawHandGdi();
+        m_bDragging = 1;
+        if (m_pGdiSurface) m_pGdiSurface->CaptureMouse(true);
+    }
+    return 0;
+}
+
+void CMJGameScene2::GdiRButtonDown(uint32_t, int x, int y) {
+    if ((m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return;
+    const int i = HitTestOwnHand(x, y);
+    if (i < 0) return;
+    const MJTileInfo& r = m_tiles.m_hands[kOwnView][i];
+    if (!r.bSelected) return;
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    m_nDragIndex = i;
+    m_nDragCode = r.nCode;
+    m_nDragJoker = r.bJoker;
+    m_nGrabOffset = x - r.nX - h.left;
+    m_nDragX = r.nX;
+    m_nDragY = r.nY;
+    m_nDragZ = r.nZ;
+    m_bGdiDragArmed = 1;
+}
+
+void CMJGameScene2::GdiRButtonUp(uint32_t, int x, int y) {
+    m_bGdiDragArmed = 0;
+    if (!m_bDragging) return;
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    const int rx = x - m_nGrabOffset - h.left - 1, ry = y - h.top;
+    if (m_nDragIndex >= 0 && m_nDragIndex < kHandSlotCount) {
+        // The dragged tile goes back to its column; the move reorders the codes.
+        MJTileInfo& r = m_tiles.m_hands[kOwnView][m_nDragIndex];
+        r.nX = m_nDragX;
+        r.nWord7 = 0;
+    }
+    MoveDraggedTile(GetDropIndex(rx, ry), rx, ry);
+    m_bDragging = 0;
+    m_bDragDone = 1;
+    RedrawHandGdi();
+    if (m_pGdiSurface) m_pGdiSurface->CaptureMouse(false);
+}
+
+int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
+    MJRect marked;
+    GetMarkedWallTileRect(marked);
+    if (Contains(marked, x, y) && m_pHost) {
+        m_pHost->SetViewTimer(3, 1000);
+        return 1;
+    }
+    if (m_bDragging || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;
+    const int i = HitTestOwnHand(x, y);
+    if (i < 0) return 0;
+    MJTileInfo& r = m_tiles.m_hands[kOwnView][i];
+    // The record's binding when a handler bound it; a stand-in otherwise (no engine here).
+    MJBinding local{0, kAreaHand, 0, kOwnView, i, r.nFace, r.nDirection, r.nCode, r.bLocked, 0,
+                    r.bSelected};
+    MJBinding* b = Binding(r.nObject);
+    if (!b) b = &local;
+    if (m_nSelectMode == 2) {
+        OnTileClickGang(&r, b);
+    } else if (m_nSelectMode == 3) {
+        OnTileClickSelect(&r, b);
+    } else if (m_nSelectMode == 0 && r.bSelected) {
+        OnTileClickDiscard(&r, b);
+    }
+    RedrawHandGdi();
+    return 1;
+}
+
+bool CMJGameScene2::GdiAskToSeeTiles() {
+    // Only while the watched hand is still hidden; the toolbar's ask does the rest.
+    if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() ||
+        IsHandKnown(kOwnView) || !m_pHost->IsPlaying())
+        return false;
+    AskToSeeTiles();
+    return true;
+}
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,383 @@
+// The GDI table view of scene mode 1: the frame makes it in mode 1, the paint pass lands
+// in its back buffer through the skin library's bitmaps (faces found by their marker
+// colours), its window buttons call the scene's operations, the mouse goes to the scene,
+// and the clock and ask timers.
+#include "mahjong/mj_gdi_table_view.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QPushButton>
+#include <QApplication>
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <fstream>
+
+#include "framework/skin_library.h"
+#include "mahjong/scene/game_info.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/game_frame_ex.h"
+#include "mahjong/mj_frame.h"
+#include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/table_draw.h"
+#include "platform/core/files.h"
+#include "tests/framework/qt_test_app.h"
+#include "tests/mahjong/scene/shot_util.h"
+#include "platform/core/profile.h"
+
+namespace hqlv::mahjong {
+namespace {
+
+// Cell c of a strip: one colour that names it, inside a two-pixel blue border.
+QRgb Marker(int cell) {
+    return qRgb(0x40, cell + 1, 0x20);
+}
+
+QImage Strip(int w, int h, int cells) {
+    QImage img(w * cells, h, QImage::Format_RGB32);
+    img.fill(qRgb(0, 0, 255));
+    for (int c = 0; c < cells; ++c)
+        for (int y = 2; y < h - 2; ++y)
+            for (int x = 2; x < w - 2; ++x) img.setPixel(c * w + x, y, Marker(c));
+    return img;
+}
+
+void Mouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
+           QPoint at) {
+    QMouseEvent e(type, QPointF(at), w.mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(&w, &e);
+}
+
+struct RecordingScene : CMJGameScene2 {
+    void OnBtnStart() override { calls.push_back("start"); }
+    void OnBtnPass() override { calls.push_back("pass"); }
+    void OnBtnHu() override { calls.push_back("hu"); }
+    void OnBtnGang() override { calls.push_back("gang"); }
+    void OnBtnPeng() override { calls.push_back("peng"); }
+    void OnBtnChi() override { calls.push_back("chi"); }
+    bool GdiAskToSeeTiles() override {
+        calls.push_back("ask");
+        return askAnswer;
+    }
+    int GdiMouseMove(uint32_t flags, int x, int y) override {
+        calls.push_back("move " + std::to_string(flags) + " " + std::to_string(x) + "," +
+                        std::to_string(y));
+        return 0;
+    }
+    void GdiRButtonDown(uint32_t, int, int) override { calls.push_back("rdown"); }
+    void GdiRButtonUp(uint32_t, int, int) override { calls.push_back("rup"); }
+    int GdiLButtonDown(uint32_t, int, int) override {
+        calls.push_back("ldown");
+        return 2;
+    }
+    void OnTimer(uint32_t id) override { calls.push_back("timer " + std::to_string(id)); }
+    void RebuildTable() override { calls.push_back("rebuild"); }
+    bool askAnswer = true;
+    std::vector<std::string> calls;
+};
+
+struct GdiApp : CGameAppEx {
+    GdiApp() { recording.SetSceneHost(&SceneHost()); }
+    CMJGameScene2* GetGameScene() override { return useRecording ? static_cast<CMJGameScene2*>(&recording) : &scene(); }
+    std::string SettingsPath() override { return folder + "HqLv.ini"; }
+    std::string folder = "/tmp/hqlv-gdi-view-" + std::to_string(getpid()) + "/";
+    bool useRecording = false;
+    RecordingScene recording;
+};
+
+struct Frame : CGameFrameEx {
+    explicit Frame(CGameAppEx& app) : CGameFrameEx(app) { CreateClient(); }
+};
+
+class GdiViewTest : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        std::filesystem::create_directories(app.folder);
+        // A skin of the GDI bitmaps, the table colour and no table cloth.
+        std::ofstream ini(app.folder + "skin.ini");
+        ini << "[BitmapResource]\n";
+        const struct {
+            const char* name;
+            int w, h, cells;
+        } strips[] = {{"MJ_LARGE1", 42, 60, 47},  {"MJ_LARGE2", 42, 60, 47},
+                      {"MJ_MIDDLE0", 33, 32, 47}, {"MJ_MIDDLE1", 26, 36, 47},
+                      {"MJ_MIDDLE2", 33, 32, 47}, {"MJ_MIDDLE3", 26, 36, 47},
+                      {"MJ_SIDE0", 19, 49, 1},    {"MJ_SIDE1", 26, 37, 1},
+                      {"MJ_SIDE2", 19, 49, 1},    {"MJ_HU", 42, 60, 1}};
+        for (const auto& s : strips) {
+            Strip(s.w, s.h, s.cells).save(QString::fromStdString(app.folder + s.name + ".bmp"));
+            ini << s.name << "=" << s.name << ".bmp\n";
+        }
+        ini << "[CommColors]\nTableColor=255\n";
+        ini.close();
+        ASSERT_TRUE(framework::CSkinLibrary::instance().Load(app.folder + "skin.ini", 1));
+        app.SetSceneMode(1);
+        app.scene().SetSceneMode(1);
+    }
+    void TearDown() override {
+        framework::CSkinLibrary::instance().Unload();
+        std::filesystem::remove_all(app.folder);
+    }
+    GdiApp app;
+};
+
+TEST_F(GdiViewTest, FrameMakesTheGdiViewOnlyInModeOne) {
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+    {
+        Frame frame(app);
+        ASSERT_NE(frame.GetGdiTableView(), nullptr);
+        EXPECT_EQ(frame.GetMJTableView(), nullptr);
+        EXPECT_EQ(frame.GetTableView(), frame.GetGdiTableView());
+        EXPECT_EQ(frame.GetMJTableHooks(), frame.GetGdiTableView());
+    }
+    app.SetSceneMode(2);
+    Frame frame(app);
+    EXPECT_EQ(frame.GetGdiTableView(), nullptr);
+    EXPECT_NE(frame.GetMJTableView(), nullptr);
+}
+
+TEST_F(GdiViewTest, PaintPassLandsInTheBackBuffer) {
+    CMJGameTableView view(app);
+    view.resize(796, 700);
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.tableColor(), 255u);
+    CMJGameScene2* scene = app.GetGameScene();
+    EXPECT_TRUE(scene->HasGdiBitmap("MJ_LARGE1"));
+    EXPECT_FALSE(scene->HasGdiBitmap("DICE1"));  // not in this skin
+    scene->LayoutHands();
+    MJTileInfo& own = scene->Tiles().m_hands[3][1];
+    own.nCode = 40, own.bPresent = 1;
+    MJTileInfo& show = scene->Tiles().m_showcase[0];
+    show.nCode = 5, show.bPresent = 1, show.bWinning = 1;
+    view.PaintBuffer();
+    const QImage& b = view.backBuffer();
+    ASSERT_EQ(b.size(), QSize(796, 700));
+    MJRect h;
+    scene->GetHandRect(3, h);
+    EXPECT_EQ(b.pixel(h.left + own.nX + 21, h.top + own.nY + 30), Marker(GetFaceIndex(40)));
+    // The blue border is left out: the table colour (COLORREF 255, red) shows.
+    EXPECT_EQ(b.pixel(h.left + own.nX, h.top + own.nY), qRgb(255, 0, 0));
+    MJRect s;
+    scene->GetShowcaseRect(0, s);
+    EXPECT_EQ(b.pixel(s.left + 21, s.top + 30), Marker(0));  // the winning mark on top
+    const QImage shown = view.grab().toImage();
+    EXPECT_EQ(shown.pixel(h.left + own.nX + 21, h.top + own.nY + 30), Marker(GetFaceIndex(40)));
+}
+
+TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    view.resize(796, 700);
+    view.OnInitialUpdate();
+    const struct {
+        int id;
+        const char* caption;
+        const char* call;
+    } cases[] = {{1800, "", "start"}, {1810, "过", "pass"}, {1811, "胡", "hu"},
+                 {1812, "豆", "gang"}, {1813, "碰", "peng"}, {1814, "吃", "chi"}};
+    for (const auto& c : cases) {
+        QPushButton* b = view.button(c.id);
+        ASSERT_NE(b, nullptr) << c.id;
+        EXPECT_FALSE(b->isVisibleTo(&view)) << c.id;
+        EXPECT_EQ(b->text().toStdString(), c.caption);
+        EXPECT_EQ(b->font().weight(), QFont::Bold);
+        app.recording.calls.clear();
+        b->click();
+        EXPECT_EQ(app.recording.calls, std::vector<std::string>{c.call}) << c.id;
+    }
+    EXPECT_EQ(view.button(1801)->text().toStdString(), "请求看牌");
+    EXPECT_EQ(view.button(1801)->geometry(), QRect(0, 700 - 24, 70, 24));
+    EXPECT_EQ(view.button(1800)->geometry(), QRect(796 / 2 - 40, 700 - 160, 80, 30));
+    EXPECT_EQ(view.buttonFont().face, "楷体_GB2312");
+    EXPECT_EQ(view.clockFont().height, 40);
+    EXPECT_EQ(view.button(999), nullptr);
+}
+
+TEST_F(GdiViewTest, AskDisablesItsButtonUntilTimerSeven) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    app.recording.askAnswer = false;
+    view.OnCommand(1801);
+    EXPECT_TRUE(view.button(1801)->isEnabled());
+    app.recording.askAnswer = true;
+    view.OnCommand(1801);
+    EXPECT_FALSE(view.button(1801)->isEnabled());
+    struct Timer : CMJGameTableView {
+        using CMJGameTableView::onTimer;
+    };
+    static_cast<Timer&>(view).onTimer(7);
+    EXPECT_TRUE(view.button(1801)->isEnabled());
+    EXPECT_EQ(app.recording.calls.back(), "timer 7");
+}
+
+struct EnteredView : CMJGameTableView {
+    using CMJGameTableView::CMJGameTableView;
+    using CMJGameTableView::OnGameEntered;
+    using CMJGameTableView::onTimer;
+};
+
+TEST_F(GdiViewTest, GameEnteredRebuildsARunningDealForALookerOn) {
+    app.useRecording = true;
+    const struct {
+        int looker, dealNumber;
+        bool rebuilt;
+        int shown;
+    } cases[] = {{1, 3, true, 1801}, {1, 0, false, 1801}, {0, 3, false, 1800}};
+    for (auto c : cases) {
+        GdiApp a;
+        a.useRecording = true;
+        ASSERT_TRUE(a.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|" +
+                                           std::to_string(c.looker) + "|0|t|21303|0|0|0"));
+        std::vector<uint8_t> deal(kDealRecordBytes, 0);
+        std::memcpy(deal.data() + 8 * 4, &c.dealNumber, 4);
+        a.gameInfo().SetRoundResult(deal);
+        EnteredView view(a);
+        view.OnGameEntered();
+        const bool rebuilt = std::find(a.recording.calls.begin(), a.recording.calls.end(),
+                                       "rebuild") != a.recording.calls.end();
+        EXPECT_EQ(rebuilt, c.rebuilt) << c.looker << " " << c.dealNumber;
+        EXPECT_TRUE(view.button(c.shown)->isVisibleTo(&view)) << c.shown;
+        EXPECT_FALSE(view.button(c.shown == 1800 ? 1801 : 1800)->isVisibleTo(&view));
+    }
+}
+
+TEST_F(GdiViewTest, RepaintTimerOnlyRepaints) {
+    app.useRecording = true;
+    EnteredView view(app);
+    view.onTimer(CMJGameTableView::kRepaintTimerId);
+    EXPECT_TRUE(app.recording.calls.empty());
+    view.onTimer(10000);
+    EXPECT_EQ(app.recording.calls, std::vector<std::string>{"timer 10000"});
+}
+
+TEST_F(GdiViewTest, ClockTimerRestarts) {
+    CMJGameTableView view(app);
+    EXPECT_EQ(view.clockTimer(), 0u);
+    view.RestartClockTimer();  // none running: stays off
+    EXPECT_EQ(view.clockTimer(), 0u);
+    view.StartClockTimer();
+    EXPECT_EQ(view.clockTimer(), 10000u);
+    view.RestartClockTimer();
+    EXPECT_EQ(view.clockTimer(), 10000u);
+    view.OnTableStop();
+    EXPECT_EQ(view.clockTimer(), 0u);
+}
+
+TEST_F(GdiViewTest, MouseGoesToTheScene) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    view.resize(300, 200);
+    view.show();
+    Mouse(view, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(40, 50));
+    Mouse(view, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(41, 51));
+    EXPECT_EQ(view.cursorMode(), 2);
+    Mouse(view, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(42, 52));
+    Mouse(view, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(43, 53));
+    app.recording.SetSelectMode(2);  // a choice is open: the release is not passed on
+    Mouse(view, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, QPoint(44, 54));
+    std::vector<std::string> mouse;
+    for (const auto& c : app.recording.calls)
+        if (c.rfind("move", 0) != 0) mouse.push_back(c);
+    EXPECT_EQ(mouse, (std::vector<std::string>{"ldown", "rdown", "rup"}));
+    bool moved = false;
+    for (const auto& c : app.recording.calls) moved |= c == "move 0 40,50";
+    EXPECT_TRUE(moved);
+}
+
+TEST_F(GdiViewTest, ResetTableWithoutAMainWindowChangesNothing) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    app.GetTableDraw()->SetAllBankers(1);
+    view.ResetTable();
+    EXPECT_EQ(app.GetTableDraw()->Seat(0)->banker, 1);
+    EXPECT_FALSE(view.button(1800)->isVisibleTo(&view));
+}
+
+// The faces whose markers lie inside the rectangle.
+std::set<int> FacesIn(const QImage& img, const MJRect& r) {
+    std::set<int> faces;
+    for (int y = std::max(r.top, 0); y < std::min(r.bottom, img.height()); ++y)
+        for (int x = std::max(r.left, 0); x < std::min(r.right, img.width()); ++x)
+            if (int f = test::FaceOf(img.pixel(x, y) & 0xFFFFFF); f >= 0) faces.insert(f);
+    return faces;
+}
+
+// The generated default skin painted by the real surface: a mid-deal table written for
+// review, each area's faces read back from the generator's markers.
+TEST(GdiShot, GeneratedSkinShowsEveryAreasFaces) {
+    const std::string skin = std::string(HQLV_BUILD_DIR) + "/mahjong/skins/skin1/skin.ini";
+    if (platform::profileString("BitmapResource", "MJ_LARGE1", "", skin).empty())
+        GTEST_SKIP() << "no generated default skin";
+    framework::testing::SharedQtApp();
+    ASSERT_TRUE(framework::CSkinLibrary::instance().Load(skin, 1));
+    GdiApp app;
+    app.SetChairNo(2);
+    app.SetSceneMode(1);
+    app.scene().SetSceneMode(1);
+    CMJGameTableView view(app);
+    view.resize(796, 700);
+    view.OnInitialUpdate();
+    CMJGameScene2& scene = app.scene();
+    CGameInfoEx& info = app.gameInfo();
+    std::vector<uint8_t> deal(kDealRecordBytes, 0);
+    auto put = [&](size_t w, int32_t v) { std::memcpy(deal.data() + w * 4, &v, 4); };
+    put(10, 20), put(11, 2), put(14, 1);
+    info.SetRoundResult(deal);
+    scene.LayoutWall();
+    for (int i = 30; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+    MJTileInfo& shownWall = scene.Tiles().m_wall[60];
+    shownWall.nFace = 1, shownWall.nCode = 130;
+    scene.LayoutHands();
+    const int own[] = {0, 9, 18, 27, 31, 36, 40, 44, 50, 60, 72, 80, 100};
+    std::set<int> ownFaces;
+    for (int i = 0; i < 13; ++i) {
+        MJTileInfo& r = scene.Tiles().m_hands[3][i + 1];
+        r.nCode = own[i], r.bPresent = 1;
+        ownFaces.insert(GetFaceIndex(own[i]));
+    }
+    for (int v = 0; v < 3; ++v)
+        for (int i = 1; i <= 13; ++i) scene.Tiles().m_hands[v][i].bPresent = 1;
+    scene.LayoutDiscards();
+    std::set<int> discarded[4];
+    for (int v = 0; v < 4; ++v)
+        for (int k = 0; k < 6; ++k) {
+            const int tile = (v * 37 + k * 13) % 136;
+            scene.AddDiscard(v, tile);
+            discarded[v].insert(GetFaceIndex(tile));
+        }
+    MJTileInfo& show = scene.Tiles().m_showcase[1];
+    show.nCode = 115, show.bPresent = 1, show.nFace = 1;
+    scene.ClockStart();
+    scene.SetClockPosition(6);
+    scene.SetCountdown(15);
+    CMJTableDraw& draw = *app.GetTableDraw();
+    const char* names[4] = {"下家", "对家", "上家", "自己"};
+    for (int v = 0; v < 4; ++v) draw.SeatMutable(v)->name = names[v];
+    draw.SeatMutable(3)->banker = 1;
+    draw.SeatMutable(0)->highlight = 1;
+    view.PaintBuffer();
+    const QImage& shot = view.backBuffer();
+    const std::string path =
+        std::string(HQLV_BUILD_DIR) + "/gdi-table." + std::to_string(getpid()) + ".png";
+    EXPECT_TRUE(shot.save(QString::fromStdString(path)));
+    MJRect h;
+    scene.GetHandRect(3, h);
+    EXPECT_EQ(FacesIn(shot, h), ownFaces);
+    for (int v = 0; v < 4; ++v) {
+        MJRect d;
+        scene.GetDiscardRect(v, d);
+        EXPECT_EQ(FacesIn(shot, d), discarded[v]) << "view " << v;
+    }
+    MJRect s;
+    scene.GetShowcaseRect(1, s);
+    EXPECT_EQ(FacesIn(shot, s), std::set<int>{GetFaceIndex(115)});
+    framework::CSkinLibrary::instance().Unload();
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -1,0 +1,155 @@
+// The GDI table view's mouse in the scene: hovering selects, a right-button drag reorders
+// the own hand as the engine drag does, a click on the selected tile discards, and the
+// looker-on's ask to see the watched hand.
+#include <cstring>
+
+#include "gdi_table_fixture.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+constexpr uint32_t kRight = 0x2;
+
+class GdiMouseTest : public GdiTableTest {
+protected:
+    void SetUp() override {
+        GdiTableTest::SetUp();
+        OwnHand({5, 14, 23, 30});
+        scene.GetHandRect(kOwnView, h);
+    }
+    // A point inside own record i, dx from its left edge.
+    int X(int i, int dx = 5) { return h.left + scene.Tiles().m_hands[3][i].nX + dx; }
+    int Y() { return h.top + scene.Tiles().m_hands[3][1].nY + 5; }
+    std::vector<int> Codes() {
+        std::vector<int> c;
+        for (int i = 1; i <= 4; ++i) c.push_back(Hand(3)[i].nCode);
+        return c;
+    }
+    MJRect h;
+};
+
+TEST_F(GdiMouseTest, HoverSelectsTheTileUnderThePointer) {
+    scene.GdiMouseMove(0, X(2), Y());
+    EXPECT_EQ(scene.FirstSelectedIndex(3), 2);
+    EXPECT_EQ(host.sounds, std::vector<int>{29100 * 100 + 17});
+    EXPECT_GE(dc.invalidated, 1);
+    scene.GdiMouseMove(0, X(2, 30), Y());  // the same tile: nothing new
+    EXPECT_EQ(host.sounds.size(), 1u);
+    scene.GdiMouseMove(0, X(3), Y());
+    EXPECT_EQ(scene.FirstSelectedIndex(3), 3);
+    EXPECT_EQ(Hand(3)[2].bSelected, 0);
+    scene.GdiMouseMove(0, h.left - 5, Y());  // out of the hand: unselected
+    EXPECT_EQ(scene.FirstSelectedIndex(3), -1);
+    EXPECT_EQ(host.sounds.size(), 3u);
+    scene.GdiMouseMove(0, h.left - 6, Y());  // nothing selected: no sound
+    EXPECT_EQ(host.sounds.size(), 3u);
+}
+
+TEST_F(GdiMouseTest, LookerOnAndWaitingActionIgnoreTheMouse) {
+    for (int which = 0; which < 2; ++which) {
+        host.lookerOn = which == 0;
+        scene.waiting = which == 1;
+        scene.GdiMouseMove(0, X(2), Y());
+        scene.GdiRButtonDown(kRight, X(2), Y());
+        scene.GdiLButtonDown(0, X(2), Y());
+        EXPECT_EQ(scene.FirstSelectedIndex(3), -1);
+        EXPECT_TRUE(host.sounds.empty());
+        EXPECT_TRUE(scene.clicks.empty());
+    }
+}
+
+TEST_F(GdiMouseTest, RightDragReordersLikeTheEngineDrag) {
+    scene.GdiMouseMove(0, X(1), Y());
+    scene.GdiRButtonDown(kRight, X(1), Y());
+    EXPECT_FALSE(scene.IsDragging());
+    // Onto the left half of record 3: record 1's tile goes there, the others move right.
+    const int to = X(3, 5) + 1;
+    scene.GdiMouseMove(kRight, to, Y());
+    EXPECT_TRUE(scene.IsDragging());
+    EXPECT_EQ(Hand(3)[1].nX, to - 5 - h.left);
+    EXPECT_EQ(Hand(3)[1].nWord7, 1);
+    scene.GdiRButtonUp(0, to, Y());
+    EXPECT_EQ(Codes(), (std::vector<int>{14, 23, 5, 30}));
+    EXPECT_FALSE(scene.IsDragging());
+    EXPECT_EQ(dc.captures, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.sounds.back(), 29100 * 100 + 17);
+    // The first move after the drop only ends it.
+    const size_t sounds = host.sounds.size();
+    scene.GdiMouseMove(0, X(4), Y());
+    EXPECT_EQ(host.sounds.size(), sounds);
+    scene.GdiMouseMove(0, X(4), Y());
+    EXPECT_EQ(host.sounds.size(), sounds + 1);
+}
+
+TEST_F(GdiMouseTest, RightButtonOnAnUnselectedTileStartsNoDrag) {
+    scene.GdiRButtonDown(kRight, X(1), Y());
+    scene.GdiMouseMove(kRight, X(3), Y());
+    scene.GdiRButtonUp(0, X(3), Y());
+    EXPECT_EQ(Codes(), (std::vector<int>{5, 14, 23, 30}));
+    EXPECT_TRUE(dc.captures.empty());
+}
+
+TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
+    scene.GdiLButtonDown(0, X(2), Y());  // not selected: nothing
+    EXPECT_TRUE(scene.clicks.empty());
+    scene.GdiMouseMove(0, X(2), Y());
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_EQ(scene.clicks, std::vector<int>{14});
+    const struct {
+        int mode, click;
+    } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
+    for (auto c : cases) {
+        scene.clicks.clear();
+        scene.SetSelectMode(c.mode);
+        scene.GdiLButtonDown(0, X(2), Y());
+        EXPECT_EQ(scene.clicks, c.click < 0 ? std::vector<int>{} : std::vector<int>{c.click})
+            << c.mode;
+    }
+    scene.SetSelectMode(0);
+    scene.clicks.clear();
+    EXPECT_EQ(scene.GdiLButtonDown(0, h.left - 3, Y()), 0);  // no tile
+    EXPECT_TRUE(scene.clicks.empty());
+}
+
+TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
+    scene.recordClicks = false;
+    scene.GdiMouseMove(0, X(2), Y());
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_EQ(requests.plays, 1);
+    ASSERT_GE(requests.played.size(), 27u * 4);
+    int32_t tile = 0;
+    std::memcpy(&tile, requests.played.data() + 26 * 4, 4);
+    EXPECT_EQ(tile, 14);
+    // The tile left the hand for the showcase.
+    EXPECT_EQ(scene.Tiles().m_showcase[3].nCode, 14);
+    EXPECT_EQ(scene.Tiles().m_showcase[3].bPresent, 1);
+    EXPECT_EQ(scene.FindLastTile(3, 14), -1);
+    host.lookerOn = 1;  // a looker-on's click sends nothing
+    scene.GdiLButtonDown(0, X(1), Y());
+    EXPECT_EQ(requests.plays, 1);
+}
+
+TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {
+    for (int i = 1; i <= 4; ++i) Hand(3)[i].nCode = kHiddenTile;
+    host.playing = 1;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());  // a player
+    host.lookerOn = 1;
+    host.playing = 0;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());  // no deal
+    host.playing = 1;
+    host.field13Bit8 = 1;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());
+    host.field13Bit8 = 0;
+    Hand(3)[1].nCode = 5;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());  // the hand is known
+    EXPECT_EQ(requests.asks, 0);
+    Hand(3)[1].nCode = kHiddenTile;
+    EXPECT_TRUE(scene.GdiAskToSeeTiles());
+    EXPECT_EQ(requests.asks, 1);
+    EXPECT_EQ(host.sounds, std::vector<int>{29010 * 100 + 5});
+    ASSERT_EQ(host.chat.size(), 1u);
+    EXPECT_EQ(host.chat[0], " <c=2906200>请求西家给我看牌\r\n");
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test

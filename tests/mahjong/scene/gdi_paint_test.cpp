@@ -1,0 +1,287 @@
+// The window-drawn table's paint pass: each record's cell found by its marker at the
+// record's place, the key colour left out, the areas of three-player tables, the frames of
+// stand-alone mode, the stake text, the clock and the dice.
+#include "gdi_table_fixture.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+TEST(GdiFaceIndex, BackCellsAndEdges) {
+    const struct {
+        int id, face;
+    } cases[] = {{143, 41}, {144, 42}, {147, 45}, {148, 46}, {151, 46}, {200, 46},
+                 {152, 0},  {199, 0},  {201, 0},  {-1, 0},   {35, 8},   {36, 9}};
+    for (auto c : cases) EXPECT_EQ(GetFaceIndex(c.id), c.face) << c.id;
+}
+
+class GdiPaintTest : public GdiTableTest {
+protected:
+    // A table with every kind of record: wall, hands with melds, discards, a winning
+    // showcase tile and flowers.
+    void FillTable() {
+        scene.LayoutWall();
+        for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+        OwnHand({5, 14, 23, 30, 31, 32, 33});
+        // An own peng laid from direction 1, a face-down gang tile at view 2, standing
+        // tiles at views 0 to 2.
+        MJTileInfo& meld = Hand(kOwnView)[14];
+        meld = {};
+        meld.nCode = 60, meld.nX = 10, meld.nY = 20, meld.nFace = 1, meld.nDirection = 1;
+        meld.bPresent = 1, meld.nMeld = 1;
+        for (int v = 0; v < 3; ++v)
+            for (int i = 1; i <= 13; ++i) Hand(v)[i].bPresent = 1;
+        MJTileInfo& down = Hand(2)[14];
+        down = {};
+        down.nFace = 0, down.bPresent = 1, down.nX = 4, down.nY = 400;
+        MJTileInfo& d = scene.Tiles().m_discards[0][0];
+        d.nCode = 40, d.nX = 2, d.nY = 3, d.bPresent = 1;
+        MJTileInfo& show = scene.Tiles().m_showcase[2];
+        show.nCode = 100, show.bPresent = 1, show.bWinning = 1;
+        MJTileInfo& plain = scene.Tiles().m_showcase[1];
+        plain.nCode = 100, plain.bPresent = 1;
+        scene.LayoutFlowers();
+        MJTileInfo& f = scene.Tiles().m_flowers[3][0];
+        f.nCode = 137, f.bPresent = 1;
+    }
+};
+
+TEST_F(GdiPaintTest, EveryRecordShowsItsFaceAtItsPlace) {
+    FillTable();
+    scene.PaintTableGdi(dc);
+    MJRect h3, h0, h1, h2, fl;
+    scene.GetHandRect(3, h3);
+    scene.GetHandRect(0, h0);
+    scene.GetHandRect(1, h1);
+    scene.GetHandRect(2, h2);
+    const MJTileInfo& own = Hand(3)[1];
+    EXPECT_EQ(Middle(h3.left + own.nX, h3.top + own.nY, 42, 60), Mark("MJ_LARGE1", 5));
+    // The key border stays the table's.
+    EXPECT_EQ(dc.At(h3.left + own.nX, h3.top + own.nY), kRasterBackground);
+    EXPECT_EQ(Middle(h3.left + 10, h3.top + 20, 26, 36), Mark("MJ_MIDDLE3", GetFaceIndex(60)));
+    EXPECT_EQ(Middle(h0.left + Hand(0)[3].nX, h0.top + Hand(0)[3].nY, 19, 49), Mark("MJ_SIDE0", 0));
+    EXPECT_EQ(Middle(h1.left + Hand(1)[3].nX, h1.top + Hand(1)[3].nY, 26, 37), Mark("MJ_SIDE1", 0));
+    EXPECT_EQ(Middle(h2.left + Hand(2)[3].nX, h2.top + Hand(2)[3].nY, 19, 49), Mark("MJ_SIDE2", 0));
+    EXPECT_EQ(Middle(h2.left + 4, h2.top + 400, 33, 32), Mark("MJ_BACK0", 0));
+    EXPECT_EQ(Middle(300 + 2, 200 + 3, 33, 32), Mark("MJ_MIDDLE0", 13));
+    // The winning mark over the showcase tile; a plain showcase shows its face.
+    EXPECT_EQ(Middle(100 + 120, 300, 42, 60), Mark("MJ_HU", 0));
+    EXPECT_EQ(Middle(100 + 60, 300, 42, 60), Mark("MJ_LARGE1", 19));
+    scene.GetFlowerAreaBase(3, fl);
+    const MJTileInfo& f = scene.Tiles().m_flowers[3][0];
+    EXPECT_EQ(Middle(fl.left + f.nX, fl.top + f.nY, 26, 36), Mark("MJ_MIDDLE3", 35));
+    MJRect w;
+    const MJTileInfo& wall = scene.Tiles().m_wall[0];
+    scene.GetWallRect(wall.nView, w);
+    const bool side = wall.nView == 0 || wall.nView == 2;
+    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
+              Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0));
+    // Not stand-alone: no frames.
+    EXPECT_EQ(dc.At(300, 200), kRasterBackground);
+}
+
+TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
+    scene.LayoutWall();
+    MJTileInfo& wall = scene.Tiles().m_wall[0];
+    wall.bPresent = 1, wall.nFace = 1, wall.nCode = 30;
+    OwnHand({5, 14});
+    Hand(3)[2].bSelected = 1;
+    Hand(3)[1].bLocked = 1;
+    scene.PaintTableGdi(dc);
+    MJRect w, h3;
+    scene.GetWallRect(wall.nView, w);
+    const bool side = wall.nView == 0 || wall.nView == 2;
+    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
+              Mark(side ? "MJ_SMALL0" : "MJ_SMALL1", 3));
+    scene.GetHandRect(3, h3);
+    EXPECT_EQ(Middle(h3.left + Hand(3)[2].nX, h3.top + Hand(3)[2].nY - 10, 42, 60),
+              Mark("MJ_LARGE1", 5));
+    EXPECT_EQ(dc.At(h3.left + Hand(3)[2].nX + 21, h3.top + Hand(3)[2].nY + 55), kRasterBackground);
+    EXPECT_EQ(Middle(h3.left + Hand(3)[1].nX, h3.top + Hand(3)[1].nY, 42, 60),
+              Mark("MJ_LARGE2", 5));
+}
+
+TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
+    scene.LayoutHands();
+    // The end of a deal lays the opposite seat's hand face up, seen from across the table.
+    MJTileInfo& laid = Hand(1)[2];
+    laid.nCode = 50, laid.bPresent = 1, laid.nFace = 1, laid.nDirection = 3;
+    scene.LayoutWall();
+    int first[4] = {-1, -1, -1, -1};
+    for (int i = 0; i < 136; ++i) {
+        MJTileInfo& w = scene.Tiles().m_wall[i];
+        if (first[w.nView] < 0) first[w.nView] = i, w.bPresent = 1;
+    }
+    scene.PaintTableGdi(dc);
+    MJRect h1;
+    scene.GetHandRect(1, h1);
+    EXPECT_EQ(Middle(h1.left + laid.nX, h1.top + laid.nY, 26, 36), Mark("MJ_MIDDLE1", 14));
+    for (int v = 0; v < 4; ++v) {
+        ASSERT_GE(first[v], 0) << v;
+        const MJTileInfo& w = scene.Tiles().m_wall[first[v]];
+        MJRect r;
+        scene.GetWallRect(v, r);
+        const bool side = v == 0 || v == 2;
+        EXPECT_EQ(Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
+                  Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0))
+            << v;
+    }
+}
+
+TEST_F(GdiPaintTest, ThreePlayersLeaveTheOppositeSeatOut) {
+    FillTable();
+    scene.Geometry().SetPlayerCount(3);
+    scene.PaintTableGdi(dc);
+    MJRect h1;
+    scene.GetHandRect(1, h1);
+    for (int y = h1.top; y < h1.bottom; ++y)
+        for (int x = h1.left; x < h1.right; ++x)
+            ASSERT_EQ(dc.At(x, y), kRasterBackground) << x << "," << y;
+    EXPECT_EQ(Middle(100 + 60, 300, 42, 60), kRasterBackground);  // view 1's showcase
+    EXPECT_EQ(Middle(100 + 120, 300, 42, 60), Mark("MJ_HU", 0));
+}
+
+TEST_F(GdiPaintTest, StandaloneFramesDiscardsWhiteAndHandsRed) {
+    host.standalone = 1;
+    scene.PaintTableGdi(dc);
+    MJRect h3;
+    scene.GetHandRect(3, h3);
+    EXPECT_EQ(dc.At(300, 200), kGdiWhite);
+    EXPECT_EQ(dc.At(335, 239), kGdiWhite);
+    EXPECT_EQ(dc.At(h3.left, h3.top), kGdiRed);
+    EXPECT_EQ(dc.At(h3.right - 1, h3.bottom - 1), kGdiRed);
+    EXPECT_EQ(dc.At(h3.left + 1, h3.top + 1), kRasterBackground);
+}
+
+TEST_F(GdiPaintTest, StakeTextOnlyWithStatusBitZero) {
+    deal.SetRoundWord(11, 2);  // banker chair 2
+    deal.SetRoundWord(10, 300);
+    scene.InitFont();
+    deal.SetRoundWord(14, 0x100);
+    scene.DrawStakeText(dc);
+    EXPECT_TRUE(dc.texts.empty());
+    deal.SetRoundWord(14, 1);
+    scene.DrawStakeText(dc);
+    ASSERT_EQ(dc.texts.size(), 2u);
+    MJRect r;
+    scene.GetStakeTextRect(r);
+    const int third = (r.bottom - r.top) / 3;
+    EXPECT_EQ(dc.texts[0].text, "庄:西家");
+    EXPECT_EQ(dc.texts[0].x, r.left);
+    EXPECT_EQ(dc.texts[0].y, r.top + third);
+    EXPECT_EQ(dc.texts[1].text, ":300 分");
+    EXPECT_EQ(dc.texts[1].y, r.top + third + 20);
+    EXPECT_EQ(dc.texts[0].colour, kGdiYellow);
+    EXPECT_EQ(dc.texts[0].font, DefaultGuiFont());
+    // A silver table; a banker chair the table does not have has no name.
+    deal.SetRoundWord(21, 1);
+    deal.SetRoundWord(9, 7);
+    for (int chair : {4, -1}) {
+        deal.SetRoundWord(11, chair);
+        dc.texts.clear();
+        scene.DrawStakeText(dc);
+        ASSERT_EQ(dc.texts.size(), 2u);
+        EXPECT_EQ(dc.texts[0].text, "庄:");
+        EXPECT_EQ(dc.texts[1].text, ":7 两");
+    }
+}
+
+TEST_F(GdiPaintTest, FontsAndBitmapsOnlyInModeOne) {
+    scene.InitFont();
+    scene.LoadSkinBitmaps();
+    EXPECT_EQ(scene.HasGdiFonts(), 1);
+    EXPECT_EQ(scene.GdiFont(2).escapement, 2700);
+    EXPECT_EQ(scene.GdiFont(3).escapement, 900);
+    EXPECT_EQ(scene.GdiFont(3).clipPrecision, 16);
+    EXPECT_TRUE(scene.HasGdiBitmap("DICE12"));
+    EXPECT_TRUE(scene.HasGdiBitmap("MJ_HU"));
+    EXPECT_FALSE(scene.HasGdiBitmap("MJ_ZHUANG"));  // the table-drawing object's
+    EXPECT_EQ(scene.GdiBitmaps().size(), 32u);
+    host.bitmaps.erase("MJ_HU");
+    scene.LoadSkinBitmaps();
+    EXPECT_FALSE(scene.HasGdiBitmap("MJ_HU"));
+
+    GdiScene live;
+    live.SetSceneHost(&host);
+    live.InitFont();
+    live.LoadSkinBitmaps();
+    EXPECT_EQ(live.HasGdiFonts(), 0);
+    EXPECT_TRUE(live.GdiBitmaps().empty());
+    // The stake text of a scene without the GDI fonts still selects a real font.
+    deal.SetRoundWord(14, 1);
+    live.DrawStakeText(dc);
+    ASSERT_FALSE(dc.texts.empty());
+    EXPECT_EQ(dc.texts[0].font, DefaultGuiFont());
+    EXPECT_FALSE(dc.texts[0].font.face.empty());
+}
+
+TEST_F(GdiPaintTest, ScreenIsTheTableViewInModeOne) {
+    RasterSurface small(500, 400);
+    scene.SetGdiSurface(&small);
+    EXPECT_EQ(scene.GetScreenWidth(), 500);
+    EXPECT_EQ(scene.GetScreenHeight(), 400);
+    scene.SetGdiSurface(nullptr);  // the host's table view
+    EXPECT_EQ(scene.GetScreenWidth(), 796);
+    EXPECT_EQ(scene.GetScreenHeight(), 700);
+    GdiScene live;
+    live.SetSceneHost(&host);
+    EXPECT_EQ(live.GetScreenWidth(), 0);  // no engine screen
+    EXPECT_EQ(live.GetScreenHeight(), 0);
+}
+
+TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {
+    const struct {
+        int first, second;
+        std::vector<std::string> blits;
+    } cases[] = {
+        {1, 6, {"DICE1", "DICE12"}}, {6, 1, {"DICE6", "DICE7"}}, {0, 3, {"DICE9"}},
+        {7, 3, {"DICE9"}},           {3, 0, {"DICE3"}},          {3, 7, {"DICE3"}},
+        {-1, 99, {}},
+    };
+    for (const auto& c : cases) {
+        dc.blits.clear();
+        scene.DrawDiceGdi(dc, c.first, c.second, 0);
+        EXPECT_EQ(dc.blits, c.blits) << c.first << "," << c.second;
+    }
+    MJRect r;
+    scene.GetDiceRect(r);
+    scene.DrawDiceGdi(dc, 2, 5, 0);
+    EXPECT_EQ(Middle(r.left, r.top, 106, 99), Mark("DICE2", 0));
+    EXPECT_EQ(Middle(r.left + 106, r.top, 106, 99), Mark("DICE11", 0));
+    host.sounds.clear();
+    dc.blits.clear();
+    scene.RollDiceGdi(dc, 2, 5);
+    EXPECT_EQ(host.sounds, std::vector<int>{29101 * 100 + 1});
+    EXPECT_EQ(dc.blits.size(), 18u);
+}
+
+TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
+    scene.SetClockPosition(6);
+    scene.SetCountdown(37);
+    scene.PaintClockGdi(dc);
+    EXPECT_TRUE(dc.blits.empty());  // not shown yet
+    scene.ClockStart();
+    scene.SetClockPosition(6);
+    scene.SetCountdown(37);
+    scene.PaintClockGdi(dc);
+    MJRect r;
+    scene.GetClockRect(r);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 6));
+    EXPECT_EQ(dc.At(r.left + 2, r.top + 2), Mark("CLOCK", 0));
+    const int dx = r.left + 65 / 2 - 8, dy = r.top + 65 / 2 - 8;
+    EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 3));
+    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 7));
+    // Out of range: the last position, the largest two digits, zero.
+    scene.SetClockPosition(9);
+    scene.SetCountdown(123);
+    scene.PaintClockGdi(dc);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 7));
+    EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 9));
+    scene.SetClockPosition(-3);
+    scene.SetCountdown(-4);
+    scene.PaintClockGdi(dc);
+    EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 0));
+    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 0));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test

@@ -1,0 +1,167 @@
+// The table-drawing object's seats in the GDI table view: the seat boxes, names in their
+// views' fonts and colours, the banker picture beside the name, and the reload from the
+// framework's table record.
+#include "gdi_table_fixture.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+class GdiSeatsTest : public GdiTableTest {
+protected:
+    void SetUp() override {
+        GdiTableTest::SetUp();
+        draw.LoadSeatData();
+        draw.LoadBankerBitmap();
+    }
+    const RasterSurface::Text* TextOf(const std::string& name) const {
+        for (const auto& t : dc.texts)
+            if (t.text == name) return &t;
+        return nullptr;
+    }
+};
+
+TEST_F(GdiSeatsTest, SeatBoxesLieAlongTheInnerEdgeOfEachHand) {
+    MJRect r[4], hand[4];
+    for (int v = 0; v < 4; ++v) {
+        draw.GetSeatRect(v, r[v]);
+        scene.GetHandRect(v, hand[v]);
+    }
+    const struct {
+        int view, left, top, right, bottom;
+    } cases[] = {
+        {0, hand[0].right, hand[0].bottom - 250, hand[0].right + 24, hand[0].bottom},
+        {1, hand[1].left, hand[1].bottom, hand[1].left + 250, hand[1].bottom + 24},
+        {2, hand[2].left - 24, hand[2].top, hand[2].left, hand[2].top + 250},
+        {3, hand[3].right - 250, hand[3].top - 24, hand[3].right, hand[3].top},
+    };
+    for (auto c : cases) {
+        EXPECT_EQ(r[c.view].left, c.left) << c.view;
+        EXPECT_EQ(r[c.view].top, c.top) << c.view;
+        EXPECT_EQ(r[c.view].right, c.right) << c.view;
+        EXPECT_EQ(r[c.view].bottom, c.bottom) << c.view;
+    }
+    MJRect none{1, 1, 1, 1};
+    draw.GetSeatRect(4, none);
+    EXPECT_EQ(none.right, 0);
+    draw.GetSeatRect(-1, none);
+    EXPECT_EQ(none.left, 0);
+}
+
+TEST_F(GdiSeatsTest, NamesInTheirFontsYellowWhenHighlighted) {
+    // Own chair 2: view 3 chair 2, view 0 chair 3, view 1 chair 0, view 2 chair 1.
+    draw.HighlightChair(3);
+    draw.LayoutAllSeats();
+    ASSERT_EQ(dc.texts.size(), 5u);  // the highlight's own draw and the four seats
+    const auto* left = TextOf("北家");
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->colour, kGdiYellow);
+    EXPECT_EQ(left->font.escapement, 2700);
+    EXPECT_EQ(left->font.clipPrecision, 16);
+    EXPECT_EQ(TextOf("南家")->font.escapement, 900);
+    EXPECT_EQ(TextOf("西家")->colour, kGdiWhite);
+    EXPECT_EQ(TextOf("西家")->font, DefaultGuiFont());
+    // Centred in the box: across, and running down from the box's middle.
+    MJRect r3, r0;
+    draw.GetSeatRect(3, r3);
+    draw.GetSeatRect(0, r0);
+    EXPECT_EQ(TextOf("西家")->x, r3.left + (250 - 32) / 2);
+    EXPECT_EQ(TextOf("西家")->y, r3.top + (24 - 16) / 2);
+    EXPECT_EQ(left->x, r0.left + (24 + 16) / 2);
+    EXPECT_EQ(left->y, r0.top + (250 - 32) / 2);
+}
+
+TEST_F(GdiSeatsTest, ThreePlayersLeaveRecordOneUnusedAndUndrawn) {
+    draw.SetPlayerCount(3);
+    scene.Geometry().SetPlayerCount(3);
+    draw.ClearSeats();
+    draw.LoadSeatData();
+    EXPECT_TRUE(draw.Seat(1)->name.empty());
+    draw.RefreshAll();
+    EXPECT_EQ(dc.texts.size(), 3u);
+    draw.LayoutAllSeats();
+    EXPECT_EQ(dc.texts.size(), 6u);
+}
+
+TEST_F(GdiSeatsTest, BankerPictureSixPixelsAlongTheName) {
+    deal.SetRoundWord(11, 2);  // the own chair is the banker
+    draw.RefreshAll();
+    const MJSeatRecord* own = draw.Seat(3);
+    ASSERT_EQ(own->banker, 1);
+    EXPECT_EQ(own->bankerX, own->nameX + 32 + 6);
+    EXPECT_EQ(dc.At(own->bankerX + 10, own->bankerY + 10), Mark("MJ_ZHUANG", 0));
+    deal.SetRoundWord(11, 3);  // view 0: the picture below the downward name
+    dc.texts.clear();
+    draw.RefreshAll();
+    const MJSeatRecord* left = draw.Seat(0);
+    EXPECT_EQ(left->bankerY, left->nameY + 32 + 6);
+    EXPECT_EQ(dc.At(left->bankerX + 10, left->bankerY + 10), Mark("MJ_ZHUANG", 0));
+    deal.SetRoundWord(11, 1);  // view 2: above the upward name
+    draw.RefreshAll();
+    const MJSeatRecord* right = draw.Seat(2);
+    EXPECT_EQ(right->bankerY, right->nameY - 32 - 6 - 20);
+    // Without the skin's picture the seat is drawn without it.
+    host.bitmaps.erase("MJ_ZHUANG");
+    draw.LoadBankerBitmap();
+    const size_t before = dc.blits.size();
+    draw.RefreshAll();
+    EXPECT_EQ(dc.blits.size(), before);
+}
+
+TEST_F(GdiSeatsTest, AChairWithoutAViewDrawsNothing) {
+    host.chair = -1;  // not seated: no chair has a view
+    draw.SetAllHighlights(0);
+    draw.HighlightChair(1);
+    draw.SetBanker(1, 1);
+    draw.SetSeatName(1, "x");
+    EXPECT_TRUE(dc.texts.empty());
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->highlight + draw.Seat(v)->banker, 0);
+}
+
+TEST(GdiSeatsAlone, WithoutTheApplicationNothingLoadsOrDraws) {
+    CMJTableDraw draw;
+    draw.SetSceneMode(1);
+    draw.LoadSeatData();
+    draw.RefreshAll();
+    for (int v = 0; v < 4; ++v) EXPECT_TRUE(draw.Seat(v)->name.empty());
+    MJRect r{1, 2, 3, 4};
+    draw.GetSeatRect(3, r);  // no scene to place it by
+    EXPECT_EQ(r.right, 0);
+    EXPECT_EQ(draw.GdiSeatsDrawn(), 4);  // drawn on no surface
+}
+
+TEST_F(GdiSeatsTest, ReloadSeatsFromTheTableRecord) {
+    std::string longName;
+    for (int i = 0; i < 50; ++i) longName += "東";  // 150 bytes
+    std::vector<int32_t> words(176, 0);
+    words[5 + 3] = 4;  // chair 3 has started
+    words[5 + 1] = 2;  // another bit: not started
+    const std::vector<MJSeatEntry> players = {
+        {3, 1003, "北家"}, {1, 1001, longName}, {5, 1005, "客人"}, {-1, 1009, "无座"},
+        {0, 0, "无号"},    {2, 1002, ""},
+    };
+    draw.SetAllHighlights(1);
+    draw.ReloadSeats(players, words);
+    EXPECT_EQ(draw.Seat(0)->name, "北家");
+    EXPECT_EQ(draw.Seat(0)->userId, 1003);
+    EXPECT_EQ(draw.Seat(0)->highlight, 1);
+    EXPECT_EQ(draw.Seat(2)->name.size(), 126u);  // 42 whole characters
+    EXPECT_EQ(draw.Seat(2)->name, longName.substr(0, 126));
+    EXPECT_EQ(draw.Seat(2)->highlight, 0);
+    EXPECT_TRUE(draw.Seat(1)->name.empty());  // chair 0 has no player with a name and id
+    EXPECT_TRUE(draw.Seat(3)->name.empty());  // chair 2: empty name
+    EXPECT_EQ(draw.Seat(1)->highlight, 0);
+    // Four empty seats drawn, then the two players.
+    EXPECT_EQ(dc.texts.size(), 6u);
+    // A short status block: the words past it are not read.
+    draw.ReloadSeats(players, std::span<const int32_t>(words.data(), 8));
+    EXPECT_EQ(draw.Seat(0)->highlight, 0);
+    // A name of exactly 127 bytes stays whole.
+    const std::string exact(127, 'a');
+    draw.ReloadSeats(std::vector<MJSeatEntry>{{2, 1002, exact}}, words);
+    EXPECT_EQ(draw.Seat(3)->name, exact);
+    draw.ReloadSeats(std::vector<MJSeatEntry>{{2, 1002, exact + "b"}}, words);
+    EXPECT_EQ(draw.Seat(3)->name, exact);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
