@@ -28,8 +28,9 @@ TableSeating::TableSeating(const TableSeating& other) {
     *this = other;
 }
 
+// The new records are made before the old ones go, so a table assigned to itself keeps its
+// users.
 TableSeating& TableSeating::operator=(const TableSeating& other) {
-    if (this == &other) return *this;
     std::map<int32_t, std::unique_ptr<TableUser>> users;
     TableUser* seats[kMaxTableChairs] = {};
     for (const auto& [id, user] : other.users_) {
