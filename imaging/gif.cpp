@@ -11,7 +11,9 @@ namespace hqlv::imaging {
 
 namespace {
 
-constexpr int kReadBuffer = 16383;
+// The decoder's read-ahead: each image's data is read from its start, so a small buffer
+// copies little beyond the data (a run of small frames read 16 KB each time).
+constexpr int kReadBuffer = 1023;
 constexpr int kNoRowLimit = 0x7FFFFFFF;  // data of an empty frame is consumed, not placed
 // The line width that data is consumed with: any width gives the same codes, and a wide one
 // ends a line (a call) every few thousand pixels rather than at every pixel.

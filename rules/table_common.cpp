@@ -24,6 +24,29 @@ void putWord(int32_t* record, int byteOffset, int32_t value) {
 
 }  // namespace
 
+TableSeating::TableSeating(const TableSeating& other) {
+    *this = other;
+}
+
+// The new records are made before the old ones go, so a table assigned to itself keeps its
+// users.
+TableSeating& TableSeating::operator=(const TableSeating& other) {
+    std::map<int32_t, std::unique_ptr<TableUser>> users;
+    TableUser* seats[kMaxTableChairs] = {};
+    for (const auto& [id, user] : other.users_) {
+        std::unique_ptr<TableUser> copy = user->Clone();
+        // A seat is found by the record it points at, not by id: the id in a record may have
+        // been changed since it was seated.
+        for (int c = 0; c < kMaxTableChairs; ++c)
+            if (other.seats_[c] == user.get()) seats[c] = copy.get();
+        users.emplace(id, std::move(copy));
+    }
+    users_ = std::move(users);
+    std::copy(std::begin(seats), std::end(seats), std::begin(seats_));
+    std::copy(std::begin(other.lookers_), std::end(other.lookers_), std::begin(lookers_));
+    return *this;
+}
+
 CCommonTable::CCommonTable(const TableConfig& config, TableHooks hooks)
     : config_(config), hooks_(std::move(hooks)) {
     chairCount_ = std::clamp(config.chairCount, 1, kMaxTableChairs);

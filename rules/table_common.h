@@ -43,6 +43,9 @@ struct TableConfig {
 struct TableUser {
     virtual ~TableUser() = default;
     virtual bool IsConnected() const { return true; }
+    // The record a copied table owns in place of this one; a derived record returns its own
+    // kind, or the copy would lose what it adds.
+    virtual std::unique_ptr<TableUser> Clone() const { return std::make_unique<TableUser>(*this); }
     int32_t userId = 0;
     int32_t flags = 0;  // bit 1: computer-controlled
     int32_t lookerOn = 0;
@@ -89,12 +92,26 @@ inline constexpr int kMode = 0, kFlags = 4, kChairs = 8, kDeals = 12, kBanker = 
                      kStakeResults = 320, kFees = 352, kLevels = 384;
 }
 
-class CCommonTable {
+// The users of a table and where they sit. A copy owns copies of the records, each seated
+// and looking on where its original is, so that a table copies as a value.
+struct TableSeating {
+    TableSeating() = default;
+    TableSeating(const TableSeating& other);
+    TableSeating& operator=(const TableSeating& other);
+
+    std::map<int32_t, std::unique_ptr<TableUser>> users_;
+    std::set<int32_t> lookers_[kMaxTableChairs];
+    TableUser* seats_[kMaxTableChairs] = {};  // records in users_, or null
+};
+
+// A table is a value: a copy (of any class of the chain) carries on the deal exactly as the
+// original would, with the same hooks, so a deal can be set up once and replayed from copies.
+class CCommonTable : protected TableSeating {
 public:
     explicit CCommonTable(const TableConfig& config, TableHooks hooks = {});
     virtual ~CCommonTable();
-    CCommonTable(const CCommonTable&) = delete;
-    CCommonTable& operator=(const CCommonTable&) = delete;
+    CCommonTable(const CCommonTable&) = default;
+    CCommonTable& operator=(const CCommonTable&) = default;
 
     virtual void Reset(bool full);
     void ResetFull() { Reset(true); }
@@ -186,6 +203,8 @@ public:
 
     // Accessors.
     const TableConfig& Config() const { return config_; }
+    // For an owner whose hooks name the owner itself, when it takes a copy of another's table.
+    void SetHooks(TableHooks hooks) { hooks_ = std::move(hooks); }
     int32_t ChairCount() const { return chairCount_; }
     uint32_t RuleFlags() const { return config_.ruleFlags; }
     uint32_t Status() const { return status_; }
@@ -212,10 +231,6 @@ protected:
     TableConfig config_;
     TableHooks hooks_;
     int32_t chairCount_;
-
-    std::map<int32_t, std::unique_ptr<TableUser>> users_;
-    std::set<int32_t> lookers_[kMaxTableChairs];
-    TableUser* seats_[kMaxTableChairs] = {};
 
     int32_t chairFlags_[kMaxTableChairs] = {};
     int32_t startFlags_[kMaxTableChairs] = {};

@@ -690,11 +690,17 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     SearchHu(s, 1);
     bool won = s.found;
     HuResult best = s.best;
-    // Seven pairs wins too, when the rules allow it.
+    // Seven pairs wins too, when the rules allow it. Without jokers it needs 12 or 14 tiles,
+    // each kind an even number of times, and the full check (most of a wait scan's time) is
+    // asked only then.
     if (!won && (mj_.huRule & kRuleSevenPairs)) {
         HuResult seven{};
-        const int32_t sevenWon = MJ_HuForceSevenPairs(counts, tile, jokerId_, jokerId2_, flags,
-                                                      mj_.huRule, &seven, mask);
+        bool even = true;
+        for (int k = 1; k < kKinds; ++k) even &= (copy[k] & 1) == 0;
+        const bool may = (flags & kTileFlagJokers) || ((total == 12 || total == 14) && even);
+        const int32_t sevenWon = may ? MJ_HuForceSevenPairs(counts, tile, jokerId_, jokerId2_,
+                                                            flags, mj_.huRule, &seven, mask)
+                                     : 0;
         if (sevenTry) *sevenTry = {true, sevenWon, seven};
         if (sevenWon) {
             seven.handType |= mask & 7;

@@ -78,6 +78,8 @@ public:
     CMJTable(const TableConfig& config, const CardConfig& card, const MJConfig& mj,
              TableHooks hooks = {});
     ~CMJTable() override;
+    CMJTable(const CMJTable&) = default;
+    CMJTable& operator=(const CMJTable&) = default;
 
     void Reset(bool full) override;
     int32_t CanStart() override;

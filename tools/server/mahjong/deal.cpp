@@ -65,6 +65,36 @@ Deal::Deal(DealOptions options, Clock clock, Sink sink, std::function<void(const
       clock_(std::move(clock)),
       sink_(std::move(sink)),
       log_(std::move(log)) {
+    table_ = std::make_unique<rules::CMJTableEx>(MakeHooks());
+}
+
+Deal::Deal(const Deal& o)
+    : opt_(o.opt_),
+      clock_(o.clock_),
+      sink_(o.sink_),
+      log_(o.log_),
+      table_(std::make_unique<rules::CMJTableEx>(*o.table_)),
+      phase_(o.phase_),
+      cur_(o.cur_),
+      since_(o.since_),
+      drawn_(o.drawn_),
+      discarder_(o.discarder_),
+      tile_(o.tile_),
+      steps_(o.steps_),
+      result_(o.result_),
+      taken_(o.taken_),
+      dealNo_(o.dealNo_) {
+    // The copied table's hooks name the original deal.
+    table_->SetHooks(MakeHooks());
+    std::copy(std::begin(o.users_), std::end(o.users_), users_);
+    std::copy(std::begin(o.driven_), std::end(o.driven_), driven_);
+    std::copy(std::begin(o.flags_), std::end(o.flags_), flags_);
+    std::copy(std::begin(o.answered_), std::end(o.answered_), answered_);
+    std::copy(std::begin(o.claims_), std::end(o.claims_), claims_);
+    std::copy(std::begin(o.handsAtEnd_), std::end(o.handsAtEnd_), handsAtEnd_);
+}
+
+rules::TableHooks Deal::MakeHooks() {
     rules::TableHooks hooks;
     hooks.log = [this](const std::string& line) {
         if (log_) log_("rules: " + line);
@@ -73,7 +103,7 @@ Deal::Deal(DealOptions options, Clock clock, Sink sink, std::function<void(const
         return "mj" + std::to_string(Now()) + "-" + std::to_string(++dealNo_);
     };
     hooks.testIniFolder = opt_.testIniFolder;
-    table_ = std::make_unique<rules::CMJTableEx>(hooks);
+    return hooks;
 }
 
 Deal::~Deal() = default;

@@ -53,6 +53,10 @@ public:
     using Sink = std::function<void(const Note&)>;
     Deal(DealOptions options, Clock clock, Sink sink,
          std::function<void(const std::string&)> log = {});
+    // A copy goes on from where the original is, on a copy of its table, with the same clock,
+    // sink and log: a deal started once can be replayed from copies.
+    Deal(const Deal& other);
+    Deal& operator=(const Deal&) = delete;
     ~Deal();
 
     rules::CMJTableEx& Table() { return *table_; }
@@ -145,6 +149,9 @@ private:
     int32_t ChooseDiscard(int chair) const;
     void AddedGang(int chair, const rules::MJRequest& r, std::vector<uint8_t> body, bool confirmed);
 
+    rules::TableHooks MakeHooks();
+
+    // The copy constructor names every member below.
     DealOptions opt_;
     Clock clock_;
     Sink sink_;
