@@ -137,7 +137,6 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     pane_->SetBoardPicture(board);
     Choose(1);
     QImage shot = pane_->grab().toImage();
-    shot.save(QString::fromStdString("/tmp/hqlv-score-board-" + std::to_string(getpid()) + ".png"));
     const int y0 = pane_->tabStrip()->height();
     EXPECT_EQ(pane_->browser()->geometry(), QRect(-1, -1, 1, 1));
     const auto texts = pane_->BoardTexts([](const std::string& t) { return int(t.size()); });
