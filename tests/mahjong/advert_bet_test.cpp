@@ -133,6 +133,8 @@ namespace {
 TEST(MJToolView, NarrowPaneCentresTheButtonsAndPaintsTheHeader) {
     framework::testing::SharedQtApp();
     CMJToolView view;
+    view.LoadHeaderBitmap();  // no application, so no skin: no header
+    EXPECT_FALSE(view.header().has_value());
     view.OnInitialUpdate();
     view.show();
     view.resize(140, 30);

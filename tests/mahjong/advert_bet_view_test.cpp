@@ -243,6 +243,7 @@ TEST_F(AdvertPane, RouterTextsAndTheEntryAreAddressesFreedByThePane) {
     entered.w = reinterpret_cast<uintptr_t>(copy);
     platform::send(pane.hwnd(), entered);
     EXPECT_EQ(pane.pageUrl(), "about:");
+    EXPECT_EQ(pane.gameEnteredCount(), 1);  // the pane's own handling is the whole of it
     auto* gone = new CAdvertBetView();
     ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
     delete gone;
