@@ -288,6 +288,7 @@ TEST(ToolSplitter, TheBarUnderTheToolRowIsNowhereOnlyWithAToolRow) {
     QSplitterHandle* other = split.handle(3);
     const QPoint mid = bar->mapToGlobal(bar->rect().center());
     EXPECT_EQ(split.OnNcHitTest(mid), 0);
+    EXPECT_EQ(split.OnNcHitTest(bar->mapToGlobal(QPoint(0, bar->height() / 2))), 0);  // left edge
     EXPECT_EQ(split.OnNcHitTest(other->mapToGlobal(other->rect().center())), 1);
     const QPoint row3Bottom = split.widget(3)->mapToGlobal(QPoint(5, split.widget(3)->height() - 1));
     EXPECT_EQ(split.OnNcHitTest(row3Bottom), 1);
