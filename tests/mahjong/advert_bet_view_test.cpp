@@ -303,6 +303,9 @@ TEST(ToolSplitter, TheBarUnderTheToolRowIsNowhereOnlyWithAToolRow) {
     EXPECT_TRUE(split.eventFilter(bar, &press));
     toolRow = false;
     EXPECT_EQ(split.OnNcHitTest(mid), 1);
+    split.hasToolRow = nullptr;  // nor without an application to ask
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    EXPECT_EQ(split.OnNcHitTest(mid), 1);
     EXPECT_FALSE(split.eventFilter(bar, &press));
     EXPECT_EQ(split.sizes(), before);
 }
