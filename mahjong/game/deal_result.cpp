@@ -20,6 +20,17 @@ std::string Points(int32_t p) {
     return framework::Format("%lld分", static_cast<long long>(p < 0 ? -int64_t(p) : int64_t(p)));
 }
 
+// The first "|" that is not the second byte of a GBK character (0x7C is a valid trail
+// byte): a name holding such a character stays whole and the names after it keep their
+// items.
+size_t FindBar(std::string_view gbk) {
+    for (size_t i = 0; i < gbk.size(); ++i) {
+        if (uint8_t(gbk[i]) >= 0x81) ++i;
+        else if (gbk[i] == '|') return i;
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 DealResult::DealResult(std::span<const uint8_t> result, std::span<const uint8_t> fans) {
@@ -40,7 +51,7 @@ std::vector<std::string> DealResult::FanNames() const {
     std::string_view text(field, strnlen(field, kFanNamesLen));
     std::vector<std::string> names;
     while (int(names.size()) < kFanItems) {
-        const size_t bar = text.find('|');
+        const size_t bar = FindBar(text);
         if (bar == std::string_view::npos) {
             if (!text.empty()) names.push_back(framework::GbkToUtf8(text));
             break;

@@ -34,6 +34,7 @@ TEST(AdvertBetResults, DealColumnsNewestFirstInScoreOrSilver) {
     AdvertBetResults t;
     t.AddPlayer(1, 0, "a");
     t.AddPlayer(2, 3, "d");
+    t.AddPlayer(4, 6, "beyond");  // a chair outside the table takes no change
     const auto r = test::Words(413, {{72, 5}, {75, -5}, {80, 2000000000}, {83, -7}});
     t.OnDealResult(1, false, r);
     t.OnDealResult(0, true, r);   // no deal number: nothing
@@ -45,6 +46,8 @@ TEST(AdvertBetResults, DealColumnsNewestFirstInScoreOrSilver) {
     EXPECT_EQ(t.rows()[0].total, "4000000005");
     EXPECT_EQ(t.rows()[1].deals, (std::vector<std::string>{"-7", "-7", "-5"}));
     EXPECT_EQ(t.rows()[1].total, "-19");
+    EXPECT_EQ(t.rows()[2].deals, (std::vector<std::string>{"0", "0", "0"}));
+    EXPECT_EQ(t.rows()[2].total, "0");
     t.AddPlayer(3, 1, "late");
     EXPECT_EQ(t.rows()[1].deals.size(), 3u);
     EXPECT_EQ(t.rows()[1].total, "0");
@@ -133,6 +136,8 @@ namespace {
 TEST(MJToolView, NarrowPaneCentresTheButtonsAndPaintsTheHeader) {
     framework::testing::SharedQtApp();
     CMJToolView view;
+    view.LoadHeaderBitmap();  // no application, so no skin: no header
+    EXPECT_FALSE(view.header().has_value());
     view.OnInitialUpdate();
     view.show();
     view.resize(140, 30);

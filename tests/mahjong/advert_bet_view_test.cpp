@@ -24,18 +24,14 @@
 namespace hqlv::mahjong {
 namespace {
 
-TEST(AdvertTabs, ColourFallsBackToTheSkinThenTheDefault) {
-    EXPECT_EQ(AdvertTabColour(0x10, 0x20, 0x30), 0x10u);
-    EXPECT_EQ(AdvertTabColour(0, 0x20, 0x30), 0x20u);
-    EXPECT_EQ(AdvertTabColour(0, 0, 0x30), 0x30u);
-    EXPECT_EQ(AdvertTabColour(0x10, 0, 0x30), 0x10u);
-}
-
-TEST(AdvertTabs, ResultsTabHiddenOnlyForAPlayerWithOptionEight) {
-    EXPECT_TRUE(AdvertResultsTabShown(false, false));
-    EXPECT_FALSE(AdvertResultsTabShown(true, false));
-    EXPECT_TRUE(AdvertResultsTabShown(true, true));
-    EXPECT_TRUE(AdvertResultsTabShown(false, true));
+TEST(AdvertTabs, ColourFallsBackToTheSkinThenTheDefaultAndOptionEightHidesResults) {
+    for (auto [setting, skin, want] : {std::tuple{0x10u, 0x20u, 0x10u}, {0u, 0x20u, 0x20u},
+                                       {0u, 0u, 0x30u}, {0x10u, 0u, 0x10u}})
+        EXPECT_EQ(AdvertTabColour(setting, skin, 0x30), want) << setting << " " << skin;
+    // Hidden only for a player (not a watcher) with the option bit.
+    for (auto [bit, watcher, shown] : {std::tuple{false, false, true}, {true, false, false},
+                                       {true, true, true}, {false, true, true}})
+        EXPECT_EQ(AdvertResultsTabShown(bit, watcher), shown) << bit << " " << watcher;
 }
 
 TEST(AdvertTabs, FivePointsWithSlantsHalfTheHeight) {
@@ -211,16 +207,7 @@ TEST_F(AdvertPane, TheMouseSwitchesTabsAndOnlyThreeSwitchesStartTheTimer) {
     pane.onTimer(kAdvertReturnTimer);
     EXPECT_EQ(pane.currentTab(), 0);
     EXPECT_FALSE(pane.returnTimerRunning());
-    for (int i = 0; i < 3; ++i) {
-        pane.OnMouseAt(QPoint(0, 10));
-        pane.OnMouseAt(QPoint(199, 10));
-    }
-    EXPECT_EQ(pane.switchesLeft(), 0);
-    pane.onTimer(kAdvertReturnTimer);
-    pane.OnMouseAt(QPoint(0, 10));
-    pane.OnMouseAt(QPoint(199, 10));  // no switch left: no timer
-    EXPECT_EQ(pane.currentTab(), 1);
-    EXPECT_FALSE(pane.returnTimerRunning());
+    pane.OnMouseAt(QPoint(199, 10));
     pane.OnMouseAt(QPoint(200, 10));  // past the last tab
     pane.OnMouseAt(QPoint(-1, 10));
     EXPECT_EQ(pane.currentTab(), 1);
@@ -256,6 +243,7 @@ TEST_F(AdvertPane, RouterTextsAndTheEntryAreAddressesFreedByThePane) {
     entered.w = reinterpret_cast<uintptr_t>(copy);
     platform::send(pane.hwnd(), entered);
     EXPECT_EQ(pane.pageUrl(), "about:");
+    EXPECT_EQ(pane.gameEnteredCount(), 1);  // the pane's own handling is the whole of it
     auto* gone = new CAdvertBetView();
     ASSERT_TRUE(gone->PostScoreBoardText(std::string(300, 'x')));
     delete gone;
@@ -300,6 +288,7 @@ TEST(ToolSplitter, TheBarUnderTheToolRowIsNowhereOnlyWithAToolRow) {
     QSplitterHandle* other = split.handle(3);
     const QPoint mid = bar->mapToGlobal(bar->rect().center());
     EXPECT_EQ(split.OnNcHitTest(mid), 0);
+    EXPECT_EQ(split.OnNcHitTest(bar->mapToGlobal(QPoint(0, bar->height() / 2))), 0);  // left edge
     EXPECT_EQ(split.OnNcHitTest(other->mapToGlobal(other->rect().center())), 1);
     const QPoint row3Bottom = split.widget(3)->mapToGlobal(QPoint(5, split.widget(3)->height() - 1));
     EXPECT_EQ(split.OnNcHitTest(row3Bottom), 1);
@@ -313,6 +302,9 @@ TEST(ToolSplitter, TheBarUnderTheToolRowIsNowhereOnlyWithAToolRow) {
                       Qt::LeftButton, Qt::NoModifier);
     EXPECT_TRUE(split.eventFilter(bar, &press));
     toolRow = false;
+    EXPECT_EQ(split.OnNcHitTest(mid), 1);
+    split.hasToolRow = nullptr;  // nor without an application to ask
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
     EXPECT_EQ(split.OnNcHitTest(mid), 1);
     EXPECT_FALSE(split.eventFilter(bar, &press));
     EXPECT_EQ(split.sizes(), before);

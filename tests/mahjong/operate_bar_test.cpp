@@ -106,31 +106,8 @@ TEST_F(OperateBar, ZeroWidthSizeKeepsTheButtons) {
     EXPECT_EQ(bar->button(1002)->geometry(), before);
 }
 
-TEST_F(OperateBar, HelpOpensThisGamesPageAndTheUnusedButtonNothing) {
+TEST_F(OperateBar, EachButtonRunsItsOwnCommandAndHelpIsThisGamesPage) {
     ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|9000|4|0|9"));
-    bar->OnCommand(1003);
-    EXPECT_TRUE(app.opened.empty());
-    bar->OnCommand(1001);
-    ASSERT_EQ(app.opened.size(), 1u);
-    EXPECT_EQ(app.opened[0],
-              CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
-    EXPECT_EQ(CMyOperateView::HelpUrl("http://127.0.0.1/w/", "HqLv"),
-              "http://127.0.0.1/w/game/HqLv228.html");
-}
-
-TEST_F(OperateBar, PaintsTheTiledBackgroundOrBlack) {
-    bar->resize(120, 40);
-    QImage shot = bar->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(100, 1), QColor(0, 0, 0));
-}
-
-}  // namespace
-}  // namespace hqlv::mahjong
-
-namespace hqlv::mahjong {
-namespace {
-
-TEST_F(OperateBar, EachButtonRunsItsOwnCommand) {
     bar->button(1003)->click();
     EXPECT_TRUE(app.opened.empty());
     EXPECT_EQ(app.settingsDialogs, 0);
@@ -138,26 +115,24 @@ TEST_F(OperateBar, EachButtonRunsItsOwnCommand) {
     EXPECT_EQ(app.settingsDialogs, 1);
     EXPECT_TRUE(app.opened.empty());
     bar->button(1001)->click();
-    EXPECT_EQ(app.opened.size(), 1u);
+    ASSERT_EQ(app.opened.size(), 1u);
+    EXPECT_EQ(app.settingsDialogs, 1);
+    EXPECT_EQ(app.opened[0],
+              CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
+    EXPECT_EQ(CMyOperateView::HelpUrl("http://127.0.0.1/w/", "HqLv"),
+              "http://127.0.0.1/w/game/HqLv228.html");
+    // The mahjong layer's own help is the rules page; it has no settings dialog of its own.
+    CMJOperateView plain;
+    plain.OnCommand(1001);
+    plain.OnCommand(1002);
+    ASSERT_EQ(app.opened.size(), 2u);
+    EXPECT_EQ(app.opened[1], app.GetRulesUrl() + "|0");
     EXPECT_EQ(app.settingsDialogs, 1);
 }
 
-TEST_F(OperateBar, TheMahjongLayersHelpIsTheRulesPage) {
-    CMJOperateView plain;
-    plain.OnCommand(1001);
-    ASSERT_EQ(app.opened.size(), 1u);
-    EXPECT_EQ(app.opened[0], app.GetRulesUrl() + "|0");
-    plain.OnCommand(1002);  // the mahjong layer has no settings dialog of its own
-    EXPECT_EQ(app.settingsDialogs, 0);
-}
-
-TEST(OperateBarAlone, WithoutAnApplicationCommandsDoNothing) {
-    framework::testing::SharedQtApp();
-    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
-    CMJOperateView plain;
-    for (int id : {1001, 1002, 1003, 1004}) plain.OnCommand(id);
-    CMyOperateView mine;
-    for (int id : {1001, 1002}) mine.OnCommand(id);
+TEST_F(OperateBar, PaintsBlackWithoutABackground) {
+    bar->resize(120, 40);
+    EXPECT_EQ(bar->grab().toImage().pixelColor(100, 1), QColor(0, 0, 0));
 }
 
 TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
@@ -168,11 +143,14 @@ TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
     EXPECT_EQ(bar->button(1002)->geometry(), QRect(70, 2, 50, 36));
 }
 
-}  // namespace
-}  // namespace hqlv::mahjong
-
-namespace hqlv::mahjong {
-namespace {
+TEST(OperateBarAlone, WithoutAnApplicationCommandsDoNothing) {
+    framework::testing::SharedQtApp();
+    ASSERT_EQ(framework::CGameApp::Current(), nullptr);
+    CMJOperateView plain;
+    for (int id : {1001, 1002, 1003, 1004}) plain.OnCommand(id);
+    CMyOperateView mine;
+    for (int id : {1001, 1002}) mine.OnCommand(id);
+}
 
 // The generated default skin as the bar and the tool pane read it.
 class GeneratedSkin : public OperateBar {

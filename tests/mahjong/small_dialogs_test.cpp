@@ -9,9 +9,9 @@
 #include <QRadioButton>
 #include <QMouseEvent>
 #include <QTest>
-#include <unistd.h>
 
 #include "framework/player_records.h"
+#include "framework/shared_utils.h"
 #include "framework/text_edge.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
@@ -60,10 +60,8 @@ TEST_F(SmallDialogs, SettingsOkReadsTheBoxes) {
 }
 
 TEST(ExitRequestText, CaptionAndReasonBytes) {
-    EXPECT_EQ(ExitRequestCaption(0), "请求退出(2)");
-    EXPECT_EQ(ExitRequestCaption(1), "请求退出(1)");
-    EXPECT_EQ(ExitRequestCaption(2), "请求退出(0)");
-    EXPECT_EQ(ExitRequestCaption(3), "请求退出(0)");
+    for (auto [made, shown] : {std::pair{0, 2}, {1, 1}, {2, 0}, {3, 0}})
+        EXPECT_EQ(ExitRequestCaption(made), framework::Format("请求退出(%d)", shown));
     std::string thirty, thirtyOne;
     for (int i = 0; i < 30; ++i) thirty += "走";
     thirtyOne = "a" + thirty;
@@ -146,27 +144,24 @@ TEST(PlayerInfoTexts, FieldsFromTheRecord) {
     EXPECT_EQ(t, want);
 }
 
-TEST(PlayerInfoTexts, NoGamesAndGamesBeyond32Bits) {
-    framework::PlayerRecord r;
-    auto t = PlayerInfoTexts(r.raw);
-    EXPECT_EQ(t[7], "0.00%");
-    EXPECT_EQ(t[12], "100%");
-    r.setWord(30, 2000000000);
-    r.setWord(31, 2000000000);
-    r.setWord(28, 2000000000);
-    t = PlayerInfoTexts(r.raw);
-    EXPECT_EQ(t[7], "50.00%");
-    EXPECT_EQ(t[12], "50.00%");
-    r.setWord(30, -5);
-    r.setWord(31, 0);
-    r.setWord(32, 0);
-    EXPECT_EQ(PlayerInfoTexts(r.raw)[12], "100%");
-    r.setWord(30, 0);  // one game, a draw: rates are computed
-    r.setWord(32, 1);
-    r.setWord(28, 1);
-    t = PlayerInfoTexts(r.raw);
-    EXPECT_EQ(t[12], "0.00%");
-    EXPECT_EQ(t[7], "100.00%");
+TEST(PlayerInfoTexts, RatesOverGamesSummedIn64Bits) {
+    const struct {
+        int32_t wins, losses, draws, cuts;
+        const char *cutRate, *winRate;
+    } cases[] = {
+        {0, 0, 0, 0, "0.00%", "100%"},
+        {2000000000, 2000000000, 0, 2000000000, "50.00%", "50.00%"},
+        {-5, 0, 0, 0, "0.00%", "100%"},  // games below 0: no rates
+        {0, 0, 1, 1, "100.00%", "0.00%"},  // one game, a draw: rates are computed
+    };
+    for (const auto& c : cases) {
+        framework::PlayerRecord r;
+        for (auto [w, v] : {std::pair{30, c.wins}, {31, c.losses}, {32, c.draws}, {28, c.cuts}})
+            r.setWord(size_t(w), v);
+        const auto t = PlayerInfoTexts(r.raw);
+        EXPECT_EQ(t[7], c.cutRate) << c.wins;
+        EXPECT_EQ(t[12], c.winRate) << c.wins;
+    }
 }
 
 TEST(PlayerInfoTexts, UnterminatedTextsStopAtTheirFieldAndTheRecordEnd) {
@@ -191,7 +186,6 @@ TEST_F(SmallDialogs, PlayerInfoRefreshPostsToTheHall) {
     dlg.show();
     dlg.OnClose();
     EXPECT_TRUE(dlg.isHidden());
-    dlg.grab().save(QString::fromStdString("/tmp/hqlv-info-" + std::to_string(getpid()) + ".png"));
 }
 
 TEST(PortraitMask, OnlyTheMaskColourTurnsTransparent) {
