@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -616,6 +617,22 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     intptr_t shown = -1;
     EXPECT_TRUE(platform::send(frame.hwnd(), open, &shown));
     EXPECT_EQ(shown, 0);
+    // With the button's rectangle the menu opens just under the button, its right edge on the
+    // frame's right edge.
+    frame.setGeometry(100, 50, 400, 300);
+    const QRect button(10, 20, 30, 15);
+    QRect menuAt;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* m = QApplication::activePopupWidget()) {
+            menuAt = m->geometry();
+            m->close();
+        }
+    });
+    open.w = reinterpret_cast<uintptr_t>(&button);
+    EXPECT_TRUE(platform::send(frame.hwnd(), open, &shown));
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(menuAt.right(), frame.frameGeometry().right());
+    EXPECT_EQ(menuAt.top(), frame.frameGeometry().top() + button.bottom() + 1);
     frame.OnSkinCommand(20002);  // the current skin: nothing
     EXPECT_EQ(skin->GetSkinPath(), root + "skins/red/skin.ini");
     frame.OnSkinCommand(20009);  // no such skin
