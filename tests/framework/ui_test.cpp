@@ -76,6 +76,9 @@ TEST(MsgBoxDialog, CountdownPressesTheButtonTheStyleAllows) {
     ok.OnCountdownTick();  // a tick before the box is set up changes nothing
     EXPECT_EQ(ok.GetSeconds(), 2);
     ok.InitDialog();
+    const auto made = ok.findChildren<QWidget*>().size();
+    ok.InitDialog();  // set up once only
+    EXPECT_EQ(ok.findChildren<QWidget*>().size(), made);
     EXPECT_FALSE(ok.cancelButton()->isEnabled());
     EXPECT_EQ(ok.countdownItem()->text(), "2");
     ok.OnCountdownTick();

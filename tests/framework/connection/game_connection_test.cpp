@@ -407,6 +407,35 @@ TEST(GameConnectionStandalone, NotConnectedNeverReachesTheSocket) {
     EXPECT_EQ(text, "服务器繁忙，请稍候再试。");
 }
 
+TEST(GameConnectionStandalone, WithoutAHostNoRequestIsBuiltOrSent) {
+    CGameConnection conn(nullptr);
+    std::string text;
+    uint8_t out24[24] = {}, out124[124] = {};
+    int code = 0;
+    const int answers[] = {conn.IsGameRunning(),
+                           conn.RefreshGameData(),
+                           conn.CheckVersion(text, nullptr, nullptr),
+                           conn.GetActivityConfig(),
+                           conn.EnterGame(text),
+                           conn.StartGame(text),
+                           conn.NotifyLeave(1001, 1),
+                           conn.LeaveGame(text, 1001, 1),
+                           conn.SendChatMessage("a"),
+                           conn.SendChatMessage2("a"),
+                           conn.CallPlayer(1002),
+                           conn.SendRequest201180(1),
+                           conn.SendKeepAlive(),
+                           conn.SendRequest214102(),
+                           conn.SendRequest214104(),
+                           conn.CheckSilverRange(text),
+                           conn.SendRequest201302(text),
+                           conn.QueryProtection(text, out24, &code),
+                           conn.GetDoleConfig(text, 1, out124)};
+    for (size_t i = 0; i < std::size(answers); ++i) EXPECT_EQ(answers[i], 0) << i;
+    EXPECT_TRUE(conn.BuildEnterGameHead().empty());
+    EXPECT_TRUE(conn.BuildEnterGamePlayer().empty());
+}
+
 // A socket layer that records what the request call asks of it.
 struct RecordingSocket : CGameConnection {
     using CGameConnection::CGameConnection;
