@@ -518,6 +518,16 @@ TEST_F(TabEditing, ClickOnAnotherTabCommitsThenSelects) {
     EXPECT_TRUE(selected);
 }
 
+TEST(TabStripModel, RoomMadeByWideningScrollsBackToTheFirstTab) {
+    TabStripModel m([](std::string_view s) { return int(s.size()) * 6; });
+    m.SetFrame(120, 20);
+    for (int i = 0; i < 6; ++i) m.InsertItem(i, "Tab" + std::to_string(i), uint32_t(i));
+    for (int i = 0; i < 4; ++i) m.RecalcLayout(1);
+    ASSERT_GE(m.firstShown(), 2);
+    m.SetFrame(2000, 20);
+    EXPECT_EQ(m.firstShown(), 0);
+}
+
 TEST(TabStripWidget, CutTabsAreOneSlantedLineAndWholeTabsCarryTheirLabels) {
     SharedQtApp();
     for (int current : {0, 4}) {  // the cut tab current (kind 1) or not (kind 2)
