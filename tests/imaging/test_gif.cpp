@@ -170,6 +170,7 @@ TEST(Gif, AnimationFramesDelaysDisposalAndTransparency) {
     ASSERT_TRUE(decode(second, data));
     EXPECT_EQ(second.GetPixelIndex(3, 4), 5);
     EXPECT_EQ(second.GetFrameDelay(), 20u);
+    EXPECT_EQ(second.GetFrame(0), nullptr);  // frames are kept only when asked for
 
     CRaster beyond;
     beyond.SetFrame(3);
