@@ -203,6 +203,32 @@ TEST(CommThread, RelaysToTheTargetAndFreesWhatNobodyTakes) {
     frameLoop.join();
 }
 
+TEST(CommThread, SignWindowHandsOnlyWholeAnswersToTheBroker) {
+    QTemporaryDir dir;
+    setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+    CGameCommThread comm;
+    ASSERT_TRUE(comm.Start());
+    CHallSignBroker broker;
+    const platform::Handle h = comm.OpenSignWindow(&broker);
+    ASSERT_NE(h, 0u);
+    const uint32_t id = broker.Begin(1001);
+    auto answer = [&](std::vector<uint8_t> plain) {
+        PadHallRecord(plain);
+        auto coded = EncryptHallData(plain.data(), plain.size());
+        intptr_t r = -1;
+        EXPECT_TRUE(platform::hallChannel().sendCopyData(h, h, kHallSignAnswer, coded->data(),
+                                                         coded->size(), 3000, &r));
+        return r;
+    };
+    EXPECT_EQ(answer(std::vector<uint8_t>(48, 1)), 0);  // not an answer
+    EXPECT_EQ(answer(BuildHallSignAnswer({1001, "sig", id})), 1);
+    std::string sign;
+    EXPECT_TRUE(broker.Wait(id, 0, &sign));
+    EXPECT_EQ(sign, "sig");
+    comm.Stop(1000);
+    unsetenv("HQLV_RUNTIME_DIR");
+}
+
 TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
     auto c = WaitBarColors(0x000000, 0x0C0C0C, 3);
     EXPECT_EQ(c[3], 0x000000u);
