@@ -317,19 +317,29 @@ TEST(Canvas, AParticleOfOddHeightIsCentredRoundingUp) {
     p.Init(20, 20, 1, 3, 0.0, 1, true, 1.0);
     ASSERT_EQ(p.Create(2, 0, 0, 1, 3), 999999u);
     p.AttachToCanvas(&s.canvas, 1);
-    p.SetCallbacks([](const ParticleParams*) { return Particle{}; },
-                   [](Particle&, const ParticleParams*) { return true; });
+    p.SetCallbacks(
+        [](const ParticleParams*) {
+            Particle q;  // moved 3 right and 2 down from where it started
+            q.x = 3;
+            q.y = 2;
+            return q;
+        },
+        [](Particle&, const ParticleParams*) { return true; });
     p.SetEmission(1, 10, nullptr);
     p.State()->lastEmission = 1000;
     p.Tick(1015);
     ASSERT_EQ(p.State()->live, 1u);
     s.canvas.InvalidateAll();
     s.canvas.Render(2, s.target.surface);
-    std::vector<int> rows;
+    std::vector<int> rows, columns;
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x)
-            if (s.target.at(x, y) == kRedDrawn || s.target.at(x, y) == kRed) rows.push_back(y);
-    EXPECT_EQ(rows, (std::vector<int>{18, 19, 20}));  // centred on y 20, rounding up
+            if (s.target.at(x, y) == kRedDrawn || s.target.at(x, y) == kRed) {
+                rows.push_back(y);
+                columns.push_back(x);
+            }
+    EXPECT_EQ(rows, (std::vector<int>{20, 21, 22}));  // centred on y 22, rounding up
+    EXPECT_EQ(columns, (std::vector<int>{22, 22, 22}));
 }
 
 TEST(DrawLayer, EqualZAndEntityIdKeepTheirAddingOrder) {

@@ -158,6 +158,10 @@ TEST(OwnerDrawMenu, SeparatorIsHalfTheMenuBar) {
     menu.AppendItem("乙", 0, 2);
     ASSERT_EQ(menu.itemCount(), 3);
     EXPECT_TRUE(menu.record(1)->flags & kMfSeparator);
+    COwnerDrawMenu one;  // no record outside the items
+    one.AppendItem("甲", 0, 1);
+    EXPECT_EQ(one.record(1), nullptr);
+    EXPECT_EQ(one.record(-1), nullptr);
     EXPECT_TRUE(menu.actionAt(1)->isSeparator());
     EXPECT_EQ(menu.actionGeometry(menu.actionAt(1)).height(), menu.MenuBarHeight() / 2);
     EXPECT_EQ(menu.actionGeometry(menu.actionAt(0)).height(), std::max(menu.MenuBarHeight(), 19));

@@ -266,6 +266,7 @@ struct SeatCase {
     std::vector<std::pair<size_t, int32_t>> words;
     const char* column;
     const char* want;
+    int row = 2;  // the row (chair) read back
 };
 
 TEST(PlayerListModel, SeatNoticesCheckLengthChairAndUser) {
@@ -288,12 +289,15 @@ TEST(PlayerListModel, SeatNoticesCheckLengthChairAndUser) {
         {"230001", 155, {{0, 1002}}, kColSilver, "0"},
         {"230001", 156, {{0, 1003}, {38, 2}}, kColSilver, "0"},
         {"230001", 156, {{0, 1002}, {38, -8}}, kColSilver, "0"},
+        // Cut inside the chair word, which would read as chair 0: refused all the same.
+        {"230001", 155, {{0, 1000}}, kColSilver, "0", 0},
     };
     for (const SeatCase& c : cases) {
         Fixture f;
         for (int s = 0; s < 4; ++s) f.model.AddPlayer(f.Seat(s, "p" + std::to_string(s)));
         f.app.SeatMutable(2)->setWord(PlayerRecord::kSilver, 40);
         f.app.SeatMutable(2)->setWord(PlayerRecord::kScore, 30);
+        f.app.SeatMutable(0)->setWord(PlayerRecord::kSilver, 40);
         Words w(c.size);
         for (auto [i, v] : c.words) w.w(i, v);
         std::string what = c.what;
@@ -301,7 +305,7 @@ TEST(PlayerListModel, SeatNoticesCheckLengthChairAndUser) {
         if (what == "230000") f.model.OnPrizeNotice(B(w));
         if (what == "230002") f.model.OnScoreAdded(B(w));
         if (what == "230001") f.model.OnSeatRecordChanged(B(w));
-        EXPECT_EQ(f.model.Cell(2, c.column), c.want) << c.what << " size " << c.size;
+        EXPECT_EQ(f.model.Cell(c.row, c.column), c.want) << c.what << " size " << c.size;
     }
 }
 

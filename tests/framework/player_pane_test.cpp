@@ -20,6 +20,7 @@
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "platform/core/audio.h"
+#include "platform/core/hall.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
 #ifdef HQLV_SERVER_EXE
@@ -239,10 +240,20 @@ TEST_F(PlayerPane, CommandsOfTheMenuReachChatAndHallByHandle) {
     view->OnCommand(1900);
     EXPECT_EQ(frame->chat.inputs.size(), 1u);
     frame->withChat = true;
+    // Details go to the hall for a listed player only.
+    platform::RecordingHallChannel hall;
+    hall.alive.insert(app.HallWindow());
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    view->OnCommand(1901);
+    ASSERT_EQ(hall.calls.size(), 1u);
+    EXPECT_EQ(hall.calls[0].l, 1002);
     // The row went: its commands do nothing.
     view->RemovePlayer(app.seat(2));
     view->OnCommand(1900);
+    view->OnCommand(1901);
+    platform::setHallChannel(prev);
     EXPECT_EQ(frame->chat.inputs.size(), 1u);
+    EXPECT_EQ(hall.calls.size(), 1u);
     CloseMenu();
 }
 

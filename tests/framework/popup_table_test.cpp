@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCursor>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +16,7 @@
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/widgets/slide_popup.h"
 #include "platform/core/message.h"
+#include "platform/ui/draw_context.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
 #ifdef HQLV_SERVER_EXE
@@ -88,6 +90,14 @@ TEST(SlidePopup, RisesInTwentyFourTicksStaysAndSinksAway) {
     EXPECT_EQ(ticks, 24);
     EXPECT_EQ(p->popupRect(), QRect(750, 660 - 120, 240, 120));
     EXPECT_EQ(p->geometry(), p->popupRect());
+    // Its face is the gradient drawn from its own corner over all of it.
+    QImage face(p->size(), QImage::Format_RGB32);
+    {
+        QPainter qp(&face);
+        platform::ui::DrawContext dc(qp);
+        p->gradient().Draw(dc, 0, 0, p->width(), p->height());
+    }
+    EXPECT_EQ(p->grab().toImage().convertToFormat(QImage::Format_RGB32), face);
     EXPECT_EQ(p->riseHalf, pending ? 1 : 0);
     EXPECT_FALSE(CPopupNotifyDlg::RiseHalfPending());
     EXPECT_EQ(p->timerPeriod(CPopupNotifyDlg::kTimerSlide), 0u);

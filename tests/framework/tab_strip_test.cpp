@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <set>
 
 #include "framework/widgets/tab_strip.h"
 #include "framework/widgets/tab_strip_model.h"
@@ -515,6 +516,52 @@ TEST_F(TabEditing, ClickOnAnotherTabCommitsThenSelects) {
         }
     }
     EXPECT_TRUE(selected);
+}
+
+TEST(TabStripModel, RoomMadeByWideningScrollsBackToTheFirstTab) {
+    TabStripModel m([](std::string_view s) { return int(s.size()) * 6; });
+    m.SetFrame(120, 20);
+    for (int i = 0; i < 6; ++i) m.InsertItem(i, "Tab" + std::to_string(i), uint32_t(i));
+    for (int i = 0; i < 4; ++i) m.RecalcLayout(1);
+    ASSERT_GE(m.firstShown(), 2);
+    m.SetFrame(2000, 20);
+    EXPECT_EQ(m.firstShown(), 0);
+}
+
+TEST(TabStripWidget, CutTabsAreOneSlantedLineAndWholeTabsCarryTheirLabels) {
+    SharedQtApp();
+    for (int current : {0, 4}) {  // the cut tab current (kind 1) or not (kind 2)
+        CCustomTabCtrl strip;
+        strip.ModifyStyle(0, kTabTop);
+        strip.resize(160, 20);
+        for (int i = 0; i < 5; ++i) strip.InsertItem(i, "Tab" + std::to_string(i), uint32_t(i));
+        strip.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+        strip.SetCurSel(current);
+        strip.model().RecalcLayout(1);
+        ASSERT_GE(strip.model().firstShown(), 1);
+        const QImage img = strip.RenderStrip();
+        const QRgb ink = strip.palette().color(QPalette::ButtonText).rgb();
+        std::set<int> kinds;
+        for (int i = 0; i < strip.model().count(); ++i) {
+            const TabItem& t = strip.model().item(i);
+            kinds.insert(t.kind);
+            if (t.kind == 1 || t.kind == 2) {
+                // The cut tab is the one line from its top left corner down to the right.
+                const int s = (t.shape.bottom - t.shape.top) / 2;
+                EXPECT_EQ(img.pixel(t.shape.left, t.shape.top), ink) << int(t.kind);
+                EXPECT_EQ(img.pixel(t.shape.left + s, t.shape.bottom), ink) << int(t.kind);
+            } else if (t.kind >= 3 && t.text.right <= strip.model().stripEnd()) {
+                int text = 0;
+                const QRgb bg = img.pixel(t.text.left + 2, t.text.top + 3);
+                for (int y = t.text.top + 3; y < t.text.bottom - 2; ++y)
+                    for (int x = t.text.left + 2; x < t.text.right - 2; ++x)
+                        text += img.pixel(x, y) != bg;
+                EXPECT_GT(text, 0) << "tab " << i;
+            }
+        }
+        EXPECT_EQ(kinds.count(current == 0 ? 1 : 2), 1u);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -75,6 +76,9 @@ TEST(MsgBoxDialog, CountdownPressesTheButtonTheStyleAllows) {
     ok.OnCountdownTick();  // a tick before the box is set up changes nothing
     EXPECT_EQ(ok.GetSeconds(), 2);
     ok.InitDialog();
+    const auto made = ok.findChildren<QWidget*>().size();
+    ok.InitDialog();  // set up once only
+    EXPECT_EQ(ok.findChildren<QWidget*>().size(), made);
     EXPECT_FALSE(ok.cancelButton()->isEnabled());
     EXPECT_EQ(ok.countdownItem()->text(), "2");
     ok.OnCountdownTick();
@@ -197,6 +201,32 @@ TEST(CommThread, RelaysToTheTargetAndFreesWhatNobodyTakes) {
     comm.Stop(1000);
     frameLoop.quit();
     frameLoop.join();
+}
+
+TEST(CommThread, SignWindowHandsOnlyWholeAnswersToTheBroker) {
+    QTemporaryDir dir;
+    setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+    CGameCommThread comm;
+    ASSERT_TRUE(comm.Start());
+    CHallSignBroker broker;
+    const platform::Handle h = comm.OpenSignWindow(&broker);
+    ASSERT_NE(h, 0u);
+    const uint32_t id = broker.Begin(1001);
+    auto answer = [&](std::vector<uint8_t> plain) {
+        PadHallRecord(plain);
+        auto coded = EncryptHallData(plain.data(), plain.size());
+        intptr_t r = -1;
+        EXPECT_TRUE(platform::hallChannel().sendCopyData(h, h, kHallSignAnswer, coded->data(),
+                                                         coded->size(), 3000, &r));
+        return r;
+    };
+    EXPECT_EQ(answer(std::vector<uint8_t>(48, 1)), 0);  // not an answer
+    EXPECT_EQ(answer(BuildHallSignAnswer({1001, "sig", id})), 1);
+    std::string sign;
+    EXPECT_TRUE(broker.Wait(id, 0, &sign));
+    EXPECT_EQ(sign, "sig");
+    comm.Stop(1000);
+    unsetenv("HQLV_RUNTIME_DIR");
 }
 
 TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
@@ -616,6 +646,22 @@ TEST(SkinChange, MenuItemsAndTheSkinCommand) {
     intptr_t shown = -1;
     EXPECT_TRUE(platform::send(frame.hwnd(), open, &shown));
     EXPECT_EQ(shown, 0);
+    // With the button's rectangle the menu opens just under the button, its right edge on the
+    // frame's right edge.
+    frame.setGeometry(100, 50, 400, 300);
+    const QRect button(10, 20, 30, 15);
+    QRect menuAt;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* m = QApplication::activePopupWidget()) {
+            menuAt = m->geometry();
+            m->close();
+        }
+    });
+    open.w = reinterpret_cast<uintptr_t>(&button);
+    EXPECT_TRUE(platform::send(frame.hwnd(), open, &shown));
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(menuAt.right(), frame.frameGeometry().right());
+    EXPECT_EQ(menuAt.top(), frame.frameGeometry().top() + button.bottom() + 1);
     frame.OnSkinCommand(20002);  // the current skin: nothing
     EXPECT_EQ(skin->GetSkinPath(), root + "skins/red/skin.ini");
     frame.OnSkinCommand(20009);  // no such skin

@@ -129,5 +129,7 @@ TEST(IOFile, ReadsSeeksAndLeavesCallerStreamOpen) {
     EXPECT_EQ(none.GetC(), -1);
     EXPECT_TRUE(none.Eof());
     EXPECT_EQ(none.Error(), -1);
+    int read = 0;
+    EXPECT_EQ(none.Scanf("%d", &read), -1);
     EXPECT_FALSE(none.Open("/nonexistent/dir/file", "rb"));
 }

@@ -170,6 +170,7 @@ TEST(Gif, AnimationFramesDelaysDisposalAndTransparency) {
     ASSERT_TRUE(decode(second, data));
     EXPECT_EQ(second.GetPixelIndex(3, 4), 5);
     EXPECT_EQ(second.GetFrameDelay(), 20u);
+    EXPECT_EQ(second.GetFrame(0), nullptr);  // frames are kept only when asked for
 
     CRaster beyond;
     beyond.SetFrame(3);
@@ -489,7 +490,8 @@ TEST(Gif, MalformedBlocksStayInside) {
     EXPECT_EQ(app.GetNumFrames(), 1);
 }
 
-// A frame whose colours are new to a full canvas palette takes the nearest ones.
+// A frame whose colours are new to a full canvas palette takes the nearest ones; the distance
+// weighs every channel.
 TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
     GifSpec s;
     s.width = s.height = 16;
@@ -497,14 +499,16 @@ TEST(Gif, FullCanvasPaletteTakesTheNearestColour) {
         s.globalPalette.insert(s.globalPalette.end(), 3, static_cast<uint8_t>(i));
     GifFrame all{.width = 16, .height = 16};
     for (int i = 0; i < 256; ++i) all.index.push_back(static_cast<uint8_t>(i));
-    const GifFrame green{
-        .width = 1, .height = 1, .localPalette = {0, 90, 0, 0, 0, 0}, .index = {0}};
-    s.frames = {all, green};
-    CRaster img;
-    img.SetFrame(1);
-    ASSERT_TRUE(decode(img, makeGif(s)));
-    EXPECT_EQ(rgbText(img.GetPixelColor(0, 15)), "30,30,30");  // nearest grey to (0, 90, 0)
-    EXPECT_EQ(rgbText(img.GetPixelColor(1, 15)), "1,1,1");
+    for (const Bytes& colour : {Bytes{0, 90, 0}, Bytes{0, 0, 90}}) {
+        GifFrame one{.width = 1, .height = 1, .localPalette = colour, .index = {0}};
+        one.localPalette.insert(one.localPalette.end(), 3, 0);
+        s.frames = {all, one};
+        CRaster img;
+        img.SetFrame(1);
+        ASSERT_TRUE(decode(img, makeGif(s)));
+        EXPECT_EQ(rgbText(img.GetPixelColor(0, 15)), "30,30,30");  // the nearest grey
+        EXPECT_EQ(rgbText(img.GetPixelColor(1, 15)), "1,1,1");
+    }
 }
 
 TEST(Gif, FrameMemoryIsBounded) {

@@ -1,6 +1,6 @@
-// GIF cases the composing tests leave open: the nearest colour weighs every channel, an
-// extension of several sub-blocks before an image is stepped over block by block, and a
-// first frame disposed back to the cleared screen.
+// GIF cases the composing tests leave open: an extension of several sub-blocks before an
+// image is stepped over block by block, and a first frame disposed back to the cleared
+// screen.
 #include <gtest/gtest.h>
 
 #include "gif_writer.h"
@@ -9,20 +9,6 @@
 
 using namespace hqlv::imaging;
 using namespace imgtest;
-
-TEST(GifEdges, NearestColourWeighsBlueToo) {
-    GifSpec s{.width = 16, .height = 16};
-    for (int i = 0; i < 256; ++i)
-        s.globalPalette.insert(s.globalPalette.end(), 3, static_cast<uint8_t>(i));
-    GifFrame all{.width = 16, .height = 16};
-    for (int i = 0; i < 256; ++i) all.index.push_back(static_cast<uint8_t>(i));
-    const GifFrame blue{.width = 1, .height = 1, .localPalette = {0, 0, 90, 0, 0, 0}, .index = {0}};
-    s.frames = {all, blue};
-    CRaster img;
-    img.SetFrame(1);
-    ASSERT_TRUE(decodeAs(img, makeGif(s), RASTER_FORMAT_GIF));
-    EXPECT_EQ(rgbText(img.GetPixelColor(0, 15)), "30,30,30");  // nearest grey to (0, 0, 90)
-}
 
 TEST(GifEdges, ExtensionOfSeveralBlocksBeforeTheImage) {
     GifSpec s{.width = 2, .height = 2, .globalPalette = {0, 0, 0, 255, 255, 255}};

@@ -65,6 +65,8 @@ TEST(Screenshot, ThirtyTwoBitRedStaysRedAndBottomRowIsLast) {
     EXPECT_LT(bottom.rgbBlue, 30);
     EXPECT_GT(top.rgbBlue, 230);
     EXPECT_LT(top.rgbRed, 30);
+    EXPECT_LT(top.rgbGreen, 30);
+    EXPECT_LT(bottom.rgbGreen, 30);
     std::remove(path.c_str());
 }
 

@@ -139,6 +139,7 @@ TEST(Codec, CompressionRoundTripWithoutFinalBlock) {
     // The cap stops a stream that inflates beyond what the header promised.
     EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x402, 100), 0);
     EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x002), 0);
+    EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), plain, 0x400), 0);  // no direction
     const uint8_t junk[] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(YrnZlibTransform(junk, sizeof junk, plain, 0x402), 0);
 }

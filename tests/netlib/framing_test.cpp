@@ -26,6 +26,10 @@ int32_t i32at(const uint8_t* p) {
     return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
                    (uint32_t(p[3]) << 24));
 }
+// Each listed word {offset, value} of a packet.
+void expectWords(const uint8_t* p, std::initializer_list<std::pair<size_t, int32_t>> words) {
+    for (auto [off, v] : words) EXPECT_EQ(i32at(p + off), v) << "word at " << off;
+}
 void putI32(uint8_t* p, int32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = uint8_t(uint32_t(v) >> (8 * i));
 }
@@ -97,15 +101,9 @@ TEST(Framing, BodylessRequestSizesThroughTheCodec) {
     ASSERT_EQ(YrnFramePackets(chunks, 1, 1, 1, true, seq, packets), 1);
     ASSERT_EQ(packets.Size(), 144u);
     const uint8_t* p = packets.Data();
-    EXPECT_EQ(i32at(p), 140);
-    EXPECT_EQ(i32at(p + 4), 1);    // type
-    EXPECT_EQ(i32at(p + 8), 1);    // sequence
-    EXPECT_EQ(i32at(p + 12), 1);   // CRC flag
-    EXPECT_EQ(i32at(p + 28), 1);   // message id
-    EXPECT_EQ(i32at(p + 32), 1);   // fragment
-    EXPECT_EQ(i32at(p + 36), 1);   // last
-    EXPECT_EQ(i32at(p + 44), 1);   // wait
-    EXPECT_EQ(i32at(p + 56), 84);  // data length
+    // Length, type, sequence, CRC flag, message id, fragment, last, wait, data length.
+    expectWords(p,
+                {{0, 140}, {4, 1}, {8, 1}, {12, 1}, {28, 1}, {32, 1}, {36, 1}, {44, 1}, {56, 84}});
     // The CRC covers the whole packet with the CRC fields zero.
     std::vector<uint8_t> copy(p, p + 144);
     std::memset(copy.data() + 12, 0, 8);
@@ -121,15 +119,9 @@ TEST(Framing, MessageOf4001BytesGoesOutAsTwoPackets) {
     ASSERT_EQ(packetSizes(two), std::vector<size_t>({4060, 61}));
     const uint8_t* a = two.Data();
     const uint8_t* b = two.Data() + 4060;
-    EXPECT_EQ(i32at(a + 28), 9);
-    EXPECT_EQ(i32at(b + 28), 9);
-    EXPECT_EQ(i32at(a + 8), 12);
-    EXPECT_EQ(i32at(b + 8), 13);
-    EXPECT_EQ(i32at(a + 32), 1);
-    EXPECT_EQ(i32at(b + 32), 2);
-    EXPECT_EQ(i32at(a + 36), 0);
-    EXPECT_EQ(i32at(b + 36), 1);
-    EXPECT_EQ(i32at(b + 56), 1);
+    // Message id, sequence, fragment, last (and the second one's data length).
+    expectWords(a, {{28, 9}, {8, 12}, {32, 1}, {36, 0}});
+    expectWords(b, {{28, 9}, {8, 13}, {32, 2}, {36, 1}, {56, 1}});
     // Malformed chunk input is refused by the framer.
     CYrnBuffer bad, out;
     bad.AppendI32(50);

@@ -750,6 +750,18 @@ TEST(ScriptedProxyTest, Socks4BindReportsTheAddressThenAccepts) {
     EXPECT_EQ(conn.Send("pong", 4), 4);
     ASSERT_EQ(conn.Receive(buf, 4), 4);
     EXPECT_EQ(std::string(buf, 4), "pong");
+    // The spent object binds again from the first step.
+    ScriptedProxy again([&](int fd) {
+        readN(fd, 9);
+        send(fd, {0, 0x5A, 0x43, 0x21, 0, 0, 0, 0});
+        holdOpen(fd, 300);
+    });
+    ASSERT_TRUE(s.Create());
+    s.SetProxy(kProxySocks4, "127.0.0.1", again.port());
+    ASSERT_EQ(s.BindViaProxy(ipv4("10.0.0.7")), 1);
+    s.accepted = false;
+    s.drive(300);
+    EXPECT_EQ(s.boundPort, 0x4321);
 }
 
 TEST(ScriptedProxyTest, Socks5BindAndItsRefusal) {

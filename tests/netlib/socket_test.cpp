@@ -378,6 +378,7 @@ TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
     EXPECT_EQ(timedOut, 1);
     EXPECT_GE(took, std::chrono::milliseconds(190));
     EXPECT_LT(took, std::chrono::milliseconds(2000));
+    EXPECT_FALSE(peer_->readMessage(&r, 100));  // a request that never got the slot is not sent
     sock_.Close();
     holder.join();
     EXPECT_EQ(first.load(), 0);

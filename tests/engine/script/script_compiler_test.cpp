@@ -18,74 +18,46 @@ struct Compile : ::testing::Test {
     ScriptManager scripts;  // without a kernel: errors have nowhere to go
 };
 
-TEST_F(Compile, AssignmentWithProductFlattensLeftToRight) {
-    EXPECT_EQ(scripts.CompileLine("x = a + b * c;"),
-              Lines({"传出 b,c", "运算 *", "传入 缓存0", "传出 a,缓存0", "运算 +", "传入 x"}));
-}
-
-TEST_F(Compile, IfHeadFlattensItsCondition) {
-    EXPECT_EQ(scripts.CompileLine("如果 (a > 1) {"),
-              Lines({"传出 a,1", "运算 >", "传入 缓存0", "如果 缓存0", "{"}));
-    EXPECT_EQ(scripts.CompileLine("如果 (a) {"), Lines({"传出 a", "传入 缓存0", "如果 缓存0", "{"}));
-}
-
-TEST_F(Compile, UnaryMinusBindsTighterThanProducts) {
-    EXPECT_EQ(scripts.CompileLine("x = -a;"), Lines({"传出 0,a", "运算 -", "传入 x"}));
-    EXPECT_EQ(scripts.CompileLine("x = a - -b;"),
-              Lines({"传出 0,b", "运算 -", "传入 缓存0", "传出 a,缓存0", "运算 -", "传入 x"}));
-    EXPECT_EQ(scripts.CompileLine("x = a * -b;"),
-              Lines({"传出 0,b", "运算 -", "传入 缓存0", "传出 a,缓存0", "运算 *", "传入 x"}));
-    EXPECT_EQ(scripts.CompileLine("x = -a * b;"),
-              Lines({"传出 0,a", "运算 -", "传入 缓存0", "传出 缓存0,b", "运算 *", "传入 x"}));
-    EXPECT_EQ(scripts.CompileLine("x = f(-a);"),
-              Lines({"传出 0,a", "运算 -", "传入 缓存0", "传出 缓存0", "函数 f", "传入 x"}));
-}
-
-TEST_F(Compile, WhileLoopOpensItsBlockWithItsMarker) {
-    EXPECT_EQ(scripts.CompileLine("当 (i < 3) { i = i + 1; }"),
-              Lines({"%WhileStart%", "传出 i,3", "运算 <", "传入 缓存0", "当 缓存0", "传出 i,1",
-                     "运算 +", "传入 i", "}"}));
-}
-
-TEST_F(Compile, ForLoopPutsTheStepBeforeTheCondition) {
-    EXPECT_EQ(scripts.CompileLine("从 (i = 0; i < 3; i = i + 1) { f(i); }"),
-              Lines({"传出 0", "传入 i", "%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%",
-                     "传出 i,3", "运算 <", "传入 缓存0", "%ForIF% 缓存0", "传出 i", "函数 f", "}"}));
-}
-
-TEST_F(Compile, CallsNestAndBareCallsKeepTheirResult) {
-    EXPECT_EQ(scripts.CompileLine("f(g(x), y);"),
-              Lines({"传出 x", "函数 g", "传入 缓存0", "传出 缓存0,y", "函数 f"}));
-    EXPECT_EQ(scripts.CompileLine("f(1);"), Lines({"传出 1", "函数 f"}));
-    EXPECT_EQ(scripts.CompileLine("f();"), Lines({"传出 ", "函数 f"}));
-}
-
-TEST_F(Compile, CallWithoutArgumentsLeavesAnOperand) {
-    EXPECT_EQ(scripts.CompileLine("x = f() + 1;"),
-              Lines({"传出 ", "函数 f", "传入 缓存0", "传出 缓存0,1", "运算 +", "传入 x"}));
+// Each line flattened into its statements: products before sums, one rank left to right,
+// unary minus as 0 - x, calls inside out, loops with their markers, hand-written statements
+// copied, comparisons kept apart from assignments.
+TEST_F(Compile, LinesFlattenIntoTheirStatements) {
+    struct Row {
+        const char* source;
+        std::initializer_list<const char*> statements;
+    } rows[] = {
+        {"x = a + b * c;", {"传出 b,c", "运算 *", "传入 缓存0", "传出 a,缓存0", "运算 +", "传入 x"}},
+        {"如果 (a > 1) {", {"传出 a,1", "运算 >", "传入 缓存0", "如果 缓存0", "{"}},
+        {"如果 (a) {", {"传出 a", "传入 缓存0", "如果 缓存0", "{"}},
+        {"x = -a;", {"传出 0,a", "运算 -", "传入 x"}},
+        {"x = a - -b;", {"传出 0,b", "运算 -", "传入 缓存0", "传出 a,缓存0", "运算 -", "传入 x"}},
+        {"x = a * -b;", {"传出 0,b", "运算 -", "传入 缓存0", "传出 a,缓存0", "运算 *", "传入 x"}},
+        {"x = -a * b;", {"传出 0,a", "运算 -", "传入 缓存0", "传出 缓存0,b", "运算 *", "传入 x"}},
+        {"x = f(-a);", {"传出 0,a", "运算 -", "传入 缓存0", "传出 缓存0", "函数 f", "传入 x"}},
+        {"当 (i < 3) { i = i + 1; }",
+         {"%WhileStart%", "传出 i,3", "运算 <", "传入 缓存0", "当 缓存0", "传出 i,1", "运算 +",
+          "传入 i", "}"}},
+        {"从 (i = 0; i < 3; i = i + 1) { f(i); }",
+         {"传出 0", "传入 i", "%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%", "传出 i,3",
+          "运算 <", "传入 缓存0", "%ForIF% 缓存0", "传出 i", "函数 f", "}"}},
+        {"f(g(x), y);", {"传出 x", "函数 g", "传入 缓存0", "传出 缓存0,y", "函数 f"}},
+        {"f(1);", {"传出 1", "函数 f"}},
+        {"f();", {"传出 ", "函数 f"}},
+        {"x = f() + 1;", {"传出 ", "函数 f", "传入 缓存0", "传出 缓存0,1", "运算 +", "传入 x"}},
+        {"传出 \"a;b\",c; 变量 v = 1 ;", {"传出 \"a;b\",c", "变量 v = 1 "}},
+        {"a != b;", {"传出 a,b", "运算 !="}},
+        {"a <= b;", {"传出 a,b", "运算 <="}},
+        {"x = a == b;", {"传出 a,b", "运算 ==", "传入 x"}},
+        {"x = a - b + c;", {"传出 a,b", "运算 -", "传入 缓存0", "传出 缓存0,c", "运算 +", "传入 x"}},
+        {"x = a || b && c;",
+         {"传出 a,b", "运算 ||", "传入 缓存0", "传出 缓存0,c", "运算 &&", "传入 x"}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(scripts.CompileLine(r.source), Lines(r.statements)) << r.source;
 }
 
 TEST_F(Compile, HeadAndEndStayAtTheStartOfTheirLines) {
     EXPECT_EQ(scripts.CompileLine("脚本开始 main(a); 并行; 跳出; 否则; 脚本结束;"),
               "脚本开始 main(a);\r\n" + Lines({"并行", "跳出", "否则"}) + "脚本结束;\r\n");
-}
-
-TEST_F(Compile, HandWrittenStatementsAreCopied) {
-    EXPECT_EQ(scripts.CompileLine("传出 \"a;b\",c; 变量 v = 1 ;"),
-              Lines({"传出 \"a;b\",c", "变量 v = 1 "}));
-}
-
-TEST_F(Compile, ComparisonsAreNotAssignments) {
-    EXPECT_EQ(scripts.CompileLine("a != b;"), Lines({"传出 a,b", "运算 !="}));
-    EXPECT_EQ(scripts.CompileLine("a <= b;"), Lines({"传出 a,b", "运算 <="}));
-    EXPECT_EQ(scripts.CompileLine("x = a == b;"), Lines({"传出 a,b", "运算 ==", "传入 x"}));
-}
-
-TEST_F(Compile, OperatorsOfOneRankGroupToTheLeft) {
-    EXPECT_EQ(scripts.CompileLine("x = a - b + c;"),
-              Lines({"传出 a,b", "运算 -", "传入 缓存0", "传出 缓存0,c", "运算 +", "传入 x"}));
-    EXPECT_EQ(scripts.CompileLine("x = a || b && c;"),
-              Lines({"传出 a,b", "运算 ||", "传入 缓存0", "传出 缓存0,c", "运算 &&", "传入 x"}));
 }
 
 struct Refused {

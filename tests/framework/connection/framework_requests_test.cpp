@@ -8,17 +8,13 @@
 
 #include "framework/connection/request_result.h"
 #include "framework/connection/wire_text.h"
+#include "wire_client.h"
 
 namespace hqlv::framework {
 namespace {
 
-// A little-endian word as it must stand in a body.
-int32_t W(const std::vector<uint8_t>& b, size_t off) {
-    EXPECT_LE(off + 4, b.size());
-    if (off + 4 > b.size()) return 0;
-    return static_cast<int32_t>(b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
-                                uint32_t(b[off + 3]) << 24);
-}
+using hqlv::testing::ExpectWords;
+using hqlv::testing::W;
 std::string T(const std::vector<uint8_t>& b, size_t off, size_t n) {
     const char* s = reinterpret_cast<const char*>(b.data() + off);
     return std::string(s, strnlen(s, n));
@@ -55,24 +51,15 @@ using RequestBodies = Fixture;
 TEST_F(RequestBodies, HeadAndLeave) {
     auto h = BuildHeadBody(Ctx());
     ASSERT_EQ(h.size(), 32u);
-    EXPECT_EQ(W(h, 0), 123456);
-    EXPECT_EQ(W(h, 4), 301);
-    EXPECT_EQ(W(h, 8), 17);
-    EXPECT_EQ(W(h, 12), 2);
+    ExpectWords(h, {{0, 123456}, {4, 301}, {8, 17}, {12, 2}});
     ExpectZeroOutside(h, {{0, 16}});
 
     auto own = BuildLeaveBody(Ctx(), 123456, 2);
     ASSERT_EQ(own.size(), 96u);
     EXPECT_EQ(W(own, 16), 0);
     auto other = BuildLeaveBody(Ctx(), 888, 3);
-    EXPECT_EQ(W(other, 0), 888);
-    EXPECT_EQ(W(other, 4), 301);
-    EXPECT_EQ(W(other, 8), 17);
-    EXPECT_EQ(W(other, 12), 3);
-    EXPECT_EQ(W(other, 16), 1);
-    EXPECT_EQ(W(other, 20), 17);
-    EXPECT_EQ(W(other, 24), 2);
-    EXPECT_EQ(W(other, 28), 123456);
+    ExpectWords(other,
+                {{0, 888}, {4, 301}, {8, 17}, {12, 3}, {16, 1}, {20, 17}, {24, 2}, {28, 123456}});
     // The machine id keeps its terminator inside its 32 bytes.
     EXPECT_EQ(T(other, 32, 32), mid.substr(0, 31));
     EXPECT_EQ(other[63], 0);
@@ -105,12 +92,7 @@ TEST_F(RequestBodies, SmallBodies) {
     EXPECT_EQ(W(v, 16), 42);
     auto reward = BuildClaimSilverRewardBody(Ctx(), 3);
     ASSERT_EQ(reward.size(), 192u);
-    EXPECT_EQ(W(reward, 0), 123456);
-    EXPECT_EQ(W(reward, 4), 77);
-    EXPECT_EQ(W(reward, 8), 301);
-    EXPECT_EQ(W(reward, 12), 17);
-    EXPECT_EQ(W(reward, 16), 2);
-    EXPECT_EQ(W(reward, 20), 3);
+    ExpectWords(reward, {{0, 123456}, {4, 77}, {8, 301}, {12, 17}, {16, 2}, {20, 3}});
     EXPECT_EQ(T(reward, 28, 32), mid.substr(0, 31));
     ExpectZeroOutside(reward, {{0, 24}, {28, 31}});
     auto box = BuildSafeBoxBody(Ctx());
@@ -157,24 +139,15 @@ TEST_F(RequestBodies, EnterGameHead) {
     entry.SetHallWord(76, 0x515253);  // the hall's enter parameter
     auto h = BuildEnterGameHeadBody(Ctx(), 123456, 0x11, true);
     ASSERT_EQ(h.size(), 108u);
-    EXPECT_EQ(W(h, 0), 123456);
-    EXPECT_EQ(W(h, 4), 0x11);
-    EXPECT_EQ(W(h, 8), 77);
-    EXPECT_EQ(W(h, 12), 301);
-    EXPECT_EQ(W(h, 16), 17);
-    EXPECT_EQ(W(h, 20), 2);
+    ExpectWords(h, {{0, 123456}, {4, 0x11}, {8, 77}, {12, 301}, {16, 17}, {20, 2}});
     EXPECT_EQ(T(h, 24, 32), mid.substr(0, 31));
-    EXPECT_EQ(W(h, 56), 0);
-    EXPECT_EQ(W(h, 72), 1);
-    EXPECT_EQ(W(h, 88), 0x515253);
+    ExpectWords(h, {{56, 0}, {72, 1}, {88, 0x515253}});
     ExpectZeroOutside(h, {{0, 24}, {24, 31}, {72, 4}, {88, 4}});
     // A looker-on says so at +56; without quick-catch +72 stays zero.
     HallEntry looker{"HqLv", 21303, 2, 1};
     ASSERT_TRUE(looker.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|1"));
     auto l = BuildEnterGameHeadBody(RequestContext{looker, mid}, 123456, 0, false);
-    EXPECT_EQ(W(l, 56), 1);
-    EXPECT_EQ(W(l, 72), 0);
-    EXPECT_EQ(W(l, 88), 0);
+    ExpectWords(l, {{56, 1}, {72, 0}, {88, 0}});
 }
 
 // Equal, newer minor and newer major go through the connection's own tests.

@@ -27,11 +27,8 @@ using hqlv::server::GameServer;
 using hqlv::server::Reply;
 using hqlv::server::ServerOptions;
 
-int32_t W(const std::vector<uint8_t>& b, size_t off) {
-    if (off + 4 > b.size()) return 0;
-    return static_cast<int32_t>(b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
-                                uint32_t(b[off + 3]) << 24);
-}
+using hqlv::testing::ExpectWords;
+using hqlv::testing::W;
 
 // The application's side, with plain records.
 struct TestHost : GameConnectionHost {
@@ -407,6 +404,35 @@ TEST(GameConnectionStandalone, NotConnectedNeverReachesTheSocket) {
     EXPECT_EQ(text, "服务器繁忙，请稍候再试。");
 }
 
+TEST(GameConnectionStandalone, WithoutAHostNoRequestIsBuiltOrSent) {
+    CGameConnection conn(nullptr);
+    std::string text;
+    uint8_t out24[24] = {}, out124[124] = {};
+    int code = 0;
+    const int answers[] = {conn.IsGameRunning(),
+                           conn.RefreshGameData(),
+                           conn.CheckVersion(text, nullptr, nullptr),
+                           conn.GetActivityConfig(),
+                           conn.EnterGame(text),
+                           conn.StartGame(text),
+                           conn.NotifyLeave(1001, 1),
+                           conn.LeaveGame(text, 1001, 1),
+                           conn.SendChatMessage("a"),
+                           conn.SendChatMessage2("a"),
+                           conn.CallPlayer(1002),
+                           conn.SendRequest201180(1),
+                           conn.SendKeepAlive(),
+                           conn.SendRequest214102(),
+                           conn.SendRequest214104(),
+                           conn.CheckSilverRange(text),
+                           conn.SendRequest201302(text),
+                           conn.QueryProtection(text, out24, &code),
+                           conn.GetDoleConfig(text, 1, out124)};
+    for (size_t i = 0; i < std::size(answers); ++i) EXPECT_EQ(answers[i], 0) << i;
+    EXPECT_TRUE(conn.BuildEnterGameHead().empty());
+    EXPECT_TRUE(conn.BuildEnterGamePlayer().empty());
+}
+
 // A socket layer that records what the request call asks of it.
 struct RecordingSocket : CGameConnection {
     using CGameConnection::CGameConnection;
@@ -584,10 +610,7 @@ TEST(GameConnectionStandalone, KeepAliveReportsMeasuredWaitsOnce) {
     auto first = conn.bodies[conn.bodies.size() - 2];
     auto second = conn.bodies.back();
     ASSERT_EQ(first.size(), 16u);
-    EXPECT_EQ(W(first, 0), 123456);
-    EXPECT_EQ(W(first, 4), 23433);
-    EXPECT_EQ(W(first, 8), 60000);
-    EXPECT_EQ(W(first, 12), 0);
+    ExpectWords(first, {{0, 123456}, {4, 23433}, {8, 60000}, {12, 0}});
     EXPECT_EQ(W(second, 4), 0);
     EXPECT_EQ(W(second, 8), 0);
 }
@@ -672,15 +695,11 @@ TEST_F(GameConnectionFlow, CloseSequenceTellsTheTable) {
     ASSERT_TRUE(leave);
     EXPECT_FALSE(leave->wait);
     ASSERT_EQ(leave->body.size(), 96u);
-    EXPECT_EQ(W(leave->body, 0), 123457);
-    EXPECT_EQ(W(leave->body, 12), 3);
-    EXPECT_EQ(W(leave->body, 16), 0);
+    ExpectWords(leave->body, {{0, 123457}, {12, 3}, {16, 0}});
     second.Disconnect();
     std::vector<uint8_t> left;
     ASSERT_TRUE(owner.WaitFor(211010, 3000, &left));
-    EXPECT_EQ(W(left, 0), 123457);
-    EXPECT_EQ(W(left, 4), 3);
-    EXPECT_EQ(W(left, 28), 17);
+    ExpectWords(left, {{0, 123457}, {4, 3}, {28, 17}});
     EXPECT_FALSE(second.IsConnected());
 }
 

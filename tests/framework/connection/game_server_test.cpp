@@ -18,11 +18,8 @@ namespace {
 
 using hqlv::testing::WireClient;
 
-int32_t W(const std::vector<uint8_t>& b, size_t off) {
-    if (off + 4 > b.size()) return 0;
-    return static_cast<int32_t>(b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
-                                uint32_t(b[off + 3]) << 24);
-}
+using hqlv::testing::ExpectWords;
+using hqlv::testing::W;
 std::vector<uint8_t> EnterHead(int user, int table, int chair) {
     std::vector<uint8_t> b(108, 0);
     auto put = [&](size_t off, int32_t v) { std::memcpy(b.data() + off, &v, 4); };
@@ -105,9 +102,7 @@ TEST_F(GameServerWire, SeatsPlayersAndTellsTheTable) {
     auto left = a.Read(3000);
     ASSERT_TRUE(left);
     EXPECT_EQ(left->code, 211010);
-    EXPECT_EQ(W(left->data, 0), 1002);
-    EXPECT_EQ(W(left->data, 4), 1);
-    EXPECT_EQ(W(left->data, 28), 5);
+    ExpectWords(left->data, {{0, 1002}, {4, 1}, {28, 5}});
 }
 
 TEST_F(GameServerWire, TableChatGoesToTheOthersAndTheSecondChatComesBackToAll) {

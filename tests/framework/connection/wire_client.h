@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +22,19 @@
 #include "netlib/message.h"
 
 namespace hqlv::testing {
+
+// A little-endian word as it must stand in a body.
+inline int32_t W(const std::vector<uint8_t>& b, size_t off) {
+    EXPECT_LE(off + 4, b.size());
+    if (off + 4 > b.size()) return 0;
+    return static_cast<int32_t>(b[off] | b[off + 1] << 8 | b[off + 2] << 16 |
+                                uint32_t(b[off + 3]) << 24);
+}
+// Each listed word {offset, value} as it must stand in a body.
+inline void ExpectWords(const std::vector<uint8_t>& b,
+                        std::initializer_list<std::pair<size_t, int32_t>> words) {
+    for (auto [off, v] : words) EXPECT_EQ(W(b, off), v) << "word at " << off;
+}
 
 struct WireMessage {
     int type = 0;  // 1 message, 2 response

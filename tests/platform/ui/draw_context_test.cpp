@@ -47,6 +47,8 @@ TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
         QPainter p(&img);
         DrawContext dc(p);
         dc.Draw3dRect(QRect(1, 1, 10, 6), Rgb(10, 20, 30), Rgb(200, 100, 50));
+        dc.Draw3dRect(QRect(33, 1, 0, 6), Rgb(10, 20, 30), Rgb(200, 100, 50));  // empty
+        dc.Draw3dRect(QRect(33, 1, 6, 0), Rgb(10, 20, 30), Rgb(200, 100, 50));
         dc.DrawHLine(Rgb(9, 9, 9), 5, 15, 20);
         dc.DrawHLine(Rgb(8, 8, 8), 30, 25, 21);  // leftwards: from 30 down to 26
     }
@@ -61,6 +63,8 @@ TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
     EXPECT_EQ(At(img, 30, 21), Rgb(8, 8, 8));
     EXPECT_EQ(At(img, 26, 21), Rgb(8, 8, 8));
     EXPECT_EQ(At(img, 25, 21), 0u);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 31; x < 40; ++x) EXPECT_EQ(At(img, x, y), 0u) << x << "," << y;
 }
 
 TEST(DrawContext, BlitsStretchAndColourKey) {
@@ -112,6 +116,8 @@ TEST(DrawContext, TextMeasureWrapsAndColours) {
     EXPECT_GT(h1, 0);
     EXPECT_GE(h4, 3 * h1);
     EXPECT_EQ(four.width(), 120);
+    QRect unbounded(0, 0, 0, 0);  // no width: words are not wrapped
+    EXPECT_EQ(dc.DrawText("一 二 三", unbounded, DT_CALCRECT | DT_WORDBREAK), h1);
     QRect single(0, 0, 0, 0);
     dc.DrawText("abc", single, DT_CALCRECT | DT_SINGLELINE);
     EXPECT_EQ(single.width(), dc.GetTextExtent("abc").width());
