@@ -5,18 +5,15 @@
 
 namespace hqlv::engine {
 
-namespace {
-constexpr int kScreenWidth = 744;
-constexpr int kScreenHeight = 710;
-}  // namespace
-
-ScriptRunner::ScriptRunner(uint32_t startMs, ScriptEngineFactory factory) : clock_(startMs) {
+ScriptRunner::ScriptRunner(uint32_t startMs, ScriptEngineFactory factory, int screenWidth,
+                           int screenHeight)
+    : clock_(startMs) {
     oldClock_ = platform::setClock(&clock_);
     GetEngineTimeMs();
     if (factory) SetScriptEngineFactory(factory);
     else InstallScriptManager();
     Init();
-    InitScreen(kScreenWidth, kScreenHeight);
+    InitScreen(screenWidth, screenHeight);
     scripts_ = dynamic_cast<ScriptManager*>(GetScriptEngine());
 }
 

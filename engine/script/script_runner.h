@@ -19,7 +19,10 @@ class ScriptRunner : public GameBase {
 public:
     // The factory makes the script engine (a ScriptManager or a class of its own); none:
     // the standard manager.
-    explicit ScriptRunner(uint32_t startMs = 1000, ScriptEngineFactory factory = nullptr);
+    explicit ScriptRunner(uint32_t startMs = 1000, ScriptEngineFactory factory = nullptr,
+                          int screenWidth = kScreenWidth, int screenHeight = kScreenHeight);
+    static constexpr int kScreenWidth = 744;
+    static constexpr int kScreenHeight = 710;
     ~ScriptRunner() override;
 
     ScriptManager& Scripts() { return *scripts_; }

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::WritePictures(folder);
         return folder;
     }();
-    ScriptRunner engine(1000, &MakeBoundedManager);
+    ScriptRunner engine(1000, &MakeBoundedManager, 64, 48);
     ScriptManager& scripts = engine.Scripts();
     // The engine's clean-up after the previous input released every resource.
     const uint32_t tiles = fuzz::RegisterPictures(pictures);

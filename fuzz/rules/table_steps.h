@@ -54,7 +54,8 @@ inline MJRequest Decode(const CMJTableEx& t, const uint8_t* b) {
 }
 
 // Carries out operation `op` (taken modulo 12); false when the check refused the request.
-inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r) {
+// Without `bestWin`, the query (10) leaves out the best-win scan.
+inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r, bool bestWin = true) {
     switch (op % 12) {
         case 0:
             t.Discard(r.chair(), &r.w[5], 1), t.OpenClaimWindow();
@@ -82,7 +83,7 @@ inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r) {
             return true;
         case 10: {
             HuResult res{};
-            t.BestWin(r.chair(), &res);
+            if (bestWin) t.BestWin(r.chair(), &res);
             t.OthersMayStillHu(r), t.SomeoneCanRobGang(r), t.OthersMayStillHuAll(r);
             return true;
         }
