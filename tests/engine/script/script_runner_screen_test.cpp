@@ -2,6 +2,7 @@
 // small one, as nothing is drawn without a host); scripts run alike on either.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,13 @@ TEST_P(ScriptRunnerScreen, CanvasAndLogicalScreenTakeTheSize) {
 INSTANTIATE_TEST_SUITE_P(Sizes, ScriptRunnerScreen,
                          ::testing::Values(ScreenCase{-1, -1, 744, 710},
                                            ScreenCase{64, 48, 64, 48},
-                                           ScreenCase{1, 2, 1, 2}));
+                                           ScreenCase{1, 2, 1, 2}),
+                         [](const ::testing::TestParamInfo<ScreenCase>& info) {
+                             const ScreenCase& c = info.param;
+                             return c.width < 0 ? std::string("Default")
+                                                : std::to_string(c.width) + "x" +
+                                                      std::to_string(c.height);
+                         });
 
 // An error text shows on either screen, and the runs end alike.
 TEST(ScriptRunnerScreen, ScriptsRunAlikeOnASmallScreen) {
