@@ -14,6 +14,7 @@
 #include "engine/core/resource_manager.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
+#include "builtin_calls.h"
 #include "fuzz_pictures.h"
 
 using namespace hqlv::engine;
@@ -31,19 +32,9 @@ struct World {
     }
 };
 
-const char* const kFunctions[] = {"创建平面", "创建图片", "设置资源目录", "动态加载",
-                                  "操作实体", "读取实体", "绑定实体",     "解除绑定",
-                                  "贴图",     "操作图片", "操作平面",     "未知"};
-const char* const kWords[] = {
-    "坐标",     "位移", "显示",  "隐藏",   "半透明",  "图层",    "图层升降",  "角度", "旋转",
-    "绕点旋转", "宽高", "放缩",  "删除",   "左边",    "右边",    "上边",      "下边", "宽度",
-    "高度",     "老爸", "类型",  "儿子",   "位置",    "刷新",    "全部",      "标准", "记忆显示",
-    "切帧",     "跳帧", "载入",  "背景色", "播放",    "轮数",    "帧数",      "时间", "底色",
-    "边界色",   "文字", "tiles", "dot",    "nothing", "dot.bmp", "tiles.bmp", "pics", ""};
-const char* const kNumbers[] = {"0",       "1",        "-1",         "2",           "3",
-                                "4096",    "4097",     "32767",      "32768",       "1000000",
-                                "1000001", "-1000001", "2147483647", "-2147483648", "nan",
-                                "inf",     "1e10",     "0.5",        "255",         "16711935"};
+using fuzz::builtin::kFunctions;
+using fuzz::builtin::kNumbers;
+using fuzz::builtin::kWords;
 
 // A call's run as it stands at the function: the same few statements for every call of a
 // function, so each is compiled once and copied (compiling them was a fifth of a run; the
