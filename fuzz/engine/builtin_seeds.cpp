@@ -45,8 +45,11 @@ bool WriteSeeds() {
         .Call("操作实体", 3).Id(1).Word("图层升降").Number("1").End()
         .Call("操作实体", 2).Id(2).Word("删除").End()
         .Call("读取实体", 2).Id(2).Word("类型").End();
-    add("edges").Call("创建平面", 2).Number("4096").Number("4097").End()
-        .Call("操作实体", 4).Id(0).Word("宽高").Number("-1").Number("2147483647").End()
+    // Edge numbers where they cost nothing to try: a plane of the largest side a step away
+    // would have the fuzzer fill 64 MB planes much of the time.
+    add("edges").Call("创建平面", 2).Number("-1").Number("0").End()
+        .Call("操作实体", 4).Id(0).Word("坐标").Number("2147483647").Number("-2147483648").End()
+        .Call("操作实体", 4).Id(0).Word("宽高").Number("-1").Number("0").End()
         .Call("未知", 1).Number("nan").End();
     bool ok = true;
     for (const auto& [name, writer] : seeds) ok &= hqlv::fuzzseed::Seed(name, writer.Bytes());
