@@ -103,7 +103,10 @@ TEST_F(GdiSeatsTest, BankerPictureSixPixelsAlongTheName) {
     deal.SetRoundWord(11, 1);  // view 2: above the upward name
     draw.RefreshAll();
     const MJSeatRecord* right = draw.Seat(2);
-    EXPECT_EQ(right->bankerY, right->nameY - 32 - 6 - 20);
+    MJRect r2;
+    draw.GetSeatRect(2, r2);
+    EXPECT_EQ(std::pair(right->bankerX, right->bankerY),
+              std::pair(r2.left + (24 - 20) / 2, right->nameY - 32 - 6 - 20));
     // Without the skin's picture the seat is drawn without it.
     host.bitmaps.erase("MJ_ZHUANG");
     draw.LoadBankerBitmap();
@@ -113,6 +116,9 @@ TEST_F(GdiSeatsTest, BankerPictureSixPixelsAlongTheName) {
 }
 
 TEST_F(GdiSeatsTest, AChairWithoutAViewDrawsNothing) {
+    host.chair = 0;  // chair 0 seated: the seat before it (3) is view 2's
+    draw.LoadSeatData();
+    EXPECT_EQ(draw.Seat(2)->name, "北家");
     host.chair = -1;  // not seated: no chair has a view
     draw.SetAllHighlights(0);
     draw.HighlightChair(1);
