@@ -16,6 +16,17 @@ TEST(GdiFaceIndex, BackCellsAndEdges) {
 
 class GdiPaintTest : public GdiTableTest {
 protected:
+    // The marker at the middle of wall record i, and the one its side's strip shows for a
+    // face-up tile of `face` (-1: face down).
+    std::pair<uint32_t, uint32_t> WallCell(int i, int face) {
+        const MJTileInfo& w = scene.Tiles().m_wall[i];
+        MJRect r;
+        scene.GetWallRect(w.nView, r);
+        const bool side = w.nView == 0 || w.nView == 2;
+        const std::string strip = std::string(face < 0 ? "MJ_SMALLBACK" : "MJ_SMALL") + (side ? "0" : "1");
+        return {Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
+                Mark(strip.c_str(), std::max(face, 0))};
+    }
     // A table with every kind of record: wall, hands with melds, discards, a winning
     // showcase tile and flowers.
     void FillTable() {
@@ -69,12 +80,8 @@ TEST_F(GdiPaintTest, EveryRecordShowsItsFaceAtItsPlace) {
     scene.GetFlowerAreaBase(3, fl);
     const MJTileInfo& f = scene.Tiles().m_flowers[3][0];
     EXPECT_EQ(Middle(fl.left + f.nX, fl.top + f.nY, 26, 36), Mark("MJ_MIDDLE3", 35));
-    MJRect w;
-    const MJTileInfo& wall = scene.Tiles().m_wall[0];
-    scene.GetWallRect(wall.nView, w);
-    const bool side = wall.nView == 0 || wall.nView == 2;
-    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
-              Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0));
+    const auto [wallAt, wallMark] = WallCell(0, -1);
+    EXPECT_EQ(wallAt, wallMark);
     // Not stand-alone: no frames.
     EXPECT_EQ(dc.At(300, 200), kRasterBackground);
 }
@@ -87,11 +94,9 @@ TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
     Hand(3)[2].bSelected = 1;
     Hand(3)[1].bLocked = 1;
     scene.PaintTableGdi(dc);
-    MJRect w, h3;
-    scene.GetWallRect(wall.nView, w);
-    const bool side = wall.nView == 0 || wall.nView == 2;
-    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
-              Mark(side ? "MJ_SMALL0" : "MJ_SMALL1", 3));
+    const auto [wallAt, wallMark] = WallCell(0, 3);
+    EXPECT_EQ(wallAt, wallMark);
+    MJRect h3;
     scene.GetHandRect(3, h3);
     EXPECT_EQ(Middle(h3.left + Hand(3)[2].nX, h3.top + Hand(3)[2].nY - 10, 42, 60),
               Mark("MJ_LARGE1", 5));
@@ -117,13 +122,8 @@ TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
     EXPECT_EQ(Middle(h1.left + laid.nX, h1.top + laid.nY, 26, 36), Mark("MJ_MIDDLE1", 14));
     for (int v = 0; v < 4; ++v) {
         ASSERT_GE(first[v], 0) << v;
-        const MJTileInfo& w = scene.Tiles().m_wall[first[v]];
-        MJRect r;
-        scene.GetWallRect(v, r);
-        const bool side = v == 0 || v == 2;
-        EXPECT_EQ(Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
-                  Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0))
-            << v;
+        const auto [at, mark] = WallCell(first[v], -1);
+        EXPECT_EQ(at, mark) << v;
     }
 }
 
