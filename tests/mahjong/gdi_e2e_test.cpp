@@ -22,6 +22,7 @@
 
 #include "mahjong/scene/tile_records.h"
 #include "tests/framework/hall_run.h"
+#include "tests/mahjong/scene/shot_util.h"
 #include "tests/mahjong/server_run.h"
 
 namespace hqlv::mahjong {
@@ -34,17 +35,13 @@ using e2e::ReadFile;
 using e2e::VirtualDisplay;
 using e2e::WaitFor;
 
-// The faces whose markers (the tile face colour with the face's number taken from its blue)
-// show inside the rectangle; the back (46) is left out.
+// The faces whose markers show inside the rectangle; the back (46) is left out.
 std::set<int> FacesIn(const QImage& img, const QRect& r) {
     std::set<int> out;
     const QRect in = r.intersected(img.rect());
     for (int y = in.top(); y <= in.bottom(); ++y)
-        for (int x = in.left(); x <= in.right(); ++x) {
-            const QRgb p = img.pixel(x, y);
-            const int face = 0xE3 - qBlue(p);
-            if (qRed(p) == 246 && qGreen(p) == 242 && face >= 0 && face < 46) out.insert(face);
-        }
+        for (int x = in.left(); x <= in.right(); ++x)
+            if (int f = test::FaceOf(img.pixel(x, y) & 0xFFFFFF); f >= 0 && f != 46) out.insert(f);
     return out;
 }
 
