@@ -113,6 +113,21 @@ TEST_F(GdiViewTest, FrameMakesTheGdiViewOnlyInModeOne) {
     EXPECT_NE(frame.GetMJTableView(), nullptr);
 }
 
+TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    CQImageGdiSurface surface(nullptr);
+    surface.SetImage(&img);
+    surface.FrameRect(2, 3, 12, 13, kGdiRed);
+    const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
+    const struct {
+        int x, y;
+        QRgb colour;
+    } cases[] = {{2, 3, red},    {11, 12, red},  {11, 3, red},   {2, 12, red},
+                 {12, 8, black}, {7, 13, black}, {1, 8, black},  {7, 2, black}, {3, 4, black}};
+    for (auto c : cases) EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.x << "," << c.y;
+}
+
 TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     app.useRecording = true;
     CMJGameTableView view(app);
