@@ -123,8 +123,8 @@ TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
     const struct {
         int x, y;
         QRgb colour;
-    } cases[] = {{2, 3, red},    {11, 12, red},  {11, 3, red},   {2, 12, red},
-                 {12, 8, black}, {7, 13, black}, {1, 8, black},  {7, 2, black}, {3, 4, black}};
+    } cases[] = {{2, 3, red},     {11, 12, red},  {11, 8, red},  {7, 12, red},
+                 {12, 8, black},  {7, 13, black}, {1, 8, black}, {7, 2, black}, {3, 4, black}};
     for (auto c : cases) EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.x << "," << c.y;
 }
 
