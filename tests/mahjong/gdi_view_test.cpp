@@ -126,6 +126,12 @@ TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
     } cases[] = {{2, 3, red},     {11, 12, red},  {11, 8, red},  {7, 12, red},
                  {12, 8, black},  {7, 13, black}, {1, 8, black}, {7, 2, black}, {3, 4, black}};
     for (auto c : cases) EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.x << "," << c.y;
+    // Without a buffer (or a window) nothing is drawn.
+    CQImageGdiSurface bare(nullptr);
+    bare.FrameRect(0, 0, 5, 5, kGdiRed);
+    bare.TextOut(0, 0, "x");
+    EXPECT_FALSE(bare.TransparentBlt(0, 0, 42, 60, "MJ_LARGE1", 0, 0, kGdiBlueKey));
+    EXPECT_EQ(bare.Width() + bare.Height(), 0);
 }
 
 TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
