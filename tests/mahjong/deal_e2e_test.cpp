@@ -26,117 +26,19 @@
 #include <sstream>
 
 #include "tests/framework/hall_run.h"
+#include "tests/mahjong/server_run.h"
 
 namespace hqlv::mahjong {
 namespace {
 
 using e2e::HallRun;
+using e2e::ReadScreen;
+using e2e::ServerProcess;
 using e2e::ReadFile;
 using e2e::VirtualDisplay;
 using e2e::WaitFor;
 
 constexpr int kSeed = 7;
-
-// hqlv-server on a free port; its standard input stays open while it runs.
-class ServerProcess {
-public:
-    bool Start(const std::vector<std::string>& extra, const std::string& dir) {
-        int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return false;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, in[0], 0);
-        posix_spawn_file_actions_adddup2(&fa, out[1], 1);
-        posix_spawn_file_actions_addclose(&fa, in[1]);
-        posix_spawn_file_actions_addclose(&fa, out[0]);
-        log_ = dir + "/server.log";
-        posix_spawn_file_actions_addopen(&fa, 2, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        std::vector<std::string> args = {HQLV_SERVER_EXE, "--port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, HQLV_SERVER_EXE, &fa, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&fa);
-        close(in[0]);
-        close(out[1]);
-        stdin_ = in[1];
-        if (rc != 0) return false;
-        // "listening on 127.0.0.1:PORT"
-        std::string line;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-        close(out[0]);
-        const size_t colon = line.rfind(':');
-        port_ = colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
-        return port_ > 0;
-    }
-    ~ServerProcess() {
-        if (stdin_ >= 0) close(stdin_);  // end of input: the server stops
-        if (pid_ > 0 && !WaitFor([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; }, 5000)) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    int Port() const { return port_; }
-    std::string Log() const { return ReadFile(log_); }
-
-private:
-    pid_t pid_ = 0;
-    int stdin_ = -1;
-    int port_ = 0;
-    std::string log_;
-};
-
-// A left click through the X test extension, its libraries loaded at run time.
-bool ClickOnDisplay(const std::string& display, int x, int y) {
-    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
-    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-    if (!x11 || !xtst) return false;
-    using Open = void* (*)(const char*);
-    using Close = int (*)(void*);
-    using Flush = int (*)(void*);
-    using Motion = int (*)(void*, int, int, int, unsigned long);
-    using Button = int (*)(void*, unsigned, int, unsigned long);
-    auto open = reinterpret_cast<Open>(dlsym(x11, "XOpenDisplay"));
-    auto close = reinterpret_cast<Close>(dlsym(x11, "XCloseDisplay"));
-    auto flush = reinterpret_cast<Flush>(dlsym(x11, "XFlush"));
-    auto motion = reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent"));
-    auto button = reinterpret_cast<Button>(dlsym(xtst, "XTestFakeButtonEvent"));
-    if (!open || !close || !flush || !motion || !button) return false;
-    void* dpy = open(display.c_str());
-    if (!dpy) return false;
-    motion(dpy, -1, x, y, 0);
-    flush(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    button(dpy, 1, 1, 0);
-    flush(dpy);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    button(dpy, 1, 0, 0);
-    flush(dpy);
-    close(dpy);
-    return true;
-}
-
-// The virtual display's screen (an XWD dump of 32 bits per pixel).
-QImage ReadScreen(const std::string& path) {
-    const std::string f = ReadFile(path);
-    auto be = [&](size_t i) -> uint32_t {
-        if (i * 4 + 4 > f.size()) return 0;
-        const auto* p = reinterpret_cast<const uint8_t*>(f.data() + i * 4);
-        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    };
-    const uint32_t header = be(0), width = be(4), height = be(5), bpp = be(11), line = be(12),
-                   colours = be(19);
-    const size_t start = size_t(header) + size_t(colours) * 12;
-    if (bpp != 32 || width == 0 || height == 0 || start + size_t(line) * height > f.size())
-        return {};
-    QImage img(int(width), int(height), QImage::Format_RGB32);
-    for (uint32_t y = 0; y < height; ++y)
-        std::memcpy(img.scanLine(int(y)), f.data() + start + y * line, width * 4);
-    return img;
-}
 
 // One block of a record: "chair N ..." lines followed by "  key: values" lines; the keys
 // outside a chair go under chair -1.
@@ -327,7 +229,7 @@ void DealEndToEnd::Play() {
     bool started = false;
     for (int attempt = 0; attempt < 10 && !started; ++attempt) {
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        ASSERT_TRUE(ClickOnDisplay(x.name(), bx, by));
+        ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), bx, by, 1));
         started = WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); },
                           8000);
     }

@@ -32,20 +32,6 @@
 namespace hqlv::mahjong {
 namespace {
 
-// Cell c of a strip: one colour that names it, inside a two-pixel blue border.
-QRgb Marker(int cell) {
-    return qRgb(0x40, cell + 1, 0x20);
-}
-
-QImage Strip(int w, int h, int cells) {
-    QImage img(w * cells, h, QImage::Format_RGB32);
-    img.fill(qRgb(0, 0, 255));
-    for (int c = 0; c < cells; ++c)
-        for (int y = 2; y < h - 2; ++y)
-            for (int x = 2; x < w - 2; ++x) img.setPixel(c * w + x, y, Marker(c));
-    return img;
-}
-
 void Mouse(QWidget& w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons held,
            QPoint at) {
     QMouseEvent e(type, QPointF(at), w.mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
@@ -96,26 +82,12 @@ struct Frame : CGameFrameEx {
 class GdiViewTest : public testing::Test {
 protected:
     void SetUp() override {
+        const std::string skin = std::string(HQLV_BUILD_DIR) + "/mahjong/skins/skin1/skin.ini";
+        if (platform::profileString("BitmapResource", "MJ_LARGE1", "", skin).empty())
+            GTEST_SKIP() << "no generated default skin";
         framework::testing::SharedQtApp();
         std::filesystem::create_directories(app.folder);
-        // A skin of the GDI bitmaps, the table colour and no table cloth.
-        std::ofstream ini(app.folder + "skin.ini");
-        ini << "[BitmapResource]\n";
-        const struct {
-            const char* name;
-            int w, h, cells;
-        } strips[] = {{"MJ_LARGE1", 42, 60, 47},  {"MJ_LARGE2", 42, 60, 47},
-                      {"MJ_MIDDLE0", 33, 32, 47}, {"MJ_MIDDLE1", 26, 36, 47},
-                      {"MJ_MIDDLE2", 33, 32, 47}, {"MJ_MIDDLE3", 26, 36, 47},
-                      {"MJ_SIDE0", 19, 49, 1},    {"MJ_SIDE1", 26, 37, 1},
-                      {"MJ_SIDE2", 19, 49, 1},    {"MJ_HU", 42, 60, 1}};
-        for (const auto& s : strips) {
-            Strip(s.w, s.h, s.cells).save(QString::fromStdString(app.folder + s.name + ".bmp"));
-            ini << s.name << "=" << s.name << ".bmp\n";
-        }
-        ini << "[CommColors]\nTableColor=255\n";
-        ini.close();
-        ASSERT_TRUE(framework::CSkinLibrary::instance().Load(app.folder + "skin.ini", 1));
+        ASSERT_TRUE(framework::CSkinLibrary::instance().Load(skin, 1));
         app.SetSceneMode(1);
         app.scene().SetSceneMode(1);
     }
@@ -141,32 +113,25 @@ TEST_F(GdiViewTest, FrameMakesTheGdiViewOnlyInModeOne) {
     EXPECT_NE(frame.GetMJTableView(), nullptr);
 }
 
-TEST_F(GdiViewTest, PaintPassLandsInTheBackBuffer) {
-    CMJGameTableView view(app);
-    view.resize(796, 700);
-    view.OnInitialUpdate();
-    EXPECT_EQ(view.tableColor(), 255u);
-    CMJGameScene2* scene = app.GetGameScene();
-    EXPECT_TRUE(scene->HasGdiBitmap("MJ_LARGE1"));
-    EXPECT_FALSE(scene->HasGdiBitmap("DICE1"));  // not in this skin
-    scene->LayoutHands();
-    MJTileInfo& own = scene->Tiles().m_hands[3][1];
-    own.nCode = 40, own.bPresent = 1;
-    MJTileInfo& show = scene->Tiles().m_showcase[0];
-    show.nCode = 5, show.bPresent = 1, show.bWinning = 1;
-    view.PaintBuffer();
-    const QImage& b = view.backBuffer();
-    ASSERT_EQ(b.size(), QSize(796, 700));
-    MJRect h;
-    scene->GetHandRect(3, h);
-    EXPECT_EQ(b.pixel(h.left + own.nX + 21, h.top + own.nY + 30), Marker(GetFaceIndex(40)));
-    // The blue border is left out: the table colour (COLORREF 255, red) shows.
-    EXPECT_EQ(b.pixel(h.left + own.nX, h.top + own.nY), qRgb(255, 0, 0));
-    MJRect s;
-    scene->GetShowcaseRect(0, s);
-    EXPECT_EQ(b.pixel(s.left + 21, s.top + 30), Marker(0));  // the winning mark on top
-    const QImage shown = view.grab().toImage();
-    EXPECT_EQ(shown.pixel(h.left + own.nX + 21, h.top + own.nY + 30), Marker(GetFaceIndex(40)));
+TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
+    QImage img(20, 20, QImage::Format_RGB32);
+    img.fill(Qt::black);
+    CQImageGdiSurface surface(nullptr);
+    surface.SetImage(&img);
+    surface.FrameRect(2, 3, 12, 13, kGdiRed);
+    const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
+    const struct {
+        int x, y;
+        QRgb colour;
+    } cases[] = {{2, 3, red},     {11, 12, red},  {11, 8, red},  {7, 12, red},
+                 {12, 8, black},  {7, 13, black}, {1, 8, black}, {7, 2, black}, {3, 4, black}};
+    for (auto c : cases) EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.x << "," << c.y;
+    // Without a buffer (or a window) nothing is drawn.
+    CQImageGdiSurface bare(nullptr);
+    bare.FrameRect(0, 0, 5, 5, kGdiRed);
+    bare.TextOut(0, 0, "x");
+    EXPECT_FALSE(bare.TransparentBlt(0, 0, 42, 60, "MJ_LARGE1", 0, 0, kGdiBlueKey));
+    EXPECT_EQ(bare.Width() + bare.Height(), 0);
 }
 
 TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
@@ -196,23 +161,6 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     EXPECT_EQ(view.buttonFont().face, "楷体_GB2312");
     EXPECT_EQ(view.clockFont().height, 40);
     EXPECT_EQ(view.button(999), nullptr);
-}
-
-TEST_F(GdiViewTest, AskDisablesItsButtonUntilTimerSeven) {
-    app.useRecording = true;
-    CMJGameTableView view(app);
-    app.recording.askAnswer = false;
-    view.OnCommand(1801);
-    EXPECT_TRUE(view.button(1801)->isEnabled());
-    app.recording.askAnswer = true;
-    view.OnCommand(1801);
-    EXPECT_FALSE(view.button(1801)->isEnabled());
-    struct Timer : CMJGameTableView {
-        using CMJGameTableView::onTimer;
-    };
-    static_cast<Timer&>(view).onTimer(7);
-    EXPECT_TRUE(view.button(1801)->isEnabled());
-    EXPECT_EQ(app.recording.calls.back(), "timer 7");
 }
 
 struct EnteredView : CMJGameTableView {
@@ -246,26 +194,28 @@ TEST_F(GdiViewTest, GameEnteredRebuildsARunningDealForALookerOn) {
     }
 }
 
-TEST_F(GdiViewTest, RepaintTimerOnlyRepaints) {
+TEST_F(GdiViewTest, TimersRepaintRestartTheClockAndEnableTheAsk) {
     app.useRecording = true;
     EnteredView view(app);
-    view.onTimer(CMJGameTableView::kRepaintTimerId);
+    view.onTimer(CMJGameTableView::kRepaintTimerId);  // only repaints
     EXPECT_TRUE(app.recording.calls.empty());
-    view.onTimer(10000);
-    EXPECT_EQ(app.recording.calls, std::vector<std::string>{"timer 10000"});
-}
-
-TEST_F(GdiViewTest, ClockTimerRestarts) {
-    CMJGameTableView view(app);
-    EXPECT_EQ(view.clockTimer(), 0u);
     view.RestartClockTimer();  // none running: stays off
     EXPECT_EQ(view.clockTimer(), 0u);
     view.StartClockTimer();
-    EXPECT_EQ(view.clockTimer(), 10000u);
     view.RestartClockTimer();
     EXPECT_EQ(view.clockTimer(), 10000u);
     view.OnTableStop();
     EXPECT_EQ(view.clockTimer(), 0u);
+    // The ask disables its button until timer 7, only when the scene asked.
+    app.recording.askAnswer = false;
+    view.OnCommand(1801);
+    EXPECT_TRUE(view.button(1801)->isEnabled());
+    app.recording.askAnswer = true;
+    view.OnCommand(1801);
+    EXPECT_FALSE(view.button(1801)->isEnabled());
+    view.onTimer(7);
+    EXPECT_TRUE(view.button(1801)->isEnabled());
+    EXPECT_EQ(app.recording.calls, (std::vector<std::string>{"ask", "ask", "timer 7"}));
 }
 
 TEST_F(GdiViewTest, MouseGoesToTheScene) {
@@ -309,16 +259,8 @@ std::set<int> FacesIn(const QImage& img, const MJRect& r) {
 
 // The generated default skin painted by the real surface: a mid-deal table written for
 // review, each area's faces read back from the generator's markers.
-TEST(GdiShot, GeneratedSkinShowsEveryAreasFaces) {
-    const std::string skin = std::string(HQLV_BUILD_DIR) + "/mahjong/skins/skin1/skin.ini";
-    if (platform::profileString("BitmapResource", "MJ_LARGE1", "", skin).empty())
-        GTEST_SKIP() << "no generated default skin";
-    framework::testing::SharedQtApp();
-    ASSERT_TRUE(framework::CSkinLibrary::instance().Load(skin, 1));
-    GdiApp app;
+TEST_F(GdiViewTest, GeneratedSkinShowsEveryAreasFaces) {
     app.SetChairNo(2);
-    app.SetSceneMode(1);
-    app.scene().SetSceneMode(1);
     CMJGameTableView view(app);
     view.resize(796, 700);
     view.OnInitialUpdate();
@@ -376,7 +318,12 @@ TEST(GdiShot, GeneratedSkinShowsEveryAreasFaces) {
     MJRect s;
     scene.GetShowcaseRect(1, s);
     EXPECT_EQ(FacesIn(shot, s), std::set<int>{GetFaceIndex(115)});
-    framework::CSkinLibrary::instance().Unload();
+    // The key colour never shows; the window shows the buffer; the skin's table colour.
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            ASSERT_NE(shot.pixel(x, y) & 0xFFFFFF, 0x0000FFu) << x << "," << y;
+    EXPECT_EQ(view.grab().toImage().pixel(h.left + 30, h.top + 30), shot.pixel(h.left + 30, h.top + 30));
+    EXPECT_EQ(view.tableColor(), 16384u);
 }
 
 }  // namespace

@@ -16,6 +16,17 @@ TEST(GdiFaceIndex, BackCellsAndEdges) {
 
 class GdiPaintTest : public GdiTableTest {
 protected:
+    // The marker at the middle of wall record i, and the one its side's strip shows for a
+    // face-up tile of `face` (-1: face down).
+    std::pair<uint32_t, uint32_t> WallCell(int i, int face) {
+        const MJTileInfo& w = scene.Tiles().m_wall[i];
+        MJRect r;
+        scene.GetWallRect(w.nView, r);
+        const bool side = w.nView == 0 || w.nView == 2;
+        const std::string strip = std::string(face < 0 ? "MJ_SMALLBACK" : "MJ_SMALL") + (side ? "0" : "1");
+        return {Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
+                Mark(strip.c_str(), std::max(face, 0))};
+    }
     // A table with every kind of record: wall, hands with melds, discards, a winning
     // showcase tile and flowers.
     void FillTable() {
@@ -55,8 +66,8 @@ TEST_F(GdiPaintTest, EveryRecordShowsItsFaceAtItsPlace) {
     scene.GetHandRect(2, h2);
     const MJTileInfo& own = Hand(3)[1];
     EXPECT_EQ(Middle(h3.left + own.nX, h3.top + own.nY, 42, 60), Mark("MJ_LARGE1", 5));
-    // The key border stays the table's.
-    EXPECT_EQ(dc.At(h3.left + own.nX, h3.top + own.nY), kRasterBackground);
+    // The key border stays the table's: the cell is taken from the strip's top row.
+    EXPECT_EQ(dc.At(h3.left + own.nX + 21, h3.top + own.nY + 1), kRasterBackground);
     EXPECT_EQ(Middle(h3.left + 10, h3.top + 20, 26, 36), Mark("MJ_MIDDLE3", GetFaceIndex(60)));
     EXPECT_EQ(Middle(h0.left + Hand(0)[3].nX, h0.top + Hand(0)[3].nY, 19, 49), Mark("MJ_SIDE0", 0));
     EXPECT_EQ(Middle(h1.left + Hand(1)[3].nX, h1.top + Hand(1)[3].nY, 26, 37), Mark("MJ_SIDE1", 0));
@@ -69,12 +80,8 @@ TEST_F(GdiPaintTest, EveryRecordShowsItsFaceAtItsPlace) {
     scene.GetFlowerAreaBase(3, fl);
     const MJTileInfo& f = scene.Tiles().m_flowers[3][0];
     EXPECT_EQ(Middle(fl.left + f.nX, fl.top + f.nY, 26, 36), Mark("MJ_MIDDLE3", 35));
-    MJRect w;
-    const MJTileInfo& wall = scene.Tiles().m_wall[0];
-    scene.GetWallRect(wall.nView, w);
-    const bool side = wall.nView == 0 || wall.nView == 2;
-    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
-              Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0));
+    const auto [wallAt, wallMark] = WallCell(0, -1);
+    EXPECT_EQ(wallAt, wallMark);
     // Not stand-alone: no frames.
     EXPECT_EQ(dc.At(300, 200), kRasterBackground);
 }
@@ -87,11 +94,9 @@ TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
     Hand(3)[2].bSelected = 1;
     Hand(3)[1].bLocked = 1;
     scene.PaintTableGdi(dc);
-    MJRect w, h3;
-    scene.GetWallRect(wall.nView, w);
-    const bool side = wall.nView == 0 || wall.nView == 2;
-    EXPECT_EQ(Middle(w.left + wall.nX, w.top + wall.nY, side ? 22 : 17, side ? 23 : 26),
-              Mark(side ? "MJ_SMALL0" : "MJ_SMALL1", 3));
+    const auto [wallAt, wallMark] = WallCell(0, 3);
+    EXPECT_EQ(wallAt, wallMark);
+    MJRect h3;
     scene.GetHandRect(3, h3);
     EXPECT_EQ(Middle(h3.left + Hand(3)[2].nX, h3.top + Hand(3)[2].nY - 10, 42, 60),
               Mark("MJ_LARGE1", 5));
@@ -117,13 +122,8 @@ TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
     EXPECT_EQ(Middle(h1.left + laid.nX, h1.top + laid.nY, 26, 36), Mark("MJ_MIDDLE1", 14));
     for (int v = 0; v < 4; ++v) {
         ASSERT_GE(first[v], 0) << v;
-        const MJTileInfo& w = scene.Tiles().m_wall[first[v]];
-        MJRect r;
-        scene.GetWallRect(v, r);
-        const bool side = v == 0 || v == 2;
-        EXPECT_EQ(Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
-                  Mark(side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0))
-            << v;
+        const auto [at, mark] = WallCell(first[v], -1);
+        EXPECT_EQ(at, mark) << v;
     }
 }
 
@@ -153,79 +153,67 @@ TEST_F(GdiPaintTest, StandaloneFramesDiscardsWhiteAndHandsRed) {
 }
 
 TEST_F(GdiPaintTest, StakeTextOnlyWithStatusBitZero) {
-    deal.SetRoundWord(11, 2);  // banker chair 2
     deal.SetRoundWord(10, 300);
-    scene.InitFont();
     deal.SetRoundWord(14, 0x100);
     scene.DrawStakeText(dc);
     EXPECT_TRUE(dc.texts.empty());
     deal.SetRoundWord(14, 1);
-    scene.DrawStakeText(dc);
-    ASSERT_EQ(dc.texts.size(), 2u);
     MJRect r;
     scene.GetStakeTextRect(r);
     const int third = (r.bottom - r.top) / 3;
-    EXPECT_EQ(dc.texts[0].text, "庄:西家");
-    EXPECT_EQ(dc.texts[0].x, r.left);
-    EXPECT_EQ(dc.texts[0].y, r.top + third);
-    EXPECT_EQ(dc.texts[1].text, ":300 分");
-    EXPECT_EQ(dc.texts[1].y, r.top + third + 20);
-    EXPECT_EQ(dc.texts[0].colour, kGdiYellow);
-    EXPECT_EQ(dc.texts[0].font, DefaultGuiFont());
-    // A silver table; a banker chair the table does not have has no name.
-    deal.SetRoundWord(21, 1);
+    // The banker's name; a banker chair the table does not have has none. A silver table.
+    const struct {
+        int banker, silver;
+        const char *name, *stake;
+    } cases[] = {{2, 0, "庄:西家", ":300 分"}, {0, 0, "庄:东家", ":300 分"},
+                 {4, 1, "庄:", ":7 两"},        {-1, 1, "庄:", ":7 两"}};
     deal.SetRoundWord(9, 7);
-    for (int chair : {4, -1}) {
-        deal.SetRoundWord(11, chair);
+    for (const auto& c : cases) {
+        deal.SetRoundWord(11, c.banker);
+        deal.SetRoundWord(21, c.silver);
         dc.texts.clear();
         scene.DrawStakeText(dc);
         ASSERT_EQ(dc.texts.size(), 2u);
-        EXPECT_EQ(dc.texts[0].text, "庄:");
-        EXPECT_EQ(dc.texts[1].text, ":7 两");
+        EXPECT_EQ(dc.texts[0].text, c.name);
+        EXPECT_EQ(dc.texts[1].text, c.stake);
+        EXPECT_EQ(dc.texts[0].x, r.left);
+        EXPECT_EQ(dc.texts[0].y, r.top + third);
+        EXPECT_EQ(dc.texts[1].y, r.top + third + 20);
+        EXPECT_EQ(dc.texts[0].colour, kGdiYellow);
+        EXPECT_EQ(dc.texts[0].font, DefaultGuiFont());
     }
 }
 
-TEST_F(GdiPaintTest, FontsAndBitmapsOnlyInModeOne) {
-    scene.InitFont();
-    scene.LoadSkinBitmaps();
+TEST_F(GdiPaintTest, FontsBitmapsAndScreenOnlyInModeOne) {
     EXPECT_EQ(scene.HasGdiFonts(), 1);
     EXPECT_EQ(scene.GdiFont(2).escapement, 2700);
     EXPECT_EQ(scene.GdiFont(3).escapement, 900);
     EXPECT_EQ(scene.GdiFont(3).clipPrecision, 16);
     EXPECT_TRUE(scene.HasGdiBitmap("DICE12"));
-    EXPECT_TRUE(scene.HasGdiBitmap("MJ_HU"));
     EXPECT_FALSE(scene.HasGdiBitmap("MJ_ZHUANG"));  // the table-drawing object's
     EXPECT_EQ(scene.GdiBitmaps().size(), 32u);
     host.bitmaps.erase("MJ_HU");
     scene.LoadSkinBitmaps();
     EXPECT_FALSE(scene.HasGdiBitmap("MJ_HU"));
+    // The screen is the surface's, else the host's table view.
+    RasterSurface small(500, 400);
+    scene.SetGdiSurface(&small);
+    EXPECT_EQ(std::pair(scene.GetScreenWidth(), scene.GetScreenHeight()), std::pair(500, 400));
+    scene.SetGdiSurface(nullptr);
+    EXPECT_EQ(std::pair(scene.GetScreenWidth(), scene.GetScreenHeight()), std::pair(796, 700));
 
-    GdiScene live;
+    GdiScene live;  // mode 2: no engine screen here, no GDI fonts or bitmaps
     live.SetSceneHost(&host);
     live.InitFont();
     live.LoadSkinBitmaps();
     EXPECT_EQ(live.HasGdiFonts(), 0);
     EXPECT_TRUE(live.GdiBitmaps().empty());
+    EXPECT_EQ(std::pair(live.GetScreenWidth(), live.GetScreenHeight()), std::pair(0, 0));
     // The stake text of a scene without the GDI fonts still selects a real font.
     deal.SetRoundWord(14, 1);
     live.DrawStakeText(dc);
     ASSERT_FALSE(dc.texts.empty());
     EXPECT_EQ(dc.texts[0].font, DefaultGuiFont());
-    EXPECT_FALSE(dc.texts[0].font.face.empty());
-}
-
-TEST_F(GdiPaintTest, ScreenIsTheTableViewInModeOne) {
-    RasterSurface small(500, 400);
-    scene.SetGdiSurface(&small);
-    EXPECT_EQ(scene.GetScreenWidth(), 500);
-    EXPECT_EQ(scene.GetScreenHeight(), 400);
-    scene.SetGdiSurface(nullptr);  // the host's table view
-    EXPECT_EQ(scene.GetScreenWidth(), 796);
-    EXPECT_EQ(scene.GetScreenHeight(), 700);
-    GdiScene live;
-    live.SetSceneHost(&host);
-    EXPECT_EQ(live.GetScreenWidth(), 0);  // no engine screen
-    EXPECT_EQ(live.GetScreenHeight(), 0);
 }
 
 TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {

@@ -34,12 +34,10 @@ TEST_F(GdiSeatsTest, SeatBoxesLieAlongTheInnerEdgeOfEachHand) {
         {2, hand[2].left - 24, hand[2].top, hand[2].left, hand[2].top + 250},
         {3, hand[3].right - 250, hand[3].top - 24, hand[3].right, hand[3].top},
     };
-    for (auto c : cases) {
-        EXPECT_EQ(r[c.view].left, c.left) << c.view;
-        EXPECT_EQ(r[c.view].top, c.top) << c.view;
-        EXPECT_EQ(r[c.view].right, c.right) << c.view;
-        EXPECT_EQ(r[c.view].bottom, c.bottom) << c.view;
-    }
+    for (auto c : cases)
+        EXPECT_EQ(std::tuple(r[c.view].left, r[c.view].top, r[c.view].right, r[c.view].bottom),
+                  std::tuple(c.left, c.top, c.right, c.bottom))
+            << c.view;
     MJRect none{1, 1, 1, 1};
     draw.GetSeatRect(4, none);
     EXPECT_EQ(none.right, 0);
@@ -60,14 +58,21 @@ TEST_F(GdiSeatsTest, NamesInTheirFontsYellowWhenHighlighted) {
     EXPECT_EQ(TextOf("南家")->font.escapement, 900);
     EXPECT_EQ(TextOf("西家")->colour, kGdiWhite);
     EXPECT_EQ(TextOf("西家")->font, DefaultGuiFont());
-    // Centred in the box: across, and running down from the box's middle.
-    MJRect r3, r0;
-    draw.GetSeatRect(3, r3);
-    draw.GetSeatRect(0, r0);
-    EXPECT_EQ(TextOf("西家")->x, r3.left + (250 - 32) / 2);
-    EXPECT_EQ(TextOf("西家")->y, r3.top + (24 - 16) / 2);
-    EXPECT_EQ(left->x, r0.left + (24 + 16) / 2);
-    EXPECT_EQ(left->y, r0.top + (250 - 32) / 2);
+    // Centred in the box: across, running down, running up.
+    const struct {
+        int view;
+        const char* name;
+        int dx, dy;
+    } cases[] = {{3, "西家", (250 - 32) / 2, (24 - 16) / 2},
+                 {0, "北家", (24 + 16) / 2, (250 - 32) / 2},
+                 {2, "南家", (24 - 16) / 2, (250 + 32) / 2}};
+    for (const auto& c : cases) {
+        MJRect r;
+        draw.GetSeatRect(c.view, r);
+        EXPECT_EQ(std::pair(TextOf(c.name)->x, TextOf(c.name)->y),
+                  std::pair(r.left + c.dx, r.top + c.dy))
+            << c.view;
+    }
 }
 
 TEST_F(GdiSeatsTest, ThreePlayersLeaveRecordOneUnusedAndUndrawn) {
@@ -98,7 +103,10 @@ TEST_F(GdiSeatsTest, BankerPictureSixPixelsAlongTheName) {
     deal.SetRoundWord(11, 1);  // view 2: above the upward name
     draw.RefreshAll();
     const MJSeatRecord* right = draw.Seat(2);
-    EXPECT_EQ(right->bankerY, right->nameY - 32 - 6 - 20);
+    MJRect r2;
+    draw.GetSeatRect(2, r2);
+    EXPECT_EQ(std::pair(right->bankerX, right->bankerY),
+              std::pair(r2.left + (24 - 20) / 2, right->nameY - 32 - 6 - 20));
     // Without the skin's picture the seat is drawn without it.
     host.bitmaps.erase("MJ_ZHUANG");
     draw.LoadBankerBitmap();
@@ -108,6 +116,9 @@ TEST_F(GdiSeatsTest, BankerPictureSixPixelsAlongTheName) {
 }
 
 TEST_F(GdiSeatsTest, AChairWithoutAViewDrawsNothing) {
+    host.chair = 0;  // chair 0 seated: the seat before it (3) is view 2's
+    draw.LoadSeatData();
+    EXPECT_EQ(draw.Seat(2)->name, "北家");
     host.chair = -1;  // not seated: no chair has a view
     draw.SetAllHighlights(0);
     draw.HighlightChair(1);
@@ -127,6 +138,7 @@ TEST(GdiSeatsAlone, WithoutTheApplicationNothingLoadsOrDraws) {
     draw.GetSeatRect(3, r);  // no scene to place it by
     EXPECT_EQ(r.right, 0);
     EXPECT_EQ(draw.GdiSeatsDrawn(), 4);  // drawn on no surface
+    draw.LayoutAllSeats();                // nothing to lay out on
 }
 
 TEST_F(GdiSeatsTest, ReloadSeatsFromTheTableRecord) {
@@ -137,7 +149,7 @@ TEST_F(GdiSeatsTest, ReloadSeatsFromTheTableRecord) {
     words[5 + 1] = 2;  // another bit: not started
     const std::vector<MJSeatEntry> players = {
         {3, 1003, "北家"}, {1, 1001, longName}, {5, 1005, "客人"}, {-1, 1009, "无座"},
-        {0, 0, "无号"},    {2, 1002, ""},
+        {0, 1000, "东家"}, {2, 0, "无号"},       {2, 1002, ""},
     };
     draw.SetAllHighlights(1);
     draw.ReloadSeats(players, words);
@@ -147,11 +159,11 @@ TEST_F(GdiSeatsTest, ReloadSeatsFromTheTableRecord) {
     EXPECT_EQ(draw.Seat(2)->name.size(), 126u);  // 42 whole characters
     EXPECT_EQ(draw.Seat(2)->name, longName.substr(0, 126));
     EXPECT_EQ(draw.Seat(2)->highlight, 0);
-    EXPECT_TRUE(draw.Seat(1)->name.empty());  // chair 0 has no player with a name and id
-    EXPECT_TRUE(draw.Seat(3)->name.empty());  // chair 2: empty name
+    EXPECT_EQ(draw.Seat(1)->name, "东家");
     EXPECT_EQ(draw.Seat(1)->highlight, 0);
-    // Four empty seats drawn, then the two players.
-    EXPECT_EQ(dc.texts.size(), 6u);
+    EXPECT_TRUE(draw.Seat(3)->name.empty());  // chair 2: no id, or no name
+    // Four empty seats drawn, then the three players.
+    EXPECT_EQ(dc.texts.size(), 7u);
     // A short status block: the words past it are not read.
     draw.ReloadSeats(players, std::span<const int32_t>(words.data(), 8));
     EXPECT_EQ(draw.Seat(0)->highlight, 0);
