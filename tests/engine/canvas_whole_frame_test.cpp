@@ -72,5 +72,24 @@ TEST(CanvasWholeFrame, DirtyFramesAfterItStillRestoreTheBackground) {
     }
 }
 
+TEST(CanvasWholeFrame, AnEdgeStripIsNoWholeFrame) {
+    // The lower sprite reaches into a strip along the left edge (full height); the upper
+    // one covers its right part outside the strip. The strip's frame draws the lower sprite
+    // whole, but only the strip may reach the target: the upper sprite stays on top.
+    Scene s(1);
+    s.pics.Add(2, SolidPicture(8, 6, {0xFF0000FF}));
+    auto upper = MakeImage(2, 2, 12, 15, 8, 6);
+    upper->AttachToCanvas(&s.canvas, 2);
+    s.sprite->MoveBy(-kW / 2 + 6, 0);  // the lower sprite now spans x 2..10
+    s.sprite->ApplyTransform();
+    s.canvas.InvalidateAll();
+    ASSERT_EQ(s.canvas.Render(1, s.target.surface), 0);
+    const std::vector<uint32_t> whole = s.target.pixels;
+    ASSERT_EQ(s.target.at(9, 15), 0xFF0000FEu);  // the upper sprite over the lower one
+    s.canvas.InvalidateRect(0, 0, 5, kH);
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    EXPECT_EQ(s.target.pixels, whole);
+}
+
 }  // namespace
 }  // namespace hqlv::engine
