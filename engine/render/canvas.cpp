@@ -34,7 +34,7 @@ Canvas::Canvas() : slots_(kSlotCount) {
 
 DrawSurface Canvas::BackSurface() {
     DrawSurface s;
-    s.pixels = back_.data();
+    s.pixels = DrawPixels();
     s.width = view_.width;
     s.height = view_.height;
     return s;
@@ -191,6 +191,13 @@ bool Canvas::HasDirtyRects() const {
     return false;
 }
 
+bool Canvas::CoversView() const {
+    if (fullScreen_) return true;
+    return std::any_of(dirty_.begin(), dirty_.end(), [&](const Rect& r) {
+        return r.left <= 0 && r.top <= 0 && r.right >= view_.width && r.bottom >= view_.height;
+    });
+}
+
 void Canvas::TakeDirtyRects() {
     dirty_.clear();
     if (fullScreen_) {
@@ -322,11 +329,12 @@ void Canvas::RebuildBackground(uint32_t* dst) {
 
 void Canvas::PrepareBackground() {
     if (!(bgFlags_ & 1)) {
-        RebuildBackground(back_.data());
+        RebuildBackground(DrawPixels());
         return;
     }
+    uint32_t* dst = DrawPixels();
     if (fullScreen_) {
-        std::copy(cache_.begin(), cache_.end(), back_.begin());
+        std::copy(cache_.begin(), cache_.end(), dst);
         return;
     }
     // Only the dirty rectangles reach the target, so only they need the background back;
@@ -336,7 +344,7 @@ void Canvas::PrepareBackground() {
         const Rect c = IntersectRect(r, whole);
         for (int y = c.top; y < c.bottom; ++y) {
             const size_t at = size_t(y) * size_t(view_.width) + size_t(c.left);
-            std::copy_n(cache_.begin() + long(at), size_t(c.width()), back_.begin() + long(at));
+            std::copy_n(cache_.begin() + long(at), size_t(c.width()), dst + at);
         }
     }
 }
@@ -371,7 +379,7 @@ void Canvas::DrawPointListItem(const BlitParams& live, double alpha, const Rende
 void Canvas::DrawParticles(double, const RenderDescriptor& d) {
     const auto* s = dynamic_cast<const ParticleState*>(d.state.get());
     if (!s || s->pixels.empty()) return;
-    const BlitTarget dst{back_.data(), view_.width, view_.height,
+    const BlitTarget dst{DrawPixels(), view_.width, view_.height,
                          Rect{0, 0, view_.width, view_.height}};
     const BlitSource src{reinterpret_cast<const uint8_t*>(s->pixels.data()),
                          s->width,
@@ -468,6 +476,13 @@ int Canvas::Render(uint32_t now, DrawSurface& target) {
     TakeDirtyRects();
     EnsureBackBuffer(target.width, target.height);
     if (back_.empty() || !target.pixels) return 0;
+    // A frame that redraws the whole view, background first, would copy all of the back
+    // buffer to the target: it is drawn straight into the target instead, which saves a
+    // copy of the screen. (The back buffer only keeps dirty-area frames' drawing past their
+    // areas away from the target; nothing reads it across frames.)
+    const bool direct = bgMode_ != 1 && target.width == view_.width &&
+                        target.height == view_.height && CoversView();
+    drawTo_ = direct ? target.pixels : nullptr;
     if (bgMode_ == 1) {
         if (targetRead_ == 2 && target.width == view_.width && target.height == view_.height)
             std::copy(target.pixels, target.pixels + back_.size(), back_.begin());
@@ -486,7 +501,9 @@ int Canvas::Render(uint32_t now, DrawSurface& target) {
                         size_t(c.width()) * 4);
         }
     };
-    if (fullScreen_)
+    if (direct)
+        drawTo_ = nullptr;
+    else if (fullScreen_)
         copyRect(whole);
     else
         for (const Rect& r : dirty_) copyRect(r);

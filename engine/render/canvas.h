@@ -91,6 +91,7 @@ public:
     }
     DrawLayer& Layer(int i) { return layers_[size_t(i)]; }
     const DrawLayer& Layer(int i) const { return layers_[size_t(i)]; }
+    // The scratch buffer of dirty-area frames; frames covering the whole view skip it.
     const std::vector<uint32_t>& BackBuffer() const { return back_; }
     int Width() const { return view_.width; }
     int Height() const { return view_.height; }
@@ -110,6 +111,9 @@ private:
     void PrepareBackground();
     void FillBackground(uint32_t* dst, uint32_t colour);
     DrawSurface BackSurface();
+    // Where this frame draws: the back buffer, or the target when the frame covers it all.
+    uint32_t* DrawPixels() { return drawTo_ ? drawTo_ : back_.data(); }
+    bool CoversView() const;
 
     uint8_t depth_ = 32;
     uint8_t bytesPerPixel_ = 4;
@@ -118,6 +122,7 @@ private:
     uint32_t targetRead_ = 2;
     uint32_t renderMode_[3] = {0, 0, 0};
     std::vector<uint32_t> back_;
+    uint32_t* drawTo_ = nullptr;
     std::vector<uint32_t> cache_;
     std::vector<BackgroundSlot> slots_;
     uint32_t bgState_ = 0;
