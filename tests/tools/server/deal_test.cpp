@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "deal_rig.h"
+#include "platform/core/text.h"
 #include "rules/common.h"
+#include "rules/table_ex.h"
 
 namespace {
 
@@ -99,6 +101,32 @@ TEST(MahjongDeal, RecordsCarryTheConfiguredTurnClaimAndGraceSeconds) {
     EXPECT_EQ(testrig::Word(state, 18), 15);
     EXPECT_EQ(testrig::Word(state, 39), 9);
     EXPECT_EQ(testrig::Word(state, 40), 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The result's fan names reach the client as GBK, the wire's text: every name of the rule
+// classes, in order, between '|' separators, and a terminator inside the field.
+TEST(MahjongDeal, ResultFanNamesAreGbkOnTheWire) {
+    hqlv::rules::SeedRandom(3);
+    DealRig rig;
+    for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 900001 + c, true);
+    ASSERT_TRUE(rig.deal.Start());
+    for (int k = 0; k < 300 && rig.deal.Running(); ++k) rig.Advance(1);
+    ASSERT_TRUE(rig.deal.Over());
+    const auto& r = rig.deal.Result();
+    const char* field = reinterpret_cast<const char*>(r.data()) + hqlv::rules::kFanNamesOffset;
+    const size_t n = strnlen(field, hqlv::rules::kFanNamesBytes);
+    ASSERT_LT(n, size_t(hqlv::rules::kFanNamesBytes));
+    std::string expected;
+    for (const auto& fan : hqlv::rules::kFans) {
+        if (!expected.empty()) expected += '|';
+        expected += fan.name;
+    }
+    EXPECT_EQ(hqlv::platform::gbkToUtf8(std::string_view(field, n)), expected);
+    EXPECT_EQ(std::string_view(field, 4), "\xC6\xA8\xBA\xFA");  // 屁胡 in GBK
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/tiles.h"
 
@@ -462,6 +463,14 @@ void Deal::Finish() {
     result_.assign(static_cast<size_t>(t.ResultRecordSize()), 0);
     t.FillResultRecord(reinterpret_cast<int32_t*>(result_.data()),
                        static_cast<int32_t>(result_.size()), 0, 0);
+    // The wire carries GBK; the rule classes keep their fan names as the program's UTF-8.
+    if (result_.size() >= size_t(rules::kFanNamesOffset + rules::kFanNamesBytes)) {
+        char* field = reinterpret_cast<char*>(result_.data()) + rules::kFanNamesOffset;
+        const std::string names(field, strnlen(field, rules::kFanNamesBytes));
+        const std::string gbk = platform::utf8ToGbkFit(names, rules::kFanNamesBytes - 1);
+        std::memset(field, 0, rules::kFanNamesBytes);
+        std::memcpy(field, gbk.data(), gbk.size());
+    }
     phase_ = Phase::Over;
     ++steps_;
     Send(kToAll, 211080, result_);
