@@ -761,6 +761,17 @@ TEST_F(Handlers, TableDumpIsAppendedBeforeAndAfterTheLayDown) {
         << text;
 }
 
+TEST_F(Handlers, TableRecordListsEachRowsOwnDiscardsOnly) {
+    NEED_ASSETS();
+    Deal();
+    scene.AddDiscard(1, 44);  // view 1's first slot lies right after view 0's last
+    const std::string text = scene.FormatTable("t");
+    const size_t own = text.find("chair 3 view 0\n");
+    ASSERT_NE(own, std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.find("  rows:", own), 8), "  rows:\n") << text;
+    EXPECT_NE(text.find("  rows: 44\n"), std::string::npos) << text;
+}
+
 // ---- malformed records change nothing ---------------------------------------------------------
 
 TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
