@@ -200,6 +200,12 @@ TEST_F(DiscardTest, TakeLastDiscardBackToTheShowcase) {
     scene.TakeLastDiscard();
     EXPECT_EQ(Showcase(3).nCode, 50);
     EXPECT_EQ(Showcase(3).bPresent, 1);
+    // Without the deal's state there is no seat to go by: the rows stay.
+    scene.AddDiscard(3, 51);
+    host.info = nullptr;
+    scene.TakeLastDiscard();
+    EXPECT_EQ(scene.LastDiscardIndex(3), 0);
+    host.info = &deal;
 }
 
 TEST_F(DiscardTest, LayDownHandTurnsOnlyConcealedTilesFaceUp) {

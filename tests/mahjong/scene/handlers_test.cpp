@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
@@ -60,6 +61,21 @@ protected:
         std::string s;
         for (int k = 1; k <= 5; ++k) s += Active(k) ? "1" : "0";
         return s;
+    }
+    // A record to its handler, as the router hands it over.
+    void Deliver(uint32_t id, MJData body) {
+        using Fn = void (CMJGameScene2::*)(MJData);
+        static const std::map<uint32_t, Fn> kHandlers = {
+            {229160, &CMJGameScene2::OnNotify229160}, {221170, &CMJGameScene2::OnNotify221170},
+            {229185, &CMJGameScene2::OnNotify229185}, {229190, &CMJGameScene2::OnNotify229190},
+            {229210, &CMJGameScene2::OnNotify229210}, {229170, &CMJGameScene2::OnNotify229170},
+            {229175, &CMJGameScene2::OnNotify229175}, {229180, &CMJGameScene2::OnNotify229180},
+            {221200, &CMJGameScene2::OnNotify221200}, {221160, &CMJGameScene2::OnNotify221160},
+            {229500, &CMJGameScene2::OnPlayerBackOrLeave}, {211080, &CMJGameScene2::OnGameEnd}};
+        if (auto at = kHandlers.find(id); at != kHandlers.end())
+            (scene.*(at->second))(body);
+        else
+            scene.OnNotify229195(id, body);
     }
     // The own hand: no two tiles of a face but the pair of face 1 (ids 9, 18) and the
     // 2-3 of suit 1 (ids 37, 38) for a chi on 36.
@@ -200,15 +216,15 @@ TEST_F(Handlers, GangAndChiButtonsTakeTheirOwnCellsBackAtEveryCall) {
     EXPECT_EQ(before[2], 2 * w);
 }
 
-TEST_F(Handlers, OfferTableHoldsNineRecords) {
-    for (int kind = 0; kind < 9; ++kind) scene.Offer(kind).tile = 10 + kind;
-    for (int kind = 0; kind < 9; ++kind) EXPECT_EQ(scene.Offer(kind).tile, 10 + kind);
+TEST_F(Handlers, OfferKindsOutsideTheTableShareAnEmptyScratchRecord) {
+    scene.Offer(8).tile = 18;
     scene.Offer(9).tile = 7;
     scene.Offer(-1).tile = 7;
     EXPECT_EQ(scene.Offer(9).tile, 0);
     EXPECT_EQ(scene.Offer(-1).tile, 0);
+    EXPECT_EQ(scene.Offer(8).tile, 18);
     scene.ClearOffers();
-    for (int kind = 0; kind < 9; ++kind) EXPECT_EQ(scene.Offer(kind).tile, 0);
+    EXPECT_EQ(scene.Offer(8).tile, 0);
 }
 
 TEST_F(Handlers, ClaimFlagsMakeExactlyTheFlaggedButtonsActive) {
@@ -745,6 +761,17 @@ TEST_F(Handlers, TableDumpIsAppendedBeforeAndAfterTheLayDown) {
         << text;
 }
 
+TEST_F(Handlers, TableRecordListsEachRowsOwnDiscardsOnly) {
+    NEED_ASSETS();
+    Deal();
+    scene.AddDiscard(1, 44);  // view 1's first slot lies right after view 0's last
+    const std::string text = scene.FormatTable("t");
+    const size_t own = text.find("chair 3 view 0\n");
+    ASSERT_NE(own, std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.find("  rows:", own), 8), "  rows:\n") << text;
+    EXPECT_NE(text.find("  rows: 44\n"), std::string::npos) << text;
+}
+
 // ---- malformed records change nothing ---------------------------------------------------------
 
 TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
@@ -804,49 +831,7 @@ TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
         host.lookerOn = c.id == 221160;
         const Snapshot before(scene);
         const size_t sounds = host.sounds.size(), chat = host.chat.size();
-        switch (c.id) {
-            case 229160:
-                scene.OnNotify229160(c.body);
-                break;
-            case 221170:
-                scene.OnNotify221170(c.body);
-                break;
-            case 229185:
-                scene.OnNotify229185(c.body);
-                break;
-            case 229190:
-                scene.OnNotify229190(c.body);
-                break;
-            case 229195:
-            case 229197:
-            case 229199:
-                scene.OnNotify229195(c.id, c.body);
-                break;
-            case 229210:
-                scene.OnNotify229210(c.body);
-                break;
-            case 229170:
-                scene.OnNotify229170(c.body);
-                break;
-            case 229175:
-                scene.OnNotify229175(c.body);
-                break;
-            case 229180:
-                scene.OnNotify229180(c.body);
-                break;
-            case 221200:
-                scene.OnNotify221200(c.body);
-                break;
-            case 221160:
-                scene.OnNotify221160(c.body);
-                break;
-            case 229500:
-                scene.OnPlayerBackOrLeave(c.body);
-                break;
-            case 211080:
-                scene.OnGameEnd(c.body);
-                break;
-        }
+        Deliver(c.id, c.body);
         EXPECT_TRUE(Snapshot(scene) == before) << c.name;
         EXPECT_EQ(host.sounds.size(), sounds) << c.name;
         EXPECT_EQ(host.chat.size(), chat) << c.name;

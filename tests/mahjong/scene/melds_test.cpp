@@ -4,6 +4,8 @@
 // nothing. The win effect's sprites release themselves on the headless engine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -552,6 +554,11 @@ TEST_F(MeldTest, WinEffectSpritesReleaseThemselvesAndThePictureGoesAtReset) {
     int x, y;
     scene.GetWindMarkPos(2, x, y);
     EXPECT_EQ(hu->GetX(), x);
+    // The sparks, made right after the picture, spread over both sides of it.
+    int least = INT_MAX;
+    for (uint32_t id = scene.WinEffectEntity() + 1; id <= scene.WinEffectEntity() + 50; ++id)
+        if (const engine::Entity* e = k.FindEntity(id)) least = std::min(least, e->GetX());
+    EXPECT_LT(least, x);
     Run(20000);
     EXPECT_EQ(k.GetEntityCount(), before + 1);
     EXPECT_LE(hu->GetY(), y);
