@@ -18,6 +18,9 @@
 #include "tools/server/game_server.h"
 #include "words.h"
 
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
 namespace hqlv::mahjong::test {
 
 struct PlayConnHost : framework::GameConnectionHost {

@@ -3,6 +3,7 @@
 // the buttons, the picking of tiles and the wait cursor as they were before the press.
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/kernel.h"
@@ -10,9 +11,6 @@
 
 namespace hqlv::mahjong::test {
 namespace {
-
-#define NEED_ASSETS() \
-    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
     return std::vector<uint8_t>(p, p + n);
@@ -41,77 +39,76 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     Reply(229080, 10);
     Reply(229000, 10, Words(8, {{1, 30}, {2, 5}}));
     Reply(229060, 10, Words(8, {{1, 31}}));
-    EXPECT_EQ(scene.SendPeng(), 1);
-    EXPECT_EQ(scene.SendGang(reply), 1);
-    EXPECT_EQ(scene.SendChi(), 1);
-    EXPECT_EQ(scene.SendRequest229025(sent), 210050);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    EXPECT_EQ(scene.SendRequest229030(45, 46, sent), 10);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(scene.SendRequest229045(sent, std::span(reply, 32)), 10);
-    EXPECT_EQ(scene.SendRequest229047(40, sent, std::span(reply, 32)), 229999);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    scene.Offer(2).tile = 58;
-    EXPECT_EQ(scene.SendRequest229049(sent, std::span(reply, 32)), 10);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
-    scene.Offer(2).fromChair = 2;
-    EXPECT_EQ(scene.SendAddedGang(reply), 1);
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
-    scene.Offer(4).kind = 2;
-    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
-    EXPECT_EQ(scene.SendPass(), 1);
-    uint8_t drawn[32];
-    EXPECT_EQ(scene.SendRequest229000(drawn), 1);
     Reply(221080, 10);
-    EXPECT_EQ(scene.SendRequest221080(40), 10);
-    EXPECT_EQ(scene.SendRequest229060(140, drawn), 1);
-    scene.SendAutoAction10();
-    scene.SendAutoAction11();
-
-    server::Request r = Got(229010);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    r = Got(229015);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}}));
-    EXPECT_EQ(Got(229015, 2).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}}));
-    r = Got(229020);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(Got(229025).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    EXPECT_EQ(Got(229030).body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(Got(229045).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    EXPECT_EQ(Got(229049).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
-    EXPECT_EQ(Got(229080).body, Body(48, {{4, 2}, {5, 41}, {6, 2}}));
-    EXPECT_EQ(Got(229080, 2).body, Body(48, {{4, 1}, {5, 41}, {6, 1}}));
-    EXPECT_EQ(Got(229080, 3).body, Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}}));
-    r = Got(229005);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(40, {{4, 0}, {5, 39}}));
-    r = Got(229000);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> play =
-        Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
+    const auto claim = Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}});
+    const auto chi = Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}});
+    const auto face = Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}});
+    const auto added = Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}});
+    auto play = Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
     PutMachine(play);
-    r = Got(221080);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, play);
-    EXPECT_EQ(Got(229060).body, Body(44, {{4, 140}}));
     // The silent seat's requests carry that seat's user id and chair (view 0: chair 3).
     ASSERT_EQ(scene.ViewToChair(0), 3);
-    r = Got(229000, 2);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body,
-              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> silent =
+    const auto silentDraw =
+        Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}});
+    auto silentPlay =
         Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
-    PutMachine(silent);
-    r = Got(221080, 2);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, silent);
+    PutMachine(silentPlay);
+    struct Case {
+        int id, nth;
+        std::function<int()> send;
+        int result;
+        bool wait, copied;  // copied: the body sent also comes back in `sent`
+        std::vector<uint8_t> body;
+    };
+    const Case cases[] = {
+        {229010, 1, [&] { return scene.SendPeng(); }, 1, false, false, claim},
+        {229015, 1, [&] { return scene.SendGang(reply); }, 1, true, false,
+         Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}})},
+        {229020, 1, [&] { return scene.SendChi(); }, 1, false, false, chi},
+        {229025, 1, [&] { return scene.SendRequest229025(sent); }, 210050, true, true, claim},
+        {229030, 1, [&] { return scene.SendRequest229030(45, 46, sent); }, 10, true, true, chi},
+        {229045, 1, [&] { return scene.SendRequest229045(sent, std::span(reply, 32)); }, 10, true,
+         true, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}})},
+        {229047, 1, [&] { return scene.SendRequest229047(40, sent, std::span(reply, 32)); }, 229999,
+         true, true, face},
+        {229049, 1,
+         [&] {
+             scene.Offer(2).tile = 58;
+             return scene.SendRequest229049(sent, std::span(reply, 32));
+         },
+         10, true, true, added},
+        {229015, 2,
+         [&] {
+             scene.Offer(2).fromChair = 2;
+             return scene.SendAddedGang(reply);
+         },
+         1, true, false, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}})},
+        {229080, 1, [&] { return scene.SendHu(); }, 10, true, false,
+         Body(48, {{4, 2}, {5, 41}, {6, 2}})},
+        {229080, 2, [&] { return scene.SendHuOnDiscard(); }, 10, true, false,
+         Body(48, {{4, 1}, {5, 41}, {6, 1}})},
+        {229080, 3,
+         [&] {
+             scene.Offer(4).kind = 2;
+             return scene.SendHuOnDiscard();
+         },
+         10, true, false, Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}})},
+        {229005, 1, [&] { return scene.SendPass(); }, 1, false, false, Body(40, {{4, 0}, {5, 39}})},
+        {229000, 1, [&] { return scene.SendRequest229000(sent); }, 1, true, false,
+         Body(96, {{5, 17}, {6, 2}, {7, 123456}})},
+        {221080, 1, [&] { return scene.SendRequest221080(40); }, 10, true, false, play},
+        {229060, 1, [&] { return scene.SendRequest229060(140, sent); }, 1, true, false,
+         Body(44, {{4, 140}})},
+        {229000, 2, [&] { return scene.SendAutoAction10(), 0; }, 0, false, false, silentDraw},
+        {221080, 2, [&] { return scene.SendAutoAction11(), 0; }, 0, false, false, silentPlay},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.send(), c.result) << c.id << "#" << c.nth;
+        const server::Request r = Got(c.id, c.nth);
+        EXPECT_EQ(r.wait, c.wait) << c.id << "#" << c.nth;
+        EXPECT_EQ(r.body, c.body) << c.id << "#" << c.nth;
+        if (c.copied) EXPECT_EQ(Bytes(sent, 64), c.body) << c.id;
+    }
 }
 
 TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
@@ -253,27 +250,52 @@ TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
-    OwnHand({0, 9, 18, 1, 2, 3, 5}, 27);
-    scene.ShowClaimButton(2, 1);
-    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
-    Dispatch(210027);
-    ASSERT_EQ(Count(229047), 1);
-    // The last record of the face in the hand is record 3 (tile 18).
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 18}, {6, 0}, {7, 9}, {8, 27}}));
-    EXPECT_EQ(scene.GetSelectMode(), 0);
-    EXPECT_EQ(scene.melds.size(), 1u);
+    struct Case {
+        std::initializer_list<int> hand;
+        int drawn, tile, first, second, third;
+    };
+    // The last record of the face in the hand is picked; its companions may include the
+    // draw slot's tile.
+    const Case cases[] = {{{0, 9, 18, 1, 2, 3, 5}, 27, 18, 0, 9, 27},
+                          {{9, 18, 27, 1, 2, 3, 5}, 0, 27, 0, 9, 18}};
+    int n = 0;
+    for (const Case& c : cases) {
+        OwnHand(c.hand, c.drawn);
+        scene.ShowClaimButton(2, 1);
+        Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
+        Dispatch(210027);
+        ASSERT_EQ(Count(229047), ++n);
+        EXPECT_EQ(Got(229047, n).body,
+                  Body(64, {{4, 2}, {5, c.tile}, {6, c.first}, {7, c.second}, {8, c.third}}));
+        EXPECT_EQ(scene.GetSelectMode(), 0);
+        EXPECT_EQ(scene.melds.size(), size_t(n));
+    }
 }
 
-TEST_F(PlayTest, AGangWhoseCompanionIsTheDrawnTileIsDeclaredToo) {
+// An agreed gang whose answer is too short to name the replacement lays the meld but draws
+// nothing: the answer buffer's zeros are no tile 0.
+TEST_F(PlayTest, AGangAnswerTooShortDrawsNoReplacement) {
     NEED_ASSETS();
     StartDeal();
-    scene.SetClockHand(6);
-    OwnHand({9, 18, 27, 1, 2, 3, 5}, 0);
-    scene.ShowClaimButton(2, 1);
-    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
-    Dispatch(210027);
-    // The picked tile is 27; the first of its companions (0) is the draw slot's tile.
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 27}, {6, 0}, {7, 9}, {8, 18}}));
+    OwnHand({0, 9, 18, 49, 58, 1, 2}, 27);
+    Offer(2, 1, 40, {49, 58, 67});
+    struct Case {
+        int id;
+        std::function<int()> act;
+    };
+    const Case cases[] = {{229045, [&] { return scene.ConfirmGangClaim(); }},
+                          {229047, [&] { return scene.DeclareConcealedGang(27); }},
+                          {229049, [&] { return scene.DeclareAddedGang(67); }}};
+    for (const Case& c : cases) {
+        scene.SetPending(1);  // the added gang's first request went out before
+        scene.melds.clear();
+        Reply(c.id, 10, std::vector<uint8_t>(4, 7));
+        EXPECT_EQ(c.act(), 1) << c.id;
+        EXPECT_EQ(scene.melds.size(), 1u) << c.id;
+        Run(250);
+        EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0) << c.id;
+        EXPECT_NE(Log().find(std::to_string(c.id) + "的应答太短"), std::string::npos) << c.id;
+    }
 }
 
 TEST_F(PlayTest, PickingIgnoresLockedAndMissingTilesAndLookersOn) {
@@ -370,6 +392,16 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         Dispatch(event);
         for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << event << " " << k;
     }
+    // A chi press with nothing sent opens no picking.
+    scene.SetClockHand(6);
+    Offer(3, 1, 44, {45, 46});
+    scene.ShowClaimButton(3, 1);
+    offer();
+    Dispatch(210025);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 1) << "chi " << k;
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.GetClaimCell(3), 80);
+    scene.SetClockHand(4);
     // A held-back hu keeps the claim waiting: the buttons stay off.
     play.requests = &conn;
     offer();

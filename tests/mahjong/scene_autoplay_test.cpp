@@ -9,9 +9,6 @@
 namespace hqlv::mahjong::test {
 namespace {
 
-#define NEED_ASSETS() \
-    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
-
 TEST(SilentSeatDelay, SecondsInSixtyFourBitsNegativeWordsAsZeroCapped) {
     struct Case {
         int grace, claim;
