@@ -143,12 +143,7 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
     Reply(229000, 229101);
     EXPECT_EQ(scene.DrawTile(), 0);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
-}
-
-TEST_F(PlayTest, DrawTileSettlesTheDiscardBeforeIt) {
-    NEED_ASSETS();
-    StartDeal();
-    OwnHand({1, 2, 3});
+    // A draw settles the discard before it; word 3 is the hu offer of the drawn tile.
     MJTileInfo& showcase = scene.Tiles().m_showcase[0];
     showcase.nCode = 77, showcase.bPresent = 1;
     scene.SetPending(1);
@@ -157,7 +152,6 @@ TEST_F(PlayTest, DrawTileSettlesTheDiscardBeforeIt) {
     EXPECT_EQ(showcase.bPresent, 0);
     EXPECT_EQ(scene.discards, std::vector<int>{77});
     EXPECT_EQ(scene.IsPending(), 0);
-    // Word 3 is the hu offer of the drawn tile.
     EXPECT_EQ(Active(4), 1);
     EXPECT_EQ(scene.GetOwnDrawnTile(), 30);
 }
@@ -441,7 +435,7 @@ TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
 }
 
-TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHand) {
+TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
@@ -449,31 +443,27 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHand) {
     scene.ShowClaimButton(2, 1);
     Reply(221080, 229450);
     EXPECT_EQ(scene.DiscardTile(0), 0);
-    conn.Disconnect();
+    play.requests = nullptr;
     EXPECT_EQ(scene.DiscardTile(0), 0);
+    play.requests = &conn;
     const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
     EXPECT_EQ(slot.bPresent, 1);
     EXPECT_EQ(slot.nCode, 30);
-    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].bPresent, 0);
+    const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
+    EXPECT_EQ(own.bPresent, 0);
     EXPECT_EQ(Active(2), 1);
     EXPECT_EQ(scene.QZ_GetPointTo(), 6);
-}
-
-TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
-    NEED_ASSETS();
-    StartDeal();
-    scene.SetClockHand(6);
-    OwnHand({1, 2, 3}, 30);
+    // Agreed: a click on a hand tile plays it.
     Reply(221080, 10);
     scene.SetTimeoutCount(2);
-    ASSERT_EQ(scene.Tiles().m_hands[kOwnView][2].nObject != 0, true);
     MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+    ASSERT_NE(r->nObject, 0);
     scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    EXPECT_EQ(Got(221080).body[26 * 4], 2);
-    const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
+    EXPECT_EQ(Got(221080, 2).body[26 * 4], 2);
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
+    EXPECT_EQ(Active(2), 0);
     // The played tile flies from its place at z 1800 until the end of the discard (210059).
     engine::Entity* moving = scene.GetKernel().FindEntity(scene.Entities().dragTile);
     ASSERT_TRUE(moving);
@@ -481,7 +471,7 @@ TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
     EXPECT_EQ(moving->GetZ(), 1800);
     scene.PumpMessages();
     EXPECT_FALSE(moving->IsVisible());
-    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    EXPECT_EQ(slot.bPresent, 0);
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
     // The hand keeps 1, 3 and the drawn 30.

@@ -55,17 +55,30 @@ protected:
     }
 };
 
+// Three missed turns in a row switch automatic play on; a button press between them starts
+// the count again; a looker-on's countdown plays and counts nothing.
 TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
     NEED_ASSETS();
     StartDeal();
     scene.ClockStart();
     Reply(221080, 10);
-    for (int n = 1; n <= 3; ++n) {
-        OwnTurn(30 + n);
+    auto miss = [&](int drawn) {
+        OwnTurn(drawn);
         scene.OnCountdownEnd();
+    };
+    miss(30);
+    miss(30);
+    EXPECT_EQ(scene.GetTimeoutCount(), 2);
+    Dispatch(210029);  // pass, though nothing is offered
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    play.lookerOn = 1;
+    miss(30);
+    play.lookerOn = 0;
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    for (int n = 1; n <= 3; ++n) {
+        miss(30 + n);
         // The drawn tile was played for the player.
-        server::Request r = Got(221080, n);
-        EXPECT_EQ(r.body[26 * 4], 30 + n) << n;
+        EXPECT_EQ(Got(221080, 2 + n).body[26 * 4], 30 + n) << n;
         EXPECT_EQ(scene.QZ_GetPointTo(), 4);
         EXPECT_EQ(scene.IsAutoPlayOn(), n == 3 ? 1 : 0) << n;
     }
@@ -76,29 +89,6 @@ TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
     EXPECT_EQ(scene.IsAutoPlayOn(), 0);
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
     EXPECT_EQ(LastChat(), "<c=255>[系统]<c=4953725>系统托管终止!\r\n");
-}
-
-TEST_F(AutoPlay, AButtonPressBetweenMissedTurnsStartsTheCountAgain) {
-    NEED_ASSETS();
-    StartDeal();
-    scene.ClockStart();
-    Reply(221080, 10);
-    for (int n = 0; n < 2; ++n) {
-        OwnTurn();
-        scene.OnCountdownEnd();
-    }
-    EXPECT_EQ(scene.GetTimeoutCount(), 2);
-    Dispatch(210029);  // pass, though nothing is offered
-    EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    OwnTurn();
-    scene.OnCountdownEnd();
-    EXPECT_EQ(scene.GetTimeoutCount(), 1);
-    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
-    // A looker-on's countdown plays nothing and counts nothing.
-    play.lookerOn = 1;
-    OwnTurn();
-    scene.OnCountdownEnd();
-    EXPECT_EQ(scene.GetTimeoutCount(), 1);
 }
 
 TEST_F(AutoPlay, AnOpenChiPickingIsClearedOnlyWhenNoClaimWaits) {
