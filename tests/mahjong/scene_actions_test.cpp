@@ -53,62 +53,44 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     auto silentPlay =
         Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
     PutMachine(silentPlay);
-    struct Case {
-        int id, nth;
-        std::function<int()> send;
-        int result;
-        bool wait, copied;  // copied: the body sent also comes back in `sent`
-        std::vector<uint8_t> body;
+    // Each request as the server got it; a copied one also came back in `sent`.
+    auto check = [&](int result, int want, int id, int nth, bool wait,
+                     const std::vector<uint8_t>& body, bool copied = false) {
+        EXPECT_EQ(result, want) << id << "#" << nth;
+        const server::Request r = Got(id, nth);
+        EXPECT_EQ(r.wait, wait) << id << "#" << nth;
+        EXPECT_EQ(r.body, body) << id << "#" << nth;
+        if (copied) EXPECT_EQ(Bytes(sent, 64), body) << id;
     };
-    const Case cases[] = {
-        {229010, 1, [&] { return scene.SendPeng(); }, 1, false, false, claim},
-        {229015, 1, [&] { return scene.SendGang(reply); }, 1, true, false,
-         Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}})},
-        {229020, 1, [&] { return scene.SendChi(); }, 1, false, false, chi},
-        {229025, 1, [&] { return scene.SendRequest229025(sent); }, 210050, true, true, claim},
-        {229030, 1, [&] { return scene.SendRequest229030(45, 46, sent); }, 10, true, true, chi},
-        {229045, 1, [&] { return scene.SendRequest229045(sent, std::span(reply, 32)); }, 10, true,
-         true, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}})},
-        {229047, 1, [&] { return scene.SendRequest229047(40, sent, std::span(reply, 32)); }, 229999,
-         true, true, face},
-        {229049, 1,
-         [&] {
-             scene.Offer(2).tile = 58;
-             return scene.SendRequest229049(sent, std::span(reply, 32));
-         },
-         10, true, true, added},
-        {229015, 2,
-         [&] {
-             scene.Offer(2).fromChair = 2;
-             return scene.SendAddedGang(reply);
-         },
-         1, true, false, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}})},
-        {229080, 1, [&] { return scene.SendHu(); }, 10, true, false,
-         Body(48, {{4, 2}, {5, 41}, {6, 2}})},
-        {229080, 2, [&] { return scene.SendHuOnDiscard(); }, 10, true, false,
-         Body(48, {{4, 1}, {5, 41}, {6, 1}})},
-        {229080, 3,
-         [&] {
-             scene.Offer(4).kind = 2;
-             return scene.SendHuOnDiscard();
-         },
-         10, true, false, Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}})},
-        {229005, 1, [&] { return scene.SendPass(); }, 1, false, false, Body(40, {{4, 0}, {5, 39}})},
-        {229000, 1, [&] { return scene.SendRequest229000(sent); }, 1, true, false,
-         Body(96, {{5, 17}, {6, 2}, {7, 123456}})},
-        {221080, 1, [&] { return scene.SendRequest221080(40); }, 10, true, false, play},
-        {229060, 1, [&] { return scene.SendRequest229060(140, sent); }, 1, true, false,
-         Body(44, {{4, 140}})},
-        {229000, 2, [&] { return scene.SendAutoAction10(), 0; }, 0, false, false, silentDraw},
-        {221080, 2, [&] { return scene.SendAutoAction11(), 0; }, 0, false, false, silentPlay},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.send(), c.result) << c.id << "#" << c.nth;
-        const server::Request r = Got(c.id, c.nth);
-        EXPECT_EQ(r.wait, c.wait) << c.id << "#" << c.nth;
-        EXPECT_EQ(r.body, c.body) << c.id << "#" << c.nth;
-        if (c.copied) EXPECT_EQ(Bytes(sent, 64), c.body) << c.id;
-    }
+    check(scene.SendPeng(), 1, 229010, 1, false, claim);
+    check(scene.SendGang(reply), 1, 229015, 1, true,
+          Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}}));
+    check(scene.SendChi(), 1, 229020, 1, false, chi);
+    check(scene.SendRequest229025(sent), 210050, 229025, 1, true, claim, true);
+    check(scene.SendRequest229030(45, 46, sent), 10, 229030, 1, true, chi, true);
+    check(scene.SendRequest229045(sent, std::span(reply, 32)), 10, 229045, 1, true,
+          Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}), true);
+    check(scene.SendRequest229047(40, sent, std::span(reply, 32)), 229999, 229047, 1, true, face,
+          true);
+    scene.Offer(2).tile = 58;
+    check(scene.SendRequest229049(sent, std::span(reply, 32)), 10, 229049, 1, true, added, true);
+    scene.Offer(2).fromChair = 2;
+    check(scene.SendAddedGang(reply), 1, 229015, 2, true,
+          Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}}));
+    check(scene.SendHu(), 10, 229080, 1, true, Body(48, {{4, 2}, {5, 41}, {6, 2}}));
+    check(scene.SendHuOnDiscard(), 10, 229080, 2, true, Body(48, {{4, 1}, {5, 41}, {6, 1}}));
+    scene.Offer(4).kind = 2;
+    check(scene.SendHuOnDiscard(), 10, 229080, 3, true,
+          Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}}));
+    check(scene.SendPass(), 1, 229005, 1, false, Body(40, {{4, 0}, {5, 39}}));
+    check(scene.SendRequest229000(sent), 1, 229000, 1, true,
+          Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
+    check(scene.SendRequest221080(40), 10, 221080, 1, true, play);
+    check(scene.SendRequest229060(140, sent), 1, 229060, 1, true, Body(44, {{4, 140}}));
+    scene.SendAutoAction10();
+    check(0, 0, 229000, 2, false, silentDraw);
+    scene.SendAutoAction11();
+    check(0, 0, 221080, 2, false, silentPlay);
 }
 
 TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
