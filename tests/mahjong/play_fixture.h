@@ -189,6 +189,12 @@ protected:
         }
     }
     int Active(int kind) const { return scene.IsClaimButtonActive(kind); }
+    // The five claim buttons, peng to pass, as 1 (active) or 0.
+    std::string Buttons() const {
+        std::string s;
+        for (int k = 1; k <= 5; ++k) s += Active(k) ? '1' : '0';
+        return s;
+    }
 
     PlayHost play;
     DealState deal;

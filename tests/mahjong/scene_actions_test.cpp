@@ -315,7 +315,7 @@ TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 1);
     EXPECT_TRUE(scene.melds.empty());
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     Reply(229025, 10);
     scene.SetCountdown(0);
     scene.OnCountdownEnd();
@@ -354,8 +354,7 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         offer();
         Reply(c.id, 1010);
         Dispatch(c.event);
-        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << c.what << " " << k;
-        EXPECT_EQ(Active(3), 0) << c.what;
+        EXPECT_EQ(Buttons(), "11011") << c.what;
         EXPECT_EQ(scene.IsPending(), 0) << c.what;
         EXPECT_EQ(scene.GetSelectMode(), 0) << c.what;
         EXPECT_EQ(play.cursorDepth, 0) << c.what;
@@ -366,7 +365,7 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     for (uint32_t event : {210026u, 210027u, 210028u, 210029u}) {
         offer();
         Dispatch(event);
-        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << event << " " << k;
+        EXPECT_EQ(Buttons(), "11011") << event;
     }
     // A chi press with nothing sent opens no picking.
     scene.SetClockHand(6);
@@ -374,7 +373,7 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     scene.ShowClaimButton(3, 1);
     offer();
     Dispatch(210025);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 1) << "chi " << k;
+    EXPECT_EQ(Buttons(), "11111");
     EXPECT_EQ(scene.GetSelectMode(), 0);
     EXPECT_EQ(scene.GetClaimCell(3), 80);
     scene.SetClockHand(4);
@@ -383,14 +382,14 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     offer();
     Reply(229080, 210050);
     Dispatch(210028);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 4);
     // A peng held back while an earlier claim waits stays waiting: the buttons stay off.
     offer();
     Reply(229025, 210050);
     Dispatch(210026);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 1);
     // A hu pressed while none is offered only turns the buttons off.
@@ -399,7 +398,7 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     scene.Offer(4).shown = 0;
     const int before = Count(229080);
     Dispatch(210028);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.SendPass(), 1);
     Got(229005);
     EXPECT_EQ(Count(229080), before);
@@ -413,7 +412,7 @@ TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
     scene.SetTimeoutCount(2);
     Dispatch(210029);
     EXPECT_EQ(Got(229005).body, Body(40, {{4, 3}, {5, 12}}));
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
 }
 
