@@ -248,6 +248,29 @@ TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
     }
 }
 
+// The own turn offers a gang only with a drawn tile, and never to a looker-on; a refused
+// gang confirm lays nothing.
+TEST_F(PlayTest, TheOwnGangIsOfferedOnlyWithADrawnTile) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    struct Case {
+        int drawn, lookerOn, offered;
+    };
+    for (const Case& c : {Case{27, 0, 1}, Case{-1, 0, 0}, Case{27, 1, 0}}) {
+        OwnHand({0, 9, 18, 1, 2, 3}, c.drawn);
+        scene.ShowClaimButton(2, 0);
+        play.lookerOn = c.lookerOn;
+        scene.CheckOwnGang();
+        EXPECT_EQ(Active(2), c.offered) << c.drawn << " " << c.lookerOn;
+    }
+    play.lookerOn = 0;
+    Offer(2, 1, 40, {49, 58, 67});
+    Reply(229045, 1010);
+    EXPECT_EQ(scene.ConfirmGangClaim(), 0);
+    EXPECT_TRUE(scene.melds.empty());
+}
+
 // An agreed gang whose answer is too short to name the replacement lays the meld but draws
 // nothing: the answer buffer's zeros are no tile 0.
 TEST_F(PlayTest, AGangAnswerTooShortDrawsNoReplacement) {
@@ -466,8 +489,10 @@ TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {
     scene.SetClockHand(6);
     ASSERT_TRUE(scene.IsFlowerTile(136));
     OwnHand({1, 2, 136}, 30);
+    scene.SetCountdownSound(1);
     Reply(229060, 229101);
     EXPECT_EQ(scene.PlayFlower(3), 0);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
     EXPECT_EQ(Got(229060).body, Body(44, {{4, 136}}));
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
