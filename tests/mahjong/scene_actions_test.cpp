@@ -398,6 +398,13 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         Dispatch(event);
         EXPECT_EQ(Buttons(), "11011") << event;
     }
+    // The confirms with nothing to send them: no answer read, nothing laid.
+    scene.SetPending(1);
+    EXPECT_EQ(scene.DeclareAddedGang(67), 0);
+    EXPECT_EQ(scene.ConfirmPengClaim(), 0);
+    EXPECT_TRUE(scene.melds.empty());
+    scene.SetPending(0);
+    scene.SetSelectMode(0);
     // A chi press with nothing sent opens no picking.
     scene.SetClockHand(6);
     Offer(3, 1, 44, {45, 46});

@@ -171,6 +171,28 @@ TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
     EXPECT_EQ(server.Received().size(), seen + 1);
 }
 
+// With more than one gang in the hand the press leaves the choice open: the automatic
+// player adds the last playable tile to its peng.
+TEST_F(AutoPlay, TheAutomaticPlayerAddsTheLastTileToItsPeng) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnTurn(27);
+    OwnHand({0, 9, 18, 2, 3, 28}, 27);
+    MJTileInfo* h = scene.Tiles().m_hands[kOwnView];
+    for (int i = 7, t = 1; i < 10; ++i, t += 9)
+        h[i].nCode = t, h[i].bPresent = 1, h[i].bHand = 0, h[i].nMeld = kMeldPeng;
+    scene.BindHand(kOwnView);
+    scene.ShowClaimButton(2, 1);
+    Reply(229015, 10, std::vector<uint8_t>(48));
+    Reply(229049, 10, Words(8, {{1, 88}}));
+    scene.AutoPlayTick();
+    scene.AutoPlayTick();
+    EXPECT_EQ(Got(229015).body[9 * 4], 2);
+    EXPECT_EQ(Got(229049).body[5 * 4], 28);
+    ASSERT_EQ(scene.melds.size(), 1u);
+    EXPECT_EQ(scene.melds[0].rfind("bugang", 0), 0u) << scene.melds[0];
+}
+
 TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
     NEED_ASSETS();
     StartDeal();
