@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -170,6 +171,13 @@ protected:
         auto r = server.WaitForRequest(id, 3000, nth);
         EXPECT_TRUE(r) << id;
         return r ? *r : server::Request{};
+    }
+    // A word of a request's body; INT32_MIN when the request or the word is missing.
+    int32_t GotWord(int id, size_t word, int nth = 1) {
+        const std::vector<uint8_t> b = Got(id, nth).body;
+        int32_t v = INT32_MIN;
+        if ((word + 1) * 4 <= b.size()) std::memcpy(&v, b.data() + word * 4, 4);
+        return v;
     }
     // Requests of an id the server saw so far.
     int Count(int id) const {

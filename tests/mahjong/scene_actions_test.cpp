@@ -464,7 +464,7 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     ASSERT_NE(r->nObject, 0);
     scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    EXPECT_EQ(Got(221080, 2).body[26 * 4], 2);
+    EXPECT_EQ(GotWord(221080, 26, 2), 2);
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
     EXPECT_EQ(Active(2), 0);

@@ -78,7 +78,7 @@ TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
     for (int n = 1; n <= 3; ++n) {
         miss(30 + n);
         // The drawn tile was played for the player.
-        EXPECT_EQ(Got(221080, 2 + n).body[26 * 4], 30 + n) << n;
+        EXPECT_EQ(GotWord(221080, 26, 2 + n), 30 + n) << n;
         EXPECT_EQ(scene.QZ_GetPointTo(), 4);
         EXPECT_EQ(scene.IsAutoPlayOn(), n == 3 ? 1 : 0) << n;
     }
@@ -187,8 +187,8 @@ TEST_F(AutoPlay, TheAutomaticPlayerAddsTheLastTileToItsPeng) {
     Reply(229049, 10, Words(8, {{1, 88}}));
     scene.AutoPlayTick();
     scene.AutoPlayTick();
-    EXPECT_EQ(Got(229015).body[9 * 4], 2);
-    EXPECT_EQ(Got(229049).body[5 * 4], 28);
+    EXPECT_EQ(GotWord(229015, 9), 2);
+    EXPECT_EQ(GotWord(229049, 5), 28);
     ASSERT_EQ(scene.melds.size(), 1u);
     EXPECT_EQ(scene.melds[0].rfind("bugang", 0), 0u) << scene.melds[0];
 }
@@ -209,7 +209,7 @@ TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
     scene.Tiles().m_hands[kOwnView][0].bPresent = 1;
     scene.AutoPlayTick();
     scene.AutoPlayTick();
-    EXPECT_EQ(Got(221080).body[26 * 4], 2);
+    EXPECT_EQ(GotWord(221080, 26), 2);
     EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 2);
 }
 
@@ -227,7 +227,7 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnCountdownEnd();
     EXPECT_EQ(play.timers.back(), 10 * 100000 + 13000);
     scene.OnTurnTimer(10);
-    EXPECT_EQ(Got(229000).body[3 * 4], 3);  // the silent chair's draw
+    EXPECT_EQ(GotWord(229000, 3), 3);  // the silent chair's draw
     // The handle is gone: a second firing sends nothing.
     scene.OnTurnTimer(10);
     // The seat drew meanwhile, the countdown was set again, the clock moved on: nothing.
