@@ -529,6 +529,11 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     play.lookerOn = 1;
     Dispatch(210023);
     EXPECT_EQ(play.starts.size(), 2u);
+    // Alone, without a server, the own hand is dealt the tiles from 36 on.
+    play.lookerOn = 0, play.standalone = 1, play.field13 = 0, play.startWorks = 1;
+    Dispatch(210023);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 36);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][13].nCode, 49);
 }
 
 TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {
