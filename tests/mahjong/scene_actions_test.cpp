@@ -521,6 +521,7 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     Dispatch(210023);
     ASSERT_EQ(play.starts, std::vector<int>{0});
     EXPECT_EQ(play.started, Body(16, {}));
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][13].bPresent, 0);  // dealt by the server
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
     play.field13 = 0xC0;
     play.startWorks = 0;
