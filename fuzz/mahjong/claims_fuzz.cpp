@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/engine_log.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "tests/mahjong/fake_scene_host.h"
@@ -37,7 +38,6 @@ private:
 
 // The server's answers: a result code from a short list (or any word), reply bytes as read.
 struct Answers : CMJRequests {
-    explicit Answers(Reader& r) : in(r) {}
     int Code() {
         static constexpr int kCodes[] = {10, 210050, 229450, 229101, 1010, 0, 10100, 10};
         const uint8_t b = in.u8();
@@ -91,7 +91,7 @@ struct Answers : CMJRequests {
     int SendNetworkBroken() override { return 1; }
     int Send229500(int) override { return 1; }
     int Send229505() override { return 1; }
-    Reader& in;
+    Reader in{nullptr, 0};
 };
 
 struct DealState : CMJGameInfo {
@@ -102,9 +102,24 @@ struct DealState : CMJGameInfo {
     std::array<uint8_t, kResultBytes> result{};
 };
 
-void PutWord(std::vector<uint8_t>& b, size_t i, int32_t v) {
+void PutWord(std::span<uint8_t> b, size_t i, int32_t v) {
     if (b.size() >= (i + 1) * 4) std::memcpy(b.data() + i * 4, &v, 4);
 }
+
+// What every run shares: the host, the deal record and the answers live as long as the
+// process (a run resets what it reads), and the log goes nowhere.
+struct Shared {
+    Shared() {
+        hqlv::engine::SetEngineLogFolder("/nonexistent-hqlv-fuzz-log");
+        host.info = &deal;
+        host.requests = &answers;
+        host.playing = 1;
+    }
+    Answers answers;
+    DealState deal;
+    test::FakeSceneHost host;
+    std::array<uint8_t, 1652> body{};
+};
 
 // A chair near the bounds: -1 to 4.
 int32_t Chair(Reader& in) {
@@ -119,13 +134,15 @@ int32_t Tile(Reader& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Reader in(data, size);
-    Answers answers(in);
-    DealState deal;
-    test::FakeSceneHost host;
-    host.info = &deal;
-    host.requests = &answers;
-    host.playing = 1;
+    static Shared shared;
+    Answers& answers = shared.answers;
+    DealState& deal = shared.deal;
+    test::FakeSceneHost& host = shared.host;
+    answers.in = Reader(data, size);
+    Reader& in = answers.in;
+    deal.area.fill(0);
+    host.sounds.clear();
+    host.chat.clear();
     host.chair = in.u8() % 4;
     host.lookerOn = (in.u8() & 7) == 0;
     deal.SetRoundWord(18, int32_t(in.u8()) - 8);
@@ -137,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     scene.ResetTable();
     for (int step = 0; step < 96 && !in.empty(); ++step) {
         const uint8_t op = in.u8();
-        std::vector<uint8_t> body(1652, 0);
+        std::span<uint8_t> body(shared.body);
+        shared.body.fill(0);
         switch (op % 16) {
             case 0: {  // a discard with the claim flags of the four chairs
                 PutWord(body, 1, Chair(in));
@@ -234,7 +252,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 scene.OnGameEnd(MJData(body.data(), body.size()));
                 for (int k = 1; k <= 5; ++k)
                     if (scene.IsClaimButtonActive(k)) std::abort();
-                break;
+                // One deal a run: what follows its end is the next deal's, a new run.
+                return 0;
             }
         }
     }

@@ -148,6 +148,20 @@ void PutPair(std::span<uint8_t> body, const CMJGameScene2::ClaimOffer& o, int32_
     PutWords(body, 4, {o.fromChair, o.tile, a, b, -1});
 }
 
+// A gang's waited query. An agreement whose answer is too short to hold the replacement
+// still lays the meld the server made, but its reply names no tile (word 1 = -1): the zeros
+// the caller's buffer started with would otherwise draw tile 0.
+int QueryGang(CMJRequests& req, std::string& error, int id, std::span<uint8_t> sent,
+              std::span<uint8_t> reply) {
+    int result = 0;
+    if (!req.QueryRequest(error, id, sent.first(64), reply, &result) &&
+        result == CMJGameScene2::kResultDone) {
+        engine::WriteLog("请求%d的应答太短，没有补牌", id);
+        Put(reply, 1, -1);
+    }
+    return result;
+}
+
 }  // namespace
 
 int CMJGameScene2::SendPeng() {
@@ -220,9 +234,7 @@ int CMJGameScene2::SendRequest229045(std::span<uint8_t> sent, std::span<uint8_t>
     FillHead(sent.first(64));
     const ClaimOffer& o = Offer(kClaimGang);
     PutWords(sent, 4, {o.fromChair, o.tile, o.candidates[0], o.candidates[1], o.candidates[2]});
-    int result = 0;
-    req->QueryRequest(m_sRequestError, 229045, sent.first(64), reply, &result);
-    return result;
+    return QueryGang(*req, m_sRequestError, 229045, sent, reply);
 }
 
 int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent, std::span<uint8_t> reply) {
@@ -230,9 +242,7 @@ int CMJGameScene2::SendRequest229047(int tile, std::span<uint8_t> sent, std::spa
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
     PutFaceOf(sent, 4, m_pHost->GetChairNo(), tile);
-    int result = 0;
-    req->QueryRequest(m_sRequestError, 229047, sent.first(64), reply, &result);
-    return result;
+    return QueryGang(*req, m_sRequestError, 229047, sent, reply);
 }
 
 int CMJGameScene2::SendRequest229049(std::span<uint8_t> sent, std::span<uint8_t> reply) {
@@ -240,9 +250,7 @@ int CMJGameScene2::SendRequest229049(std::span<uint8_t> sent, std::span<uint8_t>
     if (!req || sent.size() < 64) return 0;
     FillHead(sent.first(64));
     PutFaceOf(sent, 4, m_pHost->GetChairNo(), Offer(kClaimGang).tile);
-    int result = 0;
-    req->QueryRequest(m_sRequestError, 229049, sent.first(64), reply, &result);
-    return result;
+    return QueryGang(*req, m_sRequestError, 229049, sent, reply);
 }
 
 int CMJGameScene2::SendHu() {
@@ -425,9 +433,13 @@ void CMJGameScene2::OnBtnChi() {
     if (LookerOn(m_pHost) || QZ_GetPointTo() != 6) return;
     if (GetClaimCell(kClaimChi) != kCellCancel) {
         PlayActionSound(kOwnView, GetActionSoundName(8));
+        const PressState before = SavePress();
         ShowClaimButton(kClaimGang, 0);
         ShowClaimButton(kClaimPass, 0);
-        SendChi();
+        if (!SendChi()) {
+            RestorePress(before);
+            return;
+        }
         const ClaimOffer& o = Offer(kClaimChi);
         m_chiCandidates.assign(std::begin(o.candidates), std::end(o.candidates));
         MarkChiChoices();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@
 #include "socket_owner.h"
 #include "tools/server/game_server.h"
 #include "words.h"
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
 
 namespace hqlv::mahjong::test {
 
@@ -168,6 +172,13 @@ protected:
         EXPECT_TRUE(r) << id;
         return r ? *r : server::Request{};
     }
+    // A word of a request's body; INT32_MIN when the request or the word is missing.
+    int32_t GotWord(int id, size_t word, int nth = 1) {
+        const std::vector<uint8_t> b = Got(id, nth).body;
+        int32_t v = INT32_MIN;
+        if ((word + 1) * 4 <= b.size()) std::memcpy(&v, b.data() + word * 4, 4);
+        return v;
+    }
     // Requests of an id the server saw so far.
     int Count(int id) const {
         int n = 0;
@@ -186,6 +197,12 @@ protected:
         }
     }
     int Active(int kind) const { return scene.IsClaimButtonActive(kind); }
+    // The five claim buttons, peng to pass, as 1 (active) or 0.
+    std::string Buttons() const {
+        std::string s;
+        for (int k = 1; k <= 5; ++k) s += Active(k) ? '1' : '0';
+        return s;
+    }
 
     PlayHost play;
     DealState deal;

@@ -3,6 +3,7 @@
 // the buttons, the picking of tiles and the wait cursor as they were before the press.
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/kernel.h"
@@ -10,9 +11,6 @@
 
 namespace hqlv::mahjong::test {
 namespace {
-
-#define NEED_ASSETS() \
-    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) {
     return std::vector<uint8_t>(p, p + n);
@@ -41,77 +39,58 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
     Reply(229080, 10);
     Reply(229000, 10, Words(8, {{1, 30}, {2, 5}}));
     Reply(229060, 10, Words(8, {{1, 31}}));
-    EXPECT_EQ(scene.SendPeng(), 1);
-    EXPECT_EQ(scene.SendGang(reply), 1);
-    EXPECT_EQ(scene.SendChi(), 1);
-    EXPECT_EQ(scene.SendRequest229025(sent), 210050);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    EXPECT_EQ(scene.SendRequest229030(45, 46, sent), 10);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(scene.SendRequest229045(sent, std::span(reply, 32)), 10);
-    EXPECT_EQ(scene.SendRequest229047(40, sent, std::span(reply, 32)), 229999);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    scene.Offer(2).tile = 58;
-    EXPECT_EQ(scene.SendRequest229049(sent, std::span(reply, 32)), 10);
-    EXPECT_EQ(Bytes(sent, 64), Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
-    scene.Offer(2).fromChair = 2;
-    EXPECT_EQ(scene.SendAddedGang(reply), 1);
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
-    scene.Offer(4).kind = 2;
-    EXPECT_EQ(scene.SendHuOnDiscard(), 10);
-    EXPECT_EQ(scene.SendPass(), 1);
-    uint8_t drawn[32];
-    EXPECT_EQ(scene.SendRequest229000(drawn), 1);
     Reply(221080, 10);
-    EXPECT_EQ(scene.SendRequest221080(40), 10);
-    EXPECT_EQ(scene.SendRequest229060(140, drawn), 1);
-    scene.SendAutoAction10();
-    scene.SendAutoAction11();
-
-    server::Request r = Got(229010);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    r = Got(229015);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}}));
-    EXPECT_EQ(Got(229015, 2).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}}));
-    r = Got(229020);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(Got(229025).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
-    EXPECT_EQ(Got(229030).body, Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}}));
-    EXPECT_EQ(Got(229045).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}));
-    EXPECT_EQ(Got(229049).body, Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}}));
-    EXPECT_EQ(Got(229080).body, Body(48, {{4, 2}, {5, 41}, {6, 2}}));
-    EXPECT_EQ(Got(229080, 2).body, Body(48, {{4, 1}, {5, 41}, {6, 1}}));
-    EXPECT_EQ(Got(229080, 3).body, Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}}));
-    r = Got(229005);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, Body(40, {{4, 0}, {5, 39}}));
-    r = Got(229000);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> play =
-        Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
+    const auto claim = Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}});
+    const auto chi = Body(64, {{4, 1}, {5, 44}, {6, 45}, {7, 46}, {8, -1}});
+    const auto face = Body(64, {{4, 2}, {5, 40}, {6, 49}, {7, 58}, {8, 67}});
+    const auto added = Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}});
+    auto play = Body(108, {{5, 17}, {6, 2}, {7, 123456}, {20, 1}, {25, 1}, {26, 40}});
     PutMachine(play);
-    r = Got(221080);
-    EXPECT_TRUE(r.wait);
-    EXPECT_EQ(r.body, play);
-    EXPECT_EQ(Got(229060).body, Body(44, {{4, 140}}));
     // The silent seat's requests carry that seat's user id and chair (view 0: chair 3).
     ASSERT_EQ(scene.ViewToChair(0), 3);
-    r = Got(229000, 2);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body,
-              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
-    std::vector<uint8_t> silent =
+    const auto silentDraw =
+        Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}});
+    auto silentPlay =
         Words(26, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {4, 1}, {5, 17}, {6, 2}, {7, 123456}});
-    PutMachine(silent);
-    r = Got(221080, 2);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body, silent);
+    PutMachine(silentPlay);
+    // Each request as the server got it; a copied one also came back in `sent`.
+    auto check = [&](int result, int want, int id, int nth, bool wait,
+                     const std::vector<uint8_t>& body, bool copied = false) {
+        EXPECT_EQ(result, want) << id << "#" << nth;
+        const server::Request r = Got(id, nth);
+        EXPECT_EQ(r.wait, wait) << id << "#" << nth;
+        EXPECT_EQ(r.body, body) << id << "#" << nth;
+        if (copied) EXPECT_EQ(Bytes(sent, 64), body) << id;
+    };
+    check(scene.SendPeng(), 1, 229010, 1, false, claim);
+    check(scene.SendGang(reply), 1, 229015, 1, true,
+          Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}, {9, 1}}));
+    check(scene.SendChi(), 1, 229020, 1, false, chi);
+    check(scene.SendRequest229025(sent), 210050, 229025, 1, true, claim, true);
+    check(scene.SendRequest229030(45, 46, sent), 10, 229030, 1, true, chi, true);
+    check(scene.SendRequest229045(sent, std::span(reply, 32)), 10, 229045, 1, true,
+          Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, 67}}), true);
+    check(scene.SendRequest229047(40, sent, std::span(reply, 32)), 229999, 229047, 1, true, face,
+          true);
+    scene.Offer(2).tile = 58;
+    check(scene.SendRequest229049(sent, std::span(reply, 32)), 10, 229049, 1, true, added, true);
+    scene.Offer(2).fromChair = 2;
+    check(scene.SendAddedGang(reply), 1, 229015, 2, true,
+          Body(64, {{4, 2}, {5, 58}, {6, 40}, {7, 49}, {8, 67}, {9, 2}}));
+    check(scene.SendHu(), 10, 229080, 1, true, Body(48, {{4, 2}, {5, 41}, {6, 2}}));
+    check(scene.SendHuOnDiscard(), 10, 229080, 2, true, Body(48, {{4, 1}, {5, 41}, {6, 1}}));
+    scene.Offer(4).kind = 2;
+    check(scene.SendHuOnDiscard(), 10, 229080, 3, true,
+          Body(48, {{4, 1}, {5, 41}, {6, 4}, {7, 2}}));
+    check(scene.SendPass(), 1, 229005, 1, false, Body(40, {{4, 0}, {5, 39}}));
+    check(scene.SendRequest229000(sent), 1, 229000, 1, true,
+          Body(96, {{5, 17}, {6, 2}, {7, 123456}}));
+    check(scene.SendRequest221080(40), 10, 221080, 1, true, play);
+    check(scene.SendRequest229060(140, sent), 1, 229060, 1, true, Body(44, {{4, 140}}));
+    scene.SendAutoAction10();
+    check(0, 0, 229000, 2, false, silentDraw);
+    scene.SendAutoAction11();
+    check(0, 0, 221080, 2, false, silentPlay);
 }
 
 TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
@@ -146,12 +125,7 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
     Reply(229000, 229101);
     EXPECT_EQ(scene.DrawTile(), 0);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
-}
-
-TEST_F(PlayTest, DrawTileSettlesTheDiscardBeforeIt) {
-    NEED_ASSETS();
-    StartDeal();
-    OwnHand({1, 2, 3});
+    // A draw settles the discard before it; word 3 is the hu offer of the drawn tile.
     MJTileInfo& showcase = scene.Tiles().m_showcase[0];
     showcase.nCode = 77, showcase.bPresent = 1;
     scene.SetPending(1);
@@ -160,7 +134,6 @@ TEST_F(PlayTest, DrawTileSettlesTheDiscardBeforeIt) {
     EXPECT_EQ(showcase.bPresent, 0);
     EXPECT_EQ(scene.discards, std::vector<int>{77});
     EXPECT_EQ(scene.IsPending(), 0);
-    // Word 3 is the hu offer of the drawn tile.
     EXPECT_EQ(Active(4), 1);
     EXPECT_EQ(scene.GetOwnDrawnTile(), 30);
 }
@@ -253,27 +226,75 @@ TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
-    OwnHand({0, 9, 18, 1, 2, 3, 5}, 27);
-    scene.ShowClaimButton(2, 1);
-    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
-    Dispatch(210027);
-    ASSERT_EQ(Count(229047), 1);
-    // The last record of the face in the hand is record 3 (tile 18).
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 18}, {6, 0}, {7, 9}, {8, 27}}));
-    EXPECT_EQ(scene.GetSelectMode(), 0);
-    EXPECT_EQ(scene.melds.size(), 1u);
+    struct Case {
+        std::initializer_list<int> hand;
+        int drawn, tile, first, second, third;
+    };
+    // The last record of the face in the hand is picked; its companions may include the
+    // draw slot's tile.
+    const Case cases[] = {{{0, 9, 18, 1, 2, 3, 5}, 27, 18, 0, 9, 27},
+                          {{9, 18, 27, 1, 2, 3, 5}, 0, 27, 0, 9, 18}};
+    int n = 0;
+    for (const Case& c : cases) {
+        OwnHand(c.hand, c.drawn);
+        scene.ShowClaimButton(2, 1);
+        Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
+        Dispatch(210027);
+        ASSERT_EQ(Count(229047), ++n);
+        EXPECT_EQ(Got(229047, n).body,
+                  Body(64, {{4, 2}, {5, c.tile}, {6, c.first}, {7, c.second}, {8, c.third}}));
+        EXPECT_EQ(scene.GetSelectMode(), 0);
+        EXPECT_EQ(scene.melds.size(), size_t(n));
+    }
 }
 
-TEST_F(PlayTest, AGangWhoseCompanionIsTheDrawnTileIsDeclaredToo) {
+// The own turn offers a gang only with a drawn tile, and never to a looker-on; a refused
+// gang confirm lays nothing.
+TEST_F(PlayTest, TheOwnGangIsOfferedOnlyWithADrawnTile) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
-    OwnHand({9, 18, 27, 1, 2, 3, 5}, 0);
-    scene.ShowClaimButton(2, 1);
-    Reply(229047, 10, Words(8, {{0, 2}, {1, 88}}));
-    Dispatch(210027);
-    // The picked tile is 27; the first of its companions (0) is the draw slot's tile.
-    EXPECT_EQ(Got(229047).body, Body(64, {{4, 2}, {5, 27}, {6, 0}, {7, 9}, {8, 18}}));
+    struct Case {
+        int drawn, lookerOn, offered;
+    };
+    for (const Case& c : {Case{27, 0, 1}, Case{-1, 0, 0}, Case{27, 1, 0}}) {
+        OwnHand({0, 9, 18, 1, 2, 3}, c.drawn);
+        scene.ShowClaimButton(2, 0);
+        play.lookerOn = c.lookerOn;
+        scene.CheckOwnGang();
+        EXPECT_EQ(Active(2), c.offered) << c.drawn << " " << c.lookerOn;
+    }
+    play.lookerOn = 0;
+    Offer(2, 1, 40, {49, 58, 67});
+    Reply(229045, 1010);
+    EXPECT_EQ(scene.ConfirmGangClaim(), 0);
+    EXPECT_TRUE(scene.melds.empty());
+}
+
+// An agreed gang whose answer is too short to name the replacement lays the meld but draws
+// nothing: the answer buffer's zeros are no tile 0.
+TEST_F(PlayTest, AGangAnswerTooShortDrawsNoReplacement) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnHand({0, 9, 18, 49, 58, 1, 2}, 27);
+    Offer(2, 1, 40, {49, 58, 67});
+    struct Case {
+        int id;
+        std::function<int()> act;
+    };
+    const Case cases[] = {{229045, [&] { return scene.ConfirmGangClaim(); }},
+                          {229047, [&] { return scene.DeclareConcealedGang(27); }},
+                          {229049, [&] { return scene.DeclareAddedGang(67); }}};
+    for (const Case& c : cases) {
+        scene.SetPending(1);  // the added gang's first request went out before
+        scene.melds.clear();
+        Reply(c.id, 10, std::vector<uint8_t>(4, 7));
+        EXPECT_EQ(c.act(), 1) << c.id;
+        EXPECT_EQ(scene.melds.size(), 1u) << c.id;
+        Run(250);
+        EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0) << c.id;
+        EXPECT_NE(Log().find(std::to_string(c.id) + "的应答太短"), std::string::npos) << c.id;
+    }
 }
 
 TEST_F(PlayTest, PickingIgnoresLockedAndMissingTilesAndLookersOn) {
@@ -317,12 +338,11 @@ TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
     EXPECT_EQ(scene.IsPending(), 1);
     EXPECT_EQ(scene.GetSelectMode(), 1);
     EXPECT_TRUE(scene.melds.empty());
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     Reply(229025, 10);
     scene.SetCountdown(0);
     scene.OnCountdownEnd();
     EXPECT_EQ(Count(229025), 2);
-    EXPECT_EQ(Got(229025, 2).body, Body(64, {{4, 1}, {5, 40}, {6, 49}, {7, 58}, {8, -1}}));
     EXPECT_EQ(scene.IsPending(), 0);
     EXPECT_EQ(scene.GetSelectMode(), 0);
     ASSERT_EQ(scene.melds.size(), 1u);
@@ -345,53 +365,63 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     auto offer = [&] {
         for (int k : {1, 2, 4, 5}) scene.ShowClaimButton(k, 1);
     };
+    // Refused: the buttons come back. Held back (a hu, then a peng while it waits): the
+    // claim waits with the buttons off.
     struct Case {
         const char* what;
         uint32_t event;
-        int id;
+        int id, code;
+        const char* buttons;
+        int pending, mode;
     };
-    const Case cases[] = {
-        {"peng", 210026, 229025}, {"gang", 210027, 229015}, {"hu", 210028, 229080}};
+    const Case cases[] = {{"peng", 210026, 229025, 1010, "11011", 0, 0},
+                          {"gang", 210027, 229015, 1010, "11011", 0, 0},
+                          {"hu", 210028, 229080, 1010, "11011", 0, 0},
+                          {"hu held", 210028, 229080, 210050, "00000", 1, 4},
+                          {"peng held", 210026, 229025, 210050, "00000", 1, 1}};
     for (const Case& c : cases) {
         offer();
-        Reply(c.id, 1010);
+        Reply(c.id, c.code);
         Dispatch(c.event);
-        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << c.what << " " << k;
-        EXPECT_EQ(Active(3), 0) << c.what;
-        EXPECT_EQ(scene.IsPending(), 0) << c.what;
-        EXPECT_EQ(scene.GetSelectMode(), 0) << c.what;
+        EXPECT_EQ(Buttons(), c.buttons) << c.what;
+        EXPECT_EQ(scene.IsPending(), c.pending) << c.what;
+        EXPECT_EQ(scene.GetSelectMode(), c.mode) << c.what;
         EXPECT_EQ(play.cursorDepth, 0) << c.what;
         EXPECT_TRUE(scene.melds.empty()) << c.what;
     }
     // Nothing sent: no request object.
+    scene.SetPending(0);
+    scene.SetSelectMode(0);
     play.requests = nullptr;
     for (uint32_t event : {210026u, 210027u, 210028u, 210029u}) {
         offer();
         Dispatch(event);
-        for (int k : {1, 2, 4, 5}) EXPECT_EQ(Active(k), 1) << event << " " << k;
+        EXPECT_EQ(Buttons(), "11011") << event;
     }
-    // A held-back hu keeps the claim waiting: the buttons stay off.
-    play.requests = &conn;
-    offer();
-    Reply(229080, 210050);
-    Dispatch(210028);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
-    EXPECT_EQ(scene.IsPending(), 1);
-    EXPECT_EQ(scene.GetSelectMode(), 4);
-    // A peng held back while an earlier claim waits stays waiting: the buttons stay off.
-    offer();
-    Reply(229025, 210050);
-    Dispatch(210026);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
-    EXPECT_EQ(scene.IsPending(), 1);
-    EXPECT_EQ(scene.GetSelectMode(), 1);
-    // A hu pressed while none is offered only turns the buttons off.
+    // The confirms with nothing to send them: no answer read, nothing laid.
+    scene.SetPending(1);
+    EXPECT_EQ(scene.DeclareAddedGang(67), 0);
+    EXPECT_EQ(scene.ConfirmPengClaim(), 0);
+    EXPECT_TRUE(scene.melds.empty());
     scene.SetPending(0);
+    scene.SetSelectMode(0);
+    // A chi press with nothing sent opens no picking.
+    scene.SetClockHand(6);
+    Offer(3, 1, 44, {45, 46});
+    scene.ShowClaimButton(3, 1);
+    offer();
+    Dispatch(210025);
+    EXPECT_EQ(Buttons(), "11111");
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.GetClaimCell(3), 80);
+    scene.SetClockHand(4);
+    play.requests = &conn;
+    // A hu pressed while none is offered only turns the buttons off.
     offer();
     scene.Offer(4).shown = 0;
     const int before = Count(229080);
     Dispatch(210028);
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.SendPass(), 1);
     Got(229005);
     EXPECT_EQ(Count(229080), before);
@@ -405,11 +435,11 @@ TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
     scene.SetTimeoutCount(2);
     Dispatch(210029);
     EXPECT_EQ(Got(229005).body, Body(40, {{4, 3}, {5, 12}}));
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(Active(k), 0) << k;
+    EXPECT_EQ(Buttons(), "00000");
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
 }
 
-TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHand) {
+TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(6);
@@ -417,31 +447,27 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHand) {
     scene.ShowClaimButton(2, 1);
     Reply(221080, 229450);
     EXPECT_EQ(scene.DiscardTile(0), 0);
-    conn.Disconnect();
+    play.requests = nullptr;
     EXPECT_EQ(scene.DiscardTile(0), 0);
+    play.requests = &conn;
     const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
     EXPECT_EQ(slot.bPresent, 1);
     EXPECT_EQ(slot.nCode, 30);
-    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].bPresent, 0);
+    const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
+    EXPECT_EQ(own.bPresent, 0);
     EXPECT_EQ(Active(2), 1);
     EXPECT_EQ(scene.QZ_GetPointTo(), 6);
-}
-
-TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
-    NEED_ASSETS();
-    StartDeal();
-    scene.SetClockHand(6);
-    OwnHand({1, 2, 3}, 30);
+    // Agreed: a click on a hand tile plays it.
     Reply(221080, 10);
     scene.SetTimeoutCount(2);
-    ASSERT_EQ(scene.Tiles().m_hands[kOwnView][2].nObject != 0, true);
     MJTileInfo* r = &scene.Tiles().m_hands[kOwnView][2];
+    ASSERT_NE(r->nObject, 0);
     scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    EXPECT_EQ(Got(221080).body[26 * 4], 2);
-    const MJTileInfo& own = scene.Tiles().m_showcase[kOwnView];
+    EXPECT_EQ(GotWord(221080, 26, 2), 2);
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
+    EXPECT_EQ(Active(2), 0);
     // The played tile flies from its place at z 1800 until the end of the discard (210059).
     engine::Entity* moving = scene.GetKernel().FindEntity(scene.Entities().dragTile);
     ASSERT_TRUE(moving);
@@ -449,7 +475,7 @@ TEST_F(PlayTest, DiscardMovesTheTileAndPassesTheTurn) {
     EXPECT_EQ(moving->GetZ(), 1800);
     scene.PumpMessages();
     EXPECT_FALSE(moving->IsVisible());
-    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    EXPECT_EQ(slot.bPresent, 0);
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
     // The hand keeps 1, 3 and the drawn 30.
@@ -463,8 +489,10 @@ TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {
     scene.SetClockHand(6);
     ASSERT_TRUE(scene.IsFlowerTile(136));
     OwnHand({1, 2, 136}, 30);
+    scene.SetCountdownSound(1);
     Reply(229060, 229101);
     EXPECT_EQ(scene.PlayFlower(3), 0);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
     EXPECT_EQ(Got(229060).body, Body(44, {{4, 136}}));
     EXPECT_EQ(scene.GetCountdown(), 8);
     EXPECT_EQ(scene.QZ_GetPointTo(), 4);
@@ -493,6 +521,7 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     Dispatch(210023);
     ASSERT_EQ(play.starts, std::vector<int>{0});
     EXPECT_EQ(play.started, Body(16, {}));
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][13].bPresent, 0);  // dealt by the server
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
     play.field13 = 0xC0;
     play.startWorks = 0;
@@ -501,6 +530,11 @@ TEST_F(PlayTest, StartPressAsksTheServerAndHidesTheButton) {
     play.lookerOn = 1;
     Dispatch(210023);
     EXPECT_EQ(play.starts.size(), 2u);
+    // Alone, without a server, the own hand is dealt the tiles from 36 on.
+    play.lookerOn = 0, play.standalone = 1, play.field13 = 0, play.startWorks = 1;
+    Dispatch(210023);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 36);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][13].nCode, 49);
 }
 
 TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {

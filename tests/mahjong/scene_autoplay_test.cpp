@@ -9,9 +9,6 @@
 namespace hqlv::mahjong::test {
 namespace {
 
-#define NEED_ASSETS() \
-    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
-
 TEST(SilentSeatDelay, SecondsInSixtyFourBitsNegativeWordsAsZeroCapped) {
     struct Case {
         int grace, claim;
@@ -58,17 +55,30 @@ protected:
     }
 };
 
+// Three missed turns in a row switch automatic play on; a button press between them starts
+// the count again; a looker-on's countdown plays and counts nothing.
 TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
     NEED_ASSETS();
     StartDeal();
     scene.ClockStart();
     Reply(221080, 10);
-    for (int n = 1; n <= 3; ++n) {
-        OwnTurn(30 + n);
+    auto miss = [&](int drawn) {
+        OwnTurn(drawn);
         scene.OnCountdownEnd();
+    };
+    miss(30);
+    miss(30);
+    EXPECT_EQ(scene.GetTimeoutCount(), 2);
+    Dispatch(210029);  // pass, though nothing is offered
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    play.lookerOn = 1;
+    miss(30);
+    play.lookerOn = 0;
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    for (int n = 1; n <= 3; ++n) {
+        miss(30 + n);
         // The drawn tile was played for the player.
-        server::Request r = Got(221080, n);
-        EXPECT_EQ(r.body[26 * 4], 30 + n) << n;
+        EXPECT_EQ(GotWord(221080, 26, 2 + n), 30 + n) << n;
         EXPECT_EQ(scene.QZ_GetPointTo(), 4);
         EXPECT_EQ(scene.IsAutoPlayOn(), n == 3 ? 1 : 0) << n;
     }
@@ -79,29 +89,6 @@ TEST_F(AutoPlay, ThreeMissedTurnsSwitchAutomaticPlayOn) {
     EXPECT_EQ(scene.IsAutoPlayOn(), 0);
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
     EXPECT_EQ(LastChat(), "<c=255>[系统]<c=4953725>系统托管终止!\r\n");
-}
-
-TEST_F(AutoPlay, AButtonPressBetweenMissedTurnsStartsTheCountAgain) {
-    NEED_ASSETS();
-    StartDeal();
-    scene.ClockStart();
-    Reply(221080, 10);
-    for (int n = 0; n < 2; ++n) {
-        OwnTurn();
-        scene.OnCountdownEnd();
-    }
-    EXPECT_EQ(scene.GetTimeoutCount(), 2);
-    Dispatch(210029);  // pass, though nothing is offered
-    EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    OwnTurn();
-    scene.OnCountdownEnd();
-    EXPECT_EQ(scene.GetTimeoutCount(), 1);
-    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
-    // A looker-on's countdown plays nothing and counts nothing.
-    play.lookerOn = 1;
-    OwnTurn();
-    scene.OnCountdownEnd();
-    EXPECT_EQ(scene.GetTimeoutCount(), 1);
 }
 
 TEST_F(AutoPlay, AnOpenChiPickingIsClearedOnlyWhenNoClaimWaits) {
@@ -184,6 +171,28 @@ TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
     EXPECT_EQ(server.Received().size(), seen + 1);
 }
 
+// With more than one gang in the hand the press leaves the choice open: the automatic
+// player adds the last playable tile to its peng.
+TEST_F(AutoPlay, TheAutomaticPlayerAddsTheLastTileToItsPeng) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnTurn(27);
+    OwnHand({0, 9, 18, 2, 3, 28}, 27);
+    MJTileInfo* h = scene.Tiles().m_hands[kOwnView];
+    for (int i = 7, t = 1; i < 10; ++i, t += 9)
+        h[i].nCode = t, h[i].bPresent = 1, h[i].bHand = 0, h[i].nMeld = kMeldPeng;
+    scene.BindHand(kOwnView);
+    scene.ShowClaimButton(2, 1);
+    Reply(229015, 10, std::vector<uint8_t>(48));
+    Reply(229049, 10, Words(8, {{1, 88}}));
+    scene.AutoPlayTick();
+    scene.AutoPlayTick();
+    EXPECT_EQ(GotWord(229015, 9), 2);
+    EXPECT_EQ(GotWord(229049, 5), 28);
+    ASSERT_EQ(scene.melds.size(), 1u);
+    EXPECT_EQ(scene.melds[0].rfind("bugang", 0), 0u) << scene.melds[0];
+}
+
 TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
     NEED_ASSETS();
     StartDeal();
@@ -200,7 +209,7 @@ TEST_F(AutoPlay, TheAutomaticPlayerDiscardsTheChosenTile) {
     scene.Tiles().m_hands[kOwnView][0].bPresent = 1;
     scene.AutoPlayTick();
     scene.AutoPlayTick();
-    EXPECT_EQ(Got(221080).body[26 * 4], 2);
+    EXPECT_EQ(GotWord(221080, 26), 2);
     EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 2);
 }
 
@@ -218,10 +227,7 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnCountdownEnd();
     EXPECT_EQ(play.timers.back(), 10 * 100000 + 13000);
     scene.OnTurnTimer(10);
-    server::Request r = Got(229000);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body,
-              Words(24, {{0, 1003}, {1, 301}, {2, 17}, {3, 3}, {5, 17}, {6, 2}, {7, 123456}}));
+    EXPECT_EQ(GotWord(229000, 3), 3);  // the silent chair's draw
     // The handle is gone: a second firing sends nothing.
     scene.OnTurnTimer(10);
     // The seat drew meanwhile, the countdown was set again, the clock moved on: nothing.
@@ -245,9 +251,7 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnCountdownEnd();
     EXPECT_EQ(play.timers.back(), 11 * 100000 + 5000);
     scene.OnTurnTimer(11);
-    r = Got(221080);
-    EXPECT_FALSE(r.wait);
-    EXPECT_EQ(r.body.size(), 104u);
+    EXPECT_EQ(Got(221080).body.size(), 104u);
     // With the claim window open an undrawn seat waits grace + 2 only.
     drawn.bPresent = 0;
     scene.OnCountdownEnd();
