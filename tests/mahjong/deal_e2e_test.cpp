@@ -298,7 +298,7 @@ void DealEndToEnd::Play() {
     mkdir(fb.c_str(), 0700);
     ServerProcess server;
     ASSERT_TRUE(server.Start({"--seed", std::to_string(kSeed), "--record", record, "--turn", "1",
-                              "--claim", "1", "--think", "1500", "--grace", "0"},
+                              "--claim", "1", "--think", "100", "--grace", "0"},
                              run.dir()));
     VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid(), fb));
