@@ -3,6 +3,8 @@
 // The own chair is 2 (view 3); chair 3 sits at view 0, chair 0 at view 1, chair 1 at view 2.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "handler_scene.h"
 
 namespace hqlv::mahjong::test {
@@ -131,6 +133,34 @@ TEST_F(DealFlow, TheResultLaysDownOnlyTheCountedTiles) {
     scene.calls.clear();
     scene.OnGameEnd(Body(413, {{175, 1}}));
     EXPECT_EQ(scene.calls.front(), "end 1");
+}
+
+// A kong's replacement arrives from the answer (event 210008): the wall record it names goes,
+// once; a position outside the wall marks nothing.
+TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
+    NEED_ASSETS();
+    Start();
+    NewDeal(2);
+    Run(8000);
+    auto replace = [&](int32_t tile, int32_t wall) {
+        auto* w = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
+        w[1] = tile, w[3] = wall;
+        engine::MessageData d = engine::MessageData::Owned(w, &std::free);
+        scene.OnMessage(210008, d, 0);
+    };
+    Hand(3)[0].bPresent = 0;
+    replace(55, 40);
+    EXPECT_EQ(scene.Tiles().m_wall[40].bPresent, 0);
+    EXPECT_EQ(Hand(3)[0].bPresent, 1);
+    EXPECT_EQ(Hand(3)[0].nCode, 55);
+    int absent = 0;
+    for (int i = 0; i < 136; ++i) absent += !scene.Tiles().m_wall[i].bPresent;
+    for (int32_t wall : {40, 136, -1}) replace(56, wall);
+    int after = 0;
+    for (int i = 0; i < 136; ++i) after += !scene.Tiles().m_wall[i].bPresent;
+    EXPECT_EQ(after, absent);
+    const std::string text = scene.FormatTable("t");
+    EXPECT_NE(text.find("  wall: 40\n"), std::string::npos) << text;
 }
 
 }  // namespace
