@@ -163,5 +163,37 @@ TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     EXPECT_NE(text.find("  wall: 40\n"), std::string::npos) << text;
 }
 
+// A side seat's kong carries no meld kind: the table's record still lists its tiles as meld
+// tiles, before and after the lay-down, and never as laid-down hand tiles.
+TEST_F(DealFlow, TheRecordTellsASideSeatsKongFromItsLaidDownHand) {
+    NEED_ASSETS();
+    Start();
+    NewDeal(2);
+    Run(8000);
+    // Chair 3 (view 0) takes chair 2's discard 100 for an exposed kong.
+    scene.OnNotify221170(Body(22, {{1, 2}, {21, 100}}));
+    scene.OnNotify229195(229195, Body(12, {{3, 3}, {4, 2}, {5, 100}, {6, 101}, {7, 102},
+                                           {8, 103}, {11, 70}}));
+    auto block = [](const std::string& text, const char* key) {
+        const size_t chair = text.find("chair 3 view 0");
+        const size_t at = text.find(std::string("  ") + key + ":", chair);
+        return text.substr(at, text.find('\n', at) - at);
+    };
+    const std::string before = scene.FormatTable("before");
+    EXPECT_EQ(block(before, "meldtiles").size(), std::string("  meldtiles: 100 101 102 103").size())
+        << before;
+    deal.result.fill(0);
+    for (int ch = 0; ch < 4; ++ch)
+        for (int k = 0; k < 32; ++k) deal.SetResult(212 + 32 * size_t(ch) + size_t(k), -1);
+    for (int k = 0; k < 10; ++k) deal.SetResult(212 + 32 * 3 + size_t(k), 10 + k);
+    deal.SetResult(208 + 3, 10);
+    scene.OnGameEnd(Body(413, {{175, 1}}));
+    const std::string after = scene.FormatTable("after");
+    EXPECT_EQ(block(after, "meldtiles"), block(before, "meldtiles")) << after;
+    // The lay-down itself is the recording scene's: only the kong's records are face up.
+    EXPECT_NE(scene.calls.back().find(" 10 11 12 13 14 15 16 17 18 19"), std::string::npos);
+    EXPECT_EQ(block(after, "laid"), "  laid:") << after;
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
