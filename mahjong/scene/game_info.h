@@ -29,6 +29,8 @@ inline constexpr size_t kResultCountWord = 181;
 inline constexpr size_t kResultEntryBytes = 172;
 inline constexpr int kResultMaxEntries = 4;
 inline constexpr size_t kResultChairListWord = 212;
+// Four per-chair counts of the chair's final tiles: the list may hold more (melded) ids after.
+inline constexpr size_t kResultChairCountWord = 208;
 inline constexpr size_t kListLength = 32;
 
 using MJList = std::array<int32_t, kListLength>;

@@ -441,6 +441,12 @@ public:
 
     // ---- dealing and the table from the deal state (scene_dealing.cpp)
     virtual void StartDealAnimation();
+    // The seats' dealt records (13 each, the banker's draw slot too) marked present and in
+    // the hand, unbound: a new deal marks them at once, so that what the server sends while
+    // the dice roll and the tiles are dealt changes the final hands and is not dealt over.
+    void MarkDealtHands();
+    // The view the dealing starts at: the banker's.
+    int DealingFirstView() const;
     // fromDeal 1: the new deal's record (211040); 0: the running game's data (201140).
     virtual void FillOwnHandFromRound(int fromDeal = 0);
     virtual void FillTableFromRound();
@@ -815,6 +821,9 @@ protected:
         std::array<std::vector<int32_t>, 4> discards, flowers;
         std::vector<int32_t> wall;
         int meldShot = 0;
+        // The hand records a seat's melds hold before the lay-down (bit i: record i): the
+        // laid-down tiles leave the hand too, only the side seats' melds carry no kind.
+        std::array<uint32_t, 4> meldRecords{};
     };
     TableLog m_tableLog;
     void LayMeld(uint32_t id, MJData body);
@@ -825,6 +834,8 @@ protected:
     // ---- state of the turn clock
     ClockWords m_clock;
     int m_bHandMoved = 0;
+    // The new deal's hands are marked (MarkDealtHands) and the dealing only binds them.
+    int m_bDealtHandsMarked = 0;
     uint32_t m_turnTimers[2] = {};
     // The path of the running hand move (owned by its Apply); null when none runs.
     const void* m_pLivePath = nullptr;

@@ -505,6 +505,7 @@ int CMJGameScene2::ConfirmPengClaim() {
     SetCountdownSound(0);
     SetCountdown(DealWord(m_pHost, 18));
     QZ_MoveClockHand(QZ_GetPointTo(), 6);
+    LogMeld(229185, sent);
     AddPengMeld(kOwnView, sent);
     BindHand(kOwnView);
     ClearShowcase(*this, ChairToView(Offer(kClaimPeng).fromChair));
@@ -528,6 +529,7 @@ int CMJGameScene2::ConfirmGangClaim() {
     SetSelectMode(0);
     SetCountdown(DealWord(m_pHost, 18));
     QZ_MoveClockHand(QZ_GetPointTo(), 6);
+    LogMeld(229195, sent);
     AddExposedGangMeld(kOwnView, sent);
     ClearShowcase(*this, ChairToView(Offer(kClaimGang).fromChair));
     QueueReplacement(reply);
@@ -566,6 +568,7 @@ int CMJGameScene2::ConfirmChiClaim() {
     SetCountdownSound(0);
     SetCountdown(DealWord(m_pHost, 18));
     ClearShowcase(*this, 0);
+    LogMeld(229190, sent);
     AddChiMeld(kOwnView, sent);
     ClearChoiceMarks();
     BindHand(kOwnView);
@@ -591,6 +594,7 @@ int CMJGameScene2::DeclareConcealedGang(int tile) {
     SetSelectMode(0);
     SetCountdownSound(0);
     SetCountdown(GetCountdown() + 3);
+    LogMeld(229197, sent);
     AddConcealedGangMeld(kOwnView, sent);
     ClearChoiceMarks();
     ShowClaimButton(kClaimGang, 0);
@@ -619,6 +623,7 @@ int CMJGameScene2::DeclareAddedGang(int tile) {
     SetSelectMode(0);
     SetCountdownSound(0);
     SetCountdown(DealWord(m_pHost, 18));
+    LogMeld(229199, sent);
     AddAddedGangMeld(kOwnView, sent);
     ClearChoiceMarks();
     ShowClaimButton(kClaimGang, 0);

@@ -49,20 +49,39 @@ engine::MessageData CMJGameScene2::ViewMessage(int view) {
 void CMJGameScene2::StartDealAnimation() {
     MarkWall();
     BindWallTiles();
-    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
-    const int banker = info ? ChairToView(info->GetBankerChair()) : -1;
+    // Marked at the deal's reset, the hands may have changed since (an early discard, a
+    // meld): marking them again would undo that.
+    if (!m_bDealtHandsMarked) MarkDealtHands();
+    m_bDealtHandsMarked = 0;
     const int players = m_geometry.GetPlayerCount();
-    // A banker chair with no seat on the screen: the deal still runs, from the own seat.
-    int view = banker >= 0 ? banker : kOwnView;
+    int view = DealingFirstView();
     for (int k = 0; k < players; ++k) {
-        MJTileInfo* row = m_tiles.m_hands[view];
-        for (int i = 1; i <= 13; ++i) row[i].bPresent = row[i].bHand = 1;
-        if (view == banker) row[0].bPresent = row[0].bHand = 1;
         Wait(uint32_t(500 * k), 210003, ViewMessage(view), 0, 0);
         view = PrevView(view);
         if (view < 0 || view > 3) break;
     }
     Wait(uint32_t(players * 500), 210004, engine::MessageData(), 0, 0);
+}
+
+int CMJGameScene2::DealingFirstView() const {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    const int banker = info ? ChairToView(info->GetBankerChair()) : -1;
+    // A banker chair with no seat on the screen: the deal still runs, from the own seat.
+    return banker >= 0 ? banker : kOwnView;
+}
+
+void CMJGameScene2::MarkDealtHands() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    const int banker = info ? ChairToView(info->GetBankerChair()) : -1;
+    int view = DealingFirstView();
+    for (int k = 0; k < m_geometry.GetPlayerCount(); ++k) {
+        MJTileInfo* row = m_tiles.m_hands[view];
+        for (int i = 1; i <= 13; ++i) row[i].bPresent = row[i].bHand = 1;
+        if (view == banker) row[0].bPresent = row[0].bHand = 1;
+        view = PrevView(view);
+        if (view < 0 || view > 3) break;
+    }
+    m_bDealtHandsMarked = 1;
 }
 
 void CMJGameScene2::DealStep(int view) {
@@ -216,6 +235,7 @@ void CMJGameScene2::ResetTable() {
     // The pending items hold the last deal's hu picture (the win effect), which goes now.
     ProcessPendingItems();
     m_nWinEffect = 0;
+    m_bDealtHandsMarked = 0;
     ReleaseAllBindings();
     LayoutWall();
     for (int i = 0; i < GetTotalTiles() && i < kWallRecords; ++i) m_tiles.m_wall[i].bPresent = 1;

@@ -116,6 +116,12 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             slot->nCode = words[1];
             slot->bHand = 1;
             slot->bPresent = 1;
+            // A replacement's answer names the wall record it was taken from (word 3): the
+            // wall records hold no tile codes to find it by.
+            if (IsWallIndexInPlay(words[3]) && m_tiles.m_wall[words[3]].bPresent) {
+                m_tiles.m_wall[words[3]].bPresent = 0;
+                m_tableLog.wall.push_back(words[3]);
+            }
             OnDrawnTileArrived(words[1], words[2]);
             break;
         }

@@ -227,6 +227,7 @@ void CMJGameScene2::OnGameReset() {
     ClearOffers();
     m_tableLog = TableLog{};
     FillOwnHandFromRound(1);
+    MarkDealtHands();
     for (uint32_t id : {m_made.stake, m_made.clockFace})
         if (engine::Entity* e = EntityOf(id)) {
             e->Hide();
@@ -560,7 +561,15 @@ void CMJGameScene2::OnGameEnd(MJData body) {
         if (v < 0) continue;
         MJList list;
         list.fill(-1);
-        if (info) info->GetChairList(c, list);
+        if (info) {
+            info->GetChairList(c, list);
+            // Only the count the record gives are the hand's: a concealed kong's tiles may
+            // follow them and would be laid down a second time.
+            const int count = info->ResultWord(kResultChairCountWord + size_t(c));
+            const int kept = std::clamp(count, 0, int(kListLength));
+            if (kept != count) engine::WriteLog("notification 211080: chair %d count %d", c, count);
+            std::fill(list.begin() + kept, list.end(), -1);
+        }
         if (Word(body, 165 + size_t(c)) >= 1) {
             ShowWinEffect(v);
             if (info && info->ResultBit(0x2000000))
@@ -654,17 +663,25 @@ std::string CMJGameScene2::FormatTable(const char* stage) {
             if (m_tiles.m_discards[v][i].bPresent) ids.push_back(m_tiles.m_discards[v][i].nCode);
         list("rows", ids);
         ids.clear();
-        for (int i = 0; i < kHandRecords; ++i) {
+        // A meld's records leave the hand; only the own seat's carry their meld kind, so the
+        // hand flag tells them apart on every seat.
+        // After the lay-down the melds are the records that held them before it.
+        const bool after = std::strcmp(stage, "after") == 0;
+        uint32_t& melded = m_tableLog.meldRecords[size_t(v)];
+        if (!after) melded = 0;
+        for (int i = 1; i < kHandRecords; ++i) {
             const MJTileInfo& r = m_tiles.m_hands[v][i];
-            if (r.bPresent && r.nMeld) ids.push_back(r.nCode);
+            if (!after && r.bPresent && (!r.bHand || r.nMeld)) melded |= 1u << i;
+            if ((melded >> i) & 1) ids.push_back(r.nCode);
         }
         list("meldtiles", ids);
         ids.clear();
-        // The laid-down hand: face-up records that are no meld; the draw slot's tile (the
-        // winning one) lies apart.
+        // The laid-down hand: face-up records that held no meld before; the draw slot's tile
+        // (the winning one) lies apart.
         for (int i = 1; i < kHandSlotCount; ++i) {
             const MJTileInfo& r = m_tiles.m_hands[v][i];
-            if (r.bPresent && r.nFace == 1 && !r.nMeld) ids.push_back(r.nCode);
+            if (r.bPresent && r.nFace == 1 && !r.nMeld && !((melded >> i) & 1))
+                ids.push_back(r.nCode);
         }
         list("laid", ids);
         ids.clear();

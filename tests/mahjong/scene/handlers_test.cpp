@@ -718,6 +718,7 @@ TEST_F(Handlers, ResultLaysDownEveryHandByItsCase) {
             for (int k = 0; k < 32; ++k) deal.SetResult(212 + 32 * ch + k, -1);
             deal.SetResult(212 + 32 * ch, 10 * ch + 1);
             deal.SetResult(212 + 32 * ch + 1, 10 * ch + 2);
+            deal.SetResult(208 + ch, ch == 0 ? 3 : 2);
         }
         deal.SetResult(214, 77);
         for (int v = 0; v < 4; ++v) Hand(v)[0].bPresent = c.drawn[v];
