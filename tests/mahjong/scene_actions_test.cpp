@@ -60,7 +60,9 @@ TEST_F(PlayTest, EveryBodyOfTheClaimsAndTheTurn) {
         const server::Request r = Got(id, nth);
         EXPECT_EQ(r.wait, wait) << id << "#" << nth;
         EXPECT_EQ(r.body, body) << id << "#" << nth;
-        if (copied) EXPECT_EQ(Bytes(sent, 64), body) << id;
+        if (copied) {
+            EXPECT_EQ(Bytes(sent, 64), body) << id;
+        }
     };
     check(scene.SendPeng(), 1, 229010, 1, false, claim);
     check(scene.SendGang(reply), 1, 229015, 1, true,
