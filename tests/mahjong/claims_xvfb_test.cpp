@@ -154,8 +154,8 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     // start of play turns every claim button off, some 10 s after the deal starts); a
     // server-driven seat is also played at the turn's deadline (turn + grace + 2 s), so the
     // turn outlasts the thinking.
-    opt.deal.thinkMs = 12000;
-    opt.deal.turnSeconds = 10;
+    opt.deal.thinkMs = 15000;
+    opt.deal.turnSeconds = 13;
     opt.deal.claimSeconds = 20;
     opt.deal.graceSeconds = 1;
     opt.deal.testIniFolder = folder;
@@ -208,7 +208,8 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
             Click(x.name(), at["碰"]);
             return server.WaitForRequest(229010, 400).has_value();
         },
-        60000))
+        // The own turn, then up to two server seats' draws and plays, each after thinking.
+        150000))
         << run.ClientLog() << ReadFile(run.dir() + "/deals.txt");
     auto confirm = server.WaitForRequest(229025, 5000);
     ASSERT_TRUE(confirm);
