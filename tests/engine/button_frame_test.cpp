@@ -133,6 +133,12 @@ TEST_F(Frames, ANewCountKeepsTheSeatedFacesTheirSizeAndTheirPlaceInTheFrame) {
     EXPECT_EQ(face(b)->GetX(), frame->GetX() + f->Slots()[1].dx);
     EXPECT_EQ(face(c)->GetX(), cx);
     EXPECT_EQ(f->Slots()[2].controlId, 0u);
+    // A new skin at the same count builds the pieces again, to its own widths.
+    ButtonSkin wide = skin;
+    wide.middle.width = 40;
+    EXPECT_EQ(f->SetSlotCount(-1, &wide, 2), 0);
+    EXPECT_EQ(frame->GetWidth(), 10 + 10 + 4 * 40);
+    EXPECT_EQ(face(a)->GetWidth(), 20);
 }
 
 TEST_F(Frames, ASkinlessFrameLaysOutNothing) {
