@@ -160,8 +160,16 @@ int ButtonFrame::SetSlotCount(int count, const ButtonSkin* skin, int policy) {
     const bool sameCount = count < 0 || size_t(count) == slots_.size();
     const bool sameSkin = !skin || (skin_ && std::memcmp(&*skin_, skin, sizeof *skin) == 0);
     if (sameCount && sameSkin) return -1;
+    // The seated buttons leave the frame while its pieces are rebuilt: the frame's new size
+    // would otherwise be passed on to them through the size link, squeezing each face by the
+    // width of the slots taken away (down to nothing).
+    GameKernel* k = Kernel();
     std::vector<uint32_t> seated;
-    for (const Slot& s : slots_) seated.push_back(s.controlId);
+    for (const Slot& s : slots_) {
+        seated.push_back(s.controlId);
+        const ControlData* c = s.controlId ? k->FindControl(s.controlId) : nullptr;
+        if (c && c->entityId) k->RemoveChildEntity(frameEntity_, c->entityId);
+    }
     const size_t n = count < 0 ? slots_.size() : size_t(count);
     slots_.assign(n, Slot{});
     DestroyPieces();
@@ -171,11 +179,11 @@ int ButtonFrame::SetSlotCount(int count, const ButtonSkin* skin, int policy) {
     for (size_t i = 0; i < seated.size(); ++i) {
         if (!seated[i]) continue;
         if (i < n) {
-            slots_[i].controlId = seated[i];
+            OnButton(uint32_t(i), seated[i]);
             continue;
         }
         ++dropped;
-        if (policy == 1) Kernel()->DeleteControl(seated[i]);
+        if (policy == 1) k->DeleteControl(seated[i]);
     }
     PlaceButtons();
     return dropped;

@@ -214,9 +214,11 @@ uint32_t CMJGameScene2::CreateTextButton(int x, int y, const engine::ImageInfo& 
     engine::AdvButton* b = CreateAdvancedButton(event, 0, x, y, info.width, info.height, false);
     if (!b) return 0;
     b->SetCaptionColor(textColour, false);
+    // The badge picture is the button's face; the text is only the value the button keeps
+    // for its owner, never drawn over the badge.
+    (void)text;
     b->SetStateImages({info.resourceId, info.sx, info.sy, info.width, info.height, 0}, 0.0, 1.0,
-                      false);
-    b->SetText(0, 0, text, true);
+                      true);
     return b->ControlId();
 }
 

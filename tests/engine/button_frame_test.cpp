@@ -110,6 +110,37 @@ TEST_F(Frames, PiecesSitJustAboveTheFrameAndFollowANewCount) {
     scene.AnimateButtonFrame(987654, 0.5, 1.0);  // no such frame: nothing
 }
 
+TEST_F(Frames, ANewCountKeepsTheSeatedFacesTheirSizeAndTheirPlaceInTheFrame) {
+    ButtonFrame* f = scene.CreateButtonFrame(3, &skin);
+    Entity* frame = f->FrameEntity();
+    const uint32_t a = Button(), b = Button(), c = Button();
+    f->OnButton(0, a);
+    f->OnButton(1, b);
+    f->OnButton(2, c);
+    auto face = [&](uint32_t id) { return k().FindEntity(k().FindControl(id)->entityId); };
+    // Shrunk by one slot (30 narrower), then grown by two, the faces stay 20 × 10.
+    EXPECT_EQ(f->SetSlotCount(2, nullptr, 2), 1);
+    EXPECT_EQ(f->SetSlotCount(4, nullptr, 2), 0);
+    for (uint32_t id : {a, b}) {
+        EXPECT_EQ(face(id)->GetWidth(), 20);
+        EXPECT_EQ(face(id)->GetHeight(), 10);
+        EXPECT_EQ(face(id)->GetZ(), frame->GetZ() + 2);
+    }
+    // The kept buttons still move with the frame; the dropped one no longer does.
+    const int cx = face(c)->GetX();
+    frame->MoveBy(7, 0);
+    EXPECT_EQ(face(a)->GetX(), frame->GetX() + f->Slots()[0].dx);
+    EXPECT_EQ(face(b)->GetX(), frame->GetX() + f->Slots()[1].dx);
+    EXPECT_EQ(face(c)->GetX(), cx);
+    EXPECT_EQ(f->Slots()[2].controlId, 0u);
+    // A new skin at the same count builds the pieces again, to its own widths.
+    ButtonSkin wide = skin;
+    wide.middle.width = 40;
+    EXPECT_EQ(f->SetSlotCount(-1, &wide, 2), 0);
+    EXPECT_EQ(frame->GetWidth(), 10 + 10 + 4 * 40);
+    EXPECT_EQ(face(a)->GetWidth(), 20);
+}
+
 TEST_F(Frames, ASkinlessFrameLaysOutNothing) {
     ButtonFrame* f = scene.CreateButtonFrame(2, nullptr);
     f->Layout();
