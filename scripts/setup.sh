@@ -21,8 +21,8 @@ PACKAGES=(
   xvfb xauth
   # the end-to-end screenshots of whole screens (import -window root)
   imagemagick
-  # the end-to-end tests click on that display through the X test extension
-  libx11-6 libxtst6
+  # the end-to-end tests click on that display through the X test extension (and xdotool)
+  libx11-6 libxtst6 xdotool
 )
 
 missing=()
