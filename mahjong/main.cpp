@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "engine/core/engine_log.h"
 #include "engine/script/script_manager.h"
 #include "framework/web/web_view.h"
 #include "mahjong/game/game_app_ex.h"
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
     // Script resources compile when they load, so the interpreter is there before the
     // engine is made.
     hqlv::engine::InstallScriptManager();
+    // The engine's lines go where the network library's day file goes when the operator
+    // names a log folder, so two clients started from one program folder keep apart.
+    if (const char* dir = std::getenv("HQLV_LOG_DIR"); dir && *dir)
+        hqlv::engine::SetEngineLogFolder(dir);
     hqlv::mahjong::CGameAppEx app;
     return app.Run(argc, argv);
 }

@@ -186,9 +186,17 @@ class VirtualDisplay {
 public:
     bool Start(int seed, const std::string& fbdir = "") {
         display_ = 90 + seed % 100;
-        while (access(("/tmp/.X" + std::to_string(display_) + "-lock").c_str(), F_OK) == 0 ||
-               access(("/tmp/.X11-unix/X" + std::to_string(display_)).c_str(), F_OK) == 0)
-            ++display_;
+        // Tests run side by side: another one can take the same free number between the
+        // look and the server's start, and then this server exits at once. Try the next.
+        for (int attempt = 0; attempt < 20; ++attempt, ++display_) {
+            while (access(("/tmp/.X" + std::to_string(display_) + "-lock").c_str(), F_OK) == 0 ||
+                   access(("/tmp/.X11-unix/X" + std::to_string(display_)).c_str(), F_OK) == 0)
+                ++display_;
+            if (Spawn(fbdir)) return true;
+        }
+        return false;
+    }
+    bool Spawn(const std::string& fbdir) {
         std::vector<std::string> args = {"/usr/bin/Xvfb", name(),      "-screen", "0",
                                          "1280x800x24",   "-nolisten", "tcp"};
         if (!fbdir.empty()) args.insert(args.end(), {"-fbdir", fbdir});
@@ -201,10 +209,25 @@ public:
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
         const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return false;
+        if (rc != 0) {
+            pid_ = -1;
+            return false;
+        }
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
-        return WaitFor([&] { return access(socket.c_str(), F_OK) == 0; }, 10000) &&
-               waitpid(pid_, nullptr, WNOHANG) == 0;
+        pid_t ended = 0;  // the server's pid once it has exited (and been reaped)
+        const bool up = WaitFor(
+            [&] {
+                ended = waitpid(pid_, nullptr, WNOHANG);
+                return ended != 0 || access(socket.c_str(), F_OK) == 0;
+            },
+            10000);
+        if (up && ended == 0) return true;
+        if (ended == 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+        return false;
     }
     ~VirtualDisplay() {
         if (pid_ > 0) {

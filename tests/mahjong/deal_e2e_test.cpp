@@ -254,9 +254,12 @@ void DealEndToEnd::Play() {
     screen.save(QString::fromStdString(kept + "/screen-result.png"));
     for (const char* name : {"table-start.png", "table-meld.png", "table-result.png"})
         if (std::filesystem::exists(shots + "/" + name))
-            std::filesystem::copy_file(shots + "/" + name, kept + "/" + name);
-    std::filesystem::copy_file(dump, kept + "/dump.txt");
-    std::filesystem::copy_file(record, kept + "/record.txt");
+            std::filesystem::copy_file(shots + "/" + name, kept + "/" + name,
+                                       std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(dump, kept + "/dump.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(record, kept + "/record.txt",
+                               std::filesystem::copy_options::overwrite_existing);
     run.Command("close");
     EXPECT_EQ(run.Wait(60000), 0) << run.HallLog();
 

@@ -16,9 +16,10 @@
 namespace hqlv::mahjong {
 namespace {
 
-// The engine logs into the program folder: what each of its day files holds now.
+// The engine logs into the run's log folder: what each of its day files holds now.
 std::map<std::string, size_t> EngineLogSizes(const std::string& folder) {
     std::map<std::string, size_t> sizes;
+    if (!std::filesystem::is_directory(folder)) return sizes;
     for (const auto& e : std::filesystem::directory_iterator(folder)) {
         const std::string name = e.path().filename();
         if (name.rfind("Game", 0) == 0 && e.path().extension() == ".log")
@@ -41,11 +42,11 @@ std::string EngineLogSince(const std::string& folder, const std::map<std::string
 TEST(TableSceneEndToEnd, TheRealSceneStartsFromTheBuiltProgramFolder) {
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
     ASSERT_TRUE(server.Start());
-    const std::string program = std::string(HQLV_BUILD_DIR) + "/mahjong";
-    const auto before = EngineLogSizes(program);
     const std::string shot =
         std::string(HQLV_BUILD_DIR) + "/table-scene-e2e." + std::to_string(getpid()) + ".png";
     e2e::HallRun run("scene");
+    const std::string program = run.dir() + "/log";  // the client logs where the hall sends it
+    const auto before = EngineLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), {"QT_QPA_PLATFORM=offscreen", "HQLV_SCREENSHOT=" + shot}));
     EXPECT_TRUE(e2e::WaitFor(
         [&] { return run.ClientLog().find("screenshot") != std::string::npos; }, 60000))
