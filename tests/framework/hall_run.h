@@ -9,11 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -30,6 +33,30 @@ inline std::string ReadFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+// The client's day files ("Game*.log") in a log folder: what each holds now, and what they
+// gained since such sizes were taken.
+inline std::map<std::string, size_t> DayLogSizes(const std::string& folder) {
+    std::map<std::string, size_t> sizes;
+    if (!std::filesystem::is_directory(folder)) return sizes;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename();
+        if (name.rfind("Game", 0) == 0 && e.path().extension() == ".log")
+            sizes[e.path()] = e.file_size();
+    }
+    return sizes;
+}
+
+inline std::string DayLogSince(const std::string& folder,
+                               const std::map<std::string, size_t>& before) {
+    std::string added;
+    for (const auto& [path, size] : DayLogSizes(folder)) {
+        const auto it = before.find(path);
+        const std::string all = ReadFile(path);
+        added += all.substr(it == before.end() ? 0 : std::min(it->second, all.size()));
+    }
+    return added;
 }
 
 inline bool WaitFor(const std::function<bool()>& pred, int ms) {

@@ -31,27 +31,6 @@ namespace mj = server::mj;
 
 constexpr uint32_t kSeed = 20261207;
 
-std::map<std::string, size_t> LogSizes(const std::string& folder) {
-    std::map<std::string, size_t> sizes;
-    if (!std::filesystem::is_directory(folder)) return sizes;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
-        const std::string name = e.path().filename();
-        if (name.rfind("Game", 0) == 0 && e.path().extension() == ".log")
-            sizes[e.path()] = e.file_size();
-    }
-    return sizes;
-}
-
-std::string LogSince(const std::string& folder, const std::map<std::string, size_t>& before) {
-    std::string added;
-    for (const auto& [path, size] : LogSizes(folder)) {
-        const auto it = before.find(path);
-        const std::string all = ReadFile(path);
-        added += all.substr(it == before.end() ? 0 : std::min(it->second, all.size()));
-    }
-    return added;
-}
-
 // The last claim-frame line that the client could place on the display: name → point.
 std::map<std::string, std::pair<int, int>> ButtonPoints(const std::string& log) {
     std::map<std::string, std::pair<int, int>> points;
@@ -170,7 +149,7 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid(), fb));
     const std::string program = run.dir() + "/log";  // the client logs where the hall sends it
-    const auto before = LogSizes(program);
+    const auto before = e2e::DayLogSizes(program);
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
                                     (asan && *asan ? ":" : "") +
@@ -181,11 +160,11 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     std::map<std::string, std::pair<int, int>> at;
     ASSERT_TRUE(WaitFor(
         [&] {
-            at = ButtonPoints(LogSince(program, before));
+            at = ButtonPoints(e2e::DayLogSince(program, before));
             return at.count("开始") && at.count("碰") && at.count("过");
         },
         60000))
-        << LogSince(program, before) << run.ClientLog();
+        << e2e::DayLogSince(program, before) << run.ClientLog();
     // Start: the server seats its players and deals.
     ASSERT_TRUE(WaitFor(
         [&] {
