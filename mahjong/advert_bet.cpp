@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
 
 namespace hqlv::mahjong {
 void AdvertBetResults::AddPlayer(int userId, int chair, const std::string& name) {

@@ -9,11 +9,11 @@
 
 #include <cstring>
 
-#include "framework/game_app.h"
-#include "framework/paths.h"
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
-#include "framework/skin_settings.h"
+#include "framework/app/game_app.h"
+#include "framework/app/paths.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/skin_settings.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/mj_app.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "mahjong/advert_bet.h"
 #include "mahjong/mj_hooks.h"
 

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "framework/paths.h"
-#include "framework/shared_utils.h"
-#include "framework/skin_library.h"
-#include "framework/text_edge.h"
+#include "framework/app/paths.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/text_edge.h"
 #include "mahjong/mj_client.h"
 #include "mahjong/mj_frame.h"
 #include "mahjong/mj_table_view.h"

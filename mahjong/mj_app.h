@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "framework/game_app.h"
+#include "framework/app/game_app.h"
 #include "mahjong/mj_hooks.h"
 #include "mahjong/scene/scene_host.h"
 

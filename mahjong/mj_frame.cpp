@@ -7,8 +7,8 @@
 
 #include <cstring>
 
-#include "framework/game_app.h"
-#include "framework/skin_library.h"
+#include "framework/app/game_app.h"
+#include "framework/app/skin_library.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_gdi_table_view.h"

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "framework/form_view.h"
-#include "framework/game_frame.h"
+#include "framework/panes/form_view.h"
+#include "framework/panes/game_frame.h"
 #include "mahjong/mj_hooks.h"
 
 namespace hqlv::mahjong {

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "framework/skin_library.h"
-#include "framework/text_edge.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/text_edge.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/scene/game_info.h"

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "framework/table_view.h"
+#include "framework/panes/table_view.h"
 #include "mahjong/mj_hooks.h"
 #include "mahjong/scene/gdi_surface.h"
 #include "platform/ui/draw_context.h"

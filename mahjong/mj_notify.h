@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/notify_handler.h"
+#include "framework/app/notify_handler.h"
 #include "mahjong/mj_hooks.h"
 
 namespace hqlv::mahjong {

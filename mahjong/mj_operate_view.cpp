@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/skin_library.h"
-#include "framework/skin_settings.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/skin_settings.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/ui/draw_context.h"

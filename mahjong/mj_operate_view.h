@@ -7,7 +7,7 @@
 #include <array>
 #include <optional>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 
 class QPushButton;
 

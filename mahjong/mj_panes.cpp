@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/skin_button.h"
 #include "mahjong/mj_app.h"

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/command_message.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"

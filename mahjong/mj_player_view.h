@@ -5,7 +5,7 @@
 // after each deal result.
 #include <string>
 
-#include "framework/player_view.h"
+#include "framework/panes/player_view.h"
 #include "mahjong/mj_hooks.h"
 
 namespace hqlv::mahjong {

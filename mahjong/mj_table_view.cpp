@@ -10,7 +10,7 @@
 #include "engine/core/clock.h"
 #include "engine/core/game_base.h"
 #include "engine/core/resource_manager.h"
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"

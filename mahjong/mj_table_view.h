@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "engine/core/engine_host.h"
-#include "framework/table_view.h"
+#include "framework/panes/table_view.h"
 #include "mahjong/mj_hooks.h"
 
 class QPainter;

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "framework/game_app.h"
-#include "framework/skin_settings.h"
+#include "framework/app/game_app.h"
+#include "framework/app/skin_settings.h"
 #include "framework/widgets/skin_button.h"
 #include "mahjong/advert_bet.h"
 #include "platform/core/profile.h"

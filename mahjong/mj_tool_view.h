@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "framework/web/tool_view.h"
 
 namespace hqlv::mahjong {

@@ -1,5 +1,5 @@
 // The link handler's view of the running application.
-#include "framework/game_app.h"
+#include "framework/app/game_app.h"
 #include "framework/web/link_handler.h"
 
 namespace hqlv::framework::web {

@@ -3,9 +3,9 @@
 #include <QThread>
 #include <QWidget>
 
-#include "framework/game_app.h"
-#include "framework/paths.h"
-#include "framework/shared_utils.h"
+#include "framework/app/game_app.h"
+#include "framework/app/paths.h"
+#include "framework/app/shared_utils.h"
 #include "framework/web/safebox_dialogs.h"
 #include "netlib/log.h"
 #include "platform/core/files.h"

@@ -13,8 +13,8 @@
 #include <ctime>
 #include <set>
 
-#include "framework/shared_utils.h"
-#include "framework/skin_library.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/skin_library.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "platform/ui/draw_context.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 #include "framework/web/safebox_model.h"
 
 namespace hqlv::framework::web {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 
 namespace hqlv::framework::web {
 

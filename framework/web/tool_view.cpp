@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/skin_button.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "framework/web/safebox_dialogs.h"
 
 namespace hqlv::framework {

@@ -1,7 +1,7 @@
 #include "framework/widgets/chat_lines.h"
 
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/chat_markup.h"
 
 namespace hqlv::framework {

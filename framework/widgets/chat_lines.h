@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/pane_hooks.h"
-#include "framework/player_records.h"
+#include "framework/panes/pane_hooks.h"
+#include "framework/panes/player_records.h"
 
 namespace hqlv::framework {
 

@@ -6,13 +6,13 @@
 
 #include <fstream>
 
-#include "framework/comm_thread.h"
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/paths.h"
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
-#include "framework/ui_trace.h"
+#include "framework/app/comm_thread.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/app/paths.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
+#include "framework/app/ui_trace.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/face_picker.h"
 #include "framework/widgets/skin_button.h"

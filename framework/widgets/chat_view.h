@@ -12,8 +12,8 @@
 #include <memory>
 #include <string>
 
-#include "framework/form_view.h"
-#include "framework/pane_hooks.h"
+#include "framework/panes/form_view.h"
+#include "framework/panes/pane_hooks.h"
 #include "framework/widgets/chat_lines.h"
 
 namespace hqlv::framework {

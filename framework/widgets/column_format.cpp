@@ -1,6 +1,6 @@
 #include "framework/widgets/column_format.h"
 
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 
 namespace hqlv::framework {
 namespace {

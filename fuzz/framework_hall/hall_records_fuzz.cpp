@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/app_data.h"
-#include "framework/hall_records.h"
-#include "framework/notify_handler.h"
+#include "framework/app/app_data.h"
+#include "framework/hall/hall_records.h"
+#include "framework/app/notify_handler.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "builders.h"
-#include "framework/hall_records.h"
-#include "framework/text_edge.h"
+#include "framework/hall/hall_records.h"
+#include "framework/app/text_edge.h"
 #include "seed_writer.h"
 
 using namespace hqlv::framework;

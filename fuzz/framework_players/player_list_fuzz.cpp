@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/player_list_model.h"
+#include "framework/panes/player_list_model.h"
 #include "framework/widgets/column_format.h"
 
 using namespace hqlv::framework;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 
 namespace hqlv::mahjong {
 namespace {

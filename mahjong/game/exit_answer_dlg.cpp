@@ -4,10 +4,10 @@
 #include <QLineEdit>
 #include <QPixmap>
 
-#include "framework/game_app.h"
-#include "framework/paths.h"
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
+#include "framework/app/game_app.h"
+#include "framework/app/paths.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/small_dialogs.h"

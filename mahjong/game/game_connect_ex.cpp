@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "framework/player_records.h"
-#include "framework/text_edge.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/text_edge.h"
 
 namespace hqlv::mahjong {
 

@@ -2,7 +2,7 @@
 
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/panes_ex.h"
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 #include "mahjong/game/small_dialogs.h"
 #include "mahjong/mj_panes.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 #include "netlib/log.h"
 
 namespace hqlv::mahjong {

@@ -11,7 +11,7 @@
 #include "engine/core/button_frame.h"
 #include "engine/core/engine_log.h"
 #include "engine/core/kernel.h"
-#include "framework/game_app.h"
+#include "framework/app/game_app.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/result_dlg.h"
 #include "mahjong/game/silver_tally.h"

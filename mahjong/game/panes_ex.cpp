@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 #include "mahjong/game/exit_answer_dlg.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_notify_ex.h"

@@ -5,7 +5,7 @@
 // (CGamePlayerViewEx, which answers other players' exit requests).
 #include <string>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "mahjong/mj_hooks.h"
 #include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_player_view.h"

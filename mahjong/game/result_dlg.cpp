@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "framework/game_app.h"
-#include "framework/shared_utils.h"
-#include "framework/ui_trace.h"
+#include "framework/app/game_app.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/ui_trace.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/game/dialog_units.h"
 

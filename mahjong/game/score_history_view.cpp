@@ -6,10 +6,10 @@
 
 #include <cstring>
 
-#include "framework/game_app.h"
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
-#include "framework/ui_trace.h"
+#include "framework/app/game_app.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
+#include "framework/app/ui_trace.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/tab_strip.h"
 #include "mahjong/game/dialog_units.h"

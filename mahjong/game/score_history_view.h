@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "mahjong/mj_hooks.h"
 
 namespace hqlv::framework {

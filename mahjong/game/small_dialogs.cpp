@@ -12,12 +12,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/paths.h"
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/app/paths.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"

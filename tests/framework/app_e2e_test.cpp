@@ -22,7 +22,7 @@
 
 #if defined(HQLV_SERVER_EXE) && defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
 #include "builders.h"
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "hall_run.h"
 #include "http_test_server.h"
 #include "platform/core/files.h"

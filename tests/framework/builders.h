@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/player_records.h"
-#include "framework/text_edge.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/text_edge.h"
 
 namespace hqlv::framework::testing {
 

@@ -1,4 +1,4 @@
-#include "framework/hall_records.h"
+#include "framework/hall/hall_records.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

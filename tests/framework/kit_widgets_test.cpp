@@ -6,7 +6,7 @@
 #include <QStyleOption>
 #include <QTest>
 
-#include "framework/form_view.h"
+#include "framework/panes/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "platform/core/message.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "framework/msgbox_model.h"
-#include "framework/settings_files.h"
-#include "framework/shared_utils.h"
+#include "framework/panes/msgbox_model.h"
+#include "framework/app/settings_files.h"
+#include "framework/app/shared_utils.h"
 
 namespace hqlv::framework {
 namespace {

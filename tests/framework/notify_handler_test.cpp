@@ -1,4 +1,4 @@
-#include "framework/notify_handler.h"
+#include "framework/app/notify_handler.h"
 
 #include <gtest/gtest.h>
 

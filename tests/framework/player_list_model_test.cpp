@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "builders.h"
-#include "framework/player_list_model.h"
+#include "framework/panes/player_list_model.h"
 
 namespace hqlv::framework {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "builders.h"
-#include "framework/app_data.h"
+#include "framework/app/app_data.h"
 
 namespace hqlv::framework {
 namespace {

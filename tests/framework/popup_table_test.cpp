@@ -8,11 +8,11 @@
 #include <QTest>
 
 #include "builders.h"
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/player_info_dlg.h"
-#include "framework/player_view.h"
-#include "framework/table_view.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/panes/player_info_dlg.h"
+#include "framework/panes/player_view.h"
+#include "framework/panes/table_view.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/widgets/slide_popup.h"
 #include "platform/core/message.h"

@@ -1,8 +1,8 @@
-#include "framework/shared_utils.h"
+#include "framework/app/shared_utils.h"
 
 #include <gtest/gtest.h>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 
 namespace hqlv::framework {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-#include "framework/paths.h"
-#include "framework/skin_library.h"
-#include "framework/skin_settings.h"
-#include "framework/text_edge.h"
+#include "framework/app/paths.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/skin_settings.h"
+#include "framework/app/text_edge.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 

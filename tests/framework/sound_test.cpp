@@ -16,8 +16,8 @@
 #include <set>
 #include <string>
 
-#include "framework/msgbox_dlg.h"
-#include "framework/shared_utils.h"
+#include "framework/panes/msgbox_dlg.h"
+#include "framework/app/shared_utils.h"
 #include "platform/core/audio.h"
 #include "platform/core/files.h"
 

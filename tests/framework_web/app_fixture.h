@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/hall_records.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/hall/hall_records.h"
 #include "framework/web/host_filter.h"
 #include "framework/web/tool_view.h"
 #include "platform/core/files.h"

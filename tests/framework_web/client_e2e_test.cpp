@@ -14,7 +14,7 @@
 #include "app_fixture.h"
 #include "framework/web/safebox_dialogs.h"
 #include "framework/web/web_view.h"
-#include "framework/paths.h"
+#include "framework/app/paths.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/skin_button.h"

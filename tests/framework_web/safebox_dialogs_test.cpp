@@ -11,7 +11,7 @@
 #include <cstring>
 #include <map>
 
-#include "framework/skin_library.h"
+#include "framework/app/skin_library.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/web/web_view.h"
 #include "platform/core/profile.h"

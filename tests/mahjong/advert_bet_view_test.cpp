@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
-#include "framework/skin_settings.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/skin_settings.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/advert_bet_view.h"
 #include "mahjong/game/game_app_ex.h"

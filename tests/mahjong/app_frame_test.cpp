@@ -14,7 +14,7 @@
 #include <mutex>
 
 #include "engine/core/game_base.h"
-#include "framework/game_app.h"
+#include "framework/app/game_app.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/game/panes_ex.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "mahjong/game/game_connect_ex.h"
 #include "mahjong/game/small_dialogs.h"
 #include "tests/framework/qt_test_app.h"

@@ -4,7 +4,7 @@
 
 #include <QLabel>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/result_dlg.h"

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "tests/framework/hall_run.h"
 #include "tools/server/game_server.h"
 #include "words.h"

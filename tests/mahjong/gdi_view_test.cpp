@@ -17,7 +17,7 @@
 #include <set>
 #include <fstream>
 
-#include "framework/skin_library.h"
+#include "framework/app/skin_library.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"

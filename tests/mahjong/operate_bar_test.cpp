@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "framework/skin_library.h"
-#include "framework/skin_settings.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/skin_settings.h"
 #include "mahjong/mj_tool_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "platform/core/files.h"
 #include "tests/framework/hall_run.h"
 #include "tools/assetgen/pane_art.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/app_data.h"
-#include "framework/notify_handler.h"
+#include "framework/app/app_data.h"
+#include "framework/app/notify_handler.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/game_notify_ex.h"
 #include "mahjong/mj_hooks.h"

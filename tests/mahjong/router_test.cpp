@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "router_doubles.h"
 #include "words.h"
 

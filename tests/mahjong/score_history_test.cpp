@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "framework/text_edge.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/tab_strip.h"
 #include "mahjong/game/score_history_view.h"
 #include "mahjong/game/silver_tally.h"

@@ -10,9 +10,9 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "framework/player_records.h"
-#include "framework/shared_utils.h"
-#include "framework/text_edge.h"
+#include "framework/panes/player_records.h"
+#include "framework/app/shared_utils.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/small_dialogs.h"

@@ -37,8 +37,8 @@
 #include <string>
 #include <thread>
 
-#include "framework/hall_records.h"
-#include "framework/text_edge.h"
+#include "framework/hall/hall_records.h"
+#include "framework/app/text_edge.h"
 #include "framework/web/host_filter.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"

@@ -22,10 +22,10 @@
 #include <thread>
 
 #include "builders.h"
-#include "framework/comm_thread.h"
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/text_edge.h"
+#include "framework/app/comm_thread.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/app/text_edge.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/chat_view.h"
 #include "framework/widgets/face_picker.h"

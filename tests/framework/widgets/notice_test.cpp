@@ -21,9 +21,9 @@
 #include <thread>
 
 #include "builders.h"
-#include "framework/game_app.h"
-#include "framework/game_frame.h"
-#include "framework/paths.h"
+#include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
+#include "framework/app/paths.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/chat_view.h"
 #include "framework/widgets/notice_download.h"

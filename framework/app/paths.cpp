@@ -1,0 +1,91 @@
+#include "framework/app/paths.h"
+
+#include <cstdlib>
+
+#include "framework/app/settings_files.h"
+#include "platform/core/files.h"
+#include "platform/core/profile.h"
+#include "platform/core/sysinfo.h"
+
+namespace hqlv::framework {
+
+std::string GetProgramFolder() {
+    return platform::programFolder();
+}
+
+std::string GetTempFolder() {
+    std::string folder = GetProgramFolder() + "temp/";
+    platform::makeFolders(folder);
+    return folder;
+}
+
+std::string GetSystemFolder() {
+    const char* env = std::getenv("HQLV_SYSTEM_DIR");
+    std::string folder;
+    if (env && *env) {
+        folder = env;
+    } else {
+        const char* home = std::getenv("HOME");
+        folder = std::string(home && *home ? home : "/tmp") + "/.hqlv/system";
+    }
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string GetMachineFilePath() {
+    return GetSystemFolder() + "vmkd.ini";
+}
+
+std::string GetGameIniPath(const std::string& gameCode) {
+    return GetProgramFolder() + gameCode + ".ini";
+}
+
+std::string GetSkinIniSetting(const std::string& gameCode) {
+    return platform::profileString("SKIN", "Path", "", GetGameIniPath(gameCode));
+}
+
+std::string GetInstallPath() {
+    return platform::profileString("SYSTEM", "ExePath", "", GetMachineFilePath());
+}
+
+std::string GetInstallRoot() {
+    std::string path = platform::normalizePath(GetInstallPath());
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string GetHallIniPath() {
+    return GetInstallRoot() + "GameHall.ini";
+}
+
+std::string GetUserDataFile(int userId) {
+    return GetInstallRoot() + "users/" + std::to_string(userId) + ".dat";
+}
+
+std::string GetAdvertDomainFile() {
+    return GetInstallRoot() + "Share/advert/domain.dat";
+}
+
+std::string GetPortraitFolder() {
+    return GetInstallRoot() + "Share/Image/portrait/";
+}
+
+std::string GetMachineID() {
+    std::vector<NetAdapter> adapters;
+    for (const auto& a : platform::hardwareAddresses())
+        adapters.push_back({6, {a.begin(), a.end()}});
+    const std::string file = GetMachineFilePath();
+    MachineIdStore store{[file] { return platform::profileString("SYSTEM", "UniqueID", "", file); },
+                         [file](const std::string& id) {
+                             platform::makeFolders(GetSystemFolder());
+                             platform::writeProfileString("SYSTEM", "UniqueID", id.c_str(), file);
+                         },
+                         [] {
+                             std::array<uint8_t, 16> u{};
+                             platform::newUuid(&u);
+                             return platform::bytesToHex(u.data(), u.size());
+                         }};
+    return framework::GetMachineID(adapters, store);
+}
+
+}  // namespace hqlv::framework
