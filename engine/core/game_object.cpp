@@ -168,6 +168,10 @@ void GameObject::SetCursorById(uint32_t id) {
     if (MouseManager* m = GetMouseManager()) m->SetCursorById(id);
 }
 
+void GameObject::SetCursorByName(std::string_view name) {
+    if (MouseManager* m = GetMouseManager()) m->SetCursorByName(name);
+}
+
 MouseManager* GameObject::GetMouseManager() const {
     GameKernel* k = Kernel();
     if (!k || !k->GetMouseControl()) return nullptr;

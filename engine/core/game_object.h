@@ -64,7 +64,9 @@ class GameObject : public ObjectBase {
 public:
     // Deletes the own control (and this object with it), or unregisters this object.
     virtual void Release();
+    // Both go to the mouse manager (nothing happens without one).
     virtual void SetCursorById(uint32_t id);
+    virtual void SetCursorByName(std::string_view name);
 
     // ---- timed actions: → the Apply id, 0 when refused. Interval < 1: the frame interval.
     uint32_t MoveTo(Entity* e, uint32_t eventId, int x, int y, int speed, int interval,

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/cursor.h"
 #include "engine/render/global_palette.h"
 #include "engine/render/picture.h"
 #include "engine/render/text_layout.h"
@@ -112,6 +113,13 @@ public:
     ResourceRecord* LockResourceByName(std::string_view key);
     EnginePicture* GetImageByName(std::string_view name);
     const GlobalPalette* FindGlobalPalette(std::string_view name) const;
+    // The cursor kept under the name; null when none is.
+    CursorHandle GetCursorByName(std::string_view name) const;
+    // Keeps a cursor under a name (a name given again takes the new one). False, and
+    // nothing kept, for an empty name or a cursor that is neither a system cursor nor a
+    // whole picture with its hot spot on it.
+    bool RegisterCursor(std::string_view name, const EngineCursor& cursor);
+    size_t GetCursorCount() const { return cursors_.size(); }
 
     size_t GetResourceCount() const { return records_.size(); }
     size_t GetPaletteCount() const { return palettes_.size(); }
@@ -168,6 +176,7 @@ private:
     std::map<uint32_t, uint32_t> extensions_;  // RSHash(extension) → type hash
     std::map<std::string, platform::SampleId> samples_;
     std::map<std::string, std::unique_ptr<GlobalPalette>> palettes_;
+    std::map<std::string, CursorHandle, std::less<>> cursors_;
     std::vector<uint32_t> handles_;
     struct MemBlock {
         void* block;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QImage>
+#include <QPixmap>
 
 namespace hqlv::platform::ui {
 namespace {
@@ -30,6 +32,17 @@ Qt::CursorShape toQt(CursorShape s) {
 
 void SetWindowCursor(QWidget* window, CursorShape shape) {
     if (window) window->setCursor(QCursor(toQt(shape)));
+}
+
+void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, int height, int hotX,
+                          int hotY) {
+    if (!window || !pixels || width <= 0 || height <= 0) return;
+    if (hotX < 0 || hotY < 0 || hotX >= width || hotY >= height) return;
+    // The picture is copied: the cursor outlives the caller's pixels.
+    const QImage image = QImage(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
+                                QImage::Format_ARGB32)
+                             .copy();
+    window->setCursor(QCursor(QPixmap::fromImage(image), hotX, hotY));
 }
 
 WaitCursor::WaitCursor() {

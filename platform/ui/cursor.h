@@ -3,11 +3,17 @@
 // the UI thread waits for an answer (nests; the last one out restores the cursor).
 #include <QWidget>
 
+#include <cstdint>
+
 namespace hqlv::platform::ui {
 
 enum class CursorShape { kArrow, kHand, kWait, kIBeam, kSizeWE, kSizeNS, kSizeAll };
 
 void SetWindowCursor(QWidget* window, CursorShape shape);
+// A cursor drawn from a picture: width × height pixels 0xAARRGGBB in rows, clicking at the
+// hot spot. A picture without pixels, or a hot spot off it, sets nothing.
+void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, int height, int hotX,
+                          int hotY);
 
 class WaitCursor {
 public:
