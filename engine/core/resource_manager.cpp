@@ -239,6 +239,24 @@ ResourceRecord* ResourceManager::LockResourceByName(std::string_view key) {
     return id ? GetRecord(id) : nullptr;
 }
 
+namespace {
+ResourceData DataOf(ResourceRecord* record) {
+    ResourceData d;
+    if (!record) return d;
+    d.picture = record->picture.get();
+    if (!d.picture && record->loaded) d.bytes = record->bytes;
+    return d;
+}
+}  // namespace
+
+ResourceData ResourceManager::GetData(uint32_t id) {
+    return DataOf(GetRecord(id));
+}
+
+ResourceData ResourceManager::GetDataByName(std::string_view key) {
+    return DataOf(LockResourceByName(key));
+}
+
 EnginePicture* ResourceManager::GetImageByName(std::string_view name) {
     ResourceRecord* record = LockResourceByName(std::string(name) + ".imge");
     return record ? record->picture.get() : nullptr;

@@ -64,6 +64,13 @@ struct ResourceRecord {
     bool hasData() const { return loaded; }
 };
 
+// What a loaded record holds: the picture of a ".imge" record or the bytes of a raw one;
+// nothing for scripts, palettes and names that are not registered.
+struct ResourceData {
+    EnginePicture* picture = nullptr;
+    std::string_view bytes;
+};
+
 // The extension of a picture stored inside a larger file, from its extension hash; ""
 // when it is none of the picture extensions.
 std::string ResTypeExtFromHash(uint32_t extensionHash);
@@ -111,6 +118,10 @@ public:
     ResourceRecord* GetRecord(uint32_t id);
     EnginePicture* GetPicture(uint32_t id);
     ResourceRecord* LockResourceByName(std::string_view key);
+    // The record's data, loaded on demand like GetRecord; GetResource is the same.
+    ResourceData GetData(uint32_t id);
+    ResourceData GetResource(uint32_t id) { return GetData(id); }
+    ResourceData GetDataByName(std::string_view key);
     EnginePicture* GetImageByName(std::string_view name);
     const GlobalPalette* FindGlobalPalette(std::string_view name) const;
     // The cursor kept under the name; null when none is.
@@ -155,6 +166,8 @@ public:
     // them instead of the wave fallback.
     bool LoadSampleLibrary();
     bool SampleLibraryLoaded() const { return samplesLoaded_; }
+    // The sample library's state word: bit 0 loaded (there is no older generation here).
+    uint32_t GetBassState() const { return samplesLoaded_ ? 1u : 0u; }
     void FreeSampleLibrary();
 
     // The message box of the fatal path; the client installs its own, the default writes a
