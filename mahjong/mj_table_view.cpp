@@ -250,8 +250,16 @@ void CXYGameTableView::ShowMessageBox(std::string_view text, std::string_view ca
 }
 
 void CXYGameTableView::ShowErrorBox(std::string_view text, std::string_view caption) {
-    platform::ui::PlatformMessageBox(std::string(text), std::string(caption), platform::ui::kBoxOk,
-                                     platform::ui::PlatformBoxIcon::kStop);
+    // The box is asked for from inside an engine call (a layout being made for a draw). Its
+    // own event loop keeps running the view's timers, and a frame must not start inside
+    // another: the box comes up from the event loop once the call has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [text = std::string(text), caption = std::string(caption)] {
+            platform::ui::PlatformMessageBox(text, caption, platform::ui::kBoxOk,
+                                             platform::ui::PlatformBoxIcon::kStop);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- CMJGameTableView2 ----------------------------------------------------------------------

@@ -621,6 +621,18 @@ TEST_F(EngineView, NamedCursorsShowAsTheirPictureOrTheirSystemShape) {
     EXPECT_EQ(view.cursor().shape(), Qt::PointingHandCursor);
 }
 
+TEST_F(ViewTest, TheErrorBoxComesUpFromTheEventLoopNotInsideTheCall) {
+    std::vector<std::string> lines;
+    platform::DiagSink old =
+        platform::setDiagSink([&](std::string_view line) { lines.emplace_back(line); });
+    view.ShowErrorBox("字体创建 由于以下错误而失败: x", "错误");
+    const size_t before = lines.size();
+    QCoreApplication::processEvents();
+    platform::setDiagSink(std::move(old));
+    EXPECT_EQ(before, 0u);
+    EXPECT_EQ(lines, std::vector<std::string>{"message box: 字体创建 由于以下错误而失败: x"});
+}
+
 TEST_F(ViewTest, AverageFrameTimeOverTheRing) {
     EXPECT_EQ(view.ComputeAverageFrameTime(100), 1);
     for (int i = 0; i < 99; ++i) view.ComputeAverageFrameTime(100);
