@@ -102,7 +102,7 @@ TEST(ResourceData, RawBytesByIdAndByNameNothingForUnknownOrUnloadable) {
     // A raw file that cannot be read loads as nothing, without being fatal.
     const uint32_t gone =
         rm.AddResourceHashed("g.text", dir / "gone.txt", 0, RSHash(".text"), RSHash(".txt"), 0, 0);
-    EXPECT_TRUE(rm.GetData(gone).bytes.empty());
+    EXPECT_EQ(rm.GetData(gone).bytes.data(), nullptr);
     EXPECT_EQ(rm.GetBassState(), 0u);
 }
 
@@ -121,6 +121,29 @@ TEST_F(PassThrough, AChildControlByRecordTakesItsParent) {
     ControlBase loose;
     EXPECT_EQ(loose.AddChildRecord(other), 0u);
     EXPECT_EQ(other->parentId, control->ControlId());
+    // Without a bound entity the entity operations do nothing.
+    loose.MoveBy(1, 1);
+    loose.Show();
+    EXPECT_EQ(loose.BoundEntity(), nullptr);
+}
+
+TEST_F(PassThrough, AControlAppliedWithoutEventsLeavesTheEntityUnhittable) {
+    Entity* e = k().CreateEntity(0, 10, 10, 4, 4, 0, 1, true, 1);
+    ASSERT_NE(k().ApplyControl(e->GetId(), 0), nullptr);
+    EXPECT_EQ(e->GetHitMode(), 0u);
+}
+
+TEST(EngineScreen, ALogicalSideBeyondTheCanvasLimitLeavesNoLogicalScreen) {
+    for (const int side : {Canvas::kMaxSide, Canvas::kMaxSide + 1}) {
+        GameBase scene;
+        scene.Init();
+        scene.InitScreen(side, 4);
+        const bool fits = side <= Canvas::kMaxSide;
+        EXPECT_EQ(scene.LogicalSize().width, fits ? side : 0);
+        EXPECT_EQ(scene.LogicalSize().height, fits ? 4 : 0);
+        EXPECT_EQ(scene.DeviceSize().width, side);
+        scene.Cleanup();
+    }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/core/engine_log.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
 #include "log_capture.h"
@@ -127,6 +128,30 @@ TEST_P(ScriptOrder, OneOrderWhateverTheTicks) {
 
 INSTANTIATE_TEST_SUITE_P(Script, ScriptOrder, ::testing::Range<size_t>(0, Cases().size()),
                          [](const auto& info) { return std::string(Cases()[info.param].name); });
+
+TEST(ScriptTrace, EachStampOnceAcrossManyLooksAndNoneFromBeforeTheTrace) {
+    LogCapture log;
+    ScriptRunner engine;
+    WriteLog("%d:%s", 1, "before");  // a stamp line written before the trace began
+    std::vector<std::string> trace;
+    engine.FlushStamps();  // without a sink: nothing happens
+    engine.TraceTo([&](const std::string& piece) { trace.push_back(piece); });
+    ASSERT_EQ(engine.Load(platform::utf8ToGbk(
+                  "脚本开始 main(); 从 (i = 0; i < 60; i = i + 1) { 时间戳(i); } "
+                  "触发脚本(\"nope\"); 等待(10); 时间戳(end); 等待(10); 触发脚本(\"nope\"); "
+                  "脚本结束;")),
+              1);
+    engine.Scripts().StartScript("main", "");
+    EXPECT_TRUE(engine.Pump(1000));
+    engine.FlushStamps();
+    std::vector<std::string> want;
+    for (int i = 0; i < 60; ++i) want.push_back(std::to_string(i));
+    const std::string missing = "!<break;break;>   脚本运行错误,nope不存在!<break;break>";
+    want.push_back(missing);
+    want.push_back("end");
+    want.push_back(missing);
+    EXPECT_EQ(trace, want);
+}
 
 }  // namespace
 }  // namespace hqlv::engine::test

@@ -243,6 +243,10 @@ TEST(UiServices, PictureCursorKeepsItsPixelsAndHotSpot) {
         EXPECT_EQ(w.cursor().pixmap().size(), QSize(3, 2));
     }
     SetWindowCursorImage(nullptr, &one, 1, 1, 0, 0);
+    // The top left corner is a hot spot like any other.
+    SetWindowCursorImage(&w, &one, 1, 1, 0, 0);
+    EXPECT_EQ(w.cursor().pixmap().size(), QSize(1, 1));
+    EXPECT_EQ(w.cursor().hotSpot(), QPoint(0, 0));
 }
 
 TEST(UiServices, ScreenshotOfAWindow) {
