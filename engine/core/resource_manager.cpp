@@ -269,9 +269,9 @@ const GlobalPalette* ResourceManager::FindGlobalPalette(std::string_view name) c
 
 bool EngineCursor::IsValid() const {
     if (systemId != 0) return true;
-    return width > 0 && height > 0 && width <= kMaxCursorSide && height <= kMaxCursorSide &&
-           pixels.size() == size_t(width) * size_t(height) && hotX >= 0 && hotX < width &&
-           hotY >= 0 && hotY < height;
+    // A hot spot on the picture also means the picture has a size.
+    return hotX >= 0 && hotX < width && hotY >= 0 && hotY < height && width <= kMaxCursorSide &&
+           height <= kMaxCursorSide && pixels.size() == size_t(width) * size_t(height);
 }
 
 CursorHandle ResourceManager::GetCursorByName(std::string_view name) const {

@@ -36,8 +36,8 @@ void SetWindowCursor(QWidget* window, CursorShape shape) {
 
 void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, int height, int hotX,
                           int hotY) {
-    if (!window || !pixels || width <= 0 || height <= 0) return;
-    if (hotX < 0 || hotY < 0 || hotX >= width || hotY >= height) return;
+    // A hot spot on the picture also means the picture has a size.
+    if (!window || !pixels || hotX < 0 || hotY < 0 || hotX >= width || hotY >= height) return;
     // The picture is copied: the cursor outlives the caller's pixels.
     const QImage image = QImage(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
                                 QImage::Format_ARGB32)
