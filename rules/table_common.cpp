@@ -586,7 +586,7 @@ int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, in
                 fee *= 5;
             else if (r > 10000)
                 fee *= static_cast<int64_t>(std::ceil(static_cast<double>(r) * 0.00005));
-            fee = std::min(fee, 5 * k);
+            fee = std::min(fee, int64_t{FeeCapPerHundred()} * k);
             fee = std::clamp<int64_t>(fee, 0, r);
             results[c] = static_cast<int32_t>(r - fee);
             fees[c] = saturate(fees[c] + fee);
