@@ -40,6 +40,7 @@ inline int32_t at(const std::vector<int32_t>& r, int byteOffset) {
 // A common table whose protected state the tests read and set.
 class Common : public CCommonTable {
 public:
+    using CCommonTable::baseStake_;
     using CCommonTable::CCommonTable;
     using CCommonTable::params_;
     using CCommonTable::stake_;
@@ -51,6 +52,7 @@ public:
     using CCardTable::activityTick_;
     using CCardTable::CCardTable;
     using CCardTable::chairValues_;
+    using CCardTable::jokerId_;
     using CCardTable::status_;
 };
 

@@ -612,4 +612,56 @@ TEST(ChainRecords, ExtraRecordsOfTheLevelsBelow) {
     EXPECT_EQ(ex.LookerStateSize(), 948);
 }
 
+// --- Edges of the operations below the new ones ------------------------------------------------
+
+TEST(ChainEdges, LevelsOfAnEmptyChairAndExactLossShares) {
+    Common t(TableConfig{});
+    t.AddPlayer(user(91, 5), 0);
+    t.AddPlayer(user(92), 1);
+    t.AddPlayer(user(93), 2);
+    t.baseStake_ = 1;
+    t.SetMultiple(0, 5);  // 5 + 5: level 1
+    t.SetMultiple(3, 9);  // nobody in chair 3: 0 + 9, level 0
+    std::vector<int32_t> rec(140, 0);
+    ASSERT_EQ(t.FillResultRecord(rec.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(rec, result_off::kScoreTotals + 12), 9);
+    EXPECT_EQ(at(rec, result_off::kLevels), 1);
+    EXPECT_EQ(at(rec, result_off::kLevels + 12), 0);
+    // A loss shared out exactly: no remainder is handed out.
+    const int32_t holdings[4] = {10, 100, 100, 100};
+    int32_t results[4] = {-40, 20, 20, 0};
+    EXPECT_EQ(t.SettleLosses(holdings, results), 0);
+    EXPECT_EQ(results[0], -10);
+    EXPECT_EQ(results[1], 5);
+    EXPECT_EQ(results[2], 5);
+    EXPECT_EQ(results[3], 0);
+}
+
+TEST(ChainEdges, KindCountsOfPositionsAndKindsOutsideTheTable) {
+    Card t(TableConfig{}, CardConfig{});
+    std::vector<int32_t> ids(136);
+    for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+    t.BuildTileSet(ids);
+    runRows({
+        {"IncrementKindAt", [&] { return t.IncrementKindAt(0, 5); }, 1},
+        {"IncrementKindAt of no chair", [&] { return t.IncrementKindAt(8, 5); }, 0},
+        {"IncrementKindAt before the wall", [&] { return t.IncrementKindAt(0, -1); }, 0},
+        {"IncrementKindAt past the wall", [&] { return t.IncrementKindAt(0, 136); }, 0},
+        // At this level a tile's kind is its id + 1: ids from 63 on have no count.
+        {"IncrementKindAt of a kind outside", [&] { return t.IncrementKindAt(0, 100); }, 0},
+        {"DecrementKindAt of no chair", [&] { return t.DecrementKindAt(-1, 5); }, 0},
+        {"DecrementKindAt past the wall", [&] { return t.DecrementKindAt(0, 136); }, 0},
+        {"DecrementKindAt", [&] { return t.DecrementKindAt(0, 5); }, 1},
+        {"DecrementKindAt below 0", [&] { return t.DecrementKindAt(0, 5); }, 0},
+        {"the counts", [&] { return SumInts(t.Counts(0), 64); }, 0},
+    });
+    // The card level's joker: the tiles of the joker tile's shape and value, tile 0 included.
+    t.jokerId_ = 0;
+    EXPECT_TRUE(t.IsJokerKind(0));
+    EXPECT_FALSE(t.IsJokerKind(1));
+    EXPECT_FALSE(t.IsJokerKind(-1));
+    t.jokerId_ = -1;
+    EXPECT_FALSE(t.IsJokerKind(0));
+}
+
 }  // namespace

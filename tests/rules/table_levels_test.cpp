@@ -1039,4 +1039,71 @@ TEST(KongFeeder, TheFeederOfTheLastKongPaysForAWinOnItsReplacement) {
     EXPECT_EQ(at(w.record, kWinPoints + 12), 0);
 }
 
+// --- Edges of the operations below the new ones ------------------------------------------------
+
+TEST(ChainEdges, NextKindTileWrapsEachRun) {
+    Rig r;
+    const std::pair<int32_t, int32_t> rows[] = {
+        {35, 0},    {71, 36},   {107, 72},  {111, 108}, {118, 108}, {125, 108}, {132, 108},
+        {114, 112}, {121, 112}, {128, 112}, {135, 112}, {8, 9},     {108, 109}, {112, 113},
+    };
+    for (auto [id, next] : rows) EXPECT_EQ(r.NextKindTile(id), next) << id;
+}
+
+TEST(ChainEdges, SpecialHandsAreNeverOfOneSuit) {
+    struct Case {
+        int32_t type;
+        int32_t want;
+    };
+    const Case cases[] = {{kUnitThirteenUnrelated, 0},
+                          {kUnitAllSevenHonours, 0},
+                          {kUnitAllHonours, 0},
+                          {kUnitAll258, 0},
+                          {kUnitTriplet, 0x2000}};
+    for (const Case& k : cases) {
+        Rig r;
+        HuResult res{};
+        res.unitCount = 2;
+        res.units[0].type = k.type;
+        res.units[0].tiles[0] = res.units[0].tiles[1] = res.units[0].tiles[2] = 1;
+        res.units[1].type = kUnitRun;
+        res.units[1].tiles[0] = 2, res.units[1].tiles[1] = 3, res.units[1].tiles[2] = 4;
+        EXPECT_EQ(r.IsPureSuit(1, -1, &res, 1), k.want) << k.type;
+    }
+}
+
+TEST(ChainEdges, ClaimedFromListsAndTheClaimWindow) {
+    Rig r;
+    EXPECT_EQ(r.AddClaimedFrom(MJRequest::Meld(5, 1, 0, -1, -1)), 0);
+    EXPECT_EQ(r.AddClaimedFrom(MJRequest::Meld(0, -1, 0, -1, -1)), 0);
+    for (int32_t from : {1, 2, 3, 1})
+        EXPECT_EQ(r.AddClaimedFrom(MJRequest::Meld(0, from, 0, -1, -1)), 1);
+    EXPECT_EQ(r.AddClaimedFrom(MJRequest::Meld(0, 2, 0, -1, -1)), 0);  // four places used
+    EXPECT_EQ(r.ClaimedFrom(0, 3), 1);
+    EXPECT_EQ(r.ClaimedFrom(1, 0), -1);
+    // A discard nobody can claim closes the window at once; one a chair may pung, once it
+    // passes.
+    FixedTick clock;
+    Rig w;
+    const int32_t nine = w.GiveOne(2, 9);
+    w.Discard(2, &nine, 1);
+    EXPECT_TRUE(w.IsClaimWindowOver(2));
+    Rig p;
+    p.Give(0, {8, 8});
+    const int32_t eight = p.GiveOne(2, 8);
+    p.Discard(2, &eight, 1);
+    EXPECT_FALSE(p.IsClaimWindowOver(2));
+    p.AnswerPass(0, 0);
+    EXPECT_TRUE(p.IsClaimWindowOver(2));
+}
+
+TEST(ChainEdges, ASelfDrawnWinOnlyInTheChairsOwnTurn) {
+    Rig r;
+    const auto hand = r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    const MJRequest hu = MJRequest::Hu(1, 1, hand[13], 2);
+    EXPECT_EQ(r.CheckHuRequest(hu), 0);  // chair 0's turn
+    r.SwitchActiveChair(1);
+    EXPECT_EQ(r.CheckHuRequest(hu), 8);
+}
+
 }  // namespace
