@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace hqlv::framework {
 namespace {
@@ -525,6 +526,7 @@ bool TabStripModel::DragStep(int x) {
     const int t = std::min(drop_, count() - 1);
     const int q = h_ / 4;
     const TabItem& it = items_[size_t(t)];
+    const int before = drop_;
     if (x >= end_) {
         drop_ = std::min(t + 1, count() - 1);
         RecalcLayout(1);
@@ -537,11 +539,11 @@ bool TabStripModel::DragStep(int x) {
     } else {
         return false;
     }
-    return true;
+    return drop_ != before;
 }
 
 int TabStripModel::DropMarkerLeft() const {
-    if (drop_ < 0 || items_.empty()) return kHitNothing;
+    if (drop_ < 0 || items_.empty()) return std::numeric_limits<int>::min();
     const int x = drop_ < count() ? items_[size_t(drop_)].text.left - h_ / 4 - 3
                                   : items_.back().text.right + h_ / 4 - 3;
     return std::min(x, w_ - 7);

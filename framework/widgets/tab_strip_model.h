@@ -158,7 +158,8 @@ public:
     void SetDropTarget(int index) { drop_ = index; }
     // A drag step with the pointer at `x` along the strip; true when the target changed.
     bool DragStep(int x);
-    // The left edge of the drop marker (a downward triangle 7 pixels wide) for the target.
+    // The left edge of the drop marker (a downward triangle 7 pixels wide) for the target;
+    // the lowest int when there is none.
     int DropMarkerLeft() const;
 
     // The tooltip window and its tools: tab i's tool has id i + 1, a button's tool its hit
