@@ -112,9 +112,11 @@ void CCustomTabCtrl::SetButtonFace(const QImage& picture, bool sideBySide, const
     update();
 }
 
-void CCustomTabCtrl::SetGlyphColor(int state, const QColor& colour) {
-    if (state >= 0 && state < int(glyphColors_.size())) glyphColors_[size_t(state)] = colour;
+bool CCustomTabCtrl::SetGlyphColor(int state, const QColor& colour) {
+    if (state < 0 || state >= int(glyphColors_.size())) return false;
+    glyphColors_[size_t(state)] = colour;
     update();
+    return true;
 }
 
 void CCustomTabCtrl::DrawButtonFace(QPainter& p, const QRect& face, int state) const {

@@ -55,8 +55,8 @@ public:
     void SetButtonFace(const QImage& picture, bool sideBySide, const TabRect& margins,
                        bool mirrored = false);
     // The glyph colour for a button state (1 normal, 2 hot, 3 pressed) over a face picture;
-    // without one every glyph takes the button-text colour.
-    void SetGlyphColor(int state, const QColor& colour);
+    // without one every glyph takes the button-text colour. False for a state outside 0..3.
+    bool SetGlyphColor(int state, const QColor& colour);
     // The glyph numbers of the buttons (close, first, previous, next, last) for a layout:
     // 4 0 1 2 3 left to right; 1 2 3 4 5 of the mirrored set right to left.
     static std::array<int, 5> GlyphNumbers(bool rightToLeft);

@@ -461,6 +461,7 @@ TEST_F(TabEditing, ChecksBeforeEditing) {
 TEST_F(TabEditing, EscapeRestoresTheLabel) {
     During({[&] {
                 ASSERT_NE(strip.editor(), nullptr);
+                EXPECT_EQ(strip.EditLabel(0, false), kTabEditorOpen);
                 EXPECT_EQ(strip.editor()->maxLength(), 30);
                 EXPECT_EQ(strip.editor()->selectedText(), "积分榜");
                 strip.editor()->insert("新的名字");
@@ -520,6 +521,44 @@ TEST_F(TabEditing, ClickOnAnotherTabCommitsThenSelects) {
         }
     }
     EXPECT_TRUE(selected);
+}
+
+// In a strip whose tabs hang down (text from y 1) the editor stands in the middle of
+// the tab's text rectangle.
+TEST(TabStripWidget, EditorCentredInABottomStrip) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabEditLabels | kTabAutoHide);
+    strip.resize(300, 30);
+    strip.InsertItem(0, "Abc", 0);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    QRect editor;
+    QTimer::singleShot(20, &strip, [&] {
+        editor = strip.editor()->geometry();
+        QTest::keyClick(strip.editor(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(strip.EditLabel(0, false), 0);
+    const TabRect t = strip.model().item(0).text;
+    ASSERT_EQ(t.top, 1);
+    const int above = editor.top() - t.top, below = t.bottom - (editor.bottom() + 1);
+    EXPECT_GE(above, 0);
+    EXPECT_LE(std::abs(above - below), 1);
+    EXPECT_EQ(editor.left(), t.left + 2);
+}
+
+// A strip that has no size yet lays nothing out.
+TEST(TabStripModel, NoLayoutBeforeTheStripHasASize) {
+    TabStripModel m([](std::string_view) { return 10; });
+    m.InsertItem(0, "a", 0);
+    m.InsertItem(1, "b", 0);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(m.item(i).kind, 0);
+        EXPECT_TRUE(m.item(i).shape.empty());
+    }
+    m.SetFrame(200, 20);
+    EXPECT_EQ(m.item(0).kind, 4);
 }
 
 TEST(TabStripModel, RoomMadeByWideningScrollsBackToTheFirstTab) {
@@ -866,8 +905,10 @@ TEST(TabStripWidget, FacePicturesDrawnNineSliceMirroredRightToLeft) {
         strip.InsertItem(1, "Vellor", 5);
         strip.SetButtonFace(FacePicture(sideBySide, borders, QColor(230, 230, 255)), sideBySide,
                             TabRect{3, 3, 3, 3});
-        strip.SetGlyphColor(1, Qt::white);
-        strip.SetGlyphColor(3, Qt::yellow);
+        EXPECT_TRUE(strip.SetGlyphColor(1, Qt::white));
+        EXPECT_TRUE(strip.SetGlyphColor(3, Qt::yellow));
+        EXPECT_FALSE(strip.SetGlyphColor(4, Qt::red));
+        EXPECT_FALSE(strip.SetGlyphColor(-1, Qt::red));
         strip.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
         // The next button's face: one pixel into its area, from y 1 to H - 2.

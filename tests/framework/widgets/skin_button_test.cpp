@@ -275,7 +275,9 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     ok->clearFocus();
     ok->SetButtonStyle(1);
     ok->SetFlat(true);
-    EXPECT_NE(ok->grab().toImage().pixelColor(0, 0), QColor(0, 0, 0));
+    const QImage flat = ok->grab().toImage();
+    EXPECT_NE(flat.pixelColor(0, 0), QColor(0, 0, 0));
+    for (int x = 0; x < 60; ++x) EXPECT_NE(flat.pixelColor(x, 3), QColor(0, 0, 0)) << x;
 }
 
 TEST(SkinButton, DisablingHandsTheFocusToTheNextItemOfItsParentOrTheParent) {
