@@ -249,6 +249,7 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     const QImage normal = ok->grab().toImage();
     EXPECT_EQ(normal.pixelColor(0, 0), QColor(255, 255, 255));  // the raised edge
     EXPECT_EQ(normal.pixelColor(59, 23), QColor(64, 64, 64));
+    for (int x = 3; x <= 56; ++x) EXPECT_NE(normal.pixelColor(x, 3), QColor(0, 0, 0)) << x;
     ok->SetButtonStyle(1);
     const QImage framed = ok->grab().toImage();
     SaveShot(framed.scaled(240, 96), "kit-skin-button-default.png");
