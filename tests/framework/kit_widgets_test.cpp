@@ -425,6 +425,13 @@ TEST(OwnerDrawMenu, ToolBarImagesByCommand) {
     EXPECT_EQ(qAlpha(blue.pixel(0, 0)), 0);  // the grey background is the mask
     EXPECT_EQ(qAlpha(blue.pixel(15, 14)), 0);
     EXPECT_TRUE(ToolBarButtonImage(9001, 103).isNull());
+    RegisterToolBarResource(0, TestToolBar());  // 0 is a toolbar id like any other
+    EXPECT_EQ(GetToolBarImage(0, 102), 2);
+    COwnerDrawMenu menu;
+    menu.AppendItem("绿色", 0, 102, 0);
+    EXPECT_EQ(menu.record(0)->iconIndex, 2);
+    EXPECT_EQ(menu.record(0)->icon.pixelColor(5, 5), QColor(Qt::green));
+    RegisterToolBarResource(0, ToolBarResource{});
     // A picture too small for its buttons gives no image.
     ToolBarResource cut = TestToolBar();
     cut.picture = cut.picture.copy(0, 0, 20, 15);
@@ -468,6 +475,11 @@ TEST(OwnerDrawMenu, ItemsAppendedOrInsertedWithAnIconIndexDrawTheToolbarImage) {
     const QImage shot = menu.grab().toImage();
     shot.scaled(shot.size() * 2).save(QString(HQLV_BUILD_DIR) + "/kit-menu-icons.png");
     EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(0))), QColor(Qt::green));
+    // The icon stands 2 pixels into the item: its square's left column is 5 in.
+    const QRect green = menu.actionGeometry(menu.actionAt(0));
+    const int y = green.top() + std::max(0, (green.height() - 19) / 2) + 2 + 2 + 5;
+    EXPECT_EQ(shot.pixelColor(green.left() + 5, y), QColor(Qt::green));
+    EXPECT_NE(shot.pixelColor(green.left() + 4, y), QColor(Qt::green));
     EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(1))), QColor(Qt::red));
     EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(2))), QColor(Qt::blue));
     for (int i : {3, 4})

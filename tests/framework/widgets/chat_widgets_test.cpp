@@ -538,6 +538,11 @@ TEST(SkinButton, CheckBoxTogglesAndSendsNoMenuCommand) {
     b.click();
     EXPECT_TRUE(b.GetCheck());
     EXPECT_FALSE(b.menuShown());
+    // Checked counts as pressed: the "in" background while the pointer is away.
+    b.SetColor(CSkinButton::kBkIn, 0x0000FF);
+    b.SetColor(CSkinButton::kBkOut, 0x00FF00);
+    b.SetColor(CSkinButton::kBkFocus, 0x00FF00);
+    EXPECT_EQ(b.CurrentBackground(), 0x0000FFu);
     b.click();
     EXPECT_FALSE(b.GetCheck());
     // Pointer in: the "in" colours paint (the button is in no active window: it tracks

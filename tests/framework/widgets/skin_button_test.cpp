@@ -447,6 +447,15 @@ TEST(SkinButton, MenuCallbackComesBeforeTheMenuShows) {
     EXPECT_FALSE(seen.menuVisible);
     for (int i = 0; i < 200 && commands.empty(); ++i) platform::ui::processUiEvents(5);
     EXPECT_EQ(commands, std::vector<uintptr_t>{88});
+    // A menu closed without a choice sends no command.
+    QTimer::singleShot(50, [&] {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&menu, &key);
+    });
+    b.click();
+    EXPECT_FALSE(b.menuShown());
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(commands, std::vector<uintptr_t>{88});
 }
 
 }  // namespace
