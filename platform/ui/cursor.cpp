@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace hqlv::platform::ui {
 namespace {
 int g_depth = 0;  // UI thread only
@@ -42,7 +44,14 @@ void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, in
     const QImage image = QImage(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
                                 QImage::Format_ARGB32)
                              .copy();
-    window->setCursor(QCursor(QPixmap::fromImage(image), hotX, hotY));
+    window->setCursor(PictureCursor(image, QPoint(hotX, hotY)));
+}
+
+QCursor PictureCursor(const QImage& picture, QPoint hotSpot) {
+    if (picture.isNull()) return QCursor(Qt::ArrowCursor);
+    const int x = std::clamp(hotSpot.x(), 0, picture.width() - 1);
+    const int y = std::clamp(hotSpot.y(), 0, picture.height() - 1);
+    return QCursor(QPixmap::fromImage(picture), x, y);
 }
 
 WaitCursor::WaitCursor() {

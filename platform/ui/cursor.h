@@ -1,6 +1,8 @@
 #pragma once
 // Cursors: the shapes the framework sets on its windows, and the wait cursor shown while
 // the UI thread waits for an answer (nests; the last one out restores the cursor).
+#include <QCursor>
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -14,6 +16,10 @@ void SetWindowCursor(QWidget* window, CursorShape shape);
 // hot spot. A picture without pixels, or a hot spot off it, sets nothing.
 void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, int height, int hotX,
                           int hotY);
+
+// A cursor drawn from a picture (in place of a cursor resource, which the program does not
+// carry): the hot spot is the pixel that points. A null picture gives the arrow.
+QCursor PictureCursor(const QImage& picture, QPoint hotSpot);
 
 class WaitCursor {
 public:
