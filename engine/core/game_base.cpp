@@ -536,7 +536,9 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
             if (mouse_) mouse_->RefreshHover();
             return 0;
         case 85:
-            // The data names the cursor (a text the sender keeps or hands over).
+            // The data names the cursor (a text the sender keeps or hands over). A control
+            // event bound to 85 without data of its own carries the pointer's state: no name.
+            if (s) return 0;
             if (const char* name = static_cast<const char*>(data.block())) SetCursorByName(name);
             return 0;
         case 86:
