@@ -9,6 +9,7 @@
 
 #include "engine/core/clock.h"
 #include "engine/core/game_base.h"
+#include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
 #include "framework/app/text_edge.h"
 #include "mahjong/mj_app.h"
@@ -185,6 +186,14 @@ uint32_t Flags(const QMouseEvent* e) {
     return f;
 }
 }  // namespace
+
+void CXYGameTableView::enterEvent(QEnterEvent* e) {
+    CGameTableView::enterEvent(e);
+    // The pointer is back over the view: the engine's current cursor (a named picture
+    // cursor included) is shown again in place of the view's own.
+    if (engine_)
+        if (engine::MouseManager* m = engine_->GetMouseManager()) m->ApplyCursor();
+}
 
 void CXYGameTableView::mouseMoveEvent(QMouseEvent* e) {
     if (InputOpen()) engine_->OnMouseMove(Flags(e), e->pos().x(), e->pos().y());
