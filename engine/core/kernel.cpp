@@ -235,17 +235,7 @@ int GameKernel::DeleteControl(uint32_t id) {
 }
 
 uint32_t GameKernel::AddChildControl(uint32_t parentId, uint32_t childId) {
-    if (!FindControl(parentId)) {
-        WriteLogText("控件添加错误：父控件不存在");
-        return 0;
-    }
-    ControlData* child = FindControl(childId);
-    if (!child) {
-        WriteLogText("控件添加错误：子控件不存在");
-        return 0;
-    }
-    child->parentId = parentId;
-    return 999999;
+    return AddChildControlRecord(FindControl(parentId), FindControl(childId));
 }
 
 uint32_t GameKernel::AddChildControlRecord(ControlData* parent, ControlData* child) {
