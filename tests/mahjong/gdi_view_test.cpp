@@ -146,7 +146,7 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     } cases[] = {{1800, "", "start"}, {1810, "过", "pass"}, {1811, "胡", "hu"},
                  {1812, "豆", "gang"}, {1813, "碰", "peng"}, {1814, "吃", "chi"}};
     for (const auto& c : cases) {
-        QPushButton* b = view.button(c.id);
+        QAbstractButton* b = view.button(c.id);
         ASSERT_NE(b, nullptr) << c.id;
         EXPECT_FALSE(b->isVisibleTo(&view)) << c.id;
         EXPECT_EQ(b->text().toStdString(), c.caption);

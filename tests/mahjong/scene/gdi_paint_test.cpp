@@ -239,7 +239,26 @@ TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {
     dc.blits.clear();
     scene.RollDiceGdi(dc, 2, 5);
     EXPECT_EQ(host.sounds, std::vector<int>{29101 * 100 + 1});
-    EXPECT_EQ(dc.blits.size(), 18u);
+    // Nine frames of the two dice, one a paint, the view's timer 4 stepping them 60 ms apart.
+    EXPECT_TRUE(dc.blits.empty());
+    EXPECT_EQ(host.viewTimers, (std::vector<std::pair<uint32_t, uint32_t>>{{4, 60}}));
+    size_t dice = 0;
+    auto paint = [&] {
+        dc.blits.clear();
+        scene.PaintTableGdi(dc);
+        for (const std::string& b : dc.blits) dice += b.rfind("DICE", 0) == 0;
+    };
+    for (int frame = 0; frame < 9; ++frame) {
+        EXPECT_EQ(scene.GdiDiceFrame(), frame);
+        EXPECT_TRUE(host.viewKilled.empty());
+        paint();
+        scene.OnTimer(4);
+    }
+    EXPECT_EQ(dice, 18u);
+    EXPECT_EQ(host.viewKilled, std::vector<uint32_t>{4});
+    EXPECT_EQ(scene.GdiDiceFrame(), -1);
+    paint();  // the roll is over: no die
+    EXPECT_EQ(dice, 18u);
 }
 
 TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
