@@ -194,6 +194,33 @@ TEST_F(GdiViewTest, GameEnteredRebuildsARunningDealForALookerOn) {
     }
 }
 
+TEST_F(GdiViewTest, GameEnteredRebuildsForAPlayerBackInARunningDeal) {
+    // {entered with the table's state, its length, rebuilt, start button shown}
+    const struct {
+        int inGame;
+        size_t bytes;
+        bool rebuilt, start;
+    } cases[] = {{1, kPlayerStateBytes, true, false},
+                 {1, 560, false, true},
+                 {0, kPlayerStateBytes, false, true}};
+    for (auto c : cases) {
+        SCOPED_TRACE(std::to_string(c.inGame) + " " + std::to_string(c.bytes));
+        GdiApp a;
+        a.useRecording = true;
+        ASSERT_TRUE(a.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+        a.SetInGame(c.inGame);
+        a.gameInfo().SetRoundWord(14, 1);
+        a.gameInfo().SetStateBytes(c.bytes);
+        EnteredView view(a);
+        view.OnGameEntered();
+        const bool rebuilt = std::find(a.recording.calls.begin(), a.recording.calls.end(),
+                                       "rebuild") != a.recording.calls.end();
+        EXPECT_EQ(rebuilt, c.rebuilt);
+        EXPECT_EQ(view.button(1800)->isVisibleTo(&view), c.start);
+        EXPECT_FALSE(view.button(1801)->isVisibleTo(&view));
+    }
+}
+
 TEST_F(GdiViewTest, TimersRepaintRestartTheClockAndEnableTheAsk) {
     app.useRecording = true;
     EnteredView view(app);

@@ -69,6 +69,10 @@ std::string StateText(const Deal& deal, int chair, bool looker, const std::vecto
     out << "  status: " << WordOf(state, 14) << '\n';
     out << "  seconds: " << WordOf(state, 18) << ' ' << WordOf(state, 39) << '\n';
     List(out, "wall", deal.Taken());
+    std::vector<int32_t> absent;
+    for (size_t p = 0; p < t.Tiles().size(); ++p)
+        if (t.Tiles()[p].status != rules::kTileInWall) absent.push_back(static_cast<int32_t>(p));
+    List(out, "wallabsent", absent);
     for (int c = 0; c < kChairs; ++c) {
         out << "chair " << c << " user " << deal.UserId(c) << '\n';
         out << "  melds:";
