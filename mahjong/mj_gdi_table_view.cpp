@@ -1,5 +1,6 @@
 #include "mahjong/mj_gdi_table_view.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -120,6 +121,13 @@ void CQImageGdiSurface::CaptureMouse(bool on) {
         window_->grabMouse();
     else
         window_->releaseMouse();
+}
+
+bool CQImageGdiSurface::CursorPos(int& x, int& y) {
+    if (!window_) return false;
+    const QPoint at = window_->mapFromGlobal(QCursor::pos());
+    x = at.x(), y = at.y();
+    return true;
 }
 
 // ---- the view -------------------------------------------------------------------------------

@@ -43,6 +43,7 @@ public:
     void GetTextExtent(const std::string& utf8, int& w, int& h) override;
     void Invalidate() override;
     void CaptureMouse(bool on) override;
+    bool CursorPos(int& x, int& y) override;
 
     static platform::ui::FontSpec ToFontSpec(const MJGdiFont& font);
 

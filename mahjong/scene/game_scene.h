@@ -783,6 +783,9 @@ public:
     virtual bool GdiAskToSeeTiles();
     // The own hand drawn again (mode 1: the view repaints its buffer).
     virtual void RedrawHandGdi();
+    // While an own tile is dragged: the cursor in the table window's client coordinates
+    // (true); otherwise, or when the window cannot say, false and the point unchanged.
+    virtual bool GetMousePoint(int& x, int& y) const;
 
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the

@@ -292,6 +292,14 @@ void CMJGameScene2::RedrawHandGdi() {
     if (m_pGdiSurface) m_pGdiSurface->Invalidate();
 }
 
+bool CMJGameScene2::GetMousePoint(int& x, int& y) const {
+    if (!m_bDragging || !m_pGdiSurface) return false;
+    int cx = 0, cy = 0;
+    if (!m_pGdiSurface->CursorPos(cx, cy)) return false;
+    x = cx, y = cy;
+    return true;
+}
+
 int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
     if ((m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;
     m_bDragging = 0;

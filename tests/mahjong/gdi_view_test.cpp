@@ -7,9 +7,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QPushButton>
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
+#include <QPushButton>
 
 #include <algorithm>
 #include <cstring>
@@ -132,6 +133,20 @@ TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
     bare.TextOut(0, 0, "x");
     EXPECT_FALSE(bare.TransparentBlt(0, 0, 42, 60, "MJ_LARGE1", 0, 0, kGdiBlueKey));
     EXPECT_EQ(bare.Width() + bare.Height(), 0);
+}
+
+TEST_F(GdiViewTest, SurfaceCursorIsInTheWindowsClientCoordinates) {
+    int x = 5, y = 6;
+    CQImageGdiSurface bare(nullptr);
+    EXPECT_FALSE(bare.CursorPos(x, y));
+    EXPECT_EQ(x + y, 11);
+    QWidget window;
+    window.setGeometry(40, 50, 300, 200);
+    CQImageGdiSurface surface(&window);
+    QCursor::setPos(140, 170);
+    ASSERT_TRUE(surface.CursorPos(x, y));
+    const QPoint expected = window.mapFromGlobal(QCursor::pos());
+    EXPECT_EQ(QPoint(x, y), expected);
 }
 
 TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {

@@ -120,8 +120,9 @@ TEST_F(GdiUnderX, SkinnedClaimButtonsTakeTheirColourWhenOffered) {
         EXPECT_TRUE(b->isEnabled());
         for (int slot : {0, 2, 4}) EXPECT_EQ(b->color(slot), 214u) << slot;
         EXPECT_EQ(b->grab().toImage().pixelColor(2, 2), offered);
-        if (c.kind == 1)
+        if (c.kind == 1) {
             EXPECT_TRUE(frame->grab().save(QString::fromStdString(Kept() + "claims.png")));
+        }
         scene.ShowClaimButton(c.kind, 0);
         platform::ui::processUiEvents(50);
         EXPECT_FALSE(b->isVisible());

@@ -86,6 +86,26 @@ TEST_F(GdiMouseTest, RightDragReordersLikeTheEngineDrag) {
     EXPECT_EQ(host.sounds.size(), sounds + 1);
 }
 
+TEST_F(GdiMouseTest, TheMousePointIsTheCursorOnlyWhileATileIsDragged) {
+    dc.cursor = {321, 654};
+    int x = -7, y = -8;
+    EXPECT_FALSE(scene.GetMousePoint(x, y));  // no drag
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(-7, -8));
+    scene.GdiMouseMove(0, X(1), Y());
+    scene.GdiRButtonDown(kRight, X(1), Y());
+    scene.GdiMouseMove(kRight, X(2), Y());
+    ASSERT_TRUE(scene.IsDragging());
+    EXPECT_TRUE(scene.GetMousePoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(321, 654));
+    dc.cursorKnown = false;  // the window cannot say
+    x = y = 0;
+    EXPECT_FALSE(scene.GetMousePoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 0));
+    dc.cursorKnown = true;
+    scene.GdiRButtonUp(0, X(2), Y());
+    EXPECT_FALSE(scene.GetMousePoint(x, y));
+}
+
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.GdiLButtonDown(0, X(2), Y());  // not selected: nothing
     EXPECT_TRUE(scene.clicks.empty());
