@@ -41,6 +41,7 @@ constexpr int kMeldEntries = 6;
 constexpr size_t kDiscardsOfChair = 210;
 constexpr size_t kFlowersOfChair = 246;
 constexpr int kListEntries = 36;
+constexpr int kTileIds = 152;
 // The looker-on's state: the held counts, the watched chair's tiles, every chair's flowers
 // and their counts.
 constexpr size_t kLookerHeldCounts = 49;
@@ -73,6 +74,13 @@ struct StateLayout {
                size_t(k);
     }
 };
+
+// A tile id of the record: 0 to 151; another is the server's fault (logged, left out).
+bool RecordTile(int tile, const char* what) {
+    if (tile >= 0 && tile < kTileIds) return true;
+    engine::WriteLog("%s错误:%d", what, tile);
+    return false;
+}
 
 // A count of the record, kept inside 0..max; another value is the server's fault (logged).
 int RecordCount(const CMJGameInfo& info, size_t word, int max, const char* what) {
@@ -311,6 +319,7 @@ void CMJGameScene2::RestoreSeatDiscards() {
         for (int k = 0; k < n; ++k) {
             const int tile =
                 info->RoundWord(layout.ChairBlock(chair) + kDiscardsOfChair + size_t(k));
+            if (!RecordTile(tile, "弃牌")) continue;
             AddDiscard(view, tile);
             m_tableLog.discards[size_t(view)].push_back(tile);
         }
@@ -329,6 +338,7 @@ void CMJGameScene2::RestoreSeatFlowers() {
         const int n = RecordCount(*info, layout.FlowerCount(chair), room, "花牌");
         for (int k = 0; k < n; ++k) {
             const int tile = info->RoundWord(layout.Flower(chair, k));
+            if (!RecordTile(tile, "花牌")) continue;
             AddFlowerTile(view, tile);
             m_tableLog.flowers[size_t(view)].push_back(tile);
         }

@@ -201,6 +201,17 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
         EXPECT_NE(Log().find(c.logged), std::string::npos) << c.logged;
         deal.Set(c.word, before);
     }
+    // Ids that are no tiles are left out of the rows.
+    List(1, 5, 210, {5, -1, 152, 40});
+    List(2, 6, 246, {137, 9999});
+    scene.RebuildTable();
+    EXPECT_EQ(Present(scene.Tiles().m_discards[0], kDiscardRecords, true),
+              (std::vector<int>{5, 40}));
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, true), (std::vector<int>{137}));
+    for (const char* line : {"弃牌错误:-1", "弃牌错误:152", "花牌错误:9999"})
+        EXPECT_NE(Log().find(line), std::string::npos) << line;
+    List(1, 5, 210, {5, 40});
+    List(2, 6, 246, {137, 138});
     // Held 99 at view 1: every standing record (no melds there) and no more.
     deal.Set(kHeld + 2, 99);
     scene.RebuildTable();
