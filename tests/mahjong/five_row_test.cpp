@@ -100,11 +100,15 @@ TEST_F(FiveRows, ASilverRoomsPlayerHasTheToolRowUnderThePlayerList) {
         if (tool) {
             EXPECT_EQ(frame.rightSplitter()->widget(3), frame.GetToolView());
             EXPECT_NE(dynamic_cast<CMJToolView*>(frame.GetToolView()), nullptr);
-            // Shown on the screen the layout is sized for, the row keeps about its 20 pixels.
+            // Shown on the screen the layout is sized for.
             frame.resize(QGuiApplication::primaryScreen()->geometry().size());
             frame.show();
             platform::ui::processUiEvents(50);
-            EXPECT_NEAR(frame.rightSplitter()->sizes()[3], 20, 2);
+            // The rows above the chat keep their heights; the chat takes the rest.
+            const QList<int> sizes = frame.rightSplitter()->sizes();
+            EXPECT_EQ(QList<int>(sizes.begin(), sizes.begin() + 4),
+                      (QList<int>{app.gameInfo().GetOperateBarHeight(), 190,
+                                  app.gameInfo().GetPlayerListHeight(), 20}));
         }
     }
 }

@@ -128,6 +128,15 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     EXPECT_TRUE(scene.clicks.empty());
 }
 
+TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
+    MJTileInfo& slot = Hand(3)[0];
+    slot.nCode = 77, slot.bPresent = 1, slot.bHand = 1;
+    scene.GdiMouseMove(0, X(0), Y());
+    ASSERT_EQ(scene.FirstSelectedIndex(3), 0);
+    EXPECT_EQ(scene.GdiLButtonDown(0, X(0), Y()), 1);
+    EXPECT_EQ(scene.clicks, std::vector<int>{77});
+}
+
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
     scene.recordClicks = false;
     scene.GdiMouseMove(0, X(2), Y());

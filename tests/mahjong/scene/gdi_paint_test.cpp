@@ -149,6 +149,18 @@ TEST_F(GdiPaintTest, APressOnTheMarkedWallTileShowsItLargeUntilTimerThree) {
     EXPECT_FALSE(large());
 }
 
+TEST_F(GdiPaintTest, AFaceDownShowcaseTileShowsTheBackCell) {
+    MJTileInfo& shown = scene.Tiles().m_showcase[2];
+    shown.bPresent = 1, shown.nFace = 0, shown.nCode = 30;
+    scene.PaintTableGdi(dc);
+    MJRect r;
+    scene.GetShowcaseRect(2, r);
+    EXPECT_EQ(Middle(r.left, r.top, 42, 60), Mark("MJ_LARGE1", 46));
+    shown.nFace = 1;
+    scene.PaintTableGdi(dc);
+    EXPECT_EQ(Middle(r.left, r.top, 42, 60), Mark("MJ_LARGE1", 3));
+}
+
 TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
     scene.LayoutHands();
     // The end of a deal lays the opposite seat's hand face up, seen from across the table.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/core/kernel.h"
 #include "table_scene.h"
 
 namespace hqlv::mahjong::test {
@@ -239,6 +240,32 @@ TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     scene.RebuildTable();
     EXPECT_EQ(scene.GetCountdown(), 7);
     EXPECT_EQ(scene.QZ_GetPointTo(), 2);
+}
+
+TEST_F(RebuildTest, WithoutADealStateTheTableIsOnlyReset) {
+    host.info = nullptr;
+    scene.SetCountdown(9);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.Clock().shown, 0);
+    EXPECT_EQ(host.clockTimer, std::vector<std::string>{"stop"});
+    EXPECT_EQ(Standing(0), 13);  // the layout's thirteen, none counted away
+    EXPECT_EQ(Standing(3), 13);
+    EXPECT_FALSE(scene.IsDealInProgress());
+}
+
+TEST_F(RebuildTest, AnIdleTableShowsTheStartButtonUnlessTheSystemSeats) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start(710);
+    engine::GameKernel& k = scene.GetKernel();
+    auto startShown = [&] {
+        return k.FindEntity(k.FindControl(scene.Entities().start)->entityId)->IsVisible();
+    };
+    host.field13 = 0x2;
+    scene.RefreshIdleTable();
+    EXPECT_FALSE(startShown());
+    host.field13 = 0;
+    scene.RefreshIdleTable();
+    EXPECT_TRUE(startShown());
 }
 
 TEST_F(RebuildTest, ADealIsInProgressOnlyInAStateOfTheUsersKind) {
