@@ -238,7 +238,7 @@ TEST(GdiOnX, ModeOneCasesPassOnAVirtualDisplay) {
     // Under X the platform's libraries keep blocks of their own at exit.
     const char* asan = std::getenv("ASAN_OPTIONS");
     env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-                  "detect_leaks=0");
+                  "intercept_strndup=0:detect_leaks=0");
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const std::string key = entry.substr(0, entry.find('=') + 1);

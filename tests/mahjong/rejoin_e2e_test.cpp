@@ -215,7 +215,12 @@ void RejoinEndToEnd::Play() {
         failure = "the looker-on's table was not rebuilt";
         return;
     }
-    kill(first.ClientPid(), SIGKILL);
+    const int firstClient = first.ClientPid();
+    if (firstClient <= 0) {
+        failure = "the first client's process is not known";
+        return;
+    }
+    kill(firstClient, SIGKILL);
     first.Wait(30000);
     // The chair is played by the server now; a meld (the looker-on is told), then the player
     // comes back.
