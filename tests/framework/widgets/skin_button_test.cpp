@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <filesystem>
 #include <fstream>
@@ -204,6 +205,94 @@ TEST(SkinButton, TransparentModeShowsTheParentsPixelsTakenOnce) {
     b->DrawTransparent();
     const QImage fresh = parent.grab().toImage();
     EXPECT_EQ(fresh.pixelColor(32, 12), QColor(250, 200, 0));
+}
+
+// The background under a transparent button is taken again where the button stands now
+// after a move or resize (a pane re-places its buttons at every resize), and after the
+// colours change.
+TEST(SkinButton, TransparentBackgroundTakenAgainAfterAMoveOrAColourChange) {
+    SharedQtApp();
+    Striped parent;
+    parent.resize(160, 60);
+    auto* b = new CSkinButton(&parent);
+    b->setGeometry(30, 10, 80, 30);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->DrawTransparent();
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    Striped alone;
+    alone.resize(160, 60);
+    auto matches = [&](const QImage& bare) {
+        const QImage shot = parent.grab().toImage();
+        const QRect g = b->geometry();
+        int same = 0;
+        for (int x = g.left() + 1; x < g.right(); ++x)
+            same += shot.pixel(x, 20) == bare.pixel(x, 20);
+        return same == g.width() - 2;
+    };
+    ASSERT_TRUE(matches(alone.grab().toImage()));
+    // Two pixels on, the stripes under the button are the other way round.
+    b->move(32, 10);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+    b->resize(86, 30);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+    // New system colours: the parent paints others, and the button shows them.
+    parent.a = alone.a = QColor(250, 200, 0);
+    parent.b = alone.b = QColor(0, 120, 0);
+    const QPalette before = QApplication::palette();
+    QPalette system = before;
+    system.setColor(QPalette::Button, QColor(4, 5, 6));
+    QApplication::setPalette(system);
+    // The new colours reach the widgets from the event loop.
+    const bool reached = QTest::qWaitFor(
+        [&] { return b->palette().color(QPalette::Button) == QColor(4, 5, 6); }, 2000);
+    const bool followed = matches(alone.grab().toImage());
+    QApplication::setPalette(before);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return b->palette().color(QPalette::Button) == before.color(QPalette::Button); },
+        2000));
+    EXPECT_TRUE(reached);
+    EXPECT_TRUE(followed);
+    // The same when the parent's colours change.
+    parent.a = alone.a = QColor(90, 0, 90);
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, QColor(1, 2, 3));
+    parent.setPalette(pal);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+}
+
+TEST(SkinButton, ColourAtAnIndexOutsideTheSixIsNone) {
+    SharedQtApp();
+    CSkinButton b;
+    ASSERT_EQ(b.SetColor(5, 0x123456), 0);
+    EXPECT_EQ(b.color(5), 0x123456u);
+    for (int bad : {-1, -7, 6, 11}) EXPECT_EQ(b.color(bad), 0u) << bad;
+}
+
+TEST(SkinButton, AnInactiveTooltipKeepsItsTextButDoesNotShow) {
+    SharedQtApp();
+    QWidget window;
+    window.resize(120, 60);
+    auto* b = new CSkinButton(&window);
+    b->setGeometry(10, 10, 60, 24);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto help = [&] {
+        QHelpEvent e(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(b, &e);
+    };
+    b->SetTooltipText("存入银子", false);
+    EXPECT_FALSE(b->tooltipActive());
+    EXPECT_EQ(b->toolTip(), "存入银子");
+    help();
+    QTest::qWait(50);
+    EXPECT_FALSE(QToolTip::isVisible());
+    b->SetTooltipText("存入银子", true);
+    help();
+    ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), "存入银子");
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
 }
 
 TEST(SkinButton, DefaultFrameAndDialogCode) {
