@@ -352,14 +352,26 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     ok->setFocusPolicy(Qt::StrongFocus);
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ok->SetColor(CSkinButton::kBkFocus, platform::ui::Rgb(0, 128, 255));
+    EXPECT_NE(normal.pixelColor(10, 12), QColor(0, 128, 255));
     ok->setFocus();
     ASSERT_TRUE(ok->hasFocus());
     const QImage focused = ok->grab().toImage();
     EXPECT_EQ(focused.pixelColor(0, 0), QColor(0, 0, 0));
+    EXPECT_EQ(ok->CurrentBackground(), platform::ui::Rgb(0, 128, 255));  // the focus colour
+    EXPECT_EQ(focused.pixelColor(10, 12), QColor(0, 128, 255));
     int dots = 0;
     for (int x = 3; x <= 56; ++x) dots += focused.pixelColor(x, 3) == QColor(0, 0, 0);
     EXPECT_GT(dots, 10);
     EXPECT_LT(dots, 54);  // dotted, not solid
+    // Its left side stands in column 3, with nothing of it in column 4.
+    int left = 0, inside = 0;
+    for (int y = 5; y <= 18; ++y) {
+        left += focused.pixelColor(3, y) == QColor(0, 0, 0);
+        inside += focused.pixelColor(4, y) == QColor(0, 0, 0);
+    }
+    EXPECT_GT(left, 3);
+    EXPECT_EQ(inside, 0);
     EXPECT_EQ(focused.pixelColor(1, 1), QColor(255, 255, 255));
     // A flat default button has no frame.
     ok->clearFocus();
@@ -368,6 +380,41 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     const QImage flat = ok->grab().toImage();
     EXPECT_NE(flat.pixelColor(0, 0), QColor(0, 0, 0));
     for (int x = 0; x < 60; ++x) EXPECT_NE(flat.pixelColor(x, 3), QColor(0, 0, 0)) << x;
+}
+
+// A pressed button that is not flat (here a checked check box) has a one-pixel shadow
+// frame instead of the raised edge.
+TEST(SkinButton, PressedButtonThatIsNotFlatHasAShadowFrame) {
+    SharedQtApp();
+    QWidget dialog;
+    dialog.resize(100, 40);
+    auto* b = new CSkinButton(&dialog);
+    b->setGeometry(0, 0, 60, 24);
+    b->SetFlat(false);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->SubclassType(2);
+    b->SetColor(CSkinButton::kBkIn, platform::ui::Rgb(250, 250, 250));
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::Dark, QColor(10, 100, 10));
+    b->setPalette(pal);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    b->SetCheck(true);
+    const QImage img = b->grab().toImage();
+    for (QPoint p : {QPoint(0, 0), QPoint(0, 12), QPoint(59, 12), QPoint(30, 23), QPoint(59, 23)})
+        EXPECT_EQ(img.pixelColor(p), QColor(10, 100, 10)) << p.x() << "," << p.y();
+    EXPECT_EQ(img.pixelColor(1, 12), QColor(250, 250, 250));
+}
+
+TEST(SkinButton, GreyCopyTurnsEveryPixelThatIsNotBlack) {
+    QImage img(3, 1, QImage::Format_ARGB32);
+    img.setPixel(0, 0, qRgba(100, 200, 50, 255));
+    img.setPixel(1, 0, qRgba(0, 0, 0, 255));
+    img.setPixel(2, 0, qRgba(200, 0, 0, 128));
+    const QImage grey = GreyscaleCopy(img);
+    EXPECT_EQ(grey.pixel(0, 0), qRgba(153, 153, 153, 255));
+    EXPECT_EQ(grey.pixel(1, 0), qRgba(0, 0, 0, 255));
+    EXPECT_EQ(grey.pixel(2, 0), qRgba(59, 59, 59, 128));  // alpha kept
 }
 
 TEST(SkinButton, DisablingHandsTheFocusToTheNextItemOfItsParentOrTheParent) {
