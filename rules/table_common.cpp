@@ -904,8 +904,9 @@ void CCommonTable::BeginWait(int32_t chair) {
     waitTick_[chair] = std::max(Now(), 1u);
 }
 
+// One chair answers -v at every level; the later levels' own Negate does not apply here.
 int32_t CCommonTable::IsOpponent(int32_t a, int32_t b, int32_t v) const {
-    if (a == b) return Negate(v);
+    if (a == b) return saturate(-int64_t{v});
     return GroupOf(a) != GroupOf(b) ? 1 : 0;
 }
 

@@ -664,6 +664,11 @@ TEST(ChainGame, NegateByTheMostFlowers) {
     r.flowers_[0].assign(8, 140);
     EXPECT_EQ(r.Negate(INT32_MAX), INT32_MIN);
     EXPECT_EQ(r.CCommonTable::Negate(5), -5);
+    // One chair's opponent value stays -v whatever the level's Negate gives.
+    EXPECT_EQ(r.IsOpponent(1, 1, 5), -5);
+    MJ below(0x100, 0x50F717);
+    EXPECT_EQ(below.IsOpponent(2, 2, 5), -5);
+    EXPECT_EQ(below.IsOpponent(2, 2, INT32_MIN), INT32_MAX);
 }
 
 TEST(ChainGame, UnitsOfAResult) {
