@@ -1025,8 +1025,10 @@ int32_t CCommonTable::AdjustComputerLosses(int32_t* values) {
         if (!u || !(u->flags & 1) || values[c] >= 0) continue;
         const int32_t before = values[c];
         values[c] = RandomAdjust(before);
-        adjusted_[c] = values[c] - before;
-        total += adjusted_[c];
+        // A loss forgiven whole can exceed the int32 range (INT32_MIN to 0).
+        const int64_t change = int64_t{values[c]} - before;
+        adjusted_[c] = saturate(change);
+        total += change;
     }
     return saturate(total);
 }

@@ -333,6 +333,12 @@ TEST(ComputerPlayers, OnlyComputerLossesAreAdjusted) {
     EXPECT_EQ(ids[1], -1);
     EXPECT_EQ(ids[3], -1);
     EXPECT_EQ(t.ListComputerPlayers(nullptr, positive), 0);
+    // The smallest loss forgiven whole: the change is kept at the int32 bound.
+    int32_t huge[4] = {INT32_MIN, 0, 0, 0};
+    SeedRandom(seedWhere([](int32_t a, int32_t b) { return a < 55 && b >= 96; }));
+    EXPECT_EQ(t.AdjustComputerLosses(huge), INT32_MAX);
+    EXPECT_EQ(huge[0], 0);
+    EXPECT_EQ(t.ComputerAdjustment(0), INT32_MAX);
 }
 
 // A table whose settlement adjusts the computer players' losses.
