@@ -10,29 +10,15 @@
 #include <fstream>
 #include <random>
 
-#include "table_rig.h"
+#include "chain_rig.h"
 
 namespace {
 
 using namespace hqlv::rules;
+using chain::FixedTick;
+using chain::user;
 using rig::idOf;
 using rig::Rig;
-
-struct FixedTick {
-    uint32_t tick = 1000;
-    FixedTick() {
-        SetRulesClock({[this] { return tick; }, {}});
-    }
-    ~FixedTick() { SetRulesClock({}); }
-};
-
-std::unique_ptr<TableUser> user(int32_t id, int32_t score = 0, int32_t holdings = 0) {
-    auto u = std::make_unique<TableUser>();
-    u->userId = id;
-    u->score = score;
-    u->holdings = holdings;
-    return u;
-}
 
 // --- Common table ----------------------------------------------------------------------------
 
