@@ -487,6 +487,14 @@ TEST(ChainMJ, BurnHeadTile) {
         {"from the wrapped head", [](Rig& r) { r.headPos_ = 135; }, 135, 0},
         {"none once the wall is used up", [](Rig& r) { r.tilesDrawn_ = 130, r.tailDraws_ = 6; }, -1,
          0},
+        // A walk once round the wall that finds no tile leaves the head where it was.
+        {"none while only the joker's tile is in the wall",
+         [](Rig& r) {
+             for (int32_t id = 0; id < 136; ++id)
+                 if (id != 5) r.SetTileStatus(id, kTilePlayed);
+             r.jokerPos_ = 5, r.headPos_ = 9;
+         },
+         -1, 9},
     };
     for (const Case& k : cases) {
         Rig r;
@@ -1106,6 +1114,13 @@ TEST(ChainEdges, ClaimedFromListsAndTheClaimWindow) {
     EXPECT_FALSE(p.IsClaimWindowOver(2));
     p.AnswerPass(0, 0);
     EXPECT_TRUE(p.IsClaimWindowOver(2));
+    // Claims cleared unanswered (a claim carried out, a draw) hold the window no longer.
+    Rig q;
+    q.Give(0, {8, 8});
+    const int32_t other = q.GiveOne(2, 8);
+    q.Discard(2, &other, 1);
+    q.ClearClaimFlags();
+    EXPECT_TRUE(q.IsClaimWindowOver(2));
 }
 
 TEST(ChainEdges, ASelfDrawnWinOnlyInTheChairsOwnTurn) {
