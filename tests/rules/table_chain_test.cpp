@@ -637,6 +637,19 @@ TEST(ChainEdges, LevelsOfAnEmptyChairAndExactLossShares) {
     EXPECT_EQ(results[3], 0);
 }
 
+TEST(ChainEdges, TheReservedListHoldsAtMost32Tiles) {
+    CardConfig many;
+    many.reservedTiles = 40;
+    Card t(TableConfig{-1, -1, 1, 4, 0x400000, 0, 3}, many);
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(95 + c), c);
+    SeedRandom(5);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    ASSERT_EQ(t.Reserved().size(), 32u);
+    const int32_t after = (t.WallStart() + 4 * t.TilesPerChair()) % 136;
+    EXPECT_EQ(t.Reserved()[0], t.TileAt(after));
+    EXPECT_EQ(t.Reserved()[31], t.TileAt((after + 31) % 136));
+}
+
 TEST(ChainEdges, KindCountsOfPositionsAndKindsOutsideTheTable) {
     Card t(TableConfig{}, CardConfig{});
     std::vector<int32_t> ids(136);

@@ -625,6 +625,11 @@ TEST(ChainMJ, HooksAfterEachMeldAndATurnThatPassesOn) {
     t.SetTileStatus(flower, kTileHeld), t.SetTileChair(flower, 1), t.IncrementKind(1, flower);
     // A flower laid out: the turn passes to the next chair, whose tiles are not yet open.
     t.SwitchActiveChair(1);
+    const MJRequest lay = MJRequest::Meld(1, 1, flower, -1, -1);
+    EXPECT_EQ(t.CheckFlowerRequest(lay), 1);
+    t.ClearStatusBits(0x100);  // the chair may not act on its own tiles
+    EXPECT_EQ(t.CheckFlowerRequest(lay), 0);
+    t.SetStatusBits(0x100);
     t.OnFlower(MJRequest::Meld(1, 1, flower, -1, -1));
     EXPECT_EQ(t.GetCurrentChair(), t.NextChair(1));
     EXPECT_EQ(t.Status() & 0x5E0, 0x400u);
@@ -1056,6 +1061,18 @@ TEST(KongFeeder, TheFeederOfTheLastKongPaysForAWinOnItsReplacement) {
     EXPECT_EQ(at(w.record, kWinPoints + 4), 0);
     EXPECT_EQ(at(w.record, kWinPoints + 8), -3 * p - 1);
     EXPECT_EQ(at(w.record, kWinPoints + 12), 0);
+}
+
+TEST(KongFeeder, ADiscardEndsTheKongsFeeding) {
+    Rig r;
+    r.Lay(0, kPeng, 7, 3);
+    const int32_t fourth = r.GiveOne(0, 7);
+    const Meld& m = r.Melds(0, kPeng)[0];
+    r.OnBuGang(MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    ASSERT_EQ(r.KongFeeder(), 3);
+    const int32_t out = r.GiveOne(0, 21);
+    r.Discard(0, &out, 1);
+    EXPECT_EQ(r.KongFeeder(), -1);
 }
 
 // --- Edges of the operations below the new ones ------------------------------------------------

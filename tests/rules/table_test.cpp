@@ -1104,6 +1104,8 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
+    // The declarer cannot rob its own kong, though the tile would win its hand.
+    EXPECT_EQ(s.CanRobAddedGang(0, 0, t4), 0);
     // Only the tile of the kong may be robbed, not another the declarer holds.
     EXPECT_EQ(s.CanRobAddedGang(2, 0, s.GiveOne(0, 24)), 0);
     int32_t out[8] = {};
