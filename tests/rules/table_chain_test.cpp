@@ -457,6 +457,8 @@ TEST(ChainRecords, SavedSeatsAreSnapshotForAChairLeftEmpty) {
     EXPECT_EQ(t.SaveSeatRecord(2), 1);
     EXPECT_EQ(t.Saved(2).userId, 0);
     EXPECT_EQ(t.FillResultRows(rec.data(), rows), 3);
+    EXPECT_EQ(t.FillResultRows(nullptr, rows), 0);
+    EXPECT_EQ(t.FillResultRows(rec.data(), nullptr), 0);
     EXPECT_EQ(rows[2].chair, 3);
 }
 

@@ -84,6 +84,8 @@ TEST(ChainCard, ListsByKind) {
     int32_t want[64] = {};
     want[15] = 2, want[7] = 1, want[9] = 1;  // no 9 held
     int32_t taken[64];
+    EXPECT_EQ(r.TakeKinds(nullptr, taken, 1), 0);
+    EXPECT_EQ(r.TakeKinds(want, nullptr, 1), 0);
     ASSERT_EQ(r.TakeKinds(want, taken, 1), 3);
     EXPECT_EQ(taken[0], held[2]);
     EXPECT_EQ(taken[1], held[3]);
