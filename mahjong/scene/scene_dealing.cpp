@@ -301,10 +301,16 @@ void CMJGameScene2::RebuildTable() {
 
 int CMJGameScene2::IsDealInProgress() const {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return 0;
     // Only a table state of the user's kind is a deal's; the running flag is its status
-    // word's lowest bit.
+    // word's lowest bit. Game data of another length is the server's fault.
     const size_t expected = IsLookerOn() ? kLookerStateBytes : kPlayerStateBytes;
-    return info && info->GetStateBytes() == expected && (info->GetDealFlags() & 1) ? 1 : 0;
+    const size_t stored = info->GetStateBytes();
+    if (stored != expected) {
+        if (stored) engine::WriteLog("牌局数据长度错误:%zu,应为%zu", stored, expected);
+        return 0;
+    }
+    return info->GetDealFlags() & 1 ? 1 : 0;
 }
 
 void CMJGameScene2::RestoreSeatDiscards() {
@@ -382,6 +388,8 @@ void CMJGameScene2::ResetTable() {
     LayoutDiscards();
     ResetShowcase();
     LayoutFlowers();
+    // The clock of the table that went: its seat, seconds, selection mode and claim window.
+    ClockReset();
     ResetSeatPanels();
 }
 

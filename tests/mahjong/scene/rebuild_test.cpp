@@ -242,6 +242,30 @@ TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     EXPECT_EQ(scene.QZ_GetPointTo(), 2);
 }
 
+TEST_F(RebuildTest, NothingOfTheOldTablesClockOutlivesARebuild) {
+    Player();
+    deal.Set(13, 3);  // chair 3 at view 2
+    scene.RebuildTable();
+    ASSERT_EQ(scene.QZ_GetPointTo(), 4);
+    ASSERT_EQ(scene.Clock().shown, 1);
+    // A choice and a claim window were open when the table went.
+    scene.SetSelectMode(2);
+    scene.SetClaimWindowOpen(1);
+    scene.SetCountdownSound(1);
+    // The state's mover has no seat: the reset's clock stays, hidden, with nothing left over.
+    deal.Set(13, 7);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.Clock().shown, 0);
+    EXPECT_EQ(scene.Clock().started, 0);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
+    EXPECT_EQ(scene.GetCountdown(), 0);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 0);
+    EXPECT_EQ(scene.Clock().drawn, 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    EXPECT_EQ(scene.Clock().layout[3], 25);
+}
+
 TEST_F(RebuildTest, WithoutADealStateTheTableIsOnlyReset) {
     host.info = nullptr;
     scene.SetCountdown(9);
@@ -269,23 +293,32 @@ TEST_F(RebuildTest, AnIdleTableShowsTheStartButtonUnlessTheSystemSeats) {
 }
 
 TEST_F(RebuildTest, ADealIsInProgressOnlyInAStateOfTheUsersKind) {
+    // Game data of another length than the user's kind is logged; none at all is not.
     const struct {
         size_t bytes;
         int looker, status, running;
+        const char* logged;
     } cases[] = {
-        {kPlayerStateBytes, 0, 0x101, 1},
-        {kPlayerStateBytes, 0, 0x100, 0},
-        {kLookerStateBytes, 1, 0x1, 1},
-        {kLookerStateBytes, 0, 0x1, 0},
-        {kPlayerStateBytes, 1, 0x1, 0},
-        {560, 0, 0x1, 0},
-        {0, 0, 0x1, 0},
+        {kPlayerStateBytes, 0, 0x101, 1, nullptr},
+        {kPlayerStateBytes, 0, 0x100, 0, nullptr},
+        {kLookerStateBytes, 1, 0x1, 1, nullptr},
+        {kLookerStateBytes, 0, 0x1, 0, "牌局数据长度错误:948,应为5028"},
+        {kPlayerStateBytes, 1, 0x1, 0, "牌局数据长度错误:5028,应为948"},
+        {560, 0, 0x1, 0, "牌局数据长度错误:560,应为5028"},
+        {kPlayerStateBytes + 4, 0, 0x1, 0, "牌局数据长度错误:5032,应为5028"},
+        {0, 0, 0x1, 0, nullptr},
     };
     for (const auto& c : cases) {
+        const size_t before = Log().size();
         deal.SetStateBytes(c.bytes);
         host.lookerOn = c.looker;
         deal.Set(14, c.status);
         EXPECT_EQ(scene.IsDealInProgress(), c.running) << c.bytes << " " << c.looker;
+        const std::string logged = Log().substr(before);
+        if (c.logged)
+            EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
+        else
+            EXPECT_EQ(logged, "") << c.bytes;
     }
 }
 
