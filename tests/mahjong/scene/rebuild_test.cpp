@@ -227,6 +227,47 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
     EXPECT_EQ(Standing(2), 0);
 }
 
+TEST_F(RebuildTest, MeldEntriesAndTheFaceUpTileHoldingNoTileAreLeftOut) {
+    Player();
+    // Chair 2 (view 1): a peng whose second id is no tile, then one with no tile at all;
+    // chair 1 keeps its sound peng. Each bad entry is logged and lays nothing.
+    const struct {
+        std::vector<int> tiles;
+        const char* logged;
+    } cases[] = {
+        {{13, 152, 4, -1}, "牌组错误:152"},
+        {{-2, 22, 4, -1}, "牌组错误:-2"},
+        {{-1, -1, -1, -1}, "牌组错误:没有牌"},
+        {{60, 61, 62, 151}, nullptr},
+    };
+    for (const auto& c : cases) {
+        Entry(2, 0, c.tiles, 1);
+        const size_t before = Log().size();
+        scene.RebuildTable();
+        const std::string logged = Log().substr(before);
+        int meldRecords = 0;
+        for (int i = 0; i < kHandSlotCount; ++i) meldRecords += Hand(1)[i].nMeld != 0;
+        if (c.logged) {
+            EXPECT_NE(logged.find(c.logged), std::string::npos) << c.logged;
+            EXPECT_EQ(meldRecords, 0) << c.logged;
+            EXPECT_EQ(Standing(1), 13) << c.logged;
+        } else {
+            EXPECT_EQ(logged.find("牌组错误"), std::string::npos) << logged;
+            EXPECT_GT(meldRecords, 0);
+        }
+        EXPECT_EQ(Hand(0)[17].nCode, 4);  // the other chair's peng stays
+    }
+    // The face-up tile: an id past the last tile leaves the wall face down, the last id shows.
+    deal.Set(33, 50);
+    for (const int id : {152, 151}) {
+        deal.Set(36, id);
+        scene.RebuildTable();
+        EXPECT_EQ(scene.Tiles().m_wall[50].nFace == 1, id == 151) << id;
+        EXPECT_EQ(scene.Tiles().m_wall[50].nCode == id, id == 151) << id;
+    }
+    EXPECT_NE(Log().find("牌墙翻牌错误:152"), std::string::npos);
+}
+
 TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     Player();
     deal.Set(13, 7);
