@@ -281,6 +281,11 @@ TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     scene.RebuildTable();
     EXPECT_EQ(scene.GetCountdown(), 7);
     EXPECT_EQ(scene.QZ_GetPointTo(), 2);
+    // The own chair to move: the clock points at the own seat, the last view there is.
+    deal.Set(13, 0);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
+    EXPECT_EQ(scene.Clock().shown, 1);
 }
 
 TEST_F(RebuildTest, NothingOfTheOldTablesClockOutlivesARebuild) {
