@@ -238,7 +238,7 @@ TEST_F(RebuildTest, MeldEntriesAndTheFaceUpTileHoldingNoTileAreLeftOut) {
         {{13, 152, 4, -1}, "牌组错误:152"},
         {{-2, 22, 4, -1}, "牌组错误:-2"},
         {{-1, -1, -1, -1}, "牌组错误:没有牌"},
-        {{60, 61, 62, 151}, nullptr},
+        {{0, 61, 62, 151}, nullptr},  // tile 0 and the last tile are tiles
     };
     for (const auto& c : cases) {
         Entry(2, 0, c.tiles, 1);
@@ -254,6 +254,10 @@ TEST_F(RebuildTest, MeldEntriesAndTheFaceUpTileHoldingNoTileAreLeftOut) {
         } else {
             EXPECT_EQ(logged.find("牌组错误"), std::string::npos) << logged;
             EXPECT_GT(meldRecords, 0);
+            const std::string text = scene.FormatTable("rebuilt");
+            EXPECT_NE(text.find("chair 2 view 1\n  melds: peng(0 61 62 151)<1\n"),
+                      std::string::npos)
+                << text;
         }
         EXPECT_EQ(Hand(0)[17].nCode, 4);  // the other chair's peng stays
     }
