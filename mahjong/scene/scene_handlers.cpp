@@ -223,8 +223,7 @@ void CMJGameScene2::OnGameReset() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, false);
     ClearActionLog();
-    ResetTable();
-    ClockReset();
+    ResetTable();  // clears the clock words too
     m_bHandMoved = 0;
     ClearOffers();
     m_tableLog = TableLog{};
