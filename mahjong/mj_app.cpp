@@ -3,8 +3,8 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QPointer>
-#include <QTimer>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -95,6 +95,9 @@ public:
     }
     void StartClockTimer() override {
         if (CMJGameTableView2* v = view()) v->StartClockTimer();
+    }
+    void StartIdleTimer() override {
+        if (CMJGameTableView2* v = view()) v->StartIdleTimer();
     }
     bool SaveTableShot(const std::string& path, int delayMs) override {
         CMJGameTableView2* v = view();
@@ -209,7 +212,8 @@ CMJGameApp::~CMJGameApp() = default;
 bool CMJGameApp::InitInstance(const std::string& commandLine) {
     CMJGameScene2* scene = GetGameScene();
     // Diagnostics: HQLV_SCENE_MODE=1 stands in for the scene's mode word (the GDI table).
-    if (const char* mode = std::getenv("HQLV_SCENE_MODE"); scene && mode && std::string(mode) == "1")
+    if (const char* mode = std::getenv("HQLV_SCENE_MODE");
+        scene && mode && std::string(mode) == "1")
         scene->SetSceneMode(1);
     SetSceneMode(scene ? scene->GetSceneMode() : 1);
     return framework::CGameApp::InitInstance(commandLine);
@@ -315,8 +319,7 @@ void CMJGameApp::ShowPlayerInfo(const uint8_t* record, size_t size) {
     if (r.word(framework::PlayerRecord::kLookerOn) != 0) {
         int chair = r.chair();
         // Only a chair of the table names a seated player.
-        if (chair >= 0 && chair < framework::kSeatCount)
-            r.setText(192, 128, seat(chair).name());
+        if (chair >= 0 && chair < framework::kSeatCount) r.setText(192, 128, seat(chair).name());
     }
     ShowPlayerInfoDialog(r);
 }

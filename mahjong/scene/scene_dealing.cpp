@@ -243,6 +243,7 @@ void CMJGameScene2::ResetTable() {
     LayoutDiscards();
     ResetShowcase();
     LayoutFlowers();
+    ClockReset();
     ResetSeatPanels();
 }
 

@@ -184,6 +184,7 @@ void CMJGameScene2::ResetSeatPanels() {
         ShowSeatIcons(v);
     }
     m_nPanelCount = 0;
+    m_bHandMoved = 0;
 }
 
 int CMJGameScene2::ShowSeatIcons(int view) {

@@ -174,7 +174,12 @@ void CMJGameScene2::ShowToolbars(int show) {
 
 void CMJGameScene2::ShowStartButton() {
     if (engine::GameKernel* k = Kernel())
-        if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, true);
+        if (engine::ControlData* c = k->FindControl(m_made.start)) {
+            ShowControl(c, true);
+            // The button may come up under a resting pointer: a click there is its click.
+            k->PostMessage(84, engine::MessageData());
+        }
+    if (m_pHost) m_pHost->StartIdleTimer();
 }
 
 void CMJGameScene2::OfferHu(int flags) {
@@ -198,10 +203,18 @@ void CMJGameScene2::DealStartLayout() {
 }
 
 void CMJGameScene2::OnDealingFinished() {
+    m_bDealing = 0;
     SortHandButton();
     DealStartLayout();
     ClockStart();
     ShowStakePanel();
+    // The server ended a countdown while the tiles were dealt (the turn passed to the own
+    // seat, nobody may claim): with the clock running now, it ends here.
+    if (m_bCountdownEndHeld) {
+        m_bCountdownEndHeld = 0;
+        SetCountdown(0);
+        OnCountdownEnd();
+    }
     if (m_pHost && m_pHost->IsStandalone()) {
         // Without a server the table shows some discards so that it can be looked at.
         for (auto& row : m_tiles.m_discards)
@@ -222,8 +235,6 @@ void CMJGameScene2::OnGameReset() {
         if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, false);
     ClearActionLog();
     ResetTable();
-    ClockReset();
-    m_bHandMoved = 0;
     ClearOffers();
     m_tableLog = TableLog{};
     FillOwnHandFromRound(1);
@@ -234,7 +245,9 @@ void CMJGameScene2::OnGameReset() {
             e->ApplyTransform();
         }
     Redraw(1);
-    SetGameRunning(1);
+    MarkGameRunning();
+    m_bDealing = 1;
+    m_bCountdownEndHeld = 0;
     RollDice();
 }
 
@@ -357,6 +370,10 @@ void CMJGameScene2::OnNotify221170(MJData body) {
 }
 
 void CMJGameScene2::OnNotify229165(MJData) {
+    if (m_bDealing) {
+        m_bCountdownEndHeld = 1;
+        return;
+    }
     SetCountdown(0);
     OnCountdownEnd();
 }
@@ -548,7 +565,13 @@ void CMJGameScene2::OnPlayerBackOrLeave(MJData body) {
 }
 
 void CMJGameScene2::OnGameEnd(MJData body) {
-    if (!Holds(body, 176, 211080)) return;
+    // The deal is over whatever its record holds: the table is free for the next one.
+    m_bDealing = 0;
+    m_bCountdownEndHeld = 0;
+    if (!Holds(body, 176, 211080)) {
+        MarkGameStopped();
+        return;
+    }
     if (Word(body, 175) == 0) PlaySoundRes(29106, 0);
     ShowAllClaimButtons(0);
     ClearChoiceMarks();
@@ -588,6 +611,7 @@ void CMJGameScene2::OnGameEnd(MJData body) {
         }
         BindHandTiles(v);
     }
+    MarkGameStopped();
     DumpTable("after");
     TakeTableShot("result");
 }

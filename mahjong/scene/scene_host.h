@@ -124,6 +124,8 @@ public:
     // ---- the game-event handlers and the turn clock (the defaults do nothing)
     // (Re)starts the table view's one-second clock timer.
     virtual void StartClockTimer() {}
+    // The table view arms its idle timer (in rooms that ask an idle player to leave).
+    virtual void StartIdleTimer() {}
     // Writes a PNG picture of the table view after delayMs (0: now); false when nothing
     // will be written.
     virtual bool SaveTableShot(const std::string& /*path*/, int /*delayMs*/) { return false; }

@@ -193,6 +193,8 @@ bool Deal::Start() {
     for (int c = 0; c < kChairs; ++c) Send(1u << c, 211040, DealRecord(c, true), c);
     Send(kToLookers, 211040, DealRecord(first, false));
     Enter(Phase::Play, first);
+    // The first turn (the bots' thinking and a seat's time) begins once the clients dealt.
+    since_ += static_cast<uint64_t>(std::max(opt_.dealMs, 0));
     drawn_ = t.FirstHeld(first);
     if (log_)
         log_("deal: started, banker " + std::to_string(t.Banker()) + ", game " + t.GameIdText());
