@@ -659,5 +659,48 @@ TEST_F(Kernel, UserBlocksAreFreedOnlyWhenOwned) {
     EXPECT_EQ(g_freed, 2);
 }
 
+// When the next Apply has work: by its interval from its last run, across the clock's wrap;
+// a pending or cancelled one at once, a paused one never.
+TEST_F(ClockFixture, TheNextApplyDueAndTheNextFrameDue) {
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    clock.setTick(0xFFFFFFFFu - 20);  // the wrap falls inside the intervals below
+    GetEngineTimeMs();
+    Entity* e = Attached(kernel);
+    Apply slow = MakeApplyTimer(300, 0, MessageData(), 0);
+    const ApplyCallback never = [](Entity*, Apply&, GameKernel&, uint32_t) -> uint32_t {
+        return 0;
+    };
+    slow.callback = never;
+    const uint32_t slowId = kernel.PostApply(e->GetId(), std::move(slow));
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // pending: taken now
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 300u);
+    clock.advance(120);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 180u);
+    Apply fast = MakeApplyTimer(100, 0, MessageData(), 0);
+    fast.callback = never;
+    const uint32_t fastId = kernel.PostApply(e->GetId(), std::move(fast));
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 100u);  // the sooner one counts
+    kernel.PauseApply(fastId, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 180u);
+    clock.advance(180);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // due exactly now
+    kernel.PauseApply(slowId, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    kernel.CancelAppliesOfEntity(e->GetId(), ~0u, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // to be let go
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    // Frames: the interval from the last frame, 0 once it has passed.
+    kernel.SetFrameInterval(30);
+    ASSERT_TRUE(kernel.IsFrameDue());
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 30u);
+    clock.advance(29);
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 1u);
+    clock.advance(1);
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 0u);
+}
+
 }  // namespace
 }  // namespace hqlv::engine

@@ -156,4 +156,32 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
     EXPECT_GT(checked, 40);
 }
 
+// The dealing time: after a deal's start nobody acts and no seat's time runs until the
+// clients have dealt; then the first turn begins as it would have at the start.
+TEST(MahjongDealing, TheFirstTurnBeginsAfterTheDealingTime) {
+    for (bool bot : {true, false}) {
+        SCOPED_TRACE(bot ? "a server-driven banker" : "a silent player as banker");
+        hqlv::rules::SeedRandom(11);
+        DealOptions o;
+        o.thinkMs = 800;
+        o.turnSeconds = 5;
+        o.graceSeconds = 1;
+        o.dealMs = 6000;
+        testrig::DealRig rig(o);
+        for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, bot);
+        ASSERT_TRUE(rig.deal.Start());
+        const uint64_t start = rig.now;
+        // The banker's first act: the bot after its think time, the silent player at its
+        // deadline (turn + grace + 2 seconds), each counted from the dealing's end.
+        const uint64_t due = start + 6000 + (bot ? 800 : (5 + 1 + 2) * 1000);
+        EXPECT_EQ(rig.deal.NextDue(), due);
+        const int steps = rig.deal.Steps();
+        rig.Advance(due - start - 1);
+        EXPECT_EQ(rig.deal.Steps(), steps) << "acted during the dealing";
+        EXPECT_EQ(rig.Count(221170) + rig.Count(229197) + rig.Count(229180) + rig.Count(211080), 0);
+        rig.Advance(1);
+        EXPECT_GT(rig.deal.Steps(), steps);
+    }
+}
+
 }  // namespace
