@@ -56,6 +56,8 @@ void CMJGameScene2::OnGameStart() {
 void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
     MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
     slot->bPresent = 1;
+    // A replacement after a gang is the own drawn tile now: a win on it names this tile.
+    SetOwnDrawnTile(tile);
     for (MJTileInfo& w : m_tiles.m_wall)
         if (w.bPresent && w.nCode == tile) {
             w.bPresent = 0;

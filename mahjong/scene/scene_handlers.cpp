@@ -5,6 +5,7 @@
 // on this table or a wall position outside the wall in play leaves the table as it is and
 // writes one log line.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -204,8 +205,14 @@ void CMJGameScene2::DealStartLayout() {
 
 void CMJGameScene2::OnDealingFinished() {
     m_bDealing = 0;
+    // A claim offered while the tiles were dealt still stands: the layout's reset of the
+    // buttons must not take it from the player.
+    const std::array<int, 6> standing = m_claimActive;
     SortHandButton();
     DealStartLayout();
+    if (!IsLookerOn())
+        for (int kind = kClaimPeng; kind <= kClaimPass; ++kind)
+            if (standing[size_t(kind)]) ShowClaimButton(kind, 1);
     ClockStart();
     ShowStakePanel();
     // The server ended a countdown while the tiles were dealt (the turn passed to the own

@@ -23,6 +23,8 @@ constexpr uint32_t kMagentaKey = 0xFF00FF;
 constexpr int kTableWidth = 744;
 constexpr int kTableHeight = 710;
 constexpr int kLayer = 2;
+// The button frames' layer (the engine's buttons and frames stand on it).
+constexpr int kBarLayer = 4;
 
 struct CommonPicture {
     const char* file;
@@ -293,9 +295,10 @@ void CMJGameScene2::CreateToolbarButtons() {
         c->SetEvent(13, 13, c->id, c->entityId);
     }
     const engine::ImageInfo arrow = GetImageInfo(Picture("系统栏箭头"), 0);
+    // The grip and the tip stand with the bar on its layer, above the table's tiles.
     if (engine::ImageEntity* e =
-            CreateImageEntity(kLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy, arrow.width,
-                              arrow.height, kMagentaKey)) {
+            CreateImageEntity(kBarLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy,
+                              arrow.width, arrow.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         e->SetZ((bar ? bar->GetZ() : 0) + 100);
         e->ApplyTransform();
@@ -428,7 +431,7 @@ void CMJGameScene2::CreateAutoPlayEntities() {
     }
     const engine::ImageInfo n = GetImageInfo(Picture("说明板"), 0);
     if (engine::PlaneEntity* p =
-            CreatePlaneEntity(kLayer, -100, -100, n.width, n.height, kMagentaKey)) {
+            CreatePlaneEntity(kBarLayer, -100, -100, n.width, n.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         p->SetZ((bar ? bar->GetZ() : 0) + 50);
         m_made.note = p->GetId();

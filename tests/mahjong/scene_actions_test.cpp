@@ -561,6 +561,14 @@ TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {
     EXPECT_NE(Log().find(want), std::string::npos) << Log();
     std::snprintf(want, sizeof want, " 碰=%d,%d", face->GetX() + 1000, face->GetY() + 2000);
     EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    // The own draw slot's tile: the hand's right end, at rest.
+    MJRect own;
+    scene.GetHandRect(kOwnView, own);
+    const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
+    std::snprintf(want, sizeof want, " 摸牌=%d,%d", own.left + slot.nX + 27 + 1000,
+                  own.top + slot.nY + 38 + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    EXPECT_EQ(own.left + slot.nX + 54, own.right);
 }
 
 }  // namespace

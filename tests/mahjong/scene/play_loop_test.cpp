@@ -14,6 +14,7 @@
 #include "engine/core/kernel.h"
 #include "engine/render/plane.h"
 #include "handler_scene.h"
+#include "shot_util.h"
 
 namespace hqlv::mahjong::test {
 namespace {
@@ -123,6 +124,31 @@ TEST_F(PlayLoop, TheResultEndsTheDealAndTheResetOffersTheNextOne) {
     EXPECT_EQ(scene.IsGameRunning(), 0);
 }
 
+// The reset before the next deal takes the last deal's tiles off the screen: the frames that
+// follow draw only what changed, and the released tiles are among it.
+TEST_F(PlayLoop, TheResetTakesTheLastDealsTilesOffTheScreen) {
+    NEED_ASSETS();
+    Deal();
+    std::vector<uint32_t> px(size_t(744) * 710, 0);
+    engine::DrawSurface surface{px.data(), 744, 710};
+    engine::GameKernel& k = scene.GetKernel();
+    k.GetCanvas().InvalidateAll();
+    ASSERT_GE(k.Render(surface), 0);
+    auto faces = [&] {
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        int n = 0;
+        for (int y = std::max(h.top, 0); y < std::min(h.bottom, 710); ++y)
+            for (int x = std::max(h.left, 0); x < std::min(h.right, 744); ++x)
+                n += FaceOf(px[size_t(y) * 744 + size_t(x)]) >= 0;
+        return n;
+    };
+    ASSERT_GT(faces(), 0);
+    scene.ResetTable();
+    ASSERT_GE(k.Render(surface), 0);  // only the dirty areas
+    EXPECT_EQ(faces(), 0);
+}
+
 TEST_F(PlayLoop, TheTableResetClearsTheClockWords) {
     NEED_ASSETS();
     Deal();
@@ -180,6 +206,25 @@ TEST_F(PlayLoop, ACountdownEndDuringTheDealingWaitsForTheClock) {
     EXPECT_EQ(scene.IsCountdownEndHeld(), 0);
     Run(9000);
     EXPECT_EQ(ends(), 0);
+}
+
+// The seat before the own seat lets a tile go while the tiles are dealt and the own seat may
+// take it: the offer still stands when the dealing is over; one withdrawn meanwhile does not.
+TEST_F(PlayLoop, AClaimOfferedWhileTheTilesAreDealtStandsAfterTheDealing) {
+    NEED_ASSETS();
+    for (bool withdrawn : {false, true}) {
+        Deal();
+        scene.OnGameReset();
+        scene.OnNotify221170(Body(22, {{1, 3}, {6, 0}, {8, 0x21}, {21, 100}}));  // peng, pass
+        ASSERT_EQ(scene.IsClaimButtonActive(1), 1);
+        if (withdrawn) scene.OnNotify229160(Body(3, {{0, 0}, {1, -1}, {2, 60}}));
+        Run(9000);
+        ASSERT_EQ(scene.IsDealing(), 0);
+        EXPECT_EQ(scene.IsClaimButtonActive(1), withdrawn ? 0 : 1) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(5), withdrawn ? 0 : 1) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(2), 0) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(4), 0) << withdrawn;
+    }
 }
 
 // ---- the own tiles under the pointer -----------------------------------------------------

@@ -2,6 +2,10 @@
 // seat before it may then ask for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "deal_rig.h"
 #include "rules/common.h"
 
@@ -182,6 +186,47 @@ TEST(MahjongDealing, TheFirstTurnBeginsAfterTheDealingTime) {
         rig.Advance(1);
         EXPECT_GT(rig.deal.Steps(), steps);
     }
+}
+
+// A player's turn to draw is logged as it begins, and so is the server's draw for a player
+// who let the turn run out; server-driven seats are not logged.
+TEST(MahjongDealing, APlayersDrawTurnAndItsTimeOutAreLogged) {
+    hqlv::rules::SeedRandom(11);
+    DealOptions o;
+    o.thinkMs = 100;
+    o.turnSeconds = 2;
+    o.claimSeconds = 1;
+    o.graceSeconds = 0;
+    uint64_t now = 1000;
+    std::vector<std::string> log;
+    Deal deal(
+        o, [&] { return now; }, [](const Note&) {},
+        [&](const std::string& l) { log.push_back(l); });
+    for (int c = 0; c < kChairs; ++c) deal.SetSeat(c, 100 + c, c != 0);
+    ASSERT_TRUE(deal.Start());
+    auto count = [&](const std::string& what) {
+        return std::count_if(log.begin(), log.end(), [&](const std::string& l) {
+            return l.find(what) != std::string::npos;
+        });
+    };
+    // Chair 0 answers nothing: every one of its turns runs out.
+    for (int t = 0; t < 600 && count("chair 0 drawn for") < 2; ++t) {
+        now += 100;
+        deal.Tick();
+    }
+    EXPECT_EQ(count("deal: chair 0 drawn for at its time-out"), 2);
+    EXPECT_GE(count("deal: chair 0 draws next"), 2);
+    EXPECT_EQ(count("deal: chair 1 draws next") + count("deal: chair 2 draws next") +
+                  count("deal: chair 3 draws next"),
+              0);
+    // The draw's log line comes before the time-out's.
+    const auto first = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("chair 0 draws next") != std::string::npos;
+    });
+    const auto late = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("chair 0 drawn for") != std::string::npos;
+    });
+    EXPECT_LT(first, late);
 }
 
 }  // namespace
