@@ -86,8 +86,9 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
     ServerProcess server;
     // Three turn seconds: the client's turns run out (it plays its drawn tile before the
     // server's deadline of turn + grace + 2 seconds) until automatic play takes over.
+    // The sanitizer's client deals slower than a player's build: more time before play.
     ASSERT_TRUE(server.Start({"--seed", "7", "--record", record, "--turn", "3", "--claim", "1",
-                              "--think", "100", "--grace", "0"},
+                              "--think", "100", "--grace", "0", "--deal", "12000"},
                              run.dir()));
     VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid(), fb));
@@ -469,7 +470,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     o.claimSeconds = 20;
     o.graceSeconds = 1;
     // The sanitizer's client deals slower than a player's build: more time before play.
-    o.dealMs = 2 * mj::kDefaultDealMs;
+    o.dealMs = 12000;
     // A seed whose banker is a server-driven seat and a wall on which the plan plays out:
     // peng, then the gang, then the win on its replacement.
     uint32_t seed = 0;

@@ -8,7 +8,7 @@
 // chairs. --seed fixes the deals' random numbers (the same actions replay the same deals);
 // --record appends each deal's record as text; --test-deal takes a fixed wall from the
 // folder's "test.ini"; --deal is the time the clients roll the dice and deal before the
-// first turn begins (6000 ms unless given).
+// first turn begins (7000 ms unless given).
 //
 // Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
 // (--port 0 picks a free port). Commands on standard input, one per line:

@@ -24,7 +24,7 @@ inline constexpr int kDone = 10, kHeldBack = 210050, kDiscardRefused = 229450, k
 
 // The time a client takes to roll the dice and deal the tiles on its screen (four dice, four
 // seats 500 ms apart, the opening flowers), with some room.
-inline constexpr int kDefaultDealMs = 6000;
+inline constexpr int kDefaultDealMs = 7000;
 
 struct DealOptions {
     int thinkMs = 800;  // server-driven players' delay before they act
