@@ -178,8 +178,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
                                        std::filesystem::copy_options::overwrite_existing);
     std::ofstream(Kept() + "/alone-server.log") << log;
     std::ofstream(Kept() + "/alone-record.txt") << records;
-    run.Command("close");
-    run.Wait(60000);
+    EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
 
     ASSERT_GE(deals.size(), 3u) << log;
     EXPECT_GE(CountOf(records, "result:"), 3) << records;
@@ -630,8 +629,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     ASSERT_TRUE(WaitFor([&] { return logged("deal: started") >= 2; }, 10000));
     std::this_thread::sleep_for(std::chrono::seconds(10));
     Keep(screen(), "clicks-second-deal.png");
-    run.Command("close");
-    run.Wait(60000);
+    EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
     server.Stop();
 }
 

@@ -102,6 +102,32 @@ inline bool XdoMove(const std::string& display, std::pair<int, int> p) {
     return std::system(cmd.c_str()) == 0;
 }
 
+// Closes the client through the hall and waits for the hall's exit code (-1: it did not
+// end). A deal still running at the table (automatic play starts the next one itself) makes
+// the client ask first: its exit-request box is answered with its "强行退出" button, which
+// stands at (167, 127) of the box.
+inline int CloseClient(HallRun& run, const std::string& display, int ms = 60000) {
+    run.Command("close");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const int code = run.Wait(2000);
+        if (code != -1 || std::chrono::steady_clock::now() > end) return code;
+        const std::string find = "DISPLAY=" + display +
+                                 " xdotool search --name '请求退出' getwindowgeometry 2>/dev/null";
+        std::string out;
+        if (FILE* p = popen(find.c_str(), "r")) {
+            char buf[256];
+            while (fgets(buf, sizeof buf, p)) out += buf;
+            pclose(p);
+        }
+        int x = 0, y = 0;
+        const size_t at = out.find("Position: ");
+        if (at != std::string::npos &&
+            std::sscanf(out.c_str() + at, "Position: %d,%d", &x, &y) == 2)
+            XdoClick(display, {x + 167, y + 127});
+    }
+}
+
 // A virtual display's screen (an XWD dump of 32 bits per pixel).
 inline QImage ReadScreen(const std::string& path) {
     const std::string f = ReadFile(path);
