@@ -197,6 +197,28 @@ TEST_F(Kernel, ALosingTopControlMayDestroyTheNewcomer) {
     EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
+// A destroyed layer-4 entity that was the top item leaves no top item behind.
+TEST_F(Kernel, DestroyingTheTopItemClearsIt) {
+    Entity* ea = Attached(kernel, ENT_PLAIN, 4);
+    ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
+    kernel.BringControlToTop(ca->id);
+    kernel.PopMessage();
+    ASSERT_EQ(kernel.GetCanvas().GetTopItem(), ea->GetItemId());
+    kernel.DestroyEntityTree(ea->GetId());
+    EXPECT_EQ(kernel.GetCanvas().GetTopItem(), 0u);
+    EXPECT_EQ(kernel.GetTopItemControl(), 0u);
+}
+
+// A child is not hung under a parent that does not exist.
+TEST_F(Kernel, AChildNeedsAnExistingParent) {
+    ControlData* parent = kernel.CreateControl();
+    ControlData* child = kernel.CreateControl();
+    EXPECT_EQ(kernel.AddChildControl(parent->id + 100, child->id), 0u);
+    EXPECT_EQ(child->parentId, 0u);
+    EXPECT_EQ(kernel.AddChildControl(parent->id, child->id), 999999u);
+    EXPECT_EQ(child->parentId, parent->id);
+}
+
 // DeleteControl and DestroyEntityTree of a 16 | 128 binding meet once each.
 TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
     for (int viaEntity = 0; viaEntity < 2; ++viaEntity) {
@@ -377,6 +399,23 @@ TEST_F(Applies, AChainWhoseSuccessorWasCancelledStillCompletes) {
     kernel.CancelAppliesOfEntity(second->GetId(), 7, 2);
     Step(10);  // the head finishes; its successor is already cancelled and goes too
     EXPECT_EQ(kernel.GetActiveApplyCount(), 0u);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 0);
+}
+
+// Only a running Apply of the asked event counts; another event's running Apply does not.
+TEST_F(Applies, FindActiveApplyAsksForOneEvent) {
+    Entity* e = Attached(kernel);
+    const uint32_t ev = kernel.NewEventId();
+    const uint32_t other = kernel.NewEventId();
+    Apply a = Timer(0, 0, MessageData{}, 0);
+    a.callback = ApplyWait;
+    a.p[1] = 50;
+    a.eventId = ev;
+    kernel.PostApply(e->GetId(), std::move(a));
+    Step(1);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 1);
+    EXPECT_EQ(kernel.FindActiveApply(other), 0);
+    Step(60);
     EXPECT_EQ(kernel.FindActiveApply(ev), 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -37,6 +38,25 @@ TEST(Stretch, EmptyBuffersAreRefusedAndLeaveTheTargetAlone) {
     EXPECT_EQ(dst, std::vector<uint32_t>(4, 7));
     EXPECT_TRUE(StretchBilinear({src.data(), 2, 2}, {dst.data(), 2, 2}));
     EXPECT_EQ(dst[3] & 0xFFFFFF, 0x123456u);
+}
+
+// Sides up to 2^20 pixels are worked; one more is refused.
+TEST(Stretch, SidesUpToTheLimitAreWorked) {
+    constexpr int kLimit = 1 << 20;
+    std::vector<uint32_t> src = {0x000000, 0xFFFFFF};
+    std::vector<uint32_t> wide(size_t(kLimit) + 1, 7);
+    EXPECT_TRUE(StretchBilinear({src.data(), 2, 1}, {wide.data(), kLimit, 1}));
+    EXPECT_EQ(wide[0] & 0xFFFFFF, 0u);
+    EXPECT_EQ(wide[size_t(kLimit) - 1] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(wide[size_t(kLimit)], 7u);
+    std::fill(wide.begin(), wide.end(), 7u);
+    EXPECT_FALSE(StretchBilinear({src.data(), 2, 1}, {wide.data(), kLimit + 1, 1}));
+    EXPECT_FALSE(StretchBilinear({wide.data(), kLimit + 1, 1}, {src.data(), 2, 1}));
+    EXPECT_TRUE(StretchBilinear({wide.data(), kLimit, 1}, {src.data(), 2, 1}));
+    EXPECT_EQ(src, (std::vector<uint32_t>{7, 7}));
+    std::vector<uint32_t> tall(size_t(kLimit) + 1, 5);
+    EXPECT_TRUE(StretchBilinear({src.data(), 1, 2}, {tall.data(), 1, kLimit}));
+    EXPECT_FALSE(StretchBilinear({src.data(), 1, 2}, {tall.data(), 1, kLimit + 1}));
 }
 
 // A rectangle of the target is worked exactly as the whole scale works it, through every

@@ -236,6 +236,8 @@ TEST_F(TableTest, StakePanelTextsPlaceAndBankerMark) {
     engine::Entity* p = scene.GetKernel().FindEntity(scene.Entities().stake);
     EXPECT_EQ(p->GetX(), (r.right - r.left) / 2 + r.left + 1);
     EXPECT_EQ(p->GetY(), (r.bottom - r.top) / 2 + r.top + 1);
+    EXPECT_EQ(p->GetWidth(), r.right - r.left);
+    EXPECT_EQ(p->GetHeight(), r.bottom - r.top);
     EXPECT_TRUE(p->IsVisible());
     for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.GetSeatIcon(v, 0), v == 2 ? 1 : 0) << v;
     int x, y;

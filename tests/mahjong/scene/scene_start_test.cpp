@@ -294,6 +294,8 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
     EXPECT_EQ(banker->State()->srcX, 0);  // the first cell of the badge strip
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][1])->IsVisible());
     EXPECT_EQ(scene.ShowSeatIcons(4), 0);
+    scene.SetSeatIcon(0, 1);  // the first view takes icons as well
+    EXPECT_EQ(scene.GetSeatIcon(0, 0), 1);
     scene.SetSeatIcon(-1, 1);
     // A view outside the four touches no entity.
     engine::Entity* panel = k.FindEntity(scene.Entities().panels[0]);
