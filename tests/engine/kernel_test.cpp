@@ -197,13 +197,23 @@ TEST_F(Kernel, ALosingTopControlMayDestroyTheNewcomer) {
     EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
-// A destroyed layer-4 entity that was the top item leaves no top item behind.
+// A destroyed layer-4 entity that was the top item leaves no top item behind; an entity of
+// another layer does not take the top item with it.
 TEST_F(Kernel, DestroyingTheTopItemClearsIt) {
     Entity* ea = Attached(kernel, ENT_PLAIN, 4);
     ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
     kernel.BringControlToTop(ca->id);
     kernel.PopMessage();
     ASSERT_EQ(kernel.GetCanvas().GetTopItem(), ea->GetItemId());
+    // Another layer's entity leaves the top item alone, even with the same item number.
+    Entity* other = nullptr;
+    for (int i = 0; i < 8 && !other; ++i) {
+        Entity* e = Attached(kernel, ENT_PLAIN, 2);
+        if (e->GetItemId() == ea->GetItemId()) other = e;
+    }
+    ASSERT_NE(other, nullptr);
+    kernel.DestroyEntityTree(other->GetId());
+    EXPECT_EQ(kernel.GetCanvas().GetTopItem(), ea->GetItemId());
     kernel.DestroyEntityTree(ea->GetId());
     EXPECT_EQ(kernel.GetCanvas().GetTopItem(), 0u);
     EXPECT_EQ(kernel.GetTopItemControl(), 0u);
