@@ -355,6 +355,26 @@ bool GameKernel::IsFrameDue() {
     return true;
 }
 
+uint32_t GameKernel::MsUntilFrameDue(uint32_t now) const {
+    const uint32_t since = now - lastFrame_;
+    return since >= frameInterval_ ? 0 : frameInterval_ - since;
+}
+
+uint32_t GameKernel::MsUntilApplyDue(uint32_t now) const {
+    if (!pending_.empty()) return 0;
+    uint32_t soonest = kNothingDue;
+    for (const auto& a : active_) {
+        if (a->done) continue;
+        if (a->id == 0) return 0;
+        if (a->paused) continue;
+        // The same unsigned difference as the run: correct across the 32-bit wrap.
+        const uint32_t since = now - a->p[0];
+        if (since >= a->p[3]) return 0;
+        soonest = std::min(soonest, a->p[3] - since);
+    }
+    return soonest;
+}
+
 int GameKernel::Render(DrawSurface& target) {
     return canvas_->Render(Now(), target);
 }

@@ -95,7 +95,9 @@ void CMJGameScene2::ReleaseBinding(MJTileInfo* record, MJBinding* binding) {
         e->SetAlpha(1.0);
         if (e->GetType() == engine::ENT_IMAGE)
             static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
+        // Gone from the screen too: a table reset leaves no tile of the last deal behind.
         e->Hide();
+        e->ApplyTransform();
     }
     if (MJTileControl* tc = TileControl(binding->control)) {
         if (engine::GameKernel* k = Kernel()) k->ReleaseControl(tc->controlId);

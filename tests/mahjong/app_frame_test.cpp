@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTest>
 
 #include <cstdio>
 #include <fstream>
@@ -596,6 +597,52 @@ TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
     view.mouseReleaseEvent(&right);
     view.mouseReleaseEvent(&left);
     EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
+}
+
+// The frame timer sleeps while the engine has nothing to do, and whatever gives it work on
+// the UI thread wakes it before the event loop waits: at once for a message, at the next
+// frame for a change of the canvas. Frames that change nothing repaint nothing.
+TEST_F(EngineView, TheFrameTimerWakesOnlyForTheEnginesWork) {
+    view.show();  // frames are drawn only for a shown window
+    view.OnInitialUpdate();
+    view.OnStartEngine();
+    auto settle = [&] {
+        for (int i = 0; i < 100 && view.frameDueMs() >= 0; ++i) QTest::qWait(10);
+    };
+    settle();
+    EXPECT_EQ(view.frameDueMs(), -1);  // a still table: no timer
+    const auto still = view.frameStats();
+    QTest::qWait(200);
+    EXPECT_EQ(view.frameStats().wakes, still.wakes);
+    // A message posted from outside the frame: the loop's hook arms the timer at once.
+    scene.GetKernel().PostMessage(7777, engine::MessageData{});
+    view.ScheduleFrame();
+    EXPECT_EQ(view.frameDueMs(), 0);
+    for (int i = 0; i < 50 && scene.messages.empty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
+    // A change of the canvas is drawn and painted at the next frame, then all is still.
+    const auto before = view.frameStats();
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    view.ScheduleFrame();
+    EXPECT_GE(view.frameDueMs(), 0);
+    EXPECT_LE(view.frameDueMs(), 30);
+    settle();
+    EXPECT_EQ(view.frameDueMs(), -1);
+    EXPECT_EQ(view.frameStats().drawn, before.drawn + 1);
+    // A frame that finds nothing changed repaints nothing.
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    const auto quiet = view.frameStats();
+    clock.advance(100);
+    view.OnFrame();
+    platform::setClock(previous);
+    EXPECT_EQ(view.frameStats().frames, quiet.frames + 1);
+    EXPECT_EQ(view.frameStats().drawn, quiet.drawn);
+    // Stopped, nothing arms it.
+    view.StopTimers();
+    scene.GetKernel().PostMessage(7778, engine::MessageData{});
+    view.ScheduleFrame();
+    EXPECT_EQ(view.frameDueMs(), -1);
 }
 
 TEST_F(EngineView, NamedCursorsShowAsTheirPictureOrTheirSystemShape) {
