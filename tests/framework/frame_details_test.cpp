@@ -104,6 +104,8 @@ TEST(SmallScreenChild, LayoutsFollowTheScreenHeight) {
     auto* list = frame.findChild<CSortListCtrl*>("playerList");
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->iconSize(), small ? QSize(16, 16) : QSize(32, 32));
+    frame.grab().save(QString::fromStdString(std::string(HQLV_BUILD_DIR) + "/frame-screen-" +
+                                             std::string(want) + ".png"));
 }
 
 // This program once more, with only the child test and a screen of the given size.
