@@ -475,10 +475,10 @@ protected:
         prevRunner = platform::setProcessRunner(&runner);
         ASSERT_TRUE(server.Start());
     }
-    void Connect(int optionB = 0) {
-        ASSERT_TRUE(app.ApplyHallCommandLine("77|127.0.0.1|3|4242|0|1001|5|0|0|0|title|" +
-                                             std::to_string(server.Port()) + "|0|" +
-                                             std::to_string(optionB) + "|0"));
+    void Connect(int optionB = 0, int lookerOn = 0) {
+        ASSERT_TRUE(app.ApplyHallCommandLine(
+            "77|127.0.0.1|3|4242|0|1001|5|0|" + std::to_string(lookerOn) + "|0|title|" +
+            std::to_string(server.Port()) + "|0|" + std::to_string(optionB) + "|0"));
         hall.alive.insert(app.HallWindow());
         ASSERT_TRUE(app.CreateCommThread());
         ASSERT_EQ(app.ConnectGameServer(), 1);
@@ -608,6 +608,24 @@ TEST_F(TableOver, AnEndDuringTheCloseQuestionEndsOnceAndTheQuestionChangesNothin
     EXPECT_TRUE(frame->endingClient());
     PumpUi([] { return false; }, 200);
     EXPECT_EQ(Requests(201120), 1);
+    EXPECT_EQ(HallReports(), 1);
+}
+
+TEST_F(TableOver, TheLookedOnPlayerLeavingEndsALookerOn) {
+    ASSERT_NO_FATAL_FAILURE(Connect(0, 1));
+    PlayerRecord* seat = app.SeatMutable(0);
+    seat->setWord(PlayerRecord::kUserId, 2002);
+    seat->setWord(PlayerRecord::kValue9, 5);  // the table
+    seat->setWord(PlayerRecord::kChair, 0);
+    std::vector<uint8_t> body(32, 0);
+    body[0] = 0xD2;
+    body[1] = 0x07;  // user 2002, chair 0
+    body[28] = 5;    // table 5
+    ASSERT_TRUE(Notify(211010, body));
+    CGameMsgBoxModelessDlg* box = Box();
+    ASSERT_NE(box, nullptr);
+    box->cancelButton()->click();
+    ASSERT_TRUE(PumpUi([&] { return frame->endingClient(); }));
     EXPECT_EQ(HallReports(), 1);
 }
 
