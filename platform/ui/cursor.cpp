@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QPixmap>
+
+#include <algorithm>
 
 namespace hqlv::platform::ui {
 namespace {
@@ -30,6 +33,13 @@ Qt::CursorShape toQt(CursorShape s) {
 
 void SetWindowCursor(QWidget* window, CursorShape shape) {
     if (window) window->setCursor(QCursor(toQt(shape)));
+}
+
+QCursor PictureCursor(const QImage& picture, QPoint hotSpot) {
+    if (picture.isNull()) return QCursor(Qt::ArrowCursor);
+    const int x = std::clamp(hotSpot.x(), 0, picture.width() - 1);
+    const int y = std::clamp(hotSpot.y(), 0, picture.height() - 1);
+    return QCursor(QPixmap::fromImage(picture), x, y);
 }
 
 WaitCursor::WaitCursor() {

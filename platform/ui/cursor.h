@@ -1,6 +1,8 @@
 #pragma once
 // Cursors: the shapes the framework sets on its windows, and the wait cursor shown while
 // the UI thread waits for an answer (nests; the last one out restores the cursor).
+#include <QCursor>
+#include <QImage>
 #include <QWidget>
 
 namespace hqlv::platform::ui {
@@ -8,6 +10,10 @@ namespace hqlv::platform::ui {
 enum class CursorShape { kArrow, kHand, kWait, kIBeam, kSizeWE, kSizeNS, kSizeAll };
 
 void SetWindowCursor(QWidget* window, CursorShape shape);
+
+// A cursor drawn from a picture (in place of a cursor resource, which the program does not
+// carry): the hot spot is the pixel that points. A null picture gives the arrow.
+QCursor PictureCursor(const QImage& picture, QPoint hotSpot);
 
 class WaitCursor {
 public:

@@ -216,6 +216,28 @@ TEST(UiServices, WaitCursorNestsAndRestores) {
     EXPECT_EQ(w.cursor().shape(), Qt::PointingHandCursor);
 }
 
+// A picture cursor points with its hot spot, kept inside the picture.
+TEST(UiServices, PictureCursorKeepsItsHotSpotInside) {
+    qtApp();
+    QImage picture(16, 12, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    picture.setPixelColor(2, 3, Qt::black);
+    const struct {
+        QPoint given, kept;
+    } cases[] = {{{2, 3}, {2, 3}},     {{0, 0}, {0, 0}},   {{15, 11}, {15, 11}},
+                 {{16, 12}, {15, 11}}, {{-1, -1}, {0, 0}}, {{40, -2}, {15, 0}},
+                 {{3, 12}, {3, 11}},   {{16, 5}, {15, 5}}};
+    for (const auto& c : cases) {
+        const QCursor cursor = PictureCursor(picture, c.given);
+        EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
+        EXPECT_EQ(cursor.hotSpot(), c.kept) << c.given.x() << "," << c.given.y();
+    }
+    const QImage shown =
+        PictureCursor(picture, {}).pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(shown, picture);
+    EXPECT_EQ(PictureCursor(QImage(), {1, 1}).shape(), Qt::ArrowCursor);
+}
+
 TEST(UiServices, ScreenshotOfAWindow) {
     qtApp();
     QWidget w;
