@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QImage>
 #include <QPixmap>
 
 #include <algorithm>
@@ -33,6 +34,17 @@ Qt::CursorShape toQt(CursorShape s) {
 
 void SetWindowCursor(QWidget* window, CursorShape shape) {
     if (window) window->setCursor(QCursor(toQt(shape)));
+}
+
+void SetWindowCursorImage(QWidget* window, const uint32_t* pixels, int width, int height, int hotX,
+                          int hotY) {
+    // A hot spot on the picture also means the picture has a size.
+    if (!window || !pixels || hotX < 0 || hotY < 0 || hotX >= width || hotY >= height) return;
+    // The picture is copied: the cursor outlives the caller's pixels.
+    const QImage image = QImage(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
+                                QImage::Format_ARGB32)
+                             .copy();
+    window->setCursor(PictureCursor(image, QPoint(hotX, hotY)));
 }
 
 QCursor PictureCursor(const QImage& picture, QPoint hotSpot) {
