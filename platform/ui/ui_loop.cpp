@@ -105,6 +105,17 @@ public:
     void beginWait(const std::vector<Handle>& allowed) {
         allowed_ = allowed;
         waiting_ = true;
+        // What the allowed windows were sent while the loop ran freely may still sit behind
+        // a held message whose handler is this very wait: it runs now, in its order.
+        // (Searched afresh each time: a handler may add to the list.)
+        for (;;) {
+            auto it = std::find_if(held_.begin(), held_.end(),
+                                   [&](const Delivery& d) { return isAllowed(d.target()); });
+            if (it == held_.end()) break;
+            Delivery d = std::move(*it);
+            held_.erase(it);
+            d.run();
+        }
     }
     void endWait() {
         waiting_ = false;
@@ -122,7 +133,7 @@ protected:
             Delivery& d = static_cast<DeliveryEvent*>(e)->delivery;
             if (waiting_) {
                 // The allowed windows run now, whatever is held; the others wait.
-                if (std::find(allowed_.begin(), allowed_.end(), d.target()) != allowed_.end())
+                if (isAllowed(d.target()))
                     d.run();
                 else
                     held_.push_back(std::move(d));
@@ -164,6 +175,9 @@ protected:
     }
 
 private:
+    bool isAllowed(Handle h) const {
+        return std::find(allowed_.begin(), allowed_.end(), h) != allowed_.end();
+    }
     // Runs the kept messages in order; a handler that waits again stops the round (the
     // rest stays kept until that wait ends).
     void release() {

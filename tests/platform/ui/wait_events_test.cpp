@@ -95,6 +95,41 @@ TEST(UiWaitEvents, AHandlerThatWaitsAgainKeepsTheRestHeld) {
     EXPECT_EQ(waiter.held, 1u);  // 31 was still held while 30's handler waited
 }
 
+// A message of the allowed window that reached the loop after the end of a wait (posted
+// while the wait's last round ran) sits behind the held ones: when one of those waits
+// again, that wait runs it, as it runs everything of the allowed window.
+struct Reposter : Recorder {
+    using Recorder::Recorder;
+    intptr_t handleMessage(const Message& m) override {
+        Recorder::handleMessage(m);
+        if (m.id == 20) {
+            Message next;
+            next.id = 21;
+            post(hwnd(), next);  // queued behind the round that is running
+        }
+        return 0;
+    }
+};
+
+TEST(UiWaitEvents, TheAllowedWindowsHeldMessagesRunInTheNextWait) {
+    qtApp();
+    Log log;
+    Waiter waiter(log, 1);
+    Reposter allowed(log, 2);
+    waiter.allow = allowed.hwnd();
+    ASSERT_TRUE(PostId(waiter.hwnd(), 30));
+    ASSERT_TRUE(PostId(allowed.hwnd(), 20));
+    processWaitEvents({allowed.hwnd()});
+    ASSERT_EQ(log.seen.size(), 1u);
+    EXPECT_EQ(log.seen[0], std::make_pair(2, 20u));
+    ASSERT_TRUE(pumpUntil([&] { return log.seen.size() == 3; }));
+    // 30's own wait ran 21 (nothing was left held then), not the free loop after it.
+    EXPECT_EQ(log.seen[1], std::make_pair(1, 30u));
+    EXPECT_EQ(log.seen[2], std::make_pair(2, 21u));
+    EXPECT_EQ(waiter.held, 0u);
+    EXPECT_EQ(heldUiMessages(), 0u);
+}
+
 TEST(UiWaitEvents, NoTimerFiresDuringTheWaitAndItsTickComesAfter) {
     qtApp();
     Log log;
