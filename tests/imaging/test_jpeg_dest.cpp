@@ -174,4 +174,11 @@ TEST(JpegDestination, TheSameObjectStillReadsAsTheDecodersSource) {
     jpeg_destroy_decompress(&cinfo);
 }
 
+// The source needs a file: without one the decoder refuses before libjpeg is started.
+TEST(JpegDestination, NoFileIsNoSource) {
+    CRasterJPG img;
+    EXPECT_FALSE(img.Decode(nullptr));
+    EXPECT_EQ(img.GetWidth(), 0u);
+}
+
 }  // namespace
