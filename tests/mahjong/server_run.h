@@ -63,6 +63,11 @@ public:
     }
     int Port() const { return port_; }
     std::string Log() const { return ReadFile(log_); }
+    // One command line on the server's input (see hqlv-server's usage).
+    bool Command(const std::string& line) {
+        const std::string l = line + "\n";
+        return stdin_ >= 0 && write(stdin_, l.data(), l.size()) == ssize_t(l.size());
+    }
 
 private:
     pid_t pid_ = 0;
