@@ -71,6 +71,12 @@ public:
     virtual int TransformFile(const std::string& source, const std::string& destination,
                               size_t blockSize, int mode);
 
+    // Encoding without compression of a message given as a 28-byte front (a record's head
+    // words and length) and a body: the same bytes as Process(1) on front + body, but the
+    // body is encrypted from where it lies, with no copy of it. 1 when out holds the result;
+    // 0 when the codec compresses, does not encrypt, or fails (out then is as it was).
+    int EncodeRecord(const uint8_t* front, const uint8_t* body, size_t n, CYrnBuffer& out);
+
     // Encoding without compression straight into packets, for a message given as a 28-byte
     // front (a record's head words and length) and a body: the same bytes as Process(1) on
     // front + body followed by YrnFrameMessage, but the body is encrypted from where it lies
@@ -92,6 +98,10 @@ public:
     // The cipher context, set up once for a key and a direction and reused by every
     // message after it (an ECB context carries nothing from one message to the next).
     class Cipher;
+    // The compression streams, set up on first use and reset for every message after it:
+    // each message is a stream of its own, the same bytes as from a new stream, without
+    // setting up (and clearing) the compressor's tables for every message.
+    class Zlib;
 
 private:
     // Encryption of a pass-through step header and the bytes behind it, straight into the
@@ -101,6 +111,7 @@ private:
     int DecodeSealed(CYrnBuffer& buffer);
 
     std::unique_ptr<Cipher> cipher_;
+    std::unique_ptr<Zlib> zlib_;
     const uint8_t* key_;
     int keyBits_;
     uint32_t aesFlags_;
