@@ -610,8 +610,10 @@ int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t*
         cipher_->Forget(0);
         return 0;
     }
-    // Only a pass-through inner step; the record's length must fit what was sealed.
-    if (getU32(lead) != 0) return 0;
+    // A compression step inside: inflated straight into the record.
+    if (getU32(lead) != 0)
+        return DecodeZlibRecord(ctx, pieces, count, size, lead, front, data, length);
+    // A pass-through inner step; the record's length must fit what was sealed.
     const int32_t len = static_cast<int32_t>(getU32(lead + kLead - 4));
     if (len < 0 || static_cast<size_t>(len) > size - kLead) return 0;
     std::unique_ptr<uint8_t[]> body;
@@ -625,6 +627,58 @@ int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t*
         }
     }
     std::memcpy(front, lead + kCodecStepHeader, kFront);
+    *data = std::move(body);
+    *length = len;
+    return 1;
+}
+
+int CYrnCodec::DecodeZlibRecord(EVP_CIPHER_CTX* ctx, const YrnPiece* pieces, size_t count,
+                                size_t sealed, const uint8_t* lead, uint8_t* front,
+                                std::unique_ptr<uint8_t[]>* data, int32_t* length) {
+    constexpr size_t kFront = 28;
+    // The compression step's header, as ZlibStep would check it.
+    const uint32_t flags = getU32(lead), size = getU32(lead + 4);
+    const size_t packed = sealed - kCodecStepHeader;
+    if (static_cast<int32_t>(getU32(lead + 16)) < 0 || getU32(lead + 16) != packed) return 0;
+    if (size < kFront || size > kMaxMessageSize) return 0;
+    if (!(decodeFlags(flags) & kCodecZlib) || packed == 0) return 0;
+    z_stream* zs = zlib_->Inflater();
+    if (!zs) return 0;
+    // The inner step decrypted whole (its compressed bytes do not start on a block).
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += pieces[i].size;
+    PieceReader in(pieces, count);
+    CYrnBuffer plain;
+    plain.Resize(sealed);
+    if (!cryptPieces(ctx, in, kCodecStepHeader, total - kCodecStepHeader, 0, sealed,
+                     plain.Data())) {
+        cipher_->Forget(0);
+        return 0;
+    }
+    // The front first, then the rest of the message straight into the record's data, with a
+    // byte of room more: the step must give exactly its size, not a byte more.
+    uint8_t head[kFront];
+    zs->next_in = plain.At(kCodecStepHeader);
+    zs->avail_in = static_cast<uInt>(packed);
+    zs->next_out = head;
+    zs->avail_out = kFront;
+    int r = inflate(zs, Z_SYNC_FLUSH);
+    if ((r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) || zs->avail_out != 0) return 0;
+    const int32_t len = static_cast<int32_t>(getU32(head + kFront - 4));
+    const size_t after = size - kFront;
+    if (len < 0 || static_cast<size_t>(len) > after) return 0;
+    std::unique_ptr<uint8_t[]> body(new uint8_t[after + 1]);
+    if (r != Z_STREAM_END) {
+        zs->next_out = body.get();
+        zs->avail_out = static_cast<uInt>(after + 1);
+        r = inflate(zs, Z_SYNC_FLUSH);
+        if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return 0;
+        if (zs->avail_out != 1) return 0;  // fewer or more bytes than the header gives
+    } else if (after != 0) {
+        return 0;
+    }
+    std::memcpy(front, head, kFront);
+    if (len == 0) body.reset();
     *data = std::move(body);
     *length = len;
     return 1;

@@ -13,6 +13,8 @@
 
 #include "netlib/buffer.h"
 
+struct evp_cipher_ctx_st;  // OpenSSL's cipher context
+
 namespace hqlv::netlib {
 
 constexpr uint32_t kCodecAes = 0x100;
@@ -87,11 +89,11 @@ public:
                         std::atomic<int32_t>& sequence, CYrnBuffer& out);
 
     // Decoding of a message that lies in pieces (in order), read where they lie, for the usual
-    // shape: an encryption step around a pass-through step around a record (28-byte front: head
-    // words and length, then the data). 1: decoded, the same as joining the pieces, Process(2) and
-    // reading the record would give; *front holds the front, *data the record's data (null for
-    // none) and *length its length. 0: not that shape or not decodable here; the caller takes the
-    // general way, which decides (and reports) what is wrong.
+    // shapes: an encryption step around a pass-through or a compression step around a record
+    // (28-byte front: head words and length, then the data). 1: decoded, the same as joining the
+    // pieces, Process(2) and reading the record would give; *front holds the front, *data the
+    // record's data (null for none) and *length its length. 0: not that shape or not decodable
+    // here; the caller takes the general way, which decides (and reports) what is wrong.
     int DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t* front,
                            std::unique_ptr<uint8_t[]>* data, int32_t* length);
 
@@ -109,6 +111,11 @@ private:
     int EncodePassThroughSealed(CYrnBuffer& buffer);
     // Decryption whose inner step is a pass-through: only the message is written out.
     int DecodeSealed(CYrnBuffer& buffer);
+    // DecodeRecordPieces for an inner compression step: the step is decrypted (`sealed`
+    // bytes, its header already in `lead`) and inflated straight into the record.
+    int DecodeZlibRecord(evp_cipher_ctx_st* ctx, const YrnPiece* pieces, size_t count,
+                         size_t sealed, const uint8_t* lead, uint8_t* front,
+                         std::unique_ptr<uint8_t[]>* data, int32_t* length);
 
     std::unique_ptr<Cipher> cipher_;
     std::unique_ptr<Zlib> zlib_;

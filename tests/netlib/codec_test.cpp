@@ -368,7 +368,7 @@ TEST(Codec, PiecesDecodeAsTheJoinedMessage) {
         {"negative length", recordBytes(40, -1), kCodecAes, 0, false},
         {"shorter than a record", std::vector<uint8_t>(27, 9), kCodecAes, 0, false},
         {"not encrypted", recordBytes(30, 30), 0, 0, false},
-        {"compressed inside", recordBytes(3000, 3000), kCodecAes, kCodecZlib, false},
+        {"compressed inside", recordBytes(3000, 3000), kCodecAes, kCodecZlib, true},
     };
     for (const Case& c : cases) {
         CYrnCodec enc(key, 128, c.aes, c.zlib);
@@ -557,4 +557,71 @@ TEST(Codec, RecordEncodedWhereItLies) {
     EXPECT_EQ(codec.EncodeRecord(front, nullptr, 4, out), 0);  // a length without a body
     EXPECT_EQ(codec.EncodeRecord(nullptr, body, 4, out), 0);
     EXPECT_EQ(strOf(out), "old");
+}
+
+// Pieces whose inner step compresses decode as the joined message does, inflated straight
+// into the record; whatever the general way refuses, they refuse too.
+TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
+    const uint8_t* key = reinterpret_cast<const uint8_t*>("0123456789abcdef");
+    // The inner step made by hand: its header (flags, size, 0, 0, length) and the stream of
+    // `plain`, then sealed by the cipher step.
+    auto sealed = [&](const std::vector<uint8_t>& plain, int sizeDelta, uint32_t flags,
+                      const std::vector<uint8_t>& extra) {
+        std::vector<uint8_t> packed;
+        if (!plain.empty()) YrnZlibTransform(plain.data(), plain.size(), packed, 0x401);
+        packed.insert(packed.end(), extra.begin(), extra.end());
+        CYrnBuffer b;
+        b.Resize(kCodecStepHeader);
+        putU32(b, 0, flags);
+        putU32(b, 4, uint32_t(int(plain.size()) + sizeDelta));
+        putU32(b, 8, 0);
+        putU32(b, 12, 0);
+        putU32(b, 16, uint32_t(packed.size()));
+        b.Append(packed.data(), packed.size());
+        CYrnCodec aes(key, 128, kCodecAes, 0);
+        EXPECT_EQ(aes.AesStep(b, kCodecEncode), 1);
+        return std::vector<uint8_t>(b.Data(), b.Data() + b.Size());
+    };
+    std::vector<uint8_t> big(40000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i % 251 * (i % 7));
+    for (int b = 0; b < 4; ++b) big[24 + b] = uint8_t(uint32_t(big.size() - 28) >> (8 * b));
+    const struct {
+        const char* what;
+        std::vector<uint8_t> message;
+        bool decodes;
+    } cases[] = {
+        {"blocks and a tail", sealed(recordBytes(5000, 5000), 0, kCodecZlib, {}), true},
+        {"more than one flush", sealed(big, 0, kCodecZlib, {}), true},
+        {"data longer than the record", sealed(recordBytes(300, 12), 0, kCodecZlib, {}), true},
+        {"no data", sealed(recordBytes(40, 0), 0, kCodecZlib, {}), true},
+        {"direction bits of the sender", sealed(recordBytes(90, 90), 0, 0x401, {}), true},
+        {"a byte short", sealed(recordBytes(90, 90), 1, kCodecZlib, {}), false},
+        {"a byte over", sealed(recordBytes(90, 90), -1, kCodecZlib, {}), false},
+        {"a fault behind the end", sealed(recordBytes(90, 90), 0, kCodecZlib, {0xFF, 0xFF}), false},
+        {"length past the data", sealed(recordBytes(90, 91), 0, kCodecZlib, {}), false},
+        {"negative length", sealed(recordBytes(90, -3), 0, kCodecZlib, {}), false},
+        {"shorter than a record", sealed(std::vector<uint8_t>(60, 1), -40, kCodecZlib, {}), false},
+        {"not the compression flag", sealed(recordBytes(90, 90), 0, 0x200, {}), false},
+        {"nothing compressed", sealed({}, 50, kCodecZlib, std::vector<uint8_t>(40, 0)), false},
+    };
+    for (const auto& c : cases) {
+        const auto want = generalDecode(c.message, key);
+        ASSERT_EQ(want.has_value(), c.decodes) << c.what;
+        for (size_t cut : {size_t(5), size_t(16), size_t(4000), c.message.size()}) {
+            std::vector<YrnPiece> pieces;
+            for (size_t at = 0; at < c.message.size(); at += cut)
+                pieces.push_back({c.message.data() + at, std::min(cut, c.message.size() - at)});
+            CYrnCodec dec(key, 128, kCodecAes, 0);
+            uint8_t front[28];
+            std::unique_ptr<uint8_t[]> data;
+            int32_t len = -5;
+            const int r = dec.DecodeRecordPieces(pieces.data(), pieces.size(), front, &data, &len);
+            ASSERT_EQ(r, c.decodes ? 1 : 0) << c.what << " cut " << cut;
+            if (!r) continue;
+            std::vector<uint8_t> got(front, front + 28);
+            if (len > 0) got.insert(got.end(), data.get(), data.get() + len);
+            EXPECT_EQ(data == nullptr, len == 0) << c.what;
+            EXPECT_EQ(got, *want) << c.what << " cut " << cut;
+        }
+    }
 }
