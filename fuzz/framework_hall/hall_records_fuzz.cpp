@@ -3,12 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 #include "framework/app/app_data.h"
 #include "framework/app/notify_handler.h"
 #include "framework/hall/hall_records.h"
-#include "platform/core/diag.h"
+#include "fuzz/quiet_diagnostics.h"
 
 namespace {
 
@@ -54,23 +53,11 @@ const uint32_t kCodes[] = {211030, 211000, 201210, 211200, 201200, 211025, 21102
                            211910, 230000, 230001, 230002, 211920, 211430, 211440, 214100, 214101,
                            214102, 214103, 60031,  211011, 211010, 211028};
 
-// Keeps the lines' making from being optimised away.
-void DiscardLine(std::string_view line) {
-    static volatile size_t seen = 0;
-    seen = seen + line.size();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    // The parsers report each refused record as a diagnostic line: a line per input would
-    // bury the fuzzer's own output, so they go nowhere (still formatted, as in the client).
-    static const bool quiet = [] {
-        hqlv::platform::setDiagSink(DiscardLine);
-        return true;
-    }();
-    (void)quiet;
+    hqlv::fuzz::QuietDiagnostics();
     static Host* host = new Host;
     static CGameNotifyHandler* handler = new CGameNotifyHandler(*host);
     uint8_t pick = data[0];

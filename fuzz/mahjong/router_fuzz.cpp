@@ -23,6 +23,7 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "fuzz/quiet_diagnostics.h"
 #include "mahjong/scene/game_scene.h"
 #include "platform/core/audio.h"
 #include "platform/core/clock.h"
@@ -284,6 +285,7 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    hqlv::fuzz::QuietDiagnostics();
     static Process process;
     CMJGameScene2& live = process.live;
     Reader in(data, size);
