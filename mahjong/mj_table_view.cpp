@@ -12,9 +12,11 @@
 #include "engine/core/resource_manager.h"
 #include "framework/app/text_edge.h"
 #include "mahjong/mj_app.h"
+#include "mahjong/mj_frame.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 
 namespace hqlv::mahjong {
@@ -222,6 +224,15 @@ void CXYGameTableView::SetCursorById(uint32_t systemId) {
     SetCursorMode(systemId == 32649 ? 1 : 0);
 }
 
+void CXYGameTableView::ShowCursor(const engine::EngineCursor& cursor) {
+    if (cursor.systemId) {
+        SetCursorById(cursor.systemId);
+        return;
+    }
+    platform::ui::SetWindowCursorImage(this, cursor.pixels.data(), cursor.width, cursor.height,
+                                       cursor.hotX, cursor.hotY);
+}
+
 void CXYGameTableView::SetCursorPos(int screenX, int screenY) {
     QCursor::setPos(screenX, screenY);
 }
@@ -237,6 +248,19 @@ void CXYGameTableView::ChatLine(std::string_view text) {
 void CXYGameTableView::ShowMessageBox(std::string_view text, std::string_view caption) {
     platform::ui::PlatformMessageBox(std::string(text), std::string(caption), platform::ui::kBoxOk,
                                      platform::ui::PlatformBoxIcon::kStop);
+}
+
+void CXYGameTableView::ShowErrorBox(std::string_view text, std::string_view caption) {
+    // The box is asked for from inside an engine call (a layout being made for a draw). Its
+    // own event loop keeps running the view's timers, and a frame must not start inside
+    // another: the box comes up from the event loop once the call has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [text = std::string(text), caption = std::string(caption)] {
+            platform::ui::PlatformMessageBox(text, caption, platform::ui::kBoxOk,
+                                             platform::ui::PlatformBoxIcon::kStop);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- CMJGameTableView2 ----------------------------------------------------------------------
@@ -275,17 +299,31 @@ void CMJGameTableView2::onTimer(uint32_t id) {
     CXYGameTableView::onTimer(id);
 }
 
+namespace {
+
+// The score-history pane when it is the advert-bet pane (the mahjong layer's own layout).
+CMJScoreHooks* AdvertBetPane(CMJGameApp& app) {
+    CMJGameFrameWnd* frame = app.GetMJFrame();
+    CMJScoreHooks* pane = frame ? frame->GetScoreHooks() : nullptr;
+    return pane && pane->IsAdvertBetView() ? pane : nullptr;
+}
+
+}  // namespace
+
 void CMJGameTableView2::OnPlayerSat(const framework::PlayerRecord& r) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw())
         draw->SetSeatName(r.chair(), framework::GbkToUtf8(r.name()));
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatTaken(r);
 }
 
 void CMJGameTableView2::OnLookOnEnded(const framework::PlayerRecord& r) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetSeatName(r.chair(), "");
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatLeft(r);
 }
 
 void CMJGameTableView2::OnSeatsAssigned(framework::Body) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LoadSeatData();
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatsReload();
 }
 
 void CMJGameTableView2::OnSceneResultShown() {

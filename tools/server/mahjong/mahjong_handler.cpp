@@ -45,12 +45,6 @@ bool IsMahjongRequest(int id) {
 
 }  // namespace
 
-std::string ComputerName(int index) {
-    static const char* const kSigns[] = {"【甲】", "【乙】", "【丙】", "【丁】",
-                                         "【戊】", "【己】", "【庚】", "【辛】"};
-    return std::string("游戏玩家") + (index >= 0 && index < 8 ? kSigns[index] : "【-】");
-}
-
 MahjongHandler::MahjongHandler(MahjongOptions options) : opt_(std::move(options)) {
     const uint32_t seed = opt_.seed ? *opt_.seed : static_cast<uint32_t>(Now() ^ 0x5DEECE66u);
     rules::SeedRandom(seed);
@@ -130,7 +124,8 @@ std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
     Put(e, 0, t.user[chair]);
     Put(e, 3, t.table);
     Put(e, 4, chair);
-    const std::string name = ToGbk(ComputerName(chair));
+    // The server-driven players take the table's names for computer players.
+    const std::string name = ToGbk(t.deal->Table().ComputerName(chair));
     std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
               e.begin() + 36);
     Put(e, 21, 10000);
@@ -313,8 +308,17 @@ std::vector<uint8_t> MahjongHandler::GameData(GameServer& server, int client) {
     SeatInfo seat;
     Table* t = TableOfClient(server, client, &seat);
     if (!t || !t->deal->Running() || seat.chair < 0 || seat.chair >= kChairs) return {};
-    return seat.lookerOn ? t->deal->DealRecord(seat.chair, false)
-                         : t->deal->PlayerState(seat.chair);
+    std::vector<uint8_t> state =
+        seat.lookerOn ? t->deal->DealRecord(seat.chair, false) : t->deal->PlayerState(seat.chair);
+    // The record gets the table as the state shows it, for the entry to be compared with.
+    if (!opt_.recordFile.empty()) {
+        std::ofstream out(opt_.recordFile, std::ios::app);
+        if (out)
+            out << StateText(*t->deal, seat.chair, seat.lookerOn, state);
+        else
+            server.Log("mahjong: cannot write the record to " + opt_.recordFile);
+    }
+    return state;
 }
 
 void MahjongHandler::OnClientClosed(GameServer& server, int client) {

@@ -26,9 +26,6 @@ struct MahjongOptions {
 
 inline constexpr int kFirstComputerId = 900001;
 
-// The names of the server-driven players (UTF-8).
-std::string ComputerName(int index);
-
 class MahjongHandler : public GameHandler {
 public:
     explicit MahjongHandler(MahjongOptions options = {});
