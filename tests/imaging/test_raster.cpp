@@ -101,6 +101,20 @@ TEST(Raster, PaletteGrayAndNearest) {
     img.SetClrImportant(3);
     c.rgbRed = 11;
     EXPECT_EQ(img.GetNearestIndex(c), 1);  // only the first three are searched
+    // The count of important colours stops at the palette's size of each depth.
+    struct {
+        int bits;
+        uint32_t asked, kept;
+    } important[] = {{1, 5, 2}, {1, 1, 1}, {4, 40, 16}, {4, 9, 9}, {8, 200, 200}, {8, 300, 0}};
+    for (const auto& c : important) {
+        CRaster p(2, 2, c.bits, 0);
+        p.SetClrImportant(c.asked);
+        EXPECT_EQ(p.GetHeader().biClrImportant, c.kept) << c.bits << " " << c.asked;
+    }
+    // A picture without a palette has none to give.
+    CRaster direct(2, 2, 24, 0);
+    EXPECT_EQ(direct.GetPalette(), nullptr);
+    EXPECT_NE(CRaster(2, 2, 8, 0).GetPalette(), nullptr);
     CRaster gray(1, 1, 8, 0);
     gray.SetGrayPalette();
     EXPECT_TRUE(gray.IsGrayScale());

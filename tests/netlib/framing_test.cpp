@@ -553,6 +553,15 @@ TEST(Framing, RecordEncodedIntoPacketsIsTheEncodingFramed) {
         EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, bad, 1, 1, 0, true,
                                           seq, out),
                   0);
+    // The same with compression on, which takes the general way: its failed encoding is not
+    // framed either.
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 100, kCodecAes, kCodecZlib, 4000, 1, 1, 0,
+                                      true, seq, out),
+              0);
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, nullptr, 128, kCodecAes, kCodecZlib, 4000, 1, 1, 0, true,
+                                      seq, out),
+              0);
+    EXPECT_EQ(seq.load(), 0);
     rec.length = -1;
     EXPECT_EQ(
         YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
