@@ -78,6 +78,13 @@ TEST(Raster, IndexAccessAtEveryDepth) {
     EXPECT_EQ(img.GetPixelIndex(-1, 0), 0xA5);  // outside: the first pixel byte
     img.SetTransIndex(3);
     EXPECT_EQ(img.GetPixelIndex(5, 5), 3);
+    // A picture without a palette has no indexes to set: its colours stay.
+    CRaster rgb(2, 1, 24, 0);
+    rgb.SetPixelColor(0, 0, RGBQUAD{1, 2, 3, 0});
+    rgb.SetPixelIndex(0, 0, 0xFF);
+    EXPECT_EQ(rgb.GetBits()[0], 1);
+    EXPECT_EQ(rgb.GetBits()[1], 2);
+    EXPECT_EQ(rgb.GetBits()[2], 3);
 }
 
 TEST(Raster, PaletteGrayAndNearest) {
@@ -213,6 +220,9 @@ TEST(Raster, CopyAndTransfer) {
     src.AlphaSet(2, 2, 9);
     src.SetTransIndex(7);
     src.SetFrameDelay(12);
+    src.Copy(src);  // onto itself: nothing changes
+    EXPECT_EQ(src.GetPixelIndex(3, 2), 23);
+    EXPECT_EQ(src.AlphaGet(2, 2), 9);
     CRaster copy(src);
     EXPECT_EQ(copy.GetPixelIndex(3, 2), 23);
     EXPECT_EQ(copy.AlphaGet(2, 2), 9);
