@@ -330,6 +330,10 @@ TEST_F(WebView, EngineStartsWithTheFirstPageAndOneRendererServesAll) {
     second.NavigateTo("http://two.localhost" + port + "/two");
     EXPECT_TRUE(first.HasPage());
     EXPECT_TRUE(second.HasPage());
+    // Made once: later calls keep the view's page.
+    QWebEnginePage* const made = first.page();
+    first.ClickLinkByText("none");
+    EXPECT_EQ(first.page(), made);
     ASSERT_TRUE(QTest::qWaitFor([&] { return firstDone.size() && secondDone.size(); }, kEngineMs));
     EXPECT_EQ(Requests(server, "GET /one "), 1);
     EXPECT_EQ(Requests(server, "GET /two "), 1);
@@ -376,6 +380,10 @@ TEST_F(WebView, BrowserEngineRunsInSoftwareWithOneRenderer) {
         {"--renderer-process-limit=3 --no-zygote-sandbox", "0", "",
          "--renderer-process-limit=3 --no-zygote-sandbox",
          "--renderer-process-limit=3 --no-zygote-sandbox --no-zygote", "none"},
+        // A longer flag that begins with one of ours is not ours.
+        {"--renderer-process-limit-x", "1", nullptr,
+         "--renderer-process-limit-x --renderer-process-limit=1 --no-zygote",
+         "--renderer-process-limit-x --renderer-process-limit=1 --no-zygote", "none"},
         {"--no-sandbox --no-zygote", nullptr, "none",
          "--no-sandbox --no-zygote "
          "--renderer-process-limit=1",
