@@ -2,6 +2,7 @@
 // against the segment in 64-bit arithmetic, and a directory chain that links back on
 // itself is cut.
 #include "imaging/exif.h"
+#include "imaging/saturate.h"
 
 #include <cmath>
 #include <cstdio>
@@ -364,7 +365,7 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
                 copyText(info_->Version, 4, value, byteCount);
                 break;
             case TAG_ORIENTATION: {
-                const int o = static_cast<int>(number());
+                const int o = SaturateCast<int32_t>(number());
                 info_->Orientation = o;
                 if (o < 1 || o > 8) {
                     SetError("Undefined rotation value");
@@ -379,16 +380,16 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
                 info_->Yresolution = static_cast<float>(number());
                 break;
             case TAG_RESOLUTIONUNIT:
-                unitFactor(static_cast<int>(number()), &info_->ResolutionUnit);
+                unitFactor(SaturateCast<int32_t>(number()), &info_->ResolutionUnit);
                 break;
             case TAG_FOCALPLANEUNITS:
-                unitFactor(static_cast<int>(number()), &info_->FocalplaneUnits);
+                unitFactor(SaturateCast<int32_t>(number()), &info_->FocalplaneUnits);
                 break;
             case TAG_THUMBNAIL_OFFSET:
-                thumbOffset = static_cast<uint32_t>(number());
+                thumbOffset = SaturateCast<uint32_t>(number());
                 break;
             case TAG_THUMBNAIL_LENGTH:
-                thumbSize = static_cast<uint32_t>(number());
+                thumbSize = SaturateCast<uint32_t>(number());
                 break;
             case TAG_EXPOSURETIME:
                 info_->ExposureTime = static_cast<float>(number());
@@ -397,16 +398,16 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
                 info_->ApertureFNumber = static_cast<float>(number());
                 break;
             case TAG_EXPOSURE_PROGRAM:
-                info_->ExposureProgram = static_cast<int32_t>(number());
+                info_->ExposureProgram = SaturateCast<int32_t>(number());
                 break;
             case TAG_ISO_EQUIVALENT: {
-                int32_t iso = static_cast<int32_t>(number());
-                if (iso < 50) iso *= 200;
+                int32_t iso = SaturateCast<int32_t>(number());
+                if (iso < 50) iso = SaturateCast<int32_t>(iso * 200.0);
                 info_->ISOequivalent = iso;
                 break;
             }
             case TAG_COMPRESSION_LEVEL:
-                info_->CompressionLevel = static_cast<int32_t>(number());
+                info_->CompressionLevel = SaturateCast<int32_t>(number());
                 break;
             case TAG_SHUTTERSPEED:
                 if (info_->ExposureTime == 0)
@@ -427,13 +428,13 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
                 info_->Distance = static_cast<float>(number());
                 break;
             case TAG_METERING_MODE:
-                info_->MeteringMode = static_cast<int32_t>(number());
+                info_->MeteringMode = SaturateCast<int32_t>(number());
                 break;
             case TAG_WHITEBALANCE:
-                info_->Whitebalance = static_cast<int32_t>(number());
+                info_->Whitebalance = SaturateCast<int32_t>(number());
                 break;
             case TAG_FLASH:
-                info_->FlashUsed = (static_cast<int64_t>(number()) & 7) ? 1 : 0;
+                info_->FlashUsed = (SaturateCast<int64_t>(number()) & 7) ? 1 : 0;
                 break;
             case TAG_FOCALLENGTH:
                 info_->FocalLength = static_cast<float>(number());
@@ -468,7 +469,7 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
             }
             case TAG_EXIF_IMAGEWIDTH:
             case TAG_EXIF_IMAGELENGTH: {
-                const int32_t v = static_cast<int32_t>(number());
+                const int32_t v = SaturateCast<int32_t>(number());
                 if (v > exifImageWidth_) exifImageWidth_ = v;
                 break;
             }

@@ -10,6 +10,7 @@
 
 #include "imaging/decoders.h"
 #include "imaging/jpeg_io.h"
+#include "imaging/saturate.h"
 
 namespace hqlv::imaging {
 
@@ -223,8 +224,8 @@ bool decodeJpeg(CRasterJPG& img, bool exif, const ExifInfo& ei, CRasterFileJpg* 
         ERREXIT(&cinfo, JERR_NOTIMPL);
 
     if (exif && ei.Xresolution != 0 && ei.ResolutionUnit != 0) {
-        img.SetXDPI(static_cast<int32_t>(ei.Xresolution / ei.ResolutionUnit));
-        img.SetYDPI(static_cast<int32_t>(ei.Yresolution / ei.ResolutionUnit));
+        img.SetXDPI(SaturateCast<int32_t>(double(ei.Xresolution) / ei.ResolutionUnit));
+        img.SetYDPI(SaturateCast<int32_t>(double(ei.Yresolution) / ei.ResolutionUnit));
     } else if (!exif) {
         switch (cinfo.density_unit) {
             case 0:

@@ -12,6 +12,7 @@
 #endif
 
 #include "imaging/decoders.h"
+#include "imaging/saturate.h"
 
 namespace hqlv::imaging {
 
@@ -173,8 +174,8 @@ bool CRasterPNG::Decode(CRasterFile* file) {
     int unit = 0;
     if (png_get_pHYs(png, pinfo, &resX, &resY, &unit)) {
         if (unit == PNG_RESOLUTION_UNKNOWN) {
-            SetXDPI(static_cast<int32_t>(resX));
-            SetYDPI(static_cast<int32_t>(resY));
+            SetXDPI(SaturateCast<int32_t>(resX));
+            SetYDPI(SaturateCast<int32_t>(resY));
         } else if (unit == PNG_RESOLUTION_METER) {
             SetXDPI(static_cast<int32_t>(std::floor(resX * 0.0254 + 0.5)));
             SetYDPI(static_cast<int32_t>(std::floor(resY * 0.0254 + 0.5)));

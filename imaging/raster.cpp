@@ -7,6 +7,7 @@
 
 #include "imaging/bitfield.h"
 #include "imaging/bytes_le.h"
+#include "imaging/saturate.h"
 
 namespace hqlv::imaging {
 
@@ -614,17 +615,27 @@ RGBQUAD CRaster::GetTransColor() const {
 
 // ---- resolution ----
 
+namespace {
+
+// Above 54,546,084 dots per inch the pixels per metre pass what the header's field holds:
+// it keeps its highest value.
+int32_t PelsPerMeter(int32_t dpi) {
+    return SaturateCast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
+}
+
+}  // namespace
+
 void CRaster::SetXDPI(int32_t dpi) {
     if (dpi <= 0) dpi = 96;
     info_.xDPI = dpi;
-    head_.biXPelsPerMeter = static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
+    head_.biXPelsPerMeter = PelsPerMeter(dpi);
     WriteBlockHeader();
 }
 
 void CRaster::SetYDPI(int32_t dpi) {
     if (dpi <= 0) dpi = 96;
     info_.yDPI = dpi;
-    head_.biYPelsPerMeter = static_cast<int32_t>(std::floor(dpi * 10000.0 / 254.0 + 0.5));
+    head_.biYPelsPerMeter = PelsPerMeter(dpi);
     WriteBlockHeader();
 }
 

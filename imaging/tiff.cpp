@@ -4,6 +4,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "imaging/decoders.h"
+#include "imaging/saturate.h"
 #include "imaging/tiff_glue.h"
 
 namespace hqlv::imaging {
@@ -69,6 +71,27 @@ uint32_t sampleAt(const uint8_t* line, size_t lineBytes, uint64_t index, uint32_
     return static_cast<uint32_t>(acc & ((bits >= 32) ? 0xFFFFFFFFull : ((1ull << bits) - 1)));
 }
 
+// The reader's words (red in the low byte, then green, blue, alpha) as blue, green, red
+// bytes: each word byte-swapped and shifted holds the three in order, stored four bytes at
+// a time with the next pixel writing over the fourth; the last pixel goes byte by byte, so
+// nothing is written past the row.
+void AbgrToBgr(const uint32_t* src, uint32_t width, uint8_t* row) {
+    if (width == 0) return;
+    uint32_t x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; x + 1 < width; ++x) {
+            const uint32_t bgr = __builtin_bswap32(src[x]) >> 8;
+            std::memcpy(row + 3 * size_t(x), &bgr, 4);
+        }
+    }
+    for (; x < width; ++x) {
+        uint8_t* out = row + 3 * size_t(x);
+        out[0] = static_cast<uint8_t>(TIFFGetB(src[x]));
+        out[1] = static_cast<uint8_t>(TIFFGetG(src[x]));
+        out[2] = static_cast<uint8_t>(TIFFGetR(src[x]));
+    }
+}
+
 // A colour stored premultiplied by its alpha (associated alpha) back at full strength, so that
 // the edges of a picture drawn with that alpha do not darken.
 uint8_t unpremultiply(uint8_t c, uint8_t a) {
@@ -122,18 +145,23 @@ bool CRasterTIF::Decode(CRasterFile* file) {
         float xres = 0, yres = 0, xpos = 0, ypos = 0;
         TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &resUnit);
         if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xres)) {
-            if (resUnit == RESUNIT_CENTIMETER) xres = static_cast<float>(xres * 2.54 + 0.5);
-            SetXDPI(static_cast<int32_t>(xres));
+            SetXDPI(
+                SaturateCast<int32_t>(resUnit == RESUNIT_CENTIMETER ? xres * 2.54 + 0.5 : xres));
         }
         if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres)) {
-            if (resUnit == RESUNIT_CENTIMETER) yres = static_cast<float>(yres * 2.54 + 0.5);
-            SetYDPI(static_cast<int32_t>(yres));
+            SetYDPI(
+                SaturateCast<int32_t>(resUnit == RESUNIT_CENTIMETER ? yres * 2.54 + 0.5 : yres));
         }
-        if (TIFFGetField(tif, TIFFTAG_XPOSITION, &xpos)) info_.xOffset = static_cast<int32_t>(xpos);
-        if (TIFFGetField(tif, TIFFTAG_YPOSITION, &ypos)) info_.yOffset = static_cast<int32_t>(ypos);
+        if (TIFFGetField(tif, TIFFTAG_XPOSITION, &xpos))
+            info_.xOffset = SaturateCast<int32_t>(xpos);
+        if (TIFFGetField(tif, TIFFTAG_YPOSITION, &ypos))
+            info_.yOffset = SaturateCast<int32_t>(ypos);
         head_.biClrUsed = 0;
         info_.nBkgndIndex = -1;
-        if (rowsPerStrip > height) rowsPerStrip = height;
+        if (rowsPerStrip > height) {
+            rowsPerStrip = height;
+            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+        }
         if (rowsPerStrip == 0) rowsPerStrip = height;
 
         const bool colour = isColourClass(photometric);
@@ -170,27 +198,50 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
                 TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
             }
-            // Filled whole by libtiff (or refused), so it needs no clearing first.
+            // A striped file goes through the reader a strip at a time, each strip converted
+            // while it is still in the cache (and only a strip's words are held); a tiled one
+            // whole. The reader's rows come bottom-up, as the image's: the band's row i is
+            // image row base + i.
+            const bool striped = !TIFFIsTiled(tif);
+            const uint32_t band = striped ? rowsPerStrip : height;
+            // Filled by libtiff for the rows asked (or refused), so it needs no clearing.
             std::unique_ptr<uint32_t[]> raster(new (std::nothrow)
-                                                   uint32_t[static_cast<size_t>(width) * height]);
+                                                   uint32_t[static_cast<size_t>(width) * band]);
             if (!raster) throw TiffFail{"No space for raster buffer"};
-            if (!TIFFReadRGBAImage(tif, width, height, raster.get(), 1))
+            if (!striped && !TIFFReadRGBAImage(tif, width, height, raster.get(), 1))
                 throw TiffFail{"Corrupted TIFF file!"};
-            for (uint32_t y = 0; y < height; ++y) {
-                if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
-                uint8_t* row = GetBits(y);
-                const uint32_t* src = raster.get() + static_cast<size_t>(y) * width;
-                for (uint32_t x = 0; x < width; ++x) {
-                    const uint8_t a = static_cast<uint8_t>(TIFFGetA(src[x]));
-                    const bool undo = associated && samples == 4;
-                    auto colour = [&](uint32_t c) {
-                        return undo ? unpremultiply(static_cast<uint8_t>(c), a)
-                                    : static_cast<uint8_t>(c);
-                    };
-                    row[3 * x] = colour(TIFFGetB(src[x]));
-                    row[3 * x + 1] = colour(TIFFGetG(src[x]));
-                    row[3 * x + 2] = colour(TIFFGetR(src[x]));
-                    if (samples == 4 && pAlpha_) pAlpha_[static_cast<size_t>(y) * width + x] = a;
+            const bool undo = associated && samples == 4;
+            uint32_t base = 0;  // the image row of the band's first row
+            for (uint32_t top = 0; top < height; top += band) {
+                const uint32_t n = std::min(band, height - top);
+                if (striped) {
+                    if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
+                    if (!TIFFReadRGBAStripExt(tif, top, raster.get(), 1))
+                        throw TiffFail{"Corrupted TIFF file!"};
+                    base = height - top - n;
+                }
+                for (uint32_t i = 0; i < n; ++i) {
+                    const uint32_t y = base + i;
+                    if (info_.nEscape > 0) throw TiffFail{"Cancelled"};
+                    uint8_t* row = GetBits(y);
+                    const uint32_t* src = raster.get() + static_cast<size_t>(i) * width;
+                    if (undo) {
+                        for (uint32_t x = 0; x < width; ++x) {
+                            const uint8_t a = static_cast<uint8_t>(TIFFGetA(src[x]));
+                            row[3 * x] = unpremultiply(static_cast<uint8_t>(TIFFGetB(src[x])), a);
+                            row[3 * x + 1] =
+                                unpremultiply(static_cast<uint8_t>(TIFFGetG(src[x])), a);
+                            row[3 * x + 2] =
+                                unpremultiply(static_cast<uint8_t>(TIFFGetR(src[x])), a);
+                        }
+                    } else {
+                        AbgrToBgr(src, width, row);
+                    }
+                    if (samples == 4 && pAlpha_) {
+                        uint8_t* alpha = pAlpha_ + static_cast<size_t>(y) * width;
+                        for (uint32_t x = 0; x < width; ++x)
+                            alpha[x] = static_cast<uint8_t>(TIFFGetA(src[x]));
+                    }
                 }
             }
         } else {

@@ -1,6 +1,4 @@
 // hqlv: the client. The game hall starts it with one argument, the entry into a room.
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdlib>
@@ -21,10 +19,9 @@ extern "C" const char* __lsan_default_suppressions() {
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
-    // The web panes: the browser engine will not run its sandbox as root, and it must
-    // know the platform's link schemes (and share contexts) before the application exists.
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web panes: how the browser engine runs and the platform's link schemes are set
+    // before the application exists; the engine itself starts with the first page.
+    hqlv::framework::web::PrepareBrowserEngine();
     hqlv::framework::web::RegisterLinkSchemes();
     // Script resources compile when they load, so the interpreter is there before the
     // engine is made.

@@ -29,18 +29,6 @@ void stepHeader(uint8_t* h, uint32_t flags, uint32_t size, uint32_t length) {
     putU32(h + 16, length);
 }
 
-// Replaces the buffer by header + payload.
-void replaceWith(CYrnBuffer& buffer, uint32_t flags, uint32_t size, const uint8_t* payload,
-                 size_t n) {
-    CYrnBuffer out;
-    out.Grow(kCodecStepHeader + n);
-    uint8_t h[kCodecStepHeader];
-    stepHeader(h, flags, size, static_cast<uint32_t>(n));
-    out.Append(h, sizeof h);
-    out.Append(payload, n);
-    buffer.Swap(out);
-}
-
 // Puts a pass-through header in front of the buffer.
 void passThrough(CYrnBuffer& buffer) {
     uint8_t h[kCodecStepHeader];
@@ -275,6 +263,83 @@ private:
     Slot slot_[2];
 };
 
+class CYrnCodec::Zlib {
+public:
+    ~Zlib() {
+        if (deflating_) deflateEnd(&deflate_);
+        if (inflating_) inflateEnd(&inflate_);
+    }
+    // A compressor at the start of a new stream; null when zlib cannot set one up.
+    z_stream* Deflater() {
+        if (deflating_) return deflateReset(&deflate_) == Z_OK ? &deflate_ : nullptr;
+        deflate_ = {};
+        deflating_ = deflateInit(&deflate_, Z_DEFAULT_COMPRESSION) == Z_OK;
+        return deflating_ ? &deflate_ : nullptr;
+    }
+    z_stream* Inflater() {
+        if (inflating_) return inflateReset(&inflate_) == Z_OK ? &inflate_ : nullptr;
+        inflate_ = {};
+        inflating_ = inflateInit(&inflate_) == Z_OK;
+        return inflating_ ? &inflate_ : nullptr;
+    }
+
+private:
+    z_stream deflate_{}, inflate_{};
+    bool deflating_ = false, inflating_ = false;
+};
+
+namespace {
+
+// What YrnZlibTransform's compression gives (a sync flush after every 32768 input bytes),
+// written by the given compressor behind a step header's room at the front of out. False
+// when zlib fails or gives nothing.
+bool deflateBehindHeader(z_stream* zs, const uint8_t* input, size_t n, CYrnBuffer& out) {
+    size_t used = kCodecStepHeader;
+    out.Resize(used + deflateBound(zs, static_cast<uLong>(n)) + 6 * (n / 32768 + 1));
+    size_t pos = 0;
+    while (pos < n) {
+        const size_t k = std::min<size_t>(n - pos, 32768);
+        zs->next_in = const_cast<Bytef*>(input + pos);
+        zs->avail_in = static_cast<uInt>(k);
+        pos += k;
+        do {
+            if (used == out.Size()) out.Resize(out.Size() + out.Size() / 2 + 64);
+            zs->next_out = out.At(used);
+            zs->avail_out = static_cast<uInt>(out.Size() - used);
+            const int r = deflate(zs, Z_SYNC_FLUSH);
+            if (r != Z_OK && r != Z_BUF_ERROR) return false;
+            used = out.Size() - zs->avail_out;
+        } while (zs->avail_out == 0);
+    }
+    out.Resize(used);
+    return used > kCodecStepHeader;
+}
+
+// What YrnZlibTransform's decompression gives with a limit of exactly `size` bytes, when
+// that is exactly `size` bytes: straight into out. False otherwise.
+bool inflateExactly(z_stream* zs, const uint8_t* input, size_t n, size_t size, CYrnBuffer& out) {
+    out.Resize(size);
+    zs->next_in = const_cast<Bytef*>(input);
+    zs->avail_in = static_cast<uInt>(n);
+    zs->next_out = out.Data();
+    zs->avail_out = static_cast<uInt>(size);
+    int r = inflate(zs, Z_SYNC_FLUSH);
+    if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return false;
+    if (zs->avail_out != 0) return false;  // fewer bytes than the header says
+    if (r != Z_STREAM_END) {
+        // Full: one byte more, or a fault further on, fails the step.
+        uint8_t more;
+        zs->next_out = &more;
+        zs->avail_out = 1;
+        r = inflate(zs, Z_SYNC_FLUSH);
+        if (zs->avail_out == 0 || (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int YrnAesTransform(const uint8_t* key, int keyBits, const uint8_t* input, size_t n,
                     uint8_t* output, size_t* outputLength, uint32_t flags) {
     if (!(flags & kCodecAes)) return 0;
@@ -376,6 +441,7 @@ int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& outpu
 
 CYrnCodec::CYrnCodec(const uint8_t* key, int keyBits, uint32_t aesFlags, uint32_t zlibFlags)
     : cipher_(std::make_unique<Cipher>()),
+      zlib_(std::make_unique<Zlib>()),
       key_(key),
       keyBits_(keyBits),
       aesFlags_(aesFlags),
@@ -428,6 +494,33 @@ int CYrnCodec::EncodePassThroughSealed(CYrnBuffer& buffer) {
         return 0;
     }
     buffer.Swap(out);
+    return 1;
+}
+
+int CYrnCodec::EncodeRecord(const uint8_t* front, const uint8_t* body, size_t n, CYrnBuffer& out) {
+    constexpr size_t kFront = 28;
+    if (zlibFlags_ != 0 || !(aesFlags_ & kCodecAes) || !front || (n && !body)) return 0;
+    const size_t inner = kCodecStepHeader + kFront + n;
+    if (inner > kMaxMessageSize) return 0;
+    EVP_CIPHER_CTX* ctx = cipher_->Get(key_, keyBits_, 1);
+    if (!ctx) return 0;
+    // The pass-through header and the front fill three whole blocks: the body's blocks
+    // start on a block boundary and go to the cipher from the body.
+    const size_t sealedLen = YrnAesOutputLength(inner);
+    CYrnBuffer result;
+    result.Resize(kCodecStepHeader + sealedLen);
+    stepHeader(result.Data(), aesFlags_, static_cast<uint32_t>(inner),
+               static_cast<uint32_t>(sealedLen));
+    uint8_t plain[kCodecStepHeader + kFront];
+    stepHeader(plain, 0, static_cast<uint32_t>(kFront + n), static_cast<uint32_t>(kFront + n));
+    std::memcpy(plain + kCodecStepHeader, front, kFront);
+    uint8_t* sealed = result.At(kCodecStepHeader);
+    if (!cryptBlocks(ctx, plain, sizeof plain, sealed) ||
+        !cryptRange(ctx, body, n, 0, YrnAesOutputLength(n), sealed + sizeof plain)) {
+        cipher_->Forget(1);
+        return 0;
+    }
+    out.Swap(result);
     return 1;
 }
 
@@ -517,8 +610,10 @@ int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t*
         cipher_->Forget(0);
         return 0;
     }
-    // Only a pass-through inner step; the record's length must fit what was sealed.
-    if (getU32(lead) != 0) return 0;
+    // A compression step inside: inflated straight into the record.
+    if (getU32(lead) != 0)
+        return DecodeZlibRecord(ctx, pieces, count, size, lead, front, data, length);
+    // A pass-through inner step; the record's length must fit what was sealed.
     const int32_t len = static_cast<int32_t>(getU32(lead + kLead - 4));
     if (len < 0 || static_cast<size_t>(len) > size - kLead) return 0;
     std::unique_ptr<uint8_t[]> body;
@@ -532,6 +627,58 @@ int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t*
         }
     }
     std::memcpy(front, lead + kCodecStepHeader, kFront);
+    *data = std::move(body);
+    *length = len;
+    return 1;
+}
+
+int CYrnCodec::DecodeZlibRecord(EVP_CIPHER_CTX* ctx, const YrnPiece* pieces, size_t count,
+                                size_t sealed, const uint8_t* lead, uint8_t* front,
+                                std::unique_ptr<uint8_t[]>* data, int32_t* length) {
+    constexpr size_t kFront = 28;
+    // The compression step's header, as ZlibStep would check it.
+    const uint32_t flags = getU32(lead), size = getU32(lead + 4);
+    const size_t packed = sealed - kCodecStepHeader;
+    if (static_cast<int32_t>(getU32(lead + 16)) < 0 || getU32(lead + 16) != packed) return 0;
+    if (size < kFront || size > kMaxMessageSize) return 0;
+    if (!(decodeFlags(flags) & kCodecZlib) || packed == 0) return 0;
+    z_stream* zs = zlib_->Inflater();
+    if (!zs) return 0;
+    // The inner step decrypted whole (its compressed bytes do not start on a block).
+    size_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += pieces[i].size;
+    PieceReader in(pieces, count);
+    CYrnBuffer plain;
+    plain.Resize(sealed);
+    if (!cryptPieces(ctx, in, kCodecStepHeader, total - kCodecStepHeader, 0, sealed,
+                     plain.Data())) {
+        cipher_->Forget(0);
+        return 0;
+    }
+    // The front first, then the rest of the message straight into the record's data, with a
+    // byte of room more: the step must give exactly its size, not a byte more.
+    uint8_t head[kFront];
+    zs->next_in = plain.At(kCodecStepHeader);
+    zs->avail_in = static_cast<uInt>(packed);
+    zs->next_out = head;
+    zs->avail_out = kFront;
+    int r = inflate(zs, Z_SYNC_FLUSH);
+    if ((r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) || zs->avail_out != 0) return 0;
+    const int32_t len = static_cast<int32_t>(getU32(head + kFront - 4));
+    const size_t after = size - kFront;
+    if (len < 0 || static_cast<size_t>(len) > after) return 0;
+    std::unique_ptr<uint8_t[]> body(new uint8_t[after + 1]);
+    if (r != Z_STREAM_END) {
+        zs->next_out = body.get();
+        zs->avail_out = static_cast<uInt>(after + 1);
+        r = inflate(zs, Z_SYNC_FLUSH);
+        if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return 0;
+        if (zs->avail_out != 1) return 0;  // fewer or more bytes than the header gives
+    } else if (after != 0) {
+        return 0;
+    }
+    std::memcpy(front, head, kFront);
+    if (len == 0) body.reset();
     *data = std::move(body);
     *length = len;
     return 1;
@@ -578,14 +725,17 @@ int CYrnCodec::ZlibStep(CYrnBuffer& buffer, int mode) {
             passThrough(buffer);
             return 1;
         }
-        std::vector<uint8_t> packed;
-        uint32_t flags = (zlibFlags_ & ~3u) | kCodecEncodeBit;
-        if (!YrnZlibTransform(buffer.Data(), buffer.Size(), packed, flags)) {
-            passThrough(buffer);  // goes out uncompressed
+        // Without the compression flag, with nothing to compress or when zlib fails, the
+        // message goes out uncompressed.
+        z_stream* zs = (zlibFlags_ & kCodecZlib) && buffer.Size() ? zlib_->Deflater() : nullptr;
+        CYrnBuffer packed;
+        if (!zs || !deflateBehindHeader(zs, buffer.Data(), buffer.Size(), packed)) {
+            passThrough(buffer);
             return 1;
         }
-        replaceWith(buffer, zlibFlags_, static_cast<uint32_t>(buffer.Size()), packed.data(),
-                    packed.size());
+        stepHeader(packed.Data(), zlibFlags_, static_cast<uint32_t>(buffer.Size()),
+                   static_cast<uint32_t>(packed.Size() - kCodecStepHeader));
+        buffer.Swap(packed);
         return 1;
     }
     if (mode & kCodecDecodeBit) {
@@ -598,12 +748,11 @@ int CYrnCodec::ZlibStep(CYrnBuffer& buffer, int mode) {
         }
         if (h.length < 0 || static_cast<size_t>(h.length) != rest) return 0;
         if (h.size == 0 || h.size > kMaxMessageSize) return 0;
-        std::vector<uint8_t> plain;
-        if (!YrnZlibTransform(buffer.At(kCodecStepHeader), rest, plain, decodeFlags(h.flags),
-                              h.size))
-            return 0;
-        if (plain.size() != h.size) return 0;
-        buffer.Assign(plain.data(), plain.size());
+        if (!(decodeFlags(h.flags) & kCodecZlib) || rest == 0) return 0;
+        z_stream* zs = zlib_->Inflater();
+        CYrnBuffer plain;
+        if (!zs || !inflateExactly(zs, buffer.At(kCodecStepHeader), rest, h.size, plain)) return 0;
+        buffer.Swap(plain);
         return 1;
     }
     return 0;

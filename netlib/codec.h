@@ -13,6 +13,8 @@
 
 #include "netlib/buffer.h"
 
+struct evp_cipher_ctx_st;  // OpenSSL's cipher context
+
 namespace hqlv::netlib {
 
 constexpr uint32_t kCodecAes = 0x100;
@@ -71,6 +73,12 @@ public:
     virtual int TransformFile(const std::string& source, const std::string& destination,
                               size_t blockSize, int mode);
 
+    // Encoding without compression of a message given as a 28-byte front (a record's head
+    // words and length) and a body: the same bytes as Process(1) on front + body, but the
+    // body is encrypted from where it lies, with no copy of it. 1 when out holds the result;
+    // 0 when the codec compresses, does not encrypt, or fails (out then is as it was).
+    int EncodeRecord(const uint8_t* front, const uint8_t* body, size_t n, CYrnBuffer& out);
+
     // Encoding without compression straight into packets, for a message given as a 28-byte
     // front (a record's head words and length) and a body: the same bytes as Process(1) on
     // front + body followed by YrnFrameMessage, but the body is encrypted from where it lies
@@ -81,17 +89,21 @@ public:
                         std::atomic<int32_t>& sequence, CYrnBuffer& out);
 
     // Decoding of a message that lies in pieces (in order), read where they lie, for the usual
-    // shape: an encryption step around a pass-through step around a record (28-byte front: head
-    // words and length, then the data). 1: decoded, the same as joining the pieces, Process(2) and
-    // reading the record would give; *front holds the front, *data the record's data (null for
-    // none) and *length its length. 0: not that shape or not decodable here; the caller takes the
-    // general way, which decides (and reports) what is wrong.
+    // shapes: an encryption step around a pass-through or a compression step around a record
+    // (28-byte front: head words and length, then the data). 1: decoded, the same as joining the
+    // pieces, Process(2) and reading the record would give; *front holds the front, *data the
+    // record's data (null for none) and *length its length. 0: not that shape or not decodable
+    // here; the caller takes the general way, which decides (and reports) what is wrong.
     int DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t* front,
                            std::unique_ptr<uint8_t[]>* data, int32_t* length);
 
     // The cipher context, set up once for a key and a direction and reused by every
     // message after it (an ECB context carries nothing from one message to the next).
     class Cipher;
+    // The compression streams, set up on first use and reset for every message after it:
+    // each message is a stream of its own, the same bytes as from a new stream, without
+    // setting up (and clearing) the compressor's tables for every message.
+    class Zlib;
 
 private:
     // Encryption of a pass-through step header and the bytes behind it, straight into the
@@ -99,8 +111,14 @@ private:
     int EncodePassThroughSealed(CYrnBuffer& buffer);
     // Decryption whose inner step is a pass-through: only the message is written out.
     int DecodeSealed(CYrnBuffer& buffer);
+    // DecodeRecordPieces for an inner compression step: the step is decrypted (`sealed`
+    // bytes, its header already in `lead`) and inflated straight into the record.
+    int DecodeZlibRecord(evp_cipher_ctx_st* ctx, const YrnPiece* pieces, size_t count,
+                         size_t sealed, const uint8_t* lead, uint8_t* front,
+                         std::unique_ptr<uint8_t[]>* data, int32_t* length);
 
     std::unique_ptr<Cipher> cipher_;
+    std::unique_ptr<Zlib> zlib_;
     const uint8_t* key_;
     int keyBits_;
     uint32_t aesFlags_;

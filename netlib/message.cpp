@@ -119,9 +119,18 @@ bool chunkPieces(const uint8_t* in, size_t n, int maxData, std::vector<YrnPiece>
 int YrnEncodeMessage(const YrnRecord& record, const uint8_t* key, int keyBits, uint32_t aesFlags,
                      uint32_t zlibFlags, CYrnBuffer& out) {
     if (record.length < 0) return 0;
-    YrnRecordToBytes(record, out);
     CYrnCodec& codec = threadCodec();
     codec.SetParams(key, keyBits, aesFlags, zlibFlags);
+    // The usual shape is encrypted from the record where it lies; anything else, and a
+    // failure, takes the general way, which decides.
+    if (aesFlags != 0 && zlibFlags == 0) {
+        uint8_t front[kRecordHeadSize + 4];
+        for (int i = 0; i < 6; ++i) putI32(front + 4 * i, record.head[i]);
+        const int32_t len = record.length > 0 && record.data ? record.length : 0;
+        putI32(front + kRecordHeadSize, len);
+        if (codec.EncodeRecord(front, record.data, static_cast<size_t>(len), out)) return 1;
+    }
+    YrnRecordToBytes(record, out);
     return codec.Process(out, kCodecEncode);
 }
 

@@ -5,12 +5,22 @@
 
 #include <charconv>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "engine/core/engine_log.h"
 
 namespace hqlv::engine {
 namespace {
+
+// A floating division by zero gives what the floating-point standard gives (an infinity of
+// the quotient's sign, or not-a-number for 0 / 0), written out rather than left to the
+// division, which the language leaves undefined.
+double QuotientByZero(double x, double zero) {
+    if (x == 0 || std::isnan(x)) return std::numeric_limits<double>::quiet_NaN();
+    return std::copysign(std::numeric_limits<double>::infinity(), x) * std::copysign(1.0, zero);
+}
 
 // Script numbers are written and read with a '.', whatever locale the user's environment
 // gives the C library (the toolkit applies it at start).
@@ -71,7 +81,7 @@ ValueString arith(const ValueString& a, const ValueString& b, Op op) {
                 r = x * y;
                 break;
             case Op::kDiv:
-                r = x / y;
+                r = y != 0 ? x / y : QuotientByZero(x, y);
                 break;
         }
         return ValueString::FromFloat(r, b.flag());

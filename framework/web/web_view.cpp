@@ -1,15 +1,21 @@
 #include "framework/web/web_view.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "framework/web/host_filter.h"
+#include "platform/core/diag.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -71,6 +77,70 @@ void RegisterLinkSchemes() {
     }
 }
 
+namespace {
+
+std::string& Mode() {
+    static std::string mode;
+    return mode;
+}
+
+bool HasFlag(const std::string& flags, const std::string& flag) {
+    for (size_t at = flags.find(flag); at != std::string::npos; at = flags.find(flag, at + 1)) {
+        const size_t end = at + flag.size();
+        if ((at == 0 || flags[at - 1] == ' ') &&
+            (end == flags.size() || flags[end] == ' ' || flags[end] == '='))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string PrepareBrowserEngine() {
+    // Drawn in software, a page's view paints into the window's own raster surface like any
+    // other widget; the engine then also leaves the GPU out (it draws the page with its
+    // software compositor).
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    std::string mode = "pages drawn in software";
+    // Nothing in the process draws with OpenGL then, but the engine still asks the toolkit
+    // whether OpenGL may run on several threads, and on X the toolkit makes a context to find
+    // out: the driver stays loaded (in software, 60 MB and a thread per core). Without
+    // OpenGL on X nothing is asked.
+    if (const char* gl = std::getenv("QT_XCB_GL_INTEGRATION"); !gl || !*gl) {
+        setenv("QT_XCB_GL_INTEGRATION", "none", 1);
+        mode += ", no OpenGL";
+    } else if (std::strcmp(gl, "none") == 0) {
+        mode += ", no OpenGL (QT_XCB_GL_INTEGRATION=none)";
+    }
+    // The engine will not run its sandbox as root.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    std::string flags = given ? given : "";
+    // A flag the user gave stays as given.
+    auto add = [&flags](const std::string& flag, const std::string& value = {}) {
+        if (HasFlag(flags, flag)) return false;
+        flags += (flags.empty() ? "" : " ") + flag + value;
+        return true;
+    };
+    // Every pane and dialog shares one renderer process.
+    if (add("--renderer-process-limit", "=1")) mode += ", one renderer process";
+    // The zygote processes exist to start sandboxed renderers; without the sandbox the
+    // renderer starts on its own.
+    const char* noSandbox = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
+    if ((noSandbox && *noSandbox && std::strcmp(noSandbox, "0") != 0) ||
+        HasFlag(flags, "--no-sandbox")) {
+        add("--no-zygote");
+        mode += ", no sandbox and no zygote";
+    }
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    Mode() = mode;
+    return mode;
+}
+
+const std::string& BrowserEngineMode() {
+    return Mode();
+}
+
 void InstallRefusingSchemeHandlers(QWebEngineProfile* profile) {
     for (const char* name : kSchemes) {
         if (profile->urlSchemeHandler(name)) continue;
@@ -93,12 +163,46 @@ QWidget* FindItem(QWidget* parent, int id) {
     return nullptr;
 }
 
-CFixHtmlView::CFixHtmlView(QWidget* parent) : QWebEngineView(parent) {
-    InstallRefusingSchemeHandlers(QWebEngineProfile::defaultProfile());
-    setPage(new FilterPage(this));
-}
+CFixHtmlView::CFixHtmlView(QWidget* parent) : QWebEngineView(parent) {}
 
 CFixHtmlView::~CFixHtmlView() = default;
+
+QWebEnginePage* CFixHtmlView::EnsurePage() {
+    if (filterPage_) return filterPage_;
+    // The default profile starts the engine: the first view to get here says so.
+    static const bool told = [] {
+        platform::diagf(
+            "web page: the browser engine starts (%s)",
+            BrowserEngineMode().empty() ? "as the toolkit decides" : BrowserEngineMode().c_str());
+        return true;
+    }();
+    (void)told;
+    InstallRefusingSchemeHandlers(QWebEngineProfile::defaultProfile());
+    filterPage_ = new FilterPage(this);
+    setPage(filterPage_);
+    return filterPage_;
+}
+
+void CFixHtmlView::showEvent(QShowEvent* e) {
+    if (filterPage_)
+        QWebEngineView::showEvent(e);
+    else
+        QWidget::showEvent(e);
+}
+
+void CFixHtmlView::hideEvent(QHideEvent* e) {
+    if (filterPage_)
+        QWebEngineView::hideEvent(e);
+    else
+        QWidget::hideEvent(e);
+}
+
+void CFixHtmlView::closeEvent(QCloseEvent* e) {
+    if (filterPage_)
+        QWebEngineView::closeEvent(e);
+    else
+        QWidget::closeEvent(e);
+}
 
 void CFixHtmlView::NavigateWithPost(const std::string& url, int /*flags*/,
                                     const std::string& /*frame*/, const std::string& headers,
@@ -120,7 +224,7 @@ void CFixHtmlView::NavigateWithPost(const std::string& url, int /*flags*/,
         req.setMethod(QWebEngineHttpRequest::Post);
         req.setPostData(QByteArray(post, qsizetype(postLength ? postLength : std::strlen(post))));
     }
-    load(req);
+    EnsurePage()->load(req);
 }
 
 int CFixHtmlView::IsUrlAllowed(const std::string& url) {
@@ -173,7 +277,8 @@ bool CHallHtmlCtrl::event(QEvent* e) {
 }
 
 void CHallHtmlCtrl::ClickLinkByText(const std::string& text) {
-    page()->runJavaScript(
+    if (!HasPage()) return;  // nothing shown, no links
+    EnsurePage()->runJavaScript(
         "(function(t){for (const a of Array.from(document.links))"
         " if (a.innerText === t) a.click();})(" +
         JsString(text) + ")");

@@ -22,6 +22,15 @@ namespace hqlv::framework::web {
 // Before the QApplication exists: the platform's schemes ("kvoold", "kvonew", "kvoapp")
 // become known to the engine, so their links reach the before-navigate step.
 void RegisterLinkSchemes();
+// Before the QApplication exists: how the browser engine will run once a page needs it.
+// Pages are drawn in software, so a web view never turns its window's composition over to
+// OpenGL (every repaint of the table would go through it, in software where there is no
+// GPU, and where X offers no OpenGL at all the window could not be shown); all the panes
+// share one renderer process; without a sandbox no zygote processes start. Returns what
+// was decided, for the log.
+std::string PrepareBrowserEngine();
+// What PrepareBrowserEngine decided (empty before it ran).
+const std::string& BrowserEngineMode();
 // After it exists: a handler for each scheme that refuses every load (the hall link
 // handler, not the engine, carries such links out).
 void InstallRefusingSchemeHandlers(QWebEngineProfile* profile);
@@ -31,6 +40,8 @@ void SetItemId(QWidget* w, int id);
 int ItemId(const QWidget* w);
 QWidget* FindItem(QWidget* parent, int id);
 
+// The browser engine starts with the first page a view navigates to: a view that has shown
+// nothing holds no page and costs the process nothing of the engine.
 class CFixHtmlView : public QWebEngineView {
 public:
     explicit CFixHtmlView(QWidget* parent = nullptr);
@@ -48,8 +59,20 @@ public:
     virtual int IsUrlAllowed(const std::string& url);
     // True cancels the navigation.
     virtual bool OnBeforeNavigate2(const std::string& url, bool mainFrame);
+    // Whether this view has made its page (and so the engine runs).
+    bool HasPage() const { return filterPage_ != nullptr; }
+
+protected:
+    // The filtering page, made (and the engine started) on first need.
+    QWebEnginePage* EnsurePage();
+    // The engine's view makes a page of its own for these when it has none, unfiltered and
+    // starting the engine: without a page they are a plain widget's.
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private:
+    QWebEnginePage* filterPage_ = nullptr;
     int filter_ = 0;
     std::string hostListFile_;
 };

@@ -7,15 +7,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "builtin_calls.h"
 #include "engine/core/resource_manager.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
-#include "builtin_calls.h"
 #include "fuzz_pictures.h"
 #include "platform/core/glyphs.h"
 
@@ -23,13 +25,24 @@ using namespace hqlv::engine;
 
 namespace {
 
+// The pictures' folder of this process; it goes when the process ends.
+const std::string& PictureFolder() {
+    static const std::string folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
+    return folder;
+}
+
+void RemovePictureFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(PictureFolder(), ignored);
+}
+
 struct World {
     ScriptRunner runner;  // the engine makes the manager with every family on
-    std::string folder;
+    std::string folder = PictureFolder();
 
     World() {
-        folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
         fuzz::WritePictures(folder);
+        std::atexit(RemovePictureFolder);
         fuzz::RegisterPictures(folder);
         // The font configuration loads once, at the first text drawn, and fontconfig's own
         // parse of it leaves a few blocks (834 bytes) unreachable: loaded here with the leak

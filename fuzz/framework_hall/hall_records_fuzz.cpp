@@ -5,8 +5,9 @@
 #include <string>
 
 #include "framework/app/app_data.h"
-#include "framework/hall/hall_records.h"
 #include "framework/app/notify_handler.h"
+#include "framework/hall/hall_records.h"
+#include "fuzz/quiet_diagnostics.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ const uint32_t kCodes[] = {211030, 211000, 201210, 211200, 201200, 211025, 21102
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
+    hqlv::fuzz::QuietDiagnostics();
     static Host* host = new Host;
     static CGameNotifyHandler* handler = new CGameNotifyHandler(*host);
     uint8_t pick = data[0];

@@ -6,11 +6,13 @@
 
 #include "framework/panes/player_list_model.h"
 #include "framework/widgets/column_format.h"
+#include "fuzz/quiet_diagnostics.h"
 
 using namespace hqlv::framework;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
+    hqlv::fuzz::QuietDiagnostics();
     const uint8_t kind = data[0], options = data[1];
     const Body body{data + 2, size - 2};
     CGameAppData app("HqLv", 21303, 2, 1);

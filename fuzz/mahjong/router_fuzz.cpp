@@ -23,6 +23,7 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "fuzz/quiet_diagnostics.h"
 #include "mahjong/scene/game_scene.h"
 #include "platform/core/audio.h"
 #include "platform/core/clock.h"
@@ -205,22 +206,34 @@ struct LiveWorld : test::RouterWorld {
 
 constexpr uint32_t kClockStart = 0xFFFFFFFFu - 5000;
 
+// The engine's log folder of this process; it goes when the process ends.
+const std::string& LogFolder() {
+    static const std::string logs =
+        (std::filesystem::temp_directory_path() / ("hqlv-router-fuzz-" + std::to_string(getpid())))
+            .string();
+    return logs;
+}
+
+void RemoveLogFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(LogFolder(), ignored);
+}
+
 // The process's engine pieces: a clock that moves only when told, silent audio, a log
 // folder, and one table scene on a headless engine. Making the scene's entities, buttons
 // and canvas costs far more than an input; like the program across deals, the scene is
 // made once and every input starts from a new deal.
 struct Process {
     Process() {
-        const std::string logs = (std::filesystem::temp_directory_path() /
-                                  ("hqlv-router-fuzz-" + std::to_string(getpid())))
-                                     .string();
-        std::filesystem::create_directories(logs);
-        hqlv::engine::SetEngineLogFolder(logs);
+        std::filesystem::create_directories(LogFolder());
+        std::atexit(RemoveLogFolder);
+        hqlv::engine::SetEngineLogFolder(LogFolder());
         hqlv::platform::setClock(&clock);
         hqlv::platform::installAudio(std::make_shared<hqlv::platform::RecordingAudio>());
         // Each font face is looked up once, on first use, and fontconfig keeps what it
         // found: done here, no input seems to leak it.
-        for (const char* face : {"宋体", "楷体_GB2312", "Arial"}) hqlv::platform::glyphFaceFile(face);
+        for (const char* face : {"宋体", "楷体_GB2312", "Arial"})
+            hqlv::platform::glyphFaceFile(face);
         // The engine without pictures: the entities the handlers drive, made blank, on a
         // small screen.
         live.Init();
@@ -235,7 +248,8 @@ struct Process {
     // The id the next entity gets, less one: entity ids only grow.
     uint32_t NewestEntity() {
         hqlv::engine::GameKernel& k = live.GetKernel();
-        hqlv::engine::Entity* probe = k.CreateEntity(hqlv::engine::ENT_PLANE, 0, 0, 1, 1, 0, 0, false, 1.0);
+        hqlv::engine::Entity* probe =
+            k.CreateEntity(hqlv::engine::ENT_PLANE, 0, 0, 1, 1, 0, 0, false, 1.0);
         const uint32_t id = probe ? probe->GetId() : 0;
         if (probe) k.DestroyEntityTree(id);
         return id;
@@ -271,6 +285,7 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    hqlv::fuzz::QuietDiagnostics();
     static Process process;
     CMJGameScene2& live = process.live;
     Reader in(data, size);

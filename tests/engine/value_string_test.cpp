@@ -59,6 +59,13 @@ TEST(ValueString, ArithmeticFollowsTheLeftType) {
         {ValueString::Subtract(V("-2147483648", 10), V("1", 10)), "2147483647", 10, 0},
         {ValueString::Multiply(V("65536", 10), V("65536", 10)), "0", 10, 0},
         {ValueString::Multiply(V("99999999999", 10), V("1", 10)), "2147483647", 10, 0},
+        // Floating division by zero: the floating-point standard's values, written out.
+        {ValueString::Divide(V("1.5", 30), V("0", 10, 6)), "inf", 30, 6},
+        {ValueString::Divide(V("-1.5", 30), V("0.0", 30)), "-inf", 30, 0},
+        {ValueString::Divide(V("2.5", 30), V("-0.0", 30)), "-inf", 30, 0},
+        {ValueString::Divide(V("-2.5", 30), V("-0.0", 30)), "inf", 30, 0},
+        {ValueString::Divide(V("0.0", 30), V("0", 5)), "nan", 30, 0},
+        {ValueString::Divide(V("2.5", 30), V("0.5", 30)), "5.000000", 30, 0},
     };
     for (auto& c : cases) {
         EXPECT_EQ(c.r.text(), c.text);

@@ -4,12 +4,12 @@
 // connected through its communication thread, with a main frame that carries a tool pane.
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,31 +20,30 @@
 #include <vector>
 
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/hall/hall_records.h"
+#include "framework/panes/game_frame.h"
 #include "framework/web/host_filter.h"
 #include "framework/web/tool_view.h"
+#include "framework/web/web_view.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
-#include "framework/web/web_view.h"
 
 namespace hqlv::framework::web::testing {
 
 inline constexpr int32_t kUser = 123456;  // the user of the hall's command line
 
-// The one Qt application of the program, made the way the client makes it: the platform's
-// link schemes known and contexts shared before it exists, no sandbox as root.
+// The one Qt application of the program, made the way the client makes it: the browser
+// engine's way of running and the platform's link schemes set before it exists.
 inline QApplication& SharedWebApp() {
     static int argc = 1;
     static char name[] = "test_framework_web";
     static char* argv[] = {name, nullptr};
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    PrepareBrowserEngine();
     RegisterLinkSchemes();
     return *new QApplication(argc, argv);
 }

@@ -4,15 +4,22 @@
 
 #include <gtest/gtest.h>
 #include <QSignalSpy>
-#include <QWebEngineUrlScheme>
 #include <QTest>
+#include <QWebEngineUrlScheme>
+
+#include <unistd.h>
+
+#include <QQuickWindow>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <sstream>
 
+#include "app_fixture.h"
 #include "framework/web/host_filter.h"
 #include "tests/framework/http_test_server.h"
-#include "app_fixture.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -60,8 +67,9 @@ public:
 // The requests that reached the server with `part` in them.
 int Requests(HttpServer& server, const std::string& part) {
     auto seen = server.seen();
-    return int(std::count_if(seen.begin(), seen.end(),
-                             [&](const std::string& r) { return r.find(part) != std::string::npos; }));
+    return int(std::count_if(seen.begin(), seen.end(), [&](const std::string& r) {
+        return r.find(part) != std::string::npos;
+    }));
 }
 
 TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
@@ -94,8 +102,8 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     body += "<iframe src='" + evil + "/frame'></iframe></body></html>";
     server.Script("/start", {200, body});
     server.Script("/sub", {200, "<html>sub</html>"});
-    server.Script("/old?uid=123456&sign=S",
-                  {200, "<html><a href='http://sub.pages.localhost" + port + "/sub'>sub</a></html>"});
+    server.Script("/old?uid=123456&sign=S", {200, "<html><a href='http://sub.pages.localhost" +
+                                                      port + "/sub'>sub</a></html>"});
     server.Script("/post", {200, "<html>posted</html>"});
 
     RecordingCtrl view(nullptr);
@@ -264,6 +272,148 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     delete view;
     release.set_value();
     QTest::qWait(500);
+}
+
+// The processes below this one whose command line names the engine process type.
+int HelperProcesses(const std::string& type) {
+    std::vector<pid_t> family{getpid()};
+    int found = 0;
+    for (size_t i = 0; i < family.size(); ++i) {
+        for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = e.path().filename();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::ifstream stat(e.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const size_t close = line.rfind(')');
+            if (close == std::string::npos) continue;
+            std::istringstream rest(line.substr(close + 2));
+            char state;
+            pid_t parent = 0;
+            rest >> state >> parent;
+            if (parent != family[i]) continue;
+            family.push_back(pid_t(std::stoi(name)));
+            std::ifstream cmd(e.path() / "cmdline");
+            const std::string args((std::istreambuf_iterator<char>(cmd)), {});
+            if (args.find(std::string("--type=") + type + '\0') != std::string::npos) ++found;
+        }
+    }
+    return found;
+}
+
+// The engine starts with the first page a view shows, not with the view: no helper process
+// before, whatever the view went through; after, one renderer for every view's pages, no
+// zygote without a sandbox, and a page made while its view is shown is drawn.
+TEST_F(WebView, EngineStartsWithTheFirstPageAndOneRendererServesAll) {
+    CHallHtmlCtrl first(nullptr), second(nullptr);
+    // Shown, hidden and shown again, closed and shown: still no page.
+    first.resize(200, 100);
+    first.show();
+    second.show();
+    second.hide();
+    second.show();
+    second.close();
+    second.show();
+    QTest::qWait(300);
+    first.ClickLinkByText("none");  // nothing shown: nothing to click, no page made
+    EXPECT_FALSE(first.HasPage());
+    EXPECT_FALSE(second.HasPage());
+    EXPECT_EQ(HelperProcesses("renderer") + HelperProcesses("zygote"), 0);
+
+    HttpServer server;
+    const std::string port = server.base().substr(server.base().rfind(':'));
+    server.Script("/one", {200, "<html><body style='background:#00ff00'>one</body></html>"});
+    server.Script("/two", {200, "<html>two</html>"});
+    QSignalSpy firstDone(&first, &QWebEngineView::loadFinished),
+        secondDone(&second, &QWebEngineView::loadFinished);
+    first.NavigateTo("http://one.localhost" + port + "/one");
+    second.NavigateTo("http://two.localhost" + port + "/two");
+    EXPECT_TRUE(first.HasPage());
+    EXPECT_TRUE(second.HasPage());
+    // Made once: later calls keep the view's page.
+    QWebEnginePage* const made = first.page();
+    first.ClickLinkByText("none");
+    EXPECT_EQ(first.page(), made);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return firstDone.size() && secondDone.size(); }, kEngineMs));
+    EXPECT_EQ(Requests(server, "GET /one "), 1);
+    EXPECT_EQ(Requests(server, "GET /two "), 1);
+    EXPECT_EQ(HelperProcesses("renderer"), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first.grab().toImage().pixel(150, 80) == 0xFF00FF00; },
+                                kEngineMs))
+        << std::hex << first.grab().toImage().pixel(150, 80);
+    const char* noSandbox = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
+    if (noSandbox && std::string(noSandbox) == "1") EXPECT_EQ(HelperProcesses("zygote"), 0);
+}
+
+// How the engine is told to run: pages drawn in software, no OpenGL asked of X unless the
+// user chose, one renderer, no zygote without a sandbox; flags the user gave stay, and none
+// is given twice.
+TEST_F(WebView, BrowserEngineRunsInSoftwareWithOneRenderer) {
+    EXPECT_EQ(QQuickWindow::sceneGraphBackend(), "software");
+    EXPECT_NE(BrowserEngineMode().find("software"), std::string::npos) << BrowserEngineMode();
+    const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const std::string before = given ? given : "";
+    const char* gl = std::getenv("QT_XCB_GL_INTEGRATION");
+    const std::string glBefore = gl ? gl : "";
+    auto count = [](const std::string& flags, const std::string& flag) {
+        int n = 0;
+        for (size_t at = flags.find(flag); at != std::string::npos; at = flags.find(flag, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count(before, "--renderer-process-limit=1"), 1) << before;
+    EXPECT_EQ(glBefore, "none");
+
+    // As root the engine's sandbox is always off (it will not run there), and so its zygote.
+    struct Case {
+        const char* flags;    // given by the user
+        const char* sandbox;  // QTWEBENGINE_DISABLE_SANDBOX, null: unset
+        const char* gl;       // QT_XCB_GL_INTEGRATION, null: unset
+        const char* want;     // as a user
+        const char* wantRoot;
+        const char* wantGl;
+    } cases[] = {
+        {"", "1", nullptr, "--renderer-process-limit=1 --no-zygote",
+         "--renderer-process-limit=1 --no-zygote", "none"},
+        {"--lang=de", nullptr, "glx", "--lang=de --renderer-process-limit=1",
+         "--lang=de --renderer-process-limit=1 --no-zygote", "glx"},
+        {"--renderer-process-limit=3 --no-zygote-sandbox", "0", "",
+         "--renderer-process-limit=3 --no-zygote-sandbox",
+         "--renderer-process-limit=3 --no-zygote-sandbox --no-zygote", "none"},
+        // A longer flag that begins with one of ours is not ours.
+        {"--renderer-process-limit-x", "1", nullptr,
+         "--renderer-process-limit-x --renderer-process-limit=1 --no-zygote",
+         "--renderer-process-limit-x --renderer-process-limit=1 --no-zygote", "none"},
+        {"--no-sandbox --no-zygote", nullptr, "none",
+         "--no-sandbox --no-zygote "
+         "--renderer-process-limit=1",
+         "--no-sandbox --no-zygote --renderer-process-limit=1", "none"},
+    };
+    const bool root = geteuid() == 0;
+    for (const Case& c : cases) {
+        setenv("QTWEBENGINE_CHROMIUM_FLAGS", c.flags, 1);
+        if (c.sandbox)
+            setenv("QTWEBENGINE_DISABLE_SANDBOX", c.sandbox, 1);
+        else
+            unsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        if (c.gl)
+            setenv("QT_XCB_GL_INTEGRATION", c.gl, 1);
+        else
+            unsetenv("QT_XCB_GL_INTEGRATION");
+        const std::string mode = PrepareBrowserEngine();
+        const std::string want = root ? c.wantRoot : c.want;
+        EXPECT_EQ(std::string(std::getenv("QTWEBENGINE_CHROMIUM_FLAGS")), want) << c.flags;
+        EXPECT_EQ(std::string(std::getenv("QT_XCB_GL_INTEGRATION")), c.wantGl) << c.flags;
+        EXPECT_EQ(mode.find("no zygote") != std::string::npos,
+                  want.find("--no-zygote") != std::string::npos)
+            << mode;
+        EXPECT_EQ(mode.find("no OpenGL") != std::string::npos, std::string(c.wantGl) == "none")
+            << mode;
+        EXPECT_EQ(mode, BrowserEngineMode());
+    }
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", before.c_str(), 1);
+    setenv("QT_XCB_GL_INTEGRATION", glBefore.c_str(), 1);
+    if (root) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 }
 
 }  // namespace

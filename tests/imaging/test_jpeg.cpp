@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <limits>
 
 #include "codec_writers.h"
 #include "imaging/decoders.h"
@@ -211,6 +213,42 @@ TEST(Jpeg, ResolutionFromJfifAndExif) {
     CRaster cmExif;
     ASSERT_TRUE(decode(cmExif, makeJpeg(s)));
     EXPECT_EQ(cmExif.GetXDPI(), 762);
+}
+
+// EXIF numbers no integer field holds: a resolution per 1/100000 inch, an orientation and
+// thumbnail place as doubles, an ISO value that 200 times would overflow. Each field keeps
+// its nearest value and the picture decodes.
+TEST(Jpeg, ExifNumbersBeyondTheFields) {
+    const double huge = 1e300;
+    uint64_t hugeBits;
+    std::memcpy(&hugeBits, &huge, 8);
+    ExifWriter w;
+    w.header();
+    Bytes hugeDouble = w.v32(uint32_t(hugeBits));
+    const Bytes high = w.v32(uint32_t(hugeBits >> 32));
+    hugeDouble.insert(hugeDouble.end(), high.begin(), high.end());
+    w.dir({{0x0112, 12, 1, hugeDouble},
+           {0x011A, 5, 1, w.rational(2000000000, 1)},
+           {0x011B, 5, 1, w.rational(3, 1)},
+           {0x0128, 3, 1, w.v16(5)},
+           {0x0201, 12, 1, hugeDouble},
+           {0x8827, 9, 1, w.v32(0x80000000u)},
+           {0x9209, 12, 1, hugeDouble}},
+          0);
+    JpegSpec s = gradient(8, 8, 3);
+    s.writeJfif = false;
+    s.app1 = w.o.b;
+    Bytes data = makeJpeg(s);
+    CRasterMemFile f(data.data(), data.size());
+    CRasterJPG jpg;
+    ASSERT_TRUE(jpg.Decode(&f)) << jpg.GetLastError();
+    const ExifInfo& ei = jpg.GetExifInfo();
+    EXPECT_EQ(ei.Orientation, 0);  // beyond 1..8
+    EXPECT_EQ(ei.ISOequivalent, std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(ei.FlashUsed, 1);  // the largest whole value, & 7
+    EXPECT_EQ(jpg.GetXDPI(), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(jpg.GetYDPI(), 76199);  // 3 per 1/100000 inch, the unit a float
+    EXPECT_EQ(jpg.GetHeader().biXPelsPerMeter, std::numeric_limits<int32_t>::max());
 }
 
 TEST(Jpeg, TruncatedEmptyQueryAndScale) {

@@ -78,6 +78,13 @@ TEST(Raster, IndexAccessAtEveryDepth) {
     EXPECT_EQ(img.GetPixelIndex(-1, 0), 0xA5);  // outside: the first pixel byte
     img.SetTransIndex(3);
     EXPECT_EQ(img.GetPixelIndex(5, 5), 3);
+    // A picture without a palette has no indexes to set: its colours stay.
+    CRaster rgb(2, 1, 24, 0);
+    rgb.SetPixelColor(0, 0, RGBQUAD{1, 2, 3, 0});
+    rgb.SetPixelIndex(0, 0, 0xFF);
+    EXPECT_EQ(rgb.GetBits()[0], 1);
+    EXPECT_EQ(rgb.GetBits()[1], 2);
+    EXPECT_EQ(rgb.GetBits()[2], 3);
 }
 
 TEST(Raster, PaletteGrayAndNearest) {
@@ -101,6 +108,20 @@ TEST(Raster, PaletteGrayAndNearest) {
     img.SetClrImportant(3);
     c.rgbRed = 11;
     EXPECT_EQ(img.GetNearestIndex(c), 1);  // only the first three are searched
+    // The count of important colours stops at the palette's size of each depth.
+    struct {
+        int bits;
+        uint32_t asked, kept;
+    } important[] = {{1, 5, 2}, {1, 1, 1}, {4, 40, 16}, {4, 9, 9}, {8, 200, 200}, {8, 300, 0}};
+    for (const auto& c : important) {
+        CRaster p(2, 2, c.bits, 0);
+        p.SetClrImportant(c.asked);
+        EXPECT_EQ(p.GetHeader().biClrImportant, c.kept) << c.bits << " " << c.asked;
+    }
+    // A picture without a palette has none to give.
+    CRaster direct(2, 2, 24, 0);
+    EXPECT_EQ(direct.GetPalette(), nullptr);
+    EXPECT_NE(CRaster(2, 2, 8, 0).GetPalette(), nullptr);
     CRaster gray(1, 1, 8, 0);
     gray.SetGrayPalette();
     EXPECT_TRUE(gray.IsGrayScale());
@@ -199,6 +220,9 @@ TEST(Raster, CopyAndTransfer) {
     src.AlphaSet(2, 2, 9);
     src.SetTransIndex(7);
     src.SetFrameDelay(12);
+    src.Copy(src);  // onto itself: nothing changes
+    EXPECT_EQ(src.GetPixelIndex(3, 2), 23);
+    EXPECT_EQ(src.AlphaGet(2, 2), 9);
     CRaster copy(src);
     EXPECT_EQ(copy.GetPixelIndex(3, 2), 23);
     EXPECT_EQ(copy.AlphaGet(2, 2), 9);

@@ -3,8 +3,10 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 
 #include "imaging/decoders.h"
 #include "imaging/tiff_glue.h"
@@ -27,6 +29,7 @@ struct Page {
     uint16_t extraKind = EXTRASAMPLE_UNASSALPHA;
     float xres = 0;
     uint16_t resUnit = RESUNIT_INCH;
+    float xpos = 0;  // a position: x, and the same for y
     // Sample value of (x, y, channel) in stored order.
     std::function<uint32_t(uint32_t, uint32_t, uint32_t)> sample{};
 };
@@ -71,6 +74,10 @@ Bytes makeTiff(const std::vector<Page>& pages) {
             TIFFSetField(tif, TIFFTAG_XRESOLUTION, p.xres);
             TIFFSetField(tif, TIFFTAG_YRESOLUTION, p.xres / 2);
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, p.resUnit);
+        }
+        if (p.xpos != 0) {
+            TIFFSetField(tif, TIFFTAG_XPOSITION, p.xpos);
+            TIFFSetField(tif, TIFFTAG_YPOSITION, p.xpos);
         }
         if (!p.colormap.empty()) {
             const size_t n = p.colormap.size() / 3;
@@ -146,6 +153,50 @@ TEST(Tiff, GreyStripsCompressedAndResolution) {
             for (uint32_t x = 0; x < 23; ++x)
                 ASSERT_EQ(img.GetPixelIndex(static_cast<int>(x), static_cast<int>(16 - y)),
                           p.sample(x, y, 0));
+    }
+}
+
+// Resolutions and positions no integer field holds keep the nearest value it can hold. The
+// file's rationals are written in place (libtiff's writer keeps values it can represent).
+TEST(Tiff, ResolutionAndPositionBeyondTheFields) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    const struct {
+        uint32_t num, den;
+        uint16_t unit;
+        int32_t dpi, offset;
+    } cases[] = {{0xFFFFFFFFu, 1, RESUNIT_INCH, kMax, kMax},
+                 {1000000000, 1, RESUNIT_CENTIMETER, kMax, 1000000000},
+                 {2147483648u, 1, RESUNIT_INCH, kMax, kMax},
+                 {2147483647u, 1, RESUNIT_INCH, kMax, kMax},
+                 {4939, 4, RESUNIT_INCH, 1234, 1234}};
+    for (const auto& c : cases) {
+        Page p = grey8(3, 2);
+        p.xres = 600;
+        p.resUnit = c.unit;
+        p.xpos = 1;
+        Bytes file = makeTiff({p});
+        for (uint16_t tag : {uint16_t(TIFFTAG_XRESOLUTION), uint16_t(TIFFTAG_YRESOLUTION),
+                             uint16_t(TIFFTAG_XPOSITION), uint16_t(TIFFTAG_YPOSITION)}) {
+            const size_t field = tagValue(file, tag);
+            ASSERT_NE(field, 0u) << tag;
+            const uint32_t at = file[field] | (file[field + 1] << 8) | (file[field + 2] << 16) |
+                                (uint32_t(file[field + 3]) << 24);
+            ASSERT_LE(at + 8, file.size());
+            for (int i = 0; i < 4; ++i) {
+                file[at + i] = uint8_t(c.num >> (8 * i));
+                file[at + 4 + i] = uint8_t(c.den >> (8 * i));
+            }
+        }
+        CRaster img;
+        ASSERT_TRUE(decode(img, file)) << c.num << img.GetLastError();
+        EXPECT_EQ(img.GetXDPI(), c.dpi) << c.num;
+        EXPECT_EQ(img.GetYDPI(), c.dpi) << c.num;
+        EXPECT_EQ(img.GetHeader().biXPelsPerMeter,
+                  c.dpi == kMax ? kMax : int32_t(std::floor(c.dpi * 10000.0 / 254 + 0.5)))
+            << c.num;
+        // The rationals come as floats: 2^31 - 1 rounds up to 2^31, past the field.
+        EXPECT_EQ(img.GetXOffset(), c.offset) << c.num;
+        EXPECT_EQ(img.GetYOffset(), c.offset) << c.num;
     }
 }
 
@@ -328,6 +379,64 @@ TEST(Tiff, ColourAlphaTilesAndPages) {
     EXPECT_FALSE(decode(none, file));
     EXPECT_STREQ(none.GetLastError(), "Error: page not present in TIFF file");
     EXPECT_EQ(none.GetNumFrames(), 3);
+}
+
+// The colour path reads strip by strip: every row lands in its place whatever the strip
+// height (a last strip in part, one strip taller than the picture), the last pixel of a row
+// whose bytes fill the row exactly stays inside it, alpha follows its row, and a damaged
+// strip fails the picture.
+TEST(Tiff, ColourStripsEachInPlace) {
+    const struct {
+        uint32_t width, height, rowsPerStrip;
+        uint16_t samples;
+    } cases[] = {{4, 8, 3, 3}, {5, 7, 2, 3}, {4, 6, 100, 3}, {3, 5, 1, 4}, {8, 9, 4, 4}};
+    for (const auto& c : cases) {
+        Page p{.width = c.width,
+               .height = c.height,
+               .samples = c.samples,
+               .photometric = PHOTOMETRIC_RGB,
+               .rowsPerStrip = c.rowsPerStrip,
+               .compression = COMPRESSION_LZW,
+               .extraAlpha = c.samples == 4,
+               .extraKind = EXTRASAMPLE_UNASSALPHA};
+        p.sample = [](uint32_t x, uint32_t y, uint32_t ch) {
+            const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y), 5);
+            return ch == 0 ? q.rgbRed : ch == 1 ? q.rgbGreen : ch == 2 ? q.rgbBlue : 30 * y + x;
+        };
+        CRaster img;
+        ASSERT_TRUE(decode(img, makeTiff({p})))
+            << c.width << "x" << c.height << " " << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        ASSERT_EQ(img.AlphaIsValid(), c.samples == 4);
+        for (uint32_t y = 0; y < c.height; ++y)
+            for (uint32_t x = 0; x < c.width; ++x) {
+                const int X = static_cast<int>(x), Y = static_cast<int>(y);
+                ASSERT_EQ(rgbText(topPixel(img, X, Y)), rgbText(colourAt(X, Y, 5)))
+                    << c.width << "x" << c.height << "/" << c.rowsPerStrip << " at " << x << ","
+                    << y;
+                if (c.samples == 4)
+                    ASSERT_EQ(img.AlphaGet(X, static_cast<int>(c.height - 1 - y)),
+                              static_cast<int>(30 * y + x));
+            }
+    }
+    Page damaged{.width = 6,
+                 .height = 6,
+                 .samples = 3,
+                 .photometric = PHOTOMETRIC_RGB,
+                 .rowsPerStrip = 2,
+                 .compression = COMPRESSION_ADOBE_DEFLATE};
+    damaged.sample = [](uint32_t x, uint32_t y, uint32_t) { return x + y; };
+    Bytes file = makeTiff({damaged});
+    const size_t offsets = tagValue(file, TIFFTAG_STRIPOFFSETS);
+    ASSERT_NE(offsets, 0u);
+    const uint32_t table = file[offsets] | (file[offsets + 1] << 8) | (file[offsets + 2] << 16) |
+                           (uint32_t(file[offsets + 3]) << 24);
+    file[table + 4] = 0xF0;  // the second strip's data lies past the end
+    file[table + 5] = 0xFF;
+    file[table + 6] = 0xFF;
+    CRaster img;
+    EXPECT_FALSE(decode(img, file));
+    EXPECT_STREQ(img.GetLastError(), "Corrupted TIFF file!");
 }
 
 TEST(Tiff, OrientationsOnBothPaths) {

@@ -368,7 +368,7 @@ TEST(Codec, PiecesDecodeAsTheJoinedMessage) {
         {"negative length", recordBytes(40, -1), kCodecAes, 0, false},
         {"shorter than a record", std::vector<uint8_t>(27, 9), kCodecAes, 0, false},
         {"not encrypted", recordBytes(30, 30), 0, 0, false},
-        {"compressed inside", recordBytes(3000, 3000), kCodecAes, kCodecZlib, false},
+        {"compressed inside", recordBytes(3000, 3000), kCodecAes, kCodecZlib, true},
     };
     for (const Case& c : cases) {
         CYrnCodec enc(key, 128, c.aes, c.zlib);
@@ -428,4 +428,200 @@ TEST(Codec, PiecesDecodeAsTheJoinedMessage) {
     CYrnCodec noKey(nullptr, 128, kCodecAes, 0);
     YrnPiece whole{good.data(), good.size()};
     EXPECT_EQ(noKey.DecodeRecordPieces(&whole, 1, front, &data, &len), 0);
+}
+
+// The codec keeps its compression streams from one message to the next: every message comes
+// out as the stand-alone compressor makes it (a sync flush after each 32768 input bytes),
+// whatever came before, and decodes back.
+TEST(Codec, KeptStreamsGiveTheStandAloneBytes) {
+    CYrnCodec codec(kKey, 128, 0, kCodecZlib);
+    size_t round = 0;
+    for (size_t n : {1, 100, 32767, 32768, 32769, 65536, 100000, 7, 70000}) {
+        std::string text(n, '\0');
+        for (size_t i = 0; i < n; ++i) text[i] = char('a' + (i * 31 + n + round) % 23);
+        ++round;
+        std::vector<uint8_t> packed;
+        ASSERT_EQ(YrnZlibTransform(reinterpret_cast<const uint8_t*>(text.data()), n, packed, 0x401),
+                  1);
+        CYrnBuffer b = bufOf(text);
+        ASSERT_EQ(codec.ZlibStep(b, kCodecEncode), 1) << n;
+        ASSERT_EQ(b.Size(), kCodecStepHeader + packed.size()) << n;
+        EXPECT_EQ(u32at(b, 0), kCodecZlib);
+        EXPECT_EQ(u32at(b, 4), n);
+        EXPECT_EQ(u32at(b, 8), 0u);
+        EXPECT_EQ(u32at(b, 12), 0u);
+        EXPECT_EQ(u32at(b, 16), packed.size());
+        EXPECT_EQ(std::memcmp(b.At(kCodecStepHeader), packed.data(), packed.size()), 0) << n;
+        ASSERT_EQ(codec.ZlibStep(b, kCodecDecode), 1) << n;
+        EXPECT_EQ(strOf(b), text) << n;
+    }
+}
+
+// A compression step must inflate to exactly the size its header gives: one byte short or
+// one byte over fails, as does a fault behind the last byte asked for; bytes after the end
+// of a finished stream are not read.
+TEST(Codec, DecompressionGivesExactlyTheHeaderSize) {
+    const std::string text = "four winds, three dragons and a flower";
+    std::vector<uint8_t> packed;
+    ASSERT_EQ(
+        YrnZlibTransform(reinterpret_cast<const uint8_t*>(text.data()), text.size(), packed, 0x401),
+        1);
+    uLongf len = compressBound(text.size());
+    std::vector<uint8_t> finished(len);
+    compress(finished.data(), &len, reinterpret_cast<const Bytef*>(text.data()), text.size());
+    finished.resize(len);
+    std::vector<uint8_t> finishedThenJunk = finished, openThenJunk = packed;
+    for (uint8_t j : {0xFF, 0xFF, 0x12}) finishedThenJunk.push_back(j), openThenJunk.push_back(j);
+    const struct {
+        const std::vector<uint8_t>* stream;
+        size_t size;
+        int result;
+    } cases[] = {{&packed, text.size(), 1},
+                 {&packed, text.size() - 1, 0},
+                 {&packed, text.size() + 1, 0},
+                 {&finished, text.size(), 1},
+                 {&finishedThenJunk, text.size(), 1},
+                 {&openThenJunk, text.size(), 0},
+                 {&packed, 1, 0}};
+    CYrnCodec codec(kKey, 128, 0, kCodecZlib);
+    for (const auto& c : cases) {
+        CYrnBuffer b;
+        b.Resize(kCodecStepHeader);
+        putU32(b, 0, kCodecZlib | kCodecEncodeBit);  // the direction bits are the sender's
+        putU32(b, 4, uint32_t(c.size));
+        putU32(b, 8, 0);
+        putU32(b, 12, 0);
+        putU32(b, 16, uint32_t(c.stream->size()));
+        b.Append(c.stream->data(), c.stream->size());
+        EXPECT_EQ(codec.ZlibStep(b, kCodecDecode), c.result)
+            << c.size << " of " << c.stream->size() << " bytes";
+        if (c.result) EXPECT_EQ(strOf(b), text);
+        // The stand-alone decompressor with the header's size as its limit agrees.
+        std::vector<uint8_t> plain;
+        const int alone =
+            YrnZlibTransform(c.stream->data(), c.stream->size(), plain, 0x402, c.size) &&
+            plain.size() == c.size;
+        EXPECT_EQ(alone, c.result) << c.size;
+    }
+}
+
+// Without the compression flag, or with nothing to compress, the message goes out behind a
+// pass-through header; a received step without the flag, or without bytes, fails.
+TEST(Codec, CompressionStepEdges) {
+    for (uint32_t flags : {0x200u, kCodecZlib}) {
+        CYrnCodec codec(kKey, 128, 0, flags);
+        CYrnBuffer b = bufOf(flags == kCodecZlib ? "" : "plain");
+        ASSERT_EQ(codec.ZlibStep(b, kCodecEncode), 1);
+        EXPECT_EQ(u32at(b, 0), 0u) << flags;
+        EXPECT_EQ(b.Size(), kCodecStepHeader + (flags == kCodecZlib ? 0 : 5));
+    }
+    CYrnCodec codec(kKey, 128, 0, kCodecZlib);
+    for (uint32_t flags : {0x200u, kCodecZlib}) {
+        CYrnBuffer b;
+        b.Resize(kCodecStepHeader);
+        putU32(b, 0, flags);
+        putU32(b, 4, 10);
+        putU32(b, 8, 0);
+        putU32(b, 12, 0);
+        putU32(b, 16, 0);
+        EXPECT_EQ(codec.ZlibStep(b, kCodecDecode), 0) << flags;
+    }
+}
+
+// A record encrypted from where it lies: the bytes of the general way on front + body; a
+// codec that compresses or does not encrypt, or a key it cannot use, leaves out alone.
+TEST(Codec, RecordEncodedWhereItLies) {
+    uint8_t front[28];
+    for (int i = 0; i < 28; ++i) front[i] = uint8_t(200 - i);
+    CYrnCodec codec(kKey, 128, kCodecAes, 0);
+    for (size_t n : {0, 1, 15, 16, 17, 4096, 4101}) {
+        std::vector<uint8_t> body(n);
+        for (size_t i = 0; i < n; ++i) body[i] = uint8_t(i * 13 + 1);
+        CYrnBuffer general;
+        general.Append(front, 28);
+        if (n) general.Append(body.data(), n);
+        ASSERT_EQ(codec.Process(general, kCodecEncode), 1);
+        CYrnBuffer out = bufOf("old");
+        ASSERT_EQ(codec.EncodeRecord(front, n ? body.data() : nullptr, n, out), 1) << n;
+        EXPECT_EQ(strOf(out), strOf(general)) << n;
+    }
+    const uint8_t body[4] = {1, 2, 3, 4};
+    CYrnCodec zipping(kKey, 128, kCodecAes, kCodecZlib), plain(kKey, 128, 0, 0),
+        noCipherBit(kKey, 128, 0x200, 0), badKey(kKey, 100, kCodecAes, 0);
+    for (CYrnCodec* c : {&zipping, &plain, &noCipherBit, &badKey}) {
+        CYrnBuffer out = bufOf("old");
+        EXPECT_EQ(c->EncodeRecord(front, body, 4, out), 0);
+        EXPECT_EQ(strOf(out), "old");
+    }
+    CYrnBuffer out = bufOf("old");
+    EXPECT_EQ(codec.EncodeRecord(front, nullptr, 4, out), 0);  // a length without a body
+    EXPECT_EQ(codec.EncodeRecord(nullptr, body, 4, out), 0);
+    EXPECT_EQ(strOf(out), "old");
+}
+
+// Pieces whose inner step compresses decode as the joined message does, inflated straight
+// into the record; whatever the general way refuses, they refuse too.
+TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
+    const uint8_t* key = reinterpret_cast<const uint8_t*>("0123456789abcdef");
+    // The inner step made by hand: its header (flags, size, 0, 0, length) and the stream of
+    // `plain`, then sealed by the cipher step.
+    auto sealed = [&](const std::vector<uint8_t>& plain, int sizeDelta, uint32_t flags,
+                      const std::vector<uint8_t>& extra) {
+        std::vector<uint8_t> packed;
+        if (!plain.empty()) YrnZlibTransform(plain.data(), plain.size(), packed, 0x401);
+        packed.insert(packed.end(), extra.begin(), extra.end());
+        CYrnBuffer b;
+        b.Resize(kCodecStepHeader);
+        putU32(b, 0, flags);
+        putU32(b, 4, uint32_t(int(plain.size()) + sizeDelta));
+        putU32(b, 8, 0);
+        putU32(b, 12, 0);
+        putU32(b, 16, uint32_t(packed.size()));
+        b.Append(packed.data(), packed.size());
+        CYrnCodec aes(key, 128, kCodecAes, 0);
+        EXPECT_EQ(aes.AesStep(b, kCodecEncode), 1);
+        return std::vector<uint8_t>(b.Data(), b.Data() + b.Size());
+    };
+    std::vector<uint8_t> big(40000);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = uint8_t(i % 251 * (i % 7));
+    for (int b = 0; b < 4; ++b) big[24 + b] = uint8_t(uint32_t(big.size() - 28) >> (8 * b));
+    const struct {
+        const char* what;
+        std::vector<uint8_t> message;
+        bool decodes;
+    } cases[] = {
+        {"blocks and a tail", sealed(recordBytes(5000, 5000), 0, kCodecZlib, {}), true},
+        {"more than one flush", sealed(big, 0, kCodecZlib, {}), true},
+        {"data longer than the record", sealed(recordBytes(300, 12), 0, kCodecZlib, {}), true},
+        {"no data", sealed(recordBytes(40, 0), 0, kCodecZlib, {}), true},
+        {"direction bits of the sender", sealed(recordBytes(90, 90), 0, 0x401, {}), true},
+        {"a byte short", sealed(recordBytes(90, 90), 1, kCodecZlib, {}), false},
+        {"a byte over", sealed(recordBytes(90, 90), -1, kCodecZlib, {}), false},
+        {"a fault behind the end", sealed(recordBytes(90, 90), 0, kCodecZlib, {0xFF, 0xFF}), false},
+        {"length past the data", sealed(recordBytes(90, 91), 0, kCodecZlib, {}), false},
+        {"negative length", sealed(recordBytes(90, -3), 0, kCodecZlib, {}), false},
+        {"shorter than a record", sealed(std::vector<uint8_t>(60, 1), -40, kCodecZlib, {}), false},
+        {"not the compression flag", sealed(recordBytes(90, 90), 0, 0x200, {}), false},
+        {"nothing compressed", sealed({}, 50, kCodecZlib, std::vector<uint8_t>(40, 0)), false},
+    };
+    for (const auto& c : cases) {
+        const auto want = generalDecode(c.message, key);
+        ASSERT_EQ(want.has_value(), c.decodes) << c.what;
+        for (size_t cut : {size_t(5), size_t(16), size_t(4000), c.message.size()}) {
+            std::vector<YrnPiece> pieces;
+            for (size_t at = 0; at < c.message.size(); at += cut)
+                pieces.push_back({c.message.data() + at, std::min(cut, c.message.size() - at)});
+            CYrnCodec dec(key, 128, kCodecAes, 0);
+            uint8_t front[28];
+            std::unique_ptr<uint8_t[]> data;
+            int32_t len = -5;
+            const int r = dec.DecodeRecordPieces(pieces.data(), pieces.size(), front, &data, &len);
+            ASSERT_EQ(r, c.decodes ? 1 : 0) << c.what << " cut " << cut;
+            if (!r) continue;
+            std::vector<uint8_t> got(front, front + 28);
+            if (len > 0) got.insert(got.end(), data.get(), data.get() + len);
+            EXPECT_EQ(data == nullptr, len == 0) << c.what;
+            EXPECT_EQ(got, *want) << c.what << " cut " << cut;
+        }
+    }
 }

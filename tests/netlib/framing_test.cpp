@@ -553,6 +553,36 @@ TEST(Framing, RecordEncodedIntoPacketsIsTheEncodingFramed) {
         EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, bad, 1, 1, 0, true,
                                           seq, out),
                   0);
+    // The same with compression on, which takes the general way: its failed encoding is not
+    // framed either.
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, gameKey(), 100, kCodecAes, kCodecZlib, 4000, 1, 1, 0,
+                                      true, seq, out),
+              0);
+    EXPECT_EQ(YrnEncodeMessagePackets(rec, nullptr, 128, kCodecAes, kCodecZlib, 4000, 1, 1, 0, true,
+                                      seq, out),
+              0);
+    EXPECT_EQ(seq.load(), 0);
+    CYrnBuffer refused;
+    rec.length = -1;
+    for (uint32_t zlib : {0u, kCodecZlib})
+        EXPECT_EQ(YrnEncodeMessage(rec, gameKey(), 128, kCodecAes, zlib, refused), 0) << zlib;
+    // A length without data is sent as an empty record, by either way.
+    rec.length = 4;
+    rec.data = nullptr;
+    for (uint32_t zlib : {0u, kCodecZlib}) {
+        YrnRecord empty = rec;
+        empty.length = 0;
+        CYrnBuffer a, b;
+        std::atomic<int32_t> seqA{0}, seqB{0};
+        ASSERT_GT(YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, zlib, 4000, 1, 1, 0, true,
+                                          seqA, a),
+                  0);
+        ASSERT_GT(YrnEncodeMessagePackets(empty, gameKey(), 128, kCodecAes, zlib, 4000, 1, 1, 0,
+                                          true, seqB, b),
+                  0);
+        ASSERT_EQ(a.Size(), b.Size()) << zlib;
+        EXPECT_EQ(std::memcmp(a.Data(), b.Data(), a.Size()), 0) << zlib;
+    }
     rec.length = -1;
     EXPECT_EQ(
         YrnEncodeMessagePackets(rec, gameKey(), 128, kCodecAes, 0, 4000, 1, 1, 0, true, seq, out),
