@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDropEvent>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <QWebEngineHttpRequest>
@@ -202,6 +203,41 @@ void CFixHtmlView::closeEvent(QCloseEvent* e) {
         QWebEngineView::closeEvent(e);
     else
         QWidget::closeEvent(e);
+}
+
+void CFixHtmlView::contextMenuEvent(QContextMenuEvent* e) {
+    if (filterPage_)
+        QWebEngineView::contextMenuEvent(e);
+    else
+        QWidget::contextMenuEvent(e);
+}
+
+void CFixHtmlView::dragEnterEvent(QDragEnterEvent* e) {
+    if (filterPage_)
+        QWebEngineView::dragEnterEvent(e);
+    else
+        e->ignore();
+}
+
+void CFixHtmlView::dragMoveEvent(QDragMoveEvent* e) {
+    if (filterPage_)
+        QWebEngineView::dragMoveEvent(e);
+    else
+        e->ignore();
+}
+
+void CFixHtmlView::dragLeaveEvent(QDragLeaveEvent* e) {
+    if (filterPage_)
+        QWebEngineView::dragLeaveEvent(e);
+    else
+        QWidget::dragLeaveEvent(e);
+}
+
+void CFixHtmlView::dropEvent(QDropEvent* e) {
+    if (filterPage_)
+        QWebEngineView::dropEvent(e);
+    else
+        e->ignore();
 }
 
 void CFixHtmlView::NavigateWithPost(const std::string& url, int /*flags*/,

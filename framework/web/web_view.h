@@ -70,6 +70,14 @@ protected:
     void showEvent(QShowEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // The engine's view hands these to its page and has none to hand them to before the
+    // first page (a drag over a view that shows nothing ended the client): without a page
+    // they are a plain widget's, which takes no drop.
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     QWebEnginePage* filterPage_ = nullptr;

@@ -9,6 +9,9 @@
 
 #include <unistd.h>
 
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QQuickWindow>
 
 #include <algorithm>
@@ -304,6 +307,31 @@ int HelperProcesses(const std::string& type) {
 // The engine starts with the first page a view shows, not with the view: no helper process
 // before, whatever the view went through; after, one renderer for every view's pages, no
 // zygote without a sandbox, and a page made while its view is shown is drawn.
+// Something dragged over and dropped on a view that shows nothing, or a context menu asked
+// of it: no page is made for it, the engine does not start, and the drop is not taken.
+TEST_F(WebView, DragOverAViewWithoutAPageStartsNothing) {
+    CHallHtmlCtrl view(nullptr);
+    view.resize(200, 100);
+    view.show();
+    QMimeData mime;
+    mime.setText("east wind");
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDragMoveEvent move(QPoint(30, 30), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &move);
+    QDropEvent drop(QPointF(30, 30), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(&view, &leave);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(30, 30));
+    QCoreApplication::sendEvent(&view, &menu);
+    QTest::qWait(300);
+    EXPECT_FALSE(view.HasPage());
+    EXPECT_EQ(HelperProcesses("renderer") + HelperProcesses("zygote"), 0);
+}
+
 TEST_F(WebView, EngineStartsWithTheFirstPageAndOneRendererServesAll) {
     CHallHtmlCtrl first(nullptr), second(nullptr);
     // Shown, hidden and shown again, closed and shown: still no page.
