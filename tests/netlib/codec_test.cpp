@@ -565,10 +565,18 @@ TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
     const uint8_t* key = reinterpret_cast<const uint8_t*>("0123456789abcdef");
     // The inner step made by hand: its header (flags, size, 0, 0, length) and the stream of
     // `plain`, then sealed by the cipher step.
+    // `finished`: a stream ended as a stand-alone compressor ends it, not the codec's open one.
     auto sealed = [&](const std::vector<uint8_t>& plain, int sizeDelta, uint32_t flags,
-                      const std::vector<uint8_t>& extra) {
+                      const std::vector<uint8_t>& extra, bool finished = false) {
         std::vector<uint8_t> packed;
-        if (!plain.empty()) YrnZlibTransform(plain.data(), plain.size(), packed, 0x401);
+        if (finished) {
+            uLongf len = compressBound(plain.size());
+            packed.resize(len);
+            compress(packed.data(), &len, plain.data(), plain.size());
+            packed.resize(len);
+        } else if (!plain.empty()) {
+            YrnZlibTransform(plain.data(), plain.size(), packed, 0x401);
+        }
         packed.insert(packed.end(), extra.begin(), extra.end());
         CYrnBuffer b;
         b.Resize(kCodecStepHeader);
@@ -603,6 +611,18 @@ TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
         {"shorter than a record", sealed(std::vector<uint8_t>(60, 1), -40, kCodecZlib, {}), false},
         {"not the compression flag", sealed(recordBytes(90, 90), 0, 0x200, {}), false},
         {"nothing compressed", sealed({}, 50, kCodecZlib, std::vector<uint8_t>(40, 0)), false},
+        {"a finished stream of the front alone", sealed(recordBytes(0, 0), 0, kCodecZlib, {}, true),
+         true},
+        {"a finished stream of the front, a longer size",
+         sealed(recordBytes(0, 0), 5, kCodecZlib, {}, true), false},
+        {"a finished stream", sealed(recordBytes(300, 300), 0, kCodecZlib, {}, true), true},
+        {"the outer step not encrypted",
+         [&] {
+             auto m = sealed(recordBytes(90, 90), 0, kCodecZlib, {});
+             m[0] = uint8_t(kCodecZlib), m[1] = uint8_t(kCodecZlib >> 8);
+             return m;
+         }(),
+         false},
     };
     for (const auto& c : cases) {
         const auto want = generalDecode(c.message, key);
