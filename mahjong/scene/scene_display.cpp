@@ -20,6 +20,7 @@ namespace hqlv::mahjong {
 namespace {
 
 constexpr uint32_t kMagentaKey = 0xFF00FF;
+constexpr int kSeatIconSize = 30;
 
 }  // namespace
 
@@ -186,12 +187,30 @@ void CMJGameScene2::ResetSeatPanels() {
     m_nPanelCount = 0;
 }
 
+int CMJGameScene2::SeatNameWidth(int view) {
+    CMJTableDraw* draw = m_pHost ? m_pHost->GetTableDraw() : nullptr;
+    const MJSeatRecord* seat = draw ? draw->Seat(view) : nullptr;
+    if (!seat) return 0;
+    // Half the character height a byte of the name's GBK form.
+    return GetTextLayoutWord10() / 2 * int(platform::utf8ToGbk(seat->name).size());
+}
+
 int CMJGameScene2::ShowSeatIcons(int view) {
     if (view < 0 || view > 3) return 0;
+    // The icons stand in a row after the name along the text's direction, the first one 6
+    // pixels past the name's end, so that a mark never covers the name.
+    const engine::Entity* panel = EntityOf(m_made.panels[view]);
+    const int px = panel ? panel->GetX() : 0, py = panel ? panel->GetY() : 0;
+    const int first = SeatNameWidth(view) / 2 + 6 + kSeatIconSize / 2;
     int shown = 0;
     for (int i = 0; i < 10; ++i) {
         auto* icon = static_cast<engine::ImageEntity*>(EntityOf(m_made.icons[view][i]));
         if (!icon) continue;
+        if (panel) {
+            const engine::IPoint at = engine::RotatePoint(px + first + kSeatIconSize * i, py, px,
+                                                          py, panel->GetRotation(), 1);
+            icon->SetPosition(at.x, at.y);
+        }
         const int word = m_seatIcons[size_t(view)][size_t(i)];
         // Only the entries of the seat-mark table that name a picture show anything.
         const SeatMark& mark = GetSeatMark(word);
@@ -222,6 +241,36 @@ void CMJGameScene2::SetSeatIcon(int view, int value) {
 }  // namespace hqlv::mahjong
 
 namespace hqlv::mahjong {
+
+void CMJGameScene2::Redraw(int part) {
+    const bool all = part == kRedrawAll;
+    if (all)
+        if (engine::Canvas* canvas = GetCanvas())
+            canvas->SetBackgroundImage(Picture("桌面"), 0, 0, GetScreenWidth(), GetScreenHeight(),
+                                       1);
+    if (all || part == kAreaWall) BindWallTiles();
+    for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
+        const int view = ChairToView(chair);
+        if (view < 0 || view >= kViewCount) continue;
+        if (all || part == kAreaHand) BindHandTiles(view);
+        if (all || part == kAreaDiscard) BindDiscards(view);
+        if (all || part == kAreaFlower) BindFlowerTiles(view);
+        if (all || part == kAreaShowcase) BindShowcase(view);
+    }
+    if (all) {
+        DrawClock();
+        for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
+            const int view = ChairToView(chair);
+            if (view >= 0 && view < kViewCount) ShowSeatInfo(view);
+        }
+    }
+    // The tiles of the area take their transforms again (positions the bindings kept).
+    for (int i = 1; i <= GetTotalTiles() && i <= kBindingCount; ++i) {
+        const MJBinding& b = m_bindings[size_t(i)];
+        if (b.area == 0 || b.area != part) continue;
+        if (engine::Entity* e = EntityOf(b.entityId)) e->ApplyTransform();
+    }
+}
 
 void CMJGameScene2::ResetForNextDeal() {
     if (!m_pHost || m_pHost->IsPlaying() || m_bGameRunning) return;

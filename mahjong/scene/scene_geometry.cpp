@@ -4,6 +4,7 @@
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/render/plane.h"
+#include "engine/render/text_layout.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
@@ -413,9 +414,12 @@ void CMJGameScene2::ShowSeatInfo(int view) {
     const MJSeatRecord* seat = draw ? draw->Seat(view) : nullptr;
     const std::string name = seat ? seat->name : std::string();
     panel->Fill();
-    // The name is centred on (100, 25): half the character height a byte of its GBK form.
+    // The name is centred on (100, 25) in the scene's text font, whose character height
+    // measures it.
+    const engine::TextStyle& style = GetTextLayout().Style();
+    panel->SetFont(style.height, style.weight, style.face);
     const int height = GetTextLayoutWord10();
-    const int width = height / 2 * int(platform::utf8ToGbk(name).size());
+    const int width = SeatNameWidth(view);
     panel->SetTextColor(seat && seat->highlight ? 0xFFFF : 0xFFFFFF);
     panel->DrawText(100 - width / 2, 25 - height / 2, name);
     MJRect h;
@@ -438,8 +442,10 @@ void CMJGameScene2::ShowSeatInfo(int view) {
             panel->SetPosition(mx, small ? h.top - in : h.bottom - in);
             break;
     }
-    ShowSeatIcons(view);
+    // The plane shows its linked icons with it: the row is redrawn after, so that only the
+    // icons the seat holds stay shown.
     panel->Show();
+    ShowSeatIcons(view);
     panel->ApplyTransform();
 }
 

@@ -96,6 +96,9 @@ void CMJGameScene2::ReleaseBinding(MJTileInfo* record, MJBinding* binding) {
         if (e->GetType() == engine::ENT_IMAGE)
             static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
         e->Hide();
+        // Pushed to the canvas at once: a pooled entity that no binding takes again would
+        // otherwise stay drawn (and hit) where its tile was.
+        e->ApplyTransform();
     }
     if (MJTileControl* tc = TileControl(binding->control)) {
         if (engine::GameKernel* k = Kernel()) k->ReleaseControl(tc->controlId);

@@ -1,0 +1,181 @@
+// The table fits its logical screen and is drawn again whole: after a deal a resize releases
+// every binding and the full redraw binds the same tiles again; the seats' name planes show
+// their names; the own row (melds, hand, drawn tile) lies inside the screen and a click on a
+// tile's centre picks that tile; the overlaps that are faults are gone. The own chair is 2
+// (view 3); chair 3 sits at view 0, chair 0 at view 1, chair 1 at view 2.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <set>
+#include <tuple>
+
+#include "engine/core/entity_kinds.h"
+#include "engine/render/canvas.h"
+#include "engine/render/draw_layer.h"
+#include "engine/render/plane.h"
+#include "handler_scene.h"
+#include "shot_util.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+using Shown = std::set<std::tuple<int, int, int>>;
+
+class TableFit : public TableTest {
+protected:
+    // The game's logical screen stays 744 x 710 whatever the pane's size.
+    void SetUp() override {
+        TableTest::SetUp();
+        scene.SetFixedLogicalSize(744, 710);
+    }
+    // A new deal with banker chair 1 (view 2) dealt to its end: 13 tiles a seat, 14 at the
+    // banker's.
+    void DealToTheEnd(int banker = 1) {
+        deal.Set(11, banker);
+        deal.Set(13, banker);
+        deal.Set(14, 0x101);
+        for (int d = 0; d < 4; ++d) deal.Set(23 + size_t(d), d < 2 ? 3 : 0);
+        for (int c = 0; c < 4; ++c) deal.Set(49 + size_t(c), c == banker ? 14 : 13);
+        const int32_t own[14] = {9, 18, 37, 38, 58, 60, 75, 77, 95, 97, 110, 120, 130, 44};
+        for (int i = 0; i < 32; ++i)
+            deal.Set(53 + size_t(i), i < (banker == 2 ? 14 : 13) ? own[i] : -1);
+        scene.OnGameReset();
+        Run(10000);
+    }
+    // Whether the canvas draws the entity (what the last transform pushed).
+    bool Drawn(uint32_t entityId) {
+        const engine::Entity* e = scene.GetKernel().FindEntity(entityId);
+        if (!e || !e->IsAttached()) return false;
+        const engine::LayerItem* item =
+            scene.GetKernel().GetCanvas().Layer(e->GetLayer()).FindItem(e->GetItemId());
+        return item && item->visible;
+    }
+    // What the tile pool shows now: (area, view, index) of every binding the canvas draws.
+    // A pooled entity that no binding holds is drawn nowhere.
+    Shown ShownTiles() {
+        Shown out;
+        for (int i = 1; i <= kBindingCount; ++i) {
+            const MJBinding* b = scene.Binding(i);
+            if (!b || !Drawn(b->entityId)) continue;
+            EXPECT_NE(b->area, 0) << "binding " << i << " is free but still drawn";
+            out.insert({b->area, b->view, b->index});
+        }
+        return out;
+    }
+    engine::PlaneEntity* Panel(int view) {
+        auto* e = scene.GetKernel().FindEntity(scene.Entities().panels[view]);
+        return e && e->GetType() == engine::ENT_PLANE ? static_cast<engine::PlaneEntity*>(e)
+                                                      : nullptr;
+    }
+    // The columns of the plane that hold a drawn pixel: first and last, -1 when none.
+    std::pair<int, int> InkColumns(engine::PlaneEntity* p) {
+        const uint32_t* px = p->GetPixels();
+        const int w = p->GetWidth(), h = p->GetHeight();
+        int first = -1, last = -1;
+        for (int x = 0; x < w && px; ++x)
+            for (int y = 0; y < h; ++y)
+                if (px[size_t(y) * size_t(w) + size_t(x)] & 0xFFFFFF) {
+                    if (first < 0) first = x;
+                    last = x;
+                    break;
+                }
+        return {first, last};
+    }
+    std::vector<uint32_t> Shoot(const std::string& name) {
+        std::vector<uint32_t> px(size_t(744) * 710, 0);
+        engine::DrawSurface surface{px.data(), 744, 710};
+        engine::GameKernel& k = scene.GetKernel();
+        k.GetCanvas().SetFullScreenInvalidate(true);
+        k.GetCanvas().InvalidateAll();
+        EXPECT_GE(k.Render(surface), 0);
+        const std::string path = std::string(HQLV_BUILD_DIR) + "/" + name;
+        const std::string part = path + "." + std::to_string(getpid());
+        EXPECT_TRUE(WritePng(part, px, 744, 710));
+        EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
+        return px;
+    }
+};
+
+TEST_F(TableFit, AResizeAfterADealBindsTheSameTilesAgain) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    DealToTheEnd();
+    const Shown before = ShownTiles();
+    // The whole wall (the record names no tile taken) and the 53 dealt tiles.
+    EXPECT_EQ(before.size(), 189u);
+    for (auto [w, h] : {std::pair{1000, 640}, {600, 560}, {744, 710}}) {
+        scene.SetScreen(w, h);
+        scene.OnInitDone();
+        EXPECT_EQ(ShownTiles(), before) << w << " x " << h;
+    }
+    // A part redraws only its area: the wall released, the hands bound again by Redraw(2)
+    // stay released.
+    scene.ReleaseAllBindings();
+    scene.Redraw(kAreaHand);
+    Shown hands;
+    for (const auto& t : before)
+        if (std::get<0>(t) == kAreaHand) hands.insert(t);
+    EXPECT_EQ(ShownTiles(), hands);
+    scene.Redraw(kAreaWall);
+    EXPECT_EQ(ShownTiles(), before);
+}
+
+TEST_F(TableFit, TheFullRedrawShowsEverySeatsNameOnItsPanel) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    DealToTheEnd();
+    scene.SetScreen(1000, 640);
+    scene.OnInitDone();
+    for (int v = 0; v < 4; ++v) {
+        SCOPED_TRACE(v);
+        engine::PlaneEntity* p = Panel(v);
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(p->IsVisible());
+        const auto [first, last] = InkColumns(p);
+        ASSERT_GE(first, 0);
+        // The name is centred on the plane's point (100, 25): two characters of 16 pixels.
+        EXPECT_NEAR((first + last) / 2, 100, 4);
+        EXPECT_NEAR(last - first + 1, 32, 4);
+    }
+    // A seat without a name draws nothing on its plane.
+    draw.SeatMutable(1)->name.clear();
+    draw.DrawSeatInfo(1);
+    EXPECT_EQ(InkColumns(Panel(1)).first, -1);
+    Shoot("table-seat-names.png");
+}
+
+// A seat's melds take records out of its standing hand and the end lays the rest down: no
+// tile the seat no longer holds stays drawn, standing under the melds or the laid-down row.
+TEST_F(TableFit, ReleasedTilesAreNoLongerDrawn) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    DealToTheEnd();
+    // Chair 3 (view 0) pengs three times from chair 0 (view 1) and ends with four tiles.
+    for (int k = 0; k < 3; ++k) {
+        scene.AddPengMeld(0, Body(11, {{4, 0}, {5, 100 + k}, {6, 104 + k}, {7, 108 + k}}));
+        scene.BindHandTiles(0);
+        Hand(0)[0].bPresent = 0;  // its discard
+    }
+    scene.LayOutEndHand(0, std::vector<int32_t>{1, 2, 3, 4});
+    scene.BindHandTiles(0);
+    int standing = 0, laid = 0;
+    for (const auto& [area, view, index] : ShownTiles()) {
+        if (view != 0 || (area != kAreaHand && area != kAreaMeld)) continue;
+        const MJTileInfo& r = Hand(0)[index];
+        EXPECT_EQ(r.bPresent, 1) << index;
+        standing += r.nFace == 2;
+        laid += r.nFace == 1;
+    }
+    EXPECT_EQ(standing, 0);
+    EXPECT_EQ(laid, 9 + 4);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
