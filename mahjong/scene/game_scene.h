@@ -186,25 +186,25 @@ public:
     ~CMJGameScene2() override = default;
 
     // ---- the notification router's calls
-    virtual void OnGameReset();                             // 211040 a new deal
-    virtual void OnGameEnd(MJData body);                    // 211080 the deal's result
-    virtual void ResetForNextDeal();                        // after 211080
-    virtual void ShowWaitTableNotice();                     // 211300
-    virtual void OnNotify221160(MJData body);               // the answer to a see-tiles ask
-    virtual void OnNotify221170(MJData body);               // a seat discarded
-    virtual void OnNotify221200(MJData body);               // tiles of the watched hand
-    virtual void OnNotify229160(MJData body);               // a seat draws
-    virtual void OnNotify229165(MJData body);               // the countdown ends now
-    virtual void OnNotify229170(MJData body);               // peng announced
-    virtual void OnNotify229175(MJData body);               // chi announced
-    virtual void OnNotify229180(MJData body);               // gang announced
-    virtual void OnNotify229185(MJData body);               // peng meld laid
-    virtual void OnNotify229190(MJData body);               // chi meld laid
+    virtual void OnGameReset();                          // 211040 a new deal
+    virtual void OnGameEnd(MJData body);                 // 211080 the deal's result
+    virtual void ResetForNextDeal();                     // after 211080
+    virtual void ShowWaitTableNotice();                  // 211300
+    virtual void OnNotify221160(MJData body);            // the answer to a see-tiles ask
+    virtual void OnNotify221170(MJData body);            // a seat discarded
+    virtual void OnNotify221200(MJData body);            // tiles of the watched hand
+    virtual void OnNotify229160(MJData body);            // a seat draws
+    virtual void OnNotify229165(MJData body);            // the countdown ends now
+    virtual void OnNotify229170(MJData body);            // peng announced
+    virtual void OnNotify229175(MJData body);            // chi announced
+    virtual void OnNotify229180(MJData body);            // gang announced
+    virtual void OnNotify229185(MJData body);            // peng meld laid
+    virtual void OnNotify229190(MJData body);            // chi meld laid
     virtual void OnNotify229195(uint32_t id, MJData body);  // 229195 / 229197 / 229199
-    virtual void OnNotify229210(MJData body);               // flower replaced
-    virtual void OnPlayerBackOrLeave(MJData body);          // 229500
-    virtual void OnTableDrawReset();                        // 211700
-    virtual void OnNotify211920(MJData) {}                  // nothing in this game
+    virtual void OnNotify229210(MJData body);            // flower replaced
+    virtual void OnPlayerBackOrLeave(MJData body);       // 229500
+    virtual void OnTableDrawReset();                     // 211700
+    virtual void OnNotify211920(MJData) {}               // nothing in this game
 
     // ---- the application's and the views' calls
     virtual void ResetTable();
@@ -275,7 +275,7 @@ public:
     virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
-    virtual void OnOwnDiscardEnd();                 // 210059
+    virtual void OnOwnDiscardEnd();               // 210059
     virtual void OnSortSweepEnd() {}                // 210060
 
     // ---- handlers that later work fills in
@@ -670,8 +670,8 @@ public:
 
     // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
     // Result codes of the claim requests as the actions read them.
-    static constexpr int kResultDone = 10, kResultHeldBack = 210050, kResultDiscardRefused = 229450,
-                         kResultPlayNotSent = 10100;
+    static constexpr int kResultDone = 10, kResultHeldBack = 210050,
+                         kResultDiscardRefused = 229450, kResultPlayNotSent = 10100;
     // Source x of the claim strip's cells: gang 40, chi 80, the cancel picture 200.
     static constexpr int kCellGang = 40, kCellChi = 80, kCellCancel = 200;
     // The requests. Each fills the body after the head from the offer table and the hall
@@ -766,7 +766,8 @@ public:
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the
     // image entity that shows it; null when no binding or no image entity is free.
-    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index, MJBinding*& bind);
+    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index,
+                                    MJBinding*& bind);
     // The data of an engine message that names a view: eight words, the view first.
     static engine::MessageData ViewMessage(int view);
     void LoadStylePicture(const char* file, const char* description);
