@@ -161,6 +161,8 @@ struct MJTileControl {
 constexpr int kBindingCount = 336;
 // The part code of Redraw that stands for the whole table.
 constexpr int kRedrawAll = 100;
+// How far the own row keeps from the logical screen's sides (the table cloth's frame).
+constexpr int kOwnRowMargin = 12;
 constexpr int kTileControlCount = 31;
 
 // Scene words that the pictures bring (pixels).
@@ -413,6 +415,9 @@ public:
     const Made& Entities() const { return m_made; }
 
     // ---- table geometry (logical screen pixels; scene_geometry.cpp)
+    // The step between the own standing tiles: the large tile's width, less where the row
+    // would reach past the table cloth's frame (kOwnRowMargin from the screen's sides).
+    virtual int GetOwnTileStep() const;
     virtual int GetHandLength(int view) const;
     virtual int GetHandThickness(int view) const;
     virtual void GetHandRect(int view, MJRect& out) const;

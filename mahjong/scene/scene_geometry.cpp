@@ -1,6 +1,8 @@
 // The table's geometry in logical screen pixels: the hand rectangles at the four edges, the
 // walls around the centre, the flower areas, the dice rectangle and the wind marks; and the
 // layouts that give the wall, hand and flower records their places inside those areas.
+#include <algorithm>
+
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/render/plane.h"
@@ -27,8 +29,19 @@ int Mod(int a, int n) {
 
 }  // namespace
 
+int CMJGameScene2::GetOwnTileStep() const {
+    const int w = m_metrics.largeWidth, n = GetMaxHandTiles();
+    // The own row (n large tiles and the draw slot's gap) stays inside the table cloth's
+    // frame: where the screen is too narrow for whole tiles, they overlap a little, each
+    // drawn over its left neighbour's edge.
+    const int screen = GetScreenWidth();
+    const int room = screen - 2 * kOwnRowMargin - w - 12;
+    if (screen <= 0 || n < 2 || room >= (n - 1) * w) return w;
+    return std::max(room / (n - 1), 1);
+}
+
 int CMJGameScene2::GetHandLength(int view) const {
-    if (view == kOwnView) return GetMaxHandTiles() * m_metrics.largeWidth + 12;
+    if (view == kOwnView) return m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 1) * GetOwnTileStep();
     return (GetMaxHandTiles() + 2) * m_metrics.step[1] + 10;
 }
 
@@ -270,7 +283,7 @@ void CMJGameScene2::LayoutWall() {
 }
 
 void CMJGameScene2::LayoutHands() {
-    const int large = m_metrics.largeWidth;
+    const int large = m_metrics.largeWidth, step = GetOwnTileStep();
     for (int v = 0; v < kViewCount; ++v) {
         MJTileInfo* row = m_tiles.m_hands[v];
         std::fill(row, row + kHandRecords, MJTileInfo{});
@@ -297,7 +310,7 @@ void CMJGameScene2::LayoutHands() {
                     break;
                 default:
                     r.nY = 10;
-                    r.nX = i == 0 ? length - large : length - 12 - (i + 1) * large;
+                    r.nX = i == 0 ? length - large : length - 12 - large - i * step;
                     break;
             }
         }

@@ -177,5 +177,67 @@ TEST_F(TableFit, ReleasedTilesAreNoLongerDrawn) {
     EXPECT_EQ(laid, 9 + 4);
 }
 
+// The own row (melds, standing tiles, drawn tile) lies inside the 744-pixel screen and off
+// the table cloth's frame for 13 and 14 tiles with 0 to 4 melds; at each standing tile's
+// centre the canvas picks that tile's entity, which holds a tile control, and the own hit
+// test names the same record.
+TEST_F(TableFit, TheOwnRowLiesInsideTheScreenAndEachTileIsHitAtItsCentre) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    for (int melds = 0; melds <= 4; ++melds)
+        for (bool drawn : {false, true}) {
+            SCOPED_TRACE(std::to_string(melds) + (drawn ? " melds, 14 tiles" : " melds, 13"));
+            scene.ResetTable();
+            // Honours of five faces (record 1 goes to the draw slot and out after a peng),
+            // then two copies of four faces for the pengs.
+            std::vector<int32_t> hand;
+            for (int32_t id = 108; id < 113; ++id) hand.push_back(id);
+            int32_t copies[4][4];
+            for (int k = 0; k < 4; ++k) {
+                CMJGameScene::FaceCopies(k, copies[k]);
+                hand.push_back(copies[k][0]);
+                hand.push_back(copies[k][1]);
+            }
+            for (size_t i = 0; i < hand.size(); ++i) {
+                MJTileInfo& r = Hand(3)[i + 1];
+                r.nCode = hand[i], r.bPresent = r.bHand = 1;
+            }
+            for (int k = 0; k < melds; ++k) {
+                scene.AddPengMeld(3, Body(11, {{4, 3}, {5, copies[k][2]}, {6, copies[k][0]},
+                                              {7, copies[k][1]}}));
+                Hand(3)[0].bPresent = Hand(3)[0].bHand = 0;  // the discard after the peng
+            }
+            if (drawn) Hand(3)[0].nCode = 120, Hand(3)[0].bPresent = Hand(3)[0].bHand = 1;
+            scene.BindHandTiles(3);
+            MJRect area;
+            scene.GetHandRect(3, area);
+            int standing = 0, laid = 0;
+            for (int i = 0; i < kHandSlotCount; ++i) {
+                const MJTileInfo& r = Hand(3)[i];
+                if (!r.bPresent) continue;
+                ASSERT_NE(r.nObject, 0) << i;
+                const MJBinding* b = scene.Binding(r.nObject);
+                const engine::Entity* e = scene.GetKernel().FindEntity(b->entityId);
+                ASSERT_NE(e, nullptr);
+                const int left = e->GetX() - e->GetWidth() / 2, right = left + e->GetWidth();
+                EXPECT_GE(left, kOwnRowMargin) << i;
+                EXPECT_LE(right, 744 - kOwnRowMargin) << i;
+                if (!r.bHand) {
+                    ++laid;
+                    continue;
+                }
+                ++standing;
+                const int cx = area.left + r.nX + 54 / 2, cy = area.top + r.nY + 77 / 2;
+                EXPECT_EQ(scene.GetKernel().GetCanvas().HitTest(cx, cy), b->entityId) << i;
+                EXPECT_NE(b->control, 0) << i;
+                EXPECT_EQ(scene.HitTestOwnHand(cx, cy), i);
+            }
+            EXPECT_EQ(standing, 13 - 3 * melds + (drawn ? 1 : 0));
+            EXPECT_EQ(laid, 3 * melds);
+            if (melds == 1 && drawn) Shoot("table-own-row.png");
+        }
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
