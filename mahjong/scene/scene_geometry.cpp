@@ -41,7 +41,8 @@ int CMJGameScene2::GetOwnTileStep() const {
 }
 
 int CMJGameScene2::GetHandLength(int view) const {
-    if (view == kOwnView) return m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 1) * GetOwnTileStep();
+    if (view == kOwnView)
+        return m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 1) * GetOwnTileStep();
     return (GetMaxHandTiles() + 2) * m_metrics.step[1] + 10;
 }
 

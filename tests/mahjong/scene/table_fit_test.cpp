@@ -204,8 +204,8 @@ TEST_F(TableFit, TheOwnRowLiesInsideTheScreenAndEachTileIsHitAtItsCentre) {
                 r.nCode = hand[i], r.bPresent = r.bHand = 1;
             }
             for (int k = 0; k < melds; ++k) {
-                scene.AddPengMeld(3, Body(11, {{4, 3}, {5, copies[k][2]}, {6, copies[k][0]},
-                                              {7, copies[k][1]}}));
+                scene.AddPengMeld(
+                    3, Body(11, {{4, 3}, {5, copies[k][2]}, {6, copies[k][0]}, {7, copies[k][1]}}));
                 Hand(3)[0].bPresent = Hand(3)[0].bHand = 0;  // the discard after the peng
             }
             if (drawn) Hand(3)[0].nCode = 120, Hand(3)[0].bPresent = Hand(3)[0].bHand = 1;
