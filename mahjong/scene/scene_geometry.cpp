@@ -127,6 +127,35 @@ void CMJGameScene2::GetFlowerAreaBase(int view, MJRect& out) const {
             break;
         default:
             out = {};
+            return;
+    }
+    if (!m_pHost || !m_pHost->IsSmallScreen()) return;
+    // A small screen lines each flower row up with a neighbour's discard rows instead.
+    MJRect d;
+    switch (view) {
+        case 0:
+            if (m_geometry.GetPlayerCount() == 4) {
+                GetDiscardRect(1, d);
+                out.top = d.top;
+            } else {
+                out.top = h.top + 21;
+            }
+            out.bottom = out.top + x * 21 + 11;
+            break;
+        case 1:
+            GetDiscardRect(2, d);
+            out.right = d.right;
+            out.left = out.right - x * 26;
+            break;
+        case 2:
+            GetDiscardRect(3, d);
+            out.bottom = d.bottom;
+            out.top = out.bottom - x * 21 - 11;
+            break;
+        default:
+            GetDiscardRect(0, d);
+            out.left = d.left;
+            out.right = out.left + x * 26;
             break;
     }
 }

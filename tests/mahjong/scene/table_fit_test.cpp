@@ -239,5 +239,66 @@ TEST_F(TableFit, TheOwnRowLiesInsideTheScreenAndEachTileIsHitAtItsCentre) {
         }
 }
 
+// On a small screen each seat's flower row lines up with a neighbour's discard rows: view 0's
+// top with view 1's rows (at four players), view 1's right edge with view 2's, view 2's bottom
+// with view 3's, view 3's left edge with view 0's; the other sides follow from the row's size.
+// A normal screen keeps the rows at the hands' inner sides.
+TEST_F(TableFit, SmallScreenFlowerRowsLineUpWithTheNeighboursDiscards) {
+    NEED_ASSETS();
+    Start(600);
+    scene.OnStarted();
+    MJRect f, d, h;
+    scene.GetFlowerAreaBase(0, f), scene.GetDiscardRect(1, d), scene.GetHandRect(0, h);
+    EXPECT_EQ(f.top, d.top);
+    EXPECT_EQ(f.bottom, d.top + 8 * 21 + 11);
+    EXPECT_EQ(f.left, h.right);
+    EXPECT_EQ(f.right, h.right + 33);
+    scene.GetFlowerAreaBase(1, f), scene.GetDiscardRect(2, d), scene.GetHandRect(1, h);
+    EXPECT_EQ(f.right, d.right);
+    EXPECT_EQ(f.left, d.right - 8 * 26);
+    EXPECT_EQ(f.top, h.bottom);
+    EXPECT_EQ(f.bottom, h.bottom + 36);
+    scene.GetFlowerAreaBase(2, f), scene.GetDiscardRect(3, d), scene.GetHandRect(2, h);
+    EXPECT_EQ(f.bottom, d.bottom);
+    EXPECT_EQ(f.top, d.bottom - 8 * 21 - 11);
+    EXPECT_EQ(f.right, h.left);
+    EXPECT_EQ(f.left, h.left - 33);
+    scene.GetFlowerAreaBase(3, f), scene.GetDiscardRect(0, d), scene.GetHandRect(3, h);
+    EXPECT_EQ(f.left, d.left);
+    EXPECT_EQ(f.right, d.left + 8 * 26);
+    EXPECT_EQ(f.bottom, h.top);
+    EXPECT_EQ(f.top, h.top - 36);
+    // Three seats: view 0 starts 21 below its hand's top.
+    scene.Geometry().SetPlayerCount(3);
+    scene.GetFlowerAreaBase(0, f), scene.GetHandRect(0, h);
+    EXPECT_EQ(f.top, h.top + 21);
+    EXPECT_EQ(f.bottom, h.top + 21 + 8 * 21 + 11);
+    scene.Geometry().SetPlayerCount(4);
+    // Every seat with three flowers and ten discards, for the picture.
+    for (int v = 0; v < 4; ++v) {
+        for (int i = 0; i < 3; ++i) {
+            MJTileInfo& r = scene.Tiles().m_flowers[v][i];
+            r.nCode = 136 + i, r.bPresent = 1, r.nFace = 1;
+        }
+        for (int i = 0; i < 10; ++i) scene.AddDiscard(v, 4 * i + v);
+    }
+    scene.Redraw(kRedrawAll);
+    Shoot("table-small-flowers.png");
+}
+
+TEST_F(TableFit, NormalScreenFlowerRowsStayAtTheHands) {
+    NEED_ASSETS();
+    Start(710);
+    MJRect f, h;
+    scene.GetFlowerAreaBase(0, f), scene.GetHandRect(0, h);
+    EXPECT_EQ(f.top, h.top);
+    scene.GetFlowerAreaBase(1, f), scene.GetHandRect(1, h);
+    EXPECT_EQ(f.right, h.right);
+    scene.GetFlowerAreaBase(2, f), scene.GetHandRect(2, h);
+    EXPECT_EQ(f.bottom, h.bottom);
+    scene.GetFlowerAreaBase(3, f), scene.GetHandRect(3, h);
+    EXPECT_EQ(f.left, h.left);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
