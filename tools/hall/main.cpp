@@ -45,6 +45,7 @@
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
+#include "tools/level_titles.h"
 
 extern char** environ;
 
@@ -126,7 +127,7 @@ PlayerRecord OwnRecord() {
     r.setWord(PlayerRecord::kValue9, g_opt.table);
     r.setWord(PlayerRecord::kSilver, 5000);
     r.setWord(PlayerRecord::kScore, 120);
-    r.setWord(PlayerRecord::kLevel, 1);
+    r.setWord(PlayerRecord::kLevel, 4);  // the level of 120 points (from 100 to 199)
     r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
               framework::Utf8ToGbk("玩家" + std::to_string(g_opt.user)));
     return r;
@@ -149,8 +150,7 @@ void SendTableState() {
         s.lookers.push_back(OwnRecord());
     else
         s.seated.push_back(OwnRecord());
-    for (const char* t : {"新手", "入门", "熟练", "高手"})
-        s.texts.push_back(framework::Utf8ToGbk(t));
+    for (const char* t : tools::kLevelTitles) s.texts.push_back(framework::Utf8ToGbk(t));
     SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));
 }
 

@@ -513,6 +513,24 @@ GameServer::Client* GameServer::SeatHolder(int room, int table, int chair) {
     return nullptr;
 }
 
+std::vector<uint8_t> GameServer::EntryOf(int client) const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end() || !it->second->seated) return {};
+    return PlayerEntry(*it->second);
+}
+
+void GameServer::SetStanding(int client, int32_t score, int32_t silver, int32_t level) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end()) return;
+    Client& c = *it->second;
+    c.entry.resize(kEntryBytes, 0);
+    c.silver = silver;
+    Put32(c.entry, 22 * 4, level);
+    Put32(c.entry, 23 * 4, score);
+}
+
 std::vector<uint8_t> GameServer::PlayerEntry(const Client& c) const {
     std::vector<uint8_t> e = c.entry;
     e.resize(kEntryBytes, 0);

@@ -20,11 +20,12 @@ using testrig::TableClient;
 using testrig::Word;
 
 struct Server {
-    explicit Server(int thinkMs = 0, std::string record = {}) {
+    explicit Server(int thinkMs = 0, std::string record = {}, int stakeMultiple = 0) {
         mj::MahjongOptions o;
         o.seed = 7;
         o.recordFile = record;
         o.deal.thinkMs = thinkMs;
+        o.deal.stakeMultiple = stakeMultiple;
         o.clock = [this] { return now.load(); };
         handler = std::make_shared<mj::MahjongHandler>(o);
         ServerOptions so;
@@ -416,6 +417,50 @@ TEST(MahjongServer, ShownHandStaysWithItsChair) {
         }
     }
     EXPECT_GT(chair1Draws, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The players' standing runs on from deal to deal: the second result names, for every chair,
+// the score and silver the first one left (before plus change), and the player's entry holds
+// the standing of the last result.
+TEST(MahjongServer, EachDealStartsFromTheStandingTheLastOneLeft) {
+    Server s(0, {}, 1);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    ASSERT_TRUE(p.Enter());
+    std::vector<std::vector<uint8_t>> results;
+    for (int n = 0; n < 2; ++n) {
+        p.Send(201160, p.Body(32, {}));
+        auto deal = p.WaitFor(211040, 5000);
+        ASSERT_TRUE(deal);
+        int leaks = 0;
+        auto result = PlayToEnd(p, deal->data, &leaks);
+        ASSERT_TRUE(result);
+        results.push_back(result->data);
+    }
+    const auto& a = results[0];
+    const auto& b = results[1];
+    // The entry's score (0: the entry named none) and the server's 10000 silver to start.
+    EXPECT_EQ(Word(a, 40), 0);
+    EXPECT_EQ(Word(a, 48), 10000);
+    bool silverMoved = false;
+    for (size_t c = 0; c < 4; ++c) {
+        EXPECT_EQ(Word(b, 40 + c), Word(a, 40 + c) + Word(a, 72 + c)) << c;
+        EXPECT_EQ(Word(b, 48 + c), Word(a, 48 + c) + Word(a, 80 + c)) << c;
+        silverMoved |= Word(a, 80 + c) != 0 || Word(b, 80 + c) != 0;
+    }
+    EXPECT_TRUE(silverMoved);
+    const std::vector<int> clients = s.server->Clients();
+    ASSERT_EQ(clients.size(), 1u);
+    const std::vector<uint8_t> entry = s.server->EntryOf(clients[0]);
+    ASSERT_EQ(entry.size(), 136u);
+    EXPECT_EQ(Word(entry, 23), Word(b, 40) + Word(b, 72));
+    EXPECT_EQ(Word(entry, 21), Word(b, 48) + Word(b, 80));
+    EXPECT_EQ(Word(entry, 22), Word(b, 96));
+    EXPECT_TRUE(s.server->EntryOf(clients[0] + 100).empty());
 }
 
 }  // namespace

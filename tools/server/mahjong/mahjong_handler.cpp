@@ -121,7 +121,9 @@ void MahjongHandler::FillComputers(Table& t) {
         t.computer[c] = true;
         t.ready[c] = true;
         t.deal->SetSeat(c, t.user[c], true);
-        server_->NotifyTable(t.room, t.table, 211011, ComputerEntry(t, c));
+        const std::vector<uint8_t> e = ComputerEntry(t, c);
+        t.deal->SetStanding(c, Get(e, 23), Get(e, 21));
+        server_->NotifyTable(t.room, t.table, 211011, e);
     }
 }
 
@@ -168,6 +170,12 @@ void MahjongHandler::AfterStep(Table& t) {
     t.wasRunning = false;
     t.shown.clear();
     if (t.deal->Over()) WriteRecord(t);
+    // The settled standing goes back to the players' entries, as the result gave it.
+    for (int c = 0; c < kChairs; ++c) {
+        if (!t.client[c] || !t.deal->Over()) continue;
+        const Standing s = t.deal->StandingOf(c);
+        server_->SetStanding(t.client[c], s.score, s.silver, s.level);
+    }
     for (int c = 0; c < kChairs; ++c) {
         // A player who dropped out kept the chair only for the deal; it is free now.
         if (!t.computer[c] && !t.client[c]) t.user[c] = 0;
@@ -211,6 +219,9 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
             t->computer[seat.chair] = false;
             t->ready[seat.chair] = true;
             t->deal->SetSeat(seat.chair, seat.userId, false);
+            // The player brings the score and silver the server lists for him.
+            const std::vector<uint8_t> entry = server.EntryOf(r.client);
+            t->deal->SetStanding(seat.chair, Get(entry, 23), Get(entry, 21));
             std::vector<uint8_t> b(16, 0);
             Put(b, 0, seat.userId);
             Put(b, 3, seat.chair);
