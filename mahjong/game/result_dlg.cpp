@@ -9,6 +9,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/app/ui_trace.h"
 #include "framework/widgets/report_list.h"
+#include "mahjong/game/dialog_fit.h"
 #include "mahjong/game/dialog_units.h"
 
 namespace hqlv::mahjong {
@@ -43,6 +44,7 @@ CGameResultDlg::CGameResultDlg(std::span<const uint8_t> result, std::span<const 
     connect(players_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { OnClickFanList(players_->indexOfTopLevelItem(item)); });
     OnInitDialog();
+    FitDialogTexts(this);
 }
 
 CGameResultDlg::~CGameResultDlg() = default;
