@@ -1,5 +1,6 @@
 #include "mahjong/game/game_app_ex.h"
 
+#include "framework/panes/table_view.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/game/small_dialogs.h"
 #include "netlib/log.h"
@@ -80,6 +81,11 @@ void CGameAppEx::ShowPlayerInfoDialog(const framework::PlayerRecord& record) {
     // Made once, then only refilled, shown and hidden.
     if (!playerInfo_) playerInfo_ = std::make_unique<CPlayerInfoDlg>(GetMainFrame());
     playerInfo_->SetPlayer(record.raw);
+    // Placed beside the player list, as it is: its size stays.
+    CMJGameFrameWnd* frame = GetMJFrame();
+    if (frame && frame->GetPlayerPane() && frame->GetTablePane())
+        playerInfo_->move(PlayerInfoPlace(frame->GetPlayerPane(), frame->GetTablePane(),
+                                          playerInfo_->frameGeometry().width()));
     playerInfo_->show();
     playerInfo_->raise();
 }

@@ -166,6 +166,7 @@ void CGameSceneEx::LayoutToolbar() {
             tools->Layout();
         }
         SlideToolbarIn();
+        LogToolbar();
     }
 
     if (engine::ButtonFrame* bar = m_made.operationBar)

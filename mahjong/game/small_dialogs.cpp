@@ -231,6 +231,12 @@ CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {
     FitDialogTexts(this);
 }
 
+QPoint PlayerInfoPlace(const QWidget* playerList, const QWidget* tablePane, int dialogWidth) {
+    const QPoint list = playerList->mapToGlobal(QPoint(0, 0));
+    const QPoint table = tablePane->mapToGlobal(QPoint(0, 0));
+    return {list.x() - dialogWidth - 5, table.y()};
+}
+
 QImage MaskPortrait(const QImage& picture) {
     QImage out = picture.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = qRgb(kPortraitMask & 0xFF, (kPortraitMask >> 8) & 0xFF, (kPortraitMask >> 16) & 0xFF);

@@ -716,6 +716,8 @@ public:
     // The claim-button frame's rectangle (logical, and on the screen when the host knows it)
     // to the daily log, so that a scripted player can find the buttons; the layout calls it.
     virtual void LogClaimFrame();
+    // The toolbar buttons' places on the display to the daily log (the layout calls it).
+    virtual void LogToolbar();
     // Automatic play and the turn time-outs.
     virtual void SendAutoAction10();
     virtual void SendAutoAction11();

@@ -2,6 +2,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -286,6 +287,28 @@ void CMJGameScene2::ResetForNextDeal() {
     ShowToolbars(0);
     ShowStartButton();
     if (IsAutoPlayOn()) OnBtnStart();
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+void CMJGameScene2::LogToolbar() {
+    engine::GameKernel* k = Kernel();
+    if (!k || !m_pHost) return;
+    // The toolbar buttons' centres on the display, for a scripted player to click.
+    static const char* const kNames[5] = {"音乐", "换肤", "排序", "托管", "截屏"};
+    std::string line = "工具栏屏幕:";
+    for (int i = 0; i < 5; ++i) {
+        engine::ControlData* c = k->FindControl(m_made.toolButtons[i]);
+        engine::Entity* b = c ? EntityOf(c->entityId) : nullptr;
+        int x = b ? b->GetX() : 0, y = b ? b->GetY() : 0;
+        if (!b || !b->IsVisible() || !m_pHost->MapToScreen(x, y)) continue;
+        char text[64];
+        std::snprintf(text, sizeof text, " %s=%d,%d", kNames[i], x, y);
+        line += text;
+    }
+    engine::WriteLog("%s", line.c_str());
 }
 
 }  // namespace hqlv::mahjong

@@ -171,10 +171,12 @@ void MahjongHandler::AfterStep(Table& t) {
     t.shown.clear();
     if (t.deal->Over()) WriteRecord(t);
     // The settled standing goes back to the players' entries, as the result gave it.
-    for (int c = 0; c < kChairs; ++c) {
-        if (!t.client[c] || !t.deal->Over()) continue;
+    for (int c = 0; c < kChairs && t.deal->Over(); ++c) {
         const Standing s = t.deal->StandingOf(c);
-        server_->SetStanding(t.client[c], s.score, s.silver, s.level);
+        server_->Log("mahjong: standing chair " + std::to_string(c) + " user " +
+                     std::to_string(t.user[c]) + " score " + std::to_string(s.score) +
+                     " silver " + std::to_string(s.silver) + " level " + std::to_string(s.level));
+        if (t.client[c]) server_->SetStanding(t.client[c], s.score, s.silver, s.level);
     }
     for (int c = 0; c < kChairs; ++c) {
         // A player who dropped out kept the chair only for the deal; it is free now.
