@@ -36,6 +36,23 @@ TEST(Process, OnlyWebAddressesAreOpened) {
     EXPECT_TRUE(isOpenableUrl("http://127.0.0.1/notify/game/1.txt"));
     EXPECT_TRUE(isOpenableUrl("HTTPS://example.invalid/a?b=c&d"));
     EXPECT_FALSE(isOpenableUrl("file:///etc/passwd"));
+    // A local web base's page: an existing ordinary file named .htm or .html.
+    {
+        TempDir t;
+        t.put("help.html", "<html></html>");
+        t.put("page.HTM", "<html></html>");
+        t.put("notes.txt", "text");
+        t.put("x.htmlx", "<html></html>");
+        EXPECT_TRUE(isOpenableUrl("file://" + t / "help.html"));
+        EXPECT_TRUE(isOpenableUrl("FILE://" + t / "page.HTM"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "missing.html"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "notes.txt"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "x.htmlx"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "help.html?x=1"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "help.html\n"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t.path()));  // a folder
+        EXPECT_FALSE(isOpenableUrl("file:relative/help.html"));
+    }
     EXPECT_FALSE(isOpenableUrl("--help"));
     EXPECT_FALSE(isOpenableUrl("http://host/\nsecond line"));
     EXPECT_FALSE(systemProcessRunner().openUrl("-x"));  // refused before anything starts

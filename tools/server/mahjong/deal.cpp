@@ -7,7 +7,7 @@
 #include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/tiles.h"
-#include "tools/level_titles.h"
+#include "tools/stand_in_names.h"
 
 namespace hqlv::server::mj {
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "rules/common.h"
+#include "tools/stand_in_names.h"
 
 namespace hqlv::server::mj {
 
@@ -46,9 +47,7 @@ bool IsMahjongRequest(int id) {
 }  // namespace
 
 std::string ComputerName(int index) {
-    static const char* const kSigns[] = {"【甲】", "【乙】", "【丙】", "【丁】",
-                                         "【戊】", "【己】", "【庚】", "【辛】"};
-    return std::string("游戏玩家") + (index >= 0 && index < 8 ? kSigns[index] : "【-】");
+    return tools::ComputerPlayerName(index);
 }
 
 MahjongHandler::MahjongHandler(MahjongOptions options) : opt_(std::move(options)) {

@@ -14,6 +14,7 @@
 
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/deal.h"
+#include "tools/stand_in_names.h"
 
 namespace hqlv::server::mj {
 
@@ -24,7 +25,7 @@ struct MahjongOptions {
     std::function<uint64_t()> clock;  // milliseconds; empty: the steady clock
 };
 
-inline constexpr int kFirstComputerId = 900001;
+inline constexpr int kFirstComputerId = tools::kFirstComputerUserId;
 
 // The names of the server-driven players (UTF-8).
 std::string ComputerName(int index);
