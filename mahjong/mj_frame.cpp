@@ -152,6 +152,7 @@ void CMJGameFrameWnd::LayoutColumns(int frameWidth) {
     CMJGameInfo* info = mj_.GetGameInfo();
     tableWidth_ = info ? info->GetTableWidth(frameWidth) : frameWidth * 7 / 9;
     split_->setSizes({tableWidth_, std::max(frameWidth - tableWidth_, 0)});
+    netlib::YrnLogWrite("columns: frame %d, table %d", frameWidth, tableWidth_);
 }
 
 int CMJGameFrameWnd::ApplySkin() {

@@ -38,15 +38,15 @@
 #include <string>
 #include <thread>
 
-#include "framework/hall/hall_records.h"
 #include "framework/app/text_edge.h"
+#include "framework/hall/hall_records.h"
 #include "framework/web/host_filter.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
-#include "tools/stand_in_names.h"
+#include "tools/stand_ins.h"
 
 extern char** environ;
 
@@ -126,9 +126,11 @@ PlayerRecord OwnRecord() {
     r.setWord(PlayerRecord::kChair, g_opt.chair);
     r.setWord(PlayerRecord::kLookerOn, g_opt.looker);
     r.setWord(PlayerRecord::kValue9, g_opt.table);
-    r.setWord(PlayerRecord::kSilver, 5000);
-    r.setWord(PlayerRecord::kScore, 120);
-    r.setWord(PlayerRecord::kLevel, 4);  // the level of 120 points (from 100 to 199)
+    r.setWord(PlayerRecord::kSilver, tools::kPlayerStartSilver);
+    r.setWord(PlayerRecord::kScore, tools::kPlayerStartScore);
+    r.setWord(PlayerRecord::kLevel, tools::kPlayerStartLevel);
+    r.setText(PlayerRecord::kLevelTitleOff, PlayerRecord::kLevelTitleLen,
+              framework::Utf8ToGbk(tools::kLevelTitles[tools::kPlayerStartLevel]));
     r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
               framework::Utf8ToGbk("玩家" + std::to_string(g_opt.user)));
     return r;

@@ -12,6 +12,7 @@
 #include "table_client.h"
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/mahjong_handler.h"
+#include "tools/stand_ins.h"
 
 namespace {
 
@@ -443,9 +444,9 @@ TEST(MahjongServer, EachDealStartsFromTheStandingTheLastOneLeft) {
     }
     const auto& a = results[0];
     const auto& b = results[1];
-    // The entry's score (0: the entry named none) and the server's 10000 silver to start.
-    EXPECT_EQ(Word(a, 40), 0);
-    EXPECT_EQ(Word(a, 48), 10000);
+    // A player who brought no entry starts as the hall lists its user.
+    EXPECT_EQ(Word(a, 40), hqlv::tools::kPlayerStartScore);
+    EXPECT_EQ(Word(a, 48), hqlv::tools::kPlayerStartSilver);
     bool silverMoved = false;
     for (size_t c = 0; c < 4; ++c) {
         EXPECT_EQ(Word(b, 40 + c), Word(a, 40 + c) + Word(a, 72 + c)) << c;

@@ -7,7 +7,7 @@
 #include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/tiles.h"
-#include "tools/stand_in_names.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 

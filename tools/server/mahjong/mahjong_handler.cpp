@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "rules/common.h"
-#include "tools/stand_in_names.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 

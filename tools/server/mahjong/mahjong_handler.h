@@ -14,7 +14,7 @@
 
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/deal.h"
-#include "tools/stand_in_names.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 

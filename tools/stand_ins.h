@@ -1,8 +1,9 @@
 #pragma once
-// What the stand-in hall and the local game server both name: the level titles the hall
+// What the stand-in hall and the local game server both hold: the level titles the hall
 // hands the client with the table state and the server writes into its deal results (one
-// UTF-8 title per level 0-19, the levels the table rules give a score), and the names of the
-// server-driven players (user ids from 900001, one a chair).
+// UTF-8 title per level 0-19, the levels the table rules give a score), the names of the
+// server-driven players (user ids from 900001, one a chair), and the standing a player starts
+// with (the hall's record of its user and the server's entry of a player who brings none).
 #include <array>
 #include <string>
 
@@ -13,6 +14,10 @@ inline constexpr std::array<const char*, 20> kLevelTitles = {
     "雀士", "雀豪", "雀杰", "雀俊", "雀圣", "雀神", "至尊", "天王", "霸主", "雀皇"};
 
 inline constexpr int kFirstComputerUserId = 900001;
+
+inline constexpr int kPlayerStartScore = 120;
+inline constexpr int kPlayerStartLevel = 4;  // 120 points: from 100 to 199
+inline constexpr int kPlayerStartSilver = 10000;
 
 // The name of the server-driven player of a chair (UTF-8).
 inline std::string ComputerPlayerName(int chair) {
