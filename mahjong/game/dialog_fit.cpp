@@ -43,8 +43,11 @@ int TextWidthNeeded(const QWidget* w) {
         return WidestLine(fm, b->text()) + 2 * style->pixelMetric(QStyle::PM_ButtonMargin) +
                2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
     }
-    if (const auto* l = qobject_cast<const QLabel*>(w))
-        return l->text().isEmpty() ? 0 : WidestLine(fm, l->text()) + 2 * l->margin() + 2 * l->frameWidth();
+    if (const auto* l = qobject_cast<const QLabel*>(w)) {
+        // A label that wraps its words keeps its width and takes the lines it needs.
+        if (l->text().isEmpty() || l->wordWrap()) return 0;
+        return WidestLine(fm, l->text()) + 2 * l->margin() + 2 * l->frameWidth();
+    }
     if (const auto* e = qobject_cast<const QLineEdit*>(w))
         return e->text().isEmpty()
                    ? 0
@@ -54,13 +57,27 @@ int TextWidthNeeded(const QWidget* w) {
     return 0;
 }
 
+int TextHeightNeeded(const QWidget* w) {
+    QString text;
+    if (const auto* b = qobject_cast<const QAbstractButton*>(w)) {
+        text = b->text();
+    } else if (const auto* l = qobject_cast<const QLabel*>(w)) {
+        if (l->wordWrap() && !l->text().isEmpty()) return l->heightForWidth(l->width());
+        text = l->text();
+    }
+    if (text.isEmpty()) return 0;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return int(text.count(QChar('\n')) + 1) * w->fontMetrics().height();
+}
+
 void FitDialogTexts(QWidget* dialog) {
     if (!dialog) return;
     const QList<QWidget*> all = dialog->findChildren<QWidget*>();
     for (QWidget* w : all) {
         if (w->isHidden()) continue;
-        const int need = TextWidthNeeded(w);
-        if (need > w->width()) w->resize(need, w->height());
+        const int need = TextWidthNeeded(w), high = TextHeightNeeded(w);
+        if (need > w->width() || high > w->height())
+            w->resize(std::max(need, w->width()), std::max(high, w->height()));
     }
     // Deepest first: each parent below the dialog holds its controls, as far from its right
     // edge as the control stands from its left one.

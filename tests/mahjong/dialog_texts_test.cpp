@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,17 @@ Fit Measure(QWidget* w, const QWidget* dialog) {
     } else if (auto* l = qobject_cast<QLabel*>(w)) {
         text = l->text();
         extra = 2 * l->margin() + (l->frameWidth() * 2);
+        if (l->wordWrap() && !text.isEmpty()) {
+            // Its lines break where the label ends: the widest character must fit, and the
+            // lines the label's height.
+            f.text = text.toStdString();
+            for (const QChar ch : text) f.need = std::max(f.need, fm.horizontalAdvance(ch));
+            f.needHigh = l->heightForWidth(l->width());
+            f.have = w->width();
+            f.haveHigh = w->height();
+            f.inside = dialog->rect().contains(QRect(w->mapTo(dialog, QPoint(0, 0)), w->size()));
+            return f;
+        }
     } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
         text = e->text();
         // The edit's frame and its text margins.
@@ -132,10 +144,32 @@ TEST_F(DialogTexts, PlayerInformation) {
     ExpectAllFit(&dlg, "player-info");
 }
 
+// The deal's result with the winner's items and a long name, and a drawn deal's note.
 TEST_F(DialogTexts, DealResult) {
+    CGameAppEx app;
+    for (int c = 0; c < 4; ++c)
+        app.SeatMutable(c)->setText(framework::PlayerRecord::kNameOff,
+                                    framework::PlayerRecord::kNameLen,
+                                    framework::Utf8ToGbk(c == 1 ? "游戏玩家【乙】大赢家"
+                                                                : "玩家" + std::to_string(c)));
     std::vector<uint8_t> result(1652, 0), fans(688, 0);
+    auto put = [](std::vector<uint8_t>& b, size_t w, int32_t v) {
+        std::memcpy(b.data() + w * 4, &v, 4);
+    };
+    put(result, 169, -1);
+    put(result, 170, 1);
+    put(result, 166, 1);
+    const std::string names = framework::Utf8ToGbk("屁胡|自摸|杠上开花");
+    std::memcpy(result.data() + 1360, names.data(), names.size());
+    for (int k = 0; k < 4; ++k) put(fans, size_t(k) * 43, k);
+    put(fans, 43 + 3, 2), put(fans, 43 + 5, 4), put(fans, 43 + 35, 6), put(fans, 43 + 36, 1);
     CGameResultDlg dlg(result, fans);
+    ASSERT_EQ(dlg.shownName()->text().toStdString(), "游戏玩家【乙】大赢家");
     ExpectAllFit(&dlg, "result");
+    put(result, 0, 2), put(result, 170, -1), put(result, 166, 0);
+    CGameResultDlg drawn(result, fans);
+    ASSERT_EQ(drawn.note()->text().toStdString(), "流局");
+    ExpectAllFit(&drawn, "result-drawn");
 }
 
 // The slide-up answer to another player's exit request, at the size its creator gives it.
