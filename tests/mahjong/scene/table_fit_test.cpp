@@ -300,5 +300,42 @@ TEST_F(TableFit, NormalScreenFlowerRowsStayAtTheHands) {
     EXPECT_EQ(f.left, h.left);
 }
 
+// The table-drawing object's calls draw the seats' planes: a refresh of the deal (211040) all
+// of them yellow, a started player's (201160) his seat alone, a seat's new name (211011) its
+// plane with that name.
+TEST_F(TableFit, TheTableDrawingObjectsCallsDrawTheNamePlanes) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    // The colour of a plane's ink: 'y' yellow, 'w' white, '-' none.
+    auto ink = [&](int view) {
+        engine::PlaneEntity* p = Panel(view);
+        const uint32_t* px = p ? p->GetPixels() : nullptr;
+        uint32_t best = 0;
+        for (int i = 0; px && i < p->GetWidth() * p->GetHeight(); ++i) {
+            const uint32_t c = px[size_t(i)] & 0xFFFFFF;
+            const auto sum = [](uint32_t v) { return (v & 0xFF) + ((v >> 8) & 0xFF) + (v >> 16); };
+            if (sum(c) > sum(best)) best = c;
+        }
+        if (!best) return '-';
+        return (best & 0xFF) < 0x80 || (best >> 16) < 0x80 ? 'y' : 'w';
+    };
+    auto inks = [&] { return std::string{ink(0), ink(1), ink(2), ink(3)}; };
+    draw.RefreshAll();
+    EXPECT_EQ(inks(), "yyyy");
+    draw.SetAllHighlights(0);
+    scene.Redraw(kRedrawAll);
+    EXPECT_EQ(inks(), "wwww");
+    draw.HighlightChair(0);  // chair 0 sits at view 1
+    EXPECT_EQ(inks(), "wyww");
+    const int before = InkColumns(Panel(0)).second - InkColumns(Panel(0)).first;
+    draw.SetSeatName(3, "一个很长的名字");  // chair 3 sits at view 0
+    const auto [first, last] = InkColumns(Panel(0));
+    EXPECT_GT(last - first, before + 60);
+    EXPECT_NEAR((first + last) / 2, 100, 4);
+    draw.SetSeatName(3, "");
+    EXPECT_EQ(ink(0), '-');
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
