@@ -15,6 +15,7 @@
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 
 namespace hqlv::mahjong {
@@ -223,6 +224,15 @@ void CXYGameTableView::SetCursorById(uint32_t systemId) {
     SetCursorMode(systemId == 32649 ? 1 : 0);
 }
 
+void CXYGameTableView::ShowCursor(const engine::EngineCursor& cursor) {
+    if (cursor.systemId) {
+        SetCursorById(cursor.systemId);
+        return;
+    }
+    platform::ui::SetWindowCursorImage(this, cursor.pixels.data(), cursor.width, cursor.height,
+                                       cursor.hotX, cursor.hotY);
+}
+
 void CXYGameTableView::SetCursorPos(int screenX, int screenY) {
     QCursor::setPos(screenX, screenY);
 }
@@ -238,6 +248,19 @@ void CXYGameTableView::ChatLine(std::string_view text) {
 void CXYGameTableView::ShowMessageBox(std::string_view text, std::string_view caption) {
     platform::ui::PlatformMessageBox(std::string(text), std::string(caption), platform::ui::kBoxOk,
                                      platform::ui::PlatformBoxIcon::kStop);
+}
+
+void CXYGameTableView::ShowErrorBox(std::string_view text, std::string_view caption) {
+    // The box is asked for from inside an engine call (a layout being made for a draw). Its
+    // own event loop keeps running the view's timers, and a frame must not start inside
+    // another: the box comes up from the event loop once the call has returned.
+    QMetaObject::invokeMethod(
+        this,
+        [text = std::string(text), caption = std::string(caption)] {
+            platform::ui::PlatformMessageBox(text, caption, platform::ui::kBoxOk,
+                                             platform::ui::PlatformBoxIcon::kStop);
+        },
+        Qt::QueuedConnection);
 }
 
 // ---- CMJGameTableView2 ----------------------------------------------------------------------

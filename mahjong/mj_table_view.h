@@ -58,10 +58,12 @@ public:
     // ---- engine::EngineHost
     bool IsMainWindowVisible() override;
     void SetCursorById(uint32_t systemId) override;
+    void ShowCursor(const engine::EngineCursor& cursor) override;
     void SetCursorPos(int screenX, int screenY) override;
     void Quit() override;
     void ChatLine(std::string_view text) override;
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
+    void ShowErrorBox(std::string_view text, std::string_view caption) override;
     void PresentFrame(const uint32_t* pixels, int width, int height) override;
 
 protected:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <utility>
@@ -94,6 +95,9 @@ void CCardTable::ResetCard(bool full) {
     positionOfId_.clear();
     std::fill(&counts_[0][0], &counts_[0][0] + kMaxTableChairs * kKinds, 0);
     reserved_.clear();
+    bids_.clear();
+    std::fill(std::begin(chairValues_), std::end(chairValues_), 0);
+    currentBid_ = card_.defaultBid;
     wallStart_ = 0;
     jokerPos_ = jokerId_ = -1;
     points_ = 0;
@@ -411,6 +415,200 @@ int32_t CCardTable::AdvanceTurn() {
         if (CountHeld(currentChair_) > 0) break;
     }
     return currentChair_;
+}
+
+// --- Table state ---------------------------------------------------------------------------
+
+static_assert(card_state::kBids + kMaxBids * 7 * 4 == card_state::kCounts);
+static_assert(card_state::kChairValues + kMaxTableChairs * 4 == kCardStateBytes);
+
+int32_t CCardTable::FillTableState(int32_t* record, int32_t bytes, int32_t chair, bool skipHeld) {
+    if (!CCommonTable::FillTableState(record, bytes, chair, skipHeld)) return 0;
+    using namespace card_state;
+    const CardConfig& k = card_;
+    const int32_t config[] = {k.tileTotal,  k.copiesPerKind,  k.slotsPerChair,    k.reservedTiles,
+                              k.kindRange,  k.valuesPerShape, k.secondListLength, k.bidSeconds,
+                              k.upperBound, k.furtherOption,  k.maxBid,           k.minBid,
+                              k.defaultBid};
+    static_assert(sizeof config == kOptionTable - kConfig);
+    std::memcpy(record + kConfig / 4, config, sizeof config);
+    if (k.optionTable)
+        std::copy(k.optionTable->begin(), k.optionTable->end(), record + kOptionTable / 4);
+    record[kWallStart / 4] = wallStart_;
+    record[kDealingChair / 4] = dealingChair_;
+    record[kFirstChair / 4] = firstChair_;
+    record[kJokerPos / 4] = jokerPos_;
+    record[kJokerId / 4] = jokerId_;
+    record[kCurrentBid / 4] = currentBid_;
+    record[kBidCount / 4] = static_cast<int32_t>(bids_.size());
+    record[kReservedCount / 4] = static_cast<int32_t>(reserved_.size());
+    record[kTileCount / 4] = static_cast<int32_t>(tiles_.size());
+    record[kRemovalTick / 4] = static_cast<int32_t>(removalTick_);
+    for (size_t b = 0; b < bids_.size() && b < kMaxBids; ++b) {
+        int32_t* w = record + kBids / 4 + 7 * static_cast<int>(b);
+        w[0] = bids_[b].chair, w[1] = bids_[b].passed, w[2] = bids_[b].value;
+        std::copy(std::begin(bids_[b].spare), std::end(bids_[b].spare), w + 3);
+    }
+    // Only the chair's own hand is shown; the other chairs' hands stay hidden.
+    FillMinusOne(record + kHeld / 4, kMaxTableChairs * kKinds);
+    if (IsValidChair(chair)) {
+        std::copy(counts_[chair], counts_[chair] + kKinds, record + kCounts / 4 + kKinds * chair);
+        if (!skipHeld) ListHeld(chair, record + kHeld / 4 + kKinds * chair, kKinds);
+    }
+    FillMinusOne(record + kReserved / 4, 32);
+    for (size_t r = 0; r < reserved_.size() && r < 32; ++r)
+        record[kReserved / 4 + static_cast<int>(r)] = reserved_[r];
+    record[kPoints / 4] = points_;
+    std::copy(std::begin(chairValues_), std::end(chairValues_), record + kChairValues / 4);
+    return 1;
+}
+
+int32_t CCardTable::FillClaimDefaults(ClaimDefaults*) const {
+    return 1;
+}
+
+int32_t CCardTable::MakeBankerTeams() {
+    for (int c = 0; c < chairCount_; ++c) group_[c] = c == banker_ ? 0 : 1;
+    return 2;
+}
+
+// --- Lists by kind -------------------------------------------------------------------------
+
+int32_t CCardTable::CountByKind(const int32_t* ids, int32_t n, int32_t* counts) const {
+    if (!ids || !counts) return 0;
+    int32_t counted = 0;
+    for (int32_t k = 0; k < n; ++k) {
+        const int32_t kind = KindIndexOf(ids[k]);
+        if (kind < 0) continue;
+        ++counts[kind];
+        ++counted;
+    }
+    return counted;
+}
+
+int32_t CCardTable::SortByKind(const int32_t* mask, const int32_t* ids, int32_t n,
+                               int32_t* out) const {
+    if (!mask || !ids || !out) return 0;
+    int32_t m = 0;
+    for (int32_t kind = 0; kind < card_.kindRange; ++kind) {
+        if (!mask[kind]) continue;
+        for (int32_t k = 0; k < n && m < n; ++k)
+            if (KindIndexOf(ids[k]) == kind) out[m++] = ids[k];
+    }
+    return m;
+}
+
+int32_t CCardTable::TakeKinds(const int32_t* counts, int32_t* out, int32_t chair) {
+    if (!counts || !out) return 0;
+    FillMinusOne(out, kKinds);
+    int32_t m = 0;
+    for (int32_t kind = 0; kind < kKinds; ++kind)
+        for (int32_t k = 0; k < counts[kind] && m < kKinds; ++k) {
+            const int32_t id = TakeOneOfKind(chair, kind);
+            if (id < 0) break;
+            out[m++] = id;
+        }
+    return m;
+}
+
+int32_t CCardTable::TakeOneOfKind(int32_t chair, int32_t kind) {
+    if (!IsValidChair(chair)) return -1;
+    for (auto& t : tiles_)
+        if (t.status == kTileHeld && t.chair == chair && KindIndexOf(t.id) == kind) {
+            t.status = kTileTaken;
+            return t.id;
+        }
+    return -1;
+}
+
+int32_t CCardTable::FirstOfKind(int32_t kind) const {
+    for (const auto& t : tiles_)
+        if (t.status != kTilePlayed && t.status != kTileTaken && KindIndexOf(t.id) == kind)
+            return t.id;
+    return -1;
+}
+
+int32_t CCardTable::CountNonZero(const int32_t* list, int32_t n) {
+    if (!list) return 0;
+    int32_t k = 0;
+    for (int32_t i = 0; i < n && i < kKinds; ++i) k += list[i] != 0;
+    return k;
+}
+
+int32_t CCardTable::SumOf(const int32_t* list, int32_t n) {
+    return list ? SumInts(list, std::min<int32_t>(n, kKinds)) : 0;
+}
+
+int32_t CCardTable::FirstNonZero(const int32_t* list, int32_t n) {
+    if (!list) return -1;
+    for (int32_t i = 0; i < n && i < kKinds; ++i)
+        if (list[i] != 0) return i;
+    return -1;
+}
+
+// --- Points and bidding ------------------------------------------------------------------------
+
+int32_t CCardTable::PointsOf(const int32_t* ids) const {
+    if (!ids) return 0;
+    int32_t s = 0;
+    for (int k = 0; k < 64; ++k)
+        if (ids[k] >= 0) s += CardPoints(ids[k]);
+    return s;
+}
+
+int32_t CCardTable::AddPoints(const int32_t* ids) {
+    points_ += PointsOf(ids);
+    return 0;
+}
+
+int32_t CCardTable::OnBid(const Bid& bid, int32_t* decided) {
+    int32_t scratch = 0;
+    int32_t& done = decided ? *decided : scratch;
+    done = 0;
+    if (!IsValidChair(bid.chair) || bids_.size() >= static_cast<size_t>(kMaxBids)) return 0;
+    bids_.push_back(bid);
+    const bool low = (RuleFlags() & kRuleLowBidWins) != 0;
+    // A bid at the limit decides at once.
+    if (!bid.passed && (low ? bid.value <= card_.minBid : bid.value >= card_.maxBid)) {
+        currentBid_ = bid.value;
+        banker_ = bid.chair;
+        done = 1;
+        return 1;
+    }
+    bool allBid = true;
+    for (int c = 0; c < chairCount_ && allBid; ++c)
+        allBid =
+            std::any_of(bids_.begin(), bids_.end(), [c](const Bid& b) { return b.chair == c; });
+    if ((RuleFlags() & kRuleBidAfterAll) && allBid) {
+        done = 1;
+        currentBid_ = card_.defaultBid;
+        // The best bid wins; of equal bids, the later.
+        for (const Bid& b : bids_) {
+            if (b.passed || (low ? b.value > currentBid_ : b.value < currentBid_)) continue;
+            currentBid_ = b.value;
+            banker_ = b.chair;
+        }
+        return 1;
+    }
+    SwitchActiveChair(NextChair(bid.chair));
+    return 1;
+}
+
+int32_t CCardTable::EndBidding() {
+    ClearStatusBits(2);
+    SwitchActiveChair(banker_);
+    MakeBankerTeams();
+    return 1;
+}
+
+bool CCardTable::IsBidTimeOver() const {
+    return Now() - activityTick_ > static_cast<uint32_t>(card_.bidSeconds + 2) * 1000u;
+}
+
+int32_t CCardTable::CopyHand(const int32_t* from, int32_t* to) const {
+    if (!from || !to) return 0;
+    std::copy(from, from + kKinds, to);
+    return 1;
 }
 
 }  // namespace hqlv::rules

@@ -86,6 +86,8 @@ void CCommonTable::Reset(bool full) {
         dealsPlayed_ = 0;
         banker_ = 0;
         startTick_ = now;
+        pairBlock_.clear();
+        std::fill(std::begin(adjusted_), std::end(adjusted_), 0);
     }
     gameIdText_.clear();
     std::fill(std::begin(dice_), std::end(dice_), 0);
@@ -97,6 +99,9 @@ void CCommonTable::Reset(bool full) {
     std::fill(std::begin(thinkMs_), std::end(thinkMs_), 0);
     std::fill(std::begin(counters_), std::end(counters_), 0);
     mode_ = 0;
+    gameRecord_.clear();
+    gameRecordTick_ = now;
+    std::lock_guard<std::mutex> hold(lock_.m);
     lockedValue_ = 0;
 }
 
@@ -119,6 +124,9 @@ void CCommonTable::ClearGame() {
     currentChair_ = -1;
     activityTick_ = turnTick_ = 0;
     mode_ = 0;
+    gameRecord_.clear();
+    gameRecordTick_ = statusTick_;
+    std::lock_guard<std::mutex> hold(lock_.m);
     lockedValue_ = 0;
 }
 
@@ -244,6 +252,7 @@ int32_t CCommonTable::StartGame(int32_t* outChair, const GameParams& params) {
     ++dealsPlayed_;
     startTick_ = Now();
     baseStake_ = BaseStake(params.baseStakeValue);
+    SaveSeatRecords();
     RollDice();
     PrepareDeal();
     CanStart();
@@ -260,7 +269,9 @@ int32_t CCommonTable::StartGame(int32_t* outChair, const GameParams& params) {
 
 int32_t CCommonTable::EndDeal(const int32_t* record, int32_t value) {
     banker_ = NextBanker(record, value);
+    DealEndHook(record, value);
     AddDealMarker(record, value);
+    dealValue_ = SecondWordOf(record);
     Reset(false);
     return 1;
 }
@@ -312,6 +323,7 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
     SettleWinPoints(record, a, b, record + kWinPoints / 4);
     putWord(record, kFriend, IsFriend(a, b, 0));
     ScaleResults(record + kWinPoints / 4, scoreTotals, stake64);
+    ForwardComputerLosses(scoreTotals);
     if (allFlags_[1] && stake_ > 0) {
         int32_t holdings[kMaxTableChairs] = {};
         for (int c = 0; c < n; ++c) holdings[c] = seats_[c] ? seats_[c]->holdings : 0;
@@ -334,7 +346,7 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
         record[kLevels / 4 + c] =
             LevelFromScore(saturate(int64_t{seats_[c] ? seats_[c]->score : 0} + scoreTotals[c]),
                            config_.levelMultiplier);
-    putWord(record, kFlags, 0);
+    putWord(record, kFlags, (ResultFlagA() ? 1 : 0) | (ResultFlagB() ? 2 : 0));
     return 1;
 }
 
@@ -574,7 +586,7 @@ int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, in
                 fee *= 5;
             else if (r > 10000)
                 fee *= static_cast<int64_t>(std::ceil(static_cast<double>(r) * 0.00005));
-            fee = std::min(fee, 5 * k);
+            fee = std::min(fee, int64_t{FeeCapPerHundred()} * k);
             fee = std::clamp<int64_t>(fee, 0, r);
             results[c] = static_cast<int32_t>(r - fee);
             fees[c] = saturate(fees[c] + fee);
@@ -671,9 +683,465 @@ int32_t CCommonTable::CountSeated() const {
 }
 
 int32_t CCommonTable::CountConnected() const {
+    std::lock_guard<std::mutex> hold(lock_.m);
     int32_t k = 0;
     for (int c = 0; c < chairCount_; ++c) k += seats_[c] && seats_[c]->IsConnected();
     return k;
+}
+
+// --- Records ---------------------------------------------------------------------------------
+
+int32_t CCommonTable::FillTableInfo(int32_t* record, int32_t bytes) {
+    if (!record || bytes < kTableInfoBytes) return 0;
+    using namespace info_off;
+    std::memset(record, 0, static_cast<size_t>(bytes));
+    putWord(record, kGameId, config_.gameId);
+    putWord(record, kTableKey, config_.tableKey);
+    putWord(record, kChairs, chairCount_);
+    putWord(record, kBaseStake, baseStake_);
+    putWord(record, kStake, stake_);
+    for (int c = 0; c < kMaxTableChairs; ++c) record[kChairFlags / 4 + c] = chairFlags_[c];
+    putWord(record, kDeals, dealsPlayed_);
+    const int32_t think = DefaultThinkTime();
+    putWord(record, kThinkTime, think);
+    return think;
+}
+
+static_assert(state_off::kTurnMs + 4 <= kTableStateBytes);
+
+int32_t CCommonTable::FillTableState(int32_t* record, int32_t bytes, int32_t, bool) {
+    if (!record || bytes < TableStateSize()) return 0;
+    using namespace state_off;
+    std::memset(record, 0, static_cast<size_t>(bytes));
+    putWord(record, kTableKey, config_.tableKey);
+    putWord(record, kLevelMultiplier, config_.levelMultiplier);
+    putWord(record, kChairs, chairCount_);
+    putWord(record, kRuleFlags, static_cast<int32_t>(config_.ruleFlags));
+    putWord(record, kCounterLimit, config_.counterLimit);
+    for (int c = 0; c < kMaxTableChairs; ++c) {
+        record[kStartFlags / 4 + c] = startFlags_[c];
+        record[kStartFlags2 / 4 + c] = startFlags2_[c];
+        record[kChairFlags / 4 + c] = chairFlags_[c];
+        record[kGroups / 4 + c] = group_[c];
+        record[kThinkMs / 4 + c] = thinkMs_[c];
+        record[kCounters / 4 + c] = counters_[c];
+        record[kValues / 4 + c] = values_[c];
+        record[kMultiples / 4 + c] = multiples_[c];
+    }
+    for (int k = 0; k < 3; ++k) record[kAllFlags / 4 + k] = allFlags_[k];
+    const GameParams& p = params_;
+    const int32_t params[] = {p.multiple,   p.minHoldings, p.feePerHundred,  p.lossCap,
+                              p.feePercent, p.threshold,   p.settleMode,     p.minHoldingsMode1,
+                              p.stakeCap,   p.timeLimit,   p.baseStakeValue, p.minScore,
+                              p.maxScore,   p.gamesLimit,  p.dealsLimit,     p.percent89,
+                              p.minAmount89};
+    static_assert(sizeof params == kBaseStake - kParams);
+    std::memcpy(record + kParams / 4, params, sizeof params);
+    putWord(record, kBaseStake, baseStake_);
+    putWord(record, kStake, stake_);
+    putWord(record, kFirstDeal, firstDealMarker_);
+    putWord(record, kDeals, dealsPlayed_);
+    putWord(record, kBanker, banker_);
+    putWord(record, kStatus, static_cast<int32_t>(status_));
+    putWord(record, kCurrentChair, GetCurrentChair());
+    for (int k = 0; k < 4; ++k) record[kDice / 4 + k] = dice_[k];
+    putWord(record, kMode, mode_);
+    putWord(record, kAnyFlag1, AnyFlag1());
+    if (IsValidChair(currentChair_) && turnTick_ != 0)
+        putWord(record, kTurnMs, static_cast<int32_t>(Now() - turnTick_));
+    return 1;
+}
+
+int32_t CCommonTable::FillPlayerState(int32_t* record, int32_t bytes, int32_t, bool) {
+    if (record && bytes > 0) std::memset(record, 0, static_cast<size_t>(bytes));
+    return 0;
+}
+
+int32_t CCommonTable::FillLookerState(int32_t* record, int32_t bytes, int32_t, bool) {
+    if (record && bytes > 0) std::memset(record, 0, static_cast<size_t>(bytes));
+    return 0;
+}
+
+const SavedSeat& CCommonTable::Saved(int32_t chair) const {
+    static const SavedSeat kNone;
+    return IsValidChair(chair) ? saved_[chair] : kNone;
+}
+
+// --- Levels and result rows --------------------------------------------------------------------
+
+int32_t CCommonTable::LevelOf(int32_t score) const {
+    return LevelFromScore(score, config_.levelMultiplier);
+}
+
+int32_t CCommonTable::LevelsOf(const int32_t* a, const int32_t* b, int32_t* out) const {
+    if (!a || !b || !out) return 0;
+    for (int c = 0; c < chairCount_; ++c) out[c] = LevelOf(saturate(int64_t{a[c]} + b[c]));
+    return 1;
+}
+
+int32_t CCommonTable::MinLevelValue(const int32_t* values, int32_t n) const {
+    return LevelValueFromMin(values, n, config_.levelMultiplier);
+}
+
+int32_t CCommonTable::BaseStakeOf(const int32_t* values, int32_t x, int32_t n) const {
+    return BaseStakeFromMin(values, x, n);
+}
+
+int32_t CCommonTable::FillNames(int32_t* record, const UserNameMap* names) const {
+    if (!record || !names || AnySecondFlag1()) return 0;
+    int32_t named = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        if (!seats_[c]) continue;
+        char* field =
+            reinterpret_cast<char*>(record) + result_off::kNames + result_off::kNameBytes * c;
+        named += LookupNameById(*names, static_cast<uint32_t>(seats_[c]->userId), field,
+                                result_off::kNameBytes);
+    }
+    return named;
+}
+
+void CCommonTable::SetRecordStake(int32_t* record) const {
+    if (record) putWord(record, result_off::kStake, StakeFor(params_.multiple));
+}
+
+int32_t CCommonTable::ForwardComputerLosses(int32_t* values) {
+    if (AdjustsComputerLosses()) AdjustComputerLosses(values);
+    return 0;
+}
+
+int32_t CCommonTable::ApplyResults(const int32_t* record) {
+    if (!record) return 0;
+    using namespace result_off;
+    const bool stakes = record[kStake / 4] > 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        TableUser* u = seats_[c];
+        if (!u) continue;
+        u->score = saturate(int64_t{record[kScores / 4 + c]} + record[kScoreTotals / 4 + c]);
+        u->third = record[kValues / 4 + c];
+        if (stakes)
+            u->holdings =
+                saturate(int64_t{record[kHoldings / 4 + c]} + record[kStakeResults / 4 + c]);
+    }
+    return 1;
+}
+
+int32_t CCommonTable::ClearResultColumns(int32_t* record) {
+    if (!record) return 0;
+    using namespace result_off;
+    for (int c = 0; c < chairCount_; ++c) {
+        TableUser* u = seats_[c];
+        if (!u) continue;
+        record[kScoreTotals / 4 + c] = 0;
+        record[kStakeResults / 4 + c] = 0;
+        u->third = record[kValues / 4 + c];
+    }
+    return 1;
+}
+
+int32_t CCommonTable::FillResultRows(const int32_t* record, ResultRow* rows) const {
+    if (!record || !rows) return 0;
+    using namespace result_off;
+    int32_t n = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        const int32_t user = seats_[c] ? seats_[c]->userId : saved_[c].userId;
+        if (!seats_[c] && user == 0) continue;
+        ResultRow& r = rows[n++];
+        r.userId = user;
+        r.tableKey = config_.tableKey;
+        r.chair = c;
+        r.stake = record[kStake / 4];
+        r.multiple = record[kMultiples / 4 + c];
+        r.score = record[kScoreTotals / 4 + c];
+        r.silver = record[kStakeResults / 4 + c];
+        r.mark = r.score > 0 ? kRowWon : r.score == 0 ? kRowDrawn : kRowLost;
+    }
+    return n;
+}
+
+void CCommonTable::AddColumns(const int32_t* a, const int32_t* b, int32_t* c, int32_t* d) const {
+    for (int k = 0; k < chairCount_; ++k) {
+        if (a && c) c[k] = saturate(int64_t{c[k]} + a[k]);
+        if (stake_ > 0 && b && d) d[k] = saturate(int64_t{d[k]} + b[k]);
+    }
+}
+
+int32_t CCommonTable::SnapshotScores(int32_t* record) const {
+    if (!record || !AnySecondFlag8000000()) return 0;
+    using namespace result_off;
+    for (int c = 0; c < chairCount_; ++c) {
+        record[kScores / 4 + c] = seats_[c] ? seats_[c]->score : saved_[c].score;
+        record[kHoldings / 4 + c] = seats_[c] ? seats_[c]->holdings : saved_[c].holdings;
+    }
+    return 1;
+}
+
+int32_t CCommonTable::SaveSeatRecords() {
+    if (!AnySecondFlag8000000()) return 0;
+    std::fill(std::begin(saved_), std::end(saved_), SavedSeat{});
+    for (int c = 0; c < chairCount_; ++c) SaveSeatRecord(c);
+    return 1;
+}
+
+int32_t CCommonTable::SaveSeatRecord(int32_t chair) {
+    if (!IsValidChair(chair) || !AnySecondFlag8000000()) return 0;
+    SavedSeat& s = saved_[chair];
+    s = SavedSeat{};
+    if (const TableUser* u = seats_[chair])
+        s = {u->userId, u->flags, u->lookerOn, u->score, u->holdings, u->third, u->level, u->games};
+    return 1;
+}
+
+bool CCommonTable::IsWaitingTooLong(int32_t chair, int32_t seconds) const {
+    if (!IsValidChair(chair) || IsPlaying() || dealsPlayed_ != 0 || config_.spareOption == 0)
+        return false;
+    if (waitTick_[chair] == 0 || seconds <= 0) return false;
+    return Now() - waitTick_[chair] < static_cast<uint32_t>(seconds) * 1000u;
+}
+
+void CCommonTable::BeginWait(int32_t chair) {
+    if (!IsValidChair(chair)) return;
+    // 0 marks no wait: a wait begun at tick 0 counts from 1.
+    waitTick_[chair] = std::max(Now(), 1u);
+}
+
+int32_t CCommonTable::IsOpponent(int32_t a, int32_t b, int32_t v) const {
+    if (a == b) return Negate(v);
+    return GroupOf(a) != GroupOf(b) ? 1 : 0;
+}
+
+int32_t CCommonTable::Negate(int32_t v) const {
+    return saturate(-int64_t{v});
+}
+
+int32_t CCommonTable::ListReadyPlayers(ReadyList* list, const UserNameMap* names) const {
+    if (!list) return 0;
+    *list = ReadyList{};
+    for (int c = 0; c < chairCount_; ++c)
+        if (!(chairFlags_[c] & 1)) return 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        ReadyPlayer& p = list->players[c];
+        p.chair = c;
+        if (const TableUser* u = seats_[c]) {
+            p.userId = u->userId, p.score = u->score, p.holdings = u->holdings;
+            p.third = u->third;
+            if (names)
+                LookupNameById(*names, static_cast<uint32_t>(u->userId), p.name, sizeof p.name);
+        }
+    }
+    list->count = chairCount_;
+    return list->count;
+}
+
+int32_t CCommonTable::AnyStartFlag(int32_t flag) const {
+    for (int c = 0; c < chairCount_; ++c)
+        if (startFlags_[c] & flag) return 1;
+    return 0;
+}
+
+int32_t CCommonTable::AnySecondFlag(int32_t flag) const {
+    for (int c = 0; c < chairCount_; ++c)
+        if (startFlags2_[c] & flag) return 1;
+    return 0;
+}
+
+int32_t CCommonTable::AllAgreed() const {
+    if (config_.ruleFlags & 0x1000000u) return 1;
+    return AnyStartFlag(0x100000);
+}
+
+int32_t CCommonTable::NoneHasFlag4() const {
+    return AnyStartFlag(4) ? 0 : 1;
+}
+
+int32_t CCommonTable::AnyOverThreshold(const int32_t* values) const {
+    if (!values || !(config_.ruleFlags & 0x2000000u) || params_.threshold == 0) return 0;
+    for (int c = 0; c < chairCount_; ++c)
+        if (values[c] >= params_.threshold) return 1;
+    return 0;
+}
+
+int32_t CCommonTable::ApplyChoice(int32_t* record, int32_t bytes, int32_t a, int32_t b,
+                                  bool doubled, const UserNameMap* names) {
+    if (!FillResultRecord(record, bytes, a, b)) return 0;
+    if (doubled)
+        ClearResultColumns(record);
+    else
+        ApplyResults(record);
+    FillNames(record, names);
+    SetRecordStake(record);
+    return 1;
+}
+
+int32_t CCommonTable::FillResultHeader(ResultHeader* header, const int32_t* record,
+                                       int32_t value) const {
+    if (!header || !record) return 0;
+    *header = ResultHeader{};
+    header->chairCount = chairCount_;
+    header->gameId = config_.gameId;
+    header->value = value;
+    header->tick = gameRecordTick_;
+    header->flags =
+        (NoneHasFlag4() ? 1 : 0) | (AnyOverThreshold(record + result_off::kHoldings / 4) ? 2 : 0);
+    for (ResultRow& r : header->rows) r.gameId = config_.gameId, r.value = value;
+    header->rowCount = FillResultRows(record, header->rows);
+    return header->rowCount;
+}
+
+int32_t CCommonTable::AddLevels(const int32_t* record) {
+    if (!record) return 0;
+    for (int c = 0; c < chairCount_; ++c)
+        if (TableUser* u = seats_[c])
+            u->level = saturate(int64_t{u->level} + record[result_off::kLevels / 4 + c]);
+    return 1;
+}
+
+int32_t CCommonTable::ApplyStoredResult(const int32_t* record, int32_t bytes,
+                                        const UserNameMap* names) {
+    const int32_t size = ResultRecordSize();
+    if (!record || bytes < size) return 0;
+    using namespace result_off;
+    gameRecord_.assign(record, record + size / 4);
+    int32_t* g = gameRecord_.data();
+    ApplyResults(g);
+    SetRecordStake(g);
+    LevelsOf(g + kScores / 4, g + kScoreTotals / 4, g + kLevels / 4);
+    FillNames(g, names);
+    return 1;
+}
+
+int32_t CCommonTable::SpareValueOf(int32_t userId) const {
+    const TableUser* u = FindPlayer(userId);
+    return u ? u->further2 : 0;
+}
+
+// --- Computer players --------------------------------------------------------------------------
+
+int32_t CCommonTable::AdjustComputerLosses(int32_t* values) {
+    if (!values) return 0;
+    int64_t total = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        const TableUser* u = seats_[c];
+        if (!u || !(u->flags & 1) || values[c] >= 0) continue;
+        const int32_t before = values[c];
+        values[c] = RandomAdjust(before);
+        adjusted_[c] = values[c] - before;
+        total += adjusted_[c];
+    }
+    return saturate(total);
+}
+
+int32_t CCommonTable::RandomAdjust(int32_t value) {
+    if (value >= 0) return value;
+    int32_t chance = 0, shares[kAdjustBands] = {}, percents[kAdjustBands] = {};
+    DefaultAdjustTable(&chance, shares, percents, kAdjustBands);
+    if (RandomBelow(100) > chance) return value;
+    const int32_t d = RandomBelow(100);
+    int32_t percent = 0, band = 0;
+    for (int k = 0; k < kAdjustBands; ++k) {
+        band += shares[k];
+        if (d < band) {
+            percent = percents[k];
+            break;
+        }
+    }
+    // The loss shrinks by the percentage, and by at least 1: never past 0.
+    const int64_t relief = std::max<int64_t>(-int64_t{value} * percent / 100, 1);
+    return saturate(int64_t{value} + relief);
+}
+
+int32_t CCommonTable::DefaultAdjustTable(int32_t* chance, int32_t* shares, int32_t* percents,
+                                         int32_t n) const {
+    if (chance) *chance = 55;
+    if (n >= kAdjustBands && shares && percents) {
+        static const int32_t kShares[kAdjustBands] = {84, 12, 4, 0};
+        static const int32_t kPercents[kAdjustBands] = {10, 50, 100, 0};
+        std::copy(kShares, kShares + kAdjustBands, shares);
+        std::copy(kPercents, kPercents + kAdjustBands, percents);
+    }
+    return n;
+}
+
+int32_t CCommonTable::ListComputerPlayers(int32_t* ids, const int32_t* values) const {
+    if (!ids || !values) return 0;
+    FillMinusOne(ids, chairCount_);
+    int32_t n = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        const TableUser* u = seats_[c];
+        if (u && (u->flags & 1) && values[c] > 0) ids[n++] = u->userId;
+    }
+    return n;
+}
+
+std::string CCommonTable::ComputerName(int32_t index) const {
+    static const char* const kSigns[] = {"【甲】", "【乙】", "【丙】", "【丁】",
+                                         "【戊】", "【己】", "【庚】", "【辛】"};
+    return std::string("游戏玩家") + (index >= 0 && index < 8 ? kSigns[index] : "【-】");
+}
+
+void CCommonTable::FillComputerRow(ComputerRow& row, int32_t chair) const {
+    const std::string name = ComputerName(chair);
+    std::memset(row.name, 0, sizeof row.name);
+    std::memcpy(row.name, name.data(), std::min(name.size(), sizeof row.name - 1));
+    std::memset(row.text, 0, sizeof row.text);
+    row.field1 = 1000;
+    row.field2 = 100;
+    row.baseLevel = LevelOf(100);
+    std::fill(std::begin(row.zero), std::end(row.zero), 0);
+}
+
+int32_t CCommonTable::FillComputerRows(ComputerRow* rows, int32_t chair) {
+    if (!rows) return 0;
+    int32_t n = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        ComputerRow& r = rows[c];
+        if (c == chair || !r.present) continue;
+        r.computer = RandomBelow(100) >= 90 ? 1 : 0;
+        r.bit = RandomBelow(2);
+        r.value1 = RandomBelow(107);
+        r.level = RandomBelow(91) + 10;
+        r.value2 = RandomBelow(186);
+        if (r.bit && r.value2 == 0) r.value2 = 1;
+        FillComputerRow(r, c);
+        ++n;
+    }
+    SavePairRow(rows, 1, chair);
+    return n;
+}
+
+int32_t CCommonTable::SavePairRow(const ComputerRow* rows, int32_t on, int32_t row) {
+    if (!rows || !IsValidChair(row)) return 0;
+    const size_t words = static_cast<size_t>(PairBlockSize()) / 4;
+    if (pairBlock_.size() != words) pairBlock_.assign(words, 0);
+    for (int c = 0; c < chairCount_; ++c) {
+        int32_t* p = &pairBlock_[static_cast<size_t>((row * chairCount_ + c) * 8)];
+        p[0] = on;
+        p[1] = rows[c].value1;
+        p[2] = rows[c].level;
+        p[3] = rows[c].value2;
+    }
+    return 1;
+}
+
+int32_t CCommonTable::FillComputerPlayers(ComputerRow* rows, int32_t row) const {
+    if (!rows || !IsValidChair(row) || pairBlock_.empty()) return 0;
+    int32_t n = 0;
+    for (int c = 0; c < chairCount_; ++c) {
+        const int32_t* p = &pairBlock_[static_cast<size_t>((row * chairCount_ + c) * 8)];
+        if (!p[0]) continue;
+        ComputerRow& r = rows[c];
+        r.present = 1;
+        r.value1 = p[1];
+        r.level = p[2];
+        r.value2 = p[3];
+        FillComputerRow(r, c);
+        ++n;
+    }
+    return n;
+}
+
+int32_t CCommonTable::GetLockedValue() const {
+    std::lock_guard<std::mutex> hold(lock_.m);
+    return lockedValue_;
 }
 
 }  // namespace hqlv::rules

@@ -155,7 +155,7 @@ int32_t CMJTableEx::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, 
         FillResultRow(c, record + (1652 + kResultRowBytes * c) / 4, hu_[c]);
     for (int c = 0; c < kMJChairs; ++c) record[704 / 4 + c] = resultValues_[c];
     record[724 / 4] = chairCount_;
-    record[1616 / 4] = 0;
+    record[1616 / 4] = StakePower();
     return CMJTable::FillResultRecord(record, bytes, a, b);
 }
 
@@ -485,10 +485,16 @@ int32_t CMJTableEx::OnPeng(const MJRequest& r) {
     kongFeeder_ = -1;
     CMJTable::OnPeng(r);
     ++pungFeed_[from][chair];
+    return 0;
+}
+
+int32_t CMJTableEx::AddClaimedFrom(const MJRequest& r) {
+    const int32_t chair = r.chair(), from = r.other();
+    if (!ValidMJ(chair) || !ValidMJ(from)) return 0;
     for (auto& slot : claimedFrom_[chair])
         if (slot < 0) {
             slot = from;
-            break;
+            return 1;
         }
     return 0;
 }
@@ -499,18 +505,15 @@ int32_t CMJTableEx::OnMingGang(const MJRequest& r) {
     CMJTable::OnMingGang(r);
     ++kongFeed_[from][chair];
     kongFeeder_ = from;
-    for (auto& slot : claimedFrom_[chair])
-        if (slot < 0) {
-            slot = from;
-            break;
-        }
     return 0;
 }
 
+// Nobody fed a concealed kong: a win on its replacement makes no earlier kong's feeder pay.
 int32_t CMJTableEx::OnAnGang(const MJRequest& r) {
     const int32_t chair = r.chair();
     if (!ValidMJ(chair)) return 0;
     CMJTable::OnAnGang(r);
+    kongFeeder_ = -1;
     const int32_t kind = r.gangKind();
     kongUnits_[chair] += kind == 1 ? 1 : kind == 2 ? 3 : (kind == 3 || kind == 4) ? 7 : 0;
     return 0;
@@ -537,7 +540,8 @@ int32_t CMJTableEx::OnFlower(const MJRequest& r) {
     flowers_[chair].push_back(tile);
     DecrementKind(chair, tile);
     AfterReplacementDue();
-    GiveTurn(chair);
+    PassTurnAfterMeld(chair);
+    AfterFlowerHook(r);
     return 0;
 }
 
@@ -733,10 +737,10 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
     // The entry check tries seven pairs on these same counts when nothing else wins, which is
     // so for most kinds a wait scan asks about: its answer is taken rather than found again.
     HuResult seven = tried.result;
-    if (tried.tried ? tried.won
-                    : MJ_HuForceSevenPairs(copy, tile, jokerId_, jokerId2_,
-                                           static_cast<int32_t>(RuleFlags()), mj_.huRule, &seven,
-                                           mask)) {
+    if (tried.tried
+            ? tried.won
+            : MJ_HuForceSevenPairs(copy, tile, jokerId_, jokerId2_,
+                                   static_cast<int32_t>(RuleFlags()), mj_.huRule, &seven, mask)) {
         MJ_MergeHuResult(&seven, result);
         const int32_t v = ScoreFeatures(chair, tile, &seven, mask);
         if (v > best) best = v, bestResult = seven;
@@ -900,6 +904,7 @@ int32_t CMJTableEx::SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32
         if (RuleFlags() & 0x80000u) SettleLiability(record, a, b, points);
     }
     SettleKongs(record, a, b, points);
+    SettleStep(record, a, b, points);
     int64_t sum = 0;
     for (int c = 0; c < n; ++c) sum += points[c];
     if (sum != 0) {
@@ -1017,6 +1022,91 @@ void CMJTableEx::LogGameInfo() const {
         Log(units);
     }
     Log("LogGameInfo......end!");
+}
+
+// --- Units and melds --------------------------------------------------------------------------
+
+int32_t CMJTableEx::Negate(int32_t v) const {
+    size_t m = 0;
+    for (int c = 0; c < chairCount_; ++c) m = std::max(m, flowers_[c].size());
+    const int64_t times = m == 8 ? 15 : m == 7 ? 10 : static_cast<int64_t>(m) + 1;
+    return static_cast<int32_t>(std::clamp<int64_t>(-times * v, INT32_MIN, INT32_MAX));
+}
+
+int32_t CMJTableEx::CountFourUnits(const HuResult& r) {
+    return MJ_CountFourUnits(&r);
+}
+
+int32_t CMJTableEx::CountRunUnits(const HuResult& r) {
+    const int n = std::clamp(r.unitCount, 0, kMaxHuUnits);
+    return static_cast<int32_t>(
+        std::count_if(r.units, r.units + n, [](const HuUnit& u) { return u.type == kUnitRun; }));
+}
+
+int32_t CMJTableEx::CountKongs(int32_t chair) const {
+    if (!ValidMJ(chair)) return 0;
+    int32_t n = 0;
+    for (MeldList l : {kMingGang, kAnGang, kBuGang}) {
+        const int32_t k = static_cast<int32_t>(melds_[chair][l].size());
+        if (k > 0) n += k;
+    }
+    return n;
+}
+
+void CMJTableEx::SortAscending(int32_t* values, int32_t n) {
+    if (!values) return;
+    for (int32_t i = 0; i < n; ++i)
+        for (int32_t j = i + 1; j < n; ++j)
+            if (values[j] < values[i]) std::swap(values[i], values[j]);
+}
+
+int32_t CMJTableEx::HeldWithMelds(int32_t chair, int32_t* out) const {
+    if (!out) return 0;
+    std::fill(out, out + kKinds, 0);
+    if (!ValidMJ(chair)) return 0;
+    std::copy(counts_[chair], counts_[chair] + kKinds, out);
+    for (const auto& list : melds_[chair])
+        for (const Meld& m : list)
+            for (int32_t id : m.tiles) {
+                const int32_t k = KindIndexOf(id);
+                if (k >= 0) ++out[k];
+            }
+    return SumInts(out, kKinds);
+}
+
+int32_t CMJTableEx::UnitsFromMelds(int32_t chair, HuResult* result, int32_t flags) const {
+    if (!ValidMJ(chair) || !result) return 0;
+    const int32_t before = std::clamp(result->unitCount, 0, kMaxHuUnits);
+    auto triplets = [&](MeldList l) {
+        for (const Meld& m : melds_[chair][l]) {
+            const int32_t k = KindIndexOf(m.tiles[0]);
+            MJ_AddUnitTiles(result, kUnitTriplet, k, k, k, 0);
+        }
+    };
+    if (flags & 2) triplets(kAnGang);
+    triplets(kPeng);
+    triplets(kMingGang);
+    triplets(kBuGang);
+    for (const Meld& m : melds_[chair][kChi]) {
+        int32_t k[3] = {KindIndexOf(m.tiles[0]), KindIndexOf(m.tiles[1]), KindIndexOf(m.tiles[2])};
+        SortAscending(k, 3);
+        MJ_AddUnitTiles(result, kUnitRun, k[0], k[1], k[2], 0);
+    }
+    return std::clamp(result->unitCount, 0, kMaxHuUnits) - before;
+}
+
+bool CMJTableEx::SameUnit(const HuUnit& a, const HuUnit& b) {
+    if (a.type != b.type) return false;
+    if (a.type == kUnitRun) {
+        int32_t x[3] = {a.tiles[0], a.tiles[1], a.tiles[2]};
+        int32_t y[3] = {b.tiles[0], b.tiles[1], b.tiles[2]};
+        SortAscending(x, 3);
+        SortAscending(y, 3);
+        return std::equal(x, x + 3, y);
+    }
+    if (a.type == kUnitTriplet || a.type == kUnitPair || a.type == kUnitFour)
+        return a.tiles[0] == b.tiles[0];
+    return false;
 }
 
 int32_t CMJTableEx::PassCount(int32_t chair, int32_t kind) const {

@@ -77,19 +77,44 @@ public:
     int32_t IsConcealedSingleWait(int32_t chair, int32_t tile, HuResult* r, int32_t mask) override;
 
     // The claim-waiting questions: 1 when the request must wait, 0 when it may go on.
-    int32_t OthersMayStillHu(const MJRequest& r);     // a pung request
-    int32_t OthersMayStillClaim(const MJRequest& r);  // a chow request
-    int32_t SomeoneCanHuDiscard(const MJRequest& r);  // a kong request
-    int32_t SomeoneCanRobGang(const MJRequest& r);    // an added kong
-    int32_t OthersMayStillHuAll(const MJRequest& r);  // a win request with several winners
+    int32_t OthersMayStillHu(const MJRequest& r) override;     // a pung request
+    int32_t OthersMayStillClaim(const MJRequest& r) override;  // a chow request
+    int32_t SomeoneCanHuDiscard(const MJRequest& r) override;  // a kong request
+    int32_t SomeoneCanRobGang(const MJRequest& r) override;    // an added kong
+    int32_t OthersMayStillHuAll(const MJRequest& r);           // a win request with several winners
+    // The discarding chair joins the claiming chair's claimed-from list (after a pung and
+    // after an exposed kong).
+    int32_t AfterPengHook(const MJRequest& r) override { return AddClaimedFrom(r); }
+    int32_t AfterMingGangHook(const MJRequest& r) override { return AddClaimedFrom(r); }
+    int32_t AddClaimedFrom(const MJRequest& r);
+    // -v times one more than the most flowers a chair laid out (8: 15 times, 7: 10 times).
+    int32_t Negate(int32_t v) const override;
 
     // The player's table state (5028 bytes) and the looker-on's (948 bytes).
     static constexpr int kPlayerStateBytes = 5028;
     static constexpr int kLookerStateBytes = 948;
-    int32_t FillPlayerState(int32_t* record, int32_t bytes, int32_t chair, bool skip);
-    int32_t FillLookerState(int32_t* record, int32_t bytes, int32_t chair, bool skip);
+    int32_t PlayerStateSize() const override { return kPlayerStateBytes; }
+    int32_t FillPlayerState(int32_t* record, int32_t bytes, int32_t chair, bool skip) override;
+    int32_t LookerStateSize() const override { return kLookerStateBytes; }
+    int32_t FillLookerState(int32_t* record, int32_t bytes, int32_t chair, bool skip) override;
 
+    virtual int32_t StakePower() const { return 0; }
     void FillResultRow(int32_t chair, int32_t* row, const HuResult& result) const;
+    // The units of a result that are fours (type 8) and sequences (type 1).
+    static int32_t CountFourUnits(const HuResult& result);
+    static int32_t CountRunUnits(const HuResult& result);
+    // The chair's exposed, concealed and added kongs.
+    int32_t CountKongs(int32_t chair) const;
+    static void SortAscending(int32_t* values, int32_t n);
+    // The chair's 64 counts with the tiles of its melds added by kind into out; the tiles.
+    int32_t HeldWithMelds(int32_t chair, int32_t* out) const;
+    // The chair's melds appended to a win result as units: concealed kongs (on a self-drawn
+    // win, flag 2, only), pungs, exposed and added kongs as triplets, chows as sequences in
+    // ascending order; the units appended (none past the result's room).
+    int32_t UnitsFromMelds(int32_t chair, HuResult* result, int32_t flags) const;
+    // Two units of one type (1, 2, 4 or 8) that match: a sequence by its three tiles in any
+    // order, the others by their first tile.
+    static bool SameUnit(const HuUnit& a, const HuUnit& b);
     int32_t SettleLiability(int32_t* record, int32_t a, int32_t b, int32_t* points);
     void LogGameInfo() const;
     int32_t TotalFanPoints(const HuResult& result, int32_t n = kFanCount) const;

@@ -124,10 +124,13 @@ int32_t CMJTable::NextBanker(const int32_t* record, int32_t value) {
 
 // The points of the mahjong levels are settled by this game's rules.
 int32_t CMJTable::SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) {
-    if (!(mode_ & 2) && winners_ > 0 && (RuleFlags() & 0x80000u)) {
-        int32_t results[kMaxTableChairs] = {};
-        std::copy(points, points + chairCount_, results);
-        FindLiableChair(record, results);
+    if (!(mode_ & 2) && winners_ > 0) {
+        SettleStep(record, a, b, points);
+        if (RuleFlags() & 0x80000u) {
+            int32_t results[kMaxTableChairs] = {};
+            std::copy(points, points + chairCount_, results);
+            FindLiableChair(record, results);
+        }
     }
     SettleKongs(record, a, b, points);
     return 0;
@@ -208,6 +211,62 @@ int32_t CMJTable::ValueOf(int32_t tileId) const {
 int32_t CMJTable::AdvanceTurn() {
     SwitchActiveChair(NextChair(currentChair_));
     return currentChair_;
+}
+
+bool CMJTable::IsBidTimeOver() const {
+    return Now() - turnTick_ > static_cast<uint32_t>(card_.bidSeconds + 2) * 1000u;
+}
+
+// A hand is not copied once the deal is over.
+int32_t CMJTable::CopyHand(const int32_t* from, int32_t* to) const {
+    if (!IsNotOver()) return 0;
+    return CCardTable::CopyHand(from, to);
+}
+
+int32_t CMJTable::FillClaimDefaults(ClaimDefaults* record) const {
+    if (!record) return 0;
+    FillMinusOne(record->tiles, 64);
+    record->marks[0] = record->marks[1] = 1;
+    record->tiles[0] = FirstHeld(record->chair);
+    return 1;
+}
+
+static_assert(mj_state::kMelds + 4 * mj_state::kChairListBytes + 4 * 7 * 4 ==
+              mj_state::kPengMatrix);
+static_assert(mj_state::kWinners + 4 == kMJStateBytes);
+
+int32_t CMJTable::FillTableState(int32_t* record, int32_t bytes, int32_t chair, bool skipHeld) {
+    if (!CCardTable::FillTableState(record, bytes, chair, skipHeld)) return 0;
+    using namespace mj_state;
+    auto put = [record](int offset, int32_t v) { record[offset / 4] = v; };
+    put(kTilesDrawn, tilesDrawn_);
+    put(kTailDraws, tailDraws_);
+    put(kHeadPos, headPos_);
+    put(kGangDraws, gangDraws_);
+    put(kPendingTile, pendingTile_);
+    put(kPendingDeclarer, pendingDeclarer_);
+    put(kPendingOwner, pendingOwner_);
+    put(kPendingTick, static_cast<int32_t>(pendingTick_));
+    put(kJokerLockChair, jokerLockChair_);
+    put(kJokerLockCount, jokerLockCount_);
+    for (int c = 0; c < kMJChairs; ++c) {
+        record[kClaimFlags / 4 + c] = pgch_[c];
+        record[kSoleFlags / 4 + c] = sole_[c];
+        record[kJokerDiscards / 4 + c] = jokerDiscards_[c];
+        record[kDraws / 4 + c] = draws_[c];
+        record[kWinValues / 4 + c] = winValue_[c];
+        for (int d = 0; d < kMJChairs; ++d) {
+            record[kPengMatrix / 4 + 4 * c + d] = pengM_[c][d];
+            record[kChiMatrix / 4 + 4 * c + d] = chiM_[c][d];
+            record[kGangMatrix / 4 + 4 * c + d] = gangM_[c][d];
+        }
+    }
+    CopyMelds(record + kMelds / 4);
+    put(kJokerId2, jokerId2_);
+    put(kBankerStreak, bankerStreak_);
+    put(kStartFlagWord, startFlagWord_);
+    put(kWinners, winners_);
+    return 1;
 }
 
 // --- Records -----------------------------------------------------------------------------
@@ -302,6 +361,18 @@ int32_t CMJTable::CountBankerStreak(const int32_t* record, int32_t) {
     return bankerStreak_;
 }
 
+int32_t CMJTable::CountJokersHeld(int32_t chair) const {
+    if (!ValidMJ(chair)) return 0;
+    int32_t b = 0;
+    const int32_t a =
+        MJ_JokerCounts(counts_[chair], jokerId_, jokerId2_, static_cast<int32_t>(RuleFlags()), &b);
+    return a + b;
+}
+
+bool CMJTable::IsFlowerTile(int32_t tile) const {
+    return MJ_IsFlower(tile, jokerId_, jokerId2_, static_cast<int32_t>(RuleFlags())) != 0;
+}
+
 int32_t CMJTable::NextKindTile(int32_t id) const {
     switch (id) {
         case 35:
@@ -326,6 +397,21 @@ int32_t CMJTable::NextKindTile(int32_t id) const {
 }
 
 // --- The turn ------------------------------------------------------------------------------
+
+void CMJTable::AfterReplacementDue() {
+    ClearStatusBits(0x60);
+    if (ReplacementPassesTurn()) {
+        ClearStatusBits(0x100);
+        SetStatusBits(0x400);
+    } else {
+        ClearStatusBits(0x400);
+        SetStatusBits(0x180);
+    }
+}
+
+int32_t CMJTable::PassTurnAfterMeld(int32_t chair) {
+    return GiveTurn(ReplacementPassesTurn() ? NextChair(chair) : chair);
+}
 
 bool CMJTable::IsTurnTimeOver(int32_t, int32_t* elapsed) const {
     const int32_t e = Elapsed(turnTick_);
@@ -371,6 +457,23 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     const int32_t drawn = headPos_;
     headPos_ = (headPos_ + 1) % total;
     return drawn;
+}
+
+int32_t CMJTable::BurnHeadTile() {
+    const int32_t total = static_cast<int32_t>(tiles_.size());
+    if (IsWallUsedUp() || total == 0) return -1;
+    for (int guard = 0; guard < total; ++guard) {
+        if (headPos_ == jokerPos_ || tiles_[static_cast<size_t>(headPos_)].status != kTileInWall)
+            headPos_ = (headPos_ + 1) % total;
+        else
+            break;
+    }
+    TileRecord& t = tiles_[static_cast<size_t>(headPos_)];
+    if (t.status != kTileInWall || headPos_ == jokerPos_) return -1;
+    t.status = kTilePlayed;
+    ++tilesDrawn_;
+    headPos_ = (headPos_ + 1) % total;
+    return t.id;
 }
 
 int32_t CMJTable::DrawFromTail(int32_t chair) {
@@ -499,6 +602,53 @@ int32_t CMJTable::CheckFlowerRequest(const MJRequest& r) {
     return HasFlower(chair, tile) ? 1 : 0;
 }
 
+int32_t CMJTable::CheckGangRequest(const MJRequest& r) {
+    const int32_t chair = r.chair(), other = r.other(), tile = r.tile();
+    if (!IsNotOver() || !ValidMJ(chair)) return 0;
+    if (r.gangKind() & 1) {
+        if (!WindowOpen() || CountValid(r.hand(), 3) != 3 || !AreAllHeld(chair, r.hand(), 3))
+            return 0;
+        return IsPlayedBy(tile, other) ? 1 : 0;
+    }
+    if (r.gangKind() & 2) {
+        if (!(status_ & kStatusOwnTiles) || !HasPengMeldOf(chair, r.hand(), 3)) return 0;
+        return IsHeldBy(other, tile) ? 1 : 0;
+    }
+    return 0;
+}
+
+bool CMJTable::OtherCanWin(const MJRequest& r, uint32_t since) {
+    if (Elapsed(since) >= mj_.claimSeconds * 1000 - 1000) return false;
+    for (int c = 0; c < chairCount_; ++c) {
+        if (c == r.chair() || c == r.other()) continue;
+        HuResult res{};
+        if (CheckSpecialHu(c, r.tile(), &res, 4) & 8) return true;
+    }
+    return false;
+}
+
+int32_t CMJTable::OthersMayStillHu(const MJRequest& r) {
+    if (Elapsed(removalTick_) >= mj_.claimSeconds * 1000 - 1000) return 0;
+    for (int c = 0; c < chairCount_; ++c)
+        if (c != r.chair() && (pgch_[c] & 8)) return 1;
+    return 0;
+}
+
+int32_t CMJTable::OthersMayStillClaim(const MJRequest& r) {
+    if (Elapsed(removalTick_) >= mj_.claimSeconds * 1000 - 1000) return 0;
+    for (int c = 0; c < chairCount_; ++c)
+        if (c != r.chair() && (pgch_[c] & (1 | 2 | 8))) return 1;
+    return 0;
+}
+
+int32_t CMJTable::SomeoneCanHuDiscard(const MJRequest& r) {
+    return OtherCanWin(r, removalTick_) ? 1 : 0;
+}
+
+int32_t CMJTable::SomeoneCanRobGang(const MJRequest& r) {
+    return OtherCanWin(r, pendingTick_) ? 1 : 0;
+}
+
 int32_t CMJTable::CheckHuRequest(const MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(r.chair())) return 0;
     int32_t ok = 0;
@@ -602,6 +752,7 @@ int32_t CMJTable::OnPeng(const MJRequest& r) {
     AfterPeng();
     GiveTurn(r.chair());
     ++pengM_[r.other()][r.chair()];
+    AfterPengHook(r);
     return 0;
 }
 
@@ -611,6 +762,7 @@ int32_t CMJTable::OnChi(const MJRequest& r) {
     AfterChi();
     GiveTurn(r.chair());
     ++chiM_[r.other()][r.chair()];
+    AfterChiHook(r);
     return 0;
 }
 
@@ -618,8 +770,9 @@ int32_t CMJTable::OnMingGang(const MJRequest& r) {
     ++gangDraws_;
     if (!CarryOutMeld(r, kMingGang, kTileGangHand, kTileGangClaimed, 3)) return 0;
     AfterReplacementDue();
-    GiveTurn(r.chair());
+    PassTurnAfterMeld(r.chair());
     ++gangM_[r.other()][r.chair()];
+    AfterMingGangHook(r);
     return 0;
 }
 
@@ -639,7 +792,8 @@ int32_t CMJTable::OnAnGang(const MJRequest& r) {
     m.source = chair;
     melds_[chair][kAnGang].push_back(m);
     AfterReplacementDue();
-    GiveTurn(chair);
+    PassTurnAfterMeld(chair);
+    AfterAnGangHook(r);
     return 0;
 }
 
@@ -662,7 +816,8 @@ int32_t CMJTable::OnBuGang(const MJRequest& r) {
         break;
     }
     AfterReplacementDue();
-    GiveTurn(chair);
+    PassTurnAfterMeld(chair);
+    AfterBuGangHook(r);
     return 0;
 }
 
@@ -675,7 +830,8 @@ int32_t CMJTable::OnFlower(const MJRequest& r) {
     flowers_[chair].push_back(tile);
     DecrementKind(chair, tile);
     AfterReplacementDue();
-    GiveTurn(chair);
+    PassTurnAfterMeld(chair);
+    AfterFlowerHook(r);
     return 0;
 }
 
@@ -912,11 +1068,15 @@ int32_t CMJTable::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_
 
 int32_t CMJTable::ScoreFeatures(int32_t chair, int32_t tile, HuResult* r, int32_t mask) {
     using Test = int32_t (CMJTable::*)(int32_t, int32_t, HuResult*, int32_t);
-    static const Test kTests[] = {
-        &CMJTable::IsHeavenlyHand,   &CMJTable::IsEarthlyHand,   &CMJTable::IsBankerWin,
-        &CMJTable::IsAllTriplets,    &CMJTable::IsPureSuit,      &CMJTable::IsMixedSuit,
-        &CMJTable::IsAllHonoursHand, &CMJTable::IsWinAfterGang,  &CMJTable::IsSingleTileLeft,
-        &CMJTable::IsLastTileWin,    &CMJTable::IsConcealedHand, &CMJTable::IsConcealedSingleWait};
+    static const Test kTests[] = {&CMJTable::IsHeavenlyHand,     &CMJTable::IsEarthlyHand,
+                                  &CMJTable::IsBankerWin,        &CMJTable::IsAllTriplets,
+                                  &CMJTable::IsPureSuit,         &CMJTable::IsMixedSuit,
+                                  &CMJTable::IsAllHonoursHand,   &CMJTable::IsNoJokerWin,
+                                  &CMJTable::IsNaturalJokerWin,  &CMJTable::HasThreeJokers,
+                                  &CMJTable::HasFourJokers,      &CMJTable::IsWinAfterGang,
+                                  &CMJTable::IsSingleTileLeft,   &CMJTable::IsLastTileWin,
+                                  &CMJTable::IsConcealedHand,    &CMJTable::IsConcealedSingleWait,
+                                  &CMJTable::IsJokerDiscarderWin};
     for (Test t : kTests) (this->*t)(chair, tile, r, mask);
     return 0;
 }
@@ -933,6 +1093,10 @@ void CMJTable::SetOutcomeMode() {
         break;
     }
     if (winners_ > 1) mode_ |= 0x10000000;
+}
+
+int32_t CMJTable::ResultCode(int32_t chair) const {
+    return WinValueOf(chair) == -1000 ? 229100 : 10100;
 }
 
 int32_t CMJTable::FindLiableChair(int32_t* record, const int32_t* results) {
@@ -998,6 +1162,37 @@ int32_t CMJTable::RemovePengMeldOf(int32_t chair, const int32_t* ids, int32_t n)
     return 0;
 }
 
+bool CMJTable::HasAddedGangOf(int32_t chair, const int32_t* ids, int32_t n) const {
+    if (!ValidMJ(chair) || !ids) return false;
+    for (const auto& m : melds_[chair][kBuGang])
+        if (ContainsAll(m.tiles, 4, ids, n)) return true;
+    return false;
+}
+
+bool CMJTable::IsSameKind(int32_t a, int32_t b) const {
+    return MJ_IsSameKind(a, b, static_cast<int32_t>(RuleFlags())) != 0;
+}
+
+int32_t CMJTable::IndexInList(const std::vector<int32_t>& list, int32_t value) {
+    const auto it = std::find(list.begin(), list.end(), value);
+    return it == list.end() ? -1 : static_cast<int32_t>(it - list.begin());
+}
+
+int32_t CMJTable::CountShapesPresent(const int32_t* counts5) {
+    if (!counts5) return 0;
+    return static_cast<int32_t>(std::count_if(counts5, counts5 + 5, [](int32_t n) { return n; }));
+}
+
+int32_t CMJTable::ShapeOfIndex(int32_t index, bool substituteAsJoker) const {
+    const int32_t flags = static_cast<int32_t>(RuleFlags());
+    if (substituteAsJoker && (flags & kTileFlagStandIn) && index > 0 &&
+        index == MJ_StandInIndexOf(jokerId_, jokerId2_, flags)) {
+        const int32_t a = MJ_TileIndex(jokerId_, flags);
+        if (a > 0) index = a;
+    }
+    return index / card_.valuesPerShape;
+}
+
 bool CMJTable::HasMelds(int32_t chair) const {
     if (!ValidMJ(chair)) return false;
     for (const auto& l : melds_[chair])
@@ -1026,21 +1221,27 @@ int32_t CMJTable::MeldShapeMask(int32_t chair) const {
     return mask ? mask : 0x10000000;
 }
 
-int32_t CMJTable::CountUnitShapes(const HuResult* result, bool, int32_t* counts5) const {
+int32_t CMJTable::CountUnitShapes(const HuResult* result, bool substituteAsJoker,
+                                  int32_t* counts5) const {
     std::fill(counts5, counts5 + 5, 0);
     const int n = std::clamp(result->unitCount, 0, kMaxHuUnits);
     for (int u = 0; u < n; ++u)
-        for (int32_t t : result->units[u].tiles)
-            if (t > 0 && t / card_.valuesPerShape < 5) ++counts5[t / card_.valuesPerShape];
+        for (int32_t t : result->units[u].tiles) {
+            if (t <= 0) continue;
+            const int32_t s = ShapeOfIndex(t, substituteAsJoker);
+            if (s < 5) ++counts5[s];
+        }
     return 0;
 }
 
-int32_t CMJTable::CountMeldShapes(int32_t chair, bool, int32_t* counts5) const {
+int32_t CMJTable::CountMeldShapes(int32_t chair, bool substituteAsJoker, int32_t* counts5) const {
     if (!ValidMJ(chair)) return 0;
     for (const auto& l : melds_[chair])
         for (const auto& m : l) {
-            const int32_t s = ShapeOf(m.tiles[0]);
-            if (s >= 0 && s < 5) ++counts5[s];
+            const int32_t k = KindIndexOf(m.tiles[0]);
+            if (k < 0) continue;
+            const int32_t s = ShapeOfIndex(k, substituteAsJoker);
+            if (s < 5) ++counts5[s];
         }
     return 0;
 }
@@ -1124,6 +1325,75 @@ int32_t CMJTable::IsAllHonoursHand(int32_t chair, int32_t, HuResult* r, int32_t)
     return (s[3] > 0 && s[0] + s[1] + s[2] + s[4] == 0) ? setBit(r, 0x8000) : 0;
 }
 
+bool CMJTable::NoJokerIn(int32_t chair, int32_t tile) const {
+    return !IsJokerKind(tile) && CountJokersHeld(chair) == 0;
+}
+
+int32_t CMJTable::IsNoJokerWin(int32_t chair, int32_t tile, HuResult* r, int32_t) {
+    if (!(mj_.huRule & kFeatureNoJoker) || !(RuleFlags() & kTileFlagJokers) || !ValidMJ(chair))
+        return 0;
+    return NoJokerIn(chair, tile) ? setBit(r, kFeatureNoJoker) : 0;
+}
+
+// The jokers of the win play as their own kind: every unit a joker fills stays valid with
+// the jokers as themselves, or the special hand wins with the jokers kept natural.
+int32_t CMJTable::IsNaturalJokerWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask) {
+    if (!(mj_.huRule & kFeatureNaturalJokers) || !(RuleFlags() & kTileFlagJokers) ||
+        !ValidMJ(chair) || NoJokerIn(chair, tile))
+        return 0;
+    const int32_t flags = static_cast<int32_t>(RuleFlags());
+    if (!isSpecialUnit(r)) {
+        if (MJ_CountJokerTiles(r) == 0 || MJ_CheckJokerUnits(r, jokerId_, jokerId2_, flags) != 0)
+            return setBit(r, kFeatureNaturalJokers);
+        return 0;
+    }
+    int32_t forced = 0;
+    switch (r->units[0].type) {
+        case kUnitThirteenUnrelated:
+            forced = kRuleThirteenUnrelated;
+            break;
+        case kUnitAllSevenHonours:
+            forced = kRuleAllSevenHonours;
+            break;
+        case kUnitAllHonours:
+            forced = kRuleAllHonours;
+            break;
+        default:
+            forced = kRuleAll258;
+            break;
+    }
+    CountTable copy;
+    std::memcpy(copy, counts_[chair], sizeof copy);
+    const int32_t k = KindIndexOf(tile);
+    if ((mask & 2) && k >= 0 && copy[k] > 0) --copy[k];
+    int32_t jokersB = 0, index = 0;
+    HuResult natural{};
+    if (!MJ_HuAsNatural(copy, tile, jokerId_, jokerId2_, &jokersB, &index, flags, mj_.huRule,
+                        &natural, (mask & 7) | forced))
+        return 0;
+    return setBit(r, kFeatureNaturalJokers);
+}
+
+int32_t CMJTable::HasThreeJokers(int32_t chair, int32_t, HuResult* r, int32_t) {
+    if (!(mj_.huRule & kFeatureThreeJokers) || !(RuleFlags() & kTileFlagJokers)) return 0;
+    return CountJokersHeld(chair) == 3 ? setBit(r, kFeatureThreeJokers) : 0;
+}
+
+int32_t CMJTable::HasFourJokers(int32_t chair, int32_t, HuResult* r, int32_t) {
+    if (!(mj_.huRule & kFeatureFourJokers) || !(RuleFlags() & kTileFlagJokers)) return 0;
+    return CountJokersHeld(chair) == 4 ? setBit(r, kFeatureFourJokers) : 0;
+}
+
+int32_t CMJTable::IsJokerDiscarderWin(int32_t chair, int32_t, HuResult* r, int32_t) {
+    const int32_t options = mj_.scoringOptions;
+    if (!(options & 1) || !(r->waitFlags & 1) || !(options & 2)) return 0;
+    if (!(RuleFlags() & 0x20000u) || !ValidMJ(chair) || jokerLockChair_ != chair ||
+        jokerLockCount_ <= 0)
+        return 0;
+    r->waitFlags |= 2;
+    return 2;
+}
+
 int32_t CMJTable::IsWinAfterGang(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x100000) || !ValidMJ(chair) || gangDraws_ == 0) return 0;
     const bool any = !melds_[chair][kMingGang].empty() || !melds_[chair][kAnGang].empty() ||
@@ -1178,6 +1448,10 @@ const HuResult& CMJTable::ResultOf(int32_t chair) const {
 
 int32_t CMJTable::PengMatrix(int32_t from, int32_t to) const {
     return ValidMJ(from) && ValidMJ(to) ? pengM_[from][to] : 0;
+}
+
+int32_t CMJTable::ChiMatrix(int32_t from, int32_t to) const {
+    return ValidMJ(from) && ValidMJ(to) ? chiM_[from][to] : 0;
 }
 
 int32_t CMJTable::GangMatrix(int32_t from, int32_t to) const {

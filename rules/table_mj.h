@@ -73,6 +73,33 @@ inline constexpr int32_t kTilePengHand = 10, kTilePengClaimed = 30, kTileChiHand
 // Meld lists of a chair.
 enum MeldList { kPeng = 0, kChi = 1, kMingGang = 2, kAnGang = 3, kBuGang = 4 };
 
+// Byte offsets of the mahjong table's part of the table state, after the card table's 5764
+// bytes.
+namespace mj_state {
+inline constexpr int kTilesDrawn = 5764, kTailDraws = 5768, kHeadPos = 5772, kGangDraws = 5776,
+                     kPendingTile = 5780, kPendingDeclarer = 5784, kPendingOwner = 5788,
+                     kPendingTick = 5792, kJokerLockChair = 5796, kJokerLockCount = 5800;
+// Per chair (4 entries): the claim flags and the sole-claimant flags.
+inline constexpr int kClaimFlags = 5804, kSoleFlags = 5820;
+// The seven lists of each chair, as CopyMelds writes them.
+inline constexpr int kMelds = 5836;
+// The pung, chow and kong matrices (4 x 4, row = the feeding chair).
+inline constexpr int kPengMatrix = 10460, kChiMatrix = 10524, kGangMatrix = 10588;
+// Per chair (4 entries): jokers discarded, draws, win values.
+inline constexpr int kJokerDiscards = 10652, kDraws = 10668, kWinValues = 10684;
+inline constexpr int kJokerId2 = 10700, kBankerStreak = 10704, kStartFlagWord = 10708,
+                     kWinners = 10712;
+// Within the lists of a chair (1128 bytes): five meld lists of 6 melds of 7 words, then 36
+// discards and 36 flowers; after the four chairs, each chair's 7 list lengths.
+inline constexpr int kChairListBytes = 1128, kDiscardsInChair = 840, kFlowersInChair = 984,
+                     kListCounts = 4512;
+}  // namespace mj_state
+inline constexpr int kMJStateBytes = 10716;
+
+// Rule-word bits of the joker features.
+inline constexpr int32_t kFeatureNoJoker = 0x10000, kFeatureNaturalJokers = 0x20000,
+                         kFeatureThreeJokers = 0x40000, kFeatureFourJokers = 0x80000;
+
 class CMJTable : public CCardTable {
 public:
     CMJTable(const TableConfig& config, const CardConfig& card, const MJConfig& mj,
@@ -87,12 +114,18 @@ public:
     int32_t StartGame(int32_t* outChair, const GameParams& params) override;
     int32_t ResultRecordSize() const override { return 832; }
     int32_t FillResultRecord(int32_t* record, int32_t bytes, int32_t a, int32_t b) override;
+    int32_t TableStateSize() const override { return kMJStateBytes; }
+    int32_t FillTableState(int32_t* record, int32_t bytes, int32_t chair,
+                           bool skipHeld = false) override;
     int32_t ChooseBankerChair() override;
     int32_t NextBanker(const int32_t* record, int32_t value) override;
     void BeginPlay() override { SetStatusBits(0x101); }
     int32_t SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) override;
     int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
     void ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const override;
+    int32_t Negate(int32_t) const override { return -8; }
+    // 64 tile places of -1, both marks 1, and the first tile the record's chair holds.
+    int32_t FillClaimDefaults(ClaimDefaults* record) const override;
     int32_t WallStartPosition() override;
     int32_t ChooseDealingChair() override { return banker_; }
     int32_t JokerPosition() override;
@@ -103,7 +136,11 @@ public:
     bool IsJokerKind(int32_t tileId) const override;
     int32_t ShapeOf(int32_t tileId) const override;
     int32_t ValueOf(int32_t tileId) const override;
+    void OpenClaimWindow() override { ClearStatusBits(0x1E0), SetStatusBits(0x400); }
     int32_t AdvanceTurn() override;
+    // Counted from the start of the turn.
+    bool IsBidTimeOver() const override;
+    int32_t CopyHand(const int32_t* from, int32_t* to) const override;
 
     // Records the client reads.
     static constexpr int kGameRecordWords = 49;
@@ -114,20 +151,29 @@ public:
     virtual int32_t NextBankerChair(const int32_t* record, int32_t value);
     int32_t CountBankerStreak(const int32_t* record, int32_t value);
     int32_t NextKindTile(int32_t tileId) const;
+    // The jokers the chair holds, both kinds counted.
+    int32_t CountJokersHeld(int32_t chair) const;
+    bool IsFlowerTile(int32_t tile) const;
 
     // The turn.
     void BeginTurn() { ClearStatusBits(0x4E0), SetStatusBits(0x100); }
+    int32_t CurrentChairAgain() { return GiveTurn(currentChair_); }
     void AfterPeng() { ClearStatusBits(0x400), SetStatusBits(0x140); }
     void AfterChi() { ClearStatusBits(0x400), SetStatusBits(0x120); }
-    void AfterReplacementDue() { ClearStatusBits(0x460), SetStatusBits(0x180); }
+    // Whether the turn passes on after a kong or a flower (else the chair draws again).
+    virtual int32_t ReplacementPassesTurn() const { return 0; }
+    void AfterReplacementDue();
     int32_t GiveTurn(int32_t chair) {
         SwitchActiveChair(chair);
         return currentChair_;
     }
-    void OpenClaimWindow() { ClearStatusBits(0x1E0), SetStatusBits(0x400); }
+    int32_t PassTurnAfterMeld(int32_t chair);
     bool IsTurnTimeOver(int32_t chair, int32_t* elapsed) const;
     virtual bool IsClaimWindowOver(int32_t discarder);
     virtual int32_t DrawTile(int32_t chair);
+    // The head tile of the wall is put out of play unseen (stepping over taken tiles and the
+    // joker's place as a draw does); its id, -1 when the wall is used up.
+    virtual int32_t BurnHeadTile();
     virtual int32_t DrawFromTail(int32_t chair);
     virtual bool IsSoleClaimant(int32_t chair, int32_t discarder) const;
     bool IsNotOver() const { return (status_ & kStatusDealOver) == 0; }
@@ -140,6 +186,14 @@ public:
     virtual int32_t CheckAnGangRequest(const MJRequest& r);
     virtual int32_t CheckBuGangRequest(const MJRequest& r);
     virtual int32_t CheckFlowerRequest(const MJRequest& r);
+    // A kong of either kind by its kind flags (bit 1 on a discard, bit 2 added).
+    virtual int32_t CheckGangRequest(const MJRequest& r);
+    // Whether a claim must wait: another chair may still win (1), claim (2) or win on the
+    // tile (3), or rob the kong (4), within the claim time less a second.
+    virtual int32_t OthersMayStillHu(const MJRequest& r);
+    virtual int32_t OthersMayStillClaim(const MJRequest& r);
+    virtual int32_t SomeoneCanHuDiscard(const MJRequest& r);
+    virtual int32_t SomeoneCanRobGang(const MJRequest& r);
     virtual int32_t CheckHuRequest(const MJRequest& r);
     virtual int32_t CanRobExposedGang(int32_t chair, int32_t owner, int32_t tile);
     virtual int32_t CanRobAddedGang(int32_t chair, int32_t owner, int32_t tile);
@@ -157,6 +211,13 @@ public:
     virtual int32_t OnFlower(const MJRequest& r);
     int32_t FirstFlowerHeld(int32_t chair) const;
     int32_t ReplaceFlower(int32_t chair, int32_t flower);
+    // What a later level does after each meld; nothing here.
+    virtual int32_t AfterPengHook(const MJRequest&) { return 0; }
+    virtual int32_t AfterChiHook(const MJRequest&) { return 0; }
+    virtual int32_t AfterMingGangHook(const MJRequest&) { return 0; }
+    virtual int32_t AfterAnGangHook(const MJRequest&) { return 0; }
+    virtual int32_t AfterBuGangHook(const MJRequest&) { return 0; }
+    virtual int32_t AfterFlowerHook(const MJRequest&) { return 0; }
 
     // Wins.
     int32_t OnHuRequest(const MJRequest& r);
@@ -179,6 +240,9 @@ public:
     virtual int32_t WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
     virtual int32_t ScoreFeatures(int32_t chair, int32_t tile, HuResult* result, int32_t mask);
     void SetOutcomeMode();
+    // 229100 for a chair whose win value is -1000, else 10100.
+    int32_t ResultCode(int32_t chair) const;
+    virtual int32_t SettleStep(int32_t*, int32_t, int32_t, int32_t*) { return 0; }
     int32_t FindLiableChair(int32_t* record, const int32_t* results);
     virtual int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points);
     virtual void ClearGangState();
@@ -186,6 +250,16 @@ public:
     virtual int32_t ListHuClaims(const MJRequest& r, int32_t* out);
     bool HasPengMeldOf(int32_t chair, const int32_t* ids, int32_t n) const;
     int32_t RemovePengMeldOf(int32_t chair, const int32_t* ids, int32_t n);
+    // One of the chair's added kongs holds every id of the list.
+    bool HasAddedGangOf(int32_t chair, const int32_t* ids, int32_t n) const;
+    bool IsSameKind(int32_t a, int32_t b) const;
+    // The first index of value in a tile-id list, -1 when absent.
+    static int32_t IndexInList(const std::vector<int32_t>& list, int32_t value);
+    // How many of five shape counters are not 0.
+    static int32_t CountShapesPresent(const int32_t* counts5);
+    // index / values per shape; with substituteAsJoker, the substitute kind is read as joker
+    // A's kind when the substitute plays as joker A (tile flag 4).
+    int32_t ShapeOfIndex(int32_t index, bool substituteAsJoker) const;
     bool HasMelds(int32_t chair) const;
     bool AllMelds258(int32_t chair) const;
     int32_t MeldShapeMask(int32_t chair) const;
@@ -200,11 +274,18 @@ public:
     int32_t IsPureSuit(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     int32_t IsMixedSuit(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     int32_t IsAllHonoursHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsNoJokerWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t IsNaturalJokerWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t HasThreeJokers(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    int32_t HasFourJokers(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     int32_t IsWinAfterGang(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     int32_t IsSingleTileLeft(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     int32_t IsLastTileWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     virtual int32_t IsConcealedHand(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
     virtual int32_t IsConcealedSingleWait(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
+    // The joker discarder's bonus: bit 2 of the result's wait word, for a winner that holds
+    // the joker-discard lock; asked only under scoring options 1 and 2 with wait bit 1 set.
+    int32_t IsJokerDiscarderWin(int32_t chair, int32_t tile, HuResult* r, int32_t mask);
 
     // Accessors.
     const MJConfig& MJ() const { return mj_; }
@@ -230,7 +311,10 @@ public:
     int32_t PendingGangDeclarer() const { return pendingDeclarer_; }
     int32_t PendingGangOwner() const { return pendingOwner_; }
     int32_t PengMatrix(int32_t from, int32_t to) const;
+    int32_t ChiMatrix(int32_t from, int32_t to) const;
     int32_t GangMatrix(int32_t from, int32_t to) const;
+    int32_t JokerLockChair() const { return jokerLockChair_; }
+    int32_t JokerLockCount() const { return jokerLockCount_; }
 
 protected:
     bool ValidMJ(int32_t chair) const { return chair >= 0 && chair < chairCount_; }
@@ -244,6 +328,10 @@ protected:
     int32_t Tick() const { return static_cast<int32_t>(Now()); }
     int32_t Elapsed(uint32_t since) const { return static_cast<int32_t>(Now() - since); }
     bool HuKindAllowed(int32_t chair, int32_t tile) const;
+    // The win test on a claim that must wait: another chair than the two named wins on the
+    // tile, within the claim time less a second from `since`.
+    bool OtherCanWin(const MJRequest& r, uint32_t since);
+    bool NoJokerIn(int32_t chair, int32_t tile) const;
 
     MJConfig mj_;
     int32_t startFlagWord_ = 0;

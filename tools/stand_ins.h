@@ -19,7 +19,8 @@ inline constexpr int kPlayerStartScore = 120;
 inline constexpr int kPlayerStartLevel = 4;  // 120 points: from 100 to 199
 inline constexpr int kPlayerStartSilver = 10000;
 
-// The name of the server-driven player of a chair (UTF-8).
+// The name of the server-driven player of a chair (UTF-8): the name the table rules give a
+// computer player, which the server lists.
 inline std::string ComputerPlayerName(int chair) {
     static const char* const kSigns[] = {"【甲】", "【乙】", "【丙】", "【丁】",
                                          "【戊】", "【己】", "【庚】", "【辛】"};

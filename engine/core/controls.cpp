@@ -119,6 +119,11 @@ uint32_t ControlBase::AddChildControl(uint32_t childId) {
     return Kernel() ? Kernel()->AddChildControl(childId, ControlId()) : 0;
 }
 
+uint32_t ControlBase::AddChildRecord(ControlData* child) {
+    GameKernel* k = Kernel();
+    return k ? k->AddChildControlRecord(k->FindControl(ControlId()), child) : 0;
+}
+
 void ControlBase::OnGeometryChanged() {
     Entity* e = BoundEntity();
     const MouseState* s = GetMouseState();

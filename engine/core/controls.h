@@ -48,6 +48,8 @@ public:
     void SetFocus();
     void ClearFocus();
     uint32_t AddChildControl(uint32_t childId);
+    // The child record takes this control as its parent.
+    uint32_t AddChildRecord(ControlData* child);
     // Posts the hover refresh (84) when the cursor entered or left the entity's box.
     void OnGeometryChanged();
     // Slots below 30; code 0 means the slot's own number; the message comes back here.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/core/cursor.h"
+
 namespace hqlv::engine {
 
 class EngineHost {
@@ -13,6 +15,11 @@ public:
     // Frames are rendered only while the main window is shown.
     virtual bool IsMainWindowVisible() = 0;
     virtual void SetCursorById(uint32_t systemId) = 0;
+    // Shows a named cursor of the engine's own. A host that draws no pictures as cursors
+    // shows at least the system ones.
+    virtual void ShowCursor(const EngineCursor& cursor) {
+        if (cursor.systemId) SetCursorById(cursor.systemId);
+    }
     virtual void SetCursorPos(int screenX, int screenY) = 0;
     // Ends the program's event loop ("/endgame").
     virtual void Quit() = 0;
@@ -21,6 +28,10 @@ public:
     // Stops the view's frame and hover timers.
     virtual void StopTimers() = 0;
     virtual void ShowMessageBox(std::string_view text, std::string_view caption) = 0;
+    // The same box with the error icon, owned by no window.
+    virtual void ShowErrorBox(std::string_view text, std::string_view caption) {
+        ShowMessageBox(text, caption);
+    }
     // Draws a width × height buffer of 0x00RRGGBB pixels over the whole client area.
     virtual void PresentFrame(const uint32_t* pixels, int width, int height) = 0;
 };

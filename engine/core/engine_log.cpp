@@ -3,12 +3,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "platform/core/clock.h"
+#include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/core/text.h"
 
@@ -34,7 +37,31 @@ std::string logFolder() {
     return folder;
 }
 
+ErrorBoxHook& errorBoxHook() {
+    static ErrorBoxHook hook;
+    return hook;
+}
+
 }  // namespace
+
+ErrorBoxHook SetErrorBoxHook(ErrorBoxHook hook) {
+    std::swap(hook, errorBoxHook());
+    return hook;
+}
+
+void ShowLastError(std::string_view name) {
+    const int error = errno;
+    char buffer[256];
+    // The GNU strerror_r answers with its own text or the buffer.
+    const char* reason = strerror_r(error, buffer, sizeof buffer);
+    std::string text(name);
+    text += " 由于以下错误而失败: ";
+    text += reason;
+    if (errorBoxHook())
+        errorBoxHook()(text, "错误");
+    else
+        platform::diag(text);
+}
 
 std::string SetEngineLogFolder(std::string folder) {
     std::lock_guard lock(folderMutex());

@@ -5,6 +5,7 @@
 // double-byte characters alone, and the three text helpers of the rich-text tags.
 #include <cstdarg>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,15 @@ void WriteLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void WriteLogV(const char* fmt, va_list ap) __attribute__((format(printf, 1, 0)));
 // Writes a finished text as it stands (a '%' in it is not a format).
 void WriteLogText(std::string_view text);
+
+// Shows "<name> 由于以下错误而失败: <the system's text for the thread's last error (errno)>"
+// in a box with the caption "错误" and the error icon, owned by no window. The box goes
+// through the error-box hook (the engine object installs one that reaches its host); with
+// none the text goes to the diagnostics output.
+void ShowLastError(std::string_view name);
+using ErrorBoxHook = std::function<void(const std::string& text, const std::string& caption)>;
+// Returns the previous hook.
+ErrorBoxHook SetErrorBoxHook(ErrorBoxHook hook);
 
 // The folder the log files go to; empty (the default) means the program folder. Returns
 // the previous one. Tests point it at a folder of their own.

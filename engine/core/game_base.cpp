@@ -57,6 +57,7 @@ struct HostedEngines {
     std::vector<GameBase*> engines;
     ResourceManager::MessageBoxHook oldBox;
     ResourceManager::QuitHook oldQuit;
+    ErrorBoxHook oldErrorBox;
 };
 
 HostedEngines& hosted() {
@@ -72,6 +73,7 @@ void GameBase::HookHost() {
     if (h.engines.empty()) {
         h.oldBox = ResourceManager::SetMessageBoxHook(&GameBase::ShowBoxOnHost);
         h.oldQuit = ResourceManager::SetQuitHook(&GameBase::QuitOnHost);
+        h.oldErrorBox = SetErrorBoxHook(&GameBase::ShowErrorBoxOnHost);
     }
     h.engines.push_back(this);
     hostHooks_ = true;
@@ -85,14 +87,22 @@ void GameBase::UnhookHost() {
     if (!h.engines.empty()) return;
     ResourceManager::SetMessageBoxHook(std::move(h.oldBox));
     ResourceManager::SetQuitHook(std::move(h.oldQuit));
+    SetErrorBoxHook(std::move(h.oldErrorBox));
     h.oldBox = nullptr;
     h.oldQuit = nullptr;
+    h.oldErrorBox = nullptr;
 }
 
 void GameBase::ShowBoxOnHost(const std::string& text) {
     const HostedEngines& h = hosted();
     if (!h.engines.empty() && h.engines.back()->host_)
         h.engines.back()->host_->ShowMessageBox(text, "");
+}
+
+void GameBase::ShowErrorBoxOnHost(const std::string& text, const std::string& caption) {
+    const HostedEngines& h = hosted();
+    if (!h.engines.empty() && h.engines.back()->host_)
+        h.engines.back()->host_->ShowErrorBox(text, caption);
 }
 
 void GameBase::QuitOnHost() {
@@ -526,7 +536,8 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
             if (mouse_) mouse_->RefreshHover();
             return 0;
         case 85:
-            // Named cursors: the table of names is empty, so no name sets a cursor.
+            // The data names the cursor (a text the sender keeps or hands over).
+            if (const char* name = static_cast<const char*>(data.block())) SetCursorByName(name);
             return 0;
         case 86:
             if (s && kernel_.FindControl(s->hoveredControl)) EdgeScroll(*s);

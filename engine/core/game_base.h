@@ -217,6 +217,7 @@ private:
     void HookHost();
     void UnhookHost();
     static void ShowBoxOnHost(const std::string& text);
+    static void ShowErrorBoxOnHost(const std::string& text, const std::string& caption);
     static void QuitOnHost();
     bool hostHooks_ = false;
 };

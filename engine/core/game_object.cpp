@@ -155,6 +155,14 @@ void* GameObject::GrowMemArray(void* array, size_t elementSize, uint32_t& count,
     return block;
 }
 
+ResourceManager& GameObject::GetResourceManager() const {
+    return engine::GetResourceManager();
+}
+
+ScriptEngine* GameObject::GetScriptEngine() const {
+    return engine::GetResourceManager().GetScriptEngine();
+}
+
 void GameObject::Release() {
     GameKernel* k = Kernel();
     if (!k) return;
@@ -166,6 +174,10 @@ void GameObject::Release() {
 
 void GameObject::SetCursorById(uint32_t id) {
     if (MouseManager* m = GetMouseManager()) m->SetCursorById(id);
+}
+
+void GameObject::SetCursorByName(std::string_view name) {
+    if (MouseManager* m = GetMouseManager()) m->SetCursorByName(name);
 }
 
 MouseManager* GameObject::GetMouseManager() const {
@@ -196,6 +208,36 @@ uint32_t GameObject::Post(uint32_t entityId, Apply a, ApplyCallback callback, ui
     a.level = 2;
     return eventId ? k->PostCallbackApply(entityId, std::move(a))
                    : k->PostApply(entityId, std::move(a));
+}
+
+namespace {
+Apply WithCall(Apply a, ApplyCallback callback, uint32_t eventId, uint32_t flags,
+               uint32_t pauseWord, uint32_t level) {
+    a.callback = callback;
+    a.eventId = eventId;
+    a.flags = flags;
+    a.pauseWord = pauseWord;
+    a.level = level;
+    return a;
+}
+}  // namespace
+
+uint32_t GameObject::PostApply(uint32_t entityId, Apply apply, ApplyCallback callback,
+                               uint32_t eventId, uint32_t flags, uint32_t pauseWord,
+                               uint32_t level) {
+    GameKernel* k = Kernel();
+    if (!k) return 0;
+    return k->PostApply(entityId,
+                        WithCall(std::move(apply), callback, eventId, flags, pauseWord, level));
+}
+
+uint32_t GameObject::PostCallbackApply(uint32_t entityId, Apply apply, ApplyCallback callback,
+                                       uint32_t eventId, uint32_t flags, uint32_t pauseWord,
+                                       uint32_t level) {
+    GameKernel* k = Kernel();
+    if (!k) return 0;
+    return k->PostCallbackApply(
+        entityId, WithCall(std::move(apply), callback, eventId, flags, pauseWord, level));
 }
 
 uint32_t GameObject::MoveTo(Entity* e, uint32_t eventId, int x, int y, int speed, int interval,

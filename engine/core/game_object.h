@@ -16,6 +16,8 @@ namespace hqlv::engine {
 
 class MouseManager;
 class PlaneEntity;
+class ResourceManager;
+class ScriptEngine;
 class TextLayout;
 struct MouseState;
 
@@ -64,7 +66,9 @@ class GameObject : public ObjectBase {
 public:
     // Deletes the own control (and this object with it), or unregisters this object.
     virtual void Release();
+    // Both go to the mouse manager (nothing happens without one).
     virtual void SetCursorById(uint32_t id);
+    virtual void SetCursorByName(std::string_view name);
 
     // ---- timed actions: → the Apply id, 0 when refused. Interval < 1: the frame interval.
     uint32_t MoveTo(Entity* e, uint32_t eventId, int x, int y, int speed, int interval,
@@ -96,6 +100,13 @@ public:
     uint32_t PauseApply(uint32_t applyId, uint32_t value);
     uint32_t NewEventId();
     int FindActiveApply(uint32_t id);
+    // The kernel's posts as they stand: the Apply's words, its callback, Event id, flags,
+    // pause word and level. → the Apply id, 0 when refused.
+    uint32_t PostApply(uint32_t entityId, Apply apply, ApplyCallback callback, uint32_t eventId,
+                       uint32_t flags, uint32_t pauseWord, uint32_t level);
+    uint32_t PostCallbackApply(uint32_t entityId, Apply apply, ApplyCallback callback,
+                               uint32_t eventId, uint32_t flags, uint32_t pauseWord,
+                               uint32_t level);
     int SendToControl(EngineMessage message, int mode);
     int PostControlMessage(uint32_t code, MessageData data, uint32_t target, int mode);
 
@@ -136,6 +147,9 @@ public:
     // A new zeroed array of count + extra elements (twice count when extra is 0) holding the
     // old ones; the old block is released. count becomes the new count.
     void* GrowMemArray(void* array, size_t elementSize, uint32_t& count, uint32_t extra);
+    ResourceManager& GetResourceManager() const;
+    // The resource manager's script engine (null until one is set).
+    ScriptEngine* GetScriptEngine() const;
 
     // ---- canvas, text and mouse
     Canvas* GetCanvas() const;

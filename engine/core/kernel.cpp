@@ -248,6 +248,19 @@ uint32_t GameKernel::AddChildControl(uint32_t parentId, uint32_t childId) {
     return 999999;
 }
 
+uint32_t GameKernel::AddChildControlRecord(ControlData* parent, ControlData* child) {
+    if (!parent) {
+        WriteLogText("控件添加错误：父控件不存在");
+        return 0;
+    }
+    if (!child) {
+        WriteLogText("控件添加错误：子控件不存在");
+        return 0;
+    }
+    child->parentId = parent->id;
+    return 999999;
+}
+
 uint32_t GameKernel::GetTopItemControl() const {
     const Entity* e = FindEntity(canvas_->GetTopItem());
     return e ? e->GetControlId() : 0;

@@ -83,6 +83,8 @@ public:
     int ReleaseControlRecord(ControlData* control);
     int DeleteControl(uint32_t id);
     uint32_t AddChildControl(uint32_t parentId, uint32_t childId);
+    // The same by records: 999999, or 0 when either is missing.
+    uint32_t AddChildControlRecord(ControlData* parent, ControlData* child);
     void BringControlToTop(uint32_t id);
     void RemoveControlFromTop(uint32_t id);
     uint32_t GetTopItemControl() const;

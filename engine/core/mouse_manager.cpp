@@ -2,6 +2,7 @@
 
 #include "engine/core/engine_host.h"
 #include "engine/core/kernel.h"
+#include "engine/core/resource_manager.h"
 
 namespace hqlv::engine {
 
@@ -261,12 +262,25 @@ void MouseManager::RefreshHover() {
 
 void MouseManager::SetCursorById(uint32_t id) {
     cursor_ = id;
+    named_ = nullptr;
+    cursorSet_ = true;
+    ApplyCursor();
+}
+
+void MouseManager::SetCursorByName(std::string_view name) {
+    CursorHandle cursor = GetResourceManager().GetCursorByName(name);
+    if (!cursor) return;
+    named_ = std::move(cursor);
     cursorSet_ = true;
     ApplyCursor();
 }
 
 void MouseManager::ApplyCursor() {
-    if (cursorSet_ && host_) host_->SetCursorById(cursor_);
+    if (!cursorSet_ || !host_) return;
+    if (named_)
+        host_->ShowCursor(*named_);
+    else
+        host_->SetCursorById(cursor_);
 }
 
 }  // namespace hqlv::engine

@@ -6,6 +6,7 @@
 // may delete its own control.
 #include <cstdint>
 
+#include "engine/core/cursor.h"
 #include "engine/core/entity.h"
 #include "engine/core/game_object.h"
 
@@ -71,8 +72,15 @@ public:
     void SetHoverDelay(uint32_t ms) { hoverDelay_ = ms; }
 
     void SetCursorById(uint32_t id) override;
+    // The resource manager's cursor of that name. A name it does not hold changes nothing
+    // (the cursor the window shows stays).
+    void SetCursorByName(std::string_view name) override;
+    // Shows the current cursor on the host whenever one was set.
     void ApplyCursor();
-    uint32_t CurrentCursor() const { return cursor_; }
+    // The system cursor last set by id (0 while a named cursor is current).
+    uint32_t CurrentCursor() const { return named_ ? 0 : cursor_; }
+    // The named cursor now current; null while a system cursor is.
+    const CursorHandle& CurrentNamedCursor() const { return named_; }
 
     const MouseState& State() const { return state_; }
 
@@ -89,6 +97,7 @@ private:
     uint32_t hoverDelay_ = 1500;
     uint32_t clickTime_ = 500;
     uint32_t cursor_ = 0;
+    CursorHandle named_;
     uint32_t hoverTime_ = 0;
     uint32_t sincePress_ = 5000;
     uint32_t keyHoldTime_ = 0;

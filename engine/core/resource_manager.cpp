@@ -131,6 +131,7 @@ void ResourceManager::ReleaseAll() {
     if (samplesLoaded_) FreeSampleLibrary();
     records_.clear();
     palettes_.clear();
+    cursors_.clear();
     std::vector<MemBlock> blocks = std::move(blocks_);
     blocks_.clear();
     for (MemBlock& b : blocks) freeBlock(b.block, b.free);
@@ -238,6 +239,24 @@ ResourceRecord* ResourceManager::LockResourceByName(std::string_view key) {
     return id ? GetRecord(id) : nullptr;
 }
 
+namespace {
+ResourceData DataOf(ResourceRecord* record) {
+    ResourceData d;
+    if (!record) return d;
+    d.picture = record->picture.get();
+    if (!d.picture && record->loaded) d.bytes = record->bytes;
+    return d;
+}
+}  // namespace
+
+ResourceData ResourceManager::GetData(uint32_t id) {
+    return DataOf(GetRecord(id));
+}
+
+ResourceData ResourceManager::GetDataByName(std::string_view key) {
+    return DataOf(LockResourceByName(key));
+}
+
 EnginePicture* ResourceManager::GetImageByName(std::string_view name) {
     ResourceRecord* record = LockResourceByName(std::string(name) + ".imge");
     return record ? record->picture.get() : nullptr;
@@ -246,6 +265,24 @@ EnginePicture* ResourceManager::GetImageByName(std::string_view name) {
 const GlobalPalette* ResourceManager::FindGlobalPalette(std::string_view name) const {
     auto it = palettes_.find(std::string(name));
     return it == palettes_.end() ? nullptr : it->second.get();
+}
+
+bool EngineCursor::IsValid() const {
+    if (systemId != 0) return true;
+    // A hot spot on the picture also means the picture has a size.
+    return hotX >= 0 && hotX < width && hotY >= 0 && hotY < height && width <= kMaxCursorSide &&
+           height <= kMaxCursorSide && pixels.size() == size_t(width) * size_t(height);
+}
+
+CursorHandle ResourceManager::GetCursorByName(std::string_view name) const {
+    auto it = cursors_.find(name);
+    return it == cursors_.end() ? nullptr : it->second;
+}
+
+bool ResourceManager::RegisterCursor(std::string_view name, const EngineCursor& cursor) {
+    if (name.empty() || !cursor.IsValid()) return false;
+    cursors_.insert_or_assign(std::string(name), std::make_shared<const EngineCursor>(cursor));
+    return true;
 }
 
 bool ResourceManager::LoadResource(ResourceRecord& record) {

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/cursor.h"
 #include "engine/render/global_palette.h"
 #include "engine/render/picture.h"
 #include "engine/render/text_layout.h"
@@ -61,6 +62,13 @@ struct ResourceRecord {
     std::string bytes;
     bool loaded = false;
     bool hasData() const { return loaded; }
+};
+
+// What a loaded record holds: the picture of a ".imge" record or the bytes of a raw one;
+// nothing for scripts, palettes and names that are not registered.
+struct ResourceData {
+    EnginePicture* picture = nullptr;
+    std::string_view bytes;
 };
 
 // The extension of a picture stored inside a larger file, from its extension hash; ""
@@ -110,8 +118,19 @@ public:
     ResourceRecord* GetRecord(uint32_t id);
     EnginePicture* GetPicture(uint32_t id);
     ResourceRecord* LockResourceByName(std::string_view key);
+    // The record's data, loaded on demand like GetRecord; GetResource is the same.
+    ResourceData GetData(uint32_t id);
+    ResourceData GetResource(uint32_t id) { return GetData(id); }
+    ResourceData GetDataByName(std::string_view key);
     EnginePicture* GetImageByName(std::string_view name);
     const GlobalPalette* FindGlobalPalette(std::string_view name) const;
+    // The cursor kept under the name; null when none is.
+    CursorHandle GetCursorByName(std::string_view name) const;
+    // Keeps a cursor under a name (a name given again takes the new one). False, and
+    // nothing kept, for an empty name or a cursor that is neither a system cursor nor a
+    // whole picture with its hot spot on it.
+    bool RegisterCursor(std::string_view name, const EngineCursor& cursor);
+    size_t GetCursorCount() const { return cursors_.size(); }
 
     size_t GetResourceCount() const { return records_.size(); }
     size_t GetPaletteCount() const { return palettes_.size(); }
@@ -147,6 +166,8 @@ public:
     // them instead of the wave fallback.
     bool LoadSampleLibrary();
     bool SampleLibraryLoaded() const { return samplesLoaded_; }
+    // The sample library's state word: bit 0 loaded (there is no older generation here).
+    uint32_t GetBassState() const { return samplesLoaded_ ? 1u : 0u; }
     void FreeSampleLibrary();
 
     // The message box of the fatal path; the client installs its own, the default writes a
@@ -168,6 +189,7 @@ private:
     std::map<uint32_t, uint32_t> extensions_;  // RSHash(extension) → type hash
     std::map<std::string, platform::SampleId> samples_;
     std::map<std::string, std::unique_ptr<GlobalPalette>> palettes_;
+    std::map<std::string, CursorHandle, std::less<>> cursors_;
     std::vector<uint32_t> handles_;
     struct MemBlock {
         void* block;

@@ -1,8 +1,11 @@
 #include "engine/render/text_layout.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 
+#include "engine/core/engine_log.h"
 #include "engine/render/render_log.h"
 #include "platform/core/glyphs.h"
 #include "platform/core/text.h"
@@ -29,7 +32,20 @@ std::string FitFace(std::string_view face) {
     return std::string(face.substr(0, kMaxFaceBytes));
 }
 
+std::atomic<FaceFileLookup> g_faceLookup{nullptr};
+// Whether the missing faces have been reported since a face was last found.
+std::atomic<bool> g_noFaceReported{false};
+
+std::string FaceFile(std::string_view face) {
+    if (FaceFileLookup lookup = g_faceLookup.load()) return lookup(face);
+    return platform::glyphFaceFile(face).path;
+}
+
 }  // namespace
+
+FaceFileLookup SetFaceFileLookup(FaceFileLookup lookup) {
+    return g_faceLookup.exchange(lookup);
+}
 
 // One character of the text: how many UTF-8 bytes it takes and whether the layout counts it
 // double-byte.
@@ -55,9 +71,17 @@ void TextLayout::Unlock() {
 }
 
 int TextLayout::Init() {
-    // Without any face the layout can draw nothing; the log says so once per layout.
-    if (platform::glyphFaceFile("").path.empty())
-        RenderLog("字体创建错误，m_hBitmap==NULL||m_data==NULL");
+    // Without any face the layout can draw nothing. The condition holds for the whole
+    // process, so it is told once, not at every plane drawn through a layout of its own.
+    if (FaceFile("").empty()) {
+        if (!g_noFaceReported.exchange(true)) {
+            RenderLog("字体创建错误，m_hBitmap==NULL||m_data==NULL");
+            errno = ENOENT;  // no font file
+            ShowLastError("字体创建");
+        }
+    } else {
+        g_noFaceReported = false;
+    }
     style_.colour = kDefaultColour;
     drawColour_ = kDefaultColour;
     style_.pitch = 0;

@@ -19,6 +19,11 @@ constexpr int kMaxFontHeight = 300;
 // The longest face name, counted in GBK bytes.
 constexpr size_t kMaxFaceBytes = 31;
 
+// Which font file draws a face ("" when none can): fontconfig's answer unless a test puts
+// its own. Returns the previous lookup (null for fontconfig's).
+using FaceFileLookup = std::string (*)(std::string_view face);
+FaceFileLookup SetFaceFileLookup(FaceFileLookup lookup);
+
 struct TextStyle {
     std::string face;         // UTF-8, at most kMaxFaceBytes in GBK form
     uint32_t colour = 0;      // COLORREF 0x00BBGGRR
@@ -42,6 +47,8 @@ public:
     TextLayout& operator=(const TextLayout&) = delete;
 
     // Default colour 0xFF7D327D, pitch and row space 0, no scripts. Makes no font. → 0.
+    // Without any face to draw with, the log line and the error box "字体创建" (once until
+    // a face can be found again: every plane drawn without a layout of its own makes one).
     int Init();
     // → the half height, or 0 when a font exists and nothing differs.
     int SetFont(int height, int weight, std::string_view face, int italic, int underline);

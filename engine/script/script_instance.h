@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/core/value_string.h"
@@ -19,13 +21,13 @@
 namespace hqlv::engine {
 
 // Result codes of statements, calls and runs.
-constexpr uint32_t kScriptFinished = 10000;    // reached its end (脚本结束, 返回, end of text)
-constexpr uint32_t kScriptContinue = 10500;    // go on with the next statement
-constexpr uint32_t kScriptSuspended = 11000;   // waits for a timer or a suspended child
-constexpr uint32_t kScriptCallPending = 12000; // 函数 set a function to call
-constexpr uint32_t kScriptError = 13000;       // the run's error text says why
-constexpr uint32_t kScriptHalted = 14000;      // executes nothing more
-constexpr uint32_t kScriptNotHandled = 15000;  // the function is not part of the family asked
+constexpr uint32_t kScriptFinished = 10000;   // reached its end (脚本结束, 返回, end of text)
+constexpr uint32_t kScriptContinue = 10500;   // go on with the next statement
+constexpr uint32_t kScriptSuspended = 11000;  // waits for a timer or a suspended child
+constexpr uint32_t kScriptCallPending = 12000;  // 函数 set a function to call
+constexpr uint32_t kScriptError = 13000;        // the run's error text says why
+constexpr uint32_t kScriptHalted = 14000;       // executes nothing more
+constexpr uint32_t kScriptNotHandled = 15000;   // the function is not part of the family asked
 
 constexpr int kMaxScriptBlocks = 12;
 
@@ -39,6 +41,13 @@ enum ScriptDeclaredType : uint32_t {
 };
 
 using ScriptVariables = std::map<std::string, ValueString, std::less<>>;
+
+// The message a run delivers once, when it ends: {code, data, target control}.
+struct ScriptCompletion {
+    uint32_t code = 0;
+    uintptr_t data = 0;
+    uint32_t target = 0;
+};
 struct ScriptDecodeCache;
 
 class ScriptInstance {
@@ -46,7 +55,8 @@ public:
     ScriptInstance();
     ~ScriptInstance();
     // Field-by-field copy of a loaded record: text, name, version, blocks, variables,
-    // value stack and globals; caller, waits and ids are not copied.
+    // value stack and globals; caller, waits, ids and the completion message are not
+    // copied.
     ScriptInstance(const ScriptInstance& other);
     ScriptInstance& operator=(const ScriptInstance&) = delete;
 
@@ -103,6 +113,12 @@ public:
     // The serial caller, by its sequence id (0: none); a caller may end first.
     uint32_t GetCallerId() const { return callerId_; }
     void SetCallerId(uint32_t id) { callerId_ = id; }
+    // The completion message: set by whoever starts the run, taken (once) when it ends.
+    void SetCompletionMessage(const ScriptCompletion& message) { completion_ = message; }
+    bool HasCompletionMessage() const { return completion_.has_value(); }
+    std::optional<ScriptCompletion> TakeCompletionMessage() {
+        return std::exchange(completion_, std::nullopt);
+    }
     uint32_t GetParallelCount() const { return parallel_; }
     void SetParallelCount(uint32_t n) { parallel_ = n; }
     uint32_t GetDeclaredType() const { return declaredType_; }
@@ -133,6 +149,7 @@ private:
     uint32_t SetGlobal(const Statement& s);
     void PushArgValue(const std::string& text, bool quoted);
 
+    std::optional<ScriptCompletion> completion_;
     uint32_t parallel_ = 0;
     uint8_t paramCount_ = 0;
     std::string text_;

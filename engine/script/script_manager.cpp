@@ -65,6 +65,11 @@ ScriptInstance* ScriptManager::NewRun(const ScriptInstance& record) {
     return raw;
 }
 
+void ScriptManager::DeliverCompletion(ScriptInstance* run) {
+    const std::optional<ScriptCompletion> m = run->TakeCompletionMessage();
+    if (m) SendToControl(EngineMessage{m->code, MessageData::Number(m->data), m->target}, 0);
+}
+
 void ScriptManager::DestroyRun(ScriptInstance* run) {
     parallelSpent_.erase(run->GetSequenceId());
     running_.erase(run->GetSequenceId());
@@ -85,9 +90,11 @@ ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
     return nullptr;
 }
 
-uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argumentText) {
+uint32_t ScriptManager::StartScript(std::string_view name, std::string_view argumentText,
+                                    const ScriptCompletion* completion) {
     ScriptInstance* run = NewRunOf(name);
     if (!run) return kScriptError;
+    if (completion) run->SetCompletionMessage(*completion);
     if (!argumentText.empty()) {
         run->ClearValues();
         run->PassArguments(argumentText);
@@ -109,10 +116,12 @@ uint32_t ScriptManager::StartScriptWith(std::string_view name,
 }
 
 uint32_t ScriptManager::FailRun(ScriptInstance* run) {
-    // A run that fails is shown once and ends; a caller waiting on it ends with it.
+    // A run that fails is shown once and ends; a caller waiting on it ends with it. Each
+    // ends as a finished run does, with its completion message: whoever waits for it hears.
     for (;;) {
         ReportError(run->GetErrorText());
         const uint32_t id = run->GetSequenceId();
+        DeliverCompletion(run);
         ScriptInstance* caller = FindRun(run->GetCallerId());
         DestroyRun(run);
         if (!caller || caller->GetAwaitedChild() != id) return kScriptError;
@@ -150,8 +159,10 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         }
     }
     const uint32_t id = run->GetSequenceId();
+    if (ScriptInstance* caller = FindRun(run->GetCallerId())) Handover(*run, *caller);
+    DeliverCompletion(run);
+    // The delivery may have run code of any control: the caller is looked up again.
     ScriptInstance* caller = FindRun(run->GetCallerId());
-    if (caller) Handover(*run, *caller);
     DestroyRun(run);
     if (caller && caller->GetAwaitedChild() != 0 && caller->GetAwaitedChild() == id) {
         caller->SetAwaitedChild(0);
@@ -220,8 +231,8 @@ uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
     if (parallel) {
         caller->SetParallelCount(caller->GetParallelCount() - 1);
         parallelSpent_[child->GetSequenceId()] = spent_;
-        if (!PostControlMessage(kScriptMessageParallel,
-                                MessageData::Number(child->GetSequenceId()), ControlId(), 1)) {
+        if (!PostControlMessage(kScriptMessageParallel, MessageData::Number(child->GetSequenceId()),
+                                ControlId(), 1)) {
             DestroyRun(child);
             return ReportCallError(caller, kCallErrorFailed);
         }
@@ -285,9 +296,8 @@ SoundPlayer* ScriptManager::GetSoundPlayer() const {
 // ---- installation -----------------------------------------------------------------------------
 
 void InstallScriptManager() {
-    SetScriptEngineFactory([]() -> std::unique_ptr<ObjectBase> {
-        return std::make_unique<ScriptManager>();
-    });
+    SetScriptEngineFactory(
+        []() -> std::unique_ptr<ObjectBase> { return std::make_unique<ScriptManager>(); });
 }
 
 }  // namespace hqlv::engine

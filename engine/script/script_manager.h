@@ -67,8 +67,11 @@ public:
     std::vector<std::string> GetLoadedNames() const;
 
     // ---- runs
-    // Starts a loaded script; the argument text is split into its value stack.
-    uint32_t StartScript(std::string_view name, std::string_view argumentText);
+    // Starts a loaded script; the argument text is split into its value stack. With a
+    // completion message the run delivers it once when it ends, finished or failed (a
+    // message with a target goes to that control at once, one without joins the queue).
+    uint32_t StartScript(std::string_view name, std::string_view argumentText,
+                         const ScriptCompletion* completion = nullptr);
     // Starts a loaded script with these values as its arguments.
     uint32_t StartScriptWith(std::string_view name, const std::vector<ValueString>& arguments);
     virtual uint32_t RunScript(ScriptInstance* instance);
@@ -125,6 +128,8 @@ private:
     // A new run of a loaded script; null, with the message shown, when none has the name.
     ScriptInstance* NewRunOf(std::string_view name);
     void DestroyRun(ScriptInstance* run);
+    // The run's completion message, delivered and forgotten.
+    void DeliverCompletion(ScriptInstance* run);
     uint32_t RunLoop(ScriptInstance* run);
     uint32_t Enter(ScriptInstance* run);
     uint32_t FailRun(ScriptInstance* run);
@@ -138,13 +143,13 @@ private:
     ScriptVariables globals_;
     std::unique_ptr<Compiler> compiler_;
     uint32_t budget_ = kDefaultStatementBudget;
-    uint32_t spent_ = 0;  // statements run in the current entry
+    uint32_t spent_ = 0;       // statements run in the current entry
     uint32_t startSpent_ = 0;  // what the next entry starts from
     // A parallel start goes on with the spending of the run that asked for it: a script
     // that keeps starting itself in parallel would otherwise never give the pump back.
     std::map<uint32_t, uint32_t> parallelSpent_;
     uint64_t executed_ = 0;
-    int nesting_ = 0;     // runs on the C++ stack
+    int nesting_ = 0;  // runs on the C++ stack
     bool timedOut_ = false;
 };
 

@@ -1,6 +1,10 @@
 #include "engine/script/script_runner.h"
 
+#include <filesystem>
+#include <fstream>
+
 #include "engine/core/clock.h"
+#include "engine/core/engine_log.h"
 #include "engine/script/script_manager.h"
 
 namespace hqlv::engine {
@@ -10,8 +14,10 @@ ScriptRunner::ScriptRunner(uint32_t startMs, ScriptEngineFactory factory, int sc
     : clock_(startMs) {
     oldClock_ = platform::setClock(&clock_);
     GetEngineTimeMs();
-    if (factory) SetScriptEngineFactory(factory);
-    else InstallScriptManager();
+    if (factory)
+        SetScriptEngineFactory(factory);
+    else
+        InstallScriptManager();
     Init();
     InitScreen(screenWidth, screenHeight);
     scripts_ = dynamic_cast<ScriptManager*>(GetScriptEngine());
@@ -43,6 +49,40 @@ bool ScriptRunner::Pump(uint32_t maxMs, int maxFrames) {
     }
     PumpMessages();
     return scripts_->GetRunningCount() == 0;
+}
+
+void ScriptRunner::MessageBox(const FloatingText& record) {
+    texts.push_back(record.text);
+    if (!trace_) return;
+    // The stamps written before the text was shown come first.
+    FlushStamps();
+    trace_("!" + record.text);
+}
+
+std::string ScriptRunner::LogFile() {
+    const platform::LocalTime t = clock_.localTime();
+    return EngineLogPath(t.year, t.month, t.day);
+}
+
+void ScriptRunner::TraceTo(TraceSink sink) {
+    trace_ = std::move(sink);
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(LogFile(), ec);
+    traceRead_ = ec ? 0 : size_t(size);
+}
+
+void ScriptRunner::FlushStamps() {
+    if (!trace_) return;
+    std::ifstream in(LogFile(), std::ios::binary);
+    if (!in) return;
+    in.seekg(std::streamoff(traceRead_));
+    std::string line;
+    std::string text;
+    // Only whole lines: a line is written in one piece, with its end.
+    while (std::getline(in, line) && !in.eof()) {
+        traceRead_ += line.size() + 1;
+        if (ParseStampLine(line, &text, false)) trace_(text);
+    }
 }
 
 bool ScriptRunner::ParseStampLine(std::string_view line, std::string* text, bool withTime) {

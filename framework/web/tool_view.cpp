@@ -37,6 +37,7 @@ void CGameToolView::OnInitialUpdate() {
         b->SetImages(ToolButtonImage(id), std::nullopt);
         b->SetFlat(true);
         b->setFont(font);
+        b->DrawTransparent(false);
     }
     connect(open_, &QAbstractButton::clicked, this, [this] { OnOpenSafeBox(); });
     connect(fix_, &QAbstractButton::clicked, this, [this] { OnFixMenu(); });

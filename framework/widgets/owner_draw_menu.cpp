@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "platform/core/message.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kIconW = 16, kIconH = 15;
 constexpr uint32_t kDisabledText = 0x808080;  // 0x00BBGGRR
+constexpr QRgb kIconBackground = 0xFFC0C0C0;  // the toolbar pictures' background
 
 std::atomic<int> g_records{0};
 std::set<const COwnerDrawMenu*>& Submenus() {
@@ -119,9 +121,9 @@ public:
         if (ce != CE_MenuItem || !menu || !mi) return QProxyStyle::drawControl(ce, o, p, w);
         p->save();
         if (menu->Look() == MenuLook::kFlat)
-            drawFlat(*mi, p);
+            drawFlat(*menu, *mi, p);
         else
-            drawClassic(*mi, p);
+            drawClassic(*menu, *mi, p);
         p->restore();
     }
 
@@ -156,9 +158,14 @@ private:
                      QPoint(mi.rect.left() + kIconW + 3, mi.rect.top() + dy + kIconH + 3));
     }
 
-    static void DrawTick(const QStyleOptionMenuItem& mi, QPainter* p, const QColor& colour,
-                         bool exclusive) {
+    // The menu's check-mark picture where it has one, else the radio dot or the tick.
+    static void DrawTick(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi, QPainter* p,
+                         const QColor& colour, bool exclusive, bool selected) {
         const QRect f = IconFrame(mi);
+        if (const QImage* mark = menu.CheckMarkImage(selected)) {
+            p->drawImage(f.left() + 1, f.top() + 1, *mark);
+            return;
+        }
         p->setPen(colour);
         if (exclusive) {
             p->setBrush(colour);
@@ -191,7 +198,8 @@ private:
         p->drawPixmap(f.left() + 1, f.top() + 1, pm);
     }
 
-    void drawClassic(const QStyleOptionMenuItem& mi, QPainter* p) const {
+    void drawClassic(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi,
+                     QPainter* p) const {
         const QPalette& pal = mi.palette;
         const QColor background = pal.color(QPalette::Button);
         const QRect r = mi.rect;
@@ -233,8 +241,8 @@ private:
             DrawIcon(mi, p, enabled);
         } else if (checked) {
             p->fillRect(f, selected ? pal.color(QPalette::Window) : pal.color(QPalette::Midlight));
-            DrawTick(mi, p, pal.color(QPalette::Text),
-                     mi.checkType == QStyleOptionMenuItem::Exclusive);
+            DrawTick(menu, mi, p, pal.color(QPalette::Text),
+                     mi.checkType == QStyleOptionMenuItem::Exclusive, selected);
         }
         if (!enabled && !selected) {
             DrawText(mi, p, pal.color(QPalette::Light), {1, 1});
@@ -244,7 +252,7 @@ private:
         }
     }
 
-    void drawFlat(const QStyleOptionMenuItem& mi, QPainter* p) const {
+    void drawFlat(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi, QPainter* p) const {
         const QPalette& pal = mi.palette;
         const QColor a = pal.color(QPalette::Button), b = pal.color(QPalette::Window);
         const uint32_t hi = Rgb(pal.color(QPalette::Highlight));
@@ -288,8 +296,8 @@ private:
             p->fillRect(f, Qc(LightenColor(hi, 0.85)));
             p->setPen(Qc(hi));
             p->drawRect(f.adjusted(0, 0, -1, -1));
-            DrawTick(mi, p, pal.color(QPalette::Text),
-                     mi.checkType == QStyleOptionMenuItem::Exclusive);
+            DrawTick(menu, mi, p, pal.color(QPalette::Text),
+                     mi.checkType == QStyleOptionMenuItem::Exclusive, selected);
         }
         DrawText(mi, p,
                  enabled ? pal.color(QPalette::Text) : Qc(LightenColor(kDisabledText, 0.55)));
@@ -314,12 +322,71 @@ uint32_t LightenColor(uint32_t colour, double f) {
     return out;
 }
 
+namespace {
+std::mutex g_toolbarsMutex;
+std::map<int, ToolBarResource>& ToolBars() {
+    static std::map<int, ToolBarResource> toolbars;
+    return toolbars;
+}
+}  // namespace
+
+void RegisterToolBarResource(int id, ToolBarResource toolbar) {
+    std::lock_guard lock(g_toolbarsMutex);
+    if (toolbar.picture.isNull())
+        ToolBars().erase(id);
+    else
+        ToolBars()[id] = std::move(toolbar);
+}
+
+int GetToolBarImage(int toolbarId, int command) {
+    std::lock_guard lock(g_toolbarsMutex);
+    auto it = ToolBars().find(toolbarId);
+    if (it == ToolBars().end() || command == 0) return -1;
+    int image = 0;
+    for (int c : it->second.commands) {
+        if (c == 0) continue;  // a separator has no image
+        if (c == command) return image;
+        ++image;
+    }
+    return -1;
+}
+
+QImage ToolBarButtonImage(int toolbarId, int command) {
+    const int n = GetToolBarImage(toolbarId, command);
+    if (n < 0) return {};
+    ToolBarResource tb;
+    {
+        std::lock_guard lock(g_toolbarsMutex);
+        tb = ToolBars()[toolbarId];
+    }
+    const QRect cell(n * tb.buttonWidth, 0, tb.buttonWidth, tb.buttonHeight);
+    if (tb.buttonWidth <= 0 || tb.buttonHeight <= 0 || !tb.picture.rect().contains(cell)) return {};
+    // Into a colour-and-mask picture of the icon size: the grey background is the mask.
+    QImage icon = tb.picture.copy(cell).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < icon.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(icon.scanLine(y));
+        for (int x = 0; x < icon.width(); ++x)
+            if ((row[x] & 0xFFFFFF) == (kIconBackground & 0xFFFFFF)) row[x] = 0;
+    }
+    return icon.copy(0, 0, std::min(kIconW, icon.width()), std::min(kIconH, icon.height()));
+}
+
 const MenuTemplate* FindMenuTemplate(int id) {
     static const std::map<int, MenuTemplate> tables = {
         {129, MakeTables(129)}, {130, MakeTables(130)}, {131, MakeTables(131)}};
     auto it = tables.find(id);
     return it == tables.end() ? nullptr : &it->second;
 }
+
+namespace {
+// The item's icon from the toolbar resource named by the icon index: the image of the
+// item's command there (none when the toolbar has no such button).
+void SetToolBarIcon(COwnerDrawMenuItem& r, int toolbarId) {
+    r.iconOffset = 0;
+    r.iconIndex = GetToolBarImage(toolbarId, r.commandId);
+    r.icon = ToolBarButtonImage(toolbarId, r.commandId);
+}
+}  // namespace
 
 COwnerDrawMenuItem::COwnerDrawMenuItem() {
     ++g_records;
@@ -422,11 +489,7 @@ void COwnerDrawMenu::AppendItem(const std::string& text, uint32_t flags, int id,
         r->flags = flags | kMfOwnerDraw;
     r->commandId = id;
     r->text = QString::fromStdString(text).toStdU16String();
-    if (iconIndex >= 0) {
-        // No toolbar pictures in this program: the icon stays empty until one is given.
-        r->iconOffset = 0;
-        r->iconIndex = iconIndex;
-    }
+    if (iconIndex >= 0) SetToolBarIcon(*r, iconIndex);
     COwnerDrawMenu* sub = submenu.get();
     if (sub) {
         sub->setTitle(QString::fromStdString(text));
@@ -475,10 +538,7 @@ bool COwnerDrawMenu::InsertItem(int idOrPos, uint32_t flags, int id, const std::
         r->flags = (flags & ~uint32_t(kMfByPosition)) | kMfOwnerDraw;
     r->commandId = id;
     r->text = QString::fromStdString(text).toStdU16String();
-    if (iconIndex >= 0) {
-        r->iconOffset = 0;
-        r->iconIndex = iconIndex;
-    }
+    if (iconIndex >= 0) SetToolBarIcon(*r, iconIndex);
     QAction* a = makeAction(*r, nullptr);
     QAction* before = actionAt(idOrPos);
     records_.insert(records_.begin() + idOrPos, std::move(r));
@@ -593,6 +653,21 @@ void COwnerDrawMenu::SetDefaultItem(int id) {
     default_ = id;
     auto [menu, pos] = FindItem(id);
     if (menu) menu->setDefaultAction(menu->actionAt(pos));
+}
+
+void COwnerDrawMenu::SetCheckMarkImages(std::shared_ptr<const std::vector<QImage>> images,
+                                        int checked, int selectedChecked) {
+    checkMarks_ = std::move(images);
+    checkIndex_ = checked;
+    selectedCheckIndex_ = selectedChecked;
+    update();
+}
+
+const QImage* COwnerDrawMenu::CheckMarkImage(bool selected) const {
+    const int i = selected ? selectedCheckIndex_ : checkIndex_;
+    if (!checkMarks_ || i < 0 || size_t(i) >= checkMarks_->size()) return nullptr;
+    const QImage& image = (*checkMarks_)[size_t(i)];
+    return image.isNull() ? nullptr : &image;
 }
 
 void COwnerDrawMenu::DestroyMenu() {

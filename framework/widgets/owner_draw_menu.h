@@ -41,6 +41,23 @@ using MenuTemplate = std::vector<MenuTemplateItem>;
 // The program's menus by id (129, 130, 131); null for any other id.
 const MenuTemplate* FindMenuTemplate(int id);
 
+// A toolbar resource: its picture holds the button images side by side (each
+// buttonWidth x buttonHeight, light grey 0xC0C0C0 their background) and `commands` names
+// each button's command, 0 for a separator, which has no image. The program carries none;
+// whoever has toolbars (a game, a test) registers them by id.
+struct ToolBarResource {
+    QImage picture;
+    int buttonWidth = 16, buttonHeight = 15;
+    std::vector<int> commands;
+};
+// Registers (or, with a null picture, removes) a toolbar resource.
+void RegisterToolBarResource(int id, ToolBarResource toolbar);
+// The image number of a command's button on the toolbar with that id; -1 when there is no
+// such toolbar or the command has no button on it.
+int GetToolBarImage(int toolbarId, int command);
+// The image of that button with its background made transparent; null when none.
+QImage ToolBarButtonImage(int toolbarId, int command);
+
 struct COwnerDrawMenuItem {
     COwnerDrawMenuItem();
     ~COwnerDrawMenuItem();
@@ -72,6 +89,8 @@ public:
     bool LoadMenuTemplate(const MenuTemplate& items);
 
     // A command of 0 makes a separator; a pop-up gives its submenu (owned from now on).
+    // An icon index of 0 or more names the toolbar resource whose button for the command
+    // becomes the item's icon.
     void AppendItem(const std::string& text, uint32_t flags, int id, int iconIndex = -1,
                     std::unique_ptr<COwnerDrawMenu> submenu = nullptr);
     // By position (kMfByPosition) or before the item of a command, also in submenus.
@@ -85,6 +104,13 @@ public:
     bool EnableItem(int id, bool enabled);
     COwnerDrawMenu* GetSubMenu(int position) const;
     void SetDefaultItem(int id);
+    // Pictures drawn instead of the tick for a checked item without an icon: the image at
+    // `checked` while the item is not selected, at `selectedChecked` while it is; an index
+    // outside the list keeps the tick. The list may be shared by several menus.
+    void SetCheckMarkImages(std::shared_ptr<const std::vector<QImage>> images, int checked,
+                            int selectedChecked);
+    // The check-mark picture for a checked item, null when the tick is drawn.
+    const QImage* CheckMarkImage(bool selected) const;
     int defaultItem() const { return default_; }
     // The menu (this or a submenu, depth first, in position order) holding the command
     // and its position; {nullptr, -1} when none.
@@ -121,6 +147,8 @@ private:
     std::vector<std::unique_ptr<COwnerDrawMenu>> submenus_;
     int default_ = 0;
     platform::Handle owner_ = 0;
+    std::shared_ptr<const std::vector<QImage>> checkMarks_;
+    int checkIndex_ = -1, selectedCheckIndex_ = -1;
 };
 
 // Lightens each channel toward white by f (0..1); other factors leave the colour.

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QToolTip>
 
 #include <chrono>
 
@@ -24,11 +26,33 @@ constexpr uint8_t kArrowRows[7][6] = {
     {0xB1, 0xE3, 0xC7, 0x8D, 0xC3, 0x00}, {0xB9, 0xF3, 0xCF, 0x9D, 0x99, 0x00},
     {0xBD, 0xFB, 0xDF, 0xBD, 0x3C, 0x00}};
 
-void DrawGlyph(QPainter& p, int glyph, int x, int y, const QColor& colour) {
+void DrawGlyph(QPainter& p, int glyph, bool mirrored, int x, int y, const QColor& colour) {
     p.setPen(colour);
-    for (int row = 0; row < 7; ++row)
+    for (int row = 0; row < 7; ++row) {
+        const uint64_t bits = CCustomTabCtrl::GlyphRow(row, mirrored);
         for (int col = 0; col < 8; ++col)
-            if (!(kArrowRows[row][glyph] & (0x80 >> col))) p.drawPoint(x + col, y + row);
+            if (!((bits >> (47 - (glyph * 8 + col))) & 1)) p.drawPoint(x + col, y + row);
+    }
+}
+
+// Draws `src` (the part `from` of it) into `to`: the margins' corners as they are, the
+// edges stretched along them, the centre stretched both ways.
+void DrawNineSlice(QPainter& p, const QImage& src, const QRect& from, const QRect& to,
+                   const TabRect& margins) {
+    const int l = std::clamp(margins.left, 0, std::min(from.width(), to.width()));
+    const int r = std::clamp(margins.right, 0, std::min(from.width(), to.width()) - l);
+    const int t = std::clamp(margins.top, 0, std::min(from.height(), to.height()));
+    const int b = std::clamp(margins.bottom, 0, std::min(from.height(), to.height()) - t);
+    const int xs[4] = {from.left(), from.left() + l, from.right() + 1 - r, from.right() + 1};
+    const int ys[4] = {from.top(), from.top() + t, from.bottom() + 1 - b, from.bottom() + 1};
+    const int xd[4] = {to.left(), to.left() + l, to.right() + 1 - r, to.right() + 1};
+    const int yd[4] = {to.top(), to.top() + t, to.bottom() + 1 - b, to.bottom() + 1};
+    for (int j = 0; j < 3; ++j)
+        for (int i = 0; i < 3; ++i) {
+            const QRect s(xs[i], ys[j], xs[i + 1] - xs[i], ys[j + 1] - ys[j]);
+            const QRect d(xd[i], yd[j], xd[i + 1] - xd[i], yd[j + 1] - yd[j]);
+            if (!s.isEmpty() && !d.isEmpty()) p.drawImage(d, src, s);
+        }
 }
 
 QPolygon ToPolygon(const std::array<TabPoint, 6>& pts) {
@@ -55,6 +79,82 @@ CCustomTabCtrl::CCustomTabCtrl(QWidget* parent) : QWidget(parent) {
         model_->OnRepeatTimer(Now());
         update();
     });
+    drag_ = new QTimer(this);
+    drag_->setSingleShot(true);
+    QObject::connect(drag_, &QTimer::timeout, this, [this] { OnDragTimer(); });
+}
+
+uint64_t CCustomTabCtrl::GlyphRow(int row, bool mirrored) {
+    uint64_t bits = 0;
+    for (int i = 0; i < 6; ++i) bits = bits << 8 | kArrowRows[std::clamp(row, 0, 6)][i];
+    if (!mirrored) return bits;
+    uint64_t out = 0;
+    for (int x = 0; x < 48; ++x) out |= ((bits >> x) & 1) << (47 - x);
+    return out;
+}
+
+std::array<int, 5> CCustomTabCtrl::GlyphNumbers(bool rightToLeft) {
+    if (rightToLeft) return {1, 2, 3, 4, 5};
+    return {4, 0, 1, 2, 3};
+}
+
+void CCustomTabCtrl::SetDragCursors(std::optional<QCursor> move, std::optional<QCursor> copy) {
+    moveCursor_ = std::move(move);
+    copyCursor_ = std::move(copy);
+}
+
+void CCustomTabCtrl::SetButtonFace(const QImage& picture, bool sideBySide, const TabRect& margins,
+                                   bool mirrored) {
+    Face& f = mirrored ? mirroredFace_ : face_;
+    f.picture = picture;
+    f.sideBySide = sideBySide;
+    f.margins = margins;
+    update();
+}
+
+bool CCustomTabCtrl::SetGlyphColor(int state, const QColor& colour) {
+    if (state < 0 || state >= int(glyphColors_.size())) return false;
+    glyphColors_[size_t(state)] = colour;
+    update();
+    return true;
+}
+
+void CCustomTabCtrl::DrawButtonFace(QPainter& p, const QRect& face, int state) const {
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    const Face& f = rtl && !mirroredFace_.picture.isNull() ? mirroredFace_ : face_;
+    const QImage& pic = f.picture;
+    const int index = std::clamp(state - 1, 0, 3);
+    const QRect from = f.sideBySide
+                           ? QRect(index * (pic.width() / 4), 0, pic.width() / 4, pic.height())
+                           : QRect(0, index * (pic.height() / 4), pic.width(), pic.height() / 4);
+    DrawNineSlice(p, pic, from, face, f.margins);
+}
+
+QRect CCustomTabCtrl::OnSizeParent(const QRect& remaining) {
+    QRect rest = remaining;
+    const uint32_t side = model_->style() & (kTabTop | kTabVertical);
+    QRect band;
+    if (side & kTabVertical) {
+        const int w = std::min(width(), rest.width());
+        if (side & kTabTop) {
+            band = QRect(rest.left(), rest.top(), w, rest.height());
+            rest.setLeft(rest.left() + w);
+        } else {
+            band = QRect(rest.right() + 1 - w, rest.top(), w, rest.height());
+            rest.setRight(rest.right() - w);
+        }
+    } else {
+        const int h = std::min(height(), rest.height());
+        if (side & kTabTop) {
+            band = QRect(rest.left(), rest.top(), rest.width(), h);
+            rest.setTop(rest.top() + h);
+        } else {
+            band = QRect(rest.left(), rest.bottom() + 1 - h, rest.width(), h);
+            rest.setBottom(rest.bottom() - h);
+        }
+    }
+    setGeometry(band);
+    return rest;
 }
 
 CCustomTabCtrl::~CCustomTabCtrl() {
@@ -69,6 +169,7 @@ int64_t CCustomTabCtrl::Now() const {
 }
 
 void CCustomTabCtrl::ModifyStyle(uint32_t remove, uint32_t add) {
+    if ((remove & kTabTooltips) && model_->toolTipWindow()) QToolTip::hideText();
     model_->ModifyStyle(remove, add);
     resizeEvent(nullptr);
     update();
@@ -96,6 +197,15 @@ TabPoint CCustomTabCtrl::ToStrip(const QPoint& p) const {
     return TabStripModel::VerticalToStrip({p.x(), p.y()}, height());
 }
 
+QRect CCustomTabCtrl::ToWindow(const TabRect& r) const {
+    if (r.empty()) return {};
+    if (!vertical()) return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+    const TabPoint a = TabStripModel::StripToVertical({r.left, r.top}, height());
+    const TabPoint b = TabStripModel::StripToVertical({r.right - 1, r.bottom - 1}, height());
+    return QRect(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)),
+                 QPoint(std::max(a.x, b.x), std::max(a.y, b.y)));
+}
+
 QImage CCustomTabCtrl::RenderStrip() const {
     const int W = model_->length(), H = model_->height();
     if (W <= 0 || H <= 0) return {};
@@ -104,6 +214,8 @@ QImage CCustomTabCtrl::RenderStrip() const {
     QPainter p(&img);
     const QColor text = palette().color(QPalette::ButtonText);
     const bool top = model_->style() & kTabTop;
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    p.setLayoutDirection(rtl ? Qt::RightToLeft : Qt::LeftToRight);
     auto drawTab = [&](const TabItem& t, bool bold) {
         const bool strong = t.current || t.highlighted;
         const QColor fill = QColor::fromRgb(strong ? kTabFillCurrent : kTabFill);
@@ -146,27 +258,33 @@ QImage CCustomTabCtrl::RenderStrip() const {
     }
     if (model_->current() >= 0 && model_->item(model_->current()).kind != 0)
         drawTab(model_->item(model_->current()), true);
+    const bool faced = !face_.picture.isNull() || (rtl && !mirroredFace_.picture.isNull());
+    if (!faced) glyphColors_.fill(text);
     if (model_->buttonCount() > 0) {
         const TabRect area = model_->ButtonArea();
         p.setPen(text);
         p.setBrush(Qt::white);
         p.drawRect(QRect(QPoint(area.left, area.top), QPoint(area.right - 1, area.bottom - 1)));
-        const std::pair<TabStripModel::Button, int> faces[] = {{TabStripModel::kClose, 4},
-                                                               {TabStripModel::kFirst, 0},
-                                                               {TabStripModel::kPrevious, 1},
-                                                               {TabStripModel::kNext, 2},
-                                                               {TabStripModel::kLast, 3}};
-        for (auto [b, glyph] : faces) {
+        const std::array<int, 5> glyphs = GlyphNumbers(rtl);
+        const TabStripModel::Button order[] = {TabStripModel::kClose, TabStripModel::kFirst,
+                                               TabStripModel::kPrevious, TabStripModel::kNext,
+                                               TabStripModel::kLast};
+        for (size_t i = 0; i < 5; ++i) {
+            const TabStripModel::Button b = order[i];
             const int state = model_->buttonState(b);
             if (!state) continue;
             const TabRect r = model_->ButtonRect(b);
             QRect face(QPoint(r.left + 1, top ? 1 : 2), QPoint(r.right - 2, top ? H - 2 : H - 1));
-            p.setPen(state == 3 ? palette().color(QPalette::Dark)
-                                : palette().color(QPalette::Light));
-            p.setBrush(palette().color(QPalette::Button));
-            p.drawRect(face.adjusted(0, 0, -1, -1));
-            DrawGlyph(p, glyph, face.left() + (face.width() - 8) / 2,
-                      face.top() + (face.height() - 7) / 2, text);
+            if (faced) {
+                DrawButtonFace(p, face, state);
+            } else {
+                p.setPen(state == 3 ? palette().color(QPalette::Dark)
+                                    : palette().color(QPalette::Light));
+                p.setBrush(palette().color(QPalette::Button));
+                p.drawRect(face.adjusted(0, 0, -1, -1));
+            }
+            DrawGlyph(p, glyphs[i], rtl, face.left() + (face.width() - 8) / 2,
+                      face.top() + (face.height() - 7) / 2, glyphColors_[size_t(state)]);
         }
     }
     // The base line, open under the current tab.
@@ -181,6 +299,13 @@ QImage CCustomTabCtrl::RenderStrip() const {
         } else {
             p.drawLine(from, y, to, y);
         }
+    }
+    // While a tab is dragged under a drag cursor: the drop marker, a small downward
+    // triangle where the tab would land.
+    if (model_->pressed() >= 0 && dragCursor_ != 0 && model_->dropTarget() >= 0) {
+        const int x = model_->DropMarkerLeft();
+        p.setPen(text);
+        for (int row = 0; row < 4; ++row) p.drawLine(x + row, 1 + row, x + 6 - row, 1 + row);
     }
     return img;
 }
@@ -213,7 +338,18 @@ void CCustomTabCtrl::Press(const QPoint& pos, bool ctrl) {
         model_->SetPressed(kHitNothing);
         return;
     }
-    model_->SetPressed(kHitNothing);
+    // A tab press becomes a drag when the style fits the Ctrl key and its cursor exists;
+    // the drag shows itself after 300 ms.
+    const uint32_t style = model_->style();
+    const bool drags =
+        ctrl ? (style & kTabDragCopy) && copyCursor_ : (style & kTabDragMove) && moveCursor_;
+    if (drags) {
+        model_->SetPressed(hit);
+        model_->SetDropTarget(kHitNothing);
+        drag_->start(300);
+    } else {
+        model_->SetPressed(kHitNothing);
+    }
     const bool multi = model_->style() & kTabMultiHighlight;
     if (!(multi && ctrl)) {
         const int before = model_->current();
@@ -242,6 +378,52 @@ void CCustomTabCtrl::mouseReleaseEvent(QMouseEvent* e) {
     model_->ReleaseButtons();
     repeat_->stop();
     update();
+    const int source = model_->pressed();
+    if (source >= 0) {
+        const bool ctrl = e->modifiers() & Qt::ControlModifier;
+        const int target = model_->dropTarget();
+        const int shown = dragCursor_;
+        EndDrag();
+        if (target >= 0 && shown == 2 && ctrl)
+            model_->CopyItem(source, target, true);
+        else if (target >= 0 && shown == 1 && !ctrl)
+            model_->MoveItem(source, target, true);
+        update();
+    }
+}
+
+void CCustomTabCtrl::OnDragTimer() {
+    drag_->stop();
+    const int source = model_->pressed();
+    if (source < 0) return;
+    // The target starts at the source; later rounds only follow the Ctrl key.
+    if (model_->dropTarget() < 0) model_->SetDropTarget(source);
+    drag_->start(10);
+    const bool ctrl = QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier;
+    const uint32_t style = model_->style();
+    if ((style & kTabDragCopy) && ctrl && copyCursor_)
+        ShowDragCursor(2);
+    else if ((style & kTabDragMove) && !ctrl && moveCursor_)
+        ShowDragCursor(1);
+    else
+        EndDrag();
+}
+
+void CCustomTabCtrl::ShowDragCursor(int which) {
+    if (dragCursor_ == which) return;
+    dragCursor_ = which;
+    setCursor(which == 2 ? *copyCursor_ : *moveCursor_);
+    update();
+}
+
+void CCustomTabCtrl::EndDrag() {
+    drag_->stop();
+    model_->SetPressed(kHitNothing);
+    model_->SetDropTarget(kHitNothing);
+    if (dragCursor_) unsetCursor();
+    dragCursor_ = 0;
+    if (QWidget::mouseGrabber() == this) releaseMouse();
+    update();
 }
 
 void CCustomTabCtrl::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -252,14 +434,33 @@ void CCustomTabCtrl::mouseDoubleClickEvent(QMouseEvent* e) {
         return;
     }
     Press(e->position().toPoint(), e->modifiers() & Qt::ControlModifier);
-    if (hit >= 0 && model_->HitTest(at.x, at.y) == hit) EditLabel(hit, true);
+    if (hit >= 0) {
+        if (model_->pressed() >= 0) EndDrag();
+        if (model_->HitTest(at.x, at.y) == hit) EditLabel(hit, true);
+    }
     model_->Send(kTabLButtonDblClk, hit, at);
 }
 
 void CCustomTabCtrl::mouseMoveEvent(QMouseEvent* e) {
     const TabPoint at = ToStrip(e->position().toPoint());
     model_->HoverButtons(model_->HitTest(at.x, at.y), e->buttons() & Qt::LeftButton);
+    if (model_->pressed() >= 0 && model_->dropTarget() >= 0) model_->DragStep(at.x);
     update();
+}
+
+bool CCustomTabCtrl::event(QEvent* e) {
+    if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+    auto* help = static_cast<QHelpEvent*>(e);
+    const TabPoint at = ToStrip(help->pos());
+    const int id = (model_->style() & kTabTooltips) ? model_->ToolAt(at.x, at.y) : 0;
+    if (id == 0) {
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), QString::fromStdString(model_->ToolText(id)), this,
+                       ToWindow(model_->ToolRect(id)));
+    return true;
 }
 
 void CCustomTabCtrl::leaveEvent(QEvent*) {

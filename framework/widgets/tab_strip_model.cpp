@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace hqlv::framework {
 namespace {
@@ -72,6 +73,11 @@ void TabStripModel::SetFrame(int length, int height) {
 }
 
 void TabStripModel::ModifyStyle(uint32_t remove, uint32_t add) {
+    if (remove & kTabTooltips) {
+        tipWindow_ = false;
+        tools_.clear();
+    }
+    if ((add & kTabTooltips) && !tipWindow_) tipWindow_ = true;
     if ((remove & kTabMultiHighlight) && (style_ & kTabMultiHighlight))
         for (auto& it : items_) it.highlighted = false;
     if ((add & kTabMultiHighlight) && current_ >= 0) items_[size_t(current_)].highlighted = true;
@@ -87,6 +93,10 @@ int TabStripModel::InsertItem(int index, const std::string& label, uint32_t data
     it.data = data;
     items_.insert(items_.begin() + index, std::move(it));
     if (current_ >= index) ++current_;
+    // The tools of the tabs behind move up one id; the new tab has none.
+    std::map<int, std::string> tools;
+    for (auto& [id, text] : tools_) tools[id > index ? id + 1 : id] = std::move(text);
+    tools_ = std::move(tools);
     RecalcLayout(3);
     return index;
 }
@@ -147,6 +157,23 @@ int TabStripModel::MoveItem(int from, int to, bool notify_) {
     items_.erase(items_.begin() + from);
     const int at = to > from ? to - 1 : to;
     items_.insert(items_.begin() + at, std::move(it));
+    // The tab keeps its tooltip text; the tools between the two places shift by one id.
+    if (tipWindow_) {
+        std::map<int, std::string> tools;
+        for (auto& [id, text] : tools_) {
+            int tab = id - 1;
+            if (id <= 0)
+                tab = -1;
+            else if (tab == from)
+                tab = at;
+            else if (from < at && tab > from && tab <= at)
+                --tab;
+            else if (at < from && tab >= at && tab < from)
+                ++tab;
+            tools[tab >= 0 ? tab + 1 : id] = std::move(text);
+        }
+        tools_ = std::move(tools);
+    }
     for (auto& t : items_) t.current = false;
     current_ = at;
     items_[size_t(at)].current = true;
@@ -492,6 +519,84 @@ void TabStripModel::HoverButtons(int hit, bool leftDown) {
         else
             buttons_[b] = 1;
     }
+}
+
+bool TabStripModel::DragStep(int x) {
+    if (pressed_ < 0 || drop_ < 0 || items_.empty()) return false;
+    const int t = std::min(drop_, count() - 1);
+    const int q = h_ / 4;
+    const TabItem& it = items_[size_t(t)];
+    const int before = drop_;
+    if (x >= end_) {
+        drop_ = std::min(t + 1, count() - 1);
+        RecalcLayout(1);
+    } else if (x >= it.text.right + q) {
+        drop_ = t + 1;
+        RecalcLayout(2, drop_);
+    } else if (x < it.text.left - q) {
+        drop_ = std::max(0, t - 1);
+        RecalcLayout(2, drop_);
+    } else {
+        return false;
+    }
+    return drop_ != before;
+}
+
+int TabStripModel::DropMarkerLeft() const {
+    if (drop_ < 0 || items_.empty()) return std::numeric_limits<int>::min();
+    const int x = drop_ < count() ? items_[size_t(drop_)].text.left - h_ / 4 - 3
+                                  : items_.back().text.right + h_ / 4 - 3;
+    return std::min(x, w_ - 7);
+}
+
+namespace {
+int ButtonOfHit(int hit) {
+    switch (hit) {
+        case kHitFirst:
+            return TabStripModel::kFirst;
+        case kHitPrevious:
+            return TabStripModel::kPrevious;
+        case kHitNext:
+            return TabStripModel::kNext;
+        case kHitLast:
+            return TabStripModel::kLast;
+        case kHitClose:
+            return TabStripModel::kClose;
+        default:
+            return -1;
+    }
+}
+}  // namespace
+
+bool TabStripModel::SetToolText(int id, const std::string& text) {
+    if (!tipWindow_) return false;
+    if (id > 0 ? id > count() : ButtonOfHit(id) < 0) return false;
+    tools_[id] = text;
+    return true;
+}
+
+std::string TabStripModel::ToolText(int id) const {
+    auto it = tools_.find(id);
+    return it == tools_.end() ? std::string() : it->second;
+}
+
+TabRect TabStripModel::ToolRect(int id) const {
+    if (id > 0) {
+        if (id > count()) return {};
+        TabRect r = items_[size_t(id - 1)].text;
+        if (r.left >= end_) return {};
+        r.right = std::min(r.right, end_);
+        return r;
+    }
+    const int b = ButtonOfHit(id);
+    return b < 0 ? TabRect{} : ButtonRect(Button(b));
+}
+
+int TabStripModel::ToolAt(int x, int y) const {
+    if (!tipWindow_) return 0;
+    for (const auto& [id, text] : tools_)
+        if (!text.empty() && ToolRect(id).contains(x, y)) return id;
+    return 0;
 }
 
 TabNotify TabStripModel::MakeNotify(int code, int item, TabPoint point) const {

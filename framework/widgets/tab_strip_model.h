@@ -2,11 +2,13 @@
 // The strip of slanted tabs without a window: the tabs, their layout in the strip frame
 // (a horizontal strip of length W and height H; a vertical strip is laid out the same way
 // and turned on screen), the scroll and close buttons with their states and auto-repeat,
-// hit codes, moving and copying tabs with the copies' numbered labels, and the records
-// the strip sends its parent. The widget draws and routes the mouse to it.
+// hit codes, moving and copying tabs (by dragging, with the drop target and its marker)
+// with the copies' numbered labels, the tooltip tools, and the records the strip sends its
+// parent. The widget draws and routes the mouse to it.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -150,6 +152,29 @@ public:
     int pressed() const { return pressed_; }
     void SetPressed(int code) { pressed_ = code; }
 
+    // Dragging: the pressed tab is the drag source; the drop target is the index the tab
+    // would land at (count() for behind the last tab), kHitNothing while there is none.
+    int dropTarget() const { return drop_; }
+    void SetDropTarget(int index) { drop_ = index; }
+    // A drag step with the pointer at `x` along the strip; true when the target changed.
+    bool DragStep(int x);
+    // The left edge of the drop marker (a downward triangle 7 pixels wide) for the target;
+    // the lowest int when there is none.
+    int DropMarkerLeft() const;
+
+    // The tooltip window and its tools: tab i's tool has id i + 1, a button's tool its hit
+    // code. The window exists from adding the tooltip style until removing it, and the
+    // tools (their texts) with it.
+    bool toolTipWindow() const { return tipWindow_; }
+    // False without the window or for an id that is no tab's and no present button's.
+    bool SetToolText(int id, const std::string& text);
+    std::string ToolText(int id) const;
+    // The tool's rectangle: a tab's text rectangle cut at the strip end (empty when it
+    // starts beyond it); a button's rectangle.
+    TabRect ToolRect(int id) const;
+    // The id of the tool with text under a point, 0 when none.
+    int ToolAt(int x, int y) const;
+
     int count() const { return int(items_.size()); }
     int current() const { return current_; }
     int firstShown() const { return first_; }
@@ -190,7 +215,10 @@ private:
     int first_ = 0;
     int x0_ = 0, end_ = 0;
     int pressed_ = kHitNothing;
+    int drop_ = kHitNothing;
     int64_t lastStep_ = 0;
+    bool tipWindow_ = false;
+    std::map<int, std::string> tools_;
     std::array<int, 5> buttons_{};
 };
 

@@ -21,8 +21,11 @@ namespace {
 __attribute__((no_sanitize("coverage"))) void checkPlaces(const CMJTableEx& t) {
     int places[136] = {};
     const TileRecord* tiles = t.Tiles().data();
+    // A tile out of play that nobody played (the burnt head of the wall) is in its place too.
     for (size_t k = 0, n = t.Tiles().size(); k < n; ++k)
-        if (tiles[k].status == kTileInWall || tiles[k].status == kTileHeld) ++places[tiles[k].id];
+        if (tiles[k].status == kTileInWall || tiles[k].status == kTileHeld ||
+            (tiles[k].status == kTilePlayed && tiles[k].chair < 0))
+            ++places[tiles[k].id];
     for (int c = 0; c < 4; ++c) {
         const std::vector<int32_t>& discards = t.Discards(c);
         for (size_t k = 0; k < discards.size(); ++k) ++places[discards[k]];
@@ -91,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t at = 1; at + tablesteps::kStep <= size; at += tablesteps::kStep) {
         const uint8_t* b = data + at;
         const MJRequest r = tablesteps::Decode(t, b);
-        const bool query = b[0] % 12 == 10;
+        const bool query = b[0] % tablesteps::kOps == 10;
         const unsigned bit = r.chair() >= 0 && r.chair() < 4 ? 1u << r.chair() : 0u;
         // A refused request changes nothing the check could see go wrong; should it misplace a
         // tile all the same, the check after the next accepted step or at the end finds it.

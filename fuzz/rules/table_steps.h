@@ -19,6 +19,7 @@ using namespace hqlv::rules;
 
 // One step: an operation, two chairs (-1..4), four tiles and a kind.
 inline constexpr size_t kStep = 8;
+inline constexpr int kOps = 16;
 
 // The deal of seed 1 with four players.
 inline CMJTableEx DealTable() {
@@ -49,14 +50,89 @@ inline MJRequest Decode(const CMJTableEx& t, const uint8_t* b) {
         r.w[5 + k] = (v & 0x80) && n > 0 ? held[(v & 0x7F) % n] : static_cast<int32_t>(v) - 2;
     }
     r.w[9] = b[7] % 4;
-    if (b[0] % 12 == 6) r.w[6] = 1 << (b[7] % 3), r.w[7] = b[7] >> 4 & 3;
+    if (b[0] % kOps == 6) r.w[6] = 1 << (b[7] % 3), r.w[7] = b[7] >> 4 & 3;
     return r;
 }
 
-// Carries out operation `op` (taken modulo 12); false when the check refused the request.
+// The request's tiles and kind as a list of 64 ids (-1 past them).
+inline void IdList(const MJRequest& r, int32_t* ids) {
+    FillMinusOne(ids, 64);
+    for (int k = 0; k < 4; ++k) ids[k] = r.w[5 + k];
+}
+
+// The records a client or the server may ask for, as the request's chair sees them.
+inline void Records(CMJTableEx& t, const MJRequest& r) {
+    static std::vector<int32_t> state(kMJStateBytes / 4);
+    t.FillTableState(state.data(), kMJStateBytes, r.chair(), r.w[9] & 1);
+    int32_t info[kTableInfoBytes / 4];
+    t.FillTableInfo(info, kTableInfoBytes);
+    static std::vector<int32_t> player(CMJTableEx::kPlayerStateBytes / 4);
+    t.FillPlayerState(player.data(), CMJTableEx::kPlayerStateBytes, r.chair(), r.w[9] & 2);
+    ClaimDefaults claim;
+    claim.chair = r.other();
+    t.FillClaimDefaults(&claim);
+    ReadyList ready;
+    t.ListReadyPlayers(&ready, nullptr);
+    int32_t ids[kMaxTableChairs];
+    const int32_t values[kMaxTableChairs] = {r.w[5], r.w[6], r.w[7], r.w[8], 1, 1, 1, 1};
+    t.ListComputerPlayers(ids, values);
+}
+
+// Questions on the request's chairs, tiles and kind; none changes the table.
+inline void Questions(CMJTableEx& t, const MJRequest& r) {
+    t.CheckGangRequest(r);
+    t.HasAddedGangOf(r.chair(), r.hand(), 3);
+    t.CMJTable::OthersMayStillHu(r), t.CMJTable::OthersMayStillClaim(r);
+    t.CMJTable::SomeoneCanHuDiscard(r), t.CMJTable::SomeoneCanRobGang(r);
+    HuResult res{};
+    t.UnitsFromMelds(r.chair(), &res, r.w[9]);
+    if (res.unitCount >= 2) CMJTableEx::SameUnit(res.units[0], res.units[res.unitCount - 1]);
+    int32_t counts[64] = {}, ids[64], out[64];
+    t.HeldWithMelds(r.other(), counts);
+    IdList(r, ids);
+    t.CountByKind(ids, 64, counts);
+    t.SortByKind(counts, ids, 64, out);
+    t.PointsOf(ids);
+    t.CountJokersHeld(r.chair());
+    t.ResultCode(r.chair());
+    t.ShapeOfIndex(r.tile(), r.w[9] & 1);
+    t.IsSameKind(r.w[5], r.w[6]);
+    t.IsOpponent(r.chair(), r.other(), r.tile());
+    t.Negate(r.tile());
+    t.SpareValueOf(r.tile());
+    t.IsWaitingTooLong(r.chair(), r.w[9]);
+    t.FirstOfKind(r.w[6]);
+    // A search marks the tiles it takes: it runs on a copy.
+    if (r.w[9] == 3) {
+        CMJTableEx scratch(t);
+        scratch.TakeKinds(counts, out, r.chair());
+    }
+}
+
+// The settlement of the deal as it stands, applied to the players, and the computer players'
+// rows; only the players' records change.
+inline void Settle(CMJTableEx& t, const MJRequest& r) {
+    static std::vector<int32_t> record(static_cast<size_t>(t.ResultRecordSize() / 4));
+    t.SetOutcomeMode();
+    t.ApplyChoice(record.data(), t.ResultRecordSize(), 0, 0, r.w[9] & 1, nullptr);
+    ResultHeader header;
+    t.FillResultHeader(&header, record.data(), r.tile());
+    t.AddLevels(record.data());
+    t.ApplyStoredResult(record.data(), t.ResultRecordSize(), nullptr);
+    t.SaveSeatRecords();
+    t.SnapshotScores(record.data());
+    int32_t values[kMaxTableChairs] = {r.w[5], r.w[6], r.w[7], r.w[8]};
+    t.AdjustComputerLosses(values);
+    ComputerRow rows[kMaxTableChairs];
+    for (int c = 0; c < 4; ++c) rows[c].present = (r.w[9] >> (c % 2)) & 1;
+    t.FillComputerRows(rows, r.chair());
+    t.FillComputerPlayers(rows, r.other());
+}
+
+// Carries out operation `op` (taken modulo kOps); false when the check refused the request.
 // Without `bestWin`, the query (10) leaves out the best-win scan.
 inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r, bool bestWin = true) {
-    switch (op % 12) {
+    switch (op % kOps) {
         case 0:
             t.Discard(r.chair(), &r.w[5], 1), t.OpenClaimWindow();
             return true;
@@ -87,8 +163,26 @@ inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r, bool bestWin = 
             t.OthersMayStillHu(r), t.SomeoneCanRobGang(r), t.OthersMayStillHuAll(r);
             return true;
         }
-        default:
+        case 11:
             t.SwitchActiveChair(r.chair() & 3);
+            return true;
+        case 12:
+            Records(t, r);
+            return true;
+        case 13:
+            Questions(t, r);
+            return true;
+        case 14: {
+            // The head tile burnt, the turn taken again, or a bid with its end.
+            if (r.w[9] == 0) return t.BurnHeadTile() >= 0;
+            if (r.w[9] == 1) return t.CurrentChairAgain(), true;
+            int32_t decided = 0;
+            const Bid bid{r.chair(), r.w[6] & 1, r.tile(), {}};
+            if (t.OnBid(bid, &decided) && decided) t.EndBidding();
+            return true;
+        }
+        default:
+            Settle(t, r);
             return true;
     }
 }
@@ -158,7 +252,7 @@ private:
     bool Emit(uint8_t op, const MJRequest& want) {
         if (!Room()) return false;
         uint8_t b[kStep] = {op, static_cast<uint8_t>(want.w[3] + 1),
-                                        static_cast<uint8_t>(want.w[4] + 1)};
+                            static_cast<uint8_t>(want.w[4] + 1)};
         for (int k = 0; k < 4; ++k) b[3 + k] = TileByte(want.w[3], want.w[5 + k]);
         for (int kind = 0; kind < 64; ++kind) {
             b[7] = static_cast<uint8_t>(kind);
@@ -239,6 +333,5 @@ private:
     size_t maxSteps_ = 0;
     std::vector<uint8_t> bytes_;
 };
-
 
 }  // namespace tablesteps

@@ -396,6 +396,147 @@ TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {
     menu->hide();
 }
 
+// A toolbar of three 16 x 15 buttons on the grey background, each with a 10 x 10 square
+// of its own colour at (3, 2): red for command 100, blue for 101, green for 102, and a
+// separator between the first two.
+ToolBarResource TestToolBar() {
+    ToolBarResource tb;
+    tb.picture = QImage(48, 15, QImage::Format_RGB32);
+    tb.picture.fill(QColor(0xC0, 0xC0, 0xC0));
+    QPainter p(&tb.picture);
+    const QColor colours[] = {Qt::red, Qt::blue, Qt::green};
+    for (int i = 0; i < 3; ++i) p.fillRect(16 * i + 3, 2, 10, 10, colours[i]);
+    tb.commands = {100, 0, 101, 102};
+    return tb;
+}
+
+TEST(OwnerDrawMenu, ToolBarImagesByCommand) {
+    SharedQtApp();
+    RegisterToolBarResource(9001, TestToolBar());
+    const struct {
+        int toolbar, command, image;
+    } cases[] = {{9001, 100, 0}, {9001, 101, 1},  {9001, 102, 2},
+                 {9001, 0, -1},  {9001, 103, -1}, {9002, 100, -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(GetToolBarImage(c.toolbar, c.command), c.image) << c.toolbar << " " << c.command;
+    const QImage blue = ToolBarButtonImage(9001, 101);
+    ASSERT_EQ(blue.size(), QSize(16, 15));
+    EXPECT_EQ(blue.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(qAlpha(blue.pixel(0, 0)), 0);  // the grey background is the mask
+    EXPECT_EQ(qAlpha(blue.pixel(15, 14)), 0);
+    EXPECT_TRUE(ToolBarButtonImage(9001, 103).isNull());
+    RegisterToolBarResource(0, TestToolBar());  // 0 is a toolbar id like any other
+    EXPECT_EQ(GetToolBarImage(0, 102), 2);
+    COwnerDrawMenu menu;
+    menu.AppendItem("绿色", 0, 102, 0);
+    EXPECT_EQ(menu.record(0)->iconIndex, 2);
+    EXPECT_EQ(menu.record(0)->icon.pixelColor(5, 5), QColor(Qt::green));
+    RegisterToolBarResource(0, ToolBarResource{});
+    // A picture too small for its buttons gives no image.
+    ToolBarResource cut = TestToolBar();
+    cut.picture = cut.picture.copy(0, 0, 20, 15);
+    RegisterToolBarResource(9003, cut);
+    EXPECT_FALSE(ToolBarButtonImage(9003, 100).isNull());
+    EXPECT_TRUE(ToolBarButtonImage(9003, 101).isNull());
+    RegisterToolBarResource(9003, ToolBarResource{});
+    EXPECT_EQ(GetToolBarImage(9003, 100), -1);
+}
+
+// The colour at the middle of an item's icon square (the icon is drawn 2 pixels into the
+// item, its square 3 and 2 pixels into the icon).
+QColor IconSquare(const QImage& shot, const QRect& item) {
+    const int dy = std::max(0, (item.height() - 15 - 4) / 2);
+    return shot.pixelColor(item.left() + 2 + 3 + 5, item.top() + dy + 2 + 2 + 5);
+}
+
+TEST(OwnerDrawMenu, ItemsAppendedOrInsertedWithAnIconIndexDrawTheToolbarImage) {
+    SharedQtApp();
+    RegisterToolBarResource(9001, TestToolBar());
+    COwnerDrawMenu menu;
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, QColor(240, 240, 240));
+    menu.setPalette(pal);
+    menu.AppendItem("蓝色", 0, 101, 9001);
+    menu.InsertItem(0, kMfByPosition, 102, "绿色", 9001);
+    menu.InsertItem(101, kMfByCommand, 100, "红色", 9001);  // before the blue one
+    menu.AppendItem("没有", 0, 103, 9001);                  // no button on the toolbar
+    menu.AppendItem("无图", 0, 104);
+    ASSERT_EQ(menu.itemCount(), 5);
+    const struct {
+        int position, offset, index;
+    } records[] = {{0, 0, 2}, {1, 0, 0}, {2, 0, 1}, {3, 0, -1}, {4, -1, -1}};
+    for (const auto& r : records) {
+        EXPECT_EQ(menu.record(r.position)->iconOffset, r.offset) << r.position;
+        EXPECT_EQ(menu.record(r.position)->iconIndex, r.index) << r.position;
+    }
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    const QImage shot = menu.grab().toImage();
+    shot.scaled(shot.size() * 2).save(QString(HQLV_BUILD_DIR) + "/kit-menu-icons.png");
+    EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(0))), QColor(Qt::green));
+    // The icon stands 2 pixels into the item: its square's left column is 5 in.
+    const QRect green = menu.actionGeometry(menu.actionAt(0));
+    const int y = green.top() + std::max(0, (green.height() - 19) / 2) + 2 + 2 + 5;
+    EXPECT_EQ(shot.pixelColor(green.left() + 5, y), QColor(Qt::green));
+    EXPECT_NE(shot.pixelColor(green.left() + 4, y), QColor(Qt::green));
+    EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(1))), QColor(Qt::red));
+    EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(2))), QColor(Qt::blue));
+    for (int i : {3, 4})
+        EXPECT_EQ(IconSquare(shot, menu.actionGeometry(menu.actionAt(i))), QColor(240, 240, 240));
+    // The toolbar's grey stays out of the menu.
+    const QRect blue = menu.actionGeometry(menu.actionAt(2));
+    const int dy = std::max(0, (blue.height() - 19) / 2);
+    EXPECT_EQ(shot.pixelColor(blue.left() + 3, blue.top() + dy + 3), QColor(240, 240, 240));
+    menu.hide();
+}
+
+TEST(OwnerDrawMenu, CheckMarkImagesForCheckedItemsInBothLooks) {
+    SharedQtApp();
+    auto marks = std::make_shared<std::vector<QImage>>();
+    for (QColor c : {QColor(255, 128, 0), QColor(128, 0, 255)}) {
+        QImage img(14, 13, QImage::Format_ARGB32);
+        img.fill(c);
+        marks->push_back(img);
+    }
+    for (bool flat : {false, true}) {
+        COwnerDrawMenu menu;
+        QPalette pal = menu.palette();
+        pal.setColor(QPalette::Window, QColor(240, 240, 240));
+        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
+        menu.setPalette(pal);
+        menu.AppendItem("已选", kMfChecked, 1);
+        menu.AppendItem("也选", kMfChecked, 2);
+        menu.AppendItem("未选", 0, 3);
+        EXPECT_EQ(menu.CheckMarkImage(false), nullptr);
+        menu.popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        // The tick: dark pixels in the icon frame, no orange.
+        const QImage tick = menu.grab().toImage();
+        const QRect first = menu.actionGeometry(menu.actionAt(0));
+        EXPECT_GT(Ink(tick, QRect(first.left() + 1, first.top() + 1, 19, first.height() - 2)), 0);
+        menu.SetCheckMarkImages(marks, 0, 1);
+        menu.setActiveAction(menu.actionAt(1));
+        const QImage shot = menu.grab().toImage();
+        if (!flat)
+            shot.scaled(shot.size() * 2).save(QString(HQLV_BUILD_DIR) + "/kit-menu-checkmark.png");
+        const QColor notSelected = IconSquare(shot, first);
+        const QColor selected = IconSquare(shot, menu.actionGeometry(menu.actionAt(1)));
+        EXPECT_EQ(notSelected, QColor(255, 128, 0)) << flat;
+        EXPECT_EQ(selected, QColor(128, 0, 255)) << flat;
+        // An unchecked item has no mark.
+        EXPECT_NE(IconSquare(shot, menu.actionGeometry(menu.actionAt(2))), QColor(255, 128, 0));
+        // An index outside the list keeps the tick.
+        menu.SetCheckMarkImages(marks, 2, -1);
+        EXPECT_EQ(menu.CheckMarkImage(false), nullptr);
+        EXPECT_EQ(menu.CheckMarkImage(true), nullptr);
+        const QImage back = menu.grab().toImage();
+        EXPECT_NE(IconSquare(back, first), QColor(255, 128, 0)) << flat;
+        menu.hide();
+    }
+    EXPECT_EQ(marks.use_count(), 1);  // the menus let go of the shared list
+}
+
 TEST(OwnerDrawMenu, LightenColor) {
     EXPECT_EQ(LightenColor(0x000000, 0.5), 0x7F7F7Fu);
     EXPECT_EQ(LightenColor(0x0000FF, 1.0), 0xFFFFFFu);

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <limits>
 #include <set>
 
 #include "framework/widgets/tab_strip.h"
 #include "framework/widgets/tab_strip_model.h"
+#include "platform/ui/cursor.h"
 #include "qt_test_app.h"
 
 namespace hqlv::framework {
@@ -457,6 +461,7 @@ TEST_F(TabEditing, ChecksBeforeEditing) {
 TEST_F(TabEditing, EscapeRestoresTheLabel) {
     During({[&] {
                 ASSERT_NE(strip.editor(), nullptr);
+                EXPECT_EQ(strip.EditLabel(0, false), kTabEditorOpen);
                 EXPECT_EQ(strip.editor()->maxLength(), 30);
                 EXPECT_EQ(strip.editor()->selectedText(), "积分榜");
                 strip.editor()->insert("新的名字");
@@ -518,6 +523,44 @@ TEST_F(TabEditing, ClickOnAnotherTabCommitsThenSelects) {
     EXPECT_TRUE(selected);
 }
 
+// In a strip whose tabs hang down (text from y 1) the editor stands in the middle of
+// the tab's text rectangle.
+TEST(TabStripWidget, EditorCentredInABottomStrip) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabEditLabels | kTabAutoHide);
+    strip.resize(300, 30);
+    strip.InsertItem(0, "Abc", 0);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    QRect editor;
+    QTimer::singleShot(20, &strip, [&] {
+        editor = strip.editor()->geometry();
+        QTest::keyClick(strip.editor(), Qt::Key_Escape);
+    });
+    EXPECT_EQ(strip.EditLabel(0, false), 0);
+    const TabRect t = strip.model().item(0).text;
+    ASSERT_EQ(t.top, 1);
+    const int above = editor.top() - t.top, below = t.bottom - (editor.bottom() + 1);
+    EXPECT_GE(above, 0);
+    EXPECT_LE(std::abs(above - below), 1);
+    EXPECT_EQ(editor.left(), t.left + 2);
+}
+
+// A strip that has no size yet lays nothing out.
+TEST(TabStripModel, NoLayoutBeforeTheStripHasASize) {
+    TabStripModel m([](std::string_view) { return 10; });
+    m.InsertItem(0, "a", 0);
+    m.InsertItem(1, "b", 0);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(m.item(i).kind, 0);
+        EXPECT_TRUE(m.item(i).shape.empty());
+    }
+    m.SetFrame(200, 20);
+    EXPECT_EQ(m.item(0).kind, 4);
+}
+
 TEST(TabStripModel, RoomMadeByWideningScrollsBackToTheFirstTab) {
     TabStripModel m([](std::string_view s) { return int(s.size()) * 6; });
     m.SetFrame(120, 20);
@@ -564,5 +607,413 @@ TEST(TabStripWidget, CutTabsAreOneSlantedLineAndWholeTabsCarryTheirLabels) {
     }
 }
 
+// ---- dragging, tooltips, faces, glyphs and the frame layout
+
+TEST(TabStripModel, DragStepsFollowThePointer) {
+    // Three labels of 20 pixels, H = 20: texts at 10..34, 44..68, 78..102; H/4 = 5.
+    TabStripModel m = Model(kTabTop | kTabAutoHide, 400);
+    for (const char* l : {"aa", "bb", "cc"}) m.InsertItem(m.count(), l, 0);
+    EXPECT_FALSE(m.DragStep(200));  // no drag
+    m.SetPressed(1);
+    EXPECT_FALSE(m.DragStep(200));  // no target yet
+    m.SetDropTarget(1);
+    const struct {
+        int x, target;
+        bool changed;
+    } steps[] = {{50, 1, false},  {39, 1, false}, {72, 1, false},  {73, 2, true},  {73, 2, false},
+                 {106, 2, false}, {107, 3, true}, {110, 3, false}, {73, 3, false}, {72, 1, true},
+                 {38, 0, true},   {-5, 0, false}, {399, 1, true},  {400, 2, true}, {400, 2, false}};
+    for (const auto& st : steps) {
+        EXPECT_EQ(m.DragStep(st.x), st.changed) << st.x;
+        EXPECT_EQ(m.dropTarget(), st.target) << st.x;
+    }
+    // The marker: before the target's text, or behind the last tab; never past W - 7.
+    const struct { int target, left; } marks[] = {{0, 2}, {1, 36}, {2, 70}, {3, 104}};
+    for (const auto& mk : marks) {
+        m.SetDropTarget(mk.target);
+        EXPECT_EQ(m.DropMarkerLeft(), mk.left) << mk.target;
+    }
+    m.SetDropTarget(kHitNothing);
+    EXPECT_EQ(m.DropMarkerLeft(), std::numeric_limits<int>::min());
+    TabStripModel narrow = Model(kTabTop | kTabButtonsAfter, 110);
+    for (const char* l : {"aa", "bb", "cc"}) narrow.InsertItem(narrow.count(), l, 0);
+    narrow.SetDropTarget(3);
+    EXPECT_EQ(narrow.DropMarkerLeft(), 103);
+}
+
+TEST(TabStripModel, TooltipToolsFollowTheirTabs) {
+    TabStripModel m = Model(kTabTop | kTabAutoHide, 400);
+    for (const char* l : {"aa", "bb", "cc"}) m.InsertItem(m.count(), l, 0);
+    EXPECT_FALSE(m.toolTipWindow());
+    EXPECT_FALSE(m.SetToolText(1, "x"));  // no window, no tools
+    m.ModifyStyle(0, kTabTooltips);
+    ASSERT_TRUE(m.toolTipWindow());
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(m.SetToolText(i + 1, "tip " + m.item(i).label));
+    EXPECT_FALSE(m.SetToolText(4, "x"));
+    EXPECT_FALSE(m.SetToolText(0, "x"));
+    // An auto-hidden button keeps its tool, with an empty rectangle.
+    EXPECT_TRUE(m.SetToolText(kHitNext, "后一个"));
+    EXPECT_TRUE(m.ToolRect(kHitNext).empty());
+    EXPECT_FALSE(m.SetToolText(-7, "x"));
+    EXPECT_EQ(m.ToolRect(2), (TabRect{44, 0, 68, 18}));
+    EXPECT_EQ(m.ToolAt(50, 5), 2);
+    EXPECT_EQ(m.ToolAt(36, 5), 0);  // between two texts
+    // An insertion moves the tools behind it up; the new tab has none.
+    m.InsertItem(1, "nn", 0);
+    EXPECT_EQ(m.ToolText(1), "tip aa");
+    EXPECT_EQ(m.ToolText(2), "");
+    EXPECT_EQ(m.ToolText(3), "tip bb");
+    EXPECT_EQ(m.ToolText(4), "tip cc");
+    // Moves: the tab keeps its text and the others shift, both ways.
+    m.MoveItem(0, 4, false);  // aa to the end: nn bb cc aa
+    const std::vector<std::string> after = {"", "tip bb", "tip cc", "tip aa"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m.ToolText(i + 1), after[size_t(i)]) << i;
+    m.MoveItem(2, 0, false);  // cc to the front: cc nn bb aa
+    const std::vector<std::string> back = {"tip cc", "", "tip bb", "tip aa"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m.ToolText(i + 1), back[size_t(i)]) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ("tip " + m.item(i).label == m.ToolText(i + 1), i != 1);
+    // A tab behind the strip end has an empty rectangle; one cut by it is cut.
+    m.SetFrame(120, 20);
+    const TabRect last = m.item(m.count() - 1).text;
+    ASSERT_GE(last.left, m.stripEnd());
+    EXPECT_TRUE(m.ToolRect(m.count()).empty());
+    for (int i = 0; i < m.count(); ++i) {
+        const TabRect r = m.item(i).text;
+        if (r.left < m.stripEnd() && r.right > m.stripEnd()) {
+            EXPECT_EQ(m.ToolRect(i + 1).right, m.stripEnd());
+        }
+    }
+    // Shown buttons' tools have their rectangles.
+    EXPECT_EQ(m.ToolText(kHitNext), "后一个");
+    EXPECT_EQ(m.ToolRect(kHitNext), m.ButtonRect(TabStripModel::kNext));
+    const TabRect next = m.ButtonRect(TabStripModel::kNext);
+    EXPECT_EQ(m.ToolAt(next.left + 1, 5), kHitNext);
+    // Taking the style away destroys the window and its tools.
+    m.ModifyStyle(kTabTooltips, 0);
+    EXPECT_FALSE(m.toolTipWindow());
+    EXPECT_EQ(m.ToolText(1), "");
+    EXPECT_EQ(m.ToolAt(next.left + 1, 5), 0);
+}
+
+QImage Picture(int w, int h, QColor c) {
+    QImage img(w, h, QImage::Format_ARGB32);
+    img.fill(c);
+    return img;
+}
+
+// A strip with three tabs and the test's own drag cursors.
+class TabDragging : public ::testing::Test {
+protected:
+    void SetUp() override {
+        strip.ModifyStyle(0, kTabTop | kTabAutoHide | kTabDragMove | kTabDragCopy);
+        strip.resize(400, 24);
+        for (const char* l : {"Abc", "Def", "Ghi"}) strip.InsertItem(strip.model().count(), l, 0);
+        strip.SetCurSel(0);
+        strip.model().notify = [this](const TabNotify& n) {
+            sent.push_back(n);
+            return 0;
+        };
+        strip.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    }
+    void GiveCursors() {
+        strip.SetDragCursors(platform::ui::PictureCursor(move, QPoint(1, 1)),
+                             platform::ui::PictureCursor(copy, QPoint(1, 1)));
+    }
+    QPoint TextCentre(int i) {
+        const TabRect t = strip.model().item(i).text;
+        return QPoint((t.left + t.right) / 2, (t.top + t.bottom) / 2);
+    }
+    QPoint PastTab(int i) {
+        const TabRect t = strip.model().item(i).text;
+        return QPoint(t.right + strip.model().height() / 4 + 2, (t.top + t.bottom) / 2);
+    }
+    std::vector<TabNotify> Sent(int code) {
+        std::vector<TabNotify> out;
+        for (const TabNotify& n : sent)
+            if (n.code == code) out.push_back(n);
+        return out;
+    }
+    std::vector<std::string> Labels() {
+        std::vector<std::string> out;
+        for (int i = 0; i < strip.model().count(); ++i) out.push_back(strip.model().item(i).label);
+        return out;
+    }
+    struct AppFirst {
+        AppFirst() { SharedQtApp(); }
+    } appFirst;
+    CCustomTabCtrl strip;
+    std::vector<TabNotify> sent;
+    QImage move = Picture(12, 12, QColor(0, 160, 0));
+    QImage copy = Picture(12, 12, QColor(160, 0, 160));
+};
+
+TEST_F(TabDragging, PressTabOneDragPastTabTwoAndReleaseMovesIt) {
+    GiveCursors();
+    QTest::mousePress(&strip, Qt::LeftButton, {}, TextCentre(1));
+    EXPECT_EQ(strip.model().pressed(), 1);
+    EXPECT_EQ(strip.dragCursor(), 0);  // the drag shows itself after 300 ms
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.dragCursor() == 1; }, 2000));
+    EXPECT_EQ(strip.model().dropTarget(), 1);
+    EXPECT_EQ(strip.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(strip.cursor().pixmap().toImage().pixelColor(5, 5), QColor(0, 160, 0));
+    QTest::mouseMove(&strip, TextCentre(2));
+    EXPECT_EQ(strip.model().dropTarget(), 2);
+    QTest::mouseMove(&strip, PastTab(2));
+    EXPECT_EQ(strip.model().dropTarget(), 3);
+    // The drop marker stands behind the last tab.
+    const QImage shot = strip.RenderStrip();
+    shot.scaled(shot.size() * 2).save(QString(HQLV_BUILD_DIR) + "/kit-tab-drag.png");
+    const int x = strip.model().DropMarkerLeft();
+    const QRgb ink = strip.palette().color(QPalette::ButtonText).rgb();
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(shot.pixel(x + row, 1 + row), ink) << row;
+        EXPECT_EQ(shot.pixel(x + 6 - row, 1 + row), ink) << row;
+        EXPECT_NE(shot.pixel(x + row - 1, 1 + row), ink) << row;
+    }
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, PastTab(2));
+    const auto moved = Sent(kTabMoved);
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved[0].item, 2);
+    EXPECT_STREQ(moved[0].label, "Def");
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Abc", "Ghi", "Def"}));
+    EXPECT_EQ(strip.model().current(), 2);
+    EXPECT_EQ(strip.dragCursor(), 0);
+    EXPECT_EQ(strip.cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(strip.model().pressed(), kHitNothing);
+    EXPECT_EQ(strip.model().dropTarget(), kHitNothing);
+    // No marker once the drag is over.
+    EXPECT_NE(strip.RenderStrip().pixel(x + 3, 4), ink);
+}
+
+TEST_F(TabDragging, CtrlDragCopiesWithTheNumberedLabel) {
+    GiveCursors();
+    QTest::mousePress(&strip, Qt::LeftButton, Qt::ControlModifier, TextCentre(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.dragCursor() == 2; }, 2000));
+    EXPECT_EQ(strip.cursor().pixmap().toImage().pixelColor(5, 5), QColor(160, 0, 160));
+    for (int i : {1, 2}) QTest::mouseMove(&strip, TextCentre(i), -1);
+    QTest::mouseMove(&strip, PastTab(2));
+    EXPECT_EQ(strip.model().dropTarget(), 3);
+    QTest::mouseRelease(&strip, Qt::LeftButton, Qt::ControlModifier, PastTab(2));
+    const auto copied = Sent(kTabCopied);
+    ASSERT_EQ(copied.size(), 1u);
+    EXPECT_EQ(copied[0].item, 3);
+    EXPECT_STREQ(copied[0].label, "Abc (2)");
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Abc", "Def", "Ghi", "Abc (2)"}));
+    EXPECT_TRUE(Sent(kTabMoved).empty());
+}
+
+TEST_F(TabDragging, NoDragWithoutTheCursorsOrBeforeTheTimer) {
+    // Without the owner's cursors a press only selects.
+    QTest::mousePress(&strip, Qt::LeftButton, {}, TextCentre(1));
+    EXPECT_EQ(strip.model().pressed(), kHitNothing);
+    QTest::qWait(400);
+    EXPECT_EQ(strip.dragCursor(), 0);
+    QTest::mouseMove(&strip, PastTab(2));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, PastTab(2));
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Abc", "Def", "Ghi"}));
+    EXPECT_EQ(strip.model().current(), 1);
+    // With them, a release before the drag showed moves nothing.
+    GiveCursors();
+    QTest::mousePress(&strip, Qt::LeftButton, {}, TextCentre(0));
+    EXPECT_EQ(strip.model().pressed(), 0);
+    QTest::mouseMove(&strip, PastTab(2));
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, PastTab(2));
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Abc", "Def", "Ghi"}));
+    EXPECT_EQ(strip.model().pressed(), kHitNothing);
+    QTest::qWait(400);
+    EXPECT_EQ(strip.dragCursor(), 0);
+    // A move drag released with Ctrl held (the copy cursor not showing) moves nothing.
+    QTest::mousePress(&strip, Qt::LeftButton, {}, TextCentre(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return strip.dragCursor() == 1; }, 2000));
+    QTest::mouseMove(&strip, PastTab(2));
+    QTest::mouseRelease(&strip, Qt::LeftButton, Qt::ControlModifier, PastTab(2));
+    EXPECT_EQ(Labels(), (std::vector<std::string>{"Abc", "Def", "Ghi"}));
+    EXPECT_EQ(strip.dragCursor(), 0);
+    // Without the move style a plain press does not drag; without the copy style a Ctrl
+    // press does not.
+    strip.ModifyStyle(kTabDragMove, 0);
+    QTest::mousePress(&strip, Qt::LeftButton, {}, TextCentre(1));
+    EXPECT_EQ(strip.model().pressed(), kHitNothing);
+    QTest::mouseRelease(&strip, Qt::LeftButton, {}, TextCentre(1));
+    strip.ModifyStyle(kTabDragCopy, kTabDragMove);
+    QTest::mousePress(&strip, Qt::LeftButton, Qt::ControlModifier, TextCentre(1));
+    EXPECT_EQ(strip.model().pressed(), kHitNothing);
+    QTest::mouseRelease(&strip, Qt::LeftButton, Qt::ControlModifier, TextCentre(1));
+    EXPECT_TRUE(Sent(kTabMoved).empty());
+    EXPECT_TRUE(Sent(kTabCopied).empty());
+}
+
+TEST_F(TabDragging, TooltipOverATab) {
+    strip.ModifyStyle(0, kTabTooltips);
+    ASSERT_TRUE(strip.model().SetToolText(2, "第二个标签"));
+    auto help = [&](QPoint at) {
+        QHelpEvent e(QEvent::ToolTip, at, strip.mapToGlobal(at));
+        QApplication::sendEvent(&strip, &e);
+    };
+    help(TextCentre(1));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), "第二个标签");
+    // The strip with its tooltip, as the player sees them.
+    QWidget* tip = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QTipLabel") && w->isVisible()) tip = w;
+    ASSERT_NE(tip, nullptr);
+    const QPoint offset = tip->pos() - strip.mapToGlobal(QPoint(0, 0));
+    QImage both(std::max(400, offset.x() + tip->width()), offset.y() + tip->height(),
+                QImage::Format_RGB32);
+    both.fill(Qt::white);
+    {
+        QPainter p(&both);
+        p.drawImage(0, 0, strip.grab().toImage());
+        p.drawImage(offset, tip->grab().toImage());
+    }
+    both.save(QString(HQLV_BUILD_DIR) + "/kit-tab-tooltip.png");
+    help(TextCentre(0));  // a tab without a text
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+    strip.ModifyStyle(kTabTooltips, 0);
+    help(TextCentre(1));
+    QTest::qWait(50);
+    EXPECT_FALSE(QToolTip::isVisible());
+}
+
+// Face pictures: four 12 x 12 state images, each a 3-pixel border of its own colour round
+// a centre, with a yellow 3 x 3 top-left corner.
+QImage FacePicture(bool sideBySide, const QColor (&borders)[4], QColor centre) {
+    QImage img(sideBySide ? 48 : 12, sideBySide ? 12 : 48, QImage::Format_RGB32);
+    QPainter p(&img);
+    for (int i = 0; i < 4; ++i) {
+        const QPoint at = sideBySide ? QPoint(12 * i, 0) : QPoint(0, 12 * i);
+        p.fillRect(QRect(at, QSize(12, 12)), borders[i]);
+        p.fillRect(QRect(at + QPoint(3, 3), QSize(6, 6)), centre);
+        p.fillRect(QRect(at, QSize(3, 3)), Qt::yellow);
+    }
+    return img;
+}
+
+TEST(TabStripWidget, FacePicturesDrawnNineSliceMirroredRightToLeft) {
+    SharedQtApp();
+    const QColor borders[4] = {QColor(0, 0, 160), QColor(0, 160, 0), QColor(160, 0, 0),
+                               QColor(90, 90, 90)};
+    const QColor mirroredBorders[4] = {QColor(0, 100, 100), QColor(0, 100, 100),
+                                       QColor(0, 100, 100), QColor(0, 100, 100)};
+    for (bool sideBySide : {true, false}) {
+        CCustomTabCtrl strip;
+        strip.ModifyStyle(0, kTabTop);
+        strip.resize(300, 24);
+        strip.InsertItem(0, "积分榜", 4);
+        strip.InsertItem(1, "Vellor", 5);
+        strip.SetButtonFace(FacePicture(sideBySide, borders, QColor(230, 230, 255)), sideBySide,
+                            TabRect{3, 3, 3, 3});
+        EXPECT_TRUE(strip.SetGlyphColor(1, Qt::white));
+        EXPECT_TRUE(strip.SetGlyphColor(3, Qt::yellow));
+        EXPECT_FALSE(strip.SetGlyphColor(4, Qt::red));
+        EXPECT_FALSE(strip.SetGlyphColor(-1, Qt::red));
+        strip.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+        // The next button's face: one pixel into its area, from y 1 to H - 2.
+        const TabRect r = strip.model().ButtonRect(TabStripModel::kNext);
+        const QRect face(QPoint(r.left + 1, 1), QPoint(r.right - 2, 22));
+        const QImage img = strip.RenderStrip();
+        if (sideBySide)
+            img.scaled(img.size() * 2).save(QString(HQLV_BUILD_DIR) + "/kit-tab-faces.png");
+        // Corners as they are, edges and the centre stretched.
+        for (QPoint p : {face.topLeft(), face.topLeft() + QPoint(2, 2)})
+            EXPECT_EQ(img.pixelColor(p), QColor(Qt::yellow)) << sideBySide;
+        EXPECT_EQ(img.pixelColor(face.topLeft() + QPoint(3, 0)), borders[0]);
+        EXPECT_EQ(img.pixelColor(face.topLeft() + QPoint(0, 3)), borders[0]);
+        EXPECT_EQ(img.pixelColor(face.right(), face.center().y()), borders[0]);
+        EXPECT_EQ(img.pixelColor(face.center().x(), face.bottom()), borders[0]);
+        EXPECT_EQ(img.pixelColor(face.center().x(), face.top() + 2), borders[0]);
+        EXPECT_EQ(img.pixelColor(face.center().x(), face.top() + 3), QColor(230, 230, 255));
+        EXPECT_EQ(img.pixelColor(face.right() - 3, face.bottom() - 3), QColor(230, 230, 255));
+        // The glyph in the state's colour, centred.
+        const QPoint glyph(face.left() + (face.width() - 8) / 2,
+                           face.top() + (face.height() - 7) / 2);
+        EXPECT_EQ(img.pixelColor(glyph + QPoint(2, 0)), QColor(Qt::white));  // next, row 0
+        // The pressed state's image and glyph colour.
+        strip.model().PressButton(kHitNext, 0);
+        const QImage pressed = strip.RenderStrip();
+        EXPECT_EQ(pressed.pixelColor(face.topLeft() + QPoint(3, 0)), borders[2]);
+        EXPECT_EQ(pressed.pixelColor(glyph + QPoint(2, 0)), QColor(Qt::yellow));
+        strip.model().ReleaseButtons();
+        // Right to left: the mirrored picture where there is one.
+        strip.setLayoutDirection(Qt::RightToLeft);
+        EXPECT_EQ(strip.RenderStrip().pixelColor(face.topLeft() + QPoint(3, 0)), borders[0]);
+        strip.SetButtonFace(FacePicture(sideBySide, mirroredBorders, Qt::white), sideBySide,
+                            TabRect{3, 3, 3, 3}, true);
+        EXPECT_EQ(strip.RenderStrip().pixelColor(face.topLeft() + QPoint(3, 0)),
+                  mirroredBorders[0]);
+        strip.setLayoutDirection(Qt::LeftToRight);
+        EXPECT_EQ(strip.RenderStrip().pixelColor(face.topLeft() + QPoint(3, 0)), borders[0]);
+        // Without a picture the glyphs take the button-text colour again.
+        strip.SetButtonFace(QImage(), true, {});
+        const QImage plain = strip.RenderStrip();
+        EXPECT_EQ(plain.pixelColor(glyph + QPoint(2, 0)),
+                  strip.palette().color(QPalette::ButtonText));
+    }
+}
+
+TEST(TabStripWidget, RightToLeftGlyphsComeFromTheMirroredSet) {
+    SharedQtApp();
+    EXPECT_EQ(CCustomTabCtrl::GlyphNumbers(false), (std::array<int, 5>{4, 0, 1, 2, 3}));
+    EXPECT_EQ(CCustomTabCtrl::GlyphNumbers(true), (std::array<int, 5>{1, 2, 3, 4, 5}));
+    // The mirrored row holds the glyphs in the other order, each turned round.
+    for (int row = 0; row < 7; ++row) {
+        const uint64_t plain = CCustomTabCtrl::GlyphRow(row, false);
+        const uint64_t mirrored = CCustomTabCtrl::GlyphRow(row, true);
+        for (int x = 0; x < 48; ++x)
+            EXPECT_EQ((plain >> (47 - x)) & 1, (mirrored >> x) & 1) << row << " " << x;
+    }
+    EXPECT_EQ(CCustomTabCtrl::GlyphRow(0, false), 0xBDFBDFBD3C00ull);
+    EXPECT_EQ(CCustomTabCtrl::GlyphRow(3, false), 0xA3C7E3C5E700ull);
+    // So the buttons of a right-to-left strip show the same close cross and the same
+    // arrows, and only its labels read the other way.
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop | kTabFourButtons | kTabCloseButton);
+    strip.resize(300, 24);
+    strip.InsertItem(0, "abc", 0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const QImage ltr = strip.RenderStrip();
+    strip.setLayoutDirection(Qt::RightToLeft);
+    const QImage rtl = strip.RenderStrip();
+    const TabRect area = strip.model().ButtonArea();
+    EXPECT_EQ(ltr.copy(0, 0, area.right, 24), rtl.copy(0, 0, area.right, 24));
+    // The close glyph's first row in the close face: XX....XX.
+    const TabRect close = strip.model().ButtonRect(TabStripModel::kClose);
+    const QRect face(QPoint(close.left + 1, 1), QPoint(close.right - 2, 22));
+    const QPoint g(face.left() + (face.width() - 8) / 2, face.top() + (face.height() - 7) / 2);
+    const QRgb ink = strip.palette().color(QPalette::ButtonText).rgb();
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(rtl.pixel(g.x() + x, g.y()) == ink, x < 2 || x > 5) << x;
+}
+
+TEST(TabStripWidget, OnSizeParentTakesItsBandOffTheLayout) {
+    SharedQtApp();
+    const struct {
+        uint32_t style;
+        QRect band, rest;
+    } cases[] = {
+        {0, QRect(10, 166, 280, 24), QRect(10, 10, 280, 156)},
+        {kTabTop, QRect(10, 10, 280, 24), QRect(10, 34, 280, 156)},
+        {kTabVertical, QRect(266, 10, 24, 180), QRect(10, 10, 256, 180)},
+        {kTabVertical | kTabTop, QRect(10, 10, 24, 180), QRect(34, 10, 256, 180)},
+    };
+    for (const auto& c : cases) {
+        QWidget frame;
+        frame.resize(300, 200);
+        auto* strip = new CCustomTabCtrl(&frame);
+        strip->ModifyStyle(0, c.style);
+        strip->resize(24, 24);
+        EXPECT_EQ(strip->OnSizeParent(QRect(10, 10, 280, 180)), c.rest) << c.style;
+        EXPECT_EQ(strip->geometry(), c.band) << c.style;
+    }
+    // A band taller than what remains takes all of it.
+    QWidget frame;
+    auto* strip = new CCustomTabCtrl(&frame);
+    strip->resize(100, 30);
+    EXPECT_TRUE(strip->OnSizeParent(QRect(0, 0, 100, 20)).isEmpty());
+    EXPECT_EQ(strip->geometry(), QRect(0, 0, 100, 20));
+}
 }  // namespace
 }  // namespace hqlv::framework

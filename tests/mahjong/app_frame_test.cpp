@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "engine/core/game_base.h"
+#include "engine/core/resource_manager.h"
 #include "framework/app/game_app.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
@@ -620,6 +621,43 @@ TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
     view.mouseReleaseEvent(&right);
     view.mouseReleaseEvent(&left);
     EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
+}
+
+TEST_F(EngineView, NamedCursorsShowAsTheirPictureOrTheirSystemShape) {
+    view.OnInitialUpdate();
+    engine::EngineCursor picture;
+    picture.width = 2;
+    picture.height = 3;
+    picture.hotX = 1;
+    picture.hotY = 2;
+    picture.pixels.assign(6, 0xFF00FF00);
+    engine::EngineCursor hand;
+    hand.systemId = 32649;
+    engine::ResourceManager& rm = engine::GetResourceManager();
+    ASSERT_TRUE(rm.RegisterCursor("绿", picture));
+    ASSERT_TRUE(rm.RegisterCursor("手", hand));
+    static const char kGreen[] = "绿";
+    static const char kHand[] = "手";
+    scene.GetKernel().PostMessage(85, engine::MessageData::Number(uintptr_t(kGreen)));
+    view.OnFrame();
+    ASSERT_EQ(view.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(view.cursor().hotSpot(), QPoint(1, 2));
+    EXPECT_EQ(view.cursor().pixmap().size(), QSize(2, 3));
+    scene.GetKernel().PostMessage(85, engine::MessageData::Number(uintptr_t(kHand)));
+    view.OnFrame();
+    EXPECT_EQ(view.cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(ViewTest, TheErrorBoxComesUpFromTheEventLoopNotInsideTheCall) {
+    std::vector<std::string> lines;
+    platform::DiagSink old =
+        platform::setDiagSink([&](std::string_view line) { lines.emplace_back(line); });
+    view.ShowErrorBox("字体创建 由于以下错误而失败: x", "错误");
+    const size_t before = lines.size();
+    QCoreApplication::processEvents();
+    platform::setDiagSink(std::move(old));
+    EXPECT_EQ(before, 0u);
+    EXPECT_EQ(lines, std::vector<std::string>{"message box: 字体创建 由于以下错误而失败: x"});
 }
 
 TEST_F(ViewTest, AverageFrameTimeOverTheRing) {

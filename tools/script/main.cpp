@@ -18,36 +18,7 @@
 
 namespace {
 
-using hqlv::engine::FloatingText;
-using hqlv::engine::ScriptRunner;
-
 constexpr uint32_t kTenMinutes = 10 * 60 * 1000;
-
-// Prints the 时间戳 lines the log has gained since the last look, then each shown text.
-class PrintingRunner : public ScriptRunner {
-public:
-    explicit PrintingRunner(std::string logFolder) : folder_(std::move(logFolder)) {}
-    void MessageBox(const FloatingText& record) override {
-        FlushStamps();
-        std::cout << '!' << record.text << '\n';
-    }
-    void FlushStamps() {
-        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            in.seekg(std::streamoff(read_));
-            std::string line;
-            while (std::getline(in, line)) {
-                read_ += line.size() + 1;
-                std::string text;
-                if (ScriptRunner::ParseStampLine(line, &text, false)) std::cout << text << '\n';
-            }
-        }
-    }
-
-private:
-    std::string folder_;
-    size_t read_ = 0;  // the simulated clock keeps one date: one log file
-};
 
 }  // namespace
 
@@ -71,7 +42,8 @@ int main(int argc, char** argv) {
     const std::string oldFolder = hqlv::engine::SetEngineLogFolder(folder);
     int status = 0;
     {
-        PrintingRunner engine(folder);
+        hqlv::engine::ScriptRunner engine;
+        engine.TraceTo([](const std::string& piece) { std::cout << piece << '\n'; });
         if (engine.Load(bytes.str()) < 1) {
             engine.PumpMessages();
             std::fprintf(stderr, "hqlv-script: %s holds no script that compiles\n", argv[1]);

@@ -24,8 +24,8 @@
 #include "builders.h"
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/text_edge.h"
+#include "framework/panes/game_frame.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/chat_view.h"
 #include "framework/widgets/face_picker.h"
@@ -538,9 +538,16 @@ TEST(SkinButton, CheckBoxTogglesAndSendsNoMenuCommand) {
     b.click();
     EXPECT_TRUE(b.GetCheck());
     EXPECT_FALSE(b.menuShown());
+    // Checked counts as pressed: the "in" background while the pointer is away.
+    b.SetColor(CSkinButton::kBkIn, 0x0000FF);
+    b.SetColor(CSkinButton::kBkOut, 0x00FF00);
+    b.SetColor(CSkinButton::kBkFocus, 0x00FF00);
+    EXPECT_EQ(b.CurrentBackground(), 0x0000FFu);
     b.click();
     EXPECT_FALSE(b.GetCheck());
-    // Pointer in: the "in" colours paint.
+    // Pointer in: the "in" colours paint (the button is in no active window: it tracks
+    // the pointer only when told to track always).
+    b.SetAlwaysTrack(true);
     b.SetColor(CSkinButton::kBkIn, 0x0000FF);
     b.SetColor(CSkinButton::kBkOut, 0x00FF00);
     EXPECT_EQ(b.CurrentBackground(), 0x00FF00u);

@@ -216,6 +216,61 @@ TEST(UiServices, WaitCursorNestsAndRestores) {
     EXPECT_EQ(w.cursor().shape(), Qt::PointingHandCursor);
 }
 
+TEST(UiServices, PictureCursorKeepsItsPixelsAndHotSpot) {
+    qtApp();
+    QWidget w;
+    std::vector<uint32_t> px = {0xFF0000FF, 0x80FF0000, 0x00000000,
+                                0xFF00FF00, 0xFFFFFFFF, 0xFF123456};
+    SetWindowCursorImage(&w, px.data(), 3, 2, 2, 1);
+    px.assign(px.size(), 0);  // the cursor took a copy
+    ASSERT_EQ(w.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(w.cursor().hotSpot(), QPoint(2, 1));
+    const QImage image = w.cursor().pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), QSize(3, 2));
+    EXPECT_EQ(image.pixel(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(qAlpha(image.pixel(1, 0)), 0x80);
+    EXPECT_EQ(image.pixel(2, 1), 0xFF123456u);
+    // Nothing to draw, or a hot spot off the picture: the cursor stays.
+    struct Bad {
+        const uint32_t* pixels;
+        int w, h, hx, hy;
+    };
+    const uint32_t one = 0xFFFFFFFF;
+    for (const Bad& b : {Bad{nullptr, 1, 1, 0, 0}, Bad{&one, 0, 1, 0, 0}, Bad{&one, 1, 0, 0, 0},
+                         Bad{&one, 1, 1, 1, 0}, Bad{&one, 1, 1, 0, 1}, Bad{&one, 1, 1, -1, 0},
+                         Bad{&one, 1, 1, 0, -1}}) {
+        SetWindowCursorImage(&w, b.pixels, b.w, b.h, b.hx, b.hy);
+        EXPECT_EQ(w.cursor().pixmap().size(), QSize(3, 2));
+    }
+    SetWindowCursorImage(nullptr, &one, 1, 1, 0, 0);
+    // The top left corner is a hot spot like any other.
+    SetWindowCursorImage(&w, &one, 1, 1, 0, 0);
+    EXPECT_EQ(w.cursor().pixmap().size(), QSize(1, 1));
+    EXPECT_EQ(w.cursor().hotSpot(), QPoint(0, 0));
+}
+
+// A picture cursor points with its hot spot, kept inside the picture.
+TEST(UiServices, PictureCursorKeepsItsHotSpotInside) {
+    qtApp();
+    QImage picture(16, 12, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    picture.setPixelColor(2, 3, Qt::black);
+    const struct {
+        QPoint given, kept;
+    } cases[] = {{{2, 3}, {2, 3}},     {{0, 0}, {0, 0}},   {{15, 11}, {15, 11}},
+                 {{16, 12}, {15, 11}}, {{-1, -1}, {0, 0}}, {{40, -2}, {15, 0}},
+                 {{3, 12}, {3, 11}},   {{16, 5}, {15, 5}}};
+    for (const auto& c : cases) {
+        const QCursor cursor = PictureCursor(picture, c.given);
+        EXPECT_EQ(cursor.shape(), Qt::BitmapCursor);
+        EXPECT_EQ(cursor.hotSpot(), c.kept) << c.given.x() << "," << c.given.y();
+    }
+    const QImage shown =
+        PictureCursor(picture, {}).pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(shown, picture);
+    EXPECT_EQ(PictureCursor(QImage(), {1, 1}).shape(), Qt::ArrowCursor);
+}
+
 TEST(UiServices, ScreenshotOfAWindow) {
     qtApp();
     QWidget w;

@@ -9,6 +9,7 @@
 #include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/table_ex.h"
+#include "tools/stand_ins.h"
 
 namespace {
 
@@ -200,6 +201,17 @@ TEST(MahjongDeal, APointsTableMovesNoSilver) {
         EXPECT_EQ(rig.deal.StandingOf(c).silver, 1000) << c;
     }
     EXPECT_EQ(rig.deal.StandingOf(7).score, 0);  // no such chair
+}
+
+}  // namespace
+
+namespace {
+
+// The hall names the server-driven players as the server lists them: by the table rules.
+TEST(StandIns, TheHallsComputerNamesAreTheTablesNames) {
+    DealRig rig;
+    for (int k = -1; k <= 8; ++k)
+        EXPECT_EQ(hqlv::tools::ComputerPlayerName(k), rig.deal.Table().ComputerName(k)) << k;
 }
 
 }  // namespace

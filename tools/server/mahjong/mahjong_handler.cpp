@@ -46,10 +46,6 @@ bool IsMahjongRequest(int id) {
 
 }  // namespace
 
-std::string ComputerName(int index) {
-    return tools::ComputerPlayerName(index);
-}
-
 MahjongHandler::MahjongHandler(MahjongOptions options) : opt_(std::move(options)) {
     const uint32_t seed = opt_.seed ? *opt_.seed : static_cast<uint32_t>(Now() ^ 0x5DEECE66u);
     rules::SeedRandom(seed);
@@ -131,7 +127,8 @@ std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
     Put(e, 0, t.user[chair]);
     Put(e, 3, t.table);
     Put(e, 4, chair);
-    const std::string name = ToGbk(ComputerName(chair));
+    // The server-driven players take the table's names for computer players.
+    const std::string name = ToGbk(t.deal->Table().ComputerName(chair));
     std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
               e.begin() + 36);
     Put(e, 21, 10000);

@@ -27,9 +27,6 @@ struct MahjongOptions {
 
 inline constexpr int kFirstComputerId = tools::kFirstComputerUserId;
 
-// The names of the server-driven players (UTF-8).
-std::string ComputerName(int index);
-
 class MahjongHandler : public GameHandler {
 public:
     explicit MahjongHandler(MahjongOptions options = {});
