@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -22,6 +25,27 @@ TEST(Process, StartsAProgramWithOneArgument) {
         if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_TRUE(seen);
+}
+
+// A program named without a folder is found on the search path.
+TEST(Process, StartsAProgramFromTheSearchPath) {
+    EXPECT_TRUE(startProgram("true", ""));
+}
+
+// A refused address never reaches the opener, even where one would start.
+TEST(Process, ARefusedAddressStartsNoOpener) {
+    TempDir t;
+    // An opener that starts and ends at once.
+    std::filesystem::create_directories(t / "bin");
+    std::filesystem::create_symlink("/bin/true", t / "bin/xdg-open");
+    const char* path = std::getenv("PATH");
+    const std::string saved = path ? path : "";
+    setenv("PATH", (t / "bin").c_str(), 1);
+    const bool refused = systemProcessRunner().openUrl("-x");
+    const bool opened = systemProcessRunner().openUrl("http://127.0.0.1/page");
+    setenv("PATH", saved.c_str(), 1);
+    EXPECT_FALSE(refused);
+    EXPECT_TRUE(opened);
 }
 
 TEST(Process, MissingProgramsFail) {
@@ -52,7 +76,19 @@ TEST(Process, OnlyWebAddressesAreOpened) {
         EXPECT_FALSE(isOpenableUrl("file://" + t / "help.html\n"));
         EXPECT_FALSE(isOpenableUrl("file://" + t.path()));  // a folder
         EXPECT_FALSE(isOpenableUrl("file:relative/help.html"));
+        // Names that would need decoding, or a fragment, are not pages even when a file of
+        // that very name exists; nor is an .htm-like extension of another letter.
+        t.put("odd%41.html", "<html></html>");
+        t.put("a#b.html", "<html></html>");
+        t.put("y.htmx", "<html></html>");
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "odd%41.html"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "a#b.html"));
+        EXPECT_FALSE(isOpenableUrl("file://" + t / "y.htmx"));
     }
+    // A scheme is matched within the address only, never past its end.
+    const std::string longer = "http://example.invalid/";
+    EXPECT_FALSE(isOpenableUrl(std::string_view(longer).substr(0, 6)));
+    EXPECT_FALSE(isOpenableUrl(std::string_view(longer).substr(0, 0)));
     EXPECT_FALSE(isOpenableUrl("--help"));
     EXPECT_FALSE(isOpenableUrl("http://host/\nsecond line"));
     EXPECT_FALSE(systemProcessRunner().openUrl("-x"));  // refused before anything starts

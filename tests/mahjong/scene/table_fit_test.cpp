@@ -337,5 +337,31 @@ TEST_F(TableFit, TheTableDrawingObjectsCallsDrawTheNamePlanes) {
     EXPECT_EQ(ink(0), '-');
 }
 
+// At a three-seat table the side walls end at the centre's bottom and the own wall stands
+// centred under it; four seats keep the walls around the centre.
+TEST_F(TableFit, ThreeSeatWallsEndAtTheCentresBottomAndTheOwnWallIsCentred) {
+    NEED_ASSETS();
+    Start();
+    MJRect c, r;
+    scene.GetCentreRect(c);
+    scene.Geometry().SetPlayerCount(3);
+    for (int v : {0, 2}) {
+        const int n = scene.GetWallStacksOfView(v);
+        scene.GetWallRect(v, r);
+        EXPECT_EQ(r.bottom, c.bottom) << v;
+        EXPECT_EQ(r.top, c.bottom - 20 - 13 * n) << v;
+    }
+    const int n3 = scene.GetWallStacksOfView(3);
+    ASSERT_GT(n3, 0);
+    scene.GetWallRect(3, r);
+    EXPECT_EQ(r.left, c.left + (c.right - c.left) / 2 - 17 * n3 / 2);
+    EXPECT_EQ(r.right, r.left + 17 * n3);
+    scene.Geometry().SetPlayerCount(4);
+    scene.GetWallRect(3, r);
+    EXPECT_EQ(r.left, c.left);
+    scene.GetWallRect(0, r);
+    EXPECT_EQ(r.top, c.top - 20);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
