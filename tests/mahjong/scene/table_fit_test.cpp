@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <tuple>
 
@@ -335,6 +336,21 @@ TEST_F(TableFit, TheTableDrawingObjectsCallsDrawTheNamePlanes) {
     EXPECT_NEAR((first + last) / 2, 100, 4);
     draw.SetSeatName(3, "");
     EXPECT_EQ(ink(0), '-');
+    // The banker's mark: one icon on the banker's plane alone, after its name, never over it.
+    draw.SetSeatName(3, "北家");
+    scene.SetBankerMark(2);
+    scene.Redraw(kRedrawAll);
+    for (int v = 0; v < 4; ++v) {
+        int shown = 0;
+        for (uint32_t id : scene.Entities().icons[v])
+            if (engine::Entity* e = scene.GetKernel().FindEntity(id); e && e->IsVisible()) {
+                ++shown;
+                const engine::Entity* p = Panel(v);
+                const int along = std::abs(e->GetX() - p->GetX()) + std::abs(e->GetY() - p->GetY());
+                EXPECT_GE(along, scene.SeatNameWidth(v) / 2 + 6 + 15 - 1) << v;
+            }
+        EXPECT_EQ(shown, v == 2 ? 1 : 0) << v;
+    }
 }
 
 // At a three-seat table the side walls end at the centre's bottom and the own wall stands
