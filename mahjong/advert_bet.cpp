@@ -20,6 +20,20 @@ void AdvertBetResults::RemovePlayer(int userId) {
     std::erase_if(rows_, [userId](const Row& r) { return r.userId == userId; });
 }
 
+void AdvertBetResults::SyncSeats(const std::vector<Seat>& seats) {
+    auto seated = [&](const Row& r) {
+        return std::any_of(seats.begin(), seats.end(), [&](const Seat& s) {
+            return s.userId == r.userId && s.chair == r.chair && s.name == r.name;
+        });
+    };
+    std::erase_if(rows_, [&](const Row& r) { return !seated(r); });
+    for (const Seat& s : seats) {
+        const bool has = std::any_of(rows_.begin(), rows_.end(),
+                                     [&](const Row& r) { return r.userId == s.userId; });
+        if (!has) AddPlayer(s.userId, s.chair, s.name);
+    }
+}
+
 void AdvertBetResults::Reset() {
     totals_.fill(0);
     columns_.clear();

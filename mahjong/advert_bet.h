@@ -30,6 +30,14 @@ public:
     // goes before the first row of a higher chair.
     void AddPlayer(int userId, int chair, const std::string& name);
     void RemovePlayer(int userId);
+    // The rows follow these seats: a row whose user no longer sits on its chair goes, a
+    // seated user without a row gets one (as AddPlayer); the others keep theirs.
+    struct Seat {
+        int userId = 0;
+        int chair = 0;
+        std::string name;
+    };
+    void SyncSeats(const std::vector<Seat>& seats);
     // Totals and deal columns cleared; every total "0".
     void Reset();
     // One deal result: nothing when the deal number is not positive. The changes are the

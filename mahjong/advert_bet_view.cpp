@@ -159,6 +159,21 @@ void CAdvertBetView::OnPlayerRemoved(int userId) {
     FillList();
 }
 
+void CAdvertBetView::OnSeatLeft(const framework::PlayerRecord& r) {
+    OnPlayerRemoved(r.userId());
+}
+
+void CAdvertBetView::OnSeatsReload() {
+    std::vector<AdvertBetResults::Seat> seats;
+    if (framework::CGameApp* app = GetTheApp())
+        for (int c = 0; c < 8; ++c) {
+            const framework::PlayerRecord& r = app->seat(c);
+            seats.push_back({r.userId(), r.chair(), framework::GbkToUtf8(r.name())});
+        }
+    results_.SyncSeats(seats);
+    FillList();
+}
+
 void CAdvertBetView::OnDealResult(MJData result) {
     auto* app = dynamic_cast<CMJGameApp*>(GetTheApp());
     CMJGameInfo* info = app ? app->GetGameInfo() : nullptr;

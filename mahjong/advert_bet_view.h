@@ -53,13 +53,18 @@ public:
     bool PostScoreBoardText(const std::string& text) override;
     bool IsAdvertBetView() override { return true; }
     void OnDealResultEntry(MJData) override { RebuildResults(); }
+    void OnSeatTaken(const framework::PlayerRecord& r) override { OnPlayerAdded(r); }
+    void OnSeatLeft(const framework::PlayerRecord& r) override;
+    // The rows follow the seated records again; a player still on the same chair keeps
+    // his deals and total.
+    void OnSeatsReload() override;
 
     // The results anew: totals and deal columns cleared, a row per seated record.
     void RebuildResults();
     void OnPlayerAdded(const framework::PlayerRecord& r);
     void OnPlayerRemoved(int userId);
     // A deal result record (211080): the deal's changes in score or silver.
-    void OnDealResult(MJData result);
+    void OnDealResult(MJData result) override;
 
     // The mouse at a point of the pane.
     void OnMouseAt(const QPoint& p);

@@ -18,6 +18,7 @@
 #include "imaging/screenshot.h"
 #include "mahjong/mj_client.h"
 #include "mahjong/mj_frame.h"
+#include "mahjong/mj_gdi_table_view.h"
 #include "mahjong/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
@@ -109,16 +110,28 @@ public:
     CMJTableDraw* GetTableDraw() override { return app_.GetTableDraw(); }
     CMJGameScene2* GetGameScene() override { return app_.GetGameScene(); }
     CMJRequests* GetRequests() override { return app_.GetMJClient(); }
-    // The turn timers and the clock second run on the table view.
+    // The turn timers and the clock second run on the table view, the engine's or, in
+    // scene mode 1, the window-drawn one.
     void SetViewTimer(uint32_t id, uint32_t ms) override {
-        if (CMJGameTableView2* v = view()) v->SetTimer(id, ms);
+        if (framework::CGameTableView* v = table()) v->SetTimer(id, ms);
     }
     void KillViewTimer(uint32_t id) override {
-        if (CMJGameTableView2* v = view()) v->KillTimer(id);
+        if (framework::CGameTableView* v = table()) v->KillTimer(id);
     }
     void StartClockTimer() override {
-        if (CMJGameTableView2* v = view()) v->StartClockTimer();
+        if (CMJTableHooks* t = tableHooks()) t->StartClockTimer();
     }
+    void StopClockTimer() override {
+        if (CMJTableHooks* t = tableHooks()) t->StopClockTimer();
+    }
+    void EnableTablePane(int enable) override {
+        if (framework::CGameTableView* v = table()) v->setEnabled(enable != 0);
+    }
+    void ShowClaimWindowButton(int kind, int on) override {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        if (CMJGameTableView* g = f ? f->GetGdiTableView() : nullptr) g->ShowClaimButton(kind, on);
+    }
+    int IsRejoining() override { return app_.IsRejoining(); }
     bool SaveTableShot(const std::string& path, int delayMs) override {
         CMJGameTableView2* v = view();
         if (!v) return false;
@@ -170,6 +183,14 @@ private:
         CMJGameFrameWnd* f = app_.GetMJFrame();
         return f ? f->GetMJTableView() : nullptr;
     }
+    framework::CGameTableView* table() {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f ? f->GetTablePane() : nullptr;
+    }
+    CMJTableHooks* tableHooks() {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f ? f->GetMJTableHooks() : nullptr;
+    }
     CMJGameApp& app_;
 };
 
@@ -218,6 +239,9 @@ public:
         if (CMJGameScene2* scene = app_.GetGameScene()) scene->RecordAction(notifyId, body);
     }
     void OnNetworkError() override { app_.OnNetworkError(); }
+    void OnGameDataStored(size_t length) override {
+        if (CMJGameInfo* info = app_.GetGameInfo()) info->SetStateBytes(length);
+    }
 
 private:
     CMJGameApp& app_;

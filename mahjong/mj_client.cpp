@@ -42,6 +42,11 @@ int CMJGameClient::GetRequestTimeout(int requestId) {
     return framework::CGameConnection::GetRequestTimeout(requestId);
 }
 
+void CMJGameClient::StoreGameData(const uint8_t* data, size_t length) {
+    framework::CGameConnection::StoreGameData(data, length);
+    if (m_pMJHost && data && length) m_pMJHost->OnGameDataStored(length);
+}
+
 std::vector<uint8_t> CMJGameClient::MakeBody(size_t n) {
     std::vector<uint8_t> b(std::max<size_t>(n, 16), 0);
     if (framework::GameConnectionHost* h = GetTheApp()) {

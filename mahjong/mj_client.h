@@ -23,6 +23,8 @@ public:
     virtual void RecordAction(uint32_t notifyId, MJData body) = 0;
     // A waited mahjong request failed while connected.
     virtual void OnNetworkError() = 0;
+    // The game data of an entry or of 201140 was stored: its length in bytes.
+    virtual void OnGameDataStored(size_t /*length*/) {}
 };
 
 // Request ids of the mahjong layer.
@@ -58,6 +60,8 @@ public:
     int SendRequest(framework::RequestResult& result, int requestId,
                     const std::vector<uint8_t>& body, int wait) override;
     int GetRequestTimeout(int requestId) override;
+    // The deal state is told how long the stored game data is.
+    void StoreGameData(const uint8_t* data, size_t length) override;
 
     int SendKanPaiAsk() override;
     int SendKanPaiAnswer(int askerUserId, int agree) override;

@@ -11,10 +11,14 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/skin_library.h"
+#include "mahjong/advert_bet_view.h"
 #include "mahjong/mj_app.h"
-#include "mahjong/mj_operate_view.h"
 #include "mahjong/mj_gdi_table_view.h"
+#include "mahjong/mj_operate_view.h"
+#include "mahjong/mj_panes.h"
+#include "mahjong/mj_player_view.h"
 #include "mahjong/mj_table_view.h"
+#include "mahjong/mj_tool_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "netlib/log.h"
@@ -24,6 +28,7 @@ namespace hqlv::mahjong {
 namespace {
 
 constexpr int kInfoPaneHeight = 190;
+constexpr int kToolRowHeight = 20;
 constexpr int kDialogBarId = 141;
 
 void FreeTextBlock(const platform::Message& m) {
@@ -70,6 +75,33 @@ CMJScoreHooks* CMJGameFrameWnd::GetScoreHooks() const {
     return dynamic_cast<CMJScoreHooks*>(info_);
 }
 
+framework::CGameFormView* CMJGameFrameWnd::CreateOperatePane() {
+    return new CMJOperateView();
+}
+
+framework::CGameFormView* CMJGameFrameWnd::CreateInfoPane() {
+    return new CAdvertBetView();
+}
+
+framework::CGameFormView* CMJGameFrameWnd::CreatePlayerPane() {
+    auto* pane = new CMJGamePlayerView(mj_);
+    pane->OnInitialUpdateMJ();
+    return pane;
+}
+
+framework::CGameFormView* CMJGameFrameWnd::CreateToolPane() {
+    // The tool row belongs to a silver room's players (the special option).
+    return mj_.IsSpecialOption() ? new CMJToolView() : nullptr;
+}
+
+framework::CGameFormView* CMJGameFrameWnd::CreateChatPane() {
+    return new CMJGameChatView();
+}
+
+framework::CGameFormView* CMJGameFrameWnd::CreateFallbackChatPane() {
+    return new CMJChatView2();
+}
+
 QSize CMJGameFrameWnd::ScreenSize() const {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().size() : QSize(1024, 768);
@@ -105,11 +137,14 @@ void CMJGameFrameWnd::CreateClient() {
         if (CMJGameScene2* scene = mj_.GetGameScene()) mjTable_->AttachEngine(scene);
     }
 
-    right_ = new framework::CSkinSplitterWnd(Qt::Vertical);
-    split_->addWidget(right_);
     operate_ = CreateOperatePane();
     info_ = CreateInfoPane();
     playerPane_ = CreatePlayerPane();
+    toolPane_ = CreateToolPane();
+    // With a tool row the bar under it stays where it is.
+    right_ = toolPane_ ? new CMJToolSplitterWnd(Qt::Vertical)
+                       : new framework::CSkinSplitterWnd(Qt::Vertical);
+    split_->addWidget(right_);
     chatPane_ = CreateChatPane();
     if (!chatPane_) {
         // The chat pane could not be made: the plain one takes its place, and the router's
@@ -117,7 +152,7 @@ void CMJGameFrameWnd::CreateClient() {
         fallbackChat_ = true;
         chatPane_ = CreateFallbackChatPane();
     }
-    for (framework::CGameFormView* pane : {operate_, info_, playerPane_, chatPane_}) {
+    for (framework::CGameFormView* pane : {operate_, info_, playerPane_, toolPane_, chatPane_}) {
         if (!pane) continue;
         right_->addWidget(pane);
         panes_.push_back(pane);
@@ -131,9 +166,13 @@ void CMJGameFrameWnd::CreateClient() {
     // The table keeps its width; the column takes what the splitter's bar needs.
     split_->setStretchFactor(0, 0);
     split_->setStretchFactor(1, 1);
-    right_->setSizes({operateHeight, kInfoPaneHeight, listHeight,
-                      screen.height() - operateHeight - kInfoPaneHeight - listHeight});
-    right_->setStretchFactor(3, 1);
+    const int chatHeight = screen.height() - operateHeight - kInfoPaneHeight - listHeight -
+                           (toolPane_ ? kToolRowHeight : 0);
+    if (toolPane_)
+        right_->setSizes({operateHeight, kInfoPaneHeight, listHeight, kToolRowHeight, chatHeight});
+    else
+        right_->setSizes({operateHeight, kInfoPaneHeight, listHeight, chatHeight});
+    right_->setStretchFactor(right_->count() - 1, 1);
     if (mjTable_) mjTable_->OnInitialUpdate();
     if (gdiTable_) gdiTable_->OnInitialUpdate();
     ApplySkin();
@@ -169,6 +208,10 @@ int CMJGameFrameWnd::ApplySkin() {
         if (bar->width() != 0) bar->Layout(bar->width(), bar->height());
         bar->update();
     }
+    if (auto* tool = dynamic_cast<CMJToolView*>(toolPane_)) {
+        tool->LoadHeaderBitmap();
+        tool->update();
+    }
     return 1;
 }
 
@@ -191,7 +234,7 @@ void CMJGameFrameWnd::OnGameEntered() {
     platform::Message entered;
     entered.id = framework::kMsgGameEntered;
     for (framework::CGameFormView* pane :
-         {GetChatPane(), playerPane_, static_cast<framework::CGameFormView*>(table)}) {
+         {GetChatPane(), playerPane_, static_cast<framework::CGameFormView*>(table), toolPane_}) {
         if (pane) platform::send(pane->hwnd(), entered);
     }
     if (!info_) return;

@@ -1,10 +1,12 @@
 #pragma once
 // CMJGameFrameWnd: the mahjong layer's main frame. The client area is a splitter of the
-// table pane (seven ninths of the screen) and a column of four panes: the operate bar,
-// the score history, the player list and the chat. The frame hands the game-entered
-// message to the panes in a fixed order, shows the player information the hall sends and
-// decides whether the user may leave a running game. The panes come from factories that
-// this game's frame fills.
+// table pane (seven ninths of the screen) and a column of panes: the operate bar, the
+// score history, the player list, a tool row when the layout has one, and the chat. The
+// frame hands the game-entered message to the panes in a fixed order, shows the player
+// information the hall sends and decides whether the user may leave a running game. The
+// panes come from factories; the mahjong layer's own make its five-row variant (operate
+// bar, advert-bet pane, player list, the tool row of a layout with one, chat), this game's
+// frame makes its own four.
 #include <QWidget>
 
 #include <string>
@@ -29,7 +31,7 @@ public:
     // None with the fallback chat pane.
     framework::CChatViewHooks* GetChatView() override;
     framework::CPlayerListHooks* GetPlayerView() override;
-    QWidget* GetToolView() override { return nullptr; }
+    QWidget* GetToolView() override { return toolPane_; }
     int ApplySkin() override;
     // ConfirmClose: true = close.
     int ConfirmQuit() override;
@@ -68,12 +70,13 @@ protected:
     void CreateClient() override;
     void resizeEvent(QResizeEvent* e) override;
 
-    // ---- the panes (this game's frame makes them); null = could not be made
-    virtual framework::CGameFormView* CreateOperatePane() = 0;
-    virtual framework::CGameFormView* CreateInfoPane() = 0;
-    virtual framework::CGameFormView* CreatePlayerPane() = 0;
-    virtual framework::CGameFormView* CreateChatPane() = 0;
-    virtual framework::CGameFormView* CreateFallbackChatPane() = 0;
+    // ---- the panes; null = could not be made (the tool row: none in this layout)
+    virtual framework::CGameFormView* CreateOperatePane();
+    virtual framework::CGameFormView* CreateInfoPane();
+    virtual framework::CGameFormView* CreatePlayerPane();
+    virtual framework::CGameFormView* CreateToolPane();
+    virtual framework::CGameFormView* CreateChatPane();
+    virtual framework::CGameFormView* CreateFallbackChatPane();
     // The exit-request dialog; → 1 (leave) or 2 (keep playing).
     virtual int DoExitRequestDialog();
     virtual int ConfirmBox(const std::string& text, int style);
@@ -88,6 +91,7 @@ protected:
     framework::CGameFormView* info_ = nullptr;
     framework::CGameFormView* playerPane_ = nullptr;
     framework::CGameFormView* chatPane_ = nullptr;
+    framework::CGameFormView* toolPane_ = nullptr;
     bool fallbackChat_ = false;
     int tableWidth_ = 0;
     int laidOutWidth_ = 0;  // the frame width the columns were last laid out for

@@ -1,11 +1,13 @@
 #include "mahjong/mj_gdi_table_view.h"
 
+#include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
+#include "framework/widgets/skin_button.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/mj_app.h"
 #include "mahjong/scene/game_info.h"
@@ -121,6 +123,13 @@ void CQImageGdiSurface::CaptureMouse(bool on) {
         window_->releaseMouse();
 }
 
+bool CQImageGdiSurface::CursorPos(int& x, int& y) {
+    if (!window_) return false;
+    const QPoint at = window_->mapFromGlobal(QCursor::pos());
+    x = at.x(), y = at.y();
+    return true;
+}
+
 // ---- the view -------------------------------------------------------------------------------
 
 CMJGameTableView::CMJGameTableView(CMJGameApp& app, QWidget* parent)
@@ -131,13 +140,17 @@ CMJGameTableView::CMJGameTableView(CMJGameApp& app, QWidget* parent)
     const QFont font = platform::ui::MakeFont(buttonFont_);
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const ButtonPlace& b = kPlaces[i];
-        auto* button = new QPushButton(QString::fromUtf8(b.caption), this);
+        // The claim buttons are the kit's skinned buttons, which take their colours.
+        QAbstractButton* button =
+            kButtonIds[i] >= kPass ? static_cast<QAbstractButton*>(new framework::CSkinButton(this))
+                                   : new QPushButton(this);
+        button->setText(QString::fromUtf8(b.caption));
         button->setObjectName(QString("button%1").arg(kButtonIds[i]));
         button->setGeometry(DluRect(b.x, b.y, b.w, b.h));
         button->setFont(font);
         button->hide();
         const int id = kButtonIds[i];
-        connect(button, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
         buttons_[i] = button;
     }
     surface_.SetImage(&buffer_);
@@ -153,10 +166,34 @@ CMJGameTableView::~CMJGameTableView() {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetGdiSurface(nullptr);
 }
 
-QPushButton* CMJGameTableView::button(int id) const {
+QAbstractButton* CMJGameTableView::button(int id) const {
     for (size_t i = 0; i < buttons_.size(); ++i)
         if (kButtonIds[i] == id) return buttons_[i];
     return nullptr;
+}
+
+QAbstractButton* CMJGameTableView::ClaimButton(int kind) const {
+    // Kinds 1-5 are peng, gang, chi, hu and pass.
+    static constexpr int kIds[6] = {0, kPeng, kGang, kChi, kHu, kPass};
+    return kind >= 1 && kind <= 5 ? button(kIds[kind]) : nullptr;
+}
+
+void CMJGameTableView::EnableSkinButton(QAbstractButton* button, bool enable) {
+    auto* skinned = dynamic_cast<framework::CSkinButton*>(button);
+    if (!skinned) return;
+    if (enable) {
+        for (int slot : {2, 0, 4}) skinned->SetColor(slot, kClaimButtonColour, false);
+    } else {
+        skinned->ResetColors(true);
+    }
+    skinned->setEnabled(enable);
+}
+
+void CMJGameTableView::ShowClaimButton(int kind, int on) {
+    QAbstractButton* b = ClaimButton(kind);
+    if (!b) return;
+    EnableSkinButton(b, on != 0);
+    b->setVisible(on != 0);
 }
 
 void CMJGameTableView::CreateFonts() {
@@ -188,7 +225,7 @@ void CMJGameTableView::ApplySkin() {
 }
 
 void CMJGameTableView::OnInitialUpdate() {
-    for (QPushButton* b : buttons_) b->hide();
+    for (QAbstractButton* b : buttons_) b->hide();
     if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->Tiles().Clear();
     ApplySkin();
     laidOut_ = true;
@@ -212,14 +249,20 @@ void CMJGameTableView::OnGameEntered() {
     const bool watcher = mjApp_.GetCmdField8() != 0;
     CMJGameScene2* scene = mjApp_.GetGameScene();
     // The application's playing flag is the framework's in this mode; a looker-on who
-    // enters during a deal knows it from the game data's deal record.
+    // enters during a deal knows it from the game data's deal record, a player coming back
+    // from the table state the entry brought.
     CMJGameInfo* info = mjApp_.GetGameInfo();
-    const bool running = mjApp_.IsPlaying() || (info && info->GetDealNumber() > 0);
-    if (watcher && running && scene) {
+    const bool rejoining = !watcher && mjApp_.IsRejoining() && scene && scene->IsDealInProgress();
+    const bool running = rejoining || mjApp_.IsPlaying() || (info && info->GetDealNumber() > 0);
+    if ((watcher || rejoining) && running && scene) {
         scene->RebuildTable();
         if (draw) draw->Redraw();
     }
-    button(watcher ? kAsk : kStart)->show();
+    // A player back in a running deal has no start to press.
+    if (watcher)
+        button(kAsk)->show();
+    else if (!rejoining)
+        button(kStart)->show();
     rebuild_ = true;
     update();
 }

@@ -17,7 +17,7 @@
 #include "mahjong/scene/gdi_surface.h"
 #include "platform/ui/draw_context.h"
 
-class QPushButton;
+class QAbstractButton;
 
 namespace hqlv::mahjong {
 
@@ -43,6 +43,7 @@ public:
     void GetTextExtent(const std::string& utf8, int& w, int& h) override;
     void Invalidate() override;
     void CaptureMouse(bool on) override;
+    bool CursorPos(int& x, int& y) override;
 
     static platform::ui::FontSpec ToFontSpec(const MJGdiFont& font);
 
@@ -65,6 +66,8 @@ public:
     static constexpr uint32_t kRepaintTimerId = 10100;
     static constexpr uint32_t kRepaintMs = 250;
     enum Button { kStart = 1800, kAsk = 1801, kPass = 1810, kHu, kGang, kPeng, kChi };
+    // The colour of an offered claim's button (a colour reference: red 214).
+    static constexpr platform::ui::ColorRef kClaimButtonColour = 214;
 
     explicit CMJGameTableView(CMJGameApp& app, QWidget* parent = nullptr);
     ~CMJGameTableView() override;
@@ -81,6 +84,14 @@ public:
     void ReloadSeats();
     // The command of a button (as its press sends it).
     void OnCommand(int id);
+    // A claim button (1810-1814) enabled: its colour slots 2, 0 and 4 become 214 (without a
+    // repaint) and the window takes input; disabled: the system button colours and no input.
+    void EnableSkinButton(QAbstractButton* button, bool enable);
+    // The scene's claim of kind 1 peng, 2 gang, 3 chi, 4 hu or 5 pass on offer (on) or not:
+    // its button is shown and enabled, or disabled and hidden.
+    void ShowClaimButton(int kind, int on);
+    // The window button of a claim kind; null for another kind.
+    QAbstractButton* ClaimButton(int kind) const;
 
     // ---- CMJTableHooks
     void StartClockTimer() override;
@@ -94,7 +105,7 @@ public:
     void OnLookOnEnded(const framework::PlayerRecord& r) override;
     void OnSeatsAssigned(framework::Body) override { ReloadSeats(); }
 
-    QPushButton* button(int id) const;
+    QAbstractButton* button(int id) const;
     uint32_t clockTimer() const { return clockTimer_; }
     const QImage& backBuffer() const { return buffer_; }
     platform::ui::ColorRef tableColor() const { return tableColor_; }
@@ -116,7 +127,7 @@ protected:
 
 private:
     CQImageGdiSurface surface_;
-    std::array<QPushButton*, 7> buttons_{};
+    std::array<QAbstractButton*, 7> buttons_{};
     QImage buffer_;
     bool rebuild_ = true;
     bool laidOut_ = false;

@@ -7,6 +7,10 @@
 
 #include "mahjong/scene/scene_host.h"
 
+namespace hqlv::framework {
+struct PlayerRecord;
+}
+
 namespace hqlv::mahjong {
 
 class CMJGameInfo;
@@ -59,6 +63,12 @@ public:
     virtual bool IsAdvertBetView() { return false; }
     virtual void RefreshRanking(const std::string& /*text*/) {}
     virtual void OnDealResultEntry(MJData) {}
+    // The advert-bet pane's results follow the table: a player took a seat or left it, the
+    // seats were reloaded, a deal's result came (the result record).
+    virtual void OnSeatTaken(const framework::PlayerRecord&) {}
+    virtual void OnSeatLeft(const framework::PlayerRecord&) {}
+    virtual void OnSeatsReload() {}
+    virtual void OnDealResult(MJData) {}
 };
 
 // The application's side of the router.

@@ -23,6 +23,10 @@ void CMJGamePlayerView::SetSelectedUser(int userId) {
 }
 
 void CMJGamePlayerView::UpdateScores(MJData result) {
+    // The advert-bet pane (the mahjong layer's own layout) lists each deal's changes.
+    CMJGameFrameWnd* frame = mjApp_.GetMJFrame();
+    CMJScoreHooks* pane = frame ? frame->GetScoreHooks() : nullptr;
+    if (pane && pane->IsAdvertBetView()) pane->OnDealResult(result);
     if (CMJGameInfo* info = mjApp_.GetGameInfo()) info->SetDealFlags(0);
     model().ClearUserSet();
     framework::CGamePlayerView::UpdateScores(framework::Body{result.data(), result.size()});

@@ -12,6 +12,7 @@
 #include "engine/core/resource_manager.h"
 #include "framework/app/text_edge.h"
 #include "mahjong/mj_app.h"
+#include "mahjong/mj_frame.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
@@ -299,17 +300,31 @@ void CMJGameTableView2::onTimer(uint32_t id) {
     CXYGameTableView::onTimer(id);
 }
 
+namespace {
+
+// The score-history pane when it is the advert-bet pane (the mahjong layer's own layout).
+CMJScoreHooks* AdvertBetPane(CMJGameApp& app) {
+    CMJGameFrameWnd* frame = app.GetMJFrame();
+    CMJScoreHooks* pane = frame ? frame->GetScoreHooks() : nullptr;
+    return pane && pane->IsAdvertBetView() ? pane : nullptr;
+}
+
+}  // namespace
+
 void CMJGameTableView2::OnPlayerSat(const framework::PlayerRecord& r) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw())
         draw->SetSeatName(r.chair(), framework::GbkToUtf8(r.name()));
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatTaken(r);
 }
 
 void CMJGameTableView2::OnLookOnEnded(const framework::PlayerRecord& r) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->SetSeatName(r.chair(), "");
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatLeft(r);
 }
 
 void CMJGameTableView2::OnSeatsAssigned(framework::Body) {
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LoadSeatData();
+    if (CMJScoreHooks* pane = AdvertBetPane(mjApp_)) pane->OnSeatsReload();
 }
 
 void CMJGameTableView2::OnSceneResultShown() {

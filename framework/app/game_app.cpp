@@ -68,7 +68,7 @@ public:
     void SetActivityConfig(bool enabled, const std::vector<ActivityEntry>& entries) override {
         app_.SetActivityConfig(enabled, entries);
     }
-    void SetInGame(int value) override { inGame_ = value; }
+    void SetInGame(int value) override { app_.SetInGame(value); }
     void TableViewEnteredGame() override {
         if (CGameTableView* table = tableView()) table->OnEnteredGame();
     }
@@ -122,7 +122,6 @@ private:
 
     CGameApp& app_;
     std::vector<std::unique_ptr<platform::ui::WaitCursor>> cursors_;
-    int inGame_ = 0;
 };
 
 // The application's side of the notification handlers.

@@ -129,6 +129,11 @@ public:
     // The folder portraits are read from (the platform's by default).
     virtual std::string PortraitFolder() const;
 
+    // 1 when a player (not a looker-on) entered a table whose deal was already running: the
+    // entry's answer brought the table's state. Set by each entry.
+    int IsRejoining() const { return inGame_; }
+    void SetInGame(int value) { inGame_ = value; }
+
     CGameFrameWnd* GetMainFrame() const { return frame_; }
     CCommWaitDlg* waitDialog() const { return wait_.get(); }
     CGameCommThread* commThread() const { return comm_.get(); }
@@ -153,6 +158,7 @@ protected:
     std::vector<QImage> portraits32_, portraits16_;
     platform::Handle signWindow_ = 0;
     QApplication* qapp_ = nullptr;
+    int inGame_ = 0;
 };
 
 }  // namespace hqlv::framework

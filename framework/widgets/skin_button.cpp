@@ -168,8 +168,17 @@ int CSkinButton::SetBitmaps(const QImage& in, std::optional<QImage> out) {
     return 0;
 }
 
-void CSkinButton::SetTooltipText(const std::string& text) {
+void CSkinButton::SetTooltipText(const std::string& text, bool activate) {
     setToolTip(QString::fromStdString(text));
+    tipActive_ = activate;
+}
+
+bool CSkinButton::event(QEvent* e) {
+    if (e->type() == QEvent::ToolTip && !tipActive_) {
+        e->ignore();
+        return true;
+    }
+    return QAbstractButton::event(e);
 }
 
 void CSkinButton::SetURL(const std::string& address) {
@@ -222,6 +231,22 @@ void CSkinButton::DrawTransparent(bool repaint) {
     transparent_ = true;
     background_ = QPixmap();
     if (repaint) update();
+}
+
+void CSkinButton::DropBackground() {
+    if (background_.isNull()) return;
+    background_ = QPixmap();  // taken again, from where the button is now, at the next paint
+    update();
+}
+
+void CSkinButton::moveEvent(QMoveEvent* e) {
+    DropBackground();
+    QAbstractButton::moveEvent(e);
+}
+
+void CSkinButton::resizeEvent(QResizeEvent* e) {
+    DropBackground();
+    QAbstractButton::resizeEvent(e);
 }
 
 bool CSkinButton::Pressed() const {
@@ -459,6 +484,9 @@ void CSkinButton::changeEvent(QEvent* e) {
         focusLost_ = false;
     } else if (e->type() == QEvent::ActivationChange && !isActiveWindow()) {
         ClearPointer();
+    } else if (e->type() == QEvent::PaletteChange) {
+        // The system colours (or the parent's) changed, and the parent's background with them.
+        DropBackground();
     }
     QAbstractButton::changeEvent(e);
 }

@@ -68,7 +68,10 @@ public:
 
     // 0, or 3 for an index of 6 or more.
     int SetColor(int index, ColorRef color, bool repaint = true);
-    ColorRef color(int index) const { return colors_[static_cast<size_t>(index % kColorCount)]; }
+    // The colour at an index; 0 for an index outside 0..5.
+    ColorRef color(int index) const {
+        return index >= 0 && index < kColorCount ? colors_[size_t(index)] : 0;
+    }
     // 0, 3 for a bad index, 5 for a shade outside -255..255.
     int OffsetColor(int index, int shade, bool repaint = true);
     void ResetColors(bool repaint = true);
@@ -100,7 +103,9 @@ public:
     // Bitmaps drawn through their mask (the alpha channel): 0, or 1 as for icons.
     int SetBitmaps(const QImage& in, std::optional<QImage> out);
 
-    void SetTooltipText(const std::string& text);
+    // The tooltip's text; an inactive tooltip keeps its text but does not show.
+    void SetTooltipText(const std::string& text, bool activate = true);
+    bool tooltipActive() const { return tipActive_; }
     void SetURL(const std::string& address);
     const std::string& url() const { return url_; }
     // A pop-up menu whose chosen command goes to `owner` as a command message.
@@ -116,7 +121,9 @@ public:
     void SetSound(const std::string& file, uint32_t flags, bool onClick);
     void SetSoundResource(int id, uint32_t flags, bool onClick);
     // Draws the parent's background under the button instead of a colour. The background
-    // is copied once, at the next drawing; calling this again takes it afresh.
+    // is copied once, at the next drawing; calling this again takes it afresh, and so do a
+    // change of the system colours and a move or resize of the button (the panes place
+    // their buttons anew at every resize).
     void DrawTransparent(bool repaint = true);
     bool transparent() const { return transparent_; }
 
@@ -135,6 +142,9 @@ protected:
     void mouseMoveEvent(QMouseEvent*) override;
     void focusOutEvent(QFocusEvent*) override;
     void changeEvent(QEvent*) override;
+    void moveEvent(QMoveEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    bool event(QEvent*) override;
     void nextCheckState() override {}
     virtual void OnDrawBackground(QPainter& p, const QRect& r);
     virtual void OnDrawBorder(QPainter&, const QRect&) {}
@@ -160,11 +170,12 @@ private:
     QPoint PlaceImage(QSize size, int align, bool hasCaption, const QRect& item,
                       QRect* caption) const;
     void HandFocusOn();
+    void DropBackground();
 
     std::array<ColorRef, kColorCount> colors_{};
     bool flat_ = true, pointerIn_ = false, checkBox_ = false, checked_ = false;
     bool menuShown_ = false, default_ = false, alwaysTrack_ = false, drawBorder_ = true;
-    bool transparent_ = false, focusLost_ = false;
+    bool transparent_ = false, focusLost_ = false, tipActive_ = true;
     int iconAlign_ = kAlignLeft, bitmapAlign_ = kAlignLeft;
     QPoint pressedOffset_{1, 1};
     QImage iconIn_, bitmapIn_;

@@ -54,8 +54,7 @@ std::string CopiedLabel(const std::string& label, const std::vector<std::string>
         if (label[n - 3] == '(' && Digit(label[n - 2], '2')) {
             base = label.substr(0, n - 3);
             tight = true;
-        } else if (n >= 5 && label[n - 4] == '(' && Digit(label[n - 3], '1') &&
-                   Digit(label[n - 2], '0')) {
+        } else if (label[n - 4] == '(' && Digit(label[n - 3], '1') && Digit(label[n - 2], '0')) {
             base = label.substr(0, n - 4);
             tight = true;
         }

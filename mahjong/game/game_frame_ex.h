@@ -14,6 +14,8 @@ protected:
     framework::CGameFormView* CreateOperatePane() override;
     framework::CGameFormView* CreateInfoPane() override;
     framework::CGameFormView* CreatePlayerPane() override;
+    // This game's layout has no tool row.
+    framework::CGameFormView* CreateToolPane() override { return nullptr; }
     framework::CGameFormView* CreateChatPane() override;
     framework::CGameFormView* CreateFallbackChatPane() override;
     int DoExitRequestDialog() override;

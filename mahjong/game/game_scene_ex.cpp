@@ -128,6 +128,13 @@ int CGameSceneEx::ToolbarGripX() const {
     return m_systemPieces.size() >= 2 ? m_systemPieces[1].width : 0;
 }
 
+void CGameSceneEx::RestoreLayerState() {
+    RestoreHeldCounts();
+    LayoutToolbar();
+    ShowAllClaimButtons(0);
+    ShowToolbars(!IsLookerOn());
+}
+
 void CGameSceneEx::LayoutToolbar() {
     engine::GameKernel* k = Kernel();
     if (!k) return;

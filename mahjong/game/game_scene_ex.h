@@ -30,6 +30,10 @@ public:
     // 229500: a player back (1) or gone (2), the non-dealers followed the dealer (6).
     void OnPlayerBackOrLeave(MJData record) override;
     void LayoutToolbar() override;
+    // The rebuild's step of this game: every seat's standing tiles as the entry's state
+    // counts them, the button frames laid out, the claim buttons off and a player's toolbars
+    // shown.
+    void RestoreLayerState() override;
     virtual void SlideToolbarIn();
     virtual void SlideToolbarOut();
     void OnToolbarPointer(int over) override;

@@ -20,6 +20,9 @@ namespace hqlv::mahjong {
 inline constexpr size_t kDealRecordWords = 233;
 inline constexpr size_t kDealRecordBytes = kDealRecordWords * 4;
 inline constexpr size_t kDealAreaBytes = 5028;
+// The table state an entry (or 201140) brings: a player's, and a looker-on's.
+inline constexpr size_t kPlayerStateBytes = 5028;
+inline constexpr size_t kLookerStateBytes = 948;
 inline constexpr size_t kDealListWord = 53;  // 32 entries, ended by −1 when shorter
 inline constexpr size_t kDealChairWord = 49;  // four per-chair words
 // Result record layout.
@@ -46,6 +49,11 @@ public:
     virtual std::span<const uint8_t> GetResultRecord() const { return {}; }
     // Writable deal area (the 201140 reply and the deal-record hook land here).
     virtual std::span<uint8_t> GetRoundRecordArea() { return {}; }
+
+    // The length of the game data last stored into the deal area (an entry's or 201140's
+    // table state); 0 before any.
+    void SetStateBytes(size_t n) { m_stateBytes = n; }
+    size_t GetStateBytes() const { return m_stateBytes; }
 
     // ---- words of the records; 0 outside them
     int RoundWord(size_t i) const;
@@ -97,6 +105,7 @@ public:
 
 protected:
     bool IsSmall() const;
+    size_t m_stateBytes = 0;
     // The seated name of a chair; empty for a chair outside 0 to 7.
     std::string SeatName(int chair) const;
 };

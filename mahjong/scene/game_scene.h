@@ -470,9 +470,24 @@ public:
     virtual void AddExposedGangMeld(int view, MJData record);
     virtual void AddConcealedGangMeld(int view, MJData record);
     virtual void AddAddedGangMeld(int view, MJData record);
-    // The clock's own work fills these; the table rebuild calls them.
-    virtual void CleanUpClockWindow() {}
-    virtual void RestoreClockState() {}
+    // The table rebuilt from the entry's table state (a player's or a looker-on's): the
+    // steps restore what that state holds and leave the rest as the reset left it.
+    // The table window's clock timers stopped: the second and the turn timers.
+    virtual void CleanUpClockWindow();
+    // The clock shown at the seat to move, with the seconds the state gives its turn.
+    virtual void RestoreClockState();
+    // The restored clock drawn and its second running.
+    virtual void ResumeClock();
+    // Every chair's discards into its rows (a player's state only) and its flowers.
+    virtual void RestoreSeatDiscards();
+    virtual void RestoreSeatFlowers();
+    // Every seat's standing tiles as many as the state's held count (the draw slot one of
+    // them when the seat has drawn).
+    virtual void RestoreHeldCounts();
+    // This game's layer's step of the rebuild (nothing in the mahjong layer).
+    virtual void RestoreLayerState() {}
+    // 1 when the deal state's status word says a deal runs.
+    int IsDealInProgress() const;
     // 1 while an action waits for the server's answer (the action handlers keep it).
     virtual int IsActionWaiting() const { return m_nActionWaits > 0; }
 
@@ -753,10 +768,22 @@ public:
     virtual void PaintLastDiscardGdi(CMJGdiSurface& dc, int view);
     virtual void PaintFlowersGdi(CMJGdiSurface& dc, int view);
     virtual void PaintClockGdi(CMJGdiSurface& dc);
-    // Sound 29101 and nine frames of the two dice; DrawDiceGdi draws one frame. A value
-    // outside 1-6 draws no die.
+    // Sound 29101 and nine frames of the two dice, 60 ms apart on the view's timer 4; the
+    // paint pass draws the frame that is due (DrawDiceGdi draws one). A value outside 1-6
+    // draws no die.
     virtual void RollDiceGdi(CMJGdiSurface& dc, int first, int second);
     virtual void DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int frame);
+    // The frame of the dice roll that shows, -1 when no roll runs.
+    int GdiDiceFrame() const { return m_gdiRoll.frame; }
+    // The marked wall tile at the own tiles' size while a press on it shows it enlarged.
+    virtual void PaintMarkedTileBigGdi(CMJGdiSurface& dc);
+    int IsMarkedTileBig() const { return m_bMarkedBig; }
+    // The view's timers of mode 1: 3 ends the enlarged marked tile, 4 steps the dice.
+    virtual void OnGdiTimer(uint32_t id);
+    static constexpr uint32_t kMarkedTileTimer = 3;
+    static constexpr uint32_t kDiceTimer = 4;
+    static constexpr uint32_t kDiceFrameMs = 60;
+    static constexpr int kDiceFrames = 9;
     // The mouse of the GDI table view (client coordinates; flags with 0x2 the right
     // button held). A mouse move answers the cursor kind, a left press 2 for the
     // four-arrow cursor.
@@ -769,6 +796,9 @@ public:
     virtual bool GdiAskToSeeTiles();
     // The own hand drawn again (mode 1: the view repaints its buffer).
     virtual void RedrawHandGdi();
+    // While an own tile is dragged: the cursor in the table window's client coordinates
+    // (true); otherwise, or when the window cannot say, false and the point unchanged.
+    virtual bool GetMousePoint(int& x, int& y) const;
 
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the
@@ -884,6 +914,11 @@ protected:
     std::array<MJGdiFont, 4> m_gdiFonts{};
     int m_bGdiFonts = 0;
     int m_bGdiDragArmed = 0;  // the right button went down on the selected tile
+    int m_bMarkedBig = 0;     // a press on the marked wall tile shows it enlarged
+    struct GdiRoll {
+        int first = 0, second = 0;
+        int frame = -1;  // the frame shown; -1: no roll
+    } m_gdiRoll;
 };
 
 }  // namespace hqlv::mahjong

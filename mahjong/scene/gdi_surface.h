@@ -56,6 +56,9 @@ public:
     virtual void Invalidate() {}
     // The table window takes or gives up the mouse while an own tile is dragged.
     virtual void CaptureMouse(bool /*on*/) {}
+    // The cursor's place in the table window's client coordinates; false when the window
+    // cannot say.
+    virtual bool CursorPos(int& /*x*/, int& /*y*/) { return false; }
 };
 
 }  // namespace hqlv::mahjong

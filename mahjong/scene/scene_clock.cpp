@@ -188,6 +188,36 @@ void CMJGameScene2::ClockStart() {
     m_clock.seconds = seconds;
 }
 
+void CMJGameScene2::CleanUpClockWindow() {
+    if (m_pHost) m_pHost->StopClockTimer();
+    StopTurnTimers();
+}
+
+void CMJGameScene2::RestoreClockState() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const int chair = info->RoundWord(13);
+    const int view = ChairToView(chair);
+    if (view < 0 || view > 3) {
+        engine::WriteLog("RestoreClockState: chair %d has no view", chair);
+        return;
+    }
+    // The seat to move, with the seconds its turn gives: the turn's own when it holds its
+    // drawn tile, else those of the wait for claims and the draw.
+    m_clock.shown = 1;
+    m_clock.sounds = 1;
+    m_clock.started = 1;
+    SetClockHand(2 * view);
+    m_clock.seconds = info->DealFlagBit8() ? info->RoundWord(18) : info->RoundWord(39);
+}
+
+void CMJGameScene2::ResumeClock() {
+    if (!m_clock.shown) return;
+    DrawClock();
+    if (m_pHost) m_pHost->StartClockTimer();
+    if (m_nClockPos == 2 * kOwnView) RebindTileControls();
+}
+
 void CMJGameScene2::SetTurnTimer(uint32_t id, uint32_t ms) {
     if (id != 10 && id != 11) return;
     if (m_pHost) m_pHost->SetViewTimer(id, ms);

@@ -36,6 +36,59 @@ constexpr size_t kWordHeldCounts = kWordListCounts + 4 * 7;
 constexpr size_t kWordOwnTiles = kWordHeldCounts + 4;
 constexpr int kMeldLists = 5;
 constexpr int kMeldEntries = 6;
+// A chair's discards and flowers follow its meld lists; its counts are the sixth and the
+// seventh of its seven.
+constexpr size_t kDiscardsOfChair = 210;
+constexpr size_t kFlowersOfChair = 246;
+constexpr int kListEntries = 36;
+constexpr int kTileIds = 152;
+// The looker-on's state: the held counts, the watched chair's tiles, every chair's flowers
+// and their counts.
+constexpr size_t kLookerHeldCounts = 49;
+constexpr size_t kLookerTiles = 53;
+constexpr size_t kLookerFlowers = 85;
+constexpr size_t kLookerFlowerCounts = 229;
+// The names the table's record gives the five meld lists.
+const char* const kMeldKinds[kMeldLists] = {"peng", "chi", "minggang", "angang", "bugang"};
+
+// Where the entry's table state keeps what a rebuild restores. A player's state (5028
+// bytes) holds every chair's meld lists, discards and flowers, the held counts and the own
+// tiles; a looker-on's (948 bytes) holds the held counts, the watched chair's tiles (-1
+// unless that player shows them) and every chair's flowers: no melds and no discards.
+struct StateLayout {
+    bool looker = false;
+    size_t HeldCount(int chair) const {
+        return (looker ? kLookerHeldCounts : kWordHeldCounts) + size_t(chair);
+    }
+    size_t OwnTiles() const { return looker ? kLookerTiles : kWordOwnTiles; }
+    size_t ChairBlock(int chair) const {
+        return kWordChairBlocks + kChairBlockWords * size_t(chair);
+    }
+    size_t Counts(int chair) const { return kWordListCounts + 7 * size_t(chair); }
+    size_t FlowerCount(int chair) const {
+        return looker ? kLookerFlowerCounts + size_t(chair) : Counts(chair) + 6;
+    }
+    size_t Flower(int chair, int k) const {
+        return (looker ? kLookerFlowers + size_t(kListEntries) * size_t(chair)
+                       : ChairBlock(chair) + kFlowersOfChair) +
+               size_t(k);
+    }
+};
+
+// A tile id of the record: 0 to 151; another is the server's fault (logged, left out).
+bool RecordTile(int tile, const char* what) {
+    if (tile >= 0 && tile < kTileIds) return true;
+    engine::WriteLog("%s错误:%d", what, tile);
+    return false;
+}
+
+// A count of the record, kept inside 0..max; another value is the server's fault (logged).
+int RecordCount(const CMJGameInfo& info, size_t word, int max, const char* what) {
+    const int count = info.RoundWord(word);
+    const int n = std::clamp(count, 0, max);
+    if (n != count) engine::WriteLog("%s数目错误:%d", what, count);
+    return n;
+}
 
 }  // namespace
 
@@ -105,8 +158,9 @@ void CMJGameScene2::FillOwnHandFromRound(int fromDeal) {
         count = info->GetRoundListItem(own);
         info->GetRoundList(list);
     } else {
-        count = info->RoundWord(kWordHeldCounts + size_t(own));
-        CopyList(info->GetRoundRecord(), kWordOwnTiles, list);
+        const StateLayout layout{IsLookerOn() != 0};
+        count = info->RoundWord(layout.HeldCount(own));
+        CopyList(info->GetRoundRecord(), layout.OwnTiles(), list);
     }
     MJTileInfo* row = m_tiles.m_hands[kOwnView];
     const int first = row[0].bPresent ? 0 : 1;
@@ -130,7 +184,8 @@ void CMJGameScene2::FillTableFromRound() {
             if (looker && v == kOwnView) r.nCode = kHiddenTile;
         }
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
-    if (!info) return;
+    // A looker-on's state carries no melds.
+    if (!info || looker) return;
     using Add = void (CMJGameScene2::*)(int, MJData);
     static const Add kAdd[kMeldLists] = {
         &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
@@ -153,6 +208,10 @@ void CMJGameScene2::FillTableFromRound() {
                 // last; the meld operations take that tile in word 5, the hand's in 6-8.
                 int32_t tiles[4];
                 for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(entry + t);
+                MeldEntry logged{kMeldKinds[l], {}, work[4]};
+                for (int32_t t : tiles)
+                    if (t >= 0) logged.tiles.push_back(t);
+                m_tableLog.melds[size_t(view)].push_back(std::move(logged));
                 size_t last = 3;
                 while (last > 0 && tiles[last] < 0) --last;
                 work[5] = tiles[last];
@@ -217,18 +276,98 @@ void CMJGameScene2::GetMarkedWallTileBigRect(MJRect& out) const {
 }
 
 void CMJGameScene2::RebuildTable() {
+    if (m_pHost && !IsLookerOn()) m_pHost->EnableTablePane(1);
     ResetTable();
+    // What the notifications laid on the table before is gone with it; the record's lists
+    // take its place.
+    m_tableLog = TableLog{};
     CleanUpClockWindow();
     MarkWall();
+    RestoreSeatDiscards();
     PlaceWindMarks();
+    RestoreSeatFlowers();
     FillTableFromRound();
     FillOwnHandFromRound(0);
     RestoreClockState();
     ShowStakePanel();
-    RestoreClockState();
+    RestoreLayerState();
+    ResumeClock();
     const int first = m_tiles.m_hands[kOwnView][0].bPresent ? 0 : 1;
     SortHand(m_tiles.m_hands[kOwnView], first, LastHandIndex(kOwnView));
     BindHandTiles(kOwnView);
+    DumpTable("rebuilt");
+    TakeTableShot("rebuilt");
+}
+
+int CMJGameScene2::IsDealInProgress() const {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    // Only a table state of the user's kind is a deal's; the running flag is its status
+    // word's lowest bit.
+    const size_t expected = IsLookerOn() ? kLookerStateBytes : kPlayerStateBytes;
+    return info && info->GetStateBytes() == expected && (info->GetDealFlags() & 1) ? 1 : 0;
+}
+
+void CMJGameScene2::RestoreSeatDiscards() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    // A looker-on's state carries no discards.
+    if (!info || IsLookerOn()) return;
+    const StateLayout layout;
+    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
+        const int view = ChairToView(chair);
+        if (view < 0) continue;
+        const int n = RecordCount(*info, layout.Counts(chair) + 5, kListEntries, "弃牌");
+        for (int k = 0; k < n; ++k) {
+            const int tile =
+                info->RoundWord(layout.ChairBlock(chair) + kDiscardsOfChair + size_t(k));
+            if (!RecordTile(tile, "弃牌")) continue;
+            AddDiscard(view, tile);
+            m_tableLog.discards[size_t(view)].push_back(tile);
+        }
+        BindDiscards(view);
+    }
+}
+
+void CMJGameScene2::RestoreSeatFlowers() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const StateLayout layout{IsLookerOn() != 0};
+    const int room = std::min(GetFlowerCount(), kFlowerRecords);
+    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
+        const int view = ChairToView(chair);
+        if (view < 0) continue;
+        const int n = RecordCount(*info, layout.FlowerCount(chair), room, "花牌");
+        for (int k = 0; k < n; ++k) {
+            const int tile = info->RoundWord(layout.Flower(chair, k));
+            if (!RecordTile(tile, "花牌")) continue;
+            AddFlowerTile(view, tile);
+            m_tableLog.flowers[size_t(view)].push_back(tile);
+        }
+        BindFlowerTiles(view);
+    }
+}
+
+void CMJGameScene2::RestoreHeldCounts() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return;
+    const StateLayout layout{IsLookerOn() != 0};
+    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
+        const int view = ChairToView(chair);
+        MJTileInfo* row = m_tiles.HandRow(view);
+        if (!row) continue;
+        // The seat's standing tiles below its melds: the draw slot holds one of them when
+        // the seat has drawn.
+        int room = 0;
+        while (room + 1 < kHandSlotCount && !(row[room + 1].bPresent && !row[room + 1].bHand))
+            ++room;
+        const int drawn = row[0].bPresent && row[0].bHand ? 1 : 0;
+        const int held = RecordCount(*info, layout.HeldCount(chair), room + drawn, "手牌");
+        for (int i = 1; i <= room; ++i) {
+            MJTileInfo& r = row[i];
+            const int keep = i <= held - drawn;
+            if (keep && !r.bPresent) r.nCode = kHiddenTile;
+            r.bPresent = r.bHand = keep;
+        }
+    }
 }
 
 void CMJGameScene2::ResetTable() {

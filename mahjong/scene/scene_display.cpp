@@ -36,9 +36,13 @@ void CMJGameScene2::OnGameStart() {
     CMJTableDraw* draw = m_pHost ? m_pHost->GetTableDraw() : nullptr;
     if (draw) draw->LoadSeatData();
     const bool looker = m_pHost && m_pHost->GetCmdField8();
-    const bool rejoin = m_pHost && m_pHost->IsRejoining();
-    // A deal in progress is known by the application's playing flag.
-    if ((rejoin || looker) && m_pHost && m_pHost->IsPlaying()) {
+    // A deal in progress is known by the application's playing flag, or for a client that
+    // has just come in by the table state the entry brought; a player comes back into a
+    // deal only when there is one.
+    const bool running = m_pHost && (m_pHost->IsPlaying() || IsDealInProgress());
+    const bool rejoin = running && m_pHost->IsRejoining();
+    if ((rejoin || looker) && running) {
+        SetGameRunning(1);
         RebuildTable();
         if (draw) draw->RefreshAll();
     }

@@ -230,6 +230,11 @@ void CMJGameScene2::OnTimer(uint32_t id) {
         case 11:
             OnTurnTimer(id);
             return;
+        case kMarkedTileTimer:
+        case kDiceTimer:
+            // The window-drawn table's own; the engine's table has none.
+            if (m_nSceneMode == 1) OnGdiTimer(id);
+            return;
         default:
             // Only the view's turn clock counts down; other foreign ids are not the table's.
             if (id >= 10000 && m_pHost && id == m_pHost->GetClockTimerId()) OnCountdownTimer();

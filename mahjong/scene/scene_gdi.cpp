@@ -112,6 +112,21 @@ void CMJGameScene2::PaintTableGdi(CMJGdiSurface& dc) {
         PaintFlowersGdi(dc, v);
     }
     PaintClockGdi(dc);
+    PaintMarkedTileBigGdi(dc);
+    if (m_gdiRoll.frame >= 0) DrawDiceGdi(dc, m_gdiRoll.first, m_gdiRoll.second, m_gdiRoll.frame);
+}
+
+void CMJGameScene2::PaintMarkedTileBigGdi(CMJGdiSurface& dc) {
+    if (!m_bMarkedBig) return;
+    MJRect big;
+    GetMarkedWallTileBigRect(big);
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    const MJTileInfo* r = info ? m_tiles.GetTileRecord(kAreaWall, 0, info->RoundWord(33)) : nullptr;
+    // The mark went (a new deal, the tile drawn) while the timer ran: nothing to show.
+    if (!r || big.right <= big.left || big.bottom <= big.top) return;
+    const int w = big.right - big.left, h = big.bottom - big.top;
+    dc.TransparentBlt(big.left, big.top, w, h, "MJ_LARGE1", GetFaceIndex(r->nCode) * w, 0,
+                      kGdiBlueKey);
 }
 
 void CMJGameScene2::DrawStakeText(CMJGdiSurface& dc) {
@@ -235,9 +250,28 @@ void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
 
 void CMJGameScene2::RollDiceGdi(CMJGdiSurface& dc, int first, int second) {
     PlaySoundRes(29101, 1);
-    // The back buffer keeps the last frame; the view shows it when the roll is done.
-    for (int frame = 0; frame < 9; ++frame) DrawDiceGdi(dc, first, second, frame);
+    // The frames follow each other on the view's timer 4, so the window goes on answering
+    // while the dice roll; each paint of the table draws the frame that is due.
+    m_gdiRoll = {first, second, 0};
     dc.Invalidate();
+    if (m_pHost) m_pHost->SetViewTimer(kDiceTimer, kDiceFrameMs);
+}
+
+void CMJGameScene2::OnGdiTimer(uint32_t id) {
+    if (id == kMarkedTileTimer) {
+        if (m_pHost) m_pHost->KillViewTimer(kMarkedTileTimer);
+        m_bMarkedBig = 0;
+    } else if (id == kDiceTimer) {
+        // The last frame stays for one frame's time, then the roll is over.
+        if (m_gdiRoll.frame >= 0 && m_gdiRoll.frame < kDiceFrames) ++m_gdiRoll.frame;
+        if (m_gdiRoll.frame < 0 || m_gdiRoll.frame >= kDiceFrames) {
+            if (m_pHost) m_pHost->KillViewTimer(kDiceTimer);
+            m_gdiRoll.frame = -1;
+        }
+    } else {
+        return;
+    }
+    if (m_pGdiSurface) m_pGdiSurface->Invalidate();
 }
 
 void CMJGameScene2::DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int /*frame*/) {
@@ -256,6 +290,14 @@ void CMJGameScene2::DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int /*
 
 void CMJGameScene2::RedrawHandGdi() {
     if (m_pGdiSurface) m_pGdiSurface->Invalidate();
+}
+
+bool CMJGameScene2::GetMousePoint(int& x, int& y) const {
+    if (!m_bDragging || !m_pGdiSurface) return false;
+    int cx = 0, cy = 0;
+    if (!m_pGdiSurface->CursorPos(cx, cy)) return false;
+    x = cx, y = cy;
+    return true;
 }
 
 int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
@@ -330,7 +372,10 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
     MJRect marked;
     GetMarkedWallTileRect(marked);
     if (Contains(marked, x, y) && m_pHost) {
-        m_pHost->SetViewTimer(3, 1000);
+        // The marked tile shows enlarged for a second.
+        m_pHost->SetViewTimer(kMarkedTileTimer, 1000);
+        m_bMarkedBig = 1;
+        if (m_pGdiSurface) m_pGdiSurface->Invalidate();
         return 1;
     }
     if (m_bDragging || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;

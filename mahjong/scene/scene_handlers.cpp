@@ -124,6 +124,8 @@ void CMJGameScene2::ShowClaimButton(int kind, int on) {
     if (kind < kClaimPeng || kind > kClaimPass) return;
     const uint32_t ids[] = {0, m_made.peng, m_made.gang, m_made.chi, m_made.hu, m_made.pass};
     m_claimActive[size_t(kind)] = on ? 1 : 0;
+    // The window-drawn table offers its claims on window buttons.
+    if (m_nSceneMode == 1 && m_pHost) m_pHost->ShowClaimWindowButton(kind, on);
     engine::GameKernel* k = Kernel();
     engine::ControlData* c = k ? k->FindControl(ids[kind]) : nullptr;
     if (!c) return;
@@ -630,6 +632,9 @@ void CMJGameScene2::LogMeld(uint32_t id, MJData body) {
 
 std::string CMJGameScene2::FormatTable(const char* stage) {
     std::string out = std::string("table ") + stage + '\n';
+    // The clock: the hand's position, the seconds left, whether it shows.
+    out += "  clock: " + std::to_string(m_nClockPos) + ' ' + std::to_string(m_clock.seconds) + ' ' +
+           std::to_string(m_clock.shown) + '\n';
     auto list = [&](const char* name, const std::vector<int32_t>& ids) {
         out += std::string("  ") + name + ':';
         for (int32_t id : ids) out += ' ' + std::to_string(id);

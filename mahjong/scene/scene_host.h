@@ -122,8 +122,14 @@ public:
     virtual int GetCmdField9() { return 0; }
 
     // ---- the game-event handlers and the turn clock (the defaults do nothing)
-    // (Re)starts the table view's one-second clock timer.
+    // (Re)starts and stops the table view's one-second clock timer.
     virtual void StartClockTimer() {}
+    virtual void StopClockTimer() {}
+    // The rebuild of a running deal makes the table pane usable for a player.
+    virtual void EnableTablePane(int /*enable*/) {}
+    // Scene mode 1: the table view's window button of a claim (kind 1 peng, 2 gang, 3 chi,
+    // 4 hu, 5 pass) shown and enabled while the claim is on offer, else disabled and hidden.
+    virtual void ShowClaimWindowButton(int /*kind*/, int /*on*/) {}
     // Writes a PNG picture of the table view after delayMs (0: now); false when nothing
     // will be written.
     virtual bool SaveTableShot(const std::string& /*path*/, int /*delayMs*/) { return false; }

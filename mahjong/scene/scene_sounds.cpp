@@ -113,6 +113,11 @@ void CMJGameScene2::RollDice() {
         m_pHost->AppendChatLine(line);
         for (int& v : values) v = rules::RandomInRange(1, 6);
     }
+    // The window-drawn table rolls its two dice itself.
+    if (m_nSceneMode == 1) {
+        if (m_pGdiSurface) RollDiceGdi(*m_pGdiSurface, values[0], values[1]);
+        return;
+    }
     for (int i = 0; i < 4; ++i) {
         // Only faces 1 to 6 exist; another value rolls nothing.
         if (!dice[i] || values[i] < 1 || values[i] > 6) continue;

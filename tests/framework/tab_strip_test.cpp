@@ -285,7 +285,8 @@ TEST(TabStripModel, CopiesAreNumbered) {
     } cases[] = {{{"Abc"}, "Abc", "Abc (2)"},        {{"Abc", "Abc (2)"}, "Abc", "Abc (3)"},
                  {{"Abc(2)"}, "Abc(2)", "Abc(3)"},   {{"Abc(1)"}, "Abc(1)", "Abc(1) (2)"},
                  {{"Abc(12)"}, "Abc(12)", "Abc(2)"}, {{"Abc(09)"}, "Abc(09)", "Abc(09) (2)"},
-                 {{"(5)"}, "(5)", "(5) (2)"}};
+                 {{"(5)"}, "(5)", "(5) (2)"},        {{"(10)"}, "(10)", "(2)"},
+                 {{"(10)", "(2)"}, "(10)", "(3)"}};
     for (const Case& c : cases) EXPECT_EQ(CopiedLabel(c.from, c.labels), c.want) << c.from;
     TabStripModel m = Model(kTabTop, 400);
     m.InsertItem(0, "Abc", 7);
@@ -365,6 +366,11 @@ TEST(TabStripModel, NotificationLabelIsBoundedOnACharacter) {
     EXPECT_STREQ(small, "ab");
     CopyLabelBounded("abc", small, sizeof small);
     EXPECT_STREQ(small, "abc");
+    // No room, or nowhere to write: nothing is written.
+    char untouched[4] = {'x', 'y', 'z', 0};
+    CopyLabelBounded("abc", untouched, 0);
+    EXPECT_STREQ(untouched, "xyz");
+    CopyLabelBounded("abc", nullptr, 4);
 }
 
 TEST(TabStripModel, VerticalPointsTurnAQuarter) {
@@ -672,6 +678,10 @@ TEST(TabStripModel, TooltipToolsFollowTheirTabs) {
     const std::vector<std::string> back = {"tip cc", "", "tip bb", "tip aa"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(m.ToolText(i + 1), back[size_t(i)]) << i;
     for (int i = 0; i < 4; ++i) EXPECT_EQ("tip " + m.item(i).label == m.ToolText(i + 1), i != 1);
+    // Back over tabs that have tools: aa from the end to just behind cc.
+    ASSERT_TRUE(m.SetToolText(2, "tip nn"));
+    m.MoveItem(3, 1, false);  // cc aa nn bb
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m.ToolText(i + 1), "tip " + m.item(i).label) << i;
     // A tab behind the strip end has an empty rectangle; one cut by it is cut.
     m.SetFrame(120, 20);
     const TabRect last = m.item(m.count() - 1).text;
@@ -693,6 +703,84 @@ TEST(TabStripModel, TooltipToolsFollowTheirTabs) {
     EXPECT_FALSE(m.toolTipWindow());
     EXPECT_EQ(m.ToolText(1), "");
     EXPECT_EQ(m.ToolAt(next.left + 1, 5), 0);
+}
+
+// Every present button's tool has the button's rectangle; an absent button's is empty.
+TEST(TabStripModel, ButtonToolsHaveTheButtonsRectangles) {
+    TabStripModel m = Model(kTabFourButtons | kTabCloseButton, 300);
+    m.InsertItem(0, "a", 0);
+    m.ModifyStyle(0, kTabTooltips);
+    const std::pair<int, TabStripModel::Button> buttons[] = {
+        {kHitFirst, TabStripModel::kFirst},
+        {kHitPrevious, TabStripModel::kPrevious},
+        {kHitNext, TabStripModel::kNext},
+        {kHitLast, TabStripModel::kLast},
+        {kHitClose, TabStripModel::kClose}};
+    for (auto [hit, b] : buttons) {
+        ASSERT_TRUE(m.SetToolText(hit, "tool " + std::to_string(hit)));
+        EXPECT_FALSE(m.ToolRect(hit).empty()) << hit;
+        EXPECT_EQ(m.ToolRect(hit), m.ButtonRect(b)) << hit;
+        const TabRect r = m.ButtonRect(b);
+        EXPECT_EQ(m.ToolAt((r.left + r.right) / 2, 10), hit);
+    }
+    m.ModifyStyle(kTabCloseButton, 0);
+    EXPECT_TRUE(m.ToolRect(kHitClose).empty());
+    EXPECT_EQ(m.ToolRect(kHitNothing), TabRect{});
+}
+
+// The tab cut to a sliver at the start is hit before the tab that begins over it, and a
+// click on it scrolls it back into view.
+TEST(TabStripModel, TheSliverOfTheCurrentTabIsHitAndShownAgain) {
+    TabStripModel m = Model(0, 120);
+    for (int i = 0; i < 5; ++i) m.InsertItem(i, "Tab" + std::to_string(i), 0);
+    m.SetCurSel(0);
+    m.RecalcLayout(1);
+    ASSERT_EQ(m.firstShown(), 1);
+    const TabItem& sliver = m.item(0);
+    ASSERT_EQ(sliver.kind, 1);
+    EXPECT_EQ(m.HitTest(sliver.shape.left + 1, sliver.shape.top + 2), 0);
+    EXPECT_EQ(m.SelectItem(0, true, false), 0);
+    EXPECT_EQ(m.firstShown(), 0);
+    EXPECT_EQ(m.item(0).kind, 3);
+}
+
+// Strip rectangles in the window: as they are in a horizontal strip, turned in a vertical
+// one (its start at the bottom, its top edge at the left).
+TEST(TabStripWidget, StripRectanglesInTheWindow) {
+    SharedQtApp();
+    CCustomTabCtrl flat;
+    flat.resize(300, 24);
+    EXPECT_EQ(flat.ToWindow(TabRect{10, 2, 30, 20}), QRect(10, 2, 20, 18));
+    EXPECT_EQ(flat.ToWindow(TabRect{10, 2, 10, 20}), QRect());
+    CCustomTabCtrl standing;
+    standing.ModifyStyle(0, kTabVertical);
+    standing.resize(24, 300);
+    const QRect r = standing.ToWindow(TabRect{10, 2, 30, 20});
+    EXPECT_EQ(r, QRect(QPoint(2, 270), QPoint(19, 289)));
+    for (QPoint corner : {r.topLeft(), r.bottomRight()}) {
+        const TabPoint at = standing.ToStrip(corner);
+        EXPECT_TRUE((TabRect{10, 2, 30, 20}).contains(at.x, at.y)) << at.x << "," << at.y;
+    }
+}
+
+// The slant at the end of the last tab, when it is not the current one, stops at its
+// corner: behind it the strip's own green.
+TEST(TabStripWidget, TheLastTabsSlantEndsAtItsCorner) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabAutoHide);
+    strip.resize(300, 20);
+    strip.InsertItem(0, "Abc", 0);
+    strip.InsertItem(1, "Def", 0);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const TabItem& last = strip.model().item(1);
+    ASSERT_EQ(last.kind, 3);
+    const QImage img = strip.RenderStrip();
+    EXPECT_EQ(img.pixelColor(last.shape.right + 1, last.shape.top), QColor(38, 114, 80));
+    EXPECT_EQ(img.pixelColor(last.shape.right, last.shape.top),
+              strip.palette().color(QPalette::ButtonText));
 }
 
 QImage Picture(int w, int h, QColor c) {
@@ -946,6 +1034,19 @@ TEST(TabStripWidget, FacePicturesDrawnNineSliceMirroredRightToLeft) {
                   mirroredBorders[0]);
         strip.setLayoutDirection(Qt::LeftToRight);
         EXPECT_EQ(strip.RenderStrip().pixelColor(face.topLeft() + QPoint(3, 0)), borders[0]);
+        // Margins wider than the picture: the top and left ones take what they ask, the
+        // bottom and right ones what is left, and the middle (none in the picture) is not
+        // painted from it.
+        strip.SetButtonFace(FacePicture(sideBySide, borders, QColor(230, 230, 255)), sideBySide,
+                            TabRect{8, 8, 8, 8});
+        const QImage wide = strip.RenderStrip();
+        EXPECT_EQ(wide.pixelColor(face.topLeft() + QPoint(2, 2)), QColor(Qt::yellow));
+        EXPECT_EQ(wide.pixelColor(face.topLeft() + QPoint(4, 4)), QColor(230, 230, 255));
+        EXPECT_EQ(wide.pixelColor(face.right() - 3, face.bottom() - 3), QColor(230, 230, 255));
+        EXPECT_EQ(wide.pixelColor(face.right(), face.bottom()), borders[0]);
+        EXPECT_EQ(wide.pixelColor(face.left() + 1, face.bottom() - 5), QColor(Qt::white));
+        EXPECT_EQ(wide.pixelColor(face.right() - 5, face.top() + 1), QColor(Qt::white));
+        EXPECT_EQ(wide.pixelColor(face.center()), QColor(Qt::white));
         // Without a picture the glyphs take the button-text colour again.
         strip.SetButtonFace(QImage(), true, {});
         const QImage plain = strip.RenderStrip();

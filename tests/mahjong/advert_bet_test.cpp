@@ -30,6 +30,26 @@ TEST(AdvertBetResults, RowsByChairReplacedAndRemoved) {
     EXPECT_EQ(Names(t), (std::vector<std::string>{"a", "b", "d"}));
 }
 
+TEST(AdvertBetResults, SeatsReloadedKeepTheRowsOfThoseStillSeated) {
+    AdvertBetResults t;
+    t.AddPlayer(1, 0, "a");
+    t.AddPlayer(2, 1, "b");
+    t.AddPlayer(3, 2, "c");
+    t.AddPlayer(4, 3, "d");
+    t.OnDealResult(5, false, test::Words(413, {{72, 10}, {73, -10}, {74, 3}, {75, -3}}));
+    // a stays; b moved to another chair; c's chair went empty; d was renamed; e is new.
+    t.SyncSeats({{1, 0, "a"}, {2, 3, "b"}, {4, 3, "d2"}, {5, 1, "e"}, {0, 2, "nobody"}});
+    EXPECT_EQ(Names(t), (std::vector<std::string>{"a", "e", "b", "d2"}));
+    EXPECT_EQ(t.rows()[0].deals, std::vector<std::string>{"10"});
+    EXPECT_EQ(t.rows()[0].total, "10");
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(t.rows()[i].deals, std::vector<std::string>{""}) << i;
+        EXPECT_EQ(t.rows()[i].total, "0") << i;
+    }
+    t.SyncSeats({});
+    EXPECT_TRUE(t.rows().empty());
+}
+
 TEST(AdvertBetResults, DealColumnsNewestFirstInScoreOrSilver) {
     AdvertBetResults t;
     t.AddPlayer(1, 0, "a");

@@ -3,6 +3,7 @@
 // screen are plain fields; what the scene asks of the application is recorded.
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mahjong/scene/scene_host.h"
@@ -53,9 +54,16 @@ struct FakeSceneHost : CMJSceneHost {
     CMJTableDraw* GetTableDraw() override { return draw; }
     CMJGameScene2* GetGameScene() override { return scene; }
     CMJRequests* GetRequests() override { return requests; }
+    void SetViewTimer(uint32_t id, uint32_t ms) override { viewTimers.push_back({id, ms}); }
+    void KillViewTimer(uint32_t id) override { viewKilled.push_back(id); }
+    void StartClockTimer() override { clockTimer.push_back("start"); }
+    void StopClockTimer() override { clockTimer.push_back("stop"); }
+    void EnableTablePane(int enable) override { paneEnabled.push_back(enable); }
+    void ShowClaimWindowButton(int kind, int on) override { windowButtons.push_back({kind, on}); }
+    int IsRejoining() override { return rejoining; }
 
     int userId = 1002, roomId = 7, tableNo = 3, chair = 2;
-    int lookerOn = 0, field13Bit8 = 0, standalone = 0, playing = 0;
+    int lookerOn = 0, field13Bit8 = 0, standalone = 0, playing = 0, rejoining = 0;
     int rejectKanPai = 0, voice = 0;
     bool silent = false;
     int screenWidth = 1024, screenHeight = 768;
@@ -65,6 +73,11 @@ struct FakeSceneHost : CMJSceneHost {
     std::map<std::string, int> bitmaps;
     std::vector<int> sounds;
     std::vector<std::string> chat;
+    std::vector<std::pair<uint32_t, uint32_t>> viewTimers;
+    std::vector<uint32_t> viewKilled;
+    std::vector<std::string> clockTimer;
+    std::vector<int> paneEnabled;
+    std::vector<std::pair<int, int>> windowButtons;
     CMJGameInfo* info = nullptr;
     CMJTableDraw* draw = nullptr;
     CMJGameScene2* scene = nullptr;

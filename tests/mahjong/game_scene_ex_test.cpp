@@ -308,6 +308,42 @@ TEST_F(SceneExTest, ALookerOnsToolbarStaysWhereItWas) {
     EXPECT_EQ(f->GetX(), x + 7);
 }
 
+TEST_F(SceneExTest, TheRebuildCountsTheStandingTilesAndShowsAPlayersToolbars) {
+    NEED_ASSETS();
+    Start(710);
+    host.chair = 0;
+    info.SetRoundWord(14, 1);
+    info.SetRoundWord(13, 2);
+    info.SetStateBytes(kPlayerStateBytes);
+    const int held[4] = {13, 7, 13, 4};
+    for (size_t c = 0; c < 4; ++c) info.SetRoundWord(1205 + c, held[c]);
+    engine::ButtonFrame* bars[2] = {scene.Entities().operationBar, scene.Entities().systemBar};
+    for (engine::ButtonFrame* bar : bars) bar->Hide();
+    scene.ShowClaimButton(CMJGameScene2::kClaimPeng, 1);
+    scene.RebuildTable();
+    auto standing = [&](int view) {
+        int n = 0;
+        for (int i = 0; i < kHandSlotCount; ++i) {
+            const MJTileInfo& r = scene.Tiles().m_hands[view][i];
+            n += r.bPresent && r.bHand;
+        }
+        return n;
+    };
+    // Chair 1 at view 0, chair 2 at view 1, chair 3 at view 2, the own chair at view 3.
+    EXPECT_EQ((std::vector<int>{standing(0), standing(1), standing(2), standing(3)}),
+              (std::vector<int>{7, 13, 4, 13}));
+    for (engine::ButtonFrame* bar : bars) EXPECT_TRUE(bar->FrameEntity()->IsVisible());
+    EXPECT_EQ(scene.IsClaimButtonActive(CMJGameScene2::kClaimPeng), 0);
+    // A looker-on's toolbars stay hidden; its state counts from word 49.
+    host.lookerOn = 1;
+    info.SetStateBytes(kLookerStateBytes);
+    for (size_t c = 0; c < 4; ++c) info.SetRoundWord(49 + c, held[3 - c]);
+    scene.RebuildTable();
+    EXPECT_EQ((std::vector<int>{standing(0), standing(1), standing(2), standing(3)}),
+              (std::vector<int>{13, 7, 13, 4}));
+    for (engine::ButtonFrame* bar : bars) EXPECT_FALSE(bar->FrameEntity()->IsVisible());
+}
+
 TEST_F(SceneExTest, OnlyTheQuitMessageEndsTheProgram) {
     EXPECT_EQ(Dispatch(210065), 1);
     EXPECT_EQ(Dispatch(210000), 1);

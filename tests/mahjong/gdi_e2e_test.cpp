@@ -5,8 +5,9 @@
 // after the result the screen is kept (build folder, gdi-e2e/looker-result.png) and the faces
 // read by their markers must be the server's: each seat's edge only that chair's melds and
 // laid-down hand (and a winner's winning tile), the own seat every one of them, the table's
-// middle nothing but discarded tiles. Known still: a meld made before the looker-on came is
-// rebuilt face down (seed 7: chair 1's peng of 中 shows three backs at the left edge).
+// middle nothing but discarded tiles. A meld made before the looker-on came is not on its
+// table (the looker-on's state holds no melds): the seat stands only the tiles the state
+// counts, so no stray backs show after the lay-down.
 #include <gtest/gtest.h>
 
 #if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE) && defined(HQLV_SERVER_EXE)

@@ -7,9 +7,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QPushButton>
 #include <QApplication>
+#include <QCursor>
 #include <QMouseEvent>
+#include <QPushButton>
 
 #include <algorithm>
 #include <cstring>
@@ -134,6 +135,20 @@ TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
     EXPECT_EQ(bare.Width() + bare.Height(), 0);
 }
 
+TEST_F(GdiViewTest, SurfaceCursorIsInTheWindowsClientCoordinates) {
+    int x = 5, y = 6;
+    CQImageGdiSurface bare(nullptr);
+    EXPECT_FALSE(bare.CursorPos(x, y));
+    EXPECT_EQ(x + y, 11);
+    QWidget window;
+    window.setGeometry(40, 50, 300, 200);
+    CQImageGdiSurface surface(&window);
+    QCursor::setPos(140, 170);
+    ASSERT_TRUE(surface.CursorPos(x, y));
+    const QPoint expected = window.mapFromGlobal(QCursor::pos());
+    EXPECT_EQ(QPoint(x, y), expected);
+}
+
 TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     app.useRecording = true;
     CMJGameTableView view(app);
@@ -146,7 +161,7 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     } cases[] = {{1800, "", "start"}, {1810, "过", "pass"}, {1811, "胡", "hu"},
                  {1812, "豆", "gang"}, {1813, "碰", "peng"}, {1814, "吃", "chi"}};
     for (const auto& c : cases) {
-        QPushButton* b = view.button(c.id);
+        QAbstractButton* b = view.button(c.id);
         ASSERT_NE(b, nullptr) << c.id;
         EXPECT_FALSE(b->isVisibleTo(&view)) << c.id;
         EXPECT_EQ(b->text().toStdString(), c.caption);
@@ -191,6 +206,33 @@ TEST_F(GdiViewTest, GameEnteredRebuildsARunningDealForALookerOn) {
         EXPECT_EQ(rebuilt, c.rebuilt) << c.looker << " " << c.dealNumber;
         EXPECT_TRUE(view.button(c.shown)->isVisibleTo(&view)) << c.shown;
         EXPECT_FALSE(view.button(c.shown == 1800 ? 1801 : 1800)->isVisibleTo(&view));
+    }
+}
+
+TEST_F(GdiViewTest, GameEnteredRebuildsForAPlayerBackInARunningDeal) {
+    // {entered with the table's state, its length, rebuilt, start button shown}
+    const struct {
+        int inGame;
+        size_t bytes;
+        bool rebuilt, start;
+    } cases[] = {{1, kPlayerStateBytes, true, false},
+                 {1, 560, false, true},
+                 {0, kPlayerStateBytes, false, true}};
+    for (auto c : cases) {
+        SCOPED_TRACE(std::to_string(c.inGame) + " " + std::to_string(c.bytes));
+        GdiApp a;
+        a.useRecording = true;
+        ASSERT_TRUE(a.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+        a.SetInGame(c.inGame);
+        a.gameInfo().SetRoundWord(14, 1);
+        a.gameInfo().SetStateBytes(c.bytes);
+        EnteredView view(a);
+        view.OnGameEntered();
+        const bool rebuilt = std::find(a.recording.calls.begin(), a.recording.calls.end(),
+                                       "rebuild") != a.recording.calls.end();
+        EXPECT_EQ(rebuilt, c.rebuilt);
+        EXPECT_EQ(view.button(1800)->isVisibleTo(&view), c.start);
+        EXPECT_FALSE(view.button(1801)->isVisibleTo(&view));
     }
 }
 

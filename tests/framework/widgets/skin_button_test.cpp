@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <filesystem>
 #include <fstream>
@@ -206,6 +207,94 @@ TEST(SkinButton, TransparentModeShowsTheParentsPixelsTakenOnce) {
     EXPECT_EQ(fresh.pixelColor(32, 12), QColor(250, 200, 0));
 }
 
+// The background under a transparent button is taken again where the button stands now
+// after a move or resize (a pane re-places its buttons at every resize), and after the
+// colours change.
+TEST(SkinButton, TransparentBackgroundTakenAgainAfterAMoveOrAColourChange) {
+    SharedQtApp();
+    Striped parent;
+    parent.resize(160, 60);
+    auto* b = new CSkinButton(&parent);
+    b->setGeometry(30, 10, 80, 30);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->DrawTransparent();
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    Striped alone;
+    alone.resize(160, 60);
+    auto matches = [&](const QImage& bare) {
+        const QImage shot = parent.grab().toImage();
+        const QRect g = b->geometry();
+        int same = 0;
+        for (int x = g.left() + 1; x < g.right(); ++x)
+            same += shot.pixel(x, 20) == bare.pixel(x, 20);
+        return same == g.width() - 2;
+    };
+    ASSERT_TRUE(matches(alone.grab().toImage()));
+    // Two pixels on, the stripes under the button are the other way round.
+    b->move(32, 10);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+    b->resize(86, 30);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+    // New system colours: the parent paints others, and the button shows them.
+    parent.a = alone.a = QColor(250, 200, 0);
+    parent.b = alone.b = QColor(0, 120, 0);
+    const QPalette before = QApplication::palette();
+    QPalette system = before;
+    system.setColor(QPalette::Button, QColor(4, 5, 6));
+    QApplication::setPalette(system);
+    // The new colours reach the widgets from the event loop.
+    const bool reached = QTest::qWaitFor(
+        [&] { return b->palette().color(QPalette::Button) == QColor(4, 5, 6); }, 2000);
+    const bool followed = matches(alone.grab().toImage());
+    QApplication::setPalette(before);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return b->palette().color(QPalette::Button) == before.color(QPalette::Button); },
+        2000));
+    EXPECT_TRUE(reached);
+    EXPECT_TRUE(followed);
+    // The same when the parent's colours change.
+    parent.a = alone.a = QColor(90, 0, 90);
+    QPalette pal = parent.palette();
+    pal.setColor(QPalette::Window, QColor(1, 2, 3));
+    parent.setPalette(pal);
+    EXPECT_TRUE(matches(alone.grab().toImage()));
+}
+
+TEST(SkinButton, ColourAtAnIndexOutsideTheSixIsNone) {
+    SharedQtApp();
+    CSkinButton b;
+    ASSERT_EQ(b.SetColor(5, 0x123456), 0);
+    EXPECT_EQ(b.color(5), 0x123456u);
+    for (int bad : {-1, -7, 6, 11}) EXPECT_EQ(b.color(bad), 0u) << bad;
+}
+
+TEST(SkinButton, AnInactiveTooltipKeepsItsTextButDoesNotShow) {
+    SharedQtApp();
+    QWidget window;
+    window.resize(120, 60);
+    auto* b = new CSkinButton(&window);
+    b->setGeometry(10, 10, 60, 24);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto help = [&] {
+        QHelpEvent e(QEvent::ToolTip, QPoint(5, 5), b->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(b, &e);
+    };
+    b->SetTooltipText("存入银子", false);
+    EXPECT_FALSE(b->tooltipActive());
+    EXPECT_EQ(b->toolTip(), "存入银子");
+    help();
+    QTest::qWait(50);
+    EXPECT_FALSE(QToolTip::isVisible());
+    b->SetTooltipText("存入银子", true);
+    help();
+    ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 2000));
+    EXPECT_EQ(QToolTip::text(), "存入银子");
+    QToolTip::hideText();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
+
 TEST(SkinButton, DefaultFrameAndDialogCode) {
     SharedQtApp();
     // The check bit (2) of the type makes a check box; the default push-button type (1)
@@ -263,14 +352,26 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     ok->setFocusPolicy(Qt::StrongFocus);
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    ok->SetColor(CSkinButton::kBkFocus, platform::ui::Rgb(0, 128, 255));
+    EXPECT_NE(normal.pixelColor(10, 12), QColor(0, 128, 255));
     ok->setFocus();
     ASSERT_TRUE(ok->hasFocus());
     const QImage focused = ok->grab().toImage();
     EXPECT_EQ(focused.pixelColor(0, 0), QColor(0, 0, 0));
+    EXPECT_EQ(ok->CurrentBackground(), platform::ui::Rgb(0, 128, 255));  // the focus colour
+    EXPECT_EQ(focused.pixelColor(10, 12), QColor(0, 128, 255));
     int dots = 0;
     for (int x = 3; x <= 56; ++x) dots += focused.pixelColor(x, 3) == QColor(0, 0, 0);
     EXPECT_GT(dots, 10);
     EXPECT_LT(dots, 54);  // dotted, not solid
+    // Its left side stands in column 3, with nothing of it in column 4.
+    int left = 0, inside = 0;
+    for (int y = 5; y <= 18; ++y) {
+        left += focused.pixelColor(3, y) == QColor(0, 0, 0);
+        inside += focused.pixelColor(4, y) == QColor(0, 0, 0);
+    }
+    EXPECT_GT(left, 3);
+    EXPECT_EQ(inside, 0);
     EXPECT_EQ(focused.pixelColor(1, 1), QColor(255, 255, 255));
     // A flat default button has no frame.
     ok->clearFocus();
@@ -279,6 +380,41 @@ TEST(SkinButton, DefaultFrameAndDialogCode) {
     const QImage flat = ok->grab().toImage();
     EXPECT_NE(flat.pixelColor(0, 0), QColor(0, 0, 0));
     for (int x = 0; x < 60; ++x) EXPECT_NE(flat.pixelColor(x, 3), QColor(0, 0, 0)) << x;
+}
+
+// A pressed button that is not flat (here a checked check box) has a one-pixel shadow
+// frame instead of the raised edge.
+TEST(SkinButton, PressedButtonThatIsNotFlatHasAShadowFrame) {
+    SharedQtApp();
+    QWidget dialog;
+    dialog.resize(100, 40);
+    auto* b = new CSkinButton(&dialog);
+    b->setGeometry(0, 0, 60, 24);
+    b->SetFlat(false);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->SubclassType(2);
+    b->SetColor(CSkinButton::kBkIn, platform::ui::Rgb(250, 250, 250));
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::Dark, QColor(10, 100, 10));
+    b->setPalette(pal);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    b->SetCheck(true);
+    const QImage img = b->grab().toImage();
+    for (QPoint p : {QPoint(0, 0), QPoint(0, 12), QPoint(59, 12), QPoint(30, 23), QPoint(59, 23)})
+        EXPECT_EQ(img.pixelColor(p), QColor(10, 100, 10)) << p.x() << "," << p.y();
+    EXPECT_EQ(img.pixelColor(1, 12), QColor(250, 250, 250));
+}
+
+TEST(SkinButton, GreyCopyTurnsEveryPixelThatIsNotBlack) {
+    QImage img(3, 1, QImage::Format_ARGB32);
+    img.setPixel(0, 0, qRgba(100, 200, 50, 255));
+    img.setPixel(1, 0, qRgba(0, 0, 0, 255));
+    img.setPixel(2, 0, qRgba(200, 0, 0, 128));
+    const QImage grey = GreyscaleCopy(img);
+    EXPECT_EQ(grey.pixel(0, 0), qRgba(153, 153, 153, 255));
+    EXPECT_EQ(grey.pixel(1, 0), qRgba(0, 0, 0, 255));
+    EXPECT_EQ(grey.pixel(2, 0), qRgba(59, 59, 59, 128));  // alpha kept
 }
 
 TEST(SkinButton, DisablingHandsTheFocusToTheNextItemOfItsParentOrTheParent) {

@@ -86,6 +86,26 @@ TEST_F(GdiMouseTest, RightDragReordersLikeTheEngineDrag) {
     EXPECT_EQ(host.sounds.size(), sounds + 1);
 }
 
+TEST_F(GdiMouseTest, TheMousePointIsTheCursorOnlyWhileATileIsDragged) {
+    dc.cursor = {321, 654};
+    int x = -7, y = -8;
+    EXPECT_FALSE(scene.GetMousePoint(x, y));  // no drag
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(-7, -8));
+    scene.GdiMouseMove(0, X(1), Y());
+    scene.GdiRButtonDown(kRight, X(1), Y());
+    scene.GdiMouseMove(kRight, X(2), Y());
+    ASSERT_TRUE(scene.IsDragging());
+    EXPECT_TRUE(scene.GetMousePoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(321, 654));
+    dc.cursorKnown = false;  // the window cannot say
+    x = y = 0;
+    EXPECT_FALSE(scene.GetMousePoint(x, y));
+    EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 0));
+    dc.cursorKnown = true;
+    scene.GdiRButtonUp(0, X(2), Y());
+    EXPECT_FALSE(scene.GetMousePoint(x, y));
+}
+
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.GdiLButtonDown(0, X(2), Y());  // not selected: nothing
     EXPECT_TRUE(scene.clicks.empty());
@@ -106,6 +126,15 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.clicks.clear();
     EXPECT_EQ(scene.GdiLButtonDown(0, h.left - 3, Y()), 0);  // no tile
     EXPECT_TRUE(scene.clicks.empty());
+}
+
+TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
+    MJTileInfo& slot = Hand(3)[0];
+    slot.nCode = 77, slot.bPresent = 1, slot.bHand = 1;
+    scene.GdiMouseMove(0, X(0), Y());
+    ASSERT_EQ(scene.FirstSelectedIndex(3), 0);
+    EXPECT_EQ(scene.GdiLButtonDown(0, X(0), Y()), 1);
+    EXPECT_EQ(scene.clicks, std::vector<int>{77});
 }
 
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {

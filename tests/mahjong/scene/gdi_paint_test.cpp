@@ -105,6 +105,62 @@ TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
               Mark("MJ_LARGE2", 5));
 }
 
+TEST_F(GdiPaintTest, APressOnTheMarkedWallTileShowsItLargeUntilTimerThree) {
+    scene.LayoutWall();
+    for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
+    MJTileInfo& marked = scene.Tiles().m_wall[40];
+    marked.nFace = 1, marked.nCode = 30;
+    deal.SetRoundWord(33, 40);
+    MJRect small, big;
+    scene.GetMarkedWallTileRect(small);
+    scene.GetMarkedWallTileBigRect(big);
+    ASSERT_LT(small.left, small.right);
+    ASSERT_EQ(big.right - big.left, 42);
+    ASSERT_EQ(big.bottom - big.top, 60);
+    auto large = [&] {
+        dc.px.assign(dc.px.size(), kRasterBackground);
+        scene.PaintTableGdi(dc);
+        return Middle(big.left, big.top, 42, 60) == Mark("MJ_LARGE1", 3);
+    };
+    EXPECT_FALSE(large());
+    // A press beside the tile is the hand's; on it, the tile shows large for a second.
+    EXPECT_EQ(scene.GdiLButtonDown(0, small.left - 1, small.top), 0);
+    EXPECT_EQ(scene.IsMarkedTileBig(), 0);
+    EXPECT_TRUE(host.viewTimers.empty());
+    EXPECT_EQ(scene.GdiLButtonDown(0, small.left, small.bottom - 1), 1);
+    EXPECT_EQ(scene.IsMarkedTileBig(), 1);
+    EXPECT_EQ(host.viewTimers, (std::vector<std::pair<uint32_t, uint32_t>>{{3, 1000}}));
+    EXPECT_TRUE(large());
+    // Other timers leave it; in the engine's mode timer 3 is not the table's.
+    scene.OnGdiTimer(5);
+    EXPECT_TRUE(large());
+    scene.SetSceneMode(2);
+    scene.OnTimer(3);
+    scene.SetSceneMode(1);
+    EXPECT_TRUE(large());
+    EXPECT_TRUE(host.viewKilled.empty());
+    scene.OnTimer(3);
+    EXPECT_EQ(host.viewKilled, std::vector<uint32_t>{3});
+    EXPECT_EQ(scene.IsMarkedTileBig(), 0);
+    EXPECT_FALSE(large());
+    // The mark gone while the tile shows large (drawn): nothing is drawn for it.
+    EXPECT_EQ(scene.GdiLButtonDown(0, small.left, small.top), 1);
+    marked.bPresent = 0;
+    EXPECT_FALSE(large());
+}
+
+TEST_F(GdiPaintTest, AFaceDownShowcaseTileShowsTheBackCell) {
+    MJTileInfo& shown = scene.Tiles().m_showcase[2];
+    shown.bPresent = 1, shown.nFace = 0, shown.nCode = 30;
+    scene.PaintTableGdi(dc);
+    MJRect r;
+    scene.GetShowcaseRect(2, r);
+    EXPECT_EQ(Middle(r.left, r.top, 42, 60), Mark("MJ_LARGE1", 46));
+    shown.nFace = 1;
+    scene.PaintTableGdi(dc);
+    EXPECT_EQ(Middle(r.left, r.top, 42, 60), Mark("MJ_LARGE1", 3));
+}
+
 TEST_F(GdiPaintTest, LaidDownHandsAndEveryWallSide) {
     scene.LayoutHands();
     // The end of a deal lays the opposite seat's hand face up, seen from across the table.
@@ -239,7 +295,26 @@ TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {
     dc.blits.clear();
     scene.RollDiceGdi(dc, 2, 5);
     EXPECT_EQ(host.sounds, std::vector<int>{29101 * 100 + 1});
-    EXPECT_EQ(dc.blits.size(), 18u);
+    // Nine frames of the two dice, one a paint, the view's timer 4 stepping them 60 ms apart.
+    EXPECT_TRUE(dc.blits.empty());
+    EXPECT_EQ(host.viewTimers, (std::vector<std::pair<uint32_t, uint32_t>>{{4, 60}}));
+    size_t dice = 0;
+    auto paint = [&] {
+        dc.blits.clear();
+        scene.PaintTableGdi(dc);
+        for (const std::string& b : dc.blits) dice += b.rfind("DICE", 0) == 0;
+    };
+    for (int frame = 0; frame < 9; ++frame) {
+        EXPECT_EQ(scene.GdiDiceFrame(), frame);
+        EXPECT_TRUE(host.viewKilled.empty());
+        paint();
+        scene.OnTimer(4);
+    }
+    EXPECT_EQ(dice, 18u);
+    EXPECT_EQ(host.viewKilled, std::vector<uint32_t>{4});
+    EXPECT_EQ(scene.GdiDiceFrame(), -1);
+    paint();  // the roll is over: no die
+    EXPECT_EQ(dice, 18u);
 }
 
 TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mahjong/scene/gdi_surface.h"
@@ -93,6 +94,13 @@ struct RasterSurface : CMJGdiSurface {
     }
     void Invalidate() override { ++invalidated; }
     void CaptureMouse(bool on) override { captures.push_back(on); }
+    bool CursorPos(int& x, int& y) override {
+        if (!cursorKnown) return false;
+        x = cursor.first, y = cursor.second;
+        return true;
+    }
+    bool cursorKnown = true;
+    std::pair<int, int> cursor{0, 0};
 
     void Set(int x, int y, uint32_t c) {
         if (x >= 0 && y >= 0 && x < width && y < height) px[size_t(y * width + x)] = c;

@@ -348,7 +348,8 @@ TEST_F(TableTest, OwnHandFromTheRoundClampsTheCountAndHidesItFromALookerOn) {
                           {13, 0x300, 0, 1, 13}};
     for (const Case& c : cases) {
         scene.Tiles().Clear();
-        deal.Set(1205 + 2, c.count);
+        // A looker-on's state counts the held tiles from word 49.
+        deal.Set(c.looker ? 49 + 2 : 1205 + 2, c.count);
         deal.Set(14, c.status);
         deal.Set(13, c.status & 0x200 ? 9 : 2);
         host.lookerOn = c.looker;

@@ -1,6 +1,7 @@
 // The mahjong game layer in the in-process server, spoken to over the wire.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +9,9 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "table_client.h"
 #include "tools/server/game_server.h"
@@ -462,6 +466,80 @@ TEST(MahjongServer, EachDealStartsFromTheStandingTheLastOneLeft) {
     EXPECT_EQ(Word(entry, 21), Word(b, 48) + Word(b, 80));
     EXPECT_EQ(Word(entry, 22), Word(b, 96));
     EXPECT_TRUE(s.server->EntryOf(clients[0] + 100).empty());
+}
+
+// The lines of the record's block that begins with head, in order.
+std::vector<std::string> BlockLines(const std::string& text, const std::string& head) {
+    std::vector<std::string> lines;
+    const size_t at = text.find(head);
+    if (at == std::string::npos) return lines;
+    std::istringstream in(text.substr(at + head.size()));
+    for (std::string l; std::getline(in, l) && !l.empty();) lines.push_back(l);
+    return lines;
+}
+
+std::string Ids(const std::vector<uint8_t>& data, size_t word, int n) {
+    std::string out;
+    for (int k = 0; k < n; ++k) out += ' ' + std::to_string(Word(data, word + size_t(k)));
+    return out;
+}
+
+// Each entry into a running deal writes the table as the state it was given shows it, a
+// looker-on's and a player's coming back, for the client's rebuilt table to be compared with.
+TEST(MahjongServer, EntriesIntoARunningDealWriteTheirStateToTheRecord) {
+    const std::string record = ::testing::TempDir() + "/hqlv-states.txt";
+    std::remove(record.c_str());
+    // The server's clock stands still: its players think for ever and the deal waits.
+    Server s(/*thinkMs=*/800, record);
+    auto p = std::make_unique<TableClient>(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p->Enter());
+    std::ifstream none(record);
+    EXPECT_FALSE(none.good());  // an idle table's entry has no state
+    p->Send(201160, p->Body(32, {}));
+    ASSERT_TRUE(p->WaitFor(211040));
+    TableClient looker(s.server->Port(), 6001, 0);
+    auto watched = looker.Enter(/*lookerOn=*/true);
+    ASSERT_TRUE(watched);
+    ASSERT_EQ(watched->data.size(), 948u);
+    p->Close();
+    ASSERT_TRUE(looker.WaitFor(229500));
+    TableClient back(s.server->Port(), 5001, 0);
+    auto again = back.Enter();
+    ASSERT_TRUE(again);
+    ASSERT_EQ(again->data.size(), 5028u);
+    std::ifstream in(record);
+    std::stringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+    for (const auto& [state, lookerOn] : {std::pair{&watched->data, 1}, {&again->data, 0}}) {
+        SCOPED_TRACE(lookerOn);
+        const auto lines =
+            BlockLines(text, "state chair 0 looker " + std::to_string(lookerOn) + "\n");
+        ASSERT_EQ(lines.size(), 5u + 4 * 6) << text;
+        EXPECT_EQ(lines[0], "  turn: " + std::to_string(Word(*state, 13)));
+        EXPECT_EQ(lines[1], "  status: " + std::to_string(Word(*state, 14)));
+        EXPECT_EQ(lines[2], "  seconds: " + std::to_string(Word(*state, 18)) + " " +
+                                std::to_string(Word(*state, 39)));
+        EXPECT_EQ(lines[3].rfind("  wall:", 0), 0u);
+        // The dealt tiles are gone from the wall: the first 53 places from the wall's start.
+        std::istringstream absent(lines[4].substr(lines[4].find(':') + 1));
+        std::vector<int> gone;
+        for (int p; absent >> p;) gone.push_back(p);
+        EXPECT_EQ(lines[4].rfind("  wallabsent:", 0), 0u);
+        EXPECT_GE(gone.size(), 53u);
+        EXPECT_EQ(std::count(gone.begin(), gone.end(), Word(*state, 32)), 1);
+        for (int c = 0; c < 4; ++c) {
+            const size_t at = 5 + 6 * size_t(c);
+            EXPECT_EQ(lines[at], "chair " + std::to_string(c) + " user " +
+                                     std::to_string(s.deal()->UserId(c)));
+            const size_t held = (lookerOn ? 49 : 1205) + size_t(c);
+            EXPECT_EQ(lines[at + 4], "  held: " + std::to_string(Word(*state, held)));
+            // The own tiles only for the player's own chair, as its state lists them.
+            const std::string hand =
+                c == 0 && !lookerOn ? Ids(*state, 1209, Word(*state, 1205)) : std::string();
+            EXPECT_EQ(lines[at + 5], "  hand:" + hand);
+        }
+    }
 }
 
 }  // namespace

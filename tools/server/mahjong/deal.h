@@ -195,4 +195,10 @@ private:
 // hand; the wall positions taken; the result.
 std::string DealText(const Deal& deal);
 
+// The table as an entry's table state gave it to a chair (a player's or a looker-on's), one
+// block: the chair to move, the status word and the turn's seconds as the state gives them;
+// the wall positions taken (in order) and all those no longer in the wall; per chair its
+// melds, discards and flowers, its held count and, for the entering player, its held tiles.
+std::string StateText(const Deal& deal, int chair, bool looker, const std::vector<uint8_t>& state);
+
 }  // namespace hqlv::server::mj

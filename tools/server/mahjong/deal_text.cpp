@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 
 #include "tools/server/mahjong/deal.h"
@@ -56,6 +57,46 @@ std::string DealText(const Deal& deal) {
     out << " won";
     for (int c = 0; c < kChairs; ++c) out << ' ' << WordOf(r, 165 + static_cast<size_t>(c));
     out << "\n\n";
+    return out.str();
+}
+
+std::string StateText(const Deal& deal, int chair, bool looker, const std::vector<uint8_t>& state) {
+    static const char* const kKinds[] = {"peng", "chi", "minggang", "angang", "bugang"};
+    const rules::CMJTableEx& t = deal.Table();
+    std::ostringstream out;
+    out << "state chair " << chair << " looker " << (looker ? 1 : 0) << '\n';
+    out << "  turn: " << WordOf(state, 13) << '\n';
+    out << "  status: " << WordOf(state, 14) << '\n';
+    out << "  seconds: " << WordOf(state, 18) << ' ' << WordOf(state, 39) << '\n';
+    List(out, "wall", deal.Taken());
+    std::vector<int32_t> absent;
+    for (size_t p = 0; p < t.Tiles().size(); ++p)
+        if (t.Tiles()[p].status != rules::kTileInWall) absent.push_back(static_cast<int32_t>(p));
+    List(out, "wallabsent", absent);
+    for (int c = 0; c < kChairs; ++c) {
+        out << "chair " << c << " user " << deal.UserId(c) << '\n';
+        out << "  melds:";
+        for (int l = 0; l < 5; ++l)
+            for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l))) {
+                out << ' ' << kKinds[l] << '(';
+                bool first = true;
+                for (int32_t id : m.tiles)
+                    if (id >= 0) out << (first ? "" : " ") << id, first = false;
+                out << ")<" << m.source;
+            }
+        out << '\n';
+        List(out, "discards", t.Discards(c));
+        List(out, "flowers", t.Flowers(c));
+        out << "  held: " << t.CountHeld(c) << '\n';
+        std::vector<int32_t> hand;
+        if (c == chair && !looker) {
+            int32_t held[32];
+            const int32_t n = t.ListHeld(c, held, 32);
+            hand.assign(held, held + std::max(n, 0));
+        }
+        List(out, "hand", hand);
+    }
+    out << '\n';
     return out.str();
 }
 

@@ -322,8 +322,17 @@ std::vector<uint8_t> MahjongHandler::GameData(GameServer& server, int client) {
     SeatInfo seat;
     Table* t = TableOfClient(server, client, &seat);
     if (!t || !t->deal->Running() || seat.chair < 0 || seat.chair >= kChairs) return {};
-    return seat.lookerOn ? t->deal->DealRecord(seat.chair, false)
-                         : t->deal->PlayerState(seat.chair);
+    std::vector<uint8_t> state =
+        seat.lookerOn ? t->deal->DealRecord(seat.chair, false) : t->deal->PlayerState(seat.chair);
+    // The record gets the table as the state shows it, for the entry to be compared with.
+    if (!opt_.recordFile.empty()) {
+        std::ofstream out(opt_.recordFile, std::ios::app);
+        if (out)
+            out << StateText(*t->deal, seat.chair, seat.lookerOn, state);
+        else
+            server.Log("mahjong: cannot write the record to " + opt_.recordFile);
+    }
+    return state;
 }
 
 void MahjongHandler::OnClientClosed(GameServer& server, int client) {

@@ -1,0 +1,88 @@
+// The table rebuilt from an entry's table state as the server sends it: any bytes as a
+// player's state or a looker-on's, for any own chair, with melds, discards, flowers, held
+// counts, wall positions and the clock's words of any value. The rebuild may log what it
+// refuses; it must never read or write outside the records and the state.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
+
+namespace {
+
+using namespace hqlv::mahjong;
+
+struct State : CMJGameInfo {
+    std::span<const uint8_t> GetRoundRecord() const override { return area; }
+    std::span<uint8_t> GetRoundRecordArea() override { return area; }
+    uint8_t area[kDealAreaBytes] = {};
+};
+
+// The host of a table without a window: the chair and the kind of user come from the input.
+struct Host : CMJSceneHost {
+    int GetUserID() override { return 1; }
+    int GetRoomID() override { return 1; }
+    int GetTableNo() override { return 1; }
+    int GetChairNo() override { return chair; }
+    int GetCmdField8() override { return looker; }
+    int TestCmdField13Bit8() override { return 0; }
+    int IsStandalone() override { return 0; }
+    int IsPlaying() override { return 1; }
+    int PlaySoundId(int, int) override { return 0; }
+    bool IsSilent() override { return true; }
+    int IsQuickCatch() override { return 0; }
+    int IsRejectKanPaiAsk() override { return 0; }
+    int GetVoiceSetting() override { return 0; }
+    std::string GetGameIniPath() override { return "/nonexistent/HqLv.ini"; }
+    std::string GetProgramFolder() override { return "/nonexistent/"; }
+    void ScanSoundFiles(std::vector<std::string>&, std::vector<std::string>&) override {}
+    int GetSeatUserID(int) override { return 0; }
+    std::string GetSeatName(int) override { return {}; }
+    int GetSeatVoiceKind(int) override { return 0; }
+    std::string GetPlayerNameById(int) override { return {}; }
+    void AppendChatLine(const std::string&) override {}
+    int GetScreenWidth() override { return 1024; }
+    int GetScreenHeight() override { return 768; }
+    int IsSmallScreen() override { return 0; }
+    int GetTableViewWidth() override { return 796; }
+    int GetTableViewHeight() override { return 700; }
+    bool HasSkinBitmap(const std::string&) override { return false; }
+    CMJGameInfo* GetGameInfo() override { return &state; }
+    CMJTableDraw* GetTableDraw() override { return nullptr; }
+    CMJGameScene2* GetGameScene() override { return nullptr; }
+    CMJRequests* GetRequests() override { return nullptr; }
+    int chair = 0, looker = 0;
+    State state;
+};
+
+// This game's layer step counts the standing tiles.
+struct Scene : CMJGameScene2 {
+    void RestoreLayerState() override { RestoreHeldCounts(); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Host* host = new Host;
+    static Scene* scene = [] {
+        auto* s = new Scene;
+        s->SetSceneHost(host);
+        return s;
+    }();
+    if (size < 2) return 0;
+    host->looker = data[0] & 1;
+    host->chair = int(data[1] % 6) - 1;  // -1 to 4: chairs without a seat too
+    std::memset(host->state.area, 0, sizeof host->state.area);
+    const size_t n = std::min(size - 2, sizeof host->state.area);
+    std::memcpy(host->state.area, data + 2, n);
+    host->state.SetStateBytes(host->looker ? kLookerStateBytes : kPlayerStateBytes);
+    scene->RebuildTable();
+    (void)scene->IsDealInProgress();
+    (void)scene->FormatTable("fuzz");
+    return 0;
+}

@@ -1,0 +1,329 @@
+// The table rebuilt from the entry's table state: a player's state (5028 bytes: every
+// chair's melds, discards, flowers and held count, the own tiles) and a looker-on's (948
+// bytes: held counts and flowers, no melds and no discards) restore exactly what they hold;
+// the clock stands at the seat to move with the state's seconds and runs; counts the server
+// got wrong are kept to the table; a client that has just come in rebuilds only a state of
+// its own kind with the running bit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/core/kernel.h"
+#include "table_scene.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+// Words of the player's state.
+constexpr size_t kChairBlock = 49, kChairWords = 282, kCounts = 1177, kHeld = 1205, kOwn = 1209;
+// Words of the looker-on's state.
+constexpr size_t kLookerHeld = 49, kLookerFlowers = 85, kLookerFlowerCounts = 229;
+
+// This game's layer step of the rebuild counts the standing tiles.
+struct RebuildScene : TableScene {
+    void RestoreLayerState() override {
+        ++layerSteps;
+        RestoreHeldCounts();
+    }
+    int layerSteps = 0;
+};
+
+class RebuildTest : public TableTestOf<RebuildScene> {
+protected:
+    void SetUp() override {
+        TableTestOf<RebuildScene>::SetUp();
+        host.chair = 0;  // chair 1 sits at view 0, chair 2 at view 1, chair 3 at view 2
+        // Chair 1 moves and holds its drawn tile: the turn's 20 seconds, not the 7 of the wait.
+        deal.Set(11, 1);
+        deal.Set(13, 1);
+        deal.Set(14, 0x101);
+        deal.Set(18, 20);
+        deal.Set(39, 7);
+        deal.Set(32, 10);  // wall positions 10 to 39 are taken
+        deal.Set(37, 40);
+        deal.Set(33, -1);
+        deal.Set(36, -1);
+    }
+    void Player() {
+        deal.SetStateBytes(kPlayerStateBytes);
+        const int held[4] = {13, 11, 13, 10};
+        for (size_t c = 0; c < 4; ++c) deal.Set(kHeld + c, held[c]);
+        const int own[13] = {125, 2, 18, 55, 60, 61, 62, 90, 91, 100, 101, 120, 30};
+        for (size_t k = 0; k < 32; ++k) deal.Set(kOwn + k, k < 13 ? own[k] : -1);
+        // Chair 1: a peng of 13, 22 and 4 (claimed last) from chair 2; discards 5, 40; a
+        // flower. Chair 3: a concealed gang. Chair 2: two flowers. Chair 0: one discard.
+        Entry(1, 0, {13, 22, 4, -1}, 2);
+        List(1, 5, 210, {5, 40});
+        List(1, 6, 246, {136});
+        Entry(3, 3, {108, 109, 110, 111}, 3);
+        List(2, 6, 246, {137, 138});
+        List(0, 5, 210, {77});
+    }
+    void Entry(size_t chair, size_t list, std::vector<int> tiles, int giver) {
+        const size_t at = kChairBlock + kChairWords * chair + 42 * list;
+        for (size_t t = 0; t < 4; ++t) deal.Set(at + t, tiles[t]);
+        deal.Set(at + 4, giver);
+        deal.Set(kCounts + 7 * chair + list, 1);
+    }
+    void List(size_t chair, size_t count, size_t offset, std::vector<int> ids) {
+        for (size_t k = 0; k < ids.size(); ++k)
+            deal.Set(kChairBlock + kChairWords * chair + offset + k, ids[k]);
+        deal.Set(kCounts + 7 * chair + count, int(ids.size()));
+    }
+    std::vector<int> Present(const MJTileInfo* row, int n, bool codes) {
+        std::vector<int> v;
+        for (int i = 0; i < n; ++i)
+            if (row[i].bPresent) v.push_back(codes ? row[i].nCode : i);
+        return v;
+    }
+    int Standing(int view) {
+        int n = 0;
+        for (int i = 0; i < kHandSlotCount; ++i)
+            n += Hand(view)[i].bPresent && Hand(view)[i].bHand && !Hand(view)[i].nMeld;
+        return n;
+    }
+};
+
+TEST_F(RebuildTest, PlayersStateRestoresEveryChairsListsAndTheClock) {
+    Player();
+    scene.RebuildTable();
+    EXPECT_EQ(scene.layerSteps, 1);
+    EXPECT_EQ(host.paneEnabled, std::vector<int>{1});
+    // The clock's second stopped with the old table, started again for the restored one.
+    EXPECT_EQ(host.clockTimer, (std::vector<std::string>{"stop", "start"}));
+    EXPECT_EQ(scene.QZ_GetPointTo(), 0);
+    EXPECT_EQ(scene.Clock().drawn, 0);
+    EXPECT_EQ(scene.GetCountdown(), 20);
+    EXPECT_EQ(scene.Clock().shown, 1);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
+    // Chair 1 at view 0: the peng face up with its tiles (the giver opposite turns none),
+    // ten standing tiles and the drawn one.
+    for (int i : {17, 16, 15}) {
+        EXPECT_EQ(Hand(0)[i].nFace, 1) << i;
+        EXPECT_EQ(Hand(0)[i].bHand, 0) << i;
+    }
+    EXPECT_EQ((std::vector<int>{Hand(0)[17].nCode, Hand(0)[16].nCode, Hand(0)[15].nCode}),
+              (std::vector<int>{4, 13, 22}));
+    EXPECT_EQ(Hand(0)[0].bPresent, 1);
+    EXPECT_EQ(Standing(0), 11);
+    EXPECT_EQ(Hand(0)[10].bPresent, 1);
+    EXPECT_EQ(Hand(0)[11].bPresent, 0);
+    // Chair 3 at view 2: the concealed gang (three backs, the fourth up), ten standing.
+    EXPECT_EQ((std::vector<int>{Hand(2)[17].nFace, Hand(2)[16].nFace, Hand(2)[15].nFace,
+                                Hand(2)[14].nFace}),
+              (std::vector<int>{1, 0, 0, 0}));
+    EXPECT_EQ(Standing(2), 10);
+    EXPECT_EQ(Standing(1), 13);
+    // The own hand sorted, no drawn tile.
+    EXPECT_EQ(Hand(3)[0].bPresent, 0);
+    EXPECT_EQ(Present(Hand(3), 14, true),
+              (std::vector<int>{120, 125, 101, 91, 100, 90, 62, 61, 60, 55, 30, 2, 18}));
+    // Discards into the rows, flowers into the flower rows, face up.
+    EXPECT_EQ(Present(scene.Tiles().m_discards[0], kDiscardRecords, true),
+              (std::vector<int>{5, 40}));
+    EXPECT_EQ(scene.Tiles().m_discards[0][1].nFace, 1);
+    EXPECT_EQ(Present(scene.Tiles().m_discards[3], kDiscardRecords, true), (std::vector<int>{77}));
+    EXPECT_TRUE(Present(scene.Tiles().m_discards[1], kDiscardRecords, true).empty());
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[0], kFlowerRecords, true), (std::vector<int>{136}));
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, true),
+              (std::vector<int>{137, 138}));
+    // The wall taken between its start and head.
+    std::vector<int> absent;
+    for (int i = 0; i < 136; ++i)
+        if (!scene.Tiles().m_wall[i].bPresent) absent.push_back(i);
+    EXPECT_EQ(absent.size(), 30u);
+    EXPECT_EQ(absent.front(), 10);
+    EXPECT_EQ(absent.back(), 39);
+    // The table's record names the restored lists.
+    const std::string text = scene.FormatTable("rebuilt");
+    EXPECT_NE(text.find("table rebuilt\n  clock: 0 20 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("chair 1 view 0\n  melds: peng(13 22 4)<2\n  discards: 5 40\n"
+                        "  flowers: 136\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("chair 3 view 2\n  melds: angang(108 109 110 111)<3\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("chair 0 view 3\n  melds:\n  discards: 77\n"), std::string::npos) << text;
+    // The clock runs at chair 1's seat.
+    scene.OnTimer(host.GetClockTimerId());
+    EXPECT_EQ(scene.GetCountdown(), 19);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 0);
+}
+
+TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
+    Player();  // the words a player's state would hold stay in the area: they are not read
+    host.lookerOn = 1;
+    deal.SetStateBytes(kLookerStateBytes);
+    const int held[4] = {13, 11, 13, 10};
+    for (size_t c = 0; c < 4; ++c) {
+        deal.Set(kLookerHeld + c, held[c]);
+        deal.Set(kLookerFlowerCounts + c, 0);
+    }
+    deal.Set(kLookerFlowers + 36 * 2, 137);
+    deal.Set(kLookerFlowerCounts + 2, 1);
+    scene.RebuildTable();
+    EXPECT_TRUE(host.paneEnabled.empty());
+    for (int v = 0; v < 4; ++v) {
+        EXPECT_TRUE(Present(scene.Tiles().m_discards[v], kDiscardRecords, true).empty()) << v;
+        for (int i = 0; i < kHandSlotCount; ++i) EXPECT_EQ(Hand(v)[i].nMeld, 0) << v << "/" << i;
+    }
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, true), (std::vector<int>{137}));
+    EXPECT_TRUE(Present(scene.Tiles().m_flowers[0], kFlowerRecords, true).empty());
+    // Each seat stands as many tiles as the state counts; the watched hand stays hidden.
+    EXPECT_EQ(Standing(0), 11);
+    EXPECT_EQ(Standing(1), 13);
+    EXPECT_EQ(Standing(2), 10);
+    EXPECT_EQ(Standing(3), 13);
+    for (int i = 1; i <= 13; ++i) EXPECT_EQ(Hand(3)[i].nCode, kHiddenTile) << i;
+    for (int i = 11; i < kHandSlotCount; ++i) EXPECT_EQ(Hand(2)[i].bPresent, 0) << i;
+    EXPECT_EQ(scene.GetCountdown(), 20);
+    const std::string text = scene.FormatTable("rebuilt");
+    EXPECT_NE(text.find("chair 1 view 0\n  melds:\n  discards:\n  flowers:\n"), std::string::npos)
+        << text;
+}
+
+TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
+    Player();
+    const struct {
+        size_t word;
+        int value;
+        const char* logged;
+    } cases[] = {
+        {kHeld + 2, 99, "手牌数目错误:99"},           {kHeld + 3, -5, "手牌数目错误:-5"},
+        {kCounts + 7 * 2 + 6, 40, "花牌数目错误:40"}, {kCounts + 7 * 1 + 5, 37, "弃牌数目错误:37"},
+        {kCounts + 7 * 1 + 5, -1, "弃牌数目错误:-1"},
+    };
+    for (const auto& c : cases) {
+        const int before = deal.RoundWord(c.word);
+        deal.Set(c.word, c.value);
+        scene.RebuildTable();
+        EXPECT_NE(Log().find(c.logged), std::string::npos) << c.logged;
+        deal.Set(c.word, before);
+    }
+    // Ids that are no tiles are left out of the rows.
+    List(1, 5, 210, {5, -1, 152, 40});
+    List(2, 6, 246, {137, 9999});
+    scene.RebuildTable();
+    EXPECT_EQ(Present(scene.Tiles().m_discards[0], kDiscardRecords, true),
+              (std::vector<int>{5, 40}));
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, true), (std::vector<int>{137}));
+    for (const char* line : {"弃牌错误:-1", "弃牌错误:152", "花牌错误:9999"})
+        EXPECT_NE(Log().find(line), std::string::npos) << line;
+    List(1, 5, 210, {5, 40});
+    List(2, 6, 246, {137, 138});
+    // Held 99 at view 1: every standing record (no melds there) and no more.
+    deal.Set(kHeld + 2, 99);
+    scene.RebuildTable();
+    EXPECT_EQ(Standing(1), kHandSlotCount - 1);
+    // A flower count past the seat's eight records fills the eight.
+    deal.Set(kCounts + 7 * 2 + 6, 40);
+    scene.RebuildTable();
+    EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, false).size(), 8u);
+    // No standing tile at all.
+    deal.Set(kHeld + 3, -5);
+    scene.RebuildTable();
+    EXPECT_EQ(Standing(2), 0);
+}
+
+TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
+    Player();
+    deal.Set(13, 7);
+    deal.Set(14, 0x1);  // no drawn tile: the wait's seconds would be taken
+    scene.RebuildTable();
+    EXPECT_NE(Log().find("RestoreClockState: chair 7 has no view"), std::string::npos);
+    EXPECT_EQ(scene.Clock().shown, 0);
+    EXPECT_EQ(host.clockTimer, std::vector<std::string>{"stop"});
+    // A seat to move that has not drawn: the wait's seconds.
+    deal.Set(13, 2);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.GetCountdown(), 7);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 2);
+}
+
+TEST_F(RebuildTest, WithoutADealStateTheTableIsOnlyReset) {
+    host.info = nullptr;
+    scene.SetCountdown(9);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.Clock().shown, 0);
+    EXPECT_EQ(host.clockTimer, std::vector<std::string>{"stop"});
+    EXPECT_EQ(Standing(0), 13);  // the layout's thirteen, none counted away
+    EXPECT_EQ(Standing(3), 13);
+    EXPECT_FALSE(scene.IsDealInProgress());
+}
+
+TEST_F(RebuildTest, AnIdleTableShowsTheStartButtonUnlessTheSystemSeats) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start(710);
+    engine::GameKernel& k = scene.GetKernel();
+    auto startShown = [&] {
+        return k.FindEntity(k.FindControl(scene.Entities().start)->entityId)->IsVisible();
+    };
+    host.field13 = 0x2;
+    scene.RefreshIdleTable();
+    EXPECT_FALSE(startShown());
+    host.field13 = 0;
+    scene.RefreshIdleTable();
+    EXPECT_TRUE(startShown());
+}
+
+TEST_F(RebuildTest, ADealIsInProgressOnlyInAStateOfTheUsersKind) {
+    const struct {
+        size_t bytes;
+        int looker, status, running;
+    } cases[] = {
+        {kPlayerStateBytes, 0, 0x101, 1},
+        {kPlayerStateBytes, 0, 0x100, 0},
+        {kLookerStateBytes, 1, 0x1, 1},
+        {kLookerStateBytes, 0, 0x1, 0},
+        {kPlayerStateBytes, 1, 0x1, 0},
+        {560, 0, 0x1, 0},
+        {0, 0, 0x1, 0},
+    };
+    for (const auto& c : cases) {
+        deal.SetStateBytes(c.bytes);
+        host.lookerOn = c.looker;
+        deal.Set(14, c.status);
+        EXPECT_EQ(scene.IsDealInProgress(), c.running) << c.bytes << " " << c.looker;
+    }
+}
+
+struct StartSteps : CMJGameScene2 {
+    void ShowStartButton() override { got.push_back("start"); }
+    void ShowWaitTableNotice() override { got.push_back("wait"); }
+    void ShowAskButton() override { got.push_back("ask"); }
+    void RebuildTable() override { got.push_back("rebuild"); }
+    void Redraw(int) override {}
+    void ToggleMusic() override {}
+    std::vector<std::string> got;
+};
+
+TEST(RebuildStart, APlayerComingBackRebuildsOnlyARunningDeal) {
+    FakeSceneHost host;
+    DealState deal;
+    StartSteps scene;
+    host.info = &deal;
+    scene.SetSceneHost(&host);
+    host.rejoining = 1;
+    deal.Set(14, 0x1);
+    // The entry's data is no table state: the player starts afresh.
+    deal.SetStateBytes(560);
+    scene.OnGameStart();
+    EXPECT_EQ(scene.got, std::vector<std::string>{"start"});
+    EXPECT_EQ(scene.IsGameRunning(), 0);
+    scene.got.clear();
+    deal.SetStateBytes(kPlayerStateBytes);
+    scene.OnGameStart();
+    EXPECT_EQ(scene.got, std::vector<std::string>{"rebuild"});
+    EXPECT_EQ(scene.IsGameRunning(), 1);
+    // Without the entry's mark the same state rebuilds nothing for a player.
+    scene.got.clear();
+    scene.SetGameRunning(0);
+    host.rejoining = 0;
+    scene.OnGameStart();
+    EXPECT_EQ(scene.got, std::vector<std::string>{"start"});
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
