@@ -379,5 +379,164 @@ TEST_F(TableFit, ThreeSeatWallsEndAtTheCentresBottomAndTheOwnWallIsCentred) {
     EXPECT_EQ(r.top, c.top - 20);
 }
 
+// Overlaps on the side rows. A seat's melds grow from one end of its row and its standing
+// tiles keep to the other: with one to four claims (pengs and exposed gangs, each followed by
+// the discard) no meld tile lies over a standing one on any row. At the end of the deal the
+// laid-down hand lies clear of the melds, and no standing tile is left under it, even when the
+// server's list is shorter than what the seat still showed standing. The large showcase tile, 24 inside the hand and
+// centred along it, covers the wind disc 35 inside on the same axis: that is the table's own
+// arrangement and is pinned here as such.
+class TableOverlap : public TableFit {
+protected:
+    struct Box {
+        int left, top, right, bottom;
+    };
+    static bool Meet(const Box& a, const Box& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    }
+    Box BoxOf(int view, int i) {
+        const MJTileInfo& r = Hand(view)[i];
+        const MJBinding* b = r.nObject ? scene.Binding(r.nObject) : nullptr;
+        const engine::Entity* e = b ? scene.GetKernel().FindEntity(b->entityId) : nullptr;
+        if (!e) return {0, 0, 0, 0};
+        const int l = e->GetX() - e->GetWidth() / 2, t = e->GetY() - e->GetHeight() / 2;
+        return {l, t, l + e->GetWidth(), t + e->GetHeight()};
+    }
+    // A hidden hand of 13 at the view, then claims: even k a peng, odd k an exposed gang.
+    void Claim(int view, int claims) {
+        scene.ResetTable();
+        for (int i = 1; i <= 13; ++i) {
+            MJTileInfo& r = Hand(view)[i];
+            r.nCode = 200, r.bPresent = r.bHand = 1;
+        }
+        const int giver = scene.ViewToChair((view + 2) % 4);
+        for (int k = 0; k < claims; ++k) {
+            const int32_t base = 4 * k;
+            if (k % 2 == 0)
+                scene.AddPengMeld(view,
+                                  Body(11, {{4, giver}, {5, base}, {6, base + 1}, {7, base + 2}}));
+            else
+                scene.AddExposedGangMeld(view, Body(11, {{4, giver},
+                                                         {5, base},
+                                                         {6, base + 1},
+                                                         {7, base + 2},
+                                                         {8, base + 3},
+                                                         {10, 120}}));
+            Hand(view)[0].bPresent = Hand(view)[0].bHand = 0;  // the discard after the claim
+        }
+        scene.BindHandTiles(view);
+    }
+};
+
+TEST_F(TableOverlap, MeldsNeverCoverTheStandingTilesOnAnyRow) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    for (int view = 0; view < 4; ++view)
+        for (int claims = 1; claims <= 4; ++claims) {
+            SCOPED_TRACE("view " + std::to_string(view) + ", claims " + std::to_string(claims));
+            Claim(view, claims);
+            int standing = 0, laid = 0;
+            for (int i = 0; i < kHandSlotCount; ++i) {
+                const MJTileInfo& s = Hand(view)[i];
+                if (!s.bPresent) continue;
+                if (!s.bHand) {
+                    ++laid;
+                    continue;
+                }
+                ++standing;
+                const Box a = BoxOf(view, i);
+                ASSERT_LT(a.left, a.right) << i;
+                for (int j = 0; j < kHandSlotCount; ++j) {
+                    const MJTileInfo& m = Hand(view)[j];
+                    if (!m.bPresent || m.bHand) continue;
+                    const Box b = BoxOf(view, j);
+                    ASSERT_LT(b.top, b.bottom) << j;
+                    EXPECT_FALSE(Meet(a, b)) << "standing " << i << " meld " << j;
+                }
+            }
+            EXPECT_EQ(standing, 13 - 3 * claims);
+            EXPECT_EQ(laid, 3 * claims + claims / 2);
+        }
+}
+
+TEST_F(TableOverlap, TheLaidDownHandLiesClearOfTheMelds) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    // short: the server's list holds fewer tiles than the seat still shows standing; held: the
+    // seat holds a drawn tile and the list takes it too (laid from record 0).
+    for (int view = 0; view < 4; ++view)
+        for (int claims = 0; claims <= 4; ++claims)
+            for (int shape = 0; shape < 3; ++shape) {
+                const bool shortList = shape == 1, held = shape == 2;
+                if (shortList && claims == 4) continue;  // an empty list lays nothing down
+                SCOPED_TRACE("view " + std::to_string(view) + ", claims " + std::to_string(claims) +
+                             ", shape " + std::to_string(shape));
+                Claim(view, claims);
+                if (held)
+                    Hand(view)[0].nCode = 200, Hand(view)[0].bPresent = Hand(view)[0].bHand = 1;
+                std::vector<bool> meld(kHandSlotCount);
+                for (int i = 0; i < kHandSlotCount; ++i)
+                    meld[size_t(i)] = Hand(view)[i].bPresent && !Hand(view)[i].bHand;
+                std::vector<int32_t> list;
+                const int count = 13 - 3 * claims - (shortList ? 1 : 0) + (held ? 1 : 0);
+                for (int k = 0; k < count; ++k) list.push_back(60 + k);
+                if (held)
+                    scene.LayOutEndHandAll(view, list);
+                else
+                    scene.LayOutEndHand(view, list);
+                scene.BindHandTiles(view);
+                int laidDown = 0;
+                for (int i = 0; i < kHandSlotCount; ++i)
+                    laidDown += Hand(view)[i].bPresent && !Hand(view)[i].bHand && !meld[size_t(i)];
+                EXPECT_EQ(laidDown, count);
+                int stillStanding = 0;
+                for (int i = 0; i < kHandSlotCount; ++i) {
+                    const MJTileInfo& r = Hand(view)[i];
+                    if (!r.bPresent || meld[size_t(i)]) continue;
+                    stillStanding += r.bHand;
+                    ASSERT_LT(BoxOf(view, i).left, BoxOf(view, i).right) << i;
+                    for (int j = 0; j < kHandSlotCount; ++j) {
+                        if (!meld[size_t(j)]) continue;
+                        EXPECT_FALSE(Meet(BoxOf(view, i), BoxOf(view, j))) << i << " over " << j;
+                    }
+                }
+                EXPECT_EQ(stillStanding, 0);
+            }
+}
+
+TEST_F(TableOverlap, TheShowcaseStandsOverTheWindDiscByTheTablesNumbers) {
+    NEED_ASSETS();
+    Start();
+    for (int view = 0; view < 4; ++view) {
+        MJRect h, s;
+        scene.GetHandRect(view, h);
+        scene.GetShowcaseRect(view, s);
+        int x = 0, y = 0;
+        scene.GetWindMarkPos(view, x, y);
+        EXPECT_TRUE(x >= s.left && x < s.right && y >= s.top && y < s.bottom) << view;
+        // 24 and 35 inside the hand's inner side, both centred along the hand.
+        switch (view) {
+            case 0:
+                EXPECT_EQ(s.left, h.right + 24);
+                EXPECT_EQ(x, h.right + 35);
+                break;
+            case 1:
+                EXPECT_EQ(s.top, h.bottom + 24);
+                EXPECT_EQ(y, h.bottom + 35);
+                break;
+            case 2:
+                EXPECT_EQ(s.right, h.left - 24);
+                EXPECT_EQ(x, h.left - 35);
+                break;
+            default:
+                EXPECT_EQ(s.bottom, h.top - 24);
+                EXPECT_EQ(y, h.top - 35);
+                break;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test
