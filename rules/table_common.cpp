@@ -904,8 +904,9 @@ void CCommonTable::BeginWait(int32_t chair) {
     waitTick_[chair] = std::max(Now(), 1u);
 }
 
+// One chair answers -v at every level; the later levels' own Negate does not apply here.
 int32_t CCommonTable::IsOpponent(int32_t a, int32_t b, int32_t v) const {
-    if (a == b) return Negate(v);
+    if (a == b) return saturate(-int64_t{v});
     return GroupOf(a) != GroupOf(b) ? 1 : 0;
 }
 
@@ -1024,8 +1025,10 @@ int32_t CCommonTable::AdjustComputerLosses(int32_t* values) {
         if (!u || !(u->flags & 1) || values[c] >= 0) continue;
         const int32_t before = values[c];
         values[c] = RandomAdjust(before);
-        adjusted_[c] = values[c] - before;
-        total += adjusted_[c];
+        // A loss forgiven whole can exceed the int32 range (INT32_MIN to 0).
+        const int64_t change = int64_t{values[c]} - before;
+        adjusted_[c] = saturate(change);
+        total += change;
     }
     return saturate(total);
 }

@@ -438,17 +438,10 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     ClearClaimFlags();
     std::fill(std::begin(huAsked_), std::end(huAsked_), 0);
     if (!ValidMJ(chair) || IsWallUsedUp()) return -1;
+    if (!HeadOnWallTile()) return -1;
     const int32_t total = static_cast<int32_t>(tiles_.size());
-    if (total == 0) return -1;
-    // The joker's tile stays in the wall: the head steps over it.
-    for (int guard = 0; guard < total; ++guard) {
-        if (headPos_ == jokerPos_ || tiles_[static_cast<size_t>(headPos_)].status != kTileInWall)
-            headPos_ = (headPos_ + 1) % total;
-        else
-            break;
-    }
     TileRecord& t = tiles_[static_cast<size_t>(headPos_)];
-    if (t.id < 0 || t.status != kTileInWall || headPos_ == jokerPos_) return -1;
+    if (t.id < 0) return -1;
     t.status = kTileHeld;
     t.chair = chair;
     IncrementKindAt(chair, headPos_);
@@ -459,17 +452,24 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     return drawn;
 }
 
-int32_t CMJTable::BurnHeadTile() {
+// The joker's tile stays in the wall: the head steps over it and over tiles already taken,
+// once round the wall at most.
+bool CMJTable::HeadOnWallTile() {
     const int32_t total = static_cast<int32_t>(tiles_.size());
-    if (IsWallUsedUp() || total == 0) return -1;
+    if (total == 0) return false;
     for (int guard = 0; guard < total; ++guard) {
         if (headPos_ == jokerPos_ || tiles_[static_cast<size_t>(headPos_)].status != kTileInWall)
             headPos_ = (headPos_ + 1) % total;
         else
             break;
     }
+    return headPos_ != jokerPos_ && tiles_[static_cast<size_t>(headPos_)].status == kTileInWall;
+}
+
+int32_t CMJTable::BurnHeadTile() {
+    if (IsWallUsedUp() || !HeadOnWallTile()) return -1;
+    const int32_t total = static_cast<int32_t>(tiles_.size());
     TileRecord& t = tiles_[static_cast<size_t>(headPos_)];
-    if (t.status != kTileInWall || headPos_ == jokerPos_) return -1;
     t.status = kTilePlayed;
     ++tilesDrawn_;
     headPos_ = (headPos_ + 1) % total;

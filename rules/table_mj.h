@@ -328,6 +328,9 @@ protected:
     int32_t Tick() const { return static_cast<int32_t>(Now()); }
     int32_t Elapsed(uint32_t since) const { return static_cast<int32_t>(Now() - since); }
     bool HuKindAllowed(int32_t chair, int32_t tile) const;
+    // Moves the head of the wall onto the next tile still in the wall, past the joker's place;
+    // false when there is none.
+    bool HeadOnWallTile();
     // The win test on a claim that must wait: another chair than the two named wins on the
     // tile, within the claim time less a second from `since`.
     bool OtherCanWin(const MJRequest& r, uint32_t since);

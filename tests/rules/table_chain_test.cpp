@@ -457,6 +457,8 @@ TEST(ChainRecords, SavedSeatsAreSnapshotForAChairLeftEmpty) {
     EXPECT_EQ(t.SaveSeatRecord(2), 1);
     EXPECT_EQ(t.Saved(2).userId, 0);
     EXPECT_EQ(t.FillResultRows(rec.data(), rows), 3);
+    EXPECT_EQ(t.FillResultRows(nullptr, rows), 0);
+    EXPECT_EQ(t.FillResultRows(rec.data(), nullptr), 0);
     EXPECT_EQ(rows[2].chair, 3);
 }
 
@@ -635,6 +637,19 @@ TEST(ChainEdges, LevelsOfAnEmptyChairAndExactLossShares) {
     EXPECT_EQ(results[1], 5);
     EXPECT_EQ(results[2], 5);
     EXPECT_EQ(results[3], 0);
+}
+
+TEST(ChainEdges, TheReservedListHoldsAtMost32Tiles) {
+    CardConfig many;
+    many.reservedTiles = 40;
+    Card t(TableConfig{-1, -1, 1, 4, 0x400000, 0, 3}, many);
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(95 + c), c);
+    SeedRandom(5);
+    ASSERT_EQ(t.StartGame(nullptr, {}), 1);
+    ASSERT_EQ(t.Reserved().size(), 32u);
+    const int32_t after = (t.WallStart() + 4 * t.TilesPerChair()) % 136;
+    EXPECT_EQ(t.Reserved()[0], t.TileAt(after));
+    EXPECT_EQ(t.Reserved()[31], t.TileAt((after + 31) % 136));
 }
 
 TEST(ChainEdges, KindCountsOfPositionsAndKindsOutsideTheTable) {

@@ -84,6 +84,8 @@ TEST(ChainCard, ListsByKind) {
     int32_t want[64] = {};
     want[15] = 2, want[7] = 1, want[9] = 1;  // no 9 held
     int32_t taken[64];
+    EXPECT_EQ(r.TakeKinds(nullptr, taken, 1), 0);
+    EXPECT_EQ(r.TakeKinds(want, nullptr, 1), 0);
     ASSERT_EQ(r.TakeKinds(want, taken, 1), 3);
     EXPECT_EQ(taken[0], held[2]);
     EXPECT_EQ(taken[1], held[3]);
@@ -333,6 +335,12 @@ TEST(ComputerPlayers, OnlyComputerLossesAreAdjusted) {
     EXPECT_EQ(ids[1], -1);
     EXPECT_EQ(ids[3], -1);
     EXPECT_EQ(t.ListComputerPlayers(nullptr, positive), 0);
+    // The smallest loss forgiven whole: the change is kept at the int32 bound.
+    int32_t huge[4] = {INT32_MIN, 0, 0, 0};
+    SeedRandom(seedWhere([](int32_t a, int32_t b) { return a < 55 && b >= 96; }));
+    EXPECT_EQ(t.AdjustComputerLosses(huge), INT32_MAX);
+    EXPECT_EQ(huge[0], 0);
+    EXPECT_EQ(t.ComputerAdjustment(0), INT32_MAX);
 }
 
 // A table whose settlement adjusts the computer players' losses.
@@ -481,6 +489,14 @@ TEST(ChainMJ, BurnHeadTile) {
         {"from the wrapped head", [](Rig& r) { r.headPos_ = 135; }, 135, 0},
         {"none once the wall is used up", [](Rig& r) { r.tilesDrawn_ = 130, r.tailDraws_ = 6; }, -1,
          0},
+        // A walk once round the wall that finds no tile leaves the head where it was.
+        {"none while only the joker's tile is in the wall",
+         [](Rig& r) {
+             for (int32_t id = 0; id < 136; ++id)
+                 if (id != 5) r.SetTileStatus(id, kTilePlayed);
+             r.jokerPos_ = 5, r.headPos_ = 9;
+         },
+         -1, 9},
     };
     for (const Case& k : cases) {
         Rig r;
@@ -611,6 +627,11 @@ TEST(ChainMJ, HooksAfterEachMeldAndATurnThatPassesOn) {
     t.SetTileStatus(flower, kTileHeld), t.SetTileChair(flower, 1), t.IncrementKind(1, flower);
     // A flower laid out: the turn passes to the next chair, whose tiles are not yet open.
     t.SwitchActiveChair(1);
+    const MJRequest lay = MJRequest::Meld(1, 1, flower, -1, -1);
+    EXPECT_EQ(t.CheckFlowerRequest(lay), 1);
+    t.ClearStatusBits(0x100);  // the chair may not act on its own tiles
+    EXPECT_EQ(t.CheckFlowerRequest(lay), 0);
+    t.SetStatusBits(0x100);
     t.OnFlower(MJRequest::Meld(1, 1, flower, -1, -1));
     EXPECT_EQ(t.GetCurrentChair(), t.NextChair(1));
     EXPECT_EQ(t.Status() & 0x5E0, 0x400u);
@@ -664,6 +685,11 @@ TEST(ChainGame, NegateByTheMostFlowers) {
     r.flowers_[0].assign(8, 140);
     EXPECT_EQ(r.Negate(INT32_MAX), INT32_MIN);
     EXPECT_EQ(r.CCommonTable::Negate(5), -5);
+    // One chair's opponent value stays -v whatever the level's Negate gives.
+    EXPECT_EQ(r.IsOpponent(1, 1, 5), -5);
+    MJ below(0x100, 0x50F717);
+    EXPECT_EQ(below.IsOpponent(2, 2, 5), -5);
+    EXPECT_EQ(below.IsOpponent(2, 2, INT32_MIN), INT32_MAX);
 }
 
 TEST(ChainGame, UnitsOfAResult) {
@@ -1039,6 +1065,18 @@ TEST(KongFeeder, TheFeederOfTheLastKongPaysForAWinOnItsReplacement) {
     EXPECT_EQ(at(w.record, kWinPoints + 12), 0);
 }
 
+TEST(KongFeeder, ADiscardEndsTheKongsFeeding) {
+    Rig r;
+    r.Lay(0, kPeng, 7, 3);
+    const int32_t fourth = r.GiveOne(0, 7);
+    const Meld& m = r.Melds(0, kPeng)[0];
+    r.OnBuGang(MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    ASSERT_EQ(r.KongFeeder(), 3);
+    const int32_t out = r.GiveOne(0, 21);
+    r.Discard(0, &out, 1);
+    EXPECT_EQ(r.KongFeeder(), -1);
+}
+
 // --- Edges of the operations below the new ones ------------------------------------------------
 
 TEST(ChainEdges, NextKindTileWrapsEachRun) {
@@ -1095,6 +1133,13 @@ TEST(ChainEdges, ClaimedFromListsAndTheClaimWindow) {
     EXPECT_FALSE(p.IsClaimWindowOver(2));
     p.AnswerPass(0, 0);
     EXPECT_TRUE(p.IsClaimWindowOver(2));
+    // Claims cleared unanswered (a claim carried out, a draw) hold the window no longer.
+    Rig q;
+    q.Give(0, {8, 8});
+    const int32_t other = q.GiveOne(2, 8);
+    q.Discard(2, &other, 1);
+    q.ClearClaimFlags();
+    EXPECT_TRUE(q.IsClaimWindowOver(2));
 }
 
 TEST(ChainEdges, ASelfDrawnWinOnlyInTheChairsOwnTurn) {

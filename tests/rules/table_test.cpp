@@ -10,29 +10,15 @@
 #include <fstream>
 #include <random>
 
-#include "table_rig.h"
+#include "chain_rig.h"
 
 namespace {
 
 using namespace hqlv::rules;
+using chain::FixedTick;
+using chain::user;
 using rig::idOf;
 using rig::Rig;
-
-struct FixedTick {
-    uint32_t tick = 1000;
-    FixedTick() {
-        SetRulesClock({[this] { return tick; }, {}});
-    }
-    ~FixedTick() { SetRulesClock({}); }
-};
-
-std::unique_ptr<TableUser> user(int32_t id, int32_t score = 0, int32_t holdings = 0) {
-    auto u = std::make_unique<TableUser>();
-    u->userId = id;
-    u->score = score;
-    u->holdings = holdings;
-    return u;
-}
 
 // --- Common table ----------------------------------------------------------------------------
 
@@ -1118,6 +1104,8 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
+    // The declarer cannot rob its own kong, though the tile would win its hand.
+    EXPECT_EQ(s.CanRobAddedGang(0, 0, t4), 0);
     // Only the tile of the kong may be robbed, not another the declarer holds.
     EXPECT_EQ(s.CanRobAddedGang(2, 0, s.GiveOne(0, 24)), 0);
     int32_t out[8] = {};

@@ -104,6 +104,23 @@ TEST(MahjongDeal, RecordsCarryTheConfiguredTurnClaimAndGraceSeconds) {
     EXPECT_EQ(testrig::Word(state, 40), 4);
 }
 
+// The server's own players are the rules' computer-controlled players (user flag 1); a player
+// whose seat the server only drives while the player is away stays a player.
+TEST(MahjongDeal, ServerDrivenSeatsAreTheRulesComputerPlayers) {
+    DealRig rig;
+    rig.deal.SetSeat(0, 5001, false);
+    for (int c = 1; c < kChairs; ++c) rig.deal.SetSeat(c, 900001 + c, true);
+    rig.deal.SetDriven(0, true);
+    const auto& t = rig.deal.Table();
+    for (int c = 0; c < kChairs; ++c) EXPECT_EQ(t.Seat(c)->flags, c == 0 ? 0 : 1) << c;
+    int32_t ids[kChairs] = {};
+    const int32_t gains[kChairs] = {5, 5, 0, 5};
+    ASSERT_EQ(t.ListComputerPlayers(ids, gains), 2);
+    EXPECT_EQ(ids[0], 900002);
+    EXPECT_EQ(ids[1], 900004);
+    EXPECT_EQ(ids[2], -1);
+}
+
 }  // namespace
 
 namespace {

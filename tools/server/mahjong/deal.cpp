@@ -118,7 +118,9 @@ void Deal::SetSeat(int chair, int userId, bool driven) {
     if (users_[chair] != userId) {
         auto u = std::make_unique<rules::TableUser>();
         u->userId = userId;
-        u->flags = driven ? 2 : 0;
+        // A chair seated server-driven holds one of the server's computer players, which the
+        // rules know by user flag 1; a player whose seat is only driven while away is not one.
+        u->flags = driven ? 1 : 0;
         if (!table_->AddPlayer(std::move(u), chair)) return;
     }
     users_[chair] = userId;
