@@ -48,6 +48,22 @@ TEST(Process, ARefusedAddressStartsNoOpener) {
     EXPECT_TRUE(opened);
 }
 
+// A program named with its folder is found however the folder's name is cased, as every file
+// of the program is; the search path is not asked.
+TEST(Process, AProgramsFolderIsMatchedWithoutRegardToCase) {
+    TempDir t;
+    std::filesystem::create_directories(t / "tools");
+    std::filesystem::create_symlink("/bin/touch", t / "tools/touch");
+    const std::string marker = t / "touched";
+    ASSERT_TRUE(startProgram(t / "TOOLS/touch", marker));
+    bool seen = false;
+    for (int i = 0; i < 500 && !seen; ++i) {
+        seen = pathExists(marker);
+        if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(seen);
+}
+
 TEST(Process, MissingProgramsFail) {
     EXPECT_FALSE(startProgram("/no/such/program", "x"));
     EXPECT_FALSE(startProgram("hqlv-no-such-program-in-path", "x"));

@@ -383,9 +383,9 @@ TEST_F(TableFit, ThreeSeatWallsEndAtTheCentresBottomAndTheOwnWallIsCentred) {
 // tiles keep to the other: with one to four claims (pengs and exposed gangs, each followed by
 // the discard) no meld tile lies over a standing one on any row. At the end of the deal the
 // laid-down hand lies clear of the melds, and no standing tile is left under it, even when the
-// server's list is shorter than what the seat still showed standing. The large showcase tile, 24 inside the hand and
-// centred along it, covers the wind disc 35 inside on the same axis: that is the table's own
-// arrangement and is pinned here as such.
+// server's list is shorter than what the seat still showed standing. The large showcase tile, 24
+// inside the hand and centred along it, covers the wind disc 35 inside on the same axis: that is
+// the table's own arrangement and is pinned here as such.
 class TableOverlap : public TableFit {
 protected:
     struct Box {
@@ -536,6 +536,29 @@ TEST_F(TableOverlap, TheShowcaseStandsOverTheWindDiscByTheTablesNumbers) {
                 break;
         }
     }
+}
+
+// The toolbar's places go to the log only with a host that maps them to the display; a scene
+// that lost its host writes nothing and does not fall over.
+TEST_F(TableFit, TheToolbarIsLoggedOnlyThroughAHost) {
+    NEED_ASSETS();
+    Start();
+    scene.OnInitDone();
+    auto lines = [&] {
+        const std::string log = Log();
+        int n = 0;
+        for (size_t at = log.find("工具栏屏幕:"); at != std::string::npos;
+             at = log.find("工具栏屏幕:", at + 1))
+            ++n;
+        return n;
+    };
+    const int before = lines();
+    scene.SetSceneHost(nullptr);
+    scene.LogToolbar();
+    scene.SetSceneHost(&host);
+    EXPECT_EQ(lines(), before);
+    scene.LogToolbar();
+    EXPECT_EQ(lines(), before + 1);
 }
 
 }  // namespace
