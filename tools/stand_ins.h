@@ -14,6 +14,8 @@ inline constexpr std::array<const char*, 20> kLevelTitles = {
     "雀士", "雀豪", "雀杰", "雀俊", "雀圣", "雀神", "至尊", "天王", "霸主", "雀皇"};
 
 inline constexpr int kFirstComputerUserId = 900001;
+// What a server-driven player sits down with: no score, this much silver.
+inline constexpr int kComputerStartSilver = 10000;
 
 inline constexpr int kPlayerStartScore = 120;
 inline constexpr int kPlayerStartLevel = 4;  // 120 points: from 100 to 199

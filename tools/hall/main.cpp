@@ -146,7 +146,7 @@ PlayerRecord RecordOf(int user) {
     const int chair = user - tools::kFirstComputerUserId;
     const bool computer = chair >= 0 && chair < 4;
     r.setWord(PlayerRecord::kChair, computer ? chair : -1);
-    r.setWord(PlayerRecord::kSilver, computer ? 10000 : 0);
+    r.setWord(PlayerRecord::kSilver, computer ? tools::kComputerStartSilver : 0);
     r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
               framework::Utf8ToGbk(computer ? tools::ComputerPlayerName(chair)
                                             : "玩家" + std::to_string(user)));
@@ -260,7 +260,8 @@ bool PrepareWebBase(Options& o) {
     o.webBase = "file://" + o.root + "web/";
     if (o.webBase.size() >= kWebBaseBytes) {
         Log("the web base %s is longer than %zu bytes (give --web-base): the local server's "
-            "address stands in", o.webBase.c_str(), kWebBaseBytes - 1);
+            "address stands in",
+            o.webBase.c_str(), kWebBaseBytes - 1);
         o.webBase = "http://127.0.0.1/";
         return true;
     }

@@ -135,7 +135,7 @@ void Deal::SetStanding(int chair, int32_t score, int32_t silver) {
     if (rules::TableUser* u = table_->Seat(chair)) {
         u->score = score;
         u->holdings = silver;
-        u->level = rules::LevelFromScore(score, 1);
+        u->level = table_->LevelOf(score);
     }
 }
 
@@ -510,8 +510,7 @@ void Deal::Settle() {
         return v;
     };
     auto add = [](int32_t a, int32_t b) {
-        return static_cast<int32_t>(
-            std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX));
+        return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX));
     };
     for (int c = 0; c < kChairs; ++c) {
         rules::TableUser* u = table_->Seat(c);

@@ -116,9 +116,9 @@ void MahjongHandler::FillComputers(Table& t) {
         t.computer[c] = true;
         t.ready[c] = true;
         t.deal->SetSeat(c, t.user[c], true);
-        const std::vector<uint8_t> e = ComputerEntry(t, c);
-        t.deal->SetStanding(c, Get(e, 23), Get(e, 21));
-        server_->NotifyTable(t.room, t.table, 211011, e);
+        // A server-driven player sits down with no score and the starting silver.
+        t.deal->SetStanding(c, 0, tools::kComputerStartSilver);
+        server_->NotifyTable(t.room, t.table, 211011, ComputerEntry(t, c));
     }
 }
 
@@ -131,8 +131,11 @@ std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
     const std::string name = ToGbk(t.deal->Table().ComputerName(chair));
     std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
               e.begin() + 36);
-    Put(e, 21, 10000);
-    Put(e, 22, 2);  // computer-controlled
+    // Listed at the standing the deals left it, the level the table's rules give its score.
+    const Standing standing = t.deal->StandingOf(chair);
+    Put(e, 21, standing.silver);
+    Put(e, 22, standing.level);
+    Put(e, 23, standing.score);
     return e;
 }
 
@@ -170,8 +173,8 @@ void MahjongHandler::AfterStep(Table& t) {
     for (int c = 0; c < kChairs && t.deal->Over(); ++c) {
         const Standing s = t.deal->StandingOf(c);
         server_->Log("mahjong: standing chair " + std::to_string(c) + " user " +
-                     std::to_string(t.user[c]) + " score " + std::to_string(s.score) +
-                     " silver " + std::to_string(s.silver) + " level " + std::to_string(s.level));
+                     std::to_string(t.user[c]) + " score " + std::to_string(s.score) + " silver " +
+                     std::to_string(s.silver) + " level " + std::to_string(s.level));
         if (t.client[c]) server_->SetStanding(t.client[c], s.score, s.silver, s.level);
     }
     for (int c = 0; c < kChairs; ++c) {
