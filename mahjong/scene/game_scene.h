@@ -214,6 +214,8 @@ public:
     // Binds everything of an area again (an area code) or of the whole table (100: also
     // the background, the clock and the seats' name planes), after a release or a change.
     virtual void Redraw(int part);
+    // The table cloth as the canvas's background (744 x 710 from the logical screen's corner).
+    void SetTableBackground();
     // Draws a seat's name and marks for a view position (the table-drawing object asks).
     virtual void DrawSeatInfo(int view) { ShowSeatInfo(view); }
     // A waited request went through: its body under the id of the notification that

@@ -249,25 +249,23 @@ namespace hqlv::mahjong {
 
 void CMJGameScene2::Redraw(int part) {
     const bool all = part == kRedrawAll;
-    if (all)
-        if (engine::Canvas* canvas = GetCanvas())
-            canvas->SetBackgroundImage(Picture("桌面"), 0, 0, GetScreenWidth(), GetScreenHeight(),
-                                       1);
+    if (all) SetTableBackground();
     if (all || part == kAreaWall) BindWallTiles();
-    for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
-        const int view = ChairToView(chair);
-        if (view < 0 || view >= kViewCount) continue;
-        if (all || part == kAreaHand) BindHandTiles(view);
-        if (all || part == kAreaDiscard) BindDiscards(view);
-        if (all || part == kAreaFlower) BindFlowerTiles(view);
-        if (all || part == kAreaShowcase) BindShowcase(view);
-    }
-    if (all) {
-        DrawClock();
+    // One area at a time over every seat (chair order, each at its view): the binding pool
+    // hands out its entities in this order.
+    auto eachSeat = [this](void (CMJGameScene2::*draw)(int)) {
         for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
             const int view = ChairToView(chair);
-            if (view >= 0 && view < kViewCount) ShowSeatInfo(view);
+            if (view >= 0 && view < kViewCount) (this->*draw)(view);
         }
+    };
+    if (all || part == kAreaHand) eachSeat(&CMJGameScene2::BindHandTiles);
+    if (all || part == kAreaDiscard) eachSeat(&CMJGameScene2::BindDiscards);
+    if (all || part == kAreaFlower) eachSeat(&CMJGameScene2::BindFlowerTiles);
+    if (all || part == kAreaShowcase) eachSeat(&CMJGameScene2::BindShowcase);
+    if (all) {
+        DrawClock();
+        eachSeat(&CMJGameScene2::ShowSeatInfo);
     }
     // The tiles of the area take their transforms again (positions the bindings kept).
     for (int i = 1; i <= GetTotalTiles() && i <= kBindingCount; ++i) {

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "engine/core/entity_kinds.h"
 #include "engine/render/canvas.h"
@@ -124,6 +126,38 @@ TEST_F(TableFit, AResizeAfterADealBindsTheSameTilesAgain) {
     EXPECT_EQ(ShownTiles(), hands);
     scene.Redraw(kAreaWall);
     EXPECT_EQ(ShownTiles(), before);
+}
+
+// The full redraw binds one area after the other over all seats, wall, hands, discards,
+// flowers and showcases in turn: the pool, which hands out its first free binding, then holds
+// each area's tiles in one run of bindings, in that order.
+TEST_F(TableFit, TheFullRedrawBindsAreaAfterAreaOverAllSeats) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    DealToTheEnd();
+    for (int v = 0; v < 4; ++v) {
+        for (int i = 0; i < 2; ++i) {
+            MJTileInfo& r = scene.Tiles().m_flowers[v][i];
+            r.nCode = 136 + 2 * v + i, r.bPresent = 1, r.nFace = 1;
+        }
+        for (int i = 0; i < 3; ++i) scene.AddDiscard(v, 4 * i + v);
+        MJTileInfo& show = scene.Tiles().m_showcase[v];
+        show.nCode = 20 + v, show.bPresent = 1, show.nFace = 1;
+    }
+    scene.ReleaseAllBindings();
+    scene.Redraw(kRedrawAll);
+    std::vector<int> areas;  // the area of every binding in use, by binding index
+    for (int i = 1; i <= kBindingCount; ++i)
+        if (const MJBinding* b = scene.Binding(i); b && b->area) areas.push_back(b->area);
+    const std::vector<int> order = {kAreaWall, kAreaHand, kAreaDiscard, kAreaFlower, kAreaShowcase};
+    std::vector<int> runs;
+    for (int a : areas)
+        if (runs.empty() || runs.back() != a) runs.push_back(a);
+    EXPECT_EQ(runs, order);
+    EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaDiscard), 12);
+    EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaFlower), 8);
+    EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaShowcase), 4);
 }
 
 TEST_F(TableFit, TheFullRedrawShowsEverySeatsNameOnItsPanel) {
