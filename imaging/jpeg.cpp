@@ -9,12 +9,12 @@
 #include <jpeglib.h>
 
 #include "imaging/decoders.h"
+#include "imaging/jpeg_io.h"
 
 namespace hqlv::imaging {
 
 namespace {
 
-constexpr size_t kSourceBuffer = 4096;
 // Scans beyond this many mean a hostile progressive file rather than a picture.
 constexpr int kMaxScans = 1000;
 constexpr long kMaxLibMemory = 1024L * 1024 * 1024;
@@ -23,14 +23,6 @@ struct JpgError {
     jpeg_error_mgr pub;
     jmp_buf jump;
     char* text;  // the image's last-error text
-};
-
-struct JpgSource {
-    jpeg_source_mgr pub;
-    CRasterFile* file;
-    JOCTET buffer[kSourceBuffer];
-    bool startOfFile;
-    bool endInserted;  // the file is used up: the buffer holds the stand-in end marker
 };
 
 void errorExit(j_common_ptr cinfo) {
@@ -44,36 +36,71 @@ void errorExit(j_common_ptr cinfo) {
 
 void outputMessage(j_common_ptr) {}  // warnings stay quiet
 
-void initSource(j_decompress_ptr cinfo) {
-    reinterpret_cast<JpgSource*>(cinfo->src)->startOfFile = true;
+CRasterFileJpg& sourceOf(j_decompress_ptr cinfo) {
+    return static_cast<CRasterFileJpg&>(*cinfo->src);
 }
 
-boolean fillInputBuffer(j_decompress_ptr cinfo) {
-    auto* src = reinterpret_cast<JpgSource*>(cinfo->src);
-    size_t n = src->file->Read(src->buffer, 1, kSourceBuffer);
-    src->endInserted = n == 0;
+CRasterFileJpg& destinationOf(j_compress_ptr cinfo) {
+    return static_cast<CRasterFileJpg&>(*cinfo->dest);
+}
+
+}  // namespace
+
+CRasterFileJpg::CRasterFileJpg(CRasterFile* file)
+    : jpeg_source_mgr{}, jpeg_destination_mgr{}, file_(file), buffer_(new JOCTET[kBufferSize]) {}
+
+CRasterFileJpg::~CRasterFileJpg() {
+    delete[] buffer_;
+}
+
+void CRasterFileJpg::AttachSource(j_decompress_ptr cinfo) {
+    init_source = InitSource;
+    fill_input_buffer = FillInputBuffer;
+    skip_input_data = SkipInputData;
+    resync_to_restart = jpeg_resync_to_restart;
+    term_source = TermSource;
+    bytes_in_buffer = 0;
+    next_input_byte = nullptr;
+    cinfo->src = this;
+}
+
+void CRasterFileJpg::AttachDestination(j_compress_ptr cinfo) {
+    init_destination = InitDestination;
+    empty_output_buffer = EmptyOutputBuffer;
+    term_destination = TermDestination;
+    cinfo->dest = this;
+}
+
+void CRasterFileJpg::InitSource(j_decompress_ptr cinfo) {
+    sourceOf(cinfo).startOfFile_ = true;
+}
+
+boolean CRasterFileJpg::FillInputBuffer(j_decompress_ptr cinfo) {
+    CRasterFileJpg& src = sourceOf(cinfo);
+    size_t n = src.file_->Read(src.buffer_, 1, kBufferSize);
+    src.endInserted_ = n == 0;
     if (n == 0) {
-        if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        if (src.startOfFile_) ERREXIT(cinfo, JERR_INPUT_EMPTY);
         WARNMS(cinfo, JWRN_JPEG_EOF);
         // An inserted end-of-image marker lets a cut file finish with what it has.
-        src->buffer[0] = 0xFF;
-        src->buffer[1] = JPEG_EOI;
+        src.buffer_[0] = 0xFF;
+        src.buffer_[1] = JPEG_EOI;
         n = 2;
     }
 
-    src->pub.next_input_byte = src->buffer;
-    src->pub.bytes_in_buffer = n;
-    src->startOfFile = false;
+    src.next_input_byte = src.buffer_;
+    src.bytes_in_buffer = n;
+    src.startOfFile_ = false;
     return TRUE;
 }
 
-void skipInputData(j_decompress_ptr cinfo, long n) {
+void CRasterFileJpg::SkipInputData(j_decompress_ptr cinfo, long n) {
     if (n <= 0) return;
-    auto* src = reinterpret_cast<JpgSource*>(cinfo->src);
-    while (n > static_cast<long>(src->pub.bytes_in_buffer)) {
-        n -= static_cast<long>(src->pub.bytes_in_buffer);
-        fillInputBuffer(cinfo);
-        if (src->endInserted && n > 2) {
+    CRasterFileJpg& src = sourceOf(cinfo);
+    while (n > static_cast<long>(src.bytes_in_buffer)) {
+        n -= static_cast<long>(src.bytes_in_buffer);
+        FillInputBuffer(cinfo);
+        if (src.endInserted_ && n > 2) {
             // Past the end every fill gives the same two-byte marker (and one more warning):
             // a long skip there passes them all at once instead of one fill per two bytes.
             const long fills = (n - 1) / 2;
@@ -81,11 +108,36 @@ void skipInputData(j_decompress_ptr cinfo, long n) {
             cinfo->err->num_warnings += fills;
         }
     }
-    src->pub.next_input_byte += n;
-    src->pub.bytes_in_buffer -= static_cast<size_t>(n);
+    src.next_input_byte += n;
+    src.bytes_in_buffer -= static_cast<size_t>(n);
 }
 
-void termSource(j_decompress_ptr) {}
+void CRasterFileJpg::TermSource(j_decompress_ptr) {}
+
+void CRasterFileJpg::InitDestination(j_compress_ptr cinfo) {
+    CRasterFileJpg& dst = destinationOf(cinfo);
+    dst.next_output_byte = dst.buffer_;
+    dst.free_in_buffer = kBufferSize;
+}
+
+boolean CRasterFileJpg::EmptyOutputBuffer(j_compress_ptr cinfo) {
+    CRasterFileJpg& dst = destinationOf(cinfo);
+    if (dst.file_->Write(dst.buffer_, 1, kBufferSize) != kBufferSize)
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    dst.next_output_byte = dst.buffer_;
+    dst.free_in_buffer = kBufferSize;
+    return TRUE;
+}
+
+void CRasterFileJpg::TermDestination(j_compress_ptr cinfo) {
+    CRasterFileJpg& dst = destinationOf(cinfo);
+    const size_t used = kBufferSize - dst.free_in_buffer;
+    if (used > 0 && dst.file_->Write(dst.buffer_, 1, used) != used) ERREXIT(cinfo, JERR_FILE_WRITE);
+    dst.file_->Flush();
+    if (dst.file_->Error()) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+namespace {
 
 void progress(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
@@ -114,7 +166,7 @@ bool CRasterJPG::DecodeExif(CRasterFile* file) {
 namespace {
 
 // The part that runs under libjpeg: only plain locals, so the long jump skips no destructor.
-bool decodeJpeg(CRasterJPG& img, CRasterFile* file, bool exif, const ExifInfo& ei, JpgSource* src,
+bool decodeJpeg(CRasterJPG& img, bool exif, const ExifInfo& ei, CRasterFileJpg* src,
                 char* errText) {
     jpeg_decompress_struct cinfo;
     JpgError err;
@@ -131,15 +183,7 @@ bool decodeJpeg(CRasterJPG& img, CRasterFile* file, bool exif, const ExifInfo& e
     cinfo.mem->max_memory_to_use = kMaxLibMemory;
     prog.progress_monitor = progress;
     cinfo.progress = &prog;
-    src->file = file;
-    src->pub.init_source = initSource;
-    src->pub.fill_input_buffer = fillInputBuffer;
-    src->pub.skip_input_data = skipInputData;
-    src->pub.resync_to_restart = jpeg_resync_to_restart;
-    src->pub.term_source = termSource;
-    src->pub.bytes_in_buffer = 0;
-    src->pub.next_input_byte = nullptr;
-    cinfo.src = &src->pub;
+    src->AttachSource(&cinfo);
     jpeg_read_header(&cinfo, TRUE);
 
     const uint32_t opt = img.GetCodecOption(RASTER_FORMAT_JPG);
@@ -249,8 +293,8 @@ bool decodeJpeg(CRasterJPG& img, CRasterFile* file, bool exif, const ExifInfo& e
 bool CRasterJPG::Decode(CRasterFile* file) {
     if (!file) return false;
     const bool exif = DecodeExif(file);
-    auto src = std::make_unique<JpgSource>();
-    if (!decodeJpeg(*this, file, exif, exifInfo_, src.get(), info_.szLastError)) return false;
+    auto src = std::make_unique<CRasterFileJpg>(file);
+    if (!decodeJpeg(*this, exif, exifInfo_, src.get(), info_.szLastError)) return false;
     if (info_.nEscape == -1) info_.dwType = RASTER_FORMAT_JPG;
     return true;
 }

@@ -3,8 +3,8 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QPointer>
-#include <QTimer>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -120,6 +120,9 @@ public:
     }
     void StartClockTimer() override {
         if (CMJTableHooks* t = tableHooks()) t->StartClockTimer();
+    }
+    void StartIdleTimer() override {
+        if (framework::CGameTableView* v = table()) v->StartIdleTimer();
     }
     void StopClockTimer() override {
         if (CMJTableHooks* t = tableHooks()) t->StopClockTimer();
@@ -260,7 +263,8 @@ CMJGameApp::~CMJGameApp() = default;
 bool CMJGameApp::InitInstance(const std::string& commandLine) {
     CMJGameScene2* scene = GetGameScene();
     // Diagnostics: HQLV_SCENE_MODE=1 stands in for the scene's mode word (the GDI table).
-    if (const char* mode = std::getenv("HQLV_SCENE_MODE"); scene && mode && std::string(mode) == "1")
+    if (const char* mode = std::getenv("HQLV_SCENE_MODE");
+        scene && mode && std::string(mode) == "1")
         scene->SetSceneMode(1);
     SetSceneMode(scene ? scene->GetSceneMode() : 1);
     ShowJpegMessagesInBoxes(GetGameCode());
@@ -367,8 +371,7 @@ void CMJGameApp::ShowPlayerInfo(const uint8_t* record, size_t size) {
     if (r.word(framework::PlayerRecord::kLookerOn) != 0) {
         int chair = r.chair();
         // Only a chair of the table names a seated player.
-        if (chair >= 0 && chair < framework::kSeatCount)
-            r.setText(192, 128, seat(chair).name());
+        if (chair >= 0 && chair < framework::kSeatCount) r.setText(192, 128, seat(chair).name());
     }
     ShowPlayerInfoDialog(r);
 }

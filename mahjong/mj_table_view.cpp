@@ -1,14 +1,21 @@
 #include "mahjong/mj_table_view.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "engine/core/clock.h"
 #include "engine/core/game_base.h"
+#include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
 #include "framework/app/text_edge.h"
 #include "mahjong/mj_app.h"
@@ -26,6 +33,10 @@ CXYGameTableView::CXYGameTableView(CMJGameApp& app, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
+    frameClock_ = new QTimer(this);
+    frameClock_->setSingleShot(true);
+    frameClock_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(frameClock_, &QTimer::timeout, this, [this] { OnFrame(); });
 }
 
 CXYGameTableView::~CXYGameTableView() {
@@ -70,22 +81,67 @@ void CXYGameTableView::OnStartEngine() {
     if (!autoInit_) InitScreen();
     // A second game entry starts the timers again: the old ones go first.
     StopTimers();
-    frameTimer_ = SetTimer(kFrameTimerId, 1);
+    frameTimer_ = true;
     if (hoverTimerId_ == 0) hoverTimerId_ = engine::GetResourceManager().NewHandle();
-    SetTimer(hoverTimerId_, kHoverPeriodMs);
+    StartHoverTimer();
     ++timersStarted_;
+    if (!loopHooked_) {
+        // Whatever ran on the UI thread may have given the engine work: it is looked at
+        // each time the event loop is about to wait.
+        if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance())
+            QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, this,
+                             [this] { ScheduleFrame(); });
+        loopHooked_ = true;
+    }
+    if (!statsClock_ && std::getenv("HQLV_FRAME_STATS")) {
+        statsClock_ = new QTimer(this);
+        QObject::connect(statsClock_, &QTimer::timeout, this, [this] { WriteFrameStats(); });
+        statsClock_->start(1000);
+    }
     if (!started_) {
         engine_->OnStart();
         engine_->OnStarted();
         started_ = true;
         if (autoInit_) engine_->OnInitDone();
     }
+    ScheduleFrame();
 }
 
 void CXYGameTableView::StopTimers() {
-    if (frameTimer_) KillTimer(kFrameTimerId);
     frameTimer_ = false;
+    if (frameClock_) frameClock_->stop();
     if (hoverTimerId_) KillTimer(hoverTimerId_);
+    hoverRunning_ = false;
+}
+
+void CXYGameTableView::StartHoverTimer() {
+    if (!frameTimer_ || hoverTimerId_ == 0 || hoverRunning_) return;
+    hoverRunning_ = SetTimer(hoverTimerId_, kHoverPeriodMs);
+}
+
+int CXYGameTableView::frameDueMs() const {
+    return frameClock_ && frameClock_->isActive() ? frameClock_->remainingTime() : -1;
+}
+
+void CXYGameTableView::ScheduleFrame() {
+    if (!engine_ || !frameTimer_ || inFrame_ || !frameClock_) return;
+    const int ms = engine_->MsUntilWork();
+    if (ms < 0) {
+        frameClock_->stop();
+        return;
+    }
+    // An earlier wake stands: it looks again when it comes.
+    if (frameClock_->isActive() && frameClock_->remainingTime() <= ms) return;
+    frameClock_->start(ms);
+}
+
+void CXYGameTableView::WriteFrameStats() {
+    const char* path = std::getenv("HQLV_FRAME_STATS");
+    if (!path || !*path) return;
+    if (FILE* f = std::fopen(path, "w")) {
+        std::fprintf(f, "wakes %u frames %u drawn %u\n", stats_.wakes, stats_.frames, stats_.drawn);
+        std::fclose(f);
+    }
 }
 
 int CXYGameTableView::ComputeAverageFrameTime(uint32_t duration) {
@@ -108,21 +164,34 @@ void CXYGameTableView::onTimer(uint32_t id) {
 }
 
 void CXYGameTableView::OnFrame() {
-    if (!engine_) return;
+    // A waited request inside a frame runs the event loop: no frame within a frame.
+    if (!engine_ || inFrame_) return;
+    inFrame_ = true;
+    ++stats_.wakes;
     engine_->PumpMessages();
-    if (!engine_->IsFrameDue()) return;
-    const uint32_t t0 = engine::GetEngineTimeMs();
-    engine_->OnLogicTick();
-    engine::GameKernel& kernel = engine_->GetKernel();
-    if (kernel.HasApplies()) kernel.RunDueApplies();
-    engine_->Render();
-    engine_->TakeRedrawFlag();
-    engine::GameBase::Size d = engine_->DeviceSize();
-    update(QRect(0, 0, d.width, d.height));
-    const uint32_t t1 = engine::GetEngineTimeMs();
-    // Ticks wrap: the duration is their unsigned difference.
-    lastFrame_ = t1 - t0;
-    engine_->SetFrameTime(ComputeAverageFrameTime(lastFrame_));
+    if (engine_->IsFrameDue()) {
+        const uint32_t t0 = engine::GetEngineTimeMs();
+        engine_->OnLogicTick();
+        engine::GameKernel& kernel = engine_->GetKernel();
+        if (kernel.HasApplies()) kernel.RunDueApplies();
+        engine_->Render();
+        engine_->TakeRedrawFlag();
+        // Only what the frame changed is painted again.
+        QRegion changed;
+        for (const engine::Rect& r : engine_->ChangedDeviceRects())
+            changed += QRect(r.left, r.top, r.width(), r.height());
+        if (!changed.isEmpty()) {
+            update(changed);
+            ++stats_.drawn;
+        }
+        ++stats_.frames;
+        const uint32_t t1 = engine::GetEngineTimeMs();
+        // Ticks wrap: the duration is their unsigned difference.
+        lastFrame_ = t1 - t0;
+        engine_->SetFrameTime(ComputeAverageFrameTime(lastFrame_));
+    }
+    inFrame_ = false;
+    ScheduleFrame();
 }
 
 QPoint CXYGameTableView::PointerPos() const {
@@ -144,6 +213,12 @@ void CXYGameTableView::OnHoverTick() {
         engine_->OnMouseEnter();
     }
     if (inside) engine_->OnHoverTimer(hoverTimerId_);
+    // Outside the view the ticks have nothing to tell until the pointer comes back (the
+    // view's enter starts them again).
+    if (!inside && hoverRunning_ && hoverTimerId_) {
+        KillTimer(hoverTimerId_);
+        hoverRunning_ = false;
+    }
 }
 
 void CXYGameTableView::paintEvent(QPaintEvent* e) {
@@ -153,6 +228,7 @@ void CXYGameTableView::paintEvent(QPaintEvent* e) {
     }
     QPainter p(this);
     painter_ = &p;
+    paintRegion_ = e->region();
     engine_->PaintTo();
     painter_ = nullptr;
 }
@@ -162,7 +238,12 @@ void CXYGameTableView::PresentFrame(const uint32_t* pixels, int width, int heigh
     QImage frame(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
                  QImage::Format_RGB32);
     engine::GameBase::Size d = engine_->DeviceSize();
-    painter_->drawImage(QRect(0, 0, d.width, d.height), frame);
+    if (width != d.width || height != d.height) {
+        painter_->drawImage(QRect(0, 0, d.width, d.height), frame);
+        return;
+    }
+    // A buffer of the device's size: only the parts asked for are copied.
+    for (const QRect& r : paintRegion_) painter_->drawImage(r, frame, r);
 }
 
 void CXYGameTableView::resizeEvent(QResizeEvent* e) {
@@ -188,7 +269,17 @@ uint32_t Flags(const QMouseEvent* e) {
 }
 }  // namespace
 
+void CXYGameTableView::enterEvent(QEnterEvent* e) {
+    CGameTableView::enterEvent(e);
+    // The pointer is back over the view: the engine's current cursor (a named picture
+    // cursor included) is shown again in place of the view's own.
+    if (engine_)
+        if (engine::MouseManager* m = engine_->GetMouseManager()) m->ApplyCursor();
+    StartHoverTimer();
+}
+
 void CXYGameTableView::mouseMoveEvent(QMouseEvent* e) {
+    StartHoverTimer();
     if (InputOpen()) engine_->OnMouseMove(Flags(e), e->pos().x(), e->pos().y());
 }
 

@@ -1,11 +1,17 @@
 #pragma once
 // The engine host view (CXYGameTableView) and the mahjong table pane over it
-// (CMJGameTableView2). The view gives the engine a window and a clock: a 1 ms frame timer
+// (CMJGameTableView2). The view gives the engine a window and a clock: the frame timer
 // pumps the engine and runs a frame when 30 ms have passed (logic, Applies, render into
-// the back buffer, repaint of the device rectangle without erase); a 100 ms hover timer
+// the back buffer, repaint of what the frame changed, without erase); a 100 ms hover timer
 // tells the engine when the pointer leaves or enters; every other timer of the view goes
 // to the scene. Input and size changes are forwarded; painting copies the buffer.
+//
+// The frame timer wakes only when the engine has work: at once for queued messages, at
+// the next frame for a changed canvas or a due Apply, not at all at a still table. Whatever
+// gives the engine work (input, the server's notifications, the view's other timers) is
+// looked at each time the UI thread's event loop is about to wait.
 #include <QPoint>
+#include <QRegion>
 
 #include <array>
 #include <cstdint>
@@ -15,6 +21,7 @@
 #include "mahjong/mj_hooks.h"
 
 class QPainter;
+class QTimer;
 
 namespace hqlv::engine {
 class GameBase;
@@ -45,6 +52,16 @@ public:
     void OnFrame();
     void OnHoverTick();
     void StopTimers() override;
+    // Arms the frame timer for the engine's next work (or leaves it off when there is
+    // none); the event loop's hook and each frame call it. Nothing while a frame runs.
+    void ScheduleFrame();
+    // When the frame timer fires next (ms; -1 off).
+    int frameDueMs() const;
+    // Ticks of the frame timer, frames run, frames that changed the screen.
+    struct FrameStats {
+        uint32_t wakes = 0, frames = 0, drawn = 0;
+    };
+    const FrameStats& frameStats() const { return stats_; }
     // The mean of the last 100 frame durations (slots not yet filled count as 0).
     int ComputeAverageFrameTime(uint32_t duration);
 
@@ -67,6 +84,7 @@ public:
     void PresentFrame(const uint32_t* pixels, int width, int height) override;
 
 protected:
+    void enterEvent(QEnterEvent* e) override;
     void onTimer(uint32_t id) override;
     void OnGameEntered() override;
     void paintEvent(QPaintEvent* e) override;
@@ -80,6 +98,9 @@ protected:
     virtual QPoint PointerPos() const;
     virtual QRect ScreenRect() const;
     bool InputOpen() const;
+    void StartHoverTimer();
+    // HQLV_FRAME_STATS names a file that gets the frame counts once a second.
+    void WriteFrameStats();
 
     CMJGameApp& mjApp_;
     engine::GameBase* engine_ = nullptr;
@@ -94,6 +115,13 @@ protected:
     int timersStarted_ = 0;
     uint32_t lastFrame_ = 0;
     QPainter* painter_ = nullptr;
+    QRegion paintRegion_;
+    QTimer* frameClock_ = nullptr;
+    QTimer* statsClock_ = nullptr;
+    bool inFrame_ = false;
+    bool loopHooked_ = false;
+    bool hoverRunning_ = false;
+    FrameStats stats_;
 };
 
 class CMJGameTableView2 : public CXYGameTableView, public CMJTableHooks {

@@ -3,6 +3,10 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -49,17 +53,17 @@ __attribute__((target("avx2,pclmul,vpclmulqdq"))) uint32_t crcWide(uint32_t crc,
                                                                    int zeroTo = 0) {
     const __m256i k = _mm256_setr_epi64x(kX1056, kX992, kX1056, kX992);
     // The hole is cleared in the register: byte i is kept unless zeroFrom <= i < zeroTo.
-    const __m256i index = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-                                           16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28,
-                                           29, 30, 31);
-    const __m256i hole = _mm256_andnot_si256(
-        _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(zeroFrom)), index),
-        _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(zeroTo)), index));
+    const __m256i index =
+        _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20,
+                         21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+    const __m256i hole =
+        _mm256_andnot_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(zeroFrom)), index),
+                            _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(zeroTo)), index));
     // Starting from a running CRC is the same as starting from none with the first four
     // bytes changed by it.
-    __m256i a0 = _mm256_xor_si256(
-        _mm256_andnot_si256(hole, load(p)),
-        _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(~crc))));
+    __m256i a0 =
+        _mm256_xor_si256(_mm256_andnot_si256(hole, load(p)),
+                         _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(~crc))));
     __m256i a1 = load(p + 32), a2 = load(p + 64), a3 = load(p + 96);
     p += 128;
     n -= 128;
@@ -93,22 +97,21 @@ constexpr long long kX2080 = 0x11542778a, kX2016 = 0x1322d1430, kX544 = 0x154442
                     kX480 = 0x1c6e41596;
 
 #define HQLV_CRC_512 "avx512f,avx512bw,avx512vl,pclmul,vpclmulqdq"
-__attribute__((target(HQLV_CRC_512))) inline __m512i fold512(__m512i acc, __m512i k,
-                                                             __m512i next) {
+__attribute__((target(HQLV_CRC_512))) inline __m512i fold512(__m512i acc, __m512i k, __m512i next) {
     const __m512i lo = _mm512_clmulepi64_epi128(acc, k, 0x00);
     const __m512i hi = _mm512_clmulepi64_epi128(acc, k, 0x11);
     return _mm512_ternarylogic_epi64(lo, hi, next, 0x96);  // lo ^ hi ^ next
 }
 
-__attribute__((target(HQLV_CRC_512))) uint32_t crcWide512(uint32_t crc, const uint8_t* p,
-                                                          size_t n, int zeroFrom, int zeroTo) {
-    const __m512i k = _mm512_set_epi64(kX2016, kX2080, kX2016, kX2080, kX2016, kX2080, kX2016,
-                                       kX2080);
+__attribute__((target(HQLV_CRC_512))) uint32_t crcWide512(uint32_t crc, const uint8_t* p, size_t n,
+                                                          int zeroFrom, int zeroTo) {
+    const __m512i k =
+        _mm512_set_epi64(kX2016, kX2080, kX2016, kX2080, kX2016, kX2080, kX2016, kX2080);
     // Byte i of the first 64 is kept unless zeroFrom <= i < zeroTo.
     const uint64_t hole = (zeroTo >= 64 ? ~0ull : (1ull << zeroTo) - 1) & ~((1ull << zeroFrom) - 1);
-    __m512i a0 = _mm512_xor_si512(_mm512_maskz_loadu_epi8(~hole, p),
-                                  _mm512_setr_epi32(static_cast<int>(~crc), 0, 0, 0, 0, 0, 0, 0,
-                                                    0, 0, 0, 0, 0, 0, 0, 0));
+    __m512i a0 = _mm512_xor_si512(
+        _mm512_maskz_loadu_epi8(~hole, p),
+        _mm512_setr_epi32(static_cast<int>(~crc), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
     __m512i a1 = _mm512_loadu_si512(p + 64), a2 = _mm512_loadu_si512(p + 128),
             a3 = _mm512_loadu_si512(p + 192);
     p += 256;
@@ -119,8 +122,7 @@ __attribute__((target(HQLV_CRC_512))) uint32_t crcWide512(uint32_t crc, const ui
         a2 = fold512(a2, k, _mm512_loadu_si512(p + 128));
         a3 = fold512(a3, k, _mm512_loadu_si512(p + 192));
     }
-    const __m512i k64 =
-        _mm512_set_epi64(kX480, kX544, kX480, kX544, kX480, kX544, kX480, kX544);
+    const __m512i k64 = _mm512_set_epi64(kX480, kX544, kX480, kX544, kX480, kX544, kX480, kX544);
     a0 = fold512(a0, k64, a1);
     a0 = fold512(a0, k64, a2);
     a0 = fold512(a0, k64, a3);
@@ -145,8 +147,8 @@ __attribute__((target(HQLV_CRC_512))) uint32_t crcWide512(uint32_t crc, const ui
         const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16));
         const __m128i fromLast = _mm_cmpgt_epi8(iota, _mm_sub_epi8(_mm_set1_epi8(15), r));
         const __m128i rest = _mm_blendv_epi8(_mm_shuffle_epi8(x, down), last, fromLast);
-        x = fold128(_mm_shuffle_epi8(x, _mm_sub_epi8(iota, _mm_sub_epi8(_mm_set1_epi8(16), r))),
-                    k1, rest);
+        x = fold128(_mm_shuffle_epi8(x, _mm_sub_epi8(iota, _mm_sub_epi8(_mm_set1_epi8(16), r))), k1,
+                    rest);
     }
     alignas(16) uint8_t folded[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(folded), x);
@@ -204,9 +206,60 @@ uint32_t CYrnCrc32::UpdateZeroed(uint32_t crc, const void* data, size_t n, size_
     return Update(crc, p + zeroTo, n - zeroTo);
 }
 
-uint32_t CYrnCrc32::Compute(const void* data, size_t n, uint32_t /*progressTarget*/) const {
+namespace {
+
+// One CRC on a worker thread: a copy of the data, the progress window and the thread's own
+// handle (known before the thread runs, so that its last message can carry it).
+struct CrcJob {
+    std::vector<uint8_t> data;
+    platform::Handle window = 0;
+    uint32_t thread = 0;
+};
+
+uint32_t NewCrcThreadHandle() {
+    static std::atomic<uint32_t> next{0};
+    uint32_t h;
+    do h = next.fetch_add(1) + 1;
+    while (h == 0);
+    return h;
+}
+
+void PostTo(platform::Handle target, uint32_t id, uintptr_t w, intptr_t l) {
+    platform::Message m;
+    m.id = id;
+    m.w = w;
+    m.l = l;
+    platform::post(target, m);
+}
+
+void RunCrcJob(std::unique_ptr<CrcJob> job) {
+    PostTo(job->window, kMsgProgressSetPos, 0, 0);
+    PostTo(job->window, kMsgProgressSetRange, 0, 100);
+    const size_t n = job->data.size();
+    uint32_t crc = 0;
+    for (size_t done = 0; done < n;) {
+        const size_t step = std::min(kCrcProgressBlock, n - done);
+        crc = CYrnCrc32::Update(crc, job->data.data() + done, step);
+        done += step;
+        PostTo(job->window, kMsgProgressSetPos, uintptr_t(done * 100 / n), 0);
+    }
+    if (platform::isAlive(job->window))
+        PostTo(platform::parentOf(job->window), kMsgCrcDone, job->thread, intptr_t(crc));
+}
+
+}  // namespace
+
+uint32_t CYrnCrc32::Compute(const void* data, size_t n, platform::Handle window) const {
     if (!data || n == 0) return 0;
-    return Update(0, data, n);
+    if (!platform::isAlive(window)) return Update(0, data, n);
+    auto job = std::make_unique<CrcJob>();
+    const auto* p = static_cast<const uint8_t*>(data);
+    job->data.assign(p, p + n);
+    job->window = window;
+    job->thread = NewCrcThreadHandle();
+    const uint32_t handle = job->thread;
+    std::thread(RunCrcJob, std::move(job)).detach();
+    return handle;
 }
 
 }  // namespace hqlv::netlib

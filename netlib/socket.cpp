@@ -15,6 +15,7 @@
 
 #include "netlib/codec.h"
 #include "netlib/log.h"
+#include "platform/core/wait_pump.h"
 
 namespace hqlv::netlib {
 namespace {
@@ -175,12 +176,8 @@ int CYrnSocket::ConnectWithTimeout(const std::string& host, int port, int timeou
     int r = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     if (r != 0 && errno != EINPROGRESS) return 0;
     if (r != 0) {
-        pollfd p{fd, POLLOUT, 0};
-        int ms = timeoutSec > 0 ? timeoutSec * 1000 : 0;
-        int n;
-        do {
-            n = ::poll(&p, 1, ms);
-        } while (n < 0 && errno == EINTR);
+        // A thread with a wait pump (the UI thread) keeps its wait dialog alive meanwhile.
+        int n = platform::pollPumped(fd, POLLOUT, timeoutSec > 0 ? timeoutSec * 1000 : 0);
         if (n <= 0) return 0;
         int err = 0;
         socklen_t len = sizeof err;
@@ -245,8 +242,8 @@ int CYrnSocket::WaitFirstData(int timeoutMs, const std::string& host, int port) 
     YrnConnectionPtr rec = FindConnection(host, port);
     if (!rec) return 0;
     std::unique_lock lk(sigLock_);
-    if (!sigCv_.wait_for(lk, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
-                         [&] { return rec->eventSet || stopped_; }) ||
+    if (!platform::waitForPumped(sigCv_, lk, timeoutMs,
+                                 [&] { return rec->eventSet || stopped_; }) ||
         !rec->eventSet)
         return 0;
     rec->eventSet = false;
@@ -666,7 +663,8 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     } slot{this, rec.get()};
     if (wait) {
         std::unique_lock lk(sigLock_);
-        if (!sigCv_.wait_until(lk, deadline, [&] { return !rec->requestBusy || stopped_; }) ||
+        if (!platform::waitUntilPumped(sigCv_, lk, deadline,
+                                       [&] { return !rec->requestBusy || stopped_; }) ||
             stopped_) {
             if (timedOut) *timedOut = 1;
             return 0;
@@ -687,7 +685,8 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     if (!wait) return 1;
     {
         std::unique_lock lk(sigLock_);
-        bool got = sigCv_.wait_until(lk, deadline, [&] { return rec->eventSet || stopped_; });
+        bool got = platform::waitUntilPumped(sigCv_, lk, deadline,
+                                             [&] { return rec->eventSet || stopped_; });
         if (!got || !rec->eventSet || stopped_) {
             if (timedOut) *timedOut = 1;
             return 0;

@@ -1,5 +1,6 @@
 #include "engine/core/game_base.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -18,6 +19,8 @@ ScriptEngineFactory g_scriptFactory = nullptr;
 
 constexpr uint32_t kOverlayPen = 0x0027FE2D;  // RGB(39, 254, 45)
 constexpr uint32_t kOverlayTextColour = 255;  // COLORREF red
+// How often an idle engine looks for the end of its looping music.
+constexpr uint32_t kMusicPollMs = 250;
 
 int NonNegative(int v) {
     return v < 0 ? 0 : v;
@@ -213,6 +216,7 @@ void GameBase::BuildLogicalBuffers() {
 
 void GameBase::BuildStretchBuffer() {
     stretch_.assign(size_t(deviceWidth_) * size_t(deviceHeight_), 0);
+    stretchStale_ = true;
 }
 
 void GameBase::InitScreen(int width, int height) {
@@ -273,19 +277,71 @@ bool GameBase::DrawFpsOverlay() {
     return true;
 }
 
+int GameBase::MsUntilWork() {
+    if (kernel_.GetMessageCount() > 0) return 0;
+    const uint32_t now = GetEngineTimeMs();
+    uint32_t work = kernel_.MsUntilApplyDue(now);
+    // A change of the canvas waits for the next frame only while frames are drawn.
+    const bool drawn = host_ && host_->IsMainWindowVisible();
+    if (drawn && (kernel_.GetCanvas().HasDirtyRects() || stretchStale_)) work = 0;
+    // The looping music's end is looked for at the pump, a few times a second.
+    if (kernel_.GetSoundPlayer().MusicLooping()) work = std::min(work, kMusicPollMs);
+    if (work == GameKernel::kNothingDue) return -1;
+    const uint32_t frame = kernel_.MsUntilFrameDue(now);
+    return int(std::min<uint32_t>(std::max(work, frame), 0x7FFFFFFF));
+}
+
 void GameBase::Render() {
+    changed_.clear();
     if (!host_ || !host_->IsMainWindowVisible()) return;
     DrawSurface surface{back_.data(), logicalWidth_, logicalHeight_};
-    if (kernel_.Render(surface) < 0) return;
-    current_ = Buffer::Back;
-    if (DrawFpsOverlay()) current_ = Buffer::Overlay;
-    if (logicalWidth_ == deviceWidth_ && logicalHeight_ == deviceHeight_) return;
+    const bool drew = kernel_.Render(surface) >= 0;
+    if (!drew && !stretchStale_) return;
+    if (drew) current_ = Buffer::Back;
+    const bool overlay = DrawFpsOverlay();
+    if (overlay) current_ = Buffer::Overlay;
+    const Rect logical{0, 0, logicalWidth_, logicalHeight_};
+    // The canvas's dirty rectangles are what it copied into the back buffer this frame; the
+    // overlay (frame time, dirty outlines) covers the whole screen.
+    std::vector<Rect> areas;
+    if (drew && !overlay && !kernel_.GetCanvas().FullScreen()) {
+        for (const Rect& r : kernel_.GetCanvas().DirtyRects())
+            if (const Rect c = IntersectRect(r, logical); !c.empty()) areas.push_back(c);
+    } else {
+        areas.push_back(logical);
+    }
+    if (logicalWidth_ == deviceWidth_ && logicalHeight_ == deviceHeight_) {
+        if (drew) changed_ = std::move(areas);
+        stretchStale_ = false;
+        return;
+    }
     // A minimised window has no device size to scale to.
     if (deviceWidth_ == 0 || deviceHeight_ == 0) return;
-    std::vector<uint32_t>& from = current_ == Buffer::Overlay ? overlay_ : back_;
-    if (platform::StretchBilinear({from.data(), logicalWidth_, logicalHeight_},
-                                  {stretch_.data(), deviceWidth_, deviceHeight_}))
+    if (current_ == Buffer::None) return;
+    const std::vector<uint32_t>& from = current_ == Buffer::Overlay ? overlay_ : back_;
+    const platform::PixelBuffer32 src{const_cast<uint32_t*>(from.data()), logicalWidth_,
+                                      logicalHeight_};
+    const platform::PixelBuffer32 dst{stretch_.data(), deviceWidth_, deviceHeight_};
+    if (stretchStale_) {
+        if (!platform::StretchBilinear(src, dst)) return;
+        stretchStale_ = false;
+        changed_.push_back(Rect{0, 0, deviceWidth_, deviceHeight_});
         current_ = Buffer::Stretch;
+        return;
+    }
+    // Each area's device pixels, with a pixel of the filter's reach around it: they are all
+    // worked from the whole back buffer, so a wider area only costs time.
+    const int64_t lw = logicalWidth_, lh = logicalHeight_, dw = deviceWidth_, dh = deviceHeight_;
+    for (const Rect& r : areas) {
+        const Rect d{int(std::max<int64_t>((r.left - 1) * dw / lw - 1, 0)),
+                     int(std::max<int64_t>((r.top - 1) * dh / lh - 1, 0)),
+                     int(std::min<int64_t>(((r.right + 1) * dw + lw - 1) / lw + 1, dw)),
+                     int(std::min<int64_t>(((r.bottom + 1) * dh + lh - 1) / lh + 1, dh))};
+        if (d.empty()) continue;
+        platform::StretchBilinearRect(src, dst, d.left, d.top, d.right, d.bottom);
+        changed_.push_back(d);
+    }
+    current_ = Buffer::Stretch;
 }
 
 void GameBase::PaintTo() {
@@ -536,7 +592,9 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
             if (mouse_) mouse_->RefreshHover();
             return 0;
         case 85:
-            // The data names the cursor (a text the sender keeps or hands over).
+            // The data names the cursor (a text the sender keeps or hands over). A control
+            // event bound to 85 without data of its own carries the pointer's state: no name.
+            if (s) return 0;
             if (const char* name = static_cast<const char*>(data.block())) SetCursorByName(name);
             return 0;
         case 86:

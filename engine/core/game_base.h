@@ -103,7 +103,15 @@ public:
     // Hands the current buffer to the host; nothing before the screen is ready.
     void PaintTo();
     bool IsFrameDue() { return kernel_.IsFrameDue(); }
+    // When the host should tick the engine next: 0 now (queued messages), the milliseconds
+    // until a frame has work (the canvas changed, an Apply is due, the music's end is looked
+    // for), never sooner than the next frame may run; -1 when nothing waits.
+    int MsUntilWork();
+    // Renders what changed into the back buffer, and stretches only that to the device size.
     void Render();
+    // The device rectangles the last Render changed (empty when it drew nothing): what the
+    // host repaints.
+    const std::vector<Rect>& ChangedDeviceRects() const { return changed_; }
     void PumpMessages();
     // One tick of the frame timer: the pump, then, when a frame is due, logic, Applies,
     // render and the redraw flag. → the milliseconds the frame took, -1 when none was due.
@@ -200,6 +208,10 @@ private:
     std::vector<uint32_t> back_;
     std::vector<uint32_t> overlay_;
     std::vector<uint32_t> stretch_;
+    // The stretch buffer does not hold the frame (new size, new buffers): all of it is
+    // stretched at the next Render.
+    bool stretchStale_ = true;
+    std::vector<Rect> changed_;
     Buffer current_ = Buffer::None;
     uint32_t frameInterval_ = 30;
     bool showFrameTime_ = false;

@@ -197,19 +197,6 @@ uint32_t GameObject::Interval(int interval) const {
     return Kernel() ? Kernel()->GetFrameInterval() : 30;
 }
 
-uint32_t GameObject::Post(uint32_t entityId, Apply a, ApplyCallback callback, uint32_t eventId,
-                          uint32_t flags) {
-    GameKernel* k = Kernel();
-    if (!k) return 0;
-    a.callback = callback;
-    a.eventId = eventId;
-    a.flags = flags;
-    a.pauseWord = 0;
-    a.level = 2;
-    return eventId ? k->PostCallbackApply(entityId, std::move(a))
-                   : k->PostApply(entityId, std::move(a));
-}
-
 namespace {
 Apply WithCall(Apply a, ApplyCallback callback, uint32_t eventId, uint32_t flags,
                uint32_t pauseWord, uint32_t level) {
@@ -238,6 +225,13 @@ uint32_t GameObject::PostCallbackApply(uint32_t entityId, Apply apply, ApplyCall
     if (!k) return 0;
     return k->PostCallbackApply(
         entityId, WithCall(std::move(apply), callback, eventId, flags, pauseWord, level));
+}
+
+uint32_t GameObject::Post(uint32_t entityId, Apply a, ApplyCallback callback, uint32_t eventId,
+                          uint32_t flags) {
+    // The standard posts: pause word 0, level 2, joining the Event's chain when one is given.
+    return eventId ? PostCallbackApply(entityId, std::move(a), callback, eventId, flags, 0, 2)
+                   : PostApply(entityId, std::move(a), callback, eventId, flags, 0, 2);
 }
 
 uint32_t GameObject::MoveTo(Entity* e, uint32_t eventId, int x, int y, int speed, int interval,

@@ -235,17 +235,7 @@ int GameKernel::DeleteControl(uint32_t id) {
 }
 
 uint32_t GameKernel::AddChildControl(uint32_t parentId, uint32_t childId) {
-    if (!FindControl(parentId)) {
-        WriteLogText("控件添加错误：父控件不存在");
-        return 0;
-    }
-    ControlData* child = FindControl(childId);
-    if (!child) {
-        WriteLogText("控件添加错误：子控件不存在");
-        return 0;
-    }
-    child->parentId = parentId;
-    return 999999;
+    return AddChildControlRecord(FindControl(parentId), FindControl(childId));
 }
 
 uint32_t GameKernel::AddChildControlRecord(ControlData* parent, ControlData* child) {
@@ -363,6 +353,26 @@ bool GameKernel::IsFrameDue() {
     if (now - lastFrame_ < frameInterval_) return false;
     lastFrame_ = now;
     return true;
+}
+
+uint32_t GameKernel::MsUntilFrameDue(uint32_t now) const {
+    const uint32_t since = now - lastFrame_;
+    return since >= frameInterval_ ? 0 : frameInterval_ - since;
+}
+
+uint32_t GameKernel::MsUntilApplyDue(uint32_t now) const {
+    if (!pending_.empty()) return 0;
+    uint32_t soonest = kNothingDue;
+    for (const auto& a : active_) {
+        if (a->done) continue;
+        if (a->id == 0) return 0;
+        if (a->paused) continue;
+        // The same unsigned difference as the run: correct across the 32-bit wrap.
+        const uint32_t since = now - a->p[0];
+        if (since >= a->p[3]) return 0;
+        soonest = std::min(soonest, a->p[3] - since);
+    }
+    return soonest;
 }
 
 int GameKernel::Render(DrawSurface& target) {

@@ -112,6 +112,12 @@ public:
     void SetFrameInterval(uint32_t ms) { frameInterval_ = ms; }
     uint32_t GetFrameInterval() const { return frameInterval_; }
     bool IsFrameDue();
+    // Milliseconds from now until the next frame may run (0: due now).
+    uint32_t MsUntilFrameDue(uint32_t now) const;
+    // Milliseconds from now until some Apply has work (0: now, also for pending ones and
+    // cancelled ones waiting to be let go); kNothingDue when none has (none, or all paused).
+    uint32_t MsUntilApplyDue(uint32_t now) const;
+    static constexpr uint32_t kNothingDue = 0xFFFFFFFFu;
     int Render(DrawSurface& target);
     uint32_t Now();
     uint32_t LastNow() const { return now_; }

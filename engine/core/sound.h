@@ -46,6 +46,8 @@ public:
     void PollMusicLoop();
     bool MusicOpen() const { return musicOpen_; }
     bool MusicPlaying() const { return playing_; }
+    // The music plays in a loop: its end is looked for at the queue's polls.
+    bool MusicLooping() const { return playing_ && looping_; }
 
 private:
     bool Play(const std::string& path);

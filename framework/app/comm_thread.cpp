@@ -2,11 +2,12 @@
 
 #include <QPainter>
 
-#include "framework/hall/hall_records.h"
-#include "framework/hall/hall_sign.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
+#include "framework/hall/hall_records.h"
+#include "framework/hall/hall_sign.h"
 #include "netlib/message.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
@@ -103,12 +104,33 @@ void CCommWaitDlg::ShowText(const std::string& text, int seconds) {
     raise();
     if (seconds != 0) {
         autoHideTimer_ = 100;
-        SetTimer(100, uint32_t(seconds) * 1000);
+        autoHideStart_ = platform::tickMs();
+        autoHideMs_ = uint32_t(seconds) * 1000;
+        SetTimer(100, autoHideMs_);
     }
 }
 
 void CCommWaitDlg::HideWait() {
+    if (isVisible()) platform::diagf("wait dialog hidden: %d turns painted", paintedTurns_);
     hide();
+}
+
+void CCommWaitDlg::Turn() {
+    RotateWaitBar(colors_, 1);
+    ++turns_;
+    lastTurn_ = platform::tickMs();
+}
+
+void CCommWaitDlg::OnBlockedWait() {
+    const uint32_t now = platform::tickMs();
+    if (autoHideTimer_ && platform::tickElapsed(autoHideStart_, now) >= autoHideMs_) {
+        HideWait();
+        KillTimer(100);
+        autoHideTimer_ = 0;
+    }
+    if (!isVisible()) return;
+    if (platform::tickElapsed(lastTurn_, now) >= kWaitBarPeriodMs) Turn();
+    repaint();
 }
 
 intptr_t CCommWaitDlg::handleMessage(const Message& msg) {
@@ -137,19 +159,26 @@ void CCommWaitDlg::onTimer(uint32_t id) {
         KillTimer(100);
         autoHideTimer_ = 0;
     } else if (id == 1) {
-        RotateWaitBar(colors_, 1);
+        Turn();
         update();
     }
 }
 
 void CCommWaitDlg::showEvent(QShowEvent*) {
-    SetTimer(1, 200);
+    lastTurn_ = platform::tickMs();
+    paintedTurns_ = 0;
+    lastPaintedTurn_ = turns_;
+    SetTimer(1, kWaitBarPeriodMs);
 }
 void CCommWaitDlg::hideEvent(QHideEvent*) {
     KillTimer(1);
 }
 
 void CCommWaitDlg::paintEvent(QPaintEvent*) {
+    if (turns_ != lastPaintedTurn_) {
+        ++paintedTurns_;
+        lastPaintedTurn_ = turns_;
+    }
     QPainter p(this);
     platform::ui::DrawContext dc(p);
     if (!background_.isNull())

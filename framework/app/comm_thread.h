@@ -1,8 +1,11 @@
 #pragma once
 // The communication thread and the wait dialog. The thread relays every message the game
 // connection's socket delivers to it (message 2025) on to the main frame, and passes the
-// wait texts to the wait dialog. The dialog is a window of the UI thread: a text and an
-// animated wait bar over the skin's "CommDlgBK" picture.
+// wait texts to the wait dialog. The dialog is a window of the UI thread (the window system
+// lets only that thread draw): a text and an animated wait bar over the skin's "CommDlgBK"
+// picture. While the UI thread is blocked in a wait (a request's answer, the connect, a
+// pause), the wait's pump runs the dialog: its texts arrive, it paints, its bar turns by
+// the clock and its auto-hide time is kept (OnBlockedWait).
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -22,6 +25,8 @@ inline constexpr uint32_t kMsgCommSetTarget = 0x854D;  // w: the target window's
 inline constexpr uint32_t kMsgCommEnd = 0x854E;
 inline constexpr uint32_t kMsgCommWaitText = 0x8550;  // w: heap std::string* or 0, l: seconds
 inline constexpr uint32_t kMsgSkinPath = 0x85B4;      // w: heap std::string* (skin path)
+// The wait bar's period.
+inline constexpr uint32_t kWaitBarPeriodMs = 200;
 
 // A heap text travelling with a posted message, freed by whoever ends up with it.
 platform::Message MakeTextMessage(uint32_t id, const std::string& text, intptr_t l);
@@ -43,6 +48,13 @@ public:
     void HideWait();
     std::string text() const { return text_; }
     bool autoHideRunning() const { return autoHideTimer_ != 0; }
+    // One step while the UI thread waits: the bar turns when its period has passed, the
+    // dialog hides when its time is up, and it paints at once.
+    void OnBlockedWait();
+    // Turns of the bar so far, and how many of them were painted since the dialog showed.
+    int turns() const { return turns_; }
+    int paintedTurns() const { return paintedTurns_; }
+    const std::array<uint32_t, 6>& barColors() const { return colors_; }
 
 protected:
     intptr_t handleMessage(const platform::Message& msg) override;
@@ -52,8 +64,12 @@ protected:
     void hideEvent(QHideEvent*) override;
 
 private:
+    void Turn();
     std::string text_;
     uint32_t autoHideTimer_ = 0;
+    uint32_t autoHideStart_ = 0, autoHideMs_ = 0;
+    uint32_t lastTurn_ = 0;
+    int turns_ = 0, paintedTurns_ = 0, lastPaintedTurn_ = 0;
     QImage background_;
     std::array<uint32_t, 6> colors_;
     uint32_t barBg_ = 0x429473;

@@ -1,25 +1,23 @@
 #include "framework/app/game_app.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QScreen>
-#include <QThread>
 
 #include <cstdlib>
 #include <ctime>
 #include <span>
 #include <thread>
 
-#include "framework/panes/game_frame.h"
-#include "framework/hall/hall_records.h"
-#include "framework/panes/msgbox_dlg.h"
 #include "framework/app/paths.h"
 #include "framework/app/settings_files.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
-#include "framework/panes/table_view.h"
 #include "framework/app/text_edge.h"
+#include "framework/hall/hall_records.h"
+#include "framework/panes/game_frame.h"
+#include "framework/panes/msgbox_dlg.h"
+#include "framework/panes/table_view.h"
 #include "framework/widgets/chat_markup.h"
 #include "hqlv/config.h"
 #include "netlib/log.h"
@@ -28,6 +26,7 @@
 #include "platform/core/hall.h"
 #include "platform/core/process.h"
 #include "platform/core/profile.h"
+#include "platform/core/wait_pump.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 #include "platform/ui/ui_loop.h"
@@ -107,7 +106,15 @@ private:
                                                "d两,是否将银子存入保险箱？",
                                                limit, carried, carried - limit);
             int seconds = 10;
-            app_.MessageBoxModal(text, "确定", "取消", &seconds, 33);
+            if (app_.MessageBoxModal(text, "确定", "取消", &seconds, 33) != 1) return;
+            // OK: the tool pane brings the silver in hand to the room's bound through the
+            // safe box (a game whose frame has no tool pane offers nothing more).
+            CGameFrameWnd* frame = app_.GetMainFrame();
+            auto* tool = frame ? dynamic_cast<CToolViewHooks*>(frame->GetToolView()) : nullptr;
+            if (tool)
+                tool->ApplyFixAmount(limit);
+            else
+                netlib::YrnLogWrite("silver box: no tool pane to move silver with");
         } else {
             app_.MessageBoxModeless(tooLittle ? "客官您的银子不够啦，取点银子再来吧！"
                                               : "客官，您的银子也太多了，快去存起来吧！",
@@ -141,9 +148,18 @@ public:
                                 int seconds, int style) override {
         app_.MessageBoxModelessLink(text, ok, cancel, link, flag, seconds, style);
     }
+    void TableOverBox(const std::string& text, int seconds, int style, int extraHeight) override {
+        app_.MessageBoxModelessLink(text, "确定", "取消", "", 0, seconds, style, extraHeight, 0,
+                                    false, false, true);
+    }
+    void TableOverBoxLink(const std::string& text, const std::string& ok, const std::string& cancel,
+                          const std::string& link, int flag, int seconds, int style) override {
+        app_.MessageBoxModelessLink(text, ok, cancel, link, flag, seconds, style, 0, 0, false,
+                                    false, true);
+    }
     void PlaySoundId(int id, int flags) override { app_.PlaySoundId(id, flags); }
     void HideCommWait() override { app_.ShowCommWait("", false); }
-    void RefreshTableView() override {}
+    void RefreshTableView() override { app_.RefreshTableView(); }
     void CloseConnection() override { app_.CloseConnection(); }
     void PostToHallWindow(uint32_t msg, uintptr_t w, intptr_t l) override {
         if (!app_.IsStandalone()) platform::hallChannel().post(app_.HallWindow(), msg, w, l);
@@ -175,9 +191,21 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The height of the primary screen; 0 before the window system is up.
+int ScreenHeight() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return 0;
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().height() : 0;
+}
+
+}  // namespace
+
 CGameApp::CGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor)
     : CGameAppData(std::move(gameCode), defaultPort, versionMajor, versionMinor) {
     g_app = this;
+    UpdateSmallScreen();
     skin_ = std::make_unique<CSkinSettings>(GetGameIniPath(), GetProgramFolder());
     connHost_ = std::make_unique<AppConnectionHost>(*this);
     conn_ = std::make_unique<CGameConnection>(connHost_.get());
@@ -187,7 +215,22 @@ CGameApp::CGameApp(std::string gameCode, int defaultPort, int versionMajor, int 
 
 CGameApp::~CGameApp() {
     StopCommThread();
+    if (IsRelaunchAtExit()) RelaunchGame();
+    wait_.reset();
     if (g_app == this) g_app = nullptr;
+}
+
+void CGameApp::UpdateSmallScreen() {
+    // The window system is known only once the Qt application exists: the program's own
+    // application object is made before it and asks again then.
+    const int height = ScreenHeight();
+    if (height > 0) SetSmallScreen(height < kSmallScreenHeight);
+}
+
+void CGameApp::RefreshTableView() {
+    CGameFrameWnd* frame = frame_;
+    if (auto* table = frame ? dynamic_cast<CGameFormView*>(frame->GetTableView()) : nullptr)
+        table->Refresh();
 }
 
 CGameApp* CGameApp::Current() {
@@ -203,6 +246,7 @@ int CGameApp::Run(int argc, char** argv) {
     qapp_ = &app;
     app.setQuitOnLastWindowClosed(false);
     platform::ui::uiDispatcher();
+    UpdateSmallScreen();
     std::string commandLine = argc > 1 ? argv[1] : "";
     int rc = 0;
     if (InitInstance(commandLine)) {
@@ -223,8 +267,6 @@ bool CGameApp::InitInstance(const std::string& commandLine) {
     GetSkinSettings()->Load();
     if (!CheckHallCommandLine(commandLine)) return false;
     InitActivityList();
-    wait_ = std::make_unique<CCommWaitDlg>();
-    wait_->LoadSkin(GetSkinSettings()->GetSkinPath());
     if (!CreateCommThread()) {
         platform::ui::PlatformMessageBox("通讯线程创建失败。", GetGameCode(), platform::ui::kBoxOk,
                                          platform::ui::PlatformBoxIcon::kStop);
@@ -258,10 +300,10 @@ int CGameApp::LaunchGameHall() {
 }
 
 int CGameApp::StartOwnProgram(const std::string& commandLine) {
-    return platform::startProgram(QCoreApplication::applicationFilePath().toStdString(),
-                                  commandLine)
-               ? 1
-               : 0;
+    // Also after the Qt application has gone (the relaunch at the application's end).
+    const std::string& self = platform::programFile();
+    if (self.empty()) return 0;
+    return platform::startProgram(self, commandLine) ? 1 : 0;
 }
 
 bool CGameApp::CreateCommThread() {
@@ -270,7 +312,14 @@ bool CGameApp::CreateCommThread() {
         comm_.reset();
         return false;
     }
-    if (wait_) comm_->SetWaitDialog(wait_->hwnd());
+    // The wait dialog belongs with the thread: the thread hands it its texts, and every
+    // blocking wait of this (the UI) thread keeps it alive through the wait pump.
+    if (!wait_) {
+        wait_ = std::make_unique<CCommWaitDlg>();
+        if (CSkinSettings* skin = GetSkinSettings()) wait_->LoadSkin(skin->GetSkinPath());
+    }
+    comm_->SetWaitDialog(wait_->hwnd());
+    platform::setWaitPump([this] { OnWaitPump(); });
     if (!IsStandalone()) signWindow_ = comm_->OpenSignWindow(&signBroker_);
     return true;
 }
@@ -279,6 +328,14 @@ void CGameApp::StopCommThread() {
     if (!comm_) return;
     comm_->Stop(1000);
     comm_.reset();
+    platform::setWaitPump({});
+    if (wait_) wait_->HideWait();
+}
+
+void CGameApp::OnWaitPump() {
+    if (!wait_) return;
+    platform::ui::processWaitEvents({wait_->hwnd()});
+    wait_->OnBlockedWait();
 }
 
 void CGameApp::CloseConnection() {
@@ -304,12 +361,7 @@ void CGameApp::ShowCommWaitTimed(const std::string& text, int seconds) {
 }
 
 void CGameApp::PumpFor(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        platform::ui::processUiEvents(20);
-        QThread::msleep(10);
-    }
+    platform::sleepPumped(ms);
 }
 
 int CGameApp::ConnectGameServer() {
@@ -320,7 +372,7 @@ int CGameApp::ConnectGameServer() {
     conn->InitCodec();
     conn->SetOwnerThread(comm_->threadId());
     conn->SetProxyPump([] {
-        platform::ui::processUiEvents(10);
+        platform::runWaitPump();
         return true;
     });
     int proxyFailed = 0;
@@ -382,13 +434,15 @@ void CGameApp::MessageBoxModeless(const std::string& text, const std::string& ok
 void CGameApp::MessageBoxModelessLink(const std::string& text, const std::string& ok,
                                       const std::string& cancel, const std::string& link,
                                       int linkParam, int seconds, int style, int extraHeight,
-                                      int extraWidth, bool singleButton, bool focusOk) {
+                                      int extraWidth, bool singleButton, bool focusOk,
+                                      bool endsClient) {
     platform::Handle frame = frame_ ? frame_->hwnd() : 0;
     auto* box = new CGameMsgBoxModelessDlg(
         frame_,
-        [frame] {
+        [frame, endsClient] {
             platform::Message m;
             m.id = kMsgClose;
+            m.w = endsClient ? kCloseEndsClient : 0;
             if (frame) platform::post(frame, m);
         },
         [this](const std::string& l, int flag) { platform::openUrl(BuildWebUrl(l, flag != 0)); });

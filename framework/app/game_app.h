@@ -12,10 +12,10 @@
 
 #include "framework/app/app_data.h"
 #include "framework/app/comm_thread.h"
-#include "framework/connection/game_connection.h"
-#include "framework/hall/hall_sign.h"
 #include "framework/app/notify_handler.h"
 #include "framework/app/skin_settings.h"
+#include "framework/connection/game_connection.h"
+#include "framework/hall/hall_sign.h"
 
 #include <QImage>
 
@@ -63,8 +63,13 @@ public:
     void CloseConnection();
     void ShowCommWait(const std::string& text, bool show);
     void ShowCommWaitTimed(const std::string& text, int seconds);
-    // Runs the UI's events for a while (in place of a plain sleep, so windows still paint).
+    // A pause of the UI thread under the wait dialog (it paints and turns meanwhile; the
+    // other windows' messages wait for the end of the pause).
     void PumpFor(int ms);
+    // Repaints the main frame's table pane at once.
+    void RefreshTableView();
+    // The screens this small or smaller get the small layouts.
+    static constexpr int kSmallScreenHeight = 601;
 
     // ---- message boxes
     int MessageBoxModal(const std::string& text, const std::string& ok, const std::string& cancel,
@@ -73,10 +78,13 @@ public:
     void MessageBoxModeless(const std::string& text, const std::string& ok,
                             const std::string& cancel, int seconds, int style, int extraHeight = 0,
                             int extraWidth = 0, bool singleButton = false, bool focusOk = false);
+    // endsClient: the box tells that the table is over; when it goes, the client ends
+    // (CGameFrameWnd::EndClient) instead of asking the frame to close.
     void MessageBoxModelessLink(const std::string& text, const std::string& ok,
                                 const std::string& cancel, const std::string& link, int linkParam,
                                 int seconds, int style, int extraHeight = 0, int extraWidth = 0,
-                                bool singleButton = false, bool focusOk = false);
+                                bool singleButton = false, bool focusOk = false,
+                                bool endsClient = false);
 
     // ---- the hall
     platform::Handle HallWindow() const { return static_cast<platform::Handle>(GetHallWnd()); }
@@ -139,6 +147,11 @@ public:
     CGameCommThread* commThread() const { return comm_.get(); }
 
 protected:
+    // Sets the small-screen flag from the primary screen's height (once the window system
+    // is up; before, the flag stays as it is).
+    void UpdateSmallScreen();
+    // What every blocking wait of the UI thread runs: the wait dialog's texts and painting.
+    void OnWaitPump();
     bool AskStartGameHall() override;
     int AddPortraitImage(int portrait) override;
     int StartOwnProgram(const std::string& commandLine) override;

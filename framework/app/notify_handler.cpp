@@ -33,9 +33,6 @@ std::string textFrom(Body b, size_t off) {
     return GbkToUtf8(std::string_view(p, strnlen(p, b.size - off)));
 }
 
-constexpr const char* kOk = "确定";
-constexpr const char* kCancel = "取消";
-
 }  // namespace
 
 bool CGameNotifyHandler::OnNotify(uint32_t code, const void* data, size_t len) {
@@ -114,7 +111,7 @@ bool CGameNotifyHandler::OnNotify(uint32_t code, const void* data, size_t len) {
 
 bool CGameNotifyHandler::endBox(const std::string& text, int seconds, int extraHeight) {
     if (!host_.HasMainWindow()) return true;
-    host_.MessageBoxModeless(text, kOk, kCancel, seconds, 65, extraHeight);
+    host_.TableOverBox(text, seconds, 65, extraHeight);
     return true;
 }
 
@@ -156,9 +153,8 @@ bool CGameNotifyHandler::OnLookOnEnded(Body b) {
     if (auto* p = host_.playerView()) p->RemovePlayer(*r);
     if (auto* t = host_.tableView()) t->OnLookOnEnded(*r);
     if (app.GetCmdField8() != 0 && chair == app.GetChairNo() && host_.HasMainWindow()) {
-        host_.MessageBoxModeless(
-            Format("%s 已经离开，旁观结束。", app.GetSeatDisplayName(chair).c_str()), kOk, kCancel,
-            30, 65, 0);
+        host_.TableOverBox(Format("%s 已经离开，旁观结束。", app.GetSeatDisplayName(chair).c_str()),
+                           30, 65, 0);
     }
     r->clear();
     return true;
@@ -309,7 +305,7 @@ bool CGameNotifyHandler::OnGameResult(Body b) {
         message = text.substr(0, bar);
         link = text.substr(bar + 1);
     }
-    host_.MessageBoxModelessLink(message, "查看成绩", "退出", link, 1, 60, 65);
+    host_.TableOverBoxLink(message, "查看成绩", "退出", link, 1, 60, 65);
     return true;
 }
 

@@ -26,6 +26,17 @@ public:
     virtual void MessageBoxModelessLink(const std::string& text, const std::string& ok,
                                         const std::string& cancel, const std::string& link,
                                         int linkFlag, int seconds, int style) = 0;
+    // The boxes of the notices that end the table: when such a box goes (a button, its
+    // countdown, its window's close) the game client ends, whatever else is open then. By
+    // default the plain modeless boxes.
+    virtual void TableOverBox(const std::string& text, int seconds, int style, int extraHeight) {
+        MessageBoxModeless(text, "确定", "取消", seconds, style, extraHeight);
+    }
+    virtual void TableOverBoxLink(const std::string& text, const std::string& ok,
+                                  const std::string& cancel, const std::string& link, int linkFlag,
+                                  int seconds, int style) {
+        MessageBoxModelessLink(text, ok, cancel, link, linkFlag, seconds, style);
+    }
     virtual void PlaySoundId(int id, int flags) = 0;
     virtual void HideCommWait() = 0;
     virtual void RefreshTableView() = 0;

@@ -142,6 +142,7 @@ protected:
     virtual int StartOwnProgram(const std::string& /*commandLine*/) { return 0; }
 
     void SetStandalone(bool on) { m_bStandalone = on; }
+    void SetSmallScreen(bool on) { m_bSmallScreen = on; }
     void SetRelaunchAtExit(bool on) { m_bRelaunchAtExit = on; }
     bool IsRelaunchAtExit() const { return m_bRelaunchAtExit; }
 

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "platform/core/wait_pump.h"
+
 namespace hqlv::framework {
 
 uint32_t CHallSignBroker::Begin(int userId) {
@@ -18,7 +20,7 @@ bool CHallSignBroker::Wait(uint32_t id, int timeoutMs, std::string* sign) {
         auto it = pending_.find(id);
         return it == pending_.end() || it->second.answered;
     };
-    cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs), done);
+    platform::waitForPumped(cv_, lock, timeoutMs, done);
     auto it = pending_.find(id);
     if (it == pending_.end()) return false;
     bool answered = it->second.answered;

@@ -1,5 +1,6 @@
 #include "framework/panes/form_view.h"
 
+#include <QMoveEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -63,6 +64,27 @@ bool CGameFormView::OnSize(int cx, int cy) {
     return true;
 }
 
+bool CGameFormView::event(QEvent* e) {
+    const bool move = e->type() == QEvent::Move, size = e->type() == QEvent::Resize;
+    if ((move || size) && !widening_ && qobject_cast<QSplitter*>(parentWidget())) {
+        if (geometry() != widened_) {
+            // The splitter has just placed the pane in a cell: take the widened place (as
+            // far as the pane's own size limits let it grow).
+            cell_ = geometry();
+            widening_ = true;
+            setGeometry(WidenedCell(cell_));
+            widening_ = false;
+            widened_ = geometry();
+            return true;
+        }
+        // A move or size that the widening has already overtaken tells nothing now.
+        if ((move && static_cast<QMoveEvent*>(e)->pos() != pos()) ||
+            (size && static_cast<QResizeEvent*>(e)->size() != this->size()))
+            return true;
+    }
+    return platform::ui::Window::event(e);
+}
+
 void CGameFormView::resizeEvent(QResizeEvent* e) {
     OnSize(e->size().width(), e->size().height());
     platform::ui::Window::resizeEvent(e);
@@ -99,6 +121,9 @@ protected:
         QPainter p(this);
         DrawContext dc(p);
         owner_->OnDrawSplitter(dc, rect());
+        // The cells' borders next to the bar lie partly under it: drawn over the bar too.
+        p.translate(-pos());
+        owner_->DrawBorders(dc);
     }
 
 private:
@@ -109,13 +134,53 @@ private:
 CSkinSplitterWnd::CSkinSplitterWnd(Qt::Orientation o, QWidget* parent) : QSplitter(o, parent) {
     setHandleWidth(5);
     setChildrenCollapsible(false);
+    // A border of one pixel around the cells; the panes widen over it.
+    setContentsMargins(1, 1, 1, 1);
 }
 
 QSplitterHandle* CSkinSplitterWnd::createHandle() {
     return new SkinSplitterHandle(orientation(), this);
 }
 
-void CSkinSplitterWnd::OnDrawSplitter(DrawContext& dc, const QRect& bar) const {
+namespace {
+// The system colours the splitter's borders use (the classic scheme).
+constexpr platform::ui::ColorRef kButtonShadow = 0x808080;
+constexpr platform::ui::ColorRef kGrayText = 0x808080;
+constexpr platform::ui::ColorRef kHighlight = 0xFFFFFF;
+}  // namespace
+
+QRect CSkinSplitterWnd::CellOf(int i) const {
+    QWidget* w = widget(i);
+    if (!w) return {};
+    if (auto* pane = dynamic_cast<CGameFormView*>(w); pane && !pane->cell().isNull())
+        return pane->cell();
+    return w->geometry();
+}
+
+void CSkinSplitterWnd::DrawBorders(DrawContext& dc) const {
+    if (mode_ != 0 && mode_ != 1 && mode_ != 4) return;
+    for (int i = 0; i < count(); ++i) {
+        if (!widget(i) || widget(i)->isHidden()) continue;
+        // One pixel around the cell (the splitter's border width).
+        OnDrawSplitter(dc, Part::kBorder, CellOf(i).adjusted(-1, -1, 1, 1));
+    }
+}
+
+void CSkinSplitterWnd::paintEvent(QPaintEvent* e) {
+    QSplitter::paintEvent(e);
+    QPainter p(this);
+    DrawContext dc(p);
+    DrawBorders(dc);
+}
+
+void CSkinSplitterWnd::OnDrawSplitter(DrawContext& dc, Part kind, const QRect& bar) const {
+    if (kind == Part::kBorder) {
+        // Only these modes draw borders, and the platform draws none of its own.
+        if (mode_ == 0) dc.Draw3dRect(bar, kButtonShadow, kHighlight);
+        if (mode_ == 1) dc.Draw3dRect(bar, kGrayText, kHighlight);
+        if (mode_ == 4) dc.Draw3dRect(bar, face_, face_);
+        return;
+    }
     // The platform's own bar first.
     dc.FillSolidRect(bar, 0xD4D0C8);
     switch (mode_) {

@@ -48,12 +48,18 @@ public:
     // size kept) otherwise. Derived panes lay themselves out only on true.
     bool OnSize(int cx, int cy);
     // Where the pane really goes for a cell: one pixel wider on every side, so that its
-    // own border lies outside the splitter cell.
+    // own border lies outside the splitter cell (over the splitter's border there).
     static QRect WidenedCell(const QRect& cell) { return cell.adjusted(-1, -1, 1, 1); }
+    // The splitter cell the pane was last given (its geometry narrowed back); empty when
+    // it is not in a splitter's cell.
+    const QRect& cell() const { return cell_; }
     // Times the pane was told that the game was entered.
     int gameEnteredCount() const { return gameEntered_; }
 
 protected:
+    // In a splitter's cell the pane takes the widened place of every cell it is given;
+    // only moves and sizes of that place reach the pane's own handlers.
+    bool event(QEvent* e) override;
     intptr_t handleMessage(const platform::Message& msg) override;
     void resizeEvent(QResizeEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
@@ -61,6 +67,8 @@ protected:
 
 private:
     std::string name_;
+    QRect cell_, widened_;
+    bool widening_ = false;
     int lastCx_ = 0, lastCy_ = 0;
     int gameEntered_ = 0;
 };
@@ -76,11 +84,23 @@ public:
     }
     void SetGripBitmap(std::optional<QImage> grip) { grip_ = std::move(grip); }
     void SetFaceColor(platform::ui::ColorRef c) { face_ = c; }
-    // Draws a bar of the given rectangle the way the draw mode asks.
-    void OnDrawSplitter(platform::ui::DrawContext& dc, const QRect& bar) const;
+    platform::ui::ColorRef faceColor() const { return face_; }
+    enum class Part { kBorder, kBar };
+    // Draws a part of the given rectangle the way the draw mode asks: a bar, or the border
+    // around a pane's cell.
+    void OnDrawSplitter(platform::ui::DrawContext& dc, Part kind, const QRect& r) const;
+    void OnDrawSplitter(platform::ui::DrawContext& dc, const QRect& bar) const {
+        OnDrawSplitter(dc, Part::kBar, bar);
+    }
+    // The cell of child widget i (as the splitter placed it; a pane's widening undone).
+    QRect CellOf(int i) const;
+    // The borders around the cells (modes 0, 1 and 4; the others draw none).
+    void DrawBorders(platform::ui::DrawContext& dc) const;
 
 protected:
     QSplitterHandle* createHandle() override;
+    // The borders around the cells (modes 0, 1 and 4).
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     int mode_ = 0;

@@ -8,12 +8,12 @@
 #include <cstdlib>
 
 #include "framework/app/game_app.h"
-#include "framework/hall/hall_records.h"
 #include "framework/app/paths.h"
-#include "framework/panes/player_view.h"
 #include "framework/app/skin_library.h"
-#include "framework/panes/table_view.h"
 #include "framework/app/text_edge.h"
+#include "framework/hall/hall_records.h"
+#include "framework/panes/player_view.h"
+#include "framework/panes/table_view.h"
 #include "framework/widgets/chat_view.h"
 #include "framework/widgets/notice_download.h"
 #include "netlib/log.h"
@@ -91,6 +91,9 @@ void CGameFrameWnd::CreateClient() {
     split_->setSizes({width * 7 / 9, width - width * 7 / 9});
     int row = GetPaneRowHeight();
     right_->setSizes({row, height / 4, height / 3, height - row - height / 4 - height / 3});
+    // The last row takes what the others leave; they keep their heights.
+    for (int i = 0; i < 3; ++i) right_->setStretchFactor(i, 0);
+    right_->setStretchFactor(3, 1);
     split_->setStretchFactor(0, 7);
     split_->setStretchFactor(1, 2);
 }
@@ -139,7 +142,10 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
             for (CGameFormView* pane : panes_) platform::send(pane->hwnd(), msg);
             return 1;
         case kMsgClose:
-            close();
+            if (msg.w == kCloseEndsClient)
+                EndClient();
+            else
+                close();
             return 0;
         case kMsgSkinMenu: {
             const QRect* r = reinterpret_cast<const QRect*>(msg.w);
@@ -182,7 +188,9 @@ void CGameFrameWnd::OnSkinCommand(int command) {
     platform::ui::WaitCursor wait;
     CSkinSettings* skin = app_.GetSkinSettings();
     if (command == 20000) {
-        platform::openUrl(app_.BuildWebUrl(app_.GetWebSkinUrl(), false));
+        // The skin page opens on a thread of its own under its wait text; the frame hears
+        // of the end (0x8618) and hides the text.
+        app_.OpenWebPage(app_.GetWebSkinUrl(), 0);
         return;
     }
     if (!skin || command < 20001 || command > 20064) return;
@@ -238,6 +246,7 @@ void CGameFrameWnd::OnServerMessage(const platform::Message& msg) {
 void CGameFrameWnd::OnConnectionLost() {
     bool playing = app_.IsPlaying() != 0;
     app_.SetDisconnectedWhilePlaying(playing);
+    app_.RefreshTableView();
     std::string text;
     // The box is the information box with both buttons; the longer text of a running game
     // gets 16 pixels more height.
@@ -444,6 +453,31 @@ int CGameFrameWnd::ConfirmQuit() {
     return r == 2 ? 0 : 1;
 }
 
+void CGameFrameWnd::EndClient() {
+    if (ending_) return;
+    ending_ = true;
+    netlib::YrnLogWrite("the table is over: the client ends");
+    if (!closing_) {
+        // A close under way (its question still open) has told nobody yet: do it here.
+        closing_ = true;
+        CGameConnection* conn = app_.GetConnection();
+        if (conn && conn->IsConnected()) {
+            if (app_.TestCmdField13Bit40()) {
+                std::string refusal;
+                conn->LeaveGame(refusal, app_.GetUserID(), app_.GetChairNo());
+            } else {
+                conn->NotifyLeave(app_.GetUserID(), app_.GetChairNo());
+            }
+        }
+        app_.ReportToHall(hallHandle());
+    }
+    app_.StopCommThread();
+    for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
+    hide();
+    // Every event loop ends, a dialog's among them (a close's question that is still up).
+    QCoreApplication::quit();
+}
+
 void CGameFrameWnd::closeEvent(QCloseEvent* e) {
     if (closing_) {
         e->accept();
@@ -451,7 +485,8 @@ void CGameFrameWnd::closeEvent(QCloseEvent* e) {
     }
     CGameConnection* conn = app_.GetConnection();
     if (conn && app_.GetCmdField8() == 0 && conn->IsConnected() && conn->IsGameRunning()) {
-        if (!ConfirmQuit()) {
+        if (!ConfirmQuit() || ending_) {
+            // Kept open, or the table ended while the question was up (EndClient did all).
             e->ignore();
             return;
         }

@@ -25,7 +25,9 @@ class CGameChatView;
 inline constexpr uint32_t kMsgEnterGameStart = 0x8615;
 inline constexpr uint32_t kMsgEnterGame = 0x8616;
 inline constexpr uint32_t kMsgHallGameData = 0x8679;
-inline constexpr uint32_t kMsgClose = 0x0010;   // as the hall and the boxes post it
+inline constexpr uint32_t kMsgClose = 0x0010;  // as the hall and the boxes post it
+// w of kMsgClose from a box that tells the table is over: the client ends (EndClient).
+inline constexpr uintptr_t kCloseEndsClient = 1;
 inline constexpr uint32_t kMsgSkinMenu = 1828;  // w: const QRect* in client coordinates
 inline constexpr uint32_t kMsgSkinCommand = 0x85B4;
 
@@ -73,6 +75,12 @@ public:
     void ShowNoticeText(const std::string& utf8Text);
     int noticesShown() const { return noticesShown_; }
 
+    // The table is over (the box of an end-of-table notice went): the client ends now,
+    // whatever dialog is open, without the running-game question. The leave notice goes
+    // to the server while the connection stands, and the hall is told, as a close does.
+    virtual void EndClient();
+    bool endingClient() const { return ending_; }
+
     // Applies the skin the skin settings name now (after a skin command).
     virtual void ChangeSkin();
     // A command of the skin menu: 20000 more skins, 20001 + n skin n.
@@ -114,6 +122,7 @@ protected:
     std::vector<CGameFormView*> panes_;
     bool tableActive_ = true;
     bool closing_ = false;
+    bool ending_ = false;
     uint32_t lastReceive_ = 0;
     bool keepAliveSet_ = false;
     CGameTableView* table_ = nullptr;

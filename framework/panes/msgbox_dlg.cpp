@@ -120,6 +120,15 @@ void CGameMsgBoxDlg::OnCountdownTick() {
 
 void CGameMsgBoxDlg::DisableCancel() {
     cancel_->setEnabled(false);
+    // The title bar's Close is Cancel too: greyed with it.
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+}
+
+void CGameMsgBoxDlg::reject() {
+    // Esc and the window's close (Alt+F4) end the box with Cancel only while Cancel can
+    // be pressed.
+    if (cancel_ && !cancel_->isEnabled()) return;
+    OnCancel();
 }
 
 void CGameMsgBoxDlg::FitToText() {

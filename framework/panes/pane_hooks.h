@@ -15,6 +15,17 @@ struct Body {
     size_t size = 0;
 };
 
+// What bringing the silver in hand to an amount did.
+enum class FixOutcome { kEqual, kSaved, kTaken, kFailed, kCancelled, kOutOfRange };
+
+// The tool pane as the application reaches it (the frame's GetToolView): it brings the
+// silver in hand to an amount, saving the surplus in the safe box or taking the shortfall.
+class CToolViewHooks {
+public:
+    virtual ~CToolViewHooks() = default;
+    virtual FixOutcome ApplyFixAmount(int32_t target) = 0;
+};
+
 class CTableViewHooks {
 public:
     virtual ~CTableViewHooks() = default;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "framework/panes/pane_hooks.h"
+
 namespace hqlv::framework::web {
 
 inline constexpr int kCodeNoProtection = 60000;
@@ -60,7 +62,7 @@ SaveOutcome RunSaveRequest(SafeBoxOps& ops, int32_t& amount, std::string& text);
 // The tool view's fixed amounts ("FIXDEPOSIT"/"Fix0".."Fix5" of the user's file).
 std::array<int32_t, 6> LoadFixAmounts(SafeBoxOps& ops, const std::string& userFile);
 // Brings the silver in hand to `target`, with its boxes; what it did, for the caller.
-enum class FixOutcome { kEqual, kSaved, kTaken, kFailed, kCancelled, kOutOfRange };
+using FixOutcome = framework::FixOutcome;
 FixOutcome ApplyFixAmount(SafeBoxOps& ops, int32_t target);
 
 }  // namespace hqlv::framework::web

@@ -15,7 +15,7 @@ class CSkinButton;
 
 namespace hqlv::framework::web {
 
-class CGameToolView : public CGameFormView {
+class CGameToolView : public CGameFormView, public CToolViewHooks {
 public:
     explicit CGameToolView(SafeBoxOps& ops = AppSafeBoxOps(), QWidget* parent = nullptr);
     ~CGameToolView() override;
@@ -27,7 +27,7 @@ public:
 
     void LoadFixAmounts();
     const std::array<int32_t, 6>& amounts() const { return amounts_; }
-    virtual FixOutcome ApplyFixAmount(int32_t target);
+    FixOutcome ApplyFixAmount(int32_t target) override;
 
     void OnOpenSafeBox();
     // The menu of amounts (commands 222-227, 228 the settings), fresh from the file.

@@ -29,6 +29,8 @@ class PlaneEntity;
 
 namespace hqlv::mahjong {
 
+class CMJToolButton;
+
 // One entry of the per-deal action log: 80 bytes.
 struct MJActionEntry {
     int32_t chair = 0;  // word 11 of the message body
@@ -188,25 +190,29 @@ public:
     ~CMJGameScene2() override = default;
 
     // ---- the notification router's calls
-    virtual void OnGameReset();                          // 211040 a new deal
-    virtual void OnGameEnd(MJData body);                 // 211080 the deal's result
-    virtual void ResetForNextDeal();                     // after 211080
-    virtual void ShowWaitTableNotice();                  // 211300
-    virtual void OnNotify221160(MJData body);            // the answer to a see-tiles ask
-    virtual void OnNotify221170(MJData body);            // a seat discarded
-    virtual void OnNotify221200(MJData body);            // tiles of the watched hand
-    virtual void OnNotify229160(MJData body);            // a seat draws
-    virtual void OnNotify229165(MJData body);            // the countdown ends now
-    virtual void OnNotify229170(MJData body);            // peng announced
-    virtual void OnNotify229175(MJData body);            // chi announced
-    virtual void OnNotify229180(MJData body);            // gang announced
-    virtual void OnNotify229185(MJData body);            // peng meld laid
-    virtual void OnNotify229190(MJData body);            // chi meld laid
+    virtual void OnGameReset();  // 211040 a new deal
+    // The game-running flag (the application's IsPlaying): set by a new deal, cleared by
+    // its result.
+    virtual void MarkGameRunning() { SetGameRunning(1); }
+    virtual void MarkGameStopped() { SetGameRunning(0); }
+    virtual void OnGameEnd(MJData body);                    // 211080 the deal's result
+    virtual void ResetForNextDeal();                        // after 211080
+    virtual void ShowWaitTableNotice();                     // 211300
+    virtual void OnNotify221160(MJData body);               // the answer to a see-tiles ask
+    virtual void OnNotify221170(MJData body);               // a seat discarded
+    virtual void OnNotify221200(MJData body);               // tiles of the watched hand
+    virtual void OnNotify229160(MJData body);               // a seat draws
+    virtual void OnNotify229165(MJData body);               // the countdown ends now
+    virtual void OnNotify229170(MJData body);               // peng announced
+    virtual void OnNotify229175(MJData body);               // chi announced
+    virtual void OnNotify229180(MJData body);               // gang announced
+    virtual void OnNotify229185(MJData body);               // peng meld laid
+    virtual void OnNotify229190(MJData body);               // chi meld laid
     virtual void OnNotify229195(uint32_t id, MJData body);  // 229195 / 229197 / 229199
-    virtual void OnNotify229210(MJData body);            // flower replaced
-    virtual void OnPlayerBackOrLeave(MJData body);       // 229500
-    virtual void OnTableDrawReset();                     // 211700
-    virtual void OnNotify211920(MJData) {}               // nothing in this game
+    virtual void OnNotify229210(MJData body);               // flower replaced
+    virtual void OnPlayerBackOrLeave(MJData body);          // 229500
+    virtual void OnTableDrawReset();                        // 211700
+    virtual void OnNotify211920(MJData) {}                  // nothing in this game
 
     // ---- the application's and the views' calls
     virtual void ResetTable();
@@ -279,15 +285,15 @@ public:
     virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
-    virtual void OnOwnDiscardEnd();               // 210059
-    virtual void OnSortSweepEnd() {}                // 210060
+    virtual void OnOwnDiscardEnd();                 // 210059
+    virtual void OnSortSweepEnd();                  // 210060
 
     // ---- handlers that later work fills in
     virtual void OnTileClickGang(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileClickSelect(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileClickDiscard(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDragStart(MJTileInfo* record, MJBinding* binding);
-    virtual void OnTileDragMove(MJTileInfo*, MJBinding*) {}
+    virtual void OnTileDragMove(MJTileInfo* record, MJBinding* binding);
     virtual void OnTileDrop(MJTileInfo* record, MJBinding* binding);
     virtual void OnBtnStart();
     virtual void OnBtnChi();
@@ -295,7 +301,10 @@ public:
     virtual void OnBtnGang();
     virtual void OnBtnHu();
     virtual void OnBtnPass();
-    virtual void SortHandButton() {}
+    // The toolbar's sort (and the deal start's): a sweep of sparks along the own hand, at
+    // whose end (210060) the hand is sorted.
+    virtual void SortHandButton();
+    int IsSortSweepRunning();
     virtual void ToggleAutoPlay();
     virtual void ChangeTable();
     virtual void RequestTableOption();
@@ -323,6 +332,8 @@ public:
     virtual void HideResultEntities() {}
     // Automatic play is on (the automatic play's own work keeps the switch).
     virtual int IsAutoPlayOn() const;
+    // The automatic-play notice's blink (100 ms steps) runs while the notice shows.
+    void StartAutoPlayBlink();
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
     virtual void OnDrawnTileArrived(int tile, int flags);
@@ -367,6 +378,8 @@ public:
                                        uint32_t key);
     virtual uint32_t CreateTextButton(int x, int y, const engine::ImageInfo& info, uint32_t event,
                                       const std::string& text, uint32_t textColour);
+    // A toolbar button registered with the engine, hidden, its click bound to the event.
+    CMJToolButton* MakeToolButton(uint32_t event, int x, int y, int width, int height);
     virtual void CreateToolbarButtons();
     virtual void CreateClockEntities();
     virtual void CreateTileEntities();
@@ -513,6 +526,10 @@ public:
     virtual int GetDropIndex(int rx, int ry);
     virtual void MoveDraggedTile(int target, int x, int y);
     virtual void ResetOwnTilePositions();
+    // The drag ends without a move: the tile goes back to its place and depth.
+    virtual void CancelDrag();
+    // An own tile's entity at the lifted (pointer over it) or the resting height.
+    void LiftOwnTile(engine::Entity* e, int y);
     int IsDragging() const { return m_bDragging; }
     int DraggedIndex() const { return m_nDragIndex; }
 
@@ -669,7 +686,14 @@ public:
     void SetClaimWindowOpen(int open) { m_clock.claimWindow = open; }
     int GetClockSize() const { return 65; }
     int GetCountdown() const { return m_clock.seconds; }
-    void SetCountdown(int n) { m_clock.seconds = n; }
+    // A new count replaces a countdown end held back while the tiles are dealt.
+    void SetCountdown(int n) {
+        m_clock.seconds = n;
+        m_bCountdownEndHeld = 0;
+    }
+    // From a new deal's reset until its dealing has finished (210006).
+    int IsDealing() const { return m_bDealing; }
+    int IsCountdownEndHeld() const { return m_bCountdownEndHeld; }
     void DecCountdown() { m_clock.seconds -= m_clock.seconds > INT32_MIN ? 1 : 0; }
     virtual void GetClockRect(MJRect& out) const;
     virtual void ClockReset();
@@ -692,8 +716,8 @@ public:
 
     // ---- claim actions and automatic play (scene_actions.cpp, scene_autoplay.cpp)
     // Result codes of the claim requests as the actions read them.
-    static constexpr int kResultDone = 10, kResultHeldBack = 210050,
-                         kResultDiscardRefused = 229450, kResultPlayNotSent = 10100;
+    static constexpr int kResultDone = 10, kResultHeldBack = 210050, kResultDiscardRefused = 229450,
+                         kResultPlayNotSent = 10100;
     // Source x of the claim strip's cells: gang 40, chi 80, the cancel picture 200.
     static constexpr int kCellGang = 40, kCellChi = 80, kCellCancel = 200;
     // The requests. Each fills the body after the head from the offer table and the hall
@@ -805,8 +829,7 @@ public:
 protected:
     // A binding for the record (kind = area code), its copies of the record's fields → the
     // image entity that shows it; null when no binding or no image entity is free.
-    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index,
-                                    MJBinding*& bind);
+    engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index, MJBinding*& bind);
     // The data of an engine message that names a view: eight words, the view first.
     static engine::MessageData ViewMessage(int view);
     void LoadStylePicture(const char* file, const char* description);
@@ -881,6 +904,10 @@ protected:
     int m_bHandMoved = 0;
     // The new deal's hands are marked (MarkDealtHands) and the dealing only binds them.
     int m_bDealtHandsMarked = 0;
+    // The dice and the dealing run; the server's end of a countdown (229165) that comes
+    // meanwhile waits for the clock, which starts when the dealing ends.
+    int m_bDealing = 0;
+    int m_bCountdownEndHeld = 0;
     uint32_t m_turnTimers[2] = {};
     // The path of the running hand move (owned by its Apply); null when none runs.
     const void* m_pLivePath = nullptr;

@@ -875,6 +875,15 @@ void CMJGameScene2::LogClaimFrame() {
         std::snprintf(text, sizeof text, " %s=%d,%d", n.name, x, y);
         line += text;
     }
+    // The own draw slot's tile at rest, where the drawn tile is clicked to play it.
+    MJRect own;
+    GetHandRect(kOwnView, own);
+    const MJTileInfo& slot = m_tiles.m_hands[kOwnView][0];
+    int x = own.left + slot.nX + m_metrics.largeWidth / 2,
+        y = own.top + slot.nY + m_metrics.largeHeight / 2;
+    if (mapped) m_pHost->MapToScreen(x, y);
+    std::snprintf(text, sizeof text, " 摸牌=%d,%d", x, y);
+    line += text;
     engine::WriteLog("%s", line.c_str());
 }
 

@@ -7,9 +7,12 @@
 #include <cstring>
 
 #include "engine/core/engine_log.h"
+#include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/scene_effects.h"
 
 namespace hqlv::mahjong {
 
@@ -174,6 +177,24 @@ int CMJGameScene2::IsAutoPlayOn() const {
     return m_nTimeouts >= 3 ? 1 : 0;
 }
 
+void CMJGameScene2::StartAutoPlayBlink() {
+    engine::Entity* e = EntityOf(m_made.autoPlay);
+    engine::GameKernel* k = Kernel();
+    if (!e || !k || e->GetType() != engine::ENT_PLANE) return;
+    auto* plane = static_cast<engine::PlaneEntity*>(e);
+    const engine::PlaneState* st = plane->State();
+    if (!st || st->width < 1 || st->height < 1) return;
+    k->CancelAppliesOfEntity(e->GetId(), ~0u, 0);
+    // The badge's face colour, a little inside its left edge, is the colour that blinks.
+    const uint32_t px =
+        st->pixels[size_t(st->height / 2) * size_t(st->width) + size_t(std::min(4, st->width - 1))];
+    engine::Apply a = engine::MakeApplyTimer(100, 0, engine::MessageData(), 0);
+    a.p[6] = ((px & 0xFF) << 16) | (px & 0xFF00) | ((px >> 16) & 0xFF);
+    a.callback = &BlinkPlaneColour;
+    a.level = 2;
+    k->PostApply(e->GetId(), std::move(a));
+}
+
 void CMJGameScene2::ToggleAutoPlay() {
     if (!m_pHost || m_pHost->GetCmdField8()) return;
     engine::Entity* marker = EntityOf(m_made.autoPlay);
@@ -183,6 +204,7 @@ void CMJGameScene2::ToggleAutoPlay() {
         if (marker) {
             marker->Show();
             marker->ApplyTransform();
+            StartAutoPlayBlink();
         }
         if (k && m_made.note) k->CancelAppliesOfEntity(m_made.note, 0, 0);
         std::snprintf(line, sizeof line,
@@ -196,7 +218,8 @@ void CMJGameScene2::ToggleAutoPlay() {
         return;
     }
     if (marker) {
-        if (k) k->CancelAppliesOfEntity(marker->GetId(), 0, 0);
+        // Its blink ends with it.
+        if (k) k->CancelAppliesOfEntity(marker->GetId(), ~0u, 0);
         marker->Hide();
         marker->ApplyTransform();
     }

@@ -54,6 +54,21 @@ int MakePath(int start, int end, int32_t (&path)[kPathLength]) {
     return 0;
 }
 
+// The deal state's turn: the view of the chair to move and the seconds its turn gives (the
+// turn's own when that seat holds its drawn tile, else those of the wait for claims and the
+// draw). A chair without a seat on the screen is logged with who asked; → false.
+bool RecordTurn(const CMJGameScene2& scene, const CMJGameInfo& info, const char* who, int& view,
+                int& seconds) {
+    const int chair = info.RoundWord(13);
+    view = scene.ChairToView(chair);
+    if (view < 0 || view > 3) {
+        engine::WriteLog("%s: chair %d has no view", who, chair);
+        return false;
+    }
+    seconds = info.DealFlagBit8() ? info.RoundWord(18) : info.RoundWord(39);
+    return true;
+}
+
 }  // namespace
 
 void CMJGameScene2::ClockReset() {
@@ -175,14 +190,9 @@ void CMJGameScene2::ClockStart() {
     m_clock.started = 1;
     if (m_bHandMoved) return;
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
-    if (!info) return;
-    const int view = ChairToView(info->RoundWord(13));
+    int view = 0, seconds = 0;
     // A first mover without a seat leaves the hand where it is.
-    if (view < 0 || view > 3) {
-        engine::WriteLog("ClockStart: chair %d has no view", info->RoundWord(13));
-        return;
-    }
-    const int seconds = info->DealFlagBit8() ? info->RoundWord(18) : info->RoundWord(39);
+    if (!info || !RecordTurn(*this, *info, "ClockStart", view, seconds)) return;
     SetClockHand(2 * view);
     if (m_nClockPos == 2 * kOwnView) RebindTileControls();
     m_clock.seconds = seconds;
@@ -195,20 +205,14 @@ void CMJGameScene2::CleanUpClockWindow() {
 
 void CMJGameScene2::RestoreClockState() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
-    if (!info) return;
-    const int chair = info->RoundWord(13);
-    const int view = ChairToView(chair);
-    if (view < 0 || view > 3) {
-        engine::WriteLog("RestoreClockState: chair %d has no view", chair);
-        return;
-    }
-    // The seat to move, with the seconds its turn gives: the turn's own when it holds its
-    // drawn tile, else those of the wait for claims and the draw.
+    int view = 0, seconds = 0;
+    if (!info || !RecordTurn(*this, *info, "RestoreClockState", view, seconds)) return;
+    // The seat to move, with the seconds its turn gives.
     m_clock.shown = 1;
     m_clock.sounds = 1;
     m_clock.started = 1;
     SetClockHand(2 * view);
-    m_clock.seconds = info->DealFlagBit8() ? info->RoundWord(18) : info->RoundWord(39);
+    m_clock.seconds = seconds;
 }
 
 void CMJGameScene2::ResumeClock() {

@@ -90,6 +90,19 @@ int RecordCount(const CMJGameInfo& info, size_t word, int max, const char* what)
     return n;
 }
 
+// The tiles of a meld entry: ids of tiles, -1 where the meld has fewer than four, and at
+// least one tile. Another entry is logged; → false.
+bool MeldTiles(const int32_t (&tiles)[4]) {
+    bool any = false;
+    for (int32_t t : tiles) {
+        if (t == -1) continue;
+        if (!RecordTile(t, "牌组")) return false;
+        any = true;
+    }
+    if (!any) engine::WriteLogText("牌组错误:没有牌");
+    return any;
+}
+
 }  // namespace
 
 // An 8-word heap block for an engine message: the system events copy eight words.
@@ -208,6 +221,9 @@ void CMJGameScene2::FillTableFromRound() {
                 // last; the meld operations take that tile in word 5, the hand's in 6-8.
                 int32_t tiles[4];
                 for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(entry + t);
+                // An entry holding an id that is no tile, or no tile at all, is the
+                // server's fault: logged and left off the table.
+                if (!MeldTiles(tiles)) continue;
                 MeldEntry logged{kMeldKinds[l], {}, work[4]};
                 for (int32_t t : tiles)
                     if (t >= 0) logged.tiles.push_back(t);
@@ -231,11 +247,14 @@ void CMJGameScene2::MarkWall() {
     auto valid = [&](int p) { return p >= 0 && p < total; };
     const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
     const int faceUp = info->RoundWord(kWordFaceUpPos), faceTile = info->RoundWord(kWordFaceUpTile);
-    if (faceTile >= 0 && valid(faceUp)) {
-        m_tiles.m_wall[faceUp].nFace = 1;
-        m_tiles.m_wall[faceUp].nCode = faceTile;
-    } else if (faceTile >= 0) {
-        engine::WriteLog("牌墙翻牌位置错误:%d", faceUp);
+    // A face-up id that is no tile is the server's fault: the wall stays face down.
+    if (faceTile >= 0 && RecordTile(faceTile, "牌墙翻牌")) {
+        if (valid(faceUp)) {
+            m_tiles.m_wall[faceUp].nFace = 1;
+            m_tiles.m_wall[faceUp].nCode = faceTile;
+        } else {
+            engine::WriteLog("牌墙翻牌位置错误:%d", faceUp);
+        }
     }
     // The tiles drawn from the wall's tail (after gangs and flowers).
     const int tail = info->RoundWord(kWordTailDraws);
@@ -301,10 +320,16 @@ void CMJGameScene2::RebuildTable() {
 
 int CMJGameScene2::IsDealInProgress() const {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (!info) return 0;
     // Only a table state of the user's kind is a deal's; the running flag is its status
-    // word's lowest bit.
+    // word's lowest bit. Game data of another length is the server's fault.
     const size_t expected = IsLookerOn() ? kLookerStateBytes : kPlayerStateBytes;
-    return info && info->GetStateBytes() == expected && (info->GetDealFlags() & 1) ? 1 : 0;
+    const size_t stored = info->GetStateBytes();
+    if (stored != expected) {
+        if (stored) engine::WriteLog("牌局数据长度错误:%zu,应为%zu", stored, expected);
+        return 0;
+    }
+    return info->GetDealFlags() & 1 ? 1 : 0;
 }
 
 void CMJGameScene2::RestoreSeatDiscards() {
@@ -382,6 +407,8 @@ void CMJGameScene2::ResetTable() {
     LayoutDiscards();
     ResetShowcase();
     LayoutFlowers();
+    // The clock of the table that went: its seat, seconds, selection mode and claim window.
+    ClockReset();
     ResetSeatPanels();
 }
 

@@ -62,6 +62,8 @@ void CMJGameScene2::OnGameStart() {
 void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
     MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
     slot->bPresent = 1;
+    // A replacement after a gang is the own drawn tile now: a win on it names this tile.
+    SetOwnDrawnTile(tile);
     for (MJTileInfo& w : m_tiles.m_wall)
         if (w.bPresent && w.nCode == tile) {
             w.bPresent = 0;
@@ -190,6 +192,7 @@ void CMJGameScene2::ResetSeatPanels() {
         ShowSeatIcons(v);
     }
     m_nPanelCount = 0;
+    m_bHandMoved = 0;
 }
 
 int CMJGameScene2::SeatNameWidth(int view) {

@@ -57,12 +57,14 @@ int CMJGameScene2::OnTileEvent(uint32_t code, engine::MessageData& data, uint32_
     switch (code) {
         case 210013:
             if (b->selected != 1 && b->locked == 0) {
+                LiftOwnTile(e, GetOwnHandMidY());
                 SetCursorById(kHandCursor);
                 m_geometry.PlaySoundRes(29100, 0x11);
             }
             break;
         case 210014:
             if (b->selected != 1) {
+                LiftOwnTile(e, GetOwnHandMidY2());
                 SetCursorById(kArrowCursor);
                 m_geometry.PlaySoundRes(29100, 0x11);
             }
@@ -135,7 +137,10 @@ int CMJGameScene2::OnControlEvent(uint32_t code, engine::MessageData& data, uint
             engine::GameKernel* k = Kernel();
             engine::ControlData* c = k ? k->FindControl(uint32_t(data.word())) : nullptr;
             if (c && c->entityId)
-                if (engine::Entity* e = EntityOf(c->entityId)) e->SetAlpha(1.0);
+                if (engine::Entity* e = EntityOf(c->entityId)) {
+                    e->SetAlpha(1.0);
+                    e->ApplyTransform();
+                }
             break;
         }
         case 210037:
@@ -358,17 +363,18 @@ void CMJGameScene2::SetButtonEnabled(engine::ControlData* control, bool on) {
     if (!control) return;
     engine::Entity* e = EntityOf(control->entityId);
     if (on) {
-        if (e) e->SetAlpha(0.8);
-        if (e && e->GetType() == engine::ENT_IMAGE)
-            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF);
         control->SetEvent(2, 210036, 0, control->id);
         for (uint32_t slot : {3u, 4u, 5u, 8u}) control->SetEventEx(slot, 0x23, 0, 0);
     } else {
-        if (e) e->SetAlpha(0.3);
-        if (e && e->GetType() == engine::ENT_IMAGE)
-            static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
         for (uint32_t slot : {2u, 3u, 4u, 5u, 8u}) control->SetEvent(slot, 0, 0, 0);
     }
+    if (!e) return;
+    // The look is what the player reads the offer by: it reaches the canvas at once, also
+    // when the button was lit by the pointer (hover, press) as it goes off.
+    e->SetAlpha(on ? 0.8 : 0.3);
+    if (e->GetType() == engine::ENT_IMAGE)
+        static_cast<engine::ImageEntity*>(e)->SetColorWord(on ? 0xFF : 0xFF00FF);
+    e->ApplyTransform();
 }
 
 void CMJGameScene2::OnTableDrawReset() {

@@ -5,6 +5,7 @@
 // on this table or a wall position outside the wall in play leaves the table as it is and
 // writes one log line.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -176,7 +177,12 @@ void CMJGameScene2::ShowToolbars(int show) {
 
 void CMJGameScene2::ShowStartButton() {
     if (engine::GameKernel* k = Kernel())
-        if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, true);
+        if (engine::ControlData* c = k->FindControl(m_made.start)) {
+            ShowControl(c, true);
+            // The button may come up under a resting pointer: a click there is its click.
+            k->PostMessage(84, engine::MessageData());
+        }
+    if (m_pHost) m_pHost->StartIdleTimer();
 }
 
 void CMJGameScene2::OfferHu(int flags) {
@@ -200,10 +206,24 @@ void CMJGameScene2::DealStartLayout() {
 }
 
 void CMJGameScene2::OnDealingFinished() {
+    m_bDealing = 0;
+    // A claim offered while the tiles were dealt still stands: the layout's reset of the
+    // buttons must not take it from the player.
+    const std::array<int, 6> standing = m_claimActive;
     SortHandButton();
     DealStartLayout();
+    if (!IsLookerOn())
+        for (int kind = kClaimPeng; kind <= kClaimPass; ++kind)
+            if (standing[size_t(kind)]) ShowClaimButton(kind, 1);
     ClockStart();
     ShowStakePanel();
+    // The server ended a countdown while the tiles were dealt (the turn passed to the own
+    // seat, nobody may claim): with the clock running now, it ends here.
+    if (m_bCountdownEndHeld) {
+        m_bCountdownEndHeld = 0;
+        SetCountdown(0);
+        OnCountdownEnd();
+    }
     if (m_pHost && m_pHost->IsStandalone()) {
         // Without a server the table shows some discards so that it can be looked at.
         for (auto& row : m_tiles.m_discards)
@@ -223,9 +243,7 @@ void CMJGameScene2::OnGameReset() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, false);
     ClearActionLog();
-    ResetTable();
-    ClockReset();
-    m_bHandMoved = 0;
+    ResetTable();  // clears the clock words and the hand-moved mark too
     ClearOffers();
     m_tableLog = TableLog{};
     FillOwnHandFromRound(1);
@@ -236,7 +254,9 @@ void CMJGameScene2::OnGameReset() {
             e->ApplyTransform();
         }
     Redraw(1);
-    SetGameRunning(1);
+    MarkGameRunning();
+    m_bDealing = 1;
+    m_bCountdownEndHeld = 0;
     RollDice();
 }
 
@@ -359,6 +379,10 @@ void CMJGameScene2::OnNotify221170(MJData body) {
 }
 
 void CMJGameScene2::OnNotify229165(MJData) {
+    if (m_bDealing) {
+        m_bCountdownEndHeld = 1;
+        return;
+    }
     SetCountdown(0);
     OnCountdownEnd();
 }
@@ -550,7 +574,13 @@ void CMJGameScene2::OnPlayerBackOrLeave(MJData body) {
 }
 
 void CMJGameScene2::OnGameEnd(MJData body) {
-    if (!Holds(body, 176, 211080)) return;
+    // The deal is over whatever its record holds: the table is free for the next one.
+    m_bDealing = 0;
+    m_bCountdownEndHeld = 0;
+    if (!Holds(body, 176, 211080)) {
+        MarkGameStopped();
+        return;
+    }
     if (Word(body, 175) == 0) PlaySoundRes(29106, 0);
     ShowAllClaimButtons(0);
     ClearChoiceMarks();
@@ -590,6 +620,7 @@ void CMJGameScene2::OnGameEnd(MJData body) {
         }
         BindHandTiles(v);
     }
+    MarkGameStopped();
     DumpTable("after");
     TakeTableShot("result");
 }

@@ -16,6 +16,11 @@ namespace hqlv::mahjong {
 namespace {
 
 constexpr uint32_t kMagentaKey = 0xFF00FF;
+// The sort sweep: about a third of a pixel per millisecond along the hand, each of the five
+// spark sources giving off its sparks meanwhile.
+constexpr int kSortSweepStep = 10, kSortSweepMs = 30;
+constexpr uint32_t kSortSparks = 12;
+constexpr int kSortSparkMs = 120;
 
 bool IsView(int view) {
     return view >= 0 && view < kViewCount;
@@ -199,6 +204,73 @@ void CMJGameScene2::SortHand(MJTileInfo* records, int first, int last) {
     for (int i = first; i <= last; ++i) records[i].nCode = entries[size_t(i - first)].code;
 }
 
+int CMJGameScene2::IsSortSweepRunning() {
+    return m_made.handEvent && FindActiveApply(m_made.handEvent) ? 1 : 0;
+}
+
+void CMJGameScene2::SortHandButton() {
+    if (IsSortSweepRunning() || m_nSelectMode != 0 || AnyLockedOwnTile()) return;
+    engine::Entity* hand = EntityOf(m_made.hand);
+    // Without the sweep's picture the hand is sorted at once.
+    if (!hand) {
+        OnSortSweepEnd();
+        return;
+    }
+    PlaySoundRes(29108, 0x11);
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    const int lw = m_metrics.largeWidth, lh = m_metrics.largeHeight;
+    const int last = LastHandIndex(kOwnView);
+    const MJTileInfo* r = last >= 0 ? GetTileRecord(kAreaHand, kOwnView, last) : nullptr;
+    const int y = h.top + (r ? r->nY : 10) + lh / 2;
+    const int from = h.left + (r ? r->nX : 0) + lw / 2, to = h.right - lw / 2;
+    if (engine::GameKernel* k = Kernel()) k->CancelAppliesOfEntity(hand->GetId(), ~0u, 0);
+    hand->SetSize(3 * lw, lh);
+    hand->SetAlpha(1.0);
+    hand->SetPosition(from, y);
+    hand->Show();
+    hand->ApplyTransform();
+    for (uint32_t id : m_made.particles) {
+        engine::Entity* e = EntityOf(id);
+        if (!e || e->GetType() != engine::ENT_PARTICLES) continue;
+        auto* sparks = static_cast<engine::ParticleEntity*>(e);
+        sparks->SetEmission(kSortSparks, kSortSparkMs, nullptr);
+        RunParticles(sparks, 0, 0, engine::MessageData(), 0);
+    }
+    MoveTo(hand, m_made.handEvent, to, y, kSortSweepStep, kSortSweepMs, 210060,
+           engine::MessageData(), 0);
+}
+
+void CMJGameScene2::OnSortSweepEnd() {
+    MJTileInfo* row = m_tiles.m_hands[kOwnView];
+    const int last = LastHandIndex(kOwnView);
+    if (last > 1) {
+        // Only the codes move; a tile's marks (locked for a choice, picked, joker) go with it:
+        // a choice opened while the sweep ran keeps to the tiles it chose.
+        struct Marks {
+            int32_t code, locked, selected, joker;
+        };
+        std::vector<Marks> marks;
+        for (int i = 1; i <= last; ++i)
+            marks.push_back({row[i].nCode, row[i].bLocked, row[i].bSelected, row[i].bJoker});
+        SortHand(row, 1, last);
+        for (int i = 1; i <= last; ++i)
+            for (const Marks& m : marks)
+                if (m.code == row[i].nCode) {
+                    row[i].bLocked = m.locked;
+                    row[i].bSelected = m.selected;
+                    row[i].bJoker = m.joker;
+                    break;
+                }
+    }
+    BindHandTiles(kOwnView);
+    if (engine::Entity* hand = EntityOf(m_made.hand)) {
+        ZoomAlphaTo(hand, -0.1, 0.0, m_made.handEvent, kSortSweepMs, 0, engine::MessageData(), 0,
+                    0);
+        ShowLater(hand, 0, m_made.handEvent, kSortSweepMs, 0, engine::MessageData(), 0);
+    }
+}
+
 // ---- binding
 
 engine::ImageEntity* CMJGameScene2::BindRecord(MJTileInfo& r, int area, int view, int index,
@@ -230,6 +302,7 @@ void CMJGameScene2::BindHandTiles(int view) {
     GetHandRect(view, area);
     const int lw = m_metrics.largeWidth, lh = m_metrics.largeHeight;
     Look last;
+    int bound = 0;
     for (int i = 0; i < kHandSlotCount; ++i) {
         MJTileInfo& r = m_tiles.m_hands[view][i];
         if (!r.bPresent || r.nObject) continue;
@@ -287,8 +360,14 @@ void CMJGameScene2::BindHandTiles(int view) {
         }
         e->Show();
         e->ApplyTransform();
+        ++bound;
     }
-    if (view == kOwnView) RebindTileControls();
+    if (view != kOwnView) return;
+    RebindTileControls();
+    // A tile that comes up under a resting pointer (the drawn tile, a rebound hand) is the
+    // one a click there means: the hover is looked at again before the next input.
+    if (bound)
+        if (engine::GameKernel* k = Kernel()) k->PostMessage(84, engine::MessageData());
 }
 
 void CMJGameScene2::BindWallTiles() {
@@ -431,6 +510,45 @@ void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
         e->SetZ(2900);
         e->ApplyTransform();
     }
+}
+
+void CMJGameScene2::LiftOwnTile(engine::Entity* e, int y) {
+    // While a tile is dragged the tiles stay where the drag puts them.
+    if (!e || m_bDragging) return;
+    e->SetPosition(e->GetX(), y);
+    e->ApplyTransform();
+}
+
+void CMJGameScene2::OnTileDragMove(MJTileInfo* record, MJBinding* binding) {
+    if (!m_bDragging || !record || !binding) return;
+    // The drag belongs to one tile: a drag event of another one ends it where it is.
+    if (binding->index != m_nDragIndex) {
+        CancelDrag();
+        return;
+    }
+    engine::Entity* e = EntityOf(binding->entityId);
+    const engine::MouseState* mouse = GetMouseState();
+    if (!e || !mouse) return;
+    MJRect h;
+    GetHandRect(kOwnView, h);
+    if (mouse->x < h.left || mouse->x >= h.right || mouse->y < h.top || mouse->y >= h.bottom) {
+        OnTileDrop(record, binding);
+        return;
+    }
+    // The tile keeps the point it was taken by under the pointer, at its own height.
+    e->SetPosition(mouse->x - m_nGrabOffset + m_metrics.largeWidth / 2, e->GetY());
+    e->ApplyTransform();
+}
+
+void CMJGameScene2::CancelDrag() {
+    if (!m_bDragging) return;
+    const MJTileInfo* r = GetTileRecord(kAreaHand, kOwnView, std::clamp(m_nDragIndex, 0, 31));
+    const MJBinding* b = r ? Binding(r->nObject) : nullptr;
+    if (engine::Entity* e = b ? EntityOf(b->entityId) : nullptr) e->SetZ(m_nDragZ);
+    ResetOwnTilePositions();
+    m_bDragging = 0;
+    m_bDragDone = 1;
+    m_nDragIndex = -1;
 }
 
 void CMJGameScene2::OnTileDrop(MJTileInfo* record, MJBinding* binding) {

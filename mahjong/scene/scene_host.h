@@ -124,6 +124,8 @@ public:
     // ---- the game-event handlers and the turn clock (the defaults do nothing)
     // (Re)starts and stops the table view's one-second clock timer.
     virtual void StartClockTimer() {}
+    // The table view arms its idle timer (in rooms that ask an idle player to leave).
+    virtual void StartIdleTimer() {}
     virtual void StopClockTimer() {}
     // The rebuild of a running deal makes the table pane usable for a player.
     virtual void EnableTablePane(int /*enable*/) {}

@@ -12,6 +12,7 @@
 #include "engine/core/resource_manager.h"
 #include "engine/render/plane.h"
 #include "mahjong/scene/game_scene.h"
+#include "mahjong/scene/tool_button.h"
 #include "platform/core/profile.h"
 
 namespace hqlv::mahjong {
@@ -22,6 +23,8 @@ constexpr uint32_t kMagentaKey = 0xFF00FF;
 constexpr int kTableWidth = 744;
 constexpr int kTableHeight = 710;
 constexpr int kLayer = 2;
+// The button frames' layer (the engine's buttons and frames stand on it).
+constexpr int kBarLayer = 4;
 
 struct CommonPicture {
     const char* file;
@@ -215,15 +218,24 @@ uint32_t CMJGameScene2::CreateImageButton(int x, int y, const engine::ImageInfo&
 uint32_t CMJGameScene2::CreateTextButton(int x, int y, const engine::ImageInfo& info,
                                          uint32_t event, const std::string& text,
                                          uint32_t textColour) {
-    engine::AdvButton* b = CreateAdvancedButton(event, 0, x, y, info.width, info.height, false);
+    CMJToolButton* b = MakeToolButton(event, x, y, info.width, info.height);
     if (!b) return 0;
     b->SetCaptionColor(textColour, false);
-    // The badge picture is the button's face; the text is only the value the button keeps
-    // for its owner, never drawn over the badge.
-    (void)text;
+    // The badge picture is the button's face; the text is the value the button keeps, its
+    // tip, never drawn over the badge.
+    b->SetTipText(text);
     b->SetStateImages({info.resourceId, info.sx, info.sy, info.width, info.height, 0}, 0.0, 1.0,
                       true);
     return b->ControlId();
+}
+
+CMJToolButton* CMJGameScene2::MakeToolButton(uint32_t event, int x, int y, int width, int height) {
+    // A button that stays: the engine's own advanced button is the message box's, which
+    // goes away after its click.
+    auto* b = static_cast<CMJToolButton*>(AddObject(std::make_unique<CMJToolButton>()));
+    if (!b) return nullptr;
+    b->CreateEx(0, event, 0, x, y, width, height, false);
+    return b;
 }
 
 void CMJGameScene2::CreateToolbarButtons() {
@@ -269,11 +281,12 @@ void CMJGameScene2::CreateToolbarButtons() {
         info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
-    if (engine::AdvButton* shot = CreateAdvancedButton(210037, 0, -100, -100, 30, 30, false)) {
+    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, 30, 30)) {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
         shot->SetText(0, 8, "截屏", true);  // the caption's size
+        shot->SetTipText("截屏");
         m_made.toolButtons[4] = shot->ControlId();
     }
     engine::GameKernel* k = Kernel();
@@ -281,13 +294,15 @@ void CMJGameScene2::CreateToolbarButtons() {
         if (m_made.systemBar) m_made.systemBar->OnButton(i, m_made.toolButtons[i]);
         engine::ControlData* c = k ? k->FindControl(m_made.toolButtons[i]) : nullptr;
         if (!c) continue;
-        c->SetEvent(12, 12, 0, c->entityId);
-        c->SetEvent(13, 13, 0, c->entityId);
+        // The hover hold and its end come back to the button itself, which posts its tip.
+        c->SetEvent(12, 12, c->id, c->entityId);
+        c->SetEvent(13, 13, c->id, c->entityId);
     }
     const engine::ImageInfo arrow = GetImageInfo(Picture("系统栏箭头"), 0);
+    // The grip and the tip stand with the bar on its layer, above the table's tiles.
     if (engine::ImageEntity* e =
-            CreateImageEntity(kLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy, arrow.width,
-                              arrow.height, kMagentaKey)) {
+            CreateImageEntity(kBarLayer, -100, -100, arrow.resourceId, arrow.sx, arrow.sy,
+                              arrow.width, arrow.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         e->SetZ((bar ? bar->GetZ() : 0) + 100);
         e->ApplyTransform();
@@ -420,7 +435,7 @@ void CMJGameScene2::CreateAutoPlayEntities() {
     }
     const engine::ImageInfo n = GetImageInfo(Picture("说明板"), 0);
     if (engine::PlaneEntity* p =
-            CreatePlaneEntity(kLayer, -100, -100, n.width, n.height, kMagentaKey)) {
+            CreatePlaneEntity(kBarLayer, -100, -100, n.width, n.height, kMagentaKey)) {
         engine::Entity* bar = m_made.systemBar ? m_made.systemBar->FrameEntity() : nullptr;
         p->SetZ((bar ? bar->GetZ() : 0) + 50);
         m_made.note = p->GetId();

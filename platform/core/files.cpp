@@ -100,12 +100,18 @@ bool resolveImpl(std::string_view path, bool allowMissingLast, std::string* reso
 
 }  // namespace
 
-const std::string& programFolder() {
-    static const std::string folder = [] {
+const std::string& programFile() {
+    static const std::string file = [] {
         char buf[4096];
         ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-        if (n <= 0) return std::string("./");
-        std::string p(buf, static_cast<size_t>(n));
+        return n <= 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
+    }();
+    return file;
+}
+
+const std::string& programFolder() {
+    static const std::string folder = [] {
+        const std::string& p = programFile();
         size_t slash = p.rfind('/');
         return slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
     }();

@@ -13,6 +13,9 @@ namespace hqlv::platform {
 
 // The folder of the running program (from /proc/self/exe), ending in '/'. Cached.
 const std::string& programFolder();
+// The running program's own file (from /proc/self/exe); empty when it cannot be read.
+// Cached.
+const std::string& programFile();
 
 // Replaces every '\\' by '/'.
 std::string normalizePath(std::string_view path);

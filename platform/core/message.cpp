@@ -43,6 +43,7 @@ namespace {
 struct Entry {
     MessageTarget* target;
     Dispatcher* dispatcher;
+    Handle parent = 0;
 };
 
 // The registry lives for the whole process (never destroyed, so targets destroyed during
@@ -220,6 +221,25 @@ bool isAlive(Handle h) {
     Registry& r = registry();
     std::lock_guard lock(r.mu);
     return r.map.count(h) != 0;
+}
+
+bool setParent(Handle child, Handle parent) {
+    if (!child) return false;
+    Registry& r = registry();
+    std::lock_guard lock(r.mu);
+    auto it = r.map.find(child);
+    if (it == r.map.end()) return false;
+    it->second.parent = parent;
+    return true;
+}
+
+Handle parentOf(Handle child) {
+    if (!child) return 0;
+    Registry& r = registry();
+    std::lock_guard lock(r.mu);
+    auto it = r.map.find(child);
+    if (it == r.map.end() || !it->second.parent) return 0;
+    return r.map.count(it->second.parent) ? it->second.parent : 0;
 }
 
 bool post(Handle target, const Message& msg) {

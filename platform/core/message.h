@@ -162,6 +162,12 @@ private:
 // True while a target holds the handle.
 bool isAlive(Handle h);
 
+// The parent of a target, as a child window has one (progress windows report to their
+// parent). setParent is false when the child is not alive; the link goes with the child.
+// parentOf gives 0 when there is none or the parent is gone.
+bool setParent(Handle child, Handle parent);
+Handle parentOf(Handle child);
+
 // Queues msg for the target. Thread-safe. False when nobody will receive it (no such
 // target, or its dispatcher is gone or stopped); the sender keeps ownership then.
 bool post(Handle target, const Message& msg);

@@ -124,30 +124,48 @@ struct Columns {
 
 bool stretch::StretchWith(const StretchKernels& k, const PixelBuffer32& src,
                           const PixelBuffer32& dst) {
+    return StretchRectWith(k, src, dst, 0, 0, dst.width, dst.height);
+}
+
+bool stretch::StretchRectWith(const StretchKernels& k, const PixelBuffer32& src,
+                              const PixelBuffer32& dst, int left, int top, int right, int bottom) {
     if (!Usable(src) || !Usable(dst)) return false;
+    left = std::max(left, 0), top = std::max(top, 0);
+    right = std::min(right, dst.width), bottom = std::min(bottom, dst.height);
+    if (left >= right || top >= bottom) return true;
     // The frame timer calls this on one thread; a table per thread keeps others apart.
     thread_local Columns cols;
     cols.Prepare(src.width, dst.width);
     const size_t sw = size_t(src.width), dw = size_t(dst.width);
     uint32_t* row = cols.row.data();
+    // Only the source columns the rectangle's target columns blend are worked: x0 never
+    // decreases, so they run from the first column's pair to the last one's.
+    const int from = cols.x0[size_t(left)];
+    const int to = std::min(cols.x0[size_t(right - 1)] + 1, src.width - 1);
     Sample last{-1, 0};
-    for (int y = 0; y < dst.height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         const Sample s = SampleAt(y, src.height, dst.height);
         // Shrinking can sample the same rows with the same weight twice in a row.
         if (s.first != last.first || s.w != last.w) {
             const uint32_t* a = src.pixels + size_t(s.first) * sw;
             const uint32_t* b = s.first + 1 < src.height ? a + sw : a;
-            k.blendRows(row, a, b, src.width, s.w);
-            row[sw] = row[sw - 1];  // the right edge's neighbour is itself
+            k.blendRows(row + from, a + from, b + from, to - from + 1, s.w);
+            if (to == src.width - 1) row[sw] = row[sw - 1];  // the right edge's neighbour
             last = s;
         }
-        k.scaleRow(dst.pixels + size_t(y) * dw, row, cols.x0.data(), cols.wb.data(), dst.width);
+        k.scaleRow(dst.pixels + size_t(y) * dw + size_t(left), row, cols.x0.data() + left,
+                   cols.wb.data() + 8 * size_t(left), right - left);
     }
     return true;
 }
 
 bool StretchBilinear(const PixelBuffer32& src, const PixelBuffer32& dst) {
     return stretch::StretchWith(stretch::ActiveKernels(), src, dst);
+}
+
+bool StretchBilinearRect(const PixelBuffer32& src, const PixelBuffer32& dst, int left, int top,
+                         int right, int bottom) {
+    return stretch::StretchRectWith(stretch::ActiveKernels(), src, dst, left, top, right, bottom);
 }
 
 }  // namespace hqlv::platform

@@ -18,4 +18,11 @@ struct PixelBuffer32 {
 // or more than 2^20.
 bool StretchBilinear(const PixelBuffer32& src, const PixelBuffer32& dst);
 
+// The same scaling for the target pixels of one rectangle only (left and top included, right
+// and bottom not; cut to dst): they come out exactly as StretchBilinear gives them, and no
+// other target pixel is written. False, with dst untouched, for the buffers StretchBilinear
+// refuses; an empty rectangle writes nothing and answers true.
+bool StretchBilinearRect(const PixelBuffer32& src, const PixelBuffer32& dst, int left, int top,
+                         int right, int bottom);
+
 }  // namespace hqlv::platform

@@ -44,5 +44,8 @@ const StretchKernels& ActiveKernels();
 std::vector<const StretchKernels*> RunnableKernels();
 // StretchBilinear through the given variant.
 bool StretchWith(const StretchKernels& k, const PixelBuffer32& src, const PixelBuffer32& dst);
+// StretchBilinearRect through the given variant.
+bool StretchRectWith(const StretchKernels& k, const PixelBuffer32& src, const PixelBuffer32& dst,
+                     int left, int top, int right, int bottom);
 
 }  // namespace hqlv::platform::stretch

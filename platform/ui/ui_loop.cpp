@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimerEvent>
 
+#include <algorithm>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -14,6 +16,8 @@ namespace hqlv::platform::ui {
 namespace {
 
 const QEvent::Type kDeliveryEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// Delivers what a wait kept back.
+const QEvent::Type kReleaseEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 class DeliveryEvent : public QEvent {
 public:
@@ -97,10 +101,56 @@ public:
         }
     }
 
+    // While a wait pumps the UI thread only the allowed targets' messages run.
+    void beginWait(const std::vector<Handle>& allowed) {
+        allowed_ = allowed;
+        waiting_ = true;
+        // What the allowed windows were sent while the loop ran freely may still sit behind
+        // a held message whose handler is this very wait: it runs now, in its order.
+        // (Searched afresh each time: a handler may add to the list.)
+        for (;;) {
+            auto it = std::find_if(held_.begin(), held_.end(),
+                                   [&](const Delivery& d) { return isAllowed(d.target()); });
+            if (it == held_.end()) break;
+            Delivery d = std::move(*it);
+            held_.erase(it);
+            d.run();
+        }
+    }
+    void endWait() {
+        waiting_ = false;
+        allowed_.clear();
+        if (!held_.empty() && !releasePosted_) {
+            releasePosted_ = true;
+            QCoreApplication::postEvent(this, new QEvent(kReleaseEvent));
+        }
+    }
+    size_t held() const { return held_.size(); }
+
 protected:
     bool event(QEvent* e) override {
         if (e->type() == kDeliveryEvent) {
-            static_cast<DeliveryEvent*>(e)->delivery.run();
+            Delivery& d = static_cast<DeliveryEvent*>(e)->delivery;
+            if (waiting_) {
+                // The allowed windows run now, whatever is held; the others wait.
+                if (isAllowed(d.target()))
+                    d.run();
+                else
+                    held_.push_back(std::move(d));
+                return true;
+            }
+            if (!held_.empty()) {
+                // What was kept back goes first.
+                held_.push_back(std::move(d));
+                release();
+                return true;
+            }
+            d.run();
+            return true;
+        }
+        if (e->type() == kReleaseEvent) {
+            releasePosted_ = false;
+            release();
             return true;
         }
         return QObject::event(e);
@@ -125,6 +175,18 @@ protected:
     }
 
 private:
+    bool isAllowed(Handle h) const {
+        return std::find(allowed_.begin(), allowed_.end(), h) != allowed_.end();
+    }
+    // Runs the kept messages in order; a handler that waits again stops the round (the
+    // rest stays kept until that wait ends).
+    void release() {
+        while (!held_.empty() && !waiting_) {
+            Delivery d = std::move(held_.front());
+            held_.pop_front();
+            d.run();
+        }
+    }
     void shutdown() {
         {
             std::lock_guard<std::mutex> lock(mu_);
@@ -134,12 +196,18 @@ private:
         detachAllTargets();
         // What is still queued for this object is deleted with it (disposing the blocks).
         QCoreApplication::removePostedEvents(this, kDeliveryEvent);
+        held_.clear();
     }
 
     std::mutex mu_;
     bool accepting_ = true;
     std::map<std::pair<Handle, uint32_t>, int> byKey_;
     std::map<int, std::pair<Handle, uint32_t>> byQt_;
+    // UI thread only.
+    bool waiting_ = false;
+    bool releasePosted_ = false;
+    std::vector<Handle> allowed_;
+    std::deque<Delivery> held_;
 };
 
 QtDispatcher* g_dispatcher = nullptr;
@@ -161,6 +229,19 @@ Dispatcher& uiDispatcher() {
 void processUiEvents(int maxMs) {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents, maxMs);
+}
+
+void processWaitEvents(const std::vector<Handle>& allowed) {
+    QtDispatcher& d = static_cast<QtDispatcher&>(uiDispatcher());
+    d.beginWait(allowed);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                    QEventLoop::ExcludeSocketNotifiers |
+                                    QEventLoop::X11ExcludeTimers);
+    d.endWait();
+}
+
+size_t heldUiMessages() {
+    return g_dispatcher ? g_dispatcher->held() : 0;
 }
 
 }  // namespace hqlv::platform::ui

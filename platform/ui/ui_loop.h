@@ -5,6 +5,8 @@
 //
 // Create the QApplication first; the dispatcher is made on first use on the UI thread
 // and lives until the QApplication goes (queued messages are then disposed).
+#include <vector>
+
 #include "platform/core/message.h"
 
 namespace hqlv::platform::ui {
@@ -14,5 +16,13 @@ Dispatcher& uiDispatcher();
 
 // Runs every posted message and due timer now (tests and modal waits); at most maxMs.
 void processUiEvents(int maxMs = 0);
+
+// One round of the UI thread's events while it is blocked in a wait: windows paint and the
+// messages posted to the allowed targets run, but no input, no timer and no other
+// target's message is handled. Those messages are kept, in their order, and delivered
+// once the UI loop runs freely again (before anything posted later).
+void processWaitEvents(const std::vector<Handle>& allowed);
+// Messages kept back by processWaitEvents and not yet delivered.
+size_t heldUiMessages();
 
 }  // namespace hqlv::platform::ui

@@ -76,6 +76,26 @@ TEST_F(PassThrough, RawPostsKeepWordsCallbackFlagsPauseWordAndLevel) {
     EXPECT_EQ(bare.PostCallbackApply(0, Apply{}, &Record, 0, 0, 0, 2), 0u);
 }
 
+TEST_F(PassThrough, StandardPostsRunAtLevelTwoUnderTheirEventOrNone) {
+    // A move is a standard post: a cancel of the entity's level-2 Applies takes it, with or
+    // without an Event.
+    Entity* e = k().CreateEntity(0, 10, 10, 4, 4, 0, 1, true, 1);
+    e->AttachToCanvas(&k().GetCanvas(), 1);
+    for (const uint32_t eventId : {0u, scene.NewEventId()}) {
+        ASSERT_NE(scene.MoveTo(e, eventId, 900, 900, 1, 0, 0, MessageData{}, 0), 0u) << eventId;
+        k().RunDueApplies();
+        ASSERT_EQ(k().GetActiveApplyCount(), 1u) << eventId;
+        Apply cancel;
+        cancel.flags = CMD_CANCEL;
+        cancel.successor = e->GetId();
+        cancel.level = 2;
+        k().PostCommand(std::move(cancel));
+        k().RunDueApplies();
+        EXPECT_EQ(k().GetActiveApplyCount(), 0u) << eventId;
+        e->SetPosition(10, 10);
+    }
+}
+
 TEST_F(PassThrough, TheResourceManagerAndItsScriptEngine) {
     GameObject bare;
     EXPECT_EQ(&bare.GetResourceManager(), &GetResourceManager());

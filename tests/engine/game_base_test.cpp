@@ -13,6 +13,7 @@
 #include "engine/core/script_engine.h"
 #include "log_capture.h"
 #include "platform/core/clock.h"
+#include "platform/core/stretch.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -216,6 +217,109 @@ TEST_F(Engine, RedrawFlagIsTakenOnce) {
     scene.Render();
     EXPECT_EQ(scene.TakeRedrawFlag(), 1);
     EXPECT_EQ(scene.TakeRedrawFlag(), 0);
+}
+
+// Only what changed is stretched to the device and reported to the host; the stretch buffer
+// always holds the whole frame as one stretch of the back buffer would give it.
+TEST_F(Engine, OnlyTheChangedAreaIsStretchedAndReported) {
+    scene.SetFixedLogicalSize(100, 80);
+    scene.InitScreen(157, 131);
+    pictures.Add(5, test::SolidPicture(10, 10, {0xFF20A040u}));
+    ImageEntity* e = static_cast<ImageEntity*>(
+        scene.GetKernel().CreateEntity(ENT_IMAGE, 30, 30, 10, 10, 0.0, 1, true, 1.0));
+    e->SetImage(5, 0, 0, 10, 10, kNoColour);
+    e->AttachToCanvas(&scene.GetKernel().GetCanvas(), 1);
+    e->ApplyTransform();
+    auto whole = [&] {
+        std::vector<uint32_t> out(size_t(157) * 131, 0);
+        EXPECT_TRUE(platform::StretchBilinear(
+            {const_cast<uint32_t*>(scene.BackBuffer().data()), 100, 80}, {out.data(), 157, 131}));
+        return out;
+    };
+    // The first frame on a new device buffer: all of it.
+    scene.Render();
+    ASSERT_EQ(scene.ChangedDeviceRects().size(), 1u);
+    const Rect all = scene.ChangedDeviceRects()[0];
+    EXPECT_EQ(std::vector<int>({all.left, all.top, all.right, all.bottom}),
+              std::vector<int>({0, 0, 157, 131}));
+    EXPECT_EQ(scene.StretchBuffer(), whole());
+    // A move: the old and the new place only, and the whole frame is still right.
+    const std::vector<uint32_t> before = scene.StretchBuffer();
+    scene.MoveEntity(e, 70, 60);
+    scene.Render();
+    const std::vector<Rect> changed = scene.ChangedDeviceRects();
+    ASSERT_FALSE(changed.empty());
+    const std::vector<uint32_t> after = scene.StretchBuffer();
+    EXPECT_EQ(after, whole());
+    size_t covered = 0;
+    for (int y = 0; y < 131; ++y)
+        for (int x = 0; x < 157; ++x) {
+            bool in = false;
+            for (const Rect& r : changed)
+                in |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            covered += in;
+            const size_t i = size_t(y) * 157 + size_t(x);
+            if (!in) {
+                EXPECT_EQ(after[i], before[i]) << x << "," << y;
+            }
+        }
+    EXPECT_LT(covered, size_t(157) * 131 / 4);
+    for (int p : {45, 100}) {  // both places' device pixels lie in the change
+        const int x = p == 45 ? 30 * 157 / 100 : 70 * 157 / 100,
+                  y = p == 45 ? 30 * 131 / 80 : 60 * 131 / 80;
+        bool in = false;
+        for (const Rect& r : changed)
+            in |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+        EXPECT_TRUE(in) << p;
+    }
+    // Nothing changed: nothing to repaint.
+    scene.Render();
+    EXPECT_TRUE(scene.ChangedDeviceRects().empty());
+    // Equal sizes report the logical areas as they are.
+    scene.SetScreen(100, 80);
+    scene.Render();
+    scene.MoveEntity(e, 20, 20);
+    scene.Render();
+    ASSERT_FALSE(scene.ChangedDeviceRects().empty());
+    for (const Rect& r : scene.ChangedDeviceRects()) {
+        EXPECT_GE(r.left, 0);
+        EXPECT_LE(r.right, 100);
+        EXPECT_LT(r.width(), 100);
+    }
+}
+
+TEST_F(Engine, TheHostIsToldWhenTheEngineHasWorkNext) {
+    scene.InitScreen(64, 48);
+    clock.advance(100);
+    scene.Tick();                        // a frame now: the next one in 30 ms
+    EXPECT_EQ(scene.MsUntilWork(), -1);  // nothing waits
+    scene.GetKernel().PostMessage(3, MessageData::Number(0));
+    EXPECT_EQ(scene.MsUntilWork(), 0);  // a message is pumped at once
+    scene.PumpMessages();
+    scene.GetKernel().GetCanvas().InvalidateRect(1, 1, 5, 5);
+    EXPECT_EQ(scene.MsUntilWork(), 30);  // a change waits for the next frame
+    clock.advance(12);
+    EXPECT_EQ(scene.MsUntilWork(), 18);
+    host.visible = false;  // not drawn while the window is hidden
+    EXPECT_EQ(scene.MsUntilWork(), -1);
+    host.visible = true;
+    clock.advance(18);
+    scene.Tick();
+    EXPECT_EQ(scene.MsUntilWork(), -1);
+    // A wait of half a second: due then, not sooner than a frame.
+    scene.Wait(500, 77, MessageData(), 0, 0);
+    EXPECT_EQ(scene.MsUntilWork(), 30);  // pending: taken at the next frame
+    clock.advance(30);
+    scene.Tick();
+    const int due = scene.MsUntilWork();
+    EXPECT_GE(due, 30);
+    EXPECT_LE(due, 500);
+    // A paused Apply has no work.
+    const uint32_t id = scene.Wait(900, 78, MessageData(), 0, 0);
+    clock.advance(30);
+    scene.Tick();
+    scene.GetKernel().PauseApply(id, 0);
+    EXPECT_LE(scene.MsUntilWork(), 500);
 }
 
 TEST_F(Engine, RightAndMiddleButtonsReachTheHoveredControl) {

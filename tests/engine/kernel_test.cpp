@@ -197,6 +197,38 @@ TEST_F(Kernel, ALosingTopControlMayDestroyTheNewcomer) {
     EXPECT_EQ(kernel.GetTopItemControl(), ca->id);
 }
 
+// A destroyed layer-4 entity that was the top item leaves no top item behind; an entity of
+// another layer does not take the top item with it.
+TEST_F(Kernel, DestroyingTheTopItemClearsIt) {
+    Entity* ea = Attached(kernel, ENT_PLAIN, 4);
+    ControlData* ca = kernel.ApplyControl(ea->GetId(), 0);
+    kernel.BringControlToTop(ca->id);
+    kernel.PopMessage();
+    ASSERT_EQ(kernel.GetCanvas().GetTopItem(), ea->GetItemId());
+    // Another layer's entity leaves the top item alone, even with the same item number.
+    Entity* other = nullptr;
+    for (int i = 0; i < 8 && !other; ++i) {
+        Entity* e = Attached(kernel, ENT_PLAIN, 2);
+        if (e->GetItemId() == ea->GetItemId()) other = e;
+    }
+    ASSERT_NE(other, nullptr);
+    kernel.DestroyEntityTree(other->GetId());
+    EXPECT_EQ(kernel.GetCanvas().GetTopItem(), ea->GetItemId());
+    kernel.DestroyEntityTree(ea->GetId());
+    EXPECT_EQ(kernel.GetCanvas().GetTopItem(), 0u);
+    EXPECT_EQ(kernel.GetTopItemControl(), 0u);
+}
+
+// A child is not hung under a parent that does not exist.
+TEST_F(Kernel, AChildNeedsAnExistingParent) {
+    ControlData* parent = kernel.CreateControl();
+    ControlData* child = kernel.CreateControl();
+    EXPECT_EQ(kernel.AddChildControl(parent->id + 100, child->id), 0u);
+    EXPECT_EQ(child->parentId, 0u);
+    EXPECT_EQ(kernel.AddChildControl(parent->id, child->id), 999999u);
+    EXPECT_EQ(child->parentId, parent->id);
+}
+
 // DeleteControl and DestroyEntityTree of a 16 | 128 binding meet once each.
 TEST_F(Kernel, DeleteControlOfA144BindingDestroysEverythingOnce) {
     for (int viaEntity = 0; viaEntity < 2; ++viaEntity) {
@@ -377,6 +409,23 @@ TEST_F(Applies, AChainWhoseSuccessorWasCancelledStillCompletes) {
     kernel.CancelAppliesOfEntity(second->GetId(), 7, 2);
     Step(10);  // the head finishes; its successor is already cancelled and goes too
     EXPECT_EQ(kernel.GetActiveApplyCount(), 0u);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 0);
+}
+
+// Only a running Apply of the asked event counts; another event's running Apply does not.
+TEST_F(Applies, FindActiveApplyAsksForOneEvent) {
+    Entity* e = Attached(kernel);
+    const uint32_t ev = kernel.NewEventId();
+    const uint32_t other = kernel.NewEventId();
+    Apply a = Timer(0, 0, MessageData{}, 0);
+    a.callback = ApplyWait;
+    a.p[1] = 50;
+    a.eventId = ev;
+    kernel.PostApply(e->GetId(), std::move(a));
+    Step(1);
+    EXPECT_EQ(kernel.FindActiveApply(ev), 1);
+    EXPECT_EQ(kernel.FindActiveApply(other), 0);
+    Step(60);
     EXPECT_EQ(kernel.FindActiveApply(ev), 0);
 }
 
@@ -657,6 +706,49 @@ TEST_F(Kernel, UserBlocksAreFreedOnlyWhenOwned) {
     c->userBlock = OwnedBlock();
     c->Reset();
     EXPECT_EQ(g_freed, 2);
+}
+
+// When the next Apply has work: by its interval from its last run, across the clock's wrap;
+// a pending or cancelled one at once, a paused one never.
+TEST_F(ClockFixture, TheNextApplyDueAndTheNextFrameDue) {
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    clock.setTick(0xFFFFFFFFu - 20);  // the wrap falls inside the intervals below
+    GetEngineTimeMs();
+    Entity* e = Attached(kernel);
+    Apply slow = MakeApplyTimer(300, 0, MessageData(), 0);
+    const ApplyCallback never = [](Entity*, Apply&, GameKernel&, uint32_t) -> uint32_t {
+        return 0;
+    };
+    slow.callback = never;
+    const uint32_t slowId = kernel.PostApply(e->GetId(), std::move(slow));
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // pending: taken now
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 300u);
+    clock.advance(120);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 180u);
+    Apply fast = MakeApplyTimer(100, 0, MessageData(), 0);
+    fast.callback = never;
+    const uint32_t fastId = kernel.PostApply(e->GetId(), std::move(fast));
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 100u);  // the sooner one counts
+    kernel.PauseApply(fastId, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 180u);
+    clock.advance(180);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // due exactly now
+    kernel.PauseApply(slowId, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    kernel.CancelAppliesOfEntity(e->GetId(), ~0u, 0);
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), 0u);  // to be let go
+    kernel.RunDueApplies();
+    EXPECT_EQ(kernel.MsUntilApplyDue(GetEngineTimeMs()), GameKernel::kNothingDue);
+    // Frames: the interval from the last frame, 0 once it has passed.
+    kernel.SetFrameInterval(30);
+    ASSERT_TRUE(kernel.IsFrameDue());
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 30u);
+    clock.advance(29);
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 1u);
+    clock.advance(1);
+    EXPECT_EQ(kernel.MsUntilFrameDue(GetEngineTimeMs()), 0u);
 }
 
 }  // namespace

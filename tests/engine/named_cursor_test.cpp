@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "engine/core/controls.h"
 #include "engine/core/mouse_manager.h"
@@ -172,6 +173,21 @@ TEST_F(Cursors, AControlWithItsOwnNamedCursorSetsItOnHover) {
     EXPECT_EQ(host.shownCursors[0].width, 3);
     // The name stays the control's: the pump did not free it.
     EXPECT_STREQ(kName, "手");
+}
+
+TEST_F(Cursors, AnEventBoundWithoutANameCarriesThePointerStateWhichNamesNoCursor) {
+    Entity* e = k().CreateEntity(0, 100, 100, 20, 20, 0.0, 1, true, 1.0);
+    e->AttachToCanvas(&k().GetCanvas(), 1);
+    ASSERT_LT(e->GetId(), 256u);
+    // The state's first word is the hovered entity's id: read as a text, this name.
+    const std::string stateAsText(1, char(e->GetId()));
+    ASSERT_TRUE(GetResourceManager().RegisterCursor(stateAsText, Picture(1, 1, 0, 0)));
+    ControlData* c = k().ApplyControl(e->GetId(), 0);
+    c->SetEvent(2, 85, 0, 0);
+    e->ApplyTransform();
+    scene.OnMouseMove(0, 100, 100);
+    scene.PumpMessages();
+    EXPECT_TRUE(host.shownCursors.empty());
 }
 
 TEST_F(Cursors, ControlsAndObjectsSetNamedCursorsThroughTheMouseManager) {

@@ -131,6 +131,32 @@ TEST_F(ClientEndToEnd, EntersTheGameKeepsAliveAndClosesCleanly) {
     EXPECT_TRUE(server_->WaitForClosed(enter->client, 10000));
 }
 
+// A version check answered 1.5 s late: the wait dialog shows the connect text and turns
+// its bar, painted, all through the blocked start-up, and goes when the client is in.
+TEST_F(ClientEndToEnd, TheWaitDialogTurnsThroughASlowStartUp) {
+    server_->SetReplyDelay(201001, 1500);
+    HallRun run("slow");
+    ASSERT_TRUE(run.Start(server_->Port()));
+    int turns = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string log = run.ClientLog();
+            const size_t at = log.find("wait dialog hidden: ");
+            return at != std::string::npos &&
+                   std::sscanf(log.c_str() + at, "wait dialog hidden: %d", &turns) == 1;
+        },
+        30000))
+        << run.ClientLog();
+    const std::string log = run.ClientLog();
+    const size_t shown = log.find("wait: 正在连接游戏服务器......");
+    ASSERT_NE(shown, std::string::npos) << log;
+    EXPECT_LT(shown, log.find("wait dialog hidden: "));
+    EXPECT_GE(turns, 5) << log;
+    ASSERT_TRUE(server_->WaitForRequest(200110, 30000)) << run.ClientLog();
+    run.Command("close");
+    EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();
+}
+
 TEST_F(ClientEndToEnd, APlayerLeavingTheTableEndsTheGame) {
     HallRun run("left");
     ASSERT_TRUE(run.Start(server_->Port()));

@@ -7,14 +7,16 @@
 #ifdef HQLV_WITH_SERVER
 #include <gtest/gtest.h>
 #include <QComboBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 
 #include "app_fixture.h"
+#include "framework/app/paths.h"
+#include "framework/panes/msgbox_dlg.h"
 #include "framework/web/safebox_dialogs.h"
 #include "framework/web/web_view.h"
-#include "framework/app/paths.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/skin_button.h"
@@ -93,9 +95,10 @@ protected:
         SharedWebApp();
         ASSERT_TRUE(server.Start());
         ASSERT_TRUE(app.ApplyHallCommandLine(CommandLine(hall.target.handle(), server.Port())));
-        coffer.Script("/coffer", {200, "<html><body style='margin:0;background:#2a6fb8;color:"
-                                       "white;font:bold 20px sans-serif'><div style='padding:"
-                                       "14px'>COFFER</div></body></html>"});
+        coffer.Script("/coffer", {200,
+                                  "<html><body style='margin:0;background:#2a6fb8;color:"
+                                  "white;font:bold 20px sans-serif'><div style='padding:"
+                                  "14px'>COFFER</div></body></html>"});
         platform::writeProfileString("ADVERT", "CofferUrl", (coffer.base() + "/coffer").c_str(),
                                      app.GetGameIniPath());
         ASSERT_TRUE(app.CreateCommThread());
@@ -111,8 +114,8 @@ protected:
         platform::Message enter;
         enter.id = kMsgEnterGame;
         platform::post(frame->hwnd(), enter);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.WaitForRequest(200110, 0).has_value(); },
-                                    60000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return server.WaitForRequest(200110, 0).has_value(); }, 60000));
     }
     void TearDown() override {
         app.SetFrame(nullptr);
@@ -124,7 +127,8 @@ protected:
         if (QTest::qWaitFor([&] { return app.seat(2).word(PlayerRecord::kSilver) == silver; },
                             30000))
             return ::testing::AssertionSuccess();
-        auto r = ::testing::AssertionFailure() << "silver " << app.seat(2).word(PlayerRecord::kSilver);
+        auto r = ::testing::AssertionFailure()
+                 << "silver " << app.seat(2).word(PlayerRecord::kSilver);
         for (const auto& b : user.boxes) r << " | " << b;
         return r;
     }
@@ -148,6 +152,61 @@ protected:
     std::unique_ptr<ToolFrame> frame;
     ScriptedUser user;
 };
+
+// The amount word of the n-th request with that id.
+int32_t AmountOf(server::GameServer& server, int id, int nth) {
+    auto r = server.WaitForRequest(id, 10000, nth);
+    int32_t amount = INT32_MIN;
+    if (r && r->body.size() >= 24) std::memcpy(&amount, r->body.data() + 20, 4);
+    return amount;
+}
+
+// The room's silver check finds too little or too much in hand: the box asks, and its OK
+// brings the silver to the room's bound through the tool pane, which the server sees as a
+// take or a save of the difference. Cancel moves nothing.
+TEST_F(SafeBoxEndToEnd, TheSilverBoxsOkBringsTheSilverToTheRoomsBound) {
+    ASSERT_TRUE(app.IsSpecialOption());
+    server.SetReply(200043, Reply{60000, {}});  // no protection password
+    std::vector<std::string> asked;
+    auto answer = [&](bool ok) {
+        user.On<CGameMsgBoxDlg>([&asked, ok](CGameMsgBoxDlg& box) {
+            if (!box.textItem()) return false;
+            asked.push_back(box.textItem()->text().toStdString());
+            QPushButton* b = ok ? box.okButton() : box.cancelButton();
+            ScriptedUser::Later(&box, [b] { b->click(); });
+            return true;
+        });
+    };
+    std::string text;
+    // 10000 in hand, the room wants 15000: 5000 taken from the box.
+    server.SetReply(201161, Reply{210090, Words({0, 0, 10000, 15000})});
+    answer(true);
+    EXPECT_EQ(app.GetConnection()->CheckSilverRange(text), 0);
+    ASSERT_TRUE(user.Done());
+    EXPECT_EQ(AmountOf(server, 200041, 1), 5000);
+    ASSERT_TRUE(SeatHas(15000));
+    // 15000 in hand, the room allows 8000: 7000 saved.
+    server.SetReply(201161, Reply{210091, Words({0, 0, 15000, 8000})});
+    answer(true);
+    EXPECT_EQ(app.GetConnection()->CheckSilverRange(text), 0);
+    ASSERT_TRUE(user.Done());
+    EXPECT_EQ(AmountOf(server, 200042, 1), 7000);
+    ASSERT_TRUE(SeatHas(8000));
+    // Cancel: nothing more goes to the server.
+    server.SetReply(201161, Reply{210090, Words({0, 0, 8000, 9000})});
+    answer(false);
+    EXPECT_EQ(app.GetConnection()->CheckSilverRange(text), 0);
+    ASSERT_TRUE(user.Done());
+    EXPECT_FALSE(server.WaitForRequest(200041, 500, 2));
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[0],
+              "本房间最少需携带银子15000两\n您只携带了10000两\n仍少了5000两,是否从保险箱划银？");
+    EXPECT_EQ(asked[1],
+              "本房间最多可携带银子8000两\n您携带了15000两\n仍超了7000两,是否将银子存入保险箱？");
+    EXPECT_EQ(user.boxes,
+              (V{"设定成功。\r\n\r\n(已经从保险箱中取出 5000 两，\r\nt当前有银子 15000 两)",
+                 "设定成功。\r\n\r\n(已经存入保险箱 7000 两，\r\nt当前有银子 8000 两)"}));
+}
 
 TEST_F(SafeBoxEndToEnd, ToolPaneMovesSilverAndTheSafeBoxTakesAndSaves) {
     CGameToolView* tool = frame->tool();

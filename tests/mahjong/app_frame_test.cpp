@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTest>
 
 #include <cstdio>
 #include <fstream>
@@ -29,9 +30,9 @@
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
 #include "socket_owner.h"
-#include "words.h"
 #include "tests/framework/qt_test_app.h"
 #include "tools/server/game_server.h"
+#include "words.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -204,7 +205,6 @@ struct RecoveryApp : CMJGameApp {
     CGameInfoEx info;
 };
 
-
 class Recovery : public testing::Test {
 protected:
     void SetUp() override {
@@ -232,7 +232,9 @@ TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
         {2, 0, {"scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
         {2, 1, {"pause 3000", "scene.ResetTable", "scene.RebuildTable", "scene.Redraw 100"}},
         {1, 0, {"draw.RefreshAll", "scene.RebuildTable"}},
-        {2, 3, {"pause 3000", "pause 3000", "pause 3000", "box 您的网络出现了异常，请重新登录大厅。"}},
+        {2,
+         3,
+         {"pause 3000", "pause 3000", "pause 3000", "box 您的网络出现了异常，请重新登录大厅。"}},
     };
     int requests = 0;
     for (const Case& c : cases) {
@@ -424,11 +426,12 @@ TEST_F(FrameTest, TwoExitRequestsThenTheConfirmationBox) {
     }
     EXPECT_EQ(&app.ExitRequestCount(-1), &app.ExitRequestCount(99));
     // Leaving forbidden: the other box, and the game goes on.
-    ASSERT_TRUE(app.CheckHallCommandLine(
-        "77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|16384|0|0"));
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|16384|0|0"));
     frame.log.clear();
     EXPECT_EQ(frame.ConfirmQuit(), 0);
-    EXPECT_EQ(frame.log, std::vector<std::string>{"生命不息，战斗不止，请继续游戏。\r\n(如果有玩家长时间不活动，请您等待2分钟后再退出) 0"});
+    EXPECT_EQ(frame.log,
+              std::vector<std::string>{"生命不息，战斗不止，请继续游戏。\r\n("
+                                       "如果有玩家长时间不活动，请您等待2分钟后再退出) 0"});
 }
 
 // ---- the host view -------------------------------------------------------------------------
@@ -459,9 +462,9 @@ struct TestView : CMJGameTableView2 {
     using CMJGameTableView2::CMJGameTableView2;
     QPoint PointerPos() const override { return pointer; }
     QRect ScreenRect() const override { return QRect(0, 0, 100, 100); }
-    using CMJGameTableView2::onTimer;
     using CMJGameTableView2::mousePressEvent;
     using CMJGameTableView2::mouseReleaseEvent;
+    using CMJGameTableView2::onTimer;
     QPoint pointer{500, 500};
 };
 
@@ -623,6 +626,52 @@ TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
     EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
 }
 
+// The frame timer sleeps while the engine has nothing to do, and whatever gives it work on
+// the UI thread wakes it before the event loop waits: at once for a message, at the next
+// frame for a change of the canvas. Frames that change nothing repaint nothing.
+TEST_F(EngineView, TheFrameTimerWakesOnlyForTheEnginesWork) {
+    view.show();  // frames are drawn only for a shown window
+    view.OnInitialUpdate();
+    view.OnStartEngine();
+    auto settle = [&] {
+        for (int i = 0; i < 100 && view.frameDueMs() >= 0; ++i) QTest::qWait(10);
+    };
+    settle();
+    EXPECT_EQ(view.frameDueMs(), -1);  // a still table: no timer
+    const auto still = view.frameStats();
+    QTest::qWait(200);
+    EXPECT_EQ(view.frameStats().wakes, still.wakes);
+    // A message posted from outside the frame: the loop's hook arms the timer at once.
+    scene.GetKernel().PostMessage(7777, engine::MessageData{});
+    view.ScheduleFrame();
+    EXPECT_EQ(view.frameDueMs(), 0);
+    for (int i = 0; i < 50 && scene.messages.empty(); ++i) QTest::qWait(10);
+    EXPECT_EQ(scene.messages, std::vector<uint32_t>{7777});
+    // A change of the canvas is drawn and painted at the next frame, then all is still.
+    const auto before = view.frameStats();
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    view.ScheduleFrame();
+    EXPECT_GE(view.frameDueMs(), 0);
+    EXPECT_LE(view.frameDueMs(), 30);
+    settle();
+    EXPECT_EQ(view.frameDueMs(), -1);
+    EXPECT_EQ(view.frameStats().drawn, before.drawn + 1);
+    // A frame that finds nothing changed repaints nothing.
+    platform::ManualClock clock(5000);
+    platform::Clock* previous = platform::setClock(&clock);
+    const auto quiet = view.frameStats();
+    clock.advance(100);
+    view.OnFrame();
+    platform::setClock(previous);
+    EXPECT_EQ(view.frameStats().frames, quiet.frames + 1);
+    EXPECT_EQ(view.frameStats().drawn, quiet.drawn);
+    // Stopped, nothing arms it.
+    view.StopTimers();
+    scene.GetKernel().PostMessage(7778, engine::MessageData{});
+    view.ScheduleFrame();
+    EXPECT_EQ(view.frameDueMs(), -1);
+}
+
 TEST_F(EngineView, NamedCursorsShowAsTheirPictureOrTheirSystemShape) {
     view.OnInitialUpdate();
     engine::EngineCursor picture;
@@ -643,6 +692,13 @@ TEST_F(EngineView, NamedCursorsShowAsTheirPictureOrTheirSystemShape) {
     ASSERT_EQ(view.cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(view.cursor().hotSpot(), QPoint(1, 2));
     EXPECT_EQ(view.cursor().pixmap().size(), QSize(2, 3));
+    // The pointer leaves and comes back: the engine's cursor is shown again, not the view's.
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&view, &leave);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(&view, &enter);
+    ASSERT_EQ(view.cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(view.cursor().hotSpot(), QPoint(1, 2));
     scene.GetKernel().PostMessage(85, engine::MessageData::Number(uintptr_t(kHand)));
     view.OnFrame();
     EXPECT_EQ(view.cursor().shape(), Qt::PointingHandCursor);

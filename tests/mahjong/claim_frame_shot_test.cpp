@@ -14,6 +14,7 @@
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/game_scene_ex.h"
 #include "tests/framework/qt_test_app.h"
+#include "tests/mahjong/scene/claim_looks.h"
 #include "tests/mahjong/scene/scene_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -108,6 +109,21 @@ TEST_F(ClaimFrameShot, LiveClaimFacesShowOverTheFrameAfterTheDealStartLayout) {
             }
         EXPECT_EQ(dark, 0) << i;
     }
+}
+
+// This game's frame, laid out by the deal's start: every look of each claim button, pinned
+// by the pixels the engine draws.
+TEST_F(ClaimFrameShot, EachClaimButtonLookIsDrawnAsItsOwn) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start(kH);
+    scene.DealStartLayout();
+    scene.PumpMessages();
+    ClaimLooks looks(scene);
+    const auto& m = scene.Entities();
+    looks.Check(1, m.peng);
+    looks.Check(2, m.gang);
+    looks.Check(4, m.hu);
+    looks.Check(5, m.pass);
 }
 
 }  // namespace

@@ -22,8 +22,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <thread>
 #include <sstream>
+#include <thread>
 
 #include "tests/framework/hall_run.h"
 #include "tests/mahjong/server_run.h"
@@ -32,9 +32,9 @@ namespace hqlv::mahjong {
 namespace {
 
 using e2e::HallRun;
+using e2e::ReadFile;
 using e2e::ReadScreen;
 using e2e::ServerProcess;
-using e2e::ReadFile;
 using e2e::VirtualDisplay;
 using e2e::WaitFor;
 
@@ -130,7 +130,8 @@ std::string Normal(const std::vector<Meld>& melds) {
     for (Meld m : melds) {
         std::sort(m.tiles.begin(), m.tiles.end());
         out += ' ' + m.kind + '(';
-        for (size_t i = 0; i < m.tiles.size(); ++i) out += (i ? " " : "") + std::to_string(m.tiles[i]);
+        for (size_t i = 0; i < m.tiles.size(); ++i)
+            out += (i ? " " : "") + std::to_string(m.tiles[i]);
         out += ")<" + std::to_string(m.giver);
     }
     return out;
@@ -233,13 +234,13 @@ void DealEndToEnd::Play() {
     for (int attempt = 0; attempt < 10 && !started; ++attempt) {
         std::this_thread::sleep_for(std::chrono::seconds(2));
         ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), bx, by, 1));
-        started = WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); },
-                          8000);
+        started =
+            WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 8000);
     }
     ASSERT_TRUE(started) << run.ClientLog() << server.Log();
     // The deal plays to its end; the result picture is taken a second after the result.
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(record).find("result:") != std::string::npos; },
-                        900000))
+    ASSERT_TRUE(
+        WaitFor([&] { return ReadFile(record).find("result:") != std::string::npos; }, 900000))
         << server.Log();
     ASSERT_TRUE(WaitFor(
         [&] {
@@ -260,8 +261,7 @@ void DealEndToEnd::Play() {
                                std::filesystem::copy_options::overwrite_existing);
     std::filesystem::copy_file(record, kept + "/record.txt",
                                std::filesystem::copy_options::overwrite_existing);
-    run.Command("close");
-    EXPECT_EQ(run.Wait(60000), 0) << run.HallLog();
+    EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
 
     recordText = ReadFile(record);
     dumpText = ReadFile(dump);

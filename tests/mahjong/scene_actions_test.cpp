@@ -355,6 +355,30 @@ TEST_F(PlayTest, HeldBackPengWaitsAndIsConfirmedAgainAtTheCountdownsEnd) {
     EXPECT_EQ(showcase.bPresent, 0);
 }
 
+// This game takes no chi (its rules refuse every run): a chi still pending when the countdown
+// ends is dropped unsent, its marks go, and the own seat draws instead.
+TEST_F(PlayTest, PendingChiAtTheCountdownsEndIsDroppedAndTheOwnSeatDraws) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    scene.SetClockHand(6);
+    OwnHand({43, 44, 1, 2});
+    Offer(3, 1, 42, {43, 44});
+    scene.Tiles().m_hands[kOwnView][1].bSelected = 1;
+    scene.Tiles().m_hands[kOwnView][2].bSelected = 1;
+    scene.SetPending(1);
+    scene.SetSelectMode(3);
+    Reply(229030, 10);
+    Reply(229000, 10, Words(8, {{1, 30}, {2, 5}}));
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    EXPECT_EQ(Count(229030), 0);
+    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(scene.IsPending(), 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+}
+
 TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     NEED_ASSETS();
     StartDeal();
@@ -391,6 +415,16 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         EXPECT_EQ(play.cursorDepth, 0) << c.what;
         EXPECT_TRUE(scene.melds.empty()) << c.what;
     }
+    // A gang on the discard whose confirm is held back waits with the buttons off too.
+    scene.SetPending(0);
+    scene.SetSelectMode(0);
+    offer();
+    Reply(229015, 10, std::vector<uint8_t>(48));
+    Reply(229045, 210050);
+    Dispatch(210027);
+    EXPECT_EQ(Buttons(), "00000");
+    EXPECT_EQ(scene.IsPending(), 1);
+    EXPECT_EQ(scene.GetSelectMode(), 2);
     // Nothing sent: no request object.
     scene.SetPending(0);
     scene.SetSelectMode(0);
@@ -561,6 +595,14 @@ TEST_F(PlayTest, TheClaimFrameLineNamesTheFrameAndTheButtons) {
     EXPECT_NE(Log().find(want), std::string::npos) << Log();
     std::snprintf(want, sizeof want, " 碰=%d,%d", face->GetX() + 1000, face->GetY() + 2000);
     EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    // The own draw slot's tile: the hand's right end, at rest.
+    MJRect own;
+    scene.GetHandRect(kOwnView, own);
+    const MJTileInfo& slot = scene.Tiles().m_hands[kOwnView][0];
+    std::snprintf(want, sizeof want, " 摸牌=%d,%d", own.left + slot.nX + 27 + 1000,
+                  own.top + slot.nY + 38 + 2000);
+    EXPECT_NE(Log().find(want), std::string::npos) << Log();
+    EXPECT_EQ(own.left + slot.nX + 54, own.right);
 }
 
 }  // namespace

@@ -127,6 +127,36 @@ TEST_F(AutoPlay, OwnTurnWithoutADrawnTileDrawsWhenTheDiscardWasNotClaimed) {
     EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
 }
 
+// The seat before the own seat plays while the dice roll and the tiles are dealt, and the
+// server closes the claim window at once (nobody may claim): the own draw goes out as soon as
+// the dealing is over, with the clock running, not at the server's time-out.
+TEST_F(AutoPlay, TheFirstOwnTurnDrawsAsSoonAsTheTilesAreDealt) {
+    NEED_ASSETS();
+    StartDeal();
+    deal.Set(11, 3);  // chair 3, the seat before the own one, deals first
+    deal.Set(13, 3);
+    for (int c = 0; c < 4; ++c) deal.Set(49 + size_t(c), c == 3 ? 14 : 13);
+    for (int i = 0; i < 32; ++i) deal.Set(53 + size_t(i), i < 13 ? 4 * i : -1);
+    scene.OnGameReset();
+    ASSERT_EQ(scene.IsDealing(), 1);
+    Run(1000);
+    scene.OnNotify221170(Words(22, {{1, 3}, {21, 130}}));
+    scene.OnNotify229165({});
+    Reply(229000, 10, Words(8, {{1, 44}, {2, 9}}));
+    Run(500);
+    EXPECT_EQ(Count(229000), 0);  // still dealing
+    for (int t = 0; t < 1000 && scene.IsDealing(); ++t) Run(10);
+    ASSERT_EQ(scene.IsDealing(), 0);
+    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(GotWord(229000, 6), 2);  // the own chair draws
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 44);
+    EXPECT_EQ(scene.Clock().started, 1);
+    EXPECT_EQ(scene.Clock().shown, 1);
+    EXPECT_EQ(scene.GetClockPosition(), 6);
+    EXPECT_EQ(scene.GetCountdown(), 15);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
+}
+
 TEST_F(AutoPlay, TheAutomaticPlayerTakesHuThenGangThenPengThenPass) {
     NEED_ASSETS();
     StartDeal();

@@ -11,7 +11,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/framework/hall_run.h"
@@ -60,6 +63,11 @@ public:
     }
     int Port() const { return port_; }
     std::string Log() const { return ReadFile(log_); }
+    // One command line on the server's input (see hqlv-server's usage).
+    bool Command(const std::string& line) {
+        const std::string l = line + "\n";
+        return stdin_ >= 0 && write(stdin_, l.data(), l.size()) == ssize_t(l.size());
+    }
 
 private:
     pid_t pid_ = 0;
@@ -67,6 +75,63 @@ private:
     int port_ = 0;
     std::string log_;
 };
+
+// The points a line of the client's claim-frame log names ("name=x,y" after "屏幕:"), the
+// last such line of the text: the buttons and the own draw slot on the display.
+inline std::map<std::string, std::pair<int, int>> ButtonPoints(const std::string& log) {
+    std::map<std::string, std::pair<int, int>> points;
+    size_t at = log.rfind("屏幕:");
+    if (at == std::string::npos) return points;
+    const std::string line = log.substr(at, log.find('\n', at) - at);
+    std::istringstream in(line);
+    for (std::string token; in >> token;) {
+        const size_t eq = token.find('='), comma = token.find(',', eq);
+        if (eq == std::string::npos || comma == std::string::npos) continue;
+        points[token.substr(0, eq)] = {std::atoi(token.c_str() + eq + 1),
+                                       std::atoi(token.c_str() + comma + 1)};
+    }
+    return points;
+}
+
+// A left click of xdotool at a point of the display.
+inline bool XdoClick(const std::string& display, std::pair<int, int> p) {
+    const std::string cmd = "DISPLAY=" + display + " xdotool mousemove " + std::to_string(p.first) +
+                            " " + std::to_string(p.second) + " click 1 >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// The pointer moved by xdotool to a point of the display, without a click.
+inline bool XdoMove(const std::string& display, std::pair<int, int> p) {
+    const std::string cmd = "DISPLAY=" + display + " xdotool mousemove " + std::to_string(p.first) +
+                            " " + std::to_string(p.second) + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+// Closes the client through the hall and waits for the hall's exit code (-1: it did not
+// end). A deal still running at the table (automatic play starts the next one itself) makes
+// the client ask first: its exit-request box is answered with its "强行退出" button, which
+// stands at (167, 127) of the box.
+inline int CloseClient(HallRun& run, const std::string& display, int ms = 60000) {
+    run.Command("close");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const int code = run.Wait(2000);
+        if (code != -1 || std::chrono::steady_clock::now() > end) return code;
+        const std::string find = "DISPLAY=" + display +
+                                 " xdotool search --name '请求退出' getwindowgeometry 2>/dev/null";
+        std::string out;
+        if (FILE* p = popen(find.c_str(), "r")) {
+            char buf[256];
+            while (fgets(buf, sizeof buf, p)) out += buf;
+            pclose(p);
+        }
+        int x = 0, y = 0;
+        const size_t at = out.find("Position: ");
+        if (at != std::string::npos &&
+            std::sscanf(out.c_str() + at, "Position: %d,%d", &x, &y) == 2)
+            XdoClick(display, {x + 167, y + 127});
+    }
+}
 
 // A virtual display's screen (an XWD dump of 32 bits per pixel).
 inline QImage ReadScreen(const std::string& path) {

@@ -35,8 +35,9 @@ TEST(Crc32Zeroed, MatchesTheCrcOfAClearedCopy) {
     const auto bytes = noise(9000);
     std::vector<size_t> lengths = {1, 12, 19, 20, 21, 64, 255, 1000, 4060, 4096, 8191};
     for (size_t n = 256; n <= 600; ++n) lengths.push_back(n);
-    const std::pair<size_t, size_t> holes[] = {{12, 20}, {0, 0},  {0, 1},    {31, 33},
-                                               {0, 64},  {63, 65}, {100, 300}, {250, 9000}};
+    const std::pair<size_t, size_t> holes[] = {{12, 20}, {0, 0},   {0, 1},     {31, 33},
+                                               {0, 64},  {63, 65}, {100, 300}, {250, 9000},
+                                               {23, 24}, {10, 23}};
     for (size_t offset : {size_t(0), size_t(5)})
         for (size_t n : lengths)
             for (auto [from, to] : holes)
@@ -53,5 +54,6 @@ TEST(Crc32Zeroed, EmptyInputKeepsTheRunningCrc) {
     EXPECT_EQ(CYrnCrc32::UpdateZeroed(0x1234, bytes.data(), 0, 0, 8), 0x1234u);
     EXPECT_EQ(CYrnCrc32::UpdateZeroed(0x1234, nullptr, 4096, 12, 20), 0u);
     // A hole that starts behind its end clears nothing.
-    EXPECT_EQ(CYrnCrc32::UpdateZeroed(0, bytes.data(), 16, 9, 3), CYrnCrc32::Update(0, bytes.data(), 16));
+    EXPECT_EQ(CYrnCrc32::UpdateZeroed(0, bytes.data(), 16, 9, 3),
+              CYrnCrc32::Update(0, bytes.data(), 16));
 }

@@ -83,6 +83,9 @@ TEST(Files, WritesIntoExistingFoldersAndReplacesCaselessly) {
     EXPECT_EQ(st.st_mode & 0777, 0755 & ~mask);
     EXPECT_TRUE(removeFile(t / "users/GAME.INI"));
     EXPECT_FALSE(removeFile(t / "users/GAME.INI"));
+    // A folder under a plain file cannot be made.
+    t.put("plain", "x");
+    EXPECT_FALSE(makeFolders(t / "plain/sub/deeper"));
 }
 
 TEST(Files, RelativePathsResolveFromTheWorkingFolder) {
@@ -109,6 +112,8 @@ TEST(Files, ProgramFolderHoldsTheRunningProgram) {
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '/');
     EXPECT_TRUE(pathExists(dir + "test_platform"));
+    // The program's own file, in that folder.
+    EXPECT_EQ(programFile(), dir + "test_platform");
     EXPECT_EQ(joinPath("a\\b", "\\c"), "a/b/c");
     EXPECT_EQ(joinPath("", "\\c"), "c");
     EXPECT_EQ(normalizePath("x\\y/z"), "x/y/z");

@@ -63,10 +63,12 @@ TEST_F(DealShotTest, TableRightAfterDealingShowsTheDealtOwnFaces) {
     scene.FillOwnHandFromRound(1);
     scene.SortHand(Hand(3), 1, 13);
     scene.RollDice();
-    Run(10000);
-    ASSERT_GE(scene.got.size(), 7u);
+    // The dealing, then the sort's sweep over the own hand (210060).
+    Run(14000);
+    ASSERT_GE(scene.got.size(), 8u);
     EXPECT_EQ(scene.got[0].code, 210002u);
-    EXPECT_EQ(scene.got.back().code, 210006u);
+    EXPECT_EQ(scene.got[scene.got.size() - 2].code, 210006u);
+    EXPECT_EQ(scene.got.back().code, 210060u);
     // The dice ended on the last frame of their faces' sequences (dice 1 and 3 from the
     // first six pictures, 2 and 4 from the others); they stay shown for the picture.
     const int face[4] = {3, 5 + 6, 2, 6 + 6};

@@ -66,11 +66,11 @@ protected:
     void Deliver(uint32_t id, MJData body) {
         using Fn = void (CMJGameScene2::*)(MJData);
         static const std::map<uint32_t, Fn> kHandlers = {
-            {229160, &CMJGameScene2::OnNotify229160}, {221170, &CMJGameScene2::OnNotify221170},
-            {229185, &CMJGameScene2::OnNotify229185}, {229190, &CMJGameScene2::OnNotify229190},
-            {229210, &CMJGameScene2::OnNotify229210}, {229170, &CMJGameScene2::OnNotify229170},
-            {229175, &CMJGameScene2::OnNotify229175}, {229180, &CMJGameScene2::OnNotify229180},
-            {221200, &CMJGameScene2::OnNotify221200}, {221160, &CMJGameScene2::OnNotify221160},
+            {229160, &CMJGameScene2::OnNotify229160},      {221170, &CMJGameScene2::OnNotify221170},
+            {229185, &CMJGameScene2::OnNotify229185},      {229190, &CMJGameScene2::OnNotify229190},
+            {229210, &CMJGameScene2::OnNotify229210},      {229170, &CMJGameScene2::OnNotify229170},
+            {229175, &CMJGameScene2::OnNotify229175},      {229180, &CMJGameScene2::OnNotify229180},
+            {221200, &CMJGameScene2::OnNotify221200},      {221160, &CMJGameScene2::OnNotify221160},
             {229500, &CMJGameScene2::OnPlayerBackOrLeave}, {211080, &CMJGameScene2::OnGameEnd}};
         if (auto at = kHandlers.find(id); at != kHandlers.end())
             (scene.*(at->second))(body);
@@ -509,9 +509,14 @@ TEST_F(Handlers, WatchedHandTilesReplaceTheOwnHand) {
     NEED_ASSETS();
     Deal();
     scene.OnNotify221200(Body(20, {{1, 2}, {2, 3}, {3, 40}, {4, 41}, {5, 42}}));
-    EXPECT_EQ(host.sounds, std::vector<int>{29102 * 100});
+    // The sort's sweep sounds first; the hand is sorted when the sweep ends.
+    EXPECT_EQ(host.sounds, (std::vector<int>{29108 * 100 + 0x11, 29102 * 100}));
     for (int i = 1; i <= 3; ++i) EXPECT_EQ(Hand(3)[i].nCode, 39 + i);
     EXPECT_EQ(Hand(3)[4].bPresent, 0);  // the list's end clears the next record
+    Run(3000);
+    std::vector<int> keys;
+    for (int i = 1; i <= 13; ++i) keys.push_back(scene.SortKey(Hand(3)[i].nCode));
+    EXPECT_TRUE(std::is_sorted(keys.rbegin(), keys.rend()));
     // Another chair's list is not ours.
     const Snapshot before(scene);
     scene.OnNotify221200(Body(20, {{1, 1}, {2, 3}, {3, 50}}));

@@ -227,6 +227,51 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
     EXPECT_EQ(Standing(2), 0);
 }
 
+TEST_F(RebuildTest, MeldEntriesAndTheFaceUpTileHoldingNoTileAreLeftOut) {
+    Player();
+    // Chair 2 (view 1): a peng whose second id is no tile, then one with no tile at all;
+    // chair 1 keeps its sound peng. Each bad entry is logged and lays nothing.
+    const struct {
+        std::vector<int> tiles;
+        const char* logged;
+    } cases[] = {
+        {{13, 152, 4, -1}, "牌组错误:152"},
+        {{-2, 22, 4, -1}, "牌组错误:-2"},
+        {{-1, -1, -1, -1}, "牌组错误:没有牌"},
+        {{0, 61, 62, 151}, nullptr},  // tile 0 and the last tile are tiles
+    };
+    for (const auto& c : cases) {
+        Entry(2, 0, c.tiles, 1);
+        const size_t before = Log().size();
+        scene.RebuildTable();
+        const std::string logged = Log().substr(before);
+        int meldRecords = 0;
+        for (int i = 0; i < kHandSlotCount; ++i) meldRecords += Hand(1)[i].nMeld != 0;
+        if (c.logged) {
+            EXPECT_NE(logged.find(c.logged), std::string::npos) << c.logged;
+            EXPECT_EQ(meldRecords, 0) << c.logged;
+            EXPECT_EQ(Standing(1), 13) << c.logged;
+        } else {
+            EXPECT_EQ(logged.find("牌组错误"), std::string::npos) << logged;
+            EXPECT_GT(meldRecords, 0);
+            const std::string text = scene.FormatTable("rebuilt");
+            EXPECT_NE(text.find("chair 2 view 1\n  melds: peng(0 61 62 151)<1\n"),
+                      std::string::npos)
+                << text;
+        }
+        EXPECT_EQ(Hand(0)[17].nCode, 4);  // the other chair's peng stays
+    }
+    // The face-up tile: an id past the last tile leaves the wall face down, the last id shows.
+    deal.Set(33, 50);
+    for (const int id : {152, 151}) {
+        deal.Set(36, id);
+        scene.RebuildTable();
+        EXPECT_EQ(scene.Tiles().m_wall[50].nFace == 1, id == 151) << id;
+        EXPECT_EQ(scene.Tiles().m_wall[50].nCode == id, id == 151) << id;
+    }
+    EXPECT_NE(Log().find("牌墙翻牌错误:152"), std::string::npos);
+}
+
 TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     Player();
     deal.Set(13, 7);
@@ -240,6 +285,35 @@ TEST_F(RebuildTest, ClockStaysWhereItWasForAMoverWithoutASeat) {
     scene.RebuildTable();
     EXPECT_EQ(scene.GetCountdown(), 7);
     EXPECT_EQ(scene.QZ_GetPointTo(), 2);
+    // The own chair to move: the clock points at the own seat, the last view there is.
+    deal.Set(13, 0);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.QZ_GetPointTo(), 6);
+    EXPECT_EQ(scene.Clock().shown, 1);
+}
+
+TEST_F(RebuildTest, NothingOfTheOldTablesClockOutlivesARebuild) {
+    Player();
+    deal.Set(13, 3);  // chair 3 at view 2
+    scene.RebuildTable();
+    ASSERT_EQ(scene.QZ_GetPointTo(), 4);
+    ASSERT_EQ(scene.Clock().shown, 1);
+    // A choice and a claim window were open when the table went.
+    scene.SetSelectMode(2);
+    scene.SetClaimWindowOpen(1);
+    scene.SetCountdownSound(1);
+    // The state's mover has no seat: the reset's clock stays, hidden, with nothing left over.
+    deal.Set(13, 7);
+    scene.RebuildTable();
+    EXPECT_EQ(scene.Clock().shown, 0);
+    EXPECT_EQ(scene.Clock().started, 0);
+    EXPECT_EQ(scene.IsCountdownSoundOn(), 0);
+    EXPECT_EQ(scene.GetCountdown(), 0);
+    EXPECT_EQ(scene.QZ_GetPointTo(), 0);
+    EXPECT_EQ(scene.Clock().drawn, 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.IsClaimWindowOpen(), 0);
+    EXPECT_EQ(scene.Clock().layout[3], 25);
 }
 
 TEST_F(RebuildTest, WithoutADealStateTheTableIsOnlyReset) {
@@ -269,23 +343,32 @@ TEST_F(RebuildTest, AnIdleTableShowsTheStartButtonUnlessTheSystemSeats) {
 }
 
 TEST_F(RebuildTest, ADealIsInProgressOnlyInAStateOfTheUsersKind) {
+    // Game data of another length than the user's kind is logged; none at all is not.
     const struct {
         size_t bytes;
         int looker, status, running;
+        const char* logged;
     } cases[] = {
-        {kPlayerStateBytes, 0, 0x101, 1},
-        {kPlayerStateBytes, 0, 0x100, 0},
-        {kLookerStateBytes, 1, 0x1, 1},
-        {kLookerStateBytes, 0, 0x1, 0},
-        {kPlayerStateBytes, 1, 0x1, 0},
-        {560, 0, 0x1, 0},
-        {0, 0, 0x1, 0},
+        {kPlayerStateBytes, 0, 0x101, 1, nullptr},
+        {kPlayerStateBytes, 0, 0x100, 0, nullptr},
+        {kLookerStateBytes, 1, 0x1, 1, nullptr},
+        {kLookerStateBytes, 0, 0x1, 0, "牌局数据长度错误:948,应为5028"},
+        {kPlayerStateBytes, 1, 0x1, 0, "牌局数据长度错误:5028,应为948"},
+        {560, 0, 0x1, 0, "牌局数据长度错误:560,应为5028"},
+        {kPlayerStateBytes + 4, 0, 0x1, 0, "牌局数据长度错误:5032,应为5028"},
+        {0, 0, 0x1, 0, nullptr},
     };
     for (const auto& c : cases) {
+        const size_t before = Log().size();
         deal.SetStateBytes(c.bytes);
         host.lookerOn = c.looker;
         deal.Set(14, c.status);
         EXPECT_EQ(scene.IsDealInProgress(), c.running) << c.bytes << " " << c.looker;
+        const std::string logged = Log().substr(before);
+        if (c.logged)
+            EXPECT_NE(logged.find(c.logged), std::string::npos) << logged;
+        else
+            EXPECT_EQ(logged, "") << c.bytes;
     }
 }
 

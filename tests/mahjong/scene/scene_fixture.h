@@ -37,11 +37,17 @@ struct SceneHost : FakeSceneHost {
     }
     void KillViewTimer(uint32_t id) override { killed.push_back(int(id)); }
     int GetTableViewWidth() override { return 0; }
+    int RequestStartGame(std::string&, int) override {
+        ++startRequests;
+        return startWorks;
+    }
+    void StartIdleTimer() override { ++idleTimers; }
 
     std::string program, ini;
     uint32_t field13 = 0;
     bool shotWorks = true;
     int changeTables = 0, tableOptions = 0;
+    int startRequests = 0, startWorks = 0, idleTimers = 0;
     std::vector<std::string> shots;
     std::vector<int> timers, killed;
 };

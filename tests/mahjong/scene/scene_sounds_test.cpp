@@ -90,7 +90,8 @@ TEST_F(TableTest, DiceRollTwoOrFourAndAlwaysEndWith210002) {
         EXPECT_EQ(scene.got.size(), 1u);
         Run(100);
         EXPECT_EQ(scene.got[1].code, 210003u);
-        Run(2500);
+        // The dealing and the sort's sweep after it.
+        Run(5500);
         scene.ResetTable();
     }
     MJRect d;
@@ -132,7 +133,9 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     EXPECT_GE(scene.got[1].at - scene.got[0].at, 300u);
     EXPECT_LT(scene.got[1].at - scene.got[0].at, 350u);
     EXPECT_GE(scene.got[2].at - scene.got[0].at, 900u);
-    EXPECT_EQ(host.sounds, (std::vector<int>{29103 * 100 + 5, 29103 * 100 + 5}));
+    // The start of play (210006) begins with the sort's sweep.
+    EXPECT_EQ(host.sounds,
+              (std::vector<int>{29103 * 100 + 5, 29103 * 100 + 5, 29108 * 100 + 0x11}));
     const MJTileInfo& f = scene.Tiles().m_flowers[2][1];
     ASSERT_NE(f.nObject, 0);
     engine::Entity* e = scene.GetKernel().FindEntity(scene.Binding(f.nObject)->entityId);
@@ -149,7 +152,7 @@ TEST_F(TableTest, OpeningFlowersSkipSeatsWithoutAndBindTheRow) {
     scene.Tiles().m_discards[0][0].bPresent = 1;  // what follows the last flower row
     scene.BindFlowerTiles(4);
     EXPECT_EQ(scene.Tiles().m_discards[0][0].nObject, 0);
-    EXPECT_EQ(host.sounds.size(), 2u);
+    EXPECT_EQ(host.sounds.size(), 3u);
 }
 
 // The drawn tile arrives in the draw slot at once (210007), or flies there and lands with
@@ -233,6 +236,8 @@ TEST_F(TableTest, StakePanelTextsPlaceAndBankerMark) {
     engine::Entity* p = scene.GetKernel().FindEntity(scene.Entities().stake);
     EXPECT_EQ(p->GetX(), (r.right - r.left) / 2 + r.left + 1);
     EXPECT_EQ(p->GetY(), (r.bottom - r.top) / 2 + r.top + 1);
+    EXPECT_EQ(p->GetWidth(), r.right - r.left);
+    EXPECT_EQ(p->GetHeight(), r.bottom - r.top);
     EXPECT_TRUE(p->IsVisible());
     for (int v = 0; v < 4; ++v) EXPECT_EQ(scene.GetSeatIcon(v, 0), v == 2 ? 1 : 0) << v;
     int x, y;

@@ -120,6 +120,8 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     EXPECT_EQ(slot.nCode, 20);
     EXPECT_EQ(slot.bPresent, 1);
     EXPECT_EQ(slot.bHand, 1);
+    // A win on the replacement names the tile that arrived.
+    EXPECT_EQ(steps.GetOwnDrawnTile(), 20);
     // A flower in the hand offers neither gang nor hu; with jokers on (not in this game's
     // rule word) a drawn joker flashes once the hand is bound.
     steps.got.clear();
@@ -160,12 +162,13 @@ TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {
     EXPECT_EQ(Log().find("数据不是记录"), std::string::npos);
     // A block of another kind (the mouse manager's state) carries no record: logged.
     steps.got.clear();
-    engine::MessageData mouse =
-        engine::MessageData::Owned([] {
+    engine::MessageData mouse = engine::MessageData::Owned(
+        [] {
             auto* m = new engine::MouseState;
             m->hoveredEntity = m->hitEntity = m->pressedEntity = 7;
             return m;
-        }(), &engine::FreeMouseState);
+        }(),
+        &engine::FreeMouseState);
     steps.OnMessage(210003, mouse, 0);
     EXPECT_EQ(steps.got, std::vector<std::string>{"deal0"});
     EXPECT_NE(Log().find("系统事件210003的数据不是记录"), std::string::npos);
@@ -291,6 +294,8 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
     EXPECT_EQ(banker->State()->srcX, 0);  // the first cell of the badge strip
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][1])->IsVisible());
     EXPECT_EQ(scene.ShowSeatIcons(4), 0);
+    scene.SetSeatIcon(0, 1);  // the first view takes icons as well
+    EXPECT_EQ(scene.GetSeatIcon(0, 0), 1);
     scene.SetSeatIcon(-1, 1);
     // A view outside the four touches no entity.
     engine::Entity* panel = k.FindEntity(scene.Entities().panels[0]);

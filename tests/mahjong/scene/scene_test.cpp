@@ -595,7 +595,9 @@ TEST_F(SceneTest, TableDrawResetNamesOnlySeatsWithAView) {
     host.chair = 1;
     host.names = {{0, "甲"}, {1, "乙"}, {2, "丙"}, {3, ""}, {5, "戊"}};
     draw.SeatMutable(0)->name = "old";
+    draw.SetAllHighlights(1);
     scene.OnTableDrawReset();
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->highlight, 0) << v;
     // Own chair 1 → view 3; chair 2 → 0; chair 0 → 2; chair 3 (no name) stays empty.
     EXPECT_EQ(draw.Seat(3)->name, "乙");
     EXPECT_EQ(draw.Seat(0)->name, "丙");

@@ -15,7 +15,9 @@ struct Records {
 Records PlayOnce() {
     Records out;
     hqlv::testing::ChildProcess server;
-    if (!server.Start(HQLV_SERVER_EXE, {"--port", "0", "--seed", "7", "--think", "0"})) return out;
+    if (!server.Start(HQLV_SERVER_EXE,
+                      {"--port", "0", "--seed", "7", "--think", "0", "--deal", "0"}))
+        return out;
     std::string line;
     if (!server.ReadLine(line, 10000)) return out;
     const auto colon = line.rfind(':');
@@ -51,8 +53,15 @@ TEST(MahjongExecutable, AnUnknownOptionOnlyPrintsTheUsage) {
     hqlv::testing::ChildProcess server;
     ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0", "--bogus"}));
     EXPECT_EQ(server.WaitExit(5000), 2);
+    // The dealing time takes 0 to 60000 ms.
+    for (const char* bad : {"-1", "60001", "5s", ""}) {
+        hqlv::testing::ChildProcess refused;
+        ASSERT_TRUE(refused.Start(HQLV_SERVER_EXE, {"--port", "0", "--deal", bad}));
+        EXPECT_EQ(refused.WaitExit(5000), 2) << bad;
+    }
     hqlv::testing::ChildProcess timed;
-    ASSERT_TRUE(timed.Start(HQLV_SERVER_EXE, {"--grace", "2", "--claim", "3", "--port", "0"}));
+    ASSERT_TRUE(timed.Start(HQLV_SERVER_EXE,
+                            {"--grace", "2", "--claim", "3", "--deal", "60000", "--port", "0"}));
     std::string line;
     EXPECT_TRUE(timed.ReadLine(line, 10000));
     EXPECT_NE(line.find("listening"), std::string::npos) << line;

@@ -2,6 +2,10 @@
 // seat before it may then ask for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "deal_rig.h"
 #include "rules/common.h"
 
@@ -154,6 +158,75 @@ TEST(MahjongBots, FirstDiscardFollowsTheRule) {
         }
     }
     EXPECT_GT(checked, 40);
+}
+
+// The dealing time: after a deal's start nobody acts and no seat's time runs until the
+// clients have dealt; then the first turn begins as it would have at the start.
+TEST(MahjongDealing, TheFirstTurnBeginsAfterTheDealingTime) {
+    for (bool bot : {true, false}) {
+        SCOPED_TRACE(bot ? "a server-driven banker" : "a silent player as banker");
+        hqlv::rules::SeedRandom(11);
+        DealOptions o;
+        o.thinkMs = 800;
+        o.turnSeconds = 5;
+        o.graceSeconds = 1;
+        o.dealMs = 6000;
+        testrig::DealRig rig(o);
+        for (int c = 0; c < kChairs; ++c) rig.deal.SetSeat(c, 100 + c, bot);
+        ASSERT_TRUE(rig.deal.Start());
+        const uint64_t start = rig.now;
+        // The banker's first act: the bot after its think time, the silent player at its
+        // deadline (turn + grace + 2 seconds), each counted from the dealing's end.
+        const uint64_t due = start + 6000 + (bot ? 800 : (5 + 1 + 2) * 1000);
+        EXPECT_EQ(rig.deal.NextDue(), due);
+        const int steps = rig.deal.Steps();
+        rig.Advance(due - start - 1);
+        EXPECT_EQ(rig.deal.Steps(), steps) << "acted during the dealing";
+        EXPECT_EQ(rig.Count(221170) + rig.Count(229197) + rig.Count(229180) + rig.Count(211080), 0);
+        rig.Advance(1);
+        EXPECT_GT(rig.deal.Steps(), steps);
+    }
+}
+
+// A player's turn to draw is logged as it begins, and so is the server's draw for a player
+// who let the turn run out; server-driven seats are not logged.
+TEST(MahjongDealing, APlayersDrawTurnAndItsTimeOutAreLogged) {
+    hqlv::rules::SeedRandom(11);
+    DealOptions o;
+    o.thinkMs = 100;
+    o.turnSeconds = 2;
+    o.claimSeconds = 1;
+    o.graceSeconds = 0;
+    uint64_t now = 1000;
+    std::vector<std::string> log;
+    Deal deal(
+        o, [&] { return now; }, [](const Note&) {},
+        [&](const std::string& l) { log.push_back(l); });
+    for (int c = 0; c < kChairs; ++c) deal.SetSeat(c, 100 + c, c != 0);
+    ASSERT_TRUE(deal.Start());
+    auto count = [&](const std::string& what) {
+        return std::count_if(log.begin(), log.end(), [&](const std::string& l) {
+            return l.find(what) != std::string::npos;
+        });
+    };
+    // Chair 0 answers nothing: every one of its turns runs out.
+    for (int t = 0; t < 600 && count("chair 0 drawn for") < 2; ++t) {
+        now += 100;
+        deal.Tick();
+    }
+    EXPECT_EQ(count("deal: chair 0 drawn for at its time-out"), 2);
+    EXPECT_GE(count("deal: chair 0 draws next"), 2);
+    EXPECT_EQ(count("deal: chair 1 draws next") + count("deal: chair 2 draws next") +
+                  count("deal: chair 3 draws next"),
+              0);
+    // The draw's log line comes before the time-out's.
+    const auto first = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("chair 0 draws next") != std::string::npos;
+    });
+    const auto late = std::find_if(log.begin(), log.end(), [](const std::string& l) {
+        return l.find("chair 0 drawn for") != std::string::npos;
+    });
+    EXPECT_LT(first, late);
 }
 
 }  // namespace

@@ -216,6 +216,8 @@ bool Deal::Start() {
     for (int c = 0; c < kChairs; ++c) Send(1u << c, 211040, DealRecord(c, true), c);
     Send(kToLookers, 211040, DealRecord(first, false));
     Enter(Phase::Play, first);
+    // The first turn (the bots' thinking and a seat's time) begins once the clients dealt.
+    since_ += static_cast<uint64_t>(std::max(opt_.dealMs, 0));
     drawn_ = t.FirstHeld(first);
     if (log_)
         log_("deal: started, banker " + std::to_string(t.Banker()) + ", game " + t.GameIdText());
@@ -399,6 +401,9 @@ void Deal::TryResolve(bool timeUp) {
         const int next = t.NextChair(discarder_);
         t.SwitchActiveChair(next);
         Enter(Phase::Draw, next);
+        // A player's turn to draw: the log tells when it began (and below, when the server
+        // had to draw for a silent one).
+        if (log_ && !driven_[next]) log_("deal: chair " + std::to_string(next) + " draws next");
         return;
     }
     const bool heldBack = claims_[best].confirmed && !driven_[best];
@@ -782,6 +787,8 @@ void Deal::Step() {
         const int steps = steps_;
         switch (phase_) {
             case Phase::Draw:
+                if (!driven_[cur_] && late && log_)
+                    log_("deal: chair " + std::to_string(cur_) + " drawn for at its time-out");
                 if ((driven_[cur_] && thought) || late) DoDraw(cur_, nullptr);
                 break;
             case Phase::Play:

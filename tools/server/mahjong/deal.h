@@ -22,11 +22,18 @@ inline constexpr int kChairs = 4;
 inline constexpr int kDone = 10, kHeldBack = 210050, kDiscardRefused = 229450, kNoTile = 229101,
                      kRefused = 1010, kMalformed = 1011;
 
+// The time a client takes to roll the dice and deal the tiles on its screen (four dice, four
+// seats 500 ms apart, the opening flowers), with some room.
+inline constexpr int kDefaultDealMs = 7000;
+
 struct DealOptions {
     int thinkMs = 800;  // server-driven players' delay before they act
     int turnSeconds = 20;
     int claimSeconds = 20;
     int graceSeconds = 2;
+    // The clients' dice and dealing time: nobody acts (and no time runs) before it has
+    // passed from a deal's start. The server program takes kDefaultDealMs.
+    int dealMs = 0;
     std::string testIniFolder;  // folder of a fixed test deal ("test.ini"); empty: none
     // Above 0 the deals are settled in silver too, at this multiple of the table's stake.
     int stakeMultiple = 0;

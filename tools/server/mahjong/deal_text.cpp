@@ -19,26 +19,31 @@ void List(std::ostringstream& out, const char* name, const std::vector<int32_t>&
     out << '\n';
 }
 
+// "  melds: peng(1 2 3)<2 ...": a chair's melds, list by list, each with its tiles and giver.
+void Melds(std::ostringstream& out, const rules::CMJTableEx& t, int chair) {
+    static const char* const kKinds[] = {"peng", "chi", "minggang", "angang", "bugang"};
+    out << "  melds:";
+    for (int l = 0; l < 5; ++l)
+        for (const auto& m : t.Melds(chair, static_cast<rules::MeldList>(l))) {
+            out << ' ' << kKinds[l] << '(';
+            bool first = true;
+            for (int32_t id : m.tiles)
+                if (id >= 0) out << (first ? "" : " ") << id, first = false;
+            out << ")<" << m.source;
+        }
+    out << '\n';
+}
+
 }  // namespace
 
 std::string DealText(const Deal& deal) {
-    static const char* const kKinds[] = {"peng", "chi", "minggang", "angang", "bugang"};
     const rules::CMJTableEx& t = deal.Table();
     const std::vector<uint8_t>& r = deal.Result();
     std::ostringstream out;
     out << "deal " << t.DealsPlayed() << " banker " << t.Banker() << '\n';
     for (int c = 0; c < kChairs; ++c) {
         out << "chair " << c << " user " << deal.UserId(c) << '\n';
-        out << "  melds:";
-        for (int l = 0; l < 5; ++l)
-            for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l))) {
-                out << ' ' << kKinds[l] << '(';
-                bool first = true;
-                for (int32_t id : m.tiles)
-                    if (id >= 0) out << (first ? "" : " ") << id, first = false;
-                out << ")<" << m.source;
-            }
-        out << '\n';
+        Melds(out, t, c);
         List(out, "discards", t.Discards(c));
         List(out, "flowers", t.Flowers(c));
         List(out, "hand", deal.HandBeforeEnd(c));
@@ -61,7 +66,6 @@ std::string DealText(const Deal& deal) {
 }
 
 std::string StateText(const Deal& deal, int chair, bool looker, const std::vector<uint8_t>& state) {
-    static const char* const kKinds[] = {"peng", "chi", "minggang", "angang", "bugang"};
     const rules::CMJTableEx& t = deal.Table();
     std::ostringstream out;
     out << "state chair " << chair << " looker " << (looker ? 1 : 0) << '\n';
@@ -75,16 +79,7 @@ std::string StateText(const Deal& deal, int chair, bool looker, const std::vecto
     List(out, "wallabsent", absent);
     for (int c = 0; c < kChairs; ++c) {
         out << "chair " << c << " user " << deal.UserId(c) << '\n';
-        out << "  melds:";
-        for (int l = 0; l < 5; ++l)
-            for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l))) {
-                out << ' ' << kKinds[l] << '(';
-                bool first = true;
-                for (int32_t id : m.tiles)
-                    if (id >= 0) out << (first ? "" : " ") << id, first = false;
-                out << ")<" << m.source;
-            }
-        out << '\n';
+        Melds(out, t, c);
         List(out, "discards", t.Discards(c));
         List(out, "flowers", t.Flowers(c));
         out << "  held: " << t.CountHeld(c) << '\n';

@@ -1,0 +1,23 @@
+#pragma once
+// A button of the table's toolbar: the engine's text button with a tip. Resting the pointer
+// on it (hover hold) posts the tip for the scene to show (210055, a heap copy of the text);
+// moving on or leaving after the hold posts 210056. Every other event is the engine
+// button's.
+#include <string>
+
+#include "engine/core/controls.h"
+
+namespace hqlv::mahjong {
+
+class CMJToolButton : public engine::AdvButton {
+public:
+    uint32_t HandleMessage(engine::EngineMessage& message) override;
+    // The button's text value, kept from the set-up: the tip it shows.
+    void SetTipText(std::string text) { tip_ = std::move(text); }
+    const std::string& TipText() const { return tip_; }
+
+private:
+    std::string tip_;
+};
+
+}  // namespace hqlv::mahjong

@@ -1,0 +1,457 @@
+// Deal after deal as a player meets it: the result ends the deal and the reset offers the
+// next one (pressed at once under automatic play), the clock words go with the table, a
+// countdown end sent while the tiles are dealt waits for the clock, the own tiles rise under
+// the pointer and are dragged into another order, a tile that comes up under a resting
+// pointer takes its click, the sort's sweep, the toolbar's tips and the automatic-play
+// notice's blink.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/core/entity_kinds.h"
+#include "engine/core/kernel.h"
+#include "engine/render/plane.h"
+#include "handler_scene.h"
+#include "shot_util.h"
+
+namespace hqlv::mahjong::test {
+namespace {
+
+#define NEED_ASSETS() \
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)"
+
+struct LoopScene : HandlerScene {
+    void ShowFloatingTip(const std::string& text) override {
+        tips.push_back(text);
+        HandlerScene::ShowFloatingTip(text);
+    }
+    void HideFloatingTip() override {
+        tips.push_back("-");
+        HandlerScene::HideFloatingTip();
+    }
+    std::vector<std::string> tips;
+};
+
+class PlayLoop : public TableTestOf<LoopScene, DealAndResult> {
+protected:
+    void SetUp() override {
+        TableTestOf<LoopScene, DealAndResult>::SetUp();
+        deal.Set(18, 15);
+        deal.Set(39, 8);
+    }
+    // A running deal: 13 tiles a seat (the own ones known and bound), the wall full.
+    void Deal() {
+        Start();
+        scene.ResetTable();
+        for (int v = 0; v < 4; ++v)
+            for (int i = 1; i <= 13; ++i) Hand(v)[i].bPresent = 1;
+        for (int i = 1; i <= 13; ++i) Hand(3)[i].nCode = own[size_t(i - 1)];
+        scene.BindHand(kOwnView);
+        scene.PumpMessages();
+        host.sounds.clear();
+        scene.got.clear();
+        scene.calls.clear();
+    }
+    engine::Entity* EntityOfControl(uint32_t control) {
+        engine::GameKernel& k = scene.GetKernel();
+        engine::ControlData* c = k.FindControl(control);
+        return c ? k.FindEntity(c->entityId) : nullptr;
+    }
+    engine::Entity* TileEntity(int index) {
+        const MJBinding* b = scene.Binding(Hand(3)[index].nObject);
+        return b ? scene.GetKernel().FindEntity(b->entityId) : nullptr;
+    }
+    uintptr_t TileControl(int index) {
+        const MJBinding* b = scene.Binding(Hand(3)[index].nObject);
+        return b ? uintptr_t(b->control) : 0;
+    }
+    // The centre of an own record at its resting height.
+    std::pair<int, int> TileCentre(int index) {
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        return {h.left + Hand(3)[index].nX + 27, h.top + Hand(3)[index].nY + 38};
+    }
+    std::vector<int32_t> OwnCodes(int from, int to) {
+        std::vector<int32_t> v;
+        for (int i = from; i <= to; ++i) v.push_back(Hand(3)[i].nCode);
+        return v;
+    }
+    bool Got(uint32_t code) const {
+        return std::any_of(scene.got.begin(), scene.got.end(),
+                           [&](const TableScene::Got& g) { return g.code == code; });
+    }
+    // A 211080 body of 176 words with nobody winning.
+    std::vector<uint8_t> Result() { return Body(176, {{169, -1}, {171, -1}}); }
+    std::array<int32_t, 13> own{9, 40, 18, 77, 37, 110, 38, 58, 130, 60, 75, 95, 97};
+};
+
+// ---- the next deal ---------------------------------------------------------------------------
+
+TEST_F(PlayLoop, TheResultEndsTheDealAndTheResetOffersTheNextOne) {
+    NEED_ASSETS();
+    Deal();
+    engine::Entity* start = EntityOfControl(scene.Entities().start);
+    ASSERT_NE(start, nullptr);
+    scene.OnGameReset();
+    EXPECT_EQ(scene.IsGameRunning(), 1);
+    EXPECT_EQ(scene.IsDealing(), 1);
+    // While the deal runs the reset does nothing.
+    host.playing = scene.IsGameRunning();
+    scene.ResetForNextDeal();
+    EXPECT_FALSE(start->IsVisible());
+    scene.OnGameEnd(Result());
+    EXPECT_EQ(scene.IsGameRunning(), 0);
+    EXPECT_EQ(scene.IsDealing(), 0);
+    host.playing = scene.IsGameRunning();
+    scene.ResetForNextDeal();
+    EXPECT_TRUE(start->IsVisible());
+    EXPECT_EQ(host.idleTimers, 1);  // the start button arms the view's idle timer
+    EXPECT_EQ(host.startRequests, 0);
+    // Under automatic play the reset presses the start itself.
+    scene.OnGameReset();
+    scene.ToggleAutoPlay();
+    ASSERT_EQ(scene.IsAutoPlayOn(), 1);
+    scene.OnGameEnd(Result());
+    host.startWorks = 1;
+    scene.ResetForNextDeal();
+    EXPECT_EQ(host.startRequests, 1);
+    EXPECT_FALSE(start->IsVisible());  // the start went through
+    // A result too short to read still ends the deal.
+    scene.OnGameReset();
+    scene.OnGameEnd(Body(10, {}));
+    EXPECT_EQ(scene.IsGameRunning(), 0);
+}
+
+// The reset before the next deal takes the last deal's tiles off the screen: the frames that
+// follow draw only what changed, and the released tiles are among it.
+TEST_F(PlayLoop, TheResetTakesTheLastDealsTilesOffTheScreen) {
+    NEED_ASSETS();
+    Deal();
+    std::vector<uint32_t> px(size_t(744) * 710, 0);
+    engine::DrawSurface surface{px.data(), 744, 710};
+    engine::GameKernel& k = scene.GetKernel();
+    k.GetCanvas().InvalidateAll();
+    ASSERT_GE(k.Render(surface), 0);
+    auto faces = [&] {
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        int n = 0;
+        for (int y = std::max(h.top, 0); y < std::min(h.bottom, 710); ++y)
+            for (int x = std::max(h.left, 0); x < std::min(h.right, 744); ++x)
+                n += FaceOf(px[size_t(y) * 744 + size_t(x)]) >= 0;
+        return n;
+    };
+    ASSERT_GT(faces(), 0);
+    scene.ResetTable();
+    ASSERT_GE(k.Render(surface), 0);  // only the dirty areas
+    EXPECT_EQ(faces(), 0);
+}
+
+TEST_F(PlayLoop, TheTableResetClearsTheClockWords) {
+    NEED_ASSETS();
+    Deal();
+    deal.Set(13, 2);
+    scene.ClockStart();
+    scene.SetCountdown(7);
+    scene.SetClaimWindowOpen(1);
+    scene.QZ_MoveClockHand(6, 4);
+    scene.SetSelectMode(2);
+    ASSERT_EQ(scene.Clock().shown, 1);
+    ASSERT_EQ(scene.IsHandMoved(), 1);
+    scene.ResetTable();
+    const CMJGameScene2::ClockWords& c = scene.Clock();
+    EXPECT_EQ(c.shown, 0);
+    EXPECT_EQ(c.sounds, 0);
+    EXPECT_EQ(c.seconds, 0);
+    EXPECT_EQ(c.started, 0);
+    EXPECT_EQ(c.drawn, 0);
+    EXPECT_EQ(c.claimWindow, 0);
+    EXPECT_EQ((std::vector<int32_t>(c.layout, c.layout + 4)), (std::vector<int32_t>{4, 4, 24, 25}));
+    EXPECT_EQ(scene.GetClockPosition(), 0);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.IsHandMoved(), 0);
+}
+
+// The server closes the claim window of the seat before the own seat (nobody may claim)
+// while the dice roll: the countdown's end waits until the dealing is over and the clock
+// runs; a new countdown in between replaces it.
+TEST_F(PlayLoop, ACountdownEndDuringTheDealingWaitsForTheClock) {
+    NEED_ASSETS();
+    Deal();
+    auto ends = [&] { return std::count(scene.calls.begin(), scene.calls.end(), "countdown end"); };
+    scene.OnGameReset();
+    scene.calls.clear();
+    scene.OnNotify229165({});
+    EXPECT_EQ(ends(), 0);
+    EXPECT_EQ(scene.IsCountdownEndHeld(), 1);
+    Run(9000);
+    ASSERT_EQ(scene.IsDealing(), 0);
+    EXPECT_EQ(ends(), 1);
+    // After the layout of the deal's start (its toolbar), with the clock started.
+    const auto toolbar = std::find(scene.calls.begin(), scene.calls.end(), "toolbar");
+    const auto end = std::find(scene.calls.begin(), scene.calls.end(), "countdown end");
+    EXPECT_LT(toolbar, end);
+    EXPECT_EQ(scene.Clock().started, 1);
+    EXPECT_EQ(scene.IsCountdownEndHeld(), 0);
+    // Once dealt, the end runs at once.
+    scene.OnNotify229165({});
+    EXPECT_EQ(ends(), 2);
+    // A discard after the held end sets a new countdown: the old end is dropped.
+    scene.OnGameReset();
+    scene.calls.clear();
+    scene.OnNotify229165({});
+    scene.OnNotify221170(Body(22, {{1, 3}, {21, 100}}));
+    EXPECT_EQ(scene.IsCountdownEndHeld(), 0);
+    Run(9000);
+    EXPECT_EQ(ends(), 0);
+}
+
+// The seat before the own seat lets a tile go while the tiles are dealt and the own seat may
+// take it: the offer still stands when the dealing is over; one withdrawn meanwhile does not.
+TEST_F(PlayLoop, AClaimOfferedWhileTheTilesAreDealtStandsAfterTheDealing) {
+    NEED_ASSETS();
+    for (bool withdrawn : {false, true}) {
+        Deal();
+        scene.OnGameReset();
+        scene.OnNotify221170(Body(22, {{1, 3}, {6, 0}, {8, 0x21}, {21, 100}}));  // peng, pass
+        ASSERT_EQ(scene.IsClaimButtonActive(1), 1);
+        if (withdrawn) scene.OnNotify229160(Body(3, {{0, 0}, {1, -1}, {2, 60}}));
+        Run(9000);
+        ASSERT_EQ(scene.IsDealing(), 0);
+        EXPECT_EQ(scene.IsClaimButtonActive(1), withdrawn ? 0 : 1) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(5), withdrawn ? 0 : 1) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(2), 0) << withdrawn;
+        EXPECT_EQ(scene.IsClaimButtonActive(4), 0) << withdrawn;
+    }
+}
+
+// ---- the own tiles under the pointer -----------------------------------------------------
+
+TEST_F(PlayLoop, TheTileUnderThePointerRisesAndGoesBackToRest) {
+    NEED_ASSETS();
+    struct Case {
+        int locked, selected;
+        int afterEnter, afterLeave;  // 1 lifted, 0 at rest
+    };
+    const Case cases[] = {{0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 0, 0}};
+    for (const Case& c : cases) {
+        Deal();
+        const int index = 4;
+        Hand(3)[index].bLocked = c.locked;
+        Hand(3)[index].bSelected = c.selected;
+        scene.Binding(Hand(3)[index].nObject)->locked = c.locked;
+        scene.Binding(Hand(3)[index].nObject)->selected = c.selected;
+        engine::Entity* e = TileEntity(index);
+        ASSERT_NE(e, nullptr);
+        const int rest = scene.GetOwnHandMidY2(), lifted = scene.GetOwnHandMidY();
+        ASSERT_EQ(lifted, rest - 10);
+        ASSERT_EQ(e->GetY(), rest);
+        // A locked tile's events are not acted on: the record's own mark is read.
+        Dispatch(210013, TileControl(index));
+        EXPECT_EQ(e->GetY(), c.afterEnter ? lifted : rest) << c.locked << c.selected;
+        // The lifted look also takes the tile's sound.
+        EXPECT_EQ(host.sounds.size(), c.afterEnter ? 1u : 0u);
+        e->SetPosition(e->GetX(), lifted);
+        Dispatch(210014, TileControl(index));
+        EXPECT_EQ(e->GetY(), c.afterLeave || (c.selected || c.locked) ? lifted : rest)
+            << c.locked << c.selected;
+    }
+}
+
+TEST_F(PlayLoop, ADragMovesTheTileToWhereItIsDropped) {
+    NEED_ASSETS();
+    Deal();
+    const std::vector<int32_t> before = OwnCodes(1, 13);
+    const uintptr_t c2 = TileControl(2);
+    auto [x2, y2] = TileCentre(2);
+    scene.OnMouseMove(0, x2 - 5, y2);  // taken 5 pixels left of its centre
+    Dispatch(210019, c2);
+    ASSERT_EQ(scene.IsDragging(), 1);
+    EXPECT_EQ(TileEntity(2)->GetZ(), 2900);
+    // The pointer over record 5: the tile follows it at its own height.
+    auto [x5, y5] = TileCentre(5);
+    scene.OnMouseMove(0, x5 - 5, y5 - 20);
+    Dispatch(210020, c2);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    EXPECT_EQ(TileEntity(2)->GetY(), y2);
+    Dispatch(210021, c2);
+    EXPECT_EQ(scene.IsDragging(), 0);
+    // Records 3 to 5 move one place towards the start, the dragged tile takes record 5.
+    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[4],
+                                                    before[1], before[5]}));
+    EXPECT_EQ(OwnCodes(7, 13), std::vector<int32_t>(before.begin() + 6, before.end()));
+    EXPECT_EQ(host.sounds.back(), 29100 * 100 + 17);
+}
+
+TEST_F(PlayLoop, ADragEndsWithoutAMoveOnAnotherTileOrWhenThePointerLeavesTheHand) {
+    NEED_ASSETS();
+    for (int leave : {0, 1}) {
+        Deal();
+        const std::vector<int32_t> before = OwnCodes(1, 13);
+        auto [x2, y2] = TileCentre(2);
+        scene.OnMouseMove(0, x2, y2);
+        Dispatch(210019, TileControl(2));
+        auto [x6, y6] = TileCentre(6);
+        if (leave) {
+            MJRect h;
+            scene.GetHandRect(kOwnView, h);
+            scene.OnMouseMove(0, x6, h.top - 1);  // above the hand
+            Dispatch(210020, TileControl(2));
+        } else {
+            scene.OnMouseMove(0, x6, y6);
+            Dispatch(210020, TileControl(6));  // another tile's drag event
+        }
+        EXPECT_EQ(scene.IsDragging(), 0) << leave;
+        EXPECT_EQ(OwnCodes(1, 13), before) << leave;
+        EXPECT_EQ(TileEntity(2)->GetX(), x2) << leave;
+        EXPECT_LT(TileEntity(2)->GetZ(), 2900) << leave;
+        // The button's release finds no drag to end.
+        Dispatch(210021, TileControl(2));
+        EXPECT_EQ(OwnCodes(1, 13), before) << leave;
+    }
+}
+
+// The drawn tile comes up under a pointer that has not moved since: the first click is its.
+TEST_F(PlayLoop, AFreshTileUnderTheRestingPointerTakesTheFirstClick) {
+    NEED_ASSETS();
+    Deal();
+    scene.SetClockHand(6);  // the own turn
+    auto [x, y] = TileCentre(0);
+    scene.OnMouseMove(0, x, y);  // nothing there yet
+    scene.PumpMessages();
+    Hand(3)[0].nCode = 44;
+    Hand(3)[0].bHand = Hand(3)[0].bPresent = 1;
+    scene.BindHand(kOwnView);
+    scene.PumpMessages();  // the hover is looked at again
+    EXPECT_TRUE(Got(210013));
+    EXPECT_EQ(TileEntity(0)->GetY(), scene.GetOwnHandMidY());
+    scene.got.clear();
+    scene.OnLButtonDown(1, x, y);
+    scene.OnLButtonUp(0, x, y);
+    scene.PumpMessages();
+    EXPECT_TRUE(Got(210018));  // the discard click of the drawn tile
+}
+
+// ---- the toolbar ---------------------------------------------------------------------------
+
+TEST_F(PlayLoop, TheSortSweepsAlongTheHandThenSortsIt) {
+    NEED_ASSETS();
+    Deal();
+    engine::Entity* sweep = scene.GetKernel().FindEntity(scene.Entities().hand);
+    ASSERT_NE(sweep, nullptr);
+    const std::vector<int32_t> before = OwnCodes(1, 13);
+    Dispatch(210032);
+    EXPECT_EQ(host.sounds, std::vector<int>{29108 * 100 + 0x11});
+    EXPECT_TRUE(sweep->IsVisible());
+    EXPECT_EQ(sweep->GetWidth(), 3 * 54);
+    EXPECT_EQ(sweep->GetHeight(), 77);
+    const int from = sweep->GetX();
+    EXPECT_EQ(from, TileCentre(13).first);  // it starts at the last own tile
+    Run(300);
+    EXPECT_GT(sweep->GetX(), from);
+    EXPECT_EQ(OwnCodes(1, 13), before);  // sorted only when the sweep has passed
+    Dispatch(210032);                    // a press while it runs does nothing
+    EXPECT_EQ(host.sounds.size(), 1u);
+    Run(3000);
+    EXPECT_TRUE(Got(210060));
+    std::vector<int32_t> sorted = OwnCodes(1, 13);
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](int32_t a, int32_t b) {
+        return scene.SortKey(a) > scene.SortKey(b);
+    }));
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int32_t> all = before;
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(sorted, all);
+    // The entities show the sorted records again; the sweep has faded out and gone.
+    for (int i = 1; i <= 13; ++i)
+        EXPECT_EQ(scene.Binding(Hand(3)[i].nObject)->code, Hand(3)[i].nCode) << i;
+    EXPECT_FALSE(sweep->IsVisible());
+    EXPECT_EQ(sweep->GetAlpha(), 0.0);
+    // Neither during a choice nor over a locked tile.
+    host.sounds.clear();
+    scene.SetSelectMode(2);
+    Dispatch(210032);
+    scene.SetSelectMode(0);
+    Hand(3)[3].bLocked = 1;
+    Dispatch(210032);
+    EXPECT_TRUE(host.sounds.empty());
+}
+
+TEST_F(PlayLoop, ASortKeepsEachTilesMarksWithIt) {
+    NEED_ASSETS();
+    Deal();
+    Hand(3)[1].bLocked = 1;  // the 9 of the first suit is not to be played
+    scene.OnSortSweepEnd();
+    for (int i = 1; i <= 13; ++i) EXPECT_EQ(Hand(3)[i].bLocked, Hand(3)[i].nCode == 9 ? 1 : 0) << i;
+}
+
+TEST_F(PlayLoop, ToolbarButtonsTellTheirTipsAndStayAfterAClick) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    const char* const tips[] = {"音乐", "换肤", "排序", "托管", "截屏"};
+    auto fire = [&](uint32_t control, uint32_t slot) {
+        engine::ControlData* c = k.FindControl(control);
+        const engine::EventSlot* e = c ? c->GetEvent(slot) : nullptr;
+        ASSERT_NE(e, nullptr) << slot;
+        k.DeliverMessage(
+            engine::EngineMessage{e->code, engine::MessageData::Number(e->data), e->target}, 0);
+    };
+    for (int i = 0; i < 5; ++i) {
+        scene.tips.clear();
+        fire(scene.Entities().toolButtons[i], 12);  // the hover hold
+        scene.PumpMessages();
+        EXPECT_EQ(scene.tips, std::vector<std::string>{tips[i]}) << i;
+        EXPECT_TRUE(k.FindEntity(scene.Entities().note)->IsVisible()) << i;
+        fire(scene.Entities().toolButtons[i], 13);  // the pointer moves on
+        scene.PumpMessages();
+        EXPECT_EQ(scene.tips.back(), "-") << i;
+        EXPECT_FALSE(k.FindEntity(scene.Entities().note)->IsVisible()) << i;
+    }
+    // A click delivers the button's event and leaves the button where it was.
+    const uint32_t sort = scene.Entities().toolButtons[2];
+    const uint32_t face = k.FindControl(sort)->entityId;
+    fire(sort, 8);
+    scene.PumpMessages();
+    EXPECT_TRUE(Got(210032));
+    ASSERT_NE(k.FindControl(sort), nullptr);
+    EXPECT_NE(k.FindEntity(face), nullptr);
+    fire(sort, 8);
+    EXPECT_NE(k.FindControl(sort), nullptr);
+}
+
+TEST_F(PlayLoop, TheAutoPlayNoticeBlinksEveryTenthOfASecondWhileShown) {
+    NEED_ASSETS();
+    Deal();
+    engine::Entity* e = scene.GetKernel().FindEntity(scene.Entities().autoPlay);
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(e->GetType(), engine::ENT_PLANE);
+    auto* plane = static_cast<engine::PlaneEntity*>(e);
+    const engine::PlaneState* st = plane->State();
+    const size_t at = size_t(st->height / 2) * size_t(st->width) + 4;
+    const uint32_t face = st->pixels[at];
+    const size_t faceCount = size_t(std::count(st->pixels.begin(), st->pixels.end(), face));
+    Run(500);
+    EXPECT_EQ(st->pixels[at], face);  // hidden, it does not blink
+    scene.ToggleAutoPlay();
+    ASSERT_TRUE(e->IsVisible());
+    int changes = 0;
+    uint32_t last = st->pixels[at];
+    for (int t = 0; t < 100; ++t) {
+        Run(10);
+        if (st->pixels[at] != last) ++changes, last = st->pixels[at];
+    }
+    EXPECT_GE(changes, 8);
+    EXPECT_LE(changes, 11);
+    // The whole face changes colour together.
+    EXPECT_EQ(size_t(std::count(st->pixels.begin(), st->pixels.end(), last)), faceCount);
+    scene.ToggleAutoPlay();
+    ASSERT_FALSE(e->IsVisible());
+    Run(500);
+    EXPECT_EQ(st->pixels[at], last);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
