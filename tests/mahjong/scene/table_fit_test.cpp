@@ -158,6 +158,43 @@ TEST_F(TableFit, TheFullRedrawBindsAreaAfterAreaOverAllSeats) {
     EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaDiscard), 12);
     EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaFlower), 8);
     EXPECT_EQ(std::count(areas.begin(), areas.end(), kAreaShowcase), 4);
+    // A part binds its own area alone.
+    for (int part : order) {
+        SCOPED_TRACE(part);
+        scene.ReleaseAllBindings();
+        scene.Redraw(part);
+        std::set<int> bound;
+        for (int i = 1; i <= kBindingCount; ++i)
+            if (const MJBinding* b = scene.Binding(i); b && b->area) bound.insert(b->area);
+        EXPECT_EQ(bound, std::set<int>{part});
+    }
+}
+
+// A part's redraw pushes again the transforms of the bound tiles among the first 136 bindings
+// whose area is that part (the first binding too), and of no other area.
+TEST_F(TableFit, APartsRedrawAppliesTheTransformsOfItsAreaAlone) {
+    NEED_ASSETS();
+    Start();
+    scene.OnStarted();
+    DealToTheEnd();
+    // The hands take the first bindings, the wall the next ones.
+    scene.ReleaseAllBindings();
+    scene.Redraw(kAreaHand);
+    scene.Redraw(kAreaWall);
+    const MJBinding* hand = scene.Binding(1);
+    const MJBinding* wall = scene.Binding(60);
+    ASSERT_TRUE(hand && hand->area == kAreaHand);
+    ASSERT_TRUE(wall && wall->area == kAreaWall);
+    engine::GameKernel& k = scene.GetKernel();
+    for (uint32_t id : {hand->entityId, wall->entityId}) {
+        k.FindEntity(id)->Hide();  // not yet pushed to the canvas
+        EXPECT_TRUE(Drawn(id));
+    }
+    scene.Redraw(kAreaWall);
+    EXPECT_FALSE(Drawn(wall->entityId));
+    EXPECT_TRUE(Drawn(hand->entityId));
+    scene.Redraw(kAreaHand);
+    EXPECT_FALSE(Drawn(hand->entityId));
 }
 
 TEST_F(TableFit, TheFullRedrawShowsEverySeatsNameOnItsPanel) {
