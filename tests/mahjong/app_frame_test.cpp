@@ -391,8 +391,12 @@ TEST_F(FrameTest, TheColumnsFollowTheFramesWidth) {
         EXPECT_EQ(table, w * 7 / 9 - (app.IsSmallScreen() ? 10 : 0));
         EXPECT_EQ(frame.tableWidth(), table) << w;
         EXPECT_EQ(sizes[0], table) << w;
-        // The column takes what is left beside the bar.
-        EXPECT_EQ(sizes[0] + sizes[1] + frame.mainSplitter()->handleWidth(), w) << w;
+        // The column takes what is left beside the bar, inside the splitter's border.
+        const QMargins border = frame.mainSplitter()->contentsMargins();
+        EXPECT_EQ(sizes[0] + sizes[1] + frame.mainSplitter()->handleWidth() + border.left() +
+                      border.right(),
+                  w)
+            << w;
         EXPECT_GT(sizes[1], 150) << w;
     }
     frame.mainSplitter()->setSizes({700, 400});
