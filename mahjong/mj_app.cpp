@@ -15,6 +15,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
+#include "imaging/screenshot.h"
 #include "mahjong/mj_client.h"
 #include "mahjong/mj_frame.h"
 #include "mahjong/mj_gdi_table_view.h"
@@ -25,8 +26,30 @@
 #include "netlib/log.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
+#include "platform/ui/screenshot.h"
 
 namespace hqlv::mahjong {
+
+bool SaveWindowJpeg(QWidget* window, const std::string& path, int quality) {
+    QImage shot = platform::ui::GrabWindow(window);
+    if (shot.isNull()) return false;
+    // The writer takes a screen's rows bottom first, 32 bits a pixel (blue, green, red).
+    shot = shot.convertToFormat(QImage::Format_RGB32).mirrored(false, true);
+    imaging::ScreenCapture capture;
+    capture.pixels = shot.constBits();
+    capture.width = uint32_t(shot.width());
+    capture.height = uint32_t(shot.height());
+    capture.bitsPerPixel = 32;
+    capture.stride = uint32_t(shot.bytesPerLine());
+    return imaging::SaveScreenShotJpeg(path.c_str(), quality, capture);
+}
+
+void ShowJpegMessagesInBoxes(const std::string& caption) {
+    imaging::JpegFile::SetMessageHandler([caption](const std::string& text) {
+        platform::ui::PlatformMessageBox(text, caption, platform::ui::kBoxOk,
+                                         platform::ui::PlatformBoxIcon::kStop);
+    });
+}
 
 namespace {
 
@@ -140,6 +163,10 @@ public:
     void ShowMessageText(const std::string& text) override {
         app_.MessageBoxModeless(text, "确定", "", 0, 0);
     }
+    // The screenshot: the main window, which is the player's whole view of the game.
+    bool SaveScreenShotJpeg(const std::string& path, int quality) override {
+        return SaveWindowJpeg(app_.GetMainFrame(), path, quality);
+    }
     bool MapToScreen(int& x, int& y) override {
         CMJGameTableView2* v = view();
         CMJGameScene2* scene = app_.GetGameScene();
@@ -240,6 +267,7 @@ bool CMJGameApp::InitInstance(const std::string& commandLine) {
         scene && mode && std::string(mode) == "1")
         scene->SetSceneMode(1);
     SetSceneMode(scene ? scene->GetSceneMode() : 1);
+    ShowJpegMessagesInBoxes(GetGameCode());
     return framework::CGameApp::InitInstance(commandLine);
 }
 

@@ -14,12 +14,20 @@
 #include "mahjong/mj_hooks.h"
 #include "mahjong/scene/scene_host.h"
 
+class QWidget;
+
 namespace hqlv::mahjong {
 
 class CMJGameFrameWnd;
 class CMJGameTableView2;
 class CMJGameClient;
 class CMJClientHost;
+
+// The window as the platform shows it (GrabWindow), written as a JPEG file of the window's
+// size; false when there is no picture or the file was not written.
+bool SaveWindowJpeg(QWidget* window, const std::string& path, int quality);
+// The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
+void ShowJpegMessagesInBoxes(const std::string& caption);
 
 class CMJGameApp : public framework::CGameApp {
 public:

@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/app/game_app.h"
@@ -174,6 +176,22 @@ void CMJGameFrameWnd::CreateClient() {
     if (mjTable_) mjTable_->OnInitialUpdate();
     if (gdiTable_) gdiTable_->OnInitialUpdate();
     ApplySkin();
+}
+
+void CMJGameFrameWnd::resizeEvent(QResizeEvent* e) {
+    framework::CGameFrameWnd::resizeEvent(e);
+    LayoutColumns(e->size().width());
+}
+
+void CMJGameFrameWnd::LayoutColumns(int frameWidth) {
+    // Only a change of the frame's width lays the columns out again: a bar the player
+    // dragged stays where it is while the height changes.
+    if (!split_ || frameWidth <= 0 || frameWidth == laidOutWidth_) return;
+    laidOutWidth_ = frameWidth;
+    CMJGameInfo* info = mj_.GetGameInfo();
+    tableWidth_ = info ? info->GetTableWidth(frameWidth) : frameWidth * 7 / 9;
+    split_->setSizes({tableWidth_, std::max(frameWidth - tableWidth_, 0)});
+    netlib::YrnLogWrite("columns: frame %d, table %d", frameWidth, tableWidth_);
 }
 
 int CMJGameFrameWnd::ApplySkin() {

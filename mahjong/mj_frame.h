@@ -61,9 +61,14 @@ public:
     // 0x8679: the hall's player record.
     void OnShowPlayerInfo(const uint8_t* data, size_t size);
 
+    // The table pane takes seven ninths of the frame's width (10 less on a small screen),
+    // the column of panes the rest, whatever width the frame is given.
+    void LayoutColumns(int frameWidth);
+
 protected:
     intptr_t handleMessage(const platform::Message& msg) override;
     void CreateClient() override;
+    void resizeEvent(QResizeEvent* e) override;
 
     // ---- the panes; null = could not be made (the tool row: none in this layout)
     virtual framework::CGameFormView* CreateOperatePane();
@@ -89,6 +94,7 @@ protected:
     framework::CGameFormView* toolPane_ = nullptr;
     bool fallbackChat_ = false;
     int tableWidth_ = 0;
+    int laidOutWidth_ = 0;  // the frame width the columns were last laid out for
 };
 
 }  // namespace hqlv::mahjong

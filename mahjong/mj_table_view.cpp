@@ -248,6 +248,7 @@ void CXYGameTableView::PresentFrame(const uint32_t* pixels, int width, int heigh
 
 void CXYGameTableView::resizeEvent(QResizeEvent* e) {
     framework::CGameTableView::resizeEvent(e);
+    netlib::YrnLogWrite("table view %d x %d", width(), height());
     if (!engine_ || !engine_->ScreenReady()) return;
     engine_->SetScreen(width(), height());
     if (started_) engine_->OnInitDone();

@@ -1,5 +1,8 @@
 #include "mahjong/game/game_app_ex.h"
 
+#include "framework/app/shared_utils.h"
+#include "framework/app/ui_trace.h"
+#include "framework/panes/table_view.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/game/small_dialogs.h"
 #include "netlib/log.h"
@@ -19,10 +22,12 @@ CGameAppEx::CGameAppEx() : CMJGameApp("HqLv", 21303, 2, 1) {
     scene_.SetSceneHost(&SceneHost());
 }
 
-CGameAppEx::~CGameAppEx() = default;
+CGameAppEx::~CGameAppEx() {
+    if (playerInfo_ && !playerInfo_->parent()) delete playerInfo_.data();
+}
 
 CPlayerInfoDlg* CGameAppEx::playerInfoDialog() const {
-    return playerInfo_.get();
+    return playerInfo_.data();
 }
 
 void CGameAppEx::LoadGameSet() {
@@ -78,10 +83,17 @@ bool CGameAppEx::ExecGameSetDialog(GameSetValues& values) {
 
 void CGameAppEx::ShowPlayerInfoDialog(const framework::PlayerRecord& record) {
     // Made once, then only refilled, shown and hidden.
-    if (!playerInfo_) playerInfo_ = std::make_unique<CPlayerInfoDlg>(GetMainFrame());
+    if (!playerInfo_) playerInfo_ = new CPlayerInfoDlg(GetMainFrame());
     playerInfo_->SetPlayer(record.raw);
+    // Placed beside the player list, as it is: its size stays.
+    CMJGameFrameWnd* frame = GetMJFrame();
+    if (frame && frame->GetPlayerPane() && frame->GetTablePane())
+        playerInfo_->move(PlayerInfoPlace(frame->GetPlayerPane(), frame->GetTablePane(),
+                                          playerInfo_->frameGeometry().width()));
     playerInfo_->show();
     playerInfo_->raise();
+    framework::UiTrace("info", framework::Format("user %d at %d,%d", record.userId(),
+                                                 playerInfo_->x(), playerInfo_->y()));
 }
 
 }  // namespace hqlv::mahjong

@@ -2,6 +2,8 @@
 // CGameAppEx: the program's application object. It owns this game's connection, router,
 // deal state, table scene and table-drawing object for the whole process, reads and
 // writes the "GAMESET" settings and builds this game's main frame.
+#include <QPointer>
+
 #include <memory>
 #include <string>
 
@@ -70,7 +72,9 @@ protected:
     CGameSceneEx scene_;
     CTableDrawEx draw_;
     GameSetValues settings_;
-    std::unique_ptr<CPlayerInfoDlg> playerInfo_;
+    // The main window owns the information window and deletes it with itself; the
+    // application deletes one it made without a main window.
+    QPointer<CPlayerInfoDlg> playerInfo_;
 };
 
 }  // namespace hqlv::mahjong

@@ -173,6 +173,7 @@ void CGameSceneEx::LayoutToolbar() {
             tools->Layout();
         }
         SlideToolbarIn();
+        LogToolbar();
     }
 
     if (engine::ButtonFrame* bar = m_made.operationBar)

@@ -9,6 +9,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/app/ui_trace.h"
 #include "framework/widgets/report_list.h"
+#include "mahjong/game/dialog_fit.h"
 #include "mahjong/game/dialog_units.h"
 
 namespace hqlv::mahjong {
@@ -34,6 +35,8 @@ CGameResultDlg::CGameResultDlg(std::span<const uint8_t> result, std::span<const 
     icon_->setGeometry(DluRect(4, 6, 21, 21));
     name_ = new QLabel(this);
     name_->setGeometry(DluRect(32, 13, 57, 8));
+    // A long name goes on over a second line beside the icon, short of the item list.
+    name_->setWordWrap(true);
     note_ = new QLabel(this);
     note_->setGeometry(DluRect(11, 33, 69, 39));
     items_ = new framework::CSortListCtrl(this);
@@ -43,6 +46,7 @@ CGameResultDlg::CGameResultDlg(std::span<const uint8_t> result, std::span<const 
     connect(players_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { OnClickFanList(players_->indexOfTopLevelItem(item)); });
     OnInitDialog();
+    FitDialogTexts(this);
 }
 
 CGameResultDlg::~CGameResultDlg() = default;
@@ -110,6 +114,8 @@ void CGameResultDlg::ShowItemsOf(int chair) {
         last->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     }
     if (last) items_->scrollToItem(last);
+    // A long name gets the room it needs.
+    FitDialogTexts(this);
 }
 
 }  // namespace hqlv::mahjong

@@ -200,6 +200,11 @@ void CAdHistoryView::paintEvent(QPaintEvent*) {
     dc.SelectFont(font_);
     const auto texts =
         BoardTexts([&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
+    if (framework::UiTraceEnabled()) {
+        std::string line = "board:";
+        for (const BoardText& t : texts) line += " " + t.text;
+        framework::UiTrace("score", line);
+    }
     for (const BoardText& t : texts) {
         QRect at(t.x, t.y, 1000, 100);
         dc.DrawText(t.text, at, platform::ui::DT_LEFT | platform::ui::DT_TOP |

@@ -19,6 +19,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "mahjong/game/dialog_fit.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "platform/core/files.h"
@@ -85,6 +86,7 @@ CGameSetDlg::CGameSetDlg(const GameSetValues& v, QWidget* parent)
     silence_->setChecked(silence_v_ != 0);
     reject_->setChecked(reject_v_ != 0);
     voice_[size_t(voice_v_ == 0 ? 0 : voice_v_ == 1 ? 1 : 2)]->setChecked(true);
+    FitDialogTexts(this);
 }
 
 void CGameSetDlg::OnOK() {
@@ -150,6 +152,7 @@ CExitRequestDlg::CExitRequestDlg(int* requestCount, bool forcedForbidden,
         force_->setGeometry(127, 115, 80, 25);
         continue_->setGeometry(227, 115, 80, 25);
     }
+    FitDialogTexts(this);
     connect(request_, &QPushButton::clicked, this, &CExitRequestDlg::OnSendRequest);
     connect(force_, &QPushButton::clicked, this, &CExitRequestDlg::OnOK);
     connect(continue_, &QPushButton::clicked, this, &QDialog::reject);
@@ -225,6 +228,13 @@ CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {
     refresh->onClick = [this] { OnRefresh(); };
     close->onClick = [this] { OnClose(); };
     links_ = {refresh, close};
+    FitDialogTexts(this);
+}
+
+QPoint PlayerInfoPlace(const QWidget* playerList, const QWidget* tablePane, int dialogWidth) {
+    const QPoint list = playerList->mapToGlobal(QPoint(0, 0));
+    const QPoint table = tablePane->mapToGlobal(QPoint(0, 0));
+    return {list.x() - dialogWidth - 5, table.y()};
 }
 
 QImage MaskPortrait(const QImage& picture) {
@@ -249,6 +259,7 @@ void CPlayerInfoDlg::SetPlayer(std::span<const uint8_t> record) {
     }
     const auto texts = PlayerInfoTexts(record);
     for (size_t i = 0; i < texts.size(); ++i) fields_[i]->setText(Q(texts[i]));
+    FitDialogTexts(this);
     update();
 }
 

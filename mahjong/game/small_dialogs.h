@@ -4,6 +4,7 @@
 // texts they compute kept apart so that they can be checked on their own.
 #include <QDialog>
 #include <QImage>
+#include <QPoint>
 
 #include <array>
 #include <cstdint>
@@ -95,6 +96,10 @@ inline constexpr uint32_t kPortraitMask = 0x808000;
 QImage MaskPortrait(const QImage& picture);
 // Lets go of the mouse, as a link that holds it while hovered is clicked.
 void ReleaseCapture();
+
+// Where the information window stands (its top-left corner on the screen): left of the
+// player list with 5 pixels between, level with the table pane's top.
+QPoint PlayerInfoPlace(const QWidget* playerList, const QWidget* tablePane, int dialogWidth);
 
 class CPlayerInfoDlg : public QDialog {
 public:

@@ -107,7 +107,11 @@ bool CMJGameInfo::IsSmall() const {
 }
 
 int CMJGameInfo::GetTableWidth() const {
-    int w = m_pHost ? m_pHost->GetScreenWidth() * 14 / 18 : 0;
+    return m_pHost ? GetTableWidth(m_pHost->GetScreenWidth()) : 0;
+}
+
+int CMJGameInfo::GetTableWidth(int frameWidth) const {
+    const int w = frameWidth * 14 / 18;
     return IsSmall() ? w - 10 : w;
 }
 

@@ -96,6 +96,8 @@ public:
     int GetSizeA() const { return 250; }
     int GetSizeB() const { return 24; }
     int GetTableWidth() const;
+    // The same rule for a frame of the given width: seven ninths, 10 less on a small screen.
+    int GetTableWidth(int frameWidth) const;
     int GetScreenSixth() const;
     int GetOperateBarHeight() const;
     int GetPlayerListHeight() const;

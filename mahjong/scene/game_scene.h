@@ -161,6 +161,10 @@ struct MJTileControl {
 };
 
 constexpr int kBindingCount = 336;
+// The part code of Redraw that stands for the whole table.
+constexpr int kRedrawAll = 100;
+// How far the own row keeps from the logical screen's sides (the table cloth's frame).
+constexpr int kOwnRowMargin = 12;
 constexpr int kTileControlCount = 31;
 
 // Scene words that the pictures bring (pixels).
@@ -213,9 +217,13 @@ public:
     // ---- the application's and the views' calls
     virtual void ResetTable();
     virtual void RebuildTable();
-    virtual void Redraw(int /*parts*/) {}
+    // Binds everything of an area again (an area code) or of the whole table (100: also
+    // the background, the clock and the seats' name planes), after a release or a change.
+    virtual void Redraw(int part);
+    // The table cloth as the canvas's background (744 x 710 from the logical screen's corner).
+    void SetTableBackground();
     // Draws a seat's name and marks for a view position (the table-drawing object asks).
-    virtual void DrawSeatInfo(int /*view*/) {}
+    virtual void DrawSeatInfo(int view) { ShowSeatInfo(view); }
     // A waited request went through: its body under the id of the notification that
     // announces its effect (the per-hand action record).
     virtual void RecordAction(uint32_t notifyId, MJData body) { RecordGameNotify(notifyId, body); }
@@ -335,6 +343,8 @@ public:
     virtual void HideFloatingTip();
     virtual void ResetSeatPanels();
     virtual int ShowSeatIcons(int view);
+    // The width the seat's name takes on its plane (half the character height a GBK byte).
+    int SeatNameWidth(int view);
     virtual void SetSeatIcon(int view, int value);
     int GetSeatIcon(int view, int i) const {
         return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0;
@@ -420,6 +430,9 @@ public:
     const Made& Entities() const { return m_made; }
 
     // ---- table geometry (logical screen pixels; scene_geometry.cpp)
+    // The step between the own standing tiles: the large tile's width, less where the row
+    // would reach past the table cloth's frame (kOwnRowMargin from the screen's sides).
+    virtual int GetOwnTileStep() const;
     virtual int GetHandLength(int view) const;
     virtual int GetHandThickness(int view) const;
     virtual void GetHandRect(int view, MJRect& out) const;
@@ -744,6 +757,8 @@ public:
     // The claim-button frame's rectangle (logical, and on the screen when the host knows it)
     // to the daily log, so that a scripted player can find the buttons; the layout calls it.
     virtual void LogClaimFrame();
+    // The toolbar buttons' places on the display to the daily log (the layout calls it).
+    virtual void LogToolbar();
     // Automatic play and the turn time-outs.
     virtual void SendAutoAction10();
     virtual void SendAutoAction11();

@@ -2,6 +2,7 @@
 #include <malloc.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,7 @@ namespace hqlv::mahjong {
 namespace {
 
 constexpr uint32_t kMagentaKey = 0xFF00FF;
+constexpr int kSeatIconSize = 30;
 
 }  // namespace
 
@@ -195,12 +197,30 @@ void CMJGameScene2::ResetSeatPanels() {
     m_bHandMoved = 0;
 }
 
+int CMJGameScene2::SeatNameWidth(int view) {
+    CMJTableDraw* draw = m_pHost ? m_pHost->GetTableDraw() : nullptr;
+    const MJSeatRecord* seat = draw ? draw->Seat(view) : nullptr;
+    if (!seat) return 0;
+    // Half the character height a byte of the name's GBK form.
+    return GetTextLayoutWord10() / 2 * int(platform::utf8ToGbk(seat->name).size());
+}
+
 int CMJGameScene2::ShowSeatIcons(int view) {
     if (view < 0 || view > 3) return 0;
+    // The icons stand in a row after the name along the text's direction, the first one 6
+    // pixels past the name's end, so that a mark never covers the name.
+    const engine::Entity* panel = EntityOf(m_made.panels[view]);
+    const int px = panel ? panel->GetX() : 0, py = panel ? panel->GetY() : 0;
+    const int first = SeatNameWidth(view) / 2 + 6 + kSeatIconSize / 2;
     int shown = 0;
     for (int i = 0; i < 10; ++i) {
         auto* icon = static_cast<engine::ImageEntity*>(EntityOf(m_made.icons[view][i]));
         if (!icon) continue;
+        if (panel) {
+            const engine::IPoint at = engine::RotatePoint(px + first + kSeatIconSize * i, py, px,
+                                                          py, panel->GetRotation(), 1);
+            icon->SetPosition(at.x, at.y);
+        }
         const int word = m_seatIcons[size_t(view)][size_t(i)];
         // Only the entries of the seat-mark table that name a picture show anything.
         const SeatMark& mark = GetSeatMark(word);
@@ -234,6 +254,34 @@ void CMJGameScene2::SetSeatIcon(int view, int value) {
 
 namespace hqlv::mahjong {
 
+void CMJGameScene2::Redraw(int part) {
+    const bool all = part == kRedrawAll;
+    if (all) SetTableBackground();
+    if (all || part == kAreaWall) BindWallTiles();
+    // One area at a time over every seat (chair order, each at its view): the binding pool
+    // hands out its entities in this order.
+    auto eachSeat = [this](void (CMJGameScene2::*draw)(int)) {
+        for (int chair = 0; chair < m_geometry.GetPlayerCount(); ++chair) {
+            const int view = ChairToView(chair);
+            if (view >= 0 && view < kViewCount) (this->*draw)(view);
+        }
+    };
+    if (all || part == kAreaHand) eachSeat(&CMJGameScene2::BindHandTiles);
+    if (all || part == kAreaDiscard) eachSeat(&CMJGameScene2::BindDiscards);
+    if (all || part == kAreaFlower) eachSeat(&CMJGameScene2::BindFlowerTiles);
+    if (all || part == kAreaShowcase) eachSeat(&CMJGameScene2::BindShowcase);
+    if (all) {
+        DrawClock();
+        eachSeat(&CMJGameScene2::ShowSeatInfo);
+    }
+    // The tiles of the area take their transforms again (positions the bindings kept).
+    for (int i = 1; i <= GetTotalTiles() && i <= kBindingCount; ++i) {
+        const MJBinding& b = m_bindings[size_t(i)];
+        if (b.area == 0 || b.area != part) continue;
+        if (engine::Entity* e = EntityOf(b.entityId)) e->ApplyTransform();
+    }
+}
+
 void CMJGameScene2::ResetForNextDeal() {
     if (!m_pHost || m_pHost->IsPlaying() || m_bGameRunning) return;
     if (CMJGameInfo* info = m_pHost->GetGameInfo()) info->SetDealFlags(0);
@@ -248,6 +296,28 @@ void CMJGameScene2::ResetForNextDeal() {
     ShowToolbars(0);
     ShowStartButton();
     if (IsAutoPlayOn()) OnBtnStart();
+}
+
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+
+void CMJGameScene2::LogToolbar() {
+    engine::GameKernel* k = Kernel();
+    if (!k || !m_pHost) return;
+    // The toolbar buttons' centres on the display, for a scripted player to click.
+    static const char* const kNames[5] = {"音乐", "换肤", "排序", "托管", "截屏"};
+    std::string line = "工具栏屏幕:";
+    for (int i = 0; i < 5; ++i) {
+        engine::ControlData* c = k->FindControl(m_made.toolButtons[i]);
+        engine::Entity* b = c ? EntityOf(c->entityId) : nullptr;
+        int x = b ? b->GetX() : 0, y = b ? b->GetY() : 0;
+        if (!b || !b->IsVisible() || !m_pHost->MapToScreen(x, y)) continue;
+        char text[64];
+        std::snprintf(text, sizeof text, " %s=%d,%d", kNames[i], x, y);
+        line += text;
+    }
+    engine::WriteLog("%s", line.c_str());
 }
 
 }  // namespace hqlv::mahjong

@@ -1,9 +1,12 @@
 // The table's geometry in logical screen pixels: the hand rectangles at the four edges, the
 // walls around the centre, the flower areas, the dice rectangle and the wind marks; and the
 // layouts that give the wall, hand and flower records their places inside those areas.
+#include <algorithm>
+
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/render/plane.h"
+#include "engine/render/text_layout.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
@@ -26,8 +29,20 @@ int Mod(int a, int n) {
 
 }  // namespace
 
+int CMJGameScene2::GetOwnTileStep() const {
+    const int w = m_metrics.largeWidth, n = GetMaxHandTiles();
+    // The own row (n large tiles and the draw slot's gap) stays inside the table cloth's
+    // frame: where the screen is too narrow for whole tiles, they overlap a little, each
+    // drawn over its left neighbour's edge.
+    const int screen = GetScreenWidth();
+    const int room = screen - 2 * kOwnRowMargin - w - 12;
+    if (screen <= 0 || n < 2 || room >= (n - 1) * w) return w;
+    return std::max(room / (n - 1), 1);
+}
+
 int CMJGameScene2::GetHandLength(int view) const {
-    if (view == kOwnView) return GetMaxHandTiles() * m_metrics.largeWidth + 12;
+    if (view == kOwnView)
+        return m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 1) * GetOwnTileStep();
     return (GetMaxHandTiles() + 2) * m_metrics.step[1] + 10;
 }
 
@@ -112,6 +127,35 @@ void CMJGameScene2::GetFlowerAreaBase(int view, MJRect& out) const {
             break;
         default:
             out = {};
+            return;
+    }
+    if (!m_pHost || !m_pHost->IsSmallScreen()) return;
+    // A small screen lines each flower row up with a neighbour's discard rows instead.
+    MJRect d;
+    switch (view) {
+        case 0:
+            if (m_geometry.GetPlayerCount() == 4) {
+                GetDiscardRect(1, d);
+                out.top = d.top;
+            } else {
+                out.top = h.top + 21;
+            }
+            out.bottom = out.top + x * 21 + 11;
+            break;
+        case 1:
+            GetDiscardRect(2, d);
+            out.right = d.right;
+            out.left = out.right - x * 26;
+            break;
+        case 2:
+            GetDiscardRect(3, d);
+            out.bottom = d.bottom;
+            out.top = out.bottom - x * 21 - 11;
+            break;
+        default:
+            GetDiscardRect(0, d);
+            out.left = d.left;
+            out.right = out.left + x * 26;
             break;
     }
 }
@@ -269,7 +313,7 @@ void CMJGameScene2::LayoutWall() {
 }
 
 void CMJGameScene2::LayoutHands() {
-    const int large = m_metrics.largeWidth;
+    const int large = m_metrics.largeWidth, step = GetOwnTileStep();
     for (int v = 0; v < kViewCount; ++v) {
         MJTileInfo* row = m_tiles.m_hands[v];
         std::fill(row, row + kHandRecords, MJTileInfo{});
@@ -296,7 +340,7 @@ void CMJGameScene2::LayoutHands() {
                     break;
                 default:
                     r.nY = 10;
-                    r.nX = i == 0 ? length - large : length - 12 - (i + 1) * large;
+                    r.nX = i == 0 ? length - large : length - 12 - large - i * step;
                     break;
             }
         }
@@ -413,9 +457,12 @@ void CMJGameScene2::ShowSeatInfo(int view) {
     const MJSeatRecord* seat = draw ? draw->Seat(view) : nullptr;
     const std::string name = seat ? seat->name : std::string();
     panel->Fill();
-    // The name is centred on (100, 25): half the character height a byte of its GBK form.
+    // The name is centred on (100, 25) in the scene's text font, whose character height
+    // measures it.
+    const engine::TextStyle& style = GetTextLayout().Style();
+    panel->SetFont(style.height, style.weight, style.face);
     const int height = GetTextLayoutWord10();
-    const int width = height / 2 * int(platform::utf8ToGbk(name).size());
+    const int width = SeatNameWidth(view);
     panel->SetTextColor(seat && seat->highlight ? 0xFFFF : 0xFFFFFF);
     panel->DrawText(100 - width / 2, 25 - height / 2, name);
     MJRect h;
@@ -438,8 +485,10 @@ void CMJGameScene2::ShowSeatInfo(int view) {
             panel->SetPosition(mx, small ? h.top - in : h.bottom - in);
             break;
     }
-    ShowSeatIcons(view);
+    // The plane shows its linked icons with it: the row is redrawn after, so that only the
+    // icons the seat holds stay shown.
     panel->Show();
+    ShowSeatIcons(view);
     panel->ApplyTransform();
 }
 

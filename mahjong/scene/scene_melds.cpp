@@ -553,6 +553,13 @@ void PlaceLaidDown(const CMJGameScene2& scene, int v, int k, MJTileInfo& r) {
     }
 }
 
+// The list is the seat's whole concealed hand: a record past it that still stands (a count
+// that drifted from the server's) would show under the laid-down tiles, so it goes.
+void ClearStandingPast(MJTileInfo* row, int first) {
+    for (int i = std::max(first, 1); i < kMaxHandTiles; ++i)
+        if (row[i].bPresent && row[i].bHand) row[i].bPresent = row[i].bHand = 0;
+}
+
 }  // namespace
 
 // The list from record 1, the draw slot kept as it is.
@@ -564,6 +571,7 @@ static void LayDownFrom1(CMJGameScene2& scene, int v, std::span<const int32_t> c
     scene.SortHand(row, 1, n);
     for (int i = 1; i < kHandSlotCount; ++i) row[i].nFace = 1;
     for (int k = 1; k <= n; ++k) PlaceLaidDown(scene, v, k, row[k]);
+    ClearStandingPast(row, n + 1);
 }
 
 // The list from record 0; with a winning tile among it, that tile is put into record 0 and
@@ -585,6 +593,7 @@ static void LayDownFrom0(CMJGameScene2& scene, int v, const int32_t* winning,
     }
     for (int i = 0; i < kHandSlotCount; ++i) row[i].nFace = 1;
     for (int k = 1; k < n; ++k) PlaceLaidDown(scene, v, k, row[k]);
+    ClearStandingPast(row, n);
     scene.PlaceDrawSlotTile(v, row[0].nCode);
 }
 

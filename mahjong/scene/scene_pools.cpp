@@ -95,7 +95,9 @@ void CMJGameScene2::ReleaseBinding(MJTileInfo* record, MJBinding* binding) {
         e->SetAlpha(1.0);
         if (e->GetType() == engine::ENT_IMAGE)
             static_cast<engine::ImageEntity*>(e)->SetColorWord(0xFF00FF);
-        // Gone from the screen too: a table reset leaves no tile of the last deal behind.
+        // Gone from the screen at once: a table reset leaves no tile of the last deal behind,
+        // and a pooled entity that no binding takes again is not drawn (or hit) where its tile
+        // was.
         e->Hide();
         e->ApplyTransform();
     }

@@ -180,6 +180,10 @@ void CMJGameScene2::LoadGameSettings() {
     LoadSkinPictures(m_styleNames[size_t(m_nStyle)]);
     m_bMusic = platform::getProfileInt("GAMESET", "Music", 0, ini);
     m_nAutoPlayInterval = 2;
+    SetTableBackground();
+}
+
+void CMJGameScene2::SetTableBackground() {
     if (engine::Canvas* canvas = GetCanvas())
         canvas->SetBackgroundImage(Picture("桌面"), 0, 0, kTableWidth, kTableHeight, 1);
 }
@@ -462,8 +466,7 @@ void CMJGameScene2::CreateAutoPlayEntities() {
 void CMJGameScene2::InitGameData() {
     if (engine::Canvas* canvas = GetCanvas()) canvas->SetFullScreenInvalidate(false);
     engine::WriteLogText("游戏数据初始化开始");
-    if (engine::Canvas* canvas = GetCanvas())
-        canvas->SetBackgroundImage(Picture("桌面"), 0, 0, kTableWidth, kTableHeight, 1);
+    SetTableBackground();
     CreateToolbarButtons();
     CreateTileEntities();
     CreateTileControls();

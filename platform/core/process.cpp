@@ -1,6 +1,7 @@
 #include "platform/core/process.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -110,12 +111,28 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 
 }  // namespace
 
+// A web page of a local web base (a platform whose pages lie in a folder): an absolute
+// file address of an existing ordinary file named .htm or .html, without a query.
+static bool isLocalPage(std::string_view url) {
+    if (!startsWithNoCase(url, "file:///")) return false;
+    const std::string path(url.substr(7));
+    if (path.find_first_of("?#%") != std::string::npos) return false;
+    const size_t dot = path.rfind('.');
+    const std::string_view ext =
+        dot == std::string::npos ? std::string_view() : std::string_view(path).substr(dot);
+    const bool page = (ext.size() == 4 || ext.size() == 5) && startsWithNoCase(ext, ".htm") &&
+                      (ext.size() == 4 || ext[4] == 'l' || ext[4] == 'L');
+    if (!page) return false;
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool isOpenableUrl(std::string_view url) {
-    if (!startsWithNoCase(url, "http://") && !startsWithNoCase(url, "https://")) return false;
     for (unsigned char c : url) {
         if (c < 0x20 || c == 0x7F) return false;
     }
-    return true;
+    if (startsWithNoCase(url, "http://") || startsWithNoCase(url, "https://")) return true;
+    return isLocalPage(url);
 }
 
 ProcessRunner& systemProcessRunner() {

@@ -376,6 +376,37 @@ TEST_F(FrameTest, LayoutSizesComeFromTheDealState) {
     EXPECT_EQ(app.scene().LogicalSize().height, kSceneHeight);
 }
 
+// A frame of any width gives the table seven ninths of it (10 less on a small screen) and
+// the column of panes the rest, down to the 800 pixels of the smallest screen; a change of
+// height alone leaves a dragged bar where it is.
+TEST_F(FrameTest, TheColumnsFollowTheFramesWidth) {
+    TestFrame frame(app, false);
+    frame.show();
+    for (int w : {1280, 1024, 800, 1100}) {
+        frame.resize(w, 650);
+        platform::ui::processUiEvents(20);
+        const QList<int> sizes = frame.mainSplitter()->sizes();
+        ASSERT_EQ(sizes.size(), 2);
+        const int table = app.gameInfo().GetTableWidth(w);
+        EXPECT_EQ(table, w * 7 / 9 - (app.IsSmallScreen() ? 10 : 0));
+        EXPECT_EQ(frame.tableWidth(), table) << w;
+        EXPECT_EQ(sizes[0], table) << w;
+        // The column takes what is left beside the bar, inside the splitter's border.
+        const QMargins border = frame.mainSplitter()->contentsMargins();
+        EXPECT_EQ(sizes[0] + sizes[1] + frame.mainSplitter()->handleWidth() + border.left() +
+                      border.right(),
+                  w)
+            << w;
+        EXPECT_GT(sizes[1], 150) << w;
+    }
+    frame.mainSplitter()->setSizes({700, 400});
+    frame.resize(1100, 700);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame.mainSplitter()->sizes()[0], 700);
+    frame.LayoutColumns(0);  // no width: nothing changes
+    EXPECT_EQ(frame.mainSplitter()->sizes()[0], 700);
+}
+
 TEST_F(FrameTest, TwoExitRequestsThenTheConfirmationBox) {
     TestFrame frame(app, false);
     // {requests sent from the own chair, dialog answer, box answer} → close

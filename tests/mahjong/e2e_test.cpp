@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "framework/app/text_edge.h"
+#include "platform/core/process.h"
 #include "tests/framework/hall_run.h"
 #include "tools/server/game_server.h"
 #include "words.h"
@@ -62,6 +63,10 @@ TEST_F(EndToEnd, NotificationsThenTheNetworkBreakEndTheClient) {
     const std::string page = "file://" + run.dir() + "/root/web//advert/window/77/xy.htm";
     EXPECT_NE(Find(log, "advert page " + page), std::string::npos) << log;
     EXPECT_EQ(access((run.dir() + "/root/web/advert/window/77/xy.htm").c_str(), R_OK), 0);
+    // The operate bar's "?" opens the game's help page there, which the platform opens.
+    const std::string help = run.dir() + "/root/web/game/HqLv228.html";
+    EXPECT_NE(ReadFile(help).find("红中麻将"), std::string::npos);
+    EXPECT_TRUE(platform::isOpenableUrl("file://" + help));
 
     const int c = enter->client;
     std::vector<uint8_t> exit = Words(20, {{0, 1001}});

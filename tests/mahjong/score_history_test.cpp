@@ -146,6 +146,13 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     // The band under row c lies at 45 + 32c + 22 of the board.
     const QColor band = QColor::fromRgb(assetgen::kBoardBandColour);
     for (int c = 0; c < 4; ++c) EXPECT_EQ(shot.pixelColor(100, y0 + 45 + 32 * c + 22), band) << c;
+    // The header band titles each of the three columns (its light ink in each one).
+    for (auto [from, to] : {std::pair{12, 128}, {129, 232}, {233, 335}}) {
+        int ink = 0;
+        for (int x = from; x < to; ++x)
+            for (int y = 8; y < 30; ++y) ink += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
+        EXPECT_GT(ink, 40) << from;
+    }
     ResetSilverTallies();
 }
 

@@ -225,3 +225,26 @@ TEST_F(SmallDialogs, InfoLinksHoldTheMouseWhileHoveredAndLetGoWhenClicked) {
 
 }  // namespace
 }  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+// The information window stands left of the player list, 5 pixels apart, its top level with
+// the table pane's, wherever the main window is.
+TEST(PlayerInfoPlace, LeftOfThePlayerListAtTheTablesTop) {
+    framework::testing::SharedQtApp();
+    QWidget main;
+    main.setGeometry(40, 30, 900, 600);
+    QWidget table(&main), list(&main);
+    table.setGeometry(0, 12, 700, 588);
+    list.setGeometry(705, 250, 195, 200);
+    main.show();
+    const QPoint origin = main.mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(PlayerInfoPlace(&list, &table, 160), QPoint(origin.x() + 705 - 160 - 5, origin.y() + 12));
+    main.move(140, 80);
+    const QPoint moved = main.mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(PlayerInfoPlace(&list, &table, 158), QPoint(moved.x() + 705 - 158 - 5, moved.y() + 12));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/core/files.h"
+#include "platform/core/glyphs.h"
 #include "platform/core/profile.h"
 
 namespace hqlv::assetgen {
@@ -62,18 +63,70 @@ std::string bmp8File(const PaletteImage& im) {
     return s;
 }
 
+namespace {
+
+// The code points of a UTF-8 text (the titles here are well formed).
+std::u32string codePoints(const std::string& utf8) {
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = uint8_t(utf8[i]);
+        const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = n == 1 ? b : b & (0x3F >> (n - 1));
+        for (int k = 1; k < n && i + size_t(k) < utf8.size(); ++k)
+            c = (c << 6) | (uint8_t(utf8[i + size_t(k)]) & 0x3F);
+        out.push_back(c);
+        i += size_t(n);
+    }
+    return out;
+}
+
+// Writes a text into the picture in one palette colour where the glyphs cover at least half
+// a pixel; x is where the text starts, baseline the row its characters stand on.
+void text(PaletteImage& im, int x, int baseline, const std::string& utf8, int height, uint8_t c) {
+    const platform::GlyphFont font{"宋体", height, 700};
+    for (char32_t ch : codePoints(utf8)) {
+        const std::shared_ptr<const platform::GlyphBitmap> g = platform::renderGlyph(font, ch);
+        if (!g) return;
+        for (int y = 0; y < g->rows; ++y)
+            for (int k = 0; k < g->width; ++k)
+                if (g->coverage[size_t(y) * size_t(g->width) + size_t(k)] >= 128) {
+                    const int px = x + g->left + k, py = baseline - g->baseline + g->top + y;
+                    fill(im, px, py, px + 1, py + 1, c);
+                }
+        x += g->advance;
+    }
+}
+
+// The width a text takes in the header's font.
+int textWidth(const std::string& utf8, int height) {
+    const platform::GlyphFont font{"宋体", height, 700};
+    int w = 0;
+    for (char32_t ch : codePoints(utf8))
+        if (auto g = platform::renderGlyph(font, ch)) w += g->advance;
+    return w;
+}
+
+}  // namespace
+
 PaletteImage scoreBoardImage() {
-    // 0 black (transparent), 1 band, 2 header, 3 rule, 4 light text ground
-    PaletteImage im = blank(339, 172, {0x000000, kBoardBandColour, 0x6A8CA0, 0x3C2814, 0xE8DCB4});
+    // 0 black (transparent), 1 band, 2 header, 3 rule, 4 light text ground, 5 header text
+    PaletteImage im =
+        blank(339, 172, {0x000000, kBoardBandColour, 0x6A8CA0, 0x3C2814, 0xE8DCB4, 0xFFFFF0});
     fill(im, 4, 4, 335, 34, 2);
     for (int c = 0; c < 4; ++c) {
         const int y = 45 + 32 * c;
         fill(im, 4, y - 6, 335, y + 22, 4);
         fill(im, 4, y + 22, 335, y + 24, 1);
     }
-    for (int x : {15, 158, 190, 260, 290}) fill(im, x - 3, 8, x - 2, 30, 3);
+    // Three columns: the player's name from 15, the running total centred on 158 with its
+    // unit at 190, the last deal centred on 260 with its unit at 290.
+    for (int x : {10, 128, 232}) fill(im, x, 8, x + 1, 30, 3);
+    text(im, 15, 25, "玩家", 14, 5);
+    text(im, 170 - textWidth("累计", 14) / 2, 25, "累计", 14, 5);
+    text(im, 272 - textWidth("本局", 14) / 2, 25, "本局", 14, 5);
     return im;
 }
+
 
 PaletteImage defaultFaceImage() {
     PaletteImage im = blank(32, 32, {0xFFFFFF, 0xF0C890, 0x303030, 0xC04040});

@@ -1,8 +1,8 @@
 #pragma once
 // The pictures of the panes and dialogs, drawn here: the score board (bitmap 276, 339 by
-// 172, 8 bits per pixel, black as the transparent colour, a header band and four row
-// bands under the rows the pane writes at 45 + 32c, with column rules at 15, 158, 190,
-// 260 and 290), the default face (bitmap 162, 32 by 32) and the two small icons 151
+// 172, 8 bits per pixel, black as the transparent colour, a header band titled 玩家, 累计
+// and 本局 over the three columns the pane writes (names from 15, totals about 158, the last
+// deal about 260) and four row bands under the rows at 45 + 32c), the default face (bitmap 162, 32 by 32) and the two small icons 151
 // (player information) and 152 (the chat's face button).
 #include <cstdint>
 #include <string>

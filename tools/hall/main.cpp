@@ -12,7 +12,8 @@
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
 // record names (none by default). --web-base is the platform's web base the hall record
 // names; by default the local folder <root>/web/, where the hall writes the advert page
-// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own. The chat's face pictures found beside the client
+// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
+// game's help page (game/HqLv228.html). The chat's face pictures found beside the client
 // (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
 // code: the client's), or on SIGINT/SIGTERM, which end the client first. Commands on standard
 // input, one per line:
@@ -37,14 +38,15 @@
 #include <string>
 #include <thread>
 
-#include "framework/hall/hall_records.h"
 #include "framework/app/text_edge.h"
+#include "framework/hall/hall_records.h"
 #include "framework/web/host_filter.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
+#include "tools/stand_ins.h"
 
 extern char** environ;
 
@@ -124,11 +126,30 @@ PlayerRecord OwnRecord() {
     r.setWord(PlayerRecord::kChair, g_opt.chair);
     r.setWord(PlayerRecord::kLookerOn, g_opt.looker);
     r.setWord(PlayerRecord::kValue9, g_opt.table);
-    r.setWord(PlayerRecord::kSilver, 5000);
-    r.setWord(PlayerRecord::kScore, 120);
-    r.setWord(PlayerRecord::kLevel, 1);
+    r.setWord(PlayerRecord::kSilver, tools::kPlayerStartSilver);
+    r.setWord(PlayerRecord::kScore, tools::kPlayerStartScore);
+    r.setWord(PlayerRecord::kLevel, tools::kPlayerStartLevel);
+    r.setText(PlayerRecord::kLevelTitleOff, PlayerRecord::kLevelTitleLen,
+              framework::Utf8ToGbk(tools::kLevelTitles[tools::kPlayerStartLevel]));
     r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
               framework::Utf8ToGbk("玩家" + std::to_string(g_opt.user)));
+    return r;
+}
+
+// The record the hall holds of a user: its own user's, a server-driven player's by its
+// chair's name, any other user's by its id alone.
+PlayerRecord RecordOf(int user) {
+    if (user == g_opt.user) return OwnRecord();
+    PlayerRecord r;
+    r.setWord(PlayerRecord::kUserId, user);
+    r.setWord(PlayerRecord::kValue9, g_opt.table);
+    const int chair = user - tools::kFirstComputerUserId;
+    const bool computer = chair >= 0 && chair < 4;
+    r.setWord(PlayerRecord::kChair, computer ? chair : -1);
+    r.setWord(PlayerRecord::kSilver, computer ? tools::kComputerStartSilver : 0);
+    r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
+              framework::Utf8ToGbk(computer ? tools::ComputerPlayerName(chair)
+                                            : "玩家" + std::to_string(user)));
     return r;
 }
 
@@ -149,8 +170,7 @@ void SendTableState() {
         s.lookers.push_back(OwnRecord());
     else
         s.seated.push_back(OwnRecord());
-    for (const char* t : {"新手", "入门", "熟练", "高手"})
-        s.texts.push_back(framework::Utf8ToGbk(t));
+    for (const char* t : tools::kLevelTitles) s.texts.push_back(framework::Utf8ToGbk(t));
     SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));
 }
 
@@ -169,6 +189,14 @@ intptr_t OnHallMessage(const platform::Message& m) {
         case 0x7001:
             SendTableState();
             return 0;
+        case framework::kMsgHallPlayerInfo: {
+            // A player's details: the hall answers with its record (kind 7).
+            Log("0x9108: details of user %ld for window %lu", long(m.l),
+                static_cast<unsigned long>(m.w));
+            const PlayerRecord r = RecordOf(int(m.l));
+            SendRecord(framework::kHallGameData, {r.raw.begin(), r.raw.end()});
+            return 0;
+        }
         case framework::kMsgHallSign: {
             // The sign answer goes to the window the request names, carrying its id.
             framework::HallSignAnswer a{g_opt.user, "hallsign-" + std::to_string(g_opt.user),
@@ -232,7 +260,8 @@ bool PrepareWebBase(Options& o) {
     o.webBase = "file://" + o.root + "web/";
     if (o.webBase.size() >= kWebBaseBytes) {
         Log("the web base %s is longer than %zu bytes (give --web-base): the local server's "
-            "address stands in", o.webBase.c_str(), kWebBaseBytes - 1);
+            "address stands in",
+            o.webBase.c_str(), kWebBaseBytes - 1);
         o.webBase = "http://127.0.0.1/";
         return true;
     }
@@ -243,6 +272,19 @@ bool PrepareWebBase(Options& o) {
         "<p style=\"padding:8px\">本地广告页</p></body></html>";
     if (!platform::makeFolders(folder) || !platform::writeFile(folder + "xy.htm", page)) {
         Log("cannot write the advert page in %s", folder.c_str());
+        return false;
+    }
+    // The game's help page ("?" of the operate bar: game/<code><number>.html).
+    const std::string help = o.root + "web/game/";
+    const char* helpPage =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>红中麻将 帮助</title></head>"
+        "<body style=\"font:15px sans-serif;margin:16px\"><h2>红中麻将</h2>"
+        "<p>四人麻将，每人十三张牌，庄家十四张。轮到自己时摸一张、打一张。</p>"
+        "<p>别人打出的牌可以碰、杠或胡；本局不能吃。花牌摸到后自动补花。</p>"
+        "<p>连续三次超时后系统托管，点击桌面解除。</p>"
+        "<p>这是本地大厅写下的帮助页。</p></body></html>";
+    if (!platform::makeFolders(help) || !platform::writeFile(help + "HqLv228.html", helpPage)) {
+        Log("cannot write the help page in %s", help.c_str());
         return false;
     }
     return true;

@@ -17,6 +17,7 @@
 #include "netlib/codec.h"
 #include "netlib/framing.h"
 #include "netlib/message.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server {
 
@@ -62,7 +63,7 @@ struct GameServer::Client {
     bool ready = false;
     std::vector<uint8_t> entry;  // the player's 136-byte entry
     uint64_t lastTableChange = 0;
-    int silver = 10000;
+    int silver = tools::kPlayerStartSilver;
     int safeBox = 50000;
 };
 
@@ -513,6 +514,24 @@ GameServer::Client* GameServer::SeatHolder(int room, int table, int chair) {
     return nullptr;
 }
 
+std::vector<uint8_t> GameServer::EntryOf(int client) const {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end() || !it->second->seated) return {};
+    return PlayerEntry(*it->second);
+}
+
+void GameServer::SetStanding(int client, int32_t score, int32_t silver, int32_t level) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end()) return;
+    Client& c = *it->second;
+    c.entry.resize(kEntryBytes, 0);
+    c.silver = silver;
+    Put32(c.entry, 22 * 4, level);
+    Put32(c.entry, 23 * 4, score);
+}
+
 std::vector<uint8_t> GameServer::PlayerEntry(const Client& c) const {
     std::vector<uint8_t> e = c.entry;
     e.resize(kEntryBytes, 0);
@@ -638,9 +657,11 @@ bool GameServer::HandleFrameworkRequest(const Request& r, Reply& reply) {
             if (r.body.size() >= 108 + kEntryBytes)
                 c.entry.assign(r.body.begin() + 108, r.body.begin() + 108 + kEntryBytes);
             else {
+                // A player who brings no entry stands as the hall lists him.
                 c.entry.assign(kEntryBytes, 0);
                 PutText(c.entry, 36, "player" + std::to_string(userId), 32);
-                Put32(c.entry, 22 * 4, 1);
+                Put32(c.entry, 22 * 4, tools::kPlayerStartLevel);
+                Put32(c.entry, 23 * 4, tools::kPlayerStartScore);
             }
             reply.code = 200500;
             reply.data = ServerGameData(c);

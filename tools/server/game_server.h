@@ -98,6 +98,11 @@ public:
     // Waits until at least n clients are connected (and said hello).
     bool WaitForClients(size_t n, int timeoutMs);
     std::optional<SeatInfo> Seat(int client) const;
+    // The client's 136-byte player entry as the table lists it (empty: no such client).
+    std::vector<uint8_t> EntryOf(int client) const;
+    // A settled deal: the client's score, silver and level from now on (its entry carries
+    // them wherever the table's players are listed).
+    void SetStanding(int client, int32_t score, int32_t silver, int32_t level);
     // Pushes a notification (a message the client does not answer).
     bool Notify(int client, int code, const std::vector<uint8_t>& body);
     // Pushes to every client seated or looking on at the table.

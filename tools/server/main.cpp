@@ -2,13 +2,14 @@
 //
 //   hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] [--record FILE]
 //               [--think MS] [--turn S] [--claim S] [--grace S] [--deal MS]
-//               [--test-deal FOLDER]
+//               [--silver N] [--test-deal FOLDER]
 //
 // Plays this game's deals: a player that is ready gets server-driven players in the empty
 // chairs. --seed fixes the deals' random numbers (the same actions replay the same deals);
-// --record appends each deal's record as text; --test-deal takes a fixed wall from the
-// folder's "test.ini"; --deal is the time the clients roll the dice and deal before the
-// first turn begins (7000 ms unless given).
+// --record appends each deal's record as text; --silver settles the deals in silver at that
+// multiple of the table's stake (1 by default, 0 points only); --test-deal takes a fixed wall
+// from the folder's "test.ini"; --deal is the time the clients roll the dice and deal before
+// the first turn begins (7000 ms unless given).
 //
 // Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
 // (--port 0 picks a free port). Commands on standard input, one per line:
@@ -65,6 +66,8 @@ bool ParseHex(const std::string& hex, std::vector<uint8_t>& out) {
 int main(int argc, char** argv) {
     hqlv::server::ServerOptions opt;
     hqlv::server::mj::MahjongOptions game;
+    // The deals are settled in silver at the table's stake unless told otherwise.
+    game.deal.stakeMultiple = 1;
     game.deal.dealMs = hqlv::server::mj::kDefaultDealMs;
     auto number = [&](int& i, long low, long high, long& out) {
         if (i + 1 >= argc) return false;
@@ -91,6 +94,9 @@ int main(int argc, char** argv) {
         } else if (a == "--grace") {
             ok = number(i, 0, 600, v);
             game.deal.graceSeconds = static_cast<int>(v);
+        } else if (a == "--silver") {
+            ok = number(i, 0, 1000, v);
+            game.deal.stakeMultiple = static_cast<int>(v);
         } else if (a == "--deal") {
             ok = number(i, 0, 60000, v);
             game.deal.dealMs = static_cast<int>(v);
@@ -111,7 +117,7 @@ int main(int argc, char** argv) {
         if (!ok) {
             std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] "
                          "[--record FILE] [--think MS] [--turn S] [--claim S] [--grace S] "
-                         "[--deal MS] [--test-deal FOLDER]\n";
+                         "[--deal MS] [--silver N] [--test-deal FOLDER]\n";
             return 2;
         }
     }

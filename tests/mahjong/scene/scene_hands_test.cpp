@@ -213,8 +213,11 @@ TEST_F(OwnHandTest, HitTestsAtTileEdges) {
     EXPECT_EQ(scene.HitTestOwnHand(hand.left + x1, hand.top + y), 1);
     EXPECT_EQ(scene.HitTestOwnHand(hand.left + x1, hand.top - 1), -1);
     EXPECT_EQ(scene.HitTestOwnHand(hand.right, hand.top + y), -1);
+    // A locked tile is never hit (its left edge lies over record 2's, which the point past
+    // the 4-pixel overlap leaves).
     Hand(3)[1].bLocked = 1;
-    EXPECT_EQ(scene.HitTestOwnTile(x1, y), -1);
+    EXPECT_EQ(scene.HitTestOwnTile(x1 + 4, y), -1);
+    EXPECT_EQ(scene.HitTestOwnTile(x1 + 3, y), 2);
     // The drop columns: the right half gives the record before.
     EXPECT_EQ(scene.GetDropIndex(x1 + 27, 0), 1);
     EXPECT_EQ(scene.GetDropIndex(x1 + 28, 0), 0);

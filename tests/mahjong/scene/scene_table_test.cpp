@@ -61,7 +61,10 @@ TEST_P(ScreenTest, HandRectsCentreDiceAndSeatNames) {
     const bool small = height < 601;
     Start(height);
     const int e = small ? 10 : scene.Entities().systemBar->FrameEntity()->GetHeight() + 4;
-    const int lift = small ? 10 : 30, own = small ? 14 * 42 + 12 : 768, thick = small ? 70 : 87;
+    // The own row keeps 12 pixels from the 744-pixel screen's sides: its 14 large tiles of
+    // 54 step by 50 (a small screen's 42-pixel tiles fit whole).
+    const int lift = small ? 10 : 30, own = small ? 14 * 42 + 12 : 54 + 12 + 13 * 50,
+              thick = small ? 70 : 87;
     MJRect r, c, d;
     scene.GetHandRect(0, r);
     EXPECT_EQ(r.left, e);
@@ -127,8 +130,8 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
         {w[3], 2, 0, 23, 1202},
         {w[34], 3, 17 * 16, 0, 1600},
         {w[134], 1, 17 * 16, 0, 1200},
-        {Hand(3)[0], 3, 768 - 54, 10, 2800},
-        {Hand(3)[1], 3, 768 - 12 - 108, 10, 2799},
+        {Hand(3)[0], 3, 716 - 54, 10, 2800},
+        {Hand(3)[1], 3, 716 - 12 - 54 - 50, 10, 2799},
         {Hand(0)[0], 0, 0, 426 - 49, 2400},
         {Hand(0)[1], 0, 0, 426 - 87, 2399},
         {Hand(1)[2], 1, 62, 0, 2402},
@@ -484,7 +487,7 @@ TEST_F(TableTest, DrawSlotTileLaidAfterTheHand) {
     struct Case {
         int view, x, y;
     };
-    const Case cases[] = {{0, 0, 426 - 11 - 21}, {1, 0, 11}, {2, 16, 0}, {3, 768 - 5 * 26, 25}};
+    const Case cases[] = {{0, 0, 426 - 11 - 21}, {1, 0, 11}, {2, 16, 0}, {3, 716 - 5 * 26, 25}};
     for (const Case& c : cases) {
         scene.PlaceDrawSlotTile(c.view, 77);
         const MJTileInfo& r = Hand(c.view)[0];

@@ -9,6 +9,7 @@
 #include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/table_ex.h"
+#include "tools/stand_ins.h"
 
 namespace {
 
@@ -144,6 +145,90 @@ TEST(MahjongDeal, ResultFanNamesAreGbkOnTheWire) {
     }
     EXPECT_EQ(hqlv::platform::gbkToUtf8(std::string_view(field, n)), expected);
     EXPECT_EQ(std::string_view(field, 4), "\xC6\xA8\xBA\xFA");  // 屁胡 in GBK
+}
+
+}  // namespace
+
+namespace {
+
+// Settled deals carry the players' standing: each result names every chair's score and
+// silver before the deal (words 40 and 48 on), its level (96 on) and level title (16 bytes
+// from byte 416); the next deal starts from the sums. With a silver stake the silver moves
+// too, and every deal's changes balance.
+TEST(MahjongDeal, SettledDealsCarryTheStandingAndTheLevelTitles) {
+    hqlv::rules::SeedRandom(11);
+    DealOptions o = DealRig::Fast();
+    o.stakeMultiple = 1;
+    DealRig rig(o);
+    const int32_t score[4] = {120, 0, 35, 9990}, silver[4] = {5000, 10000, 800, 10000};
+    for (int c = 0; c < kChairs; ++c) {
+        rig.deal.SetSeat(c, 900001 + c, true);
+        rig.deal.SetStanding(c, score[c], silver[c]);
+    }
+    Standing before[4];
+    for (int c = 0; c < kChairs; ++c) before[c] = rig.deal.StandingOf(c);
+    EXPECT_EQ(before[0].level, 4);  // 120 points: from 100
+    EXPECT_EQ(before[3].level, 12);  // 9990: from 7390
+    bool silverMoved = false;
+    for (int deal = 0; deal < 2; ++deal) {
+        SCOPED_TRACE(deal);
+        ASSERT_TRUE(rig.deal.Start());
+        for (int k = 0; k < 300 && rig.deal.Running(); ++k) rig.Advance(1);
+        ASSERT_TRUE(rig.deal.Over());
+        const auto& r = rig.deal.Result();
+        int64_t silverSum = 0;
+        for (int c = 0; c < kChairs; ++c) {
+            const size_t i = size_t(c);
+            EXPECT_EQ(testrig::Word(r, 40 + i), before[c].score) << c;
+            EXPECT_EQ(testrig::Word(r, 48 + i), before[c].silver) << c;
+            const Standing after = rig.deal.StandingOf(c);
+            EXPECT_EQ(after.score, before[c].score + testrig::Word(r, 72 + i)) << c;
+            EXPECT_EQ(after.silver, before[c].silver + testrig::Word(r, 80 + i)) << c;
+            EXPECT_EQ(after.level, testrig::Word(r, 96 + i)) << c;
+            EXPECT_EQ(after.level, hqlv::rules::LevelFromScore(after.score, 1)) << c;
+            const char* title = reinterpret_cast<const char*>(r.data()) + 416 + 16 * i;
+            EXPECT_EQ(hqlv::platform::gbkToUtf8(std::string_view(title, strnlen(title, 16))),
+                      std::vector<std::string>({"新手", "入门", "熟练", "高手", "精英", "专家",
+                                                "大师", "宗师", "名家", "传奇", "雀士", "雀豪",
+                                                "雀杰", "雀俊", "雀圣", "雀神", "至尊", "天王",
+                                                "霸主", "雀皇"})[size_t(after.level)])
+                << c;
+            silverSum += testrig::Word(r, 80 + i);
+            silverMoved |= testrig::Word(r, 80 + i) != 0;
+            before[c] = after;
+        }
+        EXPECT_EQ(silverSum, 0);
+    }
+    EXPECT_TRUE(silverMoved);
+}
+
+// Without a silver stake only the points move.
+TEST(MahjongDeal, APointsTableMovesNoSilver) {
+    hqlv::rules::SeedRandom(11);
+    DealRig rig;
+    for (int c = 0; c < kChairs; ++c) {
+        rig.deal.SetSeat(c, 900001 + c, true);
+        rig.deal.SetStanding(c, 50, 1000);
+    }
+    ASSERT_TRUE(rig.deal.Start());
+    for (int k = 0; k < 300 && rig.deal.Running(); ++k) rig.Advance(1);
+    ASSERT_TRUE(rig.deal.Over());
+    for (int c = 0; c < kChairs; ++c) {
+        EXPECT_EQ(testrig::Word(rig.deal.Result(), 80 + size_t(c)), 0) << c;
+        EXPECT_EQ(rig.deal.StandingOf(c).silver, 1000) << c;
+    }
+    EXPECT_EQ(rig.deal.StandingOf(7).score, 0);  // no such chair
+}
+
+}  // namespace
+
+namespace {
+
+// The hall names the server-driven players as the server lists them: by the table rules.
+TEST(StandIns, TheHallsComputerNamesAreTheTablesNames) {
+    DealRig rig;
+    for (int k = -1; k <= 8; ++k)
+        EXPECT_EQ(hqlv::tools::ComputerPlayerName(k), rig.deal.Table().ComputerName(k)) << k;
 }
 
 }  // namespace

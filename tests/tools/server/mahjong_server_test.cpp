@@ -16,6 +16,7 @@
 #include "table_client.h"
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/mahjong_handler.h"
+#include "tools/stand_ins.h"
 
 namespace {
 
@@ -24,11 +25,12 @@ using testrig::TableClient;
 using testrig::Word;
 
 struct Server {
-    explicit Server(int thinkMs = 0, std::string record = {}) {
+    explicit Server(int thinkMs = 0, std::string record = {}, int stakeMultiple = 0) {
         mj::MahjongOptions o;
         o.seed = 7;
         o.recordFile = record;
         o.deal.thinkMs = thinkMs;
+        o.deal.stakeMultiple = stakeMultiple;
         o.clock = [this] { return now.load(); };
         handler = std::make_shared<mj::MahjongHandler>(o);
         ServerOptions so;
@@ -425,6 +427,99 @@ TEST(MahjongServer, ShownHandStaysWithItsChair) {
 }  // namespace
 
 namespace {
+
+// The players' standing runs on from deal to deal: the second result names, for every chair,
+// the score and silver the first one left (before plus change), and the player's entry holds
+// the standing of the last result.
+TEST(MahjongServer, EachDealStartsFromTheStandingTheLastOneLeft) {
+    Server s(0, {}, 1);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    ASSERT_TRUE(p.Enter());
+    std::vector<std::vector<uint8_t>> results;
+    for (int n = 0; n < 2; ++n) {
+        p.Send(201160, p.Body(32, {}));
+        auto deal = p.WaitFor(211040, 5000);
+        ASSERT_TRUE(deal);
+        int leaks = 0;
+        auto result = PlayToEnd(p, deal->data, &leaks);
+        ASSERT_TRUE(result);
+        results.push_back(result->data);
+    }
+    const auto& a = results[0];
+    const auto& b = results[1];
+    // A player who brought no entry starts as the hall lists its user.
+    EXPECT_EQ(Word(a, 40), hqlv::tools::kPlayerStartScore);
+    EXPECT_EQ(Word(a, 48), hqlv::tools::kPlayerStartSilver);
+    bool silverMoved = false;
+    for (size_t c = 0; c < 4; ++c) {
+        EXPECT_EQ(Word(b, 40 + c), Word(a, 40 + c) + Word(a, 72 + c)) << c;
+        EXPECT_EQ(Word(b, 48 + c), Word(a, 48 + c) + Word(a, 80 + c)) << c;
+        silverMoved |= Word(a, 80 + c) != 0 || Word(b, 80 + c) != 0;
+    }
+    EXPECT_TRUE(silverMoved);
+    const std::vector<int> clients = s.server->Clients();
+    ASSERT_EQ(clients.size(), 1u);
+    const std::vector<uint8_t> entry = s.server->EntryOf(clients[0]);
+    ASSERT_EQ(entry.size(), 136u);
+    EXPECT_EQ(Word(entry, 23), Word(b, 40) + Word(b, 72));
+    EXPECT_EQ(Word(entry, 21), Word(b, 48) + Word(b, 80));
+    EXPECT_EQ(Word(entry, 22), Word(b, 96));
+    EXPECT_TRUE(s.server->EntryOf(clients[0] + 100).empty());
+}
+
+// The server-driven players are listed at their standing: when they sit down with no score,
+// the starting silver and the level the table gives no score; to one who enters after two
+// deals with the score, silver and level those deals left them.
+TEST(MahjongServer, ServerDrivenPlayersAreListedAtTheirStanding) {
+    Server s(0, {}, 1);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    ASSERT_TRUE(p.Enter());
+    std::vector<std::vector<uint8_t>> results;
+    for (int n = 0; n < 2; ++n) {
+        p.Send(201160, p.Body(32, {}));
+        std::optional<hqlv::testing::WireMessage> deal;
+        int seated = 0;
+        while (!deal) {
+            auto m = p.Next(5000);
+            ASSERT_TRUE(m);
+            if (m->code == 211040) deal = m;
+            if (m->code != 211011) continue;
+            ++seated;
+            EXPECT_EQ(Word(m->data, 21), hqlv::tools::kComputerStartSilver);
+            EXPECT_EQ(Word(m->data, 22), 0);
+            EXPECT_EQ(Word(m->data, 23), 0);
+        }
+        EXPECT_EQ(seated, n == 0 ? 3 : 0);
+        int leaks = 0;
+        auto result = PlayToEnd(p, deal->data, &leaks);
+        ASSERT_TRUE(result);
+        results.push_back(result->data);
+    }
+    const auto& b = results[1];
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.ok());
+    auto e = looker.Enter(/*lookerOn=*/true);
+    ASSERT_TRUE(e);
+    ASSERT_EQ(e->code, 200500);
+    int listed = 0, moved = 0;
+    const int n = Word(e->data, 3);
+    for (int k = 0; k < n && 16 + (k + 1) * 136 <= static_cast<int>(e->data.size()); ++k) {
+        const std::vector<uint8_t> entry(e->data.begin() + 16 + k * 136,
+                                         e->data.begin() + 16 + (k + 1) * 136);
+        const size_t c = static_cast<size_t>(Word(entry, 4));
+        if (Word(entry, 0) != mj::kFirstComputerId + static_cast<int>(c)) continue;
+        SCOPED_TRACE(c);
+        ++listed;
+        EXPECT_EQ(Word(entry, 23), Word(b, 40 + c) + Word(b, 72 + c));
+        EXPECT_EQ(Word(entry, 21), Word(b, 48 + c) + Word(b, 80 + c));
+        EXPECT_EQ(Word(entry, 22), Word(b, 96 + c));
+        moved += Word(entry, 23) != 0 || Word(entry, 21) != hqlv::tools::kComputerStartSilver;
+    }
+    EXPECT_EQ(listed, 3);
+    EXPECT_GT(moved, 0);
+}
 
 // The lines of the record's block that begins with head, in order.
 std::vector<std::string> BlockLines(const std::string& text, const std::string& head) {

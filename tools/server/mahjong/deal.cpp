@@ -7,6 +7,7 @@
 #include "platform/core/text.h"
 #include "rules/common.h"
 #include "rules/tiles.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 
@@ -15,6 +16,8 @@ using rules::MJRequest;
 namespace {
 
 constexpr int kTiles = 136;
+// The result's level titles: 16 bytes a chair from byte 416.
+constexpr size_t kLevelTitleOffset = 416, kLevelTitleBytes = 16;
 
 void Put(std::vector<uint8_t>& b, size_t word, int32_t v) {
     if (word * 4 + 4 > b.size()) b.resize(word * 4 + 4, 0);
@@ -128,6 +131,19 @@ void Deal::SetDriven(int chair, bool driven) {
     if (chair >= 0 && chair < kChairs) driven_[chair] = driven;
 }
 
+void Deal::SetStanding(int chair, int32_t score, int32_t silver) {
+    if (rules::TableUser* u = table_->Seat(chair)) {
+        u->score = score;
+        u->holdings = silver;
+        u->level = table_->LevelOf(score);
+    }
+}
+
+Standing Deal::StandingOf(int chair) const {
+    const rules::TableUser* u = table_->Seat(chair);
+    return u ? Standing{u->score, u->holdings, u->level} : Standing{};
+}
+
 void Deal::Send(uint32_t to, int code, std::vector<uint8_t> body, int owner, int hides) {
     if (sink_) sink_(Note{to, code, std::move(body), owner, hides});
 }
@@ -181,6 +197,11 @@ bool Deal::Start() {
     else
         t.Reset(false);
     rules::GameParams params;
+    // A silver table: every chair starts with the silver flag and the stake's multiple.
+    if (opt_.stakeMultiple > 0) {
+        for (int c = 0; c < kChairs; ++c) t.SetStartFlags(c, 4);
+        params.multiple = opt_.stakeMultiple;
+    }
     int32_t chair = -1;
     if (t.StartGame(&chair, params) != 1) {
         if (log_) log_("deal: cannot start (" + std::to_string(chair) + ")");
@@ -478,10 +499,38 @@ void Deal::Finish() {
         std::memset(field, 0, rules::kFanNamesBytes);
         std::memcpy(field, gbk.data(), gbk.size());
     }
+    Settle();
     phase_ = Phase::Over;
     ++steps_;
     Send(kToAll, 211080, result_);
     if (log_) log_("deal: over after " + std::to_string(steps_) + " steps");
+}
+
+// The result's changes carried into the seated users' standing, and each chair's level title
+// into the result (words 96 on hold the levels, the 16-byte titles follow from byte 416).
+void Deal::Settle() {
+    auto word = [&](size_t w) {
+        int32_t v = 0;
+        if (w * 4 + 4 <= result_.size()) std::memcpy(&v, result_.data() + w * 4, 4);
+        return v;
+    };
+    auto add = [](int32_t a, int32_t b) {
+        return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX));
+    };
+    for (int c = 0; c < kChairs; ++c) {
+        rules::TableUser* u = table_->Seat(c);
+        if (!u) continue;
+        u->score = add(u->score, word(72 + static_cast<size_t>(c)));
+        u->holdings = add(u->holdings, word(80 + static_cast<size_t>(c)));
+        u->level = word(96 + static_cast<size_t>(c));
+        const size_t at = kLevelTitleOffset + kLevelTitleBytes * static_cast<size_t>(c);
+        if (at + kLevelTitleBytes > result_.size()) continue;
+        std::memset(result_.data() + at, 0, kLevelTitleBytes);
+        if (u->level < 0 || u->level >= static_cast<int32_t>(tools::kLevelTitles.size())) continue;
+        const std::string gbk = platform::utf8ToGbkFit(
+            tools::kLevelTitles[static_cast<size_t>(u->level)], kLevelTitleBytes - 1);
+        std::memcpy(result_.data() + at, gbk.data(), gbk.size());
+    }
 }
 
 // --- Requests ------------------------------------------------------------------------------

@@ -35,6 +35,15 @@ struct DealOptions {
     // passed from a deal's start. The server program takes kDefaultDealMs.
     int dealMs = 0;
     std::string testIniFolder;  // folder of a fixed test deal ("test.ini"); empty: none
+    // Above 0 the deals are settled in silver too, at this multiple of the table's stake.
+    int stakeMultiple = 0;
+};
+
+// A seated user's standing: what the next settlement starts from.
+struct Standing {
+    int32_t score = 0;
+    int32_t silver = 0;
+    int32_t level = 0;
 };
 
 // A notification to the chairs in `to` (bits 0..3) and, with kToLookers, the lookers-on.
@@ -73,6 +82,10 @@ public:
     // Seats a user; server-driven seats are played by the server.
     void SetSeat(int chair, int userId, bool driven);
     void SetDriven(int chair, bool driven);
+    // The seated user's score and silver; every settled deal adds its changes (and sets the
+    // level the result names).
+    void SetStanding(int chair, int32_t score, int32_t silver);
+    Standing StandingOf(int chair) const;
     bool Driven(int chair) const { return chair >= 0 && chair < kChairs && driven_[chair]; }
     int UserId(int chair) const { return chair >= 0 && chair < kChairs ? users_[chair] : 0; }
 
@@ -136,6 +149,7 @@ private:
     void EndWin();
     void EndDrawn();
     void Finish();
+    void Settle();
     bool HigherMayCome(int chair, int priority) const;
     int32_t SelfHuFlag(int chair, int32_t tile);
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "rules/common.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 
@@ -115,6 +116,8 @@ void MahjongHandler::FillComputers(Table& t) {
         t.computer[c] = true;
         t.ready[c] = true;
         t.deal->SetSeat(c, t.user[c], true);
+        // A server-driven player sits down with no score and the starting silver.
+        t.deal->SetStanding(c, 0, tools::kComputerStartSilver);
         server_->NotifyTable(t.room, t.table, 211011, ComputerEntry(t, c));
     }
 }
@@ -128,8 +131,11 @@ std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
     const std::string name = ToGbk(t.deal->Table().ComputerName(chair));
     std::copy(name.begin(), name.begin() + static_cast<long>(std::min<size_t>(name.size(), 31)),
               e.begin() + 36);
-    Put(e, 21, 10000);
-    Put(e, 22, 2);  // computer-controlled
+    // Listed at the standing the deals left it, the level the table's rules give its score.
+    const Standing standing = t.deal->StandingOf(chair);
+    Put(e, 21, standing.silver);
+    Put(e, 22, standing.level);
+    Put(e, 23, standing.score);
     return e;
 }
 
@@ -163,6 +169,14 @@ void MahjongHandler::AfterStep(Table& t) {
     t.wasRunning = false;
     t.shown.clear();
     if (t.deal->Over()) WriteRecord(t);
+    // The settled standing goes back to the players' entries, as the result gave it.
+    for (int c = 0; c < kChairs && t.deal->Over(); ++c) {
+        const Standing s = t.deal->StandingOf(c);
+        server_->Log("mahjong: standing chair " + std::to_string(c) + " user " +
+                     std::to_string(t.user[c]) + " score " + std::to_string(s.score) + " silver " +
+                     std::to_string(s.silver) + " level " + std::to_string(s.level));
+        if (t.client[c]) server_->SetStanding(t.client[c], s.score, s.silver, s.level);
+    }
     for (int c = 0; c < kChairs; ++c) {
         // A player who dropped out kept the chair only for the deal; it is free now.
         if (!t.computer[c] && !t.client[c]) t.user[c] = 0;
@@ -206,6 +220,9 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
             t->computer[seat.chair] = false;
             t->ready[seat.chair] = true;
             t->deal->SetSeat(seat.chair, seat.userId, false);
+            // The player brings the score and silver the server lists for him.
+            const std::vector<uint8_t> entry = server.EntryOf(r.client);
+            t->deal->SetStanding(seat.chair, Get(entry, 23), Get(entry, 21));
             std::vector<uint8_t> b(16, 0);
             Put(b, 0, seat.userId);
             Put(b, 3, seat.chair);

@@ -14,6 +14,7 @@
 
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/deal.h"
+#include "tools/stand_ins.h"
 
 namespace hqlv::server::mj {
 
@@ -24,7 +25,7 @@ struct MahjongOptions {
     std::function<uint64_t()> clock;  // milliseconds; empty: the steady clock
 };
 
-inline constexpr int kFirstComputerId = 900001;
+inline constexpr int kFirstComputerId = tools::kFirstComputerUserId;
 
 class MahjongHandler : public GameHandler {
 public:
