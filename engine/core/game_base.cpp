@@ -277,13 +277,23 @@ bool GameBase::DrawFpsOverlay() {
     return true;
 }
 
+void GameBase::SetOverlay(bool& shown, bool on) {
+    if (shown == on) return;
+    shown = on;
+    // The overlay covers the whole screen and only frames that draw refresh it: the next
+    // frame puts all of it on the screen again, so the overlay comes at once and leaves no
+    // pixel behind.
+    overlayChanged_ = true;
+}
+
 int GameBase::MsUntilWork() {
     if (kernel_.GetMessageCount() > 0) return 0;
     const uint32_t now = GetEngineTimeMs();
     uint32_t work = kernel_.MsUntilApplyDue(now);
     // A change of the canvas waits for the next frame only while frames are drawn.
     const bool drawn = host_ && host_->IsMainWindowVisible();
-    if (drawn && (kernel_.GetCanvas().HasDirtyRects() || stretchStale_)) work = 0;
+    if (drawn && (kernel_.GetCanvas().HasDirtyRects() || stretchStale_ || overlayChanged_))
+        work = 0;
     // The looping music's end is looked for at the pump, a few times a second.
     if (kernel_.GetSoundPlayer().MusicLooping()) work = std::min(work, kMusicPollMs);
     if (work == GameKernel::kNothingDue) return -1;
@@ -296,22 +306,27 @@ void GameBase::Render() {
     if (!host_ || !host_->IsMainWindowVisible()) return;
     DrawSurface surface{back_.data(), logicalWidth_, logicalHeight_};
     const bool drew = kernel_.Render(surface) >= 0;
-    if (!drew && !stretchStale_) return;
+    const bool overlayChanged = overlayChanged_;
+    overlayChanged_ = false;
+    if (!drew && !stretchStale_ && !overlayChanged) return;
     if (drew) current_ = Buffer::Back;
     const bool overlay = DrawFpsOverlay();
-    if (overlay) current_ = Buffer::Overlay;
+    if (overlay)
+        current_ = Buffer::Overlay;
+    else if (current_ == Buffer::Overlay)
+        current_ = Buffer::Back;
     const Rect logical{0, 0, logicalWidth_, logicalHeight_};
     // The canvas's dirty rectangles are what it copied into the back buffer this frame; the
     // overlay (frame time, dirty outlines) covers the whole screen.
     std::vector<Rect> areas;
-    if (drew && !overlay && !kernel_.GetCanvas().FullScreen()) {
+    if (drew && !overlay && !overlayChanged && !kernel_.GetCanvas().FullScreen()) {
         for (const Rect& r : kernel_.GetCanvas().DirtyRects())
             if (const Rect c = IntersectRect(r, logical); !c.empty()) areas.push_back(c);
     } else {
         areas.push_back(logical);
     }
     if (logicalWidth_ == deviceWidth_ && logicalHeight_ == deviceHeight_) {
-        if (drew) changed_ = std::move(areas);
+        if (drew || overlayChanged) changed_ = std::move(areas);
         stretchStale_ = false;
         return;
     }
@@ -411,17 +426,17 @@ int GameBase::ExecCommand(std::string_view text) {
     else if (text == "/logoff")
         logOn_ = false;
     else if (text == "/showfps")
-        showFrameTime_ = true;
+        SetOverlay(showFrameTime_, true);
     else if (text == "/hidefps")
-        showFrameTime_ = false;
+        SetOverlay(showFrameTime_, false);
     else if (text == "/invalidate need")
         canvas.SetFullScreenInvalidate(false);
     else if (text == "/invalidate fullscreen")
         canvas.SetFullScreenInvalidate(true);
     else if (text == "/show invalidatearea")
-        showDirtyAreas_ = true;
+        SetOverlay(showDirtyAreas_, true);
     else if (text == "/hide invalidatearea")
-        showDirtyAreas_ = false;
+        SetOverlay(showDirtyAreas_, false);
     else if (text == "/endgame") {
         if (host_) host_->Quit();
     } else if (text == "/showgameset")

@@ -212,6 +212,10 @@ private:
     // stretched at the next Render.
     bool stretchStale_ = true;
     std::vector<Rect> changed_;
+    // An overlay part was turned on or off: the next frame repaints the whole screen.
+    bool overlayChanged_ = false;
+    // Turns one of the overlay's parts on or off.
+    void SetOverlay(bool& shown, bool on);
     Buffer current_ = Buffer::None;
     uint32_t frameInterval_ = 30;
     bool showFrameTime_ = false;

@@ -184,6 +184,8 @@ void CMJGameScene2::HideFloatingTip() {
     if (!tip) return;
     if (engine::GameKernel* k = Kernel()) k->CancelAppliesOfEntity(tip->GetId(), ~0u, 0);
     tip->Hide();
+    // Gone from the screen too, not only from the scene's books.
+    tip->ApplyTransform();
 }
 
 void CMJGameScene2::ResetSeatPanels() {
@@ -223,7 +225,9 @@ int CMJGameScene2::ShowSeatIcons(int view) {
         // Only the entries of the seat-mark table that name a picture show anything.
         const SeatMark& mark = GetSeatMark(word);
         if (word <= 0 || word >= 50 || mark.picture.empty()) {
+            // Off the screen as well: a mark that moves on (the banker's) shows only once.
             icon->Hide();
+            icon->ApplyTransform();
             continue;
         }
         icon->SetImage(Picture(mark.picture), (word - 1) * 30, 0, mark.width, mark.height,

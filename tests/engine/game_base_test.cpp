@@ -288,6 +288,55 @@ TEST_F(Engine, OnlyTheChangedAreaIsStretchedAndReported) {
     }
 }
 
+// Turning the frame-time overlay (or the dirty outlines) on or off at a still table
+// wakes the engine and repaints everything: the overlay shows at once, and its text
+// leaves no pixel behind in the stretched frame.
+TEST_F(Engine, TurningTheOverlayOnOrOffRepaintsTheWholeFrame) {
+    scene.SetFixedLogicalSize(100, 80);
+    scene.InitScreen(157, 131);
+    scene.SetFrameTime(17);
+    auto stretched = [&](const std::vector<uint32_t>& from) {
+        std::vector<uint32_t> out(size_t(157) * 131, 0);
+        EXPECT_TRUE(platform::StretchBilinear({const_cast<uint32_t*>(from.data()), 100, 80},
+                                              {out.data(), 157, 131}));
+        return out;
+    };
+    auto whole = [&] {
+        ASSERT_EQ(scene.ChangedDeviceRects().size(), 1u);
+        const Rect r = scene.ChangedDeviceRects()[0];
+        EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}),
+                  std::vector<int>({0, 0, 157, 131}));
+    };
+    scene.GetKernel().GetCanvas().InvalidateAll();
+    for (int i = 0; i < 3; ++i) {  // the first frames, then a still table
+        clock.advance(30);
+        scene.Tick();
+    }
+    ASSERT_EQ(scene.MsUntilWork(), -1);
+    struct Toggle {
+        const char *on, *off;
+    };
+    for (const Toggle t :
+         {Toggle{"/showfps", "/hidefps"}, Toggle{"/show invalidatearea", "/hide invalidatearea"}}) {
+        SCOPED_TRACE(t.on);
+        scene.ExecCommand(t.on);
+        EXPECT_GE(scene.MsUntilWork(), 0);
+        scene.Render();
+        EXPECT_EQ(scene.Current(), GameBase::Buffer::Stretch);
+        whole();
+        EXPECT_EQ(scene.StretchBuffer(), stretched(scene.OverlayBuffer()));
+        EXPECT_NE(scene.OverlayBuffer(), scene.BackBuffer());
+        scene.ExecCommand(t.off);
+        EXPECT_GE(scene.MsUntilWork(), 0);
+        scene.Render();
+        whole();
+        EXPECT_EQ(scene.StretchBuffer(), stretched(scene.BackBuffer()));
+        // Said twice, nothing more to draw: the table stays still.
+        scene.ExecCommand(t.off);
+        EXPECT_EQ(scene.MsUntilWork(), -1);
+    }
+}
+
 TEST_F(Engine, TheHostIsToldWhenTheEngineHasWorkNext) {
     scene.InitScreen(64, 48);
     clock.advance(100);

@@ -422,6 +422,64 @@ TEST_F(PlayLoop, ToolbarButtonsTellTheirTipsAndStayAfterAClick) {
     EXPECT_NE(k.FindControl(sort), nullptr);
 }
 
+// The tip a hover hold brings up leaves the screen when the hover ends: the frame drawn
+// after it is the frame from before the tip.
+TEST_F(PlayLoop, AToolbarTipLeavesTheScreenWhenTheHoverEnds) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    auto frame = [&] {
+        std::vector<uint32_t> px(size_t(744) * 710, 0);
+        engine::DrawSurface surface{px.data(), 744, 710};
+        k.GetCanvas().InvalidateAll();
+        EXPECT_GE(k.Render(surface), 0);
+        return px;
+    };
+    auto fire = [&](uint32_t slot) {
+        engine::ControlData* c = k.FindControl(scene.Entities().toolButtons[2]);
+        const engine::EventSlot* e = c ? c->GetEvent(slot) : nullptr;
+        ASSERT_NE(e, nullptr) << slot;
+        k.DeliverMessage(
+            engine::EngineMessage{e->code, engine::MessageData::Number(e->data), e->target}, 0);
+        scene.PumpMessages();
+    };
+    const std::vector<uint32_t> before = frame();
+    fire(12);
+    Run(300);
+    ASSERT_EQ(scene.tips, std::vector<std::string>{"排序"});
+    EXPECT_NE(frame(), before);  // the tip shows
+    fire(13);
+    EXPECT_EQ(scene.tips.back(), "-");
+    EXPECT_EQ(frame(), before);
+}
+
+// The banker's mark moves with the banker from deal to deal, and the table reset takes it
+// off: the screen shows one mark, at the banker's seat, or none.
+TEST_F(PlayLoop, TheBankersMarkLeavesTheScreenWhereItGoes) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    auto frame = [&] {
+        std::vector<uint32_t> px(size_t(744) * 710, 0);
+        engine::DrawSurface surface{px.data(), 744, 710};
+        k.GetCanvas().InvalidateAll();
+        EXPECT_GE(k.Render(surface), 0);
+        return px;
+    };
+    for (int v = 0; v < 4; ++v) scene.ShowSeatInfo(v);  // the panels the marks stand on
+    scene.ResetSeatPanels();                             // the deal's own marks go
+    const std::vector<uint32_t> none = frame();
+    scene.SetBankerMark(1);
+    const std::vector<uint32_t> atOne = frame();
+    EXPECT_NE(atOne, none);
+    scene.ResetSeatPanels();
+    EXPECT_EQ(frame(), none);
+    scene.SetBankerMark(0);
+    EXPECT_NE(frame(), none);
+    scene.SetBankerMark(1);
+    EXPECT_EQ(frame(), atOne);
+}
+
 TEST_F(PlayLoop, TheAutoPlayNoticeBlinksEveryTenthOfASecondWhileShown) {
     NEED_ASSETS();
     Deal();
