@@ -139,7 +139,9 @@ TEST_F(WebView, FilterLinksAndPostAgainstTheEngine) {
     for (const auto& t : tricks) {
         ASSERT_TRUE(clickUntil(t.text, [&] { return view.Saw(t.seen); })) << t.text;
         for (const auto& s : view.seen)
-            if (s.url.find(t.seen) != std::string::npos) EXPECT_TRUE(s.cancelled) << s.url;
+            if (s.url.find(t.seen) != std::string::npos) {
+                EXPECT_TRUE(s.cancelled) << s.url;
+            }
     }
     view.ClickLinkByText("blank");
     ASSERT_TRUE(clickUntil("new", [&] { return !app.browserPages.empty(); }));
@@ -325,7 +327,7 @@ TEST_F(WebView, DragOverAViewWithoutAPageStartsNothing) {
     EXPECT_FALSE(drop.isAccepted());
     QDragLeaveEvent leave;
     QCoreApplication::sendEvent(&view, &leave);
-    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(30, 30));
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(30, 30), view.mapToGlobal(QPoint(30, 30)));
     QCoreApplication::sendEvent(&view, &menu);
     QTest::qWait(300);
     EXPECT_FALSE(view.HasPage());
@@ -370,7 +372,9 @@ TEST_F(WebView, EngineStartsWithTheFirstPageAndOneRendererServesAll) {
                                 kEngineMs))
         << std::hex << first.grab().toImage().pixel(150, 80);
     const char* noSandbox = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
-    if (noSandbox && std::string(noSandbox) == "1") EXPECT_EQ(HelperProcesses("zygote"), 0);
+    if (noSandbox && std::string(noSandbox) == "1") {
+        EXPECT_EQ(HelperProcesses("zygote"), 0);
+    }
 }
 
 // How the engine is told to run: pages drawn in software, no OpenGL asked of X unless the

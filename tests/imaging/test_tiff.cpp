@@ -414,9 +414,10 @@ TEST(Tiff, ColourStripsEachInPlace) {
                 ASSERT_EQ(rgbText(topPixel(img, X, Y)), rgbText(colourAt(X, Y, 5)))
                     << c.width << "x" << c.height << "/" << c.rowsPerStrip << " at " << x << ","
                     << y;
-                if (c.samples == 4)
+                if (c.samples == 4) {
                     ASSERT_EQ(img.AlphaGet(X, static_cast<int>(c.height - 1 - y)),
                               static_cast<int>(30 * y + x));
+                }
             }
     }
     Page damaged{.width = 6,

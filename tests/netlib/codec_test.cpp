@@ -495,7 +495,9 @@ TEST(Codec, DecompressionGivesExactlyTheHeaderSize) {
         b.Append(c.stream->data(), c.stream->size());
         EXPECT_EQ(codec.ZlibStep(b, kCodecDecode), c.result)
             << c.size << " of " << c.stream->size() << " bytes";
-        if (c.result) EXPECT_EQ(strOf(b), text);
+        if (c.result) {
+            EXPECT_EQ(strOf(b), text);
+        }
         // The stand-alone decompressor with the header's size as its limit agrees.
         std::vector<uint8_t> plain;
         const int alone =
