@@ -69,7 +69,9 @@ std::string ChatRecordLine(const ChatLineContext& c, Body b) {
         name = "我";
     else if (!ChatPlayerName(c, sender, &name))
         return {};
-    return Format(" %s说：%s", name.c_str(), NeutraliseMarkup(text, true).c_str());
+    // A player's line ends its line like every other chat line; without the break the
+    // next player's words ran on after it.
+    return Format(" %s说：%s\r\n", name.c_str(), NeutraliseMarkup(text, true).c_str());
 }
 
 std::string OwnChatLine(const std::string& text) {

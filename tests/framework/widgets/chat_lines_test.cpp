@@ -146,9 +146,13 @@ TEST_F(ChatLines, NamesAreNeutralisedAndChatTextsKeepOnlyFaces) {
     EXPECT_EQ(PlayerChatLine(ctx, B(unknown)), "");
     Words kind8(64);
     kind8.w(0, 1001).w(2, 8).text(36, "你好<z=3>");
-    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 我说：你好<z=3>");
+    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 我说：你好<z=3>\r\n");
     kind8.w(0, 3003);
-    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 张三说：你好<z=3>");
+    EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), " 张三说：你好<z=3>\r\n");
+    // A break inside the text is neutralised; the line's own break stays last.
+    Words broken(64);
+    broken.w(0, 3003).w(2, 8).text(36, "a\r\nb");
+    EXPECT_EQ(ChatRecordLine(ctx, B(broken)), " 张三说：a  b\r\n");
     kind8.w(0, 5555);  // an unknown sender is silent
     EXPECT_EQ(ChatRecordLine(ctx, B(kind8)), "");
     Words kind2(64);
