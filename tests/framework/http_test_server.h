@@ -24,8 +24,12 @@ struct Answer {
     // The status and body alone, or with the other fields in their order.
     Answer(int s, std::string b, std::vector<size_t> c = {}, size_t a = 0, std::string l = {},
            std::shared_future<void> h = {})
-        : status(s), body(std::move(b)), chunks(std::move(c)), announced(a),
-          location(std::move(l)), hold(std::move(h)) {}
+        : status(s),
+          body(std::move(b)),
+          chunks(std::move(c)),
+          announced(a),
+          location(std::move(l)),
+          hold(std::move(h)) {}
 
     int status = 200;
     std::string body;
