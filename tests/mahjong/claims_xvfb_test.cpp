@@ -17,12 +17,14 @@
 
 #include "rules/common.h"
 #include "tests/framework/hall_run.h"
+#include "tests/mahjong/server_run.h"
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/mahjong_handler.h"
 
 namespace hqlv::mahjong {
 namespace {
 
+using e2e::ButtonPoints;
 using e2e::HallRun;
 using e2e::ReadFile;
 using e2e::VirtualDisplay;
@@ -30,29 +32,6 @@ using e2e::WaitFor;
 namespace mj = server::mj;
 
 constexpr uint32_t kSeed = 20261207;
-
-// The last claim-frame line that the client could place on the display: name → point.
-std::map<std::string, std::pair<int, int>> ButtonPoints(const std::string& log) {
-    std::map<std::string, std::pair<int, int>> points;
-    size_t at = log.rfind("屏幕:");
-    if (at == std::string::npos) return points;
-    const std::string line = log.substr(at, log.find('\n', at) - at);
-    // Tokens "name=x,y" separated by spaces.
-    std::istringstream in(line);
-    for (std::string token; in >> token;) {
-        const size_t eq = token.find('='), comma = token.find(',', eq);
-        if (eq == std::string::npos || comma == std::string::npos) continue;
-        points[token.substr(0, eq)] = {std::atoi(token.c_str() + eq + 1),
-                                       std::atoi(token.c_str() + comma + 1)};
-    }
-    return points;
-}
-
-bool Click(const std::string& display, std::pair<int, int> p) {
-    const std::string cmd = "DISPLAY=" + display + " xdotool mousemove " + std::to_string(p.first) +
-                            " " + std::to_string(p.second) + " click 1 >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
 
 // A wall in which chair 0 holds two pairs of honours and the highest honour alone, the next
 // two chairs to draw after it each hold one of those honours as their only honour (they let
@@ -168,7 +147,7 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     // Start: the server seats its players and deals.
     ASSERT_TRUE(WaitFor(
         [&] {
-            Click(x.name(), at["开始"]);
+            e2e::XdoClick(x.name(), at["开始"]);
             return server.WaitForRequest(201160, 1500).has_value();
         },
         30000));
@@ -176,7 +155,7 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     // only once the button is live.
     ASSERT_TRUE(WaitFor(
         [&] {
-            Click(x.name(), at["过"]);
+            e2e::XdoClick(x.name(), at["过"]);
             return server.WaitForRequest(229005, 400).has_value();
         },
         60000))
@@ -185,7 +164,7 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     // The second honour: peng, claimed and confirmed.
     ASSERT_TRUE(WaitFor(
         [&] {
-            Click(x.name(), at["碰"]);
+            e2e::XdoClick(x.name(), at["碰"]);
             return server.WaitForRequest(229010, 400).has_value();
         },
         // The own turn, then up to two server seats' draws and plays, each after thinking.

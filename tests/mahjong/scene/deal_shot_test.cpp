@@ -18,19 +18,6 @@ namespace {
 
 class DealShotTest : public TableTest {
 protected:
-    std::vector<uint32_t> Shoot(const std::string& name) {
-        std::vector<uint32_t> px(size_t(744) * 710, 0);
-        engine::DrawSurface surface{px.data(), 744, 710};
-        engine::GameKernel& k = scene.GetKernel();
-        k.GetCanvas().SetFullScreenInvalidate(true);
-        k.GetCanvas().InvalidateAll();
-        EXPECT_GE(k.Render(surface), 0);
-        const std::string path = std::string(HQLV_BUILD_DIR) + "/" + name;
-        const std::string part = path + "." + std::to_string(getpid());
-        EXPECT_TRUE(WritePng(part, px, 744, 710));
-        EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
-        return px;
-    }
     // The face whose marker is most frequent inside the own record's rectangle; -1 none.
     int FaceAt(const std::vector<uint32_t>& px, int index) {
         MJRect h;

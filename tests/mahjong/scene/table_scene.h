@@ -2,8 +2,12 @@
 // What the table tests share: a deal state over a 5028-byte area whose words a test sets,
 // a scene that may have another tile total and the deal's jokers, and a clock that stands
 // just before the 32-bit wrap and steps the engine.
+#include <unistd.h>
+
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "mahjong/scene/game_info.h"
 #include "platform/core/clock.h"
 #include "scene_fixture.h"
+#include "shot_util.h"
 
 namespace hqlv::mahjong::test {
 
@@ -64,6 +69,21 @@ protected:
         }
     }
     MJTileInfo* Hand(int view) { return this->scene.Tiles().m_hands[view]; }
+    // The whole 744 x 710 table rendered afresh; kept for review as name in the build folder
+    // (written under a temporary name first, so parallel runs never read half a file).
+    std::vector<uint32_t> Shoot(const std::string& name) {
+        std::vector<uint32_t> px(size_t(744) * 710, 0);
+        engine::DrawSurface surface{px.data(), 744, 710};
+        engine::GameKernel& k = this->scene.GetKernel();
+        k.GetCanvas().SetFullScreenInvalidate(true);
+        k.GetCanvas().InvalidateAll();
+        EXPECT_GE(k.Render(surface), 0);
+        const std::string path = std::string(HQLV_BUILD_DIR) + "/" + name;
+        const std::string part = path + "." + std::to_string(getpid());
+        EXPECT_TRUE(WritePng(part, px, 744, 710));
+        EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
+        return px;
+    }
 
     Info deal;
     platform::ManualClock clock{0xFFFFFFFFu - 700};
