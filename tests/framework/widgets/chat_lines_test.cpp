@@ -193,6 +193,10 @@ TEST_F(ChatLines, OtherLines) {
     EXPECT_EQ(MembershipLine(ctx, B(member)), " <c=255>张三成为了会员 \r\n");
     member.w(2, 0);
     EXPECT_EQ(MembershipLine(ctx, B(member)), " <c=255>张三的会员身份到期 \r\n");
+    member.w(0, 1001);
+    EXPECT_EQ(MembershipLine(ctx, B(member)), " <c=255>我的会员身份到期 \r\n");
+    member.w(0, 4004);  // a looker-on other than oneself
+    EXPECT_EQ(MembershipLine(ctx, B(member)), "");
     member.w(0, 5555);
     EXPECT_EQ(MembershipLine(ctx, B(member)), "");
     Words lotA(64);
