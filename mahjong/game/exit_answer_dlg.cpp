@@ -11,7 +11,7 @@
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/small_dialogs.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
 

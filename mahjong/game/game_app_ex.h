@@ -12,7 +12,7 @@
 #include "mahjong/game/game_notify_ex.h"
 #include "mahjong/game/game_scene_ex.h"
 #include "mahjong/game/table_draw_ex.h"
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 
 namespace hqlv::mahjong {
 

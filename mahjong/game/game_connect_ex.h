@@ -1,7 +1,7 @@
 #pragma once
 // CGameConnectEx: this game's connection: the mahjong requests and the exit request with
 // its answer.
-#include "mahjong/mj_client.h"
+#include "mahjong/app/mj_client.h"
 
 namespace hqlv::mahjong {
 

@@ -4,7 +4,7 @@
 #include "mahjong/game/panes_ex.h"
 #include "framework/app/shared_utils.h"
 #include "mahjong/game/small_dialogs.h"
-#include "mahjong/mj_panes.h"
+#include "mahjong/panes/mj_panes.h"
 
 namespace hqlv::mahjong {
 

@@ -1,6 +1,6 @@
 #pragma once
 // CGameFrameEx: this game's main frame: the mahjong frame with this game's panes.
-#include "mahjong/mj_frame.h"
+#include "mahjong/panes/mj_frame.h"
 
 namespace hqlv::mahjong {
 

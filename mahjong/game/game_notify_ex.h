@@ -1,7 +1,7 @@
 #pragma once
 // CGameNotifyEx: this game's router. It takes the exit request (400006) and the answer to
 // one (400007) and passes every other id to the mahjong router.
-#include "mahjong/mj_notify.h"
+#include "mahjong/app/mj_notify.h"
 
 namespace hqlv::mahjong {
 

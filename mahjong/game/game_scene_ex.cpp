@@ -15,9 +15,9 @@
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/result_dlg.h"
 #include "mahjong/game/silver_tally.h"
-#include "mahjong/mj_app.h"
-#include "mahjong/mj_frame.h"
-#include "mahjong/mj_table_view.h"
+#include "mahjong/app/mj_app.h"
+#include "mahjong/panes/mj_frame.h"
+#include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/core/profile.h"
 

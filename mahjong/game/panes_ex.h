@@ -6,9 +6,9 @@
 #include <string>
 
 #include "framework/panes/form_view.h"
-#include "mahjong/mj_hooks.h"
-#include "mahjong/mj_operate_view.h"
-#include "mahjong/mj_player_view.h"
+#include "mahjong/app/mj_hooks.h"
+#include "mahjong/panes/mj_operate_view.h"
+#include "mahjong/panes/mj_player_view.h"
 #include "mahjong/game/score_history_view.h"
 
 namespace hqlv::mahjong {

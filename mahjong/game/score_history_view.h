@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "framework/panes/form_view.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::framework {
 class CCustomTabCtrl;

@@ -2,7 +2,7 @@
 // places and the tool splitter's fixed bar.
 #include <gtest/gtest.h>
 
-#include "mahjong/advert_bet.h"
+#include "mahjong/panes/advert_bet.h"
 #include "words.h"
 
 namespace hqlv::mahjong {
@@ -147,7 +147,7 @@ TEST(ToolSplitterGap, OnlyTheGapWithAToolRow) {
 
 #include "framework/web/safebox_flow.h"
 #include "framework/widgets/skin_button.h"
-#include "mahjong/mj_tool_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 #include "tests/framework/qt_test_app.h"
 
 namespace hqlv::mahjong {

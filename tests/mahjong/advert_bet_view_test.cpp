@@ -13,7 +13,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_settings.h"
 #include "framework/widgets/report_list.h"
-#include "mahjong/advert_bet_view.h"
+#include "mahjong/panes/advert_bet_view.h"
 #include "mahjong/game/game_app_ex.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
@@ -268,7 +268,7 @@ TEST_F(AdvertPane, DrawsTheCurrentTabInTheSelectedColour) {
 #include <QMouseEvent>
 #include <QSplitterHandle>
 
-#include "mahjong/mj_tool_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 
 namespace hqlv::mahjong {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
-#include "mahjong/mj_client.h"
-#include "mahjong/mj_gdi_table_view.h"
-#include "mahjong/mj_table_view.h"
+#include "mahjong/app/mj_client.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "tests/framework/qt_test_app.h"
 

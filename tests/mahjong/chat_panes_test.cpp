@@ -7,7 +7,7 @@
 
 #include "framework/widgets/chat_rich_edit.h"
 #include "mahjong/game/game_app_ex.h"
-#include "mahjong/mj_panes.h"
+#include "mahjong/panes/mj_panes.h"
 #include "tests/framework/qt_test_app.h"
 #include "words.h"
 

@@ -7,7 +7,7 @@
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/exit_answer_dlg.h"
 #include "mahjong/game/game_app_ex.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/window.h"
 #include "tests/framework/qt_test_app.h"

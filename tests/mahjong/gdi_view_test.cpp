@@ -2,7 +2,7 @@
 // in its back buffer through the skin library's bitmaps (faces found by their marker
 // colours), its window buttons call the scene's operations, the mouse goes to the scene,
 // and the clock and ask timers.
-#include "mahjong/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@
 #include "mahjong/scene/game_info.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
-#include "mahjong/mj_frame.h"
+#include "mahjong/panes/mj_frame.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "platform/core/files.h"

@@ -28,7 +28,7 @@
 #include "framework/widgets/skin_button.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
-#include "mahjong/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "platform/core/profile.h"

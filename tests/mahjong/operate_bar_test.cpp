@@ -9,7 +9,7 @@
 
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
-#include "mahjong/mj_tool_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "tools/assetgen/pane_art.h"

@@ -11,7 +11,7 @@
 #include "framework/app/notify_handler.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/game_notify_ex.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/scene_host.h"
 #include "mahjong/scene/table_draw.h"

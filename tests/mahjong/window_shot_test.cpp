@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "imaging/screenshot.h"
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 #include "platform/core/diag.h"
 #include "tests/framework/qt_test_app.h"
 

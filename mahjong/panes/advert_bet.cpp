@@ -1,4 +1,4 @@
-#include "mahjong/advert_bet.h"
+#include "mahjong/panes/advert_bet.h"
 
 #include <QWebEngineUrlScheme>
 

@@ -1,4 +1,4 @@
-#include "mahjong/mj_table_view.h"
+#include "mahjong/panes/mj_table_view.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -18,8 +18,8 @@
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
 #include "framework/app/text_edge.h"
-#include "mahjong/mj_app.h"
-#include "mahjong/mj_frame.h"
+#include "mahjong/app/mj_app.h"
+#include "mahjong/panes/mj_frame.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"

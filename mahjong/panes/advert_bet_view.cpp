@@ -1,4 +1,4 @@
-#include "mahjong/advert_bet_view.h"
+#include "mahjong/panes/advert_bet_view.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -16,8 +16,8 @@
 #include "framework/app/skin_settings.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/report_list.h"
-#include "mahjong/mj_app.h"
-#include "mahjong/mj_panes.h"
+#include "mahjong/app/mj_app.h"
+#include "mahjong/panes/mj_panes.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/core/diag.h"
 #include "platform/core/profile.h"

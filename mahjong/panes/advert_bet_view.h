@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "framework/panes/form_view.h"
-#include "mahjong/advert_bet.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/panes/advert_bet.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::framework {
 class CSortListCtrl;

@@ -18,7 +18,7 @@
 
 #include "engine/core/engine_host.h"
 #include "framework/panes/table_view.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 class QPainter;
 class QTimer;

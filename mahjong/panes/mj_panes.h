@@ -8,7 +8,7 @@
 
 #include "framework/widgets/chat_view.h"
 #include "platform/core/message.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::mahjong {
 

@@ -1,4 +1,4 @@
-#include "mahjong/mj_notify.h"
+#include "mahjong/app/mj_notify.h"
 
 #include <cstring>
 

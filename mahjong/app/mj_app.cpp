@@ -1,4 +1,4 @@
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -16,10 +16,10 @@
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "imaging/screenshot.h"
-#include "mahjong/mj_client.h"
-#include "mahjong/mj_frame.h"
-#include "mahjong/mj_gdi_table_view.h"
-#include "mahjong/mj_table_view.h"
+#include "mahjong/app/mj_client.h"
+#include "mahjong/panes/mj_frame.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "framework/panes/player_view.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::mahjong {
 

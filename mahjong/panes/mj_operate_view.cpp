@@ -1,4 +1,4 @@
-#include "mahjong/mj_operate_view.h"
+#include "mahjong/panes/mj_operate_view.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -11,7 +11,7 @@
 #include "framework/panes/game_frame.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/ui/draw_context.h"
 

@@ -1,4 +1,4 @@
-#include "mahjong/mj_tool_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 
 #include <QPainter>
 #include <QMouseEvent>
@@ -10,7 +10,7 @@
 #include "framework/app/game_app.h"
 #include "framework/app/skin_settings.h"
 #include "framework/widgets/skin_button.h"
-#include "mahjong/advert_bet.h"
+#include "mahjong/panes/advert_bet.h"
 #include "platform/core/profile.h"
 #include "platform/ui/draw_context.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "framework/panes/table_view.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 #include "mahjong/scene/gdi_surface.h"
 #include "platform/ui/draw_context.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "framework/app/game_app.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 #include "mahjong/scene/scene_host.h"
 
 class QWidget;

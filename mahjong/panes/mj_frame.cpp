@@ -1,4 +1,4 @@
-#include "mahjong/mj_frame.h"
+#include "mahjong/panes/mj_frame.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -11,14 +11,14 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/skin_library.h"
-#include "mahjong/advert_bet_view.h"
-#include "mahjong/mj_app.h"
-#include "mahjong/mj_gdi_table_view.h"
-#include "mahjong/mj_operate_view.h"
-#include "mahjong/mj_panes.h"
-#include "mahjong/mj_player_view.h"
-#include "mahjong/mj_table_view.h"
-#include "mahjong/mj_tool_view.h"
+#include "mahjong/panes/advert_bet_view.h"
+#include "mahjong/app/mj_app.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_operate_view.h"
+#include "mahjong/panes/mj_panes.h"
+#include "mahjong/panes/mj_player_view.h"
+#include "mahjong/panes/mj_table_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "netlib/log.h"

@@ -1,4 +1,4 @@
-#include "mahjong/mj_client.h"
+#include "mahjong/app/mj_client.h"
 
 #include <algorithm>
 #include <cstring>

@@ -13,7 +13,7 @@
 
 #include "framework/panes/form_view.h"
 #include "framework/panes/game_frame.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::mahjong {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "framework/app/notify_handler.h"
-#include "mahjong/mj_hooks.h"
+#include "mahjong/app/mj_hooks.h"
 
 namespace hqlv::mahjong {
 

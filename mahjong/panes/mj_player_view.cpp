@@ -1,4 +1,4 @@
-#include "mahjong/mj_player_view.h"
+#include "mahjong/panes/mj_player_view.h"
 
 #include <vector>
 
@@ -7,9 +7,9 @@
 #include "framework/widgets/command_message.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
-#include "mahjong/mj_app.h"
-#include "mahjong/mj_client.h"
-#include "mahjong/mj_frame.h"
+#include "mahjong/app/mj_app.h"
+#include "mahjong/app/mj_client.h"
+#include "mahjong/panes/mj_frame.h"
 #include "mahjong/scene/game_info.h"
 #include "netlib/log.h"
 

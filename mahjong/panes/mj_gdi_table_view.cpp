@@ -1,4 +1,4 @@
-#include "mahjong/mj_gdi_table_view.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
 
 #include <QCursor>
 #include <QMouseEvent>
@@ -9,7 +9,7 @@
 #include "framework/app/text_edge.h"
 #include "framework/widgets/skin_button.h"
 #include "mahjong/game/dialog_units.h"
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"

@@ -1,4 +1,4 @@
-#include "mahjong/mj_panes.h"
+#include "mahjong/panes/mj_panes.h"
 
 #include <cstring>
 
@@ -8,7 +8,7 @@
 #include "framework/app/shared_utils.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/skin_button.h"
-#include "mahjong/mj_app.h"
+#include "mahjong/app/mj_app.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
