@@ -4,6 +4,7 @@
 // is the engine scene (mode word 2) that the notification router drives with one call
 // per notification. Every operation acts through the host; none throws.
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -346,6 +347,9 @@ public:
     // The width the seat's name takes on its plane (half the character height a GBK byte).
     int SeatNameWidth(int view);
     virtual void SetSeatIcon(int view, int value);
+    // Sizes a seat mark 30 x 30 and puts its centre 30 (farther: 60) to the right of a point
+    // and 25 below it.
+    virtual void PlaceSeatMark(engine::Entity* mark, int x, int y, int farther);
     int GetSeatIcon(int view, int i) const {
         return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0;
     }
@@ -381,6 +385,10 @@ public:
     // A toolbar button registered with the engine, hidden, its click bound to the event.
     CMJToolButton* MakeToolButton(uint32_t event, int x, int y, int width, int height);
     virtual void CreateToolbarButtons();
+    // The event of the toolbar's table button by the room (command-line field 13): 210039
+    // (201302, the system's seating) where the system seats the players, 210038 (201300,
+    // a change of table) where the player may change tables, 0 (no button) elsewhere.
+    uint32_t TableButtonEvent() const;
     virtual void CreateClockEntities();
     virtual void CreateTileEntities();
     virtual void CreateTileControls();
@@ -422,6 +430,8 @@ public:
         engine::ButtonFrame* operationBar = nullptr;
         engine::ButtonFrame* systemBar = nullptr;
         uint32_t toolButtons[5] = {};
+        // The sixth place: the table button of rooms whose tables change (none elsewhere).
+        uint32_t tableButton = 0;
         uint32_t arrow = 0, dragTile = 0, clockFace = 0, clockHand = 0, digits[2] = {};
         uint32_t stake = 0, windMarks[4] = {}, panels[4] = {}, icons[4][10] = {}, dice[4] = {};
         uint32_t autoPlay = 0, note = 0, hand = 0, particles[5] = {};
@@ -690,6 +700,11 @@ public:
     void SetCountdown(int n) {
         m_clock.seconds = n;
         m_bCountdownEndHeld = 0;
+    }
+    // A concealed gang gives its seat more time; the count, which may come from the
+    // server's words, is not carried past the largest int.
+    void AddCountdownSeconds(int n) {
+        SetCountdown(GetCountdown() > INT_MAX - n ? INT_MAX : GetCountdown() + n);
     }
     // From a new deal's reset until its dealing has finished (210006).
     int IsDealing() const { return m_bDealing; }

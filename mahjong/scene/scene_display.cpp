@@ -205,20 +205,30 @@ int CMJGameScene2::SeatNameWidth(int view) {
     return GetTextLayoutWord10() / 2 * int(platform::utf8ToGbk(seat->name).size());
 }
 
+void CMJGameScene2::PlaceSeatMark(engine::Entity* mark, int x, int y, int farther) {
+    if (!mark) return;
+    mark->SetSize(kSeatIconSize, kSeatIconSize);
+    mark->SetPosition(x + (farther ? 2 : 1) * kSeatIconSize, y + 25);
+}
+
 int CMJGameScene2::ShowSeatIcons(int view) {
     if (view < 0 || view > 3) return 0;
     // The icons stand in a row after the name along the text's direction, the first one 6
-    // pixels past the name's end, so that a mark never covers the name.
+    // pixels past the name's end, so that a mark never covers the name: in the plane's own
+    // frame (the name centred on (100, 25)) they are placed two by two from a point 60
+    // pixels on each time, and the row then turns with the plane.
     const engine::Entity* panel = EntityOf(m_made.panels[view]);
     const int px = panel ? panel->GetX() : 0, py = panel ? panel->GetY() : 0;
-    const int first = SeatNameWidth(view) / 2 + 6 + kSeatIconSize / 2;
+    const int nameEnd = px + SeatNameWidth(view) / 2;
+    const int pairFrom = nameEnd + 6 + kSeatIconSize / 2 - kSeatIconSize, top = py - 25;
     int shown = 0;
     for (int i = 0; i < 10; ++i) {
         auto* icon = static_cast<engine::ImageEntity*>(EntityOf(m_made.icons[view][i]));
         if (!icon) continue;
         if (panel) {
-            const engine::IPoint at = engine::RotatePoint(px + first + kSeatIconSize * i, py, px,
-                                                          py, panel->GetRotation(), 1);
+            PlaceSeatMark(icon, pairFrom + 2 * kSeatIconSize * (i / 2), top, i % 2);
+            const engine::IPoint at =
+                engine::RotatePoint(icon->GetX(), icon->GetY(), px, py, panel->GetRotation(), 1);
             icon->SetPosition(at.x, at.y);
         }
         const int word = m_seatIcons[size_t(view)][size_t(i)];
@@ -306,10 +316,10 @@ void CMJGameScene2::LogToolbar() {
     engine::GameKernel* k = Kernel();
     if (!k || !m_pHost) return;
     // The toolbar buttons' centres on the display, for a scripted player to click.
-    static const char* const kNames[5] = {"音乐", "换肤", "排序", "托管", "截屏"};
+    static const char* const kNames[6] = {"音乐", "换肤", "排序", "托管", "截屏", "换桌"};
     std::string line = "工具栏屏幕:";
-    for (int i = 0; i < 5; ++i) {
-        engine::ControlData* c = k->FindControl(m_made.toolButtons[i]);
+    for (int i = 0; i < 6; ++i) {
+        engine::ControlData* c = k->FindControl(i < 5 ? m_made.toolButtons[i] : m_made.tableButton);
         engine::Entity* b = c ? EntityOf(c->entityId) : nullptr;
         int x = b ? b->GetX() : 0, y = b ? b->GetY() : 0;
         if (!b || !b->IsVisible() || !m_pHost->MapToScreen(x, y)) continue;

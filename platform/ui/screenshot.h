@@ -1,5 +1,6 @@
 #pragma once
-// A picture of a window as it is shown now, and writing it to a PNG file.
+// Pictures of what the display shows: a window as it is shown now, and the whole primary
+// screen; writing a window's picture to a PNG file.
 #include <QImage>
 #include <QWidget>
 
@@ -10,5 +11,9 @@ namespace hqlv::platform::ui {
 QImage GrabWindow(QWidget* window);
 // False when the window is missing or the file cannot be written.
 bool SaveWindowPng(QWidget* window, const std::string& path);
+// The primary screen at its size: read back from the display where the platform can; where
+// it cannot (a display with no frame buffer to read), the program's visible top-level
+// windows drawn where they stand on a black screen. Null without a screen.
+QImage GrabScreen();
 
 }  // namespace hqlv::platform::ui

@@ -6,7 +6,7 @@
 //   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
 //             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
 //             [--option-a N] [--option-b N] [--notice-base URL] [--web-base URL]
-//             [--log FILE]
+//             [--room-kind plain|system|silver] [--log FILE]
 //
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
@@ -15,7 +15,11 @@
 // (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
 // game's help page (game/HqLv228.html). The chat's face pictures found beside the client
 // (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
-// code: the client's), or on SIGINT/SIGTERM, which end the client first. Commands on standard
+// code: the client's), or on SIGINT/SIGTERM, which end the client first. --room-kind adds the
+// room's bits to option word B (command-line field 13): "system", a room where the system
+// seats the players (0x2 with 0x80: the client waits for its table, and its table button asks
+// the system again); "silver", a room that checks the silver carried at the start and lets
+// the player change tables (0x40 with 0x80). Commands on standard
 // input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
@@ -72,6 +76,7 @@ struct Options {
     std::string noticeBase;
     std::string webBase;
     std::string log;
+    int roomKindBits = 0;  // added to option word B
 };
 
 // The hall record's web base field holds 63 bytes and its terminator.
@@ -378,11 +383,24 @@ void Commands() {
     }
 }
 
+// The bits of option word B that make a room of the kind; false for an unknown kind.
+bool RoomKindBits(const std::string& kind, int& bits) {
+    if (kind == "plain")
+        bits = 0;
+    else if (kind == "system")
+        bits = 0x2 | 0x80;
+    else if (kind == "silver")
+        bits = 0x40 | 0x80;
+    else
+        return false;
+    return true;
+}
+
 int Usage() {
     std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
                  "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
                  "[--option-a N] [--option-b N] [--notice-base URL] [--web-base URL] "
-                 "[--log FILE]\n";
+                 "[--room-kind plain|system|silver] [--log FILE]\n";
     return 2;
 }
 
@@ -427,10 +445,13 @@ int main(int argc, char** argv) {
             o.webBase = next();
         else if (a == "--log")
             o.log = next();
-        else
+        else if (a == "--room-kind") {
+            if (!RoomKindBits(next(), o.roomKindBits)) return Usage();
+        } else
             return Usage();
     }
     if (o.client.empty()) return Usage();
+    o.optionB |= o.roomKindBits;
     if (!o.log.empty()) g_logFile = fopen(o.log.c_str(), "a");
     signal(SIGPIPE, SIG_IGN);
     struct sigaction sa {};
