@@ -179,6 +179,7 @@ void CMJGameScene2::ShowStartButton() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) {
             ShowControl(c, true);
+            engine::WriteLogText("开始按钮");
             // The button may come up under a resting pointer: a click there is its click.
             k->PostMessage(84, engine::MessageData());
         }

@@ -567,6 +567,111 @@ TEST_F(SceneTest, ChangeTableAndTableOptionFollowField13) {
     }
 }
 
+// The toolbar's table button stands where its request goes out: a change of table (210038)
+// with bits 0x40 and 0x80 and without 0x2, the system's seating (210039) with 0x2 and 0x80.
+TEST_F(SceneTest, TheTableButtonFollowsTheRoom) {
+    struct Case {
+        uint32_t bits, event;
+    };
+    const Case cases[] = {{0, 0},         {0x2, 0},       {0x40, 0},      {0x80, 0},
+                          {0xC0, 210038}, {0x82, 210039}, {0xC2, 210039}, {0x1C0, 210038}};
+    for (const Case& c : cases) {
+        host.field13 = c.bits;
+        EXPECT_EQ(scene.TableButtonEvent(), c.event) << c.bits;
+    }
+    scene.SetSceneHost(nullptr);
+    EXPECT_EQ(scene.TableButtonEvent(), 0u);
+    scene.SetSceneHost(&host);
+}
+
+class TableButton : public SceneTest {
+protected:
+    // The scene started in a room of these bits: its table button's control, 0 without.
+    engine::ControlData* Started(uint32_t bits) {
+        host.field13 = bits;
+        Start();
+        return scene.Entities().tableButton
+                   ? scene.GetKernel().FindControl(scene.Entities().tableButton)
+                   : nullptr;
+    }
+    // A click on the button, as the mouse manager delivers it.
+    void Click(engine::ControlData* c) {
+        const engine::EventSlot* e = c->GetEvent(8);
+        ASSERT_NE(e, nullptr);
+        scene.GetKernel().DeliverMessage(
+            engine::EngineMessage{e->code, engine::MessageData::Number(e->data), e->target}, 0);
+        scene.PumpMessages();
+    }
+};
+
+TEST_F(TableButton, APlainRoomHasNone) {
+    if (!HaveAssets()) GTEST_SKIP();
+    EXPECT_EQ(Started(0), nullptr);
+    ASSERT_NE(scene.Entities().systemBar, nullptr);
+    EXPECT_EQ(scene.Entities().systemBar->Slots()[5].controlId, 0u);
+}
+
+TEST_F(TableButton, ARoomWithTableChangesChangesTheTable) {
+    if (!HaveAssets()) GTEST_SKIP();
+    engine::ControlData* c = Started(0xC0);
+    ASSERT_NE(c, nullptr);
+    // The sixth place of the system bar, captioned and tipped "换桌", its hover tip bound.
+    EXPECT_EQ(scene.Entities().systemBar->Slots()[5].controlId, c->id);
+    auto* b = dynamic_cast<engine::AdvButton*>(c->owner);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->SaveState().captionY, 8);
+    ASSERT_NE(c->GetEvent(12), nullptr);
+    EXPECT_EQ(c->GetEvent(12)->code, 12u);
+    Click(c);
+    EXPECT_EQ(host.changeTables, 1);
+    EXPECT_EQ(host.tableOptions, 0);
+}
+
+TEST_F(TableButton, ARoomTheSystemSeatsAsksTheSystemAgain) {
+    if (!HaveAssets()) GTEST_SKIP();
+    engine::ControlData* c = Started(0x82);
+    ASSERT_NE(c, nullptr);
+    Click(c);
+    EXPECT_EQ(host.tableOptions, 1);
+    EXPECT_EQ(host.changeTables, 0);
+}
+
+// A seat mark: 30 x 30, its centre 30 (farther: 60) right of the point and 25 below it.
+TEST_F(SceneTest, ASeatMarkStandsRightOfAndBelowItsPoint) {
+    if (!HaveAssets()) GTEST_SKIP();
+    Start();
+    auto* mark = static_cast<engine::ImageEntity*>(
+        scene.GetKernel().FindEntity(scene.Entities().icons[0][0]));
+    ASSERT_NE(mark, nullptr);
+    mark->SetSize(7, 9);
+    struct Case {
+        int x, y, farther, cx, cy;
+    } cases[] = {{100, 200, 0, 130, 225}, {100, 200, 1, 160, 225}, {-40, 0, 5, 20, 25}};
+    for (const Case& c : cases) {
+        scene.PlaceSeatMark(mark, c.x, c.y, c.farther);
+        EXPECT_EQ(mark->GetX(), c.cx) << c.farther;
+        EXPECT_EQ(mark->GetY(), c.cy) << c.farther;
+        EXPECT_EQ(mark->GetWidth(), 30);
+        EXPECT_EQ(mark->GetHeight(), 30);
+    }
+    scene.PlaceSeatMark(nullptr, 1, 2, 0);  // no mark: nothing
+    // A seat's row: the marks one after another 30 apart, the first 6 past the name's end,
+    // on the plane's middle line (view 1's plane is not turned).
+    draw.SetSeatName(1, "南家");
+    scene.ShowSeatInfo(1);
+    for (int i = 0; i < 3; ++i) scene.SetSeatIcon(1, 1);
+    const engine::Entity* panel = scene.GetKernel().FindEntity(scene.Entities().panels[1]);
+    ASSERT_NE(panel, nullptr);
+    const int first = panel->GetX() + scene.SeatNameWidth(1) / 2 + 6 + 15;
+    for (int i = 0; i < 3; ++i) {
+        const engine::Entity* icon = scene.GetKernel().FindEntity(scene.Entities().icons[1][i]);
+        ASSERT_NE(icon, nullptr);
+        EXPECT_TRUE(icon->IsVisible()) << i;
+        EXPECT_EQ(icon->GetX(), first + 30 * i) << i;
+        EXPECT_EQ(icon->GetY(), panel->GetY()) << i;
+    }
+}
+
 TEST_F(SceneTest, ButtonPicturesCutTheirStrips) {
     struct Case {
         uint32_t code;
