@@ -320,10 +320,10 @@ void CMJGameScene2::LogToolbar() {
     engine::GameKernel* k = Kernel();
     if (!k || !m_pHost) return;
     // The toolbar buttons' centres on the display, for a scripted player to click.
-    static const char* const kNames[6] = {"音乐", "换肤", "排序", "托管", "截屏", "换桌"};
+    static const char* const kNames[5] = {"音乐", "换肤", "排序", "托管", "截屏"};
     std::string line = "工具栏屏幕:";
-    for (int i = 0; i < 6; ++i) {
-        engine::ControlData* c = k->FindControl(i < 5 ? m_made.toolButtons[i] : m_made.tableButton);
+    for (int i = 0; i < 5; ++i) {
+        engine::ControlData* c = k->FindControl(m_made.toolButtons[i]);
         engine::Entity* b = c ? EntityOf(c->entityId) : nullptr;
         int x = b ? b->GetX() : 0, y = b ? b->GetY() : 0;
         if (!b || !b->IsVisible() || !m_pHost->MapToScreen(x, y)) continue;

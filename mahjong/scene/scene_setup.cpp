@@ -293,8 +293,19 @@ void CMJGameScene2::CreateToolbarButtons() {
         return b->ControlId();
     };
     m_made.toolButtons[4] = captioned(210037, "截屏");
-    if (const uint32_t event = TableButtonEvent()) m_made.tableButton = captioned(event, "换桌");
     engine::GameKernel* k = Kernel();
+    // The table button stands beside the start button and comes and goes with it: a table
+    // is changed (or asked of the system) before a deal, never in one.
+    if (const uint32_t event = TableButtonEvent())
+        if (CMJToolButton* table = MakeToolButton(event, -100, -100, 80, 30)) {
+            table->SetBaseColor(0x37450E, false);
+            table->SetBorderColor(0x936DF3, false);
+            table->SetCaptionColor(0xFFFFFF, false);
+            table->SetTextFitted("换桌", 0, 0, true, 0);
+            table->SetTipText("换桌");
+            m_made.tableButton = table->ControlId();
+            ShowControl(k ? k->FindControl(m_made.tableButton) : nullptr, false);
+        }
     auto place = [&](uint32_t at, uint32_t id) {
         if (m_made.systemBar && id) m_made.systemBar->OnButton(at, id);
         engine::ControlData* c = k ? k->FindControl(id) : nullptr;
@@ -304,7 +315,6 @@ void CMJGameScene2::CreateToolbarButtons() {
         c->SetEvent(13, 13, c->id, c->entityId);
     };
     for (uint32_t i = 0; i < 5; ++i) place(i, m_made.toolButtons[i]);
-    place(5, m_made.tableButton);
     const engine::ImageInfo arrow = GetImageInfo(Picture("系统栏箭头"), 0);
     // The grip and the tip stand with the bar on its layer, above the table's tiles.
     if (engine::ImageEntity* e =

@@ -210,12 +210,9 @@ TEST_F(AppRooms, TheSystemSeatsThePlayerWhoWaitsForIt) {
     for (int chair = 0; chair < 4; ++chair)
         if (chair != kUser % 4)
             EXPECT_EQ(app.GetSeatUserID(chair), tools::kFirstComputerUserId + chair) << chair;
-    // In the running deal the table button's ask is not taken up: no wait notice comes back.
+    // The table button comes with the start button only: none in the deal.
     ASSERT_NE(Scene().Entities().tableButton, 0u);
-    Click(Scene().Entities().tableButton);
-    ASSERT_TRUE(server->WaitForRequest(201302, 5000));
-    PumpUi([] { return false; }, 300);
-    EXPECT_FALSE(Shown(Scene().WaitNoticeEntity()));
+    EXPECT_FALSE(ControlEntity(Scene().Entities().tableButton)->IsVisible());
 }
 
 TEST_F(AppRooms, ARelaunchedClientInASystemRoomIsOfferedTheStart) {
@@ -230,24 +227,26 @@ TEST_F(AppRooms, ARelaunchedClientInASystemRoomIsOfferedTheStart) {
     EXPECT_TRUE(start->IsVisible());
 }
 
-// Out of a deal the table button asks the system for another table: the wait notice, then
-// the seat.
+// Out of a deal the table button beside the start asks the system for another table: the
+// server's wait notice (211300), then the seat with the deal.
 TEST_F(AppRooms, TheTableButtonOfASystemRoomAsksForAnotherTable) {
     NEED_TABLE();
     server::RoomRules rules;
     rules.systemSeated = true;
-    rules.seatWaitMs = 2500;
-    ASSERT_NO_FATAL_FAILURE(Enter(rules, 0x2 | 0x80));
+    rules.seatWaitMs = 60000;
+    ASSERT_NO_FATAL_FAILURE(Enter(rules, 0x2 | 0x80, /*field9=*/1));
     ASSERT_NE(Scene().Entities().tableButton, 0u);
+    EXPECT_TRUE(ControlEntity(Scene().Entities().tableButton)->IsVisible());
     Click(Scene().Entities().tableButton);
     ASSERT_TRUE(server->WaitForRequest(201302, 5000));
-    // The server's 211300: the notice that stands is not doubled.
+    ASSERT_TRUE(PumpUi([&] { return Shown(Scene().WaitNoticeEntity()); }, 5000));
+    // A second ask while the notice stands does not double it.
     const uint32_t notice = Scene().WaitNoticeEntity();
+    Click(Scene().Entities().tableButton);
+    ASSERT_TRUE(server->WaitForRequest(201302, 5000, 2));
     PumpUi([] { return false; }, 500);
     EXPECT_EQ(Scene().WaitNoticeEntity(), notice);
-    EXPECT_TRUE(Shown(notice));
-    ASSERT_TRUE(PumpUi([&] { return Scene().IsGameRunning() == 1; }));
-    EXPECT_EQ(app.GetTableNo(), 0);
+    EXPECT_EQ(Scene().IsGameRunning(), 0);
 }
 
 TEST_F(AppRooms, ARefusedSilverCheckShowsItsTextAndStartsNothing) {
@@ -290,6 +289,13 @@ TEST_F(AppRooms, TheTableButtonOfASilverRoomChangesTheTable) {
     NEED_TABLE();
     ASSERT_NO_FATAL_FAILURE(Enter(server::RoomRules{}, 0x40 | 0x80));
     ASSERT_NE(Scene().Entities().tableButton, 0u);
+    // Beside the start button, to its right.
+    engine::Entity* table = ControlEntity(Scene().Entities().tableButton);
+    engine::Entity* start = ControlEntity(Scene().Entities().start);
+    ASSERT_NE(start, nullptr);
+    EXPECT_TRUE(table->IsVisible());
+    EXPECT_EQ(table->GetY(), start->GetY());
+    EXPECT_EQ(table->GetX() - start->GetX(), 100);
     Click(Scene().Entities().tableButton);
     EXPECT_EQ(Requests(201300), 1);
     // The server moved the player (211700): the table pane follows.

@@ -567,8 +567,8 @@ TEST_F(SceneTest, ChangeTableAndTableOptionFollowField13) {
     }
 }
 
-// The toolbar's table button stands where its request goes out: a change of table (210038)
-// with bits 0x40 and 0x80 and without 0x2, the system's seating (210039) with 0x2 and 0x80.
+// The table button stands where its request goes out: a change of table (210038) with bits
+// 0x40 and 0x80 and without 0x2, the system's seating (210039) with 0x2 and 0x80.
 TEST_F(SceneTest, TheTableButtonFollowsTheRoom) {
     struct Case {
         uint32_t bits, event;
@@ -594,6 +594,10 @@ protected:
                    ? scene.GetKernel().FindControl(scene.Entities().tableButton)
                    : nullptr;
     }
+    engine::Entity* EntityOf(uint32_t control) {
+        engine::ControlData* c = scene.GetKernel().FindControl(control);
+        return c ? scene.GetKernel().FindEntity(c->entityId) : nullptr;
+    }
     // A click on the button, as the mouse manager delivers it.
     void Click(engine::ControlData* c) {
         const engine::EventSlot* e = c->GetEvent(8);
@@ -607,33 +611,54 @@ protected:
 TEST_F(TableButton, APlainRoomHasNone) {
     if (!HaveAssets()) GTEST_SKIP();
     EXPECT_EQ(Started(0), nullptr);
-    ASSERT_NE(scene.Entities().systemBar, nullptr);
-    EXPECT_EQ(scene.Entities().systemBar->Slots()[5].controlId, 0u);
+    scene.ShowStartButton();
+    scene.ShowTableButton(true);  // nothing to show
 }
 
-TEST_F(TableButton, ARoomWithTableChangesChangesTheTable) {
+// The button, 80 x 30 and captioned "换桌", comes and goes with the start button: shown with
+// the start, gone when the start is pressed and when a deal begins.
+TEST_F(TableButton, ComesAndGoesWithTheStartButton) {
     if (!HaveAssets()) GTEST_SKIP();
     engine::ControlData* c = Started(0xC0);
     ASSERT_NE(c, nullptr);
-    // The sixth place of the system bar, captioned and tipped "换桌", its hover tip bound.
-    EXPECT_EQ(scene.Entities().systemBar->Slots()[5].controlId, c->id);
+    engine::Entity* table = EntityOf(c->id);
+    engine::Entity* start = EntityOf(scene.Entities().start);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(start, nullptr);
     auto* b = dynamic_cast<engine::AdvButton*>(c->owner);
     ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->SaveState().captionY, 8);
-    ASSERT_NE(c->GetEvent(12), nullptr);
-    EXPECT_EQ(c->GetEvent(12)->code, 12u);
-    Click(c);
-    EXPECT_EQ(host.changeTables, 1);
-    EXPECT_EQ(host.tableOptions, 0);
+    EXPECT_EQ(table->GetWidth(), 80);
+    EXPECT_EQ(table->GetHeight(), 30);
+    EXPECT_FALSE(table->IsVisible());
+    scene.ShowStartButton();
+    EXPECT_TRUE(table->IsVisible());
+    EXPECT_TRUE(start->IsVisible());
+    host.startWorks = 1;
+    scene.OnBtnStart();
+    EXPECT_FALSE(table->IsVisible());
+    scene.ShowStartButton();
+    scene.OnGameReset();
+    EXPECT_FALSE(table->IsVisible());
+    EXPECT_FALSE(start->IsVisible());
 }
 
-TEST_F(TableButton, ARoomTheSystemSeatsAsksTheSystemAgain) {
+// A click sends the room's request: a change of table where the player may change it, the
+// system's seating where the system seats the players (one room a scene: the button is made
+// with the table).
+TEST_F(TableButton, AClickInARoomWithTableChangesChangesTheTable) {
+    if (!HaveAssets()) GTEST_SKIP();
+    engine::ControlData* c = Started(0xC0);
+    ASSERT_NE(c, nullptr);
+    Click(c);
+    EXPECT_EQ(std::pair(host.changeTables, host.tableOptions), std::pair(1, 0));
+}
+
+TEST_F(TableButton, AClickInARoomTheSystemSeatsAsksTheSystemAgain) {
     if (!HaveAssets()) GTEST_SKIP();
     engine::ControlData* c = Started(0x82);
     ASSERT_NE(c, nullptr);
     Click(c);
-    EXPECT_EQ(host.tableOptions, 1);
-    EXPECT_EQ(host.changeTables, 0);
+    EXPECT_EQ(std::pair(host.changeTables, host.tableOptions), std::pair(0, 1));
 }
 
 // A seat mark: 30 x 30, its centre 30 (farther: 60) right of the point and 25 below it.

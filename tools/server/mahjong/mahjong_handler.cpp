@@ -233,6 +233,8 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
             server.HandleFrameworkRequest(r, reply);
             if (r.id == 201161 && reply.code != 10) return true;
             if (t->deal->Running()) return true;
+            // A player who starts where he sits no longer waits for the system's table.
+            waiting_.erase(r.client);
             MarkReady(*t, seat, r.client);
             TryStart(*t);
             return true;
