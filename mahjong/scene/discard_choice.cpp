@@ -98,10 +98,8 @@ void CountTiles(const CMJTileAreas& tiles, const DiscardContext& ctx, UnseenCoun
     for (int i = 0; i < slots; ++i) {
         const MJTileInfo& r = tiles.m_hands[kOwnView][i];
         if (r.bPresent != 1) continue;
-        if (r.bHand == 1)
-            see(r.nCode);
-        else if (const int t = CountIndexOf(r.nCode); r.bHand == 0 && t)
-            ++exposed[size_t(t / 10)];
+        if (r.bHand == 1) see(r.nCode);
+        else if (const int t = CountIndexOf(r.nCode); r.bHand == 0 && t) ++exposed[size_t(t / 10)];
     }
     for (int t = 0; t < kCountIndexes; ++t) unseen[size_t(t)] = 4 - seen[size_t(t)];
 }

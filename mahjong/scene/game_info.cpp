@@ -36,8 +36,7 @@ int CopyList(std::span<const uint8_t> record, size_t word, MJList& out) {
 
 std::span<const uint8_t> CMJGameInfo::GetRoundRecordPart() const {
     std::span<const uint8_t> r = GetRoundRecord();
-    return r.size() > kDealChairWord * 4 ? r.subspan(kDealChairWord * 4)
-                                         : std::span<const uint8_t>{};
+    return r.size() > kDealChairWord * 4 ? r.subspan(kDealChairWord * 4) : std::span<const uint8_t>{};
 }
 
 int CMJGameInfo::RoundWord(size_t i) const {

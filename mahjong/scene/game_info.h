@@ -23,7 +23,7 @@ inline constexpr size_t kDealAreaBytes = 5028;
 // The table state an entry (or 201140) brings: a player's, and a looker-on's.
 inline constexpr size_t kPlayerStateBytes = 5028;
 inline constexpr size_t kLookerStateBytes = 948;
-inline constexpr size_t kDealListWord = 53;   // 32 entries, ended by −1 when shorter
+inline constexpr size_t kDealListWord = 53;  // 32 entries, ended by −1 when shorter
 inline constexpr size_t kDealChairWord = 49;  // four per-chair words
 // Result record layout.
 inline constexpr size_t kResultWords = 413;

@@ -121,7 +121,7 @@ void CMJGameScene::RecordGameNotify(uint32_t id, MJData body) {
     // The body is copied as far as it goes: a hu body holds 48 bytes, not 64.
     const size_t n = std::min(body.size(), sizeof(entry.body));
     if (n) std::memcpy(entry.body, body.data(), n);  // an empty body may have no bytes at all
-    const bool hasChair = body.size() >= 48;         // word 11
+    const bool hasChair = body.size() >= 48;  // word 11
     entry.chair = -1;
     if (hasChair) std::memcpy(&entry.chair, body.data() + 44, 4);
     if (hasChair && entry.chair == m_geometry.OwnChair()) ++m_nOwnActions;

@@ -225,8 +225,7 @@ void CMJTableDraw::LayoutSeatText(int view) {
             break;
     }
     dc.TextOut(s->nameX, s->nameY, s->name);
-    if (banker)
-        dc.TransparentBlt(s->bankerX, s->bankerY, bw, bh, "MJ_ZHUANG", 0, 0, kGdiMagentaKey);
+    if (banker) dc.TransparentBlt(s->bankerX, s->bankerY, bw, bh, "MJ_ZHUANG", 0, 0, kGdiMagentaKey);
 }
 
 void CMJTableDraw::PaintSeatGdi(int view) {
