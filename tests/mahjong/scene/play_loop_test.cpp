@@ -585,7 +585,7 @@ TEST_F(PlayLoop, TheBankersMarkLeavesTheScreenWhereItGoes) {
         return px;
     };
     for (int v = 0; v < 4; ++v) scene.ShowSeatInfo(v);  // the panels the marks stand on
-    scene.ResetSeatPanels();                            // the deal's own marks go
+    scene.ResetSeatPanels();                             // the deal's own marks go
     const std::vector<uint32_t> none = frame();
     scene.SetBankerMark(1);
     const std::vector<uint32_t> atOne = frame();
