@@ -110,6 +110,10 @@ TEST(AppSceneHost, AnswersTheRoomFromTheCommandLine) {
         EXPECT_EQ(host.GetCmdField9(), c.field9);
         EXPECT_EQ(host.GetGameCode(), "HqLv");
         EXPECT_EQ(host.GetClockTimerId(), 10000u);
+        // No table view on the screen: no point of it is mapped.
+        int x = 1, y = 2;
+        EXPECT_FALSE(host.MapToScreen(x, y));
+        EXPECT_EQ(std::pair(x, y), std::pair(1, 2));
     }
 }
 

@@ -67,11 +67,21 @@ TEST_F(WindowShot, TheJpegHasThePicturesSizeAndItsColours) {
     ExpectPainted(jpeg, 0, 0);
 }
 
+// A window that is not shown, all white, where the screenshot must not show it.
+class White : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::white); }
+};
+
 TEST_F(WindowShot, TheScreenShotIsTheWholeScreenWithTheWindowWhereItStands) {
     Painted window;
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.setGeometry(30, 40, 161, 97);
     window.show();
+    White hidden;
+    hidden.setGeometry(300, 300, 80, 60);
+    hidden.show();
+    hidden.hide();
     QApplication::processEvents();
     const std::string path = TempPath("screen.jpg");
     ASSERT_TRUE(SaveScreenJpeg(path, 75));
@@ -84,9 +94,11 @@ TEST_F(WindowShot, TheScreenShotIsTheWholeScreenWithTheWindowWhereItStands) {
     EXPECT_GT(jpeg.width(), window.width());
     const QPoint at = window.geometry().topLeft() - screen->geometry().topLeft();
     ExpectPainted(jpeg, at.x(), at.y());
-    // Outside the window the screen shows no part of it.
+    // Outside the window the screen shows no part of it, nor of the hidden one.
     const QColor outside = jpeg.pixelColor(at.x() + 161 + 10, at.y() + 10);
     EXPECT_LT(outside.red(), 200);
+    const QColor notShown = jpeg.pixelColor(340, 330);
+    EXPECT_FALSE(notShown.red() > 200 && notShown.green() > 200 && notShown.blue() > 200);
 }
 
 TEST_F(WindowShot, NoPictureWritesNothing) {
