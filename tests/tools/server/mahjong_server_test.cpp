@@ -618,6 +618,14 @@ TEST(MahjongServer, AStartIsHeardByTheOthersAtTheTableNotByTheStarter) {
     std::vector<hqlv::testing::WireMessage> before;
     ASSERT_TRUE(q.WaitFor(211040, 5000, &before));
     for (const auto& m : before) EXPECT_NE(m.code, 201160);
+    // A start while the deal runs (plain or checked) changes nothing: nobody hears of it.
+    q.Send(201160, q.Body(32, {}));
+    auto checked = q.Call(201161, q.Body(32, {}));
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(checked->code, 10);
+    EXPECT_FALSE(p.WaitFor(201160, 400));
+    ASSERT_TRUE(s.deal());
+    EXPECT_TRUE(s.deal()->Running());
 }
 
 TEST(MahjongServer, TheStartOfASilverRoomChecksTheSilverCarried) {
