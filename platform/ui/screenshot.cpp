@@ -20,12 +20,14 @@ bool SaveWindowPng(QWidget* window, const std::string& path) {
 
 QImage GrabScreen() {
     QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return {};
-    const QRect area = screen->geometry();
-    if (area.isEmpty()) return {};
     // Window 0 is the whole screen (the desktop) on platforms that read the display back.
-    QImage shot = screen->grabWindow(0).toImage();
-    if (!shot.isNull()) return shot;
+    return screen ? ScreenOrWindows(screen->grabWindow(0).toImage(), screen) : QImage();
+}
+
+QImage ScreenOrWindows(const QImage& readBack, QScreen* screen) {
+    if (!readBack.isNull()) return readBack;
+    const QRect area = screen ? screen->geometry() : QRect();
+    if (area.isEmpty()) return {};
     QImage composed(area.size(), QImage::Format_RGB32);
     composed.fill(Qt::black);
     QPainter painter(&composed);

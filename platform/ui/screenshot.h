@@ -2,6 +2,7 @@
 // Pictures of what the display shows: a window as it is shown now, and the whole primary
 // screen; writing a window's picture to a PNG file.
 #include <QImage>
+#include <QScreen>
 #include <QWidget>
 
 #include <string>
@@ -15,5 +16,8 @@ bool SaveWindowPng(QWidget* window, const std::string& path);
 // it cannot (a display with no frame buffer to read), the program's visible top-level
 // windows drawn where they stand on a black screen. Null without a screen.
 QImage GrabScreen();
+// What GrabScreen makes of a screen's read-back picture: the picture when there is one,
+// else the screen's picture drawn from the program's visible top-level windows on it.
+QImage ScreenOrWindows(const QImage& readBack, QScreen* screen);
 
 }  // namespace hqlv::platform::ui

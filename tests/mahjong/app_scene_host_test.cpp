@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
@@ -84,6 +85,23 @@ TEST(AppSceneHost, ReachesTheTablePaneOfEitherMode) {
         EXPECT_EQ(host.IsRejoining(), 0);
         app.SetInGame(1);
         EXPECT_EQ(host.IsRejoining(), 1);
+        if (mode == 2) {
+            // The engine's table maps its logical points onto the display only while shown.
+            ASSERT_GT(app.scene().GetScreenWidth(), 0);
+            int x = 372, y = 355;
+            EXPECT_FALSE(host.MapToScreen(x, y));
+            EXPECT_EQ(std::pair(x, y), std::pair(372, 355));
+            frame.show();
+            QCoreApplication::processEvents();
+            CMJGameTableView2* view = frame.GetMJTableView();
+            ASSERT_TRUE(view->isVisible());
+            EXPECT_TRUE(host.MapToScreen(x, y));
+            const QPoint expected = view->mapToGlobal(
+                QPoint(372 * view->width() / app.scene().GetScreenWidth(),
+                       355 * view->height() / app.scene().GetScreenHeight()));
+            EXPECT_EQ(std::pair(x, y), std::pair(expected.x(), expected.y()));
+            frame.hide();
+        }
         app.SetFrame(nullptr);
     }
 }
