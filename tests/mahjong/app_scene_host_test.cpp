@@ -96,9 +96,9 @@ TEST(AppSceneHost, ReachesTheTablePaneOfEitherMode) {
             CMJGameTableView2* view = frame.GetMJTableView();
             ASSERT_TRUE(view->isVisible());
             EXPECT_TRUE(host.MapToScreen(x, y));
-            const QPoint expected = view->mapToGlobal(
-                QPoint(372 * view->width() / app.scene().GetScreenWidth(),
-                       355 * view->height() / app.scene().GetScreenHeight()));
+            const QPoint expected =
+                view->mapToGlobal(QPoint(372 * view->width() / app.scene().GetScreenWidth(),
+                                         355 * view->height() / app.scene().GetScreenHeight()));
             EXPECT_EQ(std::pair(x, y), std::pair(expected.x(), expected.y()));
             frame.hide();
         }
