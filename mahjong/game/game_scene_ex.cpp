@@ -140,9 +140,6 @@ void CGameSceneEx::LayoutToolbar() {
     if (!k) return;
     const int W = GetScreenWidth(), H = GetScreenHeight();
     MoveControl(k->FindControl(m_made.start), W / 2, 6 * H / 7);
-    // The table button to the start button's right, 20 pixels between them.
-    if (m_made.tableButton)
-        MoveControl(k->FindControl(m_made.tableButton), W / 2 + 100, 6 * H / 7);
     MoveControl(k->FindControl(m_made.ask), 40, H - 16);
 
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;

@@ -385,12 +385,6 @@ public:
     // A toolbar button registered with the engine, hidden, its click bound to the event.
     CMJToolButton* MakeToolButton(uint32_t event, int x, int y, int width, int height);
     virtual void CreateToolbarButtons();
-    // The event of the toolbar's table button by the room (command-line field 13): 210039
-    // (201302, the system's seating) where the system seats the players, 210038 (201300,
-    // a change of table) where the player may change tables, 0 (no button) elsewhere.
-    uint32_t TableButtonEvent() const;
-    // The table button comes and goes with the start button (nothing where there is none).
-    void ShowTableButton(bool show);
     virtual void CreateClockEntities();
     virtual void CreateTileEntities();
     virtual void CreateTileControls();
@@ -432,8 +426,6 @@ public:
         engine::ButtonFrame* operationBar = nullptr;
         engine::ButtonFrame* systemBar = nullptr;
         uint32_t toolButtons[5] = {};
-        // The table button beside the start button, in rooms whose tables change.
-        uint32_t tableButton = 0;
         uint32_t arrow = 0, dragTile = 0, clockFace = 0, clockHand = 0, digits[2] = {};
         uint32_t stake = 0, windMarks[4] = {}, panels[4] = {}, icons[4][10] = {}, dice[4] = {};
         uint32_t autoPlay = 0, note = 0, hand = 0, particles[5] = {};

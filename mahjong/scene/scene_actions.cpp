@@ -374,7 +374,6 @@ void CMJGameScene2::OnBtnStart() {
                 e->Hide();
                 e->ApplyTransform();
             }
-    ShowTableButton(false);
     uint8_t record[16];
     FillHead(record);
     m_pHost->OnOwnGameStarted(record);
@@ -853,9 +852,8 @@ void CMJGameScene2::LogClaimFrame() {
         const char* name;
         uint32_t control;
     };
-    const Named named[] = {{"过", m_made.pass},         {"胡", m_made.hu},  {"杠", m_made.gang},
-                           {"碰", m_made.peng},         {"吃", m_made.chi}, {"开始", m_made.start},
-                           {"换桌", m_made.tableButton}};
+    const Named named[] = {{"过", m_made.pass}, {"胡", m_made.hu},  {"杠", m_made.gang},
+                           {"碰", m_made.peng}, {"吃", m_made.chi}, {"开始", m_made.start}};
     std::string line;
     char text[96];
     std::snprintf(text, sizeof text, "操作按钮框:%d,%d,%d,%d", points[0][0], points[0][1],

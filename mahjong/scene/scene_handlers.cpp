@@ -179,19 +179,11 @@ void CMJGameScene2::ShowStartButton() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) {
             ShowControl(c, true);
-            ShowTableButton(true);
             engine::WriteLogText("开始按钮");
             // The button may come up under a resting pointer: a click there is its click.
             k->PostMessage(84, engine::MessageData());
         }
     if (m_pHost) m_pHost->StartIdleTimer();
-}
-
-void CMJGameScene2::ShowTableButton(bool show) {
-    engine::GameKernel* k = Kernel();
-    if (engine::ControlData* c =
-            k && m_made.tableButton ? k->FindControl(m_made.tableButton) : nullptr)
-        ShowControl(c, show);
 }
 
 void CMJGameScene2::OfferHu(int flags) {
@@ -251,7 +243,6 @@ void CMJGameScene2::OnDealingFinished() {
 void CMJGameScene2::OnGameReset() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, false);
-    ShowTableButton(false);
     ClearActionLog();
     ResetTable();  // clears the clock words and the hand-moved mark too
     ClearOffers();

@@ -281,40 +281,23 @@ void CMJGameScene2::CreateToolbarButtons() {
         info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
-    // The captioned buttons: 截屏, and the table button where the room's tables change.
-    auto captioned = [&](uint32_t event, const char* caption) -> uint32_t {
-        CMJToolButton* b = MakeToolButton(event, -100, -100, 30, 30);
-        if (!b) return 0;
-        b->SetBaseColor(0x37450E, false);
-        b->SetBorderColor(0x936DF3, false);
-        b->SetCaptionColor(0, false);
-        b->SetText(0, 8, caption, true);  // the caption's size
-        b->SetTipText(caption);
-        return b->ControlId();
-    };
-    m_made.toolButtons[4] = captioned(210037, "截屏");
+    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, 30, 30)) {
+        shot->SetBaseColor(0x37450E, false);
+        shot->SetBorderColor(0x936DF3, false);
+        shot->SetCaptionColor(0, false);
+        shot->SetText(0, 8, "截屏", true);  // the caption's size
+        shot->SetTipText("截屏");
+        m_made.toolButtons[4] = shot->ControlId();
+    }
     engine::GameKernel* k = Kernel();
-    // The table button stands beside the start button and comes and goes with it: a table
-    // is changed (or asked of the system) before a deal, never in one.
-    if (const uint32_t event = TableButtonEvent())
-        if (CMJToolButton* table = MakeToolButton(event, -100, -100, 80, 30)) {
-            table->SetBaseColor(0x37450E, false);
-            table->SetBorderColor(0x936DF3, false);
-            table->SetCaptionColor(0xFFFFFF, false);
-            table->SetTextFitted("换桌", 0, 0, true, 0);
-            table->SetTipText("换桌");
-            m_made.tableButton = table->ControlId();
-            ShowControl(k ? k->FindControl(m_made.tableButton) : nullptr, false);
-        }
-    auto place = [&](uint32_t at, uint32_t id) {
-        if (m_made.systemBar && id) m_made.systemBar->OnButton(at, id);
-        engine::ControlData* c = k ? k->FindControl(id) : nullptr;
-        if (!c) return;
+    for (uint32_t i = 0; i < 5; ++i) {
+        if (m_made.systemBar) m_made.systemBar->OnButton(i, m_made.toolButtons[i]);
+        engine::ControlData* c = k ? k->FindControl(m_made.toolButtons[i]) : nullptr;
+        if (!c) continue;
         // The hover hold and its end come back to the button itself, which posts its tip.
         c->SetEvent(12, 12, c->id, c->entityId);
         c->SetEvent(13, 13, c->id, c->entityId);
-    };
-    for (uint32_t i = 0; i < 5; ++i) place(i, m_made.toolButtons[i]);
+    }
     const engine::ImageInfo arrow = GetImageInfo(Picture("系统栏箭头"), 0);
     // The grip and the tip stand with the bar on its layer, above the table's tiles.
     if (engine::ImageEntity* e =
@@ -325,15 +308,6 @@ void CMJGameScene2::CreateToolbarButtons() {
         e->ApplyTransform();
         m_made.arrow = e->GetId();
     }
-}
-
-uint32_t CMJGameScene2::TableButtonEvent() const {
-    if (!m_pHost) return 0;
-    // The framework sends 201302 only with bit 0x80 beside bit 0x2, and 201300 only with
-    // bits 0x40 and 0x80 and without bit 0x2: the button stands where its request goes out.
-    if (m_pHost->TestCmdField13(0x2 | 0x80)) return 210039;
-    if (m_pHost->TestCmdField13(0x40 | 0x80) && !m_pHost->TestCmdField13(0x2)) return 210038;
-    return 0;
 }
 
 void CMJGameScene2::CreateTileEntities() {

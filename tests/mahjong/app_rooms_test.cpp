@@ -4,12 +4,12 @@
 //  - where the system seats the players (command-line field 13 bits 0x2 and 0x80, field 9
 //    zero) the table shows "请耐心等候系统分桌。。。" and no start button; once the server
 //    seats the player (211028 with the deal behind the seats) the notice is gone and the
-//    deal runs at the table and chair the server chose; the toolbar's table button asks the
-//    system again (201302) out of a deal;
+//    deal runs at the table and chair the server chose; out of a deal the table option
+//    (control event 210039, or the table pane's own operation) asks the system again (201302);
 //  - where the start checks the silver (bits 0x40 and 0x80) the start button sends 201161;
 //    refused, the player reads the refusal's text in a box; allowed, the deal starts, and the
-//    own start reaches the router, which marks the own seat; the table button changes the
-//    table (201300).
+//    own start reaches the router, which marks the own seat; the change of table (control
+//    event 210038, or the table pane's own operation) changes the table (201300).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -143,6 +143,9 @@ protected:
         const engine::Entity* e = Kernel().FindEntity(entity);
         return e && e->IsVisible();
     }
+    // A control event queued on the engine, as a bound control queues it: the table view's
+    // own frames take it through the scene's dispatch.
+    void Queue(uint32_t code) { Kernel().PostMessage(code, engine::MessageData()); }
     // A click on a button of the table: the event the button delivers (an image button's
     // own event, a tool button's click).
     void Click(uint32_t control) {
@@ -207,12 +210,18 @@ TEST_F(AppRooms, TheSystemSeatsThePlayerWhoWaitsForIt) {
     EXPECT_EQ(Requests(201160), 0);
     EXPECT_EQ(Requests(201161), 0);
     // The seats came from the server's notice: the server-driven players sit in the others.
-    for (int chair = 0; chair < 4; ++chair)
-        if (chair != kUser % 4)
-            EXPECT_EQ(app.GetSeatUserID(chair), tools::kFirstComputerUserId + chair) << chair;
-    // The table button comes with the start button only: none in the deal.
-    ASSERT_NE(Scene().Entities().tableButton, 0u);
-    EXPECT_FALSE(ControlEntity(Scene().Entities().tableButton)->IsVisible());
+    for (int chair = 0; chair < 4; ++chair) {
+        if (chair == kUser % 4) continue;
+        EXPECT_EQ(app.GetSeatUserID(chair), tools::kFirstComputerUserId + chair) << chair;
+    }
+    // In the deal the system keeps the player where he is: an ask for another table is
+    // answered and changes nothing.
+    Queue(210039);
+    ASSERT_TRUE(PumpUi([&] { return Requests(201302) >= 1; }, 5000));
+    PumpUi([] { return false; }, 500);
+    EXPECT_EQ(Scene().IsGameRunning(), 1);
+    EXPECT_EQ(app.GetTableNo(), 0);
+    EXPECT_FALSE(Shown(Scene().WaitNoticeEntity()));
 }
 
 TEST_F(AppRooms, ARelaunchedClientInASystemRoomIsOfferedTheStart) {
@@ -227,26 +236,47 @@ TEST_F(AppRooms, ARelaunchedClientInASystemRoomIsOfferedTheStart) {
     EXPECT_TRUE(start->IsVisible());
 }
 
-// Out of a deal the table button beside the start asks the system for another table: the
-// server's wait notice (211300), then the seat with the deal.
-TEST_F(AppRooms, TheTableButtonOfASystemRoomAsksForAnotherTable) {
+// Out of a deal the table option (210039) asks the system for another table: the server's
+// wait notice (211300), then the seat with the deal.
+TEST_F(AppRooms, TheTableOptionOfASystemRoomAsksForAnotherTable) {
     NEED_TABLE();
     server::RoomRules rules;
     rules.systemSeated = true;
     rules.seatWaitMs = 60000;
     ASSERT_NO_FATAL_FAILURE(Enter(rules, 0x2 | 0x80, /*field9=*/1));
-    ASSERT_NE(Scene().Entities().tableButton, 0u);
-    EXPECT_TRUE(ControlEntity(Scene().Entities().tableButton)->IsVisible());
-    Click(Scene().Entities().tableButton);
-    ASSERT_TRUE(server->WaitForRequest(201302, 5000));
+    ASSERT_EQ(Scene().WaitNoticeEntity(), 0u);
+    Queue(210039);
+    ASSERT_TRUE(PumpUi([&] { return Requests(201302) >= 1; }, 5000));
     ASSERT_TRUE(PumpUi([&] { return Shown(Scene().WaitNoticeEntity()); }, 5000));
     // A second ask while the notice stands does not double it.
     const uint32_t notice = Scene().WaitNoticeEntity();
-    Click(Scene().Entities().tableButton);
-    ASSERT_TRUE(server->WaitForRequest(201302, 5000, 2));
+    Queue(210039);
+    ASSERT_TRUE(PumpUi([&] { return Requests(201302) >= 2; }, 5000));
     PumpUi([] { return false; }, 500);
     EXPECT_EQ(Scene().WaitNoticeEntity(), notice);
     EXPECT_EQ(Scene().IsGameRunning(), 0);
+    // Not a change of table: the room has the system's seating.
+    Queue(210038);
+    PumpUi([] { return false; }, 300);
+    EXPECT_EQ(Requests(201300), 0);
+}
+
+// The table pane is the other caller of the same request: its own ask sends 201302 and the
+// server's wait notice stands, then the system seats the player and the deal runs.
+TEST_F(AppRooms, TheTablePaneAsksTheSystemForATable) {
+    NEED_TABLE();
+    server::RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = 1500;
+    ASSERT_NO_FATAL_FAILURE(Enter(rules, 0x2 | 0x80, /*field9=*/1));
+    ASSERT_EQ(Scene().WaitNoticeEntity(), 0u);
+    EXPECT_EQ(View()->RequestTableChange(), 0);  // not where the system seats the players
+    EXPECT_EQ(Requests(201300), 0);
+    View()->Request201302();
+    EXPECT_EQ(Requests(201302), 1);
+    ASSERT_TRUE(PumpUi([&] { return Shown(Scene().WaitNoticeEntity()); }, 5000));
+    ASSERT_TRUE(PumpUi([&] { return Scene().IsGameRunning() == 1; }));
+    EXPECT_EQ(app.GetChairNo(), kUser % 4);
 }
 
 TEST_F(AppRooms, ARefusedSilverCheckShowsItsTextAndStartsNothing) {
@@ -285,32 +315,56 @@ TEST_F(AppRooms, AnAllowedSilverCheckStartsAndTheOwnStartReachesTheRouter) {
     EXPECT_EQ(Box(), nullptr);
 }
 
-TEST_F(AppRooms, TheTableButtonOfASilverRoomChangesTheTable) {
+// The change of table (210038) in a room whose tables change: 201300, the server moves the
+// player (211700) and the start is offered at the new table.
+TEST_F(AppRooms, TheChangeOfTableOfASilverRoomMovesThePlayer) {
     NEED_TABLE();
     ASSERT_NO_FATAL_FAILURE(Enter(server::RoomRules{}, 0x40 | 0x80));
-    ASSERT_NE(Scene().Entities().tableButton, 0u);
-    // Beside the start button, to its right.
-    engine::Entity* table = ControlEntity(Scene().Entities().tableButton);
-    engine::Entity* start = ControlEntity(Scene().Entities().start);
-    ASSERT_NE(start, nullptr);
-    EXPECT_TRUE(table->IsVisible());
-    EXPECT_EQ(table->GetY(), start->GetY());
-    EXPECT_EQ(table->GetX() - start->GetX(), 100);
-    Click(Scene().Entities().tableButton);
-    EXPECT_EQ(Requests(201300), 1);
-    // The server moved the player (211700): the table pane follows.
+    // The start comes back with the change: it is hidden first.
+    Scene().ShowControl(Kernel().FindControl(Scene().Entities().start), false);
+    ASSERT_FALSE(ControlEntity(Scene().Entities().start)->IsVisible());
+    Queue(210039);  // not the system's seating here
+    Queue(210038);
+    ASSERT_TRUE(PumpUi([&] { return Requests(201300) >= 1; }, 5000));
     ASSERT_TRUE(PumpUi([&] { return app.GetTableNo() != kHallTable; }));
+    EXPECT_EQ(Requests(201300), 1);
+    EXPECT_EQ(Requests(201302), 0);
     EXPECT_TRUE(ControlEntity(Scene().Entities().start)->IsVisible());
+    // Too soon after the last change: the server's refusal is the chat's line, and the
+    // player stays where he is.
+    const int table = app.GetTableNo();
+    Queue(210038);
+    ASSERT_TRUE(PumpUi([&] { return Requests(201300) >= 2; }, 5000));
+    PumpUi([] { return false; }, 300);
+    EXPECT_EQ(app.GetTableNo(), table);
 }
 
-// A plain room has no table button, and its start is the plain 201160.
+// The table pane's own change of table is the same request; a change made restarts the
+// pane's idle timer.
+TEST_F(AppRooms, TheTablePaneChangesTheTable) {
+    NEED_TABLE();
+    ASSERT_NO_FATAL_FAILURE(Enter(server::RoomRules{}, 0x40 | 0x80));
+    View()->Request201302();  // not where the player changes tables himself
+    EXPECT_EQ(Requests(201302), 0);
+    View()->StopIdleTimer();
+    ASSERT_FALSE(View()->idleTimerRunning());
+    EXPECT_EQ(View()->RequestTableChange(), 1);
+    EXPECT_EQ(Requests(201300), 1);
+    EXPECT_TRUE(View()->idleTimerRunning());
+    ASSERT_TRUE(PumpUi([&] { return app.GetTableNo() != kHallTable; }));
+}
+
+// A plain room changes no table and asks the system for none; its start is the plain 201160.
 TEST_F(AppRooms, APlainRoomStartsWithoutACheck) {
     NEED_TABLE();
     ASSERT_NO_FATAL_FAILURE(Enter(server::RoomRules{}, 0));
-    EXPECT_EQ(Scene().Entities().tableButton, 0u);
+    Queue(210038);
+    Queue(210039);
     Click(Scene().Entities().start);
     ASSERT_TRUE(server->WaitForRequest(201160, 5000));
     EXPECT_EQ(Requests(201161), 0);
+    EXPECT_EQ(Requests(201300), 0);
+    EXPECT_EQ(Requests(201302), 0);
     ASSERT_TRUE(PumpUi([&] { return Scene().IsGameRunning() == 1; }));
 }
 

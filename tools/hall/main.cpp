@@ -17,10 +17,9 @@
 // (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
 // code: the client's), or on SIGINT/SIGTERM, which end the client first. --room-kind adds the
 // room's bits to option word B (command-line field 13): "system", a room where the system
-// seats the players (0x2 with 0x80: the client waits for its table, and its table button asks
-// the system again); "silver", a room that checks the silver carried at the start and lets
-// the player change tables (0x40 with 0x80). Commands on standard
-// input, one per line:
+// seats the players (0x2 with 0x80: the client waits for its table); "silver", a room that
+// checks the silver carried at the start and whose tables change (0x40 with 0x80). Commands
+// on standard input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
 //   leave UID CHAIR       sends kind 6 (a player left the table)

@@ -80,7 +80,7 @@ struct ServerOptions {
     // Where log lines go; empty: stderr.
     std::function<void(const std::string&)> log;
     // Rooms with rules of their own (by room id); every other room is a plain one.
-    std::map<int, RoomRules> rooms;
+    std::map<int, RoomRules> rooms = {};
 };
 
 // The seat of a client at a table.
