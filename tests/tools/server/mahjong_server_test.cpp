@@ -745,6 +745,34 @@ TEST(MahjongServer, TheSystemSeatsAPlayerAfterHisWait) {
     EXPECT_FALSE(p.WaitFor(211040, 300));
 }
 
+// The chair the system gives comes from the user id the client sent: any id, also a negative
+// one, gives a chair of the table.
+TEST(MahjongServer, TheSystemSeatsAnyUserIdOnAChairOfTheTable) {
+    RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = 0;
+    for (const int user : {-3, -4, -1, 7, 0x7FFFFFFF, -0x7FFFFFFF - 1}) {
+        SCOPED_TRACE(user);
+        Server s(/*thinkMs=*/800, {}, 0, {{testrig::kRoom, rules}});
+        TableClient p(s.server->Port(), user, 0);
+        ASSERT_TRUE(p.Enter());
+        auto seats = p.WaitFor(211028);
+        ASSERT_TRUE(seats);
+        auto seat = s.server->Seat(s.server->Clients().front());
+        ASSERT_TRUE(seat);
+        ASSERT_GE(seat->chair, 0);
+        ASSERT_LT(seat->chair, 4);
+        EXPECT_EQ(Word(seats->data, 3 + seat->chair), user);
+        int own = 0;
+        for (int c = 0; c < 4; ++c) own += Word(seats->data, 3 + c) == user;
+        EXPECT_EQ(own, 1);
+        const std::vector<uint8_t> entry(seats->data.begin() + 64 + seat->chair * 136,
+                                         seats->data.begin() + 64 + (seat->chair + 1) * 136);
+        EXPECT_EQ(Word(entry, 0), user);
+        EXPECT_EQ(Word(entry, 4), seat->chair);
+    }
+}
+
 // A plain room: the entry seats the player where the hall put him, and 201302 does nothing.
 TEST(MahjongServer, APlainRoomSeatsNobodyBySystem) {
     Server s(/*thinkMs=*/800);

@@ -486,7 +486,8 @@ void MahjongHandler::SeatWaiting() {
         }
         it = waiting_.erase(it);
         ReleaseChair(client);
-        const int chair = seat->userId % kChairs;
+        // The chair follows the user id the client sent, which may be negative.
+        const int chair = (seat->userId % kChairs + kChairs) % kChairs;
         Table& t = TableOf(seat->room, table);
         // The server-driven players come first, so that the player hears of them only with
         // his seats; then he sits down and the deal starts.
