@@ -95,6 +95,7 @@ void CMJTableEx::ResetEx(bool full) {
     kongFlag_ = 0;
     kongFeeder_ = -1;
     std::fill(std::begin(resultValues_), std::end(resultValues_), 0);
+    std::memset(secondHu_, 0, sizeof secondHu_);
     std::fill(std::begin(waitOpe_), std::end(waitOpe_), 0);
     std::fill(std::begin(waitTick_), std::end(waitTick_), 0u);
     std::fill(std::begin(passed_), std::end(passed_), 0);
@@ -247,13 +248,17 @@ int32_t CMJTableEx::NextBankerChair(const int32_t*, int32_t) {
 
 bool CMJTableEx::IsClaimWindowOver(int32_t discarder) {
     if (!IsNotOver()) return false;
-    // A pending claim holds the window only while its claimant may still come back for it.
+    // A pending claim holds the window only while its claimant may still come back for it: one
+    // that never comes back would otherwise hold it, and the deal, for ever.
     const int32_t hold = (mj_.claimSeconds + 2) * 1000;
     for (int c = 0; c < chairCount_; ++c)
         if (waitOpe_[c] && Elapsed(waitTick_[c]) > hold) waitOpe_[c] = 0;
+    // Within the claim time every chair's claim flags hold the window, an answered chair's until
+    // its claim is carried out, and those of the chair that played before the discarder too
+    // (passing over them would close the window on a claim it was offered and never answered).
     if (Elapsed(removalTick_) < mj_.claimSeconds * 1000 - 500) {
         for (int c = 0; c < chairCount_; ++c)
-            if (c != discarder && pgch_[c] && !passed_[c]) return false;
+            if (c != discarder && pgch_[c]) return false;
     }
     for (int c = 0; c < chairCount_; ++c)
         if (waitOpe_[c]) return false;

