@@ -908,6 +908,9 @@ int32_t CMJTable::RecordClaimWinners(int32_t n, int32_t from, int32_t loser, int
     return n;
 }
 
+// Only the chairs that asked to win on the tile are made winners: a chair that let its win pass
+// (or let its time run out) would otherwise be paid for a win it never declared, and the
+// discarder would pay for it.
 int32_t CMJTable::HuOnDiscardAll(int32_t discarder, int32_t tile) {
     if (!ValidMJ(discarder)) return 0;
     int32_t n = 0;

@@ -56,7 +56,9 @@ TEST(WinCheck, JokerPlacesInRuns) {
     EXPECT_EQ(MJ_CheckHu(c, -1, kEast, -1, 0, 0, &r, 0), 0);
 }
 
-TEST(WinCheck, ExactlyOnePair) {
+// A normal hand needs exactly one pair: without it fours and triplets alone (or nothing at
+// all) would be paid as a complete hand, fourteen tiles of 1111 5555 333 999 among them.
+TEST(WinCheck, ExactlyOnePairSoMeldsWithoutAPairAreNoWin) {
     HuResult r;
     // Fours and triplets with no pair: not a win.
     hands::Counts noPair{1, 1, 1, 1, 5, 5, 5, 5, 3, 3, 3, 9, 9};

@@ -639,6 +639,36 @@ TEST(ChainEdges, LevelsOfAnEmptyChairAndExactLossShares) {
     EXPECT_EQ(results[3], 0);
 }
 
+// The fill adds the deal's products to the totals the record holds: a cleared record gets the
+// products alone.
+TEST(ChainEdges, TheResultFillAddsTheProductsToTheRecordsTotals) {
+    Common t(TableConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(71 + c), c);
+    t.baseStake_ = 2;
+    for (int c = 0; c < 4; ++c) t.SetMultiple(c, c + 1);
+    std::vector<int32_t> rec(140, 0);
+    for (int c = 0; c < 4; ++c) {
+        rec[static_cast<size_t>(result_off::kScoreTotals / 4 + c)] = 100 * c;
+        rec[static_cast<size_t>(result_off::kStakeResults / 4 + c)] = 50;
+    }
+    ASSERT_EQ(t.FillResultRecord(rec.data(), 560, 0, 0), 1);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(at(rec, result_off::kScoreTotals + 4 * c), 100 * c + 2 * (c + 1)) << c;
+        // No stake is played: the stake results are left as they were.
+        EXPECT_EQ(at(rec, result_off::kStakeResults + 4 * c), 50) << c;
+    }
+    t.stake_ = 3;
+    std::vector<int32_t> fresh(140, 0);
+    rec = fresh;
+    rec[static_cast<size_t>(result_off::kStakeResults / 4 + 1)] = 7;
+    ASSERT_EQ(t.FillResultRecord(rec.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(rec, result_off::kStakeResults), 3);
+    EXPECT_EQ(at(rec, result_off::kStakeResults + 4), 7 + 6);
+    EXPECT_EQ(at(rec, result_off::kScoreTotals + 12), 8);
+    ASSERT_EQ(t.FillResultRecord(fresh.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(fresh, result_off::kStakeResults + 4), 6);
+}
+
 TEST(ChainEdges, TheReservedListHoldsAtMost32Tiles) {
     CardConfig many;
     many.reservedTiles = 40;

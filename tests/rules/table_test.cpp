@@ -739,7 +739,9 @@ TEST(GameRules, AWinOnADiscardOfNoValidChairIsNone) {
     }
 }
 
-TEST(GameRules, OnlyChairsThatAskedWin) {
+// Only the chairs that asked to win are made winners: a chair that let its win pass would
+// otherwise be paid for a win it never declared, and the discarder would pay for it.
+TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
     Rig r;
     r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
     r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
@@ -754,6 +756,8 @@ TEST(GameRules, OnlyChairsThatAskedWin) {
     EXPECT_GT(r.WinValueOf(1), 0);
     EXPECT_EQ(r.WinValueOf(2), 0);
     EXPECT_EQ(r.Loser(), 0);
+    EXPECT_EQ(r.Winners(), 1);
+    EXPECT_EQ(r.ResultOf(2).handType, 0);  // its result is not written either
     // Both ask: both win (several winners allowed).
     Rig s;
     s.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});

@@ -156,7 +156,9 @@ TEST(TileModel, AddTileTakeJokers) {
     EXPECT_EQ(s[5], 2);
     EXPECT_EQ(s[37], 0);
 
-    // Claim mode under flag 0x8: jokers stay as their own kind and the substitutes add to them.
+    // Claim mode under flag 0x8: jokers stay as their own kind and the substitutes add to them
+    // (were joker A's count replaced by the substitutes', the jokers kept in the hand would
+    // vanish from it).
     hands::Counts n{5, 37};
     EXPECT_EQ(
         MJ_AddTileTakeJokers(n, -1, 4, -1, &idx,
