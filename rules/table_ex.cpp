@@ -668,8 +668,8 @@ int32_t CMJTableEx::SearchHu(Search& s, int32_t from) {
         }
         return 0;
     }
-    // Takes `n` tiles of the kinds listed and `jokers` jokers, records the unit through
-    // MJ_AddHuUnit (run place and gap as given) and searches on.
+    // Takes a tile of each kind listed and `jokers` jokers, records the unit through
+    // MJ_AddHuUnit (a run's joker place and gap as given) and searches on.
     auto unit = [&](int32_t type, std::initializer_list<int32_t> kinds, int32_t jokers,
                     int32_t index, int32_t place, int32_t gap) {
         if (jokers > 0 && !takeJokers(jokers, ua, ub)) {
