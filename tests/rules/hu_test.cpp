@@ -289,6 +289,10 @@ TEST(WinCheck, ResultUtilities) {
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 15);
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 15);
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 0);
+    int32_t one = 1;
+    EXPECT_EQ(MJ_TakeOneJoker(nullptr, &one, 5, 15), 0);  // no counter: no joker taken
+    EXPECT_EQ(MJ_TakeOneJoker(&one, nullptr, 5, 15), 0);
+    EXPECT_EQ(one, 1);
 
     HuResult r{};
     MJ_AddHuUnit(&r, kUnitRun, 31, 1, 0, 5, 15, 1, 2);  // 31 J 34

@@ -58,6 +58,13 @@ TEST(SearchHu, JokersStandInForMissingTilesOfRuns) {
     // A win the table pays: the lowest fan at least.
     HuResult scored{};
     EXPECT_GE(r.WinValue(0, nine, &scored, 1), 3);
+    // The last joker closes a run from either side: 5-J-7 here.
+    Rig last = TableWith(kTileFlagJokers);
+    last.jokerId_ = idOf(kJokerKind, 0);
+    last.Give(0, {1, 2, 3, 5, 7, kJokerKind, 11, 12, 13, 21, 22, 23, 9});
+    HuResult closed{};
+    ASSERT_EQ(last.CheckSpecialHu(0, last.WallTile(9), &closed, 1), 8);
+    EXPECT_TRUE(HasUnit(closed, {kUnitRun, 5, -kJokerKind, 7}));
     // The same tiles without jokers in play are no hand.
     Rig plain = TableWith(0);
     plain.jokerId_ = idOf(kJokerKind, 0);
@@ -105,6 +112,14 @@ TEST(SearchHu, JokersMakeTripletsPairsAndUnitsOfTheirOwn) {
             const int32_t t = res.units[k].tiles[w];
             EXPECT_TRUE(t == -kJokerKind || t == -36) << k << w;
         }
+    // A hand has one pair, jokers' or not: 21-21 and five jokers (seven tiles) would need a
+    // second.
+    Rig pairs = TableWith(kTileFlagJokers);
+    pairs.jokerId_ = idOf(kJokerKind, 0);
+    pairs.jokerId2_ = idOf(36, 0);
+    pairs.Give(0, {21, kJokerKind, kJokerKind, kJokerKind, kJokerKind, 36});
+    HuResult none{};
+    EXPECT_EQ(pairs.CheckSpecialHu(0, pairs.WallTile(21), &none, 1), 0);
 }
 
 TEST(SearchHu, AJokerHandOfOneSuitScoresThePureSuit) {
@@ -184,7 +199,12 @@ TEST(SearchHu, AWinningJokerOnAnotherChairsTileOnlyAsItsOwnKind) {
     EXPECT_EQ(r.CheckSpecialHu(0, own, &res, 2), 8);
     EXPECT_TRUE(HasUnit(res, {kUnitRun, 1, 2, -kJokerKind}));
     // With jokers also ordinary tiles (0x8), a joker on a discard wins as its own kind only:
-    // here it pairs the red dragon held.
+    // not standing in for the 3 here...
+    Rig o = TableWith(kTileFlagJokers | kTileFlagJokersNatural);
+    o.jokerId_ = idOf(kJokerKind, 0);
+    o.Give(0, {1, 2, 4, 5, 6, 7, 8, 9, 21, 22, 23, 25, 25});
+    EXPECT_EQ(o.CheckSpecialHu(0, o.WallTile(kJokerKind), &res, 1), 0);
+    // ...but pairing the red dragon held.
     Rig n = TableWith(kTileFlagJokers | kTileFlagJokersNatural);
     n.jokerId_ = idOf(kJokerKind, 0);
     n.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 21, 22, 23, kJokerKind});

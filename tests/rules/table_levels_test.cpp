@@ -719,6 +719,7 @@ TEST(ChainGame, UnitsOfAResult) {
     CMJTableEx::SortAscending(two, 2);  // only the first n
     EXPECT_EQ(two[0], 1);
     EXPECT_EQ(two[2], 0);
+    CMJTableEx::SortAscending(nullptr, 3);  // no list: nothing to sort
     struct Case {
         const char* what;
         HuUnit a, b;
@@ -791,6 +792,10 @@ TEST(ChainGame, MeldsAsUnitsAndCounts) {
     EXPECT_EQ(r.UnitsFromMelds(0, &full, 2), 1);
     EXPECT_EQ(r.UnitsFromMelds(0, &full, 2), 0);
     EXPECT_EQ(r.UnitsFromMelds(0, nullptr, 2), 0);
+    // An empty result takes every meld: the count is of the units appended.
+    HuResult empty{};
+    EXPECT_EQ(r.UnitsFromMelds(0, &empty, 2), 5);
+    EXPECT_EQ(empty.unitCount, 5);
     // The hand with its melds by kind.
     int32_t all[64];
     EXPECT_EQ(r.HeldWithMelds(0, all), 2 + 4 + 3 + 4 + 4 + 3);

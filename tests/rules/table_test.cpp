@@ -652,6 +652,12 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
         r.SetDice(row.d1, row.d2, 0, 0);
         EXPECT_EQ(r.WallStartPosition(), row.start) << row.d1 << row.d2 << row.banker;
     }
+    // A table without tiles has no wall to break: position 0.
+    CardConfig none = GameCardConfig();
+    none.tileTotal = 0;
+    CMJTableEx bare(GameTableConfig(), none, GameMJConfig());
+    bare.SetDice(3, 4, 2, 5);
+    EXPECT_EQ(bare.WallStartPosition(), 0);
     EXPECT_EQ(r.ClaimPriority(3, 0, 8), 400);  // several winners: no seat order
     TableConfig one = GameTableConfig();
     one.ruleFlags &= ~0x40000u;

@@ -41,6 +41,10 @@ TEST_F(Compile, LinesFlattenIntoTheirStatements) {
         {"从 (i = 0; i < 3; i = i + 1) { f(i); }",
          {"传出 0", "传入 i", "%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%",
           "传出 i,3", "运算 <", "传入 缓存0", "%ForIF% 缓存0", "传出 i", "函数 f", "}"}},
+        // A counting loop without a first part starts with the marker.
+        {"从 (; i < 3; i = i + 1) { }",
+         {"%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%", "传出 i,3", "运算 <",
+          "传入 缓存0", "%ForIF% 缓存0", "}"}},
         {"f(g(x), y);", {"传出 x", "函数 g", "传入 缓存0", "传出 缓存0,y", "函数 f"}},
         {"f(1);", {"传出 1", "函数 f"}},
         // A call without arguments clears the value stack first: it is handed nothing an
@@ -81,7 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Refused{"从 (i = 0; i < 3) { }"}, Refused{"从 (i = 0) { }"},
                       Refused{"x = a +;"}, Refused{"= 5;"}, Refused{"x = ;"},
                       Refused{"x = (a + b;"}, Refused{"x = a = = b;"}, Refused{"x = !a;"},
-                      Refused{"如果 (a {"}, Refused{"当 (a) x;"}, Refused{"x = f(a;"},
+                      Refused{"如果 (a {"}, Refused{"当 (a) x;"},
+                      Refused{"从 (i = 0; i < 3; i = i + 1)"}, Refused{"x = f(a;"},
                       Refused{"x = f(g(1),g(2),g(3),g(4),g(5),g(6));"}, Refused{"传出 \"a;"},
                       // A call without arguments leaves no operand inside a larger expression.
                       Refused{"x = f() + 1;"}, Refused{"x = 1 + f();"}, Refused{"x = g(f());"}));
