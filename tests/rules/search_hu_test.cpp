@@ -22,6 +22,15 @@ Rig TableWith(uint32_t addFlags) {
     return Rig({}, config);
 }
 
+constexpr int kJokerKind = 37;  // the jokers: the red dragons
+
+// A table with jokers in play (and the flags added), joker A a red dragon.
+Rig JokerTable(uint32_t addFlags = 0) {
+    Rig r = TableWith(kTileFlagJokers | addFlags);
+    r.jokerId_ = idOf(kJokerKind, 0);
+    return r;
+}
+
 // The units of a result as {type, t0, t1, t2}, in recorded order.
 std::vector<std::vector<int32_t>> UnitsOf(const HuResult& r) {
     std::vector<std::vector<int32_t>> units;
@@ -37,12 +46,9 @@ bool HasUnit(const HuResult& r, std::vector<int32_t> unit) {
     return false;
 }
 
-constexpr int kJokerKind = 37;  // the jokers: the red dragons
-
 TEST(SearchHu, JokersStandInForMissingTilesOfRuns) {
     FixedTick clock;
-    Rig r = TableWith(kTileFlagJokers);
-    r.jokerId_ = idOf(kJokerKind, 0);
+    Rig r = JokerTable();
     // 1-2 and 4-6 and 8 with three jokers, a pair of 21 and three 33: only the jokers close
     // the runs (1, 2, J), (4, J, 6) and (8, 9, J) once the 9 comes.
     r.Give(0, {1, 2, 4, 6, 8, 21, 21, 33, 33, 33, kJokerKind, kJokerKind, kJokerKind});
@@ -59,8 +65,7 @@ TEST(SearchHu, JokersStandInForMissingTilesOfRuns) {
     HuResult scored{};
     EXPECT_GE(r.WinValue(0, nine, &scored, 1), 3);
     // The last joker closes a run from either side: 5-J-7 here.
-    Rig last = TableWith(kTileFlagJokers);
-    last.jokerId_ = idOf(kJokerKind, 0);
+    Rig last = JokerTable();
     last.Give(0, {1, 2, 3, 5, 7, kJokerKind, 11, 12, 13, 21, 22, 23, 9});
     HuResult closed{};
     ASSERT_EQ(last.CheckSpecialHu(0, last.WallTile(9), &closed, 1), 8);
@@ -76,8 +81,7 @@ TEST(SearchHu, JokersStandInForMissingTilesOfRuns) {
 TEST(SearchHu, JokersMakeTripletsPairsAndUnitsOfTheirOwn) {
     FixedTick clock;
     // A single 7 with two jokers is a triplet.
-    Rig two = TableWith(kTileFlagJokers);
-    two.jokerId_ = idOf(kJokerKind, 0);
+    Rig two = JokerTable();
     two.Give(1, {7, kJokerKind, kJokerKind, 11, 12, 13, 22});
     HuResult res{};
     ASSERT_EQ(two.CheckSpecialHu(1, two.WallTile(22), &res, 1), 8);
@@ -87,15 +91,13 @@ TEST(SearchHu, JokersMakeTripletsPairsAndUnitsOfTheirOwn) {
                                                  {kUnitRun, 11, 12, 13},
                                                  {kUnitPair, 22, 22, 0}}));
     // 5-5 with one.
-    Rig one = TableWith(kTileFlagJokers);
-    one.jokerId_ = idOf(kJokerKind, 0);
+    Rig one = JokerTable();
     one.Give(1, {5, 5, kJokerKind, 11, 12, 13, 22});
     ASSERT_EQ(one.CheckSpecialHu(1, one.WallTile(22), &res, 1), 8);
     EXPECT_TRUE(HasUnit(res, {kUnitTriplet, 5, 5, -kJokerKind}));
     // Jokers left once every tile has its place are units of their own: three a triplet, two
     // the pair (both joker kinds here, the white dragons as joker B).
-    Rig alone = TableWith(kTileFlagJokers);
-    alone.jokerId_ = idOf(kJokerKind, 0);
+    Rig alone = JokerTable();
     alone.jokerId2_ = idOf(36, 0);
     alone.Give(0, {1, kJokerKind, kJokerKind, kJokerKind, 36, 36, 36});
     ASSERT_EQ(alone.CheckSpecialHu(0, alone.WallTile(1), &res, 1), 8);
@@ -114,8 +116,7 @@ TEST(SearchHu, JokersMakeTripletsPairsAndUnitsOfTheirOwn) {
         }
     // A hand has one pair, jokers' or not: 21-21 and five jokers (seven tiles) would need a
     // second.
-    Rig pairs = TableWith(kTileFlagJokers);
-    pairs.jokerId_ = idOf(kJokerKind, 0);
+    Rig pairs = JokerTable();
     pairs.jokerId2_ = idOf(36, 0);
     pairs.Give(0, {21, kJokerKind, kJokerKind, kJokerKind, kJokerKind, 36});
     HuResult none{};
@@ -124,8 +125,7 @@ TEST(SearchHu, JokersMakeTripletsPairsAndUnitsOfTheirOwn) {
 
 TEST(SearchHu, AJokerHandOfOneSuitScoresThePureSuit) {
     FixedTick clock;
-    Rig r = TableWith(kTileFlagJokers);
-    r.jokerId_ = idOf(kJokerKind, 0);
+    Rig r = JokerTable();
     // 1-2-J, 4-J-6, 7-8-9, 3-3-3 and 9-9: the jokers count for no suit.
     r.Give(2, {1, 2, 3, 3, 3, 4, 6, 7, 8, 9, 9, kJokerKind, kJokerKind});
     HuResult res{};
@@ -188,8 +188,7 @@ TEST(SearchHu, AWinningJokerOnAnotherChairsTileOnlyAsItsOwnKind) {
     FixedTick clock;
     // 1-2 wait on a joker: as a wild tile it would close the run, but a joker taken from
     // another chair does not stand in.
-    Rig r = TableWith(kTileFlagJokers);
-    r.jokerId_ = idOf(kJokerKind, 0);
+    Rig r = JokerTable();
     r.Give(0, {1, 2, 4, 5, 6, 7, 8, 9, 21, 22, 23, 25, 25});
     const int32_t joker = r.WallTile(kJokerKind);
     HuResult res{};
@@ -200,13 +199,11 @@ TEST(SearchHu, AWinningJokerOnAnotherChairsTileOnlyAsItsOwnKind) {
     EXPECT_TRUE(HasUnit(res, {kUnitRun, 1, 2, -kJokerKind}));
     // With jokers also ordinary tiles (0x8), a joker on a discard wins as its own kind only:
     // not standing in for the 3 here...
-    Rig o = TableWith(kTileFlagJokers | kTileFlagJokersNatural);
-    o.jokerId_ = idOf(kJokerKind, 0);
+    Rig o = JokerTable(kTileFlagJokersNatural);
     o.Give(0, {1, 2, 4, 5, 6, 7, 8, 9, 21, 22, 23, 25, 25});
     EXPECT_EQ(o.CheckSpecialHu(0, o.WallTile(kJokerKind), &res, 1), 0);
     // ...but pairing the red dragon held.
-    Rig n = TableWith(kTileFlagJokers | kTileFlagJokersNatural);
-    n.jokerId_ = idOf(kJokerKind, 0);
+    Rig n = JokerTable(kTileFlagJokersNatural);
     n.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 21, 22, 23, kJokerKind});
     HuResult nat{};
     ASSERT_EQ(n.CheckSpecialHu(0, n.WallTile(kJokerKind), &nat, 1), 8);
