@@ -507,8 +507,9 @@ int32_t CCommonTable::Sum(const int32_t* values) const {
 }
 
 // A loser cannot pay more than his cap; what he cannot pay is taken from the winners in
-// proportion to their winnings, each share rounded up, so that the winners together never
-// receive more than the losers pay (what the rounding keeps back is nobody's).
+// proportion to their winnings, each loser's shortfall shared on its own and each share rounded
+// up, so that the winners together never receive more than the losers pay (what the rounding
+// keeps back is nobody's).
 int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) const {
     int64_t wide[kMaxTableChairs] = {};
     for (int c = 0; c < chairCount_; ++c) wide[c] = results[c];
@@ -528,20 +529,17 @@ int64_t CCommonTable::SettleLosses64(const int32_t* holdings, int64_t* results) 
         start[c] = results[c];
         if (start[c] > 0) positive += start[c];
     }
-    int64_t shortfall = 0;
     for (int c = 0; c < n; ++c) {
         const int64_t cap = perChair ? std::max(holdings[c], 0) : smallest;
-        if (results[c] + cap < 0) {
-            shortfall += -(results[c] + cap);
-            results[c] = -cap;
-        }
-    }
-    if (shortfall > 0 && positive > 0) {
-        for (int c = 0; c < n; ++c) {
-            if (start[c] <= 0) continue;
-            const __int128 share = static_cast<__int128>(shortfall) * start[c];
+        if (results[c] + cap >= 0) continue;
+        const int64_t shortfall = -(results[c] + cap);
+        results[c] = -cap;
+        if (positive <= 0) continue;
+        for (int w = 0; w < n; ++w) {
+            if (start[w] <= 0) continue;
+            const __int128 share = static_cast<__int128>(shortfall) * start[w];
             const int64_t taken = static_cast<int64_t>((share + positive - 1) / positive);
-            results[c] = std::max<int64_t>(start[c] - taken, 0);
+            results[w] = std::max<int64_t>(results[w] - taken, 0);
         }
     }
     int64_t sum = 0;

@@ -313,7 +313,7 @@ public:
     virtual void SetRecordStake(int32_t* record) const;
     int32_t Sum(const int32_t* values) const;
     // Caps each loser's result by his cap (his own holdings under rule 0x4000000, else the
-    // smallest holdings at the table); what he cannot pay comes off every winner in
+    // smallest holdings at the table); what each loser cannot pay comes off every winner in
     // proportion to his winnings, each share rounded up and no winner below 0. The sum of the
     // results (0 or below for results that summed to 0).
     int32_t SettleLosses(const int32_t* holdings, int32_t* results) const;
