@@ -1114,14 +1114,14 @@ int32_t CMJTable::FindLiableChair(int32_t* record, int32_t* results) {
             pengM_[c][w] + chiM_[c][w] + gangM_[c][w] + pengM_[w][c] + chiM_[w][c] + gangM_[w][c];
         if (n < 3) continue;
         if (results) {
-            // Every loss moves to the liable chair. Only losing chairs are cleared: a second
-            // winner keeps its points, which the liable chair now pays as well.
-            int64_t losses = 0;
+            // Every other chair's loss moves to the liable chair, on top of its own result.
+            // Only losing chairs are cleared: a second winner keeps its points, and so does a
+            // liable chair that won as well, less what it now pays. Clearing a winner's points
+            // would lose its win and leave the deal's points summing to less than 0.
+            int64_t sum = results[c];
             for (int k = 0; k < chairCount_; ++k)
-                if (results[k] < 0) losses += results[k];
-            for (int k = 0; k < chairCount_; ++k)
-                if (k != c && results[k] < 0) results[k] = 0;
-            results[c] = static_cast<int32_t>(std::max<int64_t>(losses, INT32_MIN));
+                if (k != c && results[k] < 0) sum += results[k], results[k] = 0;
+            results[c] = static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
         }
         if (record) record[696 / 4] = UserIdAt(c);
         return c;

@@ -251,8 +251,8 @@ public:
     virtual int32_t SettleStep(int32_t*, int32_t, int32_t, int32_t*) { return 0; }
     // The chair liable for the first winner's win: the first, walking on from the winner,
     // between which and the winner three or more melds were claimed either way; -1 for none.
-    // It takes on the sum of the losses in results (the others' losses become 0) and the
-    // record names its player.
+    // It takes on every other chair's loss in results (those become 0; winners keep their
+    // points) and the record names its player.
     int32_t FindLiableChair(int32_t* record, int32_t* results);
     virtual int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points);
     virtual void ClearGangState();

@@ -1115,8 +1115,9 @@ TEST(Settlement, ThePlainTablesLiableChairTakesTheSumOfTheLosses) {
     EXPECT_EQ(plain[696 / 4], 0);
     EXPECT_EQ(plain[56 / 4 + 0], -10);
     EXPECT_EQ(plain[56 / 4 + 2], -10);
-    // Called on its own: a second winner keeps its points and the liable chair pays them too;
-    // without a liable chair nothing moves.
+    // Called on its own: a second winner keeps its points and the liable chair pays them too
+    // (cleared, they would be a win lost and points that no longer sum to 0); without a liable
+    // chair nothing moves.
     t.pengM_[1][3] = 0, t.chiM_[3][1] = 0;
     t.gangM_[2][1] = 3;
     int32_t results[4] = {-25, 10, 0, 15};
@@ -1134,6 +1135,14 @@ TEST(Settlement, ThePlainTablesLiableChairTakesTheSumOfTheLosses) {
     EXPECT_EQ(same[2], 0);
     t.firstWinner_ = -1;
     EXPECT_EQ(t.FindLiableChair(record, same), -1);
+    // A liable chair that won too keeps its own points less every other chair's loss: chair 3,
+    // the first met after chair 1 with three melds between them, won 15 and pays 20 and 5.
+    t.firstWinner_ = 1;
+    t.gangM_[2][1] = 0;
+    t.pengM_[3][1] = 3;
+    int32_t won[4] = {-20, 10, -5, 15};
+    EXPECT_EQ(t.FindLiableChair(record, won), 3);
+    EXPECT_EQ(std::vector<int32_t>(won, won + 4), (std::vector<int32_t>{0, 10, 0, -10}));
 }
 
 TEST(Settlement, ResultRecordFields) {
