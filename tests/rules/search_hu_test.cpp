@@ -166,7 +166,9 @@ TEST(SearchHu, WindRunsWithAGapAndHonourRunsWithAJoker) {
     gaps.Give(0, {31, 33, 34, 31, 32, 34, 1, 2, 3, 4, 5, 6, 9});
     HuResult res{};
     ASSERT_EQ(gaps.CheckSpecialHu(0, gaps.WallTile(9), &res, 1), 8);
-    EXPECT_TRUE(HasUnit(res, {kUnitRun, 31, 33, 34}) || HasUnit(res, {kUnitRun, 31, 32, 34}));
+    // Both are needed: the two Easts, the South, the West and the two Norths split no other way.
+    EXPECT_TRUE(HasUnit(res, {kUnitRun, 31, 33, 34}));
+    EXPECT_TRUE(HasUnit(res, {kUnitRun, 31, 32, 34}));
     EXPECT_EQ(res.unitCount, 5);
     // East-South and Green-Red, each with a joker (the 5s).
     Rig r = TableWith(kTileFlagJokers | kTileFlagHonourRuns);
