@@ -55,6 +55,8 @@ public:
     void DeleteAllColumns();
     // The first column of the column text with this title, ignoring case; -1 when none.
     int FindColumn(const std::string& title) const;
+    // The width the column's cells need (their widest text, icon and margins).
+    int CellsWidth(int column) const { return sizeHintForColumn(column); }
     // Clears every row's selection; the number of rows.
     int DeselectAll();
     // The first row whose item data equals the value; -1 when none.
