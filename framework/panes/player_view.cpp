@@ -69,16 +69,19 @@ void CGamePlayerView::resizeEvent(QResizeEvent* e) {
 void CGamePlayerView::FitColumns() {
     const int n = list_->columnCount();
     if (n == 0) return;
+    // A title needs its text and the header's margins; cells their widest text, icon and
+    // margins, and a little room so that two columns' texts do not run together.
+    constexpr int kCellGap = 8;
     std::vector<int> given, needs;
     for (int c = 0; c < n; ++c) {
         given.push_back(size_t(c) < model_.columns().size() ? model_.columns()[size_t(c)].width
                                                             : list_->columnWidth(c));
-        needs.push_back(std::max(list_->header()->sectionSizeHint(c), list_->CellsWidth(c)));
+        needs.push_back(
+            std::max(list_->sortHeader()->TitleWidth(c), list_->CellsWidth(c) + kCellGap));
     }
     // The names keep at least their title's room.
-    const int minFirst = list_->header()->sectionSizeHint(0);
-    const std::vector<int> widths =
-        FitColumnWidths(given, needs, list_->viewport()->width(), 3, minFirst);
+    const std::vector<int> widths = FitColumnWidths(given, needs, list_->viewport()->width(), 3,
+                                                    list_->sortHeader()->TitleWidth(0));
     for (int c = 0; c < n; ++c)
         if (list_->columnWidth(c) != widths[size_t(c)]) list_->setColumnWidth(c, widths[size_t(c)]);
 }

@@ -26,6 +26,8 @@ public:
     bool ascending() const { return ascending_; }
     // Twice the width of a blank in the header's font: the unit of the margins and arrow.
     int Unit() const;
+    // The width a section needs to show its title whole (margins and arrow included).
+    int TitleWidth(int logicalIndex) const;
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;

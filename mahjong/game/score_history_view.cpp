@@ -32,6 +32,10 @@ constexpr int kFirstRow = 45, kRowStep = 32;
 // Closed up: an amount's room before its unit, the room between two columns, the room after
 // the last unit.
 constexpr int kUnitGap = 4, kColumnGap = 8, kRightMargin = 3;
+// Parts of the picture: a stretch of its bands with no title (from kBandX), its left end
+// with the first title, half the width of the amount titles around their centres (158 and
+// 260), its right end.
+constexpr int kBandX = 60, kBandWidth = 60, kLeftEnd = 50, kTitleHalf = 16, kRightEnd = 9;
 
 std::vector<std::string> CodePoints(const std::string& utf8) {
     std::vector<std::string> out;
@@ -51,7 +55,9 @@ std::string FitBoardName(const std::string& name, int room, const TextWidth& wid
     if (width(name) <= room) return name;
     const std::vector<std::string> chars = CodePoints(name);
     for (size_t keep = chars.size(); keep-- > 0;) {
-        const size_t head = keep / 2, tail = keep - head;
+        // The end first, up to three characters, then the start and the end evenly.
+        const size_t tail = std::max(std::min<size_t>(keep, 3), keep - keep / 2),
+                     head = keep - tail;
         std::string fitted;
         for (size_t i = 0; i < head; ++i) fitted += chars[i];
         fitted += "…";
@@ -74,7 +80,7 @@ BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
         widestRound = std::max(widestRound, width(round[c]));
     }
     const int unit = width("两");
-    const int halfTotal = (widestTotal + 1) / 2, halfRound = (widestRound + 1) / 2;
+    int halfTotal = (widestTotal + 1) / 2, halfRound = (widestRound + 1) / 2;
     // The board's own places, when the pane and the texts allow them.
     int nameX = kNameX, totalX = kTotalX, totalUnitX = kTotalUnitX, roundX = kRoundX,
         roundUnitX = kRoundUnitX;
@@ -87,25 +93,22 @@ BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
         out.slices.push_back({0, 0, std::min(paneWidth, kBoardWidth)});
     } else {
         out.closedUp = true;
+        // Each amount column at least as wide as its title in the picture.
+        halfTotal = std::max(halfTotal, kTitleHalf);
+        halfRound = std::max(halfRound, kTitleHalf);
         roundUnitX = paneWidth - kRightMargin - unit;
         roundX = roundUnitX - kUnitGap - halfRound;
         totalUnitX = roundX - halfRound - kColumnGap - unit;
         totalX = totalUnitX - kUnitGap - halfTotal;
         nameX = std::clamp(paneWidth * kNameX / kBoardWidth, 4, kNameX);
-        // Each column of the picture under its texts: the middle one's centre on the totals,
-        // the last one's on the last deal's amounts.
-        const int b1 = std::max(0, totalX - halfTotal - kColumnGap / 2);
-        const int b2 = std::max(b1, roundX - halfRound - kColumnGap / 2);
-        auto slice = [&](int x, int end, int shift) {
-            int src = x - shift;
-            int w = end - x;
-            if (src < 0) x -= src, w += src, src = 0;
-            w = std::min(w, kBoardWidth - src);
-            if (w > 0) out.slices.push_back({x, src, w});
-        };
-        slice(0, b1, 0);
-        slice(b1, b2, totalX - kTotalX);
-        slice(b2, std::min(paneWidth, b2 + kBoardWidth), roundX - kRoundX);
+        // The picture's bands across the pane (a stretch of them that holds no title), its
+        // left end with the first title, each amount title over its amounts, its right end.
+        for (int x = 0; x < paneWidth; x += kBandWidth)
+            out.slices.push_back({x, kBandX, std::min(kBandWidth, paneWidth - x)});
+        out.slices.push_back({0, 0, std::min(kLeftEnd, paneWidth)});
+        out.slices.push_back({totalX - kTitleHalf, kTotalX - kTitleHalf, 2 * kTitleHalf});
+        out.slices.push_back({roundX - kTitleHalf, kRoundX - kTitleHalf, 2 * kTitleHalf});
+        out.slices.push_back({paneWidth - kRightEnd, kBoardWidth - kRightEnd, kRightEnd});
     }
     const int nameRoom = totalX - halfTotal - kColumnGap - nameX;
     for (size_t c = 0; c < 4; ++c) {

@@ -37,7 +37,8 @@ inline constexpr int kBoardWidth = 339;
 using TextWidth = std::function<int(const std::string&)>;
 
 // A name (UTF-8) that is wider than `room` keeps its first and last characters around "…",
-// as many as fit (the last ones first: the names of a table often differ only at their end).
+// as many as fit: its last three first (the names of a table often differ only at their end:
+// "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its first as of its last.
 std::string FitBoardName(const std::string& name, int room, const TextWidth& width);
 
 struct BoardText {
@@ -60,9 +61,10 @@ struct BoardLayout {
 // texts measured by width in the board's font. Where the pane holds the board's columns with
 // their texts, they stand at the board's numbers and the picture is drawn whole. A narrower
 // pane (the column of panes is two ninths of the screen) closes the columns up from the
-// right: each amount column as wide as its widest text and unit, the picture cut into its
-// three columns and each laid under its texts, the names taking the room left. A name wider
-// than its room is fitted by FitBoardName.
+// right: each amount column as wide as its widest text (or its title) and unit, the names
+// taking the room left; the picture is laid as its bands across the pane, its left and right
+// ends at the pane's, and each amount column's title over its amounts. A name wider than its
+// room is fitted by FitBoardName. The slices are drawn in order, each over the ones before.
 BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
                              const std::array<std::string, 4>& gbkNames,
                              const std::array<int64_t, 4>& totals,

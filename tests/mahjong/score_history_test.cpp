@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -39,16 +40,21 @@ TEST(FitBoardName, WholeWhenItFitsElseBothEndsAroundAnEllipsis) {
         {"玩家1001", 60, "玩家1001"},
         {"游戏玩家【乙】", 70, "游戏玩家【乙】"},  // exactly its width
         {"游戏玩家【乙】", 69, "游戏…【乙】"},
-        {"游戏玩家【乙】", 50, "游戏…乙】"},
-        {"游戏玩家【乙】", 40, "游…乙】"},  // the end keeps the odd character
+        {"游戏玩家【乙】", 50, "游…【乙】"},
+        {"游戏玩家【乙】", 40, "…【乙】"},  // the last three first
+        {"游戏玩家【乙】", 30, "…乙】"},
         {"游戏玩家【乙】", 20, "…】"},
+        {"玩家1001", 50, "玩…001"},
+        {"abcdefghij", 80, "abc…ghij"},
         {"游戏玩家【乙】", 9, "…"},
         {"", 0, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(FitBoardName(c.name, c.room, Chars10), c.want) << c.room;
     // Names alike at their start stay apart.
-    EXPECT_NE(FitBoardName("游戏玩家【乙】", 50, Chars10),
-              FitBoardName("游戏玩家【丙】", 50, Chars10));
+    for (int room = 30; room < 70; room += 10)
+        EXPECT_NE(FitBoardName("游戏玩家【乙】", room, Chars10),
+                  FitBoardName("游戏玩家【丙】", room, Chars10))
+            << room;
 }
 
 TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
@@ -65,7 +71,7 @@ TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
     EXPECT_EQ(texts[5], (BoardText{"", 18, 97}));
     // 147 pixels of name in 114 of room (to the total's left less the column gap) are fitted;
     // at ten pixels a character the same 14 bytes stand whole (the byte count cuts nothing).
-    EXPECT_EQ(texts[10].text, "游戏…丙】");
+    EXPECT_EQ(texts[10].text, "游…【丙】");
     EXPECT_EQ(ScoreBoardLayout(0, 0, 339, {"", "", Gbk("游戏玩家【丙】"), ""}, {}, {}, Chars10)
                   .texts[10]
                   .text,
@@ -101,16 +107,30 @@ TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
             shown.insert(b.texts[size_t(row * 5)].text);
         }
         EXPECT_EQ(shown.size(), 4u);
-        ASSERT_EQ(b.slices.size(), 3u);
-        EXPECT_EQ(b.slices[0].x, 0);
-        for (size_t k = 1; k < 3; ++k)
-            EXPECT_EQ(b.slices[k].x, b.slices[k - 1].x + b.slices[k - 1].width);
-        EXPECT_EQ(b.slices[2].x + b.slices[2].width, w);
-        // The totals' centre (158 in the picture) and the last deal's (260) under their texts.
+        // The picture covers the pane, every slice inside the pane and inside the picture.
+        std::vector<bool> covered(size_t(w), false);
+        for (const BoardSlice& slice : b.slices) {
+            EXPECT_GE(slice.x, 0);
+            EXPECT_LE(slice.x + slice.width, w);
+            EXPECT_GE(slice.srcX, 0);
+            EXPECT_LE(slice.srcX + slice.width, kBoardWidth);
+            for (int x = slice.x; x < slice.x + slice.width; ++x) covered[size_t(x)] = true;
+        }
+        EXPECT_EQ(std::count(covered.begin(), covered.end(), false), 0);
+        // The picture's left and right ends at the pane's; each amount title (its centre 158
+        // or 260 in the picture) over its amounts.
+        auto centreOf = [&](int src) {
+            for (const BoardSlice& slice : b.slices)
+                if (slice.srcX <= src && src < slice.srcX + slice.width && slice.width < 60)
+                    return slice.x + (src - slice.srcX);
+            return -1;
+        };
         const BoardText& total = b.texts[1];
         const BoardText& round = b.texts[3];
-        EXPECT_NEAR(b.slices[1].x - b.slices[1].srcX + 158, total.x + Chars10(total.text) / 2, 1);
-        EXPECT_NEAR(b.slices[2].x - b.slices[2].srcX + 260, round.x + Chars10(round.text) / 2, 1);
+        EXPECT_NEAR(centreOf(158), total.x + Chars10(total.text) / 2, 1);
+        EXPECT_NEAR(centreOf(260), round.x + Chars10(round.text) / 2, 1);
+        EXPECT_EQ(centreOf(0), 0);
+        EXPECT_EQ(centreOf(kBoardWidth - 1), w - 1);
     }
     // The widest pane of the three keeps the names whole.
     const BoardLayout wide =
@@ -229,13 +249,20 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     shot = pane_->grab().toImage();
     const BoardLayout narrow = pane_->Board([](const std::string& t) { return int(t.size()) * 7; });
     ASSERT_TRUE(narrow.closedUp);
-    ASSERT_EQ(narrow.slices.size(), 3u);
-    for (const BoardSlice& slice : narrow.slices) {
+    const int totalAt = narrow.texts[1].x + int(narrow.texts[1].text.size()) * 7 / 2;
+    const int roundAt = narrow.texts[3].x + int(narrow.texts[3].text.size()) * 7 / 2;
+    for (auto [from, to] :
+         {std::pair{0, 50}, {totalAt - 16, totalAt + 16}, {roundAt - 16, roundAt + 16}}) {
         int ink = 0;
-        for (int x = slice.x; x < slice.x + slice.width; ++x)
+        for (int x = from; x < to; ++x)
             for (int y = 8; y < 30; ++y) ink += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
-        EXPECT_GT(ink, 40) << slice.x;
+        EXPECT_GT(ink, 40) << from;
     }
+    // Between the titles the header holds no ink: no title is drawn twice or cut.
+    int stray = 0;
+    for (int x = 50; x < totalAt - 16; ++x)
+        for (int y = 8; y < 30; ++y) stray += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
+    EXPECT_EQ(stray, 0);
     ResetSilverTallies();
 }
 
