@@ -270,7 +270,7 @@ void CAdHistoryView::paintEvent(QPaintEvent*) {
                               std::min(r.bottom() + 1 - y0, board_->height()), *board_, slice.srcX,
                               0, 0);
     if (framework::UiTraceEnabled()) {
-        std::string line = board.closedUp ? "board (closed up):" : "board:";
+        std::string line = "board:";
         for (const BoardText& t : texts) line += " " + t.text;
         framework::UiTrace("score", line);
     }
