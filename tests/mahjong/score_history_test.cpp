@@ -82,6 +82,13 @@ TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
     // A pane of 314 still holds the last unit and its margin (290 + 21 + 3).
     EXPECT_FALSE(ScoreBoardLayout(0, 0, 314, {}, {}, {}, width).closedUp);
     EXPECT_TRUE(ScoreBoardLayout(0, 0, 313, {}, {}, {}, width).closedUp);
+    // An amount whose half reaches into the room before its unit closes the columns up: a
+    // total of 56 pixels ends 4 short of its unit (158 + 28 + 4 = 190), one of 63 does not; a
+    // last deal's amount of 49 pixels ends before 290 (260 + 25 + 4), one of 56 does not.
+    EXPECT_FALSE(ScoreBoardLayout(0, 0, 339, {}, {12345678}, {}, width).closedUp);
+    EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {123456789}, {}, width).closedUp);
+    EXPECT_FALSE(ScoreBoardLayout(0, 0, 339, {}, {}, {1234567}, width).closedUp);
+    EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {}, {12345678}, width).closedUp);
 }
 
 // The pane's widths at 1280, 1024 and 800 pixels: every text inside the pane, the texts of a
