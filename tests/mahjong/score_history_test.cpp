@@ -139,6 +139,9 @@ TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
         EXPECT_EQ(centreOf(0), 0);
         EXPECT_EQ(centreOf(kBoardWidth - 1), w - 1);
     }
+    // However narrow the pane, the names keep four pixels from its left edge.
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 60, names, {}, {}, Chars10).texts[0].x, 4);
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 180, names, {}, {}, Chars10).texts[0].x, 7);
     // The widest pane of the three keeps the names whole.
     const BoardLayout wide =
         ScoreBoardLayout(0, 0, 284, names, {-1280, 640, 320, 320}, {-64, 32, 16, 16}, Chars10);
