@@ -30,6 +30,7 @@ namespace hqlv::mahjong {
 namespace {
 
 using e2e::HallRun;
+using e2e::LastTrace;
 using e2e::ReadFile;
 using e2e::ServerProcess;
 using e2e::VirtualDisplay;
@@ -39,15 +40,6 @@ int Count(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
-}
-
-// The last "<pane>\t<prefix>..." line of the trace, without the prefix.
-std::string LastTrace(const std::string& path, const std::string& prefix) {
-    std::istringstream in(ReadFile(path));
-    std::string last;
-    for (std::string l; std::getline(in, l);)
-        if (l.rfind(prefix, 0) == 0) last = l.substr(prefix.size());
-    return last;
 }
 
 // The lines of a log that tell of a fault.
@@ -95,15 +87,9 @@ TEST(SessionEndToEnd, ThreeDealsLeaveACleanLogAndFiguresThatAgree) {
         run.dir()));
     VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid() + 11));
-    // Under X the platform's libraries keep blocks of their own at exit: leaks are the
-    // offscreen runs' job.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                    (asan && *asan ? ":" : "") +
-                                    "intercept_strndup=0:detect_leaks=0";
     ASSERT_TRUE(run.Start(server.Port(),
                           {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", "HQLV_UI_TRACE=" + trace,
-                           "SDL_AUDIODRIVER=dummy", asanOptions},
+                           "SDL_AUDIODRIVER=dummy", e2e::AsanOptionsUnderX()},
                           {"--standings", standings}));
     int paneW = 0, paneH = 0;
     ASSERT_TRUE(WaitFor(
