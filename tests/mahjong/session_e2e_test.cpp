@@ -92,15 +92,7 @@ TEST(SessionEndToEnd, ThreeDealsLeaveACleanLogAndFiguresThatAgree) {
                            "SDL_AUDIODRIVER=dummy", e2e::AsanOptionsUnderX()},
                           {"--standings", standings}));
     int paneW = 0, paneH = 0;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            const std::string log = run.ClientLog();
-            const size_t at = log.rfind("table pane ");
-            return at != std::string::npos &&
-                   std::sscanf(log.c_str() + at, "table pane %d x %d", &paneW, &paneH) == 2;
-        },
-        60000))
-        << run.ClientLog();
+    ASSERT_TRUE(e2e::WaitForTablePane(run, &paneW, &paneH)) << run.ClientLog();
     // The start button at (372, 608) of the 744 × 710 table, stretched to the pane.
     const int bx = 372 * paneW / 744, by = 608 * paneH / 710;
     int dialogs = 0;
