@@ -60,13 +60,24 @@ inline bool WriteStandingsFile(const std::string& path, const Standings& all) {
     return std::rename(side.c_str(), path.c_str()) == 0;
 }
 
-// An absent or unreadable file has no standings.
-inline Standings ReadStandingsFile(const std::string& path) {
-    std::ifstream in(path);
+// A file far beyond what a server's users fill: one line a user is under 80 bytes.
+inline constexpr size_t kStandingsMaxBytes = size_t(1) << 20;
+
+// An absent or unreadable file has no standings. A file larger than kStandingsMaxBytes is not
+// a standings file: it is refused whole (none of it read), with the reason in `error`.
+inline Standings ReadStandingsFile(const std::string& path, std::string* error = nullptr) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) return {};
-    std::stringstream text;
-    text << in.rdbuf();
-    return ParseStandings(text.str());
+    std::string text(kStandingsMaxBytes + 1, '\0');
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(in.gcount()));
+    if (text.size() > kStandingsMaxBytes) {
+        if (error)
+            *error = "the standings file " + path + " is larger than " +
+                     std::to_string(kStandingsMaxBytes) + " bytes";
+        return {};
+    }
+    return ParseStandings(text);
 }
 
 }  // namespace hqlv::tools

@@ -146,10 +146,17 @@ PlayerRecord OwnRecord() {
 // The hall's answer to a details request (0x9108): the user's standing as the server last
 // settled it (the standings file), on the name the hall knows him by; without one, its own
 // user's starting record; for anybody else nothing, rather than figures that may disagree
-// with what the game shows.
+// with what the game shows. A standings file too large to be one is logged and answers
+// nobody.
 std::optional<PlayerRecord> DetailsOf(int user) {
-    const tools::Standings standings =
-        g_opt.standings.empty() ? tools::Standings{} : tools::ReadStandingsFile(g_opt.standings);
+    std::string refused;
+    const tools::Standings standings = g_opt.standings.empty()
+                                           ? tools::Standings{}
+                                           : tools::ReadStandingsFile(g_opt.standings, &refused);
+    if (!refused.empty()) {
+        Log("%s: no details sent", refused.c_str());
+        return std::nullopt;
+    }
     const auto known = standings.find(user);
     if (known == standings.end())
         return user == g_opt.user ? std::optional<PlayerRecord>(OwnRecord()) : std::nullopt;

@@ -739,4 +739,31 @@ TEST(Standings, TextRoundTripsAndBadLinesAreSkipped) {
     EXPECT_FALSE(hqlv::tools::WriteStandingsFile("/nonexistent-folder/x", all));
 }
 
+// A standings file is read up to its size limit: one of exactly the limit is read (its
+// standing found, no error), one a byte longer is refused whole with the reason.
+TEST(Standings, AFileBeyondTheLimitIsRefusedWhole) {
+    const std::string file =
+        ::testing::TempDir() + "/hqlv-standings-big-" + std::to_string(getpid()) + ".txt";
+    const std::string line = "5001 120 10192 4 2 1 0\n";
+    for (const size_t size :
+         {hqlv::tools::kStandingsMaxBytes, hqlv::tools::kStandingsMaxBytes + 1}) {
+        SCOPED_TRACE(size);
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << line << std::string(size - line.size(), '\n');  // blank lines are passed over
+        }
+        std::string error;
+        const hqlv::tools::Standings read = hqlv::tools::ReadStandingsFile(file, &error);
+        if (size == hqlv::tools::kStandingsMaxBytes) {
+            EXPECT_EQ(error, "");
+            ASSERT_EQ(read.size(), 1u);
+            EXPECT_EQ(read.at(5001).silver, 10192);
+        } else {
+            EXPECT_TRUE(read.empty());
+            EXPECT_NE(error.find("larger than 1048576 bytes"), std::string::npos) << error;
+        }
+    }
+    std::remove(file.c_str());
+}
+
 }  // namespace
