@@ -799,8 +799,10 @@ TEST(MahjongServer, AStartIsHeardByTheOthersAtTheTableNotByTheStarter) {
 }
 
 TEST(MahjongServer, TheStartOfASilverRoomChecksTheSilverCarried) {
-    // The player carries the starting silver (10000).
+    // The player carries the starting silver (10000); the room is one of its own, so that
+    // the refusal names it.
     const int carried = hqlv::tools::kPlayerStartSilver;
+    constexpr int kSilverRoom = 7;
     struct Case {
         int low, high, code, bound;
     } cases[] = {
@@ -815,8 +817,9 @@ TEST(MahjongServer, TheStartOfASilverRoomChecksTheSilverCarried) {
         RoomRules rules;
         rules.silverMin = c.low;
         rules.silverMax = c.high;
-        Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+        Server s(/*thinkMs=*/800, {}, 0, {}, {{kSilverRoom, rules}});
         TableClient p(s.server->Port(), 5001, 0);
+        p.SetRoom(kSilverRoom);
         ASSERT_TRUE(p.Enter());
         auto a = p.Call(201161, p.Body(32, {}));
         ASSERT_TRUE(a);
@@ -825,16 +828,18 @@ TEST(MahjongServer, TheStartOfASilverRoomChecksTheSilverCarried) {
             // User, room, the silver carried and the bound it misses; no deal.
             ASSERT_EQ(a->data.size(), 16u);
             EXPECT_EQ(Word(a->data, 0), 5001);
-            EXPECT_EQ(Word(a->data, 1), testrig::kRoom);
+            EXPECT_EQ(Word(a->data, 1), kSilverRoom);
             EXPECT_EQ(Word(a->data, 2), carried);
             EXPECT_EQ(Word(a->data, 3), c.bound);
-            EXPECT_TRUE(!s.deal() || !s.deal()->Running());
+            const mj::Deal* none = s.handler->DealAt(kSilverRoom, testrig::kTable);
+            EXPECT_TRUE(!none || !none->Running());
             continue;
         }
         // In range: the start it is, the deal runs.
         ASSERT_TRUE(p.WaitFor(211040));
-        ASSERT_TRUE(s.deal());
-        EXPECT_TRUE(s.deal()->Running());
+        const mj::Deal* deal = s.handler->DealAt(kSilverRoom, testrig::kTable);
+        ASSERT_TRUE(deal);
+        EXPECT_TRUE(deal->Running());
     }
 }
 
