@@ -37,5 +37,39 @@ TEST(SystemInfo, UuidsAreRandomVersionFour) {
     EXPECT_NE(a, b);
     EXPECT_EQ(a[6] >> 4, 4);
     EXPECT_EQ(a[8] & 0xC0, 0x80);
-    EXPECT_NE(osVersionWord() & 0xFFFF0000u, 0u);  // the NT-family bits the callers test
+}
+
+TEST(SystemInfo, KernelReleaseNumbers) {
+    const struct {
+        const char* text;
+        bool ok;
+        uint32_t major, minor, build;
+    } rows[] = {
+        {"6.1.0-18-amd64", true, 6, 1, 0},
+        {"5.15.133.1-microsoft-standard-WSL2", true, 5, 15, 133},
+        {"4.19", true, 4, 19, 0},
+        {"10.0.x", true, 10, 0, 0},
+        {"6", false, 0, 0, 0},
+        {"6.", false, 0, 0, 0},
+        {".1.2", false, 0, 0, 0},
+        {"linux-6.1", false, 0, 0, 0},
+        {"", false, 0, 0, 0},
+        {"4294967296.1", false, 0, 0, 0},
+        {"4294967295.7", true, 4294967295u, 7, 0},
+    };
+    for (const auto& r : rows) {
+        KernelRelease k{99, 99, 99};
+        EXPECT_EQ(parseKernelRelease(r.text, &k), r.ok) << r.text;
+        if (!r.ok) {
+            EXPECT_EQ(k.major, 99u) << r.text;  // untouched
+            continue;
+        }
+        EXPECT_EQ(k.major, r.major) << r.text;
+        EXPECT_EQ(k.minor, r.minor) << r.text;
+        EXPECT_EQ(k.build, r.build) << r.text;
+    }
+    KernelRelease running;
+    ASSERT_TRUE(kernelRelease(&running));
+    EXPECT_GE(running.major, 2u);
+    EXPECT_EQ(productTypeText(), "WINNT");
 }
