@@ -82,6 +82,10 @@ public:
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
     void ShowErrorBox(std::string_view text, std::string_view caption) override;
     void PresentFrame(const uint32_t* pixels, int width, int height) override;
+    // The mahjong application (a CMJGameApp).
+    void* CurrentApp() override;
+    // Gives the engine the view's screen position (where the cursor it places lands).
+    void StoreWindowPos();
 
 protected:
     void enterEvent(QEnterEvent* e) override;
@@ -92,6 +96,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    // The top-level window moved: the view's screen position with it.
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     // Where the pointer is (screen coordinates) and where the view is.
@@ -121,6 +128,7 @@ protected:
     bool inFrame_ = false;
     bool loopHooked_ = false;
     bool hoverRunning_ = false;
+    QWidget* watchedWindow_ = nullptr;
     FrameStats stats_;
 };
 

@@ -560,8 +560,8 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     EXPECT_EQ(conn.bodies.size(), 9u);
     EXPECT_EQ(conn.timeouts,
               (std::vector<int>{30000, 30000, 30000, 30000, 15000, 5000, 5000, 10000, 10000}));
-    // Timed out: 1030. Failed before the time-out: a transport code, whatever the caller
-    // left in the result.
+    // Timed out: 1030. Failed before the time-out: the text of a failed send, the code as
+    // the caller left it.
     conn.timedOut = 1;
     r.code = 555;
     EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
@@ -570,8 +570,11 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     conn.timedOut = 0;
     r.code = 555;
     EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
-    EXPECT_EQ(r.code, 1031);
+    EXPECT_EQ(r.code, 555);
     EXPECT_EQ(r.text, "请求发送失败。");
+    RequestResult fresh;
+    EXPECT_EQ(conn.SendRequest(fresh, 201001, {}, 1), 0);
+    EXPECT_EQ(fresh.code, 0);
     EXPECT_EQ(host.cursorDepth, 0);
     // Answered with 10 and no data: the version check treats it as busy.
     conn.result = 1;
