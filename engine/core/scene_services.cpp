@@ -245,6 +245,12 @@ uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int du
     PlaneEntity* e = CreatePlaneEntity(4, x, y, width, height, kNoButtonColour);
     if (!e) return 0;
     r.entityId = e->GetId();
+    if (!e->State()) {
+        // A size the plane refuses: there is nothing to show.
+        WriteLog("浮动文字的平面%dx%d无法建立", width, height);
+        kernel_.DestroyEntityTree(r.entityId);
+        return 0;
+    }
     MessageBox(r);
     e = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
     if (!e) return 0;

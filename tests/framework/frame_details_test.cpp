@@ -12,6 +12,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -334,6 +335,60 @@ TEST(MsgBoxCancel, AModalStyleZeroBoxIgnoresCloseAndEscUntilOk) {
     });
     EXPECT_EQ(box.DoModal(), kMsgBoxOk);
     EXPECT_EQ(stillUp, 1);
+}
+
+// Enter and Space are OK from whichever item has the focus, Cancel included; Esc stays
+// Cancel's.
+TEST(MsgBoxKeys, EnterAndSpaceAnswerOkWithTheFocusOnAnyItem) {
+    testing::SharedQtApp();
+    struct Case {
+        Qt::Key key;
+        int focus;  // 0 OK, 1 Cancel, 2 the box itself
+        int want;
+    } cases[] = {{Qt::Key_Return, 1, kMsgBoxOk},     {Qt::Key_Enter, 1, kMsgBoxOk},
+                 {Qt::Key_Space, 1, kMsgBoxOk},      {Qt::Key_Return, 0, kMsgBoxOk},
+                 {Qt::Key_Space, 0, kMsgBoxOk},      {Qt::Key_Return, 2, kMsgBoxOk},
+                 {Qt::Key_Escape, 1, kMsgBoxCancel}, {Qt::Key_Escape, 0, kMsgBoxCancel}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.key << " focus " << c.focus);
+        CGameMsgBoxDlg box;
+        box.SetStyle(33);  // question with OK and Cancel
+        box.SetText("是否从保险箱划银？");
+        box.SetSeconds(0);
+        int answered = -1;
+        QTimer::singleShot(50, &box, [&] {
+            QWidget* target = c.focus == 0   ? static_cast<QWidget*>(box.okButton())
+                              : c.focus == 1 ? static_cast<QWidget*>(box.cancelButton())
+                                             : static_cast<QWidget*>(&box);
+            target->setFocus();
+            QTest::keyClick(target, c.key);
+            answered = box.isVisible() ? 0 : box.result();
+        });
+        EXPECT_EQ(box.DoModal(), c.want);
+        EXPECT_EQ(answered, c.want);
+    }
+}
+
+TEST(MsgBoxKeys, AModelessBoxTakesEnterOnCancelAsOk) {
+    testing::SharedQtApp();
+    int closed = 0;
+    std::vector<std::pair<std::string, int>> links;
+    auto* box = new CGameMsgBoxModelessDlg(
+        nullptr, [&] { ++closed; },
+        [&](const std::string& link, int flag) { links.emplace_back(link, flag); });
+    box->SetStyle(65);
+    box->SetText("银子不够");
+    box->SetLink("page.htm", 1);
+    box->Show();
+    QPointer<CGameMsgBoxModelessDlg> alive(box);
+    box->cancelButton()->setFocus();
+    QTest::keyClick(box->cancelButton(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(closed, 1);
+    // OK opens the box's link; Cancel would not.
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].first, "page.htm");
 }
 
 // ---- the table pane's refresh
