@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
@@ -268,6 +269,11 @@ void CXYGameTableView::StoreWindowPos() {
         watchedWindow_ = top;
         if (top && top != this) top->installEventFilter(this);
     }
+}
+
+void CXYGameTableView::moveEvent(QMoveEvent* e) {
+    framework::CGameTableView::moveEvent(e);
+    if (engine_ && engine_->ScreenReady()) StoreWindowPos();
 }
 
 bool CXYGameTableView::eventFilter(QObject* watched, QEvent* e) {
