@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+#include "netlib/util.h"
 #include "platform/core/message.h"
 
 namespace hqlv::framework {
@@ -201,7 +202,7 @@ private:
     void drawClassic(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi,
                      QPainter* p) const {
         const QPalette& pal = mi.palette;
-        const QColor background = pal.color(QPalette::Button);
+        const QColor background = MenuColourA(pal);
         const QRect r = mi.rect;
         if (mi.menuItemType == QStyleOptionMenuItem::Separator) {
             p->fillRect(r, background);
@@ -254,7 +255,7 @@ private:
 
     void drawFlat(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi, QPainter* p) const {
         const QPalette& pal = mi.palette;
-        const QColor a = pal.color(QPalette::Button), b = pal.color(QPalette::Window);
+        const QColor a = MenuColourA(pal), b = pal.color(QPalette::Window);
         const uint32_t hi = Rgb(pal.color(QPalette::Highlight));
         QColor background, strip, selection;
         if (a != b) {
@@ -495,9 +496,32 @@ int COwnerDrawMenu::MenuBarHeight() const {
 }
 
 MenuLook COwnerDrawMenu::Look() const {
-    return palette().color(QPalette::Button) != palette().color(QPalette::Window)
-               ? MenuLook::kFlat
-               : MenuLook::kClassic;
+    return MenuColourA(palette()) != palette().color(QPalette::Window) ? MenuLook::kFlat
+                                                                       : MenuLook::kClassic;
+}
+
+int OsClassOf(bool consumerLine, bool versionKnown, uint32_t major) {
+    if (consumerLine) return major >= 4 ? 1 : 0;
+    if (!versionKnown) return 2;
+    return major >= 4 ? 3 : 2;
+}
+
+int GetOsClass() {
+    static const int osClass = [] {
+        netlib::YrnVersionRecord v;
+        const bool known = netlib::YrnRtlGetVersion(v) == 1;
+        return OsClassOf(v.platform == netlib::kPlatformWindows, known, v.major);
+    }();
+    return osClass;
+}
+
+bool IsNewShell() {
+    const int c = GetOsClass();
+    return c == 1 || c == 3;
+}
+
+QColor MenuColourA(const QPalette& palette) {
+    return palette.color(IsNewShell() ? QPalette::Button : QPalette::Window);
 }
 
 void COwnerDrawMenu::syncAction(QAction* a, const COwnerDrawMenuItem& r) const {

@@ -167,4 +167,15 @@ private:
 // Lightens each channel toward white by f (0..1); other factors leave the colour.
 uint32_t LightenColor(uint32_t colour, double f);
 
+// The operating-system class of the menus' drawing: on the consumer line 1 from major
+// version 4 on, else 0; on the NT line 3 from major version 4 on, else 2 (2 also when the
+// version query fails). Class 0 has no wide-text measuring.
+int OsClassOf(bool consumerLine, bool versionKnown, uint32_t major);
+// The class of the running system, found once (the NT line: the kernel's release).
+int GetOsClass();
+// Classes 1 and 3: the menus take the 3-D face colour and frame checked icons.
+bool IsNewShell();
+// Colour A of the menus: the 3-D face colour on a new shell, else the menu colour.
+QColor MenuColourA(const QPalette& palette);
+
 }  // namespace hqlv::framework

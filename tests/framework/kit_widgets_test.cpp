@@ -9,6 +9,7 @@
 #include "framework/panes/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
+#include "netlib/util.h"
 #include "platform/core/message.h"
 #include "platform/ui/draw_context.h"
 #include "platform/ui/ui_loop.h"
@@ -378,6 +379,28 @@ TEST(OwnerDrawMenu, FindNextItemWalksEveryPlaceOfACommandOnce) {
     ASSERT_TRUE(menu.ModifyItem("新", 12, nullptr));
     EXPECT_EQ(menu.itemCount(), 5);
     EXPECT_EQ(menu.FindItem(12), (COwnerDrawMenu::Place{&menu, 4}));
+}
+
+TEST(OwnerDrawMenu, OperatingSystemClassAndTheNewShell) {
+    const struct {
+        bool consumer, known;
+        uint32_t major;
+        int want;
+    } rows[] = {{true, true, 4, 1},  {true, true, 3, 0},   {true, false, 5, 1}, {false, true, 4, 3},
+                {false, true, 3, 2}, {false, false, 6, 2}, {false, true, 6, 3}, {true, true, 0, 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(OsClassOf(r.consumer, r.known, r.major), r.want)
+            << r.consumer << r.known << r.major;
+    // Here: the NT line from the kernel's release, a new shell whose menus take the 3-D
+    // face colour as colour A.
+    netlib::YrnVersionRecord v;
+    ASSERT_EQ(netlib::YrnRtlGetVersion(v), 1);
+    EXPECT_EQ(GetOsClass(), v.major >= 4 ? 3 : 2);
+    EXPECT_EQ(IsNewShell(), GetOsClass() == 3);
+    QPalette pal;
+    pal.setColor(QPalette::Button, QColor(1, 2, 3));
+    pal.setColor(QPalette::Window, QColor(4, 5, 6));
+    EXPECT_EQ(MenuColourA(pal), IsNewShell() ? QColor(1, 2, 3) : QColor(4, 5, 6));
 }
 
 // A menu resource by name: "#" and the id names the program's menus; other names are the
