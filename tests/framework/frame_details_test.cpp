@@ -5,9 +5,6 @@
 // boxes that end the client.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QLabel>
@@ -41,11 +38,10 @@
 #include "platform/core/process.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
+#include "tests/self_rerun.h"
 #ifdef HQLV_SERVER_EXE
 #include "tools/server/game_server.h"
 #endif
-
-extern char** environ;
 
 namespace hqlv::framework {
 namespace {
@@ -119,30 +115,10 @@ int RunChild(int width, int height, std::string& output) {
     std::ofstream(config) << "{\"screens\":[{\"name\":\"s\",\"x\":0,\"y\":0,\"width\":" << width
                           << ",\"height\":" << height
                           << ",\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":1}]}";
-    const std::string out = dir.path().toStdString() + "/out.txt";
-    std::vector<std::string> args = {platform::programFile(), "--gtest_filter=SmallScreenChild.*"};
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen:configfile=" + config,
-                                    "HQLV_TEST_SCREEN_HEIGHT=" + std::to_string(height)};
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(*e);
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::ifstream in(out);
-    output.assign(std::istreambuf_iterator<char>(in), {});
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return hqlv::testing::RerunSelf({"--gtest_filter=SmallScreenChild.*"},
+                                    {"QT_QPA_PLATFORM=offscreen:configfile=" + config,
+                                     "HQLV_TEST_SCREEN_HEIGHT=" + std::to_string(height)},
+                                    dir.path().toStdString() + "/out.txt", output);
 }
 
 TEST(SmallScreen, A1024By600ScreenGetsTheSmallLayoutsAndA601HighOneTheLarge) {

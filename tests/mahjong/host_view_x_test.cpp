@@ -9,8 +9,6 @@
 
 #if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
 #include <dlfcn.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCursor>
@@ -18,8 +16,6 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
-
-#include <fcntl.h>
 
 #include <filesystem>
 #include <memory>
@@ -32,6 +28,7 @@
 #include "platform/ui/ui_loop.h"
 #include "tests/framework/hall_run.h"
 #include "tests/framework/qt_test_app.h"
+#include "tests/self_rerun.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -106,7 +103,7 @@ bool PumpUntil(const std::function<bool()>& pred, int ms = 5000) {
 
 // The view in a window of its own (as the frame holds it), placed away from the screen's
 // corner so that window and screen points differ.
-class HostViewUnderX : public testing::Test {
+class HostViewUnderX : public ::testing::Test {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
@@ -216,39 +213,16 @@ TEST(HostViewOnX, CasesPassOnAVirtualDisplay) {
     ASSERT_TRUE(x.Start(getpid() + 7));
     const std::string dir = std::string(HQLV_BUILD_DIR) + "/host-view-x/";
     std::filesystem::create_directories(dir);
-    const std::string out = dir + "run.txt";
-    std::string self(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
-    ASSERT_GT(n, 0);
-    self.resize(size_t(n));
-    std::vector<std::string> args = {self, "--gtest_filter=HostViewUnderX.*"};
-    std::vector<std::string> env = {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb"};
     // Under X the platform's libraries keep blocks of their own at exit.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-                  "intercept_strndup=0:detect_leaks=0");
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const std::string key = entry.substr(0, entry.find('=') + 1);
-        if (key != "DISPLAY=" && key != "QT_QPA_PLATFORM=" && key != "ASAN_OPTIONS=")
-            env.push_back(entry);
-    }
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, self.c_str(), &fa, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    const std::string text = e2e::ReadFile(out);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    std::string text;
+    const int status = hqlv::testing::RerunSelf(
+        {"--gtest_filter=HostViewUnderX.*"},
+        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
+         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
+             "intercept_strndup=0:detect_leaks=0"},
+        dir + "run.txt", text);
+    EXPECT_EQ(status, 0) << text;
     EXPECT_NE(text.find("[  PASSED  ] 3 tests"), std::string::npos) << text;
     EXPECT_EQ(text.find("SKIPPED"), std::string::npos) << text;
 }
