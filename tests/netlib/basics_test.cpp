@@ -1,6 +1,7 @@
 // Buffer, CRC, MD5, Base64 and the small helpers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -329,8 +330,17 @@ TEST(Util, FilesIdsAndHex) {
     EXPECT_STRNE(id, id2);
     EXPECT_EQ(YrnMakeUniqueId(id), 0);  // already filled: left alone
 
-    uint8_t r[40];
+    // Every byte filled, the last UUID cut: 40 zero bytes do not stay zero, in any part.
+    uint8_t r[40] = {};
     EXPECT_EQ(YrnRandomBytes(r, sizeof r), 1);
+    for (size_t at : {0, 16, 32}) {
+        const size_t n = at == 32 ? 8 : 16;
+        EXPECT_FALSE(std::all_of(r + at, r + at + n, [](uint8_t b) { return b == 0; })) << at;
+    }
+    uint8_t again[40] = {};
+    EXPECT_EQ(YrnRandomBytes(again, sizeof again), 1);
+    EXPECT_NE(std::memcmp(r, again, sizeof r), 0);
+    EXPECT_EQ(YrnRandomBytes(again, 0), 1);
     char dst[8] = "zzzzzzz";
     YrnSafeCopy(dst, nullptr, -1);
     EXPECT_STREQ(dst, "zzzzzzz");

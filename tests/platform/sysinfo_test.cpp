@@ -22,6 +22,9 @@ TEST(SystemInfo, HardwareAddressesOfWiredAdaptersOnly) {
     adapter("docker0", "1", "02:42:ac:11:00:01", false, false);
     adapter("eth2", "1", "00:00:00:00:00:00", true, false);
     adapter("eth3", "1", "garbage", true, false);
+    adapter("eth4", "1", "00:11:22:33:44:55:", true, false);  // one character too many
+    adapter("eth5", "1", "00:11:22:33:44:5", true, false);    // one too few
+    adapter("eth6", "1", "00:11:22:33:44-55", true, false);
     auto list = hardwareAddresses(t.path());
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0], (HardwareAddress{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}));
@@ -49,6 +52,7 @@ TEST(SystemInfo, KernelReleaseNumbers) {
         {"5.15.133.1-microsoft-standard-WSL2", true, 5, 15, 133},
         {"4.19", true, 4, 19, 0},
         {"10.0.x", true, 10, 0, 0},
+        {"6.1x5", true, 6, 1, 0},  // a build number only after a dot
         {"6", false, 0, 0, 0},
         {"6.", false, 0, 0, 0},
         {".1.2", false, 0, 0, 0},
