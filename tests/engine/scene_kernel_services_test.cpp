@@ -137,6 +137,54 @@ TEST_F(KernelServices, DeviceRectangleAndTheHostsApplication) {
     EXPECT_EQ(alone.GetCurrentWinApp(), nullptr);
 }
 
+// Each edge band puts the cursor ten pixels inside the scene, at the screen point the
+// window's position gives.
+TEST_F(KernelServices, EachEdgeBandPutsTheCursorTenPixelsInside) {
+    scene.SetWindowPos(300, 200);
+    Entity* e = k().CreateEntity(0, 200, 150, 400, 300, 0, 1, true, 1);
+    ControlData* c = scene.ApplyControl(e->GetId(), 0);
+    ASSERT_NE(c, nullptr);
+    const struct {
+        int x, y;
+        std::pair<int, int> cursor;
+    } bands[] = {{3, 150, {310, 350}},     // left: x to 10
+                 {396, 150, {690, 350}},   // right: x to 390
+                 {200, 4, {500, 210}},     // top: y to 10
+                 {200, 295, {500, 490}}};  // bottom: y to 290
+    for (const auto& b : bands) {
+        host.cursorPositions.clear();
+        MouseState s;
+        s.hoveredControl = c->id;
+        s.x = b.x;
+        s.y = b.y;
+        MessageData d = MessageData::Owned(new MouseState(s), &FreeMouseState);
+        EXPECT_EQ(scene.OnSystemCallback(86, d), 1);
+        EXPECT_EQ(host.cursorPositions, (std::vector<std::pair<int, int>>{b.cursor}))
+            << b.x << "," << b.y;
+    }
+}
+
+// A logical screen as large as the canvas allows is kept; one pixel more is no screen.
+TEST_F(KernelServices, AFixedLogicalSizeUpToTheCanvasLimit) {
+    scene.SetFixedLogicalSize(Canvas::kMaxSide, 8);
+    EXPECT_EQ(scene.LogicalSize().width, Canvas::kMaxSide);
+    EXPECT_EQ(scene.LogicalSize().height, 8);
+    scene.SetFixedLogicalSize(8, Canvas::kMaxSide + 1);
+    EXPECT_EQ(scene.LogicalSize().width, 0);
+    EXPECT_EQ(scene.LogicalSize().height, 0);
+}
+
+// A logical screen as wide as the window but less high is still stretched to it.
+TEST_F(KernelServices, ALogicalScreenOfTheWindowsWidthOnlyIsStretched) {
+    scene.SetFixedLogicalSize(400, 150);
+    scene.SetScreen(400, 300);
+    Frame();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Stretch);
+    scene.SetFixedLogicalSize(400, 300);
+    Frame();
+    EXPECT_EQ(scene.Current(), GameBase::Buffer::Back);
+}
+
 // A floating text whose plane refuses its size has no pixels to draw into: nothing is
 // shown and nothing stays behind; the box drawn for a record whose plane has no pixels
 // draws nothing either.
