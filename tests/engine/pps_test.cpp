@@ -432,6 +432,18 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     GlobalPalette empty;
     EXPECT_EQ(empty.FindNearest(1, 2, 3), 0);
 
+    // A record shorter than its count of entries is refused and changes nothing.
+    for (size_t entryBytes : {size_t(8), size_t(5), size_t(0)}) {
+        std::vector<uint8_t> rec(32, 0);
+        std::memcpy(rec.data(), "short", 5);
+        rec.push_back(3);  // three entries: nine bytes
+        rec.push_back(0);
+        rec.insert(rec.end(), entryBytes, 7);
+        GlobalPalette p = bw;
+        EXPECT_FALSE(p.Load(rec)) << entryBytes;
+        EXPECT_EQ(p.count(), 2u) << entryBytes;
+        EXPECT_EQ(std::string(p.name()), "bw") << entryBytes;
+    }
     std::vector<uint8_t> many(300 * 3, 9);
     GlobalPalette big;
     big.Set(many.data(), 300, std::string(40, 'x'));

@@ -79,6 +79,22 @@ TEST_F(KernelServices, ControlEventsAreBoundWithNoDataAndNoTarget) {
     EXPECT_EQ(scene.messages, std::vector<uint32_t>{701});
 }
 
+// Highlighting a control that has no entity, or none at all, changes nothing.
+TEST_F(KernelServices, HighlightWithoutAnEntityIsNothing) {
+    ControlData* bare = scene.CreateControl();
+    ASSERT_NE(bare, nullptr);
+    scene.SetControlHighlight(bare, true);
+    scene.SetControlHighlight(nullptr, true);
+    scene.SetControlHighlight(bare, false);
+    EXPECT_EQ(bare->GetEvent(8), nullptr);
+    Entity* e = k().CreateEntity(0, 50, 50, 20, 20, 0, 1, true, 0.5);
+    ControlData* c = scene.ApplyControl(e->GetId(), 0);
+    scene.SetControlHighlight(c, true);
+    EXPECT_DOUBLE_EQ(e->GetAlpha(), 0.7);
+    ASSERT_NE(c->GetEvent(8), nullptr);
+    EXPECT_EQ(c->GetEvent(8)->code, 43u);
+}
+
 TEST_F(KernelServices, ThePointersPlaceInLogicalPixels) {
     EXPECT_EQ(scene.GetMousePosition().x, 0);
     EXPECT_EQ(scene.GetMousePosition().y, 0);

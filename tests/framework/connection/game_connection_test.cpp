@@ -846,6 +846,23 @@ TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     EXPECT_EQ(conn.GetProxyHost(), "127.0.0.1");
 }
 
+TEST(GameConnectionStandalone, ALookerOnAsksForNoOtherTable) {
+    TestHost host;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|1|0|t|0|0|0|0"));
+    RecordingSocket conn(&host);
+    conn.result = 1;
+    conn.answerCode = 10;
+    std::string text = "kept";
+    EXPECT_EQ(conn.ChangeTable(text), 0);
+    EXPECT_TRUE(conn.sent.empty());
+    EXPECT_EQ(text, "kept");
+    // A player does ask.
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|0|0|t|0|0|0|0"));
+    EXPECT_EQ(conn.ChangeTable(text), 1);
+    ASSERT_EQ(conn.sent.size(), 1u);
+    EXPECT_EQ(conn.sent[0].first, 201300);
+}
+
 }  // namespace
 }  // namespace hqlv::framework
 
