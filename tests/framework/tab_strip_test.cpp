@@ -659,6 +659,30 @@ TEST(TabStripWidget, ControlFontFromADescription) {
     EXPECT_EQ(strip.model().item(1).shape.right - strip.model().item(1).shape.left, normalWidth);
 }
 
+// The base line runs from the tabs' start to the last tab's right edge, open under the
+// current tab; past the last tab the strip's own colour.
+TEST(TabStripWidget, TheBaseLineEndsAtTheLastTabsRightEdge) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop | kTabAutoHide);
+    strip.resize(400, 24);
+    for (int i = 0; i < 3; ++i) strip.InsertItem(i, "Tab" + std::to_string(i), 0);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const QImage img = strip.RenderStrip();
+    const int y = 24 - 2;
+    const QRgb line = strip.palette().color(QPalette::ButtonText).rgb();
+    const TabItem& last = strip.model().item(2);
+    const TabItem& middle = strip.model().item(1);
+    EXPECT_EQ(img.pixel(last.shape.right, y), line);
+    EXPECT_EQ(img.pixel((middle.shape.right + last.shape.right) / 2, y), line);
+    EXPECT_NE(img.pixel(last.shape.right + 2, y), line);
+    // Open under the current tab.
+    const TabItem& current = strip.model().item(0);
+    EXPECT_NE(img.pixel((current.shape.left + current.shape.right) / 2, y), line);
+}
+
 // A strip destroyed while its label is edited (its window closed under the editor): the
 // editing loop ends and nothing of the strip is read after it has gone.
 TEST(TabStripWidget, AStripDestroyedWhileEditingEndsTheEdit) {
