@@ -1138,6 +1138,36 @@ QImage FacePicture(bool sideBySide, const QColor (&borders)[4], QColor centre) {
     return img;
 }
 
+// The corners of a face picture are copied pixel for pixel: a mark in each of the state
+// image's four corner pixels lands in the face's four corner pixels.
+TEST(TabStripWidget, FaceCornersArePixelForPixel) {
+    SharedQtApp();
+    const QColor grey(90, 90, 90);
+    QImage picture(48, 12, QImage::Format_RGB32);
+    picture.fill(grey);
+    const QColor marks[4] = {Qt::red, Qt::green, Qt::blue, Qt::magenta};
+    picture.setPixelColor(0, 0, marks[0]);
+    picture.setPixelColor(11, 0, marks[1]);
+    picture.setPixelColor(0, 11, marks[2]);
+    picture.setPixelColor(11, 11, marks[3]);
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop);
+    strip.resize(300, 24);
+    strip.InsertItem(0, "积分榜", 4);
+    strip.InsertItem(1, "Vellor", 5);
+    strip.SetButtonFace(picture, true, TabRect{3, 3, 3, 3});
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const TabRect r = strip.model().ButtonRect(TabStripModel::kNext);
+    const QRect face(QPoint(r.left + 1, 1), QPoint(r.right - 2, 22));
+    const QImage img = strip.RenderStrip();
+    EXPECT_EQ(img.pixelColor(face.topLeft()), marks[0]);
+    EXPECT_EQ(img.pixelColor(face.topRight()), marks[1]);
+    EXPECT_EQ(img.pixelColor(face.bottomLeft()), marks[2]);
+    EXPECT_EQ(img.pixelColor(face.bottomRight()), marks[3]);
+    EXPECT_EQ(img.pixelColor(face.topLeft() + QPoint(3, 3)), grey);
+}
+
 TEST(TabStripWidget, FacePicturesDrawnNineSliceMirroredRightToLeft) {
     SharedQtApp();
     const QColor borders[4] = {QColor(0, 0, 160), QColor(0, 160, 0), QColor(160, 0, 0),
