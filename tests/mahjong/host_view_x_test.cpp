@@ -14,8 +14,10 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <filesystem>
 #include <memory>
@@ -202,6 +204,65 @@ TEST_F(HostViewUnderX, TheWheelAndTheMiddleButtonReachTheEngine) {
     ASSERT_TRUE(PumpUntil([&] { return scene.messages.size() >= 4; }))
         << scene.messages.size() << " codes";
     EXPECT_EQ(scene.messages, (std::vector<uint32_t>{217, 218, 219, 220}));
+}
+
+// The key-state word of the mouse messages: 0x1 left, 0x2 right, 0x4 Shift, 0x8 Ctrl, 0x10
+// middle; the wheel's point is on the screen, the buttons' in the window.
+TEST(HostViewInput, TheMouseMessagesCarryTheKeyStateWord) {
+    framework::testing::SharedQtApp();
+    struct FlagScene : XScene {
+        void OnMButtonDown(uint32_t flags, int x, int y) override {
+            seen.push_back({flags, x, y});
+            XScene::OnMButtonDown(flags, x, y);
+        }
+        void OnMouseWheel(uint32_t flags, int delta, int x, int y) override {
+            seen.push_back({flags, x, y});
+            XScene::OnMouseWheel(flags, delta, x, y);
+        }
+        void OnRButtonUp(uint32_t flags, int x, int y) override {
+            seen.push_back({flags, x, y});
+            XScene::OnRButtonUp(flags, x, y);
+        }
+        struct Seen {
+            uint32_t flags;
+            int x, y;
+        };
+        std::vector<Seen> seen;
+    } scene;
+    XApp app;
+    std::filesystem::create_directories(app.folder);
+    {
+        CMJGameTableView2 view(app);
+        view.resize(200, 150);
+        ASSERT_TRUE(view.AttachEngine(&scene));
+        view.OnInitialUpdate();
+        const QPointF at(30, 40), screen(530, 640);
+        QMouseEvent middle(QEvent::MouseButtonPress, at, screen, Qt::MiddleButton,
+                           Qt::MiddleButton | Qt::RightButton,
+                           Qt::ShiftModifier | Qt::ControlModifier);
+        QCoreApplication::sendEvent(&view, &middle);
+        QWheelEvent wheel(at, screen, QPoint(), QPoint(0, -120), Qt::LeftButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&view, &wheel);
+        QMouseEvent right(QEvent::MouseButtonRelease, at, screen, Qt::RightButton, Qt::LeftButton,
+                          Qt::ShiftModifier);
+        QCoreApplication::sendEvent(&view, &right);
+        ASSERT_EQ(scene.seen.size(), 3u);
+        EXPECT_EQ(scene.seen[0].flags, 0x2u | 0x4u | 0x8u | 0x10u);
+        EXPECT_EQ(scene.seen[0].x, 30);
+        EXPECT_EQ(scene.seen[0].y, 40);
+        EXPECT_EQ(scene.seen[1].flags, 0x1u);
+        EXPECT_EQ(scene.seen[1].x, 530);
+        EXPECT_EQ(scene.seen[1].y, 640);
+        EXPECT_EQ(scene.wheel, std::vector<int>{-120});
+        EXPECT_EQ(scene.seen[2].flags, 0x1u | 0x4u);
+        // A wheel turned sideways only is no turn for the engine.
+        QWheelEvent sideways(at, screen, QPoint(), QPoint(120, 0), Qt::NoButton, Qt::NoModifier,
+                             Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(&view, &sideways);
+        EXPECT_EQ(scene.seen.size(), 3u);
+    }
+    std::filesystem::remove_all(app.folder);
 }
 
 // The offscreen program's side: the cases above, again, on a display of their own.
