@@ -185,6 +185,9 @@ TEST_F(KernelServices, AFixedLogicalSizeUpToTheCanvasLimit) {
     scene.SetFixedLogicalSize(Canvas::kMaxSide, 8);
     EXPECT_EQ(scene.LogicalSize().width, Canvas::kMaxSide);
     EXPECT_EQ(scene.LogicalSize().height, 8);
+    scene.SetFixedLogicalSize(8, Canvas::kMaxSide);
+    EXPECT_EQ(scene.LogicalSize().width, 8);
+    EXPECT_EQ(scene.LogicalSize().height, Canvas::kMaxSide);
     scene.SetFixedLogicalSize(8, Canvas::kMaxSide + 1);
     EXPECT_EQ(scene.LogicalSize().width, 0);
     EXPECT_EQ(scene.LogicalSize().height, 0);
