@@ -11,6 +11,7 @@
 // gives the engine work (input, the server's notifications, the view's other timers) is
 // looked at each time the UI thread's event loop is about to wait.
 #include <QPoint>
+#include <QPointer>
 #include <QRegion>
 
 #include <array>
@@ -129,7 +130,8 @@ protected:
     bool inFrame_ = false;
     bool loopHooked_ = false;
     bool hoverRunning_ = false;
-    QWidget* watchedWindow_ = nullptr;
+    // The top-level window whose moves are watched; it may go before the view does.
+    QPointer<QWidget> watchedWindow_;
     FrameStats stats_;
 };
 

@@ -265,6 +265,51 @@ TEST(HostViewInput, TheMouseMessagesCarryTheKeyStateWord) {
     std::filesystem::remove_all(app.folder);
 }
 
+// A view moved into another window, whose first window is then destroyed: the engine
+// follows the new window, and nothing of the gone one is touched.
+TEST(HostViewInput, AViewMovedToAnotherWindowFollowsThatWindow) {
+    framework::testing::SharedQtApp();
+    XScene scene;
+    XApp app;
+    std::filesystem::create_directories(app.folder);
+    {
+        auto first = std::make_unique<QWidget>();
+        first->resize(300, 240);
+        first->move(40, 30);
+        auto* view = new CMJGameTableView2(app, first.get());
+        view->setGeometry(10, 20, 200, 150);
+        first->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(first.get()));
+        ASSERT_TRUE(view->AttachEngine(&scene));
+        view->OnInitialUpdate();
+        ASSERT_TRUE(scene.ScreenReady());
+        QWidget second;
+        second.resize(300, 240);
+        second.move(400, 300);
+        second.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+        // Moved over as it stands, and shown only once its first window has gone.
+        view->setParent(&second);
+        first.reset();
+        view->show();
+        // A new size: the view's place is stored again, from the window it is in now.
+        view->resize(220, 160);
+        platform::ui::processUiEvents(50);
+        QPoint at = view->mapToGlobal(QPoint(0, 0));
+        EXPECT_EQ(scene.WindowPos().x, at.x());
+        EXPECT_EQ(scene.WindowPos().y, at.y());
+        // The new window's moves reach the engine.
+        const QPoint before = at;
+        second.move(500, 320);
+        platform::ui::processUiEvents(50);
+        at = view->mapToGlobal(QPoint(0, 0));
+        EXPECT_EQ(at - before, QPoint(100, 20));
+        EXPECT_EQ(scene.WindowPos().x, at.x());
+        EXPECT_EQ(scene.WindowPos().y, at.y());
+    }
+    std::filesystem::remove_all(app.folder);
+}
+
 // The offscreen program's side: the cases above, again, on a display of their own.
 TEST(HostViewOnX, CasesPassOnAVirtualDisplay) {
     framework::testing::SharedQtApp();
