@@ -1,5 +1,7 @@
 // Buffer, CRC, MD5, Base64 and the small helpers.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -13,6 +15,7 @@
 #include "netlib/md5.h"
 #include "netlib/util.h"
 #include "platform/core/sysinfo.h"
+#include "tests/no_sockets.h"
 #include "zlib.h"
 
 using namespace hqlv::netlib;
@@ -346,4 +349,25 @@ TEST(Util, FilesIdsAndHex) {
     EXPECT_STREQ(dst, "zzzzzzz");
     YrnSafeCopy(dst, "ab", -1);
     EXPECT_STREQ(dst, "ab");
+}
+
+// Without random bytes from the system there are no UUIDs: no random bytes and no unique id
+// (the id's buffer stays empty).
+TEST(Util, NoUuidsNoRandomBytesAndNoUniqueId) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(10);
+        if (!hqlv::testing::RefuseSystemCall(__NR_getrandom)) _exit(2);
+        uint8_t r[20] = {};
+        if (YrnRandomBytes(r, sizeof r) != 0) _exit(3);
+        char id[32] = "";
+        if (YrnMakeUniqueId(id) != 0) _exit(4);
+        if (id[0] != 0) _exit(5);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

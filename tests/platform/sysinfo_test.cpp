@@ -1,8 +1,13 @@
 #include "platform/core/sysinfo.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "temp_dir.h"
+#include "tests/no_sockets.h"
 
 using namespace hqlv::platform;
 
@@ -76,4 +81,26 @@ TEST(SystemInfo, KernelReleaseNumbers) {
     ASSERT_TRUE(kernelRelease(&running));
     EXPECT_GE(running.major, 2u);
     EXPECT_EQ(productTypeText(), "WINNT");
+}
+
+// A system that refuses random bytes gives no UUID: false, and nothing but zeros is left,
+// however the bytes were filled before.
+TEST(SystemInfo, NoRandomBytesFromTheSystemIsNoUuid) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(10);  // a refusal taken for an interruption would retry for ever
+        if (!hqlv::testing::RefuseSystemCall(__NR_getrandom)) _exit(2);
+        std::array<uint8_t, 16> u;
+        u.fill(0xAB);
+        if (newUuid(&u)) _exit(3);
+        if (!std::all_of(u.begin(), u.end(), [](uint8_t b) { return b == 0; })) _exit(4);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::array<uint8_t, 16> u{};
+    EXPECT_TRUE(newUuid(&u));
 }
