@@ -642,6 +642,37 @@ TEST(ScriptedProxyTest, TheThreadsOwnMessagesDoNotExtendTheWaitAndQuitRequests) 
     }
 }
 
+// A proxy whose reply head never ends: the client stops reading at its limit and fails
+// the handshake at once, rather than gathering the reply until the time-out; a proxy that
+// closes in the middle of its status line fails it too.
+TEST(ScriptedProxyTest, AnEndlessOrCutHttpReplyFailsTheHandshake) {
+    {
+        ScriptedProxy proxy([](int fd) {
+            readHttpHead(fd);
+            std::string head = "HTTP/1.1 200 Connection established\r\nX-Padding: ";
+            head.append(20000, 'y');
+            writeAll(fd, head.data(), head.size());
+            holdOpen(fd, 6000);
+        });
+        int err = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(tunnelTo(kProxyHttp, proxy.port(), "127.0.0.1", 443, &err), 0);
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+    {
+        ScriptedProxy proxy([](int fd) {
+            readHttpHead(fd);
+            writeAll(fd, "HTTP/1.1 2", 10);
+        });
+        int err = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(tunnelTo(kProxyHttp, proxy.port(), "127.0.0.1", 443, &err), 0);
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+}
+
 TEST(ScriptedProxyTest, ASlowHandshakeGoesOnWhileEachMessageComesWithinTheTimeOut) {
     // Every reply comes 600 ms after its request: 2.4 s in all against a time-out of one
     // second, which each message of the proxy starts again.
