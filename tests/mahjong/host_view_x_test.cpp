@@ -27,6 +27,7 @@
 #include "engine/core/game_base.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/panes/mj_table_view.h"
+#include "mahjong/scene/table_draw.h"
 #include "platform/ui/ui_loop.h"
 #include "tests/framework/hall_run.h"
 #include "tests/framework/qt_test_app.h"
@@ -308,6 +309,31 @@ TEST(HostViewInput, AViewMovedToAnotherWindowFollowsThatWindow) {
         EXPECT_EQ(scene.WindowPos().y, at.y());
     }
     std::filesystem::remove_all(app.folder);
+}
+
+// Without a frame there is no score pane: a player who sits down or leaves reaches the
+// table's seat names alone.
+TEST(HostViewInput, SeatsChangeWithoutAFrameReachTheTableOnly) {
+    framework::testing::SharedQtApp();
+    XApp app;
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|9000|4|0|9"));
+    ASSERT_EQ(app.GetMJFrame(), nullptr);
+    CMJTableDraw* draw = app.GetTableDraw();
+    ASSERT_NE(draw, nullptr);
+    int chair = 0;
+    while (chair < 4 && draw->ChairToView(chair) < 0) ++chair;
+    ASSERT_LT(chair, 4);
+    CMJGameTableView2 view(app);
+    framework::PlayerRecord r;
+    r.setWord(framework::PlayerRecord::kUserId, 4321);
+    r.setWord(framework::PlayerRecord::kChair, chair);
+    r.setText(framework::PlayerRecord::kNameOff, framework::PlayerRecord::kNameLen, "east");
+    view.OnPlayerSat(r);
+    ASSERT_NE(draw->Seat(draw->ChairToView(chair)), nullptr);
+    EXPECT_EQ(draw->Seat(draw->ChairToView(chair))->name, "east");
+    view.OnSeatsAssigned({});
+    view.OnLookOnEnded(r);
+    EXPECT_EQ(draw->Seat(draw->ChairToView(chair))->name, "");
 }
 
 // The offscreen program's side: the cases above, again, on a display of their own.
