@@ -118,10 +118,10 @@ int CGameConnection::SendRequest(RequestResult& result, int requestId,
             result.code = kResultTimeout;
             result.text = kTextTimeout;
         } else {
-            // Nothing went out whole: a transport failure, never a code left over from
-            // an earlier call.
+            // Nothing went out whole, or the connection ended under the wait: a transport
+            // failure, never a code left over from an earlier call.
             result.code = kResultDisconnected;
-            result.text = kTextSendFailed;
+            result.text = IsConnected() ? kTextSendFailed : kTextDisconnected;
         }
         return 0;
     }

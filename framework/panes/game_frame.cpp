@@ -260,6 +260,9 @@ void CGameFrameWnd::OnConnectionLost() {
         extraHeight = 0;
     }
     netlib::YrnLogWrite("connection lost");
+    // There is no reconnection: the connection ends here, so nothing more is read or sent
+    // on it and the close that follows the box asks no questions of a server that is gone.
+    app_.CloseConnection();
     if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
     if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, 65, extraHeight);
 }
@@ -474,8 +477,14 @@ void CGameFrameWnd::EndClient() {
     app_.StopCommThread();
     for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
     hide();
+    EndEventLoops();
+}
+
+void CGameFrameWnd::EndEventLoops() {
     // Every event loop ends, a dialog's among them (a close's question that is still up).
-    QCoreApplication::quit();
+    // Not quit(): that first asks every window to close, and a box that cannot be closed
+    // (one without Cancel) would refuse it and keep the process up with no main window.
+    QCoreApplication::exit(0);
 }
 
 void CGameFrameWnd::closeEvent(QCloseEvent* e) {
@@ -510,7 +519,7 @@ void CGameFrameWnd::closeEvent(QCloseEvent* e) {
     app_.StopCommThread();
     for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
     e->accept();
-    QCoreApplication::quit();
+    EndEventLoops();
 }
 
 }  // namespace hqlv::framework

@@ -330,7 +330,7 @@ void CXYGameTableView::SetCursorPos(int screenX, int screenY) {
 }
 
 void CXYGameTableView::Quit() {
-    QCoreApplication::quit();
+    framework::CGameFrameWnd::EndEventLoops();
 }
 
 void CXYGameTableView::ChatLine(std::string_view text) {

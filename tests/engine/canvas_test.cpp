@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -201,6 +204,109 @@ TEST(DrawLayer, MergeRule) {
     EXPECT_EQ(list.size(), 2u);
     MergeDirtyRect(list, {100, 20, 120, 30});  // same top and bottom as the second
     EXPECT_EQ(list[1].right, 120);
+}
+
+// A window that is not drawn for a long time keeps few changed areas, and the frame that
+// finally comes redraws every place any sprite stood meanwhile.
+TEST(Canvas, ManyTransformsWithoutAFrameStayBoundedAndAllChangedAreasAreRedrawn) {
+    Scene s;
+    std::vector<std::unique_ptr<ImageEntity>> sprites;
+    for (uint32_t i = 0; i < 4; ++i) {
+        sprites.push_back(MakeImage(i + 1, 1, 8 + int(i) * 12, 10, 8, 6, int(i)));
+        sprites.back()->AttachToCanvas(&s.canvas, i < 3 ? 1 : 2);
+    }
+    ASSERT_EQ(s.canvas.Render(1, s.target.surface), 0);
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    // Every pixel a sprite covered since that frame, now and before.
+    std::vector<bool> touched(s.target.pixels.size(), false);
+    auto mark = [&](const ImageEntity& e) {
+        for (int y = e.GetY() - 3; y < e.GetY() + 3; ++y)
+            for (int x = e.GetX() - 4; x < e.GetX() + 4; ++x)
+                if (x >= 0 && x < 64 && y >= 0 && y < 48)
+                    touched[size_t(y) * 64 + size_t(x)] = true;
+    };
+    for (const auto& e : sprites) mark(*e);
+    size_t most = 0;
+    uint32_t seed = 7;
+    for (int n = 0; n < 100000; ++n) {
+        seed = seed * 1103515245u + 12345u;
+        ImageEntity& e = *sprites[(seed >> 8) % sprites.size()];
+        // Mostly small steps inside the screen; now and then far out and back.
+        const int x = int((seed >> 12) % 60) + 2, y = int((seed >> 20) % 44) + 2;
+        if ((seed >> 28) == 0)
+            e.SetPosition(x + 500, y);
+        else
+            e.SetPosition(x, y);
+        e.ApplyTransform();
+        mark(e);
+        for (int l = 0; l < 5; ++l) most = std::max(most, s.canvas.Layer(l).PendingCount());
+    }
+    EXPECT_LE(most, kMaxPendingDirty);
+    EXPECT_GE(most, kMaxPendingDirty / 2);  // the run did fill the list up to its fold
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    // The same sprites where they ended, drawn whole on a canvas of their own.
+    Scene ref;
+    std::vector<std::unique_ptr<ImageEntity>> again;
+    for (uint32_t i = 0; i < 4; ++i) {
+        again.push_back(MakeImage(i + 1, 1, sprites[i]->GetX(), sprites[i]->GetY(), 8, 6, int(i)));
+        again.back()->AttachToCanvas(&ref.canvas, i < 3 ? 1 : 2);
+    }
+    ref.canvas.InvalidateAll();
+    ASSERT_EQ(ref.canvas.Render(1, ref.target.surface), 0);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t got = s.target.at(x, y), want = ref.target.at(x, y);
+            if (touched[size_t(y) * 64 + size_t(x)])
+                ASSERT_EQ(got, want) << x << "," << y;
+            else
+                ASSERT_TRUE(got == kSentinel || got == want) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(s.canvas.Render(3, s.target.surface), -1);
+}
+
+// Folding keeps exactly the rectangle that covers every area folded, for odd and even
+// sides, and an area that is empty still asks for the frame.
+TEST(DrawLayer, FoldedAreasCoverExactlyWhatWasMarked) {
+    DrawLayer l;
+    Rect want{1000, 1000, -1000, -1000};
+    for (int i = 0; i < 1000; ++i) {
+        BlitParams b;
+        b.drawX = 3 + i % 37;
+        b.drawY = -20 + i % 53;
+        b.width = 1 + i % 6;
+        b.height = 2 + i % 5;
+        l.MarkParamsDirty(b);
+        ASSERT_LE(l.PendingCount(), kMaxPendingDirty);
+        const int left = b.drawX - (b.width + 1) / 2, top = b.drawY - (b.height + 1) / 2;
+        want = Rect{std::min(want.left, left), std::min(want.top, top),
+                    std::max(want.right, left + b.width), std::max(want.bottom, top + b.height)};
+    }
+    std::vector<Rect> list;
+    l.TakeDirtyRects(list);
+    Rect got{1000, 1000, -1000, -1000};
+    for (const Rect& r : list)
+        got = Rect{std::min(got.left, r.left), std::min(got.top, r.top),
+                   std::max(got.right, r.right), std::max(got.bottom, r.bottom)};
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    EXPECT_EQ(got.right, want.right);
+    EXPECT_EQ(got.bottom, want.bottom);
+    EXPECT_FALSE(l.HasDirty());
+    // Areas as far out as the int range allows fold without wrapping.
+    BlitParams far;
+    far.drawX = INT32_MAX - 2;
+    far.drawY = INT32_MIN + 2;
+    far.width = far.height = 2;
+    for (size_t i = 0; i <= kMaxPendingDirty; ++i) l.MarkParamsDirty(far);
+    list.clear();
+    l.TakeDirtyRects(list);
+    for (const Rect& r : list) EXPECT_LE(r.left, r.right);
+    // Only empty areas: one empty block remains, so the frame still comes.
+    BlitParams none;
+    for (size_t i = 0; i <= kMaxPendingDirty; ++i) l.MarkParamsDirty(none);
+    EXPECT_TRUE(l.HasDirty());
+    EXPECT_EQ(l.PendingCount(), 2u);
 }
 
 TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {

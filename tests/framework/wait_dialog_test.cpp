@@ -36,6 +36,7 @@ struct Sample {
     bool visible;
     std::string text;
     int turns, painted;
+    uint32_t at;  // the tick it was taken at
 };
 
 // Wraps the UI thread's wait pump: after each of its runs, what the dialog shows.
@@ -44,8 +45,8 @@ public:
     explicit Sampler(CCommWaitDlg* dlg) : dlg_(dlg) {
         inner_ = platform::setWaitPump([this] {
             if (inner_) inner_();
-            samples.push_back(
-                {dlg_->isVisible(), dlg_->text(), dlg_->turns(), dlg_->paintedTurns()});
+            samples.push_back({dlg_->isVisible(), dlg_->text(), dlg_->turns(), dlg_->paintedTurns(),
+                               platform::tickMs()});
         });
     }
     ~Sampler() { platform::setWaitPump(std::move(inner_)); }
@@ -115,6 +116,43 @@ TEST_F(WaitDialog, ShowsAndTurnsThroughALateAnswerAndGoesAfterIt) {
     EXPECT_GE(MostPainted(shown), 5);
     // The dialog stays up until the hide, then goes.
     ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
+}
+
+// A delayed wait: a quick answer shows nothing at all; a slow one shows the text once the
+// delay is over (well within a second) and to the end of the wait, and the text goes then.
+TEST_F(WaitDialog, ADelayedWaitShowsItsTextOnlyWhenTheAnswerIsSlow) {
+    ASSERT_EQ(app.ConnectGameServer(), 1);
+    ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
+    const std::string text = "正在等待，请稍候......";
+    Sampler sampler(app.waitDialog());
+    server.SetReplyDelay(201130, 100);
+    app.BeginDelayedWait(text, 300);
+    app.GetConnection()->IsGameRunning();
+    app.EndDelayedWait();
+    EXPECT_FALSE(sampler.samples.empty());
+    EXPECT_TRUE(sampler.Showing(text).empty());
+    EXPECT_FALSE(app.waitDialog()->isVisible());
+    server.SetReplyDelay(201130, 1500);
+    sampler.samples.clear();
+    const uint32_t start = platform::tickMs();
+    app.BeginDelayedWait(text, 300);
+    app.GetConnection()->IsGameRunning();
+    const uint32_t end = platform::tickMs();
+    const std::vector<Sample> shown = sampler.Showing(text);
+    ASSERT_FALSE(shown.empty());
+    const uint32_t first = platform::tickElapsed(start, shown.front().at);
+    EXPECT_GE(first, 300u);
+    EXPECT_LT(first, 1000u);
+    EXPECT_LT(platform::tickElapsed(shown.back().at, end), 200u);  // up to the end of the wait
+    EXPECT_GE(MostPainted(shown), 3);
+    app.EndDelayedWait();
+    ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
+    // Ended before its delay: nothing shows in a later pause either.
+    app.BeginDelayedWait(text, 300);
+    app.EndDelayedWait();
+    sampler.samples.clear();
+    app.PumpFor(500);
+    EXPECT_TRUE(sampler.Showing(text).empty());
 }
 
 TEST_F(WaitDialog, TheStartUpsConnectAndVersionCheckShowTheConnectText) {

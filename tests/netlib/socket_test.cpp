@@ -239,11 +239,17 @@ TEST_F(SocketTest, HigherResponseIdOrSkippedFragmentIsAnError) {
     });
     YrnRecord resp;
     int timedOut = 0;
-    EXPECT_EQ(request(1, "q", &resp, &timedOut, 300), 0);
-    EXPECT_EQ(timedOut, 1);
+    // The error ends the stream: the wait ends with it, long before its time-out.
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 3000), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2000));
+    EXPECT_EQ(timedOut, 0);
     server.join();
     ASSERT_TRUE(owner_.waitFor(1));
     EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+    EXPECT_EQ(sock_.IsStreamBroken(), 1);
+    sock_.Close();
+    connect();
 
     std::thread server2([&] {
         Received r;
@@ -260,6 +266,134 @@ TEST_F(SocketTest, HigherResponseIdOrSkippedFragmentIsAnError) {
     server2.join();
     ASSERT_TRUE(owner_.waitFor(2));
     EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+}
+
+// Whatever ends the stream (a packet that fails its check or breaks the framing, the
+// peer's close), the socket ends the connection, tells its owner once, wakes a waiting
+// request at once (not timed out) and refuses every later one; the descriptor stays
+// until Close.
+TEST_F(SocketTest, AnEndedStreamEndsTheConnectionOnceAndFailsRequestsAtOnce) {
+    struct Row {
+        const char* name;
+        std::function<void(Peer&, int32_t id)> end;
+        int32_t notice;
+    };
+    const Row rows[] = {
+        {"check",
+         [](Peer& p, int32_t id) {
+             CYrnBuffer b = Peer::build(kPacketResponse, id, 1, "answer", p.seq());
+             b.Data()[70] ^= 0x40;  // CRC mismatch
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"length",
+         [](Peer& p, int32_t id) {
+             CYrnBuffer b = Peer::build(kPacketResponse, id, 1, "answer", p.seq());
+             const int32_t shorter = le32(b.Data()) - 16;  // still a length the rule allows
+             for (int i = 0; i < 4; ++i) b.Data()[i] = uint8_t(uint32_t(shorter) >> (8 * i));
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"framing",
+         [](Peer& p, int32_t) {
+             CYrnBuffer b;
+             b.AppendI32(1 << 30);
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"close", [](Peer& p, int32_t) { p.close(); }, kNoticeClosed},
+    };
+    for (const Row& row : rows) {
+        connect();
+        EXPECT_EQ(sock_.IsStreamBroken(), 0) << row.name;  // a new connection starts whole
+        std::thread server([&] {
+            Received r;
+            ASSERT_TRUE(peer_->readMessage(&r));
+            row.end(*peer_, r.messageId);
+        });
+        YrnRecord resp;
+        int timedOut = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(request(1, "q", &resp, &timedOut, 5000), 0) << row.name;
+        EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2500)) << row.name;
+        EXPECT_EQ(timedOut, 0) << row.name;
+        server.join();
+        EXPECT_EQ(sock_.IsStreamBroken(), 1) << row.name;
+        EXPECT_EQ(sock_.IsConnected(), 0) << row.name;
+        EXPECT_GE(sock_.GetSocket(), 0) << row.name;
+        // The peer sees its end of the connection close.
+        if (peer_->fd() >= 0) {
+            uint8_t byte;
+            EXPECT_FALSE(readExact(peer_->fd(), &byte, 1, 2000)) << row.name;
+            peer_->close();
+        }
+        ASSERT_TRUE(owner_.waitFor(1)) << row.name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(owner_.seen().size(), 1u) << row.name;
+        EXPECT_EQ(owner_.seen()[0].code, row.notice) << row.name;
+        // A request on the ended stream fails at once, not as a time-out, and sends nothing.
+        timedOut = -1;
+        const auto t1 = Clock::now();
+        EXPECT_EQ(request(2, "after", &resp, &timedOut, 5000), 0) << row.name;
+        EXPECT_LT(Clock::now() - t1, std::chrono::milliseconds(500)) << row.name;
+        EXPECT_EQ(timedOut, 0) << row.name;
+        EXPECT_EQ(request(3, "no wait", &resp, &timedOut, 100, false), 0) << row.name;
+        sock_.Close();
+        owner_.clear();
+    }
+}
+
+// A packet that stops halfway with the connection still open: once no byte has come for
+// the stall limit the stream counts as ended (one error notice, the connection shut, a
+// waiting request woken); a packet that comes slowly but keeps coming is whole.
+TEST_F(SocketTest, APacketStoppedHalfwayEndsTheStreamAfterTheStallLimit) {
+    sock_.SetPacketStallLimit(400);
+    connect();
+    // Slow but steady: a byte each 60 ms, well inside the limit.
+    CYrnBuffer slow = Peer::build(kPacketMessage, 1, 71, "slowly", peer_->seq());
+    for (size_t i = 0; i < slow.Size(); i += 8) {
+        ASSERT_TRUE(writeAll(peer_->fd(), slow.At(i), std::min<size_t>(8, slow.Size() - i)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 71);
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    // The answer to a request stops halfway.
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        CYrnBuffer b = Peer::build(kPacketResponse, r.messageId, 1, "answer", peer_->seq());
+        ASSERT_TRUE(writeAll(peer_->fd(), b.Data(), b.Size() / 2));
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 10000), 0);
+    const auto took = Clock::now() - t0;
+    server.join();
+    EXPECT_GE(took, std::chrono::milliseconds(380));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+    EXPECT_EQ(timedOut, 0);
+    EXPECT_EQ(sock_.IsConnected(), 0);
+    uint8_t byte;
+    EXPECT_FALSE(readExact(peer_->fd(), &byte, 1, 2000));
+    ASSERT_TRUE(owner_.waitFor(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_EQ(owner_.seen().size(), 2u);
+    EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+}
+
+// Nothing half-sent: a quiet peer is no stall, however long it says nothing.
+TEST_F(SocketTest, AQuietPeerIsNoStall) {
+    sock_.SetPacketStallLimit(100);
+    connect();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    EXPECT_EQ(sock_.IsConnected(), 1);
+    EXPECT_TRUE(owner_.seen().empty());
+    ASSERT_TRUE(peer_->send(kPacketMessage, 1, 72, "still here"));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 72);
 }
 
 TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
