@@ -33,7 +33,8 @@ int CMJGameClient::SendRequest(RequestResult& result, int requestId,
     // A request that never went out is not reported as sent; the recovery runs only while
     // the socket still says it is connected (otherwise the disconnect handling takes over).
     if (!sent && wait && IsConnected()) {
-        netlib::YrnLogWrite("request %d failed while connected (code %d)", requestId, result.code);
+        netlib::YrnLogWrite("request %d failed while connected (code %d)", requestId,
+                            result.code);
         if (m_pMJHost) m_pMJHost->OnNetworkError();
     }
     return sent;
@@ -120,8 +121,8 @@ int CMJGameClient::SendHu(std::string& error, MJData body) {
     return r.code;
 }
 
-int CMJGameClient::QueryRequest(std::string& error, int id, MJData body, std::span<uint8_t> reply,
-                                int* result) {
+int CMJGameClient::QueryRequest(std::string& error, int id, MJData body,
+                                std::span<uint8_t> reply, int* result) {
     RequestResult r;
     int sent = SendBody(error, id, body, 64, 1, r);
     if (result) *result = r.code;

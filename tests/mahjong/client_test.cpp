@@ -16,11 +16,11 @@
 #include "framework/app/text_edge.h"
 #include "mahjong/game/game_connect_ex.h"
 #include "mahjong/game/small_dialogs.h"
+#include "tests/framework/qt_test_app.h"
 #include "netlib/message.h"
 #include "platform/core/message.h"
-#include "socket_owner.h"
-#include "tests/framework/qt_test_app.h"
 #include "tools/server/game_server.h"
+#include "socket_owner.h"
 #include "words.h"
 
 namespace hqlv::mahjong {
