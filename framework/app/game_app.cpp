@@ -253,7 +253,11 @@ int CGameApp::Run(int argc, char** argv) {
     int rc = 0;
     if (InitInstance(commandLine)) {
         frame_ = CreateMainFrame();
-        if (frame_ && frame_->Create()) rc = app.exec();
+        if (frame_ && frame_->Create()) {
+            CGameFrameWnd::SetMainLoopRunning(true);
+            rc = app.exec();
+            CGameFrameWnd::SetMainLoopRunning(false);
+        }
     }
     ExitInstance();
     delete frame_;

@@ -480,11 +480,19 @@ void CGameFrameWnd::EndClient() {
     EndEventLoops();
 }
 
+namespace {
+bool g_mainLoopRunning = false;
+}  // namespace
+
+void CGameFrameWnd::SetMainLoopRunning(bool running) {
+    g_mainLoopRunning = running;
+}
+
 void CGameFrameWnd::EndEventLoops() {
     // Every event loop ends, a dialog's among them (a close's question that is still up).
-    // Not quit(): that first asks every window to close, and a box that cannot be closed
-    // (one without Cancel) would refuse it and keep the process up with no main window.
-    QCoreApplication::exit(0);
+    // Not quit(): that first asks every window to close, and a window that will not close
+    // would refuse it and keep the process up with no main window.
+    if (g_mainLoopRunning) QCoreApplication::exit(0);
 }
 
 void CGameFrameWnd::closeEvent(QCloseEvent* e) {
