@@ -309,6 +309,154 @@ TEST(DrawLayer, FoldedAreasCoverExactlyWhatWasMarked) {
     EXPECT_EQ(l.PendingCount(), 2u);
 }
 
+// The in-view test at each of the four edges: a box that just reaches the view's first
+// column or row is in, one pixel further out is out; likewise at the far edges.
+TEST(DrawLayer, TheInViewTestAtEachEdgeExactly) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    const struct {
+        int x, y;
+        int in;
+    } rows[] = {
+        {-4, 20, 1}, {-5, 20, 0},  // 8 wide: half 4 to the left of the centre
+        {67, 20, 1}, {68, 20, 0},  // the last column is 63
+        {20, -3, 1}, {20, -4, 0},  // 6 high: half 3 above
+        {20, 50, 1}, {20, 51, 0},  // the last row is 47
+    };
+    for (const auto& r : rows) {
+        BlitParams b;
+        b.centreX = r.x;
+        b.centreY = r.y;
+        b.width = 8;
+        b.height = 6;
+        EXPECT_EQ(l.CalcItemBounds(b), r.in) << r.x << "," << r.y;
+    }
+}
+
+// The top item's hit threshold: another item's update leaves it, and when the top item goes
+// the one before it takes its place with its own z less one.
+TEST(DrawLayer, TheTopItemsThresholdFollowsOnlyTheTopItem) {
+    Scene s;
+    auto first = MakeImage(1, 1, 10, 10, 4, 4, 5);
+    auto second = MakeImage(2, 1, 20, 10, 4, 4, 9);
+    auto other = MakeImage(3, 1, 30, 10, 4, 4, 12);
+    for (auto* e : {first.get(), second.get(), other.get()}) e->AttachToCanvas(&s.canvas, 4);
+    DrawLayer& l = s.canvas.Layer(4);
+    l.SetTopItem(first->GetItemId());
+    EXPECT_EQ(l.HitThreshold(), 4u);
+    other->MoveBy(1, 0);
+    other->ApplyTransform();
+    EXPECT_EQ(l.HitThreshold(), 4u);
+    EXPECT_EQ(l.GetTopItem(), 1u);
+    l.SetTopItem(second->GetItemId());
+    EXPECT_EQ(l.HitThreshold(), 8u);
+    l.RemoveTopItem(second->GetItemId());
+    EXPECT_EQ(l.GetTopItem(), 1u);
+    EXPECT_EQ(l.HitThreshold(), 4u);
+}
+
+// Updates of an id the layer does not hold change nothing; an item out of view marks no
+// area when only its visibility or alpha changes.
+TEST(DrawLayer, UpdatesOfUnknownOrUnseenItemsMarkNothing) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    BlitParams away;
+    away.centreX = 500;
+    away.centreY = 20;
+    away.width = 8;
+    away.height = 6;
+    const uint32_t id = l.AddItem(7, &away, 1.0, 1, nullptr);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    l.UpdateItemTransform(id, 0, 1, 0.5);
+    l.UpdateItemTransform(id, 0, 0, 0.5);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    BlitParams other = away;
+    other.centreX = 20;
+    l.UpdateItemGeometry(id + 100, 0, 1, 1.0, &other);
+    l.UpdateItemTransform(id + 100, 0, 1, 1.0);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    EXPECT_EQ(l.ItemCount(), 1u);
+}
+
+// A turned block's area is the square of its radius about its draw centre.
+TEST(DrawLayer, ATurnedBlocksAreaIsTheSquareOfItsRadius) {
+    DrawLayer l;
+    BlitParams b;
+    b.angle = 30.0;
+    b.drawX = 20;
+    b.drawY = 10;
+    b.width = 6;
+    b.height = 4;
+    b.radius = 5;
+    const Rect r = l.ParamsToRect(b);
+    EXPECT_EQ(r.left, 15);
+    EXPECT_EQ(r.top, 5);
+    EXPECT_EQ(r.right, 25);
+    EXPECT_EQ(r.bottom, 15);
+}
+
+// A turned thin bar whose edges cross a strip, while neither centre lies in the other, meets
+// the strip.
+TEST(DrawLayer, ATurnedBarMeetsAStripItsEdgesCross) {
+    BlitParams b;
+    b.drawX = b.drawY = 50;
+    b.width = 40;
+    b.height = 4;
+    b.angle = 45.0;
+    EXPECT_TRUE(BlockMeetsRect(b, {59, 0, 61, 100}));
+    EXPECT_FALSE(BlockMeetsRect(b, {90, 0, 92, 100}));  // past the bar's end
+}
+
+// The view's rectangle test: a rectangle wholly beyond any one side is outside; one inside
+// is turned into screen coordinates and cut to the view.
+TEST(DrawLayer, ARectangleBeyondOneSideOfTheViewIsOutside) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    for (Rect r : {Rect{-20, 10, -10, 20}, Rect{70, 10, 80, 20}, Rect{10, -20, 20, -10},
+                   Rect{10, 50, 20, 60}})
+        EXPECT_EQ(l.RectToScreen(r), 0) << r.left << "," << r.top;
+    Rect in{-5, 10, 20, 60};
+    EXPECT_EQ(l.RectToScreen(in), 1);
+    EXPECT_EQ(in.left, 0);
+    EXPECT_EQ(in.top, 10);
+    EXPECT_EQ(in.right, 20);
+    EXPECT_EQ(in.bottom, 48);
+}
+
+// Pixel hits on a picture of palette indexes with an alpha byte each: the key index and
+// alpha 0 are both see-through.
+TEST(DrawLayer, IndexAndAlphaPixelsHitUnlessKeyedOrClear) {
+    Scene s;
+    auto pic = std::make_unique<EnginePicture>();
+    pic->width = 4;
+    pic->frameHeight = 4;
+    pic->frameCount = 1;
+    pic->flags = PIC_OWN_PALETTE | PIC_ALPHA;
+    pic->key = 0;
+    pic->ownedPalette.assign(256 * 4, 0x40);
+    pic->palette = pic->ownedPalette.data();
+    pic->paletteEntries = 256;
+    pic->ownedPixels.assign(4 * 4 * 2, 0);
+    for (size_t i = 0; i < 16; ++i) {
+        pic->ownedPixels[i * 2] = 5;        // index
+        pic->ownedPixels[i * 2 + 1] = 255;  // alpha
+    }
+    pic->ownedPixels[(1 + 1 * 4) * 2 + 1] = 0;  // (1, 1): clear
+    pic->ownedPixels[(2 + 1 * 4) * 2] = 0;      // (2, 1): the key index
+    pic->pixels = pic->ownedPixels.data();
+    pic->dataSize = uint32_t(pic->ownedPixels.size());
+    s.pics.Add(9, std::move(pic));
+    // Hit between its bounds 8 and 12 (both left out): pixel (u, v) at (8 + u, 8 + v).
+    auto e = MakeImage(1, 9, 10, 10, 4, 4, 2);
+    e->SetDrawFlags(BLIT_PIXEL_HIT);
+    e->AttachToCanvas(&s.canvas, 1);
+    e->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 2), 1u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 1), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 2, 8 + 1), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 3, 8 + 2), 1u);
+}
+
 TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
     Scene s;
     auto a = MakeImage(5, 1, 10, 10, 8, 6, 2);

@@ -111,6 +111,20 @@ public:
     using CYrnSocket::SetExpectedResponse;
 };
 
+// One packet with a head of the caller's own (data of little bytes, a valid CRC).
+CYrnBuffer OnePacket(int32_t type, int32_t messageId, int32_t fragment, int32_t last,
+                     size_t n = 16) {
+    YrnPacketHead head;
+    head.type = type;
+    head.messageId = messageId;
+    head.fragment = fragment;
+    head.last = last;
+    const std::string data(n, 'x');
+    CYrnBuffer out;
+    YrnBuildPacket(head, reinterpret_cast<const uint8_t*>(data.data()), n, true, out);
+    return out;
+}
+
 // Bytes the socket has queued for sending and the peer has not taken.
 int unsent(int fd) {
     int n = 0;
@@ -192,6 +206,9 @@ TEST_F(SocketTest, BadPacketsAreErrorNotices) {
         },
         // Neither a message nor a response.
         [](Peer& p) { return Peer::build(3, 1, 3, "data", p.seq()); },
+        // A message id or a fragment number that is not positive.
+        [](Peer&) { return OnePacket(kPacketMessage, 0, 1, 1); },
+        [](Peer&) { return OnePacket(kPacketMessage, 1, 0, 1); },
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         connect();
@@ -516,6 +533,46 @@ TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
     sock_.Close();
     holder.join();
     EXPECT_EQ(first.load(), 0);
+}
+
+// A request that does not wait leaves the waiting one's slot alone: a third request still
+// waits for the slot (and runs out of time without being sent).
+TEST_F(SocketTest, ARequestWithoutWaitLeavesTheWaitersSlotAlone) {
+    connect();
+    std::atomic<int> first{-1};
+    std::thread holder([&] {
+        YrnRecord resp;
+        int t = 0;
+        first = request(1, "unanswered", &resp, &t, 3000);
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));
+    YrnRecord resp;
+    int timedOut = 0;
+    EXPECT_EQ(request(2, "no wait", &resp, &timedOut, 100, false), 1);
+    ASSERT_TRUE(peer_->readMessage(&r));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(request(3, "third", &resp, &timedOut, 200), 0);
+    EXPECT_EQ(timedOut, 1);
+    EXPECT_FALSE(peer_->readMessage(&r, 100));
+    sock_.Close();
+    holder.join();
+    EXPECT_EQ(first.load(), 0);
+}
+
+// A message that outgrows the largest size is abandoned as an error, not kept growing.
+TEST_F(SocketTest, AMessageOutgrowingTheLargestSizeIsAnError) {
+    connect();
+    CYrnBuffer all;
+    const size_t packets = kMaxMessageSize / 4000 + 2;
+    all.Reserve(packets * 4060);
+    for (size_t i = 1; i <= packets; ++i) {
+        CYrnBuffer p = OnePacket(kPacketMessage, 5, int32_t(i), 0, 4000);
+        all.Append(p.Data(), p.Size());
+    }
+    ASSERT_TRUE(peer_->sendBytes(all));
+    ASSERT_TRUE(owner_.waitFor(1, 10000));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
 }
 
 TEST_F(SocketTest, CloseWakesAWaitingRequestAtOnce) {
