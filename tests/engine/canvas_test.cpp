@@ -293,15 +293,24 @@ TEST(DrawLayer, FoldedAreasCoverExactlyWhatWasMarked) {
     EXPECT_EQ(got.right, want.right);
     EXPECT_EQ(got.bottom, want.bottom);
     EXPECT_FALSE(l.HasDirty());
-    // Areas as far out as the int range allows fold without wrapping.
+    // Areas at both ends of the int range fold without wrapping: what is taken still covers
+    // every screen between them.
     BlitParams far;
-    far.drawX = INT32_MAX - 2;
-    far.drawY = INT32_MIN + 2;
     far.width = far.height = 2;
-    for (size_t i = 0; i <= kMaxPendingDirty; ++i) l.MarkParamsDirty(far);
+    for (size_t i = 0; i <= kMaxPendingDirty; ++i) {
+        far.drawX = i % 2 ? INT32_MAX - 2 : INT32_MIN + 2;
+        far.drawY = i % 2 ? INT32_MIN + 2 : INT32_MAX - 2;
+        l.MarkParamsDirty(far);
+    }
     list.clear();
     l.TakeDirtyRects(list);
-    for (const Rect& r : list) EXPECT_LE(r.left, r.right);
+    bool covered = false;
+    for (const Rect& r : list) {
+        EXPECT_LE(r.left, r.right);
+        covered =
+            covered || (r.left <= -4096 && r.top <= -4096 && r.right >= 4096 && r.bottom >= 4096);
+    }
+    EXPECT_TRUE(covered);
     // Only empty areas: one empty block remains, so the frame still comes.
     BlitParams none;
     for (size_t i = 0; i <= kMaxPendingDirty; ++i) l.MarkParamsDirty(none);

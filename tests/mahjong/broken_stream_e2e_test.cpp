@@ -123,6 +123,7 @@ TEST_P(BrokenStreamEndToEnd, TheConnectionEndsTheBoxShowsAndTheClientExits) {
     // The box runs its 30 seconds, then the client ends by itself.
     const int code = run.Wait(45000);
     EXPECT_GE(code, 0) << s.name << " left the client up\n" << run.ClientLog();
+    EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
     EXPECT_GE(Seconds(Clock::now() - boxed), 25.0) << s.name;
     const std::string client = run.ClientLog();
     EXPECT_NE(client.find("connection ended: "), std::string::npos) << client;
@@ -169,6 +170,7 @@ TEST_F(CutDiscardAnswer, TheWaitDialogShowsWithinASecondAndTheClientEnds) {
     EXPECT_NE(client.find("stalled in the middle of a packet"), std::string::npos) << client;
     EXPECT_NE(client.find("wait dialog hidden"), std::string::npos) << client;
     EXPECT_GE(run.Wait(45000), 0) << "the client stayed up\n" << run.ClientLog();
+    EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
     EXPECT_EQ(ClientErrors().find("Sanitizer"), std::string::npos) << ClientErrors();
 }
 
@@ -199,6 +201,7 @@ TEST_P(TableOverAtTheIdleTable, StartPressesAndTheirBoxesDoNotKeepTheProcessUp) 
     ASSERT_GE(run.Wait(75000), 0) << "the client stayed up\n" << run.ClientLog();
     EXPECT_LE(Seconds(Clock::now() - start), 75.0);
     EXPECT_NE(run.ClientLog().find("main frame closes"), std::string::npos) << run.ClientLog();
+    EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
     EXPECT_EQ(ClientErrors().find("Sanitizer"), std::string::npos) << ClientErrors();
 }
 
