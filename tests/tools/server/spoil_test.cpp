@@ -101,7 +101,8 @@ protected:
             return 0;
         return size;
     }
-    std::vector<uint8_t> body = std::vector<uint8_t>(40, 7);
+    // Long enough that the packet's length word uses its second byte.
+    std::vector<uint8_t> body = std::vector<uint8_t>(600, 7);
     GameServer server{ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
     std::unique_ptr<RawClient> raw;
     RawClient& client() { return *raw; }
@@ -111,7 +112,7 @@ TEST_F(Spoiling, TheNextPacketIsSpoiledOnceAndTheNextOneIsWhole) {
     ASSERT_TRUE(server.Notify(1, 300001, body));
     const std::vector<uint8_t> plain = client().Take();
     const size_t whole = WholePacket(plain);
-    ASSERT_GT(whole, 60u);
+    ASSERT_GT(whole, 512u);
     ASSERT_EQ(whole, plain.size());
     const struct {
         Spoil kind;
@@ -183,7 +184,10 @@ TEST_F(Spoiling, OnlyTheFirstPacketOfALongMessageIsCut) {
     ASSERT_TRUE(server.SpoilNext(1, Spoil::kDroppedTail));
     ASSERT_TRUE(server.Notify(1, 300001, std::vector<uint8_t>(6000, 3)));
     const std::vector<uint8_t> cut = client().Take();
-    EXPECT_EQ(cut.size(), first / 2 + (plain.size() - first));
+    ASSERT_EQ(cut.size(), first / 2 + (plain.size() - first));
+    // What follows the cut half is the message's second packet, whole.
+    const std::vector<uint8_t> rest(cut.begin() + long(first / 2), cut.end());
+    EXPECT_EQ(WholePacket(rest), rest.size());
 }
 
 }  // namespace
