@@ -19,10 +19,10 @@ constexpr uint32_t kRightButton = 0x2;
 
 // The GDI bitmaps the scene asks the skin library for.
 const char* const kGdiBitmapNames[] = {
-    "CLOCK",     "CLOCK_HAND", "CLOCK_DIGIT", "MJ_SMALLBACK0", "MJ_SMALLBACK1", "MJ_BACK0",
-    "MJ_BACK1",  "MJ_LARGE1",  "MJ_LARGE2",   "MJ_MIDDLE0",    "MJ_MIDDLE1",    "MJ_MIDDLE2",
-    "MJ_MIDDLE3", "MJ_SIDE0",  "MJ_SIDE1",    "MJ_SIDE2",      "MJ_SMALL0",     "MJ_SMALL1",
-    "MJ_JOKER",  "MJ_HU"};
+    "CLOCK",      "CLOCK_HAND", "CLOCK_DIGIT", "MJ_SMALLBACK0", "MJ_SMALLBACK1",
+    "MJ_BACK0",   "MJ_BACK1",   "MJ_LARGE1",   "MJ_LARGE2",     "MJ_MIDDLE0",
+    "MJ_MIDDLE1", "MJ_MIDDLE2", "MJ_MIDDLE3",  "MJ_SIDE0",      "MJ_SIDE1",
+    "MJ_SIDE2",   "MJ_SMALL0",  "MJ_SMALL1",   "MJ_JOKER",      "MJ_HU"};
 
 struct Cell {
     const char* bitmap = nullptr;
@@ -139,8 +139,9 @@ void CMJGameScene2::DrawStakeText(CMJGdiSurface& dc) {
     const int third = (r.bottom - r.top) / 3;
     const int banker = info->GetBankerChair();
     // A banker chair the table does not have has no name.
-    const std::string name =
-        banker >= 0 && banker < kViewCount && m_pHost ? m_pHost->GetSeatName(banker) : std::string();
+    const std::string name = banker >= 0 && banker < kViewCount && m_pHost
+                                 ? m_pHost->GetSeatName(banker)
+                                 : std::string();
     dc.TextOut(r.left, r.top + third, "庄:" + name);
     char line[96];
     if (info->IsSilverHistory())
@@ -242,7 +243,7 @@ void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
     const int hand = 56, inset = (size - hand) / 2;
     dc.TransparentBlt(r.left + inset, r.top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
                       kGdiMagentaKey);
-    const int seconds = std::clamp(GetCountdown(), 0, 99);
+    const int seconds = std::clamp(GetShownSeconds(), 0, 99);
     const int dx = r.left + size / 2 - 8, dy = r.top + size / 2 - 8;
     dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
     dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);
@@ -383,8 +384,8 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
     if (i < 0) return 0;
     MJTileInfo& r = m_tiles.m_hands[kOwnView][i];
     // The record's binding when a handler bound it; a stand-in otherwise (no engine here).
-    MJBinding local{0, kAreaHand, 0, kOwnView, i, r.nFace, r.nDirection, r.nCode, r.bLocked, 0,
-                    r.bSelected};
+    MJBinding local{0,       kAreaHand, 0, kOwnView,   i, r.nFace, r.nDirection,
+                    r.nCode, r.bLocked, 0, r.bSelected};
     MJBinding* b = Binding(r.nObject);
     if (!b) b = &local;
     if (m_nSelectMode == 2) {
