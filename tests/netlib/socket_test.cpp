@@ -376,6 +376,37 @@ TEST_F(SocketTest, AnEndedStreamEndsTheConnectionOnceAndFailsRequestsAtOnce) {
     }
 }
 
+// A request waiting for the slot that another one holds ends too when the stream ends,
+// and neither counts as a time-out.
+TEST_F(SocketTest, AnEndedStreamAlsoEndsTheWaitForTheSlot) {
+    connect();
+    std::atomic<int> first{-1}, firstTimedOut{-1};
+    std::thread holder([&] {
+        YrnRecord resp;
+        int t = -1;
+        first = request(1, "holds the slot", &resp, &t, 5000);
+        firstTimedOut = t;
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));
+    std::thread breaker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        CYrnBuffer b = Peer::build(kPacketResponse, r.messageId, 1, "answer", peer_->seq());
+        b.Data()[70] ^= 0x40;  // fails its check
+        peer_->sendBytes(b);
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(2, "waits for the slot", &resp, &timedOut, 5000), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2500));
+    EXPECT_EQ(timedOut, 0);
+    breaker.join();
+    holder.join();
+    EXPECT_EQ(first.load(), 0);
+    EXPECT_EQ(firstTimedOut.load(), 0);
+}
+
 // A packet that stops halfway with the connection still open: once no byte has come for
 // the stall limit the stream counts as ended (one error notice, the connection shut, a
 // waiting request woken); a packet that comes slowly but keeps coming is whole.
