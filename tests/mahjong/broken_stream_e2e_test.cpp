@@ -116,6 +116,7 @@ TEST_P(BrokenStreamEndToEnd, TheConnectionEndsTheBoxShowsAndTheClientExits) {
         << s.name << "\n"
         << run.ClientLog();
     // Within the request time-out of the spoiled packet.
+    RecordProperty("to_box_ms", int(Seconds(boxed - spoiled) * 1000));
     EXPECT_LE(Seconds(boxed - spoiled), 10.0) << s.name;
     ASSERT_TRUE(
         SeenAt([&] { return server.Log(); }, "client 1: closed by the client", 5000, &closed))
@@ -124,6 +125,7 @@ TEST_P(BrokenStreamEndToEnd, TheConnectionEndsTheBoxShowsAndTheClientExits) {
     const int code = run.Wait(45000);
     EXPECT_GE(code, 0) << s.name << " left the client up\n" << run.ClientLog();
     EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
+    RecordProperty("box_to_exit_ms", int(Seconds(Clock::now() - boxed) * 1000));
     EXPECT_GE(Seconds(Clock::now() - boxed), 25.0) << s.name;
     const std::string client = run.ClientLog();
     EXPECT_NE(client.find("connection ended: "), std::string::npos) << client;
@@ -160,9 +162,11 @@ TEST_F(CutDiscardAnswer, TheWaitDialogShowsWithinASecondAndTheClientEnds) {
     ASSERT_TRUE(SeenAt([&] { return run.ClientLog(); }, std::string("wait: ") + kRequestWaitText,
                        5000, &shown))
         << run.ClientLog();
+    RecordProperty("to_wait_dialog_ms", int(Seconds(shown - asked) * 1000));
     EXPECT_LT(Seconds(shown - asked), 1.0);
     ASSERT_TRUE(SeenAt([&] { return run.ClientLog(); }, "box: 断线了", 15000, &boxed))
         << run.ClientLog();
+    RecordProperty("to_box_ms", int(Seconds(boxed - asked) * 1000));
     EXPECT_LE(Seconds(boxed - asked), 10.5);
     const std::string client = run.ClientLog();
     // The wait ended with the stream, not as a time-out, and no recovery was tried.
@@ -173,6 +177,44 @@ TEST_F(CutDiscardAnswer, TheWaitDialogShowsWithinASecondAndTheClientEnds) {
     EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
     EXPECT_EQ(ClientErrors().find("Sanitizer"), std::string::npos) << ClientErrors();
 }
+
+// The server dies mid-deal (killed, as a crash would end it): its connection closes under the
+// client, which shows the lost-connection box at once, asks no question of the server that
+// is gone, and ends by itself when the box's 30 seconds are over. At the deal's first
+// moment (the tiles still being dealt) and a few turns in.
+class ServerKilledMidDeal : public ClientAtTable, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ServerKilledMidDeal, TheBoxShowsAtOnceAndTheClientEndsByItself) {
+    const int playMs = GetParam();
+    StartClient({"--seed", "11", "--think", "300"}, getpid() + 51 + 3 * (playMs / 1000));
+    Deal();
+    std::this_thread::sleep_for(std::chrono::milliseconds(playMs));
+    const auto killed = Clock::now();
+    server.Kill();
+    Clock::time_point boxed;
+    // The playing table's text ("断线了！..."), not the idle one's: the kill met a deal.
+    ASSERT_TRUE(SeenAt([&] { return run.ClientLog(); }, "box: 断线了", 10000, &boxed))
+        << run.ClientLog();
+    RecordProperty("to_box_ms", int(Seconds(boxed - killed) * 1000));
+    EXPECT_LE(Seconds(boxed - killed), 3.0);
+    const int code = run.Wait(45000);
+    EXPECT_GE(code, 0) << "the client stayed up\n" << run.ClientLog();
+    RecordProperty("box_to_exit_ms", int(Seconds(Clock::now() - boxed) * 1000));
+    EXPECT_GE(Seconds(Clock::now() - boxed), 25.0);
+    EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
+    const std::string client = run.ClientLog();
+    EXPECT_NE(client.find("connection ended: closed by the peer"), std::string::npos) << client;
+    EXPECT_NE(client.find("main frame closes"), std::string::npos) << client;
+    EXPECT_EQ(client.find("box: 请求退出"), std::string::npos) << client;
+    EXPECT_EQ(ClientErrors().find("Sanitizer"), std::string::npos) << ClientErrors();
+    EXPECT_EQ(ClientErrors().find("runtime error"), std::string::npos) << ClientErrors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, ServerKilledMidDeal, ::testing::Values(0, 6000),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return info.param ? std::string("AFewTurnsIn")
+                                               : std::string("WhileDealing");
+                         });
 
 // The table is over at the idle table (the game result closes the connection), the player
 // presses the start button twice and "与服务器连接断开。" boxes without Cancel come up: the
@@ -199,6 +241,7 @@ TEST_P(TableOverAtTheIdleTable, StartPressesAndTheirBoxesDoNotKeepTheProcessUp) 
         << run.ClientLog();
     // The result box counts 60 seconds; the client must be gone by then at the latest.
     ASSERT_GE(run.Wait(75000), 0) << "the client stayed up\n" << run.ClientLog();
+    RecordProperty("to_exit_ms", int(Seconds(Clock::now() - start) * 1000));
     EXPECT_LE(Seconds(Clock::now() - start), 75.0);
     EXPECT_NE(run.ClientLog().find("main frame closes"), std::string::npos) << run.ClientLog();
     EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
