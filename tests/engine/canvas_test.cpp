@@ -466,6 +466,34 @@ TEST(DrawLayer, IndexAndAlphaPixelsHitUnlessKeyedOrClear) {
     EXPECT_EQ(s.canvas.HitTest(8 + 3, 8 + 2), 1u);
 }
 
+// Pixel hits on a picture of palette indexes alone: only the key index is see-through.
+TEST(DrawLayer, IndexPixelsHitUnlessKeyed) {
+    Scene s;
+    auto pic = std::make_unique<EnginePicture>();
+    pic->width = 4;
+    pic->frameHeight = 4;
+    pic->frameCount = 1;
+    pic->flags = PIC_OWN_PALETTE;
+    pic->key = 7;
+    pic->ownedPalette.assign(256 * 4, 0x40);
+    pic->palette = pic->ownedPalette.data();
+    pic->paletteEntries = 256;
+    pic->ownedPixels.assign(4 * 4, 3);
+    pic->ownedPixels[1 + 2 * 4] = 7;  // (1, 2): the key index
+    pic->ownedPixels[2 + 2 * 4] = 0;  // (2, 2): index 0 is no key here
+    pic->pixels = pic->ownedPixels.data();
+    pic->dataSize = uint32_t(pic->ownedPixels.size());
+    ASSERT_EQ(pic->sampleSize(), 1);
+    s.pics.Add(9, std::move(pic));
+    auto e = MakeImage(1, 9, 10, 10, 4, 4, 2);
+    e->SetDrawFlags(BLIT_PIXEL_HIT);
+    e->AttachToCanvas(&s.canvas, 1);
+    e->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 2), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 2, 8 + 2), 1u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 1), 1u);
+}
+
 TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {
     Scene s;
     auto a = MakeImage(5, 1, 10, 10, 8, 6, 2);
