@@ -8,6 +8,8 @@
 
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,32 @@ TEST_F(WaitDialog, ADelayedWaitShowsItsTextOnlyWhenTheAnswerIsSlow) {
     sampler.samples.clear();
     app.PumpFor(500);
     EXPECT_TRUE(sampler.Showing(text).empty());
+}
+
+// The delayed text shows at the wait's first pump once exactly the delay has passed, not a
+// tick before (a clock moved by hand; the UI is pumped by wall time meanwhile).
+TEST_F(WaitDialog, ADelayedWaitShowsAtExactlyItsDelay) {
+    const std::string text = "正在等待，请稍候......";
+    auto showing = [&] {
+        return app.waitDialog()->isVisible() && app.waitDialog()->text() == text;
+    };
+    auto pumpFor = [&](int ms, const std::function<bool()>& until) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!until() && std::chrono::steady_clock::now() < end) platform::ui::processUiEvents(5);
+        return until();
+    };
+    platform::ManualClock clock(0xFFFFFF00u);  // the delay runs across the counter's wrap
+    platform::Clock* previous = platform::setClock(&clock);
+    app.BeginDelayedWait(text, 300);
+    clock.advance(299);
+    EXPECT_TRUE(platform::runWaitPump());
+    EXPECT_FALSE(pumpFor(400, showing));
+    clock.advance(1);
+    EXPECT_TRUE(platform::runWaitPump());
+    EXPECT_TRUE(pumpFor(3000, showing));
+    app.EndDelayedWait();
+    EXPECT_TRUE(pumpFor(3000, [&] { return !app.waitDialog()->isVisible(); }));
+    platform::setClock(previous);
 }
 
 TEST_F(WaitDialog, TheStartUpsConnectAndVersionCheckShowTheConnectText) {
