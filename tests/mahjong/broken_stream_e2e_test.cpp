@@ -35,14 +35,6 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-std::string AsanOptions() {
-    // Under X the platform's libraries keep blocks of their own at exit: leaks are the
-    // offscreen runs' job; these runs are for the ending.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    return std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-           "intercept_strndup=0:detect_leaks=0";
-}
-
 // The client at a table: started through the hall on a display of its own; dealt when asked.
 class ClientAtTable : public ::testing::Test {
 protected:
@@ -51,17 +43,9 @@ protected:
         if (!dlopen("libXtst.so.6", RTLD_NOW)) GTEST_SKIP() << "libXtst is not installed";
         ASSERT_TRUE(server.Start(serverArgs, run.dir()));
         ASSERT_TRUE(x.Start(displaySeed));
-        ASSERT_TRUE(run.Start(server.Port(),
-                              {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", AsanOptions()}));
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                const std::string log = run.ClientLog();
-                const size_t at = log.rfind("table pane ");
-                return at != std::string::npos &&
-                       std::sscanf(log.c_str() + at, "table pane %d x %d", &paneW, &paneH) == 2;
-            },
-            60000))
-            << run.ClientLog();
+        ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
+                                              e2e::AsanOptionsUnderX()}));
+        ASSERT_TRUE(e2e::WaitForTablePane(run, &paneW, &paneH)) << run.ClientLog();
     }
     // The start button at (372, 608) of the 744 x 710 table, stretched over the pane.
     bool PressStart() {
