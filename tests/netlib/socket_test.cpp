@@ -891,6 +891,31 @@ TEST(SocketStore, TheExpectedResponseReadsBackFieldByField) {
     EXPECT_EQ(fragment, 0);  // nothing of it has come yet
 }
 
+// A packet carries a CRC when the sender forces it or the socket's own CRC flag is set, and
+// only then.
+TEST(SocketStore, APacketCarriesACrcWhenForcedOrWhenTheSocketAsks) {
+    const struct {
+        int socketCrc, force, carries;
+    } rows[] = {{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
+    for (const auto& r : rows) {
+        Owner owner;
+        Listener l;
+        CYrnSocket s{nullptr, 128, 0, 0, r.socketCrc, 0};
+        auto peer = connectTo(s, l, owner);
+        ASSERT_TRUE(peer);
+        YrnEnvelope env;
+        YrnRecord req;
+        req.head[1] = 7;
+        int timedOut = 0;
+        EXPECT_EQ(s.SendRequestWait(&env, &req, nullptr, &timedOut, 100, 0, 0, r.force), 1);
+        Packet p;
+        ASSERT_TRUE(peer->readPacket(&p)) << r.socketCrc << r.force;
+        EXPECT_EQ(p.head.crcFlag, r.carries) << r.socketCrc << r.force;
+        EXPECT_EQ(p.head.crc != 0, r.carries == 1) << r.socketCrc << r.force;
+        s.Close();
+    }
+}
+
 TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
     Owner owner;
     Listener l;
