@@ -218,6 +218,8 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
     deal.Set(kHeld + 2, 99);
     scene.RebuildTable();
     EXPECT_EQ(Standing(1), kHandSlotCount - 1);
+    for (int i = kHandSlotCount; i < kHandRecords; ++i)
+        EXPECT_EQ(Hand(1)[i].bPresent, 0) << i;  // nothing past the hand's slots
     // A flower count past the seat's eight records fills the eight.
     deal.Set(kCounts + 7 * 2 + 6, 40);
     scene.RebuildTable();
