@@ -6,15 +6,20 @@
 #ifdef HQLV_SERVER_EXE
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <ctime>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
+#include "netlib/log.h"
 #include "platform/core/clock.h"
 #include "platform/core/hall.h"
 #include "platform/core/wait_pump.h"
@@ -181,6 +186,35 @@ TEST_F(WaitDialog, ADelayedWaitShowsAtExactlyItsDelay) {
     app.EndDelayedWait();
     EXPECT_TRUE(pumpFor(3000, [&] { return !app.waitDialog()->isVisible(); }));
     platform::setClock(previous);
+}
+
+// The silver-range check's refusal carries the silver in hand and the room's bound (words
+// 2 and 3): a reply too short to hold them shows no box and reads nothing past its end; a
+// whole one shows the box. (The same app and server as the waits above.)
+TEST_F(WaitDialog, ASilverRangeRefusalTooShortForItsWordsShowsNoBox) {
+    ASSERT_EQ(app.ConnectGameServer(), 1);
+    const std::string logs = dir.path().toStdString() + "/logs";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(logs)));
+    netlib::YrnLogSetFolder(logs);
+    auto boxes = [&] {
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::ifstream in(netlib::YrnLogPathFor(local));
+        std::stringstream text;
+        text << in.rdbuf();
+        size_t n = 0;
+        for (size_t at = 0; (at = text.str().find("box: 客官", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    std::string text;
+    server.SetReply(201161, server::Reply{210090, std::vector<uint8_t>(15, 1)});
+    EXPECT_EQ(app.GetConnection()->CheckSilverRange(text), 0);
+    EXPECT_EQ(boxes(), 0u);
+    server.SetReply(201161, server::Reply{210090, std::vector<uint8_t>(16, 1)});
+    EXPECT_EQ(app.GetConnection()->CheckSilverRange(text), 0);
+    EXPECT_EQ(boxes(), 1u);
+    netlib::YrnLogSetFolder("");
 }
 
 TEST_F(WaitDialog, TheStartUpsConnectAndVersionCheckShowTheConnectText) {
