@@ -87,6 +87,7 @@ function(hqlv_fuzz target)
                    -max_len=${ARG_MAXLEN} -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10
                    ${dict_option} ${corpus} ${seed_dirs})
   set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED ${target}-corpus-dir)
+  set_property(GLOBAL APPEND PROPERTY HQLV_FUZZ_TESTS ${target})
   add_test(NAME ${target}-corpus-dir COMMAND ${CMAKE_COMMAND} -E make_directory ${corpus})
   set_tests_properties(${target}-corpus-dir PROPERTIES FIXTURES_SETUP ${target}-corpus-dir)
 endfunction()

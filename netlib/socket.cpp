@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,12 +17,16 @@
 
 #include "netlib/codec.h"
 #include "netlib/log.h"
+#include "platform/core/clock.h"
 #include "platform/core/wait_pump.h"
 
 namespace hqlv::netlib {
 namespace {
 
 std::atomic<uint32_t> g_objectIds{0};
+
+// The worker's timer that looks for a packet stopped halfway.
+constexpr uint32_t kStallTimerId = 1;
 
 int32_t getI32(const uint8_t* p) {
     return static_cast<int32_t>(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
@@ -160,9 +165,11 @@ int CYrnSocket::Create(int socketHandle, platform::Handle ownerTarget,
     {
         std::lock_guard g(sigLock_);
         stopped_ = false;
+        broken_ = false;
         writable_ = false;
         ready_ = false;
     }
+    unfinished_ = false;
     fd_.store(socketHandle);
     objectId_.store(YrnNewObjectId());
     if (!ConnectWithTimeout(host, port, connectTimeoutSec, alreadyConnected) ||
@@ -211,7 +218,10 @@ int CYrnSocket::ConnectWithTimeout(const std::string& host, int port, int timeou
 int CYrnSocket::StartWorker() {
     loop_ = std::make_unique<platform::MessageLoop>();
     window_ = std::make_unique<platform::FunctionTarget>([this](const platform::Message& m) {
-        if (m.id == kMsgSocketNetwork) OnNetworkEvent(m);
+        if (m.id == kMsgSocketNetwork)
+            OnNetworkEvent(m);
+        else if (m.id == platform::kTimerMessage && m.w == kStallTimerId)
+            checkStall();
         return intptr_t{0};
     });
     platform::Handle h = window_->attach(*loop_);
@@ -228,6 +238,9 @@ int CYrnSocket::StartWorker() {
             fd, h, kMsgSocketNetwork,
             platform::kSocketRead | platform::kSocketWrite | platform::kSocketClose))
         return 0;
+    // A few looks within the stall limit; once a second at most.
+    const uint32_t look = std::clamp<uint32_t>(stallLimitMs_.load() / 5, 20, 1000);
+    if (!loop_->setTimer(h, kStallTimerId, look)) return 0;
     return loop_->start() ? 1 : 0;
 }
 
@@ -282,10 +295,14 @@ int CYrnSocket::Bind(const std::string& host, int port) {
 
 int CYrnSocket::IsConnected() const {
     int fd = fd_.load();
-    if (fd <= 0) return 0;
+    if (fd <= 0 || broken_.load()) return 0;
     sockaddr_storage ss;
     socklen_t len = sizeof ss;
     return getpeername(fd, reinterpret_cast<sockaddr*>(&ss), &len) == 0 ? 1 : 0;
+}
+
+int CYrnSocket::IsStreamBroken() const {
+    return broken_.load() ? 1 : 0;
 }
 
 // ---- closing ----------------------------------------------------------------------------
@@ -372,14 +389,40 @@ void CYrnSocket::OnNetworkEvent(const platform::Message& msg) {
     uint32_t event = platform::socketEvent(msg.l);
     int error = platform::socketError(msg.l);
     if (error != 0) {
-        NotifyError();
+        breakStream(kNoticeError, "socket error");
         return;
     }
+    // A stream whose framing or protocol failed cannot be followed any further: the
+    // connection ends here, and the owner hears of it once.
     if (event & platform::kSocketRead) {
-        if (!OnRead()) NotifyError();
+        if (!OnRead()) breakStream(kNoticeError, "the stream failed its packet check");
     }
     if (event & platform::kSocketWrite) OnWritable();
-    if (event & platform::kSocketClose) NotifyClosed();
+    if (event & platform::kSocketClose) breakStream(kNoticeClosed, "closed by the peer");
+}
+
+bool CYrnSocket::breakStream(int32_t code, const char* why) {
+    {
+        std::lock_guard g(sigLock_);
+        if (broken_) return false;
+        broken_ = true;
+        sigCv_.notify_all();
+    }
+    YrnLogWrite("connection ended: %s", why);
+    if (int fd = fd_.load(); fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    if (code == kNoticeClosed)
+        NotifyClosed();
+    else
+        NotifyError();
+    return true;
+}
+
+void CYrnSocket::checkStall() {
+    if (!unfinished_.load() || broken_.load()) return;
+    const uint32_t idle = platform::tickElapsed(lastByteTick_.load(), platform::tickMs());
+    if (idle < stallLimitMs_.load()) return;
+    YrnLogWrite("a packet stopped halfway: no byte for %u ms", idle);
+    breakStream(kNoticeError, "the stream stalled in the middle of a packet");
 }
 
 int CYrnSocket::OnWritable() {
@@ -411,10 +454,14 @@ int CYrnSocket::OnRead() {
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         totalReceived_.fetch_add(static_cast<uint64_t>(got));
-        if (firstData || rec->broken) continue;  // the first data is only a signal
+        // The first data is only a signal; a stream that ended is read to nothing.
+        if (firstData || rec->broken || broken_.load()) continue;
         if (OnReceiveData(*rec, block.data(), static_cast<size_t>(got))) continue;
         rec->receive.Append(block.data(), static_cast<size_t>(got));
-        if (!parseReceived(*rec)) return 0;
+        lastByteTick_ = platform::tickMs();
+        const int parsed = parseReceived(*rec);
+        unfinished_ = rec->receive.Size() > 0;
+        if (!parsed) return 0;
     }
     return 1;
 }
@@ -649,7 +696,7 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     if (!request) return 0;
     {
         std::lock_guard g(sigLock_);
-        if (stopped_) return 0;
+        if (stopped_ || broken_) return 0;
     }
     YrnConnectionPtr rec = FindConnection(host, port);
     if (!rec) rec = GetFirstConnection();
@@ -682,9 +729,9 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     if (wait) {
         std::unique_lock lk(sigLock_);
         if (!platform::waitUntilPumped(sigCv_, lk, deadline,
-                                       [&] { return !rec->requestBusy || stopped_; }) ||
-            stopped_) {
-            if (timedOut) *timedOut = 1;
+                                       [&] { return !rec->requestBusy || stopped_ || broken_; }) ||
+            stopped_ || broken_) {
+            if (timedOut) *timedOut = stopped_ || !broken_ ? 1 : 0;
             return 0;
         }
         rec->requestBusy = true;
@@ -704,9 +751,10 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
     {
         std::unique_lock lk(sigLock_);
         bool got = platform::waitUntilPumped(sigCv_, lk, deadline,
-                                             [&] { return rec->eventSet || stopped_; });
+                                             [&] { return rec->eventSet || stopped_ || broken_; });
         if (!got || !rec->eventSet || stopped_) {
-            if (timedOut) *timedOut = 1;
+            // A stream that ended is no time-out: the answer cannot come any more.
+            if (timedOut) *timedOut = stopped_ || !broken_ ? 1 : 0;
             return 0;
         }
         rec->eventSet = false;

@@ -28,6 +28,11 @@ namespace hqlv::netlib {
 constexpr uint32_t kMsgSocketNetwork = 0x2B11;
 constexpr uint32_t kMsgSocketStart = 0x2B12;
 
+// A packet that has begun to arrive must be whole within this time: half the 10-second
+// time-out of the game's requests, so the answer a waiting request needs is known lost
+// before the request gives up on it.
+constexpr uint32_t kPacketStallMs = 5000;
+
 // A new process-wide object id; the first is 1.
 uint32_t YrnNewObjectId();
 // "%s:%d" of host and port; an empty host gives ":<port>".
@@ -93,7 +98,15 @@ public:
     virtual int GetSocket() const { return fd_.load(); }
     virtual uint32_t GetObjectId() const { return objectId_.load(); }
     virtual uint32_t SetObjectId(uint32_t id) { return objectId_.exchange(id); }
+    // 0 also once the stream has ended (see IsStreamBroken), while the descriptor stays.
     virtual int IsConnected() const;
+    // 1 once the stream is over for good: the peer closed it, it failed, a packet broke
+    // the framing or the protocol, or a packet stopped halfway (kPacketStallMs). The socket
+    // then ends the connection, reports it once (closed or error) and takes nothing more:
+    // a waiting request fails at once, and so does every later one.
+    int IsStreamBroken() const;
+    // How long a begun packet may wait for its next byte (tests shorten it).
+    void SetPacketStallLimit(uint32_t ms) { stallLimitMs_.store(ms ? ms : kPacketStallMs); }
     // Binds the socket (created when there is none) to a local address; 1 on success.
     virtual int Bind(const std::string& host, int port);
     // key is not copied; it must outlive the socket's use of it.
@@ -157,6 +170,11 @@ protected:
 private:
     bool postToOwner(YrnEnvelope* env, YrnRecord* rec);
     int notice(int32_t code);
+    // Ends the stream once: marks it broken, wakes every waiter, shuts the connection down
+    // and reports the notice. False when it had ended already (nothing reported again).
+    bool breakStream(int32_t code, const char* why);
+    // The worker's look at a packet that stopped halfway.
+    void checkStall();
     int parseReceived(YrnConnection& record);
     void setEventLocked(YrnConnection& record);
     struct CodecSettings {
@@ -185,11 +203,16 @@ private:
     std::unique_ptr<platform::FunctionTarget> window_;
     std::atomic<uint64_t> totalReceived_{0};
     std::atomic<uint32_t> readEvents_{0};
+    // A packet begun and not yet whole (worker), and when its last byte came.
+    std::atomic<bool> unfinished_{false};
+    std::atomic<uint32_t> lastByteTick_{0};
+    std::atomic<uint32_t> stallLimitMs_{kPacketStallMs};
 
     // Signals: stop (manual), writable (auto), ready (manual) and every record's event.
     std::mutex sigLock_;
     std::condition_variable sigCv_;
     bool stopped_ = false;
+    std::atomic<bool> broken_{false};  // set under sigLock_, so waiters see it
     bool writable_ = false;
     bool ready_ = false;
     int pendingSends_ = 0;

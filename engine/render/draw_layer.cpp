@@ -292,6 +292,28 @@ Rect DrawLayer::ParamsToRect(BlitParams& b) const {
     return r;
 }
 
+void DrawLayer::MarkParamsDirty(const BlitParams& block) {
+    if (pending_.size() >= kMaxPendingDirty) FoldPending();
+    pending_.push_back(block);
+}
+
+void DrawLayer::FoldPending() {
+    Rect all;
+    for (BlitParams& b : pending_) all = UnionRect(all, ParamsToRect(b));
+    pending_.clear();
+    // Kept well inside the int range (still far past any screen), so its sides cannot wrap.
+    constexpr int kReach = 1 << 29;
+    all = IntersectRect(all, Rect{-kReach, -kReach, kReach, kReach});
+    // One unturned, unclipped block that ParamsToRect turns back into exactly this
+    // rectangle; an empty one still asks for the frame (forced items draw in it).
+    BlitParams whole;
+    whole.width = all.right - all.left;
+    whole.height = all.bottom - all.top;
+    whole.drawX = all.left + int(HalfUp(whole.width));
+    whole.drawY = all.top + int(HalfUp(whole.height));
+    pending_.push_back(whole);
+}
+
 void DrawLayer::TakeDirtyRects(std::vector<Rect>& list) {
     for (BlitParams& b : pending_) MergeDirtyRect(list, ParamsToRect(b));
     pending_.clear();

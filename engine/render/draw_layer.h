@@ -40,6 +40,12 @@ bool BlockMeetsRect(const BlitParams& block, const Rect& rect);
 // Merges a rectangle into a list of dirty rectangles.
 void MergeDirtyRect(std::vector<Rect>& list, const Rect& rect);
 
+// The most changed areas a layer keeps between two frames. A window that is not drawn for a
+// long time (minimised, covered) still has its entities move: past this many the areas are
+// folded into the one rectangle that covers them all, so the list stays small and the next
+// frame still redraws every area that changed.
+inline constexpr size_t kMaxPendingDirty = 256;
+
 class DrawLayer {
 public:
     void SetView(const ViewBlock& view);
@@ -57,8 +63,9 @@ public:
     int SetItemHitTest(uint32_t id, bool on);
     void ForceItem(uint32_t id);
 
-    void MarkParamsDirty(const BlitParams& block) { pending_.push_back(block); }
+    void MarkParamsDirty(const BlitParams& block);
     bool HasDirty() const { return !pending_.empty(); }
+    size_t PendingCount() const { return pending_.size(); }
     void DropDirty() { pending_.clear(); }
     void TakeDirtyRects(std::vector<Rect>& list);
     Rect ParamsToRect(BlitParams& block) const;
@@ -94,6 +101,7 @@ private:
         const LayerItem* item;  // the entry of items_: removed from here before it is erased
     };
     void RefreshAll();
+    void FoldPending();
     void InsertOrdered(const LayerItem& item);
     void RemoveOrdered(uint32_t id);
     void SetInViewBits(LayerItem& item, bool inView);

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <span>
@@ -22,6 +23,7 @@
 #include "hqlv/config.h"
 #include "netlib/log.h"
 #include "netlib/socket.h"
+#include "platform/core/clock.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
@@ -248,7 +250,11 @@ int CGameApp::Run(int argc, char** argv) {
     int rc = 0;
     if (InitInstance(commandLine)) {
         frame_ = CreateMainFrame();
-        if (frame_ && frame_->Create()) rc = app.exec();
+        if (frame_ && frame_->Create()) {
+            CGameFrameWnd::SetMainLoopRunning(true);
+            rc = app.exec();
+            CGameFrameWnd::SetMainLoopRunning(false);
+        }
     }
     ExitInstance();
     delete frame_;
@@ -341,6 +347,11 @@ void CGameApp::StopCommThread() {
 
 void CGameApp::OnWaitPump() {
     if (!wait_) return;
+    DelayedWait& d = delayedWait_;
+    if (d.armed && !d.shown && platform::tickElapsed(d.start, platform::tickMs()) >= d.delayMs) {
+        d.shown = true;
+        ShowCommWait(d.text, true);
+    }
     platform::ui::processWaitEvents({wait_->hwnd()});
     wait_->OnBlockedWait();
 }
@@ -369,6 +380,17 @@ void CGameApp::ShowCommWaitTimed(const std::string& text, int seconds) {
 
 void CGameApp::PumpFor(int ms) {
     platform::sleepPumped(ms);
+}
+
+void CGameApp::BeginDelayedWait(const std::string& text, int delayMs) {
+    EndDelayedWait();
+    delayedWait_ =
+        DelayedWait{true, false, text, platform::tickMs(), uint32_t(std::max(delayMs, 0))};
+}
+
+void CGameApp::EndDelayedWait() {
+    if (delayedWait_.shown) ShowCommWait("", false);
+    delayedWait_ = DelayedWait{};
 }
 
 int CGameApp::ConnectGameServer() {

@@ -117,6 +117,11 @@ int CGameConnection::SendRequest(RequestResult& result, int requestId,
         if (timedOut) {
             result.code = kResultTimeout;
             result.text = kTextTimeout;
+        } else if (!IsConnected()) {
+            // The connection ended under the wait: the same answer as a request made
+            // after it ended, never a code left over from an earlier call.
+            result.code = kResultDisconnected;
+            result.text = kTextDisconnected;
         } else {
             // Nothing went out whole: the code stays as the caller set it.
             result.text = kTextSendFailed;

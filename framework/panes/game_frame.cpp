@@ -260,6 +260,9 @@ void CGameFrameWnd::OnConnectionLost() {
         extraHeight = 0;
     }
     netlib::YrnLogWrite("connection lost");
+    // There is no reconnection: the connection ends here, so nothing more is read or sent
+    // on it and the close that follows the box asks no questions of a server that is gone.
+    app_.CloseConnection();
     if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
     if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, 65, extraHeight);
 }
@@ -474,8 +477,22 @@ void CGameFrameWnd::EndClient() {
     app_.StopCommThread();
     for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
     hide();
+    EndEventLoops();
+}
+
+namespace {
+bool g_mainLoopRunning = false;
+}  // namespace
+
+void CGameFrameWnd::SetMainLoopRunning(bool running) {
+    g_mainLoopRunning = running;
+}
+
+void CGameFrameWnd::EndEventLoops() {
     // Every event loop ends, a dialog's among them (a close's question that is still up).
-    QCoreApplication::quit();
+    // Not quit(): that first asks every window to close, and a window that will not close
+    // would refuse it and keep the process up with no main window.
+    if (g_mainLoopRunning) QCoreApplication::exit(0);
 }
 
 void CGameFrameWnd::closeEvent(QCloseEvent* e) {
@@ -510,7 +527,7 @@ void CGameFrameWnd::closeEvent(QCloseEvent* e) {
     app_.StopCommThread();
     for (uint32_t t : {kTimerWatchdog, kTimerNotice, kTimerClose, kTimerKeepAlive}) KillTimer(t);
     e->accept();
-    QCoreApplication::quit();
+    EndEventLoops();
 }
 
 }  // namespace hqlv::framework

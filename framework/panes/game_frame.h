@@ -80,6 +80,11 @@ public:
     // to the server while the connection stands, and the hall is told, as a close does.
     virtual void EndClient();
     bool endingClient() const { return ending_; }
+    // Ends the process's event loops, the main one and any dialog's, whatever window is up;
+    // nothing while the application's main loop is not running (it has not started, or a
+    // test drives the windows without it).
+    static void EndEventLoops();
+    static void SetMainLoopRunning(bool running);
 
     // Applies the skin the skin settings name now (after a skin command).
     virtual void ChangeSkin();

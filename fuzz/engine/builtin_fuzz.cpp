@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "builtin_calls.h"
+#include "engine/core/engine_log.h"
 #include "engine/core/resource_manager.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
+#include "fuzz/temp_logs.h"
 #include "fuzz_pictures.h"
 #include "platform/core/glyphs.h"
 
@@ -25,15 +27,10 @@ using namespace hqlv::engine;
 
 namespace {
 
-// The pictures' folder of this process; it goes when the process ends.
+// The pictures' folder of this process, which takes the engine's log too; it goes when the
+// process ends.
 const std::string& PictureFolder() {
-    static const std::string folder = "/tmp/hqlv-builtin-fuzz-" + std::to_string(getpid()) + "/";
-    return folder;
-}
-
-void RemovePictureFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(PictureFolder(), ignored);
+    return hqlv::fuzz::TemporaryLogFolder("builtin");
 }
 
 struct World {
@@ -41,8 +38,8 @@ struct World {
     std::string folder = PictureFolder();
 
     World() {
+        SetEngineLogFolder(folder);
         fuzz::WritePictures(folder);
-        std::atexit(RemovePictureFolder);
         fuzz::RegisterPictures(folder);
         // The font configuration loads once, at the first text drawn, and fontconfig's own
         // parse of it leaves a few blocks (834 bytes) unreachable: loaded here with the leak

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/engine_log.h"
 #include "engine/render/text_layout.h"
+#include "fuzz/temp_logs.h"
 #include "platform/core/diag.h"
 
 using namespace hqlv::engine;
@@ -33,6 +35,12 @@ __attribute__((no_sanitize("coverage"))) void Fill(std::vector<uint32_t>& buf, u
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The engine's log goes to the process's own folder, which goes when the process ends.
+    static const bool logs = [] {
+        hqlv::engine::SetEngineLogFolder(hqlv::fuzz::TemporaryLogFolder("rich-text"));
+        return true;
+    }();
+    (void)logs;
     static bool quiet = [] {
         hqlv::platform::setDiagSink([](std::string_view) {});
         return true;

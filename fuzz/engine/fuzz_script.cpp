@@ -20,6 +20,7 @@
 #include "engine/render/plane.h"
 #include "engine/script/script_manager.h"
 #include "engine/script/script_runner.h"
+#include "fuzz/temp_logs.h"
 #include "fuzz_pictures.h"
 
 namespace {
@@ -59,14 +60,10 @@ private:
     size_t shown_ = 0;
 };
 
+// The folder of this process: the engine's log and the pictures; it goes when the process
+// ends.
 const std::string& ProcessFolder() {
-    static const std::string folder = "/tmp/hqlv-fuzz-script-" + std::to_string(getpid());
-    return folder;
-}
-
-void RemoveProcessFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(ProcessFolder(), ignored);
+    return hqlv::fuzz::TemporaryLogFolder("script");
 }
 
 std::unique_ptr<ObjectBase> MakeBoundedManager() {
@@ -81,16 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // 时间戳 lines go to a folder of this process, not the program folder; the folder goes
     // when the process ends.
     static const bool logSet = [] {
-        mkdir(ProcessFolder().c_str(), 0700);
         SetEngineLogFolder(ProcessFolder());
-        std::atexit(RemoveProcessFolder);
         return true;
     }();
     (void)logSet;
     // A folder of the pictures alone: 动态加载 of any other existing file would end the
     // process on the resource manager's fatal path.
     static const std::string pictures = [] {
-        const std::string folder = ProcessFolder() + "/pics/";
+        const std::string folder = ProcessFolder() + "pics/";
         fuzz::WritePictures(folder);
         return folder;
     }();

@@ -4,11 +4,19 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/core/engine_log.h"
 #include "engine/core/value_string.h"
+#include "fuzz/temp_logs.h"
 
 using namespace hqlv::engine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The engine's log goes to the process's own folder, which goes when the process ends.
+    static const bool logs = [] {
+        hqlv::engine::SetEngineLogFolder(hqlv::fuzz::TemporaryLogFolder("value-string"));
+        return true;
+    }();
+    (void)logs;
     if (size < 3) return 0;
     static constexpr uint8_t kTypes[] = {0, 5, 10, 20, 30, 40, 7};
     const uint8_t ta = kTypes[data[0] % 7], tb = kTypes[data[1] % 7];

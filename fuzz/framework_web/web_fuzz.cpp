@@ -11,6 +11,8 @@
 #include "framework/web/host_filter.h"
 #include "framework/web/link_handler.h"
 #include "framework/web/safebox_model.h"
+#include "fuzz/temp_logs.h"
+#include "netlib/log.h"
 
 using namespace hqlv::framework::web;
 
@@ -29,6 +31,13 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The network library's log goes to the process's own folder, which goes when the
+    // process ends.
+    static const bool logs = [] {
+        hqlv::netlib::YrnLogSetFolder(hqlv::fuzz::TemporaryLogFolder("framework-web"));
+        return true;
+    }();
+    (void)logs;
     std::string_view all(reinterpret_cast<const char*>(data), size);
     size_t nl = all.find('\n');
     std::string url(all.substr(0, nl));

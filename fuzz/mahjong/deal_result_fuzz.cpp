@@ -5,11 +5,20 @@
 #include <cstdint>
 #include <span>
 
+#include "fuzz/temp_logs.h"
 #include "mahjong/game/deal_result.h"
+#include "netlib/log.h"
 
 using namespace hqlv::mahjong;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The network library's log goes to the process's own folder, which goes when the
+    // process ends.
+    static const bool logs = [] {
+        hqlv::netlib::YrnLogSetFolder(hqlv::fuzz::TemporaryLogFolder("mahjong-deal-result"));
+        return true;
+    }();
+    (void)logs;
     std::span<const uint8_t> all(data, size);
     const size_t split = size < kDealResultBytes ? size : kDealResultBytes;
     DealResult r(all.first(split), all.subspan(split));

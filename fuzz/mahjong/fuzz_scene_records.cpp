@@ -6,6 +6,8 @@
 #include <cstring>
 #include <span>
 
+#include "engine/core/engine_log.h"
+#include "fuzz/temp_logs.h"
 #include "mahjong/scene/game_scene.h"
 
 namespace {
@@ -25,6 +27,12 @@ struct Reader {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The engine's log goes to the process's own folder, which goes when the process ends.
+    static const bool logs = [] {
+        hqlv::engine::SetEngineLogFolder(hqlv::fuzz::TemporaryLogFolder("scene-records"));
+        return true;
+    }();
+    (void)logs;
     using namespace hqlv::mahjong;
     static CMJGameScene2* scene = new CMJGameScene2;
     scene->Tiles().Clear();

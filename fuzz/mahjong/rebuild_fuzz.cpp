@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/engine_log.h"
+#include "fuzz/temp_logs.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 
@@ -91,6 +93,12 @@ struct Scene : CMJGameScene2 {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The engine's log goes to the process's own folder, which goes when the process ends.
+    static const bool logs = [] {
+        hqlv::engine::SetEngineLogFolder(hqlv::fuzz::TemporaryLogFolder("mahjong-rebuild"));
+        return true;
+    }();
+    (void)logs;
     static Host* host = new Host;
     static Scene* scene = [] {
         auto* s = new Scene;

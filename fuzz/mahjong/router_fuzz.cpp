@@ -24,7 +24,9 @@
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 #include "fuzz/quiet_diagnostics.h"
+#include "fuzz/temp_logs.h"
 #include "mahjong/scene/game_scene.h"
+#include "netlib/log.h"
 #include "platform/core/audio.h"
 #include "platform/core/clock.h"
 #include "platform/core/glyphs.h"
@@ -206,28 +208,17 @@ struct LiveWorld : test::RouterWorld {
 
 constexpr uint32_t kClockStart = 0xFFFFFFFFu - 5000;
 
-// The engine's log folder of this process; it goes when the process ends.
-const std::string& LogFolder() {
-    static const std::string logs =
-        (std::filesystem::temp_directory_path() / ("hqlv-router-fuzz-" + std::to_string(getpid())))
-            .string();
-    return logs;
-}
-
-void RemoveLogFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(LogFolder(), ignored);
-}
-
 // The process's engine pieces: a clock that moves only when told, silent audio, a log
 // folder, and one table scene on a headless engine. Making the scene's entities, buttons
 // and canvas costs far more than an input; like the program across deals, the scene is
 // made once and every input starts from a new deal.
 struct Process {
     Process() {
-        std::filesystem::create_directories(LogFolder());
-        std::atexit(RemoveLogFolder);
-        hqlv::engine::SetEngineLogFolder(LogFolder());
+        // Both logs (the engine's and the network library's) go to the process's own
+        // folder, which goes when the process ends.
+        const std::string& logs = hqlv::fuzz::TemporaryLogFolder("mahjong-router");
+        hqlv::engine::SetEngineLogFolder(logs);
+        hqlv::netlib::YrnLogSetFolder(logs);
         hqlv::platform::setClock(&clock);
         hqlv::platform::installAudio(std::make_shared<hqlv::platform::RecordingAudio>());
         // Each font face is looked up once, on first use, and fontconfig keeps what it

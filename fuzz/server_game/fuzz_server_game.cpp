@@ -8,8 +8,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "rules/common.h"
+#include "fuzz/temp_logs.h"
 #include "game_steps.h"
+#include "netlib/log.h"
+#include "rules/common.h"
 #include "tools/server/mahjong/deal.h"
 
 using namespace hqlv::server::mj;
@@ -52,6 +54,13 @@ const Deal* Started(uint16_t seed) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The network library's log goes to the process's own folder, which goes when the
+    // process ends.
+    static const bool logs = [] {
+        hqlv::netlib::YrnLogSetFolder(hqlv::fuzz::TemporaryLogFolder("server-game"));
+        return true;
+    }();
+    (void)logs;
     if (size < 2) return 0;
     const Deal* started = Started(static_cast<uint16_t>(data[0] | data[1] << 8));
     if (!started) return 0;

@@ -7,9 +7,7 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "framework/app/paths.h"
 #include "framework/app/shared_utils.h"
@@ -273,6 +271,10 @@ public:
         if (CMJGameScene2* scene = app_.GetGameScene()) scene->RecordAction(notifyId, body);
     }
     void OnNetworkError() override { app_.OnNetworkError(); }
+    void RequestWaitBegins() override {
+        app_.BeginDelayedWait(kRequestWaitText, kRequestWaitDelayMs);
+    }
+    void RequestWaitEnds() override { app_.EndDelayedWait(); }
     void OnGameDataStored(size_t length) override {
         if (CMJGameInfo* info = app_.GetGameInfo()) info->SetStateBytes(length);
     }
@@ -352,7 +354,7 @@ int& CMJGameApp::ExitRequestCount(int chair) {
 }
 
 void CMJGameApp::NetworkPause(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    PumpFor(ms);
 }
 
 int CMJGameApp::NetworkErrorBox(const std::string& text) {
@@ -363,8 +365,11 @@ int CMJGameApp::NetworkErrorBox(const std::string& text) {
 void CMJGameApp::OnNetworkError() {
     if (IsStandalone()) return;
     framework::CGameConnection* conn = GetConnection();
+    // The tries and the pauses between them block the table: the wait dialog says why.
+    ShowCommWait(kRecoveryWaitText, true);
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (conn && conn->RefreshGameData()) {
+            ShowCommWait("", false);
             netlib::YrnLogWrite("network recovery: game data fetched (try %d)", attempt + 1);
             CMJGameFrameWnd* frame = GetMJFrame();
             CMJTableHooks* table = frame ? frame->GetMJTableHooks() : nullptr;
@@ -382,6 +387,7 @@ void CMJGameApp::OnNetworkError() {
         }
         NetworkPause(3000);
     }
+    ShowCommWait("", false);
     netlib::YrnLogWrite("network recovery failed: the program ends");
     NetworkErrorBox("您的网络出现了异常，请重新登录大厅。");
     if (framework::CGameFrameWnd* frame = GetMainFrame()) {

@@ -32,6 +32,13 @@ bool SaveScreenJpeg(const std::string& path, int quality);
 // The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
 void ShowJpegMessagesInBoxes(const std::string& caption);
 
+// The wait dialog's text while a waited mahjong request (a discard, a draw, a claim) has
+// had no answer for a moment, and the moment: a quick answer shows nothing.
+inline constexpr const char* kRequestWaitText = "正在等待服务器响应，请稍候......";
+inline constexpr int kRequestWaitDelayMs = 300;
+// The wait dialog's text through the network recovery's tries and pauses.
+inline constexpr const char* kRecoveryWaitText = "网络出现异常，正在重新获取游戏数据......";
+
 class CMJGameApp : public framework::CGameApp {
 public:
     CMJGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor);
@@ -77,8 +84,9 @@ public:
     CMJClientHost& ClientHost() { return *m_clientHost; }
 
 protected:
-    // The 3000-ms pause between two tries (a plain wait: an event pump here would re-enter
-    // the scene inside a button handler).
+    // The 3000-ms pause between two tries, under the wait dialog: the wait's pump paints
+    // only the dialog and holds every other message (no input, no timer), so the scene is
+    // not re-entered inside the button handler that is waiting.
     virtual void NetworkPause(int ms);
     // The box after the third failure; → the button.
     virtual int NetworkErrorBox(const std::string& text);

@@ -25,8 +25,11 @@ CMJGameClient::CMJGameClient(framework::GameConnectionHost* host, CMJClientHost*
 
 int CMJGameClient::SendRequest(RequestResult& result, int requestId,
                                const std::vector<uint8_t>& body, int wait) {
+    if (requestId <= 220000)
+        return framework::CGameConnection::SendRequest(result, requestId, body, wait);
+    if (wait && m_pMJHost) m_pMJHost->RequestWaitBegins();
     int sent = framework::CGameConnection::SendRequest(result, requestId, body, wait);
-    if (requestId <= 220000) return sent;
+    if (wait && m_pMJHost) m_pMJHost->RequestWaitEnds();
     // A request that never went out is not reported as sent; the recovery runs only while
     // the socket still says it is connected (otherwise the disconnect handling takes over).
     if (!sent && wait && IsConnected()) {

@@ -3,8 +3,6 @@
 // the presence notices and the placement and slide of the button frames.
 #include "mahjong/game/game_scene_ex.h"
 
-#include <QCoreApplication>
-
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +10,7 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/kernel.h"
 #include "framework/app/game_app.h"
+#include "framework/panes/game_frame.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/result_dlg.h"
 #include "mahjong/game/silver_tally.h"
@@ -237,7 +236,7 @@ int CGameSceneEx::OnOtherMessage(uint32_t code, engine::MessageData&, uint32_t) 
 }
 
 void CGameSceneEx::QuitProgram() {
-    QCoreApplication::quit();
+    framework::CGameFrameWnd::EndEventLoops();
 }
 
 }  // namespace hqlv::mahjong

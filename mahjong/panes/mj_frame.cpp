@@ -264,7 +264,7 @@ void CMJGameFrameWnd::DestroyWindowNow() {
         KillTimer(t);
     mj_.StopCommThread();
     close();
-    QCoreApplication::quit();
+    EndEventLoops();
 }
 
 int CMJGameFrameWnd::DoExitRequestDialog() {

@@ -379,7 +379,7 @@ void* CXYGameTableView::CurrentApp() {
 }
 
 void CXYGameTableView::Quit() {
-    QCoreApplication::quit();
+    framework::CGameFrameWnd::EndEventLoops();
 }
 
 void CXYGameTableView::ChatLine(std::string_view text) {

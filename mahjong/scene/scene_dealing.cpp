@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/core/engine_log.h"
 #include "engine/core/kernel.h"
@@ -75,10 +77,53 @@ struct StateLayout {
     }
 };
 
+// The faults the server's record holds. One record can hold hundreds of bad entries, and
+// a line each would flood the log: while a record is read (RebuildTable), each kind of
+// fault is counted and written once when the record is done, with its first few values
+// and how many there were ("弃牌错误:-1,152" or "弃牌错误:-1,152,153,154等36处"). Outside a
+// record a fault is written at once.
+class RecordFaults {
+public:
+    RecordFaults() : outer_(active_) { active_ = this; }
+    ~RecordFaults() {
+        active_ = outer_;
+        for (const Fault& f : faults_) {
+            std::string line = f.kind + ":";
+            for (size_t i = 0; i < f.values.size(); ++i) line += (i ? "," : "") + f.values[i];
+            if (f.count > int(f.values.size())) line += "等" + std::to_string(f.count) + "处";
+            engine::WriteLogText(line);
+        }
+    }
+    RecordFaults(const RecordFaults&) = delete;
+    RecordFaults& operator=(const RecordFaults&) = delete;
+    static void Note(const std::string& kind, const std::string& value) {
+        if (!active_) {
+            engine::WriteLogText(kind + ":" + value);
+            return;
+        }
+        auto it = std::find_if(active_->faults_.begin(), active_->faults_.end(),
+                               [&](const Fault& f) { return f.kind == kind; });
+        if (it == active_->faults_.end()) it = active_->faults_.insert(it, Fault{kind, {}, 0});
+        if (it->values.size() < kShownValues) it->values.push_back(value);
+        ++it->count;
+    }
+
+private:
+    static constexpr size_t kShownValues = 4;
+    struct Fault {
+        std::string kind;
+        std::vector<std::string> values;
+        int count;
+    };
+    static inline RecordFaults* active_ = nullptr;
+    RecordFaults* outer_;
+    std::vector<Fault> faults_;
+};
+
 // A tile id of the record: 0 to 151; another is the server's fault (logged, left out).
 bool RecordTile(int tile, const char* what) {
     if (tile >= 0 && tile < kTileIds) return true;
-    engine::WriteLog("%s错误:%d", what, tile);
+    RecordFaults::Note(std::string(what) + "错误", std::to_string(tile));
     return false;
 }
 
@@ -86,7 +131,7 @@ bool RecordTile(int tile, const char* what) {
 int RecordCount(const CMJGameInfo& info, size_t word, int max, const char* what) {
     const int count = info.RoundWord(word);
     const int n = std::clamp(count, 0, max);
-    if (n != count) engine::WriteLog("%s数目错误:%d", what, count);
+    if (n != count) RecordFaults::Note(std::string(what) + "数目错误", std::to_string(count));
     return n;
 }
 
@@ -99,7 +144,7 @@ bool MeldTiles(const int32_t (&tiles)[4]) {
         if (!RecordTile(t, "牌组")) return false;
         any = true;
     }
-    if (!any) engine::WriteLogText("牌组错误:没有牌");
+    if (!any) RecordFaults::Note("牌组错误", "没有牌");
     return any;
 }
 
@@ -210,7 +255,7 @@ void CMJGameScene2::FillTableFromRound() {
         for (int l = 0; l < kMeldLists; ++l) {
             const int count = info->RoundWord(kWordListCounts + 7 * size_t(chair) + size_t(l));
             const int n = std::clamp(count, 0, kMeldEntries);
-            if (n != count) engine::WriteLog("牌组数目错误:%d", count);
+            if (n != count) RecordFaults::Note("牌组数目错误", std::to_string(count));
             for (int m = 0; m < n; ++m) {
                 const size_t entry = block + 42 * size_t(l) + 7 * size_t(m);
                 int32_t work[16] = {};
@@ -295,6 +340,8 @@ void CMJGameScene2::GetMarkedWallTileBigRect(MJRect& out) const {
 }
 
 void CMJGameScene2::RebuildTable() {
+    // What the record gets wrong is written when the rebuild is done, a line per kind.
+    RecordFaults faults;
     if (m_pHost && !IsLookerOn()) m_pHost->EnableTablePane(1);
     ResetTable();
     // What the notifications laid on the table before is gone with it; the record's lists

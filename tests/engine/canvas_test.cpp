@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -201,6 +204,294 @@ TEST(DrawLayer, MergeRule) {
     EXPECT_EQ(list.size(), 2u);
     MergeDirtyRect(list, {100, 20, 120, 30});  // same top and bottom as the second
     EXPECT_EQ(list[1].right, 120);
+}
+
+// A window that is not drawn for a long time keeps few changed areas, and the frame that
+// finally comes redraws every place any sprite stood meanwhile.
+TEST(Canvas, ManyTransformsWithoutAFrameStayBoundedAndAllChangedAreasAreRedrawn) {
+    Scene s;
+    std::vector<std::unique_ptr<ImageEntity>> sprites;
+    for (uint32_t i = 0; i < 4; ++i) {
+        sprites.push_back(MakeImage(i + 1, 1, 8 + int(i) * 12, 10, 8, 6, int(i)));
+        sprites.back()->AttachToCanvas(&s.canvas, i < 3 ? 1 : 2);
+    }
+    ASSERT_EQ(s.canvas.Render(1, s.target.surface), 0);
+    s.target.pixels.assign(s.target.pixels.size(), kSentinel);
+    // Every pixel a sprite covered since that frame, now and before.
+    std::vector<bool> touched(s.target.pixels.size(), false);
+    auto mark = [&](const ImageEntity& e) {
+        for (int y = e.GetY() - 3; y < e.GetY() + 3; ++y)
+            for (int x = e.GetX() - 4; x < e.GetX() + 4; ++x)
+                if (x >= 0 && x < 64 && y >= 0 && y < 48)
+                    touched[size_t(y) * 64 + size_t(x)] = true;
+    };
+    for (const auto& e : sprites) mark(*e);
+    size_t most = 0;
+    uint32_t seed = 7;
+    for (int n = 0; n < 100000; ++n) {
+        seed = seed * 1103515245u + 12345u;
+        ImageEntity& e = *sprites[(seed >> 8) % sprites.size()];
+        // Mostly small steps inside the screen; now and then far out and back.
+        const int x = int((seed >> 12) % 60) + 2, y = int((seed >> 20) % 44) + 2;
+        if ((seed >> 28) == 0)
+            e.SetPosition(x + 500, y);
+        else
+            e.SetPosition(x, y);
+        e.ApplyTransform();
+        mark(e);
+        for (int l = 0; l < 5; ++l) most = std::max(most, s.canvas.Layer(l).PendingCount());
+    }
+    EXPECT_LE(most, kMaxPendingDirty);
+    EXPECT_GE(most, kMaxPendingDirty / 2);  // the run did fill the list up to its fold
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    // The same sprites where they ended, drawn whole on a canvas of their own.
+    Scene ref;
+    std::vector<std::unique_ptr<ImageEntity>> again;
+    for (uint32_t i = 0; i < 4; ++i) {
+        again.push_back(MakeImage(i + 1, 1, sprites[i]->GetX(), sprites[i]->GetY(), 8, 6, int(i)));
+        again.back()->AttachToCanvas(&ref.canvas, i < 3 ? 1 : 2);
+    }
+    ref.canvas.InvalidateAll();
+    ASSERT_EQ(ref.canvas.Render(1, ref.target.surface), 0);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t got = s.target.at(x, y), want = ref.target.at(x, y);
+            if (touched[size_t(y) * 64 + size_t(x)])
+                ASSERT_EQ(got, want) << x << "," << y;
+            else
+                ASSERT_TRUE(got == kSentinel || got == want) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(s.canvas.Render(3, s.target.surface), -1);
+}
+
+// Folding keeps exactly the rectangle that covers every area folded, for odd and even
+// sides, and an area that is empty still asks for the frame.
+TEST(DrawLayer, FoldedAreasCoverExactlyWhatWasMarked) {
+    DrawLayer l;
+    Rect want{1000, 1000, -1000, -1000};
+    for (int i = 0; i < 1000; ++i) {
+        BlitParams b;
+        b.drawX = 3 + i % 37;
+        b.drawY = -20 + i % 53;
+        b.width = 1 + i % 6;
+        b.height = 2 + i % 5;
+        l.MarkParamsDirty(b);
+        ASSERT_LE(l.PendingCount(), kMaxPendingDirty);
+        const int left = b.drawX - (b.width + 1) / 2, top = b.drawY - (b.height + 1) / 2;
+        want = Rect{std::min(want.left, left), std::min(want.top, top),
+                    std::max(want.right, left + b.width), std::max(want.bottom, top + b.height)};
+    }
+    std::vector<Rect> list;
+    l.TakeDirtyRects(list);
+    Rect got{1000, 1000, -1000, -1000};
+    for (const Rect& r : list)
+        got = Rect{std::min(got.left, r.left), std::min(got.top, r.top),
+                   std::max(got.right, r.right), std::max(got.bottom, r.bottom)};
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    EXPECT_EQ(got.right, want.right);
+    EXPECT_EQ(got.bottom, want.bottom);
+    EXPECT_FALSE(l.HasDirty());
+    // Areas at both ends of the int range fold without wrapping: what is taken still covers
+    // every screen between them.
+    BlitParams far;
+    far.width = far.height = 2;
+    for (size_t i = 0; i <= kMaxPendingDirty; ++i) {
+        far.drawX = i % 2 ? INT32_MAX - 2 : INT32_MIN + 2;
+        far.drawY = i % 2 ? INT32_MIN + 2 : INT32_MAX - 2;
+        l.MarkParamsDirty(far);
+    }
+    list.clear();
+    l.TakeDirtyRects(list);
+    bool covered = false;
+    for (const Rect& r : list) {
+        EXPECT_LE(r.left, r.right);
+        covered =
+            covered || (r.left <= -4096 && r.top <= -4096 && r.right >= 4096 && r.bottom >= 4096);
+    }
+    EXPECT_TRUE(covered);
+    // Only empty areas: one empty block remains, so the frame still comes.
+    BlitParams none;
+    for (size_t i = 0; i <= kMaxPendingDirty; ++i) l.MarkParamsDirty(none);
+    EXPECT_TRUE(l.HasDirty());
+    EXPECT_EQ(l.PendingCount(), 2u);
+}
+
+// The in-view test at each of the four edges: a box that just reaches the view's first
+// column or row is in, one pixel further out is out; likewise at the far edges.
+TEST(DrawLayer, TheInViewTestAtEachEdgeExactly) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    const struct {
+        int x, y;
+        int in;
+    } rows[] = {
+        {-4, 20, 1}, {-5, 20, 0},  // 8 wide: half 4 to the left of the centre
+        {67, 20, 1}, {68, 20, 0},  // the last column is 63
+        {20, -3, 1}, {20, -4, 0},  // 6 high: half 3 above
+        {20, 50, 1}, {20, 51, 0},  // the last row is 47
+    };
+    for (const auto& r : rows) {
+        BlitParams b;
+        b.centreX = r.x;
+        b.centreY = r.y;
+        b.width = 8;
+        b.height = 6;
+        EXPECT_EQ(l.CalcItemBounds(b), r.in) << r.x << "," << r.y;
+    }
+}
+
+// The top item's hit threshold: another item's update leaves it, and when the top item goes
+// the one before it takes its place with its own z less one.
+TEST(DrawLayer, TheTopItemsThresholdFollowsOnlyTheTopItem) {
+    Scene s;
+    auto first = MakeImage(1, 1, 10, 10, 4, 4, 5);
+    auto second = MakeImage(2, 1, 20, 10, 4, 4, 9);
+    auto other = MakeImage(3, 1, 30, 10, 4, 4, 12);
+    for (auto* e : {first.get(), second.get(), other.get()}) e->AttachToCanvas(&s.canvas, 4);
+    DrawLayer& l = s.canvas.Layer(4);
+    l.SetTopItem(first->GetItemId());
+    EXPECT_EQ(l.HitThreshold(), 4u);
+    other->MoveBy(1, 0);
+    other->ApplyTransform();
+    EXPECT_EQ(l.HitThreshold(), 4u);
+    EXPECT_EQ(l.GetTopItem(), 1u);
+    l.SetTopItem(second->GetItemId());
+    EXPECT_EQ(l.HitThreshold(), 8u);
+    l.RemoveTopItem(second->GetItemId());
+    EXPECT_EQ(l.GetTopItem(), 1u);
+    EXPECT_EQ(l.HitThreshold(), 4u);
+}
+
+// Updates of an id the layer does not hold change nothing; an item out of view marks no
+// area when only its visibility or alpha changes.
+TEST(DrawLayer, UpdatesOfUnknownOrUnseenItemsMarkNothing) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    BlitParams away;
+    away.centreX = 500;
+    away.centreY = 20;
+    away.width = 8;
+    away.height = 6;
+    const uint32_t id = l.AddItem(7, &away, 1.0, 1, nullptr);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    l.UpdateItemTransform(id, 0, 1, 0.5);
+    l.UpdateItemTransform(id, 0, 0, 0.5);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    BlitParams other = away;
+    other.centreX = 20;
+    l.UpdateItemGeometry(id + 100, 0, 1, 1.0, &other);
+    l.UpdateItemTransform(id + 100, 0, 1, 1.0);
+    EXPECT_EQ(l.PendingCount(), 0u);
+    EXPECT_EQ(l.ItemCount(), 1u);
+}
+
+// A turned block's area is the square of its radius about its draw centre.
+TEST(DrawLayer, ATurnedBlocksAreaIsTheSquareOfItsRadius) {
+    DrawLayer l;
+    BlitParams b;
+    b.angle = 30.0;
+    b.drawX = 20;
+    b.drawY = 10;
+    b.width = 6;
+    b.height = 4;
+    b.radius = 5;
+    const Rect r = l.ParamsToRect(b);
+    EXPECT_EQ(r.left, 15);
+    EXPECT_EQ(r.top, 5);
+    EXPECT_EQ(r.right, 25);
+    EXPECT_EQ(r.bottom, 15);
+}
+
+// A turned thin bar whose edges cross a strip, while neither centre lies in the other, meets
+// the strip.
+TEST(DrawLayer, ATurnedBarMeetsAStripItsEdgesCross) {
+    BlitParams b;
+    b.drawX = b.drawY = 50;
+    b.width = 40;
+    b.height = 4;
+    b.angle = 45.0;
+    EXPECT_TRUE(BlockMeetsRect(b, {59, 0, 61, 100}));
+    EXPECT_FALSE(BlockMeetsRect(b, {90, 0, 92, 100}));  // past the bar's end
+}
+
+// The view's rectangle test: a rectangle wholly beyond any one side is outside; one inside
+// is turned into screen coordinates and cut to the view.
+TEST(DrawLayer, ARectangleBeyondOneSideOfTheViewIsOutside) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    for (Rect r : {Rect{-20, 10, -10, 20}, Rect{70, 10, 80, 20}, Rect{10, -20, 20, -10},
+                   Rect{10, 50, 20, 60}})
+        EXPECT_EQ(l.RectToScreen(r), 0) << r.left << "," << r.top;
+    Rect in{-5, 10, 20, 60};
+    EXPECT_EQ(l.RectToScreen(in), 1);
+    EXPECT_EQ(in.left, 0);
+    EXPECT_EQ(in.top, 10);
+    EXPECT_EQ(in.right, 20);
+    EXPECT_EQ(in.bottom, 48);
+}
+
+// Pixel hits on a picture of palette indexes with an alpha byte each: the key index and
+// alpha 0 are both see-through.
+TEST(DrawLayer, IndexAndAlphaPixelsHitUnlessKeyedOrClear) {
+    Scene s;
+    auto pic = std::make_unique<EnginePicture>();
+    pic->width = 4;
+    pic->frameHeight = 4;
+    pic->frameCount = 1;
+    pic->flags = PIC_OWN_PALETTE | PIC_ALPHA;
+    pic->key = 0;
+    pic->ownedPalette.assign(256 * 4, 0x40);
+    pic->palette = pic->ownedPalette.data();
+    pic->paletteEntries = 256;
+    pic->ownedPixels.assign(4 * 4 * 2, 0);
+    for (size_t i = 0; i < 16; ++i) {
+        pic->ownedPixels[i * 2] = 5;        // index
+        pic->ownedPixels[i * 2 + 1] = 255;  // alpha
+    }
+    pic->ownedPixels[(1 + 1 * 4) * 2 + 1] = 0;  // (1, 1): clear
+    pic->ownedPixels[(2 + 1 * 4) * 2] = 0;      // (2, 1): the key index
+    pic->pixels = pic->ownedPixels.data();
+    pic->dataSize = uint32_t(pic->ownedPixels.size());
+    s.pics.Add(9, std::move(pic));
+    // Hit between its bounds 8 and 12 (both left out): pixel (u, v) at (8 + u, 8 + v).
+    auto e = MakeImage(1, 9, 10, 10, 4, 4, 2);
+    e->SetDrawFlags(BLIT_PIXEL_HIT);
+    e->AttachToCanvas(&s.canvas, 1);
+    e->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 2), 1u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 1), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 2, 8 + 1), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 3, 8 + 2), 1u);
+}
+
+// Pixel hits on a picture of palette indexes alone: only the key index is see-through.
+TEST(DrawLayer, IndexPixelsHitUnlessKeyed) {
+    Scene s;
+    auto pic = std::make_unique<EnginePicture>();
+    pic->width = 4;
+    pic->frameHeight = 4;
+    pic->frameCount = 1;
+    pic->flags = PIC_OWN_PALETTE;
+    pic->key = 7;
+    pic->ownedPalette.assign(256 * 4, 0x40);
+    pic->palette = pic->ownedPalette.data();
+    pic->paletteEntries = 256;
+    pic->ownedPixels.assign(4 * 4, 3);
+    pic->ownedPixels[1 + 2 * 4] = 7;  // (1, 2): the key index
+    pic->ownedPixels[2 + 2 * 4] = 0;  // (2, 2): index 0 is no key here
+    pic->pixels = pic->ownedPixels.data();
+    pic->dataSize = uint32_t(pic->ownedPixels.size());
+    ASSERT_EQ(pic->sampleSize(), 1);
+    s.pics.Add(9, std::move(pic));
+    auto e = MakeImage(1, 9, 10, 10, 4, 4, 2);
+    e->SetDrawFlags(BLIT_PIXEL_HIT);
+    e->AttachToCanvas(&s.canvas, 1);
+    e->SetHitMode(1);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 2), 0u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 2, 8 + 2), 1u);
+    EXPECT_EQ(s.canvas.HitTest(8 + 1, 8 + 1), 1u);
 }
 
 TEST(DrawLayer, DrawingOrderAndHiddenOrTransparentItems) {

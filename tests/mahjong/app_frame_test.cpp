@@ -16,6 +16,7 @@
 
 #include "engine/core/game_base.h"
 #include "engine/core/resource_manager.h"
+#include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
@@ -26,7 +27,9 @@
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
+#include "platform/core/hall.h"
 #include "platform/core/profile.h"
+#include "platform/core/wait_pump.h"
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
 #include "socket_owner.h"
@@ -194,6 +197,7 @@ struct RecoveryApp : CMJGameApp {
         log.push_back("pause " + std::to_string(ms));
         if (onPause) onPause();
     }
+    void RealPause(int ms) { CMJGameApp::NetworkPause(ms); }
     std::function<void()> onPause;
     int NetworkErrorBox(const std::string& text) override {
         log.push_back("box " + text);
@@ -252,6 +256,48 @@ TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
     EXPECT_EQ(app.info.GetDealNumber(), 12);  // the first reply landed in the deal area
     EXPECT_TRUE(server.WaitForRequest(201140, 1000, requests));
     EXPECT_FALSE(server.WaitForRequest(201140, 100, requests + 1));
+}
+
+// The tries and the pauses between them block the table: the wait dialog shows the
+// recovery's text through them (painted by the pauses' pump) and goes when it is over.
+TEST_F(Recovery, TheTriesAndPausesShowTheWaitTextThatGoesAfter) {
+    const std::string runtime = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/run";
+    platform::makeFolders(runtime);
+    setenv("HQLV_RUNTIME_DIR", runtime.c_str(), 1);
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* previous = platform::setHallChannel(&hall);
+    ASSERT_TRUE(app.CreateCommThread());
+    std::vector<bool> shown;
+    app.onPause = [&] {
+        app.PumpFor(150);  // the pause, as the recovery makes it
+        const framework::CCommWaitDlg* dlg = app.waitDialog();
+        shown.push_back(dlg->isVisible() && dlg->text() == kRecoveryWaitText);
+        if (shown.size() == 2) server.SetReply(201140, server::Reply{10, {9}});
+    };
+    server.SetReply(201140, server::Reply{99, {}});
+    app.OnNetworkError();
+    EXPECT_EQ(shown, (std::vector<bool>{true, true}));
+    EXPECT_EQ(app.log.back(), "scene.Redraw 100");
+    const uint32_t start = platform::tickMs();
+    while (app.waitDialog()->isVisible() && platform::tickElapsed(start, platform::tickMs()) < 3000)
+        platform::ui::processUiEvents(5);
+    EXPECT_FALSE(app.waitDialog()->isVisible());
+    app.StopCommThread();
+    platform::setHallChannel(previous);
+    unsetenv("HQLV_RUNTIME_DIR");
+}
+
+// The real pause keeps the wait dialog painting: the pump runs all through it.
+TEST(RecoveryPause, ThePausePumps) {
+    framework::testing::SharedQtApp();
+    RecoveryApp app;
+    int pumped = 0;
+    platform::WaitPump previous = platform::setWaitPump([&] { ++pumped; });
+    const uint32_t start = platform::tickMs();
+    app.RealPause(200);
+    EXPECT_GE(platform::tickElapsed(start, platform::tickMs()), 200u);
+    EXPECT_GE(pumped, 3);
+    platform::setWaitPump(std::move(previous));
 }
 
 TEST_F(Recovery, WithoutTheHallNothingHappens) {

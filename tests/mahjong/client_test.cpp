@@ -5,9 +5,13 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <thread>
 
 #include "framework/app/text_edge.h"
 #include "mahjong/game/game_connect_ex.h"
@@ -27,6 +31,15 @@ using server::Reply;
 using server::ServerOptions;
 using test::PutWord;
 using test::Words;
+
+bool WaitFor(const std::function<bool()>& pred, int ms = 3000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
 
 struct ConnHost : framework::GameConnectionHost {
     framework::HallEntry entry{"HqLv", 21303, 2, 1};
@@ -49,9 +62,15 @@ struct Recorder : CMJClientHost {
     void RecordAction(uint32_t id, MJData body) override {
         recorded.emplace_back(id, std::vector<uint8_t>(body.begin(), body.end()));
     }
-    void OnNetworkError() override { ++networkErrors; }
+    void OnNetworkError() override {
+        ++networkErrors;
+        waits.push_back("recovery");
+    }
+    void RequestWaitBegins() override { waits.push_back("begin"); }
+    void RequestWaitEnds() override { waits.push_back("end"); }
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> recorded;
     int networkErrors = 0;
+    std::vector<std::string> waits;
 };
 
 // The thread that receives the socket's messages and frees them.
@@ -295,6 +314,57 @@ TEST_F(Sender, AfterADisconnectNothingIsSentAndNoRecoveryRuns) {
     EXPECT_EQ(conn.SendDrawTile(error, Body(96, {}), out), 0);
     EXPECT_EQ(rec.networkErrors, 0);
     EXPECT_TRUE(rec.recorded.empty());
+}
+
+// The wait of a waited mahjong request is told to the host (the wait dialog comes up when it
+// lasts), and it is over before a recovery starts; requests that do not wait, and the
+// framework's own, tell nothing.
+TEST_F(Sender, WaitedMahjongRequestsTellTheirWaitAndEndItBeforeTheRecovery) {
+    conn.SendPeng(error, Body(64, {}));
+    framework::RequestResult r;
+    conn.SendRequest(r, 201140, Body(32, {}), 1);
+    EXPECT_TRUE(rec.waits.empty());
+    std::array<uint8_t, 64> out{};
+    conn.SendDrawTile(error, Body(96, {}), out);
+    EXPECT_EQ(rec.waits, (std::vector<std::string>{"begin", "end"}));
+    server.SetReply(229080, Reply{framework::kResultServerText, {'n', 'o', 0}});
+    EXPECT_EQ(conn.SendHu(error, Body(48, {})), 0);
+    EXPECT_EQ(rec.waits, (std::vector<std::string>{"begin", "end", "begin", "end", "recovery"}));
+}
+
+// The answer to a waited request spoiled on its way (a short length word, its back half
+// dropped, its front half and then silence): the connection ends, the wait ends at once or
+// after the stall limit (far inside the 10-second time-out), no recovery runs and the
+// request says the connection is gone; the server sees the client close.
+TEST_F(Sender, ASpoiledAnswerEndsTheConnectionAndTheWaitWithoutRecovery) {
+    const server::Spoil kinds[] = {server::Spoil::kShortLength, server::Spoil::kDroppedTail,
+                                   server::Spoil::kStall};
+    int client = 1;
+    for (server::Spoil kind : kinds) {
+        conn.Disconnect();
+        conn.SetPacketStallLimit(300);
+        int flag = 0;
+        ASSERT_NE(conn.Connect("", "127.0.0.1", server.Port(), &flag), 0);
+        ++client;
+        ASSERT_TRUE(WaitFor([&] {
+            const std::vector<int> c = server.Clients();
+            return std::find(c.begin(), c.end(), client) != c.end();
+        }));
+        ASSERT_TRUE(server.SpoilNext(client, kind, 229080));
+        rec.networkErrors = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(conn.SendHu(error, Body(48, {})), 0) << int(kind);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3)) << int(kind);
+        EXPECT_EQ(error, "与服务器连接断开。") << int(kind);
+        EXPECT_EQ(rec.networkErrors, 0) << int(kind);
+        EXPECT_EQ(conn.IsConnected(), 0) << int(kind);
+        EXPECT_EQ(conn.IsStreamBroken(), 1) << int(kind);
+        EXPECT_TRUE(server.WaitForClosed(client, 3000)) << int(kind);
+        // Nothing more goes out on it.
+        const size_t received = server.Received().size();
+        EXPECT_EQ(conn.SendKanPaiAsk(), 0);
+        EXPECT_EQ(server.Received().size(), received);
+    }
 }
 
 TEST_F(Sender, TimeoutsOfTheMahjongRequests) {

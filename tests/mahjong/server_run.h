@@ -62,6 +62,13 @@ public:
         }
     }
     int Port() const { return port_; }
+    // Ends the server at once, as a crash would: the system closes its connections.
+    void Kill() {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
     std::string Log() const { return ReadFile(log_); }
     // One command line on the server's input (see hqlv-server's usage).
     bool Command(const std::string& line) {

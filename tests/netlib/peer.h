@@ -233,6 +233,10 @@ public:
         std::lock_guard g(mu_);
         return seen_;
     }
+    void clear() {
+        std::lock_guard g(mu_);
+        seen_.clear();
+    }
 
 private:
     hqlv::platform::MessageLoop loop_;

@@ -2,6 +2,7 @@
 // matching rules, time-outs, closing and connecting.
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -111,6 +112,36 @@ public:
     using CYrnSocket::SetExpectedResponse;
 };
 
+// One packet with a head of the caller's own (data of little bytes, a valid CRC).
+CYrnBuffer OnePacket(int32_t type, int32_t messageId, int32_t fragment, int32_t last,
+                     size_t n = 16) {
+    YrnPacketHead head;
+    head.type = type;
+    head.messageId = messageId;
+    head.fragment = fragment;
+    head.last = last;
+    const std::string data(n, 'x');
+    CYrnBuffer out;
+    YrnBuildPacket(head, reinterpret_cast<const uint8_t*>(data.data()), n, true, out);
+    return out;
+}
+
+// True when the peer's end reads the end of the stream within ms (bytes before it are
+// skipped); false when the connection stays open that long.
+bool PeerSeesTheEnd(int fd, int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, int(left)) <= 0) return false;
+        uint8_t buf[256];
+        const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+        if (r <= 0) return true;
+    }
+}
+
 // Bytes the socket has queued for sending and the peer has not taken.
 int unsent(int fd) {
     int n = 0;
@@ -192,6 +223,9 @@ TEST_F(SocketTest, BadPacketsAreErrorNotices) {
         },
         // Neither a message nor a response.
         [](Peer& p) { return Peer::build(3, 1, 3, "data", p.seq()); },
+        // A message id or a fragment number that is not positive.
+        [](Peer&) { return OnePacket(kPacketMessage, 0, 1, 1); },
+        [](Peer&) { return OnePacket(kPacketMessage, 1, 0, 1); },
     };
     for (size_t i = 0; i < std::size(rows); ++i) {
         connect();
@@ -239,11 +273,17 @@ TEST_F(SocketTest, HigherResponseIdOrSkippedFragmentIsAnError) {
     });
     YrnRecord resp;
     int timedOut = 0;
-    EXPECT_EQ(request(1, "q", &resp, &timedOut, 300), 0);
-    EXPECT_EQ(timedOut, 1);
+    // The error ends the stream: the wait ends with it, long before its time-out.
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 3000), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2000));
+    EXPECT_EQ(timedOut, 0);
     server.join();
     ASSERT_TRUE(owner_.waitFor(1));
     EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+    EXPECT_EQ(sock_.IsStreamBroken(), 1);
+    sock_.Close();
+    connect();
 
     std::thread server2([&] {
         Received r;
@@ -260,6 +300,178 @@ TEST_F(SocketTest, HigherResponseIdOrSkippedFragmentIsAnError) {
     server2.join();
     ASSERT_TRUE(owner_.waitFor(2));
     EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+}
+
+// Whatever ends the stream (a packet that fails its check or breaks the framing, the
+// peer's close), the socket ends the connection, tells its owner once, wakes a waiting
+// request at once (not timed out) and refuses every later one; the descriptor stays
+// until Close.
+TEST_F(SocketTest, AnEndedStreamEndsTheConnectionOnceAndFailsRequestsAtOnce) {
+    struct Row {
+        const char* name;
+        std::function<void(Peer&, int32_t id)> end;
+        int32_t notice;
+    };
+    const Row rows[] = {
+        {"check",
+         [](Peer& p, int32_t id) {
+             CYrnBuffer b = Peer::build(kPacketResponse, id, 1, "answer", p.seq());
+             b.Data()[70] ^= 0x40;  // CRC mismatch
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"length",
+         [](Peer& p, int32_t id) {
+             CYrnBuffer b = Peer::build(kPacketResponse, id, 1, "answer", p.seq());
+             const int32_t shorter = le32(b.Data()) - 16;  // still a length the rule allows
+             for (int i = 0; i < 4; ++i) b.Data()[i] = uint8_t(uint32_t(shorter) >> (8 * i));
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"framing",
+         [](Peer& p, int32_t) {
+             CYrnBuffer b;
+             b.AppendI32(1 << 30);
+             p.sendBytes(b);
+         },
+         kNoticeError},
+        {"close", [](Peer& p, int32_t) { p.close(); }, kNoticeClosed},
+    };
+    for (const Row& row : rows) {
+        connect();
+        EXPECT_EQ(sock_.IsStreamBroken(), 0) << row.name;  // a new connection starts whole
+        std::thread server([&] {
+            Received r;
+            ASSERT_TRUE(peer_->readMessage(&r));
+            row.end(*peer_, r.messageId);
+        });
+        YrnRecord resp;
+        int timedOut = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(request(1, "q", &resp, &timedOut, 5000), 0) << row.name;
+        EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2500)) << row.name;
+        EXPECT_EQ(timedOut, 0) << row.name;
+        server.join();
+        EXPECT_EQ(sock_.IsStreamBroken(), 1) << row.name;
+        EXPECT_EQ(sock_.IsConnected(), 0) << row.name;
+        EXPECT_GE(sock_.GetSocket(), 0) << row.name;
+        // The peer sees its end of the connection close.
+        if (peer_->fd() >= 0) {
+            EXPECT_TRUE(PeerSeesTheEnd(peer_->fd(), 2000)) << row.name;
+            peer_->close();
+        }
+        ASSERT_TRUE(owner_.waitFor(1)) << row.name;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(owner_.seen().size(), 1u) << row.name;
+        EXPECT_EQ(owner_.seen()[0].code, row.notice) << row.name;
+        // A request on the ended stream fails at once, not as a time-out, and sends nothing.
+        timedOut = -1;
+        const auto t1 = Clock::now();
+        EXPECT_EQ(request(2, "after", &resp, &timedOut, 5000), 0) << row.name;
+        EXPECT_LT(Clock::now() - t1, std::chrono::milliseconds(500)) << row.name;
+        EXPECT_EQ(timedOut, 0) << row.name;
+        EXPECT_EQ(request(3, "no wait", &resp, &timedOut, 100, false), 0) << row.name;
+        sock_.Close();
+        owner_.clear();
+    }
+}
+
+// A request waiting for the slot that another one holds ends too when the stream ends,
+// and neither counts as a time-out.
+TEST_F(SocketTest, AnEndedStreamAlsoEndsTheWaitForTheSlot) {
+    connect();
+    std::atomic<int> first{-1}, firstTimedOut{-1};
+    std::thread holder([&] {
+        YrnRecord resp;
+        int t = -1;
+        first = request(1, "holds the slot", &resp, &t, 5000);
+        firstTimedOut = t;
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));
+    std::thread breaker([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        CYrnBuffer b = Peer::build(kPacketResponse, r.messageId, 1, "answer", peer_->seq());
+        b.Data()[70] ^= 0x40;  // fails its check
+        peer_->sendBytes(b);
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(2, "waits for the slot", &resp, &timedOut, 5000), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(2500));
+    EXPECT_EQ(timedOut, 0);
+    breaker.join();
+    holder.join();
+    EXPECT_EQ(first.load(), 0);
+    EXPECT_EQ(firstTimedOut.load(), 0);
+}
+
+// A packet that stops halfway with the connection still open: once no byte has come for
+// the stall limit the stream counts as ended (one error notice, the connection shut, a
+// waiting request woken); a packet that comes slowly but keeps coming is whole.
+TEST_F(SocketTest, APacketStoppedHalfwayEndsTheStreamAfterTheStallLimit) {
+    sock_.SetPacketStallLimit(400);
+    connect();
+    // Slow but steady: a byte each 60 ms, well inside the limit.
+    CYrnBuffer slow = Peer::build(kPacketMessage, 1, 71, "slowly", peer_->seq());
+    for (size_t i = 0; i < slow.Size(); i += 8) {
+        ASSERT_TRUE(writeAll(peer_->fd(), slow.At(i), std::min<size_t>(8, slow.Size() - i)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 71);
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    // The answer to a request stops halfway.
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        CYrnBuffer b = Peer::build(kPacketResponse, r.messageId, 1, "answer", peer_->seq());
+        ASSERT_TRUE(writeAll(peer_->fd(), b.Data(), b.Size() / 2));
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 10000), 0);
+    const auto took = Clock::now() - t0;
+    server.join();
+    EXPECT_GE(took, std::chrono::milliseconds(380));
+    EXPECT_LT(took, std::chrono::milliseconds(3000));
+    EXPECT_EQ(timedOut, 0);
+    EXPECT_EQ(sock_.IsConnected(), 0);
+    EXPECT_TRUE(PeerSeesTheEnd(peer_->fd(), 2000));
+    ASSERT_TRUE(owner_.waitFor(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_EQ(owner_.seen().size(), 2u);
+    EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+}
+
+// Nothing half-sent: a quiet peer is no stall, however long it says nothing.
+TEST_F(SocketTest, AQuietPeerIsNoStall) {
+    sock_.SetPacketStallLimit(100);
+    connect();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    EXPECT_EQ(sock_.IsConnected(), 1);
+    EXPECT_TRUE(owner_.seen().empty());
+    ASSERT_TRUE(peer_->send(kPacketMessage, 1, 72, "still here"));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 72);
+    // Quiet again after a whole packet: still no stall.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    EXPECT_EQ(owner_.seen().size(), 1u);
+}
+
+// Even a single byte of a packet that never comes whole is a stall.
+TEST_F(SocketTest, OneByteOfAPacketAloneIsAStallToo) {
+    sock_.SetPacketStallLimit(200);
+    connect();
+    const uint8_t first = 0x40;
+    ASSERT_TRUE(writeAll(peer_->fd(), &first, 1));
+    ASSERT_TRUE(owner_.waitFor(1, 3000));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
+    EXPECT_EQ(sock_.IsStreamBroken(), 1);
 }
 
 TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
@@ -382,6 +594,46 @@ TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
     sock_.Close();
     holder.join();
     EXPECT_EQ(first.load(), 0);
+}
+
+// A request that does not wait leaves the waiting one's slot alone: a third request still
+// waits for the slot (and runs out of time without being sent).
+TEST_F(SocketTest, ARequestWithoutWaitLeavesTheWaitersSlotAlone) {
+    connect();
+    std::atomic<int> first{-1};
+    std::thread holder([&] {
+        YrnRecord resp;
+        int t = 0;
+        first = request(1, "unanswered", &resp, &t, 3000);
+    });
+    Received r;
+    ASSERT_TRUE(peer_->readMessage(&r));
+    YrnRecord resp;
+    int timedOut = 0;
+    EXPECT_EQ(request(2, "no wait", &resp, &timedOut, 100, false), 1);
+    ASSERT_TRUE(peer_->readMessage(&r));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(request(3, "third", &resp, &timedOut, 200), 0);
+    EXPECT_EQ(timedOut, 1);
+    EXPECT_FALSE(peer_->readMessage(&r, 100));
+    sock_.Close();
+    holder.join();
+    EXPECT_EQ(first.load(), 0);
+}
+
+// A message that outgrows the largest size is abandoned as an error, not kept growing.
+TEST_F(SocketTest, AMessageOutgrowingTheLargestSizeIsAnError) {
+    connect();
+    CYrnBuffer all;
+    const size_t packets = kMaxMessageSize / 4000 + 2;
+    all.Reserve(packets * 4060);
+    for (size_t i = 1; i <= packets; ++i) {
+        CYrnBuffer p = OnePacket(kPacketMessage, 5, int32_t(i), 0, 4000);
+        all.Append(p.Data(), p.Size());
+    }
+    ASSERT_TRUE(peer_->sendBytes(all));
+    ASSERT_TRUE(owner_.waitFor(1, 10000));
+    EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
 }
 
 TEST_F(SocketTest, CloseWakesAWaitingRequestAtOnce) {
@@ -637,6 +889,31 @@ TEST(SocketStore, TheExpectedResponseReadsBackFieldByField) {
     s.GetExpectedResponse(record, nullptr, &fragment);
     EXPECT_EQ(id, 12);
     EXPECT_EQ(fragment, 0);  // nothing of it has come yet
+}
+
+// A packet carries a CRC when the sender forces it or the socket's own CRC flag is set, and
+// only then.
+TEST(SocketStore, APacketCarriesACrcWhenForcedOrWhenTheSocketAsks) {
+    const struct {
+        int socketCrc, force, carries;
+    } rows[] = {{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 1}};
+    for (const auto& r : rows) {
+        Owner owner;
+        Listener l;
+        CYrnSocket s{nullptr, 128, 0, 0, r.socketCrc, 0};
+        auto peer = connectTo(s, l, owner);
+        ASSERT_TRUE(peer);
+        YrnEnvelope env;
+        YrnRecord req;
+        req.head[1] = 7;
+        int timedOut = 0;
+        EXPECT_EQ(s.SendRequestWait(&env, &req, nullptr, &timedOut, 100, 0, 0, r.force), 1);
+        Packet p;
+        ASSERT_TRUE(peer->readPacket(&p)) << r.socketCrc << r.force;
+        EXPECT_EQ(p.head.crcFlag, r.carries) << r.socketCrc << r.force;
+        EXPECT_EQ(p.head.crc != 0, r.carries == 1) << r.socketCrc << r.force;
+        s.Close();
+    }
 }
 
 TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {

@@ -65,6 +65,12 @@ struct GameServer::Client {
     uint64_t lastTableChange = 0;
     int silver = tools::kPlayerStartSilver;
     int safeBox = 50000;
+    // A spoil asked for (SpoilNext), and the request whose answer it waits for (0: the next
+    // packet); the answer being queued now is to that request; nothing more goes out.
+    std::optional<Spoil> spoil;
+    int spoilRequest = 0;
+    bool answeringSpoiled = false;
+    bool stalled = false;
 };
 
 GameServer::GameServer(ServerOptions options) : opt_(std::move(options)) {}
@@ -236,6 +242,57 @@ bool GameServer::SendRaw(int client, const std::vector<uint8_t>& bytes) {
     if (it == clients_.end()) return false;
     it->second->out.insert(it->second->out.end(), bytes.begin(), bytes.end());
     Wake();
+    return true;
+}
+
+bool GameServer::SpoilNext(int client, Spoil kind, int requestId) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end()) return false;
+    it->second->spoil = kind;
+    it->second->spoilRequest = requestId;
+    return true;
+}
+
+bool GameServer::ApplySpoil(Client& c, int type, netlib::CYrnBuffer& packets) {
+    if (c.stalled) return false;
+    const bool armed =
+        c.spoil && (c.spoilRequest == 0 || (type == netlib::kPacketResponse && c.answeringSpoiled));
+    if (!armed || packets.Size() < 4) return true;
+    const Spoil kind = *c.spoil;
+    c.spoil.reset();
+    c.answeringSpoiled = false;
+    uint8_t* p = packets.Data();
+    const size_t first = 4 + size_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                    uint32_t(p[3]) << 24);
+    const size_t half = std::min(first, packets.Size()) / 2;
+    std::string what;
+    switch (kind) {
+        case Spoil::kShortLength: {
+            // Sixteen bytes short: the packet's last bytes then read as the next one's front.
+            const uint32_t l = uint32_t(first - 4 - 16);
+            for (int i = 0; i < 4; ++i) p[i] = uint8_t(l >> (8 * i));
+            what = "its length word 16 bytes short";
+            break;
+        }
+        case Spoil::kDroppedTail: {
+            netlib::CYrnBuffer cut;
+            cut.Append(p, half);
+            if (packets.Size() > first) cut.Append(p + first, packets.Size() - first);
+            packets.Swap(cut);
+            what = "its back half dropped";
+            break;
+        }
+        case Spoil::kStall: {
+            netlib::CYrnBuffer cut;
+            cut.Append(p, half);
+            packets.Swap(cut);
+            c.stalled = true;
+            what = "its front half sent, then nothing more";
+            break;
+        }
+    }
+    Log("client " + std::to_string(c.id) + ": packet spoiled, " + what);
     return true;
 }
 
@@ -437,6 +494,7 @@ void GameServer::QueueMessage(Client& c, int type, int messageId, int code,
         Log("client " + std::to_string(c.id) + ": cannot encode message " + std::to_string(code));
         return;
     }
+    if (!ApplySpoil(c, type, packets)) return;
     c.out.insert(c.out.end(), packets.Data(), packets.Data() + packets.Size());
 }
 
@@ -497,6 +555,7 @@ void GameServer::HandleMessage(Client& c, int messageId, bool wait, int code,
             " left unanswered");
         return;
     }
+    if (c.spoil && c.spoilRequest == code) c.answeringSpoiled = true;
     if (int d = delays_[code]; d > 0) {
         pending_.push_back({c.id, messageId, std::move(reply), NowMs() + static_cast<uint64_t>(d)});
         Wake();

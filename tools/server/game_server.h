@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "netlib/buffer.h"
+
 namespace hqlv::server {
 
 class GameServer;
@@ -72,6 +74,11 @@ struct RoomRules {
     int silverMin = 0;
     int silverMax = 0;
 };
+
+// Ways to spoil one packet on its way to a client (tests of a broken stream): its length
+// word made shorter than the packet, the back half of it dropped, or the front half sent
+// and then nothing more to that client while its connection stays open.
+enum class Spoil { kShortLength, kDroppedTail, kStall };
 
 struct ServerOptions {
     uint16_t port = 21303;  // 0: any free port (see Port())
@@ -142,6 +149,9 @@ public:
     void SetReplyDelay(int requestId, int delayMs);
     // Sends raw bytes to a client as they are (for malformed-stream tests).
     bool SendRaw(int client, const std::vector<uint8_t>& bytes);
+    // Test-only: spoils the next packet that goes to the client, or with a request id the
+    // first packet of the client's next answer to that request.
+    bool SpoilNext(int client, Spoil kind, int requestId = 0);
 
     // What arrived, in order.
     std::vector<Request> Received() const;
@@ -173,6 +183,9 @@ private:
     void HandleMessage(Client& c, int messageId, bool wait, int code, std::vector<uint8_t> body);
     void QueueMessage(Client& c, int type, int messageId, int code,
                       const std::vector<uint8_t>& data);
+    // What SpoilNext asked for, done to the packets of one message before they are queued;
+    // false when the client takes nothing more (it stalled).
+    bool ApplySpoil(Client& c, int type, netlib::CYrnBuffer& packets);
     void FlushClient(Client& c);
     void DropClient(int id, const std::string& why);
     void Wake();

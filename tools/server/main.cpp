@@ -24,6 +24,10 @@
 //   text CLIENT CODE OFFSET TEXT...       push a notification whose body holds TEXT (as
 //                                         GBK, zero-terminated) at byte OFFSET
 //   close CLIENT                          close a client's connection
+//   spoil CLIENT short|tail|stall [ID]    test-only: spoil the next packet to the client (or
+//                                         the first packet of its next answer to request ID):
+//                                         its length word short, its back half dropped, or
+//                                         its front half sent and then nothing more
 //   version MAJOR MINOR                   change the version the server reports
 //   quit                                  stop
 // Log lines go to standard error.
@@ -65,6 +69,20 @@ bool ParseHex(const std::string& hex, std::vector<uint8_t>& out) {
         out.push_back(static_cast<uint8_t>(v));
     }
     return true;
+}
+
+// "spoil CLIENT short|tail|stall [ID]".
+bool SpoilCommand(hqlv::server::GameServer& server, std::istringstream& in) {
+    using hqlv::server::Spoil;
+    int client = 0, request = 0;
+    std::string kind;
+    if (!(in >> client >> kind)) return false;
+    if (!(in >> request)) request = 0;
+    if (request < 0) return false;
+    if (kind == "short") return server.SpoilNext(client, Spoil::kShortLength, request);
+    if (kind == "tail") return server.SpoilNext(client, Spoil::kDroppedTail, request);
+    if (kind == "stall") return server.SpoilNext(client, Spoil::kStall, request);
+    return false;
 }
 
 }  // namespace
@@ -198,6 +216,8 @@ int main(int argc, char** argv) {
             int client = 0;
             in >> client;
             ok = server.Disconnect(client);
+        } else if (cmd == "spoil") {
+            ok = SpoilCommand(server, in);
         } else if (cmd == "version") {
             int major = 0, minor = 0;
             in >> major >> minor;

@@ -113,6 +113,21 @@ TEST_F(DealFlow, DealingMarksTheHandsOnlyWhenTheResetDidNot) {
     EXPECT_EQ(Hand(0)[5].bPresent, 1);
 }
 
+// A new deal marks every seat's dealt records whichever chair is the banker: 13 each, and
+// the banker's draw slot too.
+TEST_F(DealFlow, EverySeatIsDealtWhicheverChairIsTheBanker) {
+    NEED_ASSETS();
+    Start();
+    // Chair 3 sits at view 0, chair 0 at view 1, chair 1 at view 2, the own chair 2 at 3.
+    const int viewOfChair[4] = {1, 2, 3, 0};
+    for (int banker = 0; banker < 4; ++banker) {
+        NewDeal(banker);
+        for (int v = 0; v < 4; ++v)
+            EXPECT_EQ(Present(v), v == viewOfChair[banker] ? 14 : 13)
+                << "banker " << banker << " view " << v;
+    }
+}
+
 // The result's list of a chair holds more than its count (a concealed kong's tiles after the
 // hand's): only the count is laid down.
 TEST_F(DealFlow, TheResultLaysDownOnlyTheCountedTiles) {

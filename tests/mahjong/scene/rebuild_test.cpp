@@ -209,14 +209,17 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
     EXPECT_EQ(Present(scene.Tiles().m_discards[0], kDiscardRecords, true),
               (std::vector<int>{5, 40}));
     EXPECT_EQ(Present(scene.Tiles().m_flowers[1], kFlowerRecords, true), (std::vector<int>{137}));
-    for (const char* line : {"弃牌错误:-1", "弃牌错误:152", "花牌错误:9999"})
-        EXPECT_NE(Log().find(line), std::string::npos) << line;
+    // One line per kind of fault: both bad discards of the record on one.
+    for (const char* line : {"弃牌错误:-1,152\r\n", "花牌错误:9999\r\n"})
+        EXPECT_NE(Log().find(line), std::string::npos) << line << Log();
     List(1, 5, 210, {5, 40});
     List(2, 6, 246, {137, 138});
     // Held 99 at view 1: every standing record (no melds there) and no more.
     deal.Set(kHeld + 2, 99);
     scene.RebuildTable();
     EXPECT_EQ(Standing(1), kHandSlotCount - 1);
+    for (int i = kHandSlotCount; i < kHandRecords; ++i)
+        EXPECT_EQ(Hand(1)[i].bPresent, 0) << i;  // nothing past the hand's slots
     // A flower count past the seat's eight records fills the eight.
     deal.Set(kCounts + 7 * 2 + 6, 40);
     scene.RebuildTable();
@@ -225,6 +228,47 @@ TEST_F(RebuildTest, CountsTheServerGotWrongStayInsideTheTable) {
     deal.Set(kHeld + 3, -5);
     scene.RebuildTable();
     EXPECT_EQ(Standing(2), 0);
+}
+
+// A record full of bad entries writes a line per kind of fault, not one per entry: its
+// first four values and how many there were.
+TEST_F(RebuildTest, ARecordFullOfBadEntriesWritesALinePerKindOfFault) {
+    Player();
+    for (size_t chair = 0; chair < 4; ++chair) {
+        List(chair, 5, 210, std::vector<int>(36, 200 + int(chair)));
+        List(chair, 6, 246, std::vector<int>(8, -7));
+        for (size_t list = 0; list < 5; ++list)
+            for (size_t m = 0; m < 6; ++m) {
+                const size_t at = kChairBlock + kChairWords * chair + 42 * list + 7 * m;
+                for (size_t t = 0; t < 4; ++t) deal.Set(at + t, m % 2 ? 999 : -1);
+            }
+        for (size_t list = 0; list < 5; ++list) deal.Set(kCounts + 7 * chair + list, 6);
+    }
+    deal.Set(kCounts + 7 * 3 + 4, 9);  // one meld count past its six entries
+    const size_t before = Log().size();
+    scene.RebuildTable();
+    const std::string logged = Log().substr(before);
+    auto lines = [&](const std::string& kind) {
+        int n = 0;
+        for (size_t at = 0; (at = logged.find(kind, at)) != std::string::npos; at += kind.size())
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(lines("弃牌错误:"), 1) << logged;
+    EXPECT_NE(logged.find("弃牌错误:200,200,200,200等144处\r\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("花牌错误:-7,-7,-7,-7等32处\r\n"), std::string::npos) << logged;
+    // Of each chair's 30 entries (the count past six kept to six) every second holds no
+    // tile, the others an id that is no tile: one kind of fault, the bad meld entry.
+    EXPECT_NE(logged.find("牌组错误:没有牌,999,没有牌,999等120处\r\n"), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find("牌组数目错误:9\r\n"), std::string::npos) << logged;
+    EXPECT_LT(std::count(logged.begin(), logged.end(), '\n'), 12) << logged;
+    // Outside a rebuild the fault is written at once, as it stands.
+    const size_t after = Log().size();
+    deal.Set(36, 152);
+    deal.Set(33, 5);
+    scene.MarkWall();
+    EXPECT_NE(Log().substr(after).find("牌墙翻牌错误:152\r\n"), std::string::npos) << Log();
 }
 
 TEST_F(RebuildTest, MeldEntriesAndTheFaceUpTileHoldingNoTileAreLeftOut) {

@@ -1,0 +1,20 @@
+# Run after every harness (ctest -P with BUILD_DIR and TEMP_DIR): fails when a run left a
+# daily log in the build tree, or a harness's log folder whose process has ended in the
+# temporary folder.
+file(GLOB_RECURSE logs "${BUILD_DIR}/*.log")
+list(FILTER logs INCLUDE REGEX "/(Game|YRNLog)[0-9]+\\.log$")
+set(left ${logs})
+file(GLOB folders LIST_DIRECTORIES true "${TEMP_DIR}/hqlv-fuzz-*")
+foreach(folder IN LISTS folders)
+  if(folder MATCHES "-([0-9]+)$")
+    # (The match is read only after the test: the whole condition is expanded first.)
+    if(NOT IS_DIRECTORY "/proc/${CMAKE_MATCH_1}")
+      list(APPEND left "${folder}")
+    endif()
+  endif()
+endforeach()
+if(left)
+  list(JOIN left "\n  " shown)
+  message(FATAL_ERROR "left behind by the fuzz runs:\n  ${shown}")
+endif()
+message(STATUS "no log left in ${BUILD_DIR} and no log folder of an ended run in ${TEMP_DIR}")
