@@ -19,10 +19,10 @@ constexpr uint32_t kRightButton = 0x2;
 
 // The GDI bitmaps the scene asks the skin library for.
 const char* const kGdiBitmapNames[] = {
-    "CLOCK",     "CLOCK_HAND", "CLOCK_DIGIT", "MJ_SMALLBACK0", "MJ_SMALLBACK1", "MJ_BACK0",
-    "MJ_BACK1",  "MJ_LARGE1",  "MJ_LARGE2",   "MJ_MIDDLE0",    "MJ_MIDDLE1",    "MJ_MIDDLE2",
-    "MJ_MIDDLE3", "MJ_SIDE0",  "MJ_SIDE1",    "MJ_SIDE2",      "MJ_SMALL0",     "MJ_SMALL1",
-    "MJ_JOKER",  "MJ_HU"};
+    "CLOCK",      "CLOCK_HAND", "CLOCK_DIGIT", "MJ_SMALLBACK0", "MJ_SMALLBACK1",
+    "MJ_BACK0",   "MJ_BACK1",   "MJ_LARGE1",   "MJ_LARGE2",     "MJ_MIDDLE0",
+    "MJ_MIDDLE1", "MJ_MIDDLE2", "MJ_MIDDLE3",  "MJ_SIDE0",      "MJ_SIDE1",
+    "MJ_SIDE2",   "MJ_SMALL0",  "MJ_SMALL1",   "MJ_JOKER",      "MJ_HU"};
 
 struct Cell {
     const char* bitmap = nullptr;
@@ -139,8 +139,9 @@ void CMJGameScene2::DrawStakeText(CMJGdiSurface& dc) {
     const int third = (r.bottom - r.top) / 3;
     const int banker = info->GetBankerChair();
     // A banker chair the table does not have has no name.
-    const std::string name =
-        banker >= 0 && banker < kViewCount && m_pHost ? m_pHost->GetSeatName(banker) : std::string();
+    const std::string name = banker >= 0 && banker < kViewCount && m_pHost
+                                 ? m_pHost->GetSeatName(banker)
+                                 : std::string();
     dc.TextOut(r.left, r.top + third, "庄:" + name);
     char line[96];
     if (info->IsSilverHistory())
@@ -171,6 +172,8 @@ void CMJGameScene2::PaintWallGdi(CMJGdiSurface& dc) {
 void CMJGameScene2::PaintHandGdi(CMJGdiSurface& dc, int view) {
     MJTileInfo* row = m_tiles.HandRow(view);
     if (!row) return;
+    // While the tiles are dealt a seat's hand shows from its dealing step on.
+    if (m_bDealing && !(m_nDealtViews & (1 << view))) return;
     MJRect area;
     GetHandRect(view, area);
     static const Cell kStanding[3] = {
@@ -258,6 +261,7 @@ void CMJGameScene2::RollDiceGdi(CMJGdiSurface& dc, int first, int second) {
 }
 
 void CMJGameScene2::OnGdiTimer(uint32_t id) {
+    bool rolled = false;
     if (id == kMarkedTileTimer) {
         if (m_pHost) m_pHost->KillViewTimer(kMarkedTileTimer);
         m_bMarkedBig = 0;
@@ -266,12 +270,43 @@ void CMJGameScene2::OnGdiTimer(uint32_t id) {
         if (m_gdiRoll.frame >= 0 && m_gdiRoll.frame < kDiceFrames) ++m_gdiRoll.frame;
         if (m_gdiRoll.frame < 0 || m_gdiRoll.frame >= kDiceFrames) {
             if (m_pHost) m_pHost->KillViewTimer(kDiceTimer);
+            rolled = m_gdiRoll.frame >= kDiceFrames;
             m_gdiRoll.frame = -1;
         }
     } else {
         return;
     }
     if (m_pGdiSurface) m_pGdiSurface->Invalidate();
+    // The end of the roll starts the dealing, as the engine's dice do with event 210002.
+    if (rolled) {
+        engine::MessageData none;
+        OnMessage(210002, none, 0);
+    }
+}
+
+uint32_t CMJGameScene2::PostSceneMessage(uint32_t ms, uint32_t code, engine::MessageData data) {
+    if (m_nSceneMode != 1) return Wait(ms, code, std::move(data), 0, 0);
+    if (!m_pHost) return 0;
+    uint32_t id = kDeferredTimer;
+    while (id < kDeferredTimer + kDeferredTimers && m_deferred.count(id)) ++id;
+    if (id == kDeferredTimer + kDeferredTimers) {
+        engine::WriteLog("延时消息已满:%u", code);
+        return 0;
+    }
+    m_deferred.emplace(id, std::make_pair(code, std::move(data)));
+    m_pHost->SetViewTimer(id, ms);
+    return id;
+}
+
+void CMJGameScene2::OnDeferredTimer(uint32_t id) {
+    auto it = m_deferred.find(id);
+    if (it == m_deferred.end()) return;
+    if (m_pHost) m_pHost->KillViewTimer(id);
+    // Out of the table before the handler runs: it may wait for more.
+    const uint32_t code = it->second.first;
+    engine::MessageData data = std::move(it->second.second);
+    m_deferred.erase(it);
+    if (OnMessage(code, data, 0)) data.Free();
 }
 
 void CMJGameScene2::DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int /*frame*/) {
@@ -383,8 +418,8 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
     if (i < 0) return 0;
     MJTileInfo& r = m_tiles.m_hands[kOwnView][i];
     // The record's binding when a handler bound it; a stand-in otherwise (no engine here).
-    MJBinding local{0, kAreaHand, 0, kOwnView, i, r.nFace, r.nDirection, r.nCode, r.bLocked, 0,
-                    r.bSelected};
+    MJBinding local{0,       kAreaHand, 0, kOwnView,   i, r.nFace, r.nDirection,
+                    r.nCode, r.bLocked, 0, r.bSelected};
     MJBinding* b = Binding(r.nObject);
     if (!b) b = &local;
     if (m_nSelectMode == 2) {
@@ -399,11 +434,12 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
 }
 
 bool CMJGameScene2::GdiAskToSeeTiles() {
-    // Only while the watched hand is still hidden; the toolbar's ask does the rest.
+    // A deal runs: one this table saw start, or one under way when the looker-on came.
     if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() ||
-        IsHandKnown(kOwnView) || !m_pHost->IsPlaying())
+        IsHandKnown(kOwnView) || !(IsGameRunning() || IsDealInProgress()))
         return false;
-    AskToSeeTiles();
+    m_pHost->PlaySoundId(29010, 5);
+    if (CMJRequests* req = m_pHost->GetRequests()) req->SendKanPaiAsk();
     return true;
 }
 

@@ -113,9 +113,14 @@ void CMJGameScene2::RollDice() {
         m_pHost->AppendChatLine(line);
         for (int& v : values) v = rules::RandomInRange(1, 6);
     }
-    // The window-drawn table rolls its two dice itself.
+    TakeTableShot("dice");
+    // The window-drawn table rolls its two dice itself; without a window to roll on, the
+    // dealing follows at once.
     if (m_nSceneMode == 1) {
-        if (m_pGdiSurface) RollDiceGdi(*m_pGdiSurface, values[0], values[1]);
+        if (m_pGdiSurface)
+            RollDiceGdi(*m_pGdiSurface, values[0], values[1]);
+        else
+            PostSceneMessage(0, 210002, engine::MessageData());
         return;
     }
     for (int i = 0; i < 4; ++i) {
@@ -165,12 +170,12 @@ void CMJGameScene2::RevealOpeningFlowers() {
             bool flowers = false;
             for (int i = 0; i < GetFlowerCount() && i < kFlowerRecords; ++i)
                 flowers |= m_tiles.m_flowers[view][i].bPresent != 0;
-            if (flowers) Wait(uint32_t(300 * k++), 210005, ViewMessage(view), 0, 0);
+            if (flowers) PostSceneMessage(uint32_t(300 * k++), 210005, ViewMessage(view));
             view = PrevView(view);
             if (view < 0 || view > 3) break;
         }
     }
-    Wait(uint32_t((3 * k + 3) * 100), 210006, engine::MessageData(), 0, 0);
+    PostSceneMessage(uint32_t((3 * k + 3) * 100), 210006, engine::MessageData());
 }
 
 void CMJGameScene2::OnSeatFlowersRevealed(int view) {
@@ -219,6 +224,11 @@ void CMJGameScene2::FlashJoker() {
 }
 
 void CMJGameScene2::FlyDrawnTile(int tile) {
+    // The window-drawn table shows the tile in its slot at once: it has landed.
+    if (m_nSceneMode == 1) {
+        PostSceneMessage(0, 210058, engine::MessageData());
+        return;
+    }
     engine::Entity* entity = EntityOf(m_made.dragTile);
     if (!entity || entity->GetType() != engine::ENT_IMAGE) return;
     auto* e = static_cast<engine::ImageEntity*>(entity);

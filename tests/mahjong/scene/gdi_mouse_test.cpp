@@ -112,9 +112,7 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
     EXPECT_EQ(scene.clicks, std::vector<int>{14});
-    const struct {
-        int mode, click;
-    } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
+    const struct { int mode, click; } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
     for (auto c : cases) {
         scene.clicks.clear();
         scene.SetSelectMode(c.mode);
@@ -157,12 +155,14 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
 
 TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {
     for (int i = 1; i <= 4; ++i) Hand(3)[i].nCode = kHiddenTile;
+    // The application's playing answer is the framework's in this mode: never the test.
     host.playing = 1;
+    scene.SetGameRunning(1);
     EXPECT_FALSE(scene.GdiAskToSeeTiles());  // a player
     host.lookerOn = 1;
-    host.playing = 0;
+    scene.SetGameRunning(0);
     EXPECT_FALSE(scene.GdiAskToSeeTiles());  // no deal
-    host.playing = 1;
+    scene.SetGameRunning(1);
     host.field13Bit8 = 1;
     EXPECT_FALSE(scene.GdiAskToSeeTiles());
     host.field13Bit8 = 0;
@@ -173,8 +173,16 @@ TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {
     EXPECT_TRUE(scene.GdiAskToSeeTiles());
     EXPECT_EQ(requests.asks, 1);
     EXPECT_EQ(host.sounds, std::vector<int>{29010 * 100 + 5});
-    ASSERT_EQ(host.chat.size(), 1u);
-    EXPECT_EQ(host.chat[0], " <c=2906200>请求西家给我看牌\r\n");
+    // The chat line is the view's (with the watched player's display name).
+    EXPECT_TRUE(host.chat.empty());
+    // A looker-on who came during a deal knows it from the table state's running flag.
+    scene.SetGameRunning(0);
+    host.playing = 0;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());
+    deal.SetStateBytes(kLookerStateBytes);
+    deal.SetDealFlags(1);
+    EXPECT_TRUE(scene.GdiAskToSeeTiles());
+    EXPECT_EQ(requests.asks, 2);
 }
 
 }  // namespace
