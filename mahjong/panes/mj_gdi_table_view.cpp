@@ -242,6 +242,9 @@ void CMJGameTableView::LogButtonPlaces() {
                                    own.top + slot.nY + scene->Metrics().largeHeight / 2));
     std::snprintf(text, sizeof text, " 摸牌=%d,%d", p.x(), p.y());
     line += text;
+    // Once per change of place.
+    if (line == loggedPlaces_) return;
+    loggedPlaces_ = line;
     netlib::YrnLogWrite("%s", line.c_str());
 }
 

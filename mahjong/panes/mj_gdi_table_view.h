@@ -151,6 +151,7 @@ private:
     platform::ui::FontSpec clockFont_;
     uint32_t clockTimer_ = 0;
     int claimCells_[2] = {40, 80};  // gang, chi
+    std::string loggedPlaces_;
 };
 
 }  // namespace hqlv::mahjong

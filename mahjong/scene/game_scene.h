@@ -962,6 +962,8 @@ protected:
         int frame = -1;  // the frame shown; -1: no roll
     } m_gdiRoll;
     int m_nDealtViews = 0;
+    // Automatic play's marker, which this table has no entity to show.
+    int m_bAutoPlayMark = 0;
     // The messages waiting on view timers: timer id → code and data.
     std::map<uint32_t, std::pair<uint32_t, engine::MessageData>> m_deferred;
 };

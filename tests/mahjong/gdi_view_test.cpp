@@ -348,9 +348,12 @@ TEST_F(GdiViewTest, AClickOnTheTableEndsAutomaticPlayAndOnlyThat) {
     CMJGameTableView view(app);
     view.resize(300, 200);
     view.show();
-    app.recording.SetTimeoutCount(3);
+    app.recording.SetSceneMode(1);
+    app.recording.ToggleAutoPlay();
+    ASSERT_EQ(app.recording.IsAutoPlayOn(), 1);
     Mouse(view, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(41, 51));
     EXPECT_EQ(app.recording.IsAutoPlayOn(), 0);
+    EXPECT_EQ(app.recording.GetTimeoutCount(), 0);
     auto presses = [&] {
         return std::count(app.recording.calls.begin(), app.recording.calls.end(), "ldown");
     };
@@ -388,10 +391,10 @@ TEST_F(GdiViewTest, RoundEndClearsTheTableAndAutomaticPlayStartsTheNextDeal) {
         };
         EXPECT_EQ(starts(), 0);
         // With automatic play on, the next deal is started at once (a player only).
-        a.recording.SetTimeoutCount(3);
+        a.recording.ToggleAutoPlay();
         view.OnRoundEnded();
         EXPECT_EQ(starts(), looker == 0 ? 1 : 0);
-        EXPECT_EQ(a.recording.GetTimeoutCount(), 3);
+        EXPECT_EQ(a.recording.GetTimeoutCount(), looker == 0 ? 3 : 0);  // a looker-on has none
         a.SetFrame(nullptr);
     }
 }

@@ -135,6 +135,36 @@ TEST_F(GdiDealFlow, FlowersWaitTheirTurnAndTheHeldCountdownEndRunsAtThePlay) {
     EXPECT_EQ(scene.DeferredCount(), 0u);
 }
 
+TEST_F(GdiDealFlow, ThreeOwnTimeOutsSwitchAutomaticPlayOnWithoutAMarker) {
+    NewDeal(2);
+    Roll();
+    for (uint32_t k = 0; k < 5; ++k) scene.OnTimer(CMJGameScene2::kDeferredTimer + k);
+    scene.OnTimer(CMJGameScene2::kDeferredTimer);
+    ASSERT_EQ(scene.IsDealing(), 0);
+    auto inChat = [&](const std::string& text) {
+        return std::any_of(host.chat.begin(), host.chat.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    for (int turn = 1; turn <= 3; ++turn) {
+        MJTileInfo& slot = Hand(kOwnView)[0];
+        slot.nCode = 100 + turn, slot.bPresent = 1, slot.bHand = 1;
+        scene.SetClockHand(6);
+        scene.SetCountdown(0);
+        scene.OnCountdownEnd();
+        EXPECT_EQ(requests.plays, turn);
+        EXPECT_EQ(scene.IsAutoPlayOn(), turn == 3 ? 1 : 0) << turn;
+    }
+    EXPECT_TRUE(inChat("游戏已进入系统托管状态"));
+    EXPECT_FALSE(inChat("系统托管终止"));
+    EXPECT_EQ(scene.GetTimeoutCount(), 3);
+    // A button press ends the count; the marker stays until the next toggle.
+    scene.SetTimeoutCount(0);
+    EXPECT_EQ(scene.IsAutoPlayOn(), 1);
+    scene.ToggleAutoPlay();
+    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
+    EXPECT_TRUE(inChat("系统托管终止"));
+}
+
 TEST_F(GdiDealFlow, WithoutAWindowTheDealGoesOnWithoutDice) {
     scene.SetGdiSurface(nullptr);
     NewDeal(1);
