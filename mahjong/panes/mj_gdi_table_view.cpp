@@ -242,6 +242,12 @@ void CMJGameTableView::LogButtonPlaces() {
                                    own.top + slot.nY + scene->Metrics().largeHeight / 2));
     std::snprintf(text, sizeof text, " 摸牌=%d,%d", p.x(), p.y());
     line += text;
+    // The clock's middle, where its seconds show.
+    MJRect clock;
+    scene->GetClockRect(clock);
+    const QPoint c = centre(QPoint((clock.left + clock.right) / 2, (clock.top + clock.bottom) / 2));
+    std::snprintf(text, sizeof text, " 钟=%d,%d", c.x(), c.y());
+    line += text;
     // Once per change of place.
     if (line == loggedPlaces_) return;
     loggedPlaces_ = line;

@@ -99,8 +99,8 @@ public:
     // 0 for another kind.
     int GetClaimCell(int kind) const;
     void SetClaimCell(int kind, int x);
-    // The buttons' and the own draw slot's centres on the display to the daily log, for a
-    // scripted player to click.
+    // The buttons', the own draw slot's and the clock's centres on the display to the daily
+    // log, for a scripted player.
     void LogButtonPlaces();
 
     // ---- CMJTableHooks

@@ -676,8 +676,8 @@ public:
         int32_t sounds = 0;   // the per-second countdown sound plays
         int32_t seconds = 0;  // seconds left (any value; drawn clamped to 0-99)
         int32_t started = 0;
-        int32_t drawn = 0;  // the hand position drawn now, 0-7
-        int32_t layout[4] = {};
+        int32_t drawn = 0;                   // the hand position drawn now, 0-7
+        int32_t layout[4] = {4, 4, 24, 25};  // the window-drawn clock: hand and digits
         int32_t claimWindow = 0;
     };
     const ClockWords& Clock() const { return m_clock; }

@@ -235,18 +235,20 @@ void CMJGameScene2::PaintFlowersGdi(CMJGdiSurface& dc, int view) {
 
 void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
     // The face, the hand at the seat whose turn it is (no animation in this mode) and the
-    // two digits of the seconds left under the hand's hub; nothing until the clock shows.
-    if (!m_clock.shown) return;
+    // two digits of the seconds left under the hand's hub; nothing until the clock has
+    // started. The clock's layout words place the hand (words 6 and 7: 4, 4 inside the
+    // face) and the digits (8 and 9: 24, 25).
+    if (!m_clock.started) return;
     MJRect r;
     GetClockRect(r);
     const int size = GetClockSize();
     dc.TransparentBlt(r.left, r.top, size, size, "CLOCK", 0, 0, kGdiMagentaKey);
     const int position = std::clamp(GetClockPosition(), 0, 7);
-    const int hand = 56, inset = (size - hand) / 2;
-    dc.TransparentBlt(r.left + inset, r.top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
-                      kGdiMagentaKey);
+    const int hand = 56;
+    dc.TransparentBlt(r.left + m_clock.layout[0], r.top + m_clock.layout[1], hand, hand,
+                      "CLOCK_HAND", position * hand, 0, kGdiMagentaKey);
     const int seconds = std::clamp(GetCountdown(), 0, 99);
-    const int dx = r.left + size / 2 - 8, dy = r.top + size / 2 - 8;
+    const int dx = r.left + m_clock.layout[2], dy = r.top + m_clock.layout[3];
     dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
     dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);
 }
@@ -337,6 +339,9 @@ bool CMJGameScene2::GetMousePoint(int& x, int& y) const {
 
 int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
     if ((m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;
+    // While the player picks the tiles of a gang or a chi, a tile is picked by its click
+    // alone (the pick is the selected mark): the pointer passing over it picks nothing.
+    if (m_nSelectMode == 2 || m_nSelectMode == 3) return 0;
     m_bDragging = 0;
     MJRect h;
     GetHandRect(kOwnView, h);

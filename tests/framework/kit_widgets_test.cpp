@@ -68,6 +68,47 @@ TEST(ReportList, ColumnTextMakesColumns) {
     EXPECT_EQ(list.columnCount(), 0);
 }
 
+TEST(ReportList, GridLinesAndRowsAsHighAsTheirPictures) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|60|0|b|50|0|");
+    list.ApplyColumnSpec();
+    QPalette pal = list.palette();
+    pal.setColor(QPalette::Base, QColor(0xF0, 0xFF, 0xFF));
+    list.setPalette(pal);
+    list.resize(200, 160);
+    for (int i = 0; i < 3; ++i) new QTreeWidgetItem(&list, QStringList{"x", "y"});
+    list.show();
+    const int text = list.visualItemRect(list.row(0)).height();
+    // A list of pictures higher than the text makes every row that high; a lower one none.
+    list.SetRowImageSize(1, text + 9);
+    EXPECT_EQ(list.rowImageSize(), QSize(1, text + 9));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(list.visualItemRect(list.row(i)).height(), text + 9);
+    list.SetRowImageSize(1, 2);
+    EXPECT_EQ(list.visualItemRect(list.row(1)).height(), text);
+    list.SetRowImageSize(-1, -5);
+    EXPECT_EQ(list.rowImageSize(), QSize(0, 0));
+    // The grid: a line under each row and at each column's right edge, only with the bit.
+    const QRect r = list.visualItemRect(list.row(0));
+    auto at = [&](int x, int y) {
+        const QImage img = list.viewport()->grab().toImage();
+        return img.pixelColor(x, y);
+    };
+    const QColor base(0xF0, 0xFF, 0xFF);
+    EXPECT_EQ(list.extendedStyle(), 0u);
+    EXPECT_EQ(at(20, r.bottom()), base);
+    EXPECT_EQ(at(59, r.top() + 2), base);
+    list.SetExtendedStyle(CSortListCtrl::kGridLines | CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(list.extendedStyle(), 33u);
+    EXPECT_NE(at(20, r.bottom()), base);
+    EXPECT_NE(at(59, r.top() + 2), base);   // column a's right edge
+    EXPECT_NE(at(109, r.top() + 2), base);  // column b's
+    EXPECT_EQ(at(20, r.top() + 2), base);
+    EXPECT_EQ(at(58, r.top() + 2), base);
+    list.SetExtendedStyle(CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(at(20, r.bottom()), base);
+}
+
 TEST(ReportList, ItemDataAndSelection) {
     SharedQtApp();
     CSortListCtrl list;

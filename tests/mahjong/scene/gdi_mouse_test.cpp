@@ -126,6 +126,27 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     EXPECT_TRUE(scene.clicks.empty());
 }
 
+TEST_F(GdiMouseTest, WhileTilesArePickedThePointerPicksNothing) {
+    for (int mode : {2, 3}) {
+        scene.SetSelectMode(mode);
+        host.sounds.clear();
+        scene.GdiMouseMove(0, X(2), Y());
+        EXPECT_EQ(scene.FirstSelectedIndex(3), -1) << mode;
+        EXPECT_TRUE(host.sounds.empty());
+    }
+    // The real gang pick: one click on the tile of a concealed four sends it at once.
+    scene.recordClicks = false;
+    scene.useGangClick = true;
+    OwnHand({0, 9, 18, 27, 40});
+    scene.SetSelectMode(2);
+    scene.GdiMouseMove(0, X(1), Y());
+    scene.GdiLButtonDown(0, X(1), Y());
+    EXPECT_EQ(scene.concealedGangs, std::vector<int>{0});
+    scene.SetSelectMode(0);
+    scene.GdiMouseMove(0, X(2), Y());  // the normal state: the hover selects again
+    EXPECT_EQ(scene.FirstSelectedIndex(3), 2);
+}
+
 TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
     MJTileInfo& slot = Hand(3)[0];
     slot.nCode = 77, slot.bPresent = 1, slot.bHand = 1;

@@ -23,7 +23,8 @@ protected:
         MJRect r;
         scene.GetWallRect(w.nView, r);
         const bool side = w.nView == 0 || w.nView == 2;
-        const std::string strip = std::string(face < 0 ? "MJ_SMALLBACK" : "MJ_SMALL") + (side ? "0" : "1");
+        const std::string strip =
+            std::string(face < 0 ? "MJ_SMALLBACK" : "MJ_SMALL") + (side ? "0" : "1");
         return {Middle(r.left + w.nX, r.top + w.nY, side ? 22 : 17, side ? 23 : 26),
                 Mark(strip.c_str(), std::max(face, 0))};
     }
@@ -221,8 +222,10 @@ TEST_F(GdiPaintTest, StakeTextOnlyWithStatusBitZero) {
     const struct {
         int banker, silver;
         const char *name, *stake;
-    } cases[] = {{2, 0, "庄:西家", ":300 分"}, {0, 0, "庄:东家", ":300 分"},
-                 {4, 1, "庄:", ":7 两"},        {-1, 1, "庄:", ":7 两"}};
+    } cases[] = {{2, 0, "庄:西家", ":300 分"},
+                 {0, 0, "庄:东家", ":300 分"},
+                 {4, 1, "庄:", ":7 两"},
+                 {-1, 1, "庄:", ":7 两"}};
     deal.SetRoundWord(9, 7);
     for (const auto& c : cases) {
         deal.SetRoundWord(11, c.banker);
@@ -277,8 +280,12 @@ TEST_F(GdiPaintTest, DiceOutsideOneToSixDrawNothing) {
         int first, second;
         std::vector<std::string> blits;
     } cases[] = {
-        {1, 6, {"DICE1", "DICE12"}}, {6, 1, {"DICE6", "DICE7"}}, {0, 3, {"DICE9"}},
-        {7, 3, {"DICE9"}},           {3, 0, {"DICE3"}},          {3, 7, {"DICE3"}},
+        {1, 6, {"DICE1", "DICE12"}},
+        {6, 1, {"DICE6", "DICE7"}},
+        {0, 3, {"DICE9"}},
+        {7, 3, {"DICE9"}},
+        {3, 0, {"DICE3"}},
+        {3, 7, {"DICE3"}},
         {-1, 99, {}},
     };
     for (const auto& c : cases) {
@@ -344,6 +351,25 @@ TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
     scene.PaintClockGdi(dc);
     EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 0));
     EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 0));
+}
+
+TEST_F(GdiPaintTest, TheClockIsLaidOutByItsWords) {
+    scene.ClockReset();
+    EXPECT_EQ(scene.Clock().layout[0], 4);
+    EXPECT_EQ(scene.Clock().layout[1], 4);
+    EXPECT_EQ(scene.Clock().layout[2], 24);
+    EXPECT_EQ(scene.Clock().layout[3], 25);
+    scene.ClockStart();
+    scene.SetClockPosition(0);
+    scene.SetCountdown(10);
+    MJRect r;
+    scene.GetClockRect(r);
+    scene.PaintClockGdi(dc);
+    // The digits 24 across and 25 down (their cells' markers 2 in from each edge).
+    EXPECT_EQ(dc.At(r.left + 26, r.top + 39), Mark("CLOCK_DIGIT", 1));
+    EXPECT_NE(dc.At(r.left + 26, r.top + 26), Mark("CLOCK_DIGIT", 1));
+    EXPECT_EQ(dc.At(r.left + 34, r.top + 39), Mark("CLOCK_DIGIT", 0));
+    EXPECT_EQ(dc.At(r.left + 6, r.top + 6), Mark("CLOCK_HAND", 0));
 }
 
 }  // namespace
