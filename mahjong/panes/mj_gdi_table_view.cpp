@@ -234,12 +234,12 @@ void CMJGameTableView::LogButtonPlaces() {
         std::snprintf(text, sizeof text, " %s=%d,%d", n.name, p.x(), p.y());
         line += text;
     }
-    // The own draw slot's tile, where the drawn tile is pointed at and clicked to play it.
+    // The own draw slot's tile, where the drawn tile is pointed at and clicked to play it:
+    // the hand's right end, 10 below its top (the table's layout, also before a deal).
     MJRect own;
     scene->GetHandRect(3, own);
-    const MJTileInfo& slot = scene->Tiles().m_hands[3][0];
-    const QPoint p = centre(QPoint(own.left + slot.nX + scene->Metrics().largeWidth / 2,
-                                   own.top + slot.nY + scene->Metrics().largeHeight / 2));
+    const int w = scene->Metrics().largeWidth, h = scene->Metrics().largeHeight;
+    const QPoint p = centre(QPoint(own.right - w / 2, own.top + 10 + h / 2));
     std::snprintf(text, sizeof text, " 摸牌=%d,%d", p.x(), p.y());
     line += text;
     // The clock's middle, where its seconds show.

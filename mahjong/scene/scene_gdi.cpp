@@ -427,12 +427,21 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
                     r.nCode, r.bLocked, 0, r.bSelected};
     MJBinding* b = Binding(r.nObject);
     if (!b) b = &local;
-    if (m_nSelectMode == 2) {
-        OnTileClickGang(&r, b);
-    } else if (m_nSelectMode == 3) {
-        OnTileClickSelect(&r, b);
-    } else if (m_nSelectMode == 0 && r.bSelected) {
-        OnTileClickDiscard(&r, b);
+    // A click means what a tile control's click means now: nothing outside the own turn
+    // (no play the server must refuse), the choices' picks in theirs, and the play of the
+    // selected tile when the own seat holds its drawn tile.
+    switch (TileClickCode()) {
+        case 210016:
+            OnTileClickGang(&r, b);
+            break;
+        case 210017:
+            OnTileClickSelect(&r, b);
+            break;
+        case 210018:
+            if (r.bSelected) OnTileClickDiscard(&r, b);
+            break;
+        default:
+            break;
     }
     RedrawHandGdi();
     return 1;

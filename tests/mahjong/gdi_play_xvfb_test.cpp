@@ -319,18 +319,27 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
             clicked.push_back(name);
         }
         click(choice ? at[choice] : at["摸牌"]);
-        if (!afterPeng && server.WaitForRequest(229025, 10).has_value()) {
+        // A claim's confirm is awaited before the next look: the gang's replacement (and the
+        // win on it) comes after it, and must not be taken for a tile to play.
+        const bool peng = choice && std::string(choice) == "碰";
+        const bool gang = choice && std::string(choice) == "杠";
+        if (!afterPeng && server.WaitForRequest(229025, peng ? 5000 : 10).has_value()) {
             afterPeng = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             Keep(screen(), "clicks-after-peng.png");
         }
-        if (!afterGang && server.WaitForRequest(229045, 10).has_value()) {
+        if (!afterGang && server.WaitForRequest(229045, gang ? 5000 : 10).has_value()) {
             afterGang = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             Keep(screen(), "clicks-after-gang.png");
         }
     }
     std::ofstream(Kept() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
+    KeepFile(folder + "/test.ini", "clicks-test.ini");
+    {
+        std::lock_guard<std::mutex> g(logMu);
+        std::ofstream(Kept() + "/clicks-server.log") << serverLog;
+    }
     ASSERT_GT(logged("notification 211080"), 0) << ReadFile(opt.recordFile);
     std::vector<std::string> claims = clicked;
     claims.erase(std::unique(claims.begin(), claims.end()), claims.end());
@@ -342,6 +351,17 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     auto hu = server.WaitForRequest(229080, 100);
     ASSERT_TRUE(hu.has_value());
     EXPECT_EQ(W(hu->body, 6), 2);  // self-drawn: the replacement
+    {
+        // Nothing was played between the gang's confirm and the win: the win is on the
+        // gang's replacement.
+        std::lock_guard<std::mutex> g(logMu);
+        const size_t confirm = serverLog.find("request 229045"),
+                     win = serverLog.find("request 229080");
+        ASSERT_NE(confirm, std::string::npos);
+        ASSERT_NE(win, std::string::npos);
+        EXPECT_EQ(serverLog.substr(confirm, win - confirm).find("request 221080"),
+                  std::string::npos);
+    }
     const std::string record = ReadFile(opt.recordFile);
     EXPECT_NE(record.find("minggang("), std::string::npos) << record;
     EXPECT_NE(record.find("peng("), std::string::npos) << record;

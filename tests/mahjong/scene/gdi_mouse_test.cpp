@@ -17,6 +17,12 @@ protected:
         OwnHand({5, 14, 23, 30});
         scene.GetHandRect(kOwnView, h);
     }
+    // The own turn: the clock hand at the own seat, which holds its drawn tile.
+    void OwnTurn(int drawn = 77) {
+        scene.SetClockPosition(6);
+        MJTileInfo& slot = Hand(3)[0];
+        slot.nCode = drawn, slot.bPresent = 1, slot.bHand = 1;
+    }
     // A point inside own record i, dx from its left edge.
     int X(int i, int dx = 5) { return h.left + scene.Tiles().m_hands[3][i].nX + dx; }
     int Y() { return h.top + scene.Tiles().m_hands[3][1].nY + 5; }
@@ -107,7 +113,19 @@ TEST_F(GdiMouseTest, TheMousePointIsTheCursorOnlyWhileATileIsDragged) {
 }
 
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
-    scene.GdiLButtonDown(0, X(2), Y());  // not selected: nothing
+    // Outside the own turn, or in it without a drawn tile, a click plays nothing.
+    scene.GdiMouseMove(0, X(2), Y());
+    scene.GdiLButtonDown(0, X(2), Y());
+    scene.SetClockPosition(6);
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_TRUE(scene.clicks.empty());
+    OwnTurn();
+    scene.SetClockPosition(4);
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_TRUE(scene.clicks.empty());
+    scene.SetClockPosition(6);
+    scene.GdiMouseMove(0, h.left - 5, Y());  // off the hand: nothing selected
+    scene.GdiLButtonDown(0, X(2), Y());      // not selected: nothing
     EXPECT_TRUE(scene.clicks.empty());
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
@@ -119,6 +137,12 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
         scene.GdiLButtonDown(0, X(2), Y());
         EXPECT_EQ(scene.clicks, c.click < 0 ? std::vector<int>{} : std::vector<int>{c.click})
             << c.mode;
+        // The picks too belong to the own turn.
+        scene.clicks.clear();
+        scene.SetClockPosition(2);
+        scene.GdiLButtonDown(0, X(2), Y());
+        EXPECT_TRUE(scene.clicks.empty()) << c.mode;
+        scene.SetClockPosition(6);
     }
     scene.SetSelectMode(0);
     scene.clicks.clear();
@@ -138,6 +162,7 @@ TEST_F(GdiMouseTest, WhileTilesArePickedThePointerPicksNothing) {
     scene.recordClicks = false;
     scene.useGangClick = true;
     OwnHand({0, 9, 18, 27, 40});
+    OwnTurn();
     scene.SetSelectMode(2);
     scene.GdiMouseMove(0, X(1), Y());
     scene.GdiLButtonDown(0, X(1), Y());
@@ -148,8 +173,7 @@ TEST_F(GdiMouseTest, WhileTilesArePickedThePointerPicksNothing) {
 }
 
 TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
-    MJTileInfo& slot = Hand(3)[0];
-    slot.nCode = 77, slot.bPresent = 1, slot.bHand = 1;
+    OwnTurn(77);
     scene.GdiMouseMove(0, X(0), Y());
     ASSERT_EQ(scene.FirstSelectedIndex(3), 0);
     EXPECT_EQ(scene.GdiLButtonDown(0, X(0), Y()), 1);
@@ -158,6 +182,7 @@ TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
 
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
     scene.recordClicks = false;
+    OwnTurn();
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
     EXPECT_EQ(requests.plays, 1);
