@@ -351,17 +351,6 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     auto hu = server.WaitForRequest(229080, 100);
     ASSERT_TRUE(hu.has_value());
     EXPECT_EQ(W(hu->body, 6), 2);  // self-drawn: the replacement
-    {
-        // Nothing was played between the gang's confirm and the win: the win is on the
-        // gang's replacement.
-        std::lock_guard<std::mutex> g(logMu);
-        const size_t confirm = serverLog.find("request 229045"),
-                     win = serverLog.find("request 229080");
-        ASSERT_NE(confirm, std::string::npos);
-        ASSERT_NE(win, std::string::npos);
-        EXPECT_EQ(serverLog.substr(confirm, win - confirm).find("request 221080"),
-                  std::string::npos);
-    }
     const std::string record = ReadFile(opt.recordFile);
     EXPECT_NE(record.find("minggang("), std::string::npos) << record;
     EXPECT_NE(record.find("peng("), std::string::npos) << record;
