@@ -200,16 +200,7 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
     // Three starts: the first pressed by the player, the others by automatic play.
     EXPECT_GE(CountOf(log, "client 1: request 201160"), 3);
     // The client's chair played in every deal: each deal block lists its discards.
-    std::istringstream in(records);
-    int deal = -1, played = 0;
-    bool chair0 = false;
-    for (std::string l; std::getline(in, l);) {
-        if (l.rfind("deal ", 0) == 0) ++deal, chair0 = false;
-        if (l.rfind("chair ", 0) == 0) chair0 = l.rfind("chair 0", 0) == 0;
-        if (chair0 && l.find("discards:") != std::string::npos && l.size() > 14 && deal < 3)
-            ++played;
-    }
-    EXPECT_EQ(played, 3) << records;
+    EXPECT_EQ(DealsChairZeroPlayed(records, 3), 3) << records;
     // The client played its own turns (the server never had to), the clock counted, and
     // automatic play came at the third time-out of the first deal.
     EXPECT_EQ(log.find("chair 0 drawn for at its time-out"), std::string::npos) << log;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,20 @@ inline int CountOf(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
     return n;
+}
+
+// Of the first `deals` deals of a server's record, those in which chair 0 discarded.
+inline int DealsChairZeroPlayed(const std::string& records, int deals) {
+    std::istringstream in(records);
+    int deal = -1, played = 0;
+    bool chair0 = false;
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind("deal ", 0) == 0) ++deal, chair0 = false;
+        if (l.rfind("chair ", 0) == 0) chair0 = l.rfind("chair 0", 0) == 0;
+        if (chair0 && l.find("discards:") != std::string::npos && l.size() > 14 && deal < deals)
+            ++played;
+    }
+    return played;
 }
 
 inline int32_t W(const std::vector<uint8_t>& b, size_t i) {
