@@ -28,10 +28,13 @@
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
+#include "netlib/log.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "platform/ui/ui_loop.h"
 #include "tests/framework/qt_test_app.h"
 #include "tests/mahjong/scene/shot_util.h"
+#include "tests/mahjong/server_run.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -421,6 +424,60 @@ TEST_F(GdiViewTest, TheAskLineNamesTheWatchedPlayerWithItsAlias) {
         << chat->display()->toPlainText().toStdString();
     EXPECT_FALSE(view.button(1801)->isEnabled());
     app.SetFrame(nullptr);
+}
+
+TEST_F(GdiViewTest, TheButtonsDrawSlotAndClockPlacesGoToTheLogOncePerChange) {
+    const std::string logs = app.folder + "logs";
+    std::filesystem::create_directories(logs);
+    netlib::YrnLogSetFolder(logs);
+    auto Count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+        return n;
+    };
+    auto lines = [&] {
+        std::string all;
+        for (const auto& e : std::filesystem::directory_iterator(logs))
+            all += e2e::ReadFile(e.path());
+        return all;
+    };
+    {
+        CMJGameTableView view(app);
+        view.resize(796, 700);
+        view.OnInitialUpdate();
+        EXPECT_EQ(Count(lines(), "窗口按钮"), 0);  // not on the screen yet
+        view.show();
+        platform::ui::processUiEvents(50);
+        view.LogButtonPlaces();  // the window may have moved since it showed
+        const int shown = Count(lines(), "窗口按钮 屏幕:");
+        EXPECT_GE(shown, 1);
+        // Asked again with nothing moved: no new line.
+        view.LogButtonPlaces();
+        view.LogButtonPlaces();
+        std::string text = lines();
+        EXPECT_EQ(Count(text, "窗口按钮 屏幕:"), shown) << text;
+        auto at = e2e::ButtonPoints(text);
+        auto global = [&](QPoint p) {
+            return std::make_pair(view.mapToGlobal(p).x(), view.mapToGlobal(p).y());
+        };
+        EXPECT_EQ(at["开始"], global(view.button(1800)->geometry().center()));
+        EXPECT_EQ(at["杠"], global(view.button(1812)->geometry().center()));
+        EXPECT_EQ(at["看牌"], global(view.button(1801)->geometry().center()));
+        MJRect own, clock;
+        app.scene().GetHandRect(3, own);
+        app.scene().GetClockRect(clock);
+        EXPECT_EQ(at["摸牌"], global(QPoint(own.right - 21, own.top + 10 + 30)));
+        EXPECT_EQ(at["钟"],
+                  global(QPoint((clock.left + clock.right) / 2, (clock.top + clock.bottom) / 2)));
+        // Another size: another line with the places of that size.
+        view.resize(700, 600);
+        platform::ui::processUiEvents(50);
+        text = lines();
+        EXPECT_GT(Count(text, "窗口按钮 屏幕:"), shown);
+        app.scene().GetHandRect(3, own);
+        EXPECT_EQ(e2e::ButtonPoints(text)["摸牌"], global(QPoint(own.right - 21, own.top + 40)));
+    }
+    netlib::YrnLogSetFolder("");
 }
 
 TEST_F(GdiViewTest, TheClockFontIsTwentyFourWide) {
