@@ -2,6 +2,9 @@
 // owner-drawn menus (measuring, accelerator column, default item, records freed).
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOption>
 #include <QTest>
@@ -107,6 +110,50 @@ TEST(ReportList, GridLinesAndRowsAsHighAsTheirPictures) {
     EXPECT_EQ(at(58, r.top() + 2), base);
     list.SetExtendedStyle(CSortListCtrl::kFullRowSelect);
     EXPECT_EQ(at(20, r.bottom()), base);
+}
+
+TEST(ReportList, RightPressesOnRowsOnlyAndEveryContextMenuOnce) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|60|0|");
+    list.ApplyColumnSpec();
+    list.resize(200, 200);
+    for (int i = 0; i < 2; ++i) new QTreeWidgetItem(&list, QStringList{"x"});
+    list.show();
+    auto rightPress = [](QWidget* w, QPoint at) {
+        QMouseEvent down(QEvent::MouseButtonPress, QPointF(at), w->mapToGlobal(QPointF(at)),
+                         Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(at), w->mapToGlobal(QPointF(at)),
+                       Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &up);
+    };
+    const QRect r0 = list.visualItemRect(list.row(0)), r1 = list.visualItemRect(list.row(1));
+    list.row(0)->setSelected(true);
+    // On a row the list takes the press; below the rows and on the header it is left alone.
+    rightPress(list.viewport(), r1.center());
+    EXPECT_TRUE(list.row(1)->isSelected());
+    EXPECT_FALSE(list.row(0)->isSelected());
+    rightPress(list.viewport(), QPoint(5, r1.bottom() + 30));
+    EXPECT_TRUE(list.row(1)->isSelected());
+    rightPress(list.header()->viewport(), QPoint(5, 5));
+    EXPECT_TRUE(list.row(1)->isSelected());
+    // A context menu, on the rows or from the keyboard on the list, is offered once.
+    int menus = 0;
+    bool keyboard = true;
+    list.onContextMenu = [&](const QPoint&, bool k) { ++menus, keyboard = k; };
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center());
+    QApplication::sendEvent(list.viewport(), &mouse);
+    EXPECT_EQ(menus, 1);
+    EXPECT_FALSE(keyboard);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
+    QApplication::sendEvent(&list, &key);
+    EXPECT_EQ(menus, 2);
+    EXPECT_TRUE(keyboard);
+    list.onContextMenu = nullptr;  // none: nothing happens
+    QApplication::sendEvent(&list, &key);
+    QApplication::sendEvent(list.viewport(), &mouse);
+    EXPECT_EQ(menus, 2);
 }
 
 TEST(ReportList, ItemDataAndSelection) {

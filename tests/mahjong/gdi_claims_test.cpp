@@ -92,5 +92,24 @@ TEST_F(GdiClaims, OneGangCandidateIsDeclaredAtOnceAndItsReplacementComesOnATimer
     EXPECT_EQ(scene.DeferredCount(), 0u);
 }
 
+TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
+    scene.SetClockHand(6);
+    OwnHand({1, 2, 30});
+    const uint32_t t = CMJGameScene2::kDeferredTimer;
+    Reply(229000, 10, Words(8, {{1, 88}, {2, 40}}));
+    ASSERT_EQ(scene.DrawTile(), 1);
+    // No flight on this table: the tile has landed, at once.
+    EXPECT_EQ(play.timers.back(), int(t) * 100000);
+    scene.OnTimer(t);
+    EXPECT_EQ(scene.DeferredCount(), 0u);
+    Reply(221080, 10);
+    ASSERT_EQ(scene.DiscardTile(0), 1);
+    EXPECT_EQ(play.timers.back(), int(t) * 100000);
+    EXPECT_EQ(scene.DeferredCount(), 1u);
+    scene.OnTimer(t);
+    EXPECT_EQ(scene.DeferredCount(), 0u);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 88);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test

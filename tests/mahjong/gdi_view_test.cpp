@@ -22,6 +22,7 @@
 #include "framework/app/text_edge.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/chat_view.h"
+#include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/panes/mj_frame.h"
@@ -179,6 +180,16 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
         b->click();
         EXPECT_EQ(app.recording.calls, std::vector<std::string>{c.call}) << c.id;
     }
+    // The claim buttons stand where the view's form puts them (dialog units).
+    const struct {
+        int id, x, y, w, h;
+    } places[] = {{1810, 114, 82, 20, 18},
+                  {1811, 141, 82, 20, 18},
+                  {1812, 168, 82, 20, 18},
+                  {1813, 195, 82, 20, 18},
+                  {1814, 222, 82, 20, 18}};
+    for (const auto& p : places)
+        EXPECT_EQ(view.button(p.id)->geometry(), DluRect(p.x, p.y, p.w, p.h)) << p.id;
     EXPECT_EQ(view.button(1801)->text().toStdString(), "请求看牌");
     EXPECT_EQ(view.button(1801)->geometry(), QRect(0, 700 - 24, 70, 24));
     EXPECT_EQ(view.button(1800)->geometry(), QRect(796 / 2 - 40, 700 - 160, 80, 30));

@@ -62,8 +62,10 @@ TEST_F(GdiDealFlow, DiceThenSeatsFiveHundredMsApartThenPlay) {
     EXPECT_EQ(host.startWindowButton, std::vector<int>{0});
     EXPECT_EQ(scene.IsDealing(), 1);
     EXPECT_EQ(host.viewTimers, (Timers{{CMJGameScene2::kDiceTimer, 60}}));
-    // No hand shows before its seat is dealt.
+    // No hand shows before its seat is dealt; the deal's two dice (3 and 5) roll.
     EXPECT_TRUE(PaintedHands().empty());
+    EXPECT_NE(std::find(dc.blits.begin(), dc.blits.end(), "DICE3"), dc.blits.end());
+    EXPECT_NE(std::find(dc.blits.begin(), dc.blits.end(), "DICE11"), dc.blits.end());
     Roll(8);
     EXPECT_EQ(host.viewTimers.size(), 1u);  // the last face still shows
     Roll(1);
@@ -215,6 +217,11 @@ TEST_F(GdiDealFlow, TheStartButtonIsTheWindowsAndTheCellsAreItsButtons) {
     // In the engine's mode the window is not asked.
     scene.SetSceneMode(2);
     EXPECT_EQ(scene.GetClaimCell(2), 0);
+    const size_t buttons = host.windowButtons.size();
+    scene.ShowClaimButton(1, 1);
+    scene.ShowClaimButton(2, 1);
+    EXPECT_EQ(host.windowButtons.size(), buttons);
+    EXPECT_EQ(host.windowCells[0], 200);
     scene.ShowStartButton();
     EXPECT_EQ(host.startWindowButton, std::vector<int>{1});
 }

@@ -154,7 +154,7 @@ TEST_F(GdiMouseTest, WhileTilesArePickedThePointerPicksNothing) {
     for (int mode : {2, 3}) {
         scene.SetSelectMode(mode);
         host.sounds.clear();
-        scene.GdiMouseMove(0, X(2), Y());
+        EXPECT_EQ(scene.GdiMouseMove(0, X(2), Y()), 0);  // the arrow cursor
         EXPECT_EQ(scene.FirstSelectedIndex(3), -1) << mode;
         EXPECT_TRUE(host.sounds.empty());
     }
