@@ -93,6 +93,7 @@ TEST_F(GdiClaims, OneGangCandidateIsDeclaredAtOnceAndItsReplacementComesOnATimer
 }
 
 TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
+    scene.ResetTable();  // the areas laid out as for a deal
     scene.SetClockHand(6);
     OwnHand({1, 2, 30});
     const uint32_t t = CMJGameScene2::kDeferredTimer;
@@ -106,9 +107,12 @@ TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
     ASSERT_EQ(scene.DiscardTile(0), 1);
     EXPECT_EQ(play.timers.back(), int(t) * 100000);
     EXPECT_EQ(scene.DeferredCount(), 1u);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nObject, 0);
     scene.OnTimer(t);
     EXPECT_EQ(scene.DeferredCount(), 0u);
+    // The play's end shows the tile as the own showcase tile.
     EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 88);
+    EXPECT_NE(scene.Tiles().m_showcase[kOwnView].nObject, 0);
 }
 
 }  // namespace
