@@ -27,21 +27,10 @@ struct Split {
     HuResult* result;
 };
 
-struct HonourRun {
-    int8_t a, b, c, index, gap;
-};
-constexpr HonourRun kHonourRuns[] = {
-    {31, 32, 33, 31, 0}, {31, 32, 34, 31, 2}, {32, 33, 34, 32, 0},
-    {31, 33, 34, 31, 1}, {35, 36, 37, 35, 0},
-};
-struct HonourJokerRun {
-    int8_t a, b, index, place, gap;
-};
-constexpr HonourJokerRun kHonourJokerRuns[] = {
-    {31, 32, 31, 2, 0}, {31, 33, 31, 1, 0}, {31, 34, 31, 1, 2},
-    {32, 33, 32, 2, 0}, {32, 34, 32, 1, 0}, {33, 34, 33, 0, 0},
-    {35, 36, 35, 2, 0}, {35, 37, 35, 1, 0}, {36, 37, 36, 0, 0},
-};
+using detail::HonourJokerRun;
+using detail::HonourRun;
+using detail::kHonourJokerRuns;
+using detail::kHonourRuns;
 
 inline int32_t pool(const Split& s) {
     return MJ_SumJokers(s.poolA, s.poolB);

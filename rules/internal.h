@@ -38,6 +38,25 @@ inline bool jokersOn(int32_t jokerA, int32_t flags) {
     return (flags & kTileFlagJokers) != 0 && jokerA >= 0;
 }
 
+// The honour runs under tile flag 0x20, in the order a split tries them: three different winds
+// or the three dragons, recorded as a run from `index` with the gap of the winds left out;
+// then two of them with a joker in the `place` of the run.
+struct HonourRun {
+    int8_t a, b, c, index, gap;
+};
+inline constexpr HonourRun kHonourRuns[] = {
+    {31, 32, 33, 31, 0}, {31, 32, 34, 31, 2}, {32, 33, 34, 32, 0},
+    {31, 33, 34, 31, 1}, {35, 36, 37, 35, 0},
+};
+struct HonourJokerRun {
+    int8_t a, b, index, place, gap;
+};
+inline constexpr HonourJokerRun kHonourJokerRuns[] = {
+    {31, 32, 31, 2, 0}, {31, 33, 31, 1, 0}, {31, 34, 31, 1, 2},
+    {32, 33, 32, 2, 0}, {32, 34, 32, 1, 0}, {33, 34, 33, 0, 0},
+    {35, 36, 35, 2, 0}, {35, 37, 35, 1, 0}, {36, 37, 36, 0, 0},
+};
+
 }  // namespace hqlv::rules::detail
 
 namespace hqlv::rules {

@@ -182,28 +182,35 @@ int32_t CCardTable::LoadTestDeal(std::vector<int32_t>& ids) {
     std::string list;
     if (!readIni(path, "Card", "Total", list)) return 0;
     if (list.size() > 4096) list.resize(4096);
-    // Only a whole permutation of the tile ids may replace the shuffle: a short list, a
-    // duplicate or a bad id would put a tile twice in the wall or lose one.
-    std::vector<int32_t> parsed;
-    std::vector<uint8_t> seen(total, 0);
+    // The fields replace the leading entries of the order, as many as there are up to the
+    // first missing one: a short list changes only those. A field that is no tile id, or an
+    // order that would then hold a tile twice (and so lose another), is refused whole and the
+    // shuffle stands.
+    std::vector<int32_t> order = ids;
+    const size_t n = std::min(total, order.size());
     std::stringstream in(list);
     std::string field;
-    while (parsed.size() < total && std::getline(in, field, '|')) {
+    size_t k = 0;
+    for (size_t fields = 0; k < n && fields < 514 && std::getline(in, field, '|'); ++fields) {
+        if (field.empty()) break;
         char* end = nullptr;
-        long v = std::strtol(field.c_str(), &end, 10);
-        if (field.empty() || *end != '\0' || v < 0 || v >= static_cast<long>(total) ||
-            seen[static_cast<size_t>(v)]) {
-            Log("test deal: \"Total\" is not a permutation of the tiles, ignored");
+        const long v = std::strtol(field.c_str(), &end, 10);
+        if (*end != '\0' || v < 0 || v >= static_cast<long>(total)) {
+            Log("test deal: \"Total\" holds \"" + field + "\", which is no tile, ignored");
             return 0;
         }
-        seen[static_cast<size_t>(v)] = 1;
-        parsed.push_back(static_cast<int32_t>(v));
+        order[k++] = static_cast<int32_t>(v);
     }
-    if (parsed.size() != total) {
-        Log("test deal: \"Total\" is not a permutation of the tiles, ignored");
-        return 0;
+    if (k == 0) return 0;
+    std::vector<uint8_t> seen(total, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const int32_t v = order[i];
+        if (v < 0 || static_cast<size_t>(v) >= total || seen[static_cast<size_t>(v)]++) {
+            Log("test deal: \"Total\" would put a tile twice in the wall, ignored");
+            return 0;
+        }
     }
-    ids = std::move(parsed);
+    ids = std::move(order);
     return 1;
 }
 

@@ -109,8 +109,9 @@ public:
     int32_t NextChairWithTiles(int32_t chair);
     virtual void Shuffle();
     void BuildTileSet(const std::vector<int32_t>& ids);
-    // Under "Made" != 0 the "Total" list replaces ids when it is a permutation of 0..total-1;
-    // with "Made" = 0 the current ids are written out. 1 when ids were replaced.
+    // Under "Made" != 0 the "Total" list replaces the leading entries of ids, one per field up
+    // to the first empty one, when every field is a tile id and the ids stay a permutation of
+    // 0..total-1; with "Made" = 0 the current ids are written out. 1 when ids were changed.
     int32_t LoadTestDeal(std::vector<int32_t>& ids);
     int32_t TestIniInt(const std::string& key, int32_t& value);
     virtual int32_t TilesPerChair() const;
@@ -161,6 +162,8 @@ public:
     }
     virtual int32_t ShapeOf(int32_t tileId) const { return tileId >= 0 ? 0 : -1; }
     virtual int32_t ValueOf(int32_t tileId) const { return tileId + 1; }
+    // Places kept free for a later level: no value (-1), and nothing around the points (0).
+    virtual int32_t SpareValue() const { return -1; }
     // a and b agree in every bit outside the mask.
     virtual int32_t EqualExcept(int32_t a, int32_t b, int32_t mask) const {
         return ((a ^ b) & ~mask) == 0 ? 1 : 0;
@@ -172,7 +175,9 @@ public:
     virtual int32_t PermitF() const { return 1; }
     // The card points of 64 ids (the ids below 0 skipped); AddPoints adds them to the total.
     int32_t PointsOf(const int32_t* ids) const;
+    virtual int32_t SparePointsBefore() const { return 0; }
     virtual int32_t AddPoints(const int32_t* ids);
+    virtual int32_t SparePointsAfter() const { return 0; }
     int32_t CardPoints(int32_t tileId) const;
     void ClearMode() { mode_ = 0; }
     // A bid for the banker's chair; *decided is 1 once the banker is known. 0 for a bid of no

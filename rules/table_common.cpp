@@ -312,14 +312,14 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
         }
         record[kBaseProducts / 4 + c] = saturate(int64_t{baseStake_} * multiples_[c]);
         record[kStakeProducts / 4 + c] = saturate(int64_t{stake_} * multiples_[c]);
-        // The totals are this deal's: they start from the products alone.
-        scoreTotals[c] = record[kBaseProducts / 4 + c];
         fees[c] = 0;
         record[kWinPoints / 4 + c] = 0;
     }
+    // The products join the totals the caller's record holds (none in a cleared record).
+    AddColumns(record + kBaseProducts / 4, record + kStakeProducts / 4, scoreTotals, stakeResults);
     // The silver changes stay in 64 bits until the holdings have capped them.
     int64_t stake64[kMaxTableChairs] = {};
-    for (int c = 0; c < n; ++c) stake64[c] = stake_ > 0 ? record[kStakeProducts / 4 + c] : 0;
+    for (int c = 0; c < n; ++c) stake64[c] = stakeResults[c];
     SettleWinPoints(record, a, b, record + kWinPoints / 4);
     putWord(record, kFriend, IsFriend(a, b, 0));
     ScaleResults(record + kWinPoints / 4, scoreTotals, stake64);
@@ -328,17 +328,18 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
         int32_t holdings[kMaxTableChairs] = {};
         for (int c = 0; c < n; ++c) holdings[c] = seats_[c] ? seats_[c]->holdings : 0;
         const int32_t m = params_.settleMode;
+        int32_t feeTotal = 0;
         if (m == 7 || m == 8 || m == 9) {
             int32_t rest[kMaxTableChairs] = {};
-            ApplyTableFee(holdings, rest, fees);
+            feeTotal = ApplyTableFee(holdings, rest, fees);
             SettleLosses64(rest, stake64);
             for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c] - fees[c]);
         } else {
             SettleLosses64(holdings, stake64);
             for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c]);
-            ApplyRoomFee(holdings, stakeResults, fees);
+            feeTotal = ApplyRoomFee(holdings, stakeResults, fees);
         }
-        CheckSettlement(stakeResults, fees);
+        CheckSettlement(stakeResults, fees, feeTotal);
     } else {
         for (int c = 0; c < n; ++c) stakeResults[c] = saturate(stake64[c]);
     }
@@ -506,8 +507,9 @@ int32_t CCommonTable::Sum(const int32_t* values) const {
 }
 
 // A loser cannot pay more than his cap; what he cannot pay is taken from the winners in
-// proportion to their winnings. The shares are exact: floors, then the remainder one unit at
-// a time in chair order, so the results still sum as before the cap less nothing lost.
+// proportion to their winnings, each loser's shortfall shared on its own and each share rounded
+// up, so that the winners together never receive more than the losers pay (what the rounding
+// keeps back is nobody's).
 int32_t CCommonTable::SettleLosses(const int32_t* holdings, int32_t* results) const {
     int64_t wide[kMaxTableChairs] = {};
     for (int c = 0; c < chairCount_; ++c) wide[c] = results[c];
@@ -527,26 +529,18 @@ int64_t CCommonTable::SettleLosses64(const int32_t* holdings, int64_t* results) 
         start[c] = results[c];
         if (start[c] > 0) positive += start[c];
     }
-    int64_t shortfall = 0;
     for (int c = 0; c < n; ++c) {
         const int64_t cap = perChair ? std::max(holdings[c], 0) : smallest;
-        if (results[c] + cap < 0) {
-            shortfall += -(results[c] + cap);
-            results[c] = -cap;
+        if (results[c] + cap >= 0) continue;
+        const int64_t shortfall = -(results[c] + cap);
+        results[c] = -cap;
+        if (positive <= 0) continue;
+        for (int w = 0; w < n; ++w) {
+            if (start[w] <= 0) continue;
+            const __int128 share = static_cast<__int128>(shortfall) * start[w];
+            const int64_t taken = static_cast<int64_t>((share + positive - 1) / positive);
+            results[w] = std::max<int64_t>(results[w] - taken, 0);
         }
-    }
-    if (shortfall > 0 && positive > 0) {
-        shortfall = std::min(shortfall, positive);
-        int64_t taken[kMaxTableChairs] = {};
-        int64_t given = 0;
-        for (int c = 0; c < n; ++c)
-            if (start[c] > 0)
-                given += taken[c] =
-                    static_cast<int64_t>(static_cast<__int128>(shortfall) * start[c] / positive);
-        for (int c = 0; given < shortfall && c < n; ++c)
-            if (start[c] > 0 && taken[c] < start[c]) ++taken[c], ++given;
-        for (int c = 0; c < n; ++c)
-            if (start[c] > 0) results[c] = std::max<int64_t>(start[c] - taken[c], 0);
     }
     int64_t sum = 0;
     for (int c = 0; c < n; ++c) sum += results[c];
@@ -630,12 +624,14 @@ int32_t CCommonTable::ApplyTableFee(const int32_t* in, int32_t* rest, int32_t* f
     return saturate(total);
 }
 
-// The results and the fees must balance exactly; anything else is cleared rather than paid.
-int32_t CCommonTable::CheckSettlement(int32_t* results, int32_t* fees) const {
-    int64_t s = 0;
-    for (int c = 0; c < chairCount_; ++c) s += int64_t{results[c]} + fees[c];
-    if (s == 0) return 1;
-    Log("table: settlement does not balance (" + std::to_string(s) + "), cleared");
+// The results with the fees taken (feeTotal) may come to less than nothing (the losers paid
+// what a rounded-up share kept back) but never to more: a settlement that would pay out more
+// than was paid in is cleared rather than paid.
+int32_t CCommonTable::CheckSettlement(int32_t* results, int32_t* fees, int32_t feeTotal) const {
+    int64_t s = feeTotal;
+    for (int c = 0; c < chairCount_; ++c) s += results[c];
+    if (s < 1) return 1;
+    Log("table: settlement pays out more than is paid in (" + std::to_string(s) + "), cleared");
     for (int c = 0; c < chairCount_; ++c) results[c] = fees[c] = 0;
     return 0;
 }

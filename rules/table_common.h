@@ -199,6 +199,8 @@ public:
     CCommonTable(const CCommonTable&) = default;
     CCommonTable& operator=(const CCommonTable&) = default;
 
+    // A place kept free for a later level; does nothing here.
+    virtual void SpareHook() {}
     virtual void Reset(bool full);
     void ResetFull() { Reset(true); }
     virtual void ClearChair(int32_t chair);
@@ -310,13 +312,19 @@ public:
     virtual int32_t FillNames(int32_t* record, const UserNameMap* names) const;
     virtual void SetRecordStake(int32_t* record) const;
     int32_t Sum(const int32_t* values) const;
+    // Caps each loser's result by his cap (his own holdings under rule 0x4000000, else the
+    // smallest holdings at the table); what each loser cannot pay comes off every winner in
+    // proportion to his winnings, each share rounded up and no winner below 0. The sum of the
+    // results (0 or below for results that summed to 0).
     int32_t SettleLosses(const int32_t* holdings, int32_t* results) const;
     // The same over 64-bit results, so that stakes x points are capped before they are
     // narrowed to the record's 32 bits; returns the sum.
     int64_t SettleLosses64(const int32_t* holdings, int64_t* results) const;
     int32_t ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const;
     int32_t ApplyTableFee(const int32_t* in, int32_t* rest, int32_t* fees) const;
-    int32_t CheckSettlement(int32_t* results, int32_t* fees) const;
+    // 1 when the results plus the fees taken (feeTotal) come to less than 1; otherwise
+    // both rows are cleared and 0.
+    int32_t CheckSettlement(int32_t* results, int32_t* fees, int32_t feeTotal) const;
     virtual int32_t FeeCapPerHundred() const { return 5; }
     // Adds points x base stake to scoreOut (saturated) and points x stake to stakeOut.
     virtual void ScaleResults(const int32_t* points, int32_t* scoreOut, int64_t* stakeOut) const;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "rules/common.h"
+#include "rules/internal.h"
 #include "rules/waits.h"
 
 namespace hqlv::rules {
@@ -95,6 +96,7 @@ void CMJTableEx::ResetEx(bool full) {
     kongFlag_ = 0;
     kongFeeder_ = -1;
     std::fill(std::begin(resultValues_), std::end(resultValues_), 0);
+    std::memset(secondHu_, 0, sizeof secondHu_);
     std::fill(std::begin(waitOpe_), std::end(waitOpe_), 0);
     std::fill(std::begin(waitTick_), std::end(waitTick_), 0u);
     std::fill(std::begin(passed_), std::end(passed_), 0);
@@ -247,13 +249,17 @@ int32_t CMJTableEx::NextBankerChair(const int32_t*, int32_t) {
 
 bool CMJTableEx::IsClaimWindowOver(int32_t discarder) {
     if (!IsNotOver()) return false;
-    // A pending claim holds the window only while its claimant may still come back for it.
+    // A pending claim holds the window only while its claimant may still come back for it: one
+    // that never comes back would otherwise hold it, and the deal, for ever.
     const int32_t hold = (mj_.claimSeconds + 2) * 1000;
     for (int c = 0; c < chairCount_; ++c)
         if (waitOpe_[c] && Elapsed(waitTick_[c]) > hold) waitOpe_[c] = 0;
+    // Within the claim time every chair's claim flags hold the window, an answered chair's until
+    // its claim is carried out, and those of the chair that played before the discarder too
+    // (passing over them would close the window on a claim it was offered and never answered).
     if (Elapsed(removalTick_) < mj_.claimSeconds * 1000 - 500) {
         for (int c = 0; c < chairCount_; ++c)
-            if (c != discarder && pgch_[c] && !passed_[c]) return false;
+            if (c != discarder && pgch_[c]) return false;
     }
     for (int c = 0; c < chairCount_; ++c)
         if (waitOpe_[c]) return false;
@@ -594,6 +600,9 @@ int32_t CMJTableEx::CheckSpecialHu(int32_t chair, int32_t tile, HuResult* result
 
 struct CMJTableEx::Search {
     CountTable c;
+    int32_t poolA = 0, poolB = 0;    // jokers left to stand in
+    int32_t indexA = 0, indexB = 0;  // the joker kinds (0 for an absent joker)
+    bool honourRuns = false;         // tile flag 0x20
     int32_t chair, tile, mask;
     bool score;
     bool pairDone = false;
@@ -604,59 +613,116 @@ struct CMJTableEx::Search {
     bool found = false;
 };
 
-// Every unit the lowest kind can start, in turn; each complete split is scored and the best
-// kept. The call cap only bounds the work: a win already found stays a win.
+// Every unit the lowest kind can start, in turn, the same units with jokers standing in, and
+// units of jokers alone once no tile is left; each complete split is scored and the best kept.
+// The call cap only bounds the work: a win already found stays a win.
 int32_t CMJTableEx::SearchHu(Search& s, int32_t from) {
     if (s.calls > 10000) return 0;
     ++s.calls;
     int32_t k = from;
     while (k < kKinds && s.c[k] == 0) ++k;
-    if (k >= kKinds) {
-        if (!s.pairDone) return 0;
-        if (!s.found) s.best = s.work;
-        s.found = true;
-        if (!s.score) return 8;
-        HuResult scored = s.work;
-        std::fill(std::begin(scored.tally1), std::end(scored.tally1), 0);
-        const int32_t v = ScoreFeatures(s.chair, s.tile, &scored, s.mask);
-        if (v > s.bestScore) s.bestScore = v, s.best = scored;
-        return v >= searchTarget_ ? 8 : 0;
-    }
     const int32_t n0 = s.work.unitCount;
-    auto tryUnit = [&](int32_t type, int32_t t1, int32_t t2, int32_t t3, int32_t t4) {
+    // Each attempt records its unit, searches on, and is undone: the unit dropped, the tiles
+    // and the jokers it took put back.
+    auto attempt = [&](auto&& record, int32_t next) {
         if (s.work.unitCount >= kMaxHuUnits) return 0;
-        MJ_AddUnitTiles(&s.work, type, t1, t2, t3, t4);
-        const int32_t r = SearchHu(s, k);
+        record();
+        const int32_t r = SearchHu(s, next);
         s.work.unitCount = n0;
         std::memset(&s.work.units[n0], 0, sizeof(HuUnit));
         return r;
     };
-    if (s.c[k] >= 4) {
-        s.c[k] -= 4;
-        const int32_t r = tryUnit(kUnitFour, k, k, k, k);
-        s.c[k] += 4;
-        if (r == 8) return 8;
+    auto takeJokers = [&](int32_t n, int32_t& usedA, int32_t& usedB) {
+        int32_t beforeA = 0, beforeB = 0;
+        const int32_t taken = MJ_TakeJokers(&beforeA, &beforeB, &s.poolA, &s.poolB, n);
+        usedA = beforeA - s.poolA, usedB = beforeB - s.poolB;
+        return taken == n;
+    };
+    auto giveJokers = [&](int32_t usedA, int32_t usedB) { s.poolA += usedA, s.poolB += usedB; };
+    const int32_t pool = MJ_SumJokers(s.poolA, s.poolB);
+    int32_t ua = 0, ub = 0;
+    if (k >= kKinds) {
+        if (pool == 0) {
+            // A normal hand has exactly one pair: fours and triplets alone are no hand.
+            if (!s.pairDone) return 0;
+            if (!s.found) s.best = s.work;
+            s.found = true;
+            if (!s.score) return 8;
+            HuResult scored = s.work;
+            std::fill(std::begin(scored.tally1), std::end(scored.tally1), 0);
+            const int32_t v = ScoreFeatures(s.chair, s.tile, &scored, s.mask);
+            if (v > s.bestScore) s.bestScore = v, s.best = scored;
+            return v >= searchTarget_ ? 8 : 0;
+        }
+        // Jokers left with no tile: three of them a triplet, two the pair.
+        for (const int32_t type : {kUnitTriplet, kUnitPair}) {
+            const int32_t need = type == kUnitTriplet ? 3 : 2;
+            if (pool < need || (type == kUnitPair && s.pairDone)) continue;
+            takeJokers(need, ua, ub);
+            s.pairDone = s.pairDone || type == kUnitPair;
+            const int32_t r =
+                attempt([&] { MJ_AddJokerUnit(&s.work, type, ua, ub, s.indexA, s.indexB); }, k);
+            if (type == kUnitPair) s.pairDone = false;
+            giveJokers(ua, ub);
+            if (r == 8) return 8;
+        }
+        return 0;
     }
-    if (s.c[k] >= 3) {
-        s.c[k] -= 3;
-        const int32_t r = tryUnit(kUnitTriplet, k, k, k, 0);
-        s.c[k] += 3;
-        if (r == 8) return 8;
+    // Takes a tile of each kind listed and `jokers` jokers, records the unit through
+    // MJ_AddHuUnit (a run's joker place and gap as given) and searches on.
+    auto unit = [&](int32_t type, std::initializer_list<int32_t> kinds, int32_t jokers,
+                    int32_t index, int32_t place, int32_t gap) {
+        if (jokers > 0 && !takeJokers(jokers, ua, ub)) {
+            giveJokers(ua, ub);
+            return 0;
+        }
+        const int32_t usedA = jokers > 0 ? ua : 0, usedB = jokers > 0 ? ub : 0;
+        for (int32_t kind : kinds) --s.c[kind];
+        const bool pair = type == kUnitPair;
+        if (pair) s.pairDone = true;
+        const int32_t r = attempt(
+            [&] {
+                MJ_AddHuUnit(&s.work, type, index, usedA, usedB, s.indexA, s.indexB, place, gap);
+            },
+            k);
+        if (pair) s.pairDone = false;
+        for (int32_t kind : kinds) ++s.c[kind];
+        giveJokers(usedA, usedB);
+        return r;
+    };
+    const int32_t n = s.c[k];
+    if (n >= 4 && unit(kUnitFour, {k, k, k, k}, 0, k, 0, 0) == 8) return 8;
+    if (n >= 3 && unit(kUnitTriplet, {k, k, k}, 0, k, 0, 0) == 8) return 8;
+    if (n >= 2 && pool >= 1 && unit(kUnitTriplet, {k, k}, 1, k, 0, 0) == 8) return 8;
+    if (n >= 1 && pool >= 2 && unit(kUnitTriplet, {k}, 2, k, 0, 0) == 8) return 8;
+    if (!s.pairDone) {
+        if (n >= 2 && unit(kUnitPair, {k, k}, 0, k, 0, 0) == 8) return 8;
+        if (pool >= 1 && unit(kUnitPair, {k}, 1, k, 0, 0) == 8) return 8;
     }
-    if (s.c[k] >= 2 && !s.pairDone) {
-        s.c[k] -= 2;
-        s.pairDone = true;
-        const int32_t r = tryUnit(kUnitPair, k, k, 0, 0);
-        s.pairDone = false;
-        s.c[k] += 2;
-        if (r == 8) return 8;
+    if (k < 30) {
+        const int32_t v = k % 10;
+        if (v >= 1 && v <= 7 && s.c[k + 1] > 0 && s.c[k + 2] > 0 &&
+            unit(kUnitRun, {k, k + 1, k + 2}, 0, k, 0, 0) == 8)
+            return 8;
+        if (v >= 1 && v <= 8 && s.c[k + 1] > 0 && pool >= 1 &&
+            unit(kUnitRun, {k, k + 1}, 1, k, 2, 0) == 8)
+            return 8;
+        if (v >= 1 && v <= 7 && s.c[k + 2] > 0 && pool >= 1 &&
+            unit(kUnitRun, {k, k + 2}, 1, k, 1, 0) == 8)
+            return 8;
+        return 0;
     }
-    if (k < 30 && k % 10 <= 7 && s.c[k + 1] > 0 && s.c[k + 2] > 0) {
-        --s.c[k], --s.c[k + 1], --s.c[k + 2];
-        const int32_t r = tryUnit(kUnitRun, k, k + 1, k + 2, 0);
-        ++s.c[k], ++s.c[k + 1], ++s.c[k + 2];
-        if (r == 8) return 8;
-    }
+    // Honour runs, where the tile flags allow them: three different winds or the three
+    // dragons, then two of them with a joker.
+    if (!s.honourRuns) return 0;
+    for (const detail::HonourRun& h : detail::kHonourRuns)
+        if (s.c[h.a] > 0 && s.c[h.b] > 0 && s.c[h.c] > 0 &&
+            unit(kUnitRun, {h.a, h.b, h.c}, 0, h.index, 0, h.gap) == 8)
+            return 8;
+    for (const detail::HonourJokerRun& h : detail::kHonourJokerRuns)
+        if (s.c[h.a] > 0 && s.c[h.b] > 0 && pool >= 1 &&
+            unit(kUnitRun, {h.a, h.b}, 1, h.index, h.place, h.gap) == 8)
+            return 8;
     return 0;
 }
 
@@ -667,6 +733,7 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     if ((flags & kTileFlagNoWinOnDiscard) && (mask & 1)) return 0;
     if ((flags & kTileFlagNoWinRobbingKong) && (mask & 4)) return 0;
     if (tile >= 0 && KindIndexOf(tile) < 0) return 0;
+    // The tile joins the hand and the jokers leave it, to stand in where the search needs them.
     CountTable copy;
     std::memcpy(copy, counts, sizeof copy);
     int32_t index = 0, jokersB = 0;
@@ -676,22 +743,36 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     int32_t total = 0;
     for (int k = 0; k < kKinds; ++k) total += copy[k];
     if (total + MJ_SumJokers(jokersA, jokersB) > kMaxHandTiles) return 0;
-    if (MJ_SumJokers(jokersA, jokersB) > 0) {
-        // Jokers are not in this game's set; a hand that holds them is split once by the
-        // general check and that split scored.
-        HuResult r{};
-        r.handType = mask & 7;
-        if (!MJ_CheckHu(counts, tile, jokerId_, jokerId2_, flags, mj_.huRule, &r, mask)) return 0;
-        r.handType |= mask & 7;
-        if (score) ScoreFeatures(chair, tile, &r, mask);
-        if (result) *result = r;
-        return 8;
-    }
     Search s;
-    std::memcpy(s.c, copy, sizeof copy);
     s.chair = chair, s.tile = tile, s.mask = mask, s.score = score;
+    s.honourRuns = (flags & kTileFlagHonourRuns) != 0;
     s.work.handType = mask & 7;
-    SearchHu(s, 1);
+    bool wild = true;
+    if ((flags & kTileFlagJokers) && jokerId_ >= 0) {
+        // As the general win check: a winning joker on another chair's tile only as its own
+        // kind (tile flag 0x8), and under 0x8 the jokers tried as their own kind first.
+        const bool winJoker = MJ_IsJoker(tile, jokerId_, jokerId2_, flags) != 0;
+        const bool restricted = (mask & (kMaskOnDiscard | kMaskRobbingKong)) != 0;
+        int32_t heldB = 0;
+        const int32_t held = MJ_JokerCounts(counts, jokerId_, jokerId2_, flags, &heldB) + heldB;
+        if (flags & kTileFlagJokersNatural) {
+            if (winJoker || held >= 1) {
+                std::memcpy(s.c, counts, sizeof s.c);
+                int32_t i = 0, b = 0;
+                MJ_AddTileTakeJokers(s.c, tile, jokerId_, jokerId2_, &i, flags, 1, &b);
+                const int32_t r = SearchHu(s, 1);
+                if ((winJoker && restricted) || r == 8 || (s.found && !score)) wild = false;
+            }
+        } else if (winJoker && restricted) {
+            return 0;
+        }
+    }
+    if (wild) {
+        std::memcpy(s.c, copy, sizeof copy);
+        s.poolA = jokersA, s.poolB = jokersB;
+        MJ_JokerIndices(jokerId_, jokerId2_, flags, &s.indexA, &s.indexB);
+        SearchHu(s, 1);
+    }
     bool won = s.found;
     HuResult best = s.best;
     // Seven pairs wins too, when the rules allow it. Without jokers it needs 12 or 14 tiles,

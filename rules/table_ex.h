@@ -106,12 +106,15 @@ public:
     // The chair's exposed, concealed and added kongs.
     int32_t CountKongs(int32_t chair) const;
     static void SortAscending(int32_t* values, int32_t n);
+    // Places kept free for a later level around the units of a win; 0 here.
+    virtual int32_t SpareUnitsBefore() const { return 0; }
     // The chair's 64 counts with the tiles of its melds added by kind into out; the tiles.
     int32_t HeldWithMelds(int32_t chair, int32_t* out) const;
     // The chair's melds appended to a win result as units: concealed kongs (on a self-drawn
     // win, flag 2, only), pungs, exposed and added kongs as triplets, chows as sequences in
     // ascending order; the units appended (none past the result's room).
     int32_t UnitsFromMelds(int32_t chair, HuResult* result, int32_t flags) const;
+    virtual int32_t SpareUnitsAfter() const { return 0; }
     // Two units of one type (1, 2, 4 or 8) that match: a sequence by its three tiles in any
     // order, the others by their first tile.
     static bool SameUnit(const HuUnit& a, const HuUnit& b);
@@ -146,6 +149,9 @@ public:
     void SetResultValue(int32_t chair, int32_t v) {
         if (ValidMJ(chair)) resultValues_[chair] = v;
     }
+    // A second win result per chair, kept beside the table's own and cleared by every reset;
+    // null for a chair that is no seat.
+    HuResult* SecondResult(int32_t chair) { return ValidMJ(chair) ? &secondHu_[chair] : nullptr; }
 
 protected:
     struct Search;
@@ -168,6 +174,7 @@ protected:
     int32_t kongUnits_[kMJChairs] = {};
     int32_t addedExtra_[kMJChairs][4] = {};
     int32_t resultValues_[kMJChairs] = {};
+    HuResult secondHu_[kMJChairs] = {};
     int32_t stateValues_[kMJChairs] = {};
     int32_t kongFlag_ = 0;
     int32_t kongFeeder_ = -1;

@@ -122,15 +122,12 @@ int32_t CMJTable::NextBanker(const int32_t* record, int32_t value) {
     return record ? record[692 / 4] : banker_;
 }
 
-// The points of the mahjong levels are settled by this game's rules.
+// The points of a win are given by a later level's settlement step; the liable chair then
+// pays them all.
 int32_t CMJTable::SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32_t* points) {
     if (!(mode_ & 2) && winners_ > 0) {
         SettleStep(record, a, b, points);
-        if (RuleFlags() & 0x80000u) {
-            int32_t results[kMaxTableChairs] = {};
-            std::copy(points, points + chairCount_, results);
-            FindLiableChair(record, results);
-        }
+        if (RuleFlags() & 0x80000u) FindLiableChair(record, points);
     }
     SettleKongs(record, a, b, points);
     return 0;
@@ -422,7 +419,9 @@ bool CMJTable::IsTurnTimeOver(int32_t, int32_t* elapsed) const {
 bool CMJTable::IsClaimWindowOver(int32_t discarder) {
     if (!IsNotOver()) return false;
     if (Elapsed(removalTick_) >= mj_.claimSeconds * 1000 - 500) return true;
-    // The discarder never has flags on its own tile; every other chair may still claim.
+    // The discarder never has flags on its own tile; every other chair may still claim, the
+    // one that played before the discarder too: passing over its flags would close the window
+    // on a claim it was offered and never answered.
     for (int c = 0; c < chairCount_; ++c)
         if (c != discarder && pgch_[c]) return false;
     return true;
@@ -439,6 +438,12 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     std::fill(std::begin(huAsked_), std::end(huAsked_), 0);
     if (!ValidMJ(chair) || IsWallUsedUp()) return -1;
     if (!HeadOnWallTile()) return -1;
+    // The joker's tile is not drawn: the draw is counted and its place returned, the head left
+    // on it (burning the head tile takes it out of the way).
+    if (headPos_ == jokerPos_) {
+        ++draws_[chair];
+        return jokerPos_;
+    }
     const int32_t total = static_cast<int32_t>(tiles_.size());
     TileRecord& t = tiles_[static_cast<size_t>(headPos_)];
     if (t.id < 0) return -1;
@@ -452,20 +457,19 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     return drawn;
 }
 
-// The joker's tile stays in the wall: the head steps over it and over tiles already taken,
-// once round the wall at most.
+// The head steps over the tiles no longer in the wall (a tile is never taken twice), once
+// round the wall at most; false when no tile is left in it.
 bool CMJTable::HeadOnWallTile() {
     const int32_t total = static_cast<int32_t>(tiles_.size());
     if (total == 0) return false;
     for (int guard = 0; guard < total; ++guard) {
-        if (headPos_ == jokerPos_ || tiles_[static_cast<size_t>(headPos_)].status != kTileInWall)
-            headPos_ = (headPos_ + 1) % total;
-        else
-            break;
+        if (tiles_[static_cast<size_t>(headPos_)].status == kTileInWall) return true;
+        headPos_ = (headPos_ + 1) % total;
     }
-    return headPos_ != jokerPos_ && tiles_[static_cast<size_t>(headPos_)].status == kTileInWall;
+    return false;
 }
 
+// The head tile, the joker's among them, is put out of play unseen.
 int32_t CMJTable::BurnHeadTile() {
     if (IsWallUsedUp() || !HeadOnWallTile()) return -1;
     const int32_t total = static_cast<int32_t>(tiles_.size());
@@ -904,6 +908,9 @@ int32_t CMJTable::RecordClaimWinners(int32_t n, int32_t from, int32_t loser, int
     return n;
 }
 
+// Only the chairs that asked to win on the tile are made winners: a chair that let its win pass
+// (or let its time run out) would otherwise be paid for a win it never declared, and the
+// discarder would pay for it.
 int32_t CMJTable::HuOnDiscardAll(int32_t discarder, int32_t tile) {
     if (!ValidMJ(discarder)) return 0;
     int32_t n = 0;
@@ -1099,17 +1106,25 @@ int32_t CMJTable::ResultCode(int32_t chair) const {
     return WinValueOf(chair) == -1000 ? 229100 : 10100;
 }
 
-int32_t CMJTable::FindLiableChair(int32_t* record, const int32_t* results) {
-    (void)results;
+int32_t CMJTable::FindLiableChair(int32_t* record, int32_t* results) {
     if (!ValidMJ(firstWinner_)) return -1;
     const int32_t w = firstWinner_;
     for (int32_t c = NextChair(w); c != w; c = NextChair(c)) {
         const int32_t n =
             pengM_[c][w] + chiM_[c][w] + gangM_[c][w] + pengM_[w][c] + chiM_[w][c] + gangM_[w][c];
-        if (n >= 3) {
-            if (record) record[696 / 4] = UserIdAt(c);
-            return c;
+        if (n < 3) continue;
+        if (results) {
+            // Every other chair's loss moves to the liable chair, on top of its own result.
+            // Only losing chairs are cleared: a second winner keeps its points, and so does a
+            // liable chair that won as well, less what it now pays. Clearing a winner's points
+            // would lose its win and leave the deal's points summing to less than 0.
+            int64_t sum = results[c];
+            for (int k = 0; k < chairCount_; ++k)
+                if (k != c && results[k] < 0) sum += results[k], results[k] = 0;
+            results[c] = static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
         }
+        if (record) record[696 / 4] = UserIdAt(c);
+        return c;
     }
     return -1;
 }

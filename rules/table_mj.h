@@ -170,9 +170,12 @@ public:
     int32_t PassTurnAfterMeld(int32_t chair);
     bool IsTurnTimeOver(int32_t chair, int32_t* elapsed) const;
     virtual bool IsClaimWindowOver(int32_t discarder);
+    // The position drawn from the head of the wall, stepping over tiles no longer in it; -1
+    // when the wall is used up. On the joker's place nothing is drawn: the draw is counted and
+    // the joker's position returned until the head tile is burnt.
     virtual int32_t DrawTile(int32_t chair);
-    // The head tile of the wall is put out of play unseen (stepping over taken tiles and the
-    // joker's place as a draw does); its id, -1 when the wall is used up.
+    // The head tile of the wall (the joker's too) is put out of play unseen, stepping over
+    // tiles no longer in the wall as a draw does; its id, -1 when the wall is used up.
     virtual int32_t BurnHeadTile();
     virtual int32_t DrawFromTail(int32_t chair);
     virtual bool IsSoleClaimant(int32_t chair, int32_t discarder) const;
@@ -200,7 +203,10 @@ public:
     virtual int32_t CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile);
     virtual int32_t CanHuSelfDrawn(int32_t chair, int32_t self, int32_t tile);
     virtual int32_t AnswerPass(int32_t chair, int32_t value);
+    // Places kept free for a later level on either side of the kong record; 0 here.
+    virtual int32_t SpareClaimBefore() { return 0; }
     void RecordGang(const MJRequest& r);
+    virtual int32_t SpareClaimAfter() { return 0; }
 
     // Carrying out.
     virtual int32_t OnPeng(const MJRequest& r);
@@ -243,7 +249,11 @@ public:
     // 229100 for a chair whose win value is -1000, else 10100.
     int32_t ResultCode(int32_t chair) const;
     virtual int32_t SettleStep(int32_t*, int32_t, int32_t, int32_t*) { return 0; }
-    int32_t FindLiableChair(int32_t* record, const int32_t* results);
+    // The chair liable for the first winner's win: the first, walking on from the winner,
+    // between which and the winner three or more melds were claimed either way; -1 for none.
+    // It takes on every other chair's loss in results (those become 0; winners keep their
+    // points) and the record names its player.
+    int32_t FindLiableChair(int32_t* record, int32_t* results);
     virtual int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points);
     virtual void ClearGangState();
     void ClearClaimFlags();
@@ -328,8 +338,7 @@ protected:
     int32_t Tick() const { return static_cast<int32_t>(Now()); }
     int32_t Elapsed(uint32_t since) const { return static_cast<int32_t>(Now() - since); }
     bool HuKindAllowed(int32_t chair, int32_t tile) const;
-    // Moves the head of the wall onto the next tile still in the wall, past the joker's place;
-    // false when there is none.
+    // Moves the head of the wall onto the next tile still in the wall; false when there is none.
     bool HeadOnWallTile();
     // The win test on a claim that must wait: another chair than the two named wins on the
     // tile, within the claim time less a second from `since`.

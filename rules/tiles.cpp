@@ -149,8 +149,7 @@ int32_t MJ_FindTileOfIndex(int32_t index, int32_t flags) {
 }
 
 int32_t MJ_IsSameKind(int32_t a, int32_t b, int32_t flags) {
-    int32_t ia = slotOf(a, flags);
-    return (ia != 0 && ia == slotOf(b, flags)) ? 1 : 0;
+    return indexOf(a, flags) == indexOf(b, flags) ? 1 : 0;
 }
 
 int32_t MJ_IsWindIndex(int32_t index) {

@@ -101,7 +101,8 @@ int32_t MJ_TileIndex(int32_t id, int32_t flags);
 int32_t MJ_MakeIndex(int32_t shape, int32_t value);
 // The lowest id whose index is index; -1 when none (and for indices below 1).
 int32_t MJ_FindTileOfIndex(int32_t index, int32_t flags);
-// 1 when both ids are tiles of the same kind.
+// 1 when MJ_TileIndex of the two ids is equal: two tiles of one kind, or two ids that are
+// no tile (both have the index -10).
 int32_t MJ_IsSameKind(int32_t a, int32_t b, int32_t flags);
 int32_t MJ_IsWindIndex(int32_t index);    // the index for 31..34, else 0
 int32_t MJ_IsDragonIndex(int32_t index);  // the index for 35..37, else 0

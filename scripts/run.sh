@@ -54,8 +54,8 @@ fi
 
 # The local game server, kept alive by an open command pipe.
 mkfifo "$work/server.in"
-"$build/tools/server/hqlv-server" --port 0 <"$work/server.in" >"$work/server.out" \
-    2>"$work/server.log" &
+"$build/tools/server/hqlv-server" --port 0 --standings "$work/standings" \
+    <"$work/server.in" >"$work/server.out" 2>"$work/server.log" &
 server_pid=$!
 exec 4>"$work/server.in"
 port=""
@@ -73,7 +73,7 @@ echo "run: game server on 127.0.0.1:$port (log: $work/server.log)"
 
 # The hall; it starts the client and ends when the client ends.
 "$build/tools/hall/hqlv-hall" --client "$PWD/$build/mahjong/hqlv" \
-    --server "127.0.0.1:$port" </dev/null &
+    --server "127.0.0.1:$port" --standings "$work/standings" </dev/null &
 hall_pid=$!
 echo "run: hall started; close the client's window or press Ctrl-C to stop"
 wait "$hall_pid" || true

@@ -367,11 +367,14 @@ uint32_t LinkEntities(BuiltinCall& call) {
     return kScriptContinue;
 }
 
+// Only a parent id of 0 (what a missing or non-numeric argument reads as) is refused; a parent
+// that does not exist has no children to lose, and the kernel writes that to its log.
 uint32_t UnlinkEntities(BuiltinCall& call) {
     if (call.Count() < 2) return call.Fail(kCallErrorArguments);
-    if (!call.FindEntity(0)) return call.Fail(kCallErrorFailed);
+    GameKernel* kernel = call.Manager().Kernel();
+    if (call.Unsigned(0) == 0 || !kernel) return call.Fail(kCallErrorFailed);
     for (int i = 1; i < call.Count(); ++i)
-        call.Manager().Kernel()->RemoveChildEntity(call.Unsigned(0), call.Unsigned(i));
+        kernel->RemoveChildEntity(call.Unsigned(0), call.Unsigned(i));
     return kScriptContinue;
 }
 
@@ -493,9 +496,9 @@ uint32_t OperateImage(BuiltinCall& call) {
                                        0))
             return call.Fail(kCallErrorFailed);
     } else {
-        // Not "not handled": that would end as an unsupported function, or run a loaded
-        // script of this name.
-        return call.Fail(kCallErrorInvalid);
+        // Any other word is no sub-command of this function: the call goes on as one that no
+        // family handles (an unsupported function, unless a loaded script has this name).
+        return kScriptNotHandled;
     }
     return kScriptContinue;
 }

@@ -23,9 +23,9 @@ void Emit(std::string& out, std::string_view statement) {
 
 // Rule 2: statements written by hand in their executable form.
 bool IsCopiedWord(std::string_view w) {
-    static constexpr std::string_view kWords[] = {"解释器", "传入", "传出", "变量",
+    static constexpr std::string_view kWords[] = {"解释器",   "传入", "传出", "变量",
                                                   "全局变量", "函数", "跳转", "标记",
-                                                  "运算", "返回", "匹配"};
+                                                  "运算",     "返回", "匹配"};
     for (std::string_view k : kWords)
         if (w == k) return true;
     return false;
@@ -162,7 +162,8 @@ Read ReadExprToken(std::string_view t, size_t& pos, ExprToken& tok) {
     bool inside = false;
     while (e < t.size()) {
         const char d = t[e];
-        if (d == '"') inside = !inside;
+        if (d == '"')
+            inside = !inside;
         else if (!inside && (script::IsOperatorChar(d) || d == '(' || d == ')' || d == ';' ||
                              d == ',' || script::IsBlankChar(d)))
             break;
@@ -211,8 +212,10 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         if (tok.text == ")") {
             while (c.nOps > 0 && !(c.ops[c.nOps - 1].text == "(" && !c.ops[c.nOps - 1].call))
                 c.ToOutput(std::move(c.ops[--c.nOps]));
-            if (c.nOps == 0) ReportError("运算格式括号不匹配!");
-            else --c.nOps;
+            if (c.nOps == 0)
+                ReportError("运算格式括号不匹配!");
+            else
+                --c.nOps;
             return;
         }
         while (c.nOps > 0 && Compiler::PrecedesOrEqual(c.ops[c.nOps - 1], tok))
@@ -272,6 +275,8 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         }
         const size_t n = size_t(e.kind);
         if (c.nOperands < n) return false;
+        // A call without arguments still clears the value stack first, so that it is not
+        // handed what an earlier statement left there as its arguments.
         std::string list = "传出 ";
         for (size_t k = c.nOperands - n; k < c.nOperands; ++k) {
             if (k > c.nOperands - n) list += ',';
@@ -283,6 +288,9 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         if (temp.empty()) return false;
         Emit(out, (e.call ? "函数 " : "运算 ") + e.text);
         if (i + 1 == c.nOutput && c.nOperands == 0) break;
+        // Nor does it leave an operand: it stands as a statement of its own or as the whole of
+        // a right side, and an operator or call around it finds too few operands.
+        if (e.call && n == 0) continue;
         Emit(out, "传入 " + temp);
         c.operands[c.nOperands++] = temp;
     }
@@ -305,8 +313,8 @@ std::string ScriptManager::FlattenExpression(std::string_view expression) {
 
 // ---- statements -------------------------------------------------------------------------------
 
-bool ScriptManager::CompileExpressionStatement(std::string_view text, size_t& pos,
-                                               std::string& out, std::string& error) {
+bool ScriptManager::CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
+                                               std::string& error) {
     const size_t start = pos;
     std::string target;
     size_t p = start;

@@ -50,22 +50,38 @@ struct WordOp {
 
 // The statement words in the order they are compared.
 constexpr WordOp kWords[] = {
-    {"变量", Op::kVar, 0},          {"全局变量", Op::kGlobal, 0},
-    {"传入", Op::kIn, 0},           {"传出", Op::kOut, 0},
-    {"函数", Op::kCall, 0},         {"跳转", Op::kJump, 0},
-    {"标记", Op::kLabel, 0},        {"运算", Op::kOperate, 0},
-    {"脚本开始", Op::kBegin, 0},    {"脚本结束", Op::kEnd, 0},
-    {"解释器", Op::kInterpreter, 0}, {"匹配", Op::kMatch, 0},
-    {"如果", Op::kIf, 0},           {"或者", Op::kIf, 0},
-    {"否则", Op::kElse, 0},         {"%WhileStart%", Op::kWhileStart, 0},
-    {"当", Op::kWhile, 0},          {"跳出", Op::kBreak, 0},
-    {"%ForStart%", Op::kForStart, 0}, {"%ForBeGin%", Op::kForBegin, 0},
-    {"%ForIF%", Op::kForIf, 0},     {"{", Op::kOpen, 0},
-    {"}", Op::kClose, 0},           {"返回", Op::kEnd, 0},
-    {"并行", Op::kParallel, 0},     {"默认类型", Op::kType, kDeclaredAuto},
-    {"整数", Op::kType, kDeclaredInt}, {"小数", Op::kType, kDeclaredFloat},
-    {"字符", Op::kType, kDeclaredText}, {"句柄", Op::kType, kDeclaredHandle},
-    {"匹配完毕", Op::kMatchEnd, 0},  {"", Op::kEmpty, 0},
+    {"变量", Op::kVar, 0},
+    {"全局变量", Op::kGlobal, 0},
+    {"传入", Op::kIn, 0},
+    {"传出", Op::kOut, 0},
+    {"函数", Op::kCall, 0},
+    {"跳转", Op::kJump, 0},
+    {"标记", Op::kLabel, 0},
+    {"运算", Op::kOperate, 0},
+    {"脚本开始", Op::kBegin, 0},
+    {"脚本结束", Op::kEnd, 0},
+    {"解释器", Op::kInterpreter, 0},
+    {"匹配", Op::kMatch, 0},
+    {"如果", Op::kIf, 0},
+    {"或者", Op::kIf, 0},
+    {"否则", Op::kElse, 0},
+    {"%WhileStart%", Op::kWhileStart, 0},
+    {"当", Op::kWhile, 0},
+    {"跳出", Op::kBreak, 0},
+    {"%ForStart%", Op::kForStart, 0},
+    {"%ForBeGin%", Op::kForBegin, 0},
+    {"%ForIF%", Op::kForIf, 0},
+    {"{", Op::kOpen, 0},
+    {"}", Op::kClose, 0},
+    {"返回", Op::kEnd, 0},
+    {"并行", Op::kParallel, 0},
+    {"默认类型", Op::kType, kDeclaredAuto},
+    {"整数", Op::kType, kDeclaredInt},
+    {"小数", Op::kType, kDeclaredFloat},
+    {"字符", Op::kType, kDeclaredText},
+    {"句柄", Op::kType, kDeclaredHandle},
+    {"匹配完毕", Op::kMatchEnd, 0},
+    {"", Op::kEmpty, 0},
 };
 
 bool Opens(Op op) {
@@ -202,8 +218,10 @@ int ScriptInstance::PassArguments(std::string_view text) {
 
 void ScriptInstance::SetVariable(std::string_view name, const ValueString& value) {
     auto it = variables_.find(name);
-    if (it == variables_.end()) variables_.emplace(std::string(name), value);
-    else it->second = value;
+    if (it == variables_.end())
+        variables_.emplace(std::string(name), value);
+    else
+        it->second = value;
 }
 
 const ValueString* ScriptInstance::FindVariable(std::string_view name) const {
@@ -304,8 +322,7 @@ const ScriptInstance::Statement& ScriptInstance::Decode(uint32_t position) {
             break;
         case Op::kOut: {
             const size_t end = script::FindOutside(text, ';', p);
-            const std::string_view list =
-                text.substr(p, (end == npos ? text.size() : end) - p);
+            const std::string_view list = text.substr(p, (end == npos ? text.size() : end) - p);
             if (!Trim(list).empty()) {
                 size_t from = 0;
                 for (;;) {
@@ -352,7 +369,8 @@ const ScriptInstance::Statement& ScriptInstance::Decode(uint32_t position) {
             break;
         case Op::kEmpty:
             // Nothing was read (over-long, or a stray byte): step over one character.
-            if (p <= position) p = position + std::max<size_t>(1, script::CharLength(text, position));
+            if (p <= position)
+                p = position + std::max<size_t>(1, script::CharLength(text, position));
             break;
         default:
             break;
@@ -595,6 +613,7 @@ uint32_t ScriptInstance::Match(const Statement& s) {
     const ValueString value = GetValue(s.a);
     if (value.type() == kValueNone) return Fail("匹配语句不能匹配空.");
     // The case labels of this 匹配 lie between it and its own 匹配完毕 (nested ones skipped).
+    // A label is taken whole: 匹配 on 1 must not run the case of 标记 10.
     int nesting = 0;
     size_t found = npos;
     size_t q = position_;
@@ -620,8 +639,7 @@ uint32_t ScriptInstance::Match(const Statement& s) {
 namespace {
 
 bool IsNumeric(uint8_t type) {
-    return type == kValueInt || type == kValueBool || type == kValueUnsigned ||
-           type == kValueFloat;
+    return type == kValueInt || type == kValueBool || type == kValueUnsigned || type == kValueFloat;
 }
 
 int WrapDivide(int a, int b) {
@@ -660,13 +678,16 @@ uint32_t ScriptInstance::Operate(const Statement& s) {
         if (op == "%" || IsNumeric(a.type())) {
             if (isFloat ? b.ToFloat() == 0.0 : b.ToInt() == 0) return Fail("运算除数不能为0!");
         }
-        if (op == "%") r = ValueString::FromInt(WrapRemainder(a.ToInt(), b.ToInt()));
+        if (op == "%")
+            r = ValueString::FromInt(WrapRemainder(a.ToInt(), b.ToInt()));
         else if (IsNumeric(a.type()) && !isFloat)
             r = ValueString(std::to_string(WrapDivide(a.ToInt(), b.ToInt())), kValueInt, a.flag());
-        else r = ValueString::Divide(a, b);
+        else
+            r = ValueString::Divide(a, b);
     } else if (op == ">=") {
         r = ValueString::FromBool(ValueString::GreaterOrEqual(a, b));
     } else if (op == ">") {
+        // By type like the other comparisons: as integers, 0.5 > 0.2 would be false.
         r = ValueString::FromBool(!(ValueString::Less(a, b) || ValueString::Equal(a, b)));
     } else if (op == "<=") {
         r = ValueString::FromBool(ValueString::Less(a, b) || ValueString::Equal(a, b));

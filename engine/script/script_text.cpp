@@ -14,8 +14,8 @@ std::string_view TrimRight(std::string_view s) {
     return s;
 }
 
-bool LimitBreached(std::string_view text, size_t from, size_t to, size_t limit,
-                   const char* message, std::string* error) {
+bool LimitBreached(std::string_view text, size_t from, size_t to, size_t limit, const char* message,
+                   std::string* error) {
     if (to - from <= limit || GbkLength(text.substr(from, to - from)) <= limit) return false;
     if (error) *error = FormatRest(message, text, from);
     return true;
@@ -38,9 +38,12 @@ size_t CharLength(std::string_view text, size_t i) {
     if (i >= text.size()) return 0;
     const auto c = static_cast<unsigned char>(text[i]);
     size_t len = 1;
-    if (c >= 0xF0 && c < 0xF8) len = 4;
-    else if (c >= 0xE0) len = c < 0xF0 ? 3 : 1;
-    else if (c >= 0xC0) len = 2;
+    if (c >= 0xF0 && c < 0xF8)
+        len = 4;
+    else if (c >= 0xE0)
+        len = c < 0xF0 ? 3 : 1;
+    else if (c >= 0xC0)
+        len = 2;
     if (i + len > text.size()) return 1;
     for (size_t k = 1; k < len; ++k)
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
@@ -57,8 +60,17 @@ bool IsTokenDelimiter(char c) {
 
 bool IsOperatorChar(char c) {
     switch (c) {
-        case '+': case '*': case '-': case '/': case '%': case '>': case '<': case '&':
-        case '|': case '=': case '!':
+        case '+':
+        case '*':
+        case '-':
+        case '/':
+        case '%':
+        case '>':
+        case '<':
+        case '&':
+        case '|':
+        case '=':
+        case '!':
             return true;
         default:
             return false;
@@ -66,16 +78,16 @@ bool IsOperatorChar(char c) {
 }
 
 bool IsOperatorWord(std::string_view w) {
-    static constexpr std::string_view kOps[] = {"+", "-", "*", "/", "%", ">", "<", "==",
-                                                ">=", "<=", "!=", "&&", "||", "&", "|"};
+    static constexpr std::string_view kOps[] = {
+        "+", "-", "*", "/", "%", ">", "<", "==", ">=", "<=", "!=", "&&", "||", "&", "|"};
     for (std::string_view op : kOps)
         if (w == op) return true;
     return false;
 }
 
 bool IsKeywordWord(std::string_view w) {
-    static constexpr std::string_view kWords[] = {"并行", "整数", "小数", "句柄", "字符",
-                                                  "默认类型", "匹配完毕", "{", "}", "跳出"};
+    static constexpr std::string_view kWords[] = {"并行",     "整数",     "小数", "句柄", "字符",
+                                                  "默认类型", "匹配完毕", "{",    "}",    "跳出"};
     for (std::string_view k : kWords)
         if (w == k) return true;
     return false;
@@ -169,8 +181,10 @@ std::string ReadSuffix(std::string_view text, size_t& pos, std::string* error) {
 size_t FindOutside(std::string_view text, char ch, size_t pos) {
     bool inside = false;
     for (size_t i = pos; i < text.size(); ++i) {
-        if (text[i] == '"') inside = !inside;
-        else if (text[i] == ch && !inside) return i;
+        if (text[i] == '"')
+            inside = !inside;
+        else if (text[i] == ch && !inside)
+            return i;
     }
     return npos;
 }

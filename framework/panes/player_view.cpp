@@ -7,11 +7,11 @@
 #include <QScreen>
 
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/paths.h"
-#include "framework/panes/player_info_dlg.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/ui_trace.h"
+#include "framework/panes/game_frame.h"
+#include "framework/panes/player_info_dlg.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "netlib/log.h"
@@ -31,6 +31,7 @@ CGamePlayerView::CGamePlayerView(CGameApp& app, QWidget* parent)
     bold_ = normal_;
     bold_.setWeight(QFont::Bold);
     list_->setFont(normal_);
+    list_->setTextElideMode(Qt::ElideMiddle);
     list_->onContextMenu = [this](const QPoint& global, bool keyboard) {
         OnContextMenu(global, keyboard);
     };
@@ -62,6 +63,27 @@ void CGamePlayerView::OnInitialUpdate() {
 void CGamePlayerView::resizeEvent(QResizeEvent* e) {
     CGameFormView::resizeEvent(e);
     list_->setGeometry(rect());
+    FitColumns();
+}
+
+void CGamePlayerView::FitColumns() {
+    const int n = list_->columnCount();
+    if (n == 0) return;
+    // A title needs its text and the header's margins; cells their widest text, icon and
+    // margins, and a little room so that two columns' texts do not run together.
+    constexpr int kCellGap = 8;
+    std::vector<int> given, needs;
+    for (int c = 0; c < n; ++c) {
+        given.push_back(size_t(c) < model_.columns().size() ? model_.columns()[size_t(c)].width
+                                                            : list_->columnWidth(c));
+        needs.push_back(
+            std::max(list_->sortHeader()->TitleWidth(c), list_->CellsWidth(c) + kCellGap));
+    }
+    // The names keep at least their title's room.
+    const std::vector<int> widths = FitColumnWidths(given, needs, list_->viewport()->width(), 3,
+                                                    list_->sortHeader()->TitleWidth(0));
+    for (int c = 0; c < n; ++c)
+        if (list_->columnWidth(c) != widths[size_t(c)]) list_->setColumnWidth(c, widths[size_t(c)]);
 }
 
 void CGamePlayerView::OnGameEntered() {
@@ -101,19 +123,20 @@ void CGamePlayerView::Sync() {
         const QImage* portrait = r.image >= 0 ? app_.GetPortraitImage(r.image, small) : nullptr;
         item->setIcon(0, portrait ? QIcon(QPixmap::fromImage(*portrait)) : QIcon());
         item->setSelected(selectedUser != 0 && r.userId == selectedUser);
-        if (UiTraceEnabled()) {
-            if (!trace.empty()) trace += " | ";
-            for (size_t c = 0; c < r.cells.size(); ++c) {
-                if (c)
-                    trace += size_t(c) < model_.columns().size()
-                                 ? " " + model_.columns()[c].title + "="
-                                 : " ";
-                trace += r.cells[c];
-            }
-            if (look.bold) trace += " (own)";
-        }
     }
+    FitColumns();
     if (!UiTraceEnabled()) return;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const PlayerRow& r = rows[i];
+        if (!trace.empty()) trace += " | ";
+        for (size_t c = 0; c < r.cells.size(); ++c) {
+            if (c)
+                trace += size_t(c) < model_.columns().size() ? " " + model_.columns()[c].title + "="
+                                                             : " ";
+            trace += r.cells[c];
+        }
+        if (model_.LookOf(int(i)).bold) trace += " (own)";
+    }
     UiTrace("players", "rows " + std::to_string(rows.size()) + ": " + trace);
     // Where the rows are on the screen, for whoever drives the pane from outside.
     if (list_->isVisible() && list_->rowCount() > 0) {

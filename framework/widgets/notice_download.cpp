@@ -64,6 +64,8 @@ std::string NoticeAddress(const NoticeDownloadRecord& r) {
 }
 
 bool RunNoticeDownload(NoticeDownloadRecord& r) {
+    // A hall that names no notice server publishes no notice: nothing to fetch or report.
+    if (r.baseUrl.empty()) return false;
     std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     std::string part = r.localFile + "." + std::to_string(getpid()) + "-" +
                        std::to_string(g_partCounter.fetch_add(1)) + ".part";
@@ -112,8 +114,9 @@ void StartNoticeThread(std::shared_ptr<NoticeDownloadRecord> record) {
     ++g_running;
     std::thread([record]() mutable {
         bool ok = RunNoticeDownload(*record);
-        netlib::YrnLogWrite("notice %s: %s", NoticeAddress(*record).c_str(),
-                            ok ? "downloaded" : record->error.c_str());
+        if (ok || !record->error.empty())
+            netlib::YrnLogWrite("notice %s: %s", NoticeAddress(*record).c_str(),
+                                ok ? "downloaded" : record->error.c_str());
         platform::Message m;
         m.id = kMsgNoticeDownloaded;
         m.w = reinterpret_cast<uintptr_t>(new std::shared_ptr<NoticeDownloadRecord>(record));

@@ -44,7 +44,8 @@ std::string NoticeAddress(const NoticeDownloadRecord& r);
 
 // Runs the download on the calling thread: http and https only (redirects too), with
 // time-outs; 2xx answers up to kNoticeMaxBytes that begin with the marker land in the
-// local file. True when done.
+// local file. True when done. Without a base address nothing is fetched and the error stays
+// empty: the hall publishes no notice then, which is no fault.
 bool RunNoticeDownload(NoticeDownloadRecord& r);
 
 // Starts RunNoticeDownload on a thread of its own, which posts 0x8617 to the record's

@@ -56,6 +56,14 @@ int CSortHeaderCtrl::Unit() const {
     return 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
 }
 
+int CSortHeaderCtrl::TitleWidth(int logicalIndex) const {
+    const QString label =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString()
+                : QString();
+    const int arrow = logicalIndex == sortColumn_ ? 3 * Unit() : 0;
+    return fontMetrics().horizontalAdvance(label) + 2 * Unit() + arrow + 1;
+}
+
 void CSortHeaderCtrl::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     painter->save();
     painter->setClipRect(rect);

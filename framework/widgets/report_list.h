@@ -26,6 +26,8 @@ public:
     bool ascending() const { return ascending_; }
     // Twice the width of a blank in the header's font: the unit of the margins and arrow.
     int Unit() const;
+    // The width a section needs to show its title whole (margins and arrow included).
+    int TitleWidth(int logicalIndex) const;
 
 protected:
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
@@ -55,6 +57,8 @@ public:
     void DeleteAllColumns();
     // The first column of the column text with this title, ignoring case; -1 when none.
     int FindColumn(const std::string& title) const;
+    // The width the column's cells need (their widest text, icon and margins).
+    int CellsWidth(int column) const { return sizeHintForColumn(column); }
     // Clears every row's selection; the number of rows.
     int DeselectAll();
     // The first row whose item data equals the value; -1 when none.

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/app/game_app.h"
@@ -28,30 +29,96 @@ namespace {
 constexpr int kBrowserItem = 135;
 constexpr int kNameX = 15, kTotalX = 158, kTotalUnitX = 190, kRoundX = 260, kRoundUnitX = 290;
 constexpr int kFirstRow = 45, kRowStep = 32;
-constexpr size_t kNameWhole = 12, kNameCut = 10;
+// Closed up: an amount's room before its unit, the room between two columns, the room after
+// the last unit.
+constexpr int kUnitGap = 4, kColumnGap = 8, kRightMargin = 3;
+// Parts of the picture: a stretch of its bands with no title (from kBandX), its left end
+// with the first title, half the width of the amount titles around their centres (158 and
+// 260), its right end.
+constexpr int kBandX = 60, kBandWidth = 60, kLeftEnd = 50, kTitleHalf = 16, kRightEnd = 9;
+
+std::vector<std::string> CodePoints(const std::string& utf8) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        n = std::min(n, utf8.size() - i);
+        out.push_back(utf8.substr(i, n));
+        i += n;
+    }
+    return out;
+}
 
 }  // namespace
 
-std::string ScoreBoardName(const std::string& gbkName) {
-    if (gbkName.size() <= kNameWhole) return framework::GbkToUtf8(gbkName);
-    return framework::GbkToUtf8(framework::GbkCut(gbkName, kNameCut)) + "…";
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width) {
+    if (width(name) <= room) return name;
+    const std::vector<std::string> chars = CodePoints(name);
+    for (size_t keep = chars.size(); keep-- > 0;) {
+        // The end first, up to three characters, then the start and the end evenly.
+        const size_t tail = std::max(std::min<size_t>(keep, 3), keep - keep / 2),
+                     head = keep - tail;
+        std::string fitted;
+        for (size_t i = 0; i < head; ++i) fitted += chars[i];
+        fitted += "…";
+        for (size_t i = chars.size() - tail; i < chars.size(); ++i) fitted += chars[i];
+        if (width(fitted) <= room) return fitted;
+    }
+    return "…";
 }
 
-std::vector<BoardText> ScoreBoardTexts(int left, int y0, const std::array<std::string, 4>& gbkNames,
-                                       const std::array<int64_t, 4>& totals,
-                                       const std::array<int32_t, 4>& rounds,
-                                       const std::function<int(const std::string&)>& width) {
-    std::vector<BoardText> out;
-    auto centred = [&](const std::string& s, int x, int y) {
-        out.push_back({s, left + x - width(s) / 2, y});
-    };
-    for (int c = 0; c < 4; ++c) {
-        const int y = y0 + kFirstRow + kRowStep * c;
-        out.push_back({ScoreBoardName(gbkNames[c]), left + kNameX, y});
-        centred(framework::Format("%lld", static_cast<long long>(totals[c])), kTotalX, y);
-        out.push_back({"两", left + kTotalUnitX, y});
-        centred(framework::Format("%d", rounds[c]), kRoundX, y);
-        out.push_back({"两", left + kRoundUnitX, y});
+BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
+                             const std::array<std::string, 4>& gbkNames,
+                             const std::array<int64_t, 4>& totals,
+                             const std::array<int32_t, 4>& rounds, const TextWidth& width) {
+    std::array<std::string, 4> total, round;
+    int widestTotal = 0, widestRound = 0;
+    for (size_t c = 0; c < 4; ++c) {
+        total[c] = framework::Format("%lld", static_cast<long long>(totals[c]));
+        round[c] = framework::Format("%d", rounds[c]);
+        widestTotal = std::max(widestTotal, width(total[c]));
+        widestRound = std::max(widestRound, width(round[c]));
+    }
+    const int unit = width("两");
+    int halfTotal = (widestTotal + 1) / 2, halfRound = (widestRound + 1) / 2;
+    // The board's own places, when the pane and the texts allow them.
+    int nameX = kNameX, totalX = kTotalX, totalUnitX = kTotalUnitX, roundX = kRoundX,
+        roundUnitX = kRoundUnitX;
+    const bool fits = kRoundUnitX + unit + kRightMargin <= paneWidth &&
+                      kTotalX + halfTotal + kUnitGap <= kTotalUnitX &&
+                      kTotalUnitX + unit + kColumnGap <= kRoundX - halfRound &&
+                      kRoundX + halfRound + kUnitGap <= kRoundUnitX;
+    BoardLayout out;
+    if (fits) {
+        out.slices.push_back({0, 0, std::min(paneWidth, kBoardWidth)});
+    } else {
+        out.closedUp = true;
+        // Each amount column at least as wide as its title in the picture.
+        halfTotal = std::max(halfTotal, kTitleHalf);
+        halfRound = std::max(halfRound, kTitleHalf);
+        roundUnitX = paneWidth - kRightMargin - unit;
+        roundX = roundUnitX - kUnitGap - halfRound;
+        totalUnitX = roundX - halfRound - kColumnGap - unit;
+        totalX = totalUnitX - kUnitGap - halfTotal;
+        nameX = std::clamp(paneWidth * kNameX / kBoardWidth, 4, kNameX);
+        // The picture's bands across the pane (a stretch of them that holds no title), its
+        // left end with the first title, each amount title over its amounts, its right end.
+        for (int x = 0; x < paneWidth; x += kBandWidth)
+            out.slices.push_back({x, kBandX, std::min(kBandWidth, paneWidth - x)});
+        out.slices.push_back({0, 0, std::min(kLeftEnd, paneWidth)});
+        out.slices.push_back({totalX - kTitleHalf, kTotalX - kTitleHalf, 2 * kTitleHalf});
+        out.slices.push_back({roundX - kTitleHalf, kRoundX - kTitleHalf, 2 * kTitleHalf});
+        out.slices.push_back({paneWidth - kRightEnd, kBoardWidth - kRightEnd, kRightEnd});
+    }
+    const int nameRoom = totalX - halfTotal - kColumnGap - nameX;
+    for (size_t c = 0; c < 4; ++c) {
+        const int y = y0 + kFirstRow + kRowStep * int(c);
+        const std::string name = FitBoardName(framework::GbkToUtf8(gbkNames[c]), nameRoom, width);
+        out.texts.push_back({name, left + nameX, y});
+        out.texts.push_back({total[c], left + totalX - width(total[c]) / 2, y});
+        out.texts.push_back({"两", left + totalUnitX, y});
+        out.texts.push_back({round[c], left + roundX - width(round[c]) / 2, y});
+        out.texts.push_back({"两", left + roundUnitX, y});
     }
     return out;
 }
@@ -167,10 +234,9 @@ std::array<std::string, 4> CAdHistoryView::Names() const {
     return names;
 }
 
-std::vector<BoardText> CAdHistoryView::BoardTexts(
-    const std::function<int(const std::string&)>& width) const {
-    return ScoreBoardTexts(rect().left(), rect().top() + tabs_->height(), Names(), g_nTotalSilver,
-                           g_nRoundSilver, width);
+BoardLayout CAdHistoryView::Board(const TextWidth& width) const {
+    return ScoreBoardLayout(rect().left(), rect().top() + tabs_->height(), rect().width(), Names(),
+                            g_nTotalSilver, g_nRoundSilver, width);
 }
 
 void CAdHistoryView::PlaceBrowser() {
@@ -192,14 +258,17 @@ void CAdHistoryView::paintEvent(QPaintEvent*) {
     dc.FillSolidRect(r, kScoreHistoryBk);
     PlaceBrowser();
     if (selected_ == 0) return;
-    if (board_)
-        dc.TransparentBlt(r.left(), y0, std::min(r.width(), board_->width()),
-                          std::min(r.bottom() + 1 - y0, board_->height()), *board_, 0, 0, 0);
     dc.SetBkMode(true);
     dc.SetTextColor(0);
     dc.SelectFont(font_);
-    const auto texts =
-        BoardTexts([&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
+    const BoardLayout board =
+        Board([&dc](const std::string& s) { return dc.GetTextExtent(s).width(); });
+    const std::vector<BoardText>& texts = board.texts;
+    if (board_)
+        for (const BoardSlice& slice : board.slices)
+            dc.TransparentBlt(r.left() + slice.x, y0, slice.width,
+                              std::min(r.bottom() + 1 - y0, board_->height()), *board_, slice.srcX,
+                              0, 0);
     if (framework::UiTraceEnabled()) {
         std::string line = "board:";
         for (const BoardText& t : texts) line += " " + t.text;
@@ -207,9 +276,9 @@ void CAdHistoryView::paintEvent(QPaintEvent*) {
     }
     for (const BoardText& t : texts) {
         QRect at(t.x, t.y, 1000, 100);
-        dc.DrawText(t.text, at, platform::ui::DT_LEFT | platform::ui::DT_TOP |
-                                    platform::ui::DT_SINGLELINE | platform::ui::DT_NOCLIP |
-                                    platform::ui::DT_NOPREFIX);
+        dc.DrawText(t.text, at,
+                    platform::ui::DT_LEFT | platform::ui::DT_TOP | platform::ui::DT_SINGLELINE |
+                        platform::ui::DT_NOCLIP | platform::ui::DT_NOPREFIX);
     }
 }
 

@@ -30,20 +30,45 @@ inline constexpr uint32_t kBackToPageTimer = 1001;
 inline constexpr uint32_t kBackToPageMs = 5000;
 inline constexpr uint32_t kScoreHistoryBk = 0x544506;
 
-// A name longer than 12 GBK bytes: its first 10 bytes (no character split) and "…".
-std::string ScoreBoardName(const std::string& gbkName);
+// The board's picture is 339 pixels wide; its columns hold the name from x 15, the total
+// centred on 158 with its unit at 190, the last deal centred on 260 with its unit at 290.
+inline constexpr int kBoardWidth = 339;
+
+using TextWidth = std::function<int(const std::string&)>;
+
+// A name (UTF-8) that is wider than `room` keeps its first and last characters around "…",
+// as many as fit: its last three first (the names of a table often differ only at their end:
+// "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its first as of its last.
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width);
 
 struct BoardText {
     std::string text;  // UTF-8
     int x = 0, y = 0;
     bool operator==(const BoardText&) const = default;
 };
-// The texts of the score board and where they go: left is the pane's left edge, y0 the
-// board's top; width measures a text as drawn.
-std::vector<BoardText> ScoreBoardTexts(int left, int y0, const std::array<std::string, 4>& gbkNames,
-                                       const std::array<int64_t, 4>& totals,
-                                       const std::array<int32_t, 4>& rounds,
-                                       const std::function<int(const std::string&)>& width);
+// A vertical strip of the board's picture: drawn at x (from the pane's left), taken from
+// the picture's srcX, width wide.
+struct BoardSlice {
+    int x = 0, srcX = 0, width = 0;
+    bool operator==(const BoardSlice&) const = default;
+};
+struct BoardLayout {
+    std::vector<BoardText> texts;
+    std::vector<BoardSlice> slices;
+    bool closedUp = false;
+};
+// The score board for a pane paneWidth wide (left its left edge, y0 the board's top), its
+// texts measured by width in the board's font. Where the pane holds the board's columns with
+// their texts, they stand at the board's numbers and the picture is drawn whole. A narrower
+// pane (the column of panes is two ninths of the screen) closes the columns up from the
+// right: each amount column as wide as its widest text (or its title) and unit, the names
+// taking the room left; the picture is laid as its bands across the pane, its left and right
+// ends at the pane's, and each amount column's title over its amounts. A name wider than its
+// room is fitted by FitBoardName. The slices are drawn in order, each over the ones before.
+BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
+                             const std::array<std::string, 4>& gbkNames,
+                             const std::array<int64_t, 4>& totals,
+                             const std::array<int32_t, 4>& rounds, const TextWidth& width);
 
 class CAdHistoryView : public framework::CGameFormView, public CMJScoreHooks {
 public:
@@ -67,8 +92,8 @@ public:
     std::function<std::array<std::string, 4>()> seatNames;
 
     void onTimer(uint32_t id) override;
-    // The board's texts for the pane as it is now, measured by width.
-    std::vector<BoardText> BoardTexts(const std::function<int(const std::string&)>& width) const;
+    // The board laid out for the pane as it is now, measured by width.
+    BoardLayout Board(const TextWidth& width) const;
 
 protected:
     intptr_t handleMessage(const platform::Message& msg) override;

@@ -13,11 +13,12 @@
 #include <cstring>
 
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/paths.h"
-#include "framework/panes/player_records.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
+#include "framework/app/ui_trace.h"
+#include "framework/panes/game_frame.h"
+#include "framework/panes/player_records.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/dialog_fit.h"
 #include "mahjong/game/dialog_units.h"
@@ -28,7 +29,9 @@
 namespace hqlv::mahjong {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 int32_t RecordWord(std::span<const uint8_t> r, size_t i) {
     return framework::LoadWordLE(r.data(), r.size(), i);
@@ -43,7 +46,8 @@ std::string RecordText(std::span<const uint8_t> r, size_t off, size_t len) {
 }
 
 std::optional<QImage> PortraitOf(int face) {
-    return platform::ui::LoadBitmapFile(framework::Format("%s%d_0.bmp", framework::GetPortraitFolder().c_str(), face));
+    return platform::ui::LoadBitmapFile(
+        framework::Format("%s%d_0.bmp", framework::GetPortraitFolder().c_str(), face));
 }
 
 std::optional<QImage> ProgramBitmap(int id) {
@@ -56,8 +60,11 @@ std::optional<QImage> ProgramBitmap(int id) {
 // ---- settings
 
 CGameSetDlg::CGameSetDlg(const GameSetValues& v, QWidget* parent)
-    : QDialog(parent), silence_v_(v.silence), reject_v_(v.rejectKanPaiAsk),
-      quick_v_(v.quickCatch), voice_v_(v.voice) {
+    : QDialog(parent),
+      silence_v_(v.silence),
+      reject_v_(v.rejectKanPaiAsk),
+      quick_v_(v.quickCatch),
+      voice_v_(v.voice) {
     setWindowTitle("设置");
     setFixedSize(DluX(225), DluY(115));
     auto* group = new QGroupBox("打牌设置", this);
@@ -119,12 +126,16 @@ std::string ExitReasonBytes(const std::string& utf8) {
 CExitRequestDlg::CExitRequestDlg(int* requestCount, bool forcedForbidden,
                                  std::function<void(const std::string&)> send,
                                  std::function<void()> afterSend, QWidget* parent)
-    : QDialog(parent), count_(requestCount), forbidden_(forcedForbidden), send_(std::move(send)),
+    : QDialog(parent),
+      count_(requestCount),
+      forbidden_(forcedForbidden),
+      send_(std::move(send)),
       afterSend_(std::move(afterSend)) {
     setWindowTitle("请求退出");
     setFixedSize(DluX(183), DluY(88));
     auto* text = new QLabel(
-        "游戏还没结束，强退操作将扣除大量积分。输入\n理由请求其他玩家同意。（最多30个汉字，最多请求2次）",
+        "游戏还没结束，强退操作将扣除大量积分。输入\n理由请求其他玩家同意。（最多30个汉字，最多请求"
+        "2次）",
         this);
     text->setGeometry(DluRect(13, 7, 165, 30));
     reason_ = new QLineEdit(this);
@@ -206,8 +217,9 @@ std::array<std::string, 16> PlayerInfoTexts(std::span<const uint8_t> r) {
 CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("详细信息");
     setFixedSize(DluX(105), DluY(227));
-    const char* labels[16] = {"",     "昵称", "财富等级", "银子", "级别",   "积分",   "经验",   "断线率",
-                              "网速", "赢",   "输",       "和",   "胜率", "我的好友", "不受欢迎", "正在旁观"};
+    const char* labels[16] = {"",     "昵称",     "财富等级", "银子",    "级别", "积分",
+                              "经验", "断线率",   "网速",     "赢",      "输",   "和",
+                              "胜率", "我的好友", "不受欢迎", "正在旁观"};
     for (int i = 0; i < 16; ++i) {
         const int y = i == 0 ? 8 : 24 + 12 * (i - 1);
         if (i > 0) {
@@ -239,7 +251,8 @@ QPoint PlayerInfoPlace(const QWidget* playerList, const QWidget* tablePane, int 
 
 QImage MaskPortrait(const QImage& picture) {
     QImage out = picture.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = qRgb(kPortraitMask & 0xFF, (kPortraitMask >> 8) & 0xFF, (kPortraitMask >> 16) & 0xFF);
+    const QRgb key =
+        qRgb(kPortraitMask & 0xFF, (kPortraitMask >> 8) & 0xFF, (kPortraitMask >> 16) & 0xFF);
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x)
@@ -261,17 +274,22 @@ void CPlayerInfoDlg::SetPlayer(std::span<const uint8_t> record) {
     for (size_t i = 0; i < texts.size(); ++i) fields_[i]->setText(Q(texts[i]));
     FitDialogTexts(this);
     update();
+    if (framework::UiTraceEnabled())
+        framework::UiTrace("info", "details: " + texts[0] + " 银子=" + texts[3] +
+                                       " 级别=" + texts[4] + " 积分=" + texts[5] +
+                                       " 赢=" + texts[9] + " 输=" + texts[10] + " 和=" + texts[11] +
+                                       " 胜率=" + texts[12]);
 }
 
 void CPlayerInfoDlg::OnRefresh() {
     ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     framework::CGameApp* app = framework::CGameApp::Current();
-    const uintptr_t main = app && app->GetMainFrame()
-                               ? uintptr_t(app->GetMainFrame()->hwnd())
-                               : 0;
-    if (postToHall) postToHall(kMsgHallPlayerInfo, main, userId_);
-    else if (app) app->PostToGameHall(kMsgHallPlayerInfo, main, userId_);
+    const uintptr_t main = app && app->GetMainFrame() ? uintptr_t(app->GetMainFrame()->hwnd()) : 0;
+    if (postToHall)
+        postToHall(kMsgHallPlayerInfo, main, userId_);
+    else if (app)
+        app->PostToGameHall(kMsgHallPlayerInfo, main, userId_);
 }
 
 void CPlayerInfoDlg::OnClose() {

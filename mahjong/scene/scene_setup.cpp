@@ -285,7 +285,10 @@ void CMJGameScene2::CreateToolbarButtons() {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
-        shot->SetText(0, 8, "截屏", true);  // the caption's size
+        // The caption in the plane's own font (half its height) would run over the border
+        // on both sides: it is fitted inside the border instead, by the engine's fitting of
+        // button captions (here its two characters stacked, as large as the box allows).
+        shot->SetTextFitted("截屏", 1, 1, true, 0);
         shot->SetTipText("截屏");
         m_made.toolButtons[4] = shot->ControlId();
     }

@@ -59,6 +59,24 @@ inline std::string DayLogSince(const std::string& folder,
     return added;
 }
 
+// The last "<pane>\t<prefix>..." line of a UI trace file (HQLV_UI_TRACE), without the
+// prefix; empty when there is none.
+inline std::string LastTrace(const std::string& path, const std::string& prefix) {
+    std::istringstream in(ReadFile(path));
+    std::string last;
+    for (std::string l; std::getline(in, l);)
+        if (l.rfind(prefix, 0) == 0) last = l.substr(prefix.size());
+    return last;
+}
+
+// The sanitizer options of a client run on an X display: the platform's libraries keep
+// blocks of their own at exit there, so leaks are left to the offscreen runs.
+inline std::string AsanOptionsUnderX() {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
+           "intercept_strndup=0:detect_leaks=0";
+}
+
 inline bool WaitFor(const std::function<bool()>& pred, int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {

@@ -8,7 +8,9 @@
 #include "framework/widgets/report_list.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/result_dlg.h"
+#include "rules/common.h"
 #include "tests/framework/qt_test_app.h"
+#include "tools/server/mahjong/deal.h"
 #include "words.h"
 
 namespace hqlv::mahjong {
@@ -32,7 +34,15 @@ std::vector<uint8_t> Fans(std::initializer_list<std::pair<int, Set>> recs) {
     return f;
 }
 
-std::string SeatOf(int c) { return std::string("p") + char('0' + c); }
+int32_t WordOf(const std::vector<uint8_t>& r, size_t i) {
+    int32_t v = 0;
+    if ((i + 1) * 4 <= r.size()) std::memcpy(&v, r.data() + i * 4, 4);
+    return v;
+}
+
+std::string SeatOf(int c) {
+    return std::string("p") + char('0' + c);
+}
 
 std::array<std::string, 4> Statuses(const DealResult& r, int payerChair = -1) {
     auto rows = r.PlayerRows(SeatOf, [payerChair](int id) { return id == 55 ? payerChair : -1; });
@@ -48,14 +58,20 @@ TEST(DealResultRows, Statuses) {
     } cases[] = {
         {"self-drawn", Result({{170, 2}, {167, 1}}), -1, {"", "", "自摸", ""}},
         {"won off a discard", Result({{170, 2}, {167, 1}, {169, 0}}), -1, {"放冲", "", "胡", ""}},
-        {"win mark exactly 1 counts, 0 not", Result({{165, 0}, {166, 1}, {169, 3}, {170, 1}}), -1,
+        {"win mark exactly 1 counts, 0 not",
+         Result({{165, 0}, {166, 1}, {169, 3}, {170, 1}}),
+         -1,
          {"", "胡", "", "放冲"}},
         {"contract payer", Result({{170, 2}, {167, 1}, {174, 55}}), 1, {"", "承包", "自摸", ""}},
-        {"giver overwrites the payer", Result({{170, 2}, {167, 1}, {169, 1}, {174, 55}}), 1,
+        {"giver overwrites the payer",
+         Result({{170, 2}, {167, 1}, {169, 1}, {174, 55}}),
+         1,
          {"", "放冲", "胡", ""}},
         {"payer not there", Result({{170, 2}, {167, 1}, {174, 55}}), -1, {"", "", "自摸", ""}},
         {"payer chair beyond the rows", Result({{174, 55}}), 6, {"", "", "", ""}},
-        {"drawn with a ready hand", Result({{0, 2}, {177, 1}, {179, 3}}), -1,
+        {"drawn with a ready hand",
+         Result({{0, 2}, {177, 1}, {179, 3}}),
+         -1,
          {"", "听牌", "", "听牌"}},
         {"ready mark without a drawn deal", Result({{0, 3}, {177, 1}}), -1, {"", "", "", ""}},
         {"drawn deal: no giver status", Result({{0, 2}, {169, 1}}), -1, {"", "", "", ""}},
@@ -77,8 +93,8 @@ TEST(DealResultItems, RowsTotalEmptyRowAndKongs) {
     const std::string names = framework::Utf8ToGbk("平和|门清|自摸");
     DealResult r(Result({{170, 1}}, names),
                  Fans({{2, {{0, 1}, {3, 2}, {5, -4}, {6, 7}, {35, 13}, {36, 1}, {38, 3}}}}));
-    const std::vector<FanRow> want = {{"平和", "2分"}, {"自摸", "4分"}, {"", "7分"},
-                                      {"总计", "13分"}, {"", ""},       {"明杠", "1分"},
+    const std::vector<FanRow> want = {{"平和", "2分"},  {"自摸", "4分"}, {"", "7分"},
+                                      {"总计", "13分"}, {"", ""},        {"明杠", "1分"},
                                       {"暗杠", "3分"}};
     EXPECT_EQ(r.ItemsOf(1), want);
 }
@@ -113,7 +129,8 @@ TEST(DealResultNames, ReadInsideTheFieldOnlyAndAtMost32) {
     std::vector<uint8_t> rec = Result({}, unterminated);
     rec.push_back('Z');  // bytes past the record never join a name
     DealResult r(rec, {});
-    EXPECT_EQ(r.FanNames(), (std::vector<std::string>{std::string(100, 'a'), std::string(191, 'a')}));
+    EXPECT_EQ(r.FanNames(),
+              (std::vector<std::string>{std::string(100, 'a'), std::string(191, 'a')}));
     std::string bars(40, '|');
     EXPECT_EQ(DealResult(Result({}, bars), {}).FanNames().size(), 32u);
     EXPECT_EQ(DealResult(Result({}, "a||b|"), {}).FanNames(),
@@ -183,6 +200,63 @@ TEST_F(ResultDialog, WinnerOutsideTheTableShowsNoItems) {
     CGameResultDlg dlg(Result({{170, 5}}), Fans({{0, {{0, 5}, {3, 1}}}}));
     EXPECT_EQ(dlg.itemList()->rowCount(), 0);
     EXPECT_EQ(dlg.note()->text().toStdString(), "");
+}
+
+// A drawn deal as the local server ends one (four server-driven chairs, the first seed whose
+// deal is drawn with a ready hand): the dialog shows the first ready chair's fans with their
+// total and no note, every ready chair's row says 听牌, the others none; a click on a chair
+// without a ready hand shows no fans. With HQLV_SHOT_DIR the dialog's picture is kept.
+TEST_F(ResultDialog, AServersDrawnDealShowsTheReadyHandsFans) {
+    std::vector<uint8_t> record;
+    for (uint32_t seed = 1; seed < 400 && record.empty(); ++seed) {
+        rules::SeedRandom(seed);
+        uint64_t now = 1000;
+        server::mj::DealOptions o;
+        o.thinkMs = 0;
+        server::mj::Deal deal(
+            o, [&] { return now; }, [](const server::mj::Note&) {});
+        for (int c = 0; c < 4; ++c) deal.SetSeat(c, 500 + c, true);
+        ASSERT_TRUE(deal.Start());
+        for (int step = 0; step < 5000 && !deal.Over(); ++step) {
+            now += 500;
+            deal.Tick();
+        }
+        ASSERT_TRUE(deal.Over()) << seed;
+        const std::vector<uint8_t>& r = deal.Result();
+        bool ready = false;
+        for (size_t c = 0; c < 4; ++c) ready |= WordOf(r, 176 + c) > 0;
+        if (WordOf(r, 0) == 2 && ready) record = r;
+    }
+    ASSERT_EQ(record.size(), kDealResultBytes + kFanRecordsBytes);
+    const std::span<const uint8_t> all(record);
+    CGameResultDlg dlg(all.first(kDealResultBytes), all.subspan(kDealResultBytes));
+    EXPECT_EQ(dlg.note()->text().toStdString(), "");
+    int first = -1;
+    for (int c = 0; c < 4; ++c) {
+        const bool ready = WordOf(record, 176 + size_t(c)) > 0;
+        if (ready && first < 0) first = c;
+        EXPECT_EQ(dlg.playerList()->row(c)->text(3).toStdString(), ready ? "听牌" : "") << c;
+    }
+    const int rows = dlg.itemList()->rowCount();
+    ASSERT_GE(rows, 3);  // a fan, the total, the empty row
+    EXPECT_FALSE(dlg.itemList()->row(0)->text(0).isEmpty());
+    bool total = false;
+    for (int i = 0; i < rows; ++i) total |= dlg.itemList()->row(i)->text(0) == "总计";
+    EXPECT_TRUE(total);
+    if (const char* dir = std::getenv("HQLV_SHOT_DIR"))
+        dlg.grab().save(QString::fromStdString(std::string(dir) + "/drawn-deal-result.png"));
+    for (int c = 0; c < 4; ++c) {
+        if (WordOf(record, 176 + size_t(c)) > 0) continue;
+        dlg.playerList()->setCurrentItem(dlg.playerList()->row(c));
+        dlg.OnClickFanList(c);
+        int fans = 0;
+        for (int i = 0; i < dlg.itemList()->rowCount(); ++i)
+            fans += dlg.itemList()->row(i)->text(1).endsWith("分") &&
+                    dlg.itemList()->row(i)->text(0) != "明杠" &&
+                    dlg.itemList()->row(i)->text(0) != "补杠" &&
+                    dlg.itemList()->row(i)->text(0) != "暗杠";
+        EXPECT_EQ(fans, 0) << c;
+    }
 }
 
 }  // namespace

@@ -2,20 +2,20 @@
 // without one), what each command does and the help page's address.
 #include <gtest/gtest.h>
 
-#include <QPushButton>
 #include <unistd.h>
+#include <QPushButton>
 
 #include <filesystem>
 
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
+#include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/panes_ex.h"
 #include "mahjong/panes/mj_tool_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
-#include "tools/assetgen/pane_art.h"
-#include "mahjong/game/game_app_ex.h"
-#include "mahjong/game/panes_ex.h"
 #include "tests/framework/qt_test_app.h"
+#include "tools/assetgen/pane_art.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -27,22 +27,45 @@ TEST(OperateLayout, RowAndColumn) {
         std::array<QRect, 4> want;
     } cases[] = {
         // gap (250 - 200) / 5 = 10, y (40 - 36) / 2 = 2
-        {250, 40, 50, 36, false,
-         {QRect(10, 2, 50, 36), QRect(70, 2, 50, 36), QRect(130, 2, 50, 36), QRect(190, 2, 50, 36)}},
+        {250,
+         40,
+         50,
+         36,
+         false,
+         {QRect(10, 2, 50, 36), QRect(70, 2, 50, 36), QRect(130, 2, 50, 36),
+          QRect(190, 2, 50, 36)}},
         // 204: gap 4 / 5 truncates to 0; y -1 / 2 truncates to 0
-        {204, 35, 51, 36, false,
+        {204,
+         35,
+         51,
+         36,
+         false,
          {QRect(0, 0, 51, 36), QRect(51, 0, 51, 36), QRect(102, 0, 51, 36), QRect(153, 0, 51, 36)}},
         // narrower than four buttons: -14 / 5 = -2, nothing clamped
-        {186, 20, 50, 36, false,
-         {QRect(-2, -8, 50, 36), QRect(46, -8, 50, 36), QRect(94, -8, 50, 36), QRect(142, -8, 50, 36)}},
-        {250, 40, 0, 0, false,
+        {186,
+         20,
+         50,
+         36,
+         false,
+         {QRect(-2, -8, 50, 36), QRect(46, -8, 50, 36), QRect(94, -8, 50, 36),
+          QRect(142, -8, 50, 36)}},
+        {250,
+         40,
+         0,
+         0,
+         false,
          {QRect(50, 20, 0, 0), QRect(100, 20, 0, 0), QRect(150, 20, 0, 0), QRect(200, 20, 0, 0)}},
         // stacked from the top: 1002, 1004, 1001, 1003
-        {250, 40, 50, 36, true,
+        {250,
+         40,
+         50,
+         36,
+         true,
          {QRect(0, 72, 50, 36), QRect(0, 0, 50, 36), QRect(0, 108, 50, 36), QRect(0, 36, 50, 36)}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(OperateLayout(c.cx, c.cy, c.w, c.h, c.stacked), c.want) << c.cx << " " << c.stacked;
+        EXPECT_EQ(OperateLayout(c.cx, c.cy, c.w, c.h, c.stacked), c.want)
+            << c.cx << " " << c.stacked;
 }
 
 class SizedSkin : public framework::CSkinSettings {
@@ -117,8 +140,7 @@ TEST_F(OperateBar, EachButtonRunsItsOwnCommandAndHelpIsThisGamesPage) {
     bar->button(1001)->click();
     ASSERT_EQ(app.opened.size(), 1u);
     EXPECT_EQ(app.settingsDialogs, 1);
-    EXPECT_EQ(app.opened[0],
-              CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
+    EXPECT_EQ(app.opened[0], CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
     EXPECT_EQ(CMyOperateView::HelpUrl("http://127.0.0.1/w/", "HqLv"),
               "http://127.0.0.1/w/game/HqLv228.html");
     // The mahjong layer's own help is the rules page; it has no settings dialog of its own.
@@ -176,8 +198,12 @@ TEST_F(GeneratedSkin, GivesTheBarItsBackgroundButtonsAndSize) {
     for (int i = 0; i < kOperateButtons; ++i)
         EXPECT_STREQ(assetgen::kOperateButtonKeys[i], kOperateButtonSkinKeys[i]);
     bar->LoadBackground();
-    EXPECT_EQ(bar->buttonWidth(), 50);
-    EXPECT_EQ(bar->buttonHeight(), 36);
+    EXPECT_EQ(bar->buttonWidth(), assetgen::kOperateButtonW);
+    EXPECT_EQ(bar->buttonHeight(), assetgen::kOperateButtonH);
+    // The right-hand column of an 800-pixel screen holds all four, the close button whole.
+    bar->Layout(186, 41);
+    EXPECT_GE(bar->button(1001)->geometry().left(), 0);
+    EXPECT_LE(bar->button(1004)->geometry().right(), 185);
     ASSERT_TRUE(bar->background().has_value());
     for (int id = 1001; id <= 1004; ++id) EXPECT_TRUE(bar->HasButtonPicture(id)) << id;
     EXPECT_FALSE(bar->HasButtonPicture(1000));

@@ -23,17 +23,9 @@ namespace hqlv::mahjong {
 namespace {
 
 using e2e::HallRun;
+using e2e::LastTrace;
 using e2e::ReadFile;
 using e2e::WaitFor;
-
-// The last "<pane>\t<prefix>..." line of the trace, without the prefix.
-std::string LastTrace(const std::string& path, const std::string& prefix) {
-    std::istringstream in(ReadFile(path));
-    std::string last;
-    for (std::string l; std::getline(in, l);)
-        if (l.rfind(prefix, 0) == 0) last = l.substr(prefix.size());
-    return last;
-}
 
 // The whole screen through ImageMagick.
 QImage Capture(const std::string& display, const std::string& png) {
@@ -71,7 +63,8 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
     // Under X the platform's libraries keep blocks of their own: leaks are the offscreen
     // runs' job, this run is for the pictures.
     const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                    (asan && *asan ? ":" : "") + "intercept_strndup=0:detect_leaks=0";
+                                    (asan && *asan ? ":" : "") +
+                                    "intercept_strndup=0:detect_leaks=0";
     ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
                                           "HQLV_UI_TRACE=" + trace, asanOptions}));
     auto enter = server.WaitForRequest(200110, 60000);
@@ -82,9 +75,17 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
 
     // A deal and its result: chair 0 won on chair 2's tile, 1200 silver from the other three.
     ASSERT_TRUE(server.Notify(c, 211040, test::Words(233, {{8, 1}, {11, 0}})));
-    std::vector<uint8_t> result = test::Words(413, {{0, 1}, {169, 2}, {170, 0}, {72, 12}, {73, -4},
-                                                    {74, -4}, {75, -4}, {80, 1200}, {81, -400},
-                                                    {82, -400}, {83, -400}});
+    std::vector<uint8_t> result = test::Words(413, {{0, 1},
+                                                    {169, 2},
+                                                    {170, 0},
+                                                    {72, 12},
+                                                    {73, -4},
+                                                    {74, -4},
+                                                    {75, -4},
+                                                    {80, 1200},
+                                                    {81, -400},
+                                                    {82, -400},
+                                                    {83, -400}});
     const std::string fans = framework::Utf8ToGbk("自摸|清一色");
     std::memcpy(result.data() + 1360, fans.data(), fans.size());
     ASSERT_TRUE(server.Notify(c, 211080, result));
@@ -95,12 +96,14 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
     const QImage dialog = Capture(x.name(), build + "/result-dialog.png");
     ASSERT_FALSE(dialog.isNull());
     int okX = 0, okY = 0;
-    ASSERT_EQ(std::sscanf(LastTrace(trace, "result\tshown, ok at ").c_str(), "%d,%d", &okX, &okY), 2);
+    ASSERT_EQ(std::sscanf(LastTrace(trace, "result\tshown, ok at ").c_str(), "%d,%d", &okX, &okY),
+              2);
     ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), okX, okY, 1));
 
     // The score board after the deal, then the bar's pictures on the same picture.
     int tabX = 0, tabY = 0;
-    ASSERT_EQ(std::sscanf(LastTrace(trace, "score\tboard tab at ").c_str(), "%d,%d", &tabX, &tabY), 2);
+    ASSERT_EQ(std::sscanf(LastTrace(trace, "score\tboard tab at ").c_str(), "%d,%d", &tabX, &tabY),
+              2);
     ASSERT_TRUE(WaitFor(
         [&] {
             e2e::ClickOnDisplay(x.name(), tabX, tabY, 1);

@@ -4,8 +4,10 @@
 
 #include <QImage>
 
-#include <cstring>
 #include <unistd.h>
+#include <algorithm>
+#include <cstring>
+#include <set>
 
 #include "framework/app/text_edge.h"
 #include "framework/widgets/tab_strip.h"
@@ -18,37 +20,132 @@
 namespace hqlv::mahjong {
 namespace {
 
-std::string Gbk(const char* utf8) { return framework::Utf8ToGbk(utf8); }
-
-TEST(ScoreBoardName, CutsOnlyOverTwelveBytesAndNeverSplitsACharacter) {
-    const struct {
-        std::string gbk;
-        std::string want;
-    } cases[] = {
-        {"abcdefghijkl", "abcdefghijkl"},
-        {"abcdefghijklm", "abcdefghij…"},
-        {Gbk("六个汉字名字"), "六个汉字名字"},          // 12 bytes
-        {Gbk("a六个汉字名字"), "a六个汉字…"},           // byte 10 is a lead byte: 9 bytes
-        {Gbk("ab六个汉字名字"), "ab六个汉字…"},         // 10 bytes end on a whole character
-        {"", ""},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ScoreBoardName(c.gbk), c.want) << c.want;
+std::string Gbk(const char* utf8) {
+    return framework::Utf8ToGbk(utf8);
 }
 
-TEST(ScoreBoardTexts, PlacesNamesNumbersAndUnits) {
+// Ten pixels a character, whatever its bytes.
+int Chars10(const std::string& s) {
+    int n = 0;
+    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+    return 10 * n;
+}
+
+TEST(FitBoardName, WholeWhenItFitsElseBothEndsAroundAnEllipsis) {
+    const struct {
+        const char* name;
+        int room;
+        const char* want;
+    } cases[] = {
+        {"玩家1001", 60, "玩家1001"},
+        {"游戏玩家【乙】", 70, "游戏玩家【乙】"},  // exactly its width
+        {"游戏玩家【乙】", 69, "游戏…【乙】"},
+        {"游戏玩家【乙】", 50, "游…【乙】"},
+        {"游戏玩家【乙】", 40, "…【乙】"},  // the last three first
+        {"游戏玩家【乙】", 30, "…乙】"},
+        {"游戏玩家【乙】", 20, "…】"},
+        {"玩家1001", 50, "玩…001"},
+        {"abcdefghij", 80, "abc…ghij"},
+        {"游戏玩家【乙】", 9, "…"},
+        {"", 0, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FitBoardName(c.name, c.room, Chars10), c.want) << c.room;
+    // Names alike at their start stay apart.
+    for (int room = 30; room < 70; room += 10)
+        EXPECT_NE(FitBoardName("游戏玩家【乙】", room, Chars10),
+                  FitBoardName("游戏玩家【丙】", room, Chars10))
+            << room;
+}
+
+TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
     auto width = [](const std::string& s) { return int(s.size()) * 7; };
-    const auto texts = ScoreBoardTexts(3, 20, {"n0", "", "n2", "n3"},
-                                       {-15, 0, 5000000000LL, 7}, {-1, 0, 12, -2147483647 - 1},
-                                       width);
+    const BoardLayout b = ScoreBoardLayout(3, 20, 339, {"n0", "", Gbk("游戏玩家【丙】"), "n3"},
+                                           {-15, 0, 500000, 7}, {-1, 0, 12, -640}, width);
+    const auto& texts = b.texts;
     ASSERT_EQ(texts.size(), 20u);
-    const std::vector<BoardText> row0 = {{"n0", 18, 65},  {"-15", 151, 65}, {"两", 193, 65},
-                                         {"-1", 256, 65}, {"两", 293, 65}};
+    EXPECT_FALSE(b.closedUp);
+    EXPECT_EQ(b.slices, std::vector<BoardSlice>{(BoardSlice{0, 0, 339})});
+    const std::vector<BoardText> row0 = {
+        {"n0", 18, 65}, {"-15", 151, 65}, {"两", 193, 65}, {"-1", 256, 65}, {"两", 293, 65}};
     EXPECT_EQ(std::vector<BoardText>(texts.begin(), texts.begin() + 5), row0);
     EXPECT_EQ(texts[5], (BoardText{"", 18, 97}));
-    EXPECT_EQ(texts[11], (BoardText{"5000000000", 161 - 35, 129}));
+    // 147 pixels of name in 114 of room (to the total's left less the column gap) are fitted;
+    // at ten pixels a character the same 14 bytes stand whole (the byte count cuts nothing).
+    EXPECT_EQ(texts[10].text, "游…【丙】");
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 339, {"", "", Gbk("游戏玩家【丙】"), ""}, {}, {}, Chars10)
+                  .texts[10]
+                  .text,
+              "游戏玩家【丙】");
+    EXPECT_EQ(texts[11], (BoardText{"500000", 161 - 21, 129}));
     EXPECT_EQ(texts[16].text, "7");
     EXPECT_EQ(texts[16].x, 161 - 3);  // 7 / 2 truncated
-    EXPECT_EQ(texts[18], (BoardText{"-2147483648", 263 - 38, 161}));
+    // A pane of 314 still holds the last unit and its margin (290 + 21 + 3).
+    EXPECT_FALSE(ScoreBoardLayout(0, 0, 314, {}, {}, {}, width).closedUp);
+    EXPECT_TRUE(ScoreBoardLayout(0, 0, 313, {}, {}, {}, width).closedUp);
+    // An amount whose half reaches into the room before its unit closes the columns up: a
+    // total of 56 pixels ends 4 short of its unit (158 + 28 + 4 = 190), one of 63 does not; a
+    // last deal's amount of 49 pixels ends before 290 (260 + 25 + 4), one of 56 does not.
+    EXPECT_FALSE(ScoreBoardLayout(0, 0, 339, {}, {12345678}, {}, width).closedUp);
+    EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {123456789}, {}, width).closedUp);
+    EXPECT_FALSE(ScoreBoardLayout(0, 0, 339, {}, {}, {1234567}, width).closedUp);
+    EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {}, {12345678}, width).closedUp);
+}
+
+// The pane's widths at 1280, 1024 and 800 pixels: every text inside the pane, the texts of a
+// row in order without touching, the names told apart, the picture's columns side by side
+// from the left edge to the right one, each amount column's title over its amounts.
+TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
+    const std::array<std::string, 4> names = {Gbk("玩家1001"), Gbk("游戏玩家【乙】"),
+                                              Gbk("游戏玩家【丙】"), Gbk("游戏玩家【丁】")};
+    for (int w : {284, 227, 177}) {
+        SCOPED_TRACE(w);
+        const BoardLayout b =
+            ScoreBoardLayout(0, 0, w, names, {-1280, 640, 320, 320}, {-64, 32, 16, 16}, Chars10);
+        ASSERT_TRUE(b.closedUp);
+        std::set<std::string> shown;
+        for (int row = 0; row < 4; ++row) {
+            int end = 0;
+            for (int k = 0; k < 5; ++k) {
+                const BoardText& t = b.texts[size_t(row * 5 + k)];
+                EXPECT_GE(t.x, end + (k ? 2 : 0)) << t.text;
+                end = t.x + Chars10(t.text);
+                EXPECT_LE(end, w) << t.text;
+            }
+            shown.insert(b.texts[size_t(row * 5)].text);
+        }
+        EXPECT_EQ(shown.size(), 4u);
+        // The picture covers the pane, every slice inside the pane and inside the picture.
+        std::vector<bool> covered(size_t(w), false);
+        for (const BoardSlice& slice : b.slices) {
+            EXPECT_GE(slice.x, 0);
+            EXPECT_LE(slice.x + slice.width, w);
+            EXPECT_GE(slice.srcX, 0);
+            EXPECT_LE(slice.srcX + slice.width, kBoardWidth);
+            for (int x = slice.x; x < slice.x + slice.width; ++x) covered[size_t(x)] = true;
+        }
+        EXPECT_EQ(std::count(covered.begin(), covered.end(), false), 0);
+        // The picture's left and right ends at the pane's; each amount title (its centre 158
+        // or 260 in the picture) over its amounts.
+        auto centreOf = [&](int src) {
+            for (const BoardSlice& slice : b.slices)
+                if (slice.srcX <= src && src < slice.srcX + slice.width && slice.width < 60)
+                    return slice.x + (src - slice.srcX);
+            return -1;
+        };
+        const BoardText& total = b.texts[1];
+        const BoardText& round = b.texts[3];
+        EXPECT_NEAR(centreOf(158), total.x + Chars10(total.text) / 2, 1);
+        EXPECT_NEAR(centreOf(260), round.x + Chars10(round.text) / 2, 1);
+        EXPECT_EQ(centreOf(0), 0);
+        EXPECT_EQ(centreOf(kBoardWidth - 1), w - 1);
+    }
+    // However narrow the pane, the names keep four pixels from its left edge.
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 60, names, {}, {}, Chars10).texts[0].x, 4);
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 180, names, {}, {}, Chars10).texts[0].x, 7);
+    // The widest pane of the three keeps the names whole.
+    const BoardLayout wide =
+        ScoreBoardLayout(0, 0, 284, names, {-1280, 640, 320, 320}, {-64, 32, 16, 16}, Chars10);
+    EXPECT_EQ(wide.texts[5].text, "游戏玩家【乙】");
 }
 
 TEST(SilverTally, RoundReplacedTotalAddsWithoutWrapping) {
@@ -127,7 +224,8 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     AddDealSilver({-120, 30, 2000000000, 90});
     AddDealSilver({0, 0, 2000000000, 0});
     const std::string bmp = assetgen::bmp8File(assetgen::scoreBoardImage());
-    QImage board = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()), int(bmp.size()), "BMP");
+    QImage board =
+        QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()), int(bmp.size()), "BMP");
     ASSERT_EQ(board.size(), QSize(339, 172));
     EXPECT_EQ(board.depth(), 8);
     pane_->SetBoardPicture(board);
@@ -135,10 +233,10 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     QImage shot = pane_->grab().toImage();
     const int y0 = pane_->tabStrip()->height();
     EXPECT_EQ(pane_->browser()->geometry(), QRect(-1, -1, 1, 1));
-    const auto texts = pane_->BoardTexts([](const std::string& t) { return int(t.size()); });
+    const auto texts = pane_->Board([](const std::string& t) { return int(t.size()); }).texts;
     ASSERT_EQ(texts.size(), 20u);
     EXPECT_EQ(texts[0], (BoardText{"abcdefghijkl", 15, y0 + 45}));
-    EXPECT_EQ(texts[5].text, "abcdefghij…");
+    EXPECT_EQ(texts[5].text, "abcdefghijklm");
     EXPECT_EQ(texts[1].text, "-120");
     EXPECT_EQ(texts[11].text, "4000000000");
     // The picture's black is transparent: the pane's own colour shows through.
@@ -153,6 +251,28 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
             for (int y = 8; y < 30; ++y) ink += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
         EXPECT_GT(ink, 40) << from;
     }
+    // In the pane of an 800-pixel screen the three titles are all there, the last one over
+    // the last deal's amounts.
+    ResetSilverTallies();
+    AddDealSilver({-120, 30, 60, 90});
+    pane_->resize(177, 220);
+    shot = pane_->grab().toImage();
+    const BoardLayout narrow = pane_->Board([](const std::string& t) { return int(t.size()) * 7; });
+    ASSERT_TRUE(narrow.closedUp);
+    const int totalAt = narrow.texts[1].x + int(narrow.texts[1].text.size()) * 7 / 2;
+    const int roundAt = narrow.texts[3].x + int(narrow.texts[3].text.size()) * 7 / 2;
+    for (auto [from, to] :
+         {std::pair{0, 50}, {totalAt - 16, totalAt + 16}, {roundAt - 16, roundAt + 16}}) {
+        int ink = 0;
+        for (int x = from; x < to; ++x)
+            for (int y = 8; y < 30; ++y) ink += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
+        EXPECT_GT(ink, 40) << from;
+    }
+    // Between the titles the header holds no ink: no title is drawn twice or cut.
+    int stray = 0;
+    for (int x = 50; x < totalAt - 16; ++x)
+        for (int y = 8; y < 30; ++y) stray += shot.pixelColor(x, y0 + y) == QColor(255, 255, 240);
+    EXPECT_EQ(stray, 0);
     ResetSilverTallies();
 }
 

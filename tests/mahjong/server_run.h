@@ -111,6 +111,19 @@ inline bool XdoMove(const std::string& display, std::pair<int, int> p) {
 // end). A deal still running at the table (automatic play starts the next one itself) makes
 // the client ask first: its exit-request box is answered with its "强行退出" button, which
 // stands at (167, 127) of the box.
+// The table pane's size as the client logs it once the game is entered; false when it does
+// not come in time.
+inline bool WaitForTablePane(const HallRun& run, int* width, int* height, int ms = 60000) {
+    return WaitFor(
+        [&] {
+            const std::string log = run.ClientLog();
+            const size_t at = log.rfind("table pane ");
+            return at != std::string::npos &&
+                   std::sscanf(log.c_str() + at, "table pane %d x %d", width, height) == 2;
+        },
+        ms);
+}
+
 inline int CloseClient(HallRun& run, const std::string& display, int ms = 60000) {
     run.Command("close");
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);

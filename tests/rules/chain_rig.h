@@ -40,6 +40,7 @@ inline int32_t at(const std::vector<int32_t>& r, int byteOffset) {
 // A common table whose protected state the tests read and set.
 class Common : public CCommonTable {
 public:
+    using CCommonTable::allFlags_;
     using CCommonTable::baseStake_;
     using CCommonTable::CCommonTable;
     using CCommonTable::params_;

@@ -56,7 +56,9 @@ TEST(WinCheck, JokerPlacesInRuns) {
     EXPECT_EQ(MJ_CheckHu(c, -1, kEast, -1, 0, 0, &r, 0), 0);
 }
 
-TEST(WinCheck, ExactlyOnePair) {
+// A normal hand needs exactly one pair: without it fours and triplets alone (or nothing at
+// all) would be paid as a complete hand, fourteen tiles of 1111 5555 333 999 among them.
+TEST(WinCheck, ExactlyOnePairSoMeldsWithoutAPairAreNoWin) {
     HuResult r;
     // Fours and triplets with no pair: not a win.
     hands::Counts noPair{1, 1, 1, 1, 5, 5, 5, 5, 3, 3, 3, 9, 9};
@@ -287,6 +289,10 @@ TEST(WinCheck, ResultUtilities) {
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 15);
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 15);
     EXPECT_EQ(MJ_TakeOneJoker(&ua, &ub, 5, 15), 0);
+    int32_t one = 1;
+    EXPECT_EQ(MJ_TakeOneJoker(nullptr, &one, 5, 15), 0);  // no counter: no joker taken
+    EXPECT_EQ(MJ_TakeOneJoker(&one, nullptr, 5, 15), 0);
+    EXPECT_EQ(one, 1);
 
     HuResult r{};
     MJ_AddHuUnit(&r, kUnitRun, 31, 1, 0, 5, 15, 1, 2);  // 31 J 34

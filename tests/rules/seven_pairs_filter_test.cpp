@@ -82,8 +82,10 @@ TEST(SevenPairsFilter, AgreesWithTheFullCheckOnScatteredHands) {
             if (counts[k] + add <= 4) counts[k] += add, held += add;
         }
         int last = kinds[rng() % 13];
-        if (paired && counts[last] < 4) ++counts[last];
-        else last = kinds[rng() % 13];
+        if (paired && counts[last] < 4)
+            ++counts[last];
+        else
+            last = kinds[rng() % 13];
         const int32_t tile = idOf(last, 3);
         bool tried = false;
         int32_t entry = -1, full = -1;

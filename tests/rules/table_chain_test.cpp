@@ -143,6 +143,22 @@ TEST(ChainCommon, ThresholdLevelsAndColumns) {
     EXPECT_EQ(d[3], 640);
 }
 
+// Another chair than the current one reports the current chair once the last activity is
+// older than the seconds given; the current chair reports itself.
+TEST(ChainCommon, TurnTimeOutCountsFromTheLastActivity) {
+    FixedTick clock;
+    clock.tick = 100000;
+    Common t(TableConfig{});
+    t.SwitchActiveChair(1);
+    t.StampActivity();
+    clock.tick += 1000;
+    EXPECT_EQ(t.CheckTurnTimeout(2, 1), 2);
+    EXPECT_EQ(t.CheckTurnTimeout(1, 1), 1);
+    clock.tick += 1;
+    EXPECT_EQ(t.CheckTurnTimeout(2, 1), 1);
+    EXPECT_EQ(t.CheckTurnTimeout(1, 1), 1);
+}
+
 TEST(ChainCommon, WaitingOnlyBeforeTheFirstDealWhenEnabled) {
     FixedTick clock;
     struct Case {
@@ -637,6 +653,51 @@ TEST(ChainEdges, LevelsOfAnEmptyChairAndExactLossShares) {
     EXPECT_EQ(results[1], 5);
     EXPECT_EQ(results[2], 5);
     EXPECT_EQ(results[3], 0);
+}
+
+// The fill adds the deal's products to the totals the record holds: a cleared record gets the
+// products alone.
+TEST(ChainEdges, TheResultFillAddsTheProductsToTheRecordsTotals) {
+    Common t(TableConfig{});
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(71 + c), c);
+    t.baseStake_ = 2;
+    for (int c = 0; c < 4; ++c) t.SetMultiple(c, c + 1);
+    std::vector<int32_t> rec(140, 0);
+    for (int c = 0; c < 4; ++c) {
+        rec[static_cast<size_t>(result_off::kScoreTotals / 4 + c)] = 100 * c;
+        rec[static_cast<size_t>(result_off::kStakeResults / 4 + c)] = 50;
+    }
+    rec[static_cast<size_t>(result_off::kStakeResults / 4 + 4)] = 55;  // past the chairs
+    ASSERT_EQ(t.FillResultRecord(rec.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(rec, result_off::kStakeResults + 16), 55);
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(at(rec, result_off::kScoreTotals + 4 * c), 100 * c + 2 * (c + 1)) << c;
+        // No stake is played: the stake results are left as they were.
+        EXPECT_EQ(at(rec, result_off::kStakeResults + 4 * c), 50) << c;
+    }
+    t.stake_ = 3;
+    std::vector<int32_t> fresh(140, 0);
+    rec = fresh;
+    rec[static_cast<size_t>(result_off::kStakeResults / 4 + 1)] = 7;
+    ASSERT_EQ(t.FillResultRecord(rec.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(rec, result_off::kStakeResults), 3);
+    EXPECT_EQ(at(rec, result_off::kStakeResults + 4), 7 + 6);
+    EXPECT_EQ(at(rec, result_off::kScoreTotals + 12), 8);
+    ASSERT_EQ(t.FillResultRecord(fresh.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(fresh, result_off::kStakeResults + 4), 6);
+    // Settled against the holdings, each row is written for the seated chairs only: the rows'
+    // places past the chair count keep what they hold.
+    Common paid(TableConfig{});
+    for (int c = 0; c < 4; ++c) paid.AddPlayer(user(81 + c, 0, 1000), c);
+    paid.allFlags_[1] = 1;
+    paid.stake_ = 3;
+    std::vector<int32_t> row(140, 0);
+    row[static_cast<size_t>(result_off::kStakeResults / 4 + 4)] = 99;
+    row[static_cast<size_t>(result_off::kScoreTotals / 4 + 4)] = 98;
+    ASSERT_EQ(paid.FillResultRecord(row.data(), 560, 0, 0), 1);
+    EXPECT_EQ(at(row, result_off::kStakeResults), 0);
+    EXPECT_EQ(at(row, result_off::kStakeResults + 16), 99);
+    EXPECT_EQ(at(row, result_off::kScoreTotals + 16), 98);
 }
 
 TEST(ChainEdges, TheReservedListHoldsAtMost32Tiles) {

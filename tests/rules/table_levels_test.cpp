@@ -485,18 +485,26 @@ TEST(ChainMJ, BurnHeadTile) {
              r.Give(1, {1, 2});
          },
          2, 3},
-        {"over the joker's place", [](Rig& r) { r.jokerPos_ = 0; }, 1, 2},
+        {"the joker's tile at the head", [](Rig& r) { r.jokerPos_ = 0; }, 0, 1},
+        {"over the joker's place once its tile is gone",
+         [](Rig& r) { r.jokerPos_ = 0, r.SetTileStatus(0, kTilePlayed); }, 1, 2},
         {"from the wrapped head", [](Rig& r) { r.headPos_ = 135; }, 135, 0},
         {"none once the wall is used up", [](Rig& r) { r.tilesDrawn_ = 130, r.tailDraws_ = 6; }, -1,
          0},
         // A walk once round the wall that finds no tile leaves the head where it was.
-        {"none while only the joker's tile is in the wall",
+        {"none once no tile is in the wall",
+         [](Rig& r) {
+             for (int32_t id = 0; id < 136; ++id) r.SetTileStatus(id, kTilePlayed);
+             r.jokerPos_ = 5, r.headPos_ = 9;
+         },
+         -1, 9},
+        {"the joker's tile when it is the last in the wall",
          [](Rig& r) {
              for (int32_t id = 0; id < 136; ++id)
                  if (id != 5) r.SetTileStatus(id, kTilePlayed);
              r.jokerPos_ = 5, r.headPos_ = 9;
          },
-         -1, 9},
+         5, 6},
     };
     for (const Case& k : cases) {
         Rig r;
@@ -711,6 +719,7 @@ TEST(ChainGame, UnitsOfAResult) {
     CMJTableEx::SortAscending(two, 2);  // only the first n
     EXPECT_EQ(two[0], 1);
     EXPECT_EQ(two[2], 0);
+    CMJTableEx::SortAscending(nullptr, 3);  // no list: nothing to sort
     struct Case {
         const char* what;
         HuUnit a, b;
@@ -783,6 +792,10 @@ TEST(ChainGame, MeldsAsUnitsAndCounts) {
     EXPECT_EQ(r.UnitsFromMelds(0, &full, 2), 1);
     EXPECT_EQ(r.UnitsFromMelds(0, &full, 2), 0);
     EXPECT_EQ(r.UnitsFromMelds(0, nullptr, 2), 0);
+    // An empty result takes every meld: the count is of the units appended.
+    HuResult empty{};
+    EXPECT_EQ(r.UnitsFromMelds(0, &empty, 2), 5);
+    EXPECT_EQ(empty.unitCount, 5);
     // The hand with its melds by kind.
     int32_t all[64];
     EXPECT_EQ(r.HeldWithMelds(0, all), 2 + 4 + 3 + 4 + 4 + 3);

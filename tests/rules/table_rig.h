@@ -37,6 +37,7 @@ public:
     using CMJTableEx::gangDraws_;
     using CMJTableEx::headPos_;
     using CMJTableEx::hu_;
+    using CMJTableEx::jokerId2_;
     using CMJTableEx::jokerId_;
     using CMJTableEx::jokerLockChair_;
     using CMJTableEx::jokerLockCount_;

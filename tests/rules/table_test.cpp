@@ -129,32 +129,41 @@ TEST(CommonTable, SwitchActiveChairCountsThinkTime) {
     EXPECT_EQ(t.GetCurrentChair(), 1);
 }
 
-TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
+TEST(CommonTable, SettleLossesTakesEachWinnersShareRoundedUp) {
     CCommonTable t(TableConfig{});
     TableConfig perChair;
     perChair.ruleFlags = 0x4000000;
     CCommonTable pc(perChair);
     const struct {
         CCommonTable& table;
-        int32_t holdings[4], results[4], settled[4];
+        int32_t holdings[4], results[4], settled[4], sum;
     } rows[] = {
         // One loser with 50 owes 100: the 50 he cannot pay comes off the winners by their shares.
-        {pc, {50, 1000, 1000, 1000}, {-100, 30, 30, 40}, {-50, 15, 15, 20}},
-        // Shares with remainders: 10 short over 3/3/3 gives 4/3/3 (nothing vanishes).
-        {pc, {9, 100, 100, 100}, {-19, 6, 6, 7}, {-9, 2, 3, 4}},
+        {pc, {50, 1000, 1000, 1000}, {-100, 30, 30, 40}, {-50, 15, 15, 20}, 0},
+        // 10 short over 6/6/7 of 19: each share is rounded up (4, 4, 4), so 2 of what the loser
+        // pays reach nobody.
+        {pc, {9, 100, 100, 100}, {-19, 6, 6, 7}, {-9, 2, 2, 3}, -2},
         // Without the per-chair rule the cap is the smallest holdings at the table.
-        {t, {1000, 20, 1000, 1000}, {-30, 10, 10, 10}, {-20, 6, 7, 7}},
+        {t, {1000, 20, 1000, 1000}, {-30, 10, 10, 10}, {-20, 6, 6, 6}, -2},
+        // A share rounded up never takes a winner below 0.
+        {pc, {5, 100, 100, 100}, {-10, 1, 9, 0}, {-5, 0, 4, 0}, -1},
+        // Two losers each 1 short over 3/5 of 8: each shortfall is shared on its own, so each
+        // winner gives a share rounded up for each loser (1 + 1 and 1 + 1), not one share of
+        // the 2 together (1 and 2).
+        {pc, {3, 3, 100, 100}, {-4, -4, 3, 5}, {-3, -3, 1, 3}, -2},
     };
     for (const auto& row : rows) {
         std::vector<int32_t> r(row.results, row.results + 4);
-        EXPECT_EQ(row.table.SettleLosses(row.holdings, r.data()), 0);
+        EXPECT_EQ(row.table.SettleLosses(row.holdings, r.data()), row.sum) << row.results[0];
         EXPECT_EQ(r, std::vector<int32_t>(row.settled, row.settled + 4)) << row.results[0];
     }
-    // The 64-bit form answers the sum of what it leaves: 0 for a balanced deal, else the rest.
+    // The 64-bit form answers the sum of what it leaves: at most a unit short per winner for a
+    // balanced deal, else the rest.
     int64_t wide[4] = {-3000000000, 1000000000, 1000000000, 1000000000};
     const int32_t rich[4] = {INT32_MAX, 10, 10, 10};
-    EXPECT_EQ(pc.SettleLosses64(rich, wide), 0);
+    EXPECT_EQ(pc.SettleLosses64(rich, wide), -1);
     EXPECT_EQ(wide[0], -2147483647);
+    EXPECT_EQ(wide[1], 715827882);
     int64_t off[4] = {5, 10, 0, 0};
     EXPECT_EQ(pc.SettleLosses64(rich, off), 15);
     std::mt19937 rng(7);
@@ -163,9 +172,14 @@ TEST(CommonTable, SettleLossesSharesExactlyAndConserves) {
         for (int c = 0; c < 3; ++c) r[c] = static_cast<int32_t>(rng() % 2001) - 1000, sum += r[c];
         r[3] = -sum;
         for (int c = 0; c < 4; ++c) h[c] = static_cast<int32_t>(rng() % 1200);
-        int32_t before[4];
+        int32_t before[4], winners = 0, capped = 0;
         std::copy(r, r + 4, before);
-        ASSERT_EQ(pc.SettleLosses(h, r), 0) << n;
+        for (int c = 0; c < 4; ++c) winners += before[c] > 0, capped += before[c] + h[c] < 0;
+        const int32_t left = pc.SettleLosses(h, r);
+        // Nothing is ever paid out that was not paid in, and the rounding keeps back less
+        // than a unit per winner for each loser who cannot pay all.
+        ASSERT_LE(left, 0) << n;
+        ASSERT_GE(left, -winners * capped) << n;
         for (int c = 0; c < 4; ++c) {
             ASSERT_GE(r[c] + h[c], 0) << n;  // nobody pays more than he holds
             if (before[c] > 0) {
@@ -193,12 +207,20 @@ TEST(CommonTable, RoomFeeModeSixAndTheBalanceCheck) {
     EXPECT_EQ(fees[2], 5);    // 10 x 1, capped at 5
     EXPECT_EQ(total, 505);
     EXPECT_EQ(results[1], 9500);
-    EXPECT_EQ(t.CheckSettlement(results, fees), 1);
-    // A result that does not balance is cleared, even one below zero.
-    int32_t off[4] = {10, -11, 0, 0}, f2[4] = {};
-    EXPECT_EQ(t.CheckSettlement(off, f2), 0);
-    EXPECT_EQ(off[0], 0);
-    EXPECT_EQ(off[1], 0);
+    EXPECT_EQ(t.CheckSettlement(results, fees, total), 1);
+    // Results that come to less than nothing with the fees pass (a rounded-up share kept
+    // something back); results that would pay out a unit more than was paid in are cleared,
+    // fees included.
+    int32_t under[4] = {10, -11, 0, 0}, f1[4] = {};
+    EXPECT_EQ(t.CheckSettlement(under, f1, 0), 1);
+    EXPECT_EQ(under[0], 10);
+    int32_t even[4] = {10, -15, 0, 0}, f2[4] = {5, 0, 0, 0};
+    EXPECT_EQ(t.CheckSettlement(even, f2, 5), 1);
+    int32_t over[4] = {10, -15, 0, 0}, f3[4] = {6, 0, 0, 0};
+    EXPECT_EQ(t.CheckSettlement(over, f3, 6), 0);
+    EXPECT_EQ(over[0], 0);
+    EXPECT_EQ(over[1], 0);
+    EXPECT_EQ(f3[0], 0);
 }
 
 TEST(CommonTable, TableFeeModesSevenEightNine) {
@@ -287,7 +309,10 @@ TEST(CardTable, MoveTileTakesOnlyAHeldTileToAnotherChair) {
     EXPECT_FALSE(r.IsHeldBy(0, held));
 }
 
-TEST(CardTable, TestDealTakesOnlyAPermutation) {
+// A "Total" list changes the leading entries of the order, as many as it has fields; one that
+// would put a tile twice in the wall, and so lose another, is refused whole rather than
+// dealing a broken set.
+TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
     const auto dir = std::filesystem::temp_directory_path() / "hqlv_t1_testdeal";
     std::filesystem::create_directories(dir);
     const auto ini = dir / "test.ini";
@@ -301,20 +326,36 @@ TEST(CardTable, TestDealTakesOnlyAPermutation) {
     struct Row {
         std::string total;
         bool taken;
+        int32_t first, second, last;  // ids[0], ids[1] and ids[135] afterwards
     };
     std::string dup = perm;
     dup.replace(0, 4, "134|");
-    const Row rows[] = {{perm, true},
-                        {dup, false},
-                        {"1|2|3|", false},
-                        {perm.substr(0, perm.size() - 2) + "x|", false},
-                        {"999|" + perm.substr(4), false}};
+    const Row rows[] = {
+        {perm, true, 135, 134, 0},
+        // Short lists: only the leading entries change, the rest keeps its order.
+        {"2|1|0|", true, 2, 1, 135},
+        {"1|0||7|", true, 1, 0, 135},  // the first missing field ends the list
+        {"1|0", true, 1, 0, 135},
+        // A tile twice (and another lost), or a field that is no tile id.
+        {dup, false, 0, 1, 135},
+        {"1|2|3|", false, 0, 1, 135},
+        {perm.substr(0, perm.size() - 2) + "x|", false, 0, 1, 135},
+        {"999|" + perm.substr(4), false, 0, 1, 135},
+        {"-1|", false, 0, 1, 135},
+        {"", false, 0, 1, 135},
+    };
     for (const Row& row : rows) {
         std::ofstream(ini) << "[Card]\nMade=1\nTotal=" << row.total << "\n";
         std::vector<int32_t> ids(136);
         for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+        logged.clear();
         EXPECT_EQ(t.LoadTestDeal(ids), row.taken ? 1 : 0) << row.total.substr(0, 12);
-        EXPECT_EQ(ids[0], row.taken ? 135 : 0);
+        EXPECT_EQ(ids[0], row.first) << row.total.substr(0, 12);
+        EXPECT_EQ(ids[1], row.second) << row.total.substr(0, 12);
+        EXPECT_EQ(ids[135], row.last) << row.total.substr(0, 12);
+        // A refused list says why, except an empty one, which names nothing.
+        EXPECT_EQ(logged.size(), row.taken || row.total.empty() ? 0u : 1u)
+            << row.total.substr(0, 12);
     }
     int32_t v = 0;
     std::ofstream(ini) << "[Card]\nMade=1\nBanker=2\n";
@@ -373,15 +414,37 @@ TEST(MJTable, JokerPositionOfTheExample) {
     EXPECT_EQ(CMJTable(off, CardConfig{}, MJConfig{}).JokerPosition(), -1);
 }
 
-TEST(MJTable, DrawsStepOverTheJokerAndTakenTiles) {
+TEST(MJTable, DrawsReturnTheJokersPlaceUndrawnAndStepOverTakenTiles) {
     Rig r;
     r.headPos_ = 10;
     r.jokerPos_ = 10;
-    // The head at the joker's tile moves on and draws the next one.
+    // The head at the joker's tile: its place is returned and the draw counted, nothing is
+    // drawn and the head stays, draw after draw.
+    EXPECT_EQ(r.DrawTile(1), 10);
+    EXPECT_EQ(r.DrawTile(1), 10);
+    EXPECT_EQ(r.draws_[1], 2);
+    EXPECT_EQ(r.StatusOf(10), kTileInWall);
+    EXPECT_EQ(r.CountHeld(1), 0);
+    EXPECT_EQ(r.TilesDrawn(), 53);
+    EXPECT_EQ(r.HeadPosition(), 10);
+    // Burning the head tile takes the joker's tile out of the way; the next draw takes 11.
+    EXPECT_EQ(r.BurnHeadTile(), 10);
+    EXPECT_EQ(r.StatusOf(10), kTilePlayed);
     EXPECT_EQ(r.DrawTile(1), 11);
     EXPECT_EQ(r.ChairOf(11), 1);
-    EXPECT_EQ(r.StatusOf(10), kTileInWall);
     EXPECT_EQ(r.HeadPosition(), 12);
+    // Tiles already taken at the head are stepped over, onto the joker's place too.
+    Rig s;
+    s.headPos_ = 20, s.jokerPos_ = 22;
+    s.SetTileStatus(20, kTileHeld), s.SetTileChair(20, 3);
+    s.SetTileStatus(21, kTilePlayed);
+    EXPECT_EQ(s.DrawTile(2), 22);
+    EXPECT_EQ(s.StatusOf(22), kTileInWall);
+    EXPECT_EQ(s.HeadPosition(), 22);
+    // A joker's tile no longer in the wall is stepped over like any other.
+    s.SetTileStatus(22, kTilePlayed);
+    EXPECT_EQ(s.DrawTile(2), 23);
+    EXPECT_EQ(s.ChairOf(23), 2);
     // A tail position already taken: the next tile still in the wall.
     r.wallStart_ = 20;
     r.SetTileStatus(18, kTileHeld);  // the first tail tile (start - 2) is gone
@@ -389,7 +452,8 @@ TEST(MJTable, DrawsStepOverTheJokerAndTakenTiles) {
     const int32_t got = r.DrawFromTail(2);
     EXPECT_EQ(got, 19);
     EXPECT_EQ(r.ChairOf(19), 2);
-    EXPECT_EQ(r.StatusOf(10), kTileInWall);  // the joker's tile, not passed over, stays
+    EXPECT_EQ(r.StatusOf(10), kTilePlayed);  // the burnt joker's tile is taken by nobody
+    EXPECT_EQ(r.ChairOf(10), -1);
     // The wall used up: -1 for both.
     r.tilesDrawn_ = 136;
     EXPECT_EQ(r.DrawTile(0), -1);
@@ -485,8 +549,23 @@ TEST(MJTable, ChiOnlyFromTheNextChairAndOtherChecks) {
               0);  // the fourth tile is in another hand
 }
 
-TEST(MJTable, ClaimWindowWaitsForThePrevChairToo) {
+// The chair that played before the discarder holds the window with its flags like any other:
+// passing over them would close the window on a claim it was offered and never answered.
+TEST(MJTable, ClaimWindowWaitsForThePrevChairSoItsOfferIsNotLost) {
     FixedTick clock;
+    // The plain mahjong table too.
+    chain::MJ m(0, 0);
+    m.Fresh();
+    m.Give(1, {9, 9});
+    m.Give(0, {9});
+    int32_t nine = -1;
+    for (int32_t id : {8, 17, 26, 35})
+        if (m.ChairOf(id) == 0) nine = id;
+    m.Discard(0, &nine, 1);
+    ASSERT_EQ(m.ClaimFlags(1) & 1, 1);
+    EXPECT_FALSE(m.IsClaimWindowOver(0));
+    clock.tick += 20 * 1000 - 500;  // the claim time less half a second ends it
+    EXPECT_TRUE(m.IsClaimWindowOver(0));
     Rig r;
     r.Give(1, {9, 9});  // chair 1 = PrevChair(0) can pung chair 0's discard
     auto t = r.Give(0, {9});
@@ -497,18 +576,26 @@ TEST(MJTable, ClaimWindowWaitsForThePrevChairToo) {
     EXPECT_TRUE(r.IsClaimWindowOver(0));
 }
 
-TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
-    FixedTick clock;
-    Rig r;
+// Chair 3 discards a 9 of the second suit: chair 2 may pung it, chair 1 win on it. The pung
+// request of chair 2.
+MJRequest PungBehindAWin(Rig& r) {
     const auto h = r.Give(2, {19, 19});
     r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
     auto t = r.Give(3, {19});
-    r.Discard(3, &t[0], 1);  // chair 2 may pung, chair 1 may win
+    r.Discard(3, &t[0], 1);
+    return MJRequest::Meld(2, 3, t[0], h[0], h[1]);
+}
+
+// A claim that waits holds the window until its claimant comes back; one that never comes
+// back would hold it, and the deal, for ever: it is dropped two seconds after the claim time.
+TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
+    FixedTick clock;
+    Rig r;
+    const MJRequest pung = PungBehindAWin(r);
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     ASSERT_TRUE(r.ClaimFlags(2) & 1);
-    const int32_t tile = t[0];
     // The pung must wait for the win claim: its priority holds the window.
-    EXPECT_EQ(r.OthersMayStillHu(MJRequest::Meld(2, 3, tile, h[0], h[1])), 1);
+    EXPECT_EQ(r.OthersMayStillHu(pung), 1);
     EXPECT_EQ(r.WaitOpe(2), 200 - 1);
     r.AnswerPass(1, 0);
     EXPECT_FALSE(r.IsClaimWindowOver(3));
@@ -517,6 +604,25 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     clock.tick += 1;  // past it: the claimant never came back
     EXPECT_TRUE(r.IsClaimWindowOver(3));
     EXPECT_EQ(r.WaitOpe(2), 0);
+}
+
+TEST(MJTable, AnAnsweredChairsFlagsHoldTheWindowUntilTheClaimTime) {
+    FixedTick clock;
+    Rig r;
+    const MJRequest pung = PungBehindAWin(r);
+    // Late in the claim time the pung waits no longer for chair 1's win: chair 2 has answered,
+    // but its claim is not carried out yet and its flags keep the window open until the time
+    // is up, after chair 1 passed too.
+    clock.tick += 19 * 1000;
+    EXPECT_EQ(r.OthersMayStillHu(pung), 0);
+    EXPECT_TRUE(r.Answered(2));
+    EXPECT_EQ(r.WaitOpe(2), 0);
+    EXPECT_EQ(r.AnswerPass(1, 0), 1);  // every chair has answered
+    EXPECT_FALSE(r.IsClaimWindowOver(3));
+    clock.tick += 499;
+    EXPECT_FALSE(r.IsClaimWindowOver(3));
+    clock.tick += 1;
+    EXPECT_TRUE(r.IsClaimWindowOver(3));
 }
 
 TEST(MJTable, TheTurnRunsOutTwoSecondsAfterTheClaimTime) {
@@ -552,6 +658,12 @@ TEST(GameRules, WallBreakPriorityAndRotation) {
         r.SetDice(row.d1, row.d2, 0, 0);
         EXPECT_EQ(r.WallStartPosition(), row.start) << row.d1 << row.d2 << row.banker;
     }
+    // A table without tiles has no wall to break: position 0.
+    CardConfig none = GameCardConfig();
+    none.tileTotal = 0;
+    CMJTableEx bare(GameTableConfig(), none, GameMJConfig());
+    bare.SetDice(3, 4, 2, 5);
+    EXPECT_EQ(bare.WallStartPosition(), 0);
     EXPECT_EQ(r.ClaimPriority(3, 0, 8), 400);  // several winners: no seat order
     TableConfig one = GameTableConfig();
     one.ruleFlags &= ~0x40000u;
@@ -639,7 +751,9 @@ TEST(GameRules, AWinOnADiscardOfNoValidChairIsNone) {
     }
 }
 
-TEST(GameRules, OnlyChairsThatAskedWin) {
+// Only the chairs that asked to win are made winners: a chair that let its win pass would
+// otherwise be paid for a win it never declared, and the discarder would pay for it.
+TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
     Rig r;
     r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
     r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
@@ -654,6 +768,8 @@ TEST(GameRules, OnlyChairsThatAskedWin) {
     EXPECT_GT(r.WinValueOf(1), 0);
     EXPECT_EQ(r.WinValueOf(2), 0);
     EXPECT_EQ(r.Loser(), 0);
+    EXPECT_EQ(r.Winners(), 1);
+    EXPECT_EQ(r.ResultOf(2).handType, 0);  // its result is not written either
     // Both ask: both win (several winners allowed).
     Rig s;
     s.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
@@ -947,6 +1063,86 @@ TEST(Settlement, ThePlainTableFindsTheChairThatFedTheWinnerThreeMelds) {
     int32_t rec[200] = {};
     EXPECT_EQ(r.CMJTable::FindLiableChair(rec, nullptr), 2);
     EXPECT_EQ(rec[696 / 4], r.UserIdAt(2));
+}
+
+// A mahjong table of the level below this game's rules whose settlement step pays a win: the
+// winner gains what each other chair loses.
+class PayingTable : public chain::MJ {
+public:
+    using CMJTable::chiM_;
+    using CMJTable::firstWinner_;
+    using CMJTable::gangM_;
+    using CMJTable::mode_;
+    using CMJTable::pengM_;
+    using CMJTable::winners_;
+    using CMJTable::winValue_;
+    explicit PayingTable(uint32_t flags = 0x80000) : chain::MJ(flags, 0) {}
+    int32_t loss[4] = {};
+    int32_t SettleStep(int32_t*, int32_t, int32_t, int32_t* points) override {
+        for (int c = 0; c < 4; ++c) points[c] += loss[c];
+        return 0;
+    }
+};
+
+TEST(Settlement, ThePlainTablesLiableChairTakesTheSumOfTheLosses) {
+    FixedTick clock;
+    PayingTable t;
+    t.Fresh();
+    t.firstWinner_ = 1;
+    t.winners_ = 1;
+    t.winValue_[1] = 10;
+    t.loss[0] = -10, t.loss[1] = 30, t.loss[2] = -10, t.loss[3] = -10;
+    // Chair 3 made two pungs of chair 1's discards and chair 1 one chow of chair 3's: three
+    // melds between them, whichever way.
+    t.pengM_[1][3] = 2;
+    t.chiM_[3][1] = 1;
+    std::vector<int32_t> rec(static_cast<size_t>(t.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(t.FillResultRecord(rec.data(), t.ResultRecordSize(), 0, 0), 1);
+    const int32_t* points = rec.data() + 56 / 4;
+    EXPECT_EQ(points[0], 0);
+    EXPECT_EQ(points[1], 30);
+    EXPECT_EQ(points[2], 0);
+    EXPECT_EQ(points[3], -30);
+    EXPECT_EQ(rec[696 / 4], t.UserIdAt(3));
+    // Without the liability rule (tile flag 0x80000) the losses stay where they are.
+    PayingTable off(0);
+    off.Fresh();
+    off.firstWinner_ = 1, off.winners_ = 1, off.winValue_[1] = 10;
+    off.loss[0] = -10, off.loss[1] = 20, off.loss[2] = -10;
+    off.gangM_[2][1] = 3;
+    std::vector<int32_t> plain(static_cast<size_t>(off.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(off.FillResultRecord(plain.data(), off.ResultRecordSize(), 0, 0), 1);
+    EXPECT_EQ(plain[696 / 4], 0);
+    EXPECT_EQ(plain[56 / 4 + 0], -10);
+    EXPECT_EQ(plain[56 / 4 + 2], -10);
+    // Called on its own: a second winner keeps its points and the liable chair pays them too
+    // (cleared, they would be a win lost and points that no longer sum to 0); without a liable
+    // chair nothing moves.
+    t.pengM_[1][3] = 0, t.chiM_[3][1] = 0;
+    t.gangM_[2][1] = 3;
+    int32_t results[4] = {-25, 10, 0, 15};
+    int32_t record[200] = {};
+    EXPECT_EQ(t.FindLiableChair(record, results), 2);
+    EXPECT_EQ(results[0], 0);
+    EXPECT_EQ(results[1], 10);
+    EXPECT_EQ(results[2], -25);
+    EXPECT_EQ(results[3], 15);
+    EXPECT_EQ(record[696 / 4], t.UserIdAt(2));
+    t.gangM_[2][1] = 2;
+    int32_t same[4] = {-25, 10, 0, 15};
+    EXPECT_EQ(t.FindLiableChair(record, same), -1);
+    EXPECT_EQ(same[0], -25);
+    EXPECT_EQ(same[2], 0);
+    t.firstWinner_ = -1;
+    EXPECT_EQ(t.FindLiableChair(record, same), -1);
+    // A liable chair that won too keeps its own points less every other chair's loss: chair 3,
+    // the first met after chair 1 with three melds between them, won 15 and pays 20 and 5.
+    t.firstWinner_ = 1;
+    t.gangM_[2][1] = 0;
+    t.pengM_[3][1] = 3;
+    int32_t won[4] = {-20, 10, -5, 15};
+    EXPECT_EQ(t.FindLiableChair(record, won), 3);
+    EXPECT_EQ(std::vector<int32_t>(won, won + 4), (std::vector<int32_t>{0, 10, 0, -10}));
 }
 
 TEST(Settlement, ResultRecordFields) {

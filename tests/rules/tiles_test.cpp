@@ -42,7 +42,12 @@ TEST(TileModel, IndicesAndKinds) {
     EXPECT_EQ(MJ_FindTileOfIndex(kNoTileIndex, 0), -1);  // no id outside 0..151 is offered
     EXPECT_EQ(MJ_IsSameKind(0, 27, 0), 1);
     EXPECT_EQ(MJ_IsSameKind(0, 1, 0), 0);
-    EXPECT_EQ(MJ_IsSameKind(-1, 200, 0), 0);  // two non-tiles are not a kind
+    // Every id that is no tile has the index -10, so two of them compare as one kind; a
+    // non-tile never matches a tile.
+    EXPECT_EQ(MJ_IsSameKind(-1, 200, 0), 1);
+    EXPECT_EQ(MJ_IsSameKind(-1, -1, 0), 1);
+    EXPECT_EQ(MJ_IsSameKind(-1, 0, 0), 0);
+    EXPECT_EQ(MJ_IsSameKind(152, 151, 0), 0);
     EXPECT_EQ(MJ_IsWindIndex(34), 34);
     EXPECT_EQ(MJ_IsWindIndex(35), 0);
     EXPECT_EQ(MJ_IsDragonIndex(35), 35);
@@ -151,7 +156,9 @@ TEST(TileModel, AddTileTakeJokers) {
     EXPECT_EQ(s[5], 2);
     EXPECT_EQ(s[37], 0);
 
-    // Claim mode under flag 0x8: jokers stay as their own kind and the substitutes add to them.
+    // Claim mode under flag 0x8: jokers stay as their own kind and the substitutes add to them
+    // (were joker A's count replaced by the substitutes', the jokers kept in the hand would
+    // vanish from it).
     hands::Counts n{5, 37};
     EXPECT_EQ(
         MJ_AddTileTakeJokers(n, -1, 4, -1, &idx,

@@ -24,7 +24,8 @@ PaletteImage blank(int w, int h, std::vector<uint32_t> palette) {
 
 void fill(PaletteImage& im, int x0, int y0, int x1, int y1, uint8_t c) {
     for (int y = std::max(0, y0); y < std::min(im.h, y1); ++y)
-        for (int x = std::max(0, x0); x < std::min(im.w, x1); ++x) im.index[size_t(y * im.w + x)] = c;
+        for (int x = std::max(0, x0); x < std::min(im.w, x1); ++x)
+            im.index[size_t(y * im.w + x)] = c;
 }
 
 void disc(PaletteImage& im, int cx, int cy, int r, uint8_t c) {
@@ -119,14 +120,15 @@ PaletteImage scoreBoardImage() {
         fill(im, 4, y + 22, 335, y + 24, 1);
     }
     // Three columns: the player's name from 15, the running total centred on 158 with its
-    // unit at 190, the last deal centred on 260 with its unit at 290.
-    for (int x : {10, 128, 232}) fill(im, x, 8, x + 1, 30, 3);
+    // unit at 190, the last deal centred on 260 with its unit at 290. Each title stands over
+    // its amounts and nothing else marks a column, so that a narrow pane can lay the columns
+    // closer (each cut out around its title) and the board still reads whole.
+    fill(im, 10, 8, 11, 30, 3);
     text(im, 15, 25, "玩家", 14, 5);
-    text(im, 170 - textWidth("累计", 14) / 2, 25, "累计", 14, 5);
-    text(im, 272 - textWidth("本局", 14) / 2, 25, "本局", 14, 5);
+    text(im, 158 - textWidth("累计", 14) / 2, 25, "累计", 14, 5);
+    text(im, 260 - textWidth("本局", 14) / 2, 25, "本局", 14, 5);
     return im;
 }
-
 
 PaletteImage defaultFaceImage() {
     PaletteImage im = blank(32, 32, {0xFFFFFF, 0xF0C890, 0x303030, 0xC04040});
@@ -175,8 +177,8 @@ PaletteImage operateTile() {
 
 // A rounded face with a glyph: 0 a question mark, 1 a gear, 2 a dot, 3 a cross.
 PaletteImage operateButton(int glyph) {
-    PaletteImage im = blank(kOperateButtonW, kOperateButtonH,
-                            {0x1E3246, kOperateFaceColour, 0xFFF4E0, 0x7A3C10});
+    PaletteImage im =
+        blank(kOperateButtonW, kOperateButtonH, {0x1E3246, kOperateFaceColour, 0xFFF4E0, 0x7A3C10});
     fill(im, 3, 2, kOperateButtonW - 3, kOperateButtonH - 2, 3);
     fill(im, 4, 3, kOperateButtonW - 4, kOperateButtonH - 3, 1);
     const int cx = kOperateButtonW / 2, cy = kOperateButtonH / 2;
@@ -195,7 +197,9 @@ PaletteImage operateButton(int glyph) {
             }
             disc(im, cx, cy, 4, 1);
             break;
-        case 2: disc(im, cx, cy, 5, 2); break;
+        case 2:
+            disc(im, cx, cy, 5, 2);
+            break;
         default:
             for (int d = -8; d <= 8; ++d) {
                 fill(im, cx + d - 1, cy + d - 1, cx + d + 2, cy + d + 2, 2);
@@ -217,8 +221,10 @@ PaletteImage headerbar() {
 }  // namespace
 
 std::vector<SkinPicture> operateSkinPictures() {
-    std::vector<SkinPicture> p = {{"operate_bk.bmp", operateTile()}, {"headerbar.bmp", headerbar()}};
-    for (int i = 0; i < 4; ++i) p.push_back({std::string(kOperateButtonKeys[i]) + ".bmp", operateButton(i)});
+    std::vector<SkinPicture> p = {{"operate_bk.bmp", operateTile()},
+                                  {"headerbar.bmp", headerbar()}};
+    for (int i = 0; i < 4; ++i)
+        p.push_back({std::string(kOperateButtonKeys[i]) + ".bmp", operateButton(i)});
     return p;
 }
 

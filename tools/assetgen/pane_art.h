@@ -2,8 +2,8 @@
 // The pictures of the panes and dialogs, drawn here: the score board (bitmap 276, 339 by
 // 172, 8 bits per pixel, black as the transparent colour, a header band titled 玩家, 累计
 // and 本局 over the three columns the pane writes (names from 15, totals about 158, the last
-// deal about 260) and four row bands under the rows at 45 + 32c), the default face (bitmap 162, 32 by 32) and the two small icons 151
-// (player information) and 152 (the chat's face button).
+// deal about 260) and four row bands under the rows at 45 + 32c), the default face (bitmap 162, 32
+// by 32) and the two small icons 151 (player information) and 152 (the chat's face button).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,7 +44,9 @@ bool writeOperateSkin(const std::string& skinFolder);
 // The skin keys of the operate buttons 1001-1004 (help, settings, the unused one, quit).
 inline constexpr const char* kOperateButtonKeys[4] = {"OperateHelp", "OperateSet", "OperateIdle",
                                                       "OperateQuit"};
-inline constexpr int kOperateButtonW = 50, kOperateButtonH = 36;
+// Four buttons of this width and their five gaps fit the operate bar of the narrowest screen
+// the client is laid out for (the right-hand column of an 800-pixel screen, 186 pixels).
+inline constexpr int kOperateButtonW = 42, kOperateButtonH = 36;
 inline constexpr int kHeaderbarW = 320, kHeaderbarH = 24;
 // Marker colours: the background's stripe and the buttons' face (tests look for them).
 inline constexpr uint32_t kOperateStripeColour = 0x3CB4C8;

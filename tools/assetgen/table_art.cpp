@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "platform/core/glyphs.h"
 #include "tools/assetgen/face_art.h"
 #include "tools/assetgen/png_file.h"
 
@@ -237,6 +238,36 @@ Raster Dice(int n) {
     return r;
 }
 
+// The clock's digits, 8 × 17 cells on the clock's panel. Each digit is set alone in its
+// cell at the largest bold height whose every digit keeps a pixel of panel on each side and
+// two above and below, so that no digit runs into its neighbour or past the clock's window.
+constexpr int kDigitCell = 8, kDigitHeight = 17;
+
+int ClockDigitSize() {
+    for (int size = 16; size > 6; --size) {
+        platform::GlyphFont font{kSans, size, 700};
+        bool fits = true;
+        for (char d = '0'; d <= '9' && fits; ++d) {
+            const auto g = platform::renderGlyph(font, char32_t(d));
+            fits = g && g->width <= kDigitCell - 2 && g->rows <= kDigitHeight - 4;
+        }
+        if (fits) return size;
+    }
+    return 6;
+}
+
+Raster ClockDigits() {
+    Raster r(10 * kDigitCell, kDigitHeight, kPanel);
+    const int size = ClockDigitSize();
+    for (int d = 0; d < 10; ++d) {
+        Raster cell(kDigitCell, kDigitHeight, kPanel);
+        DrawText(cell, std::string(1, char('0' + d)), kSans, size, true, kDigitCell / 2.0,
+                 kDigitHeight / 2.0, Rgb(255, 210, 60));
+        r.copy(cell, kDigitCell * d, 0);
+    }
+    return r;
+}
+
 Raster ClockHand() {
     const int cell = 56;
     Raster r(cell * 8, cell, kKeyMagenta);
@@ -268,13 +299,17 @@ Raster TableCloth() {
     return r;
 }
 
-// Bar frame piece: kind 0 left end, 1 middle, 2 right end.
+// Bar frame piece: kind 0 left end, 1 middle, 2 right end. The middle pieces join without
+// a seam, so a place that holds no button reads as the bar itself, not as an empty slot.
 Raster FramePiece(int w, int h, int kind) {
     Raster r(w, h, kKeyMagenta);
     const int extra = kind == 1 ? 0 : 8;
     const int x = kind == 2 ? -extra : 0;
     r.fillRound(x, 0, w + extra, h, kind == 1 ? 0 : 8, Rgb(90, 56, 24));
-    r.fillRound(x + 1, 2, w + extra - 2, h - 4, kind == 1 ? 0 : 7, Rgb(150, 104, 52));
+    if (kind == 1)
+        r.fillRect(0, 2, w, h - 4, Rgb(150, 104, 52));
+    else
+        r.fillRound(x + 1, 2, w + extra - 2, h - 4, 7, Rgb(150, 104, 52));
     r.fillRect(kind == 0 ? 4 : 0, h / 2, kind == 1 ? w : w - 4, 1, Rgb(180, 136, 80));
     return r;
 }
@@ -300,13 +335,7 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
         v.push_back({common + "AskKanPai.bmp", [] {
                          return Button(80, 30, "看牌", Rgb(60, 150, 200), Rgb(255, 255, 255), 18);
                      }});
-        v.push_back({common + "clock_digit.bmp", [] {
-                         Raster r(80, 17, kPanel);
-                         for (int d = 0; d < 10; ++d)
-                             DrawText(r, std::string(1, char('0' + d)), kSans, 16, true,
-                                      8 * d + 4.0, 8.5, Rgb(255, 210, 60));
-                         return r;
-                     }});
+        v.push_back({common + "clock_digit.bmp", ClockDigits});
         v.push_back({common + "dnxb.png", [] {
                          return PngCells(
                              59, 4,
@@ -394,7 +423,9 @@ const std::vector<std::pair<std::string, Painter>>& Painters() {
                              r.fillCircle(32.5 + std::cos(a) * 25, 32.5 - std::sin(a) * 25, 1.6,
                                           Rgb(110, 70, 30));
                          }
-                         r.fillRect(24, 24, 16, 17, kPanel);  // the digits' window
+                         // The digits' window: the two 8 × 17 cells (from 24, 24 when the
+                         // clock is placed by its centre) and two pixels of frame around.
+                         r.fillRect(22, 22, 20, 21, kPanel);
                          return r;
                      }});
         v.push_back({classic + "clock_hand.bmp", ClockHand});

@@ -6,11 +6,13 @@
 //   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
 //             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
 //             [--option-a N] [--option-b N] [--notice-base URL] [--web-base URL]
-//             [--log FILE]
+//             [--standings FILE] [--log FILE]
 //
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
-// record names (none by default). --web-base is the platform's web base the hall record
+// record names; by default the hall serves the game's notice itself on 127.0.0.1.
+// --standings names the local server's standings file: a details request (0x9108) is answered
+// with the user's standing there. --web-base is the platform's web base the hall record
 // names; by default the local folder <root>/web/, where the hall writes the advert page
 // (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
 // game's help page (game/HqLv228.html). The chat's face pictures found beside the client
@@ -33,7 +35,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -46,7 +50,9 @@
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/core/profile.h"
+#include "tools/hall/notice_server.h"
 #include "tools/stand_ins.h"
+#include "tools/standings.h"
 
 extern char** environ;
 
@@ -71,6 +77,7 @@ struct Options {
     int optionB = 0;
     std::string noticeBase;
     std::string webBase;
+    std::string standings;
     std::string log;
 };
 
@@ -136,20 +143,44 @@ PlayerRecord OwnRecord() {
     return r;
 }
 
-// The record the hall holds of a user: its own user's, a server-driven player's by its
-// chair's name, any other user's by its id alone.
-PlayerRecord RecordOf(int user) {
-    if (user == g_opt.user) return OwnRecord();
-    PlayerRecord r;
+// The hall's answer to a details request (0x9108): the user's standing as the server last
+// settled it (the standings file), on the name the hall knows him by; without one, its own
+// user's starting record; for anybody else nothing, rather than figures that may disagree
+// with what the game shows. A standings file too large to be one is logged and answers
+// nobody.
+std::optional<PlayerRecord> DetailsOf(int user) {
+    std::string refused;
+    const tools::Standings standings = g_opt.standings.empty()
+                                           ? tools::Standings{}
+                                           : tools::ReadStandingsFile(g_opt.standings, &refused);
+    if (!refused.empty()) {
+        Log("%s: no details sent", refused.c_str());
+        return std::nullopt;
+    }
+    const auto known = standings.find(user);
+    if (known == standings.end())
+        return user == g_opt.user ? std::optional<PlayerRecord>(OwnRecord()) : std::nullopt;
+    PlayerRecord r = user == g_opt.user ? OwnRecord() : PlayerRecord{};
+    const tools::UserStanding& s = known->second;
     r.setWord(PlayerRecord::kUserId, user);
     r.setWord(PlayerRecord::kValue9, g_opt.table);
-    const int chair = user - tools::kFirstComputerUserId;
-    const bool computer = chair >= 0 && chair < 4;
-    r.setWord(PlayerRecord::kChair, computer ? chair : -1);
-    r.setWord(PlayerRecord::kSilver, computer ? tools::kComputerStartSilver : 0);
-    r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
-              framework::Utf8ToGbk(computer ? tools::ComputerPlayerName(chair)
-                                            : "玩家" + std::to_string(user)));
+    if (user != g_opt.user) {
+        const int chair = user - tools::kFirstComputerUserId;
+        const bool computer = chair >= 0 && chair < 4;
+        r.setWord(PlayerRecord::kChair, computer ? chair : -1);
+        r.setText(PlayerRecord::kNameOff, PlayerRecord::kNameLen,
+                  framework::Utf8ToGbk(computer ? tools::ComputerPlayerName(chair)
+                                                : "玩家" + std::to_string(user)));
+    }
+    r.setWord(PlayerRecord::kSilver, s.silver);
+    r.setWord(PlayerRecord::kScore, s.score);
+    r.setWord(PlayerRecord::kLevel, s.level);
+    const bool titled = s.level >= 0 && size_t(s.level) < tools::kLevelTitles.size();
+    r.setText(PlayerRecord::kLevelTitleOff, PlayerRecord::kLevelTitleLen,
+              titled ? framework::Utf8ToGbk(tools::kLevelTitles[size_t(s.level)]) : "");
+    r.setWord(PlayerRecord::kValue4, s.wins);  // words 30-32: wins, losses, draws
+    r.setWord(PlayerRecord::kValue4 + 1, s.losses);
+    r.setWord(PlayerRecord::kValue4 + 2, s.draws);
     return r;
 }
 
@@ -190,11 +221,13 @@ intptr_t OnHallMessage(const platform::Message& m) {
             SendTableState();
             return 0;
         case framework::kMsgHallPlayerInfo: {
-            // A player's details: the hall answers with its record (kind 7).
+            // A player's details: the hall answers with its record (kind 7), or not at all.
             Log("0x9108: details of user %ld for window %lu", long(m.l),
                 static_cast<unsigned long>(m.w));
-            const PlayerRecord r = RecordOf(int(m.l));
-            SendRecord(framework::kHallGameData, {r.raw.begin(), r.raw.end()});
+            if (const std::optional<PlayerRecord> r = DetailsOf(int(m.l)))
+                SendRecord(framework::kHallGameData, {r->raw.begin(), r->raw.end()});
+            else
+                Log("no standing of user %ld: no details sent", long(m.l));
             return 0;
         }
         case framework::kMsgHallSign: {
@@ -327,6 +360,23 @@ bool Prepare(Options& o) {
     return ok;
 }
 
+// Without a given notice base the hall publishes the game's notice itself, on 127.0.0.1, and
+// names that server in the hall record; when it cannot listen, the record names none.
+std::unique_ptr<tools::NoticeServer> StartNotices(Options& o) {
+    if (!o.noticeBase.empty()) return nullptr;
+    const std::string text = "<notify><c=255>【公告】<>欢迎来到本地大厅，祝您游戏愉快！\r\n";
+    auto server = std::make_unique<tools::NoticeServer>(
+        o.game, framework::Utf8ToGbk(text),
+        [](const std::string& line) { Log("%s", line.c_str()); });
+    if (!server->Start()) {
+        Log("cannot start the notice server: the hall record names no notice base");
+        return nullptr;
+    }
+    o.noticeBase = server->Base();
+    Log("notices served at %s", o.noticeBase.c_str());
+    return server;
+}
+
 pid_t StartClient(const Options& o, platform::Handle hall) {
     std::string line = std::to_string(o.game) + "|" + o.host + "|" + std::to_string(o.room) + "|" +
                        std::to_string(hall) + "|0|" + std::to_string(o.user) + "|" +
@@ -382,7 +432,7 @@ int Usage() {
     std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
                  "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
                  "[--option-a N] [--option-b N] [--notice-base URL] [--web-base URL] "
-                 "[--log FILE]\n";
+                 "[--standings FILE] [--log FILE]\n";
     return 2;
 }
 
@@ -425,6 +475,8 @@ int main(int argc, char** argv) {
             o.noticeBase = next();
         else if (a == "--web-base")
             o.webBase = next();
+        else if (a == "--standings")
+            o.standings = next();
         else if (a == "--log")
             o.log = next();
         else
@@ -438,6 +490,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
     if (!Prepare(o)) return 1;
+    std::unique_ptr<tools::NoticeServer> notices = StartNotices(o);
 
     platform::MessageLoop loop;
     platform::FunctionTarget target(OnHallMessage);
@@ -476,6 +529,7 @@ int main(int argc, char** argv) {
         }
         usleep(50 * 1000);
     }
+    if (notices) notices->Stop();
     endpoint.close();
     target.detach();
     loop.quit();

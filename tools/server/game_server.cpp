@@ -573,10 +573,8 @@ std::vector<uint8_t> GameServer::PlayerList(int room, int table, int excludeClie
 }
 
 std::vector<uint8_t> GameServer::ServerGameData(const Client& c) {
-    if (handler_) {
-        auto d = handler_->GameData(*this, c.id);
-        if (!d.empty()) return d;
-    }
+    if (handler_)
+        if (auto d = handler_->GameData(*this, c.id)) return *std::move(d);
     // Table, own chair, chairs and the seated players.
     std::vector<uint8_t> d(16, 0);
     Put32(d, 0, c.seat.table);

@@ -46,8 +46,11 @@ public:
     virtual ~GameHandler() = default;
     // Returns true when the request was handled; `reply` is sent when the client waits.
     virtual bool OnRequest(GameServer& server, const Request& request, Reply& reply) = 0;
-    // The game-data block sent with a successful entry; empty: the server's own.
-    virtual std::vector<uint8_t> GameData(GameServer& /*server*/, int /*client*/) { return {}; }
+    // The game-data block sent with a successful entry and with 201140: none, the server's
+    // own; an empty block, no game data at all (the entry then says no game runs).
+    virtual std::optional<std::vector<uint8_t>> GameData(GameServer& /*server*/, int /*client*/) {
+        return std::nullopt;
+    }
     // The 136-byte entries of a table's players that have no connection (server-driven
     // seats), listed after the connected ones wherever the table's players are listed.
     virtual std::vector<uint8_t> UnconnectedPlayers(GameServer& /*server*/, int /*room*/,

@@ -2,14 +2,15 @@
 //
 //   hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] [--record FILE]
 //               [--think MS] [--turn S] [--claim S] [--grace S] [--deal MS]
-//               [--silver N] [--test-deal FOLDER]
+//               [--silver N] [--test-deal FOLDER] [--standings FILE]
 //
 // Plays this game's deals: a player that is ready gets server-driven players in the empty
 // chairs. --seed fixes the deals' random numbers (the same actions replay the same deals);
 // --record appends each deal's record as text; --silver settles the deals in silver at that
 // multiple of the table's stake (1 by default, 0 points only); --test-deal takes a fixed wall
 // from the folder's "test.ini"; --deal is the time the clients roll the dice and deal before
-// the first turn begins (7000 ms unless given).
+// the first turn begins (7000 ms unless given); --standings keeps each seated user's standing
+// as the deals settle it in FILE, for the stand-in hall to answer details requests with.
 //
 // Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
 // (--port 0 picks a free port). Commands on standard input, one per line:
@@ -103,6 +104,9 @@ int main(int argc, char** argv) {
         } else if ((a == "--record" || a == "--test-deal") && i + 1 < argc) {
             (a == "--record" ? game.recordFile : game.deal.testIniFolder) = argv[++i];
             ok = true;
+        } else if (a == "--standings" && i + 1 < argc) {
+            game.standingsFile = argv[++i];
+            ok = true;
         } else if (a == "--port" && i + 1 < argc) {
             // A port out of range must not wrap into some other port.
             char* end = nullptr;
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
         if (!ok) {
             std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] "
                          "[--record FILE] [--think MS] [--turn S] [--claim S] [--grace S] "
-                         "[--deal MS] [--silver N] [--test-deal FOLDER]\n";
+                         "[--deal MS] [--silver N] [--test-deal FOLDER] [--standings FILE]\n";
             return 2;
         }
     }

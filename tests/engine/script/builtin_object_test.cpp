@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "builtin_test_fixture.h"
+#include "log_capture.h"
 
 namespace hqlv::engine::test {
 namespace {
@@ -54,7 +55,7 @@ TEST_F(ObjectFamily, CallErrors) {
         {10, "绑定实体", {p, "99999"}},
         {10, "绑定实体", {"99999", p}},
         {10, "解除绑定", {"0", p}},
-        {10, "解除绑定", {"99999", p}},
+        {10, "解除绑定", {"x", p}},
         {10, "贴图", {i, "tiles"}},
         {10, "贴图", {"99999", "tiles"}},
         {10, "贴图", {p, "nothing"}},
@@ -93,7 +94,6 @@ TEST_F(ObjectFamily, CallErrors) {
         {20, "绑定实体", {p, p}},
         {20, "贴图", {p, "tiles", "0", "0", "0", "-1", "2"}},
         {20, "贴图", {p, "tiles", "0", "0", "0", "2", "32768"}},
-        {20, "操作图片", {i, "变形"}},
         {20, "操作平面", {p, "变"}},
         {20, "操作平面", {p, "宽高", "0", "5"}},
         {20, "操作平面", {p, "宽高", "5", "4097"}},
@@ -379,6 +379,37 @@ TEST_F(ObjectFamily, UnlinkTakesEachFurtherId) {
     EXPECT_EQ(Find(p)->GetChild(0), Find(c2));
     EXPECT_EQ(Find(c1)->GetParent(), nullptr);
     EXPECT_EQ(Find(c3)->GetParent(), nullptr);
+}
+
+// Only a parent id of 0 is refused: unlinking from a parent that does not exist changes
+// nothing, and the kernel writes one log line for each id it was asked to unlink.
+TEST_F(ObjectFamily, UnlinkFromAParentThatDoesNotExistGoesOn) {
+    const std::string p = NewPlane(), c = NewPlane();
+    ExpectOk("绑定实体", {p, c});
+    LogCapture log;
+    ExpectOk("解除绑定", {"99999", c, p});
+    EXPECT_EQ(Find(c)->GetParent(), Find(p));
+    const std::string lines = log.text();
+    size_t found = 0;
+    for (size_t at = lines.find("父体不存在"); at != std::string::npos;
+         at = lines.find("父体不存在", at + 1))
+        ++found;
+    EXPECT_EQ(found, 2u);
+}
+
+// An unknown sub-command of 操作图片 is no sub-command at all: the call is not handled by the
+// family (and so ends as an unsupported function), no error of its own is reported and the
+// image keeps its frame.
+TEST_F(ObjectFamily, AnUnknownImageSubCommandIsNotHandled) {
+    const std::string i = NewImage();
+    ExpectOk("操作图片", {i, "跳帧", "2"});
+    EXPECT_EQ(Call("操作图片", {i, "变形"}), kScriptNotHandled);
+    EXPECT_TRUE(m->kinds.empty());
+    EXPECT_EQ(Image(i)->GetFrame(), 2u);
+    // Called from a run, it fails as a function no family and no loaded script answers.
+    Prepare("操作图片", {i, "变形"});
+    EXPECT_EQ(m->CallFunction(run.get()), kScriptError);
+    EXPECT_TRUE(m->kinds.empty());
 }
 
 TEST_F(ObjectFamily, PasteDrawsTheFrameAtItsPlaceAndSize) {

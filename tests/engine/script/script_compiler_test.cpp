@@ -26,7 +26,8 @@ TEST_F(Compile, LinesFlattenIntoTheirStatements) {
         const char* source;
         std::initializer_list<const char*> statements;
     } rows[] = {
-        {"x = a + b * c;", {"传出 b,c", "运算 *", "传入 缓存0", "传出 a,缓存0", "运算 +", "传入 x"}},
+        {"x = a + b * c;",
+         {"传出 b,c", "运算 *", "传入 缓存0", "传出 a,缓存0", "运算 +", "传入 x"}},
         {"如果 (a > 1) {", {"传出 a,1", "运算 >", "传入 缓存0", "如果 缓存0", "{"}},
         {"如果 (a) {", {"传出 a", "传入 缓存0", "如果 缓存0", "{"}},
         {"x = -a;", {"传出 0,a", "运算 -", "传入 x"}},
@@ -38,21 +39,29 @@ TEST_F(Compile, LinesFlattenIntoTheirStatements) {
          {"%WhileStart%", "传出 i,3", "运算 <", "传入 缓存0", "当 缓存0", "传出 i,1", "运算 +",
           "传入 i", "}"}},
         {"从 (i = 0; i < 3; i = i + 1) { f(i); }",
-         {"传出 0", "传入 i", "%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%", "传出 i,3",
-          "运算 <", "传入 缓存0", "%ForIF% 缓存0", "传出 i", "函数 f", "}"}},
+         {"传出 0", "传入 i", "%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%",
+          "传出 i,3", "运算 <", "传入 缓存0", "%ForIF% 缓存0", "传出 i", "函数 f", "}"}},
+        // A counting loop without a first part starts with the marker.
+        {"从 (; i < 3; i = i + 1) { }",
+         {"%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%", "传出 i,3", "运算 <",
+          "传入 缓存0", "%ForIF% 缓存0", "}"}},
         {"f(g(x), y);", {"传出 x", "函数 g", "传入 缓存0", "传出 缓存0,y", "函数 f"}},
         {"f(1);", {"传出 1", "函数 f"}},
+        // A call without arguments clears the value stack first: it is handed nothing an
+        // earlier statement left there.
         {"f();", {"传出 ", "函数 f"}},
-        {"x = f() + 1;", {"传出 ", "函数 f", "传入 缓存0", "传出 缓存0,1", "运算 +", "传入 x"}},
+        {"x = f();", {"传出 ", "函数 f", "传入 x"}},
         {"传出 \"a;b\",c; 变量 v = 1 ;", {"传出 \"a;b\",c", "变量 v = 1 "}},
         {"a != b;", {"传出 a,b", "运算 !="}},
         {"a <= b;", {"传出 a,b", "运算 <="}},
         {"x = a == b;", {"传出 a,b", "运算 ==", "传入 x"}},
-        {"x = a - b + c;", {"传出 a,b", "运算 -", "传入 缓存0", "传出 缓存0,c", "运算 +", "传入 x"}},
+        {"x = a - b + c;",
+         {"传出 a,b", "运算 -", "传入 缓存0", "传出 缓存0,c", "运算 +", "传入 x"}},
         {"x = a || b && c;",
          {"传出 a,b", "运算 ||", "传入 缓存0", "传出 缓存0,c", "运算 &&", "传入 x"}},
     };
-    for (const Row& r : rows) EXPECT_EQ(scripts.CompileLine(r.source), Lines(r.statements)) << r.source;
+    for (const Row& r : rows)
+        EXPECT_EQ(scripts.CompileLine(r.source), Lines(r.statements)) << r.source;
 }
 
 TEST_F(Compile, HeadAndEndStayAtTheStartOfTheirLines) {
@@ -74,11 +83,13 @@ TEST_P(CompileRefuses, WithAnEmptyResult) {
 INSTANTIATE_TEST_SUITE_P(
     Script, CompileRefuses,
     ::testing::Values(Refused{"从 (i = 0; i < 3) { }"}, Refused{"从 (i = 0) { }"},
-                      Refused{"x = a +;"}, Refused{"= 5;"}, Refused{"x = ;"}, Refused{"x = (a + b;"},
-                      Refused{"x = a = = b;"}, Refused{"x = !a;"}, Refused{"如果 (a {"},
-                      Refused{"当 (a) x;"}, Refused{"x = f(a;"},
-                      Refused{"x = f(g(1),g(2),g(3),g(4),g(5),g(6));"},
-                      Refused{"传出 \"a;"}));
+                      Refused{"x = a +;"}, Refused{"= 5;"}, Refused{"x = ;"},
+                      Refused{"x = (a + b;"}, Refused{"x = a = = b;"}, Refused{"x = !a;"},
+                      Refused{"如果 (a {"}, Refused{"当 (a) x;"},
+                      Refused{"从 (i = 0; i < 3; i = i + 1)"}, Refused{"x = f(a;"},
+                      Refused{"x = f(g(1),g(2),g(3),g(4),g(5),g(6));"}, Refused{"传出 \"a;"},
+                      // A call without arguments leaves no operand inside a larger expression.
+                      Refused{"x = f() + 1;"}, Refused{"x = 1 + f();"}, Refused{"x = g(f());"}));
 
 TEST_F(Compile, FiveTemporariesAreEnough) {
     EXPECT_NE(scripts.CompileLine("x = f(g(1),g(2),g(3),g(4),g(5));"), "");
@@ -121,9 +132,8 @@ TEST_F(Compile, BodiesAreCutAtTheSemicolonAfterTheirEnd) {
 TEST_F(Compile, CommentsRunToTheLineFeed) {
     struct Row {
         std::string in, out;
-    } rows[] = {{"a // b\nc", "a c"},          {"a \"//x\" b\nc", "a \"c"},
-                {"a // last", "a "},            {"a/ //x\n/b", "a/ /b"},
-                {"x///y\nz", "xz"},             {"a //1\n//2\nb", "a b"}};
+    } rows[] = {{"a // b\nc", "a c"},    {"a \"//x\" b\nc", "a \"c"}, {"a // last", "a "},
+                {"a/ //x\n/b", "a/ /b"}, {"x///y\nz", "xz"},          {"a //1\n//2\nb", "a b"}};
     for (Row& r : rows) {
         ScriptManager::StripComments(r.in);
         EXPECT_EQ(r.in, r.out);

@@ -729,7 +729,9 @@ TEST(GameConnectionEndToEnd, RealServerDirect) {
     EXPECT_EQ(conn.CheckVersion(text, &major, &minor), 1);
     EXPECT_EQ(conn.GetActivityConfig(), 1);
     EXPECT_EQ(conn.EnterGame(text), 1);
-    EXPECT_EQ(host.inGame, 1);
+    // No deal runs at the table: the entry brings no game data and no game is on.
+    EXPECT_EQ(host.inGame, 0);
+    EXPECT_EQ(host.block, std::vector<uint8_t>(64, 0xCC));
     // A notification through the server's command input.
     ASSERT_TRUE(srv.WriteLine("text 1 211138 8 你好"));
     ASSERT_TRUE(srv.ReadLine(line, 3000));
@@ -830,7 +832,7 @@ TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     EXPECT_EQ(conn.CheckVersion(text, nullptr, nullptr), 1);
     EXPECT_EQ(conn.GetActivityConfig(), 1);
     EXPECT_EQ(conn.EnterGame(text), 1);
-    EXPECT_EQ(W(host.block, 0), 4);  // the game data names our table
+    EXPECT_EQ(host.inGame, 0);  // entered; no deal runs there
     ASSERT_TRUE(srv.WriteLine("clients"));
     ASSERT_TRUE(srv.ReadLine(line, 3000));
     EXPECT_NE(line.find("user 123456 room 301 table 4 chair 0"), std::string::npos) << line;

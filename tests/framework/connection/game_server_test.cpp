@@ -280,7 +280,9 @@ struct DiscardGame : GameHandler {
         reply.data = r.body;  // echo
         return true;
     }
-    std::vector<uint8_t> GameData(GameServer&, int) override { return {7, 7, 7}; }
+    std::optional<std::vector<uint8_t>> GameData(GameServer&, int) override {
+        return std::vector<uint8_t>{7, 7, 7};
+    }
     void OnClientClosed(GameServer&, int) override { ++closed; }
 };
 

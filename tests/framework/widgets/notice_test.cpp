@@ -22,8 +22,8 @@
 
 #include "builders.h"
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/paths.h"
+#include "framework/panes/game_frame.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/chat_view.h"
 #include "framework/widgets/notice_download.h"
@@ -164,6 +164,16 @@ TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
     // Not http at all.
     r->baseUrl = "file:///etc";
     EXPECT_FALSE(RunNoticeDownload(*r));
+    EXPECT_FALSE(r->error.empty());
+    // No notice server named: nothing is asked, nothing is left and nothing is an error.
+    auto none = Record();
+    none->baseUrl.clear();
+    const int asked = http.requests();
+    EXPECT_FALSE(RunNoticeDownload(*none));
+    EXPECT_EQ(none->done, 0);
+    EXPECT_TRUE(none->error.empty()) << none->error;
+    EXPECT_EQ(http.requests(), asked);
+    EXPECT_EQ(PartFiles(dir.path()), 0);
     // A local file that cannot be made: nothing is fetched.
     auto nowhere = Record();
     int before = http.requests();

@@ -155,18 +155,60 @@ TEST_F(ClockTest, DigitsShowTheCountClampedToTwoPlaces) {
     struct Case {
         int seconds, tens, units;
     };
-    const Case cases[] = {{5, 0, 5},   {10, 1, 0}, {99, 9, 9}, {100, 9, 9},
-                          {118, 9, 9}, {0, 0, 0},  {-1, 0, 0}, {-30, 0, 0}};
+    const Case cases[] = {{5, 0, 5}, {10, 1, 0}, {99, 9, 9}, {100, 9, 9}, {118, 9, 9}, {1, 0, 1}};
     Begin();
     scene.ClockStart();
+    auto digits = [&] {
+        return std::pair(Cell(scene.Entities().digits[0])->srcX / 8,
+                         Cell(scene.Entities().digits[1])->srcX / 8);
+    };
     for (const Case& c : cases) {
-        scene.SetCountdown(c.seconds);
-        scene.DrawClock();
-        EXPECT_EQ(Cell(scene.Entities().digits[0])->srcX, c.tens * 8) << c.seconds;
-        EXPECT_EQ(Cell(scene.Entities().digits[1])->srcX, c.units * 8) << c.seconds;
+        scene.SetCountdown(c.seconds);  // drawn at once
+        EXPECT_EQ(digits(), std::pair(c.tens, c.units)) << c.seconds;
         EXPECT_EQ(Cell(scene.Entities().digits[1])->width, 8);
         EXPECT_EQ(scene.GetCountdown(), c.seconds);  // the count keeps its value
     }
+    // The clock second counts the last one down to 00.
+    scene.OnTimer(10000);
+    EXPECT_EQ(digits(), std::pair(0, 0));
+    // A count set to 0 or below (the server's countdown end) keeps the digits shown.
+    for (int ended : {0, -1, -30}) {
+        scene.SetCountdown(7);
+        scene.SetCountdown(ended);
+        scene.DrawClock();
+        EXPECT_EQ(digits(), std::pair(0, 7)) << ended;
+        EXPECT_EQ(scene.GetCountdown(), ended);
+        EXPECT_EQ(scene.GetShownSeconds(), 7);
+    }
+}
+
+// The turn passes on: a discard opens the claim window, the server ends it at once (229165)
+// while the hand still steps, and the next seat draws. The digits show the claim seconds,
+// then the turn's seconds from the draw on, and never 00 in between.
+TEST_F(ClockTest, PassingTurnsNeverShowZero) {
+    NEED_ASSETS();
+    Begin();
+    deal.Set(13, 1);  // chair 1 (view 2) moves first
+    scene.ClockStart();
+    ASSERT_EQ(scene.GetClockPosition(), 4);
+    std::vector<int> shown;
+    auto digits = [&] {
+        return Cell(scene.Entities().digits[0])->srcX / 8 * 10 +
+               Cell(scene.Entities().digits[1])->srcX / 8;
+    };
+    scene.onDraw = [&] { shown.push_back(digits()); };
+    scene.OnNotify221170(Body(22, {{1, 1}, {21, 40}}));
+    EXPECT_EQ(digits(), 8);  // the claim seconds, before any step or second
+    scene.OnNotify229165({});
+    Run(600);  // the hand's steps draw the clock again
+    EXPECT_EQ(scene.Clock().drawn, 2);
+    EXPECT_EQ(digits(), 8);
+    scene.OnNotify229160(Body(10, {{0, 0}, {1, -1}, {2, 60}}));
+    EXPECT_EQ(digits(), 15);  // the draw's turn seconds at once
+    scene.OnTimer(10000);
+    EXPECT_EQ(digits(), 14);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), 0), 0);
 }
 
 TEST_F(ClockTest, DrawPlacesTheClockAndCutsTheHandFrame) {

@@ -4,6 +4,7 @@
 // record, notification bodies built word by word, and a snapshot of everything a handler may
 // change, for the malformed records that must change nothing.
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -49,11 +50,16 @@ struct HandlerScene : TableScene {
         TableScene::QZ_Moveing(path);
         steps.push_back({Clock().drawn, engine::GetCachedTimeMs()});
     }
+    void DrawClock() override {
+        TableScene::DrawClock();
+        if (onDraw) onDraw();
+    }
     struct Step {
         int drawn;
         uint32_t at;
     };
     std::vector<Step> steps;
+    std::function<void()> onDraw;  // after every drawing of the clock
     static std::string List(std::span<const int32_t> codes) {
         std::string s;
         for (int32_t c : codes)

@@ -422,6 +422,33 @@ TEST_F(PlayLoop, ToolbarButtonsTellTheirTipsAndStayAfterAClick) {
     EXPECT_NE(k.FindControl(sort), nullptr);
 }
 
+// The screenshot button: its base colour, a border all round that its caption leaves whole,
+// and the caption's ink inside it.
+TEST_F(PlayLoop, TheScreenshotCaptionStaysInsideItsBorder) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    engine::ControlData* c = k.FindControl(scene.Entities().toolButtons[4]);
+    ASSERT_NE(c, nullptr);
+    auto* plane = dynamic_cast<engine::PlaneEntity*>(k.FindEntity(c->entityId));
+    ASSERT_NE(plane, nullptr);
+    const engine::PlaneState* st = plane->State();
+    ASSERT_EQ(st->width, 30);
+    ASSERT_EQ(st->height, 30);
+    const uint32_t border = engine::ColorToPixel(0x936DF3, 0xFF00FF);
+    const uint32_t base = engine::ColorToPixel(0x37450E, 0xFF00FF);
+    int ink = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const uint32_t p = st->pixels[size_t(y) * 30 + size_t(x)];
+            if (x == 0 || y == 0 || x == 29 || y == 29)
+                ASSERT_EQ(p, border) << x << "," << y;
+            else
+                ink += p != base;
+        }
+    EXPECT_GT(ink, 60);  // two characters' strokes
+}
+
 // The tip a hover hold brings up leaves the screen when the hover ends: the frame drawn
 // after it is the frame from before the tip.
 TEST_F(PlayLoop, AToolbarTipLeavesTheScreenWhenTheHoverEnds) {
@@ -467,7 +494,7 @@ TEST_F(PlayLoop, TheBankersMarkLeavesTheScreenWhereItGoes) {
         return px;
     };
     for (int v = 0; v < 4; ++v) scene.ShowSeatInfo(v);  // the panels the marks stand on
-    scene.ResetSeatPanels();                             // the deal's own marks go
+    scene.ResetSeatPanels();                            // the deal's own marks go
     const std::vector<uint32_t> none = frame();
     scene.SetBankerMark(1);
     const std::vector<uint32_t> atOne = frame();

@@ -155,12 +155,13 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_NE(k.FindControl(made.toolButtons[i]), nullptr) << i;
         EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
     }
-    // The screenshot button's caption at size 8, the other captions at 0.
+    // The screenshot button's caption fitted inside its border (two characters stacked, from
+    // (8, 1) of the 30 × 30 button), the other captions at 0.
     for (uint32_t i = 0; i < 5; ++i) {
         auto* b = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[i])->owner);
         ASSERT_NE(b, nullptr) << i;
-        EXPECT_EQ(b->SaveState().captionX, 0) << i;
-        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 8 : 0) << i;
+        EXPECT_EQ(b->SaveState().captionX, i == 4 ? 8 : 0) << i;
+        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 1 : 0) << i;
     }
     EXPECT_EQ(scene.IsGameRunning(), 0);
     // The claim buttons show their cells of the claim strip.

@@ -134,6 +134,24 @@ TEST(TableArt, ClockDigitPanelIsNeitherPureGreenNorMagenta) {
                     differs = d.at(8 * a + x, y) != d.at(8 * b + x, y);
             EXPECT_TRUE(differs) << a << " " << b;
         }
+    // Each digit stays inside its cell: a column of panel at either side and two rows above
+    // and below, so no digit runs into the next one or past the clock's window.
+    const uint32_t panel = d.rgb(0, 0);
+    for (int c = 0; c < 10; ++c)
+        for (int y = 0; y < 17; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const bool edge = x == 0 || x == 7 || y < 2 || y > 14;
+                if (edge) {
+                    EXPECT_EQ(d.rgb(8 * c + x, y), panel)
+                        << "digit " << c << " at " << x << "," << y;
+                }
+            }
+    // The clock's window is that panel, the two cells from (24, 24) and two pixels around.
+    const Decoded face = Decode("skins/Classic/clock.bmp");
+    for (int y = 22; y < 43; ++y)
+        for (int x = 22; x < 42; ++x) ASSERT_EQ(face.rgb(x, y), panel) << x << "," << y;
+    EXPECT_NE(face.rgb(21, 32), panel);
+    EXPECT_NE(face.rgb(42, 32), panel);
 }
 
 // The strips as the scene cuts them: cell width, height and pitch, and the face box that

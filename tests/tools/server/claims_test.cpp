@@ -18,8 +18,8 @@ using testrig::Word;
 
 struct Tally {
     int peng = 0, exposed = 0, concealed = 0, added = 0, discardWin = 0, selfDrawn = 0, two = 0,
-        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0, huFlagged = 0, emptyWall = 0,
-        probes = 0;
+        robbed = 0, heldThenDone = 0, liability = 0, drawn = 0, readyItems = 0, huFlagged = 0,
+        emptyWall = 0, probes = 0;
 };
 
 class Script {
@@ -311,6 +311,24 @@ public:
         EXPECT_EQ(Word(r, 14) + Word(r, 15) + Word(r, 16) + Word(r, 17), 0);
         const int winners = Word(r, 700 / 4);
         t.drawn += winners == 0;
+        if (winners == 0) {
+            // A drawn deal: each ready hand's row holds the fans of the win it waited on (the
+            // result dialog lists them); a chair that waited on nothing has no fans.
+            EXPECT_EQ(Word(r, 0), 2);
+            for (int c = 0; c < kChairs; ++c) {
+                const size_t row = (1652 + 172 * size_t(c)) / 4;
+                int fans = 0;
+                for (size_t n = 0; n < 32; ++n) fans += Word(r, row + 3 + n) != 0;
+                if (Word(r, 176 + size_t(c)) > 0) {
+                    EXPECT_EQ(Word(r, row), c);
+                    EXPECT_GT(Word(r, row + 35), 0);
+                    EXPECT_GT(fans, 0);
+                    ++t.readyItems;
+                } else {
+                    EXPECT_EQ(fans, 0) << "chair " << c;
+                }
+            }
+        }
         t.two += winners >= 2;
         t.discardWin += winners > 0 && (Word(r, 0) & 0x1000000) != 0;
         t.robbed += winners > 0 && (Word(r, 0) & 0x4000000) != 0;
@@ -346,6 +364,7 @@ TEST(MahjongClaims, RequestDrivenDealsBringEveryClaimAndEnd) {
     EXPECT_GT(t.heldThenDone, 0);
     EXPECT_GT(t.liability, 0);
     EXPECT_GT(t.drawn, 0);
+    EXPECT_GT(t.readyItems, 0);
     EXPECT_GT(t.huFlagged, 0);
     EXPECT_GT(t.emptyWall, 0);
     EXPECT_GT(t.probes, 0);

@@ -1,15 +1,18 @@
 // The mahjong game layer in the in-process server, spoken to over the wire.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,7 @@
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/mahjong_handler.h"
 #include "tools/stand_ins.h"
+#include "tools/standings.h"
 
 namespace {
 
@@ -25,10 +29,12 @@ using testrig::TableClient;
 using testrig::Word;
 
 struct Server {
-    explicit Server(int thinkMs = 0, std::string record = {}, int stakeMultiple = 0) {
+    explicit Server(int thinkMs = 0, std::string record = {}, int stakeMultiple = 0,
+                    std::string standings = {}) {
         mj::MahjongOptions o;
         o.seed = 7;
         o.recordFile = record;
+        o.standingsFile = standings;
         o.deal.thinkMs = thinkMs;
         o.deal.stakeMultiple = stakeMultiple;
         o.clock = [this] { return now.load(); };
@@ -46,21 +52,38 @@ struct Server {
     std::unique_ptr<GameServer> server;
 };
 
-// The user ids of the players an entry reply lists, by chair.
-std::map<int, int> ListedUsers(const std::vector<uint8_t>& data) {
-    std::map<int, int> byChair;
-    const int n = Word(data, 3);
-    for (int k = 0; k < n && 16 + (k + 1) * 136 <= static_cast<int>(data.size()); ++k) {
-        const size_t at = 16 + static_cast<size_t>(k) * 136;
+// The entries of the players a table-full answer (200510) lists, by chair: the count in
+// word 2, the 136-byte entries from byte 60.
+std::map<int, std::vector<uint8_t>> ListedEntries(const std::vector<uint8_t>& data) {
+    std::map<int, std::vector<uint8_t>> byChair;
+    const int n = Word(data, 2);
+    for (int k = 0; k < n && 60 + (k + 1) * 136 <= static_cast<int>(data.size()); ++k) {
+        const size_t at = 60 + static_cast<size_t>(k) * 136;
         std::vector<uint8_t> e(data.begin() + static_cast<long>(at),
                                data.begin() + static_cast<long>(at + 136));
         EXPECT_FALSE(byChair.count(Word(e, 4))) << "chair listed twice";
-        byChair[Word(e, 4)] = Word(e, 0);
+        byChair[Word(e, 4)] = e;
     }
     return byChair;
 }
 
-TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
+// The table's players as a later comer to the held chair 0 finds them listed.
+std::map<int, std::vector<uint8_t>> TableEntries(uint16_t port) {
+    TableClient late(port, 5099, 0);
+    if (!late.ok()) return {};
+    auto e = late.Enter();
+    if (!e) return {};
+    EXPECT_EQ(e->code, 200510);
+    return ListedEntries(e->data);
+}
+
+std::map<int, int> TableAsListed(uint16_t port) {
+    std::map<int, int> users;
+    for (const auto& [chair, e] : TableEntries(port)) users[chair] = Word(e, 0);
+    return users;
+}
+
+TEST(MahjongServer, TableListsTheServerDrivenPlayersOnceEachChair) {
     Server s;
     {
         TableClient first(s.server->Port(), 5001, 0);
@@ -76,16 +99,17 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     auto e = p.Enter();
     ASSERT_TRUE(e);
     ASSERT_EQ(e->code, 200500);
+    // No deal runs: the entry brings no game data (this game's data is a deal's state).
+    EXPECT_TRUE(e->data.empty());
     // The safe box: its amount in words 0 and 1.
     auto box = p.Call(200040, p.Body(32, {}));
     ASSERT_TRUE(box);
     EXPECT_EQ(Word(box->data, 0), 50000);
     EXPECT_EQ(Word(box->data, 1), 50000);
-    EXPECT_EQ(Word(e->data, 3), 4);
-    EXPECT_EQ(ListedUsers(e->data), (std::map<int, int>{{0, 5002},
-                                                        {1, mj::kFirstComputerId + 1},
-                                                        {2, mj::kFirstComputerId + 2},
-                                                        {3, mj::kFirstComputerId + 3}}));
+    EXPECT_EQ(TableAsListed(s.server->Port()), (std::map<int, int>{{0, 5002},
+                                                                   {1, mj::kFirstComputerId + 1},
+                                                                   {2, mj::kFirstComputerId + 2},
+                                                                   {3, mj::kFirstComputerId + 3}}));
     // A player entering a server-driven chair is listed there instead of it.
     TableClient q(s.server->Port(), 5003, 1);
     ASSERT_TRUE(q.ok());
@@ -111,9 +135,9 @@ TEST(MahjongServer, EntryReplyListsTheServerDrivenPlayersOnceEachChair) {
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(p.Call(201001, p.Body(32, {})));
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(140));
-    EXPECT_EQ(Word(f->data, 3), 4);
+    EXPECT_TRUE(f->data.empty());
     EXPECT_EQ(
-        ListedUsers(f->data),
+        TableAsListed(s.server->Port()),
         (std::map<int, int>{
             {0, 5002}, {1, 5003}, {2, mj::kFirstComputerId + 2}, {3, mj::kFirstComputerId + 3}}));
 }
@@ -503,11 +527,11 @@ TEST(MahjongServer, ServerDrivenPlayersAreListedAtTheirStanding) {
     auto e = looker.Enter(/*lookerOn=*/true);
     ASSERT_TRUE(e);
     ASSERT_EQ(e->code, 200500);
+    // Between deals the entry brings no game data; the players are listed to a later comer.
+    EXPECT_TRUE(e->data.empty());
     int listed = 0, moved = 0;
-    const int n = Word(e->data, 3);
-    for (int k = 0; k < n && 16 + (k + 1) * 136 <= static_cast<int>(e->data.size()); ++k) {
-        const std::vector<uint8_t> entry(e->data.begin() + 16 + k * 136,
-                                         e->data.begin() + 16 + (k + 1) * 136);
+    for (const auto& listing : TableEntries(s.server->Port())) {
+        const std::vector<uint8_t>& entry = listing.second;
         const size_t c = static_cast<size_t>(Word(entry, 4));
         if (Word(entry, 0) != mj::kFirstComputerId + static_cast<int>(c)) continue;
         SCOPED_TRACE(c);
@@ -593,6 +617,153 @@ TEST(MahjongServer, EntriesIntoARunningDealWriteTheirStateToTheRecord) {
             EXPECT_EQ(lines[at + 5], "  hand:" + hand);
         }
     }
+}
+
+bool Until(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// The standings file follows the table: the users as they sit down (the player at the
+// standing the server lists him with, the server-driven ones at theirs), then after each
+// deal its settled score, silver and level and the deal counted as won, lost or drawn.
+TEST(MahjongServer, StandingsFileFollowsTheSettledDeals) {
+    const std::string file =
+        ::testing::TempDir() + "/hqlv-standings-" + std::to_string(getpid()) + ".txt";
+    std::remove(file.c_str());
+    Server s(0, {}, 1, file);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    ASSERT_TRUE(p.Enter());
+    EXPECT_TRUE(hqlv::tools::ReadStandingsFile(file).empty());  // nobody ready yet
+    std::map<int32_t, hqlv::tools::UserStanding> last;
+    for (int n = 0; n < 2; ++n) {
+        p.Send(201160, p.Body(32, {}));
+        auto deal = p.WaitFor(211040);
+        ASSERT_TRUE(deal);
+        if (n == 0) {
+            const hqlv::tools::Standings seated = hqlv::tools::ReadStandingsFile(file);
+            ASSERT_EQ(seated.size(), 4u);
+            EXPECT_EQ(seated.at(5001).score, hqlv::tools::kPlayerStartScore);
+            for (int c = 1; c < 4; ++c) {
+                const auto& u = seated.at(mj::kFirstComputerId + c);
+                EXPECT_EQ(u.score, 0);
+                EXPECT_EQ(u.silver, hqlv::tools::kComputerStartSilver);
+                EXPECT_EQ(u.wins + u.losses + u.draws, 0);
+            }
+        }
+        int leaks = 0;
+        auto result = PlayToEnd(p, deal->data, &leaks);
+        ASSERT_TRUE(result);
+        const auto& r = result->data;
+        // Written once the deal has settled, which may follow the result's sending.
+        hqlv::tools::Standings now;
+        const bool settled = Until(
+            [&] {
+                now = hqlv::tools::ReadStandingsFile(file);
+                int counted = 0;
+                for (const auto& [user, u] : now) counted += u.wins + u.losses + u.draws;
+                return counted == 4 * (n + 1);
+            },
+            3000);
+        ASSERT_TRUE(settled);
+        for (size_t c = 0; c < 4; ++c) {
+            SCOPED_TRACE(c);
+            const int32_t user = c == 0 ? 5001 : mj::kFirstComputerId + int32_t(c);
+            const hqlv::tools::UserStanding& u = now.at(user);
+            EXPECT_EQ(u.score, Word(r, 40 + c) + Word(r, 72 + c));
+            EXPECT_EQ(u.silver, Word(r, 48 + c) + Word(r, 80 + c));
+            EXPECT_EQ(u.level, Word(r, 96 + c));
+            const hqlv::tools::UserStanding before =
+                last.count(user) ? last[user] : hqlv::tools::UserStanding{};
+            const bool drawn = Word(r, 0) == 2, won = Word(r, 165 + c) > 0;
+            EXPECT_EQ(u.draws - before.draws, drawn ? 1 : 0);
+            EXPECT_EQ(u.wins - before.wins, !drawn && won ? 1 : 0);
+            EXPECT_EQ(u.losses - before.losses, !drawn && !won ? 1 : 0);
+        }
+        last = now;
+    }
+    std::remove(file.c_str());
+}
+
+// This game's data block holds a deal's state: the player's kind (5028 bytes) or the
+// looker-on's (948) while a deal runs, nothing between deals, on entry and on 201140 alike.
+TEST(MahjongServer, GameDataIsADealsStateOrNothing) {
+    Server s(/*thinkMs=*/800);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.ok());
+    auto e = p.Enter();
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, 200500);
+    EXPECT_TRUE(e->data.empty());
+    auto idle = p.Call(201140, p.Body(32, {}));
+    ASSERT_TRUE(idle);
+    EXPECT_EQ(idle->code, 10);
+    EXPECT_TRUE(idle->data.empty());
+    p.Send(201160, p.Body(32, {}));
+    ASSERT_TRUE(p.WaitFor(211040));
+    auto running = p.Call(201140, p.Body(32, {}));
+    ASSERT_TRUE(running);
+    EXPECT_EQ(running->code, 10);
+    EXPECT_EQ(running->data.size(), size_t(hqlv::rules::CMJTableEx::kPlayerStateBytes));
+    TableClient looker(s.server->Port(), 6001, 0);
+    ASSERT_TRUE(looker.ok());
+    auto watching = looker.Enter(/*lookerOn=*/true);
+    ASSERT_TRUE(watching);
+    EXPECT_EQ(watching->code, 200500);
+    EXPECT_EQ(watching->data.size(), size_t(hqlv::rules::CMJTableEx::kLookerStateBytes));
+}
+
+// The file's text: seven numbers a line; anything else is passed over.
+TEST(Standings, TextRoundTripsAndBadLinesAreSkipped) {
+    const hqlv::tools::Standings all = {{5001, {120, 10192, 4, 2, 1, 0}},
+                                        {900002, {-3, -1280, 0, 0, 2, 1}}};
+    const std::string text = hqlv::tools::FormatStandings(all);
+    EXPECT_EQ(text, "5001 120 10192 4 2 1 0\n900002 -3 -1280 0 0 2 1\n");
+    EXPECT_EQ(hqlv::tools::ParseStandings(text), all);
+    const hqlv::tools::Standings some = hqlv::tools::ParseStandings(
+        "1 2 3 4 5 6\n7 1 1 1 1 1 1 1\nx 1 1 1 1 1 1\n8 1 1 1 1 1 1\n\n9 9 9 9 9 9 99999999999\n");
+    ASSERT_EQ(some.size(), 1u);
+    EXPECT_EQ(some.at(8).draws, 1);
+    const std::string file =
+        ::testing::TempDir() + "/hqlv-standings-rt-" + std::to_string(getpid()) + ".txt";
+    ASSERT_TRUE(hqlv::tools::WriteStandingsFile(file, all));
+    EXPECT_EQ(hqlv::tools::ReadStandingsFile(file), all);
+    EXPECT_FALSE(std::ifstream(file + ".new").good());  // the side file went into place
+    std::remove(file.c_str());
+    EXPECT_TRUE(hqlv::tools::ReadStandingsFile(file).empty());
+    EXPECT_FALSE(hqlv::tools::WriteStandingsFile("/nonexistent-folder/x", all));
+}
+
+// A standings file is read up to its size limit: one of exactly the limit is read (its
+// standing found, no error), one a byte longer is refused whole with the reason.
+TEST(Standings, AFileBeyondTheLimitIsRefusedWhole) {
+    const std::string file =
+        ::testing::TempDir() + "/hqlv-standings-big-" + std::to_string(getpid()) + ".txt";
+    const std::string line = "5001 120 10192 4 2 1 0\n";
+    for (const size_t size :
+         {hqlv::tools::kStandingsMaxBytes, hqlv::tools::kStandingsMaxBytes + 1}) {
+        SCOPED_TRACE(size);
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
+            out << line << std::string(size - line.size(), '\n');  // blank lines are passed over
+        }
+        std::string error;
+        const hqlv::tools::Standings read = hqlv::tools::ReadStandingsFile(file, &error);
+        if (size == hqlv::tools::kStandingsMaxBytes) {
+            EXPECT_EQ(error, "");
+            ASSERT_EQ(read.size(), 1u);
+            EXPECT_EQ(read.at(5001).silver, 10192);
+        } else {
+            EXPECT_TRUE(read.empty());
+            EXPECT_NE(error.find("larger than 1048576 bytes"), std::string::npos) << error;
+        }
+    }
+    std::remove(file.c_str());
 }
 
 }  // namespace

@@ -473,14 +473,12 @@ void Deal::EndWin() {
 void Deal::EndDrawn() {
     rules::CMJTableEx& t = *table_;
     t.SetModeSingle();
-    for (int c = 0; c < kChairs; ++c) {
-        rules::HuResult r{};
-        t.SetResultValue(c, t.BestWin(c, &r));
-    }
-    Finish();
+    rules::HuResult ready[kChairs] = {};
+    for (int c = 0; c < kChairs; ++c) t.SetResultValue(c, t.BestWin(c, &ready[c]));
+    Finish(ready);
 }
 
-void Deal::Finish() {
+void Deal::Finish(const rules::HuResult* ready) {
     rules::CMJTableEx& t = *table_;
     for (int c = 0; c < kChairs; ++c) {
         int32_t held[32];
@@ -491,6 +489,14 @@ void Deal::Finish() {
     result_.assign(static_cast<size_t>(t.ResultRecordSize()), 0);
     t.FillResultRecord(reinterpret_cast<int32_t*>(result_.data()),
                        static_cast<int32_t>(result_.size()), 0, 0);
+    // A ready hand of a drawn deal (result word 176 + chair above 0) shows the fans of the
+    // best win it waited on: the result dialog lists that chair's items.
+    int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
+    for (int c = 0; ready && c < kChairs; ++c) {
+        const size_t row = 1652 + static_cast<size_t>(rules::kResultRowBytes) * size_t(c);
+        if (record[176 + c] > 0 && row + rules::kResultRowBytes <= result_.size())
+            t.FillResultRow(c, record + row / 4, ready[c]);
+    }
     // The wire carries GBK; the rule classes keep their fan names as the program's UTF-8.
     if (result_.size() >= size_t(rules::kFanNamesOffset + rules::kFanNamesBytes)) {
         char* field = reinterpret_cast<char*>(result_.data()) + rules::kFanNamesOffset;

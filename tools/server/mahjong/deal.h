@@ -148,7 +148,10 @@ private:
                   Answer* answer);
     void EndWin();
     void EndDrawn();
-    void Finish();
+    // Ends the deal: the result record goes to every chair. After a drawn deal `ready` holds
+    // each chair's best waited win, whose fan items become the chair's result row when the
+    // chair has a ready hand.
+    void Finish(const rules::HuResult* ready = nullptr);
     void Settle();
     bool HigherMayCome(int chair, int priority) const;
     int32_t SelfHuFlag(int chair, int32_t tile);

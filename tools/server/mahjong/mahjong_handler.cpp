@@ -120,6 +120,7 @@ void MahjongHandler::FillComputers(Table& t) {
         t.deal->SetStanding(c, 0, tools::kComputerStartSilver);
         server_->NotifyTable(t.room, t.table, 211011, ComputerEntry(t, c));
     }
+    RecordStandings(t, false);
 }
 
 std::vector<uint8_t> MahjongHandler::ComputerEntry(const Table& t, int chair) {
@@ -177,6 +178,7 @@ void MahjongHandler::AfterStep(Table& t) {
                      std::to_string(s.silver) + " level " + std::to_string(s.level));
         if (t.client[c]) server_->SetStanding(t.client[c], s.score, s.silver, s.level);
     }
+    if (t.deal->Over()) RecordStandings(t, true);
     for (int c = 0; c < kChairs; ++c) {
         // A player who dropped out kept the chair only for the deal; it is free now.
         if (!t.computer[c] && !t.client[c]) t.user[c] = 0;
@@ -320,11 +322,12 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
     return true;
 }
 
-std::vector<uint8_t> MahjongHandler::GameData(GameServer& server, int client) {
+std::optional<std::vector<uint8_t>> MahjongHandler::GameData(GameServer& server, int client) {
     server_ = &server;
     SeatInfo seat;
     Table* t = TableOfClient(server, client, &seat);
-    if (!t || !t->deal->Running() || seat.chair < 0 || seat.chair >= kChairs) return {};
+    if (!t || !t->deal->Running() || seat.chair < 0 || seat.chair >= kChairs)
+        return std::vector<uint8_t>{};
     std::vector<uint8_t> state =
         seat.lookerOn ? t->deal->DealRecord(seat.chair, false) : t->deal->PlayerState(seat.chair);
     // The record gets the table as the state shows it, for the entry to be compared with.
@@ -367,6 +370,31 @@ void MahjongHandler::OnTick(GameServer& server) {
         t.deal->Tick();
         AfterStep(t);
     }
+}
+
+void MahjongHandler::RecordStandings(const Table& t, bool settled) {
+    if (opt_.standingsFile.empty()) return;
+    const std::vector<uint8_t>& result = t.deal->Result();
+    auto word = [&](size_t w) { return w * 4 + 4 <= result.size() ? Get(result, w) : 0; };
+    // Result word 0 is the end kind (2: drawn), words 165 on the chairs' win marks.
+    const bool drawn = word(0) == 2;
+    for (int c = 0; c < kChairs; ++c) {
+        if (!t.user[c]) continue;
+        tools::UserStanding& u = standings_[t.user[c]];
+        const Standing s = t.deal->StandingOf(c);
+        u.score = s.score;
+        u.silver = s.silver;
+        u.level = s.level;
+        if (!settled) continue;
+        if (drawn)
+            ++u.draws;
+        else if (word(165 + static_cast<size_t>(c)) > 0)
+            ++u.wins;
+        else
+            ++u.losses;
+    }
+    if (!tools::WriteStandingsFile(opt_.standingsFile, standings_) && server_)
+        server_->Log("mahjong: cannot write the standings to " + opt_.standingsFile);
 }
 
 void MahjongHandler::WriteRecord(const Table& t) {

@@ -15,13 +15,17 @@
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/deal.h"
 #include "tools/stand_ins.h"
+#include "tools/standings.h"
 
 namespace hqlv::server::mj {
 
 struct MahjongOptions {
     DealOptions deal;
-    std::optional<uint32_t> seed;     // none: seeded from the time (and logged)
-    std::string recordFile;           // each deal's record appended as text; empty: none
+    std::optional<uint32_t> seed;  // none: seeded from the time (and logged)
+    std::string recordFile;        // each deal's record appended as text; empty: none
+    // The seated users' standings (tools/standings.h), written whenever one changes; empty:
+    // none.
+    std::string standingsFile;
     std::function<uint64_t()> clock;  // milliseconds; empty: the steady clock
 };
 
@@ -33,7 +37,9 @@ public:
     ~MahjongHandler() override;
 
     bool OnRequest(GameServer& server, const Request& request, Reply& reply) override;
-    std::vector<uint8_t> GameData(GameServer& server, int client) override;
+    // The table state of a running deal (the player's or the looker-on's kind); between deals
+    // no game data: this game's data block holds a deal's state and nothing else.
+    std::optional<std::vector<uint8_t>> GameData(GameServer& server, int client) override;
     std::vector<uint8_t> UnconnectedPlayers(GameServer& server, int room, int table) override;
     void OnClientClosed(GameServer& server, int client) override;
     void OnTick(GameServer& server) override;
@@ -62,11 +68,15 @@ private:
     void TryStart(Table& t);
     void AfterStep(Table& t);
     void WriteRecord(const Table& t);
+    // Takes the table's seated users' standings into the standings file; after a settled
+    // deal each also counts the deal as won, lost or drawn.
+    void RecordStandings(const Table& t, bool settled);
     uint64_t Now() const;
 
     MahjongOptions opt_;
     GameServer* server_ = nullptr;  // the server of the call in progress
     std::map<std::pair<int, int>, Table> tables_;
+    tools::Standings standings_;
 };
 
 }  // namespace hqlv::server::mj
