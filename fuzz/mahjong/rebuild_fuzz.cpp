@@ -29,6 +29,7 @@ struct Host : CMJSceneHost {
     void ShowStartWindowButton(int) override {}
     int GetClaimWindowCell(int) override { return 0; }
     void SetClaimWindowCell(int, int) override {}
+    int PlaySoundFile(const std::string&) override { return 0; }
     int GetUserID() override { return 1; }
     int GetRoomID() override { return 1; }
     int GetTableNo() override { return 1; }

@@ -73,6 +73,13 @@ public:
     void SetClaimWindowCell(int kind, int x) override {
         if (CMJGameTableView* g = gdiView()) g->SetClaimCell(kind, x);
     }
+    int PlaySoundFile(const std::string& path) override {
+        if (app_.IsSilent()) return 0;
+        return framework::PlayWave(
+                   path, framework::kSndAsync | framework::kSndFileName | framework::kSndNoDefault)
+                   ? 1
+                   : 0;
+    }
     int GetUserID() override { return app_.GetUserID(); }
     int GetRoomID() override { return app_.GetRoomID(); }
     int GetTableNo() override { return app_.GetTableNo(); }

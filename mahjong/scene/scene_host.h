@@ -56,6 +56,10 @@ public:
     // chooses tiles; 0 for another kind or without the view.
     virtual int GetClaimWindowCell(int kind) = 0;
     virtual void SetClaimWindowCell(int kind, int x) = 0;
+    // The voices of the window-drawn table, which has no engine to play them: a wave file
+    // (a full path) through the platform's file sound call, not waited for. Non-zero when
+    // it started.
+    virtual int PlaySoundFile(const std::string& path) = 0;
 
     // ---- the hall entry
     virtual int GetUserID() = 0;

@@ -74,13 +74,18 @@ std::string CMJGameScene2::GetSoundFolder(int view) const {
 
 void CMJGameScene2::PlayActionSound(int view, const std::string& name) {
     engine::GameKernel* k = Kernel();
+    // The window-drawn table has no engine: it plays the same file through the platform.
+    const bool windowDrawn = m_nSceneMode == 1;
     // A view with no seat has no voice: nothing, rather than a file beside the program.
-    if (!k || !m_pHost || m_pHost->IsSilent() || view < 0 || view > 3) return;
+    if ((!k && !windowDrawn) || !m_pHost || m_pHost->IsSilent() || view < 0 || view > 3) return;
     const std::string folder = GetSoundFolder(view);
     if (folder.empty()) return;
     char file[256];
     std::snprintf(file, sizeof file, "%s.wav", name.c_str());
-    k->GetSoundPlayer().PlayFile(folder + file);
+    if (windowDrawn)
+        m_pHost->PlaySoundFile(folder + file);
+    else
+        k->GetSoundPlayer().PlayFile(folder + file);
 }
 
 void CMJGameScene2::PlayNumberSound(int view, int tile) {

@@ -19,8 +19,13 @@ struct FakeSceneHost : CMJSceneHost {
     void SetClaimWindowCell(int kind, int x) override {
         if (kind == 2 || kind == 3) windowCells[kind - 2] = x;
     }
+    int PlaySoundFile(const std::string& path) override {
+        soundFiles.push_back(path);
+        return 1;
+    }
     std::vector<int> startWindowButton;
     int windowCells[2] = {};
+    std::vector<std::string> soundFiles;
 
     int GetUserID() override { return userId; }
     int GetRoomID() override { return roomId; }

@@ -30,6 +30,7 @@
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/core/audio.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
@@ -323,6 +324,23 @@ TEST_F(GdiViewTest, GangAndChiButtonsKeepTheirCellAndStayDownForTheChoice) {
     EXPECT_TRUE(view.button(1814)->isDown());
     view.SetClaimCell(3, 80);
     EXPECT_FALSE(view.button(1814)->isDown());
+}
+
+TEST_F(GdiViewTest, TheApplicationHostPlaysAVoiceFileUnlessSilent) {
+    auto rec = std::make_shared<platform::RecordingAudio>();
+    auto previous = platform::installAudio(rec);
+    CMJSceneHost& host = app.SceneHost();
+    app.SetSettings({0, 0, 1, 0});
+    EXPECT_EQ(host.PlaySoundFile("/prog/Sound/0man/peng0.wav"), 1);
+    app.SetSettings({1, 0, 1, 0});
+    EXPECT_EQ(host.PlaySoundFile("/prog/Sound/0man/gang0.wav"), 0);
+    platform::installAudio(previous);
+    const auto calls = rec->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, platform::RecordingAudio::Kind::kWaveFile);
+    EXPECT_EQ(calls[0].data, "/prog/Sound/0man/peng0.wav");
+    EXPECT_TRUE(calls[0].options.async);
+    EXPECT_FALSE(calls[0].options.noStop);
 }
 
 TEST_F(GdiViewTest, TheApplicationHostReachesTheWindowButtons) {

@@ -228,3 +228,48 @@ TEST_F(GdiDealFlow, TheStartButtonIsTheWindowsAndTheCellsAreItsButtons) {
 
 }  // namespace
 }  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+// The window-drawn table has no engine to speak with: each seat's voice and the tile names
+// are its folder's wave files, played through the host's file sound call.
+class GdiVoices : public GdiTableTest {
+protected:
+    void SetUp() override {
+        GdiTableTest::SetUp();
+        draw.SeatMutable(1)->voiceFolder = "/prog/Sound/0man/";
+        draw.SeatMutable(3)->voiceFolder = "/prog/Sound/1woman/";
+    }
+};
+
+TEST_F(GdiVoices, EachSeatSpeaksItsFolderWaveThroughTheHost) {
+    scene.PlayActionSound(1, "peng0");
+    scene.PlayActionSound(3, "gang0");
+    scene.PlayNumberSound(1, 4);  // the first suit's 5: its sort key names the file
+    EXPECT_EQ(host.soundFiles,
+              (std::vector<std::string>{"/prog/Sound/0man/peng0.wav",
+                                        "/prog/Sound/1woman/gang0.wav", "/prog/Sound/0man/5.wav"}));
+    // No folder, no seat, or silence: nothing.
+    host.soundFiles.clear();
+    for (int view : {0, 2, -1, 4}) scene.PlayActionSound(view, "peng0");
+    host.silent = true;
+    scene.PlayActionSound(1, "peng0");
+    EXPECT_TRUE(host.soundFiles.empty());
+    // The engine's table without its engine plays nothing at all.
+    host.silent = false;
+    scene.SetSceneMode(2);
+    scene.PlayActionSound(1, "peng0");
+    EXPECT_TRUE(host.soundFiles.empty());
+}
+
+TEST_F(GdiVoices, APressSpeaksInTheOwnVoice) {
+    scene.SetClockHand(6);
+    scene.OnBtnPass();
+    EXPECT_TRUE(host.soundFiles.empty());  // the pass has no voice
+    scene.OnBtnHu();
+    EXPECT_EQ(host.soundFiles, std::vector<std::string>{"/prog/Sound/1woman/hu0.wav"});
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
