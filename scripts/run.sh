@@ -3,6 +3,9 @@
 # (hqlv-server) and the stand-in hall (hqlv-hall), and the hall starts the client (hqlv) in
 # a window on your display. Without a display the client runs on a virtual one (Xvfb),
 # and this script says so. Ctrl-C, or closing the client's window, ends all three.
+# HQLV_ROOM_KIND=system plays a room where the system seats the players; HQLV_ROOM_KIND=silver
+# a room that checks the silver carried at the start against HQLV_SILVER_RANGE (MIN:MAX, the
+# player carries 10000; 1000:100000 unless given).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,9 +55,20 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export QT_QPA_PLATFORM=xcb
 fi
 
+# The room: the hall's room 3, of the kind asked for.
+room_server=()
+room_hall=()
+case "${HQLV_ROOM_KIND:-plain}" in
+  plain) ;;
+  system) room_server=(--system-room 3); room_hall=(--room-kind system) ;;
+  silver) room_server=(--silver-room "3:${HQLV_SILVER_RANGE:-1000:100000}")
+          room_hall=(--room-kind silver) ;;
+  *) echo "run: HQLV_ROOM_KIND is plain, system or silver" >&2; exit 2 ;;
+esac
+
 # The local game server, kept alive by an open command pipe.
 mkfifo "$work/server.in"
-"$build/tools/server/hqlv-server" --port 0 --standings "$work/standings" \
+"$build/tools/server/hqlv-server" --port 0 --standings "$work/standings" "${room_server[@]}" \
     <"$work/server.in" >"$work/server.out" 2>"$work/server.log" &
 server_pid=$!
 exec 4>"$work/server.in"
@@ -73,7 +87,7 @@ echo "run: game server on 127.0.0.1:$port (log: $work/server.log)"
 
 # The hall; it starts the client and ends when the client ends.
 "$build/tools/hall/hqlv-hall" --client "$PWD/$build/mahjong/hqlv" \
-    --server "127.0.0.1:$port" --standings "$work/standings" </dev/null &
+    --server "127.0.0.1:$port" --standings "$work/standings" "${room_hall[@]}" </dev/null &
 hall_pid=$!
 echo "run: hall started; close the client's window or press Ctrl-C to stop"
 wait "$hall_pid" || true

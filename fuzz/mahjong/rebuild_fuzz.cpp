@@ -61,6 +61,29 @@ struct Host : CMJSceneHost {
     CMJTableDraw* GetTableDraw() override { return nullptr; }
     CMJGameScene2* GetGameScene() override { return nullptr; }
     CMJRequests* GetRequests() override { return nullptr; }
+    int TestCmdField13(uint32_t) override { return 0; }
+    int GetCmdField9() override { return 0; }
+    int IsRejoining() override { return 0; }
+    std::string GetGameCode() override { return "HqLv"; }
+    bool SaveScreenShotJpeg(const std::string&, int) override { return false; }
+    int RequestChangeTable(std::string&) override { return 0; }
+    int RequestTableOption(std::string&) override { return 0; }
+    void SetViewTimer(uint32_t, uint32_t) override {}
+    void KillViewTimer(uint32_t) override {}
+    uint32_t GetClockTimerId() override { return 10000; }
+    void StartClockTimer() override {}
+    void StopClockTimer() override {}
+    void StartIdleTimer() override {}
+    void EnableTablePane(int) override {}
+    void ShowClaimWindowButton(int, int) override {}
+    bool SaveTableShot(const std::string&, int) override { return false; }
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    std::string GetMachineID() override { return {}; }
+    int RequestStartGame(std::string&, int) override { return 0; }
+    void OnOwnGameStarted(MJData) override {}
+    void ShowMessageText(const std::string&) override {}
+    bool MapToScreen(int&, int&) override { return false; }
     int chair = 0, looker = 0;
     State state;
 };

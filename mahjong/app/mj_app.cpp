@@ -17,6 +17,7 @@
 #include "framework/app/text_edge.h"
 #include "imaging/screenshot.h"
 #include "mahjong/app/mj_client.h"
+#include "mahjong/app/mj_notify.h"
 #include "mahjong/panes/mj_frame.h"
 #include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/panes/mj_table_view.h"
@@ -30,11 +31,13 @@
 
 namespace hqlv::mahjong {
 
-bool SaveWindowJpeg(QWidget* window, const std::string& path, int quality) {
-    QImage shot = platform::ui::GrabWindow(window);
-    if (shot.isNull()) return false;
+static_assert(CMJGameTableView2::kClockTimerId == CMJGameTableView::kClockTimerId,
+              "both table views run the turn clock under one id");
+
+bool SaveImageJpeg(const QImage& picture, const std::string& path, int quality) {
+    if (picture.isNull()) return false;
     // The writer takes a screen's rows bottom first, 32 bits a pixel (blue, green, red).
-    shot = shot.convertToFormat(QImage::Format_RGB32).mirrored(false, true);
+    const QImage shot = picture.convertToFormat(QImage::Format_RGB32).mirrored(false, true);
     imaging::ScreenCapture capture;
     capture.pixels = shot.constBits();
     capture.width = uint32_t(shot.width());
@@ -42,6 +45,10 @@ bool SaveWindowJpeg(QWidget* window, const std::string& path, int quality) {
     capture.bitsPerPixel = 32;
     capture.stride = uint32_t(shot.bytesPerLine());
     return imaging::SaveScreenShotJpeg(path.c_str(), quality, capture);
+}
+
+bool SaveScreenJpeg(const std::string& path, int quality) {
+    return SaveImageJpeg(platform::ui::GrabScreen(), path, quality);
 }
 
 void ShowJpegMessagesInBoxes(const std::string& caption) {
@@ -153,6 +160,30 @@ public:
         if (CMJGameTableView* g = f ? f->GetGdiTableView() : nullptr) g->ShowClaimButton(kind, on);
     }
     int IsRejoining() override { return app_.IsRejoining(); }
+    // The room's kind and the relaunch mark as the hall's command line gave them (the hall's
+    // table state keeps option word B as it came).
+    int TestCmdField13(uint32_t bits) override {
+        return (uint32_t(app_.GetCmdField13()) & bits) == bits ? 1 : 0;
+    }
+    int GetCmdField9() override { return app_.GetCmdField9(); }
+    std::string GetGameCode() override { return app_.GetGameCode(); }
+    uint32_t GetClockTimerId() override { return CMJGameTableView2::kClockTimerId; }
+    // The table requests of the toolbar go to the framework's connection, which checks the
+    // room's bits and the looker-on flag again.
+    int RequestChangeTable(std::string& error) override {
+        framework::CGameConnection* c = app_.GetConnection();
+        return c ? c->ChangeTable(error) : 0;
+    }
+    int RequestTableOption(std::string& error) override {
+        framework::CGameConnection* c = app_.GetConnection();
+        return c ? c->SendRequest201302(error) : 0;
+    }
+    // The own start record goes the way of a start the server announces: the router's start
+    // handler writes the chat line and marks the seat.
+    void OnOwnGameStarted(MJData record) override {
+        if (auto* router = dynamic_cast<CMJGameNotify*>(app_.GetGameNotify()))
+            router->OnGameStarted(framework::Body{record.data(), record.size()});
+    }
     bool SaveTableShot(const std::string& path, int delayMs) override {
         // The table pane of either mode: the engine's view or the window-drawn one.
         framework::CGameTableView* v = table();
@@ -182,9 +213,9 @@ public:
     void ShowMessageText(const std::string& text) override {
         app_.MessageBoxModeless(text, "确定", "", 0, 0);
     }
-    // The screenshot: the main window, which is the player's whole view of the game.
+    // The screenshot: the whole primary screen, as the player sees it.
     bool SaveScreenShotJpeg(const std::string& path, int quality) override {
-        return SaveWindowJpeg(app_.GetMainFrame(), path, quality);
+        return SaveScreenJpeg(path, quality);
     }
     bool MapToScreen(int& x, int& y) override {
         CMJGameTableView2* v = view();

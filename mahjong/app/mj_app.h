@@ -14,7 +14,7 @@
 #include "mahjong/app/mj_hooks.h"
 #include "mahjong/scene/scene_host.h"
 
-class QWidget;
+class QImage;
 
 namespace hqlv::mahjong {
 
@@ -23,9 +23,12 @@ class CMJGameTableView2;
 class CMJGameClient;
 class CMJClientHost;
 
-// The window as the platform shows it (GrabWindow), written as a JPEG file of the window's
-// size; false when there is no picture or the file was not written.
-bool SaveWindowJpeg(QWidget* window, const std::string& path, int quality);
+// A picture written as a JPEG file of its size; false when it is null or the file was not
+// written.
+bool SaveImageJpeg(const QImage& picture, const std::string& path, int quality);
+// The whole primary screen as the platform shows it (GrabScreen), written as a JPEG file of
+// the screen's size; false when there is no screen or the file was not written.
+bool SaveScreenJpeg(const std::string& path, int quality);
 // The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
 void ShowJpegMessagesInBoxes(const std::string& caption);
 

@@ -222,6 +222,8 @@ bool CMJGameNotify::OnNotify211920(Body b) {
 }
 
 void CMJGameNotify::OnSeatsAssignedTail(Body b) {
+    // Seats given with no deal behind them start nothing.
+    if (b.size == 0) return;
     OnNotify211040(b);
 }
 

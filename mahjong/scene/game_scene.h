@@ -4,6 +4,7 @@
 // is the engine scene (mode word 2) that the notification router drives with one call
 // per notification. Every operation acts through the host; none throws.
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -347,6 +348,9 @@ public:
     // The width the seat's name takes on its plane (half the character height a GBK byte).
     int SeatNameWidth(int view);
     virtual void SetSeatIcon(int view, int value);
+    // Sizes a seat mark 30 x 30 and puts its centre 30 (farther: 60) to the right of a point
+    // and 25 below it.
+    virtual void PlaceSeatMark(engine::Entity* mark, int x, int y, int farther);
     int GetSeatIcon(int view, int i) const {
         return view >= 0 && view < 4 && i >= 0 && i < 10 ? m_seatIcons[size_t(view)][size_t(i)] : 0;
     }
@@ -695,6 +699,11 @@ public:
     // The seconds the digits show: the last positive count set, or what the clock second
     // counted down to.
     int GetShownSeconds() const { return m_nShownSeconds; }
+    // A concealed gang gives its seat more time; the count, which may come from the
+    // server's words, is not carried past the largest int.
+    void AddCountdownSeconds(int n) {
+        SetCountdown(GetCountdown() > INT_MAX - n ? INT_MAX : GetCountdown() + n);
+    }
     // From a new deal's reset until its dealing has finished (210006).
     int IsDealing() const { return m_bDealing; }
     int IsCountdownEndHeld() const { return m_bCountdownEndHeld; }

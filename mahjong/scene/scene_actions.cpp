@@ -604,7 +604,7 @@ int CMJGameScene2::DeclareConcealedGang(int tile) {
     }
     SetSelectMode(0);
     SetCountdownSound(0);
-    SetCountdown(GetCountdown() + 3);
+    AddCountdownSeconds(3);
     LogMeld(229197, sent);
     AddConcealedGangMeld(kOwnView, sent);
     ClearChoiceMarks();

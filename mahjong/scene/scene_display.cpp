@@ -145,6 +145,10 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
 void CMJGameScene2::ShowWaitTableNotice() {
     if (m_pHost && m_pHost->IsPlaying()) return;
     static const char kText[] = "请耐心等候系统分桌。。。";
+    // A notice that still stands is not doubled by a second wait (211300 after 201302).
+    if (const engine::Entity* standing = EntityOf(m_nWaitNotice); standing && standing->IsVisible())
+        return;
+    engine::WriteLog("系统分桌提示:%s", kText);
     const int length = int(platform::utf8ToGbk(kText).size());
     const int w = length * 30 / 2, h = 30;
     engine::PlaneEntity* p =
@@ -205,20 +209,30 @@ int CMJGameScene2::SeatNameWidth(int view) {
     return GetTextLayoutWord10() / 2 * int(platform::utf8ToGbk(seat->name).size());
 }
 
+void CMJGameScene2::PlaceSeatMark(engine::Entity* mark, int x, int y, int farther) {
+    if (!mark) return;
+    mark->SetSize(kSeatIconSize, kSeatIconSize);
+    mark->SetPosition(x + (farther ? 2 : 1) * kSeatIconSize, y + 25);
+}
+
 int CMJGameScene2::ShowSeatIcons(int view) {
     if (view < 0 || view > 3) return 0;
     // The icons stand in a row after the name along the text's direction, the first one 6
-    // pixels past the name's end, so that a mark never covers the name.
+    // pixels past the name's end, so that a mark never covers the name: in the plane's own
+    // frame (the name centred on (100, 25)) they are placed two by two from a point 60
+    // pixels on each time, and the row then turns with the plane.
     const engine::Entity* panel = EntityOf(m_made.panels[view]);
     const int px = panel ? panel->GetX() : 0, py = panel ? panel->GetY() : 0;
-    const int first = SeatNameWidth(view) / 2 + 6 + kSeatIconSize / 2;
+    const int nameEnd = px + SeatNameWidth(view) / 2;
+    const int pairFrom = nameEnd + 6 + kSeatIconSize / 2 - kSeatIconSize, top = py - 25;
     int shown = 0;
     for (int i = 0; i < 10; ++i) {
         auto* icon = static_cast<engine::ImageEntity*>(EntityOf(m_made.icons[view][i]));
         if (!icon) continue;
         if (panel) {
-            const engine::IPoint at = engine::RotatePoint(px + first + kSeatIconSize * i, py, px,
-                                                          py, panel->GetRotation(), 1);
+            PlaceSeatMark(icon, pairFrom + 2 * kSeatIconSize * (i / 2), top, i % 2);
+            const engine::IPoint at =
+                engine::RotatePoint(icon->GetX(), icon->GetY(), px, py, panel->GetRotation(), 1);
             icon->SetPosition(at.x, at.y);
         }
         const int word = m_seatIcons[size_t(view)][size_t(i)];

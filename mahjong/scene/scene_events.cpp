@@ -41,13 +41,19 @@ int CMJGameScene2::OnTileEvent(uint32_t code, engine::MessageData& data, uint32_
     const bool looker = m_pHost && m_pHost->GetCmdField8();
     switch (code) {
         case 210011:
-            if (e) e->SetAlpha(0.8);
-            SetCursorById(kHandCursor);
-            m_geometry.PlaySoundRes(29100, 0x11);
-            return 1;
         case 210012:
-            if (e) e->SetAlpha(1.0);
-            SetCursorById(kArrowCursor);
+            // The looker-on's hover light: the new alpha reaches the canvas at once.
+            if (e) {
+                e->SetAlpha(code == 210011 ? 0.8 : 1.0);
+                e->ApplyTransform();
+            }
+            SetCursorById(code == 210011 ? kHandCursor : kArrowCursor);
+            if (code == 210011) m_geometry.PlaySoundRes(29100, 0x11);
+            return 1;
+        case 210021:
+            // A release always reaches the drop, which ends a drag that a lock or a waiting
+            // request overtook.
+            if (!looker) OnTileDrop(r, b);
             return 1;
         default:
             break;
@@ -83,9 +89,6 @@ int CMJGameScene2::OnTileEvent(uint32_t code, engine::MessageData& data, uint32_
             break;
         case 210020:
             OnTileDragMove(r, b);
-            break;
-        case 210021:
-            OnTileDrop(r, b);
             break;
         default:
             break;  // 210015: select mode 1 has no click in this game

@@ -185,6 +185,7 @@ void CMJGameScene2::ShowStartButton() {
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) {
             ShowControl(c, true);
+            engine::WriteLogText("开始按钮");
             // The button may come up under a resting pointer: a click there is its click.
             k->PostMessage(84, engine::MessageData());
         }
@@ -488,8 +489,7 @@ void CMJGameScene2::OnNotify229195(uint32_t id, MJData body) {
         PlayActionSound(v, GetActionSoundName(3));
         AddConcealedGangMeld(v, body);
         BindHandTiles(v);
-        // The count comes from the server's words: it is not carried past the largest int.
-        SetCountdown(GetCountdown() > INT_MAX - 3 ? INT_MAX : GetCountdown() + 3);
+        AddCountdownSeconds(3);
     }
     QZ_MoveClockHand(QZ_GetPointTo(), 2 * v);
     m_tableLog.wall.push_back(wall);

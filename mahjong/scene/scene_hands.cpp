@@ -363,6 +363,9 @@ void CMJGameScene2::BindHandTiles(int view) {
         ++bound;
     }
     if (view != kOwnView) return;
+    // A lock that came in mid-drag (a drawn flower leaves only the flowers playable) ends
+    // the drag: the pressed tile may have lost its control, and its release would never come.
+    if (m_bDragging && m_nSceneMode != 1 && AnyLockedOwnTile()) CancelDrag();
     RebindTileControls();
     // A tile that comes up under a resting pointer (the drawn tile, a rebound hand) is the
     // one a click there means: the hover is looked at again before the next input.
@@ -544,7 +547,10 @@ void CMJGameScene2::CancelDrag() {
     if (!m_bDragging) return;
     const MJTileInfo* r = GetTileRecord(kAreaHand, kOwnView, std::clamp(m_nDragIndex, 0, 31));
     const MJBinding* b = r ? Binding(r->nObject) : nullptr;
-    if (engine::Entity* e = b ? EntityOf(b->entityId) : nullptr) e->SetZ(m_nDragZ);
+    if (engine::Entity* e = b ? EntityOf(b->entityId) : nullptr) {
+        e->SetZ(m_nDragZ);
+        e->ApplyTransform();
+    }
     ResetOwnTilePositions();
     m_bDragging = 0;
     m_bDragDone = 1;
@@ -552,9 +558,14 @@ void CMJGameScene2::CancelDrag() {
 }
 
 void CMJGameScene2::OnTileDrop(MJTileInfo* record, MJBinding* binding) {
-    if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
-        record->bLocked || binding->locked || !m_bDragging || AnyLockedOwnTile())
+    if (!m_bDragging || (m_pHost && m_pHost->GetCmdField8())) return;
+    // A lock or a waiting request that came in mid-drag takes the drop: the tile goes back
+    // to its place and the hand lifts and drags again.
+    if (!record || !binding || IsActionWaiting() || record->bLocked || binding->locked ||
+        AnyLockedOwnTile()) {
+        CancelDrag();
         return;
+    }
     MJRect h;
     GetHandRect(kOwnView, h);
     int x = 0, y = 0;

@@ -114,58 +114,60 @@ public:
     virtual CMJGameScene2* GetGameScene() = 0;
     virtual CMJRequests* GetRequests() = 0;
 
-    // ---- the table scene's toolbar and timers (the defaults do nothing)
+    // ---- the entry's room, the toolbar and the table view's timers
     // Non-zero when command-line field 13 has every one of the bits.
-    virtual int TestCmdField13(uint32_t /*bits*/) { return 0; }
-    // The game's code name (names the INI file and the screenshots).
-    virtual std::string GetGameCode() { return "HqLv"; }
-    // Writes a picture of the screen as a JPEG file; false when nothing was written.
-    virtual bool SaveScreenShotJpeg(const std::string& /*path*/, int /*quality*/) { return false; }
-    // The framework's table-change request (201300) and table-option request (201302).
-    virtual int RequestChangeTable(std::string& /*error*/) { return 0; }
-    virtual int RequestTableOption(std::string& /*error*/) { return 0; }
-    // Timers of the table view; they come back through the scene's OnTimer.
-    virtual void SetViewTimer(uint32_t /*id*/, uint32_t /*ms*/) {}
-    virtual void KillViewTimer(uint32_t /*id*/) {}
-    // The id the table view runs its one-second turn clock under.
-    virtual uint32_t GetClockTimerId() { return 10000; }
+    virtual int TestCmdField13(uint32_t bits) = 0;
+    // Command-line field 9 (the relaunch mark).
+    virtual int GetCmdField9() = 0;
     // 1 when a player entered a table whose deal was already running.
-    virtual int IsRejoining() { return 0; }
-    // Command-line field 9.
-    virtual int GetCmdField9() { return 0; }
+    virtual int IsRejoining() = 0;
+    // The game's code name (names the INI file and the screenshots).
+    virtual std::string GetGameCode() = 0;
+    // Writes a picture of the whole primary screen as a JPEG file; false when nothing was
+    // written.
+    virtual bool SaveScreenShotJpeg(const std::string& path, int quality) = 0;
+    // The framework's table-change request (201300) and table-option request (201302);
+    // non-zero when the change was made. error receives the answer's text.
+    virtual int RequestChangeTable(std::string& error) = 0;
+    virtual int RequestTableOption(std::string& error) = 0;
+    // Timers of the table view; they come back through the scene's OnTimer.
+    virtual void SetViewTimer(uint32_t id, uint32_t ms) = 0;
+    virtual void KillViewTimer(uint32_t id) = 0;
+    // The id the table view runs its one-second turn clock under.
+    virtual uint32_t GetClockTimerId() = 0;
 
-    // ---- the game-event handlers and the turn clock (the defaults do nothing)
+    // ---- the game-event handlers and the turn clock
     // (Re)starts and stops the table view's one-second clock timer.
-    virtual void StartClockTimer() {}
+    virtual void StartClockTimer() = 0;
+    virtual void StopClockTimer() = 0;
     // The table view arms its idle timer (in rooms that ask an idle player to leave).
-    virtual void StartIdleTimer() {}
-    virtual void StopClockTimer() {}
+    virtual void StartIdleTimer() = 0;
     // The rebuild of a running deal makes the table pane usable for a player.
-    virtual void EnableTablePane(int /*enable*/) {}
+    virtual void EnableTablePane(int enable) = 0;
     // Scene mode 1: the table view's window button of a claim (kind 1 peng, 2 gang, 3 chi,
     // 4 hu, 5 pass) shown and enabled while the claim is on offer, else disabled and hidden.
-    virtual void ShowClaimWindowButton(int /*kind*/, int /*on*/) {}
+    virtual void ShowClaimWindowButton(int kind, int on) = 0;
     // Writes a PNG picture of the table view after delayMs (0: now); false when nothing
     // will be written.
-    virtual bool SaveTableShot(const std::string& /*path*/, int /*delayMs*/) { return false; }
+    virtual bool SaveTableShot(const std::string& path, int delayMs) = 0;
 
-    // ---- the claim actions, the start button and automatic play (the defaults do nothing)
+    // ---- the claim actions, the start button and automatic play
     // The platform's wait cursor around a waited request of the table.
-    virtual void BeginWaitCursor() {}
-    virtual void EndWaitCursor() {}
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
     // The machine id text a 221080 body carries (at most 32 bytes are used).
-    virtual std::string GetMachineID() { return {}; }
+    virtual std::string GetMachineID() = 0;
     // The framework's start request: 201161 (the silver-range check) when checkSilver, else
     // 201160. 1 when it went through; error receives the answer's text.
-    virtual int RequestStartGame(std::string& /*error*/, int /*checkSilver*/) { return 0; }
+    virtual int RequestStartGame(std::string& error, int checkSilver) = 0;
     // The start went through: the start record {user id, room id, table, chair} for the
     // router's start handler.
-    virtual void OnOwnGameStarted(MJData /*record*/) {}
+    virtual void OnOwnGameStarted(MJData record) = 0;
     // A message box of the framework (modeless) with a text.
-    virtual void ShowMessageText(const std::string& /*text*/) {}
+    virtual void ShowMessageText(const std::string& text) = 0;
     // A point of the logical screen on the display (for the log line a scripted player
     // reads); false when the table view is not on the screen.
-    virtual bool MapToScreen(int& /*x*/, int& /*y*/) { return false; }
+    virtual bool MapToScreen(int& x, int& y) = 0;
 };
 
 }  // namespace hqlv::mahjong

@@ -87,6 +87,38 @@ TEST(StandInHall, UsageErrorsAndARootItCannotMake) {
     EXPECT_EQ(out, "hall: cannot create /dev/null/x/\n");
 }
 
+// A room kind adds its bits to option word B (command-line field 13), given before or after
+// the word itself; an unknown kind only prints the usage.
+TEST(StandInHall, RoomKindsAddTheirBitsToFieldThirteen) {
+    const std::string hall = HQLV_HALL_EXE;
+    struct Case {
+        const char* args;
+        int field13;
+    } cases[] = {{" --room-kind system --option-b 8", 0x8A},
+                 {" --option-b 8 --room-kind silver", 0xC8},
+                 {" --room-kind plain --option-b 8", 0x8},
+                 {" --room-kind system", 0x82}};
+    for (const Case& c : cases) {
+        char tmpl[] = "/tmp/hqlv-hall-kind-XXXXXX";
+        const std::string dir = mkdtemp(tmpl);
+        const std::string cmd = "HQLV_RUNTIME_DIR=" + dir + "/run " + hall +
+                                " --client /bin/true --server 127.0.0.1:1 --root " + dir +
+                                "/root --log " + dir + "/hall.log" + c.args + " 2>/dev/null";
+        const int status = std::system(cmd.c_str());
+        const std::string log = ReadFile(dir + "/hall.log");
+        std::system(("rm -rf '" + dir + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << c.args;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << c.args;
+        // The client's line ends with option word A, option word B and field 14.
+        const std::string tail = "|0|" + std::to_string(c.field13) + "|0\"";
+        EXPECT_NE(log.find(tail), std::string::npos) << c.args << "\n" << log;
+    }
+    const int status =
+        std::system((hall + " --client /bin/true --room-kind bogus 2>/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
 class ClientEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -4,8 +4,16 @@
 // deal state its length.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
+#include <unistd.h>
 
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "mahjong/game/game_app_ex.h"
@@ -14,6 +22,7 @@
 #include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
+#include "mahjong/scene/table_draw.h"
 #include "tests/framework/qt_test_app.h"
 
 namespace hqlv::mahjong {
@@ -76,8 +85,86 @@ TEST(AppSceneHost, ReachesTheTablePaneOfEitherMode) {
         EXPECT_EQ(host.IsRejoining(), 0);
         app.SetInGame(1);
         EXPECT_EQ(host.IsRejoining(), 1);
+        if (mode == 2) {
+            // The engine's table maps its logical points onto the display only while shown.
+            ASSERT_GT(app.scene().GetScreenWidth(), 0);
+            int x = 372, y = 355;
+            EXPECT_FALSE(host.MapToScreen(x, y));
+            EXPECT_EQ(std::pair(x, y), std::pair(372, 355));
+            frame.show();
+            QCoreApplication::processEvents();
+            CMJGameTableView2* view = frame.GetMJTableView();
+            ASSERT_TRUE(view->isVisible());
+            EXPECT_TRUE(host.MapToScreen(x, y));
+            const QPoint expected =
+                view->mapToGlobal(QPoint(372 * view->width() / app.scene().GetScreenWidth(),
+                                         355 * view->height() / app.scene().GetScreenHeight()));
+            EXPECT_EQ(std::pair(x, y), std::pair(expected.x(), expected.y()));
+            frame.hide();
+        }
         app.SetFrame(nullptr);
     }
+}
+
+// The room's bits and the relaunch mark come from the hall's command line (fields 13 and 9);
+// every bit asked for must be there.
+TEST(AppSceneHost, AnswersTheRoomFromTheCommandLine) {
+    framework::testing::SharedQtApp();
+    struct Case {
+        int field13, field9;
+        uint32_t bits;
+        int has;
+    } cases[] = {
+        {0, 0, 0x2, 0},     {0x2, 0, 0x2, 1},   {0x82, 1, 0x2, 1},       {0x40, 0, 0xC0, 0},
+        {0x80, 0, 0xC0, 0}, {0xC0, 0, 0xC0, 1}, {0x10000C2, 0, 0xC2, 1}, {0xC2, 0, 0x1, 0},
+    };
+    for (const Case& c : cases) {
+        HostApp app;
+        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|" +
+                                             std::to_string(c.field9) + "|t|21303|0|" +
+                                             std::to_string(c.field13) + "|0"));
+        CMJSceneHost& host = app.SceneHost();
+        EXPECT_EQ(host.TestCmdField13(c.bits), c.has) << c.field13 << " " << c.bits;
+        EXPECT_EQ(host.GetCmdField9(), c.field9);
+        EXPECT_EQ(host.GetGameCode(), "HqLv");
+        EXPECT_EQ(host.GetClockTimerId(), 10000u);
+        // No table view on the screen: no point of it is mapped.
+        int x = 1, y = 2;
+        EXPECT_FALSE(host.MapToScreen(x, y));
+        EXPECT_EQ(std::pair(x, y), std::pair(1, 2));
+    }
+}
+
+// The own start record reaches the router's start handler: the own seat is marked started.
+TEST(AppSceneHost, TheOwnStartRecordReachesTheRouter) {
+    framework::testing::SharedQtApp();
+    HostApp app;
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+    const int view = app.scene().ChairToView(2);
+    ASSERT_EQ(app.tableDraw().Seat(view)->highlight, 0);
+    std::vector<uint8_t> record(16, 0);
+    record[12] = 2;  // the chair
+    app.SceneHost().OnOwnGameStarted(record);
+    EXPECT_EQ(app.tableDraw().Seat(view)->highlight, 1);
+    // A record too short for its chair is refused by the router: nothing more is marked.
+    const int other = app.scene().ChairToView(1);
+    std::vector<uint8_t> shortRecord(15, 0);
+    shortRecord[12] = 1;
+    app.SceneHost().OnOwnGameStarted(shortRecord);
+    EXPECT_EQ(app.tableDraw().Seat(other)->highlight, 0);
+}
+
+// 截屏 through the application: a JPEG of the whole primary screen's size.
+TEST(AppSceneHost, TheScreenshotIsOfTheWholeScreen) {
+    framework::testing::SharedQtApp();
+    HostApp app;
+    const std::string path = "/tmp/hqlv-host-shot-" + std::to_string(getpid()) + ".jpg";
+    ASSERT_TRUE(app.SceneHost().SaveScreenShotJpeg(path, 75));
+    const QImage jpeg(QString::fromStdString(path));
+    std::remove(path.c_str());
+    ASSERT_FALSE(jpeg.isNull());
+    EXPECT_EQ(jpeg.size(), QGuiApplication::primaryScreen()->geometry().size());
+    EXPECT_FALSE(app.SceneHost().SaveScreenShotJpeg("/nonexistent-hqlv-folder/shot.jpg", 75));
 }
 
 TEST(AppSceneHost, StoredGameDataTellsTheDealStateItsLength) {

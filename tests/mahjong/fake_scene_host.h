@@ -77,10 +77,39 @@ struct FakeSceneHost : CMJSceneHost {
     void EnableTablePane(int enable) override { paneEnabled.push_back(enable); }
     void ShowClaimWindowButton(int kind, int on) override { windowButtons.push_back({kind, on}); }
     int IsRejoining() override { return rejoining; }
+    int TestCmdField13(uint32_t bits) override { return (cmdField13 & bits) == bits; }
+    int GetCmdField9() override { return cmdField9; }
+    std::string GetGameCode() override { return "HqLv"; }
+    bool SaveScreenShotJpeg(const std::string& path, int) override {
+        screenShots.push_back(path);
+        return false;
+    }
+    int RequestChangeTable(std::string&) override { return ++tableRequests, 0; }
+    int RequestTableOption(std::string&) override { return ++tableRequests, 0; }
+    uint32_t GetClockTimerId() override { return 10000; }
+    void StartIdleTimer() override { ++idleStarts; }
+    bool SaveTableShot(const std::string&, int) override { return false; }
+    void BeginWaitCursor() override { ++waitCursors; }
+    void EndWaitCursor() override { --waitCursors; }
+    std::string GetMachineID() override { return {}; }
+    int RequestStartGame(std::string&, int checkSilver) override {
+        startRequests.push_back(checkSilver);
+        return 0;
+    }
+    void OnOwnGameStarted(MJData record) override {
+        ownStarts.emplace_back(record.begin(), record.end());
+    }
+    void ShowMessageText(const std::string& text) override { messages.push_back(text); }
+    bool MapToScreen(int&, int&) override { return false; }
 
     int userId = 1002, roomId = 7, tableNo = 3, chair = 2;
     int lookerOn = 0, field13Bit8 = 0, standalone = 0, playing = 0, rejoining = 0;
     int rejectKanPai = 0, voice = 0;
+    uint32_t cmdField13 = 0;
+    int cmdField9 = 0, tableRequests = 0, waitCursors = 0, idleStarts = 0;
+    std::vector<std::string> screenShots, messages;
+    std::vector<int> startRequests;
+    std::vector<std::vector<uint8_t>> ownStarts;
     bool silent = false;
     int screenWidth = 1024, screenHeight = 768;
     std::map<int, std::string> names{{0, "东家"}, {1, "南家"}, {2, "西家"}, {3, "北家"}};

@@ -194,6 +194,30 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 88);
 }
 
+// The three seconds a concealed gang adds stop at the largest count: the count may come
+// from the server's words.
+TEST_F(PlayTest, ConcealedGangTimeStopsAtTheLargestCount) {
+    NEED_ASSETS();
+    StartDeal();
+    struct Case {
+        int before, after;
+    } cases[] = {{4, 7},
+                 {INT_MAX - 4, INT_MAX - 1},
+                 {INT_MAX - 3, INT_MAX},
+                 {INT_MAX - 2, INT_MAX},
+                 {INT_MAX, INT_MAX}};
+    for (const Case& c : cases) {
+        scene.SetClockHand(6);
+        OwnHand({0, 9, 18, 1, 10, 19, 28, 5}, 27);
+        scene.ShowClaimButton(2, 1);
+        scene.OnBtnGang();
+        scene.SetCountdown(c.before);
+        Reply(229047, 10, Words(8, {{0, 2}, {1, 88}, {2, 0}, {3, 7}}));
+        ASSERT_EQ(scene.DeclareConcealedGang(27), 1) << c.before;
+        EXPECT_EQ(scene.GetCountdown(), c.after) << c.before;
+    }
+}
+
 TEST_F(PlayTest, GangPressedTwiceInTheOwnTurnSendsNothing) {
     NEED_ASSETS();
     StartDeal();

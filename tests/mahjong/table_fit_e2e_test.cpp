@@ -5,7 +5,7 @@
 // picture the table pane keeps seven ninths of the window and the column of panes the rest,
 // the four seat names stand at the table's edges, and the own row lies inside the table. After
 // the result the player list holds the running totals the server settled and the score board
-// the deal's silver; 截屏 writes a JPEG of the window's size under the program's temp folder
+// the deal's silver; 截屏 writes a JPEG of the whole screen's size under the program's temp folder
 // and says so in the chat; a double click on a player opens his details beside the list. The
 // pictures stay in the build folder under table-fit-e2e/.
 #if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE) && defined(HQLV_SERVER_EXE)
@@ -274,9 +274,9 @@ TEST_F(TableFitOnScreen, ThreeSizesMidDealAndAfterTheResultScoresScreenshotAndDe
         EXPECT_TRUE(DrawnTileShown(shot, h)) << w;
         CheckPicture(shot, w, h, "mid-deal " + std::to_string(w));
     }
-    ASSERT_TRUE(Resize(1280, 800));
-
-    // 截屏: a JPEG of the window's size under the program's temp folder, and its chat line.
+    // 截屏 with the window smaller than the screen: a JPEG of the whole screen's size under the
+    // program's temp folder, and its chat line.
+    ASSERT_TRUE(Resize(1024, 700));
     const auto tools = Points(run.ClientLog(), "工具栏屏幕:");
     ASSERT_TRUE(tools.count("截屏")) << run.ClientLog();
     std::system(X("mousemove " + std::to_string(tools.at("截屏").first) + " " +
@@ -297,9 +297,10 @@ TEST_F(TableFitOnScreen, ThreeSizesMidDealAndAfterTheResultScoresScreenshotAndDe
     EXPECT_NE(saved.find("/temp/HqLv_1001_"), std::string::npos) << saved;
     const QImage jpeg(QString::fromStdString(saved));
     ASSERT_FALSE(jpeg.isNull()) << saved;
-    EXPECT_EQ(jpeg.size(), QSize(1280, 800));
+    EXPECT_EQ(jpeg.size(), QSize(1280, 800));  // the virtual display's screen
     std::filesystem::copy_file(saved, kept + "/screenshot.jpg",
                                std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(Resize(1280, 800));
 
     // The deal to its result.
     ASSERT_TRUE(

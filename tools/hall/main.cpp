@@ -6,7 +6,7 @@
 //   hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] [--room N]
 //             [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT]
 //             [--option-a N] [--option-b N] [--notice-base URL] [--web-base URL]
-//             [--standings FILE] [--log FILE]
+//             [--room-kind plain|system|silver] [--standings FILE] [--log FILE]
 //
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
@@ -17,8 +17,11 @@
 // (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
 // game's help page (game/HqLv228.html). The chat's face pictures found beside the client
 // (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
-// code: the client's), or on SIGINT/SIGTERM, which end the client first. Commands on standard
-// input, one per line:
+// code: the client's), or on SIGINT/SIGTERM, which end the client first. --room-kind adds the
+// room's bits to option word B (command-line field 13): "system", a room where the system
+// seats the players (0x2 with 0x80: the client waits for its table); "silver", a room that
+// checks the silver carried at the start and whose tables change (0x40 with 0x80). Commands
+// on standard input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
 //   leave UID CHAIR       sends kind 6 (a player left the table)
@@ -79,6 +82,7 @@ struct Options {
     std::string webBase;
     std::string standings;
     std::string log;
+    int roomKindBits = 0;  // added to option word B
 };
 
 // The hall record's web base field holds 63 bytes and its terminator.
@@ -428,11 +432,24 @@ void Commands() {
     }
 }
 
+// The bits of option word B that make a room of the kind; false for an unknown kind.
+bool RoomKindBits(const std::string& kind, int& bits) {
+    if (kind == "plain")
+        bits = 0;
+    else if (kind == "system")
+        bits = 0x2 | 0x80;
+    else if (kind == "silver")
+        bits = 0x40 | 0x80;
+    else
+        return false;
+    return true;
+}
+
 int Usage() {
     std::cerr << "usage: hqlv-hall --client PATH --server HOST:PORT [--root DIR] [--game N] "
                  "[--room N] [--user N] [--table N] [--chair N] [--looker 0|1] [--title TEXT] "
                  "[--option-a N] [--option-b N] [--notice-base URL] [--web-base URL] "
-                 "[--standings FILE] [--log FILE]\n";
+                 "[--room-kind plain|system|silver] [--standings FILE] [--log FILE]\n";
     return 2;
 }
 
@@ -479,10 +496,13 @@ int main(int argc, char** argv) {
             o.standings = next();
         else if (a == "--log")
             o.log = next();
-        else
+        else if (a == "--room-kind") {
+            if (!RoomKindBits(next(), o.roomKindBits)) return Usage();
+        } else
             return Usage();
     }
     if (o.client.empty()) return Usage();
+    o.optionB |= o.roomKindBits;
     if (!o.log.empty()) g_logFile = fopen(o.log.c_str(), "a");
     signal(SIGPIPE, SIG_IGN);
     struct sigaction sa {};

@@ -602,6 +602,45 @@ void GameServer::LeaveSeat(Client& c, bool tell) {
     }
 }
 
+RoomRules GameServer::RulesOf(int room) const {
+    const auto it = opt_.rooms.find(room);
+    return it == opt_.rooms.end() ? RoomRules{} : it->second;
+}
+
+bool GameServer::MoveSeat(int client, int table, int chair) {
+    std::lock_guard<std::recursive_mutex> lock(mu_);
+    auto it = clients_.find(client);
+    if (it == clients_.end() || it->second->seat.lookerOn || table < 0 || table >= opt_.tables ||
+        chair < 0 || chair >= opt_.chairs)
+        return false;
+    Client& c = *it->second;
+    LeaveSeat(c, true);
+    c.seat.table = table;
+    c.seat.chair = chair;
+    c.seated = true;
+    return true;
+}
+
+void GameServer::CheckSilverRange(const Client& c, Reply& reply) {
+    const RoomRules rules = RulesOf(c.seat.room);
+    // Too little (210090) or too much (210091): user, room, the silver carried, the bound.
+    const bool little = rules.silverMin > 0 && c.silver < rules.silverMin;
+    const bool much = rules.silverMax > 0 && c.silver > rules.silverMax;
+    if (!little && !much) {
+        reply.code = 10;
+        return;
+    }
+    reply.code = little ? 210090 : 210091;
+    reply.data.assign(16, 0);
+    Put32(reply.data, 0, c.seat.userId);
+    Put32(reply.data, 4, c.seat.room);
+    Put32(reply.data, 8, c.silver);
+    Put32(reply.data, 12, little ? rules.silverMin : rules.silverMax);
+    Log("silver check of user " + std::to_string(c.seat.userId) + ": " + std::to_string(c.silver) +
+        " against " + std::to_string(rules.silverMin) + "-" + std::to_string(rules.silverMax) +
+        ", refused");
+}
+
 std::vector<uint8_t> GameServer::ActivityConfig() const {
     std::vector<uint8_t> b(1104, 0);
     Put32(b, 0, 1);
@@ -695,7 +734,7 @@ bool GameServer::HandleFrameworkRequest(const Request& r, Reply& reply) {
             c.ready = true;
             return true;
         case 201161:
-            reply.code = 10;
+            CheckSilverRange(c, reply);
             return true;
         case 201125:  // leave, answered
         case 201120:  // leave, not answered

@@ -62,6 +62,17 @@ public:
     virtual void OnTick(GameServer& /*server*/) {}
 };
 
+// How the server treats the players of a room.
+struct RoomRules {
+    // The system seats the players: one who enters waits, and after seatWaitMs the server
+    // seats him at a table of its choice (211028, the deal's record behind the seats).
+    bool systemSeated = false;
+    int seatWaitMs = 3000;
+    // The silver a player must carry to start here (201161); 0: no bound.
+    int silverMin = 0;
+    int silverMax = 0;
+};
+
 struct ServerOptions {
     uint16_t port = 21303;  // 0: any free port (see Port())
     int versionMajor = 2;
@@ -71,6 +82,8 @@ struct ServerOptions {
     int optionWordA = 0;  // what the running-game query reports back
     // Where log lines go; empty: stderr.
     std::function<void(const std::string&)> log;
+    // Rooms with rules of their own (by room id); every other room is a plain one.
+    std::map<int, RoomRules> rooms = {};
 };
 
 // The seat of a client at a table.
@@ -111,6 +124,12 @@ public:
     // Pushes to every client seated or looking on at the table.
     int NotifyTable(int room, int table, int code, const std::vector<uint8_t>& body,
                     int exceptClient = 0);
+    int TableCount() const { return opt_.tables; }
+    // The rules of a room (a plain room's when it has none of its own).
+    RoomRules RulesOf(int room) const;
+    // Seats a connected player (not a looker-on) at another table and chair of its room, as
+    // a table change does (the table it leaves hears 211010); false for an unknown client.
+    bool MoveSeat(int client, int table, int chair);
     // Closes a client's connection from the server's side.
     bool Disconnect(int client);
     void SetVersion(int major, int minor);
@@ -162,6 +181,8 @@ private:
     std::vector<uint8_t> PlayerList(int room, int table, int excludeClient = 0);
     Client* SeatHolder(int room, int table, int chair);
     void LeaveSeat(Client& c, bool tell);
+    // 201161: the silver the player carries against the room's range.
+    void CheckSilverRange(const Client& c, Reply& reply);
     std::vector<uint8_t> ActivityConfig() const;
     static uint64_t NowMs();
 

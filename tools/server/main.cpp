@@ -2,7 +2,8 @@
 //
 //   hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] [--record FILE]
 //               [--think MS] [--turn S] [--claim S] [--grace S] [--deal MS]
-//               [--silver N] [--test-deal FOLDER] [--standings FILE]
+//               [--silver N] [--test-deal FOLDER] [--standings FILE] [--system-room ROOM]
+//               [--seat-wait MS] [--silver-room ROOM:MIN:MAX]
 //
 // Plays this game's deals: a player that is ready gets server-driven players in the empty
 // chairs. --seed fixes the deals' random numbers (the same actions replay the same deals);
@@ -11,6 +12,10 @@
 // from the folder's "test.ini"; --deal is the time the clients roll the dice and deal before
 // the first turn begins (7000 ms unless given); --standings keeps each seated user's standing
 // as the deals settle it in FILE, for the stand-in hall to answer details requests with.
+// --system-room names a room where the system seats the players: a player who comes in (or
+// asks again with 201302) waits --seat-wait ms (3000 unless given) and is then seated at a
+// free table, where the deal starts at once. --silver-room names a room that checks the
+// silver carried at the start (201161) against MIN and MAX (0: no bound).
 //
 // Prints "listening on 127.0.0.1:PORT" on standard output once it accepts clients
 // (--port 0 picks a free port). Commands on standard input, one per line:
@@ -70,6 +75,7 @@ int main(int argc, char** argv) {
     // The deals are settled in silver at the table's stake unless told otherwise.
     game.deal.stakeMultiple = 1;
     game.deal.dealMs = hqlv::server::mj::kDefaultDealMs;
+    int seatWait = hqlv::server::RoomRules{}.seatWaitMs;
     auto number = [&](int& i, long low, long high, long& out) {
         if (i + 1 >= argc) return false;
         char* end = nullptr;
@@ -101,6 +107,21 @@ int main(int argc, char** argv) {
         } else if (a == "--deal") {
             ok = number(i, 0, 60000, v);
             game.deal.dealMs = static_cast<int>(v);
+        } else if (a == "--system-room") {
+            ok = number(i, 0, 0x7FFFFFFFL, v);
+            opt.rooms[static_cast<int>(v)].systemSeated = true;
+        } else if (a == "--seat-wait") {
+            ok = number(i, 0, 600000, v);
+            seatWait = static_cast<int>(v);
+        } else if (a == "--silver-room" && i + 1 < argc) {
+            int room = 0, low = 0, high = 0;
+            char tail = 0;
+            ok = std::sscanf(argv[++i], "%d:%d:%d%c", &room, &low, &high, &tail) == 3 && low >= 0 &&
+                 high >= 0 && (high == 0 || low <= high);
+            if (ok) {
+                opt.rooms[room].silverMin = low;
+                opt.rooms[room].silverMax = high;
+            }
         } else if ((a == "--record" || a == "--test-deal") && i + 1 < argc) {
             (a == "--record" ? game.recordFile : game.deal.testIniFolder) = argv[++i];
             ok = true;
@@ -121,10 +142,12 @@ int main(int argc, char** argv) {
         if (!ok) {
             std::cerr << "usage: hqlv-server [--port N] [--version MAJOR.MINOR] [--seed N] "
                          "[--record FILE] [--think MS] [--turn S] [--claim S] [--grace S] "
-                         "[--deal MS] [--silver N] [--test-deal FOLDER] [--standings FILE]\n";
+                         "[--deal MS] [--silver N] [--test-deal FOLDER] [--standings FILE] "
+                         "[--system-room ROOM] [--seat-wait MS] [--silver-room ROOM:MIN:MAX]\n";
             return 2;
         }
     }
+    for (auto& [room, rules] : opt.rooms) rules.seatWaitMs = seatWait;
     std::signal(SIGPIPE, SIG_IGN);
     hqlv::server::GameServer server(opt);
     auto handler = std::make_shared<hqlv::server::mj::MahjongHandler>(game);

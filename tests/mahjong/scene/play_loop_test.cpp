@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/draw_layer.h"
 #include "engine/render/plane.h"
 #include "handler_scene.h"
 #include "shot_util.h"
@@ -311,6 +313,122 @@ TEST_F(PlayLoop, ADragEndsWithoutAMoveOnAnotherTileOrWhenThePointerLeavesTheHand
         Dispatch(210021, TileControl(2));
         EXPECT_EQ(OwnCodes(1, 13), before) << leave;
     }
+}
+
+// A drawn flower that comes in mid-drag leaves only the flowers playable: the drag ends there,
+// the dragged tile is back in its place at its own depth, and once the lock is gone the
+// tiles lift and drag again.
+TEST_F(PlayLoop, ALockThatComesInMidDragEndsTheDrag) {
+    NEED_ASSETS();
+    Deal();
+    const std::vector<int32_t> before = OwnCodes(1, 13);
+    auto [x2, y2] = TileCentre(2);
+    scene.OnMouseMove(0, x2, y2);
+    Dispatch(210013, TileControl(2));  // the tile rises under the pointer
+    Dispatch(210019, TileControl(2));
+    ASSERT_EQ(scene.IsDragging(), 1);
+    auto [x5, y5] = TileCentre(5);
+    scene.OnMouseMove(0, x5, y5);
+    Dispatch(210020, TileControl(2));
+    ASSERT_EQ(TileEntity(2)->GetX(), x5);
+    // The replacement of a gang brings a flower (tile 136) into the draw slot.
+    auto* w = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
+    w[1] = 136, w[3] = -1;
+    engine::MessageData d = engine::MessageData::Owned(w, &std::free);
+    scene.OnMessage(210008, d, 0);
+    ASSERT_EQ(scene.AnyLockedOwnTile(), 1);
+    EXPECT_EQ(scene.IsDragging(), 0);
+    EXPECT_EQ(OwnCodes(1, 13), before);
+    EXPECT_EQ(TileEntity(2)->GetX(), x2);
+    EXPECT_EQ(TileEntity(2)->GetY(), scene.GetOwnHandMidY2());
+    EXPECT_LT(TileEntity(2)->GetZ(), 2900);
+    // The flower goes (its lock with it): another tile rises and is dragged.
+    scene.ClearChoiceMarks();
+    Hand(3)[0].bPresent = 0;
+    scene.BindHand(kOwnView);
+    Dispatch(210013, TileControl(4));
+    EXPECT_EQ(TileEntity(4)->GetY(), scene.GetOwnHandMidY());
+    Dispatch(210019, TileControl(4));
+    EXPECT_EQ(scene.IsDragging(), 1);
+}
+
+struct WaitingLoopScene : LoopScene {
+    int IsActionWaiting() const override { return waiting || LoopScene::IsActionWaiting(); }
+    int waiting = 0;
+};
+
+class DropLoop : public TableTestOf<WaitingLoopScene, DealAndResult> {};
+
+// The release of a drag that a waiting request or a lock on the dragged tile overtook ends
+// the drag where it stands, moves nothing, and lets the hand drag again.
+TEST_F(DropLoop, AReleaseAfterAWaitOrALockEndsTheDragWithoutAMove) {
+    NEED_ASSETS();
+    Start();
+    for (int which : {0, 1}) {
+        SCOPED_TRACE(which ? "locked" : "waiting");
+        scene.ResetTable();
+        const int32_t own[13] = {9, 40, 18, 77, 37, 110, 38, 58, 130, 60, 75, 95, 97};
+        for (int i = 1; i <= 13; ++i) {
+            Hand(3)[i].bPresent = 1;
+            Hand(3)[i].nCode = own[i - 1];
+        }
+        scene.BindHand(kOwnView);
+        scene.PumpMessages();
+        const MJBinding* b = scene.Binding(Hand(3)[2].nObject);
+        ASSERT_NE(b, nullptr);
+        const uintptr_t control = uintptr_t(b->control);
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        const int x2 = h.left + Hand(3)[2].nX + 27, y2 = h.top + Hand(3)[2].nY + 38;
+        const int x6 = h.left + Hand(3)[6].nX + 27;
+        scene.OnMouseMove(0, x2, y2);
+        Dispatch(210019, control);
+        ASSERT_EQ(scene.IsDragging(), 1);
+        scene.OnMouseMove(0, x6, y2);
+        Dispatch(210020, control);
+        if (which)
+            Hand(3)[2].bLocked = 1;  // the record's own mark, not yet bound
+        else
+            scene.waiting = 1;
+        Dispatch(210021, control);
+        EXPECT_EQ(scene.IsDragging(), 0);
+        for (int i = 1; i <= 13; ++i) EXPECT_EQ(Hand(3)[i].nCode, own[i - 1]) << i;
+        engine::Entity* e = scene.GetKernel().FindEntity(b->entityId);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->GetX(), x2);
+        EXPECT_LT(e->GetZ(), 2900);
+        scene.waiting = 0;
+        Hand(3)[2].bLocked = 0;
+        Dispatch(210019, control);
+        EXPECT_EQ(scene.IsDragging(), 1);
+        Dispatch(210021, control);
+    }
+}
+
+// A looker-on's tile lights under the pointer: the alpha that the canvas draws changes, not
+// only the entity's.
+TEST_F(PlayLoop, ALookerOnsHoverLightReachesTheCanvas) {
+    NEED_ASSETS();
+    host.lookerOn = 1;
+    Deal();
+    const uintptr_t control = TileControl(3);
+    ASSERT_NE(control, 0u);
+    engine::Entity* e = TileEntity(3);
+    ASSERT_NE(e, nullptr);
+    auto drawnAlpha = [&] {
+        const engine::LayerItem* item =
+            scene.GetKernel().GetCanvas().Layer(e->GetLayer()).FindItem(e->GetItemId());
+        return item ? item->alpha : -1.0;
+    };
+    ASSERT_DOUBLE_EQ(drawnAlpha(), 1.0);
+    Dispatch(210011, control);
+    EXPECT_DOUBLE_EQ(drawnAlpha(), 0.8);
+    EXPECT_EQ(host.sounds.back(), 29100 * 100 + 0x11);
+    Dispatch(210012, control);
+    EXPECT_DOUBLE_EQ(drawnAlpha(), 1.0);
+    // A looker-on's press drags nothing.
+    Dispatch(210019, control);
+    EXPECT_EQ(scene.IsDragging(), 0);
 }
 
 // The drawn tile comes up under a pointer that has not moved since: the first click is its.

@@ -568,6 +568,42 @@ TEST_F(SceneTest, ChangeTableAndTableOptionFollowField13) {
     }
 }
 
+// A seat mark: 30 x 30, its centre 30 (farther: 60) right of the point and 25 below it.
+TEST_F(SceneTest, ASeatMarkStandsRightOfAndBelowItsPoint) {
+    if (!HaveAssets()) GTEST_SKIP();
+    Start();
+    auto* mark = static_cast<engine::ImageEntity*>(
+        scene.GetKernel().FindEntity(scene.Entities().icons[0][0]));
+    ASSERT_NE(mark, nullptr);
+    mark->SetSize(7, 9);
+    struct Case {
+        int x, y, farther, cx, cy;
+    } cases[] = {{100, 200, 0, 130, 225}, {100, 200, 1, 160, 225}, {-40, 0, 5, 20, 25}};
+    for (const Case& c : cases) {
+        scene.PlaceSeatMark(mark, c.x, c.y, c.farther);
+        EXPECT_EQ(mark->GetX(), c.cx) << c.farther;
+        EXPECT_EQ(mark->GetY(), c.cy) << c.farther;
+        EXPECT_EQ(mark->GetWidth(), 30);
+        EXPECT_EQ(mark->GetHeight(), 30);
+    }
+    scene.PlaceSeatMark(nullptr, 1, 2, 0);  // no mark: nothing
+    // A seat's row: the marks one after another 30 apart, the first 6 past the name's end,
+    // on the plane's middle line (view 1's plane is not turned).
+    draw.SetSeatName(1, "南家");
+    scene.ShowSeatInfo(1);
+    for (int i = 0; i < 3; ++i) scene.SetSeatIcon(1, 1);
+    const engine::Entity* panel = scene.GetKernel().FindEntity(scene.Entities().panels[1]);
+    ASSERT_NE(panel, nullptr);
+    const int first = panel->GetX() + scene.SeatNameWidth(1) / 2 + 6 + 15;
+    for (int i = 0; i < 3; ++i) {
+        const engine::Entity* icon = scene.GetKernel().FindEntity(scene.Entities().icons[1][i]);
+        ASSERT_NE(icon, nullptr);
+        EXPECT_TRUE(icon->IsVisible()) << i;
+        EXPECT_EQ(icon->GetX(), first + 30 * i) << i;
+        EXPECT_EQ(icon->GetY(), panel->GetY()) << i;
+    }
+}
+
 TEST_F(SceneTest, ButtonPicturesCutTheirStrips) {
     struct Case {
         uint32_t code;

@@ -69,4 +69,61 @@ TEST(MahjongExecutable, AnUnknownOptionOnlyPrintsTheUsage) {
     timed.WaitExit(5000);
 }
 
+// The port a started server listens on, from its first line; 0 when it says none.
+uint16_t ListeningPort(hqlv::testing::ChildProcess& server) {
+    std::string line;
+    if (!server.ReadLine(line, 10000)) return 0;
+    const auto colon = line.rfind(':');
+    return colon == std::string::npos ? 0
+                                      : static_cast<uint16_t>(std::stoi(line.substr(colon + 1)));
+}
+
+// The rooms of the command line: one whose start checks the silver carried against its
+// bounds, one where the system seats the players after their wait.
+TEST(MahjongExecutable, RoomsOfTheCommandLine) {
+    {
+        hqlv::testing::ChildProcess server;
+        ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0", "--silver-room",
+                                                   std::to_string(testrig::kRoom) + ":20000:0"}));
+        const uint16_t port = ListeningPort(server);
+        ASSERT_NE(port, 0);
+        testrig::TableClient p(port, 5001, 0);
+        ASSERT_TRUE(p.Enter());
+        auto a = p.Call(201161, p.Body(32, {}));
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->code, 210090);
+        ASSERT_EQ(a->data.size(), 16u);
+        EXPECT_EQ(Word(a->data, 3), 20000);
+        server.WriteLine("quit");
+        server.WaitExit(5000);
+    }
+    {
+        hqlv::testing::ChildProcess server;
+        ASSERT_TRUE(
+            server.Start(HQLV_SERVER_EXE, {"--port", "0", "--seat-wait", "0", "--deal", "0",
+                                           "--system-room", std::to_string(testrig::kRoom)}));
+        const uint16_t port = ListeningPort(server);
+        ASSERT_NE(port, 0);
+        testrig::TableClient p(port, 5001, 0);
+        ASSERT_TRUE(p.Enter());
+        auto seats = p.WaitFor(211028, 5000);
+        ASSERT_TRUE(seats);
+        EXPECT_EQ(Word(seats->data, 3 + 5001 % 4), 5001);
+        server.WriteLine("quit");
+        server.WaitExit(5000);
+    }
+    // Malformed rooms only print the usage.
+    const std::vector<std::vector<std::string>> bad = {
+        {"--silver-room", "3:5"},    {"--silver-room", "3:9:1"}, {"--silver-room", "3:-1:0"},
+        {"--silver-room", "3:1:2x"}, {"--silver-room"},          {"--system-room", "-1"},
+        {"--system-room", "x"},      {"--seat-wait", "600001"},  {"--seat-wait", "-1"}};
+    for (const auto& args : bad) {
+        std::vector<std::string> all = {"--port", "0"};
+        all.insert(all.end(), args.begin(), args.end());
+        hqlv::testing::ChildProcess refused;
+        ASSERT_TRUE(refused.Start(HQLV_SERVER_EXE, all));
+        EXPECT_EQ(refused.WaitExit(5000), 2) << args.back();
+    }
+}
+
 }  // namespace

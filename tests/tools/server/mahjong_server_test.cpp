@@ -30,7 +30,7 @@ using testrig::Word;
 
 struct Server {
     explicit Server(int thinkMs = 0, std::string record = {}, int stakeMultiple = 0,
-                    std::string standings = {}) {
+                    std::string standings = {}, std::map<int, RoomRules> rooms = {}) {
         mj::MahjongOptions o;
         o.seed = 7;
         o.recordFile = record;
@@ -42,6 +42,7 @@ struct Server {
         ServerOptions so;
         so.port = 0;
         so.log = [](const std::string&) {};
+        so.rooms = std::move(rooms);
         server = std::make_unique<GameServer>(so);
         server->SetGameHandler(handler);
         server->Start();
@@ -166,7 +167,7 @@ TEST(MahjongServer, SeededDealWithThreeServerDrivenSeatsEndsBalanced) {
         if (m.code == 201160) started += Word(m.data, 3) == 0;
     }
     EXPECT_EQ(computers, 3);
-    EXPECT_EQ(started, 1);
+    EXPECT_EQ(started, 0);  // the starter's client tells itself of its start
     // The own hand is in the record: 13 or 14 tiles, then -1.
     int held = 0;
     while (held < 32 && Word(deal->data, 53 + held) >= 0) ++held;
@@ -764,6 +765,200 @@ TEST(Standings, AFileBeyondTheLimitIsRefusedWhole) {
         }
     }
     std::remove(file.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// The tells of the rooms' rules: a table's start heard by the others only, the silver check
+// of 201161, the change of table and the system's seating (211300, 211028).
+
+TEST(MahjongServer, AStartIsHeardByTheOthersAtTheTableNotByTheStarter) {
+    Server s(/*thinkMs=*/800);
+    TableClient p(s.server->Port(), 5001, 0), q(s.server->Port(), 5002, 1);
+    ASSERT_TRUE(p.Enter());
+    ASSERT_TRUE(q.Enter());
+    q.Send(201160, q.Body(32, {}));
+    auto heard = p.WaitFor(201160);
+    ASSERT_TRUE(heard);
+    EXPECT_EQ(Word(heard->data, 0), 5002);
+    EXPECT_EQ(Word(heard->data, 3), 1);
+    // q hears nothing of its own start before its deal begins.
+    std::vector<hqlv::testing::WireMessage> before;
+    ASSERT_TRUE(q.WaitFor(211040, 5000, &before));
+    for (const auto& m : before) EXPECT_NE(m.code, 201160);
+    // A start while the deal runs (plain or checked) changes nothing: nobody hears of it.
+    q.Send(201160, q.Body(32, {}));
+    auto checked = q.Call(201161, q.Body(32, {}));
+    ASSERT_TRUE(checked);
+    EXPECT_EQ(checked->code, 10);
+    EXPECT_FALSE(p.WaitFor(201160, 400));
+    ASSERT_TRUE(s.deal());
+    EXPECT_TRUE(s.deal()->Running());
+}
+
+TEST(MahjongServer, TheStartOfASilverRoomChecksTheSilverCarried) {
+    // The player carries the starting silver (10000); the room is one of its own, so that
+    // the refusal names it.
+    const int carried = hqlv::tools::kPlayerStartSilver;
+    constexpr int kSilverRoom = 7;
+    struct Case {
+        int low, high, code, bound;
+    } cases[] = {
+        {carried + 1, 0, 210090, carried + 1},  // one short of the least
+        {0, carried - 1, 210091, carried - 1},  // one past the most
+        {carried, carried, 10, 0},              // both bounds are allowed
+        {0, 0, 10, 0},                          // no bounds
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.low);
+        SCOPED_TRACE(c.high);
+        RoomRules rules;
+        rules.silverMin = c.low;
+        rules.silverMax = c.high;
+        Server s(/*thinkMs=*/800, {}, 0, {}, {{kSilverRoom, rules}});
+        TableClient p(s.server->Port(), 5001, 0);
+        p.SetRoom(kSilverRoom);
+        ASSERT_TRUE(p.Enter());
+        auto a = p.Call(201161, p.Body(32, {}));
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->code, c.code);
+        if (c.code != 10) {
+            // User, room, the silver carried and the bound it misses; no deal.
+            ASSERT_EQ(a->data.size(), 16u);
+            EXPECT_EQ(Word(a->data, 0), 5001);
+            EXPECT_EQ(Word(a->data, 1), kSilverRoom);
+            EXPECT_EQ(Word(a->data, 2), carried);
+            EXPECT_EQ(Word(a->data, 3), c.bound);
+            const mj::Deal* none = s.handler->DealAt(kSilverRoom, testrig::kTable);
+            EXPECT_TRUE(!none || !none->Running());
+            continue;
+        }
+        // In range: the start it is, the deal runs.
+        ASSERT_TRUE(p.WaitFor(211040));
+        const mj::Deal* deal = s.handler->DealAt(kSilverRoom, testrig::kTable);
+        ASSERT_TRUE(deal);
+        EXPECT_TRUE(deal->Running());
+    }
+}
+
+TEST(MahjongServer, NoChangeOfTableInTheOwnDeal) {
+    Server s(/*thinkMs=*/800);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    p.Send(201160, p.Body(32, {}));
+    ASSERT_TRUE(p.WaitFor(211040));
+    auto refused = p.Call(201300, p.Body(32, {}));
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code, 1010);
+    EXPECT_EQ(s.server->Seat(s.server->Clients().front())->table, testrig::kTable);
+    // Out of a deal (the player left it) the change goes through and tells the new table.
+    ASSERT_TRUE(p.Call(201125, p.Body(32, {})));
+    TableClient q(s.server->Port(), 5002, 0);
+    ASSERT_TRUE(q.Enter());
+    auto changed = q.Call(201300, q.Body(32, {}));
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->code, 10);
+    auto info = q.WaitFor(211700);
+    ASSERT_TRUE(info);
+    EXPECT_NE(Word(info->data, 2), testrig::kTable);
+    EXPECT_EQ(s.server->Seat(s.server->Clients().back())->table, Word(info->data, 2));
+}
+
+// The system's seating: a player who comes in waits; once his wait is over he sits at a free
+// table of the system's choice and hears his seats with the new deal's record behind them.
+TEST(MahjongServer, TheSystemSeatsAPlayerAfterHisWait) {
+    RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = 2000;
+    Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    // Before the wait is over nothing comes.
+    EXPECT_FALSE(p.WaitFor(211028, 400));
+    // Asking again (201302) out of a deal: the wait notice, and the wait starts over.
+    s.now += 1500;
+    auto again = p.Call(201302, p.Body(32, {}));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->code, 10);
+    ASSERT_TRUE(p.WaitFor(211300));
+    s.now += 1500;
+    EXPECT_FALSE(p.WaitFor(211028, 400));
+    s.now += 600;
+    std::vector<hqlv::testing::WireMessage> before;
+    auto seats = p.WaitFor(211028, 5000, &before);
+    ASSERT_TRUE(seats);
+    for (const auto& m : before) EXPECT_NE(m.code, 211040) << "the deal came apart from the seats";
+    const int chair = 5001 % 4;
+    EXPECT_EQ(Word(seats->data, 1), 0);  // the first free table
+    EXPECT_EQ(Word(seats->data, 2), 4);
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(Word(seats->data, 3 + c), c == chair ? 5001 : mj::kFirstComputerId + c) << c;
+    // The entries by chair from byte 64, then the deal's record of the own chair.
+    ASSERT_EQ(seats->data.size(), 64u + 4 * 136 + 948);
+    const std::vector<uint8_t> own(seats->data.begin() + 64 + chair * 136,
+                                   seats->data.begin() + 64 + (chair + 1) * 136);
+    EXPECT_EQ(Word(own, 0), 5001);
+    EXPECT_EQ(Word(own, 3), 0);
+    EXPECT_EQ(Word(own, 4), chair);
+    const std::vector<uint8_t> deal(seats->data.begin() + 64 + 4 * 136, seats->data.end());
+    int held = 0;
+    while (held < 32 && Word(deal, 53 + held) >= 0) ++held;
+    EXPECT_TRUE(held == 13 || held == 14) << held;
+    // The player sits there now; no separate deal record follows, and in the running deal a
+    // new ask is not taken.
+    auto seat = s.server->Seat(s.server->Clients().front());
+    ASSERT_TRUE(seat);
+    EXPECT_EQ(seat->table, 0);
+    EXPECT_EQ(seat->chair, chair);
+    ASSERT_TRUE(s.handler->DealAt(testrig::kRoom, 0));
+    EXPECT_TRUE(s.handler->DealAt(testrig::kRoom, 0)->Running());
+    auto running = p.Call(201302, std::vector<uint8_t>(32, 0));
+    ASSERT_TRUE(running);
+    EXPECT_FALSE(p.WaitFor(211300, 300));
+    EXPECT_FALSE(p.WaitFor(211040, 300));
+}
+
+// The chair the system gives comes from the user id the client sent: any id, also a negative
+// one, gives a chair of the table.
+TEST(MahjongServer, TheSystemSeatsAnyUserIdOnAChairOfTheTable) {
+    RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = 0;
+    for (const int user : {-3, -4, -1, 7, 0x7FFFFFFF, -0x7FFFFFFF - 1}) {
+        SCOPED_TRACE(user);
+        Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+        TableClient p(s.server->Port(), user, 0);
+        ASSERT_TRUE(p.Enter());
+        auto seats = p.WaitFor(211028);
+        ASSERT_TRUE(seats);
+        auto seat = s.server->Seat(s.server->Clients().front());
+        ASSERT_TRUE(seat);
+        ASSERT_GE(seat->chair, 0);
+        ASSERT_LT(seat->chair, 4);
+        EXPECT_EQ(Word(seats->data, 3 + seat->chair), user);
+        int own = 0;
+        for (int c = 0; c < 4; ++c) own += Word(seats->data, 3 + c) == user;
+        EXPECT_EQ(own, 1);
+        const std::vector<uint8_t> entry(seats->data.begin() + 64 + seat->chair * 136,
+                                         seats->data.begin() + 64 + (seat->chair + 1) * 136);
+        EXPECT_EQ(Word(entry, 0), user);
+        EXPECT_EQ(Word(entry, 4), seat->chair);
+    }
+}
+
+// A plain room: the entry seats the player where the hall put him, and 201302 does nothing.
+TEST(MahjongServer, APlainRoomSeatsNobodyBySystem) {
+    Server s(/*thinkMs=*/800);
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    auto a = p.Call(201302, p.Body(32, {}));
+    ASSERT_TRUE(a);
+    s.now += 100000;
+    EXPECT_FALSE(p.WaitFor(211300, 300));
+    EXPECT_FALSE(p.WaitFor(211028, 300));
+    EXPECT_EQ(s.server->Seat(s.server->Clients().front())->table, testrig::kTable);
 }
 
 }  // namespace

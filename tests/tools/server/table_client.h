@@ -18,11 +18,13 @@ public:
     bool ok() const { return ok_; }
     int chair() const { return chair_; }
     int user() const { return user_; }
+    // The room the client enters and names in its bodies (kRoom unless set before Enter).
+    void SetRoom(int room) { room_ = room; }
 
     std::optional<hqlv::testing::WireMessage> Enter(bool lookerOn = false, int userId = 0) {
         std::vector<uint8_t> b(108, 0);
         PutWord(b, 0, userId ? userId : user_);
-        PutWord(b, 3, kRoom);
+        PutWord(b, 3, room_);
         PutWord(b, 4, kTable);
         PutWord(b, 5, chair_);
         PutWord(b, 14, lookerOn ? 1 : 0);
@@ -33,7 +35,7 @@ public:
                               int headChair = -1) const {
         std::vector<uint8_t> b(bytes, 0);
         PutWord(b, 0, user_);
-        PutWord(b, 1, kRoom);
+        PutWord(b, 1, room_);
         PutWord(b, 2, kTable);
         PutWord(b, 3, headChair >= 0 ? headChair : chair_);
         size_t w = 4;
@@ -88,6 +90,7 @@ private:
     hqlv::testing::WireClient wire_;
     std::deque<hqlv::testing::WireMessage> notes_;
     int user_, chair_;
+    int room_ = kRoom;
     bool ok_ = false;
 };
 

@@ -95,9 +95,16 @@ MahjongHandler::Table* MahjongHandler::TableOfClient(GameServer& server, int cli
 // the hidden ones.
 void MahjongHandler::Deliver(Table& t, const Note& n) {
     if (!server_) return;
-    for (int c = 0; c < kChairs; ++c)
-        if ((n.to & (1u << c)) && t.client[c] && !t.deal->Driven(c))
-            server_->Notify(t.client[c], n.code, n.body);
+    for (int c = 0; c < kChairs; ++c) {
+        if (!(n.to & (1u << c)) || !t.client[c] || t.deal->Driven(c)) continue;
+        // The player the system seats hears his seats and the new deal in one notice.
+        if (n.code == 211040 && t.client[c] == t.seating) {
+            server_->Notify(t.client[c], 211028, SeatsNotice(t, n.body));
+            t.seating = 0;
+            continue;
+        }
+        server_->Notify(t.client[c], n.code, n.body);
+    }
     for (int id : server_->Clients()) {
         auto s = server_->Seat(id);
         if (!s || !s->lookerOn || s->room != t.room || s->table != t.table) continue;
@@ -193,11 +200,19 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
         case 200110: {
             // A chair whose player dropped out mid-deal goes back to the same user only.
             if (r.body.size() < 108 || Get(r.body, 14) != 0) return false;
+            // Where the system seats the players, one who comes in waits for his table.
+            auto enterToWait = [&] {
+                const int room = Get(r.body, 3);
+                if (!server.RulesOf(room).systemSeated) return false;
+                if (server.HandleFrameworkRequest(r, reply) && reply.code == 200500)
+                    QueueForSeat(r.client, room);
+                return true;
+            };
             auto it = tables_.find({Get(r.body, 3), Get(r.body, 4)});
             const int chair = Get(r.body, 5);
-            if (it == tables_.end() || chair < 0 || chair >= kChairs) return false;
+            if (it == tables_.end() || chair < 0 || chair >= kChairs) return enterToWait();
             Table& t = it->second;
-            if (!t.deal->Running() || !t.user[chair]) return false;
+            if (!t.deal->Running() || !t.user[chair]) return enterToWait();
             if (t.user[chair] != Get(r.body, 0) || t.computer[chair] || !t.deal->Driven(chair)) {
                 reply.code = 200510;
                 return true;
@@ -212,25 +227,49 @@ bool MahjongHandler::OnRequest(GameServer& server, const Request& r, Reply& repl
             server.NotifyTable(t.room, t.table, 229500, b);
             return true;
         }
-        case 201160: {
+        case 201160:
+        case 201161: {
+            // 201161 is the start of a room that checks the silver carried first.
             Table* t = TableOfClient(server, r.client, &seat);
             if (!t || seat.lookerOn || seat.chair < 0 || seat.chair >= kChairs) return false;
             server.HandleFrameworkRequest(r, reply);
+            if (r.id == 201161 && reply.code != 10) return true;
             if (t->deal->Running()) return true;
-            t->client[seat.chair] = r.client;
-            t->user[seat.chair] = seat.userId;
-            t->computer[seat.chair] = false;
-            t->ready[seat.chair] = true;
-            t->deal->SetSeat(seat.chair, seat.userId, false);
-            // The player brings the score and silver the server lists for him.
-            const std::vector<uint8_t> entry = server.EntryOf(r.client);
-            t->deal->SetStanding(seat.chair, Get(entry, 23), Get(entry, 21));
-            std::vector<uint8_t> b(16, 0);
-            Put(b, 0, seat.userId);
-            Put(b, 3, seat.chair);
-            server.NotifyTable(seat.room, seat.table, 201160, b);
-            FillComputers(*t);
+            // A player who starts where he sits no longer waits for the system's table.
+            waiting_.erase(r.client);
+            MarkReady(*t, seat, r.client);
             TryStart(*t);
+            return true;
+        }
+        case 201300: {
+            // No change of table in the middle of the own deal; a change frees the chair.
+            Table* t = TableOfClient(server, r.client, &seat);
+            const bool holds = t && !seat.lookerOn && seat.chair >= 0 && seat.chair < kChairs &&
+                               t->client[seat.chair] == r.client;
+            if (holds && t->deal->Running()) {
+                reply.code = 1010;
+                return true;
+            }
+            if (!server.HandleFrameworkRequest(r, reply)) return false;
+            if (reply.code == 10 && holds) {
+                t->client[seat.chair] = 0;
+                t->user[seat.chair] = 0;
+                t->ready[seat.chair] = false;
+            }
+            return true;
+        }
+        case 201302: {
+            // Where the system seats the players: a player out of a deal asks for another
+            // table and waits for it (211300) as on coming in.
+            reply.code = 10;
+            Table* t = TableOfClient(server, r.client, &seat);
+            if (!t || seat.lookerOn || !server.RulesOf(seat.room).systemSeated) return true;
+            if (seat.chair >= 0 && seat.chair < kChairs && t->client[seat.chair] == r.client &&
+                t->deal->Running())
+                return true;
+            ReleaseChair(r.client);
+            server.Notify(r.client, 211300, std::vector<uint8_t>(16, 0));
+            QueueForSeat(r.client, seat.room);
             return true;
         }
         case 201130: {
@@ -343,6 +382,7 @@ std::optional<std::vector<uint8_t>> MahjongHandler::GameData(GameServer& server,
 
 void MahjongHandler::OnClientClosed(GameServer& server, int client) {
     server_ = &server;
+    waiting_.erase(client);
     for (auto& [key, t] : tables_) {
         t.shown.erase(client);
         for (int c = 0; c < kChairs; ++c) {
@@ -365,11 +405,135 @@ void MahjongHandler::OnClientClosed(GameServer& server, int client) {
 
 void MahjongHandler::OnTick(GameServer& server) {
     server_ = &server;
+    SeatWaiting();
     for (auto& [key, t] : tables_) {
         if (!t.deal->Running()) continue;
         t.deal->Tick();
         AfterStep(t);
     }
+}
+
+void MahjongHandler::MarkReady(Table& t, const SeatInfo& seat, int client) {
+    t.client[seat.chair] = client;
+    t.user[seat.chair] = seat.userId;
+    t.computer[seat.chair] = false;
+    t.ready[seat.chair] = true;
+    t.deal->SetSeat(seat.chair, seat.userId, false);
+    // The player brings the score and silver the server lists for him.
+    const std::vector<uint8_t> entry = server_->EntryOf(client);
+    t.deal->SetStanding(seat.chair, Get(entry, 23), Get(entry, 21));
+    std::vector<uint8_t> b(16, 0);
+    Put(b, 0, seat.userId);
+    Put(b, 3, seat.chair);
+    server_->NotifyTable(seat.room, seat.table, 201160, b, client);
+    FillComputers(t);
+}
+
+void MahjongHandler::QueueForSeat(int client, int room) {
+    const int wait = server_ ? server_->RulesOf(room).seatWaitMs : 0;
+    waiting_[client] = Now() + static_cast<uint64_t>(wait > 0 ? wait : 0);
+    if (server_)
+        server_->Log("mahjong: client " + std::to_string(client) + " waits " +
+                     std::to_string(wait) + " ms for the system's table");
+}
+
+void MahjongHandler::ReleaseChair(int client) {
+    for (auto& [key, t] : tables_)
+        for (int c = 0; c < kChairs; ++c)
+            if (t.client[c] == client && !t.deal->Running()) {
+                t.client[c] = 0;
+                t.user[c] = 0;
+                t.ready[c] = false;
+            }
+}
+
+int MahjongHandler::FreeTable(int room, int client) {
+    for (int table = 0; table < server_->TableCount(); ++table) {
+        auto it = tables_.find({room, table});
+        if (it != tables_.end()) {
+            const Table& t = it->second;
+            if (t.deal->Running()) continue;
+            bool taken = false;
+            for (int c = 0; c < kChairs; ++c) taken |= t.client[c] && t.client[c] != client;
+            if (taken) continue;
+        }
+        bool seated = false;
+        for (int id : server_->Clients()) {
+            const auto s = server_->Seat(id);
+            seated |= id != client && s && s->room == room && s->table == table;
+        }
+        if (!seated) return table;
+    }
+    return -1;
+}
+
+void MahjongHandler::SeatWaiting() {
+    if (!server_) return;
+    const uint64_t now = Now();
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        const int client = it->first;
+        const auto seat = server_->Seat(client);
+        if (!seat || seat->lookerOn || !server_->RulesOf(seat->room).systemSeated) {
+            it = waiting_.erase(it);
+            continue;
+        }
+        if (it->second > now) {
+            ++it;
+            continue;
+        }
+        const int table = FreeTable(seat->room, client);
+        if (table < 0) {
+            it->second = now + 1000;  // every table is busy: the next look a second later
+            ++it;
+            continue;
+        }
+        it = waiting_.erase(it);
+        ReleaseChair(client);
+        // The chair follows the user id the client sent, which may be negative.
+        const int chair = (seat->userId % kChairs + kChairs) % kChairs;
+        Table& t = TableOf(seat->room, table);
+        // The server-driven players come first, so that the player hears of them only with
+        // his seats; then he sits down and the deal starts.
+        t.user[chair] = seat->userId;
+        t.client[chair] = client;
+        t.computer[chair] = false;
+        FillComputers(t);
+        if (!server_->MoveSeat(client, table, chair)) {
+            t.user[chair] = t.client[chair] = 0;
+            continue;
+        }
+        SeatInfo at = *seat;
+        at.table = table;
+        at.chair = chair;
+        server_->Log("mahjong: the system seats user " + std::to_string(at.userId) + " at table " +
+                     std::to_string(table) + " chair " + std::to_string(chair));
+        t.seating = client;
+        MarkReady(t, at, client);
+        TryStart(t);
+        // No deal came of it: the seats alone.
+        if (t.seating == client) {
+            t.seating = 0;
+            server_->Notify(client, 211028, SeatsNotice(t, {}));
+        }
+    }
+}
+
+std::vector<uint8_t> MahjongHandler::SeatsNotice(const Table& t,
+                                                 const std::vector<uint8_t>& deal) const {
+    // Word 1 the table, word 2 the count, words 3 on the users by chair; the entries from
+    // byte 64, the deal's record behind them.
+    std::vector<uint8_t> b(64, 0);
+    Put(b, 1, t.table);
+    Put(b, 2, kChairs);
+    for (int c = 0; c < kChairs; ++c) Put(b, 3 + static_cast<size_t>(c), t.user[c]);
+    for (int c = 0; c < kChairs; ++c) {
+        std::vector<uint8_t> e =
+            t.computer[c] || !t.client[c] ? ComputerEntry(t, c) : server_->EntryOf(t.client[c]);
+        e.resize(kEntryBytes, 0);
+        b.insert(b.end(), e.begin(), e.end());
+    }
+    b.insert(b.end(), deal.begin(), deal.end());
+    return b;
 }
 
 void MahjongHandler::RecordStandings(const Table& t, bool settled) {

@@ -58,6 +58,7 @@ private:
         bool ready[kChairs] = {};
         std::map<int, int> shown;  // looker-on -> the chair that agreed to show its tiles
         bool wasRunning = false;
+        int seating = 0;  // the connection the system seats with the deal that starts now
     };
 
     Table& TableOf(int room, int table);
@@ -68,6 +69,20 @@ private:
     void TryStart(Table& t);
     void AfterStep(Table& t);
     void WriteRecord(const Table& t);
+    // A player who is ready (201160, or 201161 in range) at his table: the table hears it
+    // (not the player, whose client tells itself), empty chairs get server-driven players.
+    void MarkReady(Table& t, const SeatInfo& seat, int client);
+
+    // ---- the system's seating (rooms whose rules say so)
+    void QueueForSeat(int client, int room);
+    // On the tick: seats the players whose wait is over.
+    void SeatWaiting();
+    // The first table of the room where no other connection sits and no deal runs; -1.
+    int FreeTable(int room, int client);
+    // The seats (211028) of a table: its chairs' users and entries, then the deal's record.
+    std::vector<uint8_t> SeatsNotice(const Table& t, const std::vector<uint8_t>& deal) const;
+    // The client's chair at a table whose deal does not run is free again.
+    void ReleaseChair(int client);
     // Takes the table's seated users' standings into the standings file; after a settled
     // deal each also counts the deal as won, lost or drawn.
     void RecordStandings(const Table& t, bool settled);
@@ -76,6 +91,7 @@ private:
     MahjongOptions opt_;
     GameServer* server_ = nullptr;  // the server of the call in progress
     std::map<std::pair<int, int>, Table> tables_;
+    std::map<int, uint64_t> waiting_;  // client -> when the system seats him
     tools::Standings standings_;
 };
 
