@@ -96,6 +96,10 @@ TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
     scene.ResetTable();  // the areas laid out as for a deal
     scene.SetClockHand(6);
     OwnHand({1, 2, 30});
+    // The own last play still shows; the own voice speaks from its folder.
+    draw.SeatMutable(kOwnView)->voiceFolder = "/v/";
+    MJTileInfo& shown = scene.Tiles().m_showcase[kOwnView];
+    shown.nCode = 30, shown.bPresent = 1, shown.nFace = 1;
     const uint32_t t = CMJGameScene2::kDeferredTimer;
     Reply(229000, 10, Words(8, {{1, 88}, {2, 40}}));
     ASSERT_EQ(scene.DrawTile(), 1);
@@ -103,6 +107,8 @@ TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
     EXPECT_EQ(play.timers.back(), int(t) * 100000);
     scene.OnTimer(t);
     EXPECT_EQ(scene.DeferredCount(), 0u);
+    // A landing is no play: nothing is spoken.
+    EXPECT_TRUE(play.soundFiles.empty());
     Reply(221080, 10);
     ASSERT_EQ(scene.DiscardTile(0), 1);
     EXPECT_EQ(play.timers.back(), int(t) * 100000);
@@ -110,9 +116,11 @@ TEST_F(GdiClaims, TheOwnDrawAndPlayEndOnTimersAtOnce) {
     EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nObject, 0);
     scene.OnTimer(t);
     EXPECT_EQ(scene.DeferredCount(), 0u);
-    // The play's end shows the tile as the own showcase tile.
+    // The play's end shows the tile as the own showcase tile and speaks its name (the third
+    // suit's 8).
     EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 88);
     EXPECT_NE(scene.Tiles().m_showcase[kOwnView].nObject, 0);
+    EXPECT_EQ(play.soundFiles, std::vector<std::string>{"/v/28.wav"});
 }
 
 }  // namespace
