@@ -315,27 +315,43 @@ bool deflateBehindHeader(z_stream* zs, const uint8_t* input, size_t n, CYrnBuffe
     return used > kCodecStepHeader;
 }
 
-// What YrnZlibTransform's decompression gives with a limit of exactly `size` bytes, when
-// that is exactly `size` bytes: straight into out. False otherwise.
-bool inflateExactly(z_stream* zs, const uint8_t* input, size_t n, size_t size, CYrnBuffer& out) {
-    out.Resize(size);
+// What the decompressor gives of a stream, as the sender's own decompressor takes it: the
+// stream is inflated with sync flushes until its input is used up or it ends (bytes after
+// its end are not read). The size the sender wrote into the step header is not compared
+// with the result; it is only where the output starts (`hint`). More than `limit` bytes
+// fail, so nothing is ever written past what a message may hold. False on a decompressor
+// error, past the limit or with nothing inflated.
+bool inflateAll(z_stream* zs, const uint8_t* input, size_t n, size_t limit, size_t hint,
+                CYrnBuffer& out) {
+    // One byte of room more than the limit tells a stream that reaches past it.
+    size_t room = std::min(std::max<size_t>(hint, 4096), limit) + 1;
+    out.Resize(room);
+    size_t used = 0;
     zs->next_in = const_cast<Bytef*>(input);
     zs->avail_in = static_cast<uInt>(n);
-    zs->next_out = out.Data();
-    zs->avail_out = static_cast<uInt>(size);
-    int r = inflate(zs, Z_SYNC_FLUSH);
-    if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return false;
-    if (zs->avail_out != 0) return false;  // fewer bytes than the header says
-    if (r != Z_STREAM_END) {
-        // Full: one byte more, or a fault further on, fails the step.
-        uint8_t more;
-        zs->next_out = &more;
-        zs->avail_out = 1;
-        r = inflate(zs, Z_SYNC_FLUSH);
-        if (zs->avail_out == 0 || (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR))
-            return false;
+    for (;;) {
+        if (used == room) {
+            if (room > limit) return false;
+            room = std::min(room * 2, limit + 1);
+            out.Resize(room);
+        }
+        zs->next_out = out.At(used);
+        zs->avail_out = static_cast<uInt>(room - used);
+        const int r = inflate(zs, Z_SYNC_FLUSH);
+        used = room - zs->avail_out;
+        if (used > limit) return false;
+        if (r == Z_STREAM_END) break;
+        if (r == Z_BUF_ERROR) {
+            // No progress: either the output is full (more room next round) or the input
+            // is used up.
+            if (zs->avail_out == 0) continue;
+            break;
+        }
+        if (r != Z_OK) return false;
+        if (zs->avail_in == 0 && zs->avail_out != 0) break;
     }
-    return true;
+    out.Resize(used);
+    return used > 0;
 }
 
 }  // namespace
@@ -399,41 +415,11 @@ int YrnZlibTransform(const uint8_t* input, size_t n, std::vector<uint8_t>& outpu
     if (flags & kCodecDecodeBit) {
         z_stream zs{};
         if (inflateInit(&zs) != Z_OK) return 0;
-        std::vector<uint8_t> piece(32768);
-        size_t pos = 0;
-        bool ok = true, ended = false;
-        while (ok && !ended && pos < n) {
-            size_t k = n - pos < 4096 ? n - pos : 4096;
-            zs.next_in = const_cast<Bytef*>(input + pos);
-            zs.avail_in = static_cast<uInt>(k);
-            pos += k;
-            for (;;) {
-                zs.next_out = piece.data();
-                zs.avail_out = static_cast<uInt>(piece.size());
-                int r = inflate(&zs, Z_SYNC_FLUSH);
-                size_t got = piece.size() - zs.avail_out;
-                if (got > maxOutput - output.size()) {
-                    ok = false;  // more than the message may hold
-                    break;
-                }
-                output.insert(output.end(), piece.data(), piece.data() + got);
-                if (r == Z_STREAM_END) {
-                    ended = true;
-                    break;
-                }
-                if (r == Z_BUF_ERROR) break;  // no progress possible: needs more input
-                if (r != Z_OK) {
-                    ok = false;
-                    break;
-                }
-                if (zs.avail_out != 0) break;
-            }
-        }
+        CYrnBuffer plain;
+        const bool ok = inflateAll(&zs, input, n, maxOutput, 0, plain);
         inflateEnd(&zs);
-        if (!ok || output.empty()) {
-            output.clear();
-            return 0;
-        }
+        if (!ok) return 0;
+        output.assign(plain.Data(), plain.Data() + plain.Size());
         return 1;
     }
     return 0;
@@ -610,7 +596,7 @@ int CYrnCodec::DecodeRecordPieces(const YrnPiece* pieces, size_t count, uint8_t*
         cipher_->Forget(0);
         return 0;
     }
-    // A compression step inside: inflated straight into the record.
+    // A compression step inside: inflated, then the record read from it.
     if (getU32(lead) != 0)
         return DecodeZlibRecord(ctx, pieces, count, size, lead, front, data, length);
     // A pass-through inner step; the record's length must fit what was sealed.
@@ -640,7 +626,6 @@ int CYrnCodec::DecodeZlibRecord(EVP_CIPHER_CTX* ctx, const YrnPiece* pieces, siz
     const uint32_t flags = getU32(lead), size = getU32(lead + 4);
     const size_t packed = sealed - kCodecStepHeader;
     if (static_cast<int32_t>(getU32(lead + 16)) < 0 || getU32(lead + 16) != packed) return 0;
-    if (size < kFront || size > kMaxMessageSize) return 0;
     if (!(decodeFlags(flags) & kCodecZlib) || packed == 0) return 0;
     z_stream* zs = zlib_->Inflater();
     if (!zs) return 0;
@@ -655,30 +640,19 @@ int CYrnCodec::DecodeZlibRecord(EVP_CIPHER_CTX* ctx, const YrnPiece* pieces, siz
         cipher_->Forget(0);
         return 0;
     }
-    // The front first, then the rest of the message straight into the record's data, with a
-    // byte of room more: the step must give exactly its size, not a byte more.
-    uint8_t head[kFront];
-    zs->next_in = plain.At(kCodecStepHeader);
-    zs->avail_in = static_cast<uInt>(packed);
-    zs->next_out = head;
-    zs->avail_out = kFront;
-    int r = inflate(zs, Z_SYNC_FLUSH);
-    if ((r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) || zs->avail_out != 0) return 0;
-    const int32_t len = static_cast<int32_t>(getU32(head + kFront - 4));
-    const size_t after = size - kFront;
-    if (len < 0 || static_cast<size_t>(len) > after) return 0;
-    std::unique_ptr<uint8_t[]> body(new uint8_t[after + 1]);
-    if (r != Z_STREAM_END) {
-        zs->next_out = body.get();
-        zs->avail_out = static_cast<uInt>(after + 1);
-        r = inflate(zs, Z_SYNC_FLUSH);
-        if (r != Z_OK && r != Z_STREAM_END && r != Z_BUF_ERROR) return 0;
-        if (zs->avail_out != 1) return 0;  // fewer or more bytes than the header gives
-    } else if (after != 0) {
+    // Inflated as ZlibStep inflates it; the record is read from what came out.
+    CYrnBuffer message;
+    if (!inflateAll(zs, plain.At(kCodecStepHeader), packed, kMaxMessageSize, size, message) ||
+        message.Size() < kFront)
         return 0;
+    const int32_t len = static_cast<int32_t>(getU32(message.At(kFront - 4)));
+    if (len < 0 || static_cast<size_t>(len) > message.Size() - kFront) return 0;
+    std::unique_ptr<uint8_t[]> body;
+    if (len > 0) {
+        body.reset(new uint8_t[static_cast<size_t>(len)]);
+        std::memcpy(body.get(), message.At(kFront), static_cast<size_t>(len));
     }
-    std::memcpy(front, head, kFront);
-    if (len == 0) body.reset();
+    std::memcpy(front, message.Data(), kFront);
     *data = std::move(body);
     *length = len;
     return 1;
@@ -747,11 +721,12 @@ int CYrnCodec::ZlibStep(CYrnBuffer& buffer, int mode) {
             return 1;
         }
         if (h.length < 0 || static_cast<size_t>(h.length) != rest) return 0;
-        if (h.size == 0 || h.size > kMaxMessageSize) return 0;
         if (!(decodeFlags(h.flags) & kCodecZlib) || rest == 0) return 0;
         z_stream* zs = zlib_->Inflater();
         CYrnBuffer plain;
-        if (!zs || !inflateExactly(zs, buffer.At(kCodecStepHeader), rest, h.size, plain)) return 0;
+        if (!zs ||
+            !inflateAll(zs, buffer.At(kCodecStepHeader), rest, kMaxMessageSize, h.size, plain))
+            return 0;
         buffer.Swap(plain);
         return 1;
     }

@@ -112,7 +112,8 @@ private:
     // Decryption whose inner step is a pass-through: only the message is written out.
     int DecodeSealed(CYrnBuffer& buffer);
     // DecodeRecordPieces for an inner compression step: the step is decrypted (`sealed`
-    // bytes, its header already in `lead`) and inflated straight into the record.
+    // bytes, its header already in `lead`), inflated as ZlibStep inflates it and the record
+    // read from the result.
     int DecodeZlibRecord(evp_cipher_ctx_st* ctx, const YrnPiece* pieces, size_t count,
                          size_t sealed, const uint8_t* lead, uint8_t* front,
                          std::unique_ptr<uint8_t[]>* data, int32_t* length);

@@ -641,8 +641,11 @@ int CProxyEventSocket::ConnectViaProxy(const std::string& host, int port, int pr
         Close();
         return 0;
     }
-    // One fixed deadline: messages that arrive meanwhile do not extend it.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSec);
+    // The time-out counts from the proxy's last message: a slow handshake goes on as long
+    // as each of its messages comes within it. The thread's other messages do not extend
+    // it (a busy thread would otherwise wait for a silent proxy for ever).
+    const auto timeout = std::chrono::seconds(timeoutSec);
+    auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (pump && !pump()) {
             Close();
@@ -664,7 +667,10 @@ int CProxyEventSocket::ConnectViaProxy(const std::string& host, int port, int pr
         int wait = static_cast<int>(pump && left > 20 ? 20 : left);
         pollfd p{Handle(), static_cast<short>(IsConnecting() ? POLLOUT : POLLIN), 0};
         int n = ::poll(&p, 1, wait);
-        if (n > 0) DispatchReadiness(p.revents);
+        if (n > 0) {
+            DispatchReadiness(p.revents);
+            deadline = std::chrono::steady_clock::now() + timeout;
+        }
     }
 }
 

@@ -4,7 +4,8 @@
 // authentication) proxy. CProxySocket is the event-driven handshake; its network events
 // (OnConnect, OnReceive, OnSend, ...) are fed by DispatchReadiness. CProxyEventSocket adds
 // the blocking ConnectViaProxy, which runs the events on the calling thread until the
-// tunnel stands, the handshake fails or a fixed deadline passes; the caller then takes the
+// tunnel stands, the handshake fails or the proxy stays silent for the time-out; the
+// caller then takes the
 // connected descriptor (Detach) and hands it to CYrnSocket::AttachConnected.
 #include <netinet/in.h>
 
@@ -135,8 +136,9 @@ public:
     static Pump LoopPump(platform::MessageLoop& loop);
 
     CProxyEventSocket() = default;
-    // 1 when the tunnel to host:port stands within timeoutSec (a fixed deadline), 0 on
-    // failure (GetProxyError tells which), on time-out or when the pump reports a quit.
+    // 1 when the tunnel to host:port stands, 0 on failure (GetProxyError tells which),
+    // when the proxy sends nothing for timeoutSec (each of its messages starts the time-out
+    // again) or when the pump reports a quit.
     int ConnectViaProxy(const std::string& host, int port, int proxyType,
                         const std::string& proxyHost, int proxyPort, const char* user,
                         const char* password, int timeoutSec, Pump pump = {});

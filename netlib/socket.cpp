@@ -5,6 +5,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -72,6 +73,23 @@ int YrnRegisterSocketWindowClass() {
     return 1;
 }
 int YrnUnregisterSocketWindowClass() {
+    return 1;
+}
+
+int YrnSocketStartup() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    if (sigaction(SIGPIPE, &ignore, nullptr) != 0) {
+        YrnLogWrite("socket start-up: SIGPIPE cannot be ignored: %s", std::strerror(errno));
+        return 0;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        YrnLogWrite("socket start-up: no socket: %s", std::strerror(errno));
+        return 0;
+    }
+    ::close(fd);
     return 1;
 }
 

@@ -36,6 +36,10 @@ std::string YrnMakeHostKey(const std::string& host, int port);
 // so both simply succeed.
 int YrnRegisterSocketWindowClass();
 int YrnUnregisterSocketWindowClass();
+// The socket layer's start-up: a write to a peer that has gone becomes an error instead of
+// ending the process (SIGPIPE is ignored), and the system must hand out a socket. 1 when
+// sockets can be used; 0 (with a log line) when not.
+int YrnSocketStartup();
 
 // One per host key.
 struct YrnConnection {

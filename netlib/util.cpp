@@ -1,6 +1,7 @@
 #include "netlib/util.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
 
 #include "platform/core/files.h"
@@ -17,10 +18,10 @@ int YrnIntLog2(int32_t n) {
     return k;
 }
 
-int64_t YrnPow2(int32_t n) {
+int32_t YrnPow2(int32_t n) {
     if (n < 1) return 1;
-    if (n > 62) n = 62;
-    return int64_t{1} << n;
+    // Doubled n times in 32 bits: bit 31 alone for 31, nothing left above it.
+    return n > 31 ? 0 : static_cast<int32_t>(uint32_t{1} << n);
 }
 
 void YrnSafeCopy(char* destination, const char* source, int length) {
@@ -101,10 +102,88 @@ int YrnMakeUniqueId(char* buffer) {
     return 1;
 }
 
+int YrnRtlGetVersion(YrnVersionRecord& record) {
+    record = YrnVersionRecord{};
+    platform::KernelRelease k;
+    if (!platform::kernelRelease(&k)) return 0;
+    record.major = k.major;
+    record.minor = k.minor;
+    record.build = k.build;
+    record.platform = kPlatformNT;
+    return 1;
+}
+
+uint32_t YrnProductTypeBits(const std::string& productType) {
+    if (productType == "WINNT") return kOsWorkstation;
+    if (productType == "SERVERNT") return kOsServer;
+    return 0;
+}
+
+uint32_t YrnGetProductType() {
+    return YrnProductTypeBits(platform::productTypeText());
+}
+
+uint32_t YrnProductTypeWord(int productType) {
+    switch (productType) {
+        case 1:
+            return kOsWorkstation | kOsProductType1;
+        case 2:
+            return kOsDomainController;
+        case 3:
+            return kOsServer;
+        default:
+            return 0;
+    }
+}
+
+uint32_t YrnComposeOSVersion(const YrnVersionRecord& v, uint32_t productBits, bool serverR2) {
+    const bool ws = (productBits & kOsWorkstation) != 0;
+    uint32_t word = productBits;
+    if (v.platform == kPlatformWin32s) return word | 0x1;
+    if (v.platform == kPlatformWindows) {
+        if (v.major < 5 && !(v.major == 4 && v.minor != 0)) word |= 0x2;
+        if (v.minor == 10) word |= 0x4;
+        if (v.minor == 90) word |= 0x8;
+        return word;
+    }
+    if (v.platform != kPlatformNT) return word;
+    if (v.major < 5) return word | 0x10;
+    if (v.major >= 11) return word | 0x10000000;
+    if (v.major == 5) {
+        if (v.minor == 0) word |= 0x20;
+        if (v.minor == 1) word |= 0x40;
+        if (v.minor == 2) word |= serverR2 ? 0x800 : 0x400;
+    } else if (v.major == 6) {
+        static constexpr uint32_t kWs[4] = {0x80, 0x100, 0x200, 0x8000};
+        static constexpr uint32_t kServer[4] = {0x1000, 0x2000, 0x4000, 0x100000};
+        if (v.minor < 4) word |= ws ? kWs[v.minor] : kServer[v.minor];
+    } else if (v.major == 10 && v.minor == 0) {
+        word |= ws ? 0x200000 : 0x400000;
+    }
+    return word;
+}
+
+namespace {
+
+uint32_t ComputeOSVersion() {
+    YrnVersionRecord v;
+    if (!YrnRtlGetVersion(v)) return 0;
+    // The version query has no product type of its own here: the product bits come from
+    // the system's product-type text, and there is no server-R2 metric.
+    return YrnComposeOSVersion(v, YrnGetProductType(), false);
+}
+
+}  // namespace
+
 int YrnGetOSVersion(uint32_t& word) {
-    static const uint32_t cached = platform::osVersionWord();
-    word = cached;
-    return cached != 0 ? 1 : 0;
+    // Kept once known; a failed query is tried again by the next call.
+    static std::atomic<uint32_t> cached{0};
+    word = cached.load();
+    if (word == 0) {
+        word = ComputeOSVersion();
+        cached.store(word);
+    }
+    return word != 0 ? 1 : 0;
 }
 
 }  // namespace hqlv::netlib

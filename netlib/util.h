@@ -8,8 +8,9 @@ namespace hqlv::netlib {
 
 // Number of halvings until n <= 1; 0 for n < 2.
 int YrnIntLog2(int32_t n);
-// 2 to the power n; 1 for n < 1.
-int64_t YrnPow2(int32_t n);
+// 2 to the power n as a 32-bit value, by n doublings of 1: 1 for n < 1, the sign bit
+// alone for 31, 0 above 31.
+int32_t YrnPow2(int32_t n);
 // Nothing when either pointer is null; length -1 copies the whole string with its
 // terminator; otherwise strncpy of that length.
 void YrnSafeCopy(char* destination, const char* source, int length);
@@ -35,7 +36,40 @@ int YrnRandomBytes(void* output, size_t count);
 // When buffer holds the empty string: 30 lower-case hex digits from random bytes, 1;
 // otherwise the buffer is left alone and 0 returned. The buffer holds at least 31 chars.
 int YrnMakeUniqueId(char* buffer);
-// Stores the operating-system version word (computed once per process); 1 on success.
+// The version record of the operating-system query: major, minor and build numbers and
+// the platform (0 Win32s, 1 the 9x line, 2 the NT line).
+struct YrnVersionRecord {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+    uint32_t platform = 0;
+};
+constexpr uint32_t kPlatformWin32s = 0;
+constexpr uint32_t kPlatformWindows = 1;
+constexpr uint32_t kPlatformNT = 2;
+
+// The true version of the running system: here the kernel's release numbers on the NT
+// line. 1 when they could be read; the record is zeroed first.
+int YrnRtlGetVersion(YrnVersionRecord& record);
+// The product bits of a product-type text: "WINNT" 0x10000, "SERVERNT" 0x40000, others 0.
+uint32_t YrnProductTypeBits(const std::string& productType);
+// The product bits of the running system.
+uint32_t YrnGetProductType();
+
+// Version-word bits.
+constexpr uint32_t kOsWorkstation = 0x10000;
+constexpr uint32_t kOsProductType1 = 0x20000;
+constexpr uint32_t kOsServer = 0x40000;
+constexpr uint32_t kOsDomainController = 0x80000;
+// Product bits of the extended record's product type: 1 workstation (0x30000),
+// 2 domain controller (0x80000), 3 server (0x40000); 0 for any other.
+uint32_t YrnProductTypeWord(int productType);
+// The version word of a version record and the product bits (the server-R2 metric for
+// 5.2): the platform, major and minor give one version bit; "workstation" rows need
+// 0x10000 among the product bits.
+uint32_t YrnComposeOSVersion(const YrnVersionRecord& version, uint32_t productBits, bool serverR2);
+// Stores the operating-system version word (computed once per process); 1 on success,
+// 0 when the version could not be read (the word is then 0).
 int YrnGetOSVersion(uint32_t& word);
 
 }  // namespace hqlv::netlib

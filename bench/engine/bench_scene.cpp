@@ -81,6 +81,7 @@ struct NullHost : EngineHost {
     void StopTimers() override {}
     void ShowMessageBox(std::string_view, std::string_view) override {}
     void PresentFrame(const uint32_t*, int, int) override {}
+    void* CurrentApp() override { return nullptr; }
 };
 
 // Takes every event and keeps nothing.

@@ -44,6 +44,7 @@ struct ShownHost : engine::EngineHost {
     void StopTimers() override {}
     void ShowMessageBox(std::string_view, std::string_view) override {}
     void PresentFrame(const uint32_t*, int, int) override {}
+    void* CurrentApp() override { return nullptr; }
 };
 
 struct DealState : CMJGameInfo {
@@ -152,8 +153,8 @@ double MedianMs(F&& frame, int n) {
     for (int i = 0; i < n; ++i) {
         const auto a = std::chrono::steady_clock::now();
         frame();
-        t.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a).count());
+        t.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a)
+                        .count());
     }
     std::sort(t.begin(), t.end());
     return t[t.size() / 2];

@@ -34,6 +34,9 @@ public:
     }
     // Draws a width × height buffer of 0x00RRGGBB pixels over the whole client area.
     virtual void PresentFrame(const uint32_t* pixels, int width, int height) = 0;
+    // The application object the host belongs to, as the scene knows its type; the engine
+    // only hands it on.
+    virtual void* CurrentApp() = 0;
 };
 
 }  // namespace hqlv::engine

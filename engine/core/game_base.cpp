@@ -143,6 +143,10 @@ void GameBase::SetFixedLogicalSize(int width, int height) {
     current_ = Buffer::None;
 }
 
+void* GameBase::GetCurrentWinApp() const {
+    return host_ ? host_->CurrentApp() : nullptr;
+}
+
 void GameBase::SetWindowPos(int x, int y) {
     windowX_ = x;
     windowY_ = y;
@@ -418,7 +422,6 @@ int GameBase::OnCustomCallback(MessageData&) {
 }
 
 int GameBase::ExecCommand(std::string_view text) {
-    Canvas& canvas = kernel_.GetCanvas();
     if (text == "/showsystem")
         ShowSystemInfo();
     else if (text == "/logon")
@@ -430,9 +433,9 @@ int GameBase::ExecCommand(std::string_view text) {
     else if (text == "/hidefps")
         SetOverlay(showFrameTime_, false);
     else if (text == "/invalidate need")
-        canvas.SetFullScreenInvalidate(false);
+        SetInvalidateMode(false);
     else if (text == "/invalidate fullscreen")
-        canvas.SetFullScreenInvalidate(true);
+        SetInvalidateMode(true);
     else if (text == "/show invalidatearea")
         SetOverlay(showDirtyAreas_, true);
     else if (text == "/hide invalidatearea")

@@ -119,10 +119,47 @@ public:
     int OnSystemCallback(uint32_t code, MessageData& data);
 
     void SetFrameInterval(uint32_t ms);
+    // (0, 0, device width, device height): the host window's client area.
+    Rect GetDeviceRect() const { return {0, 0, deviceWidth_, deviceHeight_}; }
+    // The application the host belongs to (for the scene to reach it); none without a host.
+    void* GetCurrentWinApp() const;
     MouseManager* GetMouseManager() const { return mouse_; }
     ScriptEngine* GetScriptEngine() const { return script_; }
     GameKernel& GetKernel() { return kernel_; }
     // ---- scene services
+    // The kernel's entities and controls, reached through the engine object.
+    Entity* GetEntity(uint32_t id) const { return kernel_.FindEntity(id); }
+    uint32_t AddChildEntity(uint32_t parentId, uint32_t childId, uint32_t flags) {
+        return kernel_.AddChildEntity(parentId, childId, flags);
+    }
+    uint32_t LinkChildEntity(Entity* parent, Entity* child, uint32_t flags) {
+        return kernel_.LinkChildEntity(parent, child, flags);
+    }
+    ControlData* CreateControl() { return kernel_.CreateControl(); }
+    ControlData* ApplyControl(uint32_t entityId, uint32_t flags) {
+        return kernel_.ApplyControl(entityId, flags);
+    }
+    int BindControl(ControlData* control, Entity* entity, uint32_t flags) {
+        return kernel_.BindControl(control, entity, flags);
+    }
+    int ReleaseControl(uint32_t id) { return kernel_.ReleaseControl(id); }
+    // Binds one of the control's event slots to a message code (data 0, target 0), as it
+    // stands or as an offset from a base (the Ex form); the slot's previous code, 0 for no
+    // control or a slot past the table.
+    uint32_t SetControlEvent(ControlData* control, uint32_t slot, uint32_t code);
+    uint32_t SetControlEventEx(ControlData* control, uint32_t slot, uint32_t code);
+    // Where the pointer is in logical pixels (the mouse manager's state); (0, 0) before
+    // there is a mouse manager.
+    struct Point {
+        int x = 0;
+        int y = 0;
+    };
+    Point GetMousePosition() const;
+    // The canvas: the whole screen dirty; the background rebuilt when it is flagged; the
+    // full screen presented every frame (1) or only the dirty areas (0).
+    void InvalidateAll();
+    void RefreshBackground();
+    void SetInvalidateMode(bool full);
     void ShowEntity(Entity* e, bool show);
     int MoveEntity(Entity* e, int x, int y);
     int IsMouseOverEntity(const Entity* e) const;
@@ -170,6 +207,7 @@ public:
     Size LogicalSize() const { return {logicalWidth_, logicalHeight_}; }
     void SetFixedLogicalSize(int width, int height);
     void SetWindowPos(int x, int y);
+    Point WindowPos() const { return {windowX_, windowY_}; }
     void SetFrameTime(int ms) { frameTime_ = ms; }
     bool ScreenReady() const { return screenReady_; }
     bool LogOn() const { return logOn_; }

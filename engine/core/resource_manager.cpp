@@ -168,14 +168,10 @@ uint32_t ResourceManager::AddResourceHashed(std::string_view key, std::string_vi
 uint32_t ResourceManager::AddResource(uint32_t rs, uint32_t js, uint32_t bkdr,
                                       std::string_view path, uint32_t flags, uint32_t typeHash,
                                       uint32_t extensionHash, uint32_t offset, uint32_t size) {
-    // The same key registered before is replaced, whichever of its hashes its record took;
-    // looking in one rotation only would leave a stale twin behind.
-    for (uint32_t old : {MatchId(rs, js, bkdr), MatchId(js, bkdr, rs), MatchId(bkdr, rs, js)}) {
-        if (old) {
-            ReleaseResource(old);
-            break;
-        }
-    }
+    // The same key registered before under its first hash is replaced. A record of the key
+    // that took its second or third hash stays: the new one takes the next free hash, and
+    // a lookup by name finds the first of them in the rotation's order.
+    if (uint32_t old = MatchId(rs, js, bkdr)) ReleaseResource(old);
     ResourceRecord record;
     if (!HasId(rs)) {
         record.id = rs, record.key1 = js, record.key2 = bkdr;

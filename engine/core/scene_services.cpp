@@ -39,6 +39,32 @@ bool PointOverBox(int mx, int my, int cx, int cy, int w, int h, double degrees) 
     return cx - hw < x && x < cx + hw && cy - hh < y && y < cy + hh;
 }
 
+uint32_t GameBase::SetControlEvent(ControlData* control, uint32_t slot, uint32_t code) {
+    return control ? control->SetEvent(slot, code, 0, 0) : 0;
+}
+
+uint32_t GameBase::SetControlEventEx(ControlData* control, uint32_t slot, uint32_t code) {
+    return control ? control->SetEventEx(slot, code, 0, 0) : 0;
+}
+
+GameBase::Point GameBase::GetMousePosition() const {
+    if (!mouse_) return {};
+    const MouseState& s = mouse_->State();
+    return {s.x, s.y};
+}
+
+void GameBase::InvalidateAll() {
+    kernel_.GetCanvas().InvalidateAll();
+}
+
+void GameBase::RefreshBackground() {
+    kernel_.GetCanvas().RebuildBackgroundIfNeeded();
+}
+
+void GameBase::SetInvalidateMode(bool full) {
+    kernel_.GetCanvas().SetFullScreenInvalidate(full);
+}
+
 int GameBase::IsMouseOverEntity(const Entity* e) const {
     if (!e || !mouse_) return 0;
     const MouseState& s = mouse_->State();
@@ -153,6 +179,11 @@ void GameBase::AnimateButtonFrame(uint32_t frameControl, double step, double tar
 void GameBase::MessageBox(const FloatingText& r) {
     auto* plane = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
     if (!plane || plane->GetType() != ENT_PLANE) return;
+    // A plane that refused its size has no pixels to draw the box into.
+    if (!plane->State()) {
+        WriteLog("浮动文字的平面%dx%d无法建立", r.width, r.height);
+        return;
+    }
     plane->SetZ(10000 + std::rand() % 10000);
     plane->SetBaseColor(255);
     TextLayout& layout = GetResourceManager().GetTextLayout();
@@ -214,6 +245,12 @@ uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int du
     PlaneEntity* e = CreatePlaneEntity(4, x, y, width, height, kNoButtonColour);
     if (!e) return 0;
     r.entityId = e->GetId();
+    if (!e->State()) {
+        // A size the plane refuses: there is nothing to show.
+        WriteLog("浮动文字的平面%dx%d无法建立", width, height);
+        kernel_.DestroyEntityTree(r.entityId);
+        return 0;
+    }
     MessageBox(r);
     e = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
     if (!e) return 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "engine/render/render_log.h"
 #include "platform/core/bytes.h"
@@ -36,16 +35,17 @@ int GlobalPalette::FindNearest(int r, int g, int b) const {
     r &= 255;
     g &= 255;
     b &= 255;
-    // Start above every possible distance (3 × 255³) so that the nearest entry always wins.
-    int64_t best = std::numeric_limits<int64_t>::max();
+    // An entry must come closer than 1,000,000 to be chosen; a colour farther than that
+    // from every entry gets entry 0. The largest distance, 3 × 255³, fits 32 bits.
+    int32_t best = 1000000;
     int result = 0;
     auto cube = [](int d) {
-        int64_t a = d < 0 ? -d : d;
+        const int32_t a = d < 0 ? -d : d;
         return a * a * a;
     };
     for (uint32_t i = 0; i < count_; ++i) {
         const uint8_t* e = entries_ + i * 3;
-        int64_t d = cube(r - e[0]) + cube(g - e[1]) + cube(b - e[2]);
+        const int32_t d = cube(r - e[0]) + cube(g - e[1]) + cube(b - e[2]);
         if (d == 0) return int(i);
         if (d < best) {
             best = d;

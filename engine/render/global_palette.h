@@ -18,7 +18,8 @@ public:
     // are taken. A missing or truncated record changes nothing and returns false.
     bool Load(std::span<const uint8_t> record);
     // Index of the entry nearest to the colour (sum of the cubes of the channel distances);
-    // the first of equal distances wins; 0 for an empty palette.
+    // the first of equal distances wins. An entry is chosen only when it comes closer than
+    // 1,000,000: 0 when none does, and for an empty palette.
     int FindNearest(int r, int g, int b) const;
     // The same for a COLORREF 0x00BBGGRR.
     int FindNearestColorRef(uint32_t colour) const;

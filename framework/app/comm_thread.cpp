@@ -2,10 +2,13 @@
 
 #include <QPainter>
 
+#include <system_error>
+
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/hall/hall_records.h"
 #include "framework/hall/hall_sign.h"
+#include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
@@ -204,33 +207,48 @@ void CCommWaitDlg::paintEvent(QPaintEvent*) {
 
 // ---- communication thread
 
-CGameCommThread::CGameCommThread() = default;
+CGameCommThread::CGameCommThread() : core_(std::make_shared<Core>()) {}
 
 CGameCommThread::~CGameCommThread() {
     Stop(1000);
 }
 
 bool CGameCommThread::Start() {
-    loop_.setThreadHandler([this](const Message& m) { onThreadMessage(m); });
-    started_ = loop_.start();
-    return started_;
+    if (started_ || thread_.joinable()) return false;
+    Core* core = core_.get();
+    core->loop.setThreadHandler([core](const Message& m) { core->onThreadMessage(m); });
+    // The thread holds the core too: let go after a late stop, it still has all it uses.
+    try {
+        thread_ = std::thread([keep = core_] {
+            keep->loop.run();
+            keep->ended.set();
+        });
+    } catch (const std::system_error& e) {
+        netlib::YrnLogWrite("communication thread not started: %s", e.what());
+        return false;
+    }
+    started_ = true;
+    return true;
 }
 
 platform::Handle CGameCommThread::OpenSignWindow(CHallSignBroker* broker) {
-    broker_ = broker;
-    signTarget_ = std::make_unique<platform::FunctionTarget>([this](const Message& m) -> intptr_t {
-        if (m.id != platform::kCopyDataMessage || !m.l) return 0;
-        const auto* cd = reinterpret_cast<const platform::CopyData*>(m.l);
-        if (cd->kind != kHallSignAnswer) return 0;
-        auto plain = DecryptHallData(cd->data, cd->size);
-        if (!plain) return 0;
-        auto answer = ParseHallSignAnswer(plain->data(), plain->size());
-        if (!answer || !broker_) return 0;
-        if (!broker_->Answer(*answer))
-            platform::diagf("sign answer %u for no waiting request", answer->requestId);
-        return 1;
-    });
-    platform::Handle local = signTarget_->attach(loop_);
+    Core* core = core_.get();
+    core->broker = broker;
+    core->signTarget =
+        std::make_unique<platform::FunctionTarget>([core](const Message& m) -> intptr_t {
+            if (m.id != platform::kCopyDataMessage || !m.l) return 0;
+            const auto* cd = reinterpret_cast<const platform::CopyData*>(m.l);
+            if (cd->kind != kHallSignAnswer) return 0;
+            auto plain = DecryptHallData(cd->data, cd->size);
+            if (!plain) return 0;
+            auto answer = ParseHallSignAnswer(plain->data(), plain->size());
+            CHallSignBroker* b = core->broker;
+            if (!answer || !b) return 0;
+            if (!b->Answer(*answer))
+                platform::diagf("sign answer %u for no waiting request", answer->requestId);
+            return 1;
+        });
+    platform::Handle local = core->signTarget->attach(core->loop);
     signEndpoint_ = std::make_unique<platform::HallEndpoint>();
     if (!local || !signEndpoint_->open(local, local)) {
         signEndpoint_.reset();
@@ -239,46 +257,56 @@ platform::Handle CGameCommThread::OpenSignWindow(CHallSignBroker* broker) {
     return signEndpoint_->handle();
 }
 
-void CGameCommThread::Stop(int) {
+bool CGameCommThread::Stop(int waitMs) {
     if (signEndpoint_) signEndpoint_->close();
     if (!started_) {
-        if (signTarget_) signTarget_->detach();
-        return;
+        if (core_->signTarget) core_->signTarget->detach();
+        return true;
     }
     started_ = false;
     Message end;
     end.id = kMsgCommEnd;
-    if (!platform::postToThread(loop_.threadId(), end)) loop_.quit();
-    // The loop ends right after the end message; nothing in it blocks for long.
-    loop_.join();
-    if (signTarget_) signTarget_->detach();
+    if (!platform::postToThread(core_->loop.threadId(), end)) core_->loop.quit();
+    bool ended = core_->ended.wait(waitMs);
+    if (ended) {
+        thread_.join();
+        if (core_->signTarget) core_->signTarget->detach();
+    } else {
+        // The thread did not end in time. There is no safe way to kill a thread: it is let
+        // go with the core it holds, and the sign answers no longer reach the broker.
+        netlib::YrnLogWrite("communication thread did not end within %d ms: let go", waitMs);
+        core_->broker = nullptr;
+        thread_.detach();
+        core_ = std::make_shared<Core>();
+    }
+    return ended;
 }
 
 platform::ThreadId CGameCommThread::threadId() const {
-    return loop_.threadId();
+    return core_->loop.threadId();
 }
 
-void CGameCommThread::onThreadMessage(const Message& msg) {
+void CGameCommThread::Core::onThreadMessage(const Message& msg) {
     switch (msg.id) {
         case kMsgCommSetTarget:
-            target_ = static_cast<platform::Handle>(msg.w);
+            target = static_cast<platform::Handle>(msg.w);
             break;
         case kMsgCommEnd:
-            loop_.quit();
+            loop.quit();
             break;
         case netlib::kMsgSocketEvent: {
-            platform::Handle target = target_;
-            if (target && platform::post(target, msg)) {
-                ++relayed_;
+            platform::Handle to = target;
+            if (to && platform::post(to, msg)) {
+                ++relayed;
             } else {
                 // Nobody to take it: this thread is the last owner of the blocks.
                 netlib::YrnFreeSocketMessage(netlib::YrnEnvelopeOf(msg), netlib::YrnRecordOf(msg));
-                ++dropped_;
+                ++dropped;
             }
             break;
         }
         case kMsgCommWaitText: {
-            platform::Handle dialog = waitDialog_;
+            platform::Handle dialog = waitDialog;
             if (!dialog || !platform::post(dialog, msg)) {
                 if (msg.w) DisposeTextMessage(msg);
             }

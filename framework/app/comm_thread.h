@@ -12,7 +12,9 @@
 #include <string>
 
 #include <memory>
+#include <thread>
 
+#include "platform/core/event.h"
 #include "platform/core/hall.h"
 #include "platform/core/message.h"
 #include "platform/ui/window.h"
@@ -81,28 +83,36 @@ public:
     ~CGameCommThread();
 
     bool Start();
-    // Posts the end message and waits up to waitMs for the thread.
-    void Stop(int waitMs = 1000);
+    // Posts the end message and waits up to waitMs for the thread. A thread that has not
+    // ended by then is let go: it keeps what it works on and ends by itself (or with the
+    // process); nothing it does reaches this object any more. True when it ended in time.
+    bool Stop(int waitMs = 1000);
     platform::ThreadId threadId() const;
     // Opens the window of this thread that the hall sends its sign answers (record kind 14)
     // to, and hands them to the broker. Its handle for the hall; 0 when it cannot be opened.
     platform::Handle OpenSignWindow(CHallSignBroker* broker);
     // Where wait texts go (the wait dialog's handle).
-    void SetWaitDialog(platform::Handle dialog) { waitDialog_ = dialog; }
-    platform::Handle target() const { return target_; }
+    void SetWaitDialog(platform::Handle dialog) { core_->waitDialog = dialog; }
+    platform::Handle target() const { return core_->target; }
     // Messages relayed and dropped so far (diagnostics and tests).
-    int relayed() const { return relayed_; }
-    int dropped() const { return dropped_; }
+    int relayed() const { return core_->relayed; }
+    int dropped() const { return core_->dropped; }
 
 private:
-    void onThreadMessage(const platform::Message& msg);
-    platform::MessageLoop loop_;
-    std::atomic<platform::Handle> target_{0};
-    std::atomic<platform::Handle> waitDialog_{0};
-    std::atomic<int> relayed_{0}, dropped_{0};
+    // What the thread works on: it lives as long as the thread or this object needs it.
+    struct Core {
+        platform::MessageLoop loop;
+        std::atomic<platform::Handle> target{0};
+        std::atomic<platform::Handle> waitDialog{0};
+        std::atomic<int> relayed{0}, dropped{0};
+        std::atomic<CHallSignBroker*> broker{nullptr};
+        std::unique_ptr<platform::FunctionTarget> signTarget;
+        platform::Event ended{true};
+        void onThreadMessage(const platform::Message& msg);
+    };
+    std::shared_ptr<Core> core_;
+    std::thread thread_;
     bool started_ = false;
-    CHallSignBroker* broker_ = nullptr;
-    std::unique_ptr<platform::FunctionTarget> signTarget_;
     std::unique_ptr<platform::HallEndpoint> signEndpoint_;
 };
 

@@ -21,6 +21,7 @@
 #include "framework/widgets/chat_markup.h"
 #include "hqlv/config.h"
 #include "netlib/log.h"
+#include "netlib/socket.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
@@ -170,11 +171,7 @@ public:
     void ClearTableActive() override {
         if (app_.GetMainFrame()) app_.GetMainFrame()->ClearTableActive();
     }
-    int ScaleY(int n) override {
-        QScreen* s = QGuiApplication::primaryScreen();
-        double dpi = s ? s->logicalDotsPerInchY() : 96.0;
-        return static_cast<int>(n * dpi / 96.0);
-    }
+    int ScaleY(int n) override { return framework::ScaleY(n); }
     CTableViewHooks* tableView() override {
         return app_.GetMainFrame() ? app_.GetMainFrame()->GetTableView() : nullptr;
     }
@@ -266,6 +263,15 @@ bool CGameApp::InitInstance(const std::string& commandLine) {
     netlib::YrnLogOpen("Game", 0xA001D);
     GetSkinSettings()->Load();
     if (!CheckHallCommandLine(commandLine)) return false;
+    // The window system's control containers, 3-D controls and rich-edit library need no
+    // start here: the toolkit's widgets carry them.
+    netlib::YrnRegisterSocketWindowClass();
+    if (!netlib::YrnSocketStartup()) {
+        platform::ui::PlatformMessageBox("Windows通信端口初始化失败。", GetGameCode(),
+                                         platform::ui::kBoxOk,
+                                         platform::ui::PlatformBoxIcon::kStop);
+        return false;
+    }
     InitActivityList();
     if (!CreateCommThread()) {
         platform::ui::PlatformMessageBox("通讯线程创建失败。", GetGameCode(), platform::ui::kBoxOk,
@@ -277,6 +283,7 @@ bool CGameApp::InitInstance(const std::string& commandLine) {
 
 int CGameApp::ExitInstance() {
     if (CSkinSettings* s = GetSkinSettings()) s->Unload();
+    netlib::YrnUnregisterSocketWindowClass();
     StopCommThread();
     CloseConnection();
     netlib::YrnLogClose();
@@ -377,7 +384,13 @@ int CGameApp::ConnectGameServer() {
     });
     int proxyFailed = 0;
     std::string text;
-    if (!conn->Connect("", GetServerHost(), GetServerPort(), &proxyFailed)) {
+    const int port = GetServerPort();
+    if (port < 1 || port > 65535) {
+        // A port the hall's command line names wrongly is no port: taking its low 16 bits
+        // would reach some other server.
+        netlib::YrnLogWrite("the game-server port %d is outside 1 to 65535: not connecting", port);
+        text = kConnectFailedText;
+    } else if (!conn->Connect("", GetServerHost(), port, &proxyFailed)) {
         text = proxyFailed == 1 ? Format(kConnectProxyFailedText, conn->GetProxyHost().c_str())
                                 : std::string(kConnectFailedText);
     } else {

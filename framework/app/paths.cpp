@@ -81,8 +81,9 @@ std::string GetMachineID() {
                              platform::writeProfileString("SYSTEM", "UniqueID", id.c_str(), file);
                          },
                          [] {
+                             // No UUID (no random bytes): no id, rather than one of zeros.
                              std::array<uint8_t, 16> u{};
-                             platform::newUuid(&u);
+                             if (!platform::newUuid(&u)) return std::string();
                              return platform::bytesToHex(u.data(), u.size());
                          }};
     return framework::GetMachineID(adapters, store);

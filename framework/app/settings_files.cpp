@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include "framework/app/shared_utils.h"
+#include "platform/core/diag.h"
 
 namespace hqlv::framework {
 
@@ -38,7 +39,12 @@ std::string GetMachineID(const std::vector<NetAdapter>& adapters, const MachineI
     if (id.empty() && store.newUuid) {
         id = store.newUuid();
         if (id.size() > 31) id.resize(31);
-        if (store.writeStored) store.writeStored(id);
+        // A UUID that could not be made is neither stored nor given: the next call tries
+        // again.
+        if (id.empty())
+            platform::diag("machine id: no UUID could be made");
+        else if (store.writeStored)
+            store.writeStored(id);
     }
     return id;
 }

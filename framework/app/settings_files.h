@@ -23,7 +23,7 @@ std::string MachineIdFromAdapters(const std::vector<NetAdapter>& adapters);
 struct MachineIdStore {
     std::function<std::string()> readStored;              // "SYSTEM"/"UniqueID"
     std::function<void(const std::string&)> writeStored;  // writes it back
-    std::function<std::string()> newUuid;                 // a fresh UUID text
+    std::function<std::string()> newUuid;                 // a fresh UUID text; empty: none
 };
 std::string GetMachineID(const std::vector<NetAdapter>& adapters, const MachineIdStore& store);
 

@@ -118,9 +118,7 @@ int CGameConnection::SendRequest(RequestResult& result, int requestId,
             result.code = kResultTimeout;
             result.text = kTextTimeout;
         } else {
-            // Nothing went out whole: a transport failure, never a code left over from
-            // an earlier call.
-            result.code = kResultDisconnected;
+            // Nothing went out whole: the code stays as the caller set it.
             result.text = kTextSendFailed;
         }
         return 0;

@@ -1,8 +1,10 @@
 #include "framework/panes/form_view.h"
 
+#include <QGuiApplication>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include "framework/app/game_app.h"
 #include "framework/app/skin_library.h"
@@ -11,6 +13,34 @@
 namespace hqlv::framework {
 
 using platform::ui::DrawContext;
+
+int ScaleByDpi(int n, double dpi) {
+    return static_cast<int>(n * dpi / 96.0);
+}
+
+namespace {
+
+// The screen's logical dots per inch, horizontal and vertical, as first read.
+const std::optional<QPointF>& ScreenDpi() {
+    static std::optional<QPointF> dpi;
+    if (!dpi && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (const QScreen* s = QGuiApplication::primaryScreen())
+            dpi = QPointF(s->logicalDotsPerInchX(), s->logicalDotsPerInchY());
+    }
+    return dpi;
+}
+
+}  // namespace
+
+int ScaleX(int n) {
+    const std::optional<QPointF>& dpi = ScreenDpi();
+    return dpi ? ScaleByDpi(n, dpi->x()) : n;
+}
+
+int ScaleY(int n) {
+    const std::optional<QPointF>& dpi = ScreenDpi();
+    return dpi ? ScaleByDpi(n, dpi->y()) : n;
+}
 
 void DrawBitmapInRect(DrawContext& dc, const QRect& r, const QImage* bmp,
                       platform::ui::ColorRef fill) {

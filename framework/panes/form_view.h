@@ -21,6 +21,13 @@ class CGameApp;
 void DrawBitmapInRect(platform::ui::DrawContext& dc, const QRect& r, const QImage* bitmap,
                       platform::ui::ColorRef fill);
 
+// n × dpi / 96, truncated towards zero: a length of a 96-dpi layout on a screen of dpi.
+int ScaleByDpi(int n, double dpi);
+// n scaled by the screen's logical pixels per inch, horizontal and vertical. The factors
+// are read from the screen once and kept; before there is a screen n comes back as it is.
+int ScaleX(int n);
+int ScaleY(int n);
+
 // The framework's empty document: no data of its own.
 class CGameDoc {
 public:

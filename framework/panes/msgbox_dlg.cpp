@@ -70,6 +70,12 @@ void CGameMsgBoxDlg::InitDialog() {
     cancel_->setGeometry(dx(95), dy(46), dx(50), dy(18));
     connect(ok_, &QPushButton::clicked, this, [this] { OnOk(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { OnCancel(); });
+    // Enter and Space mean OK whichever item has the focus: they are taken before the
+    // focused button sees them (which would press itself, Cancel included).
+    for (QWidget* w :
+         {static_cast<QWidget*>(ok_), static_cast<QWidget*>(cancel_), static_cast<QWidget*>(text_),
+          static_cast<QWidget*>(countdown_), static_cast<QWidget*>(icon_)})
+        w->installEventFilter(this);
 
     MsgBoxStyle st = StyleOf(style_);
     QStyle::StandardPixmap pix = QStyle::SP_MessageBoxInformation;
@@ -173,12 +179,26 @@ void CGameMsgBoxDlg::OnCancel() {
     done(kMsgBoxCancel);
 }
 
+namespace {
+bool IsOkKey(const QKeyEvent* e) {
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space;
+}
+}  // namespace
+
 void CGameMsgBoxDlg::keyPressEvent(QKeyEvent* e) {
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space) {
+    if (IsOkKey(e)) {
         OnOk();
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+bool CGameMsgBoxDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && IsOkKey(static_cast<QKeyEvent*>(e))) {
+        OnOk();
+        return true;
+    }
+    return QDialog::eventFilter(watched, e);
 }
 
 int CGameMsgBoxDlg::DoModal() {

@@ -61,6 +61,7 @@ protected:
     virtual void OnOk();
     virtual void OnCancel();
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void reject() override;
 
     std::string okText_ = "确定", cancelText_ = "取消", text_s_, title_;

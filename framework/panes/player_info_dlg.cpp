@@ -6,9 +6,9 @@
 #include <QScreen>
 
 #include "framework/app/game_app.h"
+#include "framework/app/shared_utils.h"
 #include "framework/panes/game_frame.h"
 #include "framework/panes/player_view.h"
-#include "framework/app/shared_utils.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "netlib/log.h"
 #include "platform/core/files.h"
@@ -19,15 +19,6 @@ namespace {
 // The template's dialog units in pixels (the dialog font's base units, 6 x 13).
 QRect Du(int x, int y, int w, int h) {
     return QRect(x * 6 / 4, y * 13 / 8, w * 6 / 4, h * 13 / 8);
-}
-
-int ScaleX(int n) {
-    QScreen* s = QGuiApplication::primaryScreen();
-    return s ? int(n * s->logicalDotsPerInchX() / 96.0) : n;
-}
-int ScaleY(int n) {
-    QScreen* s = QGuiApplication::primaryScreen();
-    return s ? int(n * s->logicalDotsPerInchY() / 96.0) : n;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+#include "netlib/util.h"
 #include "platform/core/message.h"
 
 namespace hqlv::framework {
@@ -201,7 +202,7 @@ private:
     void drawClassic(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi,
                      QPainter* p) const {
         const QPalette& pal = mi.palette;
-        const QColor background = pal.color(QPalette::Button);
+        const QColor background = MenuColourA(pal);
         const QRect r = mi.rect;
         if (mi.menuItemType == QStyleOptionMenuItem::Separator) {
             p->fillRect(r, background);
@@ -254,7 +255,7 @@ private:
 
     void drawFlat(const COwnerDrawMenu& menu, const QStyleOptionMenuItem& mi, QPainter* p) const {
         const QPalette& pal = mi.palette;
-        const QColor a = pal.color(QPalette::Button), b = pal.color(QPalette::Window);
+        const QColor a = MenuColourA(pal), b = pal.color(QPalette::Window);
         const uint32_t hi = Rgb(pal.color(QPalette::Highlight));
         QColor background, strip, selection;
         if (a != b) {
@@ -379,6 +380,44 @@ const MenuTemplate* FindMenuTemplate(int id) {
 }
 
 namespace {
+
+std::mutex g_namedMenusMutex;
+std::map<std::string, MenuTemplate>& NamedMenus() {
+    static std::map<std::string, MenuTemplate> menus;
+    return menus;
+}
+
+std::string ResourceNameKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return key;
+}
+
+}  // namespace
+
+std::optional<MenuTemplate> FindMenuTemplate(const std::string& name) {
+    if (name.size() > 1 && name[0] == '#' &&
+        name.find_first_not_of("0123456789", 1) == std::string::npos && name.size() <= 10) {
+        const MenuTemplate* t = FindMenuTemplate(std::stoi(name.substr(1)));
+        if (t) return *t;
+        return std::nullopt;
+    }
+    std::lock_guard lock(g_namedMenusMutex);
+    auto it = NamedMenus().find(ResourceNameKey(name));
+    if (it == NamedMenus().end()) return std::nullopt;
+    return it->second;
+}
+
+void RegisterMenuResource(const std::string& name, MenuTemplate menu) {
+    std::lock_guard lock(g_namedMenusMutex);
+    if (menu.empty())
+        NamedMenus().erase(ResourceNameKey(name));
+    else
+        NamedMenus()[ResourceNameKey(name)] = std::move(menu);
+}
+
+namespace {
 // The item's icon from the toolbar resource named by the icon index: the image of the
 // item's command there (none when the toolbar has no such button).
 void SetToolBarIcon(COwnerDrawMenuItem& r, int toolbarId) {
@@ -423,6 +462,11 @@ bool COwnerDrawMenu::LoadMenuId(int id) {
     return t && LoadMenuTemplate(*t);
 }
 
+bool COwnerDrawMenu::LoadMenu(const std::string& name) {
+    const std::optional<MenuTemplate> t = FindMenuTemplate(name);
+    return t && LoadMenuTemplate(*t);
+}
+
 bool COwnerDrawMenu::LoadMenuTemplate(const MenuTemplate& items) {
     for (const MenuTemplateItem& item : items) {
         const uint32_t flags = item.flags & ~uint32_t(kMfEnd);
@@ -452,9 +496,32 @@ int COwnerDrawMenu::MenuBarHeight() const {
 }
 
 MenuLook COwnerDrawMenu::Look() const {
-    return palette().color(QPalette::Button) != palette().color(QPalette::Window)
-               ? MenuLook::kFlat
-               : MenuLook::kClassic;
+    return MenuColourA(palette()) != palette().color(QPalette::Window) ? MenuLook::kFlat
+                                                                       : MenuLook::kClassic;
+}
+
+int OsClassOf(bool consumerLine, bool versionKnown, uint32_t major) {
+    if (consumerLine) return major >= 4 ? 1 : 0;
+    if (!versionKnown) return 2;
+    return major >= 4 ? 3 : 2;
+}
+
+int GetOsClass() {
+    static const int osClass = [] {
+        netlib::YrnVersionRecord v;
+        const bool known = netlib::YrnRtlGetVersion(v) == 1;
+        return OsClassOf(v.platform == netlib::kPlatformWindows, known, v.major);
+    }();
+    return osClass;
+}
+
+bool IsNewShell() {
+    const int c = GetOsClass();
+    return c == 1 || c == 3;
+}
+
+QColor MenuColourA(const QPalette& palette) {
+    return palette.color(IsNewShell() ? QPalette::Button : QPalette::Window);
 }
 
 void COwnerDrawMenu::syncAction(QAction* a, const COwnerDrawMenuItem& r) const {
@@ -546,19 +613,27 @@ bool COwnerDrawMenu::InsertItem(int idOrPos, uint32_t flags, int id, const std::
     return true;
 }
 
-bool COwnerDrawMenu::ModifyItem(const std::string& text, int id, const QImage* image) {
-    std::vector<std::pair<COwnerDrawMenu*, int>> places;
-    std::function<void(COwnerDrawMenu*)> walk = [&](COwnerDrawMenu* m) {
-        for (size_t i = 0; i < m->records_.size(); ++i) {
-            const auto& r = *m->records_[i];
-            if (r.flags & kMfPopup) {
-                if (COwnerDrawMenu* sub = m->GetSubMenu(int(i))) walk(sub);
-            } else if (!(r.flags & kMfSeparator) && r.commandId == id) {
-                places.push_back({m, int(i)});
+COwnerDrawMenu::Place COwnerDrawMenu::FindNextItem(int id, const std::vector<Place>& found) {
+    for (size_t i = 0; i < records_.size(); ++i) {
+        const auto& r = *records_[i];
+        if (r.flags & kMfPopup) {
+            if (COwnerDrawMenu* sub = GetSubMenu(int(i))) {
+                const Place next = sub->FindNextItem(id, found);
+                if (next.first) return next;
             }
+        } else if (!(r.flags & kMfSeparator) && r.commandId == id) {
+            const Place here{this, int(i)};
+            if (std::find(found.begin(), found.end(), here) == found.end()) return here;
         }
-    };
-    walk(this);
+    }
+    return {nullptr, -1};
+}
+
+bool COwnerDrawMenu::ModifyItem(const std::string& text, int id, const QImage* image) {
+    // Every place that holds the command, each found once.
+    std::vector<Place> places;
+    for (Place p = FindNextItem(id, places); p.first; p = FindNextItem(id, places))
+        places.push_back(p);
     if (places.empty()) {
         AppendItem(text, 0, id);
         places.push_back({this, itemCount() - 1});

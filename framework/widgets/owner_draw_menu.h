@@ -8,6 +8,7 @@
 #include <QMenu>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +41,12 @@ using MenuTemplate = std::vector<MenuTemplateItem>;
 
 // The program's menus by id (129, 130, 131); null for any other id.
 const MenuTemplate* FindMenuTemplate(int id);
+// A menu resource by name: "#" and a decimal number names the menu of that id; any other
+// name one registered under it (letter case aside). Nothing when there is none.
+std::optional<MenuTemplate> FindMenuTemplate(const std::string& name);
+// Registers (or, with an empty menu, removes) a menu resource under a name. The program
+// names none of its own; whoever has named menus (a game, a test) registers them.
+void RegisterMenuResource(const std::string& name, MenuTemplate menu);
 
 // A toolbar resource: its picture holds the button images side by side (each
 // buttonWidth x buttonHeight, light grey 0xC0C0C0 their background) and `commands` names
@@ -86,6 +93,8 @@ public:
     ~COwnerDrawMenu() override;
 
     bool LoadMenuId(int id);
+    // By resource name (FindMenuTemplate); false when there is no such menu.
+    bool LoadMenu(const std::string& name);
     bool LoadMenuTemplate(const MenuTemplate& items);
 
     // A command of 0 makes a separator; a pop-up gives its submenu (owned from now on).
@@ -115,6 +124,10 @@ public:
     // The menu (this or a submenu, depth first, in position order) holding the command
     // and its position; {nullptr, -1} when none.
     std::pair<COwnerDrawMenu*, int> FindItem(int id);
+    // The same, skipping the (menu, position) places already found: the next place that
+    // holds the command; {nullptr, -1} when there is no other.
+    using Place = std::pair<COwnerDrawMenu*, int>;
+    Place FindNextItem(int id, const std::vector<Place>& found);
     void DestroyMenu();
     // Pads each label part before a tab with blanks until all are as wide as the widest.
     void AlignAccelerators();
@@ -153,5 +166,16 @@ private:
 
 // Lightens each channel toward white by f (0..1); other factors leave the colour.
 uint32_t LightenColor(uint32_t colour, double f);
+
+// The operating-system class of the menus' drawing: on the consumer line 1 from major
+// version 4 on, else 0; on the NT line 3 from major version 4 on, else 2 (2 also when the
+// version query fails). Class 0 has no wide-text measuring.
+int OsClassOf(bool consumerLine, bool versionKnown, uint32_t major);
+// The class of the running system, found once (the NT line: the kernel's release).
+int GetOsClass();
+// Classes 1 and 3: the menus take the 3-D face colour and frame checked icons.
+bool IsNewShell();
+// Colour A of the menus: the 3-D face colour on a new shell, else the menu colour.
+QColor MenuColourA(const QPalette& palette);
 
 }  // namespace hqlv::framework

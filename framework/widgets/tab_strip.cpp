@@ -64,9 +64,7 @@ QPolygon ToPolygon(const std::array<TabPoint, 6>& pts) {
 }  // namespace
 
 CCustomTabCtrl::CCustomTabCtrl(QWidget* parent) : QWidget(parent) {
-    normal_ = QApplication::font();
-    bold_ = normal_;
-    bold_.setWeight(QFont::Bold);
+    SetControlFont(nullptr, false);
     model_ = std::make_unique<TabStripModel>([this](std::string_view label) {
         return QFontMetrics(bold_).horizontalAdvance(
             QString::fromUtf8(label.data(), qsizetype(label.size())));
@@ -82,6 +80,18 @@ CCustomTabCtrl::CCustomTabCtrl(QWidget* parent) : QWidget(parent) {
     drag_ = new QTimer(this);
     drag_->setSingleShot(true);
     QObject::connect(drag_, &QTimer::timeout, this, [this] { OnDragTimer(); });
+}
+
+void CCustomTabCtrl::SetControlFont(const platform::ui::FontSpec* font, bool redraw) {
+    // Without a description the default GUI font.
+    normal_ = font ? platform::ui::MakeFont(*font) : QApplication::font();
+    bold_ = normal_;
+    bold_.setWeight(QFont::Bold);
+    if (editor_) editor_->setFont(bold_);
+    if (!redraw) return;
+    model_->RecalcLayout(3);
+    PlaceEditor();
+    update();
 }
 
 uint64_t CCustomTabCtrl::GlyphRow(int row, bool mirrored) {
@@ -498,22 +508,30 @@ int CCustomTabCtrl::EditLabel(int index, bool fromMouse) {
     editDone_ = false;
     QEventLoop loop;
     qApp->installEventFilter(this);
+    // The strip may be destroyed by what runs in this loop: nothing of it is read once it
+    // has gone.
+    QPointer<CCustomTabCtrl> self(this);
     QPointer<QLineEdit> guard(editor_);
-    while (!editDone_ && guard) loop.processEvents(QEventLoop::WaitForMoreEvents);
+    while (self && guard && !editDone_) loop.processEvents(QEventLoop::WaitForMoreEvents);
+    if (!self) return 0;
     qApp->removeEventFilter(this);
     return 0;
 }
 
 void CCustomTabCtrl::PlaceEditor() {
     if (!editor_ || editing_ < 0) return;
-    const TabItem& t = model_->item(editing_);
     const QFontMetrics fm(bold_);
+    const auto [left, width] = model_->PlaceLabelEditor(
+        editing_, fm.horizontalAdvance(QString::fromStdString(model_->item(editing_).label) + "X"));
+    const TabItem& t = model_->item(editing_);
     const int h = std::min(t.text.bottom - t.text.top, fm.height() + 2);
     const int y = t.text.top + ((t.text.bottom - t.text.top) - h) / 2;
-    int width = fm.horizontalAdvance(QString::fromStdString(t.label) + "X");
-    const int left = t.text.left + 2;
-    if (left + width > model_->stripEnd()) width = std::max(1, model_->stripEnd() - left);
     editor_->setGeometry(left, y, width, h);
+    // With the caret at the end and nothing selected, the whole label is brought into view.
+    if (!editor_->hasSelectedText() && editor_->cursorPosition() == editor_->text().size()) {
+        editor_->setCursorPosition(0);
+        editor_->setCursorPosition(int(editor_->text().size()));
+    }
 }
 
 void CCustomTabCtrl::CloseEditor() {

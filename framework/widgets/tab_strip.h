@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "framework/widgets/tab_strip_model.h"
+#include "platform/ui/draw_context.h"
 
 class QLineEdit;
 class QTimer;
@@ -28,6 +29,11 @@ public:
     ~CCustomTabCtrl() override;
 
     TabStripModel& model() { return *model_; }
+    // The label font (and its bold form, weight 700) from a description; without one the
+    // default GUI font. With redraw the strip is laid out again and repainted at once.
+    void SetControlFont(const platform::ui::FontSpec* font, bool redraw);
+    const QFont& controlFont() const { return normal_; }
+    const QFont& boldFont() const { return bold_; }
     void ModifyStyle(uint32_t remove, uint32_t add);
     int InsertItem(int index, const std::string& label, uint32_t data);
     int SetCurSel(int index);

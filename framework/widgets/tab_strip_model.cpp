@@ -433,6 +433,17 @@ void TabStripModel::RecalcLayout(int reason, int index) {
     }
 }
 
+std::pair<int, int> TabStripModel::PlaceLabelEditor(int index, int width) {
+    if (index < 0 || index >= count()) return {0, 0};
+    auto left = [&] { return items_[size_t(index)].text.left + 2; };
+    while (left() + width > end_ && first_ < index) {
+        ++first_;
+        PlaceItems();
+    }
+    if (left() + width > end_) width = std::max(1, end_ - left());
+    return {left(), width};
+}
+
 int TabStripModel::HitTest(int x, int y) const {
     if (y < 0 || y >= h_) return kHitNothing;
     const std::pair<Button, int> buttons[] = {{kClose, kHitClose},

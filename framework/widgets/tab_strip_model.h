@@ -138,6 +138,11 @@ public:
     // Layout reasons: 0 previous, 1 next, 2 show tab `index`, 3 full, 4 first, 5 last,
     // 6 label editor, 7 close.
     void RecalcLayout(int reason, int index = -1);
+    // Where the label editor of tab `index` goes along the strip: {left, width}, from the
+    // text rectangle's left + 2 and `width` wide (the label and one more letter). An editor
+    // that would pass the strip end scrolls the strip on, a tab at a time, while the tab
+    // lies behind the first shown one; then its width is cut at the strip end (at least 1).
+    std::pair<int, int> PlaceLabelEditor(int index, int width);
 
     // The left button went down on a button (its hit code) at `nowMs`: state 3, one step
     // at once, auto-repeat from then on (not for the close button).

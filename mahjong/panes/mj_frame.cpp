@@ -11,8 +11,8 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/skin_library.h"
-#include "mahjong/panes/advert_bet_view.h"
 #include "mahjong/app/mj_app.h"
+#include "mahjong/panes/advert_bet_view.h"
 #include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/panes/mj_operate_view.h"
 #include "mahjong/panes/mj_panes.h"
@@ -90,8 +90,12 @@ framework::CGameFormView* CMJGameFrameWnd::CreatePlayerPane() {
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateToolPane() {
-    // The tool row belongs to a silver room's players (the special option).
-    return mj_.IsSpecialOption() ? new CMJToolView() : nullptr;
+    // The tool row belongs to a silver room's players (the special option). Its buttons and
+    // their font come with its initial update.
+    if (!mj_.IsSpecialOption()) return nullptr;
+    auto* tool = new CMJToolView();
+    tool->OnInitialUpdate();
+    return tool;
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateChatPane() {
@@ -279,8 +283,9 @@ int CMJGameFrameWnd::ConfirmQuit() {
         return DoExitRequestDialog() == 1 ? 1 : 0;
     }
     if (mj_.IsLeaveForbidden()) {
-        ConfirmBox("生命不息，战斗不止，请继续游戏。\r\n(如果有玩家长时间不活动，请您等待2分钟后再退出)",
-                   0);
+        ConfirmBox(
+            "生命不息，战斗不止，请继续游戏。\r\n(如果有玩家长时间不活动，请您等待2分钟后再退出)",
+            0);
         return 0;
     }
     return ConfirmBox("游戏还没有结束，现在退出要扣你分，还要扣你银子。确定退出吗？", 0x21) == 2

@@ -6,9 +6,11 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +69,7 @@ void CXYGameTableView::InitScreen() {
     engine_->InitScreen(GetWidth() > 0 ? GetWidth() : width(),
                         GetHeight() > 0 ? GetHeight() : height());
     screenSet_ = true;
+    StoreWindowPos();
     engine_->OnScreenReady();
     engine_->OnPrepare();
 }
@@ -251,7 +254,32 @@ void CXYGameTableView::resizeEvent(QResizeEvent* e) {
     netlib::YrnLogWrite("table view %d x %d", width(), height());
     if (!engine_ || !engine_->ScreenReady()) return;
     engine_->SetScreen(width(), height());
+    StoreWindowPos();
     if (started_) engine_->OnInitDone();
+}
+
+void CXYGameTableView::StoreWindowPos() {
+    if (!engine_) return;
+    const QPoint at = mapToGlobal(QPoint(0, 0));
+    engine_->SetWindowPos(at.x(), at.y());
+    // A move of the window that holds the view moves it on the screen without a resize.
+    QWidget* top = window();
+    if (top != watchedWindow_) {
+        if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+        watchedWindow_ = top;
+        if (top && top != this) top->installEventFilter(this);
+    }
+}
+
+void CXYGameTableView::moveEvent(QMoveEvent* e) {
+    framework::CGameTableView::moveEvent(e);
+    if (engine_ && engine_->ScreenReady()) StoreWindowPos();
+}
+
+bool CXYGameTableView::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == watchedWindow_ && e->type() == QEvent::Move && engine_ && engine_->ScreenReady())
+        StoreWindowPos();
+    return framework::CGameTableView::eventFilter(watched, e);
 }
 
 bool CXYGameTableView::InputOpen() const {
@@ -259,13 +287,18 @@ bool CXYGameTableView::InputOpen() const {
 }
 
 namespace {
-uint32_t Flags(const QMouseEvent* e) {
+// The key-state word of a mouse message.
+uint32_t Flags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     uint32_t f = 0;
-    if (e->buttons() & Qt::LeftButton) f |= 0x1;
-    if (e->buttons() & Qt::RightButton) f |= 0x2;
-    if (e->modifiers() & Qt::ShiftModifier) f |= 0x4;
-    if (e->modifiers() & Qt::ControlModifier) f |= 0x8;
+    if (buttons & Qt::LeftButton) f |= 0x1;
+    if (buttons & Qt::RightButton) f |= 0x2;
+    if (modifiers & Qt::ShiftModifier) f |= 0x4;
+    if (modifiers & Qt::ControlModifier) f |= 0x8;
+    if (buttons & Qt::MiddleButton) f |= 0x10;
     return f;
+}
+uint32_t Flags(const QMouseEvent* e) {
+    return Flags(e->buttons(), e->modifiers());
 }
 }  // namespace
 
@@ -285,15 +318,27 @@ void CXYGameTableView::mouseMoveEvent(QMouseEvent* e) {
 
 void CXYGameTableView::mousePressEvent(QMouseEvent* e) {
     if (!InputOpen()) return;
-    if (e->button() == Qt::LeftButton) engine_->OnLButtonDown(Flags(e), e->pos().x(), e->pos().y());
-    if (e->button() == Qt::RightButton)
-        engine_->OnRButtonDown(Flags(e), e->pos().x(), e->pos().y());
+    const int x = e->pos().x(), y = e->pos().y();
+    if (e->button() == Qt::LeftButton) engine_->OnLButtonDown(Flags(e), x, y);
+    if (e->button() == Qt::RightButton) engine_->OnRButtonDown(Flags(e), x, y);
+    if (e->button() == Qt::MiddleButton) engine_->OnMButtonDown(Flags(e), x, y);
 }
 
 void CXYGameTableView::mouseReleaseEvent(QMouseEvent* e) {
     if (!InputOpen()) return;
-    if (e->button() == Qt::LeftButton) engine_->OnLButtonUp(Flags(e), e->pos().x(), e->pos().y());
-    if (e->button() == Qt::RightButton) engine_->OnRButtonUp(Flags(e), e->pos().x(), e->pos().y());
+    const int x = e->pos().x(), y = e->pos().y();
+    if (e->button() == Qt::LeftButton) engine_->OnLButtonUp(Flags(e), x, y);
+    if (e->button() == Qt::RightButton) engine_->OnRButtonUp(Flags(e), x, y);
+    if (e->button() == Qt::MiddleButton) engine_->OnMButtonUp(Flags(e), x, y);
+}
+
+void CXYGameTableView::wheelEvent(QWheelEvent* e) {
+    if (!InputOpen()) return;
+    // A notch is 120, up positive; the point is on the screen, as the wheel reports it.
+    const int delta = e->angleDelta().y();
+    if (delta == 0) return;
+    const QPoint at = e->globalPosition().toPoint();
+    engine_->OnMouseWheel(Flags(e->buttons(), e->modifiers()), delta, at.x(), at.y());
 }
 
 void CXYGameTableView::keyPressEvent(QKeyEvent* e) {
@@ -327,6 +372,10 @@ void CXYGameTableView::ShowCursor(const engine::EngineCursor& cursor) {
 
 void CXYGameTableView::SetCursorPos(int screenX, int screenY) {
     QCursor::setPos(screenX, screenY);
+}
+
+void* CXYGameTableView::CurrentApp() {
+    return &mjApp_;
 }
 
 void CXYGameTableView::Quit() {

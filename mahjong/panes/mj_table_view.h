@@ -11,6 +11,7 @@
 // gives the engine work (input, the server's notifications, the view's other timers) is
 // looked at each time the UI thread's event loop is about to wait.
 #include <QPoint>
+#include <QPointer>
 #include <QRegion>
 
 #include <array>
@@ -82,6 +83,10 @@ public:
     void ShowMessageBox(std::string_view text, std::string_view caption) override;
     void ShowErrorBox(std::string_view text, std::string_view caption) override;
     void PresentFrame(const uint32_t* pixels, int width, int height) override;
+    // The mahjong application (a CMJGameApp).
+    void* CurrentApp() override;
+    // Gives the engine the view's screen position (where the cursor it places lands).
+    void StoreWindowPos();
 
 protected:
     void enterEvent(QEnterEvent* e) override;
@@ -92,6 +97,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    // The top-level window moved: the view's screen position with it.
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
     // Where the pointer is (screen coordinates) and where the view is.
@@ -121,6 +130,8 @@ protected:
     bool inFrame_ = false;
     bool loopHooked_ = false;
     bool hoverRunning_ = false;
+    // The top-level window whose moves are watched; it may go before the view does.
+    QPointer<QWidget> watchedWindow_;
     FrameStats stats_;
 };
 

@@ -53,12 +53,12 @@ public:
     // The text's unturned width and height in the selected font.
     virtual void GetTextExtent(const std::string& utf8, int& w, int& h) = 0;
     // The window shows the buffer again (after drawing outside a paint).
-    virtual void Invalidate() {}
+    virtual void Invalidate() = 0;
     // The table window takes or gives up the mouse while an own tile is dragged.
-    virtual void CaptureMouse(bool /*on*/) {}
+    virtual void CaptureMouse(bool on) = 0;
     // The cursor's place in the table window's client coordinates; false when the window
     // cannot say.
-    virtual bool CursorPos(int& /*x*/, int& /*y*/) { return false; }
+    virtual bool CursorPos(int& x, int& y) = 0;
 };
 
 }  // namespace hqlv::mahjong

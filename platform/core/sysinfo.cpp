@@ -1,6 +1,7 @@
 #include "platform/core/sysinfo.h"
 
 #include <sys/random.h>
+#include <sys/utsname.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -90,8 +91,39 @@ std::string bytesToHex(const uint8_t* bytes, size_t count) {
     return s;
 }
 
-uint32_t osVersionWord() {
-    return 0x10000u | 0x20000u | 0x200000u;
+bool parseKernelRelease(std::string_view release, KernelRelease* out) {
+    size_t pos = 0;
+    auto number = [&](uint32_t* v) {
+        const size_t start = pos;
+        uint64_t n = 0;
+        while (pos < release.size() && release[pos] >= '0' && release[pos] <= '9') {
+            n = n * 10 + uint64_t(release[pos] - '0');
+            if (n > 0xFFFFFFFFu) return false;
+            ++pos;
+        }
+        *v = uint32_t(n);
+        return pos > start;
+    };
+    KernelRelease r;
+    if (!number(&r.major) || pos >= release.size() || release[pos] != '.') return false;
+    ++pos;
+    if (!number(&r.minor)) return false;
+    if (pos < release.size() && release[pos] == '.') {
+        ++pos;
+        if (!number(&r.build)) r.build = 0;
+    }
+    *out = r;
+    return true;
+}
+
+bool kernelRelease(KernelRelease* out) {
+    utsname u{};
+    if (uname(&u) != 0) return false;
+    return parseKernelRelease(u.release, out);
+}
+
+std::string productTypeText() {
+    return "WINNT";
 }
 
 }  // namespace hqlv::platform

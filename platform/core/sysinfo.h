@@ -23,10 +23,21 @@ bool newUuid(std::array<uint8_t, 16>* out);
 // Lower-case hex digits of bytes ("%02x" each).
 std::string bytesToHex(const uint8_t* bytes, size_t count);
 
-// The version word the code above expects from the operating-system query. This system
-// answers as a current NT-family workstation: 0x10000 (workstation product),
-// 0x20000 (product type 1) and 0x200000 (major version 10), so tests like "any bit of 16
-// or above" take the modern path.
-uint32_t osVersionWord();
+// The release numbers of the running kernel, as the operating-system version query gives
+// them: "6.1.0-18-amd64" is major 6, minor 1, build 0.
+struct KernelRelease {
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+};
+// Reads the leading "major.minor[.build]" numbers of a release text; false when it does
+// not begin with a number and a dot and a number (or a number is out of range).
+bool parseKernelRelease(std::string_view release, KernelRelease* out);
+// The running kernel's release (uname); false when it cannot be read.
+bool kernelRelease(KernelRelease* out);
+
+// The product type the system names, as the registry's "ProductType" value would: this
+// client runs on desktops, so "WINNT" (a workstation).
+std::string productTypeText();
 
 }  // namespace hqlv::platform

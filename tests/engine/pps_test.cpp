@@ -402,12 +402,27 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     EXPECT_EQ(bw.FindNearest(250, 250, 250), 1);
     EXPECT_EQ(bw.FindNearest(250 + 256, -6, 250), 1);  // taken modulo 256
     EXPECT_EQ(bw.FindNearestColorRef(0x00F0F0F0u), 1);
-    // Far colours find their nearest entry even at a distance of 1000000 or more.
+    // An entry is chosen only when it comes closer than 1000000: black at exactly that
+    // distance is not, and entry 0 (white) is the answer; one step nearer it is.
     GlobalPalette wb;
     const uint8_t whiteBlack[] = {255, 255, 255, 0, 0, 0};
     wb.Set(whiteBlack, 2, "wb");
-    EXPECT_EQ(wb.FindNearest(100, 0, 0), 1);
-    EXPECT_EQ(wb.FindNearestColorRef(0x00000064u), 1);
+    EXPECT_EQ(wb.FindNearest(100, 0, 0), 0);
+    EXPECT_EQ(wb.FindNearestColorRef(0x00000064u), 0);
+    EXPECT_EQ(wb.FindNearest(99, 0, 0), 1);
+    EXPECT_EQ(wb.FindNearestColorRef(0x00000063u), 1);
+    // Farther than 1000000 from every entry: 0, whichever entry is nearer.
+    GlobalPalette far;
+    const uint8_t greys[] = {0, 0, 0, 10, 10, 10};
+    far.Set(greys, 2, "far");
+    EXPECT_EQ(far.FindNearest(200, 200, 200), 0);
+    EXPECT_EQ(far.FindNearest(75, 75, 75), 1);  // 3 × 65³ = 823875 from entry 1
+    // The largest distance of all, 3 × 255³, in 32 bits.
+    GlobalPalette corner;
+    const uint8_t ends[] = {0, 0, 0, 255, 255, 254};
+    corner.Set(ends, 2, "corner");
+    EXPECT_EQ(corner.FindNearest(255, 255, 255), 1);
+    EXPECT_EQ(corner.FindNearest(0, 0, 1), 0);
     // Equal distances: the lower index; exact matches: the first.
     GlobalPalette eq;
     const uint8_t e[] = {10, 0, 0, 0, 10, 0, 50, 50, 50, 50, 50, 50};
@@ -417,6 +432,18 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     GlobalPalette empty;
     EXPECT_EQ(empty.FindNearest(1, 2, 3), 0);
 
+    // A record shorter than its count of entries is refused and changes nothing.
+    for (size_t entryBytes : {size_t(8), size_t(5), size_t(0)}) {
+        std::vector<uint8_t> rec(32, 0);
+        std::memcpy(rec.data(), "short", 5);
+        rec.push_back(3);  // three entries: nine bytes
+        rec.push_back(0);
+        rec.insert(rec.end(), entryBytes, 7);
+        GlobalPalette p = bw;
+        EXPECT_FALSE(p.Load(rec)) << entryBytes;
+        EXPECT_EQ(p.count(), 2u) << entryBytes;
+        EXPECT_EQ(std::string(p.name()), "bw") << entryBytes;
+    }
     std::vector<uint8_t> many(300 * 3, 9);
     GlobalPalette big;
     big.Set(many.data(), 300, std::string(40, 'x'));

@@ -25,6 +25,7 @@ struct RecordingHost : EngineHost {
     void PresentFrame(const uint32_t* pixels, int width, int height) override {
         frames.push_back({pixels, width, height});
     }
+    void* CurrentApp() override { return app; }
 
     struct Frame {
         const uint32_t* pixels;
@@ -32,6 +33,7 @@ struct RecordingHost : EngineHost {
         int height;
     };
     bool visible = true;
+    void* app = nullptr;
     std::vector<uint32_t> cursors;
     std::vector<EngineCursor> shownCursors;
     std::vector<std::pair<int, int>> cursorPositions;

@@ -85,29 +85,51 @@ TEST(ResourceManager, CollidingNamesBothRegisterAndAreFound) {
     EXPECT_EQ(rm.GetRecord(12345), nullptr);
 }
 
-TEST(ResourceManager, AKeyRegisteredAgainReplacesItsRecordWhicheverHashItTook) {
+TEST(ResourceManager, AKeyRegisteredAgainReplacesOnlyTheRecordOfItsFirstHash) {
     LogCapture log;
     ResourceManager rm;
-    rm.AddResourceHashed(kCollideA, "a", 0, kTypeUnknown, 0, 0, 0);
-    uint32_t id = 0;
-    for (const char* path : {"b1", "b2", "b3"}) {
-        id = rm.AddResourceHashed(kCollideB, path, 0, kTypeUnknown, 0, 0, 0);
-        EXPECT_EQ(id, JSHash(kCollideB));
-    }
-    EXPECT_EQ(rm.GetResourceCount(), 2u);
-    EXPECT_EQ(rm.GetRecord(rm.FindIdByName(kCollideB))->path, "b3");
-    // Its RSHash is free again once A goes; the key's record is still replaced, not doubled.
-    rm.ReleaseResource(rm.FindIdByName(kCollideA));
-    EXPECT_EQ(rm.AddResourceHashed(kCollideB, "b4", 0, kTypeUnknown, 0, 0, 0), RSHash(kCollideB));
+    // A key whose record took its RSHash is replaced in place: the same id, one record.
+    const uint32_t first = rm.AddResourceHashed("felt.imge", "f1", 0, kTypeUnknown, 0, 0, 0);
+    EXPECT_EQ(first, RSHash("felt.imge"));
+    EXPECT_EQ(rm.AddResourceHashed("felt.imge", "f2", 0, kTypeUnknown, 0, 0, 0), first);
     EXPECT_EQ(rm.GetResourceCount(), 1u);
+    EXPECT_EQ(rm.GetRecord(first)->path, "f2");
+    rm.ReleaseResource(first);
+
+    // B's RSHash is A's: B takes its JSHash. Registered again, B is not found under its
+    // first hash, so it lands under the next free one, its BKDRHash, and both records stay.
+    const uint32_t a = rm.AddResourceHashed(kCollideA, "a", 0, kTypeUnknown, 0, 0, 0);
+    const uint32_t b1 = rm.AddResourceHashed(kCollideB, "b1", 0, kTypeUnknown, 0, 0, 0);
+    const uint32_t b2 = rm.AddResourceHashed(kCollideB, "b2", 0, kTypeUnknown, 0, 0, 0);
+    EXPECT_EQ(a, RSHash(kCollideA));
+    EXPECT_EQ(b1, JSHash(kCollideB));
+    EXPECT_EQ(b2, BKDRHash(kCollideB));
+    EXPECT_EQ(rm.GetResourceCount(), 3u);
+    EXPECT_EQ(rm.GetRecord(b1)->path, "b1");
+    EXPECT_EQ(rm.GetRecord(b2)->path, "b2");
+    EXPECT_EQ(rm.MatchId(b2, RSHash(kCollideB), JSHash(kCollideB)), b2);
+    // By name the rotations are tried in order: the JSHash record comes first.
+    EXPECT_EQ(rm.FindIdByName(kCollideB), b1);
+    EXPECT_EQ(rm.FindIdByName(kCollideA), a);
+    // With A gone, B's RSHash is free: a third registration takes it, and the name now
+    // finds that newest record.
+    rm.ReleaseResource(a);
+    const uint32_t b3 = rm.AddResourceHashed(kCollideB, "b3", 0, kTypeUnknown, 0, 0, 0);
+    EXPECT_EQ(b3, RSHash(kCollideB));
+    EXPECT_EQ(rm.GetResourceCount(), 3u);
+    EXPECT_EQ(rm.FindIdByName(kCollideB), b3);
+    // ...and a fourth replaces that one in place.
+    EXPECT_EQ(rm.AddResourceHashed(kCollideB, "b4", 0, kTypeUnknown, 0, 0, 0), b3);
+    EXPECT_EQ(rm.GetResourceCount(), 3u);
+    EXPECT_EQ(rm.GetRecord(b3)->path, "b4");
+
     // The third rotation: both RS and JS taken by others.
     ResourceManager r2;
     r2.AddResource(1, 100, 101, "x", 0, kTypeUnknown, 0, 0, 0);
     r2.AddResource(2, 102, 103, "y", 0, kTypeUnknown, 0, 0, 0);
     EXPECT_EQ(r2.AddResource(1, 2, 3, "z1", 0, kTypeUnknown, 0, 0, 0), 3u);
-    EXPECT_EQ(r2.AddResource(1, 2, 3, "z2", 0, kTypeUnknown, 0, 0, 0), 3u);
     EXPECT_EQ(r2.GetResourceCount(), 3u);
-    EXPECT_EQ(r2.GetRecord(3)->path, "z2");
+    EXPECT_EQ(r2.GetRecord(3)->path, "z1");
     EXPECT_EQ(r2.MatchId(3, 1, 2), 3u);
     EXPECT_EQ(r2.MatchId(3, 2, 1), 0u);
     EXPECT_EQ(r2.MatchId(3, 1, 3), 0u);
@@ -129,6 +151,16 @@ TEST(ResourceManagerDeathTest, AllThreeHashesTakenIsFatalWithExitCode1) {
         },
         testing::ExitedWithCode(1),
         "BOX\\[资源:资源名哈希冲突dup,resID:1,key1:2,key2:3未能正确的载入,请重新下载游戏!\\]");
+    // A key whose first record took its third hash, registered again: the same collision.
+    EXPECT_EXIT(
+        {
+            ResourceManager rm;
+            rm.AddResource(1, 100, 101, "x", 0, kTypeUnknown, 0, 0, 0);
+            rm.AddResource(2, 102, 103, "y", 0, kTypeUnknown, 0, 0, 0);
+            rm.AddResource(1, 2, 3, "z1", 0, kTypeUnknown, 0, 0, 0);
+            rm.AddResource(1, 2, 3, "z2", 0, kTypeUnknown, 0, 0, 0);
+        },
+        testing::ExitedWithCode(1), "BOX\\[资源:资源名哈希冲突z2,resID:1,key1:2,key2:3");
     EXPECT_NE(log.text().find("      资源名哈希冲突dup,resID:1,key1:2,key2:3\r\n"),
               std::string::npos);
     EXPECT_NE(log.text().find("资源载入错误:资源名哈希冲突dup,resID:1,key1:2,key2:3未找到"),

@@ -5,13 +5,11 @@
 // boxes that end the client.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -40,11 +38,10 @@
 #include "platform/core/process.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
+#include "tests/self_rerun.h"
 #ifdef HQLV_SERVER_EXE
 #include "tools/server/game_server.h"
 #endif
-
-extern char** environ;
 
 namespace hqlv::framework {
 namespace {
@@ -118,30 +115,10 @@ int RunChild(int width, int height, std::string& output) {
     std::ofstream(config) << "{\"screens\":[{\"name\":\"s\",\"x\":0,\"y\":0,\"width\":" << width
                           << ",\"height\":" << height
                           << ",\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":1}]}";
-    const std::string out = dir.path().toStdString() + "/out.txt";
-    std::vector<std::string> args = {platform::programFile(), "--gtest_filter=SmallScreenChild.*"};
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen:configfile=" + config,
-                                    "HQLV_TEST_SCREEN_HEIGHT=" + std::to_string(height)};
-    for (char** e = environ; *e; ++e)
-        if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(*e);
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::ifstream in(out);
-    output.assign(std::istreambuf_iterator<char>(in), {});
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return hqlv::testing::RerunSelf({"--gtest_filter=SmallScreenChild.*"},
+                                    {"QT_QPA_PLATFORM=offscreen:configfile=" + config,
+                                     "HQLV_TEST_SCREEN_HEIGHT=" + std::to_string(height)},
+                                    dir.path().toStdString() + "/out.txt", output);
 }
 
 TEST(SmallScreen, A1024By600ScreenGetsTheSmallLayoutsAndA601HighOneTheLarge) {
@@ -334,6 +311,60 @@ TEST(MsgBoxCancel, AModalStyleZeroBoxIgnoresCloseAndEscUntilOk) {
     });
     EXPECT_EQ(box.DoModal(), kMsgBoxOk);
     EXPECT_EQ(stillUp, 1);
+}
+
+// Enter and Space are OK from whichever item has the focus, Cancel included; Esc stays
+// Cancel's.
+TEST(MsgBoxKeys, EnterAndSpaceAnswerOkWithTheFocusOnAnyItem) {
+    testing::SharedQtApp();
+    struct Case {
+        Qt::Key key;
+        int focus;  // 0 OK, 1 Cancel, 2 the box itself
+        int want;
+    } cases[] = {{Qt::Key_Return, 1, kMsgBoxOk},     {Qt::Key_Enter, 1, kMsgBoxOk},
+                 {Qt::Key_Space, 1, kMsgBoxOk},      {Qt::Key_Return, 0, kMsgBoxOk},
+                 {Qt::Key_Space, 0, kMsgBoxOk},      {Qt::Key_Return, 2, kMsgBoxOk},
+                 {Qt::Key_Escape, 1, kMsgBoxCancel}, {Qt::Key_Escape, 0, kMsgBoxCancel}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.key << " focus " << c.focus);
+        CGameMsgBoxDlg box;
+        box.SetStyle(33);  // question with OK and Cancel
+        box.SetText("是否从保险箱划银？");
+        box.SetSeconds(0);
+        int answered = -1;
+        QTimer::singleShot(50, &box, [&] {
+            QWidget* target = c.focus == 0   ? static_cast<QWidget*>(box.okButton())
+                              : c.focus == 1 ? static_cast<QWidget*>(box.cancelButton())
+                                             : static_cast<QWidget*>(&box);
+            target->setFocus();
+            QTest::keyClick(target, c.key);
+            answered = box.isVisible() ? 0 : box.result();
+        });
+        EXPECT_EQ(box.DoModal(), c.want);
+        EXPECT_EQ(answered, c.want);
+    }
+}
+
+TEST(MsgBoxKeys, AModelessBoxTakesEnterOnCancelAsOk) {
+    testing::SharedQtApp();
+    int closed = 0;
+    std::vector<std::pair<std::string, int>> links;
+    auto* box = new CGameMsgBoxModelessDlg(
+        nullptr, [&] { ++closed; },
+        [&](const std::string& link, int flag) { links.emplace_back(link, flag); });
+    box->SetStyle(65);
+    box->SetText("银子不够");
+    box->SetLink("page.htm", 1);
+    box->Show();
+    QPointer<CGameMsgBoxModelessDlg> alive(box);
+    box->cancelButton()->setFocus();
+    QTest::keyClick(box->cancelButton(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(closed, 1);
+    // OK opens the box's link; Cancel would not.
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].first, "page.htm");
 }
 
 // ---- the table pane's refresh

@@ -12,6 +12,7 @@
 #include "framework/panes/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
+#include "netlib/util.h"
 #include "platform/core/message.h"
 #include "platform/ui/draw_context.h"
 #include "platform/ui/ui_loop.h"
@@ -430,6 +431,98 @@ TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {
         EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records);
     }
     EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records);
+}
+
+// Every place of a command, depth first in position order, each once: the next place skips
+// those already found; modifying a command reaches all of them.
+TEST(OwnerDrawMenu, FindNextItemWalksEveryPlaceOfACommandOnce) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    auto inner = std::make_unique<COwnerDrawMenu>();
+    inner->AppendItem("in a", 0, 7);
+    inner->AppendItem("in b", 0, 8);
+    inner->AppendItem("in a again", 0, 7);
+    menu.AppendItem("top a", 0, 7);
+    menu.AppendItem("", 0, 0);  // a separator is no place of a command
+    menu.AppendItem("sub", kMfPopup, 0, -1, std::move(inner));
+    menu.AppendItem("top b", 0, 7);
+    COwnerDrawMenu* sub = menu.GetSubMenu(2);
+    ASSERT_NE(sub, nullptr);
+    std::vector<COwnerDrawMenu::Place> found;
+    for (auto p = menu.FindNextItem(7, found); p.first; p = menu.FindNextItem(7, found))
+        found.push_back(p);
+    const std::vector<COwnerDrawMenu::Place> want = {{&menu, 0}, {sub, 0}, {sub, 2}, {&menu, 3}};
+    EXPECT_EQ(found, want);
+    EXPECT_EQ(menu.FindNextItem(7, {}), menu.FindItem(7));
+    EXPECT_EQ(menu.FindNextItem(7, {{&menu, 0}}), (COwnerDrawMenu::Place{sub, 0}));
+    EXPECT_EQ(menu.FindNextItem(9, {}), (COwnerDrawMenu::Place{nullptr, -1}));
+    EXPECT_EQ(menu.FindNextItem(0, {}), (COwnerDrawMenu::Place{nullptr, -1}));
+    // Modified: all four places, and no new item.
+    ASSERT_TRUE(menu.ModifyItem("七", 7, nullptr));
+    EXPECT_EQ(menu.itemCount(), 4);
+    EXPECT_EQ(sub->itemCount(), 3);
+    for (auto [m, pos] : want) EXPECT_EQ(m->actionAt(pos)->text(), "七") << pos;
+    EXPECT_EQ(sub->actionAt(1)->text(), "in b");
+    // A command nowhere: a new item at the end of the top menu.
+    ASSERT_TRUE(menu.ModifyItem("新", 12, nullptr));
+    EXPECT_EQ(menu.itemCount(), 5);
+    EXPECT_EQ(menu.FindItem(12), (COwnerDrawMenu::Place{&menu, 4}));
+}
+
+TEST(OwnerDrawMenu, OperatingSystemClassAndTheNewShell) {
+    const struct {
+        bool consumer, known;
+        uint32_t major;
+        int want;
+    } rows[] = {{true, true, 4, 1},  {true, true, 3, 0},   {true, false, 5, 1}, {false, true, 4, 3},
+                {false, true, 3, 2}, {false, false, 6, 2}, {false, true, 6, 3}, {true, true, 0, 0}};
+    for (const auto& r : rows)
+        EXPECT_EQ(OsClassOf(r.consumer, r.known, r.major), r.want)
+            << r.consumer << r.known << r.major;
+    // Here: the NT line from the kernel's release, a new shell whose menus take the 3-D
+    // face colour as colour A.
+    netlib::YrnVersionRecord v;
+    ASSERT_EQ(netlib::YrnRtlGetVersion(v), 1);
+    EXPECT_EQ(GetOsClass(), v.major >= 4 ? 3 : 2);
+    EXPECT_EQ(IsNewShell(), GetOsClass() == 3);
+    QPalette pal;
+    pal.setColor(QPalette::Button, QColor(1, 2, 3));
+    pal.setColor(QPalette::Window, QColor(4, 5, 6));
+    EXPECT_EQ(MenuColourA(pal), IsNewShell() ? QColor(1, 2, 3) : QColor(4, 5, 6));
+}
+
+// A menu resource by name: "#" and the id names the program's menus; other names are the
+// menus registered under them, whatever their letter case; a name of nothing loads nothing.
+TEST(OwnerDrawMenu, LoadMenuByResourceName) {
+    SharedQtApp();
+    {
+        COwnerDrawMenu menu;
+        ASSERT_TRUE(menu.LoadMenu("#129"));
+        COwnerDrawMenu* amounts = menu.GetSubMenu(0);
+        ASSERT_NE(amounts, nullptr);
+        EXPECT_EQ(amounts->FindItem(222).second, 0);
+        EXPECT_NE(amounts->FindItem(228).first, nullptr);
+    }
+    for (const char* name : {"#128", "#", "#12a", "129", "#99999999999", "TOOLMENU", ""}) {
+        COwnerDrawMenu menu;
+        EXPECT_FALSE(menu.LoadMenu(name)) << name;
+        EXPECT_EQ(menu.itemCount(), 0) << name;
+    }
+    MenuTemplate tool = {{kMfPopup, 0, "amounts", {{0, 301, "一\tCtrl+1"}, {kMfEnd, 302, "二"}}}};
+    RegisterMenuResource("ToolMenu", tool);
+    for (const char* name : {"ToolMenu", "TOOLMENU", "toolmenu"}) {
+        COwnerDrawMenu menu;
+        ASSERT_TRUE(menu.LoadMenu(name)) << name;
+        COwnerDrawMenu* sub = menu.GetSubMenu(0);
+        ASSERT_NE(sub, nullptr);
+        EXPECT_EQ(sub->FindItem(302).second, 1);
+        EXPECT_EQ(sub->record(1)->flags & kMfEnd, 0u);  // the end mark is the template's
+    }
+    EXPECT_FALSE(COwnerDrawMenu().LoadMenu("ToolMenu2"));
+    RegisterMenuResource("toolmenu", {});
+    EXPECT_FALSE(COwnerDrawMenu().LoadMenu("ToolMenu"));
+    ASSERT_TRUE(FindMenuTemplate("#130"));
+    EXPECT_EQ(FindMenuTemplate("#130")->size(), FindMenuTemplate(130)->size());
 }
 
 TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "framework/panes/msgbox_model.h"
 #include "framework/app/settings_files.h"
 #include "framework/app/shared_utils.h"
+#include "framework/panes/msgbox_model.h"
 
 namespace hqlv::framework {
 namespace {
@@ -100,6 +100,18 @@ TEST(MachineId, FallsBackToStoredThenFreshUuid) {
     EXPECT_EQ(GetMachineID({}, store), "0f1e2d3c-4b5a-6978-8796-a5b4c3d");
     EXPECT_EQ(written, "0f1e2d3c-4b5a-6978-8796-a5b4c3d");
     EXPECT_EQ(GetMachineID({{6, {1}}}, store), "0100000000000000000000000000000");
+}
+
+TEST(MachineId, AUuidThatCouldNotBeMadeIsNeitherGivenNorStored) {
+    int writes = 0;
+    MachineIdStore store{[] { return std::string(); }, [&](const std::string&) { ++writes; },
+                         [] { return std::string(); }};
+    EXPECT_EQ(GetMachineID({}, store), "");
+    EXPECT_EQ(writes, 0);
+    // The next call that can make one stores it.
+    store.newUuid = [] { return std::string("abc"); };
+    EXPECT_EQ(GetMachineID({}, store), "abc");
+    EXPECT_EQ(writes, 1);
 }
 
 TEST(SignedLinks, Md5AndRechargeSource) {

@@ -2,8 +2,10 @@
 // and the widget's label editing, vertical mapping and drawing.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -554,6 +556,163 @@ TEST(TabStripWidget, EditorCentredInABottomStrip) {
     EXPECT_EQ(editor.left(), t.left + 2);
 }
 
+// The label editor of a tab near the strip's end: while the editor would pass the end the
+// strip scrolls on a tab at a time, as long as the tab lies behind the first shown one;
+// then the editor's width is cut at the end.
+TEST(TabStripModel, LabelEditorScrollsTheStripThenIsCutAtItsEnd) {
+    // Tabs of 3 letters: 20 + 30 + 4 = 54 wide, 44 apart; two scroll buttons take 2 × 17 + 3.
+    TabStripModel m = Model(kTabTop, 200);
+    for (int i = 0; i < 5; ++i) m.InsertItem(i, "abc", 0);
+    m.SetCurSel(3);
+    m.RecalcLayout(3);
+    const int first = m.firstShown();
+    const int end = m.stripEnd();
+    ASSERT_EQ(end, 200);
+    ASSERT_LT(first, 3);
+    // An editor that fits stays where the text is and keeps its width.
+    const int left = m.item(3).text.left + 2;
+    ASSERT_LT(left + 20, end);
+    EXPECT_EQ(m.PlaceLabelEditor(3, 20), std::make_pair(left, 20));
+    EXPECT_EQ(m.firstShown(), first);
+    // Too wide where it is: the strip scrolls until the tab is the first shown one.
+    const auto [l2, w2] = m.PlaceLabelEditor(3, 120);
+    EXPECT_EQ(m.firstShown(), 3);
+    EXPECT_EQ(l2, m.item(3).text.left + 2);
+    EXPECT_EQ(l2, m.tabsStart() + 10 + 2);
+    EXPECT_EQ(w2, 120);
+    // Wider than the whole strip: no further than the tab itself, then cut at the end.
+    const auto [l3, w3] = m.PlaceLabelEditor(3, 1000);
+    EXPECT_EQ(m.firstShown(), 3);
+    EXPECT_EQ(l3 + w3, end);
+    // Exactly at the end: no scroll and no cut.
+    m.SetCurSel(0);
+    m.RecalcLayout(4);
+    const int l0 = m.item(0).text.left + 2;
+    EXPECT_EQ(m.PlaceLabelEditor(0, end - l0), std::make_pair(l0, end - l0));
+    EXPECT_EQ(m.firstShown(), 0);
+    EXPECT_EQ(m.PlaceLabelEditor(0, end - l0 + 1), std::make_pair(l0, end - l0));
+    // A bad index places nothing.
+    EXPECT_EQ(m.PlaceLabelEditor(5, 10), std::make_pair(0, 0));
+    EXPECT_EQ(m.PlaceLabelEditor(-1, 10), std::make_pair(0, 0));
+}
+
+// Typing a long label into the last tab of a crowded strip scrolls the strip so that the
+// editor stays inside it.
+TEST(TabStripWidget, TypingPastTheStripsEndScrollsIt) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop | kTabEditLabels);
+    strip.resize(260, 24);
+    for (int i = 0; i < 6; ++i) strip.InsertItem(i, "Tab" + std::to_string(i), 0);
+    strip.SetCurSel(4);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const int before = strip.model().firstShown();
+    int after = -1;
+    QRect editor;
+    QTimer::singleShot(20, &strip, [&] {
+        strip.editor()->end(false);
+        QTest::keyClicks(strip.editor(), "abcdefghijklmnop");
+        after = strip.model().firstShown();
+        editor = strip.editor()->geometry();
+        QTest::keyClick(strip.editor(), Qt::Key_Return);
+    });
+    EXPECT_EQ(strip.EditLabel(4, false), 0);
+    EXPECT_GT(after, before);
+    EXPECT_LE(after, 4);
+    EXPECT_LE(editor.right() + 1, strip.model().stripEnd());
+    EXPECT_EQ(strip.model().item(4).label, "Tab4abcdefghijklmnop");
+}
+
+// A font from a description: the tabs are measured in its bold form; with redraw the strip
+// is laid out at once, without it at the next layout.
+TEST(TabStripWidget, ControlFontFromADescription) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop | kTabAutoHide);
+    strip.resize(600, 30);
+    strip.InsertItem(0, "积分榜", 4);
+    strip.InsertItem(1, "Vellor", 5);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const int normalWidth = strip.model().item(1).shape.right - strip.model().item(1).shape.left;
+    ASSERT_EQ(normalWidth, 30 + QFontMetrics(strip.boldFont()).horizontalAdvance("Vellor") + 4);
+    EXPECT_EQ(strip.controlFont(), QApplication::font());
+    platform::ui::FontSpec big;
+    big.face = "宋体";
+    big.height = -24;
+    strip.SetControlFont(&big, false);
+    EXPECT_EQ(strip.controlFont().pixelSize(), 24);
+    EXPECT_EQ(strip.boldFont().pixelSize(), 24);
+    EXPECT_EQ(strip.boldFont().weight(), QFont::Bold);
+    EXPECT_FALSE(strip.controlFont().bold());
+    // Not laid out yet.
+    EXPECT_EQ(strip.model().item(1).shape.right - strip.model().item(1).shape.left, normalWidth);
+    strip.SetControlFont(&big, true);
+    const int bigWidth = strip.model().item(1).shape.right - strip.model().item(1).shape.left;
+    EXPECT_EQ(bigWidth, 30 + QFontMetrics(strip.boldFont()).horizontalAdvance("Vellor") + 4);
+    EXPECT_GT(bigWidth, normalWidth);
+    // Without a description: the default GUI font again.
+    strip.SetControlFont(nullptr, true);
+    EXPECT_EQ(strip.controlFont(), QApplication::font());
+    EXPECT_EQ(strip.model().item(1).shape.right - strip.model().item(1).shape.left, normalWidth);
+}
+
+// The base line runs from the tabs' start to the last tab's right edge, open under the
+// current tab; past the last tab the strip's own colour.
+TEST(TabStripWidget, TheBaseLineEndsAtTheLastTabsRightEdge) {
+    SharedQtApp();
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop | kTabAutoHide);
+    strip.resize(400, 24);
+    for (int i = 0; i < 3; ++i) strip.InsertItem(i, "Tab" + std::to_string(i), 0);
+    strip.SetCurSel(0);
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const QImage img = strip.RenderStrip();
+    const int y = 24 - 2;
+    const QRgb line = strip.palette().color(QPalette::ButtonText).rgb();
+    const TabItem& last = strip.model().item(2);
+    const TabItem& middle = strip.model().item(1);
+    EXPECT_EQ(img.pixel(last.shape.right, y), line);
+    EXPECT_EQ(img.pixel((middle.shape.right + last.shape.right) / 2, y), line);
+    EXPECT_NE(img.pixel(last.shape.right + 2, y), line);
+    // Open under the current tab.
+    const TabItem& current = strip.model().item(0);
+    EXPECT_NE(img.pixel((current.shape.left + current.shape.right) / 2, y), line);
+}
+
+// A strip destroyed while its label is edited (its window closed under the editor): the
+// editing loop ends and nothing of the strip is read after it has gone.
+TEST(TabStripWidget, AStripDestroyedWhileEditingEndsTheEdit) {
+    SharedQtApp();
+    QWidget parent;
+    parent.resize(300, 40);
+    auto* strip = new CCustomTabCtrl(&parent);
+    strip->ModifyStyle(0, kTabTop | kTabEditLabels | kTabAutoHide);
+    strip->resize(300, 24);
+    strip->InsertItem(0, "积分榜", 4);
+    strip->SetCurSel(0);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    QPointer<CCustomTabCtrl> alive(strip);
+    bool edited = false;
+    QTimer::singleShot(20, &parent, [&] {
+        edited = strip->editor() != nullptr;
+        strip->editor()->setText("新");
+        delete strip;
+    });
+    EXPECT_EQ(strip->EditLabel(0, false), 0);
+    EXPECT_TRUE(edited);
+    EXPECT_TRUE(alive.isNull());
+    // The application's event filter of the loop is gone with it: input goes on as usual.
+    QLineEdit other(&parent);
+    other.show();
+    QTest::keyClicks(&other, "ok");
+    EXPECT_EQ(other.text(), "ok");
+}
+
 // A strip that has no size yet lays nothing out.
 TEST(TabStripModel, NoLayoutBeforeTheStripHasASize) {
     TabStripModel m([](std::string_view) { return 10; });
@@ -977,6 +1136,36 @@ QImage FacePicture(bool sideBySide, const QColor (&borders)[4], QColor centre) {
         p.fillRect(QRect(at, QSize(3, 3)), Qt::yellow);
     }
     return img;
+}
+
+// The corners of a face picture are copied pixel for pixel: a mark in each of the state
+// image's four corner pixels lands in the face's four corner pixels.
+TEST(TabStripWidget, FaceCornersArePixelForPixel) {
+    SharedQtApp();
+    const QColor grey(90, 90, 90);
+    QImage picture(48, 12, QImage::Format_RGB32);
+    picture.fill(grey);
+    const QColor marks[4] = {Qt::red, Qt::green, Qt::blue, Qt::magenta};
+    picture.setPixelColor(0, 0, marks[0]);
+    picture.setPixelColor(11, 0, marks[1]);
+    picture.setPixelColor(0, 11, marks[2]);
+    picture.setPixelColor(11, 11, marks[3]);
+    CCustomTabCtrl strip;
+    strip.ModifyStyle(0, kTabTop);
+    strip.resize(300, 24);
+    strip.InsertItem(0, "积分榜", 4);
+    strip.InsertItem(1, "Vellor", 5);
+    strip.SetButtonFace(picture, true, TabRect{3, 3, 3, 3});
+    strip.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&strip));
+    const TabRect r = strip.model().ButtonRect(TabStripModel::kNext);
+    const QRect face(QPoint(r.left + 1, 1), QPoint(r.right - 2, 22));
+    const QImage img = strip.RenderStrip();
+    EXPECT_EQ(img.pixelColor(face.topLeft()), marks[0]);
+    EXPECT_EQ(img.pixelColor(face.topRight()), marks[1]);
+    EXPECT_EQ(img.pixelColor(face.bottomLeft()), marks[2]);
+    EXPECT_EQ(img.pixelColor(face.bottomRight()), marks[3]);
+    EXPECT_EQ(img.pixelColor(face.topLeft() + QPoint(3, 3)), grey);
 }
 
 TEST(TabStripWidget, FacePicturesDrawnNineSliceMirroredRightToLeft) {

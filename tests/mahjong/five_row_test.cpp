@@ -8,15 +8,19 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <filesystem>
+
 #include <vector>
 
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/panes/player_records.h"
 #include "framework/widgets/report_list.h"
-#include "mahjong/panes/advert_bet_view.h"
+#include "framework/widgets/skin_button.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
+#include "mahjong/panes/advert_bet.h"
+#include "mahjong/panes/advert_bet_view.h"
 #include "mahjong/panes/mj_frame.h"
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/panes/mj_tool_view.h"
@@ -111,6 +115,40 @@ TEST_F(FiveRows, ASilverRoomsPlayerHasTheToolRowUnderThePlayerList) {
                                   app.gameInfo().GetPlayerListHeight(), 20}));
         }
     }
+}
+
+// The tool row of a special-option room shows its two buttons (the safe box and the
+// amounts) from the start: the picture of the frame holds them where the row places them.
+TEST_F(FiveRows, TheToolRowShowsItsSafeBoxAndAmountButtons) {
+    ASSERT_TRUE(app.CheckHallCommandLine(Line(0, 0x1000000)));
+    ASSERT_TRUE(app.IsSpecialOption());
+    FiveRowFrame frame(app);
+    auto* tool = dynamic_cast<CMJToolView*>(frame.GetToolView());
+    ASSERT_NE(tool, nullptr);
+    framework::CSkinButton* safe = tool->button(1);
+    framework::CSkinButton* amounts = tool->button(2);
+    ASSERT_NE(safe, nullptr);
+    ASSERT_NE(amounts, nullptr);
+    frame.resize(QGuiApplication::primaryScreen()->geometry().size());
+    frame.show();
+    platform::ui::processUiEvents(100);
+    ASSERT_GT(tool->width(), 159);
+    EXPECT_TRUE(safe->isVisible());
+    EXPECT_TRUE(amounts->isVisible());
+    const auto [safeAt, amountsAt] = ToolButtonPlaces(tool->width(), tool->height());
+    EXPECT_EQ(safe->geometry(), safeAt);
+    EXPECT_EQ(amounts->geometry(), amountsAt);
+    // In the frame's picture: the buttons' faces, not the row's background, at their places.
+    const QImage shot = frame.grab().toImage();
+    const std::string dir = std::string(HQLV_BUILD_DIR) + "/tool-row/";
+    std::filesystem::create_directories(dir);
+    EXPECT_TRUE(shot.save(QString::fromStdString(dir + "special-room.png")));
+    auto faceAt = [&](const QRect& r) {
+        const QPoint p = tool->mapTo(&frame, QPoint(r.left() + 2, r.top() + 2));
+        return QColor(shot.pixel(p));
+    };
+    EXPECT_EQ(faceAt(safeAt), QColor(214, 160, 40));
+    EXPECT_EQ(faceAt(amountsAt), QColor(70, 140, 200));
 }
 
 TEST_F(FiveRows, TheAdvertBetPaneFollowsTheSeatsAndTheDealResults) {

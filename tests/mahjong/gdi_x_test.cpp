@@ -9,16 +9,12 @@
 
 #if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
 #include <dlfcn.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTimer>
-
-#include <fcntl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -36,6 +32,7 @@
 #include "tests/framework/hall_run.h"
 #include "tests/framework/qt_test_app.h"
 #include "tests/mahjong/scene/shot_util.h"
+#include "tests/self_rerun.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -66,7 +63,7 @@ std::set<int> FacesIn(const QImage& img, const MJRect& r) {
 }
 
 // A player at chair 2 of a silver-less room, the frame of scene mode 1 shown on the display.
-class GdiUnderX : public testing::Test {
+class GdiUnderX : public ::testing::Test {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
@@ -228,39 +225,16 @@ TEST(GdiOnX, ModeOneCasesPassOnAVirtualDisplay) {
     if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "already on the display";
     e2e::VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid() + 3));
-    const std::string out = Kept() + "run.txt";
-    std::string self(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
-    ASSERT_GT(n, 0);
-    self.resize(size_t(n));
-    std::vector<std::string> args = {self, "--gtest_filter=GdiUnderX.*"};
-    std::vector<std::string> env = {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb"};
     // Under X the platform's libraries keep blocks of their own at exit.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    env.push_back(std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-                  "intercept_strndup=0:detect_leaks=0");
-    for (char** e = environ; *e; ++e) {
-        const std::string entry = *e;
-        const std::string key = entry.substr(0, entry.find('=') + 1);
-        if (key != "DISPLAY=" && key != "QT_QPA_PLATFORM=" && key != "ASAN_OPTIONS=")
-            env.push_back(entry);
-    }
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, self.c_str(), &fa, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    const std::string text = e2e::ReadFile(out);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << text;
+    std::string text;
+    const int status = hqlv::testing::RerunSelf(
+        {"--gtest_filter=GdiUnderX.*"},
+        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
+         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
+             "intercept_strndup=0:detect_leaks=0"},
+        Kept() + "run.txt", text);
+    EXPECT_EQ(status, 0) << text;
     EXPECT_NE(text.find("[  PASSED  ] 3 tests"), std::string::npos) << text;
     EXPECT_EQ(text.find("SKIPPED"), std::string::npos) << text;
 }

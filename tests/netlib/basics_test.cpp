@@ -1,6 +1,10 @@
 // Buffer, CRC, MD5, Base64 and the small helpers.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +14,8 @@
 #include "netlib/crc32.h"
 #include "netlib/md5.h"
 #include "netlib/util.h"
+#include "platform/core/sysinfo.h"
+#include "tests/no_sockets.h"
 #include "zlib.h"
 
 using namespace hqlv::netlib;
@@ -200,6 +206,86 @@ TEST(Util, PowersAndLogs) {
     EXPECT_EQ(YrnPow2(0), 1);
     EXPECT_EQ(YrnPow2(10), 1024);
     EXPECT_EQ(YrnPow2(-3), 1);
+    // 32 bits by doublings: the sign bit alone at 31, nothing above.
+    EXPECT_EQ(YrnPow2(30), 1 << 30);
+    EXPECT_EQ(YrnPow2(31), INT32_MIN);
+    EXPECT_EQ(YrnPow2(32), 0);
+    EXPECT_EQ(YrnPow2(62), 0);
+    EXPECT_EQ(YrnPow2(INT32_MAX), 0);
+}
+
+TEST(Util, VersionWordFromTheVersionRecord) {
+    constexpr uint32_t kWs = kOsWorkstation | kOsProductType1;  // extended product type 1
+    const struct {
+        uint32_t platform, major, minor, product;
+        bool r2;
+        uint32_t word;
+    } rows[] = {
+        {kPlatformWin32s, 3, 10, 0, false, 0x1},
+        {kPlatformWindows, 4, 0, 0, false, 0x2},   // 95
+        {kPlatformWindows, 4, 10, 0, false, 0x4},  // 98
+        {kPlatformWindows, 4, 90, 0, false, 0x8},  // Me
+        {kPlatformWindows, 3, 10, 0, false, 0x2 | 0x4},
+        {kPlatformNT, 4, 0, kWs, false, kWs | 0x10},
+        {kPlatformNT, 5, 0, kWs, false, kWs | 0x20},
+        {kPlatformNT, 5, 1, kWs, false, kWs | 0x40},
+        {kPlatformNT, 5, 2, kOsServer, false, kOsServer | 0x400},
+        {kPlatformNT, 5, 2, kOsServer, true, kOsServer | 0x800},
+        {kPlatformNT, 5, 3, kWs, false, kWs},
+        {kPlatformNT, 6, 0, kWs, false, kWs | 0x80},
+        {kPlatformNT, 6, 1, kWs, false, kWs | 0x100},
+        {kPlatformNT, 6, 2, kWs, false, kWs | 0x200},
+        {kPlatformNT, 6, 3, kWs, false, kWs | 0x8000},
+        {kPlatformNT, 6, 0, kOsServer, false, kOsServer | 0x1000},
+        {kPlatformNT, 6, 1, kOsDomainController, false, kOsDomainController | 0x2000},
+        {kPlatformNT, 6, 2, kOsServer, false, kOsServer | 0x4000},
+        {kPlatformNT, 6, 3, kOsServer, false, kOsServer | 0x100000},
+        {kPlatformNT, 6, 4, kWs, false, kWs},
+        {kPlatformNT, 10, 0, kWs, false, kWs | 0x200000},
+        {kPlatformNT, 10, 0, kOsServer, false, kOsServer | 0x400000},
+        {kPlatformNT, 10, 1, kWs, false, kWs},
+        {kPlatformNT, 7, 0, kWs, false, kWs},
+        {kPlatformNT, 9, 9, kWs, false, kWs},
+        {kPlatformNT, 11, 0, kWs, false, kWs | 0x10000000},
+        {kPlatformNT, 6, 1, kOsWorkstation, false, kOsWorkstation | 0x100},  // registry "WINNT"
+        {3, 10, 0, kWs, false, kWs},
+    };
+    for (const auto& r : rows) {
+        YrnVersionRecord v;
+        v.platform = r.platform;
+        v.major = r.major;
+        v.minor = r.minor;
+        EXPECT_EQ(YrnComposeOSVersion(v, r.product, r.r2), r.word)
+            << r.platform << " " << r.major << "." << r.minor;
+    }
+    EXPECT_EQ(YrnProductTypeWord(1), 0x30000u);
+    EXPECT_EQ(YrnProductTypeWord(2), 0x80000u);
+    EXPECT_EQ(YrnProductTypeWord(3), 0x40000u);
+    EXPECT_EQ(YrnProductTypeWord(0), 0u);
+    EXPECT_EQ(YrnProductTypeWord(4), 0u);
+    EXPECT_EQ(YrnProductTypeBits("WINNT"), 0x10000u);
+    EXPECT_EQ(YrnProductTypeBits("SERVERNT"), 0x40000u);
+    EXPECT_EQ(YrnProductTypeBits("LANMANNT"), 0u);
+    EXPECT_EQ(YrnProductTypeBits("winnt"), 0u);
+}
+
+TEST(Util, VersionOfTheRunningSystem) {
+    // The kernel's release numbers on the NT line, a workstation product.
+    YrnVersionRecord v;
+    v.major = 77;
+    ASSERT_EQ(YrnRtlGetVersion(v), 1);
+    hqlv::platform::KernelRelease k;
+    ASSERT_TRUE(hqlv::platform::kernelRelease(&k));
+    EXPECT_EQ(v.major, k.major);
+    EXPECT_EQ(v.minor, k.minor);
+    EXPECT_EQ(v.build, k.build);
+    EXPECT_EQ(v.platform, kPlatformNT);
+    EXPECT_EQ(YrnGetProductType(), kOsWorkstation);
+    uint32_t word = 0, again = 1;
+    ASSERT_EQ(YrnGetOSVersion(word), 1);
+    EXPECT_EQ(word, YrnComposeOSVersion(v, kOsWorkstation, false));
+    EXPECT_EQ(YrnGetOSVersion(again), 1);
+    EXPECT_EQ(again, word);
 }
 
 TEST(Util, SplitPathParts) {
@@ -247,14 +333,41 @@ TEST(Util, FilesIdsAndHex) {
     EXPECT_STRNE(id, id2);
     EXPECT_EQ(YrnMakeUniqueId(id), 0);  // already filled: left alone
 
-    uint8_t r[40];
+    // Every byte filled, the last UUID cut: 40 zero bytes do not stay zero, in any part.
+    uint8_t r[40] = {};
     EXPECT_EQ(YrnRandomBytes(r, sizeof r), 1);
+    for (size_t at : {0, 16, 32}) {
+        const size_t n = at == 32 ? 8 : 16;
+        EXPECT_FALSE(std::all_of(r + at, r + at + n, [](uint8_t b) { return b == 0; })) << at;
+    }
+    uint8_t again[40] = {};
+    EXPECT_EQ(YrnRandomBytes(again, sizeof again), 1);
+    EXPECT_NE(std::memcmp(r, again, sizeof r), 0);
+    EXPECT_EQ(YrnRandomBytes(again, 0), 1);
     char dst[8] = "zzzzzzz";
     YrnSafeCopy(dst, nullptr, -1);
     EXPECT_STREQ(dst, "zzzzzzz");
     YrnSafeCopy(dst, "ab", -1);
     EXPECT_STREQ(dst, "ab");
-    uint32_t word = 0;
-    EXPECT_EQ(YrnGetOSVersion(word), 1);
-    EXPECT_NE(word & 0xFFFF0000u, 0u);
+}
+
+// Without random bytes from the system there are no UUIDs: no random bytes and no unique id
+// (the id's buffer stays empty).
+TEST(Util, NoUuidsNoRandomBytesAndNoUniqueId) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(10);
+        if (!hqlv::testing::RefuseSystemCall(__NR_getrandom)) _exit(2);
+        uint8_t r[20] = {};
+        if (YrnRandomBytes(r, sizeof r) != 0) _exit(3);
+        char id[32] = "";
+        if (YrnMakeUniqueId(id) != 0) _exit(4);
+        if (id[0] != 0) _exit(5);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -200,17 +200,18 @@ TEST(Codec, MalformedInputFailsCleanly) {
     CYrnBuffer d = bufOf("x");
     EXPECT_EQ(noKey.Process(d, kCodecEncode), 0);
 
-    // A compression header whose size disagrees with what inflates.
+    // A compression header whose size disagrees with what inflates: the size is the
+    // sender's note, not a check; what inflates is the message.
     CYrnCodec zip(nullptr, 128, 0, kCodecZlib);
     CYrnBuffer z = bufOf(std::string(500, 'q'));
     ASSERT_EQ(zip.ZlibStep(z, 1), 1);
     ASSERT_EQ(u32at(z, 0), 0x400u);
-    CYrnBuffer smaller = z;
-    putU32(smaller, 4, 499);
-    EXPECT_EQ(zip.ZlibStep(smaller, 2), 0);
-    CYrnBuffer larger = z;
-    putU32(larger, 4, 501);
-    EXPECT_EQ(zip.ZlibStep(larger, 2), 0);
+    for (uint32_t size : {0u, 1u, 499u, 501u, 0xFFFFFFFFu}) {
+        CYrnBuffer other = z;
+        putU32(other, 4, size);
+        EXPECT_EQ(zip.ZlibStep(other, 2), 1) << size;
+        EXPECT_EQ(strOf(other), std::string(500, 'q')) << size;
+    }
     ASSERT_EQ(zip.ZlibStep(z, 2), 1);
     EXPECT_EQ(strOf(z), std::string(500, 'q'));
     // A header and data that agree on one byte more than a message may hold.
@@ -457,10 +458,10 @@ TEST(Codec, KeptStreamsGiveTheStandAloneBytes) {
     }
 }
 
-// A compression step must inflate to exactly the size its header gives: one byte short or
-// one byte over fails, as does a fault behind the last byte asked for; bytes after the end
-// of a finished stream are not read.
-TEST(Codec, DecompressionGivesExactlyTheHeaderSize) {
+// A compression step gives what its stream inflates to, whatever size its header names:
+// a finished stream or the codec's open one, bytes after a finished stream's end unread;
+// a fault anywhere in the stream fails it, as does a stream that gives nothing.
+TEST(Codec, DecompressionGivesWhatTheStreamHolds) {
     const std::string text = "four winds, three dragons and a flower";
     std::vector<uint8_t> packed;
     ASSERT_EQ(
@@ -472,17 +473,24 @@ TEST(Codec, DecompressionGivesExactlyTheHeaderSize) {
     finished.resize(len);
     std::vector<uint8_t> finishedThenJunk = finished, openThenJunk = packed;
     for (uint8_t j : {0xFF, 0xFF, 0x12}) finishedThenJunk.push_back(j), openThenJunk.push_back(j);
+    // A stream's header and nothing else inflates to nothing.
+    const std::vector<uint8_t> headerOnly(packed.begin(), packed.begin() + 2);
+    // A stream whose first block is cut in the middle gives what it has so far.
+    const std::vector<uint8_t> cut(packed.begin(), packed.begin() + packed.size() / 2);
     const struct {
         const std::vector<uint8_t>* stream;
         size_t size;
         int result;
     } cases[] = {{&packed, text.size(), 1},
-                 {&packed, text.size() - 1, 0},
-                 {&packed, text.size() + 1, 0},
+                 {&packed, text.size() - 1, 1},
+                 {&packed, text.size() + 1, 1},
+                 {&packed, 1, 1},
+                 {&packed, 0, 1},
                  {&finished, text.size(), 1},
+                 {&finished, 3, 1},
                  {&finishedThenJunk, text.size(), 1},
                  {&openThenJunk, text.size(), 0},
-                 {&packed, 1, 0}};
+                 {&headerOnly, text.size(), 0}};
     CYrnCodec codec(kKey, 128, 0, kCodecZlib);
     for (const auto& c : cases) {
         CYrnBuffer b;
@@ -498,12 +506,74 @@ TEST(Codec, DecompressionGivesExactlyTheHeaderSize) {
         if (c.result) {
             EXPECT_EQ(strOf(b), text);
         }
-        // The stand-alone decompressor with the header's size as its limit agrees.
+        // The stand-alone decompressor agrees, and reads no size at all.
         std::vector<uint8_t> plain;
-        const int alone =
-            YrnZlibTransform(c.stream->data(), c.stream->size(), plain, 0x402, c.size) &&
-            plain.size() == c.size;
-        EXPECT_EQ(alone, c.result) << c.size;
+        EXPECT_EQ(YrnZlibTransform(c.stream->data(), c.stream->size(), plain, 0x402), c.result);
+        if (c.result) {
+            EXPECT_EQ(std::string(plain.begin(), plain.end()), text);
+        }
+    }
+    // A cut stream gives its first bytes.
+    CYrnBuffer b;
+    b.Resize(kCodecStepHeader);
+    putU32(b, 0, kCodecZlib);
+    putU32(b, 4, uint32_t(text.size()));
+    putU32(b, 8, 0);
+    putU32(b, 12, 0);
+    putU32(b, 16, uint32_t(cut.size()));
+    b.Append(cut.data(), cut.size());
+    ASSERT_EQ(codec.ZlibStep(b, kCodecDecode), 1);
+    EXPECT_GT(b.Size(), 0u);
+    EXPECT_LT(b.Size(), text.size());
+    EXPECT_EQ(strOf(b), text.substr(0, b.Size()));
+}
+
+// The decompressor never writes past what a message may hold: a stream that inflates to
+// exactly the limit decodes, one byte more fails, also when the header names a small size
+// and when the output has to grow from a small start.
+TEST(Codec, DecompressionStopsAtTheMessageLimit) {
+    const size_t limit = 100000;
+    for (size_t n : {limit - 1, limit, limit + 1, 4 * limit}) {
+        std::vector<uint8_t> plain(n);
+        for (size_t i = 0; i < n; ++i) plain[i] = uint8_t(i * 7 % 13);
+        std::vector<uint8_t> packed;
+        ASSERT_EQ(YrnZlibTransform(plain.data(), n, packed, 0x401), 1);
+        std::vector<uint8_t> out;
+        const int want = n <= limit ? 1 : 0;
+        EXPECT_EQ(YrnZlibTransform(packed.data(), packed.size(), out, 0x402, limit), want) << n;
+        if (want) {
+            EXPECT_EQ(out, plain) << n;
+        }
+        EXPECT_TRUE(want || out.empty()) << n;
+    }
+    // The step's own limit: one byte more than a message may hold, with a header that
+    // names 10 bytes.
+    std::vector<uint8_t> big(kMaxMessageSize + 1, 'q');
+    uLongf packed = compressBound(big.size());
+    std::vector<uint8_t> zdata(packed);
+    ASSERT_EQ(compress(zdata.data(), &packed, big.data(), big.size()), Z_OK);
+    CYrnCodec zip(nullptr, 128, 0, kCodecZlib);
+    for (size_t cut : {size_t(0), size_t(1)}) {
+        CYrnBuffer b;
+        b.Resize(kCodecStepHeader);
+        putU32(b, 0, kCodecZlib);
+        putU32(b, 4, 10);
+        putU32(b, 8, 0);
+        putU32(b, 12, 0);
+        if (cut) {
+            // The same stream of exactly the limit decodes.
+            uLongf k = compressBound(kMaxMessageSize);
+            std::vector<uint8_t> z(k);
+            ASSERT_EQ(compress(z.data(), &k, big.data(), kMaxMessageSize), Z_OK);
+            putU32(b, 16, uint32_t(k));
+            b.Append(z.data(), k);
+            ASSERT_EQ(zip.ZlibStep(b, kCodecDecode), 1);
+            EXPECT_EQ(b.Size(), kMaxMessageSize);
+        } else {
+            putU32(b, 16, uint32_t(packed));
+            b.Append(zdata.data(), packed);
+            EXPECT_EQ(zip.ZlibStep(b, kCodecDecode), 0);
+        }
     }
 }
 
@@ -561,8 +631,8 @@ TEST(Codec, RecordEncodedWhereItLies) {
     EXPECT_EQ(strOf(out), "old");
 }
 
-// Pieces whose inner step compresses decode as the joined message does, inflated straight
-// into the record; whatever the general way refuses, they refuse too.
+// Pieces whose inner step compresses decode as the joined message does; whatever the general way
+// refuses, they refuse too.
 TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
     const uint8_t* key = reinterpret_cast<const uint8_t*>("0123456789abcdef");
     // The inner step made by hand: its header (flags, size, 0, 0, length) and the stream of
@@ -605,8 +675,9 @@ TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
         {"data longer than the record", sealed(recordBytes(300, 12), 0, kCodecZlib, {}), true},
         {"no data", sealed(recordBytes(40, 0), 0, kCodecZlib, {}), true},
         {"direction bits of the sender", sealed(recordBytes(90, 90), 0, 0x401, {}), true},
-        {"a byte short", sealed(recordBytes(90, 90), 1, kCodecZlib, {}), false},
-        {"a byte over", sealed(recordBytes(90, 90), -1, kCodecZlib, {}), false},
+        {"a size a byte short", sealed(recordBytes(90, 90), 1, kCodecZlib, {}), true},
+        {"a size a byte over", sealed(recordBytes(90, 90), -1, kCodecZlib, {}), true},
+        {"a size of nothing", sealed(recordBytes(90, 90), -118, kCodecZlib, {}), true},
         {"a fault behind the end", sealed(recordBytes(90, 90), 0, kCodecZlib, {0xFF, 0xFF}), false},
         {"length past the data", sealed(recordBytes(90, 91), 0, kCodecZlib, {}), false},
         {"negative length", sealed(recordBytes(90, -3), 0, kCodecZlib, {}), false},
@@ -616,7 +687,9 @@ TEST(Codec, CompressedPiecesDecodeAsTheJoinedMessage) {
         {"a finished stream of the front alone", sealed(recordBytes(0, 0), 0, kCodecZlib, {}, true),
          true},
         {"a finished stream of the front, a longer size",
-         sealed(recordBytes(0, 0), 5, kCodecZlib, {}, true), false},
+         sealed(recordBytes(0, 0), 5, kCodecZlib, {}, true), true},
+        {"a finished stream shorter than a record",
+         sealed(std::vector<uint8_t>(27, 0), 0, kCodecZlib, {}, true), false},
         {"a finished stream", sealed(recordBytes(300, 300), 0, kCodecZlib, {}, true), true},
         {"the outer step not encrypted",
          [&] {

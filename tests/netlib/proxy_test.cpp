@@ -594,9 +594,9 @@ TEST(ScriptedProxyTest, HttpStatusAndCredentials) {
     }
 }
 
-TEST(ScriptedProxyTest, FixedDeadlineAndQuitRequests) {
+TEST(ScriptedProxyTest, TheThreadsOwnMessagesDoNotExtendTheWaitAndQuitRequests) {
     // A silent proxy while the thread's own loop keeps receiving messages: the wait still
-    // ends at its deadline.
+    // ends at its time-out.
     hqlv::platform::MessageLoop loop;
     std::atomic<int> handled{0};
     loop.setThreadHandler([&](const hqlv::platform::Message&) { ++handled; });
@@ -640,6 +640,85 @@ TEST(ScriptedProxyTest, FixedDeadlineAndQuitRequests) {
         quitter.join();
         EXPECT_FALSE(loop.processPending(0));
     }
+}
+
+// A proxy whose reply head never ends: the client stops reading at its limit and fails
+// the handshake at once, rather than gathering the reply until the time-out; a proxy that
+// closes in the middle of its status line fails it too.
+TEST(ScriptedProxyTest, AnEndlessOrCutHttpReplyFailsTheHandshake) {
+    {
+        ScriptedProxy proxy([](int fd) {
+            readHttpHead(fd);
+            std::string head = "HTTP/1.1 200 Connection established\r\nX-Padding: ";
+            head.append(20000, 'y');
+            writeAll(fd, head.data(), head.size());
+            holdOpen(fd, 6000);
+        });
+        int err = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(tunnelTo(kProxyHttp, proxy.port(), "127.0.0.1", 443, &err), 0);
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+    {
+        ScriptedProxy proxy([](int fd) {
+            readHttpHead(fd);
+            writeAll(fd, "HTTP/1.1 2", 10);
+        });
+        int err = -1;
+        const auto t0 = Clock::now();
+        EXPECT_EQ(tunnelTo(kProxyHttp, proxy.port(), "127.0.0.1", 443, &err), 0);
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(3));
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+}
+
+TEST(ScriptedProxyTest, ASlowHandshakeGoesOnWhileEachMessageComesWithinTheTimeOut) {
+    // Every reply comes 600 ms after its request: 2.4 s in all against a time-out of one
+    // second, which each message of the proxy starts again.
+    auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(600)); };
+    ScriptedProxy proxy([&](int fd) {
+        readN(fd, 3);
+        pause();
+        send(fd, {5, 0});
+        readN(fd, 10);
+        pause();
+        send(fd, {5, 0, 0});
+        pause();
+        send(fd, {1, 127, 0, 0});
+        pause();
+        send(fd, {1, 0x12, 0x34});
+        char x;
+        ::recv(fd, &x, 1, 0);
+    });
+    CProxyEventSocket s;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(s.ConnectViaProxy("127.0.0.1", 80, kProxySocks5, "127.0.0.1", proxy.port(), nullptr,
+                                nullptr, 1),
+              1);
+    EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(2300));
+    EXPECT_EQ(s.GetProxyError(), kProxyOk);
+    ::close(s.Detach());
+}
+
+TEST(ScriptedProxyTest, ASilenceLongerThanTheTimeOutEndsAHandshakeThatBegan) {
+    // The method reply comes at once; then the proxy says nothing more.
+    ScriptedProxy proxy([](int fd) {
+        readN(fd, 3);
+        send(fd, {5, 0});
+        readN(fd, 10);
+        holdOpen(fd, 3000);
+    });
+    CProxyEventSocket s;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(s.ConnectViaProxy("127.0.0.1", 80, kProxySocks5, "127.0.0.1", proxy.port(), nullptr,
+                                nullptr, 1),
+              0);
+    const auto took = Clock::now() - t0;
+    EXPECT_GE(took, std::chrono::milliseconds(950));
+    EXPECT_LT(took, std::chrono::milliseconds(2500));
+    EXPECT_EQ(s.GetProxyError(), kProxyOk);
+    EXPECT_LT(s.Handle(), 0);
 }
 
 namespace {

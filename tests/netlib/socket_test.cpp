@@ -783,3 +783,17 @@ TEST_F(SocketTest, CloseReturnsWhileThePeerKeepsSending) {
     flood.join();
     EXPECT_LT(took, std::chrono::seconds(3));
 }
+
+// A socket that never connected has no connection to send on: the request is refused at
+// once, without a time-out.
+TEST(SocketRequests, NoConnectionSendsNothing) {
+    CYrnSocket s;
+    YrnEnvelope env;
+    env.waitFlag = 1;
+    YrnRecord req, resp;
+    int timedOut = 7;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(s.SendRequestWait(&env, &req, &resp, &timedOut, 2000), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
+    EXPECT_NE(timedOut, 1);  // refused, not timed out
+}

@@ -52,6 +52,7 @@ public:
     void ChatLine(std::string_view) override {}
     void StopTimers() override { timer_.stop(); }
     void ShowMessageBox(std::string_view, std::string_view) override {}
+    void* CurrentApp() override { return nullptr; }
     void PresentFrame(const uint32_t* pixels, int width, int height) override {
         QImage frame(reinterpret_cast<const uchar*>(pixels), width, height, width * 4,
                      QImage::Format_RGB32);

@@ -560,8 +560,8 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     EXPECT_EQ(conn.bodies.size(), 9u);
     EXPECT_EQ(conn.timeouts,
               (std::vector<int>{30000, 30000, 30000, 30000, 15000, 5000, 5000, 10000, 10000}));
-    // Timed out: 1030. Failed before the time-out: a transport code, whatever the caller
-    // left in the result.
+    // Timed out: 1030. Failed before the time-out: the text of a failed send, the code as
+    // the caller left it.
     conn.timedOut = 1;
     r.code = 555;
     EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
@@ -570,8 +570,11 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     conn.timedOut = 0;
     r.code = 555;
     EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
-    EXPECT_EQ(r.code, 1031);
+    EXPECT_EQ(r.code, 555);
     EXPECT_EQ(r.text, "请求发送失败。");
+    RequestResult fresh;
+    EXPECT_EQ(conn.SendRequest(fresh, 201001, {}, 1), 0);
+    EXPECT_EQ(fresh.code, 0);
     EXPECT_EQ(host.cursorDepth, 0);
     // Answered with 10 and no data: the version check treats it as busy.
     conn.result = 1;
@@ -843,6 +846,23 @@ TEST(GameConnectionEndToEnd, RealServerThroughSocks5Proxy) {
     EXPECT_EQ(conn.Connect("", "127.0.0.1", port, &flag), 0);
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(conn.GetProxyHost(), "127.0.0.1");
+}
+
+TEST(GameConnectionStandalone, ALookerOnAsksForNoOtherTable) {
+    TestHost host;
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|1|0|t|0|0|0|0"));
+    RecordingSocket conn(&host);
+    conn.result = 1;
+    conn.answerCode = 10;
+    std::string text = "kept";
+    EXPECT_EQ(conn.ChangeTable(text), 0);
+    EXPECT_TRUE(conn.sent.empty());
+    EXPECT_EQ(text, "kept");
+    // A player does ask.
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|0|0|t|0|0|0|0"));
+    EXPECT_EQ(conn.ChangeTable(text), 1);
+    ASSERT_EQ(conn.sent.size(), 1u);
+    EXPECT_EQ(conn.sent[0].first, 201300);
 }
 
 }  // namespace
