@@ -3,11 +3,28 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
 
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::framework {
 namespace {
+
+// Rows at least as high as the list's row pictures.
+class RowHeightDelegate : public QStyledItemDelegate {
+public:
+    explicit RowHeightDelegate(CSortListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        s.setHeight(std::max(s.height(), list_->rowImageSize().height()));
+        return s;
+    }
+
+private:
+    CSortListCtrl* list_;
+};
 
 Qt::Alignment AlignOf(int format) {
     switch (format & 3) {
@@ -124,6 +141,7 @@ CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     setColumnCount(0);
+    setItemDelegate(new RowHeightDelegate(this));
     header_->installEventFilter(this);
     header_->viewport()->installEventFilter(this);
     viewport()->installEventFilter(this);
@@ -173,6 +191,33 @@ int CSortListCtrl::FindItemByData(int value) const {
     for (int i = 0; i < topLevelItemCount(); ++i)
         if (topLevelItem(i)->data(0, kItemDataRole).toInt() == value) return i;
     return -1;
+}
+
+void CSortListCtrl::SetExtendedStyle(uint32_t style) {
+    exStyle_ = style;
+    viewport()->update();
+}
+
+void CSortListCtrl::SetRowImageSize(int width, int height) {
+    rowImage_ = QSize(std::max(width, 0), std::max(height, 0));
+    // Every row is measured again.
+    doItemsLayout();
+}
+
+void CSortListCtrl::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    QTreeWidget::drawRow(painter, option, index);
+    if (!(exStyle_ & kGridLines)) return;
+    // The lines of the classic grid: under the row and at each column's right edge.
+    painter->save();
+    painter->setPen(palette().color(QPalette::Midlight).darker(110));
+    const QRect r = option.rect;
+    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    for (int c = 0; c < columnCount(); ++c) {
+        const int x = header_->sectionViewportPosition(c) + header_->sectionSize(c) - 1;
+        painter->drawLine(x, r.top(), x, r.bottom());
+    }
+    painter->restore();
 }
 
 void CSortListCtrl::LockColumn(int column, bool locked) {

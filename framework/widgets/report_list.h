@@ -63,6 +63,15 @@ public:
     int DeselectAll();
     // The first row whose item data equals the value; -1 when none.
     int FindItemByData(int value) const;
+    // The list's extended style bits: kGridLines draws lines between the rows and the
+    // columns; kFullRowSelect (the rows are always selected whole here) is kept as given.
+    static constexpr uint32_t kGridLines = 0x1, kFullRowSelect = 0x20;
+    void SetExtendedStyle(uint32_t style);
+    uint32_t extendedStyle() const { return exStyle_; }
+    // The rows' small image list: a list of pictures this high makes every row at least as
+    // high (0: rows as high as their text).
+    void SetRowImageSize(int width, int height);
+    QSize rowImageSize() const { return rowImage_; }
     // Columns 0-255 can be locked; any other column is never locked.
     void LockColumn(int column, bool locked);
     bool IsColumnLocked(int column) const;
@@ -79,9 +88,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
 
 private:
     void applyLocks();
+    uint32_t exStyle_ = 0;
+    QSize rowImage_{0, 0};
 
     CSortHeaderCtrl* header_;
     std::string spec_;

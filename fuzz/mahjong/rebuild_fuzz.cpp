@@ -27,6 +27,11 @@ struct State : CMJGameInfo {
 
 // The host of a table without a window: the chair and the kind of user come from the input.
 struct Host : CMJSceneHost {
+    // No window buttons: the engine's table.
+    void ShowStartWindowButton(int) override {}
+    int GetClaimWindowCell(int) override { return 0; }
+    void SetClaimWindowCell(int, int) override {}
+    int PlaySoundFile(const std::string&) override { return 0; }
     int GetUserID() override { return 1; }
     int GetRoomID() override { return 1; }
     int GetTableNo() override { return 1; }

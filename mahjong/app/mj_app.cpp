@@ -67,6 +67,24 @@ QSize PrimaryScreen() {
 class AppSceneHost : public CMJSceneHost {
 public:
     explicit AppSceneHost(CMJGameApp& app) : app_(app) {}
+    // Scene mode 1's window buttons are the GDI table view's; the engine's table has none.
+    void ShowStartWindowButton(int show) override {
+        if (CMJGameTableView* g = gdiView()) g->ShowStartButton(show != 0);
+    }
+    int GetClaimWindowCell(int kind) override {
+        CMJGameTableView* g = gdiView();
+        return g ? g->GetClaimCell(kind) : 0;
+    }
+    void SetClaimWindowCell(int kind, int x) override {
+        if (CMJGameTableView* g = gdiView()) g->SetClaimCell(kind, x);
+    }
+    int PlaySoundFile(const std::string& path) override {
+        if (app_.IsSilent()) return 0;
+        return framework::PlayWave(
+                   path, framework::kSndAsync | framework::kSndFileName | framework::kSndNoDefault)
+                   ? 1
+                   : 0;
+    }
     int GetUserID() override { return app_.GetUserID(); }
     int GetRoomID() override { return app_.GetRoomID(); }
     int GetTableNo() override { return app_.GetTableNo(); }
@@ -165,9 +183,10 @@ public:
             router->OnGameStarted(framework::Body{record.data(), record.size()});
     }
     bool SaveTableShot(const std::string& path, int delayMs) override {
-        CMJGameTableView2* v = view();
+        // The table pane of either mode: the engine's view or the window-drawn one.
+        framework::CGameTableView* v = table();
         if (!v) return false;
-        QPointer<CMJGameTableView2> target(v);
+        QPointer<framework::CGameTableView> target(v);
         QTimer::singleShot(std::max(delayMs, 0), v, [target, path] {
             if (target && !target->grab().save(QString::fromStdString(path), "PNG"))
                 netlib::YrnLogWrite("table picture %s not written", path.c_str());
@@ -211,6 +230,10 @@ public:
 
 private:
     std::vector<std::unique_ptr<platform::ui::WaitCursor>> cursors_;
+    CMJGameTableView* gdiView() {
+        CMJGameFrameWnd* f = app_.GetMJFrame();
+        return f ? f->GetGdiTableView() : nullptr;
+    }
     CMJGameTableView2* view() {
         CMJGameFrameWnd* f = app_.GetMJFrame();
         return f ? f->GetMJTableView() : nullptr;

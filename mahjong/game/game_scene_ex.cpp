@@ -11,10 +11,10 @@
 #include "engine/core/kernel.h"
 #include "framework/app/game_app.h"
 #include "framework/panes/game_frame.h"
+#include "mahjong/app/mj_app.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/result_dlg.h"
 #include "mahjong/game/silver_tally.h"
-#include "mahjong/app/mj_app.h"
 #include "mahjong/panes/mj_frame.h"
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
@@ -48,11 +48,11 @@ void CGameSceneEx::LoadAutoPlayWeights() {
         int32_t AutoPlayWeights::*field;
     };
     static constexpr Key kKeys[] = {
-        {"weight_shape", &AutoPlayWeights::shape},  {"weight_Jiang", &AutoPlayWeights::jiang},
-        {"weight_PnPn", &AutoPlayWeights::pnpn},    {"weight_Shun", &AutoPlayWeights::shun},
-        {"weight_258", &AutoPlayWeights::w258},     {"weight_258Jiang", &AutoPlayWeights::w258Jiang},
-        {"weight_Feng", &AutoPlayWeights::feng},    {"weight_Gang", &AutoPlayWeights::gang},
-        {"weight_7dui", &AutoPlayWeights::qidui},   {"weight_use", &AutoPlayWeights::use},
+        {"weight_shape", &AutoPlayWeights::shape}, {"weight_Jiang", &AutoPlayWeights::jiang},
+        {"weight_PnPn", &AutoPlayWeights::pnpn},   {"weight_Shun", &AutoPlayWeights::shun},
+        {"weight_258", &AutoPlayWeights::w258},    {"weight_258Jiang", &AutoPlayWeights::w258Jiang},
+        {"weight_Feng", &AutoPlayWeights::feng},   {"weight_Gang", &AutoPlayWeights::gang},
+        {"weight_7dui", &AutoPlayWeights::qidui},  {"weight_use", &AutoPlayWeights::use},
     };
     for (const Key& k : kKeys) w.*k.field = platform::getProfileInt("AI", k.name, w.*k.field, ini);
     m_weights = w;
@@ -101,7 +101,7 @@ void CGameSceneEx::RunResultDialog(CGameResultDlg& dialog) {
     // Over the table view, as its child window.
     auto* app = dynamic_cast<CMJGameApp*>(framework::CGameApp::Current());
     CMJGameFrameWnd* frame = app ? app->GetMJFrame() : nullptr;
-    if (QWidget* view = frame ? frame->GetMJTableView() : nullptr)
+    if (QWidget* view = frame ? frame->GetTablePane() : nullptr)
         dialog.setParent(view, dialog.windowFlags());
     dialog.exec();
 }
@@ -147,8 +147,10 @@ void CGameSceneEx::LayoutToolbar() {
         if (!chi && bar->Slots().size() > 4) bar->OffButton(4);
         const engine::ButtonSkin skin = SkinOf(m_operationPieces);
         bar->SetSlotCount(chi ? 5 : 4, &skin, 0);
-        if (chi) bar->OnButton(4, m_made.chi);
-        else MoveControl(k->FindControl(m_made.chi), -100, -100);
+        if (chi)
+            bar->OnButton(4, m_made.chi);
+        else
+            MoveControl(k->FindControl(m_made.chi), -100, -100);
     }
 
     MJRect own;
@@ -207,8 +209,8 @@ void CGameSceneEx::SlideToolbarIn() {
     engine::ButtonFrame* tools = m_made.systemBar;
     engine::Entity* f = tools ? tools->FrameEntity() : nullptr;
     if (f && m_pHost && m_pHost->IsSmallScreen())
-        MoveTo(f, 0, ToolbarGripX() - f->GetWidth() / 2, f->GetY(), kMoveSpeed, kMoveStepMs,
-               210043, engine::MessageData(), 0);
+        MoveTo(f, 0, ToolbarGripX() - f->GetWidth() / 2, f->GetY(), kMoveSpeed, kMoveStepMs, 210043,
+               engine::MessageData(), 0);
     m_bToolbarOut = 0;
 }
 
@@ -217,8 +219,10 @@ void CGameSceneEx::OnToolbarPointer(int over) {
     engine::Entity* f = tools ? tools->FrameEntity() : nullptr;
     if (!f) return;
     const bool inside = IsMouseOverEntity(f) != 0;
-    if (over && inside && !m_bToolbarOut) SlideToolbarOut();
-    else if (!over && !inside && m_bToolbarOut) SlideToolbarIn();
+    if (over && inside && !m_bToolbarOut)
+        SlideToolbarOut();
+    else if (!over && !inside && m_bToolbarOut)
+        SlideToolbarIn();
 }
 
 void CGameSceneEx::OnToolbarSlideInEnd() {

@@ -11,9 +11,9 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/paths.h"
-#include "framework/panes/player_records.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_settings.h"
+#include "framework/panes/player_records.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/report_list.h"
 #include "mahjong/app/mj_app.h"
@@ -74,6 +74,7 @@ CAdvertBetView::CAdvertBetView(QWidget* parent) : framework::CGameFormView("adve
     list_->setPalette(pal);
     list_->SetColumnSpec(kAdvertResultColumns);
     list_->ApplyColumnSpec();
+    list_->SetExtendedStyle(kAdvertListStyle);
     ShowCurrent();
 }
 
@@ -129,6 +130,9 @@ intptr_t CAdvertBetView::handleMessage(const platform::Message& msg) {
     }
     if (msg.id == framework::kMsgGameEntered) {
         Navigate(msg);
+        // The rows' picture list, one pixel wide, sets their height.
+        framework::CGameApp* app = GetTheApp();
+        list_->SetRowImageSize(1, app && app->IsSmallScreen() ? 16 : 24);
         RebuildResults();
         ShowCurrent();
         StartReturnTimer();
@@ -178,8 +182,7 @@ void CAdvertBetView::OnDealResult(MJData result) {
     auto* app = dynamic_cast<CMJGameApp*>(GetTheApp());
     CMJGameInfo* info = app ? app->GetGameInfo() : nullptr;
     if (!info) return;
-    results_.OnDealResult(info->GetDealNumber(), info->IsSilverHistory(),
-                          result);
+    results_.OnDealResult(info->GetDealNumber(), info->IsSilverHistory(), result);
     FillList();
 }
 
@@ -230,7 +233,8 @@ void CAdvertBetView::mouseMoveEvent(QMouseEvent* e) {
 
 void CAdvertBetView::onTimer(uint32_t id) {
     if (id != kAdvertReturnTimer) return;
-    const bool over = mouseOverPane ? mouseOverPane() : rect().contains(mapFromGlobal(QCursor::pos()));
+    const bool over =
+        mouseOverPane ? mouseOverPane() : rect().contains(mapFromGlobal(QCursor::pos()));
     bool kill = false;
     current_ = AdvertAutoSwitch::OnTimer(current_, over, &kill);
     if (kill) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "framework/panes/form_view.h"
-#include "mahjong/panes/advert_bet.h"
 #include "mahjong/app/mj_hooks.h"
+#include "mahjong/panes/advert_bet.h"
 
 namespace hqlv::framework {
 class CSortListCtrl;
@@ -30,6 +30,8 @@ inline constexpr uint32_t kAdvertBetBack = 0x293E08;
 inline constexpr uint32_t kAdvertTabSelDefault = 0x78AC54;
 inline constexpr uint32_t kAdvertTabUnSelDefault = 0x437401;
 inline constexpr const char* kAdvertResultColumns = "用户名|100|0|总成绩|75|2|";
+// The result list's extended style: grid lines and full-row select.
+inline constexpr uint32_t kAdvertListStyle = 33;
 
 // A tab colour: the game setting, else the skin's "CommColors" value, else the default.
 uint32_t AdvertTabColour(uint32_t setting, uint32_t skinValue, uint32_t fallback);

@@ -8,11 +8,12 @@
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/skin_button.h"
-#include "mahjong/game/dialog_units.h"
 #include "mahjong/app/mj_app.h"
+#include "mahjong/game/dialog_units.h"
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
+#include "netlib/log.h"
 #include "platform/core/profile.h"
 
 namespace hqlv::mahjong {
@@ -26,10 +27,10 @@ struct ButtonPlace {
     const char* caption;
     int x, y, w, h;  // dialog units of the view's form
 };
-constexpr ButtonPlace kPlaces[7] = {
-    {"", 115, 120, 55, 18},  {"请求看牌", 0, 140, 50, 18}, {"过", 114, 82, 20, 18},
-    {"胡", 141, 82, 20, 18}, {"豆", 168, 82, 20, 18},      {"碰", 195, 82, 20, 18},
-    {"吃", 222, 82, 20, 18}};
+constexpr ButtonPlace kPlaces[7] = {{"", 115, 120, 55, 18},  {"请求看牌", 0, 140, 50, 18},
+                                    {"过", 114, 82, 20, 18}, {"胡", 141, 82, 20, 18},
+                                    {"豆", 168, 82, 20, 18}, {"碰", 195, 82, 20, 18},
+                                    {"吃", 222, 82, 20, 18}};
 
 uint32_t MouseFlags(const QMouseEvent* e) {
     uint32_t f = 0;
@@ -196,6 +197,63 @@ void CMJGameTableView::ShowClaimButton(int kind, int on) {
     b->setVisible(on != 0);
 }
 
+void CMJGameTableView::ShowStartButton(bool show) {
+    button(kStart)->setVisible(show);
+}
+
+int CMJGameTableView::GetClaimCell(int kind) const {
+    return kind == 2 || kind == 3 ? claimCells_[kind - 2] : 0;
+}
+
+void CMJGameTableView::SetClaimCell(int kind, int x) {
+    if (kind != 2 && kind != 3) return;
+    claimCells_[kind - 2] = x;
+    ApplyCellLook();
+}
+
+void CMJGameTableView::ApplyCellLook() {
+    // A click lets a button up again: the look follows the cells after every command.
+    for (int kind : {2, 3})
+        if (QAbstractButton* b = ClaimButton(kind))
+            b->setDown(claimCells_[kind - 2] == kCancelCell);
+}
+
+void CMJGameTableView::LogButtonPlaces() {
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (!scene || !isVisible()) return;
+    auto centre = [&](QPoint local) { return mapToGlobal(local); };
+    std::string line = "窗口按钮 屏幕:";
+    char text[64];
+    const struct {
+        const char* name;
+        int id;
+    } named[] = {{"过", kPass}, {"胡", kHu},      {"杠", kGang}, {"碰", kPeng},
+                 {"吃", kChi},  {"开始", kStart}, {"看牌", kAsk}};
+    for (const auto& n : named) {
+        const QPoint p = centre(button(n.id)->geometry().center());
+        std::snprintf(text, sizeof text, " %s=%d,%d", n.name, p.x(), p.y());
+        line += text;
+    }
+    // The own draw slot's tile, where the drawn tile is pointed at and clicked to play it:
+    // the hand's right end, 10 below its top (the table's layout, also before a deal).
+    MJRect own;
+    scene->GetHandRect(3, own);
+    const int w = scene->Metrics().largeWidth, h = scene->Metrics().largeHeight;
+    const QPoint p = centre(QPoint(own.right - w / 2, own.top + 10 + h / 2));
+    std::snprintf(text, sizeof text, " 摸牌=%d,%d", p.x(), p.y());
+    line += text;
+    // The clock's middle, where its seconds show.
+    MJRect clock;
+    scene->GetClockRect(clock);
+    const QPoint c = centre(QPoint((clock.left + clock.right) / 2, (clock.top + clock.bottom) / 2));
+    std::snprintf(text, sizeof text, " 钟=%d,%d", c.x(), c.y());
+    line += text;
+    // Once per change of place.
+    if (line == loggedPlaces_) return;
+    loggedPlaces_ = line;
+    netlib::YrnLogWrite("%s", line.c_str());
+}
+
 void CMJGameTableView::CreateFonts() {
     buttonFont_ = {};
     buttonFont_.face = "楷体_GB2312";
@@ -204,13 +262,15 @@ void CMJGameTableView::CreateFonts() {
     clockFont_ = buttonFont_;
     clockFont_.face = "System";
     clockFont_.height = 40;
+    clockFont_.width = 24;
 }
 
 void CMJGameTableView::ApplySkin() {
     framework::CSkinLibrary& skin = framework::CSkinLibrary::instance();
-    tableColor_ = skin.IsLoaded()
-                      ? uint32_t(platform::getProfileInt("CommColors", "TableColor", 0x4000, skin.path()))
-                      : 0x4000;
+    tableColor_ =
+        skin.IsLoaded()
+            ? uint32_t(platform::getProfileInt("CommColors", "TableColor", 0x4000, skin.path()))
+            : 0x4000;
     SetBackgroundColor(tableColor_);
     SetBackgroundPicture(skin.GetBitmap("TableCloth"));
     BuildBackground();
@@ -240,6 +300,12 @@ void CMJGameTableView::Layout(int cx, int cy) {
     // Centred above the own hand: the start button must stay inside the table.
     button(kStart)->setGeometry(cx / 2 - 40, cy - 160, 80, 30);
     if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->LayoutToolbar();
+    LogButtonPlaces();
+}
+
+void CMJGameTableView::showEvent(QShowEvent* e) {
+    framework::CGameTableView::showEvent(e);
+    if (laidOut_) LogButtonPlaces();
 }
 
 void CMJGameTableView::OnGameEntered() {
@@ -264,21 +330,32 @@ void CMJGameTableView::OnGameEntered() {
     else if (!rejoining)
         button(kStart)->show();
     rebuild_ = true;
+    LogButtonPlaces();
     update();
 }
 
 void CMJGameTableView::ResetTable() {
     if (!mjApp_.GetMainFrame() || mjApp_.IsPlaying()) return;
+    if (CMJGameInfo* info = mjApp_.GetGameInfo()) info->SetDealFlags(0);
     rebuild_ = true;
-    if (CMJGameScene2* scene = mjApp_.GetGameScene()) {
-        scene->SetGameRunning(0);
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (scene) {
         scene->ResetTable();
+        scene->ShowToolbars(0);
+        // The claim buttons go with the deal.
+        scene->ShowAllClaimButtons(0);
+    } else {
+        for (int kind = 1; kind <= 5; ++kind) ShowClaimButton(kind, 0);
     }
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) {
         draw->SetAllBankers(0);
         draw->SetAllHighlights(0);
     }
-    if (!mjApp_.GetCmdField8()) button(kStart)->show();
+    if (!mjApp_.GetCmdField8()) {
+        button(kStart)->show();
+        // Automatic play goes on into the next deal, as on the engine's table.
+        if (scene && scene->IsAutoPlayOn()) scene->OnBtnStart();
+    }
     update();
 }
 
@@ -298,6 +375,8 @@ void CMJGameTableView::ReloadSeats() {
 void CMJGameTableView::OnCommand(int id) {
     CMJGameScene2* scene = mjApp_.GetGameScene();
     if (!scene) return;
+    // A press of any of the table's buttons ends the count of missed turns.
+    scene->SetTimeoutCount(0);
     switch (id) {
         case kStart:
             scene->OnBtnStart();
@@ -306,6 +385,11 @@ void CMJGameTableView::OnCommand(int id) {
             if (scene->GdiAskToSeeTiles()) {
                 SetTimer(kAskTimerId, 15000);
                 button(kAsk)->setEnabled(false);
+                // The watched player by the name the table shows (with the alias).
+                char line[512];
+                std::snprintf(line, sizeof line, " <c=%d>请求%s给我看牌\r\n", 0x2C5858,
+                              mjApp_.GetSeatDisplayName(mjApp_.GetChairNo()).c_str());
+                mjApp_.SendChatViewMessage(line);
             }
             break;
         case kPass:
@@ -326,6 +410,7 @@ void CMJGameTableView::OnCommand(int id) {
         default:
             break;
     }
+    ApplyCellLook();
     update();
 }
 
@@ -345,7 +430,7 @@ void CMJGameTableView::RestartClockTimer() {
 }
 
 void CMJGameTableView::OnRoundEnded() {
-    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->ResetForNextDeal();
+    ResetTable();
 }
 
 void CMJGameTableView::OnPlayerSat(const framework::PlayerRecord& r) {
@@ -410,6 +495,11 @@ void CMJGameTableView::mousePressEvent(QMouseEvent* e) {
     if (!scene) return;
     const QPoint at = e->position().toPoint();
     if (e->button() == Qt::LeftButton) {
+        // A click anywhere on the table ends automatic play, and only that.
+        if (!mjApp_.GetCmdField8() && scene->IsAutoPlayOn()) {
+            scene->ToggleAutoPlay();
+            return;
+        }
         if (scene->GdiLButtonDown(MouseFlags(e), at.x(), at.y()) == 2) SetCursorMode(2);
     } else if (e->button() == Qt::RightButton) {
         scene->GdiRButtonDown(MouseFlags(e), at.x(), at.y());

@@ -92,6 +92,16 @@ public:
     void ShowClaimButton(int kind, int on);
     // The window button of a claim kind; null for another kind.
     QAbstractButton* ClaimButton(int kind) const;
+    // The start button shown or hidden (the scene's start and new deal).
+    void ShowStartButton(bool show);
+    // The claim strip's cell the gang (2) or chi (3) button stands for: 40 or 80, or 200
+    // (the cancel picture) while the player chooses tiles, when the button stays down.
+    // 0 for another kind.
+    int GetClaimCell(int kind) const;
+    void SetClaimCell(int kind, int x);
+    // The buttons', the own draw slot's and the clock's centres on the display to the daily
+    // log, for a scripted player.
+    void LogButtonPlaces();
 
     // ---- CMJTableHooks
     void StartClockTimer() override;
@@ -113,6 +123,7 @@ public:
     const platform::ui::FontSpec& clockFont() const { return clockFont_; }
     // The whole paint pass into the back buffer (the paint event copies it).
     void PaintBuffer();
+    static constexpr int kCancelCell = 200;
 
 protected:
     void onTimer(uint32_t id) override;
@@ -122,10 +133,14 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
     CMJGameApp& mjApp_;
 
 private:
+    // The gang and chi buttons look down exactly while they stand at the cancel cell.
+    void ApplyCellLook();
+
     CQImageGdiSurface surface_;
     std::array<QAbstractButton*, 7> buttons_{};
     QImage buffer_;
@@ -135,6 +150,8 @@ private:
     platform::ui::FontSpec buttonFont_;
     platform::ui::FontSpec clockFont_;
     uint32_t clockTimer_ = 0;
+    int claimCells_[2] = {40, 80};  // gang, chi
+    std::string loggedPlaces_;
 };
 
 }  // namespace hqlv::mahjong

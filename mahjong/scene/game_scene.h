@@ -6,6 +6,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -679,8 +680,8 @@ public:
         int32_t sounds = 0;   // the per-second countdown sound plays
         int32_t seconds = 0;  // seconds left (any value; the digits show GetShownSeconds)
         int32_t started = 0;
-        int32_t drawn = 0;  // the hand position drawn now, 0-7
-        int32_t layout[4] = {};
+        int32_t drawn = 0;                   // the hand position drawn now, 0-7
+        int32_t layout[4] = {4, 4, 24, 25};  // the window-drawn clock: hand and digits
         int32_t claimWindow = 0;
     };
     const ClockWords& Clock() const { return m_clock; }
@@ -832,9 +833,21 @@ public:
     virtual int GdiLButtonDown(uint32_t flags, int x, int y);
     virtual void GdiRButtonDown(uint32_t flags, int x, int y);
     virtual void GdiRButtonUp(uint32_t flags, int x, int y);
-    // The looker-on's ask to see the watched hand: true when it was sent (the view then
-    // disables its button).
+    // The looker-on's ask to see the watched hand (a deal running, the hand still hidden):
+    // the click sound and request 221050; true when it was sent (the view then runs its
+    // timer 7, disables its button and writes the chat line).
     virtual bool GdiAskToSeeTiles();
+    // An engine message due in ms for the scene's own OnMessage: the engine's wait. In mode
+    // 1, which has no engine, it waits on a view timer of its own (kDeferredTimer and the
+    // ids after it) that delivers it once. → non-zero when the message will come.
+    uint32_t PostSceneMessage(uint32_t ms, uint32_t code, engine::MessageData data);
+    // Mode 1: the timer of a waiting message fired; another id changes nothing.
+    virtual void OnDeferredTimer(uint32_t id);
+    size_t DeferredCount() const { return m_deferred.size(); }
+    static constexpr uint32_t kDeferredTimer = 200;
+    static constexpr uint32_t kDeferredTimers = 64;
+    // Mode 1: while the tiles are dealt, the hands of the seats dealt so far (bit = view).
+    int DealtViews() const { return m_nDealtViews; }
     // The own hand drawn again (mode 1: the view repaints its buffer).
     virtual void RedrawHandGdi();
     // While an own tile is dragged: the cursor in the table window's client coordinates
@@ -964,6 +977,11 @@ protected:
         int first = 0, second = 0;
         int frame = -1;  // the frame shown; -1: no roll
     } m_gdiRoll;
+    int m_nDealtViews = 0;
+    // Automatic play's marker, which this table has no entity to show.
+    int m_bAutoPlayMark = 0;
+    // The messages waiting on view timers: timer id → code and data.
+    std::map<uint32_t, std::pair<uint32_t, engine::MessageData>> m_deferred;
 };
 
 }  // namespace hqlv::mahjong

@@ -70,7 +70,7 @@ void CMJGameScene2::QueueReplacement(std::span<const uint8_t> answer) {
     BindHand(kOwnView);
     const int tile = Get(answer, 1);
     if (tile < 0 || tile > 151) return;  // the wall is empty: no replacement
-    Wait(200, 210008, AnswerBlock(answer), 0, 0);
+    PostSceneMessage(200, 210008, AnswerBlock(answer));
 }
 
 // ---- the press's snapshot
@@ -94,6 +94,11 @@ void CMJGameScene2::RestorePress(const PressState& s) {
 }
 
 int CMJGameScene2::GetClaimCell(int kind) const {
+    // The window-drawn table has no picture cells: its window buttons keep the state.
+    if (m_nSceneMode == 1)
+        return (kind == kClaimGang || kind == kClaimChi) && m_pHost
+                   ? m_pHost->GetClaimWindowCell(kind)
+                   : 0;
     const uint32_t id = kind == kClaimGang ? m_made.gang : kind == kClaimChi ? m_made.chi : 0;
     engine::GameKernel* k = const_cast<CMJGameScene2*>(this)->Kernel();
     engine::ControlData* c = k && id ? k->FindControl(id) : nullptr;
@@ -104,6 +109,11 @@ int CMJGameScene2::GetClaimCell(int kind) const {
 }
 
 void CMJGameScene2::SetClaimCell(int kind, int x) {
+    if (m_nSceneMode == 1) {
+        if ((kind == kClaimGang || kind == kClaimChi) && m_pHost)
+            m_pHost->SetClaimWindowCell(kind, x);
+        return;
+    }
     const uint32_t id = kind == kClaimGang ? m_made.gang : kind == kClaimChi ? m_made.chi : 0;
     engine::GameKernel* k = Kernel();
     engine::ControlData* c = k && id ? k->FindControl(id) : nullptr;
@@ -368,6 +378,7 @@ void CMJGameScene2::OnBtnStart() {
         return;
     }
     m_pHost->PlaySoundId(29010, 5);
+    if (m_nSceneMode == 1) m_pHost->ShowStartWindowButton(0);
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start))
             if (engine::Entity* e = EntityOf(c->entityId)) {
@@ -741,7 +752,10 @@ int CMJGameScene2::DiscardTile(int index) {
     QZ_MoveClockHand(6, 4);
     RemoveTileFromHand(kOwnView, tile);
     InsertDrawnTile(kOwnView);
-    PostControlMessage(210059, engine::MessageData(), 0, 0);
+    if (m_nSceneMode == 1)
+        PostSceneMessage(0, 210059, engine::MessageData());
+    else
+        PostControlMessage(210059, engine::MessageData(), 0, 0);
     return 1;
 }
 

@@ -174,6 +174,8 @@ void CMJGameScene2::SendAutoAction11() {
 
 int CMJGameScene2::IsAutoPlayOn() const {
     if (engine::Entity* marker = EntityOf(m_made.autoPlay)) return marker->IsVisible() ? 1 : 0;
+    // The window-drawn table has no marker to show: its word stands for it.
+    if (m_nSceneMode == 1) return m_bAutoPlayMark;
     return m_nTimeouts >= 3 ? 1 : 0;
 }
 
@@ -201,6 +203,7 @@ void CMJGameScene2::ToggleAutoPlay() {
     engine::GameKernel* k = Kernel();
     char line[256];
     if (!IsAutoPlayOn()) {
+        m_bAutoPlayMark = 1;
         if (marker) {
             marker->Show();
             marker->ApplyTransform();
@@ -217,6 +220,7 @@ void CMJGameScene2::ToggleAutoPlay() {
         SetMouseEvent(6, 210035, 0);
         return;
     }
+    m_bAutoPlayMark = 0;
     if (marker) {
         // Its blink ends with it.
         if (k) k->CancelAppliesOfEntity(marker->GetId(), ~0u, 0);

@@ -167,11 +167,11 @@ void CMJGameScene2::StartDealAnimation() {
     const int players = m_geometry.GetPlayerCount();
     int view = DealingFirstView();
     for (int k = 0; k < players; ++k) {
-        Wait(uint32_t(500 * k), 210003, ViewMessage(view), 0, 0);
+        PostSceneMessage(uint32_t(500 * k), 210003, ViewMessage(view));
         view = PrevView(view);
         if (view < 0 || view > 3) break;
     }
-    Wait(uint32_t(players * 500), 210004, engine::MessageData(), 0, 0);
+    PostSceneMessage(uint32_t(players * 500), 210004, engine::MessageData());
 }
 
 int CMJGameScene2::DealingFirstView() const {
@@ -197,7 +197,9 @@ void CMJGameScene2::MarkDealtHands() {
 
 void CMJGameScene2::DealStep(int view) {
     PlaySoundRes(29103, 1);
+    if (view >= 0 && view < kViewCount) m_nDealtViews |= 1 << view;
     BindHandTiles(view);
+    if (m_pGdiSurface) m_pGdiSurface->Invalidate();
 }
 
 void CMJGameScene2::FillOwnHandFromRound(int fromDeal) {

@@ -244,6 +244,9 @@ void CMJGameScene2::OnTimer(uint32_t id) {
             if (m_nSceneMode == 1) OnGdiTimer(id);
             return;
         default:
+            // Mode 1's waiting engine messages have timers of their own.
+            if (m_nSceneMode == 1 && id >= kDeferredTimer && id < kDeferredTimer + kDeferredTimers)
+                OnDeferredTimer(id);
             // Only the view's turn clock counts down; other foreign ids are not the table's.
             if (id >= 10000 && m_pHost && id == m_pHost->GetClockTimerId()) OnCountdownTimer();
             return;

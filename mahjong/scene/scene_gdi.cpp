@@ -172,6 +172,8 @@ void CMJGameScene2::PaintWallGdi(CMJGdiSurface& dc) {
 void CMJGameScene2::PaintHandGdi(CMJGdiSurface& dc, int view) {
     MJTileInfo* row = m_tiles.HandRow(view);
     if (!row) return;
+    // While the tiles are dealt a seat's hand shows from its dealing step on.
+    if (m_bDealing && !(m_nDealtViews & (1 << view))) return;
     MJRect area;
     GetHandRect(view, area);
     static const Cell kStanding[3] = {
@@ -233,18 +235,20 @@ void CMJGameScene2::PaintFlowersGdi(CMJGdiSurface& dc, int view) {
 
 void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
     // The face, the hand at the seat whose turn it is (no animation in this mode) and the
-    // two digits of the seconds left under the hand's hub; nothing until the clock shows.
-    if (!m_clock.shown) return;
+    // two digits of the seconds left under the hand's hub; nothing until the clock has
+    // started. The clock's layout words place the hand (words 6 and 7: 4, 4 inside the
+    // face) and the digits (8 and 9: 24, 25).
+    if (!m_clock.started) return;
     MJRect r;
     GetClockRect(r);
     const int size = GetClockSize();
     dc.TransparentBlt(r.left, r.top, size, size, "CLOCK", 0, 0, kGdiMagentaKey);
     const int position = std::clamp(GetClockPosition(), 0, 7);
-    const int hand = 56, inset = (size - hand) / 2;
-    dc.TransparentBlt(r.left + inset, r.top + inset, hand, hand, "CLOCK_HAND", position * hand, 0,
-                      kGdiMagentaKey);
+    const int hand = 56;
+    dc.TransparentBlt(r.left + m_clock.layout[0], r.top + m_clock.layout[1], hand, hand,
+                      "CLOCK_HAND", position * hand, 0, kGdiMagentaKey);
     const int seconds = std::clamp(GetShownSeconds(), 0, 99);
-    const int dx = r.left + size / 2 - 8, dy = r.top + size / 2 - 8;
+    const int dx = r.left + m_clock.layout[2], dy = r.top + m_clock.layout[3];
     dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
     dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);
 }
@@ -259,6 +263,7 @@ void CMJGameScene2::RollDiceGdi(CMJGdiSurface& dc, int first, int second) {
 }
 
 void CMJGameScene2::OnGdiTimer(uint32_t id) {
+    bool rolled = false;
     if (id == kMarkedTileTimer) {
         if (m_pHost) m_pHost->KillViewTimer(kMarkedTileTimer);
         m_bMarkedBig = 0;
@@ -267,12 +272,43 @@ void CMJGameScene2::OnGdiTimer(uint32_t id) {
         if (m_gdiRoll.frame >= 0 && m_gdiRoll.frame < kDiceFrames) ++m_gdiRoll.frame;
         if (m_gdiRoll.frame < 0 || m_gdiRoll.frame >= kDiceFrames) {
             if (m_pHost) m_pHost->KillViewTimer(kDiceTimer);
+            rolled = m_gdiRoll.frame >= kDiceFrames;
             m_gdiRoll.frame = -1;
         }
     } else {
         return;
     }
     if (m_pGdiSurface) m_pGdiSurface->Invalidate();
+    // The end of the roll starts the dealing, as the engine's dice do with event 210002.
+    if (rolled) {
+        engine::MessageData none;
+        OnMessage(210002, none, 0);
+    }
+}
+
+uint32_t CMJGameScene2::PostSceneMessage(uint32_t ms, uint32_t code, engine::MessageData data) {
+    if (m_nSceneMode != 1) return Wait(ms, code, std::move(data), 0, 0);
+    if (!m_pHost) return 0;
+    uint32_t id = kDeferredTimer;
+    while (id < kDeferredTimer + kDeferredTimers && m_deferred.count(id)) ++id;
+    if (id == kDeferredTimer + kDeferredTimers) {
+        engine::WriteLog("延时消息已满:%u", code);
+        return 0;
+    }
+    m_deferred.emplace(id, std::make_pair(code, std::move(data)));
+    m_pHost->SetViewTimer(id, ms);
+    return id;
+}
+
+void CMJGameScene2::OnDeferredTimer(uint32_t id) {
+    auto it = m_deferred.find(id);
+    if (it == m_deferred.end()) return;
+    if (m_pHost) m_pHost->KillViewTimer(id);
+    // Out of the table before the handler runs: it may wait for more.
+    const uint32_t code = it->second.first;
+    engine::MessageData data = std::move(it->second.second);
+    m_deferred.erase(it);
+    if (OnMessage(code, data, 0)) data.Free();
 }
 
 void CMJGameScene2::DrawDiceGdi(CMJGdiSurface& dc, int first, int second, int /*frame*/) {
@@ -303,6 +339,9 @@ bool CMJGameScene2::GetMousePoint(int& x, int& y) const {
 
 int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
     if ((m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting()) return 0;
+    // While the player picks the tiles of a gang or a chi, a tile is picked by its click
+    // alone (the pick is the selected mark): the pointer passing over it picks nothing.
+    if (m_nSelectMode == 2 || m_nSelectMode == 3) return 0;
     m_bDragging = 0;
     MJRect h;
     GetHandRect(kOwnView, h);
@@ -388,23 +427,33 @@ int CMJGameScene2::GdiLButtonDown(uint32_t, int x, int y) {
                     r.nCode, r.bLocked, 0, r.bSelected};
     MJBinding* b = Binding(r.nObject);
     if (!b) b = &local;
-    if (m_nSelectMode == 2) {
-        OnTileClickGang(&r, b);
-    } else if (m_nSelectMode == 3) {
-        OnTileClickSelect(&r, b);
-    } else if (m_nSelectMode == 0 && r.bSelected) {
-        OnTileClickDiscard(&r, b);
+    // A click means what a tile control's click means now: nothing outside the own turn
+    // (no play the server must refuse), the choices' picks in theirs, and the play of the
+    // selected tile when the own seat holds its drawn tile.
+    switch (TileClickCode()) {
+        case 210016:
+            OnTileClickGang(&r, b);
+            break;
+        case 210017:
+            OnTileClickSelect(&r, b);
+            break;
+        case 210018:
+            if (r.bSelected) OnTileClickDiscard(&r, b);
+            break;
+        default:
+            break;
     }
     RedrawHandGdi();
     return 1;
 }
 
 bool CMJGameScene2::GdiAskToSeeTiles() {
-    // Only while the watched hand is still hidden; the toolbar's ask does the rest.
+    // A deal runs: one this table saw start, or one under way when the looker-on came.
     if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() ||
-        IsHandKnown(kOwnView) || !m_pHost->IsPlaying())
+        IsHandKnown(kOwnView) || !(IsGameRunning() || IsDealInProgress()))
         return false;
-    AskToSeeTiles();
+    m_pHost->PlaySoundId(29010, 5);
+    if (CMJRequests* req = m_pHost->GetRequests()) req->SendKanPaiAsk();
     return true;
 }
 

@@ -125,8 +125,13 @@ void CMJGameScene2::ShowClaimButton(int kind, int on) {
     if (kind < kClaimPeng || kind > kClaimPass) return;
     const uint32_t ids[] = {0, m_made.peng, m_made.gang, m_made.chi, m_made.hu, m_made.pass};
     m_claimActive[size_t(kind)] = on ? 1 : 0;
-    // The window-drawn table offers its claims on window buttons.
-    if (m_nSceneMode == 1 && m_pHost) m_pHost->ShowClaimWindowButton(kind, on);
+    // The window-drawn table offers its claims on window buttons; the gang and chi buttons
+    // stand at their own cells again, as the engine's buttons below.
+    if (m_nSceneMode == 1 && m_pHost) {
+        m_pHost->ShowClaimWindowButton(kind, on);
+        if (kind == kClaimGang || kind == kClaimChi)
+            SetClaimCell(kind, kind == kClaimGang ? kCellGang : kCellChi);
+    }
     engine::GameKernel* k = Kernel();
     engine::ControlData* c = k ? k->FindControl(ids[kind]) : nullptr;
     if (!c) return;
@@ -176,6 +181,7 @@ void CMJGameScene2::ShowToolbars(int show) {
 }
 
 void CMJGameScene2::ShowStartButton() {
+    if (m_nSceneMode == 1 && m_pHost) m_pHost->ShowStartWindowButton(1);
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) {
             ShowControl(c, true);
@@ -235,12 +241,14 @@ void CMJGameScene2::OnDealingFinished() {
             }
     }
     Redraw(100);
+    if (m_pGdiSurface) m_pGdiSurface->Invalidate();
     TakeTableShot("start");
 }
 
 // ---- handlers ------------------------------------------------------------------------------
 
 void CMJGameScene2::OnGameReset() {
+    if (m_nSceneMode == 1 && m_pHost) m_pHost->ShowStartWindowButton(0);
     if (engine::GameKernel* k = Kernel())
         if (engine::ControlData* c = k->FindControl(m_made.start)) ShowControl(c, false);
     ClearActionLog();
@@ -257,6 +265,7 @@ void CMJGameScene2::OnGameReset() {
     Redraw(1);
     MarkGameRunning();
     m_bDealing = 1;
+    m_nDealtViews = 0;
     m_bCountdownEndHeld = 0;
     RollDice();
 }

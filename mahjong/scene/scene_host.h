@@ -48,6 +48,19 @@ class CMJSceneHost {
 public:
     virtual ~CMJSceneHost() = default;
 
+    // ---- scene mode 1: the window buttons of the GDI table view
+    // The start button shown (1) or hidden (0).
+    virtual void ShowStartWindowButton(int show) = 0;
+    // The picture cell the gang (kind 2) or chi (kind 3) window button stands at: the claim
+    // strip's source x, 40 or 80 normally and 200 (the cancel picture) while the player
+    // chooses tiles; 0 for another kind or without the view.
+    virtual int GetClaimWindowCell(int kind) = 0;
+    virtual void SetClaimWindowCell(int kind, int x) = 0;
+    // The voices of the window-drawn table, which has no engine to play them: a wave file
+    // (a full path) through the platform's file sound call, not waited for. Non-zero when
+    // it started.
+    virtual int PlaySoundFile(const std::string& path) = 0;
+
     // ---- the hall entry
     virtual int GetUserID() = 0;
     virtual int GetRoomID() = 0;

@@ -74,13 +74,18 @@ std::string CMJGameScene2::GetSoundFolder(int view) const {
 
 void CMJGameScene2::PlayActionSound(int view, const std::string& name) {
     engine::GameKernel* k = Kernel();
+    // The window-drawn table has no engine: it plays the same file through the platform.
+    const bool windowDrawn = m_nSceneMode == 1;
     // A view with no seat has no voice: nothing, rather than a file beside the program.
-    if (!k || !m_pHost || m_pHost->IsSilent() || view < 0 || view > 3) return;
+    if ((!k && !windowDrawn) || !m_pHost || m_pHost->IsSilent() || view < 0 || view > 3) return;
     const std::string folder = GetSoundFolder(view);
     if (folder.empty()) return;
     char file[256];
     std::snprintf(file, sizeof file, "%s.wav", name.c_str());
-    k->GetSoundPlayer().PlayFile(folder + file);
+    if (windowDrawn)
+        m_pHost->PlaySoundFile(folder + file);
+    else
+        k->GetSoundPlayer().PlayFile(folder + file);
 }
 
 void CMJGameScene2::PlayNumberSound(int view, int tile) {
@@ -113,9 +118,14 @@ void CMJGameScene2::RollDice() {
         m_pHost->AppendChatLine(line);
         for (int& v : values) v = rules::RandomInRange(1, 6);
     }
-    // The window-drawn table rolls its two dice itself.
+    TakeTableShot("dice");
+    // The window-drawn table rolls its two dice itself; without a window to roll on, the
+    // dealing follows at once.
     if (m_nSceneMode == 1) {
-        if (m_pGdiSurface) RollDiceGdi(*m_pGdiSurface, values[0], values[1]);
+        if (m_pGdiSurface)
+            RollDiceGdi(*m_pGdiSurface, values[0], values[1]);
+        else
+            PostSceneMessage(0, 210002, engine::MessageData());
         return;
     }
     for (int i = 0; i < 4; ++i) {
@@ -165,12 +175,12 @@ void CMJGameScene2::RevealOpeningFlowers() {
             bool flowers = false;
             for (int i = 0; i < GetFlowerCount() && i < kFlowerRecords; ++i)
                 flowers |= m_tiles.m_flowers[view][i].bPresent != 0;
-            if (flowers) Wait(uint32_t(300 * k++), 210005, ViewMessage(view), 0, 0);
+            if (flowers) PostSceneMessage(uint32_t(300 * k++), 210005, ViewMessage(view));
             view = PrevView(view);
             if (view < 0 || view > 3) break;
         }
     }
-    Wait(uint32_t((3 * k + 3) * 100), 210006, engine::MessageData(), 0, 0);
+    PostSceneMessage(uint32_t((3 * k + 3) * 100), 210006, engine::MessageData());
 }
 
 void CMJGameScene2::OnSeatFlowersRevealed(int view) {
@@ -219,6 +229,11 @@ void CMJGameScene2::FlashJoker() {
 }
 
 void CMJGameScene2::FlyDrawnTile(int tile) {
+    // The window-drawn table shows the tile in its slot at once: it has landed.
+    if (m_nSceneMode == 1) {
+        PostSceneMessage(0, 210058, engine::MessageData());
+        return;
+    }
     engine::Entity* entity = EntityOf(m_made.dragTile);
     if (!entity || entity->GetType() != engine::ENT_IMAGE) return;
     auto* e = static_cast<engine::ImageEntity*>(entity);

@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace hqlv::platform::ui {
 
 QColor ToQColor(ColorRef c) {
@@ -32,6 +34,11 @@ QFont MakeFont(const FontSpec& spec) {
     f.setWeight(static_cast<QFont::Weight>(w));
     f.setItalic(spec.italic);
     f.setUnderline(spec.underline);
+    if (spec.width > 0) {
+        // The face's characters stretched to the asked average width.
+        const int natural = QFontMetrics(f).averageCharWidth();
+        if (natural > 0) f.setStretch(std::clamp(spec.width * 100 / natural, 1, 4000));
+    }
     return f;
 }
 

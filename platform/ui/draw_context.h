@@ -43,8 +43,9 @@ struct FontSpec {
     int weight = 400;  // 100 .. 900; 700 bold
     bool italic = false;
     bool underline = false;
-    int charset = 134;  // GB2312
+    int charset = 134;   // GB2312
     int escapement = 0;  // tenths of a degree, counter-clockwise (2700: text running down)
+    int width = 0;       // average character width in pixels; 0: the face's own
 };
 QFont MakeFont(const FontSpec& spec);
 

@@ -2,6 +2,9 @@
 // owner-drawn menus (measuring, accelerator column, default item, records freed).
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOption>
 #include <QTest>
@@ -67,6 +70,91 @@ TEST(ReportList, ColumnTextMakesColumns) {
     EXPECT_EQ(list.columnCount(), 2);
     list.DeleteAllColumns();
     EXPECT_EQ(list.columnCount(), 0);
+}
+
+TEST(ReportList, GridLinesAndRowsAsHighAsTheirPictures) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|60|0|b|50|0|");
+    list.ApplyColumnSpec();
+    QPalette pal = list.palette();
+    pal.setColor(QPalette::Base, QColor(0xF0, 0xFF, 0xFF));
+    list.setPalette(pal);
+    list.resize(200, 160);
+    for (int i = 0; i < 3; ++i) new QTreeWidgetItem(&list, QStringList{"x", "y"});
+    list.show();
+    const int text = list.visualItemRect(list.row(0)).height();
+    // A list of pictures higher than the text makes every row that high; a lower one none.
+    list.SetRowImageSize(1, text + 9);
+    EXPECT_EQ(list.rowImageSize(), QSize(1, text + 9));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(list.visualItemRect(list.row(i)).height(), text + 9);
+    list.SetRowImageSize(1, 2);
+    EXPECT_EQ(list.visualItemRect(list.row(1)).height(), text);
+    list.SetRowImageSize(-1, -5);
+    EXPECT_EQ(list.rowImageSize(), QSize(0, 0));
+    // The grid: a line under each row and at each column's right edge, only with the bit.
+    const QRect r = list.visualItemRect(list.row(0));
+    auto at = [&](int x, int y) {
+        const QImage img = list.viewport()->grab().toImage();
+        return img.pixelColor(x, y);
+    };
+    const QColor base(0xF0, 0xFF, 0xFF);
+    EXPECT_EQ(list.extendedStyle(), 0u);
+    EXPECT_EQ(at(20, r.bottom()), base);
+    EXPECT_EQ(at(59, r.top() + 2), base);
+    list.SetExtendedStyle(CSortListCtrl::kGridLines | CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(list.extendedStyle(), 33u);
+    EXPECT_NE(at(20, r.bottom()), base);
+    EXPECT_NE(at(59, r.top() + 2), base);   // column a's right edge
+    EXPECT_NE(at(109, r.top() + 2), base);  // column b's
+    EXPECT_EQ(at(20, r.top() + 2), base);
+    EXPECT_EQ(at(58, r.top() + 2), base);
+    list.SetExtendedStyle(CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(at(20, r.bottom()), base);
+}
+
+TEST(ReportList, RightPressesOnRowsOnlyAndEveryContextMenuOnce) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|60|0|");
+    list.ApplyColumnSpec();
+    list.resize(200, 200);
+    for (int i = 0; i < 2; ++i) new QTreeWidgetItem(&list, QStringList{"x"});
+    list.show();
+    auto rightPress = [](QWidget* w, QPoint at) {
+        QMouseEvent down(QEvent::MouseButtonPress, QPointF(at), w->mapToGlobal(QPointF(at)),
+                         Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &down);
+        QMouseEvent up(QEvent::MouseButtonRelease, QPointF(at), w->mapToGlobal(QPointF(at)),
+                       Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &up);
+    };
+    const QRect r0 = list.visualItemRect(list.row(0)), r1 = list.visualItemRect(list.row(1));
+    list.row(0)->setSelected(true);
+    // On a row the list takes the press; below the rows and on the header it is left alone.
+    rightPress(list.viewport(), r1.center());
+    EXPECT_TRUE(list.row(1)->isSelected());
+    EXPECT_FALSE(list.row(0)->isSelected());
+    rightPress(list.viewport(), QPoint(5, r1.bottom() + 30));
+    EXPECT_TRUE(list.row(1)->isSelected());
+    rightPress(list.header()->viewport(), QPoint(5, 5));
+    EXPECT_TRUE(list.row(1)->isSelected());
+    // A context menu, on the rows or from the keyboard on the list, is offered once.
+    int menus = 0;
+    bool keyboard = true;
+    list.onContextMenu = [&](const QPoint&, bool k) { ++menus, keyboard = k; };
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center());
+    QApplication::sendEvent(list.viewport(), &mouse);
+    EXPECT_EQ(menus, 1);
+    EXPECT_FALSE(keyboard);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
+    QApplication::sendEvent(&list, &key);
+    EXPECT_EQ(menus, 2);
+    EXPECT_TRUE(keyboard);
+    list.onContextMenu = nullptr;  // none: nothing happens
+    QApplication::sendEvent(&list, &key);
+    QApplication::sendEvent(list.viewport(), &mouse);
+    EXPECT_EQ(menus, 2);
 }
 
 TEST(ReportList, ItemDataAndSelection) {

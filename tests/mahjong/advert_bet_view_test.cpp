@@ -5,16 +5,16 @@
 
 #include <QTreeWidgetItem>
 
+#include <unistd.h>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
-#include "framework/panes/player_records.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_settings.h"
+#include "framework/panes/player_records.h"
 #include "framework/widgets/report_list.h"
-#include "mahjong/panes/advert_bet_view.h"
 #include "mahjong/game/game_app_ex.h"
+#include "mahjong/panes/advert_bet_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "platform/ui/ui_loop.h"
@@ -25,12 +25,14 @@ namespace hqlv::mahjong {
 namespace {
 
 TEST(AdvertTabs, ColourFallsBackToTheSkinThenTheDefaultAndOptionEightHidesResults) {
-    for (auto [setting, skin, want] : {std::tuple{0x10u, 0x20u, 0x10u}, {0u, 0x20u, 0x20u},
-                                       {0u, 0u, 0x30u}, {0x10u, 0u, 0x10u}})
+    for (auto [setting, skin, want] :
+         {std::tuple{0x10u, 0x20u, 0x10u}, {0u, 0x20u, 0x20u}, {0u, 0u, 0x30u}, {0x10u, 0u, 0x10u}})
         EXPECT_EQ(AdvertTabColour(setting, skin, 0x30), want) << setting << " " << skin;
     // Hidden only for a player (not a watcher) with the option bit.
-    for (auto [bit, watcher, shown] : {std::tuple{false, false, true}, {true, false, false},
-                                       {true, true, true}, {false, true, true}})
+    for (auto [bit, watcher, shown] : {std::tuple{false, false, true},
+                                       {true, false, false},
+                                       {true, true, true},
+                                       {false, true, true}})
         EXPECT_EQ(AdvertResultsTabShown(bit, watcher), shown) << bit << " " << watcher;
 }
 
@@ -57,6 +59,7 @@ public:
 
 class BetApp : public CGameAppEx {
 public:
+    using CGameAppEx::SetSmallScreen;
     framework::CSkinSettings* GetSkinSettings() override { return &skin; }
     ColourSkin skin;
 };
@@ -98,8 +101,10 @@ TEST_F(AdvertPane, SettingsAndTheirFallbacks) {
     pane.LoadSettings(ini);
     EXPECT_EQ(pane.selectedColour(), 0x111111u);
     EXPECT_EQ(pane.unselectedColour(), 0x222222u);
-    for (auto [k, v] : {std::pair{"AdvertACSencond", "7"}, {"AdvertACMaxCount", "1"},
-                        {"TabSelColor", "4660"}, {"TabUnSelColor", "22136"}})
+    for (auto [k, v] : {std::pair{"AdvertACSencond", "7"},
+                        {"AdvertACMaxCount", "1"},
+                        {"TabSelColor", "4660"},
+                        {"TabUnSelColor", "22136"}})
         ASSERT_TRUE(platform::writeProfileString("GAMESET", k, v, ini));
     pane.LoadSettings(ini);
     EXPECT_EQ(pane.returnSeconds(), 7);
@@ -127,7 +132,8 @@ TEST_F(AdvertPane, OptionEightKeepsAPlayerOnThePage) {
 
 std::vector<std::string> Row(const framework::CSortListCtrl* list, int i) {
     std::vector<std::string> out;
-    for (int c = 0; c < list->columnCount(); ++c) out.push_back(list->row(i)->text(c).toStdString());
+    for (int c = 0; c < list->columnCount(); ++c)
+        out.push_back(list->row(i)->text(c).toStdString());
     return out;
 }
 
@@ -153,7 +159,8 @@ TEST_F(AdvertPane, RowsByChairAndDealsNewestFirstInScoreOrSilver) {
     ASSERT_EQ(list->rowCount(), 3);
     EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"a", "0"}));
     EXPECT_EQ(list->FindItemByData(30), 2);
-    const auto result = test::Words(413, {{72, 4}, {73, -6}, {75, 2}, {80, 1000}, {81, -3000}, {83, 2000}});
+    const auto result =
+        test::Words(413, {{72, 4}, {73, -6}, {75, 2}, {80, 1000}, {81, -3000}, {83, 2000}});
     app.gameInfo().SetRoundWord(8, 1);
     pane.OnDealResult(result);
     app.gameInfo().SetRoundWord(8, 2);
@@ -250,6 +257,22 @@ TEST_F(AdvertPane, RouterTextsAndTheEntryAreAddressesFreedByThePane) {
     platform::ui::processUiEvents(50);
 }
 
+TEST_F(AdvertPane, TheResultListHasGridLinesAndRowsOfItsPicturesHeight) {
+    for (bool small : {false, true}) {
+        SCOPED_TRACE(small);
+        BetApp a;
+        ASSERT_TRUE(a.CheckHallCommandLine(Line(0, 0)));
+        a.SetSmallScreen(small);
+        CAdvertBetView pane;
+        EXPECT_EQ(pane.list()->extendedStyle(), 33u);
+        EXPECT_EQ(pane.list()->rowImageSize(), QSize(0, 0));
+        platform::Message entered;
+        entered.id = framework::kMsgGameEntered;
+        platform::send(pane.hwnd(), entered);
+        EXPECT_EQ(pane.list()->rowImageSize(), QSize(1, small ? 16 : 24));
+    }
+}
+
 TEST_F(AdvertPane, DrawsTheCurrentTabInTheSelectedColour) {
     ASSERT_TRUE(app.CheckHallCommandLine(Line(0, 0)));
     app.skin.fg = 0x0000C0;
@@ -290,7 +313,8 @@ TEST(ToolSplitter, TheBarUnderTheToolRowIsNowhereOnlyWithAToolRow) {
     EXPECT_EQ(split.OnNcHitTest(mid), 0);
     EXPECT_EQ(split.OnNcHitTest(bar->mapToGlobal(QPoint(0, bar->height() / 2))), 0);  // left edge
     EXPECT_EQ(split.OnNcHitTest(other->mapToGlobal(other->rect().center())), 1);
-    const QPoint row3Bottom = split.widget(3)->mapToGlobal(QPoint(5, split.widget(3)->height() - 1));
+    const QPoint row3Bottom =
+        split.widget(3)->mapToGlobal(QPoint(5, split.widget(3)->height() - 1));
     EXPECT_EQ(split.OnNcHitTest(row3Bottom), 1);
     EXPECT_EQ(split.OnNcHitTest(row3Bottom + QPoint(0, 1)), 0);
     const QPoint row4Top = split.widget(4)->mapToGlobal(QPoint(5, 0));

@@ -11,6 +11,22 @@
 namespace hqlv::mahjong::test {
 
 struct FakeSceneHost : CMJSceneHost {
+    // The window buttons of scene mode 1: the start button's state and the two cells.
+    void ShowStartWindowButton(int show) override { startWindowButton.push_back(show); }
+    int GetClaimWindowCell(int kind) override {
+        return kind == 2 || kind == 3 ? windowCells[kind - 2] : 0;
+    }
+    void SetClaimWindowCell(int kind, int x) override {
+        if (kind == 2 || kind == 3) windowCells[kind - 2] = x;
+    }
+    int PlaySoundFile(const std::string& path) override {
+        soundFiles.push_back(path);
+        return 1;
+    }
+    std::vector<int> startWindowButton;
+    int windowCells[2] = {};
+    std::vector<std::string> soundFiles;
+
     int GetUserID() override { return userId; }
     int GetRoomID() override { return roomId; }
     int GetTableNo() override { return tableNo; }

@@ -15,20 +15,28 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <set>
 #include <fstream>
+#include <set>
 
 #include "framework/app/skin_library.h"
-#include "mahjong/scene/game_info.h"
+#include "framework/app/text_edge.h"
+#include "framework/widgets/chat_rich_edit.h"
+#include "framework/widgets/chat_view.h"
+#include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/panes/mj_frame.h"
+#include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
+#include "netlib/log.h"
+#include "platform/core/audio.h"
 #include "platform/core/files.h"
+#include "platform/core/profile.h"
+#include "platform/ui/ui_loop.h"
 #include "tests/framework/qt_test_app.h"
 #include "tests/mahjong/scene/shot_util.h"
-#include "platform/core/profile.h"
+#include "tests/mahjong/server_run.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -69,7 +77,10 @@ struct RecordingScene : CMJGameScene2 {
 
 struct GdiApp : CGameAppEx {
     GdiApp() { recording.SetSceneHost(&SceneHost()); }
-    CMJGameScene2* GetGameScene() override { return useRecording ? static_cast<CMJGameScene2*>(&recording) : &scene(); }
+    void SetFrame(framework::CGameFrameWnd* f) { frame_ = f; }
+    CMJGameScene2* GetGameScene() override {
+        return useRecording ? static_cast<CMJGameScene2*>(&recording) : &scene();
+    }
     std::string SettingsPath() override { return folder + "HqLv.ini"; }
     std::string folder = "/tmp/hqlv-gdi-view-" + std::to_string(getpid()) + "/";
     bool useRecording = false;
@@ -124,8 +135,8 @@ TEST_F(GdiViewTest, SurfaceFramesJustInsideTheRectangle) {
     const struct {
         int x, y;
         QRgb colour;
-    } cases[] = {{2, 3, red},     {11, 12, red},  {11, 8, red},  {7, 12, red},
-                 {12, 8, black},  {7, 13, black}, {1, 8, black}, {7, 2, black}, {3, 4, black}};
+    } cases[] = {{2, 3, red},    {11, 12, red}, {11, 8, red},  {7, 12, red}, {12, 8, black},
+                 {7, 13, black}, {1, 8, black}, {7, 2, black}, {3, 4, black}};
     for (auto c : cases) EXPECT_EQ(img.pixel(c.x, c.y), c.colour) << c.x << "," << c.y;
     // Without a buffer (or a window) nothing is drawn.
     CQImageGdiSurface bare(nullptr);
@@ -158,7 +169,7 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
         int id;
         const char* caption;
         const char* call;
-    } cases[] = {{1800, "", "start"}, {1810, "过", "pass"}, {1811, "胡", "hu"},
+    } cases[] = {{1800, "", "start"},  {1810, "过", "pass"}, {1811, "胡", "hu"},
                  {1812, "豆", "gang"}, {1813, "碰", "peng"}, {1814, "吃", "chi"}};
     for (const auto& c : cases) {
         QAbstractButton* b = view.button(c.id);
@@ -170,6 +181,16 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
         b->click();
         EXPECT_EQ(app.recording.calls, std::vector<std::string>{c.call}) << c.id;
     }
+    // The claim buttons stand where the view's form puts them (dialog units).
+    const struct {
+        int id, x, y, w, h;
+    } places[] = {{1810, 114, 82, 20, 18},
+                  {1811, 141, 82, 20, 18},
+                  {1812, 168, 82, 20, 18},
+                  {1813, 195, 82, 20, 18},
+                  {1814, 222, 82, 20, 18}};
+    for (const auto& p : places)
+        EXPECT_EQ(view.button(p.id)->geometry(), DluRect(p.x, p.y, p.w, p.h)) << p.id;
     EXPECT_EQ(view.button(1801)->text().toStdString(), "请求看牌");
     EXPECT_EQ(view.button(1801)->geometry(), QRect(0, 700 - 24, 70, 24));
     EXPECT_EQ(view.button(1800)->geometry(), QRect(796 / 2 - 40, 700 - 160, 80, 30));
@@ -281,6 +302,222 @@ TEST_F(GdiViewTest, MouseGoesToTheScene) {
     EXPECT_TRUE(moved);
 }
 
+TEST_F(GdiViewTest, GangAndChiButtonsKeepTheirCellAndStayDownForTheChoice) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    EXPECT_EQ(view.GetClaimCell(2), 40);
+    EXPECT_EQ(view.GetClaimCell(3), 80);
+    for (int other : {0, 1, 4, 5}) EXPECT_EQ(view.GetClaimCell(other), 0) << other;
+    view.SetClaimCell(2, 200);
+    view.SetClaimCell(5, 200);  // no cell of its own
+    EXPECT_EQ(view.GetClaimCell(2), 200);
+    EXPECT_EQ(view.GetClaimCell(5), 0);
+    EXPECT_TRUE(view.button(1812)->isDown());
+    EXPECT_FALSE(view.button(1814)->isDown());
+    EXPECT_FALSE(view.button(1810)->isDown());
+    // A click lets the button up; after the command it looks as its cell says.
+    view.button(1812)->click();
+    EXPECT_TRUE(view.button(1812)->isDown());
+    view.SetClaimCell(2, 40);
+    EXPECT_FALSE(view.button(1812)->isDown());
+    view.SetClaimCell(3, 200);
+    EXPECT_TRUE(view.button(1814)->isDown());
+    view.SetClaimCell(3, 80);
+    EXPECT_FALSE(view.button(1814)->isDown());
+}
+
+TEST_F(GdiViewTest, TheApplicationHostPlaysAVoiceFileUnlessSilent) {
+    auto rec = std::make_shared<platform::RecordingAudio>();
+    auto previous = platform::installAudio(rec);
+    CMJSceneHost& host = app.SceneHost();
+    app.SetSettings({0, 0, 1, 0});
+    EXPECT_EQ(host.PlaySoundFile("/prog/Sound/0man/peng0.wav"), 1);
+    app.SetSettings({1, 0, 1, 0});
+    EXPECT_EQ(host.PlaySoundFile("/prog/Sound/0man/gang0.wav"), 0);
+    platform::installAudio(previous);
+    const auto calls = rec->calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].kind, platform::RecordingAudio::Kind::kWaveFile);
+    EXPECT_EQ(calls[0].data, "/prog/Sound/0man/peng0.wav");
+    EXPECT_TRUE(calls[0].options.async);
+    EXPECT_FALSE(calls[0].options.noStop);
+}
+
+TEST_F(GdiViewTest, TheApplicationHostReachesTheWindowButtons) {
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+    CMJSceneHost& host = app.SceneHost();
+    // Without a frame: nothing to reach, no cell.
+    host.ShowStartWindowButton(1);
+    host.SetClaimWindowCell(2, 200);
+    EXPECT_EQ(host.GetClaimWindowCell(2), 0);
+    Frame frame(app);
+    app.SetFrame(&frame);
+    CMJGameTableView* view = frame.GetGdiTableView();
+    ASSERT_NE(view, nullptr);
+    host.ShowStartWindowButton(1);
+    EXPECT_TRUE(view->button(1800)->isVisibleTo(view));
+    host.ShowStartWindowButton(0);
+    EXPECT_FALSE(view->button(1800)->isVisibleTo(view));
+    host.SetClaimWindowCell(3, 200);
+    EXPECT_EQ(view->GetClaimCell(3), 200);
+    EXPECT_EQ(host.GetClaimWindowCell(3), 200);
+    EXPECT_EQ(host.GetClaimWindowCell(2), 40);
+    app.SetFrame(nullptr);
+}
+
+TEST_F(GdiViewTest, EveryButtonEndsTheCountOfMissedTurns) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    for (int id : {1800, 1801, 1810, 1811, 1812, 1813, 1814}) {
+        app.recording.SetTimeoutCount(2);
+        view.OnCommand(id);
+        EXPECT_EQ(app.recording.GetTimeoutCount(), 0) << id;
+    }
+}
+
+TEST_F(GdiViewTest, AClickOnTheTableEndsAutomaticPlayAndOnlyThat) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    view.resize(300, 200);
+    view.show();
+    app.recording.SetSceneMode(1);
+    app.recording.ToggleAutoPlay();
+    ASSERT_EQ(app.recording.IsAutoPlayOn(), 1);
+    Mouse(view, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(41, 51));
+    EXPECT_EQ(app.recording.IsAutoPlayOn(), 0);
+    EXPECT_EQ(app.recording.GetTimeoutCount(), 0);
+    auto presses = [&] {
+        return std::count(app.recording.calls.begin(), app.recording.calls.end(), "ldown");
+    };
+    EXPECT_EQ(presses(), 0);
+    Mouse(view, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(41, 51));
+    EXPECT_EQ(presses(), 1);
+}
+
+TEST_F(GdiViewTest, RoundEndClearsTheTableAndAutomaticPlayStartsTheNextDeal) {
+    for (int looker : {0, 1}) {
+        SCOPED_TRACE(looker);
+        GdiApp a;
+        a.useRecording = true;
+        ASSERT_TRUE(a.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|" +
+                                           std::to_string(looker) + "|0|t|21303|0|0|0"));
+        a.SetSceneMode(1);
+        a.recording.SetSceneMode(1);
+        Frame frame(a);
+        a.SetFrame(&frame);
+        CMJGameTableView& view = *frame.GetGdiTableView();
+        view.ShowClaimButton(1, 1);
+        view.ShowClaimButton(5, 1);
+        view.SetClaimCell(2, 200);
+        a.gameInfo().SetDealFlags(1);
+        a.GetTableDraw()->SetAllBankers(1);
+        view.OnRoundEnded();
+        EXPECT_FALSE(view.button(1813)->isVisibleTo(&view));
+        EXPECT_FALSE(view.button(1810)->isVisibleTo(&view));
+        EXPECT_EQ(view.GetClaimCell(2), 40);
+        EXPECT_EQ(a.gameInfo().GetDealFlags(), 0);
+        EXPECT_EQ(a.GetTableDraw()->Seat(0)->banker, 0);
+        EXPECT_EQ(view.button(1800)->isVisibleTo(&view), looker == 0);
+        auto starts = [&] {
+            return std::count(a.recording.calls.begin(), a.recording.calls.end(), "start");
+        };
+        EXPECT_EQ(starts(), 0);
+        // With automatic play on, the next deal is started at once (a player only).
+        a.recording.ToggleAutoPlay();
+        view.OnRoundEnded();
+        EXPECT_EQ(starts(), looker == 0 ? 1 : 0);
+        EXPECT_EQ(a.recording.GetTimeoutCount(), looker == 0 ? 3 : 0);  // a looker-on has none
+        a.SetFrame(nullptr);
+    }
+}
+
+TEST_F(GdiViewTest, TheAskLineNamesTheWatchedPlayerWithItsAlias) {
+    app.useRecording = true;
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|1|0|t|21303|0|0|0"));
+    framework::PlayerRecord* watched = app.SeatMutable(2);
+    ASSERT_NE(watched, nullptr);
+    using R = framework::PlayerRecord;
+    watched->setText(R::kNameOff, R::kNameLen, framework::Utf8ToGbk("西家"));
+    watched->setText(R::kAliasOff, R::kAliasLen, framework::Utf8ToGbk("小西"));
+    Frame frame(app);
+    app.SetFrame(&frame);
+    auto* chat = dynamic_cast<framework::CGameChatView*>(frame.GetChatView());
+    ASSERT_NE(chat, nullptr);
+    CMJGameTableView& view = *frame.GetGdiTableView();
+    app.recording.askAnswer = false;
+    view.OnCommand(1801);
+    EXPECT_EQ(chat->display()->toPlainText().indexOf("给我看牌"), -1);
+    app.recording.askAnswer = true;
+    view.OnCommand(1801);
+    EXPECT_NE(chat->display()->toPlainText().indexOf("请求西家[小西]给我看牌"), -1)
+        << chat->display()->toPlainText().toStdString();
+    EXPECT_FALSE(view.button(1801)->isEnabled());
+    app.SetFrame(nullptr);
+}
+
+TEST_F(GdiViewTest, TheButtonsDrawSlotAndClockPlacesGoToTheLogOncePerChange) {
+    const std::string logs = app.folder + "logs";
+    std::filesystem::create_directories(logs);
+    netlib::YrnLogSetFolder(logs);
+    auto Count = [](const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+        return n;
+    };
+    auto lines = [&] {
+        std::string all;
+        for (const auto& e : std::filesystem::directory_iterator(logs))
+            all += e2e::ReadFile(e.path());
+        return all;
+    };
+    {
+        CMJGameTableView view(app);
+        view.resize(796, 700);
+        view.OnInitialUpdate();
+        EXPECT_EQ(Count(lines(), "窗口按钮"), 0);  // not on the screen yet
+        view.show();
+        platform::ui::processUiEvents(50);
+        view.LogButtonPlaces();  // the window may have moved since it showed
+        const int shown = Count(lines(), "窗口按钮 屏幕:");
+        EXPECT_GE(shown, 1);
+        // Asked again with nothing moved: no new line.
+        view.LogButtonPlaces();
+        view.LogButtonPlaces();
+        std::string text = lines();
+        EXPECT_EQ(Count(text, "窗口按钮 屏幕:"), shown) << text;
+        auto at = e2e::ButtonPoints(text);
+        auto global = [&](QPoint p) {
+            return std::make_pair(view.mapToGlobal(p).x(), view.mapToGlobal(p).y());
+        };
+        EXPECT_EQ(at["开始"], global(view.button(1800)->geometry().center()));
+        EXPECT_EQ(at["杠"], global(view.button(1812)->geometry().center()));
+        EXPECT_EQ(at["看牌"], global(view.button(1801)->geometry().center()));
+        MJRect own, clock;
+        app.scene().GetHandRect(3, own);
+        app.scene().GetClockRect(clock);
+        EXPECT_EQ(at["摸牌"], global(QPoint(own.right - 21, own.top + 10 + 30)));
+        EXPECT_EQ(at["钟"],
+                  global(QPoint((clock.left + clock.right) / 2, (clock.top + clock.bottom) / 2)));
+        // Another size: another line with the places of that size.
+        view.resize(700, 600);
+        platform::ui::processUiEvents(50);
+        text = lines();
+        EXPECT_GT(Count(text, "窗口按钮 屏幕:"), shown);
+        app.scene().GetHandRect(3, own);
+        EXPECT_EQ(e2e::ButtonPoints(text)["摸牌"], global(QPoint(own.right - 21, own.top + 40)));
+    }
+    netlib::YrnLogSetFolder("");
+}
+
+TEST_F(GdiViewTest, TheClockFontIsTwentyFourWide) {
+    CMJGameTableView view(app);
+    EXPECT_EQ(view.clockFont().face, "System");
+    EXPECT_EQ(view.clockFont().height, 40);
+    EXPECT_EQ(view.clockFont().width, 24);
+    EXPECT_EQ(view.clockFont().weight, 700);
+    EXPECT_EQ(view.buttonFont().width, 0);
+}
+
 TEST_F(GdiViewTest, ResetTableWithoutAMainWindowChangesNothing) {
     app.useRecording = true;
     CMJGameTableView view(app);
@@ -364,7 +601,8 @@ TEST_F(GdiViewTest, GeneratedSkinShowsEveryAreasFaces) {
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x)
             ASSERT_NE(shot.pixel(x, y) & 0xFFFFFF, 0x0000FFu) << x << "," << y;
-    EXPECT_EQ(view.grab().toImage().pixel(h.left + 30, h.top + 30), shot.pixel(h.left + 30, h.top + 30));
+    EXPECT_EQ(view.grab().toImage().pixel(h.left + 30, h.top + 30),
+              shot.pixel(h.left + 30, h.top + 30));
     EXPECT_EQ(view.tableColor(), 16384u);
 }
 

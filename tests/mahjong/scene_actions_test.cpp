@@ -487,6 +487,28 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     EXPECT_EQ(Count(229080), before);
 }
 
+TEST_F(PlayTest, ChiPressedTwiceCancelsTheChoiceAndClaimsOnce) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    OwnHand({1, 2, 30, 40, 50});
+    Offer(3, 1, 0, {1, 2});
+    scene.ShowClaimButton(3, 1);
+    scene.ShowClaimButton(5, 1);
+    EXPECT_EQ(scene.GetClaimCell(3), 80);
+    Dispatch(210025);
+    EXPECT_EQ(scene.GetClaimCell(3), 200);
+    EXPECT_EQ(scene.GetClaimCell(2), 40);  // the gang button keeps its own cell
+    EXPECT_EQ(scene.GetSelectMode(), 3);
+    Dispatch(210025);
+    EXPECT_EQ(scene.GetClaimCell(3), 80);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(Active(5), 1);
+    Reply(229080, 10);
+    EXPECT_EQ(scene.SendHu(), 10);  // a waited fence
+    EXPECT_EQ(Count(229020), 1);
+}
+
 TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
     NEED_ASSETS();
     StartDeal();

@@ -282,6 +282,9 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     EXPECT_EQ(play.timers.back(), 11 * 100000 + 5000);
     scene.OnTurnTimer(11);
     EXPECT_EQ(Got(221080).body.size(), 104u);
+    // The own machine id's first 32 bytes at byte 32.
+    const std::vector<uint8_t> silent = Got(221080).body;
+    EXPECT_EQ(std::string(silent.begin() + 32, silent.begin() + 64), play.machine.substr(0, 32));
     // With the claim window open an undrawn seat waits grace + 2 only.
     drawn.bPresent = 0;
     scene.OnCountdownEnd();

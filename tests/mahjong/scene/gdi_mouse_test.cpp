@@ -17,6 +17,12 @@ protected:
         OwnHand({5, 14, 23, 30});
         scene.GetHandRect(kOwnView, h);
     }
+    // The own turn: the clock hand at the own seat, which holds its drawn tile.
+    void OwnTurn(int drawn = 77) {
+        scene.SetClockPosition(6);
+        MJTileInfo& slot = Hand(3)[0];
+        slot.nCode = drawn, slot.bPresent = 1, slot.bHand = 1;
+    }
     // A point inside own record i, dx from its left edge.
     int X(int i, int dx = 5) { return h.left + scene.Tiles().m_hands[3][i].nX + dx; }
     int Y() { return h.top + scene.Tiles().m_hands[3][1].nY + 5; }
@@ -107,20 +113,36 @@ TEST_F(GdiMouseTest, TheMousePointIsTheCursorOnlyWhileATileIsDragged) {
 }
 
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
-    scene.GdiLButtonDown(0, X(2), Y());  // not selected: nothing
+    // Outside the own turn, or in it without a drawn tile, a click plays nothing.
+    scene.GdiMouseMove(0, X(2), Y());
+    scene.GdiLButtonDown(0, X(2), Y());
+    scene.SetClockPosition(6);
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_TRUE(scene.clicks.empty());
+    OwnTurn();
+    scene.SetClockPosition(4);
+    scene.GdiLButtonDown(0, X(2), Y());
+    EXPECT_TRUE(scene.clicks.empty());
+    scene.SetClockPosition(6);
+    scene.GdiMouseMove(0, h.left - 5, Y());  // off the hand: nothing selected
+    scene.GdiLButtonDown(0, X(2), Y());      // not selected: nothing
     EXPECT_TRUE(scene.clicks.empty());
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
     EXPECT_EQ(scene.clicks, std::vector<int>{14});
-    const struct {
-        int mode, click;
-    } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
+    const struct { int mode, click; } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
     for (auto c : cases) {
         scene.clicks.clear();
         scene.SetSelectMode(c.mode);
         scene.GdiLButtonDown(0, X(2), Y());
         EXPECT_EQ(scene.clicks, c.click < 0 ? std::vector<int>{} : std::vector<int>{c.click})
             << c.mode;
+        // The picks too belong to the own turn.
+        scene.clicks.clear();
+        scene.SetClockPosition(2);
+        scene.GdiLButtonDown(0, X(2), Y());
+        EXPECT_TRUE(scene.clicks.empty()) << c.mode;
+        scene.SetClockPosition(6);
     }
     scene.SetSelectMode(0);
     scene.clicks.clear();
@@ -128,9 +150,30 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     EXPECT_TRUE(scene.clicks.empty());
 }
 
+TEST_F(GdiMouseTest, WhileTilesArePickedThePointerPicksNothing) {
+    for (int mode : {2, 3}) {
+        scene.SetSelectMode(mode);
+        host.sounds.clear();
+        EXPECT_EQ(scene.GdiMouseMove(0, X(2), Y()), 0);  // the arrow cursor
+        EXPECT_EQ(scene.FirstSelectedIndex(3), -1) << mode;
+        EXPECT_TRUE(host.sounds.empty());
+    }
+    // The real gang pick: one click on the tile of a concealed four sends it at once.
+    scene.recordClicks = false;
+    scene.useGangClick = true;
+    OwnHand({0, 9, 18, 27, 40});
+    OwnTurn();
+    scene.SetSelectMode(2);
+    scene.GdiMouseMove(0, X(1), Y());
+    scene.GdiLButtonDown(0, X(1), Y());
+    EXPECT_EQ(scene.concealedGangs, std::vector<int>{0});
+    scene.SetSelectMode(0);
+    scene.GdiMouseMove(0, X(2), Y());  // the normal state: the hover selects again
+    EXPECT_EQ(scene.FirstSelectedIndex(3), 2);
+}
+
 TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
-    MJTileInfo& slot = Hand(3)[0];
-    slot.nCode = 77, slot.bPresent = 1, slot.bHand = 1;
+    OwnTurn(77);
     scene.GdiMouseMove(0, X(0), Y());
     ASSERT_EQ(scene.FirstSelectedIndex(3), 0);
     EXPECT_EQ(scene.GdiLButtonDown(0, X(0), Y()), 1);
@@ -139,6 +182,7 @@ TEST_F(GdiMouseTest, TheDrawnTileInTheDrawSlotIsClickedLikeAnother) {
 
 TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
     scene.recordClicks = false;
+    OwnTurn();
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
     EXPECT_EQ(requests.plays, 1);
@@ -157,12 +201,14 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileSends221080WithoutAnEngine) {
 
 TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {
     for (int i = 1; i <= 4; ++i) Hand(3)[i].nCode = kHiddenTile;
+    // The application's playing answer is the framework's in this mode: never the test.
     host.playing = 1;
+    scene.SetGameRunning(1);
     EXPECT_FALSE(scene.GdiAskToSeeTiles());  // a player
     host.lookerOn = 1;
-    host.playing = 0;
+    scene.SetGameRunning(0);
     EXPECT_FALSE(scene.GdiAskToSeeTiles());  // no deal
-    host.playing = 1;
+    scene.SetGameRunning(1);
     host.field13Bit8 = 1;
     EXPECT_FALSE(scene.GdiAskToSeeTiles());
     host.field13Bit8 = 0;
@@ -173,8 +219,16 @@ TEST_F(GdiMouseTest, AskToSeeTilesOnlyForALookerOnOfAHiddenRunningHand) {
     EXPECT_TRUE(scene.GdiAskToSeeTiles());
     EXPECT_EQ(requests.asks, 1);
     EXPECT_EQ(host.sounds, std::vector<int>{29010 * 100 + 5});
-    ASSERT_EQ(host.chat.size(), 1u);
-    EXPECT_EQ(host.chat[0], " <c=2906200>请求西家给我看牌\r\n");
+    // The chat line is the view's (with the watched player's display name).
+    EXPECT_TRUE(host.chat.empty());
+    // A looker-on who came during a deal knows it from the table state's running flag.
+    scene.SetGameRunning(0);
+    host.playing = 0;
+    EXPECT_FALSE(scene.GdiAskToSeeTiles());
+    deal.SetStateBytes(kLookerStateBytes);
+    deal.SetDealFlags(1);
+    EXPECT_TRUE(scene.GdiAskToSeeTiles());
+    EXPECT_EQ(requests.asks, 2);
 }
 
 }  // namespace

@@ -359,5 +359,24 @@ TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
     EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 0));
 }
 
+TEST_F(GdiPaintTest, TheClockIsLaidOutByItsWords) {
+    scene.ClockReset();
+    EXPECT_EQ(scene.Clock().layout[0], 4);
+    EXPECT_EQ(scene.Clock().layout[1], 4);
+    EXPECT_EQ(scene.Clock().layout[2], 24);
+    EXPECT_EQ(scene.Clock().layout[3], 25);
+    scene.ClockStart();
+    scene.SetClockPosition(0);
+    scene.SetCountdown(10);
+    MJRect r;
+    scene.GetClockRect(r);
+    scene.PaintClockGdi(dc);
+    // The digits 24 across and 25 down (their cells' markers 2 in from each edge).
+    EXPECT_EQ(dc.At(r.left + 26, r.top + 39), Mark("CLOCK_DIGIT", 1));
+    EXPECT_NE(dc.At(r.left + 26, r.top + 26), Mark("CLOCK_DIGIT", 1));
+    EXPECT_EQ(dc.At(r.left + 34, r.top + 39), Mark("CLOCK_DIGIT", 0));
+    EXPECT_EQ(dc.At(r.left + 6, r.top + 6), Mark("CLOCK_HAND", 0));
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test

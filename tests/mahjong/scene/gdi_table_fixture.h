@@ -36,13 +36,20 @@ struct GdiScene : CMJGameScene2 {
         if (!recordClicks) return CMJGameScene2::OnTileClickDiscard(r, b);
         clicks.push_back(r->nCode);
     }
-    void OnTileClickGang(MJTileInfo* r, MJBinding*) override { clicks.push_back(1000 + r->nCode); }
+    void OnTileClickGang(MJTileInfo* r, MJBinding* b) override {
+        if (useGangClick) return CMJGameScene2::OnTileClickGang(r, b);
+        clicks.push_back(1000 + r->nCode);
+    }
+    int DeclareConcealedGang(int tile) override {
+        concealedGangs.push_back(tile);
+        return 1;
+    }
     void OnTileClickSelect(MJTileInfo* r, MJBinding*) override {
         clicks.push_back(2000 + r->nCode);
     }
     int waiting = 0;
-    bool recordClicks = true;
-    std::vector<int> clicks;
+    bool recordClicks = true, useGangClick = false;
+    std::vector<int> clicks, concealedGangs;
 };
 
 // The requests the window-drawn table's actions reach: the asks are counted.
@@ -80,15 +87,13 @@ inline void AddGdiBitmaps(RasterSurface& s) {
         const char* name;
         int w, h, cells;
     };
-    const B all[] = {{"MJ_LARGE1", 42, 60, 47},   {"MJ_LARGE2", 42, 60, 47},
-                     {"MJ_MIDDLE0", 33, 32, 47},  {"MJ_MIDDLE1", 26, 36, 47},
-                     {"MJ_MIDDLE2", 33, 32, 47},  {"MJ_MIDDLE3", 26, 36, 47},
-                     {"MJ_SIDE0", 19, 49, 1},     {"MJ_SIDE1", 26, 37, 1},
-                     {"MJ_SIDE2", 19, 49, 1},     {"MJ_BACK0", 33, 32, 1},
-                     {"MJ_BACK1", 26, 36, 1},     {"MJ_SMALL0", 22, 23, 47},
-                     {"MJ_SMALL1", 17, 26, 47},   {"MJ_SMALLBACK0", 22, 23, 1},
-                     {"MJ_SMALLBACK1", 17, 26, 1}, {"MJ_JOKER", 42, 60, 1},
-                     {"MJ_HU", 42, 60, 1}};
+    const B all[] = {
+        {"MJ_LARGE1", 42, 60, 47},  {"MJ_LARGE2", 42, 60, 47},    {"MJ_MIDDLE0", 33, 32, 47},
+        {"MJ_MIDDLE1", 26, 36, 47}, {"MJ_MIDDLE2", 33, 32, 47},   {"MJ_MIDDLE3", 26, 36, 47},
+        {"MJ_SIDE0", 19, 49, 1},    {"MJ_SIDE1", 26, 37, 1},      {"MJ_SIDE2", 19, 49, 1},
+        {"MJ_BACK0", 33, 32, 1},    {"MJ_BACK1", 26, 36, 1},      {"MJ_SMALL0", 22, 23, 47},
+        {"MJ_SMALL1", 17, 26, 47},  {"MJ_SMALLBACK0", 22, 23, 1}, {"MJ_SMALLBACK1", 17, 26, 1},
+        {"MJ_JOKER", 42, 60, 1},    {"MJ_HU", 42, 60, 1}};
     for (const B& b : all) s.AddStrip(b.name, b.w, b.h, b.cells);
     for (int i = 1; i <= 12; ++i) s.AddStrip("DICE" + std::to_string(i), 106, 99, 1);
     s.AddStrip("CLOCK", 65, 65, 1, kGdiMagentaKey);

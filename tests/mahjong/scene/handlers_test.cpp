@@ -255,6 +255,25 @@ TEST_F(Handlers, ClaimFlagsMakeExactlyTheFlaggedButtonsActive) {
     }
 }
 
+TEST_F(Handlers, EveryOwnChairReadsItsOwnFlagWordChairZeroToo) {
+    NEED_ASSETS();
+    for (int own : {0, 1, 2, 3}) {
+        host.chair = own;
+        Deal();
+        // The next chair discards; every chair's word is full but the own one's.
+        const int next = (own + 1) % 4;
+        scene.OnNotify221170(Body(30, {{1, next},
+                                       {6, 0x2F},
+                                       {7, 0x2F},
+                                       {8, 0x2F},
+                                       {9, 0x2F},
+                                       {6 + size_t(own), 0x01 | 0x20},
+                                       {21, 0}}));
+        EXPECT_EQ(Actives(), "10001") << own;
+        EXPECT_EQ(scene.Offer(1).fromChair, next) << own;
+    }
+}
+
 TEST_F(Handlers, OffersListTheCandidatesOfTheOwnHand) {
     NEED_ASSETS();
     Deal();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+
+#include <algorithm>
+
 #include <QTemporaryDir>
 
 #include "platform/ui/cursor.h"
@@ -134,6 +138,24 @@ TEST(DrawContext, TextMeasureWrapsAndColours) {
         for (int x = 0; x < 200; ++x)
             if (At(img, x, y) == Rgb(255, 255, 255)) ++white;
     EXPECT_GT(white, 50);
+}
+
+TEST(DrawContext, AFontsWidthStretchesItsCharactersToThatAverage) {
+    qtApp();
+    FontSpec spec;
+    spec.face = "System";
+    spec.height = 40;
+    spec.weight = 700;
+    const QFont natural = MakeFont(spec);
+    const int own = QFontMetrics(natural).averageCharWidth();
+    ASSERT_GT(own, 0);
+    // Width 0: the face's own characters, not stretched.
+    EXPECT_EQ(natural.stretch(), MakeFont(FontSpec{"System", 40, 700}).stretch());
+    for (int width : {24, 1, own * 3}) {
+        spec.width = width;
+        const QFont f = MakeFont(spec);
+        EXPECT_EQ(f.stretch(), std::clamp(width * 100 / own, 1, 4000)) << width;
+    }
 }
 
 TEST(DrawContext, FontsAndBrokenBitmaps) {
