@@ -551,6 +551,43 @@ TEST(GameConnectionStandalone, EveryRequestGoesOutWithItsIdWaitFlagAndSize) {
     check("activities", {201308, 1, 0});
 }
 
+// A wait that fails because the connection ended under it answers as a request made after
+// the end: 1031 and its text, whatever code the caller left; a send that fails on a live
+// connection keeps the caller's code.
+TEST(GameConnectionStandalone, AConnectionEndedUnderTheWaitAnswersDisconnected) {
+    struct EndsUnderTheWait : RecordingSocket {
+        using RecordingSocket::RecordingSocket;
+        bool ended = false;
+        int IsConnected() const override { return ended ? 0 : 1; }
+        int SendRequestWait(const netlib::YrnEnvelope* env, const netlib::YrnRecord* req,
+                            netlib::YrnRecord* resp, int* to, int timeoutMs, uint32_t a, uint32_t b,
+                            int forceCrc, const std::string& s, int n) override {
+            const int r = RecordingSocket::SendRequestWait(env, req, resp, to, timeoutMs, a, b,
+                                                           forceCrc, s, n);
+            ended = endsNext;
+            return r;
+        }
+        bool endsNext = false;
+    };
+    const struct {
+        bool ends;
+        int code;
+        const char* text;
+    } cases[] = {{true, 1031, "与服务器连接断开。"}, {false, 555, "请求发送失败。"}};
+    for (const auto& c : cases) {
+        TestHost host;
+        EndsUnderTheWait conn(&host);
+        conn.endsNext = c.ends;
+        RequestResult r;
+        r.code = 555;
+        EXPECT_EQ(conn.SendRequest(r, 201001, {}, 1), 0);
+        EXPECT_EQ(r.code, c.code) << c.ends;
+        EXPECT_EQ(r.text, c.text) << c.ends;
+        EXPECT_EQ(conn.bodies.size(), 1u);
+        EXPECT_EQ(host.cursorDepth, 0);
+    }
+}
+
 TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     TestHost host;
     RecordingSocket conn(&host);
