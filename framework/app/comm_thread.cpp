@@ -233,7 +233,10 @@ bool CGameCommThread::Start() {
 
 platform::Handle CGameCommThread::OpenSignWindow(CHallSignBroker* broker) {
     Core* core = core_.get();
-    core->broker = broker;
+    {
+        std::lock_guard g(core->brokerLock);
+        core->broker = broker;
+    }
     core->signTarget =
         std::make_unique<platform::FunctionTarget>([core](const Message& m) -> intptr_t {
             if (m.id != platform::kCopyDataMessage || !m.l) return 0;
@@ -242,8 +245,10 @@ platform::Handle CGameCommThread::OpenSignWindow(CHallSignBroker* broker) {
             auto plain = DecryptHallData(cd->data, cd->size);
             if (!plain) return 0;
             auto answer = ParseHallSignAnswer(plain->data(), plain->size());
+            if (!answer) return 0;
+            std::lock_guard g(core->brokerLock);
             CHallSignBroker* b = core->broker;
-            if (!answer || !b) return 0;
+            if (!b) return 0;
             if (!b->Answer(*answer))
                 platform::diagf("sign answer %u for no waiting request", answer->requestId);
             return 1;
@@ -275,7 +280,10 @@ bool CGameCommThread::Stop(int waitMs) {
         // The thread did not end in time. There is no safe way to kill a thread: it is let
         // go with the core it holds, and the sign answers no longer reach the broker.
         netlib::YrnLogWrite("communication thread did not end within %d ms: let go", waitMs);
-        core_->broker = nullptr;
+        {
+            std::lock_guard g(core_->brokerLock);
+            core_->broker = nullptr;
+        }
         thread_.detach();
         core_ = std::make_shared<Core>();
     }

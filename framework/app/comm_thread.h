@@ -12,6 +12,7 @@
 #include <string>
 
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/core/event.h"
@@ -105,7 +106,9 @@ private:
         std::atomic<platform::Handle> target{0};
         std::atomic<platform::Handle> waitDialog{0};
         std::atomic<int> relayed{0}, dropped{0};
-        std::atomic<CHallSignBroker*> broker{nullptr};
+        // Guards broker: a late stop lets go of it only once no answer is being handed to it.
+        std::mutex brokerLock;
+        CHallSignBroker* broker = nullptr;
         std::unique_ptr<platform::FunctionTarget> signTarget;
         platform::Event ended{true};
         void onThreadMessage(const platform::Message& msg);

@@ -37,7 +37,8 @@ QFont MakeFont(const FontSpec& spec) {
     if (spec.width > 0) {
         // The face's characters stretched to the asked average width.
         const int natural = QFontMetrics(f).averageCharWidth();
-        if (natural > 0) f.setStretch(std::clamp(spec.width * 100 / natural, 1, 4000));
+        if (natural > 0)
+            f.setStretch(int(std::clamp<int64_t>(int64_t(spec.width) * 100 / natural, 1, 4000)));
     }
     return f;
 }

@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyleOption>
 #include <QTest>
 
@@ -391,14 +392,37 @@ TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
 TEST(OwnerDrawMenu, OtherElementsGoToTheBaseStyle) {
     SharedQtApp();
     COwnerDrawMenu menu;
-    QImage img(20, 20, QImage::Format_ARGB32);
-    QPainter p(&img);
+    auto* proxy = qobject_cast<QProxyStyle*>(menu.style());
+    ASSERT_NE(proxy, nullptr);
+    QStyle* base = proxy->baseStyle();
+    ASSERT_NE(base, nullptr);
+    // What a style draws of one element, for one widget, on a plain background.
+    auto drawn = [](QStyle* style, QStyle::ControlElement ce, const QStyleOption& o,
+                    const QWidget* w) {
+        QImage img(60, 24, QImage::Format_ARGB32);
+        img.fill(Qt::magenta);
+        QPainter p(&img);
+        style->drawControl(ce, &o, &p, w);
+        p.end();
+        return img;
+    };
     QStyleOptionButton button;
-    button.rect = QRect(0, 0, 20, 20);
-    menu.style()->drawControl(QStyle::CE_PushButton, &button, &p, nullptr);
+    button.rect = QRect(0, 0, 60, 24);
+    button.palette = menu.palette();
+    button.text = "ok";
+    EXPECT_EQ(drawn(proxy, QStyle::CE_PushButton, button, &menu),
+              drawn(base, QStyle::CE_PushButton, button, &menu));
     QStyleOptionMenuItem item;
-    item.rect = QRect(0, 0, 20, 20);
-    menu.style()->drawControl(QStyle::CE_MenuItem, &item, &p, nullptr);
+    item.rect = QRect(0, 0, 60, 24);
+    item.palette = menu.palette();
+    item.text = "item";
+    item.menuItemType = QStyleOptionMenuItem::Normal;
+    item.state = QStyle::State_Enabled;
+    EXPECT_EQ(drawn(proxy, QStyle::CE_MenuItem, item, nullptr),
+              drawn(base, QStyle::CE_MenuItem, item, nullptr));
+    // The same item drawn for the menu itself is the menu's own drawing.
+    EXPECT_NE(drawn(proxy, QStyle::CE_MenuItem, item, &menu),
+              drawn(base, QStyle::CE_MenuItem, item, &menu));
 }
 
 TEST(OwnerDrawMenu, RemovingAPopupFreesEverythingUnderIt) {

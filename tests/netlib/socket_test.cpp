@@ -52,6 +52,29 @@ protected:
         return sock_.SendRequestWait(&env, &req, resp, timedOut, timeoutMs);
     }
 
+    // Another thread's request that is never answered: it holds the single response slot
+    // until the socket is closed, which Release (or the end of the holder) does.
+    struct SlotHolder {
+        explicit SlotHolder(SocketTest& t)
+            : test(t), thread([this] {
+                  YrnRecord resp;
+                  int timedOut = 0;
+                  result = test.request(1, "unanswered", &resp, &timedOut, 3000);
+              }) {}
+        ~SlotHolder() { Release(); }
+        // Closes the socket, waits for the holding request and gives its result.
+        int Release() {
+            if (thread.joinable()) {
+                test.sock_.Close();
+                thread.join();
+            }
+            return result.load();
+        }
+        SocketTest& test;
+        std::atomic<int> result{-1};
+        std::thread thread;
+    };
+
     Listener listener_;
     Owner owner_;
     CYrnSocket sock_{nullptr, 128, 0, 0, 1, 0};  // a chunk size of 0 means the largest
@@ -574,12 +597,7 @@ TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
     connect();
     // The first request is never answered and holds the single response slot; a second
     // thread's request may not wait for the slot beyond its own time-out.
-    std::atomic<int> first{-1};
-    std::thread holder([&] {
-        YrnRecord resp;
-        int t = 0;
-        first = request(1, "unanswered", &resp, &t, 3000);
-    });
+    SlotHolder holder(*this);
     Received r;
     ASSERT_TRUE(peer_->readMessage(&r));  // the slot is taken
     YrnRecord resp;
@@ -591,21 +609,14 @@ TEST_F(SocketTest, WaitingForTheSlotCountsAgainstTheTimeOut) {
     EXPECT_GE(took, std::chrono::milliseconds(190));
     EXPECT_LT(took, std::chrono::milliseconds(2000));
     EXPECT_FALSE(peer_->readMessage(&r, 100));  // a request that never got the slot is not sent
-    sock_.Close();
-    holder.join();
-    EXPECT_EQ(first.load(), 0);
+    EXPECT_EQ(holder.Release(), 0);
 }
 
 // A request that does not wait leaves the waiting one's slot alone: a third request still
 // waits for the slot (and runs out of time without being sent).
 TEST_F(SocketTest, ARequestWithoutWaitLeavesTheWaitersSlotAlone) {
     connect();
-    std::atomic<int> first{-1};
-    std::thread holder([&] {
-        YrnRecord resp;
-        int t = 0;
-        first = request(1, "unanswered", &resp, &t, 3000);
-    });
+    SlotHolder holder(*this);
     Received r;
     ASSERT_TRUE(peer_->readMessage(&r));
     YrnRecord resp;
@@ -616,9 +627,7 @@ TEST_F(SocketTest, ARequestWithoutWaitLeavesTheWaitersSlotAlone) {
     EXPECT_EQ(request(3, "third", &resp, &timedOut, 200), 0);
     EXPECT_EQ(timedOut, 1);
     EXPECT_FALSE(peer_->readMessage(&r, 100));
-    sock_.Close();
-    holder.join();
-    EXPECT_EQ(first.load(), 0);
+    EXPECT_EQ(holder.Release(), 0);
 }
 
 // A message that outgrows the largest size is abandoned as an error, not kept growing.

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 
 #include <algorithm>
+#include <climits>
 
 #include <QTemporaryDir>
 
@@ -149,13 +150,16 @@ TEST(DrawContext, AFontsWidthStretchesItsCharactersToThatAverage) {
     const QFont natural = MakeFont(spec);
     const int own = QFontMetrics(natural).averageCharWidth();
     ASSERT_GT(own, 0);
-    // Width 0: the face's own characters, not stretched.
-    EXPECT_EQ(natural.stretch(), MakeFont(FontSpec{"System", 40, 700}).stretch());
+    // Width 0: the face's own characters, no stretch asked for.
+    EXPECT_EQ(natural.stretch(), QFont().stretch());
     for (int width : {24, 1, own * 3}) {
         spec.width = width;
         const QFont f = MakeFont(spec);
         EXPECT_EQ(f.stretch(), std::clamp(width * 100 / own, 1, 4000)) << width;
     }
+    // A width far past any face stretches as far as a font goes, without wrapping.
+    spec.width = INT_MAX;
+    EXPECT_EQ(MakeFont(spec).stretch(), 4000);
 }
 
 TEST(DrawContext, FontsAndBrokenBitmaps) {
