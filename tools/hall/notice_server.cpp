@@ -7,12 +7,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace hqlv::tools {
 namespace {
-
-constexpr size_t kHeadLimit = 8192;
 
 std::string HttpAnswer(int status, const char* reason, const std::string& type,
                        const std::string& body) {
@@ -111,7 +110,8 @@ void NoticeServer::Reply(int fd) {
     std::string head;
     char buf[1024];
     while (head.find("\r\n\r\n") == std::string::npos && head.size() < kHeadLimit) {
-        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        // Never past the limit: a head is refused by its length, not by how it arrived.
+        const ssize_t n = recv(fd, buf, std::min(sizeof buf, kHeadLimit - head.size()), 0);
         if (n <= 0) break;
         head.append(buf, size_t(n));
     }

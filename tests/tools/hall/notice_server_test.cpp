@@ -101,5 +101,30 @@ TEST(NoticeServer, AnswersOnLoopbackAndDropsACutHead) {
     EXPECT_LT(Connect(server.Port()), 0);
 }
 
+// The head limit is exact whatever the pieces the head comes in: a head of kHeadLimit bytes
+// is answered, one a byte longer is not, even when its blank line arrives in the same read.
+TEST(NoticeServer, TheHeadLimitIsExact) {
+    NoticeServer server(21, kNotice);
+    ASSERT_TRUE(server.Start());
+    const std::string line = "GET /notify/game/21.txt HTTP/1.1\r\nX-Pad: ";
+    for (const size_t size : {NoticeServer::kHeadLimit, NoticeServer::kHeadLimit + 1}) {
+        const std::string head = line + std::string(size - line.size() - 4, 'a') + "\r\n\r\n";
+        ASSERT_EQ(head.size(), size);
+        const int fd = Connect(server.Port());
+        ASSERT_GE(fd, 0);
+        // A short first piece, so that the rest does not begin on a whole buffer's bound.
+        ASSERT_EQ(send(fd, head.data(), 100, MSG_NOSIGNAL), 100);
+        usleep(100 * 1000);
+        send(fd, head.data() + 100, head.size() - 100, MSG_NOSIGNAL);
+        const std::string answer = ReadAll(fd);
+        close(fd);
+        if (size == NoticeServer::kHeadLimit)
+            EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+        else
+            EXPECT_EQ(answer, "");
+    }
+    EXPECT_EQ(server.Served(), 1);
+}
+
 }  // namespace
 }  // namespace hqlv::tools
