@@ -127,9 +127,13 @@ void NoticeServer::Reply(int fd) {
         sent += size_t(n);
     }
     ++served_;
-    if (log_)
-        log_("notice server: " + head.substr(0, head.find("\r\n")) + " -> " +
-             std::to_string(status));
+    if (!log_) return;
+    // The request line is the client's bytes: control characters go into the log as '?', so
+    // that a request cannot forge log lines or drive the terminal that shows them.
+    std::string line = head.substr(0, head.find("\r\n"));
+    for (char& ch : line)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
+    log_("notice server: " + line + " -> " + std::to_string(status));
 }
 
 }  // namespace hqlv::tools

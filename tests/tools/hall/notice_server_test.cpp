@@ -101,6 +101,22 @@ TEST(NoticeServer, AnswersOnLoopbackAndDropsACutHead) {
     EXPECT_LT(Connect(server.Port()), 0);
 }
 
+// The logged request line holds no control byte of the client's: no forged line, no escape.
+TEST(NoticeServer, TheLoggedRequestLineIsDefused) {
+    std::vector<std::string> log;
+    NoticeServer server(21, kNotice, [&](const std::string& l) { log.push_back(l); });
+    ASSERT_TRUE(server.Start());
+    const int fd = Connect(server.Port());
+    ASSERT_GE(fd, 0);
+    const std::string head = "GET /a\nforged\x1b[2J\x7f\t HTTP/1.1\r\n\r\n";
+    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), ssize_t(head.size()));
+    EXPECT_EQ(ReadAll(fd).rfind("HTTP/1.1 404 ", 0), 0u);
+    close(fd);
+    server.Stop();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "notice server: GET /a?forged?[2J?? HTTP/1.1 -> 404");
+}
+
 // The head limit is exact whatever the pieces the head comes in: a head of kHeadLimit bytes
 // is answered, one a byte longer is not, even when its blank line arrives in the same read.
 TEST(NoticeServer, TheHeadLimitIsExact) {
