@@ -117,7 +117,7 @@ TEST(NoticeServer, TheLoggedRequestLineIsDefused) {
     EXPECT_EQ(log[0], "notice server: GET /a?forged?[2J?? HTTP/1.1 -> 404");
 }
 
-// The head limit is exact whatever the pieces the head comes in: a head of kHeadLimit bytes
+// The head limit is exact however the head is split when sent: a head of kHeadLimit bytes
 // is answered, one a byte longer is not, even when its blank line arrives in the same read.
 TEST(NoticeServer, TheHeadLimitIsExact) {
     NoticeServer server(21, kNotice);
@@ -128,7 +128,7 @@ TEST(NoticeServer, TheHeadLimitIsExact) {
         ASSERT_EQ(head.size(), size);
         const int fd = Connect(server.Port());
         ASSERT_GE(fd, 0);
-        // A short first piece, so that the rest does not begin on a whole buffer's bound.
+        // A short first send, so that the rest does not begin on a whole buffer's bound.
         ASSERT_EQ(send(fd, head.data(), 100, MSG_NOSIGNAL), 100);
         usleep(100 * 1000);
         send(fd, head.data() + 100, head.size() - 100, MSG_NOSIGNAL);
