@@ -7,12 +7,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace hqlv::tools {
 namespace {
-
-constexpr size_t kHeadLimit = 8192;
 
 std::string HttpAnswer(int status, const char* reason, const std::string& type,
                        const std::string& body) {
@@ -111,7 +110,8 @@ void NoticeServer::Reply(int fd) {
     std::string head;
     char buf[1024];
     while (head.find("\r\n\r\n") == std::string::npos && head.size() < kHeadLimit) {
-        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        // Never past the limit: a head is refused by its length, not by how it arrived.
+        const ssize_t n = recv(fd, buf, std::min(sizeof buf, kHeadLimit - head.size()), 0);
         if (n <= 0) break;
         head.append(buf, size_t(n));
     }
@@ -127,9 +127,13 @@ void NoticeServer::Reply(int fd) {
         sent += size_t(n);
     }
     ++served_;
-    if (log_)
-        log_("notice server: " + head.substr(0, head.find("\r\n")) + " -> " +
-             std::to_string(status));
+    if (!log_) return;
+    // The request line is the client's bytes: control characters go into the log as '?', so
+    // that a request cannot forge log lines or drive the terminal that shows them.
+    std::string line = head.substr(0, head.find("\r\n"));
+    for (char& ch : line)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) ch = '?';
+    log_("notice server: " + line + " -> " + std::to_string(status));
 }
 
 }  // namespace hqlv::tools

@@ -4,6 +4,7 @@
 // other path with 404. Each connection gets one answer and is closed. The hall record names
 // its address as the notice base, so the client's periodic notice download finds a notice.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,6 +14,8 @@ namespace hqlv::tools {
 
 class NoticeServer {
 public:
+    // The longest request head answered, its blank line included; a longer one is dropped.
+    static constexpr size_t kHeadLimit = 8192;
     using LogFn = std::function<void(const std::string&)>;
     NoticeServer(int game, std::string notice, LogFn log = {});
     ~NoticeServer();

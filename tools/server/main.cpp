@@ -33,6 +33,8 @@
 // Log lines go to standard error.
 #include <iconv.h>
 
+#include <cctype>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +87,23 @@ bool SpoilCommand(hqlv::server::GameServer& server, std::istringstream& in) {
     return false;
 }
 
+// "ROOM:MIN:MAX": three decimal numbers from 0 to 2^31-1 and nothing else, MIN not above MAX
+// unless MAX is 0 (no bound). A number out of range is refused rather than wrapped.
+bool ParseSilverRoom(const char* text, long& room, long& low, long& high) {
+    long* const parts[] = {&room, &low, &high};
+    const char* p = text;
+    for (size_t k = 0; k < 3; ++k) {
+        if (!std::isdigit(static_cast<unsigned char>(*p))) return false;
+        char* end = nullptr;
+        errno = 0;
+        *parts[k] = std::strtol(p, &end, 10);
+        if (errno == ERANGE || *parts[k] > 0x7FFFFFFFL || *end != (k < 2 ? ':' : '\0'))
+            return false;
+        p = end + 1;
+    }
+    return high == 0 || low <= high;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,13 +151,11 @@ int main(int argc, char** argv) {
             ok = number(i, 0, 600000, v);
             seatWait = static_cast<int>(v);
         } else if (a == "--silver-room" && i + 1 < argc) {
-            int room = 0, low = 0, high = 0;
-            char tail = 0;
-            ok = std::sscanf(argv[++i], "%d:%d:%d%c", &room, &low, &high, &tail) == 3 && low >= 0 &&
-                 high >= 0 && (high == 0 || low <= high);
+            long room = 0, low = 0, high = 0;
+            ok = ParseSilverRoom(argv[++i], room, low, high);
             if (ok) {
-                opt.rooms[room].silverMin = low;
-                opt.rooms[room].silverMax = high;
+                opt.rooms[static_cast<int>(room)].silverMin = static_cast<int>(low);
+                opt.rooms[static_cast<int>(room)].silverMax = static_cast<int>(high);
             }
         } else if ((a == "--record" || a == "--test-deal") && i + 1 < argc) {
             (a == "--record" ? game.recordFile : game.deal.testIniFolder) = argv[++i];

@@ -101,5 +101,46 @@ TEST(NoticeServer, AnswersOnLoopbackAndDropsACutHead) {
     EXPECT_LT(Connect(server.Port()), 0);
 }
 
+// The logged request line holds no control byte of the client's: no forged line, no escape.
+TEST(NoticeServer, TheLoggedRequestLineIsDefused) {
+    std::vector<std::string> log;
+    NoticeServer server(21, kNotice, [&](const std::string& l) { log.push_back(l); });
+    ASSERT_TRUE(server.Start());
+    const int fd = Connect(server.Port());
+    ASSERT_GE(fd, 0);
+    const std::string head = "GET /a\nforged\x1b[2J\x7f\t HTTP/1.1\r\n\r\n";
+    ASSERT_EQ(send(fd, head.data(), head.size(), MSG_NOSIGNAL), ssize_t(head.size()));
+    EXPECT_EQ(ReadAll(fd).rfind("HTTP/1.1 404 ", 0), 0u);
+    close(fd);
+    server.Stop();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "notice server: GET /a?forged?[2J?? HTTP/1.1 -> 404");
+}
+
+// The head limit is exact however the head is split when sent: a head of kHeadLimit bytes
+// is answered, one a byte longer is not, even when its blank line arrives in the same read.
+TEST(NoticeServer, TheHeadLimitIsExact) {
+    NoticeServer server(21, kNotice);
+    ASSERT_TRUE(server.Start());
+    const std::string line = "GET /notify/game/21.txt HTTP/1.1\r\nX-Pad: ";
+    for (const size_t size : {NoticeServer::kHeadLimit, NoticeServer::kHeadLimit + 1}) {
+        const std::string head = line + std::string(size - line.size() - 4, 'a') + "\r\n\r\n";
+        ASSERT_EQ(head.size(), size);
+        const int fd = Connect(server.Port());
+        ASSERT_GE(fd, 0);
+        // A short first send, so that the rest does not begin on a whole buffer's bound.
+        ASSERT_EQ(send(fd, head.data(), 100, MSG_NOSIGNAL), 100);
+        usleep(100 * 1000);
+        send(fd, head.data() + 100, head.size() - 100, MSG_NOSIGNAL);
+        const std::string answer = ReadAll(fd);
+        close(fd);
+        if (size == NoticeServer::kHeadLimit)
+            EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+        else
+            EXPECT_EQ(answer, "");
+    }
+    EXPECT_EQ(server.Served(), 1);
+}
+
 }  // namespace
 }  // namespace hqlv::tools

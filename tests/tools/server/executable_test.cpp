@@ -114,9 +114,21 @@ TEST(MahjongExecutable, RoomsOfTheCommandLine) {
     }
     // Malformed rooms only print the usage.
     const std::vector<std::vector<std::string>> bad = {
-        {"--silver-room", "3:5"},    {"--silver-room", "3:9:1"}, {"--silver-room", "3:-1:0"},
-        {"--silver-room", "3:1:2x"}, {"--silver-room"},          {"--system-room", "-1"},
-        {"--system-room", "x"},      {"--seat-wait", "600001"},  {"--seat-wait", "-1"}};
+        {"--silver-room", "3:5"},
+        {"--silver-room", "3:9:1"},
+        {"--silver-room", "3:-1:0"},
+        {"--silver-room", "3:1:2x"},
+        {"--silver-room"},
+        {"--system-room", "-1"},
+        {"--system-room", "x"},
+        {"--seat-wait", "600001"},
+        {"--seat-wait", "-1"},
+        // Numbers beyond 32 bits are refused, not wrapped into some other bound.
+        {"--silver-room", "3:4294967297:0"},
+        {"--silver-room", "3:0:2147483648"},
+        {"--silver-room", "4294967299:1:2"},
+        {"--silver-room", "3: 1:2"},
+        {"--silver-room", "-3:1:2"}};
     for (const auto& args : bad) {
         std::vector<std::string> all = {"--port", "0"};
         all.insert(all.end(), args.begin(), args.end());
