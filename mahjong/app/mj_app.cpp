@@ -154,8 +154,7 @@ public:
         if (framework::CGameTableView* v = table()) v->setEnabled(enable != 0);
     }
     void ShowClaimWindowButton(int kind, int on) override {
-        CMJGameFrameWnd* f = app_.GetMJFrame();
-        if (CMJGameTableView* g = f ? f->GetGdiTableView() : nullptr) g->ShowClaimButton(kind, on);
+        if (CMJGameTableView* g = gdiView()) g->ShowClaimButton(kind, on);
     }
     int IsRejoining() override { return app_.IsRejoining(); }
     // The room's kind and the relaunch mark as the hall's command line gave them (the hall's

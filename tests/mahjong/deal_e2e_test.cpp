@@ -31,12 +31,8 @@
 namespace hqlv::mahjong {
 namespace {
 
-using e2e::HallRun;
-using e2e::ReadFile;
-using e2e::ReadScreen;
-using e2e::ServerProcess;
-using e2e::VirtualDisplay;
-using e2e::WaitFor;
+// The end-to-end runs' programs, display and waits.
+using namespace e2e;
 
 constexpr int kSeed = 7;
 

@@ -22,6 +22,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -39,37 +40,20 @@
 namespace hqlv::mahjong {
 namespace {
 
-using e2e::HallRun;
-using e2e::ReadFile;
-using e2e::ReadScreen;
-using e2e::ServerProcess;
-using e2e::VirtualDisplay;
-using e2e::WaitFor;
+// The end-to-end runs' programs, display and waits.
+using namespace e2e;
 namespace mj = server::mj;
 using Clock = std::chrono::steady_clock;
 using namespace walls;
 
-std::string Kept() {
-    return std::string(HQLV_BUILD_DIR) + "/gdi-play";
-}
-
-void Keep(const QImage& screen, const std::string& name) {
-    EXPECT_FALSE(screen.isNull()) << name;
-    screen.save(QString::fromStdString(Kept() + "/" + name));
-}
-
-void KeepFile(const std::string& from, const std::string& name) {
-    if (std::filesystem::exists(from))
-        std::filesystem::copy_file(from, Kept() + "/" + name,
-                                   std::filesystem::copy_options::overwrite_existing);
-}
+const e2e::KeptFolder kept(std::string(HQLV_BUILD_DIR) + "/gdi-play");
 
 // The client's environment for the window-drawn table.
 std::vector<std::string> ClientEnv(const VirtualDisplay& x, const std::string& shots,
                                    const std::string& trace = {}) {
     std::vector<std::string> env = {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
                                     "HQLV_SCENE_MODE=1", "HQLV_TABLE_SHOTS=" + shots,
-                                    AsanOptions()};
+                                    e2e::AsanOptionsUnderX()};
     if (!trace.empty()) env.push_back("HQLV_UI_TRACE=" + trace);
     return env;
 }
@@ -84,11 +68,36 @@ bool ReadPlaces(const std::string& program, const std::map<std::string, size_t>&
     return true;
 }
 
+// The client's display as its player sees and uses it.
+struct Player {
+    const VirtualDisplay& x;
+    std::string fb;
+    // The pointer's rest, off the table's buttons: it must not cover what is compared.
+    static constexpr std::pair<int, int> kAway{5, 5};
+    QImage Screen() const { return ReadScreen(fb + "/Xvfb_screen0"); }
+    void Click(std::pair<int, int> p) const {
+        e2e::XdoClick(x.name(), p);
+        e2e::XdoMove(x.name(), kAway);
+    }
+    // Clicks the start button until started() says the deal is on its way; the pointer
+    // rests afterwards.
+    bool PressStart(std::pair<int, int> start, const std::function<bool()>& started) const {
+        const bool ok = WaitFor(
+            [&] {
+                e2e::XdoClick(x.name(), start);
+                return started();
+            },
+            30000);
+        e2e::XdoMove(x.name(), kAway);
+        return ok;
+    }
+};
+
 // ---- a client left alone --------------------------------------------------------------------
 
 TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    std::filesystem::create_directories(Kept());
+    kept.Create();
     HallRun run("gdi-loop");
     const std::string record = run.dir() + "/record.txt", fb = run.dir() + "/fb",
                       shots = run.dir() + "/shots", trace = run.dir() + "/trace.txt";
@@ -112,17 +121,13 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
         60000))
         << run.ClientLog();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    Keep(ReadScreen(fb + "/Xvfb_screen0"), "alone-idle.png");
+    const Player player{x, fb};
+    kept.Picture(player.Screen(), "alone-idle.png");
     // The player presses start once; every later deal is started by the client itself.
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            e2e::XdoClick(x.name(), at["开始"]);
-            return WaitFor([&] { return server.Log().find("deal: started") != std::string::npos; },
-                           1500);
-        },
-        30000))
-        << server.Log();
-    e2e::XdoMove(x.name(), {5, 5});  // the pointer rests off the table
+    ASSERT_TRUE(player.PressStart(at["开始"], [&] {
+        return WaitFor([&] { return server.Log().find("deal: started") != std::string::npos; },
+                       1500);
+    })) << server.Log();
 
     struct Deal {
         Clock::time_point started, over;
@@ -139,11 +144,7 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         const std::string log = server.Log();
         const auto now = Clock::now();
-        while (true) {
-            const size_t end = log.find('\n', read);
-            if (end == std::string::npos) break;
-            const std::string line = log.substr(read, end - read);
-            read = end + 1;
+        for (const std::string& line : NewLines(log, read)) {
             if (line.find("deal: started") != std::string::npos) {
                 deals.push_back(Deal{});
                 deals.back().started = now;
@@ -157,29 +158,27 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
             Deal& d = deals[i];
             if (!d.shotStart && now - d.started > std::chrono::seconds(10)) {
                 d.shotStart = true;
-                Keep(ReadScreen(fb + "/Xvfb_screen0"),
-                     "alone-deal" + std::to_string(i + 1) + "-start.png");
+                kept.Picture(player.Screen(), "alone-deal" + std::to_string(i + 1) + "-start.png");
                 if (i == 0) {
-                    KeepFile(shots + "/table-dice.png", "alone-dice.png");
-                    KeepFile(shots + "/table-start.png", "alone-dealt.png");
+                    kept.Copy(shots + "/table-dice.png", "alone-dice.png");
+                    kept.Copy(shots + "/table-start.png", "alone-dealt.png");
                 }
             }
             if (d.isOver && !d.shotResult && now - d.over > std::chrono::milliseconds(1500)) {
                 d.shotResult = true;
-                Keep(ReadScreen(fb + "/Xvfb_screen0"),
-                     "alone-deal" + std::to_string(i + 1) + "-result.png");
+                kept.Picture(player.Screen(), "alone-deal" + std::to_string(i + 1) + "-result.png");
             }
         }
         if (deals.size() == 1 && !deals[0].isOver &&
             now - deals[0].started > std::chrono::seconds(12) && clockPairs < 12 &&
             now - lastClockAt > std::chrono::milliseconds(1200)) {
-            const QImage shot = ReadScreen(fb + "/Xvfb_screen0");
+            const QImage shot = player.Screen();
             if (!lastClock.isNull()) {
                 ++clockPairs;
                 if (Differing(shot, lastClock, at["钟"], 20) > 10) {
                     if (++clockChanged == 1) {
-                        Keep(lastClock, "alone-clock-a.png");
-                        Keep(shot, "alone-clock-b.png");
+                        kept.Picture(lastClock, "alone-clock-a.png");
+                        kept.Picture(shot, "alone-clock-b.png");
                     }
                 }
             }
@@ -189,9 +188,9 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
         if (deals.size() >= 3 && deals[2].isOver && deals[2].shotResult) break;
     }
     const std::string log = server.Log(), records = ReadFile(record);
-    KeepFile(shots + "/table-result.png", "alone-last-result.png");
-    std::ofstream(Kept() + "/alone-server.log") << log;
-    std::ofstream(Kept() + "/alone-record.txt") << records;
+    kept.Copy(shots + "/table-result.png", "alone-last-result.png");
+    std::ofstream(kept.path() + "/alone-server.log") << log;
+    std::ofstream(kept.path() + "/alone-record.txt") << records;
     const std::string chat = ReadFile(trace);
     EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
 
@@ -219,7 +218,7 @@ bool Offered(const QImage& now, const QImage& idle, std::pair<int, int> at) {
 
 TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButtons) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    std::filesystem::create_directories(Kept());
+    kept.Create();
     HallRun run("gdi-clicks");
     const std::string folder = run.dir() + "/deal";
     std::filesystem::create_directories(folder);
@@ -267,29 +266,19 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
         },
         60000))
         << run.ClientLog();
-    const std::pair<int, int> away{5, 5};
-    auto screen = [&] { return ReadScreen(fb + "/Xvfb_screen0"); };
-    auto click = [&](std::pair<int, int> p) {
-        e2e::XdoClick(x.name(), p);
-        e2e::XdoMove(x.name(), away);
-    };
+    const Player player{x, fb};
     // The table before the deal: no claim button stands anywhere.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    const QImage idle = screen();
-    Keep(idle, "clicks-idle.png");
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            e2e::XdoClick(x.name(), at["开始"]);
-            return server.WaitForRequest(201160, 1500).has_value();
-        },
-        30000));
-    e2e::XdoMove(x.name(), away);
+    const QImage idle = player.Screen();
+    kept.Picture(idle, "clicks-idle.png");
+    ASSERT_TRUE(player.PressStart(at["开始"],
+                                  [&] { return server.WaitForRequest(201160, 1500).has_value(); }));
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000))
         << run.ClientLog();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // The dealt hands; the first mover is one of the server's seats: nothing is offered yet.
-    const QImage dealt = screen();
-    Keep(dealt, "clicks-start.png");
+    const QImage dealt = player.Screen();
+    kept.Picture(dealt, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) EXPECT_FALSE(Offered(dealt, idle, at[b])) << b;
 
     // The player: an offered button (the strongest) is clicked; otherwise the drawn tile.
@@ -298,7 +287,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     bool afterPeng = false, afterGang = false;
     while (Clock::now() < deadline && !logged("notification 211080")) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        const QImage now = screen();
+        const QImage now = player.Screen();
         const char* choice = nullptr;
         for (const char* b : {"胡", "杠", "碰", "过"})
             if (!choice && Offered(now, idle, at[b])) choice = b;
@@ -306,10 +295,10 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
             const std::string name = choice == std::string("碰")   ? "peng"
                                      : choice == std::string("杠") ? "gang"
                                                                    : "hu";
-            Keep(now, "clicks-" + name + "-offer.png");
+            kept.Picture(now, "clicks-" + name + "-offer.png");
             clicked.push_back(name);
         }
-        click(choice ? at[choice] : at["摸牌"]);
+        player.Click(choice ? at[choice] : at["摸牌"]);
         // A claim's confirm is awaited before the next look: the gang's replacement (and the
         // win on it) comes after it, and must not be taken for a tile to play.
         const bool peng = choice && std::string(choice) == "碰";
@@ -317,19 +306,19 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
         if (!afterPeng && server.WaitForRequest(229025, peng ? 5000 : 10).has_value()) {
             afterPeng = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-            Keep(screen(), "clicks-after-peng.png");
+            kept.Picture(player.Screen(), "clicks-after-peng.png");
         }
         if (!afterGang && server.WaitForRequest(229045, gang ? 5000 : 10).has_value()) {
             afterGang = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-            Keep(screen(), "clicks-after-gang.png");
+            kept.Picture(player.Screen(), "clicks-after-gang.png");
         }
     }
-    std::ofstream(Kept() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
-    KeepFile(folder + "/test.ini", "clicks-test.ini");
+    std::ofstream(kept.path() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
+    kept.Copy(folder + "/test.ini", "clicks-test.ini");
     {
         std::lock_guard<std::mutex> g(logMu);
-        std::ofstream(Kept() + "/clicks-server.log") << serverLog;
+        std::ofstream(kept.path() + "/clicks-server.log") << serverLog;
     }
     ASSERT_GT(logged("notification 211080"), 0) << ReadFile(opt.recordFile);
     std::vector<std::string> claims = clicked;
@@ -350,27 +339,22 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     ASSERT_TRUE(WaitFor(
         [&] { return ReadFile(trace).find("result\tshown, ok at") != std::string::npos; }, 30000));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    Keep(screen(), "clicks-result.png");
+    kept.Picture(player.Screen(), "clicks-result.png");
     const std::string t = ReadFile(trace);
     int okx = 0, oky = 0;
     ASSERT_EQ(std::sscanf(t.c_str() + t.rfind("shown, ok at"), "shown, ok at %d,%d", &okx, &oky),
               2);
     e2e::XdoClick(x.name(), {okx, oky});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage next = screen();
-    Keep(next, "clicks-next-start-button.png");
+    const QImage next = player.Screen();
+    kept.Picture(next, "clicks-next-start-button.png");
     EXPECT_TRUE(Offered(next, dealt, at["开始"]));
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            e2e::XdoClick(x.name(), at["开始"]);
-            return server.WaitForRequest(201160, 1500, 2).has_value();
-        },
-        30000))
-        << run.ClientLog();
-    e2e::XdoMove(x.name(), away);
+    ASSERT_TRUE(player.PressStart(at["开始"], [&] {
+        return server.WaitForRequest(201160, 1500, 2).has_value();
+    })) << run.ClientLog();
     ASSERT_TRUE(WaitFor([&] { return logged("deal: started") >= 2; }, 10000));
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    Keep(screen(), "clicks-second-deal.png");
+    kept.Picture(player.Screen(), "clicks-second-deal.png");
     EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
     server.Stop();
 }
@@ -433,7 +417,7 @@ std::pair<int, int> FaceAt(const QImage& img, int face) {
 
 TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGang) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    std::filesystem::create_directories(Kept());
+    kept.Create();
     HallRun run("gdi-gang");
     const std::string folder = run.dir() + "/deal";
     std::filesystem::create_directories(folder);
@@ -470,31 +454,21 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
         },
         60000))
         << run.ClientLog();
-    const std::pair<int, int> away{5, 5};
-    auto screen = [&] { return ReadScreen(fb + "/Xvfb_screen0"); };
-    auto click = [&](std::pair<int, int> p) {
-        e2e::XdoClick(x.name(), p);
-        e2e::XdoMove(x.name(), away);
-    };
+    const Player player{x, fb};
     // The table before the deal: no claim button stands anywhere.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    const QImage idle = screen();
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            e2e::XdoClick(x.name(), at["开始"]);
-            return server.WaitForRequest(201160, 1500).has_value();
-        },
-        30000));
-    e2e::XdoMove(x.name(), away);
+    const QImage idle = player.Screen();
+    ASSERT_TRUE(player.PressStart(at["开始"],
+                                  [&] { return server.WaitForRequest(201160, 1500).has_value(); }));
     ASSERT_TRUE(
         WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000));
     // Until the own turn offers the gang alone: another seat's discard is passed.
     QImage offered;
     ASSERT_TRUE(WaitFor(
         [&] {
-            const QImage now = screen();
+            const QImage now = player.Screen();
             if (Offered(now, idle, at["过"])) {
-                click(at["过"]);
+                player.Click(at["过"]);
                 return false;
             }
             if (!Offered(now, idle, at["杠"])) return false;
@@ -504,8 +478,8 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
         180000))
         << run.ClientLog();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    offered = screen();
-    Keep(offered, "gang-offer.png");
+    offered = player.Screen();
+    kept.Picture(offered, "gang-offer.png");
     const int face = GetFaceIndex(gangTile);
     ASSERT_GE(FaceAt(offered, face).first, 0);
     // The own row's band at the foot of the screen.
@@ -516,33 +490,33 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
         return n;
     };
     // First press: the choice opens, the tiles that take no part locked.
-    click(at["杠"]);
+    player.Click(at["杠"]);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage choosing = screen();
-    Keep(choosing, "gang-choosing.png");
+    const QImage choosing = player.Screen();
+    kept.Picture(choosing, "gang-choosing.png");
     EXPECT_GT(rowDiffers(choosing, offered), 200);
     // Second press: the choice is gone and nothing was sent.
-    click(at["杠"]);
+    player.Click(at["杠"]);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage cancelled = screen();
-    Keep(cancelled, "gang-cancelled.png");
+    const QImage cancelled = player.Screen();
+    kept.Picture(cancelled, "gang-cancelled.png");
     EXPECT_LT(rowDiffers(cancelled, offered), 40);
     EXPECT_GT(rowDiffers(cancelled, choosing), 200);
     EXPECT_FALSE(server.WaitForRequest(229047, 300).has_value());
     EXPECT_FALSE(server.WaitForRequest(229015, 10).has_value());
     // Third press opens it again; a click on a tile of the first gang declares it.
-    click(at["杠"]);
+    player.Click(at["杠"]);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const std::pair<int, int> tile = FaceAt(screen(), face);
+    const std::pair<int, int> tile = FaceAt(player.Screen(), face);
     ASSERT_GE(tile.first, 0);
-    click({tile.first + 12, tile.second + 25});
+    player.Click({tile.first + 12, tile.second + 25});
     auto gang = server.WaitForRequest(229047, 10000);
     ASSERT_TRUE(gang.has_value()) << run.ClientLog();
     std::set<int> kinds;
     for (size_t w = 5; w <= 8; ++w) kinds.insert(GetFaceIndex(W(gang->body, w)));
     EXPECT_EQ(kinds, std::set<int>{face});
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    Keep(screen(), "gang-declared.png");
+    kept.Picture(player.Screen(), "gang-declared.png");
     EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
     server.Stop();
 }

@@ -225,14 +225,10 @@ TEST(GdiOnX, ModeOneCasesPassOnAVirtualDisplay) {
     if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "already on the display";
     e2e::VirtualDisplay x;
     ASSERT_TRUE(x.Start(getpid() + 3));
-    // Under X the platform's libraries keep blocks of their own at exit.
-    const char* asan = std::getenv("ASAN_OPTIONS");
     std::string text;
     const int status = hqlv::testing::RerunSelf(
         {"--gtest_filter=GdiUnderX.*"},
-        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
-         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-             "intercept_strndup=0:detect_leaks=0"},
+        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", e2e::AsanOptionsUnderX()},
         Kept() + "run.txt", text);
     EXPECT_EQ(status, 0) << text;
     EXPECT_NE(text.find("[  PASSED  ] 3 tests"), std::string::npos) << text;

@@ -345,15 +345,11 @@ TEST(HostViewOnX, CasesPassOnAVirtualDisplay) {
     ASSERT_TRUE(x.Start(getpid() + 7));
     const std::string dir = std::string(HQLV_BUILD_DIR) + "/host-view-x/";
     std::filesystem::create_directories(dir);
-    // Under X the platform's libraries keep blocks of their own at exit.
-    const char* asan = std::getenv("ASAN_OPTIONS");
     std::string text;
     const int status = hqlv::testing::RerunSelf(
         {"--gtest_filter=HostViewUnderX.*"},
-        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
-         std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-             "intercept_strndup=0:detect_leaks=0"},
-        dir + "run.txt", text);
+        {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", e2e::AsanOptionsUnderX()}, dir + "run.txt",
+        text);
     EXPECT_EQ(status, 0) << text;
     EXPECT_NE(text.find("[  PASSED  ] 3 tests"), std::string::npos) << text;
     EXPECT_EQ(text.find("SKIPPED"), std::string::npos) << text;

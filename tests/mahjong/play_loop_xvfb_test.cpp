@@ -38,30 +38,19 @@
 namespace hqlv::mahjong {
 namespace {
 
-using e2e::HallRun;
-using e2e::ReadFile;
-using e2e::ReadScreen;
-using e2e::ServerProcess;
-using e2e::VirtualDisplay;
-using e2e::WaitFor;
+// The end-to-end runs' programs, display and waits.
+using namespace e2e;
 namespace mj = server::mj;
 using Clock = std::chrono::steady_clock;
 using namespace walls;
 
-std::string Kept() {
-    return std::string(HQLV_BUILD_DIR) + "/play-loop";
-}
-
-void Keep(const QImage& screen, const std::string& name) {
-    EXPECT_FALSE(screen.isNull()) << name;
-    screen.save(QString::fromStdString(Kept() + "/" + name));
-}
+const e2e::KeptFolder kept(std::string(HQLV_BUILD_DIR) + "/play-loop");
 
 // ---- a client left alone --------------------------------------------------------------------
 
 TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    std::filesystem::create_directories(Kept());
+    kept.Create();
     HallRun run("loop");
     const std::string record = run.dir() + "/record.txt", fb = run.dir() + "/fb",
                       shots = run.dir() + "/shots";
@@ -79,7 +68,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
-                                          "HQLV_TABLE_SHOTS=" + shots, AsanOptions()}));
+                                          "HQLV_TABLE_SHOTS=" + shots, e2e::AsanOptionsUnderX()}));
     std::map<std::string, std::pair<int, int>> at;
     ASSERT_TRUE(WaitFor(
         [&] {
@@ -88,7 +77,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
         },
         60000))
         << run.ClientLog();
-    Keep(ReadScreen(fb + "/Xvfb_screen0"), "alone-idle.png");
+    kept.Picture(ReadScreen(fb + "/Xvfb_screen0"), "alone-idle.png");
     // The player presses start once; every later deal is started by the client itself.
     ASSERT_TRUE(WaitFor(
         [&] {
@@ -114,11 +103,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         const std::string log = server.Log();
         const auto now = Clock::now();
-        while (true) {
-            const size_t end = log.find('\n', read);
-            if (end == std::string::npos) break;
-            const std::string line = log.substr(read, end - read);
-            read = end + 1;
+        for (const std::string& line : NewLines(log, read)) {
             if (line.find("deal: started") != std::string::npos) {
                 deals.push_back(Deal{});
                 deals.back().started = now;
@@ -144,24 +129,22 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
             Deal& d = deals[i];
             if (!d.shotStart && now - d.started > std::chrono::seconds(10)) {
                 d.shotStart = true;
-                Keep(ReadScreen(fb + "/Xvfb_screen0"),
-                     "alone-deal" + std::to_string(i + 1) + "-start.png");
+                kept.Picture(ReadScreen(fb + "/Xvfb_screen0"),
+                             "alone-deal" + std::to_string(i + 1) + "-start.png");
             }
             if (d.isOver && !d.shotResult && now - d.over > std::chrono::milliseconds(1500)) {
                 d.shotResult = true;
-                Keep(ReadScreen(fb + "/Xvfb_screen0"),
-                     "alone-deal" + std::to_string(i + 1) + "-result.png");
+                kept.Picture(ReadScreen(fb + "/Xvfb_screen0"),
+                             "alone-deal" + std::to_string(i + 1) + "-result.png");
             }
         }
         if (deals.size() >= 3 && deals[2].isOver && deals[2].shotResult) break;
     }
     const std::string log = server.Log(), records = ReadFile(record);
     for (const char* name : {"table-start.png", "table-meld.png", "table-result.png"})
-        if (std::filesystem::exists(shots + "/" + name))
-            std::filesystem::copy_file(shots + "/" + name, Kept() + "/alone-last-" + name,
-                                       std::filesystem::copy_options::overwrite_existing);
-    std::ofstream(Kept() + "/alone-server.log") << log;
-    std::ofstream(Kept() + "/alone-record.txt") << records;
+        kept.Copy(shots + "/" + name, std::string("alone-last-") + name);
+    std::ofstream(kept.path() + "/alone-server.log") << log;
+    std::ofstream(kept.path() + "/alone-record.txt") << records;
     EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
 
     ASSERT_GE(deals.size(), 3u) << log;
@@ -184,7 +167,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
 
 TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDeal) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    std::filesystem::create_directories(Kept());
+    kept.Create();
     HallRun run("clicks");
     const std::string folder = run.dir() + "/deal";
     std::filesystem::create_directories(folder);
@@ -227,7 +210,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(
         server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", "HQLV_TABLE_SHOTS=" + shots,
-                        "HQLV_UI_TRACE=" + trace, AsanOptions()}));
+                        "HQLV_UI_TRACE=" + trace, e2e::AsanOptionsUnderX()}));
     std::map<std::string, std::pair<int, int>> at;
     ASSERT_TRUE(WaitFor(
         [&] {
@@ -254,7 +237,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
         << run.ClientLog();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const QImage idle = screen();
-    Keep(idle, "clicks-start.png");
+    kept.Picture(idle, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) ASSERT_TRUE(at.count(b)) << b;
 
     // The player: a lit button (the strongest) is clicked; otherwise the drawn tile.
@@ -274,7 +257,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
             const std::string name = choice == std::string("碰")   ? "peng"
                                      : choice == std::string("杠") ? "gang"
                                                                    : "hu";
-            Keep(now, "clicks-" + name + "-offer.png");
+            kept.Picture(now, "clicks-" + name + "-offer.png");
             EXPECT_GT(Differing(now, idle, at[choice]), 200) << name;
             clicked.push_back(name);
         }
@@ -282,15 +265,15 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
         if (!afterPeng && server.WaitForRequest(229025, 10).has_value()) {
             afterPeng = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-            Keep(screen(), "clicks-after-peng.png");
+            kept.Picture(screen(), "clicks-after-peng.png");
         }
         if (!afterGang && server.WaitForRequest(229045, 10).has_value()) {
             afterGang = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-            Keep(screen(), "clicks-after-gang.png");
+            kept.Picture(screen(), "clicks-after-gang.png");
         }
     }
-    std::ofstream(Kept() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
+    std::ofstream(kept.path() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
     ASSERT_GT(logged("notification 211080"), 0) << ReadFile(opt.recordFile);
     std::vector<std::string> claims = clicked;
     claims.erase(std::unique(claims.begin(), claims.end()), claims.end());
@@ -312,14 +295,14 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     ASSERT_TRUE(WaitFor(
         [&] { return ReadFile(trace).find("result\tshown, ok at") != std::string::npos; }, 30000));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    Keep(screen(), "clicks-result.png");
+    kept.Picture(screen(), "clicks-result.png");
     const std::string t = ReadFile(trace);
     int okx = 0, oky = 0;
     ASSERT_EQ(std::sscanf(t.c_str() + t.rfind("shown, ok at"), "shown, ok at %d,%d", &okx, &oky),
               2);
     e2e::XdoClick(x.name(), {okx, oky});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    Keep(screen(), "clicks-next-start-button.png");
+    kept.Picture(screen(), "clicks-next-start-button.png");
     ASSERT_TRUE(WaitFor(
         [&] {
             e2e::XdoClick(x.name(), at["开始"]);
@@ -330,7 +313,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     e2e::XdoMove(x.name(), away);
     ASSERT_TRUE(WaitFor([&] { return logged("deal: started") >= 2; }, 10000));
     std::this_thread::sleep_for(std::chrono::seconds(10));
-    Keep(screen(), "clicks-second-deal.png");
+    kept.Picture(screen(), "clicks-second-deal.png");
     EXPECT_EQ(e2e::CloseClient(run, x.name()), 0) << run.HallLog();
     server.Stop();
 }

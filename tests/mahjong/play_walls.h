@@ -24,14 +24,6 @@ namespace hqlv::mahjong::walls {
 
 namespace mj = server::mj;
 
-inline std::string AsanOptions() {
-    // Under X the platform's libraries keep blocks of their own at exit: leaks are the
-    // offscreen runs' job.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    return std::string("ASAN_OPTIONS=") + (asan ? asan : "") + (asan && *asan ? ":" : "") +
-           "intercept_strndup=0:detect_leaks=0";
-}
-
 inline bool Tools() {
     return access("/usr/bin/Xvfb", X_OK) == 0 && access("/usr/bin/xdotool", X_OK) == 0;
 }

@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -171,5 +174,36 @@ inline QImage ReadScreen(const std::string& path) {
         std::memcpy(img.scanLine(int(y)), f.data() + start + y * line, width * 4);
     return img;
 }
+
+// The whole lines a growing log has gained since read, which moves past them (a line still
+// being written waits for its end).
+inline std::vector<std::string> NewLines(const std::string& log, size_t& read) {
+    std::vector<std::string> lines;
+    for (size_t end; (end = log.find('\n', read)) != std::string::npos; read = end + 1)
+        lines.push_back(log.substr(read, end - read));
+    return lines;
+}
+
+// A folder of the build tree where a run keeps its pictures and files for a look afterwards.
+class KeptFolder {
+public:
+    explicit KeptFolder(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+    void Create() const { std::filesystem::create_directories(path_); }
+    // A picture the run took; an empty one is a failure of the run.
+    void Picture(const QImage& picture, const std::string& name) const {
+        EXPECT_FALSE(picture.isNull()) << name;
+        picture.save(QString::fromStdString(path_ + "/" + name));
+    }
+    // A file the run wrote, when it is there.
+    void Copy(const std::string& from, const std::string& name) const {
+        if (std::filesystem::exists(from))
+            std::filesystem::copy_file(from, path_ + "/" + name,
+                                       std::filesystem::copy_options::overwrite_existing);
+    }
+
+private:
+    std::string path_;
+};
 
 }  // namespace hqlv::e2e
