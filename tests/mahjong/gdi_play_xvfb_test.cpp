@@ -5,7 +5,7 @@
 //    play takes over at the third, and after each result automatic play starts the next deal;
 //    the server's record holds three deals in which the client's chair played.
 //  - A clicking player on a fixed wall takes a peng, an exposed gang with its replacement and
-//    the win on that replacement through the window buttons, each clicked at its logged place
+//    a win on a tile drawn later through the window buttons, each clicked at its logged place
 //    once the screen shows it offered; after the result it starts the next deal.
 //  - Holding two concealed gangs in its own turn, the player presses the gang button: the
 //    choice opens (the other tiles locked); a second press cancels it and sends nothing; a
@@ -281,16 +281,20 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     kept.Picture(dealt, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) EXPECT_FALSE(Offered(dealt, idle, at[b])) << b;
 
-    // The player: an offered button (the strongest) is clicked; otherwise the drawn tile.
+    // The player: an offered button (the strongest) is clicked; otherwise the tile in the
+    // draw slot, once one stands there; each on what two looks show.
     std::vector<std::string> clicked;
     const auto deadline = Clock::now() + std::chrono::minutes(6);
     bool afterPeng = false, afterGang = false;
+    auto shown = [&](const QImage& img, const char* b) { return Offered(img, idle, at[b]); };
     while (Clock::now() < deadline && !logged("notification 211080")) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        const QImage first = player.Screen();
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
         const QImage now = player.Screen();
-        const char* choice = nullptr;
-        for (const char* b : {"胡", "杠", "碰", "过"})
-            if (!choice && Offered(now, idle, at[b])) choice = b;
+        const std::string settled = SettledChoice(first, now, shown);
+        if (settled.empty()) continue;
+        const char* choice = settled == "摸牌" ? nullptr : settled.c_str();
         if (choice && std::string(choice) != "过") {
             const std::string name = choice == std::string("碰")   ? "peng"
                                      : choice == std::string("杠") ? "gang"
@@ -299,8 +303,8 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
             clicked.push_back(name);
         }
         player.Click(choice ? at[choice] : at["摸牌"]);
-        // A claim's confirm is awaited before the next look: the gang's replacement (and the
-        // win on it) comes after it, and must not be taken for a tile to play.
+        // A claim's confirm is awaited before the next look: the gang's replacement comes
+        // after it.
         const bool peng = choice && std::string(choice) == "碰";
         const bool gang = choice && std::string(choice) == "杠";
         if (!afterPeng && server.WaitForRequest(229025, peng ? 5000 : 10).has_value()) {
@@ -315,6 +319,8 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
         }
     }
     std::ofstream(kept.path() + "/clicks-deals.txt") << ReadFile(opt.recordFile);
+    std::ofstream(kept.path() + "/clicks-client.log") << e2e::DayLogSince(program, before);
+    std::ofstream(kept.path() + "/clicks-trace.txt") << ReadFile(trace);
     kept.Copy(folder + "/test.ini", "clicks-test.ini");
     {
         std::lock_guard<std::mutex> g(logMu);
@@ -330,7 +336,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     EXPECT_TRUE(server.WaitForRequest(229045, 100).has_value());
     auto hu = server.WaitForRequest(229080, 100);
     ASSERT_TRUE(hu.has_value());
-    EXPECT_EQ(W(hu->body, 6), 2);  // self-drawn: the replacement
+    EXPECT_EQ(W(hu->body, 6), 2);  // self-drawn
     const std::string record = ReadFile(opt.recordFile);
     EXPECT_NE(record.find("minggang("), std::string::npos) << record;
     EXPECT_NE(record.find("peng("), std::string::npos) << record;
@@ -345,10 +351,14 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     ASSERT_EQ(std::sscanf(t.c_str() + t.rfind("shown, ok at"), "shown, ok at %d,%d", &okx, &oky),
               2);
     e2e::XdoClick(x.name(), {okx, oky});
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage next = player.Screen();
+    QImage next;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            next = player.Screen();
+            return Offered(next, dealt, at["开始"]);
+        },
+        10000));
     kept.Picture(next, "clicks-next-start-button.png");
-    EXPECT_TRUE(Offered(next, dealt, at["开始"]));
     ASSERT_TRUE(player.PressStart(at["开始"], [&] {
         return server.WaitForRequest(201160, 1500, 2).has_value();
     })) << run.ClientLog();

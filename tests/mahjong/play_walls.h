@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -298,9 +299,27 @@ inline int Differing(const QImage& a, const QImage& b, std::pair<int, int> c, in
     return n;
 }
 
+// A clicking player's next move from two looks at the screen 400 ms apart: the strongest
+// claim button both looks show offered; else "摸牌" (the tile in the draw slot) when both
+// show a tile there; else nothing, and the player looks again. A single look loses a race a
+// person never loses: a tile drawn between the look and the click comes with its win
+// offered, and the click would play it; on a busy machine the look alone takes that long.
+inline std::string SettledChoice(const QImage& first, const QImage& now,
+                                 const std::function<bool(const QImage&, const char*)>& shown) {
+    auto strongest = [&](const QImage& img) -> std::string {
+        for (const char* b : {"胡", "杠", "碰", "过"})
+            if (shown(img, b)) return b;
+        return {};
+    };
+    const std::string a = strongest(first), b = strongest(now);
+    if (a != b) return {};
+    if (!b.empty()) return b;
+    return shown(first, "摸牌") && shown(now, "摸牌") ? "摸牌" : "";
+}
+
 // A seed whose banker is a server-driven seat and a wall on which the plan plays out (peng,
-// then the gang, then the win on its replacement), written into the folder; an empty wall
-// when none is found.
+// then the gang, then a win on a tile drawn after it), written into the folder; an empty
+// wall when none is found.
 inline std::vector<int32_t> FindPengGangWinWall(const std::string& folder, const mj::DealOptions& o,
                                                 uint32_t& seed) {
     std::vector<int32_t> wall;
