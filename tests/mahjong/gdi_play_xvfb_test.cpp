@@ -237,7 +237,7 @@ bool DrawnAt(const QImage& img, std::pair<int, int> p, int h = 8) {
 // The idle table, drawn, once two looks agree at every button's place: the picture every
 // claim button's offer is told against.
 QImage IdleTable(const Player& player, const std::map<std::string, std::pair<int, int>>& at) {
-    const std::vector<std::pair<int, int>> places = Places(at);
+    const std::vector<std::pair<int, int>> places = ClaimPlaces(at);
     return SettledLook([&] { return player.Screen(); },
                        [&](const QImage& a, const QImage& b) {
                            return AgreeAt(a, b, places) && DrawnAt(b, at.at("开始"));
@@ -305,7 +305,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000))
         << run.ClientLog();
     // The dealt hands; the first mover is one of the server's seats: nothing is offered yet.
-    const QImage dealt = player.Still(Places(at));
+    const QImage dealt = player.Still(ClaimPlaces(at));
     kept.Picture(dealt, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) EXPECT_FALSE(Offered(dealt, idle, at[b])) << b;
 

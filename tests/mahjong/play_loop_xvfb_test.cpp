@@ -237,7 +237,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000))
         << run.ClientLog();
     for (const char* b : {"碰", "杠", "胡", "过"}) ASSERT_TRUE(at.count(b)) << b;
-    const std::vector<std::pair<int, int>> places = walls::Places(at);
+    const std::vector<std::pair<int, int>> places = walls::ClaimPlaces(at);
     const QImage idle = walls::SettledLook(
         screen, [&](const QImage& a, const QImage& b) { return walls::AgreeAt(a, b, places); },
         30000);

@@ -310,11 +310,14 @@ inline bool AgreeAt(const QImage& a, const QImage& b,
     return true;
 }
 
-// The places of a map of named places (the window buttons' and the draw slot's).
-inline std::vector<std::pair<int, int>> Places(
+// The places a clicking player looks at (the claim buttons' and the draw slot's) of those
+// the client logged. Only these: an animation elsewhere (the sparkles over a dealt hand)
+// must not keep a look from settling.
+inline std::vector<std::pair<int, int>> ClaimPlaces(
     const std::map<std::string, std::pair<int, int>>& at) {
     std::vector<std::pair<int, int>> points;
-    for (const auto& [name, p] : at) points.push_back(p);
+    for (const char* name : {"胡", "杠", "碰", "过", "摸牌"})
+        if (const auto it = at.find(name); it != at.end()) points.push_back(it->second);
     return points;
 }
 
