@@ -194,8 +194,6 @@ private:
     int stdin_ = -1;
 };
 
-// A virtual X display of its own (a number nobody uses: no lock file and no socket),
-// stopped with its owner; given a folder, it also keeps its screen there as an XWD file.
 // A click of mouse button `button` (1 left, 3 right) at (x, y) of an X display through the
 // X test extension, its libraries loaded at run time; false when they are missing.
 inline bool ClickOnDisplay(const std::string& display, int x, int y, unsigned button) {
@@ -227,6 +225,8 @@ inline bool ClickOnDisplay(const std::string& display, int x, int y, unsigned bu
     return true;
 }
 
+// A virtual X display of its own (a number nobody uses: no lock file and no socket),
+// stopped with its owner; given a folder, it also keeps its screen there as an XWD file.
 class VirtualDisplay {
 public:
     bool Start(int seed, const std::string& fbdir = "") {

@@ -30,9 +30,9 @@ namespace hqlv::mahjong {
 namespace {
 
 using e2e::HallRun;
+using e2e::ReadFile;
 using e2e::ReadScreen;
 using e2e::ServerProcess;
-using e2e::ReadFile;
 using e2e::VirtualDisplay;
 using e2e::WaitFor;
 
@@ -106,7 +106,8 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
     // offscreen runs' job.
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                    (asan && *asan ? ":" : "") + "intercept_strndup=0:detect_leaks=0";
+                                    (asan && *asan ? ":" : "") +
+                                    "intercept_strndup=0:detect_leaks=0";
     const std::vector<std::string> seat = {"--table", "1", "--chair", "0"};
     ASSERT_TRUE(player.Start(server.Port(),
                              {"DISPLAY=" + playerX.name(), "QT_QPA_PLATFORM=xcb",
@@ -126,24 +127,49 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
     for (int attempt = 0; attempt < 10 && !started; ++attempt) {
         std::this_thread::sleep_for(std::chrono::seconds(2));
         ASSERT_TRUE(e2e::ClickOnDisplay(playerX.name(), 372 * paneW / 744, 608 * paneH / 710, 1));
-        started = WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 8000);
+        started =
+            WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 8000);
     }
     ASSERT_TRUE(started) << player.ClientLog() << server.Log();
     std::vector<std::string> lookerSeat = seat;
     lookerSeat.insert(lookerSeat.end(), {"--user", "1002", "--looker", "1"});
-    ASSERT_TRUE(looker.Start(server.Port(),
-                             {"DISPLAY=" + lookerX.name(), "QT_QPA_PLATFORM=xcb",
-                              "HQLV_SCENE_MODE=1", asanOptions},
-                             lookerSeat));
+    ASSERT_TRUE(looker.Start(
+        server.Port(),
+        {"DISPLAY=" + lookerX.name(), "QT_QPA_PLATFORM=xcb", "HQLV_SCENE_MODE=1", asanOptions},
+        lookerSeat));
     ASSERT_TRUE(WaitFor([&] { return pane(looker); }, 60000)) << looker.ClientLog();
     ASSERT_FALSE(ReadFile(record).find("result:") != std::string::npos)
         << "the deal ended before the looker-on came";
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(record).find("result:") != std::string::npos; },
-                        600000))
+    // The deal's record ends with its result line.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string text = ReadFile(record);
+            const size_t at = text.find("result:");
+            return at != std::string::npos && text.find('\n', at) != std::string::npos;
+        },
+        600000))
         << server.Log();
-    // The view paints its buffer again every 250 ms; the result is in after a few.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    const QImage screen = ReadScreen(fb + "/Xvfb_screen0");
+    // The looker-on watches chair 0 from the bottom; chairs 1-3 sit left, across and right.
+    const int kEdge = 55, kFoot = 70;
+    const QRect edges[4] = {
+        QRect(QPoint(kEdge, paneH - kFoot), QPoint(paneW - kEdge, paneH - 1)),
+        QRect(QPoint(0, kEdge), QPoint(kEdge - 1, paneH - kFoot - 1)),
+        QRect(QPoint(kEdge, 0), QPoint(paneW - kEdge, kEdge - 1)),
+        QRect(QPoint(paneW - kEdge, kEdge), QPoint(paneW - 1, paneH - kFoot - 1))};
+    const auto chairs = Chairs(ReadFile(record));
+    ASSERT_EQ(chairs.size(), 4u) << ReadFile(record);
+    // The view paints its buffer again every 250 ms; the result is in after a few, later on
+    // a busy machine: the screen is looked at until the own seat shows its laid-down hand,
+    // for up to 20 s.
+    const std::string laidDown =
+        Text(FacesOf(chairs.at(0).at("melds") + " " + chairs.at(0).at("laid")));
+    QImage screen;
+    WaitFor(
+        [&] {
+            screen = ReadScreen(fb + "/Xvfb_screen0");
+            return !screen.isNull() && Text(FacesIn(screen, edges[0])) == laidDown;
+        },
+        20000);
     ASSERT_FALSE(screen.isNull());
     screen.save(QString::fromStdString(kept + "/looker-result.png"));
     std::filesystem::copy_file(record, kept + "/record.txt",
@@ -154,14 +180,6 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
     EXPECT_EQ(looker.Wait(60000), 0) << looker.HallLog();
     EXPECT_EQ(player.Wait(60000), 0) << player.HallLog();
 
-    // The looker-on watches chair 0 from the bottom; chairs 1-3 sit left, across and right.
-    const int kEdge = 55, kFoot = 70;
-    const QRect edges[4] = {QRect(QPoint(kEdge, paneH - kFoot), QPoint(paneW - kEdge, paneH - 1)),
-                            QRect(QPoint(0, kEdge), QPoint(kEdge - 1, paneH - kFoot - 1)),
-                            QRect(QPoint(kEdge, 0), QPoint(paneW - kEdge, kEdge - 1)),
-                            QRect(QPoint(paneW - kEdge, kEdge), QPoint(paneW - 1, paneH - kFoot - 1))};
-    const auto chairs = Chairs(ReadFile(record));
-    ASSERT_EQ(chairs.size(), 4u) << ReadFile(record);
     // "result: ... won w0 w1 w2 w3": a winner also shows the tile it won on, the last discard
     // of the chair that gave it.
     const std::string text = ReadFile(record);
@@ -177,8 +195,11 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
         if (won[c] >= 1)
             for (int o = 0; o < 4; ++o)
                 if (o != c && !chairs.at(o).at("discards").empty())
-                    shown.insert(GetFaceIndex(std::atoi(
-                        chairs.at(o).at("discards").substr(chairs.at(o).at("discards").rfind(' ')).c_str())));
+                    shown.insert(
+                        GetFaceIndex(std::atoi(chairs.at(o)
+                                                   .at("discards")
+                                                   .substr(chairs.at(o).at("discards").rfind(' '))
+                                                   .c_str())));
         // The own seat lies flat at the foot and shows every face; at the side seats the
         // tiles overlap, so only a part of the markers shows there.
         const std::set<int> read = FacesIn(screen, edges[c]);

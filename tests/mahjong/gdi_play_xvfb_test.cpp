@@ -75,6 +75,12 @@ struct Player {
     // The pointer's rest, off the table's buttons: it must not cover what is compared.
     static constexpr std::pair<int, int> kAway{5, 5};
     QImage Screen() const { return ReadScreen(fb + "/Xvfb_screen0"); }
+    // The screen once two looks agree at the given places (null when they never do).
+    QImage Still(const std::vector<std::pair<int, int>>& places, int ms = 30000) const {
+        return SettledLook([&] { return Screen(); },
+                           [&](const QImage& a, const QImage& b) { return AgreeAt(a, b, places); },
+                           ms);
+    }
     void Click(std::pair<int, int> p) const {
         e2e::XdoClick(x.name(), p);
         e2e::XdoMove(x.name(), kAway);
@@ -216,6 +222,29 @@ bool Offered(const QImage& now, const QImage& idle, std::pair<int, int> at) {
     return Differing(now, idle, at, 8) > 120;
 }
 
+// Whether the square of half-size h around a point holds more than one colour: the window
+// has drawn there (the cloth is grained, the bare root of a window not yet mapped is flat).
+bool DrawnAt(const QImage& img, std::pair<int, int> p, int h = 8) {
+    if (img.isNull()) return false;
+    const QRgb first = img.pixel(std::clamp(p.first, 0, img.width() - 1),
+                                 std::clamp(p.second, 0, img.height() - 1));
+    for (int y = std::max(0, p.second - h); y < std::min(img.height(), p.second + h); ++y)
+        for (int x = std::max(0, p.first - h); x < std::min(img.width(), p.first + h); ++x)
+            if (img.pixel(x, y) != first) return true;
+    return false;
+}
+
+// The idle table, drawn, once two looks agree at every button's place: the picture every
+// claim button's offer is told against.
+QImage IdleTable(const Player& player, const std::map<std::string, std::pair<int, int>>& at) {
+    const std::vector<std::pair<int, int>> places = ClaimPlaces(at);
+    return SettledLook([&] { return player.Screen(); },
+                       [&](const QImage& a, const QImage& b) {
+                           return AgreeAt(a, b, places) && DrawnAt(b, at.at("开始"));
+                       },
+                       60000);
+}
+
 TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButtons) {
     if (!Tools()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
     kept.Create();
@@ -268,16 +297,15 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
         << run.ClientLog();
     const Player player{x, fb};
     // The table before the deal: no claim button stands anywhere.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    const QImage idle = player.Screen();
+    const QImage idle = IdleTable(player, at);
     kept.Picture(idle, "clicks-idle.png");
+    ASSERT_FALSE(idle.isNull()) << "the idle table never held still";
     ASSERT_TRUE(player.PressStart(at["开始"],
                                   [&] { return server.WaitForRequest(201160, 1500).has_value(); }));
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000))
         << run.ClientLog();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // The dealt hands; the first mover is one of the server's seats: nothing is offered yet.
-    const QImage dealt = player.Screen();
+    const QImage dealt = player.Still(ClaimPlaces(at));
     kept.Picture(dealt, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) EXPECT_FALSE(Offered(dealt, idle, at[b])) << b;
 
@@ -344,12 +372,20 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     // The result dialog over the table; its OK, then the start button for the next deal.
     ASSERT_TRUE(WaitFor(
         [&] { return ReadFile(trace).find("result\tshown, ok at") != std::string::npos; }, 30000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    kept.Picture(player.Screen(), "clicks-result.png");
     const std::string t = ReadFile(trace);
     int okx = 0, oky = 0;
     ASSERT_EQ(std::sscanf(t.c_str() + t.rfind("shown, ok at"), "shown, ok at %d,%d", &okx, &oky),
               2);
+    // The dialog says it is shown before X has it on the screen: its OK is clicked once the
+    // screen shows it there, still.
+    const QImage result =
+        SettledLook([&] { return player.Screen(); },
+                    [&](const QImage& a, const QImage& b) {
+                        return AgreeAt(a, b, {{okx, oky}}) && Offered(b, dealt, {okx, oky});
+                    },
+                    30000);
+    kept.Picture(result, "clicks-result.png");
+    ASSERT_FALSE(result.isNull()) << "the result dialog never showed its OK";
     e2e::XdoClick(x.name(), {okx, oky});
     QImage next;
     EXPECT_TRUE(WaitFor(
@@ -466,17 +502,36 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
         << run.ClientLog();
     const Player player{x, fb};
     // The table before the deal: no claim button stands anywhere.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    const QImage idle = player.Screen();
+    const QImage idle = IdleTable(player, at);
+    ASSERT_FALSE(idle.isNull()) << "the idle table never held still";
     ASSERT_TRUE(player.PressStart(at["开始"],
                                   [&] { return server.WaitForRequest(201160, 1500).has_value(); }));
     ASSERT_TRUE(
         WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000));
+    // The own row's band at the foot of the screen.
+    auto rowDiffers = [&](const QImage& a, const QImage& b) {
+        int n = 0;
+        for (int y = a.height() - 90; y < a.height(); y += 2)
+            for (int x = 0; x < a.width(); x += 2) n += a.pixel(x, y) != b.pixel(x, y);
+        return n;
+    };
+    // What a press changed, once drawn: two looks that agree on the own row (a blinking
+    // caret in the chat's edit line aside) and at the buttons. A single look after a fixed
+    // pause may come before a busy machine's client has drawn the press at all.
+    auto still = [&](int ms) {
+        return SettledLook([&] { return player.Screen(); },
+                           [&](const QImage& a, const QImage& b) {
+                               return a.size() == b.size() && rowDiffers(a, b) < 20 &&
+                                      AgreeAt(a, b, {at["杠"], at["过"]});
+                           },
+                           ms);
+    };
     // Until the own turn offers the gang alone: another seat's discard is passed.
     QImage offered;
     ASSERT_TRUE(WaitFor(
         [&] {
-            const QImage now = player.Screen();
+            const QImage now = still(5000);
+            if (now.isNull()) return false;
             if (Offered(now, idle, at["过"])) {
                 player.Click(at["过"]);
                 return false;
@@ -487,28 +542,29 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
         },
         180000))
         << run.ClientLog();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    offered = player.Screen();
     kept.Picture(offered, "gang-offer.png");
     const int face = GetFaceIndex(gangTile);
     ASSERT_GE(FaceAt(offered, face).first, 0);
-    // The own row's band at the foot of the screen.
-    auto rowDiffers = [&](const QImage& a, const QImage& b) {
-        int n = 0;
-        for (int y = a.height() - 90; y < a.height(); y += 2)
-            for (int x = 0; x < a.width(); x += 2) n += a.pixel(x, y) != b.pixel(x, y);
-        return n;
+    // The screen once the own row holds still and differs from `from` by more than 200
+    // samples (or at least holds still, when it never does within 10 s).
+    auto changedFrom = [&](const QImage& from) {
+        QImage now;
+        WaitFor(
+            [&] {
+                now = still(5000);
+                return !now.isNull() && rowDiffers(now, from) > 200;
+            },
+            10000);
+        return now.isNull() ? player.Screen() : now;
     };
     // First press: the choice opens, the tiles that take no part locked.
     player.Click(at["杠"]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage choosing = player.Screen();
+    const QImage choosing = changedFrom(offered);
     kept.Picture(choosing, "gang-choosing.png");
     EXPECT_GT(rowDiffers(choosing, offered), 200);
     // Second press: the choice is gone and nothing was sent.
     player.Click(at["杠"]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const QImage cancelled = player.Screen();
+    const QImage cancelled = changedFrom(choosing);
     kept.Picture(cancelled, "gang-cancelled.png");
     EXPECT_LT(rowDiffers(cancelled, offered), 40);
     EXPECT_GT(rowDiffers(cancelled, choosing), 200);
@@ -516,8 +572,9 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
     EXPECT_FALSE(server.WaitForRequest(229015, 10).has_value());
     // Third press opens it again; a click on a tile of the first gang declares it.
     player.Click(at["杠"]);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    const std::pair<int, int> tile = FaceAt(player.Screen(), face);
+    const QImage again = changedFrom(cancelled);
+    EXPECT_GT(rowDiffers(again, offered), 200);
+    const std::pair<int, int> tile = FaceAt(again, face);
     ASSERT_GE(tile.first, 0);
     player.Click({tile.first + 12, tile.second + 25});
     auto gang = server.WaitForRequest(229047, 10000);

@@ -91,13 +91,21 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
     ASSERT_TRUE(server.Notify(c, 211080, result));
     ASSERT_TRUE(WaitFor([&] { return !LastTrace(trace, "result\tshown, ok at ").empty(); }, 30000))
         << run.ClientLog() << ReadFile(trace);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
     const std::string build = HQLV_BUILD_DIR;
-    const QImage dialog = Capture(x.name(), build + "/result-dialog.png");
-    ASSERT_FALSE(dialog.isNull());
     int okX = 0, okY = 0;
     ASSERT_EQ(std::sscanf(LastTrace(trace, "result\tshown, ok at ").c_str(), "%d,%d", &okX, &okY),
               2);
+    // The dialog says it is shown before X has it on the screen: it is taken (and its OK
+    // clicked) once the screen shows the portrait in it, or after 20 s.
+    const QRect portrait(okX - 180, okY - 320, 360, 320);
+    QImage dialog;
+    WaitFor(
+        [&] {
+            dialog = Capture(x.name(), build + "/result-dialog.png");
+            return CountColour(dialog, portrait, kFaceSkin) > 100;
+        },
+        20000);
+    ASSERT_FALSE(dialog.isNull());
     ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), okX, okY, 1));
 
     // The score board after the deal, then the bar's pictures on the same picture.
@@ -111,14 +119,22 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
         },
         10000))
         << ReadFile(trace);
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const QImage frame = Capture(x.name(), build + "/score-board.png");
+    // The board is drawn after the tab says it is chosen: taken once both colours show, or
+    // after 20 s.
+    QImage frame;
+    auto rightColumn = [&] { return QRect(frame.width() - 240, 0, 240, 260); };
+    WaitFor(
+        [&] {
+            frame = Capture(x.name(), build + "/score-board.png");
+            return CountColour(frame, rightColumn(), assetgen::kOperateFaceColour) > 200 &&
+                   CountColour(frame, rightColumn(), assetgen::kBoardBandColour) > 200;
+        },
+        20000);
     ASSERT_FALSE(frame.isNull());
-    const QRect rightColumn(frame.width() - 240, 0, 240, 260);
-    EXPECT_GT(CountColour(frame, rightColumn, assetgen::kOperateFaceColour), 200);
-    EXPECT_GT(CountColour(frame, rightColumn, assetgen::kBoardBandColour), 200);
+    EXPECT_GT(CountColour(frame, rightColumn(), assetgen::kOperateFaceColour), 200);
+    EXPECT_GT(CountColour(frame, rightColumn(), assetgen::kBoardBandColour), 200);
     // The dialog (its OK button at the middle of its foot) shows the portrait.
-    EXPECT_GT(CountColour(dialog, QRect(okX - 180, okY - 320, 360, 320), kFaceSkin), 100);
+    EXPECT_GT(CountColour(dialog, portrait, kFaceSkin), 100);
 
     run.Command("close");
     EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();

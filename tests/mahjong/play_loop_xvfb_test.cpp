@@ -232,13 +232,17 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
         },
         30000));
     e2e::XdoMove(x.name(), away);
-    // The dealing ends with the client's picture of the table; the strip is idle then.
+    // The dealing ends with the client's picture of the table; the strip is idle then. The
+    // screen may lag behind that picture: the idle strip is what two looks agree on.
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(shots + "/table-start.png"); }, 60000))
         << run.ClientLog();
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const QImage idle = screen();
-    kept.Picture(idle, "clicks-start.png");
     for (const char* b : {"碰", "杠", "胡", "过"}) ASSERT_TRUE(at.count(b)) << b;
+    const std::vector<std::pair<int, int>> places = walls::ClaimPlaces(at);
+    const QImage idle = walls::SettledLook(
+        screen, [&](const QImage& a, const QImage& b) { return walls::AgreeAt(a, b, places); },
+        30000);
+    kept.Picture(idle, "clicks-start.png");
+    ASSERT_FALSE(idle.isNull()) << "the strip never held still";
 
     // The player: a lit button (the strongest) is clicked; otherwise the tile in the draw
     // slot, once one stands there; each on what two looks show.
@@ -267,12 +271,17 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
             clicked.push_back(name);
         }
         click(choice ? at[choice] : at["摸牌"]);
-        if (!afterPeng && server.WaitForRequest(229025, 10).has_value()) {
+        // A claim's confirm is awaited before the next look: until the client has taken the
+        // click, both looks still show the button, and a second click would land on what
+        // lies under it once it goes.
+        const bool peng = choice && std::string(choice) == "碰";
+        const bool gang = choice && std::string(choice) == "杠";
+        if (!afterPeng && server.WaitForRequest(229025, peng ? 5000 : 10).has_value()) {
             afterPeng = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             kept.Picture(screen(), "clicks-after-peng.png");
         }
-        if (!afterGang && server.WaitForRequest(229045, 10).has_value()) {
+        if (!afterGang && server.WaitForRequest(229045, gang ? 5000 : 10).has_value()) {
             afterGang = true;
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             kept.Picture(screen(), "clicks-after-gang.png");
@@ -299,12 +308,20 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     // The result dialog over the table; its OK, then the start button for the next deal.
     ASSERT_TRUE(WaitFor(
         [&] { return ReadFile(trace).find("result\tshown, ok at") != std::string::npos; }, 30000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    kept.Picture(screen(), "clicks-result.png");
     const std::string t = ReadFile(trace);
     int okx = 0, oky = 0;
     ASSERT_EQ(std::sscanf(t.c_str() + t.rfind("shown, ok at"), "shown, ok at %d,%d", &okx, &oky),
               2);
+    // The dialog says it is shown before X has it on the screen: its OK is clicked once the
+    // screen shows it there, still.
+    const QImage result = walls::SettledLook(
+        screen,
+        [&](const QImage& a, const QImage& b) {
+            return walls::AgreeAt(a, b, {{okx, oky}}) && Differing(b, idle, {okx, oky}, 8) > 120;
+        },
+        30000);
+    kept.Picture(result, "clicks-result.png");
+    ASSERT_FALSE(result.isNull()) << "the result dialog never showed its OK";
     e2e::XdoClick(x.name(), {okx, oky});
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     kept.Picture(screen(), "clicks-next-start-button.png");

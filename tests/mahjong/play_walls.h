@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mahjong/scene/game_scene.h"
@@ -297,6 +299,43 @@ inline int Differing(const QImage& a, const QImage& b, std::pair<int, int> c, in
                  60;
         }
     return n;
+}
+
+// Whether two pictures of the screen agree in the squares of half-size h around the points.
+inline bool AgreeAt(const QImage& a, const QImage& b,
+                    const std::vector<std::pair<int, int>>& points, int h = 16) {
+    if (a.isNull() || b.isNull()) return false;
+    for (const auto& p : points)
+        if (Differing(a, b, p, h) > 0) return false;
+    return true;
+}
+
+// The places a clicking player looks at (the claim buttons' and the draw slot's) of those
+// the client logged. Only these: an animation elsewhere (the sparkles over a dealt hand)
+// must not keep a look from settling.
+inline std::vector<std::pair<int, int>> ClaimPlaces(
+    const std::map<std::string, std::pair<int, int>>& at) {
+    std::vector<std::pair<int, int>> points;
+    for (const char* name : {"胡", "杠", "碰", "过", "摸牌"})
+        if (const auto it = at.find(name); it != at.end()) points.push_back(it->second);
+    return points;
+}
+
+// A look at the screen that the next look, gapMs later, agrees with by `same`; a null
+// picture when no two looks in a row agree within ms. One look after a fixed pause takes
+// what a busy machine's client has half drawn, or not drawn yet, for what it shows.
+inline QImage SettledLook(const std::function<QImage()>& look,
+                          const std::function<bool(const QImage&, const QImage&)>& same, int ms,
+                          int gapMs = 400) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    QImage before = look();
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
+        QImage now = look();
+        if (!before.isNull() && !now.isNull() && same(before, now)) return now;
+        if (std::chrono::steady_clock::now() > end) return {};
+        before = std::move(now);
+    }
 }
 
 // A clicking player's next move from two looks at the screen 400 ms apart: the strongest

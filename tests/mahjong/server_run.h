@@ -117,10 +117,6 @@ inline bool XdoMove(const std::string& display, std::pair<int, int> p) {
     return std::system(cmd.c_str()) == 0;
 }
 
-// Closes the client through the hall and waits for the hall's exit code (-1: it did not
-// end). A deal still running at the table (automatic play starts the next one itself) makes
-// the client ask first: its exit-request box is answered with its "强行退出" button, which
-// stands at (167, 127) of the box.
 // The table pane's size as the client logs it once the game is entered; false when it does
 // not come in time.
 inline bool WaitForTablePane(const HallRun& run, int* width, int* height, int ms = 60000) {
@@ -134,6 +130,10 @@ inline bool WaitForTablePane(const HallRun& run, int* width, int* height, int ms
         ms);
 }
 
+// Closes the client through the hall and waits for the hall's exit code (-1: it did not
+// end). A deal still running at the table (automatic play starts the next one itself) makes
+// the client ask first: its exit-request box is answered with its "强行退出" button, which
+// stands at (167, 127) of the box.
 inline int CloseClient(HallRun& run, const std::string& display, int ms = 60000) {
     run.Command("close");
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
