@@ -338,6 +338,19 @@ TEST(ReportList, APressedSectionPushesItsTitle) {
     auto ink = [&](const QRect& area) { return DarkInk(header->grab().toImage(), area); };
     const QRect a = ink(first), b = ink(second);
     ASSERT_FALSE(a.isEmpty());
+    // At rest the title starts one unit in and is centred on the section's whole height.
+    {
+        QImage alone(120, header->height(), QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        QPainter p(&alone);
+        p.setFont(header->font());
+        p.setPen(Qt::black);
+        const int o = list.sortHeader()->Unit();
+        p.drawText(QRect(o, 0, 120 - 2 * o, header->height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   "abc");
+        p.end();
+        EXPECT_EQ(a, DarkInk(alone, first));
+    }
     const QPoint at(60, header->height() / 2);
     QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
     EXPECT_EQ(ink(first), a.translated(1, 2));

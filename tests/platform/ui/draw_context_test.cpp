@@ -211,6 +211,14 @@ TEST(DrawContext, AFontsWidthStretchesItsCharactersToThatAverage) {
     // A width far past any face stretches as far as a font goes, without wrapping.
     spec.width = INT_MAX;
     EXPECT_EQ(MakeFont(spec).stretch(), 4000);
+    // One pixel for characters over a hundred wide squeezes them as far as a font goes,
+    // which is still some width (0 would be the face's own).
+    spec.height = 400;
+    spec.width = 0;
+    const int huge = QFontMetrics(MakeFont(spec)).averageCharWidth();
+    ASSERT_GT(huge, 100);
+    spec.width = 1;
+    EXPECT_EQ(MakeFont(spec).stretch(), 1);
 }
 
 TEST(DrawContext, AFontsWeightStaysInsideTheRangeOfFaces) {
