@@ -392,6 +392,55 @@ TEST(DrawContext, DrawnWordsWrapOnlyWhenAsked) {
     }
 }
 
+// A single line sits at the box's left, middle or right and top, middle or bottom.
+TEST(DrawContext, ASingleLineIsPlacedInItsBoxAsAsked) {
+    qtApp();
+    const QRect box(20, 10, 160, 80);
+    auto inkOf = [&](unsigned flags) {
+        QImage img = Canvas(200, 100);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.SelectFont(FontSpec{"", -20, 400});
+            dc.SetBkMode(true);
+            dc.SetTextColor(0xFFFFFF);
+            QRect r = box;
+            dc.DrawText("■■", r, flags | DT_SINGLELINE);
+        }
+        return Ink(img);
+    };
+    const QRect topLeft = inkOf(DT_LEFT | DT_TOP);
+    ASSERT_FALSE(topLeft.isEmpty());
+    // The line's own box, which the placing moves about.
+    QRect line(0, 0, 0, 0);
+    {
+        QImage img = Canvas(10, 10);
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.SelectFont(FontSpec{"", -20, 400});
+        dc.DrawText("■■", line, DT_CALCRECT | DT_SINGLELINE);
+    }
+    ASSERT_LT(line.width(), box.width() / 2);
+    ASSERT_LT(line.height(), box.height() / 2);
+    enum { kStart, kMiddle, kEnd };
+    const struct {
+        unsigned flags;
+        int across, down;
+    } cases[] = {{DT_LEFT | DT_TOP, kStart, kStart},  {DT_CENTER | DT_TOP, kMiddle, kStart},
+                 {DT_RIGHT | DT_TOP, kEnd, kStart},   {DT_LEFT | DT_VCENTER, kStart, kMiddle},
+                 {DT_LEFT | DT_BOTTOM, kStart, kEnd}, {DT_CENTER | DT_VCENTER, kMiddle, kMiddle},
+                 {DT_RIGHT | DT_BOTTOM, kEnd, kEnd},  {DT_CENTER | DT_RIGHT, kMiddle, kStart}};
+    for (const auto& c : cases) {
+        const QRect ink = inkOf(c.flags);
+        EXPECT_EQ(ink.size(), topLeft.size()) << c.flags;
+        // How far the line moved from the top left corner, within a pixel of rounding.
+        const int slackX = box.width() - line.width(), slackY = box.height() - line.height();
+        const int across[] = {0, slackX / 2, slackX}, down[] = {0, slackY / 2, slackY};
+        EXPECT_NEAR(ink.left() - topLeft.left(), across[c.across], 1) << c.flags;
+        EXPECT_NEAR(ink.top() - topLeft.top(), down[c.down], 1) << c.flags;
+    }
+}
+
 // A line too long for its box is cut at the box's edge unless it may run past it.
 TEST(DrawContext, TextStaysInsideItsBoxUnlessUnclipped) {
     qtApp();
