@@ -240,6 +240,165 @@ TEST(ReportList, HeaderDrawsTheSortArrowOnlyWhenAsked) {
     EXPECT_EQ(plain.copy(0, 0, 150, plain.height()), up.copy(0, 0, 150, up.height()));
 }
 
+// Header pixels that are not the section's face.
+int Marked(const QImage& img, const QRect& area, const QColor& face) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (img.pixelColor(x, y) != face) ++n;
+    return n;
+}
+
+// The bounding box of the header's dark (text) pixels inside an area.
+QRect DarkInk(const QImage& img, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(img.pixel(x, y)) < 100) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+// The arrow is a triangle one unit wide, one unit left of the section's right end: its
+// point up for an ascending sort, down for a descending one.
+TEST(ReportList, SortArrowPointsTheWayOfTheSort) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.resize(300, 100);
+    list.SetColumnSpec("a|120|0|b|120|0|");
+    list.ApplyColumnSpec();
+    list.headerItem()->setText(1, "");  // the arrow alone in its section
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    CSortHeaderCtrl* header = list.sortHeader();
+    const QColor face = header->palette().color(QPalette::Button);
+    const int o = header->Unit();
+    ASSERT_GE(o, 4);
+    const int right = header->sectionViewportPosition(1) + header->sectionSize(1) - 1;
+    const int x = right - 2 * o, cy = (header->height() - 1) / 2;
+    const int top = cy - o / 2, bottom = cy + o / 2;
+    // Between the text and the divider: the arrow alone.
+    const QRect area(x - o / 2, 2, 2 * o, header->height() - 4);
+    for (bool ascending : {true, false}) {
+        header->SetSortColumn(1, ascending);
+        const QImage img = header->grab().toImage();
+        QRect box;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int px = area.left(); px <= area.right(); ++px)
+                if (img.pixelColor(px, y) != face) box |= QRect(px, y, 1, 1);
+        EXPECT_EQ(box, QRect(x, top, o + 1, bottom - top + 1)) << ascending;
+        const int topRow = Marked(img, QRect(x, top, o + 1, 1), face);
+        const int bottomRow = Marked(img, QRect(x, bottom, o + 1, 1), face);
+        // The point: one or two pixels in the middle; the base: the whole width.
+        EXPECT_LE(ascending ? topRow : bottomRow, 2) << ascending;
+        EXPECT_EQ(ascending ? bottomRow : topRow, o + 1) << ascending;
+        const int tip = ascending ? top : bottom;
+        EXPECT_NE(img.pixelColor(x + o / 2, tip), face) << ascending;
+    }
+}
+
+// The sort column's title leaves room for the arrow; the others run to their margin.
+TEST(ReportList, OnlyTheSortColumnsTitleMakesRoomForTheArrow) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.resize(300, 100);
+    const std::string wide(40, 'W');
+    list.SetColumnSpec(wide + "|120|0|" + wide + "|120|0|");
+    list.ApplyColumnSpec();
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    CSortHeaderCtrl* header = list.sortHeader();
+    header->SetSortColumn(1, true);
+    const int o = header->Unit();
+    const QImage img = header->grab().toImage();
+    const int h = header->height();
+    const QRect plain = DarkInk(img, QRect(0, 2, 120 - 2, h - 4));
+    const QRect sorted = DarkInk(img, QRect(120, 2, 120 - 2 * o - 2, h - 4));
+    ASSERT_FALSE(plain.isEmpty());
+    ASSERT_FALSE(sorted.isEmpty());
+    // Both begin one unit in; the sorted title stops three units earlier than the other.
+    EXPECT_GE(plain.left(), o);
+    EXPECT_GE(sorted.left(), 120 + o);
+    EXPECT_LT(plain.right(), 120 - o);
+    EXPECT_GT(plain.right(), 120 - 4 * o);
+    EXPECT_LT(sorted.right(), 240 - 4 * o);
+}
+
+// A left press on a section pushes its title one right and two down, as a button's.
+TEST(ReportList, APressedSectionPushesItsTitle) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.resize(300, 100);
+    list.SetColumnSpec("abc|120|0|def|120|0|");
+    list.ApplyColumnSpec();
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    QHeaderView* header = list.header();
+    const QRect first(1, 1, 117, header->height() - 3);
+    const QRect second(121, 1, 117, header->height() - 3);
+    auto ink = [&](const QRect& area) { return DarkInk(header->grab().toImage(), area); };
+    const QRect a = ink(first), b = ink(second);
+    ASSERT_FALSE(a.isEmpty());
+    // At rest the title starts one unit in and is centred on the section's whole height.
+    {
+        QImage alone(120, header->height(), QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        QPainter p(&alone);
+        p.setFont(header->font());
+        p.setPen(Qt::black);
+        const int o = list.sortHeader()->Unit();
+        p.drawText(QRect(o, 0, 120 - 2 * o, header->height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   "abc");
+        p.end();
+        EXPECT_EQ(a, DarkInk(alone, first));
+    }
+    const QPoint at(60, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(ink(first), a.translated(1, 2));
+    EXPECT_EQ(ink(second), b);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(ink(first), a);
+    // The middle button presses nothing.
+    QTest::mousePress(header->viewport(), Qt::MiddleButton, {}, at);
+    EXPECT_EQ(ink(first), a);
+    QTest::mouseRelease(header->viewport(), Qt::MiddleButton, {}, at);
+}
+
+// What a section needs for its whole title: the title, a unit of margin at each end, the
+// arrow's three units in the sort column and the divider's pixel.
+TEST(ReportList, TitleWidthHoldsTheMarginsAndTheArrow) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("用户名|100|0|总成绩|75|2||20|0|");
+    list.ApplyColumnSpec();
+    CSortHeaderCtrl* header = list.sortHeader();
+    const QFontMetrics fm = header->fontMetrics();
+    const int o = header->Unit();
+    EXPECT_EQ(o, 2 * fm.horizontalAdvance(' '));
+    header->SetSortColumn(1, false);
+    const struct {
+        int column;
+        QString title;
+        int arrow;
+    } cases[] = {{0, "用户名", 0}, {1, "总成绩", 3}, {2, "", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(header->TitleWidth(c.column),
+                  fm.horizontalAdvance(c.title) + 2 * o + c.arrow * o + 1)
+            << c.column;
+}
+
+// A column given no width (or less) takes no room; the header's least width is for
+// columns given some.
+TEST(ReportList, ColumnsOfNoWidth) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.SetColumnSpec("a|0|0|b|-5|0|c|40|0|");
+    list.ApplyColumnSpec();
+    ASSERT_EQ(list.columnCount(), 3);
+    EXPECT_EQ(list.header()->sectionSize(0), 0);
+    EXPECT_EQ(list.header()->sectionSize(1), 0);
+    EXPECT_EQ(list.header()->sectionSize(2), 40);
+}
+
 TEST(OwnerDrawMenu, SeparatorIsHalfTheMenuBar) {
     SharedQtApp();
     COwnerDrawMenu menu;

@@ -199,6 +199,22 @@ TEST_F(GdiDealFlow, WaitingMessagesHaveSixtyFourTimersAndTheEngineModeNone) {
     EXPECT_EQ(engineScene.DeferredCount(), 0u);
 }
 
+// The drawn tile has landed at once: its message waits on a timer of its own and lands
+// the tile (the hand is bound); it reports nothing into the chat.
+TEST_F(GdiDealFlow, TheDrawnTileLandsOnItsOwnTimerAndSaysNothing) {
+    OwnHand({5, 14, 23, 30});
+    MJTileInfo& slot = Hand(kOwnView)[0];
+    slot.nCode = 40, slot.bPresent = 1, slot.bHand = 1;
+    const size_t before = host.viewTimers.size();
+    scene.FlyDrawnTile(40);
+    EXPECT_EQ(Since(before), (Timers{{CMJGameScene2::kDeferredTimer, 0}}));
+    EXPECT_EQ(slot.nObject, 0);
+    scene.OnTimer(CMJGameScene2::kDeferredTimer);
+    EXPECT_EQ(scene.DeferredCount(), 0u);
+    EXPECT_NE(slot.nObject, 0);
+    EXPECT_TRUE(host.chat.empty());
+}
+
 TEST_F(GdiDealFlow, TheStartButtonIsTheWindowsAndTheCellsAreItsButtons) {
     scene.ShowStartButton();
     EXPECT_EQ(host.startWindowButton, std::vector<int>{1});

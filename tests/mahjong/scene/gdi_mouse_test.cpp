@@ -1,6 +1,7 @@
 // The GDI table view's mouse in the scene: hovering selects, a right-button drag reorders
 // the own hand as the engine drag does, a click on the selected tile discards, and the
 // looker-on's ask to see the watched hand.
+#include <cstdlib>
 #include <cstring>
 
 #include "gdi_table_fixture.h"
@@ -90,6 +91,24 @@ TEST_F(GdiMouseTest, RightDragReordersLikeTheEngineDrag) {
     EXPECT_EQ(host.sounds.size(), sounds);
     scene.GdiMouseMove(0, X(4), Y());
     EXPECT_EQ(host.sounds.size(), sounds + 1);
+}
+
+// Where the dragged tile lands is where its left edge is, wherever the pointer held it.
+TEST_F(GdiMouseTest, TheDropFollowsTheTilesLeftEdgeWhereverItWasHeld) {
+    const int w = std::abs(Hand(3)[2].nX - Hand(3)[1].nX);  // a tile's width
+    ASSERT_GE(w, 12);
+    for (int held : {5, w / 2 - 1, w - 3}) {
+        OwnHand({5, 14, 23, 30});
+        scene.GdiMouseMove(0, X(1, held), Y());
+        scene.GdiRButtonDown(kRight, X(1, held), Y());
+        // The left edge one pixel into record 3: before it, the others move right.
+        const int to = X(3, held) + 1;
+        scene.GdiMouseMove(kRight, to, Y());
+        ASSERT_TRUE(scene.IsDragging()) << held;
+        scene.GdiRButtonUp(0, to, Y());
+        EXPECT_EQ(Codes(), (std::vector<int>{14, 23, 5, 30})) << held;
+        scene.GdiMouseMove(0, X(4), Y());  // the move that ends the drop
+    }
 }
 
 TEST_F(GdiMouseTest, TheMousePointIsTheCursorOnlyWhileATileIsDragged) {

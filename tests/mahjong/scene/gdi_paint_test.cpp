@@ -218,6 +218,10 @@ TEST_F(GdiPaintTest, StakeTextOnlyWithStatusBitZero) {
     MJRect r;
     scene.GetStakeTextRect(r);
     const int third = (r.bottom - r.top) / 3;
+    // The host knows names past the table's four chairs (the hall's seats run to eight);
+    // the table asks it for its own chairs only.
+    host.names[4] = "第五座";
+    host.names[-1] = "无座";
     // The banker's name; a banker chair the table does not have has none. A silver table.
     const struct {
         int banker, silver;

@@ -100,6 +100,35 @@ TEST_F(TableTest, DiceRollTwoOrFourAndAlwaysEndWith210002) {
     EXPECT_EQ(scene.GetKernel().FindEntity(scene.Entities().dice[2])->GetY(), d.top + 49);
 }
 
+// A rolled die shows its frames from the first on and stays on the last (its face).
+TEST_F(TableTest, ARolledDieRunsFromItsFirstFrameToItsFace) {
+    NEED_ASSETS();
+    Start(710);
+    const int values[4] = {3, 5, 0, 0};
+    for (int i = 0; i < 4; ++i) deal.Set(23 + size_t(i), values[i]);
+    scene.RollDice();
+    auto* die =
+        static_cast<engine::FrameEntity*>(scene.GetKernel().FindEntity(scene.Entities().dice[0]));
+    ASSERT_NE(die, nullptr);
+    ASSERT_EQ(die->GetType(), engine::ENT_FRAMES);
+    for (int t = 0; t < 100 && !die->IsVisible(); ++t) Run(10);
+    ASSERT_TRUE(die->IsVisible());
+    const engine::FramePlayer* player = die->Player();
+    ASSERT_NE(player, nullptr);
+    ASSERT_NE(player->sequence, nullptr);
+    const size_t frames = player->sequence->frames.size();
+    ASSERT_GT(frames, 1u);
+    EXPECT_EQ(player->index, 0u);
+    EXPECT_EQ(player->srcX, player->sequence->frames[0].srcX);
+    size_t last = 0;
+    for (int t = 0; t < 200 && die->IsVisible(); ++t) {
+        last = player->index;
+        EXPECT_EQ(player->active, 1u) << t;
+        Run(10);
+    }
+    EXPECT_EQ(last, frames - 1);
+}
+
 TEST_F(TableTest, StandaloneDiceTellTheValuesAndRollRandomFaces) {
     NEED_ASSETS();
     Start(710);

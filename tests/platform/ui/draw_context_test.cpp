@@ -29,6 +29,15 @@ ColorRef At(const QImage& img, int x, int y) {
     return FromQColor(QColor(img.pixel(x, y)));
 }
 
+// Where the ink lies: the bounding box of the pixels that are not black.
+QRect Ink(const QImage& img) {
+    QRect box;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (At(img, x, y) != 0) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
 TEST(DrawContext, ColorRefHasRedInTheLowByte) {
     qtApp();
     QImage img = Canvas();
@@ -61,10 +70,14 @@ TEST(DrawContext, ThreeDRectangleAndHorizontalLine) {
     EXPECT_EQ(At(img, 1, 5), Rgb(10, 20, 30));
     EXPECT_EQ(At(img, 10, 1), Rgb(200, 100, 50));
     EXPECT_EQ(At(img, 5, 6), Rgb(200, 100, 50));
-    EXPECT_EQ(At(img, 5, 3), 0u);  // inside stays untouched
+    EXPECT_EQ(At(img, 5, 3), 0u);   // inside stays untouched
+    EXPECT_EQ(At(img, 11, 1), 0u);  // nothing past the right edge
+    EXPECT_EQ(At(img, 1, 7), 0u);   // or under the bottom one
     EXPECT_EQ(At(img, 5, 20), Rgb(9, 9, 9));
     EXPECT_EQ(At(img, 14, 20), Rgb(9, 9, 9));
     EXPECT_EQ(At(img, 15, 20), 0u);  // the end point is not drawn
+    EXPECT_EQ(At(img, 10, 19), 0u);  // one pixel high
+    EXPECT_EQ(At(img, 10, 21), 0u);
     EXPECT_EQ(At(img, 30, 21), Rgb(8, 8, 8));
     EXPECT_EQ(At(img, 26, 21), Rgb(8, 8, 8));
     EXPECT_EQ(At(img, 25, 21), 0u);
@@ -106,6 +119,44 @@ TEST(DrawContext, BlitsStretchAndColourKey) {
         dc.StretchBlt(0, 20, 5, 5, src, 0, 0, 1, 0);
     }
     EXPECT_EQ(At(img, 0, 20), 0u);
+}
+
+// A copy with no width or no height draws nothing, whatever the picture around it.
+TEST(DrawContext, EmptyCopiesDrawNothing) {
+    qtApp();
+    QImage src(4, 4, QImage::Format_RGB32);
+    src.fill(QColor(0, 255, 0));
+    const struct { int w, h; } sizes[] = {{0, 3}, {3, 0}, {0, 0}, {-2, 3}, {3, -2}};
+    for (const auto& size : sizes) {
+        QImage img = Canvas(12, 12);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.BitBlt(2, 2, size.w, size.h, src, 0, 0);
+            dc.StretchBlt(2, 2, size.w, size.h, src, 0, 0, 4, 4);
+            dc.TransparentBlt(2, 2, size.w, size.h, src, 0, 0, Rgb(1, 1, 1));
+        }
+        EXPECT_TRUE(Ink(img).isEmpty()) << size.w << "x" << size.h;
+    }
+}
+
+TEST(DrawContext, APolygonNeedsTwoPoints) {
+    qtApp();
+    const struct {
+        std::vector<QPoint> points;
+        bool drawn;
+    } cases[] = {{{}, false}, {{{5, 5}}, false}, {{{5, 5}, {9, 5}}, true}};
+    for (const auto& c : cases) {
+        QImage img = Canvas(12, 12);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.SelectPen(Rgb(255, 255, 255), 3, Qt::SolidLine);
+            dc.SelectBrush(Rgb(255, 255, 255));
+            dc.Polygon(c.points);
+        }
+        EXPECT_EQ(!Ink(img).isEmpty(), c.drawn) << c.points.size();
+    }
 }
 
 TEST(DrawContext, TextMeasureWrapsAndColours) {
@@ -160,6 +211,51 @@ TEST(DrawContext, AFontsWidthStretchesItsCharactersToThatAverage) {
     // A width far past any face stretches as far as a font goes, without wrapping.
     spec.width = INT_MAX;
     EXPECT_EQ(MakeFont(spec).stretch(), 4000);
+    // One pixel for characters over a hundred wide squeezes them as far as a font goes,
+    // which is still some width (0 would be the face's own).
+    spec.height = 400;
+    spec.width = 0;
+    const int huge = QFontMetrics(MakeFont(spec)).averageCharWidth();
+    ASSERT_GT(huge, 100);
+    spec.width = 1;
+    EXPECT_EQ(MakeFont(spec).stretch(), 1);
+}
+
+TEST(DrawContext, AFontsWeightStaysInsideTheRangeOfFaces) {
+    qtApp();
+    const struct {
+        int asked, made;
+    } cases[] = {{0, 400},   {-1, 400},  {1, 100},   {99, 100},  {100, 100},
+                 {101, 101}, {700, 700}, {900, 900}, {901, 900}, {1000, 900}};
+    for (const auto& c : cases) {
+        FontSpec spec;
+        spec.weight = c.asked;
+        EXPECT_EQ(MakeFont(spec).weight(), c.made) << c.asked;
+    }
+}
+
+// The faces the program names come first, then the stand-ins for the ones not here.
+TEST(DrawContext, AFontsFacesTheirStandInsAndTheLastResort) {
+    qtApp();
+    const QString last = "WenQuanYi Micro Hei";
+    const struct {
+        std::string face;
+        QStringList families;
+    } cases[] = {
+        {"", {last}},
+        {"Arial", {"Arial", last}},
+        {"宋体", {"宋体", "AR PL UMing CN", last}},
+        {"新宋体", {"新宋体", "AR PL UMing CN", last}},
+        {"宋体2", {"宋体2", last}},
+        {"楷体", {"楷体", "AR PL UKai CN", last}},
+        {"楷体_GB2312", {"楷体_GB2312", "AR PL UKai CN", last}},
+        {"仿楷体", {"仿楷体", last}},
+    };
+    for (const auto& c : cases) {
+        FontSpec spec;
+        spec.face = c.face;
+        EXPECT_EQ(MakeFont(spec).families(), c.families) << c.face;
+    }
 }
 
 TEST(DrawContext, FontsAndBrokenBitmaps) {
@@ -184,15 +280,6 @@ TEST(DrawContext, FontsAndBrokenBitmaps) {
     auto loaded = LoadBitmapFile(path);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(At(*loaded, 2, 2), Rgb(7, 8, 9));
-}
-
-// Where the ink of a line lies: the bounding box of the pixels that are not black.
-QRect Ink(const QImage& img) {
-    QRect box;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (At(img, x, y) != 0) box |= QRect(x, y, 1, 1);
-    return box;
 }
 
 TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
@@ -220,6 +307,158 @@ TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
         EXPECT_EQ(ink.height() > ink.width(), c.tall) << c.escapement;
         EXPECT_EQ(ink.right() < 60, c.leftOfPoint) << c.escapement;
         EXPECT_EQ(ink.bottom() < 60, c.abovePoint) << c.escapement;
+    }
+}
+
+// A line put out at a point starts where a line drawn into a box from that point does.
+TEST(DrawContext, TextOutPutsTheLineAtItsTopLeftCorner) {
+    qtApp();
+    auto draw = [](bool out) {
+        QImage img = Canvas(120, 60);
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.SelectFont(FontSpec{"", -16, 400});
+        dc.SetBkMode(true);
+        dc.SetTextColor(0xFFFFFF);
+        QRect box(20, 15, 100, 45);
+        if (out)
+            dc.TextOut(20, 15, "Wj|");
+        else
+            dc.DrawText("Wj|", box, DT_LEFT | DT_TOP | DT_SINGLELINE);
+        return img;
+    };
+    const QImage out = draw(true);
+    ASSERT_FALSE(Ink(out).isEmpty());
+    EXPECT_EQ(Ink(out), Ink(draw(false)));
+    EXPECT_EQ(out, draw(false));
+}
+
+// Measuring: words wrap at the box's width only when asked; without wrapping the box
+// takes the text's own width.
+TEST(DrawContext, MeasuringWrapsWordsOnlyWhenAsked) {
+    qtApp();
+    QImage img = Canvas(10, 10);
+    QPainter p(&img);
+    DrawContext dc(p);
+    dc.SelectFont(FontSpec{"", -12, 400});
+    const std::string words = "一 二 三 四 五 六";
+    const int wide = dc.GetTextExtent(words).width();
+    QRect one(0, 0, 0, 0);
+    const int line = dc.DrawText("一", one, DT_CALCRECT | DT_SINGLELINE);
+    ASSERT_GT(line, 0);
+    ASSERT_GT(wide, 40);
+    const struct {
+        unsigned flags;
+        bool wrapped;
+    } cases[] = {{DT_WORDBREAK, true},
+                 {0, false},
+                 {DT_WORDBREAK | DT_SINGLELINE, false},
+                 {DT_SINGLELINE, false}};
+    for (const auto& c : cases) {
+        QRect r(0, 0, 40, 0);
+        const int h = dc.DrawText(words, r, DT_CALCRECT | c.flags);
+        EXPECT_EQ(h, r.height()) << c.flags;
+        if (c.wrapped) {
+            EXPECT_GE(h, 2 * line) << c.flags;
+            EXPECT_EQ(r.width(), 40) << c.flags;
+        } else {
+            EXPECT_EQ(h, line) << c.flags;
+            EXPECT_EQ(r.width(), wide) << c.flags;
+        }
+    }
+    // Lines of their own: the box is as wide as the widest.
+    QRect two(0, 0, 120, 0);
+    EXPECT_EQ(dc.DrawText("一\r\n一二三", two, DT_CALCRECT), 2 * line);
+    EXPECT_EQ(two.width(), dc.GetTextExtent("一二三").width());
+}
+
+TEST(DrawContext, DrawnWordsWrapOnlyWhenAsked) {
+    qtApp();
+    for (bool wrap : {true, false}) {
+        QImage img = Canvas(200, 120);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.SelectFont(FontSpec{"", -16, 400});
+            dc.SetBkMode(true);
+            dc.SetTextColor(0xFFFFFF);
+            QRect r(0, 0, 60, 120);
+            dc.DrawText("■ ■ ■ ■ ■ ■", r, wrap ? unsigned(DT_WORDBREAK) : 0u);
+        }
+        const QRect ink = Ink(img);
+        ASSERT_FALSE(ink.isEmpty()) << wrap;
+        EXPECT_EQ(ink.bottom() > 20, wrap) << ink.bottom();
+        EXPECT_LT(ink.right(), 60) << wrap;
+    }
+}
+
+// A single line sits at the box's left, middle or right and top, middle or bottom.
+TEST(DrawContext, ASingleLineIsPlacedInItsBoxAsAsked) {
+    qtApp();
+    const QRect box(20, 10, 160, 80);
+    auto inkOf = [&](unsigned flags) {
+        QImage img = Canvas(200, 100);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.SelectFont(FontSpec{"", -20, 400});
+            dc.SetBkMode(true);
+            dc.SetTextColor(0xFFFFFF);
+            QRect r = box;
+            dc.DrawText("■■", r, flags | DT_SINGLELINE);
+        }
+        return Ink(img);
+    };
+    const QRect topLeft = inkOf(DT_LEFT | DT_TOP);
+    ASSERT_FALSE(topLeft.isEmpty());
+    // The line's own box, which the placing moves about.
+    QRect line(0, 0, 0, 0);
+    {
+        QImage img = Canvas(10, 10);
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.SelectFont(FontSpec{"", -20, 400});
+        dc.DrawText("■■", line, DT_CALCRECT | DT_SINGLELINE);
+    }
+    ASSERT_LT(line.width(), box.width() / 2);
+    ASSERT_LT(line.height(), box.height() / 2);
+    enum { kStart, kMiddle, kEnd };
+    const struct {
+        unsigned flags;
+        int across, down;
+    } cases[] = {{DT_LEFT | DT_TOP, kStart, kStart},  {DT_CENTER | DT_TOP, kMiddle, kStart},
+                 {DT_RIGHT | DT_TOP, kEnd, kStart},   {DT_LEFT | DT_VCENTER, kStart, kMiddle},
+                 {DT_LEFT | DT_BOTTOM, kStart, kEnd}, {DT_CENTER | DT_VCENTER, kMiddle, kMiddle},
+                 {DT_RIGHT | DT_BOTTOM, kEnd, kEnd},  {DT_CENTER | DT_RIGHT, kMiddle, kStart}};
+    for (const auto& c : cases) {
+        const QRect ink = inkOf(c.flags);
+        EXPECT_EQ(ink.size(), topLeft.size()) << c.flags;
+        // How far the line moved from the top left corner, within a pixel of rounding.
+        const int slackX = box.width() - line.width(), slackY = box.height() - line.height();
+        const int across[] = {0, slackX / 2, slackX}, down[] = {0, slackY / 2, slackY};
+        EXPECT_NEAR(ink.left() - topLeft.left(), across[c.across], 1) << c.flags;
+        EXPECT_NEAR(ink.top() - topLeft.top(), down[c.down], 1) << c.flags;
+    }
+}
+
+// A line too long for its box is cut at the box's edge unless it may run past it.
+TEST(DrawContext, TextStaysInsideItsBoxUnlessUnclipped) {
+    qtApp();
+    for (bool noClip : {false, true}) {
+        QImage img = Canvas(200, 60);
+        {
+            QPainter p(&img);
+            DrawContext dc(p);
+            dc.SelectFont(FontSpec{"", -30, 400});
+            dc.SetBkMode(true);
+            dc.SetTextColor(0xFFFFFF);
+            QRect r(10, 10, 20, 40);
+            dc.DrawText("■■■■", r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | (noClip ? DT_NOCLIP : 0));
+        }
+        const QRect ink = Ink(img);
+        ASSERT_FALSE(ink.isEmpty()) << noClip;
+        EXPECT_EQ(ink.right() > 29, noClip) << ink.right();
+        EXPECT_GE(ink.left(), 10);
     }
 }
 
