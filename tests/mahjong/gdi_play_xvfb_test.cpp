@@ -379,12 +379,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
               2);
     // The dialog says it is shown before X has it on the screen: its OK is clicked once the
     // screen shows it there, still.
-    const QImage result =
-        SettledLook([&] { return player.Screen(); },
-                    [&](const QImage& a, const QImage& b) {
-                        return AgreeAt(a, b, {{okx, oky}}) && Offered(b, dealt, {okx, oky});
-                    },
-                    30000);
+    const QImage result = ShownStill([&] { return player.Screen(); }, dealt, {okx, oky}, 30000);
     kept.Picture(result, "clicks-result.png");
     ASSERT_FALSE(result.isNull()) << "the result dialog never showed its OK";
     e2e::XdoClick(x.name(), {okx, oky});
