@@ -158,16 +158,47 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
         QRect(QPoint(paneW - kEdge, kEdge), QPoint(paneW - 1, paneH - kFoot - 1))};
     const auto chairs = Chairs(ReadFile(record));
     ASSERT_EQ(chairs.size(), 4u) << ReadFile(record);
+    // "result: ... won w0 w1 w2 w3": a winner also shows the tile it won on, the last discard
+    // of the chair that gave it.
+    const std::string text = ReadFile(record);
+    std::istringstream wonIn(text.substr(text.find(" won ") + 5));
+    int won[4] = {};
+    for (int& w : won) wonIn >> w;
+    // The faces a seat may show at the end: its melds, its laid-down hand and a won tile.
+    auto shownBy = [&](int c) {
+        const auto& sc = chairs.at(c);
+        std::set<int> shown = FacesOf(sc.at("melds"));
+        for (int f : FacesOf(sc.at("laid"))) shown.insert(f);
+        if (won[c] >= 1)
+            for (int o = 0; o < 4; ++o)
+                if (o != c && !chairs.at(o).at("discards").empty())
+                    shown.insert(
+                        GetFaceIndex(std::atoi(chairs.at(o)
+                                                   .at("discards")
+                                                   .substr(chairs.at(o).at("discards").rfind(' '))
+                                                   .c_str())));
+        return shown;
+    };
     // The view paints its buffer again every 250 ms; the result is in after a few, later on
-    // a busy machine: the screen is looked at until the own seat shows its laid-down hand,
-    // for up to 20 s.
+    // a busy machine, and one seat may show its laid-down hand before the others: the screen
+    // is looked at until every seat shows what is checked below, for up to 20 s.
     const std::string laidDown =
         Text(FacesOf(chairs.at(0).at("melds") + " " + chairs.at(0).at("laid")));
+    auto laidOut = [&](const QImage& img) {
+        if (img.isNull() || Text(FacesIn(img, edges[0])) != laidDown) return false;
+        for (int c = 1; c < 4; ++c) {
+            const std::set<int> read = FacesIn(img, edges[c]), shown = shownBy(c);
+            if (read.size() < 3) return false;
+            for (int f : read)
+                if (!shown.count(f)) return false;
+        }
+        return true;
+    };
     QImage screen;
     WaitFor(
         [&] {
             screen = ReadScreen(fb + "/Xvfb_screen0");
-            return !screen.isNull() && Text(FacesIn(screen, edges[0])) == laidDown;
+            return laidOut(screen);
         },
         20000);
     ASSERT_FALSE(screen.isNull());
@@ -180,26 +211,11 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
     EXPECT_EQ(looker.Wait(60000), 0) << looker.HallLog();
     EXPECT_EQ(player.Wait(60000), 0) << player.HallLog();
 
-    // "result: ... won w0 w1 w2 w3": a winner also shows the tile it won on, the last discard
-    // of the chair that gave it.
-    const std::string text = ReadFile(record);
-    std::istringstream wonIn(text.substr(text.find(" won ") + 5));
-    int won[4] = {};
-    for (int& w : won) wonIn >> w;
     std::set<int> tabled;  // every face the deal put on the table
     for (int c = 0; c < 4; ++c) {
         SCOPED_TRACE("chair " + std::to_string(c));
         const auto& sc = chairs.at(c);
-        std::set<int> shown = FacesOf(sc.at("melds"));
-        for (int f : FacesOf(sc.at("laid"))) shown.insert(f);
-        if (won[c] >= 1)
-            for (int o = 0; o < 4; ++o)
-                if (o != c && !chairs.at(o).at("discards").empty())
-                    shown.insert(
-                        GetFaceIndex(std::atoi(chairs.at(o)
-                                                   .at("discards")
-                                                   .substr(chairs.at(o).at("discards").rfind(' '))
-                                                   .c_str())));
+        const std::set<int> shown = shownBy(c);
         // The own seat lies flat at the foot and shows every face; at the side seats the
         // tiles overlap, so only a part of the markers shows there.
         const std::set<int> read = FacesIn(screen, edges[c]);

@@ -307,6 +307,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     // The dealt hands; the first mover is one of the server's seats: nothing is offered yet.
     const QImage dealt = player.Still(ClaimPlaces(at));
     kept.Picture(dealt, "clicks-start.png");
+    ASSERT_FALSE(dealt.isNull()) << "the dealt table never held still";
     for (const char* b : {"碰", "杠", "胡", "过"}) EXPECT_FALSE(Offered(dealt, idle, at[b])) << b;
 
     // The player: an offered button (the strongest) is clicked; otherwise the tile in the
@@ -378,12 +379,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
               2);
     // The dialog says it is shown before X has it on the screen: its OK is clicked once the
     // screen shows it there, still.
-    const QImage result =
-        SettledLook([&] { return player.Screen(); },
-                    [&](const QImage& a, const QImage& b) {
-                        return AgreeAt(a, b, {{okx, oky}}) && Offered(b, dealt, {okx, oky});
-                    },
-                    30000);
+    const QImage result = ShownStill([&] { return player.Screen(); }, dealt, {okx, oky}, 30000);
     kept.Picture(result, "clicks-result.png");
     ASSERT_FALSE(result.isNull()) << "the result dialog never showed its OK";
     e2e::XdoClick(x.name(), {okx, oky});
@@ -546,16 +542,19 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
     const int face = GetFaceIndex(gangTile);
     ASSERT_GE(FaceAt(offered, face).first, 0);
     // The screen once the own row holds still and differs from `from` by more than 200
-    // samples (or at least holds still, when it never does within 10 s).
+    // samples (or the last look that held still, when it never differs within 10 s; the
+    // screen as it is, when none held still).
     auto changedFrom = [&](const QImage& from) {
-        QImage now;
+        QImage settled;
         WaitFor(
             [&] {
-                now = still(5000);
-                return !now.isNull() && rowDiffers(now, from) > 200;
+                const QImage now = still(5000);
+                if (now.isNull()) return false;
+                settled = now;
+                return rowDiffers(now, from) > 200;
             },
             10000);
-        return now.isNull() ? player.Screen() : now;
+        return settled.isNull() ? player.Screen() : settled;
     };
     // First press: the choice opens, the tiles that take no part locked.
     player.Click(at["杠"]);

@@ -338,6 +338,19 @@ inline QImage SettledLook(const std::function<QImage()>& look,
     }
 }
 
+// The screen once it shows at `at` what `without` does not (a clear difference in the
+// square of half-size 8 around it: a dialog's button) and the next look agrees there; null
+// when it does not within ms. A dialog says it is shown before X has it on the screen.
+inline QImage ShownStill(const std::function<QImage()>& look, const QImage& without,
+                         std::pair<int, int> at, int ms) {
+    return SettledLook(
+        look,
+        [&](const QImage& a, const QImage& b) {
+            return AgreeAt(a, b, {at}) && Differing(b, without, at, 8) > 120;
+        },
+        ms);
+}
+
 // A clicking player's next move from two looks at the screen 400 ms apart: the strongest
 // claim button both looks show offered; else "摸牌" (the tile in the draw slot) when both
 // show a tile there; else nothing, and the player looks again. A single look loses a race a

@@ -101,17 +101,19 @@ TEST(SessionEndToEnd, ThreeDealsLeaveACleanLogAndFiguresThatAgree) {
     // further press of the start button, until a deal starts.
     int answered = 0;  // the result dialogs traced before the last deal started
     auto dialogs = [&] { return Count(ReadFile(trace), "result\tshown, ok at "); };
+    // False only when such a dialog's OK could not be clicked.
     auto clickOk = [&] {
         int okX = 0, okY = 0;
         if (dialogs() > answered && std::sscanf(LastTrace(trace, "result\tshown, ok at ").c_str(),
                                                 "%d,%d", &okX, &okY) == 2)
-            e2e::ClickOnDisplay(x.name(), okX, okY, 1);
+            return e2e::ClickOnDisplay(x.name(), okX, okY, 1);
+        return true;
     };
     for (int deal = 1; deal <= 3; ++deal) {
         SCOPED_TRACE(deal);
         bool started = false;
         for (int attempt = 0; attempt < 15 && !started; ++attempt) {
-            clickOk();
+            ASSERT_TRUE(clickOk());
             ASSERT_TRUE(e2e::ClickOnDisplay(x.name(), bx, by, 1));
             started = WaitFor([&] { return Count(server.Log(), "deal: started") >= deal; }, 3000);
         }
@@ -125,7 +127,7 @@ TEST(SessionEndToEnd, ThreeDealsLeaveACleanLogAndFiguresThatAgree) {
                 std::sscanf(LastTrace(trace, "result\tshown, ok at ").c_str(), "%d,%d", &okX, &okY),
                 2);
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            clickOk();
+            ASSERT_TRUE(clickOk());
         }
     }
     // Each listed player at his standing in the server's file: what the hall answers with.
