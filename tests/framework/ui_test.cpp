@@ -461,6 +461,15 @@ TEST_F(Frame, NoNoticeTimerWithoutANoticeInterval) {
     EXPECT_FALSE(frame->KillTimer(kTimerNotice));
 }
 
+// A failed entry (no game server answers here) says so, asks the frame to close and goes no
+// further: the entry answers 0, and no keep-alive starts for a game that was never entered.
+TEST_F(Frame, AFailedEntryGoesNoFurtherThanItsMessage) {
+    platform::Message m;
+    m.id = kMsgEnterGame;
+    EXPECT_EQ(frame->onMessage(m), 0);
+    EXPECT_FALSE(frame->KillTimer(kTimerKeepAlive));
+}
+
 TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
     CGameTableView* table = frame->GetGameTableView();
     ASSERT_NE(table, nullptr);
