@@ -192,6 +192,16 @@ TEST(ReportList, LockFlagsOnlyForColumnsZeroTo255) {
 }
 
 // Drags the divider at the right end of a column 40 pixels to the right.
+// The list at the given size with the columns of `spec`, on the screen; false when it never
+// shows.
+bool ShowWithColumns(CSortListCtrl& list, int w, int h, const std::string& spec) {
+    list.resize(w, h);
+    list.SetColumnSpec(spec);
+    list.ApplyColumnSpec();
+    list.show();
+    return QTest::qWaitForWindowExposed(&list);
+}
+
 void DragDivider(CSortListCtrl& list, int column) {
     QWidget* hv = list.header()->viewport();
     const int edge =
@@ -206,11 +216,7 @@ void DragDivider(CSortListCtrl& list, int column) {
 TEST(ReportList, LockedColumnRefusesADrag) {
     SharedQtApp();
     CSortListCtrl list;
-    list.resize(400, 200);
-    list.SetColumnSpec("a|100|0|b|100|0|");
-    list.ApplyColumnSpec();
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    ASSERT_TRUE(ShowWithColumns(list, 400, 200, "a|100|0|b|100|0|"));
     list.LockColumn(0, true);
     DragDivider(list, 0);
     EXPECT_EQ(list.header()->sectionSize(0), 100);
@@ -221,11 +227,7 @@ TEST(ReportList, LockedColumnRefusesADrag) {
 TEST(ReportList, HeaderDrawsTheSortArrowOnlyWhenAsked) {
     SharedQtApp();
     CSortListCtrl list;
-    list.resize(300, 100);
-    list.SetColumnSpec("abc|150|0|def|150|0|");
-    list.ApplyColumnSpec();
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    ASSERT_TRUE(ShowWithColumns(list, 300, 100, "abc|150|0|def|150|0|"));
     auto grab = [&] { return list.header()->grab().toImage(); };
     const QImage plain = grab();
     list.sortHeader()->SetSortColumn(1, true);
@@ -249,13 +251,19 @@ int Marked(const QImage& img, const QRect& area, const QColor& face) {
     return n;
 }
 
-// The bounding box of the header's dark (text) pixels inside an area.
-QRect DarkInk(const QImage& img, const QRect& area) {
+// The bounding box of the pixels inside an area that `pick` picks.
+template <class Pick>
+QRect BoxWhere(const QImage& img, const QRect& area, Pick pick) {
     QRect box;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (qGray(img.pixel(x, y)) < 100) box |= QRect(x, y, 1, 1);
+            if (pick(img.pixelColor(x, y))) box |= QRect(x, y, 1, 1);
     return box;
+}
+
+// The bounding box of the header's dark (text) pixels inside an area.
+QRect DarkInk(const QImage& img, const QRect& area) {
+    return BoxWhere(img, area, [](const QColor& c) { return qGray(c.rgb()) < 100; });
 }
 
 // The arrow is a triangle one unit wide, one unit left of the section's right end: its
@@ -263,12 +271,8 @@ QRect DarkInk(const QImage& img, const QRect& area) {
 TEST(ReportList, SortArrowPointsTheWayOfTheSort) {
     SharedQtApp();
     CSortListCtrl list;
-    list.resize(300, 100);
-    list.SetColumnSpec("a|120|0|b|120|0|");
-    list.ApplyColumnSpec();
+    ASSERT_TRUE(ShowWithColumns(list, 300, 100, "a|120|0|b|120|0|"));
     list.headerItem()->setText(1, "");  // the arrow alone in its section
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
     CSortHeaderCtrl* header = list.sortHeader();
     const QColor face = header->palette().color(QPalette::Button);
     const int o = header->Unit();
@@ -281,10 +285,7 @@ TEST(ReportList, SortArrowPointsTheWayOfTheSort) {
     for (bool ascending : {true, false}) {
         header->SetSortColumn(1, ascending);
         const QImage img = header->grab().toImage();
-        QRect box;
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            for (int px = area.left(); px <= area.right(); ++px)
-                if (img.pixelColor(px, y) != face) box |= QRect(px, y, 1, 1);
+        const QRect box = BoxWhere(img, area, [&](const QColor& c) { return c != face; });
         EXPECT_EQ(box, QRect(x, top, o + 1, bottom - top + 1)) << ascending;
         const int topRow = Marked(img, QRect(x, top, o + 1, 1), face);
         const int bottomRow = Marked(img, QRect(x, bottom, o + 1, 1), face);
@@ -300,12 +301,8 @@ TEST(ReportList, SortArrowPointsTheWayOfTheSort) {
 TEST(ReportList, OnlyTheSortColumnsTitleMakesRoomForTheArrow) {
     SharedQtApp();
     CSortListCtrl list;
-    list.resize(300, 100);
     const std::string wide(40, 'W');
-    list.SetColumnSpec(wide + "|120|0|" + wide + "|120|0|");
-    list.ApplyColumnSpec();
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    ASSERT_TRUE(ShowWithColumns(list, 300, 100, wide + "|120|0|" + wide + "|120|0|"));
     CSortHeaderCtrl* header = list.sortHeader();
     header->SetSortColumn(1, true);
     const int o = header->Unit();
@@ -327,11 +324,7 @@ TEST(ReportList, OnlyTheSortColumnsTitleMakesRoomForTheArrow) {
 TEST(ReportList, APressedSectionPushesItsTitle) {
     SharedQtApp();
     CSortListCtrl list;
-    list.resize(300, 100);
-    list.SetColumnSpec("abc|120|0|def|120|0|");
-    list.ApplyColumnSpec();
-    list.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    ASSERT_TRUE(ShowWithColumns(list, 300, 100, "abc|120|0|def|120|0|"));
     QHeaderView* header = list.header();
     const QRect first(1, 1, 117, header->height() - 3);
     const QRect second(121, 1, 117, header->height() - 3);

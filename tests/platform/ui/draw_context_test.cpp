@@ -38,6 +38,21 @@ QRect Ink(const QImage& img) {
     return box;
 }
 
+// White text drawn by `draw` on a black canvas of w x h, in the given font.
+template <class Draw>
+QImage WhiteText(int w, int h, const FontSpec& font, Draw&& draw) {
+    QImage img = Canvas(w, h);
+    {
+        QPainter p(&img);
+        DrawContext dc(p);
+        dc.SelectFont(font);
+        dc.SetBkMode(true);
+        dc.SetTextColor(0xFFFFFF);
+        draw(dc);
+    }
+    return img;
+}
+
 TEST(DrawContext, ColorRefHasRedInTheLowByte) {
     qtApp();
     QImage img = Canvas();
@@ -290,19 +305,11 @@ TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
         bool leftOfPoint, abovePoint;
     } cases[] = {{0, false, false, false}, {2700, true, true, false}, {900, true, false, true}};
     for (auto c : cases) {
-        QImage img = Canvas(120, 120);
-        {
-            QPainter p(&img);
-            DrawContext dc(p);
-            FontSpec f;
-            f.height = -16;
-            f.escapement = c.escapement;
-            dc.SelectFont(f);
-            dc.SetBkMode(true);
-            dc.SetTextColor(0xFFFFFF);
-            dc.TextOut(60, 60, "WWWW");
-        }
-        const QRect ink = Ink(img);
+        FontSpec f;
+        f.height = -16;
+        f.escapement = c.escapement;
+        const QRect ink =
+            Ink(WhiteText(120, 120, f, [](DrawContext& dc) { dc.TextOut(60, 60, "WWWW"); }));
         ASSERT_FALSE(ink.isEmpty()) << c.escapement;
         EXPECT_EQ(ink.height() > ink.width(), c.tall) << c.escapement;
         EXPECT_EQ(ink.right() < 60, c.leftOfPoint) << c.escapement;
@@ -314,18 +321,13 @@ TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
 TEST(DrawContext, TextOutPutsTheLineAtItsTopLeftCorner) {
     qtApp();
     auto draw = [](bool out) {
-        QImage img = Canvas(120, 60);
-        QPainter p(&img);
-        DrawContext dc(p);
-        dc.SelectFont(FontSpec{"", -16, 400});
-        dc.SetBkMode(true);
-        dc.SetTextColor(0xFFFFFF);
-        QRect box(20, 15, 100, 45);
-        if (out)
-            dc.TextOut(20, 15, "Wj|");
-        else
-            dc.DrawText("Wj|", box, DT_LEFT | DT_TOP | DT_SINGLELINE);
-        return img;
+        return WhiteText(120, 60, FontSpec{"", -16, 400}, [out](DrawContext& dc) {
+            QRect box(20, 15, 100, 45);
+            if (out)
+                dc.TextOut(20, 15, "Wj|");
+            else
+                dc.DrawText("Wj|", box, DT_LEFT | DT_TOP | DT_SINGLELINE);
+        });
     };
     const QImage out = draw(true);
     ASSERT_FALSE(Ink(out).isEmpty());
@@ -375,19 +377,13 @@ TEST(DrawContext, MeasuringWrapsWordsOnlyWhenAsked) {
 TEST(DrawContext, DrawnWordsWrapOnlyWhenAsked) {
     qtApp();
     for (bool wrap : {true, false}) {
-        QImage img = Canvas(200, 120);
         int line = 0;  // one line's height in this font: the second line starts there
-        {
-            QPainter p(&img);
-            DrawContext dc(p);
-            dc.SelectFont(FontSpec{"", -16, 400});
-            dc.SetBkMode(true);
-            dc.SetTextColor(0xFFFFFF);
+        const QImage img = WhiteText(200, 120, FontSpec{"", -16, 400}, [&](DrawContext& dc) {
             QRect one(0, 0, 0, 0);
             line = dc.DrawText("■", one, DT_CALCRECT | DT_SINGLELINE);
             QRect r(0, 0, 60, 120);
             dc.DrawText("■ ■ ■ ■ ■ ■", r, wrap ? unsigned(DT_WORDBREAK) : 0u);
-        }
+        });
         ASSERT_GT(line, 0);
         const QRect ink = Ink(img);
         ASSERT_FALSE(ink.isEmpty()) << wrap;
@@ -401,17 +397,10 @@ TEST(DrawContext, ASingleLineIsPlacedInItsBoxAsAsked) {
     qtApp();
     const QRect box(20, 10, 160, 80);
     auto inkOf = [&](unsigned flags) {
-        QImage img = Canvas(200, 100);
-        {
-            QPainter p(&img);
-            DrawContext dc(p);
-            dc.SelectFont(FontSpec{"", -20, 400});
-            dc.SetBkMode(true);
-            dc.SetTextColor(0xFFFFFF);
+        return Ink(WhiteText(200, 100, FontSpec{"", -20, 400}, [&](DrawContext& dc) {
             QRect r = box;
             dc.DrawText("■■", r, flags | DT_SINGLELINE);
-        }
-        return Ink(img);
+        }));
     };
     const QRect topLeft = inkOf(DT_LEFT | DT_TOP);
     ASSERT_FALSE(topLeft.isEmpty());
@@ -449,17 +438,10 @@ TEST(DrawContext, ASingleLineIsPlacedInItsBoxAsAsked) {
 TEST(DrawContext, TextStaysInsideItsBoxUnlessUnclipped) {
     qtApp();
     for (bool noClip : {false, true}) {
-        QImage img = Canvas(200, 60);
-        {
-            QPainter p(&img);
-            DrawContext dc(p);
-            dc.SelectFont(FontSpec{"", -30, 400});
-            dc.SetBkMode(true);
-            dc.SetTextColor(0xFFFFFF);
+        const QRect ink = Ink(WhiteText(200, 60, FontSpec{"", -30, 400}, [&](DrawContext& dc) {
             QRect r(10, 10, 20, 40);
             dc.DrawText("■■■■", r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | (noClip ? DT_NOCLIP : 0));
-        }
-        const QRect ink = Ink(img);
+        }));
         ASSERT_FALSE(ink.isEmpty()) << noClip;
         EXPECT_EQ(ink.right() > 29, noClip) << ink.right();
         EXPECT_GE(ink.left(), 10);
