@@ -565,6 +565,46 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     EXPECT_EQ(app.GetAdvertWindowUrl(), "/advert/window/77/xy.htm");
 }
 
+// A joined player's record too short to read adds nobody: no looker-on's place is taken,
+// the list and the chat hear of no one; a whole record reaches both.
+TEST(HallPlayerJoined, ARecordTooShortToReadAddsNobody) {
+    qtApp();
+    struct List : CPlayerListHooks {
+        std::vector<int> added;
+        void AddPlayer(const PlayerRecord& r) override { added.push_back(r.userId()); }
+    };
+    struct Chat : CChatViewHooks {
+        int joined = 0;
+        void OnPlayerJoined(const PlayerRecord&) override { ++joined; }
+    };
+    struct HookedFrame : CGameFrameWnd {
+        using CGameFrameWnd::CGameFrameWnd;
+        List list;
+        Chat chat;
+        CPlayerListHooks* GetPlayerView() override { return &list; }
+        CChatViewHooks* GetChatView() override { return &chat; }
+    };
+    CGameApp app("HqLv", 21303, 2, 1);
+    HookedFrame frame(app);
+    auto send = [&](std::vector<uint8_t> plain) {
+        PadHallRecord(plain);
+        auto coded = EncryptHallData(plain.data(), plain.size());
+        ASSERT_TRUE(coded.has_value());
+        frame.OnCopyData(kHallPlayerJoined, coded->data(), coded->size());
+    };
+    const PlayerRecord whole = testing::Record(600, 0, "看客", 1);
+    for (size_t n : {size_t(16), size_t(304)}) {
+        send({whole.raw.begin(), whole.raw.begin() + std::ptrdiff_t(n)});
+        EXPECT_TRUE(frame.list.added.empty()) << n;
+        EXPECT_EQ(frame.chat.joined, 0) << n;
+        EXPECT_EQ(app.IsLookerOn(600), 0) << n;
+    }
+    send({whole.raw.begin(), whole.raw.end()});
+    EXPECT_EQ(frame.list.added, std::vector<int>{600});
+    EXPECT_EQ(frame.chat.joined, 1);
+    EXPECT_EQ(app.IsLookerOn(600), 1);
+}
+
 TEST(AppChat, SystemLinesGoToTheChatPaneBounded) {
     qtApp();
     struct Chat : CChatViewHooks {
