@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
+#include <regex>
 #include <thread>
 
 #include "builders.h"
@@ -27,6 +29,7 @@
 #include "framework/panes/table_view.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/owner_draw_menu.h"
+#include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
 #include "platform/core/files.h"
@@ -565,10 +568,8 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     EXPECT_EQ(app.GetAdvertWindowUrl(), "/advert/window/77/xy.htm");
 }
 
-// A joined player's record too short to read adds nobody: no looker-on's place is taken,
-// the list and the chat hear of no one; a whole record reaches both.
-TEST(HallPlayerJoined, ARecordTooShortToReadAddsNobody) {
-    qtApp();
+// A frame whose player list and chat pane record what reaches them.
+struct HookedFrame : CGameFrameWnd {
     struct List : CPlayerListHooks {
         std::vector<int> added;
         void AddPlayer(const PlayerRecord& r) override { added.push_back(r.userId()); }
@@ -577,32 +578,70 @@ TEST(HallPlayerJoined, ARecordTooShortToReadAddsNobody) {
         int joined = 0;
         void OnPlayerJoined(const PlayerRecord&) override { ++joined; }
     };
-    struct HookedFrame : CGameFrameWnd {
-        using CGameFrameWnd::CGameFrameWnd;
-        List list;
-        Chat chat;
-        CPlayerListHooks* GetPlayerView() override { return &list; }
-        CChatViewHooks* GetChatView() override { return &chat; }
-    };
-    CGameApp app("HqLv", 21303, 2, 1);
-    HookedFrame frame(app);
-    auto send = [&](std::vector<uint8_t> plain) {
+    using CGameFrameWnd::CGameFrameWnd;
+    List list;
+    Chat chat;
+    CPlayerListHooks* GetPlayerView() override { return &list; }
+    CChatViewHooks* GetChatView() override { return &chat; }
+    // A hall record as the hall sends it: padded to whole blocks and enciphered.
+    void Send(uint32_t kind, std::vector<uint8_t> plain) {
         PadHallRecord(plain);
         auto coded = EncryptHallData(plain.data(), plain.size());
         ASSERT_TRUE(coded.has_value());
-        frame.OnCopyData(kHallPlayerJoined, coded->data(), coded->size());
-    };
+        OnCopyData(kind, coded->data(), coded->size());
+    }
+};
+
+// A joined player's record too short to read adds nobody: no looker-on's place is taken,
+// the list and the chat hear of no one; a whole record reaches both.
+TEST(HallPlayerJoined, ARecordTooShortToReadAddsNobody) {
+    qtApp();
+    CGameApp app("HqLv", 21303, 2, 1);
+    HookedFrame frame(app);
     const PlayerRecord whole = testing::Record(600, 0, "看客", 1);
     for (size_t n : {size_t(16), size_t(304)}) {
-        send({whole.raw.begin(), whole.raw.begin() + std::ptrdiff_t(n)});
+        frame.Send(kHallPlayerJoined, {whole.raw.begin(), whole.raw.begin() + std::ptrdiff_t(n)});
         EXPECT_TRUE(frame.list.added.empty()) << n;
         EXPECT_EQ(frame.chat.joined, 0) << n;
         EXPECT_EQ(app.IsLookerOn(600), 0) << n;
     }
-    send({whole.raw.begin(), whole.raw.end()});
+    frame.Send(kHallPlayerJoined, {whole.raw.begin(), whole.raw.end()});
     EXPECT_EQ(frame.list.added, std::vector<int>{600});
     EXPECT_EQ(frame.chat.joined, 1);
     EXPECT_EQ(app.IsLookerOn(600), 1);
+}
+
+// A record that does not decipher (not whole blocks) is refused, as the log says, and goes
+// no further: nothing is taken from it, whatever its kind.
+TEST(HallPlayerJoined, ARecordThatDoesNotDecipherIsRefusedAndGoesNoFurther) {
+    qtApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string logs = dir.path().toStdString();
+    netlib::YrnLogSetFolder(logs);
+    CGameApp app("HqLv", 21303, 2, 1);
+    HookedFrame frame(app);
+    const std::vector<uint8_t> odd(33, 1);
+    for (uint32_t kind : {kHallTableState, kHallPlayerJoined, kHallPlayerLeft})
+        frame.OnCopyData(kind, odd.data(), odd.size());
+    frame.Send(kHallPlayerLeft, std::vector<uint8_t>(16, 0));
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::string log;
+    EXPECT_TRUE(platform::readFile(netlib::YrnLogPathFor(local), &log));
+    netlib::YrnLogSetFolder("");
+    for (uint32_t kind : {kHallTableState, kHallPlayerJoined, kHallPlayerLeft})
+        EXPECT_NE(log.find("hall record of kind " + std::to_string(kind) + " refused (33 bytes)"),
+                  std::string::npos)
+            << kind << log;
+    // The one record that deciphers is the only one taken.
+    const std::regex taken("hall record of kind [0-9]+, [0-9]+ bytes");
+    const auto lines = std::distance(std::sregex_iterator(log.begin(), log.end(), taken),
+                                     std::sregex_iterator());
+    EXPECT_EQ(lines, 1) << log;
+    EXPECT_TRUE(frame.list.added.empty());
+    EXPECT_EQ(frame.chat.joined, 0);
 }
 
 TEST(AppChat, SystemLinesGoToTheChatPaneBounded) {
