@@ -148,6 +148,27 @@ TEST_F(GdiPaintTest, APressOnTheMarkedWallTileShowsItLargeUntilTimerThree) {
     EXPECT_EQ(scene.GdiLButtonDown(0, small.left, small.top), 1);
     marked.bPresent = 0;
     EXPECT_FALSE(large());
+    // Nor for a mark the server moves past the wall's ends while it shows.
+    marked.bPresent = 1;
+    ASSERT_TRUE(large());
+    for (int at : {-1, kWallRecords, 100000}) {
+        deal.SetRoundWord(33, at);
+        EXPECT_FALSE(large()) << at;
+    }
+}
+
+// Wall records that are not present (drawn, or not yet dealt) leave the cloth bare.
+TEST_F(GdiPaintTest, AWallRecordNotPresentLeavesTheCloth) {
+    scene.LayoutWall();
+    const int records[] = {0, 1, 35, 70, 101, 135};
+    scene.PaintTableGdi(dc);
+    for (int i : records) EXPECT_EQ(WallCell(i, -1).first, kRasterBackground) << i;
+    for (int i : records) scene.Tiles().m_wall[i].bPresent = 1;
+    scene.PaintTableGdi(dc);
+    for (int i : records) {
+        const auto [at, mark] = WallCell(i, -1);
+        EXPECT_EQ(at, mark) << i;
+    }
 }
 
 TEST_F(GdiPaintTest, AFaceDownShowcaseTileShowsTheBackCell) {
