@@ -161,10 +161,9 @@ void CMJGameScene2::PaintWallGdi(CMJGdiSurface& dc) {
         const bool side = r.nView == 0 || r.nView == 2;
         MJRect area;
         GetWallRect(r.nView, area);
-        Cell c = r.nFace ? Cell{side ? "MJ_SMALL0" : "MJ_SMALL1", 0, 0, true}
-                         : Cell{side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", 0, 0, false};
-        c.width = side ? 22 : 17;
-        c.height = side ? 23 : 26;
+        const int w = side ? 22 : 17, h = side ? 23 : 26;
+        const Cell c = r.nFace ? Cell{side ? "MJ_SMALL0" : "MJ_SMALL1", w, h, true}
+                               : Cell{side ? "MJ_SMALLBACK0" : "MJ_SMALLBACK1", w, h, false};
         Blit(dc, c, area.left + r.nX, area.top + r.nY, r.nCode);
     }
 }

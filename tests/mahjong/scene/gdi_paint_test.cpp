@@ -97,6 +97,22 @@ TEST_F(GdiPaintTest, FaceUpWallTileAndSelectedOwnTile) {
     scene.PaintTableGdi(dc);
     const auto [wallAt, wallMark] = WallCell(0, 3);
     EXPECT_EQ(wallAt, wallMark);
+    // The whole cell and no more: its two-pixel key border leaves the cloth on every side.
+    {
+        MJRect r;
+        scene.GetWallRect(wall.nView, r);
+        const bool side = wall.nView == 0 || wall.nView == 2;
+        const int x = r.left + wall.nX, y = r.top + wall.nY, w = side ? 22 : 17,
+                  h = side ? 23 : 26;
+        EXPECT_EQ(dc.At(x + 1, y + h / 2), kRasterBackground);
+        EXPECT_EQ(dc.At(x + 2, y + h / 2), wallMark);
+        EXPECT_EQ(dc.At(x + w - 3, y + h / 2), wallMark);
+        EXPECT_EQ(dc.At(x + w - 2, y + h / 2), kRasterBackground);
+        EXPECT_EQ(dc.At(x + w / 2, y + 1), kRasterBackground);
+        EXPECT_EQ(dc.At(x + w / 2, y + 2), wallMark);
+        EXPECT_EQ(dc.At(x + w / 2, y + h - 3), wallMark);
+        EXPECT_EQ(dc.At(x + w / 2, y + h - 2), kRasterBackground);
+    }
     MJRect h3;
     scene.GetHandRect(3, h3);
     EXPECT_EQ(Middle(h3.left + Hand(3)[2].nX, h3.top + Hand(3)[2].nY - 10, 42, 60),

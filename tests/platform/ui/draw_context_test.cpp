@@ -317,6 +317,28 @@ TEST(DrawContext, EscapementTurnsTheLineAroundItsReferencePoint) {
     }
 }
 
+// A font chosen as it is (not from a description) is level, even after a turned one.
+TEST(DrawContext, AFontChosenAsItIsDrawsLevelAfterATurnedOne) {
+    qtApp();
+    FontSpec turned;
+    turned.height = -16;
+    turned.escapement = 900;
+    const QFont level = MakeFont(FontSpec{"", -16, 400});
+    const QImage drawn = WhiteText(160, 60, turned, [&](DrawContext& dc) {
+        dc.SelectFont(level);
+        dc.TextOut(10, 10, "WWWWWWWW");
+    });
+    QImage plain = Canvas(160, 60);
+    {
+        QPainter p(&plain);
+        p.setFont(level);
+        p.setPen(Qt::white);
+        p.drawText(10, 10 + QFontMetrics(level).ascent(), "WWWWWWWW");
+    }
+    ASSERT_FALSE(Ink(plain).isEmpty());
+    EXPECT_EQ(drawn, plain);
+}
+
 // A line put out at a point starts where a line drawn into a box from that point does.
 TEST(DrawContext, TextOutPutsTheLineAtItsTopLeftCorner) {
     qtApp();
