@@ -172,7 +172,15 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
             std::shared_ptr<NoticeDownloadRecord> record = TakeNoticeRecord(msg);
             if (record && record->done) {
                 std::string text = TakeNoticeText(*record);
-                if (!text.empty()) ShowNoticeText(GbkToUtf8(text));
+                // Downloads that ran at the same time fetched one notice: it is shown once.
+                const bool overlapped = noticeShownFinished_ &&
+                                        record->started <= *noticeShownFinished_ &&
+                                        noticeShownStarted_ <= record->finished;
+                if (!text.empty() && !overlapped) {
+                    noticeShownStarted_ = record->started;
+                    noticeShownFinished_ = record->finished;
+                    ShowNoticeText(GbkToUtf8(text));
+                }
             }
             return 0;
         }

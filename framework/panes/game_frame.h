@@ -5,7 +5,9 @@
 // delayed close, keep-alive) and the game entry, and which runs the close sequence.
 #include <QCloseEvent>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "framework/panes/form_view.h"
@@ -134,6 +136,9 @@ protected:
     CGamePlayerView* players_ = nullptr;
     CGameChatView* chat_ = nullptr;
     int noticesShown_ = 0;
+    // The span of the last download whose notice was shown.
+    std::chrono::steady_clock::time_point noticeShownStarted_;
+    std::optional<std::chrono::steady_clock::time_point> noticeShownFinished_;
 };
 
 }  // namespace hqlv::framework

@@ -4,10 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
+#include <utility>
 
 #include "netlib/log.h"
 
@@ -20,6 +19,7 @@ std::atomic<unsigned> g_partCounter{0};
 struct Transfer {
     NoticeMarker marker;
     std::FILE* file = nullptr;
+    std::string text;  // what was written
     size_t written = 0;
     bool tooLarge = false;
     bool writeFailed = false;
@@ -38,6 +38,7 @@ size_t OnData(char* ptr, size_t size, size_t count, void* user) {
         t->writeFailed = true;
         return 0;
     }
+    t->text.append(ptr, n);
     t->written += n;
     return n;
 }
@@ -99,6 +100,7 @@ bool RunNoticeDownload(NoticeDownloadRecord& r) {
     bool whole = rc == CURLE_OK && status >= 200 && status < 300 && closed && !t.tooLarge &&
                  !t.writeFailed && t.marker.Finish() == NoticeMarker::State::kAccepted;
     if (whole && std::rename(part.c_str(), r.localFile.c_str()) == 0) {
+        r.text = std::move(t.text);
         r.done = 1;
         return true;
     }
@@ -112,8 +114,10 @@ bool RunNoticeDownload(NoticeDownloadRecord& r) {
 
 void StartNoticeThread(std::shared_ptr<NoticeDownloadRecord> record) {
     ++g_running;
+    record->started = std::chrono::steady_clock::now();
     std::thread([record]() mutable {
         bool ok = RunNoticeDownload(*record);
+        record->finished = std::chrono::steady_clock::now();
         if (ok || !record->error.empty())
             netlib::YrnLogWrite("notice %s: %s", NoticeAddress(*record).c_str(),
                                 ok ? "downloaded" : record->error.c_str());
@@ -141,15 +145,11 @@ int NoticeThreadsRunning() {
     return g_running.load();
 }
 
-std::string TakeNoticeText(const NoticeDownloadRecord& r) {
+std::string TakeNoticeText(NoticeDownloadRecord& r) {
     if (!r.done) return {};
-    std::ifstream in(r.localFile, std::ios::binary);
-    if (!in) return {};
-    std::stringstream s;
-    s << in.rdbuf();
-    in.close();
+    // The file may already be gone or be another client's by now; the text is this one's.
     std::remove(r.localFile.c_str());
-    return s.str();
+    return std::exchange(r.text, {});
 }
 
 }  // namespace hqlv::framework

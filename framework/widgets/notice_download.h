@@ -6,9 +6,12 @@
 //
 // Every download writes its own part file and renames it onto the notice's name only when
 // the text is whole, so overlapping or cut downloads never hand the frame a mixed or
-// truncated text. The record is shared between the frame and the thread and freed by
-// whichever lets go last.
+// truncated text. The text the frame shows travels in the download's own record: every
+// client of one installation writes the same file name, and another client may replace or
+// take that file before this one's frame reads it. The record is shared between the frame
+// and the thread and freed by whichever lets go last.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,6 +34,9 @@ struct NoticeDownloadRecord {
     std::string localFile;  // "<temp><notice number>_<game id>.txt"
     long timeoutSeconds = 30;
     std::string error;  // why it failed, for the log
+    std::string text;   // the accepted text, once done
+    // When the download began and ended; the frame shows one text of downloads that overlap.
+    std::chrono::steady_clock::time_point started, finished;
 };
 
 // The record's fields from the hall record's values.
@@ -57,8 +63,7 @@ std::shared_ptr<NoticeDownloadRecord> TakeNoticeRecord(const platform::Message& 
 // Download threads still running in this process.
 int NoticeThreadsRunning();
 
-// After 0x8617 with done set: the text of the local file, which is then deleted; empty
-// when the file is gone (an earlier message took it).
-std::string TakeNoticeText(const NoticeDownloadRecord& r);
+// After 0x8617 with done set: the download's text, taken once; the local file is deleted.
+std::string TakeNoticeText(NoticeDownloadRecord& r);
 
 }  // namespace hqlv::framework

@@ -116,6 +116,24 @@ TEST_F(NoticeDownloads, AcceptedAnswersLandWhole) {
     EXPECT_EQ(TakeNoticeText(*r), big);
     EXPECT_FALSE(std::filesystem::exists(r->localFile));  // taken once
     EXPECT_EQ(TakeNoticeText(*r), "");
+    // Another client of the installation writes the same file name: whether it replaced the
+    // file or took it already, this download's own text is what it hands over.
+    for (bool replaced : {true, false}) {
+        SCOPED_TRACE(replaced ? "replaced" : "taken");
+        http.Script("//notify/game/21.txt", {200, "<notify>mine", {}, 0, "", {}});
+        auto own = Record();
+        ASSERT_TRUE(RunNoticeDownload(*own)) << own->error;
+        if (replaced) {
+            std::FILE* f = std::fopen(own->localFile.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fputs("<notify>theirs", f);
+            std::fclose(f);
+        } else {
+            std::filesystem::remove(own->localFile);
+        }
+        EXPECT_EQ(TakeNoticeText(*own), "<notify>mine");
+        EXPECT_FALSE(std::filesystem::exists(own->localFile));
+    }
     // Capital marker, and a redirect to another http address.
     http.Script("//notify/game/21.txt", {302, "", {}, 0, http.base() + "/moved", {}});
     http.Script("/moved", {200, "<NOTIFY>大写", {}, 0, "", {}});
@@ -266,6 +284,28 @@ TEST_F(NoticeFrame, ACutDownloadBehindAFinishedOneChangesNothing) {
     std::string text = ChatText();
     EXPECT_EQ(std::count(text.begin(), text.end(), 'W'), 1492);
     EXPECT_EQ(std::count(text.begin(), text.end(), 'C'), 0);
+}
+
+// The notice interval's downloads follow one another: each shows its text, also when
+// another client of the installation took the shared file before this frame read it.
+TEST_F(NoticeFrame, DownloadsOneAfterAnotherEachShowTheirText) {
+    http.Script(path, {200, Notice('E', 200), {}, 0, "", {}});
+    http.Script(path, {200, Notice('F', 300), {}, 0, "", {}});
+    const std::string local = GetTempFolder() + std::to_string(getpid()) + "_77.txt";
+    frame->StartNoticeDownload();
+    WaitThreads(0);
+    ASSERT_TRUE(std::filesystem::exists(local));
+    std::filesystem::remove(local);  // another client was first
+    PumpFor(100);
+    EXPECT_EQ(frame->noticesShown(), 1);
+    frame->StartNoticeDownload();
+    WaitThreads(0);
+    PumpFor(100);
+    EXPECT_EQ(frame->noticesShown(), 2);
+    std::string text = ChatText();
+    EXPECT_EQ(std::count(text.begin(), text.end(), 'E'), 192);
+    EXPECT_EQ(std::count(text.begin(), text.end(), 'F'), 292);
+    EXPECT_FALSE(std::filesystem::exists(local));
 }
 
 TEST_F(NoticeFrame, FrameDestroyedMidDownload) {
