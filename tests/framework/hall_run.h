@@ -3,6 +3,7 @@
 // end-to-end tests: start with environment, commands on its input, logs, exit code.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -225,25 +226,26 @@ inline bool ClickOnDisplay(const std::string& display, int x, int y, unsigned bu
     return true;
 }
 
-// A virtual X display of its own (a number nobody uses: no lock file and no socket),
-// stopped with its owner; given a folder, it also keeps its screen there as an XWD file.
+// A virtual X display of its own, stopped with its owner; given a folder, it also keeps its
+// screen there as an XWD file. The X server picks the number itself (-displayfd): tests run
+// side by side, and a number looked up as free can be taken by another test before its own
+// server starts, whose socket then looks like this server's while this one exits.
 class VirtualDisplay {
 public:
-    bool Start(int seed, const std::string& fbdir = "") {
-        display_ = 90 + seed % 100;
-        // Tests run side by side: another one can take the same free number between the
-        // look and the server's start, and then this server exits at once. Try the next.
-        for (int attempt = 0; attempt < 20; ++attempt, ++display_) {
-            while (access(("/tmp/.X" + std::to_string(display_) + "-lock").c_str(), F_OK) == 0 ||
-                   access(("/tmp/.X11-unix/X" + std::to_string(display_)).c_str(), F_OK) == 0)
-                ++display_;
-            if (Spawn(fbdir)) return true;
-        }
+    bool Start(const std::string& fbdir = "", const std::string& screen = "1280x800x24") {
+        for (int attempt = 0; attempt < 3; ++attempt)
+            if (Spawn(fbdir, screen)) return true;
         return false;
     }
-    bool Spawn(const std::string& fbdir) {
-        std::vector<std::string> args = {"/usr/bin/Xvfb", name(),      "-screen", "0",
-                                         "1280x800x24",   "-nolisten", "tcp"};
+    bool Spawn(const std::string& fbdir, const std::string& screen) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return false;
+        // The number comes on a descriptor the server inherits (a dup2 onto itself would
+        // keep the close-on-exec flag).
+        const int childFd = fds[1] == 3 ? 4 : 3;
+        std::vector<std::string> args = {"/usr/bin/Xvfb", "-displayfd", std::to_string(childFd),
+                                         "-screen",       "0",          screen,
+                                         "-nolisten",     "tcp"};
         if (!fbdir.empty()) args.insert(args.end(), {"-fbdir", fbdir});
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -252,25 +254,34 @@ public:
         posix_spawn_file_actions_init(&fa);
         posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], childFd);
         const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&fa);
+        close(fds[1]);
         if (rc != 0) {
+            close(fds[0]);
             pid_ = -1;
             return false;
         }
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display_);
-        pid_t ended = 0;  // the server's pid once it has exited (and been reaped)
-        const bool up = WaitFor(
-            [&] {
-                ended = waitpid(pid_, nullptr, WNOHANG);
-                return ended != 0 || access(socket.c_str(), F_OK) == 0;
-            },
-            10000);
-        if (up && ended == 0) return true;
-        if (ended == 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
+        // The server writes the number once it accepts clients; an end of file means it
+        // exited first.
+        std::string number;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < until) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (poll(&p, 1, 100) <= 0) continue;
+            char buf[16];
+            const ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, size_t(n));
         }
+        close(fds[0]);
+        if (number.find('\n') != std::string::npos) {
+            display_ = std::atoi(number.c_str());
+            return true;
+        }
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
         pid_ = -1;
         return false;
     }

@@ -64,7 +64,7 @@ TEST(PlayersEndToEnd, ListFillsInChairOrderAndTheRowMenuOpens) {
     const std::string fb = run.dir() + "/fb";
     mkdir(fb.c_str(), 0700);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid(), fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string trace = run.dir() + "/ui-trace.txt";
     const char* asan = std::getenv("ASAN_OPTIONS");
     // Under X the platform's session bus library keeps a block of its own at exit: the

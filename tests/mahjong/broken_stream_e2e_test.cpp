@@ -38,11 +38,11 @@ double Seconds(Clock::duration d) {
 // The client at a table: started through the hall on a display of its own; dealt when asked.
 class ClientAtTable : public ::testing::Test {
 protected:
-    void StartClient(const std::vector<std::string>& serverArgs, int displaySeed) {
+    void StartClient(const std::vector<std::string>& serverArgs) {
         if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
         if (!dlopen("libXtst.so.6", RTLD_NOW)) GTEST_SKIP() << "libXtst is not installed";
         ASSERT_TRUE(server.Start(serverArgs, run.dir()));
-        ASSERT_TRUE(x.Start(displaySeed));
+        ASSERT_TRUE(x.Start());
         ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
                                               e2e::AsanOptionsUnderX()}));
         ASSERT_TRUE(e2e::WaitForTablePane(run, &paneW, &paneH)) << run.ClientLog();
@@ -89,7 +89,7 @@ class BrokenStreamEndToEnd : public ClientAtTable, public ::testing::WithParamIn
 
 TEST_P(BrokenStreamEndToEnd, TheConnectionEndsTheBoxShowsAndTheClientExits) {
     const Spoiled s = GetParam();
-    StartClient({"--seed", "11", "--think", "300"}, getpid() + 41);
+    StartClient({"--seed", "11", "--think", "300"});
     Deal();
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ASSERT_TRUE(server.Command(s.command));
@@ -136,8 +136,7 @@ class CutDiscardAnswer : public ClientAtTable {};
 TEST_F(CutDiscardAnswer, TheWaitDialogShowsWithinASecondAndTheClientEnds) {
     // Three-second turns: the client's own turn runs out and it discards by itself.
     StartClient({"--seed", "7", "--turn", "3", "--claim", "1", "--think", "100", "--grace", "0",
-                 "--deal", "12000"},
-                getpid() + 43);
+                 "--deal", "12000"});
     ASSERT_TRUE(server.Command("spoil 1 stall 221080"));
     Deal();
     Clock::time_point asked, shown, boxed;
@@ -170,7 +169,7 @@ class ServerKilledMidDeal : public ClientAtTable, public ::testing::WithParamInt
 
 TEST_P(ServerKilledMidDeal, TheBoxShowsAtOnceAndTheClientEndsByItself) {
     const int playMs = GetParam();
-    StartClient({"--seed", "11", "--think", "300"}, getpid() + 51 + 3 * (playMs / 1000));
+    StartClient({"--seed", "11", "--think", "300"});
     Deal();
     std::this_thread::sleep_for(std::chrono::milliseconds(playMs));
     const auto killed = Clock::now();
@@ -207,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Moments, ServerKilledMidDeal, ::testing::Values(0, 6000
 class TableOverAtTheIdleTable : public ClientAtTable, public ::testing::WithParamInterface<int> {};
 
 TEST_P(TableOverAtTheIdleTable, StartPressesAndTheirBoxesDoNotKeepTheProcessUp) {
-    StartClient({"--seed", "11"}, getpid() + 45 + 3 * GetParam());
+    StartClient({"--seed", "11"});
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const auto start = Clock::now();
     ASSERT_TRUE(server.Command("notify 1 211410 " + std::string(64, '0') +

@@ -126,7 +126,7 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     const std::string fb = run.dir() + "/fb";
     std::filesystem::create_directories(fb);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid(), fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";  // the client logs where the hall sends it
     const auto before = e2e::DayLogSizes(program);
     const char* asan = std::getenv("ASAN_OPTIONS");

@@ -216,7 +216,7 @@ void DealEndToEnd::Play() {
                               "--claim", "1", "--think", "100", "--grace", "15"},
                              run.dir()));
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid(), fb));
+    ASSERT_TRUE(x.Start(fb));
     // Under X the platform's libraries keep blocks of their own at exit: leaks are the
     // offscreen runs' job; this run is for the deal and its pictures.
     const char* asan = std::getenv("ASAN_OPTIONS");
@@ -263,9 +263,8 @@ void DealEndToEnd::Play() {
     EXPECT_FALSE(screen.isNull());
     screen.save(QString::fromStdString(kept + "/screen-result.png"));
     meldShot = std::filesystem::exists(shots + "/table-meld.png");
-    for (const std::string& name :
-         {shots + "/table-start.png", shots + "/table-meld.png", shots + "/table-result.png", dump,
-          record})
+    for (const std::string& name : {shots + "/table-start.png", shots + "/table-meld.png",
+                                    shots + "/table-result.png", dump, record})
         std::filesystem::copy_file(name, kept + name.substr(name.rfind('/')),
                                    std::filesystem::copy_options::overwrite_existing, ignored);
     clientLog = run.ClientLog();

@@ -7,10 +7,6 @@
 #include <gtest/gtest.h>
 
 #if defined(HQLV_HALL_EXE) && defined(HQLV_CLIENT_EXE)
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -27,6 +23,7 @@ namespace {
 
 using e2e::HallRun;
 using e2e::ReadFile;
+using e2e::VirtualDisplay;
 using e2e::WaitFor;
 using test::Words;
 
@@ -110,32 +107,9 @@ TEST_F(EndToEnd, NotificationsThenTheNetworkBreakEndTheClient) {
 
 TEST_F(EndToEnd, ScreenshotOfTheFrameAt1024By768) {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
-    int display = 140 + getpid() % 100;
-    while (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0 ||
-           access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
-        ++display;
-    std::string dpy = ":" + std::to_string(display);
-    std::vector<std::string> args = {"/usr/bin/Xvfb", dpy,         "-screen", "0",
-                                     "1024x768x24",   "-nolisten", "tcp"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    pid_t xvfb = 0;
-    ASSERT_EQ(posix_spawn(&xvfb, argv[0], &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    struct Reaper {
-        pid_t pid;
-        ~Reaper() {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-    } reaper{xvfb};
-    std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
-    ASSERT_TRUE(WaitFor([&] { return access(socketPath.c_str(), F_OK) == 0; }, 10000));
+    VirtualDisplay x;
+    ASSERT_TRUE(x.Start("", "1024x768x24"));
+    const std::string dpy = x.name();
 
     std::string kept = std::string(HQLV_BUILD_DIR) + "/mahjong-frame.png";
     std::string shot =

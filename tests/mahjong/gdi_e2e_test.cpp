@@ -100,8 +100,8 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
                               "--claim", "1", "--grace", "0"},
                              player.dir()));
     VirtualDisplay playerX, lookerX;
-    ASSERT_TRUE(playerX.Start(getpid()));
-    ASSERT_TRUE(lookerX.Start(getpid() + 1, fb));
+    ASSERT_TRUE(playerX.Start());
+    ASSERT_TRUE(lookerX.Start(fb));
     // Under X the platform's libraries keep blocks of their own at exit: leaks are the
     // offscreen runs' job.
     const char* asan = std::getenv("ASAN_OPTIONS");

@@ -115,7 +115,7 @@ TEST(GdiPlayOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
                               "--think", "100", "--grace", "0", "--deal", "12000"},
                              run.dir()));
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 11, fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), ClientEnv(x, shots, trace)));
@@ -284,7 +284,7 @@ TEST(GdiPlayOnScreen, AClickingPlayerTakesPengGangAndTheWinThroughTheWindowButto
     std::filesystem::create_directories(fb);
     std::filesystem::create_directories(shots);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 13, fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), ClientEnv(x, shots, trace)));
@@ -485,7 +485,7 @@ TEST(GdiPlayOnScreen, ASecondGangPressCancelsTheChoiceAndATileClickDeclaresTheGa
     std::filesystem::create_directories(fb);
     std::filesystem::create_directories(shots);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 17, fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), ClientEnv(x, shots)));

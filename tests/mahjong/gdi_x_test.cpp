@@ -224,7 +224,7 @@ TEST(GdiOnX, ModeOneCasesPassOnAVirtualDisplay) {
     if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
     if (QGuiApplication::platformName() == "xcb") GTEST_SKIP() << "already on the display";
     e2e::VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 3));
+    ASSERT_TRUE(x.Start());
     std::string text;
     const int status = hqlv::testing::RerunSelf(
         {"--gtest_filter=GdiUnderX.*"},

@@ -51,7 +51,7 @@ TEST_P(NoOpenGl, PlaysASeededDealAndEndsCleanly) {
                               "--think", "50", "--grace", "0"},
                              run.dir()));
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 7, fb));
+    ASSERT_TRUE(x.Start(fb));
     // Under X the platform's libraries keep blocks of their own at exit: leaks are the
     // offscreen runs' job.
     const char* asan = std::getenv("ASAN_OPTIONS");

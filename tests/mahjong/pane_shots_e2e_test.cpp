@@ -52,7 +52,7 @@ TEST(PaneShotsEndToEnd, ResultDialogThenOperateBarAndScoreBoard) {
     ASSERT_TRUE(server.Start());
     HallRun run("panes");
     e2e::VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 7));
+    ASSERT_TRUE(x.Start());
     const std::string trace = run.dir() + "/ui-trace.txt";
     // The player's portrait (number 0): the generated default face.
     const std::string portraits = run.dir() + "/root/Share/Image/portrait/";

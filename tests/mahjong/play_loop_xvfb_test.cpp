@@ -64,7 +64,7 @@ TEST(PlayLoopOnScreen, ALeftAloneClientPlaysThreeDealsInARow) {
                               "--think", "100", "--grace", "0", "--deal", "12000"},
                              run.dir()));
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid(), fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(server.Port(), {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb",
@@ -205,7 +205,7 @@ TEST(PlayLoopOnScreen, AClickingPlayerTakesPengGangAndTheWinThenStartsTheNextDea
     std::filesystem::create_directories(fb);
     std::filesystem::create_directories(shots);
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 7, fb));
+    ASSERT_TRUE(x.Start(fb));
     const std::string program = run.dir() + "/log";
     const auto before = e2e::DayLogSizes(program);
     ASSERT_TRUE(run.Start(

@@ -86,7 +86,7 @@ TEST(SessionEndToEnd, ThreeDealsLeaveACleanLogAndFiguresThatAgree) {
         {"--standings", standings, "--turn", "1", "--claim", "1", "--think", "50", "--grace", "0"},
         run.dir()));
     VirtualDisplay x;
-    ASSERT_TRUE(x.Start(getpid() + 11));
+    ASSERT_TRUE(x.Start());
     ASSERT_TRUE(run.Start(server.Port(),
                           {"DISPLAY=" + x.name(), "QT_QPA_PLATFORM=xcb", "HQLV_UI_TRACE=" + trace,
                            "SDL_AUDIODRIVER=dummy", e2e::AsanOptionsUnderX()},

@@ -240,7 +240,7 @@ TEST_F(TableFitOnScreen, ThreeSizesMidDealAndAfterTheResultScoresScreenshotAndDe
     ASSERT_TRUE(server.Start({"--seed", std::to_string(kSeed), "--record", record, "--turn", "8",
                               "--claim", "1", "--think", "1000", "--grace", "0"},
                              run.dir()));
-    ASSERT_TRUE(x.Start(getpid() + 13));
+    ASSERT_TRUE(x.Start());
     const char* asan = std::getenv("ASAN_OPTIONS");
     const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
                                     (asan && *asan ? ":" : "") +

@@ -48,7 +48,7 @@ protected:
         if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
         if (!dlopen("libXtst.so.6", RTLD_NOW)) GTEST_SKIP() << "libXtst is not installed";
         ASSERT_TRUE(server.Start({"--seed", "11"}, run.dir()));
-        ASSERT_TRUE(x.Start(getpid() + 37));
+        ASSERT_TRUE(x.Start());
         // Under X the platform's libraries keep blocks of their own at exit: leaks are the
         // offscreen runs' job; these runs are for the ending.
         const char* asan = std::getenv("ASAN_OPTIONS");
