@@ -28,7 +28,7 @@ inline constexpr size_t kNoticeMaxBytes = 256 * 1024;
 
 struct NoticeDownloadRecord {
     platform::Handle window = 0;  // where 0x8617 goes
-    std::atomic<int> done{0};     // 1 once the whole text lies in localFile
+    std::atomic<int> done{0};     // 1 once the whole text was accepted (text, localFile)
     std::string baseUrl;
     std::string path;       // "/notify/game/<game id>.txt"
     std::string localFile;  // "<temp><notice number>_<game id>.txt"

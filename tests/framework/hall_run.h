@@ -294,7 +294,7 @@ public:
     std::string name() const { return ":" + std::to_string(display_); }
 
 private:
-    int display_ = 0;
+    int display_ = -1;  // none until started
     pid_t pid_ = 0;
 };
 
