@@ -173,12 +173,11 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
             if (record && record->done) {
                 std::string text = TakeNoticeText(*record);
                 // Downloads that ran at the same time fetched one notice: it is shown once.
-                const bool overlapped = noticeShownFinished_ &&
-                                        record->started <= *noticeShownFinished_ &&
-                                        noticeShownStarted_ <= record->finished;
+                const bool overlapped = shownNoticeSpan_ &&
+                                        record->started <= shownNoticeSpan_->second &&
+                                        shownNoticeSpan_->first <= record->finished;
                 if (!text.empty() && !overlapped) {
-                    noticeShownStarted_ = record->started;
-                    noticeShownFinished_ = record->finished;
+                    shownNoticeSpan_.emplace(record->started, record->finished);
                     ShowNoticeText(GbkToUtf8(text));
                 }
             }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "framework/panes/form_view.h"
@@ -136,9 +137,10 @@ protected:
     CGamePlayerView* players_ = nullptr;
     CGameChatView* chat_ = nullptr;
     int noticesShown_ = 0;
-    // The span of the last download whose notice was shown.
-    std::chrono::steady_clock::time_point noticeShownStarted_;
-    std::optional<std::chrono::steady_clock::time_point> noticeShownFinished_;
+    // When the last download whose notice was shown began and ended.
+    std::optional<
+        std::pair<std::chrono::steady_clock::time_point, std::chrono::steady_clock::time_point>>
+        shownNoticeSpan_;
 };
 
 }  // namespace hqlv::framework

@@ -19,8 +19,7 @@ std::atomic<unsigned> g_partCounter{0};
 struct Transfer {
     NoticeMarker marker;
     std::FILE* file = nullptr;
-    std::string text;  // what was written
-    size_t written = 0;
+    std::string text;  // what was written to the file
     bool tooLarge = false;
     bool writeFailed = false;
 };
@@ -30,7 +29,7 @@ size_t OnData(char* ptr, size_t size, size_t count, void* user) {
     size_t n = size * count;
     if (t->marker.Feed(std::string_view(ptr, n)) == NoticeMarker::State::kRefused)
         return 0;  // ends the transfer
-    if (t->written + n > kNoticeMaxBytes) {
+    if (t->text.size() + n > kNoticeMaxBytes) {
         t->tooLarge = true;
         return 0;
     }
@@ -39,7 +38,6 @@ size_t OnData(char* ptr, size_t size, size_t count, void* user) {
         return 0;
     }
     t->text.append(ptr, n);
-    t->written += n;
     return n;
 }
 
