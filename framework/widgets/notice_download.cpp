@@ -22,13 +22,16 @@ struct Transfer {
     std::string text;  // what was written to the file
     bool tooLarge = false;
     bool writeFailed = false;
+    bool noNotice = false;  // the answer does not begin with the marker
 };
 
 size_t OnData(char* ptr, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t n = size * count;
-    if (t->marker.Feed(std::string_view(ptr, n)) == NoticeMarker::State::kRefused)
+    if (t->marker.Feed(std::string_view(ptr, n)) == NoticeMarker::State::kRefused) {
+        t->noNotice = true;
         return 0;  // ends the transfer
+    }
     if (t->text.size() + n > kNoticeMaxBytes) {
         t->tooLarge = true;
         return 0;
@@ -95,8 +98,10 @@ bool RunNoticeDownload(NoticeDownloadRecord& r) {
         curl_easy_cleanup(curl);
     }
     bool closed = std::fclose(t.file) == 0;
-    bool whole = rc == CURLE_OK && status >= 200 && status < 300 && closed && !t.tooLarge &&
-                 !t.writeFailed && t.marker.Finish() == NoticeMarker::State::kAccepted;
+    const bool answered = rc == CURLE_OK && status >= 200 && status < 300;
+    // An answer too short to hold the marker is refused at its end.
+    if (answered && t.marker.Finish() != NoticeMarker::State::kAccepted) t.noNotice = true;
+    bool whole = answered && closed && !t.tooLarge && !t.writeFailed && !t.noNotice;
     if (whole && std::rename(part.c_str(), r.localFile.c_str()) == 0) {
         r.text = std::move(t.text);
         r.done = 1;
@@ -105,6 +110,7 @@ bool RunNoticeDownload(NoticeDownloadRecord& r) {
     std::remove(part.c_str());
     if (r.error.empty())
         r.error = t.tooLarge       ? "answer too large"
+                  : t.noNotice     ? "answer is no notice (it does not begin with <notify>)"
                   : rc != CURLE_OK ? curl_easy_strerror(rc)
                                    : "answer refused (status " + std::to_string(status) + ")";
     return false;

@@ -19,15 +19,15 @@
 
 #include "builders.h"
 #include "framework/app/comm_thread.h"
-#include "framework/panes/form_view.h"
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/text_edge.h"
 #include "framework/hall/hall_records.h"
 #include "framework/hall/hall_sign.h"
+#include "framework/panes/form_view.h"
+#include "framework/panes/game_frame.h"
 #include "framework/panes/msgbox_dlg.h"
-#include "framework/app/skin_library.h"
 #include "framework/panes/table_view.h"
-#include "framework/app/text_edge.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "netlib/log.h"
 #include "netlib/message.h"
@@ -625,6 +625,10 @@ TEST(HallPlayerJoined, ARecordThatDoesNotDecipherIsRefusedAndGoesNoFurther) {
     for (uint32_t kind : {kHallTableState, kHallPlayerJoined, kHallPlayerLeft})
         frame.OnCopyData(kind, odd.data(), odd.size());
     frame.Send(kHallPlayerLeft, std::vector<uint8_t>(16, 0));
+    // A kind the frame does not take is not looked at, whether it deciphers or not.
+    constexpr uint32_t kOther = 99;
+    frame.OnCopyData(kOther, odd.data(), odd.size());
+    frame.Send(kOther, std::vector<uint8_t>(16, 0));
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -635,10 +639,11 @@ TEST(HallPlayerJoined, ARecordThatDoesNotDecipherIsRefusedAndGoesNoFurther) {
         EXPECT_NE(log.find("hall record of kind " + std::to_string(kind) + " refused (33 bytes)"),
                   std::string::npos)
             << kind << log;
+    EXPECT_EQ(log.find("kind " + std::to_string(kOther)), std::string::npos) << log;
     // The one record that deciphers is the only one taken.
     const std::regex taken("hall record of kind [0-9]+, [0-9]+ bytes");
-    const auto lines = std::distance(std::sregex_iterator(log.begin(), log.end(), taken),
-                                     std::sregex_iterator());
+    const auto lines =
+        std::distance(std::sregex_iterator(log.begin(), log.end(), taken), std::sregex_iterator());
     EXPECT_EQ(lines, 1) << log;
     EXPECT_TRUE(frame.list.added.empty());
     EXPECT_EQ(frame.chat.joined, 0);

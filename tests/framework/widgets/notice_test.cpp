@@ -155,6 +155,8 @@ TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
         {"404", {404, "<notify>page", {}, 0, "", {}}},
         {"500", {500, "<notify>page", {}, 0, "", {}}},
         {"marker", {200, "<html>nope</html>", {}, 0, "", {}}},
+        // Refused at its start: never read as far as the size limit.
+        {"bigpage", {200, "<html>" + std::string(kNoticeMaxBytes, 'p'), {}, 0, "", {}}},
         {"short", {200, "<notif", {}, 0, "", {}}},
         {"empty", {200, "", {}, 0, "", {}}},
         {"cut", {200, Notice('c', 2000), {}, 5000, "", {}}},
@@ -172,6 +174,11 @@ TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
         EXPECT_FALSE(RunNoticeDownload(*r));
         EXPECT_EQ(r->done, 0);
         EXPECT_FALSE(r->error.empty());
+        // The log says an answer was no notice only of one that was no notice.
+        const std::string name = c.name;
+        EXPECT_EQ(r->error == "answer is no notice (it does not begin with <notify>)",
+                  name == "marker" || name == "bigpage" || name == "short" || name == "empty")
+            << r->error;
         EXPECT_FALSE(std::filesystem::exists(r->localFile));
         EXPECT_EQ(PartFiles(dir.path()), 0);
     }
