@@ -649,6 +649,39 @@ TEST(HallPlayerJoined, ARecordThatDoesNotDecipherIsRefusedAndGoesNoFurther) {
     EXPECT_EQ(frame.chat.joined, 0);
 }
 
+// The watchdog ends a client whose hall is gone; a client started without a hall has none
+// to look for and goes on.
+TEST(FrameWatchdog, AClientWithoutAHallDoesNotLookForOne) {
+    qtApp();
+    struct App : CGameApp {
+        App() : CGameApp("HqLv", 21303, 2, 1) {}
+        using CGameApp::SetStandalone;
+    };
+    struct Frame : CGameFrameWnd {
+        using CGameFrameWnd::CGameFrameWnd;
+        using CGameFrameWnd::onTimer;
+    };
+    for (bool standalone : {false, true}) {
+        SCOPED_TRACE(standalone ? "standalone" : "started by a hall that is gone");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        netlib::YrnLogSetFolder(dir.path().toStdString());
+        App app;
+        testing::EntryLine e;  // names a hall window nobody has
+        ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
+        app.SetStandalone(standalone);
+        Frame frame(app);
+        frame.onTimer(kTimerWatchdog);
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::string log;
+        platform::readFile(netlib::YrnLogPathFor(local), &log);
+        netlib::YrnLogSetFolder("");
+        EXPECT_EQ(log.find("the hall is gone") != std::string::npos, !standalone) << log;
+    }
+}
+
 TEST(AppChat, SystemLinesGoToTheChatPaneBounded) {
     qtApp();
     struct Chat : CChatViewHooks {

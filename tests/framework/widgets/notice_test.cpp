@@ -147,6 +147,23 @@ TEST_F(NoticeDownloads, AcceptedAnswersLandWhole) {
     EXPECT_EQ(ReadAll(largest->localFile).size(), kNoticeMaxBytes);
 }
 
+// Redirects are followed five deep and no deeper.
+TEST_F(NoticeDownloads, FiveRedirectsAreFollowedASixthIsNot) {
+    for (int hops : {5, 6}) {
+        SCOPED_TRACE(hops);
+        const std::string name = "hops" + std::to_string(hops) + "-";
+        for (int i = 0; i < hops; ++i)
+            http.Script("/" + name + std::to_string(i),
+                        {302, "", {}, 0, http.base() + "/" + name + std::to_string(i + 1), {}});
+        http.Script("/" + name + std::to_string(hops), {200, "<notify>far", {}, 0, "", {}});
+        auto r = Record();
+        r->path = name + "0";  // "<base>/<name>0"
+        EXPECT_EQ(RunNoticeDownload(*r), hops == 5) << r->error;
+        EXPECT_EQ(std::filesystem::exists(r->localFile), hops == 5);
+        if (hops == 5) EXPECT_EQ(TakeNoticeText(*r), "<notify>far");
+    }
+}
+
 TEST_F(NoticeDownloads, RefusedAnswersLeaveNothing) {
     struct Case {
         const char* name;
