@@ -484,6 +484,11 @@ TEST_F(Frame, IdleTimerNeverStartsInARoomWithoutTheIdleCheck) {
 
 TEST_F(Frame, LayoutOfTheMainFrame) {
     ASSERT_EQ(frame->panes().size(), 5u);
+    // Table, operation, score, players, chat: the player list is the fourth pane and the
+    // only one.
+    for (size_t i = 0; i < frame->panes().size(); ++i)
+        EXPECT_EQ(dynamic_cast<CPlayerListHooks*>(frame->panes()[i]) != nullptr, i == 3) << i;
+    EXPECT_EQ(frame->GetPlayerView(), dynamic_cast<CPlayerListHooks*>(frame->panes()[3]));
     EXPECT_EQ(frame->mainSplitter()->count(), 2);
     EXPECT_EQ(frame->rightSplitter()->count(), 4);
     EXPECT_EQ(frame->mainSplitter()->drawMode(), 2);
