@@ -85,9 +85,7 @@ long CRasterIOFile::Scanf(const char* format, void* output) {
 // ---- memory ----
 
 CRasterMemFile::CRasterMemFile(uint8_t* buffer, size_t size)
-    : buffer_(buffer), size_(size), freeOnClose_(buffer == nullptr), position_(0), edge_(size) {
-    if (!buffer_) size_ = edge_ = 0;
-}
+    : buffer_(buffer), size_(size), freeOnClose_(buffer == nullptr), position_(0), edge_(size) {}
 
 CRasterMemFile::~CRasterMemFile() {
     Close();
@@ -98,7 +96,6 @@ bool CRasterMemFile::Close() {
         std::free(buffer_);
         buffer_ = nullptr;
         size_ = 0;
-        edge_ = 0;
     }
     return true;
 }
@@ -213,9 +210,13 @@ bool CRasterMemFile::Alloc(size_t needed) {
         uint8_t* grown;
         if (buffer_ && freeOnClose_) {
             grown = static_cast<uint8_t*>(std::realloc(buffer_, capacity));
-        } else {
+        } else if (buffer_) {
             grown = static_cast<uint8_t*>(std::malloc(capacity));
-            if (grown && buffer_) std::memcpy(grown, buffer_, size_);
+            if (grown) std::memcpy(grown, buffer_, size_);
+        } else {
+            // A file made without a buffer may already count bytes of data (its size); the
+            // first block reads them as zeros, never as what the heap held before.
+            grown = static_cast<uint8_t*>(std::calloc(capacity, 1));
         }
         if (!grown) return false;
         buffer_ = grown;

@@ -133,3 +133,31 @@ TEST(IOFile, ReadsSeeksAndLeavesCallerStreamOpen) {
     EXPECT_EQ(none.Scanf("%d", &read), -1);
     EXPECT_FALSE(none.Open("/nonexistent/dir/file", "rb"));
 }
+
+// A file made without a buffer counts the size it was given as data and as its edge: growing
+// within that edge finds no buffer to keep, growing past it makes one that reads as zeros.
+TEST(MemFile, WithoutABufferTheGivenSizeIsTheEdge) {
+    CRasterMemFile f(nullptr, 100);
+    EXPECT_FALSE(f.Alloc(1));
+    EXPECT_FALSE(f.Alloc(100));
+    EXPECT_EQ(f.GetBuffer(), nullptr);
+    EXPECT_EQ(f.Capacity(), 100u);
+    EXPECT_EQ(f.Size(), -1);
+    EXPECT_TRUE(f.Alloc(101));
+    EXPECT_EQ(f.Capacity(), 65536u);
+    EXPECT_EQ(f.Size(), 100);
+    uint8_t out[101];
+    std::memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(f.Read(out, 1, 101), 100u);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(out[i], 0) << i;
+    EXPECT_EQ(out[100], 0xAA);
+
+    // Closing frees the block and empties the data; the edge stays, so the next block is
+    // again only made for more than it.
+    EXPECT_TRUE(f.Close());
+    EXPECT_EQ(f.GetBuffer(), nullptr);
+    EXPECT_FALSE(f.Alloc(65536));
+    EXPECT_TRUE(f.Alloc(65537));
+    EXPECT_EQ(f.Capacity(), 131072u);
+    EXPECT_EQ(f.Size(), 0);
+}
