@@ -542,12 +542,22 @@ void CRaster::AlphaInvert() {
 }
 
 bool CRaster::AlphaCopy(const CRaster& from) {
-    if (!from.IsGrayScale() || from.GetWidth() != GetWidth() || from.GetHeight() != GetHeight() ||
-        from.GetBpp() != 8)
+    if (!from.IsGrayScale() || from.GetWidth() != GetWidth() || from.GetHeight() != GetHeight())
         return false;
     if (!AlphaCreate()) return false;
-    const size_t w = GetWidth();
-    for (uint32_t y = 0; y < GetHeight(); ++y) std::memcpy(pAlpha_ + y * w, from.GetBits(y), w);
+    const uint32_t w = GetWidth();
+    for (uint32_t y = 0; y < GetHeight(); ++y) {
+        uint8_t* dst = pAlpha_ + static_cast<size_t>(y) * w;
+        if (from.GetBpp() == 8) {
+            std::memcpy(dst, from.GetBits(y), w);
+        } else {
+            // A 1- or 4-bit row holds fewer bytes than the picture has pixels: each pixel's
+            // index is taken instead, which on a grey ramp is its grey level, and nothing is
+            // read past the row.
+            for (uint32_t x = 0; x < w; ++x)
+                dst[x] = from.BlindGetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(y));
+        }
+    }
     return true;
 }
 

@@ -251,6 +251,35 @@ TEST(Raster, CopyAndTransfer) {
     EXPECT_EQ(alpha.AlphaGet(1, 1), 33);
 }
 
+// Any grey source of the same size gives its grey levels as alpha, also at 1 and 4 bits,
+// whose rows are shorter than the picture is wide; other sizes are refused.
+TEST(Raster, AlphaCopyTakesGreySourcesOfEveryDepth) {
+    for (uint32_t bpp : {1u, 4u, 8u}) {
+        const uint32_t w = 40, h = 3;
+        const uint32_t levels = 1u << bpp;
+        CRaster grey(w, h, bpp, 0);
+        for (uint32_t i = 0; i < levels; ++i) {
+            const uint8_t v = static_cast<uint8_t>(i);
+            grey.SetPaletteColor(v, v, v, v);  // the identity ramp a grey source has
+        }
+        ASSERT_TRUE(grey.IsGrayScale()) << bpp;
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x)
+                grey.SetPixelIndex(int32_t(x), int32_t(y),
+                                   static_cast<uint8_t>((x + 3 * y) % levels));
+        CRaster target(w, h, 24, 0);
+        ASSERT_TRUE(target.AlphaCopy(grey)) << bpp;
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x)
+                ASSERT_EQ(target.AlphaGet(int32_t(x), int32_t(y)), (x + 3 * y) % levels)
+                    << bpp << " " << x << "," << y;
+        CRaster wider(w + 1, h, 24, 0), taller(w, h + 1, 24, 0);
+        EXPECT_FALSE(wider.AlphaCopy(grey)) << bpp;
+        EXPECT_FALSE(taller.AlphaCopy(grey)) << bpp;
+        EXPECT_FALSE(wider.AlphaIsValid());
+    }
+}
+
 TEST(Raster, PaletteArraysAndCodecOptionSlots) {
     CRaster img(2, 1, 4, 0);
     uint8_t r[300], g[300];
