@@ -171,6 +171,9 @@ bool CRasterBMP::ReadBitmapInfo(CRasterFile* file, RasterHeader* out, uint32_t m
 bool CRasterBMP::Decode(CRasterFile* file) {
     if (!file) return false;
     std::vector<uint8_t> buffer;
+    // Set only where the size query is answered: the format id alone cannot tell, since the
+    // caller's image (and with it its id) is copied in before the decode.
+    bool answered = false;
     try {
         const int64_t start = file->Tell();
         uint8_t fh[14] = {};
@@ -195,21 +198,30 @@ bool CRasterBMP::Decode(CRasterFile* file) {
             file->Read(m, 1, 12);
             for (int i = 0; i < 3; ++i) masks[i] = le32(m + 4 * i);
         };
-        if (bih.biHeight == INT32_MIN || bih.biWidth <= 0) throw BmpFail{"Error reading BMP info"};
+        // Sizes as the picture's creation takes them: a width of 0 or less, a height of 0 and
+        // a height of -2^31 are refused there, with its own words.
+        const uint32_t width = static_cast<uint32_t>(bih.biWidth);
+        uint32_t height = static_cast<uint32_t>(bih.biHeight);
         bool topDown = false;
         if (bih.biHeight < 0) {
             topDown = true;
-            bih.biHeight = -bih.biHeight;
+            height = 0u - height;
         }
         if (info_.nEscape == -1) {
-            head_.biWidth = bih.biWidth;
-            head_.biHeight = bih.biHeight;
+            // A size no picture can have is no answer to a size query: the query fails with
+            // the words the decode would end with (the creation refuses such a size before it
+            // allocates anything), rather than reporting a width of 0 or less.
+            if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) {
+                Create(width, height, bih.biBitCount, RASTER_FORMAT_BMP);
+                throw BmpFail{""};
+            }
+            head_.biWidth = static_cast<int32_t>(width);
+            head_.biHeight = static_cast<int32_t>(height);
             info_.dwType = RASTER_FORMAT_BMP;
+            answered = true;
             throw BmpFail{"output dimensions returned"};
         }
-        if (!Create(static_cast<uint32_t>(bih.biWidth), static_cast<uint32_t>(bih.biHeight),
-                    bih.biBitCount, RASTER_FORMAT_BMP))
-            throw BmpFail{""};
+        if (!Create(width, height, bih.biBitCount, RASTER_FORMAT_BMP)) throw BmpFail{""};
         SetXDPI(static_cast<int32_t>(std::floor(bih.biXPelsPerMeter * 0.0254 + 0.5)));
         SetYDPI(static_cast<int32_t>(std::floor(bih.biYPelsPerMeter * 0.0254 + 0.5)));
         if (info_.nEscape > 0) throw BmpFail{"Cancelled"};
@@ -305,7 +317,7 @@ bool CRasterBMP::Decode(CRasterFile* file) {
         return true;
     } catch (const BmpFail& e) {
         if (e.text[0]) SetLastError(e.text);
-        return info_.nEscape == -1 && info_.dwType == RASTER_FORMAT_BMP;
+        return answered;
     }
 }
 

@@ -296,3 +296,53 @@ TEST(Bmp, BitFieldsAndAlphaMask) {
         }
     }
 }
+
+// Sizes that no picture can have are refused by the picture's creation, with its words, in a
+// decode and in a size query alike; the query never reports such a size as an answer.
+TEST(Bmp, SizesNoPictureCanHaveGetTheCreationsText) {
+    const char* zero = "CRaster::Create : width and height must be greater than zero";
+    const char* memory = "RASTER_MAX_MEMORY exceeded";
+    const struct {
+        int32_t width, height;
+        const char* text;
+    } cases[] = {
+        {0, 2, zero},     {2, 0, zero},           {0, -2, zero},          {-1, 2, memory},
+        {-2, -2, memory}, {INT32_MIN, 2, memory}, {2, INT32_MIN, memory},
+    };
+    for (const auto& c : cases) {
+        Bytes data = makeBmp(indexed(2, 2, 8));
+        for (int i = 0; i < 4; ++i) {
+            data[18 + i] = static_cast<uint8_t>(static_cast<uint32_t>(c.width) >> (8 * i));
+            data[22 + i] = static_cast<uint8_t>(static_cast<uint32_t>(c.height) >> (8 * i));
+        }
+        for (int32_t escape : {0, -1}) {
+            CRaster img;
+            img.SetEscape(escape);
+            EXPECT_FALSE(decode(img, data)) << c.width << "x" << c.height << " " << escape;
+            EXPECT_STREQ(img.GetLastError(), c.text) << c.width << "x" << c.height << " " << escape;
+            EXPECT_EQ(img.GetWidth(), 0u);
+        }
+    }
+    // Each side of the bound: one pixel wide, a top-down one of one row.
+    Bytes narrow = makeBmp(indexed(1, 1, 8));
+    for (int i = 0; i < 4; ++i) narrow[22 + i] = 0xFF;  // height -1
+    CRaster query;
+    query.SetEscape(-1);
+    ASSERT_TRUE(decode(query, narrow));
+    EXPECT_EQ(query.GetWidth(), 1u);
+    EXPECT_EQ(query.GetHeight(), 1u);
+}
+
+// Only an answered size query succeeds: a query on data that is no bitmap fails, also for an
+// image that already carries the bitmap's format id (it is copied into the decoder).
+TEST(Bmp, FailedSizeQueryIsNoSuccess) {
+    Bytes notBmp = {'B', 'M', 1, 2};
+    Bytes badHeader = makeBmp(indexed(2, 2, 8));
+    badHeader[14] = 39;
+    for (const Bytes& data : {Bytes{}, notBmp, badHeader}) {
+        CRaster img(RASTER_FORMAT_BMP);
+        img.SetEscape(-1);
+        EXPECT_FALSE(decode(img, data)) << data.size();
+        EXPECT_FALSE(img.IsValid());
+    }
+}
