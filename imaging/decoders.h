@@ -65,8 +65,26 @@ public:
 
 class CRasterTGA : public CRaster {
 public:
+    // The 18-byte file header, fields in file order.
+    struct Header {
+        uint8_t idLength, cmapType, imageType;
+        uint16_t cmapFirst, cmapLength;
+        uint8_t cmapEntrySize;
+        uint16_t xOrigin, yOrigin, width, height;
+        uint8_t depth, descriptor;
+    };
+
     CRasterTGA() : CRaster(RASTER_FORMAT_TGA) {}
     bool Decode(CRasterFile* file);
+    // `count` pixels of file row y into `row` from pixel `xOffset` on.
+    void ExpandUncompressedLine(uint8_t* row, const Header& header, CRasterFile* file, int count,
+                                int y, int xOffset);
+    // One row of run-length packets; a packet that crosses the row end is carried into the
+    // next row through the returned leftover header (255: none).
+    int ExpandCompressedLine(uint8_t* row, const Header& header, CRasterFile* file, int width,
+                             int y, int leftover);
+    // The 16-bit fields from the file's little-endian order into the host's.
+    static void SwapHeader(Header* header);
 };
 
 class CRasterWBMP : public CRaster {

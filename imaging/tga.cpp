@@ -13,14 +13,6 @@ struct TgaFail {
     const char* text;
 };
 
-struct TgaHeader {
-    uint8_t idLength, cmapType, imageType;
-    uint16_t cmapFirst, cmapLength;
-    uint8_t cmapEntrySize;
-    uint16_t xOrigin, yOrigin, width, height;
-    uint8_t depth, descriptor;
-};
-
 // Reads one pixel value of the file's depth into 4 bytes (blue, green, red, alpha).
 bool readPixel(CRasterFile* f, uint8_t depth, uint8_t out[4]) {
     switch (depth) {
@@ -43,90 +35,107 @@ bool readPixel(CRasterFile* f, uint8_t depth, uint8_t out[4]) {
     }
 }
 
-class TgaReader {
-public:
-    TgaReader(CRaster& img, const TgaHeader& h, CRasterFile* f) : img_(img), h_(h), f_(f) {}
-
-    // `count` pixels of file row y into the image row starting at pixel x.
-    void uncompressed(uint8_t* row, int count, int y, int x) {
-        if (h_.depth == 8) {
-            f_->Read(row + x, 1, static_cast<size_t>(count));
-            return;
-        }
-        if (h_.depth == 24) {
-            f_->Read(row + 3 * x, 3, static_cast<size_t>(count));
-            return;
-        }
-        for (int i = 0; i < count; ++i) {
-            uint8_t px[4] = {0, 0, 0, 255};
-            if (!readPixel(f_, h_.depth, px)) return;
-            std::memcpy(row + 3 * (x + i), px, 3);
-            if (h_.depth == 32) img_.AlphaSet(x + i, y, px[3]);
-        }
-    }
-
-    // One row of packets; a packet that crosses the row end carries over into the next row.
-    int compressed(uint8_t* row, int width, int y, int leftover) {
-        int x = 0;
-        while (x < width) {
-            int header;
-            if (leftover != 255) {
-                header = leftover;
-                leftover = 255;
-            } else {
-                const long b = f_->GetC();
-                if (b < 0) return 255;
-                header = static_cast<int>(b);
-            }
-            if (header & 0x80) {
-                int count = header - 127;
-                int64_t pos = -1;
-                if (x + count > width) {
-                    leftover = 128 + (count - (width - x) - 1);
-                    pos = f_->Tell();
-                    count = width - x;
-                }
-                uint8_t px[4] = {0, 0, 0, 255};
-                readPixel(f_, h_.depth, px);
-                for (int i = 0; i < count; ++i) {
-                    if (h_.depth == 8) {
-                        row[x + i] = px[0];
-                    } else {
-                        std::memcpy(row + 3 * (x + i), px, 3);
-                        if (h_.depth == 32) img_.AlphaSet(x + i, y, px[3]);
-                    }
-                }
-                // The next row reads the same value again for the rest of the run.
-                if (pos >= 0) f_->Seek(pos, 0);
-                x += count;
-            } else {
-                int count = header + 1;
-                if (x + count > width) {
-                    leftover = count - (width - x) - 1;
-                    count = width - x;
-                }
-                uncompressed(row, count, y, x);
-                x += count;
-            }
-        }
-        return leftover;
-    }
-
-private:
-    CRaster& img_;
-    const TgaHeader& h_;
-    CRasterFile* f_;
-};
+// A 16-bit field in the host's order, as the bytes of the file stand.
+uint16_t asStored(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
 
 }  // namespace
+
+void CRasterTGA::SwapHeader(Header* h) {
+    if (!h) return;
+    for (uint16_t* f :
+         {&h->cmapFirst, &h->cmapLength, &h->xOrigin, &h->yOrigin, &h->width, &h->height})
+        *f = static_cast<uint16_t>(ntohs(static_cast<int16_t>(*f)));
+}
+
+void CRasterTGA::ExpandUncompressedLine(uint8_t* row, const Header& h, CRasterFile* f, int count,
+                                        int y, int x) {
+    if (h.depth == 8) {
+        f->Read(row + x, 1, static_cast<size_t>(count));
+        return;
+    }
+    if (h.depth == 24) {
+        f->Read(row + 3 * x, 3, static_cast<size_t>(count));
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        uint8_t px[4] = {0, 0, 0, 255};
+        if (!readPixel(f, h.depth, px)) return;
+        std::memcpy(row + 3 * (x + i), px, 3);
+        if (h.depth == 32) AlphaSet(x + i, y, px[3]);
+    }
+}
+
+int CRasterTGA::ExpandCompressedLine(uint8_t* row, const Header& h, CRasterFile* f, int width,
+                                     int y, int leftover) {
+    int x = 0;
+    while (x < width) {
+        int header;
+        if (leftover != 255) {
+            header = leftover;
+            leftover = 255;
+        } else {
+            const long b = f->GetC();
+            if (b < 0) return 255;
+            header = static_cast<int>(b);
+        }
+        if (header & 0x80) {
+            int count = header - 127;
+            int64_t pos = -1;
+            if (x + count > width) {
+                leftover = 128 + (count - (width - x) - 1);
+                pos = f->Tell();
+                count = width - x;
+            }
+            uint8_t px[4] = {0, 0, 0, 255};
+            readPixel(f, h.depth, px);
+            for (int i = 0; i < count; ++i) {
+                if (h.depth == 8) {
+                    row[x + i] = px[0];
+                } else {
+                    std::memcpy(row + 3 * (x + i), px, 3);
+                    if (h.depth == 32) AlphaSet(x + i, y, px[3]);
+                }
+            }
+            // The next row reads the same value again for the rest of the run.
+            if (pos >= 0) f->Seek(pos, 0);
+            x += count;
+        } else {
+            int count = header + 1;
+            if (x + count > width) {
+                leftover = count - (width - x) - 1;
+                count = width - x;
+            }
+            ExpandUncompressedLine(row, h, f, count, y, x);
+            x += count;
+        }
+    }
+    return leftover;
+}
 
 bool CRasterTGA::Decode(CRasterFile* file) {
     if (!file) return false;
     try {
-        uint8_t b[18];
-        if (file->Read(b, 1, 18) != 18) throw TgaFail{"Not a TGA"};
-        TgaHeader h{b[0],        b[1],         b[2],         le16(b + 3),  le16(b + 5), b[7],
-                    le16(b + 8), le16(b + 10), le16(b + 12), le16(b + 14), b[16],       b[17]};
+        // A header cut short keeps zeros where the file ends; the checks below then refuse it
+        // by the first field it lacks.
+        uint8_t b[18] = {};
+        if (file->Read(b, 1, 18) == 0) throw TgaFail{"Not a TGA"};
+        Header h{.idLength = b[0],
+                 .cmapType = b[1],
+                 .imageType = b[2],
+                 .cmapFirst = asStored(b + 3),
+                 .cmapLength = asStored(b + 5),
+                 .cmapEntrySize = b[7],
+                 .xOrigin = asStored(b + 8),
+                 .yOrigin = asStored(b + 10),
+                 .width = asStored(b + 12),
+                 .height = asStored(b + 14),
+                 .depth = b[16],
+                 .descriptor = b[17]};
+        SwapHeader(&h);
         bool rle;
         switch (h.imageType) {
             case 1:
@@ -158,7 +167,10 @@ bool CRasterTGA::Decode(CRasterFile* file) {
         if (h.depth == 32) AlphaCreate();
         if (info_.nEscape > 0) throw TgaFail{"Cancelled"};
         if (h.cmapType != 0) {
-            // Entries at their real size, placed from the first index on.
+            // Entries at their real size (2, 3 or 4 bytes), placed from the first index on:
+            // read as 3 bytes each, a 16- or 32-bit map would leave the pixel data that follows
+            // read from the wrong place, and the pixels' values name map entries counted from
+            // the first index, so placing the map from 0 would colour every pixel wrongly.
             const uint32_t entryBytes = (h.cmapEntrySize + 7u) / 8u;
             for (uint32_t i = 0; i < h.cmapLength; ++i) {
                 uint8_t px[4] = {0, 0, 0, 0};
@@ -176,7 +188,6 @@ bool CRasterTGA::Decode(CRasterFile* file) {
         }
         if (h.imageType == 3 || h.imageType == 11) SetGrayPalette();
 
-        TgaReader reader(*this, h, file);
         const bool topDown = (h.descriptor & 0x20) != 0;
         int leftover = 255;
         for (int y = 0; y < h.height; ++y) {
@@ -184,9 +195,9 @@ bool CRasterTGA::Decode(CRasterFile* file) {
             if (file->Eof()) throw TgaFail{"corrupted TGA"};
             uint8_t* row = GetBits(static_cast<uint32_t>(topDown ? h.height - 1 - y : y));
             if (rle)
-                leftover = reader.compressed(row, h.width, y, leftover);
+                leftover = ExpandCompressedLine(row, h, file, h.width, y, leftover);
             else
-                reader.uncompressed(row, h.width, y, 0);
+                ExpandUncompressedLine(row, h, file, h.width, y, 0);
         }
         if (h.descriptor & 0x10) Mirror();
         if (topDown && h.depth == 32) AlphaFlip();

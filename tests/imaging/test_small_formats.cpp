@@ -146,7 +146,8 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
 
 TEST(Tga, Errors) {
     const std::pair<Bytes, const char*> failures[] = {
-        {{1, 2}, "Not a TGA"},
+        {{}, "Not a TGA"},
+        {{1, 2}, "Unknown TGA image type"},  // a header cut short: its type is 0
         {tgaHeader(4, 1, 1, 8, 0), "Unknown TGA image type"},
         {tgaHeader(1, 1, 1, 8, 0, 1, 0, 257, 24), "bad TGA header"},
         {tgaHeader(2, 1, 1, 12, 0), "bad TGA header"},
@@ -162,6 +163,30 @@ TEST(Tga, Errors) {
     q.SetEscape(-1);
     ASSERT_TRUE(decodeAs(q, tgaHeader(2, 300, 200, 24, 0), RASTER_FORMAT_TGA));
     EXPECT_EQ(q.GetWidth(), 300u);
+}
+
+// "Not a TGA" is for a file of which nothing is read; a header of 1 to 17 bytes is taken
+// with zeros where it ends and refused (or not) by its fields.
+TEST(Tga, HeaderCutShortIsJudgedByItsFields) {
+    const Bytes full = tgaHeader(2, 3, 2, 24, 0);
+    ASSERT_EQ(full.size(), 18u);
+    for (size_t n = 1; n < 18; ++n) {
+        const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+        // The type arrives with the third byte; the depth, the last field checked, with the
+        // seventeenth.
+        const char* want = n < 3    ? "Unknown TGA image type"
+                           : n < 17 ? "bad TGA header"
+                                    : "corrupted TGA";
+        CRaster img;
+        EXPECT_FALSE(decodeAs(img, cut, RASTER_FORMAT_TGA)) << n;
+        EXPECT_STREQ(img.GetLastError(), want) << n;
+    }
+    // Seventeen bytes hold everything a size query needs.
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decodeAs(q, Bytes(full.begin(), full.end() - 1), RASTER_FORMAT_TGA));
+    EXPECT_EQ(q.GetWidth(), 3u);
+    EXPECT_EQ(q.GetHeight(), 2u);
 }
 
 namespace {
