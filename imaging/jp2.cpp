@@ -104,12 +104,13 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         const size_t got = file->Read(sig, 1, 12);
         file->Seek(start, 0);
         OPJ_CODEC_FORMAT codecFormat;
+        int32_t signature;  // the format the first bytes name; it counts once the header is read
         if (got == 12 && std::memcmp(sig, kJp2Signature, 12) == 0) {
             codecFormat = OPJ_CODEC_JP2;
-            recognised = RASTER_FORMAT_JP2;
+            signature = RASTER_FORMAT_JP2;
         } else if (got >= 4 && std::memcmp(sig, kJ2kSignature, 4) == 0) {
             codecFormat = OPJ_CODEC_J2K;
-            recognised = RASTER_FORMAT_JPC;
+            signature = RASTER_FORMAT_JPC;
         } else {
             throw JasFail{"error: unknowm format"};
         }
@@ -132,6 +133,7 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         if (!opj_setup_decoder(o.codec, &params)) throw JasFail{"cannot initialize jasper"};
         if (!opj_read_header(o.stream, o.codec, &o.image) || !o.image || o.image->numcomps == 0)
             throw JasFail{"error: cannot load image data"};
+        recognised = signature;
 
         const opj_image_comp_t* c = o.image->comps;
         const uint32_t width = c[0].w, height = c[0].h;

@@ -310,3 +310,34 @@ TEST(Jpeg2000, AllComponentsTogetherAreHeldToTheLimit) {
     EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(img.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }
+
+// A file that starts with either signature but whose header cannot be read is no JPEG-2000
+// picture: its size query fails as its decode does, and reports no size and no format.
+TEST(Jpeg2000, SizeQueryOfAnUnreadableHeaderFails) {
+    J2kSpec s{.width = 8, .height = 6};
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x); };
+    for (bool jp2 : {false, true}) {
+        s.jp2 = jp2;
+        const Bytes whole = makeJ2k(s);
+        const uint32_t id = jp2 ? RASTER_FORMAT_JP2 : RASTER_FORMAT_JPC;
+        // The signature alone (4 or 12 bytes), and the signature followed by junk.
+        Bytes sigOnly(whole.begin(), whole.begin() + (jp2 ? 12 : 4));
+        Bytes junk = sigOnly;
+        junk.resize(200, 0xA5);
+        for (const Bytes& data : {sigOnly, junk}) {
+            for (uint32_t given : {id, 0u}) {
+                CRaster q;
+                q.SetEscape(-1);
+                EXPECT_FALSE(decodeAs(q, data, given)) << jp2 << " " << data.size() << " " << given;
+                EXPECT_EQ(q.GetWidth(), 0u);
+                EXPECT_EQ(q.GetType(), 0u);
+            }
+        }
+        // The whole file still answers.
+        CRaster q;
+        q.SetEscape(-1);
+        ASSERT_TRUE(decodeAs(q, whole, id)) << jp2;
+        EXPECT_EQ(q.GetWidth(), 8u);
+        EXPECT_EQ(q.GetType(), id);
+    }
+}
