@@ -136,6 +136,9 @@ double CRasterExifReader::ConvertAnyFormat(const uint8_t* v, int format) const {
             return static_cast<int16_t>(Get16u(v));
         case 9:
             return Get32s(v);
+        // Floats and doubles follow the block's byte order like its integers: a Motorola
+        // block stores them big-endian, and taken as stored they would be nonsense on a
+        // little-endian host (a float resolution of 72 would read as about 5e-41).
         case 11: {
             const uint32_t bits = Get32u(v);
             float f;

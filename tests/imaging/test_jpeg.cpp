@@ -389,6 +389,34 @@ TEST(Exif, CommentSegmentIsCleaned) {
     EXPECT_STREQ(info.Comments, "a\nb?");
 }
 
+// Floats and doubles of a Motorola-order block are big-endian like its integers; read as
+// stored, on this little-endian host, they would be nonsense. Both orders give the values.
+TEST(Exif, FloatsAndDoublesFollowTheBlocksByteOrder) {
+    const float xres = 72.5f;
+    const double yres = 300.25;
+    uint32_t fbits;
+    uint64_t dbits;
+    std::memcpy(&fbits, &xres, 4);
+    std::memcpy(&dbits, &yres, 8);
+    for (bool motorola : {false, true}) {
+        ExifWriter w;
+        w.motorola = motorola;
+        w.header();
+        const Bytes f = w.v32(fbits);
+        Bytes d = w.v32(static_cast<uint32_t>(motorola ? dbits >> 32 : dbits));
+        const Bytes second = w.v32(static_cast<uint32_t>(motorola ? dbits : dbits >> 32));
+        d.insert(d.end(), second.begin(), second.end());
+        w.dir({{0x011A, 11, 1, f}, {0x011B, 12, 1, d}}, 0);
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        ASSERT_TRUE(r.ProcessExif(w.o.b.data(), static_cast<uint32_t>(w.o.size() + 2)));
+        EXPECT_EQ(info.Xresolution, xres) << motorola;
+        EXPECT_EQ(info.Yresolution, static_cast<float>(yres)) << motorola;
+        EXPECT_EQ(r.ConvertAnyFormat(f.data(), 11), xres) << motorola;
+        EXPECT_EQ(r.ConvertAnyFormat(d.data(), 12), yres) << motorola;
+    }
+}
+
 TEST(Exif, FrameHeaderOfEightBytesIsTheShortestRead) {
     const uint8_t sof[8] = {0, 8, 8, 0, 20, 0, 30, 3};  // length, precision, height, width, 3
     for (uint32_t length : {7u, 8u}) {
