@@ -28,10 +28,12 @@ struct JpgError {
 
 void errorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpgError*>(cinfo->err);
-    char msg[JMSG_LENGTH_MAX];
+    // libjpeg's message, at most 200 characters: its buffer holds no more.
+    static_assert(JMSG_LENGTH_MAX <= 201);
+    char msg[JMSG_LENGTH_MAX] = {};
     (*cinfo->err->format_message)(cinfo, msg);
-    std::strncpy(err->text, msg, 255);
-    err->text[255] = 0;
+    msg[JMSG_LENGTH_MAX - 1] = 0;
+    std::strcpy(err->text, msg);
     longjmp(err->jump, 1);
 }
 
@@ -192,7 +194,6 @@ bool decodeJpeg(CRasterJPG& img, bool exif, const ExifInfo& ei, CRasterFileJpg* 
     if (opt & 0x100) {
         cinfo.quantize_colors = TRUE;
         cinfo.desired_number_of_colors = img.GetJpegQuality();
-        if (cinfo.desired_number_of_colors < 8) cinfo.desired_number_of_colors = 8;
     }
     if (opt & 0x200) cinfo.dither_mode = JDITHER_FS;
     if (opt & 0x400) cinfo.two_pass_quantize = FALSE;
@@ -259,8 +260,8 @@ bool decodeJpeg(CRasterJPG& img, bool exif, const ExifInfo& ei, CRasterFileJpg* 
     const bool cmyk = cinfo.output_components == 4 && !quantized;
     const size_t stride = img.GetEffWidth();
     while (cinfo.output_scanline < cinfo.output_height) {
+        // Cancelling is no libjpeg error: the decode stops with the last-error text as it stood.
         if (img.GetEscape() > 0) {
-            std::strcpy(errText, "Cancelled");
             jpeg_destroy_decompress(&cinfo);
             return false;
         }

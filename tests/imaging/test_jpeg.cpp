@@ -280,10 +280,14 @@ TEST(Jpeg, TruncatedEmptyQueryAndScale) {
     EXPECT_FALSE(decode(j, junk));
     EXPECT_STRNE(j.GetLastError(), "");
 
+    // Cancelling leaves the last-error text as it stood: empty, or an earlier one.
     CRaster cancel;
     cancel.SetEscape(1);
     EXPECT_FALSE(decode(cancel, full));
-    EXPECT_STREQ(cancel.GetLastError(), "Cancelled");
+    EXPECT_STREQ(cancel.GetLastError(), "");
+    cancel.SetLastError("earlier");
+    EXPECT_FALSE(decode(cancel, full));
+    EXPECT_STREQ(cancel.GetLastError(), "earlier");
 
     CRaster::SetMaxPixels(1000);
     CRaster big;
@@ -572,4 +576,26 @@ TEST(Jpeg, GreyAndQuantisedOutputOptions) {
         for (int x = 0; x < 32; ++x) used = std::max<int>(used, quant.GetPixelIndex(x, y));
     for (int i = used + 1; i < 256; ++i)
         ASSERT_EQ(rgbText(quant.GetPaletteColor(static_cast<uint8_t>(i))), "0,0,0") << i;
+}
+
+// The quantiser gets the JPEG quality value as its number of colours, as it stands: below the
+// 8 colours libjpeg's two-pass quantiser makes, the decode fails with libjpeg's own message.
+TEST(Jpeg, QuantisedColourCountIsTheQualityAsItStands) {
+    const Bytes data = makeJpeg(gradient(32, 16, 3));
+    for (float quality : {7.0f, 8.0f, 9.0f}) {
+        CRaster quant;
+        quant.SetCodecOption(0x100, RASTER_FORMAT_JPG);
+        quant.SetJpegQuality(quality);
+        const bool ok = decode(quant, data);
+        if (quality < 8) {
+            EXPECT_FALSE(ok);
+            EXPECT_STREQ(quant.GetLastError(), "Cannot quantize to fewer than 8 colors");
+            continue;
+        }
+        ASSERT_TRUE(ok) << quality << " " << quant.GetLastError();
+        int used = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 32; ++x) used = std::max<int>(used, quant.GetPixelIndex(x, y));
+        EXPECT_LT(used, static_cast<int>(quality)) << quality;
+    }
 }
