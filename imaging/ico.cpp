@@ -39,6 +39,14 @@ bool CRasterICO::Decode(CRasterFile* file) {
             e = {b[0], b[1], b[2], b[3], le16(b + 4), le16(b + 6), le32(b + 8), le32(b + 12)};
     }
     if (info_.nFrame < 0 || info_.nFrame >= count) return false;
+    // The size query takes the entry's width and height as they stand; only an entry whose
+    // size bytes leave the size open (0 stands for 256 or more) has its data looked at.
+    if (info_.nEscape == -1 && e.width && e.height) {
+        head_.biWidth = e.width;
+        head_.biHeight = e.height;
+        info_.dwType = RASTER_FORMAT_ICO;
+        return true;
+    }
 
     if (!file->Seek(start + e.offset, 0)) return false;
     uint8_t sig[8] = {};

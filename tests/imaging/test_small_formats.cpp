@@ -458,3 +458,37 @@ TEST(Ico, PngEntriesByTheirSignature) {
     EXPECT_FALSE(decodeAs(b, makeIco({broken}), RASTER_FORMAT_ICO));
     EXPECT_FALSE(b.IsValid());
 }
+
+// The size query answers from the directory entry's width and height before anything of the
+// entry's data is read: an icon cut off after its directory still tells its sizes.
+TEST(Ico, SizeQueryTakesTheEntrysSizeBytesFirst) {
+    const Bytes whole = makeIco({fourBit(16, true), fourBit(32, false)});
+    const Bytes directoryOnly(whole.begin(), whole.begin() + 6 + 2 * 16);
+    for (const Bytes* data : {&whole, &directoryOnly}) {
+        for (int frame : {0, 1}) {
+            CRaster q;
+            q.SetEscape(-1);
+            q.SetFrame(frame);
+            ASSERT_TRUE(decodeAs(q, *data, RASTER_FORMAT_ICO)) << data->size() << " " << frame;
+            EXPECT_EQ(q.GetWidth(), frame ? 32u : 16u);
+            EXPECT_EQ(q.GetHeight(), frame ? 32u : 16u);
+            EXPECT_EQ(q.GetType(), static_cast<uint32_t>(RASTER_FORMAT_ICO));
+            EXPECT_FALSE(q.IsValid());
+        }
+    }
+    // A size byte of 0 leaves the size to the data: without it there is no answer.
+    Bytes open = directoryOnly;
+    open[6] = 0;
+    CRaster q;
+    q.SetEscape(-1);
+    EXPECT_FALSE(decodeAs(q, open, RASTER_FORMAT_ICO));
+    // The entry's bytes stand even where the data's header says otherwise.
+    Bytes other = whole;
+    other[6] = 20;
+    other[7] = 10;
+    CRaster r;
+    r.SetEscape(-1);
+    ASSERT_TRUE(decodeAs(r, other, RASTER_FORMAT_ICO));
+    EXPECT_EQ(r.GetWidth(), 20u);
+    EXPECT_EQ(r.GetHeight(), 10u);
+}
