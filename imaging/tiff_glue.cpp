@@ -1,6 +1,8 @@
 #include "imaging/tiff_glue.h"
 
 #include <cstdarg>
+#include <cstdlib>
+#include <cstring>
 
 namespace hqlv::imaging {
 
@@ -41,8 +43,30 @@ toff_t TiffSeekProc(thandle_t handle, toff_t offset, int whence) {
 }
 
 toff_t TiffSizeProc(thandle_t handle) {
-    const int64_t size = static_cast<CRasterFile*>(handle)->Size();
-    return size < 0 ? 0 : static_cast<toff_t>(size);
+    return static_cast<toff_t>(static_cast<CRasterFile*>(handle)->Size());
+}
+
+void* TiffRealloc(void* p, tmsize_t n) {
+    if (n <= 0) return nullptr;
+    return std::realloc(p, static_cast<size_t>(n));
+}
+
+void TiffMemset(void* p, int value, tmsize_t n) {
+    if (p && n > 0) std::memset(p, value, static_cast<size_t>(n));
+}
+
+void TiffMemcpy(void* dst, const void* src, tmsize_t n) {
+    if (dst && src && n > 0) std::memcpy(dst, src, static_cast<size_t>(n));
+}
+
+int TiffMemcmp(const void* a, const void* b, tmsize_t n) {
+    if (!a || !b || n <= 0) return 0;
+    const int c = std::memcmp(a, b, static_cast<size_t>(n));
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+CRasterFile* TiffFileOf(TIFF* tif) {
+    return tif ? static_cast<CRasterFile*>(TIFFClientdata(tif)) : nullptr;
 }
 
 TIFF* TiffOpenOnCRasterFile(CRasterFile* file, const char* mode) {
@@ -55,6 +79,11 @@ TIFF* TiffOpenOnCRasterFile(CRasterFile* file, const char* mode) {
     TIFF* tif = TIFFClientOpenExt("TIFF IMAGE", mode, file, TiffReadProc, TiffWriteProc,
                                   TiffSeekProc, closeProc, TiffSizeProc, mapProc, unmapProc, opts);
     TIFFOpenOptionsFree(opts);
+    // The file object is the handle's client data, which libtiff passes to every procedure
+    // and TiffFileOf gives back. It is not stored as the handle's descriptor as well: that is
+    // an int, too narrow for a pointer on a 64-bit host. The descriptor says "none" (-1)
+    // rather than the 0 of standard input that a client handle starts with.
+    if (tif) TIFFSetFileno(tif, -1);
     return tif;
 }
 
