@@ -57,10 +57,30 @@ public:
     bool Decode(CRasterFile* file);
 };
 
+// No second libtiff handle is kept beside the one a decode opens: it would serve only the
+// writing of several pages, and nothing here writes TIFF files.
 class CRasterTIF : public CRaster {
 public:
     CRasterTIF() : CRaster(RASTER_FORMAT_TIF) {}
     bool Decode(CRasterFile* file);
+
+    // `rows` rows of `columns` bytes from `in` to `out`; after each row `out` moves on by
+    // `outSkew` and `in` by `inSkew` more bytes.
+    static void TileToStrip(uint8_t* out, const uint8_t* in, uint32_t rows, uint32_t columns,
+                            int64_t outSkew, int64_t inSkew);
+    // `count` samples `bits` wide (1 to 32) as one byte each: samples of up to 8 bits as they
+    // are, wider ones by their top 8 bits.
+    static void MoveBits(uint8_t* dest, const uint8_t* src, uint32_t count, uint32_t bits);
+    // `count` palette indexes `bits` wide, each written as the blue, green and red of its entry
+    // of `table`, which holds 2^bits entries.
+    static void MoveBitsPal(uint8_t* dest, const uint8_t* src, uint32_t count, uint32_t bits,
+                            const RGBQUAD* table);
+
+    // Largest single buffer the decoder allocates itself for one picture (the palette table,
+    // the strip and tile buffers); a larger one fails the decode with that buffer's text.
+    // 0 restores the default.
+    static void SetMaxBufferBytes(uint64_t bytes);
+    static uint64_t GetMaxBufferBytes();
 };
 
 class CRasterTGA : public CRaster {

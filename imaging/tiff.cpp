@@ -4,6 +4,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -106,11 +107,61 @@ uint8_t labChannel(double v) {
     return static_cast<uint8_t>(b < 0 ? 0 : b > 255 ? 255 : b);
 }
 
+std::atomic<uint64_t> g_maxBufferBytes{0};
+
+constexpr uint8_t kNoRowShift = 0xFF;  // a row no strip delivered
+
 }  // namespace
+
+void CRasterTIF::SetMaxBufferBytes(uint64_t bytes) {
+    g_maxBufferBytes = bytes;
+}
+
+uint64_t CRasterTIF::GetMaxBufferBytes() {
+    const uint64_t set = g_maxBufferBytes;
+    return set ? set : static_cast<uint64_t>(kTiffMaxSingleAlloc);
+}
+
+void CRasterTIF::TileToStrip(uint8_t* out, const uint8_t* in, uint32_t rows, uint32_t columns,
+                             int64_t outSkew, int64_t inSkew) {
+    for (uint32_t r = 0; r < rows; ++r) {
+        std::memcpy(out, in, columns);
+        out += columns + outSkew;
+        in += columns + inSkew;
+    }
+}
+
+// Samples of 16, 24 and 32 bits come from libtiff in the host's byte order, packed samples of
+// other widths as a big-endian bit stream; each is taken as delivered. Read as big-endian
+// words throughout, the whole-byte samples would give the wrong byte on this host.
+void CRasterTIF::MoveBits(uint8_t* dest, const uint8_t* src, uint32_t count, uint32_t bits) {
+    const size_t bytes = (static_cast<uint64_t>(count) * bits + 7) / 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t v = sampleAt(src, bytes, i, bits);
+        dest[i] = static_cast<uint8_t>(bits <= 8 ? v : v >> (bits - 8));
+    }
+}
+
+// Indexes are taken as delivered, as in MoveBits: 16-bit ones in the host's order, packed
+// ones (9 to 15 bits) as a big-endian bit stream whose bytes are not swapped, which would send
+// them to the wrong entries.
+void CRasterTIF::MoveBitsPal(uint8_t* dest, const uint8_t* src, uint32_t count, uint32_t bits,
+                             const RGBQUAD* table) {
+    const size_t bytes = (static_cast<uint64_t>(count) * bits + 7) / 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        const RGBQUAD& c = table[sampleAt(src, bytes, i, bits)];
+        dest[3 * size_t(i)] = c.rgbBlue;
+        dest[3 * size_t(i) + 1] = c.rgbGreen;
+        dest[3 * size_t(i) + 2] = c.rgbRed;
+    }
+}
 
 bool CRasterTIF::Decode(CRasterFile* file) {
     if (!file) return false;
     TiffCloser h{nullptr};
+    // Set only where the size query is answered: the format id alone cannot tell, since the
+    // caller's image (and with it its id) is copied in before the decode.
+    bool answered = false;
     try {
         h.tif = TiffOpenOnCRasterFile(file, "rb");
         TIFF* tif = h.tif;
@@ -130,13 +181,15 @@ bool CRasterTIF::Decode(CRasterFile* file) {
         TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
         TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
         TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
-        // Orientations 5 to 8 exchange the axes.
+        // Orientations 5 to 8 exchange the axes. The size query answers with the size the
+        // decode gives, turned as the picture is turned below.
         const bool swapped = orientation >= 5 && orientation <= 8;
 
         if (info_.nEscape == -1) {
             head_.biWidth = static_cast<int32_t>(swapped ? height : width);
             head_.biHeight = static_cast<int32_t>(swapped ? width : height);
             info_.dwType = RASTER_FORMAT_TIF;
+            answered = true;
             throw TiffFail{"output dimensions returned"};
         }
         // No samples, no bits, or samples wider than this decoder reads: refused.
@@ -162,7 +215,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             rowsPerStrip = height;
             TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
         }
-        if (rowsPerStrip == 0) rowsPerStrip = height;
+        if (rowsPerStrip == 0) rowsPerStrip = height;  // a strip of no rows never ends the loop
 
         const bool colour = isColourClass(photometric);
         const bool largePalette = photometric == PHOTOMETRIC_PALETTE && bits > 8;
@@ -193,7 +246,8 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             // it gets the stored layout and the orientation is applied below for every value.
             TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
             // Colours of unassociated alpha stay as stored (the alpha goes to its own plane),
-            // rather than being premultiplied by libtiff's reader.
+            // rather than being premultiplied by libtiff's reader: drawn again with that alpha,
+            // premultiplied colours would darken every part that is not fully opaque.
             if (extraSample == EXTRASAMPLE_UNASSALPHA) {
                 uint16_t assoc = EXTRASAMPLE_ASSOCALPHA;
                 TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &assoc);
@@ -246,12 +300,15 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             }
         } else {
             // Palette or grey ramp.
+            if (largePalette && bits > 24) throw TiffFail{"Too big palette to handle"};
+            const size_t entries = largePalette ? size_t{1} << bits : 256;
             std::vector<RGBQUAD> table;
-            if (largePalette) {
-                if (bits > 24) throw TiffFail{"Too big palette to handle"};
-                table.resize(size_t{1} << bits);
-            } else {
-                table.resize(256);
+            if (entries * sizeof(RGBQUAD) > GetMaxBufferBytes())
+                throw TiffFail{"Unable to allocate TIFF palette"};
+            try {
+                table.resize(entries);
+            } catch (const std::exception&) {
+                throw TiffFail{"Unable to allocate TIFF palette"};
             }
             const uint32_t d = bits < 8 ? bits : 8;
             if (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE) {
@@ -295,26 +352,36 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                 if (tileW == 0 || tileL == 0) throw TiffFail{"Corrupted tiled TIFF file!"};
                 rowsPerStrip = tileL;
             }
+            // Pixels of several samples are read as whole bytes or 16-bit words; packed samples
+            // of other widths would be taken apart at the wrong places.
+            if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
+            // 16-bit samples other than palette indexes are brought to bytes line by line.
+            const bool sixteen = bits == 16 && !(largePalette && samples == 1);
+            // One-sample grey in strips is scaled so that the brightest row keeps 8 significant
+            // bits, each row by its own shift first and all of them to the smallest shift
+            // afterwards. Other 16-bit samples (tiles, and grey with alpha or CIELAB, whose
+            // samples are no greys of one scale) keep their high byte.
+            const bool levelRows = sixteen && !tiled && samples == 1;
             const uint64_t lineBytes = (static_cast<uint64_t>(samples) * bits * width + 7) / 8;
             const uint64_t scan =
                 tiled ? static_cast<uint64_t>(TIFFScanlineSize64(tif)) : lineBytes;
             const uint64_t stripBytes = std::max<uint64_t>(lineBytes, scan) * rowsPerStrip;
-            if (stripBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
+            if (stripBytes > GetMaxBufferBytes())
                 throw TiffFail{"CRasterTIF can't allocate memory"};
-            std::vector<uint8_t> strip, tile;
+            std::vector<uint8_t> strip, tile, line8, rowShift;
             try {
                 strip.resize(static_cast<size_t>(stripBytes) + 8);
                 if (tiled) {
                     const uint64_t tileBytes = TIFFTileSize64(tif);
-                    if (tileBytes > static_cast<uint64_t>(kTiffMaxSingleAlloc))
+                    if (tileBytes > GetMaxBufferBytes())
                         throw TiffFail{"CRasterTIF can't allocate memory"};
                     tile.resize(static_cast<size_t>(tileBytes));
                 }
-            } catch (...) {
+                if (sixteen) line8.resize(static_cast<size_t>(width) * samples);
+                if (levelRows) rowShift.assign(height, kNoRowShift);
+            } catch (const std::exception&) {
                 throw TiffFail{"CRasterTIF can't allocate memory"};
             }
-            // Pixels of several samples are read as whole bytes or 16-bit words.
-            if (samples > 1 && bits != 8 && bits != 16) throw TiffFail{"Corrupted TIFF file!"};
             if (samples > 2 && GetBpp() != 24) {
                 if (!Create(width, height, 24, RASTER_FORMAT_TIF))
                     throw TiffFail{"CRasterTIF can't create image"};
@@ -339,65 +406,67 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                         if (TIFFReadTile(tif, tile.data(), col, ys, 0, 0) < 0)
                             throw TiffFail{"Corrupted tiled TIFF file!"};
                         const uint64_t w = b + t > scan ? scan - b : t;
-                        for (uint32_t r = 0; r < n && r < tileL; ++r)
-                            std::memcpy(strip.data() + r * scan + b, tile.data() + r * t,
-                                        static_cast<size_t>(w));
+                        TileToStrip(strip.data() + b, tile.data(), n, static_cast<uint32_t>(w),
+                                    static_cast<int64_t>(scan - w), static_cast<int64_t>(t - w));
                     }
                 }
                 const uint64_t srcLine = tiled ? scan : lineBytes;
                 for (uint32_t y = 0; y < n; ++y) {
                     const uint8_t* src = strip.data() + y * srcLine;
+                    uint64_t srcBytes = srcLine;
+                    uint32_t srcBits = bits;
                     const uint32_t imageRow = height - 1 - (ys + y);
                     uint8_t* dst = GetBits(imageRow);
+                    if (sixteen) {
+                        // libtiff delivers 16-bit samples in the host's order.
+                        const size_t count = std::min<size_t>(line8.size(), srcLine / 2);
+                        auto word = [&](size_t i) {
+                            uint16_t v;
+                            std::memcpy(&v, src + 2 * i, 2);
+                            return v;
+                        };
+                        uint32_t shift = 8;  // right shift that leaves 8 bits of the line
+                        if (levelRows) {
+                            uint8_t top = 0;
+                            for (size_t i = 0; i < count; ++i)
+                                top = std::max<uint8_t>(top, static_cast<uint8_t>(word(i) >> 8));
+                            const uint32_t lead =
+                                top ? static_cast<uint32_t>(std::countl_zero(top)) : 8;
+                            shift = 8 - lead;
+                            rowShift[imageRow] = static_cast<uint8_t>(lead);
+                        }
+                        for (size_t i = 0; i < count; ++i)
+                            line8[i] = static_cast<uint8_t>(word(i) >> shift);
+                        src = line8.data();
+                        srcBytes = line8.size();
+                        srcBits = 8;
+                    }
                     if (samples == 1) {
                         if (largePalette) {
-                            for (uint32_t x = 0; x < width; ++x) {
-                                const RGBQUAD& c =
-                                    table[sampleAt(src, srcLine, x, bits) & (table.size() - 1)];
-                                dst[3 * x] = c.rgbBlue;
-                                dst[3 * x + 1] = c.rgbGreen;
-                                dst[3 * x + 2] = c.rgbRed;
-                            }
-                        } else if (bits == GetBpp()) {
+                            MoveBitsPal(dst, src, width, bits, table.data());
+                        } else if (srcBits == GetBpp()) {
                             std::memcpy(dst, src,
-                                        static_cast<size_t>(std::min<uint64_t>(srcLine, stride)));
+                                        static_cast<size_t>(std::min<uint64_t>(srcBytes, stride)));
                         } else {
-                            // Samples deeper than a byte (16-bit grey among them) keep their
-                            // high byte, in strips and tiles alike: a grey keeps its brightness
-                            // whatever the rest of its row or picture holds.
-                            for (uint32_t x = 0; x < width; ++x) {
-                                const uint32_t v = sampleAt(src, srcLine, x, bits);
-                                dst[x] = static_cast<uint8_t>(bits <= 8 ? v : v >> (bits - 8));
-                            }
+                            MoveBits(dst, src, width, srcBits);
                         }
                     } else if (samples == 2) {
                         if (!AlphaCreate()) throw TiffFail{"CRasterTIF can't allocate memory"};
-                        const uint32_t sb = bits / 8 ? bits / 8 : 1;
-                        // 16-bit samples come in host order: keep their high byte.
-                        auto at = [&](size_t i) -> uint8_t {
-                            if (sb == 2) {
-                                uint16_t v;
-                                std::memcpy(&v, src + i * 2, 2);
-                                return static_cast<uint8_t>(v >> 8);
-                            }
-                            return src[i * sb];
-                        };
                         for (uint32_t x = 0; x < width; ++x) {
-                            const uint8_t a = at(2 * x + 1);
+                            const uint8_t a = src[2 * size_t(x) + 1];
                             // A palette index is no colour that could be premultiplied.
                             const uint8_t idx = associated && photometric != PHOTOMETRIC_PALETTE
-                                                    ? unpremultiply(at(2 * x), a)
-                                                    : at(2 * x);
+                                                    ? unpremultiply(src[2 * size_t(x)], a)
+                                                    : src[2 * size_t(x)];
                             SetPixelIndex(static_cast<int32_t>(x), static_cast<int32_t>(imageRow),
                                           idx);
                             AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(imageRow), a);
                         }
                     } else {
-                        const uint32_t sb = bits / 8 ? bits / 8 : 1;
                         for (uint32_t x = 0; x < width; ++x) {
-                            const uint8_t* p = src + static_cast<size_t>(x) * samples * sb;
-                            const double L = p[0], a = static_cast<int8_t>(p[sb]),
-                                         bb = static_cast<int8_t>(p[2 * sb]);
+                            const uint8_t* p = src + static_cast<size_t>(x) * samples;
+                            const double L = p[0], a = static_cast<int8_t>(p[1]),
+                                         bb = static_cast<int8_t>(p[2]);
                             const double q = (L / 2.55 + 16) / 116;
                             const double X = std::pow(q + a * 0.002, 3) * 0.95047, Y = q * q * q,
                                          Z = std::pow(q - bb * 0.005, 3) * 1.0883;
@@ -407,13 +476,29 @@ bool CRasterTIF::Decode(CRasterFile* file) {
                             dst[3 * x] = labChannel(0.055648 * X - 0.204043 * Y + 1.057311 * Z);
                             if (samples >= 4)
                                 AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(imageRow),
-                                         p[3 * sb]);
+                                         p[3]);
                         }
                     }
                 }
             }
+            if (levelRows) {
+                uint8_t least = kNoRowShift;
+                for (uint8_t lead : rowShift) least = std::min(least, lead);
+                for (uint32_t r = 0; r < height; ++r) {
+                    const uint8_t lead = rowShift[r];
+                    if (lead == kNoRowShift || lead <= least) continue;
+                    uint8_t* row = GetBits(r);
+                    for (uint32_t x = 0; x < width; ++x)
+                        row[x] = static_cast<uint8_t>(row[x] >> (lead - least));
+                }
+            }
         }
 
+        // The stored picture turned into place by the tag's meaning: orientation 6 stores the
+        // picture's right-hand column as its first row, so the rows are turned clockwise into
+        // place (with 5 mirrored after), and 8 stores the left-hand column first, turned
+        // counter-clockwise (7 mirrored after). Turned the other way round, such pictures
+        // would stand on their heads.
         switch (orientation) {
             case 2:
                 Mirror();
@@ -428,10 +513,10 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             case 5:
                 RotateRight();
                 Mirror();
-                break;  // transpose
+                break;
             case 6:
                 RotateRight();
-                break;  // stored rows are the picture's columns, right first
+                break;
             case 7:
                 RotateLeft();
                 Mirror();
@@ -445,7 +530,7 @@ bool CRasterTIF::Decode(CRasterFile* file) {
         return true;
     } catch (const TiffFail& e) {
         if (e.text[0]) SetLastError(e.text);
-        return info_.nEscape == -1 && info_.dwType == RASTER_FORMAT_TIF;
+        return answered;
     }
 }
 

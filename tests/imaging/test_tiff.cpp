@@ -257,8 +257,9 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
     EXPECT_EQ(topPixel(p16i, 1, 0).rgbRed, 0x2200 * 255 / 65535);
     EXPECT_EQ(topPixel(p16i, 2, 0).rgbGreen, 255);
 
-    // 16-bit grey keeps the high byte of every sample, in strips and in tiles, whatever the
-    // brightest sample of its row or picture.
+    // 16-bit grey in strips is scaled so that its brightest row keeps 8 significant bits (the
+    // high byte 39 has two leading zero bits: every sample is shifted right by 6), the other
+    // rows to the same scale; in tiles it keeps the high byte of every sample.
     for (uint32_t tile : {0u, 16u}) {
         Page g16{.width = 3, .height = 2, .bits = 16, .rowsPerStrip = 1, .tile = tile};
         g16.sample = [](uint32_t x, uint32_t y, uint32_t) {
@@ -267,8 +268,8 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
         CRaster gi;
         ASSERT_TRUE(decode(gi, makeTiff({g16}))) << gi.GetLastError();
         for (int x = 0; x < 3; ++x) {
-            EXPECT_EQ(gi.GetPixelIndex(x, 1), 39) << tile;
-            EXPECT_EQ(gi.GetPixelIndex(x, 0), 1) << tile;
+            EXPECT_EQ(gi.GetPixelIndex(x, 1), tile ? 39 : (39 * 256 + x * 80) >> 6) << tile;
+            EXPECT_EQ(gi.GetPixelIndex(x, 0), tile ? 1 : 4) << tile;
         }
     }
 }
@@ -276,7 +277,7 @@ TEST(Tiff, BilevelPaletteAndSixteenBit) {
 // Colours stored premultiplied by their alpha come back at full strength (rounded, at most
 // 255; alpha 0 leaves them); unassociated alpha and palette indexes stay as stored. Grey with
 // alpha keeps its alpha at 16 bits too, in strips and tiles.
-TEST(Tiff, AlphaOnEveryPath) {
+TEST(Tiff, AlphaOnEveryPathLeavesColoursUnpremultiplied) {
     // The last pixel comes back at exactly 256 before it is held to 255.
     const uint32_t colour[4] = {50, 200, 7, 201}, alpha[4] = {128, 100, 0, 200};
     for (uint16_t kind : {uint16_t(EXTRASAMPLE_ASSOCALPHA), uint16_t(EXTRASAMPLE_UNASSALPHA)}) {
@@ -599,4 +600,228 @@ TEST(Tiff, PackedGreyAndGreyWithAlpha) {
     CRaster w;
     EXPECT_FALSE(decode(w, makeTiff({wide})));
     EXPECT_STREQ(w.GetLastError(), "Corrupted TIFF file!");
+}
+
+namespace {
+
+struct BufferCap {
+    explicit BufferCap(uint64_t n) { CRasterTIF::SetMaxBufferBytes(n); }
+    ~BufferCap() { CRasterTIF::SetMaxBufferBytes(0); }
+};
+
+}  // namespace
+
+// The palette table is the decoder's own buffer like the strips: one it cannot have fails the
+// decode with its own words, and nothing leaves the decode but the result.
+TEST(Tiff, PaletteTableItCannotAllocateFailsTheDecode) {
+    EXPECT_EQ(CRasterTIF::GetMaxBufferBytes(), static_cast<uint64_t>(kTiffMaxSingleAlloc));
+    Page nine{.width = 4, .height = 2, .bits = 9, .photometric = PHOTOMETRIC_PALETTE};
+    nine.colormap.assign(3 * 512, 0);
+    nine.colormap[5] = 65535;  // red of entry 5
+    nine.sample = [](uint32_t x, uint32_t, uint32_t) { return 5 + x; };
+    const Bytes big = makeTiff({nine});          // a table of 512 entries: 2,048 bytes
+    const Bytes grey = makeTiff({grey8(4, 2)});  // 256 entries: 1,024 bytes
+    const struct {
+        const Bytes* file;
+        uint64_t table;
+    } cases[] = {{&big, 2048}, {&grey, 1024}};
+    for (const auto& c : cases) {
+        {
+            BufferCap cap(c.table - 1);
+            CRaster img;
+            EXPECT_FALSE(decode(img, *c.file)) << c.table;
+            EXPECT_STREQ(img.GetLastError(), "Unable to allocate TIFF palette");
+            EXPECT_FALSE(img.IsValid());
+        }
+        BufferCap cap(c.table);
+        CRaster img;
+        ASSERT_TRUE(decode(img, *c.file)) << c.table << " " << img.GetLastError();
+    }
+    CRaster img;
+    ASSERT_TRUE(decode(img, big));
+    EXPECT_EQ(topPixel(img, 0, 0).rgbRed, 255);
+    // The strip buffer answers to the same limit, after the table.
+    BufferCap cap(1500);
+    CRaster wide;
+    EXPECT_FALSE(decode(wide, makeTiff({grey8(100, 20)})));  // one strip of 2,000 bytes
+    EXPECT_STREQ(wide.GetLastError(), "CRasterTIF can't allocate memory");
+}
+
+// Only an answered size query succeeds: a query on data that is no TIFF fails, also for an
+// image that already carries the TIFF format id (it is copied into the decoder).
+TEST(Tiff, FailedSizeQueryIsNoSuccess) {
+    const Bytes onePage = makeTiff({grey8(2, 2)});
+    const struct {
+        Bytes data;
+        int32_t frame;
+    } cases[] = {{{}, 0}, {{'I', 'I', 42, 0, 1, 2}, 0}, {onePage, 1}};
+    for (const auto& c : cases) {
+        CRaster img(RASTER_FORMAT_TIF);
+        img.SetEscape(-1);
+        img.SetFrame(c.frame);
+        EXPECT_FALSE(decode(img, c.data)) << c.data.size();
+    }
+    CRaster img(RASTER_FORMAT_TIF);
+    img.SetEscape(-1);
+    ASSERT_TRUE(decode(img, onePage));  // the page that is there answers
+    EXPECT_EQ(img.GetWidth(), 2u);
+}
+
+// 16-bit grey that uses only the low 12 bits: the brightest row keeps 8 significant bits, so
+// every sample is shifted right by 4, each row first by its own shift and then to the
+// brightest row's. Rows that no strip delivered stay blank and take no part.
+TEST(Tiff, SixteenBitGreyIsScaledToItsBrightestRow) {
+    const uint32_t maxima[4] = {0x00FF, 0x0FFF, 0x07FF, 0x0010};
+    Page p{.width = 4, .height = 4, .bits = 16, .rowsPerStrip = 1};
+    p.sample = [&](uint32_t x, uint32_t y, uint32_t) { return maxima[y] * (x + 1) / 4; };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
+    for (uint32_t y = 0; y < 4; ++y)
+        for (uint32_t x = 0; x < 4; ++x)
+            ASSERT_EQ(img.GetPixelIndex(int(x), int(3 - y)), p.sample(x, y, 0) >> 4)
+                << x << "," << y;
+
+    // All below 256: nothing is shifted.
+    Page dark = p;
+    dark.sample = [](uint32_t x, uint32_t y, uint32_t) { return 40 * y + x; };
+    CRaster d;
+    ASSERT_TRUE(decode(d, makeTiff({dark})));
+    EXPECT_EQ(d.GetPixelIndex(3, 0), 123);
+
+    // The brightest row's strip is damaged: the rows read are scaled among themselves.
+    Bytes file = makeTiff({p});
+    const size_t offsets = tagValue(file, TIFFTAG_STRIPOFFSETS);
+    ASSERT_NE(offsets, 0u);
+    const uint32_t table = file[offsets] | (file[offsets + 1] << 8) | (file[offsets + 2] << 16) |
+                           (uint32_t(file[offsets + 3]) << 24);
+    file[table + 4 + 2] = 0xF0;  // the second strip (0x0FFF) lies past the end
+    file[table + 4 + 3] = 0xFF;
+    CRaster cut;
+    ASSERT_TRUE(decode(cut, file)) << cut.GetLastError();
+    for (uint32_t x = 0; x < 4; ++x) {
+        EXPECT_EQ(cut.GetPixelIndex(int(x), 3), p.sample(x, 0, 0)) << x;  // alone: as it is
+        EXPECT_EQ(cut.GetPixelIndex(int(x), 2), 0) << x;
+        EXPECT_EQ(cut.GetPixelIndex(int(x), 1), 0) << x;
+    }
+}
+
+// CIELAB of 16 bits takes the high byte of each sample (libtiff hands them in host order).
+TEST(Tiff, SixteenBitCieLabTakesTheHighBytes) {
+    Page lab{.width = 2, .height = 1, .samples = 3, .bits = 16, .photometric = PHOTOMETRIC_CIELAB};
+    lab.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        return c == 0 ? (x ? 0x0011u : 0xFF11u) : 0x0011u;
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({lab}))) << img.GetLastError();
+    EXPECT_GE(img.GetPixelColor(0, 0).rgbGreen, 254) << rgbText(img.GetPixelColor(0, 0));
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "8,8,8");
+}
+
+// The line operations on their own: samples as libtiff delivers them (packed widths as a
+// big-endian bit stream, 16, 24 and 32 bits in the host's order) become bytes, indexes become
+// colours, and tile rows land in their place in the line.
+TEST(Tiff, MoveBitsTileToStripAndPaletteLines) {
+    const struct {
+        uint32_t bits;
+        Bytes src;
+        Bytes want;
+    } cases[] = {
+        {1, {0xA5}, {1, 0, 1, 0, 0, 1, 0, 1}},
+        {2, {0x1B, 0xC0}, {0, 1, 2, 3, 3}},
+        {4, {0x9F, 0x30}, {9, 15, 3}},
+        {12, {0xAB, 0xCD, 0xEF}, {0xAB, 0xDE}},
+        {16, {0x34, 0x12, 0xFF, 0x00}, {0x12, 0x00}},
+        {24, {0x56, 0x34, 0x12}, {0x12}},
+        {32, {0x78, 0x56, 0x34, 0x12, 0, 0, 0, 0x80}, {0x12, 0x80}},
+    };
+    for (const auto& c : cases) {
+        Bytes out(c.want.size() + 1, 0xEE);
+        CRasterTIF::MoveBits(out.data(), c.src.data(), static_cast<uint32_t>(c.want.size()),
+                             c.bits);
+        EXPECT_EQ(Bytes(out.begin(), out.end() - 1), c.want) << c.bits;
+        EXPECT_EQ(out.back(), 0xEE) << c.bits;
+    }
+    std::vector<RGBQUAD> table(4096);
+    table[0xABC].rgbRed = 1;
+    table[0xDEF].rgbGreen = 2;
+    const uint8_t twelve[3] = {0xAB, 0xCD, 0xEF};
+    uint8_t colours[7];
+    colours[6] = 0xEE;
+    CRasterTIF::MoveBitsPal(colours, twelve, 2, 12, table.data());
+    EXPECT_EQ(colours[2], 1);  // blue, green, red of entry 0xABC
+    EXPECT_EQ(colours[4], 2);
+    EXPECT_EQ(colours[6], 0xEE);
+
+    // Two rows of 3 bytes out of tile rows of 4, into lines of 10 from byte 6 on.
+    const uint8_t tile[8] = {1, 2, 3, 9, 4, 5, 6, 9};
+    Bytes lines(20, 0);
+    CRasterTIF::TileToStrip(lines.data() + 6, tile, 2, 3, 10 - 3, 4 - 3);
+    EXPECT_EQ(lines, (Bytes{0, 0, 0, 0, 0, 0, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6, 0}));
+}
+
+// Orientation 6 stores the picture's right-hand column first: the stored first row is shown
+// as the right-hand column, top to bottom, and a size query answers with that turned size.
+TEST(Tiff, OrientationSixIsTurnedClockwiseAndQueriedTurned) {
+    Page p = grey8(3, 2);
+    p.sample = [](uint32_t x, uint32_t y, uint32_t) { return 10 * y + x + 1; };
+    p.orientation = ORIENTATION_RIGHTTOP;
+    const Bytes file = makeTiff({p});
+    CRaster img;
+    ASSERT_TRUE(decode(img, file)) << img.GetLastError();
+    ASSERT_EQ(img.GetWidth(), 2u);
+    ASSERT_EQ(img.GetHeight(), 3u);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(topPixel(img, 1, x).rgbRed, x + 1) << x;
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(topPixel(img, 0, x).rgbRed, 11 + x) << x;
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decode(q, file));
+    EXPECT_EQ(q.GetWidth(), 2u);
+    EXPECT_EQ(q.GetHeight(), 3u);
+}
+
+// The memory procedures: byte differences compared as unsigned, reduced to -1, 0 or 1 by the
+// first of them; sizes of 0 or less do nothing.
+TEST(TiffGlue, MemoryProcedures) {
+    const uint8_t a[3] = {1, 0x80, 0x00}, b[3] = {1, 0x7F, 0xFF};
+    EXPECT_EQ(TiffMemcmp(a, b, 3), 1);
+    EXPECT_EQ(TiffMemcmp(b, a, 3), -1);
+    EXPECT_EQ(TiffMemcmp(a, b, 1), 0);
+    EXPECT_EQ(TiffMemcmp(a, b, 0), 0);
+    EXPECT_EQ(TiffMemcmp(a + 2, b + 2, 1), -1);
+
+    uint8_t buf[6] = {0, 0, 0, 0, 0, 0};
+    TiffMemset(buf + 1, 0x1AB, 3);  // the value's low byte
+    EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0xAB, 0xAB, 0xAB, 0, 0}));
+    TiffMemset(buf, 7, 0);
+    TiffMemcpy(buf + 3, a, 3);
+    EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0xAB, 0xAB, 1, 0x80, 0}));
+    TiffMemcpy(buf, b, -1);
+    EXPECT_EQ(buf[0], 0);
+
+    auto* p = static_cast<uint8_t*>(TiffRealloc(nullptr, 2));
+    ASSERT_NE(p, nullptr);
+    p[0] = 5;
+    p[1] = 6;
+    p = static_cast<uint8_t*>(TiffRealloc(p, 4096));
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p[1], 6);
+    EXPECT_EQ(TiffRealloc(p, 0), nullptr);  // p stays ours
+    EXPECT_EQ(p[0], 5);
+    std::free(p);
+}
+
+// The file object travels as the handle's client data: libtiff's descriptor is an int, too
+// narrow for a pointer on a 64-bit host, and says "none". A file object without data has its
+// size of -1 passed on as it is.
+TEST(TiffGlue, FileObjectIsTheClientDataNotTheDescriptor) {
+    Bytes t = makeTiff({grey8(2, 2)});
+    CRasterMemFile m(t.data(), t.size());
+    TIFF* tif = TiffOpenOnCRasterFile(&m, "r");
+    ASSERT_NE(tif, nullptr);
+    EXPECT_EQ(TiffFileOf(tif), &m);
+    EXPECT_EQ(TIFFFileno(tif), -1);
+    TIFFClose(tif);
+    EXPECT_EQ(TiffFileOf(nullptr), nullptr);
+    CRasterMemFile none;
+    EXPECT_EQ(TiffSizeProc(&none), static_cast<toff_t>(-1));
 }
