@@ -169,8 +169,12 @@ void CRaster::Copy(const CRaster& src, bool copyPixels, bool copySelection, bool
     info_ = src.info_;
     head_ = src.head_;
     if (!Create(src.GetWidth(), src.GetHeight(), src.GetBpp(), src.GetType())) {
-        // An empty source leaves an empty copy that still carries the source's information.
+        // An empty source leaves an empty copy that still carries the source's information,
+        // with the creation's words as its last error. Its size is 0: it holds no pixels.
+        char text[sizeof info_.szLastError];
+        std::memcpy(text, info_.szLastError, sizeof text);
         info_ = src.info_;
+        std::memcpy(info_.szLastError, text, sizeof text);
         head_ = src.head_;
         head_.biWidth = head_.biHeight = 0;
         head_.biClrUsed = 0;
@@ -685,6 +689,13 @@ void CRaster::SetCodecOption(uint32_t value, uint32_t id) {
     uint32_t index = GetTypeIndexFromId(id);
     if (index == 0) index = GetTypeIndexFromId(info_.dwType);
     info_.dwCodecOpt[index] = value;
+}
+
+// The quality plus a half, truncated to a whole number and that to a byte. The whole number
+// is taken at its nearest representable value first: converting a quality beyond any integer
+// (or one that is not a number) straight to a byte has no defined result.
+uint8_t CRaster::GetJpegQuality() const {
+    return static_cast<uint8_t>(SaturateCast<int64_t>(double(info_.fQuality) + 0.5) & 0xFF);
 }
 
 int16_t CRaster::ntohs(int16_t v) {

@@ -216,7 +216,7 @@ public:
     static uint32_t GetTypeIndexFromId(uint32_t id);
     uint32_t GetCodecOption(uint32_t id = 0) const;
     void SetCodecOption(uint32_t value, uint32_t id = 0);
-    uint8_t GetJpegQuality() const { return static_cast<uint8_t>(info_.fQuality + 0.5f); }
+    uint8_t GetJpegQuality() const;
     void SetJpegQuality(float q) { info_.fQuality = q; }
     uint8_t GetJpegScale() const { return info_.nJpegScale; }
     void SetJpegScale(uint8_t s) { info_.nJpegScale = s; }

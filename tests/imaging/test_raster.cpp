@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "imaging/raster.h"
 #include "test_util.h"
@@ -294,6 +295,55 @@ TEST(Raster, PaletteArraysAndCodecOptionSlots) {
     for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u}) img.SetCodecOption(id * 10, id);
     for (uint32_t id : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 9u, 11u, 12u})
         EXPECT_EQ(img.GetCodecOption(id), id * 10) << id;
+}
+
+// The engine keys pictures by the exact colour 0xFF00FF: the magenta and white of 16-bit
+// pixels come out as that key and as white, in both common layouts.
+TEST(Raster, SixteenBitMagentaIsTheEnginesKeyColour) {
+    const struct {
+        uint32_t r, g, b;
+        uint16_t magenta, white;
+    } layouts[] = {{0x7C00, 0x03E0, 0x001F, 0x7C1F, 0x7FFF},
+                   {0xF800, 0x07E0, 0x001F, 0xF81F, 0xFFFF}};
+    for (const auto& l : layouts) {
+        CRaster img(2, 1, 24, 0);
+        const uint8_t src[4] = {uint8_t(l.magenta), uint8_t(l.magenta >> 8), uint8_t(l.white),
+                                uint8_t(l.white >> 8)};
+        img.Bitfield2RGB(src, l.r, l.g, l.b, 16);
+        EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "255,0,255") << l.r;
+        EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,255,255") << l.r;
+    }
+}
+
+// An empty source gives an empty copy: no size, the source's information, and the creation's
+// words as its last error.
+TEST(Raster, CopyOfAnEmptyImageCarriesTheCreationsText) {
+    CRaster empty(RASTER_FORMAT_GIF);
+    empty.SetFrameDelay(7);
+    empty.SetLastError("the source's own");
+    CRaster copy(empty);
+    EXPECT_FALSE(copy.IsValid());
+    EXPECT_EQ(copy.GetWidth(), 0u);
+    EXPECT_EQ(copy.GetFrameDelay(), 7u);
+    EXPECT_EQ(copy.GetType(), static_cast<uint32_t>(RASTER_FORMAT_GIF));
+    EXPECT_STREQ(copy.GetLastError(),
+                 "CRaster::Create : width and height must be greater than zero");
+}
+
+// The quality plus a half, truncated to a whole number and that to a byte; values beyond any
+// whole number keep the nearest one first.
+TEST(Raster, JpegQualityIsTruncatedToAByte) {
+    const struct {
+        float quality;
+        uint8_t want;
+    } cases[] = {{90.0f, 90},  {89.5f, 90},   {89.4f, 89},
+                 {0.0f, 0},    {255.4f, 255}, {255.5f, 0},
+                 {300.0f, 44}, {1e30f, 255},  {std::numeric_limits<float>::quiet_NaN(), 0}};
+    for (const auto& c : cases) {
+        CRaster img;
+        img.SetJpegQuality(c.quality);
+        EXPECT_EQ(img.GetJpegQuality(), c.want) << c.quality;
+    }
 }
 
 TEST(Raster, Bitfield2RgbStretchesEveryMaskWidth) {
