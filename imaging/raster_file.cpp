@@ -31,6 +31,8 @@ bool CRasterIOFile::Close() {
     return true;
 }
 
+// A null buffer reads and writes nothing rather than being handed to stdio, which would
+// dereference it.
 size_t CRasterIOFile::Read(void* buffer, size_t size, size_t count) {
     if (!stream_ || !buffer) return 0;
     return std::fread(buffer, size, count, stream_);
@@ -206,7 +208,8 @@ bool CRasterMemFile::Alloc(size_t needed) {
     if (needed > edge_) {
         if (needed >= std::numeric_limits<uint32_t>::max() - 0x10000) return false;
         const size_t capacity = (needed & ~static_cast<size_t>(0xFFFF)) + 0x10000;
-        // A caller's buffer is never handed to realloc: copy it into our own block instead.
+        // A caller's buffer is never handed to realloc, as it need not come from malloc and
+        // stays the caller's: its data are copied into a block of our own instead.
         uint8_t* grown;
         if (buffer_ && freeOnClose_) {
             grown = static_cast<uint8_t*>(std::realloc(buffer_, capacity));

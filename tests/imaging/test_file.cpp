@@ -161,3 +161,33 @@ TEST(MemFile, WithoutABufferTheGivenSizeIsTheEdge) {
     EXPECT_EQ(f.Capacity(), 131072u);
     EXPECT_EQ(f.Size(), 0);
 }
+
+// A buffer of the caller's need not come from malloc (here: the stack) and stays the caller's:
+// growing copies its data into the file's own block, and the caller's bytes are not touched.
+TEST(MemFile, CallersBufferIsCopiedNotReallocated) {
+    uint8_t data[3] = {7, 8, 9};
+    CRasterMemFile f(data, 3);
+    ASSERT_TRUE(f.Seek(0, 2));
+    EXPECT_EQ(f.Write("abc", 1, 3), 3u);  // past the edge: grows
+    EXPECT_NE(f.GetBuffer(), data);
+    EXPECT_EQ(std::memcmp(f.GetBuffer(),
+                          "\x07\x08\x09"
+                          "abc",
+                          6),
+              0);
+    EXPECT_EQ(data[2], 9);
+}
+
+// A null buffer is never handed to stdio: reads and writes of it give 0 and leave the stream.
+TEST(IOFile, NullBufferReadsAndWritesNothing) {
+    FILE* tmp = std::tmpfile();
+    ASSERT_NE(tmp, nullptr);
+    CRasterIOFile f(tmp);
+    ASSERT_EQ(f.Write("xy", 1, 2), 2u);
+    ASSERT_TRUE(f.Seek(0, 0));
+    EXPECT_EQ(f.Read(nullptr, 1, 2), 0u);
+    EXPECT_EQ(f.Write(nullptr, 1, 2), 0u);
+    EXPECT_EQ(f.Tell(), 0);
+    EXPECT_EQ(f.GetC(), 'x');
+    std::fclose(tmp);
+}
