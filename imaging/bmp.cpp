@@ -57,12 +57,17 @@ void rle8(CRaster& img, CRasterFile* f) {
 }
 
 void rle4(CRaster& img, CRasterFile* f) {
-    const int64_t stride = img.GetEffWidth(), h = img.GetHeight();
+    const int64_t stride = img.GetEffWidth();
+    const int64_t area = stride * img.GetHeight();  // bytes of the pixel area
+    uint8_t* const bits = img.GetBits();
     int64_t x = 0, y = 0;  // x counts bytes
     bool low = false;
     auto put = [&](uint8_t nibble) {
-        if (y >= 0 && y < h && x < stride) {
-            uint8_t& b = img.GetBits(static_cast<uint32_t>(y))[x];
+        // The rows lie one after the other: a run that passes the end of its row goes on at
+        // the start of the next one. Only what falls past the whole area is dropped.
+        const int64_t at = y * stride + x;
+        if (at >= 0 && at < area) {
+            uint8_t& b = bits[at];
             if (!low)
                 b = static_cast<uint8_t>(nibble << 4);
             else
@@ -262,8 +267,9 @@ bool CRasterBMP::Decode(CRasterFile* file) {
                     throw BmpFail{"can't allocate memory"};
                 }
                 file->Read(buffer.data(), 1, n);
-                // Alpha from the fourth byte, or from the alpha mask of a bit-field file;
-                // alpha that is 0 everywhere was never meant as alpha: opaque.
+                // Alpha from the fourth byte, or from the alpha mask of a bit-field file (such a
+                // file carries its transparency there; taken as opaque it would lose it); alpha
+                // that is 0 everywhere was never meant as alpha: opaque.
                 if (bih.biCompression == 0 || masks[3] != 0) {
                     if (!AlphaCreate()) throw BmpFail{"can't allocate memory"};
                     bool any = false;

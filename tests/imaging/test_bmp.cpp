@@ -153,6 +153,30 @@ TEST(Bmp, Rle4Runs) {
     }
 }
 
+// A 4-bit run that passes the end of its row goes on at the start of the next one (the rows
+// lie one after the other); what falls past the last row is dropped.
+TEST(Bmp, Rle4RunsGoOnIntoTheNextRow) {
+    BmpSpec s{.width = 4, .height = 2, .bpp = 4, .compression = 2};  // rows of 4 bytes
+    for (int i = 0; i < 16; ++i) s.palette.push_back(colourAt(i, 0));
+    s.rawPixels = {12, 0x12,         // 12 pixels from the start of the bottom row
+                   0,  0,            // end of line: the top row, at its start
+                   20, 0x34, 0, 1};  // 20 pixels: 8 to the row's end, the rest dropped
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeBmp(s))) << img.GetLastError();
+    // The bottom row's padding took pixels 4 to 7; pixels 8 to 11 are the top row's 0 to 3,
+    // which the later run wrote over.
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(img.GetPixelIndex(x, 0), x % 2 ? 2 : 1) << x;
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(img.GetPixelIndex(x, 1), x % 2 ? 4 : 3) << x;
+    EXPECT_EQ(img.GetBits(1)[3], 0x34);
+
+    s.rawPixels = {12, 0x56, 0, 1};  // the same run alone: the top row's first two bytes
+    CRaster once;
+    ASSERT_TRUE(decode(once, makeBmp(s)));
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(once.GetPixelIndex(x, 1), x % 2 ? 6 : 5) << x;
+    EXPECT_EQ(once.GetBits(1)[1], 0x56);
+    EXPECT_EQ(once.GetBits(1)[2], 0);
+}
+
 TEST(Bmp, ErrorsAndOddCases) {
     Bytes bad = makeBmp(indexed(2, 2, 8));
     bad[14] = 39;  // unknown header size
