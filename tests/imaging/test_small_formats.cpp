@@ -144,6 +144,22 @@ TEST(Tga, ColourMapsAtTheirRealSize) {
     EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,0,255");
 }
 
+// The engine keys pictures by the exact colour 0xFF00FF: 16-bit magenta comes out as that
+// key, white as white, raw and run-length coded alike.
+TEST(Tga, SixteenBitMagentaIsTheEnginesKeyColour) {
+    for (int type : {2, 10}) {
+        Out o;
+        o.raw(tgaHeader(type, 2, 1, 16, 0));
+        if (type == 10) o.u8(0x01);  // a raw packet of two
+        o.u16(0x7C1F);
+        o.u16(0x7FFF);
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, o.b, RASTER_FORMAT_TGA)) << type << img.GetLastError();
+        EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "255,0,255") << type;
+        EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,255,255") << type;
+    }
+}
+
 TEST(Tga, Errors) {
     const std::pair<Bytes, const char*> failures[] = {
         {{}, "Not a TGA"},
