@@ -1,5 +1,6 @@
 // Picks the decoder for a format id, or tries them all in turn when the id is 0.
 #include <memory>
+#include <new>
 
 #include "imaging/decoders.h"
 
@@ -7,16 +8,26 @@ namespace hqlv::imaging {
 
 namespace {
 
-// Runs one decoder over the file; on success the result moves into `into`.
+// Runs one decoder over the file; on success the result moves into `into`. Every decoder
+// reports through its result; memory that runs out inside one of the libraries' or the
+// standard containers' allocations is that decoder's failure as well, so nothing leaves
+// the decode but its result.
 template <class D, class... Args>
 bool tryDecoder(CRaster& into, CRasterFile* file, bool keepFailure, bool copyFrames, Args... args) {
-    auto dec = std::make_unique<D>();
-    dec->CopyInfo(into);
-    if (dec->Decode(file, args...)) {
+    std::unique_ptr<D> dec;
+    bool ok = false;
+    try {
+        dec = std::make_unique<D>();
+        dec->CopyInfo(into);
+        ok = dec->Decode(file, args...);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (ok) {
         into.Transfer(*dec, true);
         return true;
     }
-    if (keepFailure) {
+    if (keepFailure && dec) {
         into.SetLastError(dec->GetLastError());
         if (copyFrames) into.SetNumFrames(dec->GetNumFrames());
     }

@@ -2,8 +2,9 @@
 // orientation into the bottom-up layout.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
-#include <vector>
 
 #include "imaging/raster.h"
 
@@ -12,14 +13,16 @@ namespace hqlv::imaging {
 bool CRaster::Flip(bool flipSelection, bool flipAlpha) {
     if (!pDib_) return false;
     const size_t stride = info_.dwEffWidth;
-    std::vector<uint8_t> tmp(stride);
+    // A row buffer that cannot be had is a false result, not an exception.
+    std::unique_ptr<uint8_t[]> tmp(new (std::nothrow) uint8_t[stride]);
+    if (!tmp) return false;
     const uint32_t h = GetHeight();
     for (uint32_t i = 0; i < h / 2; ++i) {
         uint8_t* a = GetBits(i);
         uint8_t* b = GetBits(h - 1 - i);
-        std::memcpy(tmp.data(), a, stride);
+        std::memcpy(tmp.get(), a, stride);
         std::memcpy(a, b, stride);
-        std::memcpy(b, tmp.data(), stride);
+        std::memcpy(b, tmp.get(), stride);
     }
     if (flipSelection) SelectionFlip();
     if (flipAlpha) AlphaFlip();
@@ -29,13 +32,14 @@ bool CRaster::Flip(bool flipSelection, bool flipAlpha) {
 namespace {
 bool flipPlane(uint8_t* plane, size_t w, size_t h) {
     if (!plane) return false;
-    std::vector<uint8_t> tmp(w);
+    std::unique_ptr<uint8_t[]> tmp(new (std::nothrow) uint8_t[w]);
+    if (!tmp) return false;
     for (size_t i = 0; i < h / 2; ++i) {
         uint8_t* a = plane + i * w;
         uint8_t* b = plane + (h - 1 - i) * w;
-        std::memcpy(tmp.data(), a, w);
+        std::memcpy(tmp.get(), a, w);
         std::memcpy(a, b, w);
-        std::memcpy(b, tmp.data(), w);
+        std::memcpy(b, tmp.get(), w);
     }
     return true;
 }
