@@ -825,3 +825,22 @@ TEST(TiffGlue, FileObjectIsTheClientDataNotTheDescriptor) {
     CRasterMemFile none;
     EXPECT_EQ(TiffSizeProc(&none), static_cast<toff_t>(-1));
 }
+
+// Grey with alpha of 16 bits keeps the high byte of both samples, row by row alike: a shift
+// of each row by its brightest sample would scale its alpha with it, differently in every row.
+TEST(Tiff, SixteenBitGreyWithAlphaKeepsItsHighBytesInEveryRow) {
+    Page p{
+        .width = 2, .height = 2, .samples = 2, .bits = 16, .rowsPerStrip = 1, .extraAlpha = true};
+    p.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        if (c == 0) return 0x0100u * (x + 1);
+        return y == 0 ? 0x0200u : 0xFF00u;
+    };
+    CRaster img;
+    ASSERT_TRUE(decode(img, makeTiff({p}))) << img.GetLastError();
+    for (int x = 0; x < 2; ++x) {
+        EXPECT_EQ(img.GetPixelIndex(x, 1), x + 1) << x;
+        EXPECT_EQ(img.GetPixelIndex(x, 0), x + 1) << x;
+        EXPECT_EQ(img.AlphaGet(x, 1), 2) << x;
+        EXPECT_EQ(img.AlphaGet(x, 0), 255) << x;
+    }
+}
