@@ -1,6 +1,7 @@
 #include "rules/table_ex.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -225,8 +226,22 @@ int32_t CMJTableEx::ChooseDealingChairAgain(const int32_t* record, int32_t) {
     return record ? record[692 / 4] : banker_;
 }
 
+int32_t CMJTableEx::ShuffleWall(std::vector<int32_t>& array, int32_t n, int32_t seed,
+                                int32_t extra) {
+    const int64_t count = int64_t{n} + extra;
+    if (count < 1 || count > INT32_MAX) return 0;
+    RandomPermutation(array, static_cast<int32_t>(count), seed);
+    return static_cast<int32_t>(count);
+}
+
+// The test deal is the card table's way of replacing a shuffled order by a fixed one; with no
+// test-deal folder given (the client's case) there is no file and the shuffle stands.
 void CMJTableEx::Shuffle() {
-    CCardTable::Shuffle();
+    std::vector<int32_t> order;
+    ShuffleWall(order, card_.tileTotal, ShuffleSeed(), 0);
+    order.resize(static_cast<size_t>(card_.tileTotal));
+    LoadTestDeal(order);
+    BuildTileSet(order);
 }
 
 int32_t CMJTableEx::IsCompleteSet() const {
@@ -572,7 +587,7 @@ int32_t CMJTableEx::ListHuClaims(const MJRequest& r, int32_t* out) {
             }
         }
     }
-    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.w[6];
+    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.gangKind();
     return n;
 }
 
@@ -968,6 +983,10 @@ int32_t CMJTableEx::SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32
     for (int c = 0; c < n; ++c) winnerCount += winValue_[c] > 0;
     if (!(mode_ & 2) && winnerCount > 0) {
         if (mode_ & 0x2000000) {
+            // A self-drawn win: every other chair loses p and the winner gains what they lose,
+            // (n - 1) x p, which is 3 x p at this game's four chairs. A fixed 3 x p would make
+            // points from nothing at a table of another size, and the zero-sum check below
+            // would then take the whole deal, the winner's points with it, away.
             for (int w = 0; w < n; ++w) {
                 if (winValue_[w] <= 0) continue;
                 const int32_t p = TotalFanPoints(hu_[w]);
@@ -1047,6 +1066,9 @@ int32_t CMJTableEx::SettleKongs(int32_t*, int32_t, int32_t, int32_t* points) {
     const int n = chairCount_;
     for (int c = 0; c < n; ++c) {
         const int32_t concealed = static_cast<int32_t>(melds_[c][kAnGang].size()) + kongUnits_[c];
+        // Each concealed kong and kong score unit: every chair, the owner included, pays 1 and
+        // the owner takes n, netting what the others paid (3 at four chairs). A fixed 4 would
+        // not balance at another table size, and the zero-sum check would clear the deal.
         for (int32_t k = 0; k < concealed; ++k) {
             points[c] += n;
             for (int o = 0; o < n; ++o) points[o] -= 1;
