@@ -443,12 +443,14 @@ int32_t CMJTableEx::KongDiscardAnswered(const MJRequest& r, int32_t priority, ui
     return 1;
 }
 
+// A chair's claim flags count whether it has answered or not: one that answered with a claim
+// keeps them until its claim is carried out.
 int32_t CMJTableEx::OthersMayStillHu(const MJRequest& r) {
     if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
     const int32_t p = ClaimPriority(r.chair(), r.other(), 1);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, p, removalTick_) : 0;
@@ -459,7 +461,7 @@ int32_t CMJTableEx::OthersMayStillClaim(const MJRequest& r) {
     const int32_t p = ClaimPriority(r.chair(), r.other(), 4);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, 1, removalTick_) : 0;
@@ -470,7 +472,7 @@ int32_t CMJTableEx::SomeoneCanHuDiscard(const MJRequest& r) {
     const int32_t p = ClaimPriority(r.chair(), r.other(), 2);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, p, removalTick_) : 0;

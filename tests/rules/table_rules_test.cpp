@@ -215,6 +215,32 @@ TEST(RobbingList, TheHeadNamesTheKongsKindNotAHandTile) {
     EXPECT_EQ(list[4 + 2], 8);
 }
 
+// --- Claim waiting -------------------------------------------------------------------------
+
+TEST(ClaimWaiting, AnAnsweredChairsFlagsStillOutrankARequest) {
+    // Chair 3 discards a 19: chair 2 may pung it, chair 1 win on it.
+    Rig r;
+    const auto h = r.Give(2, {19, 19});
+    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
+    auto t = r.Give(3, {19});
+    r.Discard(3, &t[0], 1);
+    r.OpenClaimWindow();
+    const auto pung = MJRequest::Meld(2, 3, t[0], h[0], h[1]);
+    ASSERT_TRUE(r.ClaimFlags(1) & 8);
+    // Chair 1 has answered: it asked for its win, which waits.
+    r.passed_[1] = 1;
+    r.waitOpe_[1] = 400;
+    EXPECT_EQ(r.OthersMayStillHu(pung), 1);
+    EXPECT_EQ(r.WaitOpe(2), 200 - 1);
+    EXPECT_TRUE(r.Answered(2));
+    EXPECT_EQ(r.CheckPengRequest(pung), 0);
+    // Had chair 1 passed (its flags cleared), nothing would outrank the pung.
+    r.pgch_[1] = 0;
+    r.waitOpe_[1] = r.waitOpe_[2] = 0;
+    EXPECT_EQ(r.OthersMayStillHu(pung), 0);
+    EXPECT_EQ(r.CheckPengRequest(pung), 1);
+}
+
 // --- The card level's shapes and values -----------------------------------------------------
 
 TEST(CardTable, EveryIdIsOfShapeZeroAndAnIdOfNoTileHasNoKind) {
