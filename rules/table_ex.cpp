@@ -847,6 +847,9 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
     return best;
 }
 
+// The pass rule holds here too: the wins on a discard or a robbed kong are found by asking
+// every chair's value, whether it claimed or not, and a chair that let the kind pass since its
+// last draw would otherwise win on it all the same.
 int32_t CMJTableEx::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
     if (PassedKind(chair, tile, mask)) return 0;
