@@ -73,19 +73,24 @@ int CBase64Coder::decode(const uint8_t* text, size_t n, std::vector<uint8_t>& ou
         // Input used up after a full group: the bytes stay, but no end mark was seen.
         while (pos < n && table_[text[pos]] == kSkip) ++pos;
         if (pos >= n) return 0;
+        // A group is four significant characters, read whole before any of them is looked
+        // at: running out inside it counts as an invalid character, so "YQ=" is no text.
         int c[4];
-        for (int k = 0; k < 4; ++k) {
-            c[k] = next();
+        for (int& k : c) k = next();
+        // "=" first: the end, with what the earlier groups gave.
+        if (c[0] == 64) return 1;
+        for (int k : c)
+            if (k == kInvalid) {
+                out.clear();
+                return 0;
+            }
+        // "=" in place 2, 3 or 4 ends the text after the bytes its group gives.
+        for (int k = 1; k < 4; ++k)
             if (c[k] == 64) {
                 if (k >= 2) out.push_back(uint8_t((c[0] << 2) | (c[1] >> 4)));
                 if (k == 3) out.push_back(uint8_t(((c[1] & 15) << 4) | (c[2] >> 2)));
                 return 1;
             }
-            if (c[k] == kInvalid) {
-                out.clear();
-                return 0;
-            }
-        }
         out.push_back(uint8_t((c[0] << 2) | (c[1] >> 4)));
         out.push_back(uint8_t(((c[1] & 15) << 4) | (c[2] >> 2)));
         out.push_back(uint8_t(((c[2] & 3) << 6) | c[3]));

@@ -15,7 +15,7 @@ public:
     virtual void InitTables();
     virtual ~CBase64Coder() = default;
     // Both decoders return 1 when the text ended with "=", else 0 (an invalid character
-    // also empties the output).
+    // also empties the output, and a text that runs out inside a group of four has one).
     virtual int DecodeString(const std::string& text, std::vector<uint8_t>& out);
     virtual int DecodeBytes(const std::vector<uint8_t>& text, std::vector<uint8_t>& out);
     virtual int EncodeToString(const std::vector<uint8_t>& bytes, std::string& out);

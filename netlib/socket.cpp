@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "netlib/codec.h"
@@ -217,6 +218,16 @@ int CYrnSocket::ConnectWithTimeout(const std::string& host, int port, int timeou
 
 int CYrnSocket::StartWorker() {
     loop_ = std::make_unique<platform::MessageLoop>();
+    try {
+        worker_ = std::thread([this] { ThreadLoop(); });
+    } catch (const std::system_error& e) {
+        YrnLogWrite("socket: no worker thread: %s", e.what());
+        return 0;
+    }
+    return 1;
+}
+
+platform::Handle CYrnSocket::CreateSocketWindow() {
     window_ = std::make_unique<platform::FunctionTarget>([this](const platform::Message& m) {
         if (m.id == kMsgSocketNetwork)
             OnNetworkEvent(m);
@@ -224,7 +235,26 @@ int CYrnSocket::StartWorker() {
             checkStall();
         return intptr_t{0};
     });
-    platform::Handle h = window_->attach(*loop_);
+    return window_->attach(*loop_);
+}
+
+int CYrnSocket::ThreadLoop() {
+    const platform::Handle h = CreateSocketWindow();
+    const int fd = fd_.load();
+    // A few looks for a stalled packet within the stall limit; once a second at most.
+    const uint32_t look = std::clamp<uint32_t>(stallLimitMs_.load() / 5, 20, 1000);
+    if (!h || !setNonBlocking(fd, true) ||
+        !loop_->watchSocket(
+            fd, h, kMsgSocketNetwork,
+            platform::kSocketRead | platform::kSocketWrite | platform::kSocketClose) ||
+        !loop_->setTimer(h, kStallTimerId, look)) {
+        YrnLogWrite("socket: the worker cannot watch the socket");
+        loop_->quit();
+        window_.reset();
+        return 0;
+    }
+    // Only now is the start handshake answered: until then the start message is refused and
+    // WaitThreadStart tries again.
     loop_->setThreadHandler([this](const platform::Message& m) {
         if (m.id == kMsgSocketStart) {
             std::lock_guard g(sigLock_);
@@ -232,25 +262,18 @@ int CYrnSocket::StartWorker() {
             sigCv_.notify_all();
         }
     });
-    int fd = fd_.load();
-    if (!h || !setNonBlocking(fd, true) ||
-        !loop_->watchSocket(
-            fd, h, kMsgSocketNetwork,
-            platform::kSocketRead | platform::kSocketWrite | platform::kSocketClose))
-        return 0;
-    // A few looks within the stall limit; once a second at most.
-    const uint32_t look = std::clamp<uint32_t>(stallLimitMs_.load() / 5, 20, 1000);
-    if (!loop_->setTimer(h, kStallTimerId, look)) return 0;
-    return loop_->start() ? 1 : 0;
+    loop_->run();
+    // The window goes on the thread it lived on.
+    window_.reset();
+    return 0;
 }
 
 int CYrnSocket::WaitThreadStart() {
     for (int failures = 0;;) {
         {
+            // The calling thread (the UI thread while it connects) keeps its wait pump going.
             std::unique_lock lk(sigLock_);
-            if (sigCv_.wait_for(lk, std::chrono::milliseconds(failures ? 100 : 0),
-                                [this] { return stopped_; }))
-                return 0;
+            if (platform::waitForPumped(sigCv_, lk, 100, [this] { return stopped_; })) return 0;
         }
         platform::Message m;
         m.id = kMsgSocketStart;
@@ -293,6 +316,10 @@ int CYrnSocket::Bind(const std::string& host, int port) {
     return ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 1 : 0;
 }
 
+// Whether the socket still has its peer. Linux keeps no connect time for a socket, so the
+// question is put as whether it has a peer address: getpeername fails (ENOTCONN) for a socket
+// that was never connected or whose connection has gone down, and succeeds while it stands.
+// A stream that ended (IsStreamBroken) is over whatever the system still says.
 int CYrnSocket::IsConnected() const {
     int fd = fd_.load();
     if (fd <= 0 || broken_.load()) return 0;
@@ -314,13 +341,13 @@ void CYrnSocket::Close() {
         sigCv_.notify_all();
     }
     if (loop_) {
-        if (loop_->onDispatcherThread()) {
+        if (worker_.joinable() && worker_.get_id() == std::this_thread::get_id()) {
             // Closing from inside the worker cannot join it; the owner's next Close does.
             YrnLogWrite("socket closed from its own worker; worker left running");
             return;
         }
         loop_->quit();
-        loop_->join();
+        if (worker_.joinable()) worker_.join();
     }
     int fd = fd_.load();
     // Wake anything still blocked in a system call on the socket; the descriptor itself
@@ -362,15 +389,23 @@ int CYrnSocket::AddConnection(const std::string& host, int port) {
     return 1;
 }
 
-YrnConnectionPtr CYrnSocket::FindConnection(const std::string& host, int port) {
+YrnConnectionPtr CYrnSocket::FindConnection(const std::string& host, int port, std::string* key) {
+    std::string k = YrnMakeHostKey(host, port);
     std::lock_guard g(mapLock_);
-    auto it = connections_.find(YrnMakeHostKey(host, port));
-    return it == connections_.end() ? nullptr : it->second;
+    auto it = connections_.find(k);
+    YrnConnectionPtr rec = it == connections_.end() ? nullptr : it->second;
+    if (key) *key = std::move(k);
+    return rec;
 }
 
-YrnConnectionPtr CYrnSocket::GetFirstConnection() {
+YrnConnectionPtr CYrnSocket::GetFirstConnection(std::string* key) {
     std::lock_guard g(mapLock_);
-    return connections_.empty() ? nullptr : connections_.begin()->second;
+    if (connections_.empty()) {
+        if (key) key->clear();
+        return nullptr;
+    }
+    if (key) *key = connections_.begin()->first;
+    return connections_.begin()->second;
 }
 
 void CYrnSocket::SetConnection(const std::string& host, int port, YrnConnectionPtr record) {
@@ -436,28 +471,50 @@ int CYrnSocket::OnReceiveData(YrnConnection&, const uint8_t*, size_t) {
     return 0;
 }
 
-int CYrnSocket::OnRead() {
-    bool first = readEvents_.fetch_add(1) == 0;
-    YrnConnectionPtr rec = FindConnection("", 0);
-    if (!rec) rec = GetFirstConnection();
-    int fd = fd_.load();
-    if (!rec || fd < 0) return 1;
-    bool firstData = first && SignalFirstData(*rec);
+ssize_t CYrnSocket::Receive(int socket, uint8_t* buffer, size_t length, const std::string&, int) {
+    return ::recv(socket, buffer, length, 0);
+}
+
+ssize_t CYrnSocket::Send(int socket, const uint8_t* data, size_t length, const std::string&, int) {
+    // Start-up ignores SIGPIPE for the program; a socket used without it (tools, tests) must
+    // not end the process either when the peer has gone.
+    return ::send(socket, data, length, MSG_NOSIGNAL);
+}
+
+size_t CYrnSocket::ReadAvailable(std::map<std::string, YrnConnectionPtr>& records) {
+    const int fd = fd_.load();
+    if (fd < 0) return 0;
     std::vector<uint8_t> block(GetRecvBlockSize());
-    // Read a block, then parse what is complete, so no more than one packet and one block
-    // are ever buffered however fast the peer sends. After a bounded number of blocks the
-    // loop gets control back (unread data is reported again), so a peer that never pauses
-    // cannot keep the worker from stopping.
-    constexpr int kBlocksPerEvent = 16;
-    for (int blocks = 0; blocks < kBlocksPerEvent; ++blocks) {
-        ssize_t got = ::recv(fd, block.data(), block.size(), 0);
+    size_t total = 0;
+    for (int blocks = 0; blocks < kReadBlocksPerEvent;) {
+        std::string key;
+        YrnConnectionPtr rec = FindConnection("", 0, &key);
+        if (!rec) rec = GetFirstConnection(&key);
+        // No record to take the bytes: they stay in the socket.
+        if (!rec) break;
+        const ssize_t got = Receive(fd, block.data(), block.size(), {}, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        totalReceived_.fetch_add(static_cast<uint64_t>(got));
+        ++blocks;
+        total += static_cast<size_t>(got);
+        if (!OnReceiveData(*rec, block.data(), static_cast<size_t>(got)))
+            rec->receive.Append(block.data(), static_cast<size_t>(got));
+        records[key] = rec;
+    }
+    return total;
+}
+
+int CYrnSocket::OnRead() {
+    const bool first = readEvents_.fetch_add(1) == 0;
+    std::map<std::string, YrnConnectionPtr> records;
+    const size_t got = ReadAvailable(records);
+    totalReceived_.fetch_add(got);
+    for (auto& [key, rec] : records) {
         // The first data is only a signal; a stream that ended is read to nothing.
-        if (firstData || rec->broken || broken_.load()) continue;
-        if (OnReceiveData(*rec, block.data(), static_cast<size_t>(got))) continue;
-        rec->receive.Append(block.data(), static_cast<size_t>(got));
+        if ((first && SignalFirstData(*rec)) || rec->broken || broken_.load()) {
+            rec->receive.Reset();
+            continue;
+        }
         lastByteTick_ = platform::tickMs();
         const int parsed = parseReceived(*rec);
         unfinished_ = rec->receive.Size() > 0;
@@ -616,7 +673,7 @@ size_t CYrnSocket::SendAll(const uint8_t* data, size_t n) {
     size_t sent = 0;
     int fd = fd_.load();
     while (sent < n) {
-        ssize_t r = ::send(fd, data + sent, n - sent, MSG_NOSIGNAL);
+        ssize_t r = Send(fd, data + sent, n - sent, {}, 0);
         if (r >= 0) {
             sent += static_cast<size_t>(r);
             continue;

@@ -9,6 +9,7 @@
 // Threads: Connect, AttachConnected and Close are called by the owning thread; any thread
 // may send. Close stops and joins the worker, wakes and drains every sender, and only then
 // closes the socket and frees the connection records.
+#include <sys/types.h>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "netlib/buffer.h"
 #include "netlib/framing.h"
@@ -32,6 +34,9 @@ constexpr uint32_t kMsgSocketStart = 0x2B12;
 // time-out of the game's requests, so the answer a waiting request needs is known lost
 // before the request gives up on it.
 constexpr uint32_t kPacketStallMs = 5000;
+
+// The most blocks one read event takes from the socket (see CYrnSocket::ReadAvailable).
+constexpr int kReadBlocksPerEvent = 16;
 
 // A new process-wide object id; the first is 1.
 uint32_t YrnNewObjectId();
@@ -116,8 +121,11 @@ public:
     virtual void CloseConnections();
     virtual void ClearConnections();
     virtual int AddConnection(const std::string& host, int port);
-    virtual YrnConnectionPtr FindConnection(const std::string& host, int port);
-    virtual YrnConnectionPtr GetFirstConnection();
+    // The record of the host key (null when none), and the key into *key when asked.
+    virtual YrnConnectionPtr FindConnection(const std::string& host, int port,
+                                            std::string* key = nullptr);
+    // The first record with its key (null and an empty key when there is none).
+    virtual YrnConnectionPtr GetFirstConnection(std::string* key = nullptr);
     virtual void SetConnection(const std::string& host, int port, YrnConnectionPtr record);
 
     // Statistics.
@@ -132,12 +140,36 @@ protected:
     virtual int CreateSocket();
     virtual int ConnectWithTimeout(const std::string& host, int port, int timeoutSec,
                                    int alreadyConnected);
+    // Starts the worker thread, whose body is ThreadLoop; 1 when it runs.
     virtual int StartWorker();
+    // Asks the worker to answer the start handshake: each try waits 100 ms for the stop
+    // first (0 once stopped), then posts the start message to the worker's loop; the 51st
+    // failed post gives 0. After a post, waits up to 100 ms for the answer and gives 1.
     virtual int WaitThreadStart();
 
-    // Worker side.
+    // Worker side. ThreadLoop is the worker thread: it makes the socket window, has the
+    // socket's events delivered to it, runs the worker's loop until Close quits it and then
+    // destroys the window; 0 when the window or the watch cannot be had (the thread ends and
+    // the start handshake goes unanswered).
+    virtual int ThreadLoop();
+    // The hidden window's stand-in: a target on the worker's loop whose handler takes the
+    // socket's events and the worker's timer. Made on the worker thread; its handle, 0 when
+    // none.
+    virtual platform::Handle CreateSocketWindow();
     virtual void OnNetworkEvent(const platform::Message& msg);
     virtual int OnRead();
+    // Reads what the socket holds, a block of GetRecvBlockSize() at a time, into the record of
+    // the empty host and port 0 (else the first record) unless OnReceiveData takes the bytes,
+    // and enters each record that received bytes in records under its key. At most
+    // kReadBlocksPerEvent blocks: the loop reports data left unread again, so a peer that
+    // never pauses neither fills the memory nor keeps the worker from stopping. The bytes read.
+    virtual size_t ReadAvailable(std::map<std::string, YrnConnectionPtr>& records);
+    // recv and send on the socket, with no flags but the one that keeps a send to a peer that
+    // has gone from raising SIGPIPE; host and port are not used (a socket has one peer).
+    virtual ssize_t Receive(int socket, uint8_t* buffer, size_t length, const std::string& host,
+                            int port);
+    virtual ssize_t Send(int socket, const uint8_t* data, size_t length, const std::string& host,
+                         int port);
     virtual int OnWritable();
     virtual int CheckPacket(const uint8_t* packet, size_t size);
     virtual int DispatchPacket(const uint8_t* packet, size_t size, YrnConnection& record);
@@ -199,6 +231,7 @@ private:
     platform::ThreadId ownerThread_ = 0;
 
     // Worker.
+    std::thread worker_;
     std::unique_ptr<platform::MessageLoop> loop_;
     std::unique_ptr<platform::FunctionTarget> window_;
     std::atomic<uint64_t> totalReceived_{0};

@@ -141,11 +141,17 @@ int32_t CCardTable::NextChairWithTiles(int32_t chair) {
     return -1;
 }
 
+int32_t CCardTable::ShuffleSeed() const {
+    const TableUser* first = seats_[0];
+    if (!first) return 0;
+    // The values come with the user's record: the sum wraps rather than overflows.
+    return static_cast<int32_t>(static_cast<uint32_t>(first->further1) +
+                                10u * static_cast<uint32_t>(first->further2));
+}
+
 void CCardTable::Shuffle() {
     std::vector<int32_t> order;
-    const TableUser* first = seats_[0];
-    const int32_t seed = first ? first->further1 + 10 * first->further2 : 0;
-    RandomPermutation(order, card_.tileTotal, seed);
+    RandomPermutation(order, card_.tileTotal, ShuffleSeed());
     order.resize(static_cast<size_t>(card_.tileTotal));
     LoadTestDeal(order);
     BuildTileSet(order);

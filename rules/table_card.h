@@ -108,6 +108,9 @@ public:
     virtual int32_t IsNot200() const { return (status_ & 0x200) ? 0 : 1; }
     int32_t NextChairWithTiles(int32_t chair);
     virtual void Shuffle();
+    // The shuffle's seed: the first plus 10 times the second further value of the player in
+    // chair 0 (0 for an empty chair), taken modulo 2^32.
+    int32_t ShuffleSeed() const;
     void BuildTileSet(const std::vector<int32_t>& ids);
     // Under "Made" != 0 the "Total" list replaces the leading entries of ids, one per field up
     // to the first empty one, when every field is a tile id and the ids stay a permutation of
@@ -160,8 +163,13 @@ public:
     int32_t FirstKind2(const int32_t* list) const {
         return FirstNonZero(list, card_.secondListLength);
     }
-    virtual int32_t ShapeOf(int32_t tileId) const { return tileId >= 0 ? 0 : -1; }
-    virtual int32_t ValueOf(int32_t tileId) const { return tileId + 1; }
+    // Every id is of shape 0 here, -1 included: an id that names no tile is told apart by
+    // KindIndexOf, which gives it no kind.
+    virtual int32_t ShapeOf(int32_t) const { return 0; }
+    // The id plus 1; an id from a request may be any number, so the sum wraps.
+    virtual int32_t ValueOf(int32_t tileId) const {
+        return static_cast<int32_t>(static_cast<uint32_t>(tileId) + 1u);
+    }
     // Places kept free for a later level: no value (-1), and nothing around the points (0).
     virtual int32_t SpareValue() const { return -1; }
     // a and b agree in every bit outside the mask.

@@ -57,6 +57,9 @@ CCommonTable::CCommonTable(const TableConfig& config, TableHooks hooks)
     CCommonTable::Reset(true);
 }
 
+// The members free what a full reset would: the owned user records, the looker-on lists, the
+// per-pair block and the game record. Clearing the rest first would change nothing anybody
+// can see.
 CCommonTable::~CCommonTable() = default;
 
 void CCommonTable::Log(const std::string& line) const {
@@ -351,20 +354,28 @@ int32_t CCommonTable::FillResultRecord(int32_t* record, int32_t bytes, int32_t a
     return 1;
 }
 
-int32_t CCommonTable::CountGroups() const {
-    std::set<int32_t> seen;
+// The group ids in use, ascending. A group id is a chair (own groups) or a team mark, 0 to 7:
+// ids outside that range (-1 for none) belong to no group. Eight chairs in their own groups
+// make eight groups.
+int32_t CCommonTable::OccupiedGroups(int32_t* ids) const {
+    bool used[kMaxTableChairs] = {};
     for (int c = 0; c < chairCount_; ++c)
-        if (group_[c] >= 0) seen.insert(group_[c]);
-    return std::min<int32_t>(static_cast<int32_t>(seen.size()), 7);
+        if (group_[c] >= 0 && group_[c] < kMaxTableChairs) used[group_[c]] = true;
+    int32_t n = 0;
+    for (int32_t g = 0; g < kMaxTableChairs; ++g)
+        if (used[g]) ids[n++] = g;
+    return n;
+}
+
+int32_t CCommonTable::CountGroups() const {
+    int32_t ids[kMaxTableChairs];
+    return OccupiedGroups(ids);
 }
 
 int32_t CCommonTable::CountInGroup(int32_t n) const {
-    std::set<int32_t> seen;
-    for (int c = 0; c < chairCount_; ++c)
-        if (group_[c] >= 0) seen.insert(group_[c]);
-    if (n < 0 || n >= static_cast<int32_t>(seen.size())) return 0;
-    int32_t g = *std::next(seen.begin(), n);
-    return static_cast<int32_t>(std::count(group_, group_ + chairCount_, g));
+    int32_t ids[kMaxTableChairs];
+    if (n < 0 || n >= OccupiedGroups(ids)) return 0;
+    return static_cast<int32_t>(std::count(group_, group_ + chairCount_, ids[n]));
 }
 
 int32_t CCommonTable::CountOutsideGroup(int32_t group) const {

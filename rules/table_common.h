@@ -259,6 +259,8 @@ public:
     virtual int32_t ResultFlagB() const { return 0; }
 
     bool IsIdle() const { return (status_ & kStatusPlaying) == 0; }
+    // The number of distinct group ids (0 to 7) among the chairs, and the number of chairs in
+    // the n-th of them (ascending).
     int32_t CountGroups() const;
     int32_t CountInGroup(int32_t n) const;
     int32_t CountOutsideGroup(int32_t group) const;
@@ -456,6 +458,9 @@ protected:
     int32_t AnyStartFlag(int32_t flag) const;
     int32_t AnySecondFlag(int32_t flag) const;
     void FillComputerRow(ComputerRow& row, int32_t chair) const;
+    // The distinct group ids 0 to 7 that chairs hold, ascending, into ids (8 places); their
+    // number.
+    int32_t OccupiedGroups(int32_t* ids) const;
 
     TableConfig config_;
     TableHooks hooks_;

@@ -1,6 +1,7 @@
 #include "rules/table_ex.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -225,8 +226,22 @@ int32_t CMJTableEx::ChooseDealingChairAgain(const int32_t* record, int32_t) {
     return record ? record[692 / 4] : banker_;
 }
 
+int32_t CMJTableEx::ShuffleWall(std::vector<int32_t>& array, int32_t n, int32_t seed,
+                                int32_t extra) {
+    const int64_t count = int64_t{n} + extra;
+    if (count < 1 || count > INT32_MAX) return 0;
+    RandomPermutation(array, static_cast<int32_t>(count), seed);
+    return static_cast<int32_t>(count);
+}
+
+// The test deal is the card table's way of replacing a shuffled order by a fixed one; with no
+// test-deal folder given (the client's case) there is no file and the shuffle stands.
 void CMJTableEx::Shuffle() {
-    CCardTable::Shuffle();
+    std::vector<int32_t> order;
+    ShuffleWall(order, card_.tileTotal, ShuffleSeed(), 0);
+    order.resize(static_cast<size_t>(card_.tileTotal));
+    LoadTestDeal(order);
+    BuildTileSet(order);
 }
 
 int32_t CMJTableEx::IsCompleteSet() const {
@@ -428,12 +443,14 @@ int32_t CMJTableEx::KongDiscardAnswered(const MJRequest& r, int32_t priority, ui
     return 1;
 }
 
+// A chair's claim flags count whether it has answered or not: one that answered with a claim
+// keeps them until its claim is carried out.
 int32_t CMJTableEx::OthersMayStillHu(const MJRequest& r) {
     if (!ValidMJ(r.chair()) || !ValidMJ(r.other())) return 0;
     const int32_t p = ClaimPriority(r.chair(), r.other(), 1);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, p, removalTick_) : 0;
@@ -444,7 +461,7 @@ int32_t CMJTableEx::OthersMayStillClaim(const MJRequest& r) {
     const int32_t p = ClaimPriority(r.chair(), r.other(), 4);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, 1, removalTick_) : 0;
@@ -455,7 +472,7 @@ int32_t CMJTableEx::SomeoneCanHuDiscard(const MJRequest& r) {
     const int32_t p = ClaimPriority(r.chair(), r.other(), 2);
     bool higher = false;
     for (int c = 0; c < chairCount_; ++c)
-        if (c != r.chair() && c != r.other() && pgch_[c] && !passed_[c] &&
+        if (c != r.chair() && c != r.other() && pgch_[c] &&
             ClaimPriority(c, r.other(), pgch_[c]) > p)
             higher = true;
     return higher ? KongDiscardAnswered(r, p, removalTick_) : 0;
@@ -572,7 +589,7 @@ int32_t CMJTableEx::ListHuClaims(const MJRequest& r, int32_t* out) {
             }
         }
     }
-    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.w[6];
+    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.gangKind();
     return n;
 }
 
@@ -830,6 +847,9 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
     return best;
 }
 
+// The pass rule holds here too: the wins on a discard or a robbed kong are found by asking
+// every chair's value, whether it claimed or not, and a chair that let the kind pass since its
+// last draw would otherwise win on it all the same.
 int32_t CMJTableEx::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
     if (PassedKind(chair, tile, mask)) return 0;
@@ -968,6 +988,10 @@ int32_t CMJTableEx::SettleWinPoints(int32_t* record, int32_t a, int32_t b, int32
     for (int c = 0; c < n; ++c) winnerCount += winValue_[c] > 0;
     if (!(mode_ & 2) && winnerCount > 0) {
         if (mode_ & 0x2000000) {
+            // A self-drawn win: every other chair loses p and the winner gains what they lose,
+            // (n - 1) x p, which is 3 x p at this game's four chairs. A fixed 3 x p would make
+            // points from nothing at a table of another size, and the zero-sum check below
+            // would then take the whole deal, the winner's points with it, away.
             for (int w = 0; w < n; ++w) {
                 if (winValue_[w] <= 0) continue;
                 const int32_t p = TotalFanPoints(hu_[w]);
@@ -1047,6 +1071,9 @@ int32_t CMJTableEx::SettleKongs(int32_t*, int32_t, int32_t, int32_t* points) {
     const int n = chairCount_;
     for (int c = 0; c < n; ++c) {
         const int32_t concealed = static_cast<int32_t>(melds_[c][kAnGang].size()) + kongUnits_[c];
+        // Each concealed kong and kong score unit: every chair, the owner included, pays 1 and
+        // the owner takes n, netting what the others paid (3 at four chairs). A fixed 4 would
+        // not balance at another table size, and the zero-sum check would clear the deal.
         for (int32_t k = 0; k < concealed; ++k) {
             points[c] += n;
             for (int o = 0; o < n; ++o) points[o] -= 1;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "rules/table_mj.h"
 
@@ -45,7 +46,14 @@ public:
     int32_t IsFriend(int32_t a, int32_t b, int32_t chair) const override;
     int32_t WallStartPosition() override;
     int32_t ChooseDealingChairAgain(const int32_t* record, int32_t value) override;
+    // The wall of ShuffleWall over the tile total, seeded from chair 0's player, built into
+    // the tile set (a test deal, when one is on, replacing its leading ids first).
     void Shuffle() override;
+    // The shuffled order of a wall: a random order of the values 0 to n + extra - 1 (the
+    // common permutation, with seed) inserted at the front of array; the number of values,
+    // 0 when there are none. The extra values are room for tiles a rule set would take out
+    // of the wall again; this game takes none out, so every value stays.
+    static int32_t ShuffleWall(std::vector<int32_t>& array, int32_t n, int32_t seed, int32_t extra);
     int32_t IsCompleteSet() const override;
     void Discard(int32_t chair, const int32_t* ids, int32_t n) override;
     int32_t NextBankerChair(const int32_t* record, int32_t value) override;

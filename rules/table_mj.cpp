@@ -437,6 +437,11 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     ClearClaimFlags();
     std::fill(std::begin(huAsked_), std::end(huAsked_), 0);
     if (!ValidMJ(chair) || IsWallUsedUp()) return -1;
+    // The head steps over the tiles gone from the wall before it is compared with the joker's
+    // place, not after. Compared first, a joker's tile already gone (a draw from the tail that
+    // steps over the joker's place takes it out) would be answered draw after draw with the
+    // head never moving, and a burn meant for it would take the next real tile unseen; and a
+    // step landing on the joker's place would draw the joker's tile, which is never drawn.
     if (!HeadOnWallTile()) return -1;
     // The joker's tile is not drawn: the draw is counted and its place returned, the head left
     // on it (burning the head tile takes it out of the way).
@@ -457,8 +462,9 @@ int32_t CMJTable::DrawTile(int32_t chair) {
     return drawn;
 }
 
-// The head steps over the tiles no longer in the wall (a tile is never taken twice), once
-// round the wall at most; false when no tile is left in it.
+// The head steps over the tiles no longer in the wall (a tile is never taken twice), however
+// many lie together (a tail draw over the joker's place takes two), once round the wall at
+// most: a draw is refused only when no tile is left in the wall.
 bool CMJTable::HeadOnWallTile() {
     const int32_t total = static_cast<int32_t>(tiles_.size());
     if (total == 0) return false;
@@ -1155,7 +1161,7 @@ int32_t CMJTable::ListHuClaims(const MJRequest& r, int32_t* out) {
             ++n;
         }
     }
-    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.w[6];
+    if (out) out[0] = r.chair(), out[1] = r.other(), out[2] = r.tile(), out[3] = r.gangKind();
     return n;
 }
 

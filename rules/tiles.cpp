@@ -308,7 +308,11 @@ int32_t MJ_AddTileTakeJokers(CountTable& counts, int32_t tile, int32_t jokerA, i
 }
 
 int32_t MJ_CanFormSuitRun(const CountTable& counts, int32_t index) {
-    // Runs stay within one suit's values 1..9.
+    // A run is three neighbouring values of one suit, and only the suits' indexes (1 to 29)
+    // have them: the other kinds that are no honours, the flowers (41 to 56), are single
+    // tiles that never join a run, though their indexes also end in 1 to 9. (The chow test
+    // and the win check count runs of suit tiles only, the win check's below index 30.) Read
+    // by value alone, an index near the top of the table would also look past its 64 counts.
     if (index < 1 || index > 29) return 0;
     const int32_t i = index;
     const int32_t v = i % 10;

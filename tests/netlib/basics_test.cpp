@@ -188,6 +188,38 @@ TEST(Base64, DecodesAndReportsTheEndMark) {
     EXPECT_EQ(out, all);
 }
 
+TEST(Base64, AGroupCutShortIsInvalidWhereverItsEndMarkStands) {
+    CBase64Coder c;
+    std::vector<uint8_t> out;
+    const struct {
+        const char* text;
+        int answer;
+        const char* bytes;
+    } rows[] = {
+        {"YQ=", 0, ""},          // the group runs out after its "="
+        {"YQ= ", 0, ""},         // a blank is no character of the group
+        {"YWJjYQ=", 0, ""},      // the earlier group's bytes go too
+        {"YQ==", 1, "a"},        // the whole group
+        {"YWI=", 1, "ab"},       // "=" fourth
+        {"YQ=A", 1, "a"},        // "=" third ends the text; the fourth is not read for bytes
+        {"Y=", 0, ""},           // cut short after "=" second
+        {"Y===", 1, ""},         // "=" second: no byte
+        {"=", 1, ""},            // "=" first ends at once, what follows unread
+        {"YWJj=Q", 1, "abc"},    // the same after a whole group
+        {"YQ=*", 0, ""},         // an invalid fourth character
+        {"YWJj\r\n", 0, "abc"},  // used up after a whole group: the bytes stay
+    };
+    for (const auto& row : rows) {
+        out.assign({9, 9});
+        EXPECT_EQ(c.DecodeString(row.text, out), row.answer) << row.text;
+        EXPECT_EQ(textOf(out), row.bytes) << row.text;
+        const std::string t(row.text);
+        const std::vector<uint8_t> asBytes(t.begin(), t.end());
+        EXPECT_EQ(c.DecodeBytes(asBytes, out), row.answer) << row.text;
+        EXPECT_EQ(textOf(out), row.bytes) << row.text;
+    }
+}
+
 TEST(Base64, StandardFormForHeaders) {
     EXPECT_EQ(YrnBase64Standard("abc", 3), "YWJj");
     EXPECT_EQ(YrnBase64Standard("ab", 2), "YWI=");

@@ -51,6 +51,7 @@ public:
     using CMJTableEx::mode_;
     using CMJTableEx::params_;
     using CMJTableEx::pass_;
+    using CMJTableEx::passed_;
     using CMJTableEx::pendingTick_;
     using CMJTableEx::pengM_;
     using CMJTableEx::pgch_;
