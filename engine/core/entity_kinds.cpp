@@ -80,6 +80,7 @@ void ImageEntity::SelectFrame(const EnginePicture& pic, uint32_t frame) {
     s->srcY = int32_t(frame * pic.frameHeight);
 }
 
+// A picture without frames counts as one, so the frame arithmetic never divides by zero.
 static uint32_t FrameCountOf(const EnginePicture& pic) {
     return pic.frameCount ? pic.frameCount : 1;
 }
@@ -178,6 +179,9 @@ uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
             finished = true;
             break;
         }
+        // Start moves by the total of the pass that t loses, also after a hand-over to a
+        // sequence of another length: were it moved by the first sequence's total, start
+        // would pass now and the next call's (now - start) would wrap to a huge time.
         const uint32_t total = seq->total;
         p.start += uint32_t(std::trunc(total / p.speed));
         t -= total;

@@ -206,6 +206,40 @@ TEST(FrameSequence, ChainsToTheNextSequence) {
     EXPECT_EQ(p.e.Player()->index, 1u);
 }
 
+// After a hand-over to a shorter sequence the start moves by the totals the time lost, so
+// a second call at the same time finds the same frame instead of a wrapped, finished time.
+TEST(FrameSequence, StartMovesByTheTotalOfEachPassAfterAHandOver) {
+    FrameSequence second;
+    second.Build(2, 9, 5, 5, 50);  // 100 ms
+    second.repeat = 2;
+    Player p(FP_PLAYING);  // 300 ms
+    p.seq.next = &second;
+    p.e.SetFrames(&p.seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(p.e.FrameAt(1000), 1u);
+    // 450 ms: the first sequence once (300), the second once (100), 50 into it again.
+    EXPECT_EQ(p.e.FrameAt(1450), 1u);
+    EXPECT_EQ(p.e.Player()->start, 1400u);
+    EXPECT_EQ(p.e.Player()->resourceId, 9u);
+    EXPECT_EQ(p.e.Player()->srcX, 5);
+    EXPECT_EQ(p.e.FrameAt(1450), 1u);
+    EXPECT_EQ(p.e.Player()->srcX, 5);
+    EXPECT_TRUE(p.e.IsPlaying());
+}
+
+// A picture that says it has no frames is taken as one frame: no division by zero.
+TEST(ImageEntity, APictureWithoutFramesCountsAsOne) {
+    PictureTable pics;
+    auto pic = SolidPicture(2, 2, {1}, {40});
+    pic->frameCount = 0;
+    pics.Add(1, std::move(pic));
+    auto e = MakeImage(1, 1, 0, 0, 2, 2);
+    EXPECT_EQ(e->SetFrame(3), 40u);
+    EXPECT_EQ(e->GetFrame(), 0u);
+    EXPECT_EQ(e->NextFrame(), 40u);
+    EXPECT_EQ(e->FrameDelay(7), 40u);
+    EXPECT_EQ(e->TotalDuration(), 0u);
+}
+
 // ---- particles ----------------------------------------------------------------------------
 
 TEST(ParticleEntity, RegionIsCutToThePictureAndPaletteSamplesConverted) {
