@@ -119,7 +119,7 @@ void ButtonFrame::BuildPieces() {
         const SkinPiece& p = i == 0 ? s.left : i == 1 ? s.right : s.middle;
         auto* e = static_cast<ImageEntity*>(k->CreateEntity(ENT_IMAGE, 0, 0, p.width, p.height, 0.0,
                                                             frame->GetZ() + 1, false, 1.0));
-        e->SetImage(p.resourceId, p.sx, p.sy, p.width, p.height, kNoColour);
+        e->SetImageEx(p.resourceId, p.sx, p.sy, p.width, p.height, p.word, kNoColour);
         e->AttachToCanvas(&k->GetCanvas(), 4);
         k->LinkChildEntity(frame, e, kFrameLinkFlags);
         pieces_.push_back(e->GetId());

@@ -123,7 +123,8 @@ bool ModuleFileExists(std::string_view name) {
 
 bool ReadWholeFile(std::string_view path, std::string* out) {
     out->clear();
-    if (path.empty() || !platform::readFile(path, out)) {
+    if (path.empty()) return false;  // no file named: nothing to log
+    if (!platform::readFile(path, out)) {
         WriteLog("文件%.*s 打开失败!", int(path.size()), path.data());
         return false;
     }
@@ -185,6 +186,7 @@ std::string UnquoteText(std::string_view text) {
 }
 
 size_t SplitCommaList(std::string_view text, std::vector<std::string>& list) {
+    if (text.empty()) return 0;
     size_t start = 0;
     for (size_t comma; (comma = text.find(',', start)) != std::string_view::npos;
          start = comma + 1) {

@@ -41,7 +41,8 @@ std::string ModulePath(std::string_view name);
 bool ModuleFileExists(std::string_view name);
 
 // The whole file ('\\' accepted, the name found whatever its case). False, with the line
-// "文件<path> 打开失败!" in the log, when the path is empty or the file cannot be read.
+// "文件<path> 打开失败!" in the log, when the file cannot be read; false without a line for
+// an empty path.
 bool ReadWholeFile(std::string_view path, std::string* out);
 
 // In place over UTF-8: A-Z become a-z, every other character stays as it is (the same as
@@ -60,7 +61,7 @@ int StrToInt(std::string_view text);
 std::string UnquoteText(std::string_view text);
 // Appends the comma-separated pieces of the text: every ',' ends a piece (empty ones
 // included); the piece after the last comma only when it is not empty. Returns the list's
-// new size.
+// new size; an empty text appends nothing and returns 0.
 size_t SplitCommaList(std::string_view text, std::vector<std::string>& list);
 
 }  // namespace hqlv::engine

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "engine/core/clock.h"
+#include "engine/core/resource_manager.h"
 #include "engine/render/canvas.h"
 #include "engine/render/plane.h"
 
@@ -45,6 +46,11 @@ RenderDescriptor& ImageEntity::SetImage(uint32_t resourceId, int sx, int sy, int
     return d;
 }
 
+RenderDescriptor& ImageEntity::SetImageEx(uint32_t resourceId, int sx, int sy, int width,
+                                          int height, uintptr_t, uint32_t tint) {
+    return SetImage(resourceId, sx, sy, width, height, tint);
+}
+
 void ImageEntity::SetColorWord(uint32_t tint) {
     if (ImageState* s = State()) {
         s->tint = tint;
@@ -74,6 +80,7 @@ void ImageEntity::SelectFrame(const EnginePicture& pic, uint32_t frame) {
     s->srcY = int32_t(frame * pic.frameHeight);
 }
 
+// A picture without frames counts as one, so the frame arithmetic never divides by zero.
 static uint32_t FrameCountOf(const EnginePicture& pic) {
     return pic.frameCount ? pic.frameCount : 1;
 }
@@ -155,7 +162,7 @@ void FrameSequence::ComputeTotal() {
     for (const FrameEntry& f : frames) total += f.duration;
 }
 
-uint32_t FrameAt(FramePlayer& p, uint32_t now) {
+uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
     FrameSequence* seq = p.sequence;
     if (!seq) return 0;
     if (p.start == 0) p.start = now;
@@ -172,12 +179,17 @@ uint32_t FrameAt(FramePlayer& p, uint32_t now) {
             finished = true;
             break;
         }
+        // Start moves by the total of the pass that t loses, also after a hand-over to a
+        // sequence of another length: were it moved by the first sequence's total, start
+        // would pass now and the next call's (now - start) would wrap to a huge time.
         const uint32_t total = seq->total;
         p.start += uint32_t(std::trunc(total / p.speed));
         t -= total;
         p.index = 0;
         p.elapsed = 0;
         if (p.repeatsLeft == 0) {
+            // A sequence is played its own repeat count more times before it finishes or hands
+            // over, and the next one starts with its own count (see SetFrames).
             if (seq->next) {
                 seq = seq->next;
                 seq->ComputeTotal();
@@ -251,6 +263,8 @@ uint32_t FrameEntity::SetFrames(FrameSequence* sequence, double speed, uint32_t 
     p->start = 0;
     p->index = 0;
     p->elapsed = 0;
+    // The repeats left start from the sequence's own repeat count: nothing else gives the
+    // player a count, and a sequence built with repeats would otherwise play once.
     p->repeatsLeft = sequence ? sequence->repeat : 0;
     p->active = 1;
     return 999999;
@@ -258,7 +272,7 @@ uint32_t FrameEntity::SetFrames(FrameSequence* sequence, double speed, uint32_t 
 
 uint32_t FrameEntity::FrameAt(uint32_t now) {
     FramePlayer* p = Player();
-    return p ? engine::FrameAt(*p, now) : 0;
+    return p ? FrameSequence::FrameAt(*p, now) : 0;
 }
 
 void FrameEntity::Play() {
@@ -303,10 +317,11 @@ void PointListEntity::Create() {
     MarkDescriptorMade();
 }
 
-void RecordListEntity::Create(const ListRecord* records, size_t count) {
+void RecordListEntity::Create(ListRecord* records, size_t count, int freeInput) {
     if (DescriptorMade()) FreeDescriptor();
     auto state = std::make_unique<RecordListState>();
     if (records) state->records.assign(records, records + count);
+    if (records && freeInput == 1) GetResourceManager().ReleaseMemRes(records);
     RenderDescriptor& d = Descriptor();
     d.kind = ENT_RECORDS;
     d.stateSize = 4;

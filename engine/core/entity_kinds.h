@@ -4,12 +4,12 @@
 // operations that make and change that state. Pictures are looked up by resource id at each
 // use, never kept.
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <list>
 #include <memory>
 #include <vector>
 
+#include "engine/core/block_pool.h"
 #include "engine/core/entity.h"
 #include "engine/render/blitter.h"
 
@@ -30,6 +30,10 @@ public:
     ImageEntity() : Entity(ENT_IMAGE) {}
     RenderDescriptor& SetImage(uint32_t resourceId, int sx, int sy, int width, int height,
                                uint32_t tint);
+    // The same from a six-word picture record (a skin piece, a picture's frame): its sixth
+    // word, the one before the tint, is not needed to show the picture and is ignored.
+    RenderDescriptor& SetImageEx(uint32_t resourceId, int sx, int sy, int width, int height,
+                                 uintptr_t unused, uint32_t tint);
     void SetColorWord(uint32_t tint);
     uint32_t GetColorWord() const;
     uint32_t GetFrame() const;
@@ -55,6 +59,8 @@ struct FrameEntry {
     uint32_t duration = 0;
 };
 
+struct FramePlayer;
+
 struct FrameSequence {
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
@@ -66,6 +72,9 @@ struct FrameSequence {
     void Build(uint32_t count, uint32_t resourceId, int frameWidth, int frameHeight,
                uint32_t duration);
     void ComputeTotal();
+    // Advances the player to now: 0 no frame / finished, 1 a frame is current, 2 paused,
+    // 4096 rewound.
+    static uint32_t FrameAt(FramePlayer& player, uint32_t now);
 };
 
 enum FramePlayerFlags : uint32_t {
@@ -94,8 +103,10 @@ struct FramePlayer : KindState {
     std::unique_ptr<FrameSequence> owned;  // with FP_OWNS_SEQUENCE
 };
 
-// 0 no frame / finished, 1 a frame is current, 2 paused, 4096 rewound.
-uint32_t FrameAt(FramePlayer& player, uint32_t now);
+// FrameSequence::FrameAt, as the canvas calls it when it advances a player on drawing.
+inline uint32_t FrameAt(FramePlayer& player, uint32_t now) {
+    return FrameSequence::FrameAt(player, now);
+}
 
 class FrameEntity : public Entity {
 public:
@@ -120,8 +131,12 @@ public:
     bool SetTarget(Entity* target, bool copy);
 };
 
+// The nodes' storage is a block pool of 16-byte entries, 32 to a block; the canvas draws the
+// list that starts at head (none: no points).
 struct PointListState : KindState {
-    std::deque<PointNode> nodes;
+    static constexpr uint32_t kEntrySize = 16;
+    static constexpr uint32_t kEntriesPerBlock = 32;
+    BlockPool pool{kEntrySize, kEntriesPerBlock};
     const PointNode* head = nullptr;
 };
 
@@ -151,8 +166,10 @@ struct RecordListState : KindState {
 class RecordListEntity : public Entity {
 public:
     RecordListEntity() : Entity(ENT_RECORDS) {}
-    // Copies the records; each is released through its own routine with the entity.
-    void Create(const ListRecord* records, size_t count);
+    // Copies the records; each is released through its own routine with the entity. With
+    // freeInput 1 the array, taken from the resource manager's memory blocks
+    // (ResourceManager::NewMemRes), is released once copied.
+    void Create(ListRecord* records, size_t count, int freeInput);
 };
 
 struct Particle {

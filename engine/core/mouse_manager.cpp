@@ -37,10 +37,10 @@ uint32_t MouseManager::Fire(uint32_t controlId, uint32_t slot) {
                             : MessageData::Owned(new MouseState(state_), &FreeMouseState),
                     e->target};
     if (m.code == 0) return 0;
-    if (m.target == 0) {
-        k->DeliverMessage(std::move(m), 0);
-        return 0;
-    }
+    // Without a target the message joins the queue for the engine object, and the kernel's
+    // answer (1) is the result: the event counts as taken, so a drag bound this way keeps
+    // the hover on the dragged entity and a double click bound this way replaces the press.
+    if (m.target == 0) return uint32_t(k->DeliverMessage(std::move(m), 0));
     ControlData* to = k->FindControl(m.target);
     if (!to || !to->owner) return 0;
     // The handler may delete its own control and object: only the message is touched after.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/core/block_pool.h"
 #include "engine/core/engine_log.h"
 #include "engine/core/picture_import.h"
 #include "engine/core/script_engine.h"
@@ -126,7 +127,7 @@ void ResourceManager::ReleaseAll() {
         return;
     }
     users_ = 0;
-    handles_.clear();
+    ClearHandles();
     for (auto& [id, record] : records_) FreeResourceData(record);
     if (samplesLoaded_) FreeSampleLibrary();
     records_.clear();
@@ -330,7 +331,10 @@ bool ResourceManager::LoadImageData(ResourceRecord& record) {
                         importer.DecodeImageByExtension(
                             {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
                             ResTypeExtFromHash(record.extensionHash), pic);
-        if (!ok) WriteLog("资源包图片%u,%u,%u加载失败!", record.id, record.key1, record.key2);
+        if (!ok) {
+            WriteLog("资源包图片%d,%d,%d加载失败!", int32_t(record.id), int32_t(record.key1),
+                     int32_t(record.key2));
+        }
         return ok;
     }
     if (!importer.DecodeImageFile(record.path, SplitFileExtension(record.path), pic)) {
@@ -418,8 +422,10 @@ size_t ResourceManager::GetMemResBytes() const {
 }
 
 uint32_t ResourceManager::NewHandle() {
-    const uint32_t handle = handles_.empty() ? kFirstHandle : handles_.back() + 1;
-    handles_.push_back(handle);
+    const uint32_t handle = handleCount_ == 0 ? kFirstHandle : handles_[handleCount_ - 1] + 1;
+    // A full array doubles (it starts with room for ten and never shrinks).
+    if (handleCount_ == handles_.size()) GrowBuffer(handles_, 0);
+    handles_[handleCount_++] = handle;
     return handle;
 }
 

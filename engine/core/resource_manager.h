@@ -153,7 +153,12 @@ public:
     size_t GetMemResBytes() const;
 
     uint32_t NewHandle();
-    void ClearHandles() { handles_.clear(); }
+    // Forgets every handle given out; the array keeps its room.
+    void ClearHandles() { handleCount_ = 0; }
+    // The handles given out since the last clearing, and the room the array has for them
+    // (10 at first, doubled whenever it is full).
+    size_t GetHandleCount() const { return handleCount_; }
+    size_t GetHandleCapacity() const { return handles_.size(); }
 
     // Never returns: log line, message box, everything released, exit code 1.
     [[noreturn]] void FatalResourceError(const std::string& text);
@@ -190,7 +195,9 @@ private:
     std::map<std::string, platform::SampleId> samples_;
     std::map<std::string, std::unique_ptr<GlobalPalette>> palettes_;
     std::map<std::string, CursorHandle, std::less<>> cursors_;
-    std::vector<uint32_t> handles_;
+    static constexpr size_t kInitialHandleRoom = 10;
+    std::vector<uint32_t> handles_ = std::vector<uint32_t>(kInitialHandleRoom);
+    size_t handleCount_ = 0;
     struct MemBlock {
         void* block;
         size_t size;

@@ -22,6 +22,7 @@
 #include "framework/app/text_edge.h"
 #include "mahjong/app/mj_app.h"
 #include "mahjong/panes/mj_frame.h"
+#include "mahjong/panes/windows_keys.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
@@ -341,15 +342,23 @@ void CXYGameTableView::wheelEvent(QWheelEvent* e) {
     engine_->OnMouseWheel(Flags(e->buttons(), e->modifiers()), delta, at.x(), at.y());
 }
 
+// Keys reach the engine as Windows key messages would: the virtual-key code, the repeat
+// count and the key-data flags. A key without such a code (an input method's, a dead key)
+// is not handed on; nor is the release that the window system puts between two repeats of
+// a held key, since a held key sends only repeated presses.
 void CXYGameTableView::keyPressEvent(QKeyEvent* e) {
-    if (InputOpen())
-        engine_->OnKeyDown(uint32_t(e->nativeVirtualKey()), e->isAutoRepeat() ? 1u : 0u, 0);
+    if (InputOpen()) {
+        const WindowsKey k = ToWindowsKey(*e);
+        if (k.code) engine_->OnKeyDown(k.code, k.repeat, k.flags);
+    }
     framework::CGameTableView::keyPressEvent(e);
 }
 
 void CXYGameTableView::keyReleaseEvent(QKeyEvent* e) {
-    if (InputOpen())
-        engine_->OnKeyUp(uint32_t(e->nativeVirtualKey()), e->isAutoRepeat() ? 1u : 0u, 0);
+    if (InputOpen() && !e->isAutoRepeat()) {
+        const WindowsKey k = ToWindowsKey(*e);
+        if (k.code) engine_->OnKeyUp(k.code, k.repeat, k.flags);
+    }
     framework::CGameTableView::keyReleaseEvent(e);
 }
 

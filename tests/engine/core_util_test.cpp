@@ -136,7 +136,8 @@ TEST(EngineUtil, TextHelpersOfTheTags) {
     };
     for (auto& c : cases) {
         std::vector<std::string> list{"kept"};
-        EXPECT_EQ(SplitCommaList(c.text, list), c.pieces.size() + 1) << c.text;
+        // The count of the whole list; an empty text adds nothing and counts 0.
+        EXPECT_EQ(SplitCommaList(c.text, list), c.text.empty() ? 0 : c.pieces.size() + 1) << c.text;
         c.pieces.insert(c.pieces.begin(), "kept");
         EXPECT_EQ(list, c.pieces) << c.text;
     }
@@ -150,8 +151,13 @@ TEST(EngineUtil, ReadWholeFileLogsWhatItCannotOpen) {
     EXPECT_EQ(out, std::string("a\0b", 3));
     EXPECT_FALSE(ReadWholeFile(log.dir / "none.bin", &out));
     EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(ReadWholeFile("", &out));
     EXPECT_NE(log.text().find("文件" + log.dir.path() + "/none.bin 打开失败!"), std::string::npos);
+    // No file named: false, and no line.
+    const std::string before = log.text();
+    out = "old";
+    EXPECT_FALSE(ReadWholeFile("", &out));
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(log.text(), before);
 }
 
 }  // namespace

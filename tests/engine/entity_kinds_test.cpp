@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 
 #include "engine/core/clock.h"
+#include "engine/core/resource_manager.h"
 #include "scene_fixture.h"
 
 namespace hqlv::engine {
@@ -68,6 +70,32 @@ TEST(ImageEntity, APictureGoneAfterSetImageIsNotRead) {
     EXPECT_EQ(e->SetFrame(2), 9u);
 }
 
+// The six-word form of SetImage: the word before the tint changes nothing.
+TEST(ImageEntity, SetImageExIgnoresTheWordBeforeTheTint) {
+    PictureTable pics;
+    pics.Add(5, SolidPicture(8, 4, {1, 2}));
+    for (uintptr_t word : {uintptr_t(0), uintptr_t(0xDEADBEEF)}) {
+        ImageEntity e;
+        e.SetImageEx(5, 1, 2, 6, 3, word, 0x123456);
+        ASSERT_TRUE(e.DescriptorMade()) << word;
+        const ImageState* s = e.State();
+        ASSERT_NE(s, nullptr);
+        EXPECT_EQ((std::array<int32_t, 4>{s->srcX, s->srcY, s->width, s->height}),
+                  (std::array<int32_t, 4>{1, 2, 6, 3}));
+        EXPECT_EQ(s->resourceId, 5u);
+        EXPECT_EQ(s->tint, 0x123456u);
+        const RenderDescriptor& d = e.Descriptor();
+        EXPECT_EQ(d.kind, uint32_t(ENT_IMAGE));
+        EXPECT_EQ(d.stateSize, 32u);
+        EXPECT_EQ(d.extra, 0x123456u);
+        // Set again, the state is reused and shows frame 0.
+        e.SetFrame(1);
+        e.SetImageEx(5, 0, 0, 8, 4, word, kNoColour);
+        EXPECT_EQ(e.State(), s);
+        EXPECT_EQ(e.GetFrame(), 0u);
+    }
+}
+
 // ---- frame sequences ---------------------------------------------------------------------
 
 struct Player {
@@ -128,6 +156,39 @@ TEST(FrameSequence, ZeroTotalWithLoopFinishes) {
     EXPECT_EQ(owned.e.Descriptor().resourceId, 3u);
 }
 
+// The repeats left start from the sequence's repeat count (nothing else sets them): a
+// sequence of three 100 ms frames with two repeats plays 900 ms before it finishes.
+TEST(FrameSequence, TheRepeatsLeftStartFromTheSequencesOwnCount) {
+    FrameSequence seq;
+    seq.Build(3, 7, 10, 8, 100);
+    seq.repeat = 2;
+    FrameEntity e;
+    e.Create(&seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(e.Player()->repeatsLeft, 2u);
+    EXPECT_EQ(e.FrameAt(1000), 1u);
+    EXPECT_EQ(e.FrameAt(1000 + 350), 1u);  // in the second pass
+    EXPECT_EQ(e.Player()->index, 0u);
+    EXPECT_EQ(e.Player()->repeatsLeft, 1u);
+    EXPECT_EQ(e.FrameAt(1000 + 899), 1u);
+    EXPECT_EQ(e.Player()->index, 2u);
+    EXPECT_EQ(e.Player()->repeatsLeft, 0u);
+    EXPECT_EQ(e.FrameAt(1000 + 900), 0u);
+    EXPECT_FALSE(e.IsPlaying());
+    // The next sequence takes its own count when the first hands over.
+    FrameSequence next;
+    next.Build(1, 9, 5, 5, 50);
+    next.repeat = 1;
+    seq.next = &next;
+    e.SetFrames(&seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(e.FrameAt(5000), 1u);
+    EXPECT_EQ(e.FrameAt(5000 + 900), 1u);
+    EXPECT_EQ(e.Player()->resourceId, 9u);
+    EXPECT_EQ(e.Player()->repeatsLeft, 1u);
+    EXPECT_EQ(e.FrameAt(5000 + 960), 1u);  // its one repeat
+    EXPECT_EQ(e.Player()->repeatsLeft, 0u);
+    EXPECT_EQ(e.FrameAt(5000 + 1000), 0u);
+}
+
 TEST(FrameSequence, ChainsToTheNextSequence) {
     FrameSequence second;
     second.Build(2, 9, 5, 5, 50);
@@ -138,6 +199,40 @@ TEST(FrameSequence, ChainsToTheNextSequence) {
     EXPECT_EQ(p.e.FrameAt(1000 + 360), 1u);
     EXPECT_EQ(p.e.Player()->resourceId, 9u);
     EXPECT_EQ(p.e.Player()->index, 1u);
+}
+
+// After a hand-over to a shorter sequence the start moves by the totals the time lost, so
+// a second call at the same time finds the same frame instead of a wrapped, finished time.
+TEST(FrameSequence, StartMovesByTheTotalOfEachPassAfterAHandOver) {
+    FrameSequence second;
+    second.Build(2, 9, 5, 5, 50);  // 100 ms
+    second.repeat = 2;
+    Player p(FP_PLAYING);  // 300 ms
+    p.seq.next = &second;
+    p.e.SetFrames(&p.seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(p.e.FrameAt(1000), 1u);
+    // 450 ms: the first sequence once (300), the second once (100), 50 into it again.
+    EXPECT_EQ(p.e.FrameAt(1450), 1u);
+    EXPECT_EQ(p.e.Player()->start, 1400u);
+    EXPECT_EQ(p.e.Player()->resourceId, 9u);
+    EXPECT_EQ(p.e.Player()->srcX, 5);
+    EXPECT_EQ(p.e.FrameAt(1450), 1u);
+    EXPECT_EQ(p.e.Player()->srcX, 5);
+    EXPECT_TRUE(p.e.IsPlaying());
+}
+
+// A picture that says it has no frames is taken as one frame: no division by zero.
+TEST(ImageEntity, APictureWithoutFramesCountsAsOne) {
+    PictureTable pics;
+    auto pic = SolidPicture(2, 2, {1}, {40});
+    pic->frameCount = 0;
+    pics.Add(1, std::move(pic));
+    auto e = MakeImage(1, 1, 0, 0, 2, 2);
+    EXPECT_EQ(e->SetFrame(3), 40u);
+    EXPECT_EQ(e->GetFrame(), 0u);
+    EXPECT_EQ(e->NextFrame(), 40u);
+    EXPECT_EQ(e->FrameDelay(7), 40u);
+    EXPECT_EQ(e->TotalDuration(), 0u);
 }
 
 // ---- particles ----------------------------------------------------------------------------
@@ -342,16 +437,65 @@ TEST(PlaneEntity, ColourKeyAfterTextAndPasteBounds) {
 TEST(RecordListEntity, EachRecordIsReleasedOnceWithTheEntity) {
     static std::vector<uintptr_t> released;
     released.clear();
-    const ListRecord records[2] = {{1, 10, 0, [](uintptr_t d) { released.push_back(d); }},
-                                   {2, 20, 0, [](uintptr_t d) { released.push_back(d); }}};
+    ListRecord records[2] = {{1, 10, 0, [](uintptr_t d) { released.push_back(d); }},
+                             {2, 20, 0, [](uintptr_t d) { released.push_back(d); }}};
     {
         RecordListEntity e;
-        e.Create(records, 2);
+        e.Create(records, 2, 0);
         EXPECT_EQ(e.Descriptor().kind, uint32_t(ENT_RECORDS));
-        e.Create(records, 1);  // the first set is released when replaced
+        e.Create(records, 1, 0);  // the first set is released when replaced
         EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20}));
     }
     EXPECT_EQ(released, (std::vector<uintptr_t>{10, 20, 10}));
+}
+
+// With free input 1 the records' array, a memory block of the resource manager, is released
+// once copied; with 0 it stays the caller's.
+TEST(RecordListEntity, FreeInputReleasesTheCopiedArray) {
+    static std::vector<uintptr_t> released;
+    released.clear();
+    ResourceManager& rm = GetResourceManager();
+    const size_t before = rm.GetMemResBytes();
+    auto block = [&] {
+        auto* r = static_cast<ListRecord*>(rm.NewMemRes(2 * sizeof(ListRecord), nullptr));
+        r[0] = {1, 30, 0, [](uintptr_t d) { released.push_back(d); }};
+        r[1] = {2, 40, 0, nullptr};
+        return r;
+    };
+    ListRecord* kept = block();
+    {
+        RecordListEntity e;
+        e.Create(kept, 2, 0);
+        EXPECT_EQ(rm.GetMemResBytes(), before + 2 * sizeof(ListRecord));
+        kept[0].data = 99;  // the entity holds its own copy
+        e.Create(block(), 2, 1);
+        EXPECT_EQ(rm.GetMemResBytes(), before + 2 * sizeof(ListRecord));
+        EXPECT_EQ(released, std::vector<uintptr_t>{30});
+    }
+    EXPECT_EQ(released, (std::vector<uintptr_t>{30, 30}));
+    EXPECT_EQ(rm.ReleaseMemRes(kept), 2 * sizeof(ListRecord));
+    EXPECT_EQ(rm.GetMemResBytes(), before);
+}
+
+// The point list's nodes live in a pool of 16-byte entries, 32 a block: one block of
+// (16 + 8) x 32 bytes is there from the start; a new list replaces the old pool.
+TEST(PointListEntity, CreateMakesAPoolOfOneBlockAndAnEmptyList) {
+    PointListEntity e;
+    e.Create();
+    const RenderDescriptor& d = e.Descriptor();
+    EXPECT_EQ(d.kind, uint32_t(ENT_POINTS));
+    EXPECT_EQ(d.stateSize, 36u);
+    EXPECT_EQ(d.extra, 2u);
+    auto* s = dynamic_cast<PointListState*>(d.state.get());
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->head, nullptr);
+    EXPECT_EQ(s->pool.defaultBlockSize(), 768u);
+    EXPECT_EQ(s->pool.blockCount(), 1u);
+    s->pool.AllocBlock();
+    e.Create();  // the old pool and its two blocks go with the old state (ASan)
+    auto* again = dynamic_cast<PointListState*>(e.Descriptor().state.get());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->pool.blockCount(), 1u);
 }
 
 TEST(EntityFactory, KnownTypesOnly) {

@@ -108,6 +108,82 @@ TEST_F(Mouse, ATakenDragKeepsTheHoverOnThePressedEntity) {
     EXPECT_EQ(la->codes.back(), 8u);
 }
 
+// A scene that keeps the codes of the messages that reach it without a target.
+struct QueueScene : GameBase {
+    int OnMessage(uint32_t code, MessageData& data, uint32_t target) override {
+        heard.push_back({code, uint32_t(data.word())});
+        return GameBase::OnMessage(code, data, target);
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> heard;  // code, the binding's data word
+};
+
+struct QueuedDrag : test::SceneTest<QueueScene, 200, 200> {
+    // An entity whose control sends its enter, leave, move and right drag to the scene's
+    // queue (no target), the data word naming the entity, as the table's own tiles do.
+    uint32_t QueuedTarget(int x, int y) {
+        Entity* e = k().CreateEntity(0, x, y, 20, 20, 0.0, 1, true, 1.0);
+        e->AttachToCanvas(&k().GetCanvas(), 1);
+        ControlData* c = k().ApplyControl(e->GetId(), 0);
+        for (uint32_t slot : {1u, 2u, 3u, 11u}) c->SetEvent(slot, 5000 + slot, 0, e->GetId());
+        k().BindControl(c, e, 0);
+        e->ApplyTransform();
+        return e->GetId();
+    }
+    using Heard = std::vector<std::pair<uint32_t, uint32_t>>;
+};
+
+// A drag bound without a target is taken as soon as it joins the queue: the move stops
+// there, so a quick right drag across the neighbour neither leaves the dragged entity nor
+// enters the other one, and every later drag event still names the dragged one.
+TEST_F(QueuedDrag, ARightDragQueuedWithoutTargetKeepsTheHoverOnTheDraggedEntity) {
+    const uint32_t a = QueuedTarget(50, 50);
+    const uint32_t b = QueuedTarget(80, 50);
+    Frame();
+    MouseManager& mm = *scene.GetMouseManager();
+    scene.OnMouseMove(0, 50, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.heard, (Heard{{5002, a}, {5001, a}}));
+    scene.heard.clear();
+    scene.OnRButtonDown(0, 50, 50);
+    scene.OnMouseMove(0, 80, 50);  // straight onto the neighbour
+    scene.OnMouseMove(0, 80, 90);  // then down, off both
+    scene.PumpMessages();
+    EXPECT_EQ(scene.heard, (Heard{{5011, a}, {5011, a}}));
+    EXPECT_EQ(mm.State().hoveredEntity, a);
+    EXPECT_EQ(mm.State().bits & MS_MOVED, 0u);  // taken by the drag
+    // The release ends the drag; the next move finds the entity under the pointer again.
+    scene.OnRButtonUp(0, 80, 90);
+    scene.OnMouseMove(0, 80, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.heard, (Heard{{5011, a}, {5011, a}, {5003, a}, {5002, b}, {5001, b}}));
+    EXPECT_EQ(mm.State().hoveredEntity, b);
+}
+
+// Without the right button the same move leaves one entity for the other.
+TEST_F(QueuedDrag, WithoutAButtonTheMoveGoesOnToTheHitTest) {
+    const uint32_t a = QueuedTarget(50, 50);
+    const uint32_t b = QueuedTarget(80, 50);
+    Frame();
+    scene.OnMouseMove(0, 50, 50);
+    scene.OnMouseMove(0, 80, 50);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.heard, (Heard{{5002, a}, {5001, a}, {5003, a}, {5002, b}, {5001, b}}));
+    EXPECT_EQ(scene.GetMouseManager()->State().hoveredEntity, b);
+}
+
+// An own binding without a target counts as taken too: a double click bound so fires no
+// left-down of its own.
+TEST_F(QueuedDrag, AnOwnDoubleClickQueuedWithoutTargetTakesThePlaceOfTheOwnPress) {
+    ControlData* own = k().FindControl(scene.GetMouseManager()->ControlId());
+    own->SetEvent(4, 6004, 0, 4);
+    own->SetEvent(9, 6009, 0, 9);
+    scene.OnLButtonDown(0, 10, 10);
+    scene.OnLButtonUp(0, 10, 10);
+    scene.OnLButtonDown(0, 10, 10);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.heard, (Heard{{6004, 4}, {6009, 9}}));
+}
+
 TEST_F(Mouse, ClickOnTheSameEntityAndDoubleClickWithin500ms) {
     auto [a, la] = Target(50, 50);
     Frame();

@@ -177,6 +177,46 @@ TEST(ResourceManagerDeathTest, AllThreeHashesTakenIsFatalWithExitCode1) {
     ResourceManager::SetMessageBoxHook(old);
 }
 
+// The handle array has room for ten, then doubles each time it is full: 20, then 40; a
+// clearing keeps the room.
+TEST(ResourceManager, TheHandleArrayStartsWithTenAndDoubles) {
+    ResourceManager rm;
+    EXPECT_EQ(rm.GetHandleCapacity(), 10u);
+    for (uint32_t i = 0; i < 10; ++i) EXPECT_EQ(rm.NewHandle(), 19840323u + i);
+    EXPECT_EQ(rm.GetHandleCapacity(), 10u);
+    EXPECT_EQ(rm.NewHandle(), 19840333u);  // the eleventh
+    EXPECT_EQ(rm.GetHandleCapacity(), 20u);
+    for (uint32_t i = 11; i < 21; ++i) EXPECT_EQ(rm.NewHandle(), 19840323u + i);
+    EXPECT_EQ(rm.GetHandleCount(), 21u);
+    EXPECT_EQ(rm.GetHandleCapacity(), 40u);
+    rm.ClearHandles();
+    EXPECT_EQ(rm.GetHandleCount(), 0u);
+    EXPECT_EQ(rm.GetHandleCapacity(), 40u);
+    EXPECT_EQ(rm.NewHandle(), 19840323u);
+    rm.ReleaseAll();
+    EXPECT_EQ(rm.GetHandleCount(), 0u);
+}
+
+// A picture inside a larger file that does not decode names its id and keys as the signed
+// words the line has always shown: an id of 2^31 or more comes out negative.
+TEST(ResourceManager, APackedPictureThatFailsLogsItsIdAndKeysSigned) {
+    LogCapture log;
+    log.dir.put("pack.bin", "not a picture at all");
+    ResourceManager rm;
+    ResourceRecord rec;
+    rec.id = 0x80000001u;
+    rec.key1 = 5;
+    rec.key2 = 0xFFFFFFFFu;
+    rec.typeHash = kTypeImage;
+    rec.extensionHash = RSHash(".zip");  // no picture format of the twelve
+    rec.path = log.dir / "pack.bin";
+    rec.offset = 4;
+    rec.size = 8;
+    EXPECT_FALSE(rm.LoadResource(rec));
+    EXPECT_NE(log.text().find("资源包图片-2147483647,5,-1加载失败!"), std::string::npos)
+        << log.text();
+}
+
 TEST(ResourceManager, HandlesAndUsers) {
     ResourceManager rm;
     EXPECT_EQ(rm.NewHandle(), 19840323u);

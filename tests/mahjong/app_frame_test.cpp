@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
 
+#include <array>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -503,6 +505,13 @@ struct CountingScene : CMJGameScene2 {
     void OnLButtonDown(uint32_t, int x, int y) override { presses.emplace_back(x, y); }
     void OnRButtonUp(uint32_t, int x, int y) override { presses.emplace_back(-x, -y); }
     std::vector<std::pair<int, int>> presses;
+    void OnKeyDown(uint32_t key, uint32_t repeat, uint32_t flags) override {
+        keys.push_back({key, repeat, flags});
+    }
+    void OnKeyUp(uint32_t key, uint32_t repeat, uint32_t flags) override {
+        keys.push_back({key | 0x80000000u, repeat, flags});
+    }
+    std::vector<std::array<uint32_t, 3>> keys;  // a release's key has the top bit set
     int frames = 0;
     int starts = 0, gameStarts = 0, initDone = 0, enters = 0, releases = 0, hovers = 0;
     std::vector<uint32_t> timers;
@@ -512,6 +521,8 @@ struct TestView : CMJGameTableView2 {
     using CMJGameTableView2::CMJGameTableView2;
     QPoint PointerPos() const override { return pointer; }
     QRect ScreenRect() const override { return QRect(0, 0, 100, 100); }
+    using CMJGameTableView2::keyPressEvent;
+    using CMJGameTableView2::keyReleaseEvent;
     using CMJGameTableView2::mousePressEvent;
     using CMJGameTableView2::mouseReleaseEvent;
     using CMJGameTableView2::onTimer;
@@ -674,6 +685,31 @@ TEST_F(EngineView, InputReachesTheEngineOnceItsScreenIsUp) {
     view.mouseReleaseEvent(&right);
     view.mouseReleaseEvent(&left);
     EXPECT_EQ(scene.presses, (std::vector<std::pair<int, int>>{{12, 34}, {-5, -6}}));
+}
+
+// Keys reach the engine as Windows key messages carry them: Enter as 0x0D with its scan
+// code, a held key as repeated presses without the releases the window system puts
+// between them, and a key Windows has no code for not at all.
+TEST_F(EngineView, KeysReachTheEngineAsWindowsKeyCodes) {
+    view.OnInitialUpdate();
+    const uint32_t enter = 28 + 8;  // the X key code of evdev 28
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, enter, 0xFF0D, 0, "\r");
+    QKeyEvent again(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, enter, 0xFF0D, 0, "\r", true);
+    QKeyEvent between(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, enter, 0xFF0D, 0, "\r",
+                      true);
+    QKeyEvent up(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, enter, 0xFF0D, 0);
+    QKeyEvent none(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, 0, 0, 0);
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 30 + 8, 0x61, 0, "a");
+    for (QKeyEvent* e : {&down, &between, &again, &up, &none, &letter}) {
+        if (e->type() == QEvent::KeyPress)
+            view.keyPressEvent(e);
+        else
+            view.keyReleaseEvent(e);
+    }
+    using Key = std::array<uint32_t, 3>;
+    EXPECT_EQ(scene.keys,
+              (std::vector<Key>{
+                  {0x0D, 1, 0x1C}, {0x0D, 1, 0x401C}, {0x8000000D, 1, 0xC01C}, {0x41, 1, 0x1E}}));
 }
 
 // The frame timer sleeps while the engine has nothing to do, and whatever gives it work on

@@ -13,6 +13,7 @@
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/core/mouse_manager.h"
 #include "engine/render/draw_layer.h"
 #include "engine/render/plane.h"
 #include "handler_scene.h"
@@ -285,6 +286,45 @@ TEST_F(PlayLoop, ADragMovesTheTileToWhereItIsDropped) {
                                                     before[1], before[5]}));
     EXPECT_EQ(OwnCodes(7, 13), std::vector<int32_t>(before.begin() + 6, before.end()));
     EXPECT_EQ(host.sounds.back(), 29100 * 100 + 17);
+}
+
+// The real pointer: a right drag that crosses the neighbour between two frames stays with the
+// dragged tile (the neighbour neither rises nor takes the drag) and drops where it ends.
+TEST_F(PlayLoop, AQuickRightDragAcrossTheNeighbourStaysWithTheDraggedTile) {
+    NEED_ASSETS();
+    Deal();
+    const std::vector<int32_t> before = OwnCodes(1, 13);
+    const uint32_t dragged = TileEntity(2)->GetId();
+    const int neighbourY = TileEntity(3)->GetY();
+    auto count = [&](uint32_t code) {
+        return std::count_if(scene.got.begin(), scene.got.end(),
+                             [&](const TableScene::Got& g) { return g.code == code; });
+    };
+    auto [x2, y2] = TileCentre(2);
+    scene.OnMouseMove(0, x2 - 5, y2);
+    scene.PumpMessages();
+    scene.OnRButtonDown(0, x2 - 5, y2);
+    scene.PumpMessages();
+    ASSERT_EQ(scene.IsDragging(), 1);
+    scene.got.clear();
+    // Onto the neighbour's centre in one step, then on to record 5 before any frame.
+    auto [x3, y3] = TileCentre(3);
+    auto [x5, y5] = TileCentre(5);
+    scene.OnMouseMove(0, x3 - 5, y3);
+    scene.OnMouseMove(0, x5 - 5, y5 - 20);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.IsDragging(), 1);
+    EXPECT_EQ(scene.GetMouseManager()->State().hoveredEntity, dragged);
+    EXPECT_EQ(count(210013), 0);  // no tile entered
+    EXPECT_EQ(count(210014), 0);  // none left
+    EXPECT_EQ(count(210020), 2);
+    EXPECT_EQ(TileEntity(3)->GetY(), neighbourY);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    scene.OnRButtonUp(0, x5 - 5, y5 - 20);
+    scene.PumpMessages();
+    EXPECT_EQ(scene.IsDragging(), 0);
+    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[4],
+                                                    before[1], before[5]}));
 }
 
 TEST_F(PlayLoop, ADragEndsWithoutAMoveOnAnotherTileOrWhenThePointerLeavesTheHand) {
