@@ -266,6 +266,51 @@ TEST(ScriptRun, HandedValuesKeepAnEmptyLastOne) {
     EXPECT_EQ(out[2].text(), "");
 }
 
+TEST(ScriptRun, ParamValueTakesOneValueByIndex) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    run.PushValue(ValueString("a", kValueText));
+    run.PushValue(ValueString::FromInt(7));
+    ASSERT_TRUE(run.GetParamValue(1, "y"));
+    EXPECT_EQ(run.GetValue("y").text(), "7");
+    EXPECT_EQ(run.GetValue("y").type(), kValueInt);
+    ASSERT_TRUE(run.GetParamValue(0, "x"));
+    EXPECT_EQ(run.GetValue("x").text(), "a");
+    EXPECT_EQ(run.GetErrorText(), "");
+    // One past the last value, and a negative index, set nothing and say why.
+    EXPECT_FALSE(run.GetParamValue(2, "z"));
+    EXPECT_EQ(run.FindVariable("z"), nullptr);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+    run.SetErrorText("");
+    EXPECT_FALSE(run.GetParamValue(-1, "z"));
+    EXPECT_EQ(run.FindVariable("z"), nullptr);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+}
+
+TEST(ScriptRun, BindingMoreNamesThanValuesFailsWithTheParamText) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n       传出 1;\r\n       传入 a,b;\r\n"));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptError);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+    EXPECT_EQ(run.GetValue("a").text(), "1");
+}
+
+// A plain block that closes leaves the text value "TRUE" alone on the stack.
+TEST(ScriptRun, ClosedBlockLeavesTheTextTrue) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n       {;\r\n       };\r\n"));
+    run.PushValue(ValueString("old", kValueText));
+    while (run.GetPosition() < run.GetText().size()) {
+        ASSERT_EQ(run.ExecuteStatement(), kScriptContinue);
+    }
+    ASSERT_EQ(run.GetArgCount(), 1);
+    EXPECT_EQ(run.GetArg(0).text(), "TRUE");
+    EXPECT_EQ(run.GetArg(0).type(), kValueText);
+    EXPECT_EQ(run.GetBlockDepth(), 0);
+}
+
 TEST(ScriptRun, CopyTakesTheRecordButNotTheLinks) {
     ScriptInstance record;
     ASSERT_TRUE(record.SetText("脚本开始 s(a);\r\n"));
