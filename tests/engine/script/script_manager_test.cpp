@@ -18,10 +18,49 @@ TEST_F(Manager, LoadCountsBodiesAndRefusesANamelessOne) {
     EXPECT_EQ(Load("脚本开始 (); 脚本结束; 脚本开始 c(); 脚本结束;"), -1);
     EXPECT_EQ(scripts.FindLoaded("c"), nullptr);
     EXPECT_EQ(Load("脚本开始 d; 脚本结束;"), -1);  // a name without its parentheses
-    EXPECT_EQ(Load("脚本开始 e(); x = ; 脚本结束;"), -1);
+    EXPECT_EQ(Load("脚本开始 e(); x = ; 脚本结束;"), 1);  // the statement is left out
+    EXPECT_NE(scripts.FindLoaded("e"), nullptr);
     EXPECT_EQ(Load("no body here"), 0);
     engine.Pump(100);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"脚本名为空!", "运算格式错误:"}));
+}
+
+// A line whose expression compiles to nothing costs only that line: the script loads, the
+// lines around it run, and its target keeps its value instead of taking a leftover one.
+TEST_F(Manager, ALineThatCompilesToNothingLeavesTheRestOfTheScript) {
+    ASSERT_EQ(Load("脚本开始 main(); z = 5; q = 7; 时间戳(\"a\"); z = 取值() + 1; 时间戳(z); "
+                   "z = q + 1; 时间戳(z); 脚本结束;"),
+              1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptFinished);
+    engine.Pump(100);
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"a", "5", "8"}));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"运算格式错误:取值() + 1"});
+}
+
+// A prefix minus binds tighter than a product, and a second minus is its own 0 - x.
+TEST_F(Manager, UnaryMinusBindsTighterThanAProduct) {
+    Run("脚本开始 main(); 时间戳(2 * -3); 时间戳(5 - -2); 时间戳(-2 * 3 + 1); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"-6", "7", "-5"}));
+}
+
+// "!=" compares: a statement holding it assigns nothing.
+TEST_F(Manager, NotEqualIsAComparisonNotAnAssignment) {
+    Run("脚本开始 main(); x = 1; 时间戳(x != 2); 时间戳(x != 1); 时间戳(x); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"TRUE", "FALSE", "1"}));
+}
+
+// A call without arguments empties the value stack first: it is handed nothing that an
+// earlier statement left there.
+TEST_F(Manager, CallWithoutArgumentsIsHandedNoLeftoverValues) {
+    ASSERT_EQ(Load("脚本开始 sub(); 传入 a; 时间戳(a); 脚本结束;"
+                   "脚本开始 main(); x = 3 + 4; sub(); 时间戳(\"after\"); 脚本结束;"),
+              2);
+    scripts.StartScript("main", "");
+    engine.Pump(100);
+    EXPECT_TRUE(Stamps().empty());
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_NE(Texts()[0].find("sub:GetParamValue错误,传入参数不足!"), std::string::npos)
+        << Texts()[0];
 }
 
 TEST_F(Manager, DeclaredParametersAreCounted) {
