@@ -323,7 +323,8 @@ void DrawPointList(const DrawSurface& surface, int originX, int originY, const R
         uint32_t& d = surface.pixels[size_t(py) * size_t(surface.width) + size_t(px)];
         const uint32_t na = n->colour >> 24;
         const uint32_t k = f == 255 ? na : (f * na) >> 8;
-        if (k == 0) continue;  // a fade of weight 0 draws nothing
+        // A fade of weight 0 would only darken the pixel by 1/256 and make it opaque.
+        if (k == 0) continue;
         if (k == 255) {
             d = n->colour | 0xFF000000u;
         } else {

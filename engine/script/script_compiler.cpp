@@ -376,8 +376,9 @@ std::string ScriptManager::CompileLine(std::string_view body) {
 }
 
 bool ScriptManager::CompileBody(std::string_view body, std::string& out, std::string& error) {
-    // A condition that does not flatten refuses the body: left out, its test would read
-    // whatever value an earlier statement left in 缓存0 and take an arbitrary branch.
+    // A condition that cannot be read or does not flatten refuses the body: left out, its
+    // test would read whatever value an earlier statement left in 缓存0 and take an
+    // arbitrary branch.
     auto flattenCondition = [&](const std::string& cond) {
         if (Flatten(cond + ";", out)) return true;
         error = script::FormatText("运算格式错误:%s", cond);
