@@ -315,20 +315,69 @@ TEST(BlitEntrySelection, InvertWithAStoredRadiusFarOffTheSurface) {
     }
 }
 
+// Every loop of the blitter over one small picture of each form: 14 loops, the rotated ones
+// at 40 degrees with their square at (0, 0), the unrotated ones at (2, 3).
+struct LoopFamily {
+    static constexpr int W = 6, H = 5;
+    const std::vector<uint8_t> pal = TestPalette();
+    const std::vector<uint8_t> keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
+    const std::vector<uint8_t> idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
+    static BlitSource Src(const std::vector<uint8_t>& b) {
+        return BlitSource{b.data(), W, H, 0, 0, W, H};
+    }
+    static bool Rotated(int loop) { return loop == 1 || loop == 4 || loop == 7 || loop == 10; }
+    void Run(int loop, Surface& s, double alpha, uint32_t tint) const {
+        const BlitTarget t = s.target();
+        const uint8_t* p = pal.data();
+        switch (loop) {
+            case 0:
+                return BlitKeyed(t, 2, 3, Src(keyed), alpha, tint);
+            case 1:
+                return BlitKeyedRotated(t, 0, 0, Src(keyed), 40.0, alpha, tint);
+            case 2:
+                return BlitRgba(t, 2, 3, Src(rgba), alpha, tint);
+            case 3:
+                return BlitRgbaOntoOpaque(t, 2, 3, Src(rgba), alpha, tint);
+            case 4:
+                return BlitRgbaRotated(t, 0, 0, Src(rgba), 40.0, alpha, tint);
+            case 5:
+                return BlitRgbaSmoothRotated(t, 0, 0, Src(rgba), 40.0, alpha, tint);
+            case 6:
+                return BlitIndexed(t, 2, 3, Src(idx), 5, p, alpha, tint);
+            case 7:
+                return BlitIndexedRotated(t, 0, 0, Src(idx), 5, p, 40.0, alpha, tint);
+            case 8:
+                return BlitIndexedAlpha(t, 2, 3, Src(pairs), 5, p, alpha, tint);
+            case 9:
+                return BlitIndexedAlphaOntoOpaque(t, 2, 3, Src(pairs), 5, p, alpha, tint);
+            case 10:
+                return BlitIndexedAlphaRotated(t, 0, 0, Src(pairs), 5, p, 40.0, alpha, tint);
+            case 11:
+                return BlitIndexedSmoothRotated(t, 0, 0, Src(idx), p, 40.0, alpha, tint);
+            case 12:
+                return BlitIndexedAlphaSmoothRotated(t, 0, 0, Src(pairs), p, 40.0, alpha, tint);
+            default: {
+                PointNode b{3, 3, Px(1, 2, 3, 40), nullptr};
+                PointNode a{2, 2, Px(1, 2, 3, 255), &b};
+                return DrawPointList(s.ds(), 0, 0, Rect{0, 0, 12, 12}, &a, alpha);
+            }
+        }
+    }
+};
+
+std::vector<uint32_t> Background() {
+    std::vector<uint32_t> bg(144);
+    for (int i = 0; i < 144; ++i) bg[i] = Px(i, 2 * i, 255 - i, i % 2 ? 255 : 0);
+    return bg;
+}
+
 // A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0)
 // towards the destination draws nothing in any loop. With a tint the same factor paints the
 // tint colour (the loops of the faded regime), and the per-pixel-alpha loops outside the
 // faded regime (alpha exactly 0 with a tint, unrotated) draw with the samples' own alpha.
 TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
-    const int W = 6, H = 5;
-    const auto pal = TestPalette();
-    const auto keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
-    const auto idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
-    auto src = [&](const std::vector<uint8_t>& b) {
-        return BlitSource{b.data(), W, H, 0, 0, W, H};
-    };
-    std::vector<uint32_t> bg(144);
-    for (int i = 0; i < 144; ++i) bg[i] = Px(i, 2 * i, 255 - i, i % 2 ? 255 : 0);
+    const LoopFamily loops;
+    const std::vector<uint32_t> bg = Background();
     for (double alpha : {0.0, 0.001, 1.0 / 256}) {
         for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
             const bool tinted = tint != kNoColour;
@@ -338,67 +387,12 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
             for (int loop = 0; loop < 14; ++loop) {
                 Surface s(12, 12);
                 s.px = bg;
-                const BlitTarget t = s.target();
+                loops.Run(loop, s, alpha, tint);
                 bool mayDraw = false;
-                switch (loop) {
-                    case 0:
-                        BlitKeyed(t, 2, 3, src(keyed), alpha, tint);
-                        mayDraw = paintsTint;
-                        break;
-                    case 1:
-                        BlitKeyedRotated(t, 0, 0, src(keyed), 40.0, alpha, tint);
-                        mayDraw = paintsTint;
-                        break;
-                    case 2:
-                        BlitRgba(t, 2, 3, src(rgba), alpha, tint);
-                        mayDraw = ownAlphaRegime || paintsTint;
-                        break;
-                    case 3:
-                        BlitRgbaOntoOpaque(t, 2, 3, src(rgba), alpha, tint);
-                        mayDraw = ownAlphaRegime || paintsTint;
-                        break;
-                    case 4:
-                        BlitRgbaRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
-                        mayDraw = tinted;  // its faded regime takes in alpha 0
-                        break;
-                    case 5:
-                        BlitRgbaSmoothRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
-                        break;
-                    case 6:
-                        BlitIndexed(t, 2, 3, src(idx), 5, pal.data(), alpha, tint);
-                        mayDraw = paintsTint;
-                        break;
-                    case 7:
-                        BlitIndexedRotated(t, 0, 0, src(idx), 5, pal.data(), 40.0, alpha, tint);
-                        mayDraw = paintsTint;
-                        break;
-                    case 8:
-                        BlitIndexedAlpha(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                        mayDraw = ownAlphaRegime || paintsTint;
-                        break;
-                    case 9:
-                        BlitIndexedAlphaOntoOpaque(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                        mayDraw = ownAlphaRegime || paintsTint;
-                        break;
-                    case 10:
-                        BlitIndexedAlphaRotated(t, 0, 0, src(pairs), 5, pal.data(), 40.0, alpha,
-                                                tint);
-                        mayDraw = tinted;  // its faded regime takes in alpha 0
-                        break;
-                    case 11:
-                        BlitIndexedSmoothRotated(t, 0, 0, src(idx), pal.data(), 40.0, alpha, tint);
-                        break;
-                    case 12:
-                        BlitIndexedAlphaSmoothRotated(t, 0, 0, src(pairs), pal.data(), 40.0, alpha,
-                                                      tint);
-                        break;
-                    default: {
-                        PointNode b{3, 3, Px(1, 2, 3, 40), nullptr};
-                        PointNode a{2, 2, Px(1, 2, 3, 255), &b};
-                        DrawPointList(s.ds(), 0, 0, Rect{0, 0, 12, 12}, &a, alpha);
-                        break;
-                    }
-                }
+                if (loop == 0 || loop == 1 || loop == 6 || loop == 7) mayDraw = paintsTint;
+                if (loop == 2 || loop == 3 || loop == 8 || loop == 9)
+                    mayDraw = ownAlphaRegime || paintsTint;
+                if (loop == 4 || loop == 10) mayDraw = tinted;  // faded regime takes in alpha 0
                 if (mayDraw) {
                     EXPECT_NE(s.px, bg) << "loop " << loop << " alpha " << alpha;
                 } else {
@@ -413,90 +407,49 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
 // With a tint, a fade of factor 0 paints every sample the loop draws in the tint colour
 // faded with k = 0: (tint × 255) >> 8 in each byte, alpha 255; nothing else changes.
 TEST(BlitEntrySelection, TintedFadesOfFactorZeroPaintTheTint) {
-    const int W = 6, H = 5;
-    const auto pal = TestPalette();
-    const auto keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
-    const auto idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
-    auto src = [&](const std::vector<uint8_t>& b) {
-        return BlitSource{b.data(), W, H, 0, 0, W, H};
-    };
+    const LoopFamily L;
+    const std::vector<uint32_t> bg = Background();
     const uint32_t tint = 0x00405060u;  // threshold 0
     const uint32_t painted = Px(0x40 * 255 / 256, 0x50 * 255 / 256, 0x60 * 255 / 256, 255);
-    std::vector<uint32_t> bg(144);
-    for (int i = 0; i < 144; ++i) bg[i] = Px(i, 2 * i, 255 - i, i % 2 ? 255 : 0);
-    // Whether source sample (col, row) is drawn by the loop; the destination alpha matters
-    // only to the onto-opaque loops.
-    auto drawn = [&](int loop, int col, int row, uint32_t dst) {
-        const size_t i = size_t(row) * W + col;
+    // Whether source sample i is drawn; the destination alpha matters only onto opaque.
+    auto drawn = [&](int loop, size_t i, uint32_t dst) {
+        const bool opaque = (dst >> 24) == 255;
         switch (loop) {
             case 0:
             case 1:
-                return keyed[i * 4 + 3] != 0;
+                return L.keyed[i * 4 + 3] != 0;
             case 2:
-                return rgba[i * 4 + 3] > 0;  // a > TT
-            case 3:
-                return rgba[i * 4 + 3] > 0 && (dst >> 24) == 255;
             case 4:
-                return rgba[i * 4 + 3] != 0;
-            case 5:
+                return L.rgba[i * 4 + 3] != 0;  // a > TT, or every a != 0 rotated
+            case 3:
+                return L.rgba[i * 4 + 3] != 0 && opaque;
             case 6:
-                return idx[i] != 5;
             case 7:
-                return pairs[i * 2] != 5;  // a >= TT holds for every a
+                return L.idx[i] != 5;
             case 8:
-                return pairs[i * 2] != 5 && (dst >> 24) == 255;
+                return L.pairs[i * 2] != 5;  // a >= TT holds for every a
+            case 9:
+                return L.pairs[i * 2] != 5 && opaque;
             default:
-                return pairs[i * 2] != 5 && pairs[i * 2 + 1] != 0;
+                return L.pairs[i * 2] != 5 && L.pairs[i * 2 + 1] != 0;
         }
     };
-    const bool rotated[] = {false, true, false, false, true, false, true, false, false, true};
     for (double alpha : {0.001, 1.0 / 256, 0.0}) {
-        for (int loop = 0; loop < 10; ++loop) {
+        for (int loop : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}) {
             // At alpha exactly 0 only the rotated per-pixel-alpha loops paint the tint.
-            if (alpha == 0.0 && loop != 4 && loop != 9) continue;
+            if (alpha == 0.0 && loop != 4 && loop != 10) continue;
             Surface s(12, 12);
             s.px = bg;
-            const BlitTarget t = s.target();
-            switch (loop) {
-                case 0:
-                    BlitKeyed(t, 2, 3, src(keyed), alpha, tint);
-                    break;
-                case 1:
-                    BlitKeyedRotated(t, 0, 0, src(keyed), 40.0, alpha, tint);
-                    break;
-                case 2:
-                    BlitRgba(t, 2, 3, src(rgba), alpha, tint);
-                    break;
-                case 3:
-                    BlitRgbaOntoOpaque(t, 2, 3, src(rgba), alpha, tint);
-                    break;
-                case 4:
-                    BlitRgbaRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
-                    break;
-                case 5:
-                    BlitIndexed(t, 2, 3, src(idx), 5, pal.data(), alpha, tint);
-                    break;
-                case 6:
-                    BlitIndexedRotated(t, 0, 0, src(idx), 5, pal.data(), 40.0, alpha, tint);
-                    break;
-                case 7:
-                    BlitIndexedAlpha(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                    break;
-                case 8:
-                    BlitIndexedAlphaOntoOpaque(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                    break;
-                default:
-                    BlitIndexedAlphaRotated(t, 0, 0, src(pairs), 5, pal.data(), 40.0, alpha, tint);
-                    break;
-            }
+            L.Run(loop, s, alpha, tint);
             int count = 0;
             for (int y = 0; y < 12; ++y) {
                 for (int x = 0; x < 12; ++x) {
                     const uint32_t before = bg[size_t(y) * 12 + x];
                     int col = x - 2, row = y - 3;
-                    bool inside = col >= 0 && col < W && row >= 0 && row < H;
-                    if (rotated[loop]) inside = RefNearest(40.0, W, H, x, y, col, row);
-                    const bool paint = inside && drawn(loop, col, row, before);
+                    bool inside = col >= 0 && col < L.W && row >= 0 && row < L.H;
+                    if (LoopFamily::Rotated(loop))
+                        inside = RefNearest(40.0, L.W, L.H, x, y, col, row);
+                    const bool paint = inside && drawn(loop, size_t(row) * L.W + col, before);
                     count += paint;
                     EXPECT_EQ(s.at(x, y), paint ? painted : before)
                         << "loop " << loop << " alpha " << alpha << " at " << x << "," << y;
