@@ -367,6 +367,9 @@ bool ResourceManager::LoadGlobalPalette(ResourceRecord& record) {
 }
 
 void ResourceManager::FreeResourceData(ResourceRecord& record) {
+    // Every engine picture, whatever file it came from, is released by the picture format's
+    // own release routine (a shared palette stays with its table).
+    if (record.picture) FreePpsImage(*record.picture);
     record.picture.reset();
     record.bytes.clear();
     record.bytes.shrink_to_fit();

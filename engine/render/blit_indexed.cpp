@@ -113,8 +113,9 @@ void WalkSmooth(const BlitTarget& t, int ox, int oy, BlitSource s, double angle,
     if (!CutSource(s)) return;
     Rect clip = TargetClip(t);
     if (clip.empty()) return;
+    // The smooth loops blend towards the destination only (they take no tint).
     const uint8_t f = AlphaFactor(alpha);
-    if (f == 0) return;
+    if (!FadesTowardsDestination(f)) return;
     int64_t cs, sn;
     if (!FixedTrig(angle, 65536.0, cs, sn)) return;
     const int64_t x0 = int64_t(s.width + 1) << 15;
@@ -166,8 +167,8 @@ void BlitIndexed(const BlitTarget& t, int left, int top, const BlitSource& s, ui
     if (alpha >= 1.0) {
         ForEachUnrotated<1>(t, left, top, s, IdxCopy{&lut});
     } else if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
+        if (!HasTint(tint) && !FadesTowardsDestination(f)) return;
         ForEachUnrotated<1>(t, left, top, s, IdxFade{&lut, f, TintColour(tint), HasTint(tint)});
     }
 }
@@ -179,8 +180,8 @@ void BlitIndexedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s
     if (alpha >= 1.0) {
         WalkNearest<1>(t, ox, oy, s, angle, IdxCopy{&lut});
     } else if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
+        if (!HasTint(tint) && !FadesTowardsDestination(f)) return;
         WalkNearest<1>(t, ox, oy, s, angle, IdxFade{&lut, f, TintColour(tint), HasTint(tint)});
     }
 }
@@ -192,11 +193,10 @@ void BlitIndexedAlpha(const BlitTarget& t, int left, int top, const BlitSource& 
     const bool tinted = HasTint(tint);
     const uint32_t tc = TintColour(tint), tt = Threshold(tint);
     if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             ForEachUnrotated<2>(t, left, top, s, PairTint<true>{&lut, f, tc, tt, false});
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             ForEachUnrotated<2>(t, left, top, s, PairBlend<true>{&lut, f});
         }
     } else if (tinted) {
@@ -213,8 +213,8 @@ void BlitIndexedAlphaOntoOpaque(const BlitTarget& t, int left, int top, const Bl
     const bool tinted = HasTint(tint);
     const uint32_t tc = TintColour(tint), tt = Threshold(tint);
     if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
+        if (!tinted && !FadesTowardsDestination(f)) return;
         ForEachUnrotated<2>(t, left, top, s, PairOntoOpaque<true>{&lut, f, tc, tt, tinted});
     } else if (tinted || (alpha != 0.0 && alpha == alpha)) {
         ForEachUnrotated<2>(t, left, top, s, PairOntoOpaque<false>{&lut, 0, tc, tt, tinted});
@@ -223,17 +223,17 @@ void BlitIndexedAlphaOntoOpaque(const BlitTarget& t, int left, int top, const Bl
 
 void BlitIndexedAlphaRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, uint32_t key,
                              const uint8_t* palette, double angle, double alpha, uint32_t tint) {
-    // An alpha of exactly 0 draws nothing, tint or not.
-    if (!palette || alpha == 0.0 || alpha != alpha) return;
+    if (!palette || alpha != alpha) return;
     const Lut lut(palette, key);
     const bool tinted = HasTint(tint);
     const uint32_t tc = TintColour(tint);
-    if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+    // The faded regime of the rotated loop takes in an alpha of exactly 0: with a tint every
+    // covered sample is painted in the tint colour (factor 0).
+    if (alpha >= 0.0 && alpha < 1.0) {
+        const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             WalkNearest<2>(t, ox, oy, s, angle, PairTint<true>{&lut, f, tc, 0, true});
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             WalkNearest<2>(t, ox, oy, s, angle, PairBlend<true>{&lut, f});
         }
     } else if (tinted) {
@@ -323,7 +323,8 @@ void DrawPointList(const DrawSurface& surface, int originX, int originY, const R
         uint32_t& d = surface.pixels[size_t(py) * size_t(surface.width) + size_t(px)];
         const uint32_t na = n->colour >> 24;
         const uint32_t k = f == 255 ? na : (f * na) >> 8;
-        if (k == 0) continue;  // a fade of weight 0 draws nothing
+        // A fade of weight 0 would only darken the pixel by 1/256 and make it opaque.
+        if (k == 0) continue;
         if (k == 255) {
             d = n->colour | 0xFF000000u;
         } else {

@@ -118,11 +118,10 @@ void BlitKeyed(const BlitTarget& t, int left, int top, const BlitSource& s, doub
     if (alpha >= 1.0) {
         Unrotated32(t, left, top, s, kKeyedCopy);
     } else if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
         if (HasTint(tint)) {
             Unrotated32(t, left, top, s, kKeyedFadeTint, {f, TintColour(tint), 0});
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             Unrotated32(t, left, top, s, kKeyedFadeDst, {f, 0, 0});
         }
     }
@@ -133,11 +132,10 @@ void BlitKeyedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, 
     if (alpha >= 1.0) {
         WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedCopy{}));
     } else if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
         if (HasTint(tint)) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeTint{f, TintColour(tint)}));
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeDst{f}));
         }
     }
@@ -147,11 +145,10 @@ void BlitRgba(const BlitTarget& t, int left, int top, const BlitSource& s, doubl
               uint32_t tint) {
     const bool tinted = HasTint(tint);
     if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             Unrotated32(t, left, top, s, kRgbaTintScaled, {f, TintColour(tint), Threshold(tint)});
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             Unrotated32(t, left, top, s, kRgbaBlendScaled, {f, 0, 0});
         }
     } else if (tinted) {
@@ -165,12 +162,11 @@ void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource
                         uint32_t tint) {
     const bool tinted = HasTint(tint);
     if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+        const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             Unrotated32(t, left, top, s, kOntoOpaqueTintScaled,
                         {f, TintColour(tint), Threshold(tint)});
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             Unrotated32(t, left, top, s, kOntoOpaqueScaled, {f, 0, 0});
         }
     } else if (tinted) {
@@ -182,15 +178,15 @@ void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource
 
 void BlitRgbaRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, double angle,
                      double alpha, uint32_t tint) {
-    // An alpha of exactly 0 draws nothing here either, tint or not.
-    if (alpha == 0.0 || alpha != alpha) return;
+    if (alpha != alpha) return;
     const bool tinted = HasTint(tint);
-    if (Faded(alpha)) {
-        uint32_t f = AlphaFactor(alpha);
-        if (f == 0) return;
+    // The faded regime of the rotated loop takes in an alpha of exactly 0: with a tint every
+    // covered sample is painted in the tint colour (factor 0).
+    if (alpha >= 0.0 && alpha < 1.0) {
+        const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<true>{f, TintColour(tint), 0, true}));
-        } else {
+        } else if (FadesTowardsDestination(f)) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<true>{f}));
         }
     } else if (tinted) {

@@ -10,7 +10,7 @@ namespace hqlv::engine {
 
 void GlobalPalette::Set(const uint8_t* entries, size_t count, std::string_view name) {
     std::memset(name_, 0, sizeof name_);
-    std::memcpy(name_, name.data(), std::min(name.size(), sizeof name_ - 1));
+    std::memcpy(name_, name.data(), std::min<size_t>(name.size(), 31));
     count_ = static_cast<uint32_t>(std::min<size_t>(count, 256));
     std::memset(entries_, 0, sizeof entries_);
     if (entries && count_) std::memcpy(entries_, entries, size_t(count_) * 3);
@@ -28,6 +28,9 @@ bool GlobalPalette::Load(std::span<const uint8_t> record) {
         return false;
     }
     Set(r.current(), taken, name);
+    // A name of all 32 bytes has no terminating zero in the record; it is kept whole, so a
+    // picture that names the palette finds it.
+    std::memcpy(name_, name.data(), std::min(name.size(), sizeof name_ - 1));
     return true;
 }
 

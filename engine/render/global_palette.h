@@ -14,8 +14,9 @@ class GlobalPalette {
 public:
     // Name cut to 31 bytes; count cut to 256; unused entries stay zero.
     void Set(const uint8_t* entries, size_t count, std::string_view name);
-    // Takes a ".quad" record: 32-byte name, u16 count, count × (R, G, B). At most 256 entries
-    // are taken. A missing or truncated record changes nothing and returns false.
+    // Takes a ".quad" record: 32-byte name, u16 count, count × (R, G, B). All 32 name bytes
+    // are kept, as a ".pps" picture keeps the name it asks for. At most 256 entries are
+    // taken. A missing or truncated record changes nothing and returns false.
     bool Load(std::span<const uint8_t> record);
     // Index of the entry nearest to the colour (sum of the cubes of the channel distances);
     // the first of equal distances wins. An entry is chosen only when it comes closer than
@@ -30,7 +31,7 @@ public:
     const char* name() const { return name_; }
 
 private:
-    char name_[32] = {};
+    char name_[33] = {};  // 32 bytes of name and a terminating zero
     uint8_t entries_[kPaletteBytes] = {};
     uint32_t count_ = 0;
 };

@@ -200,28 +200,41 @@ bool IsUnaryPosition(std::string_view t, size_t at) {
 
 }  // namespace
 
+void ScriptManager::PushOperator(ExprToken tok) {
+    Compiler& c = *compiler_;
+    if (tok.text == "(" && !tok.call) {
+        c.Push(std::move(tok));
+        return;
+    }
+    if (tok.text == ")") {
+        while (c.nOps > 0 && !(c.ops[c.nOps - 1].text == "(" && !c.ops[c.nOps - 1].call))
+            c.ToOutput(std::move(c.ops[--c.nOps]));
+        if (c.nOps == 0)
+            ReportError("运算格式括号不匹配!");
+        else
+            --c.nOps;
+        return;
+    }
+    while (c.nOps > 0 && Compiler::PrecedesOrEqual(c.ops[c.nOps - 1], tok))
+        c.ToOutput(std::move(c.ops[--c.nOps]));
+    if (tok.text != ",") c.Push(std::move(tok));
+}
+
+std::string ScriptManager::NewTempName() const {
+    const Compiler& c = *compiler_;
+    for (int k = 0; k < 5; ++k) {
+        std::string name = "缓存" + std::to_string(k);
+        bool used = false;
+        for (size_t i = 0; i < c.nOperands; ++i) used = used || c.operands[i] == name;
+        if (!used) return name;
+    }
+    return {};
+}
+
 bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
     Compiler& c = *compiler_;
     c.nOps = c.nOutput = c.nOperands = 0;
     c.overflow = false;
-    auto pushOperator = [&](ExprToken tok) {
-        if (tok.text == "(" && !tok.call) {
-            c.Push(std::move(tok));
-            return;
-        }
-        if (tok.text == ")") {
-            while (c.nOps > 0 && !(c.ops[c.nOps - 1].text == "(" && !c.ops[c.nOps - 1].call))
-                c.ToOutput(std::move(c.ops[--c.nOps]));
-            if (c.nOps == 0)
-                ReportError("运算格式括号不匹配!");
-            else
-                --c.nOps;
-            return;
-        }
-        while (c.nOps > 0 && Compiler::PrecedesOrEqual(c.ops[c.nOps - 1], tok))
-            c.ToOutput(std::move(c.ops[--c.nOps]));
-        if (tok.text != ",") c.Push(std::move(tok));
-    };
     size_t pos = 0;
     for (;;) {
         ExprToken tok;
@@ -230,7 +243,7 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         if (r == Read::kEnd) break;
         if (r == Read::kFail) return false;
         if (tok.call) {
-            pushOperator(tok);
+            PushOperator(tok);
             ExprToken open;
             open.text = "(";
             open.kind = 0;
@@ -239,29 +252,23 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
             c.ToOutput(std::move(tok));
         } else if (tok.text == "-" && IsUnaryPosition(expr, at)) {
             // A prefix minus binds tighter than * / % and looser than a call: 0 - operand.
+            // At the rank of a binary minus, 2 * -a would pop the product 2 * 0 first and
+            // give -a, and a - -b would give (a - 0) - b.
             ExprToken zero;
             zero.text = "0";
             c.ToOutput(std::move(zero));
             tok.unary = true;
             c.Push(std::move(tok));
         } else {
-            pushOperator(std::move(tok));
+            PushOperator(std::move(tok));
         }
         if (c.overflow) return false;
     }
-    // Only the closing ";" may be left: an unclosed "(" keeps operators from the output.
+    // Only the closing ";" may be left: an unclosed "(" keeps operators from the output, so
+    // the statements would compute a value that leaves them out.
     for (size_t i = 0; i < c.nOps; ++i)
         if (c.ops[i].text != ";") return false;
 
-    auto newTemp = [&]() -> std::string {
-        for (int k = 0; k < 5; ++k) {
-            std::string name = "缓存" + std::to_string(k);
-            bool used = false;
-            for (size_t i = 0; i < c.nOperands; ++i) used = used || c.operands[i] == name;
-            if (!used) return name;
-        }
-        return {};
-    };
     for (size_t i = 0; i < c.nOutput; ++i) {
         ExprToken& e = c.output[i];
         if (e.kind == -1 && !e.call) {
@@ -284,7 +291,9 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         }
         c.nOperands -= n;
         Emit(out, list);
-        const std::string temp = newTemp();
+        // With five temporaries in use the result would have nowhere to go, and a nameless
+        // 传入 would stop the run each time it came there: the expression is refused here.
+        const std::string temp = NewTempName();
         if (temp.empty()) return false;
         Emit(out, (e.call ? "函数 " : "运算 ") + e.text);
         if (i + 1 == c.nOutput && c.nOperands == 0) break;
@@ -313,8 +322,9 @@ std::string ScriptManager::FlattenExpression(std::string_view expression) {
 
 // ---- statements -------------------------------------------------------------------------------
 
-bool ScriptManager::CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
-                                               std::string& error) {
+ScriptManager::Compiled ScriptManager::CompileExpressionStatement(std::string_view text,
+                                                                  size_t& pos, std::string& out,
+                                                                  std::string& error) {
     const size_t start = pos;
     std::string target;
     size_t p = start;
@@ -322,26 +332,33 @@ bool ScriptManager::CompileExpressionStatement(std::string_view text, size_t& po
         target = script::ReadPrefix(text, p, &error);
         if (target.empty()) {
             if (error.empty()) error = script::FormatRest("运算格式错误:%s", text, start);
-            return false;
+            return Compiled::kFailed;
         }
     }
     const std::string rhs = script::ReadSuffix(text, p, &error);
-    if (!error.empty()) return false;
-    // An empty right side would store whatever an earlier statement left on the stack.
+    if (!error.empty()) return Compiled::kFailed;
+    pos = p;
+    // A right side that does not flatten (a call without arguments inside a larger
+    // expression, too few operands, an unclosed "(") leaves the statement out whole, its
+    // store too: storing would hand the target whatever an earlier statement left on the
+    // value stack. An empty right side would store such a value as well.
+    const size_t mark = out.size();
     if (!Flatten(rhs + ";", out) || (!target.empty() && rhs.empty())) {
+        out.resize(mark);
         error = script::FormatText("运算格式错误:%s", rhs);
-        return false;
+        return Compiled::kDropped;
     }
     if (!target.empty()) Emit(out, "传入 " + target);
-    pos = p;
-    return true;
+    return Compiled::kDone;
 }
 
+// A loop part is read like any expression statement: an "=" of a comparison (f(a == b),
+// i >= 0) makes no assignment, where taking any "=" for one would cut the part there.
 std::string ScriptManager::CompileSection(std::string_view text) {
     std::string out;
     std::string error;
     size_t pos = 0;
-    if (!CompileExpressionStatement(text, pos, out, error)) {
+    if (CompileExpressionStatement(text, pos, out, error) != Compiled::kDone) {
         ReportError(error);
         return {};
     }
@@ -359,6 +376,9 @@ std::string ScriptManager::CompileLine(std::string_view body) {
 }
 
 bool ScriptManager::CompileBody(std::string_view body, std::string& out, std::string& error) {
+    // A condition that cannot be read or does not flatten refuses the body: left out, its
+    // test would read whatever value an earlier statement left in 缓存0 and take an
+    // arbitrary branch.
     auto flattenCondition = [&](const std::string& cond) {
         if (Flatten(cond + ";", out)) return true;
         error = script::FormatText("运算格式错误:%s", cond);
@@ -381,6 +401,8 @@ bool ScriptManager::CompileBody(std::string_view body, std::string& out, std::st
         size_t p = pos;
         const std::string word = script::ReadWord(body, p);
         if (word == kBegin || word == kEnd || IsCopiedWord(word)) {
+            // A ";" inside a quoted text (传出 "a;b";) is part of the text: the executor splits
+            // its arguments outside quotes, so the statement must reach it whole.
             const size_t semi = script::FindOutside(body, ';', start);
             if (semi == npos) {
                 error = script::FormatRest("后缀超长:%s", body, start);
@@ -411,13 +433,16 @@ bool ScriptManager::CompileBody(std::string_view body, std::string& out, std::st
                 error = script::FormatText("运算格式错误:%s", inner);
                 return false;
             }
+            // The loop's parts are one header: a part that does not compile refuses the body,
+            // as a broken condition does, rather than leave a loop that counts on a stale
+            // value or never steps.
             size_t q = 0;
             const std::string init = inner.substr(0, first + 1);
-            if (!CompileExpressionStatement(init, q, out, error)) return false;
+            if (CompileExpressionStatement(init, q, out, error) != Compiled::kDone) return false;
             Emit(out, "%ForStart%");
             q = 0;
             const std::string step = inner.substr(second + 1) + ";";
-            if (!CompileExpressionStatement(step, q, out, error)) return false;
+            if (CompileExpressionStatement(step, q, out, error) != Compiled::kDone) return false;
             Emit(out, "%ForBeGin%");
             if (!flattenCondition(inner.substr(first + 1, second - first - 1))) return false;
             Emit(out, "传入 缓存0");
@@ -434,8 +459,18 @@ bool ScriptManager::CompileBody(std::string_view body, std::string& out, std::st
             if (!pastBrace(p)) return false;
             pos = p;
         } else {
-            // An expression statement, read from its first byte.
-            if (!CompileExpressionStatement(body, pos, out, error)) return false;
+            // An expression statement, read from its first byte. One that compiles to nothing
+            // is reported and the rest of the body goes on compiling.
+            switch (CompileExpressionStatement(body, pos, out, error)) {
+                case Compiled::kDone:
+                    break;
+                case Compiled::kDropped:
+                    ReportError(error);
+                    error.clear();
+                    break;
+                case Compiled::kFailed:
+                    return false;
+            }
         }
     }
 }

@@ -500,11 +500,18 @@ uint32_t ScriptInstance::Bind(const Statement& s) {
             if (i + 1 < s.names.size()) return Fail("传入：接受参数名不能为空!");
             continue;  // an empty last name ("传入 a,;") binds nothing
         }
-        if (i >= values_.size())
-            return Fail(script::FormatText("%s:GetParamValue错误,传入参数不足!", name_.text()));
-        SetVariable(name, values_[i]);
+        if (!GetParamValue(int(i), name)) return Fail(errorText_);
     }
     return kScriptContinue;
+}
+
+bool ScriptInstance::GetParamValue(int index, std::string_view name) {
+    if (index < 0 || size_t(index) >= values_.size()) {
+        errorText_ = script::FormatText("%s:GetParamValue错误,传入参数不足!", name_.text());
+        return false;
+    }
+    SetVariable(name, values_[size_t(index)]);
+    return true;
 }
 
 // ---- blocks -----------------------------------------------------------------------------------
@@ -522,8 +529,9 @@ uint32_t ScriptInstance::CloseBrace() {
         position_ = start;
         return kScriptContinue;
     }
+    // The closed branch leaves the text "TRUE": a following 否则 sees that a branch ran.
     values_.clear();
-    values_.push_back(ValueString::FromBool(true));
+    values_.push_back(ValueString("TRUE", kValueText));
     --depth_;
     return kScriptContinue;
 }

@@ -84,6 +84,9 @@ public:
     ValueString GetValue(std::string_view name) const;
     const ValueString* FindVariable(std::string_view name) const;
     const ScriptVariables& Variables() const { return variables_; }
+    // Sets the variable to value index of the stack; without that many values the error
+    // text says so (with the script's name) and the result is false.
+    bool GetParamValue(int index, std::string_view name);
     void SetGlobals(ScriptVariables* globals) { globals_ = globals; }
 
     // ---- the compiled text

@@ -22,6 +22,7 @@
 namespace hqlv::engine {
 
 class SoundPlayer;
+struct ExprToken;
 
 // Capability bits: which optional built-in families are on (the system family always is).
 constexpr uint32_t kScriptCreateFunctions = 0x1;    // 创建平面, 创建图片
@@ -118,9 +119,20 @@ public:
 
 private:
     struct Compiler;
+    // What became of one expression statement.
+    enum class Compiled {
+        kDone,     // its statements were emitted
+        kDropped,  // its expression does not flatten: nothing was emitted, the error says why
+        kFailed,   // the body cannot be read on past it
+    };
     bool Flatten(std::string_view expression, std::string& out);
-    bool CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
-                                    std::string& error);
+    // The shunting-yard's operator step: moves what goes before the token to the output
+    // queue and stacks the token.
+    void PushOperator(ExprToken token);
+    // The first of 缓存0 .. 缓存4 that is not on the operand stack; empty when all are.
+    std::string NewTempName() const;
+    Compiled CompileExpressionStatement(std::string_view text, size_t& pos, std::string& out,
+                                        std::string& error);
     bool CompileBody(std::string_view body, std::string& out, std::string& error);
     bool CanStartRun(bool serial) const;
     bool IsOnStack(const ScriptInstance* run) const;

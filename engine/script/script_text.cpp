@@ -9,8 +9,9 @@ namespace {
 
 constexpr size_t kRestShown = 512;
 
+// Trailing spaces go, and tabs with them (a tab is blank, see IsBlankChar).
 std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
 }
 
@@ -50,6 +51,8 @@ size_t CharLength(std::string_view text, size_t i) {
     return len;
 }
 
+// A tab is blank as well: a script indented with tabs reads like one indented with spaces
+// instead of failing on words that start with a tab.
 bool IsBlankChar(char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }

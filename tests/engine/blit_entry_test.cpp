@@ -315,80 +315,84 @@ TEST(BlitEntrySelection, InvertWithAStoredRadiusFarOffTheSurface) {
     }
 }
 
-// A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0) draws
-// nothing in any loop; only the per-pixel-alpha loops outside the faded regime (alpha exactly
-// 0 with a tint) still draw, with the samples' own alpha.
-TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
-    const int W = 6, H = 5;
-    const auto pal = TestPalette();
-    const auto keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
-    const auto idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
-    auto src = [&](const std::vector<uint8_t>& b) {
+// Every loop of the blitter over one small picture of each form: 14 loops, the rotated ones
+// at 40 degrees with their square at (0, 0), the unrotated ones at (2, 3).
+struct LoopFamily {
+    static constexpr int W = 6, H = 5;
+    const std::vector<uint8_t> pal = TestPalette();
+    const std::vector<uint8_t> keyed = StripBytes(kKeyed, W, H), rgba = StripBytes(kAlpha32, W, H);
+    const std::vector<uint8_t> idx = StripBytes(kIndex, W, H), pairs = StripBytes(kPairs, W, H);
+    static BlitSource Src(const std::vector<uint8_t>& b) {
         return BlitSource{b.data(), W, H, 0, 0, W, H};
-    };
+    }
+    static bool Rotated(int loop) { return loop == 1 || loop == 4 || loop == 7 || loop == 10; }
+    void Run(int loop, Surface& s, double alpha, uint32_t tint) const {
+        const BlitTarget t = s.target();
+        const uint8_t* p = pal.data();
+        switch (loop) {
+            case 0:
+                return BlitKeyed(t, 2, 3, Src(keyed), alpha, tint);
+            case 1:
+                return BlitKeyedRotated(t, 0, 0, Src(keyed), 40.0, alpha, tint);
+            case 2:
+                return BlitRgba(t, 2, 3, Src(rgba), alpha, tint);
+            case 3:
+                return BlitRgbaOntoOpaque(t, 2, 3, Src(rgba), alpha, tint);
+            case 4:
+                return BlitRgbaRotated(t, 0, 0, Src(rgba), 40.0, alpha, tint);
+            case 5:
+                return BlitRgbaSmoothRotated(t, 0, 0, Src(rgba), 40.0, alpha, tint);
+            case 6:
+                return BlitIndexed(t, 2, 3, Src(idx), 5, p, alpha, tint);
+            case 7:
+                return BlitIndexedRotated(t, 0, 0, Src(idx), 5, p, 40.0, alpha, tint);
+            case 8:
+                return BlitIndexedAlpha(t, 2, 3, Src(pairs), 5, p, alpha, tint);
+            case 9:
+                return BlitIndexedAlphaOntoOpaque(t, 2, 3, Src(pairs), 5, p, alpha, tint);
+            case 10:
+                return BlitIndexedAlphaRotated(t, 0, 0, Src(pairs), 5, p, 40.0, alpha, tint);
+            case 11:
+                return BlitIndexedSmoothRotated(t, 0, 0, Src(idx), p, 40.0, alpha, tint);
+            case 12:
+                return BlitIndexedAlphaSmoothRotated(t, 0, 0, Src(pairs), p, 40.0, alpha, tint);
+            default: {
+                PointNode b{3, 3, Px(1, 2, 3, 40), nullptr};
+                PointNode a{2, 2, Px(1, 2, 3, 255), &b};
+                return DrawPointList(s.ds(), 0, 0, Rect{0, 0, 12, 12}, &a, alpha);
+            }
+        }
+    }
+};
+
+std::vector<uint32_t> Background() {
     std::vector<uint32_t> bg(144);
     for (int i = 0; i < 144; ++i) bg[i] = Px(i, 2 * i, 255 - i, i % 2 ? 255 : 0);
+    return bg;
+}
+
+// A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0)
+// towards the destination draws nothing in any loop. With a tint the same factor paints the
+// tint colour (the loops of the faded regime), and the per-pixel-alpha loops outside the
+// faded regime (alpha exactly 0 with a tint, unrotated) draw with the samples' own alpha.
+TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
+    const LoopFamily loops;
+    const std::vector<uint32_t> bg = Background();
     for (double alpha : {0.0, 0.001, 1.0 / 256}) {
         for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
-            const bool ownAlphaRegime = alpha == 0.0 && tint != kNoColour;
+            const bool tinted = tint != kNoColour;
+            const bool ownAlphaRegime = alpha == 0.0 && tinted;
+            // The loops of the faded regime that paint towards the tint.
+            const bool paintsTint = tinted && alpha > 0.0;
             for (int loop = 0; loop < 14; ++loop) {
                 Surface s(12, 12);
                 s.px = bg;
-                const BlitTarget t = s.target();
+                loops.Run(loop, s, alpha, tint);
                 bool mayDraw = false;
-                switch (loop) {
-                    case 0:
-                        BlitKeyed(t, 2, 3, src(keyed), alpha, tint);
-                        break;
-                    case 1:
-                        BlitKeyedRotated(t, 0, 0, src(keyed), 40.0, alpha, tint);
-                        break;
-                    case 2:
-                        BlitRgba(t, 2, 3, src(rgba), alpha, tint);
-                        mayDraw = ownAlphaRegime;
-                        break;
-                    case 3:
-                        BlitRgbaOntoOpaque(t, 2, 3, src(rgba), alpha, tint);
-                        mayDraw = ownAlphaRegime;
-                        break;
-                    case 4:
-                        BlitRgbaRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
-                        break;
-                    case 5:
-                        BlitRgbaSmoothRotated(t, 0, 0, src(rgba), 40.0, alpha, tint);
-                        break;
-                    case 6:
-                        BlitIndexed(t, 2, 3, src(idx), 5, pal.data(), alpha, tint);
-                        break;
-                    case 7:
-                        BlitIndexedRotated(t, 0, 0, src(idx), 5, pal.data(), 40.0, alpha, tint);
-                        break;
-                    case 8:
-                        BlitIndexedAlpha(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                        mayDraw = ownAlphaRegime;
-                        break;
-                    case 9:
-                        BlitIndexedAlphaOntoOpaque(t, 2, 3, src(pairs), 5, pal.data(), alpha, tint);
-                        mayDraw = ownAlphaRegime;
-                        break;
-                    case 10:
-                        BlitIndexedAlphaRotated(t, 0, 0, src(pairs), 5, pal.data(), 40.0, alpha,
-                                                tint);
-                        break;
-                    case 11:
-                        BlitIndexedSmoothRotated(t, 0, 0, src(idx), pal.data(), 40.0, alpha, tint);
-                        break;
-                    case 12:
-                        BlitIndexedAlphaSmoothRotated(t, 0, 0, src(pairs), pal.data(), 40.0, alpha,
-                                                      tint);
-                        break;
-                    default: {
-                        PointNode b{3, 3, Px(1, 2, 3, 40), nullptr};
-                        PointNode a{2, 2, Px(1, 2, 3, 255), &b};
-                        DrawPointList(s.ds(), 0, 0, Rect{0, 0, 12, 12}, &a, alpha);
-                        break;
-                    }
-                }
+                if (loop == 0 || loop == 1 || loop == 6 || loop == 7) mayDraw = paintsTint;
+                if (loop == 2 || loop == 3 || loop == 8 || loop == 9)
+                    mayDraw = ownAlphaRegime || paintsTint;
+                if (loop == 4 || loop == 10) mayDraw = tinted;  // faded regime takes in alpha 0
                 if (mayDraw) {
                     EXPECT_NE(s.px, bg) << "loop " << loop << " alpha " << alpha;
                 } else {
@@ -396,6 +400,95 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
                         << "loop " << loop << " alpha " << alpha << " tint " << std::hex << tint;
                 }
             }
+        }
+    }
+}
+
+// With a tint, a fade of factor 0 paints every sample the loop draws in the tint colour
+// faded with k = 0: (tint × 255) >> 8 in each byte, alpha 255; nothing else changes.
+TEST(BlitEntrySelection, TintedFadesOfFactorZeroPaintTheTint) {
+    const LoopFamily L;
+    const std::vector<uint32_t> bg = Background();
+    const uint32_t tint = 0x00405060u;  // threshold 0
+    const uint32_t painted = Px(0x40 * 255 / 256, 0x50 * 255 / 256, 0x60 * 255 / 256, 255);
+    // Whether source sample i is drawn; the destination alpha matters only onto opaque.
+    auto drawn = [&](int loop, size_t i, uint32_t dst) {
+        const bool opaque = (dst >> 24) == 255;
+        switch (loop) {
+            case 0:
+            case 1:
+                return L.keyed[i * 4 + 3] != 0;
+            case 2:
+            case 4:
+                return L.rgba[i * 4 + 3] != 0;  // a > TT, or every a != 0 rotated
+            case 3:
+                return L.rgba[i * 4 + 3] != 0 && opaque;
+            case 6:
+            case 7:
+                return L.idx[i] != 5;
+            case 8:
+                return L.pairs[i * 2] != 5;  // a >= TT holds for every a
+            case 9:
+                return L.pairs[i * 2] != 5 && opaque;
+            default:
+                return L.pairs[i * 2] != 5 && L.pairs[i * 2 + 1] != 0;
+        }
+    };
+    for (double alpha : {0.001, 1.0 / 256, 0.0}) {
+        for (int loop : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}) {
+            // At alpha exactly 0 only the rotated per-pixel-alpha loops paint the tint.
+            if (alpha == 0.0 && loop != 4 && loop != 10) continue;
+            Surface s(12, 12);
+            s.px = bg;
+            L.Run(loop, s, alpha, tint);
+            int count = 0;
+            for (int y = 0; y < 12; ++y) {
+                for (int x = 0; x < 12; ++x) {
+                    const uint32_t before = bg[size_t(y) * 12 + x];
+                    int col = x - 2, row = y - 3;
+                    bool inside = col >= 0 && col < L.W && row >= 0 && row < L.H;
+                    if (LoopFamily::Rotated(loop))
+                        inside = RefNearest(40.0, L.W, L.H, x, y, col, row);
+                    const bool paint = inside && drawn(loop, size_t(row) * L.W + col, before);
+                    count += paint;
+                    EXPECT_EQ(s.at(x, y), paint ? painted : before)
+                        << "loop " << loop << " alpha " << alpha << " at " << x << "," << y;
+                }
+            }
+            EXPECT_GT(count, 4) << "loop " << loop;
+        }
+    }
+}
+
+// A per-pixel-alpha picture with a tint at alpha exactly 0 shows both unrotated (with the
+// samples' own alpha) and rotated (in the tint colour).
+TEST(BlitEntrySelection, TintedAlphaPictureAtAlphaZeroShowsRotatedToo) {
+    const int W = 6, H = 5;
+    auto rgba = StripBytes(kAlpha32, W, H);
+    EnginePicture pic;
+    pic.width = W;
+    pic.frameHeight = H;
+    pic.frameCount = 1;
+    pic.flags = PIC_ALPHA;
+    pic.pixels = rgba.data();
+    pic.dataSize = uint32_t(rgba.size());
+    const uint32_t painted = Px(0x40 * 255 / 256, 0x50 * 255 / 256, 0x60 * 255 / 256, 255);
+    for (double angle : {0.0, 90.0}) {
+        Surface s(16, 16, Px(9, 9, 9, 255));
+        BlitParams p;
+        p.angle = angle;
+        p.drawX = p.drawY = p.centreX = p.centreY = 8;
+        p.width = W;
+        p.height = H;
+        DrawImageEx(s.ds(), p, pic, 0, 0, W, H, 0.0, 0x00405060u);
+        const auto n = std::count(s.px.begin(), s.px.end(), painted);
+        const auto unchanged = std::count(s.px.begin(), s.px.end(), Px(9, 9, 9, 255));
+        if (angle == 0.0) {
+            EXPECT_EQ(n, 0);  // k = a: each sample at its own strength
+            EXPECT_LT(unchanged, 16 * 16 - 20);
+        } else {
+            EXPECT_EQ(n + unchanged, 16 * 16);
+            EXPECT_GT(n, 20);
         }
     }
 }

@@ -3,6 +3,7 @@
 // their own encoder. It emits every run-length op (short and long runs and literals).
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -93,7 +94,10 @@ inline std::vector<uint8_t> EncodePps(const EncPicture& p) {
     w.u16(p.paletteEntries);
     w.u16(0);
     if (p.flags & 0x02) {
-        w.fixedText(p.paletteName, 32);
+        // All 32 bytes may hold the name; a shorter one ends with zeros.
+        const size_t n = std::min<size_t>(p.paletteName.size(), 32);
+        w.bytes(p.paletteName.data(), n);
+        w.zeros(32 - n);
     } else if (p.flags & 0x04) {
         w.bytes(p.palette.data(), p.palette.size());
     }

@@ -154,6 +154,19 @@ TEST(PpsRoundTrip, EveryModeAndForm) {
                 EXPECT_EQ(pic.pixels, nullptr);
                 EXPECT_EQ(pic.width, 0);
                 EXPECT_EQ(pic.resourceId, 0u);
+                EXPECT_EQ(pic.frameHeight, 0);
+                EXPECT_EQ(pic.dataSize, 0u);
+                EXPECT_EQ(pic.key, 0u);
+                EXPECT_EQ(pic.frameCount, 0);
+                EXPECT_EQ(pic.flags, 0u);
+                EXPECT_EQ(pic.palette, nullptr);
+                EXPECT_EQ(pic.paletteEntries, 0u);
+                EXPECT_EQ(pic.frameDelays, nullptr);
+                EXPECT_EQ(pic.trailerHigh, 0);
+                EXPECT_EQ(pic.trailerLow, 0);
+                EXPECT_TRUE(pic.paletteName.empty());
+                EXPECT_TRUE(pic.ownedPixels.empty() && pic.ownedPalette.empty() &&
+                            pic.ownedDelays.empty());
             }
         }
     }
@@ -443,6 +456,20 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
         EXPECT_FALSE(p.Load(rec)) << entryBytes;
         EXPECT_EQ(p.count(), 2u) << entryBytes;
         EXPECT_EQ(std::string(p.name()), "bw") << entryBytes;
+    }
+    // A ".quad" name keeps all 32 bytes; Set keeps 31.
+    {
+        platform::ByteWriter whole;
+        whole.bytes(std::string(32, 'n').data(), 32);
+        whole.u16(1);
+        whole.u8(1), whole.u8(2), whole.u8(3);
+        GlobalPalette named;
+        EXPECT_TRUE(named.Load(whole.data()));
+        EXPECT_EQ(std::string(named.name()), std::string(32, 'n'));
+        EXPECT_EQ(named.count(), 1u);
+        EXPECT_EQ(named.GetEntries()[2], 3);
+        named.Set(nullptr, 0, std::string(32, 'm'));
+        EXPECT_EQ(std::string(named.name()), std::string(31, 'm'));
     }
     std::vector<uint8_t> many(300 * 3, 9);
     GlobalPalette big;

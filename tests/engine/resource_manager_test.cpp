@@ -441,6 +441,36 @@ TEST(ResourceManager, PpsPicturesBindTheirNamedPalette) {
     EXPECT_EQ(pic->paletteEntries, 3u);
 }
 
+// A palette name of all 32 bytes: the palette table and the picture keep it whole, so the
+// picture finds its palette. Unloading the picture releases it and leaves the palette; the
+// next lookup loads and binds it again.
+TEST(ResourceManager, PaletteNamesOfThirtyTwoBytesBindAndSurviveAnUnload) {
+    LogCapture log;
+    const std::string name(32, 'n');
+    auto bytes = EncodePps(GlobalPalettePicture(name, 4));
+    log.dir.put("t.pps", std::string(bytes.begin(), bytes.end()));
+    std::string quad = name;
+    quad += std::string{3, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3};
+    log.dir.put("long.quad", quad);
+
+    ResourceManager rm;
+    rm.AddResourceHashed("long.quad", log.dir / "long.quad", kResLoadNow, kTypePalette, 0, 0, 0);
+    ASSERT_NE(rm.FindGlobalPalette(name), nullptr);
+    EXPECT_EQ(rm.FindGlobalPalette(name.substr(0, 31)), nullptr);
+    const uint8_t* entries = rm.FindGlobalPalette(name)->GetEntries();
+    const uint32_t id = rm.LoadImage(log.dir / "t.pps", "", ".imge", false, 0);
+    EnginePicture* pic = rm.GetPicture(id);
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->palette, entries);
+    rm.UnloadResource(id);
+    EXPECT_EQ(rm.FindGlobalPalette(name)->GetEntries(), entries);
+    EXPECT_EQ(entries[8], 3);
+    pic = rm.GetPicture(id);
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(pic->palette, entries);
+    EXPECT_EQ(pic->pixels[0], 2);
+}
+
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
     LogCapture log;
     auto bytes = EncodePps(GlobalPalettePicture("gone"));

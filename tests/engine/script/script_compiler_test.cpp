@@ -91,6 +91,74 @@ INSTANTIATE_TEST_SUITE_P(
                       // A call without arguments leaves no operand inside a larger expression.
                       Refused{"x = f() + 1;"}, Refused{"x = 1 + f();"}, Refused{"x = g(f());"}));
 
+// Keeps the texts the compiler reports.
+struct ReportingScripts : ScriptManager {
+    std::vector<std::string> reported;
+    void ReportError(std::string_view text) override { reported.emplace_back(text); }
+};
+
+// An expression statement whose right side does not flatten compiles to nothing, its store
+// included, with its error reported; the statements around it compile as usual.
+TEST(CompileDrops, AStatementThatDoesNotFlattenAndGoesOn) {
+    const char* dropped[] = {"x = f() + 1",  "x = 1 + f()", "x = g(f())",
+                             "x = a +",      "x = (a + b",  "x = a = = b",
+                             "x = !a",       "x = f(a",     "x = f(g(1),g(2),g(3),g(4),g(5),g(6))",
+                             "x = f() * f()"};
+    for (const char* line : dropped) {
+        ReportingScripts scripts;
+        const std::string source =
+            std::string("脚本开始 main(); y = 1; ") + line + "; w = f(2); 脚本结束;";
+        EXPECT_EQ(scripts.CompileLine(source),
+                  "脚本开始 main();\r\n" +
+                      Lines({"传出 1", "传入 y", "传出 2", "函数 f", "传入 w"}) + "脚本结束;\r\n")
+            << line;
+        const std::string rhs = std::string(line).substr(4);
+        EXPECT_EQ(scripts.reported, std::vector<std::string>{"运算格式错误:" + rhs}) << line;
+    }
+    // An empty right side would store a leftover value too.
+    ReportingScripts scripts;
+    EXPECT_EQ(scripts.CompileLine("y = 1; x = ; w = 2;"),
+              Lines({"传出 1", "传入 y", "传出 2", "传入 w"}));
+    EXPECT_EQ(scripts.reported, std::vector<std::string>{"运算格式错误:"});
+}
+
+// A missing target still ends the compilation: the body is refused.
+TEST(CompileDrops, NotAStatementWithoutATarget) {
+    ReportingScripts scripts;
+    EXPECT_EQ(scripts.CompileLine("y = 1; = 5; w = 2;"), "");
+    EXPECT_EQ(scripts.reported, std::vector<std::string>{"运算格式错误:= 5; w = 2;"});
+}
+
+// A broken condition or loop part refuses the body: left out, the test would read whatever
+// an earlier statement left in the temporary.
+TEST(CompileDrops, NotABrokenConditionWhichWouldTestAStaleValue) {
+    for (const char* source :
+         {"y = 1; 如果 (a +) { } w = 2;", "y = 1; 或者 (f() + 1) { } w = 2;",
+          "y = 1; 当 (a *) { } w = 2;", "y = 1; 从 (i = 0; i <; i = i + 1) { } w = 2;",
+          "y = 1; 从 (i = f() + 1; i < 3; i = i + 1) { } w = 2;",
+          "y = 1; 从 (i = 0; i < 3; i = i +) { } w = 2;"}) {
+        ReportingScripts scripts;
+        EXPECT_EQ(scripts.CompileLine(source), "") << source;
+        EXPECT_EQ(scripts.reported.size(), 1u) << source;
+    }
+}
+
+TEST_F(Compile, TabsIndentLikeSpaces) {
+    EXPECT_EQ(scripts.CompileLine("\t如果 (a)\t{\n\t\tf(1);\n\t}\t跳出;"),
+              scripts.CompileLine("如果 (a) {\n  f(1);\n } 跳出;"));
+    EXPECT_EQ(scripts.CompileLine("\t\tx\t=\ta\t+\tb;"), Lines({"传出 a,b", "运算 +", "传入 x"}));
+}
+
+TEST_F(Compile, QuotedSemicolonStaysInsideAHandWrittenStatement) {
+    EXPECT_EQ(scripts.CompileLine("传出 \"x;y\"; 函数 f;"), Lines({"传出 \"x;y\"", "函数 f"}));
+}
+
+TEST_F(Compile, SectionTakesAComparisonForNoAssignment) {
+    EXPECT_EQ(scripts.CompileSection("f(a == b);"),
+              Lines({"传出 a,b", "运算 ==", "传入 缓存0", "传出 缓存0", "函数 f"}));
+    EXPECT_EQ(scripts.CompileSection("i >= 0;"), Lines({"传出 i,0", "运算 >="}));
+}
+
 TEST_F(Compile, FiveTemporariesAreEnough) {
     EXPECT_NE(scripts.CompileLine("x = f(g(1),g(2),g(3),g(4),g(5));"), "");
 }

@@ -18,10 +18,49 @@ TEST_F(Manager, LoadCountsBodiesAndRefusesANamelessOne) {
     EXPECT_EQ(Load("脚本开始 (); 脚本结束; 脚本开始 c(); 脚本结束;"), -1);
     EXPECT_EQ(scripts.FindLoaded("c"), nullptr);
     EXPECT_EQ(Load("脚本开始 d; 脚本结束;"), -1);  // a name without its parentheses
-    EXPECT_EQ(Load("脚本开始 e(); x = ; 脚本结束;"), -1);
+    EXPECT_EQ(Load("脚本开始 e(); x = ; 脚本结束;"), 1);  // the statement is left out
+    EXPECT_NE(scripts.FindLoaded("e"), nullptr);
     EXPECT_EQ(Load("no body here"), 0);
     engine.Pump(100);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"脚本名为空!", "运算格式错误:"}));
+}
+
+// A line whose expression compiles to nothing costs only that line: the script loads, the
+// lines around it run, and its target keeps its value instead of taking a leftover one.
+TEST_F(Manager, ALineThatCompilesToNothingLeavesTheRestOfTheScript) {
+    ASSERT_EQ(Load("脚本开始 main(); z = 5; q = 7; 时间戳(\"a\"); z = 取值() + 1; 时间戳(z); "
+                   "z = q + 1; 时间戳(z); 脚本结束;"),
+              1);
+    EXPECT_EQ(scripts.StartScript("main", ""), kScriptFinished);
+    engine.Pump(100);
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"a", "5", "8"}));
+    EXPECT_EQ(Texts(), std::vector<std::string>{"运算格式错误:取值() + 1"});
+}
+
+// A prefix minus binds tighter than a product, and a second minus is its own 0 - x.
+TEST_F(Manager, UnaryMinusBindsTighterThanAProduct) {
+    Run("脚本开始 main(); 时间戳(2 * -3); 时间戳(5 - -2); 时间戳(-2 * 3 + 1); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"-6", "7", "-5"}));
+}
+
+// "!=" compares: a statement holding it assigns nothing.
+TEST_F(Manager, NotEqualIsAComparisonNotAnAssignment) {
+    Run("脚本开始 main(); x = 1; 时间戳(x != 2); 时间戳(x != 1); 时间戳(x); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"TRUE", "FALSE", "1"}));
+}
+
+// A call without arguments empties the value stack first: it is handed nothing that an
+// earlier statement left there.
+TEST_F(Manager, CallWithoutArgumentsIsHandedNoLeftoverValues) {
+    ASSERT_EQ(Load("脚本开始 sub(); 传入 a; 时间戳(a); 脚本结束;"
+                   "脚本开始 main(); x = 3 + 4; sub(); 时间戳(\"after\"); 脚本结束;"),
+              2);
+    scripts.StartScript("main", "");
+    engine.Pump(100);
+    EXPECT_TRUE(Stamps().empty());
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_NE(Texts()[0].find("sub:GetParamValue错误,传入参数不足!"), std::string::npos)
+        << Texts()[0];
 }
 
 TEST_F(Manager, DeclaredParametersAreCounted) {
@@ -264,6 +303,51 @@ TEST(ScriptRun, HandedValuesKeepAnEmptyLastOne) {
     EXPECT_EQ(out[0].text(), "");
     EXPECT_EQ(out[1].text(), "x");
     EXPECT_EQ(out[2].text(), "");
+}
+
+TEST(ScriptRun, ParamValueTakesOneValueByIndex) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    run.PushValue(ValueString("a", kValueText));
+    run.PushValue(ValueString::FromInt(7));
+    ASSERT_TRUE(run.GetParamValue(1, "y"));
+    EXPECT_EQ(run.GetValue("y").text(), "7");
+    EXPECT_EQ(run.GetValue("y").type(), kValueInt);
+    ASSERT_TRUE(run.GetParamValue(0, "x"));
+    EXPECT_EQ(run.GetValue("x").text(), "a");
+    EXPECT_EQ(run.GetErrorText(), "");
+    // One past the last value, and a negative index, set nothing and say why.
+    EXPECT_FALSE(run.GetParamValue(2, "z"));
+    EXPECT_EQ(run.FindVariable("z"), nullptr);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+    run.SetErrorText("");
+    EXPECT_FALSE(run.GetParamValue(-1, "z"));
+    EXPECT_EQ(run.FindVariable("z"), nullptr);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+}
+
+TEST(ScriptRun, BindingMoreNamesThanValuesFailsWithTheParamText) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n       传出 1;\r\n       传入 a,b;\r\n"));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
+    EXPECT_EQ(run.ExecuteStatement(), kScriptError);
+    EXPECT_EQ(run.GetErrorText(), "s:GetParamValue错误,传入参数不足!");
+    EXPECT_EQ(run.GetValue("a").text(), "1");
+}
+
+// A plain block that closes leaves the text value "TRUE" alone on the stack.
+TEST(ScriptRun, ClosedBlockLeavesTheTextTrue) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n       {;\r\n       };\r\n"));
+    run.PushValue(ValueString("old", kValueText));
+    while (run.GetPosition() < run.GetText().size()) {
+        ASSERT_EQ(run.ExecuteStatement(), kScriptContinue);
+    }
+    ASSERT_EQ(run.GetArgCount(), 1);
+    EXPECT_EQ(run.GetArg(0).text(), "TRUE");
+    EXPECT_EQ(run.GetArg(0).type(), kValueText);
+    EXPECT_EQ(run.GetBlockDepth(), 0);
 }
 
 TEST(ScriptRun, CopyTakesTheRecordButNotTheLinks) {
