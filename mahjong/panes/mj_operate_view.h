@@ -40,6 +40,11 @@ public:
     const std::optional<QImage>& background() const { return bk_; }
     // Whether the skin gave button `id` a picture.
     bool HasButtonPicture(int id) const;
+    // The colour the bar shows where the skin gives no background: the table view's table
+    // colour (the window-drawn table's from the skin; the engine's table view has none, 0).
+    // None when the main window or its table view cannot be found: then the bar paints
+    // nothing.
+    std::optional<uint32_t> FallbackColour() const;
 
 protected:
     virtual void OnCommand1001();
