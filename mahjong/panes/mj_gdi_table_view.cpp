@@ -304,7 +304,9 @@ void CMJGameTableView::Layout(int cx, int cy) {
     CMJGameInfo* info = mjApp_.GetGameInfo();
     const int h = info ? info->GetSizeB() : 24;
     button(kAsk)->setGeometry(0, cy - h, 70, h);
-    // Centred above the own hand: the start button must stay inside the table.
+    // Centred above the own hand: the start button must stay inside the table. Placed at
+    // half the text-area height less 40 it would stand partly beyond the window's left
+    // edge (at -28 for the usual 24), where half of it could not be pressed.
     button(kStart)->setGeometry(cx / 2 - 40, cy - 160, 80, 30);
     if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->LayoutToolbar();
     LogButtonPlaces();

@@ -262,6 +262,21 @@ TEST_F(GdiViewTest, APaintRecordsItsClipBoxAndGivesTheSkinTheBuffer) {
     EXPECT_EQ(last.arg, reinterpret_cast<intptr_t>(&view.backBuffer()));
 }
 
+// The start button is centred above the own hand, whole inside the table at every width.
+TEST_F(GdiViewTest, TheStartButtonStaysInsideTheTable) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    view.OnInitialUpdate();
+    for (QSize size : {QSize(796, 700), QSize(601, 480), QSize(80, 200)}) {
+        view.resize(size);
+        view.Layout(size.width(), size.height());
+        const QRect start = view.button(1800)->geometry();
+        EXPECT_EQ(start, QRect(size.width() / 2 - 40, size.height() - 160, 80, 30)) << size.width();
+        EXPECT_GE(start.left(), 0) << size.width();
+        EXPECT_LE(start.right(), size.width() - 1) << size.width();
+    }
+}
+
 struct EnteredView : CMJGameTableView {
     using CMJGameTableView::CMJGameTableView;
     using CMJGameTableView::OnGameEntered;

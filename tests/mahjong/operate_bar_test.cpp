@@ -178,6 +178,19 @@ TEST_F(OperateBar, EachButtonRunsItsOwnCommandAndHelpIsThisGamesPage) {
     EXPECT_EQ(app.settingsDialogs, 1);
 }
 
+// The settings dialog belongs to this game's application, above the mahjong layer: only
+// this game's bar reaches it, once per press.
+TEST_F(OperateBar, SettingsAreThisGamesApplicationsReachedByThisGamesBarOnly) {
+    CMJOperateView layerBar;
+    layerBar.button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 0);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 1);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 2);
+    EXPECT_TRUE(app.opened.empty());
+}
+
 TEST_F(OperateBar, PaintsTheEngineTablesColourBlackWithoutABackground) {
     bar->resize(120, 40);
     EXPECT_EQ(bar->FallbackColour(), std::optional<uint32_t>(0));
