@@ -41,11 +41,31 @@ bool CSkinLibrary::SwitchTo(const std::string& name, int) {
     return IsLoaded() && strcasecmp(name.c_str(), name_.c_str()) == 0;
 }
 
-void CSkinLibrary::SkinWindow(QWidget*, uint32_t) {
-    ++skinned_;
+void CSkinLibrary::Record(Call call, const void* window, intptr_t arg) {
+    ++counts_[size_t(call)];
+    recent_.push_back({call, window, arg});
+    if (recent_.size() > kRecentCalls) recent_.pop_front();
 }
-void CSkinLibrary::ReleasePane(QWidget*) {}
-void CSkinLibrary::SetDialogEraseBkgnd(QWidget*, int) {}
+
+void CSkinLibrary::SkinWindow(QWidget* window, uint32_t flags) {
+    Record(Call::kSkinWindow, window, intptr_t(flags));
+}
+
+void CSkinLibrary::ReleasePane(QWidget* pane) {
+    Record(Call::kReleasePane, pane, 0);
+}
+
+void CSkinLibrary::SetDialogEraseBkgnd(QWidget* dialog, int on) {
+    Record(Call::kDialogEraseBkgnd, dialog, on);
+}
+
+void CSkinLibrary::SkinControl(QWidget* control, int flags) {
+    Record(Call::kSkinControl, control, flags);
+}
+
+void CSkinLibrary::SetBackgroundDC(QWidget* window, const QImage& buffer) {
+    Record(Call::kBackgroundDC, window, reinterpret_cast<intptr_t>(&buffer));
+}
 
 std::optional<QImage> CSkinLibrary::GetBitmap(const std::string& name) {
     if (!IsLoaded()) return std::nullopt;

@@ -7,7 +7,9 @@
 // section "Colors" ("9=r g b" is the separator line of the safe-box dialogs).
 #include <QImage>
 
+#include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,11 +32,34 @@ public:
     // loaded); false when the name is not the loaded skin's.
     bool SwitchTo(const std::string& name, int apply);
 
-    // A window is skinned / a pane is let go / a dialog's background is painted by the
-    // skin. The layer keeps no pointers; these only count for diagnostics.
+    // The calls that tell the skin about windows. The program's widgets draw their own
+    // look, so none of them changes a window; the layer counts each call and keeps the
+    // most recent ones for diagnostics (a window there is an identity, never used).
+    enum class Call { kSkinWindow, kReleasePane, kDialogEraseBkgnd, kSkinControl, kBackgroundDC };
+    static constexpr int kCallKinds = 5;
+    static constexpr size_t kRecentCalls = 64;
+    struct CallTrace {
+        Call call;
+        const void* window;
+        intptr_t arg;  // the flags or switch; for kBackgroundDC the picture's address
+    };
+
+    // The main window is skinned (flags 0x80).
     void SkinWindow(QWidget* window, uint32_t flags);
+    // A pane about to be hidden is let go.
     void ReleasePane(QWidget* pane);
+    // The skin paints the dialog's background (on = 1), told as the dialog starts.
     void SetDialogEraseBkgnd(QWidget* dialog, int on);
+    // A control of a skinned window takes the skin's look (flags 0): the window-drawn
+    // table's buttons, each right after its font is set.
+    void SkinControl(QWidget* control, int flags);
+    // The window's background is now this picture: the window-drawn table's back buffer,
+    // given after every paint.
+    void SetBackgroundDC(QWidget* window, const QImage& buffer);
+
+    int CallCount(Call call) const { return counts_[size_t(call)]; }
+    // The latest calls, oldest first, at most kRecentCalls.
+    const std::deque<CallTrace>& RecentCalls() const { return recent_; }
 
     // The picture of a "BitmapResource" key, relative to the skin's folder; none when
     // the skin has no such key or the file is missing or broken. Cached.
@@ -42,14 +67,15 @@ public:
     // The numbered colour (COLORREF); none when the skin gives none.
     std::optional<uint32_t> GetColor(int ordinal) const;
 
-    int skinnedWindows() const { return skinned_; }
-
 private:
     std::string path_;
     std::string folder_;
     std::string name_;
     std::map<std::string, std::optional<QImage>> bitmaps_;
-    int skinned_ = 0;
+    void Record(Call call, const void* window, intptr_t arg);
+
+    std::array<int, kCallKinds> counts_{};
+    std::deque<CallTrace> recent_;
 };
 
 }  // namespace hqlv::framework

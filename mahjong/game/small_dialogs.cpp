@@ -15,6 +15,7 @@
 #include "framework/app/game_app.h"
 #include "framework/app/paths.h"
 #include "framework/app/shared_utils.h"
+#include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "framework/app/ui_trace.h"
 #include "framework/panes/game_frame.h"
@@ -241,6 +242,8 @@ CPlayerInfoDlg::CPlayerInfoDlg(QWidget* parent) : QDialog(parent) {
     close->onClick = [this] { OnClose(); };
     links_ = {refresh, close};
     FitDialogTexts(this);
+    // The dialog's start: the skin is told to paint its background.
+    framework::CSkinLibrary::instance().SetDialogEraseBkgnd(this, 1);
 }
 
 QPoint PlayerInfoPlace(const QWidget* playerList, const QWidget* tablePane, int dialogWidth) {

@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -138,7 +139,6 @@ CMJGameTableView::CMJGameTableView(CMJGameApp& app, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     CreateFonts();
-    const QFont font = platform::ui::MakeFont(buttonFont_);
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const ButtonPlace& b = kPlaces[i];
         // The claim buttons are the kit's skinned buttons, which take their colours.
@@ -148,7 +148,6 @@ CMJGameTableView::CMJGameTableView(CMJGameApp& app, QWidget* parent)
         button->setText(QString::fromUtf8(b.caption));
         button->setObjectName(QString("button%1").arg(kButtonIds[i]));
         button->setGeometry(DluRect(b.x, b.y, b.w, b.h));
-        button->setFont(font);
         button->hide();
         const int id = kButtonIds[i];
         connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
@@ -285,7 +284,15 @@ void CMJGameTableView::ApplySkin() {
 }
 
 void CMJGameTableView::OnInitialUpdate() {
-    for (QAbstractButton* b : buttons_) b->hide();
+    // Each button takes the button font and then the skin's look, and stays hidden until
+    // the game wants it.
+    const QFont font = platform::ui::MakeFont(buttonFont_);
+    for (QAbstractButton* b : buttons_) {
+        b->setFont(font);
+        b->update();
+        framework::CSkinLibrary::instance().SkinControl(b, 0);
+        b->hide();
+    }
     if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->Tiles().Clear();
     ApplySkin();
     laidOut_ = true;
@@ -297,7 +304,9 @@ void CMJGameTableView::Layout(int cx, int cy) {
     CMJGameInfo* info = mjApp_.GetGameInfo();
     const int h = info ? info->GetSizeB() : 24;
     button(kAsk)->setGeometry(0, cy - h, 70, h);
-    // Centred above the own hand: the start button must stay inside the table.
+    // Centred above the own hand: the start button must stay inside the table. Placed at
+    // half the text-area height less 40 it would stand partly beyond the window's left
+    // edge (at -28 for the usual 24), where half of it could not be pressed.
     button(kStart)->setGeometry(cx / 2 - 40, cy - 160, 80, 30);
     if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->LayoutToolbar();
     LogButtonPlaces();
@@ -456,11 +465,17 @@ void CMJGameTableView::onTimer(uint32_t id) {
     update();
 }
 
-void CMJGameTableView::PaintBuffer() {
+void CMJGameTableView::PaintBuffer(const QRect& clip) {
     if (rebuild_ || buffer_.size() != size()) {
         buffer_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
         BuildBackground();
         rebuild_ = false;
+    }
+    CMJGameScene2* scene = mjApp_.GetGameScene();
+    if (scene) {
+        // A paint outside a paint event covers the whole client area.
+        const QRect box = clip.isNull() ? rect() : clip;
+        scene->SetPaintClipBox({box.left(), box.top(), box.right() + 1, box.bottom() + 1});
     }
     {
         QPainter p(&buffer_);
@@ -468,13 +483,17 @@ void CMJGameTableView::PaintBuffer() {
         DrawBackground(dc, buffer_.rect());
     }
     if (CMJTableDraw* draw = mjApp_.GetTableDraw()) draw->LayoutAllSeats();
-    if (CMJGameScene2* scene = mjApp_.GetGameScene()) scene->PaintTableGdi(surface_);
+    if (scene) scene->PaintTableGdi(surface_);
 }
 
-void CMJGameTableView::paintEvent(QPaintEvent*) {
-    PaintBuffer();
-    QPainter p(this);
-    p.drawImage(0, 0, buffer_);
+void CMJGameTableView::paintEvent(QPaintEvent* e) {
+    PaintBuffer(e->rect());
+    {
+        QPainter p(this);
+        p.drawImage(0, 0, buffer_);
+    }
+    // The buffer just shown is the view's background for the skin.
+    framework::CSkinLibrary::instance().SetBackgroundDC(this, buffer_);
 }
 
 void CMJGameTableView::resizeEvent(QResizeEvent* e) {

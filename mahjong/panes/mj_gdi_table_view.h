@@ -121,8 +121,9 @@ public:
     platform::ui::ColorRef tableColor() const { return tableColor_; }
     const platform::ui::FontSpec& buttonFont() const { return buttonFont_; }
     const platform::ui::FontSpec& clockFont() const { return clockFont_; }
-    // The whole paint pass into the back buffer (the paint event copies it).
-    void PaintBuffer();
+    // The whole paint pass into the back buffer (the paint event copies it); the clip box
+    // is the paint's update rectangle, the whole client area when null.
+    void PaintBuffer(const QRect& clip = QRect());
     static constexpr int kCancelCell = 200;
 
 protected:

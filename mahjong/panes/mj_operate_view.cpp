@@ -12,6 +12,7 @@
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
 #include "mahjong/app/mj_app.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/scene/game_info.h"
 #include "platform/ui/draw_context.h"
 
@@ -84,10 +85,21 @@ void CMJOperateView::resizeEvent(QResizeEvent* e) {
     if (e->size().width() != 0) Layout(e->size().width(), e->size().height());
 }
 
+std::optional<uint32_t> CMJOperateView::FallbackColour() const {
+    framework::CGameApp* app = GetTheApp();
+    framework::CGameFrameWnd* frame = app ? app->GetMainFrame() : nullptr;
+    framework::CGameTableView* table = frame ? frame->GetGameTableView() : nullptr;
+    if (!table) return std::nullopt;
+    if (auto* gdi = dynamic_cast<CMJGameTableView*>(table)) return gdi->tableColor();
+    return 0;
+}
+
 void CMJOperateView::paintEvent(QPaintEvent*) {
+    const std::optional<uint32_t> fill = FallbackColour();
+    if (!fill) return;
     QPainter p(this);
     platform::ui::DrawContext dc(p);
-    framework::DrawBitmapInRect(dc, rect(), bk_ ? &*bk_ : nullptr, 0);
+    framework::DrawBitmapInRect(dc, rect(), bk_ ? &*bk_ : nullptr, *fill);
 }
 
 void CMJOperateView::OnCommand(int id) {

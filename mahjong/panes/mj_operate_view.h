@@ -40,10 +40,18 @@ public:
     const std::optional<QImage>& background() const { return bk_; }
     // Whether the skin gave button `id` a picture.
     bool HasButtonPicture(int id) const;
+    // The colour the bar shows where the skin gives no background: the table view's table
+    // colour (the window-drawn table's from the skin; the engine's table view has none, 0).
+    // None when the main window or its table view cannot be found: then the bar paints
+    // nothing.
+    std::optional<uint32_t> FallbackColour() const;
 
 protected:
     virtual void OnCommand1001();
-    // Settings: this game's application runs its dialog.
+    // Settings: the application's settings dialog. The dialog and the values it edits
+    // belong to this game's application, which lives in the layer above this one and
+    // cannot be named here; this game's bar (CMyOperateView) makes the call, so the bar of
+    // the running game opens the dialog and the mahjong layer's own bar does nothing.
     virtual void OnCommand1002() {}
     void OnQuit();
     // The stacked layout applies: third seat-geometry value 2 on a small screen.

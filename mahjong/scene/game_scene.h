@@ -800,6 +800,10 @@ public:
     // 0 the seat and stake text, 1 the second horizontal font, 2 and 3 the side seats'.
     const MJGdiFont& GdiFont(int i) const;
     int HasGdiFonts() const { return m_bGdiFonts; }
+    // The paint's clip box (the view's update rectangle), recorded as each paint of the
+    // GDI table view begins; empty before the first.
+    void SetPaintClipBox(const MJRect& box) { m_paintClip = box; }
+    const MJRect& PaintClipBox() const { return m_paintClip; }
     // The whole table into the surface: stake text, wall, per view hand, discards,
     // showcase and flowers (view 1 left out with three players), the clock last.
     virtual void PaintTableGdi(CMJGdiSurface& dc);
@@ -973,6 +977,7 @@ protected:
     int m_bGdiFonts = 0;
     int m_bGdiDragArmed = 0;  // the right button went down on the selected tile
     int m_bMarkedBig = 0;     // a press on the marked wall tile shows it enlarged
+    MJRect m_paintClip;       // the clip box of the latest paint
     struct GdiRoll {
         int first = 0, second = 0;
         int frame = -1;  // the frame shown; -1: no roll

@@ -347,8 +347,24 @@ int CMJGameScene2::GdiMouseMove(uint32_t flags, int x, int y) {
     MJTileInfo* row = m_tiles.m_hands[kOwnView];
     if (!(flags & kRightButton)) {
         const int selected = FirstSelectedIndex(kOwnView);
-        const int hit = Contains(h, x, y) ? HitTestOwnHand(x, y) : -1;
-        if (Contains(h, x, y) && hit >= 0 && m_bDragDone) {
+        if (!Contains(h, x, y)) {
+            // Off the hand every move lets the selected tile go (if one is), redraws the
+            // hand and sounds the hover click.
+            if (selected >= 0) row[selected].bSelected = 0;
+            RedrawHandGdi();
+            PlaySoundRes(29100, 17);
+            return 0;
+        }
+        const int hit = HitTestOwnHand(x, y);
+        if (hit < 0) {
+            // In the hand between or beside the tiles: the selected tile goes down, silently.
+            if (selected >= 0) {
+                row[selected].bSelected = 0;
+                RedrawHandGdi();
+            }
+            return 0;
+        }
+        if (m_bDragDone) {
             // The first move after a drop only ends the drop.
             m_bDragDone = 0;
             return 0;

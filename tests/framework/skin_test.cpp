@@ -2,15 +2,20 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <QWidget>
 
+#include <array>
 #include <cstdlib>
+#include <functional>
 
 #include "framework/app/paths.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
 #include "framework/app/text_edge.h"
+#include "framework/panes/form_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "qt_test_app.h"
 
 namespace hqlv::framework {
 namespace {
@@ -121,6 +126,75 @@ TEST_F(Skins, SkinIconBesideTheDescription) {
     EXPECT_TRUE(s.LoadSkinIcon(plain).isNull());   // no icon
     EXPECT_TRUE(s.LoadSkinIcon(broken).isNull());  // a head without its pictures
     EXPECT_TRUE(s.LoadSkinIcon("").isNull());
+}
+
+// The calls that tell the skin about windows change nothing on screen; each is counted and
+// kept with its window and argument.
+TEST(SkinLibraryCalls, EachCallIsCountedWithItsWindowAndArgument) {
+    testing::SharedQtApp();
+    using Call = CSkinLibrary::Call;
+    CSkinLibrary& lib = CSkinLibrary::instance();
+    QWidget window, dialog, button;
+    QImage buffer(4, 4, QImage::Format_RGB32);
+    std::array<int, CSkinLibrary::kCallKinds> before{};
+    for (int k = 0; k < CSkinLibrary::kCallKinds; ++k) before[size_t(k)] = lib.CallCount(Call(k));
+    const struct {
+        std::function<void()> make;
+        Call call;
+        const void* window;
+        intptr_t arg;
+    } cases[] = {
+        {[&] { lib.SkinWindow(&window, 0x80); }, Call::kSkinWindow, &window, 0x80},
+        {[&] { lib.ReleasePane(&window); }, Call::kReleasePane, &window, 0},
+        {[&] { lib.SetDialogEraseBkgnd(&dialog, 1); }, Call::kDialogEraseBkgnd, &dialog, 1},
+        {[&] { lib.SkinControl(&button, 0); }, Call::kSkinControl, &button, 0},
+        {[&] { lib.SetBackgroundDC(&window, buffer); }, Call::kBackgroundDC, &window,
+         reinterpret_cast<intptr_t>(&buffer)},
+    };
+    for (const auto& c : cases) {
+        c.make();
+        for (int k = 0; k < CSkinLibrary::kCallKinds; ++k)
+            EXPECT_EQ(lib.CallCount(Call(k)), before[size_t(k)] + (Call(k) == c.call ? 1 : 0))
+                << int(c.call) << " " << k;
+        ++before[size_t(c.call)];
+        ASSERT_FALSE(lib.RecentCalls().empty());
+        const CSkinLibrary::CallTrace& last = lib.RecentCalls().back();
+        EXPECT_EQ(last.call, c.call);
+        EXPECT_EQ(last.window, c.window);
+        EXPECT_EQ(last.arg, c.arg);
+    }
+    // Removing the skin forgets no call.
+    lib.Unload();
+    EXPECT_EQ(lib.CallCount(Call::kSkinControl), before[size_t(Call::kSkinControl)]);
+}
+
+TEST(SkinLibraryCalls, OnlyTheLatestCallsAreKept) {
+    testing::SharedQtApp();
+    CSkinLibrary& lib = CSkinLibrary::instance();
+    QWidget button;
+    const int kept = int(CSkinLibrary::kRecentCalls);
+    ASSERT_EQ(kept, 64);
+    for (int i = 0; i < kept; ++i) lib.SkinControl(&button, 1000 + i);
+    ASSERT_EQ(lib.RecentCalls().size(), size_t(kept));
+    EXPECT_EQ(lib.RecentCalls().front().arg, 1000);
+    lib.SkinControl(&button, 2000);
+    ASSERT_EQ(lib.RecentCalls().size(), size_t(kept));
+    EXPECT_EQ(lib.RecentCalls().front().arg, 1001);
+    EXPECT_EQ(lib.RecentCalls().back().arg, 2000);
+}
+
+// A pane is let go just before it is hidden, never when it is shown.
+TEST(SkinLibraryCalls, APaneIsLetGoOnlyWhenHidden) {
+    testing::SharedQtApp();
+    CSkinLibrary& lib = CSkinLibrary::instance();
+    CGameFormView pane("pane");
+    const int released = lib.CallCount(CSkinLibrary::Call::kReleasePane);
+    pane.ShowPane(true);
+    EXPECT_EQ(lib.CallCount(CSkinLibrary::Call::kReleasePane), released);
+    pane.ShowPane(false);
+    EXPECT_EQ(lib.CallCount(CSkinLibrary::Call::kReleasePane), released + 1);
+    EXPECT_EQ(lib.RecentCalls().back().window, static_cast<const void*>(&pane));
+    EXPECT_FALSE(pane.isVisible());
 }
 
 TEST(Paths, PlatformRootFromTheMachineFile) {

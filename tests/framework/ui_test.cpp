@@ -446,8 +446,18 @@ TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
     hall.alive.insert(app.HallWindow());
     platform::HallChannel* prev = platform::setHallChannel(&hall);
     {
+        const int skinned = CSkinLibrary::instance().CallCount(CSkinLibrary::Call::kSkinWindow);
         CGameFrameWnd frame(app);
         ASSERT_TRUE(frame.Create());
+        // The frame is skinned once as it is made, with flags 0x80.
+        EXPECT_EQ(CSkinLibrary::instance().CallCount(CSkinLibrary::Call::kSkinWindow), skinned + 1);
+        const auto& recent = CSkinLibrary::instance().RecentCalls();
+        const auto it = std::find_if(recent.rbegin(), recent.rend(), [](const auto& c) {
+            return c.call == CSkinLibrary::Call::kSkinWindow;
+        });
+        ASSERT_NE(it, recent.rend());
+        EXPECT_EQ(it->window, static_cast<const void*>(static_cast<QWidget*>(&frame)));
+        EXPECT_EQ(it->arg, 0x80);
     }
     platform::setHallChannel(prev);
     unsetenv("HQLV_RUNTIME_DIR");

@@ -71,8 +71,11 @@ struct RecordingScene : CMJGameScene2 {
     }
     void OnTimer(uint32_t id) override { calls.push_back("timer " + std::to_string(id)); }
     void RebuildTable() override { calls.push_back("rebuild"); }
+    // The clip box as the table is painted.
+    void PaintTableGdi(CMJGdiSurface&) override { paintedClips.push_back(PaintClipBox()); }
     bool askAnswer = true;
     std::vector<std::string> calls;
+    std::vector<MJRect> paintedClips;
 };
 
 struct GdiApp : CGameAppEx {
@@ -197,6 +200,81 @@ TEST_F(GdiViewTest, ButtonsCallTheSceneOperations) {
     EXPECT_EQ(view.buttonFont().face, "楷体_GB2312");
     EXPECT_EQ(view.clockFont().height, 40);
     EXPECT_EQ(view.button(999), nullptr);
+}
+
+// Each button gets the button font as the view starts and right after it the skin's look;
+// before the start the skin has not been told of them.
+TEST_F(GdiViewTest, EachButtonIsSkinnedAfterItsFontAsTheViewStarts) {
+    app.useRecording = true;
+    using Call = framework::CSkinLibrary::Call;
+    framework::CSkinLibrary& lib = framework::CSkinLibrary::instance();
+    const int before = lib.CallCount(Call::kSkinControl);
+    CMJGameTableView view(app);
+    view.resize(796, 700);
+    EXPECT_EQ(lib.CallCount(Call::kSkinControl), before);
+    const int kIds[7] = {1800, 1801, 1810, 1811, 1812, 1813, 1814};
+    view.OnInitialUpdate();
+    EXPECT_EQ(lib.CallCount(Call::kSkinControl), before + 7);
+    const auto& recent = lib.RecentCalls();
+    ASSERT_GE(recent.size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        const auto& c = recent[recent.size() - 7 + size_t(i)];
+        QAbstractButton* b = view.button(kIds[i]);
+        EXPECT_EQ(c.call, Call::kSkinControl) << kIds[i];
+        EXPECT_EQ(c.window, static_cast<const void*>(static_cast<QWidget*>(b))) << kIds[i];
+        EXPECT_EQ(c.arg, 0) << kIds[i];
+        EXPECT_EQ(b->font().weight(), QFont::Bold) << kIds[i];
+        EXPECT_EQ(b->font().pixelSize(), 16) << kIds[i];
+        EXPECT_FALSE(b->isVisibleTo(&view)) << kIds[i];
+    }
+}
+
+// A paint records its clip box in the scene before the table is painted, and after the copy
+// to the window hands the buffer to the skin as the view's background.
+TEST_F(GdiViewTest, APaintRecordsItsClipBoxAndGivesTheSkinTheBuffer) {
+    app.useRecording = true;
+    using Call = framework::CSkinLibrary::Call;
+    framework::CSkinLibrary& lib = framework::CSkinLibrary::instance();
+    CMJGameTableView view(app);
+    view.resize(300, 200);
+    view.OnInitialUpdate();
+    // Outside a paint event the pass covers the client area and nothing goes to the skin.
+    const int given = lib.CallCount(Call::kBackgroundDC);
+    view.PaintBuffer();
+    ASSERT_EQ(app.recording.paintedClips.size(), 1u);
+    const MJRect whole = app.recording.paintedClips.back();
+    EXPECT_EQ(std::vector<int>({whole.left, whole.top, whole.right, whole.bottom}),
+              std::vector<int>({0, 0, 300, 200}));
+    EXPECT_EQ(lib.CallCount(Call::kBackgroundDC), given);
+    view.show();
+    platform::ui::processUiEvents(50);
+    app.recording.paintedClips.clear();
+    const int shown = lib.CallCount(Call::kBackgroundDC);
+    view.repaint(QRect(10, 20, 30, 40));
+    ASSERT_EQ(app.recording.paintedClips.size(), 1u);
+    const MJRect part = app.recording.paintedClips.back();
+    EXPECT_EQ(std::vector<int>({part.left, part.top, part.right, part.bottom}),
+              std::vector<int>({10, 20, 40, 60}));
+    EXPECT_EQ(lib.CallCount(Call::kBackgroundDC), shown + 1);
+    const auto& last = lib.RecentCalls().back();
+    EXPECT_EQ(last.call, Call::kBackgroundDC);
+    EXPECT_EQ(last.window, static_cast<const void*>(static_cast<QWidget*>(&view)));
+    EXPECT_EQ(last.arg, reinterpret_cast<intptr_t>(&view.backBuffer()));
+}
+
+// The start button is centred above the own hand, whole inside the table at every width.
+TEST_F(GdiViewTest, TheStartButtonStaysInsideTheTable) {
+    app.useRecording = true;
+    CMJGameTableView view(app);
+    view.OnInitialUpdate();
+    for (QSize size : {QSize(796, 700), QSize(601, 480), QSize(80, 200)}) {
+        view.resize(size);
+        view.Layout(size.width(), size.height());
+        const QRect start = view.button(1800)->geometry();
+        EXPECT_EQ(start, QRect(size.width() / 2 - 40, size.height() - 160, 80, 30)) << size.width();
+        EXPECT_GE(start.left(), 0) << size.width();
+        EXPECT_LE(start.right(), size.width() - 1) << size.width();
+    }
 }
 
 struct EnteredView : CMJGameTableView {

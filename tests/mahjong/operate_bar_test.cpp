@@ -10,7 +10,9 @@
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
 #include "mahjong/game/game_app_ex.h"
+#include "mahjong/game/game_frame_ex.h"
 #include "mahjong/game/panes_ex.h"
+#include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/panes/mj_tool_view.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
@@ -78,6 +80,7 @@ public:
 
 class LinkApp : public CGameAppEx {
 public:
+    void SetFrame(framework::CGameFrameWnd* f) { frame_ = f; }
     framework::CSkinSettings* GetSkinSettings() override { return skin.get(); }
     void OpenWebPage(const std::string& page, int withSign) override {
         opened.push_back(page + "|" + std::to_string(withSign));
@@ -91,6 +94,13 @@ public:
     int settingsDialogs = 0;
 };
 
+// A main window whose table pane is the given view (none: a window without one).
+struct TableFrame : framework::CGameFrameWnd {
+    using framework::CGameFrameWnd::CGameFrameWnd;
+    framework::CTableViewHooks* GetTableView() override { return table; }
+    framework::CGameTableView* table = nullptr;
+};
+
 class OperateBar : public testing::Test {
 protected:
     void SetUp() override {
@@ -99,9 +109,25 @@ protected:
         // may have loaded the program folder's default skin).
         framework::CSkinLibrary::instance().Unload();
         bar = std::make_unique<CMyOperateView>();
+        // The main window with the engine's table view, which has no table colour.
+        frame = std::make_unique<TableFrame>(app);
+        engineTable = std::make_unique<framework::CGameTableView>(app);
+        frame->table = engineTable.get();
+        app.SetFrame(frame.get());
+    }
+    void TearDown() override { app.SetFrame(nullptr); }
+    // The bar drawn over a picture of the marker colour: where the bar paints nothing the
+    // marker stays.
+    QImage Rendered(QRgb marker = qRgb(1, 2, 3)) {
+        QImage img(bar->size(), QImage::Format_RGB32);
+        img.fill(marker);
+        bar->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        return img;
     }
     LinkApp app;
     std::unique_ptr<CMyOperateView> bar;
+    std::unique_ptr<TableFrame> frame;
+    std::unique_ptr<framework::CGameTableView> engineTable;
 };
 
 TEST_F(OperateBar, SkinSizesOrNoneGiveZero) {
@@ -152,9 +178,83 @@ TEST_F(OperateBar, EachButtonRunsItsOwnCommandAndHelpIsThisGamesPage) {
     EXPECT_EQ(app.settingsDialogs, 1);
 }
 
-TEST_F(OperateBar, PaintsBlackWithoutABackground) {
+// The settings dialog belongs to this game's application, above the mahjong layer: only
+// this game's bar reaches it, once per press.
+TEST_F(OperateBar, SettingsAreThisGamesApplicationsReachedByThisGamesBarOnly) {
+    CMJOperateView layerBar;
+    layerBar.button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 0);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 1);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 2);
+    EXPECT_TRUE(app.opened.empty());
+}
+
+TEST_F(OperateBar, PaintsTheEngineTablesColourBlackWithoutABackground) {
     bar->resize(120, 40);
-    EXPECT_EQ(bar->grab().toImage().pixelColor(100, 1), QColor(0, 0, 0));
+    EXPECT_EQ(bar->FallbackColour(), std::optional<uint32_t>(0));
+    EXPECT_EQ(Rendered().pixelColor(100, 1), QColor(0, 0, 0));
+}
+
+// Without a background picture the bar shows the table colour of the window-drawn table,
+// which that view takes from the skin.
+TEST_F(OperateBar, PaintsTheWindowDrawnTablesColourWithoutABackground) {
+    const std::string folder = "/tmp/hqlv-operate-colour-" + std::to_string(getpid()) + "/";
+    ASSERT_TRUE(platform::makeFolders(folder));
+    // 0x123456 as a colour reference: red 0x56, green 0x34, blue 0x12.
+    ASSERT_TRUE(
+        platform::writeProfileString("CommColors", "TableColor", "1193046", folder + "skin.ini"));
+    ASSERT_TRUE(framework::CSkinLibrary::instance().Load(folder + "skin.ini", 1));
+    {
+        CMJGameTableView gdi(app);
+        gdi.ApplySkin();
+        ASSERT_EQ(gdi.tableColor(), 0x123456u);
+        frame->table = &gdi;
+        bar->resize(120, 40);
+        EXPECT_EQ(bar->FallbackColour(), std::optional<uint32_t>(0x123456));
+        EXPECT_EQ(Rendered().pixelColor(100, 1), QColor(0x56, 0x34, 0x12));
+        frame->table = engineTable.get();
+    }
+    framework::CSkinLibrary::instance().Unload();
+    std::filesystem::remove_all(folder);
+}
+
+// With no main window, or one without a table view, the bar paints nothing at all.
+TEST_F(OperateBar, PaintsNothingWithoutTheMainWindowOrItsTableView) {
+    bar->resize(120, 40);
+    frame->table = nullptr;
+    EXPECT_EQ(bar->FallbackColour(), std::nullopt);
+    EXPECT_EQ(Rendered().pixel(100, 1), qRgb(1, 2, 3));
+    frame->table = engineTable.get();
+    app.SetFrame(nullptr);
+    EXPECT_EQ(bar->FallbackColour(), std::nullopt);
+    EXPECT_EQ(Rendered().pixel(100, 1), qRgb(1, 2, 3));
+    app.SetFrame(frame.get());
+    EXPECT_EQ(Rendered().pixel(100, 1), qRgb(0, 0, 0));
+}
+
+// The real frames: the engine's table view (this game's) gives 0, the window-drawn one its
+// skin colour.
+TEST_F(OperateBar, TheFramesOwnTableViewGivesTheColour) {
+    struct Frame : CGameFrameEx {
+        explicit Frame(CGameAppEx& a) : CGameFrameEx(a) { CreateClient(); }
+    };
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+    for (int mode : {2, 1}) {
+        app.SetSceneMode(mode);
+        app.scene().SetSceneMode(mode);
+        Frame real(app);
+        app.SetFrame(&real);
+        auto* own = dynamic_cast<CMJOperateView*>(real.GetOperateView());
+        ASSERT_NE(own, nullptr);
+        const uint32_t want = mode == 1 ? real.GetGdiTableView()->tableColor() : 0;
+        if (mode == 1) {
+            EXPECT_EQ(want, 0x4000u);  // no skin: the view's default
+        }
+        EXPECT_EQ(own->FallbackColour(), std::optional<uint32_t>(want)) << mode;
+        app.SetFrame(frame.get());
+    }
 }
 
 TEST_F(OperateBar, ThirdGeometryValueTwoStacksOnlyOnASmallScreen) {
@@ -190,6 +290,7 @@ protected:
     void TearDown() override {
         framework::CSkinLibrary::instance().Unload();
         std::filesystem::remove_all(folder);
+        OperateBar::TearDown();
     }
     std::string folder;
 };
@@ -211,6 +312,10 @@ TEST_F(GeneratedSkin, GivesTheBarItsBackgroundButtonsAndSize) {
     bar->resize(260, 41);
     bar->Layout(260, 41);
     const QImage shot = bar->grab().toImage();
+    // Without the main window not even the picture is painted.
+    app.SetFrame(nullptr);
+    EXPECT_EQ(Rendered().pixel(3, 40), qRgb(1, 2, 3));
+    app.SetFrame(frame.get());
     // The tile's stripe at its rows 39-40 (tiled from the origin) and a button's face.
     EXPECT_EQ(shot.pixel(3, 40) & 0xFFFFFF, assetgen::kOperateStripeColour);
     EXPECT_EQ(shot.pixel(3, 38) & 0xFFFFFF, 0x304862u);

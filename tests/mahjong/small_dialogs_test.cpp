@@ -12,6 +12,7 @@
 
 #include "framework/panes/player_records.h"
 #include "framework/app/shared_utils.h"
+#include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
@@ -186,6 +187,24 @@ TEST_F(SmallDialogs, PlayerInfoRefreshPostsToTheHall) {
     dlg.show();
     dlg.OnClose();
     EXPECT_TRUE(dlg.isHidden());
+}
+
+// The window's start tells the skin to paint its background, once, with switch 1; being
+// filled for another player tells it nothing more.
+TEST_F(SmallDialogs, PlayerInfoHandsItsBackgroundToTheSkinAsItStarts) {
+    using Call = framework::CSkinLibrary::Call;
+    framework::CSkinLibrary& lib = framework::CSkinLibrary::instance();
+    const int before = lib.CallCount(Call::kDialogEraseBkgnd);
+    CPlayerInfoDlg dlg;
+    EXPECT_EQ(lib.CallCount(Call::kDialogEraseBkgnd), before + 1);
+    ASSERT_FALSE(lib.RecentCalls().empty());
+    const auto& last = lib.RecentCalls().back();
+    EXPECT_EQ(last.call, Call::kDialogEraseBkgnd);
+    EXPECT_EQ(last.window, static_cast<const void*>(static_cast<QWidget*>(&dlg)));
+    EXPECT_EQ(last.arg, 1);
+    dlg.SetPlayer(InfoRecord().raw);
+    dlg.show();
+    EXPECT_EQ(lib.CallCount(Call::kDialogEraseBkgnd), before + 1);
 }
 
 TEST(PortraitMask, OnlyTheMaskColourTurnsTransparent) {

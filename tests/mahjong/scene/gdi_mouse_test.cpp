@@ -48,8 +48,60 @@ TEST_F(GdiMouseTest, HoverSelectsTheTileUnderThePointer) {
     scene.GdiMouseMove(0, h.left - 5, Y());  // out of the hand: unselected
     EXPECT_EQ(scene.FirstSelectedIndex(3), -1);
     EXPECT_EQ(host.sounds.size(), 3u);
-    scene.GdiMouseMove(0, h.left - 6, Y());  // nothing selected: no sound
-    EXPECT_EQ(host.sounds.size(), 3u);
+    // Out of the hand every move redraws and sounds, a tile selected or not.
+    const int redraws = dc.invalidated;
+    scene.GdiMouseMove(0, h.left - 6, Y());
+    EXPECT_EQ(host.sounds.size(), 4u);
+    EXPECT_EQ(dc.invalidated, redraws + 1);
+}
+
+// Each side of the hand rectangle's edges: one pixel out is off the hand (the sound), the
+// edge pixel itself is in it (on no tile there: silent).
+TEST_F(GdiMouseTest, OffTheHandEveryMoveSoundsAndRedrawsNothingSelected) {
+    const int midX = (h.left + h.right) / 2, midY = (h.top + h.bottom) / 2;
+    const struct {
+        int x, y;
+        bool off;
+    } cases[] = {{h.left - 1, midY, true},
+                 {h.right, midY, true},
+                 {midX, h.top - 1, true},
+                 {midX, h.bottom, true},
+                 {h.right - 1, h.bottom - 1, false},
+                 {h.left, h.top, false}};
+    for (const auto& c : cases) {
+        ASSERT_EQ(scene.HitTestOwnHand(c.x, c.y), -1) << c.x << "," << c.y;
+        host.sounds.clear();
+        const int redraws = dc.invalidated;
+        EXPECT_EQ(scene.GdiMouseMove(0, c.x, c.y), 0);
+        EXPECT_EQ(host.sounds, c.off ? std::vector<int>{29100 * 100 + 17} : std::vector<int>{})
+            << c.x << "," << c.y;
+        EXPECT_EQ(dc.invalidated, redraws + (c.off ? 1 : 0)) << c.x << "," << c.y;
+        EXPECT_EQ(scene.FirstSelectedIndex(3), -1);
+    }
+    // The sound comes again on every further move out.
+    host.sounds.clear();
+    scene.GdiMouseMove(0, h.left - 1, midY);
+    scene.GdiMouseMove(0, h.left - 2, midY);
+    EXPECT_EQ(host.sounds.size(), 2u);
+}
+
+TEST_F(GdiMouseTest, InTheHandBesideTheTilesTheSelectedTileGoesDownSilently) {
+    scene.GdiMouseMove(0, X(2), Y());
+    ASSERT_EQ(scene.FirstSelectedIndex(3), 2);
+    // Left of the leftmost tile, still inside the hand rectangle.
+    int beside = h.left;
+    while (scene.HitTestOwnHand(beside, Y()) < 0 && beside < h.right) ++beside;
+    ASSERT_GT(beside, h.left);
+    host.sounds.clear();
+    const int redraws = dc.invalidated;
+    scene.GdiMouseMove(0, h.left, Y());
+    EXPECT_EQ(scene.FirstSelectedIndex(3), -1);
+    EXPECT_TRUE(host.sounds.empty());
+    EXPECT_EQ(dc.invalidated, redraws + 1);
+    // Nothing selected there: nothing at all.
+    scene.GdiMouseMove(0, h.left + 1, Y());
+    EXPECT_TRUE(host.sounds.empty());
+    EXPECT_EQ(dc.invalidated, redraws + 1);
 }
 
 TEST_F(GdiMouseTest, LookerOnAndWaitingActionIgnoreTheMouse) {
