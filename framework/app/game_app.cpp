@@ -259,6 +259,8 @@ int CGameApp::ExitInstance() {
     netlib::YrnUnregisterSocketWindowClass();
     StopCommThread();
     CloseConnection();
+    // The log closes last: the thread's end and the connection's close still write their
+    // lines, and no line may follow the close.
     netlib::YrnLogClose();
     return 0;
 }

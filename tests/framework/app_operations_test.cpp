@@ -7,11 +7,13 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,7 +23,9 @@
 #include "framework/panes/game_frame.h"
 #include "framework/panes/msgbox_dlg.h"
 #include "framework/panes/table_view.h"
+#include "netlib/log.h"
 #include "platform/core/diag.h"
+#include "platform/core/files.h"
 #include "qt_test_app.h"
 
 namespace hqlv::framework {
@@ -255,6 +259,51 @@ TEST_F(AppOperations, TablePaneIsNoScrollingViewSoItNeedsNoInitialUpdate) {
     EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::red));
     EXPECT_EQ(shot.pixelColor(149, 59), QColor(Qt::red));
     EXPECT_EQ(shot.pixelColor(299, 119), QColor(Qt::blue));
+}
+
+// The log closes after the communication thread and the connection: what they write on
+// their way out still reaches the daily log.
+TEST_F(AppOperations, ExitClosesTheLogLastSoTheShutdownLinesAreKept) {
+    struct SayingConnection : CGameConnection {
+        using CGameConnection::CGameConnection;
+        void Disconnect() override { platform::diag("connection closed on the way out"); }
+    };
+    struct ExitApp : TestApp {
+        using TestApp::TestApp;
+        void Say() { conn_ = std::make_unique<SayingConnection>(connHost_.get()); }
+    } exiting("HqLv", 21303, 2, 1);
+    exiting.Say();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    netlib::YrnLogSetFolder(dir.path().toStdString());
+    netlib::YrnLogOpen("Game", 0xA001D);
+    exiting.ExitInstance();
+    platform::diag("after the close");
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::string log;
+    EXPECT_TRUE(platform::readFile(netlib::YrnLogPathFor(local), &log));
+    netlib::YrnLogSetFolder("");
+    EXPECT_NE(log.find("connection closed on the way out"), std::string::npos) << log;
+    EXPECT_EQ(log.find("after the close"), std::string::npos) << log;
+}
+
+// An application of the framework alone has a router, skin settings and a connection of its
+// own: the framework's notifications keep its records without a game's router.
+TEST_F(AppOperations, TheFrameworkSuppliesItsOwnRouterSkinAndConnection) {
+    Enter(0, 0, 0);
+    ASSERT_NE(app.GetSkinSettings(), nullptr);
+    ASSERT_NE(app.GetConnection(), nullptr);
+    CGameNotifyHandler* router = app.GetGameNotify();
+    ASSERT_NE(router, nullptr);
+    testing::Words b(68 + 136);
+    b.w(2, 12).w(3, 4).w(4, 1);
+    b.raw(68, testing::Entry(55, 6, "x"));
+    ASSERT_TRUE(router->OnNotify(211700, b.data(), b.size()));
+    EXPECT_EQ(app.GetTableNo(), 12);
+    EXPECT_EQ(app.GetChairNo(), 4);
+    EXPECT_EQ(app.GetSeatUserID(6), 55);
 }
 
 }  // namespace
