@@ -54,6 +54,13 @@ PlayerRecord* CGameAppData::GetPlayerRecordMutable(int userId) {
     return nullptr;
 }
 
+const PlayerRecord* CGameAppData::GetSeatedRecord(int userId) const {
+    if (userId == 0) return nullptr;
+    for (const auto& r : seats_)
+        if (r.userId() == userId) return &r;
+    return nullptr;
+}
+
 PlayerRecord* CGameAppData::SeatMutable(int chair) {
     return chair < 0 || chair >= kSeatCount ? nullptr : &seats_[chair];
 }
@@ -162,11 +169,13 @@ bool CGameAppData::OnTableInfo(const void* data, size_t len) {
     int32_t table = in.i32();
     int32_t chair = in.i32();
     int32_t n = in.i32();
-    if (!in.ok() || n < 0 || n > kSeatCount || len < 68 + size_t(n) * PlayerEntry::kSize ||
-        chair < 0 || chair >= kSeatCount) {
+    if (!in.ok() || n < 0 || n > kSeatCount || len < 68 + size_t(n) * PlayerEntry::kSize) {
         platform::diagf("table information refused: %zu bytes, %d players", len, n);
         return false;
     }
+    // The user's chair is stored as the server names it, as the hall's command line's is:
+    // every reader of the own chair bounds it before indexing. Only the players' chairs
+    // place records here.
     SetChairNo(chair);
     SetTableNo(table);
     SetTableWord(0, table);
@@ -380,7 +389,7 @@ int CGameAppData::FindRoom(int flag) {
         cand = at + 1;
     }
     const RoomRecord& room = rooms_[cand];
-    const PlayerRecord* own = GetPlayerRecord(GetUserID());
+    const PlayerRecord* own = GetSeatedRecord(GetUserID());
     int silver = own ? own->word(PlayerRecord::kSilver) : 0;
     int score = own ? own->word(PlayerRecord::kScore) : 0;
     if (roomMode_ == 0) {

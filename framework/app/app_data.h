@@ -40,6 +40,9 @@ public:
     // ---- player look-ups (seated records first, then lookers-on)
     const PlayerRecord* GetPlayerRecord(int userId) const;
     PlayerRecord* GetPlayerRecordMutable(int userId);
+    // The seated record of a user id (the looker-on records are not searched); none when
+    // the user sits at no chair of the table.
+    const PlayerRecord* GetSeatedRecord(int userId) const;
     const PlayerRecord& seat(int chair) const { return seats_[ClampChair(chair)]; }
     const PlayerRecord& looker(int i) const { return lookers_[i < 0 || i >= 64 ? 0 : i]; }
     PlayerRecord* SeatMutable(int chair);
@@ -97,6 +100,8 @@ public:
     const std::vector<RoomRecord>& rooms() const { return rooms_; }
     virtual int IsPlaying() { return 0; }
     // Next (forward 0) or previous (forward 1) room the user may move to; -1 when none.
+    // The bounds are checked against the user's own seated record: a looker-on, who has
+    // none, brings silver and score 0.
     int FindRoom(int flag);
 
 protected:

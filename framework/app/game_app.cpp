@@ -82,49 +82,16 @@ public:
         app_.UpdatePlayers(data, length);
     }
     void SilverBelowRoomMinimum(const uint8_t* data, size_t length) override {
-        silverBox(data, length, true);
+        app_.CheckSilverTooLittle(data, length);
     }
     void SilverAboveRoomMaximum(const uint8_t* data, size_t length) override {
-        silverBox(data, length, false);
+        app_.CheckSilverTooMuch(data, length);
     }
     void AppendChatMarkup(const std::string& markup) override {
         if (!app_.SendChatViewMessage(markup)) platform::diagf("chat: %s", markup.c_str());
     }
 
 private:
-    void silverBox(const uint8_t* data, size_t length, bool tooLittle) {
-        if (!data || length < 16) return;
-        auto word = [&](size_t i) {
-            return int32_t(uint32_t(data[i * 4]) | uint32_t(data[i * 4 + 1]) << 8 |
-                           uint32_t(data[i * 4 + 2]) << 16 | uint32_t(data[i * 4 + 3]) << 24);
-        };
-        int carried = word(2), limit = word(3);
-        if (app_.IsSpecialOption()) {
-            std::string text = tooLittle ? Format(
-                                               "本房间最少需携带银子%d两\r\n您只携带了%"
-                                               "d两\r\n仍少了%d两,是否从保险箱划银？",
-                                               limit, carried, limit - carried)
-                                         : Format(
-                                               "本房间最多可携带银子%d两\r\n您携带了%d两\r\n仍超了%"
-                                               "d两,是否将银子存入保险箱？",
-                                               limit, carried, carried - limit);
-            int seconds = 10;
-            if (app_.MessageBoxModal(text, "确定", "取消", &seconds, 33) != 1) return;
-            // OK: the tool pane brings the silver in hand to the room's bound through the
-            // safe box (a game whose frame has no tool pane offers nothing more).
-            CGameFrameWnd* frame = app_.GetMainFrame();
-            auto* tool = frame ? dynamic_cast<CToolViewHooks*>(frame->GetToolView()) : nullptr;
-            if (tool)
-                tool->ApplyFixAmount(limit);
-            else
-                netlib::YrnLogWrite("silver box: no tool pane to move silver with");
-        } else {
-            app_.MessageBoxModeless(tooLittle ? "客官您的银子不够啦，取点银子再来吧！"
-                                              : "客官，您的银子也太多了，快去存起来吧！",
-                                    "确定", "取消", 10, 65);
-        }
-    }
-
     CGameTableView* tableView() {
         CGameFrameWnd* frame = app_.GetMainFrame();
         return frame ? frame->GetGameTableView() : nullptr;
@@ -292,6 +259,8 @@ int CGameApp::ExitInstance() {
     netlib::YrnUnregisterSocketWindowClass();
     StopCommThread();
     CloseConnection();
+    // The log closes last: the thread's end and the connection's close still write their
+    // lines, and no line may follow the close.
     netlib::YrnLogClose();
     return 0;
 }
@@ -576,7 +545,56 @@ int CGameApp::SelectPrevRoom() {
 
 void CGameApp::LeaveTable() {
     if (conn_) conn_->NotifyLeave(GetUserID(), GetChairNo());
+    if (CTableViewHooks* table = frame_ ? frame_->GetTableView() : nullptr) table->OnLeaveTable();
     CloseConnection();
+}
+
+int CGameApp::IsPlaying() {
+    CGameTableView* table = frame_ ? frame_->GetGameTableView() : nullptr;
+    return table ? table->GetPlaying() : 0;
+}
+
+void CGameApp::CheckSilverTooLittle(const uint8_t* data, size_t length) {
+    CheckSilverBounds(data, length, true);
+}
+
+void CGameApp::CheckSilverTooMuch(const uint8_t* data, size_t length) {
+    CheckSilverBounds(data, length, false);
+}
+
+void CGameApp::CheckSilverBounds(const uint8_t* data, size_t length, bool tooLittle) {
+    if (!data || length < 16) {
+        netlib::YrnLogWrite("silver bound record refused: %zu bytes", length);
+        return;
+    }
+    const int carried = LoadWordLE(data, length, 2), limit = LoadWordLE(data, length, 3);
+    // The difference of two words the server chose, taken as the 32-bit word it is even
+    // where the true value would not fit.
+    auto minus = [](int a, int b) { return int32_t(uint32_t(a) - uint32_t(b)); };
+    if (IsSpecialOption()) {
+        std::string text = tooLittle
+                               ? Format(
+                                     "本房间最少需携带银子%d两\r\n您只携带了%d两\r\n仍少了%d两,"
+                                     "是否从保险箱划银？",
+                                     limit, carried, minus(limit, carried))
+                               : Format(
+                                     "本房间最多可携带银子%d两\r\n您携带了%d两\r\n仍超了%d两,"
+                                     "是否将银子存入保险箱？",
+                                     limit, carried, minus(carried, limit));
+        int seconds = 10;
+        if (MessageBoxModal(text, "确定", "取消", &seconds, 33) != 1) return;
+        // OK: the tool pane brings the silver in hand to the room's bound through the safe
+        // box (a game whose frame has no tool pane offers nothing more).
+        auto* tool = frame_ ? dynamic_cast<CToolViewHooks*>(frame_->GetToolView()) : nullptr;
+        if (tool)
+            tool->ApplyFixAmount(limit);
+        else
+            netlib::YrnLogWrite("silver box: no tool pane to move silver with");
+    } else {
+        MessageBoxModeless(tooLittle ? "客官您的银子不够啦，取点银子再来吧！"
+                                     : "客官，您的银子也太多了，快去存起来吧！",
+                           "确定", "取消", 10, 65);
+    }
 }
 
 std::string CGameApp::PortraitFolder() const {

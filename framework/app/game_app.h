@@ -44,7 +44,12 @@ public:
     virtual CGameFrameWnd* CreateMainFrame();
 
     // ---- the virtual operations games override
-    int IsPlaying() override { return 0; }
+    // The router, the skin settings and the connection are the framework's own by default,
+    // not none: start-up and shut-down call them unconditionally, and an application of the
+    // framework alone then still connects, keeps its records from the framework's
+    // notifications and loads its skin. A game returns its own.
+    // The playing word of the main frame's table pane; 0 without one.
+    int IsPlaying() override;
     virtual CGameNotifyHandler* GetGameNotify() { return notify_.get(); }
     virtual CSkinSettings* GetSkinSettings() { return skin_.get(); }
     virtual CGameConnection* GetConnection() { return conn_.get(); }
@@ -110,6 +115,12 @@ public:
     // What the chat's welcome line names: the game and the room of the hall record.
     std::string GetWelcomeName() const { return GameDisplayNameText(); }
     std::string GetLocationText() const { return RoomNameText(); }
+    // The server found the silver the user brings below the room's minimum (TooLittle) or
+    // above its maximum (TooMuch); the record's third word is the silver carried, its
+    // fourth the room's bound. Where the safe box may make up the difference the user is
+    // asked (modal) and the tool pane moves the silver; otherwise a modeless notice.
+    void CheckSilverTooLittle(const uint8_t* data, size_t length);
+    void CheckSilverTooMuch(const uint8_t* data, size_t length);
     // The subsidy configuration could not be had (result 0): a system line in the chat.
     void OnDoleConfigFailed(int result, const std::string& text);
     // Claiming silver: a box on success, a system line in the chat on failure.
@@ -156,6 +167,7 @@ protected:
     void UpdateSmallScreen();
     // What every blocking wait of the UI thread runs: the wait dialog's texts and painting.
     void OnWaitPump();
+    void CheckSilverBounds(const uint8_t* data, size_t length, bool tooLittle);
     bool AskStartGameHall() override;
     int AddPortraitImage(int portrait) override;
     int StartOwnProgram(const std::string& commandLine) override;

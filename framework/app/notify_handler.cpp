@@ -1,5 +1,6 @@
 #include "framework/app/notify_handler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/app/shared_utils.h"
@@ -123,7 +124,9 @@ bool CGameNotifyHandler::OnSystemLine(Body b) {
 }
 
 bool CGameNotifyHandler::OnCallPlayer(Body b) {
-    if (!need(b, 40, "201200")) return false;
+    // Word 4 (the called user) is the only word read here; the chat pane checks the body
+    // it reads itself.
+    if (!need(b, 20, "201200")) return false;
     if (auto* c = host_.chatView()) c->ShowCall(b);
     if (word(b, 4) == host_.appData().GetUserID()) host_.PlaySoundId(29012, 1);
     return true;
@@ -266,20 +269,25 @@ bool CGameNotifyHandler::OnEndTableRounds(Body b) {
 
 bool CGameNotifyHandler::OnEndTimeWindow(Body b) {
     if (!need(b, 12, "211137")) return false;
-    int32_t n = word(b, 2);
-    if (n < 0 || n > 8) {
-        platform::diagf("notification 211137 refused: %d time windows", n);
-        return false;
-    }
-    if (n > 0 && !need(b, 92, "211137")) return false;
+    const int32_t n = word(b, 2);
+    // The table is over whatever the count says: the box always shows. Only windows the
+    // body holds are listed, and at most the eight it has room for; a count not above 0
+    // lists none.
+    constexpr int32_t kMaxWindows = 8;
+    constexpr size_t kFirstEnd = 15;  // window i: start in word 7 + i, end in word 15 + i
+    const size_t held = b.size / 4 > kFirstEnd ? b.size / 4 - kFirstEnd : 0;
+    const int32_t listed = std::min({std::max(n, 0), kMaxWindows, int32_t(held)});
+    if (listed != std::max(n, 0))
+        platform::diagf("notification 211137: %d time windows named, %d listed (%zu bytes)", n,
+                        listed, b.size);
     std::string text = "已超出限定时间，不能继续游戏。";
-    if (n > 0) text += "下列时间段开放：\r\n\r\n";
-    for (int32_t i = 0; i < n; ++i) {
-        int32_t start = word(b, 7 + size_t(i)), end = word(b, 15 + size_t(i));
+    if (listed > 0) text += "下列时间段开放：\r\n\r\n";
+    for (int32_t i = 0; i < listed; ++i) {
+        int32_t start = word(b, 7 + size_t(i)), end = word(b, kFirstEnd + size_t(i));
         text +=
             Format("%d点%02d分 ~ %d点%02d分\r\n", start / 100, start % 100, end / 100, end % 100);
     }
-    return endBox(text, 60, n > 0 ? host_.ScaleY(12) * n : 0);
+    return endBox(text, 60, listed > 0 ? host_.ScaleY(12) * listed : 0);
 }
 
 bool CGameNotifyHandler::OnServerText(Body b) {

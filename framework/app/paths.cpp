@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "framework/app/settings_files.h"
+#include "netlib/util.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "platform/core/sysinfo.h"
@@ -80,13 +81,15 @@ std::string GetMachineID() {
                              platform::makeFolders(GetSystemFolder());
                              platform::writeProfileString("SYSTEM", "UniqueID", id.c_str(), file);
                          },
-                         [] {
-                             // No UUID (no random bytes): no id, rather than one of zeros.
-                             std::array<uint8_t, 16> u{};
-                             if (!platform::newUuid(&u)) return std::string();
-                             return platform::bytesToHex(u.data(), u.size());
-                         }};
+                         MakeMachineUniqueId};
     return framework::GetMachineID(adapters, store);
+}
+
+std::string MakeMachineUniqueId() {
+    // No UUID (no random bytes): no id, rather than one of zeros.
+    char id[32] = "";
+    if (!netlib::YrnMakeUniqueId(id)) return {};
+    return id;
 }
 
 }  // namespace hqlv::framework

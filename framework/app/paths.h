@@ -22,7 +22,10 @@ std::string GetAdvertDomainFile();
 std::string GetPortraitFolder();
 
 // The machine id: Ethernet hardware addresses, else the stored "UniqueID", else a fresh
-// UUID written back.
+// unique id written back.
 std::string GetMachineID();
+// A fresh unique id for a machine without one: the utility library's 30 lower-case
+// hexadecimal digits from UUIDs; empty when the system can make none.
+std::string MakeMachineUniqueId();
 
 }  // namespace hqlv::framework

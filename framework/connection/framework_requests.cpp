@@ -310,7 +310,7 @@ int EvaluateLeaveReply(int code, const uint8_t* data, size_t length, std::string
 }
 
 int EvaluateClaimSilverReply(int code, const uint8_t* data, size_t length, const std::string& title,
-                             std::string& text) {
+                             std::string& text, const ResultTexts& texts) {
     int32_t w0;
     switch (code) {
         case kResultOk:
@@ -326,13 +326,14 @@ int EvaluateClaimSilverReply(int code, const uint8_t* data, size_t length, const
             text = Format("系统禁止在【%s】里存放银子。", title.c_str());
             return 0;
         default:
-            GeneralResultText(text, code);
+            texts.general(text, code);
             return 0;
     }
 }
 
 int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, size_t length,
-                                const std::string& title, std::string& text, int& amount) {
+                                const std::string& title, std::string& text, int& amount,
+                                const ResultTexts& texts) {
     const bool save = direction == 1;
     int32_t w0 = 0, w1 = 0;
     if (code == kResultOk) {
@@ -446,18 +447,18 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
                 break;
         }
     }
-    HallErrorText(text, code);
+    texts.hallError(text, code);
     return 0;
 }
 
 int CopySafeBoxReply(int code, const uint8_t* data, size_t length, uint8_t* out, size_t n,
-                     std::string& text) {
+                     std::string& text, const ResultTexts& texts) {
     if (code == kResultOk && data && length > 0) {
         if (length < n) return ShortReply(text);
         std::memcpy(out, data, n);
         return 1;
     }
-    HallErrorText(text, code);
+    texts.hallError(text, code);
     return 0;
 }
 

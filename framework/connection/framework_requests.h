@@ -9,11 +9,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "framework/connection/hall_entry.h"
+#include "framework/connection/request_result.h"
 
 namespace hqlv::framework {
 
@@ -153,19 +155,30 @@ ActivityConfig ParseActivityConfig(const uint8_t* data, size_t length, int activ
 // Leave: 1 when leaving is refused and `text` is to be shown.
 int EvaluateLeaveReply(int code, const uint8_t* data, size_t length, std::string& text);
 
+// Where the texts of the codes a request does not name itself come from: the hall's
+// error texts and the general result texts. The connection gives its own (virtual)
+// lookups, so that a game's texts reach these requests too; by default the plain tables.
+struct ResultTexts {
+    std::function<void(std::string&, int)> hallError = HallErrorText;
+    std::function<void(std::string&, int)> general = [](std::string& text, int code) {
+        GeneralResultText(text, code);
+    };
+};
+
 // Claiming the silver reward: 1 on success, else 0 with a text.
 int EvaluateClaimSilverReply(int code, const uint8_t* data, size_t length, const std::string& title,
-                             std::string& text);
+                             std::string& text, const ResultTexts& texts = {});
 
 // Save (direction 1) or take (direction 2) silver: 1 on success. `amount` may change
 // (the 60092 case of saving).
 int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, size_t length,
-                                const std::string& title, std::string& text, int& amount);
+                                const std::string& title, std::string& text, int& amount,
+                                const ResultTexts& texts = {});
 
 // Result 10 with at least `n` bytes: copies them into `out` and returns 1; otherwise the
 // hall's error text (or the short-reply text) and 0.
 int CopySafeBoxReply(int code, const uint8_t* data, size_t length, uint8_t* out, size_t n,
-                     std::string& text);
+                     std::string& text, const ResultTexts& texts = {});
 
 // The change-table refusal line for the chat pane.
 inline constexpr const char* kChangeTableTooOftenLine =

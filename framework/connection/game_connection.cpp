@@ -155,6 +155,11 @@ RequestContext CGameConnection::Context() {
     return RequestContext{m_pHost->Entry(), m_pHost->MachineId()};
 }
 
+ResultTexts CGameConnection::Texts() {
+    return ResultTexts{[this](std::string& text, int code) { GetHallErrorText(text, code); },
+                       [this](std::string& text, int code) { GetResultText(text, code); }};
+}
+
 int CGameConnection::IsGameRunning() {
     if (!m_pHost) return 0;
     RequestResult r;
@@ -273,7 +278,7 @@ int CGameConnection::ClaimSilverReward(std::string& text, int index) {
     text = r.text;
     if (!sent) return 0;
     return EvaluateClaimSilverReply(r.code, r.data(), r.reply.size(),
-                                    m_pHost->Entry().GetTitleText(), text);
+                                    m_pHost->Entry().GetTitleText(), text, Texts());
 }
 
 int CGameConnection::StartGame(std::string& text) {
@@ -393,7 +398,7 @@ int CGameConnection::OpenSafeBox(std::string& text, uint8_t out[32]) {
     int sent = SendRequest(r, kReqOpenSafeBox, BuildSafeBoxBody(Context()), 1);
     text = r.text;
     if (!sent) return 0;
-    return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kSafeBoxBytes, text);
+    return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kSafeBoxBytes, text, Texts());
 }
 
 int CGameConnection::QueryProtection(std::string& text, uint8_t out[24], int* replyCode) {
@@ -405,7 +410,7 @@ int CGameConnection::QueryProtection(std::string& text, uint8_t out[24], int* re
     text = r.text;
     if (replyCode) *replyCode = r.code;
     if (!sent) return 0;
-    return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kProtectionBytes, text);
+    return CopySafeBoxReply(r.code, r.data(), r.reply.size(), out, kProtectionBytes, text, Texts());
 }
 
 int CGameConnection::SaveSilver(std::string& text, int& amount, int* replyCode) {
@@ -420,7 +425,7 @@ int CGameConnection::SaveSilver(std::string& text, int& amount, int* replyCode) 
     if (replyCode) *replyCode = r.code;
     if (!sent) return 0;
     return EvaluateSilverTransferReply(1, r.code, r.data(), r.reply.size(),
-                                       m_pHost->Entry().GetTitleText(), text, amount);
+                                       m_pHost->Entry().GetTitleText(), text, amount, Texts());
 }
 
 int CGameConnection::TakeSilver(std::string& text, int amount, int protectionAnswer) {
@@ -435,7 +440,7 @@ int CGameConnection::TakeSilver(std::string& text, int amount, int protectionAns
     if (!sent) return 0;
     int unused = amount;
     return EvaluateSilverTransferReply(2, r.code, r.data(), r.reply.size(),
-                                       m_pHost->Entry().GetTitleText(), text, unused);
+                                       m_pHost->Entry().GetTitleText(), text, unused, Texts());
 }
 
 int CGameConnection::GetDoleConfig(std::string& text, int value, uint8_t out[124]) {

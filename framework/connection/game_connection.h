@@ -135,6 +135,8 @@ protected:
 
 private:
     RequestContext Context();
+    // The virtual text lookups above, for the reply evaluations.
+    ResultTexts Texts();
     int SendNoWait(int requestId, const std::vector<uint8_t>& body);
 
     GameConnectionHost* m_pHost = nullptr;

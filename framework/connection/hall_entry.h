@@ -88,6 +88,11 @@ public:
     std::string GetTitleText() const { return m_strTitle; }
     int GetCmdField12() const { return HallWord(4); }
     int GetCmdField13() const { return HallWord(73); }
+    // Field 14 stands in word 77 of the hall record (byte 308), not in word 76 (byte 304),
+    // although the enter parameter of word 76 is also called field 14 at times: word 76 is
+    // the value the hall's own record brings and the enter-game request sends, and the
+    // command line writing into it would put its field where the hall's value belongs.
+    // The two words are kept apart.
     int GetCmdField14() const { return HallWord(77); }
     bool IsSilverRoom() const { return (GetCmdField12() & kOptionSilverRoom) != 0; }
     bool IsLeaveForbidden() const { return (GetCmdField12() & kOptionLeaveForbidden) != 0; }

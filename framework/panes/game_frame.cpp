@@ -315,6 +315,16 @@ CGameTableView* CGameFrameWnd::GetGameTableView() {
     return dynamic_cast<CGameTableView*>(GetTableView());
 }
 
+int CGameFrameWnd::GetTableViewWidth() {
+    CGameTableView* table = GetGameTableView();
+    return table ? table->GetWidth() : 0;
+}
+
+int CGameFrameWnd::GetTableViewHeight() {
+    CGameTableView* table = GetGameTableView();
+    return table ? table->GetHeight() : 0;
+}
+
 void CGameFrameWnd::CheckHallAlive() {
     if (app_.IsStandalone()) return;
     if (!platform::hallChannel().isAlive(app_.HallWindow())) {

@@ -97,6 +97,10 @@ public:
     // The table pane as the framework's table view (its idle timer runs on this window,
     // whose expiry asks the player to leave); null when the table pane is not one.
     CGameTableView* GetGameTableView();
+    // The table pane's client width and height; 0 without a table pane of the framework's
+    // kind.
+    int GetTableViewWidth();
+    int GetTableViewHeight();
 
     void ClearTableActive() { tableActive_ = false; }
     bool tableActive() const { return tableActive_; }

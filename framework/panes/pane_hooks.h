@@ -47,6 +47,9 @@ public:
     virtual void OnNotify211000() {}
     // The game ended without a result (connection lost, a player left).
     virtual void OnGameAborted() {}
+    // The user leaves the table: the leave notice has gone out and the connection closes
+    // next. Nothing in the framework's pane; a game's pane ends its table scene here.
+    virtual void OnLeaveTable() {}
 };
 
 class CChatViewHooks {

@@ -185,7 +185,7 @@ void CGameTableView::ClaimSilverReward(int index) {
     app_.ShowCommWait("", false);
     app_.PumpFor(100);
     if (result == 0)
-        platform::ui::PlatformMessageBox(text, app_.GetTitleText(), platform::ui::kBoxOk,
+        platform::ui::PlatformMessageBox(this, text, app_.GetTitleText(), platform::ui::kBoxOk,
                                          platform::ui::PlatformBoxIcon::kInformation);
 }
 

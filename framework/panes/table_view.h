@@ -24,6 +24,10 @@ public:
 
     explicit CGameTableView(CGameApp& app, QWidget* parent = nullptr);
     ~CGameTableView() override;
+    // The pane has no initial update of its own: it is a plain widget, not a scrolling
+    // view, so there are no scroll sizes to set to nothing, and it never scrolls by
+    // construction. Its size comes with its first resize; the games' panes that need a
+    // first step do it in their own initial update.
 
     int GetWidth() const { return width_; }
     int GetHeight() const { return height_; }
@@ -53,6 +57,11 @@ public:
     virtual void ClaimDole2(int value, int kind);
     virtual void ClaimSilverReward(int index);
 
+    // The pane's playing word: non-zero while a game runs at the table (the application's
+    // IsPlaying reads it). The framework never sets it; the games' panes do.
+    int GetPlaying() const { return playing_; }
+    void SetPlaying(int playing) { playing_ = playing; }
+
     bool idleTimerRunning() const { return idleTimer_ != 0; }
     int idleSeconds() const { return idleSeconds_; }
 
@@ -78,6 +87,7 @@ private:
     uint32_t idleTimer_ = 0;
     platform::Handle idleTimerOwner_ = 0;  // the window timer 1005 runs on
     int idleSeconds_ = 0;
+    int playing_ = 0;
 };
 
 }  // namespace hqlv::framework

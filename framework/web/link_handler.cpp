@@ -16,17 +16,48 @@ bool EqualsNoCase(std::string_view s, std::string_view p) {
     return s.size() == p.size() && StartsNoCase(s, p);
 }
 
+// A hall command's full form: "%s//%s/" of the scheme and the command's name.
+bool IsAppCommand(std::string_view url, std::string_view name) {
+    const std::string full = "kvoapp://" + std::string(name) + "/";
+    return EqualsNoCase(url, full);
+}
+
 }  // namespace
 
+bool IsOldLink(std::string_view url) {
+    return StartsNoCase(url, "kvoold:");
+}
+bool IsNewLink(std::string_view url) {
+    return StartsNoCase(url, "kvonew:");
+}
+bool IsBlank(std::string_view url) {
+    return EqualsNoCase(url, "about:blank");
+}
+bool IsHttpLink(std::string_view url) {
+    return StartsNoCase(url, "http:");
+}
+bool IsAppLink(std::string_view url) {
+    return StartsNoCase(url, "kvoapp:");
+}
+bool IsChangeClothing(std::string_view url) {
+    return IsAppCommand(url, "changeclothing");
+}
+bool IsBecomeMember(std::string_view url) {
+    return IsAppCommand(url, "becomemember");
+}
+bool IsMemberClose(std::string_view url) {
+    return IsAppCommand(url, "memberclose");
+}
+
 LinkKind ClassifyLink(std::string_view url) {
-    if (StartsNoCase(url, "kvoold:")) return LinkKind::kOld;
-    if (StartsNoCase(url, "kvonew:")) return LinkKind::kNew;
-    if (EqualsNoCase(url, "about:blank")) return LinkKind::kBlank;
-    if (StartsNoCase(url, "http:")) return LinkKind::kHttp;
-    if (StartsNoCase(url, "kvoapp:")) {
-        if (EqualsNoCase(url, "kvoapp://changeclothing/")) return LinkKind::kChangeClothing;
-        if (EqualsNoCase(url, "kvoapp://becomemember/")) return LinkKind::kBecomeMember;
-        if (EqualsNoCase(url, "kvoapp://memberclose/")) return LinkKind::kMemberClose;
+    if (IsOldLink(url)) return LinkKind::kOld;
+    if (IsNewLink(url)) return LinkKind::kNew;
+    if (IsBlank(url)) return LinkKind::kBlank;
+    if (IsHttpLink(url)) return LinkKind::kHttp;
+    if (IsAppLink(url)) {
+        if (IsChangeClothing(url)) return LinkKind::kChangeClothing;
+        if (IsBecomeMember(url)) return LinkKind::kBecomeMember;
+        if (IsMemberClose(url)) return LinkKind::kMemberClose;
         return LinkKind::kOtherApp;
     }
     return LinkKind::kOther;
@@ -60,7 +91,7 @@ int CHallLinkHandler::Handle(std::unique_ptr<CHallLinkHandler>& self) {
 }
 
 int CHallLinkHandler::Open() {
-    std::string http = ToHttpUrl(url_);
+    std::string http = ToHttpUrl();
     int withSign = host_.Standalone() ? 0 : 1;
     if (kind_ == LinkKind::kNew) {
         host_.OpenWebPage(http, withSign);

@@ -26,7 +26,17 @@ enum class LinkKind {
     kOtherApp,
     kOther
 };
-// Case is ignored; a hall command counts only in its full form "kvoapp://<name>/".
+// The tests of an address, case ignored. A hall command counts only in its full form
+// "kvoapp://<name>/"; IsAppLink holds for every "kvoapp:" address, a command or not.
+bool IsOldLink(std::string_view url);         // begins with "kvoold:"
+bool IsNewLink(std::string_view url);         // begins with "kvonew:"
+bool IsBlank(std::string_view url);           // is "about:blank"
+bool IsHttpLink(std::string_view url);        // begins with "http:"
+bool IsAppLink(std::string_view url);         // begins with "kvoapp:"
+bool IsChangeClothing(std::string_view url);  // is "kvoapp://changeclothing/"
+bool IsBecomeMember(std::string_view url);    // is "kvoapp://becomemember/"
+bool IsMemberClose(std::string_view url);     // is "kvoapp://memberclose/"
+// The one kind the tests above give, in their order.
 LinkKind ClassifyLink(std::string_view url);
 // Everything before the first ':' replaced by "http"; without ':' just "http".
 std::string ToHttpUrl(std::string_view url);
@@ -66,9 +76,15 @@ public:
 
     const std::string& url() const { return url_; }
     LinkKind kind() const { return kind_; }
-    bool IsOldLink() const { return kind_ == LinkKind::kOld; }
-    bool IsNewLink() const { return kind_ == LinkKind::kNew; }
-    bool IsMemberClose() const { return kind_ == LinkKind::kMemberClose; }
+    bool IsOldLink() const { return web::IsOldLink(url_); }
+    bool IsNewLink() const { return web::IsNewLink(url_); }
+    bool IsBlank() const { return web::IsBlank(url_); }
+    bool IsHttpLink() const { return web::IsHttpLink(url_); }
+    bool IsAppLink() const { return web::IsAppLink(url_); }
+    bool IsChangeClothing() const { return web::IsChangeClothing(url_); }
+    bool IsBecomeMember() const { return web::IsBecomeMember(url_); }
+    bool IsMemberClose() const { return web::IsMemberClose(url_); }
+    std::string ToHttpUrl() const { return web::ToHttpUrl(url_); }
 
 private:
     LinkOwner* owner_;

@@ -14,10 +14,18 @@ bool IsHeadless() {
 
 int PlatformMessageBox(const std::string& text, const std::string& title,
                        PlatformBoxButtons buttons, PlatformBoxIcon icon) {
-    diagf("message box: %s", text.c_str());
+    return PlatformMessageBox(nullptr, text, title, buttons, icon);
+}
+
+int PlatformMessageBox(QWidget* owner, const std::string& text, const std::string& title,
+                       PlatformBoxButtons buttons, PlatformBoxIcon icon) {
+    if (owner)
+        diagf("message box over %s: %s", owner->objectName().toStdString().c_str(), text.c_str());
+    else
+        diagf("message box: %s", text.c_str());
     if (!QGuiApplication::instance() || IsHeadless())
         return buttons == kBoxYesNo ? kAnswerNo : kAnswerOk;
-    QMessageBox box;
+    QMessageBox box(owner);
     box.setWindowTitle(QString::fromStdString(title));
     box.setText(QString::fromStdString(text));
     box.setIcon(icon == PlatformBoxIcon::kStop       ? QMessageBox::Critical

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "framework/app/paths.h"
 #include "framework/app/settings_files.h"
 #include "framework/app/shared_utils.h"
 #include "framework/panes/msgbox_model.h"
+#include "hqlv/config.h"
 
 namespace hqlv::framework {
 namespace {
@@ -112,6 +118,30 @@ TEST(MachineId, AUuidThatCouldNotBeMadeIsNeitherGivenNorStored) {
     store.newUuid = [] { return std::string("abc"); };
     EXPECT_EQ(GetMachineID({}, store), "abc");
     EXPECT_EQ(writes, 1);
+}
+
+// A machine without an id gets the utility library's unique id: 30 lower-case hexadecimal
+// digits, stored as it is given.
+TEST(MachineId, AFreshIdIsThirtyHexDigitsWrittenBackWhole) {
+    const std::string a = MakeMachineUniqueId(), b = MakeMachineUniqueId();
+    EXPECT_EQ(a.size(), 30u);
+    EXPECT_EQ(a.find_first_not_of("0123456789abcdef"), std::string::npos) << a;
+    EXPECT_NE(a, b);
+    std::string written;
+    MachineIdStore store{[] { return std::string("   "); },
+                         [&](const std::string& s) { written = s; }, MakeMachineUniqueId};
+    const std::string id = GetMachineID({}, store);
+    EXPECT_EQ(id.size(), 30u);
+    EXPECT_EQ(written, id);
+}
+
+// The key the build signs links with has the fixed form of the deployment's keys.
+TEST(SignedLinks, TheBuildsSigningKeyIsSixteenLowerCaseLettersAndDigits) {
+    const std::string key = HQLV_LINK_SIGN_KEY;
+    EXPECT_EQ(key.size(), 16u);
+    EXPECT_TRUE(std::all_of(key.begin(), key.end(), [](unsigned char c) {
+        return std::islower(c) || std::isdigit(c);
+    })) << key;
 }
 
 TEST(SignedLinks, Md5AndRechargeSource) {

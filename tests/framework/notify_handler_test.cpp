@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -228,8 +229,13 @@ TEST_F(Notify, CallPlayerSoundsOnlyForThisClient) {
     host.log.calls.clear();
     EXPECT_TRUE(send(201200, b));
     EXPECT_EQ(host.log.calls, (std::vector<std::string>{"chat.call", "sound 29012,1"}));
+    // Word 4 is all the handler reads: a body that ends after it is taken, one byte less
+    // is not.
     host.log.calls.clear();
-    EXPECT_FALSE(handler.OnNotify(201200, b.data(), 39));
+    EXPECT_TRUE(handler.OnNotify(201200, b.data(), 20));
+    EXPECT_EQ(host.log.calls, (std::vector<std::string>{"chat.call", "sound 29012,1"}));
+    host.log.calls.clear();
+    EXPECT_FALSE(handler.OnNotify(201200, b.data(), 19));
     EXPECT_TRUE(host.log.calls.empty());
 }
 
@@ -404,11 +410,40 @@ TEST_F(Notify, TimeWindowTextAndHeight) {
               "已超出限定时间，不能继续游戏。下列时间段开放：\r\n\r\n"
               "8点30分 ~ 12点00分\r\n13点30分 ~ 24点00分\r\n");
     EXPECT_EQ(host.boxes[1].extra, 30);  // 2 x 12 px at 120 dpi
+}
 
-    two.w(2, 9);
-    EXPECT_FALSE(send(211137, two));
-    two.w(2, 1);
-    EXPECT_FALSE(handler.OnNotify(211137, two.data(), 91));
+// Whatever the count of time windows, the table is over and the box shows: a count not
+// above 0 lists nothing, a count above 8 lists the eight windows the body has, and a body
+// too short for its count lists the windows it holds whole.
+TEST_F(Notify, TimeWindowBoxShowsForAnyCount) {
+    Words full(92);
+    for (int i = 0; i < 8; ++i)
+        full.w(7 + size_t(i), 100 * (i + 1)).w(15 + size_t(i), 100 * (i + 1) + 30);
+    const std::string base = "已超出限定时间，不能继续游戏。";
+    const std::string head = "下列时间段开放：\r\n\r\n";
+    auto lines = [](int k) {
+        std::string t;
+        for (int i = 1; i <= k; ++i)
+            t += std::to_string(i) + "点00分 ~ " + std::to_string(i) + "点30分\r\n";
+        return t;
+    };
+    struct Case {
+        int32_t n;
+        size_t size;
+        int listed;
+    } cases[] = {{0, 92, 0}, {-1, 92, 0}, {INT32_MIN, 92, 0}, {1, 92, 1},
+                 {8, 92, 8}, {9, 92, 8},  {INT32_MAX, 92, 8}, {2, 64, 1},
+                 {2, 63, 0}, {1, 12, 0},  {8, 91, 7}};
+    for (const Case& c : cases) {
+        full.w(2, c.n);
+        host.boxes.clear();
+        EXPECT_TRUE(handler.OnNotify(211137, full.data(), c.size)) << c.n << " " << c.size;
+        ASSERT_EQ(host.boxes.size(), 1u) << c.n << " " << c.size;
+        EXPECT_EQ(host.boxes[0].text, c.listed ? base + head + lines(c.listed) : base)
+            << c.n << " " << c.size;
+        EXPECT_EQ(host.boxes[0].extra, 12 * c.listed) << c.n << " " << c.size;
+        EXPECT_EQ(host.boxes[0].seconds, 60);
+    }
 }
 
 TEST_F(Notify, ServerTextIsBoundedByTheBody) {

@@ -110,15 +110,30 @@ TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     EXPECT_EQ(app.GetSeatUserID(3), 50);
     EXPECT_EQ(app.GetSeatUserID(0), 52);
     EXPECT_EQ(app.GetPlayerRecord(51), nullptr);
-    // Own chair outside the table: refused whole.
-    b.w(3, 8);
-    EXPECT_FALSE(app.OnTableInfo(b.data(), b.size()));
     EXPECT_FALSE(app.OnTableInfo(b.data(), 67));
     // Table words up to the record's last one; past it nothing is kept.
     const size_t last = kTableRecordBytes / 4 - 1;
     for (size_t i : {last, last + 1}) app.SetTableWord(i, 0x1020304);
     EXPECT_EQ(app.TableWord(last), 0x1020304);
     EXPECT_EQ(app.TableWord(last + 1), 0);
+}
+
+// Only the players' chairs are bounded: the user's own chair is stored as the server sends
+// it, on each side of the table's range, and the players' records are placed all the same.
+TEST_F(Records, TableInfoStoresTheOwnChairEvenOutsideTheTable) {
+    Words b(68 + 136 * 2);
+    b.w(2, 40).w(4, 2);
+    b.raw(68, Entry(60, 0, "a"));
+    b.raw(68 + 136, Entry(61, 7, "b"));
+    for (int chair : {-1, 0, 7, 8}) {
+        b.w(3, chair);
+        ASSERT_TRUE(app.OnTableInfo(b.data(), b.size())) << chair;
+        EXPECT_EQ(app.GetChairNo(), chair);
+        EXPECT_EQ(app.GetTableNo(), 40);
+        EXPECT_EQ(app.TableWord(2), 2);
+        EXPECT_EQ(app.GetSeatUserID(0), 60);
+        EXPECT_EQ(app.GetSeatUserID(7), 61);
+    }
 }
 
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
@@ -277,6 +292,36 @@ TEST_F(Records, FindRoomByModeAndPosition) {
     app.AppendRoom(room(30, 400, 40, 0, 0));
     EXPECT_EQ(app.FindRoom(0), 30);
     EXPECT_EQ(app.FindRoom(1), -1);  // first in the list
+}
+
+// The bounds are those of the user's seated record: his looker-on record, whatever it
+// carries, is not taken; without a seated record silver and score count as 0.
+TEST_F(Records, FindRoomTakesTheOwnSeatedRecordNotTheLookerOnOne) {
+    auto body = SeatList(5, {Entry(7, 0, "甲", 900, 90)});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    testing::EntryLine e;
+    e.roomId = 20;
+    ASSERT_TRUE(app.ApplyHallCommandLine(e.line()));
+    PlayerRecord looker = testing::Record(1001, 0, "我", 1);
+    looker.setWord(PlayerRecord::kSilver, 500);
+    looker.setWord(PlayerRecord::kScore, 40);
+    ASSERT_NE(app.AddLookerOn(looker), nullptr);
+    ASSERT_EQ(app.GetSeatedRecord(1001), nullptr);
+    ASSERT_EQ(app.GetSeatedRecord(7)->word(PlayerRecord::kSilver), 900);
+    RoomRecord here, next;
+    here.setWord(0, 20);
+    next.setWord(0, 30);
+    next.setWord(1, -1);  // silver above -1
+    next.setWord(2, 10);  // score not above 10
+    app.SetRoomListMode(1);
+    app.AppendRoom(here);
+    app.AppendRoom(next);
+    // Silver 0 and score 0: the looker-on record's 500 and 40 would fail the score bound.
+    EXPECT_EQ(app.FindRoom(0), 30);
+    // Seated with the same values: the score bound fails.
+    auto seated = SeatList(5, {Entry(1001, 0, "我", 500, 40)});
+    ASSERT_TRUE(app.OnSeatAssigned(seated.data(), seated.size()));
+    EXPECT_EQ(app.FindRoom(0), -1);
 }
 
 }  // namespace

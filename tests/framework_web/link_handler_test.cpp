@@ -83,6 +83,60 @@ TEST(LinkHandler, ClassifiesAndTakes) {
     EXPECT_EQ(ToHttpUrl("noscheme"), "http");
 }
 
+// Each test of an address on its own, case ignored: the scheme tests look at the start
+// only, the blank page and the hall commands at the whole address; every "kvoapp:" address
+// is a hall link, a command or not.
+TEST(LinkHandler, EachTestOfAnAddress) {
+    enum : unsigned {
+        kOld = 1,
+        kNew = 2,
+        kBlank = 4,
+        kHttp = 8,
+        kApp = 16,
+        kClothing = 32,
+        kMember = 64,
+        kClose = 128
+    };
+    const std::pair<const char*, unsigned> cases[] = {
+        {"kvoold:", kOld},
+        {"KvoOld://h/p", kOld},
+        {"kvool", 0},
+        {"kvonew:x", kNew},
+        {"kvonewx:", 0},
+        {"about:blank", kBlank},
+        {"ABOUT:BLANK", kBlank},
+        {"about:blan", 0},
+        {"about:blank/", 0},
+        {"http:", kHttp},
+        {"Http://h/", kHttp},
+        {"https://h/", 0},
+        {"kvoapp:", kApp},
+        {"kvoapp://other/", kApp},
+        {"kvoapp://changeclothing/", kApp | kClothing},
+        {"KVOAPP://CHANGECLOTHING/", kApp | kClothing},
+        {"kvoapp://changeclothing", kApp},
+        {"kvoapp://changeclothing//", kApp},
+        {"kvoapp://becomemember/", kApp | kMember},
+        {"kvoapp://becomemember", kApp},
+        {"kvoapp://memberclose/", kApp | kClose},
+        {"kvoapp:memberclose/", kApp},
+        {"", 0},
+    };
+    FakeHost host;
+    for (const auto& [url, want] : cases) {
+        const CHallLinkHandler h(nullptr, url, host);
+        EXPECT_EQ(h.IsOldLink(), (want & kOld) != 0) << url;
+        EXPECT_EQ(h.IsNewLink(), (want & kNew) != 0) << url;
+        EXPECT_EQ(h.IsBlank(), (want & kBlank) != 0) << url;
+        EXPECT_EQ(h.IsHttpLink(), (want & kHttp) != 0) << url;
+        EXPECT_EQ(h.IsAppLink(), (want & kApp) != 0) << url;
+        EXPECT_EQ(h.IsChangeClothing(), (want & kClothing) != 0) << url;
+        EXPECT_EQ(h.IsBecomeMember(), (want & kMember) != 0) << url;
+        EXPECT_EQ(h.IsMemberClose(), (want & kClose) != 0) << url;
+    }
+    EXPECT_EQ(CHallLinkHandler(nullptr, "KVONEW://h/p?a", host).ToHttpUrl(), "http://h/p?a");
+}
+
 TEST(LinkHandler, PageLinksOpenSignedUnlessStandalone) {
     FakeHost host;
     FakeOwner owner;

@@ -551,6 +551,45 @@ TEST(GameConnectionStandalone, EveryRequestGoesOutWithItsIdWaitFlagAndSize) {
     check("activities", {201308, 1, 0});
 }
 
+// The codes a request does not name itself take their texts from the connection's own
+// lookups, which a game may replace: the hall's error texts for the safe box, the general
+// texts for the silver reward. The codes a request names keep its own texts.
+TEST(GameConnectionStandalone, UnnamedCodesTakeTheConnectionsOwnTexts) {
+    struct OwnTexts : RecordingSocket {
+        using RecordingSocket::RecordingSocket;
+        void GetHallErrorText(std::string& t, int c) override { t = "hall " + std::to_string(c); }
+        void GetResultText(std::string& t, int c) override { t = "general " + std::to_string(c); }
+    };
+    TestHost host;
+    // Not a looker-on, a silver room, option B with 0x1000000: the silver may move.
+    ASSERT_TRUE(host.entry.ApplyHallCommandLine("77|h|301|5|0|123456|17|2|0|0|t|0|4|16777410|0"));
+    OwnTexts conn(&host);
+    conn.result = 1;
+    conn.answerCode = 424242;
+    std::string text;
+    int amount = 100;
+    uint8_t box[32] = {}, prot[24] = {};
+    EXPECT_EQ(conn.ClaimSilverReward(text, 1), 0);
+    EXPECT_EQ(text, "general 424242");
+    EXPECT_EQ(conn.OpenSafeBox(text, box), 0);
+    EXPECT_EQ(text, "hall 424242");
+    text.clear();
+    EXPECT_EQ(conn.QueryProtection(text, prot), 0);
+    EXPECT_EQ(text, "hall 424242");
+    text.clear();
+    EXPECT_EQ(conn.SaveSilver(text, amount), 0);
+    EXPECT_EQ(text, "hall 424242");
+    text.clear();
+    EXPECT_EQ(conn.TakeSilver(text, amount, 7), 0);
+    EXPECT_EQ(text, "hall 424242");
+    conn.answerCode = 60005;
+    EXPECT_EQ(conn.SaveSilver(text, amount), 0);
+    EXPECT_EQ(text, "您的划帐数额超过现在拥有的金额。");
+    conn.answerCode = 10100;
+    EXPECT_EQ(conn.ClaimSilverReward(text, 1), 0);
+    EXPECT_EQ(text, "请求处理失败。");
+}
+
 // A wait that fails because the connection ended under it answers as a request made after
 // the end: 1031 and its text, whatever code the caller left; a send that fails on a live
 // connection keeps the caller's code.

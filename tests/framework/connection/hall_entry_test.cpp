@@ -200,6 +200,22 @@ TEST(HallRecord, TextsAreBoundedAndWordsRead) {
     EXPECT_EQ(e.HallWord(111), 0);  // past the record
 }
 
+// Field 14 of the command line stands in word 77; the enter parameter is word 76 (byte
+// 304), which the command line leaves to the hall's record.
+TEST(HallRecord, Field14StandsInWord77ApartFromTheEnterParamAtByte304) {
+    RecordingEntry e;
+    ASSERT_EQ(e.CheckHallCommandLine("1|h|2|3|4|5|6|7|0|0|t|0|4|0|55"), 1);
+    EXPECT_EQ(e.GetCmdField14(), 55);
+    EXPECT_EQ(e.HallWord(77), 55);
+    EXPECT_EQ(e.GetEnterParam(), 0);
+    std::string rec(kHallRecordBytes, '\0');
+    rec[304] = 9;   // word 76: the enter parameter
+    rec[308] = 12;  // word 77: field 14
+    e.SetHallRecord(reinterpret_cast<const uint8_t*>(rec.data()), rec.size());
+    EXPECT_EQ(e.GetEnterParam(), 9);
+    EXPECT_EQ(e.GetCmdField14(), 12);
+}
+
 TEST(HallRecord, SpecialOptionNeedsAllThree) {
     RecordingEntry e;
     ASSERT_EQ(e.CheckHallCommandLine("1|h|2|3|4|5|6|7|0|0|t|0|4|16777216"), 1);
