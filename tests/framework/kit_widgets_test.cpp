@@ -73,6 +73,69 @@ TEST(ReportList, ColumnTextMakesColumns) {
     EXPECT_EQ(list.columnCount(), 0);
 }
 
+// Column i goes to position i: before the columns already there, which keep their titles,
+// widths, alignments and cells; a row's item data stays with the row.
+TEST(ReportList, InsertedColumnsGoBeforeThoseThere) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.InsertColumns3({{"X", 60, kColumnRight}});
+    auto* row = new QTreeWidgetItem(&list, QStringList{"x0"});
+    row->setData(0, kItemDataRole, 42);
+    row->setForeground(0, QColor(1, 2, 3));
+    list.LockColumn(1, true);
+    list.InsertColumns3({{"A", 30, kColumnLeft}, {"B", 35, kColumnCentre}});
+    ASSERT_EQ(list.columnCount(), 3);
+    auto titles = [&] {
+        std::vector<std::string> out;
+        for (int c = 0; c < list.columnCount(); ++c)
+            out.push_back(list.headerItem()->text(c).toStdString());
+        return out;
+    };
+    EXPECT_EQ(titles(), (std::vector<std::string>{"A", "B", "X"}));
+    EXPECT_EQ(list.header()->sectionSize(0), 30);
+    EXPECT_EQ(list.header()->sectionSize(1), 35);
+    EXPECT_EQ(list.header()->sectionSize(2), 60);
+    EXPECT_EQ(list.headerItem()->textAlignment(1) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(list.headerItem()->textAlignment(2) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    EXPECT_EQ(row->text(2), "x0");
+    EXPECT_EQ(row->foreground(2).color(), QColor(1, 2, 3));
+    EXPECT_EQ(row->text(0), "");
+    EXPECT_EQ(row->data(0, Qt::ForegroundRole), QVariant());
+    EXPECT_EQ(row->data(0, kItemDataRole).toInt(), 42);
+    EXPECT_EQ(row->data(2, kItemDataRole), QVariant());
+    EXPECT_EQ(list.FindItemByData(42), 0);
+    // Locks belong to the position: column 1 is now B, and still locked.
+    EXPECT_EQ(list.header()->sectionResizeMode(1), QHeaderView::Fixed);
+    EXPECT_EQ(list.header()->sectionResizeMode(2), QHeaderView::Interactive);
+    // Past the end: at the end; before the start: first.
+    list.InsertColumn(9, {"Z", 45, kColumnLeft});
+    list.InsertColumn(-3, {"F", 46, kColumnLeft});
+    list.InsertColumn(2, {"M", 47, kColumnLeft});
+    EXPECT_EQ(titles(), (std::vector<std::string>{"F", "A", "M", "B", "X", "Z"}));
+    EXPECT_EQ(row->text(4), "x0");
+    EXPECT_EQ(row->data(0, kItemDataRole).toInt(), 42);
+    EXPECT_EQ(list.header()->sectionSize(2), 47);
+    EXPECT_EQ(list.header()->sectionSize(4), 60);
+    EXPECT_EQ(list.header()->sectionSize(5), 45);
+    list.InsertColumns2({{"L", 30}});
+    EXPECT_EQ(titles().front(), "L");
+    EXPECT_EQ(list.headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+}
+
+// Added bits join those set; setting the style replaces them all.
+TEST(ReportList, AddedStyleBitsJoinThoseSet) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.AddExStyle(CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(list.extendedStyle(), 0x20u);
+    list.AddExStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x21u);
+    list.AddExStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x21u);
+    list.SetExtendedStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x1u);
+}
+
 TEST(ReportList, GridLinesAndRowsAsHighAsTheirPictures) {
     SharedQtApp();
     CSortListCtrl list;
