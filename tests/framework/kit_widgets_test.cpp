@@ -578,6 +578,30 @@ TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
     flat.hide();
 }
 
+// No off-screen copy: the items paint through the painter Qt hands the menu, whose window
+// Qt buffers itself, and each item's picture lies whole inside its own rectangle.
+TEST(OwnerDrawMenu, ItemsPaintIntoTheBufferQtKeepsForTheMenu) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, QColor(240, 240, 240));
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    menu.setPalette(pal);
+    menu.AppendItem("a", 0, 1);
+    menu.AppendItem("b", 0, 2);
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    EXPECT_FALSE(menu.testAttribute(Qt::WA_PaintOnScreen));
+    menu.setActiveAction(menu.actionAt(0));
+    const QImage img = menu.grab().toImage();
+    const QRect r = menu.actionGeometry(menu.actionAt(0));
+    EXPECT_EQ(img.pixelColor(r.left(), r.top()), QColor(0, 0, 128));
+    EXPECT_EQ(img.pixelColor(r.right(), r.bottom()), QColor(0, 0, 128));
+    EXPECT_NE(img.pixelColor(r.left(), r.bottom() + 1), QColor(0, 0, 128));
+    menu.hide();
+}
+
 TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
     SharedQtApp();
     for (bool flat : {false, true}) {
