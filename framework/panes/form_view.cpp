@@ -150,9 +150,11 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         DrawContext dc(p);
-        owner_->OnDrawSplitter(dc, rect());
-        // The cells' borders next to the bar lie partly under it: drawn over the bar too.
+        // The bar is drawn in the splitter's coordinates: its pictures are tiled on a grid
+        // anchored at the splitter's origin, the same for every bar.
         p.translate(-pos());
+        owner_->OnDrawSplitter(dc, geometry());
+        // The cells' borders next to the bar lie partly under it: drawn over the bar too.
         owner_->DrawBorders(dc);
     }
 
@@ -163,9 +165,19 @@ private:
 
 CSkinSplitterWnd::CSkinSplitterWnd(Qt::Orientation o, QWidget* parent) : QSplitter(o, parent) {
     setHandleWidth(5);
+    // The toolkit's splitter lays the panes out (the frames give them their shares by
+    // stretch factors). No pane is ever hidden for falling below its minimum size: the
+    // splitter's own minimum holds every pane's minimum and the bars, the frame's layout hands
+    // it on, and the main window cannot be made smaller than that, so every pane always has
+    // at least its minimum. Nor can a drag take a pane below it.
     setChildrenCollapsible(false);
     // A border of one pixel around the cells; the panes widen over it.
     setContentsMargins(1, 1, 1, 1);
+}
+
+QSize CSkinSplitterWnd::minimumSizeHint() const {
+    // The toolkit's splitter leaves its border out: the last pane would lose its width.
+    return QSplitter::minimumSizeHint().grownBy(contentsMargins());
 }
 
 QSplitterHandle* CSkinSplitterWnd::createHandle() {

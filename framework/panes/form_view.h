@@ -103,6 +103,8 @@ public:
     QRect CellOf(int i) const;
     // The borders around the cells (modes 0, 1 and 4; the others draw none).
     void DrawBorders(platform::ui::DrawContext& dc) const;
+    // The panes' minimums and the bars, and the border around them.
+    QSize minimumSizeHint() const override;
 
 protected:
     QSplitterHandle* createHandle() override;

@@ -36,8 +36,10 @@ QImage CGamePlayerInfoDlg::BackgroundBitmap() {
     return img;
 }
 
+// The main window owns the popup: it goes down with the main window when that is minimised
+// (the window manager keeps a window with its owner) and goes when the main window goes.
 CGamePlayerInfoDlg::CGamePlayerInfoDlg(CGameApp& app, platform::Handle parent, int userId)
-    : app_(app), parent_(parent), userId_(userId) {}
+    : CPopupNotifyDlg(app.GetMainFrame()), app_(app), parent_(parent), userId_(userId) {}
 
 CGamePlayerInfoDlg* CGamePlayerInfoDlg::Show(CGameApp& app, platform::Handle parent, int userId) {
     auto* dlg = new CGamePlayerInfoDlg(app, parent, userId);

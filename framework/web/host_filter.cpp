@@ -31,6 +31,9 @@ bool Listed(const std::vector<std::string>& hosts, std::string_view name) {
 }
 
 // The host a browser would connect to, or empty for anything but a plain web address.
+// The text between "http://" and the first '/' is not that host: "http://evil.test?.a.test",
+// "http://a.test@evil.test" or "http://javascript:x@evil.test/" would pass a check of that
+// text while the browser goes to evil.test. So the check takes the host a URL parser sees.
 // Browsers read '\' as '/' in web addresses, so the check does too.
 std::string HttpHost(std::string_view url) {
     std::string text(url);
@@ -94,9 +97,13 @@ int LoadAllowedHosts(const std::string& path, std::vector<std::string>& hosts, c
     return int(hosts.size());
 }
 
+bool IsScriptUrl(std::string_view url) {
+    return StartsWithNoCase(url, "javascript:");
+}
+
 bool IsHostAllowed(std::string_view url, const std::vector<std::string>& hosts) {
     if (url.empty()) return false;
-    if (StartsWithNoCase(url, "javascript:")) return true;
+    if (IsScriptUrl(url)) return true;
     if (hosts.empty()) return false;
     std::string host = HttpHost(url);
     if (host.empty()) return false;
@@ -113,7 +120,7 @@ bool IsHostAllowed(std::string_view url, const std::vector<std::string>& hosts) 
 }
 
 bool IsUrlAllowed(std::string_view url, const std::string& listFile) {
-    if (StartsWithNoCase(url, "javascript:")) return true;
+    if (IsScriptUrl(url)) return true;
     std::vector<std::string> hosts;
     if (LoadAllowedHosts(listFile, hosts, HostListKey()) == 0) return false;
     return IsHostAllowed(url, hosts);

@@ -26,6 +26,9 @@ bool WriteHostListFile(const std::string& path, const std::vector<std::string>& 
 // file cannot be opened.
 int LoadAllowedHosts(const std::string& path, std::vector<std::string>& hosts, const uint8_t* key);
 
+// A "javascript:" address (any letter case): the filter lets it through without the list.
+bool IsScriptUrl(std::string_view url);
+
 // Whether a navigation to `url` may go on, against a list already loaded. "javascript:"
 // addresses pass; otherwise only "http:" addresses whose host (as a URL parser sees it:
 // lower-cased, user part and port ignored) is a listed name, is a listed name with one

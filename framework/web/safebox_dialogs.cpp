@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -31,8 +32,30 @@ QFont DialogFont(int pixels) {
     QFont f("system");
     f.setPixelSize(pixels);
     f.setWeight(QFont::Bold);
+    // Where there is no face of that name, a plain sans face stands in (family value 32).
+    f.setStyleHint(QFont::SansSerif);
     return f;
 }
+
+std::function<void(QWidget*, int)>& SkinBackgroundObserver() {
+    static std::function<void(QWidget*, int)> observer;
+    return observer;
+}
+
+// The skin paints the background of every safe-box dialog but the keypad.
+void SkinDialogBackground(QDialog* dialog) {
+    CSkinLibrary::instance().SetDialogEraseBkgnd(dialog, 1);
+    if (SkinBackgroundObserver()) SkinBackgroundObserver()(dialog, 1);
+}
+
+// The amount lists' items are 16 pixels high whatever the style would make them.
+class AmountItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), kAmountItemHeight);
+    }
+};
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -85,6 +108,10 @@ QPushButton* Button(QWidget* parent, const char* text, int id) {
 }
 
 }  // namespace
+
+void SetSkinBackgroundObserver(std::function<void(QWidget*, int)> observer) {
+    SkinBackgroundObserver() = std::move(observer);
+}
 
 bool HasDialogTemplate(int id) {
     return id >= 170 && id <= 175 && !MissingTemplates().count(id);
@@ -217,6 +244,7 @@ const std::array<Glyph, 11>& CodeGlyphs() {
 }
 
 CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(parent), ops_(ops) {
+    SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("验证码"));
     resize(300, 200);
     auto* picture = new QLabel(this);  // the shield picture
@@ -298,6 +326,7 @@ void CVerifyCodeDlg::paintEvent(QPaintEvent* e) {
 
 CDepositDlg::CDepositDlg(SafeBoxOps& ops, bool save, QWidget* parent)
     : QDialog(parent), ops_(ops), key_(save ? "Save" : "Take") {
+    SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8(save ? "存银子" : "取银子"));
     resize(280, 150);
     captionLabel_ = new QLabel(this);
@@ -309,6 +338,7 @@ CDepositDlg::CDepositDlg(SafeBoxOps& ops, bool save, QWidget* parent)
     combo_->setEditable(true);
     combo_->setInsertPolicy(QComboBox::NoInsert);  // the list is the history, not what is typed
     combo_->setFont(DialogFont(16));
+    combo_->setItemDelegate(new AmountItemDelegate(combo_));
     combo_->setGeometry(10, 44, 260, 28);
     history_ = ParseHistory(ops_.ReadSetting(ops_.GameIniFile(), "DEPOSIT", key_));
     for (int32_t a : history_) combo_->addItem(QString::number(a), a);
@@ -391,6 +421,7 @@ void CDepositTakeDlg::OnOK() {
 // ---- fixed amounts
 
 CFixDepositDlg::CFixDepositDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(parent), ops_(ops) {
+    SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("设定划银数额"));
     resize(240, 260);
     for (int i = 0; i < 6; ++i) {
@@ -428,6 +459,7 @@ void CFixDepositDlg::OnOK() {
 // ---- the safe box
 
 CSafeBoxDlg::CSafeBoxDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(parent), ops_(ops) {
+    SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("保险箱"));
     resize(360, 170);
     auto* placeholder = new QWidget(this);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,14 @@ class CHyperLinkStatic;
 namespace hqlv::framework::web {
 
 class CHallHtmlCtrl;
+
+// Every dialog here but the soft keypad hands its background to the skin layer
+// (SetDialogEraseBkgnd with 1) as it is built; the observer, when set, sees each hand-over
+// (the skin layer keeps nothing that could be asked afterwards).
+void SetSkinBackgroundObserver(std::function<void(QWidget*, int)> observer);
+
+// The height of an item of the save and take dialogs' amount lists.
+inline constexpr int kAmountItemHeight = 16;
 
 // Which dialog templates the program carries (all of 170-175 unless a test says not).
 bool HasDialogTemplate(int id);

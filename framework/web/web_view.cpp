@@ -264,7 +264,15 @@ void CFixHtmlView::NavigateWithPost(const std::string& url, int /*flags*/,
 }
 
 int CFixHtmlView::IsUrlAllowed(const std::string& url) {
-    return web::IsUrlAllowed(url, hostListFile_) ? 1 : 0;
+    if (url.empty()) return 0;
+    if (IsScriptUrl(url)) return 1;
+    std::vector<std::string> hosts;
+    if (LoadAllowedHosts(hosts) == 0) return 0;
+    return IsHostAllowed(url, hosts) ? 1 : 0;
+}
+
+int CFixHtmlView::LoadAllowedHosts(std::vector<std::string>& hosts) {
+    return web::LoadAllowedHosts(hostListFile_, hosts, HostListKey());
 }
 
 bool CFixHtmlView::OnBeforeNavigate2(const std::string& url, bool /*mainFrame*/) {
@@ -283,7 +291,15 @@ bool CHtmlCtrl::CreateFromStatic(int id, QWidget* parent) {
     return true;
 }
 
-CHallHtmlCtrl::CHallHtmlCtrl(QWidget* parent, LinkHost& host) : CHtmlCtrl(parent), host_(host) {}
+CHallHtmlCtrl::CHallHtmlCtrl(QWidget* parent, LinkHost& host) : CHtmlCtrl(parent), host_(host) {
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (!ok) OnNavigateErrorEvent(url().toString().toStdString(), std::string(), 0);
+    });
+}
+
+bool CHallHtmlCtrl::OnNavigateErrorEvent(const std::string&, const std::string&, int) {
+    return false;
+}
 
 bool CHallHtmlCtrl::OnBeforeNavigate2(const std::string& url, bool mainFrame) {
     auto handler = std::make_unique<CHallLinkHandler>(this, url, host_);
@@ -322,11 +338,20 @@ void CHallHtmlCtrl::ClickLinkByText(const std::string& text) {
 
 CAdvertHtmlCtrl::CAdvertHtmlCtrl(QWidget* parent, LinkHost& host) : CHallHtmlCtrl(parent, host) {
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
-        if (!ok)
-            OnNavigateError();
-        else
-            OnDocumentComplete(url().toString().toStdString());
+        if (ok) OnDocumentComplete(url().toString().toStdString());
     });
+}
+
+bool CAdvertHtmlCtrl::OnNavigateErrorEvent(const std::string& url, const std::string& frame,
+                                           int status) {
+    int cancel = 0;
+    OnNavigateError(url, frame, status, cancel);
+    return cancel > 0;
+}
+
+void CAdvertHtmlCtrl::OnNavigateError(const std::string&, const std::string&, int, int& cancel) {
+    failed_ = 1;
+    cancel = 0;
 }
 
 bool CAdvertHtmlCtrl::OnBeforeNavigate2(const std::string& url, bool mainFrame) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/web/link_handler.h"
 
@@ -48,7 +49,9 @@ public:
     ~CFixHtmlView() override;
 
     // Headers are "Name: value" lines; post data of length 0 is taken as a C string. The
-    // engine loads into the main frame only: the frame name is not used.
+    // engine loads into the main frame only: the frame name is not used. Nor are the flags:
+    // the engine has no navigation flags (new window, no history, no cache read), and every
+    // caller navigates with 0.
     void NavigateWithPost(const std::string& url, int flags, const std::string& frame,
                           const std::string& headers, const char* post, size_t postLength);
     void SetHostListFile(const std::string& name) { hostListFile_ = name; }
@@ -56,7 +59,12 @@ public:
     void EnableHostFilter(int on) { filter_ = on; }
     int hostFilter() const { return filter_; }
 
+    // 1 when the filter lets the address through: "javascript:" addresses always, others
+    // by their host against the list, which is loaded afresh for every check.
     virtual int IsUrlAllowed(const std::string& url);
+    // Appends the names of the host-list file to `hosts`; the number of names then in the
+    // list, 0 when the file cannot be opened.
+    virtual int LoadAllowedHosts(std::vector<std::string>& hosts);
     // True cancels the navigation.
     virtual bool OnBeforeNavigate2(const std::string& url, bool mainFrame);
     // Whether this view has made its page (and so the engine runs).
@@ -80,6 +88,10 @@ protected:
     void dropEvent(QDropEvent* e) override;
 
 private:
+    // The page is the engine's object behind the view. It is held as the view's Qt child,
+    // not through a holder of a component interface with a release of its own: there is no
+    // such component model here, and the page goes with its view (and with the pane or
+    // dialog the view is a child of), so no pane carries a holder to release.
     QWebEnginePage* filterPage_ = nullptr;
     int filter_ = 0;
     std::string hostListFile_;
@@ -103,6 +115,10 @@ public:
 
     bool PostLink(std::unique_ptr<CHallLinkHandler> handler) override;
     void NavigateTo(const std::string& url) override;
+    // The browser's navigate-error event (the address, the frame and the status code); true
+    // asks for the event to be cancelled. Nothing here. The engine has ended the load by the
+    // time it tells of the error and reports no status code (0 then).
+    virtual bool OnNavigateErrorEvent(const std::string& url, const std::string& frame, int status);
 
 protected:
     bool event(QEvent* e) override;
@@ -114,7 +130,11 @@ class CAdvertHtmlCtrl : public CHallHtmlCtrl {
 public:
     explicit CAdvertHtmlCtrl(QWidget* parent = nullptr, LinkHost& host = AppLinkHost());
     bool OnBeforeNavigate2(const std::string& url, bool mainFrame) override;
-    void OnNavigateError() { failed_ = 1; }
+    // Cancels when OnNavigateError asks for it (it never does).
+    bool OnNavigateErrorEvent(const std::string& url, const std::string& frame,
+                              int status) override;
+    // A page that could not load: the failed flag is set and the event goes on (cancel 0).
+    void OnNavigateError(const std::string& url, const std::string& frame, int status, int& cancel);
     void OnDocumentComplete(const std::string& url);
     int failed() const { return failed_; }
     int loaded() const { return loaded_; }

@@ -1,5 +1,7 @@
 #include "framework/widgets/chat_lines.h"
 
+#include <algorithm>
+
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/chat_markup.h"
@@ -72,6 +74,19 @@ std::string ChatRecordLine(const ChatLineContext& c, Body b) {
     // A player's line ends its line like every other chat line; without the break the
     // next player's words ran on after it.
     return Format(" %s说：%s\r\n", name.c_str(), NeutraliseMarkup(text, true).c_str());
+}
+
+std::string ChatInputText(std::string_view utf8) {
+    size_t bytes = 0, at = 0;
+    while (at < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[at]);
+        size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        len = std::min(len, utf8.size() - at);
+        bytes += Utf8ToGbk(utf8.substr(at, len)).size();
+        if (bytes > kChatInputBytes) break;
+        at += len;
+    }
+    return std::string(utf8.substr(0, at));
 }
 
 std::string OwnChatLine(const std::string& text) {

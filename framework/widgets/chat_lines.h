@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/panes/pane_hooks.h"
@@ -47,6 +48,12 @@ inline constexpr size_t kMembershipBodyMin = 12;
 inline constexpr size_t kLotteryBodyMin = 24;
 inline constexpr size_t kLotteryResultBodyMin = 96;  // 8 words, prize name, code text
 inline constexpr size_t kBroadcastBodyMin = 36;      // kind, sender (32 bytes), message
+
+// What the input line gives a chat: at most 61 bytes of GBK (the request's text field),
+// cut before the character that would not fit whole. The request, the line shown and the
+// input history all take this text, so the player sees what the others get.
+inline constexpr size_t kChatInputBytes = 61;
+std::string ChatInputText(std::string_view utf8);
 
 // A player's name as the lines show it (neutralised); nullopt-like empty + false when the
 // user is unknown.

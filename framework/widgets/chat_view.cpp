@@ -113,7 +113,7 @@ bool CGameChatView::MaySend() {
 }
 
 void CGameChatView::SendChat() {
-    std::string text = input_->currentText().toStdString();
+    const std::string text = ChatInputText(input_->currentText().toStdString());
     if (text.empty() || !MaySend()) return;
     CGameApp* app = GetTheApp();
     CGameConnection* conn = app ? app->GetConnection() : nullptr;
@@ -126,7 +126,7 @@ void CGameChatView::SendChat() {
 }
 
 void CGameChatView::ShowOwnChat() {
-    std::string text = input_->currentText().toStdString();
+    const std::string text = ChatInputText(input_->currentText().toStdString());
     if (text.empty() || !MaySend()) return;
     CGameApp* app = GetTheApp();
     CGameConnection* conn = app ? app->GetConnection() : nullptr;

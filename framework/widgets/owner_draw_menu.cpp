@@ -120,6 +120,9 @@ public:
             return;
         }
         if (ce != CE_MenuItem || !menu || !mi) return QProxyStyle::drawControl(ce, o, p, w);
+        // The item is drawn straight through the menu's painter, not into an off-screen
+        // picture copied over the item afterwards: Qt paints the menu into its window's
+        // backing store and shows it finished, so no half-drawn item ever flickers.
         p->save();
         if (menu->Look() == MenuLook::kFlat)
             drawFlat(*menu, *mi, p);

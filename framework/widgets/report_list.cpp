@@ -152,18 +152,40 @@ void CSortListCtrl::ApplyColumnSpec() {
     InsertColumns3(ParseColumnSpec(spec_));
 }
 
-void CSortListCtrl::InsertColumns3(const std::vector<ColumnSpec>& columns) {
-    const int first = columnCount();
-    columns_.insert(columns_.end(), columns.begin(), columns.end());
-    setColumnCount(first + int(columns.size()));
-    QTreeWidgetItem* h = headerItem();
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const int c = first + int(i);
-        h->setText(c, QString::fromStdString(columns[i].title));
-        h->setTextAlignment(c, AlignOf(columns[i].align) | Qt::AlignVCenter);
-        header_->resizeSection(c, std::max(0, columns[i].width));
+void CSortListCtrl::InsertColumn(int position, const ColumnSpec& column) {
+    const int n = columnCount();
+    const int at = std::clamp(position, 0, n);
+    setColumnCount(n + 1);
+    QAbstractItemModel* m = model();
+    // A cell's roles go one column to the right; the row's item data (column 0) stays.
+    auto moveCell = [&](int row, int from, int to) {
+        QMap<int, QVariant> roles = m->itemData(m->index(row, from));
+        if (from == 0) roles.remove(kItemDataRole);
+        for (int role : m->itemData(m->index(row, to)).keys())
+            if (to != 0 || role != kItemDataRole) m->setData(m->index(row, to), QVariant(), role);
+        for (auto it = roles.begin(); it != roles.end(); ++it)
+            m->setData(m->index(row, to), it.value(), it.key());
+    };
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        for (int c = n; c > at; --c) moveCell(row, c - 1, c);
+        for (int role : m->itemData(m->index(row, at)).keys())
+            if (at != 0 || role != kItemDataRole) m->setData(m->index(row, at), QVariant(), role);
     }
+    QTreeWidgetItem* h = headerItem();
+    for (int c = n; c > at; --c) {
+        h->setText(c, h->text(c - 1));
+        h->setTextAlignment(c, Qt::Alignment(h->textAlignment(c - 1)));
+        header_->resizeSection(c, header_->sectionSize(c - 1));
+    }
+    h->setText(at, QString::fromStdString(column.title));
+    h->setTextAlignment(at, AlignOf(column.align) | Qt::AlignVCenter);
+    header_->resizeSection(at, std::max(0, column.width));
+    columns_.insert(columns_.begin() + std::min(size_t(at), columns_.size()), column);
     applyLocks();
+}
+
+void CSortListCtrl::InsertColumns3(const std::vector<ColumnSpec>& columns) {
+    for (size_t i = 0; i < columns.size(); ++i) InsertColumn(int(i), columns[i]);
 }
 
 void CSortListCtrl::InsertColumns2(const std::vector<std::pair<std::string, int>>& columns) {
@@ -196,6 +218,10 @@ int CSortListCtrl::FindItemByData(int value) const {
 void CSortListCtrl::SetExtendedStyle(uint32_t style) {
     exStyle_ = style;
     viewport()->update();
+}
+
+void CSortListCtrl::AddExStyle(uint32_t bits) {
+    SetExtendedStyle(exStyle_ | bits);
 }
 
 void CSortListCtrl::SetRowImageSize(int width, int height) {

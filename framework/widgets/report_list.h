@@ -51,6 +51,10 @@ public:
     const std::string& columnSpec() const { return spec_; }
     // Every column anew from the column text.
     void ApplyColumnSpec();
+    // One column at a position (past the last: at the end). The columns from there on move
+    // one to the right with their cells; a row's item data stays with the row.
+    void InsertColumn(int position, const ColumnSpec& column);
+    // Column i of the given ones goes to position i: before any columns already there.
     void InsertColumns3(const std::vector<ColumnSpec>& columns);
     // Title and width only: left-aligned.
     void InsertColumns2(const std::vector<std::pair<std::string, int>>& columns);
@@ -66,7 +70,10 @@ public:
     // The list's extended style bits: kGridLines draws lines between the rows and the
     // columns; kFullRowSelect (the rows are always selected whole here) is kept as given.
     static constexpr uint32_t kGridLines = 0x1, kFullRowSelect = 0x20;
+    // All the bits as given.
     void SetExtendedStyle(uint32_t style);
+    // These bits besides those already set.
+    void AddExStyle(uint32_t bits);
     uint32_t extendedStyle() const { return exStyle_; }
     // The rows' small image list: a list of pictures this high makes every row at least as
     // high (0: rows as high as their text).

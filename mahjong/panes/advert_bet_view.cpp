@@ -192,7 +192,8 @@ void CAdvertBetView::FillList() {
     std::vector<framework::ColumnSpec> deals;
     for (const std::string& title : results_.dealColumns())
         deals.push_back({title, 50, framework::kColumnCentre});
-    list_->InsertColumns3(deals);
+    // The deals after the name and the total, newest first.
+    for (size_t d = 0; d < deals.size(); ++d) list_->InsertColumn(2 + int(d), deals[d]);
     for (const AdvertBetResults::Row& row : results_.rows()) {
         auto* item = new QTreeWidgetItem(list_);
         item->setText(0, QString::fromStdString(row.name));

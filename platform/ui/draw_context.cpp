@@ -190,4 +190,16 @@ QSize DrawContext::GetTextExtent(const std::string& utf8) {
     return QSize(fm.horizontalAdvance(text), fm.height());
 }
 
+QSize DrawContext::GetTextExtent(const QFont& font, const std::string& utf8) {
+    const QFont previous = p_.font();
+    p_.setFont(font);
+    const QSize size = GetTextExtent(utf8);
+    p_.setFont(previous);
+    return size;
+}
+
+QSize DrawContext::GetTextExtent(const FontSpec& font, const std::string& utf8) {
+    return GetTextExtent(MakeFont(font), utf8);
+}
+
 }  // namespace hqlv::platform::ui

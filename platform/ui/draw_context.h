@@ -3,6 +3,11 @@
 // colours as COLORREF (red in the low byte), solid fills, 3-D rectangles, bit blits with
 // stretching and a colour key, text with the usual DrawText flags, fonts by face, height,
 // weight and charset, pens, brushes and polygons.
+//
+// There is no off-screen drawing context that draws into a memory picture and copies it
+// back over the window when it goes: Qt paints every window into its backing store and
+// shows the finished picture at once, which is all such a context was for (no flicker), so
+// the owner-drawn menus and the panes draw straight through the painter Qt hands them.
 #include <QImage>
 #include <QPainter>
 #include <QRect>
@@ -91,6 +96,9 @@ public:
     // turned by the selected font's escapement.
     void TextOut(int x, int y, const std::string& utf8);
     QSize GetTextExtent(const std::string& utf8);
+    // The size of the text in the given font; the font selected before stays selected.
+    QSize GetTextExtent(const QFont& font, const std::string& utf8);
+    QSize GetTextExtent(const FontSpec& font, const std::string& utf8);
 
 private:
     QPainter& p_;

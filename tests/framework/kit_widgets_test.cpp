@@ -73,6 +73,69 @@ TEST(ReportList, ColumnTextMakesColumns) {
     EXPECT_EQ(list.columnCount(), 0);
 }
 
+// Column i goes to position i: before the columns already there, which keep their titles,
+// widths, alignments and cells; a row's item data stays with the row.
+TEST(ReportList, InsertedColumnsGoBeforeThoseThere) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.InsertColumns3({{"X", 60, kColumnRight}});
+    auto* row = new QTreeWidgetItem(&list, QStringList{"x0"});
+    row->setData(0, kItemDataRole, 42);
+    row->setForeground(0, QColor(1, 2, 3));
+    list.LockColumn(1, true);
+    list.InsertColumns3({{"A", 30, kColumnLeft}, {"B", 35, kColumnCentre}});
+    ASSERT_EQ(list.columnCount(), 3);
+    auto titles = [&] {
+        std::vector<std::string> out;
+        for (int c = 0; c < list.columnCount(); ++c)
+            out.push_back(list.headerItem()->text(c).toStdString());
+        return out;
+    };
+    EXPECT_EQ(titles(), (std::vector<std::string>{"A", "B", "X"}));
+    EXPECT_EQ(list.header()->sectionSize(0), 30);
+    EXPECT_EQ(list.header()->sectionSize(1), 35);
+    EXPECT_EQ(list.header()->sectionSize(2), 60);
+    EXPECT_EQ(list.headerItem()->textAlignment(1) & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_EQ(list.headerItem()->textAlignment(2) & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    EXPECT_EQ(row->text(2), "x0");
+    EXPECT_EQ(row->foreground(2).color(), QColor(1, 2, 3));
+    EXPECT_EQ(row->text(0), "");
+    EXPECT_EQ(row->data(0, Qt::ForegroundRole), QVariant());
+    EXPECT_EQ(row->data(0, kItemDataRole).toInt(), 42);
+    EXPECT_EQ(row->data(2, kItemDataRole), QVariant());
+    EXPECT_EQ(list.FindItemByData(42), 0);
+    // Locks belong to the position: column 1 is now B, and still locked.
+    EXPECT_EQ(list.header()->sectionResizeMode(1), QHeaderView::Fixed);
+    EXPECT_EQ(list.header()->sectionResizeMode(2), QHeaderView::Interactive);
+    // Past the end: at the end; before the start: first.
+    list.InsertColumn(9, {"Z", 45, kColumnLeft});
+    list.InsertColumn(-3, {"F", 46, kColumnLeft});
+    list.InsertColumn(2, {"M", 47, kColumnLeft});
+    EXPECT_EQ(titles(), (std::vector<std::string>{"F", "A", "M", "B", "X", "Z"}));
+    EXPECT_EQ(row->text(4), "x0");
+    EXPECT_EQ(row->data(0, kItemDataRole).toInt(), 42);
+    EXPECT_EQ(list.header()->sectionSize(2), 47);
+    EXPECT_EQ(list.header()->sectionSize(4), 60);
+    EXPECT_EQ(list.header()->sectionSize(5), 45);
+    list.InsertColumns2({{"L", 30}});
+    EXPECT_EQ(titles().front(), "L");
+    EXPECT_EQ(list.headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+}
+
+// Added bits join those set; setting the style replaces them all.
+TEST(ReportList, AddedStyleBitsJoinThoseSet) {
+    SharedQtApp();
+    CSortListCtrl list;
+    list.AddExStyle(CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(list.extendedStyle(), 0x20u);
+    list.AddExStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x21u);
+    list.AddExStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x21u);
+    list.SetExtendedStyle(CSortListCtrl::kGridLines);
+    EXPECT_EQ(list.extendedStyle(), 0x1u);
+}
+
 TEST(ReportList, GridLinesAndRowsAsHighAsTheirPictures) {
     SharedQtApp();
     CSortListCtrl list;
@@ -513,6 +576,30 @@ TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
     EXPECT_EQ(shot.pixelColor(f.left() + 20, f.top() + 1), QColor(200, 200, 200));
     EXPECT_NE(shot.pixelColor(f.left() + 21, f.top() + 1), QColor(200, 200, 200));
     flat.hide();
+}
+
+// No off-screen copy: the items paint through the painter Qt hands the menu, whose window
+// Qt buffers itself, and each item's picture lies whole inside its own rectangle.
+TEST(OwnerDrawMenu, ItemsPaintIntoTheBufferQtKeepsForTheMenu) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, QColor(240, 240, 240));
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
+    menu.setPalette(pal);
+    menu.AppendItem("a", 0, 1);
+    menu.AppendItem("b", 0, 2);
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    EXPECT_FALSE(menu.testAttribute(Qt::WA_PaintOnScreen));
+    menu.setActiveAction(menu.actionAt(0));
+    const QImage img = menu.grab().toImage();
+    const QRect r = menu.actionGeometry(menu.actionAt(0));
+    EXPECT_EQ(img.pixelColor(r.left(), r.top()), QColor(0, 0, 128));
+    EXPECT_EQ(img.pixelColor(r.right(), r.bottom()), QColor(0, 0, 128));
+    EXPECT_NE(img.pixelColor(r.left(), r.bottom() + 1), QColor(0, 0, 128));
+    menu.hide();
 }
 
 TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {

@@ -4,8 +4,10 @@
 
 #include <QCursor>
 #include <QPainter>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 #include "builders.h"
 #include "framework/app/game_app.h"
@@ -299,6 +301,30 @@ TEST_F(PaneViews, PopupPlacedAboveTheMainWindowCorner) {
     EXPECT_EQ(dlg->popupRect().bottom() + 1, main.y() + main.height() - 10);
     EXPECT_EQ(dlg->nameLink()->text(), "");
     delete dlg;
+}
+
+// The main window owns the popup: the window system keeps it with its owner (down with it
+// when it is minimised), and it goes when the main window goes. Without a main window it
+// stands alone.
+TEST_F(PaneViews, RequestPopupIsOwnedByTheMainWindow) {
+    Start();
+    WorkArea area(QRect(0, 0, 1000, 700));
+    frame->show();
+    QPointer<CGamePlayerInfoDlg> dlg(CGamePlayerInfoDlg::Show(app, players->hwnd(), 7));
+    for (int i = 0; i < 4; ++i) dlg->OnSlideTick();
+    ASSERT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(dlg->isWindow());
+    EXPECT_EQ(dlg->parentWidget(), frame.get());
+    ASSERT_NE(dlg->windowHandle(), nullptr);
+    EXPECT_EQ(dlg->windowHandle()->transientParent(), frame->windowHandle());
+    EXPECT_EQ(dlg->popupRect().width(), 160);
+    app.SetFrame(nullptr);
+    QPointer<CGamePlayerInfoDlg> alone(CGamePlayerInfoDlg::Show(app, players->hwnd(), 7));
+    EXPECT_EQ(alone->parentWidget(), nullptr);
+    frame.reset();
+    EXPECT_TRUE(dlg.isNull());
+    ASSERT_FALSE(alone.isNull());
+    delete alone.data();
 }
 
 TEST_F(PaneViews, TableViewCacheCursorAndBackground) {

@@ -50,6 +50,8 @@ TEST(HostFilter, JudgesTheHostAParserSees) {
         {"http://allowed.test%00.evil.test/", false},
         {"http://evil.test\t.allowed.test", false},
         {"http://allowed.test:80:80@evil.test/", false},
+        {"http://javascript:x@evil.test/", false},  // a "javascript:" host part goes to evil
+        {"http://javascript:1@allowed.test/", true},
         {"http://[::1]/", false},
         {"http://allowed.test./", false},  // trailing dot: not the listed spelling
         // a blank record lists nothing, also not the empty rest of "intranet."
@@ -59,6 +61,9 @@ TEST(HostFilter, JudgesTheHostAParserSees) {
     for (const auto& c : cases) EXPECT_EQ(IsHostAllowed(c.url, list), c.allowed) << c.url;
     EXPECT_FALSE(IsHostAllowed("http://allowed.test/", {}));
     EXPECT_TRUE(IsHostAllowed("javascript:x", {}));
+    EXPECT_TRUE(IsScriptUrl("JAVASCRIPT:"));
+    EXPECT_FALSE(IsScriptUrl("javascript"));
+    EXPECT_FALSE(IsScriptUrl(" javascript:x"));
 }
 
 TEST(HostFilter, RecordsRoundTripAndCutUnterminated) {

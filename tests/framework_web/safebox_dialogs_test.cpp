@@ -1,6 +1,7 @@
 #include "framework/web/safebox_dialogs.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
@@ -233,6 +234,34 @@ TEST(SafeBoxDialogs, SaveDialog) {
     CDepositSaveDlg again(ops);  // the next one starts from the stored history
     EXPECT_EQ(again.combo()->count(), 2);
     EXPECT_EQ(again.combo()->itemText(1), "200");
+    EXPECT_EQ(again.combo()->itemData(1).toInt(), 200);
+    // The history's items are 16 pixels high, in the dialogs' bold font of a plain face.
+    EXPECT_EQ(again.combo()->view()->sizeHintForRow(0), 16);
+    EXPECT_EQ(again.combo()->view()->sizeHintForRow(1), 16);
+    EXPECT_EQ(again.combo()->font().pixelSize(), 16);
+    EXPECT_EQ(again.combo()->font().weight(), QFont::Bold);
+    EXPECT_EQ(again.combo()->font().styleHint(), QFont::SansSerif);
+}
+
+// The skin paints the backgrounds of the safe box and the amount dialogs, each told once as
+// it is built; the keypad paints its own.
+TEST(SafeBoxDialogs, SkinPaintsEveryBackgroundButTheKeypads) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    std::vector<std::pair<QWidget*, int>> told;
+    SetSkinBackgroundObserver([&](QWidget* w, int on) { told.emplace_back(w, on); });
+    CSafeBoxDlg box(ops);
+    CDepositSaveDlg save(ops);
+    CDepositTakeDlg take(ops);
+    CFixDepositDlg fix(ops);
+    CVerifyCodeDlg code(ops);
+    CSoftKeypadDlg keypad;
+    SetSkinBackgroundObserver(nullptr);
+    const std::vector<std::pair<QWidget*, int>> want = {
+        {&box, 1}, {&save, 1}, {&take, 1}, {&fix, 1}, {&code, 1}};
+    EXPECT_EQ(told, want);
+    EXPECT_EQ(box.amountLabel()->font().pixelSize(), 36);
+    EXPECT_EQ(code.edit()->font().pixelSize(), 28);
 }
 
 // The take procedure through the take dialog: what is asked of the server, the boxes, and

@@ -12,9 +12,11 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QMimeData>
+#include <QPointer>
 #include <QQuickWindow>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -194,10 +196,21 @@ TEST_F(WebView, AdvertFlagsPlaceholderAndMemberClose) {
         EXPECT_EQ(cancelled.failed(), 1);
         cancelled.OnDocumentComplete("http://x.test/");
         EXPECT_EQ(cancelled.loaded(), 0);
+        // A navigate error marks the advert failed and is never cancelled; the hall's
+        // control lets it pass without a mark.
         CAdvertHtmlCtrl failed(nullptr);
-        failed.OnNavigateError();
+        int cancel = 7;
+        failed.OnNavigateError("http://x.test/", "", 404, cancel);
+        EXPECT_EQ(cancel, 0);
+        EXPECT_EQ(failed.failed(), 1);
         failed.OnDocumentComplete("http://x.test/");
         EXPECT_EQ(failed.loaded(), 0);
+        CAdvertHtmlCtrl event(nullptr);
+        CHallHtmlCtrl& asHall = event;
+        EXPECT_FALSE(asHall.OnNavigateErrorEvent("http://x.test/", "", 0));
+        EXPECT_EQ(event.failed(), 1);
+        CHallHtmlCtrl plain(nullptr);
+        EXPECT_FALSE(plain.OnNavigateErrorEvent("http://x.test/", "", 0));
     }
     QWidget parent;
     auto* placeholder = new QWidget(&parent);
@@ -277,6 +290,62 @@ TEST_F(WebView, RedirectIsFilteredAndViewMayGoMidLoad) {
     delete view;
     release.set_value();
     QTest::qWait(500);
+}
+
+// The filter's list comes through the view's own loader, once for every address it judges
+// (never for a "javascript:" one), and no names refuse everything else.
+TEST(WebViewFilter, EveryCheckLoadsTheListThroughTheView) {
+    testing::SharedWebApp();
+    struct Counting : CFixHtmlView {
+        std::vector<std::string> names{"allowed.test"};
+        int loads = 0;
+        int LoadAllowedHosts(std::vector<std::string>& hosts) override {
+            ++loads;
+            hosts.insert(hosts.end(), names.begin(), names.end());
+            return int(hosts.size());
+        }
+    } view;
+    EXPECT_FALSE(view.OnBeforeNavigate2("http://other.test/", true));  // filter off
+    EXPECT_EQ(view.loads, 0);
+    view.EnableHostFilter(1);
+    EXPECT_FALSE(view.OnBeforeNavigate2("http://www.allowed.test/x", true));
+    EXPECT_EQ(view.loads, 1);
+    EXPECT_TRUE(view.OnBeforeNavigate2("http://other.test/", true));
+    EXPECT_EQ(view.loads, 2);
+    EXPECT_FALSE(view.OnBeforeNavigate2("JavaScript:void(0)", true));
+    EXPECT_TRUE(view.OnBeforeNavigate2("", true));
+    EXPECT_EQ(view.loads, 2);
+    view.names.clear();
+    EXPECT_TRUE(view.OnBeforeNavigate2("http://allowed.test/", true));
+    EXPECT_EQ(view.loads, 3);
+    EXPECT_EQ(view.IsUrlAllowed("javascript:1"), 1);
+    // The real loader reads the view's file, appending to what the list held.
+    CFixHtmlView real;
+    const std::string list =
+        ::testing::TempDir() + "hqlv-view-list-" + std::to_string(getpid()) + ".dat";
+    ASSERT_TRUE(WriteHostListFile(list, {"a.test", "b.test"}, HostListKey()));
+    real.SetHostListFile(list);
+    std::vector<std::string> hosts{"kept"};
+    EXPECT_EQ(real.LoadAllowedHosts(hosts), 3);
+    EXPECT_EQ(hosts, (std::vector<std::string>{"kept", "a.test", "b.test"}));
+    std::remove(list.c_str());
+    EXPECT_EQ(real.LoadAllowedHosts(hosts), 0);
+}
+
+// No pane holds its page through a holder with a release of its own: the page is the view's
+// Qt child and goes with the view, and the view with the dialog or pane it sits in.
+TEST_F(WebView, PageGoesWithItsViewWithoutAHolder) {
+    auto* dialog = new QWidget;
+    auto* view = new CHallHtmlCtrl(dialog);
+    view->NavigateTo("about:blank");
+    ASSERT_TRUE(view->HasPage());
+    QPointer<QWebEnginePage> page = view->page();
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page->parent(), view);
+    QPointer<CHallHtmlCtrl> viewAlive = view;
+    delete dialog;
+    EXPECT_TRUE(viewAlive.isNull());
+    EXPECT_TRUE(page.isNull());
 }
 
 // The processes below this one whose command line names the engine process type.

@@ -38,6 +38,26 @@ protected:
     ChatLineContext ctx;
 };
 
+// The input gives at most 61 GBK bytes, cut before a character that would not fit whole.
+TEST(ChatInput, CutToSixtyOneGbkBytesOnACharacter) {
+    const std::string a60(60, 'a');
+    struct Case {
+        std::string in, want;
+    } cases[] = {
+        {"", ""},
+        {std::string(61, 'a'), std::string(61, 'a')},
+        {std::string(62, 'a'), std::string(61, 'a')},
+        {a60 + "字", a60},  // 62 bytes: the whole character goes
+        {std::string(59, 'a') + "字", std::string(59, 'a') + "字"},  // exactly 61
+        {std::string(59, 'a') + "字b", std::string(59, 'a') + "字"},
+        {a60 + "\xF0\x9F\x98\x80x", a60 + "\xF0\x9F\x98\x80"},  // no GBK form: one '?'
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChatInputText(c.in), c.want) << c.in;
+    std::string eighty = "a";
+    for (int i = 0; i < 79; ++i) eighty += "字";
+    EXPECT_EQ(ChatInputText(eighty), eighty.substr(0, 1 + 30 * 3));
+}
+
 TEST_F(ChatLines, SilverKindsWithBaseSilver) {
     struct Case {
         int kind, trunk, base;

@@ -357,6 +357,9 @@ TEST_F(ChatViewTest, SendsFloodRuleAndTheCutText) {
     std::string sent = SentText(201211, 2);
     EXPECT_EQ(sent.size(), 61u);
     EXPECT_EQ(GbkToUtf8(sent), eighty.substr(0, 1 + 30 * 3));
+    // The input history keeps what went, not what was typed.
+    ASSERT_EQ(view->inputBox()->count(), 2);
+    EXPECT_EQ(view->inputBox()->itemText(1).toStdString(), eighty.substr(0, 1 + 30 * 3));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(Count(201211), 2);
     EXPECT_EQ(Count(201210), 0);
@@ -374,10 +377,20 @@ TEST_F(ChatViewTest, SendsFloodRuleAndTheCutText) {
     EXPECT_EQ(Runs(view->display()->document())[0], " 我说：|180|0|宋体||");
     EXPECT_EQ(Runs(view->display()->document())[1], "＜s=900>x|180|8421440|宋体||");
     EXPECT_EQ(view->inputBox()->currentText(), "");
+    // A long own chat: the table gets, the pane shows and the history keeps the same cut.
+    clock.advance(2000);
+    view->display()->ClearText();
+    view->inputBox()->setEditText(QString::fromStdString(eighty));
+    view->ShowOwnChat();
+    EXPECT_EQ(GbkToUtf8(SentText(201210, 2)), eighty.substr(0, 1 + 30 * 3));
+    EXPECT_EQ(Runs(view->display()->document())[1],
+              eighty.substr(0, 1 + 30 * 3) + "|180|8421440|宋体||");
+    EXPECT_EQ(view->inputBox()->itemText(view->inputBox()->count() - 1).toStdString(),
+              eighty.substr(0, 1 + 30 * 3));
     // The own face goes as table chat and shows at once.
     clock.advance(2000);
     view->ShowOwnFace(3);
-    EXPECT_EQ(SentText(201210, 2), "<><z=3>");
+    EXPECT_EQ(SentText(201210, 3), "<><z=3>");
     EXPECT_TRUE(view->display()->toPlainText().endsWith("我说：\n"));
 }
 

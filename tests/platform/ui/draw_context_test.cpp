@@ -207,6 +207,26 @@ TEST(DrawContext, TextMeasureWrapsAndColours) {
     EXPECT_GT(white, 50);
 }
 
+// A text measured in a font it names: that font's size, and the font selected before stays.
+TEST(DrawContext, TextExtentInAGivenFontLeavesTheSelectedFont) {
+    qtApp();
+    QImage img = Canvas(50, 50);
+    QPainter p(&img);
+    DrawContext dc(p);
+    const FontSpec small{"", -10, 400}, large{"", -30, 700};
+    dc.SelectFont(small);
+    const QSize inSmall = dc.GetTextExtent("abc字");
+    const QFontMetrics big(MakeFont(large));
+    const QSize inLarge = dc.GetTextExtent(large, "abc字");
+    EXPECT_EQ(inLarge, QSize(big.horizontalAdvance(QString::fromUtf8("abc字")), big.height()));
+    EXPECT_GT(inLarge.width(), inSmall.width());
+    EXPECT_GT(inLarge.height(), inSmall.height());
+    EXPECT_EQ(dc.GetTextExtent(MakeFont(large), "abc字"), inLarge);
+    EXPECT_EQ(dc.GetTextExtent("abc字"), inSmall);  // still the small font
+    EXPECT_EQ(p.font(), MakeFont(small));
+    EXPECT_EQ(dc.GetTextExtent(large, ""), QSize(0, big.height()));
+}
+
 TEST(DrawContext, AFontsWidthStretchesItsCharactersToThatAverage) {
     qtApp();
     FontSpec spec;
