@@ -452,9 +452,13 @@ void CMJGameScene2::CreateAutoPlayEntities() {
     m_made.handEvent = NewEventId();
     engine::GameKernel* k = Kernel();
     const uint32_t sparks = Picture("粒子");
+    // The sparks take the pair that reads the emission record: they start anywhere over one
+    // large tile around the sweep, rise and fade out within 30 steps.
     for (int i = 0; i < 5; ++i)
         if (engine::ParticleEntity* p =
-                CreateParticleEntity(kLayer, -100, -100, sparks, 80, 0, 20, 20, nullptr, nullptr)) {
+                CreateParticleEntity(kLayer, -100, -100, sparks, 80, 0, 20, 20,
+                                     &engine::ParticleEntity::DefaultNewParticle,
+                                     &engine::ParticleEntity::DefaultStepParticle)) {
             p->SetZ(2990);
             p->Show();
             // Nothing to emit yet; the sort sweep sets the count and runs it.
