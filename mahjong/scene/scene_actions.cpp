@@ -657,10 +657,14 @@ int CMJGameScene2::DrawTile() {
     m_bPending = 0;
     SetSelectMode(0);
     MJTileInfo& showcase = m_tiles.m_showcase[0];
-    if (showcase.bPresent) {
-        showcase.bPresent = 0;
-        BindShowcase(0);
-        PlaySoundRes(29104, 0x11);
+    // Every own draw sounds. Only a tile still shown goes into the discard rows: an empty
+    // record (its tile claimed, or the first draw of a deal) holds no tile of that seat, and
+    // adding it would put a stale or empty code among the discards.
+    const bool shown = showcase.bPresent != 0;
+    showcase.bPresent = 0;
+    BindShowcase(0);
+    PlaySoundRes(29104, 0x11);
+    if (shown) {
         AddDiscard(0, showcase.nCode);
         BindDiscards(0);
     }
