@@ -879,7 +879,6 @@ protected:
     int m_nSelectMode = 0;
     int m_nClockPos = 0;
     int m_nShownSeconds = 0;
-    int m_bKanPaiKnown = 0;
     std::vector<std::pair<std::string, uint32_t>> m_pictures;  // description → resource
     std::vector<engine::ImageInfo> m_operationPieces;
     std::vector<engine::ImageInfo> m_systemPieces;
