@@ -66,7 +66,11 @@ public:
     virtual int ViewToChair(int view) const { return m_geometry.ViewToChair(view); }
     virtual int NextView(int view) const { return m_geometry.NextView(view); }
     virtual int PrevView(int view) const { return m_geometry.PrevView(view); }
+    // The two views beside a view; -1, -1 for a player count other than 3 or 4. A view that
+    // is none of the four leaves both outputs as the caller set them.
     virtual void GetSideViews(int view, int& a, int& b) const {
+        const int players = m_geometry.GetPlayerCount();
+        if ((players == 3 || players == 4) && (view < 0 || view > 3)) return;
         m_geometry.AdjacentViews(view, a, b);
     }
     virtual void GetOtherViews(int view, int& a, int& b) const {

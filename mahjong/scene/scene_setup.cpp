@@ -281,14 +281,17 @@ void CMJGameScene2::CreateToolbarButtons() {
         info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
-    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, 30, 30)) {
+    constexpr int kShotBox = 30, kShotCaption = 8;
+    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, kShotBox, kShotBox)) {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
-        // The caption in the plane's own font (half its height) would run over the border
-        // on both sides: it is fitted inside the border instead, by the engine's fitting of
-        // button captions (here its two characters stacked, as large as the box allows).
-        shot->SetTextFitted("截屏", 1, 1, true, 0);
+        // The caption is set at size 8, one line of two characters 8 wide each, in the
+        // middle of the box and well inside its border.
+        if (engine::PlaneEntity* face = shot->TextEntity())
+            face->SetFont(kShotCaption, 400, "宋体");
+        shot->SetText((kShotBox - 2 * kShotCaption) / 2, (kShotBox - kShotCaption) / 2, "截屏",
+                      true);
         shot->SetTipText("截屏");
         m_made.toolButtons[4] = shot->ControlId();
     }
