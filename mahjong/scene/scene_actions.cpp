@@ -85,6 +85,10 @@ CMJGameScene2::PressState CMJGameScene2::SavePress() const {
     return s;
 }
 
+// A claim the server never took (its send failed, or the server refused it) leaves the offer
+// open on the server: the buttons, the picture cells and the picking come back as they were
+// before the press, or the player could neither take the offer nor pass it for the rest of
+// the claim window.
 void CMJGameScene2::RestorePress(const PressState& s) {
     for (int k = 1; k <= 5; ++k) ShowClaimButton(k, s.active[k]);
     SetClaimCell(kClaimGang, s.gangCell);
@@ -725,6 +729,9 @@ int CMJGameScene2::DiscardTile(int index) {
     MJTileInfo& r = m_tiles.m_hands[kOwnView][index];
     if (!r.bPresent || !r.bHand) return 0;
     const int tile = r.nCode;
+    // Only the server's agreement plays the tile. A failed send (10100) and a refused
+    // discard (229450) are not the only answers that keep it: any other code is a refusal
+    // too, and moving the tile then would show a discard the server never took.
     if (SendRequest221080(tile) != kResultDone) return 0;
     MJTileInfo& own = m_tiles.m_showcase[kOwnView];
     own.nCode = tile;

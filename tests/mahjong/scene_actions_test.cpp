@@ -557,6 +557,11 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     scene.ShowClaimButton(2, 1);
     Reply(221080, 229450);
     EXPECT_EQ(scene.DiscardTile(0), 0);
+    // Any answer but the agreement keeps the tile, not only the refusal's code.
+    for (int code : {1010, 9, 11, 210050}) {
+        Reply(221080, code);
+        EXPECT_EQ(scene.DiscardTile(0), 0) << code;
+    }
     play.requests = nullptr;
     EXPECT_EQ(scene.DiscardTile(0), 0);
     play.requests = &conn;
