@@ -397,6 +397,10 @@ public:
     virtual void CreateSeatMarks();
     virtual void CreateSeatPanels();
     virtual void CreateDiceEntities();
+    // The rolling sequence of dice picture n (0-11), null before the dice are made.
+    const engine::FrameSequence* DiceFace(int n) const {
+        return n >= 0 && n < 12 ? m_diceFaces[size_t(n)].get() : nullptr;
+    }
     virtual void SetMouseBehaviour();
     virtual void CreateAutoPlayEntities();
     virtual void LoadAutoPlayWeights() {}

@@ -410,6 +410,13 @@ void CMJGameScene2::CreateSeatPanels() {
 }
 
 void CMJGameScene2::CreateDiceEntities() {
+    // One rolling sequence for each of the twelve dice pictures: the roll sets a die to the
+    // one of its value.
+    for (int n = 0; n < 12; ++n) {
+        auto& face = m_diceFaces[size_t(n)];
+        face = std::make_unique<engine::FrameSequence>();
+        face->Build(9, Picture("骰子" + std::to_string(n + 1)), 106, 99, 60);
+    }
     for (int i = 0; i < 4; ++i) {
         auto sequence = std::make_unique<engine::FrameSequence>();
         // Each die shows one of the twelve pictures when rolled; the first is the start.
@@ -436,6 +443,9 @@ void CMJGameScene2::CreateAutoPlayEntities() {
             CreatePlaneEntity(kLayer, (centre.left + centre.right) / 2,
                               (centre.top + centre.bottom) / 2, a.width, a.height, kMagentaKey)) {
         p->PasteImage(0, 0, a.resourceId, 0, 0, a.width, a.height, 0, 0, 0.0, 1.0, kMagentaKey);
+        // Its blink (the scene's own Apply on a 100 ms timer) is posted when automatic play
+        // shows the notice and cancelled when it hides it: the notice is created hidden, and a
+        // blink posted now would repaint a plane nobody sees, every tenth of a second.
         p->SetZ(5010);
         m_made.autoPlay = p->GetId();
     }

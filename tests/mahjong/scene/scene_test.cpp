@@ -190,6 +190,22 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_EQ(*sparks->State()->params, (engine::ParticleParams{54, 77, 30, 4, 0}));
     }
     for (uint32_t d : made.dice) EXPECT_EQ(k.FindEntity(d)->GetWidth(), 106);
+    // A rolling sequence for each of the twelve dice pictures: nine frames of 106 × 99 side
+    // by side, 60 ms each.
+    for (int n = 0; n < 12; ++n) {
+        const engine::FrameSequence* face = scene.DiceFace(n);
+        ASSERT_NE(face, nullptr) << n;
+        EXPECT_EQ(face->frameWidth, 106);
+        EXPECT_EQ(face->frameHeight, 99);
+        ASSERT_EQ(face->frames.size(), 9u) << n;
+        for (size_t f = 0; f < 9; ++f) {
+            EXPECT_EQ(face->frames[f].resourceId, scene.Picture("骰子" + std::to_string(n + 1)));
+            EXPECT_EQ(face->frames[f].srcX, int32_t(106 * f));
+            EXPECT_EQ(face->frames[f].duration, 60u);
+        }
+        EXPECT_NE(face->frames[0].resourceId, 0u);
+    }
+    EXPECT_EQ(scene.DiceFace(12), nullptr);
     // The auto-play notice sits in the middle of the table centre; the note board over the
     // system bar.
     MJRect centre;
@@ -736,6 +752,21 @@ TEST_F(SceneTest, SideViewsOfANonViewLeaveTheOutputs) {
         EXPECT_EQ(a, c.a) << c.players << " " << c.view;
         EXPECT_EQ(b, c.b) << c.players << " " << c.view;
     }
+}
+
+// The scene has no window of the table view to look up: the host is the view for it.
+TEST_F(SceneTest, TheTableViewIsReachedThroughTheHost) {
+    scene.SetTurnTimer(11, 4000);
+    EXPECT_EQ(host.timers, (std::vector<int>{11 * 100000 + 4000}));
+    scene.StopTurnTimers();
+    EXPECT_EQ(host.killed, (std::vector<int>{11}));
+    EXPECT_EQ(scene.GetTableViewWidth(), 0);  // the double's view has no width
+    EXPECT_EQ(scene.GetTableViewHeight(), 700);
+    CMJGameScene2 lonely;  // no host: the timer's handle is kept, nothing else happens
+    lonely.SetTurnTimer(10, 4000);
+    EXPECT_EQ(lonely.GetTurnTimer(10), 10u);
+    lonely.StopTurnTimers();
+    EXPECT_EQ(lonely.GetTurnTimer(10), 0u);
 }
 
 TEST_F(SceneTest, ClaimChecksUseThisGamesRules) {
