@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/kernel.h"
@@ -558,7 +559,8 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     Reply(221080, 229450);
     EXPECT_EQ(scene.DiscardTile(0), 0);
     // Any answer but the agreement keeps the tile, not only the refusal's code.
-    for (int code : {1010, 9, 11, 210050}) {
+    const int others[] = {1010, 9, 11, 210050};
+    for (int code : others) {
         Reply(221080, code);
         EXPECT_EQ(scene.DiscardTile(0), 0) << code;
     }
@@ -579,7 +581,7 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     ASSERT_NE(r->nObject, 0);
     scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    EXPECT_EQ(GotWord(221080, 26, 2), 2);
+    EXPECT_EQ(GotWord(221080, 26, 2 + int(std::size(others))), 2);
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
     EXPECT_EQ(Active(2), 0);
