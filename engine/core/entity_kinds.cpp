@@ -485,20 +485,24 @@ bool ParticleEntity::DefaultStep(Particle& p, const ParticleParams*) {
     return p.life > 0;
 }
 
-Particle ParticleEntity::ParamNew(const ParticleParams* params) {
+Particle ParticleEntity::DefaultNewParticle(const ParticleParams* params) {
     static const ParticleParams kDefaults{10, 10, 100, 10, 1};
     const ParticleParams& q = (params && params->size() >= 5) ? *params : kDefaults;
     Particle p;
     p.alpha = 1.0;
+    // A life range of 0 (or below) would divide by zero here and in the step: such a
+    // particle lives one step, faded by the step's range of 100.
     p.life = q[2] > 0 ? std::rand() % q[2] + 1 : 1;
-    if (q[0] > 0) p.originX = std::rand() % q[0] - q[0] / 2;
-    if (q[1] > 0) p.originY = std::rand() % q[1] - q[1] / 2;
-    if (q[3] > 0) p.velocityX = std::rand() % q[3] + 1;
-    if (q[4] > 0) p.velocityY = std::rand() % q[4] + 1;
+    // The speed (velocity x) and the acceleration (velocity y) drive the step's rise.
+    if (q[0] != 0) p.originX = std::rand() % q[0] - q[0] / 2;
+    if (q[1] != 0) p.originY = std::rand() % q[1] - q[1] / 2;
+    if (q[3] != 0) p.velocityX = std::rand() % q[3] + 1;
+    if (q[4] != 0) p.velocityY = std::rand() % q[4] + 1;
     return p;
 }
 
-bool ParticleEntity::ParamStep(Particle& p, const ParticleParams* params) {
+bool ParticleEntity::DefaultStepParticle(Particle& p, const ParticleParams* params) {
+    // No usable life range divides by 100, as without parameters (see DefaultNewParticle).
     const int range = (params && params->size() >= 5 && (*params)[2] > 0) ? (*params)[2] : 100;
     p.velocityX += p.velocityY;
     p.y -= p.velocityX;

@@ -220,10 +220,14 @@ public:
     void Tick(uint32_t now);
     ParticleState* State() const;
 
+    // The pair every emitter starts with: life 100, a drift of -5 to 4 a step each way.
     static Particle DefaultNew(const ParticleParams*);
     static bool DefaultStep(Particle& p, const ParticleParams*);
-    static Particle ParamNew(const ParticleParams* params);
-    static bool ParamStep(Particle& p, const ParticleParams* params);
+    // The pair that reads the parameters (the defaults {10, 10, 100, 10, 1} without them): a
+    // particle starts within the spread around the emitter, rises by its speed, which grows by
+    // its acceleration each step, and fades as its life runs out.
+    static Particle DefaultNewParticle(const ParticleParams* params);
+    static bool DefaultStepParticle(Particle& p, const ParticleParams* params);
 };
 
 // The type codes the kernel's factory makes; null for any other.

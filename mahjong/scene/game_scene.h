@@ -66,7 +66,11 @@ public:
     virtual int ViewToChair(int view) const { return m_geometry.ViewToChair(view); }
     virtual int NextView(int view) const { return m_geometry.NextView(view); }
     virtual int PrevView(int view) const { return m_geometry.PrevView(view); }
+    // The two views beside a view; -1, -1 for a player count other than 3 or 4. A view that
+    // is none of the four leaves both outputs as the caller set them.
     virtual void GetSideViews(int view, int& a, int& b) const {
+        const int players = m_geometry.GetPlayerCount();
+        if ((players == 3 || players == 4) && (view < 0 || view > 3)) return;
         m_geometry.AdjacentViews(view, a, b);
     }
     virtual void GetOtherViews(int view, int& a, int& b) const {
@@ -393,6 +397,10 @@ public:
     virtual void CreateSeatMarks();
     virtual void CreateSeatPanels();
     virtual void CreateDiceEntities();
+    // The rolling sequence of dice picture n (0-11), null before the dice are made.
+    const engine::FrameSequence* DiceFace(int n) const {
+        return n >= 0 && n < 12 ? m_diceFaces[size_t(n)].get() : nullptr;
+    }
     virtual void SetMouseBehaviour();
     virtual void CreateAutoPlayEntities();
     virtual void LoadAutoPlayWeights() {}
@@ -883,7 +891,6 @@ protected:
     int m_nSelectMode = 0;
     int m_nClockPos = 0;
     int m_nShownSeconds = 0;
-    int m_bKanPaiKnown = 0;
     std::vector<std::pair<std::string, uint32_t>> m_pictures;  // description → resource
     std::vector<engine::ImageInfo> m_operationPieces;
     std::vector<engine::ImageInfo> m_systemPieces;

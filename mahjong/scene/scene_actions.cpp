@@ -85,6 +85,10 @@ CMJGameScene2::PressState CMJGameScene2::SavePress() const {
     return s;
 }
 
+// A claim the server never took (its send failed, or the server refused it) leaves the offer
+// open on the server: the buttons, the picture cells and the picking come back as they were
+// before the press, or the player could neither take the offer nor pass it for the rest of
+// the claim window.
 void CMJGameScene2::RestorePress(const PressState& s) {
     for (int k = 1; k <= 5; ++k) ShowClaimButton(k, s.active[k]);
     SetClaimCell(kClaimGang, s.gangCell);
@@ -657,10 +661,14 @@ int CMJGameScene2::DrawTile() {
     m_bPending = 0;
     SetSelectMode(0);
     MJTileInfo& showcase = m_tiles.m_showcase[0];
-    if (showcase.bPresent) {
-        showcase.bPresent = 0;
-        BindShowcase(0);
-        PlaySoundRes(29104, 0x11);
+    // Every own draw sounds. Only a tile still shown goes into the discard rows: an empty
+    // record (its tile claimed, or the first draw of a deal) holds no tile of that seat, and
+    // adding it would put a stale or empty code among the discards.
+    const bool shown = showcase.bPresent != 0;
+    showcase.bPresent = 0;
+    BindShowcase(0);
+    PlaySoundRes(29104, 0x11);
+    if (shown) {
         AddDiscard(0, showcase.nCode);
         BindDiscards(0);
     }
@@ -721,6 +729,9 @@ int CMJGameScene2::DiscardTile(int index) {
     MJTileInfo& r = m_tiles.m_hands[kOwnView][index];
     if (!r.bPresent || !r.bHand) return 0;
     const int tile = r.nCode;
+    // Only the server's agreement plays the tile. A failed send (10100) and a refused
+    // discard (229450) are not the only answers that keep it: any other code is a refusal
+    // too, and moving the tile then would show a discard the server never took.
     if (SendRequest221080(tile) != kResultDone) return 0;
     MJTileInfo& own = m_tiles.m_showcase[kOwnView];
     own.nCode = tile;

@@ -141,9 +141,11 @@ void CMJGameScene2::OnTurnTimer(uint32_t id) {
     m_turnTimers[id - 10] = 0;
     if (!m_pHost || !m_pHost->IsPlaying() || m_pHost->GetCmdField8()) return;
     // Only when nothing changed since the countdown ended: the seat before the own seat
-    // still holds the turn, in the same state, with no time left.
+    // still holds the turn, in the same state, with no time left; and no own claim waits for
+    // the server's answer, which decides the turn itself.
     const bool drawn = m_tiles.m_hands[0][0].bPresent != 0;
-    if (QZ_GetPointTo() != 0 || GetCountdown() != 0 || drawn != (id == 11)) return;
+    if (QZ_GetPointTo() != 0 || GetCountdown() != 0 || m_bPending != 0 || drawn != (id == 11))
+        return;
     if (id == 10)
         SendAutoAction10();
     else

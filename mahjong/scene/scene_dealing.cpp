@@ -483,7 +483,8 @@ void CMJGameScene2::RefreshIdleTable() {
 }
 
 void CMJGameScene2::RefreshRunningDeal() {
-    if (m_pHost && m_pHost->IsPlaying()) {
+    // The deal state says whether a deal runs: the table is rebuilt from that same state.
+    if (m_pHost && IsDealInProgress()) {
         RebuildTable();
         if (CMJTableDraw* draw = m_pHost->GetTableDraw()) draw->RefreshAll();
         if (m_pHost->GetCmdField8() && !m_pHost->TestCmdField13Bit8()) ShowAskButton();

@@ -262,8 +262,10 @@ void CMJGameScene2::OnInitDone() {
 }
 
 void CMJGameScene2::AskToSeeTiles() {
-    if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() || m_bKanPaiKnown ||
-        !m_pHost->IsPlaying())
+    // A looker-on who already sees the watched hand has nothing to ask for, also when timer 7
+    // has given the button back.
+    if (!m_pHost || !m_pHost->GetCmdField8() || m_pHost->TestCmdField13Bit8() ||
+        IsHandKnown(kOwnView) || !m_pHost->IsPlaying())
         return;
     m_pHost->PlaySoundId(29010, 5);
     m_pHost->SetViewTimer(7, 15000);

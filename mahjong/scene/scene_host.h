@@ -130,7 +130,9 @@ public:
     // non-zero when the change was made. error receives the answer's text.
     virtual int RequestChangeTable(std::string& error) = 0;
     virtual int RequestTableOption(std::string& error) = 0;
-    // Timers of the table view; they come back through the scene's OnTimer.
+    // The table view. The scene (a library without a window system) has no window of the
+    // view to look up: the view's timers, its clock timer id and its size reach it through
+    // the host. Timers of the table view come back through the scene's OnTimer.
     virtual void SetViewTimer(uint32_t id, uint32_t ms) = 0;
     virtual void KillViewTimer(uint32_t id) = 0;
     // The id the table view runs its one-second turn clock under.

@@ -281,14 +281,17 @@ void CMJGameScene2::CreateToolbarButtons() {
         info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
-    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, 30, 30)) {
+    constexpr int kShotBox = 30, kShotCaption = 8;
+    if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, kShotBox, kShotBox)) {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
-        // The caption in the plane's own font (half its height) would run over the border
-        // on both sides: it is fitted inside the border instead, by the engine's fitting of
-        // button captions (here its two characters stacked, as large as the box allows).
-        shot->SetTextFitted("截屏", 1, 1, true, 0);
+        // The caption is set at size 8, one line of two characters 8 wide each, in the
+        // middle of the box and well inside its border.
+        if (engine::PlaneEntity* face = shot->TextEntity())
+            face->SetFont(kShotCaption, 400, "宋体");
+        shot->SetText((kShotBox - 2 * kShotCaption) / 2, (kShotBox - kShotCaption) / 2, "截屏",
+                      true);
         shot->SetTipText("截屏");
         m_made.toolButtons[4] = shot->ControlId();
     }
@@ -407,6 +410,13 @@ void CMJGameScene2::CreateSeatPanels() {
 }
 
 void CMJGameScene2::CreateDiceEntities() {
+    // One rolling sequence for each of the twelve dice pictures: the roll sets a die to the
+    // one of its value.
+    for (int n = 0; n < 12; ++n) {
+        auto& face = m_diceFaces[size_t(n)];
+        face = std::make_unique<engine::FrameSequence>();
+        face->Build(9, Picture("骰子" + std::to_string(n + 1)), 106, 99, 60);
+    }
     for (int i = 0; i < 4; ++i) {
         auto sequence = std::make_unique<engine::FrameSequence>();
         // Each die shows one of the twelve pictures when rolled; the first is the start.
@@ -433,6 +443,9 @@ void CMJGameScene2::CreateAutoPlayEntities() {
             CreatePlaneEntity(kLayer, (centre.left + centre.right) / 2,
                               (centre.top + centre.bottom) / 2, a.width, a.height, kMagentaKey)) {
         p->PasteImage(0, 0, a.resourceId, 0, 0, a.width, a.height, 0, 0, 0.0, 1.0, kMagentaKey);
+        // Its blink (the scene's own Apply on a 100 ms timer) is posted when automatic play
+        // shows the notice and cancelled when it hides it: the notice is created hidden, and a
+        // blink posted now would repaint a plane nobody sees, every tenth of a second.
         p->SetZ(5010);
         m_made.autoPlay = p->GetId();
     }
@@ -452,9 +465,13 @@ void CMJGameScene2::CreateAutoPlayEntities() {
     m_made.handEvent = NewEventId();
     engine::GameKernel* k = Kernel();
     const uint32_t sparks = Picture("粒子");
+    // The sparks take the pair that reads the emission record: they start anywhere over one
+    // large tile around the sweep, rise and fade out within 30 steps.
     for (int i = 0; i < 5; ++i)
         if (engine::ParticleEntity* p =
-                CreateParticleEntity(kLayer, -100, -100, sparks, 80, 0, 20, 20, nullptr, nullptr)) {
+                CreateParticleEntity(kLayer, -100, -100, sparks, 80, 0, 20, 20,
+                                     &engine::ParticleEntity::DefaultNewParticle,
+                                     &engine::ParticleEntity::DefaultStepParticle)) {
             p->SetZ(2990);
             p->Show();
             // Nothing to emit yet; the sort sweep sets the count and runs it.

@@ -251,16 +251,17 @@ TEST_F(Services, ParticleAndFrameEntitiesStartHiddenOnTheirLayer) {
         const StepFn* f = e->State()->step.target<StepFn>();
         return f ? *f : nullptr;
     };
-    ParticleEntity* p =
-        scene.CreateParticleEntity(3, 5, 6, 7, 0, 0, 4, 4, nullptr, &ParticleEntity::ParamStep);
+    ParticleEntity* p = scene.CreateParticleEntity(3, 5, 6, 7, 0, 0, 4, 4, nullptr,
+                                                   &ParticleEntity::DefaultStepParticle);
     ASSERT_NE(p, nullptr);
     EXPECT_FALSE(p->IsVisible());
     EXPECT_EQ(p->GetLayer(), 3);
     ASSERT_NE(p->State(), nullptr);
-    EXPECT_NE(stepOf(p), &ParticleEntity::ParamStep);  // one callback alone is not taken
-    ParticleEntity* both = scene.CreateParticleEntity(
-        1, 0, 0, 7, 0, 0, 4, 4, &ParticleEntity::ParamNew, &ParticleEntity::ParamStep);
-    EXPECT_EQ(stepOf(both), &ParticleEntity::ParamStep);
+    EXPECT_NE(stepOf(p), &ParticleEntity::DefaultStepParticle);  // one callback alone is not taken
+    ParticleEntity* both =
+        scene.CreateParticleEntity(1, 0, 0, 7, 0, 0, 4, 4, &ParticleEntity::DefaultNewParticle,
+                                   &ParticleEntity::DefaultStepParticle);
+    EXPECT_EQ(stepOf(both), &ParticleEntity::DefaultStepParticle);
 
     EXPECT_EQ(scene.RunParticles(nullptr, 0, 0, MessageData{}, 0), 0u);
     EXPECT_NE(scene.RunParticles(both, 0, 0, MessageData{}, 0), 0u);

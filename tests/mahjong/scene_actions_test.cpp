@@ -1,9 +1,11 @@
 // The claim buttons and the own turn against the local server: every request body byte for
 // byte, what each answer changes on the table, and that a refused or unsent request leaves
 // the buttons, the picking of tiles and the wait cursor as they were before the press.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <iterator>
 
 #include "engine/core/button_frame.h"
 #include "engine/core/kernel.h"
@@ -138,6 +140,33 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
     EXPECT_EQ(scene.IsPending(), 0);
     EXPECT_EQ(Active(4), 1);
     EXPECT_EQ(scene.GetOwnDrawnTile(), 30);
+}
+
+// Every own draw sounds; only a tile still shown before the own seat moves into the discard
+// rows, an empty record adds no stale code there.
+TEST_F(PlayTest, EveryDrawSoundsButOnlyAShownTileIsDiscarded) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClockHand(6);
+    MJTileInfo& showcase = scene.Tiles().m_showcase[0];
+    for (const int present : {0, 1}) {
+        OwnHand({1, 2, 3});
+        scene.discards.clear();
+        play.sounds.clear();
+        showcase.nCode = 77, showcase.bPresent = present;
+        Reply(229000, 10, Words(8, {{1, 30 + present}, {2, 5}, {3, 0}}));
+        ASSERT_EQ(scene.DrawTile(), 1);
+        EXPECT_EQ(std::count(play.sounds.begin(), play.sounds.end(), 29104 * 100 + 0x11), 1)
+            << present;
+        EXPECT_EQ(showcase.bPresent, 0);
+        EXPECT_EQ(scene.discards, present ? std::vector<int>{77} : std::vector<int>{});
+    }
+    // No draw, no sound.
+    OwnHand({1, 2, 3});
+    play.sounds.clear();
+    Reply(229000, 10, Words(8, {{1, -1}, {2, 5}, {3, 0}}));
+    EXPECT_EQ(scene.DrawTile(), 0);
+    EXPECT_TRUE(play.sounds.empty());
 }
 
 TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
@@ -529,6 +558,12 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     scene.ShowClaimButton(2, 1);
     Reply(221080, 229450);
     EXPECT_EQ(scene.DiscardTile(0), 0);
+    // Any answer but the agreement keeps the tile, not only the refusal's code.
+    const int others[] = {1010, 9, 11, 210050};
+    for (int code : others) {
+        Reply(221080, code);
+        EXPECT_EQ(scene.DiscardTile(0), 0) << code;
+    }
     play.requests = nullptr;
     EXPECT_EQ(scene.DiscardTile(0), 0);
     play.requests = &conn;
@@ -546,7 +581,7 @@ TEST_F(PlayTest, DiscardRefusedOrUnsentLeavesTheTileInTheHandElseMovesIt) {
     ASSERT_NE(r->nObject, 0);
     scene.OnTileClickDiscard(r, scene.Binding(r->nObject));
     EXPECT_EQ(scene.GetTimeoutCount(), 0);
-    EXPECT_EQ(GotWord(221080, 26, 2), 2);
+    EXPECT_EQ(GotWord(221080, 26, 2 + int(std::size(others))), 2);
     EXPECT_EQ(own.bPresent, 1);
     EXPECT_EQ(own.nCode, 2);
     EXPECT_EQ(Active(2), 0);

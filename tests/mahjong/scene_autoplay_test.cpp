@@ -304,5 +304,38 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     EXPECT_EQ(Count(221080), 1);
 }
 
+// An own claim that the server holds back decides the turn: the silent seat's request waits.
+TEST_F(AutoPlay, SilentSeatRequestsWaitWhileAnOwnClaimIsPending) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    OwnHand({1, 2, 3});
+    MJTileInfo& drawn = scene.Tiles().m_hands[0][0];
+    Reply(229080, 10);
+    scene.SetClockHand(0);
+    scene.SetCountdown(0);
+    for (int timer : {10, 11}) {
+        drawn.bPresent = timer == 11;
+        scene.OnCountdownEnd();
+        ASSERT_EQ(play.timers.back() / 100000, timer);
+        scene.SetPending(1);
+        scene.OnTurnTimer(uint32_t(timer));
+        scene.SetPending(0);
+        EXPECT_EQ(scene.GetTurnTimer(uint32_t(timer)), 0u);  // gone all the same
+    }
+    EXPECT_EQ(scene.SendHu(), 10);  // the requests sent before it have arrived
+    EXPECT_EQ(Count(229000), 0);
+    EXPECT_EQ(Count(221080), 0);
+    // With nothing pending the same timers send.
+    for (int timer : {10, 11}) {
+        drawn.bPresent = timer == 11;
+        scene.OnCountdownEnd();
+        scene.OnTurnTimer(uint32_t(timer));
+    }
+    EXPECT_EQ(scene.SendHu(), 10);
+    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(Count(221080), 1);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test

@@ -12,6 +12,7 @@
 #include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "gdi_table_fixture.h"
 #include "handler_scene.h"
 
 namespace hqlv::mahjong::test {
@@ -570,6 +571,36 @@ TEST_F(Handlers, SeeHandRefusalHidesTheWatchedFaces) {
     EXPECT_EQ(Hand(3)[5].nCode, 7);
     EXPECT_EQ(Hand(3)[14].nCode, 8);
     EXPECT_EQ(Hand(3)[13].nCode, kHiddenTile);
+}
+
+// A looker-on who was shown the watched hand is not offered to ask for it again: the button
+// that timer 7 gives back sends no second request and no second chat line.
+TEST_F(Handlers, ALookerOnShownTheHandAsksNoMore) {
+    NEED_ASSETS();
+    Deal();
+    GdiRequests requests;
+    host.requests = &requests;
+    host.lookerOn = 1;
+    host.playing = 1;
+    scene.HideHandFaces(kOwnView);
+    Dispatch(210024);
+    EXPECT_EQ(requests.asks, 1);
+    ASSERT_EQ(host.chat.size(), 1u);
+    // The watched player agrees: the hand comes.
+    scene.OnNotify221200(Body(20, {{1, 2}, {2, 3}, {3, 40}, {4, 41}, {5, 42}}));
+    ASSERT_EQ(scene.IsHandKnown(kOwnView), 1);
+    scene.OnTimer(7);
+    host.sounds.clear();
+    Dispatch(210024);
+    EXPECT_EQ(requests.asks, 1);
+    EXPECT_EQ(host.chat.size(), 1u);
+    EXPECT_EQ(host.timers.size(), 1u);
+    EXPECT_TRUE(host.sounds.empty());
+    // Hidden again (the player took it back): the ask is there again.
+    scene.HideHandFaces(kOwnView);
+    Dispatch(210024);
+    EXPECT_EQ(requests.asks, 2);
+    EXPECT_EQ(host.chat.size(), 2u);
 }
 
 TEST_F(Handlers, PresenceLinesOfKindsOneAndTwoOnly) {

@@ -537,6 +537,65 @@ TEST_F(PlayLoop, TheSortSweepsAlongTheHandThenSortsIt) {
     EXPECT_TRUE(host.sounds.empty());
 }
 
+TEST_F(PlayLoop, TheSortSparksRiseOverTheHandAndFadeWithinThirtySteps) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    engine::Entity* sweep = k.FindEntity(scene.Entities().hand);
+    ASSERT_NE(sweep, nullptr);
+    MJRect h;
+    scene.GetHandRect(kOwnView, h);
+    Dispatch(210032);
+    const int from = sweep->GetX(), y = sweep->GetY();
+    size_t most = 0;
+    // Each spark starts within one large tile (54 x 77) around the sweep's centre at its
+    // emission, rises by its speed (1-4, no acceleration) and fades by its life of at most 30.
+    auto check = [&] {
+        size_t live = 0;
+        for (uint32_t id : scene.Entities().particles) {
+            auto* e = static_cast<engine::ParticleEntity*>(k.FindEntity(id));
+            ASSERT_NE(e, nullptr);
+            ASSERT_NE(e->State(), nullptr);
+            EXPECT_EQ(e->GetX(), sweep->GetX());  // the emitters go with the sweep
+            EXPECT_EQ(e->GetY(), y);
+            for (const engine::Particle& p : e->State()->particles) {
+                ++live;
+                EXPECT_GE(p.originX, from - 27);
+                EXPECT_LE(p.originX, h.right - 27 + 26);
+                EXPECT_GE(p.originY, y - 38);
+                EXPECT_LE(p.originY, y + 38);
+                EXPECT_EQ(p.x, 0.0);
+                EXPECT_EQ(p.velocityY, 0);
+                ASSERT_GE(p.velocityX, 1);
+                ASSERT_LE(p.velocityX, 4);
+                ASSERT_GE(p.life, 1);
+                // The step has run at least once: alpha is the life before it over 30.
+                EXPECT_DOUBLE_EQ(p.alpha, (p.life + 1) / 30.0);
+                const int rise = int(-p.y);
+                EXPECT_EQ(rise % p.velocityX, 0);
+                const int steps = rise / p.velocityX;
+                EXPECT_GE(steps, 1);
+                EXPECT_LE(steps + p.life, 30);
+            }
+        }
+        most = std::max(most, live);
+    };
+    for (int i = 0; i < 40; ++i) {
+        Run(50);
+        check();
+        if (HasFailure()) return;
+    }
+    EXPECT_GT(most, 5u);  // sparks were out together
+    Run(5000);
+    EXPECT_TRUE(Got(210060));
+    for (uint32_t id : scene.Entities().particles) {
+        auto* e = static_cast<engine::ParticleEntity*>(k.FindEntity(id));
+        EXPECT_TRUE(e->State()->particles.empty());
+        EXPECT_EQ(e->State()->live, 0u);
+        EXPECT_EQ(e->State()->toEmit, 0u);
+    }
+}
+
 TEST_F(PlayLoop, ASortKeepsEachTilesMarksWithIt) {
     NEED_ASSETS();
     Deal();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/core/entity_kinds.h"
 #include "handler_scene.h"
@@ -60,6 +61,47 @@ TEST_F(HandlerTest, PlayedTableShowsTheMeldTheShowcaseAndTheClock) {
     scene.GetClockRect(r);
     const uint32_t centre = px[size_t(r.top + 32) * 744 + size_t(r.left + 32)] & 0xFFFFFF;
     EXPECT_NE(centre, px[5] & 0xFFFFFF);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+// The sort's sweep half way along the own hand: its sparks rise over the hand and fade. The
+// picture is kept for review as table-sort-sparks.png in the build folder.
+TEST_F(HandlerTest, SortSparksRiseOverTheOwnHand) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start(710);
+    scene.ResetTable();
+    const int own[13] = {9, 40, 18, 77, 37, 110, 38, 58, 130, 60, 75, 95, 97};
+    for (int v = 0; v < 4; ++v)
+        for (int i = 1; i <= 13; ++i) Hand(v)[i].bPresent = 1;
+    for (int i = 1; i <= 13; ++i) Hand(3)[i].nCode = own[i - 1];
+    scene.BindHand(kOwnView);
+    scene.PumpMessages();
+    MJRect h;
+    scene.GetHandRect(kOwnView, h);
+    const std::vector<uint32_t> before = Shoot("table-sort-before.png");
+    std::srand(3);  // the same sparks on every run
+    Dispatch(210032);
+    Run(400);
+    const std::vector<uint32_t> px = Shoot("table-sort-sparks.png");
+    // Above the hand only the sparks change the picture: they rise at most 4 a step for 30
+    // steps from at most half a tile above the sweep's centre, 10 across.
+    const int sweepY = scene.GetKernel().FindEntity(scene.Entities().hand)->GetY();
+    const int highest = sweepY - 38 - 4 * 29 - 10;
+    int changed = 0;
+    for (int y = 0; y < h.top; ++y)
+        for (int x = 0; x < 744; ++x) {
+            const size_t i = size_t(y) * 744 + size_t(x);
+            if ((px[i] & 0xFFFFFF) == (before[i] & 0xFFFFFF)) continue;
+            ++changed;
+            EXPECT_GE(y, highest) << x;
+            if (y < highest) return;
+        }
+    EXPECT_GT(changed, 50) << changed;
 }
 
 }  // namespace

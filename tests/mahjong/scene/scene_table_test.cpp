@@ -457,21 +457,29 @@ TEST_F(TableTest, RefreshesShowTheStartButtonOrRebuildARunningDeal) {
     EXPECT_FALSE(visible(scene.Entities().start));
     for (const auto& call : audio->calls())  // the music is off: it does not start
         EXPECT_NE(call.kind, platform::RecordingAudio::Kind::kOpenMusic);
-    // A running deal: a player gets no ask button; a looker-on's table is rebuilt (own hand
-    // hidden) and the ask button shown.
-    host.playing = 1;
+    // A running deal, as the deal state says (not the running flag): a player gets no ask
+    // button; a looker-on's table is rebuilt (own hand hidden) and the ask button shown.
+    deal.SetStateBytes(kPlayerStateBytes);
+    deal.Set(14, 0x1);
+    deal.Set(1205 + 2, 1);  // the own chair holds one tile
+    deal.Set(1209, 5);
     scene.RefreshRunningDeal();
+    EXPECT_EQ(Hand(3)[1].nCode, 5);
     EXPECT_FALSE(visible(scene.Entities().ask));
     host.lookerOn = 1;
-    deal.Set(1205 + 2, 13);
+    deal.SetStateBytes(kLookerStateBytes);
+    deal.Set(49 + 2, 13);
+    for (size_t i = 0; i < 13; ++i) deal.Set(53 + i, -1);
     scene.RefreshRunningDeal();
     EXPECT_EQ(Hand(3)[1].nCode, kHiddenTile);
     EXPECT_NE(Hand(3)[1].nObject, 0);
     EXPECT_TRUE(visible(scene.Entities().ask));
+    // No deal runs, though the running flag is up: nothing rebuilt.
     host.field13Bit8 = 1;
-    host.playing = 0;
+    host.playing = 1;
+    deal.Set(14, 0x100);
     Hand(3)[1].nCode = 5;
-    scene.RefreshRunningDeal();  // no deal runs: nothing rebuilt
+    scene.RefreshRunningDeal();
     EXPECT_EQ(Hand(3)[1].nCode, 5);
 }
 

@@ -9,8 +9,10 @@
 #include "engine/core/entity_kinds.h"
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
+#include "engine/render/plane.h"
 #include "platform/core/clock.h"
 #include "platform/core/profile.h"
+#include "rules/tiles.h"
 #include "scene_fixture.h"
 #include "tests/mahjong/words.h"
 
@@ -155,14 +157,18 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_NE(k.FindControl(made.toolButtons[i]), nullptr) << i;
         EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
     }
-    // The screenshot button's caption fitted inside its border (two characters stacked, from
-    // (8, 1) of the 30 × 30 button), the other captions at 0.
+    // The screenshot button's caption at size 8 in the middle of the 30 × 30 button (one line
+    // of 16 from (7, 11)), the other captions at 0.
     for (uint32_t i = 0; i < 5; ++i) {
         auto* b = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[i])->owner);
         ASSERT_NE(b, nullptr) << i;
-        EXPECT_EQ(b->SaveState().captionX, i == 4 ? 8 : 0) << i;
-        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 1 : 0) << i;
+        EXPECT_EQ(b->SaveState().captionX, i == 4 ? 7 : 0) << i;
+        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 11 : 0) << i;
     }
+    auto* shot = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[4])->owner);
+    EXPECT_EQ(shot->Caption(), "截屏");
+    ASSERT_NE(shot->TextEntity(), nullptr);
+    EXPECT_EQ(shot->TextEntity()->State()->style.height, 8);
     EXPECT_EQ(scene.IsGameRunning(), 0);
     // The claim buttons show their cells of the claim strip.
     auto* peng =
@@ -184,6 +190,22 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_EQ(*sparks->State()->params, (engine::ParticleParams{54, 77, 30, 4, 0}));
     }
     for (uint32_t d : made.dice) EXPECT_EQ(k.FindEntity(d)->GetWidth(), 106);
+    // A rolling sequence for each of the twelve dice pictures: nine frames of 106 × 99 side
+    // by side, 60 ms each.
+    for (int n = 0; n < 12; ++n) {
+        const engine::FrameSequence* face = scene.DiceFace(n);
+        ASSERT_NE(face, nullptr) << n;
+        EXPECT_EQ(face->frameWidth, 106);
+        EXPECT_EQ(face->frameHeight, 99);
+        ASSERT_EQ(face->frames.size(), 9u) << n;
+        for (size_t f = 0; f < 9; ++f) {
+            EXPECT_EQ(face->frames[f].resourceId, scene.Picture("骰子" + std::to_string(n + 1)));
+            EXPECT_EQ(face->frames[f].srcX, int32_t(106 * f));
+            EXPECT_EQ(face->frames[f].duration, 60u);
+        }
+        EXPECT_NE(face->frames[0].resourceId, 0u);
+    }
+    EXPECT_EQ(scene.DiceFace(12), nullptr);
     // The auto-play notice sits in the middle of the table centre; the note board over the
     // system bar.
     MJRect centre;
@@ -687,6 +709,64 @@ TEST_F(SceneTest, SeatArithmeticTakesTheOwnChairFromTheHost) {
     CMJGameScene2 lonely;  // no host, no main window: no table view size
     EXPECT_EQ(lonely.GetTableViewWidth(), 0);
     EXPECT_EQ(lonely.GetTableViewHeight(), 0);
+}
+
+// Building the scene builds this game's rule table once, which puts this game's tile
+// callbacks in force whatever was there before.
+TEST(SceneRules, ASceneLeavesThisGamesTileCallbacksInForce) {
+    const rules::MJ_TileCallbacks own = rules::MJ_DefaultTileCallbacks();
+    rules::MJ_TileCallbacks odd = own;
+    odd.IsFlower = [](int32_t, int32_t, int32_t, int32_t) -> int32_t { return 1; };
+    odd.IsJoker = [](int32_t, int32_t, int32_t, int32_t) -> int32_t { return 1; };
+    odd.Shape = [](int32_t, int32_t) -> int32_t { return 2; };
+    rules::MJ_SetTileCallbacks(odd);
+    int flowers = -1, jokers = -1;
+    {
+        CMJGameScene2 scene;
+        flowers = scene.IsFlowerTile(0) + scene.IsFlowerTile(135);
+        jokers = scene.IsJokerTile(5);
+    }
+    const rules::MJ_TileCallbacks now = rules::MJ_GetTileCallbacks();
+    rules::MJ_SetTileCallbacks(own);  // whatever the outcome, the next test has the defaults
+    EXPECT_EQ(now.IsFlower, own.IsFlower);
+    EXPECT_EQ(now.IsHonour, own.IsHonour);
+    EXPECT_EQ(now.IsJoker, own.IsJoker);
+    EXPECT_EQ(now.StandInIndex, own.StandInIndex);
+    EXPECT_EQ(now.Shape, own.Shape);
+    EXPECT_EQ(now.Value, own.Value);
+    EXPECT_EQ(flowers, 0);  // plain suit tiles
+    EXPECT_EQ(jokers, 0);   // no joker in the deal
+}
+
+TEST_F(SceneTest, SideViewsOfANonViewLeaveTheOutputs) {
+    struct Case {
+        int players, view, a, b;
+    };
+    const Case cases[] = {{4, 0, 1, 3},  {4, 2, 1, 3},   {4, 3, 0, 2},   {3, 0, 2, 3},
+                          {3, 2, 0, 3},  {4, 4, 7, 8},   {4, -1, 7, 8},  {3, 4, 7, 8},
+                          {3, -1, 7, 8}, {5, 0, -1, -1}, {2, 4, -1, -1}, {0, -1, -1, -1}};
+    for (const Case& c : cases) {
+        scene.Geometry().SetPlayerCount(c.players);
+        int a = 7, b = 8;
+        scene.GetSideViews(c.view, a, b);
+        EXPECT_EQ(a, c.a) << c.players << " " << c.view;
+        EXPECT_EQ(b, c.b) << c.players << " " << c.view;
+    }
+}
+
+// The scene has no window of the table view to look up: the host is the view for it.
+TEST_F(SceneTest, TheTableViewIsReachedThroughTheHost) {
+    scene.SetTurnTimer(11, 4000);
+    EXPECT_EQ(host.timers, (std::vector<int>{11 * 100000 + 4000}));
+    scene.StopTurnTimers();
+    EXPECT_EQ(host.killed, (std::vector<int>{11}));
+    EXPECT_EQ(scene.GetTableViewWidth(), 0);  // the double's view has no width
+    EXPECT_EQ(scene.GetTableViewHeight(), 700);
+    CMJGameScene2 lonely;  // no host: the timer's handle is kept, nothing else happens
+    lonely.SetTurnTimer(10, 4000);
+    EXPECT_EQ(lonely.GetTurnTimer(10), 10u);
+    lonely.StopTurnTimers();
+    EXPECT_EQ(lonely.GetTurnTimer(10), 0u);
 }
 
 TEST_F(SceneTest, ClaimChecksUseThisGamesRules) {

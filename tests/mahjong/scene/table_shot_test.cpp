@@ -70,3 +70,50 @@ TEST_F(SceneTest, TableAfterStartShowsTheDealtFacesReadableByMarker) {
 
 }  // namespace
 }  // namespace hqlv::mahjong::test
+
+namespace hqlv::mahjong::test {
+namespace {
+
+// The toolbar's five buttons in a row over the cloth; the picture is kept for review as
+// table-toolbar.png in the build folder.
+TEST_F(SceneTest, ToolbarButtonsShowTheirFacesAndTheShotCaption) {
+    if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    Start();
+    engine::GameKernel& k = scene.GetKernel();
+    for (int i = 0; i < 5; ++i) {
+        engine::ControlData* c = k.FindControl(scene.Entities().toolButtons[i]);
+        ASSERT_NE(c, nullptr);
+        engine::Entity* e = k.FindEntity(c->entityId);
+        ASSERT_NE(e, nullptr);
+        e->SetPosition(100 + 40 * i, 100);
+        e->Show();
+        e->ApplyTransform();
+    }
+    std::vector<uint32_t> px(size_t(744) * 710, 0);
+    engine::DrawSurface surface{px.data(), 744, 710};
+    k.GetCanvas().SetFullScreenInvalidate(true);
+    k.GetCanvas().InvalidateAll();
+    EXPECT_GE(k.Render(surface), 0);
+    const std::string path = std::string(HQLV_BUILD_DIR) + "/table-toolbar.png";
+    const std::string part = path + "." + std::to_string(getpid());
+    EXPECT_TRUE(WritePng(part, px, 744, 710));
+    EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
+    // The 截屏 button (centre (260, 100), 30 × 30): its black caption is one line of size 8
+    // in the middle, clear of the border on every side.
+    int dark = 0;
+    for (int y = 85; y < 115; ++y)
+        for (int x = 245; x < 275; ++x) {
+            const uint32_t p = px[size_t(y) * 744 + size_t(x)];
+            if (((p >> 16) & 0xFF) > 0x08 || ((p >> 8) & 0xFF) > 0x20 || (p & 0xFF) > 0x20)
+                continue;
+            ++dark;
+            EXPECT_GE(x, 245 + 6) << y;
+            EXPECT_LE(x, 245 + 24) << y;
+            EXPECT_GE(y, 85 + 10) << x;
+            EXPECT_LE(y, 85 + 20) << x;
+        }
+    EXPECT_GT(dark, 20);
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong::test
