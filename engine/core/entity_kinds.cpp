@@ -490,8 +490,9 @@ Particle ParticleEntity::DefaultNewParticle(const ParticleParams* params) {
     const ParticleParams& q = (params && params->size() >= 5) ? *params : kDefaults;
     Particle p;
     p.alpha = 1.0;
-    // A life range of 0 (or below) would divide by zero here and in the step: such a
-    // particle lives one step, faded by the step's range of 100.
+    // A life range of 0 would divide by zero here and in the step, and a negative one would
+    // give a negative alpha (a spark never seen): such a particle lives one step, faded by
+    // the step's range of 100.
     p.life = q[2] > 0 ? std::rand() % q[2] + 1 : 1;
     // The speed (velocity x) and the acceleration (velocity y) drive the step's rise.
     if (q[0] != 0) p.originX = std::rand() % q[0] - q[0] / 2;

@@ -151,24 +151,13 @@ TEST_F(QueuedDrag, ARightDragQueuedWithoutTargetKeepsTheHoverOnTheDraggedEntity)
     EXPECT_EQ(scene.heard, (Heard{{5011, a}, {5011, a}}));
     EXPECT_EQ(mm.State().hoveredEntity, a);
     EXPECT_EQ(mm.State().bits & MS_MOVED, 0u);  // taken by the drag
-    // The release ends the drag; the next move finds the entity under the pointer again.
+    // The release ends the drag; without a button the next move goes on to the hit test and
+    // leaves one entity for the other.
     scene.OnRButtonUp(0, 80, 90);
     scene.OnMouseMove(0, 80, 50);
     scene.PumpMessages();
     EXPECT_EQ(scene.heard, (Heard{{5011, a}, {5011, a}, {5003, a}, {5002, b}, {5001, b}}));
     EXPECT_EQ(mm.State().hoveredEntity, b);
-}
-
-// Without the right button the same move leaves one entity for the other.
-TEST_F(QueuedDrag, WithoutAButtonTheMoveGoesOnToTheHitTest) {
-    const uint32_t a = QueuedTarget(50, 50);
-    const uint32_t b = QueuedTarget(80, 50);
-    Frame();
-    scene.OnMouseMove(0, 50, 50);
-    scene.OnMouseMove(0, 80, 50);
-    scene.PumpMessages();
-    EXPECT_EQ(scene.heard, (Heard{{5002, a}, {5001, a}, {5003, a}, {5002, b}, {5001, b}}));
-    EXPECT_EQ(scene.GetMouseManager()->State().hoveredEntity, b);
 }
 
 // An own binding without a target counts as taken too: a double click bound so fires no

@@ -71,11 +71,14 @@ TEST(ParticlePair, AStepRisesBySpeedGrownByAccelerationAndFadesByLife) {
 }
 
 TEST(ParticlePair, ALifeRangeOfZeroNeverDividesByZero) {
-    const ParticleParams none{10, 10, 0, 4, 0};
-    Particle p = ParticleEntity::DefaultNewParticle(&none);
-    EXPECT_EQ(p.life, 1);
-    EXPECT_FALSE(ParticleEntity::DefaultStepParticle(p, &none));
-    EXPECT_DOUBLE_EQ(p.alpha, 1.0 / 100);
+    // A negative range is taken as none too: its alpha would be negative.
+    for (int range : {0, -30}) {
+        const ParticleParams none{10, 10, range, 4, 0};
+        Particle p = ParticleEntity::DefaultNewParticle(&none);
+        EXPECT_EQ(p.life, 1) << range;
+        EXPECT_FALSE(ParticleEntity::DefaultStepParticle(p, &none));
+        EXPECT_DOUBLE_EQ(p.alpha, 1.0 / 100) << range;
+    }
 }
 
 }  // namespace

@@ -100,10 +100,9 @@ struct ReportingScripts : ScriptManager {
 // An expression statement whose right side does not flatten compiles to nothing, its store
 // included, with its error reported; the statements around it compile as usual.
 TEST(CompileDrops, AStatementThatDoesNotFlattenAndGoesOn) {
-    const char* dropped[] = {"x = f() + 1",  "x = 1 + f()", "x = g(f())",
-                             "x = a +",      "x = (a + b",  "x = a = = b",
-                             "x = !a",       "x = f(a",     "x = f(g(1),g(2),g(3),g(4),g(5),g(6))",
-                             "x = f() * f()"};
+    const char* dropped[] = {"x = f() + 1", "x = 1 + f()", "x = g(f())",
+                             "x = a +",     "x = (a + b",  "x = a = = b",
+                             "x = !a",      "x = f(a",     "x = f() * f()"};
     for (const char* line : dropped) {
         ReportingScripts scripts;
         const std::string source =
@@ -161,6 +160,16 @@ TEST_F(Compile, SectionTakesAComparisonForNoAssignment) {
 
 TEST_F(Compile, FiveTemporariesAreEnough) {
     EXPECT_NE(scripts.CompileLine("x = f(g(1),g(2),g(3),g(4),g(5));"), "");
+}
+
+// A sixth live result would have no temporary: the statement is left out (and reported)
+// rather than compiled into a nameless store that stops the run each time.
+TEST(CompileDrops, ASixthTemporaryLeavesTheStatementOutRatherThanANamelessStore) {
+    ReportingScripts scripts;
+    EXPECT_EQ(scripts.CompileLine("y = 1; x = f(g(1),g(2),g(3),g(4),g(5),g(6)); w = 2;"),
+              Lines({"传出 1", "传入 y", "传出 2", "传入 w"}));
+    EXPECT_EQ(scripts.reported,
+              std::vector<std::string>{"运算格式错误:f(g(1),g(2),g(3),g(4),g(5),g(6))"});
 }
 
 std::string CallWithArguments(int n) {
