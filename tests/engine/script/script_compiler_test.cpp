@@ -46,6 +46,10 @@ TEST_F(Compile, LinesFlattenIntoTheirStatements) {
          {"%ForStart%", "传出 i,1", "运算 +", "传入 i", "%ForBeGin%", "传出 i,3", "运算 <",
           "传入 缓存0", "%ForIF% 缓存0", "}"}},
         {"f(g(x), y);", {"传出 x", "函数 g", "传入 缓存0", "传出 缓存0,y", "函数 f"}},
+        // A call's name left below a closed "(" is not taken for the "(" of a call.
+        {"x = (a + g(1)) * 2;",
+         {"传出 1", "函数 g", "传入 缓存0", "传出 a,缓存0", "运算 +", "传入 缓存0", "传出 缓存0,2",
+          "运算 *", "传入 x"}},
         {"f(1);", {"传出 1", "函数 f"}},
         // A call without arguments clears the value stack first: it is handed nothing an
         // earlier statement left there.
@@ -126,6 +130,11 @@ TEST(CompileDrops, NotAStatementWithoutATarget) {
     ReportingScripts scripts;
     EXPECT_EQ(scripts.CompileLine("y = 1; = 5; w = 2;"), "");
     EXPECT_EQ(scripts.reported, std::vector<std::string>{"运算格式错误:= 5; w = 2;"});
+    // The missing target is what is reported, also before a right side past its limit.
+    ReportingScripts longer;
+    EXPECT_EQ(longer.CompileLine("= " + std::string(1100, '1') + ";"), "");
+    ASSERT_EQ(longer.reported.size(), 1u);
+    EXPECT_EQ(longer.reported[0].rfind("运算格式错误:= 111", 0), 0u) << longer.reported[0];
 }
 
 // A broken condition or loop part refuses the body: left out, the test would read whatever
