@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace hqlv::mahjong {
 namespace {
 
@@ -29,6 +31,10 @@ TEST(WindowsKeys, CodesOfLettersDigitsNamedKeysKeypadAndPunctuation) {
         {Qt::Key_0, Qt::KeypadModifier, 0x60},
         {Qt::Key_9, Qt::KeypadModifier, 0x69},
         {Qt::Key_Asterisk, Qt::KeypadModifier, 0x6A},
+        {Qt::Key_Plus, Qt::KeypadModifier, 0x6B},
+        {Qt::Key_Minus, Qt::KeypadModifier, 0x6D},
+        {Qt::Key_Period, Qt::KeypadModifier, 0x6E},
+        {Qt::Key_Comma, Qt::KeypadModifier, 0x6E},
         {Qt::Key_Slash, Qt::KeypadModifier, 0x6F},
         {Qt::Key_Home, Qt::KeypadModifier, 0x24},
         // The same characters off the keypad are punctuation keys; a shifted digit is its
@@ -54,14 +60,16 @@ TEST(WindowsKeys, FlagsCarryTheScanCodeTheExtendedBitAndTheKeysState) {
     // The ends of the plain range: Escape (1) and F12 (88).
     EXPECT_EQ(WindowsKeyFlags(1 + 8, false, false), 0x01u);
     EXPECT_EQ(WindowsKeyFlags(88 + 8, false, false), 0x58u);
-    // The arrows, the right control key and the keypad's Enter are extended.
-    EXPECT_EQ(WindowsKeyFlags(103 + 8, false, false), 0x148u);  // up
-    EXPECT_EQ(WindowsKeyFlags(108 + 8, false, false), 0x150u);  // down
-    EXPECT_EQ(WindowsKeyFlags(97 + 8, false, false), 0x11Du);
-    EXPECT_EQ(WindowsKeyFlags(96 + 8, false, false), 0x11Cu);
-    // Number lock is 0x45 and extended; Pause is 0x45 and not.
-    EXPECT_EQ(WindowsKeyFlags(69 + 8, false, false), 0x145u);
-    EXPECT_EQ(WindowsKeyFlags(119 + 8, false, false), 0x45u);
+    // Every key sent with the E0 prefix is extended (the keypad's Enter and slash, the right
+    // control and Alt keys, print screen, the block of six, the arrows, the Windows and menu
+    // keys); number lock is 0x45 and extended, Pause 0x45 and not.
+    const std::pair<uint32_t, uint32_t> special[] = {
+        {96, 0x11C},  {97, 0x11D},  {98, 0x135},  {99, 0x137},  {100, 0x138},
+        {102, 0x147}, {103, 0x148}, {104, 0x149}, {105, 0x14B}, {106, 0x14D},
+        {107, 0x14F}, {108, 0x150}, {109, 0x151}, {110, 0x152}, {111, 0x153},
+        {125, 0x15B}, {126, 0x15C}, {127, 0x15D}, {69, 0x145},  {119, 0x45}};
+    for (auto [evdev, flags] : special)
+        EXPECT_EQ(WindowsKeyFlags(evdev + 8, false, false), flags) << evdev;
     // No key code from the platform, or one below the evdev range, or one with no PC
     // scan code: only the state bits.
     EXPECT_EQ(WindowsKeyFlags(0, true, true), 0xC000u);
