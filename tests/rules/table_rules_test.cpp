@@ -259,6 +259,23 @@ TEST(ClaimWaiting, AnAnsweredChairsFlagsStillOutrankARequest) {
     EXPECT_EQ(r.CheckPengRequest(pung), 1);
 }
 
+// Only a chair that the request does not name can make it wait: neither the requester's own
+// flags nor the discarder's count, whatever they rank.
+TEST(ClaimWaiting, OnlyAChairTheRequestDoesNotNameMakesItWait) {
+    using Op = int32_t (CMJTableEx::*)(const MJRequest&);
+    for (Op op : {&CMJTableEx::OthersMayStillHu, &CMJTableEx::OthersMayStillClaim,
+                  &CMJTableEx::SomeoneCanHuDiscard}) {
+        Rig r;
+        auto t = r.Give(3, {19});
+        r.Discard(3, &t[0], 1);
+        const auto req = MJRequest::Meld(2, 3, t[0], -1, -1);
+        for (int c = 0; c < 4; ++c) r.pgch_[c] = c == 2 || c == 3 ? 8 : 0;
+        EXPECT_EQ((r.*op)(req), 0);
+        r.pgch_[1] = 8;
+        EXPECT_EQ((r.*op)(req), 1);
+    }
+}
+
 // --- The card level's shapes and values -----------------------------------------------------
 
 TEST(CardTable, EveryIdIsOfShapeZeroAndAnIdOfNoTileHasNoKind) {
