@@ -175,6 +175,19 @@ TEST(Tga, CompressedLineCarriesItsLeftoverAndEndsWithNone) {
     EXPECT_EQ(Bytes(rows[1], rows[1] + 5), (Bytes{7, 7, 0, 0, 0}));
 }
 
+// A raw line of 32-bit pixels that the file cuts off inside a pixel keeps that pixel as it was.
+TEST(Tga, UncompressedLineLeavesAPixelCutShort) {
+    CRasterTGA t;
+    CRasterTGA::Header h{};
+    h.depth = 32;
+    uint8_t data[] = {1, 2, 3, 4, 5, 6};  // one pixel and two bytes of the next
+    CRasterMemFile f(data, sizeof data);
+    uint8_t row[6];
+    std::fill(std::begin(row), std::end(row), 0xEE);
+    t.ExpandUncompressedLine(row, h, &f, 2, 0, 0);
+    EXPECT_EQ(Bytes(row, row + 6), (Bytes{1, 2, 3, 0xEE, 0xEE, 0xEE}));
+}
+
 TEST(Tga, Errors) {
     const std::pair<Bytes, const char*> failures[] = {
         {{}, "Not a TGA"},

@@ -727,7 +727,7 @@ TEST(Tiff, MoveBitsTileToStripAndPaletteLines) {
         Bytes src;
         Bytes want;
     } cases[] = {
-        {1, {0xA5}, {1, 0, 1, 0, 0, 1, 0, 1}},
+        {1, {0xA5, 0x80}, {1, 0, 1, 0, 0, 1, 0, 1, 1}},  // the last one alone in its byte
         {2, {0x1B, 0xC0}, {0, 1, 2, 3, 3}},
         {4, {0x9F, 0x30}, {9, 15, 3}},
         {12, {0xAB, 0xCD, 0xEF}, {0xAB, 0xDE}},
@@ -752,6 +752,10 @@ TEST(Tiff, MoveBitsTileToStripAndPaletteLines) {
     EXPECT_EQ(colours[2], 1);  // blue, green, red of entry 0xABC
     EXPECT_EQ(colours[4], 2);
     EXPECT_EQ(colours[6], 0xEE);
+    table[0x101].rgbBlue = 3;  // a 9-bit index whose last bit has a byte of its own
+    const uint8_t nine[2] = {0x80, 0x80};
+    CRasterTIF::MoveBitsPal(colours, nine, 1, 9, table.data());
+    EXPECT_EQ(colours[0], 3);
 
     // Two rows of 3 bytes out of tile rows of 4, into lines of 10 from byte 6 on.
     const uint8_t tile[8] = {1, 2, 3, 9, 4, 5, 6, 9};
