@@ -234,8 +234,10 @@ int32_t CMJTableEx::ShuffleWall(std::vector<int32_t>& array, int32_t n, int32_t 
     return static_cast<int32_t>(count);
 }
 
-// The test deal is the card table's way of replacing a shuffled order by a fixed one; with no
-// test-deal folder given (the client's case) there is no file and the shuffle stands.
+// The shuffled order goes through the card table's test deal before it is built, as the card
+// table's own shuffle does: the game server that the client's tests play against fixes its
+// walls that way, and it deals with this game's table. Without a test-deal folder (the
+// client's case) no file is read or written and the wall is ShuffleWall's order as it stands.
 void CMJTableEx::Shuffle() {
     std::vector<int32_t> order;
     ShuffleWall(order, card_.tileTotal, ShuffleSeed(), 0);

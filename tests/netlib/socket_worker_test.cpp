@@ -26,14 +26,9 @@ namespace {
 
 const char kHello[] = "Hello! Game Channel.";
 
-// Waits (bounded) until the test's condition holds.
-template <class Pred>
-bool eventually(Pred pred, int ms = 3000) {
-    for (int waited = 0; waited < ms; waited += 5) {
-        if (pred()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return pred();
+// Connects the socket to the listener with the game's hello; Connect's answer.
+int connectWithHello(CYrnSocket& s, Listener& l, Owner& owner) {
+    return s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0);
 }
 
 TEST(SocketRecords, FindAndFirstAnswerTheKeyWithTheRecord) {
@@ -98,8 +93,7 @@ TEST(SocketWorker, TheWindowIsMadeAndTheEventsHandledOnTheWorkerThread) {
     Owner owner;
     Watched s;
     s.SetCodec(gameKey(), 128, kCodecAes, 0);
-    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              1);
+    ASSERT_EQ(connectWithHello(s, l, owner), 1);
     Peer peer(l.accept());
     std::string hello;
     ASSERT_TRUE(peer.readHello(&hello));
@@ -125,8 +119,7 @@ TEST(SocketWorker, TheWindowIsMadeAndTheEventsHandledOnTheWorkerThread) {
     EXPECT_GT(s.sent.load(), before);
     // Connected again: a new worker makes a new window.
     s.Close();
-    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              1);
+    ASSERT_EQ(connectWithHello(s, l, owner), 1);
     Peer again(l.accept());
     std::lock_guard g(s.mu);
     ASSERT_EQ(s.windowThreads.size(), 2u);
@@ -138,8 +131,7 @@ TEST(SocketWorker, AWorkerWithoutItsWindowLeavesTheStartUnansweredAndTheConnectF
     Owner owner;
     Watched s;
     s.failWindow = true;
-    EXPECT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              0);
+    EXPECT_EQ(connectWithHello(s, l, owner), 0);
     EXPECT_EQ(s.GetSocket(), -1);
     EXPECT_EQ(s.GetObjectId(), 0u);
     EXPECT_EQ(s.GetFirstConnection(), nullptr);
@@ -183,8 +175,7 @@ TEST(SocketWorker, ReadAvailableFillsTheRecordAndNamesItUnderItsKey) {
     Listener l;
     Owner owner;
     ManualReader s;
-    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              1);
+    ASSERT_EQ(connectWithHello(s, l, owner), 1);
     Peer peer(l.accept());
     const std::string key = "127.0.0.1:" + std::to_string(l.port());
     const YrnConnectionPtr rec = s.FindConnection("127.0.0.1", l.port());
@@ -264,8 +255,7 @@ TEST(SocketWorker, AStopDuringTheWaitBeforeTheFirstStartPostEndsTheConnect) {
     Listener l;
     Owner owner;
     StopWhileStarting s;
-    EXPECT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              0);
+    EXPECT_EQ(connectWithHello(s, l, owner), 0);
     EXPECT_TRUE(s.stopped.load());  // the wait came before the post, and ran the pump
     EXPECT_EQ(s.GetSocket(), -1);
     EXPECT_EQ(s.GetObjectId(), 0u);
@@ -279,8 +269,7 @@ TEST(SocketConnected, ConnectedIsHavingAPeerAddress) {
     EXPECT_EQ(s.IsConnected(), 0);  // a socket, but no peer
     Listener l;
     Owner owner;
-    ASSERT_EQ(s.Connect("127.0.0.1", l.port(), 2, 0, owner.thread(), 0, kHello, sizeof kHello, 0),
-              1);
+    ASSERT_EQ(connectWithHello(s, l, owner), 1);
     Peer peer(l.accept());
     std::string hello;
     ASSERT_TRUE(peer.readHello(&hello));
@@ -288,7 +277,9 @@ TEST(SocketConnected, ConnectedIsHavingAPeerAddress) {
     // The peer closes its end: the system may still name the peer, but the stream has ended
     // and the socket is connected no more.
     peer.close();
-    EXPECT_TRUE(eventually([&] { return s.IsStreamBroken() == 1; }));
+    for (int i = 0; i < 600 && !s.IsStreamBroken(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(s.IsStreamBroken(), 1);
     EXPECT_EQ(s.IsConnected(), 0);
 }
 

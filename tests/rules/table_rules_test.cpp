@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -22,11 +24,6 @@ namespace {
 using namespace hqlv::rules;
 using rig::Rig;
 
-std::vector<int32_t> sortedCopy(std::vector<int32_t> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
 std::vector<int32_t> iotaOf(int32_t n) {
     std::vector<int32_t> v(static_cast<size_t>(std::max(n, 0)));
     std::iota(v.begin(), v.end(), 0);
@@ -42,7 +39,8 @@ TEST(Wall, ShuffleWallOrdersEveryValueOnce) {
     for (const auto& row : rows) {
         std::vector<int32_t> order;
         EXPECT_EQ(CMJTableEx::ShuffleWall(order, row.n, 7, row.extra), row.want) << row.n;
-        EXPECT_EQ(sortedCopy(order), iotaOf(row.want)) << row.n << " " << row.extra;
+        EXPECT_TRUE(std::ranges::is_permutation(order, iotaOf(row.want)))
+            << row.n << " " << row.extra;
     }
     // An order of 136 tiles that came out sorted would be no shuffle.
     SeedRandom(3);
@@ -67,6 +65,22 @@ TEST(Wall, TheGameTablesWallIsShuffleWallsOrder) {
     for (int32_t pos = 0; pos < 136; ++pos)
         ASSERT_EQ(t.TileAt(pos), want[static_cast<size_t>(pos)]) << pos;
     EXPECT_EQ(t.IsCompleteSet(), 1);
+}
+
+// The game server that the client's tests play against fixes its walls through the test deal
+// of this game's table, so its shuffle takes one like the card table's.
+TEST(Wall, TheGameTablesShuffleTakesTheTestDealTheServerFixesItsWallsWith) {
+    const auto dir = std::filesystem::temp_directory_path() / "hqlv_rules_wall_deal";
+    std::filesystem::create_directories(dir);
+    std::string reversed;
+    for (int k = 135; k >= 0; --k) reversed += std::to_string(k) + "|";
+    std::ofstream(dir / "test.ini") << "[Card]\nMade=1\nTotal=" << reversed << "\n";
+    TableHooks hooks;
+    hooks.testIniFolder = dir.string();
+    CMJTableEx t(hooks);
+    t.Shuffle();
+    for (int32_t pos = 0; pos < 136; ++pos) ASSERT_EQ(t.TileAt(pos), 135 - pos) << pos;
+    std::filesystem::remove_all(dir);
 }
 
 TEST(Wall, TheShuffleSeedWrapsAndIsZeroForAnEmptyChair) {
@@ -127,55 +141,39 @@ TEST(GameTable, BuiltAndDestroyedAloneLeavesOnlyTheTileCallbacks) {
 
 // --- Settlement at any table size -----------------------------------------------------------
 
-struct Logged {
+// The points of a settlement at a table of `chairs` chairs after `lay` set the deal up; the
+// zero-sum check must log nothing.
+std::vector<int32_t> settled(int32_t chairs, void (*lay)(Rig&)) {
     std::vector<std::string> lines;
-    TableHooks hooks() {
-        TableHooks h;
-        h.log = [this](const std::string& l) { lines.push_back(l); };
-        return h;
-    }
-};
-
-TableConfig chairs(int32_t n) {
-    TableConfig c = GameTableConfig();
-    c.chairCount = n;
-    return c;
+    TableHooks hooks;
+    hooks.log = [&](const std::string& l) { lines.push_back(l); };
+    TableConfig config = GameTableConfig();
+    config.chairCount = chairs;
+    Rig r(hooks, config);
+    lay(r);
+    int32_t points[4] = {};
+    r.SettleWinPoints(nullptr, 0, 0, points);
+    EXPECT_TRUE(lines.empty()) << chairs;
+    return std::vector<int32_t>(points, points + 4);
 }
 
 TEST(Settlement, ASelfDrawnWinCreatesNoPointsAtAnyTableSize) {
-    const struct {
-        int32_t chairs;
-        int32_t want[4];
-    } rows[] = {{4, {-10, 30, -10, -10}}, {3, {-10, 20, -10, 0}}, {2, {-10, 10, 0, 0}}};
-    for (const auto& row : rows) {
-        Logged log;
-        Rig r(log.hooks(), chairs(row.chairs));
+    auto selfDrawn = [](Rig& r) {
         r.SetFans(1, {{2, 10}});
         r.winners_ = 1, r.firstWinner_ = 1, r.mode_ = 0x2000000;
-        int32_t points[4] = {};
-        r.SettleWinPoints(nullptr, 0, 0, points);
-        for (int c = 0; c < row.chairs; ++c)
-            EXPECT_EQ(points[c], row.want[c]) << row.chairs << " chairs, chair " << c;
-        EXPECT_TRUE(log.lines.empty()) << row.chairs;
-    }
+    };
+    EXPECT_EQ(settled(4, selfDrawn), (std::vector<int32_t>{-10, 30, -10, -10}));
+    EXPECT_EQ(settled(3, selfDrawn), (std::vector<int32_t>{-10, 20, -10, 0}));
+    EXPECT_EQ(settled(2, selfDrawn), (std::vector<int32_t>{-10, 10, 0, 0}));
 }
 
 TEST(Settlement, AConcealedKongCreatesNoPointsAtAnyTableSize) {
-    const struct {
-        int32_t chairs;
-        int32_t want[4];
-    } rows[] = {{4, {6, -2, -2, -2}}, {3, {4, -2, -2, 0}}};
-    for (const auto& row : rows) {
-        Logged log;
-        Rig r(log.hooks(), chairs(row.chairs));
+    auto kongs = [](Rig& r) {
         r.Lay(0, kAnGang, 5, 0);
         r.kongUnits_[0] = 1;  // one unit more, paid like a concealed kong
-        int32_t points[4] = {};
-        r.SettleWinPoints(nullptr, 0, 0, points);
-        for (int c = 0; c < row.chairs; ++c)
-            EXPECT_EQ(points[c], row.want[c]) << row.chairs << " chairs, chair " << c;
-        EXPECT_TRUE(log.lines.empty()) << row.chairs;
-    }
+    };
+    EXPECT_EQ(settled(4, kongs), (std::vector<int32_t>{6, -2, -2, -2}));
+    EXPECT_EQ(settled(3, kongs), (std::vector<int32_t>{4, -2, -2, 0}));
 }
 
 // --- Robbing a kong ------------------------------------------------------------------------
@@ -239,6 +237,23 @@ TEST(ClaimWaiting, AnAnsweredChairsFlagsStillOutrankARequest) {
     r.waitOpe_[1] = r.waitOpe_[2] = 0;
     EXPECT_EQ(r.OthersMayStillHu(pung), 0);
     EXPECT_EQ(r.CheckPengRequest(pung), 1);
+}
+
+// Only a chair that the request does not name can make it wait: neither the requester's own
+// flags nor the discarder's count, whatever they rank.
+TEST(ClaimWaiting, OnlyAChairTheRequestDoesNotNameMakesItWait) {
+    using Op = int32_t (CMJTableEx::*)(const MJRequest&);
+    for (Op op : {&CMJTableEx::OthersMayStillHu, &CMJTableEx::OthersMayStillClaim,
+                  &CMJTableEx::SomeoneCanHuDiscard}) {
+        Rig r;
+        auto t = r.Give(3, {19});
+        r.Discard(3, &t[0], 1);
+        const auto req = MJRequest::Meld(2, 3, t[0], -1, -1);
+        for (int c = 0; c < 4; ++c) r.pgch_[c] = c == 2 || c == 3 ? 8 : 0;
+        EXPECT_EQ((r.*op)(req), 0);
+        r.pgch_[1] = 8;
+        EXPECT_EQ((r.*op)(req), 1);
+    }
 }
 
 // --- The card level's shapes and values -----------------------------------------------------
