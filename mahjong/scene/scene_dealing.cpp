@@ -458,6 +458,12 @@ void CMJGameScene2::ResetTable() {
     LayoutFlowers();
     // The clock of the table that went: its seat, seconds, selection mode and claim window.
     ClockReset();
+    // A claim the server held back belongs to the table that went (its deal ended, by a win
+    // mostly, while it waited): nothing can finish it any more, and its selection mode has
+    // just been cleared. Left set, the next table's first countdown end would take an open
+    // gang choice for that claim and not play the drawn tile, the gang button could not
+    // close the choice, and the seat before the own seat would not be acted for when silent.
+    m_bPending = 0;
     ResetSeatPanels();
 }
 

@@ -337,5 +337,39 @@ TEST_F(AutoPlay, SilentSeatRequestsWaitWhileAnOwnClaimIsPending) {
     EXPECT_EQ(Count(221080), 1);
 }
 
+// A claim held back when its deal ends (here the own win on a discard) waits for nothing on
+// the next table: the first own turn there opens and closes the gang choice by the button,
+// plays its drawn tile when the countdown ends with the choice open, and the seat before it
+// is acted for when it stays silent before that turn.
+TEST_F(AutoPlay, AHeldBackClaimEndsWithItsTable) {
+    NEED_ASSETS();
+    StartDeal();
+    OwnHand({1, 2, 3});
+    Offer(CMJGameScene2::kClaimHu, 1, 40, {});
+    Reply(229080, 210050);
+    scene.OnBtnHu();
+    ASSERT_EQ(scene.IsPending(), 1);
+    ASSERT_EQ(scene.GetSelectMode(), 4);
+    scene.ResetTable();
+    EXPECT_EQ(scene.IsPending(), 0);
+    scene.ClockStart();
+    scene.SetClockHand(0);
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    scene.OnTurnTimer(10);
+    EXPECT_EQ(GotWord(229000, 3), 3);
+    OwnTurn(30);
+    Reply(221080, 10);
+    scene.OnBtnGang();
+    ASSERT_EQ(scene.GetSelectMode(), 2);
+    scene.OnBtnGang();
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+    EXPECT_EQ(scene.GetClaimCell(CMJGameScene2::kClaimGang), CMJGameScene2::kCellGang);
+    scene.OnBtnGang();
+    scene.OnCountdownEnd();
+    EXPECT_EQ(GotWord(221080, 26), 30);
+    EXPECT_EQ(scene.GetSelectMode(), 0);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong::test

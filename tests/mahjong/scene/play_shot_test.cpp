@@ -63,12 +63,6 @@ TEST_F(HandlerTest, PlayedTableShowsTheMeldTheShowcaseAndTheClock) {
     EXPECT_NE(centre, px[5] & 0xFFFFFF);
 }
 
-}  // namespace
-}  // namespace hqlv::mahjong::test
-
-namespace hqlv::mahjong::test {
-namespace {
-
 // The sort's sweep half way along the own hand: its sparks rise over the hand and fade. The
 // picture is kept for review as table-sort-sparks.png in the build folder.
 TEST_F(HandlerTest, SortSparksRiseOverTheOwnHand) {

@@ -11,6 +11,7 @@
 #include "engine/core/entity_kinds.h"
 #include "scene_fixture.h"
 #include "shot_util.h"
+#include "table_scene.h"
 
 namespace hqlv::mahjong::test {
 namespace {
@@ -68,15 +69,9 @@ TEST_F(SceneTest, TableAfterStartShowsTheDealtFacesReadableByMarker) {
     ASSERT_EQ(std::rename(part.c_str(), path.c_str()), 0);
 }
 
-}  // namespace
-}  // namespace hqlv::mahjong::test
-
-namespace hqlv::mahjong::test {
-namespace {
-
 // The toolbar's five buttons in a row over the cloth; the picture is kept for review as
 // table-toolbar.png in the build folder.
-TEST_F(SceneTest, ToolbarButtonsShowTheirFacesAndTheShotCaption) {
+TEST_F(TableTest, ToolbarButtonsShowTheirFacesAndTheShotCaption) {
     if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
     Start();
     engine::GameKernel& k = scene.GetKernel();
@@ -89,15 +84,7 @@ TEST_F(SceneTest, ToolbarButtonsShowTheirFacesAndTheShotCaption) {
         e->Show();
         e->ApplyTransform();
     }
-    std::vector<uint32_t> px(size_t(744) * 710, 0);
-    engine::DrawSurface surface{px.data(), 744, 710};
-    k.GetCanvas().SetFullScreenInvalidate(true);
-    k.GetCanvas().InvalidateAll();
-    EXPECT_GE(k.Render(surface), 0);
-    const std::string path = std::string(HQLV_BUILD_DIR) + "/table-toolbar.png";
-    const std::string part = path + "." + std::to_string(getpid());
-    EXPECT_TRUE(WritePng(part, px, 744, 710));
-    EXPECT_EQ(std::rename(part.c_str(), path.c_str()), 0);
+    const std::vector<uint32_t> px = Shoot("table-toolbar.png");
     // The 截屏 button (centre (260, 100), 30 × 30): its black caption is one line of size 8
     // in the middle, clear of the border on every side.
     int dark = 0;
