@@ -44,12 +44,12 @@ public:
     virtual CGameFrameWnd* CreateMainFrame();
 
     // ---- the virtual operations games override
+    // The playing word of the main frame's table pane; 0 without one.
+    int IsPlaying() override;
     // The router, the skin settings and the connection are the framework's own by default,
     // not none: start-up and shut-down call them unconditionally, and an application of the
     // framework alone then still connects, keeps its records from the framework's
     // notifications and loads its skin. A game returns its own.
-    // The playing word of the main frame's table pane; 0 without one.
-    int IsPlaying() override;
     virtual CGameNotifyHandler* GetGameNotify() { return notify_.get(); }
     virtual CSkinSettings* GetSkinSettings() { return skin_.get(); }
     virtual CGameConnection* GetConnection() { return conn_.get(); }

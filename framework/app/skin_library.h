@@ -36,7 +36,7 @@ public:
     // look, so none of them changes a window; the layer counts each call and keeps the
     // most recent ones for diagnostics (a window there is an identity, never used).
     enum class Call { kSkinWindow, kReleasePane, kDialogEraseBkgnd, kSkinControl, kBackgroundDC };
-    static constexpr int kCallKinds = 5;
+    static constexpr int kCallKinds = int(Call::kBackgroundDC) + 1;
     static constexpr size_t kRecentCalls = 64;
     struct CallTrace {
         Call call;

@@ -58,7 +58,7 @@ public:
     virtual void ClaimSilverReward(int index);
 
     // The pane's playing word: non-zero while a game runs at the table (the application's
-    // IsPlaying reads it). The framework never sets it; the games' panes do.
+    // IsPlaying reads it). The framework never sets it; it is for a game's pane to set.
     int GetPlaying() const { return playing_; }
     void SetPlaying(int playing) { playing_ = playing; }
 

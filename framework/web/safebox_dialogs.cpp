@@ -37,15 +37,9 @@ QFont DialogFont(int pixels) {
     return f;
 }
 
-std::function<void(QWidget*, int)>& SkinBackgroundObserver() {
-    static std::function<void(QWidget*, int)> observer;
-    return observer;
-}
-
 // The skin paints the background of every safe-box dialog but the keypad.
 void SkinDialogBackground(QDialog* dialog) {
     CSkinLibrary::instance().SetDialogEraseBkgnd(dialog, 1);
-    if (SkinBackgroundObserver()) SkinBackgroundObserver()(dialog, 1);
 }
 
 // The amount lists' items are 16 pixels high whatever the style would make them.
@@ -108,10 +102,6 @@ QPushButton* Button(QWidget* parent, const char* text, int id) {
 }
 
 }  // namespace
-
-void SetSkinBackgroundObserver(std::function<void(QWidget*, int)> observer) {
-    SkinBackgroundObserver() = std::move(observer);
-}
 
 bool HasDialogTemplate(int id) {
     return id >= 170 && id <= 175 && !MissingTemplates().count(id);

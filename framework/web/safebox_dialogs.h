@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,9 +28,7 @@ namespace hqlv::framework::web {
 class CHallHtmlCtrl;
 
 // Every dialog here but the soft keypad hands its background to the skin layer
-// (SetDialogEraseBkgnd with 1) as it is built; the observer, when set, sees each hand-over
-// (the skin layer keeps nothing that could be asked afterwards).
-void SetSkinBackgroundObserver(std::function<void(QWidget*, int)> observer);
+// (SetDialogEraseBkgnd with 1) as it is built.
 
 // The height of an item of the save and take dialogs' amount lists.
 inline constexpr int kAmountItemHeight = 16;

@@ -136,9 +136,10 @@ TEST_F(AppOperations, LeaveTableTellsTheTablePaneBetweenNoticeAndClose) {
     EXPECT_EQ(log, (Log{"leave 1001,3", "close"}));
 }
 
-// The application plays while its table pane's playing word says so; without a frame or
-// without a table pane of the framework's kind it does not.
-TEST_F(AppOperations, IsPlayingIsTheTablePanesPlayingWord) {
+// The application plays while its table pane's playing word says so, and the frame gives
+// that pane's size; without a frame or without a table pane of the framework's kind the
+// application does not play and the size is 0.
+TEST_F(AppOperations, IsPlayingAndTheSizeAreTheTablePanes) {
     Enter(0, 0, 0);
     EXPECT_EQ(app.IsPlaying(), 0);
     CGameTableView view(app);
@@ -148,6 +149,11 @@ TEST_F(AppOperations, IsPlayingIsTheTablePanesPlayingWord) {
     EXPECT_EQ(app.IsPlaying(), 0);
     view.SetPlaying(1);
     EXPECT_EQ(app.IsPlaying(), 1);
+    view.resize(321, 123);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(frame.GetTableViewWidth(), 321);
+    EXPECT_EQ(frame.GetTableViewHeight(), 123);
     // Room changes are refused while it plays.
     RoomRecord here, next;
     here.setWord(0, app.GetRoomID());
@@ -161,20 +167,10 @@ TEST_F(AppOperations, IsPlayingIsTheTablePanesPlayingWord) {
     Log log;
     LeavingTable hooksOnly(log);
     frame.table = &hooksOnly;
+    view.SetPlaying(1);
     EXPECT_EQ(app.IsPlaying(), 0);
-}
-
-TEST_F(AppOperations, TableViewSizeThroughTheFrame) {
-    PaneFrame frame(app);
     EXPECT_EQ(frame.GetTableViewWidth(), 0);
     EXPECT_EQ(frame.GetTableViewHeight(), 0);
-    CGameTableView view(app);
-    frame.table = &view;
-    view.resize(321, 123);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    EXPECT_EQ(frame.GetTableViewWidth(), 321);
-    EXPECT_EQ(frame.GetTableViewHeight(), 123);
 }
 
 // A looker-on, or a room where the safe box may not make up the difference, gets the

@@ -119,6 +119,8 @@ TEST(ReportList, InsertedColumnsGoBeforeThoseThere) {
     EXPECT_EQ(list.header()->sectionSize(5), 45);
     list.InsertColumns2({{"L", 30}});
     EXPECT_EQ(titles().front(), "L");
+    EXPECT_EQ(row->data(0, kItemDataRole).toInt(), 42);  // the item data stays in column 0
+    EXPECT_EQ(row->data(1, kItemDataRole), QVariant());
     EXPECT_EQ(list.headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
 }
 

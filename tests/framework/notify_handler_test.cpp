@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "builders.h"
+#include "platform/core/diag.h"
 
 namespace hqlv::framework {
 namespace {
@@ -434,15 +436,24 @@ TEST_F(Notify, TimeWindowBoxShowsForAnyCount) {
     } cases[] = {{0, 92, 0}, {-1, 92, 0}, {INT32_MIN, 92, 0}, {1, 92, 1},
                  {8, 92, 8}, {9, 92, 8},  {INT32_MAX, 92, 8}, {2, 64, 1},
                  {2, 63, 0}, {1, 12, 0},  {8, 91, 7}};
+    int cut = 0;  // the lines telling of windows named but not listed
+    struct Restore {
+        platform::DiagSink previous;
+        ~Restore() { platform::setDiagSink(previous); }
+    } restore{platform::setDiagSink([&](std::string_view line) {
+        cut += line.find("time windows named") != std::string_view::npos;
+    })};
     for (const Case& c : cases) {
         full.w(2, c.n);
         host.boxes.clear();
+        cut = 0;
         EXPECT_TRUE(handler.OnNotify(211137, full.data(), c.size)) << c.n << " " << c.size;
         ASSERT_EQ(host.boxes.size(), 1u) << c.n << " " << c.size;
         EXPECT_EQ(host.boxes[0].text, c.listed ? base + head + lines(c.listed) : base)
             << c.n << " " << c.size;
         EXPECT_EQ(host.boxes[0].extra, 12 * c.listed) << c.n << " " << c.size;
         EXPECT_EQ(host.boxes[0].seconds, 60);
+        EXPECT_EQ(cut, c.listed != std::max(c.n, 0) ? 1 : 0) << c.n << " " << c.size;
     }
 }
 

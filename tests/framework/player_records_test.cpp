@@ -98,42 +98,29 @@ TEST_F(Records, SeatAssignmentRefusesTooManyOrShort) {
     EXPECT_EQ(app.GetSeatUserID(0), 0);
 }
 
+// Only the players' chairs are bounded: the user's own chair is stored as the server sends
+// it, inside the table's range or on either side of it, and the players are placed the same.
 TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     Words b(68 + 136 * 3);
-    b.w(2, 33).w(3, 1).w(4, 3);
-    b.raw(68, Entry(50, 3, "a"));
-    b.raw(68 + 136, Entry(51, 9, "b"));  // outside the table: skipped
+    b.w(2, 33).w(4, 3);
+    b.raw(68, Entry(50, 7, "a"));
+    b.raw(68 + 136, Entry(51, 8, "b"));  // outside the table: skipped
     b.raw(68 + 272, Entry(52, 0, "c"));
-    ASSERT_TRUE(app.OnTableInfo(b.data(), b.size()));
-    EXPECT_EQ(app.GetChairNo(), 1);
-    EXPECT_EQ(app.GetTableNo(), 33);
-    EXPECT_EQ(app.GetSeatUserID(3), 50);
-    EXPECT_EQ(app.GetSeatUserID(0), 52);
-    EXPECT_EQ(app.GetPlayerRecord(51), nullptr);
+    for (int own : {-1, 1, 8}) {
+        b.w(3, own);
+        ASSERT_TRUE(app.OnTableInfo(b.data(), b.size())) << own;
+        EXPECT_EQ(app.GetChairNo(), own);
+        EXPECT_EQ(app.GetTableNo(), 33);
+        EXPECT_EQ(app.GetSeatUserID(7), 50);
+        EXPECT_EQ(app.GetSeatUserID(0), 52);
+        EXPECT_EQ(app.GetPlayerRecord(51), nullptr);
+    }
     EXPECT_FALSE(app.OnTableInfo(b.data(), 67));
     // Table words up to the record's last one; past it nothing is kept.
     const size_t last = kTableRecordBytes / 4 - 1;
     for (size_t i : {last, last + 1}) app.SetTableWord(i, 0x1020304);
     EXPECT_EQ(app.TableWord(last), 0x1020304);
     EXPECT_EQ(app.TableWord(last + 1), 0);
-}
-
-// Only the players' chairs are bounded: the user's own chair is stored as the server sends
-// it, on each side of the table's range, and the players' records are placed all the same.
-TEST_F(Records, TableInfoStoresTheOwnChairEvenOutsideTheTable) {
-    Words b(68 + 136 * 2);
-    b.w(2, 40).w(4, 2);
-    b.raw(68, Entry(60, 0, "a"));
-    b.raw(68 + 136, Entry(61, 7, "b"));
-    for (int chair : {-1, 0, 7, 8}) {
-        b.w(3, chair);
-        ASSERT_TRUE(app.OnTableInfo(b.data(), b.size())) << chair;
-        EXPECT_EQ(app.GetChairNo(), chair);
-        EXPECT_EQ(app.GetTableNo(), 40);
-        EXPECT_EQ(app.TableWord(2), 2);
-        EXPECT_EQ(app.GetSeatUserID(0), 60);
-        EXPECT_EQ(app.GetSeatUserID(7), 61);
-    }
 }
 
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
@@ -307,6 +294,7 @@ TEST_F(Records, FindRoomTakesTheOwnSeatedRecordNotTheLookerOnOne) {
     looker.setWord(PlayerRecord::kScore, 40);
     ASSERT_NE(app.AddLookerOn(looker), nullptr);
     ASSERT_EQ(app.GetSeatedRecord(1001), nullptr);
+    EXPECT_EQ(app.GetSeatedRecord(0), nullptr);  // no user, though the empty chairs hold 0
     ASSERT_EQ(app.GetSeatedRecord(7)->word(PlayerRecord::kSilver), 900);
     RoomRecord here, next;
     here.setWord(0, 20);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <regex>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "builders.h"
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
+#include "framework/app/settings_files.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "framework/hall/hall_records.h"
@@ -29,6 +31,7 @@
 #include "framework/panes/msgbox_dlg.h"
 #include "framework/panes/table_view.h"
 #include "framework/widgets/owner_draw_menu.h"
+#include "hqlv/config.h"
 #include "netlib/log.h"
 #include "netlib/message.h"
 #include "platform/core/bytes.h"
@@ -574,6 +577,14 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     EXPECT_EQ(a, 30);
     EXPECT_EQ(b, 40);
     EXPECT_EQ(url.rfind("http://a/r?c=1&v_sign=", 0), 0u) << url;
+    // The recharge link is signed with the build's key, the one the deployment checks it by.
+    const size_t time = url.find("&unix_time=");
+    ASSERT_NE(time, std::string::npos) << url;
+    const SignedLinkInput signedBy{0,    77, "HqLv", 1001, std::atoll(url.c_str() + time + 11),
+                                   HQLV_LINK_SIGN_KEY};
+    EXPECT_EQ(url.substr(std::strlen("http://a/r?c=1"), RechargeSignature(signedBy).size()),
+              RechargeSignature(signedBy))
+        << url;
     // No hall window: the sign is empty, the rest is there.
     EXPECT_NE(url.find("&uid=1001&sign=&game_id=77&game_code=HqLv&hall_id=0"), std::string::npos)
         << url;
