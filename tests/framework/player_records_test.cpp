@@ -123,6 +123,17 @@ TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     EXPECT_EQ(app.TableWord(last + 1), 0);
 }
 
+// A full table at its exact size is taken; a byte short of it, or a ninth player, is not.
+TEST_F(Records, TableInfoFullTableAtExactSize) {
+    for (const auto& [n, cut, ok] : {std::tuple{9, 0, false}, {8, 1, false}, {8, 0, true}}) {
+        Words b(68 + 136 * size_t(n));
+        b.w(2, 40).w(4, n);
+        for (int i = 0; i < 8; ++i) b.raw(68 + 136 * size_t(i), Entry(60 + i, i, "p"));
+        EXPECT_EQ(app.OnTableInfo(b.data(), b.size() - size_t(cut)), ok) << n << " " << cut;
+        EXPECT_EQ(app.GetSeatUserID(7), ok ? 67 : 0) << n << " " << cut;
+    }
+}
+
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
     struct WithBlock : CGameAppData {
         using CGameAppData::CGameAppData;
