@@ -51,6 +51,7 @@ TEST(ChatInput, CutToSixtyOneGbkBytesOnACharacter) {
         {std::string(59, 'a') + "字", std::string(59, 'a') + "字"},   // exactly 61
         {std::string(59, 'a') + "！b", std::string(59, 'a') + "！"},  // a lead byte of 0xEF
         {a60 + "\xF0\x9F\x98\x80x", a60 + "\xF0\x9F\x98\x80"},        // no GBK form: one '?'
+        {a60 + "\xE0\xA0\x80x", a60 + "\xE0\xA0\x80"},  // a lead byte of 0xE0, no GBK form
     };
     for (const auto& c : cases) EXPECT_EQ(ChatInputText(c.in), c.want) << c.in;
 }
