@@ -209,11 +209,11 @@ TEST(ReportList, RightPressesOnRowsOnlyAndEveryContextMenuOnce) {
     int menus = 0;
     bool keyboard = true;
     list.onContextMenu = [&](const QPoint&, bool k) { ++menus, keyboard = k; };
-    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center());
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center(), list.viewport()->mapToGlobal(r0.center()));
     QApplication::sendEvent(list.viewport(), &mouse);
     EXPECT_EQ(menus, 1);
     EXPECT_FALSE(keyboard);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), list.mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(&list, &key);
     EXPECT_EQ(menus, 2);
     EXPECT_TRUE(keyboard);
@@ -775,7 +775,7 @@ TEST(OwnerDrawMenu, LoadMenuByResourceName) {
         EXPECT_FALSE(menu.LoadMenu(name)) << name;
         EXPECT_EQ(menu.itemCount(), 0) << name;
     }
-    MenuTemplate tool = {{kMfPopup, 0, "amounts", {{0, 301, "一\tCtrl+1"}, {kMfEnd, 302, "二"}}}};
+    MenuTemplate tool = {{kMfPopup, 0, "amounts", {{0, 301, "一\tCtrl+1", {}}, {kMfEnd, 302, "二", {}}}}};
     RegisterMenuResource("ToolMenu", tool);
     for (const char* name : {"ToolMenu", "TOOLMENU", "toolmenu"}) {
         COwnerDrawMenu menu;

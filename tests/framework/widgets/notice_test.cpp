@@ -160,7 +160,9 @@ TEST_F(NoticeDownloads, FiveRedirectsAreFollowedASixthIsNot) {
         r->path = name + "0";  // "<base>/<name>0"
         EXPECT_EQ(RunNoticeDownload(*r), hops == 5) << r->error;
         EXPECT_EQ(std::filesystem::exists(r->localFile), hops == 5);
-        if (hops == 5) EXPECT_EQ(TakeNoticeText(*r), "<notify>far");
+        if (hops == 5) {
+            EXPECT_EQ(TakeNoticeText(*r), "<notify>far");
+        }
     }
 }
 
