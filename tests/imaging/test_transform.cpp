@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "imaging/raster.h"
 
 using namespace hqlv::imaging;
@@ -12,7 +14,24 @@ RGBQUAD rgb(uint8_t r, uint8_t g, uint8_t b) {
     c.rgbBlue = b;
     return c;
 }
+
+// While above zero, the next nothrow array allocations fail, one per count.
+thread_local int failNothrowArrays = 0;
 }  // namespace
+
+// The transforms take their working rows from the nothrow array form: a test can make them
+// fail without running out of memory.
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+    if (failNothrowArrays > 0) {
+        --failNothrowArrays;
+        return nullptr;
+    }
+    try {
+        return ::operator new[](n);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 TEST(Transform, FlipSwapsRowsAndAlpha) {
     CRaster one(2, 1, 8, 0);
@@ -33,6 +52,21 @@ TEST(Transform, FlipSwapsRowsAndAlpha) {
     CRaster empty;
     EXPECT_FALSE(empty.Flip());
     EXPECT_FALSE(empty.Negative());
+}
+
+TEST(Transform, FlipWithoutAWorkingRowFailsAndLeavesTheImage) {
+    CRaster img(2, 2, 8, 0);
+    img.AlphaCreate();
+    img.SetPixelIndex(0, 0, 1);
+    img.AlphaSet(0, 0, 9);
+    failNothrowArrays = 1;
+    EXPECT_FALSE(img.Flip());
+    EXPECT_EQ(img.GetPixelIndex(0, 0), 1);
+    EXPECT_EQ(img.AlphaGet(0, 0), 9);
+    failNothrowArrays = 1;
+    EXPECT_FALSE(img.AlphaFlip());
+    EXPECT_EQ(img.AlphaGet(0, 0), 9);
+    failNothrowArrays = 0;
 }
 
 TEST(Transform, MirrorAtEveryDepthDropsFrames) {

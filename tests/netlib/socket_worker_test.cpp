@@ -55,6 +55,8 @@ TEST(SocketRecords, FindAndFirstAnswerTheKeyWithTheRecord) {
 // Counts the socket's reads and sends and the threads its worker runs on.
 class Watched : public CYrnSocket {
 public:
+    // The worker calls the overrides below: it stops before their members go.
+    ~Watched() override { Close(); }
     using CYrnSocket::ReadAvailable;
     ssize_t Receive(int socket, uint8_t* buffer, size_t length, const std::string& host,
                     int port) override {
@@ -143,6 +145,7 @@ TEST(SocketWorker, AWorkerWithoutItsWindowLeavesTheStartUnansweredAndTheConnectF
 // The worker leaves the socket's bytes to the test, which reads them with ReadAvailable.
 class ManualReader : public Watched {
 public:
+    ~ManualReader() override { Close(); }
     int OnRead() override {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return 1;
@@ -225,6 +228,7 @@ TEST(SocketWorker, ReadAvailableFillsTheRecordAndNamesItUnderItsKey) {
 // thread's wait pump runs while it waits to post the start message.
 class StopWhileStarting : public CYrnSocket {
 public:
+    ~StopWhileStarting() override { Close(); }
     void OnNetworkEvent(const hqlv::platform::Message& msg) override {
         {
             std::lock_guard g(mu);
