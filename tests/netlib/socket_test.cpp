@@ -98,6 +98,11 @@ std::unique_ptr<Peer> connectTo(CYrnSocket& s, Listener& l, Owner& owner) {
 // request can take the response slot while the older answer is still being stored.
 class HeldStore : public CYrnSocket {
 public:
+    // The worker must stop before the mutex and the flags it waits on go.
+    ~HeldStore() override {
+        release();
+        Close();
+    }
     int StoreResponse(const CYrnBuffer& message, YrnConnection& record) override {
         {
             std::unique_lock lk(mu_);
