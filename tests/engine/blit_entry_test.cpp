@@ -372,44 +372,14 @@ std::vector<uint32_t> Background() {
 }
 
 // A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0)
-// towards the destination draws nothing in any loop. With a tint the same factor paints the
-// tint colour (the loops of the faded regime), and the per-pixel-alpha loops outside the
-// faded regime (alpha exactly 0 with a tint, unrotated) draw with the samples' own alpha.
+// towards the destination draws nothing in any loop. With a tint the same factor paints
+// every sample the loop draws in the tint colour faded with k = 0: (tint × 255) >> 8 in each
+// byte, alpha 255, and nothing else changes (the loops of the faded regime, which the rotated
+// per-pixel-alpha loops take also at alpha 0). The unrotated per-pixel-alpha loops outside the
+// faded regime (alpha exactly 0 with a tint) draw with the samples' own alpha.
 TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
-    const LoopFamily loops;
-    const std::vector<uint32_t> bg = Background();
-    for (double alpha : {0.0, 0.001, 1.0 / 256}) {
-        for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {
-            const bool tinted = tint != kNoColour;
-            const bool ownAlphaRegime = alpha == 0.0 && tinted;
-            // The loops of the faded regime that paint towards the tint.
-            const bool paintsTint = tinted && alpha > 0.0;
-            for (int loop = 0; loop < 14; ++loop) {
-                Surface s(12, 12);
-                s.px = bg;
-                loops.Run(loop, s, alpha, tint);
-                bool mayDraw = false;
-                if (loop == 0 || loop == 1 || loop == 6 || loop == 7) mayDraw = paintsTint;
-                if (loop == 2 || loop == 3 || loop == 8 || loop == 9)
-                    mayDraw = ownAlphaRegime || paintsTint;
-                if (loop == 4 || loop == 10) mayDraw = tinted;  // faded regime takes in alpha 0
-                if (mayDraw) {
-                    EXPECT_NE(s.px, bg) << "loop " << loop << " alpha " << alpha;
-                } else {
-                    EXPECT_EQ(s.px, bg)
-                        << "loop " << loop << " alpha " << alpha << " tint " << std::hex << tint;
-                }
-            }
-        }
-    }
-}
-
-// With a tint, a fade of factor 0 paints every sample the loop draws in the tint colour
-// faded with k = 0: (tint × 255) >> 8 in each byte, alpha 255; nothing else changes.
-TEST(BlitEntrySelection, TintedFadesOfFactorZeroPaintTheTint) {
     const LoopFamily L;
     const std::vector<uint32_t> bg = Background();
-    const uint32_t tint = 0x00405060u;  // threshold 0
     const uint32_t painted = Px(0x40 * 255 / 256, 0x50 * 255 / 256, 0x60 * 255 / 256, 255);
     // Whether source sample i is drawn; the destination alpha matters only onto opaque.
     auto drawn = [&](int loop, size_t i, uint32_t dst) {
@@ -434,28 +404,41 @@ TEST(BlitEntrySelection, TintedFadesOfFactorZeroPaintTheTint) {
                 return L.pairs[i * 2] != 5 && L.pairs[i * 2 + 1] != 0;
         }
     };
-    for (double alpha : {0.001, 1.0 / 256, 0.0}) {
-        for (int loop : {0, 1, 2, 3, 4, 6, 7, 8, 9, 10}) {
-            // At alpha exactly 0 only the rotated per-pixel-alpha loops paint the tint.
-            if (alpha == 0.0 && loop != 4 && loop != 10) continue;
-            Surface s(12, 12);
-            s.px = bg;
-            L.Run(loop, s, alpha, tint);
-            int count = 0;
-            for (int y = 0; y < 12; ++y) {
-                for (int x = 0; x < 12; ++x) {
-                    const uint32_t before = bg[size_t(y) * 12 + x];
-                    int col = x - 2, row = y - 3;
-                    bool inside = col >= 0 && col < L.W && row >= 0 && row < L.H;
-                    if (LoopFamily::Rotated(loop))
-                        inside = RefNearest(40.0, L.W, L.H, x, y, col, row);
-                    const bool paint = inside && drawn(loop, size_t(row) * L.W + col, before);
-                    count += paint;
-                    EXPECT_EQ(s.at(x, y), paint ? painted : before)
-                        << "loop " << loop << " alpha " << alpha << " at " << x << "," << y;
+    for (double alpha : {0.0, 0.001, 1.0 / 256}) {
+        for (uint32_t tint : {uint32_t(kNoColour), 0x00405060u}) {  // the tint's threshold is 0
+            const bool tinted = tint != kNoColour;
+            for (int loop = 0; loop < 14; ++loop) {
+                SCOPED_TRACE("loop " + std::to_string(loop) + " alpha " + std::to_string(alpha) +
+                             (tinted ? " tinted" : ""));
+                Surface s(12, 12);
+                s.px = bg;
+                L.Run(loop, s, alpha, tint);
+                const bool perPixelAlpha = loop == 2 || loop == 3 || loop == 8 || loop == 9;
+                if (tinted && alpha == 0.0 && perPixelAlpha) {
+                    EXPECT_NE(s.px, bg);
+                    continue;
                 }
+                const bool paintsTint =
+                    tinted && loop <= 10 && loop != 5 && (alpha > 0.0 || loop == 4 || loop == 10);
+                if (!paintsTint) {
+                    EXPECT_EQ(s.px, bg);
+                    continue;
+                }
+                int count = 0;
+                for (int y = 0; y < 12; ++y) {
+                    for (int x = 0; x < 12; ++x) {
+                        const uint32_t before = bg[size_t(y) * 12 + x];
+                        int col = x - 2, row = y - 3;
+                        bool inside = col >= 0 && col < L.W && row >= 0 && row < L.H;
+                        if (LoopFamily::Rotated(loop))
+                            inside = RefNearest(40.0, L.W, L.H, x, y, col, row);
+                        const bool paint = inside && drawn(loop, size_t(row) * L.W + col, before);
+                        count += paint;
+                        EXPECT_EQ(s.at(x, y), paint ? painted : before) << " at " << x << "," << y;
+                    }
+                }
+                EXPECT_GT(count, 4);
             }
-            EXPECT_GT(count, 4) << "loop " << loop;
         }
     }
 }

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <climits>
 #include <ctime>
+#include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -47,8 +49,9 @@ struct RecordingConnection : CGameConnection {
 struct TestApp : CGameApp {
     using CGameApp::CGameApp;
     void SetFrame(CGameFrameWnd* f) { frame_ = f; }
-    void RecordConnection(Log& log) {
-        conn_ = std::make_unique<RecordingConnection>(connHost_.get(), log);
+    template <class Connection, class... Args>
+    void Connect(Args&... args) {
+        conn_ = std::make_unique<Connection>(connHost_.get(), args...);
     }
 };
 
@@ -85,7 +88,7 @@ protected:
         for (QWidget* w : QApplication::topLevelWidgets())
             if (dynamic_cast<CGameMsgBoxModelessDlg*>(w)) delete w;
     }
-    void Enter(int lookerOn, int optionA, int optionB) {
+    void Enter(int lookerOn = 0, int optionA = 0, int optionB = 0) {
         testing::EntryLine e;
         e.chairNo = 3;
         e.lookerOn = lookerOn;
@@ -121,9 +124,9 @@ protected:
 // Leaving: the leave notice, then the table pane's leave hook, then the connection closes;
 // without a frame the notice and the close still go.
 TEST_F(AppOperations, LeaveTableTellsTheTablePaneBetweenNoticeAndClose) {
-    Enter(0, 0, 0);
+    Enter();
     Log log;
-    app.RecordConnection(log);
+    app.Connect<RecordingConnection>(log);
     LeavingTable table(log);
     PaneFrame frame(app);
     frame.table = &table;
@@ -140,7 +143,7 @@ TEST_F(AppOperations, LeaveTableTellsTheTablePaneBetweenNoticeAndClose) {
 // that pane's size; without a frame or without a table pane of the framework's kind the
 // application does not play and the size is 0.
 TEST_F(AppOperations, IsPlayingAndTheSizeAreTheTablePanes) {
-    Enter(0, 0, 0);
+    Enter();
     EXPECT_EQ(app.IsPlaying(), 0);
     CGameTableView view(app);
     PaneFrame frame(app);
@@ -184,13 +187,10 @@ TEST_F(AppOperations, SilverBoundsOutsideTheSafeBoxOfferAreANotice) {
     app.CheckSilverTooMuch(much.data(), much.size());
     auto boxes = ModelessBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    std::vector<std::string> texts;
-    for (auto* b : boxes) texts.push_back(b->textItem()->text().toStdString());
-    std::sort(texts.begin(), texts.end());
-    std::vector<std::string> want{"客官您的银子不够啦，取点银子再来吧！",
-                                  "客官，您的银子也太多了，快去存起来吧！"};
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(texts, want);
+    std::set<std::string> texts;
+    for (auto* b : boxes) texts.insert(b->textItem()->text().toStdString());
+    EXPECT_EQ(texts, (std::set<std::string>{"客官您的银子不够啦，取点银子再来吧！",
+                                            "客官，您的银子也太多了，快去存起来吧！"}));
     EXPECT_EQ(boxes[0]->GetSeconds(), 10);
     app.CheckSilverTooLittle(little.data(), 15);
     app.CheckSilverTooMuch(nullptr, 16);
@@ -224,7 +224,7 @@ TEST_F(AppOperations, SilverBoundsOfferTheSafeBoxAndMoveToTheBound) {
 
 // The silver reward's failure box is the platform's box owned by the table pane.
 TEST_F(AppOperations, SilverRewardFailureBoxIsOwnedByTheTablePane) {
-    Enter(0, 0, 0);
+    Enter();
     std::mutex mu;
     std::vector<std::string> lines;
     platform::DiagSink previous = platform::setDiagSink([&](std::string_view line) {
@@ -264,16 +264,12 @@ TEST_F(AppOperations, ExitClosesTheLogLastSoTheShutdownLinesAreKept) {
         using CGameConnection::CGameConnection;
         void Disconnect() override { platform::diag("connection closed on the way out"); }
     };
-    struct ExitApp : TestApp {
-        using TestApp::TestApp;
-        void Say() { conn_ = std::make_unique<SayingConnection>(connHost_.get()); }
-    } exiting("HqLv", 21303, 2, 1);
-    exiting.Say();
+    app.Connect<SayingConnection>();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     netlib::YrnLogSetFolder(dir.path().toStdString());
     netlib::YrnLogOpen("Game", 0xA001D);
-    exiting.ExitInstance();
+    app.ExitInstance();
     platform::diag("after the close");
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -288,7 +284,7 @@ TEST_F(AppOperations, ExitClosesTheLogLastSoTheShutdownLinesAreKept) {
 // An application of the framework alone has a router, skin settings and a connection of its
 // own: the framework's notifications keep its records without a game's router.
 TEST_F(AppOperations, TheFrameworkSuppliesItsOwnRouterSkinAndConnection) {
-    Enter(0, 0, 0);
+    Enter();
     ASSERT_NE(app.GetSkinSettings(), nullptr);
     ASSERT_NE(app.GetConnection(), nullptr);
     CGameNotifyHandler* router = app.GetGameNotify();
