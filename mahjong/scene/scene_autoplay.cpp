@@ -142,10 +142,14 @@ void CMJGameScene2::OnTurnTimer(uint32_t id) {
     if (!m_pHost || !m_pHost->IsPlaying() || m_pHost->GetCmdField8()) return;
     // Only when nothing changed since the countdown ended: the seat before the own seat
     // still holds the turn, in the same state, with no time left; and no own claim waits for
-    // the server's answer, which decides the turn itself.
+    // the server's answer, which decides the turn itself. A claim waits by its pending word
+    // together with its selection mode: a pending word left behind without one (the repeat at
+    // the countdown's end was refused, or a discard closed the claim window) has no claim that
+    // anything could still finish, and holding the request back for it would leave a silent
+    // seat before the own seat, and with it the own turn, waiting for good.
     const bool drawn = m_tiles.m_hands[0][0].bPresent != 0;
-    if (QZ_GetPointTo() != 0 || GetCountdown() != 0 || m_bPending != 0 || drawn != (id == 11))
-        return;
+    const bool claimWaits = m_bPending != 0 && m_nSelectMode != 0;
+    if (QZ_GetPointTo() != 0 || GetCountdown() != 0 || claimWaits || drawn != (id == 11)) return;
     if (id == 10)
         SendAutoAction10();
     else

@@ -319,8 +319,10 @@ TEST_F(AutoPlay, SilentSeatRequestsWaitWhileAnOwnClaimIsPending) {
         scene.OnCountdownEnd();
         ASSERT_EQ(play.timers.back() / 100000, timer);
         scene.SetPending(1);
+        scene.SetSelectMode(timer == 10 ? 1 : 4);
         scene.OnTurnTimer(uint32_t(timer));
         scene.SetPending(0);
+        scene.SetSelectMode(0);
         EXPECT_EQ(scene.GetTurnTimer(uint32_t(timer)), 0u);  // gone all the same
     }
     EXPECT_EQ(scene.SendHu(), 10);  // the requests sent before it have arrived
@@ -335,6 +337,28 @@ TEST_F(AutoPlay, SilentSeatRequestsWaitWhileAnOwnClaimIsPending) {
     EXPECT_EQ(scene.SendHu(), 10);
     EXPECT_EQ(Count(229000), 1);
     EXPECT_EQ(Count(221080), 1);
+}
+
+// A held-back peng whose repeat the server refuses leaves its pending word without a claim
+// to finish: the silent seat before the own seat is acted for all the same.
+TEST_F(AutoPlay, APendingWordWithoutItsClaimHoldsTheSilentSeatBackNoLonger) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    OwnHand({49, 58, 1, 2});
+    Offer(1, 1, 40, {49, 58});
+    scene.ShowClaimButton(1, 1);
+    Reply(229025, 210050);
+    Dispatch(210026);
+    ASSERT_EQ(scene.IsPending(), 1);
+    scene.SetClockHand(0);
+    scene.SetCountdown(0);
+    Reply(229025, 229999);
+    scene.OnCountdownEnd();
+    ASSERT_EQ(Count(229025), 2);
+    ASSERT_EQ(scene.GetSelectMode(), 0);
+    scene.OnTurnTimer(10);
+    EXPECT_EQ(GotWord(229000, 3), 3);
 }
 
 // A claim held back when its deal ends (here the own win on a discard) waits for nothing on

@@ -92,6 +92,14 @@ TEST_F(GdiMouseTest, InTheHandBesideTheTilesTheSelectedTileGoesDownSilently) {
     scene.GdiMouseMove(0, h.left + 1, Y());
     EXPECT_TRUE(host.sounds.empty());
     EXPECT_EQ(dc.invalidated, redraws + 1);
+    // The drawn tile, the row's first record, goes down the same way, in the hand and off it.
+    OwnTurn();
+    for (int x : {h.left, h.left - 1}) {
+        ASSERT_EQ(scene.HitTestOwnHand(x, Y()), -1) << x;
+        Hand(3)[0].bSelected = 1;
+        scene.GdiMouseMove(0, x, Y());
+        EXPECT_EQ(Hand(3)[0].bSelected, 0) << x;
+    }
 }
 
 TEST_F(GdiMouseTest, LookerOnAndWaitingActionIgnoreTheMouse) {
