@@ -296,8 +296,10 @@ int CYrnSocket::WaitFirstData(int timeoutMs, const std::string& host, int port) 
     YrnConnectionPtr rec = FindConnection(host, port);
     if (!rec) return 0;
     std::unique_lock lk(sigLock_);
+    // A stream that ended before any data (the peer closed at once) never brings its first
+    // data: the wait fails then rather than at the end of its time.
     if (!platform::waitForPumped(sigCv_, lk, timeoutMs,
-                                 [&] { return rec->eventSet || stopped_; }) ||
+                                 [&] { return rec->eventSet || stopped_ || broken_; }) ||
         !rec->eventSet)
         return 0;
     rec->eventSet = false;

@@ -799,6 +799,21 @@ TEST(SocketConnect, FirstDataMode) {
     EXPECT_EQ(s2.Connect("127.0.0.1", quiet.port(), 2, 0, owner.thread(), 1, nullptr, 0, 200), 0);
     EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(190));
     s2.Close();
+
+    // A peer that closes at once: the wait fails as the stream ends, not when its long time
+    // runs out.
+    Listener closing;
+    std::thread closer([&] {
+        int fd = closing.accept();
+        if (fd >= 0) ::close(fd);
+    });
+    CYrnSocket s3;
+    t0 = Clock::now();
+    EXPECT_EQ(s3.Connect("127.0.0.1", closing.port(), 2, 0, owner.thread(), 1, nullptr, 0, 20000),
+              0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+    closer.join();
+    s3.Close();
 }
 
 TEST(SocketConnect, UndeliverableMessagesAreFreed) {
