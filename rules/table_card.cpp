@@ -152,6 +152,10 @@ int32_t CCardTable::ShuffleSeed() const {
 void CCardTable::Shuffle() {
     std::vector<int32_t> order;
     RandomPermutation(order, card_.tileTotal, ShuffleSeed());
+    BuildWall(order);
+}
+
+void CCardTable::BuildWall(std::vector<int32_t>& order) {
     order.resize(static_cast<size_t>(card_.tileTotal));
     LoadTestDeal(order);
     BuildTileSet(order);

@@ -111,6 +111,9 @@ public:
     // The shuffle's seed: the first plus 10 times the second further value of the player in
     // chair 0 (0 for an empty chair), taken modulo 2^32.
     int32_t ShuffleSeed() const;
+    // A shuffled order made into the wall: cut to the tile total, through the test deal, built
+    // into the tile set.
+    void BuildWall(std::vector<int32_t>& order);
     void BuildTileSet(const std::vector<int32_t>& ids);
     // Under "Made" != 0 the "Total" list replaces the leading entries of ids, one per field up
     // to the first empty one, when every field is a tile id and the ids stay a permutation of

@@ -241,9 +241,7 @@ int32_t CMJTableEx::ShuffleWall(std::vector<int32_t>& array, int32_t n, int32_t 
 void CMJTableEx::Shuffle() {
     std::vector<int32_t> order;
     ShuffleWall(order, card_.tileTotal, ShuffleSeed(), 0);
-    order.resize(static_cast<size_t>(card_.tileTotal));
-    LoadTestDeal(order);
-    BuildTileSet(order);
+    BuildWall(order);
 }
 
 int32_t CMJTableEx::IsCompleteSet() const {
