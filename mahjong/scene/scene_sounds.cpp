@@ -132,12 +132,10 @@ void CMJGameScene2::RollDice() {
         // Only faces 1 to 6 exist; another value rolls nothing.
         if (!dice[i] || values[i] < 1 || values[i] > 6) continue;
         const int index = (i % 2 ? 6 : 0) + values[i] - 1;
-        auto& face = m_diceFaces[size_t(index)];
-        if (!face) {
-            face = std::make_unique<engine::FrameSequence>();
-            face->Build(9, Picture("骰子" + std::to_string(index + 1)), 106, 99, 60);
-        }
-        dice[i]->SetFrames(face.get(), 1.0, 4);
+        // The twelve sequences are made with the dice themselves (CreateDiceEntities).
+        engine::FrameSequence* face = m_diceFaces[size_t(index)].get();
+        if (!face) continue;
+        dice[i]->SetFrames(face, 1.0, 4);
     }
     if (!k) return;
     const uint32_t event = m_made.diceEvents[0];
