@@ -129,6 +129,17 @@ public:
         melds_[chair][list].push_back(m);
     }
 
+    // Chair 0 holds a pung of 21 and the fourth 21, which it asks to add to the pung; chair 2
+    // waits on 21 (or 24) through 22-23. The request (its own chair as the other one) is
+    // neither checked nor recorded; its tile is the fourth 21.
+    MJRequest AddedKongOf21() {
+        Lay(0, kPeng, 21, 1);
+        const int32_t fourth = GiveOne(0, 21);
+        Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        const Meld& m = Melds(0, kPeng)[0];
+        return MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    }
+
     // A discard of the kind by the chair (a played tile), without the claim window's flags.
     int32_t Played(int32_t chair, int kind) {
         const int32_t id = WallTile(kind);

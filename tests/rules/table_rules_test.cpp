@@ -183,11 +183,8 @@ TEST(Settlement, AConcealedKongCreatesNoPointsAtAnyTableSize) {
 TEST(RobbingList, TheHeadNamesTheKongsKindNotAHandTile) {
     // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 through 22-23.
     Rig s;
-    s.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = s.GiveOne(0, 21);
-    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = s.Melds(0, kPeng)[0];
-    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    const MJRequest bu = s.AddedKongOf21();
+    const int32_t t4 = bu.tile();
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
     int32_t out[8] = {};

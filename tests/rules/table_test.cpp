@@ -708,12 +708,10 @@ TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
     EXPECT_EQ(r.ClaimPriority(INT32_MAX, 0, 4), 100);
     EXPECT_EQ(r.ClaimPriority(2, -1, 1), 200);
     // The kong's and the several winners' waits take such a request without harm.
-    r.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = r.GiveOne(0, 21);
-    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = r.Melds(0, kPeng)[0];
-    auto bu = MJRequest::Meld(0, INT32_MAX, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
-    r.RecordGang(MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    const MJRequest recorded = r.AddedKongOf21();
+    r.RecordGang(recorded);
+    MJRequest bu = recorded;  // the same kong, asked for with such a discarder
+    bu.w[4] = INT32_MAX;
     EXPECT_EQ(r.SomeoneCanRobGang(bu), 1);
     EXPECT_EQ(r.WaitOpe(0), 300);
 }
@@ -1293,11 +1291,8 @@ TEST(CommonTable, StartedWithinBaseStakeAndRoomFeeModeOne) {
 TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 (or 24) through 22-23.
     Rig s;
-    s.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = s.GiveOne(0, 21);
-    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = s.Melds(0, kPeng)[0];
-    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    const MJRequest bu = s.AddedKongOf21();
+    const int32_t t4 = bu.tile();
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
     // The declarer cannot rob its own kong, though the tile would win its hand.
