@@ -140,6 +140,16 @@ public:
         return MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
     }
 
+    // Chair 3 discards a 9 of the second suit: chair 2 may pung it, chair 1 win on it. The pung
+    // request of chair 2.
+    MJRequest PungBehindAWin() {
+        const auto h = Give(2, {19, 19});
+        Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
+        auto t = Give(3, {19});
+        Discard(3, &t[0], 1);
+        return MJRequest::Meld(2, 3, t[0], h[0], h[1]);
+    }
+
     // A discard of the kind by the chair (a played tile), without the claim window's flags.
     int32_t Played(int32_t chair, int kind) {
         const int32_t id = WallTile(kind);

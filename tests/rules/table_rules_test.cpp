@@ -213,14 +213,9 @@ TEST(RobbingList, TheHeadNamesTheKongsKindNotAHandTile) {
 // --- Claim waiting -------------------------------------------------------------------------
 
 TEST(ClaimWaiting, AnAnsweredChairsFlagsStillOutrankARequest) {
-    // Chair 3 discards a 19: chair 2 may pung it, chair 1 win on it.
     Rig r;
-    const auto h = r.Give(2, {19, 19});
-    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
-    auto t = r.Give(3, {19});
-    r.Discard(3, &t[0], 1);
+    const MJRequest pung = r.PungBehindAWin();
     r.OpenClaimWindow();
-    const auto pung = MJRequest::Meld(2, 3, t[0], h[0], h[1]);
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     // Chair 1 has answered: it asked for its win, which waits.
     r.passed_[1] = 1;

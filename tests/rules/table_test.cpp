@@ -576,22 +576,12 @@ TEST(MJTable, ClaimWindowWaitsForThePrevChairSoItsOfferIsNotLost) {
     EXPECT_TRUE(r.IsClaimWindowOver(0));
 }
 
-// Chair 3 discards a 9 of the second suit: chair 2 may pung it, chair 1 win on it. The pung
-// request of chair 2.
-MJRequest PungBehindAWin(Rig& r) {
-    const auto h = r.Give(2, {19, 19});
-    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
-    auto t = r.Give(3, {19});
-    r.Discard(3, &t[0], 1);
-    return MJRequest::Meld(2, 3, t[0], h[0], h[1]);
-}
-
 // A claim that waits holds the window until its claimant comes back; one that never comes
 // back would hold it, and the deal, for ever: it is dropped two seconds after the claim time.
 TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     FixedTick clock;
     Rig r;
-    const MJRequest pung = PungBehindAWin(r);
+    const MJRequest pung = r.PungBehindAWin();
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     ASSERT_TRUE(r.ClaimFlags(2) & 1);
     // The pung must wait for the win claim: its priority holds the window.
@@ -609,7 +599,7 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
 TEST(MJTable, AnAnsweredChairsFlagsHoldTheWindowUntilTheClaimTime) {
     FixedTick clock;
     Rig r;
-    const MJRequest pung = PungBehindAWin(r);
+    const MJRequest pung = r.PungBehindAWin();
     // Late in the claim time the pung waits no longer for chair 1's win: chair 2 has answered,
     // but its claim is not carried out yet and its flags keep the window open until the time
     // is up, after chair 1 passed too.
