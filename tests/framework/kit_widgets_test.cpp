@@ -10,6 +10,9 @@
 #include <QStyleOption>
 #include <QTest>
 
+#include <initializer_list>
+#include <utility>
+
 #include "framework/panes/form_view.h"
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
@@ -209,11 +212,13 @@ TEST(ReportList, RightPressesOnRowsOnlyAndEveryContextMenuOnce) {
     int menus = 0;
     bool keyboard = true;
     list.onContextMenu = [&](const QPoint&, bool k) { ++menus, keyboard = k; };
-    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center(), list.viewport()->mapToGlobal(r0.center()));
+    QContextMenuEvent mouse(QContextMenuEvent::Mouse, r0.center(),
+                            list.viewport()->mapToGlobal(r0.center()));
     QApplication::sendEvent(list.viewport(), &mouse);
     EXPECT_EQ(menus, 1);
     EXPECT_FALSE(keyboard);
-    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1), list.mapToGlobal(QPoint(1, 1)));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                          list.mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(&list, &key);
     EXPECT_EQ(menus, 2);
     EXPECT_TRUE(keyboard);
@@ -518,15 +523,22 @@ int Ink(const QImage& img, const QRect& r) {
     return n;
 }
 
+// A light window and the look's button colour (a grey of its own: the flat look; the
+// window's: the raised one), then the colours in `more`.
+void ColourMenu(QWidget& menu, bool flat,
+                std::initializer_list<std::pair<QPalette::ColorRole, QColor>> more = {}) {
+    QPalette pal = menu.palette();
+    pal.setColor(QPalette::Window, QColor(240, 240, 240));
+    pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
+    for (const auto& [role, colour] : more) pal.setColor(role, colour);
+    menu.setPalette(pal);
+}
+
 TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
     SharedQtApp();
     for (bool flat : {false, true}) {
         COwnerDrawMenu menu;
-        QPalette pal = menu.palette();
-        pal.setColor(QPalette::Window, QColor(240, 240, 240));
-        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
-        pal.setColor(QPalette::Text, Qt::black);
-        menu.setPalette(pal);
+        ColourMenu(menu, flat, {{QPalette::Text, Qt::black}});
         EXPECT_EQ(menu.Look(), flat ? MenuLook::kFlat : MenuLook::kClassic);
         menu.AppendItem("详细信息", 0, 1);
         menu.AppendItem("详细信息", 0, 2);
@@ -548,11 +560,7 @@ TEST(OwnerDrawMenu, DefaultItemIsBoldInBothLooks) {
 TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
     SharedQtApp();
     COwnerDrawMenu menu;
-    QPalette pal = menu.palette();
-    pal.setColor(QPalette::Window, QColor(240, 240, 240));
-    pal.setColor(QPalette::Button, QColor(240, 240, 240));
-    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
-    menu.setPalette(pal);
+    ColourMenu(menu, false, {{QPalette::Highlight, QColor(0, 0, 128)}});
     menu.AppendItem("a", kMfChecked, 1);
     menu.popup(QPoint(0, 0));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
@@ -564,8 +572,7 @@ TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
     menu.hide();
     // In the flat look the selection of an item with an icon leaves the icon strip alone.
     COwnerDrawMenu flat;
-    pal.setColor(QPalette::Button, QColor(200, 200, 200));
-    flat.setPalette(pal);
+    ColourMenu(flat, true, {{QPalette::Highlight, QColor(0, 0, 128)}});
     QImage icon(16, 16, QImage::Format_RGB32);
     icon.fill(Qt::red);
     flat.AppendItem("b", 0, 2);
@@ -585,11 +592,7 @@ TEST(OwnerDrawMenu, TheSelectionLeavesTheIconColumn) {
 TEST(OwnerDrawMenu, ItemsPaintIntoTheBufferQtKeepsForTheMenu) {
     SharedQtApp();
     COwnerDrawMenu menu;
-    QPalette pal = menu.palette();
-    pal.setColor(QPalette::Window, QColor(240, 240, 240));
-    pal.setColor(QPalette::Button, QColor(240, 240, 240));
-    pal.setColor(QPalette::Highlight, QColor(0, 0, 128));
-    menu.setPalette(pal);
+    ColourMenu(menu, false, {{QPalette::Highlight, QColor(0, 0, 128)}});
     menu.AppendItem("a", 0, 1);
     menu.AppendItem("b", 0, 2);
     menu.popup(QPoint(0, 0));
@@ -608,11 +611,7 @@ TEST(OwnerDrawMenu, SeparatorLineRunsAtHalfHeightInBothLooks) {
     SharedQtApp();
     for (bool flat : {false, true}) {
         COwnerDrawMenu menu;
-        QPalette pal = menu.palette();
-        pal.setColor(QPalette::Window, QColor(240, 240, 240));
-        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
-        pal.setColor(QPalette::Dark, QColor(40, 40, 40));
-        menu.setPalette(pal);
+        ColourMenu(menu, flat, {{QPalette::Dark, QColor(40, 40, 40)}});
         menu.AppendItem("a", 0, 1);
         menu.AppendItem("", 0, 0);
         menu.AppendItem("b", 0, 2);
@@ -775,7 +774,8 @@ TEST(OwnerDrawMenu, LoadMenuByResourceName) {
         EXPECT_FALSE(menu.LoadMenu(name)) << name;
         EXPECT_EQ(menu.itemCount(), 0) << name;
     }
-    MenuTemplate tool = {{kMfPopup, 0, "amounts", {{0, 301, "一\tCtrl+1", {}}, {kMfEnd, 302, "二", {}}}}};
+    MenuTemplate tool = {
+        {kMfPopup, 0, "amounts", {{0, 301, "一\tCtrl+1", {}}, {kMfEnd, 302, "二", {}}}}};
     RegisterMenuResource("ToolMenu", tool);
     for (const char* name : {"ToolMenu", "TOOLMENU", "toolmenu"}) {
         COwnerDrawMenu menu;
@@ -901,10 +901,7 @@ TEST(OwnerDrawMenu, ItemsAppendedOrInsertedWithAnIconIndexDrawTheToolbarImage) {
     SharedQtApp();
     RegisterToolBarResource(9001, TestToolBar());
     COwnerDrawMenu menu;
-    QPalette pal = menu.palette();
-    pal.setColor(QPalette::Window, QColor(240, 240, 240));
-    pal.setColor(QPalette::Button, QColor(240, 240, 240));
-    menu.setPalette(pal);
+    ColourMenu(menu, false);
     menu.AppendItem("蓝色", 0, 101, 9001);
     menu.InsertItem(0, kMfByPosition, 102, "绿色", 9001);
     menu.InsertItem(101, kMfByCommand, 100, "红色", 9001);  // before the blue one
@@ -949,10 +946,7 @@ TEST(OwnerDrawMenu, CheckMarkImagesForCheckedItemsInBothLooks) {
     }
     for (bool flat : {false, true}) {
         COwnerDrawMenu menu;
-        QPalette pal = menu.palette();
-        pal.setColor(QPalette::Window, QColor(240, 240, 240));
-        pal.setColor(QPalette::Button, flat ? QColor(200, 200, 200) : QColor(240, 240, 240));
-        menu.setPalette(pal);
+        ColourMenu(menu, flat);
         menu.AppendItem("已选", kMfChecked, 1);
         menu.AppendItem("也选", kMfChecked, 2);
         menu.AppendItem("未选", 0, 3);

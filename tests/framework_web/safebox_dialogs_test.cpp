@@ -90,6 +90,17 @@ struct FakeSafeBoxOps : SafeBoxOps {
     }
 };
 
+// One of each of the safe box's dialogs, made in this order, and the keypad.
+struct EveryDialog {
+    explicit EveryDialog(FakeSafeBoxOps& ops)
+        : box(ops), save(ops), take(ops), fix(ops), code(ops) {}
+    CSafeBoxDlg box;
+    CDepositSaveDlg save;
+    CDepositTakeDlg take;
+    CFixDepositDlg fix;
+    CVerifyCodeDlg code;
+    CSoftKeypadDlg keypad;
+};
 
 TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     SharedWebApp();
@@ -251,22 +262,17 @@ TEST(SafeBoxDialogs, SkinPaintsEveryBackgroundButTheKeypads) {
     using Call = CSkinLibrary::Call;
     const CSkinLibrary& skin = CSkinLibrary::instance();
     const int before = skin.CallCount(Call::kDialogEraseBkgnd);
-    CSafeBoxDlg box(ops);
-    CDepositSaveDlg save(ops);
-    CDepositTakeDlg take(ops);
-    CFixDepositDlg fix(ops);
-    CVerifyCodeDlg code(ops);
-    CSoftKeypadDlg keypad;
+    EveryDialog d(ops);
     std::vector<std::pair<const void*, intptr_t>> told;
     for (const CSkinLibrary::CallTrace& c : skin.RecentCalls())
         if (c.call == Call::kDialogEraseBkgnd) told.emplace_back(c.window, c.arg);
     const std::vector<std::pair<const void*, intptr_t>> want = {
-        {&box, 1}, {&save, 1}, {&take, 1}, {&fix, 1}, {&code, 1}};
+        {&d.box, 1}, {&d.save, 1}, {&d.take, 1}, {&d.fix, 1}, {&d.code, 1}};
     EXPECT_EQ(skin.CallCount(Call::kDialogEraseBkgnd), before + 5);
     ASSERT_GE(told.size(), want.size());
     EXPECT_EQ(std::vector(told.end() - 5, told.end()), want);
-    EXPECT_EQ(box.amountLabel()->font().pixelSize(), 36);
-    EXPECT_EQ(code.edit()->font().pixelSize(), 28);
+    EXPECT_EQ(d.box.amountLabel()->font().pixelSize(), 36);
+    EXPECT_EQ(d.code.edit()->font().pixelSize(), 28);
 }
 
 // The take procedure through the take dialog: what is asked of the server, the boxes, and
@@ -347,13 +353,9 @@ TEST(SafeBoxDialogs, FixDepositWritesWhatWasTyped) {
 TEST(SafeBoxDialogs, EveryItemLiesInsideItsDialog) {
     SharedWebApp();
     FakeSafeBoxOps ops;
-    CSafeBoxDlg box(ops);
-    CDepositSaveDlg save(ops);
-    CDepositTakeDlg take(ops);
-    CFixDepositDlg fix(ops);
-    CVerifyCodeDlg code(ops);
-    CSoftKeypadDlg keypad;
-    for (QDialog* d : std::initializer_list<QDialog*>{&box, &save, &take, &fix, &code, &keypad})
+    EveryDialog all(ops);
+    for (QDialog* d : std::initializer_list<QDialog*>{&all.box, &all.save, &all.take, &all.fix,
+                                                      &all.code, &all.keypad})
         for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             EXPECT_TRUE(d->rect().contains(w->geometry())) << ItemId(w);
     // The separator (item 204) is one pixel along its top, in the skin's colour 9.
@@ -361,7 +363,7 @@ TEST(SafeBoxDialogs, EveryItemLiesInsideItsDialog) {
         ::testing::TempDir() + "hqlv-line-" + std::to_string(getpid()) + ".ini";
     platform::writeProfileString("Colors", "9", "10 20 30", skin);
     ASSERT_TRUE(CSkinLibrary::instance().Load(skin, 1));
-    for (QDialog* d : std::initializer_list<QDialog*>{&save, &take, &fix, &code}) {
+    for (QDialog* d : std::initializer_list<QDialog*>{&all.save, &all.take, &all.fix, &all.code}) {
         QImage line = FindItem(d, 204)->grab().toImage();
         EXPECT_EQ(line.pixelColor(0, 0), QColor(10, 20, 30));
         EXPECT_NE(line.pixelColor(0, 1), QColor(10, 20, 30));

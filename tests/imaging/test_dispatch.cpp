@@ -116,13 +116,6 @@ TEST(Dispatch, FailureLeavesTheImageAsItWas) {
     EXPECT_EQ(img.GetPixelIndex(1, 1), 42);
 }
 
-namespace {
-struct PixelCap {
-    explicit PixelCap(uint64_t n) { CRaster::SetMaxPixels(n); }
-    ~PixelCap() { CRaster::SetMaxPixels(0); }
-};
-}  // namespace
-
 // Pictures above the pixel cap are refused before their pixels are allocated, with each
 // decoder's own text.
 TEST(Dispatch, CreateFailuresCarryTheDecodersTexts) {

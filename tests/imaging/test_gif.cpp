@@ -629,23 +629,19 @@ TEST(Gif, AFrameTooLargeToHoldIsSkippedByItsBlocks) {
     o.raw(lzwEncode({0, 1, 1, 0}, 2));
     o.u8(';');
 
-    struct Cap {
-        explicit Cap(uint64_t n) { CRaster::SetMaxPixels(n); }
-        ~Cap() { CRaster::SetMaxPixels(0); }
-    };
     // Caps: frame 1 beyond it; frame 1 held but beyond what the count may decode in all
     // (4 + 10,201 pixels); both decoded. Decoded, the bad code makes the walk find the
     // hidden image as well; skipped, the frames behind it are counted by blocks.
     const std::pair<uint64_t, int> cases[] = {{10200, 3}, {10204, 3}, {10205, 4}};
     for (const auto& [cap, frames] : cases) {
-        Cap c(cap);
+        PixelCap c(cap);
         CRaster img;
         ASSERT_TRUE(decode(img, o.b)) << cap;
         EXPECT_EQ(img.GetPixelIndex(0, 1), 1u);
         EXPECT_EQ(img.GetNumFrames(), frames) << cap;
     }
     // The frames behind it are counted, but decoding cannot reach them.
-    Cap c(10200);
+    PixelCap c(10200);
     CRaster last;
     last.SetFrame(2);
     EXPECT_FALSE(decode(last, o.b));

@@ -602,14 +602,8 @@ TEST(Tiff, PackedGreyAndGreyWithAlpha) {
     EXPECT_STREQ(w.GetLastError(), "Corrupted TIFF file!");
 }
 
-namespace {
-
-struct BufferCap {
-    explicit BufferCap(uint64_t n) { CRasterTIF::SetMaxBufferBytes(n); }
-    ~BufferCap() { CRasterTIF::SetMaxBufferBytes(0); }
-};
-
-}  // namespace
+// The largest buffer the TIFF decoder takes for itself.
+using BufferCap = ScopedLimit<&CRasterTIF::SetMaxBufferBytes>;
 
 // The palette table is the decoder's own buffer like the strips: one it cannot have fails the
 // decode with its own words, and nothing leaves the decode but the result. The strip buffer

@@ -102,4 +102,16 @@ struct BmpSpec {
 
 Bytes makeBmp(const BmpSpec& s);
 
+// Holds a decoding limit at `n` while it lives, and lifts it (0) when it goes.
+template <void (*Set)(uint64_t)>
+struct ScopedLimit {
+    explicit ScopedLimit(uint64_t n) { Set(n); }
+    ~ScopedLimit() { Set(0); }
+    ScopedLimit(const ScopedLimit&) = delete;
+    ScopedLimit& operator=(const ScopedLimit&) = delete;
+};
+
+// The most pixels a picture may have.
+using PixelCap = ScopedLimit<&hqlv::imaging::CRaster::SetMaxPixels>;
+
 }  // namespace imgtest

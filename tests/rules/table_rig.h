@@ -129,6 +129,27 @@ public:
         melds_[chair][list].push_back(m);
     }
 
+    // Chair 0 holds a pung of 21 and the fourth 21, which it asks to add to the pung; chair 2
+    // waits on 21 (or 24) through 22-23. The request (its own chair as the other one) is
+    // neither checked nor recorded; its tile is the fourth 21.
+    MJRequest AddedKongOf21() {
+        Lay(0, kPeng, 21, 1);
+        const int32_t fourth = GiveOne(0, 21);
+        Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+        const Meld& m = Melds(0, kPeng)[0];
+        return MJRequest::Meld(0, 0, fourth, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    }
+
+    // Chair 3 discards a 9 of the second suit: chair 2 may pung it, chair 1 win on it. The pung
+    // request of chair 2.
+    MJRequest PungBehindAWin() {
+        const auto h = Give(2, {19, 19});
+        Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
+        auto t = Give(3, {19});
+        Discard(3, &t[0], 1);
+        return MJRequest::Meld(2, 3, t[0], h[0], h[1]);
+    }
+
     // A discard of the kind by the chair (a played tile), without the claim window's flags.
     int32_t Played(int32_t chair, int kind) {
         const int32_t id = WallTile(kind);

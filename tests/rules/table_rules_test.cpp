@@ -183,11 +183,8 @@ TEST(Settlement, AConcealedKongCreatesNoPointsAtAnyTableSize) {
 TEST(RobbingList, TheHeadNamesTheKongsKindNotAHandTile) {
     // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 through 22-23.
     Rig s;
-    s.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = s.GiveOne(0, 21);
-    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = s.Melds(0, kPeng)[0];
-    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    const MJRequest bu = s.AddedKongOf21();
+    const int32_t t4 = bu.tile();
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
     int32_t out[8] = {};
@@ -216,14 +213,9 @@ TEST(RobbingList, TheHeadNamesTheKongsKindNotAHandTile) {
 // --- Claim waiting -------------------------------------------------------------------------
 
 TEST(ClaimWaiting, AnAnsweredChairsFlagsStillOutrankARequest) {
-    // Chair 3 discards a 19: chair 2 may pung it, chair 1 win on it.
     Rig r;
-    const auto h = r.Give(2, {19, 19});
-    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
-    auto t = r.Give(3, {19});
-    r.Discard(3, &t[0], 1);
+    const MJRequest pung = r.PungBehindAWin();
     r.OpenClaimWindow();
-    const auto pung = MJRequest::Meld(2, 3, t[0], h[0], h[1]);
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     // Chair 1 has answered: it asked for its win, which waits.
     r.passed_[1] = 1;

@@ -576,22 +576,12 @@ TEST(MJTable, ClaimWindowWaitsForThePrevChairSoItsOfferIsNotLost) {
     EXPECT_TRUE(r.IsClaimWindowOver(0));
 }
 
-// Chair 3 discards a 9 of the second suit: chair 2 may pung it, chair 1 win on it. The pung
-// request of chair 2.
-MJRequest PungBehindAWin(Rig& r) {
-    const auto h = r.Give(2, {19, 19});
-    r.Give(1, {8, 8, 8, 7, 7, 7, 1, 2, 3, 4, 5, 6, 19});
-    auto t = r.Give(3, {19});
-    r.Discard(3, &t[0], 1);
-    return MJRequest::Meld(2, 3, t[0], h[0], h[1]);
-}
-
 // A claim that waits holds the window until its claimant comes back; one that never comes
 // back would hold it, and the deal, for ever: it is dropped two seconds after the claim time.
 TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
     FixedTick clock;
     Rig r;
-    const MJRequest pung = PungBehindAWin(r);
+    const MJRequest pung = r.PungBehindAWin();
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     ASSERT_TRUE(r.ClaimFlags(2) & 1);
     // The pung must wait for the win claim: its priority holds the window.
@@ -609,7 +599,7 @@ TEST(MJTable, PendingClaimIsDroppedAfterItsTime) {
 TEST(MJTable, AnAnsweredChairsFlagsHoldTheWindowUntilTheClaimTime) {
     FixedTick clock;
     Rig r;
-    const MJRequest pung = PungBehindAWin(r);
+    const MJRequest pung = r.PungBehindAWin();
     // Late in the claim time the pung waits no longer for chair 1's win: chair 2 has answered,
     // but its claim is not carried out yet and its flags keep the window open until the time
     // is up, after chair 1 passed too.
@@ -708,12 +698,10 @@ TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
     EXPECT_EQ(r.ClaimPriority(INT32_MAX, 0, 4), 100);
     EXPECT_EQ(r.ClaimPriority(2, -1, 1), 200);
     // The kong's and the several winners' waits take such a request without harm.
-    r.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = r.GiveOne(0, 21);
-    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = r.Melds(0, kPeng)[0];
-    auto bu = MJRequest::Meld(0, INT32_MAX, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
-    r.RecordGang(MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2));
+    const MJRequest recorded = r.AddedKongOf21();
+    r.RecordGang(recorded);
+    MJRequest bu = recorded;  // the same kong, asked for with such a discarder
+    bu.w[4] = INT32_MAX;
     EXPECT_EQ(r.SomeoneCanRobGang(bu), 1);
     EXPECT_EQ(r.WaitOpe(0), 300);
 }
@@ -1293,11 +1281,8 @@ TEST(CommonTable, StartedWithinBaseStakeAndRoomFeeModeOne) {
 TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     // Chair 0 adds the fourth 21 to its pung; chair 2 waits on 21 (or 24) through 22-23.
     Rig s;
-    s.Lay(0, kPeng, 21, 1);
-    const int32_t t4 = s.GiveOne(0, 21);
-    s.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
-    const Meld& m = s.Melds(0, kPeng)[0];
-    const auto bu = MJRequest::Meld(0, 0, t4, m.tiles[0], m.tiles[1], m.tiles[2], 2);
+    const MJRequest bu = s.AddedKongOf21();
+    const int32_t t4 = bu.tile();
     ASSERT_EQ(s.CheckBuGangRequest(bu), 1);
     s.RecordGang(bu);
     // The declarer cannot rob its own kong, though the tile would win its hand.
