@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,15 @@ protected:
     int Count(int id) const {
         int n = 0;
         for (const server::Request& r : server.Received()) n += r.id == id;
+        return n;
+    }
+    // The requests of each id the server saw once a waited hu is answered: whatever was sent
+    // before it has arrived by then.
+    std::vector<int> CountsAfterAHu(std::initializer_list<int> ids) {
+        Reply(229080, 10);
+        EXPECT_EQ(scene.SendHu(), 10);
+        std::vector<int> n;
+        for (int id : ids) n.push_back(Count(id));
         return n;
     }
     void Reply(int id, int code, std::vector<uint8_t> data = {}) {

@@ -198,9 +198,7 @@ TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     play.requests = &conn;
     EXPECT_EQ(scene.GetClaimCell(2), 40);
     EXPECT_EQ(scene.DeclareConcealedGang(27), 0);
-    Reply(229080, 10);
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(Count(229015), 0);
+    EXPECT_EQ(CountsAfterAHu({229015}), std::vector<int>{0});
     EXPECT_EQ(play.cursorDepth, 0);
     // Accepted: the meld from the body sent, the replacement 200 ms later.
     play.requests = &conn;
@@ -269,11 +267,8 @@ TEST_F(PlayTest, GangPressedTwiceInTheOwnTurnSendsNothing) {
     locked = 0;
     for (int i = 0; i < 14; ++i) locked += scene.Tiles().m_hands[kOwnView][i].bLocked;
     EXPECT_EQ(locked, 0);
-    // A waited fence: the presses sent nothing before it.
-    Reply(229080, 10);
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(Count(229047), 0);
-    EXPECT_EQ(Count(229015), 0);
+    // The presses sent nothing.
+    EXPECT_EQ(CountsAfterAHu({229047, 229015}), (std::vector<int>{0, 0}));
 }
 
 TEST_F(PlayTest, OneGangCandidateIsDeclaredAtOnceAndOnlyOnce) {
@@ -532,9 +527,7 @@ TEST_F(PlayTest, ChiPressedTwiceCancelsTheChoiceAndClaimsOnce) {
     EXPECT_EQ(scene.GetClaimCell(3), 80);
     EXPECT_EQ(scene.GetSelectMode(), 0);
     EXPECT_EQ(Active(5), 1);
-    Reply(229080, 10);
-    EXPECT_EQ(scene.SendHu(), 10);  // a waited fence
-    EXPECT_EQ(Count(229020), 1);
+    EXPECT_EQ(CountsAfterAHu({229020}), std::vector<int>{1});
 }
 
 TEST_F(PlayTest, PassSendsAndTurnsEveryButtonOff) {
@@ -599,12 +592,19 @@ TEST_F(PlayTest, AnyAnswerButTheAgreementKeepsTheDiscardInTheHand) {
     StartDeal();
     scene.SetClockHand(6);
     OwnHand({1, 2, 3}, 30);
+    int sent = 0;
     for (int code : {1010, 9, 11, 210050}) {
         Reply(221080, code);
         EXPECT_EQ(scene.DiscardTile(0), 0) << code;
+        EXPECT_EQ(GotWord(221080, 26, ++sent), 30) << code;  // asked, and answered so
         EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 1) << code;
         EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].bPresent, 0) << code;
     }
+    // The agreement itself plays it.
+    Reply(221080, 10);
+    EXPECT_EQ(scene.DiscardTile(0), 1);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].bPresent, 1);
+    EXPECT_EQ(scene.Tiles().m_showcase[kOwnView].nCode, 30);
 }
 
 TEST_F(PlayTest, FlowerAnsweredWithNoReplacementPassesTheTurn) {

@@ -115,9 +115,7 @@ TEST_F(AutoPlay, OwnTurnWithoutADrawnTileDrawsWhenTheDiscardWasNotClaimed) {
     Reply(229000, 10, Words(8, {{1, 44}, {2, 9}}));
     // The discard before was claimed (its showcase is gone): nothing.
     scene.OnCountdownEnd();
-    Reply(229080, 10);
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(Count(229000), 0);
+    EXPECT_EQ(CountsAfterAHu({229000}), std::vector<int>{0});
     scene.Tiles().m_showcase[0].nCode = 70;
     scene.Tiles().m_showcase[0].bPresent = 1;
     scene.OnCountdownEnd();
@@ -249,8 +247,6 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.ClockStart();
     OwnHand({1, 2, 3});
     MJTileInfo& drawn = scene.Tiles().m_hands[0][0];
-    Reply(229080, 10);
-    auto fence = [&] { EXPECT_EQ(scene.SendHu(), 10); };
     // Not drawn, no claim window: grace + 2 + the claim seconds.
     scene.SetClockHand(0);
     scene.SetCountdown(0);
@@ -272,8 +268,7 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnCountdownEnd();
     scene.SetClockHand(2);
     scene.OnTurnTimer(10);
-    fence();
-    EXPECT_EQ(Count(229000), 1);
+    EXPECT_EQ(CountsAfterAHu({229000}), std::vector<int>{1});
     // Drawn and silent: the discard after grace + 2, the server choosing the tile.
     scene.SetClockHand(0);
     scene.SetClaimWindowOpen(1);
@@ -299,44 +294,35 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     EXPECT_EQ(play.timers.size(), timers);
     scene.OnTurnTimer(10);
     scene.OnTurnTimer(11);
-    fence();
-    EXPECT_EQ(Count(229000), 1);
-    EXPECT_EQ(Count(221080), 1);
+    EXPECT_EQ(CountsAfterAHu({229000, 221080}), (std::vector<int>{1, 1}));
 }
 
 // An own claim that the server holds back decides the turn: the silent seat's request waits.
+// With nothing pending the same timers send.
 TEST_F(AutoPlay, SilentSeatRequestsWaitWhileAnOwnClaimIsPending) {
     NEED_ASSETS();
     StartDeal();
     scene.ClockStart();
     OwnHand({1, 2, 3});
     MJTileInfo& drawn = scene.Tiles().m_hands[0][0];
-    Reply(229080, 10);
     scene.SetClockHand(0);
     scene.SetCountdown(0);
-    for (int timer : {10, 11}) {
-        drawn.bPresent = timer == 11;
-        scene.OnCountdownEnd();
-        ASSERT_EQ(play.timers.back() / 100000, timer);
-        scene.SetPending(1);
-        scene.SetSelectMode(timer == 10 ? 1 : 4);
-        scene.OnTurnTimer(uint32_t(timer));
-        scene.SetPending(0);
-        scene.SetSelectMode(0);
-        EXPECT_EQ(scene.GetTurnTimer(uint32_t(timer)), 0u);  // gone all the same
+    for (int pending : {1, 0}) {
+        for (int timer : {10, 11}) {
+            SCOPED_TRACE("pending " + std::to_string(pending) + " timer " + std::to_string(timer));
+            drawn.bPresent = timer == 11;
+            scene.OnCountdownEnd();
+            ASSERT_EQ(play.timers.back() / 100000, timer);
+            scene.SetPending(pending);
+            scene.SetSelectMode(pending ? (timer == 10 ? 1 : 4) : 0);
+            scene.OnTurnTimer(uint32_t(timer));
+            scene.SetPending(0);
+            scene.SetSelectMode(0);
+            EXPECT_EQ(scene.GetTurnTimer(uint32_t(timer)), 0u);  // gone all the same
+        }
+        EXPECT_EQ(CountsAfterAHu({229000, 221080}), (std::vector<int>{1 - pending, 1 - pending}))
+            << pending;
     }
-    EXPECT_EQ(scene.SendHu(), 10);  // the requests sent before it have arrived
-    EXPECT_EQ(Count(229000), 0);
-    EXPECT_EQ(Count(221080), 0);
-    // With nothing pending the same timers send.
-    for (int timer : {10, 11}) {
-        drawn.bPresent = timer == 11;
-        scene.OnCountdownEnd();
-        scene.OnTurnTimer(uint32_t(timer));
-    }
-    EXPECT_EQ(scene.SendHu(), 10);
-    EXPECT_EQ(Count(229000), 1);
-    EXPECT_EQ(Count(221080), 1);
 }
 
 // A held-back peng whose repeat the server refuses leaves its pending word without a claim

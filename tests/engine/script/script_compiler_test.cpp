@@ -152,8 +152,10 @@ TEST(CompileDrops, NotABrokenConditionWhichWouldTestAStaleValue) {
 }
 
 TEST_F(Compile, TabsIndentLikeSpaces) {
-    EXPECT_EQ(scripts.CompileLine("\t如果 (a)\t{\n\t\tf(1);\n\t}\t跳出;"),
-              scripts.CompileLine("如果 (a) {\n  f(1);\n } 跳出;"));
+    const std::string spaced = scripts.CompileLine("如果 (a) {\n  f(1);\n } 跳出;");
+    EXPECT_EQ(spaced,
+              Lines({"传出 a", "传入 缓存0", "如果 缓存0", "{", "传出 1", "函数 f", "}", "跳出"}));
+    EXPECT_EQ(scripts.CompileLine("\t如果 (a)\t{\n\t\tf(1);\n\t}\t跳出;"), spaced);
     EXPECT_EQ(scripts.CompileLine("\t\tx\t=\ta\t+\tb;"), Lines({"传出 a,b", "运算 +", "传入 x"}));
 }
 

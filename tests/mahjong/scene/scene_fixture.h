@@ -36,7 +36,7 @@ struct SceneHost : FakeSceneHost {
         timers.push_back(int(id) * 100000 + int(ms));
     }
     void KillViewTimer(uint32_t id) override { killed.push_back(int(id)); }
-    int GetTableViewWidth() override { return 0; }
+    int GetTableViewWidth() override { return viewWidth; }
     int RequestStartGame(std::string&, int) override {
         ++startRequests;
         return startWorks;
@@ -46,6 +46,7 @@ struct SceneHost : FakeSceneHost {
     std::string program, ini;
     uint32_t field13 = 0;
     bool shotWorks = true;
+    int viewWidth = 0;
     int changeTables = 0, tableOptions = 0;
     int startRequests = 0, startWorks = 0, idleTimers = 0;
     std::vector<std::string> shots;

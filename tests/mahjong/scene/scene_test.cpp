@@ -206,6 +206,7 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_NE(face->frames[0].resourceId, 0u);
     }
     EXPECT_EQ(scene.DiceFace(12), nullptr);
+    EXPECT_EQ(scene.DiceFace(-1), nullptr);
     // The auto-play notice sits in the middle of the table centre; the note board over the
     // system bar.
     MJRect centre;
@@ -757,7 +758,8 @@ TEST_F(SceneTest, TheTableViewIsReachedThroughTheHost) {
     EXPECT_EQ(host.timers, (std::vector<int>{11 * 100000 + 4000}));
     scene.StopTurnTimers();
     EXPECT_EQ(host.killed, (std::vector<int>{11}));
-    EXPECT_EQ(scene.GetTableViewWidth(), 0);  // the double's view has no width
+    host.viewWidth = 321;
+    EXPECT_EQ(scene.GetTableViewWidth(), 321);
     EXPECT_EQ(scene.GetTableViewHeight(), 700);
     CMJGameScene2 lonely;  // no host: the timer's handle is kept, nothing else happens
     lonely.SetTurnTimer(10, 4000);
