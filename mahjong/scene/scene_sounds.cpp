@@ -132,10 +132,9 @@ void CMJGameScene2::RollDice() {
         // Only faces 1 to 6 exist; another value rolls nothing.
         if (!dice[i] || values[i] < 1 || values[i] > 6) continue;
         const int index = (i % 2 ? 6 : 0) + values[i] - 1;
-        // The twelve sequences are made with the dice themselves (CreateDiceEntities).
-        engine::FrameSequence* face = m_diceFaces[size_t(index)].get();
-        if (!face) continue;
-        dice[i]->SetFrames(face, 1.0, 4);
+        // The twelve sequences are made with the dice themselves (CreateDiceEntities), before
+        // any die exists.
+        dice[i]->SetFrames(m_diceFaces[size_t(index)].get(), 1.0, 4);
     }
     if (!k) return;
     const uint32_t event = m_made.diceEvents[0];

@@ -276,9 +276,9 @@ TEST_F(AutoPlay, SilentSeatRequestsOnlyWhenNothingChanged) {
     scene.OnCountdownEnd();
     EXPECT_EQ(play.timers.back(), 11 * 100000 + 5000);
     scene.OnTurnTimer(11);
-    EXPECT_EQ(Got(221080).body.size(), 104u);
     // The own machine id's first 32 bytes at byte 32.
     const std::vector<uint8_t> silent = Got(221080).body;
+    ASSERT_EQ(silent.size(), 104u);
     EXPECT_EQ(std::string(silent.begin() + 32, silent.begin() + 64), play.machine.substr(0, 32));
     // With the claim window open an undrawn seat waits grace + 2 only.
     drawn.bPresent = 0;
