@@ -173,10 +173,12 @@ TEST(ClaimsOnScreen, PassThenPengClickedAtTheLoggedButtons) {
     auto confirm = server.WaitForRequest(229025, 5000);
     ASSERT_TRUE(confirm);
     auto claim = server.WaitForRequest(229010, 100);
+    ASSERT_TRUE(claim);
+    ASSERT_EQ(claim->body.size(), 64u);
+    ASSERT_GE(confirm->body.size(), 36u);
     // The claim and its confirm name the same discarder, tile and hand tiles.
     EXPECT_EQ(std::vector<uint8_t>(claim->body.begin() + 16, claim->body.begin() + 36),
               std::vector<uint8_t>(confirm->body.begin() + 16, confirm->body.begin() + 36));
-    EXPECT_EQ(claim->body.size(), 64u);
     EXPECT_FALSE(claim->wait);
     EXPECT_TRUE(confirm->wait);
     // The meld is on the table: a picture of the screen for review.
