@@ -111,6 +111,12 @@ TEST_F(TableTest, ARolledDieRunsFromItsFirstFrameToItsFace) {
         static_cast<engine::FrameEntity*>(scene.GetKernel().FindEntity(scene.Entities().dice[0]));
     ASSERT_NE(die, nullptr);
     ASSERT_EQ(die->GetType(), engine::ENT_FRAMES);
+    // The roll gives the die its face's sequence at speed 1.0 with flags 4; it is not played
+    // before it is shown.
+    ASSERT_NE(die->Player(), nullptr);
+    EXPECT_EQ(die->Player()->sequence, scene.DiceFace(2));
+    EXPECT_EQ(die->Player()->speed, 1.0);
+    EXPECT_EQ(die->Player()->flags, 4u);
     for (int t = 0; t < 100 && !die->IsVisible(); ++t) Run(10);
     ASSERT_TRUE(die->IsVisible());
     const engine::FramePlayer* player = die->Player();
