@@ -211,3 +211,29 @@ TEST(Profile, RewritingTextInMemoryMatchesTheFileWrite) {
     EXPECT_EQ(rewriteProfileText("", "S", "k", "v"), "[S]\r\nk=v\r\n");
     EXPECT_FALSE(rewriteProfileText("", "S", "k", nullptr));
 }
+
+// A file that starts with a byte-order mark keeps it through a write. Were it dropped, a
+// second mark at the start of the first line would become the file's own, and the line
+// behind it ("[S]" here) a section that pulls the old key back in ahead of the written one.
+TEST(Profile, RewritingKeepsTheByteOrderMark) {
+    const std::string mark = "\xEF\xBB\xBF";
+    struct Case {
+        std::string text, made;
+    } cases[] = {
+        {mark + "[S]\r\nk=1\r\n", mark + "[S]\r\nk=2\r\n"},
+        {mark + mark + "[S]\r\nk=1\r\n",
+         mark + mark + "[S]\r\nk=1\r\n\r\n[S]\r\nk=2\r\n"},
+        {"\xEF\xBB[S]\r\n", "\xEF\xBB[S]\r\n\r\n[S]\r\nk=2\r\n"},  // not a mark: a line
+    };
+    TempDir t;
+    for (const Case& c : cases) {
+        const std::optional<std::string> made = rewriteProfileText(c.text, "S", "k", "2");
+        ASSERT_TRUE(made);
+        EXPECT_EQ(*made, c.made);
+        EXPECT_EQ(ProfileText(*made).value("s", "K"), "2");
+        t.put("m.ini", c.text);
+        ASSERT_TRUE(writeProfileString("S", "k", "2", t / "m.ini"));
+        EXPECT_EQ(t.get("m.ini"), c.made);
+    }
+    EXPECT_EQ(rewriteProfileText(mark + "[S]\r\nk=1\r\n", "S", "k", nullptr), mark + "[S]\r\n");
+}
