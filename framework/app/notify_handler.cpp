@@ -270,9 +270,9 @@ bool CGameNotifyHandler::OnEndTableRounds(Body b) {
 bool CGameNotifyHandler::OnEndTimeWindow(Body b) {
     if (!need(b, 12, "211137")) return false;
     const int32_t n = word(b, 2);
-    // The table is over whatever the count says: the box always shows. Only windows the
-    // body holds are listed, and at most the eight it has room for; a count not above 0
-    // lists none.
+    // The table is over whatever the count says: the box always shows. A count above 0
+    // announces the open windows; only windows the body holds are listed under it, and at
+    // most the eight it has room for, and the box grows by the lines listed.
     constexpr int32_t kMaxWindows = 8;
     constexpr size_t kFirstEnd = 15;  // window i: start in word 7 + i, end in word 15 + i
     const size_t held = b.size / 4 > kFirstEnd ? b.size / 4 - kFirstEnd : 0;
@@ -281,7 +281,7 @@ bool CGameNotifyHandler::OnEndTimeWindow(Body b) {
         platform::diagf("notification 211137: %d time windows named, %d listed (%zu bytes)", n,
                         listed, b.size);
     std::string text = "已超出限定时间，不能继续游戏。";
-    if (listed > 0) text += "下列时间段开放：\r\n\r\n";
+    if (n > 0) text += "下列时间段开放：\r\n\r\n";
     for (int32_t i = 0; i < listed; ++i) {
         int32_t start = word(b, 7 + size_t(i)), end = word(b, kFirstEnd + size_t(i));
         text +=
