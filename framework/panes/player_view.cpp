@@ -23,15 +23,8 @@ namespace hqlv::framework {
 
 CGamePlayerView::CGamePlayerView(CGameApp& app, QWidget* parent)
     : CGameFormView("players", parent), app_(app), model_(app) {
-    list_ = new CSortListCtrl(this);
-    list_->setObjectName("playerList");
-    const int icon = app_.IsSmallScreen() ? 16 : 32;
-    list_->setIconSize(QSize(icon, icon));
-    normal_ = QApplication::font();
-    bold_ = normal_;
-    bold_.setWeight(QFont::Bold);
-    list_->setFont(normal_);
-    list_->setTextElideMode(Qt::ElideMiddle);
+    CreateList();
+    CreateFonts();
     list_->onContextMenu = [this](const QPoint& global, bool keyboard) {
         OnContextMenu(global, keyboard);
     };
@@ -50,6 +43,22 @@ CGamePlayerView::CGamePlayerView(CGameApp& app, QWidget* parent)
 }
 
 CGamePlayerView::~CGamePlayerView() = default;
+
+void CGamePlayerView::CreateList() {
+    list_ = new CSortListCtrl(this);
+    list_->setObjectName("playerList");
+    list_->AddExStyle(CSortListCtrl::kFullRowSelect);
+    const int icon = app_.IsSmallScreen() ? 16 : 32;
+    list_->setIconSize(QSize(icon, icon));
+    list_->setFont(QApplication::font());
+    list_->setTextElideMode(Qt::ElideMiddle);
+}
+
+void CGamePlayerView::CreateFonts() {
+    normal_ = QApplication::font();
+    bold_ = normal_;
+    bold_.setWeight(QFont::Bold);
+}
 
 void CGamePlayerView::OnInitialUpdate() {
     const std::string file = GetUserDataFile(app_.GetUserID());

@@ -75,6 +75,13 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    // The list and the fonts are made as the pane is made (the window's creation is its
+    // construction here), so they are plain members: a deriving pane is not yet there to
+    // replace them. The list: whole-row selection, the portraits at the screen's size and
+    // the default GUI font.
+    void CreateList();
+    // The normal font is the default GUI font; the bold one is the same at weight 700.
+    void CreateFonts();
     // The rows as the model has them; selection and current row kept by user id.
     void Sync();
     void ShowContextMenu(int row, const QPoint& global);

@@ -61,7 +61,7 @@ void CGameResultDlg::OnInitDialog() {
     if (framework::CGameApp* app = framework::CGameApp::Current(); app && !app->GetTitleText().empty())
         setWindowTitle(QString::fromStdString(app->GetTitleText()));
     for (framework::CSortListCtrl* list : {items_, players_}) {
-        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        list->AddExStyle(framework::CSortListCtrl::kFullRowSelect);
         list->setRootIsDecorated(false);
         list->DeleteAllColumns();
     }

@@ -197,6 +197,21 @@ TEST_F(PlayerPane, SilverRoomColumnsAndSilverAboveLevelInTheMenu) {
     CloseMenu();
 }
 
+TEST_F(PlayerPane, TheListSelectsWholeRowsInTheDefaultFontAndTheOwnRowIsBold) {
+    Start();
+    CSortListCtrl* list = view->list();
+    EXPECT_EQ(list->extendedStyle(), CSortListCtrl::kFullRowSelect);
+    EXPECT_EQ(list->iconSize(), QSize(32, 32));
+    EXPECT_EQ(list->font(), QApplication::font());
+    Seat(0, "p0");
+    Seat(1, "p1");
+    Enter();
+    QFont bold = QApplication::font();
+    bold.setWeight(QFont::Weight(700));
+    EXPECT_EQ(list->row(1)->font(0), bold);
+    EXPECT_EQ(list->row(0)->font(0), QApplication::font());
+}
+
 TEST_F(PlayerPane, OwnRowBoldRelationColoursOnlyWhenSwitchedOn) {
     Start();
     for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));

@@ -189,6 +189,12 @@ TEST_F(ResultDialog, ReadyHandClearsTheNoteAndAClickShowsTheRowsItems) {
     EXPECT_EQ(dlg.itemList()->row(1)->text(1).toStdString(), "6分");
 }
 
+TEST_F(ResultDialog, BothListsSelectWholeRows) {
+    CGameResultDlg dlg(Result({}), {});
+    for (const framework::CSortListCtrl* list : {dlg.itemList(), dlg.playerList()})
+        EXPECT_EQ(list->extendedStyle(), framework::CSortListCtrl::kFullRowSelect);
+}
+
 TEST_F(ResultDialog, CaptionIsTheProgramsTitleElseTheTemplates) {
     EXPECT_EQ(CGameResultDlg(Result({}), {}).windowTitle().toStdString(), "麻将");
     ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|Room9|21303|0|0|0"));
