@@ -281,17 +281,15 @@ void CMJGameScene2::CreateToolbarButtons() {
         info.height = r.bottom - r.top;
         m_made.toolButtons[i] = CreateTextButton(-100, -100, info, tools[i].code, tools[i].text, 0);
     }
-    constexpr int kShotBox = 30, kShotCaption = 8;
+    constexpr int kShotBox = 30, kShotCaptionTop = 8;
     if (CMJToolButton* shot = MakeToolButton(210037, -100, -100, kShotBox, kShotBox)) {
         shot->SetBaseColor(0x37450E, false);
         shot->SetBorderColor(0x936DF3, false);
         shot->SetCaptionColor(0, false);
-        // The caption is set at size 8, one line of two characters 8 wide each, in the
-        // middle of the box and well inside its border.
-        if (engine::PlaneEntity* face = shot->TextEntity())
-            face->SetFont(kShotCaption, 400, "宋体");
-        shot->SetText((kShotBox - 2 * kShotCaption) / 2, (kShotBox - kShotCaption) / 2, "截屏",
-                      true);
+        // The caption keeps the plane's own style (characters half the box high) and stands
+        // at the box's left edge, 8 down from its top: one line of two characters that spans
+        // the box, its middle on the box's middle.
+        shot->SetText(0, kShotCaptionTop, "截屏", true);
         shot->SetTipText("截屏");
         m_made.toolButtons[4] = shot->ControlId();
     }

@@ -157,18 +157,19 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
         EXPECT_NE(k.FindControl(made.toolButtons[i]), nullptr) << i;
         EXPECT_EQ(made.systemBar->Slots()[i].controlId, made.toolButtons[i]) << i;
     }
-    // The screenshot button's caption at size 8 in the middle of the 30 × 30 button (one line
-    // of 16 from (7, 11)), the other captions at 0.
+    // The screenshot button's caption stands at (0, 8) of the 30 × 30 button in the plane's
+    // own style (15 high: one line of two characters across the button); the other
+    // captions at 0.
     for (uint32_t i = 0; i < 5; ++i) {
         auto* b = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[i])->owner);
         ASSERT_NE(b, nullptr) << i;
-        EXPECT_EQ(b->SaveState().captionX, i == 4 ? 7 : 0) << i;
-        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 11 : 0) << i;
+        EXPECT_EQ(b->SaveState().captionX, 0) << i;
+        EXPECT_EQ(b->SaveState().captionY, i == 4 ? 8 : 0) << i;
     }
     auto* shot = dynamic_cast<engine::AdvButton*>(k.FindControl(made.toolButtons[4])->owner);
     EXPECT_EQ(shot->Caption(), "截屏");
     ASSERT_NE(shot->TextEntity(), nullptr);
-    EXPECT_EQ(shot->TextEntity()->State()->style.height, 8);
+    EXPECT_EQ(shot->TextEntity()->State()->style.height, 15);
     EXPECT_EQ(scene.IsGameRunning(), 0);
     // The claim buttons show their cells of the claim strip.
     auto* peng =
