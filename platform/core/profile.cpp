@@ -59,7 +59,7 @@ std::vector<Line> parse(std::string_view content, bool forWriting) {
     std::vector<Line> lines;
     lines.reserve(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
     size_t pos = 0;
-    if (content.substr(0, 3) == kUtf8Mark) pos = 3;
+    if (content.starts_with(kUtf8Mark)) pos = kUtf8Mark.size();
     while (pos < content.size()) {
         size_t end = content.find('\n', pos);
         if (end == std::string_view::npos) end = content.size();
@@ -313,7 +313,7 @@ std::optional<std::string> rewriteProfileText(std::string_view content, const ch
     // The file's byte-order mark stays: the lines hold what follows it, and without it a
     // second mark at the start of the first line would be read as the file's own, turning
     // that line into a section that was not there before.
-    std::string out(content.substr(0, 3) == kUtf8Mark ? kUtf8Mark : std::string_view());
+    std::string out(content.starts_with(kUtf8Mark) ? kUtf8Mark : std::string_view());
     for (const Line& l : lines) {
         out += l.raw;
         out += "\r\n";

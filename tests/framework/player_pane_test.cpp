@@ -202,7 +202,6 @@ TEST_F(PlayerPane, TheListSelectsWholeRowsInTheDefaultFontAndTheOwnRowIsBold) {
     CSortListCtrl* list = view->list();
     EXPECT_EQ(list->extendedStyle(), CSortListCtrl::kFullRowSelect);
     EXPECT_EQ(list->iconSize(), QSize(32, 32));
-    EXPECT_EQ(list->font(), QApplication::font());
     Seat(0, "p0");
     Seat(1, "p1");
     Enter();

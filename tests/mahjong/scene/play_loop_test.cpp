@@ -656,7 +656,7 @@ TEST_F(PlayLoop, TheScreenshotCaptionIsOneLineAcrossTheButtonDrawnOverItsBorder)
     const uint32_t border = engine::ColorToPixel(0x936DF3, 0xFF00FF);
     const uint32_t base = engine::ColorToPixel(0x37450E, 0xFF00FF);
     constexpr int kTop = 8, kHigh = 15;
-    int left = 0, right = 0;
+    int left = 0, right = 0, first = 30, last = -1;
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 30; ++x) {
             const uint32_t p = st->pixels[size_t(y) * 30 + size_t(x)];
@@ -665,10 +665,15 @@ TEST_F(PlayLoop, TheScreenshotCaptionIsOneLineAcrossTheButtonDrawnOverItsBorder)
             EXPECT_GE(y, kTop) << x;
             EXPECT_LT(y, kTop + kHigh) << x;
             ++(x < 15 ? left : right);
+            first = std::min(first, x);
+            last = std::max(last, x);
         }
-    // Both characters' strokes, side by side.
+    // Both characters' strokes, side by side, from near the left edge to near the right one:
+    // characters of the plane's height, not a smaller face centred in the box.
     EXPECT_GT(left, 30);
     EXPECT_GT(right, 30);
+    EXPECT_LE(first, 2);
+    EXPECT_GE(last, 27);
 }
 
 // The tip a hover hold brings up leaves the screen when the hover ends: the frame drawn
