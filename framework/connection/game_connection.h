@@ -52,6 +52,11 @@ struct ProxySettings {
 };
 
 class CGameConnection : public netlib::CYrnSocket {
+    // The socket's own connect stays out of reach through a game connection: a game
+    // connection connects by its Connect below, which goes through the proxy and sends the
+    // hello. (Named here, it is not hidden by accident.)
+    using netlib::CYrnSocket::Connect;
+
 public:
     explicit CGameConnection(GameConnectionHost* host = nullptr);
     ~CGameConnection() override;

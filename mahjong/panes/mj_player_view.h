@@ -26,6 +26,8 @@ public:
 
     // ---- CMJPlayerHooks
     void UpdateScores(MJData result) override;
+    // The framework's update from a whole body stays callable beside the game's own.
+    using framework::CGamePlayerView::UpdateScores;
     void ShowKanPaiAsk(int userId) override;
 
     // Item 1906 for a player: a looker-on of the own chair may be allowed or forbidden.

@@ -379,6 +379,23 @@ TEST_F(GameConnectionFlow, RoomAndTableRequests) {
     EXPECT_EQ(conn.GetDoleConfig(text, 0, dole), 0);
 }
 
+// Whether a connection type lets a caller use the socket's own connect.
+template <typename C>
+concept SocketConnectReachable = requires(C& c, const std::string& host) {
+    c.Connect(host, 1, 1, platform::Handle{0}, platform::ThreadId{0}, 0, nullptr, size_t{0}, 0);
+};
+
+TEST(GameConnectionStandalone, TheSocketsOwnConnectIsNotReachableThroughAGameConnection) {
+    // A game connection connects only through its own Connect (the proxy, then the hello);
+    // the socket's connect, which does neither, is kept out of its callers' reach.
+    static_assert(SocketConnectReachable<netlib::CYrnSocket>);
+    static_assert(!SocketConnectReachable<CGameConnection>);
+    CGameConnection conn;
+    int proxyFailed = 0;
+    EXPECT_EQ(conn.Connect("", "127.0.0.1", 1, &proxyFailed), 0);
+    EXPECT_EQ(proxyFailed, 0);
+}
+
 TEST(GameConnectionStandalone, NotConnectedNeverReachesTheSocket) {
     struct Counting : CGameConnection {
         using CGameConnection::CGameConnection;
