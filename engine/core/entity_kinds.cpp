@@ -458,7 +458,12 @@ void ParticleEntity::Tick(uint32_t now) {
             --s->live;
         }
     }
-    if (s->live == 0 || !GetCanvas() || !IsAttached()) return;
+    // The box covers every particle walked, the ones that died in this step too: their last
+    // picture is still on the screen and goes only when its area is drawn again. So a step
+    // that retires the last particle still invalidates; only a step that walked none (no
+    // particle lived) has nothing to redraw. Skipping it whenever none is left alive would
+    // leave each emission's last spark standing faded on the table.
+    if (first || !GetCanvas() || !IsAttached()) return;
     Rect dirty{box.left - (s->width + 1) / 2, box.top - (s->height + 1) / 2,
                box.right + (s->width + 1) / 2, box.bottom + (s->height + 1) / 2};
     if (GetCanvas()->LayerRectToScreen(GetLayer(), dirty)) {

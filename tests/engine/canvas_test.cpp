@@ -600,6 +600,51 @@ TEST(Canvas, ParticleTicksInvalidateTheirBox) {
     EXPECT_EQ(r.bottom, 21);
 }
 
+TEST(Canvas, TheStepThatRetiresTheLastParticleStillRedrawsWhereItWas) {
+    Scene s;
+    s.pics.Add(2, SolidPicture(4, 2, {kRed}));
+    ParticleEntity p;
+    p.SetId(1);
+    p.Init(20, 20, 4, 2, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, 4, 2), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+    p.SetCallbacks(
+        [](const ParticleParams*) {
+            Particle q;
+            q.life = 2;  // alive after the first step, gone in the second
+            return q;
+        },
+        [](Particle& q, const ParticleParams*) { return --q.life > 0; });
+    p.SetEmission(1, 10, nullptr);
+    p.State()->lastEmission = 1000;
+    p.Tick(1015);
+    ASSERT_EQ(p.State()->live, 1u);
+    s.canvas.InvalidateAll();
+    ASSERT_EQ(s.canvas.Render(2, s.target.surface), 0);
+    const auto redPixels = [&] {
+        int n = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                n += s.target.at(x, y) == kRedDrawn || s.target.at(x, y) == kRed;
+        return n;
+    };
+    ASSERT_EQ(redPixels(), 8);  // the 4 x 2 spark, centred on (20, 20)
+
+    p.Tick(1016);
+    ASSERT_EQ(p.State()->live, 0u);
+    ASSERT_EQ(s.canvas.Render(3, s.target.surface), 0);  // the frame takes the dirty area
+    ASSERT_EQ(s.canvas.DirtyRects().size(), 1u);
+    const Rect r = s.canvas.DirtyRects()[0];
+    EXPECT_EQ(r.left, 18);
+    EXPECT_EQ(r.right, 22);
+    EXPECT_EQ(r.top, 19);
+    EXPECT_EQ(r.bottom, 21);
+    EXPECT_EQ(redPixels(), 0);
+
+    p.Tick(1017);  // nothing lives any more: nothing to redraw
+    EXPECT_EQ(s.canvas.Render(4, s.target.surface), -1);
+}
+
 TEST(Canvas, AParticleOfOddHeightIsCentredRoundingUp) {
     Scene s;
     s.pics.Add(2, SolidPicture(1, 3, {kRed}));

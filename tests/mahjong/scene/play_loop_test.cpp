@@ -596,6 +596,42 @@ TEST_F(PlayLoop, TheSortSparksRiseOverTheHandAndFadeWithinThirtySteps) {
     }
 }
 
+// The frames draw only what changed. Once the sweep and its sparks are over, what they left on
+// the screen is the table drawn afresh: no spark's last, faded picture stays behind.
+TEST_F(PlayLoop, AfterTheSortSweepNoSparkStaysOnTheScreen) {
+    NEED_ASSETS();
+    Deal();
+    engine::GameKernel& k = scene.GetKernel();
+    std::vector<uint32_t> shown(size_t(744) * 710, 0);
+    engine::DrawSurface screen{shown.data(), 744, 710};
+    k.GetCanvas().InvalidateAll();
+    ASSERT_GE(k.Render(screen), 0);
+    Dispatch(210032);
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            clock.advance(10);
+            k.RunDueApplies();
+            scene.PumpMessages();
+            k.Render(screen);
+        }
+    };
+    frames(300);
+    ASSERT_TRUE(Got(210060));
+    for (uint32_t id : scene.Entities().particles)
+        ASSERT_EQ(static_cast<engine::ParticleEntity*>(k.FindEntity(id))->State()->live, 0u);
+    std::vector<uint32_t> fresh(shown.size(), 0);
+    engine::DrawSurface whole{fresh.data(), 744, 710};
+    k.GetCanvas().InvalidateAll();
+    ASSERT_GE(k.Render(whole), 0);
+    int stale = 0, firstX = -1, firstY = -1;
+    for (size_t i = 0; i < shown.size(); ++i)
+        if (shown[i] != fresh[i] && stale++ == 0) {
+            firstX = int(i % 744);
+            firstY = int(i / 744);
+        }
+    EXPECT_EQ(stale, 0) << "first at (" << firstX << ", " << firstY << ")";
+}
+
 TEST_F(PlayLoop, ASortKeepsEachTilesMarksWithIt) {
     NEED_ASSETS();
     Deal();
