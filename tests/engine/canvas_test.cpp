@@ -566,14 +566,20 @@ TEST(DrawLayer, BlockMeetsRectAndTheInViewTest) {
     EXPECT_TRUE(inside->IsInView());
 }
 
+// A particle emitter at (20, 20) on layer 1 of the scene's canvas, its particle a red
+// picture of width x height.
+void AttachRedEmitter(Scene& s, ParticleEntity& p, int width, int height) {
+    s.pics.Add(2, SolidPicture(width, height, {kRed}));
+    p.SetId(1);
+    p.Init(20, 20, width, height, 0.0, 1, true, 1.0);
+    ASSERT_EQ(p.Create(2, 0, 0, width, height), 999999u);
+    p.AttachToCanvas(&s.canvas, 1);
+}
+
 TEST(Canvas, ParticleTicksInvalidateTheirBox) {
     Scene s;
-    s.pics.Add(2, SolidPicture(4, 2, {kRed}));
     ParticleEntity p;
-    p.SetId(1);
-    p.Init(20, 20, 4, 2, 0.0, 1, true, 1.0);
-    ASSERT_EQ(p.Create(2, 0, 0, 4, 2), 999999u);
-    p.AttachToCanvas(&s.canvas, 1);
+    ASSERT_NO_FATAL_FAILURE(AttachRedEmitter(s, p, 4, 2));
     s.canvas.Render(1, s.target.surface);
     static int next = 0;
     next = 0;
@@ -602,12 +608,8 @@ TEST(Canvas, ParticleTicksInvalidateTheirBox) {
 
 TEST(Canvas, TheStepThatRetiresTheLastParticleStillRedrawsWhereItWas) {
     Scene s;
-    s.pics.Add(2, SolidPicture(4, 2, {kRed}));
     ParticleEntity p;
-    p.SetId(1);
-    p.Init(20, 20, 4, 2, 0.0, 1, true, 1.0);
-    ASSERT_EQ(p.Create(2, 0, 0, 4, 2), 999999u);
-    p.AttachToCanvas(&s.canvas, 1);
+    ASSERT_NO_FATAL_FAILURE(AttachRedEmitter(s, p, 4, 2));
     p.SetCallbacks(
         [](const ParticleParams*) {
             Particle q;
@@ -647,12 +649,8 @@ TEST(Canvas, TheStepThatRetiresTheLastParticleStillRedrawsWhereItWas) {
 
 TEST(Canvas, AParticleOfOddHeightIsCentredRoundingUp) {
     Scene s;
-    s.pics.Add(2, SolidPicture(1, 3, {kRed}));
     ParticleEntity p;
-    p.SetId(1);
-    p.Init(20, 20, 1, 3, 0.0, 1, true, 1.0);
-    ASSERT_EQ(p.Create(2, 0, 0, 1, 3), 999999u);
-    p.AttachToCanvas(&s.canvas, 1);
+    ASSERT_NO_FATAL_FAILURE(AttachRedEmitter(s, p, 1, 3));
     p.SetCallbacks(
         [](const ParticleParams*) {
             Particle q;  // moved 3 right and 2 down from where it started

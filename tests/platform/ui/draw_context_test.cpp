@@ -482,7 +482,9 @@ TEST(DrawContext, TextStaysInsideItsBoxUnlessUnclipped) {
     for (bool noClip : {false, true}) {
         const QRect ink = Ink(WhiteText(200, 60, FontSpec{"", -30, 400}, [&](DrawContext& dc) {
             QRect r(10, 10, 20, 40);
-            dc.DrawText("■■■■", r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | (noClip ? DT_NOCLIP : DT_LEFT));
+            unsigned flags = DT_LEFT | DT_VCENTER | DT_SINGLELINE;
+            if (noClip) flags |= DT_NOCLIP;
+            dc.DrawText("■■■■", r, flags);
         }));
         ASSERT_FALSE(ink.isEmpty()) << noClip;
         EXPECT_EQ(ink.right() > 29, noClip) << ink.right();
