@@ -37,6 +37,8 @@ TEST(ImageEntity, FramesWrapAndDelays) {
     EXPECT_EQ(e->SetFrameAtTime(10), 20u);
     EXPECT_EQ(e->SetFrameAtTime(29), 0u);  // still frame 1
     EXPECT_EQ(e->SetFrameAtTime(30), 30u);
+    EXPECT_EQ(e->SetFrameAtTime(0), 0u);  // no time yet: the frame stays
+    EXPECT_EQ(e->GetFrame(), 2u);
     auto plain = MakeImage(2, 2, 0, 0, 4, 3);
     EXPECT_EQ(plain->FrameDelay(0), 100u);
     EXPECT_EQ(plain->SetFrame(1), 0u);
@@ -459,6 +461,10 @@ TEST(RecordListEntity, FreeInputReleasesTheCopiedArray) {
     {
         RecordListEntity e;
         e.Create(kept, 2, 0);
+        const RenderDescriptor& d = e.Descriptor();
+        EXPECT_EQ(d.kind, uint32_t(ENT_RECORDS));
+        EXPECT_EQ(d.stateSize, 4u);
+        EXPECT_EQ(d.extra, 2u);
         EXPECT_EQ(rm.GetMemResBytes(), before + 2 * sizeof(ListRecord));
         kept[0].data = 99;  // the entity holds its own copy
         e.Create(block(), 2, 1);
