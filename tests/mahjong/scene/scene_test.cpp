@@ -36,6 +36,12 @@ TEST_F(SceneTest, WithoutIniEveryStyleIsClassicIndexZeroMusicOff) {
     EXPECT_EQ(platform::getProfileInt("GAMESET", "Music", -1, host.ini), 0);
 }
 
+// Before the engine runs there is nothing to make a button in: the scene says so with 0.
+TEST_F(SceneTest, WithoutAnEngineNoButtonIsMade) {
+    const engine::ImageInfo info{};
+    EXPECT_EQ(scene.CreateImageButton(10, 10, info, 210036, 0xFF00FF), 0u);
+}
+
 TEST_F(SceneTest, StyleIndexOutsideTheThreeTakesTheFirst) {
     NEED_ASSETS();
     for (const char* value : {"3", "-1", "x7"}) {

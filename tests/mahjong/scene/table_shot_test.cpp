@@ -75,11 +75,18 @@ TEST_F(TableTest, ToolbarButtonsShowTheirFacesAndTheShotCaption) {
     if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
     Start();
     engine::GameKernel& k = scene.GetKernel();
+    const uint32_t codes[] = {210030, 210031, 210032, 210033};
     for (int i = 0; i < 5; ++i) {
         engine::ControlData* c = k.FindControl(scene.Entities().toolButtons[i]);
         ASSERT_NE(c, nullptr);
         engine::Entity* e = k.FindEntity(c->entityId);
         ASSERT_NE(e, nullptr);
+        if (i < 4) {  // each face is its own cell of the badge picture
+            MJRect r;
+            scene.GetButtonPicture(r, codes[i]);
+            EXPECT_EQ(e->GetWidth(), r.right - r.left) << i;
+            EXPECT_EQ(e->GetHeight(), r.bottom - r.top) << i;
+        }
         e->SetPosition(100 + 40 * i, 100);
         e->Show();
         e->ApplyTransform();
