@@ -471,6 +471,39 @@ TEST(ResourceManager, PaletteNamesOfThirtyTwoBytesBindAndSurviveAnUnload) {
     EXPECT_EQ(pic->pixels[0], 2);
 }
 
+// A ".pps" file whose codes run past their planes, whose zlib part is longer than its plane
+// and whose last zlib part is cut by the end of the file loads (at registration and on
+// demand) with the pixels the codes reach; the program goes on.
+TEST(ResourceManager, APpsPictureWithCodesPastItsPlanesLoads) {
+    LogCapture log;
+    std::vector<uint8_t> stored(20, 0);
+    for (size_t i = 0; i < stored.size(); ++i) stored[i] = uint8_t(40 + i);
+    stored = StoredZlib(stored);
+    const auto bytes =
+        RawPps({5, 0, 3, 2, 2, 0, 12}, {{1, Deflate({1, 2, 3, 4, 5, 6, 7, 8}), {}, 4},
+                                        {1, Deflate({9, 9, 9, 9, 9, 9}), {}, 4},
+                                        {1, stored, {}, 4}});
+    // The file ends three bytes into the last part's data.
+    const size_t cut = bytes.size() - stored.size() + kStoredHead + 3;
+    log.dir.put("cut.pps", std::string(bytes.begin(), bytes.begin() + cut));
+    auto runs = RawPps({3, 0, 1, 2, 2, 0, 4}, {{1, {0x7C, 0x11}, {}, 4}});  // 31 into 4
+    log.dir.put("runs.pps", std::string(runs.begin(), runs.end()));
+
+    ResourceManager rm;
+    const uint32_t now = rm.LoadImage(log.dir / "cut.pps", "now", ".imge", true, 0);
+    const uint32_t later = rm.LoadImage(log.dir / "runs.pps", "", ".imge", false, 0);
+    EnginePicture* pic = rm.GetPicture(now);
+    ASSERT_NE(pic, nullptr);
+    ASSERT_EQ(pic->dataSize, 12u);
+    EXPECT_EQ(std::vector<uint8_t>(pic->pixels, pic->pixels + 12),
+              (std::vector<uint8_t>{1, 2, 3, 4, 9, 9, 9, 9, 40, 41, 42, 0}));
+    EnginePicture* second = rm.GetPicture(later);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(second->pixels, second->pixels + second->dataSize),
+              (std::vector<uint8_t>(4, 0x11)));
+    EXPECT_EQ(second->resourceId, later);
+}
+
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
     LogCapture log;
     auto bytes = EncodePps(GlobalPalettePicture("gone"));
