@@ -258,9 +258,9 @@ TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
         bool ok;
         std::string data;
     } cases[] = {
-        {0, 0, true, "0123456789"}, {4, 0, true, "456789"}, {4, 3, true, "456"},
-        {4, 100, true, "456789"},   {10, 0, true, ""},      {11, 0, false, ""},
-        {11, 2, false, ""},
+        {0, 0, true, "0123456789"}, {4, 0, true, "456789"},    {4, 3, true, "456"},
+        {4, 100, true, "456789"},   {10, 0, true, ""},         {11, 0, true, ""},
+        {11, 2, true, ""},          {0xFFFFFFFF, 5, true, ""},
     };
     for (auto& c : cases) {
         uint32_t size = c.size;
@@ -271,10 +271,13 @@ TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
             EXPECT_EQ(size, c.data.size()) << c.offset << "+" << c.size;
         }
     }
-    EXPECT_NE(log.text().find("文件" + log.dir.path() + "/d.bin 打开失败!"), std::string::npos);
+    // An offset past the end reads nothing; only a file that cannot be read fails.
+    EXPECT_EQ(log.text().find("打开失败"), std::string::npos);
     uint32_t size = 0;
     std::string out;
     EXPECT_FALSE(rm.ReadData("", 0, size, &out));
+    EXPECT_FALSE(rm.ReadData(log.dir / "none.bin", 0, size, &out));
+    EXPECT_NE(log.text().find("文件" + log.dir.path() + "/none.bin 打开失败!"), std::string::npos);
 }
 
 TEST(ResourceManager, PicturesRawBytesAndOnDemandLoads) {
