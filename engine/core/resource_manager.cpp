@@ -360,9 +360,7 @@ bool ResourceManager::LoadGlobalPalette(ResourceRecord& record) {
     uint32_t size = record.size;
     if (!ReadData(record.path, record.offset, size, &bytes)) return false;
     auto palette = std::make_unique<GlobalPalette>();
-    if (!palette->Load({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()})) {
-        return true;  // the palette reader has logged the broken record
-    }
+    palette->Load({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     // An existing name keeps its palette: pictures may point at its entries.
     palettes_.try_emplace(palette->name(), std::move(palette));
     return true;

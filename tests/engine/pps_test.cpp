@@ -595,7 +595,8 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     GlobalPalette empty;
     EXPECT_EQ(empty.FindNearest(1, 2, 3), 0);
 
-    // A record shorter than its count of entries is refused and changes nothing.
+    // A record shorter than its count of entries keeps its count; the entries it does not
+    // hold are black.
     for (size_t entryBytes : {size_t(8), size_t(5), size_t(0)}) {
         std::vector<uint8_t> rec(32, 0);
         std::memcpy(rec.data(), "short", 5);
@@ -603,9 +604,12 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
         rec.push_back(0);
         rec.insert(rec.end(), entryBytes, 7);
         GlobalPalette p = bw;
-        EXPECT_FALSE(p.Load(rec)) << entryBytes;
-        EXPECT_EQ(p.count(), 2u) << entryBytes;
-        EXPECT_EQ(std::string(p.name()), "bw") << entryBytes;
+        EXPECT_TRUE(p.Load(rec)) << entryBytes;
+        EXPECT_EQ(p.count(), 3u) << entryBytes;
+        EXPECT_EQ(std::string(p.name()), "short") << entryBytes;
+        for (size_t i = 0; i < 9; ++i) {
+            EXPECT_EQ(p.GetEntries()[i], i < entryBytes ? 7 : 0) << entryBytes << "/" << i;
+        }
     }
     // A ".quad" name keeps all 32 bytes; Set keeps 31.
     {
@@ -647,15 +651,30 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     q.Set(nullptr, 3, "none");  // no entries: an empty palette, not three black ones
     EXPECT_EQ(q.count(), 0u);
     EXPECT_STREQ(q.name(), "none");
+    // Cut inside the entries, inside the count and inside the name: what is there is taken.
     auto rec = w.data();
     rec.resize(34 + 10);
     LogCapture log;
-    GlobalPalette broken;
-    broken.Set(blackWhite, 2, "keep");
-    EXPECT_FALSE(broken.Load(rec));
-    EXPECT_FALSE(broken.Load({}));
-    EXPECT_STREQ(broken.name(), "keep");
-    EXPECT_EQ(broken.count(), 2u);
+    GlobalPalette cut;
+    cut.Set(blackWhite, 2, "keep");
+    EXPECT_TRUE(cut.Load(rec));
+    EXPECT_STREQ(cut.name(), "felt");
+    EXPECT_EQ(cut.count(), 256u);
+    EXPECT_EQ(cut.GetEntries()[9], 9);
+    EXPECT_EQ(cut.GetEntries()[10], 0);
+    EXPECT_TRUE(cut.Load(std::span<const uint8_t>(rec.data(), 33)));
+    EXPECT_STREQ(cut.name(), "felt");
+    EXPECT_EQ(cut.count(), 0u);
+    EXPECT_TRUE(cut.Load(std::span<const uint8_t>(rec.data(), 3)));
+    EXPECT_STREQ(cut.name(), "fel");
+    EXPECT_EQ(cut.count(), 0u);
+    // No record at all changes nothing.
+    GlobalPalette kept;
+    kept.Set(blackWhite, 2, "keep");
+    EXPECT_FALSE(kept.Load({}));
+    EXPECT_STREQ(kept.name(), "keep");
+    EXPECT_EQ(kept.count(), 2u);
+    EXPECT_TRUE(log.text().empty()) << log.text();
 }
 
 }  // namespace

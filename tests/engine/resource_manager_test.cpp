@@ -406,10 +406,12 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     log.dir.put("p2.quad", quad("felt", 1));
     rm.AddResourceHashed("p1.quad", log.dir / "p1.quad", kResLoadNow, kTypePalette, 0, 0, 0);
     rm.AddResourceHashed("p2.quad", log.dir / "p2.quad", kResLoadNow, kTypePalette, 0, 0, 0);
-    // A record too short for a palette is logged and adds nothing.
+    // A record cut inside its name is a palette of that name without entries.
     log.dir.put("p3.quad", "short");
     rm.AddResourceHashed("p3.quad", log.dir / "p3.quad", kResLoadNow, kTypePalette, 0, 0, 0);
-    EXPECT_EQ(rm.GetPaletteCount(), 1u);
+    EXPECT_EQ(rm.GetPaletteCount(), 2u);
+    ASSERT_NE(rm.FindGlobalPalette("short"), nullptr);
+    EXPECT_EQ(rm.FindGlobalPalette("short")->count(), 0u);
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
     EXPECT_EQ(rm.FindGlobalPalette("none"), nullptr);
