@@ -313,6 +313,8 @@ uint32_t Entity::AddChild(Entity* child, uint32_t flags) {
     if (!child || child == this || child->IsAncestorOf(this)) return 0;
     ChildLink link{child->id_, child->itemId_, flags, child};
     if ((flags & LINK_CHECK) && !LinkUsable(link)) return 0;
+    // Linking a child again takes the new flags on its one link: a second link would hand
+    // every change to it twice (a move would carry it twice as far).
     if (child->parent_ == this) {
         for (ChildLink& l : children_) {
             if (l.child == child) {

@@ -155,6 +155,10 @@ int GameKernel::BindControl(ControlData* control, Entity* entity, uint32_t flags
         WriteLogText("控件绑定失败，指定实体不能为空");
         return 0;
     }
+    // Only another control is released. The conflict step comes after the control has taken
+    // the entity, so for a control that binds its own entity again it would clear the binding
+    // just made: the entity would name a control that no longer names it, and the callbacks
+    // and deletions that go from the control to its entity would miss it.
     if (entity->GetControlId() != control->id) ForceRelease(*this, *entity);
     control->entityId = entity->GetId();
     entity->SetControlId(control->id);

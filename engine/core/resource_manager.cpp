@@ -296,11 +296,13 @@ bool ResourceManager::ReadData(const std::string& path, uint32_t offset, uint32_
                                std::string* out) {
     out->clear();
     std::string file;
-    if (path.empty() || !platform::readFile(path, &file) || offset > file.size()) {
+    if (path.empty() || !platform::readFile(path, &file)) {
         WriteLog("文件%s 打开失败!", path.c_str());
         return false;
     }
-    // Only what was really read counts: a size past the end of the file gives fewer bytes.
+    // Only what was really read counts: a size past the end of the file gives fewer bytes,
+    // and an offset past it none.
+    if (offset > file.size()) offset = uint32_t(file.size());
     *out = size == 0 ? file.substr(offset) : file.substr(offset, size);
     size = uint32_t(out->size());
     return true;
@@ -358,9 +360,7 @@ bool ResourceManager::LoadGlobalPalette(ResourceRecord& record) {
     uint32_t size = record.size;
     if (!ReadData(record.path, record.offset, size, &bytes)) return false;
     auto palette = std::make_unique<GlobalPalette>();
-    if (!palette->Load({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()})) {
-        return true;  // the palette reader has logged the broken record
-    }
+    palette->Load({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     // An existing name keeps its palette: pictures may point at its entries.
     palettes_.try_emplace(palette->name(), std::move(palette));
     return true;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/render/render_log.h"
 #include "platform/core/bytes.h"
 
 namespace hqlv::engine {
@@ -18,16 +17,19 @@ void GlobalPalette::Set(const uint8_t* entries, size_t count, std::string_view n
 }
 
 bool GlobalPalette::Load(std::span<const uint8_t> record) {
-    if (record.empty()) return false;
+    if (!record.data()) return false;
+    // The record's count stands as given (up to 256 entries); what the record does not hold
+    // is not read: a name, count or entry past its end reads as zeros.
     platform::ByteReader r(record);
-    std::string name = r.fixedText(32);
-    uint16_t count = r.u16();
+    const size_t nameBytes = std::min<size_t>(32, r.remaining());
+    const std::string name(reinterpret_cast<const char*>(r.current()),
+                           strnlen(reinterpret_cast<const char*>(r.current()), nameBytes));
+    r.skip(nameBytes);
+    const uint16_t count = r.u16();
     const size_t taken = std::min<size_t>(count, 256);
-    if (!r.ok() || r.remaining() < taken * 3) {
-        RenderLog("quad:调色板记录长度不足 (%zu 字节)", record.size());
-        return false;
-    }
-    Set(r.current(), taken, name);
+    uint8_t entries[sizeof entries_] = {};
+    std::memcpy(entries, r.current(), std::min(taken * 3, r.remaining()));
+    Set(entries, taken, name);
     // A name of all 32 bytes has no terminating zero in the record; it is kept whole, so a
     // picture that names the palette finds it.
     std::memcpy(name_, name.data(), std::min(name.size(), sizeof name_ - 1));

@@ -16,7 +16,8 @@ public:
     void Set(const uint8_t* entries, size_t count, std::string_view name);
     // Takes a ".quad" record: 32-byte name, u16 count, count × (R, G, B). All 32 name bytes
     // are kept, as a ".pps" picture keeps the name it asks for. At most 256 entries are
-    // taken. A missing or truncated record changes nothing and returns false.
+    // taken. The count stands as the record gives it: entries the record does not hold are
+    // black. Only a missing record (no bytes at all) changes nothing and returns false.
     bool Load(std::span<const uint8_t> record);
     // Index of the entry nearest to the colour (sum of the cubes of the channel distances);
     // the first of equal distances wins. An entry is chosen only when it comes closer than

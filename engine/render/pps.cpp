@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,67 +14,67 @@ namespace hqlv::engine {
 
 namespace {
 
-bool Fail(const char* why) {
-    RenderLog("pps:结构加载错误,%s", why);
-    return false;
-}
-
-// Bytes per decoded sample of the picture's form.
-uint32_t PictureSampleSize(uint32_t flags) {
-    if (flags & (PIC_GLOBAL_PALETTE | PIC_OWN_PALETTE)) return (flags & PIC_ALPHA) ? 2 : 1;
-    return 4;
-}
-
 // Decoded bytes per pixel of a frame by its own flags.
-uint32_t FrameSampleSize(uint32_t frameFlags) {
+size_t FrameSampleSize(uint32_t frameFlags) {
     if (!(frameFlags & PPS_FRAME_INDEXED)) return 4;
     return (frameFlags & PPS_FRAME_ALPHA) ? 2 : 1;
 }
 
+// The next `length` bytes of the file as one part, cut where the file ends.
+std::span<const uint8_t> TakePart(platform::ByteReader& r, uint32_t length, bool& cut) {
+    const size_t n = std::min<size_t>(length, r.remaining());
+    if (n < length) cut = true;
+    std::span<const uint8_t> part(r.current(), n);
+    r.skip(n);
+    return part;
+}
+
 }  // namespace
 
-bool PpsDecodeRun(std::span<const uint8_t> in, std::span<uint8_t> out, int sampleSize) {
+size_t PpsDecodeRun(std::span<const uint8_t> in, std::span<uint8_t> out, int sampleSize) {
     const size_t ss = size_t(sampleSize);
     size_t ip = 0, op = 0;
-    while (ip < in.size()) {
+    while (ip < in.size() && op < out.size()) {
         const uint8_t c = in[ip++];
         size_t n = c >> 2;
         const int kind = c & 3;
         if (kind >= 2) {
-            if (ip >= in.size()) return false;
+            if (ip >= in.size()) break;  // the count's second byte is not in the part
             n |= size_t(in[ip++]) << 6;
         }
-        const bool literal = (kind & 1) != 0;
-        const size_t needIn = literal ? n * ss : ss;
-        if (in.size() - ip < needIn) return false;
-        if (out.size() - op < n * ss) return false;  // a run past the plane's end
-        if (literal) {
-            std::memcpy(out.data() + op, in.data() + ip, n * ss);
-        } else {
-            for (size_t k = 0; k < n; ++k)
-                std::memcpy(out.data() + op + k * ss, in.data() + ip, ss);
+        const size_t room = out.size() - op;
+        if (kind & 1) {
+            // Literal samples: as many bytes as both the part and the plane still hold.
+            const size_t len = std::min({n * ss, in.size() - ip, room});
+            std::memcpy(out.data() + op, in.data() + ip, len);
+            ip += std::min(n * ss, in.size() - ip);
+            op += len;
+            continue;
         }
-        ip += needIn;
-        op += n * ss;
+        if (in.size() - ip < ss) break;  // the repeated sample is not whole in the part
+        const size_t len = std::min(n * ss, room);
+        for (size_t k = 0; k < len; ++k) out[op + k] = in[ip + k % ss];
+        ip += ss;
+        op += len;
     }
-    return op == out.size();
+    return op;
 }
 
-bool PpsDecodeRgbRle(std::span<const uint8_t> in, std::span<uint8_t> out) {
+size_t PpsDecodeRgbRle(std::span<const uint8_t> in, std::span<uint8_t> out) {
     return PpsDecodeRun(in, out, 3);
 }
 
-bool PpsInflate(std::span<const uint8_t> in, std::span<uint8_t> out) {
-    if (in.empty()) return out.empty();
+size_t PpsInflate(std::span<const uint8_t> in, std::span<uint8_t> out) {
+    if (in.empty() || out.empty()) return 0;
     uLongf outLen = static_cast<uLongf>(out.size());
-    // zlib wants a non-null destination even for an empty plane.
-    uint8_t dummy = 0;
-    int rc = uncompress(out.empty() ? &dummy : out.data(), &outLen, in.data(),
-                        static_cast<uLong>(in.size()));
-    return rc == Z_OK && outLen == out.size();
+    // uncompress inflates straight into the plane and stops at its size; a stream that is
+    // broken or cut short leaves what it inflated before the fault. Its result decides
+    // nothing: whatever bytes came out are the plane.
+    (void)uncompress(out.data(), &outLen, in.data(), static_cast<uLong>(in.size()));
+    return std::min<size_t>(outLen, out.size());
 }
 
-bool PpsUnpackRun(std::span<const uint8_t> in, std::span<uint8_t> out, uint32_t frameFlags) {
+size_t PpsUnpackRun(std::span<const uint8_t> in, std::span<uint8_t> out, uint32_t frameFlags) {
     if (frameFlags & PPS_FRAME_ZLIB) return PpsInflate(in, out);
     return PpsDecodeRun(in, out, (frameFlags & PPS_FRAME_INDEXED) ? 1 : 3);
 }
@@ -95,48 +96,63 @@ void PpsMergePlanes(const uint8_t* plane, const uint8_t* alpha, uint8_t* out, si
     }
 }
 
-bool DecodePpsFrame(std::span<const uint8_t> a, std::span<const uint8_t> b, std::span<uint8_t> out,
+void DecodePpsFrame(std::span<const uint8_t> a, std::span<const uint8_t> b, std::span<uint8_t> out,
                     const PpsHeader& h, const PpsFrameHeader& fh) {
-    const size_t P = size_t(h.width) * h.height;
     if (h.mode == 1) {
-        if (a.size() < out.size()) return false;
-        std::memcpy(out.data(), a.data(), out.size());
-        return true;
+        // The stored bytes as they are, whatever the frame's flags say.
+        const size_t n = std::min(a.size(), out.size());
+        if (n) std::memcpy(out.data(), a.data(), n);
+        return;
     }
-    if (h.mode == 2) return true;  // nothing coded; the buffer stays zero
-    if (h.mode < 3 || h.mode > 6) return false;
-    if (out.size() != P * FrameSampleSize(fh.flags)) return false;
+    // Mode 2 codes nothing, and no other mode has a coding: the frame stays zero.
+    if (h.mode < 3 || h.mode > 6) return;
 
-    // Part A of the frame into `dst` (1-byte samples for index planes, 3 for colour).
+    // Part A into `dst` (1-byte samples for index planes, 3 for colour).
     auto decodeA = [&](std::span<uint8_t> dst, bool indexed) {
         switch (h.mode) {
             case 3:
             case 4:
-                return PpsDecodeRun(a, dst, indexed ? 1 : 3);
+                PpsDecodeRun(a, dst, indexed ? 1 : 3);
+                break;
             case 5:
-                return PpsInflate(a, dst);
+                PpsInflate(a, dst);
+                break;
             default:
-                return PpsUnpackRun(a, dst, (fh.flags & PPS_FRAME_ZLIB) | (indexed ? 1u : 0u));
+                PpsUnpackRun(a, dst, (fh.flags & PPS_FRAME_ZLIB) | (indexed ? 1u : 0u));
+                break;
         }
     };
     auto decodeB = [&](std::span<uint8_t> dst) {
-        return h.mode == 3 ? PpsDecodeRun(b, dst, 1) : PpsInflate(b, dst);
+        if (h.mode == 3) {
+            PpsDecodeRun(b, dst, 1);
+        } else {
+            PpsInflate(b, dst);
+        }
     };
 
     const bool indexed = (fh.flags & PPS_FRAME_INDEXED) != 0;
     const bool hasAlpha = (fh.flags & PPS_FRAME_ALPHA) != 0;
-    if (indexed && !hasAlpha) return decodeA(out, true);
-
-    std::vector<uint8_t> plane(indexed ? P : 3 * P);
-    std::vector<uint8_t> alpha(P, 255);
-    if (!decodeA(plane, indexed)) return false;
-    if (hasAlpha && !decodeB(alpha)) return false;
-    PpsMergePlanes(plane.data(), alpha.data(), out.data(), P, indexed ? 8 : 32);
-    return true;
+    if (indexed && !hasAlpha) {
+        decodeA(out, true);
+        return;
+    }
+    // The merge covers the header's width x height pixels, as many as the frame's place in
+    // the buffer holds. Planes hold just those pixels: the codes fill a plane from its start,
+    // so bytes past the merged pixels would never be read, and a header that claims a huge
+    // frame cannot make a huge plane.
+    const size_t count =
+        std::min(size_t(h.width) * h.height, out.size() / FrameSampleSize(fh.flags));
+    std::vector<uint8_t> plane(indexed ? count : 3 * count);
+    std::vector<uint8_t> alpha(count, 255);
+    decodeA(plane, indexed);
+    if (hasAlpha) decodeB(alpha);
+    PpsMergePlanes(plane.data(), alpha.data(), out.data(), count, indexed ? 8 : 32);
 }
 
 uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     if (file.size() < 3 || std::memcmp(file.data(), "pps", 3) != 0) return 0;
+    // Sizes and counts are taken as the header gives them. What the file does not hold is
+    // not read: a field past its end reads as 0 and a part is cut where the file ends.
     platform::ByteReader r(file);
     r.skip(3);
     PpsHeader h;
@@ -151,10 +167,12 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     r.skip(4);
     h.paletteEntries = r.u16();
     r.skip(2);
-    if (!r.ok()) return Fail("文件短于头部 (file shorter than its header)"), 0;
-    if (h.mode < 1 || h.mode > 6) return Fail("未知的编码方式 (unknown coding mode)"), 0;
-    if (h.frameCount == 0 || h.width == 0 || h.height == 0) {
-        return Fail("尺寸或帧数为0 (empty size or no frames)"), 0;
+    bool cut = !r.ok();
+    // The one limit of the reader's own: the header alone sets the size of the pixel buffer,
+    // and a few bytes claiming gigabytes must not take them from the table.
+    if (h.totalSize > kPpsMaxDecodedSize) {
+        RenderLog("pps:结构加载错误,图片过大 (picture too large: %u bytes)", h.totalSize);
+        return 0;
     }
 
     EnginePicture pic;
@@ -167,72 +185,48 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     pic.paletteEntries = h.paletteEntries;
 
     if (h.flags & PIC_GLOBAL_PALETTE) {
-        pic.paletteName = r.fixedText(32);
-        if (!r.ok()) return Fail("调色板名称不完整 (palette name cut short)"), 0;
+        const std::span<const uint8_t> name = TakePart(r, 32, cut);
+        pic.paletteName.assign(reinterpret_cast<const char*>(name.data()),
+                               strnlen(reinterpret_cast<const char*>(name.data()), name.size()));
         if (!(h.flags & PIC_KEYED)) pic.key = 256;
     } else if (h.flags & PIC_OWN_PALETTE) {
-        if (h.paletteEntries > 256) return Fail("调色板超过256色 (palette over 256 entries)"), 0;
-        pic.ownedPalette.assign(kPaletteBytes, 0);
-        if (!r.bytes(pic.ownedPalette.data(), size_t(h.paletteEntries) * 3)) {
-            return Fail("调色板不完整 (palette cut short)"), 0;
-        }
+        // Every index of a byte must find an entry: the table never holds fewer than 256.
+        const std::span<const uint8_t> entries = TakePart(r, uint32_t(h.paletteEntries) * 3, cut);
+        pic.ownedPalette.assign(std::max(kPaletteBytes, size_t(h.paletteEntries) * 3), 0);
+        std::copy(entries.begin(), entries.end(), pic.ownedPalette.begin());
         pic.palette = pic.ownedPalette.data();
     }
 
-    const uint64_t P = uint64_t(h.width) * h.height;
-    const uint64_t frameSize = P * PictureSampleSize(h.flags);
-    if (frameSize * h.frameCount != h.totalSize) {
-        return Fail("总长度与尺寸不符 (total size does not match the frames)"), 0;
-    }
-    if (h.totalSize > kPpsMaxDecodedSize) return Fail("图片过大 (picture too large)"), 0;
-
-    // Every frame header and part, and the trailer, must lie in the file before the pixel
-    // buffer is made: a short file cannot claim a large buffer.
-    struct StoredFrame {
+    if (h.flags & PIC_DELAYS) pic.ownedDelays.assign(h.frameCount, 0);
+    pic.ownedPixels.assign(h.totalSize, 0);
+    uint64_t at = 0;  // the frame's place in the buffer: the sum of the sizes before it
+    for (size_t k = 0; k < h.frameCount; ++k) {
         PpsFrameHeader fh;
-        std::span<const uint8_t> a, b;
-    };
-    if (size_t(h.frameCount) * 20 > r.remaining()) {
-        return Fail("帧头不完整 (frame header cut short)"), 0;
-    }
-    std::vector<StoredFrame> frames(h.frameCount);
-    for (StoredFrame& frame : frames) {
-        PpsFrameHeader& fh = frame.fh;
         fh.flags = r.u32();
         fh.delay = r.u32();
         fh.lengthA = r.u32();
         fh.lengthB = r.u32();
         fh.decodedSize = r.u32();
-        if (!r.ok()) return Fail("帧头不完整 (frame header cut short)"), 0;
-        if (fh.decodedSize != frameSize) {
-            return Fail("帧长度与尺寸不符 (frame size does not match the picture)"), 0;
-        }
-        if (h.mode >= 3 && uint64_t(FrameSampleSize(fh.flags)) * P != frameSize) {
-            return Fail("帧格式与图片格式不符 (frame form differs from the picture's)"), 0;
-        }
-        if (fh.lengthA > r.remaining()) return Fail("帧数据A超出文件 (part A past the end)"), 0;
-        frame.a = std::span<const uint8_t>(r.current(), fh.lengthA);
-        r.skip(fh.lengthA);
-        if (fh.lengthB > r.remaining()) return Fail("帧数据B超出文件 (part B past the end)"), 0;
-        frame.b = std::span<const uint8_t>(r.current(), fh.lengthB);
-        r.skip(fh.lengthB);
+        cut = cut || !r.ok();
+        const std::span<const uint8_t> a = TakePart(r, fh.lengthA, cut);
+        const std::span<const uint8_t> b = TakePart(r, fh.lengthB, cut);
+        // A frame never writes past its own decoded size nor past the buffer.
+        const uint64_t begin = std::min<uint64_t>(at, h.totalSize);
+        const uint64_t end = std::min<uint64_t>(at + fh.decodedSize, h.totalSize);
+        DecodePpsFrame(a, b, std::span<uint8_t>(pic.ownedPixels.data() + begin, end - begin), h,
+                       fh);
+        at += fh.decodedSize;
+        if (h.flags & PIC_DELAYS) pic.ownedDelays[k] = fh.delay;
     }
     if (h.flags & PIC_TRAILER) {
-        uint32_t t = r.u32();
-        if (!r.ok()) return Fail("尾部数据不完整 (trailer cut short)"), 0;
+        const uint32_t t = r.u32();
+        cut = cut || !r.ok();
         pic.trailerHigh = uint16_t(t >> 16);
         pic.trailerLow = uint16_t(t & 0xFFFF);
     }
-
-    if (h.flags & PIC_DELAYS) pic.ownedDelays.assign(h.frameCount, 0);
-    pic.ownedPixels.assign(h.totalSize, 0);
-    for (size_t k = 0; k < frames.size(); ++k) {
-        std::span<uint8_t> dst(pic.ownedPixels.data() + k * frameSize, frameSize);
-        if (!DecodePpsFrame(frames[k].a, frames[k].b, dst, h, frames[k].fh)) {
-            return Fail("帧数据解码失败 (frame data does not decode to its size)"), 0;
-        }
-        if (h.flags & PIC_DELAYS) pic.ownedDelays[k] = frames[k].fh.delay;
-    }
+    if (cut)
+        RenderLog("pps:文件数据不完整,缺少的部分按空白载入 (file cut short: %zu bytes)",
+                  file.size());
 
     pic.pixels = pic.ownedPixels.data();
     pic.dataSize = h.totalSize;
@@ -240,7 +234,6 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     out = std::move(pic);
     return h.totalSize;
 }
-
 bool BindPpsPalette(EnginePicture& pic, const GlobalPalette* palette) {
     if (!(pic.flags & PIC_GLOBAL_PALETTE)) return true;
     if (!palette) {

@@ -13,9 +13,12 @@
 //   0x20 (mode 6) A is zlib instead of run-length.
 // Trailer (flag 0x20): u32.
 //
-// The reader trusts nothing: every length, count and size is checked against the file and
-// against the sizes the header implies, and any inconsistency fails the load with a log line
-// and leaves the picture as it was.
+// The header's sizes are taken as they stand: the pixel buffer has the total decoded size, each
+// frame decodes into its own decoded size at the sum of the sizes before it, and a plane holds
+// the header's width x height pixels. Decoding never reads past a part or the file and never
+// writes past a plane or the buffer: a run that would pass either end is cut there, and what
+// the codes do not reach stays zero (alpha planes 255). Only a total size over the reader's
+// limit fails the load.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -52,8 +55,9 @@ constexpr uint32_t PPS_FRAME_ZLIB = 0x20;
 constexpr uint32_t kPpsMaxDecodedSize = 64u << 20;
 
 // Decodes a whole file into `out`: returns the total decoded size, or 0 when the file is not a
-// ".pps" picture or is broken (then `out` is unchanged). A picture that names a global
-// palette keeps the name in paletteName and no palette until BindPpsPalette.
+// ".pps" picture (then `out` is unchanged) or claims more than kPpsMaxDecodedSize (logged, `out`
+// unchanged). A picture that names a global palette keeps the name in paletteName and no
+// palette until BindPpsPalette.
 uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out);
 
 // Points a picture that names a global palette at the palette's entries. Logs and fails when
@@ -64,20 +68,22 @@ bool BindPpsPalette(EnginePicture& picture, const GlobalPalette* palette);
 // Releases what the picture owns and zeroes every field.
 void FreePpsImage(EnginePicture& picture);
 
-// Decodes one frame's parts into its place in the pixel buffer (exactly its decoded size).
-bool DecodePpsFrame(std::span<const uint8_t> partA, std::span<const uint8_t> partB,
+// Decodes one frame's parts into `out`, its place in the pixel buffer (its decoded size, cut
+// where the buffer ends).
+void DecodePpsFrame(std::span<const uint8_t> partA, std::span<const uint8_t> partB,
                     std::span<uint8_t> out, const PpsHeader& header, const PpsFrameHeader& frame);
 
-// Run-length decoding with samples of 1 or 3 bytes; true only when the codes are complete and
-// fill the output exactly.
-bool PpsDecodeRun(std::span<const uint8_t> in, std::span<uint8_t> out, int sampleSize);
+// Run-length decoding with samples of 1 or 3 bytes until the part or the output ends; returns
+// the bytes written.
+size_t PpsDecodeRun(std::span<const uint8_t> in, std::span<uint8_t> out, int sampleSize);
 // 3-byte run-length (colour planes).
-bool PpsDecodeRgbRle(std::span<const uint8_t> in, std::span<uint8_t> out);
-// One zlib stream that inflates to exactly the output's size.
-bool PpsInflate(std::span<const uint8_t> in, std::span<uint8_t> out);
+size_t PpsDecodeRgbRle(std::span<const uint8_t> in, std::span<uint8_t> out);
+// One zlib stream inflated into at most the output's size; returns the bytes written (a broken
+// or short stream gives those inflated before the fault).
+size_t PpsInflate(std::span<const uint8_t> in, std::span<uint8_t> out);
 // Part A of mode 6: zlib with frame flag 0x20, else run-length of 1-byte samples (flag 0x01)
 // or 3-byte samples.
-bool PpsUnpackRun(std::span<const uint8_t> in, std::span<uint8_t> out, uint32_t frameFlags);
+size_t PpsUnpackRun(std::span<const uint8_t> in, std::span<uint8_t> out, uint32_t frameFlags);
 // bits 8: pair i = (plane[i], alpha[i]); otherwise pixel i = (plane[3i..3i+2], alpha[i]).
 void PpsMergePlanes(const uint8_t* plane, const uint8_t* alpha, uint8_t* out, size_t count,
                     int bits);

@@ -12,10 +12,13 @@ uint32_t CreatePlane(BuiltinCall& call) {
     const int width = call.Int(0), height = call.Int(1);
     const uint32_t colour = call.Has(2) ? call.Unsigned(2) : kNoColour;
     const int layer = call.Has(3) ? call.Int(3) : kScriptDefaultLayer;
-    // The buffer is width × height × 4 bytes: a wrapped or huge side must not reach it.
+    // The creation fails, with nothing made, for a side the plane cannot take and for a layer
+    // the canvas does not have. A plane of no pixels cannot be drawn or painted; the buffer
+    // is width × height × 4 bytes, so a script's two numbers alone must not set gigabytes;
+    // and an entity of a sixth layer would have nowhere to be drawn.
     if (!InRange(width, 1, kScriptMaxPlaneSide) || !InRange(height, 1, kScriptMaxPlaneSide) ||
         !LayerOk(layer))
-        return call.Fail(kCallErrorInvalid);
+        return call.Fail(kCallErrorFailed);
     PlaneEntity* plane = call.Manager().CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY,
                                                           width, height, colour);
     if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);
@@ -26,10 +29,10 @@ uint32_t CreatePicture(BuiltinCall& call) {
     if (call.Count() < 1) return call.Fail(kCallErrorArguments);
     const int frame = call.Has(1) ? call.Int(1) : 0;
     const int layer = call.Has(2) ? call.Int(2) : kScriptDefaultLayer;
-    if (!LayerOk(layer)) return call.Fail(kCallErrorInvalid);
-    // A name that finds nothing would make an image without a picture.
+    // An entity of a layer the canvas does not have would have nowhere to be drawn.
+    if (!LayerOk(layer)) return call.Fail(kCallErrorFailed);
+    // A name that finds no picture gives an image entity without one, which draws nothing.
     const ImageInfo info = PictureFrameByName(call.Text(0), frame);
-    if (info.resourceId == 0) return call.Fail(kCallErrorFailed);
     ImageEntity* image =
         call.Manager().CreateImageEntityEx(layer, kScriptParkedX, kScriptParkedY, info.resourceId,
                                            info.sx, info.sy, info.width, info.height, 0, kNoColour);

@@ -318,8 +318,7 @@ int ReadProperty(const Entity& e, BuiltinCall& call, int i, std::string& out) {
     } else if (call.Is(i, "类型")) {
         add(num(e.GetType()));
     } else if (call.Is(i, "儿子")) {
-        // The link index is the next argument: without it there is nothing to read.
-        if (!call.Has(i + 1)) return -kCallErrorArguments;
+        // The link index is the next argument; a missing one reads as 0, the first link.
         const int k = call.Int(i + 1);
         const Entity* child = k < 0 ? nullptr : e.GetChild(uint32_t(k));
         if (!child) return -kCallErrorFailed;
@@ -391,8 +390,8 @@ int Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int
           int height) {
     if (!InRange(width, 0, kScriptMaxEntitySide) || !InRange(height, 0, kScriptMaxEntitySide))
         return kCallErrorInvalid;
+    // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
-    if (info.resourceId == 0) return kCallErrorFailed;
     plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
                      width ? width : info.width, height ? height : info.height, 0.0, 1.0,
                      kNoColour);
@@ -413,8 +412,10 @@ uint32_t PastePicture(BuiltinCall& call) {
 
 int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
     const int w = call.Int(at), h = call.Int(at + 1);
-    if (!InRange(w, 1, kScriptMaxPlaneSide) || !InRange(h, 1, kScriptMaxPlaneSide))
-        return kCallErrorInvalid;
+    // A side below 1 leaves the plane as it is (the plane's own rule). A side past the limit
+    // of 创建平面 fails: the buffer is w × h × 4 bytes, and two numbers of a script alone must
+    // not set gigabytes.
+    if (w > kScriptMaxPlaneSide || h > kScriptMaxPlaneSide) return kCallErrorFailed;
     p.SetPlaneSize(w, h);
     return 0;
 }
@@ -471,8 +472,8 @@ uint32_t OperateImage(BuiltinCall& call) {
         image->SetFrame(WrapFrame(n, image->GetFrameCount()));
     } else if (call.Is(1, "载入")) {
         if (!call.Has(2)) return call.Fail(kCallErrorArguments);
+        // A name that finds no picture leaves the image without one: it draws nothing.
         const ImageInfo info = PictureFrameByName(call.Text(2), call.Has(3) ? call.Int(3) : 0);
-        if (info.resourceId == 0) return call.Fail(kCallErrorFailed);
         image->SetImage(info.resourceId, info.sx, info.sy, info.width, info.height,
                         image->GetColorWord());
         image->ApplyTransform();
@@ -492,9 +493,8 @@ uint32_t OperateImage(BuiltinCall& call) {
                 mode = 2, count = given;
             }
         }
-        if (!call.Manager().PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{},
-                                       0))
-            return call.Fail(kCallErrorFailed);
+        // Started or not (an image off the canvas takes no animation), the call is done.
+        call.Manager().PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{}, 0);
     } else {
         // Any other word is no sub-command of this function: the call goes on as one that no
         // family handles (an unsupported function, unless a loaded script has this name).

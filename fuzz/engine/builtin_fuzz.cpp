@@ -121,11 +121,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 }
             }
         }
-        // Only pictures of the fuzz folder may load: any other existing file would end the
-        // process on the resource manager's fatal path, which is the engine's to take.
-        if (function == "设置资源目录" || function == "动态加载") {
+        // Only pictures of the fuzz folder may load: any other name would end the process on
+        // the resource manager's fatal path, which is the engine's to take. (The root folder
+        // that 设置资源目录 sets is put back after the call.)
+        if (function == "动态加载") {
             for (std::string& a : args)
-                if (a != "tiles.bmp" && a != "dot.bmp" && a != "pics") a = "missing.bmp";
+                if (a != "tiles.bmp" && a != "dot.bmp") a = "tiles.bmp";
         }
         // A few planes of the largest size are enough; dozens would only measure memory.
         if (function == "创建平面" && ++planes > 8) continue;

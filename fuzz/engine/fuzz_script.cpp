@@ -50,11 +50,30 @@ public:
         if (GetExecutedCount() + kEntryBudget >= kInputStatements) return kScriptHalted;
         return ScriptManager::RunScript(instance);
     }
+    // 动态加载 loads at once, and a picture that cannot be loaded ends the process on the
+    // resource manager's fatal path, which is the engine's to take: the harness hands it only
+    // the pictures of its folder, and puts the root folder back after 设置资源目录.
+    uint32_t CallFunction(ScriptInstance* instance) override {
+        const std::string function = instance->FunctionNameText();
+        if (function == "动态加载") {
+            std::vector<ValueString> values = instance->Values();
+            instance->ClearValues();
+            for (const ValueString& v : values) {
+                const bool known = v.text() == "tiles.bmp" || v.text() == "dot.bmp";
+                instance->PushValue(known ? v : ValueString("tiles.bmp", kValueText));
+            }
+        }
+        const uint32_t result = ScriptManager::CallFunction(instance);
+        if (function == "设置资源目录") GetResourceManager().SetRootDir(root);
+        return result;
+    }
     void ReportError(std::string_view text) override {
         if (text.empty() || shown_ >= kInputTexts) return;
         ++shown_;
         ScriptManager::ReportError(text);
     }
+
+    std::string root;
 
 private:
     size_t shown_ = 0;
@@ -82,8 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return true;
     }();
     (void)logSet;
-    // A folder of the pictures alone: 动态加载 of any other existing file would end the
-    // process on the resource manager's fatal path.
+    // A folder of the pictures alone, the only ones 动态加载 is given (see BoundedManager).
     static const std::string pictures = [] {
         const std::string folder = ProcessFolder() + "pics/";
         fuzz::WritePictures(folder);
@@ -96,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The engine's clean-up after the previous input released every resource.
     const uint32_t tiles = fuzz::RegisterPictures(pictures);
     GetResourceManager().SetRootDir(pictures);
+    static_cast<BoundedManager&>(scripts).root = pictures;
     PlaneEntity* plane = scripts.CreatePlaneEntity(4, 372, 355, 40, 20, 255);
     ImageEntity* image = scripts.CreateImageEntityEx(4, 372, 355, tiles, 0, 0, 0, 0, 0, kNoColour);
     engine.GetKernel().LinkChildEntity(plane, image, 0x1802E);

@@ -140,6 +140,26 @@ TEST_F(Kernel, BindingConflictsAndEventSlots) {
     EXPECT_EQ(kernel.AddChildControl(first->id, second->id), 999999u);
 }
 
+// A control that binds its own entity again keeps it: no conflict is logged, both ends still
+// name each other, and the new flags stand, so deleting the control with flag 16 takes the
+// entity with it.
+TEST_F(Kernel, RebindingAControlToItsOwnEntityKeepsTheBinding) {
+    Entity* e = Attached(kernel);
+    const uint32_t entityId = e->GetId();
+    ControlData* c = kernel.CreateControl();
+    c->SetEvent(8, 100, 0, 0);
+    ASSERT_EQ(kernel.BindControl(c, e, 0), 1);
+    test::LogCapture log;
+    EXPECT_EQ(kernel.BindControl(c, e, CTRL_DESTROY_ENTITY), 1);
+    EXPECT_TRUE(log.text().empty()) << log.text();
+    EXPECT_EQ(c->entityId, entityId);
+    EXPECT_EQ(e->GetControlId(), c->id);
+    EXPECT_EQ(e->GetHitMode(), 1u);
+    EXPECT_EQ(c->flags, CTRL_DESTROY_ENTITY);
+    EXPECT_EQ(kernel.DeleteControl(c->id), 1);
+    EXPECT_EQ(kernel.FindEntity(entityId), nullptr);
+}
+
 TEST_F(Kernel, TopControlsTradeMessages15And16) {
     auto* a = static_cast<Recorder*>(kernel.RegisterObject(std::make_unique<Recorder>(1)));
     auto* b = static_cast<Recorder*>(kernel.RegisterObject(std::make_unique<Recorder>(1)));

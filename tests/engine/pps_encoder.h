@@ -77,6 +77,17 @@ inline std::vector<uint8_t> Deflate(const std::vector<uint8_t>& in) {
     return out;
 }
 
+// A zlib stream of `data` in stored blocks, so that a cut after its first k data bytes still
+// inflates exactly those k bytes.
+inline std::vector<uint8_t> StoredZlib(const std::vector<uint8_t>& data) {
+    uLongf len = compressBound(data.size());
+    std::vector<uint8_t> out(len);
+    compress2(out.data(), &len, data.data(), data.size(), 0);
+    out.resize(len);
+    return out;
+}
+constexpr size_t kStoredHead = 2 + 5;  // zlib header, stored block header
+
 inline std::vector<uint8_t> EncodePps(const EncPicture& p) {
     platform::ByteWriter w;
     w.bytes("pps", 3);
@@ -154,6 +165,51 @@ inline std::vector<uint8_t> EncodePps(const EncPicture& p) {
         w.bytes(b.data(), b.size());
     }
     if (p.flags & 0x20) w.u32(p.trailer);
+    return w.take();
+}
+
+// A file written word by word, for headers whose sizes do not agree with their frames: every
+// field is what the test gives, the part lengths are the parts' own.
+struct RawHeader {
+    uint8_t mode = 3;
+    uint32_t flags = 0;
+    uint16_t frames = 1, width = 2, height = 2;
+    uint32_t key = 0;
+    uint32_t total = 0;
+    uint16_t paletteEntries = 0;
+};
+struct RawFrame {
+    uint32_t flags = 0;
+    std::vector<uint8_t> a, b;
+    uint32_t decodedSize = 0;
+    uint32_t delay = 0;
+};
+
+inline std::vector<uint8_t> RawPps(const RawHeader& h, const std::vector<RawFrame>& frames,
+                                   const std::vector<uint8_t>& palettePart = {}) {
+    platform::ByteWriter w;
+    w.bytes("pps", 3);
+    w.u8(h.mode);
+    w.u32(h.flags);
+    w.u16(h.frames);
+    w.u16(h.width);
+    w.u16(h.height);
+    w.u16(0);
+    w.u32(h.key);
+    w.u32(h.total);
+    w.u32(0);
+    w.u16(h.paletteEntries);
+    w.u16(0);
+    w.bytes(palettePart.data(), palettePart.size());
+    for (const RawFrame& f : frames) {
+        w.u32(f.flags);
+        w.u32(f.delay);
+        w.u32(uint32_t(f.a.size()));
+        w.u32(uint32_t(f.b.size()));
+        w.u32(f.decodedSize);
+        w.bytes(f.a.data(), f.a.size());
+        w.bytes(f.b.data(), f.b.size());
+    }
     return w.take();
 }
 

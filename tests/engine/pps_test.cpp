@@ -25,36 +25,95 @@ using namespace test;
 
 TEST(PpsRunLength, DocumentedCodes) {
     std::vector<uint8_t> out(3);
-    EXPECT_TRUE(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, out, 1));
+    EXPECT_EQ(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, out, 1), 3u);
     EXPECT_EQ(out, (std::vector<uint8_t>{5, 5, 5}));
     out.assign(2, 0);
-    EXPECT_TRUE(PpsDecodeRun(std::vector<uint8_t>{0x09, 0x07, 0x08}, out, 1));
+    EXPECT_EQ(PpsDecodeRun(std::vector<uint8_t>{0x09, 0x07, 0x08}, out, 1), 2u);
     EXPECT_EQ(out, (std::vector<uint8_t>{7, 8}));
     out.assign(68, 0);
-    EXPECT_TRUE(PpsDecodeRun(std::vector<uint8_t>{0x12, 0x01, 0x33}, out, 1));
+    EXPECT_EQ(PpsDecodeRun(std::vector<uint8_t>{0x12, 0x01, 0x33}, out, 1), 68u);
     EXPECT_EQ(out, std::vector<uint8_t>(68, 0x33));
     // 3-byte samples: a long literal (op 3) of 65 samples.
     std::vector<uint8_t> in{0x07, 0x01};
     for (int i = 0; i < 65 * 3; ++i) in.push_back(uint8_t(i));
     out.assign(65 * 3, 0);
-    EXPECT_TRUE(PpsDecodeRgbRle(in, out));
+    EXPECT_EQ(PpsDecodeRgbRle(in, out), 65u * 3);
     EXPECT_EQ(out, std::vector<uint8_t>(in.begin() + 2, in.end()));
 }
 
-TEST(PpsRunLength, RefusesOverrunsShortfallsAndCutCodes) {
+// Decoding stops where the part's bytes or the plane end: a run that would pass either is cut
+// there, and the bytes written are counted.
+TEST(PpsRunLength, RunsAreCutAtThePartsAndThePlanesEnd) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> codes;
+        int sampleSize;
+        size_t plane;
+        std::vector<uint8_t> expect;  // the whole plane afterwards
+        size_t written;
+    } cases[] = {
+        {"run past the plane", {0x0C, 0x05}, 1, 2, {5, 5}, 2},
+        {"run at the exact end", {0x08, 0x07, 0x04, 0x09}, 1, 3, {7, 7, 9}, 3},
+        {"codes after a full plane", {0x0C, 0x05, 0x0C, 0x06}, 1, 3, {5, 5, 5}, 3},
+        {"run short of the plane", {0x0C, 0x05}, 1, 4, {5, 5, 5, 0}, 3},
+        {"literal past the plane", {0x0D, 1, 2, 3, 0x08, 9}, 1, 2, {1, 2}, 2},
+        {"literal past the part", {0x0D, 0x05}, 1, 4, {5, 0, 0, 0}, 1},
+        {"literal then a run", {0x09, 1, 2, 0x08, 3}, 1, 4, {1, 2, 3, 3}, 4},
+        {"3-byte literal cut in a sample", {0x09, 1, 2, 3, 4, 5}, 3, 6, {1, 2, 3, 4, 5, 0}, 5},
+        {"count byte missing", {0x02}, 1, 4, {0, 0, 0, 0}, 0},
+        {"repeated sample not whole", {0x10, 1, 2}, 3, 6, {0, 0, 0, 0, 0, 0}, 0},
+        {"3-byte run past the plane", {0x0C, 1, 2, 3}, 3, 7, {1, 2, 3, 1, 2, 3, 1}, 7},
+        {"long count one short of its run",
+         {0x12, 0x01, 0x33},
+         1,
+         67,
+         std::vector<uint8_t>(67, 0x33),
+         67},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> out(c.plane);
+        EXPECT_EQ(PpsDecodeRun(c.codes, out, c.sampleSize), c.written);
+        EXPECT_EQ(out, c.expect);
+    }
     std::vector<uint8_t> out(2);
-    EXPECT_FALSE(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, out, 1));  // 3 into 2
-    out.assign(4, 0);
-    EXPECT_FALSE(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, out, 1));  // 3 of 4
-    EXPECT_FALSE(PpsDecodeRun(std::vector<uint8_t>{0x0D, 0x05}, out, 1));  // literal cut
-    EXPECT_FALSE(PpsDecodeRun(std::vector<uint8_t>{0x02}, out, 1));        // count byte cut
-    EXPECT_FALSE(PpsDecodeRun(std::vector<uint8_t>{0x10, 1, 2}, out, 3));  // sample cut
-    std::vector<uint8_t> big(10);
-    std::vector<uint8_t> z = Deflate(std::vector<uint8_t>(9, 1));
-    EXPECT_FALSE(PpsInflate(z, big));  // inflates short
-    z[z.size() / 2] ^= 0x55;
-    big.resize(9);
-    EXPECT_FALSE(PpsInflate(z, big));
+    EXPECT_EQ(PpsDecodeRun({}, out, 1), 0u);
+    EXPECT_EQ(PpsDecodeRun(std::vector<uint8_t>{0x0C, 0x05}, std::span<uint8_t>(), 1), 0u);
+}
+
+// A zlib part inflates into at most its plane; a stream that is cut, damaged or whose
+// checksum is wrong gives the bytes it inflated, and its result refuses nothing.
+TEST(PpsInflateTest, InflatesIntoAtMostThePlaneWhateverTheResult) {
+    const std::vector<uint8_t> ten{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    std::vector<uint8_t> four(4);
+    EXPECT_EQ(PpsInflate(Deflate(ten), four), 4u);
+    EXPECT_EQ(four, (std::vector<uint8_t>{0, 1, 2, 3}));
+
+    std::vector<uint8_t> exact(10);
+    EXPECT_EQ(PpsInflate(Deflate(ten), exact), 10u);
+    EXPECT_EQ(exact, ten);
+
+    std::vector<uint8_t> twelve(12, 0xEE);
+    EXPECT_EQ(PpsInflate(Deflate(ten), twelve), 10u);  // short of the plane: the rest stays
+    EXPECT_EQ(std::vector<uint8_t>(twelve.begin() + 10, twelve.end()),
+              (std::vector<uint8_t>{0xEE, 0xEE}));
+
+    std::vector<uint8_t> stored = StoredZlib(ten);
+    std::vector<uint8_t> cut(stored.begin(), stored.begin() + kStoredHead + 6);
+    std::vector<uint8_t> plane(10);
+    EXPECT_EQ(PpsInflate(cut, plane), 6u);
+    EXPECT_EQ(plane, (std::vector<uint8_t>{0, 1, 2, 3, 4, 5, 0, 0, 0, 0}));
+
+    std::vector<uint8_t> badSum = stored;
+    badSum.back() ^= 0xFF;
+    plane.assign(10, 0);
+    EXPECT_EQ(PpsInflate(badSum, plane), 10u);
+    EXPECT_EQ(plane, ten);
+
+    plane.assign(10, 0);
+    EXPECT_EQ(PpsInflate(std::vector<uint8_t>{1, 2, 3}, plane), 0u);  // not zlib at all
+    EXPECT_EQ(PpsInflate({}, plane), 0u);
+    EXPECT_EQ(plane, std::vector<uint8_t>(10, 0));
 }
 
 std::vector<uint8_t> ColourPixels(int w, int h, int seed, bool alpha) {
@@ -232,85 +291,203 @@ EncPicture SmallValid() {
     return p;
 }
 
-TEST(PpsMalformed, EveryTruncationIsRefusedAndLeavesThePicture) {
-    for (const auto& bytes :
-         {EncodePps(SmallValid()), EncodePps(GlobalPalettePicture("felt", 4))}) {
+// ---- byte-built files: the header's sizes are taken as they stand ----
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> v, size_t n) {
+    v.resize(n);
+    return v;
+}
+
+std::vector<uint8_t> Pixels(const EnginePicture& pic) {
+    return std::vector<uint8_t>(pic.pixels, pic.pixels + pic.dataSize);
+}
+
+// Each frame decodes into its own place, its decoded size from the sum of the sizes before
+// it, cut where the buffer ends; runs and zlib parts that would pass a plane are cut there.
+TEST(PpsTrustedSizes, FramesDecodeIntoTheirOwnPlaceAndNoFurther) {
+    const std::vector<uint8_t> ten{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    const std::vector<uint8_t> twelve{10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21};
+    const RawFrame nines{1, {0x10, 9}, {}, 4};
+    struct Case {
+        const char* what;
+        RawHeader h;
+        std::vector<RawFrame> frames;
+        std::vector<uint8_t> expect;
+    } cases[] = {
+        {"index run past the plane",
+         {3, 0, 2, 2, 2, 0, 8},
+         {{1, {0x18, 5}, {}, 4}, nines},
+         {5, 5, 5, 5, 9, 9, 9, 9}},
+        {"index run at the exact end",
+         {3, 0, 2, 2, 2, 0, 8},
+         {{1, {0x10, 5}, {}, 4}, nines},
+         {5, 5, 5, 5, 9, 9, 9, 9}},
+        {"colour run past the plane",
+         {3, 0, 2, 1, 2, 0, 16},
+         {{0, {0x0C, 1, 2, 3}, {}, 8}, {0, {0x08, 7, 8, 9}, {}, 8}},
+         {1, 2, 3, 255, 1, 2, 3, 255, 7, 8, 9, 255, 7, 8, 9, 255}},
+        {"alpha run past the plane",
+         {3, 0, 1, 1, 2, 0, 8},
+         {{4, {0x08, 1, 2, 3}, {0x0C, 60}, 8}},
+         {1, 2, 3, 60, 1, 2, 3, 60}},
+        {"zlib part longer than its plane",
+         {5, 0, 2, 2, 2, 0, 8},
+         {{1, Deflate(ten), {}, 4}, {1, Deflate({9, 9, 9, 9}), {}, 4}},
+         {0, 1, 2, 3, 9, 9, 9, 9}},
+        {"mode 6 zlib part longer than its plane",
+         {6, 0, 1, 2, 2, 0, 4},
+         {{0x21, Deflate(ten), {}, 4}},
+         {0, 1, 2, 3}},
+        {"truncated zlib colour part",
+         {5, 0, 1, 2, 2, 0, 16},
+         {{0, Cut(StoredZlib(twelve), kStoredHead + 7), {}, 16}},
+         {10, 11, 12, 255, 13, 14, 15, 255, 16, 0, 0, 255, 0, 0, 0, 255}},
+        {"zlib alpha plane longer than its plane",
+         {4, 0, 1, 1, 2, 0, 8},
+         {{4, {0x08, 1, 2, 3}, Deflate({50, 60, 70, 80}), 8}},
+         {1, 2, 3, 50, 1, 2, 3, 60}},
+        {"truncated zlib alpha plane of index pairs",
+         {6, 0, 1, 2, 2, 0, 8},
+         {{5, {0x10, 4}, Cut(StoredZlib({1, 2, 3, 4}), kStoredHead + 2), 8}},
+         {4, 1, 4, 2, 4, 255, 4, 255}},
+        {"total smaller than the frames",
+         {3, 0, 2, 2, 2, 0, 6},
+         {{1, {0x10, 5}, {}, 4}, nines},
+         {5, 5, 5, 5, 9, 9}},
+        {"frame size smaller than its pixels",
+         {3, 0, 2, 2, 1, 0, 8},
+         {{0, {0x08, 1, 2, 3}, {}, 4}, {1, {0x10, 6}, {}, 4}},
+         {1, 2, 3, 255, 6, 6, 6, 6}},
+        {"index frame filling its own size past width x height",
+         {3, 0, 1, 1, 1, 0, 3},
+         {{1, {0x0C, 5}, {}, 3}},
+         {5, 5, 5}},
+        {"mode 1 copies up to the frame's size",
+         {1, 0, 2, 1, 1, 0, 5},
+         {{0, {1, 2, 3, 4, 5}, {}, 3}, {0, {6}, {}, 2}},
+         {1, 2, 3, 6, 0}},
+        {"coding mode 0 decodes nothing",
+         {0, 0, 1, 2, 2, 0, 4},
+         {{1, {0x10, 5}, {}, 4}},
+         {0, 0, 0, 0}},
+        {"coding mode 7 decodes nothing",
+         {7, 0, 1, 2, 2, 0, 4},
+         {{1, {0x10, 5}, {}, 4}},
+         {0, 0, 0, 0}},
+        {"index frame in a colour picture",
+         {3, 0, 1, 2, 2, 0, 16},
+         {{1, {0x10, 7}, {}, 4}},
+         {7, 7, 7, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"no frames", {3, 0, 0, 2, 2, 0, 4}, {}, {0, 0, 0, 0}},
+        {"width 0", {3, 0, 1, 0, 2, 0, 4}, {{0, {0x08, 1, 2, 3}, {}, 4}}, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         LogCapture log;
-        for (size_t n = 0; n < bytes.size(); ++n) {
-            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
-            EnginePicture pic;
-            pic.resourceId = 5;
-            pic.key = 0xFF00FF;
-            ASSERT_EQ(ParsePpsHeader(cut, pic), 0u) << n;
-            EXPECT_EQ(pic.pixels, nullptr);
-            EXPECT_EQ(pic.key, 0xFF00FFu);
-            EXPECT_EQ(pic.frameCount, 0);
-        }
-        EXPECT_NE(log.text().find("pps:"), std::string::npos);
-        EnginePicture ok;
-        EXPECT_GT(ParsePpsHeader(bytes, ok), 0u);
+        EnginePicture pic;
+        ASSERT_EQ(ParsePpsHeader(RawPps(c.h, c.frames), pic), c.h.total);
+        EXPECT_EQ(pic.dataSize, c.h.total);
+        EXPECT_EQ(pic.frameCount, c.h.frames);
+        EXPECT_EQ(pic.width, c.h.width);
+        EXPECT_EQ(Pixels(pic), c.expect);
+        EXPECT_EQ(log.text().find("pps:"), std::string::npos) << log.text();
     }
 }
 
-TEST(PpsMalformed, InconsistentHeadersAndData) {
-    const auto good = EncodePps(SmallValid());
-    auto refused = [](std::vector<uint8_t> b) {
-        EnginePicture pic;
-        return ParsePpsHeader(b, pic) == 0 && pic.pixels == nullptr;
-    };
+// What the file does not hold is never read: a part is cut where the file ends, a field past
+// it reads as 0, and the picture loads with a log line.
+TEST(PpsTrustedSizes, WhatTheFileDoesNotHoldIsNotRead) {
     LogCapture log;
-    auto patch32 = [](std::vector<uint8_t> b, size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
-        return b;
-    };
-    auto patch16 = [](std::vector<uint8_t> b, size_t at, uint16_t v) {
-        b[at] = uint8_t(v);
-        b[at + 1] = uint8_t(v >> 8);
-        return b;
-    };
-    const size_t frame0 = 32 + 6;  // after the header and the 2-entry palette
-    std::vector<uint8_t> b;
-    b = good;
-    b[0] = 'P';
     {
-        LogCapture quiet;
-        EXPECT_TRUE(refused(b));  // not a ".pps" file: refused silently
-        EXPECT_TRUE(quiet.text().empty());
+        auto bytes = RawPps({3, 0, 1, 2, 2, 0, 4}, {{1, {0x08, 5}, {}, 4}});
+        bytes[32 + 8] = 0xE8, bytes[32 + 9] = 0x03;  // length A 1000 of 2
+        EnginePicture pic;
+        ASSERT_EQ(ParsePpsHeader(bytes, pic), 4u);
+        EXPECT_EQ(Pixels(pic), (std::vector<uint8_t>{5, 5, 0, 0}));
+        EXPECT_NE(log.text().find("pps:"), std::string::npos);
     }
-    b = good;
-    b[3] = 0;
-    EXPECT_TRUE(refused(b));
-    b[3] = 7;
-    EXPECT_TRUE(refused(b));
-    EXPECT_TRUE(refused(patch32(good, 20, 61)));           // total size
-    EXPECT_TRUE(refused(patch16(good, 8, 3)));             // frame count
-    EXPECT_TRUE(refused(patch16(good, 10, 0)));            // width 0
-    EXPECT_TRUE(refused(patch16(good, 28, 300)));          // palette over 256
-    EXPECT_TRUE(refused(patch16(good, 28, 9000)));         // palette past the end
-    EXPECT_TRUE(refused(patch32(good, frame0 + 16, 30)));  // frame size
-    EXPECT_TRUE(refused(patch32(good, frame0, 0x01)));     // pairs picture, index-only frame
-    EXPECT_TRUE(refused(patch32(good, frame0, 0x04)));     // colour frame in a palette picture
-    EXPECT_TRUE(refused(patch32(good, frame0 + 8, 0xFFFFFFF0u)));   // length A
-    EXPECT_TRUE(refused(patch32(good, frame0 + 12, 0x7FFFFFFFu)));  // length B
-    // A part A one byte shorter: the run-length codes no longer fill the plane.
-    uint32_t lenA = good[frame0 + 8] | (good[frame0 + 9] << 8);
-    EXPECT_TRUE(refused(patch32(good, frame0 + 8, lenA - 1)));
-    // Damaged zlib alpha plane.
-    b = good;
-    b[frame0 + 20 + lenA + 3] ^= 0xFF;
-    EXPECT_TRUE(refused(b));
-    // A size beyond the reader's limit.
-    EncPicture huge;
-    huge.mode = 2;
-    huge.width = huge.height = 8192;
-    EncFrame f;
-    f.decoded.assign(1, 0);
-    huge.frames.push_back(f);
-    b = EncodePps(huge);
-    b = patch32(b, 20, 8192u * 8192u * 4u);
-    b = patch32(b, 32 + 16, 8192u * 8192u * 4u);
-    EXPECT_TRUE(refused(b));
+    {
+        // Three frames with delays and a trailer; only the first is in the file.
+        RawFrame f{1, {0x10, 5}, {}, 4, 70};
+        EnginePicture pic;
+        ASSERT_EQ(ParsePpsHeader(RawPps({3, 0x10 | 0x20, 3, 2, 2, 0, 12}, {f}), pic), 12u);
+        EXPECT_EQ(Pixels(pic), (std::vector<uint8_t>{5, 5, 5, 5, 0, 0, 0, 0, 0, 0, 0, 0}));
+        ASSERT_NE(pic.frameDelays, nullptr);
+        EXPECT_EQ(pic.frameDelays[0], 70u);
+        EXPECT_EQ(pic.frameDelays[1], 0u);
+        EXPECT_EQ(pic.frameDelays[2], 0u);
+        EXPECT_EQ(pic.trailerHigh, 0);
+        EXPECT_EQ(pic.trailerLow, 0);
+    }
+    {
+        // A local palette of 300 entries is kept whole; one cut by the file keeps what is there.
+        std::vector<uint8_t> entries(900);
+        for (size_t i = 0; i < entries.size(); ++i) entries[i] = uint8_t(i % 251);
+        EnginePicture pic;
+        ASSERT_EQ(ParsePpsHeader(RawPps({1, 0x04, 0, 1, 1, 0, 1, 300}, {}, entries), pic), 1u);
+        ASSERT_EQ(pic.ownedPalette.size(), 900u);
+        EXPECT_EQ(pic.palette, pic.ownedPalette.data());
+        EXPECT_EQ(pic.palette[899], uint8_t(899 % 251));
+        EnginePicture cut;
+        ASSERT_EQ(ParsePpsHeader(
+                      Cut(RawPps({1, 0x04, 0, 1, 1, 0, 1, 3}, {}, {1, 2, 3, 4, 5}), 32 + 5), cut),
+                  1u);
+        ASSERT_EQ(cut.ownedPalette.size(), kPaletteBytes);
+        EXPECT_EQ(std::vector<uint8_t>(cut.palette, cut.palette + 9),
+                  (std::vector<uint8_t>{1, 2, 3, 4, 5, 0, 0, 0, 0}));
+    }
+    {
+        // A palette name cut short is the bytes there are.
+        EnginePicture pic;
+        auto bytes = Cut(EncodePps(GlobalPalettePicture("felt", 4)), 32 + 3);
+        ASSERT_EQ(ParsePpsHeader(bytes, pic), 1u);
+        EXPECT_EQ(pic.paletteName, "fel");
+    }
+    // Every cut of a whole file loads: fields of the header past the cut read as 0, so the
+    // total decoded size is there from 24 bytes on.
+    for (const auto& whole :
+         {EncodePps(SmallValid()), EncodePps(GlobalPalettePicture("felt", 4))}) {
+        EnginePicture full;
+        const uint32_t total = ParsePpsHeader(whole, full);
+        ASSERT_GT(total, 0u);
+        for (size_t n = 0; n < whole.size(); ++n) {
+            EnginePicture pic;
+            pic.resourceId = 5;
+            pic.key = 0xFF00FF;
+            const uint32_t got = ParsePpsHeader(Cut(whole, n), pic);
+            EXPECT_EQ(got, n >= 24 ? total : 0u) << n;
+            if (n < 3) {
+                EXPECT_EQ(pic.key, 0xFF00FFu) << n;  // not a ".pps" file: untouched
+            }
+            if (n >= 24) {
+                EXPECT_EQ(pic.resourceId, 5u) << n;
+                EXPECT_EQ(pic.dataSize, total) << n;
+            }
+        }
+    }
+}
+
+TEST(PpsTrustedSizes, OnlyAPictureOverTheLimitIsRefused) {
+    LogCapture log;
+    EnginePicture at;
+    ASSERT_EQ(ParsePpsHeader(RawPps({2, 0, 0, 1, 1, 0, kPpsMaxDecodedSize}, {}), at),
+              kPpsMaxDecodedSize);
+    EXPECT_EQ(at.ownedPixels.size(), size_t(kPpsMaxDecodedSize));
+    EXPECT_TRUE(log.text().empty());
+    EnginePicture over;
+    over.key = 0xFF00FF;
+    EXPECT_EQ(ParsePpsHeader(RawPps({2, 0, 0, 1, 1, 0, kPpsMaxDecodedSize + 1}, {}), over), 0u);
+    EXPECT_EQ(over.pixels, nullptr);
+    EXPECT_EQ(over.key, 0xFF00FFu);
     EXPECT_NE(log.text().find("pps:结构加载错误"), std::string::npos);
+    // Not a ".pps" file: refused without a word.
+    LogCapture quiet;
+    auto bytes = EncodePps(SmallValid());
+    bytes[0] = 'P';
+    EnginePicture pic;
+    EXPECT_EQ(ParsePpsHeader(bytes, pic), 0u);
+    EXPECT_EQ(pic.pixels, nullptr);
+    EXPECT_TRUE(quiet.text().empty());
 }
 
 #ifdef HQLV_TEST_MALLOC_HOOKS
@@ -326,57 +503,30 @@ void OnMalloc(const volatile void*, size_t n) {
 void OnFree(const volatile void*) {}
 #endif
 
-// A file whose header claims a large picture but whose frames or trailer are not all there is
-// refused before the pixel buffer is made.
-TEST(PpsMalformed, ShortFilesMakeNoLargeBuffers) {
+// A header that claims frames of 65535 x 65535 pixels and frame sizes of 4 GiB over a small
+// total makes no buffer larger than what its total lets a frame fill.
+TEST(PpsTrustedSizes, HugeFrameClaimsMakeNoBufferBeyondTheTotal) {
 #ifndef HQLV_TEST_MALLOC_HOOKS
     GTEST_SKIP() << "needs the sanitizer allocator's hooks";
 #else
     static const bool installed = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
     ASSERT_TRUE(installed);
-    struct Case {
-        uint8_t mode;
-        uint32_t flags;
-        uint16_t frames, height;
-        int framesPresent;
-        uint32_t lengthA;
-        size_t dataPresent;
-    } cases[] = {
-        {3, 0, 1, 4000, 1, 1000, 10},  // part A longer than the file
-        {2, 0, 2, 2000, 1, 0, 0},      // second frame header missing
-        {2, 0x20, 1, 4000, 1, 0, 0},   // trailer missing
-        {5, 0, 4, 1000, 3, 4, 4},      // one of four frames missing
-    };
     LogCapture log;
-    for (const Case& c : cases) {
-        const uint32_t frameSize = 4000u * c.height * 4u;
-        platform::ByteWriter w;
-        w.bytes("pps", 3);
-        w.u8(c.mode);
-        w.u32(c.flags);
-        w.u16(c.frames);
-        w.u16(4000);
-        w.u16(c.height);
-        w.u16(0);
-        w.u32(0);
-        w.u32(frameSize * c.frames);
-        w.u32(0);
-        w.u32(0);
-        for (int k = 0; k < c.framesPresent; ++k) {
-            w.u32(0);
-            w.u32(0);
-            w.u32(c.lengthA);
-            w.u32(0);
-            w.u32(frameSize);
-            w.zeros(c.dataPresent);
+    for (uint8_t mode : {3, 4, 5, 6}) {
+        for (uint32_t frameFlags : {0u, 4u, 5u}) {
+            SCOPED_TRACE(std::to_string(mode) + "/" + std::to_string(frameFlags));
+            const auto bytes =
+                RawPps({mode, 0, 2, 0xFFFF, 0xFFFF, 0, 64},
+                       {{frameFlags, {0x0E, 0xFF, 1, 2, 3}, {0x0E, 0xFF, 9}, 0xFFFFFFFFu},
+                        {frameFlags, {}, {}, 0xFFFFFFFFu}});
+            EnginePicture pic;
+            largest = 0;
+            watching = true;
+            const uint32_t got = ParsePpsHeader(bytes, pic);
+            watching = false;
+            EXPECT_EQ(got, 64u);
+            EXPECT_LT(largest.load(), size_t(1) << 16);
         }
-        EnginePicture pic;
-        largest = 0;
-        watching = true;
-        const uint32_t got = ParsePpsHeader(w.data(), pic);
-        watching = false;
-        EXPECT_EQ(got, 0u) << int(c.mode);
-        EXPECT_LT(largest.load(), size_t(1) << 20) << int(c.mode);
     }
 #endif
 }
@@ -445,7 +595,8 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     GlobalPalette empty;
     EXPECT_EQ(empty.FindNearest(1, 2, 3), 0);
 
-    // A record shorter than its count of entries is refused and changes nothing.
+    // A record shorter than its count of entries keeps its count; the entries it does not
+    // hold are black.
     for (size_t entryBytes : {size_t(8), size_t(5), size_t(0)}) {
         std::vector<uint8_t> rec(32, 0);
         std::memcpy(rec.data(), "short", 5);
@@ -453,9 +604,12 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
         rec.push_back(0);
         rec.insert(rec.end(), entryBytes, 7);
         GlobalPalette p = bw;
-        EXPECT_FALSE(p.Load(rec)) << entryBytes;
-        EXPECT_EQ(p.count(), 2u) << entryBytes;
-        EXPECT_EQ(std::string(p.name()), "bw") << entryBytes;
+        EXPECT_TRUE(p.Load(rec)) << entryBytes;
+        EXPECT_EQ(p.count(), 3u) << entryBytes;
+        EXPECT_EQ(std::string(p.name()), "short") << entryBytes;
+        for (size_t i = 0; i < 9; ++i) {
+            EXPECT_EQ(p.GetEntries()[i], i < entryBytes ? 7 : 0) << entryBytes << "/" << i;
+        }
     }
     // A ".quad" name keeps all 32 bytes; Set keeps 31.
     {
@@ -497,15 +651,30 @@ TEST(GlobalPaletteTest, SetLoadAndNearest) {
     q.Set(nullptr, 3, "none");  // no entries: an empty palette, not three black ones
     EXPECT_EQ(q.count(), 0u);
     EXPECT_STREQ(q.name(), "none");
+    // Cut inside the entries, inside the count and inside the name: what is there is taken.
     auto rec = w.data();
     rec.resize(34 + 10);
     LogCapture log;
-    GlobalPalette broken;
-    broken.Set(blackWhite, 2, "keep");
-    EXPECT_FALSE(broken.Load(rec));
-    EXPECT_FALSE(broken.Load({}));
-    EXPECT_STREQ(broken.name(), "keep");
-    EXPECT_EQ(broken.count(), 2u);
+    GlobalPalette cut;
+    cut.Set(blackWhite, 2, "keep");
+    EXPECT_TRUE(cut.Load(rec));
+    EXPECT_STREQ(cut.name(), "felt");
+    EXPECT_EQ(cut.count(), 256u);
+    EXPECT_EQ(cut.GetEntries()[9], 9);
+    EXPECT_EQ(cut.GetEntries()[10], 0);
+    EXPECT_TRUE(cut.Load(std::span<const uint8_t>(rec.data(), 33)));
+    EXPECT_STREQ(cut.name(), "felt");
+    EXPECT_EQ(cut.count(), 0u);
+    EXPECT_TRUE(cut.Load(std::span<const uint8_t>(rec.data(), 3)));
+    EXPECT_STREQ(cut.name(), "fel");
+    EXPECT_EQ(cut.count(), 0u);
+    // No record at all changes nothing.
+    GlobalPalette kept;
+    kept.Set(blackWhite, 2, "keep");
+    EXPECT_FALSE(kept.Load({}));
+    EXPECT_STREQ(kept.name(), "keep");
+    EXPECT_EQ(kept.count(), 2u);
+    EXPECT_TRUE(log.text().empty()) << log.text();
 }
 
 }  // namespace

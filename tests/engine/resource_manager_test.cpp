@@ -258,9 +258,9 @@ TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
         bool ok;
         std::string data;
     } cases[] = {
-        {0, 0, true, "0123456789"}, {4, 0, true, "456789"}, {4, 3, true, "456"},
-        {4, 100, true, "456789"},   {10, 0, true, ""},      {11, 0, false, ""},
-        {11, 2, false, ""},
+        {0, 0, true, "0123456789"}, {4, 0, true, "456789"},    {4, 3, true, "456"},
+        {4, 100, true, "456789"},   {10, 0, true, ""},         {11, 0, true, ""},
+        {11, 2, true, ""},          {0xFFFFFFFF, 5, true, ""},
     };
     for (auto& c : cases) {
         uint32_t size = c.size;
@@ -271,10 +271,13 @@ TEST(ResourceManager, ReadDataCountsOnlyWhatItRead) {
             EXPECT_EQ(size, c.data.size()) << c.offset << "+" << c.size;
         }
     }
-    EXPECT_NE(log.text().find("文件" + log.dir.path() + "/d.bin 打开失败!"), std::string::npos);
+    // An offset past the end reads nothing; only a file that cannot be read fails.
+    EXPECT_EQ(log.text().find("打开失败"), std::string::npos);
     uint32_t size = 0;
     std::string out;
     EXPECT_FALSE(rm.ReadData("", 0, size, &out));
+    EXPECT_FALSE(rm.ReadData(log.dir / "none.bin", 0, size, &out));
+    EXPECT_NE(log.text().find("文件" + log.dir.path() + "/none.bin 打开失败!"), std::string::npos);
 }
 
 TEST(ResourceManager, PicturesRawBytesAndOnDemandLoads) {
@@ -403,10 +406,12 @@ TEST(ResourceManager, ScriptsCompileOnEveryLookupAndPalettesKeepTheFirstName) {
     log.dir.put("p2.quad", quad("felt", 1));
     rm.AddResourceHashed("p1.quad", log.dir / "p1.quad", kResLoadNow, kTypePalette, 0, 0, 0);
     rm.AddResourceHashed("p2.quad", log.dir / "p2.quad", kResLoadNow, kTypePalette, 0, 0, 0);
-    // A record too short for a palette is logged and adds nothing.
+    // A record cut inside its name is a palette of that name without entries.
     log.dir.put("p3.quad", "short");
     rm.AddResourceHashed("p3.quad", log.dir / "p3.quad", kResLoadNow, kTypePalette, 0, 0, 0);
-    EXPECT_EQ(rm.GetPaletteCount(), 1u);
+    EXPECT_EQ(rm.GetPaletteCount(), 2u);
+    ASSERT_NE(rm.FindGlobalPalette("short"), nullptr);
+    EXPECT_EQ(rm.FindGlobalPalette("short")->count(), 0u);
     ASSERT_NE(rm.FindGlobalPalette("felt"), nullptr);
     EXPECT_EQ(rm.FindGlobalPalette("felt")->GetEntries()[0], 9);
     EXPECT_EQ(rm.FindGlobalPalette("none"), nullptr);
@@ -469,6 +474,39 @@ TEST(ResourceManager, PaletteNamesOfThirtyTwoBytesBindAndSurviveAnUnload) {
     ASSERT_NE(pic, nullptr);
     EXPECT_EQ(pic->palette, entries);
     EXPECT_EQ(pic->pixels[0], 2);
+}
+
+// A ".pps" file whose codes run past their planes, whose zlib part is longer than its plane
+// and whose last zlib part is cut by the end of the file loads (at registration and on
+// demand) with the pixels the codes reach; the program goes on.
+TEST(ResourceManager, APpsPictureWithCodesPastItsPlanesLoads) {
+    LogCapture log;
+    std::vector<uint8_t> stored(20, 0);
+    for (size_t i = 0; i < stored.size(); ++i) stored[i] = uint8_t(40 + i);
+    stored = StoredZlib(stored);
+    const auto bytes =
+        RawPps({5, 0, 3, 2, 2, 0, 12}, {{1, Deflate({1, 2, 3, 4, 5, 6, 7, 8}), {}, 4},
+                                        {1, Deflate({9, 9, 9, 9, 9, 9}), {}, 4},
+                                        {1, stored, {}, 4}});
+    // The file ends three bytes into the last part's data.
+    const size_t cut = bytes.size() - stored.size() + kStoredHead + 3;
+    log.dir.put("cut.pps", std::string(bytes.begin(), bytes.begin() + cut));
+    auto runs = RawPps({3, 0, 1, 2, 2, 0, 4}, {{1, {0x7C, 0x11}, {}, 4}});  // 31 into 4
+    log.dir.put("runs.pps", std::string(runs.begin(), runs.end()));
+
+    ResourceManager rm;
+    const uint32_t now = rm.LoadImage(log.dir / "cut.pps", "now", ".imge", true, 0);
+    const uint32_t later = rm.LoadImage(log.dir / "runs.pps", "", ".imge", false, 0);
+    EnginePicture* pic = rm.GetPicture(now);
+    ASSERT_NE(pic, nullptr);
+    ASSERT_EQ(pic->dataSize, 12u);
+    EXPECT_EQ(std::vector<uint8_t>(pic->pixels, pic->pixels + 12),
+              (std::vector<uint8_t>{1, 2, 3, 4, 9, 9, 9, 9, 40, 41, 42, 0}));
+    EnginePicture* second = rm.GetPicture(later);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(second->pixels, second->pixels + second->dataSize),
+              (std::vector<uint8_t>(4, 0x11)));
+    EXPECT_EQ(second->resourceId, later);
 }
 
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {

@@ -33,7 +33,9 @@ TEST_F(CreateFamily, PlaneColourAndLayerAreReadWhenGiven) {
     EXPECT_EQ(Plane(run->GetArg(0).text())->GetLayer(), 4);
 }
 
-TEST_F(CreateFamily, PlaneSidesAndLayersOutsideTheirRangesAreRefused) {
+// A side the plane cannot take or a layer the canvas does not have fails the creation (kind
+// 10) and makes nothing.
+TEST_F(CreateFamily, PlaneSidesAndLayersOutsideTheirRangesFailTheCreation) {
     const size_t before = scene.GetKernel().GetEntityCount();
     struct Row {
         std::vector<std::string> args;
@@ -57,7 +59,7 @@ TEST_F(CreateFamily, PlaneSidesAndLayersOutsideTheirRangesAreRefused) {
     for (const Row& r : rows) {
         EXPECT_EQ(Call("创建平面", r.args), r.code) << r.args[0] << "," << r.args[1];
         const std::vector<int> kinds =
-            r.code == kScriptError ? std::vector<int>{20} : std::vector<int>{};
+            r.code == kScriptError ? std::vector<int>{10} : std::vector<int>{};
         EXPECT_EQ(m->kinds, kinds);
         made += r.code == kScriptContinue;
     }
@@ -91,11 +93,26 @@ TEST_F(CreateFamily, PictureTakesTheFrameModuloItsCountAndTheLayer) {
 TEST_F(CreateFamily, PictureErrors) {
     const size_t before = scene.GetKernel().GetEntityCount();
     ExpectKind("创建图片", {}, 1);
-    ExpectKind("创建图片", {"nothing"}, 10);  // no image without a picture
-    ExpectKind("创建图片", {"tiles", "0", "5"}, 20);
-    ExpectKind("创建图片", {"tiles", "0", "-1"}, 20);
+    ExpectKind("创建图片", {"tiles", "0", "5"}, 10);
+    ExpectKind("创建图片", {"tiles", "0", "-1"}, 10);
     ExpectKind("创建平面", {"3"}, 1);
     EXPECT_EQ(scene.GetKernel().GetEntityCount(), before);
+}
+
+// A name that finds no picture is no failed creation: the image entity is made, parked and
+// hidden like any other, without a picture, and draws nothing.
+TEST_F(CreateFamily, PictureWhoseNameFindsNothingIsAnImageWithoutAPicture) {
+    const size_t before = scene.GetKernel().GetEntityCount();
+    ASSERT_EQ(Call("创建图片", {"nothing", "2", "3"}), kScriptContinue);
+    EXPECT_TRUE(m->kinds.empty());
+    EXPECT_EQ(scene.GetKernel().GetEntityCount(), before + 1);
+    ImageEntity* e = Image(run->GetArg(0).text());
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->GetType(), uint32_t(ENT_IMAGE));
+    EXPECT_EQ(e->State()->resourceId, 0u);
+    EXPECT_EQ(e->GetLayer(), 3);
+    EXPECT_EQ(e->GetX(), -100000);
+    EXPECT_FALSE(e->IsVisible());
 }
 
 TEST_F(CreateFamily, WithoutAKernelNothingIsMade) {
@@ -154,19 +171,28 @@ TEST_F(CreateFamily, LoadRegistersEachPictureUnderTheRootFolder) {
     EXPECT_EQ(rm.FindImageId("tiles"), tiles);  // already registered: reused
 }
 
-TEST_F(CreateFamily, LoadOfAMissingFileIsAFailureNotTheEndOfTheProgram) {
+// 动态加载 loads now: a picture that cannot be loaded ends the program through the resource
+// manager's fatal path, after the pictures named before it were loaded.
+using CreateFamilyDeathTest = BuiltinTest;
+TEST_F(CreateFamilyDeathTest, LoadOfAMissingFileEndsTheProgramThroughTheFatalPath) {
     folder.put("here.bmp", Bmp24(1, 1, {0}));
     ResourceManager& rm = GetResourceManager();
     rm.SetRootDir(folder.path() + "/");
-    const size_t before = rm.GetResourceCount();
     ExpectKind("动态加载", {}, 1);
-    ExpectKind("动态加载", {"here.bmp", "missing.bmp", "dot.bmp"}, 10);
-    EXPECT_NE(rm.FindImageId("here"), 0u);  // loaded before the failing one
-    EXPECT_EQ(rm.GetResourceCount(), before + 1);
-    ExpectKind("动态加载", {""}, 10);
-    folder.put("dir.bmp/x", "");
-    ExpectKind("动态加载", {"dir.bmp"}, 10);  // a folder is no picture file
-    EXPECT_EQ(rm.GetResourceCount(), before + 1);
+    // The box goes to stderr here, where the test can read it.
+    auto boxToStderr = [] {
+        ResourceManager::SetMessageBoxHook(
+            [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+    };
+    EXPECT_EXIT(
+        {
+            boxToStderr();
+            Call("动态加载", {"here.bmp", "missing.bmp", "dot.bmp"});
+        },
+        testing::ExitedWithCode(1), "资源:.*missing.bmp未能正确的载入,请重新下载游戏!");
+    // Nothing failed in this process: the calls above ran in the child.
+    ExpectOk("动态加载", {"here.bmp"});
+    EXPECT_NE(rm.FindImageId("here"), 0u);
 }
 
 }  // namespace

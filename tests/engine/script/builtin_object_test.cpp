@@ -39,7 +39,6 @@ TEST_F(ObjectFamily, CallErrors) {
         {1, "操作实体", {p, "绕点旋转", "1", "2"}},
         {1, "操作实体", {p, "宽高", "1"}},
         {1, "操作实体", {p, "放缩", "1"}},
-        {1, "读取实体", {p, "儿子"}},
         {1, "操作图片", {i, "载入"}},
         {1, "操作图片", {i, "背景色"}},
         {1, "操作平面", {p, "宽高", "1"}},
@@ -58,14 +57,12 @@ TEST_F(ObjectFamily, CallErrors) {
         {10, "解除绑定", {"x", p}},
         {10, "贴图", {i, "tiles"}},
         {10, "贴图", {"99999", "tiles"}},
-        {10, "贴图", {p, "nothing"}},
         {10, "操作图片", {p, "跳帧"}},
         {10, "操作图片", {"99999", "跳帧"}},
-        {10, "操作图片", {i, "载入", "nothing"}},
         {10, "操作平面", {i, "底色", "1"}},
         {10, "操作平面", {"99999", "底色", "1"}},
-        {10, "操作平面", {p, "贴图", "0", "0", "nothing", "0"}},
         {10, "读取实体", {p, "儿子", "0"}},
+        {10, "读取实体", {p, "儿子"}},  // link 0, which p does not have
         {10, "读取实体", {p, "儿子", "-1"}},
         {20, "操作实体", {p, "飞"}},
         {20, "操作实体", {p, "坐标", "1000001", "0"}},
@@ -95,8 +92,8 @@ TEST_F(ObjectFamily, CallErrors) {
         {20, "贴图", {p, "tiles", "0", "0", "0", "-1", "2"}},
         {20, "贴图", {p, "tiles", "0", "0", "0", "2", "32768"}},
         {20, "操作平面", {p, "变"}},
-        {20, "操作平面", {p, "宽高", "0", "5"}},
-        {20, "操作平面", {p, "宽高", "5", "4097"}},
+        {10, "操作平面", {p, "宽高", "5", "4097"}},
+        {10, "操作平面", {p, "宽高", "4097", "0"}},
     };
     for (const Row& r : rows) {
         ExpectKind(r.function, r.args, r.kind);
@@ -497,12 +494,59 @@ TEST_F(ObjectFamily, PlayModes) {
     EXPECT_EQ(Image(counted)->GetFrame(), 2u);
 }
 
-TEST_F(ObjectFamily, PlayThatTheEngineRefusesIsKindTen) {
-    // An image that is not on the canvas takes no Applies.
+// 操作图片 with 播放 is done whether or not the engine takes the animation: an image that is
+// not on the canvas takes no Applies, and the call still succeeds.
+TEST_F(ObjectFamily, PlayOfAnImageOffTheCanvasStartsNothingAndSucceeds) {
     auto* loose = static_cast<ImageEntity*>(
         scene.GetKernel().CreateEntity(ENT_IMAGE, 0, 0, 2, 2, 0.0, 1, false, 1.0));
     loose->SetImage(tiles, 0, 0, 2, 2, kNoColour);
-    ExpectKind("操作图片", {std::to_string(loose->GetId()), "播放"}, 10);
+    ExpectOk("操作图片", {std::to_string(loose->GetId()), "播放"});
+    Tick(1000);
+    EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u);
+    EXPECT_EQ(loose->GetFrame(), 0u);
+}
+
+// A picture name that finds nothing is no failure: the paste draws nothing and the image
+// loses its picture (it then draws nothing either).
+TEST_F(ObjectFamily, NamesThatFindNoPictureDrawNothingAndSucceed) {
+    const std::string plane = NewPlane(2, 2, 255);
+    ExpectOk("贴图", {plane, "nothing"});
+    ExpectOk("操作平面", {plane, "贴图", "0", "0", "nothing", "0", "边界色", "0"});
+    for (uint32_t px : Plane(plane)->State()->pixels) EXPECT_EQ(px, 0xFF000000u);
+    const std::string image = NewImage();
+    ASSERT_EQ(Image(image)->State()->resourceId, tiles);
+    ExpectOk("操作图片", {image, "载入", "nothing"});
+    EXPECT_EQ(Image(image)->State()->resourceId, 0u);
+    ExpectOk("操作图片", {image, "载入", "tiles", "1"});
+    EXPECT_EQ(Image(image)->State()->resourceId, tiles);
+    EXPECT_EQ(Image(image)->State()->srcY, 2);
+}
+
+// A plane side below 1 leaves the plane as it is, as the plane itself does; the limit of
+// 创建平面 holds for 宽高 too.
+TEST_F(ObjectFamily, PlaneSidesBelowOneLeaveThePlaneAsItIs) {
+    const std::string plane = NewPlane(3, 2, 255);
+    for (const auto& [w, h] : {std::pair{"0", "5"}, {"5", "0"}, {"-4", "2"}, {"0", "0"}}) {
+        ExpectOk("操作平面", {plane, "宽高", w, h});
+        EXPECT_EQ(Plane(plane)->State()->width, 3) << w << "x" << h;
+        EXPECT_EQ(Plane(plane)->State()->height, 2) << w << "x" << h;
+        EXPECT_EQ(Plane(plane)->State()->pixels.size(), 6u);
+    }
+    ExpectOk("操作平面", {plane, "宽高", "4096", "2"});
+    EXPECT_EQ(Plane(plane)->State()->width, 4096);
+    ExpectKind("操作平面", {plane, "宽高", "4097", "2"}, 10);
+    EXPECT_EQ(Plane(plane)->State()->width, 4096);
+}
+
+// 儿子 without its index reads link 0, as a missing argument reads as 0.
+TEST_F(ObjectFamily, AChildWithoutItsIndexIsTheFirstLink) {
+    const std::string parent = NewPlane(), first = NewPlane(), second = NewPlane();
+    ExpectOk("绑定实体", {parent, first});
+    ExpectOk("绑定实体", {parent, second});
+    ASSERT_EQ(Call("读取实体", {parent, "儿子"}), kScriptContinue);
+    EXPECT_EQ(Results(), std::vector<std::string>{first});
+    ASSERT_EQ(Call("读取实体", {parent, "儿子", "1", "宽度"}), kScriptContinue);
+    EXPECT_EQ(Results(), (std::vector<std::string>{second, "4"}));
 }
 
 TEST_F(ObjectFamily, PlaneSubCommands) {
@@ -543,10 +587,10 @@ TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
 
 TEST_F(ObjectFamily, PlaneChangesBeforeAFailingSubCommandStay) {
     const std::string id = NewPlane(2, 2);
-    ExpectKind("操作平面", {id, "底色", "255", "宽高", "0", "0", "底色", "0"}, 20);
+    ExpectKind("操作平面", {id, "底色", "255", "宽高", "1", "4097", "底色", "0"}, 10);
     EXPECT_EQ(Pixel(id, 1, 1), kRed);
     EXPECT_EQ(Plane(id)->State()->width, 2);
-    ExpectKind("操作平面", {id, "边界色", "0", "贴图", "0", "0", "nothing", "0"}, 10);
+    ExpectKind("操作平面", {id, "边界色", "0", "变", "底色", "255"}, 20);
     EXPECT_EQ(Pixel(id, 0, 0), 0xFF000000u);
 }
 

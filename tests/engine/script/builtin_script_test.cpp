@@ -37,7 +37,7 @@ TEST_F(BuiltinScript, EachKindIsShownWithTheScriptAndFunctionNames) {
         const char* text;  // after the function's name
     } rows[] = {
         {"操作实体(p);", "操作实体<rgb=255,255,255>参数不足!"},
-        {"创建图片(nothing);", "创建图片<rgb=255,255,255>失败!"},
+        {"创建平面(0, 2);", "创建平面<rgb=255,255,255>失败!"},
         {"操作图片(p, 跳帧);", "操作图片<rgb=255,255,255>失败!"},
         {"操作平面(p, 变形);", "操作平面<rgb=255,255,255>失败,参数不合法!"},
     };
