@@ -265,7 +265,6 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     link_->setText(QString::fromUtf8("保护密码计算器"));
     link_->setGeometry(60, 116, 180, 20);
     link_->SetUnderline(true, false);
-    link_->Attach();
     link_->onClick = [this] { ops_.OpenSecurityPage(); };
     auto* line = Line(this);
     line->setGeometry(10, height() * 3 / 4, width() - 20, 2);
