@@ -472,18 +472,24 @@ void CSafeBoxDlg::SetAmount(int32_t amount) {
     amount_->setText(Q(Format("%d 两", amount)));
 }
 
-void CSafeBoxDlg::Open(const std::string& url, const std::string& hostList) {
-    if (!browser_) {
-        browser_ = new CHallHtmlCtrl(nullptr);
-        if (!browser_->CreateFromStatic(180, this)) {
-            delete browser_;
-            browser_ = nullptr;
-            return;
-        }
+void CSafeBoxDlg::showEvent(QShowEvent* e) {
+    // The page belongs to the dialog's start, whoever runs it.
+    OnInitDialog();
+    QDialog::showEvent(e);
+}
+
+void CSafeBoxDlg::OnInitDialog() {
+    if (initialised_) return;
+    initialised_ = true;
+    browser_ = new CHallHtmlCtrl(nullptr);
+    if (!browser_->CreateFromStatic(180, this)) {
+        delete browser_;
+        browser_ = nullptr;
+        return;
     }
     browser_->EnableHostFilter(1);
-    browser_->SetHostListFile(hostList);
-    browser_->NavigateWithPost(url, 0, {}, {}, nullptr, 0);
+    browser_->SetHostListFile(ops_.HostListFile());
+    browser_->NavigateWithPost(ops_.CofferUrl(), 0, {}, {}, nullptr, 0);
     browser_->setGeometry(0, 0, width(), 58);
 }
 
@@ -519,7 +525,6 @@ void OpenSafeBox(SafeBoxOps& ops) {
     CSafeBoxDlg dlg(ops);
     dlg.SetCaption(title);
     dlg.SetAmount(amount);
-    dlg.Open(ops.CofferUrl(), ops.HostListFile());
     dlg.exec();
 }
 

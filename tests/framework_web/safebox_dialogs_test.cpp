@@ -8,15 +8,16 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWebEnginePage>
 
 #include <cstring>
 #include <map>
 
-#include "framework/app/skin_library.h"
-#include "framework/widgets/hyperlink_static.h"
-#include "framework/web/web_view.h"
-#include "platform/core/profile.h"
 #include "app_fixture.h"
+#include "framework/app/skin_library.h"
+#include "framework/web/web_view.h"
+#include "framework/widgets/hyperlink_static.h"
+#include "platform/core/profile.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -131,6 +132,56 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     QTest::keyClick(fresh.focusWidget() ? fresh.focusWidget() : &fresh, Qt::Key_Return);
     EXPECT_EQ(fresh.result(), QDialog::Accepted);
     EXPECT_EQ(fresh.GetResponse(), 1234 + 5678);  // no digit typed
+}
+
+// The safe box brings its page itself when it first shows, whoever runs it: the browser in
+// place of item 180, the host filter on with the ops' list file, the ops' coffer address.
+TEST(SafeBoxDialogs, SafeBoxOpensItsPageWhenItShows) {
+    SharedWebApp();
+    struct Ops : FakeSafeBoxOps {
+        std::string CofferUrl() override { return "http://coffer.invalid/box?u=1"; }
+        std::string HostListFile() override { return "/nonexistent/hqlv-domain.dat"; }
+    } ops;
+    CSafeBoxDlg box(ops);
+    box.SetAmount(50000);
+    const QRect place = FindItem(&box, 180)->geometry();
+    EXPECT_EQ(box.browser(), nullptr);
+    box.show();
+    CHallHtmlCtrl* browser = box.browser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(FindItem(&box, 180), browser);
+    EXPECT_EQ(box.findChildren<CHallHtmlCtrl*>().size(), 1);
+    EXPECT_EQ(browser->geometry(), QRect(0, 0, box.width(), 58));
+    EXPECT_EQ(place.height(), 58);
+    EXPECT_EQ(browser->hostFilter(), 1);
+    EXPECT_EQ(browser->hostListFile(), "/nonexistent/hqlv-domain.dat");
+    ASSERT_TRUE(browser->HasPage());
+    EXPECT_EQ(browser->page()->requestedUrl(), QUrl("http://coffer.invalid/box?u=1"));
+    EXPECT_EQ(box.amountLabel()->text(), "50000 两");
+    // Shown again: the same browser, no second page.
+    box.hide();
+    box.show();
+    EXPECT_EQ(box.browser(), browser);
+    EXPECT_EQ(box.findChildren<CHallHtmlCtrl*>().size(), 1);
+}
+
+// The verification code's link to the security page binds itself: its text as tooltip, the
+// hand cursor, underlined, shrunk to its text.
+TEST(SafeBoxDialogs, VerifyCodeLinkIsBoundWhenTheDialogShows) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CVerifyCodeDlg dlg(ops);
+    const QRect place = dlg.link()->geometry();
+    dlg.show();
+    CHyperLinkStatic* link = dlg.link();
+    ASSERT_TRUE(link->bound());
+    EXPECT_EQ(link->toolTip(), "保护密码计算器");
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(link->font().underline());
+    const QSize text = link->fontMetrics().size(Qt::TextSingleLine, link->text());
+    EXPECT_EQ(link->geometry(),
+              QRect(place.topLeft(), QSize(std::min(text.width(), place.width()),
+                                           std::min(text.height(), place.height()))));
 }
 
 TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {
