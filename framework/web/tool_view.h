@@ -20,7 +20,8 @@ public:
     explicit CGameToolView(SafeBoxOps& ops = AppSafeBoxOps(), QWidget* parent = nullptr);
     ~CGameToolView() override;
 
-    // Buttons (ids 1 and 2) with their pictures 165 and 166 and the pane's font.
+    // Buttons (ids 1 and 2) with their pictures 165 and 166 and the pane's font. Done when
+    // the pane first shows, whoever made it; once.
     void OnInitialUpdate();
     virtual void ApplySkin() {}
     CSkinButton* button(int id) const { return id == 1 ? open_ : id == 2 ? fix_ : nullptr; }
@@ -38,6 +39,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     SafeBoxOps& ops_;

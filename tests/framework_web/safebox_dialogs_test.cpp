@@ -15,8 +15,10 @@
 
 #include "app_fixture.h"
 #include "framework/app/skin_library.h"
+#include "framework/web/tool_view.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "framework/widgets/skin_button.h"
 #include "platform/core/profile.h"
 
 namespace hqlv::framework::web {
@@ -163,6 +165,31 @@ TEST(SafeBoxDialogs, SafeBoxOpensItsPageWhenItShows) {
     box.show();
     EXPECT_EQ(box.browser(), browser);
     EXPECT_EQ(box.findChildren<CHallHtmlCtrl*>().size(), 1);
+}
+
+// The tool pane makes its two buttons when it first shows, whoever made it: pictures 165
+// and 166, placed by the pane's height, shown; showing it again makes no others.
+TEST(SafeBoxDialogs, ToolPaneMakesItsButtonsWhenItShows) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CGameToolView tool(ops);
+    tool.resize(200, 32);
+    EXPECT_EQ(tool.button(1), nullptr);
+    tool.show();
+    CSkinButton* open = tool.button(1);
+    CSkinButton* fix = tool.button(2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_NE(fix, nullptr);
+    EXPECT_EQ(open->geometry(), QRect(8, 8, 55, 16));
+    EXPECT_EQ(fix->geometry(), QRect(88, 9, 71, 15));
+    EXPECT_TRUE(open->isVisible());
+    EXPECT_TRUE(fix->isVisible());
+    EXPECT_TRUE(open->transparent());
+    tool.hide();
+    tool.show();
+    tool.OnInitialUpdate();
+    EXPECT_EQ(tool.button(1), open);
+    EXPECT_EQ(tool.findChildren<CSkinButton*>().size(), 2);
 }
 
 // The verification code's link to the security page binds itself: its text as tooltip, the
