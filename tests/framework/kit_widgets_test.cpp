@@ -770,9 +770,22 @@ TEST(OwnerDrawMenu, ModifyingACommandNoItemHasFailsAndChangesNothing) {
     ASSERT_TRUE(menu.SetItemText(2, "叁", kMfByPosition));
     EXPECT_EQ(menu.actionAt(2)->text(), "叁");
     EXPECT_EQ(menu.record(0)->text, u"一");
-    // A command an item has, in the submenu, is still found from the top.
+    // A command an item has, in the submenu, is still found from the top; an empty text
+    // keeps the label, an image becomes the item's icon (offset and index 0), none drops it.
     EXPECT_TRUE(menu.ModifyItem("贰", 2, nullptr));
     EXPECT_EQ(sub->actionAt(0)->text(), "贰");
+    EXPECT_TRUE(menu.ModifyItem("", 2, &icon));
+    const COwnerDrawMenuItem* r = sub->record(0);
+    EXPECT_EQ(r->text, u"贰");
+    EXPECT_EQ(r->iconOffset, 0);
+    EXPECT_EQ(r->iconIndex, 0);
+    EXPECT_EQ(r->icon, icon);
+    EXPECT_FALSE(sub->actionAt(0)->icon().isNull());
+    EXPECT_TRUE(menu.ModifyItem("", 2, nullptr));
+    EXPECT_EQ(r->iconOffset, -1);
+    EXPECT_EQ(r->iconIndex, -1);
+    EXPECT_TRUE(r->icon.isNull());
+    EXPECT_TRUE(sub->actionAt(0)->icon().isNull());
 }
 
 TEST(OwnerDrawMenu, OperatingSystemClassAndTheNewShell) {

@@ -126,6 +126,8 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     QTest::mouseClick(dlg.button(241), Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.GetResponse(), 123 + 4567 + 8901 + 234 - 1234 - 5678);
+    EXPECT_EQ(dlg.button(240)->text(), "←");  // erase
+    EXPECT_EQ(dlg.button(241)->text(), "确定");
     EXPECT_EQ(dlg.button(241)->geometry(),
               QRect(3 * (36 / 3 + 34) + 14, 2 * (50 / 2 + 34) + 56, 34, 34));
     CSoftKeypadDlg fresh(nullptr, 7);  // Enter on a fresh keypad is its OK, no digit
@@ -198,6 +200,10 @@ TEST(SafeBoxDialogs, VerifyCodeLinkIsBoundWhenTheDialogShows) {
     SharedWebApp();
     FakeSafeBoxOps ops;
     CVerifyCodeDlg dlg(ops);
+    // Every item the dialog's code expects is there under its number.
+    EXPECT_EQ(FindItem(&dlg, 205), dlg.link());
+    EXPECT_EQ(FindItem(&dlg, 207), dlg.edit());
+    for (int id : {1, 2, 204, 206, 211}) EXPECT_NE(FindItem(&dlg, id), nullptr) << id;
     const QRect place = dlg.link()->geometry();
     dlg.show();
     CHyperLinkStatic* link = dlg.link();
