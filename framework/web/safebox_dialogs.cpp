@@ -237,7 +237,9 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("验证码"));
     resize(300, 200);
-    auto* picture = new QLabel(this);  // the shield picture
+    // Picture 229, the shield: no install carries it as a file and its look is ours to
+    // choose, so the dialog draws it rather than show an empty item.
+    auto* picture = new QLabel(this);
     SetItemId(picture, 206);
     picture->setGeometry(10, 10, 40, 40);
     QImage shield(32, 32, QImage::Format_ARGB32);

@@ -48,7 +48,9 @@ private:
     std::array<int32_t, 6> amounts_ = kFixDefaults;
 };
 
-// Pictures 165 (safe box) and 166 (fixed amounts), drawn in code.
+// Pictures 165 (safe box) and 166 (fixed amounts). The program was never given these two
+// pictures as files (their look is ours to choose), so the pane draws them itself at the
+// buttons' own sizes rather than read a file that no install carries.
 QImage ToolButtonImage(int id);
 
 }  // namespace hqlv::framework::web

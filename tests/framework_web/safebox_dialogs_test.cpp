@@ -194,6 +194,33 @@ TEST(SafeBoxDialogs, ToolPaneMakesItsButtonsWhenItShows) {
     EXPECT_EQ(tool.findChildren<CSkinButton*>().size(), 2);
 }
 
+// Pictures 165, 166 and 229 are drawn by the program, as no install carries them as files:
+// each at its item's size and not blank.
+TEST(SafeBoxDialogs, PicturesNoInstallCarriesAreDrawnAtTheirItemsSizes) {
+    SharedWebApp();
+    auto inked = [](const QImage& img) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixel(x, y) != img.pixel(0, 0)) return true;
+        return false;
+    };
+    const QImage box = ToolButtonImage(165), amounts = ToolButtonImage(166);
+    EXPECT_EQ(box.size(), QSize(55, 16));
+    EXPECT_EQ(amounts.size(), QSize(71, 15));
+    EXPECT_TRUE(inked(box));
+    EXPECT_TRUE(inked(amounts));
+    EXPECT_NE(box, amounts.scaled(box.size()));
+    FakeSafeBoxOps ops;
+    CVerifyCodeDlg dlg(ops);
+    auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
+    ASSERT_NE(shield, nullptr);
+    const QImage picture = shield->pixmap().toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_LE(picture.width(), shield->width());
+    EXPECT_LE(picture.height(), shield->height());
+    EXPECT_TRUE(inked(picture));
+}
+
 // The verification code's link to the security page binds itself: its text as tooltip, the
 // hand cursor, underlined, shrunk to its text.
 TEST(SafeBoxDialogs, VerifyCodeLinkIsBoundWhenTheDialogShows) {
