@@ -72,10 +72,7 @@ void CGamePlayerInfoDlg::OnInitDialog() {
     refuse_->setGeometry(Du(74, 28, 22, 8));
     agree_->onClick = [this] { OnCommand(kIdAgree); };
     refuse_->onClick = [this] { OnCommand(kIdRefuse); };
-    for (CHyperLinkStatic* link : {agree_, refuse_}) {
-        link->SetColors(0x000000, 0x000000, 0xFFFFFF);
-        link->Attach();
-    }
+    for (CHyperLinkStatic* link : {agree_, refuse_}) link->SetColors(0x000000, 0x000000, 0xFFFFFF);
     name_->SetColors(0xFFFFFF, 0xFFFFFF, 0xFFFFFF);
     name_->SetLinkCursor(false);
     name_->setText(QString::fromStdString(app_.GetPlayerNameById(userId_)));

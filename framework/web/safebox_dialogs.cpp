@@ -237,7 +237,9 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("验证码"));
     resize(300, 200);
-    auto* picture = new QLabel(this);  // the shield picture
+    // Picture 229, the shield: no install carries it as a file and its look is ours to
+    // choose, so the dialog draws it rather than show an empty item.
+    auto* picture = new QLabel(this);
     SetItemId(picture, 206);
     picture->setGeometry(10, 10, 40, 40);
     QImage shield(32, 32, QImage::Format_ARGB32);
@@ -265,7 +267,6 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     link_->setText(QString::fromUtf8("保护密码计算器"));
     link_->setGeometry(60, 116, 180, 20);
     link_->SetUnderline(true, false);
-    link_->Attach();
     link_->onClick = [this] { ops_.OpenSecurityPage(); };
     auto* line = Line(this);
     line->setGeometry(10, height() * 3 / 4, width() - 20, 2);
@@ -473,18 +474,24 @@ void CSafeBoxDlg::SetAmount(int32_t amount) {
     amount_->setText(Q(Format("%d 两", amount)));
 }
 
-void CSafeBoxDlg::Open(const std::string& url, const std::string& hostList) {
-    if (!browser_) {
-        browser_ = new CHallHtmlCtrl(nullptr);
-        if (!browser_->CreateFromStatic(180, this)) {
-            delete browser_;
-            browser_ = nullptr;
-            return;
-        }
+void CSafeBoxDlg::showEvent(QShowEvent* e) {
+    // The page belongs to the dialog's start, whoever runs it.
+    OnInitDialog();
+    QDialog::showEvent(e);
+}
+
+void CSafeBoxDlg::OnInitDialog() {
+    if (initialised_) return;
+    initialised_ = true;
+    browser_ = new CHallHtmlCtrl(nullptr);
+    if (!browser_->CreateFromStatic(180, this)) {
+        delete browser_;
+        browser_ = nullptr;
+        return;
     }
     browser_->EnableHostFilter(1);
-    browser_->SetHostListFile(hostList);
-    browser_->NavigateWithPost(url, 0, {}, {}, nullptr, 0);
+    browser_->SetHostListFile(ops_.HostListFile());
+    browser_->NavigateWithPost(ops_.CofferUrl(), 0, {}, {}, nullptr, 0);
     browser_->setGeometry(0, 0, width(), 58);
 }
 
@@ -520,7 +527,6 @@ void OpenSafeBox(SafeBoxOps& ops) {
     CSafeBoxDlg dlg(ops);
     dlg.SetCaption(title);
     dlg.SetAmount(amount);
-    dlg.Open(ops.CofferUrl(), ops.HostListFile());
     dlg.exec();
 }
 

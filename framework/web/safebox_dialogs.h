@@ -156,17 +156,22 @@ public:
     CSafeBoxDlg(SafeBoxOps& ops, QWidget* parent = nullptr);
     void SetCaption(const std::string& caption) { caption_ = caption; }
     void SetAmount(int32_t amount);
-    // The web page (the coffer address, host filter on with the given list file).
-    void Open(const std::string& url, const std::string& hostList);
+    // The browser in place of item 180, filtered by the allowed-host list, on the safe
+    // box's page (both from the ops). Done when the dialog first shows; once.
+    void OnInitDialog();
     CHallHtmlCtrl* browser() const { return browser_; }
     QLabel* amountLabel() const { return amount_; }
     // Commands 220 and 221: run the take or save dialog; OK there closes this one.
     void OnTake();
     void OnSave();
 
+protected:
+    void showEvent(QShowEvent* e) override;
+
 private:
     SafeBoxOps& ops_;
     std::string caption_;
+    bool initialised_ = false;
     CHallHtmlCtrl* browser_ = nullptr;
     QLabel* amount_ = nullptr;
 };

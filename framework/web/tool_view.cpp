@@ -45,6 +45,11 @@ void CGameToolView::OnInitialUpdate() {
     resizeEvent(&e);
 }
 
+void CGameToolView::showEvent(QShowEvent* e) {
+    OnInitialUpdate();
+    CGameFormView::showEvent(e);
+}
+
 void CGameToolView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), QColor(0xF0, 0xFF, 0xFF));  // COLORREF 0xFFFFF0

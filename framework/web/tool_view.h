@@ -20,7 +20,8 @@ public:
     explicit CGameToolView(SafeBoxOps& ops = AppSafeBoxOps(), QWidget* parent = nullptr);
     ~CGameToolView() override;
 
-    // Buttons (ids 1 and 2) with their pictures 165 and 166 and the pane's font.
+    // Buttons (ids 1 and 2) with their pictures 165 and 166 and the pane's font. Done when
+    // the pane first shows, whoever made it; once.
     void OnInitialUpdate();
     virtual void ApplySkin() {}
     CSkinButton* button(int id) const { return id == 1 ? open_ : id == 2 ? fix_ : nullptr; }
@@ -38,6 +39,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     SafeBoxOps& ops_;
@@ -46,7 +48,9 @@ private:
     std::array<int32_t, 6> amounts_ = kFixDefaults;
 };
 
-// Pictures 165 (safe box) and 166 (fixed amounts), drawn in code.
+// Pictures 165 (safe box) and 166 (fixed amounts). The program was never given these two
+// pictures as files (their look is ours to choose), so the pane draws them itself at the
+// buttons' own sizes rather than read a file that no install carries.
 QImage ToolButtonImage(int id);
 
 }  // namespace hqlv::framework::web

@@ -8,11 +8,11 @@
 
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/paths.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/app/ui_trace.h"
+#include "framework/panes/game_frame.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/face_picker.h"
 #include "framework/widgets/skin_button.h"
@@ -270,7 +270,6 @@ void CGameChatView::OnFaceButton() {
         picker_ = new CFacePickerWnd();
         picker_->SetOwner(hwnd());
         picker_->SetFaceFolder(faceFolder_);
-        picker_->LoadFaces();
     }
     picker_->ShowAt(faceButton_->mapToGlobal(QPoint(faceButton_->width(), 0)));
 }

@@ -34,6 +34,7 @@ void CFacePickerWnd::SetFaceFolder(const std::string& folder) {
 }
 
 int CFacePickerWnd::LoadFaces() {
+    loaded_ = true;
     for (CSkinButton* b : cells_) delete b;
     cells_.clear();
     numbers_.clear();
@@ -92,6 +93,8 @@ void CFacePickerWnd::GetSize(int* width, int* height) const {
 }
 
 void CFacePickerWnd::ShowAt(const QPoint& corner) {
+    // The faces belong to the grid's making: its size is theirs before it is placed.
+    if (!loaded_) LoadFaces();
     move(corner.x() - width(), corner.y() - height());
     show();
     raise();

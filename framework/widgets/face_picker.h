@@ -25,7 +25,8 @@ public:
 
     void SetOwner(platform::Handle view) { owner_ = view; }
     void SetFaceFolder(const std::string& folder);
-    // Reads the folder again; the number of faces now shown.
+    // Reads the folder again; the number of faces now shown. The grid reads it by itself
+    // the first time it is shown.
     int LoadFaces();
     void GetSize(int* width, int* height) const;
     int faceCount() const { return int(cells_.size()); }
@@ -48,6 +49,7 @@ private:
     std::string folder_;
     std::vector<CSkinButton*> cells_;
     std::vector<int> numbers_;
+    bool loaded_ = false;
 };
 
 // The face number a file name stands for: its leading decimal number, 0 when none.

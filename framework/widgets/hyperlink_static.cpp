@@ -49,12 +49,25 @@ void CHyperLinkStatic::SetVisited(bool on) {
     applyColour();
 }
 
-void CHyperLinkStatic::Attach() {
+bool CHyperLinkStatic::event(QEvent* e) {
+    const bool handled = QLabel::event(e);
+    // After the base has polished: the style's font and palette are in place to measure.
+    if (e->type() == QEvent::Polish) PreSubclassWindow();
+    return handled;
+}
+
+void CHyperLinkStatic::PreSubclassWindow() {
+    if (bound_) return;
+    bound_ = true;
     if (link_.empty()) link_ = text().toStdString();
     SetUnderline(underline_, false);
     PositionWindow();
-    SetLinkCursor(handCursor_);
+    SetDefaultCursor();
     setToolTip(QString::fromStdString(link_));
+}
+
+void CHyperLinkStatic::SetDefaultCursor() {
+    SetLinkCursor(handCursor_);
 }
 
 void CHyperLinkStatic::PositionWindow() {

@@ -2,6 +2,11 @@
 // A static text that behaves as a link: coloured text, a hover colour while the mouse is
 // over it, a hand cursor, a tooltip with the link text and an optional underline. It
 // opens nothing itself: a click goes to the owning dialog's command handler.
+//
+// The control binds itself: when Qt first polishes it (before it is first shown, or on the
+// event loop's first turn after it was made) it takes its text as the link text unless one
+// was set, builds its font, shrinks to its text, sets its cursor and its tooltip. Its maker
+// only gives the text, the geometry, the colours and the cursor choice beforehand.
 #include <QLabel>
 
 #include <functional>
@@ -22,19 +27,24 @@ public:
     void SetUnderline(bool on, bool repaint = true);
     void SetVisited(bool on);
     void SetLinkText(const std::string& utf8) { link_ = utf8; }
-    // Takes the text as link text when none was set, builds the font, shrinks the
-    // control to its text and sets up the tooltip.
-    void Attach();
     // Shrinks the control to its text where its alignment puts the text; never grows.
     void PositionWindow();
 
     platform::ui::ColorRef CurrentColour() const;
     bool hovering() const { return hover_; }
+    // Whether the control has bound itself (see above).
+    bool bound() const { return bound_; }
 
     // The owning dialog's command handler for this control.
     std::function<void()> onClick;
 
 protected:
+    // The binding: takes the text as link text when none was set, builds the font, shrinks
+    // the control to its text, makes sure of the cursor and sets up the tooltip. Once.
+    void PreSubclassWindow();
+    // The hand cursor unless the maker chose none.
+    void SetDefaultCursor();
+    bool event(QEvent* e) override;
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
@@ -51,6 +61,7 @@ private:
     bool visited_ = false;
     bool underline_ = false;
     bool handCursor_ = true;
+    bool bound_ = false;
     std::string link_;
 };
 

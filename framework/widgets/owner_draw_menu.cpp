@@ -637,10 +637,10 @@ bool COwnerDrawMenu::ModifyItem(const std::string& text, int id, const QImage* i
     std::vector<Place> places;
     for (Place p = FindNextItem(id, places); p.first; p = FindNextItem(id, places))
         places.push_back(p);
-    if (places.empty()) {
-        AppendItem(text, 0, id);
-        places.push_back({this, itemCount() - 1});
-    }
+    // No item has the command: the menu call by command fails and changes nothing. Nor is
+    // a record kept for it: a record without an item would stand where the next appended
+    // item's record belongs, and every item after it would be drawn from its neighbour's.
+    if (places.empty()) return false;
     for (auto [menu, pos] : places) {
         COwnerDrawMenuItem& r = *menu->records_[size_t(pos)];
         if (!text.empty()) r.text = QString::fromStdString(text).toStdU16String();

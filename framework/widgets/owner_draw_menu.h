@@ -106,7 +106,7 @@ public:
     bool InsertItem(int idOrPos, uint32_t flags, int id, const std::string& text,
                     int iconIndex = -1);
     // Every item of the command (here and in submenus) gets the text and the image (a
-    // null image drops the icon); without such an item a new one is appended here.
+    // null image drops the icon); false, and nothing changed, when no item has it.
     bool ModifyItem(const std::string& text, int id, const QImage* image);
     bool SetItemText(int idOrPos, const std::string& text, uint32_t flags);
     bool RemoveItem(int idOrPos, uint32_t flags);

@@ -729,10 +729,63 @@ TEST(OwnerDrawMenu, FindNextItemWalksEveryPlaceOfACommandOnce) {
     EXPECT_EQ(sub->itemCount(), 3);
     for (auto [m, pos] : want) EXPECT_EQ(m->actionAt(pos)->text(), "七") << pos;
     EXPECT_EQ(sub->actionAt(1)->text(), "in b");
-    // A command nowhere: a new item at the end of the top menu.
-    ASSERT_TRUE(menu.ModifyItem("新", 12, nullptr));
-    EXPECT_EQ(menu.itemCount(), 5);
-    EXPECT_EQ(menu.FindItem(12), (COwnerDrawMenu::Place{&menu, 4}));
+    // A command nowhere: the call fails and no item comes.
+    EXPECT_FALSE(menu.ModifyItem("新", 12, nullptr));
+    EXPECT_EQ(menu.itemCount(), 4);
+    EXPECT_EQ(menu.FindItem(12), (COwnerDrawMenu::Place{nullptr, -1}));
+}
+
+// Modifying a command that no item has fails and changes nothing, with or without a text
+// and an icon: no item shows, no record is kept, and the items appended afterwards keep
+// their own records at their positions.
+TEST(OwnerDrawMenu, ModifyingACommandNoItemHasFailsAndChangesNothing) {
+    SharedQtApp();
+    COwnerDrawMenu menu;
+    menu.AppendItem("一", 0, 1);
+    auto inner = std::make_unique<COwnerDrawMenu>();
+    inner->AppendItem("二", 0, 2);
+    menu.AppendItem("子", kMfPopup, 0, -1, std::move(inner));
+    COwnerDrawMenu* sub = menu.GetSubMenu(1);
+    ASSERT_NE(sub, nullptr);
+    QImage icon(16, 15, QImage::Format_ARGB32);
+    icon.fill(Qt::red);
+    const int records = COwnerDrawMenuItem::LiveCount();
+    for (const QImage* image : std::initializer_list<const QImage*>{nullptr, &icon}) {
+        for (const char* text : {"", "某人"}) {
+            EXPECT_FALSE(menu.ModifyItem(text, 1900, image)) << text;
+            EXPECT_FALSE(sub->ModifyItem(text, 1, image)) << text;  // only in the parent
+        }
+    }
+    EXPECT_EQ(COwnerDrawMenuItem::LiveCount(), records);
+    EXPECT_EQ(menu.itemCount(), 2);
+    EXPECT_EQ(menu.actions().size(), 2);
+    EXPECT_EQ(sub->itemCount(), 1);
+    EXPECT_EQ(sub->actions().size(), 1);
+    EXPECT_EQ(menu.actionAt(0)->text(), "一");
+    EXPECT_EQ(sub->actionAt(0)->text(), "二");
+    menu.AppendItem("三", 0, 3);
+    ASSERT_EQ(menu.itemCount(), 3);
+    EXPECT_EQ(menu.record(2)->commandId, 3);
+    EXPECT_EQ(menu.record(2)->text, u"三");
+    ASSERT_TRUE(menu.SetItemText(2, "叁", kMfByPosition));
+    EXPECT_EQ(menu.actionAt(2)->text(), "叁");
+    EXPECT_EQ(menu.record(0)->text, u"一");
+    // A command an item has, in the submenu, is still found from the top; an empty text
+    // keeps the label, an image becomes the item's icon (offset and index 0), none drops it.
+    EXPECT_TRUE(menu.ModifyItem("贰", 2, nullptr));
+    EXPECT_EQ(sub->actionAt(0)->text(), "贰");
+    EXPECT_TRUE(menu.ModifyItem("", 2, &icon));
+    const COwnerDrawMenuItem* r = sub->record(0);
+    EXPECT_EQ(r->text, u"贰");
+    EXPECT_EQ(r->iconOffset, 0);
+    EXPECT_EQ(r->iconIndex, 0);
+    EXPECT_EQ(r->icon, icon);
+    EXPECT_FALSE(sub->actionAt(0)->icon().isNull());
+    EXPECT_TRUE(menu.ModifyItem("", 2, nullptr));
+    EXPECT_EQ(r->iconOffset, -1);
+    EXPECT_EQ(r->iconIndex, -1);
+    EXPECT_TRUE(r->icon.isNull());
+    EXPECT_TRUE(sub->actionAt(0)->icon().isNull());
 }
 
 TEST(OwnerDrawMenu, OperatingSystemClassAndTheNewShell) {

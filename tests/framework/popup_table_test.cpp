@@ -162,7 +162,7 @@ TEST(HyperLink, ColoursFollowHoverAndVisitedAndTheControlShrinks) {
     link->setText("同意");
     link->setGeometry(10, 10, 200, 40);
     link->SetColors(0x000001, 0x000002, 0xFFFFFF);
-    link->Attach();
+    link->ensurePolished();  // binds it
     EXPECT_EQ(link->toolTip(), "同意");
     EXPECT_LE(link->width(), 200);
     EXPECT_EQ(link->width(), link->fontMetrics().size(Qt::TextSingleLine, "同意").width());
@@ -288,6 +288,34 @@ TEST_F(PaneViews, RequestPopupAnswersOnceAndNotAtAll) {
     orphan->OnCommand(CGamePlayerInfoDlg::kIdAgree);
     EXPECT_TRUE(orphan->answered());
     delete orphan;
+}
+
+// The popup's three links bind themselves as it rises: the answers with the hand cursor and
+// their text as tooltip, each shrunk to its text at its place; the name without the cursor.
+TEST_F(PaneViews, RequestPopupLinksAreBoundWhenItRises) {
+    Start();
+    WorkArea area(QRect(0, 0, 1000, 700));
+    AnswerList list(app);
+    *app.SeatMutable(2) = testing::Record(1002, 2, "问者");
+    QPointer<CGamePlayerInfoDlg> dlg(CGamePlayerInfoDlg::Show(app, list.hwnd(), 1002));
+    const QRect agreeAt = dlg->agreeLink()->geometry(), refuseAt = dlg->refuseLink()->geometry();
+    for (int i = 0; i < 16; ++i) dlg->OnSlideTick();
+    ASSERT_TRUE(dlg->isVisible());
+    CHyperLinkStatic* name = dlg->nameLink();
+    ASSERT_TRUE(name->bound());
+    EXPECT_EQ(name->toolTip(), "问者");
+    EXPECT_FALSE(name->testAttribute(Qt::WA_SetCursor));
+    for (auto [link, at] :
+         {std::pair{dlg->agreeLink(), agreeAt}, std::pair{dlg->refuseLink(), refuseAt}}) {
+        ASSERT_TRUE(link->bound());
+        EXPECT_EQ(link->toolTip(), link->text());
+        EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+        const QSize text = link->fontMetrics().size(Qt::TextSingleLine, link->text());
+        EXPECT_EQ(link->geometry(),
+                  QRect(at.topLeft(), QSize(std::min(text.width(), at.width()),
+                                            std::min(text.height(), at.height()))));
+    }
+    delete dlg.data();
 }
 
 TEST_F(PaneViews, PopupPlacedAboveTheMainWindowCorner) {

@@ -8,15 +8,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWebEnginePage>
 
 #include <cstring>
 #include <map>
 
-#include "framework/app/skin_library.h"
-#include "framework/widgets/hyperlink_static.h"
-#include "framework/web/web_view.h"
-#include "platform/core/profile.h"
 #include "app_fixture.h"
+#include "framework/app/skin_library.h"
+#include "framework/web/tool_view.h"
+#include "framework/web/web_view.h"
+#include "framework/widgets/hyperlink_static.h"
+#include "framework/widgets/skin_button.h"
+#include "platform/core/profile.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -123,6 +126,8 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     QTest::mouseClick(dlg.button(241), Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.GetResponse(), 123 + 4567 + 8901 + 234 - 1234 - 5678);
+    EXPECT_EQ(dlg.button(240)->text(), "←");  // erase
+    EXPECT_EQ(dlg.button(241)->text(), "确定");
     EXPECT_EQ(dlg.button(241)->geometry(),
               QRect(3 * (36 / 3 + 34) + 14, 2 * (50 / 2 + 34) + 56, 34, 34));
     CSoftKeypadDlg fresh(nullptr, 7);  // Enter on a fresh keypad is its OK, no digit
@@ -131,6 +136,112 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     QTest::keyClick(fresh.focusWidget() ? fresh.focusWidget() : &fresh, Qt::Key_Return);
     EXPECT_EQ(fresh.result(), QDialog::Accepted);
     EXPECT_EQ(fresh.GetResponse(), 1234 + 5678);  // no digit typed
+}
+
+// The safe box brings its page itself when it first shows, whoever runs it: the browser in
+// place of item 180, the host filter on with the ops' list file, the ops' coffer address.
+TEST(SafeBoxDialogs, SafeBoxOpensItsPageWhenItShows) {
+    SharedWebApp();
+    struct Ops : FakeSafeBoxOps {
+        std::string CofferUrl() override { return "http://coffer.invalid/box?u=1"; }
+        std::string HostListFile() override { return "/nonexistent/hqlv-domain.dat"; }
+    } ops;
+    CSafeBoxDlg box(ops);
+    box.SetAmount(50000);
+    const QRect place = FindItem(&box, 180)->geometry();
+    EXPECT_EQ(box.browser(), nullptr);
+    box.show();
+    CHallHtmlCtrl* browser = box.browser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(FindItem(&box, 180), browser);
+    EXPECT_EQ(box.findChildren<CHallHtmlCtrl*>().size(), 1);
+    EXPECT_EQ(browser->geometry(), QRect(0, 0, box.width(), 58));
+    EXPECT_EQ(place.height(), 58);
+    EXPECT_EQ(browser->hostFilter(), 1);
+    EXPECT_EQ(browser->hostListFile(), "/nonexistent/hqlv-domain.dat");
+    ASSERT_TRUE(browser->HasPage());
+    EXPECT_EQ(browser->page()->requestedUrl(), QUrl("http://coffer.invalid/box?u=1"));
+    EXPECT_EQ(box.amountLabel()->text(), "50000 两");
+    // Shown again: the same browser, no second page.
+    box.hide();
+    box.show();
+    EXPECT_EQ(box.browser(), browser);
+    EXPECT_EQ(box.findChildren<CHallHtmlCtrl*>().size(), 1);
+}
+
+// The tool pane makes its two buttons when it first shows, whoever made it: pictures 165
+// and 166, placed by the pane's height, shown; showing it again makes no others.
+TEST(SafeBoxDialogs, ToolPaneMakesItsButtonsWhenItShows) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CGameToolView tool(ops);
+    tool.resize(200, 32);
+    EXPECT_EQ(tool.button(1), nullptr);
+    tool.show();
+    CSkinButton* open = tool.button(1);
+    CSkinButton* fix = tool.button(2);
+    ASSERT_NE(open, nullptr);
+    ASSERT_NE(fix, nullptr);
+    EXPECT_EQ(open->geometry(), QRect(8, 8, 55, 16));
+    EXPECT_EQ(fix->geometry(), QRect(88, 9, 71, 15));
+    EXPECT_TRUE(open->isVisible());
+    EXPECT_TRUE(fix->isVisible());
+    EXPECT_TRUE(open->transparent());
+    tool.hide();
+    tool.show();
+    tool.OnInitialUpdate();
+    EXPECT_EQ(tool.button(1), open);
+    EXPECT_EQ(tool.findChildren<CSkinButton*>().size(), 2);
+}
+
+// Pictures 165, 166 and 229 are drawn by the program, as no install carries them as files:
+// each at its item's size and not blank.
+TEST(SafeBoxDialogs, PicturesNoInstallCarriesAreDrawnAtTheirItemsSizes) {
+    SharedWebApp();
+    auto inked = [](const QImage& img) {
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixel(x, y) != img.pixel(0, 0)) return true;
+        return false;
+    };
+    const QImage box = ToolButtonImage(165), amounts = ToolButtonImage(166);
+    EXPECT_EQ(box.size(), QSize(55, 16));
+    EXPECT_EQ(amounts.size(), QSize(71, 15));
+    EXPECT_TRUE(inked(box));
+    EXPECT_TRUE(inked(amounts));
+    EXPECT_NE(box, amounts.scaled(box.size()));
+    FakeSafeBoxOps ops;
+    CVerifyCodeDlg dlg(ops);
+    auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
+    ASSERT_NE(shield, nullptr);
+    const QImage picture = shield->pixmap().toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_LE(picture.width(), shield->width());
+    EXPECT_LE(picture.height(), shield->height());
+    EXPECT_TRUE(inked(picture));
+}
+
+// The verification code's link to the security page binds itself: its text as tooltip, the
+// hand cursor, underlined, shrunk to its text.
+TEST(SafeBoxDialogs, VerifyCodeLinkIsBoundWhenTheDialogShows) {
+    SharedWebApp();
+    FakeSafeBoxOps ops;
+    CVerifyCodeDlg dlg(ops);
+    // Every item the dialog's code expects is there under its number.
+    EXPECT_EQ(FindItem(&dlg, 205), dlg.link());
+    EXPECT_EQ(FindItem(&dlg, 207), dlg.edit());
+    for (int id : {1, 2, 204, 206, 211}) EXPECT_NE(FindItem(&dlg, id), nullptr) << id;
+    const QRect place = dlg.link()->geometry();
+    dlg.show();
+    CHyperLinkStatic* link = dlg.link();
+    ASSERT_TRUE(link->bound());
+    EXPECT_EQ(link->toolTip(), "保护密码计算器");
+    EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(link->font().underline());
+    const QSize text = link->fontMetrics().size(Qt::TextSingleLine, link->text());
+    EXPECT_EQ(link->geometry(),
+              QRect(place.topLeft(), QSize(std::min(text.width(), place.width()),
+                                           std::min(text.height(), place.height()))));
 }
 
 TEST(SafeBoxDialogs, VerifyCodeHidesItsTextAndDrawsEightDigits) {

@@ -419,6 +419,28 @@ TEST_F(ChatViewTest, PickerShowsOnlyWritableNumberedFacesAndAClickSendsTheFace) 
     EXPECT_EQ(SentText(201210, 1), "<><z=3>");
 }
 
+// A grid made and shown by anyone reads its faces as it first shows, sized to them before
+// it is placed; a later showing keeps them until they are read again.
+TEST_F(ChatViewTest, PickerReadsItsFacesWhenFirstShown) {
+    std::string folder = dir.path().toStdString() + "/own/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (int n = 1; n <= 12; ++n)
+        WriteFace(QString::fromStdString(folder + std::to_string(n) + ".bmp"), Qt::blue);
+    CFacePickerWnd picker;
+    picker.SetFaceFolder(folder);
+    EXPECT_EQ(picker.faceCount(), 0);
+    picker.ShowAt(QPoint(400, 300));
+    EXPECT_EQ(picker.faceCount(), 12);
+    EXPECT_EQ(picker.size(), QSize(240, 48));
+    EXPECT_EQ(picker.pos(), QPoint(400 - 240, 300 - 48));
+    picker.hide();
+    WriteFace(QString::fromStdString(folder + "13.bmp"), Qt::blue);
+    picker.ShowAt(QPoint(400, 300));
+    EXPECT_EQ(picker.faceCount(), 12);
+    EXPECT_EQ(picker.LoadFaces(), 13);
+    picker.hide();
+}
+
 TEST_F(ChatViewTest, PickerTakesAtMost256Faces) {
     std::string folder = dir.path().toStdString() + "/many/";
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
