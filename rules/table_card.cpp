@@ -172,6 +172,14 @@ void CCardTable::BuildTileSet(const std::vector<int32_t>& ids) {
     }
 }
 
+// The folder of the test deal is the maker's, never taken from the program's own: the rules
+// are linked into several programs (the client, which makes one table and drops it at once,
+// the local server with a table per game table, and the tests and harnesses that deal
+// thousands of times side by side from one build folder). Taken from the program's folder,
+// every shuffle of every one of them would rewrite the one "test.ini" beside its program,
+// racing the others on it, and a "test.ini" left there with "Made" set would fix the wall of
+// every deal any table of that program plays. The server names a folder when asked to fix its
+// walls; a table made without one reads and writes no file.
 std::string CCardTable::TestIniPath() const {
     if (hooks_.testIniFolder.empty()) return {};
     return hooks_.testIniFolder + "/test.ini";

@@ -149,6 +149,10 @@ int32_t CCommonTable::AddLookerOn(std::unique_ptr<TableUser> user, int32_t chair
     return 1;
 }
 
+// Only a looker-on's record is deleted: a seated player's record is the one its seat points
+// at, so deleting it here would leave the seat pointing at freed memory (and the player no
+// longer a user of the table while still in his chair). A player leaves through RemovePlayer
+// or RemoveUser, which clear the seat first.
 void CCommonTable::RemoveLookerOn(int32_t userId, int32_t chair) {
     if (!IsValidChair(chair)) return;
     auto it = users_.find(userId);

@@ -105,6 +105,10 @@ void CMJTableEx::ResetEx(bool full) {
     std::fill(std::begin(kongUnits_), std::end(kongUnits_), 0);
     std::memset(addedExtra_, 0, sizeof addedExtra_);
     std::memset(pass_, 0, sizeof pass_);
+    // The feeding tables count the melds of one deal: the liability rule speaks of the melds a
+    // chair fed one player toward that player's win. Kept from deal to deal at a table that
+    // plays on, they would only grow, until every chair was liable toward another, could not
+    // win, and no deal could end in a win.
     std::memset(pungFeed_, 0, sizeof pungFeed_);
     std::memset(kongFeed_, 0, sizeof kongFeed_);
     for (auto& l : claimedFrom_) FillMinusOne(l, 4);
@@ -388,7 +392,7 @@ int32_t CMJTableEx::CheckBuGangRequest(const MJRequest& r) {
     return CMJTable::CheckBuGangRequest(r);
 }
 
-int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
+int32_t CMJTableEx::CheckHuRequest(MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(r.chair())) return 0;
     int32_t ok = 0;
     if (!(r.huKind() & 4)) {
@@ -399,7 +403,10 @@ int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
     } else if (r.huSubKind() & 1) {
         ok = CanRobExposedGang(r.chair(), r.other(), r.tile());
         if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
-        if (!ok) ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
+        if (!ok) {
+            ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
+            if (ok) r.w[6] = 1;
+        }
     } else if (r.huSubKind() & 2) {
         ok = CanRobAddedGang(r.chair(), r.other(), r.tile());
         if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;

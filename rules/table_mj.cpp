@@ -310,6 +310,10 @@ int32_t CMJTable::FillGameRecord(int32_t* r, int32_t bytes, int32_t chair) {
     r[39] = mj_.claimSeconds;
     r[40] = 2;
     for (int k = 41; k < kGameRecordWords; ++k) r[k] = 0;
+    // Word 15 is the claim the record's own chair may make at the deal's start: the client of
+    // the first mover offers the win from it. Only the banker holds a full hand then, so the
+    // 8 of a winning hand goes into the banker's record alone; another chair's record carries
+    // what that chair may claim, which is nothing, not the news that the banker's hand wins.
     if (IsPlaying() && ValidMJ(chair) && chair == banker_ &&
         CanSelfHu(chair, FirstHeld(chair)) != 0)
         r[15] = 8;
@@ -659,7 +663,7 @@ int32_t CMJTable::SomeoneCanRobGang(const MJRequest& r) {
     return OtherCanWin(r, pendingTick_) ? 1 : 0;
 }
 
-int32_t CMJTable::CheckHuRequest(const MJRequest& r) {
+int32_t CMJTable::CheckHuRequest(MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(r.chair())) return 0;
     int32_t ok = 0;
     if (r.huKind() & 4) {
@@ -866,12 +870,7 @@ int32_t CMJTable::OnHuRequest(const MJRequest& r) {
     HuResult saved[kMJChairs];
     std::memcpy(saved, hu_, sizeof saved);
     if (ValidMJ(r.chair())) huAsked_[r.chair()] = 1;
-    // A claim to rob an exposed kong that is not pending on this tile is accepted as a win on
-    // the discard (the request check falls back to one), and is carried out as one.
-    int32_t kind = r.huKind();
-    if ((kind & 4) && r.huSubKind() == 1 &&
-        !((status_ & kStatusRobExposed) && pendingTile_ == r.tile()))
-        kind = 1;
+    const int32_t kind = r.huKind();
     int32_t n = 0;
     if (kind & 4) {
         if (r.huSubKind() == 1 || r.huSubKind() == 2) n = HuOnGangAll(r.other(), r.tile());
