@@ -160,6 +160,8 @@ void CCommonTable::RemoveLookerOn(int32_t userId, int32_t chair) {
     lookers_[chair].erase(userId);
 }
 
+// A seated user's seat is emptied too: the seat points at the record, which is deleted (or
+// handed back) here, and would otherwise point at freed memory.
 void CCommonTable::RemoveUser(int32_t userId, bool deleteRecord) {
     auto it = users_.find(userId);
     if (it != users_.end()) {
@@ -562,6 +564,9 @@ int64_t CCommonTable::SettleLosses64(const int32_t* holdings, int64_t* results) 
     return sum;
 }
 
+// A fee is never below 0: a chair whose holdings and result come to less than nothing, or a
+// negative rate among the game's parameters, would otherwise be paid a "fee", silver made from
+// nothing. So a chair below nothing pays none, and its shortfall is counted from nothing.
 int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const {
     const int n = chairCount_;
     int64_t total = 0;

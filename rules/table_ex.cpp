@@ -148,7 +148,8 @@ int32_t CMJTableEx::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, 
         record[832 / 4 + c] = CountHeld(c);
         ListHeld(c, record + 848 / 4 + 32 * c, 32);
     }
-    // The fan names are written afresh (never appended), cut to the field.
+    // The fan names are written afresh, cut to the field, rather than appended to what the
+    // field holds: appended to a record used again, the list would run past its 256 bytes.
     std::string names;
     for (int k = 0; k < kFanCount; ++k) {
         if (k) names += '|';
@@ -296,6 +297,8 @@ bool CMJTableEx::IsSoleClaimant(int32_t chair, int32_t discarder) const {
     return !(pgch_[chair] & 4) || chair == NextChair(discarder);
 }
 
+// As at the level below, only a tile the chair holds is discarded: any other would be played
+// from the wall or from another hand, and its kind counted in every chair's pass record.
 void CMJTableEx::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     if (!ValidMJ(chair) || !ids || n < 1 || !IsHeldBy(chair, ids[0])) return;
     const int32_t tile = ids[0];
@@ -373,6 +376,9 @@ bool CMJTableEx::Outranked(const MJRequest& r, int32_t kind) const {
 
 int32_t CMJTableEx::CheckPengRequest(const MJRequest& r) {
     if (Outranked(r, 1)) return 0;
+    // The pass rule holds for the request as for the offer: a chair that let the kind pass
+    // since its last draw is offered no pung of it, and asking anyway must not get one. The
+    // discard in play is counted too, so more than one is an earlier one.
     if (PassCount(r.chair(), KindIndexOf(r.tile())) > 1) return 0;
     return CMJTable::CheckPengRequest(r);
 }
@@ -562,6 +568,7 @@ int32_t CMJTableEx::OnBuGang(const MJRequest& r) {
     return 0;
 }
 
+// Only a held tile is laid out, as at the level below.
 int32_t CMJTableEx::OnFlower(const MJRequest& r) {
     const int32_t chair = r.chair(), tile = r.tile();
     if (!ValidMJ(chair) || !IsHeldBy(chair, tile)) return 0;

@@ -521,6 +521,8 @@ bool CMJTable::IsSoleClaimant(int32_t chair, int32_t discarder) const {
     return !(pgch_[chair] & 4) || chair == NextChair(discarder);
 }
 
+// A tile the chair does not hold is no discard: put in its discards and offered to the
+// others, it would be a tile of the wall or of another hand played by a chair that never had it.
 void CMJTable::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     if (!ValidMJ(chair) || !ids || n < 1 || !IsHeldBy(chair, ids[0])) return;
     gangDraws_ = 0;
@@ -605,6 +607,9 @@ int32_t CMJTable::CheckBuGangRequest(const MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(chair) || chair != currentChair_ || r.other() != chair) return 0;
     if (!(status_ & kStatusOwnTiles)) return 0;
     if (!HasPengMeldOf(chair, r.hand(), 3) || !IsHeldBy(chair, tile)) return 0;
+    // The tile must be of the pung the request names, not only of some pung of the chair: a
+    // chair with two pungs could otherwise add its tile to the other one, and the kong laid
+    // would hold three tiles of one kind and one of another.
     if (!MJ_IsSameKind(tile, r.hand()[0], static_cast<int32_t>(RuleFlags()))) return 0;
     return CanGang(chair, tile, 2) ? 1 : 0;
 }
@@ -680,8 +685,9 @@ int32_t CMJTable::CheckHuRequest(MJRequest& r) {
 
 int32_t CMJTable::CanRobExposedGang(int32_t chair, int32_t owner, int32_t tile) {
     if (!ValidMJ(chair) || !ValidMJ(owner) || !(RuleFlags() & 0x1000u) || !WindowOpen()) return 0;
-    if (!IsPlayedBy(tile, owner) && StatusOf(tile) != kTileGangClaimed) return 0;
+    if (!IsPlayedBy(tile, owner)) return 0;
     if (!(status_ & kStatusRobExposed) || pendingTile_ != tile || pendingOwner_ != owner) return 0;
+    // The owner is the chair that discarded the tile: nobody wins on his own discard.
     if (chair == pendingDeclarer_ || chair == owner) return 0;
     HuResult r{};
     return CheckHu(chair, tile, &r, 4);
@@ -835,6 +841,8 @@ int32_t CMJTable::OnBuGang(const MJRequest& r) {
     return 0;
 }
 
+// Only a tile the chair holds is laid out: any other would join its flowers while it stays in
+// the wall or another hand, and the chair would draw a replacement for nothing.
 int32_t CMJTable::OnFlower(const MJRequest& r) {
     const int32_t chair = r.chair(), tile = r.tile();
     if (!ValidMJ(chair) || !IsHeldBy(chair, tile)) return 0;
