@@ -674,7 +674,10 @@ int32_t CMJTableEx::SearchHu(Search& s, int32_t from) {
     int32_t ua = 0, ub = 0;
     if (k >= kKinds) {
         if (pool == 0) {
-            // A normal hand has exactly one pair: fours and triplets alone are no hand.
+            // A normal hand has exactly one pair. The general split lets a rest with no pair
+            // win because the wait checks ask it about what is left once the pair or the pung
+            // is out; this check asks about a whole hand, where fours and triplets alone (two
+            // fours held and two triplets, say) are no winning hand and would be paid as one.
             if (!s.pairDone) return 0;
             if (!s.found) s.best = s.work;
             s.found = true;
@@ -763,6 +766,9 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     const int32_t flags = static_cast<int32_t>(RuleFlags());
     if ((flags & kTileFlagNoWinOnDiscard) && (mask & 1)) return 0;
     if ((flags & kTileFlagNoWinRobbingKong) && (mask & 4)) return 0;
+    // -1 asks about the hand as it stands; any other id of no kind is no tile at all, from a
+    // request or a record gone wrong, and asked about as -1 is, a complete hand would win on
+    // it (a self-drawn check takes no copy of it out first).
     if (tile >= 0 && KindIndexOf(tile) < 0) return 0;
     // The tile joins the hand and the jokers leave it, to stand in where the search needs them.
     CountTable copy;
@@ -773,6 +779,8 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     if (MJ_CountFlowers(copy, jokerId_, jokerId2_, flags) > 0) return 0;
     int32_t total = 0;
     for (int k = 0; k < kKinds; ++k) total += copy[k];
+    // More tiles than any hand holds (16 dealt, one drawn, one won on) is a state gone wrong,
+    // not a hand: split into units it could be declared and paid as a win.
     if (total + MJ_SumJokers(jokersA, jokersB) > kMaxHandTiles) return 0;
     Search s;
     s.chair = chair, s.tile = tile, s.mask = mask, s.score = score;
@@ -806,9 +814,11 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     }
     bool won = s.found;
     HuResult best = s.best;
-    // Seven pairs wins too, when the rules allow it. Without jokers it needs 12 or 14 tiles,
-    // each kind an even number of times, and the full check (most of a wait scan's time) is
-    // asked only then.
+    // Seven pairs wins too, when the rules allow it: the claim offers and the win requests ask
+    // only this check, so without it a seven-pairs hand, which this game's rule word allows and
+    // its scoring pays, would never be offered a win nor have one accepted. Without jokers it
+    // needs 12 or 14 tiles, each kind an even number of times, and the full check (most of a
+    // wait scan's time) is asked only then.
     if (!won && (mj_.huRule & kRuleSevenPairs)) {
         HuResult seven{};
         bool even = true;

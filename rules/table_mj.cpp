@@ -1314,6 +1314,8 @@ int32_t CMJTable::IsAllTriplets(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x1000) || !ValidMJ(chair) || !melds_[chair][kChi].empty()) return 0;
     int pairs = 0;
     const int n = std::clamp(r->unitCount, 0, kMaxHuUnits);
+    // Every win records its units (its pair at least, or its special hand): a result with none
+    // is no hand, and not one of triplets.
     if (n == 0) return 0;
     for (int u = 0; u < n; ++u) {
         const int32_t t = r->units[u].type;

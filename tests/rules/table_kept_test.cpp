@@ -258,3 +258,86 @@ TEST(KeptGuards, TheTestDealFileIsReadAsTheProfileFunctionsReadIt) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace hqlv::rules;
+using rig::Rig;
+
+// A tile id of no kind is no winning tile: a complete hand asked about it self-drawn would
+// otherwise win on a tile that does not exist. -1 still asks about the hand as it stands.
+TEST(KeptGuards, AWinOnATileOfNoKindIsNone) {
+    Rig r;
+    const auto hand = r.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    HuResult res{};
+    EXPECT_EQ(r.CheckSpecialHu(0, hand[13], &res, 2), 8);
+    for (const int32_t noTile : {152, 200, 5000, INT32_MAX}) {
+        EXPECT_EQ(r.CheckSpecialHu(0, noTile, &res, 2), 0) << noTile;
+        EXPECT_EQ(r.BestHu(0, noTile, &res, 2), 0) << noTile;
+    }
+    CountTable counts{};
+    std::copy(r.Counts(0), r.Counts(0) + kIndexCount, counts);
+    EXPECT_EQ(r.CheckHuCounts(counts, -1, &res, 2, 0, false), 8);
+}
+
+// A count table of more tiles than any hand holds never wins, however it splits.
+TEST(KeptGuards, AHandOfMoreTilesThanAnyHandHoldsNeverWins) {
+    Rig r;
+    CountTable counts{};
+    for (const int kind : {1, 4, 7, 11, 14, 17}) counts[kind] = 3;  // six triplets
+    counts[21] = 1;
+    HuResult res{};
+    EXPECT_EQ(r.CheckHuCounts(counts, idOf(21, 0), &res, 1, 0, false), 0);  // 20 tiles
+    counts[17] = 0;                                                         // 17 tiles
+    EXPECT_EQ(r.CheckHuCounts(counts, idOf(21, 0), &res, 1, 0, false), 8);
+}
+
+// Two fours held and two triplets: no pair, so no winning hand, on a discard or self-drawn.
+TEST(KeptGuards, FoursAndTripletsWithoutAPairAreNoWin) {
+    HuResult res{};
+    Rig r;
+    r.Give(0, {1, 1, 1, 1, 5, 5, 5, 5, 21, 21, 21, 31, 31});
+    const int32_t tile = r.Played(1, 31);
+    EXPECT_EQ(r.CheckSpecialHu(0, tile, &res, 1), 0);
+    EXPECT_EQ(r.BestHu(0, tile, &res, 1), 0);
+    Rig s;
+    const auto own = s.Give(0, {1, 1, 1, 1, 5, 5, 5, 5, 21, 21, 21, 31, 31, 31});
+    EXPECT_EQ(s.CheckSpecialHu(0, own[13], &res, 2), 0);
+    // The same tiles with a pair in place of a four win.
+    Rig w;
+    w.Give(0, {1, 1, 1, 5, 5, 5, 5, 21, 21, 21, 31, 31, 31});
+    EXPECT_EQ(w.CheckSpecialHu(0, w.Played(1, 1), &res, 1), 0);  // 1111 5555: still no pair
+    Rig v;
+    v.Give(0, {1, 1, 5, 5, 5, 5, 21, 21, 21, 31, 31, 31, 33});
+    EXPECT_EQ(v.CheckSpecialHu(0, v.Played(1, 1), &res, 1), 0);  // 33 alone
+    Rig u;
+    u.Give(0, {1, 1, 5, 5, 5, 21, 21, 21, 31, 31, 31, 33, 33});
+    EXPECT_EQ(u.CheckSpecialHu(0, u.Played(1, 33), &res, 1), 8);
+}
+
+// A seven-pairs hand is offered the win on a discard and its request is accepted.
+TEST(KeptGuards, ASevenPairsHandIsOfferedAndAcceptedAsAWin) {
+    Rig r;
+    r.Give(2, {1, 1, 3, 3, 15, 15, 17, 17, 21, 21, 23, 23, 25});
+    auto t = r.Give(0, {25});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    EXPECT_TRUE(r.ClaimFlags(2) & 8);
+    MJRequest hu = MJRequest::Hu(2, 0, t[0], 1);
+    EXPECT_EQ(r.CheckHuRequest(hu), 8);
+    EXPECT_EQ(r.OnHuRequest(hu), 1);
+    EXPECT_EQ(r.FirstWinner(), 2);
+}
+
+// A result with no units is no hand, and no hand of triplets.
+TEST(KeptGuards, AResultWithNoUnitsIsNoHandOfTriplets) {
+    Rig r;
+    HuResult none{};
+    EXPECT_EQ(r.IsAllTriplets(0, -1, &none, 1), 0);
+    EXPECT_EQ(none.handType & 0x1000, 0);
+    HuResult one{};
+    MJ_AddUnitTiles(&one, kUnitPair, 5, 5, 0, 0);
+    EXPECT_EQ(r.IsAllTriplets(0, -1, &one, 1), 0x1000);
+}
+
+}  // namespace
