@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "rules/common.h"
 
@@ -62,8 +64,25 @@ CCommonTable::CCommonTable(const TableConfig& config, TableHooks hooks)
 // can see.
 CCommonTable::~CCommonTable() = default;
 
+// The rules depend on nothing else of ours, so the daily log is the maker's; a table made
+// without one still says what went wrong, on the standard error, rather than losing the lines
+// (the settlement's zero-sum failure and the table state with it among them).
 void CCommonTable::Log(const std::string& line) const {
-    if (hooks_.log) hooks_.log(line);
+    if (hooks_.log)
+        hooks_.log(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+std::string MakeUniqueId() {
+    static const char kHex[] = "0123456789abcdef";
+    std::random_device source;
+    std::string id;
+    while (id.size() < 30) {
+        const uint32_t bits = source();
+        for (int k = 0; k < 8 && id.size() < 30; ++k) id += kHex[(bits >> (4 * k)) & 0xF];
+    }
+    return id;
 }
 
 uint32_t CCommonTable::Now() const {
@@ -270,7 +289,9 @@ int32_t CCommonTable::StartGame(int32_t* outChair, const GameParams& params) {
     OwnGroups();
     FirstDealMarker();
     if (gameIdText_.empty()) {
-        gameIdText_ = hooks_.uniqueId ? hooks_.uniqueId() : std::string();
+        // Every game is named when it starts: by the maker's ids when it gives them, else by
+        // one of the table's own, so no game goes without an id however the table was made.
+        gameIdText_ = hooks_.uniqueId ? hooks_.uniqueId() : MakeUniqueId();
         if (gameIdText_.size() > 31) gameIdText_.resize(31);
     }
     return 1;

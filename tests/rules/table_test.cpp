@@ -73,6 +73,47 @@ TEST(CommonTable, RemovingALookerOnNeverDeletesASeatedPlayersRecord) {
     EXPECT_EQ(t.UserIdAt(1), 7);
 }
 
+// A table made without a maker of ids names each game with one of its own: 30 lower-case hex
+// digits, new for every game (the end of a deal clears the last one).
+TEST(CommonTable, AGameStartedWithoutAnIdMakerGetsANewUniqueId) {
+    auto seated = [] {
+        auto t = std::make_unique<CCommonTable>(TableConfig{});
+        for (int c = 0; c < 4; ++c) t->AddPlayer(user(60 + c), c);
+        return t;
+    };
+    auto a = seated(), b = seated();
+    EXPECT_TRUE(a->GameIdText().empty());
+    ASSERT_EQ(a->StartGame(nullptr, {}), 1);
+    ASSERT_EQ(b->StartGame(nullptr, {}), 1);
+    const std::string first = a->GameIdText();
+    ASSERT_EQ(first.size(), 30u);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(first, b->GameIdText());
+    a->EndDeal(nullptr, 0);
+    EXPECT_TRUE(a->GameIdText().empty());
+    ASSERT_EQ(a->StartGame(nullptr, {}), 1);
+    EXPECT_EQ(a->GameIdText().size(), 30u);
+    EXPECT_NE(a->GameIdText(), first);
+    EXPECT_NE(MakeUniqueId(), MakeUniqueId());
+}
+
+// A table made without a log says what went wrong on the standard error; with one, only there.
+TEST(CommonTable, ATableMadeWithoutALogWritesItsLinesToStandardError) {
+    TableConfig nine;
+    nine.chairCount = 9;
+    testing::internal::CaptureStderr();
+    CCommonTable quiet(nine, [] {
+        TableHooks h;
+        h.log = [](const std::string&) {};
+        return h;
+    }());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    testing::internal::CaptureStderr();
+    CCommonTable plain(nine);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "table: chair count 9 out of range, using 8\n");
+}
+
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
     FixedTick clock;
     struct Row {
