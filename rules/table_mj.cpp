@@ -1443,10 +1443,12 @@ int32_t CMJTable::IsLastTileWin(int32_t, int32_t, HuResult* r, int32_t mask) {
     return setBit(r, 0x400000);
 }
 
+// An added kong counts as well: it was built on a claimed pung, which left the pung list when
+// the kong was laid, and the hand is no longer concealed.
 int32_t CMJTable::IsConcealedHand(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x10000000) || !ValidMJ(chair)) return 0;
     if (!melds_[chair][kPeng].empty() || !melds_[chair][kChi].empty() ||
-        !melds_[chair][kMingGang].empty())
+        !melds_[chair][kMingGang].empty() || !melds_[chair][kBuGang].empty())
         return 0;
     return setBit(r, 0x10000000);
 }
