@@ -4,6 +4,8 @@
 // a chair without a win in a self-drawn settlement.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "chain_rig.h"
@@ -116,6 +118,46 @@ TEST(ChainEdges, ASelfDrawnSettlementPaysOnlyTheWinner) {
     ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
     EXPECT_EQ(rec[14], 30);
     for (int c = 1; c < 4; ++c) EXPECT_EQ(rec[14 + static_cast<size_t>(c)], -10) << c;
+}
+
+}  // namespace
+
+namespace {
+
+using namespace hqlv::rules;
+using chain::user;
+using rig::Rig;
+
+// A chair that is no seat holds nothing and has no melds to count or remove.
+TEST(ChainEdges, NoSeatHoldsOrRemovesAnything) {
+    Rig r;
+    r.Lay(0, kPeng, 15, 2);
+    r.Give(0, {1, 2});
+    r.Played(0, 9);
+    const Meld pung = r.Melds(0, kPeng)[0];
+    for (const int32_t chair : {-1, 4, 7, 9}) {
+        int32_t out[kIndexCount];
+        std::fill(std::begin(out), std::end(out), 5);
+        EXPECT_EQ(r.HeldWithMelds(chair, out), 0) << chair;
+        EXPECT_EQ(std::count(std::begin(out), std::end(out), 0), kIndexCount) << chair;
+        EXPECT_EQ(r.RemovePengMeldOf(chair, pung.tiles, 3), 0) << chair;
+        EXPECT_FALSE(r.HasPengMeldOf(chair, pung.tiles, 3)) << chair;
+    }
+    int32_t out[kIndexCount];
+    EXPECT_EQ(r.HeldWithMelds(0, out), 5);
+    EXPECT_EQ(r.RemovePengMeldOf(0, pung.tiles, 3), 1);
+}
+
+// A table of eight chairs lists its eight computer players and reads no ninth seat.
+TEST(ChainEdges, AllEightComputerPlayersAreListed) {
+    TableConfig eight;
+    eight.chairCount = 8;
+    CCommonTable t(eight);
+    for (int c = 0; c < 8; ++c) t.AddPlayer(user(700 + c, 0, 0, 1), c);
+    int32_t ids[8], values[8];
+    std::fill(std::begin(values), std::end(values), 3);
+    EXPECT_EQ(t.ListComputerPlayers(ids, values), 8);
+    for (int c = 0; c < 8; ++c) EXPECT_EQ(ids[c], 700 + c);
 }
 
 }  // namespace
