@@ -13,24 +13,61 @@ namespace hqlv::rules {
 
 namespace {
 
-// A minimal reader and writer of one section of an ini file: lines "key=value" after
-// "[section]". Other sections and lines are kept as they are when writing.
+// A small reader and writer of one section of an ini file, after the rules of the profile
+// functions that read "test.ini": section and key names match ignoring ASCII case, names and
+// values are trimmed of blanks, lines starting with ';' are comments, and the first of a
+// repeated key counts. The rules depend on nothing else of ours, so that the client, the local
+// server and their tests can link them alone; the platform's own profile reader comes with the
+// program's sound and glyph libraries, which those do without.
+std::string trimBlanks(const std::string& text) {
+    const size_t a = text.find_first_not_of(" \t");
+    if (a == std::string::npos) return {};
+    const size_t b = text.find_last_not_of(" \t");
+    return text.substr(a, b - a + 1);
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t k = 0; k < a.size(); ++k) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[k]) != lower(b[k])) return false;
+    }
+    return true;
+}
+
+// The name of the section a "[name]" line opens; false for any other line.
+bool sectionLine(const std::string& line, std::string& name) {
+    const std::string t = trimBlanks(line);
+    if (t.size() < 2 || t.front() != '[') return false;
+    const size_t close = t.find(']');
+    name = trimBlanks(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return true;
+}
+
+// The key of a "key=value" line (false for a comment or a line without '=').
+bool keyLine(const std::string& line, std::string& key, std::string* value = nullptr) {
+    const std::string t = trimBlanks(line);
+    const size_t eq = t.find('=');
+    if (t.empty() || t.front() == ';' || eq == std::string::npos) return false;
+    key = trimBlanks(t.substr(0, eq));
+    if (value) *value = trimBlanks(t.substr(eq + 1));
+    return true;
+}
+
 bool readIni(const std::string& path, const std::string& section, const std::string& key,
              std::string& value) {
     std::ifstream in(path);
     if (!in) return false;
-    std::string line;
+    std::string line, name, k, v;
     bool inSection = false;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line.front() == '[') {
-            inSection = line == "[" + section + "]";
+        if (sectionLine(line, name)) {
+            inSection = sameName(name, section);
             continue;
         }
-        if (!inSection) continue;
-        auto eq = line.find('=');
-        if (eq != std::string::npos && line.substr(0, eq) == key) {
-            value = line.substr(eq + 1);
+        if (inSection && keyLine(line, k, &v) && sameName(k, key)) {
+            value = v;
             return true;
         }
     }
@@ -48,18 +85,19 @@ void writeIni(const std::string& path, const std::string& section, const std::st
     bool inSection = false, done = false;
     size_t sectionEnd = lines.size();
     bool sawSection = false;
-    for (size_t k = 0; k < lines.size() && !done; ++k) {
-        std::string l = lines[k];
+    std::string name, k;
+    for (size_t i = 0; i < lines.size() && !done; ++i) {
+        std::string l = lines[i];
         if (!l.empty() && l.back() == '\r') l.pop_back();
-        if (!l.empty() && l.front() == '[') {
-            if (inSection) sectionEnd = k;
-            inSection = l == "[" + section + "]";
+        if (sectionLine(l, name)) {
+            if (inSection) sectionEnd = i;
+            inSection = !sawSection && sameName(name, section);
             sawSection |= inSection;
             if (inSection) sectionEnd = lines.size();
             continue;
         }
-        if (inSection && l.substr(0, l.find('=')) == key && l.find('=') != std::string::npos) {
-            lines[k] = key + "=" + value;
+        if (inSection && keyLine(l, k) && sameName(k, key)) {
+            lines[i] = key + "=" + value;
             done = true;
         }
     }
@@ -166,12 +204,23 @@ void CCardTable::BuildTileSet(const std::vector<int32_t>& ids) {
         if (id < 0) continue;
         if (static_cast<size_t>(id) >= positionOfId_.size())
             positionOfId_.resize(static_cast<size_t>(id) + 1, -1);
-        if (positionOfId_[static_cast<size_t>(id)] >= 0) continue;  // an id is in the set once
+        // An id is in the set once: a second record of it is reached only by its place in the
+        // wall, and once drawn it could never be found by its id (the look-ups go to the
+        // first), so the hand that drew it could never play it.
+        if (positionOfId_[static_cast<size_t>(id)] >= 0) continue;
         positionOfId_[static_cast<size_t>(id)] = static_cast<int32_t>(tiles_.size());
         tiles_.push_back({id, ShapeOf(id), ValueOf(id), kTileInWall, -1, {-1, 0}});
     }
 }
 
+// The folder of the test deal is the maker's, never taken from the program's own: the rules
+// are linked into several programs (the client, which makes one table and drops it at once,
+// the local server with a table per game table, and the tests and harnesses that deal
+// thousands of times side by side from one build folder). Taken from the program's folder,
+// every shuffle of every one of them would rewrite the one "test.ini" beside its program,
+// racing the others on it, and a "test.ini" left there with "Made" set would fix the wall of
+// every deal any table of that program plays. The server names a folder when asked to fix its
+// walls; a table made without one reads and writes no file.
 std::string CCardTable::TestIniPath() const {
     if (hooks_.testIniFolder.empty()) return {};
     return hooks_.testIniFolder + "/test.ini";
@@ -369,7 +418,10 @@ void CCardTable::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     if (!ids) return;
     for (int32_t k = 0; k < n && k < 64; ++k) {
         if (ids[k] < 0) continue;
-        if (!IsHeldBy(chair, ids[k])) continue;  // only a chair's own tile leaves its hand
+        // Only a tile the chair holds leaves its hand: one still in the wall, in another hand or
+        // already played would be marked played, and the chair's count of its kind lowered
+        // for a tile it never had.
+        if (!IsHeldBy(chair, ids[k])) continue;
         SetTileStatus(ids[k], kTilePlayed);
         DecrementKind(chair, ids[k]);
     }

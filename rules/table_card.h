@@ -192,7 +192,9 @@ public:
     int32_t CardPoints(int32_t tileId) const;
     void ClearMode() { mode_ = 0; }
     // A bid for the banker's chair; *decided is 1 once the banker is known. 0 for a bid of no
-    // valid chair or past the list's 32 places (nothing recorded), else 1.
+    // valid chair or past the list's 32 places (nothing recorded), else 1: a bid's chair may
+    // become the banker and names the next chair to bid, both used as indexes of the per-chair
+    // rows, and the table state has room for 32 bids.
     virtual int32_t OnBid(const Bid& bid, int32_t* decided);
     virtual int32_t EndBidding();
     virtual int32_t PermitG() const { return 1; }

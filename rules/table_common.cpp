@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "rules/common.h"
 
@@ -62,8 +64,25 @@ CCommonTable::CCommonTable(const TableConfig& config, TableHooks hooks)
 // can see.
 CCommonTable::~CCommonTable() = default;
 
+// The rules depend on nothing else of ours, so the daily log is the maker's; a table made
+// without one still says what went wrong, on the standard error, rather than losing the lines
+// (the settlement's zero-sum failure and the table state with it among them).
 void CCommonTable::Log(const std::string& line) const {
-    if (hooks_.log) hooks_.log(line);
+    if (hooks_.log)
+        hooks_.log(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+std::string MakeUniqueId() {
+    static const char kHex[] = "0123456789abcdef";
+    std::random_device source;
+    std::string id;
+    while (id.size() < 30) {
+        const uint32_t bits = source();
+        for (int k = 0; k < 8 && id.size() < 30; ++k) id += kHex[(bits >> (4 * k)) & 0xF];
+    }
+    return id;
 }
 
 uint32_t CCommonTable::Now() const {
@@ -149,6 +168,10 @@ int32_t CCommonTable::AddLookerOn(std::unique_ptr<TableUser> user, int32_t chair
     return 1;
 }
 
+// Only a looker-on's record is deleted: a seated player's record is the one its seat points
+// at, so deleting it here would leave the seat pointing at freed memory (and the player no
+// longer a user of the table while still in his chair). A player leaves through RemovePlayer
+// or RemoveUser, which clear the seat first.
 void CCommonTable::RemoveLookerOn(int32_t userId, int32_t chair) {
     if (!IsValidChair(chair)) return;
     auto it = users_.find(userId);
@@ -156,6 +179,8 @@ void CCommonTable::RemoveLookerOn(int32_t userId, int32_t chair) {
     lookers_[chair].erase(userId);
 }
 
+// A seated user's seat is emptied too: the seat points at the record, which is deleted (or
+// handed back) here, and would otherwise point at freed memory.
 void CCommonTable::RemoveUser(int32_t userId, bool deleteRecord) {
     auto it = users_.find(userId);
     if (it != users_.end()) {
@@ -264,7 +289,9 @@ int32_t CCommonTable::StartGame(int32_t* outChair, const GameParams& params) {
     OwnGroups();
     FirstDealMarker();
     if (gameIdText_.empty()) {
-        gameIdText_ = hooks_.uniqueId ? hooks_.uniqueId() : std::string();
+        // Every game is named when it starts: by the maker's ids when it gives them, else by
+        // one of the table's own, so no game goes without an id however the table was made.
+        gameIdText_ = hooks_.uniqueId ? hooks_.uniqueId() : MakeUniqueId();
         if (gameIdText_.size() > 31) gameIdText_.resize(31);
     }
     return 1;
@@ -558,6 +585,9 @@ int64_t CCommonTable::SettleLosses64(const int32_t* holdings, int64_t* results) 
     return sum;
 }
 
+// A fee is never below 0: a chair whose holdings and result come to less than nothing, or a
+// negative rate among the game's parameters, would otherwise be paid a "fee", silver made from
+// nothing. So a chair below nothing pays none, and its shortfall is counted from nothing.
 int32_t CCommonTable::ApplyRoomFee(const int32_t* holdings, int32_t* results, int32_t* fees) const {
     const int n = chairCount_;
     int64_t total = 0;

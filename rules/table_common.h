@@ -27,11 +27,17 @@ namespace hqlv::rules {
 
 inline constexpr int kMaxTableChairs = 8;
 
+// What a table uses of its program. A table made without them still logs and names its games:
+// its lines go to the standard error, and each game gets a new unique id of its own making.
 struct TableHooks {
     std::function<void(const std::string&)> log;  // one line of the daily log (UTF-8)
     std::function<std::string()> uniqueId;        // a new game id, at most 31 characters
     std::string testIniFolder;                    // folder of "test.ini"; empty: no file
 };
+
+// A new unique id: 30 lower-case hexadecimal digits of random bytes from the system's source,
+// not from the rules' generator, whose draws a replayed deal must keep.
+std::string MakeUniqueId();
 
 struct TableConfig {
     int32_t gameId = -1;

@@ -105,6 +105,10 @@ void CMJTableEx::ResetEx(bool full) {
     std::fill(std::begin(kongUnits_), std::end(kongUnits_), 0);
     std::memset(addedExtra_, 0, sizeof addedExtra_);
     std::memset(pass_, 0, sizeof pass_);
+    // The feeding tables count the melds of one deal: the liability rule speaks of the melds a
+    // chair fed one player toward that player's win. Kept from deal to deal at a table that
+    // plays on, they would only grow, until every chair was liable toward another, could not
+    // win, and no deal could end in a win.
     std::memset(pungFeed_, 0, sizeof pungFeed_);
     std::memset(kongFeed_, 0, sizeof kongFeed_);
     for (auto& l : claimedFrom_) FillMinusOne(l, 4);
@@ -144,7 +148,8 @@ int32_t CMJTableEx::FillResultRecord(int32_t* record, int32_t bytes, int32_t a, 
         record[832 / 4 + c] = CountHeld(c);
         ListHeld(c, record + 848 / 4 + 32 * c, 32);
     }
-    // The fan names are written afresh (never appended), cut to the field.
+    // The fan names are written afresh, cut to the field, rather than appended to what the
+    // field holds: appended to a record used again, the list would run past its 256 bytes.
     std::string names;
     for (int k = 0; k < kFanCount; ++k) {
         if (k) names += '|';
@@ -292,6 +297,8 @@ bool CMJTableEx::IsSoleClaimant(int32_t chair, int32_t discarder) const {
     return !(pgch_[chair] & 4) || chair == NextChair(discarder);
 }
 
+// As at the level below, only a tile the chair holds is discarded: any other would be played
+// from the wall or from another hand, and its kind counted in every chair's pass record.
 void CMJTableEx::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     if (!ValidMJ(chair) || !ids || n < 1 || !IsHeldBy(chair, ids[0])) return;
     const int32_t tile = ids[0];
@@ -369,6 +376,9 @@ bool CMJTableEx::Outranked(const MJRequest& r, int32_t kind) const {
 
 int32_t CMJTableEx::CheckPengRequest(const MJRequest& r) {
     if (Outranked(r, 1)) return 0;
+    // The pass rule holds for the request as for the offer: a chair that let the kind pass
+    // since its last draw is offered no pung of it, and asking anyway must not get one. The
+    // discard in play is counted too, so more than one is an earlier one.
     if (PassCount(r.chair(), KindIndexOf(r.tile())) > 1) return 0;
     return CMJTable::CheckPengRequest(r);
 }
@@ -388,7 +398,7 @@ int32_t CMJTableEx::CheckBuGangRequest(const MJRequest& r) {
     return CMJTable::CheckBuGangRequest(r);
 }
 
-int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
+int32_t CMJTableEx::CheckHuRequest(MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(r.chair())) return 0;
     int32_t ok = 0;
     if (!(r.huKind() & 4)) {
@@ -399,7 +409,10 @@ int32_t CMJTableEx::CheckHuRequest(const MJRequest& r) {
     } else if (r.huSubKind() & 1) {
         ok = CanRobExposedGang(r.chair(), r.other(), r.tile());
         if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
-        if (!ok) ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
+        if (!ok) {
+            ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());
+            if (ok) r.w[6] = 1;
+        }
     } else if (r.huSubKind() & 2) {
         ok = CanRobAddedGang(r.chair(), r.other(), r.tile());
         if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
@@ -555,6 +568,7 @@ int32_t CMJTableEx::OnBuGang(const MJRequest& r) {
     return 0;
 }
 
+// Only a held tile is laid out, as at the level below.
 int32_t CMJTableEx::OnFlower(const MJRequest& r) {
     const int32_t chair = r.chair(), tile = r.tile();
     if (!ValidMJ(chair) || !IsHeldBy(chair, tile)) return 0;
@@ -660,7 +674,10 @@ int32_t CMJTableEx::SearchHu(Search& s, int32_t from) {
     int32_t ua = 0, ub = 0;
     if (k >= kKinds) {
         if (pool == 0) {
-            // A normal hand has exactly one pair: fours and triplets alone are no hand.
+            // A normal hand has exactly one pair. The general split lets a rest with no pair
+            // win because the wait checks ask it about what is left once the pair or the pung
+            // is out; this check asks about a whole hand, where fours and triplets alone (two
+            // fours held and two triplets, say) are no winning hand and would be paid as one.
             if (!s.pairDone) return 0;
             if (!s.found) s.best = s.work;
             s.found = true;
@@ -749,6 +766,9 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     const int32_t flags = static_cast<int32_t>(RuleFlags());
     if ((flags & kTileFlagNoWinOnDiscard) && (mask & 1)) return 0;
     if ((flags & kTileFlagNoWinRobbingKong) && (mask & 4)) return 0;
+    // -1 asks about the hand as it stands; any other id of no kind is no tile at all, from a
+    // request or a record gone wrong, and asked about as -1 is, a complete hand would win on
+    // it (a self-drawn check takes no copy of it out first).
     if (tile >= 0 && KindIndexOf(tile) < 0) return 0;
     // The tile joins the hand and the jokers leave it, to stand in where the search needs them.
     CountTable copy;
@@ -759,6 +779,8 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     if (MJ_CountFlowers(copy, jokerId_, jokerId2_, flags) > 0) return 0;
     int32_t total = 0;
     for (int k = 0; k < kKinds; ++k) total += copy[k];
+    // More tiles than any hand holds (16 dealt, one drawn, one won on) is a state gone wrong,
+    // not a hand: split into units it could be declared and paid as a win.
     if (total + MJ_SumJokers(jokersA, jokersB) > kMaxHandTiles) return 0;
     Search s;
     s.chair = chair, s.tile = tile, s.mask = mask, s.score = score;
@@ -792,9 +814,11 @@ int32_t CMJTableEx::CheckHuCounts(const CountTable& counts, int32_t tile, HuResu
     }
     bool won = s.found;
     HuResult best = s.best;
-    // Seven pairs wins too, when the rules allow it. Without jokers it needs 12 or 14 tiles,
-    // each kind an even number of times, and the full check (most of a wait scan's time) is
-    // asked only then.
+    // Seven pairs wins too, when the rules allow it: the claim offers and the win requests ask
+    // only this check, so without it a seven-pairs hand, which this game's rule word allows and
+    // its scoring pays, would never be offered a win nor have one accepted. Without jokers it
+    // needs 12 or 14 tiles, each kind an even number of times, and the full check (most of a
+    // wait scan's time) is asked only then.
     if (!won && (mj_.huRule & kRuleSevenPairs)) {
         HuResult seven{};
         bool even = true;

@@ -64,7 +64,9 @@ public:
     int32_t CheckChiRequest(const MJRequest& r) override;
     int32_t CheckMingGangRequest(const MJRequest& r) override;
     int32_t CheckBuGangRequest(const MJRequest& r) override;
-    int32_t CheckHuRequest(const MJRequest& r) override;
+    // A claim to rob an exposed kong that this game does not let it rob, but that wins on the
+    // discard, is accepted as a win on the discard: its kind becomes 1.
+    int32_t CheckHuRequest(MJRequest& r) override;
     int32_t CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile) override;
     int32_t AnswerPass(int32_t chair, int32_t value) override;
     int32_t OnPeng(const MJRequest& r) override;

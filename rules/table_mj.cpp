@@ -310,6 +310,10 @@ int32_t CMJTable::FillGameRecord(int32_t* r, int32_t bytes, int32_t chair) {
     r[39] = mj_.claimSeconds;
     r[40] = 2;
     for (int k = 41; k < kGameRecordWords; ++k) r[k] = 0;
+    // Word 15 is the claim the record's own chair may make at the deal's start: the client of
+    // the first mover offers the win from it. Only the banker holds a full hand then, so the
+    // 8 of a winning hand goes into the banker's record alone; another chair's record carries
+    // what that chair may claim, which is nothing, not the news that the banker's hand wins.
     if (IsPlaying() && ValidMJ(chair) && chair == banker_ &&
         CanSelfHu(chair, FirstHeld(chair)) != 0)
         r[15] = 8;
@@ -517,6 +521,8 @@ bool CMJTable::IsSoleClaimant(int32_t chair, int32_t discarder) const {
     return !(pgch_[chair] & 4) || chair == NextChair(discarder);
 }
 
+// A tile the chair does not hold is no discard: put in its discards and offered to the
+// others, it would be a tile of the wall or of another hand played by a chair that never had it.
 void CMJTable::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     if (!ValidMJ(chair) || !ids || n < 1 || !IsHeldBy(chair, ids[0])) return;
     gangDraws_ = 0;
@@ -601,6 +607,9 @@ int32_t CMJTable::CheckBuGangRequest(const MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(chair) || chair != currentChair_ || r.other() != chair) return 0;
     if (!(status_ & kStatusOwnTiles)) return 0;
     if (!HasPengMeldOf(chair, r.hand(), 3) || !IsHeldBy(chair, tile)) return 0;
+    // The tile must be of the pung the request names, not only of some pung of the chair: a
+    // chair with two pungs could otherwise add its tile to the other one, and the kong laid
+    // would hold three tiles of one kind and one of another.
     if (!MJ_IsSameKind(tile, r.hand()[0], static_cast<int32_t>(RuleFlags()))) return 0;
     return CanGang(chair, tile, 2) ? 1 : 0;
 }
@@ -659,7 +668,7 @@ int32_t CMJTable::SomeoneCanRobGang(const MJRequest& r) {
     return OtherCanWin(r, pendingTick_) ? 1 : 0;
 }
 
-int32_t CMJTable::CheckHuRequest(const MJRequest& r) {
+int32_t CMJTable::CheckHuRequest(MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(r.chair())) return 0;
     int32_t ok = 0;
     if (r.huKind() & 4) {
@@ -676,8 +685,9 @@ int32_t CMJTable::CheckHuRequest(const MJRequest& r) {
 
 int32_t CMJTable::CanRobExposedGang(int32_t chair, int32_t owner, int32_t tile) {
     if (!ValidMJ(chair) || !ValidMJ(owner) || !(RuleFlags() & 0x1000u) || !WindowOpen()) return 0;
-    if (!IsPlayedBy(tile, owner) && StatusOf(tile) != kTileGangClaimed) return 0;
+    if (!IsPlayedBy(tile, owner)) return 0;
     if (!(status_ & kStatusRobExposed) || pendingTile_ != tile || pendingOwner_ != owner) return 0;
+    // The owner is the chair that discarded the tile: nobody wins on his own discard.
     if (chair == pendingDeclarer_ || chair == owner) return 0;
     HuResult r{};
     return CheckHu(chair, tile, &r, 4);
@@ -831,6 +841,8 @@ int32_t CMJTable::OnBuGang(const MJRequest& r) {
     return 0;
 }
 
+// Only a tile the chair holds is laid out: any other would join its flowers while it stays in
+// the wall or another hand, and the chair would draw a replacement for nothing.
 int32_t CMJTable::OnFlower(const MJRequest& r) {
     const int32_t chair = r.chair(), tile = r.tile();
     if (!ValidMJ(chair) || !IsHeldBy(chair, tile)) return 0;
@@ -866,12 +878,7 @@ int32_t CMJTable::OnHuRequest(const MJRequest& r) {
     HuResult saved[kMJChairs];
     std::memcpy(saved, hu_, sizeof saved);
     if (ValidMJ(r.chair())) huAsked_[r.chair()] = 1;
-    // A claim to rob an exposed kong that is not pending on this tile is accepted as a win on
-    // the discard (the request check falls back to one), and is carried out as one.
-    int32_t kind = r.huKind();
-    if ((kind & 4) && r.huSubKind() == 1 &&
-        !((status_ & kStatusRobExposed) && pendingTile_ == r.tile()))
-        kind = 1;
+    const int32_t kind = r.huKind();
     int32_t n = 0;
     if (kind & 4) {
         if (r.huSubKind() == 1 || r.huSubKind() == 2) n = HuOnGangAll(r.other(), r.tile());
@@ -1307,6 +1314,8 @@ int32_t CMJTable::IsAllTriplets(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x1000) || !ValidMJ(chair) || !melds_[chair][kChi].empty()) return 0;
     int pairs = 0;
     const int n = std::clamp(r->unitCount, 0, kMaxHuUnits);
+    // Every win records its units (its pair at least, or its special hand): a result with none
+    // is no hand, and not one of triplets.
     if (n == 0) return 0;
     for (int u = 0; u < n; ++u) {
         const int32_t t = r->units[u].type;
@@ -1434,10 +1443,12 @@ int32_t CMJTable::IsLastTileWin(int32_t, int32_t, HuResult* r, int32_t mask) {
     return setBit(r, 0x400000);
 }
 
+// An added kong counts as well: it was built on a claimed pung, which left the pung list when
+// the kong was laid, and the hand is no longer concealed.
 int32_t CMJTable::IsConcealedHand(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x10000000) || !ValidMJ(chair)) return 0;
     if (!melds_[chair][kPeng].empty() || !melds_[chair][kChi].empty() ||
-        !melds_[chair][kMingGang].empty())
+        !melds_[chair][kMingGang].empty() || !melds_[chair][kBuGang].empty())
         return 0;
     return setBit(r, 0x10000000);
 }

@@ -197,7 +197,9 @@ public:
     virtual int32_t OthersMayStillClaim(const MJRequest& r);
     virtual int32_t SomeoneCanHuDiscard(const MJRequest& r);
     virtual int32_t SomeoneCanRobGang(const MJRequest& r);
-    virtual int32_t CheckHuRequest(const MJRequest& r);
+    // A win request. A later level may change the request's kind to the one it accepted it
+    // as, and OnHuRequest carries the request out by that kind.
+    virtual int32_t CheckHuRequest(MJRequest& r);
     virtual int32_t CanRobExposedGang(int32_t chair, int32_t owner, int32_t tile);
     virtual int32_t CanRobAddedGang(int32_t chair, int32_t owner, int32_t tile);
     virtual int32_t CanHuOnDiscard(int32_t chair, int32_t discarder, int32_t tile);

@@ -146,8 +146,10 @@ inline bool Apply(CMJTableEx& t, uint8_t op, const MJRequest& r, bool bestWin = 
             return t.CheckBuGangRequest(r) && (t.RecordGang(r), t.OnBuGang(r), true);
         case 5:
             return t.CheckChiRequest(r) && (t.OnChi(r), true);
-        case 6:
-            return t.CheckHuRequest(r) && (t.OnHuRequest(r), true);
+        case 6: {
+            MJRequest h = r;  // the check may change the kind it is carried out by
+            return t.CheckHuRequest(h) && (t.OnHuRequest(h), true);
+        }
         case 7:
             t.DrawTile(r.chair()), t.BeginTurn();
             return true;

@@ -167,8 +167,9 @@ private:
     bool OwnTurn(int32_t& cur, int32_t& lastTile) {
         CMJTableEx& t = *table_;
         for (int guard = 0; guard < 8; ++guard) {
-            if (lastTile >= 0 && t.CheckHuRequest(MJRequest::Hu(cur, cur, lastTile, 2))) {
-                if (t.OnHuRequest(MJRequest::Hu(cur, cur, lastTile, 2)) > 0) {
+            MJRequest self = MJRequest::Hu(cur, cur, lastTile, 2);
+            if (lastTile >= 0 && t.CheckHuRequest(self)) {
+                if (t.OnHuRequest(self) > 0) {
                     out_.selfDrawn = true;
                     Act("self-drawn win");
                     return Won();
@@ -207,7 +208,7 @@ private:
                         MJRequest first;
                         for (int c = 0; c < 4; ++c) {
                             if (c == cur) continue;
-                            const auto h = MJRequest::Hu(c, cur, hand[i], 4, 2);
+                            auto h = MJRequest::Hu(c, cur, hand[i], 4, 2);
                             if (t.CheckHuRequest(h)) {
                                 if (!asked) first = h;
                                 asked = true;
@@ -241,7 +242,7 @@ private:
         MJRequest first;
         for (int32_t c = t.NextChair(discarder); c != discarder; c = t.NextChair(c)) {
             if (!(t.ClaimFlags(c) & 8)) continue;
-            const auto h = MJRequest::Hu(c, discarder, tile, 1);
+            auto h = MJRequest::Hu(c, discarder, tile, 1);
             if (t.CheckHuRequest(h)) {
                 if (!anyHu) first = h;
                 anyHu = true;

@@ -1038,7 +1038,7 @@ KongWin kongWin(bool concealed) {
         drawn = r.DrawFromTail(0);  // the fourth white dragon, 135
     }
     out.feederAfter = r.KongFeeder();
-    const MJRequest hu = MJRequest::Hu(0, 0, drawn, 2);
+    MJRequest hu = MJRequest::Hu(0, 0, drawn, 2);
     if (!r.CheckHuRequest(hu) || r.OnHuRequest(hu) != 1) return out;
     r.SetOutcomeMode();
     r.EndOfDeal();
@@ -1158,7 +1158,7 @@ TEST(ChainEdges, ClaimedFromListsAndTheClaimWindow) {
 TEST(ChainEdges, ASelfDrawnWinOnlyInTheChairsOwnTurn) {
     Rig r;
     const auto hand = r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
-    const MJRequest hu = MJRequest::Hu(1, 1, hand[13], 2);
+    MJRequest hu = MJRequest::Hu(1, 1, hand[13], 2);
     EXPECT_EQ(r.CheckHuRequest(hu), 0);  // chair 0's turn
     r.SwitchActiveChair(1);
     EXPECT_EQ(r.CheckHuRequest(hu), 8);

@@ -19,6 +19,12 @@ inline int32_t idOf(int kind, int copy) {
     return (kind / 10) * 36 + copy * 9 + (kind % 10 - 1);
 }
 
+// A win request checked as the test wrote it (the check may change the kind of a request the
+// caller keeps to carry out; these are not kept).
+inline int32_t CheckHu(CMJTable& t, MJRequest r) {
+    return t.CheckHuRequest(r);
+}
+
 class Rig : public CMJTableEx {
 public:
     using CMJTableEx::addedExtra_;

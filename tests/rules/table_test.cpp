@@ -54,6 +54,66 @@ TEST(CommonTable, PlayersAndLookersOnAreTold) {
     EXPECT_TRUE(t.IsPlayer(7));
 }
 
+// The seat points at the player's record: a looker-on's removal never deletes a seated
+// player's record (under the address sanitizer a seat left pointing at a freed record fails).
+TEST(CommonTable, RemovingALookerOnNeverDeletesASeatedPlayersRecord) {
+    CCommonTable t(TableConfig{});
+    ASSERT_EQ(t.AddPlayer(user(7, 250), 1), 1);
+    ASSERT_EQ(t.AddLookerOn(user(8), 1), 1);
+    t.RemoveLookerOn(7, 1);  // the player's id, named as a looker-on of his own chair
+    ASSERT_NE(t.Seat(1), nullptr);
+    EXPECT_EQ(t.Seat(1)->userId, 7);
+    EXPECT_EQ(t.Seat(1)->score, 250);
+    EXPECT_EQ(t.FindPlayer(7), t.Seat(1));
+    EXPECT_TRUE(t.IsPlayerInChair(7, 1));
+    EXPECT_TRUE(t.IsLookerOn(8));
+    t.RemoveLookerOn(8, 1);  // a looker-on goes, record and all
+    EXPECT_FALSE(t.IsLookerOn(8));
+    EXPECT_EQ(t.HasUsers(), 1);
+    EXPECT_EQ(t.UserIdAt(1), 7);
+}
+
+// A table made without a maker of ids names each game with one of its own: 30 lower-case hex
+// digits, new for every game (the end of a deal clears the last one).
+TEST(CommonTable, AGameStartedWithoutAnIdMakerGetsANewUniqueId) {
+    auto seated = [] {
+        auto t = std::make_unique<CCommonTable>(TableConfig{});
+        for (int c = 0; c < 4; ++c) t->AddPlayer(user(60 + c), c);
+        return t;
+    };
+    auto a = seated(), b = seated();
+    EXPECT_TRUE(a->GameIdText().empty());
+    ASSERT_EQ(a->StartGame(nullptr, {}), 1);
+    ASSERT_EQ(b->StartGame(nullptr, {}), 1);
+    const std::string first = a->GameIdText();
+    ASSERT_EQ(first.size(), 30u);
+    EXPECT_EQ(first.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(first, b->GameIdText());
+    a->EndDeal(nullptr, 0);
+    EXPECT_TRUE(a->GameIdText().empty());
+    ASSERT_EQ(a->StartGame(nullptr, {}), 1);
+    EXPECT_EQ(a->GameIdText().size(), 30u);
+    EXPECT_NE(a->GameIdText(), first);
+    EXPECT_NE(MakeUniqueId(), MakeUniqueId());
+}
+
+// A table made without a log says what went wrong on the standard error; with one, only there.
+TEST(CommonTable, ATableMadeWithoutALogWritesItsLinesToStandardError) {
+    TableConfig nine;
+    nine.chairCount = 9;
+    testing::internal::CaptureStderr();
+    CCommonTable quiet(nine, [] {
+        TableHooks h;
+        h.log = [](const std::string&) {};
+        return h;
+    }());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    testing::internal::CaptureStderr();
+    CCommonTable plain(nine);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "table: chair count 9 out of range, using 8\n");
+}
+
 TEST(CommonTable, StartGameRefusesAtEachCondition) {
     FixedTick clock;
     struct Row {
@@ -296,6 +356,43 @@ TEST(CardTable, DealsEveryTileInTurnAndLooksUp) {
     EXPECT_EQ(t.CardPoints(8), 10);
     EXPECT_EQ(t.CardPoints(11), 10);
     EXPECT_EQ(t.CardPoints(10), 0);
+}
+
+// A table made without a test-deal folder reads and writes no "test.ini": not the one beside
+// its program, not the one in the current folder, whatever "Made" says there.
+TEST(CardTable, ATableWithoutATestDealFolderTouchesNoTestIni) {
+    namespace fs = std::filesystem;
+    std::string reversed;
+    for (int k = 135; k >= 0; --k) reversed += std::to_string(k) + "|";
+    const std::string text = "[Card]\nMade=1\nTotal=" + reversed + "\nBanker=2\n";
+    std::vector<fs::path> places = {fs::read_symlink("/proc/self/exe").parent_path() / "test.ini"};
+    if (fs::absolute("test.ini") != places[0]) places.push_back(fs::absolute("test.ini"));
+    for (const auto& p : places)
+        if (fs::exists(p)) GTEST_SKIP() << p << " is there already";
+    for (const auto& p : places) std::ofstream(p) << text;
+    CMJTableEx t;
+    for (int c = 0; c < 4; ++c) t.AddPlayer(user(90 + c), c);
+    const int32_t started = t.StartGame(nullptr, {});
+    std::vector<int32_t> wall;
+    for (const TileRecord& r : t.Tiles()) wall.push_back(r.id);
+    std::vector<int32_t> ids(136, 3);
+    const int32_t loaded = t.LoadTestDeal(ids);
+    int32_t v = 5;
+    const int32_t banker = t.TestIniInt("Banker", v);
+    std::vector<std::string> after;
+    for (const auto& p : places) {
+        std::ifstream in(p);
+        after.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+        fs::remove(p);
+    }
+    ASSERT_EQ(started, 1);
+    std::vector<int32_t> fixed(136);
+    for (int k = 0; k < 136; ++k) fixed[static_cast<size_t>(k)] = 135 - k;
+    EXPECT_NE(wall, fixed);  // the wall is the shuffle's
+    EXPECT_EQ(loaded, 0);
+    EXPECT_EQ(ids, std::vector<int32_t>(136, 3));
+    EXPECT_EQ(banker, 5);
+    for (const auto& a : after) EXPECT_EQ(a, text);  // nothing written
 }
 
 TEST(CardTable, MoveTileTakesOnlyAHeldTileToAnotherChair) {
@@ -680,13 +777,77 @@ TEST(GameRules, ARobbingClaimOnAPlainDiscardWinsAsADiscardWin) {
     auto t = r.Give(0, {21});
     r.Discard(0, &t[0], 1);
     r.OpenClaimWindow();
-    const auto claim = MJRequest::Hu(1, 0, t[0], 4, 1);
+    auto claim = MJRequest::Hu(1, 0, t[0], 4, 1);
     ASSERT_EQ(r.CheckHuRequest(claim), 8);
     EXPECT_EQ(r.OnHuRequest(claim), 1);
     EXPECT_EQ(r.Loser(), 0);
     EXPECT_EQ(r.FirstWinner(), 1);
     r.SetOutcomeMode();
     EXPECT_EQ(r.Mode(), 0x1000000);
+}
+
+TEST(GameRules, ARobbingClaimOnAPendingExposedKongThisGameCannotRobIsPaidByTheDiscarder) {
+    // Chair 2 declares an exposed kong of chair 0's 21, and chair 1, waiting on 21, claims to
+    // rob it. This game cannot rob a kong made from a discard: the claim is accepted as a win
+    // on the discard, its kind becomes 1, and the discarder pays, not the kong's declarer.
+    Rig r;
+    const auto three = r.Give(2, {21, 21, 21});
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 22, 23});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    r.RecordGang(MJRequest::Meld(2, 0, t[0], three[0], three[1], three[2], 1));
+    ASSERT_EQ(r.PendingGangTile(), t[0]);
+    ASSERT_EQ(r.CanRobExposedGang(1, 0, t[0]), 0);
+    MJRequest rob = MJRequest::Hu(1, 0, t[0], 4, 1);
+    ASSERT_EQ(r.CheckHuRequest(rob), 8);
+    EXPECT_EQ(rob.huKind(), 1);
+    ASSERT_EQ(r.OnHuRequest(rob), 1);
+    EXPECT_EQ(r.FirstWinner(), 1);
+    EXPECT_EQ(r.Loser(), 0);
+    r.SetOutcomeMode();
+    EXPECT_EQ(r.Mode(), 0x1000000);
+    r.EndOfDeal();
+    std::vector<int32_t> rec(static_cast<size_t>(r.ResultRecordSize() / 4), 0);
+    ASSERT_EQ(r.FillResultRecord(rec.data(), r.ResultRecordSize(), 0, 0), 1);
+    const int32_t p = r.TotalFanPoints(r.ResultOf(1));
+    ASSERT_GT(p, 0);
+    using result_off::kWinPoints;
+    EXPECT_EQ(chain::at(rec, kWinPoints + 4), p);
+    EXPECT_EQ(chain::at(rec, kWinPoints), -p);
+    EXPECT_EQ(chain::at(rec, kWinPoints + 8), 0);  // the kong's declarer pays nothing
+    EXPECT_EQ(chain::at(rec, kWinPoints + 12), 0);
+}
+
+// The liability rule counts the melds fed within a deal: two pungs fed in one deal and one in
+// the next leave the feeder free to win in the next (liable only once three are fed in it).
+TEST(GameRules, FeedingCountsStartAgainWithEachDeal) {
+    Rig r;
+    auto feedPung = [&r](int kind) {
+        const auto h = r.Give(2, {kind, kind});
+        const int32_t tile = r.Played(1, kind);
+        r.OnPeng(MJRequest::Meld(2, 1, tile, h[0], h[1]));
+    };
+    feedPung(31);
+    feedPung(32);
+    ASSERT_EQ(r.PungFeed(1, 2), 2);
+    r.Fresh();  // the next deal
+    EXPECT_EQ(r.PungFeed(1, 2), 0);
+    feedPung(33);
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    const int32_t win = r.Played(0, 21);
+    HuResult res{};
+    EXPECT_FALSE(r.IsLiable(1));
+    EXPECT_EQ(r.CheckSpecialHu(1, win, &res, 1), 8);
+    // Three fed within one deal make the feeder liable, and it may not win.
+    feedPung(34);
+    feedPung(35);
+    EXPECT_TRUE(r.IsLiable(1));
+    EXPECT_EQ(r.CheckSpecialHu(1, win, &res, 1), 0);
+    r.kongFeed_[3][0] = 3;
+    r.Reset(false);  // the end of a deal
+    EXPECT_EQ(r.KongFeed(3, 0), 0);
+    EXPECT_FALSE(r.IsLiable(1));
 }
 
 TEST(GameRules, ClaimPriorityOfAnOutOfRangeDiscarder) {
@@ -719,7 +880,7 @@ TEST(GameRules, PassRuleRefusesPungAndWinUntilTheNextDraw) {
     auto b = r.Give(3, {9});
     r.Discard(3, &b[0], 1);
     EXPECT_EQ(r.ClaimFlags(2), 0);
-    EXPECT_EQ(r.CheckHuRequest(MJRequest::Hu(2, 3, b[0], 1)), 0);
+    EXPECT_EQ(CheckHu(r, MJRequest::Hu(2, 3, b[0], 1)), 0);
     EXPECT_EQ(r.CanHuOnDiscard(2, 3, b[0]), 0);
     HuResult res{};
     EXPECT_EQ(r.WinValue(2, b[0], &res, 1), 0);
@@ -750,7 +911,7 @@ TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
     r.OpenClaimWindow();
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     ASSERT_TRUE(r.ClaimFlags(2) & 8);
-    EXPECT_EQ(r.CheckHuRequest(MJRequest::Hu(1, 0, t[0], 1)), 8);
+    EXPECT_EQ(CheckHu(r, MJRequest::Hu(1, 0, t[0], 1)), 8);
     r.AnswerPass(2, 0);  // chair 2 could win but passes
     EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, 0, t[0], 1)), 1);
     EXPECT_GT(r.WinValueOf(1), 0);
@@ -766,8 +927,8 @@ TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
     s.Discard(0, &u[0], 1);
     s.OpenClaimWindow();
     EXPECT_EQ(s.OthersMayStillHuAll(MJRequest::Hu(1, 0, u[0], 1)), 1);  // chair 2 may still ask
-    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, u[0], 1)), 8);
-    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, u[0], 1)), 8);
+    EXPECT_EQ(CheckHu(s, MJRequest::Hu(2, 0, u[0], 1)), 8);
+    EXPECT_EQ(CheckHu(s, MJRequest::Hu(1, 0, u[0], 1)), 8);
     EXPECT_EQ(s.OnHuRequest(MJRequest::Hu(1, 0, u[0], 1)), 2);
     EXPECT_EQ(s.FirstWinner(), 1);
 }
@@ -1293,10 +1454,10 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
     EXPECT_EQ(s.ListHuClaims(bu, out), 1);
     EXPECT_EQ(out[4 + 2], 8);
     EXPECT_EQ(out[2], t4);
-    const auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
-    EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
+    auto rob = MJRequest::Hu(2, 0, t4, 4, 2);
+    EXPECT_EQ(CheckHu(s, MJRequest::Hu(1, 0, t4, 4, 2)), 0);  // chair 1 cannot win
     // The plain table's check too: no such robbing, no kind of win.
-    for (const auto& no : {MJRequest::Hu(2, 0, t4, 4, 3), MJRequest::Hu(2, 0, t4, 0, 2)}) {
+    for (MJRequest no : {MJRequest::Hu(2, 0, t4, 4, 3), MJRequest::Hu(2, 0, t4, 0, 2)}) {
         EXPECT_EQ(s.CheckHuRequest(no), 0);
         EXPECT_EQ(s.CMJTable::CheckHuRequest(no), 0);
     }
@@ -1318,7 +1479,8 @@ TEST(GameRules, RobbingAnAddedKongOnTheTable) {
         e.RecordGang(MJRequest::Meld(1, 0, tile, -1, -1, -1, 1));
         EXPECT_EQ(e.CanRobExposedGang(2, 0, tile), allowed ? 8 : 0);
         // The plain table has no discard win to fall back on.
-        EXPECT_EQ(e.CMJTable::CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 1)), allowed ? 8 : 0);
+        MJRequest rob = MJRequest::Hu(2, 0, tile, 4, 1);
+        EXPECT_EQ(e.CMJTable::CheckHuRequest(rob), allowed ? 8 : 0);
         EXPECT_EQ(e.CanRobExposedGang(1, 0, tile), 0);  // the declarer
         EXPECT_EQ(e.CanRobExposedGang(9, 0, tile), 0);
     }
@@ -1370,7 +1532,7 @@ TEST(GameRules, AChairThatLetAKindPassMayNotRobAKongOfIt) {
         int32_t out[8] = {};
         EXPECT_EQ(s.ListHuClaims(bu, out), passed ? 0 : 1) << passed;
         EXPECT_EQ(s.SomeoneCanRobGang(bu), passed ? 0 : 1) << passed;
-        const auto rob = MJRequest::Hu(2, 0, held[2], 4, 2);
+        auto rob = MJRequest::Hu(2, 0, held[2], 4, 2);
         EXPECT_EQ(s.CheckHuRequest(rob), passed ? 0 : 8) << passed;
         EXPECT_EQ(s.OnHuRequest(rob), passed ? 0 : 1) << passed;
     }
@@ -1515,16 +1677,16 @@ TEST(GameRules, WithoutSeveralWinnersTheFirstInTurnOrderWins) {
             tile = s.GiveOne(0, 21);
             const Meld& m = s.Melds(0, kPeng)[0];
             s.RecordGang(MJRequest::Meld(0, 0, tile, m.tiles[0], m.tiles[1], m.tiles[2], 2));
-            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 4, 2)), 8);
-            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 4, 2)), 8);
+            EXPECT_EQ(CheckHu(s, MJRequest::Hu(1, 0, tile, 4, 2)), 8);
+            EXPECT_EQ(CheckHu(s, MJRequest::Hu(2, 0, tile, 4, 2)), 8);
             first = MJRequest::Hu(1, 0, tile, 4, 2);
         } else {
             auto t = s.Give(0, {21});
             tile = t[0];
             s.Discard(0, &tile, 1);
             s.OpenClaimWindow();
-            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(1, 0, tile, 1)), 8);
-            EXPECT_EQ(s.CheckHuRequest(MJRequest::Hu(2, 0, tile, 1)), 8);
+            EXPECT_EQ(CheckHu(s, MJRequest::Hu(1, 0, tile, 1)), 8);
+            EXPECT_EQ(CheckHu(s, MJRequest::Hu(2, 0, tile, 1)), 8);
             first = MJRequest::Hu(1, 0, tile, 1);
         }
         // From chair 0 the turn goes to 3, then 2: chair 2 keeps the win.
@@ -1539,6 +1701,35 @@ TEST(GameRules, WithoutSeveralWinnersTheFirstInTurnOrderWins) {
 }  // namespace
 
 namespace {
+
+// Word 15 of the game record is the claim its own chair may make at the deal's start: only the
+// banker's record says its dealt hand already wins; every other chair's, and a looker-on's
+// of another chair, says nothing of it.
+TEST(GameRules, GameRecordWinWordIsTheBankersOwnClaimAtTheDealStart) {
+    Rig w;
+    w.banker_ = 2;
+    w.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
+    w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 22});
+    int32_t r[CMJTableEx::kPlayerStateBytes / 4];
+    for (int c = 0; c < 4; ++c) {
+        ASSERT_EQ(w.FillGameRecord(r, sizeof r, c), 1);
+        EXPECT_EQ(r[15], c == 2 ? 8 : 0) << c;
+        ASSERT_EQ(w.FillPlayerState(r, sizeof r, c, false), 1);
+        EXPECT_EQ(r[15], c == 2 ? 8 : 0) << c;
+        ASSERT_EQ(w.FillLookerState(r, CMJTableEx::kLookerStateBytes, c, true), 1);
+        EXPECT_EQ(r[15], c == 2 ? 8 : 0) << c;
+    }
+    EXPECT_EQ(w.FillGameRecord(r, sizeof r, 9), 1);
+    EXPECT_EQ(r[15], 0);
+    // A banker whose hand does not win, and a deal not in play, say nothing either.
+    w.banker_ = 0;
+    w.FillGameRecord(r, sizeof r, 0);
+    EXPECT_EQ(r[15], 0);
+    w.banker_ = 2;
+    w.ClearStatusBits(1);
+    w.FillGameRecord(r, sizeof r, 2);
+    EXPECT_EQ(r[15], 0);
+}
 
 TEST(GameRules, GameRecordWords) {
     SeedRandom(5);
@@ -1707,7 +1898,7 @@ TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
     // Self-drawn wins: the current chair, its own tiles, not right after a pung.
     Rig w;
     const auto hand = w.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21, 21});
-    const auto self = MJRequest::Hu(0, 0, hand[13], 2);
+    auto self = MJRequest::Hu(0, 0, hand[13], 2);
     EXPECT_EQ(w.CheckHuRequest(self), 8);
     const Row huRows[] = {
         {"deal over", self, 0, kStatusDealOver},
@@ -1724,7 +1915,7 @@ TEST(MJTable, KongAndWinRequestsRefusedAtEachCondition) {
     for (const Row& row : huRows) {
         const uint32_t saved = w.status_;
         w.status_ = (w.status_ & ~row.clear) | row.set;
-        EXPECT_EQ(w.CheckHuRequest(row.req), 0) << row.why;
+        EXPECT_EQ(CheckHu(w, row.req), 0) << row.why;
         w.status_ = saved;
     }
     // Flowers are not in this game's set: no flower request is ever accepted.

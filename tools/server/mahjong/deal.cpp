@@ -741,7 +741,7 @@ Answer Deal::OnHu(int chair, const int32_t* w) {
     rules::CMJTableEx& t = *table_;
     const int32_t kind = w[6];
     if (kind == 2) {
-        const MJRequest r = MJRequest::Hu(chair, chair, w[5], 2);
+        MJRequest r = MJRequest::Hu(chair, chair, w[5], 2);
         if (phase_ != Phase::Play || chair != cur_ || w[4] != chair || !t.CheckHuRequest(r))
             return {kRefused, {}};
         if (t.OnHuRequest(r) <= 0) return {kRefused, {}};
@@ -766,8 +766,8 @@ Answer Deal::OnHu(int chair, const int32_t* w) {
     if ((rob ? Phase::Rob : Phase::Claims) != phase_ || chair == discarder_ ||
         !(flags_[chair] & 8) || answered_[chair] || w[4] != discarder_ || w[5] != tile_)
         return {kRefused, {}};
-    const MJRequest r = rob ? MJRequest::Hu(chair, discarder_, tile_, 4, 2)
-                            : MJRequest::Hu(chair, discarder_, tile_, 1);
+    MJRequest r = rob ? MJRequest::Hu(chair, discarder_, tile_, 4, 2)
+                      : MJRequest::Hu(chair, discarder_, tile_, 1);
     if (!t.CheckHuRequest(r)) return {kRefused, {}};
     claims_[chair] = Claim{8, true, r, {}};
     answered_[chair] = true;
@@ -826,7 +826,7 @@ void Deal::Step() {
 void Deal::BotTurn(int chair) {
     rules::CMJTableEx& t = *table_;
     if (drawn_ >= 0) {
-        const MJRequest r = MJRequest::Hu(chair, chair, drawn_, 2);
+        MJRequest r = MJRequest::Hu(chair, chair, drawn_, 2);
         if (t.CheckHuRequest(r) && t.OnHuRequest(r) > 0) {
             ++steps_;
             return EndWin();
@@ -891,8 +891,8 @@ void Deal::BotClaim(int chair) {
     const int32_t f = flags_[chair];
     const bool rob = phase_ == Phase::Rob;
     if (f & 8) {
-        const MJRequest r = rob ? MJRequest::Hu(chair, discarder_, tile_, 4, 2)
-                                : MJRequest::Hu(chair, discarder_, tile_, 1);
+        MJRequest r = rob ? MJRequest::Hu(chair, discarder_, tile_, 4, 2)
+                          : MJRequest::Hu(chair, discarder_, tile_, 1);
         if (t.CheckHuRequest(r)) {
             claims_[chair] = Claim{8, true, r, {}};
             answered_[chair] = true;
