@@ -102,7 +102,9 @@ int64_t unsignedSample(int32_t v, const Plane& p) {
 }
 
 // A component sample brought to 0..255: signed samples are offset, deep ones shifted down
-// and shallow ones stretched to the full range.
+// and shallow ones stretched to the full range, each by its own precision. Shifted by the
+// first component's, the samples of a shallower frame would come out dark or black, and
+// left as they stand, those of a component below 8 bits would never reach white.
 uint8_t toByte(int32_t v, const Plane& p) {
     int64_t out = unsignedSample(v, p);
     if (p.prec > 8)
@@ -294,12 +296,14 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         }
         const uint32_t comps = o.image->numcomps;
         if (comps > 64) throw JasFail{"error: too many components"};
-        // Refuse what the image could not hold before the decoder allocates any of it. The
-        // decoder keeps a 32-bit sample per pixel of every component, so their sum is held to
-        // the pixel-data limit too.
+        // Refuse what the image could not hold before the decoder allocates any of it: each
+        // component at least as the 8-bit grey picture it may make (three of them together
+        // make a colour picture, which the sum below holds to its limit). The decoder keeps a
+        // 32-bit sample per pixel of every component, so their sum is held to the pixel-data
+        // limit too.
         uint64_t samples = 0;
         for (uint32_t k = 0; k < comps; ++k) {
-            if (!SizeAllowed(c[k].w, c[k].h, 24) || c[k].prec == 0 || c[k].prec > 31)
+            if (!SizeAllowed(c[k].w, c[k].h, 8) || c[k].prec == 0 || c[k].prec > 31)
                 throw JasFail{"RASTER_MAX_MEMORY exceeded"};
             samples += static_cast<uint64_t>(c[k].w) * c[k].h;
         }

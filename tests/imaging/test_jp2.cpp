@@ -127,6 +127,23 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
     EXPECT_FALSE(frames.AlphaIsValid());
 }
 
+// Frames of components of different depths each come to 8 bits by their own precision: an
+// 8-bit frame behind a 12-bit first component is not shifted as that one is.
+TEST(Jpeg2000, FramesOfOtherDepthsKeepTheirOwnScale) {
+    J2kSpec s{.width = 4, .height = 2, .comps = 2, .precs = {12, 8}};
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 1000 * x : 60 * x);
+    };
+    const Bytes data = makeJ2k(s);
+    for (int frame : {0, 1}) {
+        CRaster img;
+        img.SetFrame(frame);
+        ASSERT_TRUE(decodeAs(img, data, RASTER_FORMAT_JPC)) << img.GetLastError();
+        EXPECT_EQ(img.GetNumFrames(), 2);
+        EXPECT_EQ(img.GetPixelIndex(3, 0), frame == 0 ? 3000 >> 4 : 180) << frame;
+    }
+}
+
 // Components deeper than 8 bits come to no colour conversion: four of them are four frames.
 TEST(Jpeg2000, FourComponentsAreFrames) {
     J2kSpec s{.width = 4,
@@ -504,4 +521,35 @@ TEST(Jpeg2000, BuffersAreHeldToTheLimit) {
         EXPECT_TRUE(decodeAs(img, c.data, RASTER_FORMAT_JPC)) << img.GetLastError();
     }
     EXPECT_EQ(CRasterJAS::GetMaxBufferBytes(), uint64_t{512} << 20);
+}
+
+// A grey component is held to the limit of the 8-bit picture it makes, not to that of a
+// colour picture three times its size. The streams are small ones with their size fields
+// enlarged: one that passes the limit fails later, as its data does not cover that size.
+TEST(Jpeg2000, GreyComponentsAreHeldToTheLimitOfAGreyPicture) {
+    const struct {
+        uint32_t width, height, comps;
+        const char* text;
+    } cases[] = {
+        {16384, 16384, 1, "error: cannot load image data"},  // 268,435,456 bytes: the limit
+        {16385, 16384, 1, "RASTER_MAX_MEMORY exceeded"},
+        {10000, 10000, 1, "error: cannot load image data"},
+        {10000, 10000, 3, "RASTER_MAX_MEMORY exceeded"},  // 3 x 100M samples together
+    };
+    for (const auto& c : cases) {
+        J2kSpec s{.width = 8, .height = 8, .comps = c.comps, .space = OPJ_CLRSPC_UNSPECIFIED};
+        s.sample = [](uint32_t x, uint32_t y, uint32_t) { return static_cast<int32_t>(x + y); };
+        Bytes data = makeJ2k(s);
+        ASSERT_EQ(data[3], 0x51);  // the size marker right after the start of the stream
+        auto be32 = [&](size_t at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+        };
+        be32(8, c.width);
+        be32(12, c.height);
+        be32(24, c.width);  // one tile
+        be32(28, c.height);
+        CRaster img;
+        EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_JPC));
+        EXPECT_STREQ(img.GetLastError(), c.text) << c.width << "x" << c.height << "x" << c.comps;
+    }
 }
