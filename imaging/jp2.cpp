@@ -151,7 +151,9 @@ Space spaceOf(const opj_image_t* img, bool codeStream) {
         case OPJ_CLRSPC_CMYK:
             return Space::Cmyk;
         default:
-            // sRGB, and what the file leaves unnamed, are read as a code stream's are.
+            // sRGB, and what the file leaves unnamed or names in a way this decoder does not
+            // know, are read as a code stream's are: no profile describes a space unknown
+            // here, and failing the picture would leave nothing shown.
             return Space::Rgb;
     }
 }

@@ -355,6 +355,23 @@ TEST(Jpeg2000, EmbeddedProfileIsConvertedToSrgb) {
     }
 }
 
+// A colour box naming a space the decoder has no description of (here CIELab, and a number
+// no standard gives) is read as a code stream's colours are: red, green and blue as they
+// stand. No profile could be made for it, and failing the picture would leave nothing shown.
+TEST(Jpeg2000, UnknownColourSpaceIsReadAsRgb) {
+    const Bytes stream = makeJ2k(colourSpec(5, 2));
+    for (uint32_t space : {14u, 99u}) {
+        CRaster img;
+        ASSERT_TRUE(
+            decodeAs(img, wrapJp2(stream, 5, 2, 3, enumeratedColour(space)), RASTER_FORMAT_JP2))
+            << space << " " << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(rgbText(topPixel(img, x, y)), rgbText(colourAt(x, y))) << space;
+    }
+}
+
 // A grey profile over three components reads the first: the picture is that component's grey,
 // as it is under a colour box that says grey.
 TEST(Jpeg2000, GreyDescriptionOverThreeComponentsTakesTheFirst) {
