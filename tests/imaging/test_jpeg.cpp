@@ -451,10 +451,22 @@ TEST(Exif, HeaderErrors) {
         EXPECT_FALSE(r.ProcessExif(b.data(), static_cast<uint32_t>(b.size() + 2)));
         EXPECT_STREQ(r.GetLastError(), c.error);
     }
+    // The payload must hold "Exif", two zero bytes and the 8-byte block header: one byte
+    // less is no EXIF header, and the whole of it reaches the first directory's bounds.
+    const std::string header("Exif\0\0II*\0\x08\0\0\0", 14);
+    for (size_t n : {size_t{8}, size_t{13}, size_t{14}}) {
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        Bytes tiny = ascii(header.substr(0, n));
+        EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(),
+                     n < 14 ? "Incorrect Exif header" : "Illegally sized directory")
+            << n;
+    }
+    // No file, no walk.
     ExifInfo info{};
     CRasterExifReader r(&info);
-    Bytes tiny = ascii(std::string("Exif\0\0II", 8));
-    EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
+    EXPECT_FALSE(r.DecodeExif(nullptr));
 }
 
 TEST(Exif, DirectoryBoundsAndLoops) {

@@ -383,6 +383,10 @@ TEST(Ico, EntriesFramesAndMasks) {
     EXPECT_EQ(cur.GetWidth(), 16u);
     Bytes bad = makeIco({fourBit(16, true)}, 3);
     EXPECT_FALSE(decodeAs(cur, bad, RASTER_FORMAT_ICO));
+    // A head cut short is no icon: its count is not taken for frames.
+    CRaster cut;
+    EXPECT_FALSE(decodeAs(cut, Bytes{0, 0, 1, 0, 3}, RASTER_FORMAT_ICO));
+    EXPECT_EQ(cut.GetNumFrames(), 0);
 }
 
 // A 32-bit entry keeps alpha of its own and has alpha 0 where its mask is set besides; one
