@@ -92,7 +92,7 @@ std::vector<uint8_t> makeJ2k(const J2kSpec& s) {
 
 std::vector<uint8_t> wrapJp2(const std::vector<uint8_t>& codeStream, uint32_t width,
                              uint32_t height, uint16_t comps, const std::vector<uint8_t>& colr,
-                             uint8_t bits) {
+                             uint8_t bits, const std::vector<Jp2Channel>& channels) {
     std::vector<uint8_t> ihdr, header, f;
     be32(ihdr, height);
     be32(ihdr, width);
@@ -101,6 +101,16 @@ std::vector<uint8_t> wrapJp2(const std::vector<uint8_t>& codeStream, uint32_t wi
     ihdr.insert(ihdr.end(), {static_cast<uint8_t>(bits - 1), 7, 0, 0});
     box(header, "ihdr", ihdr);
     box(header, "colr", colr);
+    if (!channels.empty()) {
+        std::vector<uint8_t> cdef;
+        be16(cdef, static_cast<uint32_t>(channels.size()));
+        for (const Jp2Channel& c : channels) {
+            be16(cdef, c.number);
+            be16(cdef, c.type);
+            be16(cdef, c.association);
+        }
+        box(header, "cdef", cdef);
+    }
     box(f, "jP  ", {0x0D, 0x0A, 0x87, 0x0A});
     box(f, "ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
     box(f, "jp2h", header);

@@ -26,9 +26,14 @@ std::vector<uint8_t> makeJ2k(const J2kSpec& s);
 // A JP2 file around a code stream of `bits`-bit components with the given colour box body:
 // method, precedence and approximation bytes, then an enumerated colour space (4 bytes) or a
 // profile.
+// A channel definition box follows when `channels` is not empty: per channel its number, its
+// type (0 colour, 1 opacity) and the colour it belongs to (0: the whole picture).
+struct Jp2Channel {
+    uint16_t number, type, association;
+};
 std::vector<uint8_t> wrapJp2(const std::vector<uint8_t>& codeStream, uint32_t width,
                              uint32_t height, uint16_t comps, const std::vector<uint8_t>& colr,
-                             uint8_t bits = 8);
+                             uint8_t bits = 8, const std::vector<Jp2Channel>& channels = {});
 // Colour box bodies: an enumerated colour space (16 sRGB, 17 grey, 18 sYCC, 24 e-YCC, 12 CMYK)
 // and an embedded profile.
 std::vector<uint8_t> enumeratedColour(uint32_t space);

@@ -91,8 +91,22 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     EXPECT_EQ(g2.GetPixelIndex(3, 0), 255);  // full range, not 3
     EXPECT_EQ(g2.GetPixelIndex(1, 0), 85);
 
-    s.prec = 8;
+    s.prec = 7;  // below 8 bits: stretched to the full range
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x * 25); };
+    CRaster g7;
+    ASSERT_TRUE(decodeAs(g7, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(g7.GetPixelIndex(5, 0), 125 * 255 / 127);
+
+    s.prec = 4;  // a 4-bit frame keeps its depth; signed samples are offset into it
     s.sgnd = true;
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 3 - 8; };
+    CRaster s4;
+    ASSERT_TRUE(decodeAs(s4, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_EQ(s4.GetBpp(), 4u);
+    EXPECT_EQ(s4.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(s4.GetPixelIndex(5, 0), 15);
+
+    s.prec = 8;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 40 - 128; };
     CRaster sg;
     ASSERT_TRUE(decodeAs(sg, makeJ2k(s), RASTER_FORMAT_JPC));
@@ -491,6 +505,42 @@ TEST(Jpeg2000, OpacityIsKeptBesideTheConvertedColours) {
             EXPECT_EQ(rgbText(topPixel(img, x, y)), rgbText(colourAt(x, y)));
             EXPECT_EQ(img.AlphaGet(x, 2 - y), 20 * x + 50 * y);
         }
+}
+
+// Opacity as the channel definition gives it: the first opacity channel is the alpha (a
+// second one is neither alpha nor colour), and a first component marked as opacity still
+// makes the picture.
+TEST(Jpeg2000, OpacityChannelsOfTheChannelDefinition) {
+    J2kSpec s = colourSpec(3, 2);
+    s.comps = 5;
+    const auto colourOf = s.sample;
+    s.sample = [colourOf](uint32_t x, uint32_t y, uint32_t c) {
+        return c < 3 ? colourOf(x, y, c) : static_cast<int32_t>(c * 40 + x + 10 * y);
+    };
+    const Bytes stream = makeJ2k(s);
+    const Bytes srgb = enumeratedColour(16);
+    CRaster two;
+    ASSERT_TRUE(decodeAs(
+        two,
+        wrapJp2(stream, 3, 2, 5, srgb, 8, {{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {3, 1, 0}, {4, 1, 0}}),
+        RASTER_FORMAT_JP2))
+        << two.GetLastError();
+    ASSERT_EQ(two.GetBpp(), 24u);
+    ASSERT_TRUE(two.AlphaIsValid());
+    EXPECT_EQ(two.AlphaGet(2, 0), 120 + 2 + 10);
+    EXPECT_EQ(rgbText(topPixel(two, 2, 1)), rgbText(colourAt(2, 1)));
+
+    J2kSpec g{.width = 3, .height = 2, .comps = 2, .space = OPJ_CLRSPC_UNSPECIFIED};
+    g.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(50 * c + x); };
+    CRaster first;
+    ASSERT_TRUE(decodeAs(
+        first, wrapJp2(makeJ2k(g), 3, 2, 2, enumeratedColour(17), 8, {{0, 1, 0}, {1, 1, 0}}),
+        RASTER_FORMAT_JP2))
+        << first.GetLastError();
+    EXPECT_EQ(first.GetBpp(), 8u);
+    EXPECT_EQ(first.GetNumFrames(), 1);
+    EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
+    EXPECT_EQ(first.AlphaGet(2, 0), 52);
 }
 
 TEST(Jpeg2000, SrgbProfileThatCannotBeMadeFailsTheConversion) {

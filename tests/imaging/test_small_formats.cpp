@@ -376,6 +376,13 @@ TEST(Ico, EntriesFramesAndMasks) {
     none.SetFrame(3);
     EXPECT_FALSE(decodeAs(none, ico, RASTER_FORMAT_ICO));
     EXPECT_EQ(none.GetNumFrames(), 3);
+    for (int frame : {-1, 3}) {
+        CRaster noneQuery;
+        noneQuery.SetEscape(-1);
+        noneQuery.SetFrame(frame);
+        EXPECT_FALSE(decodeAs(noneQuery, ico, RASTER_FORMAT_ICO)) << frame;
+        EXPECT_EQ(noneQuery.GetWidth(), 0u);
+    }
 
     // A cursor decodes like an icon.
     CRaster cur;
@@ -543,6 +550,27 @@ TEST(Ico, PngEntriesByTheirSignature) {
     CRaster b;
     EXPECT_FALSE(decodeAs(b, makeIco({broken}), RASTER_FORMAT_ICO));
     EXPECT_FALSE(b.IsValid());
+}
+
+// Size bytes of 0 stand for 256 or more: a bitmap entry's size is then its info header's
+// (whose height counts the mask rows too).
+TEST(Ico, BitmapEntryOfOpenSizeTakesItsInfoHeadersSize) {
+    std::vector<RGBQUAD> colour;
+    for (int i = 0; i < 3 * 2; ++i) colour.push_back(colourAt(i, 6));
+    IcoImage e = bitmapEntry(3, 2, 24, {}, {}, colour, {}, std::vector<uint8_t>(6, 0));
+    e.w = e.h = 0;
+    const Bytes ico = makeIco({e});
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decodeAs(q, ico, RASTER_FORMAT_ICO));
+    EXPECT_EQ(q.GetWidth(), 3u);
+    EXPECT_EQ(q.GetHeight(), 2u);
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, ico, RASTER_FORMAT_ICO));
+    ASSERT_EQ(img.GetWidth(), 3u);
+    ASSERT_EQ(img.GetHeight(), 2u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(rgbText(topPixel(img, i % 3, i / 3)), rgbText(colour[i])) << i;
 }
 
 // The size query answers from the directory entry's width and height before anything of the
