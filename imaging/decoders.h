@@ -119,6 +119,12 @@ class CRasterJAS : public CRaster {
 public:
     CRasterJAS() : CRaster(0) {}
     bool Decode(CRasterFile* file, uint32_t formatId);
+
+    // Largest single buffer the decoder allocates itself for one picture (the row buffers and
+    // the components of the colour conversion); a larger one fails the decode with that
+    // step's text. 0 restores the default.
+    static void SetMaxBufferBytes(uint64_t bytes);
+    static uint64_t GetMaxBufferBytes();
 };
 
 }  // namespace hqlv::imaging

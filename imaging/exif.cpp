@@ -1,6 +1,6 @@
 // Marker walk and EXIF directory parser. Every offset and count from the file is checked
-// against the segment in 64-bit arithmetic, and a directory chain that links back on
-// itself is cut.
+// against the segment in 64-bit arithmetic, and the directories one block may walk are
+// counted.
 #include "imaging/exif.h"
 #include "imaging/saturate.h"
 
@@ -260,7 +260,7 @@ bool CRasterExifReader::ProcessExif(const uint8_t* data, uint32_t length) {
     info_->FlashUsed = 0;
     info_->Comments[0] = 0;
     exifImageWidth_ = 0;
-    visitedCount_ = 0;
+    walks_ = 0;
     tooManyDirs_ = false;
     // The payload after the length field holds "Exif\0\0" and an 8-byte TIFF header at least.
     if (length < 2 + 6 + 8 || std::memcmp(data, "Exif\0\0", 6) != 0) {
@@ -308,14 +308,12 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
         SetError("Maximum directory nesting exceeded (corrupt exif header)");
         return false;
     }
-    for (int i = 0; i < visitedCount_; ++i)
-        if (visited_[i] == offset) return true;  // already walked: a loop in the chain
-    if (visitedCount_ >= static_cast<int>(sizeof(visited_) / sizeof(visited_[0]))) {
+    if (walks_ >= kMaxWalks) {
         tooManyDirs_ = true;
         SetError("Maximum directory nesting exceeded (corrupt exif header)");
         return false;
     }
-    visited_[visitedCount_++] = offset;
+    ++walks_;
 
     if (static_cast<uint64_t>(offset) + 2 > length) {
         SetError("Illegally sized directory");
@@ -349,9 +347,13 @@ bool CRasterExifReader::ProcessDirAt(uint32_t offset, const uint8_t* base, uint3
         } else {
             value = entry + 8;
         }
-        // A numeric read needs its format's size; a value shorter than that reads as 0.
+        // A value is read at its format's size from where it stands, even where the entry
+        // counts no components (its 4 value bytes are then read as they are); only a read
+        // that would pass the end of the block reads as 0.
         auto number = [&]() -> double {
-            if (format == 0 || byteCount < static_cast<uint64_t>(kBytesPerFormat[format])) return 0;
+            if (format == 0 ||
+                static_cast<uint64_t>(value - base) + kBytesPerFormat[format] > length)
+                return 0;
             return ConvertAnyFormat(value, format);
         };
         switch (tag) {

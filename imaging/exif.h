@@ -84,11 +84,12 @@ private:
     Section sections_[kMaxSections];
     int sectionsRead_ = 0;
     bool sawComment_ = false;
-    // Directories already walked in this block: a chain that links back is cut.
-    uint32_t visited_[64];
-    int visitedCount_ = 0;
-    // More directories than the set holds: the block is refused rather than walked without
-    // the loop check (links fanning out over a few levels could otherwise take forever).
+    // Directories walked in this block. Nesting stops a chain that links back on itself after
+    // five levels, but a directory may link many times (every entry can name a
+    // sub-directory), and links fanning out over five levels could take forever: a block that
+    // asks for more walks than any camera's is refused.
+    static constexpr int kMaxWalks = 64;
+    int walks_ = 0;
     bool tooManyDirs_ = false;
 };
 

@@ -29,16 +29,20 @@ bool CRasterICO::Decode(CRasterFile* file) {
     const uint16_t reserved = le16(hdr), type = le16(hdr + 2), count = le16(hdr + 4);
     if (reserved != 0 || (type != 1 && type != 2)) return false;
     info_.nNumFrames = count;
-    // Every entry must be there; only the one asked for is kept (a count is up to 65,535,
-    // and a table that size was made and cleared for any six bytes that look like a head).
+    // Every entry is read, but only the one asked for is kept (a count is up to 65,535, and a
+    // table that size was made and cleared for any six bytes that look like a head). Entries
+    // after it that the file no longer holds are not needed; the one asked for must be whole.
     IcoEntry e{};
+    bool haveEntry = false;
     for (int i = 0; i < count; ++i) {
         uint8_t b[16];
-        if (file->Read(b, 1, 16) != 16) return false;
-        if (i == info_.nFrame)
+        if (file->Read(b, 1, 16) != 16) break;
+        if (i == info_.nFrame) {
             e = {b[0], b[1], b[2], b[3], le16(b + 4), le16(b + 6), le32(b + 8), le32(b + 12)};
+            haveEntry = true;
+        }
     }
-    if (info_.nFrame < 0 || info_.nFrame >= count) return false;
+    if (info_.nFrame < 0 || info_.nFrame >= count || !haveEntry) return false;
     // The size query takes the entry's width and height as they stand; only an entry whose
     // size bytes leave the size open (0 stands for 256 or more) has its data looked at.
     if (info_.nEscape == -1 && e.width && e.height) {
@@ -88,12 +92,14 @@ bool CRasterICO::Decode(CRasterFile* file) {
     }
     if (!Create(w, h, c, RASTER_FORMAT_ICO)) return false;
 
+    // The colour table comes before the pixels at every depth: a true-colour entry may carry
+    // one as well (for displays of fewer colours), and it is read over like the rest.
+    const uint32_t tableEntries = clrUsed ? clrUsed : head_.biClrUsed;
+    const uint32_t stored = tableEntries < 256 ? tableEntries : 256;
+    uint8_t table[256 * 4] = {};
+    file->Read(table, 4, stored);
+    if (tableEntries > stored) file->Seek(static_cast<int64_t>(tableEntries - stored) * 4, 1);
     if (RGBQUAD* pal = GetPalette()) {
-        const uint32_t n = clrUsed ? clrUsed : head_.biClrUsed;
-        const uint32_t stored = n < 256 ? n : 256;
-        std::vector<uint8_t> table(256 * 4, 0);
-        file->Read(table.data(), 4, stored);
-        if (n > stored) file->Seek(static_cast<int64_t>(n - stored) * 4, 1);
         for (uint32_t i = 0; i < head_.biClrUsed; ++i) {
             pal[i].rgbBlue = table[i * 4];
             pal[i].rgbGreen = table[i * 4 + 1];
@@ -101,26 +107,28 @@ bool CRasterICO::Decode(CRasterFile* file) {
             pal[i].rgbReserved = 0;
         }
     }
-    if (c <= 24) {
+    bool ownAlpha = false;
+    if (c == 16) {
+        // 5-5-5 words, two bytes a pixel: read into the wider 24-bit rows as they are, they
+        // would make a scrambled picture and take the mask's bytes with them.
+        file->Read(GetBits(), 1, static_cast<size_t>(h) * ((w + 1) / 2) * 4);
+        Bitfield2RGB(GetBits(), 0x7C00, 0x03E0, 0x001F, 16);
+    } else if (c <= 24) {
         file->Read(GetBits(), 1, head_.biSizeImage);
     } else {
         std::vector<uint8_t> buf(static_cast<size_t>(w) * h * 4, 0);
         file->Read(buf.data(), 1, buf.size());
         if (!AlphaCreate()) return false;
-        bool anyAlpha = false;
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x) {
                 const uint8_t* p = &buf[(static_cast<size_t>(y) * w + x) * 4];
                 std::memcpy(GetBits(y) + x * 3, p, 3);
                 pAlpha_[static_cast<size_t>(y) * w + x] = p[3];
-                anyAlpha |= p[3] != 0;
+                ownAlpha |= p[3] != 0;
             }
-        // An entry with alpha of its own is drawn by that alpha alone: its mask is only the
-        // fallback for programs without alpha, and applying it would cut holes into the
-        // semi-transparent edges. Alpha 0 everywhere is no alpha: the mask decides, as for
-        // the other depths.
-        if (anyAlpha) return true;
-        AlphaDelete();
+        // Alpha 0 everywhere is no alpha (older programs wrote 32-bit pixels without it): kept,
+        // it would hide the whole picture. The mask decides, as for the other depths.
+        if (!ownAlpha) AlphaDelete();
     }
 
     const size_t maskStride = ((w + 31) / 32) * 4;
@@ -145,8 +153,11 @@ bool CRasterICO::Decode(CRasterFile* file) {
                 AlphaSet(static_cast<int32_t>(x), static_cast<int32_t>(y), 0);
                 anyMasked = true;
             }
-    if (!anyMasked) AlphaDelete();
-    if (anyMasked) {
+    if (!anyMasked && !ownAlpha) AlphaDelete();
+    // An entry with alpha of its own keeps it: a single key colour in its place would erase
+    // its soft edges and make every opaque pixel of that colour (mostly black outlines, as the
+    // masked pixels are mostly stored black) a hole.
+    if (anyMasked && !ownAlpha) {
         bool found = false, differs = false;
         RGBQUAD key;
         uint8_t keyIndex = 0;

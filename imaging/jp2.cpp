@@ -1,11 +1,15 @@
-// JPEG-2000 files (JP2) and bare code streams over OpenJPEG. Three colour components make a
-// 24-bit picture (sYCC and CMYK converted to RGB); any other layout is a set of grey frames,
-// one per component. The size is checked against the image limits before anything is decoded.
+// JPEG-2000 files (JP2) and bare code streams over OpenJPEG, with the colours brought to sRGB
+// through Little CMS. Three colour components make a 24-bit picture; any other layout is a
+// set of grey frames, one per component. The size is checked against the image limits before
+// anything is decoded.
+#include <lcms2.h>
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "imaging/decoders.h"
@@ -17,6 +21,9 @@ namespace {
 struct JasFail {
     const char* text;
 };
+
+const char* const kCannotConvert = "cannot convert to sRGB";
+const char* const kCannotAllocate = "error: cannot allocate memory";
 
 const uint8_t kJp2Signature[12] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
 const uint8_t kJ2kSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};
@@ -44,55 +51,201 @@ struct OpjObjects {
     }
 };
 
-// A component sample brought to 0..255: signed samples are offset, deep ones shifted down
-// and shallow ones stretched to the full range.
-inline uint8_t toByte(int32_t v, const opj_image_comp_t& c) {
-    const uint32_t prec = c.prec ? c.prec : 8;
-    int64_t out = v;
-    if (c.sgnd && prec <= 31) out += int64_t{1} << (prec - 1);
-    if (prec > 8)
-        out >>= (prec - 8);
-    else if (prec < 8)
-        out = out * 255 / ((1 << prec) - 1);
-    return static_cast<uint8_t>(out < 0 ? 0 : out > 255 ? 255 : out);
+struct CmsProfile {
+    cmsHPROFILE h = nullptr;
+    ~CmsProfile() {
+        if (h) cmsCloseProfile(h);
+    }
+};
+struct CmsTransform {
+    cmsHTRANSFORM h = nullptr;
+    ~CmsTransform() {
+        if (h) cmsDeleteTransform(h);
+    }
+};
+
+std::atomic<uint64_t> g_maxBufferBytes{0};
+constexpr uint64_t kDefaultMaxBufferBytes = uint64_t{512} << 20;
+
+// One component as the steps below read it: one the decoder made, or one of the colour
+// conversion's.
+struct Plane {
+    uint32_t w = 0, h = 0, dx = 1, dy = 1, prec = 8;
+    bool sgnd = false;
+    const int32_t* data = nullptr;
+};
+
+Plane planeOf(const opj_image_comp_t& c) {
+    return {c.w, c.h, c.dx ? c.dx : 1, c.dy ? c.dy : 1, c.prec, c.sgnd != 0, c.data};
 }
 
-bool sameSize(const opj_image_comp_t& a, const opj_image_comp_t& b) {
+bool sameSize(const Plane& a, const Plane& b) {
     return a.w == b.w && a.h == b.h && a.dx == b.dx && a.dy == b.dy;
 }
 
-// Converts sYCC (chroma possibly subsampled) to RGB in place of the first three components.
-void syccToRgb(opj_image_t* img, std::vector<int32_t> out[3], uint32_t w, uint32_t h) {
-    const opj_image_comp_t* c = img->comps;
-    // Samples may be up to 31 bits deep: the arithmetic is done wide and clamped before it
-    // comes back to 32 bits.
-    const int64_t offset = int64_t{1} << (c[0].prec - 1);
-    const double maxv = static_cast<double>((int64_t{1} << c[0].prec) - 1);
-    for (auto* o = out; o < out + 3; ++o) o->assign(static_cast<size_t>(w) * h, 0);
-    for (uint32_t y = 0; y < h; ++y)
+// A buffer of `count` elements, held to the decoder's buffer limit; `text` is the failure.
+template <typename T>
+void allocate(std::vector<T>& v, uint64_t count, const char* text) {
+    if (count * sizeof(T) > CRasterJAS::GetMaxBufferBytes()) throw JasFail{text};
+    try {
+        v.assign(static_cast<size_t>(count), T{});
+    } catch (const std::bad_alloc&) {
+        throw JasFail{text};
+    }
+}
+
+// A sample as an unsigned value of its precision: signed samples are offset by half the range.
+int64_t unsignedSample(int32_t v, const Plane& p) {
+    int64_t out = v;
+    if (p.sgnd) out += int64_t{1} << (p.prec - 1);
+    return out;
+}
+
+// A component sample brought to 0..255: signed samples are offset, deep ones shifted down
+// and shallow ones stretched to the full range, each by its own precision. Shifted by the
+// first component's, the samples of a shallower frame would come out dark or black, and
+// left as they stand, those of a component below 8 bits would never reach white.
+uint8_t toByte(int32_t v, const Plane& p) {
+    int64_t out = unsignedSample(v, p);
+    if (p.prec > 8)
+        out >>= (p.prec - 8);
+    else if (p.prec < 8)
+        out = out * 255 / ((1 << p.prec) - 1);
+    return static_cast<uint8_t>(out < 0 ? 0 : out > 255 ? 255 : out);
+}
+
+// An unsigned value of `prec` bits at 16 bits, and back.
+uint16_t to16(int64_t v, uint32_t prec) {
+    const int64_t max = (int64_t{1} << prec) - 1;
+    v = std::clamp<int64_t>(v, 0, max);
+    return static_cast<uint16_t>((v * 65535 + max / 2) / max);
+}
+int32_t from16(uint16_t v, uint32_t prec) {
+    const int64_t max = (int64_t{1} << prec) - 1;
+    return static_cast<int32_t>((v * max + 32767) / 65535);
+}
+
+// The sample of `p` that lies under pixel (x, y) of the grid of `base`: chroma components may
+// be subsampled.
+int32_t sampleUnder(const Plane& p, const Plane& base, uint32_t x, uint32_t y) {
+    const uint32_t sx = std::max<uint32_t>(p.dx / base.dx, 1);
+    const uint32_t sy = std::max<uint32_t>(p.dy / base.dy, 1);
+    const uint32_t cx = std::min<uint32_t>(x / sx, p.w - 1);
+    const uint32_t cy = std::min<uint32_t>(y / sy, p.h - 1);
+    return p.data[static_cast<size_t>(cy) * p.w + cx];
+}
+
+// How the file describes its colours.
+enum class Space { Rgb, Grey, Ycc, Cmyk, Profile };
+
+Space spaceOf(const opj_image_t* img, bool codeStream) {
+    // A bare code stream names no colour space: its colour components are red, green and blue.
+    if (codeStream) return Space::Rgb;
+    if (img->icc_profile_buf && img->icc_profile_len > 0) return Space::Profile;
+    switch (img->color_space) {
+        case OPJ_CLRSPC_GRAY:
+            return Space::Grey;
+        case OPJ_CLRSPC_SYCC:
+        case OPJ_CLRSPC_EYCC:
+            return Space::Ycc;
+        case OPJ_CLRSPC_CMYK:
+            return Space::Cmyk;
+        default:
+            // sRGB, and what the file leaves unnamed or names in a way this decoder does not
+            // know, are read as a code stream's are: no profile describes a space unknown
+            // here, and failing the picture would leave nothing shown.
+            return Space::Rgb;
+    }
+}
+
+// Grey on the sRGB tone curve, the grey of an sRGB screen.
+cmsHPROFILE greyProfile() {
+    static const double kSrgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, kSrgbCurve);
+    if (!curve) return nullptr;
+    cmsHPROFILE p = cmsCreateGrayProfile(cmsD50_xyY(), curve);
+    cmsFreeToneCurve(curve);
+    return p;
+}
+
+// The colour components converted to sRGB: three new components, each as deep as the first
+// colour component was, in place of `colour`. `store` holds their samples.
+void convertToSrgb(const opj_image_t* img, Space space, std::vector<Plane>& colour,
+                   std::vector<int32_t> store[3]) {
+    CmsProfile srgb{cmsCreate_sRGBProfile()};
+    if (!srgb.h) throw JasFail{"cannot create sRGB profile"};
+    // YCC and CMYK samples are made RGB first; the rest goes through the profile of the file's
+    // colour space.
+    CmsProfile in;
+    if (space == Space::Profile)
+        in.h = cmsOpenProfileFromMem(img->icc_profile_buf, img->icc_profile_len);
+    else if (space == Space::Grey)
+        in.h = greyProfile();
+    else
+        in.h = cmsCreate_sRGBProfile();
+    if (!in.h) throw JasFail{kCannotConvert};
+    const uint32_t channels = cmsChannelsOf(cmsGetColorSpace(in.h));
+    const uint32_t needed = space == Space::Ycc ? 3 : space == Space::Cmyk ? 4 : channels;
+    if (channels == 0 || colour.size() < needed) throw JasFail{kCannotConvert};
+    CmsTransform xf{cmsCreateTransform(in.h, CHANNELS_SH(channels) | BYTES_SH(2), srgb.h,
+                                       TYPE_RGB_16, INTENT_PERCEPTUAL, 0)};
+    if (!xf.h) throw JasFail{kCannotConvert};
+
+    const Plane base = colour[0];
+    const uint32_t w = base.w, h = base.h, prec = base.prec;
+    for (int k = 0; k < 3; ++k) allocate(store[k], uint64_t{w} * h, kCannotConvert);
+    std::vector<uint16_t> in16, out16;
+    allocate(in16, uint64_t{w} * channels, kCannotConvert);
+    allocate(out16, uint64_t{w} * 3, kCannotConvert);
+    const int64_t half = int64_t{1} << (prec - 1);
+    const double top = static_cast<double>((int64_t{1} << prec) - 1);
+    for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
-            auto at = [&](int k) -> int32_t {
-                const uint32_t cx = std::min<uint32_t>(
-                    x / std::max<uint32_t>(c[k].dx / std::max<uint32_t>(c[0].dx, 1), 1),
-                    c[k].w - 1);
-                const uint32_t cy = std::min<uint32_t>(
-                    y / std::max<uint32_t>(c[k].dy / std::max<uint32_t>(c[0].dy, 1), 1),
-                    c[k].h - 1);
-                return c[k].data[static_cast<size_t>(cy) * c[k].w + cx];
-            };
-            const double yv = at(0), cb = static_cast<double>(at(1) - offset),
-                         cr = static_cast<double>(at(2) - offset);
-            const double r = yv + std::trunc(1.402 * cr);
-            const double g = yv - std::trunc(0.344 * cb + 0.714 * cr);
-            const double b = yv + std::trunc(1.772 * cb);
-            const size_t i = static_cast<size_t>(y) * w + x;
-            out[0][i] = static_cast<int32_t>(std::clamp(r, 0.0, maxv));
-            out[1][i] = static_cast<int32_t>(std::clamp(g, 0.0, maxv));
-            out[2][i] = static_cast<int32_t>(std::clamp(b, 0.0, maxv));
+            auto at = [&](size_t k) { return sampleUnder(colour[k], base, x, y); };
+            uint16_t* px = &in16[static_cast<size_t>(x) * channels];
+            if (space == Space::Ycc) {
+                // Luma and chroma of the first component's depth; chroma is centred on half
+                // the range unless it is stored signed.
+                const double yv = static_cast<double>(base.sgnd ? at(0) + half : at(0));
+                const double cb = static_cast<double>(colour[1].sgnd ? at(1) : at(1) - half);
+                const double cr = static_cast<double>(colour[2].sgnd ? at(2) : at(2) - half);
+                const double rgb[3] = {yv + std::trunc(1.402 * cr),
+                                       yv - std::trunc(0.344 * cb + 0.714 * cr),
+                                       yv + std::trunc(1.772 * cb)};
+                for (int k = 0; k < 3; ++k)
+                    px[k] = to16(static_cast<int64_t>(std::clamp(rgb[k], 0.0, top)), prec);
+            } else if (space == Space::Cmyk) {
+                // Without a profile the inks are taken as their complements, dimmed by black.
+                uint32_t ink[4];
+                for (size_t k = 0; k < 4; ++k)
+                    ink[k] = to16(unsignedSample(at(k), colour[k]), colour[k].prec);
+                for (int k = 0; k < 3; ++k)
+                    px[k] = static_cast<uint16_t>((65535 - ink[k]) * (65535 - ink[3]) / 65535);
+            } else {
+                for (size_t k = 0; k < channels; ++k)
+                    px[k] = to16(unsignedSample(at(k), colour[k]), colour[k].prec);
+            }
         }
+        cmsDoTransform(xf.h, in16.data(), out16.data(), w);
+        for (uint32_t x = 0; x < w; ++x)
+            for (int k = 0; k < 3; ++k)
+                store[k][static_cast<size_t>(y) * w + x] =
+                    from16(out16[static_cast<size_t>(x) * 3 + k], prec);
+    }
+    colour.assign(3, Plane{w, h, base.dx, base.dy, prec, false, nullptr});
+    for (int k = 0; k < 3; ++k) colour[k].data = store[k].data();
 }
 
 }  // namespace
+
+void CRasterJAS::SetMaxBufferBytes(uint64_t bytes) {
+    g_maxBufferBytes = bytes;
+}
+
+uint64_t CRasterJAS::GetMaxBufferBytes() {
+    const uint64_t set = g_maxBufferBytes;
+    return set ? set : kDefaultMaxBufferBytes;
+}
 
 bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
     if (!file) return false;
@@ -145,12 +298,14 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         }
         const uint32_t comps = o.image->numcomps;
         if (comps > 64) throw JasFail{"error: too many components"};
-        // Refuse what the image could not hold before the decoder allocates any of it. The
-        // decoder keeps a 32-bit sample per pixel of every component, so their sum is held to
-        // the pixel-data limit too.
+        // Refuse what the image could not hold before the decoder allocates any of it: each
+        // component at least as the 8-bit grey picture it may make (three of them together
+        // make a colour picture, which the sum below holds to its limit). The decoder keeps a
+        // 32-bit sample per pixel of every component, so their sum is held to the pixel-data
+        // limit too.
         uint64_t samples = 0;
         for (uint32_t k = 0; k < comps; ++k) {
-            if (!SizeAllowed(c[k].w, c[k].h, 24) || c[k].prec == 0 || c[k].prec > 31)
+            if (!SizeAllowed(c[k].w, c[k].h, 8) || c[k].prec == 0 || c[k].prec > 31)
                 throw JasFail{"RASTER_MAX_MEMORY exceeded"};
             samples += static_cast<uint64_t>(c[k].w) * c[k].h;
         }
@@ -161,66 +316,76 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         for (uint32_t k = 0; k < comps; ++k)
             if (!c[k].data) throw JasFail{"error: cannot load image data"};
 
-        const OPJ_COLOR_SPACE space = o.image->color_space;
-        const bool colourSpace = space == OPJ_CLRSPC_SRGB || space == OPJ_CLRSPC_SYCC;
-        const bool cmyk = space == OPJ_CLRSPC_CMYK && comps >= 4 && sameSize(c[0], c[1]) &&
-                          sameSize(c[0], c[2]) && sameSize(c[0], c[3]);
-        const bool rgb3 = comps == 3 && sameSize(c[0], c[1]) && sameSize(c[0], c[2]) &&
-                          c[0].prec == c[1].prec && c[0].prec == c[2].prec;
-        const bool sycc = space == OPJ_CLRSPC_SYCC && comps >= 3;
-        if (rgb3 || sycc || cmyk ||
-            (colourSpace && comps >= 3 && sameSize(c[0], c[1]) && sameSize(c[0], c[2]))) {
-            const uint32_t fmt = formatId ? formatId : static_cast<uint32_t>(recognised);
-            if (!Create(width, height, 24, fmt)) throw JasFail{""};
-            std::vector<int32_t> ycc[3];
-            if (sycc) syccToRgb(o.image, ycc, width, height);
-            const bool alpha =
-                !cmyk && comps >= 4 && sameSize(c[0], c[3]) && c[3].alpha && AlphaCreate();
-            for (uint32_t y = 0; y < height; ++y) {
-                uint8_t* row = GetBits(height - 1 - y);
-                for (uint32_t x = 0; x < width; ++x) {
-                    const size_t i = static_cast<size_t>(y) * width + x;
-                    uint8_t r, g, b;
-                    if (sycc) {
-                        r = toByte(ycc[0][i], c[0]);
-                        g = toByte(ycc[1][i], c[0]);
-                        b = toByte(ycc[2][i], c[0]);
-                    } else if (cmyk) {
-                        const unsigned k = 255 - toByte(c[3].data[i], c[3]);
-                        r = static_cast<uint8_t>((255 - toByte(c[0].data[i], c[0])) * k / 255);
-                        g = static_cast<uint8_t>((255 - toByte(c[1].data[i], c[1])) * k / 255);
-                        b = static_cast<uint8_t>((255 - toByte(c[2].data[i], c[2])) * k / 255);
-                    } else {
-                        r = toByte(c[0].data[i], c[0]);
-                        g = toByte(c[1].data[i], c[1]);
-                        b = toByte(c[2].data[i], c[2]);
-                    }
-                    row[3 * x] = b;
-                    row[3 * x + 1] = g;
-                    row[3 * x + 2] = r;
-                    if (alpha)
-                        pAlpha_[static_cast<size_t>(height - 1 - y) * width + x] =
-                            toByte(c[3].data[i], c[3]);
+        // A component the file's channel definition marks as opacity is no colour: it is kept
+        // aside as the picture's alpha, so that the colour conversion (which makes only
+        // colours) does not drop it, and it is not taken for a frame of its own.
+        std::vector<Plane> colour;
+        const Plane* opacity = nullptr;
+        Plane opacityPlane;
+        for (uint32_t k = 0; k < comps; ++k) {
+            if (k > 0 && c[k].alpha) {
+                if (!opacity && sameSize(planeOf(c[k]), planeOf(c[0]))) {
+                    opacityPlane = planeOf(c[k]);
+                    opacity = &opacityPlane;
+                }
+                continue;
+            }
+            colour.push_back(planeOf(c[k]));
+        }
+
+        // Three or more colour components of up to 8 bits come to sRGB. Deeper ones are
+        // converted too where their samples are no RGB at all (YCC, CMYK): shown as they
+        // stand, their luma and chroma or their inks would be taken for red, green and blue.
+        const Space space = spaceOf(o.image, codecFormat == OPJ_CODEC_J2K);
+        std::vector<int32_t> converted[3];
+        if (colour.size() >= 3 &&
+            (colour[0].prec <= 8 || space == Space::Ycc || space == Space::Cmyk))
+            convertToSrgb(o.image, space, colour, converted);
+
+        // One row buffer per component, as wide as the first.
+        std::vector<std::vector<int32_t>> rows(colour.size() + (opacity ? 1 : 0));
+        for (auto& row : rows) allocate(row, colour[0].w, kCannotAllocate);
+        auto readRow = [&](const Plane& p, std::vector<int32_t>& row, uint32_t y) {
+            std::memcpy(row.data(), p.data + static_cast<size_t>(y) * p.w,
+                        static_cast<size_t>(p.w) * sizeof(int32_t));
+        };
+        const uint32_t fmt = formatId ? formatId : static_cast<uint32_t>(recognised);
+
+        if (colour.size() == 3 && sameSize(colour[0], colour[1]) &&
+            sameSize(colour[0], colour[2]) && colour[0].prec == colour[1].prec &&
+            colour[0].prec == colour[2].prec) {
+            const Plane& base = colour[0];
+            if (!Create(base.w, base.h, 24, fmt)) throw JasFail{""};
+            const bool alpha = opacity && sameSize(*opacity, base) && AlphaCreate();
+            for (uint32_t y = 0; y < base.h; ++y) {
+                for (size_t k = 0; k < 3; ++k) readRow(colour[k], rows[k], y);
+                if (alpha) readRow(*opacity, rows[3], y);
+                uint8_t* out = GetBits(base.h - 1 - y);
+                uint8_t* a =
+                    alpha ? pAlpha_ + static_cast<size_t>(base.h - 1 - y) * base.w : nullptr;
+                for (uint32_t x = 0; x < base.w; ++x) {
+                    out[3 * x] = toByte(rows[2][x], colour[2]);
+                    out[3 * x + 1] = toByte(rows[1][x], colour[1]);
+                    out[3 * x + 2] = toByte(rows[0][x], colour[0]);
+                    if (a) a[x] = toByte(rows[3][x], *opacity);
                 }
             }
         } else {
-            // Grey whose second component the file's channel definition marks as opacity is
-            // one picture with that alpha, as colour with opacity is; other layouts are a
-            // frame per component.
-            const bool greyAlpha = comps == 2 && c[1].alpha && sameSize(c[0], c[1]);
-            info_.nNumFrames = greyAlpha ? 1 : static_cast<int32_t>(comps);
+            info_.nNumFrames = static_cast<int32_t>(colour.size());
             if (info_.nFrame < 0 || info_.nFrame >= info_.nNumFrames) throw JasFail{"wrong frame!"};
-            const opj_image_comp_t& comp = c[info_.nFrame];
-            // 1- and 4-bit components keep their depth (their grey palette spans the range);
-            // others are 8-bit with the samples stretched or shifted into 0..255.
+            const Plane& comp = colour[static_cast<size_t>(info_.nFrame)];
+            // 1- and 4-bit components keep their depth, whose grey palette spans black to
+            // white; others are 8-bit with their samples stretched or shifted into 0..255, as
+            // in a palette of their own depth (2 or 3 bits in a 4-bit one, 5 to 7 bits in an
+            // 8-bit one) the brightest sample would show dark grey.
             const uint32_t depth = comp.prec == 1 ? 1 : comp.prec == 4 ? 4 : 8;
-            if (!Create(comp.w, comp.h, depth,
-                        formatId ? formatId : static_cast<uint32_t>(recognised)))
-                throw JasFail{""};
+            if (!Create(comp.w, comp.h, depth, fmt)) throw JasFail{""};
             SetGrayPalette();
-            for (uint32_t y = 0; y < comp.h; ++y)
+            allocate(rows[0], comp.w, kCannotAllocate);
+            for (uint32_t y = 0; y < comp.h; ++y) {
+                readRow(comp, rows[0], y);
                 for (uint32_t x = 0; x < comp.w; ++x) {
-                    int32_t v = comp.data[static_cast<size_t>(y) * comp.w + x];
+                    int32_t v = rows[0][x];
                     uint8_t index;
                     if (depth == 8) {
                         index = toByte(v, comp);
@@ -231,11 +396,13 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                     BlindSetPixelIndex(static_cast<int32_t>(x),
                                        static_cast<int32_t>(comp.h - 1 - y), index);
                 }
-            if (greyAlpha && AlphaCreate())
-                for (uint32_t y = 0; y < comp.h; ++y)
-                    for (uint32_t x = 0; x < comp.w; ++x)
-                        pAlpha_[static_cast<size_t>(comp.h - 1 - y) * comp.w + x] =
-                            toByte(c[1].data[static_cast<size_t>(y) * comp.w + x], c[1]);
+            }
+            if (opacity && sameSize(*opacity, comp) && AlphaCreate())
+                for (uint32_t y = 0; y < comp.h; ++y) {
+                    readRow(*opacity, rows.back(), y);
+                    uint8_t* a = pAlpha_ + static_cast<size_t>(comp.h - 1 - y) * comp.w;
+                    for (uint32_t x = 0; x < comp.w; ++x) a[x] = toByte(rows.back()[x], *opacity);
+                }
         }
         return true;
     } catch (const JasFail& e) {

@@ -214,8 +214,10 @@ bool CRasterPNG::Decode(CRasterFile* file) {
     } else if (png_get_tRNS(png, pinfo, &transAlpha, &numTrans, &transColor)) {
         if (colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && numTrans > 0) {
             // Every tRNS entry is palette alpha, a single one included. One fully transparent
-            // entry also makes that index the transparent index; an opaque one makes nothing
-            // transparent.
+            // entry also makes that index the transparent index; a single entry of any other
+            // alpha does not: keyed away whole, an opaque entry would cut holes wherever its
+            // colour stands, and a half-transparent one would vanish instead of showing its
+            // alpha.
             RGBQUAD* pal = GetPalette();
             for (uint32_t i = 0; i < head_.biClrUsed; ++i)
                 pal[i].rgbReserved = i < static_cast<uint32_t>(numTrans) ? transAlpha[i] : 255;

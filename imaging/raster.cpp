@@ -343,6 +343,9 @@ uint8_t CRaster::GetNearestIndex(RGBQUAD c) {
     info_.last_c = c;
     info_.last_c_isvalid = true;
     int32_t m = static_cast<int32_t>(head_.biClrImportant ? head_.biClrImportant : head_.biClrUsed);
+    // Colours important may stand above the palette's size (Create keeps the field when a
+    // picture is made anew at a smaller depth): the entries past the palette would be the pixel
+    // rows and, in a small picture, memory behind the block.
     if (m > static_cast<int32_t>(head_.biClrUsed)) m = static_cast<int32_t>(head_.biClrUsed);
     if (m < 1) {
         info_.last_c_index = 0;

@@ -90,9 +90,9 @@ void JpegFile::SetMessageHandler(std::function<void(const std::string&)> handler
 
 bool JpegFile::SaveRgb24(const std::string& path, const uint8_t* rgb, uint32_t width,
                          uint32_t height, int quality) {
-    if (!rgb || width == 0 || height == 0 || width > JPEG_MAX_DIMENSION ||
-        height > JPEG_MAX_DIMENSION)
-        return false;
+    // Sizes libjpeg cannot write (none, or beyond its largest) are its errors, met after the
+    // file is opened like every other failure of the write.
+    if (!rgb) return false;
     FILE* out = std::fopen(path.c_str(), "wb");
     if (!out) {
         showMessage("JpegFile :\nCan't open " + path + "\n");

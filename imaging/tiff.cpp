@@ -192,7 +192,10 @@ bool CRasterTIF::Decode(CRasterFile* file) {
             answered = true;
             throw TiffFail{"output dimensions returned"};
         }
-        // No samples, no bits, or samples wider than this decoder reads: refused.
+        // No samples or no bits make no pixels. Samples wider than 32 bits are refused as
+        // well: read by the top byte of their first 32-bit word, as narrower ones are, they
+        // would give no brightness (that byte of a 64-bit floating-point sample is mantissa)
+        // but noise.
         if (bits == 0 || samples == 0 || bits > 32) throw TiffFail{"Corrupted TIFF file!"};
 
         float xres = 0, yres = 0, xpos = 0, ypos = 0;

@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   cmake ninja-build g++ clang pkg-config
   # libraries of the client
-  zlib1g-dev libdeflate-dev libssl-dev libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev
+  zlib1g-dev libdeflate-dev libssl-dev libpng-dev libjpeg-dev libtiff-dev libopenjp2-7-dev liblcms2-dev
   qt6-base-dev qt6-webengine-dev libfreetype-dev libfontconfig-dev libsdl2-mixer-dev libcurl4-openssl-dev
   fonts-wqy-microhei fonts-arphic-uming fonts-arphic-ukai
   # the seats' voices, spoken when the table's assets are generated

@@ -7,6 +7,7 @@
 #include "codec_writers.h"
 #include "gif_writer.h"
 #include "imaging/tiff_glue.h"
+#include "jp2_writer.h"
 #include "test_util.h"
 
 namespace {
@@ -37,6 +38,62 @@ std::vector<uint8_t> Tiff(int bits, int samples, uint16_t photometric, uint16_t 
     }
     TIFFClose(tif);
     return std::vector<uint8_t>(mem.GetBuffer(), mem.GetBuffer() + mem.Size());
+}
+
+// An icon of one bitmap entry with a colour table before its pixels (true-colour entries may
+// carry one too) and a mask with one pixel set.
+std::vector<uint8_t> Icon(int bpp) {
+    imgtest::BmpSpec b;
+    b.width = 6;
+    b.height = 4;
+    b.bpp = bpp;
+    b.fileHeader = false;
+    b.zeroImageSize = true;
+    for (int i = 0; i < 5; ++i) b.palette.push_back({uint8_t(i * 50), uint8_t(i), 7, 0});
+    b.clrUsed = 5;
+    for (int i = 0; i < 24; ++i) {
+        b.index.push_back(uint8_t(i % 5));
+        b.colour.push_back({uint8_t(i * 9), uint8_t(i * 3), uint8_t(250 - i), 0});
+        b.alpha.push_back(uint8_t(i * 10));
+    }
+    imgtest::Out o;
+    o.raw(imgtest::makeBmp(b));
+    o.b[8] = uint8_t(2 * b.height);  // the height counts the mask too
+    for (int r = 0; r < b.height; ++r) o.raw({uint8_t(r == 1 ? 0x20 : 0), 0, 0, 0});
+    imgtest::Out ico;
+    ico.u16(0);
+    ico.u16(1);
+    ico.u16(1);
+    ico.u8(uint32_t(b.width));
+    ico.u8(uint32_t(b.height));
+    ico.u16(0);
+    ico.u16(1);
+    ico.u16(uint32_t(bpp));
+    ico.u32(uint32_t(o.size()));
+    ico.u32(6 + 16);
+    ico.raw(o.b);
+    return ico.b;
+}
+
+// JPEG-2000: `comps` components of `prec` bits, as a code stream or in a JP2 file with the
+// colour box given (none: the encoder's own).
+std::vector<uint8_t> Jpeg2000(uint32_t comps, uint32_t prec, bool jp2,
+                              const std::vector<uint8_t>& colr = {}, int alphaComp = -1) {
+    imgtest::J2kSpec s;
+    s.width = 6;
+    s.height = 4;
+    s.comps = comps;
+    s.prec = prec;
+    s.jp2 = jp2 && colr.empty();
+    s.alphaComp = alphaComp;
+    s.space = comps >= 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY;
+    const int32_t max = (1 << prec) - 1;
+    s.sample = [max](uint32_t x, uint32_t y, uint32_t c) {
+        return int32_t((x * 53 + y * 29 + c * 97) % uint32_t(max + 1));
+    };
+    const std::vector<uint8_t> stream = imgtest::makeJ2k(s);
+    if (colr.empty()) return stream;
+    return imgtest::wrapJp2(stream, s.width, s.height, uint16_t(comps), colr, uint8_t(prec));
 }
 
 }  // namespace
@@ -129,5 +186,15 @@ std::vector<SeedPicture> SeedPictures() {
             for (int i = 0; i < 6; ++i) b.palette.push_back({uint8_t(i * 40), 9, 90, 0});
         out.push_back({"bmp-" + std::to_string(bpp), imgtest::makeBmp(b)});
     }
+    // ICO: 8-bit and 24-bit entries, each with a colour table and a mask.
+    out.push_back({"ico-8", Icon(8)});
+    out.push_back({"ico-24", Icon(24)});
+    // JPEG-2000: 12-bit grey code stream, sRGB with opacity, an embedded profile, sYCC, CMYK.
+    out.push_back({"jpc-grey", Jpeg2000(1, 12, false)});
+    out.push_back({"jp2-rgba", Jpeg2000(4, 8, true, {}, 3)});
+    out.push_back({"jp2-icc",
+                   Jpeg2000(3, 8, true, imgtest::profileColour(imgtest::swappedRedBlueProfile()))});
+    out.push_back({"jp2-sycc", Jpeg2000(3, 8, true, imgtest::enumeratedColour(18))});
+    out.push_back({"jp2-cmyk", Jpeg2000(4, 8, true, imgtest::enumeratedColour(12))});
     return out;
 }

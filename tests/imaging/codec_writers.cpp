@@ -98,6 +98,21 @@ std::vector<uint8_t> makeJpeg(const JpegSpec& s) {
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, s.quality, TRUE);
     if (s.progressive) jpeg_simple_progression(&c);
+    std::vector<jpeg_scan_info> script;
+    for (const JpegScan& sc : s.scans) {
+        jpeg_scan_info info{};
+        info.comps_in_scan = sc.comps;
+        for (int k = 0; k < 4; ++k) info.component_index[k] = sc.component[k];
+        info.Ss = sc.ss;
+        info.Se = sc.se;
+        info.Ah = sc.ah;
+        info.Al = sc.al;
+        script.push_back(info);
+    }
+    if (!script.empty()) {
+        c.scan_info = script.data();
+        c.num_scans = static_cast<int>(script.size());
+    }
     c.write_JFIF_header = s.writeJfif ? TRUE : FALSE;
     c.density_unit = static_cast<UINT8>(s.densityUnit);
     c.X_density = s.xDensity;

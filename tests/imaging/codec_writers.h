@@ -22,6 +22,14 @@ struct PngSpec {
 };
 std::vector<uint8_t> makePng(const PngSpec& s);
 
+// One scan of a progressive scan script: the components it codes, the coefficients Ss..Se
+// and the successive-approximation bits Ah, Al.
+struct JpegScan {
+    int comps = 1;
+    int component[4] = {};
+    int ss = 0, se = 0, ah = 0, al = 0;
+};
+
 struct JpegSpec {
     uint32_t width = 0, height = 0;
     int components = 3;              // 1 grey, 3 RGB, 4 CMYK
@@ -31,7 +39,8 @@ struct JpegSpec {
     int densityUnit = 1;
     uint16_t xDensity = 72, yDensity = 72;
     bool writeJfif = true;
-    std::vector<uint8_t> app1{};  // written as an APP1 marker when not empty
+    std::vector<uint8_t> app1{};    // written as an APP1 marker when not empty
+    std::vector<JpegScan> scans{};  // a scan script of the test's own when not empty
 };
 std::vector<uint8_t> makeJpeg(const JpegSpec& s);
 

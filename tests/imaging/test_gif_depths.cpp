@@ -25,12 +25,12 @@ struct DepthCase {
 
 TEST(GifDepths, SecondFrameOverTheFirstAtEveryDepth) {
     const DepthCase cases[] = {
-        {2, 2, false, 3, 1, 5, 3, true},     {2, 2, true, 3, 1, 5, 3, false},
-        {2, 2, true, 6, 2, 5, 3, true},      {16, 16, false, 1, 1, 7, 3, true},
-        {16, 16, true, 2, 0, 5, 5, false},   {16, 2, false, 3, 1, 5, 3, true},
-        {16, 2, true, 6, 1, 5, 2, false},    {256, 16, false, 3, 1, 5, 3, true},
-        {256, 2, true, 0, 0, 9, 5, true},    {16, 16, false, 6, 1, 5, 3, false},
-        {16, 16, false, 12, 1, 3, 2, true},   {2, 2, true, 9, 0, 4, 4, false},
+        {2, 2, false, 3, 1, 5, 3, true},    {2, 2, true, 3, 1, 5, 3, false},
+        {2, 2, true, 6, 2, 5, 3, true},     {16, 16, false, 1, 1, 7, 3, true},
+        {16, 16, true, 2, 0, 5, 5, false},  {16, 2, false, 3, 1, 5, 3, true},
+        {16, 2, true, 6, 1, 5, 2, false},   {256, 16, false, 3, 1, 5, 3, true},
+        {256, 2, true, 0, 0, 9, 5, true},   {16, 16, false, 6, 1, 5, 3, false},
+        {16, 16, false, 12, 1, 3, 2, true}, {2, 2, true, 9, 0, 4, 4, false},
     };
     constexpr uint32_t kW = 9, kH = 5;
     for (const DepthCase& c : cases) {

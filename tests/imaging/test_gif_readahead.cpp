@@ -32,7 +32,8 @@ void expectFrame(const CRaster& img, const GifFrame& f) {
 TEST(GifReadAhead, LongAndShortFramesDecodeToTheirPixels) {
     GifSpec s{.width = 160, .height = 120};
     for (int i = 0; i < 256; ++i)
-        s.globalPalette.insert(s.globalPalette.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)});
+        s.globalPalette.insert(s.globalPalette.end(),
+                               {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)});
     // 19,200 pixels of noise on 256 colours: well over 16 KB of data each.
     const GifFrame big1 = noisy(160, 120, 1, 256), big2 = noisy(160, 120, 2, 256);
     // A whole-screen frame of one colour: a few bytes of data.

@@ -2,10 +2,15 @@
 
 #include <openjpeg.h>
 
+#include <lcms2_plugin.h>
+
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 
 #include "imaging/decoders.h"
+#include "jp2_writer.h"
 #include "test_util.h"
 
 using namespace hqlv::imaging;
@@ -13,87 +18,48 @@ using namespace imgtest;
 
 namespace {
 
-struct MemOut {
-    Bytes data{};
-    size_t pos = 0;
-};
-OPJ_SIZE_T writeProc(void* buf, OPJ_SIZE_T n, void* user) {
-    auto* m = static_cast<MemOut*>(user);
-    if (m->pos + n > m->data.size()) m->data.resize(m->pos + n);
-    std::memcpy(m->data.data() + m->pos, buf, n);
-    m->pos += n;
-    return n;
-}
-OPJ_OFF_T skipProc(OPJ_OFF_T n, void* user) {
-    auto* m = static_cast<MemOut*>(user);
-    m->pos += static_cast<size_t>(n);
-    if (m->pos > m->data.size()) m->data.resize(m->pos);
-    return n;
-}
-OPJ_BOOL seekProc(OPJ_OFF_T n, void* user) {
-    static_cast<MemOut*>(user)->pos = static_cast<size_t>(n);
-    return OPJ_TRUE;
-}
-
-struct J2kSpec {
-    uint32_t width = 0, height = 0, comps = 1, prec = 8;
-    bool sgnd = false, jp2 = false;
-    int alphaComp = -1;             // component marked as opacity in the file's channel definition
-    std::vector<uint32_t> precs{};  // per component, when they differ
-    OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
-    std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample{};  // (x, y from top, component)
-};
-
-Bytes makeJ2k(const J2kSpec& s) {
-    std::vector<opj_image_cmptparm_t> parms(s.comps);
-    for (auto& p : parms) {
-        std::memset(&p, 0, sizeof p);
-        p.dx = p.dy = 1;
-        p.w = s.width;
-        p.h = s.height;
-        p.prec = s.precs.empty() ? s.prec : s.precs[static_cast<size_t>(&p - parms.data())];
-        p.sgnd = s.sgnd;
+// Little CMS cannot allocate anything while this lives. Its allocator is replaced once for
+// the whole program (a replaced allocator is not handed back); it fails only in that time.
+struct CmsOutOfMemory {
+    static inline std::atomic<bool> failing{false};
+    static void* take(cmsContext, cmsUInt32Number n) { return failing ? nullptr : std::malloc(n); }
+    static void release(cmsContext, void* p) { std::free(p); }
+    static void* regrow(cmsContext, void* p, cmsUInt32Number n) {
+        return failing ? nullptr : std::realloc(p, n);
     }
-    opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
-    img->x1 = s.width;
-    img->y1 = s.height;
-    if (s.alphaComp >= 0) img->comps[s.alphaComp].alpha = 1;
-    for (uint32_t c = 0; c < s.comps; ++c)
-        for (uint32_t y = 0; y < s.height; ++y)
-            for (uint32_t x = 0; x < s.width; ++x)
-                img->comps[c].data[y * s.width + x] = s.sample(x, y, c);
-    opj_cparameters_t cp;
-    opj_set_default_encoder_parameters(&cp);
-    cp.tcp_numlayers = 1;
-    cp.tcp_rates[0] = 0;  // lossless
-    cp.cp_disto_alloc = 1;
-    cp.irreversible = 0;
-    cp.numresolution = 2;
-    opj_codec_t* codec = opj_create_compress(s.jp2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
-    opj_setup_encoder(codec, &cp, img);
-    MemOut out;
-    opj_stream_t* st = opj_stream_create(1 << 16, OPJ_FALSE);
-    opj_stream_set_user_data(st, &out, nullptr);
-    opj_stream_set_write_function(st, writeProc);
-    opj_stream_set_skip_function(st, skipProc);
-    opj_stream_set_seek_function(st, seekProc);
-    const bool ok =
-        opj_start_compress(codec, img, st) && opj_encode(codec, st) && opj_end_compress(codec, st);
-    EXPECT_TRUE(ok);
-    opj_stream_destroy(st);
-    opj_destroy_codec(codec);
-    opj_image_destroy(img);
-    return out.data;
+    CmsOutOfMemory() {
+        static cmsPluginMemHandler plugin = {
+            {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginMemHandlerSig, nullptr},
+            take,
+            release,
+            regrow,
+            nullptr,
+            nullptr,
+            nullptr};
+        static const bool installed = cmsPlugin(&plugin);
+        EXPECT_TRUE(installed);
+        failing = true;
+    }
+    ~CmsOutOfMemory() { failing = false; }
+};
+
+using BufferLimit = ScopedLimit<&CRasterJAS::SetMaxBufferBytes>;
+
+// Three 8-bit components whose samples are the test colour of each pixel.
+J2kSpec colourSpec(uint32_t w, uint32_t h) {
+    J2kSpec s{.width = w, .height = h, .comps = 3, .space = OPJ_CLRSPC_SRGB};
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
+        return static_cast<int32_t>(c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : q.rgbBlue);
+    };
+    return s;
 }
 
 }  // namespace
 
 TEST(Jpeg2000, ColourFileDecodesTo24Bit) {
-    J2kSpec s{.width = 13, .height = 7, .comps = 3, .jp2 = true, .space = OPJ_CLRSPC_SRGB};
-    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
-        const RGBQUAD q = colourAt(static_cast<int>(x), static_cast<int>(y));
-        return static_cast<int32_t>(c == 0 ? q.rgbRed : c == 1 ? q.rgbGreen : q.rgbBlue);
-    };
+    J2kSpec s = colourSpec(13, 7);
+    s.jp2 = true;
     for (uint32_t id : {uint32_t(RASTER_FORMAT_JP2), 0u}) {
         CRaster img;
         ASSERT_TRUE(decodeAs(img, makeJ2k(s), id)) << img.GetLastError();
@@ -125,8 +91,22 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     EXPECT_EQ(g2.GetPixelIndex(3, 0), 255);  // full range, not 3
     EXPECT_EQ(g2.GetPixelIndex(1, 0), 85);
 
-    s.prec = 8;
+    s.prec = 7;  // below 8 bits: stretched to the full range
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x * 25); };
+    CRaster g7;
+    ASSERT_TRUE(decodeAs(g7, makeJ2k(s), RASTER_FORMAT_JPC));
+    EXPECT_EQ(g7.GetPixelIndex(5, 0), 125 * 255 / 127);
+
+    s.prec = 4;  // a 4-bit frame keeps its depth; signed samples are offset into it
     s.sgnd = true;
+    s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 3 - 8; };
+    CRaster s4;
+    ASSERT_TRUE(decodeAs(s4, makeJ2k(s), RASTER_FORMAT_JPC));
+    ASSERT_EQ(s4.GetBpp(), 4u);
+    EXPECT_EQ(s4.GetPixelIndex(0, 0), 0);
+    EXPECT_EQ(s4.GetPixelIndex(5, 0), 15);
+
+    s.prec = 8;
     s.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x) * 40 - 128; };
     CRaster sg;
     ASSERT_TRUE(decodeAs(sg, makeJ2k(s), RASTER_FORMAT_JPC));
@@ -161,18 +141,38 @@ TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
     EXPECT_FALSE(frames.AlphaIsValid());
 }
 
+// Frames of components of different depths each come to 8 bits by their own precision: an
+// 8-bit frame behind a 12-bit first component is not shifted as that one is.
+TEST(Jpeg2000, FramesOfOtherDepthsKeepTheirOwnScale) {
+    J2kSpec s{.width = 4, .height = 2, .comps = 2, .precs = {12, 8}};
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 1000 * x : 60 * x);
+    };
+    const Bytes data = makeJ2k(s);
+    for (int frame : {0, 1}) {
+        CRaster img;
+        img.SetFrame(frame);
+        ASSERT_TRUE(decodeAs(img, data, RASTER_FORMAT_JPC)) << img.GetLastError();
+        EXPECT_EQ(img.GetNumFrames(), 2);
+        EXPECT_EQ(img.GetPixelIndex(3, 0), frame == 0 ? 3000 >> 4 : 180) << frame;
+    }
+}
+
+// Components deeper than 8 bits come to no colour conversion: four of them are four frames.
 TEST(Jpeg2000, FourComponentsAreFrames) {
     J2kSpec s{.width = 4,
               .height = 4,
               .comps = 4,
+              .prec = 12,
               .space = OPJ_CLRSPC_UNSPECIFIED,
               .sample = [](uint32_t x, uint32_t, uint32_t c) {
-                  return static_cast<int32_t>(c * 50 + x);
+                  return static_cast<int32_t>((c * 50 + x) << 4);
               }};
     const Bytes data = makeJ2k(s);
     CRaster first;
     ASSERT_TRUE(decodeAs(first, data, RASTER_FORMAT_JPC)) << first.GetLastError();
     EXPECT_EQ(first.GetNumFrames(), 4);
+    EXPECT_EQ(first.GetBpp(), 8u);
     EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
     CRaster third;
     third.SetFrame(2);
@@ -182,6 +182,24 @@ TEST(Jpeg2000, FourComponentsAreFrames) {
     bad.SetFrame(4);
     EXPECT_FALSE(decodeAs(bad, data, RASTER_FORMAT_JPC));
     EXPECT_STREQ(bad.GetLastError(), "wrong frame!");
+}
+
+// Three or more components of up to 8 bits are converted to sRGB, which makes three colour
+// components of them: a code stream's are red, green and blue, and a fourth is no colour.
+TEST(Jpeg2000, EightBitComponentsBeyondThreeBecomeOneColourPicture) {
+    J2kSpec s{.width = 4,
+              .height = 2,
+              .comps = 4,
+              .space = OPJ_CLRSPC_UNSPECIFIED,
+              .sample = [](uint32_t x, uint32_t y, uint32_t c) {
+                  return static_cast<int32_t>(c * 50 + x + 10 * y);
+              }};
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JPC)) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24u);
+    EXPECT_EQ(img.GetNumFrames(), 0);
+    EXPECT_FALSE(img.AlphaIsValid());
+    EXPECT_EQ(rgbText(topPixel(img, 3, 1)), "13,63,113");
 }
 
 TEST(Jpeg2000, QueriesLimitsAndErrors) {
@@ -246,27 +264,9 @@ TEST(Jpeg2000, SyccAndCmykBecomeRgb) {
         const int32_t cmyk[2][4] = {{0, 255, 255, 0}, {0, 0, 0, 128}};
         return cmyk[x < 2 ? 0 : 1][c];
     };
-    const Bytes stream = makeJ2k(s);
-    auto box = [](Out& o, const char* type, const Bytes& body) {
-        o.be32(static_cast<uint32_t>(body.size() + 8));
-        o.str(type);
-        o.raw(body);
-    };
-    Out ihdr, colr, header, f;
-    ihdr.be32(2);
-    ihdr.be32(4);
-    ihdr.be16(4);
-    ihdr.raw({7, 7, 0, 0});
-    colr.raw({1, 0, 0});
-    colr.be32(12);
-    box(header, "ihdr", ihdr.b);
-    box(header, "colr", colr.b);
-    box(f, "jP  ", {0x0D, 0x0A, 0x87, 0x0A});
-    box(f, "ftyp", {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '});
-    box(f, "jp2h", header.b);
-    box(f, "jp2c", stream);
+    const Bytes f = wrapJp2(makeJ2k(s), 4, 2, 4, enumeratedColour(12));
     CRaster cmyk;
-    ASSERT_TRUE(decodeAs(cmyk, f.b, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
+    ASSERT_TRUE(decodeAs(cmyk, f, RASTER_FORMAT_JP2)) << cmyk.GetLastError();
     ASSERT_EQ(cmyk.GetBpp(), 24u);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbRed, 255);
     EXPECT_EQ(cmyk.GetPixelColor(0, 0).rgbGreen, 0);
@@ -339,5 +339,284 @@ TEST(Jpeg2000, SizeQueryOfAnUnreadableHeaderFails) {
         ASSERT_TRUE(decodeAs(q, whole, id)) << jp2;
         EXPECT_EQ(q.GetWidth(), 8u);
         EXPECT_EQ(q.GetType(), id);
+    }
+}
+
+// An embedded profile says what the samples mean: one whose red and blue primaries trade
+// places turns the file's red into sRGB blue.
+TEST(Jpeg2000, EmbeddedProfileIsConvertedToSrgb) {
+    J2kSpec s = colourSpec(6, 3);
+    s.space = OPJ_CLRSPC_UNSPECIFIED;
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        const int32_t px[3][3] = {{255, 0, 0}, {200, 30, 10}, {0, 0, 255}};
+        return px[(x + y) % 3][c];
+    };
+    const Bytes file = wrapJp2(makeJ2k(s), 6, 3, 3, profileColour(swappedRedBlueProfile()));
+    for (uint32_t id : {uint32_t(RASTER_FORMAT_JP2), 0u}) {
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, file, id)) << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        EXPECT_EQ(img.GetType(), static_cast<uint32_t>(RASTER_FORMAT_JP2));
+        const int want[3][3] = {{0, 0, 255}, {10, 30, 200}, {255, 0, 0}};
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x) {
+                const RGBQUAD c = topPixel(img, x, y);
+                const int* w = want[(x + y) % 3];
+                EXPECT_NEAR(c.rgbRed, w[0], 2) << x << "," << y;
+                EXPECT_NEAR(c.rgbGreen, w[1], 2) << x << "," << y;
+                EXPECT_NEAR(c.rgbBlue, w[2], 2) << x << "," << y;
+            }
+    }
+}
+
+// A colour box naming a space the decoder has no description of (here CIELab, and a number
+// no standard gives) is read as a code stream's colours are: red, green and blue as they
+// stand. No profile could be made for it, and failing the picture would leave nothing shown.
+TEST(Jpeg2000, UnknownColourSpaceIsReadAsRgb) {
+    const Bytes stream = makeJ2k(colourSpec(5, 2));
+    for (uint32_t space : {14u, 99u}) {
+        CRaster img;
+        ASSERT_TRUE(
+            decodeAs(img, wrapJp2(stream, 5, 2, 3, enumeratedColour(space)), RASTER_FORMAT_JP2))
+            << space << " " << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 5; ++x)
+                EXPECT_EQ(rgbText(topPixel(img, x, y)), rgbText(colourAt(x, y))) << space;
+    }
+}
+
+// A grey profile over three components reads the first: the picture is that component's grey,
+// as it is under a colour box that says grey.
+TEST(Jpeg2000, GreyDescriptionOverThreeComponentsTakesTheFirst) {
+    J2kSpec s{.width = 5, .height = 2, .comps = 3, .space = OPJ_CLRSPC_UNSPECIFIED};
+    s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 40 * x + 7 * y : 255 - c * 100);
+    };
+    const Bytes stream = makeJ2k(s);
+    for (const Bytes& colr : {profileColour(srgbGreyProfile()), enumeratedColour(17)}) {
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, wrapJp2(stream, 5, 2, 3, colr), RASTER_FORMAT_JP2))
+            << img.GetLastError();
+        ASSERT_EQ(img.GetBpp(), 24u);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 5; ++x) {
+                const int g = 40 * x + 7 * y;
+                EXPECT_EQ(rgbText(topPixel(img, x, y)),
+                          std::to_string(g) + "," + std::to_string(g) + "," + std::to_string(g))
+                    << colr[0] << " " << x << "," << y;
+            }
+    }
+}
+
+// A profile Little CMS cannot read, and a CMYK box over three components, leave nothing to
+// convert from. Under a single grey component no conversion is asked for, and the profile is
+// not read.
+TEST(Jpeg2000, ColoursThatCannotBeConverted) {
+    const Bytes junkProfile(200, 0x5A);
+    const Bytes colour = makeJ2k(colourSpec(4, 2));
+    for (const Bytes& colr : {profileColour(junkProfile), enumeratedColour(12)}) {
+        CRaster img;
+        EXPECT_FALSE(decodeAs(img, wrapJp2(colour, 4, 2, 3, colr), RASTER_FORMAT_JP2)) << colr[0];
+        EXPECT_STREQ(img.GetLastError(), "cannot convert to sRGB");
+        EXPECT_FALSE(img.IsValid());
+    }
+    J2kSpec grey{.width = 4, .height = 2};
+    grey.sample = [](uint32_t x, uint32_t, uint32_t) { return static_cast<int32_t>(x * 60); };
+    CRaster g;
+    ASSERT_TRUE(
+        decodeAs(g, wrapJp2(makeJ2k(grey), 4, 2, 1, profileColour(junkProfile)), RASTER_FORMAT_JP2))
+        << g.GetLastError();
+    EXPECT_EQ(g.GetPixelIndex(3, 0), 180);
+}
+
+// Components deeper than 8 bits are not converted through their profile: they are shifted to
+// 8 bits as they stand.
+TEST(Jpeg2000, ProfileOfDeepComponentsIsNotApplied) {
+    J2kSpec s{.width = 3, .height = 2, .comps = 3, .prec = 12, .space = OPJ_CLRSPC_UNSPECIFIED};
+    s.sample = [](uint32_t, uint32_t, uint32_t c) {
+        return static_cast<int32_t>(c == 0 ? 0xFF0 : c == 1 ? 0x1E0 : 0x0A0);
+    };
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img,
+                         wrapJp2(makeJ2k(s), 3, 2, 3, profileColour(swappedRedBlueProfile()), 12),
+                         RASTER_FORMAT_JP2))
+        << img.GetLastError();
+    EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,30,10");
+}
+
+// e-YCC is luma and chroma as sYCC is; YCC and CMYK deeper than 8 bits are converted as well,
+// since taken as they stand their samples would be shown as red, green and blue.
+TEST(Jpeg2000, YccOfEveryKindAndDepthBecomesRgb) {
+    for (uint32_t prec : {8u, 12u}) {
+        const int32_t up = prec == 12 ? 16 : 1;
+        J2kSpec s{
+            .width = 4, .height = 2, .comps = 3, .prec = prec, .space = OPJ_CLRSPC_UNSPECIFIED};
+        s.sample = [up](uint32_t x, uint32_t, uint32_t c) {
+            if (x < 2) return 128 * up;                       // neutral grey
+            return (c == 0 ? 100 : c == 1 ? 160 : 200) * up;  // red, some blue
+        };
+        const Bytes stream = makeJ2k(s);
+        for (uint32_t space : {18u, 24u}) {
+            CRaster img;
+            ASSERT_TRUE(decodeAs(
+                img, wrapJp2(stream, 4, 2, 3, enumeratedColour(space), static_cast<uint8_t>(prec)),
+                RASTER_FORMAT_JP2))
+                << img.GetLastError();
+            ASSERT_EQ(img.GetBpp(), 24u);
+            EXPECT_EQ(rgbText(img.GetPixelColor(0, 0)), "128,128,128") << prec << " " << space;
+            const RGBQUAD red = img.GetPixelColor(3, 1);
+            EXPECT_NEAR(red.rgbRed, 200, 2) << prec << " " << space;
+            EXPECT_NEAR(red.rgbGreen, 38, 2) << prec << " " << space;
+            EXPECT_NEAR(red.rgbBlue, 156, 2) << prec << " " << space;
+        }
+    }
+    J2kSpec k{.width = 2, .height = 2, .comps = 4, .prec = 12, .space = OPJ_CLRSPC_UNSPECIFIED};
+    k.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        const int32_t cmyk[2][4] = {{0, 4095, 4095, 0}, {0, 0, 0, 2048}};
+        return cmyk[x][c];
+    };
+    CRaster deepCmyk;
+    ASSERT_TRUE(decodeAs(deepCmyk, wrapJp2(makeJ2k(k), 2, 2, 4, enumeratedColour(12), 12),
+                         RASTER_FORMAT_JP2))
+        << deepCmyk.GetLastError();
+    ASSERT_EQ(deepCmyk.GetBpp(), 24u);
+    EXPECT_EQ(rgbText(deepCmyk.GetPixelColor(0, 0)), "255,0,0");
+    EXPECT_EQ(rgbText(deepCmyk.GetPixelColor(1, 0)), "127,127,127");
+}
+
+// The conversion makes colours only; a component the file marks as opacity stays the picture's
+// alpha beside them.
+TEST(Jpeg2000, OpacityIsKeptBesideTheConvertedColours) {
+    J2kSpec s = colourSpec(5, 3);
+    s.comps = 4;
+    s.jp2 = true;
+    s.alphaComp = 3;
+    const auto colourOf = s.sample;
+    s.sample = [colourOf](uint32_t x, uint32_t y, uint32_t c) {
+        return c == 3 ? static_cast<int32_t>(20 * x + 50 * y) : colourOf(x, y, c);
+    };
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
+    ASSERT_EQ(img.GetBpp(), 24u);
+    ASSERT_TRUE(img.AlphaIsValid());
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            EXPECT_EQ(rgbText(topPixel(img, x, y)), rgbText(colourAt(x, y)));
+            EXPECT_EQ(img.AlphaGet(x, 2 - y), 20 * x + 50 * y);
+        }
+}
+
+// Opacity as the channel definition gives it: the first opacity channel is the alpha (a
+// second one is neither alpha nor colour), and a first component marked as opacity still
+// makes the picture.
+TEST(Jpeg2000, OpacityChannelsOfTheChannelDefinition) {
+    J2kSpec s = colourSpec(3, 2);
+    s.comps = 5;
+    const auto colourOf = s.sample;
+    s.sample = [colourOf](uint32_t x, uint32_t y, uint32_t c) {
+        return c < 3 ? colourOf(x, y, c) : static_cast<int32_t>(c * 40 + x + 10 * y);
+    };
+    const Bytes stream = makeJ2k(s);
+    const Bytes srgb = enumeratedColour(16);
+    CRaster two;
+    ASSERT_TRUE(decodeAs(
+        two,
+        wrapJp2(stream, 3, 2, 5, srgb, 8, {{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {3, 1, 0}, {4, 1, 0}}),
+        RASTER_FORMAT_JP2))
+        << two.GetLastError();
+    ASSERT_EQ(two.GetBpp(), 24u);
+    ASSERT_TRUE(two.AlphaIsValid());
+    EXPECT_EQ(two.AlphaGet(2, 0), 120 + 2 + 10);
+    EXPECT_EQ(rgbText(topPixel(two, 2, 1)), rgbText(colourAt(2, 1)));
+
+    J2kSpec g{.width = 3, .height = 2, .comps = 2, .space = OPJ_CLRSPC_UNSPECIFIED};
+    g.sample = [](uint32_t x, uint32_t, uint32_t c) { return static_cast<int32_t>(50 * c + x); };
+    CRaster first;
+    ASSERT_TRUE(decodeAs(
+        first, wrapJp2(makeJ2k(g), 3, 2, 2, enumeratedColour(17), 8, {{0, 1, 0}, {1, 1, 0}}),
+        RASTER_FORMAT_JP2))
+        << first.GetLastError();
+    EXPECT_EQ(first.GetBpp(), 8u);
+    EXPECT_EQ(first.GetNumFrames(), 1);
+    EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
+    EXPECT_EQ(first.AlphaGet(2, 0), 52);
+}
+
+TEST(Jpeg2000, SrgbProfileThatCannotBeMadeFailsTheConversion) {
+    const Bytes file = [] {
+        J2kSpec s = colourSpec(4, 2);
+        s.jp2 = true;
+        return makeJ2k(s);
+    }();
+    {
+        CmsOutOfMemory noMemory;
+        CRaster img;
+        EXPECT_FALSE(decodeAs(img, file, RASTER_FORMAT_JP2));
+        EXPECT_STREQ(img.GetLastError(), "cannot create sRGB profile");
+    }
+    CRaster img;
+    EXPECT_TRUE(decodeAs(img, file, RASTER_FORMAT_JP2)) << img.GetLastError();
+}
+
+// The row buffers (4 bytes a sample, as wide as the first component) and the converted
+// components (4 bytes a pixel) are held to the decoder's buffer limit, to the byte.
+TEST(Jpeg2000, BuffersAreHeldToTheLimit) {
+    J2kSpec grey{.width = 8, .height = 4};
+    grey.sample = [](uint32_t x, uint32_t y, uint32_t) { return static_cast<int32_t>(x + y); };
+    J2kSpec deep = colourSpec(8, 4);
+    deep.prec = 12;
+    J2kSpec colour = colourSpec(8, 4);
+    const struct {
+        Bytes data;
+        uint64_t fits;  // the smallest limit that lets it through
+        const char* text;
+    } cases[] = {
+        {makeJ2k(grey), 8 * 4, "error: cannot allocate memory"},
+        {makeJ2k(deep), 8 * 4, "error: cannot allocate memory"},
+        {makeJ2k(colour), 8 * 4 * 4, "cannot convert to sRGB"},
+    };
+    for (const auto& c : cases) {
+        {
+            BufferLimit limit(c.fits - 1);
+            CRaster img;
+            EXPECT_FALSE(decodeAs(img, c.data, RASTER_FORMAT_JPC)) << c.text;
+            EXPECT_STREQ(img.GetLastError(), c.text);
+        }
+        BufferLimit limit(c.fits);
+        CRaster img;
+        EXPECT_TRUE(decodeAs(img, c.data, RASTER_FORMAT_JPC)) << img.GetLastError();
+    }
+    EXPECT_EQ(CRasterJAS::GetMaxBufferBytes(), uint64_t{512} << 20);
+}
+
+// A grey component is held to the limit of the 8-bit picture it makes, not to that of a
+// colour picture three times its size. The streams are small ones with their size fields
+// enlarged: one that passes the limit fails later, as its data does not cover that size.
+TEST(Jpeg2000, GreyComponentsAreHeldToTheLimitOfAGreyPicture) {
+    const struct {
+        uint32_t width, height, comps;
+        const char* text;
+    } cases[] = {
+        {16384, 16384, 1, "error: cannot load image data"},  // 268,435,456 bytes: the limit
+        {16385, 16384, 1, "RASTER_MAX_MEMORY exceeded"},
+        {10000, 10000, 1, "error: cannot load image data"},
+        {10000, 10000, 3, "RASTER_MAX_MEMORY exceeded"},  // 3 x 100M samples together
+    };
+    for (const auto& c : cases) {
+        J2kSpec s{.width = 8, .height = 8, .comps = c.comps, .space = OPJ_CLRSPC_UNSPECIFIED};
+        s.sample = [](uint32_t x, uint32_t y, uint32_t) { return static_cast<int32_t>(x + y); };
+        Bytes data = makeJ2k(s);
+        ASSERT_EQ(data[3], 0x51);  // the size marker right after the start of the stream
+        auto be32 = [&](size_t at, uint32_t v) {
+            for (int i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+        };
+        be32(8, c.width);
+        be32(12, c.height);
+        be32(24, c.width);  // one tile
+        be32(28, c.height);
+        CRaster img;
+        EXPECT_FALSE(decodeAs(img, data, RASTER_FORMAT_JPC));
+        EXPECT_STREQ(img.GetLastError(), c.text) << c.width << "x" << c.height << "x" << c.comps;
     }
 }

@@ -451,10 +451,22 @@ TEST(Exif, HeaderErrors) {
         EXPECT_FALSE(r.ProcessExif(b.data(), static_cast<uint32_t>(b.size() + 2)));
         EXPECT_STREQ(r.GetLastError(), c.error);
     }
+    // The payload must hold "Exif", two zero bytes and the 8-byte block header: one byte
+    // less is no EXIF header, and the whole of it reaches the first directory's bounds.
+    const std::string header("Exif\0\0II*\0\x08\0\0\0", 14);
+    for (size_t n : {size_t{8}, size_t{13}, size_t{14}}) {
+        ExifInfo info{};
+        CRasterExifReader r(&info);
+        Bytes tiny = ascii(header.substr(0, n));
+        EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
+        EXPECT_STREQ(r.GetLastError(),
+                     n < 14 ? "Incorrect Exif header" : "Illegally sized directory")
+            << n;
+    }
+    // No file, no walk.
     ExifInfo info{};
     CRasterExifReader r(&info);
-    Bytes tiny = ascii(std::string("Exif\0\0II", 8));
-    EXPECT_FALSE(r.ProcessExif(tiny.data(), static_cast<uint32_t>(tiny.size() + 2)));
+    EXPECT_FALSE(r.DecodeExif(nullptr));
 }
 
 TEST(Exif, DirectoryBoundsAndLoops) {
@@ -484,11 +496,17 @@ TEST(Exif, DirectoryBoundsAndLoops) {
         const char* error;
         int iso;  // what was read all the same
     } cases[] = {
-        // A directory that links to itself is walked once.
+        // A directory that links to itself stops after five levels with the nesting message;
+        // the walk that reached it still succeeds.
         {[](ExifWriter& w) {
              w.dir({{0x8827, 3, 1, w.v16(100)}}, 8);
          },
-         true, "", 100},
+         true, nesting, 100},
+        // An entry that counts no components still has the value its value bytes hold.
+        {[](ExifWriter& w) {
+             w.dir({{0x8827, 3, 0, w.v16(300)}}, 0);
+         },
+         true, "", 300},
         // Bad orientation: error text, orientation 0, the rest still read.
         {[](ExifWriter& w) {
              w.dir({{0x0112, 3, 1, w.v16(9)}, {0x8827, 3, 1, w.v16(200)}}, 0);
@@ -597,5 +615,39 @@ TEST(Jpeg, QuantisedColourCountIsTheQualityAsItStands) {
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 32; ++x) used = std::max<int>(used, quant.GetPixelIndex(x, y));
         EXPECT_LT(used, static_cast<int>(quality)) << quality;
+    }
+}
+
+// A progressive file of more scans than any encoder writes (every AC coefficient of every
+// component in scans of its own, refined bit by bit) is refused at its 1,001st scan rather
+// than taken in scan after scan; 1,000 scans still decode.
+TEST(Jpeg, ScansBeyondAThousandAreRefused) {
+    auto script = [](bool oneMore) {
+        std::vector<JpegScan> scans;
+        // DC of all three components together, in one scan or refined in a second.
+        scans.push_back({.comps = 3, .component = {0, 1, 2}, .al = oneMore ? 1 : 0});
+        if (oneMore) scans.push_back({.comps = 3, .component = {0, 1, 2}, .ah = 1});
+        // Per component 333 AC scans: coefficients 1-18 in six, the other 45 in five.
+        for (int comp = 0; comp < 3; ++comp)
+            for (int k = 1; k <= 63; ++k) {
+                const int bits = k <= 18 ? 5 : 4;
+                scans.push_back({.component = {comp}, .ss = k, .se = k, .al = bits});
+                for (int ah = bits; ah > 0; --ah)
+                    scans.push_back(
+                        {.component = {comp}, .ss = k, .se = k, .ah = ah, .al = ah - 1});
+            }
+        return scans;
+    };
+    for (bool oneMore : {false, true}) {
+        JpegSpec s{.width = 8, .height = 8, .samples = Bytes(8 * 8 * 3, 0)};
+        for (size_t i = 0; i < s.samples.size(); ++i) s.samples[i] = static_cast<uint8_t>(i * 7);
+        s.scans = script(oneMore);
+        ASSERT_EQ(s.scans.size(), oneMore ? 1001u : 1000u);
+        CRaster img;
+        EXPECT_EQ(decodeAs(img, makeJpeg(s), RASTER_FORMAT_JPG), !oneMore) << img.GetLastError();
+        if (oneMore) {
+            EXPECT_STREQ(img.GetLastError(), "Requested features are incompatible");
+            EXPECT_FALSE(img.IsValid());
+        }
     }
 }

@@ -134,6 +134,22 @@ TEST(Raster, PaletteGrayAndNearest) {
     }
 }
 
+// Colours important above the palette's size (kept from a deeper picture made anew at one
+// bit) search the palette only, never what lies behind it.
+TEST(Raster, NearestIndexStaysInsideThePalette) {
+    CRaster img(4, 4, 8, 0);
+    img.SetClrImportant(200);
+    ASSERT_TRUE(img.Create(1, 1, 1, 0));
+    ASSERT_EQ(img.GetHeader().biClrImportant, 200u);
+    img.SetPaletteColor(0, 0, 0, 0);
+    img.SetPaletteColor(1, 255, 255, 255);
+    RGBQUAD c;
+    c.rgbRed = c.rgbGreen = c.rgbBlue = 200;
+    EXPECT_EQ(img.GetNearestIndex(c), 1);
+    c.rgbRed = c.rgbGreen = c.rgbBlue = 60;
+    EXPECT_EQ(img.GetNearestIndex(c), 0);
+}
+
 TEST(Raster, TransparencyRules) {
     CRaster img(4, 4, 8, 0);
     img.SetTransIndex(300);

@@ -122,6 +122,15 @@ TEST(Screenshot, FailuresReportAndLeaveNoFile) {
         std::remove(link.c_str());
     }
     EXPECT_FALSE(JpegFile::SaveRgb24(path, nullptr, 4, 4, 75));
+    // Sizes libjpeg refuses fail the write once the file is open: an unwritable path is
+    // reported first, and a written one is removed again.
+    for (const auto& [w, h] : {std::pair<uint32_t, uint32_t>{0, 4}, {4, 0}, {65501, 1}}) {
+        message.clear();
+        EXPECT_FALSE(JpegFile::SaveRgb24(bad, px.data(), w, h, 75)) << w << "x" << h;
+        EXPECT_EQ(message, "JpegFile :\nCan't open " + bad + "\n");
+        EXPECT_FALSE(JpegFile::SaveRgb24(path, px.data(), w, h, 75)) << w << "x" << h;
+        EXPECT_FALSE(exists(path)) << w << "x" << h;
+    }
     JpegFile::SetMessageHandler(nullptr);
 }
 

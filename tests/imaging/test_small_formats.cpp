@@ -376,6 +376,13 @@ TEST(Ico, EntriesFramesAndMasks) {
     none.SetFrame(3);
     EXPECT_FALSE(decodeAs(none, ico, RASTER_FORMAT_ICO));
     EXPECT_EQ(none.GetNumFrames(), 3);
+    for (int frame : {-1, 3}) {
+        CRaster noneQuery;
+        noneQuery.SetEscape(-1);
+        noneQuery.SetFrame(frame);
+        EXPECT_FALSE(decodeAs(noneQuery, ico, RASTER_FORMAT_ICO)) << frame;
+        EXPECT_EQ(noneQuery.GetWidth(), 0u);
+    }
 
     // A cursor decodes like an icon.
     CRaster cur;
@@ -383,10 +390,14 @@ TEST(Ico, EntriesFramesAndMasks) {
     EXPECT_EQ(cur.GetWidth(), 16u);
     Bytes bad = makeIco({fourBit(16, true)}, 3);
     EXPECT_FALSE(decodeAs(cur, bad, RASTER_FORMAT_ICO));
+    // A head cut short is no icon: its count is not taken for frames.
+    CRaster cut;
+    EXPECT_FALSE(decodeAs(cut, Bytes{0, 0, 1, 0, 3}, RASTER_FORMAT_ICO));
+    EXPECT_EQ(cut.GetNumFrames(), 0);
 }
 
-// A 32-bit entry with alpha of its own ignores its mask; one whose alpha is 0 everywhere
-// takes its transparency from the mask, as the other depths do.
+// A 32-bit entry keeps alpha of its own and has alpha 0 where its mask is set besides; one
+// whose alpha is 0 everywhere takes its transparency from the mask, as the other depths do.
 TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     const int n = 4;
     std::vector<RGBQUAD> colour;
@@ -394,11 +405,12 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
     struct Case {
         int alphaBase;               // alpha of pixel i: base + i, or 0 everywhere for 0
         std::vector<int> masked;     // pixel numbers, top row first
-        std::vector<int> wantAlpha;  // per masked pixel; empty: no alpha plane
+        std::vector<int> wantAlpha;  // per masked pixel; empty: no alpha plane of the mask's
         bool key;                    // the masked colour became the transparent colour
     } const cases[] = {
-        {123, {5}, {128}, false},  // a set mask bit leaves alpha 128 alone
-        {120, {0, 1, 2, 3}, {120, 121, 122, 123}, false},
+        {123, {5}, {0}, false},  // own alpha: 0 where masked, the rest as the file has it
+        {120, {0, 1, 2, 3}, {0, 0, 0, 0}, false},
+        {50, {}, {}, false},         // own alpha, nothing masked: the alpha as it stands
         {0, {5, 6}, {0, 0}, false},  // two colours masked: alpha 0 there, 255 elsewhere
         {0, {5}, {}, true},          // one colour masked: a colour key, no plane
         {0, {}, {}, false},          // nothing masked: opaque, no plane
@@ -426,14 +438,17 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
             EXPECT_TRUE(sameRgb(img.GetTransColor(), colour[5]));
         }
     }
-    // Every mask bit set over alpha of its own: no inversion, no transparent index.
-    std::vector<uint8_t> own(n * n, 200), allSet(n * n, 1);
-    CRaster kept;
-    ASSERT_TRUE(decodeAs(kept, makeIco({bitmapEntry(n, n, 32, {}, {}, colour, own, allSet)}),
+    // Every mask bit set over alpha of its own (a whole 32-pixel mask row, no padding bits):
+    // inverted colours and transparent index 0, as at every depth; the alpha stays the file's.
+    std::vector<RGBQUAD> wide(32 * 2, colourAt(3, 3));
+    std::vector<uint8_t> own(32 * 2, 200), allSet(32 * 2, 1);
+    CRaster inverted32;
+    ASSERT_TRUE(decodeAs(inverted32, makeIco({bitmapEntry(32, 2, 32, {}, {}, wide, own, allSet)}),
                          RASTER_FORMAT_ICO));
-    EXPECT_TRUE(sameRgb(kept.GetPixelColor(0, n - 1), colour[0]));
-    EXPECT_FALSE(kept.IsTransparent());
-    EXPECT_EQ(kept.AlphaGet(0, 0), 200);
+    EXPECT_EQ(inverted32.GetPixelColor(0, 1).rgbRed, 255 - wide[0].rgbRed);
+    EXPECT_EQ(inverted32.GetPixelColor(0, 1).rgbBlue, 255 - wide[0].rgbBlue);
+    EXPECT_EQ(inverted32.GetTransIndex(), 0);
+    EXPECT_EQ(inverted32.AlphaGet(0, 0), 200);
 
     // Every mask bit set: transparent index 0 and inverted colours.
     std::vector<RGBQUAD> pal = {colourAt(1, 1), colourAt(2, 2)};
@@ -443,6 +458,40 @@ TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
         decodeAs(inv, makeIco({bitmapEntry(32, 2, 8, pal, idx, {}, {}, all)}), RASTER_FORMAT_ICO));
     EXPECT_EQ(inv.GetTransIndex(), 0);
     EXPECT_EQ(inv.GetPixelColor(0, 0).rgbRed, 255 - pal[1].rgbRed);
+}
+
+// The info header's colour count says how many table entries stand before the pixels, at
+// every depth: a true-colour entry may carry a table as well, which is read over, and the
+// pixels and the mask are found after it.
+TEST(Ico, ColourTableBeforeThePixelsAtEveryDepth) {
+    const int w = 5, h = 3;
+    for (int bpp : {1, 4, 8, 16, 24, 32}) {
+        const int colours = bpp == 1 ? 2 : bpp == 4 ? 9 : bpp == 8 ? 7 : 6;
+        std::vector<RGBQUAD> table, colour;
+        for (int i = 0; i < colours; ++i) table.push_back(colourAt(i, bpp));
+        std::vector<uint8_t> index, mask(w * h, 0);
+        for (int i = 0; i < w * h; ++i) {
+            index.push_back(static_cast<uint8_t>(i % colours));
+            colour.push_back(colourAt(i, 9));
+        }
+        const int masked = 7;  // top row first
+        mask[masked] = 1;
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, makeIco({bitmapEntry(w, h, bpp, table, index, colour, {}, mask)}),
+                             RASTER_FORMAT_ICO))
+            << bpp;
+        ASSERT_EQ(img.GetWidth(), static_cast<uint32_t>(w));
+        for (int i = 0; i < w * h; ++i) {
+            if (i == masked) continue;
+            RGBQUAD want = bpp <= 8 ? table[index[static_cast<size_t>(i)]] : colour[i];
+            if (bpp == 16) want = stretched555(want);
+            ASSERT_EQ(rgbText(topPixel(img, i % w, i / w)), rgbText(want)) << bpp << " " << i;
+        }
+        // The mask follows the pixels: its one pixel is the transparent one.
+        ASSERT_TRUE(img.IsTransparent()) << bpp;
+        EXPECT_EQ(rgbText(topPixel(img, masked % w, masked / w)), rgbText(img.GetTransColor()))
+            << bpp;
+    }
 }
 
 // A mask wider than one 32-bit word: every bit lands on its own pixel, in both rows.
@@ -503,6 +552,27 @@ TEST(Ico, PngEntriesByTheirSignature) {
     EXPECT_FALSE(b.IsValid());
 }
 
+// Size bytes of 0 stand for 256 or more: a bitmap entry's size is then its info header's
+// (whose height counts the mask rows too).
+TEST(Ico, BitmapEntryOfOpenSizeTakesItsInfoHeadersSize) {
+    std::vector<RGBQUAD> colour;
+    for (int i = 0; i < 3 * 2; ++i) colour.push_back(colourAt(i, 6));
+    IcoImage e = bitmapEntry(3, 2, 24, {}, {}, colour, {}, std::vector<uint8_t>(6, 0));
+    e.w = e.h = 0;
+    const Bytes ico = makeIco({e});
+    CRaster q;
+    q.SetEscape(-1);
+    ASSERT_TRUE(decodeAs(q, ico, RASTER_FORMAT_ICO));
+    EXPECT_EQ(q.GetWidth(), 3u);
+    EXPECT_EQ(q.GetHeight(), 2u);
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, ico, RASTER_FORMAT_ICO));
+    ASSERT_EQ(img.GetWidth(), 3u);
+    ASSERT_EQ(img.GetHeight(), 2u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(rgbText(topPixel(img, i % 3, i / 3)), rgbText(colour[i])) << i;
+}
+
 // The size query answers from the directory entry's width and height before anything of the
 // entry's data is read: an icon cut off after its directory still tells its sizes.
 TEST(Ico, SizeQueryTakesTheEntrysSizeBytesFirst) {
@@ -519,6 +589,16 @@ TEST(Ico, SizeQueryTakesTheEntrysSizeBytesFirst) {
             EXPECT_EQ(q.GetType(), static_cast<uint32_t>(RASTER_FORMAT_ICO));
             EXPECT_FALSE(q.IsValid());
         }
+    }
+    // A directory cut short after the entry asked for still answers for that entry.
+    const Bytes firstEntryOnly(whole.begin(), whole.begin() + 6 + 16);
+    for (int frame : {0, 1}) {
+        CRaster q;
+        q.SetEscape(-1);
+        q.SetFrame(frame);
+        EXPECT_EQ(decodeAs(q, firstEntryOnly, RASTER_FORMAT_ICO), frame == 0) << frame;
+        EXPECT_EQ(q.GetWidth(), frame == 0 ? 16u : 0u);
+        EXPECT_EQ(q.GetNumFrames(), 2);
     }
     // A size byte of 0 leaves the size to the data: without it there is no answer.
     Bytes open = directoryOnly;

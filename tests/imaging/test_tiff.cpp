@@ -43,9 +43,12 @@ Bytes packRow(const Page& p, uint32_t y, uint32_t x0, uint32_t w) {
             if (p.bits == 16) {
                 const uint16_t s = static_cast<uint16_t>(v);
                 std::memcpy(&row[bit / 8], &s, 2);  // host order, as libtiff expects
+            } else if (p.bits == 32) {
+                std::memcpy(&row[bit / 8], &v, 4);
             } else {
                 for (int b = p.bits - 1; b >= 0; --b, ++bit)
-                    if ((v >> b) & 1) row[bit / 8] |= static_cast<uint8_t>(0x80 >> (bit % 8));
+                    if (b < 32 && ((v >> b) & 1))
+                        row[bit / 8] |= static_cast<uint8_t>(0x80 >> (bit % 8));
                 continue;
             }
             bit += p.bits;
@@ -600,6 +603,22 @@ TEST(Tiff, PackedGreyAndGreyWithAlpha) {
     CRaster w;
     EXPECT_FALSE(decode(w, makeTiff({wide})));
     EXPECT_STREQ(w.GetLastError(), "Corrupted TIFF file!");
+}
+
+// Grey samples wider than 32 bits (64-bit floating point, mostly) are refused: the top byte of
+// their first 32-bit word is no brightness. 32 bits are still read, by their top byte.
+TEST(Tiff, SamplesWiderThan32BitsAreRefused) {
+    Page p{.width = 3, .height = 2, .bits = 64, .sample = [](uint32_t, uint32_t, uint32_t) {
+               return 0u;
+           }};
+    CRaster wide;
+    EXPECT_FALSE(decode(wide, makeTiff({p})));
+    EXPECT_STREQ(wide.GetLastError(), "Corrupted TIFF file!");
+    p.bits = 32;
+    p.sample = [](uint32_t x, uint32_t, uint32_t) { return 0x01000000u * (40 * x + 1); };
+    CRaster thirtyTwo;
+    ASSERT_TRUE(decode(thirtyTwo, makeTiff({p}))) << thirtyTwo.GetLastError();
+    EXPECT_EQ(thirtyTwo.GetPixelIndex(2, 0), 81);
 }
 
 // The largest buffer the TIFF decoder takes for itself.
