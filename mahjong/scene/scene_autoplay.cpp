@@ -55,7 +55,9 @@ uint32_t CMJGameScene2::SilentSeatDelayMs(int grace, int claim, bool withClaim) 
 void CMJGameScene2::OnCountdownEnd() {
     if (!m_pHost || m_pHost->GetCmdField8()) return;
     ShowAllClaimButtons(0);
-    if (!Clock().started) return;
+    // The deal's end, the table's stop and an aborted game stop the clock timer: an end that
+    // comes after them has no turn left to play or to count.
+    if (!m_pHost->IsClockTimerRunning()) return;
     const int pos = QZ_GetPointTo();
     const int grace = DealWord(m_pHost, 40);
     // The seat before the own seat: it has not drawn, or it drew and did not play.
