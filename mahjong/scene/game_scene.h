@@ -312,6 +312,8 @@ public:
     virtual void SortHandButton();
     int IsSortSweepRunning();
     virtual void ToggleAutoPlay();
+    // The toolbar's 托管 button; none before the set-up.
+    CMJToolButton* AutoPlayButton();
     virtual void ChangeTable();
     virtual void RequestTableOption();
     virtual void OnCountdownTimer();  // the clock second (scene_clock.cpp)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 #include "engine/core/mouse_manager.h"
@@ -763,6 +764,100 @@ TEST_F(PlayLoop, TheBankersMarkLeavesTheScreenWhereItGoes) {
     EXPECT_NE(frame(), none);
     scene.SetBankerMark(1);
     EXPECT_EQ(frame(), atOne);
+}
+
+// Automatic play through the engine's own mouse manager: a left click anywhere on the table
+// ends it, once, whether the engine handles the press before the release comes or not; a
+// right click (on the table or on an own tile, where it starts a drag) leaves it on; the
+// toolbar's 托管 button ends it like any other click and, once it is off, switches it on.
+TEST_F(PlayLoop, AutomaticPlayEndsWithALeftClickAndNotWithARightOne) {
+    NEED_ASSETS();
+    Deal();
+    scene.ShowToolbars(1);
+    scene.PumpMessages();
+    auto ended = [&] {
+        return int(std::count(host.chat.begin(), host.chat.end(),
+                              "<c=255>[系统]<c=4953725>系统托管终止!\r\n"));
+    };
+    auto on = [&] {
+        scene.ToggleAutoPlay();
+        scene.PumpMessages();
+        ASSERT_EQ(scene.IsAutoPlayOn(), 1);
+        ASSERT_EQ(scene.GetTimeoutCount(), 3);
+    };
+    // Half a second of the hover timer: the next press is no double click.
+    auto settle = [&] {
+        for (int t = 0; t < 6; ++t) scene.OnHoverTimer(0);
+    };
+    // A left click; pumped: the engine takes the press before the release comes.
+    auto leftClick = [&](int x, int y, bool pumped) {
+        scene.OnMouseMove(0, x, y);
+        scene.PumpMessages();
+        scene.OnLButtonDown(1, x, y);
+        if (pumped) scene.PumpMessages();
+        scene.OnLButtonUp(0, x, y);
+        scene.PumpMessages();
+    };
+    const std::pair<int, int> table{372, 330};
+    auto [tx, ty] = TileCentre(5);
+    // Right clicks: on the table, then on an own tile (its drag starts and ends).
+    on();
+    for (auto [x, y] : {table, std::pair{tx, ty}}) {
+        settle();
+        scene.OnMouseMove(0, x, y);
+        scene.PumpMessages();
+        scene.OnRButtonDown(0, x, y);
+        scene.PumpMessages();
+        scene.OnRButtonUp(0, x, y);
+        scene.PumpMessages();
+        EXPECT_EQ(scene.IsAutoPlayOn(), 1) << x;
+        EXPECT_EQ(scene.GetTimeoutCount(), 3) << x;
+    }
+    EXPECT_EQ(ended(), 0);
+    // A left click ends it, whether the engine takes the press before the release or both in
+    // one pass; off, the table's clicks do nothing more.
+    for (bool pumped : {true, false}) {
+        settle();
+        leftClick(table.first, table.second, pumped);
+        EXPECT_EQ(scene.IsAutoPlayOn(), 0) << pumped;
+        EXPECT_EQ(scene.GetTimeoutCount(), 0) << pumped;
+        EXPECT_EQ(ended(), pumped ? 1 : 2);
+        settle();
+        leftClick(table.first, table.second, pumped);
+        EXPECT_EQ(scene.IsAutoPlayOn(), 0) << pumped;
+        on();
+    }
+    // A double click taken in one pass posts an end with its first release, its second press
+    // and its second release: it ends automatic play all the same.
+    settle();
+    for (int i = 0; i < 2; ++i) {
+        scene.OnLButtonDown(1, table.first, table.second);
+        scene.OnLButtonUp(0, table.first, table.second);
+    }
+    scene.PumpMessages();
+    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    // The toolbar's 托管 button: on → off → on → off, one step a click. The toolbar stands
+    // where this game's layout puts it on a large screen.
+    engine::ButtonFrame* tools = scene.Entities().systemBar;
+    ASSERT_NE(tools, nullptr);
+    engine::Entity* frame = tools->FrameEntity();
+    ASSERT_NE(frame, nullptr);
+    frame->SetPosition(frame->GetWidth() / 2 + 50, 710 - frame->GetHeight() / 2 - 4);
+    frame->ApplyTransform();
+    tools->Layout();
+    scene.PumpMessages();
+    engine::Entity* button = EntityOfControl(scene.Entities().toolButtons[3]);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->IsVisible());
+    const int endedBefore = ended();
+    for (int expected : {1, 0, 1, 0}) {
+        settle();
+        leftClick(button->GetX(), button->GetY(), true);
+        EXPECT_EQ(scene.IsAutoPlayOn(), expected);
+        EXPECT_EQ(scene.GetTimeoutCount(), 3 * expected);
+    }
+    EXPECT_EQ(ended(), endedBefore + 2);
 }
 
 TEST_F(PlayLoop, TheAutoPlayNoticeBlinksEveryTenthOfASecondWhileShown) {
