@@ -252,14 +252,24 @@ TEST_F(PlayLoop, TheTileUnderThePointerRisesAndGoesBackToRest) {
         const int rest = scene.GetOwnHandMidY2(), lifted = scene.GetOwnHandMidY();
         ASSERT_EQ(lifted, rest - 10);
         ASSERT_EQ(e->GetY(), rest);
-        // A locked tile's events are not acted on: the record's own mark is read.
+        // A locked or selected tile does not rise.
+        scene.GetMouseManager()->SetCursorById(0);
         Dispatch(210013, TileControl(index));
         EXPECT_EQ(e->GetY(), c.afterEnter ? lifted : rest) << c.locked << c.selected;
-        // The lifted look also takes the tile's sound.
+        // The lifted look also takes the tile's sound and the hand cursor.
         EXPECT_EQ(host.sounds.size(), c.afterEnter ? 1u : 0u);
+        EXPECT_EQ(scene.GetMouseManager()->CurrentCursor(), c.afterEnter ? 32649u : 0u);
+        // Leaving puts any tile but a selected one back to rest, a locked one too, with the
+        // arrow cursor and the sound.
         e->SetPosition(e->GetX(), lifted);
+        host.sounds.clear();
         Dispatch(210014, TileControl(index));
-        EXPECT_EQ(e->GetY(), c.afterLeave || (c.selected || c.locked) ? lifted : rest)
+        EXPECT_EQ(e->GetY(), c.afterLeave || c.selected ? lifted : rest) << c.locked << c.selected;
+        EXPECT_EQ(host.sounds,
+                  c.selected ? std::vector<int>{} : std::vector<int>{29100 * 100 + 0x11})
+            << c.locked << c.selected;
+        EXPECT_EQ(scene.GetMouseManager()->CurrentCursor(),
+                  c.selected ? (c.afterEnter ? 32649u : 0u) : 32512u)
             << c.locked << c.selected;
     }
 }
@@ -270,21 +280,28 @@ TEST_F(PlayLoop, ADragMovesTheTileToWhereItIsDropped) {
     const std::vector<int32_t> before = OwnCodes(1, 13);
     const uintptr_t c2 = TileControl(2);
     auto [x2, y2] = TileCentre(2);
-    scene.OnMouseMove(0, x2 - 5, y2);  // taken 5 pixels left of its centre
+    scene.OnMouseMove(0, x2 + 20, y2);  // taken 20 pixels right of its centre
     Dispatch(210019, c2);
     ASSERT_EQ(scene.IsDragging(), 1);
     EXPECT_EQ(TileEntity(2)->GetZ(), 2900);
-    // The pointer over record 5: the tile follows it at its own height.
+    // Another tile that the pointer comes onto meanwhile rises and goes back all the same.
+    Dispatch(210013, TileControl(6));
+    EXPECT_EQ(TileEntity(6)->GetY(), scene.GetOwnHandMidY());
+    Dispatch(210014, TileControl(6));
+    EXPECT_EQ(TileEntity(6)->GetY(), scene.GetOwnHandMidY2());
+    // The pointer over the right half of record 5: the tile's middle follows it at the tile's
+    // own height (the point it was taken by does not count).
     auto [x5, y5] = TileCentre(5);
-    scene.OnMouseMove(0, x5 - 5, y5 - 20);
+    scene.OnMouseMove(0, x5 + 10, y5 - 20);
     Dispatch(210020, c2);
-    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5 + 10);
     EXPECT_EQ(TileEntity(2)->GetY(), y2);
     Dispatch(210021, c2);
     EXPECT_EQ(scene.IsDragging(), 0);
-    // Records 3 to 5 move one place towards the start, the dragged tile takes record 5.
-    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[4],
-                                                    before[1], before[5]}));
+    // Dropped where the pointer is, right of record 5's middle: records 3 and 4 move one
+    // place towards the start, the dragged tile takes record 4.
+    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[1],
+                                                    before[4], before[5]}));
     EXPECT_EQ(OwnCodes(7, 13), std::vector<int32_t>(before.begin() + 6, before.end()));
     EXPECT_EQ(host.sounds.back(), 29100 * 100 + 17);
 }
@@ -320,7 +337,7 @@ TEST_F(PlayLoop, AQuickRightDragAcrossTheNeighbourStaysWithTheDraggedTile) {
     EXPECT_EQ(count(210014), 0);  // none left
     EXPECT_EQ(count(210020), 2);
     EXPECT_EQ(TileEntity(3)->GetY(), neighbourY);
-    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5 - 5);
     scene.OnRButtonUp(0, x5 - 5, y5 - 20);
     scene.PumpMessages();
     EXPECT_EQ(scene.IsDragging(), 0);
