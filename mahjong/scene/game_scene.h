@@ -674,6 +674,9 @@ public:
     int ViewOfChair(int chair, uint32_t id) const;
     // 1 for an index of the wall records in play (the game's tile count).
     int IsWallIndexInPlay(int index) const;
+    // A notification's wall position taken off the table (not present) and the wall bound
+    // again; a position outside the wall's records is logged and marks nothing.
+    void TakeWallRecord(int index, uint32_t id);
     int IsLookerOn() const;
     // Deal record words 18 and 39, read now.
     int TurnSeconds() const;
