@@ -217,6 +217,31 @@ TEST_F(Handlers, GangAndChiButtonsTakeTheirOwnCellsBackAtEveryCall) {
     EXPECT_EQ(before[2], 2 * w);
 }
 
+// Hiding the claim buttons leaves an open choice (its picks and locks cleared); with no
+// choice open the own hand's marks stay as they are; a looker-on has nothing to hide.
+TEST_F(Handlers, HidingTheClaimButtonsLeavesAnOpenChoice) {
+    NEED_ASSETS();
+    for (int mode : {2, 3, 0}) {
+        Deal();
+        for (int kind = 1; kind <= 5; ++kind) scene.ShowClaimButton(kind, 1);
+        scene.SetSelectMode(mode);
+        Hand(3)[2].bLocked = 1;
+        Hand(3)[3].bSelected = 1;
+        scene.HideClaimButtons();
+        for (int kind = 1; kind <= 5; ++kind) EXPECT_FALSE(Active(kind)) << mode << " " << kind;
+        EXPECT_EQ(scene.GetSelectMode(), 0) << mode;
+        EXPECT_EQ(Hand(3)[2].bLocked, mode ? 0 : 1) << mode;
+        EXPECT_EQ(Hand(3)[3].bSelected, mode ? 0 : 1) << mode;
+    }
+    host.lookerOn = 1;
+    scene.ShowClaimButton(5, 1);
+    scene.SetSelectMode(2);
+    scene.HideClaimButtons();
+    EXPECT_TRUE(Active(5));
+    EXPECT_EQ(scene.GetSelectMode(), 2);
+    host.lookerOn = 0;
+}
+
 TEST_F(Handlers, OfferKindsOutsideTheTableShareAnEmptyScratchRecord) {
     scene.Offer(8).tile = 18;
     scene.Offer(9).tile = 7;

@@ -528,6 +528,11 @@ TEST_F(SceneTest, ScreenshotLineOnlyWhenTheFileWasWritten) {
     scene.SaveScreenshot();
     EXPECT_EQ(host.shots.size(), 2u);
     EXPECT_EQ(host.chat.size(), 1u);
+    // Without the application there is nothing to write with.
+    scene.SetSceneHost(nullptr);
+    scene.SaveScreenshot();
+    scene.SetSceneHost(&host);
+    EXPECT_EQ(host.shots.size(), 2u);
 }
 
 TEST_F(SceneTest, AskToSeeTilesOnlyForALookerOnInADeal) {
