@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -370,6 +371,68 @@ TEST_F(PlayLoop, ADragEndsWithoutAMoveOnAnotherTileOrWhenThePointerLeavesTheHand
         // The button's release finds no drag to end.
         Dispatch(210021, TileControl(2));
         EXPECT_EQ(OwnCodes(1, 13), before) << leave;
+    }
+}
+
+// The hand rectangle holds its left and top edges and not its right and bottom ones: the
+// tile follows the pointer up to the last pixel inside and drops at the first outside.
+TEST_F(PlayLoop, TheDraggedTileFollowsThePointerToTheHandsEdges) {
+    NEED_ASSETS();
+    struct Case {
+        const char* name;
+        std::function<std::pair<int, int>(const MJRect&)> point;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"left edge",
+         [](const MJRect& h) {
+             return std::pair{h.left, h.top + 40};
+         },
+         true},
+        {"left of it",
+         [](const MJRect& h) {
+             return std::pair{h.left - 1, h.top + 40};
+         },
+         false},
+        {"last column",
+         [](const MJRect& h) {
+             return std::pair{h.right - 1, h.top + 40};
+         },
+         true},
+        {"right edge",
+         [](const MJRect& h) {
+             return std::pair{h.right, h.top + 40};
+         },
+         false},
+        {"top edge",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.top};
+         },
+         true},
+        {"last row",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.bottom - 1};
+         },
+         true},
+        {"bottom edge",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.bottom};
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        Deal();
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        auto [x2, y2] = TileCentre(2);
+        scene.OnMouseMove(0, x2, y2);
+        Dispatch(210019, TileControl(2));
+        ASSERT_EQ(scene.IsDragging(), 1) << c.name;
+        const auto [x, y] = c.point(h);
+        scene.OnMouseMove(0, x, y);
+        Dispatch(210020, TileControl(2));
+        EXPECT_EQ(scene.IsDragging(), c.inside ? 1 : 0) << c.name;
+        EXPECT_EQ(TileEntity(2)->GetX(), c.inside ? x : x2) << c.name;
     }
 }
 
