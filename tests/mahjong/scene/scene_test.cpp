@@ -679,6 +679,12 @@ TEST_F(SceneTest, TableDrawResetNamesOnlySeatsWithAView) {
     host.chair = -1;
     scene.OnTableDrawReset();
     for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->name, "") << v;
+    // Without the application there is no table-drawing object to reset.
+    draw.SetAllHighlights(1);
+    scene.SetSceneHost(nullptr);
+    scene.OnTableDrawReset();
+    scene.SetSceneHost(&host);
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->highlight, 1) << v;
 }
 
 TEST_F(SceneTest, ActionLogKeepsItsIdsWithSequenceAndOwnCount) {
