@@ -605,16 +605,25 @@ TEST_F(Handlers, AWallPositionOutsideTheWallMarksNothingElseStands) {
                               [](const MJTileInfo& r) { return !r.bPresent; }));
         // The records past the deal's 136 stand absent already.
         EXPECT_EQ(absentAfter, absentBefore + (inWall && c.wall < 136));
-        if (inWall) EXPECT_EQ(scene.Tiles().m_wall[c.wall].bPresent, 0);
+        if (inWall) {
+            EXPECT_EQ(scene.Tiles().m_wall[c.wall].bPresent, 0);
+        }
         // The rest of the notification stood: the clock went to the seat that acted.
         EXPECT_EQ(scene.GetClockPosition(), 2 * v);
-        if (c.id == 229160) EXPECT_EQ(Hand(v)[0].bPresent, 1);
-        if (c.id == 229210) EXPECT_EQ(scene.Tiles().m_flowers[v][0].nCode, 137);
-        if (c.id == 229195) EXPECT_EQ(Hand(v)[17].bPresent, 1);
-        if (!inWall)
+        if (c.id == 229160) {
+            EXPECT_EQ(Hand(v)[0].bPresent, 1);
+        }
+        if (c.id == 229210) {
+            EXPECT_EQ(scene.Tiles().m_flowers[v][0].nCode, 137);
+        }
+        if (c.id == 229195) {
+            EXPECT_EQ(Hand(v)[17].bPresent, 1);
+        }
+        if (!inWall) {
             EXPECT_NE(Log().find("wall record " + std::to_string(c.wall) +
                                  " is outside the wall; not marked"),
                       std::string::npos);
+        }
     }
 }
 
