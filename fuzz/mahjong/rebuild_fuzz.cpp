@@ -75,6 +75,7 @@ struct Host : CMJSceneHost {
     uint32_t GetClockTimerId() override { return 10000; }
     void StartClockTimer() override {}
     void StopClockTimer() override {}
+    bool IsClockTimerRunning() override { return false; }
     void StartIdleTimer() override {}
     void EnableTablePane(int) override {}
     void ShowClaimWindowButton(int, int) override {}

@@ -150,6 +150,10 @@ public:
     void StopClockTimer() override {
         if (CMJTableHooks* t = tableHooks()) t->StopClockTimer();
     }
+    bool IsClockTimerRunning() override {
+        CMJTableHooks* t = tableHooks();
+        return t && t->IsClockTimerRunning();
+    }
     void EnableTablePane(int enable) override {
         if (framework::CGameTableView* v = table()) v->setEnabled(enable != 0);
     }

@@ -47,6 +47,8 @@ public:
     virtual ~CMJTableHooks() = default;
     virtual void StartClockTimer() {}
     virtual void StopClockTimer() {}
+    // Whether the clock timer runs now.
+    virtual bool IsClockTimerRunning() const = 0;
     virtual void RestartClockTimer() {}
     virtual void OnTableStop() {}
     virtual void OnRoundEnded() {}

@@ -117,6 +117,7 @@ public:
 
     QAbstractButton* button(int id) const;
     uint32_t clockTimer() const { return clockTimer_; }
+    bool IsClockTimerRunning() const override { return clockTimer_ != 0; }
     const QImage& backBuffer() const { return buffer_; }
     platform::ui::ColorRef tableColor() const { return tableColor_; }
     const platform::ui::FontSpec& buttonFont() const { return buttonFont_; }

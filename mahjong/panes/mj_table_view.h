@@ -148,6 +148,7 @@ public:
     void OnTableStop() override;
     void OnRoundEnded() override;
     uint32_t clockTimer() const { return clockTimer_; }
+    bool IsClockTimerRunning() const override { return clockTimer_ != 0; }
 
     // ---- the framework's seat hooks
     void OnPlayerSat(const framework::PlayerRecord& r) override;

@@ -287,7 +287,7 @@ public:
     virtual uint32_t TileClickCode() const;
     // Engine notifications whose work belongs to the clock, the toolbar's slide, the own
     // discard and the sort sweep.
-    // 210042: one step of the clock hand; the data is the movement path of the running move.
+    // 210042: one step of the clock hand; the data names the path of the move it belongs to.
     virtual void QZ_Moveing(const engine::MessageData& path);
     virtual void OnToolbarSlideInEnd() {}           // 210043
     virtual void OnToolbarPointer(int /*over*/) {}  // 210052 over the toolbar, 210053 gone
@@ -312,6 +312,8 @@ public:
     virtual void SortHandButton();
     int IsSortSweepRunning();
     virtual void ToggleAutoPlay();
+    // The toolbar's 托管 button; none before the set-up.
+    CMJToolButton* AutoPlayButton();
     virtual void ChangeTable();
     virtual void RequestTableOption();
     virtual void OnCountdownTimer();  // the clock second (scene_clock.cpp)
@@ -672,6 +674,9 @@ public:
     int ViewOfChair(int chair, uint32_t id) const;
     // 1 for an index of the wall records in play (the game's tile count).
     int IsWallIndexInPlay(int index) const;
+    // A notification's wall position taken off the table (not present) and the wall bound
+    // again; a position outside the wall's records is logged and marks nothing.
+    void TakeWallRecord(int index, uint32_t id);
     int IsLookerOn() const;
     // Deal record words 18 and 39, read now.
     int TurnSeconds() const;
@@ -693,6 +698,13 @@ public:
         int32_t claimWindow = 0;
     };
     const ClockWords& Clock() const { return m_clock; }
+    // The positions one move of the hand steps through (-1 where empty), named by a serial.
+    struct ClockPath {
+        uint32_t serial = 0;
+        int32_t entries[10] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    };
+    // The moves whose steps are still to come (for tests).
+    size_t PendingHandMoves() const { return m_clockPaths.size(); }
     int IsCountdownSoundOn() const { return m_clock.sounds; }
     void SetCountdownSound(int on) { m_clock.sounds = on; }
     int IsClaimWindowOpen() const { return m_clock.claimWindow; }
@@ -721,8 +733,8 @@ public:
     }
     virtual void GetClockRect(MJRect& out) const;
     virtual void ClockReset();
-    // Moves the hand from start to end one step every 100 ms (engine message 210042); a
-    // running move is cancelled first.
+    // Moves the hand from start to end one step every 100 ms (engine message 210042); a move
+    // that starts while another still steps follows it.
     virtual void QZ_MoveClockHand(int start, int end);
     virtual int QZ_GetPointTo();
     virtual void SetClockHand(int position);
@@ -949,9 +961,10 @@ protected:
     int m_bDealing = 0;
     int m_bCountdownEndHeld = 0;
     uint32_t m_turnTimers[2] = {};
-    // The path of the running hand move (owned by its Apply); null when none runs.
-    const void* m_pLivePath = nullptr;
-    uint32_t m_nHandApply = 0;
+    // The paths of the hand's moves whose steps are still to come, oldest first; each move's
+    // Apply names its path by the serial in its step messages.
+    std::vector<ClockPath> m_clockPaths;
+    uint32_t m_nPathSerial = 0;
 
     // ---- state of the claim actions and automatic play
     // A claim the server held back (210050) waits for the countdown's end.

@@ -13,6 +13,7 @@
 #include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/scene_effects.h"
+#include "mahjong/scene/tool_button.h"
 
 namespace hqlv::mahjong {
 
@@ -28,6 +29,8 @@ int DealWord(CMJSceneHost* host, size_t word) {
 }
 
 constexpr int kNoticeColour = 4953725;
+// The mouse manager's left-button events that end automatic play.
+constexpr uint32_t kMouseClick = 8, kMouseDoubleClick = 9;
 
 // A request on behalf of the seat before the own seat: that seat's user id and chair in the
 // head, then the kind word, the table, the own chair and the own user id.
@@ -55,7 +58,9 @@ uint32_t CMJGameScene2::SilentSeatDelayMs(int grace, int claim, bool withClaim) 
 void CMJGameScene2::OnCountdownEnd() {
     if (!m_pHost || m_pHost->GetCmdField8()) return;
     ShowAllClaimButtons(0);
-    if (!Clock().started) return;
+    // The deal's end, the table's stop and an aborted game stop the clock timer: an end that
+    // comes after them has no turn left to play or to count.
+    if (!m_pHost->IsClockTimerRunning()) return;
     const int pos = QZ_GetPointTo();
     const int grace = DealWord(m_pHost, 40);
     // The seat before the own seat: it has not drawn, or it drew and did not play.
@@ -221,9 +226,14 @@ void CMJGameScene2::ToggleAutoPlay() {
                       kNoticeColour);
         m_pHost->AppendChatLine(line);
         m_nTimeouts = 3;
-        // Any click on the table ends automatic play.
-        SetMouseEvent(8, 210034, 0);
-        SetMouseEvent(6, 210035, 0);
+        // A left click anywhere on the table ends automatic play, as the notice says; the
+        // right button (which drags the own tiles) leaves it on. Each click fires one of the
+        // two: the click on the release, the double click on a second press in its place.
+        // The toolbar button's own event would switch it on again right after the same
+        // click: until then the click is only the table's.
+        SetMouseEvent(kMouseClick, 210034, 0);
+        SetMouseEvent(kMouseDoubleClick, 210035, 0);
+        if (CMJToolButton* b = AutoPlayButton()) b->SetClickCode(0);
         return;
     }
     m_bAutoPlayMark = 0;
@@ -236,8 +246,15 @@ void CMJGameScene2::ToggleAutoPlay() {
     std::snprintf(line, sizeof line, "<c=%d>[系统]<c=%d>系统托管终止!\r\n", 255, kNoticeColour);
     m_pHost->AppendChatLine(line);
     m_nTimeouts = 0;
-    SetMouseEvent(8, 0, 0);
-    SetMouseEvent(6, 0, 0);
+    SetMouseEvent(kMouseClick, 0, 0);
+    SetMouseEvent(kMouseDoubleClick, 0, 0);
+    if (CMJToolButton* b = AutoPlayButton()) b->SetClickCode(210033);
+}
+
+CMJToolButton* CMJGameScene2::AutoPlayButton() {
+    engine::GameKernel* k = Kernel();
+    engine::ControlData* c = k ? k->FindControl(m_made.toolButtons[3]) : nullptr;
+    return c ? dynamic_cast<CMJToolButton*>(c->owner) : nullptr;
 }
 
 }  // namespace hqlv::mahjong

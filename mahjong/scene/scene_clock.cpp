@@ -19,18 +19,9 @@ namespace hqlv::mahjong {
 namespace {
 
 constexpr uint32_t kMagentaKey = 0xFF00FF;
-constexpr int kPathLength = 10;
+constexpr int kPathLength = 10;  // the entries of a ClockPath
 constexpr int kHandFrame = 56;
 constexpr int kDigitWidth = 8, kDigitHeight = 17;
-
-// The steps of one move; the Apply owns it and frees it when the Apply ends.
-struct ClockPath {
-    int32_t entries[kPathLength];
-};
-
-void FreeClockPath(void* block) {
-    delete static_cast<ClockPath*>(block);
-}
 
 // The positions between start and end; → the number of steps (0: no animation).
 int MakePath(int start, int end, int32_t (&path)[kPathLength]) {
@@ -114,49 +105,49 @@ void CMJGameScene2::QZ_MoveClockHand(int start, int end) {
     if (start == 2 * kOwnView || end == 2 * kOwnView) RebindTileControls();
     if (start == end) return;
     if (end % 2 != 0) engine::WriteLogText("QZ_MoveClockHand()ERROR,nEnd%2==1");
-    engine::GameKernel* k = Kernel();
-    // A move still running would end later than this one and leave the hand at its own
-    // target: it is cancelled (its path goes when its Apply is let go).
-    if (k && m_made.clockHand) {
-        engine::Apply cancel;
-        cancel.flags = engine::CMD_CANCEL;
-        cancel.successor = m_made.clockHand;
-        cancel.level = 7;
-        cancel.paused = 2;  // no completion message; the path stays until the Apply ends
-        k->PostCommand(std::move(cancel));
-    }
-    m_pLivePath = nullptr;
-    auto path = std::make_unique<ClockPath>();
-    const int steps = MakePath(start, end, path->entries);
+    ClockPath path;
+    const int steps = MakePath(start, end, path.entries);
     m_bHandMoved = 1;
+    engine::GameKernel* k = Kernel();
     // Another distance has no path: the drawn position stays.
     if (!k || !m_made.clockHand || steps == 0) return;
-    const void* block = path.get();
-    engine::Apply a = engine::MakeApplyTimer(
-        100, 210042, engine::MessageData::Owned(path.release(), &FreeClockPath), 0);
+    // A move that starts while another still steps queues behind it in the clock's Event:
+    // the hand shows every step of the first move, then every step of this one.
+    if (++m_nPathSerial == 0) ++m_nPathSerial;  // 0 is no path
+    path.serial = m_nPathSerial;
+    engine::Apply a =
+        engine::MakeApplyTimer(100, 210042, engine::MessageData::Number(path.serial), 0);
     a.p[1] = uint32_t(steps);
     a.callback = &engine::ApplyDeliverMessage;
     a.eventId = m_made.clockEvent;
     a.level = 2;
-    m_nHandApply = k->PostCallbackApply(m_made.clockHand, std::move(a));
-    if (m_nHandApply) m_pLivePath = block;
+    if (k->PostCallbackApply(m_made.clockHand, std::move(a))) m_clockPaths.push_back(path);
 }
 
 void CMJGameScene2::QZ_Moveing(const engine::MessageData& data) {
-    if (data.empty()) {
+    // The step names its move's path by the serial the move gave it; a step of no move the
+    // scene made has no path to read.
+    auto it = std::find_if(m_clockPaths.begin(), m_clockPaths.end(), [&](const ClockPath& p) {
+        return !data.empty() && p.serial == data.word();
+    });
+    if (it == m_clockPaths.end()) {
         engine::WriteLogText("一个错误的数据QZ_Moveing");
         return;
     }
-    // Only the running move's path is read: a step of a cancelled move changes nothing.
-    if (data.block() != m_pLivePath) return;
-    auto* path = static_cast<ClockPath*>(data.block());
-    for (int32_t& entry : path->entries) {
+    // The moves step one after another: the paths before this one belong to moves that
+    // ended without taking all their steps (their Applies were cancelled).
+    it = m_clockPaths.erase(m_clockPaths.begin(), it);
+    for (int32_t& entry : it->entries) {
         if (entry < 0 || entry > 8) continue;
         m_clock.drawn = entry == 8 ? 0 : entry;
         entry = -1;
         DrawClock();
-        return;
+        break;
     }
+    // The path goes with its last step.
+    if (std::none_of(std::begin(it->entries), std::end(it->entries),
+                     [](int32_t e) { return e >= 0 && e <= 8; }))
+        m_clockPaths.erase(it);
 }
 
 void CMJGameScene2::DrawClock() {

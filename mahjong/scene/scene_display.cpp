@@ -145,7 +145,8 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
 void CMJGameScene2::ShowWaitTableNotice() {
     if (m_pHost && m_pHost->IsPlaying()) return;
     static const char kText[] = "请耐心等候系统分桌。。。";
-    // A notice that still stands is not doubled by a second wait (211300 after 201302).
+    // A notice that still stands is not doubled by a second wait (211300 after 201302): a
+    // second plane over the first would draw the text's soft edges twice, bolder.
     if (const engine::Entity* standing = EntityOf(m_nWaitNotice); standing && standing->IsVisible())
         return;
     engine::WriteLog("系统分桌提示:%s", kText);

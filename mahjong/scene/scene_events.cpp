@@ -50,31 +50,40 @@ int CMJGameScene2::OnTileEvent(uint32_t code, engine::MessageData& data, uint32_
             SetCursorById(code == 210011 ? kHandCursor : kArrowCursor);
             if (code == 210011) m_geometry.PlaySoundRes(29100, 0x11);
             return 1;
-        case 210021:
-            // A release always reaches the drop, which ends a drag that a lock or a waiting
-            // request overtook.
-            if (!looker) OnTileDrop(r, b);
-            return 1;
         default:
             break;
     }
-    // A looker-on's tile only changes its look; a locked tile takes no action.
-    if (looker || !r || r->bLocked) return 1;
+    // A looker-on's tiles only light up: the rest is the player's.
+    if (looker) return 1;
     switch (code) {
         case 210013:
+            // The pointer comes onto an own tile: a choosable one rises.
             if (b->selected != 1 && b->locked == 0) {
                 LiftOwnTile(e, GetOwnHandMidY());
                 SetCursorById(kHandCursor);
                 m_geometry.PlaySoundRes(29100, 0x11);
             }
-            break;
+            return 1;
         case 210014:
+            // The pointer leaves it: back to its resting height (where a locked tile, which
+            // never rose, already stands), the arrow cursor and the tick of leaving.
             if (b->selected != 1) {
                 LiftOwnTile(e, GetOwnHandMidY2());
                 SetCursorById(kArrowCursor);
                 m_geometry.PlaySoundRes(29100, 0x11);
             }
+            return 1;
+        case 210021:
+            // A release always reaches the drop, which ends a drag that a lock or a waiting
+            // request overtook.
+            OnTileDrop(r, b);
+            return 1;
+        default:
             break;
+    }
+    // A locked tile takes no click and no drag.
+    if (!r || r->bLocked) return 1;
+    switch (code) {
         case 210016:
             OnTileClickGang(r, b);
             break;

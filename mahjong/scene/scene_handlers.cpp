@@ -1,9 +1,9 @@
 // The table's answers to the server's mahjong notifications: each handler reads its body,
 // turns chairs into views, changes the tile records, rebinds what changed, plays the sounds,
 // moves the clock and, for the own seat, offers the claims the server allows. Bodies come
-// from the network: a body shorter than the words a handler reads, a chair without a seat
-// on this table or a wall position outside the wall in play leaves the table as it is and
-// writes one log line.
+// from the network: a body shorter than the words a handler reads or a chair without a seat
+// on this table leaves the table as it is and writes one log line; a wall position outside
+// the wall only leaves the wall unmarked.
 #include <algorithm>
 #include <array>
 #include <climits>
@@ -80,6 +80,19 @@ int CMJGameScene2::ViewOfChair(int chair, uint32_t id) const {
 
 int CMJGameScene2::IsWallIndexInPlay(int index) const {
     return index >= 0 && index < std::min(GetTotalTiles(), kWallRecords) ? 1 : 0;
+}
+
+void CMJGameScene2::TakeWallRecord(int index, uint32_t id) {
+    // The position comes from the server: one outside the wall's records marks nothing, and
+    // the rest of the notification still stands.
+    if (index < 0 || index >= kWallRecords) {
+        engine::WriteLog("notification %u: wall record %d is outside the wall; not marked", id,
+                         index);
+        return;
+    }
+    m_tableLog.wall.push_back(index);
+    m_tiles.m_wall[index].bPresent = 0;
+    BindWallTiles();
 }
 
 int CMJGameScene2::IsLookerOn() const {
@@ -273,14 +286,8 @@ void CMJGameScene2::OnGameReset() {
 void CMJGameScene2::OnNotify229160(MJData body) {
     if (!Holds(body, 3, 229160)) return;
     const int v = ViewOfChair(Word(body, 0), 229160);
-    const int wall = Word(body, 2);
     if (v < 0) return;
-    if (!IsWallIndexInPlay(wall)) {
-        engine::WriteLog("notification 229160: wall record %d is outside the wall; ignored", wall);
-        return;
-    }
     StopTurnTimers();
-    m_tableLog.wall.push_back(wall);
     const int p = NextView(v);
     MJTileInfo* slot = GetTileRecord(kAreaHand, v, 0);
     if (!IsLookerOn() && Word(body, 0) == ViewToChair(kOwnView) && slot->bPresent) return;
@@ -302,8 +309,7 @@ void CMJGameScene2::OnNotify229160(MJData body) {
     SetCountdownSound(1);
     SetCountdown(TurnSeconds());
     QZ_MoveClockHand(QZ_GetPointTo(), 2 * v);
-    m_tiles.m_wall[wall].bPresent = 0;
-    BindWallTiles();
+    TakeWallRecord(Word(body, 2), 229160);
     HideClaimButtons();
 }
 
@@ -466,13 +472,8 @@ void CMJGameScene2::OnNotify229195(uint32_t id, MJData body) {
     if (!Holds(body, 12, id)) return;
     const int v = ViewOfChair(Word(body, 3), id);
     if (v < 0) return;
-    const int wall = Word(body, 11);
     const int giver = id == 229195 ? ViewOfChair(Word(body, 4), id) : 0;
     if (giver < 0) return;
-    if (!IsWallIndexInPlay(wall)) {
-        engine::WriteLog("notification %u: wall record %d is outside the wall; ignored", id, wall);
-        return;
-    }
     if (id == 229195 || id == 229197 || id == 229199) LogMeld(id, body);
     if (id == 229195) {
         AddExposedGangMeld(v, body);
@@ -492,9 +493,7 @@ void CMJGameScene2::OnNotify229195(uint32_t id, MJData body) {
         AddCountdownSeconds(3);
     }
     QZ_MoveClockHand(QZ_GetPointTo(), 2 * v);
-    m_tableLog.wall.push_back(wall);
-    m_tiles.m_wall[wall].bPresent = 0;
-    BindWallTiles();
+    TakeWallRecord(Word(body, 11), id);
     HideClaimButtons();
     if (id == 229195 || id == 229197 || id == 229199) TakeTableShot("meld");
 }
@@ -503,11 +502,7 @@ void CMJGameScene2::OnNotify229210(MJData body) {
     if (!Holds(body, 7, 229210)) return;
     const int v = ViewOfChair(Word(body, 3), 229210);
     if (v < 0) return;
-    const int flower = Word(body, 4), drawn = Word(body, 5), wall = Word(body, 6);
-    if (drawn != -1 && !IsWallIndexInPlay(wall)) {
-        engine::WriteLog("notification 229210: wall record %d is outside the wall; ignored", wall);
-        return;
-    }
+    const int flower = Word(body, 4), drawn = Word(body, 5);
     StopTurnTimers();
     PlayActionSound(v, GetActionSoundName(13));
     if (IsHandKnown(v)) {
@@ -532,21 +527,22 @@ void CMJGameScene2::OnNotify229210(MJData body) {
         QZ_MoveClockHand(2 * v, 2 * PrevView(v));
         return;
     }
-    m_tableLog.wall.push_back(wall);
-    m_tiles.m_wall[wall].bPresent = 0;
-    BindWallTiles();
+    TakeWallRecord(Word(body, 6), 229210);
     HideClaimButtons();
 }
 
 void CMJGameScene2::OnNotify221200(MJData body) {
     if (!Holds(body, 3, 221200)) return;
     if (Word(body, 1) != ViewToChair(kOwnView)) return;
-    const int n = Word(body, 2);
-    // The hand holds at most 14 tiles; the ids must all lie inside the body.
-    if (n < 0 || n > GetMaxHandTiles() || body.size() / 4 < size_t(3 + n)) {
-        engine::WriteLog("notification 221200: %d tiles in %zu bytes; ignored", n, body.size());
+    const int count = Word(body, 2);
+    // The list holds 32 ids: a longer count is cut there (the hand itself keeps what fits and
+    // logs the rest). The ids copied must all lie inside the body.
+    const int n = std::min(count, int(kListLength));
+    if (n < 0 || body.size() / 4 < size_t(3 + n)) {
+        engine::WriteLog("notification 221200: %d tiles in %zu bytes; ignored", count, body.size());
         return;
     }
+    if (count > n) engine::WriteLog("notification 221200: %d tiles, the first %d taken", count, n);
     int32_t list[kListLength];
     std::fill(std::begin(list), std::end(list), -1);
     for (int i = 0; i < n; ++i) list[i] = Word(body, 3 + size_t(i));

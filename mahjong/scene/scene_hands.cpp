@@ -492,7 +492,9 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
 }
 
 void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
-    // While a gang or chi choice is open the picks stay on their records: no reordering.
+    // No reordering while a claim is open or held back by the server (the sort waits then
+    // too): a held-back added gang is finished from the tile picked on its record, and a drag
+    // moves the tiles' codes, not their picks.
     if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
         m_nSelectMode != 0 || record->bLocked || binding->locked || m_bDragging ||
         AnyLockedOwnTile())
@@ -516,8 +518,7 @@ void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
 }
 
 void CMJGameScene2::LiftOwnTile(engine::Entity* e, int y) {
-    // While a tile is dragged the tiles stay where the drag puts them.
-    if (!e || m_bDragging) return;
+    if (!e) return;
     e->SetPosition(e->GetX(), y);
     e->ApplyTransform();
 }
@@ -538,8 +539,9 @@ void CMJGameScene2::OnTileDragMove(MJTileInfo* record, MJBinding* binding) {
         OnTileDrop(record, binding);
         return;
     }
-    // The tile keeps the point it was taken by under the pointer, at its own height.
-    e->SetPosition(mouse->x - m_nGrabOffset + m_metrics.largeWidth / 2, e->GetY());
+    // The tile's middle follows the pointer along the hand, at its own height: where it is
+    // let go, the pointer's place decides the drop.
+    e->SetPosition(mouse->x, e->GetY());
     e->ApplyTransform();
 }
 

@@ -142,6 +142,9 @@ public:
     // (Re)starts and stops the table view's one-second clock timer.
     virtual void StartClockTimer() = 0;
     virtual void StopClockTimer() = 0;
+    // Whether the table view's clock timer runs now: the end of a deal, the table's stop
+    // (211000) and an aborted game stop it; false without a table view.
+    virtual bool IsClockTimerRunning() = 0;
     // The table view arms its idle timer (in rooms that ask an idle player to leave).
     virtual void StartIdleTimer() = 0;
     // The rebuild of a running deal makes the table pane usable for a player.

@@ -15,6 +15,13 @@ public:
     // The button's text value, kept from the set-up: the tip it shows.
     void SetTipText(std::string text) { tip_ = std::move(text); }
     const std::string& TipText() const { return tip_; }
+    // The event code its click posts (0: the click posts nothing).
+    uint32_t ClickCode() const { return SaveState().boundCode; }
+    void SetClickCode(uint32_t code) {
+        engine::AdvButtonState state = SaveState();
+        state.boundCode = code;
+        LoadState(state);
+    }
 
 private:
     std::string tip_;

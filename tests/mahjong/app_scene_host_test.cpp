@@ -13,12 +13,13 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "mahjong/app/mj_client.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
-#include "mahjong/app/mj_client.h"
 #include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/scene/game_info.h"
@@ -103,6 +104,60 @@ TEST(AppSceneHost, ReachesTheTablePaneOfEitherMode) {
             frame.hide();
         }
         app.SetFrame(nullptr);
+    }
+}
+
+// The table view's clock timer as the scene asks for it: each of the three stops (the
+// router's stop at a deal's result, the server's 211000, an aborted game) ends the engine
+// table's (the window-drawn table of scene mode 1 stops its own at a deal's result), and the
+// server's countdown end (229165) that comes after one of them, taken by the real router into
+// the application's scene, plays no turn: the drawn tile stays and no missed turn is counted.
+TEST(AppSceneHost, ACountdownEndAfterAnyClockStopPlaysNoTurn) {
+    framework::testing::SharedQtApp();
+    for (int mode : {2, 1}) {
+        struct Stop {
+            const char* name;
+            std::function<void(HostFrame&)> stop;
+            bool windowDrawn;  // a stop of the window-drawn table's view too
+        };
+        const Stop stops[] = {
+            {"the deal's result", [](HostFrame& f) { f.GetMJTableHooks()->OnTableStop(); }, true},
+            {"the table's stop (211000)", [](HostFrame& f) { f.GetTableView()->OnNotify211000(); },
+             false},
+            {"an aborted game", [](HostFrame& f) { f.GetTableView()->OnGameAborted(); }, false},
+            {"none", [](HostFrame&) {}, true},
+        };
+        for (const Stop& s : stops) {
+            // The window-drawn table's view stops its clock at a deal's result only.
+            if (mode == 1 && !s.windowDrawn) continue;
+            SCOPED_TRACE(std::to_string(mode) + ", " + s.name);
+            HostApp app;
+            ASSERT_TRUE(
+                app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|21303|0|0|0"));
+            app.SetSceneMode(mode);
+            app.scene().SetSceneMode(mode);
+            CMJSceneHost& host = app.SceneHost();
+            EXPECT_FALSE(host.IsClockTimerRunning());  // no table view yet
+            HostFrame frame(app);
+            app.SetFrame(&frame);
+            EXPECT_FALSE(host.IsClockTimerRunning());
+            // The deal's clock starts (its started word stays set whatever stops it later).
+            CGameSceneEx& scene = app.scene();
+            scene.ClockStart();
+            EXPECT_TRUE(host.IsClockTimerRunning());
+            s.stop(frame);
+            const bool running = std::string(s.name) == "none";
+            EXPECT_EQ(host.IsClockTimerRunning(), running);
+            ASSERT_EQ(scene.Clock().started, 1);
+            // The own turn with a drawn tile that the countdown's end would play.
+            MJTileInfo& drawn = scene.Tiles().m_hands[kOwnView][0];
+            drawn.nCode = 30, drawn.bHand = 1, drawn.bPresent = 1;
+            scene.SetClockHand(6);
+            const uint8_t body[4] = {};
+            ASSERT_TRUE(app.GetGameNotify()->OnNotify(229165, body, sizeof body));
+            EXPECT_EQ(scene.GetTimeoutCount(), running ? 1 : 0);
+            app.SetFrame(nullptr);
+        }
     }
 }
 

@@ -72,8 +72,16 @@ struct FakeSceneHost : CMJSceneHost {
     CMJRequests* GetRequests() override { return requests; }
     void SetViewTimer(uint32_t id, uint32_t ms) override { viewTimers.push_back({id, ms}); }
     void KillViewTimer(uint32_t id) override { viewKilled.push_back(id); }
-    void StartClockTimer() override { clockTimer.push_back("start"); }
-    void StopClockTimer() override { clockTimer.push_back("stop"); }
+    void StartClockTimer() override {
+        clockTimer.push_back("start");
+        clockRunning = true;
+    }
+    void StopClockTimer() override {
+        clockTimer.push_back("stop");
+        clockRunning = false;
+    }
+    bool IsClockTimerRunning() override { return clockRunning; }
+    bool clockRunning = false;
     void EnableTablePane(int enable) override { paneEnabled.push_back(enable); }
     void ShowClaimWindowButton(int kind, int on) override { windowButtons.push_back({kind, on}); }
     int IsRejoining() override { return rejoining; }

@@ -91,6 +91,7 @@ struct RecordingTable : CMJTableHooks, framework::CTableViewHooks {
     void RestartClockTimer() override { log.push_back("table.RestartClockTimer"); }
     void OnTableStop() override { log.push_back("table.OnTableStop"); }
     void OnRoundEnded() override { log.push_back("table.OnRoundEnded"); }
+    bool IsClockTimerRunning() const override { return false; }
     void OnNotify211000() override { log.push_back("table.OnNotify211000"); }
     void OnNotify211700(framework::Body) override { log.push_back("table.OnNotify211700"); }
     void OnNotify211920(framework::Body) override { log.push_back("table.OnNotify211920"); }

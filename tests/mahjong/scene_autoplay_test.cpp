@@ -3,6 +3,7 @@
 // automatic player takes the offered buttons, and the silent seat's draw or discard sent for
 // it only when nothing changed and never by a looker-on.
 #include <climits>
+#include <functional>
 
 #include "play_fixture.h"
 
@@ -379,6 +380,77 @@ TEST_F(AutoPlay, AHeldBackClaimEndsWithItsTable) {
     scene.OnCountdownEnd();
     EXPECT_EQ(GotWord(221080, 26), 30);
     EXPECT_EQ(scene.GetSelectMode(), 0);
+}
+
+// The clock timer stopped (the deal's end, the table's stop, an aborted game): a countdown end
+// that comes later (the server's 229165) hides the buttons and does nothing else: no own tile
+// played, no missed turn counted, no draw, no held-back claim sent again, no silent-seat
+// timer. The clock's started word, which the stops leave set, does not decide it.
+TEST_F(AutoPlay, ACountdownEndAfterTheClockTimerStoppedPlaysNothing) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    ASSERT_EQ(scene.Clock().started, 1);
+    Reply(221080, 10);
+    Reply(229000, 10, Words(8, {{1, 44}, {2, 9}}));
+    Reply(229025, 10);
+    struct Case {
+        const char* name;
+        std::function<void()> set;
+        int request;  // what the end sends while the timer runs
+    };
+    const std::vector<Case> cases = {
+        {"own turn, drawn tile", [&] { OwnTurn(30); }, 221080},
+        {"own turn, no drawn tile",
+         [&] {
+             OwnHand({1, 2, 3});
+             scene.SetClockHand(6);
+             scene.Tiles().m_showcase[0].nCode = 70;
+             scene.Tiles().m_showcase[0].bPresent = 1;
+         },
+         229000},
+        {"held-back peng",
+         [&] {
+             OwnHand({1, 2, 3});
+             scene.SetClockHand(2);
+             Offer(CMJGameScene2::kClaimPeng, 1, 5, {1, 2});
+             scene.SetPending(1);
+             scene.SetSelectMode(1);
+         },
+         229025},
+    };
+    for (const Case& c : cases) {
+        for (bool running : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (running ? ", timer running" : ", timer stopped"));
+            if (running)
+                scene.ClockStart();
+            else
+                play.StopClockTimer();
+            c.set();
+            scene.SetTimeoutCount(0);
+            scene.ShowClaimButton(CMJGameScene2::kClaimPass, 1);
+            const int before = Count(c.request);
+            const size_t timers = play.timers.size();
+            scene.OnNotify229165({});
+            EXPECT_EQ(scene.IsClaimButtonActive(CMJGameScene2::kClaimPass), 0);
+            EXPECT_EQ(scene.GetTimeoutCount(), running && c.request == 221080 ? 1 : 0);
+            EXPECT_EQ(play.timers.size(), timers);
+            EXPECT_EQ(CountsAfterAHu({c.request})[0] - before, running ? 1 : 0);
+            scene.SetPending(0);
+            scene.SetSelectMode(0);
+        }
+    }
+    // The seat before the own seat: its grace timer only while the clock runs.
+    OwnHand({1, 2, 3});
+    scene.SetClockHand(0);
+    play.StopClockTimer();
+    const size_t timers = play.timers.size();
+    scene.OnNotify229165({});
+    EXPECT_EQ(play.timers.size(), timers);
+    scene.ClockStart();
+    scene.SetClockHand(0);
+    scene.OnNotify229165({});
+    EXPECT_EQ(play.timers.size(), timers + 1);
 }
 
 }  // namespace

@@ -72,7 +72,10 @@ TEST_F(ClockTest, PathsStepEvery100MsAndRebindAtTheOwnSeat) {
     EXPECT_NE(Log().find("QZ_MoveClockHand()ERROR,nEnd%2==1"), std::string::npos);
 }
 
-TEST_F(ClockTest, ANewMoveCancelsTheRunningOne) {
+// A move that starts while another still steps waits for it: the hand passes every step of
+// the first move, then every step of the second, each step a frame of its own at least
+// 100 ms after the one before.
+TEST_F(ClockTest, AMoveThatStartsDuringAnotherFollowsItStepByStep) {
     NEED_ASSETS();
     struct Case {
         const char* name;
@@ -80,21 +83,66 @@ TEST_F(ClockTest, ANewMoveCancelsTheRunningOne) {
         std::vector<int> drawn;
     };
     const Case cases[] = {
-        {"a claim's four steps, then the claimer's quick discard", 2, 6, 150, 4, {1, 5, 4}},
-        {"two moves before the engine runs (a flower without replacement)", 4, 0, 0, 6, {7, 6}},
-        {"a long move after a short one", 6, 4, 110, 0, {5, 3, 2, 1, 0}},
+        {"a claim's four steps, then the claimer's quick discard",
+         2,
+         6,
+         150,
+         4,
+         {1, 0, 7, 6, 5, 4}},
+        {"two moves before the engine runs (a flower without replacement)",
+         4,
+         0,
+         0,
+         6,
+         {3, 2, 1, 0, 7, 6}},
+        {"a long move after a short one", 6, 4, 110, 0, {5, 4, 3, 2, 1, 0}},
+        {"a move after the first one's last step", 6, 4, 210, 2, {5, 4, 3, 2}},
     };
     for (const Case& c : cases) {
         Begin();
         scene.SetClockHand(c.start);
+        // The drawn position after every 10 ms frame that changed it.
+        std::vector<int> frames;
+        auto run = [&](uint32_t ms) {
+            for (uint32_t t = 0; t < ms; t += 10) {
+                Run(10);
+                if (scene.Clock().drawn != (frames.empty() ? c.start : frames.back()))
+                    frames.push_back(scene.Clock().drawn);
+            }
+        };
         scene.QZ_MoveClockHand(c.start, c.first);
-        Run(uint32_t(c.wait));
+        run(uint32_t(c.wait));
         scene.QZ_MoveClockHand(c.first, c.second);
-        Run(1000);
+        EXPECT_EQ(scene.GetClockPosition(), c.second) << c.name;  // the target at once
+        run(1500);
         EXPECT_EQ(Drawn(), c.drawn) << c.name;
+        EXPECT_EQ(frames, c.drawn) << c.name;  // no step shares a frame with another
+        for (size_t i = 1; i < scene.steps.size(); ++i)
+            EXPECT_GE(scene.steps[i].at - scene.steps[i - 1].at, 100u) << c.name << " " << i;
         EXPECT_EQ(scene.Clock().drawn, c.second) << c.name;
         EXPECT_EQ(scene.GetKernel().GetActiveApplyCount(), 0u) << c.name;
+        EXPECT_EQ(scene.PendingHandMoves(), 0u) << c.name;  // every path went with its last step
+        EXPECT_EQ(Log().find("一个错误的数据QZ_Moveing"), std::string::npos) << c.name;
     }
+}
+
+// A move whose Apply was cancelled before its last step leaves its path behind; the next
+// move's first step lets it go.
+TEST_F(ClockTest, ACancelledMovesPathGoesWithTheNextMovesFirstStep) {
+    NEED_ASSETS();
+    Begin();
+    scene.SetClockHand(2);
+    scene.QZ_MoveClockHand(2, 6);
+    Run(150);
+    ASSERT_EQ(Drawn(), std::vector<int>{1});
+    scene.GetKernel().CancelAppliesOfEntity(scene.Entities().clockHand, ~0u, 2);
+    Run(20);
+    EXPECT_EQ(scene.PendingHandMoves(), 1u);
+    scene.QZ_MoveClockHand(6, 4);
+    EXPECT_EQ(scene.PendingHandMoves(), 2u);
+    Run(500);
+    EXPECT_EQ(Drawn(), (std::vector<int>{1, 5, 4}));
+    EXPECT_EQ(scene.PendingHandMoves(), 0u);
 }
 
 TEST_F(ClockTest, StepsOfNoRunningMoveAreRefused) {

@@ -217,6 +217,31 @@ TEST_F(Handlers, GangAndChiButtonsTakeTheirOwnCellsBackAtEveryCall) {
     EXPECT_EQ(before[2], 2 * w);
 }
 
+// Hiding the claim buttons leaves an open choice (its picks and locks cleared); with no
+// choice open the own hand's marks stay as they are; a looker-on has nothing to hide.
+TEST_F(Handlers, HidingTheClaimButtonsLeavesAnOpenChoice) {
+    NEED_ASSETS();
+    for (int mode : {2, 3, 0}) {
+        Deal();
+        for (int kind = 1; kind <= 5; ++kind) scene.ShowClaimButton(kind, 1);
+        scene.SetSelectMode(mode);
+        Hand(3)[2].bLocked = 1;
+        Hand(3)[3].bSelected = 1;
+        scene.HideClaimButtons();
+        for (int kind = 1; kind <= 5; ++kind) EXPECT_FALSE(Active(kind)) << mode << " " << kind;
+        EXPECT_EQ(scene.GetSelectMode(), 0) << mode;
+        EXPECT_EQ(Hand(3)[2].bLocked, mode ? 0 : 1) << mode;
+        EXPECT_EQ(Hand(3)[3].bSelected, mode ? 0 : 1) << mode;
+    }
+    host.lookerOn = 1;
+    scene.ShowClaimButton(5, 1);
+    scene.SetSelectMode(2);
+    scene.HideClaimButtons();
+    EXPECT_TRUE(Active(5));
+    EXPECT_EQ(scene.GetSelectMode(), 2);
+    host.lookerOn = 0;
+}
+
 TEST_F(Handlers, OfferKindsOutsideTheTableShareAnEmptyScratchRecord) {
     scene.Offer(8).tile = 18;
     scene.Offer(9).tile = 7;
@@ -543,6 +568,87 @@ TEST_F(Handlers, WatchedHandTilesReplaceTheOwnHand) {
     EXPECT_TRUE(Snapshot(scene) == before);
 }
 
+// A wall position outside the wall's 168 records marks no wall record; the draw, the meld or
+// the flower it came with still stands. A record past the deal's 136 is one of the wall's,
+// marked like any other.
+TEST_F(Handlers, AWallPositionOutsideTheWallMarksNothingElseStands) {
+    NEED_ASSETS();
+    struct Case {
+        const char* name;
+        uint32_t id;
+        std::vector<uint8_t> body;
+        int wall;
+    };
+    const Case cases[] = {
+        {"draw", 229160, Body(10, {{0, 1}, {1, 5}, {2, -1}}), -1},
+        {"draw", 229160, Body(10, {{0, 1}, {1, 5}, {2, 168}}), 168},
+        {"draw", 229160, Body(10, {{0, 1}, {1, 5}, {2, 136}}), 136},
+        {"exposed kong", 229195, Body(16, {{3, 1}, {4, 3}, {11, 200}}), 200},
+        {"concealed kong", 229197, Body(16, {{3, 1}, {11, -1}}), -1},
+        {"added kong", 229199, Body(16, {{3, 1}, {11, 167}}), 167},
+        {"flower", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, 1000}}), 1000},
+        {"flower", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, -5}}), -5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.wall));
+        Deal();
+        const int v = scene.ChairToView(1);
+        const int ownPosition = 2 * kOwnView;
+        scene.SetClockHand(ownPosition);
+        const int inWall = c.wall >= 0 && c.wall < kWallRecords;
+        const int absentBefore =
+            int(std::count_if(std::begin(scene.Tiles().m_wall), std::end(scene.Tiles().m_wall),
+                              [](const MJTileInfo& r) { return !r.bPresent; }));
+        Deliver(c.id, c.body);
+        const int absentAfter =
+            int(std::count_if(std::begin(scene.Tiles().m_wall), std::end(scene.Tiles().m_wall),
+                              [](const MJTileInfo& r) { return !r.bPresent; }));
+        // The records past the deal's 136 stand absent already.
+        EXPECT_EQ(absentAfter, absentBefore + (inWall && c.wall < 136));
+        if (inWall) {
+            EXPECT_EQ(scene.Tiles().m_wall[c.wall].bPresent, 0);
+        }
+        // The rest of the notification stood: the clock went to the seat that acted.
+        EXPECT_EQ(scene.GetClockPosition(), 2 * v);
+        if (c.id == 229160) {
+            EXPECT_EQ(Hand(v)[0].bPresent, 1);
+        }
+        if (c.id == 229210) {
+            EXPECT_EQ(scene.Tiles().m_flowers[v][0].nCode, 137);
+        }
+        if (c.id == 229195) {
+            EXPECT_EQ(Hand(v)[17].bPresent, 1);
+        }
+        if (!inWall) {
+            EXPECT_NE(Log().find("wall record " + std::to_string(c.wall) +
+                                 " is outside the wall; not marked"),
+                      std::string::npos);
+        }
+    }
+}
+
+// A list longer than the hand: the hand takes the first 14 it can hold (the rest logged); a
+// count past the list's 32 ids takes the first 32 of them.
+TEST_F(Handlers, AWatchedListLongerThanTheHandFillsTheHand) {
+    NEED_ASSETS();
+    for (int count : {15, 32, 33, 1000}) {
+        Deal();
+        std::vector<uint8_t> body = Body(35, {{1, 2}, {2, count}});
+        for (int i = 0; i < 32; ++i) {
+            const int32_t id = 8 + i;
+            std::memcpy(body.data() + (3 + i) * 4, &id, 4);
+        }
+        scene.OnNotify221200(body);
+        for (int i = 1; i <= 13; ++i) EXPECT_EQ(Hand(3)[i].nCode, 7 + i) << count << " " << i;
+        EXPECT_EQ(Hand(3)[14].bPresent, 0) << count;
+        EXPECT_EQ(host.sounds.back(), 29102 * 100) << count;
+        EXPECT_NE(Log().find("丢弃" + std::to_string(std::min(count, 32) - 13) + "张"),
+                  std::string::npos)
+            << count;
+    }
+    EXPECT_NE(Log().find("221200: 1000 tiles, the first 32 taken"), std::string::npos);
+}
+
 TEST_F(Handlers, SeeHandRefusalHidesTheWatchedFaces) {
     NEED_ASSETS();
     struct Case {
@@ -853,17 +959,9 @@ TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
         {"peng announced chair -1", 229170, Body(16, {{3, -1}})},
         {"chi announced chair 8", 229175, Body(16, {{3, 8}})},
         {"kong announced chair -1", 229180, Body(16, {{0, -1}, {3, 2}, {6, 8}})},
-        // Wall records outside the 136 in play.
-        {"draw wall -1", 229160, Body(10, {{0, 1}, {2, -1}})},
-        {"draw wall 136", 229160, Body(10, {{0, 1}, {2, 136}})},
-        {"exposed kong wall 136", 229195, Body(16, {{3, 1}, {4, 3}, {11, 136}})},
-        {"concealed kong wall -1", 229197, Body(16, {{3, 1}, {11, -1}})},
-        {"added kong wall 167", 229199, Body(16, {{3, 1}, {11, 167}})},
-        {"flower wall 136", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, 136}})},
-        {"flower wall -5", 229210, Body(11, {{3, 1}, {4, 137}, {5, 3}, {6, -5}})},
         // The watched hand's count.
         {"watched -1", 221200, Body(40, {{1, 2}, {2, -1}})},
-        {"watched 15", 221200, Body(40, {{1, 2}, {2, 15}})},
+        {"watched 33 past the body", 221200, Body(34, {{1, 2}, {2, 33}})},
         {"watched past the body", 221200, Body(10, {{1, 2}, {2, 8}})},
         {"watched one id short", 221200, Body(4, {{1, 2}, {2, 2}, {3, 40}})},
         // Bodies shorter than the words read.
@@ -895,8 +993,7 @@ TEST_F(Handlers, MalformedRecordsLeaveTheTableAsItIs) {
         host.lookerOn = 0;
     }
     EXPECT_NE(Log().find("chair 7 has no seat"), std::string::npos);
-    EXPECT_NE(Log().find("wall record 136 is outside the wall"), std::string::npos);
-    EXPECT_NE(Log().find("221200: 15 tiles"), std::string::npos);
+    EXPECT_NE(Log().find("221200: 33 tiles in 136 bytes"), std::string::npos);
 }
 
 TEST_F(Handlers, ChairWithoutASeatInTheResultIsSkipped) {

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "engine/core/button_frame.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
 #include "engine/core/mouse_manager.h"
@@ -251,14 +253,24 @@ TEST_F(PlayLoop, TheTileUnderThePointerRisesAndGoesBackToRest) {
         const int rest = scene.GetOwnHandMidY2(), lifted = scene.GetOwnHandMidY();
         ASSERT_EQ(lifted, rest - 10);
         ASSERT_EQ(e->GetY(), rest);
-        // A locked tile's events are not acted on: the record's own mark is read.
+        // A locked or selected tile does not rise.
+        scene.GetMouseManager()->SetCursorById(0);
         Dispatch(210013, TileControl(index));
         EXPECT_EQ(e->GetY(), c.afterEnter ? lifted : rest) << c.locked << c.selected;
-        // The lifted look also takes the tile's sound.
+        // The lifted look also takes the tile's sound and the hand cursor.
         EXPECT_EQ(host.sounds.size(), c.afterEnter ? 1u : 0u);
+        EXPECT_EQ(scene.GetMouseManager()->CurrentCursor(), c.afterEnter ? 32649u : 0u);
+        // Leaving puts any tile but a selected one back to rest, a locked one too, with the
+        // arrow cursor and the sound.
         e->SetPosition(e->GetX(), lifted);
+        host.sounds.clear();
         Dispatch(210014, TileControl(index));
-        EXPECT_EQ(e->GetY(), c.afterLeave || (c.selected || c.locked) ? lifted : rest)
+        EXPECT_EQ(e->GetY(), c.afterLeave || c.selected ? lifted : rest) << c.locked << c.selected;
+        EXPECT_EQ(host.sounds,
+                  c.selected ? std::vector<int>{} : std::vector<int>{29100 * 100 + 0x11})
+            << c.locked << c.selected;
+        EXPECT_EQ(scene.GetMouseManager()->CurrentCursor(),
+                  c.selected ? (c.afterEnter ? 32649u : 0u) : 32512u)
             << c.locked << c.selected;
     }
 }
@@ -269,21 +281,28 @@ TEST_F(PlayLoop, ADragMovesTheTileToWhereItIsDropped) {
     const std::vector<int32_t> before = OwnCodes(1, 13);
     const uintptr_t c2 = TileControl(2);
     auto [x2, y2] = TileCentre(2);
-    scene.OnMouseMove(0, x2 - 5, y2);  // taken 5 pixels left of its centre
+    scene.OnMouseMove(0, x2 + 20, y2);  // taken 20 pixels right of its centre
     Dispatch(210019, c2);
     ASSERT_EQ(scene.IsDragging(), 1);
     EXPECT_EQ(TileEntity(2)->GetZ(), 2900);
-    // The pointer over record 5: the tile follows it at its own height.
+    // Another tile that the pointer comes onto meanwhile rises and goes back all the same.
+    Dispatch(210013, TileControl(6));
+    EXPECT_EQ(TileEntity(6)->GetY(), scene.GetOwnHandMidY());
+    Dispatch(210014, TileControl(6));
+    EXPECT_EQ(TileEntity(6)->GetY(), scene.GetOwnHandMidY2());
+    // The pointer over the right half of record 5: the tile's middle follows it at the tile's
+    // own height (the point it was taken by does not count).
     auto [x5, y5] = TileCentre(5);
-    scene.OnMouseMove(0, x5 - 5, y5 - 20);
+    scene.OnMouseMove(0, x5 + 10, y5 - 20);
     Dispatch(210020, c2);
-    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5 + 10);
     EXPECT_EQ(TileEntity(2)->GetY(), y2);
     Dispatch(210021, c2);
     EXPECT_EQ(scene.IsDragging(), 0);
-    // Records 3 to 5 move one place towards the start, the dragged tile takes record 5.
-    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[4],
-                                                    before[1], before[5]}));
+    // Dropped where the pointer is, right of record 5's middle: records 3 and 4 move one
+    // place towards the start, the dragged tile takes record 4.
+    EXPECT_EQ(OwnCodes(1, 6), (std::vector<int32_t>{before[0], before[2], before[3], before[1],
+                                                    before[4], before[5]}));
     EXPECT_EQ(OwnCodes(7, 13), std::vector<int32_t>(before.begin() + 6, before.end()));
     EXPECT_EQ(host.sounds.back(), 29100 * 100 + 17);
 }
@@ -319,7 +338,7 @@ TEST_F(PlayLoop, AQuickRightDragAcrossTheNeighbourStaysWithTheDraggedTile) {
     EXPECT_EQ(count(210014), 0);  // none left
     EXPECT_EQ(count(210020), 2);
     EXPECT_EQ(TileEntity(3)->GetY(), neighbourY);
-    EXPECT_EQ(TileEntity(2)->GetX(), x5);
+    EXPECT_EQ(TileEntity(2)->GetX(), x5 - 5);
     scene.OnRButtonUp(0, x5 - 5, y5 - 20);
     scene.PumpMessages();
     EXPECT_EQ(scene.IsDragging(), 0);
@@ -352,6 +371,68 @@ TEST_F(PlayLoop, ADragEndsWithoutAMoveOnAnotherTileOrWhenThePointerLeavesTheHand
         // The button's release finds no drag to end.
         Dispatch(210021, TileControl(2));
         EXPECT_EQ(OwnCodes(1, 13), before) << leave;
+    }
+}
+
+// The hand rectangle holds its left and top edges and not its right and bottom ones: the
+// tile follows the pointer up to the last pixel inside and drops at the first outside.
+TEST_F(PlayLoop, TheDraggedTileFollowsThePointerToTheHandsEdges) {
+    NEED_ASSETS();
+    struct Case {
+        const char* name;
+        std::function<std::pair<int, int>(const MJRect&)> point;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"left edge",
+         [](const MJRect& h) {
+             return std::pair{h.left, h.top + 40};
+         },
+         true},
+        {"left of it",
+         [](const MJRect& h) {
+             return std::pair{h.left - 1, h.top + 40};
+         },
+         false},
+        {"last column",
+         [](const MJRect& h) {
+             return std::pair{h.right - 1, h.top + 40};
+         },
+         true},
+        {"right edge",
+         [](const MJRect& h) {
+             return std::pair{h.right, h.top + 40};
+         },
+         false},
+        {"top edge",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.top};
+         },
+         true},
+        {"last row",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.bottom - 1};
+         },
+         true},
+        {"bottom edge",
+         [](const MJRect& h) {
+             return std::pair{h.left + 300, h.bottom};
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        Deal();
+        MJRect h;
+        scene.GetHandRect(kOwnView, h);
+        auto [x2, y2] = TileCentre(2);
+        scene.OnMouseMove(0, x2, y2);
+        Dispatch(210019, TileControl(2));
+        ASSERT_EQ(scene.IsDragging(), 1) << c.name;
+        const auto [x, y] = c.point(h);
+        scene.OnMouseMove(0, x, y);
+        Dispatch(210020, TileControl(2));
+        EXPECT_EQ(scene.IsDragging(), c.inside ? 1 : 0) << c.name;
+        EXPECT_EQ(TileEntity(2)->GetX(), c.inside ? x : x2) << c.name;
     }
 }
 
@@ -763,6 +844,100 @@ TEST_F(PlayLoop, TheBankersMarkLeavesTheScreenWhereItGoes) {
     EXPECT_NE(frame(), none);
     scene.SetBankerMark(1);
     EXPECT_EQ(frame(), atOne);
+}
+
+// Automatic play through the engine's own mouse manager: a left click anywhere on the table
+// ends it, once, whether the engine handles the press before the release comes or not; a
+// right click (on the table or on an own tile, where it starts a drag) leaves it on; the
+// toolbar's 托管 button ends it like any other click and, once it is off, switches it on.
+TEST_F(PlayLoop, AutomaticPlayEndsWithALeftClickAndNotWithARightOne) {
+    NEED_ASSETS();
+    Deal();
+    scene.ShowToolbars(1);
+    scene.PumpMessages();
+    auto ended = [&] {
+        return int(std::count(host.chat.begin(), host.chat.end(),
+                              "<c=255>[系统]<c=4953725>系统托管终止!\r\n"));
+    };
+    auto on = [&] {
+        scene.ToggleAutoPlay();
+        scene.PumpMessages();
+        ASSERT_EQ(scene.IsAutoPlayOn(), 1);
+        ASSERT_EQ(scene.GetTimeoutCount(), 3);
+    };
+    // Half a second of the hover timer: the next press is no double click.
+    auto settle = [&] {
+        for (int t = 0; t < 6; ++t) scene.OnHoverTimer(0);
+    };
+    // A left click; pumped: the engine takes the press before the release comes.
+    auto leftClick = [&](int x, int y, bool pumped) {
+        scene.OnMouseMove(0, x, y);
+        scene.PumpMessages();
+        scene.OnLButtonDown(1, x, y);
+        if (pumped) scene.PumpMessages();
+        scene.OnLButtonUp(0, x, y);
+        scene.PumpMessages();
+    };
+    const std::pair<int, int> table{372, 330};
+    auto [tx, ty] = TileCentre(5);
+    // Right clicks: on the table, then on an own tile (its drag starts and ends).
+    on();
+    for (auto [x, y] : {table, std::pair{tx, ty}}) {
+        settle();
+        scene.OnMouseMove(0, x, y);
+        scene.PumpMessages();
+        scene.OnRButtonDown(0, x, y);
+        scene.PumpMessages();
+        scene.OnRButtonUp(0, x, y);
+        scene.PumpMessages();
+        EXPECT_EQ(scene.IsAutoPlayOn(), 1) << x;
+        EXPECT_EQ(scene.GetTimeoutCount(), 3) << x;
+    }
+    EXPECT_EQ(ended(), 0);
+    // A left click ends it, whether the engine takes the press before the release or both in
+    // one pass; off, the table's clicks do nothing more.
+    for (bool pumped : {true, false}) {
+        settle();
+        leftClick(table.first, table.second, pumped);
+        EXPECT_EQ(scene.IsAutoPlayOn(), 0) << pumped;
+        EXPECT_EQ(scene.GetTimeoutCount(), 0) << pumped;
+        EXPECT_EQ(ended(), pumped ? 1 : 2);
+        settle();
+        leftClick(table.first, table.second, pumped);
+        EXPECT_EQ(scene.IsAutoPlayOn(), 0) << pumped;
+        on();
+    }
+    // A double click taken in one pass posts an end with its first release, its second press
+    // and its second release: it ends automatic play all the same.
+    settle();
+    for (int i = 0; i < 2; ++i) {
+        scene.OnLButtonDown(1, table.first, table.second);
+        scene.OnLButtonUp(0, table.first, table.second);
+    }
+    scene.PumpMessages();
+    EXPECT_EQ(scene.IsAutoPlayOn(), 0);
+    EXPECT_EQ(scene.GetTimeoutCount(), 0);
+    // The toolbar's 托管 button: on → off → on → off, one step a click. The toolbar stands
+    // where this game's layout puts it on a large screen.
+    engine::ButtonFrame* tools = scene.Entities().systemBar;
+    ASSERT_NE(tools, nullptr);
+    engine::Entity* frame = tools->FrameEntity();
+    ASSERT_NE(frame, nullptr);
+    frame->SetPosition(frame->GetWidth() / 2 + 50, 710 - frame->GetHeight() / 2 - 4);
+    frame->ApplyTransform();
+    tools->Layout();
+    scene.PumpMessages();
+    engine::Entity* button = EntityOfControl(scene.Entities().toolButtons[3]);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->IsVisible());
+    const int endedBefore = ended();
+    for (int expected : {1, 0, 1, 0}) {
+        settle();
+        leftClick(button->GetX(), button->GetY(), true);
+        EXPECT_EQ(scene.IsAutoPlayOn(), expected);
+        EXPECT_EQ(scene.GetTimeoutCount(), 3 * expected);
+    }
+    EXPECT_EQ(ended(), endedBefore + 2);
 }
 
 TEST_F(PlayLoop, TheAutoPlayNoticeBlinksEveryTenthOfASecondWhileShown) {

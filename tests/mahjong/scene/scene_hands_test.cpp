@@ -315,6 +315,24 @@ TEST_F(OwnHandTest, EngineDragReordersTheHand) {
     }
 }
 
+// The hand keeps its order while any claim is open or held back by the server, though no
+// tile is locked (a held-back peng, gang or hu): the drag, like the sort, waits until the
+// claim is settled. A held-back added gang is finished from the tile picked on its record,
+// which a drag would leave behind while the tile moved on.
+TEST_F(OwnHandTest, NoReorderingWhileAClaimIsOpenOrHeldBack) {
+    MJTileInfo* r = &Hand(3)[2];
+    MJBinding* b = scene.Binding(r->nObject);
+    ASSERT_EQ(scene.AnyLockedOwnTile(), 0);
+    for (int mode : {1, 2, 3, 4}) {
+        scene.SetSelectMode(mode);
+        scene.OnTileDragStart(r, b);
+        EXPECT_EQ(scene.IsDragging(), 0) << mode;
+    }
+    scene.SetSelectMode(0);
+    scene.OnTileDragStart(r, b);
+    EXPECT_EQ(scene.IsDragging(), 1);
+}
+
 TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     MJTileInfo* r = &Hand(3)[2];
     MJBinding* b = scene.Binding(r->nObject);

@@ -528,6 +528,11 @@ TEST_F(SceneTest, ScreenshotLineOnlyWhenTheFileWasWritten) {
     scene.SaveScreenshot();
     EXPECT_EQ(host.shots.size(), 2u);
     EXPECT_EQ(host.chat.size(), 1u);
+    // Without the application there is nothing to write with.
+    scene.SetSceneHost(nullptr);
+    scene.SaveScreenshot();
+    scene.SetSceneHost(&host);
+    EXPECT_EQ(host.shots.size(), 2u);
 }
 
 TEST_F(SceneTest, AskToSeeTilesOnlyForALookerOnInADeal) {
@@ -674,6 +679,12 @@ TEST_F(SceneTest, TableDrawResetNamesOnlySeatsWithAView) {
     host.chair = -1;
     scene.OnTableDrawReset();
     for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->name, "") << v;
+    // Without the application there is no table-drawing object to reset.
+    draw.SetAllHighlights(1);
+    scene.SetSceneHost(nullptr);
+    scene.OnTableDrawReset();
+    scene.SetSceneHost(&host);
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(draw.Seat(v)->highlight, 1) << v;
 }
 
 TEST_F(SceneTest, ActionLogKeepsItsIdsWithSequenceAndOwnCount) {
