@@ -1,8 +1,8 @@
 #include "mahjong/game/game_frame_ex.h"
 
+#include "framework/app/shared_utils.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/panes_ex.h"
-#include "framework/app/shared_utils.h"
 #include "mahjong/game/small_dialogs.h"
 #include "mahjong/panes/mj_panes.h"
 
@@ -19,9 +19,7 @@ framework::CGameFormView* CGameFrameEx::CreateInfoPane() {
 }
 
 framework::CGameFormView* CGameFrameEx::CreatePlayerPane() {
-    auto* pane = new CGamePlayerViewEx(appEx_);
-    pane->OnInitialUpdateMJ();
-    return pane;
+    return new CGamePlayerViewEx(appEx_);
 }
 
 framework::CGameFormView* CGameFrameEx::CreateChatPane() {

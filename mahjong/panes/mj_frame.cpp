@@ -84,18 +84,13 @@ framework::CGameFormView* CMJGameFrameWnd::CreateInfoPane() {
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreatePlayerPane() {
-    auto* pane = new CMJGamePlayerView(mj_);
-    pane->OnInitialUpdateMJ();
-    return pane;
+    return new CMJGamePlayerView(mj_);
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateToolPane() {
-    // The tool row belongs to a silver room's players (the special option). Its buttons and
-    // their font come with its initial update.
+    // The tool row belongs to a silver room's players (the special option).
     if (!mj_.IsSpecialOption()) return nullptr;
-    auto* tool = new CMJToolView();
-    tool->OnInitialUpdate();
-    return tool;
+    return new CMJToolView();
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateChatPane() {

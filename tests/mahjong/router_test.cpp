@@ -112,7 +112,8 @@ std::vector<RouteCase> Routes() {
         {211000,
          Words(7, {{1, 3}, {2, 1}, {5, INT32_MIN}, {6, INT32_MIN}}),
          {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
-          "box P3 已经强行退出，游戏结束。(扣除2147483648两,2147483648分) [确定/取消 30s style 65]"}},
+          "box P3 已经强行退出，游戏结束。(扣除2147483648两,2147483648分) [确定/取消 30s style "
+          "65]"}},
     };
     return r;
 }
@@ -168,7 +169,23 @@ INSTANTIATE_TEST_SUITE_P(Bounds, ShortBodyTest,
                          testing::Values(ShortCase{201160, 16}, ShortCase{211040, 932},
                                          ShortCase{211080, 1652}, ShortCase{211400, 33},
                                          ShortCase{221050, 4}, ShortCase{400006, 80},
-                                         ShortCase{400007, 24}, ShortCase{211000, 28}));
+                                         ShortCase{400007, 24}));
+
+// The player is gone and the game at the table over, whatever the body holds: the
+// framework's part (which reads none of it) and the window to the front run for a body
+// one byte short of the box's words, and for no body at all; the box alone is refused.
+TEST(Router, PlayerGoneTooShortForTheBoxStillEndsTheGameAtTheTable) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    const CallLog ended{"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait",
+                        "frame.ToFront"};
+    std::vector<uint8_t> body(27, 0x11);
+    EXPECT_FALSE(router->OnNotify(211000, body.data(), body.size()));
+    EXPECT_EQ(w.log, ended);
+    w.log.clear();
+    EXPECT_FALSE(router->OnNotify(211000, nullptr, 28));
+    EXPECT_EQ(w.log, ended);
+}
 
 TEST(Router, KanPaiAskIgnoredWhenRejectedOrFlaggedAtByte164) {
     RouterWorld w;
