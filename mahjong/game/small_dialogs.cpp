@@ -25,6 +25,7 @@
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "platform/core/files.h"
+#include "platform/core/hall.h"
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::mahjong {
@@ -288,11 +289,12 @@ void CPlayerInfoDlg::OnRefresh() {
     ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     framework::CGameApp* app = framework::CGameApp::Current();
-    const uintptr_t main = app && app->GetMainFrame() ? uintptr_t(app->GetMainFrame()->hwnd()) : 0;
+    // The hall answers the window it is given: the main window as the hall knows it.
+    const uintptr_t main = app && app->GetMainFrame() ? app->GetMainFrame()->hallHandle() : 0;
     if (postToHall)
         postToHall(kMsgHallPlayerInfo, main, userId_);
     else if (app)
-        app->PostToGameHall(kMsgHallPlayerInfo, main, userId_);
+        platform::hallChannel().post(app->HallWindow(), kMsgHallPlayerInfo, main, userId_);
 }
 
 void CPlayerInfoDlg::OnClose() {
