@@ -171,6 +171,28 @@ CExitRequestDlg::CExitRequestDlg(int* requestCount, bool forcedForbidden,
     connect(continue_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+namespace {
+
+int* OwnExitCount(CGameAppEx& app) {
+    const int chair = app.GetChairNo();
+    return chair >= 0 && chair < 4 ? &app.ExitRequestCount(chair) : nullptr;
+}
+
+}  // namespace
+
+CExitRequestDlg::CExitRequestDlg(CGameAppEx& app, QWidget* parent)
+    : CExitRequestDlg(
+          OwnExitCount(app), app.gameInfo().RoundWord(22) != 0,
+          [&app](const std::string& reasonGbk) {
+              if (CGameConnectEx* conn = app.GetConnectEx()) conn->SendExitRequest(reasonGbk);
+          },
+          [&app] {
+              const std::string own = app.GetPlayerNameById(app.GetUserID());
+              app.SendChatViewMessage(
+                  framework::Format(" <c=%d>%s请求退出 \r\n", kExitChatColour, own.c_str()));
+          },
+          parent) {}
+
 void CExitRequestDlg::OnSendRequest() {
     if (send_) send_(ExitReasonBytes(reason_->text().toStdString()));
     if (count_) ++*count_;
