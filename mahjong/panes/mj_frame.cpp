@@ -172,6 +172,9 @@ void CMJGameFrameWnd::CreateClient() {
     else
         right_->setSizes({operateHeight, kInfoPaneHeight, listHeight, chatHeight});
     right_->setStretchFactor(right_->count() - 1, 1);
+    // The table views' initial update is the frame's, here and not at their making: the
+    // engine's screen (and the window-drawn view's button places) take the size of the cell
+    // the view stands in, which it has only now.
     if (mjTable_) mjTable_->OnInitialUpdate();
     if (gdiTable_) gdiTable_->OnInitialUpdate();
     ApplySkin();

@@ -431,6 +431,17 @@ TEST_F(FrameTest, LayoutSizesComeFromTheDealState) {
     EXPECT_EQ(app.scene().LogicalSize().height, kSceneHeight);
 }
 
+// The frame gives its table view the initial update once the view stands in its cell: the
+// engine's screen is up when the frame is made, at the view's size.
+TEST_F(FrameTest, TheFrameGivesItsTableViewItsInitialUpdateInItsCell) {
+    TestFrame frame(app, false);
+    CMJGameTableView2* view = frame.GetMJTableView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(app.scene().ScreenReady());
+    EXPECT_EQ(app.scene().DeviceSize().width, view->width());
+    EXPECT_EQ(app.scene().DeviceSize().height, view->height());
+}
+
 // A frame of any width gives the table seven ninths of it (10 less on a small screen) and
 // the column of panes the rest, down to the 800 pixels of the smallest screen; a change of
 // height alone leaves a dragged bar where it is.
