@@ -210,6 +210,8 @@ bool CMJGameNotify::OnNotify211000(Body b) {
 
 bool CMJGameNotify::OnNotify211700(Body b) {
     if (host_.IsPlaying() || !host_.HasMainWindow()) return false;
+    // A body the framework refuses (too short for the players it counts) is a malformed
+    // notification and is refused whole, as every other short body: it brought no table.
     if (!framework::CGameNotifyHandler::OnNotify211700(b)) return false;
     if (CMJGameScene2* scene = mj_.Scene()) scene->OnTableDrawReset();
     CMJScoreHooks* pane = mj_.ScorePane();

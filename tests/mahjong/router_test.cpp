@@ -233,6 +233,17 @@ TEST(Router, TableInfoResetsTheDrawingSeatsAndTellsAnAdvertScorePane) {
     EXPECT_EQ(w.log, CallLog{"scene.OnTableDrawReset"});
 }
 
+// Table information the framework refuses (a player more than the body holds) is refused
+// whole: no seat reset, nothing for an advert score pane.
+TEST(Router, TableInfoTheFrameworkRefusesIsRefusedWhole) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    w.score.advertBet = true;
+    std::vector<uint8_t> info = Words(17, {{2, 5}, {3, 2}, {4, 1}});
+    EXPECT_FALSE(router->OnNotify(211700, info.data(), info.size()));
+    EXPECT_TRUE(w.log.empty()) << w.log.front();
+}
+
 TEST(Router, RankingRefreshOnlyWithTextAndAnAdvertScorePane) {
     RouterWorld w;
     auto router = test::MakeRouter(w);
