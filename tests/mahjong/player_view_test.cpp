@@ -183,5 +183,37 @@ TEST_F(PlayerList, TheApplicationsExitRequestDialogSendsCountsAndWritesTheChatLi
     app.SetFrame(nullptr);
 }
 
+// The popup's answer (0x8D20: the requester, 1 agree or 0 refuse) reaches this game's list,
+// which writes the chat line and sends the answer 400007.
+TEST_F(PlayerList, ThePopupsAnswerGoesOutAndIntoTheChat) {
+    Connect();
+    struct ChatLines : framework::CChatViewHooks {
+        void AppendMarkup(const std::string& markup) override { lines.push_back(markup); }
+        std::vector<std::string> lines;
+    } chat;
+    struct ChatFrame : framework::CGameFrameWnd {
+        ChatFrame(CGameAppEx& a, framework::CChatViewHooks& c) : CGameFrameWnd(a), chat(c) {}
+        framework::CChatViewHooks* GetChatView() override { return &chat; }
+        framework::CChatViewHooks& chat;
+    } frame(app, chat);
+    app.SetFrame(&frame);
+    for (int agree : {1, 0}) {
+        platform::Message m;
+        m.id = kMsgExitAnswer;
+        m.w = 1000;
+        m.l = agree;
+        platform::send(view->hwnd(), m);
+    }
+    EXPECT_EQ(chat.lines, (std::vector<std::string>{" <c=2906200>me答应east的退出请求 \r\n",
+                                                    " <c=2906200>me拒绝east的退出请求 \r\n"}));
+    for (int agree : {1, 0}) {
+        auto got = server.WaitForRequest(400007, 3000, agree ? 1 : 2);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->body,
+                  test::Words(10, {{0, 1001}, {1, 301}, {2, 17}, {3, 2}, {4, 1000}, {5, agree}}));
+    }
+    app.SetFrame(nullptr);
+}
+
 }  // namespace
 }  // namespace hqlv::mahjong
