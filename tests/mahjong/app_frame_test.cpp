@@ -682,6 +682,15 @@ TEST(EngineViewRealScene, ASecondGameEntryMakesTheTableOnceAndKeepsTheDealRunnin
     std::remove(app.ini.c_str());
 }
 
+// The game entry starts the 100-ms hover timer on the view: its ticks reach the engine while
+// the pointer is over the view.
+TEST_F(EngineView, TheGameEntryStartsTheHoverTimer) {
+    view.pointer = {10, 10};
+    view.OnStartEngine();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scene.hovers >= 2; }, 5000));
+    EXPECT_EQ(scene.enters, 1);
+}
+
 TEST_F(EngineView, PointerLeavesOnceAndEntersOnce) {
     view.OnStartEngine();
     view.pointer = {10, 10};

@@ -138,6 +138,17 @@ TEST(Router, ScoreBoardTextEndsWithTheBody) {
     EXPECT_EQ(w.log, CallLog{"score.PostScoreBoardText yyyy"});
 }
 
+// A text without its end mark stops at the body's end even where more text follows the body
+// in the caller's block.
+TEST(Router, ScoreBoardTextStopsAtTheBodysEndInsideALargerBlock) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    std::vector<uint8_t> block(48, 'y');
+    block.push_back(0);
+    ASSERT_TRUE(router->OnNotify(211400, block.data(), 35));
+    EXPECT_EQ(w.scoreBoard, "yyy");
+}
+
 struct ShortCase {
     uint32_t id;
     size_t need;
