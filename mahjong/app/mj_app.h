@@ -59,6 +59,9 @@ public:
     // The deal area is where the game data of the entry and of 201140 land.
     std::span<uint8_t> GameDataBlock() override;
     virtual int IsRejectKanPaiAsk() { return 0; }
+    // The modal settings dialog; → true when it ended with OK. This game's application
+    // fills it; the mahjong layer has no settings of its own to offer.
+    virtual bool DoGameSetDialog() { return false; }
     virtual int GetVoiceSetting() { return 0; }
 
     // Recovery after a waited mahjong request failed while connected: three tries of

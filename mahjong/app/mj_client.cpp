@@ -30,8 +30,10 @@ int CMJGameClient::SendRequest(RequestResult& result, int requestId,
     if (wait && m_pMJHost) m_pMJHost->RequestWaitBegins();
     int sent = framework::CGameConnection::SendRequest(result, requestId, body, wait);
     if (wait && m_pMJHost) m_pMJHost->RequestWaitEnds();
-    // A request that never went out is not reported as sent; the recovery runs only while
-    // the socket still says it is connected (otherwise the disconnect handling takes over).
+    // A request that never went out is not reported as sent: its caller would take it as
+    // gone (a tile moved out of the hand, a hu or a claim counted as made) although nothing
+    // reached the server. The recovery runs only while the socket still says it is
+    // connected (otherwise the disconnect handling takes over).
     if (!sent && wait && IsConnected()) {
         netlib::YrnLogWrite("request %d failed while connected (code %d)", requestId,
                             result.code);

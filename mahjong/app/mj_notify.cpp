@@ -190,18 +190,19 @@ bool CMJGameNotify::OnNetworkBroken(Body) {
 }
 
 bool CMJGameNotify::OnNotify211000(Body b) {
-    if (!Need(b, kPlayerGoneBytes, kNotifyPlayerGone)) return false;
+    // The game at the table is over whatever the body holds: the framework's part reads
+    // none of it. Only the box needs the chair and the amounts.
     framework::CGameNotifyHandler::OnNotify211000(b);
     mj_.BringMainWindowToFront();
+    if (!Need(b, kPlayerGoneBytes, kNotifyPlayerGone)) return false;
     std::string name = host_.appData().GetSeatDisplayName(Word(b, 1));
-    std::string text =
-        Word(b, 2) == 0
-            ? framework::Format("%s 已经离开，游戏结束。", name.c_str())
-            // The server's words turned positive; in 64 bits, so that INT32_MIN stays a
-            // number.
-            : framework::Format("%s 已经强行退出，游戏结束。(扣除%lld两,%lld分)", name.c_str(),
-                                -static_cast<long long>(Word(b, 6)),
-                                -static_cast<long long>(Word(b, 5)));
+    std::string text = Word(b, 2) == 0
+                           ? framework::Format("%s 已经离开，游戏结束。", name.c_str())
+                           // The server's words turned positive; in 64 bits, so that INT32_MIN
+                           // stays a number.
+                           : framework::Format("%s 已经强行退出，游戏结束。(扣除%lld两,%lld分)",
+                                               name.c_str(), -static_cast<long long>(Word(b, 6)),
+                                               -static_cast<long long>(Word(b, 5)));
     netlib::YrnLogWrite("player gone: %s", text.c_str());
     if (host_.HasMainWindow()) host_.MessageBoxModeless(text, "确定", "取消", 30, 0x41, 0);
     return true;
@@ -209,6 +210,8 @@ bool CMJGameNotify::OnNotify211000(Body b) {
 
 bool CMJGameNotify::OnNotify211700(Body b) {
     if (host_.IsPlaying() || !host_.HasMainWindow()) return false;
+    // A body the framework refuses (too short for the players it counts) is a malformed
+    // notification and is refused whole, as every other short body: it brought no table.
     if (!framework::CGameNotifyHandler::OnNotify211700(b)) return false;
     if (CMJGameScene2* scene = mj_.Scene()) scene->OnTableDrawReset();
     CMJScoreHooks* pane = mj_.ScorePane();

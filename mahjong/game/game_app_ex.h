@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "mahjong/app/mj_app.h"
 #include "mahjong/game/game_connect_ex.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/game_notify_ex.h"
 #include "mahjong/game/game_scene_ex.h"
 #include "mahjong/game/table_draw_ex.h"
-#include "mahjong/app/mj_app.h"
 
 namespace hqlv::mahjong {
 
@@ -39,7 +39,7 @@ public:
     void SaveGameSet();
     // The settings dialog: on OK the four values are kept and the voices chosen again;
     // nothing is written until the program ends. → true on OK.
-    bool DoGameSetDialog();
+    bool DoGameSetDialog() override;
 
     CMJGameScene2* GetGameScene() override { return &scene_; }
     CMJTableDraw* GetTableDraw() override { return &draw_; }

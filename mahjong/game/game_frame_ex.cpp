@@ -1,8 +1,8 @@
 #include "mahjong/game/game_frame_ex.h"
 
+#include "framework/app/shared_utils.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/panes_ex.h"
-#include "framework/app/shared_utils.h"
 #include "mahjong/game/small_dialogs.h"
 #include "mahjong/panes/mj_panes.h"
 
@@ -19,9 +19,7 @@ framework::CGameFormView* CGameFrameEx::CreateInfoPane() {
 }
 
 framework::CGameFormView* CGameFrameEx::CreatePlayerPane() {
-    auto* pane = new CGamePlayerViewEx(appEx_);
-    pane->OnInitialUpdateMJ();
-    return pane;
+    return new CGamePlayerViewEx(appEx_);
 }
 
 framework::CGameFormView* CGameFrameEx::CreateChatPane() {
@@ -33,22 +31,7 @@ framework::CGameFormView* CGameFrameEx::CreateFallbackChatPane() {
 }
 
 int CGameFrameEx::DoExitRequestDialog() {
-    // Only the four chairs of the table keep a count; any other chair reads 0 and raises
-    // nothing.
-    const int chair = appEx_.GetChairNo();
-    int* count = chair >= 0 && chair < 4 ? &appEx_.ExitRequestCount(chair) : nullptr;
-    const bool forbidden = appEx_.gameInfo().RoundWord(22) != 0;
-    CExitRequestDlg dlg(
-        count, forbidden,
-        [this](const std::string& reasonGbk) {
-            if (CGameConnectEx* conn = appEx_.GetConnectEx()) conn->SendExitRequest(reasonGbk);
-        },
-        [this] {
-            std::string own = appEx_.GetPlayerNameById(appEx_.GetUserID());
-            appEx_.SendChatViewMessage(
-                framework::Format(" <c=%d>%s请求退出 \r\n", kExitChatColour, own.c_str()));
-        },
-        this);
+    CExitRequestDlg dlg(appEx_, this);
     return dlg.exec() == QDialog::Accepted ? 1 : 2;
 }
 

@@ -23,10 +23,6 @@ void CMyOperateView::OnCommand1001() {
         app->OpenWebPage(HelpUrl(app->WebBaseText(), app->GetGameCode()), 0);
 }
 
-void CMyOperateView::OnCommand1002() {
-    if (auto* app = dynamic_cast<CGameAppEx*>(GetTheApp())) app->DoGameSetDialog();
-}
-
 CGamePlayerViewEx::CGamePlayerViewEx(CGameAppEx& app, QWidget* parent)
     : CMJGamePlayerView(app, parent), appEx_(app) {}
 

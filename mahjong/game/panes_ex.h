@@ -7,9 +7,9 @@
 
 #include "framework/panes/form_view.h"
 #include "mahjong/app/mj_hooks.h"
+#include "mahjong/game/score_history_view.h"
 #include "mahjong/panes/mj_operate_view.h"
 #include "mahjong/panes/mj_player_view.h"
-#include "mahjong/game/score_history_view.h"
 
 namespace hqlv::mahjong {
 
@@ -25,7 +25,6 @@ public:
 
 protected:
     void OnCommand1001() override;
-    void OnCommand1002() override;
 };
 
 class CGamePlayerViewEx : public CMJGamePlayerView {

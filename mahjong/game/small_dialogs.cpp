@@ -25,6 +25,7 @@
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
 #include "platform/core/files.h"
+#include "platform/core/hall.h"
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::mahjong {
@@ -170,6 +171,28 @@ CExitRequestDlg::CExitRequestDlg(int* requestCount, bool forcedForbidden,
     connect(continue_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+namespace {
+
+int* OwnExitCount(CGameAppEx& app) {
+    const int chair = app.GetChairNo();
+    return chair >= 0 && chair < 4 ? &app.ExitRequestCount(chair) : nullptr;
+}
+
+}  // namespace
+
+CExitRequestDlg::CExitRequestDlg(CGameAppEx& app, QWidget* parent)
+    : CExitRequestDlg(
+          OwnExitCount(app), app.gameInfo().RoundWord(22) != 0,
+          [&app](const std::string& reasonGbk) {
+              if (CGameConnectEx* conn = app.GetConnectEx()) conn->SendExitRequest(reasonGbk);
+          },
+          [&app] {
+              const std::string own = app.GetPlayerNameById(app.GetUserID());
+              app.SendChatViewMessage(
+                  framework::Format(" <c=%d>%s请求退出 \r\n", kExitChatColour, own.c_str()));
+          },
+          parent) {}
+
 void CExitRequestDlg::OnSendRequest() {
     if (send_) send_(ExitReasonBytes(reason_->text().toStdString()));
     if (count_) ++*count_;
@@ -288,11 +311,12 @@ void CPlayerInfoDlg::OnRefresh() {
     ReleaseCapture();
     framework::PlayResourceSound(kClickSound);
     framework::CGameApp* app = framework::CGameApp::Current();
-    const uintptr_t main = app && app->GetMainFrame() ? uintptr_t(app->GetMainFrame()->hwnd()) : 0;
+    // The hall answers the window it is given: the main window as the hall knows it.
+    const uintptr_t main = app && app->GetMainFrame() ? app->GetMainFrame()->hallHandle() : 0;
     if (postToHall)
         postToHall(kMsgHallPlayerInfo, main, userId_);
     else if (app)
-        app->PostToGameHall(kMsgHallPlayerInfo, main, userId_);
+        platform::hallChannel().post(app->HallWindow(), kMsgHallPlayerInfo, main, userId_);
 }
 
 void CPlayerInfoDlg::OnClose() {

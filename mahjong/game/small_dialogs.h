@@ -64,6 +64,11 @@ public:
     CExitRequestDlg(int* requestCount, bool forcedForbidden,
                     std::function<void(const std::string& reasonGbk)> send,
                     std::function<void()> afterSend, QWidget* parent = nullptr);
+    // The dialog of the application: the own chair's count (the four chairs of the table
+    // keep one; any other chair reads 0 and raises nothing), the deal's word 22 forbidding a
+    // forced exit, the request sent through the application's connection, and the chat line
+    // " <c=%d>%s请求退出 \r\n" with the own name.
+    explicit CExitRequestDlg(CGameAppEx& app, QWidget* parent = nullptr);
     void OnSendRequest();
     // "强行退出": ends with OK only when leaving by force is allowed.
     void OnOK();

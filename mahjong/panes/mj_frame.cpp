@@ -84,18 +84,13 @@ framework::CGameFormView* CMJGameFrameWnd::CreateInfoPane() {
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreatePlayerPane() {
-    auto* pane = new CMJGamePlayerView(mj_);
-    pane->OnInitialUpdateMJ();
-    return pane;
+    return new CMJGamePlayerView(mj_);
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateToolPane() {
-    // The tool row belongs to a silver room's players (the special option). Its buttons and
-    // their font come with its initial update.
+    // The tool row belongs to a silver room's players (the special option).
     if (!mj_.IsSpecialOption()) return nullptr;
-    auto* tool = new CMJToolView();
-    tool->OnInitialUpdate();
-    return tool;
+    return new CMJToolView();
 }
 
 framework::CGameFormView* CMJGameFrameWnd::CreateChatPane() {
@@ -177,6 +172,9 @@ void CMJGameFrameWnd::CreateClient() {
     else
         right_->setSizes({operateHeight, kInfoPaneHeight, listHeight, chatHeight});
     right_->setStretchFactor(right_->count() - 1, 1);
+    // The table views' initial update is the frame's, here and not at their making: the
+    // engine's screen (and the window-drawn view's button places) take the size of the cell
+    // the view stands in, which it has only now.
     if (mjTable_) mjTable_->OnInitialUpdate();
     if (gdiTable_) gdiTable_->OnInitialUpdate();
     ApplySkin();

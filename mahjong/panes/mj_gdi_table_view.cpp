@@ -384,7 +384,9 @@ void CMJGameTableView::ReloadSeats() {
 void CMJGameTableView::OnCommand(int id) {
     CMJGameScene2* scene = mjApp_.GetGameScene();
     if (!scene) return;
-    // A press of any of the table's buttons ends the count of missed turns.
+    // A press of any of the table's buttons ends the count of missed turns. On the engine's
+    // table the event dispatch does it before a button's handler; these buttons are windows
+    // whose presses never pass that dispatch, so the view does it.
     scene->SetTimeoutCount(0);
     switch (id) {
         case kStart:
@@ -514,7 +516,9 @@ void CMJGameTableView::mousePressEvent(QMouseEvent* e) {
     if (!scene) return;
     const QPoint at = e->position().toPoint();
     if (e->button() == Qt::LeftButton) {
-        // A click anywhere on the table ends automatic play, and only that.
+        // A click anywhere on the table ends automatic play, and only that. On the engine's
+        // table the scene's mouse bindings catch that click; this table has no engine to
+        // bind them, so the view catches it.
         if (!mjApp_.GetCmdField8() && scene->IsAutoPlayOn()) {
             scene->ToggleAutoPlay();
             return;

@@ -2,15 +2,15 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QPixmap>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 
 #include "framework/app/game_app.h"
-#include "framework/panes/game_frame.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/skin_settings.h"
+#include "framework/panes/game_frame.h"
 #include "mahjong/app/mj_app.h"
 #include "mahjong/panes/mj_gdi_table_view.h"
 #include "mahjong/scene/game_info.h"
@@ -21,8 +21,7 @@ namespace hqlv::mahjong {
 std::array<QRect, kOperateButtons> OperateLayout(int cx, int cy, int w, int h, bool stacked) {
     if (stacked) {
         // From the top: settings, quit, help, the unused one.
-        return {QRect(0, 2 * h, w, h), QRect(0, 0, w, h), QRect(0, 3 * h, w, h),
-                QRect(0, h, w, h)};
+        return {QRect(0, 2 * h, w, h), QRect(0, 0, w, h), QRect(0, 3 * h, w, h), QRect(0, h, w, h)};
     }
     const int gap = (cx - 4 * w) / 5;
     const int y = (cy - h) / 2;
@@ -52,10 +51,12 @@ void CMJOperateView::LoadBackground() {
     // keeps the plain look.
     for (int i = 0; i < kOperateButtons; ++i) {
         QPushButton* b = buttons_[size_t(i)];
-        const auto picture = framework::CSkinLibrary::instance().GetBitmap(kOperateButtonSkinKeys[i]);
+        const auto picture =
+            framework::CSkinLibrary::instance().GetBitmap(kOperateButtonSkinKeys[i]);
         b->setIcon(picture ? QIcon(QPixmap::fromImage(*picture)) : QIcon());
         b->setIconSize(QSize(w_, h_));
-        b->setStyleSheet(picture ? QStringLiteral("QPushButton{border:none;padding:0;}") : QString());
+        b->setStyleSheet(picture ? QStringLiteral("QPushButton{border:none;padding:0;}")
+                                 : QString());
     }
 }
 
@@ -104,10 +105,17 @@ void CMJOperateView::paintEvent(QPaintEvent*) {
 
 void CMJOperateView::OnCommand(int id) {
     switch (id) {
-        case 1001: OnCommand1001(); break;
-        case 1002: OnCommand1002(); break;
-        case 1004: OnQuit(); break;
-        default: break;  // 1003 does nothing
+        case 1001:
+            OnCommand1001();
+            break;
+        case 1002:
+            OnCommand1002();
+            break;
+        case 1004:
+            OnQuit();
+            break;
+        default:
+            break;  // 1003 does nothing
     }
 }
 
@@ -117,6 +125,10 @@ void CMJOperateView::OnCommand1001() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     app->OpenWebPage(app->GetRulesUrl(), 0);
     QApplication::restoreOverrideCursor();
+}
+
+void CMJOperateView::OnCommand1002() {
+    if (auto* app = dynamic_cast<CMJGameApp*>(GetTheApp())) app->DoGameSetDialog();
 }
 
 void CMJOperateView::OnQuit() {

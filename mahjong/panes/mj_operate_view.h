@@ -48,11 +48,8 @@ public:
 
 protected:
     virtual void OnCommand1001();
-    // Settings: the application's settings dialog. The dialog and the values it edits
-    // belong to this game's application, which lives in the layer above this one and
-    // cannot be named here; this game's bar (CMyOperateView) makes the call, so the bar of
-    // the running game opens the dialog and the mahjong layer's own bar does nothing.
-    virtual void OnCommand1002() {}
+    // Settings: the application's settings dialog.
+    virtual void OnCommand1002();
     void OnQuit();
     // The stacked layout applies: third seat-geometry value 2 on a small screen.
     virtual bool Stacked() const;

@@ -16,7 +16,17 @@
 namespace hqlv::mahjong {
 
 CMJGamePlayerView::CMJGamePlayerView(CMJGameApp& app, QWidget* parent)
-    : framework::CGamePlayerView(app, parent), mjApp_(app) {}
+    : framework::CGamePlayerView(app, parent), mjApp_(app) {
+    // The pane's initial update comes with its making (the window's creation is its
+    // construction here): a pane made by any frame lists in the application's colours.
+    OnInitialUpdate();
+    if (framework::CSortListCtrl* l = list()) {
+        const uint32_t c = 0xFFFFF0;  // the application's list colour (a COLORREF)
+        QPalette p = l->palette();
+        p.setColor(QPalette::Base, QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int(c >> 16)));
+        l->setPalette(p);
+    }
+}
 
 void CMJGamePlayerView::SetSelectedUser(int userId) {
     selectedUser_ = userId;
@@ -82,16 +92,6 @@ void CMJGamePlayerView::OnKanPaiReply(int userId, bool allow) {
     put(5, allow ? 1 : 0);
     CMJGameFrameWnd* frame = mjApp_.GetMJFrame();
     if (CMJChatHooks* chat = frame ? frame->GetMJChat() : nullptr) chat->OnKanPaiAnswer(record);
-}
-
-void CMJGamePlayerView::OnInitialUpdateMJ() {
-    OnInitialUpdate();
-    if (framework::CSortListCtrl* l = list()) {
-        const uint32_t c = 0xFFFFF0;  // the application's list colour (a COLORREF)
-        QPalette p = l->palette();
-        p.setColor(QPalette::Base, QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int(c >> 16)));
-        l->setPalette(p);
-    }
 }
 
 intptr_t CMJGamePlayerView::handleMessage(const platform::Message& msg) {

@@ -36,8 +36,6 @@ public:
     void OnCommand1906();
     // 0x867A: w the user id, l 1 allow / 0 refuse.
     void OnKanPaiReply(int userId, bool allow);
-    // The list's background colour from the application.
-    void OnInitialUpdateMJ();
     void SetSelectedUser(int userId);
 
 protected:

@@ -66,10 +66,9 @@ void CXYGameTableView::OnInitialUpdate() {
 }
 
 void CXYGameTableView::InitScreen() {
-    if (!engine_ || started_ || screenSet_) return;
+    if (!engine_ || started_) return;
     engine_->InitScreen(GetWidth() > 0 ? GetWidth() : width(),
                         GetHeight() > 0 ? GetHeight() : height());
-    screenSet_ = true;
     StoreWindowPos();
     engine_->OnScreenReady();
     engine_->OnPrepare();
@@ -102,6 +101,10 @@ void CXYGameTableView::OnStartEngine() {
         QObject::connect(statsClock_, &QTimer::timeout, this, [this] { WriteFrameStats(); });
         statsClock_->start(1000);
     }
+    // The scene's game data is made once. Its start makes the scene's fixed pools (the 336
+    // tile entities, the 31 tile controls, the toolbar, the clock) and marks no game
+    // running: run again on a later entry it would lay a second set of every entity over
+    // the first and stop a deal that is running.
     if (!started_) {
         engine_->OnStart();
         engine_->OnStarted();

@@ -120,7 +120,6 @@ protected:
     bool frameTimer_ = false;
     bool started_ = false;
     bool autoInit_ = false;
-    bool screenSet_ = false;
     int timersStarted_ = 0;
     uint32_t lastFrame_ = 0;
     QPainter* painter_ = nullptr;

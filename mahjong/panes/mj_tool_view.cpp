@@ -1,7 +1,7 @@
 #include "mahjong/panes/mj_tool_view.h"
 
-#include <QPainter>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QSplitterHandle>
 
@@ -15,6 +15,11 @@
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::mahjong {
+
+CMJToolView::CMJToolView(framework::web::SafeBoxOps& ops, QWidget* parent)
+    : framework::web::CGameToolView(ops, parent) {
+    OnInitialUpdate();
+}
 
 void CMJToolView::LoadHeaderBitmap() {
     header_.reset();

@@ -13,7 +13,9 @@ namespace hqlv::mahjong {
 
 class CMJToolView : public framework::web::CGameToolView {
 public:
-    using framework::web::CGameToolView::CGameToolView;
+    // The two buttons are made with the pane (its initial update), whoever makes it.
+    explicit CMJToolView(framework::web::SafeBoxOps& ops = framework::web::AppSafeBoxOps(),
+                         QWidget* parent = nullptr);
     // "Image" of section "Headerbar" in the skin description, beside it.
     void LoadHeaderBitmap();
     void SetHeaderBitmap(std::optional<QImage> image) { header_ = std::move(image); }

@@ -13,18 +13,24 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
 #include "engine/core/game_base.h"
+#include "engine/core/kernel.h"
 #include "engine/core/resource_manager.h"
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
+#include "framework/panes/msgbox_dlg.h"
+#include "framework/widgets/report_list.h"
+#include "framework/widgets/skin_button.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/game_frame_ex.h"
 #include "mahjong/game/panes_ex.h"
 #include "mahjong/panes/mj_panes.h"
 #include "mahjong/panes/mj_table_view.h"
+#include "mahjong/panes/mj_tool_view.h"
 #include "netlib/message.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
@@ -59,6 +65,7 @@ struct TestAppEx : CGameAppEx {
         return true;
     }
     std::string SettingsPath() override { return ini; }
+    void SetFrame(framework::CGameFrameWnd* f) { frame_ = f; }
     std::string ini = TempIni();
     bool accept = false;
     GameSetValues offered;
@@ -424,6 +431,17 @@ TEST_F(FrameTest, LayoutSizesComeFromTheDealState) {
     EXPECT_EQ(app.scene().LogicalSize().height, kSceneHeight);
 }
 
+// The frame gives its table view the initial update once the view stands in its cell: the
+// engine's screen is up when the frame is made, at the view's size.
+TEST_F(FrameTest, TheFrameGivesItsTableViewItsInitialUpdateInItsCell) {
+    TestFrame frame(app, false);
+    CMJGameTableView2* view = frame.GetMJTableView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(app.scene().ScreenReady());
+    EXPECT_EQ(app.scene().DeviceSize().width, view->width());
+    EXPECT_EQ(app.scene().DeviceSize().height, view->height());
+}
+
 // A frame of any width gives the table seven ninths of it (10 less on a small screen) and
 // the column of panes the rest, down to the 800 pixels of the smallest screen; a change of
 // height alone leaves a dragged bar where it is.
@@ -453,6 +471,51 @@ TEST_F(FrameTest, TheColumnsFollowTheFramesWidth) {
     EXPECT_EQ(frame.mainSplitter()->sizes()[0], 700);
     frame.LayoutColumns(0);  // no width: nothing changes
     EXPECT_EQ(frame.mainSplitter()->sizes()[0], 700);
+}
+
+// The player list and the tool row as this game's frame and the mahjong layer's frame
+// make them, and as any other maker does: each pane has its initial update with its making.
+TEST_F(FrameTest, PanesHaveTheirInitialUpdateWhoeverMakesThem) {
+    const QColor listColour(0xF0, 0xFF, 0xFF);  // the application's 0xFFFFF0
+    TestFrame frame(app, false);
+    auto* list = dynamic_cast<CGamePlayerViewEx*>(frame.GetPlayerPane());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->list()->palette().color(QPalette::Base), listColour);
+    CGamePlayerViewEx alone(app);
+    EXPECT_EQ(alone.list()->palette().color(QPalette::Base), listColour);
+    CMJGamePlayerView layer(app);
+    EXPECT_EQ(layer.list()->palette().color(QPalette::Base), listColour);
+    CMJToolView tool;
+    ASSERT_NE(tool.button(1), nullptr);
+    ASSERT_NE(tool.button(2), nullptr);
+    tool.show();
+    tool.resize(200, 30);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(tool.button(1)->geometry(), QRect(8, 7, 55, 16));
+    EXPECT_EQ(tool.button(2)->geometry(), QRect(88, 8, 71, 15));
+}
+
+// A player-gone body too short for the box's words still ends the game at the table: the
+// real frame's engine table stops its turn clock, and no box comes up.
+TEST_F(FrameTest, APlayerGoneTooShortForTheBoxStillStopsTheTurnClock) {
+    TestFrame frame(app, false);
+    app.SetFrame(&frame);
+    CMJGameTableView2* table = frame.GetMJTableView();
+    ASSERT_NE(table, nullptr);
+    table->StartClockTimer();
+    ASSERT_EQ(table->clockTimer(), CMJGameTableView2::kClockTimerId);
+    auto boxes = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (dynamic_cast<framework::CGameMsgBoxModelessDlg*>(w)) ++n;
+        return n;
+    };
+    const int before = boxes();
+    const std::vector<uint8_t> body = test::Words(6, {{1, 1}, {2, 1}});
+    EXPECT_FALSE(app.GetGameNotify()->OnNotify(211000, body.data(), body.size()));
+    EXPECT_EQ(table->clockTimer(), 0u);
+    EXPECT_EQ(boxes(), before);
+    app.SetFrame(nullptr);
 }
 
 TEST_F(FrameTest, TwoExitRequestsThenTheConfirmationBox) {
@@ -489,6 +552,7 @@ TEST_F(FrameTest, TwoExitRequestsThenTheConfirmationBox) {
 // ---- the host view -------------------------------------------------------------------------
 
 struct CountingScene : CMJGameScene2 {
+    void OnScreenReady() override { ++screens; }
     void OnStart() override { ++starts; }
     void OnStarted() override { ++gameStarts; }
     void OnInitDone() override { ++initDone; }
@@ -513,7 +577,7 @@ struct CountingScene : CMJGameScene2 {
     }
     std::vector<std::array<uint32_t, 3>> keys;  // a release's key has the top bit set
     int frames = 0;
-    int starts = 0, gameStarts = 0, initDone = 0, enters = 0, releases = 0, hovers = 0;
+    int screens = 0, starts = 0, gameStarts = 0, initDone = 0, enters = 0, releases = 0, hovers = 0;
     std::vector<uint32_t> timers;
 };
 
@@ -574,6 +638,57 @@ TEST_F(EngineView, SecondGameEntryRestartsTimersButSetsUpOnce) {
     EXPECT_NE(view.hoverTimerId(), 0u);
     view.StopTimers();
     EXPECT_FALSE(view.frameTimerRunning());
+}
+
+// Until the engine has started every set-up of the screen reaches it; from then on none.
+TEST_F(EngineView, TheScreenIsSetUpAgainOnlyUntilTheStart) {
+    view.InitScreen();
+    view.resize(240, 180);
+    view.InitScreen();
+    EXPECT_EQ(scene.screens, 2);
+    EXPECT_EQ(scene.DeviceSize().width, 240);
+    view.OnStartEngine();
+    view.InitScreen();
+    view.OnInitialUpdate();
+    EXPECT_EQ(scene.screens, 2);
+}
+
+// The real scene: its game data is made at the first game entry only. A second entry
+// makes no second set of the table's entities and controls and leaves a running deal
+// running.
+TEST(EngineViewRealScene, ASecondGameEntryMakesTheTableOnceAndKeepsTheDealRunning) {
+    framework::testing::SharedQtApp();
+    if (!std::filesystem::exists(std::string(HQLV_BUILD_DIR) +
+                                 "/mahjong/skins/Classic/mj_large1024.bmp"))
+        GTEST_SKIP() << "the build wrote no table pictures (programs off)";
+    TestAppEx app;
+    CMJGameScene2& scene = app.scene();
+    {
+        CMJGameTableView2 view(app);
+        view.resize(744, 710);
+        ASSERT_TRUE(view.AttachEngine(&scene));
+        view.OnInitialUpdate();
+        view.OnStartEngine();
+        engine::GameKernel& kernel = scene.GetKernel();
+        const size_t entities = kernel.GetEntityCount(), controls = kernel.GetControlCount();
+        ASSERT_GT(entities, 336u);
+        scene.SetGameRunning(1);
+        view.OnStartEngine();
+        EXPECT_EQ(kernel.GetEntityCount(), entities);
+        EXPECT_EQ(kernel.GetControlCount(), controls);
+        EXPECT_EQ(scene.IsGameRunning(), 1);
+        EXPECT_EQ(view.timersStarted(), 2);
+    }
+    std::remove(app.ini.c_str());
+}
+
+// The game entry starts the 100-ms hover timer on the view: its ticks reach the engine while
+// the pointer is over the view.
+TEST_F(EngineView, TheGameEntryStartsTheHoverTimer) {
+    view.pointer = {10, 10};
+    view.OnStartEngine();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return scene.hovers >= 2; }, 5000));
+    EXPECT_EQ(scene.enters, 1);
 }
 
 TEST_F(EngineView, PointerLeavesOnceAndEntersOnce) {

@@ -85,10 +85,13 @@ public:
     void OpenWebPage(const std::string& page, int withSign) override {
         opened.push_back(page + "|" + std::to_string(withSign));
     }
-    bool ExecGameSetDialog(GameSetValues&) override {
+    bool ExecGameSetDialog(GameSetValues& v) override {
         ++settingsDialogs;
-        return false;
+        if (accept) v = offered;
+        return accept;
     }
+    bool accept = false;
+    GameSetValues offered;
     std::unique_ptr<framework::CSkinSettings> skin;
     std::vector<std::string> opened;
     int settingsDialogs = 0;
@@ -169,26 +172,36 @@ TEST_F(OperateBar, EachButtonRunsItsOwnCommandAndHelpIsThisGamesPage) {
     EXPECT_EQ(app.opened[0], CMyOperateView::HelpUrl(app.WebBaseText(), app.GetGameCode()) + "|0");
     EXPECT_EQ(CMyOperateView::HelpUrl("http://127.0.0.1/w/", "HqLv"),
               "http://127.0.0.1/w/game/HqLv228.html");
-    // The mahjong layer's own help is the rules page; it has no settings dialog of its own.
+    // The mahjong layer's own help is the rules page; its settings are the application's.
     CMJOperateView plain;
     plain.OnCommand(1001);
-    plain.OnCommand(1002);
     ASSERT_EQ(app.opened.size(), 2u);
     EXPECT_EQ(app.opened[1], app.GetRulesUrl() + "|0");
     EXPECT_EQ(app.settingsDialogs, 1);
+    plain.OnCommand(1002);
+    EXPECT_EQ(app.settingsDialogs, 2);
+    EXPECT_EQ(app.opened.size(), 2u);
 }
 
-// The settings dialog belongs to this game's application, above the mahjong layer: only
-// this game's bar reaches it, once per press.
-TEST_F(OperateBar, SettingsAreThisGamesApplicationsReachedByThisGamesBarOnly) {
+// The settings dialog is the application's operation, which this game's application fills:
+// the mahjong layer's bar reaches it as this game's bar does, once per press, and an OK
+// keeps the values.
+TEST_F(OperateBar, SettingsAreTheApplicationsReachedByEitherBar) {
     CMJOperateView layerBar;
     layerBar.button(1002)->click();
-    EXPECT_EQ(app.settingsDialogs, 0);
-    bar->button(1002)->click();
     EXPECT_EQ(app.settingsDialogs, 1);
     bar->button(1002)->click();
     EXPECT_EQ(app.settingsDialogs, 2);
+    bar->button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 3);
     EXPECT_TRUE(app.opened.empty());
+    app.accept = true;
+    app.offered.silence = 1;
+    app.offered.voice = 2;
+    layerBar.button(1002)->click();
+    EXPECT_EQ(app.settingsDialogs, 4);
+    EXPECT_EQ(app.settings().silence, 1);
+    EXPECT_EQ(app.settings().voice, 2);
 }
 
 TEST_F(OperateBar, PaintsTheEngineTablesColourBlackWithoutABackground) {

@@ -112,7 +112,8 @@ std::vector<RouteCase> Routes() {
         {211000,
          Words(7, {{1, 3}, {2, 1}, {5, INT32_MIN}, {6, INT32_MIN}}),
          {"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait", "frame.ToFront",
-          "box P3 已经强行退出，游戏结束。(扣除2147483648两,2147483648分) [确定/取消 30s style 65]"}},
+          "box P3 已经强行退出，游戏结束。(扣除2147483648两,2147483648分) [确定/取消 30s style "
+          "65]"}},
     };
     return r;
 }
@@ -135,6 +136,17 @@ TEST(Router, ScoreBoardTextEndsWithTheBody) {
     ASSERT_TRUE(router->OnNotify(211400, b.data(), b.size()));
     EXPECT_EQ(w.scoreBoard, "yyyy");
     EXPECT_EQ(w.log, CallLog{"score.PostScoreBoardText yyyy"});
+}
+
+// A text without its end mark stops at the body's end even where more text follows the body
+// in the caller's block.
+TEST(Router, ScoreBoardTextStopsAtTheBodysEndInsideALargerBlock) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    std::vector<uint8_t> block(48, 'y');
+    block.push_back(0);
+    ASSERT_TRUE(router->OnNotify(211400, block.data(), 35));
+    EXPECT_EQ(w.scoreBoard, "yyy");
 }
 
 struct ShortCase {
@@ -168,7 +180,23 @@ INSTANTIATE_TEST_SUITE_P(Bounds, ShortBodyTest,
                          testing::Values(ShortCase{201160, 16}, ShortCase{211040, 932},
                                          ShortCase{211080, 1652}, ShortCase{211400, 33},
                                          ShortCase{221050, 4}, ShortCase{400006, 80},
-                                         ShortCase{400007, 24}, ShortCase{211000, 28}));
+                                         ShortCase{400007, 24}));
+
+// The player is gone and the game at the table over, whatever the body holds: the
+// framework's part (which reads none of it) and the window to the front run for a body
+// one byte short of the box's words, and for no body at all; the box alone is refused.
+TEST(Router, PlayerGoneTooShortForTheBoxStillEndsTheGameAtTheTable) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    const CallLog ended{"frame.ClearTableActive", "table.OnNotify211000", "app.HideCommWait",
+                        "frame.ToFront"};
+    std::vector<uint8_t> body(27, 0x11);
+    EXPECT_FALSE(router->OnNotify(211000, body.data(), body.size()));
+    EXPECT_EQ(w.log, ended);
+    w.log.clear();
+    EXPECT_FALSE(router->OnNotify(211000, nullptr, 28));
+    EXPECT_EQ(w.log, ended);
+}
 
 TEST(Router, KanPaiAskIgnoredWhenRejectedOrFlaggedAtByte164) {
     RouterWorld w;
@@ -214,6 +242,17 @@ TEST(Router, TableInfoResetsTheDrawingSeatsAndTellsAnAdvertScorePane) {
     w.withPanes = false;
     ASSERT_TRUE(router->OnNotify(211700, info.data(), info.size()));
     EXPECT_EQ(w.log, CallLog{"scene.OnTableDrawReset"});
+}
+
+// Table information the framework refuses (a player more than the body holds) is refused
+// whole: no seat reset, nothing for an advert score pane.
+TEST(Router, TableInfoTheFrameworkRefusesIsRefusedWhole) {
+    RouterWorld w;
+    auto router = test::MakeRouter(w);
+    w.score.advertBet = true;
+    std::vector<uint8_t> info = Words(17, {{2, 5}, {3, 2}, {4, 1}});
+    EXPECT_FALSE(router->OnNotify(211700, info.data(), info.size()));
+    EXPECT_TRUE(w.log.empty()) << w.log.front();
 }
 
 TEST(Router, RankingRefreshOnlyWithTextAndAnAdvertScorePane) {

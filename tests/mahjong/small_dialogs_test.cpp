@@ -5,18 +5,23 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QMouseEvent>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include "framework/panes/player_records.h"
+#include <cstdlib>
+
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
+#include "framework/panes/game_frame.h"
+#include "framework/panes/player_records.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/small_dialogs.h"
+#include "platform/core/hall.h"
 #include "tests/framework/qt_test_app.h"
 #include "words.h"
 
@@ -32,7 +37,10 @@ TEST_F(SmallDialogs, SettingsRoundTripStoresAnUnknownVoiceAsRandom) {
     const struct {
         GameSetValues in;
         int radio;
-    } cases[] = {{{1, 0, 1, 0}, 0}, {{0, 1, 0, 1}, 1}, {{0, 0, 0, 2}, 2}, {{1, 1, 1, 5}, 2},
+    } cases[] = {{{1, 0, 1, 0}, 0},
+                 {{0, 1, 0, 1}, 1},
+                 {{0, 0, 0, 2}, 2},
+                 {{1, 1, 1, 5}, 2},
                  {{0, 0, 0, -1}, 2}};
     for (const auto& c : cases) {
         CGameSetDlg dlg(c.in);
@@ -77,7 +85,8 @@ TEST_F(SmallDialogs, ExitRequestSendsRaisesAndCloses) {
     int count = 1;
     std::string sent;
     int chats = 0;
-    CExitRequestDlg dlg(&count, false, [&](const std::string& r) { sent = r; }, [&] { ++chats; });
+    CExitRequestDlg dlg(
+        &count, false, [&](const std::string& r) { sent = r; }, [&] { ++chats; });
     EXPECT_EQ(dlg.requestButton()->text().toStdString(), "请求退出(1)");
     EXPECT_TRUE(dlg.requestButton()->isEnabled());
     EXPECT_EQ(dlg.requestButton()->geometry(), QRect(22, 115, 82, 25));
@@ -139,9 +148,9 @@ framework::PlayerRecord InfoRecord() {
 
 TEST(PlayerInfoTexts, FieldsFromTheRecord) {
     const auto t = PlayerInfoTexts(InfoRecord().raw);
-    const std::array<std::string, 16> want = {
-        "张三", "zs", "负债", "-50两", "九段", "7", "8", "25.00%",
-        "3",    "3",  "1",    "0",     "75.00%", "是", "", "watch"};
+    const std::array<std::string, 16> want = {"张三",   "zs",     "负债", "-50两", "九段", "7",
+                                              "8",      "25.00%", "3",    "3",     "1",    "0",
+                                              "75.00%", "是",     "",     "watch"};
     EXPECT_EQ(t, want);
 }
 
@@ -152,7 +161,7 @@ TEST(PlayerInfoTexts, RatesOverGamesSummedIn64Bits) {
     } cases[] = {
         {0, 0, 0, 0, "0.00%", "100%"},
         {2000000000, 2000000000, 0, 2000000000, "50.00%", "50.00%"},
-        {-5, 0, 0, 0, "0.00%", "100%"},  // games below 0: no rates
+        {-5, 0, 0, 0, "0.00%", "100%"},    // games below 0: no rates
         {0, 0, 1, 1, "100.00%", "0.00%"},  // one game, a draw: rates are computed
     };
     for (const auto& c : cases) {
@@ -187,6 +196,46 @@ TEST_F(SmallDialogs, PlayerInfoRefreshPostsToTheHall) {
     dlg.show();
     dlg.OnClose();
     EXPECT_TRUE(dlg.isHidden());
+}
+
+// The refresh goes to the hall window of the command line (not another hall window found by
+// its class), naming the main window by the handle the hall reaches it at.
+TEST_F(SmallDialogs, PlayerInfoRefreshAsksTheCommandLinesHallForTheMainWindow) {
+    struct InfoApp : CGameAppEx {
+        void SetFrame(framework::CGameFrameWnd* f) { frame_ = f; }
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    setenv("HQLV_RUNTIME_DIR", (dir.path() + "/run").toStdString().c_str(), 1);
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    {
+        InfoApp app;
+        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|1001|17|2|0|0|t|21303|0|0|0"));
+        ASSERT_NE(app.HallWindow(), 0u);
+        hall.classes["GameHallFrame"] = app.HallWindow() + 1;
+        framework::CGameFrameWnd frame(app);
+        ASSERT_TRUE(frame.Create());
+        ASSERT_NE(frame.hallHandle(), 0u);
+        app.SetFrame(&frame);
+        CPlayerInfoDlg dlg;
+        dlg.SetPlayer(InfoRecord().raw);
+        dlg.OnRefresh();
+        std::vector<platform::RecordingHallChannel::Call> posts;
+        {
+            std::lock_guard g(hall.mu);
+            for (const auto& c : hall.calls)
+                if (c.type == platform::RecordingHallChannel::Call::Post && c.msg == 0x9108)
+                    posts.push_back(c);
+        }
+        ASSERT_EQ(posts.size(), 1u);
+        EXPECT_EQ(posts[0].to, app.HallWindow());
+        EXPECT_EQ(posts[0].w, uintptr_t(frame.hallHandle()));
+        EXPECT_EQ(posts[0].l, 31);
+        app.SetFrame(nullptr);
+    }
+    platform::setHallChannel(prev);
+    unsetenv("HQLV_RUNTIME_DIR");
 }
 
 // The window's start tells the skin to paint its background, once, with switch 1; being
@@ -259,10 +308,12 @@ TEST(PlayerInfoPlace, LeftOfThePlayerListAtTheTablesTop) {
     list.setGeometry(705, 250, 195, 200);
     main.show();
     const QPoint origin = main.mapToGlobal(QPoint(0, 0));
-    EXPECT_EQ(PlayerInfoPlace(&list, &table, 160), QPoint(origin.x() + 705 - 160 - 5, origin.y() + 12));
+    EXPECT_EQ(PlayerInfoPlace(&list, &table, 160),
+              QPoint(origin.x() + 705 - 160 - 5, origin.y() + 12));
     main.move(140, 80);
     const QPoint moved = main.mapToGlobal(QPoint(0, 0));
-    EXPECT_EQ(PlayerInfoPlace(&list, &table, 158), QPoint(moved.x() + 705 - 158 - 5, moved.y() + 12));
+    EXPECT_EQ(PlayerInfoPlace(&list, &table, 158),
+              QPoint(moved.x() + 705 - 158 - 5, moved.y() + 12));
 }
 
 }  // namespace
