@@ -176,6 +176,19 @@ TEST_F(HostileWords, AScoreAddedStaysWithinTheRangeItIsKeptIn) {
     }
 }
 
+// A score added for a chair outside the table changes no seat and no row, whatever its word.
+TEST_F(HostileWords, AScoreAddedForAChairOutsideTheTableChangesNothing) {
+    ASSERT_TRUE(send(211011, Entry(9, 2, "丙", 0, 40)));
+    for (int32_t chair : {INT_MIN, -1, 8, 9, INT_MAX}) {
+        SCOPED_TRACE(chair);
+        Words add(16);
+        add.w(0, 9).w(2, chair).w(3, 5);
+        ASSERT_TRUE(send(230002, add.bytes));
+        EXPECT_EQ(host.data.seat(2).word(PlayerRecord::kScore), 40);
+        EXPECT_EQ(host.list.model.Cell(host.list.model.FindRow(9), kColScore), "40");
+    }
+}
+
 // The deal result's new score and silver are the old values plus the deal's change: kept at
 // the int32 bounds, never wrapped into a debt.
 TEST(HostileResult, ScoresAndSilverOfAResultStayWithinTheRange) {
