@@ -267,9 +267,7 @@ bool CGameAppData::AddSeatScore(const void* data, size_t len) {
     int32_t delta = in.i32();
     PlayerRecord* seat = SeatMutable(chair);
     if (!in.ok() || !seat || seat->userId() != uid || uid == 0) return false;
-    seat->setWord(
-        PlayerRecord::kScore,
-        static_cast<int32_t>(uint32_t(seat->word(PlayerRecord::kScore)) + uint32_t(delta)));
+    seat->setWord(PlayerRecord::kScore, SaturatedSum(seat->word(PlayerRecord::kScore), delta));
     return true;
 }
 

@@ -568,17 +568,17 @@ void CGameApp::CheckSilverBounds(const uint8_t* data, size_t length, bool tooLit
         return;
     }
     const int carried = LoadWordLE(data, length, 2), limit = LoadWordLE(data, length, 3);
-    // The difference of two words the server chose, taken as the 32-bit word it is even
-    // where the true value would not fit.
-    auto minus = [](int a, int b) { return int32_t(uint32_t(a) - uint32_t(b)); };
+    // The difference of two words the server chose, taken in 64 bits: a room's bound at the
+    // top of the range and a debt in hand differ by more than an int holds.
+    auto minus = [](int a, int b) { return static_cast<long long>(a) - b; };
     if (IsSpecialOption()) {
         std::string text = tooLittle
                                ? Format(
-                                     "本房间最少需携带银子%d两\r\n您只携带了%d两\r\n仍少了%d两,"
+                                     "本房间最少需携带银子%d两\r\n您只携带了%d两\r\n仍少了%lld两,"
                                      "是否从保险箱划银？",
                                      limit, carried, minus(limit, carried))
                                : Format(
-                                     "本房间最多可携带银子%d两\r\n您携带了%d两\r\n仍超了%d两,"
+                                     "本房间最多可携带银子%d两\r\n您携带了%d两\r\n仍超了%lld两,"
                                      "是否将银子存入保险箱？",
                                      limit, carried, minus(carried, limit));
         int seconds = 10;

@@ -1,6 +1,7 @@
 #include "framework/app/shared_utils.h"
 
 #include <strings.h>
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -134,6 +135,13 @@ bool PlayShareSound(const std::string& folder, const std::string& name, uint32_t
     const std::string root = GetInstallRoot();
     if (root.empty()) return false;
     return PlayWave(root + "share\\sound\\" + folder + "\\" + name, flags | kSndFileName);
+}
+
+uint32_t TimerPeriodMs(int64_t seconds) {
+    constexpr int64_t kLongest = 0x7FFFFFFF;
+    // Bounded before the multiplication, which then cannot overflow.
+    const int64_t bounded = std::clamp<int64_t>(seconds, 0, kLongest / 1000 + 1);
+    return static_cast<uint32_t>(std::min(bounded * 1000, kLongest));
 }
 
 std::string Format(const char* fmt, ...) {

@@ -72,6 +72,11 @@ bool PlayResourceSoundEx(int id, uint32_t flags);
 // file-name flag). False when the platform root is unknown or the file did not play.
 bool PlayShareSound(const std::string& folder, const std::string& name, uint32_t flags);
 
+// A period given in seconds (by the hall, the server or a setting) as a timer's
+// milliseconds, taken in 64 bits: none below 0, and at most 0x7FFFFFFF, the longest period a
+// timer keeps (a longer one wrapped into a short one, or was refused as negative).
+uint32_t TimerPeriodMs(int64_t seconds);
+
 // printf into a std::string (the texts of the boxes and the hall records).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,6 +1,7 @@
 #include "framework/connection/framework_requests.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -378,12 +379,14 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
             case 60092: {
                 if (!ReplyWord(data, length, 0, w0) || !ReplyWord(data, length, 1, w1))
                     return ShortReply(text);
-                int allowed = static_cast<int>(static_cast<int64_t>(w0) - w1);
+                // Shown as it is; the amount to move stays within what a request carries.
+                const long long allowed = static_cast<long long>(w0) - w1;
                 text = Format(
-                    "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出%d两。(至少保留%"
+                    "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出%lld两。("
+                    "至少保留%"
                     "d两)",
                     allowed, w1);
-                amount = allowed;
+                amount = static_cast<int>(std::clamp<long long>(allowed, INT32_MIN, INT32_MAX));
                 return 0;
             }
             default:
@@ -404,15 +407,15 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
             case 60086: {
                 if (!ReplyWord(data, length, 0, w0) || !ReplyWord(data, length, 1, w1))
                     return ShortReply(text);
-                int64_t left = static_cast<int64_t>(w1) - w0;
+                const long long left = static_cast<long long>(w1) - w0;
                 if (left < 1)
                     text = Format(
                         "系统限定每日划入【%s】不能超过%d两，\r\n今天您已经超限，到明天才能划银。",
                         title.c_str(), w1);
                 else
-                    text =
-                        Format("系统限定每日划入【%s】不能超过%d两，\r\n今天您最多还可以划入%d两。",
-                               title.c_str(), w1, static_cast<int>(left));
+                    text = Format(
+                        "系统限定每日划入【%s】不能超过%d两，\r\n今天您最多还可以划入%lld两。",
+                        title.c_str(), w1, left);
                 return 0;
             }
             case 60095: {
@@ -428,9 +431,10 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
                 long long limit = static_cast<long long>(
                     (static_cast<uint64_t>(static_cast<uint32_t>(hi)) << 32) |
                     static_cast<uint32_t>(lo));
-                // Computed without overflow for any pair of values.
-                long long left = static_cast<long long>(static_cast<uint64_t>(limit) -
-                                                        static_cast<uint64_t>(used));
+                // Below a limit the remainder is positive and under 2^64: the unsigned
+                // difference is the true one for any pair of values.
+                unsigned long long left =
+                    static_cast<unsigned long long>(limit) - static_cast<unsigned long long>(used);
                 bool exceeded = limit <= used;
                 if (exceeded)
                     text = Format(
@@ -439,7 +443,7 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
                         limit);
                 else
                     text = Format(
-                        "系统限定每月划入游戏总额不能超过%lld两，\r\n本月您最多还可以划入%lld两。",
+                        "系统限定每月划入游戏总额不能超过%lld两，\r\n本月您最多还可以划入%llu两。",
                         limit, left);
                 return 0;
             }

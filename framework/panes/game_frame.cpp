@@ -9,6 +9,7 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/paths.h"
+#include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
 #include "framework/hall/hall_records.h"
@@ -408,7 +409,7 @@ void CGameFrameWnd::OnPlayerLeftTable(int chair) {
 
 void CGameFrameWnd::OnEnterGameStart() {
     int seconds = app_.GetNoticeInterval();
-    if (seconds > 0) SetTimer(kTimerNotice, uint32_t(seconds) * 1000);
+    if (seconds > 0) SetTimer(kTimerNotice, TimerPeriodMs(seconds));
     app_.LoadSeatPortraits();
     platform::Message m;
     m.id = kMsgEnterGame;

@@ -164,10 +164,8 @@ void PlayerListModel::UpdateScores(Body b) {
         std::string level(reinterpret_cast<const char*>(b.data + textOff), len);
         seat->setWord(PlayerRecord::kLevel, Word(b, 96 + size_t(i)));
         seat->setText(PlayerRecord::kLevelTitleOff, PlayerRecord::kLevelTitleLen, level);
-        const int32_t score =
-            int32_t(uint32_t(Word(b, 72 + size_t(i))) + uint32_t(Word(b, 40 + size_t(i))));
-        const int32_t silver =
-            int32_t(uint32_t(Word(b, 80 + size_t(i))) + uint32_t(Word(b, 48 + size_t(i))));
+        const int32_t score = SaturatedSum(Word(b, 72 + size_t(i)), Word(b, 40 + size_t(i)));
+        const int32_t silver = SaturatedSum(Word(b, 80 + size_t(i)), Word(b, 48 + size_t(i)));
         seat->setWord(PlayerRecord::kScore, score);
         seat->setWord(PlayerRecord::kSilver, silver);
         SetCell(row, kColLevel,

@@ -1,6 +1,8 @@
 #include "framework/panes/player_records.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "framework/app/text_edge.h"
 
@@ -11,6 +13,11 @@ int32_t LoadWordLE(const uint8_t* block, size_t size, size_t i) {
     const uint8_t* p = block + i * 4;
     return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
                                 uint32_t(p[3]) << 24);
+}
+
+int32_t SaturatedSum(int32_t a, int32_t b) {
+    return static_cast<int32_t>(std::clamp<int64_t>(
+        int64_t{a} + b, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 void StoreWordLE(uint8_t* block, size_t size, size_t i, int32_t v) {

@@ -21,6 +21,9 @@ inline constexpr int kLookerCount = 64;
 void StoreWordLE(uint8_t* block, size_t size, size_t i, int32_t v);
 // Reads word i of a block of `size` bytes; 0 outside it.
 int32_t LoadWordLE(const uint8_t* block, size_t size, size_t i);
+// A score or silver grown by a change, both from the server: the sum is taken in 64 bits and
+// kept at the int32 bounds, so a top score that gains stays the top, never a debt.
+int32_t SaturatedSum(int32_t a, int32_t b);
 
 // A fixed block of little-endian words with text fields, bounds-checked on every access.
 template <size_t N>

@@ -37,6 +37,12 @@ std::string NameOrEmpty(const ChatLineContext& c, int userId) {
     return name;
 }
 
+// The table number as the player counts: the server's word is counted from 0, and the
+// count from 1 is taken in 64 bits, so that the top word shows 2147483648, not an overflow.
+long long CountedFromOne(int32_t number) {
+    return static_cast<long long>(number) + 1;
+}
+
 bool SkipLookerOn(const ChatLineContext& c, int userId) {
     const PlayerRecord* r = c.player ? c.player(userId) : nullptr;
     return r && r->word(PlayerRecord::kLookerOn) != 0 && userId != c.ownUserId;
@@ -117,23 +123,24 @@ std::string CallLine(const ChatLineContext& c, Body b) {
 
 std::string TableEnterLine(const ChatLineContext& c, const PlayerRecord& r) {
     if (c.randomSeating) return {};
-    return Format(" <c=%d>%s进入第%d桌 \r\n", 255, RecordName(r).c_str(), r.table() + 1);
+    return Format(" <c=%d>%s进入第%lld桌 \r\n", 255, RecordName(r).c_str(),
+                  CountedFromOne(r.table()));
 }
 
 std::string TableLeaveLine(const ChatLineContext& c, const PlayerRecord& r) {
     if (c.randomSeating) return {};
     std::string name = r.userId() == c.ownUserId ? std::string("您") : RecordName(r);
-    return Format(" <c=%d>%s离开第%d桌 \r\n", 255, name.c_str(), r.table() + 1);
+    return Format(" <c=%d>%s离开第%lld桌 \r\n", 255, name.c_str(), CountedFromOne(r.table()));
 }
 
 std::string TableChangedLine(const ChatLineContext& c) {
     if (c.randomSeating) return {};
-    return Format(" <c=255>您已经被换到第%d桌\r\n", c.ownTable + 1);
+    return Format(" <c=255>您已经被换到第%lld桌\r\n", CountedFromOne(c.ownTable));
 }
 
 std::string RandomTableLine(const ChatLineContext& c) {
     if (c.randomSeating) return " <c=255>随机分桌成功，游戏开始\r\n";
-    return Format(" <c=255>您已经被随机分配到第%d桌\r\n", c.ownTable + 1);
+    return Format(" <c=255>您已经被随机分配到第%lld桌\r\n", CountedFromOne(c.ownTable));
 }
 
 std::vector<std::string> SilverNoticeLines(const ChatLineContext& c, Body b) {
@@ -311,8 +318,8 @@ std::string WelcomeLine(const ChatLineContext& c) {
     if (c.randomSeating)
         return Format(" 欢迎来到<s=180,c=%u,e=b>%s\r\n<> 您的位置：%s \r\n", kChatWelcomeColor,
                       c.welcomeName.c_str(), c.location.c_str());
-    return Format(" 欢迎来到<s=180,c=%u,e=b>%s\r\n<> 您的位置：%s 第%d桌\r\n", kChatWelcomeColor,
-                  c.welcomeName.c_str(), c.location.c_str(), c.ownTable + 1);
+    return Format(" 欢迎来到<s=180,c=%u,e=b>%s\r\n<> 您的位置：%s 第%lld桌\r\n", kChatWelcomeColor,
+                  c.welcomeName.c_str(), c.location.c_str(), CountedFromOne(c.ownTable));
 }
 
 }  // namespace hqlv::framework

@@ -1,6 +1,8 @@
 // Seeds of the reply-handler harness: for every result code the harness knows, no data, a
-// player entry as the server writes it (136 bytes: ids, table, chair, name, silver, score)
-// and a short count-and-list reply.
+// player entry as the server writes it (136 bytes: ids, table, chair, name, silver, score),
+// a short count-and-list reply, and four words at the ends of the range.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -42,6 +44,17 @@ bool WriteSeeds() {
             list.insert(list.end(), p.begin(), p.end());
         }
         ok &= hqlv::fuzzseed::Seed("code-" + std::to_string(i) + "-list", list);
+        // Amounts and limits at the ends of the range, both ways round.
+        for (int order = 0; order < 2; ++order) {
+            std::vector<uint8_t> ends(1 + 16, 0);
+            ends[0] = pick;
+            std::vector<uint8_t> words(16, 0);
+            for (size_t w = 0; w < 4; ++w)
+                Put(words, w, (w + size_t(order)) % 2 ? INT32_MIN : INT32_MAX);
+            std::copy(words.begin(), words.end(), ends.begin() + 1);
+            ok &= hqlv::fuzzseed::Seed(
+                "code-" + std::to_string(i) + "-ends-" + std::to_string(order), ends);
+        }
     }
     return ok;
 }

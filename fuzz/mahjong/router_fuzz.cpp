@@ -1,9 +1,11 @@
 // The notification router over the real deal state and the real table scene on a headless
 // engine: a sequence of (id, body) from the fuzzer's bytes. Each step's first byte says
 // whether the body is a well-formed record of a deal (its own length, chairs of the table,
-// wall positions in the wall, tiles, counts and claim flags in their ranges), taken raw (any
-// id, any length: truncated, empty or oversized), or an engine step (the clock hand's moves,
-// the clock second, the end of the dealing). After every step the table must hold together:
+// wall positions in the wall, tiles, counts and claim flags in their ranges; with extreme
+// values put into its tables, chairs, counts, ids and amounts when the byte after the pick
+// says so), taken raw (any id, any length: truncated, empty or oversized), or an engine step
+// (the clock hand's moves, the clock second, the end of the dealing). The chat pane writes
+// its lines as the program's does. After every step the table must hold together:
 // every tile binding points back to its record and that record to it, the records keep
 // their binding indexes in range, and the clock hand stays on its eight positions.
 #include <unistd.h>
@@ -23,6 +25,9 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "fuzz/hostile_words.h"
+#include "fuzz/line_chat.h"
+#include "fuzz/mahjong/router_ids.h"
 #include "fuzz/quiet_diagnostics.h"
 #include "fuzz/temp_logs.h"
 #include "mahjong/scene/game_scene.h"
@@ -36,19 +41,9 @@ using namespace hqlv::mahjong;
 
 namespace {
 
-struct IdSize {
-    uint32_t id;
-    size_t size;
-};
-
-constexpr IdSize kIds[] = {
-    {201160, 16}, {211000, 28}, {211040, 932}, {211080, 1652}, {211300, 0},   {211400, 40},
-    {221050, 4},  {221160, 40}, {221170, 120}, {221200, 140},  {229160, 40},  {229165, 20},
-    {229170, 64}, {229175, 64}, {229180, 64},  {229185, 64},   {229190, 64},  {229195, 64},
-    {229197, 64}, {229199, 64}, {229210, 44},  {229500, 32},   {211920, 16},  {211700, 800},
-    {400006, 80}, {400007, 24}, {211030, 72},  {211028, 400},  {211011, 136}, {211010, 32},
-};
-constexpr size_t kIdCount = sizeof kIds / sizeof kIds[0];
+using hqlv::fuzz::kRouterIdCount;
+using hqlv::fuzz::kRouterIds;
+using IdSize = hqlv::fuzz::RouterId;
 
 class Reader {
 public:
@@ -154,6 +149,29 @@ std::vector<uint8_t> DealRecord(uint32_t id, size_t size, Reader& in) {
             PutWord(b, 4, int32_t(in.u8() % 8));
             PutWord(b, 5, in.u8() & 1);
             break;
+        case 211011: {
+            // A player entry of a seated player: id, table, chair of the table, figures.
+            PutWord(b, 0, int32_t(1000 + in.u8() % 8));
+            PutWord(b, 3, 5);
+            PutWord(b, 4, chair());
+            PutWord(b, 21, int32_t(in.u32() % 100000));
+            PutWord(b, 23, int32_t(in.u32() % 10000));
+            b[36] = 'N';
+            break;
+        }
+        case 211010:
+            PutWord(b, 0, int32_t(1000 + in.u8() % 8));
+            PutWord(b, 1, chair());
+            PutWord(b, 7, 5);
+            break;
+        case 211420:
+        case 230002:
+            PutWord(b, 0, int32_t(1000 + in.u8() % 8));
+            PutWord(b, 1, chair());
+            PutWord(b, 2, chair());
+            PutWord(b, 3, int32_t(in.u32() % 10000));
+            PutWord(b, 4, int32_t(in.u32() % 100000));
+            break;
         default: {
             std::vector<uint8_t> raw = in.take(size);
             std::copy(raw.begin(), raw.end(), b.begin());
@@ -201,10 +219,32 @@ void CheckTable(CMJGameScene2& s) {
 // The world of one input: the deal state, the panes and the host; the scene is the
 // process's own and outlives it.
 struct LiveWorld : test::RouterWorld {
-    explicit LiveWorld(CMJGameScene2& scene) : live(scene) {}
+    explicit LiveWorld(CMJGameScene2& scene) : live(scene), lines(app) {}
     CMJGameScene2* Scene() override { return &live; }
+    hqlv::framework::CChatViewHooks* chatView() override { return withPanes ? &lines : nullptr; }
     CMJGameScene2& live;
+    hqlv::fuzz::LineChat lines;
 };
+
+// Which hot words of a notification get extreme values: read before the record, so that a
+// seed names them without knowing how many bytes the record takes.
+std::vector<uint8_t> ReadSpoil(Reader& in) {
+    const uint8_t how = in.u8();
+    if (!(how & 1)) return {};
+    return in.take(2 * (1 + size_t((how >> 1) & 7)));
+}
+
+// Extreme values in the hot words of a notification that has them.
+void Spoil(uint32_t id, std::vector<uint8_t>& body, const std::vector<uint8_t>& plan) {
+    if (plan.empty()) return;
+    for (const hqlv::fuzz::HotNotification& n : hqlv::fuzz::HotNotifications())
+        if (n.id == id) {
+            size_t at = 0;
+            hqlv::fuzz::SpoilWords(body, n, plan.size() / 2,
+                                   [&]() -> uint8_t { return at < plan.size() ? plan[at++] : 0; });
+            return;
+        }
+}
 
 constexpr uint32_t kClockStart = 0xFFFFFFFFu - 5000;
 
@@ -325,11 +365,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckTable(live);
             continue;
         }
-        const IdSize& pick = kIds[in.u8() % kIdCount];
+        const IdSize& pick = kRouterIds[in.u8() % kRouterIdCount];
         std::vector<uint8_t> body;
         uint32_t id = pick.id;
         if ((mode & 1) == 0) {
+            const std::vector<uint8_t> plan = ReadSpoil(in);
             body = DealRecord(pick.id, pick.size, in);
+            Spoil(pick.id, body, plan);
         } else {
             if (mode & 2) id = in.u32();
             size_t len = size_t(in.u8()) | size_t(in.u8() & 0x0F) << 8;
@@ -347,6 +389,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         w->info.FormatHistory(line);
         (void)w->info.FormatRoundLine();
         (void)live.FormatTable("fuzz");
+        w->lines.ShowStandingLines();
         if (!(mode & 0x40)) continue;
         // The table scene's own operations over the stored deal state and the body: the
         // game data of a rejoin stored whole, the wall, the hands and melds filled, a

@@ -198,8 +198,8 @@ TEST_F(AppOperations, SilverBoundsOutsideTheSafeBoxOfferAreANotice) {
 }
 
 // Where the safe box may make up the difference the user is asked, and OK has the tool
-// pane bring the silver to the room's bound. The difference is the 32-bit word even where
-// the true one would not fit.
+// pane bring the silver to the room's bound. The difference is the true one even where no
+// int holds it.
 TEST_F(AppOperations, SilverBoundsOfferTheSafeBoxAndMoveToTheBound) {
     Enter(0, kOptionSilverRoom, 0x1000000);
     ASSERT_TRUE(app.IsSpecialOption());
@@ -212,7 +212,7 @@ TEST_F(AppOperations, SilverBoundsOfferTheSafeBoxAndMoveToTheBound) {
     auto little = Bound(-1, INT32_MAX);
     app.CheckSilverTooLittle(little.data(), little.size());
     EXPECT_NE(text.find("本房间最少需携带银子2147483647两"), std::string::npos) << text;
-    EXPECT_NE(text.find("仍少了-2147483648两,是否从保险箱划银？"), std::string::npos) << text;
+    EXPECT_NE(text.find("仍少了2147483648两,是否从保险箱划银？"), std::string::npos) << text;
     AnswerModalWithOk(&text);
     auto much = Bound(900, 500);
     app.CheckSilverTooMuch(much.data(), much.size());
@@ -220,6 +220,42 @@ TEST_F(AppOperations, SilverBoundsOfferTheSafeBoxAndMoveToTheBound) {
     EXPECT_NE(text.find("仍超了400两,是否将银子存入保险箱？"), std::string::npos) << text;
     EXPECT_EQ(tool.targets, (std::vector<int32_t>{INT32_MAX, 500}));
     EXPECT_TRUE(ModelessBoxes().empty());
+}
+
+// Carried silver and a room's bound at the ends of the range: the difference shown is the
+// true one, both ways.
+TEST_F(AppOperations, SilverBoundDifferencesAtTheEndsOfTheRange) {
+    Enter(0, kOptionSilverRoom, 0x1000000);
+    ASSERT_TRUE(app.IsSpecialOption());
+    struct Case {
+        bool tooLittle;
+        int32_t carried, limit;
+        const char* difference;
+    } cases[] = {
+        {true, INT32_MIN, INT32_MAX, "仍少了4294967295两"},
+        {true, -1, INT32_MAX, "仍少了2147483648两"},
+        {true, 0, 1, "仍少了1两"},
+        {true, INT32_MAX, INT32_MIN, "仍少了-4294967295两"},
+        {false, INT32_MAX, INT32_MIN, "仍超了4294967295两"},
+        {false, INT32_MAX, -1, "仍超了2147483648两"},
+        {false, 0, -1, "仍超了1两"},
+        {false, INT32_MIN, INT32_MAX, "仍超了-4294967295两"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.difference);
+        std::string text;
+        AnswerModalWithOk(&text);
+        auto record = Bound(c.carried, c.limit);
+        if (c.tooLittle)
+            app.CheckSilverTooLittle(record.data(), record.size());
+        else
+            app.CheckSilverTooMuch(record.data(), record.size());
+        EXPECT_NE(text.find(std::string(c.difference) + ","), std::string::npos) << text;
+        EXPECT_NE(text.find("您" + std::string(c.tooLittle ? "只携带了" : "携带了") +
+                            std::to_string(c.carried) + "两"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 // The silver reward's failure box is the platform's box owned by the table pane.

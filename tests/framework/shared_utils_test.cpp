@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "framework/app/text_edge.h"
 
 namespace hqlv::framework {
@@ -84,6 +86,35 @@ TEST(TextEdge, GbkRoundTripAndCharacterBoundaries) {
     EXPECT_EQ(Utf8ToGbkCut("银子", 1), "");
     // A lone lead byte decodes to a replacement, never past the end.
     EXPECT_EQ(GbkToUtf8(std::string("\xD2", 1)), "?");
+}
+
+}  // namespace
+}  // namespace hqlv::framework
+
+namespace hqlv::framework {
+namespace {
+
+// A period in seconds as a timer's milliseconds: exact up to the longest period a timer
+// keeps, that longest period beyond it (never a wrapped short one), none below 0.
+TEST(TimerPeriod, SecondsToMillisecondsWithinWhatATimerKeeps) {
+    struct Case {
+        int64_t seconds;
+        uint32_t ms;
+    } cases[] = {
+        {INT64_MIN, 0},
+        {INT32_MIN, 0},
+        {-1, 0},
+        {0, 0},
+        {1, 1000},
+        {300, 300000},
+        {2147483, 2147483000u},    // the last whole second below the bound
+        {2147484, 0x7FFFFFFFu},    // 2147484000 ms would be past it
+        {4294968, 0x7FFFFFFFu},    // wrapped in 32 bits this was 704 ms
+        {INT32_MAX, 0x7FFFFFFFu},  // wrapped in 32 bits this was a negative period
+        {int64_t(UINT32_MAX), 0x7FFFFFFFu},
+        {INT64_MAX, 0x7FFFFFFFu},
+    };
+    for (const Case& c : cases) EXPECT_EQ(TimerPeriodMs(c.seconds), c.ms) << c.seconds;
 }
 
 }  // namespace

@@ -477,6 +477,19 @@ TEST_F(Frame, NoNoticeTimerWithoutANoticeInterval) {
     EXPECT_FALSE(frame->KillTimer(kTimerNotice));
 }
 
+// The hall's notice interval at the top of the range still starts the notice timer, at the
+// longest period a timer keeps: in 32 bits its milliseconds wrapped to a negative period that
+// no timer takes.
+TEST_F(Frame, ANoticeIntervalAtTheTopOfTheRangeStillStartsTheTimer) {
+    app.SetHallWord(70, INT32_MAX);
+    ASSERT_EQ(app.GetNoticeInterval(), INT32_MAX);
+    platform::Message m;
+    m.id = kMsgEnterGameStart;
+    frame->onMessage(m);
+    EXPECT_TRUE(frame->KillTimer(kTimerNotice));
+    app.SetHallWord(70, 0);
+}
+
 // A failed entry (no game server answers here) says so, asks the frame to close and goes no
 // further: the entry answers 0, and no keep-alive starts for a game that was never entered.
 TEST_F(Frame, AFailedEntryGoesNoFurtherThanItsMessage) {

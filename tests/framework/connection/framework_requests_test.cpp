@@ -289,6 +289,90 @@ TEST(SilverReplies, TakeTexts) {
     EXPECT_EQ(text, "非常抱歉，系统正在维护中，请稍候再操作。");
 }
 
+// Amounts and limits at the ends of the range: the remainders shown are the true ones (in 64
+// bits, or unsigned for the monthly 64-bit pair), and the amount a save may move stays within
+// what a request's word carries.
+TEST(SilverReplies, RemaindersAtTheEndsOfTheRange) {
+    struct Case {
+        int direction, code;
+        std::vector<int32_t> words;
+        std::string text;
+        int amount;
+    } cases[] = {
+        {1,
+         60092,
+         {INT32_MAX, INT32_MIN},
+         "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出4294967295两。(至少保留-"
+         "2147483648两)",
+         INT32_MAX},
+        {1,
+         60092,
+         {INT32_MIN, INT32_MAX},
+         "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出-4294967295两。(至少保留"
+         "2147483647两)",
+         INT32_MIN},
+        {1,
+         60092,
+         {-1, 0},
+         "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出-1两。(至少保留0两)",
+         -1},
+        {1,
+         60092,
+         {INT32_MAX, -1},
+         "很抱歉，由于您在初次进入游戏房间时获赠了银两,系统只允许你转出2147483648两。(至少保留-"
+         "1两)",
+         INT32_MAX},
+        {2,
+         60086,
+         {INT32_MIN, INT32_MAX},
+         "系统限定每日划入【房】不能超过2147483647两，\r\n今天您最多还可以划入4294967295两。",
+         7},
+        {2,
+         60086,
+         {-1, INT32_MAX},
+         "系统限定每日划入【房】不能超过2147483647两，\r\n今天您最多还可以划入2147483648两。",
+         7},
+        {2,
+         60086,
+         {INT32_MAX, INT32_MIN},
+         "系统限定每日划入【房】不能超过-2147483648两，\r\n今天您已经超限，到明天才能划银。",
+         7},
+        {2, 60086, {0, 1}, "系统限定每日划入【房】不能超过1两，\r\n今天您最多还可以划入1两。", 7},
+        // Used INT64_MIN, limit INT64_MAX: the remainder is 2^64 - 1.
+        {2,
+         60095,
+         {0, INT32_MIN, -1, INT32_MAX},
+         "系统限定每月划入游戏总额不能超过9223372036854775807两，\r\n本月您最多还可以划入"
+         "18446744073709551615两。",
+         7},
+        // Used -1, limit 0.
+        {2,
+         60095,
+         {-1, -1, 0, 0},
+         "系统限定每月划入游戏总额不能超过0两，\r\n本月您最多还可以划入1两。",
+         7},
+        {2,
+         60095,
+         {-1, INT32_MAX, 0, INT32_MIN},
+         "系统限定每月划入游戏不能超过-"
+         "9223372036854775808两，\r\n本月您已经超限，到下个月才能划银。",
+         7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<uint8_t> reply;
+        for (int32_t w : c.words)
+            for (int b = 0; b < 4; ++b) reply.push_back(uint8_t(uint32_t(w) >> (8 * b)));
+        std::string text;
+        int amount = 7;
+        EXPECT_EQ(EvaluateSilverTransferReply(c.direction, c.code, reply.data(), reply.size(), "房",
+                                              text, amount),
+                  0);
+        EXPECT_EQ(text, c.text);
+        EXPECT_EQ(amount, c.amount);
+    }
+}
+
 TEST(SafeBoxReply, CopiesOnlyWhatIsThere) {
     std::string text;
     uint8_t out[32];

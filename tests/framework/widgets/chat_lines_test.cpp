@@ -120,6 +120,30 @@ TEST_F(ChatLines, PrizeKindsByDestination) {
     }
 }
 
+// A table word at either end of the range shows the table a player counts (from 1) in every
+// line that names one, the welcome line too: counted in 64 bits, never an overflow.
+TEST_F(ChatLines, TablesAtTheEndsOfTheRangeCountFromOne) {
+    struct Case {
+        int32_t table;
+        std::string shown;
+    } cases[] = {
+        {INT32_MIN, "-2147483647"}, {-2, "-1"}, {-1, "0"}, {0, "1"}, {INT32_MAX - 1, "2147483647"},
+        {INT32_MAX, "2147483648"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        PlayerRecord r = Record(3003, 2, "张三");
+        r.setWord(PlayerRecord::kValue9, c.table);
+        ctx.ownTable = c.table;
+        EXPECT_EQ(TableEnterLine(ctx, r), " <c=255>张三进入第" + c.shown + "桌 \r\n");
+        EXPECT_EQ(TableLeaveLine(ctx, r), " <c=255>张三离开第" + c.shown + "桌 \r\n");
+        EXPECT_EQ(TableChangedLine(ctx), " <c=255>您已经被换到第" + c.shown + "桌\r\n");
+        EXPECT_EQ(RandomTableLine(ctx), " <c=255>您已经被随机分配到第" + c.shown + "桌\r\n");
+        EXPECT_EQ(WelcomeLine(ctx),
+                  " 欢迎来到<s=180,c=10715996,e=b>红中麻将\r\n<> 您的位置：测试房间 第" + c.shown +
+                      "桌\r\n");
+    }
+}
+
 TEST_F(ChatLines, RandomSeatingOnAndOff) {
     PlayerRecord r = Record(3003, 2, "张三");
     r.setWord(PlayerRecord::kValue9, 8);

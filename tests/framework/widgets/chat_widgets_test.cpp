@@ -526,6 +526,28 @@ TEST_F(ChatViewTest, GameEnteredShowsTheInputAndTheWelcome) {
     EXPECT_TRUE(view->display()->toPlainText().contains("第6桌"));
 }
 
+// The chat pane itself with tables at the top of the range: a player's table and the own
+// table (entering, changing, the welcome) show the table a player counts from 1.
+TEST_F(ChatViewTest, TablesAtTheTopOfTheRangeShowTheTableCountedFromOne) {
+    PlayerRecord top = Record(2002, 1, "甲");
+    top.setWord(PlayerRecord::kValue9, INT32_MAX);
+    view->ShowTableEnter(top);
+    PlayerRecord bottom = Record(2002, 1, "甲");
+    bottom.setWord(PlayerRecord::kValue9, INT32_MIN);
+    view->ShowTableLeave(bottom);
+    app.SetTableNo(INT32_MAX);
+    view->ShowTableChanged({});
+    platform::Message entered;
+    entered.id = kMsgGameEntered;
+    platform::send(view->hwnd(), entered);
+    const QStringList lines = view->display()->toPlainText().split('\n');
+    ASSERT_GE(lines.size(), 5) << view->display()->toPlainText().toStdString();
+    EXPECT_EQ(lines[0], " 甲进入第2147483648桌 ");
+    EXPECT_EQ(lines[1], " 甲离开第-2147483647桌 ");
+    EXPECT_EQ(lines[2], " 您已经被换到第2147483648桌");
+    EXPECT_TRUE(lines[4].endsWith(" 第2147483648桌")) << lines[4].toStdString();
+}
+
 // ---- the skinned button
 
 TEST(SkinButton, ColoursOffsetsAndStyles) {
