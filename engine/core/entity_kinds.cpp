@@ -164,6 +164,7 @@ void FrameSequence::ComputeTotal() {
 
 uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
     FrameSequence* seq = p.sequence;
+    // A player may be set up without a sequence (SetFrames takes none): it has no frame.
     if (!seq) return 0;
     if (p.start == 0) p.start = now;
     if (!(p.flags & FP_PLAYING)) {
@@ -173,6 +174,10 @@ uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
     if (p.speed == 0.0) return 0;
     uint32_t t = uint32_t(std::trunc(double(now - p.start) * p.speed));
     bool finished = false;
+    // The passes go on while t is at or past the current total, also after a hand-over: a
+    // pass that lands exactly on the next sequence's total starts that sequence again (or
+    // finishes), instead of stopping there with t past every frame of it, which would leave
+    // the player inactive with no frame while it still plays.
     while (t >= seq->total) {
         // A sequence of no duration can never reach a frame: it is finished, not looped.
         if (seq->total == 0) {
@@ -247,7 +252,7 @@ uint32_t FrameEntity::Create(FrameSequence* sequence, double speed, uint32_t fla
 
 uint32_t FrameEntity::SetFrames(FrameSequence* sequence, double speed, uint32_t flags) {
     FramePlayer* p = Player();
-    if (!p) return 999999;
+    if (!p) return 0;
     if (sequence) {
         sequence->ComputeTotal();
         Descriptor().resourceId = sequence->frames.empty() ? 0 : sequence->frames[0].resourceId;

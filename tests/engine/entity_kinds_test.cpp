@@ -216,6 +216,44 @@ TEST(FrameSequence, StartMovesByTheTotalOfEachPassAfterAHandOver) {
     EXPECT_TRUE(p.e.IsPlaying());
 }
 
+// Time that lands exactly on the next sequence's total after a hand-over is one more whole
+// pass of it: the looped sequence shows its first frame again, the unlooped one finishes.
+TEST(FrameSequence, AHandOverLandingExactlyOnTheNextTotalPassesItWhole) {
+    FrameSequence second;
+    second.Build(2, 9, 5, 5, 50);         // 100 ms
+    Player looped(FP_PLAYING | FP_LOOP);  // 300 ms
+    looped.seq.next = &second;
+    looped.e.SetFrames(&looped.seq, 1.0, FP_PLAYING | FP_LOOP);
+    EXPECT_EQ(looped.e.FrameAt(1000), 1u);
+    EXPECT_EQ(looped.e.FrameAt(1400), 1u);
+    EXPECT_EQ(looped.e.Player()->active, 1u);
+    EXPECT_EQ(looped.e.Player()->resourceId, 9u);
+    EXPECT_EQ(looped.e.Player()->srcX, 0);
+    EXPECT_EQ(looped.e.Player()->start, 1400u);
+    Player once(FP_PLAYING);
+    once.seq.next = &second;
+    once.e.SetFrames(&once.seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(once.e.FrameAt(1000), 1u);
+    EXPECT_EQ(once.e.FrameAt(1400), 0u);
+    EXPECT_FALSE(once.e.IsPlaying());
+}
+
+// Setting frames on an entity whose player was never made fails with 0; a player made
+// without a sequence has no frame to show.
+TEST(FrameEntity, SetFramesWithoutAPlayerGivesZeroAndNoSequenceNoFrame) {
+    FrameSequence seq;
+    seq.Build(2, 7, 10, 8, 100);
+    FrameEntity bare;
+    EXPECT_EQ(bare.SetFrames(&seq, 1.0, FP_PLAYING), 0u);
+    EXPECT_FALSE(bare.DescriptorMade());
+    FrameEntity empty;
+    EXPECT_EQ(empty.Create(nullptr, 1.0, FP_PLAYING), 999999u);
+    EXPECT_EQ(empty.FrameAt(100), 0u);
+    EXPECT_EQ(empty.Player()->resourceId, 0u);
+    EXPECT_EQ(empty.SetFrames(&seq, 1.0, FP_PLAYING), 999999u);
+    EXPECT_EQ(empty.FrameAt(200), 1u);
+}
+
 // A picture that says it has no frames is taken as one frame: no division by zero.
 TEST(ImageEntity, APictureWithoutFramesCountsAsOne) {
     PictureTable pics;

@@ -715,6 +715,17 @@ TEST_F(Callbacks, ParticlesRunUntilNothingIsLeft) {
     EXPECT_EQ(ApplyParticles(nullptr, a, kernel, 0), 1u);
 }
 
+// A particle Apply on an entity that is no emitter, or on an emitter never made, finishes
+// on its first run instead of holding its chain for ever.
+TEST_F(Callbacks, AParticleApplyWithoutAnEmitterFinishesAtOnce) {
+    Entity* plain = Attached(kernel);
+    auto* unmade = static_cast<ParticleEntity*>(
+        kernel.CreateEntity(ENT_PARTICLES, 50, 50, 2, 2, 0, 1, true, 1));
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    EXPECT_EQ(ApplyParticles(plain, a, kernel, 10), 1u);
+    EXPECT_EQ(ApplyParticles(unmade, a, kernel, 10), 1u);
+}
+
 TEST_F(Kernel, UserBlocksAreFreedOnlyWhenOwned) {
     ControlData* c = kernel.CreateControl();
     void* mine = std::malloc(4);
