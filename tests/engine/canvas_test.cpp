@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 #include "scene_fixture.h"
@@ -385,6 +386,31 @@ TEST(DrawLayer, UpdatesOfUnknownOrUnseenItemsMarkNothing) {
     l.UpdateItemTransform(id + 100, 0, 1, 1.0);
     EXPECT_EQ(l.PendingCount(), 0u);
     EXPECT_EQ(l.ItemCount(), 1u);
+}
+
+// Removing an item redraws the area it was last pushed with, not the entity's live block:
+// a size set since without a push is not on the screen, and the old picture must go.
+TEST(DrawLayer, RemovalRedrawsTheAreaLastPushedNotAnUnpushedSize) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    RenderDescriptor d;
+    BlitParams live;
+    live.centreX = 20;
+    live.centreY = 20;
+    live.width = 10;
+    live.height = 8;
+    const uint32_t id = l.AddItem(7, &live, 1.0, 1, &d);
+    std::vector<Rect> first;
+    l.TakeDirtyRects(first);
+    live.width = 2;  // shrunk on the entity, not pushed
+    live.height = 2;
+    l.RemoveItem(id);
+    std::vector<Rect> dirty;
+    l.TakeDirtyRects(dirty);
+    ASSERT_EQ(dirty.size(), 1u);
+    EXPECT_EQ((std::array<int, 4>{dirty[0].left, dirty[0].top, dirty[0].right, dirty[0].bottom}),
+              (std::array<int, 4>{15, 16, 25, 24}));
+    EXPECT_TRUE(l.OrderedIds().empty());
 }
 
 // A turned block's area is the square of its radius about its draw centre.
