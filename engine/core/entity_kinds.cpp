@@ -43,6 +43,10 @@ RenderDescriptor& ImageEntity::SetImage(uint32_t resourceId, int sx, int sy, int
     d.width = width;
     d.height = height;
     d.extra = tint;
+    // The picture is looked up as the image is set, which loads one that waits to be first
+    // needed (a picture that cannot be loaded fails here, at set-up, not at a later draw).
+    // The pointer is not kept: a picture released with its resource would leave it dangling.
+    LookupPicture(resourceId);
     return d;
 }
 

@@ -5,7 +5,9 @@
 
 #include "engine/core/clock.h"
 #include "engine/core/resource_manager.h"
+#include "picture_builders.h"
 #include "scene_fixture.h"
+#include "temp_folder.h"
 
 namespace hqlv::engine {
 namespace {
@@ -70,6 +72,21 @@ TEST(ImageEntity, APictureGoneAfterSetImageIsNotRead) {
     EXPECT_EQ(e->GetFrameCount(), 0u);
     pics.Add(1, SolidPicture(2, 2, {1, 2, 3}, {7, 8, 9}));  // a skin change
     EXPECT_EQ(e->SetFrame(2), 9u);
+}
+
+// Setting the image looks its picture up, which loads a picture registered to be loaded
+// when first needed: a change of the file afterwards is not seen.
+TEST(ImageEntity, SettingAnImageLoadsAPictureThatWaitsToBeNeeded) {
+    test::TempFolder dir;
+    dir.put("wait.bmp", test::Bmp24(1, 1, {0x123456}));
+    ResourceManager& rm = GetResourceManager();
+    const uint32_t id = rm.LoadImage(dir / "wait.bmp", "等待载入", ".imge", false, 0);
+    ASSERT_NE(id, 0u);
+    ImageEntity e;
+    e.SetImage(id, 0, 0, 1, 1, kNoColour);
+    dir.put("wait.bmp", test::Bmp24(2, 2, {0, 0, 0, 0}));
+    EXPECT_EQ(rm.GetPicture(id)->width, 1);
+    rm.ReleaseResource(id);
 }
 
 // The six-word form of SetImage: the word before the tint changes nothing.
