@@ -406,6 +406,8 @@ uint32_t ParticleEntity::SetCallbacks(NewParticleFn make, StepParticleFn step) {
     s->newParticle = std::move(make);
     s->step = std::move(step);
     s->particles.clear();
+    // The live count goes with the list it counts: kept, it would count particles no longer
+    // there, and the particle Apply, which waits until none lives, would never finish.
     s->live = 0;
     s->running = s->finishing = s->toEmit = 0;
     s->lastEmission = now;

@@ -715,6 +715,29 @@ TEST_F(Callbacks, ParticlesRunUntilNothingIsLeft) {
     EXPECT_EQ(ApplyParticles(nullptr, a, kernel, 0), 1u);
 }
 
+// New callbacks empty the particle list and its live count with it: a particle Apply that
+// was waiting for the emitted particles to die finishes once nothing is left to emit.
+TEST_F(Callbacks, NewParticleCallbacksTakeTheLiveCountWithTheList) {
+    test::PictureTable pics;
+    pics.Add(1, test::SolidPicture(2, 2, {0xFFFFFFFF}));
+    auto* p = static_cast<ParticleEntity*>(
+        kernel.CreateEntity(ENT_PARTICLES, 50, 50, 2, 2, 0, 1, true, 1));
+    ASSERT_EQ(p->Create(1, 0, 0, 2, 2), 999999u);
+    p->SetEmission(2, 10, nullptr);
+    p->Start(true);
+    p->State()->lastEmission = 1000;
+    p->Tick(1025);  // two emitted; the default particles live 100 steps
+    ASSERT_EQ(p->State()->live, 2u);
+    p->SetCallbacks(ParticleEntity::DefaultNew, ParticleEntity::DefaultStep);
+    EXPECT_EQ(p->State()->live, 0u);
+    EXPECT_TRUE(p->State()->particles.empty());
+    p->Start(true);
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 2000), 0u);
+    EXPECT_EQ(p->State()->finishing, 1u);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 2010), 1u);
+}
+
 // A particle Apply on an entity that is no emitter, or on an emitter never made, finishes
 // on its first run instead of holding its chain for ever.
 TEST_F(Callbacks, AParticleApplyWithoutAnEmitterFinishesAtOnce) {
