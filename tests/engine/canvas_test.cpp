@@ -188,6 +188,25 @@ TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
     EXPECT_EQ(s.canvas.Render(3, none), 0);
 }
 
+// The tiled background copies rows straight from the picture's pixels: a picture whose
+// buffer is smaller than its size claims (a damaged file) is not read, the honest one is.
+TEST(Canvas, TiledBackgroundReadsNoPictureShorterThanItsSize) {
+    Scene s(16, 12);
+    s.pics.Add(9, SolidPicture(16, 12, {kGreen}));
+    auto liar = SolidPicture(16, 12, {kRed});
+    liar->dataSize = 16 * 4;  // one row of the twelve it claims
+    s.pics.Add(10, std::move(liar));
+    for (uint32_t id : {9u, 10u}) {
+        ASSERT_EQ(s.canvas.SetBackgroundImage(id, 0, 0, 16, 12, 0), 999999);
+        s.canvas.SetBackgroundMode(3);
+        s.canvas.InvalidateAll();
+        s.canvas.Render(id, s.target.surface);
+        const uint32_t want = id == 9 ? kGreen : 0u;
+        EXPECT_EQ(s.target.at(0, 0), want) << id;
+        EXPECT_EQ(s.target.at(15, 11), want) << id;
+    }
+}
+
 // ---- draw layers -----------------------------------------------------------------------
 
 TEST(DrawLayer, MergeRule) {
