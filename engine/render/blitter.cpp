@@ -17,7 +17,9 @@ using namespace blit;
 
 namespace {
 
-// Largest temporary scaled copy a draw makes (pixels); larger blocks draw nothing.
+// Largest temporary scaled copy a draw makes (pixels, 256 MB): a larger one could fail to be
+// made and end the program, so such a block draws nothing. The straight copy needs no copy
+// and draws at any size.
 constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
 
 // Alpha regimes of the colour rules.
@@ -260,7 +262,7 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     std::unique_ptr<uint32_t[]> scaled32;
     if (params.width != reqW || params.height != reqH) {
         const int dw = params.width, dh = params.height;
-        if (dw <= 0 || dh <= 0 || int64_t(dw) * dh > kMaxScaledPixels) return;
+        if (dw <= 0 || dh <= 0) return;
         if (straightCopy) {
             GetBlitBounds(params);
             BlitTarget t{surface.pixels, surface.width, surface.height,
@@ -269,6 +271,7 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
             ScaledStraightCopy(t, ul, ut, dw, dh, work);
             return;
         }
+        if (int64_t(dw) * dh > kMaxScaledPixels) return;
         const uint8_t* buf;
         if (palette) {
             scaledIdx = ScaleIndexedRect(work, dw, dh, ss == 2);

@@ -492,6 +492,20 @@ TEST(BlitEntry, AScaledSourceCutToNothingDrawsNothing) {
     EXPECT_EQ(e.at(0, 0), 0xFFC8C8C8u);
 }
 
+// A block larger than the biggest scaled copy: the straight copy, which makes no copy,
+// still draws what lies on the surface; a keyed picture, which would need the copy, does not.
+TEST(BlitEntry, AStraightCopyScaledPastTheLargestCopyStillDraws) {
+    std::vector<uint32_t> src = {0xFF112233u, 0xFF445566u, 0xFF778899u, 0xFFAABBCCu};
+    const int side = 8193;  // 8193² pixels: more than 2²⁶
+    for (uint32_t flags : {0u, uint32_t(PIC_KEYED)}) {
+        EnginePicture pic = Pic32(src, 2, 2, flags);
+        Surface s(4, 4, 7);
+        BlitParams p = Block(side / 2 + 1, side / 2 + 1, side, side);  // top-left at (0, 0)
+        DrawImageEx(s.ds(), p, pic, 0, 0, 2, 2, 1.0, kNoColour);
+        for (uint32_t v : s.px) EXPECT_EQ(v, flags ? 7u : 0xFF112233u) << flags;
+    }
+}
+
 TEST(BlitEntry, FrameRowsAreCountedInThirtyTwoBits) {
     // 3 frames of 30000 rows: the last frame starts at row 60000, beyond 16 bits.
     const int W = 1, H = 30000;
