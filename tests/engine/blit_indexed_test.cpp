@@ -454,6 +454,29 @@ TEST(PointList, DrawsInsideTheAreaWithAlphaRules) {
     EXPECT_EQ(t.at(3, 2), 0u);
 }
 
+// The invert walk over palette samples: a sample covers its pixel unless its index is the
+// key, and in the index + alpha form also unless its alpha is 0 (each condition alone keeps
+// the pixel). At angle 0 the walk puts source (c, 0) of a 3 × 1 picture at (c, 1).
+TEST(BlitIndexed, InvertCoversUnlessKeyedOrClear) {
+    const auto pal = MakePalette();
+    const std::vector<uint8_t> pairs = {5, 200, 3, 0, 4, 9};
+    const std::vector<uint8_t> one = {5, 3, 4};
+    const uint32_t bg = 0x00102030u, inverted = 0xFFEFDFCFu;
+    Surface s(4, 3, bg);
+    InvertUnderIndexed(s.target(), 0, 0, BlitSource{pairs.data(), 3, 1, 0, 0, 3, 1}, true, 5,
+                       pal.data(), 0.0);
+    EXPECT_EQ(s.at(0, 1), bg);  // the key, however opaque
+    EXPECT_EQ(s.at(1, 1), bg);  // alpha 0
+    EXPECT_EQ(s.at(2, 1), inverted);
+    Surface t(4, 3, bg);
+    InvertUnderIndexed(t.target(), 0, 0, BlitSource{one.data(), 3, 1, 0, 0, 3, 1}, false, 5,
+                       pal.data(), 0.0);
+    EXPECT_EQ(t.at(0, 1), bg);
+    EXPECT_EQ(t.at(1, 1), inverted);
+    EXPECT_EQ(t.at(2, 1), inverted);
+    EXPECT_EQ(std::count(t.px.begin(), t.px.end(), inverted), 2);
+}
+
 // Every palette loop draws nothing without a palette.
 TEST(BlitIndexed, NoPaletteDrawsNothing) {
     auto idx = Indexes(4, 4);

@@ -504,6 +504,15 @@ TEST(BlitEntry, AStraightCopyScaledPastTheLargestCopyStillDraws) {
         DrawImageEx(s.ds(), p, pic, 0, 0, 2, 2, 1.0, kNoColour);
         for (uint32_t v : s.px) EXPECT_EQ(v, flags ? 7u : 0xFF112233u) << flags;
     }
+    // The widest block drawn at all: 2²⁰ pixels; one more draws nothing.
+    for (int wide : {1 << 20, (1 << 20) + 1}) {
+        EnginePicture pic = Pic32(src, 2, 2, 0);
+        Surface s(4, 4, 7);
+        BlitParams p = Block((wide + 1) / 2, 2, wide, 4);  // top-left at (0, 0)
+        DrawImageEx(s.ds(), p, pic, 0, 0, 2, 2, 1.0, kNoColour);
+        EXPECT_EQ(s.at(0, 0), wide == 1 << 20 ? 0xFF112233u : 7u) << wide;
+        EXPECT_EQ(s.at(3, 3), wide == 1 << 20 ? 0xFF778899u : 7u) << wide;
+    }
 }
 
 TEST(BlitEntry, FrameRowsAreCountedInThirtyTwoBits) {

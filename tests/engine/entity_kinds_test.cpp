@@ -255,6 +255,17 @@ TEST(FrameSequence, AHandOverLandingExactlyOnTheNextTotalPassesItWhole) {
     EXPECT_FALSE(once.e.IsPlaying());
 }
 
+// A frame table changed after its total was taken (shorter than the total says) is walked
+// past its last frame: the player stops being active and has no frame.
+TEST(FrameSequence, WalkingPastTheLastFrameLeavesThePlayerInactive) {
+    Player p(FP_PLAYING | FP_LOOP);  // 300 ms in three frames
+    EXPECT_EQ(p.e.FrameAt(1000), 1u);
+    EXPECT_EQ(p.e.Player()->active, 1u);
+    p.seq.frames.resize(1);  // the total still says 300
+    EXPECT_EQ(p.e.FrameAt(1250), 0u);
+    EXPECT_EQ(p.e.Player()->active, 0u);
+}
+
 // Setting frames on an entity whose player was never made fails with 0; a player made
 // without a sequence has no frame to show.
 TEST(FrameEntity, SetFramesWithoutAPlayerGivesZeroAndNoSequenceNoFrame) {

@@ -738,6 +738,25 @@ TEST_F(Callbacks, NewParticleCallbacksTakeTheLiveCountWithTheList) {
     EXPECT_EQ(ApplyParticles(p, a, kernel, 2010), 1u);
 }
 
+// Mode 0 with a time limit goes on while the time since its first run is the limit or less,
+// and shows the last frame and finishes once it is past it.
+TEST_F(Callbacks, PlayFramesStopsOnlyPastItsTimeLimit) {
+    test::PictureTable pics;
+    pics.Add(1, test::SolidPicture(2, 2, {1, 2, 3}, {10, 20, 30}));
+    auto* img =
+        static_cast<ImageEntity*>(kernel.CreateEntity(ENT_IMAGE, 5, 5, 2, 2, 0, 1, true, 1));
+    img->SetImage(1, 0, 0, 2, 2, kNoColour);
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    a.p[7] = 0;
+    a.set(8, -1);
+    a.p[1] = 70;
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1000), 0u);
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1070), 0u);
+    EXPECT_EQ(img->GetFrame(), 1u);  // by time: 70 mod 60 = 10, frame 1
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1071), 1u);
+    EXPECT_EQ(img->GetFrame(), 2u);  // the last frame, not frame 1 of 71 mod 60
+}
+
 // A particle Apply on an entity that is no emitter, or on an emitter never made, finishes
 // on its first run instead of holding its chain for ever.
 TEST_F(Callbacks, AParticleApplyWithoutAnEmitterFinishesAtOnce) {
