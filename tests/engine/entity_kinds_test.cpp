@@ -50,6 +50,39 @@ TEST(ImageEntity, FramesWrapAndDelays) {
     EXPECT_EQ(none->GetFrameCount(), 0u);
 }
 
+// Stepping the frame pushes the change only for an image that is shown and in view: a
+// hidden one, or one out of view, pushes nothing (and so no child pushed with it).
+TEST(ImageEntity, NextFramePushesOnlyWhenShownAndInView) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(8, 6, {1, 2}, {10, 20}));
+    Canvas canvas;
+    canvas.InitScreen(32, 64, 48);
+    auto parent = MakeImage(1, 1, 20, 20, 8, 6);
+    auto child = MakeImage(2, 1, 30, 20, 8, 6);
+    parent->AttachToCanvas(&canvas, 1);
+    child->AttachToCanvas(&canvas, 1);
+    parent->AddChild(child.get(), LINK_APPLY);
+    const LayerItem* item = canvas.Layer(1).FindItem(child->GetItemId());
+    ASSERT_NE(item, nullptr);
+    parent->Hide();
+    parent->ApplyTransform();
+    child->SetPosition(40, 20);  // not pushed
+    parent->NextFrame();
+    EXPECT_EQ(item->copy.centreX, 30);
+    parent->Show();
+    parent->SetPosition(1000, 20);
+    parent->ApplyTransform();  // out of view now; the child's move goes with it
+    EXPECT_EQ(item->copy.centreX, 40);
+    child->SetPosition(50, 20);
+    parent->NextFrame();
+    EXPECT_EQ(item->copy.centreX, 40);
+    parent->SetPosition(20, 20);
+    parent->ApplyTransform();
+    child->SetPosition(60, 20);
+    parent->NextFrame();  // shown and in view: pushed, the child with it
+    EXPECT_EQ(item->copy.centreX, 60);
+}
+
 // Zero delays: no division by a zero total.
 TEST(ImageEntity, ZeroDelaysNeverDivideByZero) {
     PictureTable pics;
