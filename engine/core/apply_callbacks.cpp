@@ -158,6 +158,8 @@ uint32_t ApplyPlayFrames(Entity* e, Apply& a, GameKernel& k, uint32_t now) {
 uint32_t ApplyParticles(Entity* e, Apply&, GameKernel&, uint32_t now) {
     auto* pe = (e && e->GetType() == ENT_PARTICLES) ? static_cast<ParticleEntity*>(e) : nullptr;
     ParticleState* s = pe ? pe->State() : nullptr;
+    // Without an emitter there is nothing to run and nothing to wait for: an Apply that never
+    // finished would hold its Event's chain and never deliver its completion message.
     if (!s) return 1;
     if (!s->running) return 0;
     if (s->finishing) {

@@ -17,6 +17,8 @@ BlockPool::BlockPool(uint32_t entrySize, uint32_t entriesPerBlock)
 
 BlockPool::Block* BlockPool::AllocBlock(int64_t size) {
     if (size == -1) size = defaultSize_;
+    // A block must hold the head of its free run: a smaller one would have the head written
+    // past its end (and a run length below zero).
     if (size < int64_t(sizeof(FreeRun)) || size > UINT32_MAX) return nullptr;
     auto block = new Block;
     block->size = uint32_t(size);

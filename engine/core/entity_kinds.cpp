@@ -43,6 +43,10 @@ RenderDescriptor& ImageEntity::SetImage(uint32_t resourceId, int sx, int sy, int
     d.width = width;
     d.height = height;
     d.extra = tint;
+    // The picture is looked up as the image is set, which loads one that waits to be first
+    // needed (a picture that cannot be loaded fails here, at set-up, not at a later draw).
+    // The pointer is not kept: a picture released with its resource would leave it dangling.
+    LookupPicture(resourceId);
     return d;
 }
 
@@ -164,6 +168,7 @@ void FrameSequence::ComputeTotal() {
 
 uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
     FrameSequence* seq = p.sequence;
+    // A player may be set up without a sequence (SetFrames takes none): it has no frame.
     if (!seq) return 0;
     if (p.start == 0) p.start = now;
     if (!(p.flags & FP_PLAYING)) {
@@ -173,6 +178,10 @@ uint32_t FrameSequence::FrameAt(FramePlayer& p, uint32_t now) {
     if (p.speed == 0.0) return 0;
     uint32_t t = uint32_t(std::trunc(double(now - p.start) * p.speed));
     bool finished = false;
+    // The passes go on while t is at or past the current total, also after a hand-over: a
+    // pass that lands exactly on the next sequence's total starts that sequence again (or
+    // finishes), instead of stopping there with t past every frame of it, which would leave
+    // the player inactive with no frame while it still plays.
     while (t >= seq->total) {
         // A sequence of no duration can never reach a frame: it is finished, not looped.
         if (seq->total == 0) {
@@ -247,7 +256,7 @@ uint32_t FrameEntity::Create(FrameSequence* sequence, double speed, uint32_t fla
 
 uint32_t FrameEntity::SetFrames(FrameSequence* sequence, double speed, uint32_t flags) {
     FramePlayer* p = Player();
-    if (!p) return 999999;
+    if (!p) return 0;
     if (sequence) {
         sequence->ComputeTotal();
         Descriptor().resourceId = sequence->frames.empty() ? 0 : sequence->frames[0].resourceId;
@@ -397,6 +406,8 @@ uint32_t ParticleEntity::SetCallbacks(NewParticleFn make, StepParticleFn step) {
     s->newParticle = std::move(make);
     s->step = std::move(step);
     s->particles.clear();
+    // The live count goes with the list it counts: kept, it would count particles no longer
+    // there, and the particle Apply, which waits until none lives, would never finish.
     s->live = 0;
     s->running = s->finishing = s->toEmit = 0;
     s->lastEmission = now;

@@ -2,7 +2,8 @@
 // The kinds of entity: what hangs off the render descriptor of an image, a timed frame
 // sequence, a reference to another draw item, a point list and a particle emitter, and the
 // operations that make and change that state. Pictures are looked up by resource id at each
-// use, never kept.
+// use, never kept: a picture released with its resource (a skin change, the release of all
+// resources) must not be reached through a pointer an entity kept.
 #include <cstdint>
 #include <functional>
 #include <list>

@@ -159,7 +159,9 @@ void MouseManager::OnLButtonUp(int, int, uint32_t) {
     state_.bits &= ~(MS_HOVER_HOLD | MS_LEFT_DOWN);
     PostToSelf(5);
     PostToSelf(8);
-    if (state_.hoveredEntity && state_.hoveredEntity == state_.pressedEntity) {
+    // Nothing hovered and nothing pressed are the same entity: the release ends no capture,
+    // so there is no hover to find again.
+    if (state_.hoveredEntity == state_.pressedEntity) {
         state_.pressedEntity = 0;
         // Each firing finds the control again: the up handler may have deleted it.
         PostToTarget(HoveredControl(), 5);
@@ -269,6 +271,8 @@ void MouseManager::SetCursorById(uint32_t id) {
 
 void MouseManager::SetCursorByName(std::string_view name) {
     CursorHandle cursor = GetResourceManager().GetCursorByName(name);
+    // Setting no cursor would leave the window without a pointer: a name the table does not
+    // hold (a script's typing error, a skin without it) keeps the cursor shown.
     if (!cursor) return;
     named_ = std::move(cursor);
     cursorSet_ = true;

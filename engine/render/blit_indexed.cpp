@@ -115,7 +115,6 @@ void WalkSmooth(const BlitTarget& t, int ox, int oy, BlitSource s, double angle,
     if (clip.empty()) return;
     // The smooth loops blend towards the destination only (they take no tint).
     const uint8_t f = AlphaFactor(alpha);
-    if (!FadesTowardsDestination(f)) return;
     int64_t cs, sn;
     if (!FixedTrig(angle, 65536.0, cs, sn)) return;
     const int64_t x0 = int64_t(s.width + 1) << 15;
@@ -153,8 +152,6 @@ void WalkSmooth(const BlitTarget& t, int ox, int oy, BlitSource s, double angle,
 
 uint32_t BlendPixel(uint32_t d, uint32_t colour, uint8_t f) {
     const uint32_t k = (uint32_t(f) * (colour >> 24)) >> 8;
-    // A blend of weight 0 would still darken the pixel by 1/256; it draws nothing instead.
-    if (k == 0) return d;
     const uint32_t da = d >> 24;
     if (da == 0) return (colour & 0xFFFFFFu) | (k << 24);
     return FadeRgb(colour, d, k) | (std::max(da, k) << 24);
@@ -168,7 +165,6 @@ void BlitIndexed(const BlitTarget& t, int left, int top, const BlitSource& s, ui
         ForEachUnrotated<1>(t, left, top, s, IdxCopy{&lut});
     } else if (Faded(alpha)) {
         const uint32_t f = AlphaFactor(alpha);
-        if (!HasTint(tint) && !FadesTowardsDestination(f)) return;
         ForEachUnrotated<1>(t, left, top, s, IdxFade{&lut, f, TintColour(tint), HasTint(tint)});
     }
 }
@@ -181,7 +177,6 @@ void BlitIndexedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s
         WalkNearest<1>(t, ox, oy, s, angle, IdxCopy{&lut});
     } else if (Faded(alpha)) {
         const uint32_t f = AlphaFactor(alpha);
-        if (!HasTint(tint) && !FadesTowardsDestination(f)) return;
         WalkNearest<1>(t, ox, oy, s, angle, IdxFade{&lut, f, TintColour(tint), HasTint(tint)});
     }
 }
@@ -196,7 +191,7 @@ void BlitIndexedAlpha(const BlitTarget& t, int left, int top, const BlitSource& 
         const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             ForEachUnrotated<2>(t, left, top, s, PairTint<true>{&lut, f, tc, tt, false});
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             ForEachUnrotated<2>(t, left, top, s, PairBlend<true>{&lut, f});
         }
     } else if (tinted) {
@@ -214,7 +209,6 @@ void BlitIndexedAlphaOntoOpaque(const BlitTarget& t, int left, int top, const Bl
     const uint32_t tc = TintColour(tint), tt = Threshold(tint);
     if (Faded(alpha)) {
         const uint32_t f = AlphaFactor(alpha);
-        if (!tinted && !FadesTowardsDestination(f)) return;
         ForEachUnrotated<2>(t, left, top, s, PairOntoOpaque<true>{&lut, f, tc, tt, tinted});
     } else if (tinted || (alpha != 0.0 && alpha == alpha)) {
         ForEachUnrotated<2>(t, left, top, s, PairOntoOpaque<false>{&lut, 0, tc, tt, tinted});
@@ -227,13 +221,12 @@ void BlitIndexedAlphaRotated(const BlitTarget& t, int ox, int oy, const BlitSour
     const Lut lut(palette, key);
     const bool tinted = HasTint(tint);
     const uint32_t tc = TintColour(tint);
-    // The faded regime of the rotated loop takes in an alpha of exactly 0: with a tint every
-    // covered sample is painted in the tint colour (factor 0).
+    // The faded regime of the rotated loop takes in an alpha of exactly 0 (factor 0).
     if (alpha >= 0.0 && alpha < 1.0) {
         const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             WalkNearest<2>(t, ox, oy, s, angle, PairTint<true>{&lut, f, tc, 0, true});
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             WalkNearest<2>(t, ox, oy, s, angle, PairBlend<true>{&lut, f});
         }
     } else if (tinted) {
@@ -323,8 +316,6 @@ void DrawPointList(const DrawSurface& surface, int originX, int originY, const R
         uint32_t& d = surface.pixels[size_t(py) * size_t(surface.width) + size_t(px)];
         const uint32_t na = n->colour >> 24;
         const uint32_t k = f == 255 ? na : (f * na) >> 8;
-        // A fade of weight 0 would only darken the pixel by 1/256 and make it opaque.
-        if (k == 0) continue;
         if (k == 255) {
             d = n->colour | 0xFF000000u;
         } else {

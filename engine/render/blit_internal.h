@@ -16,15 +16,6 @@ inline uint32_t FadeRgb(uint32_t s, uint32_t d, uint32_t k) {
     return rb | g;
 }
 
-// Whether a fade with factor f towards the destination draws. A factor of 0 (an alpha below
-// 1/255, or the rotated loops' alpha of exactly 0) would only darken the covered pixels by
-// 1/256, and the keyed loops would make transparent ones opaque: a picture faded that far
-// draws nothing instead. Towards a tint the same factor paints the covered pixels in the
-// tint colour, so tinted fades draw whatever their factor.
-inline bool FadesTowardsDestination(uint32_t f) {
-    return f != 0;
-}
-
 inline bool HasTint(uint32_t tint) {
     return (tint & 0xFFFFFFu) != kNoColour;
 }

@@ -17,7 +17,9 @@ using namespace blit;
 
 namespace {
 
-// Largest temporary scaled copy a draw makes (pixels); larger blocks draw nothing.
+// Largest temporary scaled copy a draw makes (pixels, 256 MB): a larger one could fail to be
+// made and end the program, so such a block draws nothing. The straight copy needs no copy
+// and draws at any size.
 constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
 
 // Alpha regimes of the colour rules.
@@ -121,7 +123,7 @@ void BlitKeyed(const BlitTarget& t, int left, int top, const BlitSource& s, doub
         const uint32_t f = AlphaFactor(alpha);
         if (HasTint(tint)) {
             Unrotated32(t, left, top, s, kKeyedFadeTint, {f, TintColour(tint), 0});
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             Unrotated32(t, left, top, s, kKeyedFadeDst, {f, 0, 0});
         }
     }
@@ -135,7 +137,7 @@ void BlitKeyedRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, 
         const uint32_t f = AlphaFactor(alpha);
         if (HasTint(tint)) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeTint{f, TintColour(tint)}));
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(KeyedFadeDst{f}));
         }
     }
@@ -148,7 +150,7 @@ void BlitRgba(const BlitTarget& t, int left, int top, const BlitSource& s, doubl
         const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             Unrotated32(t, left, top, s, kRgbaTintScaled, {f, TintColour(tint), Threshold(tint)});
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             Unrotated32(t, left, top, s, kRgbaBlendScaled, {f, 0, 0});
         }
     } else if (tinted) {
@@ -166,7 +168,7 @@ void BlitRgbaOntoOpaque(const BlitTarget& t, int left, int top, const BlitSource
         if (tinted) {
             Unrotated32(t, left, top, s, kOntoOpaqueTintScaled,
                         {f, TintColour(tint), Threshold(tint)});
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             Unrotated32(t, left, top, s, kOntoOpaqueScaled, {f, 0, 0});
         }
     } else if (tinted) {
@@ -180,13 +182,14 @@ void BlitRgbaRotated(const BlitTarget& t, int ox, int oy, const BlitSource& s, d
                      double alpha, uint32_t tint) {
     if (alpha != alpha) return;
     const bool tinted = HasTint(tint);
-    // The faded regime of the rotated loop takes in an alpha of exactly 0: with a tint every
-    // covered sample is painted in the tint colour (factor 0).
+    // The faded regime of the rotated loop takes in an alpha of exactly 0: factor 0, so a
+    // tint paints every covered sample in the tint colour, and without one the covered
+    // pixels keep only (destination × 255) >> 8.
     if (alpha >= 0.0 && alpha < 1.0) {
         const uint32_t f = AlphaFactor(alpha);
         if (tinted) {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaTint<true>{f, TintColour(tint), 0, true}));
-        } else if (FadesTowardsDestination(f)) {
+        } else {
             WalkNearest<4>(t, ox, oy, s, angle, ptr(RgbaBlend<true>{f}));
         }
     } else if (tinted) {
@@ -207,8 +210,11 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     if (!surface.pixels || surface.width <= 0 || surface.height <= 0) return;
     if (!pic.pixels || pic.width == 0) return;
     const int ss = pic.sampleSize();
-    // Frame count × frame height in 32 bits: tall strips of frames stay addressable.
+    // Frame count × frame height in 32 bits: cut to 16 bits, the frames of a strip taller
+    // than 65535 rows could not be selected and would draw nothing or the wrong rows.
     const int64_t totalRows = pic.totalRows();
+    // A buffer smaller than the picture's size claims (a damaged file) would be read past its
+    // end: such a picture is not drawn.
     if (uint64_t(pic.width) * uint64_t(totalRows) * uint64_t(ss) > pic.dataSize) return;
 
     // Blocks far beyond any surface are refused before their arithmetic can overflow.
@@ -232,6 +238,8 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     }
     if (totalRows - y < h) h = totalRows - y;
     if (int64_t(pic.width) - x < w) w = int64_t(pic.width) - x;
+    // A source cut to nothing draws nothing, also when scaled: sampling an empty rectangle
+    // would take the column or row just before it, outside what was asked for.
     if (w <= 0 || h <= 0) return;
     sx = int(x), sy = int(y), sw = int(w), sh = int(h);
 
@@ -254,7 +262,7 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     std::unique_ptr<uint32_t[]> scaled32;
     if (params.width != reqW || params.height != reqH) {
         const int dw = params.width, dh = params.height;
-        if (dw <= 0 || dh <= 0 || int64_t(dw) * dh > kMaxScaledPixels) return;
+        if (dw <= 0 || dh <= 0) return;
         if (straightCopy) {
             GetBlitBounds(params);
             BlitTarget t{surface.pixels, surface.width, surface.height,
@@ -263,6 +271,7 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
             ScaledStraightCopy(t, ul, ut, dw, dh, work);
             return;
         }
+        if (int64_t(dw) * dh > kMaxScaledPixels) return;
         const uint8_t* buf;
         if (palette) {
             scaledIdx = ScaleIndexedRect(work, dw, dh, ss == 2);
@@ -282,6 +291,8 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
 
     if ((params.flags & BLIT_INVERT) && (pic.flags & PIC_KEYED)) {
         int64_t r = params.radius;
+        // Only turned blocks get their radius stored: with none the walk's corner would be
+        // the draw centre itself, and the inverted area would land half a box down and right.
         if (r < 1) r = static_cast<int64_t>(GetRotateRadius(params.width, params.height));
         // The stored radius is whatever the block's owner left; keep the corner in range.
         auto corner = [r](int32_t centre) {

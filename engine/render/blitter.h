@@ -89,8 +89,7 @@ void BlitIndexedSmoothRotated(const BlitTarget& dst, int cornerX, int cornerY,
 void BlitIndexedAlphaSmoothRotated(const BlitTarget& dst, int cornerX, int cornerY,
                                    const BlitSource& src, const uint8_t* palette, double angle,
                                    double alpha, uint32_t tint);
-// k = (f × colour alpha) >> 8; onto an opaque-ish pixel fade, onto alpha 0 copy with alpha k.
-// A factor k of 0 leaves the pixel as it is.
+// k = (f × colour alpha) >> 8; onto a pixel of some alpha fade, onto alpha 0 copy with alpha k.
 uint32_t BlendPixel(uint32_t destination, uint32_t colour, uint8_t f);
 
 // ---- scaling ----------------------------------------------------------------------------

@@ -311,6 +311,9 @@ void Canvas::RebuildBackground(uint32_t* dst) {
             const BackgroundSlot& slot = slots_[index];
             const EnginePicture* pic = LookupPicture(slot.resourceId);
             if (!pic || pic->sampleSize() != 4 || !pic->pixels) continue;
+            // The rows are copied straight from the pixels: a buffer smaller than the size
+            // the picture claims (a damaged file) would be read past its end.
+            if (uint64_t(pic->width) * pic->totalRows() * 4 > pic->dataSize) continue;
             const Rect tile{col * tileWidth_, row * tileHeight_, (col + 1) * tileWidth_,
                             (row + 1) * tileHeight_};
             const Rect vis = IntersectRect(tile, Rect{wl, wt, wl + view_.width, wt + view_.height});

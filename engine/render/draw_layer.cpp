@@ -214,7 +214,9 @@ void DrawLayer::RemoveItem(uint32_t id) {
     if (it == items_.end()) return;
     LayerItem& item = it->second;
     if (item.inView && item.visible) {
-        // The entity may be going away: its area as last pushed is what the screen shows.
+        // The screen shows the area as last pushed (the copy): a size or a turn set on the
+        // entity since then without a push is not drawn yet, and a live block that has
+        // shrunk would leave the rest of the old picture standing where nothing is drawn.
         MarkParamsDirty(item.copy);
         RemoveOrdered(id);
     }

@@ -232,7 +232,9 @@ void TextLayout::DrawText(uint32_t* pixels, int width, int height, int x, int y,
             if (drawPass_ && lineTop_ + style_.height + tallest_ + style_.rowSpace > targetH_)
                 return Stop();
             // The character that ended the line before does not fit at the start of this one
-            // either: it fits on no line.
+            // either: it fits on no line. Starting yet another line for it would never end
+            // when measuring (no bottom is reached there) or with a row space that moves no
+            // line down.
             if (wrappedAt_ == index_) return Stop();
             NewLine(index_);
             if (penX_ + (c.wide ? style_.lineHeight : halfHeight_) > targetW_) return Stop();

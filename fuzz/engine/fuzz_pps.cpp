@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the ".pps" reader (and to the ".quad" palette record reader); a
-// picture that loads is bound to a named palette and drawn, so the blitter also meets
-// whatever the reader accepted.
+// picture that loads is bound to a named palette and drawn, so the blitter (and the canvas's
+// tiled background) also meets whatever the reader accepted.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -77,6 +77,7 @@ void DecodeAndDraw(const uint8_t* data, size_t size) {
     if (!BindPpsPalette(pic, &palette)) return;
 
     fuzz::DrawAnyWay(pic, size ? data[size - 1] : 0);
+    fuzz::DrawAsTiledBackground(pic);
 }
 
 }  // namespace

@@ -371,19 +371,27 @@ std::vector<uint32_t> Background() {
     return bg;
 }
 
-// A fade whose factor is 0 (alpha exactly 0, or so small that trunc(alpha × 255) is 0)
-// towards the destination draws nothing in any loop. With a tint the same factor paints
-// every sample the loop draws in the tint colour faded with k = 0: (tint × 255) >> 8 in each
-// byte, alpha 255, and nothing else changes (the loops of the faded regime, which the rotated
-// per-pixel-alpha loops take also at alpha 0). The unrotated per-pixel-alpha loops outside the
-// faded regime (alpha exactly 0 with a tint) draw with the samples' own alpha.
-TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
+// A fade whose factor is 0 (alpha exactly 0 in the rotated per-pixel-alpha loops, or an
+// alpha so small that trunc(alpha × 255) is 0) is still a fade, with k = 0: towards the
+// destination every covered sample leaves (destination × 255) >> 8, the loops' own alpha
+// rules unchanged (opaque for the keyed and one-byte loops, the destination's own or, onto a
+// transparent pixel, the sample's colour with alpha 0 for the per-pixel-alpha ones); with a
+// tint it paints (tint × 255) >> 8, alpha 255. The smooth loops and the point list blend
+// with k = 0 alike. Only the regimes the rules leave out draw nothing: alpha 0 or below in
+// the keyed and one-byte loops, and alpha exactly 0 without a tint in the unrotated
+// per-pixel-alpha loops (with a tint these draw with the samples' own alpha).
+TEST(BlitEntrySelection, FadesOfFactorZeroStillFadeWithKZero) {
     const LoopFamily L;
     const std::vector<uint32_t> bg = Background();
     const uint32_t painted = Px(0x40 * 255 / 256, 0x50 * 255 / 256, 0x60 * 255 / 256, 255);
+    auto dim = [](uint32_t d, int a) { return RefFade(0, d, 0, a); };
+    auto palColour = [&](size_t index) {
+        return Px(L.pal[index * 3 + 2], L.pal[index * 3 + 1], L.pal[index * 3], 0);
+    };
     // Whether source sample i is drawn; the destination alpha matters only onto opaque.
-    auto drawn = [&](int loop, size_t i, uint32_t dst) {
+    auto drawn = [&](int loop, size_t i, uint32_t dst, bool tinted) {
         const bool opaque = (dst >> 24) == 255;
+        const bool pairAlpha = tinted || L.pairs[i * 2 + 1] != 0;
         switch (loop) {
             case 0:
             case 1:
@@ -397,11 +405,26 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
             case 7:
                 return L.idx[i] != 5;
             case 8:
-                return L.pairs[i * 2] != 5;  // a >= TT holds for every a
+                return L.pairs[i * 2] != 5 && pairAlpha;  // a >= TT holds for every a
             case 9:
-                return L.pairs[i * 2] != 5 && opaque;
+                return L.pairs[i * 2] != 5 && pairAlpha && opaque;
             default:
                 return L.pairs[i * 2] != 5 && L.pairs[i * 2 + 1] != 0;
+        }
+    };
+    // What an untinted fade with k = 0 leaves on a drawn pixel.
+    auto faded = [&](int loop, size_t i, uint32_t before) {
+        const int da = Ch(before, 3);
+        switch (loop) {
+            case 2:
+            case 4:
+                return da ? dim(before, da)
+                          : (Px(L.rgba[i * 4], L.rgba[i * 4 + 1], L.rgba[i * 4 + 2], 0));
+            case 8:
+            case 10:
+                return da ? dim(before, da) : palColour(L.pairs[i * 2]);
+            default:
+                return dim(before, 255);
         }
     };
     for (double alpha : {0.0, 0.001, 1.0 / 256}) {
@@ -414,17 +437,44 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
                 s.px = bg;
                 L.Run(loop, s, alpha, tint);
                 const bool perPixelAlpha = loop == 2 || loop == 3 || loop == 8 || loop == 9;
-                if (tinted && alpha == 0.0 && perPixelAlpha) {
-                    EXPECT_NE(s.px, bg);
+                if (alpha == 0.0 && perPixelAlpha) {
+                    if (tinted)
+                        EXPECT_NE(s.px, bg);
+                    else
+                        EXPECT_EQ(s.px, bg);
                     continue;
                 }
-                const bool paintsTint =
-                    tinted && loop <= 10 && loop != 5 && (alpha > 0.0 || loop == 4 || loop == 10);
-                if (!paintsTint) {
+                if (alpha == 0.0 && (loop == 0 || loop == 1 || loop == 6 || loop == 7)) {
                     EXPECT_EQ(s.px, bg);
                     continue;
                 }
                 int count = 0;
+                if (loop == 5 || loop == 11 || loop == 12) {
+                    // Bilinear samples: a covered pixel keeps its alpha and is dimmed, or on a
+                    // transparent one stays transparent.
+                    for (size_t i = 0; i < bg.size(); ++i) {
+                        if (s.px[i] == bg[i]) continue;
+                        ++count;
+                        const int da = Ch(bg[i], 3);
+                        if (da)
+                            EXPECT_EQ(s.px[i], dim(bg[i], da)) << i;
+                        else
+                            EXPECT_EQ(Ch(s.px[i], 3), 0) << i;
+                    }
+                    EXPECT_GT(count, 4);
+                    continue;
+                }
+                if (loop == 13) {
+                    for (int y = 0; y < 12; ++y) {
+                        for (int x = 0; x < 12; ++x) {
+                            const uint32_t before = bg[size_t(y) * 12 + x];
+                            const bool point = (x == 2 && y == 2) || (x == 3 && y == 3);
+                            EXPECT_EQ(s.at(x, y), point ? dim(before, 255) : before)
+                                << " at " << x << "," << y;
+                        }
+                    }
+                    continue;
+                }
                 for (int y = 0; y < 12; ++y) {
                     for (int x = 0; x < 12; ++x) {
                         const uint32_t before = bg[size_t(y) * 12 + x];
@@ -432,9 +482,13 @@ TEST(BlitEntrySelection, FadesOfFactorZeroDrawNothing) {
                         bool inside = col >= 0 && col < L.W && row >= 0 && row < L.H;
                         if (LoopFamily::Rotated(loop))
                             inside = RefNearest(40.0, L.W, L.H, x, y, col, row);
-                        const bool paint = inside && drawn(loop, size_t(row) * L.W + col, before);
+                        const size_t i = size_t(row) * L.W + col;
+                        const bool paint = inside && drawn(loop, i, before, tinted);
                         count += paint;
-                        EXPECT_EQ(s.at(x, y), paint ? painted : before) << " at " << x << "," << y;
+                        const uint32_t want = !paint   ? before
+                                              : tinted ? painted
+                                                       : faded(loop, i, before);
+                        EXPECT_EQ(s.at(x, y), want) << " at " << x << "," << y;
                     }
                 }
                 EXPECT_GT(count, 4);

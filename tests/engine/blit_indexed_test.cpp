@@ -261,9 +261,11 @@ TEST(BlitSmooth, BlendPixelRules) {
     EXPECT_EQ(BlendPixel(0, c, 255), Px(200, 100, 50, 254));
     EXPECT_EQ(BlendPixel(Px(10, 20, 30, 250), Px(1, 2, 3, 40), 128),
               RefFade(Px(1, 2, 3, 0), Px(10, 20, 30, 0), 20, 250));
-    // A weight of 0 leaves the pixel.
-    EXPECT_EQ(BlendPixel(Px(10, 20, 30, 255), Px(1, 2, 3, 0), 255), Px(10, 20, 30, 255));
-    EXPECT_EQ(BlendPixel(Px(10, 20, 30, 255), c, 0), Px(10, 20, 30, 255));
+    // A weight of 0 still blends: onto a pixel of some alpha it is dimmed to (d × 255) >> 8
+    // and keeps its alpha, onto a transparent one the colour comes with alpha 0.
+    EXPECT_EQ(BlendPixel(Px(10, 20, 30, 255), Px(1, 2, 3, 0), 255), Px(9, 19, 29, 255));
+    EXPECT_EQ(BlendPixel(Px(10, 20, 30, 40), c, 0), Px(9, 19, 29, 40));
+    EXPECT_EQ(BlendPixel(Px(10, 20, 30, 0), Px(1, 2, 3, 0), 255), Px(1, 2, 3, 0));
 }
 
 // Per-channel bilinear reference of one destination pixel; returns false when not covered.
@@ -300,7 +302,6 @@ bool RefSmooth(double angle, int sw, int sh, int stride, int rows, int j, int i,
 
 uint32_t RefBlend(uint32_t d, uint32_t c, int f) {
     int k = f * Ch(c, 3) / 256;
-    if (k == 0) return d;
     if (Ch(d, 3) == 0) return (c & 0xFFFFFF) | (uint32_t(k) << 24);
     return RefFade(c, d, k, std::max(Ch(d, 3), k));
 }
@@ -421,7 +422,10 @@ TEST(PointList, DrawsInsideTheAreaWithAlphaRules) {
         uint32_t want1 = f == 255 ? n1.colour : RefFade(n1.colour, bg, f * 255 / 256, 255);
         int k2 = f == 255 ? 100 : f * 100 / 256;
         uint32_t want2 = RefFade(n2.colour, bg, k2, 255);
-        if (f == 0) want1 = want2 = bg;
+        // At alpha 0 both fade with k = 0: the pixel dimmed to (bg × 255) >> 8, made opaque.
+        if (f == 0) {
+            EXPECT_EQ(want1, Px(89, 89, 89, 255));
+        }
         for (int y = 0; y < 6; ++y) {
             for (int x = 0; x < 6; ++x) {
                 uint32_t want = (x == 1 && y == 1) ? want1 : (x == 3 && y == 2) ? want2 : bg;
@@ -448,6 +452,29 @@ TEST(PointList, DrawsInsideTheAreaWithAlphaRules) {
     Surface t(6, 6, 0);
     DrawPointList(t.ds(), 0, 0, Rect{0, 0, 3, 6}, &r0, 1.0);
     EXPECT_EQ(t.at(3, 2), 0u);
+}
+
+// The invert walk over palette samples: a sample covers its pixel unless its index is the
+// key, and in the index + alpha form also unless its alpha is 0 (each condition alone keeps
+// the pixel). At angle 0 the walk puts source (c, 0) of a 3 × 1 picture at (c, 1).
+TEST(BlitIndexed, InvertCoversUnlessKeyedOrClear) {
+    const auto pal = MakePalette();
+    const std::vector<uint8_t> pairs = {5, 200, 3, 0, 4, 9};
+    const std::vector<uint8_t> one = {5, 3, 4};
+    const uint32_t bg = 0x00102030u, inverted = 0xFFEFDFCFu;
+    Surface s(4, 3, bg);
+    InvertUnderIndexed(s.target(), 0, 0, BlitSource{pairs.data(), 3, 1, 0, 0, 3, 1}, true, 5,
+                       pal.data(), 0.0);
+    EXPECT_EQ(s.at(0, 1), bg);  // the key, however opaque
+    EXPECT_EQ(s.at(1, 1), bg);  // alpha 0
+    EXPECT_EQ(s.at(2, 1), inverted);
+    Surface t(4, 3, bg);
+    InvertUnderIndexed(t.target(), 0, 0, BlitSource{one.data(), 3, 1, 0, 0, 3, 1}, false, 5,
+                       pal.data(), 0.0);
+    EXPECT_EQ(t.at(0, 1), bg);
+    EXPECT_EQ(t.at(1, 1), inverted);
+    EXPECT_EQ(t.at(2, 1), inverted);
+    EXPECT_EQ(std::count(t.px.begin(), t.px.end(), inverted), 2);
 }
 
 // Every palette loop draws nothing without a palette.

@@ -150,11 +150,19 @@ TEST(BlitKeyed, MasksFadesAndTints) {
             EXPECT_EQ(s.px[i], want) << i;
         }
     }
-    // Alpha 0, negative alpha, and an alpha whose factor rounds to 0 draw nothing.
-    for (double a : {0.0, -0.5, 0.001}) {
+    // Alpha 0 and a negative alpha draw nothing.
+    for (double a : {0.0, -0.5}) {
         Surface s(W, H, 0xFF808080u);
         BlitKeyed(s.target(), 0, 0, Src32(src, W, H), a, kNoColour);
         for (uint32_t v : s.px) EXPECT_EQ(v, 0xFF808080u) << a;
+    }
+    // An alpha whose factor truncates to 0 still fades, with k = 0: the covered pixels keep
+    // (destination × 255) >> 8 and become opaque.
+    {
+        Surface s(W, H, 0x00808080u);
+        BlitKeyed(s.target(), 0, 0, Src32(src, W, H), 0.001, kNoColour);
+        for (int i = 0; i < W * H; ++i)
+            EXPECT_EQ(s.px[i], (src[i] >> 24) ? Px(127, 127, 127, 255) : 0x00808080u) << i;
     }
 }
 
@@ -317,13 +325,24 @@ TEST(BlitRotated, QuarterTurnIsCounterClockwise) {
     }
 }
 
-// Alpha exactly 0 is in the rotated loop's faded regime with factor 0: nothing towards the
-// destination (with a tint it paints the tint, as the fades of factor 0 show).
-TEST(BlitRotated, AlphaZeroDrawsNothingTowardsTheDestination) {
+// Alpha exactly 0 is in the rotated loop's faded regime with factor 0: towards the
+// destination the covered opaque pixels keep (destination × 255) >> 8 (with a tint it paints
+// the tint, as the fades of factor 0 show).
+TEST(BlitRotated, AlphaZeroDimsTheCoveredPixelsTowardsTheDestination) {
     auto src = Pattern(8, 8, 2);
     Surface s(16, 16, 0xFF808080u);
     BlitRgbaRotated(s.target(), 0, 0, Src32(src, 8, 8), 45.0, 0.0, kNoColour);
-    for (uint32_t v : s.px) EXPECT_EQ(v, 0xFF808080u);
+    int dimmed = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            int col, row;
+            const bool covered =
+                RefNearest(45.0, 8, 8, x, y, col, row) && (src[size_t(row) * 8 + col] >> 24);
+            dimmed += covered;
+            EXPECT_EQ(s.at(x, y), covered ? Px(127, 127, 127, 255) : 0xFF808080u) << x << "," << y;
+        }
+    }
+    EXPECT_GT(dimmed, 30);
 }
 
 TEST(BlitEntry, ScalesByTenBitNearest) {
@@ -436,6 +455,64 @@ TEST(BlitEntry, SourceRectanglesFramesAndEdges) {
     BlitParams r = Block(2, 2, W, H);
     DrawImageEx(l.ds(), r, liar, 0, 0, W, H, 1.0, kNoColour);
     for (uint32_t v : l.px) EXPECT_EQ(v, 7u);
+}
+
+// A source rectangle that starts at the picture's right edge or below its last row is cut
+// to nothing: also a scaled draw of it draws nothing (sampling it would take the column or
+// row just before the rectangle), for each picture form.
+TEST(BlitEntry, AScaledSourceCutToNothingDrawsNothing) {
+    const int W = 4, H = 3;
+    auto src = Pattern(W, H, 2);
+    std::vector<uint8_t> idx(size_t(W) * H, 1);
+    std::vector<uint8_t> pal(kPaletteBytes, 200);
+    for (uint32_t flags : {0u, uint32_t(PIC_KEYED), uint32_t(PIC_ALPHA)}) {
+        EnginePicture pic = Pic32(src, W, H, flags);
+        for (auto [sx, sy] : {std::pair{W, 0}, std::pair{0, H}}) {
+            Surface e(8, 8, 0x01020304u);
+            BlitParams q = Block(4, 4, 8, 8);
+            DrawImageEx(e.ds(), q, pic, sx, sy, 2, 2, 1.0, kNoColour);
+            for (uint32_t v : e.px) EXPECT_EQ(v, 0x01020304u) << flags << " " << sx << "," << sy;
+        }
+    }
+    EnginePicture indexed;
+    indexed.width = W;
+    indexed.frameHeight = H;
+    indexed.frameCount = 1;
+    indexed.flags = PIC_OWN_PALETTE;
+    indexed.pixels = idx.data();
+    indexed.dataSize = uint32_t(idx.size());
+    indexed.palette = pal.data();
+    indexed.key = 256;
+    Surface e(8, 8, 0x01020304u);
+    BlitParams q = Block(4, 4, 8, 8);
+    DrawImageEx(e.ds(), q, indexed, W, 0, 2, 2, 1.0, kNoColour);
+    for (uint32_t v : e.px) EXPECT_EQ(v, 0x01020304u);
+    // The same rectangle one column further in is drawn.
+    DrawImageEx(e.ds(), q, indexed, W - 1, 0, 2, 2, 1.0, kNoColour);
+    EXPECT_EQ(e.at(0, 0), 0xFFC8C8C8u);
+}
+
+// A block larger than the biggest scaled copy: the straight copy, which makes no copy,
+// still draws what lies on the surface; a keyed picture, which would need the copy, does not.
+TEST(BlitEntry, AStraightCopyScaledPastTheLargestCopyStillDraws) {
+    std::vector<uint32_t> src = {0xFF112233u, 0xFF445566u, 0xFF778899u, 0xFFAABBCCu};
+    const int side = 8193;  // 8193² pixels: more than 2²⁶
+    for (uint32_t flags : {0u, uint32_t(PIC_KEYED)}) {
+        EnginePicture pic = Pic32(src, 2, 2, flags);
+        Surface s(4, 4, 7);
+        BlitParams p = Block(side / 2 + 1, side / 2 + 1, side, side);  // top-left at (0, 0)
+        DrawImageEx(s.ds(), p, pic, 0, 0, 2, 2, 1.0, kNoColour);
+        for (uint32_t v : s.px) EXPECT_EQ(v, flags ? 7u : 0xFF112233u) << flags;
+    }
+    // The widest block drawn at all: 2²⁰ pixels; one more draws nothing.
+    for (int wide : {1 << 20, (1 << 20) + 1}) {
+        EnginePicture pic = Pic32(src, 2, 2, 0);
+        Surface s(4, 4, 7);
+        BlitParams p = Block((wide + 1) / 2, 2, wide, 4);  // top-left at (0, 0)
+        DrawImageEx(s.ds(), p, pic, 0, 0, 2, 2, 1.0, kNoColour);
+        EXPECT_EQ(s.at(0, 0), wide == 1 << 20 ? 0xFF112233u : 7u) << wide;
+        EXPECT_EQ(s.at(3, 3), wide == 1 << 20 ? 0xFF778899u : 7u) << wide;
+    }
 }
 
 TEST(BlitEntry, FrameRowsAreCountedInThirtyTwoBits) {

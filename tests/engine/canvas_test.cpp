@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 #include "scene_fixture.h"
@@ -185,6 +186,25 @@ TEST(Canvas, BackgroundImageIsCutAndNegativeOriginsRefused) {
     s.canvas.InvalidateAll();
     DrawSurface none{nullptr, 16, 12};
     EXPECT_EQ(s.canvas.Render(3, none), 0);
+}
+
+// The tiled background copies rows straight from the picture's pixels: a picture whose
+// buffer is smaller than its size claims (a damaged file) is not read, the honest one is.
+TEST(Canvas, TiledBackgroundReadsNoPictureShorterThanItsSize) {
+    Scene s(16, 12);
+    s.pics.Add(9, SolidPicture(16, 12, {kGreen}));
+    auto liar = SolidPicture(16, 12, {kRed});
+    liar->dataSize = 16 * 4;  // one row of the twelve it claims
+    s.pics.Add(10, std::move(liar));
+    for (uint32_t id : {9u, 10u}) {
+        ASSERT_EQ(s.canvas.SetBackgroundImage(id, 0, 0, 16, 12, 0), 999999);
+        s.canvas.SetBackgroundMode(3);
+        s.canvas.InvalidateAll();
+        s.canvas.Render(id, s.target.surface);
+        const uint32_t want = id == 9 ? kGreen : 0u;
+        EXPECT_EQ(s.target.at(0, 0), want) << id;
+        EXPECT_EQ(s.target.at(15, 11), want) << id;
+    }
 }
 
 // ---- draw layers -----------------------------------------------------------------------
@@ -385,6 +405,31 @@ TEST(DrawLayer, UpdatesOfUnknownOrUnseenItemsMarkNothing) {
     l.UpdateItemTransform(id + 100, 0, 1, 1.0);
     EXPECT_EQ(l.PendingCount(), 0u);
     EXPECT_EQ(l.ItemCount(), 1u);
+}
+
+// Removing an item redraws the area it was last pushed with, not the entity's live block:
+// a size set since without a push is not on the screen, and the old picture must go.
+TEST(DrawLayer, RemovalRedrawsTheAreaLastPushedNotAnUnpushedSize) {
+    DrawLayer l;
+    l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
+    RenderDescriptor d;
+    BlitParams live;
+    live.centreX = 20;
+    live.centreY = 20;
+    live.width = 10;
+    live.height = 8;
+    const uint32_t id = l.AddItem(7, &live, 1.0, 1, &d);
+    std::vector<Rect> first;
+    l.TakeDirtyRects(first);
+    live.width = 2;  // shrunk on the entity, not pushed
+    live.height = 2;
+    l.RemoveItem(id);
+    std::vector<Rect> dirty;
+    l.TakeDirtyRects(dirty);
+    ASSERT_EQ(dirty.size(), 1u);
+    EXPECT_EQ((std::array<int, 4>{dirty[0].left, dirty[0].top, dirty[0].right, dirty[0].bottom}),
+              (std::array<int, 4>{15, 16, 25, 24}));
+    EXPECT_TRUE(l.OrderedIds().empty());
 }
 
 // A turned block's area is the square of its radius about its draw centre.

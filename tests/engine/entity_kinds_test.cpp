@@ -5,7 +5,9 @@
 
 #include "engine/core/clock.h"
 #include "engine/core/resource_manager.h"
+#include "picture_builders.h"
 #include "scene_fixture.h"
+#include "temp_folder.h"
 
 namespace hqlv::engine {
 namespace {
@@ -48,6 +50,39 @@ TEST(ImageEntity, FramesWrapAndDelays) {
     EXPECT_EQ(none->GetFrameCount(), 0u);
 }
 
+// Stepping the frame pushes the change only for an image that is shown and in view: a
+// hidden one, or one out of view, pushes nothing (and so no child pushed with it).
+TEST(ImageEntity, NextFramePushesOnlyWhenShownAndInView) {
+    PictureTable pics;
+    pics.Add(1, SolidPicture(8, 6, {1, 2}, {10, 20}));
+    Canvas canvas;
+    canvas.InitScreen(32, 64, 48);
+    auto parent = MakeImage(1, 1, 20, 20, 8, 6);
+    auto child = MakeImage(2, 1, 30, 20, 8, 6);
+    parent->AttachToCanvas(&canvas, 1);
+    child->AttachToCanvas(&canvas, 1);
+    parent->AddChild(child.get(), LINK_APPLY);
+    const LayerItem* item = canvas.Layer(1).FindItem(child->GetItemId());
+    ASSERT_NE(item, nullptr);
+    parent->Hide();
+    parent->ApplyTransform();
+    child->SetPosition(40, 20);  // not pushed
+    parent->NextFrame();
+    EXPECT_EQ(item->copy.centreX, 30);
+    parent->Show();
+    parent->SetPosition(1000, 20);
+    parent->ApplyTransform();  // out of view now; the child's move goes with it
+    EXPECT_EQ(item->copy.centreX, 40);
+    child->SetPosition(50, 20);
+    parent->NextFrame();
+    EXPECT_EQ(item->copy.centreX, 40);
+    parent->SetPosition(20, 20);
+    parent->ApplyTransform();
+    child->SetPosition(60, 20);
+    parent->NextFrame();  // shown and in view: pushed, the child with it
+    EXPECT_EQ(item->copy.centreX, 60);
+}
+
 // Zero delays: no division by a zero total.
 TEST(ImageEntity, ZeroDelaysNeverDivideByZero) {
     PictureTable pics;
@@ -70,6 +105,21 @@ TEST(ImageEntity, APictureGoneAfterSetImageIsNotRead) {
     EXPECT_EQ(e->GetFrameCount(), 0u);
     pics.Add(1, SolidPicture(2, 2, {1, 2, 3}, {7, 8, 9}));  // a skin change
     EXPECT_EQ(e->SetFrame(2), 9u);
+}
+
+// Setting the image looks its picture up, which loads a picture registered to be loaded
+// when first needed: a change of the file afterwards is not seen.
+TEST(ImageEntity, SettingAnImageLoadsAPictureThatWaitsToBeNeeded) {
+    test::TempFolder dir;
+    dir.put("wait.bmp", test::Bmp24(1, 1, {0x123456}));
+    ResourceManager& rm = GetResourceManager();
+    const uint32_t id = rm.LoadImage(dir / "wait.bmp", "等待载入", ".imge", false, 0);
+    ASSERT_NE(id, 0u);
+    ImageEntity e;
+    e.SetImage(id, 0, 0, 1, 1, kNoColour);
+    dir.put("wait.bmp", test::Bmp24(2, 2, {0, 0, 0, 0}));
+    EXPECT_EQ(rm.GetPicture(id)->width, 1);
+    rm.ReleaseResource(id);
 }
 
 // The six-word form of SetImage: the word before the tint changes nothing.
@@ -214,6 +264,55 @@ TEST(FrameSequence, StartMovesByTheTotalOfEachPassAfterAHandOver) {
     EXPECT_EQ(p.e.FrameAt(1450), 1u);
     EXPECT_EQ(p.e.Player()->srcX, 5);
     EXPECT_TRUE(p.e.IsPlaying());
+}
+
+// Time that lands exactly on the next sequence's total after a hand-over is one more whole
+// pass of it: the looped sequence shows its first frame again, the unlooped one finishes.
+TEST(FrameSequence, AHandOverLandingExactlyOnTheNextTotalPassesItWhole) {
+    FrameSequence second;
+    second.Build(2, 9, 5, 5, 50);         // 100 ms
+    Player looped(FP_PLAYING | FP_LOOP);  // 300 ms
+    looped.seq.next = &second;
+    looped.e.SetFrames(&looped.seq, 1.0, FP_PLAYING | FP_LOOP);
+    EXPECT_EQ(looped.e.FrameAt(1000), 1u);
+    EXPECT_EQ(looped.e.FrameAt(1400), 1u);
+    EXPECT_EQ(looped.e.Player()->active, 1u);
+    EXPECT_EQ(looped.e.Player()->resourceId, 9u);
+    EXPECT_EQ(looped.e.Player()->srcX, 0);
+    EXPECT_EQ(looped.e.Player()->start, 1400u);
+    Player once(FP_PLAYING);
+    once.seq.next = &second;
+    once.e.SetFrames(&once.seq, 1.0, FP_PLAYING);
+    EXPECT_EQ(once.e.FrameAt(1000), 1u);
+    EXPECT_EQ(once.e.FrameAt(1400), 0u);
+    EXPECT_FALSE(once.e.IsPlaying());
+}
+
+// A frame table changed after its total was taken (shorter than the total says) is walked
+// past its last frame: the player stops being active and has no frame.
+TEST(FrameSequence, WalkingPastTheLastFrameLeavesThePlayerInactive) {
+    Player p(FP_PLAYING | FP_LOOP);  // 300 ms in three frames
+    EXPECT_EQ(p.e.FrameAt(1000), 1u);
+    EXPECT_EQ(p.e.Player()->active, 1u);
+    p.seq.frames.resize(1);  // the total still says 300
+    EXPECT_EQ(p.e.FrameAt(1250), 0u);
+    EXPECT_EQ(p.e.Player()->active, 0u);
+}
+
+// Setting frames on an entity whose player was never made fails with 0; a player made
+// without a sequence has no frame to show.
+TEST(FrameEntity, SetFramesWithoutAPlayerGivesZeroAndNoSequenceNoFrame) {
+    FrameSequence seq;
+    seq.Build(2, 7, 10, 8, 100);
+    FrameEntity bare;
+    EXPECT_EQ(bare.SetFrames(&seq, 1.0, FP_PLAYING), 0u);
+    EXPECT_FALSE(bare.DescriptorMade());
+    FrameEntity empty;
+    EXPECT_EQ(empty.Create(nullptr, 1.0, FP_PLAYING), 999999u);
+    EXPECT_EQ(empty.FrameAt(100), 0u);
+    EXPECT_EQ(empty.Player()->resourceId, 0u);
+    EXPECT_EQ(empty.SetFrames(&seq, 1.0, FP_PLAYING), 999999u);
+    EXPECT_EQ(empty.FrameAt(200), 1u);
 }
 
 // A picture that says it has no frames is taken as one frame: no division by zero.

@@ -715,6 +715,59 @@ TEST_F(Callbacks, ParticlesRunUntilNothingIsLeft) {
     EXPECT_EQ(ApplyParticles(nullptr, a, kernel, 0), 1u);
 }
 
+// New callbacks empty the particle list and its live count with it: a particle Apply that
+// was waiting for the emitted particles to die finishes once nothing is left to emit.
+TEST_F(Callbacks, NewParticleCallbacksTakeTheLiveCountWithTheList) {
+    test::PictureTable pics;
+    pics.Add(1, test::SolidPicture(2, 2, {0xFFFFFFFF}));
+    auto* p = static_cast<ParticleEntity*>(
+        kernel.CreateEntity(ENT_PARTICLES, 50, 50, 2, 2, 0, 1, true, 1));
+    ASSERT_EQ(p->Create(1, 0, 0, 2, 2), 999999u);
+    p->SetEmission(2, 10, nullptr);
+    p->Start(true);
+    p->State()->lastEmission = 1000;
+    p->Tick(1025);  // two emitted; the default particles live 100 steps
+    ASSERT_EQ(p->State()->live, 2u);
+    p->SetCallbacks(ParticleEntity::DefaultNew, ParticleEntity::DefaultStep);
+    EXPECT_EQ(p->State()->live, 0u);
+    EXPECT_TRUE(p->State()->particles.empty());
+    p->Start(true);
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 2000), 0u);
+    EXPECT_EQ(p->State()->finishing, 1u);
+    EXPECT_EQ(ApplyParticles(p, a, kernel, 2010), 1u);
+}
+
+// Mode 0 with a time limit goes on while the time since its first run is the limit or less,
+// and shows the last frame and finishes once it is past it.
+TEST_F(Callbacks, PlayFramesStopsOnlyPastItsTimeLimit) {
+    test::PictureTable pics;
+    pics.Add(1, test::SolidPicture(2, 2, {1, 2, 3}, {10, 20, 30}));
+    auto* img =
+        static_cast<ImageEntity*>(kernel.CreateEntity(ENT_IMAGE, 5, 5, 2, 2, 0, 1, true, 1));
+    img->SetImage(1, 0, 0, 2, 2, kNoColour);
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    a.p[7] = 0;
+    a.set(8, -1);
+    a.p[1] = 70;
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1000), 0u);
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1070), 0u);
+    EXPECT_EQ(img->GetFrame(), 1u);  // by time: 70 mod 60 = 10, frame 1
+    EXPECT_EQ(ApplyPlayFrames(img, a, kernel, 1071), 1u);
+    EXPECT_EQ(img->GetFrame(), 2u);  // the last frame, not frame 1 of 71 mod 60
+}
+
+// A particle Apply on an entity that is no emitter, or on an emitter never made, finishes
+// on its first run instead of holding its chain for ever.
+TEST_F(Callbacks, AParticleApplyWithoutAnEmitterFinishesAtOnce) {
+    Entity* plain = Attached(kernel);
+    auto* unmade = static_cast<ParticleEntity*>(
+        kernel.CreateEntity(ENT_PARTICLES, 50, 50, 2, 2, 0, 1, true, 1));
+    Apply a = MakeApplyTimer(0, 0, MessageData{}, 0);
+    EXPECT_EQ(ApplyParticles(plain, a, kernel, 10), 1u);
+    EXPECT_EQ(ApplyParticles(unmade, a, kernel, 10), 1u);
+}
+
 TEST_F(Kernel, UserBlocksAreFreedOnlyWhenOwned) {
     ControlData* c = kernel.CreateControl();
     void* mine = std::malloc(4);

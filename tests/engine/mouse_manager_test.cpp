@@ -94,6 +94,20 @@ TEST_F(Mouse, PressOnOneReleaseOnAnotherClicksNeither) {
     EXPECT_EQ(lb->codes.front(), 2u);
 }
 
+// A click where no entity is hovered and none is pressed: the own control hears the
+// press, the release and the click, and no move of a hover refresh after them.
+TEST_F(Mouse, AClickOverNoEntityFiresNoRefreshMove) {
+    auto [a, la] = Target(50, 50);
+    Frame();
+    scene.OnMouseMove(0, 150, 150);
+    own->codes.clear();
+    scene.OnLButtonDown(0, 150, 150);
+    scene.OnLButtonUp(0, 150, 150);
+    EXPECT_EQ(own->codes, (Codes{4, 5, 8}));
+    EXPECT_TRUE(la->codes.empty());
+    EXPECT_EQ(mm().State().hoveredEntity, 0u);
+}
+
 TEST_F(Mouse, ATakenDragKeepsTheHoverOnThePressedEntity) {
     auto [a, la] = Target(50, 50);
     auto [b, lb] = Target(120, 50);
