@@ -232,7 +232,7 @@ platform::Handle CYrnSocket::CreateSocketWindow() {
         if (m.id == kMsgSocketNetwork)
             OnNetworkEvent(m);
         else if (m.id == platform::kTimerMessage && m.w == kStallTimerId)
-            checkStall();
+            CheckPacketStall();
         return intptr_t{0};
     });
     return window_->attach(*loop_);
@@ -454,12 +454,12 @@ bool CYrnSocket::breakStream(int32_t code, const char* why) {
     return true;
 }
 
-void CYrnSocket::checkStall() {
-    if (!unfinished_.load() || broken_.load()) return;
+int CYrnSocket::CheckPacketStall() {
+    if (!unfinished_.load() || broken_.load()) return 0;
     const uint32_t idle = platform::tickElapsed(lastByteTick_.load(), platform::tickMs());
-    if (idle < stallLimitMs_.load()) return;
+    if (idle < stallLimitMs_.load()) return 0;
     YrnLogWrite("a packet stopped halfway: no byte for %u ms", idle);
-    breakStream(kNoticeError, "the stream stalled in the middle of a packet");
+    return breakStream(kNoticeError, "the stream stalled in the middle of a packet") ? 1 : 0;
 }
 
 int CYrnSocket::OnWritable() {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "netlib/socket.h"
+#include "platform/core/clock.h"
 #include "peer.h"
 
 using namespace hqlv::netlib;
@@ -500,6 +501,74 @@ TEST_F(SocketTest, OneByteOfAPacketAloneIsAStallToo) {
     ASSERT_TRUE(owner_.waitFor(1, 3000));
     EXPECT_EQ(owner_.seen()[0].code, kNoticeError);
     EXPECT_EQ(sock_.IsStreamBroken(), 1);
+}
+
+// Counts the worker's reads, and takes the worker's look at a stalled packet when the test
+// asks (the worker's own timer looks too, never earlier than the test's clock allows).
+class StallProbe : public CYrnSocket {
+public:
+    using CYrnSocket::CheckPacketStall;
+    StallProbe() : CYrnSocket(nullptr, 128, 0, 0, 1, 0) {}
+    ~StallProbe() override { Close(); }
+    int OnRead() override {
+        const int r = CYrnSocket::OnRead();
+        {
+            std::lock_guard g(mu_);
+            ++reads_;
+        }
+        cv_.notify_all();
+        return r;
+    }
+    bool waitReads(int n) {
+        std::unique_lock lk(mu_);
+        return cv_.wait_for(lk, std::chrono::seconds(3), [&] { return reads_ >= n; });
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    int reads_ = 0;
+};
+
+// The stall limit counts from the last byte of a begun packet and holds to the millisecond:
+// one short of it the stream lives, at it the stream ends, once, with an error notice. A
+// packet whose bytes keep coming, each within the limit, is never cut however long it takes
+// in all. The clock is the test's (across the tick counter's wrap); the limit the real one.
+TEST(SocketStall, ABegunPacketEndsTheStreamExactlyAtTheLimitSinceItsLastByte) {
+    hqlv::platform::ManualClock clock(0xFFFFFFFFu - 1000);
+    hqlv::platform::Clock* old = hqlv::platform::setClock(&clock);
+    {
+        Listener listener;
+        Owner owner;
+        StallProbe sock;
+        auto peer = connectTo(sock, listener, owner);
+        ASSERT_TRUE(peer);
+        CYrnBuffer packet = Peer::build(kPacketMessage, 1, 73, "slow and then stalled", peer->seq());
+        ASSERT_TRUE(writeAll(peer->fd(), packet.At(0), 6));
+        ASSERT_TRUE(sock.waitReads(1));
+        // Slow: the next bytes come just inside the limit, twice over.
+        clock.advance(kPacketStallMs - 1);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);
+        ASSERT_TRUE(writeAll(peer->fd(), packet.At(6), 6));
+        ASSERT_TRUE(sock.waitReads(2));
+        clock.advance(kPacketStallMs - 1);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);
+        EXPECT_EQ(sock.IsStreamBroken(), 0);
+        EXPECT_EQ(sock.IsConnected(), 1);
+        EXPECT_TRUE(owner.seen().empty());
+        // Then nothing more: at the limit the stream ends.
+        clock.advance(1);
+        sock.CheckPacketStall();  // unless the worker's timer was first
+        EXPECT_EQ(sock.IsStreamBroken(), 1);
+        EXPECT_EQ(sock.IsConnected(), 0);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);  // ended once
+        ASSERT_TRUE(owner.waitFor(1, 3000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(owner.seen().size(), 1u);
+        EXPECT_EQ(owner.seen()[0].code, kNoticeError);
+        EXPECT_TRUE(PeerSeesTheEnd(peer->fd(), 2000));
+    }
+    hqlv::platform::setClock(old);
 }
 
 TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
