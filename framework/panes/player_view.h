@@ -59,10 +59,6 @@ public:
 
     CSortListCtrl* list() const { return list_; }
     PlayerListModel& model() { return model_; }
-    // The columns' widths for the pane's width and what their texts need (FitColumnWidths):
-    // the names, the next two columns whole where the pane allows; a narrowed name column
-    // elides its names in the middle, so that names alike at their start stay apart.
-    void FitColumns();
     int currentRow() const { return currentRow_; }
     int currentUser() const { return currentUser_; }
     // The row menu while it is open; null otherwise.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -467,6 +468,32 @@ TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
     EXPECT_TRUE(hall.calls.empty());
     EXPECT_EQ(app.ConnectGameServer(), 1);
     EXPECT_EQ(app.GetConnection()->IsConnected(), 0);
+}
+
+// The frame is shown maximised and lies where the platform puts any maximised window, with
+// nothing of its own: the same place as a plain window maximised beside it, and a change of
+// size, maximised or not, moves nothing of the frame's own accord.
+TEST_F(Frame, MaximisedPlacementIsLeftToTheWindowManager) {
+    EXPECT_TRUE(frame->isMaximized());
+    QWidget plain;
+    plain.showMaximized();
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), plain.geometry());
+    EXPECT_EQ(frame->frameGeometry(), plain.frameGeometry());
+    const QRect maximised = frame->geometry();
+    QResizeEvent grown(maximised.size(), QSize(640, 480));
+    QApplication::sendEvent(frame.get(), &grown);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), maximised);
+    EXPECT_TRUE(frame->isMaximized());
+    frame->showNormal();
+    const QRect placed(37, 41, 700, 500);
+    frame->setGeometry(placed);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), placed);
+    frame->resize(650, 480);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), QRect(placed.topLeft(), QSize(650, 480)));
 }
 
 TEST_F(Frame, NoNoticeTimerWithoutANoticeInterval) {
