@@ -565,7 +565,7 @@ void CYrnSocket::GetExpectedResponse(YrnConnection& record, int32_t* id, int32_t
 int CYrnSocket::DispatchPacket(const uint8_t* packet, size_t size, YrnConnection& record) {
     YrnPacketHead head = YrnReadHead(packet + 4);
     const uint8_t* data = packet + kPacketOverhead;
-    size_t n = size - kPacketOverhead;
+    const size_t n = std::min(YrnPacketDataLength(packet), size - kPacketOverhead);
     if (head.type != kPacketMessage && head.type != kPacketResponse) return 0;
     if (head.messageId <= 0 || head.fragment <= 0) return 0;
     if (head.type == kPacketMessage) {

@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "netlib/socket.h"
-#include "platform/core/clock.h"
 #include "peer.h"
+#include "platform/core/clock.h"
 
 using namespace hqlv::netlib;
 using namespace testpeer;
@@ -24,6 +24,10 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const char kHello[] = "Hello! Game Channel.";
+
+void putLe32(uint8_t* p, int32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(uint32_t(v) >> (8 * i));
+}
 
 class SocketTest : public ::testing::Test {
 protected:
@@ -503,6 +507,57 @@ TEST_F(SocketTest, OneByteOfAPacketAloneIsAStallToo) {
     EXPECT_EQ(sock_.IsStreamBroken(), 1);
 }
 
+// A packet whose data length names fewer bytes than it holds gives those bytes alone: the
+// message and the answer built from such packets arrive whole, the bytes behind the data
+// ignored; a data length beyond the packet ends the stream.
+TEST_F(SocketTest, APacketsDataLengthBelowItsSizeTakesThoseBytesAlone) {
+    connect();
+    // Each packet gets three bytes of padding behind its data; L grows, the data length stays.
+    auto padded = [](const CYrnBuffer& packets) {
+        CYrnBuffer out;
+        size_t pos = 0;
+        while (pos < packets.Size()) {
+            const int32_t L = le32(packets.At(pos));
+            CYrnBuffer one;
+            one.Append(packets.At(pos), size_t(L) + 4);
+            const uint8_t pad[3] = {0xEE, 0xEE, 0xEE};
+            one.Append(pad, sizeof pad);
+            putLe32(one.Data(), L + 3);
+            putLe32(one.Data() + 12, 0);  // no CRC over the changed packet
+            putLe32(one.Data() + 16, 0);
+            out.Append(one.Data(), one.Size());
+            pos += size_t(L) + 4;
+        }
+        return out;
+    };
+    const std::string body(3000, 'b');
+    ASSERT_TRUE(peer_->sendBytes(padded(Peer::build(kPacketMessage, 1, 74, body, peer_->seq()))));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 74);
+    EXPECT_EQ(owner_.seen()[0].body, body);
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        peer_->sendBytes(
+            padded(Peer::build(kPacketResponse, r.messageId, 10, "answer", peer_->seq())));
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 3000), 1);
+    server.join();
+    EXPECT_EQ(resp.head[1], 10);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "answer");
+    YrnFreeResponseData(&resp);
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    // One data byte more than the packet holds: the stream ends.
+    CYrnBuffer over = Peer::build(kPacketMessage, 2, 75, "over", peer_->seq(), false);
+    putLe32(over.Data() + 56, le32(over.Data()) - 55);
+    ASSERT_TRUE(peer_->sendBytes(over));
+    ASSERT_TRUE(owner_.waitFor(2));
+    EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+    EXPECT_EQ(sock_.IsStreamBroken(), 1);
+}
+
 // Counts the worker's reads, and takes the worker's look at a stalled packet when the test
 // asks (the worker's own timer looks too, never earlier than the test's clock allows).
 class StallProbe : public CYrnSocket {
@@ -543,7 +598,8 @@ TEST(SocketStall, ABegunPacketEndsTheStreamExactlyAtTheLimitSinceItsLastByte) {
         StallProbe sock;
         auto peer = connectTo(sock, listener, owner);
         ASSERT_TRUE(peer);
-        CYrnBuffer packet = Peer::build(kPacketMessage, 1, 73, "slow and then stalled", peer->seq());
+        CYrnBuffer packet =
+            Peer::build(kPacketMessage, 1, 73, "slow and then stalled", peer->seq());
         ASSERT_TRUE(writeAll(peer->fd(), packet.At(0), 6));
         ASSERT_TRUE(sock.waitReads(1));
         // Slow: the next bytes come just inside the limit, twice over.
