@@ -515,6 +515,25 @@ TEST(ScriptedProxyTest, Socks5AuthMessageAndIpv6Reply) {
     ::close(fd);
 }
 
+// A connect reply of an address type that is neither IPv4, a name nor IPv6 has no length to
+// read it by: the handshake ends there, with nothing taken from the tunnel as its address.
+TEST(ScriptedProxyTest, Socks5ReplyOfAnUnknownAddressTypeEndsTheHandshake) {
+    for (uint8_t type : {0, 2, 5, 255}) {
+        SCOPED_TRACE(int(type));
+        ScriptedProxy proxy([type](int fd) {
+            readN(fd, 3);
+            send(fd, {5, 0});
+            readN(fd, 10);
+            send(fd, {5, 0, 0, type, 3, 0, 0, 0, 0, 0, 0});
+            char x;
+            ::recv(fd, &x, 1, 0);
+        });
+        int err = -1;
+        EXPECT_EQ(tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err), 0);
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+}
+
 TEST(ScriptedProxyTest, Socks5RefusedCredentialsAndFailedConnect) {
     {
         ScriptedProxy proxy([](int fd) {
