@@ -88,7 +88,6 @@ void CGameFrameWnd::CreateClient() {
     chat_ = new CGameChatView();
     right_->addWidget(chat_);
     panes_.push_back(chat_);
-    players_->OnInitialUpdate();
     layout->addWidget(split_);
     // The table takes seven ninths of the screen's width; the right column the rest.
     QScreen* screen = QGuiApplication::primaryScreen();

@@ -25,6 +25,8 @@ CGamePlayerView::CGamePlayerView(CGameApp& app, QWidget* parent)
     : CGameFormView("players", parent), app_(app), model_(app) {
     CreateList();
     CreateFonts();
+    // The pane's initial update comes with it: its colours are there whoever makes it.
+    OnInitialUpdate();
     list_->onContextMenu = [this](const QPoint& global, bool keyboard) {
         OnContextMenu(global, keyboard);
     };

@@ -51,7 +51,8 @@ public:
     // Shows a new request popup for the user, rising above the main window's corner.
     void ShowPlayerInfoDlg(int userId);
 
-    // The relation colours from the user's data file.
+    // The relation colours from the user's data file; the pane runs it as it is made (again
+    // later reads the file anew).
     void OnInitialUpdate();
     // A right click (screen point) or the menu key.
     void OnContextMenu(const QPoint& global, bool fromKeyboard);

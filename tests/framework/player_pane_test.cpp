@@ -21,6 +21,7 @@
 #include "framework/widgets/owner_draw_menu.h"
 #include "framework/widgets/report_list.h"
 #include "platform/core/audio.h"
+#include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
@@ -225,6 +226,38 @@ TEST_F(PlayerPane, OwnRowBoldRelationColoursOnlyWhenSwitchedOn) {
     EXPECT_EQ(colour(3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
     Enter();  // columns anew: the switch is off again
     EXPECT_FALSE(view->list()->row(0)->data(0, Qt::ForegroundRole).isValid());
+}
+
+// The relation colours come from the user's data file as the pane is made: no maker has to
+// remember a further call.
+TEST_F(PlayerPane, ThePaneReadsItsColoursAsItIsMade) {
+    const std::string root = dir.path().toStdString() + "/platform/";
+    const std::string sys = dir.path().toStdString() + "/system";
+    ASSERT_TRUE(platform::makeFolders(root + "users"));
+    ASSERT_TRUE(platform::makeFolders(sys));
+    ASSERT_TRUE(
+        platform::writeFile(sys + "/vmkd.ini", "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
+    ASSERT_TRUE(platform::writeFile(root + "users/1001.dat",
+                                    "[PLAYER]\r\nFriendColor=255\r\nKnowColor=65280\r\n"));
+    const char* old = std::getenv("HQLV_SYSTEM_DIR");
+    const std::string oldValue = old ? old : "";
+    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    Start();
+    CGamePlayerView pane(app);
+    for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));  // chair 1 is this client
+    app.SeatMutable(0)->setWord(PlayerRecord::kMark1, 1);
+    app.SeatMutable(2)->setWord(PlayerRecord::kMark3, 1);
+    app.SeatMutable(3)->setWord(PlayerRecord::kMark2, 1);
+    platform::send(pane.hwnd(), {kMsgGameEntered, 0, 0, nullptr});
+    pane.EnableRelationColours(true);
+    auto colour = [&](int r) { return pane.list()->row(r)->foreground(1).color(); };
+    EXPECT_EQ(colour(0), platform::ui::ToQColor(255));
+    EXPECT_EQ(colour(2), platform::ui::ToQColor(65280));
+    EXPECT_EQ(colour(3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
+    if (old)
+        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
+    else
+        unsetenv("HQLV_SYSTEM_DIR");
 }
 
 TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
