@@ -296,10 +296,7 @@ bool CGameApp::CreateCommThread() {
     }
     // The wait dialog belongs with the thread: the thread hands it its texts, and every
     // blocking wait of this (the UI) thread keeps it alive through the wait pump.
-    if (!wait_) {
-        wait_ = std::make_unique<CCommWaitDlg>();
-        if (CSkinSettings* skin = GetSkinSettings()) wait_->LoadSkin(skin->GetSkinPath());
-    }
+    if (!wait_) wait_ = std::make_unique<CCommWaitDlg>();
     comm_->SetWaitDialog(wait_->hwnd());
     platform::setWaitPump([this] { OnWaitPump(); });
     if (!IsStandalone()) signWindow_ = comm_->OpenSignWindow(&signBroker_);

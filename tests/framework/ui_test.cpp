@@ -259,6 +259,32 @@ TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
     EXPECT_EQ(r, c);
 }
 
+// The wait dialog takes the current skin's bar colours as it is made, with no further call;
+// without an application (and so without a skin) it keeps its own.
+TEST(CommThread, TheWaitDialogTakesTheCurrentSkinAsItStarts) {
+    qtApp();
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    ASSERT_TRUE(platform::makeFolders(root + "skins/red"));
+    ASSERT_TRUE(platform::writeFile(root + "skins/red/skin.ini",
+                                    "[CommColors]\r\nWaitBarfg=255 0 0\r\nWaitBarbg=0 0 255\r\n"));
+    struct App : CGameApp {
+        CSkinSettings own;
+        explicit App(const std::string& r)
+            : CGameApp("HqLv", 21303, 2, 1), own(r + "HqLv.ini", r) {}
+        CSkinSettings* GetSkinSettings() override { return &own; }
+    };
+    {
+        App app(root);
+        app.own.SetSkinPath(root + "skins/red/skin.ini");
+        CCommWaitDlg dlg;
+        EXPECT_EQ(dlg.barColors(), WaitBarColors(0x0000FF, 0xFF0000));
+    }
+    ASSERT_EQ(CGameApp::Current(), nullptr);
+    CCommWaitDlg plain;
+    EXPECT_EQ(plain.barColors(), WaitBarColors(0x1A462E, 0x429473));
+}
+
 TEST(Panes, SizeStepsAndWidenedCells) {
     qtApp();
     CGameFormView pane("p");
@@ -607,8 +633,8 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     // The recharge link is signed with the build's key, the one the deployment checks it by.
     const size_t time = url.find("&unix_time=");
     ASSERT_NE(time, std::string::npos) << url;
-    const SignedLinkInput signedBy{0,    77, "HqLv", 1001, std::atoll(url.c_str() + time + 11),
-                                   HQLV_LINK_SIGN_KEY};
+    const SignedLinkInput signedBy{
+        0, 77, "HqLv", 1001, std::atoll(url.c_str() + time + 11), HQLV_LINK_SIGN_KEY};
     EXPECT_EQ(url.substr(std::strlen("http://a/r?c=1"), RechargeSignature(signedBy).size()),
               RechargeSignature(signedBy))
         << url;
