@@ -366,6 +366,10 @@ int CGameApp::ConnectGameServer() {
     conn->LoadProxySettings(GetHallIniPath());
     conn->InitCodec();
     conn->SetOwnerThread(comm_->threadId());
+    // Test deployments shorten the stall limit to see a stalled stream end without waiting
+    // the minute a live link is given.
+    if (const char* env = std::getenv("HQLV_PACKET_STALL_MS"); env && std::atoi(env) > 0)
+        conn->SetPacketStallLimit(uint32_t(std::atoi(env)));
     conn->SetProxyPump([] {
         platform::runWaitPump();
         return true;
