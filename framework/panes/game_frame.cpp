@@ -178,6 +178,8 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
             if (record && record->done) {
                 std::string text = TakeNoticeText(*record);
                 // Downloads that ran at the same time fetched one notice: it is shown once.
+                // They read the same address at the same moment, so a second text would
+                // only repeat the first in the chat.
                 const bool overlapped = shownNoticeSpan_ &&
                                         record->started <= shownNoticeSpan_->second &&
                                         shownNoticeSpan_->first <= record->finished;
