@@ -181,6 +181,11 @@ TEST_F(Records, LookUpsPreferSeatedAndDisplayNames) {
     EXPECT_EQ(app.GetPlayerDisplayName(8), "乙");
     EXPECT_EQ(app.GetSeatUserID(8), 0);
     EXPECT_EQ(app.GetSeatUserID(-1), 0);
+    // A chair off the table names nobody, not the looker-on whose record lies next in line.
+    for (int chair : {8, -1}) {
+        EXPECT_EQ(app.GetSeatName(chair), "") << chair;
+        EXPECT_EQ(app.GetSeatDisplayName(chair), "") << chair;
+    }
 }
 
 TEST_F(Records, SeatSilverAndRecordUpdatesAreChecked) {

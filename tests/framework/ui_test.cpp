@@ -251,6 +251,11 @@ TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
             EXPECT_GE(x, std::min(f, b));
             EXPECT_LE(x, std::max(f, b));
         }
+    // Bright indexes 1 to 5 are taken as given; others fall back to 3.
+    for (int bright : {1, 5}) EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, bright)[bright], 0u);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 1)[0], 0x0C0C0Cu);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 0), c);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 6), c);
     auto r = c;
     RotateWaitBar(r, 1);
     EXPECT_EQ(r[4], c[3]);
@@ -283,6 +288,33 @@ TEST(CommThread, TheWaitDialogTakesTheCurrentSkinAsItStarts) {
     ASSERT_EQ(CGameApp::Current(), nullptr);
     CCommWaitDlg plain;
     EXPECT_EQ(plain.barColors(), WaitBarColors(0x1A462E, 0x429473));
+}
+
+// A text for the hall goes as an encrypted record of kind 11 while the hall window lives, with
+// the main window's handle (none here) and the text and value in their places; with the hall
+// gone nothing is sent and the answer is 0.
+TEST(HallMessages, TextToTheHallOnlyWhileItsWindowLives) {
+    qtApp();
+    CGameApp app("HqLv", 21303, 2, 1);
+    ASSERT_TRUE(app.ApplyHallCommandLine(testing::EntryLine{}.line()));
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    EXPECT_EQ(app.SendTextToHall("你好", 7), 0);
+    EXPECT_TRUE(hall.calls.empty());
+    hall.alive.insert(app.HallWindow());
+    EXPECT_EQ(app.SendTextToHall("你好", 7), 1);
+    platform::setHallChannel(prev);
+    ASSERT_EQ(hall.calls.size(), 1u);
+    const auto& call = hall.calls[0];
+    EXPECT_EQ(call.type, platform::RecordingHallChannel::Call::CopyData);
+    EXPECT_EQ(call.to, app.HallWindow());
+    EXPECT_EQ(call.msg, kHallText);
+    auto plain = DecryptHallData(call.data.data(), call.data.size());
+    ASSERT_TRUE(plain);
+    ASSERT_GE(plain->size(), 544u);
+    EXPECT_EQ(LoadWordLE(plain->data(), plain->size(), 1), app.GetUserID());
+    EXPECT_EQ(LoadWordLE(plain->data(), plain->size(), 4), 7);
+    EXPECT_EQ(GbkToUtf8(reinterpret_cast<const char*>(plain->data() + 20)), "你好");
 }
 
 TEST(Panes, SizeStepsAndWidenedCells) {

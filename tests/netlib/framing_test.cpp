@@ -225,6 +225,11 @@ TEST(Framing, PacketChecks) {
     }
     EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size() - 1, kGameMaxData), 0);
     EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size(), 50), 0);
+    // The largest packet a chunk size allows, and one byte more.
+    EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size(), 100), 1);
+    CYrnBuffer over = onePacket(101);
+    EXPECT_EQ(YrnCheckPacket(over.Data(), over.Size(), 100), 0);
+    EXPECT_EQ(YrnCheckPacket(over.Data(), over.Size(), 101), 1);
     // A head-sized L = 24 packet is refused: it holds no message id or fragment to check.
     uint8_t tiny[28] = {};
     putI32(tiny, 24);

@@ -534,6 +534,27 @@ TEST(ScriptedProxyTest, Socks5ReplyOfAnUnknownAddressTypeEndsTheHandshake) {
     }
 }
 
+// The answer to the user name and password arrives a byte at a time: it is read whole before
+// it is judged, and the connect request follows only then.
+TEST(ScriptedProxyTest, Socks5CredentialAnswerInPiecesIsReadWhole) {
+    std::string connect;
+    ScriptedProxy proxy([&](int fd) {
+        readN(fd, 4);
+        send(fd, {5, 2});
+        readN(fd, 7);  // 01 02 "ab" 02 "cd"
+        send(fd, {1});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        send(fd, {0});
+        connect = readN(fd, 10);
+        send(fd, {5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
+        echoRest(fd);
+    });
+    int err = -1;
+    EXPECT_EQ(tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err, "ab", "cd"), 1);
+    EXPECT_EQ(err, kProxyOk);
+    EXPECT_EQ(connect, std::string("\x05\x01\x00\x01\x7f\x00\x00\x01\x00\x50", 10));
+}
+
 TEST(ScriptedProxyTest, Socks5RefusedCredentialsAndFailedConnect) {
     {
         ScriptedProxy proxy([](int fd) {
