@@ -1088,6 +1088,35 @@ TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
     s.Close();
 }
 
+// A record marked closed sends nothing, though the socket itself is still connected; a record
+// that is not closed sends the same chunks.
+TEST(SocketStore, AClosedRecordSendsNothingOnAConnectedSocket) {
+    Owner owner;
+    Listener l;
+    ConnectProbe s;
+    auto peer = connectTo(s, l, owner);
+    ASSERT_TRUE(peer);
+    ASSERT_EQ(s.IsConnected(), 1);
+    auto chunks = [] {
+        CYrnBuffer c;
+        c.AppendI32(8);
+        c.Append("abcdefgh", 8);
+        return c;
+    };
+    YrnConnection closed;
+    closed.closed.store(1);
+    CYrnBuffer first = chunks();
+    EXPECT_EQ(s.SendFragments(first, 1, 0, 0, closed), 0);
+    Packet p;
+    EXPECT_FALSE(peer->readPacket(&p, 100));
+    YrnConnection open;
+    CYrnBuffer second = chunks();
+    EXPECT_EQ(s.SendFragments(second, 2, 0, 0, open), 1);
+    ASSERT_TRUE(peer->readPacket(&p, 2000));
+    EXPECT_EQ(p.head.messageId, 2);
+    s.Close();
+}
+
 TEST(SocketStore, AnswerStoredAfterANewerRequestStartedIsStale) {
     Owner owner;
     Listener l;
