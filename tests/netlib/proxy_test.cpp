@@ -555,6 +555,29 @@ TEST(ScriptedProxyTest, Socks5CredentialAnswerInPiecesIsReadWhole) {
     EXPECT_EQ(connect, std::string("\x05\x01\x00\x01\x7f\x00\x00\x01\x00\x50", 10));
 }
 
+// A user name or a password longer than its one-byte length can say is never sent: the
+// handshake fails at the credential step, whichever of the two is too long.
+TEST(ScriptedProxyTest, Socks5CredentialsTooLongForTheirLengthByteAreNotSent) {
+    const std::string longText(256, 'x');
+    for (bool longUser : {true, false}) {
+        SCOPED_TRACE(longUser);
+        std::string after;
+        ScriptedProxy proxy([&](int fd) {
+            readN(fd, 4);
+            send(fd, {5, 2});
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 1000) > 0) after = readN(fd, 1);
+        });
+        int err = -1;
+        const std::string user = longUser ? longText : "u", pass = longUser ? "p" : longText;
+        EXPECT_EQ(
+            tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err, user.c_str(), pass.c_str()),
+            0);
+        EXPECT_EQ(err, kProxySocks5Auth);
+        EXPECT_EQ(after, "");
+    }
+}
+
 TEST(ScriptedProxyTest, Socks5RefusedCredentialsAndFailedConnect) {
     {
         ScriptedProxy proxy([](int fd) {
