@@ -202,6 +202,15 @@ TEST_F(HallState, MalformedStatesAreRefused) {
         negative[byte] = 0x80;
         EXPECT_FALSE(ParseHallTableState(negative.data(), negative.size())) << byte;
     }
+    // A negative count beside a positive one, the two summing to nothing: still refused.
+    for (auto [seatedCount, lookerCount] : {std::pair{-1, 1}, std::pair{1, -1}}) {
+        auto mixed = bytes;
+        for (int b = 0; b < 4; ++b) {
+            mixed[444 + 8 + size_t(b)] = uint8_t(uint32_t(seatedCount) >> (8 * b));
+            mixed[444 + 12 + size_t(b)] = uint8_t(uint32_t(lookerCount) >> (8 * b));
+        }
+        EXPECT_FALSE(ParseHallTableState(mixed.data(), mixed.size())) << seatedCount;
+    }
     auto huge = bytes;
     huge[444 + 11] = 0x7f;  // 2^31 - 1 seated records: their sum with the lookers-on stays sound
     huge[444 + 15] = 0x7f;
