@@ -171,6 +171,10 @@ void YrnBuildHello(const void* data, size_t n, CYrnBuffer& out) {
 YrnFrame YrnNextPacket(const uint8_t* data, size_t size, int maxData, size_t* packetSize) {
     if (size < 4) return YrnFrame::NeedMore;
     int32_t L = getI32(data);
+    // The length rule also lets L = 24 through: a packet no longer than the first six words
+    // of a head, without the message id and fragment number that the reassembly checks.
+    // Nothing sends one, and one of another type than 1 or 2 is an error anyway, so it is
+    // an error as soon as its length is seen, as every length that could not be a packet.
     if (L < 57 || L > maxData + 56) return YrnFrame::Error;
     size_t whole = static_cast<size_t>(L) + 4;
     if (size < whole) return YrnFrame::NeedMore;
@@ -182,11 +186,16 @@ int YrnCheckPacket(const uint8_t* packet, size_t size, int maxData) {
     if (!packet || size < kPacketOverhead + 1) return 0;
     int32_t L = getI32(packet);
     if (L < 57 || L > maxData + 56 || static_cast<size_t>(L) + 4 != size) return 0;
+    // Fewer data bytes than the packet holds are read as they are; more would reach past it.
     int32_t n = getI32(packet + 56);
-    if (n != L - 56) return 0;
+    if (n < 0 || n > L - 56) return 0;
     if (getI32(packet + 12) == 0) return 1;
     uint32_t kept = static_cast<uint32_t>(getI32(packet + 16));
     return YrnPacketCrc(packet, size) == kept ? 1 : 0;
+}
+
+size_t YrnPacketDataLength(const uint8_t* packet) {
+    return static_cast<size_t>(getI32(packet + 56));
 }
 
 void YrnAppendFragment(CYrnBuffer& buffer, const YrnPacketHead& head, const uint8_t* data, size_t n,

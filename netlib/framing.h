@@ -82,9 +82,12 @@ enum class YrnFrame { NeedMore, Packet, Error };
 // announce a packet that can hold a head and at least one data byte and fits maxData
 // (57 <= L <= maxData + 56), else Error. Packet: *packetSize = L + 4 bytes are there.
 YrnFrame YrnNextPacket(const uint8_t* data, size_t size, int maxData, size_t* packetSize);
-// Checks one whole packet: length rule, data length = L - 56, and the CRC when the packet's
-// CRC flag is set. 1 accepts.
+// Checks one whole packet: length rule, a data length from 0 to L - 56, and the CRC when
+// the packet's CRC flag is set. 1 accepts.
 int YrnCheckPacket(const uint8_t* packet, size_t size, int maxData);
+// The data bytes of a checked packet: its data length field, which may be less than the
+// packet holds (the data are then its first bytes; the rest is not read).
+size_t YrnPacketDataLength(const uint8_t* packet);
 
 // Reassembly of type-1 messages from their fragments. The reassembled form is
 // [24-byte envelope][int32 n1][chunk 1][int32 n2][chunk 2]..., which YrnDecodeMessage

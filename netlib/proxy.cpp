@@ -17,6 +17,8 @@
 namespace hqlv::netlib {
 namespace {
 
+// The most an HTTP proxy's reply head may take: a proxy that never ends its head (or one
+// that is no HTTP proxy) would otherwise grow it for as long as it sends.
 constexpr size_t kMaxHttpReply = 16384;
 
 // Dotted address, else a local name lookup; false when neither gives an IPv4 address.
@@ -333,6 +335,8 @@ void CProxySocket::sendFirstMessage() {
             break;
         }
         case kProxySocks5:
+            // A name travels behind a one-byte length: a longer one cannot be said, and its
+            // length cut to a byte would send the proxy a name that ends elsewhere.
             if (destAddr_ == 0 && destName_.size() > 255) {
                 fail(kProxyHandshake);
                 return;
@@ -355,7 +359,10 @@ void CProxySocket::sendFirstMessage() {
                           target.c_str(), port, target.c_str(), port);
             std::string text = line;
             if (useAuth_) {
-                // Header values carry standard Base64, on one line.
+                // Standard Base64 on one line: the library's own coder ends every text whose
+                // length is a multiple of three with an extra "=", which a proxy reads as a
+                // malformed credential, and breaks a long one after 72 characters, which
+                // would end the header line in the middle of the credential.
                 std::string cred = user_ + ":" + password_;
                 std::string b = YrnBase64Standard(cred.data(), cred.size());
                 text += "Authorization: Basic " + b + "\r\n";
@@ -459,6 +466,7 @@ void CProxySocket::onSocks5Reply() {
                 fail(kProxySocks5NeedAuth);
                 return;
             }
+            // Each travels behind a one-byte length, as the name does.
             if (user_.size() > 255 || password_.size() > 255) {
                 fail(kProxySocks5Auth);
                 return;
@@ -492,7 +500,12 @@ void CProxySocket::onSocks5Reply() {
         resetReply(5);
         return;
     }
-    // Steps 3 and 4: the connect (or bind) reply, sized by its address type.
+    // Steps 3 and 4: the connect (or bind) reply, sized by its address type: four address
+    // bytes, a name behind its length byte, or sixteen bytes of an IPv6 address (taking the
+    // first of them for a length would leave part of the reply in the tunnel or take the
+    // tunnel's first bytes). A reply of any other type has no length to read it by, and
+    // whatever length were guessed could mix the reply and the tunnel's data: it ends the
+    // handshake.
     for (;;) {
         if (readReply(kProxyHandshake) != 1) return;
         if (replyExpected_ == 5) {

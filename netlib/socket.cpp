@@ -232,7 +232,7 @@ platform::Handle CYrnSocket::CreateSocketWindow() {
         if (m.id == kMsgSocketNetwork)
             OnNetworkEvent(m);
         else if (m.id == platform::kTimerMessage && m.w == kStallTimerId)
-            checkStall();
+            CheckPacketStall();
         return intptr_t{0};
     });
     return window_->attach(*loop_);
@@ -454,12 +454,12 @@ bool CYrnSocket::breakStream(int32_t code, const char* why) {
     return true;
 }
 
-void CYrnSocket::checkStall() {
-    if (!unfinished_.load() || broken_.load()) return;
+int CYrnSocket::CheckPacketStall() {
+    if (!unfinished_.load() || broken_.load()) return 0;
     const uint32_t idle = platform::tickElapsed(lastByteTick_.load(), platform::tickMs());
-    if (idle < stallLimitMs_.load()) return;
+    if (idle < stallLimitMs_.load()) return 0;
     YrnLogWrite("a packet stopped halfway: no byte for %u ms", idle);
-    breakStream(kNoticeError, "the stream stalled in the middle of a packet");
+    return breakStream(kNoticeError, "the stream stalled in the middle of a packet") ? 1 : 0;
 }
 
 int CYrnSocket::OnWritable() {
@@ -565,7 +565,7 @@ void CYrnSocket::GetExpectedResponse(YrnConnection& record, int32_t* id, int32_t
 int CYrnSocket::DispatchPacket(const uint8_t* packet, size_t size, YrnConnection& record) {
     YrnPacketHead head = YrnReadHead(packet + 4);
     const uint8_t* data = packet + kPacketOverhead;
-    size_t n = size - kPacketOverhead;
+    const size_t n = std::min(YrnPacketDataLength(packet), size - kPacketOverhead);
     if (head.type != kPacketMessage && head.type != kPacketResponse) return 0;
     if (head.messageId <= 0 || head.fragment <= 0) return 0;
     if (head.type == kPacketMessage) {

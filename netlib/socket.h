@@ -30,10 +30,14 @@ namespace hqlv::netlib {
 constexpr uint32_t kMsgSocketNetwork = 0x2B11;
 constexpr uint32_t kMsgSocketStart = 0x2B12;
 
-// A packet that has begun to arrive must be whole within this time: half the 10-second
-// time-out of the game's requests, so the answer a waiting request needs is known lost
-// before the request gives up on it.
-constexpr uint32_t kPacketStallMs = 5000;
+// A packet that has begun to arrive and then gets no further byte for this long ends the
+// stream. TCP loses nothing of a packet: on a slow or lossy link the rest is late, resent
+// as often as it takes, so the limit lies beyond anything a live link does, twice the
+// longest any request of the game waits for its answer (30 s), by which time nobody waits
+// for that packet any more. What it ends is a stream that will never go on (a peer hung in
+// the middle of a write, a path gone without a reset): every later message would wait
+// behind the half packet for good, and the player would never be told.
+constexpr uint32_t kPacketStallMs = 60000;
 
 // The most blocks one read event takes from the socket (see CYrnSocket::ReadAvailable).
 constexpr int kReadBlocksPerEvent = 16;
@@ -180,6 +184,9 @@ protected:
     // A hook for received bytes; non-zero means the hook consumed them.
     virtual int OnReceiveData(YrnConnection& record, const uint8_t* bytes, size_t n);
     virtual int SignalFirstData(YrnConnection& record);
+    // The worker's look, by its timer, at a packet that stopped halfway: ends the stream
+    // once no byte has come for the stall limit; 1 when this look ended it.
+    virtual int CheckPacketStall();
     virtual int WaitFirstData(int timeoutMs, const std::string& host, int port);
 
     // Sending.
@@ -205,8 +212,6 @@ private:
     // Ends the stream once: marks it broken, wakes every waiter, shuts the connection down
     // and reports the notice. False when it had ended already (nothing reported again).
     bool breakStream(int32_t code, const char* why);
-    // The worker's look at a packet that stopped halfway.
-    void checkStall();
     int parseReceived(YrnConnection& record);
     void setEventLocked(YrnConnection& record);
     struct CodecSettings {

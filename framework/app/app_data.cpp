@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "framework/hall/hall_records.h"
 #include "framework/app/text_edge.h"
+#include "framework/hall/hall_records.h"
 #include "platform/core/bytes.h"
 #include "platform/core/diag.h"
 
@@ -46,7 +46,10 @@ const PlayerRecord* CGameAppData::GetPlayerRecord(int userId) const {
 }
 
 PlayerRecord* CGameAppData::GetPlayerRecordMutable(int userId) {
-    if (userId == 0) return nullptr;  // 0 marks an empty record
+    // User id 0 marks an empty record, which is nobody's: a look-up of 0 would otherwise
+    // find the first empty seat and let a notification about "user 0" change a seat that
+    // no player holds (its chair, status, flag or score).
+    if (userId == 0) return nullptr;
     for (auto& r : seats_)
         if (r.userId() == userId) return &r;
     for (auto& r : lookers_)
@@ -266,6 +269,7 @@ bool CGameAppData::AddSeatScore(const void* data, size_t len) {
     int32_t chair = in.i32();
     int32_t delta = in.i32();
     PlayerRecord* seat = SeatMutable(chair);
+    // An empty seat (user id 0) is nobody's and takes no score, as in every look-up by id.
     if (!in.ok() || !seat || seat->userId() != uid || uid == 0) return false;
     seat->setWord(PlayerRecord::kScore, SaturatedSum(seat->word(PlayerRecord::kScore), delta));
     return true;

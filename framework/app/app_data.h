@@ -105,8 +105,9 @@ public:
     int FindRoom(int flag);
 
 protected:
-    // Adds the image of a portrait to the image lists; returns its index. The framework's
-    // model only counts; the window layer loads the picture.
+    // Adds the image of a portrait to the image lists; returns its index, -1 when there is
+    // no picture to add (the number is still recorded, with -1, and not tried again). The
+    // framework's model only counts; the window layer loads the picture.
     virtual int AddPortraitImage(int portrait);
     static int ClampChair(int c) { return c < 0 || c >= kSeatCount ? 0 : c; }
 

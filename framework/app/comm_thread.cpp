@@ -4,6 +4,7 @@
 
 #include <system_error>
 
+#include "framework/app/game_app.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/hall/hall_records.h"
@@ -73,6 +74,10 @@ CCommWaitDlg::CCommWaitDlg()
     : platform::ui::Window(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     resize(310, 74);  // 207 x 45 dialog units
     colors_ = WaitBarColors(0x1A462E, barBg_);
+    // The dialog takes the current skin as it starts: its background and bar colours are
+    // there whoever makes it.
+    if (CGameApp* app = CGameApp::Current())
+        if (CSkinSettings* skin = app->GetSkinSettings()) LoadSkin(skin->GetSkinPath());
 }
 
 CCommWaitDlg::~CCommWaitDlg() = default;

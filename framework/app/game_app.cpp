@@ -1,7 +1,6 @@
 #include "framework/app/game_app.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QScreen>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "framework/app/paths.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/settings_files.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
@@ -296,10 +296,7 @@ bool CGameApp::CreateCommThread() {
     }
     // The wait dialog belongs with the thread: the thread hands it its texts, and every
     // blocking wait of this (the UI) thread keeps it alive through the wait pump.
-    if (!wait_) {
-        wait_ = std::make_unique<CCommWaitDlg>();
-        if (CSkinSettings* skin = GetSkinSettings()) wait_->LoadSkin(skin->GetSkinPath());
-    }
+    if (!wait_) wait_ = std::make_unique<CCommWaitDlg>();
     comm_->SetWaitDialog(wait_->hwnd());
     platform::setWaitPump([this] { OnWaitPump(); });
     if (!IsStandalone()) signWindow_ = comm_->OpenSignWindow(&signBroker_);
@@ -369,6 +366,10 @@ int CGameApp::ConnectGameServer() {
     conn->LoadProxySettings(GetHallIniPath());
     conn->InitCodec();
     conn->SetOwnerThread(comm_->threadId());
+    // Test deployments shorten the stall limit to see a stalled stream end without waiting
+    // the minute a live link is given.
+    if (const char* env = std::getenv("HQLV_PACKET_STALL_MS"); env && std::atoi(env) > 0)
+        conn->SetPacketStallLimit(uint32_t(std::atoi(env)));
     conn->SetProxyPump([] {
         platform::runWaitPump();
         return true;
@@ -620,15 +621,11 @@ int CGameApp::AddPortraitImage(int portrait) {
         }
     }
     if (picture.isNull()) {
-        // The default portrait: a plain head-and-shoulders outline.
-        picture = QImage(32, 32, QImage::Format_ARGB32);
-        picture.fill(Qt::transparent);
-        QPainter p(&picture);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(120, 140, 170));
-        p.setPen(Qt::NoPen);
-        p.drawEllipse(QRect(10, 4, 12, 12));
-        p.drawRoundedRect(QRect(5, 18, 22, 14), 5, 5);
+        // The program's icon of a person stands in, the same picture the player-information
+        // window shows for this player.
+        std::optional<QImage> icon = LoadProgramBitmap(kIconPlayer);
+        if (!icon) return -1;  // no picture at all: the rows of this portrait show none
+        picture = icon->convertToFormat(QImage::Format_ARGB32);
     }
     portraits32_.push_back(picture.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     portraits16_.push_back(picture.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::FastTransformation));

@@ -155,7 +155,7 @@ bool CGameNotifyHandler::OnLookOnEnded(Body b) {
     if (auto* c = host_.chatView()) c->ShowTableLeave(*r);
     if (auto* p = host_.playerView()) p->RemovePlayer(*r);
     if (auto* t = host_.tableView()) t->OnLookOnEnded(*r);
-    if (app.GetCmdField8() != 0 && chair == app.GetChairNo() && host_.HasMainWindow()) {
+    if (app.GetCmdField8() != 0 && chair == app.GetChairNo()) {
         host_.TableOverBox(Format("%s 已经离开，旁观结束。", app.GetSeatDisplayName(chair).c_str()),
                            30, 65, 0);
     }
@@ -216,14 +216,17 @@ bool CGameNotifyHandler::OnSeatsAssigned(Body b) {
 
 bool CGameNotifyHandler::OnPlayersUpdate(Body b) {
     if (!need(b, 20, "211030")) return false;
-    int32_t n = word(b, 0);
+    const int32_t n = word(b, 0);
     constexpr size_t kEntry = 52;
-    if (n < 0 || (b.size - 20) / kEntry < size_t(n)) {
-        platform::diagf("notification 211030 refused: %d entries in %zu bytes", n, b.size);
-        return false;
-    }
+    // The entries the body holds are read, as many as the count names and no more: a count
+    // beyond them names entries that never came, and a negative one none.
+    const size_t held = (b.size - 20) / kEntry;
+    const int32_t listed = n > 0 ? int32_t(std::min<size_t>(size_t(n), held)) : 0;
+    if (listed != std::max(n, 0))
+        platform::diagf("notification 211030: %d entries named, %d in %zu bytes", n, listed,
+                        b.size);
     CGameAppData& app = host_.appData();
-    for (int32_t i = 0; i < n; ++i) {
+    for (int32_t i = 0; i < listed; ++i) {
         WordBlock<kEntry> e;
         e.loadFrom(b.data + 20 + size_t(i) * kEntry, kEntry);
         PlayerRecord* r = app.GetPlayerRecordMutable(e.word(0));

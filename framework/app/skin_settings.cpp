@@ -93,10 +93,9 @@ QImage CSkinSettings::LoadSkinIcon(const std::string& descriptionPath) const {
         (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + "skin.ico";
     std::string resolved;  // skins made on other systems may spell the name differently
     if (!platform::resolveExisting(icon, &resolved)) return {};
+    // Of any size the file holds: the reader's own limit on the memory a picture may take
+    // refuses a header that claims an impossible one.
     QImageReader reader(QString::fromStdString(resolved), "ico");
-    // An icon is small; a header claiming a huge picture is refused before decoding.
-    QSize size = reader.size();
-    if (size.isValid() && (size.width() > 256 || size.height() > 256)) return {};
     QImage image = reader.read();
     if (image.isNull()) return {};
     return image.convertToFormat(QImage::Format_ARGB32);

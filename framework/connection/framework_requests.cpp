@@ -458,6 +458,9 @@ int EvaluateSilverTransferReply(int direction, int code, const uint8_t* data, si
 int CopySafeBoxReply(int code, const uint8_t* data, size_t length, uint8_t* out, size_t n,
                      std::string& text, const ResultTexts& texts) {
     if (code == kResultOk && data && length > 0) {
+        // The readers of these bytes (the safe box's dialogs) take the balance and the
+        // protection question from fixed places in them: a shorter answer lacks them, and
+        // whatever filled the gap would be shown as the player's silver. It fails instead.
         if (length < n) return ShortReply(text);
         std::memcpy(out, data, n);
         return 1;

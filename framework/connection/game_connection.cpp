@@ -450,6 +450,8 @@ int CGameConnection::GetDoleConfig(std::string& text, int value, uint8_t out[124
     int sent = SendRequest(r, kReqDoleConfig, BuildDoleConfigBody(Context(), value), 1);
     text = r.text;
     if (!sent || r.code != kResultOk || r.reply.empty()) return 0;
+    // A configuration shorter than its block lacks values its reader takes from fixed places
+    // in it; filling the gap would make up a configuration the server never sent.
     if (r.reply.size() < kDoleConfigBytes) {
         text = kTextSendFailed;
         return 0;

@@ -63,29 +63,38 @@ std::optional<HallTableState> ParseHallTableState(const void* data, size_t len) 
     s.table.loadFrom(p + HallRecord::kSize, TableRecord::kSize);
     int32_t seated = s.table.word(2);
     int32_t lookers = s.table.word(3);
-    if (seated < 0 || seated > kSeatCount || lookers < 0 || lookers > kLookerCount) {
+    // Negative counts place nothing; the records of positive ones must all be there, since
+    // the text and room blocks lie behind them.
+    if (seated < 0 || lookers < 0) {
         platform::diagf("hall table state refused: %d seated, %d lookers-on", seated, lookers);
         return std::nullopt;
     }
-    size_t records = size_t(seated + lookers);
-    size_t textAt = kHallStateHead + records * PlayerRecord::kSize;
-    if (len < textAt) {
+    size_t records = size_t(seated) + size_t(lookers);
+    if ((len - kHallStateHead) / PlayerRecord::kSize < records) {
         platform::diagf("hall table state short: %zu bytes for %zu records", len, records);
         return std::nullopt;
     }
+    size_t textAt = kHallStateHead + records * PlayerRecord::kSize;
+    // A record that does not fit the table is refused alone: a seated record whose chair
+    // lies outside the table's eight, and the lookers-on beyond the sixty-four there are
+    // places for. The others stand.
     for (size_t i = 0; i < records; ++i) {
         PlayerRecord r;
         r.loadFrom(p + kHallStateHead + i * PlayerRecord::kSize, PlayerRecord::kSize);
         if (i < size_t(seated)) {
             if (r.chair() < 0 || r.chair() >= kSeatCount) {
-                platform::diagf("hall table state refused: seated record with chair %d", r.chair());
-                return std::nullopt;
+                platform::diagf("hall table state: seated record with chair %d left out",
+                                r.chair());
+                continue;
             }
             s.seated.push_back(r);
-        } else {
+        } else if (s.lookers.size() < size_t(kLookerCount)) {
             s.lookers.push_back(r);
         }
     }
+    if (size_t(lookers) > size_t(kLookerCount))
+        platform::diagf("hall table state: %d lookers-on, the first %d kept", lookers,
+                        kLookerCount);
     const bool textFlag = s.hall.word(80) != 0;
     if (textFlag) {
         if (len - textAt < kHallTextBlock) {

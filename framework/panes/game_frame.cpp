@@ -47,6 +47,12 @@ bool CGameFrameWnd::Create() {
     }
     SetTimer(kTimerWatchdog, 1000);
     app_.AttachMainWindow(this);
+    // Shown maximised, and from then on placed by the window manager only: the frame has no
+    // handler of its own for a change of size. Where the frame was first written, a newer
+    // system hung a maximised window's sizing borders over the screen's edge, so the frame
+    // moved itself after each change to put them outside the work area. Here the borders
+    // and the caption of a top-level window are the window manager's, and so is where a
+    // maximised window lies; a frame that moved itself while maximised would fight it.
     // Without a window manager (a bare X display) maximising does not resize: cover the
     // screen's work area first.
     if (QScreen* screen = QGuiApplication::primaryScreen())
@@ -83,7 +89,6 @@ void CGameFrameWnd::CreateClient() {
     chat_ = new CGameChatView();
     right_->addWidget(chat_);
     panes_.push_back(chat_);
-    players_->OnInitialUpdate();
     layout->addWidget(split_);
     // The table takes seven ninths of the screen's width; the right column the rest.
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -174,6 +179,8 @@ intptr_t CGameFrameWnd::handleMessage(const platform::Message& msg) {
             if (record && record->done) {
                 std::string text = TakeNoticeText(*record);
                 // Downloads that ran at the same time fetched one notice: it is shown once.
+                // They read the same address at the same moment, so a second text would
+                // only repeat the first in the chat.
                 const bool overlapped = shownNoticeSpan_ &&
                                         record->started <= shownNoticeSpan_->second &&
                                         shownNoticeSpan_->first <= record->finished;
@@ -409,6 +416,8 @@ void CGameFrameWnd::OnPlayerLeftTable(int chair) {
 
 void CGameFrameWnd::OnEnterGameStart() {
     int seconds = app_.GetNoticeInterval();
+    // A hall that gives no interval (0, or a negative word) asks for no periodic notice: a
+    // timer of no period would start a download thread as fast as timers can fire.
     if (seconds > 0) SetTimer(kTimerNotice, TimerPeriodMs(seconds));
     app_.LoadSeatPortraits();
     platform::Message m;

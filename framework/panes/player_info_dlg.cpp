@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 
 #include "framework/app/game_app.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
 #include "framework/panes/game_frame.h"
 #include "framework/panes/player_view.h"
@@ -23,23 +23,14 @@ QRect Du(int x, int y, int w, int h) {
 
 }  // namespace
 
-QImage CGamePlayerInfoDlg::BackgroundBitmap() {
-    // A plain head and shoulders on the popup's teal, the size of a portrait.
-    QImage img(32, 32, QImage::Format_RGB32);
-    img.fill(QColor(0, 128, 128));
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(224, 232, 232));
-    p.drawEllipse(QRect(10, 5, 12, 12));
-    p.drawRoundedRect(QRect(5, 19, 22, 16), 6, 6);
-    return img;
-}
-
 // The main window owns the popup: it goes down with the main window when that is minimised
 // (the window manager keeps a window with its owner) and goes when the main window goes.
 CGamePlayerInfoDlg::CGamePlayerInfoDlg(CGameApp& app, platform::Handle parent, int userId)
-    : CPopupNotifyDlg(app.GetMainFrame()), app_(app), parent_(parent), userId_(userId) {}
+    : CPopupNotifyDlg(app.GetMainFrame()),
+      app_(app),
+      parent_(parent),
+      userId_(userId),
+      background_(LoadProgramBitmap(kBitmapPopupFace).value_or(QImage())) {}
 
 CGamePlayerInfoDlg* CGamePlayerInfoDlg::Show(CGameApp& app, platform::Handle parent, int userId) {
     auto* dlg = new CGamePlayerInfoDlg(app, parent, userId);
@@ -84,7 +75,7 @@ void CGamePlayerInfoDlg::OnInitDialog() {
     std::optional<QImage> portrait;
     if (platform::resolveExisting(path, &resolved))
         portrait = platform::ui::LoadBitmapFile(resolved);
-    picture_->setPixmap(QPixmap::fromImage(portrait ? *portrait : BackgroundBitmap()));
+    picture_->setPixmap(QPixmap::fromImage(portrait ? *portrait : background_));
 }
 
 void CGamePlayerInfoDlg::OnCommand(int id) {

@@ -24,8 +24,9 @@ public:
 
     // Makes, places and shows a new popup for the user (each call one more popup).
     static CGamePlayerInfoDlg* Show(CGameApp& app, platform::Handle parent, int userId);
-    // The picture shown when the player's portrait file is missing.
-    static QImage BackgroundBitmap();
+    // The popup's background picture (bitmap resource 162, loaded when the popup is made),
+    // also shown when the player's portrait file is missing; null when the program lacks it.
+    const QImage& background() const { return background_; }
 
     void OnCommand(int id);
     bool answered() const { return answered_; }
@@ -42,6 +43,7 @@ private:
     platform::Handle parent_;
     int userId_;
     bool answered_ = false;
+    QImage background_;
     QLabel* picture_ = nullptr;
     CHyperLinkStatic* name_ = nullptr;
     CHyperLinkStatic* agree_ = nullptr;

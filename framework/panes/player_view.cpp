@@ -25,6 +25,8 @@ CGamePlayerView::CGamePlayerView(CGameApp& app, QWidget* parent)
     : CGameFormView("players", parent), app_(app), model_(app) {
     CreateList();
     CreateFonts();
+    // The pane's initial update comes with it: its colours are there whoever makes it.
+    OnInitialUpdate();
     list_->onContextMenu = [this](const QPoint& global, bool keyboard) {
         OnContextMenu(global, keyboard);
     };
@@ -51,7 +53,10 @@ void CGamePlayerView::CreateList() {
     const int icon = app_.IsSmallScreen() ? 16 : 32;
     list_->setIconSize(QSize(icon, icon));
     list_->setFont(QApplication::font());
-    list_->setTextElideMode(Qt::ElideMiddle);
+    // Each column keeps the width its column text gives, whatever the pane's width: what a
+    // narrow pane cannot show is reached by the list's scroll bar, and a cell too narrow for
+    // its text ends it with an ellipsis, as the list control does.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 }
 
 void CGamePlayerView::CreateFonts() {
@@ -72,27 +77,6 @@ void CGamePlayerView::OnInitialUpdate() {
 void CGamePlayerView::resizeEvent(QResizeEvent* e) {
     CGameFormView::resizeEvent(e);
     list_->setGeometry(rect());
-    FitColumns();
-}
-
-void CGamePlayerView::FitColumns() {
-    const int n = list_->columnCount();
-    if (n == 0) return;
-    // A title needs its text and the header's margins; cells their widest text, icon and
-    // margins, and a little room so that two columns' texts do not run together.
-    constexpr int kCellGap = 8;
-    std::vector<int> given, needs;
-    for (int c = 0; c < n; ++c) {
-        given.push_back(size_t(c) < model_.columns().size() ? model_.columns()[size_t(c)].width
-                                                            : list_->columnWidth(c));
-        needs.push_back(
-            std::max(list_->sortHeader()->TitleWidth(c), list_->CellsWidth(c) + kCellGap));
-    }
-    // The names keep at least their title's room.
-    const std::vector<int> widths = FitColumnWidths(given, needs, list_->viewport()->width(), 3,
-                                                    list_->sortHeader()->TitleWidth(0));
-    for (int c = 0; c < n; ++c)
-        if (list_->columnWidth(c) != widths[size_t(c)]) list_->setColumnWidth(c, widths[size_t(c)]);
 }
 
 void CGamePlayerView::OnGameEntered() {
@@ -133,7 +117,6 @@ void CGamePlayerView::Sync() {
         item->setIcon(0, portrait ? QIcon(QPixmap::fromImage(*portrait)) : QIcon());
         item->setSelected(selectedUser != 0 && r.userId == selectedUser);
     }
-    FitColumns();
     if (!UiTraceEnabled()) return;
     for (size_t i = 0; i < rows.size(); ++i) {
         const PlayerRow& r = rows[i];

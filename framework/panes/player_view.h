@@ -51,7 +51,8 @@ public:
     // Shows a new request popup for the user, rising above the main window's corner.
     void ShowPlayerInfoDlg(int userId);
 
-    // The relation colours from the user's data file.
+    // The relation colours from the user's data file; the pane runs it as it is made (again
+    // later reads the file anew).
     void OnInitialUpdate();
     // A right click (screen point) or the menu key.
     void OnContextMenu(const QPoint& global, bool fromKeyboard);
@@ -59,10 +60,6 @@ public:
 
     CSortListCtrl* list() const { return list_; }
     PlayerListModel& model() { return model_; }
-    // The columns' widths for the pane's width and what their texts need (FitColumnWidths):
-    // the names, the next two columns whole where the pane allows; a narrowed name column
-    // elides its names in the middle, so that names alike at their start stay apart.
-    void FitColumns();
     int currentRow() const { return currentRow_; }
     int currentUser() const { return currentUser_; }
     // The row menu while it is open; null otherwise.

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         YrnPacketHead head = YrnReadHead(p + 4);
         if (head.messageId <= 0 || head.fragment <= 0) continue;
         if (head.type == kPacketResponse) {
-            auto r = responses.Feed(head, p + kPacketOverhead, packetSize - kPacketOverhead, 1, 2);
+            auto r = responses.Feed(head, p + kPacketOverhead, YrnPacketDataLength(p), 1, 2);
             if (r == CYrnResponseAssembler::kComplete) {
                 YrnEnvelope* env = nullptr;
                 YrnRecord* rec = nullptr;
@@ -67,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             continue;
         }
-        auto outcome =
-            assembler.Feed(head, p + kPacketOverhead, packetSize - kPacketOverhead, 1, 2);
+        auto outcome = assembler.Feed(head, p + kPacketOverhead, YrnPacketDataLength(p), 1, 2);
         if (outcome == CYrnMessageAssembler::kComplete) {
             YrnEnvelope* env = nullptr;
             YrnRecord* rec = nullptr;

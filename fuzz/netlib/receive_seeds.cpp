@@ -1,5 +1,6 @@
 // Seeds of the receive-path harness: well-formed packet streams of encoded messages and
-// responses, with and without compression, in both packet sizes the harness picks.
+// responses, with and without compression, in both packet sizes the harness picks; and the
+// same with packets longer than the data they name.
 #include <atomic>
 #include <string>
 
@@ -35,6 +36,24 @@ bool WriteSeeds() {
                 std::vector<uint8_t> seed{mode};
                 seed.insert(seed.end(), packets.Data(), packets.Data() + packets.Size());
                 ok &= hqlv::fuzzseed::Seed("stream-" + std::to_string(n++), seed);
+                // The same packets, each holding three bytes behind the data its length
+                // names (length and check sum made to fit), where a packet has room left.
+                std::vector<uint8_t> padded{mode};
+                bool fits = true;
+                for (size_t pos = 0; pos < packets.Size() && fits;) {
+                    const uint8_t* p = packets.At(pos);
+                    const uint32_t L = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                       uint32_t(p[3]) << 24;
+                    fits = L + 3 <= uint32_t(maxData) + 56;
+                    std::vector<uint8_t> one(p, p + L + 4);
+                    one.insert(one.end(), {0xEE, 0xEE, 0xEE});
+                    for (int b = 0; b < 4; ++b) one[size_t(b)] = uint8_t((L + 3) >> (8 * b));
+                    const uint32_t crc = YrnPacketCrc(one.data(), one.size());
+                    for (int b = 0; b < 4; ++b) one[16 + size_t(b)] = uint8_t(crc >> (8 * b));
+                    padded.insert(padded.end(), one.begin(), one.end());
+                    pos += L + 4;
+                }
+                if (fits) ok &= hqlv::fuzzseed::Seed("padded-" + std::to_string(n++), padded);
             }
         }
     }

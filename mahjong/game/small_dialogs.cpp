@@ -24,7 +24,6 @@
 #include "mahjong/game/dialog_fit.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/game_app_ex.h"
-#include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/ui/draw_context.h"
 
@@ -50,11 +49,6 @@ std::string RecordText(std::span<const uint8_t> r, size_t off, size_t len) {
 std::optional<QImage> PortraitOf(int face) {
     return platform::ui::LoadBitmapFile(
         framework::Format("%s%d_0.bmp", framework::GetPortraitFolder().c_str(), face));
-}
-
-std::optional<QImage> ProgramBitmap(int id) {
-    return platform::ui::LoadBitmapFile(platform::programFolder() + "resources/bitmap/" +
-                                        std::to_string(id) + ".bmp");
 }
 
 }  // namespace
@@ -291,7 +285,7 @@ void CPlayerInfoDlg::SetPlayer(std::span<const uint8_t> record) {
     userId_ = RecordWord(record, 0);
     if (auto face = PortraitOf(RecordWord(record, 18))) {
         face_ = MaskPortrait(*face);
-    } else if (auto icon = ProgramBitmap(kPlayerInfoIcon)) {
+    } else if (auto icon = framework::LoadProgramBitmap(kPlayerInfoIcon)) {
         face_ = *icon;
     } else {
         face_ = QImage();

@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+#include "framework/app/program_bitmaps.h"
+
 class QCheckBox;
 class QRadioButton;
 class QLineEdit;
@@ -30,7 +32,7 @@ struct GameSetValues;
 inline constexpr int kClickSound = 29010;
 inline constexpr size_t kExitReasonLimit = 60;  // GBK bytes: 30 Chinese characters
 inline constexpr uint32_t kMsgHallPlayerInfo = 0x9108;
-inline constexpr int kPlayerInfoIcon = 151;
+inline constexpr int kPlayerInfoIcon = framework::kIconPlayer;
 
 // ---- settings
 class CGameSetDlg : public QDialog {

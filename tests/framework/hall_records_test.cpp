@@ -192,21 +192,66 @@ TEST_F(HallState, MalformedStatesAreRefused) {
     EXPECT_FALSE(ParseHallTableState(bytes.data(), 620 + 4 * 320 - 1));
     EXPECT_FALSE(ParseHallTableState(nullptr, 0));
     auto nine = bytes;
-    nine[444 + 8] = 9;  // nine seated records
+    nine[444 + 8] = 9;  // nine seated records, not all there
     EXPECT_FALSE(ParseHallTableState(nine.data(), nine.size()));
     auto lookers = bytes;
     lookers[444 + 12] = 65;
     EXPECT_FALSE(ParseHallTableState(lookers.data(), lookers.size()));
-    auto negative = bytes;
-    negative[444 + 15] = 0x80;
-    EXPECT_FALSE(ParseHallTableState(negative.data(), negative.size()));
-    auto chair = bytes;
-    chair[620 + 320 * 2 + 144] = 8;
-    EXPECT_FALSE(ParseHallTableState(chair.data(), chair.size()));
+    for (size_t byte : {444 + 11, 444 + 15}) {  // a negative count of either kind
+        auto negative = bytes;
+        negative[byte] = 0x80;
+        EXPECT_FALSE(ParseHallTableState(negative.data(), negative.size())) << byte;
+    }
+    // A negative count beside a positive one, the two summing to nothing: still refused.
+    for (auto [seatedCount, lookerCount] : {std::pair{-1, 1}, std::pair{1, -1}}) {
+        auto mixed = bytes;
+        for (int b = 0; b < 4; ++b) {
+            mixed[444 + 8 + size_t(b)] = uint8_t(uint32_t(seatedCount) >> (8 * b));
+            mixed[444 + 12 + size_t(b)] = uint8_t(uint32_t(lookerCount) >> (8 * b));
+        }
+        EXPECT_FALSE(ParseHallTableState(mixed.data(), mixed.size())) << seatedCount;
+    }
+    auto huge = bytes;
+    huge[444 + 11] = 0x7f;  // 2^31 - 1 seated records: their sum with the lookers-on stays sound
+    huge[444 + 15] = 0x7f;
+    EXPECT_FALSE(ParseHallTableState(huge.data(), huge.size()));
     auto textless = s;
     textless.hall.setWord(80, 1);
     auto t = BuildHallTableState(textless);
     EXPECT_FALSE(ParseHallTableState(t.data(), 620 + 4 * 320 + 100));
+}
+
+// A record that does not fit the table is left out alone and the state stands: a seated
+// record whose chair is outside 0-7, and lookers-on beyond the sixty-four places; nine
+// seated records that are all there are read, each placed by its own chair.
+TEST_F(HallState, RecordsThatDoNotFitTheTableAreLeftOutAlone) {
+    HallTableState s = state(2);
+    const size_t seated = s.seated.size();
+    ASSERT_GE(seated, 2u);
+    for (int32_t bad : {8, -1, 1000}) {
+        auto bytes = BuildHallTableState(s);
+        for (int b = 0; b < 4; ++b)
+            bytes[620 + 320 * 0 + 144 + size_t(b)] = uint8_t(uint32_t(bad) >> (8 * b));
+        auto parsed = ParseHallTableState(bytes.data(), bytes.size());
+        ASSERT_TRUE(parsed) << bad;
+        EXPECT_EQ(parsed->seated.size(), seated - 1) << bad;
+        EXPECT_EQ(parsed->seated[0].userId(), s.seated[1].userId()) << bad;
+    }
+    HallTableState crowd = state(2);
+    crowd.lookers.clear();
+    for (int i = 0; i < 66; ++i) crowd.lookers.push_back(Record(5000 + i, 0, "l", 1));
+    crowd.seated.push_back(crowd.seated[0]);  // a ninth...
+    for (int i = 0; i < 6; ++i) crowd.seated.push_back(crowd.seated[1]);
+    ASSERT_GT(crowd.seated.size(), 8u);
+    auto bytes = BuildHallTableState(crowd);
+    auto parsed = ParseHallTableState(bytes.data(), bytes.size());
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->seated.size(), crowd.seated.size());
+    ASSERT_EQ(parsed->lookers.size(), 64u);
+    EXPECT_EQ(parsed->lookers[63].userId(), 5063);
+    app.ApplyHallTableState(*parsed);
+    EXPECT_EQ(app.looker(63).userId(), 5063);
+    EXPECT_EQ(app.seat(crowd.seated[1].chair()).userId(), crowd.seated[1].userId());
 }
 
 TEST_F(HallState, PlayerJoinedAndLeftRecords) {

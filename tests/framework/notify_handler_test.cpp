@@ -296,6 +296,13 @@ TEST_F(Notify, LookOnEndedChecksTableAndChairAndClosesTheWatcher) {
     EXPECT_EQ(host.boxes[0].seconds, 30);
     EXPECT_EQ(host.boxes[0].style, 65);
     EXPECT_EQ(host.data.GetSeatUserID(0), 0);
+    // The look-on's end is no end-of-table box: it shows with or without a main window.
+    host.mainWindow = false;
+    seat();
+    ASSERT_TRUE(host.data.ApplyHallCommandLine(e.line()));
+    EXPECT_TRUE(send(211010, b));
+    ASSERT_EQ(host.boxes.size(), 2u);
+    EXPECT_EQ(host.boxes[1].text, "甲 已经离开，旁观结束。");
 }
 
 TEST_F(Notify, LookerOnLeftClearsTheRecord) {
@@ -358,12 +365,23 @@ TEST_F(Notify, PlayersUpdateSetsValuesAndBoundsTheCount) {
     EXPECT_EQ(r->word(PlayerRecord::kLevel), 3);
     EXPECT_EQ(GbkToUtf8(r->text(PlayerRecord::kLevelTitleOff, 16)), "高手");
     EXPECT_EQ(host.log.calls, (std::vector<std::string>{"list.update"}));
-    b.w(0, 3);
-    EXPECT_FALSE(send(211030, b));
-    b.w(0, -1);
-    EXPECT_FALSE(send(211030, b));
-    b.w(0, 0x7fffffff);
-    EXPECT_FALSE(send(211030, b));
+    // A count beyond the entries the body holds: those it holds are applied, and the list
+    // hears of it; a negative count names none, and the list hears of it too.
+    b.w(7, 78).w(0, 3);
+    EXPECT_TRUE(send(211030, b));
+    EXPECT_EQ(r->word(PlayerRecord::kScore), 78);
+    b.w(7, 79).w(0, 0x7fffffff);
+    EXPECT_TRUE(send(211030, b));
+    EXPECT_EQ(r->word(PlayerRecord::kScore), 79);
+    b.w(7, 80).w(0, -1);
+    EXPECT_TRUE(send(211030, b));
+    EXPECT_EQ(r->word(PlayerRecord::kScore), 79);
+    b.w(0, 0);
+    EXPECT_TRUE(send(211030, b));
+    EXPECT_EQ(r->word(PlayerRecord::kScore), 79);
+    EXPECT_EQ(host.log.calls.size(), 5u);
+    // Shorter than the count word and the head: refused.
+    EXPECT_FALSE(handler.OnNotify(211030, b.data(), 19));
 }
 
 TEST_F(Notify, EndOfTableBoxes) {

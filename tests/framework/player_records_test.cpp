@@ -181,6 +181,11 @@ TEST_F(Records, LookUpsPreferSeatedAndDisplayNames) {
     EXPECT_EQ(app.GetPlayerDisplayName(8), "乙");
     EXPECT_EQ(app.GetSeatUserID(8), 0);
     EXPECT_EQ(app.GetSeatUserID(-1), 0);
+    // A chair off the table names nobody, not the looker-on whose record lies next in line.
+    for (int chair : {8, -1}) {
+        EXPECT_EQ(app.GetSeatName(chair), "") << chair;
+        EXPECT_EQ(app.GetSeatDisplayName(chair), "") << chair;
+    }
 }
 
 TEST_F(Records, SeatSilverAndRecordUpdatesAreChecked) {
@@ -214,6 +219,28 @@ TEST_F(Records, SeatSilverAndRecordUpdatesAreChecked) {
     EXPECT_EQ(app.seat(0).word(PlayerRecord::kScore), 50);
     add.w(0, 8);
     EXPECT_FALSE(app.AddSeatScore(add.data(), add.size()));
+}
+
+// User id 0 is no player: the look-ups find no record for it, and a status, flag or score
+// for "user 0" leaves the empty seats as they are.
+TEST_F(Records, EmptyRecordsAreNobodysAndUserIdZeroFindsNone) {
+    auto body = SeatList(1, {Entry(7, 1, "甲")});
+    ASSERT_TRUE(app.OnSeatAssigned(body.data(), body.size()));
+    ASSERT_EQ(app.seat(1).userId(), 0);  // the first empty seat, its chair word 0
+    EXPECT_EQ(app.GetPlayerRecord(0), nullptr);
+    EXPECT_EQ(app.GetPlayerChair(0), -1);
+    EXPECT_EQ(app.GetPlayerNameById(0), "");
+    EXPECT_EQ(app.IsLookerOn(0), 0);
+    Words st(12);
+    st.w(0, 0).w(1, 0).w(2, 3);
+    EXPECT_EQ(app.SetPlayerStatus(st.data(), st.size()), 0);
+    EXPECT_EQ(app.SetPlayerFlag(st.data(), st.size()), 0);
+    Words add(16);
+    add.w(0, 0).w(2, 1).w(3, 9);
+    EXPECT_FALSE(app.AddSeatScore(add.data(), add.size()));
+    EXPECT_EQ(app.seat(1).word(PlayerRecord::kStatus), 0);
+    EXPECT_EQ(app.seat(1).word(PlayerRecord::kFlags), 0);
+    EXPECT_EQ(app.seat(1).word(PlayerRecord::kScore), 0);
 }
 
 TEST_F(Records, StatusAndFlagReportChanges) {

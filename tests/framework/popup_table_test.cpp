@@ -11,6 +11,7 @@
 
 #include "builders.h"
 #include "framework/app/game_app.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/panes/game_frame.h"
 #include "framework/panes/player_info_dlg.h"
 #include "framework/panes/player_view.h"
@@ -248,8 +249,11 @@ TEST_F(PaneViews, RequestPopupAnswersOnceAndNotAtAll) {
     EXPECT_NE(dlg->nameLink()->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(dlg->stayMs(), 30000);
     EXPECT_EQ(dlg->popupRect().width(), 160);
-    ASSERT_NE(dlg->picture()->pixmap().toImage(), QImage());
-    EXPECT_EQ(dlg->picture()->pixmap().toImage(), CGamePlayerInfoDlg::BackgroundBitmap());
+    // No portrait file: the popup's own picture, the program's bitmap resource 162.
+    const std::optional<QImage> face = LoadProgramBitmap(kBitmapPopupFace);
+    ASSERT_TRUE(face);
+    EXPECT_EQ(dlg->background(), *face);
+    EXPECT_EQ(dlg->picture()->pixmap().toImage().convertToFormat(QImage::Format_RGB32), *face);
     for (int i = 0; i < 16; ++i) dlg->OnSlideTick();
     EXPECT_EQ(dlg->popupRect().height(), 80);
     // Two clicks on "同意": one answer, and the popup sinks.

@@ -1,8 +1,11 @@
 #pragma once
 // The one Qt application of the framework's test program, whichever test needs it first.
+// The panes' pictures are the program's own, as the build writes them for the client.
 #include <QApplication>
 
 #include <cstdlib>
+
+#include "framework/app/program_bitmaps.h"
 
 namespace hqlv::framework::testing {
 
@@ -10,6 +13,9 @@ inline QApplication& SharedQtApp() {
     static int argc = 1;
     static char name[] = "test_framework";
     static char* argv[] = {name, nullptr};
+#ifdef HQLV_BITMAP_DIR
+    SetResourceBitmapFolder(HQLV_BITMAP_DIR);
+#endif
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     return *new QApplication(argc, argv);

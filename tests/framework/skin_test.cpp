@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -13,6 +14,7 @@
 #include "framework/app/skin_settings.h"
 #include "framework/app/text_edge.h"
 #include "framework/panes/form_view.h"
+#include "netlib/crc32.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
 #include "qt_test_app.h"
@@ -126,6 +128,48 @@ TEST_F(Skins, SkinIconBesideTheDescription) {
     EXPECT_TRUE(s.LoadSkinIcon(plain).isNull());   // no icon
     EXPECT_TRUE(s.LoadSkinIcon(broken).isNull());  // a head without its pictures
     EXPECT_TRUE(s.LoadSkinIcon("").isNull());
+}
+
+// An icon larger than the 256 pixels of a classic icon entry (a PNG one) is loaded whole; one
+// whose header claims a picture too large for memory is refused.
+TEST_F(Skins, ALargeSkinIconLoadsAndAnImpossibleOneIsRefused) {
+    auto icoWithPng = [](const QImage& picture) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        std::string f("\0\0\1\0\1\0", 6);
+        const uint32_t size = uint32_t(png.size()), offset = 6 + 16;
+        f += std::string("\0\0\0\0\1\0\x20\0", 8);  // 256 (0) by 256 (0), 32 bits
+        for (uint32_t v : {size, offset})
+            for (int b = 0; b < 4; ++b) f += char((v >> (8 * b)) & 0xFF);
+        return f + png.toStdString();
+    };
+    std::string big = skin("big", "[SKIN]\r\n");
+    QImage picture(300, 280, QImage::Format_ARGB32);
+    picture.fill(QColor(40, 50, 60));
+    ASSERT_TRUE(platform::writeFile(root + "skins/big/skin.ico", icoWithPng(picture)));
+    CSkinSettings s(ini, root);
+    QImage got = s.LoadSkinIcon(big);
+    ASSERT_FALSE(got.isNull());
+    EXPECT_EQ(got.size(), QSize(300, 280));
+    EXPECT_EQ(got.pixelColor(299, 279), QColor(40, 50, 60));
+    // A PNG head claiming 60000 by 60000 pixels.
+    std::string huge = icoWithPng(QImage(1, 1, QImage::Format_ARGB32));
+    const size_t ihdr = huge.find("IHDR");
+    ASSERT_NE(ihdr, std::string::npos);
+    for (size_t at : {ihdr + 4, ihdr + 8}) {
+        huge[at] = 0;
+        huge[at + 1] = 0;
+        huge[at + 2] = char(0xEA);
+        huge[at + 3] = char(0x60);
+    }
+    // The chunk's check sum over its type and its 13 bytes, so that only the size is wrong.
+    const uint32_t crc = netlib::CYrnCrc32().Compute(huge.data() + ihdr, 4 + 13);
+    for (int b = 0; b < 4; ++b) huge[ihdr + 17 + size_t(b)] = char((crc >> (8 * (3 - b))) & 0xFF);
+    std::string hugeSkin = skin("huge", "[SKIN]\r\n");
+    ASSERT_TRUE(platform::writeFile(root + "skins/huge/skin.ico", huge));
+    EXPECT_TRUE(s.LoadSkinIcon(hugeSkin).isNull());
 }
 
 // The calls that tell the skin about windows change nothing on screen; each is counted and

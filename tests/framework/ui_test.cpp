@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -250,12 +251,70 @@ TEST(CommThread, WaitBarColoursStepTowardsTheBackground) {
             EXPECT_GE(x, std::min(f, b));
             EXPECT_LE(x, std::max(f, b));
         }
+    // Bright indexes 1 to 5 are taken as given; others fall back to 3.
+    for (int bright : {1, 5}) EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, bright)[bright], 0u);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 1)[0], 0x0C0C0Cu);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 0), c);
+    EXPECT_EQ(WaitBarColors(0x000000, 0x0C0C0C, 6), c);
     auto r = c;
     RotateWaitBar(r, 1);
     EXPECT_EQ(r[4], c[3]);
     EXPECT_EQ(r[0], c[5]);
     RotateWaitBar(r, 0);
     EXPECT_EQ(r, c);
+}
+
+// The wait dialog takes the current skin's bar colours as it is made, with no further call;
+// without an application (and so without a skin) it keeps its own.
+TEST(CommThread, TheWaitDialogTakesTheCurrentSkinAsItStarts) {
+    qtApp();
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString() + "/";
+    ASSERT_TRUE(platform::makeFolders(root + "skins/red"));
+    ASSERT_TRUE(platform::writeFile(root + "skins/red/skin.ini",
+                                    "[CommColors]\r\nWaitBarfg=255 0 0\r\nWaitBarbg=0 0 255\r\n"));
+    struct App : CGameApp {
+        CSkinSettings own;
+        explicit App(const std::string& r)
+            : CGameApp("HqLv", 21303, 2, 1), own(r + "HqLv.ini", r) {}
+        CSkinSettings* GetSkinSettings() override { return &own; }
+    };
+    {
+        App app(root);
+        app.own.SetSkinPath(root + "skins/red/skin.ini");
+        CCommWaitDlg dlg;
+        EXPECT_EQ(dlg.barColors(), WaitBarColors(0x0000FF, 0xFF0000));
+    }
+    ASSERT_EQ(CGameApp::Current(), nullptr);
+    CCommWaitDlg plain;
+    EXPECT_EQ(plain.barColors(), WaitBarColors(0x1A462E, 0x429473));
+}
+
+// A text for the hall goes as an encrypted record of kind 11 while the hall window lives, with
+// the main window's handle (none here) and the text and value in their places; with the hall
+// gone nothing is sent and the answer is 0.
+TEST(HallMessages, TextToTheHallOnlyWhileItsWindowLives) {
+    qtApp();
+    CGameApp app("HqLv", 21303, 2, 1);
+    ASSERT_TRUE(app.ApplyHallCommandLine(testing::EntryLine{}.line()));
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* prev = platform::setHallChannel(&hall);
+    EXPECT_EQ(app.SendTextToHall("你好", 7), 0);
+    EXPECT_TRUE(hall.calls.empty());
+    hall.alive.insert(app.HallWindow());
+    EXPECT_EQ(app.SendTextToHall("你好", 7), 1);
+    platform::setHallChannel(prev);
+    ASSERT_EQ(hall.calls.size(), 1u);
+    const auto& call = hall.calls[0];
+    EXPECT_EQ(call.type, platform::RecordingHallChannel::Call::CopyData);
+    EXPECT_EQ(call.to, app.HallWindow());
+    EXPECT_EQ(call.msg, kHallText);
+    auto plain = DecryptHallData(call.data.data(), call.data.size());
+    ASSERT_TRUE(plain);
+    ASSERT_GE(plain->size(), 544u);
+    EXPECT_EQ(LoadWordLE(plain->data(), plain->size(), 1), app.GetUserID());
+    EXPECT_EQ(LoadWordLE(plain->data(), plain->size(), 4), 7);
+    EXPECT_EQ(GbkToUtf8(reinterpret_cast<const char*>(plain->data() + 20)), "你好");
 }
 
 TEST(Panes, SizeStepsAndWidenedCells) {
@@ -469,6 +528,32 @@ TEST(FrameHall, AStandaloneClientNeverAttachesToTheHallNorConnects) {
     EXPECT_EQ(app.GetConnection()->IsConnected(), 0);
 }
 
+// The frame is shown maximised and lies where the platform puts any maximised window, with
+// nothing of its own: the same place as a plain window maximised beside it, and a change of
+// size, maximised or not, moves nothing of the frame's own accord.
+TEST_F(Frame, MaximisedPlacementIsLeftToTheWindowManager) {
+    EXPECT_TRUE(frame->isMaximized());
+    QWidget plain;
+    plain.showMaximized();
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), plain.geometry());
+    EXPECT_EQ(frame->frameGeometry(), plain.frameGeometry());
+    const QRect maximised = frame->geometry();
+    QResizeEvent grown(maximised.size(), QSize(640, 480));
+    QApplication::sendEvent(frame.get(), &grown);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), maximised);
+    EXPECT_TRUE(frame->isMaximized());
+    frame->showNormal();
+    const QRect placed(37, 41, 700, 500);
+    frame->setGeometry(placed);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), placed);
+    frame->resize(650, 480);
+    platform::ui::processUiEvents(20);
+    EXPECT_EQ(frame->geometry(), QRect(placed.topLeft(), QSize(650, 480)));
+}
+
 TEST_F(Frame, NoNoticeTimerWithoutANoticeInterval) {
     ASSERT_EQ(app.GetNoticeInterval(), 0);
     platform::Message m;
@@ -593,8 +678,8 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     // The recharge link is signed with the build's key, the one the deployment checks it by.
     const size_t time = url.find("&unix_time=");
     ASSERT_NE(time, std::string::npos) << url;
-    const SignedLinkInput signedBy{0,    77, "HqLv", 1001, std::atoll(url.c_str() + time + 11),
-                                   HQLV_LINK_SIGN_KEY};
+    const SignedLinkInput signedBy{
+        0, 77, "HqLv", 1001, std::atoll(url.c_str() + time + 11), HQLV_LINK_SIGN_KEY};
     EXPECT_EQ(url.substr(std::strlen("http://a/r?c=1"), RechargeSignature(signedBy).size()),
               RechargeSignature(signedBy))
         << url;

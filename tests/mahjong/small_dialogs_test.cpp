@@ -13,6 +13,8 @@
 
 #include <cstdlib>
 
+#include "framework/app/game_app.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/app/text_edge.h"
@@ -21,6 +23,7 @@
 #include "framework/widgets/hyperlink_static.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/game/small_dialogs.h"
+#include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "tests/framework/qt_test_app.h"
 #include "words.h"
@@ -314,6 +317,49 @@ TEST(PlayerInfoPlace, LeftOfThePlayerListAtTheTablesTop) {
     const QPoint moved = main.mapToGlobal(QPoint(0, 0));
     EXPECT_EQ(PlayerInfoPlace(&list, &table, 158),
               QPoint(moved.x() + 705 - 158 - 5, moved.y() + 12));
+}
+
+}  // namespace
+}  // namespace hqlv::mahjong
+
+namespace hqlv::mahjong {
+namespace {
+
+// The same player, without a portrait file or with a broken one, has one face: the player
+// list's (the application's portrait list) is the picture the information window shows.
+TEST_F(SmallDialogs, PlayerListAndInformationWindowShowOneDefaultFace) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string root = dir.path().toStdString() + "/platform/";
+    const std::string sys = dir.path().toStdString() + "/system";
+    ASSERT_TRUE(platform::makeFolders(root + "Share/Image/portrait"));
+    ASSERT_TRUE(platform::makeFolders(sys));
+    ASSERT_TRUE(platform::writeFile(sys + "/vmkd.ini",
+                                    "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
+    ASSERT_TRUE(platform::writeFile(root + "Share/Image/portrait/8_0.bmp", "BM broken"));
+    const char* old = std::getenv("HQLV_SYSTEM_DIR");
+    const std::string oldValue = old ? old : "";
+    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    {
+        framework::CGameApp app("HqLv", 21303, 2, 1);
+        for (int portrait : {5, 8}) {
+            SCOPED_TRACE(portrait);
+            framework::PlayerRecord record = InfoRecord();
+            record.setWord(framework::PlayerRecord::kPortrait, portrait);
+            CPlayerInfoDlg dlg;
+            dlg.SetPlayer(record.raw);
+            const QImage* listed = app.GetPortraitImage(app.AddPortrait(portrait), false);
+            ASSERT_NE(listed, nullptr);
+            ASSERT_FALSE(dlg.face().isNull());
+            EXPECT_EQ(dlg.face().convertToFormat(QImage::Format_ARGB32),
+                      listed->convertToFormat(QImage::Format_ARGB32));
+            EXPECT_EQ(dlg.face(), *framework::LoadProgramBitmap(kPlayerInfoIcon));
+        }
+    }
+    if (old)
+        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
+    else
+        unsetenv("HQLV_SYSTEM_DIR");
 }
 
 }  // namespace

@@ -212,15 +212,25 @@ TEST(Framing, PacketChecks) {
     putI32(filled.Data() + 16, 0x12345678);
     putI32(filled.Data() + 16, int32_t(CYrnCrc32().Compute(filled.Data(), filled.Size())));
     EXPECT_EQ(YrnCheckPacket(filled.Data(), filled.Size(), kGameMaxData), 0);
-    // The data length must match the packet.
-    CYrnBuffer lying = onePacket(100, false);
-    putI32(lying.Data() + 56, 99);
-    EXPECT_EQ(YrnCheckPacket(lying.Data(), lying.Size(), kGameMaxData), 0);
-    putI32(lying.Data() + 56, 5000);
-    EXPECT_EQ(YrnCheckPacket(lying.Data(), lying.Size(), kGameMaxData), 0);
+    // The data length may name fewer bytes than the packet holds (down to none), never more.
+    CYrnBuffer shorter = onePacket(100, false);
+    for (int32_t n : {100, 99, 1, 0}) {
+        putI32(shorter.Data() + 56, n);
+        EXPECT_EQ(YrnCheckPacket(shorter.Data(), shorter.Size(), kGameMaxData), 1) << n;
+        EXPECT_EQ(YrnPacketDataLength(shorter.Data()), size_t(n));
+    }
+    for (int32_t n : {101, 5000, -1, INT32_MIN}) {
+        putI32(shorter.Data() + 56, n);
+        EXPECT_EQ(YrnCheckPacket(shorter.Data(), shorter.Size(), kGameMaxData), 0) << n;
+    }
     EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size() - 1, kGameMaxData), 0);
     EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size(), 50), 0);
-    // A head-sized L = 24 packet is refused.
+    // The largest packet a chunk size allows, and one byte more.
+    EXPECT_EQ(YrnCheckPacket(good.Data(), good.Size(), 100), 1);
+    CYrnBuffer over = onePacket(101);
+    EXPECT_EQ(YrnCheckPacket(over.Data(), over.Size(), 100), 0);
+    EXPECT_EQ(YrnCheckPacket(over.Data(), over.Size(), 101), 1);
+    // A head-sized L = 24 packet is refused: it holds no message id or fragment to check.
     uint8_t tiny[28] = {};
     putI32(tiny, 24);
     putI32(tiny + 4, 1);

@@ -515,6 +515,69 @@ TEST(ScriptedProxyTest, Socks5AuthMessageAndIpv6Reply) {
     ::close(fd);
 }
 
+// A connect reply of an address type that is neither IPv4, a name nor IPv6 has no length to
+// read it by: the handshake ends there, with nothing taken from the tunnel as its address.
+TEST(ScriptedProxyTest, Socks5ReplyOfAnUnknownAddressTypeEndsTheHandshake) {
+    for (uint8_t type : {0, 2, 5, 255}) {
+        SCOPED_TRACE(int(type));
+        ScriptedProxy proxy([type](int fd) {
+            readN(fd, 3);
+            send(fd, {5, 0});
+            readN(fd, 10);
+            send(fd, {5, 0, 0, type, 3, 0, 0, 0, 0, 0, 0});
+            char x;
+            ::recv(fd, &x, 1, 0);
+        });
+        int err = -1;
+        EXPECT_EQ(tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err), 0);
+        EXPECT_EQ(err, kProxyHandshake);
+    }
+}
+
+// The answer to the user name and password arrives a byte at a time: it is read whole before
+// it is judged, and the connect request follows only then.
+TEST(ScriptedProxyTest, Socks5CredentialAnswerInPiecesIsReadWhole) {
+    std::string connect;
+    ScriptedProxy proxy([&](int fd) {
+        readN(fd, 4);
+        send(fd, {5, 2});
+        readN(fd, 7);  // 01 02 "ab" 02 "cd"
+        send(fd, {1});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        send(fd, {0});
+        connect = readN(fd, 10);
+        send(fd, {5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
+        echoRest(fd);
+    });
+    int err = -1;
+    EXPECT_EQ(tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err, "ab", "cd"), 1);
+    EXPECT_EQ(err, kProxyOk);
+    EXPECT_EQ(connect, std::string("\x05\x01\x00\x01\x7f\x00\x00\x01\x00\x50", 10));
+}
+
+// A user name or a password longer than its one-byte length can say is never sent: the
+// handshake fails at the credential step, whichever of the two is too long.
+TEST(ScriptedProxyTest, Socks5CredentialsTooLongForTheirLengthByteAreNotSent) {
+    const std::string longText(256, 'x');
+    for (bool longUser : {true, false}) {
+        SCOPED_TRACE(longUser);
+        std::string after;
+        ScriptedProxy proxy([&](int fd) {
+            readN(fd, 4);
+            send(fd, {5, 2});
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 1000) > 0) after = readN(fd, 1);
+        });
+        int err = -1;
+        const std::string user = longUser ? longText : "u", pass = longUser ? "p" : longText;
+        EXPECT_EQ(
+            tunnelTo(kProxySocks5, proxy.port(), "127.0.0.1", 80, &err, user.c_str(), pass.c_str()),
+            0);
+        EXPECT_EQ(err, kProxySocks5Auth);
+        EXPECT_EQ(after, "");
+    }
+}
+
 TEST(ScriptedProxyTest, Socks5RefusedCredentialsAndFailedConnect) {
     {
         ScriptedProxy proxy([](int fd) {

@@ -15,6 +15,7 @@
 
 #include "netlib/socket.h"
 #include "peer.h"
+#include "platform/core/clock.h"
 
 using namespace hqlv::netlib;
 using namespace testpeer;
@@ -23,6 +24,10 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const char kHello[] = "Hello! Game Channel.";
+
+void putLe32(uint8_t* p, int32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(uint32_t(v) >> (8 * i));
+}
 
 class SocketTest : public ::testing::Test {
 protected:
@@ -502,6 +507,126 @@ TEST_F(SocketTest, OneByteOfAPacketAloneIsAStallToo) {
     EXPECT_EQ(sock_.IsStreamBroken(), 1);
 }
 
+// A packet whose data length names fewer bytes than it holds gives those bytes alone: the
+// message and the answer built from such packets arrive whole, the bytes behind the data
+// ignored; a data length beyond the packet ends the stream.
+TEST_F(SocketTest, APacketsDataLengthBelowItsSizeTakesThoseBytesAlone) {
+    connect();
+    // Each packet gets three bytes of padding behind its data; L grows, the data length stays.
+    auto padded = [](const CYrnBuffer& packets) {
+        CYrnBuffer out;
+        size_t pos = 0;
+        while (pos < packets.Size()) {
+            const int32_t L = le32(packets.At(pos));
+            CYrnBuffer one;
+            one.Append(packets.At(pos), size_t(L) + 4);
+            const uint8_t pad[3] = {0xEE, 0xEE, 0xEE};
+            one.Append(pad, sizeof pad);
+            putLe32(one.Data(), L + 3);
+            putLe32(one.Data() + 12, 0);  // no CRC over the changed packet
+            putLe32(one.Data() + 16, 0);
+            out.Append(one.Data(), one.Size());
+            pos += size_t(L) + 4;
+        }
+        return out;
+    };
+    const std::string body(3000, 'b');
+    ASSERT_TRUE(peer_->sendBytes(padded(Peer::build(kPacketMessage, 1, 74, body, peer_->seq()))));
+    ASSERT_TRUE(owner_.waitFor(1));
+    EXPECT_EQ(owner_.seen()[0].code, 74);
+    EXPECT_EQ(owner_.seen()[0].body, body);
+    std::thread server([&] {
+        Received r;
+        ASSERT_TRUE(peer_->readMessage(&r));
+        peer_->sendBytes(
+            padded(Peer::build(kPacketResponse, r.messageId, 10, "answer", peer_->seq())));
+    });
+    YrnRecord resp;
+    int timedOut = -1;
+    EXPECT_EQ(request(1, "q", &resp, &timedOut, 3000), 1);
+    server.join();
+    EXPECT_EQ(resp.head[1], 10);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(resp.data), size_t(resp.length)), "answer");
+    YrnFreeResponseData(&resp);
+    EXPECT_EQ(sock_.IsStreamBroken(), 0);
+    // One data byte more than the packet holds: the stream ends.
+    CYrnBuffer over = Peer::build(kPacketMessage, 2, 75, "over", peer_->seq(), false);
+    putLe32(over.Data() + 56, le32(over.Data()) - 55);
+    ASSERT_TRUE(peer_->sendBytes(over));
+    ASSERT_TRUE(owner_.waitFor(2));
+    EXPECT_EQ(owner_.seen()[1].code, kNoticeError);
+    EXPECT_EQ(sock_.IsStreamBroken(), 1);
+}
+
+// Counts the worker's reads, and takes the worker's look at a stalled packet when the test
+// asks (the worker's own timer looks too, never earlier than the test's clock allows).
+class StallProbe : public CYrnSocket {
+public:
+    using CYrnSocket::CheckPacketStall;
+    StallProbe() : CYrnSocket(nullptr, 128, 0, 0, 1, 0) {}
+    ~StallProbe() override { Close(); }
+    int OnRead() override {
+        const int r = CYrnSocket::OnRead();
+        {
+            std::lock_guard g(mu_);
+            ++reads_;
+        }
+        cv_.notify_all();
+        return r;
+    }
+    bool waitReads(int n) {
+        std::unique_lock lk(mu_);
+        return cv_.wait_for(lk, std::chrono::seconds(3), [&] { return reads_ >= n; });
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    int reads_ = 0;
+};
+
+// The stall limit counts from the last byte of a begun packet and holds to the millisecond:
+// one short of it the stream lives, at it the stream ends, once, with an error notice. A
+// packet whose bytes keep coming, each within the limit, is never cut however long it takes
+// in all. The clock is the test's (across the tick counter's wrap); the limit the real one.
+TEST(SocketStall, ABegunPacketEndsTheStreamExactlyAtTheLimitSinceItsLastByte) {
+    hqlv::platform::ManualClock clock(0xFFFFFFFFu - 1000);
+    hqlv::platform::Clock* old = hqlv::platform::setClock(&clock);
+    {
+        Listener listener;
+        Owner owner;
+        StallProbe sock;
+        auto peer = connectTo(sock, listener, owner);
+        ASSERT_TRUE(peer);
+        CYrnBuffer packet =
+            Peer::build(kPacketMessage, 1, 73, "slow and then stalled", peer->seq());
+        ASSERT_TRUE(writeAll(peer->fd(), packet.At(0), 6));
+        ASSERT_TRUE(sock.waitReads(1));
+        // Slow: the next bytes come just inside the limit, twice over.
+        clock.advance(kPacketStallMs - 1);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);
+        ASSERT_TRUE(writeAll(peer->fd(), packet.At(6), 6));
+        ASSERT_TRUE(sock.waitReads(2));
+        clock.advance(kPacketStallMs - 1);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);
+        EXPECT_EQ(sock.IsStreamBroken(), 0);
+        EXPECT_EQ(sock.IsConnected(), 1);
+        EXPECT_TRUE(owner.seen().empty());
+        // Then nothing more: at the limit the stream ends.
+        clock.advance(1);
+        sock.CheckPacketStall();  // unless the worker's timer was first
+        EXPECT_EQ(sock.IsStreamBroken(), 1);
+        EXPECT_EQ(sock.IsConnected(), 0);
+        EXPECT_EQ(sock.CheckPacketStall(), 0);  // ended once
+        ASSERT_TRUE(owner.waitFor(1, 3000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_EQ(owner.seen().size(), 1u);
+        EXPECT_EQ(owner.seen()[0].code, kNoticeError);
+        EXPECT_TRUE(PeerSeesTheEnd(peer->fd(), 2000));
+    }
+    hqlv::platform::setClock(old);
+}
+
 TEST_F(SocketTest, TimeOutThenLateAnswerDoesNotSatisfyTheNextRequest) {
     connect();
     std::thread server([&] {
@@ -960,6 +1085,35 @@ TEST(SocketStore, ChunksWithABadLengthWordAreNotSent) {
     }
     Packet p;
     EXPECT_FALSE(peer->readPacket(&p, 100));  // nothing went out
+    s.Close();
+}
+
+// A record marked closed sends nothing, though the socket itself is still connected; a record
+// that is not closed sends the same chunks.
+TEST(SocketStore, AClosedRecordSendsNothingOnAConnectedSocket) {
+    Owner owner;
+    Listener l;
+    ConnectProbe s;
+    auto peer = connectTo(s, l, owner);
+    ASSERT_TRUE(peer);
+    ASSERT_EQ(s.IsConnected(), 1);
+    auto chunks = [] {
+        CYrnBuffer c;
+        c.AppendI32(8);
+        c.Append("abcdefgh", 8);
+        return c;
+    };
+    YrnConnection closed;
+    closed.closed.store(1);
+    CYrnBuffer first = chunks();
+    EXPECT_EQ(s.SendFragments(first, 1, 0, 0, closed), 0);
+    Packet p;
+    EXPECT_FALSE(peer->readPacket(&p, 100));
+    YrnConnection open;
+    CYrnBuffer second = chunks();
+    EXPECT_EQ(s.SendFragments(second, 2, 0, 0, open), 1);
+    ASSERT_TRUE(peer->readPacket(&p, 2000));
+    EXPECT_EQ(p.head.messageId, 2);
     s.Close();
 }
 

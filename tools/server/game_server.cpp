@@ -450,7 +450,7 @@ bool GameServer::ParseClient(Client& c) {
         netlib::YrnPacketHead head = netlib::YrnReadHead(p + 4);
         if (head.type != netlib::kPacketMessage) return fail("unexpected packet type");
         if (head.messageId <= 0 || head.fragment <= 0) return fail("bad message id");
-        size_t dataLen = size - netlib::kPacketOverhead;
+        size_t dataLen = netlib::YrnPacketDataLength(p);
         auto outcome = c.assembler.Feed(head, p + netlib::kPacketOverhead, dataLen, c.fd,
                                         static_cast<uint32_t>(c.id));
         pos += size;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "child_process.h"
 #include "framework/connection/wire_text.h"
 #include "netlib/message.h"
+#include "netlib/socket.h"
 #include "platform/core/clock.h"
 #include "platform/core/message.h"
 #include "tools/server/game_server.h"
@@ -683,6 +685,15 @@ TEST(GameConnectionStandalone, TimeoutPerRequestIdAndFailureCodes) {
     EXPECT_EQ(conn.TakeSilver(text, amount, 7), 0);
     EXPECT_EQ(conn.SendRequest201302(text), 0);
     EXPECT_EQ(conn.timeouts.size(), before);
+}
+
+// A half-arrived packet is only given up once every request that could be waiting for it
+// has given up itself: the socket's stall limit is longer than any request's wait.
+TEST(GameConnectionStandalone, EveryRequestWaitIsShorterThanTheSocketsStallLimit) {
+    int longest = 0;
+    for (int id = 0; id <= 1000000; ++id) longest = std::max(longest, RequestTimeoutSeconds(id));
+    EXPECT_EQ(longest, 30);
+    EXPECT_LT(uint32_t(longest) * 1000u, netlib::kPacketStallMs);
 }
 
 TEST(GameConnectionStandalone, KeepAliveReportsMeasuredWaitsOnce) {
