@@ -18,6 +18,7 @@
 #include "framework/app/skin_library.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "netlib/log.h"
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::framework::web {
@@ -102,6 +103,28 @@ QPushButton* Button(QWidget* parent, const char* text, int id) {
 }
 
 }  // namespace
+
+QImage ProgramPicture(const std::string& programFolder, int id,
+                      const std::function<QImage()>& drawn) {
+    const std::string file = programFolder + "resources/bitmap/" + std::to_string(id) + ".bmp";
+    if (auto picture = platform::ui::LoadBitmapFile(file)) return *picture;
+    netlib::YrnLogWrite("picture %d missing or unreadable (%s): drawn in its place", id,
+                        file.c_str());
+    return drawn();
+}
+
+QImage DrawnShieldImage() {
+    QImage shield(32, 32, QImage::Format_ARGB32);
+    shield.fill(Qt::transparent);
+    QPainter p(&shield);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(40, 110, 200));
+    p.drawEllipse(2, 2, 28, 28);
+    p.setPen(QPen(Qt::white, 3));
+    p.drawLine(10, 16, 15, 22);
+    p.drawLine(15, 22, 23, 10);
+    return shield;
+}
 
 bool HasDialogTemplate(int id) {
     return id >= 170 && id <= 175 && !MissingTemplates().count(id);
@@ -237,23 +260,11 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     SkinDialogBackground(this);
     setWindowTitle(QString::fromUtf8("验证码"));
     resize(300, 200);
-    // Picture 229, the shield: no install carries it as a file and its look is ours to
-    // choose, so the dialog draws it rather than show an empty item.
     auto* picture = new QLabel(this);
     SetItemId(picture, 206);
     picture->setGeometry(10, 10, 40, 40);
-    QImage shield(32, 32, QImage::Format_ARGB32);
-    shield.fill(Qt::transparent);
-    {
-        QPainter p(&shield);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setBrush(QColor(40, 110, 200));
-        p.drawEllipse(2, 2, 28, 28);
-        p.setPen(QPen(Qt::white, 3));
-        p.drawLine(10, 16, 15, 22);
-        p.drawLine(15, 22, 23, 10);
-    }
-    picture->setPixmap(QPixmap::fromImage(shield));
+    picture->setPixmap(
+        QPixmap::fromImage(ProgramPicture(ops_.ProgramFolder(), 229, DrawnShieldImage)));
     picture->setAlignment(Qt::AlignCenter);
     anchor_ = new QWidget(this);
     SetItemId(anchor_, 211);

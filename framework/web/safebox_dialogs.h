@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,15 @@ class CHallHtmlCtrl;
 
 // The height of an item of the save and take dialogs' amount lists.
 inline constexpr int kAmountItemHeight = 16;
+
+// The program's own picture `id`: resources/bitmap/<id>.bmp below `programFolder`. When
+// the file is missing or cannot be read, the log says so and `drawn` stands in, so that an
+// install that lost the file still shows a usable item.
+QImage ProgramPicture(const std::string& programFolder, int id,
+                      const std::function<QImage()>& drawn);
+
+// Picture 229, the verification code's shield, as drawn when its file is missing.
+QImage DrawnShieldImage();
 
 // Which dialog templates the program carries (all of 170-175 unless a test says not).
 bool HasDialogTemplate(int id);

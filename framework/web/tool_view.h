@@ -48,9 +48,8 @@ private:
     std::array<int32_t, 6> amounts_ = kFixDefaults;
 };
 
-// Pictures 165 (safe box) and 166 (fixed amounts). The program was never given these two
-// pictures as files (their look is ours to choose), so the pane draws them itself at the
-// buttons' own sizes rather than read a file that no install carries.
+// Pictures 165 (safe box) and 166 (fixed amounts) as drawn at the buttons' own sizes when the
+// program's own files are missing.
 QImage ToolButtonImage(int id);
 
 }  // namespace hqlv::framework::web

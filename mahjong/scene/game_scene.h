@@ -977,13 +977,6 @@ protected:
     int m_nLastConfirm = 0;
     // Waited requests of the actions under way (the wait cursor shows while above 0).
     int m_nActionWaits = 0;
-    // What a press changed, so that a refused or unsent request puts it back.
-    struct PressState {
-        int active[6] = {};
-        int gangCell = 0, chiCell = 0, select = 0, pending = 0;
-    };
-    PressState SavePress() const;
-    void RestorePress(const PressState& s);
     // The offer, body and head helpers of the builders.
     void FillHead(std::span<uint8_t> body) const;
     // The draw slot emptied and the answer's replacement tile drawn 200 ms later.

@@ -1,7 +1,9 @@
 // The operation buttons and the requests of the own turn: what each press, tile click and
 // step of the turn sends, which answers it waits for, and what the table shows once the
-// server agreed. A request that was refused or never sent leaves the buttons, the picking
-// of tiles and the wait cursor as they were before the press.
+// server agreed. A claim that was refused or never sent changes nothing on the table and
+// leaves the buttons as the press turned them off: what was refused is not offered again, so
+// neither the player nor automatic play sends it once more; the claim window runs out and
+// the countdown's end moves the table on. The wait cursor ends on every way out.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -71,30 +73,6 @@ void CMJGameScene2::QueueReplacement(std::span<const uint8_t> answer) {
     const int tile = Get(answer, 1);
     if (tile < 0 || tile > 151) return;  // the wall is empty: no replacement
     PostSceneMessage(200, 210008, AnswerBlock(answer));
-}
-
-// ---- the press's snapshot
-
-CMJGameScene2::PressState CMJGameScene2::SavePress() const {
-    PressState s;
-    for (int k = 1; k <= 5; ++k) s.active[k] = IsClaimButtonActive(k);
-    s.gangCell = GetClaimCell(kClaimGang);
-    s.chiCell = GetClaimCell(kClaimChi);
-    s.select = m_nSelectMode;
-    s.pending = m_bPending;
-    return s;
-}
-
-// A claim the server never took (its send failed, or the server refused it) leaves the offer
-// open on the server: the buttons, the picture cells and the picking come back as they were
-// before the press, or the player could neither take the offer nor pass it for the rest of
-// the claim window.
-void CMJGameScene2::RestorePress(const PressState& s) {
-    for (int k = 1; k <= 5; ++k) ShowClaimButton(k, s.active[k]);
-    SetClaimCell(kClaimGang, s.gangCell);
-    SetClaimCell(kClaimChi, s.chiCell);
-    m_bPending = s.pending;
-    if (m_nSelectMode != s.select) SetSelectMode(s.select);
 }
 
 int CMJGameScene2::GetClaimCell(int kind) const {
@@ -399,20 +377,12 @@ void CMJGameScene2::OnBtnStart() {
 void CMJGameScene2::OnBtnPeng() {
     m_bPressTookEffect = 0;
     if (LookerOn(m_pHost)) return;
-    const PressState before = SavePress();
     PlayActionSound(kOwnView, GetActionSoundName(0));
     ShowAllClaimButtons(0);
-    if (!SendPeng()) {
-        RestorePress(before);
-        return;
-    }
-    // The confirm held back (210050) keeps the claim waiting; a refusal gives the buttons back.
+    if (!SendPeng()) return;
+    // The confirm held back (210050) keeps the claim waiting.
     ConfirmPengClaim();
-    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) {
-        RestorePress(before);
-        return;
-    }
-    m_bPressTookEffect = 1;
+    m_bPressTookEffect = m_nLastConfirm == kResultDone || m_nLastConfirm == kResultHeldBack;
 }
 
 void CMJGameScene2::OnBtnGang() {
@@ -432,29 +402,20 @@ void CMJGameScene2::OnBtnGang() {
         }
         return;
     }
-    const PressState before = SavePress();
     PlayActionSound(kOwnView, GetActionSoundName(4));
     ShowAllClaimButtons(0);
     uint8_t reply[48] = {};
-    if (!SendGang(reply)) {
-        RestorePress(before);
-        return;
-    }
-    ConfirmGangClaim();
-    if (m_nLastConfirm != kResultDone && m_nLastConfirm != kResultHeldBack) RestorePress(before);
+    if (SendGang(reply)) ConfirmGangClaim();
 }
 
 void CMJGameScene2::OnBtnChi() {
     if (LookerOn(m_pHost) || QZ_GetPointTo() != 6) return;
     if (GetClaimCell(kClaimChi) != kCellCancel) {
         PlayActionSound(kOwnView, GetActionSoundName(8));
-        const PressState before = SavePress();
         ShowClaimButton(kClaimGang, 0);
         ShowClaimButton(kClaimPass, 0);
-        if (!SendChi()) {
-            RestorePress(before);
-            return;
-        }
+        // Nothing could be sent: no picking opens for a claim the server never heard of.
+        if (!SendChi()) return;
         const ClaimOffer& o = Offer(kClaimChi);
         m_chiCandidates.assign(std::begin(o.candidates), std::end(o.candidates));
         MarkChiChoices();
@@ -472,7 +433,6 @@ void CMJGameScene2::OnBtnChi() {
 
 void CMJGameScene2::OnBtnHu() {
     if (LookerOn(m_pHost)) return;
-    const PressState before = SavePress();
     PlayActionSound(kOwnView, GetActionSoundName(10));
     ShowAllClaimButtons(0);
     if (!Offer(kClaimHu).shown) return;
@@ -481,16 +441,13 @@ void CMJGameScene2::OnBtnHu() {
         m_bPending = 1;
         SetSelectMode(4);
         BindHand(kOwnView);
-    } else if (r != kResultDone) {
-        RestorePress(before);
     }
 }
 
 void CMJGameScene2::OnBtnPass() {
     if (LookerOn(m_pHost)) return;
-    const PressState before = SavePress();
     ShowAllClaimButtons(0);
-    if (!SendPass()) RestorePress(before);
+    SendPass();
 }
 
 // ---- claims confirmed

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <QAbstractItemView>
 #include <QAccessible>
+#include <QBuffer>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 
@@ -19,7 +21,10 @@
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
 #include "framework/widgets/skin_button.h"
+#include "netlib/log.h"
+#include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "tools/assetgen/pane_art.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -72,6 +77,9 @@ struct FakeSafeBoxOps : SafeBoxOps {
         return answerChallenge;
     }
     void OpenSecurityPage() override { log.push_back("security page"); }
+    // No pictures of the program's own unless a test gives a folder with them.
+    std::string folder = "/nonexistent-program-folder/";
+    std::string ProgramFolder() override { return folder; }
     std::string ReadSetting(const std::string&, const std::string& section,
                             const std::string& key) override {
         return settings[section + "/" + key];
@@ -194,9 +202,9 @@ TEST(SafeBoxDialogs, ToolPaneMakesItsButtonsWhenItShows) {
     EXPECT_EQ(tool.findChildren<CSkinButton*>().size(), 2);
 }
 
-// Pictures 165, 166 and 229 are drawn by the program, as no install carries them as files:
-// each at its item's size and not blank.
-TEST(SafeBoxDialogs, PicturesNoInstallCarriesAreDrawnAtTheirItemsSizes) {
+// Where the program's own files of pictures 165, 166 and 229 are missing, the pictures
+// drawn in their place have their items' sizes and are not blank.
+TEST(SafeBoxDialogs, PicturesDrawnForMissingFilesHaveTheirItemsSizes) {
     SharedWebApp();
     auto inked = [](const QImage& img) {
         for (int y = 0; y < img.height(); ++y)
@@ -219,6 +227,167 @@ TEST(SafeBoxDialogs, PicturesNoInstallCarriesAreDrawnAtTheirItemsSizes) {
     EXPECT_LE(picture.width(), shield->width());
     EXPECT_LE(picture.height(), shield->height());
     EXPECT_TRUE(inked(picture));
+}
+
+namespace {
+
+// A program folder of the test's own, with the pictures folder made.
+struct ProgramFolder {
+    ProgramFolder() {
+        EXPECT_TRUE(dir.isValid());
+        EXPECT_TRUE(platform::makeFolders(bitmaps()));
+    }
+    std::string path() const { return dir.path().toStdString() + "/"; }
+    std::string bitmaps() const { return path() + "resources/bitmap/"; }
+    std::string file(int id) const { return bitmaps() + std::to_string(id) + ".bmp"; }
+    QTemporaryDir dir;
+};
+
+int CountColour(const QImage& image, uint32_t rgb) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == rgb;
+    return n;
+}
+
+}  // namespace
+
+// Pictures 165 and 166 on the tool pane's buttons and 229 on the verification code are the
+// program's own files: each shows as the file has it, pixel for pixel, at its place.
+TEST(SafeBoxDialogs, PanesShowTheProgramsOwnPictureFiles) {
+    SharedWebApp();
+    ProgramFolder program;
+    struct Picture {
+        int id;
+        QSize size;
+        QPoint mark;
+        QRgb ground, marked;
+    };
+    const Picture pictures[] = {
+        {165, {55, 16}, {3, 4}, qRgb(0x12, 0x34, 0x56), qRgb(0xAB, 0xCD, 0xEF)},
+        {166, {71, 15}, {70, 14}, qRgb(0x21, 0x43, 0x65), qRgb(0xFE, 0xDC, 0xBA)},
+        {229, {32, 32}, {0, 31}, qRgb(0x31, 0x41, 0x59), qRgb(0x26, 0x53, 0x58)}};
+    for (const Picture& p : pictures) {
+        QImage image(p.size, QImage::Format_RGB32);
+        image.fill(p.ground);
+        image.setPixel(p.mark, p.marked);
+        ASSERT_TRUE(image.save(QString::fromStdString(program.file(p.id)), "BMP")) << p.id;
+    }
+    FakeSafeBoxOps ops;
+    ops.folder = program.path();
+    CGameToolView tool(ops);
+    tool.resize(200, 32);
+    tool.show();
+    for (int i = 0; i < 2; ++i) {
+        const Picture& p = pictures[i];
+        const QImage shot = tool.button(i + 1)->grab().toImage();
+        ASSERT_EQ(shot.size(), p.size) << p.id;
+        EXPECT_EQ(shot.pixel(p.mark), p.marked) << p.id;
+        EXPECT_EQ(CountColour(shot, p.ground & 0xFFFFFF), p.size.width() * p.size.height() - 1)
+            << p.id;
+    }
+    CVerifyCodeDlg dlg(ops);
+    auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
+    ASSERT_NE(shield, nullptr);
+    const QImage picture = shield->pixmap().toImage();
+    ASSERT_EQ(picture.size(), QSize(32, 32));
+    EXPECT_EQ(picture.pixel(0, 31), pictures[2].marked);
+    EXPECT_EQ(CountColour(picture, pictures[2].ground & 0xFFFFFF), 32 * 32 - 1);
+}
+
+// The pictures the build writes for the program load on the panes through the same files:
+// the safe box's plate, the amounts' plate and the shield, each at its item's size.
+TEST(SafeBoxDialogs, PanesShowTheGeneratedPictures) {
+    SharedWebApp();
+    ProgramFolder program;
+    const std::pair<int, assetgen::PaletteImage> files[] = {{165, assetgen::toolButtonImage(165)},
+                                                            {166, assetgen::toolButtonImage(166)},
+                                                            {229, assetgen::shieldImage()}};
+    for (const auto& [id, image] : files)
+        ASSERT_TRUE(platform::writeFile(program.file(id), assetgen::bmp8File(image))) << id;
+    FakeSafeBoxOps ops;
+    ops.folder = program.path();
+    CGameToolView tool(ops);
+    tool.resize(200, 32);
+    tool.show();
+    const QImage open = tool.button(1)->grab().toImage(), fix = tool.button(2)->grab().toImage();
+    EXPECT_EQ(open.size(), QSize(55, 16));
+    EXPECT_EQ(fix.size(), QSize(71, 15));
+    // Most of each button is its own plate, none of it the other's; the name is written on it.
+    EXPECT_GT(CountColour(open, assetgen::kSafeBoxPlateColour), 55 * 16 / 2);
+    EXPECT_EQ(CountColour(open, assetgen::kFixAmountPlateColour), 0);
+    EXPECT_GT(CountColour(fix, assetgen::kFixAmountPlateColour), 71 * 15 / 2);
+    EXPECT_EQ(CountColour(fix, assetgen::kSafeBoxPlateColour), 0);
+    EXPECT_GT(CountColour(open, 0xFFFFFF), 10);
+    EXPECT_GT(CountColour(fix, 0xFFFFFF), 10);
+    CVerifyCodeDlg dlg(ops);
+    auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
+    ASSERT_NE(shield, nullptr);
+    const QImage picture = shield->pixmap().toImage();
+    EXPECT_EQ(picture.size(), QSize(32, 32));
+    EXPECT_GT(CountColour(picture, assetgen::kShieldColour), 32 * 32 / 3);
+    EXPECT_GT(CountColour(picture, 0xFFFFFF), 10);  // the tick
+}
+
+// A picture file that is missing, not a picture at all, or cut short leaves the drawn picture
+// in its place, the buttons work, and the log names each file.
+TEST(SafeBoxDialogs, MissingOrBrokenPictureFilesLeaveUsableButtonsAndAreLogged) {
+    SharedWebApp();
+    ProgramFolder program;
+    QTemporaryDir logs;
+    ASSERT_TRUE(logs.isValid());
+    netlib::YrnLogSetFolder(logs.path().toStdString());
+    std::tm day{};
+    day.tm_year = 2024 - 1900, day.tm_mon = 2, day.tm_mday = 14, day.tm_hour = 12;
+    netlib::YrnLogSetClock([day] { return day; });
+    // 165 missing; 166 not a picture; 229 a picture's head that claims 100000 x 100000
+    // pixels.
+    ASSERT_TRUE(platform::writeFile(program.file(166), "BM not a picture"));
+    QImage real(32, 32, QImage::Format_RGB32);
+    real.fill(Qt::red);
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(real.save(&buffer, "BMP"));
+    }
+    const int32_t huge = 100000;
+    std::memcpy(bytes.data() + 18, &huge, 4);
+    std::memcpy(bytes.data() + 22, &huge, 4);
+    ASSERT_TRUE(platform::writeFile(program.file(229),
+                                    std::string(bytes.constData(), size_t(bytes.size()))));
+    FakeSafeBoxOps ops;
+    ops.folder = program.path();
+    CGameToolView tool(ops);
+    tool.resize(200, 32);
+    tool.show();
+    CVerifyCodeDlg dlg(ops);
+    const std::string logFile = netlib::YrnLogPathFor(day);
+    netlib::YrnLogSetClock(nullptr);
+    netlib::YrnLogSetFolder("");
+    for (int id : {165, 166}) {
+        CSkinButton* button = tool.button(id - 164);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisible());
+        const QImage drawn = ToolButtonImage(id);
+        const QImage shot = button->grab().toImage();
+        ASSERT_EQ(shot.size(), drawn.size()) << id;
+        EXPECT_EQ(shot.pixel(1, 1), drawn.pixel(1, 1)) << id;
+    }
+    auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
+    ASSERT_NE(shield, nullptr);
+    EXPECT_EQ(shield->pixmap().toImage(),
+              DrawnShieldImage().convertToFormat(shield->pixmap().toImage().format()));
+    // The button with the drawn picture still opens the safe box (the request fails here).
+    tool.button(1)->click();
+    EXPECT_EQ(ops.boxes.size(), 1u);
+    std::string log;
+    ASSERT_TRUE(platform::readFile(logFile, &log));
+    for (int id : {165, 166, 229})
+        EXPECT_NE(log.find("picture " + std::to_string(id) + " missing or unreadable (" +
+                           program.file(id) + "): drawn in its place"),
+                  std::string::npos)
+            << id << log;
 }
 
 // The verification code's link to the security page binds itself: its text as tooltip, the

@@ -1,6 +1,7 @@
 // The claim buttons and the own turn against the local server: every request body byte for
-// byte, what each answer changes on the table, and that a refused or unsent request leaves
-// the buttons, the picking of tiles and the wait cursor as they were before the press.
+// byte, what each answer changes on the table, and that a refused or unsent request changes
+// nothing on the table, leaves the buttons as the press turned them off and ends the wait
+// cursor.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -426,7 +427,7 @@ TEST_F(PlayTest, PendingChiAtTheCountdownsEndIsDroppedAndTheOwnSeatDraws) {
     EXPECT_EQ(scene.GetCountdown(), 15);
 }
 
-TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
+TEST_F(PlayTest, RefusedOrUnsentClaimsLeaveTheButtonsOff) {
     NEED_ASSETS();
     StartDeal();
     scene.SetClockHand(4);
@@ -438,8 +439,8 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     auto offer = [&] {
         for (int k : {1, 2, 4, 5}) scene.ShowClaimButton(k, 1);
     };
-    // Refused: the buttons come back. Held back (a hu, then a peng while it waits): the
-    // claim waits with the buttons off.
+    // Refused: the buttons stay off and nothing is laid. Held back (a hu, then a peng while
+    // it waits): the claim waits with the buttons off.
     struct Case {
         const char* what;
         uint32_t event;
@@ -447,9 +448,9 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
         const char* buttons;
         int pending, mode;
     };
-    const Case cases[] = {{"peng", 210026, 229025, 1010, "11011", 0, 0},
-                          {"gang", 210027, 229015, 1010, "11011", 0, 0},
-                          {"hu", 210028, 229080, 1010, "11011", 0, 0},
+    const Case cases[] = {{"peng", 210026, 229025, 1010, "00000", 0, 0},
+                          {"gang", 210027, 229015, 1010, "00000", 0, 0},
+                          {"hu", 210028, 229080, 1010, "00000", 0, 0},
                           {"hu held", 210028, 229080, 210050, "00000", 1, 4},
                           {"peng held", 210026, 229025, 210050, "00000", 1, 1}};
     for (const Case& c : cases) {
@@ -479,7 +480,9 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     for (uint32_t event : {210026u, 210027u, 210028u, 210029u}) {
         offer();
         Dispatch(event);
-        EXPECT_EQ(Buttons(), "11011") << event;
+        EXPECT_EQ(Buttons(), "00000") << event;
+        EXPECT_EQ(scene.IsPending(), 0) << event;
+        EXPECT_EQ(scene.GetSelectMode(), 0) << event;
     }
     // The confirms with nothing to send them: no answer read, nothing laid.
     scene.SetPending(1);
@@ -488,13 +491,14 @@ TEST_F(PlayTest, RefusedOrUnsentClaimsGiveTheButtonsBack) {
     EXPECT_TRUE(scene.melds.empty());
     scene.SetPending(0);
     scene.SetSelectMode(0);
-    // A chi press with nothing sent opens no picking.
+    // A chi press with nothing sent opens no picking; gang and pass stay off as the press
+    // turned them.
     scene.SetClockHand(6);
     Offer(3, 1, 44, {45, 46});
     scene.ShowClaimButton(3, 1);
     offer();
     Dispatch(210025);
-    EXPECT_EQ(Buttons(), "11111");
+    EXPECT_EQ(Buttons(), "10110");
     EXPECT_EQ(scene.GetSelectMode(), 0);
     EXPECT_EQ(scene.GetClaimCell(3), 80);
     scene.SetClockHand(4);

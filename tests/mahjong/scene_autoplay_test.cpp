@@ -126,6 +126,71 @@ TEST_F(AutoPlay, OwnTurnWithoutADrawnTileDrawsWhenTheDiscardWasNotClaimed) {
     EXPECT_EQ(scene.IsCountdownSoundOn(), 1);
 }
 
+// A claim the server refused stays off for the rest of its window: neither the automatic
+// player nor the player can send it again (a refused hu pressed every second clock second
+// would otherwise repeat its waited request until the window closed); the window runs out
+// and the countdown's end draws the own tile as for any discard nobody took.
+TEST_F(AutoPlay, ARefusedClaimStaysOffUntilItsWindowRunsOut) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.ClockStart();
+    scene.SetClockHand(6);  // the seat in view 0 (chair 3) discarded; the own seat is next
+    OwnHand({49, 58, 1, 2});
+    MJTileInfo& showcase = scene.Tiles().m_showcase[0];
+    showcase.nCode = 40, showcase.bPresent = 1;
+    for (int kind : {1, 4, 5})
+        Offer(kind, 3, 40,
+              kind == 1 ? std::initializer_list<int>{49, 58} : std::initializer_list<int>{});
+    Reply(229080, 1010);
+    Reply(229025, 1010);
+    struct Case {
+        const char* what;
+        std::vector<int> offered;
+        int id;
+        bool byClick;
+    };
+    // Automatic play presses hu; the player clicks peng.
+    const Case cases[] = {{"hu by automatic play", {1, 4, 5}, 229080, false},
+                          {"peng by a click", {1, 5}, 229025, true}};
+    for (const Case& c : cases) {
+        scene.ShowAllClaimButtons(0);
+        for (int k : c.offered) scene.ShowClaimButton(k, 1);
+        scene.SetTimeoutCount(3);
+        if (c.byClick) {
+            Dispatch(210026);
+        } else {
+            scene.AutoPlayTick();
+            scene.AutoPlayTick();
+        }
+        Fence();
+        EXPECT_EQ(Count(c.id), 1) << c.what;
+        EXPECT_EQ(Buttons(), "00000") << c.what;
+        EXPECT_EQ(scene.IsPending(), 0) << c.what;
+        EXPECT_EQ(scene.GetSelectMode(), 0) << c.what;
+        EXPECT_TRUE(scene.melds.empty()) << c.what;
+        EXPECT_EQ(play.cursorDepth, 0) << c.what;
+        // The clock seconds of the rest of the window send nothing more.
+        scene.SetTimeoutCount(3);
+        const size_t seen = server.Received().size();
+        for (int tick = 0; tick < 6; ++tick) scene.AutoPlayTick();
+        Fence();
+        EXPECT_EQ(server.Received().size(), seen + 1) << c.what;  // the fence alone
+        EXPECT_EQ(Count(c.id), 1) << c.what;
+    }
+    EXPECT_EQ(Count(229010), 1);  // the one peng claim of the click
+    EXPECT_EQ(Count(229005), 0);
+    // The window runs out: the own seat draws, the unclaimed tile goes to its discards.
+    Reply(229000, 10, Words(8, {{1, 30}, {2, 5}}));
+    scene.SetTimeoutCount(0);
+    scene.SetCountdown(0);
+    scene.OnCountdownEnd();
+    EXPECT_EQ(Count(229000), fences + 1);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].nCode, 30);
+    EXPECT_EQ(showcase.bPresent, 0);
+    EXPECT_EQ(scene.discards, std::vector<int>{40});
+    EXPECT_EQ(scene.GetCountdown(), 15);
+}
+
 // The seat before the own seat plays while the dice roll and the tiles are dealt, and the
 // server closes the claim window at once (nobody may claim): the own draw goes out as soon as
 // the dealing is over, with the clock running, not at the server's time-out.

@@ -100,8 +100,9 @@ bool WriteTable(const std::filesystem::path& folder) {
 bool WriteBitmaps(const std::filesystem::path& folder) {
     using namespace hqlv::assetgen;
     const std::pair<int, PaletteImage> pictures[] = {
-        {276, scoreBoardImage()}, {162, defaultFaceImage()}, {151, iconImage(151)},
-        {152, iconImage(152)}};
+        {276, scoreBoardImage()}, {162, defaultFaceImage()},   {151, iconImage(151)},
+        {152, iconImage(152)},    {165, toolButtonImage(165)}, {166, toolButtonImage(166)},
+        {229, shieldImage()}};
     for (const auto& [id, image] : pictures)
         if (!WriteWhole(folder / (std::to_string(id) + ".bmp"), bmp8File(image))) return false;
     return true;
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
     bool table = argc == 3 && std::string(argv[1]) == "--table";
     bool bitmaps = argc == 3 && std::string(argv[1]) == "--bitmaps";
     if (argc != 2 && !faces && !table && !bitmaps) {
-        std::fprintf(stderr, "usage: hqlv-assetgen [--faces | --table | --bitmaps] <output folder>\n");
+        std::fprintf(stderr,
+                     "usage: hqlv-assetgen [--faces | --table | --bitmaps] <output folder>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[argc - 1];

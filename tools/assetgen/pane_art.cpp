@@ -155,6 +155,38 @@ PaletteImage iconImage(int id) {
     return im;
 }
 
+PaletteImage toolButtonImage(int id) {
+    // A plate with a darker rim and its name in white; the corners keep the tool pane's
+    // ground (0xF0FFFF) so the cut shows on the pane.
+    const bool box = id == 165;
+    const int w = box ? 55 : 71, h = box ? 16 : 15;
+    const uint32_t plate = box ? kSafeBoxPlateColour : kFixAmountPlateColour;
+    const uint32_t rim = box ? 0x7A5A14 : 0x23466E;
+    PaletteImage im = blank(w, h, {0xF0FFFF, plate, rim, 0xFFFFFF});
+    fill(im, 1, 0, w - 1, h, 2);
+    fill(im, 0, 1, w, h - 1, 2);
+    fill(im, 1, 1, w - 1, h - 1, 1);
+    const std::string name = box ? "保险箱" : "划银数额";
+    text(im, (w - textWidth(name, 12)) / 2, h - 3, name, 12, 3);
+    return im;
+}
+
+PaletteImage shieldImage() {
+    // A blue shield with a white tick on the dialog's light ground.
+    PaletteImage im = blank(32, 32, {0xF0F0F0, 0x143C78, kShieldColour, 0xFFFFFF});
+    auto shield = [&](int grow, uint8_t c) {
+        for (int y = 3 - grow; y <= 29 + grow; ++y) {
+            const int half = (y < 16 ? 11 : 11 * (29 - y) / 13) + grow;
+            fill(im, 16 - half, y, 16 + half, y + 1, c);
+        }
+    };
+    shield(1, 1);
+    shield(0, 2);
+    for (int i = 0; i <= 5; ++i) disc(im, 10 + i, 15 + i, 1, 3);
+    for (int i = 0; i <= 8; ++i) disc(im, 15 + i, 20 - 5 * i / 4, 1, 3);
+    return im;
+}
+
 std::vector<SkinEntry> operateSkinEntries() {
     std::vector<SkinEntry> e = {{"BitmapResource", "OperateBK", "operate_bk.bmp"},
                                 {"DLGBAR", "BTNWidth", std::to_string(kOperateButtonW)},

@@ -3,7 +3,9 @@
 // 172, 8 bits per pixel, black as the transparent colour, a header band titled 玩家, 累计
 // and 本局 over the three columns the pane writes (names from 15, totals about 158, the last
 // deal about 260) and four row bands under the rows at 45 + 32c), the default face (bitmap 162, 32
-// by 32) and the two small icons 151 (player information) and 152 (the chat's face button).
+// by 32), the two small icons 151 (player information) and 152 (the chat's face button), the
+// tool pane's two buttons (165 the safe box, 55 by 16; 166 the fixed amounts, 71 by 15) and the
+// verification code's shield (229, 32 by 32).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +23,13 @@ std::string bmp8File(const PaletteImage& image);
 PaletteImage scoreBoardImage();
 PaletteImage defaultFaceImage();
 PaletteImage iconImage(int id);
+PaletteImage toolButtonImage(int id);
+PaletteImage shieldImage();
+
+// The plates' colours of the tool pane's buttons (tests look for them on screen).
+inline constexpr uint32_t kSafeBoxPlateColour = 0xC8962D;
+inline constexpr uint32_t kFixAmountPlateColour = 0x3C82BE;
+inline constexpr uint32_t kShieldColour = 0x286EC8;
 
 // The marker colour of the score board's row bands (tests look for it on screen).
 inline constexpr uint32_t kBoardBandColour = 0xC8A028;
