@@ -342,9 +342,13 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             (colour[0].prec <= 8 || space == Space::Ycc || space == Space::Cmyk))
             convertToSrgb(o.image, space, colour, converted);
 
-        // One row buffer per component, as wide as the first.
-        std::vector<std::vector<int32_t>> rows(colour.size() + (opacity ? 1 : 0));
-        for (auto& row : rows) allocate(row, colour[0].w, kCannotAllocate);
+        // Row buffers for the components that are read: the three colours and the opacity,
+        // or one frame and the opacity. The first is made before either is chosen, as wide as
+        // the first component. A row for every component would be made in vain for a set of
+        // frames, and for one wide component beside 63 narrow ones would take 64 times its
+        // data.
+        std::vector<int32_t> rows[4];
+        allocate(rows[0], colour[0].w, kCannotAllocate);
         auto readRow = [&](const Plane& p, std::vector<int32_t>& row, uint32_t y) {
             std::memcpy(row.data(), p.data + static_cast<size_t>(y) * p.w,
                         static_cast<size_t>(p.w) * sizeof(int32_t));
@@ -355,8 +359,11 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             sameSize(colour[0], colour[2]) && colour[0].prec == colour[1].prec &&
             colour[0].prec == colour[2].prec) {
             const Plane& base = colour[0];
+            const bool withOpacity = opacity && sameSize(*opacity, base);
+            for (size_t k = 1; k < (withOpacity ? 4u : 3u); ++k)
+                allocate(rows[k], base.w, kCannotAllocate);
             if (!Create(base.w, base.h, 24, fmt)) throw JasFail{""};
-            const bool alpha = opacity && sameSize(*opacity, base) && AlphaCreate();
+            const bool alpha = withOpacity && AlphaCreate();
             for (uint32_t y = 0; y < base.h; ++y) {
                 for (size_t k = 0; k < 3; ++k) readRow(colour[k], rows[k], y);
                 if (alpha) readRow(*opacity, rows[3], y);
@@ -382,6 +389,8 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             if (!Create(comp.w, comp.h, depth, fmt)) throw JasFail{""};
             SetGrayPalette();
             allocate(rows[0], comp.w, kCannotAllocate);
+            const bool withOpacity = opacity && sameSize(*opacity, comp);
+            if (withOpacity) allocate(rows[3], comp.w, kCannotAllocate);
             for (uint32_t y = 0; y < comp.h; ++y) {
                 readRow(comp, rows[0], y);
                 for (uint32_t x = 0; x < comp.w; ++x) {
@@ -397,11 +406,11 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                                        static_cast<int32_t>(comp.h - 1 - y), index);
                 }
             }
-            if (opacity && sameSize(*opacity, comp) && AlphaCreate())
+            if (withOpacity && AlphaCreate())
                 for (uint32_t y = 0; y < comp.h; ++y) {
-                    readRow(*opacity, rows.back(), y);
+                    readRow(*opacity, rows[3], y);
                     uint8_t* a = pAlpha_ + static_cast<size_t>(comp.h - 1 - y) * comp.w;
-                    for (uint32_t x = 0; x < comp.w; ++x) a[x] = toByte(rows.back()[x], *opacity);
+                    for (uint32_t x = 0; x < comp.w; ++x) a[x] = toByte(rows[3][x], *opacity);
                 }
         }
         return true;

@@ -56,8 +56,9 @@ constexpr uint32_t kPpsMaxDecodedSize = 64u << 20;
 
 // Decodes a whole file into `out`: returns the total decoded size, or 0 when the file is not a
 // ".pps" picture (then `out` is unchanged) or claims more than kPpsMaxDecodedSize (logged, `out`
-// unchanged). A picture that names a global palette keeps the name in paletteName and no
-// palette until BindPpsPalette.
+// unchanged). A total of 0 (also from a header cut before it) is filled in like any other and
+// returned as it stands, 0. A picture that names a global palette keeps the name in
+// paletteName and no palette until BindPpsPalette.
 uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out);
 
 // Points a picture that names a global palette at the palette's entries. Logs and fails when

@@ -50,11 +50,13 @@ const double kSrgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045}
 std::vector<uint8_t> makeJ2k(const J2kSpec& s) {
     std::vector<opj_image_cmptparm_t> parms(s.comps);
     for (auto& p : parms) {
+        const size_t k = static_cast<size_t>(&p - parms.data());
         std::memset(&p, 0, sizeof p);
-        p.dx = p.dy = 1;
-        p.w = s.width;
+        p.dx = k < s.dxs.size() ? s.dxs[k] : 1;
+        p.dy = 1;
+        p.w = (s.width + p.dx - 1) / p.dx;
         p.h = s.height;
-        p.prec = s.precs.empty() ? s.prec : s.precs[static_cast<size_t>(&p - parms.data())];
+        p.prec = s.precs.empty() ? s.prec : s.precs[k];
         p.sgnd = s.sgnd;
     }
     opj_image_t* img = opj_image_create(s.comps, parms.data(), s.space);
@@ -64,8 +66,8 @@ std::vector<uint8_t> makeJ2k(const J2kSpec& s) {
     if (s.alphaComp >= 0) img->comps[s.alphaComp].alpha = 1;
     for (uint32_t c = 0; c < s.comps; ++c)
         for (uint32_t y = 0; y < s.height; ++y)
-            for (uint32_t x = 0; x < s.width; ++x)
-                img->comps[c].data[y * s.width + x] = s.sample(x, y, c);
+            for (uint32_t x = 0; x < img->comps[c].w; ++x)
+                img->comps[c].data[y * img->comps[c].w + x] = s.sample(x, y, c);
     opj_cparameters_t cp;
     opj_set_default_encoder_parameters(&cp);
     cp.tcp_numlayers = 1;

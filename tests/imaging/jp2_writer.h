@@ -16,6 +16,7 @@ struct J2kSpec {
     bool sgnd = false, jp2 = false;
     int alphaComp = -1;             // component marked as opacity in the file's channel definition
     std::vector<uint32_t> precs{};  // per component, when they differ
+    std::vector<uint32_t> dxs{};    // per component, its horizontal subsampling (1 when absent)
     OPJ_COLOR_SPACE space = OPJ_CLRSPC_GRAY;
     std::function<int32_t(uint32_t, uint32_t, uint32_t)> sample{};  // (x, y from top, component)
 };

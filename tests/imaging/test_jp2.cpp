@@ -620,3 +620,56 @@ TEST(Jpeg2000, GreyComponentsAreHeldToTheLimitOfAGreyPicture) {
         EXPECT_STREQ(img.GetLastError(), c.text) << c.width << "x" << c.height << "x" << c.comps;
     }
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// From the sanitizer runtime (its header does not come with every compiler).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+namespace {
+// Allocations of exactly `rowBytes` while `watching` is set (the sanitizer allocator reports
+// each).
+std::atomic<bool> watching{false};
+std::atomic<size_t> rowBytes{0}, rowsMade{0};
+void onMalloc(const volatile void*, size_t n) {
+    if (watching.load(std::memory_order_relaxed) && n == rowBytes.load()) ++rowsMade;
+}
+void onFree(const volatile void*) {}
+}  // namespace
+#endif
+
+// A row buffer is made only for a component that is read: a picture of 64 frames whose first
+// component is wide and the others narrow (subsampled) makes no row as wide as the first for
+// each of them, which a few bytes of a file could otherwise multiply into gigabytes.
+TEST(Jpeg2000, OnlyTheComponentsReadGetRowBuffers) {
+#if !defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "needs the sanitizer allocator's hooks";
+#else
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    ASSERT_TRUE(installed);
+    constexpr uint32_t kWide = 20000, kComps = 64;
+    J2kSpec s{
+        .width = kWide, .height = 2, .comps = kComps, .prec = 12, .space = OPJ_CLRSPC_UNSPECIFIED};
+    s.dxs.assign(kComps, 64);
+    s.dxs[0] = 1;
+    s.sample = [](uint32_t x, uint32_t, uint32_t c) {
+        return static_cast<int32_t>((c + x) % 4096);
+    };
+    const Bytes data = makeJ2k(s);
+    ASSERT_FALSE(data.empty());
+    for (int frame : {0, 5}) {
+        CRaster img;
+        img.SetFrame(frame);
+        rowBytes = size_t{kWide} * 4;
+        rowsMade = 0;
+        watching = true;
+        const bool ok = decodeAs(img, data, RASTER_FORMAT_JPC);
+        watching = false;
+        ASSERT_TRUE(ok) << img.GetLastError();
+        EXPECT_EQ(img.GetNumFrames(), int(kComps));
+        EXPECT_EQ(img.GetWidth(), frame == 0 ? kWide : (kWide + 63) / 64);
+        // 12-bit samples (frame + x) shifted down by 4.
+        EXPECT_EQ(img.GetPixelIndex(300, 0), (frame + 300) >> 4);
+        EXPECT_LT(rowsMade.load(), size_t{8}) << frame << ": " << rowsMade.load();
+    }
+#endif
+}
