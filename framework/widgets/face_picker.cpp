@@ -12,6 +12,7 @@
 #include "framework/widgets/skin_button.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::framework {
@@ -93,8 +94,12 @@ void CFacePickerWnd::GetSize(int* width, int* height) const {
 }
 
 void CFacePickerWnd::ShowAt(const QPoint& corner) {
-    // The faces belong to the grid's making: its size is theirs before it is placed.
-    if (!loaded_) LoadFaces();
+    // The faces belong to the grid's making: its size is theirs before it is placed. Reading
+    // up to 256 pictures takes a moment, which the wait cursor shows, as at the making.
+    if (!loaded_) {
+        platform::ui::WaitCursor wait;
+        LoadFaces();
+    }
     move(corner.x() - width(), corner.y() - height());
     show();
     raise();

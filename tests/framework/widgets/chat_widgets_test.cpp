@@ -20,6 +20,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "builders.h"
 #include "framework/app/comm_thread.h"
@@ -33,6 +34,7 @@
 #include "netlib/message.h"
 #include "platform/core/clock.h"
 #include "platform/core/process.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/ui_loop.h"
 #include "qt_test_app.h"
 #include "tools/server/game_server.h"
@@ -439,6 +441,44 @@ TEST_F(ChatViewTest, PickerReadsItsFacesWhenFirstShown) {
     EXPECT_EQ(picker.faceCount(), 12);
     EXPECT_EQ(picker.LoadFaces(), 13);
     picker.hide();
+}
+
+// The faces are read under the wait cursor, whoever shows the grid first: through the face
+// button and for a grid shown by itself; the cursor is given back once they are read.
+TEST_F(ChatViewTest, PickerReadsItsFacesUnderTheWaitCursor) {
+    std::string folder = dir.path().toStdString() + "/waited/";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    for (int n = 1; n <= 3; ++n)
+        WriteFace(QString::fromStdString(folder + std::to_string(n) + ".bmp"), Qt::blue);
+    // Each face's cell is a child the grid gains while it reads: the depth of the wait
+    // cursors then.
+    struct Watch : QObject {
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::ChildAdded && dynamic_cast<CFacePickerWnd*>(o))
+                depths.push_back(platform::ui::WaitCursor::depth());
+            return false;
+        }
+        std::vector<int> depths;
+    } watch;
+    QCoreApplication::instance()->installEventFilter(&watch);
+    const int before = platform::ui::WaitCursor::depth();
+    view->SetFaceFolder(folder);
+    view->OnFaceButton();
+    ASSERT_EQ(view->facePicker()->faceCount(), 3);
+    ASSERT_EQ(watch.depths.size(), 3u);
+    for (int depth : watch.depths) EXPECT_GT(depth, before);
+    EXPECT_EQ(platform::ui::WaitCursor::depth(), before);
+    view->facePicker()->hide();
+    watch.depths.clear();
+    CFacePickerWnd alone;
+    alone.SetFaceFolder(folder);
+    alone.ShowAt(QPoint(400, 300));
+    ASSERT_EQ(alone.faceCount(), 3);
+    ASSERT_EQ(watch.depths.size(), 3u);
+    for (int depth : watch.depths) EXPECT_EQ(depth, before + 1);
+    EXPECT_EQ(platform::ui::WaitCursor::depth(), before);
+    alone.hide();
+    QCoreApplication::instance()->removeEventFilter(&watch);
 }
 
 TEST_F(ChatViewTest, PickerTakesAtMost256Faces) {
