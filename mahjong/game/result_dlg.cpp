@@ -15,7 +15,22 @@
 namespace hqlv::mahjong {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// The picture of the player on a chair: the face of the seat record's portrait number, from
+// the application's face lists. The lists hold each portrait once, in the order they were
+// first seen, so a chair's number is no index into them: two players without a portrait
+// file share the one default face, and the chairs behind them would show none or another
+// player's. An empty chair shows none.
+const QImage* ChairFace(framework::CGameApp* app, int chair, bool small) {
+    if (!app || chair < 0 || chair >= 4) return nullptr;
+    const framework::PlayerRecord& seat = app->seat(chair);
+    if (seat.userId() == 0) return nullptr;
+    return app->GetPortraitImage(app->AddPortrait(seat.word(framework::PlayerRecord::kPortrait)),
+                                 small);
+}
 
 void SetRow(QTreeWidgetItem* item, const std::vector<std::string>& texts) {
     for (size_t i = 0; i < texts.size(); ++i) item->setText(int(i), Q(texts[i]));
@@ -43,8 +58,9 @@ CGameResultDlg::CGameResultDlg(std::span<const uint8_t> result, std::span<const 
     items_->setGeometry(DluRect(97, 7, 121, 106));
     players_ = new framework::CSortListCtrl(this);
     players_->setGeometry(DluRect(7, 117, 213, 60));
-    connect(players_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item, int) { OnClickFanList(players_->indexOfTopLevelItem(item)); });
+    connect(players_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+        OnClickFanList(players_->indexOfTopLevelItem(item));
+    });
     OnInitDialog();
     FitDialogTexts(this);
 }
@@ -58,7 +74,8 @@ std::string CGameResultDlg::SeatName(int chair) const {
 
 void CGameResultDlg::OnInitDialog() {
     // The caption is the window title the program was started with.
-    if (framework::CGameApp* app = framework::CGameApp::Current(); app && !app->GetTitleText().empty())
+    if (framework::CGameApp* app = framework::CGameApp::Current();
+        app && !app->GetTitleText().empty())
         setWindowTitle(QString::fromStdString(app->GetTitleText()));
     for (framework::CSortListCtrl* list : {items_, players_}) {
         list->AddExStyle(framework::CSortListCtrl::kFullRowSelect);
@@ -69,13 +86,13 @@ void CGameResultDlg::OnInitDialog() {
     items_->InsertColumns3({{"名目", 100, 0}, {"番数", 60, 1}});
 
     framework::CGameApp* app = framework::CGameApp::Current();
-    const auto rows = result_.PlayerRows(
-        [this](int c) { return SeatName(c); },
-        [app](int userId) { return app ? app->GetPlayerChair(userId) : -1; });
+    const auto rows =
+        result_.PlayerRows([this](int c) { return SeatName(c); },
+                           [app](int userId) { return app ? app->GetPlayerChair(userId) : -1; });
     for (int c = 0; c < 4; ++c) {
         auto* item = new QTreeWidgetItem(players_);
         SetRow(item, {rows[c].name, rows[c].silver, rows[c].score, rows[c].status});
-        if (const QImage* face = app ? app->GetPortraitImage(c, true) : nullptr)
+        if (const QImage* face = ChairFace(app, c, true))
             item->setIcon(0, QIcon(QPixmap::fromImage(*face)));
     }
     bool noWinner = false;
@@ -100,10 +117,11 @@ void CGameResultDlg::ShowItemsOf(int chair) {
     items_->clear();
     note_->clear();
     framework::CGameApp* app = framework::CGameApp::Current();
-    const QImage* face =
-        app && chair >= 0 && chair < 4 ? app->GetPortraitImage(chair, false) : nullptr;
-    if (face) icon_->setPixmap(QPixmap::fromImage(*face));
-    else icon_->clear();
+    const QImage* face = ChairFace(app, chair, false);
+    if (face)
+        icon_->setPixmap(QPixmap::fromImage(*face));
+    else
+        icon_->clear();
     name_->setText(Q(SeatName(chair)));
     const auto rows = result_.ItemsOf(chair);
     if (!rows) return;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QTemporaryDir>
 
 #include "framework/app/text_edge.h"
 #include "framework/widgets/report_list.h"
@@ -165,6 +166,54 @@ protected:
     void SetUp() override { framework::testing::SharedQtApp(); }
     CGameAppEx app;
 };
+
+// Faces by the chair's player, not by the chair's number: two players without a portrait
+// file share one face in the application's lists, so the third chair's player (with his
+// own picture) stands at index 1; an empty chair shows no face.
+struct PortraitApp : CGameAppEx {
+    std::string folder;
+    std::string PortraitFolder() const override { return folder; }
+};
+
+TEST(ResultDialogFaces, EachRowAndTheShownChairHaveTheirPlayersFace) {
+    framework::testing::SharedQtApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    PortraitApp app;
+    app.folder = dir.path().toStdString() + "/";
+    QImage own(32, 32, QImage::Format_RGB32);
+    own.fill(QColor(10, 200, 30));
+    ASSERT_TRUE(own.save(QString::fromStdString(app.folder + "7_0.bmp"), "BMP"));
+    const int portraits[3] = {5, 5, 7};
+    for (int c = 0; c < 3; ++c) {
+        framework::PlayerRecord* seat = app.SeatMutable(c);
+        ASSERT_NE(seat, nullptr);
+        seat->setWord(0, 1001 + c);
+        seat->setWord(framework::PlayerRecord::kPortrait, portraits[c]);
+    }
+    app.LoadSeatPortraits();
+    const QImage* shared = app.GetPortraitImage(app.GetPortraitIndex(5), true);
+    const QImage* seventh = app.GetPortraitImage(app.GetPortraitIndex(7), true);
+    ASSERT_TRUE(shared && seventh);
+    ASSERT_NE(shared->pixel(8, 8), seventh->pixel(8, 8));
+    // Chair 2 has won: its fans and its face show first.
+    CGameResultDlg dlg(Result({{170, 2}}), Fans({{0, {{0, 2}, {3, 1}}}}));
+    const QImage* want[4] = {shared, shared, seventh, nullptr};
+    for (int c = 0; c < 4; ++c) {
+        SCOPED_TRACE(c);
+        const QIcon icon = dlg.playerList()->row(c)->icon(0);
+        if (!want[c]) {
+            EXPECT_TRUE(icon.isNull());
+            continue;
+        }
+        ASSERT_FALSE(icon.isNull());
+        EXPECT_EQ(icon.pixmap(16, 16).toImage().pixel(8, 8), want[c]->pixel(8, 8));
+    }
+    const QPixmap shown = dlg.icon()->pixmap();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_EQ(shown.toImage().pixel(16, 16),
+              app.GetPortraitImage(app.GetPortraitIndex(7), false)->pixel(16, 16));
+}
 
 TEST_F(ResultDialog, DrawnWithoutReadyHandShowsTheNoteAndNoItems) {
     CGameResultDlg dlg(Result({{0, 2}}), Fans({{0, {{0, 0}, {3, 1}}}}));
