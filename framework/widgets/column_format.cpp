@@ -56,23 +56,4 @@ int FindColumnTitle(const std::vector<ColumnSpec>& columns, std::string_view tit
     return -1;
 }
 
-std::vector<int> FitColumnWidths(const std::vector<int>& given, const std::vector<int>& needs,
-                                 int available, size_t keepWhole, int minFirst) {
-    std::vector<int> widths(given.size());
-    long total = 0;
-    for (size_t i = 0; i < given.size(); ++i) {
-        const int need = i < needs.size() ? needs[i] : 0;
-        widths[i] = std::max(given[i], need);
-        total += widths[i];
-    }
-    if (total <= available || widths.empty()) return widths;
-    long rest = 0;  // the other whole columns, at what their texts need
-    for (size_t i = 1; i < widths.size(); ++i) {
-        widths[i] = i < needs.size() ? std::max(needs[i], 0) : 0;
-        if (i < keepWhole) rest += widths[i];
-    }
-    if (widths[0] + rest > available) widths[0] = int(std::max<long>(minFirst, available - rest));
-    return widths;
-}
-
 }  // namespace hqlv::framework

@@ -22,15 +22,4 @@ std::vector<ColumnSpec> ParseColumnSpec(std::string_view spec);
 // Index of the first column whose title equals `title` ignoring letter case; -1 when none.
 int FindColumnTitle(const std::vector<ColumnSpec>& columns, std::string_view title);
 
-// The widths of a report list's columns in a pane `available` pixels wide, from the widths
-// the column text gives and what each column's texts need in the client's font:
-// - a column narrower than its texts takes the width they need, as the dialogs' controls do;
-// - when the pane cannot show the columns at those widths, every column after the first
-//   narrows to what its texts need, and the first (the names) keeps its width as long as
-//   the first `keepWhole` columns still fit; else it takes what they leave (its texts are
-//   then elided), never less than `minFirst`.
-// The columns beyond what the pane shows stay reachable by scrolling.
-std::vector<int> FitColumnWidths(const std::vector<int>& given, const std::vector<int>& needs,
-                                 int available, size_t keepWhole, int minFirst);
-
 }  // namespace hqlv::framework

@@ -46,45 +46,5 @@ TEST(ColumnSpec, FindIgnoresCase) {
     EXPECT_EQ(FindColumnTitle({}, "x"), -1);
 }
 
-// The player list's columns (140, 60, 80, 60, 100) in panes of the three screen widths, and
-// the edges of each rule.
-TEST(FitColumnWidths, GivenNeededNarrowedOrFirstShrunk) {
-    const std::vector<int> given = {140, 60, 80, 60, 100};
-    const std::vector<int> needs = {130, 36, 36, 47, 60};
-    struct Case {
-        const char* name;
-        std::vector<int> given, needs;
-        int available;
-        std::vector<int> want;
-    } cases[] = {
-        {"all fit as given", given, needs, 440, given},
-        {"a column too narrow for its text grows",
-         given,
-         {130, 36, 90, 47, 60},
-         500,
-         {140, 60, 90, 60, 100}},
-        {"one pixel short: the others narrow to their texts",
-         given,
-         needs,
-         439,
-         {140, 36, 36, 47, 60}},
-        {"1024: the names keep 140 while three columns fit",
-         given,
-         needs,
-         212,
-         {140, 36, 36, 47, 60}},
-        {"800: the names take what the next two leave", given, needs, 177, {105, 36, 36, 47, 60}},
-        {"never below the least", given, needs, 80, {50, 36, 36, 47, 60}},
-        {"the names need more than given", {100, 60}, {120, 30}, 140, {110, 30}},
-        {"no columns", {}, {}, 10, {}},
-        {"needs missing count as none", {50, 50}, {60}, 60, {60, 0}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(FitColumnWidths(c.given, c.needs, c.available, 3, 50), c.want) << c.name;
-    // Only the first column's neighbours up to keepWhole count for its room.
-    EXPECT_EQ(FitColumnWidths(given, needs, 177, 2, 50), (std::vector<int>{140, 36, 36, 47, 60}));
-    EXPECT_EQ(FitColumnWidths(given, needs, 175, 2, 50), (std::vector<int>{139, 36, 36, 47, 60}));
-}
-
 }  // namespace
 }  // namespace hqlv::framework
