@@ -513,6 +513,37 @@ TEST(Ico, MaskBitsAcrossTheRow) {
     }
 }
 
+// A mask the file holds only part of is no mask: the rows that are there are not taken for
+// it, so no pixel becomes transparent (by key colour, by index or by alpha).
+TEST(Ico, MaskCutShortIsIgnored) {
+    const int w = 4, h = 2;
+    for (int bpp : {4, 24}) {
+        std::vector<RGBQUAD> pal, colour;
+        for (int i = 0; i < 16; ++i) pal.push_back(colourAt(i, 5));
+        std::vector<uint8_t> index, mask(w * h, 0);
+        for (int i = 0; i < w * h; ++i) {
+            index.push_back(static_cast<uint8_t>(i % 3));
+            colour.push_back(colourAt(i, 7));
+        }
+        mask[w + 1] = 1;  // the bottom row, which comes first in the file
+        IcoImage e = bitmapEntry(w, h, bpp, bpp == 4 ? pal : std::vector<RGBQUAD>{}, index, colour,
+                                 {}, mask);
+        Bytes ico = makeIco({e});
+        CRaster whole;
+        ASSERT_TRUE(decodeAs(whole, ico, RASTER_FORMAT_ICO)) << bpp;
+        EXPECT_TRUE(whole.IsTransparent()) << bpp;  // the same mask, whole, is taken
+        ico.resize(ico.size() - 4);                 // the top mask row is missing
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, ico, RASTER_FORMAT_ICO)) << bpp;
+        EXPECT_FALSE(img.IsTransparent()) << bpp;
+        EXPECT_FALSE(img.AlphaIsValid()) << bpp;
+        for (int i = 0; i < w * h; ++i) {
+            const RGBQUAD want = bpp == 4 ? pal[index[static_cast<size_t>(i)]] : colour[i];
+            EXPECT_EQ(rgbText(topPixel(img, i % w, i / w)), rgbText(want)) << bpp << " " << i;
+        }
+    }
+}
+
 // More colours than the palette holds: the rest are read over, the pixels still found.
 TEST(Ico, OversizedPalette) {
     std::vector<RGBQUAD> pal;
