@@ -116,6 +116,14 @@ TEST_F(Records, SeatAssignmentWithNoPlayersFillsNothing) {
     none.w(1, 78).w(2, 0);
     EXPECT_FALSE(app.OnSeatAssigned(none.data(), 63));
     EXPECT_EQ(app.GetTableNo(), 77);
+    // One player is one entry, which must be there, all of it.
+    auto one = SeatList(4, {Entry(5, 0, "x")});
+    for (size_t size : {size_t(64), one.size() - 1}) {
+        EXPECT_FALSE(app.OnSeatAssigned(one.data(), size)) << size;
+        EXPECT_EQ(app.GetTableNo(), 77);
+    }
+    ASSERT_TRUE(app.OnSeatAssigned(one.data(), one.size()));
+    EXPECT_EQ(app.GetSeatUserID(0), 5);
 }
 
 // Only the players' chairs are bounded: the user's own chair is stored as the server sends
