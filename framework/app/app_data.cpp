@@ -147,7 +147,10 @@ bool CGameAppData::OnSeatAssigned(const void* data, size_t len) {
     in.u32();
     int32_t table = in.i32();
     int32_t n = in.i32();
-    if (!in.ok() || n < 0 || n > kSeatCount || len < 64 + size_t(n) * PlayerEntry::kSize) {
+    // Entry i fills seat i: a count above the eight seats would fill records there are none
+    // of. A count below 1 fills nothing and is taken as it stands.
+    const size_t entries = n > 0 ? size_t(n) : 0;
+    if (!in.ok() || n > kSeatCount || len < 64 + entries * PlayerEntry::kSize) {
         platform::diagf("seat assignment refused: %zu bytes, %d players", len, n);
         return false;
     }
@@ -172,7 +175,12 @@ bool CGameAppData::OnTableInfo(const void* data, size_t len) {
     int32_t table = in.i32();
     int32_t chair = in.i32();
     int32_t n = in.i32();
-    if (!in.ok() || n < 0 || n > kSeatCount || len < 68 + size_t(n) * PlayerEntry::kSize) {
+    // Every entry is placed by its own chair, so any count is safe to take: one below 1
+    // places nothing, one above the eight chairs places its entries at the chairs they
+    // name. Only a body without its head or without all the entries its count names is
+    // refused.
+    const size_t entries = n > 0 ? size_t(n) : 0;
+    if (!in.ok() || len < 68 || (len - 68) / PlayerEntry::kSize < entries) {
         platform::diagf("table information refused: %zu bytes, %d players", len, n);
         return false;
     }
@@ -184,9 +192,9 @@ bool CGameAppData::OnTableInfo(const void* data, size_t len) {
     SetTableWord(0, table);
     SetTableWord(2, n);
     for (auto& r : seats_) r.clear();
-    for (int i = 0; i < n; ++i) {
+    for (size_t i = 0; i < entries; ++i) {
         PlayerEntry e;
-        entryAt(data, len, 68, size_t(i), e);
+        entryAt(data, len, 68, i, e);
         int c = e.word(PlayerEntry::kChair);
         if (c < 0 || c >= kSeatCount) continue;  // a chair outside the table is skipped
         ConvertEntry(seats_[c], e);

@@ -63,8 +63,9 @@ std::optional<HallTableState> ParseHallTableState(const void* data, size_t len) 
     s.table.loadFrom(p + HallRecord::kSize, TableRecord::kSize);
     int32_t seated = s.table.word(2);
     int32_t lookers = s.table.word(3);
-    // Negative counts place nothing; the records of positive ones must all be there, since
-    // the text and room blocks lie behind them.
+    // The text and room blocks lie behind the records, where the two counts put them: a
+    // negative count would put them back inside the records or the head, and every record
+    // a positive count names must be there before them.
     if (seated < 0 || lookers < 0) {
         platform::diagf("hall table state refused: %d seated, %d lookers-on", seated, lookers);
         return std::nullopt;

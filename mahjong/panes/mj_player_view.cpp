@@ -17,9 +17,8 @@ namespace hqlv::mahjong {
 
 CMJGamePlayerView::CMJGamePlayerView(CMJGameApp& app, QWidget* parent)
     : framework::CGamePlayerView(app, parent), mjApp_(app) {
-    // The pane's initial update comes with its making (the window's creation is its
-    // construction here): a pane made by any frame lists in the application's colours.
-    OnInitialUpdate();
+    // The list's background comes with the pane's making, as the relation colours come
+    // with the framework pane's: a pane made by any frame lists in the application's colour.
     if (framework::CSortListCtrl* l = list()) {
         const uint32_t c = 0xFFFFF0;  // the application's list colour (a COLORREF)
         QPalette p = l->palette();

@@ -89,13 +89,41 @@ TEST_F(Records, SeatAssignmentRefusesTooManyOrShort) {
     EXPECT_FALSE(app.OnSeatAssigned(body.data(), body.size()));
     auto two = SeatList(1, {Entry(5, 0, "x"), Entry(6, 1, "y")});
     EXPECT_FALSE(app.OnSeatAssigned(two.data(), two.size() - 1));
-    // A negative count is refused too, before it reaches the table record.
-    auto negative = two;
-    negative.w(2, -1);
-    EXPECT_FALSE(app.OnSeatAssigned(negative.data(), negative.size()));
-    EXPECT_EQ(app.TableWord(2), 0);
-    EXPECT_EQ(app.GetTableNo(), 5);
-    EXPECT_EQ(app.GetSeatUserID(0), 0);
+}
+
+// A count below 1 fills no seat and is taken as it stands: the table and the count are
+// stored, the seats emptied, the own chair left as it was, with or without entries behind.
+TEST_F(Records, SeatAssignmentWithNoPlayersFillsNothing) {
+    auto full = SeatList(3, {Entry(5, 0, "x"), Entry(1001, 1, "我")});
+    ASSERT_TRUE(app.OnSeatAssigned(full.data(), full.size()));
+    ASSERT_EQ(app.GetChairNo(), 1);
+    for (int32_t n : {0, -1, INT32_MIN}) {
+        SCOPED_TRACE(n);
+        for (size_t size : {size_t(64), full.size()}) {
+            ASSERT_TRUE(app.OnSeatAssigned(full.data(), full.size()));
+            auto none = full;
+            none.w(1, 77).w(2, n);
+            ASSERT_TRUE(app.OnSeatAssigned(none.data(), size)) << size;
+            EXPECT_EQ(app.GetTableNo(), 77);
+            EXPECT_EQ(app.TableWord(0), 77);
+            EXPECT_EQ(app.TableWord(2), n);
+            EXPECT_EQ(app.GetChairNo(), 1);
+            for (int c = 0; c < kSeatCount; ++c) EXPECT_EQ(app.GetSeatUserID(c), 0) << c;
+        }
+    }
+    // Without its head (the 64 bytes before the entries) the body brings nothing.
+    auto none = full;
+    none.w(1, 78).w(2, 0);
+    EXPECT_FALSE(app.OnSeatAssigned(none.data(), 63));
+    EXPECT_EQ(app.GetTableNo(), 77);
+    // One player is one entry, which must be there, all of it.
+    auto one = SeatList(4, {Entry(5, 0, "x")});
+    for (size_t size : {size_t(64), one.size() - 1}) {
+        EXPECT_FALSE(app.OnSeatAssigned(one.data(), size)) << size;
+        EXPECT_EQ(app.GetTableNo(), 77);
+    }
+    ASSERT_TRUE(app.OnSeatAssigned(one.data(), one.size()));
+    EXPECT_EQ(app.GetSeatUserID(0), 5);
 }
 
 // Only the players' chairs are bounded: the user's own chair is stored as the server sends
@@ -123,15 +151,59 @@ TEST_F(Records, TableInfoPlacesByChairAndSkipsBadChairs) {
     EXPECT_EQ(app.TableWord(last + 1), 0);
 }
 
-// A full table at its exact size is taken; a byte short of it, or a ninth player, is not.
+// A full table at its exact size is taken; a byte short of it is not.
 TEST_F(Records, TableInfoFullTableAtExactSize) {
-    for (const auto& [n, cut, ok] : {std::tuple{9, 0, false}, {8, 1, false}, {8, 0, true}}) {
+    for (const auto& [n, cut, ok] : {std::tuple{9, 1, false}, {8, 1, false}, {8, 0, true}}) {
         Words b(68 + 136 * size_t(n));
         b.w(2, 40).w(4, n);
         for (int i = 0; i < 8; ++i) b.raw(68 + 136 * size_t(i), Entry(60 + i, i, "p"));
         EXPECT_EQ(app.OnTableInfo(b.data(), b.size() - size_t(cut)), ok) << n << " " << cut;
         EXPECT_EQ(app.GetSeatUserID(7), ok ? 67 : 0) << n << " " << cut;
     }
+}
+
+// Each entry goes to its own chair, so a count beyond the eight chairs is taken with the
+// entries the body holds for it, and one below 1 places nobody; the count is stored as given.
+TEST_F(Records, TableInfoTakesAnyCountItsBodyHolds) {
+    struct Case {
+        int32_t n;
+        size_t entries;
+        std::vector<int> users;  // by chair 0 to 7
+    } cases[] = {
+        {9, 9, {60, 61, 62, 63, 64, 65, 66, 68}},  // the ninth entry names chair 7 again
+        {10, 10, {60, 61, 62, 63, 64, 65, 66, 68}}, {0, 9, {0, 0, 0, 0, 0, 0, 0, 0}},
+        {-1, 9, {0, 0, 0, 0, 0, 0, 0, 0}},          {INT32_MIN, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.n);
+        Words full(68 + 136 * 8);
+        full.w(2, 40).w(4, 8);
+        for (int i = 0; i < 8; ++i) full.raw(68 + 136 * size_t(i), Entry(70 + i, i, "q"));
+        ASSERT_TRUE(app.OnTableInfo(full.data(), full.size()));
+        Words b(68 + 136 * c.entries);
+        b.w(2, 41).w(3, 5).w(4, c.n);
+        for (size_t i = 0; i < c.entries; ++i)
+            b.raw(68 + 136 * i, Entry(60 + int(i), i < 8 ? int(i) : 7, "p"));
+        if (c.entries > 9) b.raw(68 + 136 * 9, Entry(69, 12, "off"));  // off the table
+        ASSERT_TRUE(app.OnTableInfo(b.data(), b.size()));
+        EXPECT_EQ(app.GetTableNo(), 41);
+        EXPECT_EQ(app.GetChairNo(), 5);
+        EXPECT_EQ(app.TableWord(2), c.n);
+        for (int chair = 0; chair < kSeatCount; ++chair)
+            EXPECT_EQ(app.GetSeatUserID(chair), c.users[size_t(chair)]) << chair;
+        EXPECT_EQ(app.GetPlayerRecord(69), nullptr);
+        // One entry short of the count is refused, and the table stays as it was.
+        if (c.entries > 0 && c.n > 0) {
+            b.w(2, 42);
+            EXPECT_FALSE(app.OnTableInfo(b.data(), b.size() - 1));
+            EXPECT_EQ(app.GetTableNo(), 41);
+        }
+    }
+    // Without its head (the 68 bytes before the entries) the body brings nothing.
+    Words head(68);
+    head.w(2, 43).w(4, 0);
+    EXPECT_FALSE(app.OnTableInfo(head.data(), 67));
+    EXPECT_TRUE(app.OnTableInfo(head.data(), 68));
 }
 
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {

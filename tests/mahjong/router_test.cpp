@@ -255,6 +255,34 @@ TEST(Router, TableInfoTheFrameworkRefusesIsRefusedWhole) {
     EXPECT_TRUE(w.log.empty()) << w.log.front();
 }
 
+// A player count outside the table's chairs is no reason to refuse: every entry the body
+// holds for it is placed by its own chair, so the table is reset and an advert score pane
+// told as for any other count. Only a body without the entries its count names is refused.
+TEST(Router, TableInfoWithACountOutsideTheChairsIsTaken) {
+    struct Case {
+        int32_t players;
+        size_t words;
+        bool taken;
+    } cases[] = {{-1, 17, true},
+                 {INT32_MIN, 17, true},
+                 {9, 17 + 34 * 9, true},
+                 {9, 17 + 34 * 9 - 1, false},
+                 {INT32_MAX, 17 + 34 * 9, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.players) + " players in " + std::to_string(c.words));
+        RouterWorld w;
+        auto router = test::MakeRouter(w);
+        w.score.advertBet = true;
+        std::vector<uint8_t> info = Words(c.words, {{2, 5}, {3, 2}, {4, c.players}});
+        EXPECT_EQ(router->OnNotify(211700, info.data(), info.size()), c.taken);
+        if (c.taken)
+            EXPECT_EQ(w.log, (CallLog{"table.OnNotify211700", "scene.OnTableDrawReset",
+                                      "score.DealResult(" + std::to_string(c.words * 4) + ")"}));
+        else
+            EXPECT_TRUE(w.log.empty()) << w.log.front();
+    }
+}
+
 TEST(Router, RankingRefreshOnlyWithTextAndAnAdvertScorePane) {
     RouterWorld w;
     auto router = test::MakeRouter(w);
