@@ -227,10 +227,11 @@ void CMJGameScene2::ToggleAutoPlay() {
         m_pHost->AppendChatLine(line);
         m_nTimeouts = 3;
         // A left click anywhere on the table ends automatic play, as the notice says; the
-        // right button (which drags the own tiles) leaves it on. Each click fires one of the
-        // two: the click on the release, the double click on a second press in its place.
-        // The toolbar button's own event would switch it on again right after the same
-        // click: until then the click is only the table's.
+        // right button (which drags the own tiles) leaves it on. Every left release fires the
+        // table's click, and a second press soon after a first its double click: the first
+        // of them that comes ends automatic play and lets both go. The toolbar button's own
+        // event would switch it on again right after the same click: until it ends, the
+        // click is only the table's.
         SetMouseEvent(kMouseClick, 210034, 0);
         SetMouseEvent(kMouseDoubleClick, 210035, 0);
         if (CMJToolButton* b = AutoPlayButton()) b->SetClickCode(0);

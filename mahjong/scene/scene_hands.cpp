@@ -494,7 +494,8 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
 void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
     // No reordering while a claim is open or held back by the server (the sort waits then
     // too): a held-back added gang is finished from the tile picked on its record, and a drag
-    // moves the tiles' codes, not their picks.
+    // moves the tiles' codes, not their picks. The lock marks do not always stop it: a hand
+    // that holds nothing but tiles to add to its pungs has none locked during the choice.
     if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
         m_nSelectMode != 0 || record->bLocked || binding->locked || m_bDragging ||
         AnyLockedOwnTile())

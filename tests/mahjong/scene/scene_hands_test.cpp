@@ -333,6 +333,35 @@ TEST_F(OwnHandTest, NoReorderingWhileAClaimIsOpenOrHeldBack) {
     EXPECT_EQ(scene.IsDragging(), 1);
 }
 
+// The lock marks alone do not stop the drag during a held-back added gang: a hand that holds
+// nothing but the fourth tiles of its two pungs has every tile unlocked by the gang choice. The
+// pick stays on its record, and the gang finished at the countdown's end is the picked tile's.
+TEST_F(OwnHandTest, NoReorderingDuringAHeldBackAddedGangThoughNoTileIsLocked) {
+    scene.Tiles().Clear();
+    MJTileInfo* row = Hand(3);
+    // The pungs of the first suit's one and two (ids 0, 9, 18 and 1, 10, 19) laid out, their
+    // fourth tiles (27 and 28) in the hand.
+    const int pungs[] = {0, 9, 18, 1, 10, 19};
+    for (int i = 0; i < 6; ++i) {
+        row[i + 1].nCode = pungs[i];
+        row[i + 1].bPresent = 1;
+        row[i + 1].nMeld = kMeldPeng;
+    }
+    Fill(row, {27, 28}, 7);
+    scene.MarkGangChoices();
+    row[7].bSelected = 1;  // the one of the pung of ones is picked
+    scene.BindHandTiles(3);
+    ASSERT_EQ(scene.AnyLockedOwnTile(), 0);
+    scene.SetPending(1);  // the server held the added gang back
+    scene.SetSelectMode(2);
+    for (int i : {7, 8}) {
+        scene.OnTileDragStart(&row[i], scene.Binding(row[i].nObject));
+        EXPECT_EQ(scene.IsDragging(), 0) << i;
+    }
+    EXPECT_EQ(row[7].nCode, 27);
+    EXPECT_EQ(row[7].bSelected, 1);
+}
+
 TEST_F(OwnHandTest, NoDragForALookerOnALockedTileOrWhileOneRuns) {
     MJTileInfo* r = &Hand(3)[2];
     MJBinding* b = scene.Binding(r->nObject);
