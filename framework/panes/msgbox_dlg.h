@@ -36,11 +36,14 @@ public:
     // The clock the countdown reads (tests); the process clock by default.
     void SetClock(MsgBoxCountdown::Clock clock) { clock_ = std::move(clock); }
 
-    // Builds the box (icon, texts, fitting, buttons, countdown). Called by DoModal and
-    // Show; tests may call it to inspect the layout.
+    // Builds the box (icon, texts, fitting, buttons, countdown), once. The box runs it
+    // itself as it first comes up, however it is shown (DoModal, Show, exec, open, show):
+    // the setters above are given before that. Tests may call it to inspect the layout.
     void InitDialog();
     // Runs modally: 1 OK, 2 Cancel.
     int DoModal();
+    // Coming up builds the box first (see InitDialog).
+    void setVisible(bool visible) override;
 
     // Layout for tests.
     QPushButton* okButton() const { return ok_; }

@@ -161,6 +161,85 @@ TEST(MsgBoxDialog, ModelessBoxOpensItsLinkAndClosesTheMainWindow) {
     EXPECT_EQ(opened, "");
 }
 
+// A box comes up set up whichever way it is shown: its maker gives the texts, the style and
+// the seconds and shows it, with no set-up call of its own.
+TEST(MsgBoxDialog, EveryWayOfShowingTheBoxSetsItUp) {
+    qtApp();
+    enum Way { kShow, kOpen, kExec, kDoModal, kModelessShow };
+    for (Way way : {kShow, kOpen, kExec, kDoModal, kModelessShow}) {
+        SCOPED_TRACE(int(way));
+        int closed = 0;
+        CGameMsgBoxDlg plain;
+        CGameMsgBoxDlg* box = &plain;
+        if (way == kModelessShow)
+            box = new CGameMsgBoxModelessDlg(
+                nullptr, [&] { ++closed; }, nullptr);
+        box->SetText("第一行\r\n第二行\r\n第三行\r\n第四行");
+        box->SetButtonTexts("好", "不");
+        box->SetStyle(33);
+        box->SetSeconds(7);
+        // What the box looked like when it first showed.
+        bool made = false, cancelOn = false, modal = false;
+        QString okText, cancelText, count, text;
+        int grown = 0;
+        auto look = [&] {
+            made = box->okButton() != nullptr;
+            if (!made) return;
+            okText = box->okButton()->text();
+            cancelText = box->cancelButton()->text();
+            cancelOn = box->cancelButton()->isEnabled();
+            count = box->countdownItem()->text();
+            text = box->textItem()->text();
+            grown = box->appliedExtraHeight();
+            modal = QApplication::activeModalWidget() == box;
+        };
+        switch (way) {
+            case kShow:
+                box->show();
+                look();
+                break;
+            case kOpen:
+                box->open();
+                look();
+                break;
+            case kModelessShow:
+                static_cast<CGameMsgBoxModelessDlg*>(box)->Show();
+                look();
+                break;
+            case kExec:
+            case kDoModal:
+                QTimer::singleShot(0, box, [&] {
+                    look();
+                    box->okButton()->click();
+                });
+                EXPECT_EQ(way == kExec ? box->exec() : box->DoModal(), kMsgBoxOk);
+                EXPECT_TRUE(modal);
+                break;
+        }
+        ASSERT_TRUE(made);
+        EXPECT_EQ(okText, "好");
+        EXPECT_EQ(cancelText, "不");
+        EXPECT_TRUE(cancelOn);
+        EXPECT_EQ(count, "7");
+        EXPECT_EQ(text, "第一行\n第二行\n第三行\n第四行");
+        EXPECT_GT(grown, 0);
+        CGameMsgBoxDlg oneLine;
+        oneLine.InitDialog();
+        EXPECT_EQ(box->height(), oneLine.height() + grown);
+        // Shown again, the box is not built a second time.
+        const auto children = box->findChildren<QWidget*>().size();
+        box->hide();
+        box->show();
+        EXPECT_EQ(box->findChildren<QWidget*>().size(), children);
+        if (way == kModelessShow) {
+            box->okButton()->click();
+            EXPECT_TRUE(Pump([&] { return closed == 1; }));
+        } else {
+            box->hide();
+        }
+    }
+}
+
 std::atomic<int> g_freed{0};
 
 platform::Message ServerMessage(uint32_t objectId, int code, std::vector<uint8_t> body) {
