@@ -127,6 +127,8 @@ public:
     void DrawTransparent(bool repaint = true);
     bool transparent() const { return transparent_; }
 
+    // The "in" icon as set (null when none).
+    const QImage& iconIn() const { return iconIn_; }
     bool pointerIn() const { return pointerIn_; }
     bool menuShown() const { return menuShown_; }
     // The colours a paint uses now: background and caption.
