@@ -49,6 +49,7 @@ public:
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
     QLabel* textItem() const { return text_; }
+    QLabel* iconItem() const { return icon_; }
     QLabel* countdownItem() const { return countdown_; }
     int appliedExtraHeight() const { return appliedExtraHeight_; }
     // One timer tick of the countdown (the 1-second timer calls it).

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -159,6 +161,37 @@ TEST(MsgBoxDialog, ModelessBoxOpensItsLinkAndClosesTheMainWindow) {
     timed->OnCountdownTick();  // Cancel: no link
     EXPECT_TRUE(Pump([&] { return closed == 2; }));
     EXPECT_EQ(opened, "");
+}
+
+// The icon item shows the style's icon: information, stop, exclamation, question; a style
+// outside the table shows none.
+TEST(MsgBoxDialog, TheIconFollowsTheStyle) {
+    qtApp();
+    struct Case {
+        int style;
+        std::optional<QStyle::StandardPixmap> icon;
+    } cases[] = {{0, QStyle::SP_MessageBoxInformation},
+                 {16, QStyle::SP_MessageBoxCritical},
+                 {48, QStyle::SP_MessageBoxWarning},
+                 {65, QStyle::SP_MessageBoxInformation},
+                 {33, QStyle::SP_MessageBoxQuestion},
+                 {1, std::nullopt},
+                 {64, std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.style);
+        CGameMsgBoxDlg box;
+        box.SetStyle(c.style);
+        box.InitDialog();
+        const QPixmap shown = box.iconItem()->pixmap();
+        if (!c.icon) {
+            EXPECT_TRUE(shown.isNull());
+            continue;
+        }
+        const QImage want =
+            box.style()->standardIcon(*c.icon).pixmap(box.iconItem()->size()).toImage();
+        ASSERT_FALSE(want.isNull());
+        EXPECT_EQ(shown.toImage(), want);
+    }
 }
 
 // A box comes up set up whichever way it is shown: its maker gives the texts, the style and
