@@ -340,6 +340,18 @@ TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
     EXPECT_TRUE(list->selectedItems().isEmpty());
 }
 
+// A left click on any row addresses its player, the first and the last rows included.
+TEST_F(PlayerPane, AClickOnTheFirstOrLastRowAddressesItsPlayer) {
+    Start();
+    for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
+    Enter();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(2));
+    EXPECT_EQ(frame->chat.inputs, (std::vector<std::string>{"p0,", "p2,"}));
+}
+
 TEST_F(PlayerPane, CommandsOfTheMenuReachChatAndHallByHandle) {
     Start();
     for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
