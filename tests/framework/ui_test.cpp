@@ -163,6 +163,24 @@ TEST(MsgBoxDialog, ModelessBoxOpensItsLinkAndClosesTheMainWindow) {
     EXPECT_EQ(opened, "");
 }
 
+// The countdown's one-second timer runs while there are seconds to count; a modal box given
+// no seconds has none running.
+TEST(MsgBoxDialog, TheOneSecondTimerRunsOnlyWithACountdown) {
+    qtApp();
+    for (int seconds : {3, 0}) {
+        SCOPED_TRACE(seconds);
+        CGameMsgBoxDlg box;
+        box.SetSeconds(seconds);
+        box.InitDialog();
+        auto* timer = box.findChild<QTimer*>();
+        ASSERT_NE(timer, nullptr);
+        EXPECT_EQ(timer->isActive(), seconds > 0);
+        if (timer->isActive()) {
+            EXPECT_EQ(timer->interval(), 1000);
+        }
+    }
+}
+
 // The icon item shows the style's icon: information, stop, exclamation, question; a style
 // outside the table shows none.
 TEST(MsgBoxDialog, TheIconFollowsTheStyle) {
