@@ -202,8 +202,15 @@ bool CGameMsgBoxDlg::eventFilter(QObject* watched, QEvent* e) {
 }
 
 int CGameMsgBoxDlg::DoModal() {
-    InitDialog();
     return exec();
+}
+
+void CGameMsgBoxDlg::setVisible(bool visible) {
+    // Every way of showing a dialog (exec, open, show) comes through here while the window
+    // is still hidden: the box is set up before its first frame, without a call its maker
+    // could forget.
+    if (visible) InitDialog();
+    QDialog::setVisible(visible);
 }
 
 CGameMsgBoxModelessDlg::CGameMsgBoxModelessDlg(QWidget* parent, Action closeMainWindow,
@@ -218,7 +225,6 @@ CGameMsgBoxModelessDlg::~CGameMsgBoxModelessDlg() {
 }
 
 void CGameMsgBoxModelessDlg::Show() {
-    InitDialog();
     setModal(false);
     show();
     raise();

@@ -36,16 +36,20 @@ public:
     // The clock the countdown reads (tests); the process clock by default.
     void SetClock(MsgBoxCountdown::Clock clock) { clock_ = std::move(clock); }
 
-    // Builds the box (icon, texts, fitting, buttons, countdown). Called by DoModal and
-    // Show; tests may call it to inspect the layout.
+    // Builds the box (icon, texts, fitting, buttons, countdown), once. The box runs it
+    // itself as it first comes up, however it is shown (DoModal, Show, exec, open, show):
+    // the setters above are given before that. Tests may call it to inspect the layout.
     void InitDialog();
     // Runs modally: 1 OK, 2 Cancel.
     int DoModal();
+    // Coming up builds the box first (see InitDialog).
+    void setVisible(bool visible) override;
 
     // Layout for tests.
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
     QLabel* textItem() const { return text_; }
+    QLabel* iconItem() const { return icon_; }
     QLabel* countdownItem() const { return countdown_; }
     int appliedExtraHeight() const { return appliedExtraHeight_; }
     // One timer tick of the countdown (the 1-second timer calls it).

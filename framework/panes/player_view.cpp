@@ -66,6 +66,11 @@ void CGamePlayerView::CreateFonts() {
 }
 
 void CGamePlayerView::OnInitialUpdate() {
+    // The colours come from the user's own data file, not from the skin's description, even
+    // where the skin has a "PLAYER" section: they go with the marks (friend, acquaintance,
+    // unwelcome) this user gave other players, which are his and stay the same whichever
+    // look he picks; a skin is a look, shared by every user of the machine. The game
+    // layer's list adds no colours of its own: it runs this update.
     const std::string file = GetUserDataFile(app_.GetUserID());
     model_.SetColours(
         uint32_t(platform::getProfileInt("PLAYER", "FriendColor", kDefaultFriendColor, file)),

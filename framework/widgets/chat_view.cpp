@@ -9,6 +9,7 @@
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
 #include "framework/app/paths.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/app/ui_trace.h"
@@ -22,7 +23,9 @@
 namespace hqlv::framework {
 namespace {
 
-// The face button's own picture: a small yellow face.
+// The face button's picture until the game names its own, and while the game's picture is
+// missing: the button is the one way to the face picker, and an empty square would not say
+// what it opens.
 QImage DefaultFaceImage() {
     QImage img(16, 16, QImage::Format_ARGB32);
     img.fill(Qt::transparent);
@@ -235,6 +238,13 @@ void CGameChatView::SetTextSizeCap(int cap) {
 
 void CGameChatView::SetFaceButtonImage(const QImage& image) {
     faceButton_->SetImages(image, std::nullopt);
+}
+
+bool CGameChatView::SetFaceButtonIcon(int id) {
+    std::optional<QImage> icon = LoadProgramBitmap(id);
+    if (!icon) return false;
+    SetFaceButtonImage(*icon);
+    return true;
 }
 
 void CGameChatView::SetFaceFolder(const std::string& folder) {

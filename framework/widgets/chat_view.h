@@ -73,6 +73,9 @@ public:
     // ---- settings
     void SetTextSizeCap(int cap);
     void SetFaceButtonImage(const QImage& image);
+    // The face button shows the program's picture `id`. A picture that is missing or cannot
+    // be read (logged) leaves the button's picture as it was; answers whether it was shown.
+    bool SetFaceButtonIcon(int id);
     void SetFaceFolder(const std::string& folder);
     void AddInputHistory(const std::string& path);
     void SetLinkMode(bool on);

@@ -60,6 +60,9 @@ public:
 
     // The type the button was made with: the check bit makes a check box, the default
     // push-button type the default button; from then on the button draws itself.
+    // A button knows no type of its own to read here (it is made in code, not from a
+    // dialog's template), so the type is something its maker says, like its caption; one
+    // made without it is a plain push button, which is what the type 0 of a template gives.
     void SubclassType(uint32_t type);
     // A new style keeps the button drawing itself; only the default flag follows it.
     void SetButtonStyle(uint32_t style, bool repaint = true);
@@ -127,6 +130,8 @@ public:
     void DrawTransparent(bool repaint = true);
     bool transparent() const { return transparent_; }
 
+    // The "in" icon as set (null when none).
+    const QImage& iconIn() const { return iconIn_; }
     bool pointerIn() const { return pointerIn_; }
     bool menuShown() const { return menuShown_; }
     // The colours a paint uses now: background and caption.

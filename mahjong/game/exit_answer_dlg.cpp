@@ -6,12 +6,13 @@
 
 #include "framework/app/game_app.h"
 #include "framework/app/paths.h"
-#include "framework/panes/player_records.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
+#include "framework/panes/player_records.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "mahjong/app/mj_hooks.h"
 #include "mahjong/game/dialog_units.h"
 #include "mahjong/game/small_dialogs.h"
-#include "mahjong/app/mj_hooks.h"
 #include "platform/core/files.h"
 #include "platform/ui/draw_context.h"
 
@@ -19,16 +20,16 @@ namespace hqlv::mahjong {
 
 CExitAnswerDlg::CExitAnswerDlg(platform::Handle owner, int requesterUserId, std::string reason,
                                QWidget* parent)
-    : framework::CPopupNotifyDlg(parent), owner_(owner), requester_(requesterUserId),
+    : framework::CPopupNotifyDlg(parent),
+      owner_(owner),
+      requester_(requesterUserId),
       reason_(std::move(reason)) {}
 
 QImage CExitAnswerDlg::LoadFace(int faceNumber) {
     if (auto face = platform::ui::LoadBitmapFile(
             framework::Format("%s%d_0.bmp", framework::GetPortraitFolder().c_str(), faceNumber)))
         return *face;
-    return platform::ui::LoadBitmapFile(platform::programFolder() + "resources/bitmap/" +
-                                        std::to_string(kDefaultFaceBitmap) + ".bmp")
-        .value_or(QImage());
+    return framework::LoadProgramBitmap(kDefaultFaceBitmap).value_or(QImage());
 }
 
 void CExitAnswerDlg::OnInitDialog() {
@@ -71,7 +72,11 @@ void CExitAnswerDlg::Answer(int agree) {
     platform::post(owner_, m);
 }
 
-void CExitAnswerDlg::OnAgree() { Answer(1); }
-void CExitAnswerDlg::OnRefuse() { Answer(0); }
+void CExitAnswerDlg::OnAgree() {
+    Answer(1);
+}
+void CExitAnswerDlg::OnRefuse() {
+    Answer(0);
+}
 
 }  // namespace hqlv::mahjong

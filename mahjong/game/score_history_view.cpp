@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "framework/app/game_app.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/text_edge.h"
 #include "framework/app/ui_trace.h"
@@ -150,8 +151,7 @@ CAdHistoryView::CAdHistoryView(QWidget* parent) : framework::CGameFormView("scor
     tabs_->model().notify = [this](const framework::TabNotify& n) {
         return n.code == framework::kTabSelChanged ? OnTabChange(n) : 0;
     };
-    board_ = platform::ui::LoadBitmapFile(platform::programFolder() + "resources/bitmap/" +
-                                          std::to_string(kScoreBoardBitmap) + ".bmp");
+    board_ = framework::LoadProgramBitmap(kScoreBoardBitmap);
     font_ = QApplication::font();
     font_.setPixelSize(14);
     font_.setBold(true);

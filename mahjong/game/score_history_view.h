@@ -88,6 +88,7 @@ public:
     QWidget* browser() const;
     // The score-board picture (the program's bitmap 276 unless set).
     void SetBoardPicture(std::optional<QImage> picture) { board_ = std::move(picture); }
+    const std::optional<QImage>& boardPicture() const { return board_; }
     // The seated names (GBK) the board shows; the application's seats unless set.
     std::function<std::array<std::string, 4>()> seatNames;
 

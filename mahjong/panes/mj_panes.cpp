@@ -4,8 +4,8 @@
 
 #include <QPainter>
 
-#include "framework/panes/player_records.h"
 #include "framework/app/shared_utils.h"
+#include "framework/panes/player_records.h"
 #include "framework/widgets/chat_rich_edit.h"
 #include "framework/widgets/skin_button.h"
 #include "mahjong/app/mj_app.h"
@@ -58,19 +58,16 @@ std::optional<std::string> GameStartedLine(MJData record, const NameOfUser& disp
 
 std::optional<std::string> KanPaiAnswerLine(MJData record, const NameOfUser& name) {
     if (record.size() < 6 * 4) return std::nullopt;
-    return framework::Format(" <c=%d>%s%s%s看牌 \r\n", kKanPaiAnswerColour,
-                             name(WordAt(record, 0)).c_str(),
-                             WordAt(record, 5) != 0 ? "允许" : "禁止",
-                             name(WordAt(record, 4)).c_str());
+    return framework::Format(
+        " <c=%d>%s%s%s看牌 \r\n", kKanPaiAnswerColour, name(WordAt(record, 0)).c_str(),
+        WordAt(record, 5) != 0 ? "允许" : "禁止", name(WordAt(record, 4)).c_str());
 }
 
 CMJGameChatView::CMJGameChatView(QWidget* parent) : framework::CGameChatView(parent) {
     QPalette pal = display()->palette();
     pal.setColor(QPalette::Base, platform::ui::ToQColor(kChatListBkColour));
     display()->setPalette(pal);
-    if (auto icon = platform::ui::LoadBitmapFile(platform::programFolder() + "resources/bitmap/" +
-                                                 std::to_string(kFaceButtonIcon) + ".bmp"))
-        SetFaceButtonImage(*icon);
+    SetFaceButtonIcon(kFaceButtonIcon);
 }
 
 void CMJGameChatView::ShowRoundHistory(const std::string& line) {
@@ -79,7 +76,8 @@ void CMJGameChatView::ShowRoundHistory(const std::string& line) {
 
 void CMJGameChatView::OnScoresLine(MJData) {
     CMJGameApp* app = MJApp();
-    if (CMJGameInfo* info = app ? app->GetGameInfo() : nullptr) AppendMarkup(info->FormatRoundLine());
+    if (CMJGameInfo* info = app ? app->GetGameInfo() : nullptr)
+        AppendMarkup(info->FormatRoundLine());
 }
 
 void CMJGameChatView::OnGameStarted(MJData record) {

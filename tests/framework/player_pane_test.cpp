@@ -13,6 +13,8 @@
 #include "builders.h"
 #include "framework/app/game_app.h"
 #include "framework/app/shared_utils.h"
+#include "framework/app/skin_library.h"
+#include "framework/app/skin_settings.h"
 #include "framework/panes/game_frame.h"
 #include "framework/panes/player_info_dlg.h"
 #include "framework/panes/player_view.h"
@@ -260,6 +262,45 @@ TEST_F(PlayerPane, ThePaneReadsItsColoursAsItIsMade) {
         unsetenv("HQLV_SYSTEM_DIR");
 }
 
+// The relation colours are the user's: a skin whose description has a "PLAYER" section
+// with colours changes none of them; a key the user's file lacks takes its default.
+TEST_F(PlayerPane, RelationColoursComeFromTheUserFileNotTheSkin) {
+    const std::string root = dir.path().toStdString() + "/platform/";
+    const std::string sys = dir.path().toStdString() + "/system";
+    const std::string skin = dir.path().toStdString() + "/skin/skin.ini";
+    ASSERT_TRUE(platform::makeFolders(root + "users"));
+    ASSERT_TRUE(platform::makeFolders(sys));
+    ASSERT_TRUE(platform::makeFolders(dir.path().toStdString() + "/skin"));
+    ASSERT_TRUE(
+        platform::writeFile(sys + "/vmkd.ini", "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
+    ASSERT_TRUE(platform::writeFile(root + "users/1001.dat", "[PLAYER]\r\nFriendColor=255\r\n"));
+    ASSERT_TRUE(platform::writeFile(skin,
+                                    "[PLAYER]\r\nFriendColor=16711680\r\nKnowColor=65535\r\n"
+                                    "UnwelcomeColor=16776960\r\n"));
+    const char* old = std::getenv("HQLV_SYSTEM_DIR");
+    const std::string oldValue = old ? old : "";
+    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    ASSERT_TRUE(CSkinLibrary::instance().Load(skin, 1));
+    Start();
+    if (CSkinSettings* settings = app.GetSkinSettings()) settings->SetSkinPath(skin);
+    CGamePlayerView pane(app);
+    for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));  // chair 1 is this client
+    app.SeatMutable(0)->setWord(PlayerRecord::kMark1, 1);
+    app.SeatMutable(2)->setWord(PlayerRecord::kMark3, 1);
+    app.SeatMutable(3)->setWord(PlayerRecord::kMark2, 1);
+    platform::send(pane.hwnd(), {kMsgGameEntered, 0, 0, nullptr});
+    pane.EnableRelationColours(true);
+    auto colour = [&](int r) { return pane.list()->row(r)->foreground(1).color(); };
+    EXPECT_EQ(colour(0), platform::ui::ToQColor(255));
+    EXPECT_EQ(colour(2), platform::ui::ToQColor(kDefaultKnowColor));
+    EXPECT_EQ(colour(3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
+    CSkinLibrary::instance().Unload();
+    if (old)
+        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
+    else
+        unsetenv("HQLV_SYSTEM_DIR");
+}
+
 TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
     Start();
     for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
@@ -297,6 +338,18 @@ TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
     view->OnContextMenu(list->mapToGlobal(QPoint(-50, -50)), false);
     EXPECT_EQ(view->openMenu(), nullptr);
     EXPECT_TRUE(list->selectedItems().isEmpty());
+}
+
+// A left click on any row addresses its player, the first and the last rows included.
+TEST_F(PlayerPane, AClickOnTheFirstOrLastRowAddressesItsPlayer) {
+    Start();
+    for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
+    Enter();
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(2));
+    EXPECT_EQ(frame->chat.inputs, (std::vector<std::string>{"p0,", "p2,"}));
 }
 
 TEST_F(PlayerPane, CommandsOfTheMenuReachChatAndHallByHandle) {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -159,6 +161,134 @@ TEST(MsgBoxDialog, ModelessBoxOpensItsLinkAndClosesTheMainWindow) {
     timed->OnCountdownTick();  // Cancel: no link
     EXPECT_TRUE(Pump([&] { return closed == 2; }));
     EXPECT_EQ(opened, "");
+}
+
+// The countdown's one-second timer runs while there are seconds to count; a modal box given
+// no seconds has none running.
+TEST(MsgBoxDialog, TheOneSecondTimerRunsOnlyWithACountdown) {
+    qtApp();
+    for (int seconds : {3, 0}) {
+        SCOPED_TRACE(seconds);
+        CGameMsgBoxDlg box;
+        box.SetSeconds(seconds);
+        box.InitDialog();
+        auto* timer = box.findChild<QTimer*>();
+        ASSERT_NE(timer, nullptr);
+        EXPECT_EQ(timer->isActive(), seconds > 0);
+        if (timer->isActive()) {
+            EXPECT_EQ(timer->interval(), 1000);
+        }
+    }
+}
+
+// The icon item shows the style's icon: information, stop, exclamation, question; a style
+// outside the table shows none.
+TEST(MsgBoxDialog, TheIconFollowsTheStyle) {
+    qtApp();
+    struct Case {
+        int style;
+        std::optional<QStyle::StandardPixmap> icon;
+    } cases[] = {{0, QStyle::SP_MessageBoxInformation},
+                 {16, QStyle::SP_MessageBoxCritical},
+                 {48, QStyle::SP_MessageBoxWarning},
+                 {65, QStyle::SP_MessageBoxInformation},
+                 {33, QStyle::SP_MessageBoxQuestion},
+                 {1, std::nullopt},
+                 {64, std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.style);
+        CGameMsgBoxDlg box;
+        box.SetStyle(c.style);
+        box.InitDialog();
+        const QPixmap shown = box.iconItem()->pixmap();
+        if (!c.icon) {
+            EXPECT_TRUE(shown.isNull());
+            continue;
+        }
+        const QImage want =
+            box.style()->standardIcon(*c.icon).pixmap(box.iconItem()->size()).toImage();
+        ASSERT_FALSE(want.isNull());
+        EXPECT_EQ(shown.toImage(), want);
+    }
+}
+
+// A box comes up set up whichever way it is shown: its maker gives the texts, the style and
+// the seconds and shows it, with no set-up call of its own.
+TEST(MsgBoxDialog, EveryWayOfShowingTheBoxSetsItUp) {
+    qtApp();
+    enum Way { kShow, kOpen, kExec, kDoModal, kModelessShow };
+    for (Way way : {kShow, kOpen, kExec, kDoModal, kModelessShow}) {
+        SCOPED_TRACE(int(way));
+        int closed = 0;
+        CGameMsgBoxDlg plain;
+        CGameMsgBoxDlg* box = &plain;
+        if (way == kModelessShow)
+            box = new CGameMsgBoxModelessDlg(
+                nullptr, [&] { ++closed; }, nullptr);
+        box->SetText("第一行\r\n第二行\r\n第三行\r\n第四行");
+        box->SetButtonTexts("好", "不");
+        box->SetStyle(33);
+        box->SetSeconds(7);
+        // What the box looked like when it first showed.
+        bool made = false, cancelOn = false, modal = false;
+        QString okText, cancelText, count, text;
+        int grown = 0;
+        auto look = [&] {
+            made = box->okButton() != nullptr;
+            if (!made) return;
+            okText = box->okButton()->text();
+            cancelText = box->cancelButton()->text();
+            cancelOn = box->cancelButton()->isEnabled();
+            count = box->countdownItem()->text();
+            text = box->textItem()->text();
+            grown = box->appliedExtraHeight();
+            modal = QApplication::activeModalWidget() == box;
+        };
+        switch (way) {
+            case kShow:
+                box->show();
+                look();
+                break;
+            case kOpen:
+                box->open();
+                look();
+                break;
+            case kModelessShow:
+                static_cast<CGameMsgBoxModelessDlg*>(box)->Show();
+                look();
+                break;
+            case kExec:
+            case kDoModal:
+                QTimer::singleShot(0, box, [&] {
+                    look();
+                    box->okButton()->click();
+                });
+                EXPECT_EQ(way == kExec ? box->exec() : box->DoModal(), kMsgBoxOk);
+                EXPECT_TRUE(modal);
+                break;
+        }
+        ASSERT_TRUE(made);
+        EXPECT_EQ(okText, "好");
+        EXPECT_EQ(cancelText, "不");
+        EXPECT_TRUE(cancelOn);
+        EXPECT_EQ(count, "7");
+        EXPECT_EQ(text, "第一行\n第二行\n第三行\n第四行");
+        EXPECT_GT(grown, 0);
+        CGameMsgBoxDlg oneLine;
+        oneLine.InitDialog();
+        EXPECT_EQ(box->height(), oneLine.height() + grown);
+        // Shown again, the box is not built a second time.
+        const auto children = box->findChildren<QWidget*>().size();
+        box->hide();
+        box->show();
+        EXPECT_EQ(box->findChildren<QWidget*>().size(), children);
+        if (way == kModelessShow) {
+            box->okButton()->click();
+            EXPECT_TRUE(Pump([&] { return closed == 1; }));
+        } else {
+            box->hide();
+        }
+    }
 }
 
 std::atomic<int> g_freed{0};

@@ -4,8 +4,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
+#include "framework/app/program_bitmaps.h"
 #include "framework/widgets/chat_rich_edit.h"
+#include "framework/widgets/skin_button.h"
 #include "mahjong/game/game_app_ex.h"
 #include "mahjong/panes/mj_panes.h"
 #include "tests/framework/qt_test_app.h"
@@ -32,22 +35,23 @@ TEST(MJChatLines, GameStarted) {
         {"three bytes", std::vector<uint8_t>{7, 0, 0}, std::nullopt},
         {"empty", {}, std::nullopt},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(GameStartedLine(c.body, Named), c.want) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(GameStartedLine(c.body, Named), c.want) << c.what;
 }
 
 TEST(MJChatLines, KanPaiAnswer) {
     const LineCase cases[] = {
-        {"allowed", test::Words(6, {{0, 7}, {4, 9}, {5, 1}}), " <c=2906200>东家允许西家[阿西]看牌 \r\n"},
+        {"allowed", test::Words(6, {{0, 7}, {4, 9}, {5, 1}}),
+         " <c=2906200>东家允许西家[阿西]看牌 \r\n"},
         {"any non-zero allows", test::Words(6, {{0, 7}, {4, 9}, {5, -3}}),
          " <c=2906200>东家允许西家[阿西]看牌 \r\n"},
-        {"denied", test::Words(6, {{0, 9}, {4, 7}, {5, 0}}), " <c=2906200>西家[阿西]禁止东家看牌 \r\n"},
-        {"unknown asker", test::Words(6, {{0, 7}, {4, 3}, {5, 1}}), " <c=2906200>东家允许看牌 \r\n"},
+        {"denied", test::Words(6, {{0, 9}, {4, 7}, {5, 0}}),
+         " <c=2906200>西家[阿西]禁止东家看牌 \r\n"},
+        {"unknown asker", test::Words(6, {{0, 7}, {4, 3}, {5, 1}}),
+         " <c=2906200>东家允许看牌 \r\n"},
         {"23 bytes", std::vector<uint8_t>(23, 1), std::nullopt},
         {"exactly 24 bytes", std::vector<uint8_t>(24, 0), " <c=2906200>禁止看牌 \r\n"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(KanPaiAnswerLine(c.body, Named), c.want) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(KanPaiAnswerLine(c.body, Named), c.want) << c.what;
 }
 
 class MJChatPane : public testing::Test {
@@ -87,6 +91,41 @@ TEST(MJChatPaneAlone, WithoutAnApplicationNamesAreEmpty) {
     pane.OnKanPaiAnswer(test::Words(6, {{0, 7}, {4, 9}, {5, 0}}));
     pane.OnScoresLine({});
     EXPECT_EQ(pane.display()->toPlainText().toStdString(), "  已经开始\n 禁止看牌 \n");
+}
+
+// Two pictures with the same pixels, whatever their formats.
+bool SamePicture(const QImage& a, const QImage& b) {
+    return !a.isNull() &&
+           a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+}
+
+// The face button shows the program's picture 152, the one the build writes.
+TEST(MJChatPaneFace, TheFaceButtonShowsTheProgramsPicture152) {
+    framework::testing::SharedQtApp();
+    const std::optional<QImage> icon = framework::LoadProgramBitmap(kFaceButtonIcon);
+    ASSERT_TRUE(icon.has_value());
+    CMJGameChatView pane;
+    EXPECT_TRUE(SamePicture(pane.faceButton()->iconIn(), *icon));
+}
+
+// Without picture 152 the button keeps the framework's drawn face rather than an empty
+// square, so the player still sees where the faces are.
+TEST(MJChatPaneFace, WithoutPicture152TheFaceButtonKeepsTheDrawnFace) {
+    framework::testing::SharedQtApp();
+    const std::optional<QImage> icon = framework::LoadProgramBitmap(kFaceButtonIcon);
+    ASSERT_TRUE(icon.has_value());
+    QTemporaryDir empty;
+    framework::SetResourceBitmapFolder(empty.path().toStdString());
+    CMJGameChatView pane;
+    framework::testing::SharedQtApp();  // the program's pictures again
+    const QImage& shown = pane.faceButton()->iconIn();
+    EXPECT_FALSE(shown.isNull());
+    EXPECT_FALSE(SamePicture(shown, *icon));
+    EXPECT_EQ(shown.size(), QSize(16, 16));
+    EXPECT_FALSE(pane.SetFaceButtonIcon(999999));  // a missing one changes nothing
+    EXPECT_EQ(pane.faceButton()->iconIn(), shown);
+    EXPECT_TRUE(pane.SetFaceButtonIcon(kFaceButtonIcon));
+    EXPECT_TRUE(SamePicture(pane.faceButton()->iconIn(), *icon));
 }
 
 TEST(MJChatView2, PaintsWhiteOnly) {

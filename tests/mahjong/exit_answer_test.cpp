@@ -4,10 +4,11 @@
 
 #include <QLineEdit>
 
+#include "framework/app/program_bitmaps.h"
 #include "framework/widgets/hyperlink_static.h"
+#include "mahjong/app/mj_hooks.h"
 #include "mahjong/game/exit_answer_dlg.h"
 #include "mahjong/game/game_app_ex.h"
-#include "mahjong/app/mj_hooks.h"
 #include "platform/ui/ui_loop.h"
 #include "platform/ui/window.h"
 #include "tests/framework/qt_test_app.h"
@@ -54,8 +55,10 @@ TEST_F(ExitAnswer, AgreeAndRefusePostTheRequesterWithOneAndZero) {
         EXPECT_EQ(popup->reasonEdit()->text().toStdString(), "家里有事");
         EXPECT_FALSE(popup->reasonEdit()->isEnabled());
         EXPECT_EQ(popup->nameLink()->text().toStdString(), "leaver");
-        if (agree) popup->OnAgree();
-        else popup->OnRefuse();
+        if (agree)
+            popup->OnAgree();
+        else
+            popup->OnRefuse();
         platform::ui::processUiEvents(30);
         ASSERT_FALSE(owner->answers.empty());
         EXPECT_EQ(owner->answers.back(), (std::pair<uintptr_t, intptr_t>{42, agree}));
@@ -69,6 +72,15 @@ TEST_F(ExitAnswer, MissingPortraitGivesTheDefaultFaceOrNothing) {
     // never a crash.
     const QImage face = CExitAnswerDlg::LoadFace(987654);
     EXPECT_TRUE(face.isNull() || face.size() == QSize(32, 32));
+}
+
+// The default face is the program's picture 162 as the build writes it.
+TEST_F(ExitAnswer, MissingPortraitShowsTheProgramsPicture162) {
+    const std::optional<QImage> face = framework::LoadProgramBitmap(kDefaultFaceBitmap);
+    ASSERT_TRUE(face.has_value());
+    EXPECT_EQ(face->size(), QSize(32, 32));
+    EXPECT_EQ(CExitAnswerDlg::LoadFace(987654).convertToFormat(QImage::Format_ARGB32),
+              face->convertToFormat(QImage::Format_ARGB32));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/text_edge.h"
 #include "framework/widgets/tab_strip.h"
 #include "mahjong/game/score_history_view.h"
@@ -217,6 +218,15 @@ TEST_F(ScorePane, PageFillsThePaneBelowTheTabsOnTabZero) {
     pane_->grab();
     const int y0 = pane_->tabStrip()->height();
     EXPECT_EQ(pane_->browser()->geometry(), QRect(0, y0, 339, 220 - y0));
+}
+
+// The board's picture is the program's picture 276 as the build writes it.
+TEST_F(ScorePane, TheBoardIsTheProgramsPicture276) {
+    const std::optional<QImage> board = framework::LoadProgramBitmap(kScoreBoardBitmap);
+    ASSERT_TRUE(board.has_value());
+    ASSERT_TRUE(pane_->boardPicture().has_value());
+    EXPECT_EQ(pane_->boardPicture()->size(), QSize(339, 172));
+    EXPECT_EQ(*pane_->boardPicture(), *board);
 }
 
 TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {

@@ -295,6 +295,22 @@ TEST(SkinButton, AnInactiveTooltipKeepsItsTextButDoesNotShow) {
     ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
 }
 
+// Made without a type, the button is what a template's plain push button (type 0) makes:
+// no check box, not the default button, and a click checks nothing.
+TEST(SkinButtonType, AButtonMadeWithoutATypeIsAPlainPushButton) {
+    SharedQtApp();
+    CSkinButton b;
+    EXPECT_FALSE(b.checkBoxMode());
+    EXPECT_FALSE(b.isDefaultButton());
+    EXPECT_EQ(b.GetDlgCode(), CSkinButton::kDlgcUndefPushButton);
+    b.resize(30, 20);
+    b.click();
+    EXPECT_FALSE(b.GetCheck());
+    b.SubclassType(2);
+    b.click();
+    EXPECT_TRUE(b.GetCheck());  // the same click checks a check box
+}
+
 TEST(SkinButton, DefaultFrameAndDialogCode) {
     SharedQtApp();
     // The check bit (2) of the type makes a check box; the default push-button type (1)
