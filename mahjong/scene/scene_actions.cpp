@@ -81,13 +81,18 @@ int CMJGameScene2::GetClaimCell(int kind) const {
         return (kind == kClaimGang || kind == kClaimChi) && m_pHost
                    ? m_pHost->GetClaimWindowCell(kind)
                    : 0;
+    engine::ImageEntity* image = const_cast<CMJGameScene2*>(this)->ClaimCellImage(kind);
+    const engine::ImageState* st = image ? image->State() : nullptr;
+    return st ? st->srcX : 0;
+}
+
+engine::ImageEntity* CMJGameScene2::ClaimCellImage(int kind) {
+    // Only the gang and chi buttons change their cell.
     const uint32_t id = kind == kClaimGang ? m_made.gang : kind == kClaimChi ? m_made.chi : 0;
-    engine::GameKernel* k = const_cast<CMJGameScene2*>(this)->Kernel();
+    engine::GameKernel* k = Kernel();
     engine::ControlData* c = k && id ? k->FindControl(id) : nullptr;
     engine::Entity* e = c ? EntityOf(c->entityId) : nullptr;
-    if (!e || e->GetType() != engine::ENT_IMAGE) return 0;
-    const engine::ImageState* st = static_cast<engine::ImageEntity*>(e)->State();
-    return st ? st->srcX : 0;
+    return e && e->GetType() == engine::ENT_IMAGE ? static_cast<engine::ImageEntity*>(e) : nullptr;
 }
 
 void CMJGameScene2::SetClaimCell(int kind, int x) {
@@ -96,13 +101,8 @@ void CMJGameScene2::SetClaimCell(int kind, int x) {
             m_pHost->SetClaimWindowCell(kind, x);
         return;
     }
-    const uint32_t id = kind == kClaimGang ? m_made.gang : kind == kClaimChi ? m_made.chi : 0;
-    engine::GameKernel* k = Kernel();
-    engine::ControlData* c = k && id ? k->FindControl(id) : nullptr;
-    engine::Entity* e = c ? EntityOf(c->entityId) : nullptr;
-    if (!e || e->GetType() != engine::ENT_IMAGE) return;
-    auto* image = static_cast<engine::ImageEntity*>(e);
-    const engine::ImageState* st = image->State();
+    engine::ImageEntity* image = ClaimCellImage(kind);
+    const engine::ImageState* st = image ? image->State() : nullptr;
     if (!st) return;
     const int w = m_metrics.claimCell[0], h = m_metrics.claimCell[1];
     image->SetImage(Picture("碰杠吃胡过"), x, st->srcY, w, h, kMagentaKey);
