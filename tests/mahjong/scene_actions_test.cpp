@@ -2,13 +2,18 @@
 // byte, what each answer changes on the table, and that a refused or unsent request changes
 // nothing on the table, leaves the buttons as the press turned them off and ends the wait
 // cursor.
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "engine/core/button_frame.h"
+#include "engine/core/engine_log.h"
 #include "engine/core/kernel.h"
+#include "platform/core/files.h"
 #include "play_fixture.h"
 
 namespace hqlv::mahjong::test {
@@ -124,11 +129,34 @@ TEST_F(PlayTest, DrawTileChecksTheAnswersTileAndWallPlace) {
         EXPECT_EQ(gone, c.drew && c.wall >= 0 && c.wall < 136 ? 1 : 0) << c.wall;
         for (int i = 0; i < 136; ++i) scene.Tiles().m_wall[i].bPresent = 1;
     }
-    // The empty wall: 229101 marks the reply's tile -1 and nothing is drawn.
+    // The empty wall: 229101 marks the reply's tile -1 and nothing is drawn. It is the end
+    // of the wall, not a bad answer: the log, which names a tile of no id, stays quiet.
+    QTemporaryDir logs;
+    ASSERT_TRUE(logs.isValid());
+    const std::string before = engine::SetEngineLogFolder(logs.path().toStdString() + "/");
+    auto logged = [&] {
+        std::string all;
+        for (const QString& f : QDir(logs.path()).entryList(QDir::Files)) {
+            std::string text;
+            if (platform::readFile(logs.filePath(f).toStdString(), &text)) all += text;
+        }
+        return all;
+    };
     OwnHand({1, 2, 3});
     Reply(229000, 229101);
     EXPECT_EQ(scene.DrawTile(), 0);
     EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    // An answer of success whose tile is -1 is the same end of the wall.
+    OwnHand({1, 2, 3});
+    Reply(229000, 10, Words(8, {{1, -1}, {2, 5}, {3, 0}}));
+    EXPECT_EQ(scene.DrawTile(), 0);
+    EXPECT_EQ(scene.Tiles().m_hands[kOwnView][0].bPresent, 0);
+    EXPECT_EQ(logged().find("摸牌应答的牌错误"), std::string::npos);
+    OwnHand({1, 2, 3});
+    Reply(229000, 10, Words(8, {{1, -2}, {2, 5}, {3, 0}}));
+    EXPECT_EQ(scene.DrawTile(), 0);
+    EXPECT_NE(logged().find("摸牌应答的牌错误:-2"), std::string::npos);
+    engine::SetEngineLogFolder(before);
     // A draw settles the discard before it; word 3 is the hu offer of the drawn tile.
     MJTileInfo& showcase = scene.Tiles().m_showcase[0];
     showcase.nCode = 77, showcase.bPresent = 1;
