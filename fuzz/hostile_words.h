@@ -75,6 +75,35 @@ inline const std::vector<HotNotification>& HotNotifications() {
     return kList;
 }
 
+// The table scene's notifications: the chairs, tiles, wall positions, claim flags and counts
+// the handlers turn into views, records and list lengths. Only the router harness reaches
+// the scene; the framework's harnesses keep to the list above.
+inline const std::vector<HotNotification>& SceneHotNotifications() {
+    static const std::vector<HotNotification> kList = {
+        {229160, 40, {0, 1, 2}},
+        {221170, 120, {1, 6, 7, 8, 9, 21}},
+        {229170, 64, {3}},
+        {229175, 64, {3}},
+        {229180, 64, {0, 1, 2, 3, 4, 5, 6, 7}},
+        {229185, 64, {3, 4, 5, 6, 7, 8}},
+        {229190, 64, {3, 4, 5, 6, 7, 8}},
+        {229195, 64, {3, 4, 5, 6, 7, 8, 10, 11}},
+        {229197, 64, {3, 4, 5, 6, 7, 8, 10, 11}},
+        {229199, 64, {3, 4, 5, 6, 7, 8, 10, 11}},
+        {229210, 44, {3, 4, 5, 6}},
+        {221200, 140, {1, 2, 3, 4, 15}},
+    };
+    return kList;
+}
+
+// The hot words of a notification, from either list; null for one that has none.
+inline const HotNotification* FindHotNotification(uint32_t id) {
+    for (const auto* list : {&HotNotifications(), &SceneHotNotifications()})
+        for (const HotNotification& n : *list)
+            if (n.id == id) return &n;
+    return nullptr;
+}
+
 // Writes word i of a body (little-endian); nothing past its end.
 inline void PutWordLE(std::vector<uint8_t>& body, size_t i, int32_t v) {
     if (body.size() < (i + 1) * 4) return;

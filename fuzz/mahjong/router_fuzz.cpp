@@ -2,12 +2,13 @@
 // engine: a sequence of (id, body) from the fuzzer's bytes. Each step's first byte says
 // whether the body is a well-formed record of a deal (its own length, chairs of the table,
 // wall positions in the wall, tiles, counts and claim flags in their ranges; with extreme
-// values put into its tables, chairs, counts, ids and amounts when the byte after the pick
-// says so), taken raw (any id, any length: truncated, empty or oversized), or an engine step
-// (the clock hand's moves, the clock second, the end of the dealing). The chat pane writes
-// its lines as the program's does. After every step the table must hold together:
-// every tile binding points back to its record and that record to it, the records keep
-// their binding indexes in range, and the clock hand stays on its eight positions.
+// values put into its tables, chairs, counts, ids, amounts, tiles and wall positions when the
+// byte after the pick says so), taken raw (any id, any length: truncated, empty or
+// oversized), or an engine step (the clock hand's moves, the clock second, the end of the
+// dealing). The chat pane writes its lines as the program's does. After every step the
+// table must hold together: every tile binding points back to its record and that record to
+// it, the records keep their binding indexes in range, and the clock hand stays on its eight
+// positions.
 #include <unistd.h>
 
 #include <algorithm>
@@ -236,14 +237,11 @@ std::vector<uint8_t> ReadSpoil(Reader& in) {
 
 // Extreme values in the hot words of a notification that has them.
 void Spoil(uint32_t id, std::vector<uint8_t>& body, const std::vector<uint8_t>& plan) {
-    if (plan.empty()) return;
-    for (const hqlv::fuzz::HotNotification& n : hqlv::fuzz::HotNotifications())
-        if (n.id == id) {
-            size_t at = 0;
-            hqlv::fuzz::SpoilWords(body, n, plan.size() / 2,
-                                   [&]() -> uint8_t { return at < plan.size() ? plan[at++] : 0; });
-            return;
-        }
+    const hqlv::fuzz::HotNotification* n = hqlv::fuzz::FindHotNotification(id);
+    if (plan.empty() || !n) return;
+    size_t at = 0;
+    hqlv::fuzz::SpoilWords(body, *n, plan.size() / 2,
+                           [&]() -> uint8_t { return at < plan.size() ? plan[at++] : 0; });
 }
 
 constexpr uint32_t kClockStart = 0xFFFFFFFFu - 5000;

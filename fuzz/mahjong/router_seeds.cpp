@@ -1,6 +1,7 @@
 // Seeds of the router harness: for every notification that carries tables, chairs, counts,
-// ids or amounts, one step with its well-formed record and one of those words at an end of
-// the range (INT32_MAX, INT32_MIN, -1), and one step with all of them at INT32_MAX.
+// ids, amounts, tiles or wall positions, one step with its well-formed record and one of those
+// words at an end of the range (INT32_MAX, INT32_MIN, -1), and one step with all of them at
+// INT32_MAX.
 #include <string>
 
 #include "fuzz/hostile_words.h"
@@ -34,8 +35,8 @@ bool WriteSeeds() {
     bool ok = true;
     for (size_t pick = 0; pick < hqlv::fuzz::kRouterIdCount; ++pick) {
         const uint32_t id = hqlv::fuzz::kRouterIds[pick].id;
-        for (const hqlv::fuzz::HotNotification& n : hqlv::fuzz::HotNotifications()) {
-            if (n.id != id) continue;
+        if (const hqlv::fuzz::HotNotification* hot = hqlv::fuzz::FindHotNotification(id)) {
+            const hqlv::fuzz::HotNotification& n = *hot;
             const std::string name = std::to_string(id);
             for (size_t w = 0; w < n.words.size() && w < 0x80; ++w)
                 for (int32_t v : {INT32_MAX, INT32_MIN, -1})
