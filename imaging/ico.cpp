@@ -53,6 +53,9 @@ bool CRasterICO::Decode(CRasterFile* file) {
     }
 
     if (!file->Seek(start + e.offset, 0)) return false;
+    // An entry is PNG by its signature, not by size bytes of 0: writers store PNG entries of
+    // any size with their true size bytes, and a 256-pixel bitmap entry has size bytes of 0;
+    // by the size bytes alone the one would be read as a bitmap and the other as PNG.
     uint8_t sig[8] = {};
     const bool isPng = file->Read(sig, 1, 8) == 8 && std::memcmp(sig, kPngSignature, 8) == 0;
     file->Seek(start + e.offset, 0);
@@ -60,6 +63,8 @@ bool CRasterICO::Decode(CRasterFile* file) {
         CRaster png;
         png.SetEscape(info_.nEscape);
         png.SetCodecOption(GetCodecOption(RASTER_FORMAT_PNG), RASTER_FORMAT_PNG);
+        // A PNG entry that does not decode fails the icon: answered as a success, it would
+        // hand the caller an image with no pixels as the decoded picture.
         if (!png.Decode(file, RASTER_FORMAT_PNG)) {
             SetLastError(png.GetLastError());
             return false;

@@ -1,6 +1,7 @@
 #include "rules/table_card.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -52,6 +53,15 @@ bool keyLine(const std::string& line, std::string& key, std::string* value = nul
     key = trimBlanks(t.substr(0, eq));
     if (value) *value = trimBlanks(t.substr(eq + 1));
     return true;
+}
+
+// An integer value as the profile functions read one: its leading decimal digits, 0 for none.
+// A number past the 32-bit range stands at the range's end: cut to its low bits, a "Made"
+// of 4294967296 would read as 0 and switch the test deal off, and the file would be written
+// over with the shuffle it was meant to replace.
+int32_t iniInt(const std::string& text) {
+    const long long v = std::strtoll(text.c_str(), nullptr, 10);
+    return static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
 }
 
 bool readIni(const std::string& path, const std::string& section, const std::string& key,
@@ -230,7 +240,7 @@ int32_t CCardTable::LoadTestDeal(std::vector<int32_t>& ids) {
     const std::string path = TestIniPath();
     if (path.empty()) return 0;
     std::string made;
-    const bool on = readIni(path, "Card", "Made", made) && std::atoi(made.c_str()) != 0;
+    const bool on = readIni(path, "Card", "Made", made) && iniInt(made) != 0;
     const size_t total = static_cast<size_t>(card_.tileTotal);
     if (!on) {
         std::string text;
@@ -277,9 +287,9 @@ int32_t CCardTable::TestIniInt(const std::string& key, int32_t& value) {
     const std::string path = TestIniPath();
     if (path.empty()) return value;
     std::string made, text;
-    const bool on = readIni(path, "Card", "Made", made) && std::atoi(made.c_str()) != 0;
+    const bool on = readIni(path, "Card", "Made", made) && iniInt(made) != 0;
     if (on) {
-        if (readIni(path, "Card", key, text)) value = std::atoi(text.c_str());
+        if (readIni(path, "Card", key, text)) value = iniInt(text);
     } else {
         writeIni(path, "Card", key, std::to_string(value));
     }

@@ -408,6 +408,10 @@ int32_t CMJTableEx::CheckHuRequest(MJRequest& r) {
             ok = CanHuSelfDrawn(r.chair(), r.other(), r.tile());
     } else if (r.huSubKind() & 1) {
         ok = CanRobExposedGang(r.chair(), r.other(), r.tile());
+        // The pass rule holds for a robbing win as for any other (here and for an added kong
+        // below): no win on a kind the chair let pass since its last draw. Carrying the win
+        // out asks it (WinValue), so a claim accepted here without it would be a win
+        // promised that OnHuRequest then refuses.
         if (ok && PassedKind(r.chair(), r.tile(), 4)) ok = 0;
         if (!ok) {
             ok = CanHuOnDiscard(r.chair(), r.other(), r.tile());

@@ -312,8 +312,10 @@ int32_t CMJTable::FillGameRecord(int32_t* r, int32_t bytes, int32_t chair) {
     for (int k = 41; k < kGameRecordWords; ++k) r[k] = 0;
     // Word 15 is the claim the record's own chair may make at the deal's start: the client of
     // the first mover offers the win from it. Only the banker holds a full hand then, so the
-    // 8 of a winning hand goes into the banker's record alone; another chair's record carries
-    // what that chair may claim, which is nothing, not the news that the banker's hand wins.
+    // 8 of a winning hand goes into the banker's record alone. Each chair's record goes to
+    // that chair's player and the lookers-on beside him: an 8 in the others would tell them
+    // that the banker's concealed hand is already complete, which nothing else of theirs may
+    // show, and their clients would offer nothing from it.
     if (IsPlaying() && ValidMJ(chair) && chair == banker_ &&
         CanSelfHu(chair, FirstHeld(chair)) != 0)
         r[15] = 8;

@@ -373,4 +373,34 @@ TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
     }
 }
 
+// Numbers of "test.ini" past the 32-bit range stand at the range's end, as far as they go:
+// a "Made" of 2^32 still switches the test deal on (cut to its low bits it would be 0, and
+// the file would be written over), and a value keeps its sign.
+TEST(KeptGuards, TestDealNumbersPastTheIntegerRangeStandAtItsEnd) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "hqlv_rules_ini_range";
+    fs::create_directories(dir);
+    const fs::path ini = dir / "test.ini";
+    TableHooks hooks;
+    hooks.testIniFolder = dir.string();
+    CCardTable t(TableConfig{}, CardConfig{}, hooks);
+    for (const char* made : {"4294967296", "-4294967296", "99999999999999999999999", "1"}) {
+        std::ofstream(ini) << "[Card]\nMade=" << made << "\nTotal=2|1|0|\n"
+                           << "Big=4294967297\nLow=-4294967297\nSeven=7x\n";
+        std::vector<int32_t> ids(136);
+        for (int k = 0; k < 136; ++k) ids[static_cast<size_t>(k)] = k;
+        EXPECT_EQ(t.LoadTestDeal(ids), 1) << made;
+        EXPECT_EQ(ids[0], 2) << made;
+        int32_t v = 0;
+        EXPECT_EQ(t.TestIniInt("Big", v), INT32_MAX) << made;
+        EXPECT_EQ(t.TestIniInt("Low", v), INT32_MIN) << made;
+        EXPECT_EQ(t.TestIniInt("Seven", v), 7) << made;
+        std::ifstream in(ini);
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>{});
+        EXPECT_NE(text.find("Total=2|1|0|\n"), std::string::npos) << made;  // not written over
+    }
+    fs::remove_all(dir);
+}
+
 }  // namespace
