@@ -164,6 +164,11 @@ TEST(KeptGuards, ATileIdIsInTheSetOnce) {
     EXPECT_EQ(t.TileAt(1), 9);
     EXPECT_EQ(t.TileAt(2), 13);
     EXPECT_EQ(t.PositionOf(13), 2);
+    // Positions and ids outside the set name no tile rather than reading past it.
+    EXPECT_EQ(t.TileAt(-1), -1);
+    EXPECT_EQ(t.TileAt(3), -1);
+    EXPECT_EQ(t.PositionOf(-1), -1);
+    EXPECT_EQ(t.PositionOf(14), -1);
     t.BuildTileSet({13, 20});  // later ids join the set, those in it already do not
     ASSERT_EQ(t.Tiles().size(), 4u);
     EXPECT_EQ(t.PositionOf(20), 3);
