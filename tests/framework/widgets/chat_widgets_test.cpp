@@ -25,6 +25,7 @@
 #include "builders.h"
 #include "framework/app/comm_thread.h"
 #include "framework/app/game_app.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/text_edge.h"
 #include "framework/panes/game_frame.h"
 #include "framework/widgets/chat_rich_edit.h"
@@ -554,6 +555,28 @@ TEST_F(ChatViewTest, HooksMessagesAndLayout) {
     ASSERT_EQ(view->inputBox()->count(), 2);
     EXPECT_EQ(view->inputBox()->itemText(0), "one");
     EXPECT_EQ(view->inputBox()->itemText(1), "二");
+}
+
+// The face button is the one way to the face picker, so it shows a face from its making: the
+// game's icon once the game names one, and until then (or when the icon named is missing)
+// a face of its own rather than an empty square that would not say what it opens.
+TEST_F(ChatViewTest, TheFaceButtonShowsAFaceUntilAndUnlessTheGameNamesItsIcon) {
+    const QImage own = view->faceButton()->iconIn();
+    ASSERT_FALSE(own.isNull());
+    const std::optional<QImage> icon = LoadProgramBitmap(152);
+    ASSERT_TRUE(icon) << GetResourceBitmapPath(152);
+    ASSERT_NE(own.convertToFormat(QImage::Format_ARGB32),
+              icon->convertToFormat(QImage::Format_ARGB32));
+    // A number the program has no picture of changes nothing.
+    EXPECT_FALSE(view->SetFaceButtonIcon(999999));
+    EXPECT_EQ(view->faceButton()->iconIn(), own);
+    ASSERT_TRUE(view->SetFaceButtonIcon(152));
+    EXPECT_EQ(view->faceButton()->iconIn().convertToFormat(QImage::Format_ARGB32),
+              icon->convertToFormat(QImage::Format_ARGB32));
+    // Once the game's icon shows, a missing one named later leaves it.
+    EXPECT_FALSE(view->SetFaceButtonIcon(999999));
+    EXPECT_EQ(view->faceButton()->iconIn().convertToFormat(QImage::Format_ARGB32),
+              icon->convertToFormat(QImage::Format_ARGB32));
 }
 
 TEST_F(ChatViewTest, GameEnteredShowsTheInputAndTheWelcome) {
