@@ -492,10 +492,12 @@ void CMJGameScene2::MoveDraggedTile(int target, int x, int y) {
 }
 
 void CMJGameScene2::OnTileDragStart(MJTileInfo* record, MJBinding* binding) {
-    // No reordering while a claim is open or held back by the server (the sort waits then
-    // too): a held-back added gang is finished from the tile picked on its record, and a drag
-    // moves the tiles' codes, not their picks. The lock marks do not always stop it: a hand
-    // that holds nothing but tiles to add to its pungs has none locked during the choice.
+    // A drag starts only with no selection mode, the same rule the sort button keeps: from a
+    // claim's offer until the server's answer the hand stays in the order the offer was made
+    // on, whichever claim it is. For a chi or an added gang that order is what is declared:
+    // they are finished from the tiles picked on their records, and a drag moves the tiles'
+    // codes, not their picks. The lock marks do not always stop it: a hand that holds nothing
+    // but tiles to add to its pungs has none locked during the choice.
     if (!record || !binding || (m_pHost && m_pHost->GetCmdField8()) || IsActionWaiting() ||
         m_nSelectMode != 0 || record->bLocked || binding->locked || m_bDragging ||
         AnyLockedOwnTile())
