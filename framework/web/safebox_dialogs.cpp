@@ -14,11 +14,11 @@
 #include <ctime>
 #include <set>
 
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/shared_utils.h"
 #include "framework/app/skin_library.h"
 #include "framework/web/web_view.h"
 #include "framework/widgets/hyperlink_static.h"
-#include "netlib/log.h"
 #include "platform/ui/draw_context.h"
 
 namespace hqlv::framework::web {
@@ -104,12 +104,8 @@ QPushButton* Button(QWidget* parent, const char* text, int id) {
 
 }  // namespace
 
-QImage ProgramPicture(const std::string& programFolder, int id,
-                      const std::function<QImage()>& drawn) {
-    const std::string file = programFolder + "resources/bitmap/" + std::to_string(id) + ".bmp";
-    if (auto picture = platform::ui::LoadBitmapFile(file)) return *picture;
-    netlib::YrnLogWrite("picture %d missing or unreadable (%s): drawn in its place", id,
-                        file.c_str());
+QImage ProgramPicture(int id, const std::function<QImage()>& drawn) {
+    if (auto picture = LoadProgramBitmap(id)) return *picture;
     return drawn();
 }
 
@@ -263,8 +259,7 @@ CVerifyCodeDlg::CVerifyCodeDlg(SafeBoxOps& ops, QWidget* parent) : QDialog(paren
     auto* picture = new QLabel(this);
     SetItemId(picture, 206);
     picture->setGeometry(10, 10, 40, 40);
-    picture->setPixmap(
-        QPixmap::fromImage(ProgramPicture(ops_.ProgramFolder(), 229, DrawnShieldImage)));
+    picture->setPixmap(QPixmap::fromImage(ProgramPicture(229, DrawnShieldImage)));
     picture->setAlignment(Qt::AlignCenter);
     anchor_ = new QWidget(this);
     SetItemId(anchor_, 211);

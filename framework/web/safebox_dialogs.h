@@ -34,11 +34,10 @@ class CHallHtmlCtrl;
 // The height of an item of the save and take dialogs' amount lists.
 inline constexpr int kAmountItemHeight = 16;
 
-// The program's own picture `id`: resources/bitmap/<id>.bmp below `programFolder`. When
-// the file is missing or cannot be read, the log says so and `drawn` stands in, so that an
-// install that lost the file still shows a usable item.
-QImage ProgramPicture(const std::string& programFolder, int id,
-                      const std::function<QImage()>& drawn);
+// The program's own picture `id` (LoadProgramBitmap). When the file is missing or cannot be
+// read, the log says so and `drawn` stands in, so that an install that lost the file still
+// shows a usable item.
+QImage ProgramPicture(int id, const std::function<QImage()>& drawn);
 
 // Picture 229, the verification code's shield, as drawn when its file is missing.
 QImage DrawnShieldImage();

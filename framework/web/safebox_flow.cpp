@@ -4,7 +4,6 @@
 
 #include "framework/app/shared_utils.h"
 #include "framework/web/safebox_model.h"
-#include "platform/core/files.h"
 
 namespace hqlv::framework::web {
 namespace {
@@ -16,10 +15,6 @@ int32_t Word(const uint8_t* data, int index) {
 }
 
 }  // namespace
-
-std::string SafeBoxOps::ProgramFolder() {
-    return platform::programFolder();
-}
 
 TakeOutcome RunTakeProcedure(SafeBoxOps& ops, int32_t amount, std::string& text) {
     uint8_t query[24] = {};

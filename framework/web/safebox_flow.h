@@ -43,9 +43,6 @@ public:
     virtual std::string HostListFile() { return {}; }
     // The verification-code dialog's link: the security-calculator page goes to the hall.
     virtual void OpenSecurityPage() {}
-    // The folder whose resources/bitmap/ holds the program's own pictures (ends in '/'):
-    // the running program's.
-    virtual std::string ProgramFolder();
 };
 
 // The platform's security-calculator page on its customer-service host (the deployment

@@ -33,10 +33,8 @@ void CGameToolView::OnInitialUpdate() {
     QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     open_ = new CSkinButton(this);
     fix_ = new CSkinButton(this);
-    const std::string folder = ops_.ProgramFolder();
     for (auto [b, id] : {std::pair{open_, 165}, std::pair{fix_, 166}}) {
-        b->SetImages(ProgramPicture(folder, id, [id = id] { return ToolButtonImage(id); }),
-                     std::nullopt);
+        b->SetImages(ProgramPicture(id, [id = id] { return ToolButtonImage(id); }), std::nullopt);
         b->SetFlat(true);
         b->setFont(font);
         b->DrawTransparent(false);

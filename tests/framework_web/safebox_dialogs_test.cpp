@@ -16,6 +16,7 @@
 #include <map>
 
 #include "app_fixture.h"
+#include "framework/app/program_bitmaps.h"
 #include "framework/app/skin_library.h"
 #include "framework/web/tool_view.h"
 #include "framework/web/web_view.h"
@@ -77,9 +78,6 @@ struct FakeSafeBoxOps : SafeBoxOps {
         return answerChallenge;
     }
     void OpenSecurityPage() override { log.push_back("security page"); }
-    // No pictures of the program's own unless a test gives a folder with them.
-    std::string folder = "/nonexistent-program-folder/";
-    std::string ProgramFolder() override { return folder; }
     std::string ReadSetting(const std::string&, const std::string& section,
                             const std::string& key) override {
         return settings[section + "/" + key];
@@ -202,6 +200,29 @@ TEST(SafeBoxDialogs, ToolPaneMakesItsButtonsWhenItShows) {
     EXPECT_EQ(tool.findChildren<CSkinButton*>().size(), 2);
 }
 
+namespace {
+
+// A pictures folder of the test's own, where the program's pictures are read while it lives.
+struct ProgramFolder {
+    ProgramFolder() {
+        EXPECT_TRUE(dir.isValid());
+        SetResourceBitmapFolder(bitmaps());
+    }
+    ~ProgramFolder() { SetResourceBitmapFolder(""); }
+    std::string bitmaps() const { return dir.path().toStdString() + "/"; }
+    std::string file(int id) const { return bitmaps() + std::to_string(id) + ".bmp"; }
+    QTemporaryDir dir;
+};
+
+int CountColour(const QImage& image, uint32_t rgb) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == rgb;
+    return n;
+}
+
+}  // namespace
+
 // Where the program's own files of pictures 165, 166 and 229 are missing, the pictures
 // drawn in their place have their items' sizes and are not blank.
 TEST(SafeBoxDialogs, PicturesDrawnForMissingFilesHaveTheirItemsSizes) {
@@ -218,6 +239,7 @@ TEST(SafeBoxDialogs, PicturesDrawnForMissingFilesHaveTheirItemsSizes) {
     EXPECT_TRUE(inked(box));
     EXPECT_TRUE(inked(amounts));
     EXPECT_NE(box, amounts.scaled(box.size()));
+    ProgramFolder program;  // none of the files
     FakeSafeBoxOps ops;
     CVerifyCodeDlg dlg(ops);
     auto* shield = dynamic_cast<QLabel*>(FindItem(&dlg, 206));
@@ -228,29 +250,6 @@ TEST(SafeBoxDialogs, PicturesDrawnForMissingFilesHaveTheirItemsSizes) {
     EXPECT_LE(picture.height(), shield->height());
     EXPECT_TRUE(inked(picture));
 }
-
-namespace {
-
-// A program folder of the test's own, with the pictures folder made.
-struct ProgramFolder {
-    ProgramFolder() {
-        EXPECT_TRUE(dir.isValid());
-        EXPECT_TRUE(platform::makeFolders(bitmaps()));
-    }
-    std::string path() const { return dir.path().toStdString() + "/"; }
-    std::string bitmaps() const { return path() + "resources/bitmap/"; }
-    std::string file(int id) const { return bitmaps() + std::to_string(id) + ".bmp"; }
-    QTemporaryDir dir;
-};
-
-int CountColour(const QImage& image, uint32_t rgb) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFF) == rgb;
-    return n;
-}
-
-}  // namespace
 
 // Pictures 165 and 166 on the tool pane's buttons and 229 on the verification code are the
 // program's own files: each shows as the file has it, pixel for pixel, at its place.
@@ -274,7 +273,6 @@ TEST(SafeBoxDialogs, PanesShowTheProgramsOwnPictureFiles) {
         ASSERT_TRUE(image.save(QString::fromStdString(program.file(p.id)), "BMP")) << p.id;
     }
     FakeSafeBoxOps ops;
-    ops.folder = program.path();
     CGameToolView tool(ops);
     tool.resize(200, 32);
     tool.show();
@@ -306,7 +304,6 @@ TEST(SafeBoxDialogs, PanesShowTheGeneratedPictures) {
     for (const auto& [id, image] : files)
         ASSERT_TRUE(platform::writeFile(program.file(id), assetgen::bmp8File(image))) << id;
     FakeSafeBoxOps ops;
-    ops.folder = program.path();
     CGameToolView tool(ops);
     tool.resize(200, 32);
     tool.show();
@@ -357,7 +354,6 @@ TEST(SafeBoxDialogs, MissingOrBrokenPictureFilesLeaveUsableButtonsAndAreLogged) 
     ASSERT_TRUE(platform::writeFile(program.file(229),
                                     std::string(bytes.constData(), size_t(bytes.size()))));
     FakeSafeBoxOps ops;
-    ops.folder = program.path();
     CGameToolView tool(ops);
     tool.resize(200, 32);
     tool.show();
@@ -384,8 +380,8 @@ TEST(SafeBoxDialogs, MissingOrBrokenPictureFilesLeaveUsableButtonsAndAreLogged) 
     std::string log;
     ASSERT_TRUE(platform::readFile(logFile, &log));
     for (int id : {165, 166, 229})
-        EXPECT_NE(log.find("picture " + std::to_string(id) + " missing or unreadable (" +
-                           program.file(id) + "): drawn in its place"),
+        EXPECT_NE(log.find("bitmap resource " + std::to_string(id) + ": " + program.file(id) +
+                           " is missing or unreadable"),
                   std::string::npos)
             << id << log;
 }
