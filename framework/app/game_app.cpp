@@ -368,8 +368,9 @@ int CGameApp::ConnectGameServer() {
     conn->SetOwnerThread(comm_->threadId());
     // Test deployments shorten the stall limit to see a stalled stream end without waiting
     // the minute a live link is given.
-    if (const char* env = std::getenv("HQLV_PACKET_STALL_MS"); env && std::atoi(env) > 0)
-        conn->SetPacketStallLimit(uint32_t(std::atoi(env)));
+    if (const char* env = std::getenv("HQLV_PACKET_STALL_MS"))
+        if (const long long ms = std::strtoll(env, nullptr, 10); ms > 0 && ms <= UINT32_MAX)
+            conn->SetPacketStallLimit(uint32_t(ms));
     conn->SetProxyPump([] {
         platform::runWaitPump();
         return true;

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "builders.h"
 #include "framework/app/game_app.h"
@@ -87,6 +88,19 @@ protected:
         r->setWord(PlayerRecord::kPortrait, 3 + c);
     }
     void Enter() { platform::send(view->hwnd(), {kMsgGameEntered, 0, 0, nullptr}); }
+    // Four seated players, this client on chair 1; chair 0 a friend, chair 2 an acquaintance
+    // and chair 3 unwelcome, shown by `pane` with the relation colours on.
+    void SeatMarkedPlayers(CGamePlayerView& pane) {
+        for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));
+        app.SeatMutable(0)->setWord(PlayerRecord::kMark1, 1);
+        app.SeatMutable(2)->setWord(PlayerRecord::kMark3, 1);
+        app.SeatMutable(3)->setWord(PlayerRecord::kMark2, 1);
+        platform::send(pane.hwnd(), {kMsgGameEntered, 0, 0, nullptr});
+        pane.EnableRelationColours(true);
+    }
+    static QColor RowColour(CGamePlayerView& pane, int row) {
+        return pane.list()->row(row)->foreground(1).color();
+    }
     QString Cell(int row, int col) { return view->list()->row(row)->text(col); }
     std::vector<int> Users() {
         std::vector<int> u;
@@ -230,75 +244,59 @@ TEST_F(PlayerPane, OwnRowBoldRelationColoursOnlyWhenSwitchedOn) {
     EXPECT_FALSE(view->list()->row(0)->data(0, Qt::ForegroundRole).isValid());
 }
 
+// A platform folder whose user file for user 1001 holds `userFile`, named to the client
+// through HQLV_SYSTEM_DIR for as long as it lives (the variable's old value comes back after).
+struct UserDataFolder {
+    UserDataFolder(const std::string& base, const std::string& userFile) {
+        const std::string root = base + "/platform/", sys = base + "/system";
+        EXPECT_TRUE(platform::makeFolders(root + "users"));
+        EXPECT_TRUE(platform::makeFolders(sys));
+        EXPECT_TRUE(platform::writeFile(sys + "/vmkd.ini",
+                                        "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
+        EXPECT_TRUE(platform::writeFile(root + "users/1001.dat", userFile));
+        if (const char* old = std::getenv("HQLV_SYSTEM_DIR")) oldValue = old;
+        setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    }
+    ~UserDataFolder() {
+        if (oldValue)
+            setenv("HQLV_SYSTEM_DIR", oldValue->c_str(), 1);
+        else
+            unsetenv("HQLV_SYSTEM_DIR");
+    }
+    std::optional<std::string> oldValue;
+};
+
 // The relation colours come from the user's data file as the pane is made: no maker has to
 // remember a further call.
 TEST_F(PlayerPane, ThePaneReadsItsColoursAsItIsMade) {
-    const std::string root = dir.path().toStdString() + "/platform/";
-    const std::string sys = dir.path().toStdString() + "/system";
-    ASSERT_TRUE(platform::makeFolders(root + "users"));
-    ASSERT_TRUE(platform::makeFolders(sys));
-    ASSERT_TRUE(
-        platform::writeFile(sys + "/vmkd.ini", "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
-    ASSERT_TRUE(platform::writeFile(root + "users/1001.dat",
-                                    "[PLAYER]\r\nFriendColor=255\r\nKnowColor=65280\r\n"));
-    const char* old = std::getenv("HQLV_SYSTEM_DIR");
-    const std::string oldValue = old ? old : "";
-    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    UserDataFolder user(dir.path().toStdString(),
+                        "[PLAYER]\r\nFriendColor=255\r\nKnowColor=65280\r\n");
     Start();
     CGamePlayerView pane(app);
-    for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));  // chair 1 is this client
-    app.SeatMutable(0)->setWord(PlayerRecord::kMark1, 1);
-    app.SeatMutable(2)->setWord(PlayerRecord::kMark3, 1);
-    app.SeatMutable(3)->setWord(PlayerRecord::kMark2, 1);
-    platform::send(pane.hwnd(), {kMsgGameEntered, 0, 0, nullptr});
-    pane.EnableRelationColours(true);
-    auto colour = [&](int r) { return pane.list()->row(r)->foreground(1).color(); };
-    EXPECT_EQ(colour(0), platform::ui::ToQColor(255));
-    EXPECT_EQ(colour(2), platform::ui::ToQColor(65280));
-    EXPECT_EQ(colour(3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
-    if (old)
-        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
-    else
-        unsetenv("HQLV_SYSTEM_DIR");
+    SeatMarkedPlayers(pane);
+    EXPECT_EQ(RowColour(pane, 0), platform::ui::ToQColor(255));
+    EXPECT_EQ(RowColour(pane, 2), platform::ui::ToQColor(65280));
+    EXPECT_EQ(RowColour(pane, 3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
 }
 
 // The relation colours are the user's: a skin whose description has a "PLAYER" section
 // with colours changes none of them; a key the user's file lacks takes its default.
 TEST_F(PlayerPane, RelationColoursComeFromTheUserFileNotTheSkin) {
-    const std::string root = dir.path().toStdString() + "/platform/";
-    const std::string sys = dir.path().toStdString() + "/system";
+    UserDataFolder user(dir.path().toStdString(), "[PLAYER]\r\nFriendColor=255\r\n");
     const std::string skin = dir.path().toStdString() + "/skin/skin.ini";
-    ASSERT_TRUE(platform::makeFolders(root + "users"));
-    ASSERT_TRUE(platform::makeFolders(sys));
     ASSERT_TRUE(platform::makeFolders(dir.path().toStdString() + "/skin"));
-    ASSERT_TRUE(
-        platform::writeFile(sys + "/vmkd.ini", "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
-    ASSERT_TRUE(platform::writeFile(root + "users/1001.dat", "[PLAYER]\r\nFriendColor=255\r\n"));
     ASSERT_TRUE(platform::writeFile(skin,
                                     "[PLAYER]\r\nFriendColor=16711680\r\nKnowColor=65535\r\n"
                                     "UnwelcomeColor=16776960\r\n"));
-    const char* old = std::getenv("HQLV_SYSTEM_DIR");
-    const std::string oldValue = old ? old : "";
-    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
     ASSERT_TRUE(CSkinLibrary::instance().Load(skin, 1));
     Start();
     if (CSkinSettings* settings = app.GetSkinSettings()) settings->SetSkinPath(skin);
     CGamePlayerView pane(app);
-    for (int c = 0; c < 4; ++c) Seat(c, "p" + std::to_string(c));  // chair 1 is this client
-    app.SeatMutable(0)->setWord(PlayerRecord::kMark1, 1);
-    app.SeatMutable(2)->setWord(PlayerRecord::kMark3, 1);
-    app.SeatMutable(3)->setWord(PlayerRecord::kMark2, 1);
-    platform::send(pane.hwnd(), {kMsgGameEntered, 0, 0, nullptr});
-    pane.EnableRelationColours(true);
-    auto colour = [&](int r) { return pane.list()->row(r)->foreground(1).color(); };
-    EXPECT_EQ(colour(0), platform::ui::ToQColor(255));
-    EXPECT_EQ(colour(2), platform::ui::ToQColor(kDefaultKnowColor));
-    EXPECT_EQ(colour(3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
+    SeatMarkedPlayers(pane);
+    EXPECT_EQ(RowColour(pane, 0), platform::ui::ToQColor(255));
+    EXPECT_EQ(RowColour(pane, 2), platform::ui::ToQColor(kDefaultKnowColor));
+    EXPECT_EQ(RowColour(pane, 3), platform::ui::ToQColor(kDefaultUnwelcomeColor));
     CSkinLibrary::instance().Unload();
-    if (old)
-        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
-    else
-        unsetenv("HQLV_SYSTEM_DIR");
 }
 
 TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {

@@ -22,6 +22,19 @@ using rig::CheckHu;
 using rig::idOf;
 using rig::Rig;
 
+// "test.ini" in a folder of the test's own under the temporary folder, removed with it; the
+// hooks point a table at it.
+struct TestIniFolder {
+    explicit TestIniFolder(const char* name)
+        : dir(std::filesystem::temp_directory_path() / name), ini(dir / "test.ini") {
+        std::filesystem::create_directories(dir);
+        hooks.testIniFolder = dir.string();
+    }
+    ~TestIniFolder() { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir, ini;
+    TableHooks hooks;
+};
+
 // A tile still in the wall, one in another hand, and one already played: none is a discard of
 // the chair, at any level of the chain.
 TEST(KeptGuards, ADiscardOfATileTheChairDoesNotHoldIsNone) {
@@ -231,13 +244,9 @@ TEST(KeptGuards, ARoomFeeIsNeverPaidOut) {
 // blanks around them and the value, comment lines, the first of a repeated key; a write
 // replaces the key whatever its case.
 TEST(KeptGuards, TheTestDealFileIsReadAsTheProfileFunctionsReadIt) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "hqlv_rules_profile_ini";
-    fs::create_directories(dir);
-    const fs::path ini = dir / "test.ini";
-    TableHooks hooks;
-    hooks.testIniFolder = dir.string();
-    CCardTable t(TableConfig{}, CardConfig{}, hooks);
+    const TestIniFolder folder("hqlv_rules_profile_ini");
+    const std::filesystem::path& ini = folder.ini;
+    CCardTable t(TableConfig{}, CardConfig{}, folder.hooks);
     std::ofstream(ini) << "[other]\r\nMade=0\r\n [ card ] \r\n; Made=0\r\n  made = 1 \r\n"
                           "TOTAL =\t2|1|0| \r\ntotal=5|\r\nbanker = 3\r\n";
     std::vector<int32_t> ids(136);
@@ -259,7 +268,6 @@ TEST(KeptGuards, TheTestDealFileIsReadAsTheProfileFunctionsReadIt) {
     ASSERT_NE(written, std::string::npos);
     EXPECT_LT(written, text.find("[Other]"));
     EXPECT_NE(text.find("total=7|"), std::string::npos);  // another section's key stays
-    fs::remove_all(dir);
 }
 
 }  // namespace
@@ -382,13 +390,9 @@ TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
 // a "Made" of 2^32 still switches the test deal on (cut to its low bits it would be 0, and
 // the file would be written over), and a value keeps its sign.
 TEST(KeptGuards, TestDealNumbersPastTheIntegerRangeStandAtItsEnd) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / "hqlv_rules_ini_range";
-    fs::create_directories(dir);
-    const fs::path ini = dir / "test.ini";
-    TableHooks hooks;
-    hooks.testIniFolder = dir.string();
-    CCardTable t(TableConfig{}, CardConfig{}, hooks);
+    const TestIniFolder folder("hqlv_rules_ini_range");
+    const std::filesystem::path& ini = folder.ini;
+    CCardTable t(TableConfig{}, CardConfig{}, folder.hooks);
     for (const char* made : {"4294967296", "-4294967296", "99999999999999999999999", "1"}) {
         std::ofstream(ini) << "[Card]\nMade=" << made << "\nTotal=2|1|0|\n"
                            << "Big=4294967297\nLow=-4294967297\nSeven=7x\n";
@@ -405,7 +409,6 @@ TEST(KeptGuards, TestDealNumbersPastTheIntegerRangeStandAtItsEnd) {
                                std::istreambuf_iterator<char>{});
         EXPECT_NE(text.find("Total=2|1|0|\n"), std::string::npos) << made;  // not written over
     }
-    fs::remove_all(dir);
 }
 
 }  // namespace
