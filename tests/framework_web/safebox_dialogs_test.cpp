@@ -134,6 +134,8 @@ TEST(SafeBoxDialogs, KeypadButtonsDigitsAndResponse) {
     EXPECT_EQ(dlg.GetResponse(), 123 + 4567 + 8901 + 234 - 1234 - 5678);
     EXPECT_EQ(dlg.button(240)->text(), "←");  // erase
     EXPECT_EQ(dlg.button(241)->text(), "确定");
+    EXPECT_EQ(dlg.button(229), nullptr);  // the ids next to the twelve name no button
+    EXPECT_EQ(dlg.button(242), nullptr);
     EXPECT_EQ(dlg.button(241)->geometry(),
               QRect(3 * (36 / 3 + 34) + 14, 2 * (50 / 2 + 34) + 56, 34, 34));
     CSoftKeypadDlg fresh(nullptr, 7);  // Enter on a fresh keypad is its OK, no digit
