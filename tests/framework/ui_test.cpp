@@ -822,6 +822,20 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
     EXPECT_EQ(app.GetAdvertWindowUrl(), "/advert/window/77/xy.htm");
 }
 
+// The first activity key's entry is kept as any other: its values and page make its link.
+TEST_F(Frame, TheFirstActivityEntryIsKept) {
+    ActivityEntry first;
+    first.index = 0;
+    first.valueA = 5;
+    first.valueB = 6;
+    first.text = "http://a/first";
+    app.SetActivityConfig(true, {first});
+    int a = 0, b = 0;
+    EXPECT_EQ(app.BuildSignedHallParams(0, &a, &b).rfind("http://a/first", 0), 0u);
+    EXPECT_EQ(a, 5);
+    EXPECT_EQ(b, 6);
+}
+
 // A frame whose player list and chat pane record what reaches them.
 struct HookedFrame : CGameFrameWnd {
     struct List : CPlayerListHooks {

@@ -47,6 +47,7 @@ TEST(ChainCard, SmallOperations) {
         {"PointsOf", [&] { return t.PointsOf(points); }, 25},
         {"PointsOf no list", [&] { return t.PointsOf(nullptr); }, 0},
         {"AddPoints", [&] { return (t.AddPoints(points), t.AddPoints(points), t.Points()); }, 50},
+        {"AddPoints answers 0", [&] { return (t.AddPoints(nullptr)); }, 0},
         {"ClearMode", [&] { return (t.SetModeDouble(true), t.ClearMode(), t.Mode()); }, 0},
         {"CopyHand", [&] { return t.CopyHand(from, to) * 1000 + to[63]; }, 1000 + 189},
         {"CopyHand of no list", [&] { return t.CopyHand(nullptr, to); }, 0},
@@ -80,6 +81,12 @@ TEST(ChainCard, ListsByKind) {
     EXPECT_EQ(out[0], held[0]);
     EXPECT_EQ(out[1], held[1]);
     EXPECT_EQ(out[2], held[6]);
+    // A missing mask, id list or output lists nothing (and writes nothing).
+    out[0] = -7;
+    EXPECT_EQ(r.SortByKind(nullptr, ids, 6, out), 0);
+    EXPECT_EQ(r.SortByKind(mask, nullptr, 6, out), 0);
+    EXPECT_EQ(r.SortByKind(mask, ids, 6, nullptr), 0);
+    EXPECT_EQ(out[0], -7);
     // Taking kinds from a hand marks the tiles taken.
     int32_t want[64] = {};
     want[15] = 2, want[7] = 1, want[9] = 1;  // no 9 held
