@@ -88,6 +88,13 @@ protected:
         r->setWord(PlayerRecord::kPortrait, 3 + c);
     }
     void Enter() { platform::send(view->hwnd(), {kMsgGameEntered, 0, 0, nullptr}); }
+    // Players p0, p1 (this client) and p2 on chairs 0 to 2, listed by the pane on the screen.
+    bool ShowThreeSeated() {
+        for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
+        Enter();
+        view->show();
+        return QTest::qWaitForWindowExposed(view);
+    }
     // Four seated players, this client on chair 1; chair 0 a friend, chair 2 an acquaintance
     // and chair 3 unwelcome, shown by `pane` with the relation colours on.
     void SeatMarkedPlayers(CGamePlayerView& pane) {
@@ -301,10 +308,7 @@ TEST_F(PlayerPane, RelationColoursComeFromTheUserFileNotTheSkin) {
 
 TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
     Start();
-    for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
-    Enter();
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(ShowThreeSeated());
     CSortListCtrl* list = view->list();
     // The menu key without a selection opens nothing.
     view->OnContextMenu(QPoint(), true);
@@ -341,10 +345,7 @@ TEST_F(PlayerPane, RightClickRulesKeepTheSelection) {
 // A left click on any row addresses its player, the first and the last rows included.
 TEST_F(PlayerPane, AClickOnTheFirstOrLastRowAddressesItsPlayer) {
     Start();
-    for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
-    Enter();
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(ShowThreeSeated());
     QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
     QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(2));
     EXPECT_EQ(frame->chat.inputs, (std::vector<std::string>{"p0,", "p2,"}));
@@ -352,10 +353,7 @@ TEST_F(PlayerPane, AClickOnTheFirstOrLastRowAddressesItsPlayer) {
 
 TEST_F(PlayerPane, CommandsOfTheMenuReachChatAndHallByHandle) {
     Start();
-    for (int c = 0; c < 3; ++c) Seat(c, "p" + std::to_string(c));
-    Enter();
-    view->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
+    ASSERT_TRUE(ShowThreeSeated());
     // A double click on the first row makes it the current one.
     QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
     QTest::mouseDClick(view->list()->viewport(), Qt::LeftButton, {}, RowPoint(0));
