@@ -29,6 +29,7 @@
 #include "platform/ui/ui_loop.h"
 #include "tests/framework/qt_test_app.h"
 #include "tests/mahjong/words.h"
+#include "tools/assetgen/pane_art.h"
 
 namespace hqlv::mahjong {
 namespace {
@@ -138,7 +139,8 @@ TEST_F(FiveRows, TheToolRowShowsItsSafeBoxAndAmountButtons) {
     const auto [safeAt, amountsAt] = ToolButtonPlaces(tool->width(), tool->height());
     EXPECT_EQ(safe->geometry(), safeAt);
     EXPECT_EQ(amounts->geometry(), amountsAt);
-    // In the frame's picture: the buttons' faces, not the row's background, at their places.
+    // In the frame's picture: the buttons' faces (the program's pictures 165 and 166, as the
+    // build writes them), not the row's background, at their places.
     const QImage shot = frame.grab().toImage();
     const std::string dir = std::string(HQLV_BUILD_DIR) + "/tool-row/";
     std::filesystem::create_directories(dir);
@@ -147,8 +149,8 @@ TEST_F(FiveRows, TheToolRowShowsItsSafeBoxAndAmountButtons) {
         const QPoint p = tool->mapTo(&frame, QPoint(r.left() + 2, r.top() + 2));
         return QColor(shot.pixel(p));
     };
-    EXPECT_EQ(faceAt(safeAt), QColor(214, 160, 40));
-    EXPECT_EQ(faceAt(amountsAt), QColor(70, 140, 200));
+    EXPECT_EQ(faceAt(safeAt), QColor::fromRgb(assetgen::kSafeBoxPlateColour));
+    EXPECT_EQ(faceAt(amountsAt), QColor::fromRgb(assetgen::kFixAmountPlateColour));
 }
 
 TEST_F(FiveRows, TheAdvertBetPaneFollowsTheSeatsAndTheDealResults) {
