@@ -879,10 +879,10 @@ public:
     virtual bool GetMousePoint(int& x, int& y) const;
 
 protected:
-    // A binding for the record (kind = area code), its copies of the record's fields → the
-    // image entity that shows it; null when no binding or no image entity is free.
     // The picture entity of the gang or chi button (the engine-drawn table); none otherwise.
     engine::ImageEntity* ClaimCellImage(int kind);
+    // A binding for the record (kind = area code), its copies of the record's fields → the
+    // image entity that shows it; null when no binding or no image entity is free.
     engine::ImageEntity* BindRecord(MJTileInfo& r, int area, int view, int index, MJBinding*& bind);
     // The data of an engine message that names a view: eight words, the view first.
     static engine::MessageData ViewMessage(int view);
