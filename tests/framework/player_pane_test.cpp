@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "builders.h"
 #include "framework/app/game_app.h"
@@ -27,6 +26,7 @@
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/ui/ui_loop.h"
+#include "platform_install.h"
 #include "qt_test_app.h"
 #ifdef HQLV_SERVER_EXE
 #include "tools/server/game_server.h"
@@ -251,33 +251,12 @@ TEST_F(PlayerPane, OwnRowBoldRelationColoursOnlyWhenSwitchedOn) {
     EXPECT_FALSE(view->list()->row(0)->data(0, Qt::ForegroundRole).isValid());
 }
 
-// A platform folder whose user file for user 1001 holds `userFile`, named to the client
-// through HQLV_SYSTEM_DIR for as long as it lives (the variable's old value comes back after).
-struct UserDataFolder {
-    UserDataFolder(const std::string& base, const std::string& userFile) {
-        const std::string root = base + "/platform/", sys = base + "/system";
-        EXPECT_TRUE(platform::makeFolders(root + "users"));
-        EXPECT_TRUE(platform::makeFolders(sys));
-        EXPECT_TRUE(platform::writeFile(sys + "/vmkd.ini",
-                                        "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
-        EXPECT_TRUE(platform::writeFile(root + "users/1001.dat", userFile));
-        if (const char* old = std::getenv("HQLV_SYSTEM_DIR")) oldValue = old;
-        setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
-    }
-    ~UserDataFolder() {
-        if (oldValue)
-            setenv("HQLV_SYSTEM_DIR", oldValue->c_str(), 1);
-        else
-            unsetenv("HQLV_SYSTEM_DIR");
-    }
-    std::optional<std::string> oldValue;
-};
-
 // The relation colours come from the user's data file as the pane is made: no maker has to
 // remember a further call.
 TEST_F(PlayerPane, ThePaneReadsItsColoursAsItIsMade) {
-    UserDataFolder user(dir.path().toStdString(),
-                        "[PLAYER]\r\nFriendColor=255\r\nKnowColor=65280\r\n");
+    const testing::PlatformInstall install(dir.path().toStdString());
+    ASSERT_TRUE(
+        install.Write("users/1001.dat", "[PLAYER]\r\nFriendColor=255\r\nKnowColor=65280\r\n"));
     Start();
     CGamePlayerView pane(app);
     SeatMarkedPlayers(pane);
@@ -289,7 +268,8 @@ TEST_F(PlayerPane, ThePaneReadsItsColoursAsItIsMade) {
 // The relation colours are the user's: a skin whose description has a "PLAYER" section
 // with colours changes none of them; a key the user's file lacks takes its default.
 TEST_F(PlayerPane, RelationColoursComeFromTheUserFileNotTheSkin) {
-    UserDataFolder user(dir.path().toStdString(), "[PLAYER]\r\nFriendColor=255\r\n");
+    const testing::PlatformInstall install(dir.path().toStdString());
+    ASSERT_TRUE(install.Write("users/1001.dat", "[PLAYER]\r\nFriendColor=255\r\n"));
     const std::string skin = dir.path().toStdString() + "/skin/skin.ini";
     ASSERT_TRUE(platform::makeFolders(dir.path().toStdString() + "/skin"));
     ASSERT_TRUE(platform::writeFile(skin,

@@ -87,6 +87,12 @@ TEST_F(Records, SeatAssignmentRefusesTooManyOrShort) {
     std::vector<std::vector<uint8_t>> nine(9, Entry(5, 0, "x"));
     auto body = SeatList(1, nine);
     EXPECT_FALSE(app.OnSeatAssigned(body.data(), body.size()));
+    // Eight players fill the eight seats: the last count taken.
+    std::vector<std::vector<uint8_t>> eight;
+    for (int c = 0; c < kSeatCount; ++c) eight.push_back(Entry(20 + c, c, "p"));
+    auto full = SeatList(2, eight);
+    ASSERT_TRUE(app.OnSeatAssigned(full.data(), full.size()));
+    EXPECT_EQ(app.GetSeatUserID(kSeatCount - 1), 20 + kSeatCount - 1);
     auto two = SeatList(1, {Entry(5, 0, "x"), Entry(6, 1, "y")});
     EXPECT_FALSE(app.OnSeatAssigned(two.data(), two.size() - 1));
 }

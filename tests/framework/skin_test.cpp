@@ -17,6 +17,7 @@
 #include "netlib/crc32.h"
 #include "platform/core/files.h"
 #include "platform/core/profile.h"
+#include "platform_install.h"
 #include "qt_test_app.h"
 
 namespace hqlv::framework {
@@ -244,7 +245,7 @@ TEST(SkinLibraryCalls, APaneIsLetGoOnlyWhenHidden) {
 TEST(Paths, PlatformRootFromTheMachineFile) {
     QTemporaryDir dir;
     std::string sys = dir.path().toStdString() + "/sys";
-    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    const testing::SystemFolderVariable variable(sys);
     EXPECT_EQ(GetInstallRoot(), "");
     platform::makeFolders(sys);
     platform::writeProfileString("SYSTEM", "ExePath", "C:\\Games\\Hall\\hall.exe",
@@ -257,7 +258,6 @@ TEST(Paths, PlatformRootFromTheMachineFile) {
     EXPECT_FALSE(id.empty());
     EXPECT_LE(id.size(), 31u);
     EXPECT_EQ(GetMachineID(), id);  // stable: stored or from the same adapters
-    unsetenv("HQLV_SYSTEM_DIR");
 }
 
 }  // namespace

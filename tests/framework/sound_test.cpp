@@ -16,10 +16,11 @@
 #include <set>
 #include <string>
 
-#include "framework/panes/msgbox_dlg.h"
 #include "framework/app/shared_utils.h"
+#include "framework/panes/msgbox_dlg.h"
 #include "platform/core/audio.h"
 #include "platform/core/files.h"
+#include "platform_install.h"
 
 namespace hqlv::framework {
 namespace {
@@ -78,7 +79,7 @@ int run(const std::string& command) {
 }
 
 // The generator writes into a folder of the test's own.
-class SoundResources : public testing::Test {
+class SoundResources : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
@@ -236,9 +237,7 @@ TEST_F(SoundResources, ShareSoundsComeFromThePlatformRoot) {
     std::filesystem::create_directories(root + "/Share/Sound/common");
     std::filesystem::create_directories(sys);
     std::filesystem::copy_file(folder_ + "/29010.wav", root + "/Share/Sound/common/HIT.wav");
-    const char* old = std::getenv("HQLV_SYSTEM_DIR");
-    const std::string oldValue = old ? old : "";
-    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    const testing::SystemFolderVariable variable(sys);
 
     // No platform root known: nothing plays.
     EXPECT_FALSE(PlayShareSound("common", "hit.wav", 17));
@@ -264,11 +263,6 @@ TEST_F(SoundResources, ShareSoundsComeFromThePlatformRoot) {
     EXPECT_TRUE(PlayShareSound("common", "hit.wav", kSndAsync));
     EXPECT_FALSE(PlayShareSound("common", "missing.wav", kSndAsync));
     platform::shutdownAudio();
-
-    if (old)
-        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
-    else
-        unsetenv("HQLV_SYSTEM_DIR");
 }
 
 // Runs in a child process of its own: the box needs an application object, and this
@@ -318,7 +312,7 @@ int messageBoxChimeCheck(const std::string& folder) {
 
 TEST_F(SoundResources, MessageBoxPlaysItsChime) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(messageBoxChimeCheck(folder_)), testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(std::exit(messageBoxChimeCheck(folder_)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

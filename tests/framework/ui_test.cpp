@@ -792,13 +792,8 @@ TEST_F(Frame, RoomChangeThatCannotReachTheHallFails) {
 }
 
 TEST_F(Frame, ActivityLinksWithoutAHall) {
-    ActivityEntry recharge;
-    recharge.index = 2;
-    recharge.valueA = 30;
-    recharge.valueB = 40;
-    recharge.text = "http://a/r?c=1";
-    ActivityEntry bad;
-    bad.index = 9;
+    const ActivityEntry recharge{.index = 2, .valueA = 30, .valueB = 40, .text = "http://a/r?c=1"};
+    const ActivityEntry bad{.index = 9, .valueA = 0, .valueB = 0, .text = ""};
     app.SetActivityConfig(true, {recharge, bad});
     int a = 0, b = 0;
     std::string url = app.BuildSignedHallParams(2, &a, &b);
@@ -824,12 +819,7 @@ TEST_F(Frame, ActivityLinksWithoutAHall) {
 
 // The first activity key's entry is kept as any other: its values and page make its link.
 TEST_F(Frame, TheFirstActivityEntryIsKept) {
-    ActivityEntry first;
-    first.index = 0;
-    first.valueA = 5;
-    first.valueB = 6;
-    first.text = "http://a/first";
-    app.SetActivityConfig(true, {first});
+    app.SetActivityConfig(true, {{.index = 0, .valueA = 5, .valueB = 6, .text = "http://a/first"}});
     int a = 0, b = 0;
     EXPECT_EQ(app.BuildSignedHallParams(0, &a, &b).rfind("http://a/first", 0), 0u);
     EXPECT_EQ(a, 5);

@@ -25,6 +25,7 @@
 #include "mahjong/game/small_dialogs.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
+#include "tests/framework/platform_install.h"
 #include "tests/framework/qt_test_app.h"
 #include "words.h"
 
@@ -330,16 +331,8 @@ namespace {
 TEST_F(SmallDialogs, PlayerListAndInformationWindowShowOneDefaultFace) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString() + "/platform/";
-    const std::string sys = dir.path().toStdString() + "/system";
-    ASSERT_TRUE(platform::makeFolders(root + "Share/Image/portrait"));
-    ASSERT_TRUE(platform::makeFolders(sys));
-    ASSERT_TRUE(platform::writeFile(sys + "/vmkd.ini",
-                                    "[SYSTEM]\r\nExePath=" + root + "GameHall.exe\r\n"));
-    ASSERT_TRUE(platform::writeFile(root + "Share/Image/portrait/8_0.bmp", "BM broken"));
-    const char* old = std::getenv("HQLV_SYSTEM_DIR");
-    const std::string oldValue = old ? old : "";
-    setenv("HQLV_SYSTEM_DIR", sys.c_str(), 1);
+    const framework::testing::PlatformInstall install(dir.path().toStdString());
+    ASSERT_TRUE(install.Write("Share/Image/portrait/8_0.bmp", "BM broken"));
     {
         framework::CGameApp app("HqLv", 21303, 2, 1);
         for (int portrait : {5, 8}) {
@@ -356,10 +349,6 @@ TEST_F(SmallDialogs, PlayerListAndInformationWindowShowOneDefaultFace) {
             EXPECT_EQ(dlg.face(), *framework::LoadProgramBitmap(kPlayerInfoIcon));
         }
     }
-    if (old)
-        setenv("HQLV_SYSTEM_DIR", oldValue.c_str(), 1);
-    else
-        unsetenv("HQLV_SYSTEM_DIR");
 }
 
 }  // namespace

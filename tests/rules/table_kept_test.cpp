@@ -21,19 +21,7 @@ using chain::user;
 using rig::CheckHu;
 using rig::idOf;
 using rig::Rig;
-
-// "test.ini" in a folder of the test's own under the temporary folder, removed with it; the
-// hooks point a table at it.
-struct TestIniFolder {
-    explicit TestIniFolder(const char* name)
-        : dir(std::filesystem::temp_directory_path() / name), ini(dir / "test.ini") {
-        std::filesystem::create_directories(dir);
-        hooks.testIniFolder = dir.string();
-    }
-    ~TestIniFolder() { std::filesystem::remove_all(dir); }
-    std::filesystem::path dir, ini;
-    TableHooks hooks;
-};
+using rig::TestIniFolder;
 
 // A tile still in the wall, one in another hand, and one already played: none is a discard of
 // the chair, at any level of the chain.

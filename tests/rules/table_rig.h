@@ -2,6 +2,7 @@
 // A table of this game's rules whose state the tests set directly: tiles given to hands,
 // melds laid, discards made, win values and fans written.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,21 @@
 namespace rig {
 
 using namespace hqlv::rules;
+
+// "test.ini" in a folder of the test's own under the temporary folder, removed with it; the
+// hooks point a table at it.
+struct TestIniFolder {
+    explicit TestIniFolder(const char* name)
+        : dir(std::filesystem::temp_directory_path() / name), ini(dir / "test.ini") {
+        std::filesystem::create_directories(dir);
+        hooks.testIniFolder = dir.string();
+    }
+    ~TestIniFolder() { std::filesystem::remove_all(dir); }
+    TestIniFolder(const TestIniFolder&) = delete;
+    TestIniFolder& operator=(const TestIniFolder&) = delete;
+    std::filesystem::path dir, ini;
+    TableHooks hooks;
+};
 
 // The id of copy `copy` of a kind (suits 1..29, honours 31..37).
 inline int32_t idOf(int kind, int copy) {

@@ -75,17 +75,13 @@ TEST(Wall, TheGameTablesWallIsShuffleWallsOrder) {
 // The game server that the client's tests play against fixes its walls through the test deal
 // of this game's table, so its shuffle takes one like the card table's.
 TEST(Wall, TheGameTablesShuffleTakesTheTestDealTheServerFixesItsWallsWith) {
-    const auto dir = std::filesystem::temp_directory_path() / "hqlv_rules_wall_deal";
-    std::filesystem::create_directories(dir);
+    const rig::TestIniFolder folder("hqlv_rules_wall_deal");
     std::string reversed;
     for (int k = 135; k >= 0; --k) reversed += std::to_string(k) + "|";
-    std::ofstream(dir / "test.ini") << "[Card]\nMade=1\nTotal=" << reversed << "\n";
-    TableHooks hooks;
-    hooks.testIniFolder = dir.string();
-    CMJTableEx t(hooks);
+    std::ofstream(folder.ini) << "[Card]\nMade=1\nTotal=" << reversed << "\n";
+    CMJTableEx t(folder.hooks);
     t.Shuffle();
     for (int32_t pos = 0; pos < 136; ++pos) ASSERT_EQ(t.TileAt(pos), 135 - pos) << pos;
-    std::filesystem::remove_all(dir);
 }
 
 TEST(Wall, TheShuffleSeedWrapsAndIsZeroForAnEmptyChair) {

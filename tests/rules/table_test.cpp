@@ -410,14 +410,11 @@ TEST(CardTable, MoveTileTakesOnlyAHeldTileToAnotherChair) {
 // would put a tile twice in the wall, and so lose another, is refused whole rather than
 // dealing a broken set.
 TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
-    const auto dir = std::filesystem::temp_directory_path() / "hqlv_t1_testdeal";
-    std::filesystem::create_directories(dir);
-    const auto ini = dir / "test.ini";
-    TableHooks hooks;
+    rig::TestIniFolder folder("hqlv_t1_testdeal");
+    const auto& ini = folder.ini;
     std::vector<std::string> logged;
-    hooks.log = [&](const std::string& l) { logged.push_back(l); };
-    hooks.testIniFolder = dir.string();
-    CCardTable t(TableConfig{}, CardConfig{}, hooks);
+    folder.hooks.log = [&](const std::string& l) { logged.push_back(l); };
+    CCardTable t(TableConfig{}, CardConfig{}, folder.hooks);
     std::string perm;
     for (int k = 135; k >= 0; --k) perm += std::to_string(k) + "|";
     struct Row {
@@ -468,7 +465,6 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
     std::string text((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(text.find("Total=5|6|7|1|"), std::string::npos);
     EXPECT_NE(text.find("Dealer=7"), std::string::npos);
-    std::filesystem::remove_all(dir);
 }
 
 // --- Mahjong table: wall, deal, draws -----------------------------------------------------
