@@ -167,9 +167,10 @@ protected:
     CGameAppEx app;
 };
 
-// Faces by the chair's player, not by the chair's number: two players without a portrait
-// file share one face in the application's lists, so the third chair's player (with his
-// own picture) stands at index 1; an empty chair shows no face.
+// Faces by the chair's player, not by the chair's number: the first two players share
+// portrait 5, one face in the application's lists, so the third chair's player (with his own
+// picture) stands at index 1; the fourth, without a portrait file, shows the default face as
+// the first two do; an empty chair shows no face.
 struct PortraitApp : CGameAppEx {
     std::string folder;
     std::string PortraitFolder() const override { return folder; }
@@ -184,8 +185,8 @@ TEST(ResultDialogFaces, EachRowAndTheShownChairHaveTheirPlayersFace) {
     QImage own(32, 32, QImage::Format_RGB32);
     own.fill(QColor(10, 200, 30));
     ASSERT_TRUE(own.save(QString::fromStdString(app.folder + "7_0.bmp"), "BMP"));
-    const int portraits[3] = {5, 5, 7};
-    for (int c = 0; c < 3; ++c) {
+    const int portraits[4] = {5, 5, 7, 9};
+    for (int c = 0; c < 4; ++c) {
         framework::PlayerRecord* seat = app.SeatMutable(c);
         ASSERT_NE(seat, nullptr);
         seat->setWord(0, 1001 + c);
@@ -198,14 +199,10 @@ TEST(ResultDialogFaces, EachRowAndTheShownChairHaveTheirPlayersFace) {
     ASSERT_NE(shared->pixel(8, 8), seventh->pixel(8, 8));
     // Chair 2 has won: its fans and its face show first.
     CGameResultDlg dlg(Result({{170, 2}}), Fans({{0, {{0, 2}, {3, 1}}}}));
-    const QImage* want[4] = {shared, shared, seventh, nullptr};
+    const QImage* want[4] = {shared, shared, seventh, shared};
     for (int c = 0; c < 4; ++c) {
         SCOPED_TRACE(c);
         const QIcon icon = dlg.playerList()->row(c)->icon(0);
-        if (!want[c]) {
-            EXPECT_TRUE(icon.isNull());
-            continue;
-        }
         ASSERT_FALSE(icon.isNull());
         EXPECT_EQ(icon.pixmap(16, 16).toImage().pixel(8, 8), want[c]->pixel(8, 8));
     }
@@ -213,6 +210,11 @@ TEST(ResultDialogFaces, EachRowAndTheShownChairHaveTheirPlayersFace) {
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.toImage().pixel(16, 16),
               app.GetPortraitImage(app.GetPortraitIndex(7), false)->pixel(16, 16));
+    // The fourth player gone: his row shows no face.
+    app.SeatMutable(3)->setWord(0, 0);
+    CGameResultDlg without(Result({{170, 2}}), Fans({{0, {{0, 2}, {3, 1}}}}));
+    EXPECT_TRUE(without.playerList()->row(3)->icon(0).isNull());
+    EXPECT_FALSE(without.playerList()->row(2)->icon(0).isNull());
 }
 
 TEST_F(ResultDialog, DrawnWithoutReadyHandShowsTheNoteAndNoItems) {

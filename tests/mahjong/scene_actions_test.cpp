@@ -197,6 +197,24 @@ TEST_F(PlayTest, EveryDrawSoundsButOnlyAShownTileIsDiscarded) {
     EXPECT_TRUE(play.sounds.empty());
 }
 
+// Only the gang and chi buttons change their picture cell: the other claim buttons have
+// none to read (0) and setting one changes nothing, the gang's and chi's cells included.
+TEST_F(PlayTest, OnlyTheGangAndChiButtonsHaveACellToChange) {
+    NEED_ASSETS();
+    StartDeal();
+    scene.SetClaimCell(2, 40);
+    scene.SetClaimCell(3, 80);
+    ASSERT_EQ(scene.GetClaimCell(2), 40);
+    ASSERT_EQ(scene.GetClaimCell(3), 80);
+    for (int kind : {0, 1, 4, 5, 6}) {
+        SCOPED_TRACE(kind);
+        scene.SetClaimCell(kind, 120);
+        EXPECT_EQ(scene.GetClaimCell(kind), 0);
+        EXPECT_EQ(scene.GetClaimCell(2), 40);
+        EXPECT_EQ(scene.GetClaimCell(3), 80);
+    }
+}
+
 TEST_F(PlayTest, ConcealedGangEndsTheWaitCursorOnEveryPath) {
     NEED_ASSETS();
     StartDeal();
