@@ -430,12 +430,17 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
         {"2|1|0|", true, 2, 1, 135},
         {"1|0||7|", true, 1, 0, 135},  // the first missing field ends the list
         {"1|0", true, 1, 0, 135},
+        // A field's decimal value, blanks around it aside; a field of blanks is missing.
+        {"2 |1\t| 0|", true, 2, 1, 135},
+        {" 1 | 0 | \t|7|", true, 1, 0, 135},
         // A tile twice (and another lost), or a field that is no tile id.
         {dup, false, 0, 1, 135},
         {"1|2|3|", false, 0, 1, 135},
         {perm.substr(0, perm.size() - 2) + "x|", false, 0, 1, 135},
         {"999|" + perm.substr(4), false, 0, 1, 135},
         {"-1|", false, 0, 1, 135},
+        {"1|0 2|", false, 0, 1, 135},
+        {"1|+|", false, 0, 1, 135},
         {"", false, 0, 1, 135},
     };
     for (const Row& row : rows) {
@@ -1009,27 +1014,43 @@ TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
     EXPECT_GT(v.BestWin(0, &best), 0);  // waits on 21
 }
 
-TEST(GameRules, BestWinSkipsKindsWithNoTileLeftToCome) {
-    // A single wait on 5 beside 11..19: the other 5s in a pung, discards or another hand.
-    Rig p;
-    p.Lay(0, kPeng, 5, 2);
-    p.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+// A ready hand waits on a kind wherever its other copies lie (the wall, another hand, the
+// discards, another chair's meld), but never on a fifth copy of a kind whose four copies are
+// all its own, and the copy it is scored on is never its own.
+TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
+    struct Row {
+        const char* where;  // the other 5s, beside a single 5 and 11..19 21 22 23 (or a pung)
+        void (*set)(Rig&);
+        bool ready;
+    };
+    const Row rows[] = {
+        {"discarded", [](Rig& r) { r.Played(1, 5), r.Played(2, 5), r.Played(3, 5); }, true},
+        {"in another hand", [](Rig& r) { r.Played(1, 5), r.Played(3, 5), r.GiveOne(2, 5); }, true},
+        {"in another pung", [](Rig& r) { r.Lay(2, kPeng, 5, 1); }, true},
+        {"in its own pung", [](Rig& r) { r.Lay(0, kPeng, 5, 2); }, false},
+    };
+    for (const Row& row : rows) {
+        Rig r;
+        const bool ownPung = !row.ready;
+        if (!ownPung) r.GiveOne(0, 5);
+        row.set(r);
+        if (ownPung) r.GiveOne(0, 5);
+        r.Give(0, {11, 12, 13, 14, 15, 16, 17, 18, 19});
+        if (!ownPung) r.Give(0, {21, 22, 23});
+        HuResult best{};
+        const int32_t v = r.BestWin(0, &best);
+        EXPECT_EQ(v > 0, row.ready) << row.where;
+        EXPECT_EQ(r.TotalFanPoints(best), v) << row.where;  // its own result comes with it
+    }
+    // Four pungs and one tile, the first copy of its kind: scored on another copy, 全求人 is
+    // paid once, with 碰碰胡 beside it.
+    Rig q;
+    for (int k : {1, 12, 23, 34}) q.Lay(0, kPeng, k, 2);
+    ASSERT_EQ(q.GiveOne(0, 21), idOf(21, 0));
     HuResult best{};
-    EXPECT_EQ(p.BestWin(0, &best), 0);  // the fourth 5 is in its own pung
-    Rig d;
-    d.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
-    d.Played(1, 5), d.Played(3, 5);
-    d.GiveOne(2, 5);
-    best = HuResult{};
-    const int32_t v = d.BestWin(0, &best);
-    EXPECT_GT(v, 0);                       // one 5 is still in chair 2's hand
-    EXPECT_EQ(d.TotalFanPoints(best), v);  // the best win's own result comes back with it
-    d.Played(2, 6);                        // a discard elsewhere changes nothing
-    EXPECT_GT(d.BestWin(0, &best), 0);
-    Rig e;
-    e.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
-    e.Played(1, 5), e.Played(2, 5), e.Played(3, 5);
-    EXPECT_EQ(e.BestWin(0, &best), 0);  // every other 5 discarded
+    EXPECT_EQ(q.BestWin(0, &best), 18);
+    EXPECT_EQ(best.tally1[15], 9);
+    EXPECT_EQ(best.tally1[1], 9);
 }
 
 TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
