@@ -456,6 +456,15 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
         EXPECT_EQ(logged.size(), row.taken || row.total.empty() ? 0u : 1u)
             << row.total.substr(0, 12);
     }
+    // A field that is no tile id is named in the refusal as it stands.
+    for (const std::string field : {"-1", " 999 "}) {
+        std::ofstream(ini) << "[Card]\nMade=1\nTotal=1|" << field << "|\n";
+        std::vector<int32_t> ids(136, 0);
+        logged.clear();
+        EXPECT_EQ(t.LoadTestDeal(ids), 0);
+        ASSERT_EQ(logged.size(), 1u) << field;
+        EXPECT_NE(logged[0].find("holds \"" + field + "\", which is no tile"), std::string::npos);
+    }
     int32_t v = 0;
     std::ofstream(ini) << "[Card]\nMade=1\nBanker=2\n";
     EXPECT_EQ(t.TestIniInt("Banker", v), 2);
@@ -1019,22 +1028,22 @@ TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
 // all its own, and the copy it is scored on is never its own.
 TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
     struct Row {
-        const char* where;  // the other 5s, beside a single 5 and 11..19 21 22 23 (or a pung)
+        const char* where;  // the other 1s, beside a single 1 and 11..19 21 22 23 (or a pung)
         void (*set)(Rig&);
         bool ready;
     };
     const Row rows[] = {
-        {"discarded", [](Rig& r) { r.Played(1, 5), r.Played(2, 5), r.Played(3, 5); }, true},
-        {"in another hand", [](Rig& r) { r.Played(1, 5), r.Played(3, 5), r.GiveOne(2, 5); }, true},
-        {"in another pung", [](Rig& r) { r.Lay(2, kPeng, 5, 1); }, true},
-        {"in its own pung", [](Rig& r) { r.Lay(0, kPeng, 5, 2); }, false},
+        {"discarded", [](Rig& r) { r.Played(1, 1), r.Played(2, 1), r.Played(3, 1); }, true},
+        {"in another hand", [](Rig& r) { r.Played(1, 1), r.Played(3, 1), r.GiveOne(2, 1); }, true},
+        {"in another pung", [](Rig& r) { r.Lay(2, kPeng, 1, 1); }, true},
+        {"in its own pung", [](Rig& r) { r.Lay(0, kPeng, 1, 2); }, false},
     };
     for (const Row& row : rows) {
         Rig r;
         const bool ownPung = !row.ready;
-        if (!ownPung) r.GiveOne(0, 5);
+        if (!ownPung) r.GiveOne(0, 1);
         row.set(r);
-        if (ownPung) r.GiveOne(0, 5);
+        if (ownPung) r.GiveOne(0, 1);
         r.Give(0, {11, 12, 13, 14, 15, 16, 17, 18, 19});
         if (!ownPung) r.Give(0, {21, 22, 23});
         HuResult best{};
@@ -1042,11 +1051,11 @@ TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
         EXPECT_EQ(v > 0, row.ready) << row.where;
         EXPECT_EQ(r.TotalFanPoints(best), v) << row.where;  // its own result comes with it
     }
-    // Four pungs and one tile, the first copy of its kind: scored on another copy, 全求人 is
-    // paid once, with 碰碰胡 beside it.
+    // Four pungs and one tile, the first copy of its kind (id 0): scored on another copy,
+    // 全求人 is paid once, with 碰碰胡 beside it.
     Rig q;
-    for (int k : {1, 12, 23, 34}) q.Lay(0, kPeng, k, 2);
-    ASSERT_EQ(q.GiveOne(0, 21), idOf(21, 0));
+    for (int k : {12, 23, 34, 35}) q.Lay(0, kPeng, k, 2);
+    ASSERT_EQ(q.GiveOne(0, 1), 0);
     HuResult best{};
     EXPECT_EQ(q.BestWin(0, &best), 18);
     EXPECT_EQ(best.tally1[15], 9);
