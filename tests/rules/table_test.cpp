@@ -457,7 +457,7 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
             << row.total.substr(0, 12);
     }
     // A field that is no tile id is named in the refusal as it stands.
-    for (const std::string field : {"-1", " 999 "}) {
+    for (const std::string field : {"-1", "136", " 999 "}) {
         std::ofstream(ini) << "[Card]\nMade=1\nTotal=1|" << field << "|\n";
         std::vector<int32_t> ids(136, 0);
         logged.clear();
