@@ -1062,6 +1062,31 @@ TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
     EXPECT_EQ(best.tally1[1], 9);
 }
 
+// Each part of the answers and checks around a win: a pass answers 1 only once every chair
+// has answered; a win on a discard needs the claim window open and the tile played by the chair
+// named; a self-drawn request on a hand that does not win makes no winner.
+TEST(GameRules, PassesAndWinChecksTestEachOfTheirParts) {
+    FixedTick clock;
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    EXPECT_EQ(r.CanHuOnDiscard(1, 0, t[0]), 8);
+    EXPECT_EQ(r.CanHuOnDiscard(1, 3, t[0]), 0);  // not played by chair 3
+    EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 2 has not answered
+    EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 1 already has
+    EXPECT_EQ(r.AnswerPass(2, 0), 1);
+    r.ClearStatusBits(0x400);
+    EXPECT_EQ(r.CanHuOnDiscard(2, 0, t[0]), 0);  // the window is closed
+    const int32_t drawn = r.GiveOne(3, 31);
+    r.Give(3, {1, 4, 7, 13, 16, 19, 22, 25, 28, 32, 33, 34, 35});
+    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(3, 3, drawn, 2)), 0);
+    EXPECT_EQ(r.Winners(), 0);
+    EXPECT_EQ(r.FirstWinner(), -1);
+}
+
 TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
     Rig r;
     for (int k : {1, 12, 23, 34}) r.Lay(0, kPeng, k, 2);
