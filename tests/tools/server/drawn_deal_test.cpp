@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
