@@ -252,18 +252,20 @@ int32_t CCardTable::LoadTestDeal(std::vector<int32_t>& ids) {
     if (!readIni(path, "Card", "Total", list)) return 0;
     if (list.size() > 4096) list.resize(4096);
     // The fields replace the leading entries of the order, as many as there are up to the
-    // first missing one: a short list changes only those. A field that is no tile id, or an
-    // order that would then hold a tile twice (and so lose another), is refused whole and the
-    // shuffle stands.
+    // first missing one (empty or blank): a short list changes only those. A field is its
+    // decimal value, blanks around it aside. A field that is no tile id, or an order that
+    // would then hold a tile twice (and so lose another), is refused whole and the shuffle
+    // stands.
     std::vector<int32_t> order = ids;
     const size_t n = std::min(total, order.size());
     std::stringstream in(list);
     std::string field;
     size_t k = 0;
     for (size_t fields = 0; k < n && fields < 514 && std::getline(in, field, '|'); ++fields) {
-        if (field.empty()) break;
+        const std::string number = trimBlanks(field);
+        if (number.empty()) break;
         char* end = nullptr;
-        const long v = std::strtol(field.c_str(), &end, 10);
+        const long v = std::strtol(number.c_str(), &end, 10);
         if (*end != '\0' || v < 0 || v >= static_cast<long>(total)) {
             Log("test deal: \"Total\" holds \"" + field + "\", which is no tile, ignored");
             return 0;

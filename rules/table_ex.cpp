@@ -318,6 +318,11 @@ void CMJTableEx::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     HuResult scratch;
     for (int c = 0; c < chairCount_; ++c) {
         if (c == chair) {
+            // As at the level below, the discarder is offered nothing on its own tile: the
+            // checks of a pung, chow, exposed kong and win on a discard refuse a chair its own.
+            // Flags set for it would stand in the table state and the state dump as offers it
+            // can never take, and a discard notice made from them would show the discarder
+            // claim buttons on its own tile.
             pgch_[c] = 0;
             continue;
         }
@@ -875,9 +880,10 @@ int32_t CMJTableEx::BestHu(int32_t chair, int32_t tile, HuResult* result, int32_
     return best;
 }
 
-// The pass rule holds here too: the wins on a discard or a robbed kong are found by asking
-// every chair's value, whether it claimed or not, and a chair that let the kind pass since its
-// last draw would otherwise win on it all the same.
+// The pass rule holds here too, where a win is carried out: OnHuRequest takes the request as
+// given and counts its chair among those that asked, without the check a win request passes
+// first. A request carried out unchecked would otherwise win on a kind its chair let pass since
+// its last draw, and be paid by the discarder for it.
 int32_t CMJTableEx::WinValue(int32_t chair, int32_t tile, HuResult* result, int32_t mask) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
     if (PassedKind(chair, tile, mask)) return 0;
@@ -967,24 +973,29 @@ int32_t CMJTableEx::TotalFanPoints(const HuResult& r, int32_t n) const {
     return s;
 }
 
+// A ready hand waits on whatever kind completes it, wherever that kind's other copies lie: in
+// the wall, in another hand, among the discards or in melds. The copy tried for a kind is the
+// first in id order that is not the chair's own (in its hand or its melds). BestHu adds the
+// tile to the chair's hand, so a kind of which the chair holds all four copies would be won on
+// a fifth that does not exist (5555 beside 123 456 789 of another suit would wait on a 5); and
+// the scoring asks which chair the winning tile came from, so the chair's own copy would name
+// the chair itself: down to one tile, it would be paid 全求人 twice, once as the winner and
+// once more as the chair down to one tile that fed the win.
 int32_t CMJTableEx::BestWin(int32_t chair, HuResult* result) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
-    // Only a kind with a tile still to come (in the wall or in another chair's hand) can be
-    // waited on: one whose tiles are all in this hand, in melds or discarded cannot.
-    bool unseen[kKinds] = {};
-    for (const auto& t : tiles_) {
-        const int32_t k = KindIndexOf(t.id);
-        if (k >= 0 && k < kKinds &&
-            (t.status == kTileInWall || (t.status == kTileHeld && t.chair != chair)))
-            unseen[k] = true;
-    }
+    const int32_t total = std::max(card_.tileTotal, 0);
+    std::vector<uint8_t> own(static_cast<size_t>(total), 0);
+    for (int32_t id = 0; id < total; ++id) own[static_cast<size_t>(id)] = IsHeldBy(chair, id);
+    for (const auto& list : melds_[chair])
+        for (const Meld& m : list)
+            for (const int32_t id : m.tiles)
+                if (id >= 0 && id < total) own[static_cast<size_t>(id)] = 1;
     int32_t best = 0;
     bool tried[kKinds] = {};
-    for (int32_t id = 0; id < card_.tileTotal; ++id) {
+    for (int32_t id = 0; id < total; ++id) {
         const int32_t k = KindIndexOf(id);
-        if (k < 0 || k >= kKinds || tried[k]) continue;
+        if (k < 0 || k >= kKinds || tried[k] || own[static_cast<size_t>(id)]) continue;
         tried[k] = true;
-        if (!unseen[k]) continue;
         HuResult scratch{};
         const int32_t v = BestHu(chair, id, &scratch, 1);
         if (v > best) {

@@ -539,6 +539,12 @@ void CMJTable::Discard(int32_t chair, const int32_t* ids, int32_t n) {
     HuResult scratch;
     for (int c = 0; c < chairCount_; ++c) {
         if (c == chair) {
+            // The discarder is offered nothing on its own tile, though its hand may pung it or
+            // win on it: the checks of a pung, chow, exposed kong and win on a discard refuse a
+            // chair its own. Flags set for it would stand in the table state as offers it can
+            // never take, and the claim waiting (OthersMayStillHu, OthersMayStillClaim), which
+            // passes over the requester alone, would hold every pung and chow on the tile for
+            // the whole claim time.
             pgch_[c] = 0;
             continue;
         }

@@ -127,6 +127,11 @@ public:
     // 64 tile places of -1, both marks 1, and the first tile the record's chair holds.
     int32_t FillClaimDefaults(ClaimDefaults* record) const override;
     int32_t WallStartPosition() override;
+    // The dealing chair takes the fourteenth tile, and the banker plays first: a dealing chair
+    // drawn at random as the card table draws it would mostly leave the banker, who must
+    // discard before anyone draws, with 13 tiles and a chair that draws before it discards with
+    // 14. Neither hand could ever be right again, and the client deals the fourteenth tile to
+    // the banker's seat whatever chair the rules dealt it to.
     int32_t ChooseDealingChair() override { return banker_; }
     int32_t JokerPosition() override;
     int32_t JokerTile() override;

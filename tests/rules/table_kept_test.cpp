@@ -138,6 +138,53 @@ TEST(KeptGuards, APungRequestOnAKindLetPassIsRefused) {
     EXPECT_EQ(r.CheckPengRequest(pung), 1);
 }
 
+// The discarder is offered nothing on its own tile, though it could pung it or win on it: at
+// the mahjong table its flags would hold every pung and chow on the tile for the claim time,
+// and at both levels they would stand in the table state as offers.
+TEST(KeptGuards, TheDiscarderIsOfferedNothingOnItsOwnTile) {
+    for (const bool game : {false, true}) {
+        FixedTick clock;
+        Rig r;
+        // Chair 0 lets one of three 9s go and keeps a pair of them, waiting on a 9.
+        r.Give(0, {1, 2, 3, 4, 5, 6, 7, 8, 11, 11, 11, 9, 9});
+        const int32_t nine = r.GiveOne(0, 9);
+        HuResult res{};
+        ASSERT_EQ(r.CheckHu(0, nine, &res, 2), 8);
+        if (game)
+            r.Discard(0, &nine, 1);
+        else
+            r.CMJTable::Discard(0, &nine, 1);
+        r.OpenClaimWindow();
+        ASSERT_EQ(r.CanPeng(0, nine), 1);
+        EXPECT_EQ(r.ClaimFlags(0), 0) << game;
+        std::vector<int32_t> state(kMJStateBytes / 4, 7);
+        ASSERT_EQ(r.CMJTable::FillTableState(state.data(), kMJStateBytes, 0), 1);
+        EXPECT_EQ(state[mj_state::kClaimFlags / 4], 0) << game;
+        const auto pung = MJRequest::Meld(2, 0, nine, r.GiveOne(2, 12), r.GiveOne(2, 13));
+        EXPECT_EQ(r.CMJTable::OthersMayStillHu(pung), 0) << game;
+        EXPECT_EQ(r.CMJTable::OthersMayStillClaim(pung), 0) << game;
+    }
+}
+
+// A win carried out without its check first (OnHuRequest counts its chair as asking) still
+// keeps the pass rule: chair 2 let a 9 pass and may not win on the next 9 until it draws.
+TEST(KeptGuards, AWinCarriedOutUncheckedKeepsThePassRule) {
+    FixedTick clock;
+    Rig r;
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 9});
+    auto a = r.Give(0, {9});
+    r.Discard(0, &a[0], 1);
+    for (int c = 0; c < 4; ++c) r.AnswerPass(c, 0);
+    auto b = r.Give(3, {9});
+    r.Discard(3, &b[0], 1);
+    r.OpenClaimWindow();
+    HuResult res{};
+    ASSERT_GT(r.BestHu(2, b[0], &res, 1), 0);  // the hand wins on it
+    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(2, 3, b[0], 1)), 0);
+    EXPECT_EQ(r.Winners(), 0);
+    EXPECT_EQ(r.WinValueOf(2), 0);
+}
+
 // RemoveUser empties the seat of a seated user, so no seat points at the record it deletes
 // (under the address sanitizer a seat read after the removal would fail).
 TEST(KeptGuards, RemovingAUserEmptiesHisSeat) {

@@ -430,12 +430,17 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
         {"2|1|0|", true, 2, 1, 135},
         {"1|0||7|", true, 1, 0, 135},  // the first missing field ends the list
         {"1|0", true, 1, 0, 135},
+        // A field's decimal value, blanks around it aside; a field of blanks is missing.
+        {"2 |1\t| 0|", true, 2, 1, 135},
+        {" 1 | 0 | \t|7|", true, 1, 0, 135},
         // A tile twice (and another lost), or a field that is no tile id.
         {dup, false, 0, 1, 135},
         {"1|2|3|", false, 0, 1, 135},
         {perm.substr(0, perm.size() - 2) + "x|", false, 0, 1, 135},
         {"999|" + perm.substr(4), false, 0, 1, 135},
         {"-1|", false, 0, 1, 135},
+        {"1|0 2|", false, 0, 1, 135},
+        {"1|+|", false, 0, 1, 135},
         {"", false, 0, 1, 135},
     };
     for (const Row& row : rows) {
@@ -450,6 +455,15 @@ TEST(CardTable, TestDealChangesTheLeadingEntriesButNeverBreaksTheSet) {
         // A refused list says why, except an empty one, which names nothing.
         EXPECT_EQ(logged.size(), row.taken || row.total.empty() ? 0u : 1u)
             << row.total.substr(0, 12);
+    }
+    // A field that is no tile id is named in the refusal as it stands.
+    for (const std::string field : {"-1", "136", " 999 "}) {
+        std::ofstream(ini) << "[Card]\nMade=1\nTotal=1|" << field << "|\n";
+        std::vector<int32_t> ids(136, 0);
+        logged.clear();
+        EXPECT_EQ(t.LoadTestDeal(ids), 0);
+        ASSERT_EQ(logged.size(), 1u) << field;
+        EXPECT_NE(logged[0].find("holds \"" + field + "\", which is no tile"), std::string::npos);
     }
     int32_t v = 0;
     std::ofstream(ini) << "[Card]\nMade=1\nBanker=2\n";
@@ -1009,27 +1023,68 @@ TEST(GameRules, AddedKongIsNotConcealedAndBestWinSkipsExhaustedKinds) {
     EXPECT_GT(v.BestWin(0, &best), 0);  // waits on 21
 }
 
-TEST(GameRules, BestWinSkipsKindsWithNoTileLeftToCome) {
-    // A single wait on 5 beside 11..19: the other 5s in a pung, discards or another hand.
-    Rig p;
-    p.Lay(0, kPeng, 5, 2);
-    p.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+// A ready hand waits on a kind wherever its other copies lie (the wall, another hand, the
+// discards, another chair's meld), but never on a fifth copy of a kind whose four copies are
+// all its own, and the copy it is scored on is never its own.
+TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
+    struct Row {
+        const char* where;  // the other 1s, beside a single 1 and 11..19 21 22 23 (or a pung)
+        void (*set)(Rig&);
+        bool ready;
+    };
+    const Row rows[] = {
+        {"discarded", [](Rig& r) { r.Played(1, 1), r.Played(2, 1), r.Played(3, 1); }, true},
+        {"in another hand", [](Rig& r) { r.Played(1, 1), r.Played(3, 1), r.GiveOne(2, 1); }, true},
+        {"in another pung", [](Rig& r) { r.Lay(2, kPeng, 1, 1); }, true},
+        {"in its own pung", [](Rig& r) { r.Lay(0, kPeng, 1, 2); }, false},
+    };
+    for (const Row& row : rows) {
+        Rig r;
+        const bool ownPung = !row.ready;
+        if (!ownPung) r.GiveOne(0, 1);
+        row.set(r);
+        if (ownPung) r.GiveOne(0, 1);
+        r.Give(0, {11, 12, 13, 14, 15, 16, 17, 18, 19});
+        if (!ownPung) r.Give(0, {21, 22, 23});
+        HuResult best{};
+        const int32_t v = r.BestWin(0, &best);
+        EXPECT_EQ(v > 0, row.ready) << row.where;
+        EXPECT_EQ(r.TotalFanPoints(best), v) << row.where;  // its own result comes with it
+    }
+    // Four pungs and one tile, the first copy of its kind (id 0): scored on another copy,
+    // 全求人 is paid once, with 碰碰胡 beside it.
+    Rig q;
+    for (int k : {12, 23, 34, 35}) q.Lay(0, kPeng, k, 2);
+    ASSERT_EQ(q.GiveOne(0, 1), 0);
     HuResult best{};
-    EXPECT_EQ(p.BestWin(0, &best), 0);  // the fourth 5 is in its own pung
-    Rig d;
-    d.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
-    d.Played(1, 5), d.Played(3, 5);
-    d.GiveOne(2, 5);
-    best = HuResult{};
-    const int32_t v = d.BestWin(0, &best);
-    EXPECT_GT(v, 0);                       // one 5 is still in chair 2's hand
-    EXPECT_EQ(d.TotalFanPoints(best), v);  // the best win's own result comes back with it
-    d.Played(2, 6);                        // a discard elsewhere changes nothing
-    EXPECT_GT(d.BestWin(0, &best), 0);
-    Rig e;
-    e.Give(0, {5, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21, 22, 23});
-    e.Played(1, 5), e.Played(2, 5), e.Played(3, 5);
-    EXPECT_EQ(e.BestWin(0, &best), 0);  // every other 5 discarded
+    EXPECT_EQ(q.BestWin(0, &best), 18);
+    EXPECT_EQ(best.tally1[15], 9);
+    EXPECT_EQ(best.tally1[1], 9);
+}
+
+// Each part of the answers and checks around a win: a pass answers 1 only once every chair
+// has answered; a win on a discard needs the claim window open and the tile played by the chair
+// named; a self-drawn request on a hand that does not win makes no winner.
+TEST(GameRules, PassesAndWinChecksTestEachOfTheirParts) {
+    FixedTick clock;
+    Rig r;
+    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
+    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
+    auto t = r.Give(0, {21});
+    r.Discard(0, &t[0], 1);
+    r.OpenClaimWindow();
+    EXPECT_EQ(r.CanHuOnDiscard(1, 0, t[0]), 8);
+    EXPECT_EQ(r.CanHuOnDiscard(1, 3, t[0]), 0);  // not played by chair 3
+    EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 2 has not answered
+    EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 1 already has
+    EXPECT_EQ(r.AnswerPass(2, 0), 1);
+    r.ClearStatusBits(0x400);
+    EXPECT_EQ(r.CanHuOnDiscard(2, 0, t[0]), 0);  // the window is closed
+    const int32_t drawn = r.GiveOne(3, 31);
+    r.Give(3, {1, 4, 7, 13, 16, 19, 22, 25, 28, 32, 33, 34, 35});
+    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(3, 3, drawn, 2)), 0);
+    EXPECT_EQ(r.Winners(), 0);
+    EXPECT_EQ(r.FirstWinner(), -1);
 }
 
 TEST(GameRules, ScoreFeaturesWithAWinningTileOfNoChair) {
