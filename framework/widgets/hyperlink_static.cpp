@@ -123,10 +123,26 @@ void CHyperLinkStatic::mouseMoveEvent(QMouseEvent* e) {
     QLabel::mouseMoveEvent(e);
 }
 
+void CHyperLinkStatic::mousePressEvent(QMouseEvent* e) {
+    // Every press comes first as a press; the second of a double click is then also told as
+    // a double-click (below). A mark left by a double click whose release went elsewhere
+    // does not outlive the next press.
+    if (e->button() == Qt::LeftButton) doublePress_ = false;
+    QLabel::mousePressEvent(e);
+}
+
+void CHyperLinkStatic::mouseDoubleClickEvent(QMouseEvent* e) {
+    // The base hands the double-click to the press handler, which clears the mark: set after.
+    QLabel::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton) doublePress_ = true;
+}
+
 void CHyperLinkStatic::mouseReleaseEvent(QMouseEvent* e) {
     QLabel::mouseReleaseEvent(e);
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick)
-        onClick();
+    if (e->button() != Qt::LeftButton) return;
+    const bool secondOfADouble = doublePress_;
+    doublePress_ = false;
+    if (!secondOfADouble && rect().contains(e->position().toPoint()) && onClick) onClick();
 }
 
 }  // namespace hqlv::framework
