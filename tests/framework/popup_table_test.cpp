@@ -195,6 +195,26 @@ TEST(HyperLink, ColoursFollowHoverAndVisitedAndTheControlShrinks) {
     EXPECT_EQ(clicks, 1);
 }
 
+// A double click is one click, as on a static control; the click after it acts again, also
+// after a double-click whose release went elsewhere.
+TEST(HyperLink, ADoubleClickIsOneClick) {
+    SharedQtApp();
+    QWidget parent;
+    parent.resize(200, 60);
+    auto* link = new CHyperLinkStatic(&parent);
+    link->setText("刷新");
+    link->setGeometry(10, 10, 100, 20);
+    int clicks = 0;
+    link->onClick = [&] { ++clicks; };
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    testing::DoubleClick(link);
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseDClick(link, Qt::LeftButton, {}, QPoint(2, 2));  // the double-click alone
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(clicks, 2);
+}
+
 struct TestApp : CGameApp {
     using CGameApp::CGameApp;
     void SetFrame(CGameFrameWnd* f) { frame_ = f; }
