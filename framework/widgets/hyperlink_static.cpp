@@ -124,15 +124,15 @@ void CHyperLinkStatic::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void CHyperLinkStatic::mousePressEvent(QMouseEvent* e) {
-    // Every press comes first as a press; the second of a double click is then also told as
-    // a double-click (below). A mark left by a double click whose release went elsewhere
-    // does not outlive the next press.
+    // A mark left by a double click whose release went elsewhere does not outlive the next
+    // press.
     if (e->button() == Qt::LeftButton) doublePress_ = false;
     QLabel::mousePressEvent(e);
 }
 
 void CHyperLinkStatic::mouseDoubleClickEvent(QMouseEvent* e) {
-    // The base hands the double-click to the press handler, which clears the mark: set after.
+    // The second press of a double click comes as this alone; the base hands it on to the
+    // press handler, which clears the mark, so the mark is set after.
     QLabel::mouseDoubleClickEvent(e);
     if (e->button() == Qt::LeftButton) doublePress_ = true;
 }

@@ -24,7 +24,8 @@ inline QApplication& SharedQtApp() {
 }
 
 // A double click at `at` inside `w` as the window system gives it: press, release, then the
-// second press (told as a press and a double-click) and its release. `w`'s window must show.
+// second press (which reaches a widget as a double-click) and its release. `w`'s window must
+// show.
 inline void DoubleClick(QWidget* w, QPoint at = QPoint(2, 2)) {
     QTest::mouseDClick(w->window()->windowHandle(), Qt::LeftButton, {}, w->mapTo(w->window(), at));
 }
