@@ -150,26 +150,33 @@ TEST(Jpeg2000, FramesOrColourByComponentLayoutAndDepth) {
         uint32_t colourBox;  // enumerated colour space of a JP2 file; 0: a bare code stream
         int opacity;         // the component its channel definition marks as opacity
         std::vector<uint32_t> dxs;
+        std::vector<uint32_t> precs;  // per component, when they differ
         uint32_t bpp;
         int frames;
     } rows[] = {
-        {"grey and opacity, 16 bits", 2, 16, 17, 1, {}, 8, 2},
-        {"RGB and opacity, 16 bits", 4, 16, 16, 3, {}, 8, 4},
-        {"CMYK, 12 bits", 4, 12, 12, -1, {}, 8, 4},
-        {"four components, 12 bits", 4, 12, 0, -1, {}, 8, 4},
-        {"sYCC with halved chroma, 12 bits", 3, 12, 18, -1, {1, 2, 2}, 8, 3},
-        {"RGB, 12 bits", 3, 12, 16, -1, {}, 24, 0},
-        {"sYCC, 12 bits", 3, 12, 18, -1, {}, 24, 0},
-        {"RGB and opacity, 8 bits", 4, 8, 16, 3, {}, 24, 0},
-        {"CMYK, 8 bits", 4, 8, 12, -1, {}, 24, 0},
+        {"grey and opacity, 16 bits", 2, 16, 17, 1, {}, {}, 8, 2},
+        {"RGB and opacity, 16 bits", 4, 16, 16, 3, {}, {}, 8, 4},
+        {"CMYK, 12 bits", 4, 12, 12, -1, {}, {}, 8, 4},
+        {"four components, 12 bits", 4, 12, 0, -1, {}, {}, 8, 4},
+        {"sYCC with halved chroma, 12 bits", 3, 12, 18, -1, {1, 2, 2}, {}, 8, 3},
+        {"RGB, 12 bits", 3, 12, 16, -1, {}, {}, 24, 0},
+        {"RGB of 12, 10 and 12 bits", 3, 12, 0, -1, {}, {12, 10, 12}, 8, 3},
+        {"sYCC, 12 bits", 3, 12, 18, -1, {}, {}, 24, 0},
+        {"RGB and opacity, 8 bits", 4, 8, 16, 3, {}, {}, 24, 0},
+        {"CMYK, 8 bits", 4, 8, 12, -1, {}, {}, 24, 0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        J2kSpec s{.width = 4, .height = 2, .comps = r.comps, .prec = r.prec, .dxs = r.dxs};
+        J2kSpec s{.width = 4,
+                  .height = 2,
+                  .comps = r.comps,
+                  .prec = r.prec,
+                  .precs = r.precs,
+                  .dxs = r.dxs};
         s.space = OPJ_CLRSPC_UNSPECIFIED;
-        const uint32_t up = r.prec - 8;
-        s.sample = [up](uint32_t x, uint32_t y, uint32_t c) {
-            return static_cast<int32_t>((40 * c + 10 * x + y) << up);
+        s.sample = [&r](uint32_t x, uint32_t y, uint32_t c) {
+            const uint32_t prec = r.precs.empty() ? r.prec : r.precs[c];
+            return static_cast<int32_t>((40 * c + 10 * x + y) << (prec - 8));
         };
         Bytes data = makeJ2k(s);
         if (r.colourBox) {
