@@ -1,7 +1,12 @@
-// JPEG-2000 files (JP2) and bare code streams over OpenJPEG, with the colours brought to sRGB
-// through Little CMS. Three colour components make a 24-bit picture; any other layout is a
-// set of grey frames, one per component. The size is checked against the image limits before
-// anything is decoded.
+// JPEG-2000 files (JP2) and bare code streams, with the colours brought to sRGB through
+// Little CMS. Three equal components make a 24-bit picture; any other layout is a set of grey
+// frames, one per component. The size is checked against the image limits before anything is
+// decoded.
+//
+// The decoder is OpenJPEG, not JasPer: Debian 12, the system this client is built for and
+// packaged on, carries no JasPer library, and OpenJPEG (libopenjp2) is the JPEG-2000 decoder
+// it does carry. The failure texts are this decoder's own and stay as they are, the
+// library's name in "cannot initialize jasper" among them.
 #include <lcms2.h>
 #include <openjpeg.h>
 
@@ -316,37 +321,50 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         for (uint32_t k = 0; k < comps; ++k)
             if (!c[k].data) throw JasFail{"error: cannot load image data"};
 
-        // A component the file's channel definition marks as opacity is no colour: it is kept
-        // aside as the picture's alpha, so that the colour conversion (which makes only
-        // colours) does not drop it, and it is not taken for a frame of its own.
+        // Three or more components of up to 8 bits come to sRGB. Luma and chroma (YCC) deeper
+        // than that are converted too where they would make the colour picture (exactly three
+        // equal components): taken as red, green and blue as they stand, they would show a
+        // picture of wrong colours. Any other deep layout is a set of grey frames, which shows
+        // each component as it is, CMYK among them.
+        std::vector<Plane> planes;
+        for (uint32_t k = 0; k < comps; ++k) planes.push_back(planeOf(c[k]));
+        auto threeEqual = [](const std::vector<Plane>& p) {
+            return p.size() == 3 && sameSize(p[0], p[1]) && sameSize(p[0], p[2]) &&
+                   p[0].prec == p[1].prec && p[0].prec == p[2].prec;
+        };
+        const Space space = spaceOf(o.image, codecFormat == OPJ_CODEC_J2K);
+        const bool convert =
+            comps >= 3 && (c[0].prec <= 8 || (space == Space::Ycc && threeEqual(planes)));
+
+        // What the steps below read: the converted colours, or every component as it stands.
+        // The conversion makes the three colours alone, so a component the file's channel
+        // definition marks as opacity is set aside beforehand as the picture's alpha, which
+        // would be lost with it. Where nothing is converted, an opacity component is a frame
+        // like any other.
         std::vector<Plane> colour;
         const Plane* opacity = nullptr;
         Plane opacityPlane;
-        for (uint32_t k = 0; k < comps; ++k) {
-            if (k > 0 && c[k].alpha) {
-                if (!opacity && sameSize(planeOf(c[k]), planeOf(c[0]))) {
-                    opacityPlane = planeOf(c[k]);
-                    opacity = &opacityPlane;
+        std::vector<int32_t> converted[3];
+        if (convert) {
+            for (uint32_t k = 0; k < comps; ++k) {
+                if (k > 0 && c[k].alpha) {
+                    if (!opacity && sameSize(planes[k], planes[0])) {
+                        opacityPlane = planes[k];
+                        opacity = &opacityPlane;
+                    }
+                    continue;
                 }
-                continue;
+                colour.push_back(planes[k]);
             }
-            colour.push_back(planeOf(c[k]));
+            convertToSrgb(o.image, space, colour, converted);
+        } else {
+            colour = planes;
         }
 
-        // Three or more colour components of up to 8 bits come to sRGB. Deeper ones are
-        // converted too where their samples are no RGB at all (YCC, CMYK): shown as they
-        // stand, their luma and chroma or their inks would be taken for red, green and blue.
-        const Space space = spaceOf(o.image, codecFormat == OPJ_CODEC_J2K);
-        std::vector<int32_t> converted[3];
-        if (colour.size() >= 3 &&
-            (colour[0].prec <= 8 || space == Space::Ycc || space == Space::Cmyk))
-            convertToSrgb(o.image, space, colour, converted);
-
         // Row buffers for the components that are read: the three colours and the opacity,
-        // or one frame and the opacity. The first is made before either is chosen, as wide as
-        // the first component. A row for every component would be made in vain for a set of
-        // frames, and for one wide component beside 63 narrow ones would take 64 times its
-        // data.
+        // or one frame. The first is made before either is chosen, as wide as the first
+        // component. A row for every component would be made in vain for a set of frames,
+        // and for one wide component beside 63 narrow ones would take 64 times its data.
         std::vector<int32_t> rows[4];
         allocate(rows[0], colour[0].w, kCannotAllocate);
         auto readRow = [&](const Plane& p, std::vector<int32_t>& row, uint32_t y) {
@@ -355,9 +373,7 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
         };
         const uint32_t fmt = formatId ? formatId : static_cast<uint32_t>(recognised);
 
-        if (colour.size() == 3 && sameSize(colour[0], colour[1]) &&
-            sameSize(colour[0], colour[2]) && colour[0].prec == colour[1].prec &&
-            colour[0].prec == colour[2].prec) {
+        if (threeEqual(colour)) {
             const Plane& base = colour[0];
             const bool withOpacity = opacity && sameSize(*opacity, base);
             for (size_t k = 1; k < (withOpacity ? 4u : 3u); ++k)
@@ -378,6 +394,7 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                 }
             }
         } else {
+            // Only what was not converted comes here: one frame per component.
             info_.nNumFrames = static_cast<int32_t>(colour.size());
             if (info_.nFrame < 0 || info_.nFrame >= info_.nNumFrames) throw JasFail{"wrong frame!"};
             const Plane& comp = colour[static_cast<size_t>(info_.nFrame)];
@@ -389,8 +406,6 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             if (!Create(comp.w, comp.h, depth, fmt)) throw JasFail{""};
             SetGrayPalette();
             allocate(rows[0], comp.w, kCannotAllocate);
-            const bool withOpacity = opacity && sameSize(*opacity, comp);
-            if (withOpacity) allocate(rows[3], comp.w, kCannotAllocate);
             for (uint32_t y = 0; y < comp.h; ++y) {
                 readRow(comp, rows[0], y);
                 for (uint32_t x = 0; x < comp.w; ++x) {
@@ -406,12 +421,6 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
                                        static_cast<int32_t>(comp.h - 1 - y), index);
                 }
             }
-            if (withOpacity && AlphaCreate())
-                for (uint32_t y = 0; y < comp.h; ++y) {
-                    readRow(*opacity, rows[3], y);
-                    uint8_t* a = pAlpha_ + static_cast<size_t>(comp.h - 1 - y) * comp.w;
-                    for (uint32_t x = 0; x < comp.w; ++x) a[x] = toByte(rows[3][x], *opacity);
-                }
         }
         return true;
     } catch (const JasFail& e) {

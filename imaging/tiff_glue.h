@@ -23,8 +23,9 @@ toff_t TiffSizeProc(thandle_t handle);
 // The memory procedures of libtiff's platform layer. The system's libtiff (4.5) brings its
 // own (_TIFFmalloc, _TIFFrealloc, _TIFFmemset, _TIFFmemcpy and _TIFFmemcmp of its Unix layer)
 // and lets no client replace them; what it lets a client set is the largest single allocation
-// of a handle (kTiffMaxSingleAlloc, given at opening). OpenJPEG, which stands in for JasPer,
-// likewise allocates with its own procedures. These are the same operations for our callers.
+// of a handle (kTiffMaxSingleAlloc, given at opening). OpenJPEG, the JPEG-2000 decoder here
+// (Debian 12 packages no JasPer), likewise allocates with its own procedures. These are the
+// same operations for our callers.
 // Sizes of 0 or less reallocate nothing: the result is null and `p` stays the caller's.
 void* TiffRealloc(void* p, tmsize_t n);
 void TiffMemset(void* p, int value, tmsize_t n);

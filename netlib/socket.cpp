@@ -429,8 +429,17 @@ void CYrnSocket::OnNetworkEvent(const platform::Message& msg) {
         breakStream(kNoticeError, "socket error");
         return;
     }
-    // A stream whose framing or protocol failed cannot be followed any further: the
-    // connection ends here, and the owner hears of it once.
+    // A read that fails ends the stream, whatever failed, and the owner hears of it once. A length
+    // that breaks the framing leaves nothing to follow. A packet that fails its CRC and a response
+    // out of order leave the framing sound and the server there, but they lose a message that the
+    // protocol never sends again, and the owner takes any error notice for a lost connection: the
+    // game frame aborts the game and tells the player the connection broke (in a game: to re-enter
+    // the room and play on). Left open, the connection would meet the close that follows that box:
+    // finding it connected, the close would ask whether to quit the running game and send the
+    // leave, and the server would take the player out of the game, at the cost the question names,
+    // and free the seat he was told to come back to. Ended here, the stream is to the server what
+    // the box says, a client that dropped, whose seat plays on until he re-enters; and a request
+    // waiting for the lost answer ends at once (see SendRequestWait).
     if (event & platform::kSocketRead) {
         if (!OnRead()) breakStream(kNoticeError, "the stream failed its packet check");
     }
@@ -790,6 +799,7 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
         if (!platform::waitUntilPumped(sigCv_, lk, deadline,
                                        [&] { return !rec->requestBusy || stopped_ || broken_; }) ||
             stopped_ || broken_) {
+            // An end of the stream wakes this wait too, for the reason given below.
             if (timedOut) *timedOut = stopped_ || !broken_ ? 1 : 0;
             return 0;
         }
@@ -812,7 +822,13 @@ int CYrnSocket::SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* re
         bool got = platform::waitUntilPumped(sigCv_, lk, deadline,
                                              [&] { return rec->eventSet || stopped_ || broken_; });
         if (!got || !rec->eventSet || stopped_) {
-            // A stream that ended is no time-out: the answer cannot come any more.
+            // A stream that ended wakes the wait at once, and not as a time-out. Its answer
+            // cannot come any more, and the sender is the UI thread, whose window neither
+            // paints nor takes input while it waits: waiting on would hold the table frozen
+            // for the rest of the time-out (up to 30 s for entering the game), with the notice
+            // of the end queued behind the wait, and would then report a server too slow to
+            // answer where the connection is gone. The caller finds the socket no longer
+            // connected and answers as for a request made after the end.
             if (timedOut) *timedOut = stopped_ || !broken_ ? 1 : 0;
             return 0;
         }

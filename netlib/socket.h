@@ -98,7 +98,8 @@ public:
                                 const std::string& host, int port, int connectTimeoutSec);
     // Sends a request; when its envelope's wait flag is set, waits for the response up to
     // timeoutMs. 1 when sent (and, when waiting, answered; the caller owns
-    // response->data). *timedOut is 1 only when the wait ended without a response.
+    // response->data). *timedOut is 1 when the wait ended without a response by its time-out
+    // or by Close; a stream that ends under it fails it at once with *timedOut 0.
     // Overrides of 0 keep the socket's codec flag words.
     virtual int SendRequestWait(const YrnEnvelope* envelope, const YrnRecord* request,
                                 YrnRecord* response, int* timedOut, int timeoutMs,

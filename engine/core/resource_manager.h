@@ -137,9 +137,10 @@ public:
     size_t GetSampleCount() const { return samples_.size(); }
 
     bool LoadResource(ResourceRecord& record);
-    // Exactly the bytes read: the whole file when size is 0 (size becomes its length),
-    // else size bytes from offset, fewer when the file ends first. False with a log line
-    // when the file cannot be read or the offset lies past its end.
+    // Exactly the bytes read: the whole file from offset when size is 0, else size bytes
+    // from offset, fewer when the file ends first, none when the offset lies at or past its
+    // end; size becomes the count read. False, with a log line, only when the file cannot be
+    // read.
     bool ReadData(const std::string& path, uint32_t offset, uint32_t& size, std::string* out);
     void UnloadResource(uint32_t id);
     void ReleaseResource(uint32_t id);

@@ -168,8 +168,7 @@ uint32_t ParsePpsHeader(std::span<const uint8_t> file, EnginePicture& out) {
     h.paletteEntries = r.u16();
     r.skip(2);
     bool cut = !r.ok();
-    // The one limit of the reader's own: the header alone sets the size of the pixel buffer,
-    // and a few bytes claiming gigabytes must not take them from the table.
+    // The one limit of the reader's own (see kPpsMaxDecodedSize for its bound).
     if (h.totalSize > kPpsMaxDecodedSize) {
         RenderLog("pps:结构加载错误,图片过大 (picture too large: %u bytes)", h.totalSize);
         return 0;

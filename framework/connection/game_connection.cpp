@@ -118,8 +118,12 @@ int CGameConnection::SendRequest(RequestResult& result, int requestId,
             result.code = kResultTimeout;
             result.text = kTextTimeout;
         } else if (!IsConnected()) {
-            // The connection ended under the wait: the same answer as a request made
-            // after it ended, never a code left over from an earlier call.
+            // The connection ended under the wait, which the socket then ends at once rather
+            // than hold the window frozen to the time-out for an answer that cannot come. The
+            // answer is that of a request made after the end: 1031 and its text, the
+            // framework's own for a connection that is gone. "请求发送失败。" would say the
+            // request never went out, where it went and its answer was lost, and would leave
+            // the caller's code standing, for the caller to take for the server's.
             result.code = kResultDisconnected;
             result.text = kTextDisconnected;
         } else {

@@ -275,9 +275,6 @@ void CGameFrameWnd::OnConnectionLost() {
         extraHeight = 0;
     }
     netlib::YrnLogWrite("connection lost");
-    // There is no reconnection: the connection ends here, so nothing more is read or sent
-    // on it and the close that follows the box asks no questions of a server that is gone.
-    app_.CloseConnection();
     if (CTableViewHooks* table = GetTableView()) table->OnGameAborted();
     if (app_.GetMainFrame()) app_.MessageBoxModeless(text, "确定", "取消", 30, 65, extraHeight);
 }

@@ -123,10 +123,26 @@ void CHyperLinkStatic::mouseMoveEvent(QMouseEvent* e) {
     QLabel::mouseMoveEvent(e);
 }
 
+void CHyperLinkStatic::mousePressEvent(QMouseEvent* e) {
+    // A mark left by a double click whose release went elsewhere does not outlive the next
+    // press.
+    if (e->button() == Qt::LeftButton) doublePress_ = false;
+    QLabel::mousePressEvent(e);
+}
+
+void CHyperLinkStatic::mouseDoubleClickEvent(QMouseEvent* e) {
+    // The second press of a double click comes as this alone; the base hands it on to the
+    // press handler, which clears the mark, so the mark is set after.
+    QLabel::mouseDoubleClickEvent(e);
+    if (e->button() == Qt::LeftButton) doublePress_ = true;
+}
+
 void CHyperLinkStatic::mouseReleaseEvent(QMouseEvent* e) {
     QLabel::mouseReleaseEvent(e);
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick)
-        onClick();
+    if (e->button() != Qt::LeftButton) return;
+    const bool secondOfADouble = doublePress_;
+    doublePress_ = false;
+    if (!secondOfADouble && rect().contains(e->position().toPoint()) && onClick) onClick();
 }
 
 }  // namespace hqlv::framework

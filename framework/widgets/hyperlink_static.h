@@ -1,7 +1,9 @@
 #pragma once
 // A static text that behaves as a link: coloured text, a hover colour while the mouse is
 // over it, a hand cursor, a tooltip with the link text and an optional underline. It
-// opens nothing itself: a click goes to the owning dialog's command handler.
+// opens nothing itself: a click goes to the owning dialog's command handler. A double click
+// is one click, as on a static control: its second press comes as a double-click, which
+// acts on nothing.
 //
 // The control binds itself: when Qt first polishes it (before it is first shown, or on the
 // event loop's first turn after it was made) it takes its text as the link text unless one
@@ -48,6 +50,8 @@ protected:
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
@@ -62,6 +66,9 @@ private:
     bool underline_ = false;
     bool handCursor_ = true;
     bool bound_ = false;
+    // The left button went down as the second press of a double click: its release is no
+    // click of its own.
+    bool doublePress_ = false;
     std::string link_;
 };
 

@@ -467,7 +467,9 @@ TEST(PpsTrustedSizes, WhatTheFileDoesNotHoldIsNotRead) {
     }
 }
 
+// The limit is the image object's on one picture's pixel data, to the byte.
 TEST(PpsTrustedSizes, OnlyAPictureOverTheLimitIsRefused) {
+    ASSERT_EQ(kPpsMaxDecodedSize, 268435456u);
     LogCapture log;
     EnginePicture at;
     ASSERT_EQ(ParsePpsHeader(RawPps({2, 0, 0, 1, 1, 0, kPpsMaxDecodedSize}, {}), at),
@@ -479,7 +481,8 @@ TEST(PpsTrustedSizes, OnlyAPictureOverTheLimitIsRefused) {
     EXPECT_EQ(ParsePpsHeader(RawPps({2, 0, 0, 1, 1, 0, kPpsMaxDecodedSize + 1}, {}), over), 0u);
     EXPECT_EQ(over.pixels, nullptr);
     EXPECT_EQ(over.key, 0xFF00FFu);
-    EXPECT_NE(log.text().find("pps:结构加载错误"), std::string::npos);
+    EXPECT_NE(log.text().find("pps:结构加载错误,图片过大 (picture too large: 268435457 bytes)"),
+              std::string::npos);
     // Not a ".pps" file: refused without a word.
     LogCapture quiet;
     auto bytes = EncodePps(SmallValid());

@@ -509,6 +509,33 @@ TEST(ResourceManager, APpsPictureWithCodesPastItsPlanesLoads) {
     EXPECT_EQ(second->resourceId, later);
 }
 
+// A strip of 22 colour frames of 1024 x 768 (69 MB decoded) loads: it lies far inside the
+// reader's limit, and a refusal would end the program. Each frame is one colour in runs.
+TEST(ResourceManager, APpsPictureOfSixtyNineMegabytesLoads) {
+    LogCapture log;
+    constexpr uint32_t kPixels = 1024 * 768, kFrames = 22;
+    std::vector<RawFrame> frames;
+    for (uint32_t k = 0; k < kFrames; ++k) {
+        RawFrame f;
+        f.decodedSize = 4 * kPixels;
+        for (uint32_t left = kPixels; left > 0;) {
+            const uint32_t n = std::min<uint32_t>(left, 16383);
+            f.a.insert(f.a.end(), {uint8_t((n & 63) << 2 | 2), uint8_t(n >> 6), uint8_t(k), 7, 9});
+            left -= n;
+        }
+        frames.push_back(std::move(f));
+    }
+    const auto bytes = RawPps({3, 0, kFrames, 1024, 768, 0, kFrames * 4 * kPixels}, frames);
+    log.dir.put("big.pps", std::string(bytes.begin(), bytes.end()));
+    ResourceManager rm;
+    const uint32_t id = rm.LoadImage(log.dir / "big.pps", "", ".imge", false, 0);
+    EnginePicture* pic = rm.GetPicture(id);
+    ASSERT_NE(pic, nullptr);
+    ASSERT_EQ(pic->dataSize, 69206016u);
+    EXPECT_EQ(std::vector<uint8_t>(pic->pixels + pic->dataSize - 4, pic->pixels + pic->dataSize),
+              (std::vector<uint8_t>{21, 7, 9, 255}));
+}
+
 TEST(ResourceManagerDeathTest, APpsPictureWithoutItsPaletteIsFatal) {
     LogCapture log;
     auto bytes = EncodePps(GlobalPalettePicture("gone"));

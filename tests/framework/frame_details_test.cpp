@@ -40,6 +40,7 @@
 #include "qt_test_app.h"
 #include "tests/self_rerun.h"
 #ifdef HQLV_SERVER_EXE
+#include "netlib/framing.h"
 #include "tools/server/game_server.h"
 #endif
 
@@ -681,6 +682,30 @@ TEST_F(TableOver, AnOrdinaryBoxStillAsksTheFrameToClose) {
     ASSERT_TRUE(PumpUi([&] { return HallReports() == 1; }));
     EXPECT_FALSE(frame->endingClient());
     EXPECT_EQ(frame->asked, 0);
+}
+
+// A packet that fails its CRC keeps the framing sound and the server there, yet the frame
+// takes it for a lost connection: the connection is closed at once, so the server sees the
+// client drop (and keeps its seat), and the close that follows the box asks no quit question
+// and sends no leave that would end the running game the box tells the player to re-enter.
+TEST_F(TableOver, ACrcMismatchClosesTheConnectionSoTheBoxsCloseSendsNoLeave) {
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    server.SetReply(201130, {210030, std::vector<uint8_t>(4, 0)});  // a game is running
+    const int client = server.Clients().at(0);
+    netlib::YrnPacketHead head;
+    head.type = netlib::kPacketMessage;
+    head.messageId = head.fragment = head.last = 1;
+    const uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    netlib::CYrnBuffer packet;
+    ASSERT_TRUE(netlib::YrnBuildPacket(head, data, sizeof data, true, packet));
+    packet.Data()[netlib::kPacketOverhead] ^= 1;  // a data byte changed under its CRC
+    ASSERT_TRUE(server.SendRaw(client, {packet.Data(), packet.Data() + packet.Size()}));
+    ASSERT_TRUE(PumpUi([&] { return Box() != nullptr; }));
+    EXPECT_TRUE(server.WaitForClosed(client, 3000));
+    Box()->okButton()->click();
+    ASSERT_TRUE(PumpUi([&] { return HallReports() == 1; }));
+    EXPECT_EQ(frame->asked, 0);
+    EXPECT_EQ(Requests(201130) + Requests(201120) + Requests(201125), 0);
 }
 #endif
 

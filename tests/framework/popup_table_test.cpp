@@ -176,12 +176,16 @@ TEST(HyperLink, ColoursFollowHoverAndVisitedAndTheControlShrinks) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
     QTest::mouseMove(link, QPoint(2, 2));
     EXPECT_TRUE(link->hovering());
+    EXPECT_EQ(QWidget::mouseGrabber(), link);  // held while hovered
     EXPECT_EQ(link->CurrentColour(), 0xFFFFFFu);
     EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    link->SetColors(0x000001, 0x000002, 0);  // black is a hover colour like any other
+    EXPECT_EQ(link->CurrentColour(), 0u);
     QMouseEvent out(QEvent::MouseMove, QPointF(-5, -5), link->mapToGlobal(QPointF(-5, -5)),
                     Qt::NoButton, Qt::NoButton, {});
     QApplication::sendEvent(link, &out);
     EXPECT_FALSE(link->hovering());
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     // Right-aligned text keeps its right edge.
     auto* right = new CHyperLinkStatic(&parent);
     right->setText("拒绝");
@@ -193,6 +197,28 @@ TEST(HyperLink, ColoursFollowHoverAndVisitedAndTheControlShrinks) {
     right->onClick = [&] { ++clicks; };
     QTest::mouseClick(right, Qt::LeftButton, {}, QPoint(1, 1));
     EXPECT_EQ(clicks, 1);
+}
+
+// A double click is one click, as on a static control; the click after it acts again, also
+// after a double-click whose release went elsewhere.
+TEST(HyperLink, ADoubleClickIsOneClick) {
+    SharedQtApp();
+    QWidget parent;
+    parent.resize(200, 60);
+    auto* link = new CHyperLinkStatic(&parent);
+    link->setText("刷新");
+    link->setGeometry(10, 10, 100, 20);
+    int clicks = 0;
+    link->onClick = [&] { ++clicks; };
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    testing::DoubleClick(link);
+    EXPECT_EQ(clicks, 1);
+    QTest::mouseDClick(link, Qt::LeftButton, {}, QPoint(2, 2));  // the double-click alone
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(clicks, 2);
+    QTest::mouseClick(link, Qt::RightButton, {}, QPoint(2, 2));  // no click of the link's
+    EXPECT_EQ(clicks, 2);
 }
 
 struct TestApp : CGameApp {

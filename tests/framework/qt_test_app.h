@@ -2,6 +2,8 @@
 // The one Qt application of the framework's test program, whichever test needs it first.
 // The panes' pictures are the program's own, as the build writes them for the client.
 #include <QApplication>
+#include <QTest>
+#include <QWindow>
 
 #include <cstdlib>
 
@@ -19,6 +21,13 @@ inline QApplication& SharedQtApp() {
     if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     return *new QApplication(argc, argv);
+}
+
+// A double click at `at` inside `w` as the window system gives it: press, release, then the
+// second press (which reaches a widget as a double-click) and its release. `w`'s window must
+// show.
+inline void DoubleClick(QWidget* w, QPoint at = QPoint(2, 2)) {
+    QTest::mouseDClick(w->window()->windowHandle(), Qt::LeftButton, {}, w->mapTo(w->window(), at));
 }
 
 }  // namespace hqlv::framework::testing

@@ -114,31 +114,103 @@ TEST(Jpeg2000, GreyDepthsShiftsAndSignedSamples) {
     EXPECT_EQ(sg.GetPixelIndex(5, 0), 200);
 }
 
-// Grey with opacity is one picture with alpha; without the channel definition (a bare code
-// stream) the two components stay two grey frames.
-TEST(Jpeg2000, GreyWithOpacityHasAlpha) {
+// Grey with opacity is two components and no colour conversion: two grey frames, the
+// opacity the second, in a JP2 file with its channel definition as in a bare code stream.
+TEST(Jpeg2000, GreyWithOpacityIsTwoFrames) {
     J2kSpec s{.width = 3, .height = 2, .comps = 2, .jp2 = true, .alphaComp = 1};
     s.sample = [](uint32_t x, uint32_t y, uint32_t c) {
         return static_cast<int32_t>(c == 0 ? 10 * x + y : 100 + 50 * x + y);
     };
-    CRaster img;
-    ASSERT_TRUE(decodeAs(img, makeJ2k(s), RASTER_FORMAT_JP2)) << img.GetLastError();
-    EXPECT_EQ(img.GetNumFrames(), 1);
-    ASSERT_EQ(img.GetBpp(), 8u);
-    ASSERT_TRUE(img.AlphaIsValid());
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) {
-            EXPECT_EQ(img.GetPixelIndex(x, 1 - y), 10 * x + y);
-            EXPECT_EQ(img.AlphaGet(x, 1 - y), 100 + 50 * x + y);
+    for (bool jp2 : {true, false}) {
+        s.jp2 = jp2;
+        const Bytes data = makeJ2k(s);
+        for (int frame : {0, 1}) {
+            CRaster img;
+            img.SetFrame(frame);
+            ASSERT_TRUE(decodeAs(img, data, 0)) << jp2 << " " << img.GetLastError();
+            EXPECT_EQ(img.GetNumFrames(), 2) << jp2;
+            ASSERT_EQ(img.GetBpp(), 8u);
+            EXPECT_FALSE(img.AlphaIsValid()) << jp2;
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_EQ(img.GetPixelIndex(x, 1 - y), frame ? 100 + 50 * x + y : 10 * x + y);
         }
-    CRaster second;
-    second.SetFrame(1);
-    EXPECT_FALSE(decodeAs(second, makeJ2k(s), RASTER_FORMAT_JP2));
-    s.jp2 = false;
-    CRaster frames;
-    ASSERT_TRUE(decodeAs(frames, makeJ2k(s), RASTER_FORMAT_JPC));
-    EXPECT_EQ(frames.GetNumFrames(), 2);
-    EXPECT_FALSE(frames.AlphaIsValid());
+    }
+}
+
+// Whether a file is a colour picture or a set of frames, by its components and their depth:
+// three or more components of up to 8 bits are converted to one colour picture (an opacity
+// component kept as its alpha), and so are three equal components of deep luma and chroma;
+// three equal components make a colour picture as they stand; every other layout is one grey
+// frame per component, opacity and CMYK inks included.
+TEST(Jpeg2000, FramesOrColourByComponentLayoutAndDepth) {
+    const struct {
+        const char* name;
+        uint32_t comps, prec;
+        uint32_t colourBox;  // enumerated colour space of a JP2 file; 0: a bare code stream
+        int opacity;         // the component its channel definition marks as opacity
+        std::vector<uint32_t> dxs;
+        std::vector<uint32_t> precs;  // per component, when they differ
+        uint32_t bpp;
+        int frames;
+    } rows[] = {
+        {"grey and opacity, 16 bits", 2, 16, 17, 1, {}, {}, 8, 2},
+        {"RGB and opacity, 16 bits", 4, 16, 16, 3, {}, {}, 8, 4},
+        {"CMYK, 12 bits", 4, 12, 12, -1, {}, {}, 8, 4},
+        {"four components, 12 bits", 4, 12, 0, -1, {}, {}, 8, 4},
+        {"sYCC with halved chroma, 12 bits", 3, 12, 18, -1, {1, 2, 2}, {}, 8, 3},
+        {"RGB, 12 bits", 3, 12, 16, -1, {}, {}, 24, 0},
+        {"RGB of 12, 10 and 12 bits", 3, 12, 0, -1, {}, {12, 10, 12}, 8, 3},
+        {"sYCC, 12 bits", 3, 12, 18, -1, {}, {}, 24, 0},
+        {"RGB and opacity, 8 bits", 4, 8, 16, 3, {}, {}, 24, 0},
+        {"CMYK, 8 bits", 4, 8, 12, -1, {}, {}, 24, 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        J2kSpec s{.width = 4,
+                  .height = 2,
+                  .comps = r.comps,
+                  .prec = r.prec,
+                  .precs = r.precs,
+                  .dxs = r.dxs};
+        s.space = OPJ_CLRSPC_UNSPECIFIED;
+        s.sample = [&r](uint32_t x, uint32_t y, uint32_t c) {
+            const uint32_t prec = r.precs.empty() ? r.prec : r.precs[c];
+            return static_cast<int32_t>((40 * c + 10 * x + y) << (prec - 8));
+        };
+        Bytes data = makeJ2k(s);
+        if (r.colourBox) {
+            std::vector<Jp2Channel> channels;
+            for (uint16_t k = 0; r.opacity >= 0 && k < r.comps; ++k)
+                channels.push_back(
+                    {k, uint16_t(k == r.opacity), uint16_t(k == r.opacity ? 0 : k + 1)});
+            data = wrapJp2(data, 4, 2, uint16_t(r.comps), enumeratedColour(r.colourBox),
+                           uint8_t(r.prec), channels);
+        }
+        const uint32_t id = r.colourBox ? RASTER_FORMAT_JP2 : RASTER_FORMAT_JPC;
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, data, id)) << img.GetLastError();
+        EXPECT_EQ(img.GetBpp(), r.bpp);
+        EXPECT_EQ(img.GetNumFrames(), r.frames);
+        EXPECT_EQ(img.AlphaIsValid(), r.bpp == 24 && r.opacity >= 0);
+        if (img.AlphaIsValid()) {
+            EXPECT_EQ(img.AlphaGet(1, 0), 40 * r.opacity + 11);
+        }
+        if (r.bpp == 24 && r.prec > 8 && r.colourBox == 16) {
+            EXPECT_EQ(rgbText(topPixel(img, 1, 1)), "11,51,91");  // as they stand
+        }
+        for (int f = 1; f <= r.frames; ++f) {
+            CRaster frame;
+            frame.SetFrame(f);
+            if (f == r.frames) {
+                EXPECT_FALSE(decodeAs(frame, data, id));
+                EXPECT_STREQ(frame.GetLastError(), "wrong frame!");
+                break;
+            }
+            ASSERT_TRUE(decodeAs(frame, data, id)) << f << " " << frame.GetLastError();
+            EXPECT_EQ(frame.GetPixelIndex(1, 0), 40 * f + 11) << f;
+        }
+    }
 }
 
 // Frames of components of different depths each come to 8 bits by their own precision: an
@@ -445,8 +517,10 @@ TEST(Jpeg2000, ProfileOfDeepComponentsIsNotApplied) {
     EXPECT_EQ(rgbText(img.GetPixelColor(1, 0)), "255,30,10");
 }
 
-// e-YCC is luma and chroma as sYCC is; YCC and CMYK deeper than 8 bits are converted as well,
-// since taken as they stand their samples would be shown as red, green and blue.
+// e-YCC is luma and chroma as sYCC is; three equal YCC components deeper than 8 bits are
+// converted as well, since taken as they stand their samples would be shown as red, green and
+// blue. CMYK deeper than 8 bits is four components, which never make a colour picture: four
+// grey frames, one per ink.
 TEST(Jpeg2000, YccOfEveryKindAndDepthBecomesRgb) {
     for (uint32_t prec : {8u, 12u}) {
         const int32_t up = prec == 12 ? 16 : 1;
@@ -480,9 +554,9 @@ TEST(Jpeg2000, YccOfEveryKindAndDepthBecomesRgb) {
     ASSERT_TRUE(decodeAs(deepCmyk, wrapJp2(makeJ2k(k), 2, 2, 4, enumeratedColour(12), 12),
                          RASTER_FORMAT_JP2))
         << deepCmyk.GetLastError();
-    ASSERT_EQ(deepCmyk.GetBpp(), 24u);
-    EXPECT_EQ(rgbText(deepCmyk.GetPixelColor(0, 0)), "255,0,0");
-    EXPECT_EQ(rgbText(deepCmyk.GetPixelColor(1, 0)), "127,127,127");
+    ASSERT_EQ(deepCmyk.GetBpp(), 8u);
+    EXPECT_EQ(deepCmyk.GetNumFrames(), 4);
+    EXPECT_EQ(deepCmyk.GetPixelIndex(1, 0), 0);  // the cyan ink of the second pixel
 }
 
 // The conversion makes colours only; a component the file marks as opacity stays the picture's
@@ -507,9 +581,9 @@ TEST(Jpeg2000, OpacityIsKeptBesideTheConvertedColours) {
         }
 }
 
-// Opacity as the channel definition gives it: the first opacity channel is the alpha (a
-// second one is neither alpha nor colour), and a first component marked as opacity still
-// makes the picture.
+// Opacity as the channel definition gives it where the colours are converted: the first
+// opacity channel is the alpha (a second one is neither alpha nor colour). Where nothing is
+// converted, components marked as opacity are frames, the first of them still the picture.
 TEST(Jpeg2000, OpacityChannelsOfTheChannelDefinition) {
     J2kSpec s = colourSpec(3, 2);
     s.comps = 5;
@@ -538,9 +612,9 @@ TEST(Jpeg2000, OpacityChannelsOfTheChannelDefinition) {
         RASTER_FORMAT_JP2))
         << first.GetLastError();
     EXPECT_EQ(first.GetBpp(), 8u);
-    EXPECT_EQ(first.GetNumFrames(), 1);
+    EXPECT_EQ(first.GetNumFrames(), 2);  // nothing is converted: each component a frame
     EXPECT_EQ(first.GetPixelIndex(2, 0), 2);
-    EXPECT_EQ(first.AlphaGet(2, 0), 52);
+    EXPECT_FALSE(first.AlphaIsValid());
 }
 
 TEST(Jpeg2000, SrgbProfileThatCannotBeMadeFailsTheConversion) {

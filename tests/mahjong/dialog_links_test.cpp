@@ -84,6 +84,23 @@ TEST_F(DialogLinks, PlayerInformationRefreshAndCloseAreLinks) {
     QToolTip::hideText();
 }
 
+// A double click on 刷新 is one click, as on a static control: the hall is asked once. The
+// click after it asks again.
+TEST_F(DialogLinks, ADoubleClickOnRefreshAsksTheHallOnce) {
+    CPlayerInfoDlg dlg;
+    int asked = 0;
+    dlg.postToHall = [&](uint32_t, uintptr_t, intptr_t) { ++asked; };
+    framework::PlayerRecord r;
+    r.setWord(framework::PlayerRecord::kUserId, 7);
+    dlg.SetPlayer(r.raw);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    framework::testing::DoubleClick(dlg.link(0));
+    EXPECT_EQ(asked, 1);
+    QTest::mouseClick(dlg.link(0), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(asked, 2);
+}
+
 TEST_F(DialogLinks, ExitAnswerNameAgreeAndRefuse) {
     CGameAppEx app;
     framework::PlayerRecord r;

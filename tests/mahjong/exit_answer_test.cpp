@@ -2,7 +2,9 @@
 // posted to the owner with 1 or 0, and the default face for a missing portrait.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 #include "framework/app/program_bitmaps.h"
 #include "framework/widgets/hyperlink_static.h"
@@ -65,6 +67,27 @@ TEST_F(ExitAnswer, AgreeAndRefusePostTheRequesterWithOneAndZero) {
         delete popup;
     }
     EXPECT_EQ(owner->answers.size(), 2u);
+}
+
+// A double click on 同意 or 拒绝 is one click: the requester gets one answer.
+TEST_F(ExitAnswer, ADoubleClickAnswersOnce) {
+    for (int agree : {1, 0}) {
+        owner->answers.clear();
+        auto* popup = new CExitAnswerDlg(owner->hwnd(), 42, "家里有事");
+        popup->SetStayTime(30);
+        ASSERT_TRUE(popup->ShowPopup(267, nullptr));
+        while (popup->timerPeriod(framework::CPopupNotifyDlg::kTimerStay) == 0)
+            popup->OnSlideTick();  // risen whole
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+        QWidget* link = nullptr;
+        for (QLabel* l : popup->findChildren<QLabel*>())
+            if (l->text() == (agree ? "同意" : "拒绝")) link = l;
+        ASSERT_NE(link, nullptr);
+        framework::testing::DoubleClick(link);
+        platform::ui::processUiEvents(30);
+        EXPECT_EQ(owner->answers, (std::vector<std::pair<uintptr_t, intptr_t>>{{42, agree}}));
+        delete popup;
+    }
 }
 
 TEST_F(ExitAnswer, MissingPortraitGivesTheDefaultFaceOrNothing) {

@@ -287,6 +287,26 @@ TEST_F(GameConnectionFlow, TimeoutThenLateAnswerIsNotTakenForTheNext) {
     EXPECT_EQ(conn.GetRequestStats().count, 1u);  // only the answered one was measured
 }
 
+// The server's close under a waited request ends the wait at once, long before the request's
+// 30 seconds, for which the window would stay frozen waiting for an answer that cannot come;
+// the request says the connection is gone, as one made after the end does.
+TEST_F(GameConnectionFlow, AnEndUnderTheWaitDoesNotHoldTheWindowToTheTimeOut) {
+    Connect();
+    conn.timeoutSec = 30;
+    server.SetSilent(201140, true);
+    std::thread closer([&] {
+        if (server.WaitForRequest(201140, 5000)) server.Disconnect(server.Clients().at(0));
+    });
+    RequestResult r;
+    r.code = 555;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(conn.SendRequest(r, 201140, {}, 1), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    closer.join();
+    EXPECT_EQ(r.code, 1031);
+    EXPECT_EQ(r.text, "与服务器连接断开。");
+}
+
 TEST_F(GameConnectionFlow, NotificationsAndCloseReachTheOwnerThread) {
     Connect();
     int client = server.Clients().at(0);
