@@ -274,10 +274,12 @@ std::string Deal::CheckTiles() const {
     }
     for (int c = 0; c < kChairs; ++c) {
         for (int32_t id : t.Discards(c)) ++places[static_cast<size_t>(id)];
+        // A pung stays in its list under the added kong laid on it: its tiles lie in the kong.
         for (int l = 0; l < 5; ++l)
             for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l)))
-                for (int32_t id : m.tiles)
-                    if (id >= 0 && id < kTiles) ++places[static_cast<size_t>(id)];
+                if (l != rules::kPeng || !t.UnderAddedKong(c, m))
+                    for (int32_t id : m.tiles)
+                        if (id >= 0 && id < kTiles) ++places[static_cast<size_t>(id)];
         if (std::memcmp(held[c], t.Counts(c), sizeof held[c]) != 0)
             return "chair " + std::to_string(c) + ": kind counts differ from its tiles";
     }
@@ -339,6 +341,12 @@ bool Deal::DoDiscard(int chair, int32_t tile) {
     if (!t.IsHeldBy(chair, tile)) return false;
     t.Discard(chair, &tile, 1);
     t.OpenClaimWindow();
+    // The turn passes with the discard, as a chow claim needs it to (only the current chair,
+    // the one after the discarder, may chow). The table state of an entry during the claims
+    // then names the seat to move next: a client rebuilding from it puts its clock there, as
+    // the discard notice did on the table that saw it, and finds the tile still on offer as
+    // the last discard of the seat before.
+    t.SwitchActiveChair(t.NextChair(chair));
     ++steps_;
     OpenClaims(chair, tile);
     return true;
