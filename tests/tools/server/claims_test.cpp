@@ -332,6 +332,10 @@ public:
         t.two += winners >= 2;
         t.discardWin += winners > 0 && (Word(r, 0) & 0x1000000) != 0;
         t.robbed += winners > 0 && (Word(r, 0) & 0x4000000) != 0;
+        // The robbed tile is the winner's alone: no chair's final tiles hold it.
+        for (size_t c = 0; winners > 0 && (Word(r, 0) & 0x4000000) && c < kChairs; ++c)
+            for (size_t k = 0; k < size_t(Word(r, 208 + c)); ++k)
+                EXPECT_NE(Word(r, 212 + 32 * c + k), Word(r, 171)) << "chair " << c;
         t.liability += Word(r, 696 / 4) != 0;
     }
 
