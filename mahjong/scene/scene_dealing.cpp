@@ -246,6 +246,10 @@ void CMJGameScene2::FillTableFromRound() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
     // A looker-on's state carries no melds.
     if (!info || looker) return;
+    // The state keeps each kind of meld in a list of its own and not the order in which the
+    // seat laid them: the melds come back list by list (pungs first), so a seat that laid a
+    // kong before a pung shows them the other way round along its row. An added kong comes
+    // after the pungs, onto the pung it was laid on.
     using Add = void (CMJGameScene2::*)(int, MJData);
     static const Add kAdd[kMeldLists] = {
         &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
@@ -359,14 +363,19 @@ void CMJGameScene2::MarkWallPastTheHead() {
             }
     }
     const int total = std::min(GetTotalTiles(), kWallRecords);
+    const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
+    if (start < 0 || start >= total || head < 0 || head >= total) return;
     int taken = 0;
     for (int i = 0; i < total; ++i) taken += !m_tiles.m_wall[i].bPresent;
-    const int head = info->RoundWord(kWordHeadPos);
-    if (head < 0 || head >= total) return;
-    for (int p = head, steps = 0; taken < out && steps < total; p = (p + 1) % total, ++steps)
+    // Only a tail draw whose place lay in the head's stretch can have taken another tile:
+    // as many as the marks fell short of the head's stretch and the tail draws together.
+    const int stretch = (head - start + total) % total;
+    const int met = stretch + std::max(info->RoundWord(kWordTailDraws), 0) - taken;
+    const int past = std::min(out - taken, met);
+    for (int p = head, n = 0, steps = 0; n < past && steps < total; p = (p + 1) % total, ++steps)
         if (m_tiles.m_wall[p].bPresent) {
             m_tiles.m_wall[p].bPresent = 0;
-            ++taken;
+            ++n;
         }
 }
 
@@ -411,6 +420,8 @@ void CMJGameScene2::RebuildTable() {
     ShowStakePanel();
     RestoreLayerState();
     ResumeClock();
+    // The state does not name the own tile drawn last: a drawn tile is sorted in with the
+    // hand, and the draw slot holds whichever tile the sort leaves there.
     const int first = m_tiles.m_hands[kOwnView][0].bPresent ? 0 : 1;
     SortHand(m_tiles.m_hands[kOwnView], first, LastHandIndex(kOwnView));
     BindHandTiles(kOwnView);

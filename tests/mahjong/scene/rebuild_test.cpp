@@ -152,6 +152,24 @@ TEST_F(RebuildTest, PlayersStateRestoresEveryChairsListsAndTheClock) {
     EXPECT_EQ(scene.QZ_GetPointTo(), 0);
 }
 
+// The state keeps each kind of meld in its own list, not the order of laying: chair 2's
+// exposed kong comes back after its pung, whichever the seat laid first, and the added kong
+// puts its fourth tile onto the pung it stands on.
+TEST_F(RebuildTest, MeldsComeBackListByListWithTheAddedKongOnItsPung) {
+    Player();
+    Entry(2, 2, {40, 49, 58, 67}, 3);
+    Entry(2, 0, {108, 115, 122, -1}, 0);
+    Entry(2, 4, {108, 115, 122, 129}, 0);
+    scene.RebuildTable();
+    std::vector<int> pung, kong;
+    for (int i : {17, 16, 15, 14}) pung.push_back(Hand(1)[i].bPresent ? Hand(1)[i].nCode : -1);
+    for (int i : {13, 12, 11, 10}) kong.push_back(Hand(1)[i].nCode);
+    std::sort(pung.begin(), pung.end());
+    std::sort(kong.begin(), kong.end());
+    EXPECT_EQ(pung, (std::vector<int>{108, 115, 122, 129}));
+    EXPECT_EQ(kong, (std::vector<int>{40, 49, 58, 67}));
+}
+
 TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
     Player();  // the words a player's state would hold stay in the area: they are not read
     host.lookerOn = 1;
