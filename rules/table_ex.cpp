@@ -565,9 +565,13 @@ int32_t CMJTableEx::OnBuGang(const MJRequest& r) {
     int32_t source = -1;
     for (const auto& m : melds_[chair][kPeng])
         if (SameSet(m.tiles, 3, r.hand(), 3)) source = m.source;
+    const size_t before = melds_[chair][kBuGang].size();
     CMJTable::OnBuGang(r);
-    kongFeeder_ = source;
+    // A kong laid names its feeder and counts its extra; a request that laid none (no pung
+    // of its tiles, or one that holds its kong already) counts nothing.
     const size_t k = melds_[chair][kBuGang].size();
+    if (k == before) return 0;
+    kongFeeder_ = source;
     if (k >= 1 && k <= 4) ++addedExtra_[chair][k - 1];
     return 0;
 }

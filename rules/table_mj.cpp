@@ -832,7 +832,8 @@ int32_t CMJTable::OnBuGang(const MJRequest& r) {
     // replays the pung and then puts the fourth tile onto it, and the settlement finds the
     // chair that fed the kong by that pung.
     for (const Meld& pung : melds_[chair][kPeng]) {
-        if (!SameSet(pung.tiles, 3, r.hand(), 3)) continue;
+        // A pung that already holds its kong takes no second one.
+        if (!SameSet(pung.tiles, 3, r.hand(), 3) || HasAddedGangOf(chair, pung.tiles, 3)) continue;
         Meld m = pung;
         m.tiles[3] = tile;
         for (int k = 0; k < 3; ++k) SetTileStatus(m.tiles[k], kTileGangClaimed);

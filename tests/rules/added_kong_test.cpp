@@ -30,6 +30,8 @@ TEST(AddedKong, StandsOnItsPungAndCountsOnce) {
               (std::vector<int32_t>{pung.tiles[0], pung.tiles[1], pung.tiles[2], bu.tile()}));
     EXPECT_EQ(kong.source, 1);
     EXPECT_EQ(r.KongFeeder(), 1);
+    r.OnBuGang(bu);  // carried out again: the pung holds its kong already
+    EXPECT_EQ(r.Melds(0, kBuGang).size(), 1u);
     // The player's state carries the pung and the kong, each in its list.
     std::vector<int32_t> state(Rig::kPlayerStateBytes / 4);
     r.FillPlayerState(state.data(), Rig::kPlayerStateBytes, 0, false);
