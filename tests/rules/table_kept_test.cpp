@@ -356,7 +356,8 @@ TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
         MeldList list;
         int32_t bit;
     };
-    for (const Row row : {Row{kBuGang, 0}, Row{kAnGang, 0x10000000}, Row{kPeng, 0}}) {
+    for (const Row row :
+         {Row{kBuGang, 0}, Row{kAnGang, 0x10000000}, Row{kPeng, 0}, Row{kMingGang, 0}}) {
         chain::MJ m(GameTableConfig().ruleFlags, 0x10000000);
         m.Fresh();
         Meld meld;
