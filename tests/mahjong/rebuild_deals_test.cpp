@@ -20,7 +20,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -121,7 +120,6 @@ struct Requests : CMJRequests {
 struct Host : test::SceneHost {
     void SetViewTimer(uint32_t id, uint32_t ms) override { due[id] = {*now + ms, ms}; }
     void KillViewTimer(uint32_t id) override { due.erase(id); }
-    bool IsClockTimerRunning() override { return clockRunning; }
     const uint64_t* now = nullptr;
     std::map<uint32_t, std::pair<uint64_t, uint32_t>> due;  // the next time, the interval
 };
