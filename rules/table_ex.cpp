@@ -570,9 +570,13 @@ int32_t CMJTableEx::OnBuGang(const MJRequest& r) {
     int32_t source = -1;
     for (const auto& m : melds_[chair][kPeng])
         if (SameSet(m.tiles, 3, r.hand(), 3)) source = m.source;
+    const size_t before = melds_[chair][kBuGang].size();
     CMJTable::OnBuGang(r);
-    kongFeeder_ = source;
+    // A kong laid names its feeder and counts its extra; a request that laid none (no pung
+    // of its tiles, or one that holds its kong already) counts nothing.
     const size_t k = melds_[chair][kBuGang].size();
+    if (k == before) return 0;
+    kongFeeder_ = source;
     if (k >= 1 && k <= 4) ++addedExtra_[chair][k - 1];
     return 0;
 }
@@ -949,11 +953,12 @@ int32_t CMJTableEx::ScoreFeatures(int32_t chair, int32_t tile, HuResult* r, int3
     return total;
 }
 
-// An added kong was built on a claimed pung: the hand is no longer concealed.
+// An added kong leaves the hand open through the claimed pung it was built on, which stays in
+// the pung list.
 int32_t CMJTableEx::IsConcealedHand(int32_t chair, int32_t, HuResult* r, int32_t mask) {
     if (!ValidMJ(chair) || !(mask & 2)) return 0;
     if (!melds_[chair][kPeng].empty() || !melds_[chair][kChi].empty() ||
-        !melds_[chair][kMingGang].empty() || !melds_[chair][kBuGang].empty())
+        !melds_[chair][kMingGang].empty())
         return 0;
     r->handType |= 0x10000000;
     return 0x10000000;
@@ -1119,10 +1124,16 @@ int32_t CMJTableEx::SettleKongs(int32_t*, int32_t, int32_t, int32_t* points) {
         }
         for (const auto& m : melds_[c][kMingGang])
             if (ValidMJ(m.source) && m.source != c) points[c] += 1, points[m.source] -= 1;
-        // The added kong keeps the source chair of the pung it was built on.
+        // An added kong is paid by the chair its pung was claimed from: the first pung of c of
+        // the kong's kind names it; a kong without one pays nothing.
         const auto& added = melds_[c][kBuGang];
         for (size_t k = 0; k < added.size(); ++k) {
-            const int32_t src = added[k].source;
+            int32_t src = -1;
+            for (const auto& pung : melds_[c][kPeng])
+                if (IsSameKind(pung.tiles[0], added[k].tiles[0])) {
+                    src = pung.source;
+                    break;
+                }
             if (!ValidMJ(src) || src == c) continue;
             const int32_t units = 1 + (k < 4 ? addedExtra_[c][k] : 0);
             points[c] += units;
@@ -1207,17 +1218,26 @@ void CMJTableEx::SortAscending(int32_t* values, int32_t n) {
             if (values[j] < values[i]) std::swap(values[i], values[j]);
 }
 
+// A pung stays in the pung list under the added kong built on it (the kong's four tiles hold
+// its three): counted with the kong's, it would make one kong seven tiles of a kind, or two
+// triplets of a win. The kong alone stands for both.
+bool CMJTableEx::UnderAddedKong(int32_t chair, const Meld& pung) const {
+    return HasAddedGangOf(chair, pung.tiles, 3);
+}
+
 int32_t CMJTableEx::HeldWithMelds(int32_t chair, int32_t* out) const {
     if (!out) return 0;
     std::fill(out, out + kKinds, 0);
     if (!ValidMJ(chair)) return 0;
     std::copy(counts_[chair], counts_[chair] + kKinds, out);
     for (const auto& list : melds_[chair])
-        for (const Meld& m : list)
+        for (const Meld& m : list) {
+            if (&list == &melds_[chair][kPeng] && UnderAddedKong(chair, m)) continue;
             for (int32_t id : m.tiles) {
                 const int32_t k = KindIndexOf(id);
                 if (k >= 0) ++out[k];
             }
+        }
     return SumInts(out, kKinds);
 }
 
@@ -1226,6 +1246,7 @@ int32_t CMJTableEx::UnitsFromMelds(int32_t chair, HuResult* result, int32_t flag
     const int32_t before = std::clamp(result->unitCount, 0, kMaxHuUnits);
     auto triplets = [&](MeldList l) {
         for (const Meld& m : melds_[chair][l]) {
+            if (l == kPeng && UnderAddedKong(chair, m)) continue;
             const int32_t k = KindIndexOf(m.tiles[0]);
             MJ_AddUnitTiles(result, kUnitTriplet, k, k, k, 0);
         }

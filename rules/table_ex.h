@@ -124,6 +124,8 @@ public:
     // win, flag 2, only), pungs, exposed and added kongs as triplets, chows as sequences in
     // ascending order; the units appended (none past the result's room).
     int32_t UnitsFromMelds(int32_t chair, HuResult* result, int32_t flags) const;
+    // Whether an added kong of the chair holds the pung's three tiles (the kong stands for it).
+    bool UnderAddedKong(int32_t chair, const Meld& pung) const;
     virtual int32_t SpareUnitsAfter() const { return 0; }
     // Two units of one type (1, 2, 4 or 8) that match: a sequence by its three tiles in any
     // order, the others by their first tile.

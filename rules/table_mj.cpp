@@ -615,6 +615,9 @@ int32_t CMJTable::CheckBuGangRequest(const MJRequest& r) {
     if (!IsNotOver() || !ValidMJ(chair) || chair != currentChair_ || r.other() != chair) return 0;
     if (!(status_ & kStatusOwnTiles)) return 0;
     if (!HasPengMeldOf(chair, r.hand(), 3) || !IsHeldBy(chair, tile)) return 0;
+    // The pung stays under its added kong: a fourth tile added to it again would lay a kong
+    // of five tiles.
+    if (HasAddedGangOf(chair, r.hand(), 3)) return 0;
     // The tile must be of the pung the request names, not only of some pung of the chair: a
     // chair with two pungs could otherwise add its tile to the other one, and the kong laid
     // would hold three tiles of one kind and one of another.
@@ -831,15 +834,17 @@ int32_t CMJTable::OnBuGang(const MJRequest& r) {
     ++gangDraws_;
     ClearGangState();
     ClearClaimFlags();
-    auto& pengs = melds_[chair][kPeng];
-    for (auto it = pengs.begin(); it != pengs.end(); ++it) {
-        if (!SameSet(it->tiles, 3, r.hand(), 3)) continue;
-        Meld m = *it;
+    // The pung stays in the pung list: the table state a returning client rebuilds from
+    // replays the pung and then puts the fourth tile onto it, and the settlement finds the
+    // chair that fed the kong by that pung.
+    for (const Meld& pung : melds_[chair][kPeng]) {
+        // A pung that already holds its kong takes no second one.
+        if (!SameSet(pung.tiles, 3, r.hand(), 3) || HasAddedGangOf(chair, pung.tiles, 3)) continue;
+        Meld m = pung;
         m.tiles[3] = tile;
         for (int k = 0; k < 3; ++k) SetTileStatus(m.tiles[k], kTileGangClaimed);
         SetTileStatus(tile, kTileGangHand);
         DecrementKind(chair, tile);
-        pengs.erase(it);
         melds_[chair][kBuGang].push_back(m);
         break;
     }
@@ -1451,12 +1456,12 @@ int32_t CMJTable::IsLastTileWin(int32_t, int32_t, HuResult* r, int32_t mask) {
     return setBit(r, 0x400000);
 }
 
-// An added kong counts as well: it was built on a claimed pung, which left the pung list when
-// the kong was laid, and the hand is no longer concealed.
+// An added kong leaves the hand open through the pung it was built on, which stays in the
+// pung list.
 int32_t CMJTable::IsConcealedHand(int32_t chair, int32_t, HuResult* r, int32_t) {
     if (!(mj_.huRule & 0x10000000) || !ValidMJ(chair)) return 0;
     if (!melds_[chair][kPeng].empty() || !melds_[chair][kChi].empty() ||
-        !melds_[chair][kMingGang].empty() || !melds_[chair][kBuGang].empty())
+        !melds_[chair][kMingGang].empty())
         return 0;
     return setBit(r, 0x10000000);
 }

@@ -29,11 +29,13 @@ __attribute__((no_sanitize("coverage"))) void checkPlaces(const CMJTableEx& t) {
     for (int c = 0; c < 4; ++c) {
         const std::vector<int32_t>& discards = t.Discards(c);
         for (size_t k = 0; k < discards.size(); ++k) ++places[discards[k]];
+        // A pung under the added kong laid on it lies in the kong.
         for (int l = 0; l < 5; ++l) {
             const auto& melds = t.Melds(c, static_cast<MeldList>(l));
             for (size_t m = 0; m < melds.size(); ++m)
-                for (int32_t id : melds[m].tiles)
-                    if (id >= 0) ++places[id];
+                if (l != kPeng || !t.UnderAddedKong(c, melds[m]))
+                    for (int32_t id : melds[m].tiles)
+                        if (id >= 0) ++places[id];
         }
     }
     for (int id = 0; id < 136; ++id)

@@ -492,6 +492,8 @@ public:
     virtual void FillOwnHandFromRound(int fromDeal = 0);
     virtual void FillTableFromRound();
     virtual void MarkWall();
+    // A player's state: the wall tiles the tail took past the head where the two met.
+    void MarkWallPastTheHead();
     // The meld updates a replayed deal calls with a 16-word work record (word 0 the view,
     // 3 the chair, 4 the giver, 5-8 the tiles, 10 and 11 -1); the tile-model updates fill them.
     // A view outside 0-3 changes nothing.

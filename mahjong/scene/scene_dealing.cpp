@@ -246,6 +246,10 @@ void CMJGameScene2::FillTableFromRound() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
     // A looker-on's state carries no melds.
     if (!info || looker) return;
+    // The state keeps each kind of meld in a list of its own and not the order in which the
+    // seat laid them: the melds come back list by list (pungs first), so a seat that laid a
+    // kong before a pung shows them the other way round along its row. An added kong comes
+    // after the pungs, onto the pung it was laid on.
     using Add = void (CMJGameScene2::*)(int, MJData);
     static const Add kAdd[kMeldLists] = {
         &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
@@ -320,6 +324,61 @@ void CMJGameScene2::MarkWall() {
         m_tiles.m_wall[p].bPresent = 0;
 }
 
+void CMJGameScene2::MarkWallPastTheHead() {
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    // A looker-on's state has no meld lists and no discards to count the tiles by.
+    if (!info || IsLookerOn()) return;
+    // Where the tail's draws meet the head at the wall's end, a tail draw whose place the
+    // head has already taken takes the next tile still in the wall: the one at the head
+    // position. The state gives the head position and the number of tail draws, not that
+    // tile; the tiles out of the wall tell it. Every tile out of the wall is held, laid in
+    // a meld (a pung under its added kong once, in the kong), discarded or a flower.
+    const StateLayout layout;
+    int out = 0;
+    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
+        out += std::max(info->RoundWord(layout.HeldCount(chair)), 0);
+        for (size_t list : {size_t(5), size_t(6)})
+            out += std::clamp(info->RoundWord(layout.Counts(chair) + list), 0, kListEntries);
+        auto entry = [&](int l, int m, int32_t(&tiles)[4]) {
+            const size_t at = layout.ChairBlock(chair) + 42 * size_t(l) + 7 * size_t(m);
+            for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(at + t);
+        };
+        auto count = [&](int l) {
+            return std::clamp(info->RoundWord(layout.Counts(chair) + size_t(l)), 0, kMeldEntries);
+        };
+        for (int l = 0; l < kMeldLists; ++l)
+            for (int m = 0; m < count(l); ++m) {
+                int32_t tiles[4];
+                entry(l, m, tiles);
+                bool underKong = false;
+                for (int k = 0; l == 0 && k < count(4) && !underKong; ++k) {
+                    int32_t kong[4];
+                    entry(4, k, kong);
+                    underKong = std::all_of(tiles, tiles + 3, [&](int32_t id) {
+                        return id >= 0 && std::find(kong, kong + 4, id) != kong + 4;
+                    });
+                }
+                if (!underKong)
+                    out += int(std::count_if(tiles, tiles + 4, [](int32_t id) { return id >= 0; }));
+            }
+    }
+    const int total = std::min(GetTotalTiles(), kWallRecords);
+    const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
+    if (start < 0 || start >= total || head < 0 || head >= total) return;
+    int taken = 0;
+    for (int i = 0; i < total; ++i) taken += !m_tiles.m_wall[i].bPresent;
+    // Only a tail draw whose place lay in the head's stretch can have taken another tile:
+    // as many as the marks fell short of the head's stretch and the tail draws together.
+    const int stretch = (head - start + total) % total;
+    const int met = stretch + std::max(info->RoundWord(kWordTailDraws), 0) - taken;
+    const int past = std::min(out - taken, met);
+    for (int p = head, n = 0, steps = 0; n < past && steps < total; p = (p + 1) % total, ++steps)
+        if (m_tiles.m_wall[p].bPresent) {
+            m_tiles.m_wall[p].bPresent = 0;
+            ++n;
+        }
+}
+
 void CMJGameScene2::GetMarkedWallTileRect(MJRect& out) const {
     out = {};
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
@@ -351,6 +410,7 @@ void CMJGameScene2::RebuildTable() {
     m_tableLog = TableLog{};
     CleanUpClockWindow();
     MarkWall();
+    MarkWallPastTheHead();
     RestoreSeatDiscards();
     PlaceWindMarks();
     RestoreSeatFlowers();
@@ -360,6 +420,8 @@ void CMJGameScene2::RebuildTable() {
     ShowStakePanel();
     RestoreLayerState();
     ResumeClock();
+    // The state does not name the own tile drawn last: a drawn tile is sorted in with the
+    // hand, and the draw slot holds whichever tile the sort leaves there.
     const int first = m_tiles.m_hands[kOwnView][0].bPresent ? 0 : 1;
     SortHand(m_tiles.m_hands[kOwnView], first, LastHandIndex(kOwnView));
     BindHandTiles(kOwnView);
@@ -397,7 +459,15 @@ void CMJGameScene2::RestoreSeatDiscards() {
             AddDiscard(view, tile);
             m_tableLog.discards[size_t(view)].push_back(tile);
         }
+    }
+    // The state lists a discard still on offer (nobody has drawn or claimed since) with its
+    // seat's other discards, where the table that saw it shows it in front of the seat. Left
+    // in the rows, a peng or kong of it would show it twice, and the own seat, next to draw,
+    // would not draw at the countdown's end, which asks for that tile shown.
+    TakeLastDiscard();
+    for (int view = 0; view < kViewCount; ++view) {
         BindDiscards(view);
+        BindShowcase(view);
     }
 }
 

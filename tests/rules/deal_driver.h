@@ -127,10 +127,12 @@ private:
         }
         for (int c = 0; c < 4; ++c) {
             for (int32_t id : t.Discards(c)) ++places[static_cast<size_t>(id)];
+            // A pung under its added kong lies in the kong.
             for (int l = 0; l < 5; ++l)
                 for (const auto& m : t.Melds(c, static_cast<MeldList>(l)))
-                    for (int32_t id : m.tiles)
-                        if (id >= 0) ++places[static_cast<size_t>(id)];
+                    if (l != kPeng || !t.UnderAddedKong(c, m))
+                        for (int32_t id : m.tiles)
+                            if (id >= 0) ++places[static_cast<size_t>(id)];
             if (std::memcmp(held[c], t.Counts(c), sizeof held[c]) != 0)
                 return Fail(what, "kind counts differ from held tiles");
         }
@@ -147,7 +149,8 @@ private:
         for (int c = 0; c < 4; ++c) {
             int32_t n = t.CountHeld(c);
             for (int l = 0; l < 5; ++l)
-                n += 3 * static_cast<int32_t>(t.Melds(c, static_cast<MeldList>(l)).size());
+                for (const auto& m : t.Melds(c, static_cast<MeldList>(l)))
+                    n += l != kPeng || !t.UnderAddedKong(c, m) ? 3 : 0;
             if (n != (c == cur ? 14 : 13))
                 return Fail("discard",
                             "chair " + std::to_string(c) + " holds " + std::to_string(n));

@@ -396,20 +396,26 @@ using namespace hqlv::rules;
 using rig::idOf;
 using rig::Rig;
 
-// A hand with an added kong is not concealed at the mahjong level either: the kong was built
-// on a claimed pung. A concealed kong keeps the hand concealed.
+// A hand with an added kong is not concealed at the mahjong level either: the kong stands on
+// its claimed pung, which stays in the pung list. A concealed kong keeps the hand concealed.
 TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
     struct Row {
         MeldList list;
         int32_t bit;
     };
-    for (const Row row : {Row{kBuGang, 0}, Row{kAnGang, 0x10000000}, Row{kPeng, 0}}) {
+    for (const Row row :
+         {Row{kBuGang, 0}, Row{kAnGang, 0x10000000}, Row{kPeng, 0}, Row{kMingGang, 0}}) {
         chain::MJ m(GameTableConfig().ruleFlags, 0x10000000);
         m.Fresh();
         Meld meld;
         for (int k = 0; k < 4; ++k) meld.tiles[k] = idOf(31, k);
         meld.source = row.list == kAnGang ? 0 : 2;
         m.melds_[0][row.list].push_back(meld);
+        if (row.list == kBuGang) {
+            Meld pung = meld;
+            pung.tiles[3] = -1;
+            m.melds_[0][kPeng].push_back(pung);
+        }
         HuResult res{};
         EXPECT_EQ(m.IsConcealedHand(0, -1, &res, 2), row.bit) << row.list;
         EXPECT_EQ(res.handType & 0x10000000, row.bit) << row.list;

@@ -137,7 +137,8 @@ public:
         return id;
     }
 
-    // Lays a meld of the kind: 3 tiles (pung, chow from kind) or 4 (kongs), source chair.
+    // Lays a meld of the kind: 3 tiles (pung, chow from kind) or 4 (kongs), source chair. An
+    // added kong lies as the table leaves it: on its pung, which stays in the pung list.
     void Lay(int32_t chair, MeldList list, int kind, int32_t source) {
         Meld m;
         const int n = (list == kPeng || list == kChi) ? 3 : 4;
@@ -149,6 +150,10 @@ public:
         }
         m.source = source;
         melds_[chair][list].push_back(m);
+        if (list != kBuGang) return;
+        Meld pung = m;
+        pung.tiles[3] = -1;
+        melds_[chair][kPeng].push_back(pung);
     }
 
     // Chair 0 holds a pung of 21 and the fourth 21, which it asks to add to the pung; chair 2

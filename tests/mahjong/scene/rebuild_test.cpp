@@ -152,6 +152,49 @@ TEST_F(RebuildTest, PlayersStateRestoresEveryChairsListsAndTheClock) {
     EXPECT_EQ(scene.QZ_GetPointTo(), 0);
 }
 
+// The state keeps each kind of meld in its own list, not the order of laying: chair 2's
+// exposed kong comes back after its pung, whichever the seat laid first, and the added kong
+// puts its fourth tile onto the pung it stands on.
+TEST_F(RebuildTest, MeldsComeBackListByListWithTheAddedKongOnItsPung) {
+    Player();
+    Entry(2, 2, {40, 49, 58, 67}, 3);
+    Entry(2, 0, {108, 115, 122, -1}, 0);
+    Entry(2, 4, {108, 115, 122, 129}, 0);
+    scene.RebuildTable();
+    std::vector<int> pung, kong;
+    for (int i : {17, 16, 15, 14}) pung.push_back(Hand(1)[i].bPresent ? Hand(1)[i].nCode : -1);
+    for (int i : {13, 12, 11, 10}) kong.push_back(Hand(1)[i].nCode);
+    std::sort(pung.begin(), pung.end());
+    std::sort(kong.begin(), kong.end());
+    EXPECT_EQ(pung, (std::vector<int>{108, 115, 122, 129}));
+    EXPECT_EQ(kong, (std::vector<int>{40, 49, 58, 67}));
+}
+
+// The wall's last tail draws met the head: the tail took the tile at the head's place (133)
+// when its own (132) was gone, which the counts of the tiles out of the wall tell; a head
+// outside the wall takes nothing past it.
+TEST_F(RebuildTest, ATailDrawThatMetTheHeadTookTheTileAtTheHeadsPlace) {
+    deal.SetStateBytes(kPlayerStateBytes);
+    deal.Set(32, 0);
+    deal.Set(38, 3);  // the tail's places: 134, 135, then 132
+    const int discards[4] = {36, 36, 12, 0};
+    for (size_t c = 0; c < 4; ++c) {
+        deal.Set(kHeld + c, 13);
+        deal.Set(kCounts + 7 * c + 5, discards[c]);
+    }
+    for (int head : {133, 150, -1}) {
+        deal.Set(37, head);
+        scene.RebuildTable();
+        std::vector<int> present;
+        for (int i = 0; i < 136; ++i)
+            if (scene.Tiles().m_wall[i].bPresent) present.push_back(i);
+        if (head == 133)
+            EXPECT_TRUE(present.empty());
+        else
+            EXPECT_EQ(present.size(), 133u) << head;
+    }
+}
+
 TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
     Player();  // the words a player's state would hold stay in the area: they are not read
     host.lookerOn = 1;

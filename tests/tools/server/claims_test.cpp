@@ -332,6 +332,14 @@ public:
         t.two += winners >= 2;
         t.discardWin += winners > 0 && (Word(r, 0) & 0x1000000) != 0;
         t.robbed += winners > 0 && (Word(r, 0) & 0x4000000) != 0;
+        // The robbed tile is the winner's alone: no chair's final tiles hold it, and each
+        // list holds as many tiles as its count says.
+        for (size_t c = 0; winners > 0 && (Word(r, 0) & 0x4000000) && c < kChairs; ++c)
+            for (size_t k = 0; k < 32; ++k) {
+                const int32_t id = Word(r, 212 + 32 * c + k);
+                EXPECT_NE(id, Word(r, 171)) << "chair " << c;
+                EXPECT_EQ(id >= 0, k < size_t(Word(r, 208 + c))) << "chair " << c << " " << k;
+            }
         t.liability += Word(r, 696 / 4) != 0;
     }
 

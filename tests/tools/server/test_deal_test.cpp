@@ -142,6 +142,11 @@ protected:
         ASSERT_EQ(Sorted(Held(rig.deal, winner)), Sorted(winnerHand));
         // The banker lets go of X; the two others pass, the pung maker takes it.
         ASSERT_EQ(rig.deal.Request(banker, 221080, Discard(banker, X)).code, kDone);
+        // The turn passed with the discard: an entry during the claims is shown the seat to
+        // move next, which holds no drawn tile.
+        const std::vector<uint8_t> state = rig.deal.PlayerState(pung);
+        EXPECT_EQ(Word(state, 13), rig.deal.Table().NextChair(banker));
+        EXPECT_EQ(Word(state, 14) & 0x100, 0);
         Pass(rig, winner, banker, X);
         Pass(rig, other, banker, X);
         const auto claim = Body(pung, 64, {banker, X, own1, own2, -1});

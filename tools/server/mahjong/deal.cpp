@@ -274,10 +274,12 @@ std::string Deal::CheckTiles() const {
     }
     for (int c = 0; c < kChairs; ++c) {
         for (int32_t id : t.Discards(c)) ++places[static_cast<size_t>(id)];
+        // A pung stays in its list under the added kong laid on it: its tiles lie in the kong.
         for (int l = 0; l < 5; ++l)
             for (const auto& m : t.Melds(c, static_cast<rules::MeldList>(l)))
-                for (int32_t id : m.tiles)
-                    if (id >= 0 && id < kTiles) ++places[static_cast<size_t>(id)];
+                if (l != rules::kPeng || !t.UnderAddedKong(c, m))
+                    for (int32_t id : m.tiles)
+                        if (id >= 0 && id < kTiles) ++places[static_cast<size_t>(id)];
         if (std::memcmp(held[c], t.Counts(c), sizeof held[c]) != 0)
             return "chair " + std::to_string(c) + ": kind counts differ from its tiles";
     }
@@ -339,6 +341,12 @@ bool Deal::DoDiscard(int chair, int32_t tile) {
     if (!t.IsHeldBy(chair, tile)) return false;
     t.Discard(chair, &tile, 1);
     t.OpenClaimWindow();
+    // The turn passes with the discard, as a chow claim needs it to (only the current chair,
+    // the one after the discarder, may chow). The table state of an entry during the claims
+    // then names the seat to move next: a client rebuilding from it puts its clock there, as
+    // the discard notice did on the table that saw it, and finds the tile still on offer as
+    // the last discard of the seat before.
+    t.SwitchActiveChair(t.NextChair(chair));
     ++steps_;
     OpenClaims(chair, tile);
     return true;
@@ -489,6 +497,20 @@ void Deal::Finish(const rules::HuResult* ready) {
     result_.assign(static_cast<size_t>(t.ResultRecordSize()), 0);
     t.FillResultRecord(reinterpret_cast<int32_t*>(result_.data()),
                        static_cast<int32_t>(result_.size()), 0, 0);
+    // A win that robbed an added kong took its fourth tile, which the rules leave in the
+    // declarer's hand: listed with the declarer's final tiles, it would lie in his laid-down
+    // hand and again beside the winner's. The result lists it with the winner alone.
+    if (phase_ == Phase::Rob && discarder_ >= 0 && discarder_ < kChairs) {
+        int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
+        int32_t* const list = record + 212 + 32 * discarder_;
+        int32_t* const end = list + 32;
+        int32_t* const at = std::find(list, end, tile_);
+        if (at != end) {
+            std::copy(at + 1, end, at);
+            end[-1] = -1;
+            --record[208 + discarder_];
+        }
+    }
     // A ready hand of a drawn deal (result word 176 + chair above 0) shows the fans of the
     // best win it waited on: the result dialog lists that chair's items.
     int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
