@@ -620,8 +620,8 @@ TEST_F(Handlers, AWallPositionOutsideTheWallMarksNothingElseStands) {
             EXPECT_EQ(Hand(v)[17].bPresent, 1);
         }
         if (!inWall) {
-            EXPECT_NE(Log().find("wall record " + std::to_string(c.wall) +
-                                 " is outside the wall; not marked"),
+            EXPECT_NE(Log().find("notification " + std::to_string(c.id) + ": wall record " +
+                                 std::to_string(c.wall) + " is outside the wall; not marked"),
                       std::string::npos);
         }
     }
@@ -801,6 +801,13 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
             EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
         host.lookerOn = 0;
     }
+    // A first mover without a tile in his draw slot has no tile to win on.
+    Deal();
+    deal.Set(13, 2);
+    deal.Set(15, 0);
+    scene.SetOwnDrawnTile(12);
+    scene.DealStartLayout();
+    EXPECT_EQ(scene.Offer(4).tile, -1);
     // A looker-on is never offered hu, whoever asks.
     host.lookerOn = 1;
     scene.ClearOffers();

@@ -183,6 +183,9 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     auto* peng =
         static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(made.peng)->entityId));
     EXPECT_EQ(peng->GetWidth(), 40);
+    // The start button shows the 80 x 30 cell at the picture's origin.
+    engine::Entity* start = k.FindEntity(k.FindControl(made.start)->entityId);
+    EXPECT_EQ(std::pair(start->GetWidth(), start->GetHeight()), std::pair(80, 30));
     EXPECT_EQ(k.FindControl(made.peng)->GetEvent(25)->code, 210026u);
     EXPECT_EQ(k.FindControl(made.start)->GetEvent(25)->code, 210023u);
     EXPECT_EQ(k.FindEntity(made.clockFace)->GetZ(), 5000);
@@ -828,7 +831,7 @@ TEST(SceneRules, WhiteDragonTakesTheJokersKeyOnlyWhenEveryConditionHolds) {
     } cases[] = {{game, -1, -1, 0, 37, 0},     {game, 40, 80, 0, 37, 0},
                  {game | 5, 40, 80, 0, 15, 1}, {game | 1, 40, 80, 0, 37, 1},
                  {game | 4, 40, 80, 0, 37, 0}, {game | 5, -1, 80, 0, 37, 0},
-                 {game | 5, 40, 80, 1, 37, 1}};
+                 {game | 5, 40, 80, 1, 37, 1}, {game | 5, 0, -1, 0, 1, 0}};
     for (const auto& c : cases) {
         record.SetRoundWord(34, c.a);
         record.SetRoundWord(35, c.b);
