@@ -79,9 +79,10 @@ TEST_F(DealtHand, ABankerDealtAWinningHandWinsWithHu) {
     std::vector<int32_t> wall(136);
     for (int32_t k = 0; k < 136; ++k) wall[size_t(k)] = k;
     walls::WriteWall(folder, wall);
-    const int banker = StartServer(seed, true, 0)->Turn();
+    const auto probe = StartServer(seed, true, 0);
+    const int banker = probe->Turn();
     int32_t places[32];
-    ASSERT_EQ(StartServer(seed, true, 0)->Table().ListHeld(banker, places, 32), 14);
+    ASSERT_EQ(probe->Table().ListHeld(banker, places, 32), 14);
     const int32_t win[14] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 108, 115, 122, 114, 121};
     for (size_t k = 0; k < 14; ++k)
         std::swap(wall[size_t(places[k])], *std::find(wall.begin(), wall.end(), win[k]));
@@ -133,40 +134,16 @@ TEST_F(DealtHand, EveryDiscardIsSpokenFromAFileOfTheVoiceFolder) {
     };
     int whites = 0, spoken = 0;
     for (int step = 0; step < 5000 && !server->Over(); ++step) {
-        for (size_t i = 0; i < notes.size(); ++i) {
-            const mj::Note n = notes[i];
-            if (!(n.to & mj::kToLookers) || n.owner >= 0) continue;
-            const MJData body(n.body);
-            switch (n.code) {
-                case 221170: {
-                    const size_t mark = audio->calls().size();
-                    scene.OnNotify221170(body);
-                    const int tile = walls::W(n.body, 21), kind = rules::MJ_TileIndex(tile, 0);
-                    const std::vector<std::string> waves = playedFrom(mark);
-                    const std::string want = "/0fy/" + std::to_string(kind) + ".wav";
-                    ASSERT_EQ(waves.size(), 1u) << tile;
-                    EXPECT_TRUE(waves[0].ends_with(want)) << waves[0] << " " << tile;
-                    EXPECT_TRUE(platform::pathExists(waves[0])) << waves[0];
-                    whites += kind == 37, ++spoken;
-                    break;
-                }
-                case 229160:
-                    scene.OnNotify229160(body);
-                    break;
-                case 229165:
-                    scene.OnNotify229165(body);
-                    break;
-                case 229185:
-                    scene.OnNotify229185(body);
-                    break;
-                case 229195:
-                case 229197:
-                case 229199:
-                    scene.OnNotify229195(uint32_t(n.code), body);
-                    break;
-                default:
-                    break;
-            }
+        for (const mj::Note& n : notes) {
+            if (n.code != 221170 || !(n.to & mj::kToLookers)) continue;
+            const size_t mark = audio->calls().size();
+            scene.OnNotify221170(n.body);
+            const int tile = walls::W(n.body, 21), kind = rules::MJ_TileIndex(tile, 0);
+            const std::vector<std::string> waves = playedFrom(mark);
+            ASSERT_EQ(waves.size(), 1u) << tile;
+            EXPECT_TRUE(waves[0].ends_with("/0fy/" + std::to_string(kind) + ".wav")) << waves[0];
+            EXPECT_TRUE(platform::pathExists(waves[0])) << waves[0];
+            whites += kind == 37, ++spoken;
         }
         notes.clear();
         now += 500;
