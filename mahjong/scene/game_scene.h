@@ -340,7 +340,7 @@ public:
     virtual void HideResultEntities() {}
     // Automatic play is on (the automatic play's own work keeps the switch).
     virtual int IsAutoPlayOn() const;
-    // The automatic-play notice's blink (100 ms steps) runs while the notice shows.
+    // The automatic-play notice's blink (100 ms steps), posted when the notice is made.
     void StartAutoPlayBlink();
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
@@ -693,7 +693,7 @@ public:
     struct ClockWords {
         int32_t shown = 0;
         int32_t sounds = 0;   // the per-second countdown sound plays
-        int32_t seconds = 0;  // seconds left (any value; the digits show GetShownSeconds)
+        int32_t seconds = 0;  // seconds left (any value; drawn clamped to 0-99)
         int32_t started = 0;
         int32_t drawn = 0;                   // the hand position drawn now, 0-7
         int32_t layout[4] = {4, 4, 24, 25};  // the window-drawn clock: hand and digits
@@ -714,13 +714,10 @@ public:
     int GetClockSize() const { return 65; }
     int GetCountdown() const { return m_clock.seconds; }
     // A new count replaces a countdown end held back while the tiles are dealt. A turn's
-    // seconds (a count above 0) show at once; a count ended or emptied (0 or below, as the
-    // server's countdown end sets it) keeps the digits shown until the next turn's seconds,
-    // so that the clock never reads "00" while the turn passes to another seat.
+    // seconds (a count above 0) show at once: a draw comes to the seat the discard already
+    // turned the hand to, so no step of the hand draws them, and the clock second draws only
+    // once it has counted one down. An ended count shows at the clock's next drawing.
     void SetCountdown(int n);
-    // The seconds the digits show: the last positive count set, or what the clock second
-    // counted down to.
-    int GetShownSeconds() const { return m_nShownSeconds; }
     // A concealed gang gives its seat more time; the count, which may come from the
     // server's words, is not carried past the largest int.
     void AddCountdownSeconds(int n) {
@@ -729,10 +726,7 @@ public:
     // From a new deal's reset until its dealing has finished (210006).
     int IsDealing() const { return m_bDealing; }
     int IsCountdownEndHeld() const { return m_bCountdownEndHeld; }
-    void DecCountdown() {
-        m_clock.seconds -= m_clock.seconds > INT32_MIN ? 1 : 0;
-        m_nShownSeconds = m_clock.seconds;
-    }
+    void DecCountdown() { m_clock.seconds -= m_clock.seconds > INT32_MIN ? 1 : 0; }
     virtual void GetClockRect(MJRect& out) const;
     virtual void ClockReset();
     // Moves the hand from start to end one step every 100 ms (engine message 210042); a move
@@ -906,7 +900,6 @@ protected:
     int m_nAutoPlayInterval = 0;
     int m_nSelectMode = 0;
     int m_nClockPos = 0;
-    int m_nShownSeconds = 0;
     std::vector<std::pair<std::string, uint32_t>> m_pictures;  // description → resource
     std::vector<engine::ImageInfo> m_operationPieces;
     std::vector<engine::ImageInfo> m_systemPieces;

@@ -218,7 +218,6 @@ void CMJGameScene2::ToggleAutoPlay() {
         if (marker) {
             marker->Show();
             marker->ApplyTransform();
-            StartAutoPlayBlink();
         }
         if (k && m_made.note) k->CancelAppliesOfEntity(m_made.note, 0, 0);
         std::snprintf(line, sizeof line,

@@ -65,7 +65,6 @@ bool RecordTurn(const CMJGameScene2& scene, const CMJGameInfo& info, const char*
 void CMJGameScene2::ClockReset() {
     m_clock = ClockWords{};
     m_nClockPos = 0;
-    m_nShownSeconds = 0;
     m_nSelectMode = 0;
     m_clock.layout[0] = 4;
     m_clock.layout[1] = 4;
@@ -90,9 +89,7 @@ int CMJGameScene2::QZ_GetPointTo() {
 void CMJGameScene2::SetCountdown(int n) {
     m_clock.seconds = n;
     m_bCountdownEndHeld = 0;
-    if (n <= 0) return;
-    m_nShownSeconds = n;
-    if (m_clock.shown) DrawClock();
+    if (n > 0 && m_clock.shown) DrawClock();
 }
 
 void CMJGameScene2::SetClockHand(int position) {
@@ -170,7 +167,7 @@ void CMJGameScene2::DrawClock() {
         hand->SetImage(Picture("钟指针"), drawn * kHandFrame, 0, kHandFrame, kHandFrame,
                        kMagentaKey);
     // Two digits show 0-99; the count itself keeps any value.
-    const int shown = std::clamp(m_nShownSeconds, 0, 99);
+    const int shown = std::clamp(m_clock.seconds, 0, 99);
     const uint32_t digits = Picture("数字");
     if (engine::ImageEntity* tens = image(m_made.digits[0]))
         tens->SetImage(digits, shown / 10 * kDigitWidth, 0, kDigitWidth, kDigitHeight, kMagentaKey);
@@ -196,7 +193,6 @@ void CMJGameScene2::ClockStart() {
     SetClockHand(2 * view);
     if (m_nClockPos == 2 * kOwnView) RebindTileControls();
     m_clock.seconds = seconds;
-    m_nShownSeconds = seconds;
 }
 
 void CMJGameScene2::CleanUpClockWindow() {
@@ -214,7 +210,6 @@ void CMJGameScene2::RestoreClockState() {
     m_clock.started = 1;
     SetClockHand(2 * view);
     m_clock.seconds = seconds;
-    m_nShownSeconds = seconds;
 }
 
 void CMJGameScene2::ResumeClock() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "mahjong/scene/game_info.h"
 #include "mahjong/scene/game_scene.h"
 #include "rules/claims.h"
 #include "rules/tiles.h"
@@ -11,8 +12,10 @@
 namespace hqlv::mahjong {
 
 void CMJGameScene::GetJokers(int& a, int& b) const {
-    // The deal state carries no joker ids in this game's records yet: no jokers.
-    a = b = rules::kNoTile;
+    // The deal record's words 34 and 35; no deal state, no jokers.
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    a = info ? info->RoundWord(34) : rules::kNoTile;
+    b = info ? info->RoundWord(35) : rules::kNoTile;
 }
 
 int CMJGameScene::IsFlowerTile(int id) const {
@@ -34,11 +37,15 @@ int CMJGameScene::IsJokerStandIn(int id) const {
 }
 
 int CMJGameScene::SortKey(int id) const {
-    if (IsJokerStandIn(id)) {
-        int a, b;
-        GetJokers(a, b);
+    // The stand-in test looks at no flag: the tile takes the joker's key only while jokers
+    // are in play (flag 0x1 and a joker A dealt), the stand-in plays as the joker (flag 0x4)
+    // and the deal does not sort jokers in. Without them a 白板 is the last honour.
+    const int32_t flags = int32_t(GetGameFlags());
+    int a, b;
+    GetJokers(a, b);
+    if ((flags & rules::kTileFlagJokers) && (flags & rules::kTileFlagStandIn) && a >= 0 &&
+        !SortsJokers() && IsJokerStandIn(id))
         return mahjong::TileShape(a) * 10 + mahjong::TileValue(a);
-    }
     return mahjong::TileShape(id) * 10 + mahjong::TileValue(id);
 }
 

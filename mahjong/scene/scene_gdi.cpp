@@ -246,7 +246,7 @@ void CMJGameScene2::PaintClockGdi(CMJGdiSurface& dc) {
     const int hand = 56;
     dc.TransparentBlt(r.left + m_clock.layout[0], r.top + m_clock.layout[1], hand, hand,
                       "CLOCK_HAND", position * hand, 0, kGdiMagentaKey);
-    const int seconds = std::clamp(GetShownSeconds(), 0, 99);
+    const int seconds = std::clamp(GetCountdown(), 0, 99);
     const int dx = r.left + m_clock.layout[2], dy = r.top + m_clock.layout[3];
     dc.TransparentBlt(dx, dy, 8, 17, "CLOCK_DIGIT", seconds / 10 * 8, 0, kGdiMagentaKey);
     dc.TransparentBlt(dx + 8, dy, 8, 17, "CLOCK_DIGIT", seconds % 10 * 8, 0, kGdiMagentaKey);

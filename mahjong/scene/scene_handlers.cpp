@@ -112,6 +112,10 @@ int CMJGameScene2::ClaimSeconds() const {
 void CMJGameScene2::HideHandFaces(int view) {
     MJTileInfo* row = m_tiles.HandRow(view);
     if (!row) return;
+    // Only the concealed tiles: the second to fourth melds also lie among the first 14
+    // records, but they lie open to every seat, and the added kong finds its peng by the
+    // tile of the meld group's top record, so a peng turned face down would never take its
+    // fourth tile: the kong would be missing from the looker-on's table.
     for (int i = 0; i < GetMaxHandTiles(); ++i)
         if (row[i].bPresent && row[i].bHand) row[i].nCode = kHiddenTile;
     row[0].nCode = kHiddenTile;
@@ -222,6 +226,12 @@ void CMJGameScene2::DealStartLayout() {
     if (!info || !player || info->RoundWord(13) != ViewToChair(kOwnView)) return;
     MarkFlowerChoices();
     CheckOwnGang();
+    // No draw has come yet: the win offered at the deal's start is on the fourteenth tile
+    // dealt to the first mover, the one in his draw slot. The tile of the last own draw is
+    // none or one of the previous deal, on which the server refuses the self-drawn win, so
+    // that a banker dealt a winning hand could never win.
+    const MJTileInfo& slot = m_tiles.m_hands[kOwnView][0];
+    SetOwnDrawnTile(slot.bPresent ? slot.nCode : -1);
     OfferHu(info->RoundWord(15));
 }
 

@@ -441,11 +441,11 @@ void CMJGameScene2::CreateAutoPlayEntities() {
             CreatePlaneEntity(kLayer, (centre.left + centre.right) / 2,
                               (centre.top + centre.bottom) / 2, a.width, a.height, kMagentaKey)) {
         p->PasteImage(0, 0, a.resourceId, 0, 0, a.width, a.height, 0, 0, 0.0, 1.0, kMagentaKey);
-        // Its blink (the scene's own Apply on a 100 ms timer) is posted when automatic play
-        // shows the notice and cancelled when it hides it: the notice is created hidden, and a
-        // blink posted now would repaint a plane nobody sees, every tenth of a second.
         p->SetZ(5010);
         m_made.autoPlay = p->GetId();
+        // It blinks from now on (hidden until automatic play comes on); the end of automatic
+        // play cancels the blink for good.
+        StartAutoPlayBlink();
     }
     const engine::ImageInfo n = GetImageInfo(Picture("说明板"), 0);
     if (engine::PlaneEntity* p =

@@ -177,20 +177,21 @@ void CMJTableDraw::GetSeatRect(int view, MJRect& out) {
     const int w = info ? info->GetSizeA() : 250, h = info ? info->GetSizeB() : 24;
     MJRect hand;
     scene->GetHandRect(view, hand);
-    // Along the inner edge of the seat's hand, in the strip before its showcase tile, at the
-    // end of the hand that its flowers leave free.
+    // Along the inner edge of the seat's hand, in the strip before its showcase tile, centred
+    // along the table's side.
+    const int x = (scene->GetScreenWidth() - w) / 2, y = (scene->GetScreenHeight() - w) / 2;
     switch (view) {
         case 0:
-            out = {hand.right, hand.bottom - w, hand.right + h, hand.bottom};
+            out = {hand.right, y, hand.right + h, y + w};
             break;
         case 1:
-            out = {hand.left, hand.bottom, hand.left + w, hand.bottom + h};
+            out = {x, hand.bottom, x + w, hand.bottom + h};
             break;
         case 2:
-            out = {hand.left - h, hand.top, hand.left, hand.top + w};
+            out = {hand.left - h, y, hand.left, y + w};
             break;
         default:
-            out = {hand.right - w, hand.top - h, hand.right, hand.top};
+            out = {x, hand.top - h, x + w, hand.top};
             break;
     }
 }

@@ -199,6 +199,12 @@ TEST_F(GdiMouseTest, ClickOnTheSelectedTileDiscardsAndChoiceStatesTakeTheirs) {
     scene.GdiMouseMove(0, X(2), Y());
     scene.GdiLButtonDown(0, X(2), Y());
     EXPECT_EQ(scene.clicks, std::vector<int>{14});
+    // A looker-on's click plays nothing.
+    scene.clicks.clear();
+    host.lookerOn = 1;
+    scene.GdiLButtonDown(0, X(2), Y());
+    host.lookerOn = 0;
+    EXPECT_TRUE(scene.clicks.empty());
     const struct { int mode, click; } cases[] = {{1, -1}, {2, 1014}, {3, 2014}};
     for (auto c : cases) {
         scene.clicks.clear();

@@ -382,7 +382,7 @@ TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
     EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 3));
     EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 7));
     // Out of range: the last position, the largest two digits; a count ended (0 or below)
-    // keeps the digits it showed.
+    // shows 00.
     scene.SetClockPosition(9);
     scene.SetCountdown(123);
     scene.PaintClockGdi(dc);
@@ -392,7 +392,8 @@ TEST_F(GdiPaintTest, ClockShowsTheHandAndTheSecondsOnceShown) {
     scene.SetCountdown(-4);
     scene.PaintClockGdi(dc);
     EXPECT_EQ(dc.At(r.left + 7, r.top + 7), Mark("CLOCK_HAND", 0));
-    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 9));
+    EXPECT_EQ(dc.At(dx + 4, dy + 8), Mark("CLOCK_DIGIT", 0));
+    EXPECT_EQ(dc.At(dx + 12, dy + 8), Mark("CLOCK_DIGIT", 0));
     scene.SetCountdown(1);
     scene.DecCountdown();  // the clock second counts it down to zero
     scene.PaintClockGdi(dc);

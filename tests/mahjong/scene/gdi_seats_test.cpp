@@ -20,7 +20,9 @@ protected:
     }
 };
 
-TEST_F(GdiSeatsTest, SeatBoxesLieAlongTheInnerEdgeOfEachHand) {
+// On the 796 x 700 table: centred along the side each view faces, against the inner edge
+// of its hand, clear of its showcase tile and its discards.
+TEST_F(GdiSeatsTest, SeatBoxesStandCentredOnTheSideOfTheTableEachViewFaces) {
     MJRect r[4], hand[4];
     for (int v = 0; v < 4; ++v) {
         draw.GetSeatRect(v, r[v]);
@@ -29,15 +31,23 @@ TEST_F(GdiSeatsTest, SeatBoxesLieAlongTheInnerEdgeOfEachHand) {
     const struct {
         int view, left, top, right, bottom;
     } cases[] = {
-        {0, hand[0].right, hand[0].bottom - 250, hand[0].right + 24, hand[0].bottom},
-        {1, hand[1].left, hand[1].bottom, hand[1].left + 250, hand[1].bottom + 24},
-        {2, hand[2].left - 24, hand[2].top, hand[2].left, hand[2].top + 250},
-        {3, hand[3].right - 250, hand[3].top - 24, hand[3].right, hand[3].top},
+        {0, hand[0].right, 225, hand[0].right + 24, 475},
+        {1, 273, hand[1].bottom, 523, hand[1].bottom + 24},
+        {2, hand[2].left - 24, 225, hand[2].left, 475},
+        {3, 273, hand[3].top - 24, 523, hand[3].top},
     };
-    for (auto c : cases)
+    auto apart = [](const MJRect& a, const MJRect& b) {
+        return a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+    };
+    for (auto c : cases) {
         EXPECT_EQ(std::tuple(r[c.view].left, r[c.view].top, r[c.view].right, r[c.view].bottom),
                   std::tuple(c.left, c.top, c.right, c.bottom))
             << c.view;
+        MJRect showcase, discards;
+        scene.GetShowcaseRect(c.view, showcase);
+        scene.GetDiscardRect(c.view, discards);
+        EXPECT_TRUE(apart(r[c.view], showcase) && apart(r[c.view], discards)) << c.view;
+    }
     MJRect none{1, 1, 1, 1};
     draw.GetSeatRect(4, none);
     EXPECT_EQ(none.right, 0);

@@ -620,8 +620,8 @@ TEST_F(Handlers, AWallPositionOutsideTheWallMarksNothingElseStands) {
             EXPECT_EQ(Hand(v)[17].bPresent, 1);
         }
         if (!inWall) {
-            EXPECT_NE(Log().find("wall record " + std::to_string(c.wall) +
-                                 " is outside the wall; not marked"),
+            EXPECT_NE(Log().find("notification " + std::to_string(c.id) + ": wall record " +
+                                 std::to_string(c.wall) + " is outside the wall; not marked"),
                       std::string::npos);
         }
     }
@@ -677,6 +677,32 @@ TEST_F(Handlers, SeeHandRefusalHidesTheWatchedFaces) {
     EXPECT_EQ(Hand(3)[5].nCode, 7);
     EXPECT_EQ(Hand(3)[14].nCode, 8);
     EXPECT_EQ(Hand(3)[13].nCode, kHiddenTile);
+}
+
+// A looker-on shown the watched hand sees two pengs made; the player then refuses him: the
+// concealed tiles turn, the pengs stay open (the second lies among the first 14 records),
+// and a fourth tile added to the second one still finds it.
+TEST_F(Handlers, ARefusalLeavesTheWatchedPengsOpenForTheirAddedKong) {
+    NEED_ASSETS();
+    Deal();
+    host.lookerOn = 1;
+    std::vector<uint8_t> shown = Body(16, {{1, 2}, {2, 13}});
+    const int32_t hand[13] = {0, 9, 1, 10, 2, 11, 36, 37, 38, 72, 73, 74, 108};
+    std::memcpy(shown.data() + 12, hand, sizeof hand);
+    scene.OnNotify221200(shown);
+    scene.OnNotify229185(Body(16, {{3, 2}, {4, 1}, {5, 0}, {6, 9}, {7, 18}}));
+    scene.OnNotify229185(Body(16, {{3, 2}, {4, 3}, {5, 1}, {6, 10}, {7, 19}}));
+    ASSERT_EQ(Hand(3)[13].nMeld, kMeldPeng);
+    scene.OnNotify221160(Body(10, {{3, 2}, {4, 1002}, {5, 0}}));
+    EXPECT_EQ(scene.IsHandKnown(kOwnView), 0);
+    scene.OnNotify229195(229199, Body(16, {{3, 2}, {4, 2}, {5, 28}, {11, 100}}));
+    std::vector<int> second;
+    for (int i = 10; i <= 13; ++i) {
+        EXPECT_EQ(Hand(3)[i].nMeld, kMeldGang) << i;
+        second.push_back(Hand(3)[i].nCode);
+    }
+    std::sort(second.begin(), second.end());
+    EXPECT_EQ(second, (std::vector<int>{1, 10, 19, 28}));
 }
 
 // A looker-on who was shown the watched hand is not offered to ask for it again: the button
@@ -760,7 +786,10 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
         deal.Set(13, c.first);
         deal.Set(15, c.flags);
         host.lookerOn = c.looker;
-        scene.SetOwnDrawnTile(66);
+        // The first mover's fourteenth tile stands in his draw slot; the last draw was of
+        // the previous deal.
+        Hand(3)[0].nCode = 66, Hand(3)[0].bPresent = Hand(3)[0].bHand = 1;
+        scene.SetOwnDrawnTile(12);
         scene.ClearOffers();
         scene.ShowAllClaimButtons(1);
         scene.DealStartLayout();
@@ -772,6 +801,13 @@ TEST_F(Handlers, DealStartOffersHuWhenTheOwnSeatMovesFirst) {
             EXPECT_EQ(bar->FrameEntity()->IsVisible(), !c.looker);
         host.lookerOn = 0;
     }
+    // A first mover without a tile in his draw slot has no tile to win on.
+    Deal();
+    deal.Set(13, 2);
+    deal.Set(15, 0);
+    scene.SetOwnDrawnTile(12);
+    scene.DealStartLayout();
+    EXPECT_EQ(scene.Offer(4).tile, -1);
     // A looker-on is never offered hu, whoever asks.
     host.lookerOn = 1;
     scene.ClearOffers();

@@ -2,6 +2,7 @@
 // dispatchers, the toolbar, the seat refresh and the action log.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <set>
 
 #include "engine/core/button_frame.h"
@@ -10,6 +11,7 @@
 #include "engine/core/mouse_manager.h"
 #include "engine/core/resource_manager.h"
 #include "engine/render/plane.h"
+#include "mahjong/scene/game_info.h"
 #include "platform/core/clock.h"
 #include "platform/core/profile.h"
 #include "rules/tiles.h"
@@ -181,6 +183,9 @@ TEST_F(SceneTest, CreationMakesTheFixedEntitiesAndControls) {
     auto* peng =
         static_cast<engine::ImageEntity*>(k.FindEntity(k.FindControl(made.peng)->entityId));
     EXPECT_EQ(peng->GetWidth(), 40);
+    // The start button shows the 80 x 30 cell at the picture's origin.
+    engine::Entity* start = k.FindEntity(k.FindControl(made.start)->entityId);
+    EXPECT_EQ(std::pair(start->GetWidth(), start->GetHeight()), std::pair(80, 30));
     EXPECT_EQ(k.FindControl(made.peng)->GetEvent(25)->code, 210026u);
     EXPECT_EQ(k.FindControl(made.start)->GetEvent(25)->code, 210023u);
     EXPECT_EQ(k.FindEntity(made.clockFace)->GetZ(), 5000);
@@ -799,6 +804,42 @@ TEST_F(SceneTest, ClaimChecksUseThisGamesRules) {
     EXPECT_EQ(scene.IsFlowerTile(136), 1);
     EXPECT_EQ(scene.IsFlowerTile(135), 0);
     EXPECT_EQ(scene.SortKey(108), 31);
+}
+
+// The deal record's words 34 and 35 name the deal's jokers A and B. 白板 (114) takes joker A's
+// key only with jokers in play (flag 0x1 and A dealt), the stand-in flag 0x4 and the deal
+// not sorting jokers in; under this game's flags it is the last honour.
+TEST(SceneRules, WhiteDragonTakesTheJokersKeyOnlyWhenEveryConditionHolds) {
+    struct Record : CMJGameInfo {
+        std::span<const uint8_t> GetRoundRecord() const override { return area; }
+        std::span<uint8_t> GetRoundRecordArea() override { return area; }
+        std::array<uint8_t, kDealRecordBytes> area{};
+    } record;
+    FakeSceneHost host;
+    host.info = &record;
+    struct Keys : CMJGameScene2 {
+        uint32_t GetGameFlags() const override { return flags; }
+        int SortsJokers() const override { return sorts; }
+        uint32_t flags = 0;
+        int sorts = 0;
+    } scene;
+    scene.SetSceneHost(&host);
+    const uint32_t game = 0x900C2100;
+    const struct {
+        uint32_t flags;
+        int a, b, sorts, key, jokerB;
+    } cases[] = {{game, -1, -1, 0, 37, 0},     {game, 40, 80, 0, 37, 0},
+                 {game | 5, 40, 80, 0, 15, 1}, {game | 1, 40, 80, 0, 37, 1},
+                 {game | 4, 40, 80, 0, 37, 0}, {game | 5, -1, 80, 0, 37, 0},
+                 {game | 5, 40, 80, 1, 37, 1}, {game | 5, 0, -1, 0, 1, 0}};
+    for (const auto& c : cases) {
+        record.SetRoundWord(34, c.a);
+        record.SetRoundWord(35, c.b);
+        scene.flags = c.flags, scene.sorts = c.sorts;
+        EXPECT_EQ(scene.SortKey(114), c.key) << std::hex << c.flags << std::dec << " " << c.a;
+        EXPECT_EQ(scene.IsJokerTile(80), c.jokerB) << std::hex << c.flags << std::dec << " " << c.a;
+        EXPECT_EQ(scene.SortKey(108), 31);
+    }
 }
 
 TEST_F(SceneTest, FlowerChoiceHidesTheClaimButtons) {
