@@ -980,17 +980,18 @@ int32_t CMJTableEx::TotalFanPoints(const HuResult& r, int32_t n) const {
 
 // A ready hand waits on whatever kind completes it, wherever that kind's other copies lie: in
 // the wall, in another hand, among the discards or in melds. The copy tried for a kind is the
-// first in id order that is not the chair's own (in its hand or its melds). BestHu adds the
-// tile to the chair's hand, so a kind of which the chair holds all four copies would be won on
-// a fifth that does not exist (5555 beside 123 456 789 of another suit would wait on a 5); and
-// the scoring asks which chair the winning tile came from, so the chair's own copy would name
+// first in id order that is not the chair's own (in its hand, its melds or its discards). BestHu
+// adds the tile to the chair's hand, so a kind of which the chair holds all four copies would be
+// won on a fifth that does not exist (5555 beside 123 456 789 of another suit would wait on a 5);
+// and the scoring asks which chair the winning tile came from, so the chair's own copy would name
 // the chair itself: down to one tile, it would be paid 全求人 twice, once as the winner and
 // once more as the chair down to one tile that fed the win.
 int32_t CMJTableEx::BestWin(int32_t chair, HuResult* result) {
     if (!ValidMJ(chair) || IsLiable(chair)) return 0;
     const int32_t total = std::max(card_.tileTotal, 0);
     std::vector<uint8_t> own(static_cast<size_t>(total), 0);
-    for (int32_t id = 0; id < total; ++id) own[static_cast<size_t>(id)] = IsHeldBy(chair, id);
+    for (int32_t id = 0; id < total; ++id)
+        own[static_cast<size_t>(id)] = IsHeldBy(chair, id) || ChairOf(id) == chair;
     for (const auto& list : melds_[chair])
         for (const Meld& m : list)
             for (const int32_t id : m.tiles)

@@ -57,11 +57,11 @@ void playSeeds(int first, int last, uint64_t digest) {
 }
 
 TEST(Deals, SeededDealsEndBalancedWithEveryClaimKind) {
-    playSeeds(1, 5000, 0x1d42d8bd06ae9059ull);
+    playSeeds(1, 5000, 0x93fc1a63a9f1d301ull);
 }
 
 TEST(Deals, MoreSeededDealsEndBalancedWithEveryClaimKind) {
-    playSeeds(5001, 10000, 0xb4a7d2e7c048d186ull);
+    playSeeds(5001, 10000, 0xeb76fbf97c55c62eull);
 }
 
 }  // namespace

@@ -1033,6 +1033,7 @@ TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
         bool ready;
     };
     const Row rows[] = {
+        {"in the wall", [](Rig&) {}, true},
         {"discarded", [](Rig& r) { r.Played(1, 1), r.Played(2, 1), r.Played(3, 1); }, true},
         {"in another hand", [](Rig& r) { r.Played(1, 1), r.Played(3, 1), r.GiveOne(2, 1); }, true},
         {"in another pung", [](Rig& r) { r.Lay(2, kPeng, 1, 1); }, true},
@@ -1051,15 +1052,18 @@ TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
         EXPECT_EQ(v > 0, row.ready) << row.where;
         EXPECT_EQ(r.TotalFanPoints(best), v) << row.where;  // its own result comes with it
     }
-    // Four pungs and one tile, the first copy of its kind (id 0): scored on another copy,
-    // 全求人 is paid once, with 碰碰胡 beside it.
-    Rig q;
-    for (int k : {12, 23, 34, 35}) q.Lay(0, kPeng, k, 2);
-    ASSERT_EQ(q.GiveOne(0, 1), 0);
-    HuResult best{};
-    EXPECT_EQ(q.BestWin(0, &best), 18);
-    EXPECT_EQ(best.tally1[15], 9);
-    EXPECT_EQ(best.tally1[1], 9);
+    // Four pungs and one tile, whose first copy (id 0) the chair holds or has discarded itself:
+    // scored on another copy, 全求人 is paid once, with 碰碰胡 beside it.
+    for (const bool discarded : {false, true}) {
+        Rig q;
+        for (int k : {12, 23, 34, 35}) q.Lay(0, kPeng, k, 2);
+        if (discarded) ASSERT_EQ(q.Played(0, 1), 0);
+        ASSERT_GE(q.GiveOne(0, 1), 0);
+        HuResult best{};
+        EXPECT_EQ(q.BestWin(0, &best), 18) << discarded;
+        EXPECT_EQ(best.tally1[15], 9) << discarded;
+        EXPECT_EQ(best.tally1[1], 9) << discarded;
+    }
 }
 
 // Each part of the answers and checks around a win: a pass answers 1 only once every chair
