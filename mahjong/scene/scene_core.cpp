@@ -12,7 +12,9 @@
 namespace hqlv::mahjong {
 
 void CMJGameScene::GetJokers(int& a, int& b) const {
-    // The deal record's words 34 and 35; no deal state, no jokers.
+    // The deal record's words 34 and 35; without a deal-state holder, no jokers. Before the
+    // first deal the holder's zeroed record names tile 0 for both, which counts as a joker
+    // only under the rule flag that puts jokers in play, and this game's flags never do.
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
     a = info ? info->RoundWord(34) : rules::kNoTile;
     b = info ? info->RoundWord(35) : rules::kNoTile;
