@@ -436,8 +436,15 @@ void CMJGameScene2::OnNotify229180(MJData body) {
     if (v < 0) return;
     const int kind = Word(body, 3);
     PlayActionSound(v, GetActionSoundName(kind == 1 ? 5 : 7));
-    if (kind == 2) SetCountdown(ClaimSeconds());
     const int own = ViewToChair(kOwnView);
+    // The player's own added kong sets its own seconds from the server's answer to its
+    // confirm: the claim seconds while the server holds it back, the turn's seconds once it
+    // is laid. The announcement, sent while the kong was asked for, reaches the table only
+    // after those answers: counting the claim seconds again would show the player a turn
+    // of another length than the server gives him (it then plays for him before the clock
+    // ends, or the clock plays for him before his time is up).
+    const bool ownKong = !IsLookerOn() && Word(body, 0) == own;
+    if (kind == 2 && !ownKong) SetCountdown(ClaimSeconds());
     if (IsLookerOn() || own < 0 || own > 3) return;
     if (!(uint32_t(Word(body, 4 + size_t(own))) & kFlagHu)) return;
     ClaimOffer& hu = Offer(kClaimHu);

@@ -353,6 +353,9 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
     mj::DealOptions options;
     options.thinkMs = 300;
     options.dealMs = mj::kDefaultDealMs;
+    // A claim window of another length than a turn: a clock that counts the one for the
+    // other shows.
+    options.claimSeconds = options.turnSeconds + 5;
     rules::SeedRandom(row.seed);
     mj::Deal* playing = nullptr;
     mj::Deal deal(
@@ -374,6 +377,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
     std::deque<Asked> asked;
     std::string faults;
     std::vector<std::string> shown;  // meld kinds the live table showed
+    bool ownKongLaid = false;        // the live client's added kong, its announcement not yet in
     live.requests.send = [&](int id, std::vector<uint8_t> body) {
         mj::Answer a = deal.Request(row.own, id, body);
         asked.push_back({id, body, a});
@@ -383,6 +387,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
                                                         {229047, "own angang"},
                                                         {229049, "own bugang"}};
         if (a.code == mj::kDone && kOwn.count(id)) shown.push_back(kOwn.at(id));
+        ownKongLaid |= id == 229049 && a.code == mj::kDone;
         seen = order++;
         shownState = deal.PlayerState(row.own);
         return a;
@@ -463,6 +468,13 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
             if (sent.order > seen) seen = sent.order, shownState = sent.state;
             live.Notify(n);
             recovered.Notify(n);
+            // The announcement of the player's own added kong, sent while he asked for it,
+            // comes in after the kong was laid: his turn goes on with the turn's seconds.
+            if (n.code == 229180 && ownKongLaid) {
+                ownKongLaid = false;
+                EXPECT_LE(live.table.GetCountdown(), options.turnSeconds) << row.name;
+                EXPECT_GE(live.table.GetCountdown(), options.turnSeconds - 1) << row.name;
+            }
             static const std::map<int, const char*> kMelds = {
                 {229185, "peng"}, {229195, "minggang"}, {229197, "angang"}, {229199, "bugang"}};
             if (kMelds.count(n.code)) shown.push_back(kMelds.at(n.code));
