@@ -383,6 +383,7 @@ TEST_F(Handlers, AnnouncementsPlayTheirVoicesAndSetTheSeconds) {
         std::vector<uint8_t> body;
         const char* voice;
         int seconds;
+        int lookerOn = 0;
     };
     const Case cases[] = {
         {229170, Body(16, {{3, 1}}), "voice 2 peng1", 30},
@@ -390,9 +391,14 @@ TEST_F(Handlers, AnnouncementsPlayTheirVoicesAndSetTheSeconds) {
         {229180, Body(16, {{0, 0}, {3, 1}}), "voice 1 gang2", 30},
         {229180, Body(16, {{0, 0}, {3, 2}}), "voice 1 gang2", 8},
         {229180, Body(16, {{0, 0}, {3, 3}}), "voice 1 gang2", 30},
+        // The player's own added kong keeps the seconds his confirm's answer gave; a
+        // looker-on of his seat counts the claim window.
+        {229180, Body(16, {{0, 2}, {3, 2}}), "voice 3 gang2", 30},
+        {229180, Body(16, {{0, 2}, {3, 2}}), "voice 3 gang2", 8, 1},
     };
     for (const Case& c : cases) {
         Deal();
+        host.lookerOn = c.lookerOn;
         scene.SetCountdown(30);
         scene.SetTurnTimer(10, 100);
         host.killed.clear();
@@ -402,6 +408,7 @@ TEST_F(Handlers, AnnouncementsPlayTheirVoicesAndSetTheSeconds) {
         EXPECT_EQ(scene.calls, std::vector<std::string>{c.voice}) << c.id;
         EXPECT_EQ(scene.GetCountdown(), c.seconds) << c.id;
         EXPECT_EQ(host.killed.size(), c.id == 229180 ? 0u : 1u) << c.id;
+        host.lookerOn = 0;
     }
 }
 
