@@ -38,8 +38,10 @@ constexpr size_t kWordHeldCounts = kWordListCounts + 4 * 7;
 constexpr size_t kWordOwnTiles = kWordHeldCounts + 4;
 constexpr int kMeldLists = 5;
 constexpr int kMeldEntries = 6;
+constexpr int kPengList = 0, kAddedKongList = 4;
 // A chair's discards and flowers follow its meld lists; its counts are the sixth and the
 // seventh of its seven.
+constexpr size_t kDiscardList = 5, kFlowerList = 6;
 constexpr size_t kDiscardsOfChair = 210;
 constexpr size_t kFlowersOfChair = 246;
 constexpr int kListEntries = 36;
@@ -67,8 +69,14 @@ struct StateLayout {
         return kWordChairBlocks + kChairBlockWords * size_t(chair);
     }
     size_t Counts(int chair) const { return kWordListCounts + 7 * size_t(chair); }
+    // A player's state: the count of the chair's list (0-4 the meld lists, 5 the discards).
+    size_t ListCount(int chair, size_t list) const { return Counts(chair) + list; }
+    // A player's state: entry m of the chair's meld list l, four tile ids and the giver.
+    size_t MeldEntry(int chair, int l, int m) const {
+        return ChairBlock(chair) + 42 * size_t(l) + 7 * size_t(m);
+    }
     size_t FlowerCount(int chair) const {
-        return looker ? kLookerFlowerCounts + size_t(chair) : Counts(chair) + 6;
+        return looker ? kLookerFlowerCounts + size_t(chair) : ListCount(chair, kFlowerList);
     }
     size_t Flower(int chair, int k) const {
         return (looker ? kLookerFlowers + size_t(kListEntries) * size_t(chair)
@@ -133,6 +141,10 @@ int RecordCount(const CMJGameInfo& info, size_t word, int max, const char* what)
     const int n = std::clamp(count, 0, max);
     if (n != count) RecordFaults::Note(std::string(what) + "数目错误", std::to_string(count));
     return n;
+}
+
+void ReadMeldTiles(const CMJGameInfo& info, size_t entry, int32_t (&tiles)[4]) {
+    for (size_t t = 0; t < 4; ++t) tiles[t] = info.RoundWord(entry + t);
 }
 
 // The tiles of a meld entry: ids of tiles, -1 where the meld has fewer than four, and at
@@ -254,16 +266,14 @@ void CMJGameScene2::FillTableFromRound() {
     static const Add kAdd[kMeldLists] = {
         &CMJGameScene2::AddPengMeld, &CMJGameScene2::AddChiMeld, &CMJGameScene2::AddExposedGangMeld,
         &CMJGameScene2::AddConcealedGangMeld, &CMJGameScene2::AddAddedGangMeld};
+    const StateLayout layout;
     for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
         const int view = ChairToView(chair);
         if (view < 0) continue;
-        const size_t block = kWordChairBlocks + kChairBlockWords * size_t(chair);
         for (int l = 0; l < kMeldLists; ++l) {
-            const int count = info->RoundWord(kWordListCounts + 7 * size_t(chair) + size_t(l));
-            const int n = std::clamp(count, 0, kMeldEntries);
-            if (n != count) RecordFaults::Note("牌组数目错误", std::to_string(count));
+            const int n = RecordCount(*info, layout.ListCount(chair, size_t(l)), kMeldEntries, "牌组");
             for (int m = 0; m < n; ++m) {
-                const size_t entry = block + 42 * size_t(l) + 7 * size_t(m);
+                const size_t entry = layout.MeldEntry(chair, l, m);
                 int32_t work[16] = {};
                 work[0] = view;
                 work[3] = chair;
@@ -271,7 +281,7 @@ void CMJGameScene2::FillTableFromRound() {
                 // The record keeps the hand's tiles first and the claimed (or added) tile
                 // last; the meld operations take that tile in word 5, the hand's in 6-8.
                 int32_t tiles[4];
-                for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(entry + t);
+                ReadMeldTiles(*info, entry, tiles);
                 // An entry holding an id that is no tile, or no tile at all, is the
                 // server's fault: logged and left off the table.
                 if (!MeldTiles(tiles)) continue;
@@ -337,23 +347,19 @@ void CMJGameScene2::MarkWallPastTheHead() {
     int out = 0;
     for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
         out += std::max(info->RoundWord(layout.HeldCount(chair)), 0);
-        for (size_t list : {size_t(5), size_t(6)})
-            out += std::clamp(info->RoundWord(layout.Counts(chair) + list), 0, kListEntries);
-        auto entry = [&](int l, int m, int32_t(&tiles)[4]) {
-            const size_t at = layout.ChairBlock(chair) + 42 * size_t(l) + 7 * size_t(m);
-            for (size_t t = 0; t < 4; ++t) tiles[t] = info->RoundWord(at + t);
-        };
+        for (size_t list : {kDiscardList, kFlowerList})
+            out += std::clamp(info->RoundWord(layout.ListCount(chair, list)), 0, kListEntries);
         auto count = [&](int l) {
-            return std::clamp(info->RoundWord(layout.Counts(chair) + size_t(l)), 0, kMeldEntries);
+            return std::clamp(info->RoundWord(layout.ListCount(chair, size_t(l))), 0, kMeldEntries);
         };
         for (int l = 0; l < kMeldLists; ++l)
             for (int m = 0; m < count(l); ++m) {
                 int32_t tiles[4];
-                entry(l, m, tiles);
+                ReadMeldTiles(*info, layout.MeldEntry(chair, l, m), tiles);
                 bool underKong = false;
-                for (int k = 0; l == 0 && k < count(4) && !underKong; ++k) {
+                for (int k = 0; l == kPengList && k < count(kAddedKongList) && !underKong; ++k) {
                     int32_t kong[4];
-                    entry(4, k, kong);
+                    ReadMeldTiles(*info, layout.MeldEntry(chair, kAddedKongList, k), kong);
                     underKong = std::all_of(tiles, tiles + 3, [&](int32_t id) {
                         return id >= 0 && std::find(kong, kong + 4, id) != kong + 4;
                     });
@@ -451,7 +457,7 @@ void CMJGameScene2::RestoreSeatDiscards() {
     for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
         const int view = ChairToView(chair);
         if (view < 0) continue;
-        const int n = RecordCount(*info, layout.Counts(chair) + 5, kListEntries, "弃牌");
+        const int n = RecordCount(*info, layout.ListCount(chair, kDiscardList), kListEntries, "弃牌");
         for (int k = 0; k < n; ++k) {
             const int tile =
                 info->RoundWord(layout.ChairBlock(chair) + kDiscardsOfChair + size_t(k));

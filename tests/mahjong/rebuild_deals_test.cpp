@@ -134,13 +134,8 @@ struct Client : test::RouterWorld {
         host.chair = own;
         host.userId = 100 + own;
         host.playing = 1;
-        host.info = &info;
-        host.draw = &draw;
-        host.scene = &table;
         host.requests = &requests;
-        info.SetHost(&host);
-        draw.SetHost(&host);
-        table.SetSceneHost(&host);
+        test::WireSceneHost(host, info, draw, table);
         table.SetSceneMode(mode);
         app.SetChairNo(own);
         if (mode == 1) {

@@ -113,6 +113,18 @@ struct RecordingScore : CMJScoreHooks {
     CallLog& log;
 };
 
+// The scene's host knows the deal state, the table-drawing object and the scene, and each of
+// them knows the host.
+inline void WireSceneHost(FakeSceneHost& host, CMJGameInfo& info, CMJTableDraw& draw,
+                          CMJGameScene2& scene) {
+    host.info = &info;
+    host.draw = &draw;
+    host.scene = &scene;
+    info.SetHost(&host);
+    draw.SetHost(&host);
+    scene.SetSceneHost(&host);
+}
+
 // The application's side of both the framework's handlers and the mahjong router.
 struct RouterWorld : framework::CNotifyHost, CMJRouterHost {
     RouterWorld()
@@ -127,12 +139,7 @@ struct RouterWorld : framework::CNotifyHost, CMJRouterHost {
                        std::string("P") + char('0' + c));
         }
         sceneHost.names = {{0, "P0"}, {1, "P1"}, {2, "P2"}, {3, "P3"}};
-        sceneHost.info = &info;
-        sceneHost.draw = &draw;
-        sceneHost.scene = &scene;
-        info.SetHost(&sceneHost);
-        draw.SetHost(&sceneHost);
-        scene.SetSceneHost(&sceneHost);
+        WireSceneHost(sceneHost, info, draw, scene);
     }
 
     // ---- framework::CNotifyHost

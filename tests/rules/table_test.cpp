@@ -910,20 +910,27 @@ TEST(GameRules, AWinOnADiscardOfNoValidChairIsNone) {
     }
 }
 
-// Only the chairs that asked to win are made winners: a chair that let its win pass would
-// otherwise be paid for a win it never declared, and the discarder would pay for it.
-TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
-    Rig r;
+// Chairs 1 and 2 wait on a 21, with 11 11 11 and 12 12 12 beside the run 1-9; chair 0 has
+// discarded a 21 and the claim window is open. → the tile discarded.
+int32_t ChairsOneAndTwoWaitOnChairZerosDiscard(Rig& r) {
     r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
     r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
     auto t = r.Give(0, {21});
     r.Discard(0, &t[0], 1);
     r.OpenClaimWindow();
+    return t[0];
+}
+
+// Only the chairs that asked to win are made winners: a chair that let its win pass would
+// otherwise be paid for a win it never declared, and the discarder would pay for it.
+TEST(GameRules, OnlyChairsThatAskedWinSoALetPassWinIsNeverPaid) {
+    Rig r;
+    const int32_t tile = ChairsOneAndTwoWaitOnChairZerosDiscard(r);
     ASSERT_TRUE(r.ClaimFlags(1) & 8);
     ASSERT_TRUE(r.ClaimFlags(2) & 8);
-    EXPECT_EQ(CheckHu(r, MJRequest::Hu(1, 0, t[0], 1)), 8);
+    EXPECT_EQ(CheckHu(r, MJRequest::Hu(1, 0, tile, 1)), 8);
     r.AnswerPass(2, 0);  // chair 2 could win but passes
-    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, 0, t[0], 1)), 1);
+    EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(1, 0, tile, 1)), 1);
     EXPECT_GT(r.WinValueOf(1), 0);
     EXPECT_EQ(r.WinValueOf(2), 0);
     EXPECT_EQ(r.Loser(), 0);
@@ -1072,18 +1079,14 @@ TEST(GameRules, BestWinWaitsOnKindsWhoseCopiesAreGoneButNotOnAFifthCopy) {
 TEST(GameRules, PassesAndWinChecksTestEachOfTheirParts) {
     FixedTick clock;
     Rig r;
-    r.Give(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 11, 11, 21});
-    r.Give(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 12, 12, 21});
-    auto t = r.Give(0, {21});
-    r.Discard(0, &t[0], 1);
-    r.OpenClaimWindow();
-    EXPECT_EQ(r.CanHuOnDiscard(1, 0, t[0]), 8);
-    EXPECT_EQ(r.CanHuOnDiscard(1, 3, t[0]), 0);  // not played by chair 3
+    const int32_t tile = ChairsOneAndTwoWaitOnChairZerosDiscard(r);
+    EXPECT_EQ(r.CanHuOnDiscard(1, 0, tile), 8);
+    EXPECT_EQ(r.CanHuOnDiscard(1, 3, tile), 0);  // not played by chair 3
     EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 2 has not answered
     EXPECT_EQ(r.AnswerPass(1, 0), 0);            // chair 1 already has
     EXPECT_EQ(r.AnswerPass(2, 0), 1);
     r.ClearStatusBits(0x400);
-    EXPECT_EQ(r.CanHuOnDiscard(2, 0, t[0]), 0);  // the window is closed
+    EXPECT_EQ(r.CanHuOnDiscard(2, 0, tile), 0);  // the window is closed
     const int32_t drawn = r.GiveOne(3, 31);
     r.Give(3, {1, 4, 7, 13, 16, 19, 22, 25, 28, 32, 33, 34, 35});
     EXPECT_EQ(r.OnHuRequest(MJRequest::Hu(3, 3, drawn, 2)), 0);

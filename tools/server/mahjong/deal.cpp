@@ -497,23 +497,23 @@ void Deal::Finish(const rules::HuResult* ready) {
     result_.assign(static_cast<size_t>(t.ResultRecordSize()), 0);
     t.FillResultRecord(reinterpret_cast<int32_t*>(result_.data()),
                        static_cast<int32_t>(result_.size()), 0, 0);
+    int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
     // A win that robbed an added kong took its fourth tile, which the rules leave in the
-    // declarer's hand: listed with the declarer's final tiles, it would lie in his laid-down
-    // hand and again beside the winner's. The result lists it with the winner alone.
+    // declarer's hand: listed with the declarer's final tiles (their counts at byte 832, the
+    // lists of 32 at byte 848), it would lie in his laid-down hand and again beside the
+    // winner's. The result lists it with the winner alone.
     if (phase_ == Phase::Rob && discarder_ >= 0 && discarder_ < kChairs) {
-        int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
-        int32_t* const list = record + 212 + 32 * discarder_;
+        int32_t* const list = record + 848 / 4 + 32 * discarder_;
         int32_t* const end = list + 32;
         int32_t* const at = std::find(list, end, tile_);
         if (at != end) {
             std::copy(at + 1, end, at);
             end[-1] = -1;
-            --record[208 + discarder_];
+            --record[832 / 4 + discarder_];
         }
     }
     // A ready hand of a drawn deal (result word 176 + chair above 0) shows the fans of the
     // best win it waited on: the result dialog lists that chair's items.
-    int32_t* const record = reinterpret_cast<int32_t*>(result_.data());
     for (int c = 0; ready && c < kChairs; ++c) {
         const size_t row = 1652 + static_cast<size_t>(rules::kResultRowBytes) * size_t(c);
         if (record[176 + c] > 0 && row + rules::kResultRowBytes <= result_.size())
