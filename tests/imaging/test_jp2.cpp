@@ -155,6 +155,8 @@ TEST(Jpeg2000, FramesOrColourByComponentLayoutAndDepth) {
         int frames;
     } rows[] = {
         {"grey and opacity, 16 bits", 2, 16, 17, 1, {}, {}, 8, 2},
+        // A frame wider than the first component reads into a row as wide as itself.
+        {"two frames, the first subsampled, 12 bits", 2, 12, 0, -1, {2, 1}, {}, 8, 2},
         {"RGB and opacity, 16 bits", 4, 16, 16, 3, {}, {}, 8, 4},
         {"CMYK, 12 bits", 4, 12, 12, -1, {}, {}, 8, 4},
         {"four components, 12 bits", 4, 12, 0, -1, {}, {}, 8, 4},
