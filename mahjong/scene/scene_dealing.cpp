@@ -334,6 +334,51 @@ void CMJGameScene2::MarkWall() {
         m_tiles.m_wall[p].bPresent = 0;
 }
 
+namespace {
+
+// Whether a pung entry of the chair's state lies under one of its added kongs (the kong's four
+// tiles hold the pung's three): its tiles are counted in the kong.
+bool PungUnderAddedKong(const CMJGameInfo& info, const StateLayout& layout, int chair,
+                        const int32_t (&pung)[4], int kongs) {
+    for (int k = 0; k < kongs; ++k) {
+        int32_t kong[4];
+        ReadMeldTiles(info, layout.MeldEntry(chair, kAddedKongList, k), kong);
+        if (std::all_of(pung, pung + 3, [&](int32_t id) {
+                return id >= 0 && std::find(kong, kong + 4, id) != kong + 4;
+            }))
+            return true;
+    }
+    return false;
+}
+
+// A player's state: the tiles out of the wall, each held, laid in a meld, discarded or a
+// flower. Every count is kept inside what its list can hold, so that no sum of the server's
+// words can run past an int.
+int TilesOutOfTheWall(const CMJGameInfo& info, int players, int maxHeld) {
+    const StateLayout layout;
+    int out = 0;
+    for (int chair = 0; chair < players; ++chair) {
+        out += std::clamp(info.RoundWord(layout.HeldCount(chair)), 0, maxHeld);
+        for (size_t list : {kDiscardList, kFlowerList})
+            out += std::clamp(info.RoundWord(layout.ListCount(chair, list)), 0, kListEntries);
+        int count[kMeldLists];
+        for (int l = 0; l < kMeldLists; ++l)
+            count[l] = std::clamp(info.RoundWord(layout.ListCount(chair, size_t(l))), 0, kMeldEntries);
+        for (int l = 0; l < kMeldLists; ++l)
+            for (int m = 0; m < count[l]; ++m) {
+                int32_t tiles[4];
+                ReadMeldTiles(info, layout.MeldEntry(chair, l, m), tiles);
+                if (l == kPengList &&
+                    PungUnderAddedKong(info, layout, chair, tiles, count[kAddedKongList]))
+                    continue;
+                out += int(std::count_if(tiles, tiles + 4, [](int32_t id) { return id >= 0; }));
+            }
+    }
+    return out;
+}
+
+}  // namespace
+
 void CMJGameScene2::MarkWallPastTheHead() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
     // A looker-on's state has no meld lists and no discards to count the tiles by.
@@ -341,33 +386,9 @@ void CMJGameScene2::MarkWallPastTheHead() {
     // Where the tail's draws meet the head at the wall's end, a tail draw whose place the
     // head has already taken takes the next tile still in the wall: the one at the head
     // position. The state gives the head position and the number of tail draws, not that
-    // tile; the tiles out of the wall tell it. Every tile out of the wall is held, laid in
-    // a meld (a pung under its added kong once, in the kong), discarded or a flower.
-    const StateLayout layout;
-    int out = 0;
-    for (int chair = 0; chair < m_geometry.GetPlayerCount() && chair < 4; ++chair) {
-        out += std::max(info->RoundWord(layout.HeldCount(chair)), 0);
-        for (size_t list : {kDiscardList, kFlowerList})
-            out += std::clamp(info->RoundWord(layout.ListCount(chair, list)), 0, kListEntries);
-        auto count = [&](int l) {
-            return std::clamp(info->RoundWord(layout.ListCount(chair, size_t(l))), 0, kMeldEntries);
-        };
-        for (int l = 0; l < kMeldLists; ++l)
-            for (int m = 0; m < count(l); ++m) {
-                int32_t tiles[4];
-                ReadMeldTiles(*info, layout.MeldEntry(chair, l, m), tiles);
-                bool underKong = false;
-                for (int k = 0; l == kPengList && k < count(kAddedKongList) && !underKong; ++k) {
-                    int32_t kong[4];
-                    ReadMeldTiles(*info, layout.MeldEntry(chair, kAddedKongList, k), kong);
-                    underKong = std::all_of(tiles, tiles + 3, [&](int32_t id) {
-                        return id >= 0 && std::find(kong, kong + 4, id) != kong + 4;
-                    });
-                }
-                if (!underKong)
-                    out += int(std::count_if(tiles, tiles + 4, [](int32_t id) { return id >= 0; }));
-            }
-    }
+    // tile; the tiles out of the wall tell it.
+    const int out =
+        TilesOutOfTheWall(*info, std::min(m_geometry.GetPlayerCount(), 4), GetMaxHandTiles());
     const int total = std::min(GetTotalTiles(), kWallRecords);
     const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
     if (start < 0 || start >= total || head < 0 || head >= total) return;
@@ -376,7 +397,7 @@ void CMJGameScene2::MarkWallPastTheHead() {
     // Only a tail draw whose place lay in the head's stretch can have taken another tile:
     // as many as the marks fell short of the head's stretch and the tail draws together.
     const int stretch = (head - start + total) % total;
-    const int met = stretch + std::max(info->RoundWord(kWordTailDraws), 0) - taken;
+    const int met = stretch + std::clamp(info->RoundWord(kWordTailDraws), 0, total) - taken;
     const int past = std::min(out - taken, met);
     for (int p = head, n = 0, steps = 0; n < past && steps < total; p = (p + 1) % total, ++steps)
         if (m_tiles.m_wall[p].bPresent) {

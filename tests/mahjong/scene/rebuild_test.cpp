@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -193,6 +194,13 @@ TEST_F(RebuildTest, ATailDrawThatMetTheHeadTookTheTileAtTheHeadsPlace) {
         else
             EXPECT_EQ(present.size(), 133u) << head;
     }
+    // Counts of the server's as large as an int goes: each is kept to what its list holds,
+    // and their sums stay ints.
+    for (size_t c = 0; c < 4; ++c) deal.Set(kHeld + c, INT32_MAX);
+    deal.Set(38, INT32_MAX);
+    deal.Set(37, 133);
+    scene.RebuildTable();
+    for (int i = 0; i < 136; ++i) EXPECT_EQ(scene.Tiles().m_wall[i].bPresent, 0) << i;
 }
 
 TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
