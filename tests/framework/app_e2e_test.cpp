@@ -27,10 +27,13 @@
 #include "http_test_server.h"
 #include "platform/core/files.h"
 #include "tools/server/game_server.h"
+#include "tools/stand_ins.h"
+#include "tools/standings.h"
 
 namespace {
 
 using hqlv::e2e::HallRun;
+using hqlv::e2e::LastTrace;
 using hqlv::e2e::ReadFile;
 using hqlv::e2e::VirtualDisplay;
 using hqlv::e2e::WaitFor;
@@ -161,6 +164,34 @@ TEST_F(ClientEndToEnd, EntersTheGameKeepsAliveAndClosesCleanly) {
         << hall;
     EXPECT_TRUE(server_->WaitForRequest(201120, 5000)) << "the leave notice";
     EXPECT_TRUE(server_->WaitForClosed(enter->client, 10000));
+}
+
+// A user the standings file knows is listed with his settled figures, as the table last
+// showed them (a player who comes back, or starts again); one it does not know, with a
+// newcomer's.
+TEST_F(ClientEndToEnd, TheHallListsItsUserWithHisSettledStanding) {
+    const struct {
+        int32_t user, score;
+    } cases[] = {{1001, 96}, {1002, hqlv::tools::kPlayerStartScore}};
+    for (const auto& c : cases) {
+        HallRun run("standing");
+        const std::string standings = run.dir() + "/standings.txt", trace = run.dir() + "/trace";
+        ASSERT_TRUE(hqlv::tools::WriteStandingsFile(standings, {{1001, {96, 8464, 3, 0, 1, 0}}}));
+        ASSERT_TRUE(run.Start(server_->Port(), {"HQLV_UI_TRACE=" + trace},
+                              {"--standings", standings, "--user", std::to_string(c.user)}));
+        const std::string row = "玩家" + std::to_string(c.user) + " ";
+        std::string rows;
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                rows = LastTrace(trace, "players\trows 1: ");
+                return rows.rfind(row, 0) == 0;
+            },
+            30000))
+            << rows;
+        EXPECT_NE(rows.find("积分=" + std::to_string(c.score) + " "), std::string::npos) << rows;
+        run.Command("close");
+        EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();
+    }
 }
 
 // A version check answered 1.5 s late: the wait dialog shows the connect text and turns

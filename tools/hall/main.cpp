@@ -11,8 +11,8 @@
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
 // error and, with --log, to that file too. --notice-base is the notice web server the hall
 // record names; by default the hall serves the game's notice itself on 127.0.0.1.
-// --standings names the local server's standings file: a details request (0x9108) is answered
-// with the user's standing there. --web-base is the platform's web base the hall record
+// --standings names the local server's standings file: the table state lists the hall's user,
+// and a details request (0x9108) is answered, with the user's standing there. --web-base is the platform's web base the hall record
 // names; by default the local folder <root>/web/, where the hall writes the advert page
 // (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
 // game's help page (game/HqLv228.html). The chat's face pictures found beside the client
@@ -201,10 +201,13 @@ void SendTableState() {
     s.hall.setWord(73, g_opt.optionB);
     s.hall.setWord(80, 1);  // level titles follow
     s.table.setWord(0, g_opt.table);
+    // The user as the server last settled him: a player who comes back (or starts again)
+    // enters with the figures the table showed him, not with a newcomer's.
+    const PlayerRecord own = DetailsOf(g_opt.user).value_or(OwnRecord());
     if (g_opt.looker)
-        s.lookers.push_back(OwnRecord());
+        s.lookers.push_back(own);
     else
-        s.seated.push_back(OwnRecord());
+        s.seated.push_back(own);
     for (const char* t : tools::kLevelTitles) s.texts.push_back(framework::Utf8ToGbk(t));
     SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));
 }
