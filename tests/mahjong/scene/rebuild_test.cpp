@@ -194,6 +194,14 @@ TEST_F(RebuildTest, ATailDrawThatMetTheHeadTookTheTileAtTheHeadsPlace) {
         else
             EXPECT_EQ(present.size(), 133u) << head;
     }
+    // A pung under its added kong lies in the kong: counted once, the tiles out of the wall
+    // are as many as the marks, and the tile at the head's place stays in the wall.
+    Entry(0, 0, {108, 115, 122, -1}, 1);
+    Entry(0, 4, {108, 115, 122, 129}, 1);
+    deal.Set(kCounts + 7 + 5, 31);  // 52 held, 79 discarded, the kong's 4: 135 out
+    deal.Set(37, 133);
+    scene.RebuildTable();
+    EXPECT_EQ(Present(scene.Tiles().m_wall, 136, false), (std::vector<int>{133}));
     // Counts of the server's as large as an int goes: each is kept to what its list holds,
     // and their sums stay ints.
     for (size_t c = 0; c < 4; ++c) deal.Set(kHeld + c, INT32_MAX);
