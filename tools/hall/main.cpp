@@ -8,20 +8,19 @@
 //             [--option-a N] [--option-b N] [--notice-base URL] [--web-base URL]
 //             [--room-kind plain|system|silver] [--standings FILE] [--log FILE]
 //
-// --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard
-// error and, with --log, to that file too. --notice-base is the notice web server the hall
-// record names; by default the hall serves the game's notice itself on 127.0.0.1.
-// --standings names the local server's standings file: the table state lists the hall's user,
-// and a details request (0x9108) is answered, with the user's standing there. --web-base is the platform's web base the hall record
+// --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard error
+// and, with --log, to that file too. --notice-base is the notice web server the hall record names;
+// by default the hall serves the game's notice itself on 127.0.0.1. --standings names the local
+// server's standings file: the table state lists the hall's user, and a details request (0x9108) is
+// answered, with the user's standing there. --web-base is the platform's web base the hall record
 // names; by default the local folder <root>/web/, where the hall writes the advert page
-// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the
-// game's help page (game/HqLv228.html). The chat's face pictures found beside the client
-// (resources/face/) are copied into <root>/Share/Image/face/. It ends when the client ends (exit
-// code: the client's), or on SIGINT/SIGTERM, which end the client first. --room-kind adds the
-// room's bits to option word B (command-line field 13): "system", a room where the system
-// seats the players (0x2 with 0x80: the client waits for its table); "silver", a room that
-// checks the silver carried at the start and whose tables change (0x40 with 0x80). Commands
-// on standard input, one per line:
+// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the game's
+// help page (game/HqLv228.html). The chat's face pictures found beside the client (resources/face/)
+// are copied into <root>/Share/Image/face/. It ends when the client ends (exit code: the client's),
+// or on SIGINT/SIGTERM, which end the client first. --room-kind adds the room's bits to option word
+// B (command-line field 13): "system", a room where the system seats the players (0x2 with 0x80:
+// the client waits for its table); "silver", a room that checks the silver carried at the start and
+// whose tables change (0x40 with 0x80). Commands on standard input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
 //   leave UID CHAIR       sends kind 6 (a player left the table)
