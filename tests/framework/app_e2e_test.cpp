@@ -194,6 +194,36 @@ TEST_F(ClientEndToEnd, TheHallListsItsUserWithHisSettledStanding) {
     }
 }
 
+// A player who comes back finds the server-driven players of his table listed by the hall, as
+// its standings file names them; the one of his own chair is no seat of theirs.
+TEST_F(ClientEndToEnd, TheHallListsTheServerDrivenPlayersItsStandingsName) {
+    HallRun run("computers");
+    const std::string standings = run.dir() + "/standings.txt", trace = run.dir() + "/trace";
+    const int32_t first = hqlv::tools::kFirstComputerUserId;
+    ASSERT_TRUE(hqlv::tools::WriteStandingsFile(
+        standings, {{1001, {96, 8464, 3, 0, 1, 0}},
+                    {first, {5, 100, 0, 0, 0, 0}},
+                    {first + 2, {-40, 9000, 0, 1, 0, 0}},
+                    {first + 4, {7, 100, 0, 0, 0, 0}}}));
+    ASSERT_TRUE(run.Start(server_->Port(), {"HQLV_UI_TRACE=" + trace},
+                          {"--standings", standings, "--chair", "0"}));
+    std::string rows;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            rows = LastTrace(trace, "players\trows ");
+            return rows.find(hqlv::tools::ComputerPlayerName(2)) != std::string::npos;
+        },
+        30000))
+        << rows;
+    EXPECT_EQ(rows.rfind("2: 玩家1001 ", 0), 0u) << rows;
+    EXPECT_NE(rows.find(" | " + hqlv::tools::ComputerPlayerName(2) + " "), std::string::npos)
+        << rows;
+    EXPECT_NE(rows.find("积分=-40 "), std::string::npos) << rows;
+    EXPECT_EQ(rows.find(hqlv::tools::ComputerPlayerName(0)), std::string::npos) << rows;
+    run.Command("close");
+    EXPECT_EQ(run.Wait(30000), 0) << run.HallLog();
+}
+
 // A version check answered 1.5 s late: the wait dialog shows the connect text and turns
 // its bar, painted, all through the blocked start-up, and goes when the client is in.
 TEST_F(ClientEndToEnd, TheWaitDialogTurnsThroughASlowStartUp) {

@@ -11,16 +11,17 @@
 // --root is the platform root it prepares (default ~/.hqlv/hall). Log lines go to standard error
 // and, with --log, to that file too. --notice-base is the notice web server the hall record names;
 // by default the hall serves the game's notice itself on 127.0.0.1. --standings names the local
-// server's standings file: the table state lists the hall's user, and a details request (0x9108) is
-// answered, with the user's standing there. --web-base is the platform's web base the hall record
-// names; by default the local folder <root>/web/, where the hall writes the advert page
-// (advert/window/<game>/xy.htm) so the client's advert pane shows a page of its own, and the game's
-// help page (game/HqLv228.html). The chat's face pictures found beside the client (resources/face/)
-// are copied into <root>/Share/Image/face/. It ends when the client ends (exit code: the client's),
-// or on SIGINT/SIGTERM, which end the client first. --room-kind adds the room's bits to option word
-// B (command-line field 13): "system", a room where the system seats the players (0x2 with 0x80:
-// the client waits for its table); "silver", a room that checks the silver carried at the start and
-// whose tables change (0x40 with 0x80). Commands on standard input, one per line:
+// server's standings file: the table state lists the hall's user and the server-driven players the
+// file names, and a details request (0x9108) is answered, with their standings there. --web-base is
+// the platform's web base the hall record names; by default the local folder <root>/web/, where the
+// hall writes the advert page (advert/window/<game>/xy.htm) so the client's advert pane shows a
+// page of its own, and the game's help page (game/HqLv228.html). The chat's face pictures found
+// beside the client (resources/face/) are copied into <root>/Share/Image/face/. It ends when the
+// client ends (exit code: the client's), or on SIGINT/SIGTERM, which end the client first.
+// --room-kind adds the room's bits to option word B (command-line field 13): "system", a room where
+// the system seats the players (0x2 with 0x80: the client waits for its table); "silver", a room
+// that checks the silver carried at the start and whose tables change (0x40 with 0x80). Commands on
+// standard input, one per line:
 //   close                 asks the client's main window to close
 //   join UID CHAIR        sends kind 4 (a looker-on joins)
 //   leave UID CHAIR       sends kind 6 (a player left the table)
@@ -207,6 +208,15 @@ void SendTableState() {
         s.lookers.push_back(own);
     else
         s.seated.push_back(own);
+    // The server-driven players the server has seated are in its standings file from the
+    // moment they sit down: listed with the table, they keep their names and figures for a
+    // player who comes back, where he would otherwise see empty seats and a winner without
+    // a name. Where the server seats them only later, its notices replace these rows.
+    for (int chair = 0; chair < 4; ++chair)
+        if (g_opt.looker || chair != g_opt.chair)
+            if (const std::optional<PlayerRecord> r =
+                    DetailsOf(tools::kFirstComputerUserId + chair))
+                s.seated.push_back(*r);
     for (const char* t : tools::kLevelTitles) s.texts.push_back(framework::Utf8ToGbk(t));
     SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));
 }
