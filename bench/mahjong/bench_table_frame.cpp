@@ -65,11 +65,7 @@ struct MidDeal {
 
     explicit MidDeal(int deviceWidth, int deviceHeight) {
         host.chair = 2;
-        host.info = &deal;
-        host.draw = &draw;
-        host.scene = &scene;
-        draw.SetHost(&host);
-        scene.SetSceneHost(&host);
+        host.Wire(deal, draw, scene);
         scene.SetHost(&shown);
         deal.SetRoundWord(13, 2);  // the own seat moves
         deal.SetRoundWord(18, 15);

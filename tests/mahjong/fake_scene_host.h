@@ -6,7 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "mahjong/scene/game_info.h"
+#include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/scene_host.h"
+#include "mahjong/scene/table_draw.h"
 
 namespace hqlv::mahjong::test {
 
@@ -135,6 +138,17 @@ struct FakeSceneHost : CMJSceneHost {
     CMJTableDraw* draw = nullptr;
     CMJGameScene2* scene = nullptr;
     CMJRequests* requests = nullptr;
+
+    // Knows the deal state, the table-drawing object and the scene, and each of them knows
+    // this host, as the application wires its own.
+    void Wire(CMJGameInfo& i, CMJTableDraw& d, CMJGameScene2& s) {
+        info = &i;
+        draw = &d;
+        scene = &s;
+        i.SetHost(this);
+        d.SetHost(this);
+        s.SetSceneHost(this);
+    }
 };
 
 }  // namespace hqlv::mahjong::test

@@ -116,14 +116,10 @@ protected:
         // The scene fixture's host is replaced by one with the wait cursor and the start.
         play.program = host.program;
         play.ini = host.ini;
-        play.draw = &draw;
-        play.scene = &scene;
-        play.info = &deal;
         play.requests = &conn;
         play.userId = 123456, play.roomId = 301, play.tableNo = 17, play.chair = 2;
         play.playing = 1;
-        draw.SetHost(&play);
-        scene.SetSceneHost(&play);
+        play.Wire(deal, draw, scene);
         before = platform::setClock(&clock);
         ASSERT_TRUE(server.Start());
         ASSERT_TRUE(connHost.entry.ApplyHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +

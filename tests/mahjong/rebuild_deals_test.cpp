@@ -135,7 +135,7 @@ struct Client : test::RouterWorld {
         host.userId = 100 + own;
         host.playing = 1;
         host.requests = &requests;
-        test::WireSceneHost(host, info, draw, table);
+        host.Wire(info, draw, table);
         table.SetSceneMode(mode);
         app.SetChairNo(own);
         if (mode == 1) {

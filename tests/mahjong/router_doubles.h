@@ -113,18 +113,6 @@ struct RecordingScore : CMJScoreHooks {
     CallLog& log;
 };
 
-// The scene's host knows the deal state, the table-drawing object and the scene, and each of
-// them knows the host.
-inline void WireSceneHost(FakeSceneHost& host, CMJGameInfo& info, CMJTableDraw& draw,
-                          CMJGameScene2& scene) {
-    host.info = &info;
-    host.draw = &draw;
-    host.scene = &scene;
-    info.SetHost(&host);
-    draw.SetHost(&host);
-    scene.SetSceneHost(&host);
-}
-
 // The application's side of both the framework's handlers and the mahjong router.
 struct RouterWorld : framework::CNotifyHost, CMJRouterHost {
     RouterWorld()
@@ -139,7 +127,7 @@ struct RouterWorld : framework::CNotifyHost, CMJRouterHost {
                        std::string("P") + char('0' + c));
         }
         sceneHost.names = {{0, "P0"}, {1, "P1"}, {2, "P2"}, {3, "P3"}};
-        WireSceneHost(sceneHost, info, draw, scene);
+        sceneHost.Wire(info, draw, scene);
     }
 
     // ---- framework::CNotifyHost

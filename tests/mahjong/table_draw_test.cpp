@@ -21,11 +21,7 @@ struct RecordingScene : CMJGameScene2 {
 class TableDrawTest : public testing::Test {
 protected:
     void SetUp() override {
-        host.info = &info;
-        host.scene = &scene;
-        host.draw = &draw;
-        draw.SetHost(&host);
-        info.SetHost(&host);
+        host.Wire(info, draw, scene);
         draw.SetSceneMode(2);
     }
     test::FakeSceneHost host;

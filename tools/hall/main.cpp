@@ -147,20 +147,23 @@ PlayerRecord OwnRecord() {
     return r;
 }
 
-// The hall's answer to a details request (0x9108): the user's standing as the server last
-// settled it (the standings file), on the name the hall knows him by; without one, its own
-// user's starting record; for anybody else nothing, rather than figures that may disagree
-// with what the game shows. A standings file too large to be one is logged and answers
-// nobody.
-std::optional<PlayerRecord> DetailsOf(int user) {
+// The standings file as the server last wrote it (none without --standings); a file too
+// large to be one is logged and gives nothing, so that it answers nobody.
+std::optional<tools::Standings> ReadStandings() {
+    if (g_opt.standings.empty()) return tools::Standings{};
     std::string refused;
-    const tools::Standings standings = g_opt.standings.empty()
-                                           ? tools::Standings{}
-                                           : tools::ReadStandingsFile(g_opt.standings, &refused);
+    tools::Standings standings = tools::ReadStandingsFile(g_opt.standings, &refused);
     if (!refused.empty()) {
-        Log("%s: no details sent", refused.c_str());
+        Log("%s: the standings are not used", refused.c_str());
         return std::nullopt;
     }
+    return standings;
+}
+
+// A user's record: his standing as the server last settled it, on the name the hall knows him
+// by; without one, its own user's starting record; for anybody else nothing, rather than
+// figures that may disagree with what the game shows.
+std::optional<PlayerRecord> RecordOf(int user, const tools::Standings& standings) {
     const auto known = standings.find(user);
     if (known == standings.end())
         return user == g_opt.user ? std::optional<PlayerRecord>(OwnRecord()) : std::nullopt;
@@ -188,6 +191,12 @@ std::optional<PlayerRecord> DetailsOf(int user) {
     return r;
 }
 
+// The hall's answer to a details request (0x9108).
+std::optional<PlayerRecord> DetailsOf(int user) {
+    const std::optional<tools::Standings> standings = ReadStandings();
+    return standings ? RecordOf(user, *standings) : std::nullopt;
+}
+
 void SendTableState() {
     framework::HallTableState s;
     s.hall.setWord(3, 1);  // notice number
@@ -203,7 +212,8 @@ void SendTableState() {
     s.table.setWord(0, g_opt.table);
     // The user as the server last settled him: a player who comes back (or starts again)
     // enters with the figures the table showed him, not with a newcomer's.
-    const PlayerRecord own = DetailsOf(g_opt.user).value_or(OwnRecord());
+    const tools::Standings standings = ReadStandings().value_or(tools::Standings{});
+    const PlayerRecord own = RecordOf(g_opt.user, standings).value_or(OwnRecord());
     if (g_opt.looker)
         s.lookers.push_back(own);
     else
@@ -215,7 +225,7 @@ void SendTableState() {
     for (int chair = 0; chair < 4; ++chair)
         if (g_opt.looker || chair != g_opt.chair)
             if (const std::optional<PlayerRecord> r =
-                    DetailsOf(tools::kFirstComputerUserId + chair))
+                    RecordOf(tools::kFirstComputerUserId + chair, standings))
                 s.seated.push_back(*r);
     for (const char* t : tools::kLevelTitles) s.texts.push_back(framework::Utf8ToGbk(t));
     SendRecord(framework::kHallTableState, framework::BuildHallTableState(s));

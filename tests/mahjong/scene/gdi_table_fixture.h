@@ -108,12 +108,8 @@ protected:
         log = std::filesystem::temp_directory_path() / ("hqlv-gdi-" + std::to_string(getpid()));
         std::filesystem::create_directories(log);
         oldLog = engine::SetEngineLogFolder(log.string());
-        host.info = &deal;
         host.requests = &requests;
-        host.draw = &draw;
-        host.scene = &scene;
-        draw.SetHost(&host);
-        scene.SetSceneHost(&host);
+        host.Wire(deal, draw, scene);
         scene.SetSceneMode(1);
         draw.SetSceneMode(1);
         AddGdiBitmaps(dc);
