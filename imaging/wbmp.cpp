@@ -3,6 +3,18 @@
 
 namespace hqlv::imaging {
 
+namespace {
+
+// Whether no byte follows. Asked of the data (a byte read and given back) rather than of the
+// end-of-file flag, which a disk file raises only once a read has gone past its end.
+bool AtEnd(CRasterFile* file) {
+    if (file->GetC() < 0) return true;
+    file->Seek(-1, 1);
+    return false;
+}
+
+}  // namespace
+
 bool CRasterWBMP::ReadOctet(CRasterFile* file, uint32_t* value) {
     *value = 0;
     long c;
@@ -18,10 +30,13 @@ bool CRasterWBMP::Decode(CRasterFile* file) {
     if (!file) return false;
     const char* fail = nullptr;
     uint32_t type = 0, fixed = 0, width = 0, height = 0;
-    // A header cut short is not a WBMP; the rows may be missing (a dimension query).
     const bool header = ReadOctet(file, &type) && ReadOctet(file, &fixed) &&
                         ReadOctet(file, &width) && ReadOctet(file, &height);
-    if (!header) {
+    // Data that ends with its header holds no picture: four small numbers are all it takes
+    // to look like one, so without a row it would come out black and count as decoded, by
+    // its own id and when every decoder is tried in turn. A dimension query asks only for
+    // the size, which the header gives whole; it is answered from the header alone.
+    if (!header || (info_.nEscape != -1 && AtEnd(file))) {
         fail = "Not a WBMP";
     } else if (type != 0) {
         fail = "Unsupported WBMP type";

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "codec_writers.h"
 #include "imaging/decoders.h"
@@ -278,6 +279,54 @@ TEST(Wbmp, RowsAndErrors) {
     ASSERT_TRUE(decodeAs(dims, wbmp({0, 0, 640, 480}), RASTER_FORMAT_WBMP));
     EXPECT_EQ(dims.GetWidth(), 640u);
     EXPECT_EQ(dims.GetHeight(), 480u);
+}
+
+// Data that ends right after its header holds no picture, from memory and from a disk file
+// alike, by its id and when every decoder is tried; one byte of rows is a picture (the rows
+// it lacks stay as created), and a dimension query needs the header alone.
+TEST(Wbmp, DataThatEndsWithItsHeaderIsNotAPicture) {
+    const Bytes header = wbmp({0, 0, 8, 2});
+    CRaster img;
+    EXPECT_FALSE(decodeAs(img, header, RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(img.GetLastError(), "Not a WBMP");
+    EXPECT_FALSE(img.IsValid());
+    EXPECT_FALSE(decodeAs(img, header, 0));
+    EXPECT_STREQ(img.GetLastError(), "Decode: Unknown or wrong format");
+    EXPECT_FALSE(decodeAs(img, wbmp({1, 0, 8, 2}), RASTER_FORMAT_WBMP));
+    EXPECT_STREQ(img.GetLastError(), "Not a WBMP");  // the end is found before the type
+
+    FILE* tmp = std::tmpfile();
+    ASSERT_NE(tmp, nullptr);
+    ASSERT_EQ(std::fwrite(header.data(), 1, header.size(), tmp), header.size());
+    for (const bool withRow : {false, true}) {
+        if (withRow) {
+            ASSERT_EQ(std::fputc(0xF0, tmp), 0xF0);
+        }
+        std::rewind(tmp);
+        CRasterIOFile file(tmp);
+        CRaster fromDisk;
+        EXPECT_EQ(fromDisk.Decode(&file, RASTER_FORMAT_WBMP), withRow) << withRow;
+        if (withRow) {
+            EXPECT_EQ(fromDisk.GetPixelIndex(3, 1), 1);  // the first row is the top one
+            EXPECT_EQ(fromDisk.GetPixelIndex(4, 1), 0);
+        }
+    }
+    std::fclose(tmp);
+
+    Bytes oneByte = header;
+    oneByte.push_back(0xFF);
+    CRaster cut;
+    ASSERT_TRUE(decodeAs(cut, oneByte, RASTER_FORMAT_WBMP)) << cut.GetLastError();
+    EXPECT_EQ(cut.GetWidth(), 8u);
+    EXPECT_EQ(cut.GetPixelIndex(7, 1), 1);
+
+    for (const uint32_t id : {uint32_t(RASTER_FORMAT_WBMP), 0u}) {
+        CRaster dims;
+        dims.SetEscape(-1);
+        ASSERT_TRUE(decodeAs(dims, header, id)) << id;
+        EXPECT_EQ(dims.GetWidth(), 8u);
+        EXPECT_EQ(dims.GetHeight(), 2u);
+    }
 }
 
 // ---- icons ----
