@@ -371,14 +371,16 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             std::memcpy(row.data(), p.data + static_cast<size_t>(y) * p.w,
                         static_cast<size_t>(p.w) * sizeof(int32_t));
         };
-        const uint32_t fmt = formatId ? formatId : static_cast<uint32_t>(recognised);
+        // The colour picture carries the id its data names; grey frames carry the id they were
+        // asked for, 0 when every decoder is tried in turn.
+        const uint32_t colourId = static_cast<uint32_t>(recognised);
 
         if (threeEqual(colour)) {
             const Plane& base = colour[0];
             const bool withOpacity = opacity && sameSize(*opacity, base);
             for (size_t k = 1; k < (withOpacity ? 4u : 3u); ++k)
                 allocate(rows[k], base.w, kCannotAllocate);
-            if (!Create(base.w, base.h, 24, fmt)) throw JasFail{""};
+            if (!Create(base.w, base.h, 24, colourId)) throw JasFail{""};
             const bool alpha = withOpacity && AlphaCreate();
             for (uint32_t y = 0; y < base.h; ++y) {
                 for (size_t k = 0; k < 3; ++k) readRow(colour[k], rows[k], y);
@@ -403,7 +405,7 @@ bool CRasterJAS::Decode(CRasterFile* file, uint32_t formatId) {
             // in a palette of their own depth (2 or 3 bits in a 4-bit one, 5 to 7 bits in an
             // 8-bit one) the brightest sample would show dark grey.
             const uint32_t depth = comp.prec == 1 ? 1 : comp.prec == 4 ? 4 : 8;
-            if (!Create(comp.w, comp.h, depth, fmt)) throw JasFail{""};
+            if (!Create(comp.w, comp.h, depth, formatId)) throw JasFail{""};
             SetGrayPalette();
             allocate(rows[0], comp.w, kCannotAllocate);
             for (uint32_t y = 0; y < comp.h; ++y) {

@@ -258,6 +258,37 @@ TEST(Jpeg2000, FourComponentsAreFrames) {
     EXPECT_STREQ(bad.GetLastError(), "wrong frame!");
 }
 
+// The colour picture carries the id its data names, whatever id it was asked for; grey frames
+// carry the id they were asked for, 0 when every decoder is tried in turn.
+TEST(Jpeg2000, GreyFramesCarryTheIdAskedForAndColourTheIdOfTheData) {
+    J2kSpec grey{.width = 3, .height = 2, .sample = [](uint32_t x, uint32_t, uint32_t) {
+                     return static_cast<int32_t>(x);
+                 }};
+    J2kSpec colour = colourSpec(3, 2);
+    struct Case {
+        J2kSpec* spec;
+        bool jp2;
+        uint32_t asked, type;
+    } cases[] = {
+        {&grey, false, 0, 0},
+        {&grey, true, 0, 0},
+        {&grey, false, RASTER_FORMAT_JPC, RASTER_FORMAT_JPC},
+        {&grey, false, RASTER_FORMAT_JP2, RASTER_FORMAT_JP2},
+        {&grey, true, RASTER_FORMAT_JPC, RASTER_FORMAT_JPC},
+        {&colour, false, 0, RASTER_FORMAT_JPC},
+        {&colour, true, 0, RASTER_FORMAT_JP2},
+        {&colour, false, RASTER_FORMAT_JP2, RASTER_FORMAT_JPC},
+        {&colour, true, RASTER_FORMAT_JPC, RASTER_FORMAT_JP2},
+    };
+    for (const Case& c : cases) {
+        c.spec->jp2 = c.jp2;
+        CRaster img;
+        ASSERT_TRUE(decodeAs(img, makeJ2k(*c.spec), c.asked)) << img.GetLastError();
+        EXPECT_EQ(img.GetBpp(), c.spec == &grey ? 8u : 24u);
+        EXPECT_EQ(img.GetType(), c.type) << c.jp2 << " asked " << c.asked;
+    }
+}
+
 // Three or more components of up to 8 bits are converted to sRGB, which makes three colour
 // components of them: a code stream's are red, green and blue, and a fourth is no colour.
 TEST(Jpeg2000, EightBitComponentsBeyondThreeBecomeOneColourPicture) {
