@@ -407,9 +407,9 @@ TEST(DrawLayer, UpdatesOfUnknownOrUnseenItemsMarkNothing) {
     EXPECT_EQ(l.ItemCount(), 1u);
 }
 
-// Removing an item redraws the area it was last pushed with, not the entity's live block:
-// a size set since without a push is not on the screen, and the old picture must go.
-TEST(DrawLayer, RemovalRedrawsTheAreaLastPushedNotAnUnpushedSize) {
+// Removing an item redraws the area it was last pushed with and the one of its live block:
+// a picture that has shrunk since without a push still stands in the old area.
+TEST(DrawLayer, RemovalRedrawsTheAreaLastPushedAndTheLiveOne) {
     DrawLayer l;
     l.SetView(ViewBlock{32, 24, 64, 48, 32, 24, 64, 48});
     RenderDescriptor d;
@@ -430,6 +430,45 @@ TEST(DrawLayer, RemovalRedrawsTheAreaLastPushedNotAnUnpushedSize) {
     EXPECT_EQ((std::array<int, 4>{dirty[0].left, dirty[0].top, dirty[0].right, dirty[0].bottom}),
               (std::array<int, 4>{15, 16, 25, 24}));
     EXPECT_TRUE(l.OrderedIds().empty());
+    // Grown and moved since its push: both areas.
+    BlitParams grown = live;
+    grown.width = 10;
+    grown.height = 8;
+    const uint32_t again = l.AddItem(8, &grown, 1.0, 1, &d);
+    l.TakeDirtyRects(first);
+    grown.width = 30;
+    grown.height = 4;
+    l.RemoveItem(again);
+    dirty.clear();
+    l.TakeDirtyRects(dirty);
+    std::vector<std::array<int, 4>> got;
+    for (const Rect& r : dirty) got.push_back({r.left, r.top, r.right, r.bottom});
+    EXPECT_EQ(got, (std::vector<std::array<int, 4>>{{5, 18, 35, 22}, {15, 16, 25, 24}}));
+}
+
+// An entity grown without a push is drawn at its new size wherever a neighbour's change
+// redraws it; when it goes, all of that goes with it.
+TEST(Canvas, ARemovedEntityTakesWhatItGrewIntoWithoutAPush) {
+    Scene s;
+    auto grower = MakeImage(1, 1, 20, 20, 8, 6);
+    auto mover = MakeImage(2, 1, 28, 27, 8, 6);  // covers (24..32, 24..30)
+    grower->AttachToCanvas(&s.canvas, 1);
+    mover->AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    grower->SetSize(24, 18);  // (8..32, 11..29), not pushed
+    mover->SetPosition(50, 40);
+    mover->ApplyTransform();
+    s.canvas.Render(2, s.target.surface);
+    ASSERT_EQ(s.target.at(26, 26), kRedDrawn);  // the grown picture, where the mover was
+    grower.reset();
+    s.canvas.Render(3, s.target.surface);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            if (x >= 46 && x < 54 && y >= 37 && y < 43) continue;  // the mover
+            ASSERT_NE(s.target.at(x, y), kRedDrawn) << x << "," << y;
+            ASSERT_NE(s.target.at(x, y), kGreenDrawn) << x << "," << y;
+        }
+    }
 }
 
 // A turned block's area is the square of its radius about its draw centre.
