@@ -9,16 +9,19 @@
 #include <string_view>
 
 #include "engine/render/picture.h"
-
-namespace hqlv::imaging {
-class CRaster;
-}
+#include "imaging/raster.h"
 
 namespace hqlv::engine {
 
-// The largest picture taken: sides and frame counts fit their 16-bit fields, and the
-// samples of all frames together stay within this many bytes.
-constexpr uint64_t kMaxImportBytes = 64ull << 20;
+// The most bytes the samples of all frames of a picture may take together: the bound the
+// image object puts on the pixel data of one picture (RASTER_MAX_MEMORY), taken for the
+// engine's picture buffers as for the library's own. The sizes come from the file, and the
+// samples are four bytes a pixel where the library may keep three or fewer, so a picture the
+// library decodes can still ask for more. Such a picture, and one whose sides or frame count
+// do not fit the engine picture's 16-bit fields, comes out empty with a line in the log, like
+// data the library cannot decode: the resource manager ends the program for a picture that
+// fails, and one picture too large is no reason to end it.
+constexpr uint64_t kMaxImportBytes = imaging::RASTER_MAX_MEMORY;
 
 // The library's format code of a lower-case extension with its dot; 0 when the import
 // does not take it (upper case and the four-letter ".jpeg" and ".tiff" included).
@@ -29,7 +32,7 @@ public:
     // Reads the whole file (logging "文件<path> 打开失败!" when it cannot) and decodes it.
     int DecodeImageFile(std::string_view path, std::string_view extension, EnginePicture& picture);
     // 0 only for an extension outside the table (the picture untouched). Data the library
-    // cannot decode, and pictures over the limits above, give the empty picture and 1.
+    // cannot decode, and pictures past the limits above, give the empty picture and 1.
     int DecodeImageByExtension(std::span<const uint8_t> bytes, std::string_view extension,
                                EnginePicture& picture);
     // The import proper, over a decoded raster; decodeAllFrames decodes the data again

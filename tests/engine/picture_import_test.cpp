@@ -222,8 +222,9 @@ TEST(PictureImport, OversizedPicturesComeOutEmpty) {
         bool empty;
     } cases[] = {
         {65536, 1, 0, true},    {1, 65536, 0, true},   {1, 1, 65536, true},
-        {4096, 4096, 0, false}, {4097, 4096, 0, true},  // 64 MiB of 4-byte samples exactly
-        {2048, 2048, 4, false}, {2048, 2048, 5, true},  // frames count into the total
+        {8192, 8192, 0, false}, {8193, 8192, 0, true},  // 256 MiB of 4-byte samples exactly
+        {4097, 4096, 0, false},                         // past the 64 MiB once taken
+        {4096, 4096, 4, false}, {4096, 4096, 5, true},  // frames count into the total
         {65535, 1, 0, false},
     };
     for (auto& c : cases) {
