@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/render/blitter.h"
+#include "engine/render/render_log.h"
 
 namespace hqlv::engine {
 
@@ -35,6 +36,23 @@ std::vector<uint32_t> CopyPixelRect(const uint32_t* src, int rowLength, int sx, 
     return out;
 }
 
+bool PlaneSizeFits(int64_t width, int64_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxPlaneSide && height <= kMaxPlaneSide &&
+           uint64_t(width) * uint64_t(height) * 4 <= kMaxPlaneBytes;
+}
+
+namespace {
+
+// A side below 1 is the callers' way of leaving a plane as it is (an empty text measures
+// 0 × 0), so only a size that is too large is worth a line.
+bool SizeTaken(int width, int height) {
+    if (width < 1 || height < 1 || PlaneSizeFits(width, height)) return true;
+    RenderLog("平面尺寸过大:%dx%d", width, height);
+    return false;
+}
+
+}  // namespace
+
 PlaneState* PlaneEntity::State() const {
     return DescriptorMade() ? dynamic_cast<PlaneState*>(Descriptor().state.get()) : nullptr;
 }
@@ -44,9 +62,8 @@ uint32_t* PlaneEntity::GetPixels() {
     return s && !s->pixels.empty() ? s->pixels.data() : nullptr;
 }
 
-void PlaneEntity::Create(int width, int height, uint32_t baseColour) {
-    // Sizes past the blitter's range would also overflow a 32-bit byte count.
-    if (width < 1 || height < 1 || width > kMaxPlaneSide || height > kMaxPlaneSide) return;
+bool PlaneEntity::Create(int width, int height, uint32_t baseColour) {
+    if (width < 1 || height < 1 || !SizeTaken(width, height)) return false;
     if (DescriptorMade()) FreeDescriptor();
     auto state = std::make_unique<PlaneState>();
     state->base = baseColour;
@@ -64,6 +81,7 @@ void PlaneEntity::Create(int width, int height, uint32_t baseColour) {
     Resize(width, height);
     Entity::SetSize(width, height);
     Fill();
+    return true;
 }
 
 void PlaneEntity::Fill() {
@@ -139,10 +157,10 @@ void PlaneEntity::ApplyColorKey() {
     ApplyTransform();
 }
 
-void PlaneEntity::Resize(int width, int height) {
+bool PlaneEntity::Resize(int width, int height) {
     PlaneState* s = State();
-    if (!s || width < 1 || height < 1 || width > kMaxPlaneSide || height > kMaxPlaneSide) return;
-    if (width == s->width && height == s->height) return;
+    if (!s || !SizeTaken(width, height)) return false;
+    if (width < 1 || height < 1 || (width == s->width && height == s->height)) return true;
     std::vector<uint32_t> pixels =
         s->pixels.empty()
             ? std::vector<uint32_t>(size_t(width) * size_t(height), 0)
@@ -152,6 +170,7 @@ void PlaneEntity::Resize(int width, int height) {
     s->height = height;
     Descriptor().width = width;
     Descriptor().height = height;
+    return true;
 }
 
 void PlaneEntity::DrawText(int x, int y, std::string_view text) {

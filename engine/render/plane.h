@@ -7,11 +7,23 @@
 
 #include "engine/core/entity.h"
 #include "engine/render/text_layout.h"
+#include "imaging/raster.h"
 
 namespace hqlv::engine {
 
-// The largest side a plane buffer may have (the blitter's coordinate range).
-constexpr int kMaxPlaneSide = 16384;
+// The largest side a plane may have: the canvas draws a plane as an engine picture, whose
+// width and frame height are 16-bit fields, so a longer side would be drawn cut to its low
+// 16 bits, the rows read at the wrong length.
+constexpr int kMaxPlaneSide = 0xFFFF;
+// The most bytes a plane's buffer (4 a pixel) may take: the bound the image object puts on
+// the pixel data of one picture (RASTER_MAX_MEMORY), to which the picture import and the
+// ".pps" reader hold their pictures too. Scripts set plane sizes with two numbers, and those
+// alone must not take gigabytes.
+constexpr uint64_t kMaxPlaneBytes = imaging::RASTER_MAX_MEMORY;
+
+// Whether a plane of width × height can be made: both sides from 1 to kMaxPlaneSide and the
+// buffer within kMaxPlaneBytes.
+bool PlaneSizeFits(int64_t width, int64_t height);
 
 struct PlaneState : KindState {
     int32_t width = 0;
@@ -35,8 +47,9 @@ std::vector<uint32_t> CopyPixelRect(const uint32_t* src, int rowLength, int sx, 
 class PlaneEntity : public Entity {
 public:
     PlaneEntity() : Entity(ENT_PLANE) {}
-    // Nothing for a side below 1 or past kMaxPlaneSide.
-    void Create(int width, int height, uint32_t baseColour);
+    // → whether the plane was made: nothing for a side below 1 or a size past
+    // PlaneSizeFits (logged).
+    bool Create(int width, int height, uint32_t baseColour);
     void Fill();
     void SetBaseColor(uint32_t colour);
     void ReplaceColor(uint32_t a, uint32_t b);
@@ -47,8 +60,12 @@ public:
     void SetFont(int height, int weight, std::string_view face);
     void SetTextLayout(TextLayout* layout, bool copyStyle);
     void ApplyColorKey();
-    void Resize(int width, int height);
-    void SetPlaneSize(int width, int height) { Resize(width, height); }
+    // Scales the pixels to width × height. A side below 1 or the size the plane has changes
+    // nothing; a size past PlaneSizeFits changes nothing, is logged and → false. Before the
+    // plane is made, nothing can be sized: → false.
+    bool Resize(int width, int height);
+    // The buffer's size only: the entity's own size is the caller's. As Resize.
+    bool SetPlaneSize(int width, int height) { return Resize(width, height); }
     void DrawText(int x, int y, std::string_view text);
     void FitToText(std::string_view text);
     void PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh, int width,

@@ -54,10 +54,11 @@ constexpr uint32_t PPS_FRAME_ZLIB = 0x20;
 
 // The largest decoded picture the reader accepts (bytes): the bound the image object puts on
 // the pixel data of one picture (RASTER_MAX_MEMORY, 256 MiB), taken for this format's pictures
-// as for every other's (the picture import holds the samples it makes to it). The header
-// alone sets the size of the pixel buffer, and a few bytes that claim up to 4 GiB must not
-// take them. A refused picture fails its load, which ends the program, so the bound must lie
-// well above any real picture: a strip of 22 frames of 1024 x 768 colour pixels is 69 MB.
+// as for every other's (the picture import holds the samples it makes to it, a plane its
+// buffer). The header alone sets the size of the pixel buffer, and a few bytes that claim up
+// to 4 GiB must not take them. A refused picture fails its load, which ends the program, so
+// the bound must lie well above any real picture: a strip of 22 frames of 1024 x 768 colour
+// pixels is 69 MB.
 constexpr uint32_t kPpsMaxDecodedSize = static_cast<uint32_t>(imaging::RASTER_MAX_MEMORY);
 
 // Decodes a whole file into `out`: returns the total decoded size, or 0 when the file is not a

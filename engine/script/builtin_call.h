@@ -1,7 +1,7 @@
 #pragma once
 // What the create, resource and object families share: the arguments of one call read from
 // the run's value stack, entities found by the ids scripts hold, pictures found by name, the
-// three kinds of call error, and the limits that keep script numbers inside what the engine
+// three kinds of call error, and the bounds that keep script numbers inside what the engine
 // can hold.
 #include <cstdint>
 #include <span>
@@ -14,11 +14,6 @@
 
 namespace hqlv::engine {
 
-// Script numbers go straight into the engine, so each family refuses (kind 20) what the
-// engine's arithmetic and buffers cannot take.
-constexpr int kScriptMaxPlaneSide = 4096;  // a plane buffer of w × h × 4 bytes stays sane
-constexpr int kScriptMaxEntitySide = 32767;
-constexpr int kScriptMaxCoordinate = 1000000;  // centres, z and turning points
 constexpr int kScriptDefaultLayer = 4;
 
 // Where new entities wait, hidden, until a script places them.
@@ -79,8 +74,27 @@ inline bool InRange(int64_t v, int64_t low, int64_t high) {
 inline bool LayerOk(int layer) {
     return InRange(layer, 0, Canvas::kLayerCount - 1);
 }
-inline bool CoordinateOk(int64_t v) {
-    return InRange(v, -kScriptMaxCoordinate, kScriptMaxCoordinate);
+
+// Script numbers go straight into the engine, which holds positions, sizes and depths in
+// 32-bit ints and sums them there; a number is refused (kind 10: the engine cannot do the
+// operation) only where such a sum would overflow, and a plane only past what a plane can
+// hold (PlaneSizeFits).
+
+// Whether an entity's box along one axis is held: the engine works out its edges, centre ∓
+// (side + 1) / 2, in ints (Entity::GetLeft and the others, and the layouts that place button
+// pieces and faces edge to edge from them), so both edges and side + 1 must stay in the int
+// range. A negative side is held as well: the blitter draws no box for it, and no point
+// hits it.
+inline bool BoxHeld(int64_t centre, int64_t side) {
+    const int64_t half = (side + 1) / 2;
+    return InRange(side, INT32_MIN, int64_t(INT32_MAX) - 1) &&
+           InRange(centre - half, INT32_MIN, INT32_MAX) &&
+           InRange(centre + half, INT32_MIN, INT32_MAX);
+}
+// The engine stacks a button frame's pieces and faces one and two above the frame's z, in
+// int sums: a depth is held up to two below the top of the int range.
+inline bool DepthHeld(int64_t z) {
+    return InRange(z, INT32_MIN, int64_t(INT32_MAX) - 2);
 }
 
 }  // namespace hqlv::engine

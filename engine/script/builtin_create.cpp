@@ -12,13 +12,11 @@ uint32_t CreatePlane(BuiltinCall& call) {
     const int width = call.Int(0), height = call.Int(1);
     const uint32_t colour = call.Has(2) ? call.Unsigned(2) : kNoColour;
     const int layer = call.Has(3) ? call.Int(3) : kScriptDefaultLayer;
-    // The creation fails, with nothing made, for a side the plane cannot take and for a layer
-    // the canvas does not have. A plane of no pixels cannot be drawn or painted; the buffer
-    // is width × height × 4 bytes, so a script's two numbers alone must not set gigabytes;
-    // and an entity of a sixth layer would have nowhere to be drawn.
-    if (!InRange(width, 1, kScriptMaxPlaneSide) || !InRange(height, 1, kScriptMaxPlaneSide) ||
-        !LayerOk(layer))
-        return call.Fail(kCallErrorFailed);
+    // The creation fails, with nothing made, for a size the plane cannot take (a side below
+    // 1, or past what PlaneSizeFits holds) and for a layer the canvas does not have: a plane
+    // of no pixels cannot be drawn or painted, and an entity of a sixth layer would have
+    // nowhere to be drawn.
+    if (!PlaneSizeFits(width, height) || !LayerOk(layer)) return call.Fail(kCallErrorFailed);
     PlaneEntity* plane = call.Manager().CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY,
                                                           width, height, colour);
     if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);

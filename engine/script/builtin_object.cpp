@@ -2,9 +2,10 @@
 // their properties back, link them to each other, change the frames and pictures of image
 // entities and paint on planes.
 //
-// Every number a script passes is checked before it reaches the engine: positions, sizes and
-// angles are refused (kind 20) when they would leave the ranges the engine's arithmetic and
-// buffers hold, for the entity and for each child that follows the change with it.
+// Every number a script passes is checked before it reaches the engine, for the entity and
+// for each child that follows the change with it: positions, sizes and depths are refused
+// (kind 10) where the engine's int sums of them would overflow (builtin_call.h); angles and
+// alphas that are no finite numbers, and angles past the range below, are refused (kind 20).
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -80,14 +81,12 @@ bool FollowersOk(const Entity& e, uint32_t flag, const F& ok) {
 
 bool ResizeOk(const Entity& e, int64_t dw, int64_t dh) {
     return FollowersOk(e, LINK_SIZE, [&](const Entity& x) {
-        return InRange(x.GetWidth() + dw, 0, kScriptMaxEntitySide) &&
-               InRange(x.GetHeight() + dh, 0, kScriptMaxEntitySide);
+        return BoxHeld(x.GetX(), x.GetWidth() + dw) && BoxHeld(x.GetY(), x.GetHeight() + dh);
     });
 }
 
-// The engine stacks faces and pieces one or two above their frame's z.
 bool LayerChangeOk(const Entity& e, int64_t dz) {
-    return FollowersOk(e, LINK_Z, [&](const Entity& x) { return CoordinateOk(x.GetZ() + dz); });
+    return FollowersOk(e, LINK_Z, [&](const Entity& x) { return DepthHeld(x.GetZ() + dz); });
 }
 
 // Works out, before anything moves, where a move or a turn leaves every centre it carries
@@ -95,7 +94,9 @@ bool LayerChangeOk(const Entity& e, int64_t dz) {
 // with LINK_MOVE; a turn moves the entity's centre about the turning point and then turns
 // each child linked with LINK_ROTATE about that new centre. Turns compound (a child turned
 // half round a far parent lands twice as far away, and a chain of them carries a centre past
-// the int range), so every centre the change moves must end within the range.
+// the int range), so every entity the change moves must end with its box held (BoxHeld).
+// On the way a centre must stay an int: the engine would wrap one that leaves the range,
+// and the rest of the change would go on from the wrapped place.
 class CentreCheck {
 public:
     bool Move(const Entity& e, int64_t dx, int64_t dy) {
@@ -118,13 +119,15 @@ private:
     void Carry(const Entity& e, int64_t dx, int64_t dy) {
         Offset& o = moved_[&e];
         o.x += dx, o.y += dy;
+        if (!InRange(e.GetX() + o.x, INT32_MIN, INT32_MAX) ||
+            !InRange(e.GetY() + o.y, INT32_MIN, INT32_MAX))
+            wrapped_ = true;
         for (const ChildLink& link : e.Children()) {
             if ((link.flags & LINK_MOVE) && link.child) Carry(*link.child, dx, dy);
         }
     }
-    // On the way a centre may pass outside the range (and a turning point taken from it
-    // outside an int); the change is refused all the same when it ends there.
     void Around(const Entity& e, int cx, int cy, double delta) {
+        if (wrapped_) return;  // refused already; the centres below are no ints
         if (delta != 0.0) {
             const DPoint to = RotatePointD(X(e), Y(e), cx, cy, delta, 1);
             Carry(e, int64_t(to.x) - X(e), int64_t(to.y) - Y(e));
@@ -137,8 +140,11 @@ private:
         }
     }
     bool Landed() const {
+        if (wrapped_) return false;
         for (const auto& [e, o] : moved_) {
-            if (!CoordinateOk(e->GetX() + o.x) || !CoordinateOk(e->GetY() + o.y)) return false;
+            if (!BoxHeld(e->GetX() + o.x, e->GetWidth()) ||
+                !BoxHeld(e->GetY() + o.y, e->GetHeight()))
+                return false;
         }
         return true;
     }
@@ -150,6 +156,7 @@ private:
         return it == moved_.end() ? Offset{} : it->second;
     }
     std::unordered_map<const Entity*, Offset> moved_;
+    bool wrapped_ = false;
 };
 
 bool AngleOk(double angle) {
@@ -160,14 +167,14 @@ bool AngleOk(double angle) {
 
 int SetPosition(Entity& e, BuiltinCall& call, int at) {
     const int64_t x = call.Int(at), y = call.Int(at + 1);
-    if (!CentreCheck().Move(e, x - e.GetX(), y - e.GetY())) return kCallErrorInvalid;
+    if (!CentreCheck().Move(e, x - e.GetX(), y - e.GetY())) return kCallErrorFailed;
     e.SetPosition(int(x), int(y));
     return 0;
 }
 
 int MoveBy(Entity& e, BuiltinCall& call, int at) {
     const int dx = call.Int(at), dy = call.Int(at + 1);
-    if (!CentreCheck().Move(e, dx, dy)) return kCallErrorInvalid;
+    if (!CentreCheck().Move(e, dx, dy)) return kCallErrorFailed;
     e.MoveBy(dx, dy);
     return 0;
 }
@@ -181,17 +188,16 @@ int SetAlpha(Entity& e, BuiltinCall& call, int at) {
 
 int SetRotation(Entity& e, BuiltinCall& call, int at) {
     const double angle = call.Float(at);
-    if (!AngleOk(angle) || !CentreCheck().TurnInPlace(e, angle - e.GetRotation()))
-        return kCallErrorInvalid;
+    if (!AngleOk(angle)) return kCallErrorInvalid;
+    if (!CentreCheck().TurnInPlace(e, angle - e.GetRotation())) return kCallErrorFailed;
     e.SetRotation(angle);
     return 0;
 }
 
 int RotateBy(Entity& e, BuiltinCall& call, int at) {
     const double delta = call.Float(at);
-    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta) ||
-        !CentreCheck().TurnInPlace(e, delta))
-        return kCallErrorInvalid;
+    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta)) return kCallErrorInvalid;
+    if (!CentreCheck().TurnInPlace(e, delta)) return kCallErrorFailed;
     e.RotateBy(delta);
     return 0;
 }
@@ -199,23 +205,22 @@ int RotateBy(Entity& e, BuiltinCall& call, int at) {
 int RotateAround(Entity& e, BuiltinCall& call, int at) {
     const int cx = call.Int(at), cy = call.Int(at + 1);
     const double delta = call.Float(at + 2);
-    if (!CoordinateOk(cx) || !CoordinateOk(cy) || !AngleOk(delta) ||
-        !AngleOk(e.GetRotation() + delta) || !CentreCheck().TurnAbout(e, cx, cy, delta))
-        return kCallErrorInvalid;
+    if (!AngleOk(delta) || !AngleOk(e.GetRotation() + delta)) return kCallErrorInvalid;
+    if (!CentreCheck().TurnAbout(e, cx, cy, delta)) return kCallErrorFailed;
     e.RotateAround(cx, cy, delta);
     return 0;
 }
 
 int SetSize(Entity& e, BuiltinCall& call, int at) {
     const int64_t w = call.Int(at), h = call.Int(at + 1);
-    if (!ResizeOk(e, w - e.GetWidth(), h - e.GetHeight())) return kCallErrorInvalid;
+    if (!ResizeOk(e, w - e.GetWidth(), h - e.GetHeight())) return kCallErrorFailed;
     e.SetSize(int(w), int(h));
     return 0;
 }
 
 int ResizeBy(Entity& e, BuiltinCall& call, int at) {
     const int dw = call.Int(at), dh = call.Int(at + 1);
-    if (!ResizeOk(e, dw, dh)) return kCallErrorInvalid;
+    if (!ResizeOk(e, dw, dh)) return kCallErrorFailed;
     e.ResizeBy(dw, dh);
     return 0;
 }
@@ -243,14 +248,14 @@ constexpr SubCommand<Entity> kEntityCommands[] = {
     {"图层", 1,
      [](Entity& e, BuiltinCall& c, int at) {
          const int z = c.Int(at);
-         if (!LayerChangeOk(e, int64_t(z) - e.GetZ())) return kCallErrorInvalid;
+         if (!LayerChangeOk(e, int64_t(z) - e.GetZ())) return kCallErrorFailed;
          e.SetZ(z);
          return 0;
      }},
     {"图层升降", 1,
      [](Entity& e, BuiltinCall& c, int at) {
          const int dz = c.Int(at);
-         if (!LayerChangeOk(e, dz)) return kCallErrorInvalid;
+         if (!LayerChangeOk(e, dz)) return kCallErrorFailed;
          e.ChangeZBy(dz);
          return 0;
      }},
@@ -385,17 +390,15 @@ PlaneEntity* FindPlane(BuiltinCall& call) {
 }
 
 // Draws frame `frame` of the named picture into the plane with its top-left corner at
-// (x, y); a size of 0 keeps the picture's. → 0 or the error kind.
-int Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int y, int width,
-          int height) {
-    if (!InRange(width, 0, kScriptMaxEntitySide) || !InRange(height, 0, kScriptMaxEntitySide))
-        return kCallErrorInvalid;
+// (x, y); a size of 0 keeps the picture's. The plane works the box out in 64 bits, so any
+// place and size is held: a box off the plane, or of a negative side, draws nothing.
+void Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int y, int width,
+           int height) {
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
     plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
                      width ? width : info.width, height ? height : info.height, 0.0, 1.0,
                      kNoColour);
-    return 0;
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -404,24 +407,20 @@ uint32_t PastePicture(BuiltinCall& call) {
     if (!plane) return call.Fail(kCallErrorFailed);
     const int frame = call.Has(2) ? call.Int(2) : 0;
     const bool at = call.Has(4), sized = call.Has(6);
-    const int result =
-        Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
-              sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
-    return result == 0 ? kScriptContinue : call.Fail(result);
+    Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
+          sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
+    return kScriptContinue;
 }
 
 int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
-    const int w = call.Int(at), h = call.Int(at + 1);
-    // A side below 1 leaves the plane as it is (the plane's own rule). A side past the limit
-    // of 创建平面 fails: the buffer is w × h × 4 bytes, and two numbers of a script alone must
-    // not set gigabytes.
-    if (w > kScriptMaxPlaneSide || h > kScriptMaxPlaneSide) return kCallErrorFailed;
-    p.SetPlaneSize(w, h);
-    return 0;
+    // A side below 1 leaves the plane as it is (the plane's own rule); a size the plane
+    // cannot hold (PlaneSizeFits) leaves it too, and fails.
+    return p.SetPlaneSize(call.Int(at), call.Int(at + 1)) ? 0 : kCallErrorFailed;
 }
 
 int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
-    return Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+    Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+    return 0;
 }
 
 constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {

@@ -867,6 +867,26 @@ TEST(DrawLayer, SidesAndPlacesAtTheIntRangesEndStayInOrOutOfView) {
     EXPECT_TRUE(far->IsInView());
 }
 
+// A plane wider than the canvas's own largest side is drawn whole: its far end lands where
+// it belongs.
+TEST(Canvas, APlaneOfFortyThousandColumnsIsDrawnToItsLastColumn) {
+    Scene s;
+    PlaneEntity plane;
+    plane.SetId(1);
+    plane.Init(0, 0, 40000, 2, 0.0, 1, true, 1.0);
+    ASSERT_TRUE(plane.Create(40000, 2, 0x0000FF));
+    plane.SetPixel(39999, 0, 0x00FF00);
+    plane.SetPixel(39998, 1, 0x00FF00);
+    // Centre 20000 to the left of x = 30: the last column falls on x = 29.
+    plane.SetPosition(30 - 20000, 10);
+    plane.AttachToCanvas(&s.canvas, 1);
+    s.canvas.Render(1, s.target.surface);
+    EXPECT_EQ(s.target.at(29, 9), kGreenDrawn);
+    EXPECT_EQ(s.target.at(28, 9), kRedDrawn);
+    EXPECT_EQ(s.target.at(28, 10), kGreenDrawn);
+    EXPECT_EQ(s.target.at(30, 9), kSentinel);  // past its last column: not even redrawn
+}
+
 TEST(DrawLayer, PixelHitOnAPlaneStaysInsideItsBuffer) {
     Scene s;
     PlaneEntity plane;

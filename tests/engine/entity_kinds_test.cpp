@@ -5,6 +5,7 @@
 
 #include "engine/core/clock.h"
 #include "engine/core/resource_manager.h"
+#include "log_capture.h"
 #include "picture_builders.h"
 #include "scene_fixture.h"
 #include "temp_folder.h"
@@ -464,6 +465,50 @@ TEST(PlaneEntity, FillKeyReplaceBorderResize) {
     EXPECT_EQ(one.State()->pixels[0], 0xFF563412u);
     EXPECT_EQ(ColorToPixel(0x0000FF, kNoColour), 0xFFFF0000u);
     EXPECT_EQ(ColorToPixel(kNoColour, kNoColour), 0x00FF00FFu);
+}
+
+// A plane takes any size whose sides fit the engine picture the canvas draws it through
+// (16 bits) and whose buffer fits the one picture's limit of 256 MiB; a size past either is
+// refused with a line in the log and leaves the plane as it was.
+TEST(PlaneEntity, SizesAreHeldToSixteenBitSidesAndThePictureLimit) {
+    const struct {
+        int64_t w, h;
+        bool fits;
+    } cases[] = {
+        {1, 1, true},          {0, 1, false},
+        {1, 0, false},         {-1, 5, false},
+        {65535, 1, true},      {65536, 1, false},
+        {1, 65535, true},      {1, 65536, false},
+        {8192, 8192, true},  // 256 MiB exactly
+        {8193, 8192, false},   {8192, 8193, false},
+        {65535, 1024, true},   {65535, 1025, false},
+        {16384, 4096, true},   {16385, 4096, false},
+        {INT32_MAX, 1, false}, {int64_t(1) << 40, 1, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PlaneSizeFits(c.w, c.h), c.fits) << c.w << "x" << c.h;
+
+    test::LogCapture log;
+    PlaneEntity p;
+    EXPECT_FALSE(p.Resize(4, 4));  // nothing made yet
+    EXPECT_FALSE(p.Create(0, 1, 0x0000FF));
+    EXPECT_EQ(log.text(), "");  // no pixels asked for: nothing to report
+    EXPECT_FALSE(p.Create(65536, 1, 0x0000FF));
+    EXPECT_FALSE(p.DescriptorMade());
+    EXPECT_NE(log.text().find("平面尺寸过大:65536x1"), std::string::npos);
+    ASSERT_TRUE(p.Create(5000, 20, 0x0000FF));
+    EXPECT_EQ(p.State()->pixels.size(), 100000u);
+    EXPECT_EQ(p.State()->pixels[99999], 0xFFFF0000u);
+    EXPECT_TRUE(p.SetPlaneSize(4097, 1));
+    EXPECT_EQ(p.State()->pixels.size(), 4097u);
+    EXPECT_FALSE(p.SetPlaneSize(8193, 8192));
+    EXPECT_FALSE(p.SetPlaneSize(1, 65536));
+    EXPECT_NE(log.text().find("平面尺寸过大:8193x8192"), std::string::npos);
+    EXPECT_EQ(p.State()->width, 4097);
+    EXPECT_EQ(p.State()->height, 1);
+    EXPECT_TRUE(p.SetPlaneSize(0, 9));  // a side below 1: left as it is
+    EXPECT_TRUE(p.SetPlaneSize(4097, 1));
+    EXPECT_EQ(p.State()->pixels.size(), 4097u);
+    EXPECT_EQ(p.GetWidth(), 5000);  // the entity's own size is the caller's
 }
 
 TEST(PlaneEntity, PastesReachingPastTheIntRangeLandOutsideThePlane) {

@@ -11,8 +11,9 @@ namespace {
 
 using ObjectFamily = BuiltinTest;
 
-// Too few arguments (kind 1), an entity, picture or engine operation missing (kind 10), an
-// unknown word or a value out of range (kind 20), for every function.
+// Too few arguments (kind 1), an entity, picture or engine operation missing or a value the
+// engine cannot hold (kind 10), an unknown word or an angle out of range (kind 20), for every
+// function. The plane p is 4 × 3 at (-100000, -100000), z 1.
 TEST_F(ObjectFamily, CallErrors) {
     const std::string p = NewPlane(), i = NewImage(), c = NewPlane();
     struct Row {
@@ -65,18 +66,13 @@ TEST_F(ObjectFamily, CallErrors) {
         {10, "读取实体", {p, "儿子"}},  // link 0, which p does not have
         {10, "读取实体", {p, "儿子", "-1"}},
         {20, "操作实体", {p, "飞"}},
-        {20, "操作实体", {p, "坐标", "1000001", "0"}},
-        {20, "操作实体", {p, "坐标", "0", "-1000001"}},
-        {20, "操作实体", {p, "位移", "1100001", "0"}},  // from -100000
-        {20, "操作实体", {p, "位移", "0", "-900001"}},
-        {20, "操作实体", {p, "宽高", "32768", "1"}},
-        {20, "操作实体", {p, "宽高", "1", "-1"}},
-        {20, "操作实体", {p, "放缩", "-5", "0"}},     // 4 wide
-        {20, "操作实体", {p, "放缩", "0", "32765"}},  // 3 high
-        {20, "操作实体", {p, "图层", "1000001"}},
-        {20, "操作实体", {p, "图层", "-1000001"}},
-        {20, "操作实体", {p, "图层升降", "1000000"}},  // from 1
-        {20, "操作实体", {p, "图层升降", "-1000002"}},
+        {10, "操作实体", {p, "坐标", "2147483646", "0"}},   // right edge one past the int range
+        {10, "操作实体", {p, "坐标", "0", "-2147483647"}},  // top edge likewise
+        {10, "操作实体", {p, "位移", "0", "-2147383647"}},  // from -100000
+        {10, "操作实体", {p, "宽高", "2147483647", "1"}},   // side + 1 past the int range
+        {10, "操作实体", {p, "放缩", "0", "2147483644"}},   // 3 high
+        {10, "操作实体", {p, "图层", "2147483646"}},        // the engine stacks up to 2 above
+        {10, "操作实体", {p, "图层升降", "2147483645"}},    // from 1
         {20, "操作实体", {p, "半透明", "nan"}},
         {20, "操作实体", {p, "半透明", "inf"}},
         {20, "操作实体", {p, "角度", "inf"}},
@@ -84,16 +80,15 @@ TEST_F(ObjectFamily, CallErrors) {
         {20, "操作实体", {p, "旋转", "nan"}},
         {20, "操作实体", {p, "旋转", "1000000001"}},
         {20, "操作实体", {p, "绕点旋转", "0", "0", "nan"}},
-        {20, "操作实体", {p, "绕点旋转", "2000000", "0", "10"}},
-        {20, "操作实体", {p, "绕点旋转", "-900000", "0", "180"}},  // the centre lands at -1700000
+        {10, "操作实体", {p, "绕点旋转", "2147483647", "0", "180"}},
+        {10, "操作实体", {p, "绕点旋转", "-1073791825", "0", "180"}},  // lands at -2147483650
         {20, "读取实体", {p, "体重"}},
         {20, "绑定实体", {p, c, "胡说"}},
         {20, "绑定实体", {p, p}},
-        {20, "贴图", {p, "tiles", "0", "0", "0", "-1", "2"}},
-        {20, "贴图", {p, "tiles", "0", "0", "0", "2", "32768"}},
         {20, "操作平面", {p, "变"}},
-        {10, "操作平面", {p, "宽高", "5", "4097"}},
-        {10, "操作平面", {p, "宽高", "4097", "0"}},
+        {10, "操作平面", {p, "宽高", "5", "65536"}},
+        {10, "操作平面", {p, "宽高", "65536", "1"}},
+        {10, "操作平面", {p, "宽高", "8193", "8192"}},
     };
     for (const Row& r : rows) {
         ExpectKind(r.function, r.args, r.kind);
@@ -120,6 +115,14 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
              EXPECT_EQ(e.GetY(), -200);
          }},
         {{"坐标", "1000000", "-1000000"}, [](Entity& e) { EXPECT_EQ(e.GetX(), 1000000); }},
+        {{"坐标", "2000000", "-2000000"}, [](Entity& e) { EXPECT_EQ(e.GetY(), -2000000); }},
+        // The 4 × 3 box's edges at the ends of the int range.
+        {{"坐标", "2147483645", "-2147483646"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetRight(), INT32_MAX);
+             EXPECT_EQ(e.GetTop(), INT32_MIN);
+         }},
+        {{"位移", "2147483635", "0"}, [](Entity& e) { EXPECT_EQ(e.GetRight(), INT32_MAX); }},
         {{"位移", "5", "-7"},
          [](Entity& e) {
              EXPECT_EQ(e.GetX(), 15);
@@ -132,6 +135,8 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         {{"图层升降", "-3"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), -2); }},
         {{"图层", "-1000000"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), -1000000); }},
         {{"图层升降", "999999"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), 1000000); }},
+        {{"图层", "2147483645"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), INT32_MAX - 2); }},
+        {{"图层", "-2147483648"}, [](Entity& e) { EXPECT_EQ(e.GetZ(), INT32_MIN); }},
         {{"角度", "30.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 30.5); }},
         {{"角度", "30", "旋转", "-10.5"}, [](Entity& e) { EXPECT_EQ(e.GetRotation(), 19.5); }},
         {{"绕点旋转", "0", "20", "90"},
@@ -147,6 +152,10 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
          }},
         {{"宽高", "32767", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 32767); }},
         {{"宽高", "0", "32767"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), 32767); }},
+        {{"宽高", "40000", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 40000); }},
+        {{"宽高", "2147483646", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), INT32_MAX - 1); }},
+        {{"宽高", "1", "-1"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), -1); }},
+        {{"放缩", "-5", "0"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), -1); }},
         {{"放缩", "2", "-3"},
          [](Entity& e) {
              EXPECT_EQ(e.GetWidth(), 6);
@@ -207,37 +216,42 @@ TEST_F(ObjectFamily, DeleteEndsTheCallAndTakesOwnedChildren) {
     ExpectKind("操作实体", {p, "显示"}, 10);
 }
 
+// The edges of a 4-wide entity at this centre end at the top of the int range.
+constexpr int kRightmost = INT32_MAX - 2;
+
 TEST_F(ObjectFamily, ChildrenThatFollowAreCheckedToo) {
     const std::string p = NewPlane(), c = NewPlane(), shown = NewPlane();
     ExpectOk("绑定实体", {p, c, "位置", "放缩"});
     ExpectOk("绑定实体", {p, shown, "显示"});  // not moved with p
     Find(p)->SetPosition(0, 0);
-    Find(c)->SetPosition(999000, 0);
-    Find(shown)->SetPosition(1000000, 0);
-    ExpectKind("操作实体", {p, "位移", "2000", "0"}, 20);
-    ExpectKind("操作实体", {p, "坐标", "1001", "0"}, 20);
+    Find(c)->SetPosition(kRightmost - 1000, 0);
+    Find(shown)->SetPosition(kRightmost, 0);
+    ExpectKind("操作实体", {p, "位移", "1001", "0"}, 10);
+    ExpectKind("操作实体", {p, "坐标", "1001", "0"}, 10);
     EXPECT_EQ(Find(p)->GetX(), 0);
-    EXPECT_EQ(Find(c)->GetX(), 999000);
+    EXPECT_EQ(Find(c)->GetX(), kRightmost - 1000);
     ExpectOk("操作实体", {p, "位移", "1000", "0"});
-    EXPECT_EQ(Find(c)->GetX(), 1000000);
-    EXPECT_EQ(Find(shown)->GetX(), 1000000);
-    Find(c)->SetSize(32767, 1);
-    ExpectKind("操作实体", {p, "放缩", "1", "0"}, 20);
-    ExpectKind("操作实体", {p, "宽高", "5", "3"}, 20);
+    EXPECT_EQ(Find(c)->GetX(), kRightmost);
+    EXPECT_EQ(Find(shown)->GetX(), kRightmost);
+    // One wider, the child's right edge would leave the range.
+    ExpectKind("操作实体", {p, "放缩", "1", "0"}, 10);
+    ExpectKind("操作实体", {p, "宽高", "5", "3"}, 10);
     EXPECT_EQ(Find(p)->GetWidth(), 4);
+    EXPECT_EQ(Find(c)->GetWidth(), 4);
     ExpectOk("操作实体", {p, "宽高", "3", "3"});
-    EXPECT_EQ(Find(c)->GetWidth(), 32766);
-    Find(c)->SetZ(1000000);
-    ExpectKind("操作实体", {p, "图层升降", "1"}, 20);
-    ExpectKind("操作实体", {p, "图层", "2"}, 20);  // from 1
+    EXPECT_EQ(Find(c)->GetWidth(), 3);
+    Find(c)->SetZ(INT32_MAX - 2);
+    ExpectKind("操作实体", {p, "图层升降", "1"}, 10);
+    ExpectKind("操作实体", {p, "图层", "2"}, 10);  // from 1
     EXPECT_EQ(Find(p)->GetZ(), 1);
     ExpectOk("操作实体", {p, "图层", "0"});
-    EXPECT_EQ(Find(c)->GetZ(), 999999);
+    EXPECT_EQ(Find(c)->GetZ(), INT32_MAX - 3);
 }
 
 // A turn carries the children linked to turn with it, and theirs: a child turned half round
 // a far parent lands twice as far away, so a chain of turns would carry a centre past the int
-// range. Every centre is checked where the turn leaves it.
+// range. Every box is checked where the turn leaves it, and every centre on the way: one past
+// the range there would wrap, and the turn would go on from the wrapped place.
 TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
     struct Row {
         const char* childLink;  // child to parent, grandchild to child
@@ -247,13 +261,17 @@ TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
         int kind;
         int childX, grandAt;  // after the call
     } rows[] = {
-        // Moved along with the child to 1000015 on the way, the grandchild ends at -999975.
-        {"位置", "位置", 999995, {"角度", "180"}, 0, 20, -999975},
-        {"位置", "位置", -999995, {"角度", "180"}, 20, 0, -999995},  // would end at 1000015
-        {"位置", "位置", -999995, {"旋转", "180"}, 20, 0, -999995},
-        {"位置", "位置", -999995, {"绕点旋转", "10", "0", "180"}, 20, 0, -999995},
-        {"位置", "显示", -999995, {"角度", "180"}, 0, 20, -999995},  // not carried
-        {"显示", "位置", -999995, {"角度", "180"}, 0, 0, -999995},
+        // Moved along with the child to INT32_MAX on the way, the grandchild ends at
+        // -2147483607; one further, it would pass the top of the range on the way.
+        {"位置", "位置", INT32_MAX - 20, {"角度", "180"}, 0, 20, -2147483607},
+        {"位置", "位置", INT32_MAX - 19, {"角度", "180"}, 10, 0, INT32_MAX - 19},
+        // Ends with its right edge at the top of the range, or one past it.
+        {"位置", "位置", -2147483625, {"角度", "180"}, 0, 20, kRightmost},
+        {"位置", "位置", -2147483626, {"角度", "180"}, 10, 0, -2147483626},
+        {"位置", "位置", -2147483626, {"旋转", "180"}, 10, 0, -2147483626},
+        {"位置", "位置", -2147483626, {"绕点旋转", "10", "0", "180"}, 10, 0, -2147483626},
+        {"位置", "显示", -2147483626, {"角度", "180"}, 0, 20, -2147483626},  // not carried
+        {"显示", "位置", -2147483626, {"角度", "180"}, 0, 0, -2147483626},
     };
     for (const Row& r : rows) {
         const std::string p = NewPlane(), c = NewPlane(), g = NewPlane();
@@ -419,6 +437,10 @@ TEST_F(ObjectFamily, PasteDrawsTheFrameAtItsPlaceAndSize) {
         {{"tiles", "-1", "2"}, {kBlue, kBlue, 0, 0, kBlue, kBlue, 0, 0, 0, 0, 0, 0}},  // no y
         {{"tiles", "0", "3", "2", "1", "1"}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, kRed}},
         {{"dot", "0", "0", "0", "4", "3"}, std::vector<uint32_t>(12, 0xFFFFFFFF)},
+        // Any size is held: one far wider than the plane covers it, a negative one draws
+        // nothing.
+        {{"dot", "0", "0", "0", "40000", "3"}, std::vector<uint32_t>(12, 0xFFFFFFFF)},
+        {{"dot", "0", "0", "0", "-1", "3"}, std::vector<uint32_t>(12, 0)},
     };
     for (const Row& r : rows) {
         const std::string id = NewPlane(4, 3);
@@ -522,8 +544,8 @@ TEST_F(ObjectFamily, NamesThatFindNoPictureDrawNothingAndSucceed) {
     EXPECT_EQ(Image(image)->State()->srcY, 2);
 }
 
-// A plane side below 1 leaves the plane as it is, as the plane itself does; the limit of
-// 创建平面 holds for 宽高 too.
+// A plane side below 1 leaves the plane as it is, as the plane itself does; a size the plane
+// cannot hold (as for 创建平面) leaves it too, and fails.
 TEST_F(ObjectFamily, PlaneSidesBelowOneLeaveThePlaneAsItIs) {
     const std::string plane = NewPlane(3, 2, 255);
     for (const auto& [w, h] : {std::pair{"0", "5"}, {"5", "0"}, {"-4", "2"}, {"0", "0"}}) {
@@ -534,8 +556,15 @@ TEST_F(ObjectFamily, PlaneSidesBelowOneLeaveThePlaneAsItIs) {
     }
     ExpectOk("操作平面", {plane, "宽高", "4096", "2"});
     EXPECT_EQ(Plane(plane)->State()->width, 4096);
-    ExpectKind("操作平面", {plane, "宽高", "4097", "2"}, 10);
-    EXPECT_EQ(Plane(plane)->State()->width, 4096);
+    ExpectOk("操作平面", {plane, "宽高", "4097", "2"});
+    EXPECT_EQ(Plane(plane)->State()->width, 4097);
+    ExpectOk("操作平面", {plane, "宽高", "65535", "2"});
+    EXPECT_EQ(Plane(plane)->State()->width, 65535);
+    for (const auto& [w, h] : {std::pair{"65536", "2"}, {"2", "65536"}, {"8193", "8192"}}) {
+        ExpectKind("操作平面", {plane, "宽高", w, h}, 10);
+        EXPECT_EQ(Plane(plane)->State()->width, 65535) << w << "x" << h;
+        EXPECT_EQ(Plane(plane)->State()->pixels.size(), 131070u);
+    }
 }
 
 // 儿子 without its index reads link 0, as a missing argument reads as 0.
@@ -587,7 +616,7 @@ TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
 
 TEST_F(ObjectFamily, PlaneChangesBeforeAFailingSubCommandStay) {
     const std::string id = NewPlane(2, 2);
-    ExpectKind("操作平面", {id, "底色", "255", "宽高", "1", "4097", "底色", "0"}, 10);
+    ExpectKind("操作平面", {id, "底色", "255", "宽高", "1", "65536", "底色", "0"}, 10);
     EXPECT_EQ(Pixel(id, 1, 1), kRed);
     EXPECT_EQ(Plane(id)->State()->width, 2);
     ExpectKind("操作平面", {id, "边界色", "0", "变", "底色", "255"}, 20);
