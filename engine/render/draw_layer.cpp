@@ -215,11 +215,11 @@ void DrawLayer::RemoveItem(uint32_t id) {
     LayerItem& item = it->second;
     if (item.inView && item.visible) {
         // Both areas the item may stand in on the screen. Every frame draws the item from its
-        // live block, so a size, a place or a turn set since the last push is drawn as soon as
-        // a neighbour's change redraws part of it: without the live area, what an entity
-        // grew into would stay standing. And the area last pushed (the copy) is where it was
-        // drawn when its own area was redrawn: without it, the rest of a picture that has
-        // shrunk since would stay standing.
+        // live block, so a size or a turn set since the last push is drawn as soon as a
+        // neighbour's change redraws part of it: without the live area, what an entity grew
+        // into would stay standing. And the area last pushed (the copy) is where it was drawn
+        // when its own area was redrawn: without it, the rest of a picture that has shrunk
+        // since would stay standing.
         MarkParamsDirty(*item.live);
         MarkParamsDirty(item.copy);
         RemoveOrdered(id);
