@@ -127,7 +127,6 @@ private:
         }
     }
     void Around(const Entity& e, int cx, int cy, double delta) {
-        if (wrapped_) return;  // refused already; the centres below are no ints
         if (delta != 0.0) {
             const DPoint to = RotatePointD(X(e), Y(e), cx, cy, delta, 1);
             Carry(e, int64_t(to.x) - X(e), int64_t(to.y) - Y(e));

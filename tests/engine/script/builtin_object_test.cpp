@@ -122,6 +122,11 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
              EXPECT_EQ(e.GetRight(), INT32_MAX);
              EXPECT_EQ(e.GetTop(), INT32_MIN);
          }},
+        {{"坐标", "-2147483646", "2147483645"},
+         [](Entity& e) {
+             EXPECT_EQ(e.GetLeft(), INT32_MIN);
+             EXPECT_EQ(e.GetBottom(), INT32_MAX);
+         }},
         {{"位移", "2147483635", "0"}, [](Entity& e) { EXPECT_EQ(e.GetRight(), INT32_MAX); }},
         {{"位移", "5", "-7"},
          [](Entity& e) {
@@ -154,6 +159,7 @@ TEST_F(ObjectFamily, EverySubCommandOfOperateEntity) {
         {{"宽高", "0", "32767"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), 32767); }},
         {{"宽高", "40000", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), 40000); }},
         {{"宽高", "2147483646", "1"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), INT32_MAX - 1); }},
+        {{"宽高", "1", "2147483646"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), INT32_MAX - 1); }},
         {{"宽高", "1", "-1"}, [](Entity& e) { EXPECT_EQ(e.GetHeight(), -1); }},
         {{"放缩", "-5", "0"}, [](Entity& e) { EXPECT_EQ(e.GetWidth(), -1); }},
         {{"放缩", "2", "-3"},
@@ -290,6 +296,29 @@ TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
         }
         EXPECT_EQ(Find(c)->GetX(), r.childX) << r.turn[0] << r.grandX;
         EXPECT_EQ(Find(g)->GetX(), r.grandAt) << r.turn[0] << r.grandX;
+    }
+    // The same on the other axis: carried one past the bottom of the range on the way.
+    {
+        const std::string p = NewPlane(), c = NewPlane(), g = NewPlane();
+        Find(p)->SetPosition(0, 10);
+        Find(c)->SetPosition(0, 0);
+        Find(g)->SetPosition(0, INT32_MAX - 19);
+        ExpectOk("绑定实体", {p, c, "位置"});
+        ExpectOk("绑定实体", {c, g, "位置"});
+        ExpectKind("操作实体", {p, "角度", "180"}, 10);
+        EXPECT_EQ(Find(g)->GetY(), INT32_MAX - 19);
+    }
+    // An angle the entity has already turns nothing: a child that half a turn would carry
+    // past the range stays where it is.
+    {
+        const std::string p = NewPlane(), c = NewPlane();
+        Find(p)->SetPosition(10, 0);
+        Find(p)->SetRotation(90);
+        Find(c)->SetPosition(-2147483626, 0);
+        ExpectOk("绑定实体", {p, c, "位置"});
+        ExpectOk("操作实体", {p, "角度", "90"});
+        EXPECT_EQ(Find(c)->GetX(), -2147483626);
+        ExpectKind("操作实体", {p, "角度", "270"}, 10);
     }
     // A grandchild that turns with the child but is not moved by it turns about the child's
     // new centre (10, 10): from (-999970, 999990) to about (999990, 999990), in the range.
