@@ -167,8 +167,14 @@ void CGameSceneEx::LayoutToolbar() {
                 tools->SetEvent(3, 210053, 0);
             } else {
                 MoveEntity(f, f->GetWidth() / 2 + 50, H - f->GetHeight() / 2 - 4);
-                tools->SetEvent(2, 2, f->GetId());
-                tools->SetEvent(3, 3, f->GetId());
+                // Enter and leave come back to the bar's own control, which fades the bar in
+                // with the pointer and out when it goes (style 3). The frame's entity id names
+                // no control of the bar (entities and controls are counted apart): sent there,
+                // they reached whatever control bore that number, in the program the 截屏
+                // button, which the pointer on the bar's caps and gaps lit, and the bar never
+                // faded.
+                tools->SetEvent(2, 2, tools->ControlId());
+                tools->SetEvent(3, 3, tools->ControlId());
                 tools->SetStyle(3);
             }
             tools->Layout();
