@@ -123,7 +123,10 @@ void CGameSceneEx::OnPlayerBackOrLeave(MJData record) {
 }
 
 int CGameSceneEx::ToolbarGripX() const {
-    // The frame's right end piece stays in sight as the grip of the slid-in toolbar.
+    // Slid in by the x of the toolbar list's second entry (0), the bar would lie wholly past
+    // the screen's left edge: the pointer could never come over it, and a bar that is never
+    // hovered never slides out again. Its right end piece stays in sight as the grip that
+    // the pointer finds.
     return m_systemPieces.size() >= 2 ? m_systemPieces[1].width : 0;
 }
 
