@@ -93,33 +93,13 @@ protected:
         engine::SetEngineLogFolder(oldLog);
         std::filesystem::remove_all(root);
     }
+    // The deal on the wall of the test's folder, the chairs of `driven` played by the server.
     std::unique_ptr<mj::Deal> StartServer(uint32_t driven) {
-        mj::DealOptions o;
-        o.thinkMs = 0;
-        o.testIniFolder = (root / "deal").string();
-        rules::SeedRandom(kSeed);
-        auto d = std::make_unique<mj::Deal>(
-            o, [this] { return now; }, [this](const mj::Note& n) { notes.push_back(n); });
-        for (int c = 0; c < mj::kChairs; ++c) d->SetSeat(c, 1000 + c, (driven >> c) & 1);
-        EXPECT_TRUE(d->Start());
+        auto d = walls::StartDeal(
+            kSeed, (root / "deal").string(), driven, [this] { return now; },
+            [this](const mj::Note& n) { notes.push_back(n); });
+        EXPECT_NE(d, nullptr);
         return d;
-    }
-    // A wall on which the seed's banker is dealt the four 一万 (ids 0, 9, 18, 27), 0 the last
-    // of them in the order the deal lists the banker's tiles, and ten tiles of other kinds.
-    int WriteWall() {
-        std::vector<int32_t> wall(136);
-        for (int32_t k = 0; k < 136; ++k) wall[size_t(k)] = k;
-        walls::WriteWall((root / "deal").string(), wall);
-        const auto probe = StartServer(0);
-        const int banker = probe->Turn();
-        int32_t places[32];
-        EXPECT_EQ(probe->Table().ListHeld(banker, places, 32), 14);
-        const int32_t dealt[14] = {27, 18, 9, 0, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130};
-        for (size_t k = 0; k < 14; ++k)
-            std::swap(wall[size_t(places[k])], *std::find(wall.begin(), wall.end(), dealt[k]));
-        walls::WriteWall((root / "deal").string(), wall);
-        notes.clear();
-        return banker;
     }
     // The notes for the client's chair through its router, each followed by the engine's
     // time for its animations (the dice and the dealing).
@@ -175,7 +155,11 @@ TEST_F(OwnKongPress, TakesTheHandsTileAndLeavesTheOwnWallWhole) {
     if (!HaveAssets()) GTEST_SKIP() << "the build wrote no table pictures (programs off)";
     for (bool automatic : {false, true}) {
         SCOPED_TRACE(automatic ? "automatic play" : "the player's press");
-        const int banker = WriteWall();
+        // The four 一万 (ids 0, 9, 18, 27), 0 the last of them in the order the deal lists
+        // the banker's tiles, and ten tiles of other kinds.
+        const int32_t dealt[14] = {27, 18, 9, 0, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130};
+        const int banker = walls::DealTheBanker((root / "deal").string(), kSeed, dealt);
+        ASSERT_GE(banker, 0);
         Client client(banker);
         auto server = StartServer(0xF & ~(1u << banker));
         client.requests.deal = server.get(), client.requests.chair = banker;
