@@ -123,7 +123,10 @@ void CGameSceneEx::OnPlayerBackOrLeave(MJData record) {
 }
 
 int CGameSceneEx::ToolbarGripX() const {
-    // The frame's right end piece stays in sight as the grip of the slid-in toolbar.
+    // Slid in by the x of the toolbar list's second entry (0), the bar would lie wholly past
+    // the screen's left edge: the pointer could never come over it, and a bar that is never
+    // hovered never slides out again. Its right end piece stays in sight as the grip that
+    // the pointer finds.
     return m_systemPieces.size() >= 2 ? m_systemPieces[1].width : 0;
 }
 
@@ -167,8 +170,14 @@ void CGameSceneEx::LayoutToolbar() {
                 tools->SetEvent(3, 210053, 0);
             } else {
                 MoveEntity(f, f->GetWidth() / 2 + 50, H - f->GetHeight() / 2 - 4);
-                tools->SetEvent(2, 2, f->GetId());
-                tools->SetEvent(3, 3, f->GetId());
+                // Enter and leave come back to the bar's own control, which fades the bar in
+                // with the pointer and out when it goes (style 3). The frame's entity id names
+                // no control of the bar (entities and controls are counted apart): sent there,
+                // they reached whatever control bore that number, in the program the 截屏
+                // button, which the pointer on the bar's caps and gaps lit, and the bar never
+                // faded.
+                tools->SetEvent(2, 2, tools->ControlId());
+                tools->SetEvent(3, 3, tools->ControlId());
                 tools->SetStyle(3);
             }
             tools->Layout();

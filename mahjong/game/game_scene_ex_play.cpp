@@ -23,13 +23,11 @@ void CGameSceneEx::OnBtnGang() {
     for (int i = 0; i < kMaxHandTiles; ++i)
         if (hand[i].bHand && hand[i].bPresent && !hand[i].bLocked) ++count, last = i;
     if (count != 1 && count != 4) return;
-    for (int i = 1; i <= kBindingCount; ++i) {
-        MJBinding* b = Binding(i);
-        if (b->area != 0 && b->view == kOwnView && b->code == hand[last].nCode) {
-            OnTileClickGang(&hand[last], b);
-            return;
-        }
-    }
+    // The click goes to the record's own binding, the one that shows it. A search of the
+    // pool by tile code would stop at the first binding of the own view showing that code,
+    // and every face-down wall tile carries code 0: with a gang of tile 0 it was a tile of
+    // the own wall that rose to the hand's row and left a hole in the wall.
+    if (MJBinding* b = Binding(hand[last].nObject)) OnTileClickGang(&hand[last], b);
 }
 
 void CGameSceneEx::AutoPlayTick() {

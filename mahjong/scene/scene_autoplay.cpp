@@ -219,7 +219,9 @@ void CMJGameScene2::ToggleAutoPlay() {
             marker->Show();
             marker->ApplyTransform();
         }
-        if (k && m_made.note) k->CancelAppliesOfEntity(m_made.note, 0, 0);
+        // Every level, as the off branch stops the marker: the tip's fade-in runs at level 2,
+        // and a cancel of level 0 alone would let it go on coming up.
+        if (k && m_made.note) k->CancelAppliesOfEntity(m_made.note, ~0u, 0);
         std::snprintf(line, sizeof line,
                       "<c=%d>[系统]<c=%d>游戏已进入系统托管状态，点击鼠标左键解除!\r\n", 255,
                       kNoticeColour);

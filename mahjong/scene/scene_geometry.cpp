@@ -32,17 +32,19 @@ int Mod(int a, int n) {
 int CMJGameScene2::GetOwnTileStep() const {
     const int w = m_metrics.largeWidth, n = GetMaxHandTiles();
     // The own row (n large tiles and the draw slot's gap) stays inside the table cloth's
-    // frame: where the screen is too narrow for whole tiles, they overlap a little, each
-    // drawn over its left neighbour's edge.
+    // frame: where the screen is too narrow for whole tiles, the hand's tiles overlap a
+    // little, each drawn over its left neighbour's edge. The drawn tile and the hand's first
+    // tile stay whole with the draw slot's gap between them, so that the drawn tile still
+    // stands apart from the hand: only the n - 2 steps left of the first tile narrow.
     const int screen = GetScreenWidth();
-    const int room = screen - 2 * kOwnRowMargin - w - 12;
-    if (screen <= 0 || n < 2 || room >= (n - 1) * w) return w;
-    return std::max(room / (n - 1), 1);
+    const int room = screen - 2 * kOwnRowMargin - 2 * w - 12;
+    if (screen <= 0 || n < 3 || room >= (n - 2) * w) return w;
+    return std::max(room / (n - 2), 1);
 }
 
 int CMJGameScene2::GetHandLength(int view) const {
     if (view == kOwnView)
-        return m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 1) * GetOwnTileStep();
+        return 2 * m_metrics.largeWidth + 12 + (GetMaxHandTiles() - 2) * GetOwnTileStep();
     return (GetMaxHandTiles() + 2) * m_metrics.step[1] + 10;
 }
 
@@ -340,7 +342,7 @@ void CMJGameScene2::LayoutHands() {
                     break;
                 default:
                     r.nY = 10;
-                    r.nX = i == 0 ? length - large : length - 12 - large - i * step;
+                    r.nX = i == 0 ? length - large : length - 12 - 2 * large - (i - 1) * step;
                     break;
             }
         }

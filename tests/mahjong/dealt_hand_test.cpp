@@ -45,14 +45,10 @@ protected:
     // A deal of the seed on the folder's wall (none: shuffled), the given chairs played by
     // the server, its notes kept.
     std::unique_ptr<mj::Deal> StartServer(uint32_t seed, bool withWall, uint32_t driven) {
-        mj::DealOptions o;
-        o.thinkMs = 0;
-        if (withWall) o.testIniFolder = folder;
-        rules::SeedRandom(seed);
-        auto d = std::make_unique<mj::Deal>(
-            o, [this] { return now; }, [this](const mj::Note& n) { notes.push_back(n); });
-        for (int c = 0; c < mj::kChairs; ++c) d->SetSeat(c, 1000 + c, (driven >> c) & 1);
-        EXPECT_TRUE(d->Start());
+        auto d = walls::StartDeal(
+            seed, withWall ? folder : std::string(), driven, [this] { return now; },
+            [this](const mj::Note& n) { notes.push_back(n); });
+        EXPECT_NE(d, nullptr);
         return d;
     }
     // The deal record into the deal state, and the deal's start up to the end of the dealing.
@@ -75,18 +71,9 @@ protected:
 TEST_F(DealtHand, ABankerDealtAWinningHandWinsWithHu) {
     NEED_ASSETS();
     const uint32_t seed = 7;
-    // On the wall 0, 1, 2, ... the ids dealt are the places dealt.
-    std::vector<int32_t> wall(136);
-    for (int32_t k = 0; k < 136; ++k) wall[size_t(k)] = k;
-    walls::WriteWall(folder, wall);
-    const auto probe = StartServer(seed, true, 0);
-    const int banker = probe->Turn();
-    int32_t places[32];
-    ASSERT_EQ(probe->Table().ListHeld(banker, places, 32), 14);
     const int32_t win[14] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 108, 115, 122, 114, 121};
-    for (size_t k = 0; k < 14; ++k)
-        std::swap(wall[size_t(places[k])], *std::find(wall.begin(), wall.end(), win[k]));
-    walls::WriteWall(folder, wall);
+    const int banker = walls::DealTheBanker(folder, seed, win);
+    ASSERT_GE(banker, 0);
     Start();
     host.chair = banker, host.userId = 1000 + banker;
     notes.clear();

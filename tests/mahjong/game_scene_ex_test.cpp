@@ -9,6 +9,7 @@
 
 #include "engine/core/button_frame.h"
 #include "engine/core/kernel.h"
+#include "engine/script/script_manager.h"
 #include "mahjong/game/game_info_ex.h"
 #include "mahjong/game/game_scene_ex.h"
 #include "mahjong/game/result_dlg.h"
@@ -223,8 +224,9 @@ TEST_F(SceneExTest, ToolbarPlacesOnALargeScreen) {
     engine::ControlData* c = scene.Kernel()->FindControl(tools->ControlId());
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->GetEvent(2)->code, 2u);
-    EXPECT_EQ(c->GetEvent(2)->target, f->GetId());
+    EXPECT_EQ(c->GetEvent(2)->target, tools->ControlId());
     EXPECT_EQ(c->GetEvent(3)->code, 3u);
+    EXPECT_EQ(c->GetEvent(3)->target, tools->ControlId());
     // The claim bar: four places without chi; its right edge the width of view 2's hand
     // and half a button in from the screen's edge, its bottom 10 above the own hand's top
     // (the canvas is the screen here).
@@ -240,6 +242,43 @@ TEST_F(SceneExTest, ToolbarPlacesOnALargeScreen) {
     // Nothing slides on a large screen.
     Run(3000);
     EXPECT_EQ(f->GetX() - f->GetWidth() / 2, 50);
+}
+
+// On a large screen the pointer's coming and going reaches the bar itself: on the bar's empty
+// place (the sixth slot holds no button) it lights no button, and the bar fades out once the
+// pointer has left it and back in when it returns. The scene is numbered as in the program,
+// whose script interpreter takes the second control: the 截屏 button's control then bears the
+// number of the bar's entity.
+TEST_F(SceneExTest, ThePointerOnALargeScreensBarFadesTheBarAndLightsNoButton) {
+    NEED_ASSETS();
+    const engine::ScriptEngineFactory old = engine::SetScriptEngineFactory(nullptr);
+    engine::InstallScriptManager();
+    Start(710);
+    engine::SetScriptEngineFactory(old);
+    scene.ShowToolbars(1);
+    engine::ButtonFrame* tools = scene.Entities().systemBar;
+    engine::Entity* f = tools->FrameEntity();
+    ASSERT_EQ(scene.Entities().toolButtons[4], f->GetId());
+    ASSERT_EQ(tools->Slots().size(), 6u);
+    ASSERT_EQ(tools->Slots()[5].controlId, 0u);
+    std::vector<double> alphas;
+    for (uint32_t b : scene.Entities().toolButtons) alphas.push_back(ControlEntity(b)->GetAlpha());
+    const int emptyX = f->GetX() + tools->Slots()[5].dx, emptyY = f->GetY();
+    ASSERT_EQ(scene.GetKernel().GetCanvas().HitTest(emptyX, emptyY), f->GetId());
+    scene.OnMouseMove(0, emptyX, emptyY);
+    Run(500);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(ControlEntity(scene.Entities().toolButtons[i])->GetAlpha(), alphas[i]) << i;
+    EXPECT_TRUE(tools->Shown());
+    EXPECT_EQ(f->GetAlpha(), 1.0);
+    scene.OnMouseMove(0, 372, 300);
+    Run(2000);
+    EXPECT_FALSE(tools->Shown());
+    EXPECT_EQ(f->GetAlpha(), 0.0);
+    scene.OnMouseMove(0, emptyX, emptyY);
+    Run(2000);
+    EXPECT_TRUE(tools->Shown());
+    EXPECT_EQ(f->GetAlpha(), 1.0);
 }
 
 TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -74,6 +75,40 @@ inline void WriteWall(const std::string& folder, const std::vector<int32_t>& wal
     out << "[Card]\nMade=1\nTotal=";
     for (int32_t id : wall) out << id << "|";
     out << "\n";
+}
+
+// A deal of the local server on the seed, started: on the fixed wall of `wallFolder` (empty: a
+// shuffled one), the chairs of the bit set `driven` played by the server at once, its notes to
+// `sink`; none when it did not start.
+inline std::unique_ptr<mj::Deal> StartDeal(uint32_t seed, const std::string& wallFolder,
+                                           uint32_t driven, mj::Deal::Clock clock,
+                                           mj::Deal::Sink sink) {
+    mj::DealOptions o;
+    o.thinkMs = 0;
+    o.testIniFolder = wallFolder;
+    rules::SeedRandom(seed);
+    auto d = std::make_unique<mj::Deal>(o, std::move(clock), std::move(sink));
+    for (int c = 0; c < mj::kChairs; ++c) d->SetSeat(c, 1000 + c, (driven >> c) & 1);
+    return d->Start() ? std::move(d) : nullptr;
+}
+
+// Writes into `folder` a wall on which the seed's banker is dealt the 14 tiles (the first
+// in the place the deal lists first, and so on) and answers that banker's chair; -1 when the
+// deal does not start or deals him otherwise.
+inline int DealTheBanker(const std::string& folder, uint32_t seed, const int32_t (&tiles)[14]) {
+    // On the wall 0, 1, 2, ... the ids dealt are the places dealt.
+    std::vector<int32_t> wall(136);
+    for (int32_t k = 0; k < 136; ++k) wall[size_t(k)] = k;
+    WriteWall(folder, wall);
+    const auto probe = StartDeal(seed, folder, 0, [] { return uint64_t(1000); }, {});
+    if (!probe) return -1;
+    const int banker = probe->Turn();
+    int32_t places[32];
+    if (probe->Table().ListHeld(banker, places, 32) != 14) return -1;
+    for (size_t k = 0; k < 14; ++k)
+        std::swap(wall[size_t(places[k])], *std::find(wall.begin(), wall.end(), tiles[k]));
+    WriteWall(folder, wall);
+    return banker;
 }
 
 // The key by which the client sorts a tile into the own hand (greater keys first from the

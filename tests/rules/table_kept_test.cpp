@@ -5,6 +5,7 @@
 // functions read it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -396,6 +397,27 @@ using namespace hqlv::rules;
 using rig::idOf;
 using rig::Rig;
 
+// Chair 0 lays a meld of the 4th dragon kind by the table's own operations: a pung or an
+// exposed kong of chair 2's discard, a concealed kong, or a pung of that discard and then its
+// fourth tile added.
+template <class Table>
+void LayByTheRules(Table& t, MeldList list) {
+    const int32_t a = t.GiveOne(0, 31), b = t.GiveOne(0, 31), c = t.GiveOne(0, 31);
+    const int32_t d = t.GiveOne(list == kAnGang ? 0 : 2, 31);
+    ASSERT_GE(std::min({a, b, c, d}), 0);
+    if (list == kAnGang) {
+        t.OnAnGang(MJRequest::Meld(0, 0, d, a, b, c, 4));
+        return;
+    }
+    t.Discard(2, &d, 1);
+    if (list == kMingGang) {
+        t.OnMingGang(MJRequest::Meld(0, 2, d, a, b, c, 1));
+        return;
+    }
+    t.OnPeng(MJRequest::Meld(0, 2, d, a, b));
+    if (list == kBuGang) t.OnBuGang(MJRequest::Meld(0, 0, c, a, b, d, 2));
+}
+
 // A hand with an added kong is not concealed at the mahjong level either: the kong stands on
 // its claimed pung, which stays in the pung list. A concealed kong keeps the hand concealed.
 TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
@@ -407,21 +429,15 @@ TEST(KeptGuards, AnAddedKongLeavesNoHandConcealed) {
          {Row{kBuGang, 0}, Row{kAnGang, 0x10000000}, Row{kPeng, 0}, Row{kMingGang, 0}}) {
         chain::MJ m(GameTableConfig().ruleFlags, 0x10000000);
         m.Fresh();
-        Meld meld;
-        for (int k = 0; k < 4; ++k) meld.tiles[k] = idOf(31, k);
-        meld.source = row.list == kAnGang ? 0 : 2;
-        m.melds_[0][row.list].push_back(meld);
-        if (row.list == kBuGang) {
-            Meld pung = meld;
-            pung.tiles[3] = -1;
-            m.melds_[0][kPeng].push_back(pung);
-        }
+        LayByTheRules(m, row.list);
+        ASSERT_EQ(m.melds_[0][row.list].size(), 1u) << row.list;
         HuResult res{};
         EXPECT_EQ(m.IsConcealedHand(0, -1, &res, 2), row.bit) << row.list;
         EXPECT_EQ(res.handType & 0x10000000, row.bit) << row.list;
         // This game's level, self-drawn, the same.
         Rig r;
-        r.Lay(0, row.list, 31, meld.source);
+        LayByTheRules(r, row.list);
+        ASSERT_EQ(r.Melds(0, row.list).size(), 1u) << row.list;
         HuResult ex{};
         EXPECT_EQ(r.IsConcealedHand(0, -1, &ex, 2), row.bit) << row.list;
     }

@@ -307,6 +307,46 @@ TEST_F(SceneTest, SeatIconsShowTheirMarksAndResetClearsThem) {
     EXPECT_FALSE(k.FindEntity(scene.Entities().icons[2][0])->IsVisible());
 }
 
+// Automatic play going on stops the tip coming up where it stands; going off leaves the tip
+// alone.
+TEST_F(SceneTest, AutoPlayGoingOnStopsTheTipComingUp) {
+    if (!HaveAssets()) GTEST_SKIP();
+    Start();
+    platform::ManualClock clock(platform::tickMs());
+    platform::Clock* real = platform::setClock(&clock);
+    engine::Entity* e = scene.GetKernel().FindEntity(scene.Entities().note);
+    auto tipFor = [&](int steps) {
+        char* text = static_cast<char*>(std::malloc(8));
+        std::strcpy(text, "托管");
+        engine::MessageData tip = engine::MessageData::Owned(text, std::free);
+        scene.OnMessage(210055, tip, 0);
+        for (int i = 0; i < steps; ++i) {
+            clock.advance(40);
+            scene.GetKernel().RunDueApplies();
+        }
+    };
+    auto alphaAfter = [&](int steps) {
+        for (int i = 0; i < steps; ++i) {
+            clock.advance(40);
+            scene.GetKernel().RunDueApplies();
+        }
+        return e->GetAlpha();
+    };
+    tipFor(2);
+    const double on = e->GetAlpha();
+    ASSERT_GT(on, 0.1);
+    ASSERT_LT(on, 1.0);
+    scene.ToggleAutoPlay();
+    ASSERT_TRUE(scene.IsAutoPlayOn());
+    EXPECT_DOUBLE_EQ(alphaAfter(30), on);
+    EXPECT_TRUE(e->IsVisible());
+    tipFor(2);
+    scene.ToggleAutoPlay();
+    ASSERT_FALSE(scene.IsAutoPlayOn());
+    EXPECT_DOUBLE_EQ(alphaAfter(30), 1.0);
+    platform::setClock(real);
+}
+
 TEST_F(SceneTest, FloatingTipShowsAndHides) {
     if (!HaveAssets()) GTEST_SKIP();
     EXPECT_EQ(Dispatch(210056), 0);  // before set-up there is no tip to hide

@@ -61,9 +61,10 @@ TEST_P(ScreenTest, HandRectsCentreDiceAndSeatNames) {
     const bool small = height < 601;
     Start(height);
     const int e = small ? 10 : scene.Entities().systemBar->FrameEntity()->GetHeight() + 4;
-    // The own row keeps 12 pixels from the 744-pixel screen's sides: its 14 large tiles of
-    // 54 step by 50 (a small screen's 42-pixel tiles fit whole).
-    const int lift = small ? 10 : 30, own = small ? 14 * 42 + 12 : 54 + 12 + 13 * 50,
+    // The own row keeps 12 pixels from the 744-pixel screen's sides: the drawn tile and the
+    // hand's first, 12 apart, stand whole, the 12 steps left of them narrow from 54 to 50 (a
+    // small screen's 42-pixel tiles fit whole).
+    const int lift = small ? 10 : 30, own = small ? 14 * 42 + 12 : 2 * 54 + 12 + 12 * 50,
               thick = small ? 70 : 87;
     MJRect r, c, d;
     scene.GetHandRect(0, r);
@@ -73,6 +74,13 @@ TEST_P(ScreenTest, HandRectsCentreDiceAndSeatNames) {
     scene.GetHandRect(3, r);
     EXPECT_EQ(r.right - r.left, own);
     EXPECT_EQ(r.bottom, height - e);
+    // The drawn tile stands 12 off the hand's first tile; the hand's tiles step leftwards
+    // from there and the last ends at the row's left edge.
+    const int large = small ? 42 : 54;
+    EXPECT_EQ(Hand(3)[0].nX, own - large);
+    EXPECT_EQ(Hand(3)[0].nX - (Hand(3)[1].nX + large), 12);
+    for (int i = 2; i < 14; ++i) EXPECT_EQ(Hand(3)[i - 1].nX - Hand(3)[i].nX, small ? 42 : 50) << i;
+    EXPECT_EQ(Hand(3)[13].nX, 0);
     EXPECT_EQ(r.bottom - r.top, thick);
     EXPECT_EQ(scene.GetMeldOffsetA(3), (thick - 36) / 2);
     EXPECT_EQ(scene.GetMeldOffsetB(2), 16);
@@ -130,8 +138,10 @@ TEST_F(TableTest, LayoutsPlaceTheRecords) {
         {w[3], 2, 0, 23, 1202},
         {w[34], 3, 17 * 16, 0, 1600},
         {w[134], 1, 17 * 16, 0, 1200},
-        {Hand(3)[0], 3, 716 - 54, 10, 2800},
-        {Hand(3)[1], 3, 716 - 12 - 54 - 50, 10, 2799},
+        {Hand(3)[0], 3, 720 - 54, 10, 2800},
+        {Hand(3)[1], 3, 720 - 12 - 2 * 54, 10, 2799},
+        {Hand(3)[2], 3, 720 - 12 - 2 * 54 - 50, 10, 2798},
+        {Hand(3)[13], 3, 0, 10, 2787},
         {Hand(0)[0], 0, 0, 426 - 49, 2400},
         {Hand(0)[1], 0, 0, 426 - 87, 2399},
         {Hand(1)[2], 1, 62, 0, 2402},
@@ -495,7 +505,7 @@ TEST_F(TableTest, DrawSlotTileLaidAfterTheHand) {
     struct Case {
         int view, x, y;
     };
-    const Case cases[] = {{0, 0, 426 - 11 - 21}, {1, 0, 11}, {2, 16, 0}, {3, 716 - 5 * 26, 25}};
+    const Case cases[] = {{0, 0, 426 - 11 - 21}, {1, 0, 11}, {2, 16, 0}, {3, 720 - 5 * 26, 25}};
     for (const Case& c : cases) {
         scene.PlaceDrawSlotTile(c.view, 77);
         const MJTileInfo& r = Hand(c.view)[0];
