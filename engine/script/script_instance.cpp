@@ -437,6 +437,9 @@ uint32_t ScriptInstance::Run(const Statement& s) {
         case Op::kGlobal:
             return SetGlobal(s);
         case Op::kIn:
+            // The compiler writes a 传入 without a name for a result that found no free
+            // temporary: the run must stop there rather than compute on without it.
+            if (s.names.empty()) return Fail("传入：接受参数名不能为空!");
             return Bind(s);
         case Op::kOut:
             ClearValues();

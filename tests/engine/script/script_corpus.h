@@ -283,6 +283,14 @@ inline const std::vector<Case>& Cases() {
          "触发脚本(\"nosuch\");\n时间戳(\"on\");",
          {"on"},
          {"<break;break;>   脚本运行错误,nosuch不存在!<break;break>"}},
+        // Six results alive at once: the sixth has no temporary, and the run stops at its
+        // store with the message rather than go on with x's old value.
+        {"ASixthTemporaryStopsTheRunAtItsStore",
+         "脚本开始 g(a); 传出 a; 脚本结束;\n"
+         "脚本开始 main(); x = 7; 时间戳(x);\n"
+         "x = g(1) + (g(2) + (g(3) + (g(4) + (g(5) + g(6)))));\n时间戳(x); 脚本结束;",
+         {"7"},
+         {"传入：接受参数名不能为空!"}},
         // ---- system built-ins
         {"ColourTakesLowBytes",
          "a = RGB(300, 0, 0); b = 颜色(1, 2, 3); c = 红黄绿(0, 0, 255);\n"
