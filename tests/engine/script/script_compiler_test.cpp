@@ -178,10 +178,15 @@ TEST_F(Compile, FiveTemporariesAreEnough) {
 TEST(CompileKeeps, ASixthTemporaryAsANamelessStore) {
     ReportingScripts scripts;
     EXPECT_EQ(scripts.CompileLine("y = 1; x = f(g(1),g(2),g(3),g(4),g(5),g(6)); w = 2;"),
-              Lines({"传出 1", "传入 y", "传出 1", "函数 g", "传入 缓存0", "传出 2", "函数 g",
-                     "传入 缓存1", "传出 3", "函数 g", "传入 缓存2", "传出 4", "函数 g", "传入 缓存3",
-                     "传出 5", "函数 g", "传入 缓存4", "传出 6", "函数 g", "传入 ",
-                     "传出 缓存0,缓存1,缓存2,缓存3,缓存4,", "函数 f", "传入 x", "传出 2", "传入 w"}));
+              Lines({"传出 1", "传入 y",     "传出 1",
+                     "函数 g", "传入 缓存0", "传出 2",
+                     "函数 g", "传入 缓存1", "传出 3",
+                     "函数 g", "传入 缓存2", "传出 4",
+                     "函数 g", "传入 缓存3", "传出 5",
+                     "函数 g", "传入 缓存4", "传出 6",
+                     "函数 g", "传入 ",      "传出 缓存0,缓存1,缓存2,缓存3,缓存4,",
+                     "函数 f", "传入 x",     "传出 2",
+                     "传入 w"}));
     EXPECT_EQ(scripts.reported, std::vector<std::string>{});
 }
 
