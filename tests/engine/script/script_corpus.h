@@ -172,6 +172,10 @@ inline const std::vector<Case>& Cases() {
          "时间戳(u); 时间戳(v); 时间戳(w); 时间戳(d); 时间戳(r); 时间戳(f); 时间戳(g); 时间戳(t); "
          "时间戳(s);",
          {"11", "7", "-10", "-3", "3", "-1", "3.500000", "3", "abcd", "abc"}},
+        // Text "-" removes the first occurrence of the right text from the left.
+        {"TextSubtractionRemovesTheFirstOccurrence",
+         "s = \"abcabc\" - \"bc\"; 时间戳(s); t = \"hello world\" - \"o w\"; 时间戳(t);",
+         {"aabc", "hellorld"}},
         {"ParenthesesAndAnUnbalancedOneThatIsShown",
          "x = (2 + 3) * 4);\n时间戳(x);",
          {"20"},
