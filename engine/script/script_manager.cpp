@@ -76,7 +76,11 @@ void ScriptManager::DestroyRun(ScriptInstance* run) {
 }
 
 void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
-    // Every value arrives, a trailing empty text included; a text with "," still splits.
+    // The values go over as their joined text split again at "," (a value holding "," arrives
+    // as two), but an empty last value is kept where splitting drops an empty last piece:
+    // else a call, a 触发脚本 start or a child's results whose last value is an empty text
+    // would hand over one value too few, and the receiver's 脚本开始 or 传入 would fail for
+    // a missing value the sender gave.
     if (from.GetArgCount() == 0) return;
     std::vector<ValueString> pieces;
     SplitArguments(from.JoinValues(), pieces, true);
@@ -116,7 +120,10 @@ uint32_t ScriptManager::StartScriptWith(std::string_view name,
 }
 
 uint32_t ScriptManager::FailRun(ScriptInstance* run) {
-    // A run that fails is shown once and ends; a caller waiting on it ends with it. Each
+    // A run that fails is shown once and leaves the running list at once, and a caller
+    // waiting on it ends with it. Kept there until the manager ends, failed runs would take
+    // the list's kMaxLiveRuns places one by one until no script could start or call another,
+    // and a caller suspended on a failed child would hold its place waiting for ever. Each
     // ends as a finished run does, with its completion message: whoever waits for it hears.
     for (;;) {
         ReportError(run->GetErrorText());
