@@ -384,10 +384,16 @@ PlaneEntity* FindPlane(BuiltinCall& call) {
     return e && e->GetType() == ENT_PLANE ? static_cast<PlaneEntity*>(e) : nullptr;
 }
 
+// Work that walks every pixel of the plane counts against the run's statement budget.
+void ChargePlane(const PlaneEntity& plane, BuiltinCall& call) {
+    if (const PlaneState* s = plane.State())
+        call.Manager().Charge(uint64_t(s->width) * uint64_t(s->height) / kPixelsPerStatement);
+}
+
 // Draws frame `frame` of the named picture into the plane with its top-left corner at
 // (x, y); a size of 0 keeps the picture's. → 0 or the error kind.
-int Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int y, int width,
-          int height) {
+int Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64_t frame, int x,
+          int y, int width, int height) {
     if (!InRange(width, 0, kScriptMaxEntitySide) || !InRange(height, 0, kScriptMaxEntitySide))
         return kCallErrorInvalid;
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
@@ -395,6 +401,7 @@ int Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int
     plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
                      width ? width : info.width, height ? height : info.height, 0.0, 1.0,
                      kNoColour);
+    ChargePlane(plane, call);
     return 0;
 }
 
@@ -405,7 +412,7 @@ uint32_t PastePicture(BuiltinCall& call) {
     const int frame = call.Has(2) ? call.Int(2) : 0;
     const bool at = call.Has(4), sized = call.Has(6);
     const int result =
-        Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
+        Paste(*plane, call, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
               sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
@@ -416,12 +423,20 @@ int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
     // of 创建平面 fails: the buffer is w × h × 4 bytes, and two numbers of a script alone must
     // not set gigabytes.
     if (w > kScriptMaxPlaneSide || h > kScriptMaxPlaneSide) return kCallErrorFailed;
+    if (w < 1 || h < 1) return 0;
+    // The plane counts among the scripts' own from now on, whoever made it.
+    ScriptManager& m = call.Manager();
+    const uint64_t bytes = uint64_t(w) * uint64_t(h) * 4;
+    if (!m.RoomForScriptEntity(p.GetId(), bytes)) return kCallErrorFailed;
     p.SetPlaneSize(w, h);
+    ChargePlane(p, call);
+    m.CountScriptEntity(p.GetId(), bytes);
     return 0;
 }
 
 int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
-    return Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+    return Paste(p, call, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0,
+                 0);
 }
 
 constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
@@ -429,6 +444,7 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"底色", 1,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          p.SetBaseColor(c.Unsigned(at));
+         ChargePlane(p, c);
          return 0;
      }},
     {"背景色", 1,
@@ -444,6 +460,7 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"文字", 3,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          p.DrawText(c.Int(at), c.Int(at + 1), c.Text(at + 2));
+         ChargePlane(p, c);
          return 0;
      }},
     {"贴图", 4, PlanePaste},

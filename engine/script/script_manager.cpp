@@ -1,10 +1,12 @@
 #include "engine/script/script_manager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/core/game_base.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "engine/script/script_text.h"
 #include "platform/core/text.h"
 
@@ -176,6 +178,48 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         RunScript(caller);
     }
     return kScriptFinished;
+}
+
+void ScriptManager::Charge(uint64_t statements) {
+    executed_ += statements;
+    // Held below the top: the run loop raises it once more before it compares.
+    spent_ = uint32_t(std::min<uint64_t>(uint64_t(spent_) + statements, UINT32_MAX - 1));
+}
+
+bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
+    auto fits = [&] {
+        const auto it = made_.find(id);
+        const uint64_t held = it == made_.end() ? 0 : it->second;
+        const size_t count = made_.size() + (it == made_.end() ? 1 : 0);
+        return count <= kMaxScriptEntities &&
+               madeBytes_ - held + planeBytes <= kMaxScriptPlaneBytes;
+    };
+    if (fits()) return true;
+    // Forgets the entities destroyed since (by a script, a parent's end or the host) and
+    // reads the planes' sizes again. The walk counts as work: a script that keeps the bound
+    // reached, making and destroying one entity after another, would walk them each time.
+    Charge(made_.size() / 64);
+    GameKernel* kernel = Kernel();
+    madeBytes_ = 0;
+    for (auto it = made_.begin(); it != made_.end();) {
+        const Entity* e = kernel ? kernel->FindEntity(it->first) : nullptr;
+        if (!e) {
+            it = made_.erase(it);
+            continue;
+        }
+        const PlaneState* plane =
+            e->GetType() == ENT_PLANE ? static_cast<const PlaneEntity*>(e)->State() : nullptr;
+        it->second = plane ? uint64_t(plane->width) * uint64_t(plane->height) * 4 : 0;
+        madeBytes_ += it->second;
+        ++it;
+    }
+    return fits();
+}
+
+void ScriptManager::CountScriptEntity(uint32_t id, uint64_t planeBytes) {
+    uint64_t& held = made_[id];
+    madeBytes_ = madeBytes_ - held + planeBytes;
+    held = planeBytes;
 }
 
 uint32_t ScriptManager::OnMessage(EngineMessage& message) {

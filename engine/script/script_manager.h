@@ -43,6 +43,19 @@ constexpr uint32_t kScriptMessageParallel = 132;
 constexpr uint32_t kDefaultStatementBudget = 1000000;  // per entry, nested runs included
 constexpr int kMaxNestedRuns = 64;
 constexpr size_t kMaxLiveRuns = 1024;
+// Plane work counts against the statement budget: a statement that fills, writes on, pastes
+// into or resizes a plane walks every pixel of it (up to 16 million), the time of thousands
+// of plain statements, and a loop of them inside the budget would hold the engine's thread
+// for hours. A plain statement takes about the time of walking this many pixels.
+constexpr uint64_t kPixelsPerStatement = 1024;
+// What scripts make stays until a script or the host destroys it, and a loop inside the
+// budget can make tens of thousands of entities, or planes of 64 MiB each, in one entry: it
+// would take the machine's memory and end the client. The entities scripts made and have
+// not destroyed stay within these bounds (a creation past them fails). The busiest scene the
+// engine shows, the table, pools 336 entities; 64 MiB holds 32 planes the size of the
+// 744 x 710 screen.
+constexpr size_t kMaxScriptEntities = 4096;
+constexpr uint64_t kMaxScriptPlaneBytes = uint64_t(64) << 20;
 
 class ScriptManager : public GameObject, public ScriptEngine {
 public:
@@ -95,8 +108,17 @@ public:
     // runs included) before the run is stopped as timed out.
     void SetStatementBudget(uint32_t statements) { budget_ = statements; }
     uint32_t GetStatementBudget() const { return budget_; }
-    // Statements run since the manager was made.
+    // Statements run since the manager was made, with what plane work counted as.
     uint64_t GetExecutedCount() const { return executed_; }
+    // Counts work as that many statements of the current entry (the run goes on until its
+    // next statement finds the budget spent).
+    void Charge(uint64_t statements);
+    // Whether entity id (0: one still to be made) may hold `planeBytes` of pixels among the
+    // entities scripts made; the ones destroyed since are forgotten first when a bound is
+    // reached.
+    bool RoomForScriptEntity(uint32_t id, uint64_t planeBytes);
+    // Counts entity id among the entities scripts made, holding `planeBytes` of pixels.
+    void CountScriptEntity(uint32_t id, uint64_t planeBytes);
 
     // ---- built-in functions: each → a result code, kScriptNotHandled for other names
     uint32_t DispatchBuiltin(ScriptInstance* instance);
@@ -160,6 +182,8 @@ private:
     // A parallel start goes on with the spending of the run that asked for it: a script
     // that keeps starting itself in parallel would otherwise never give the pump back.
     std::map<uint32_t, uint32_t> parallelSpent_;
+    std::map<uint32_t, uint64_t> made_;  // entities scripts made: plane bytes by id
+    uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
     int nesting_ = 0;  // runs on the C++ stack
     bool timedOut_ = false;

@@ -15,6 +15,13 @@ constexpr const char* kDoublingLoop =
     "202b203129207b20cab1bce4b4c12869293b207d0aca62bce4b4c12822656e642222656e6422293b0abdc5b1"
     "bebde1caf83b";
 
+// Loops that make planes and images, and that fill a plane, until their bounds stop them.
+constexpr const char* kMakingLoops[] = {
+    "脚本开始 main(); n = 0; 当 (1) { 创建平面(4000, 4000); n = n + 1; } 脚本结束;",
+    "脚本开始 main(); 当 (1) { 创建图片(\"tiles\"); } 脚本结束;",
+    "脚本开始 main(); p = 创建平面(4000, 4000); 当 (1) { 操作平面(p, 底色, 1); } 脚本结束;",
+};
+
 std::vector<uint8_t> FromHex(std::string_view hex) {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -30,6 +37,12 @@ bool WriteSeeds() {
     for (const auto& c : hqlv::engine::test::Cases()) {
         const std::string gbk = hqlv::platform::utf8ToGbk(hqlv::engine::test::Source(c));
         ok = hqlv::fuzzseed::Seed("script-" + std::to_string(n++),
+                                  std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
+             ok;
+    }
+    for (const char* loop : kMakingLoops) {
+        const std::string gbk = hqlv::platform::utf8ToGbk(loop);
+        ok = hqlv::fuzzseed::Seed("making-loop-" + std::to_string(n++),
                                   std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
              ok;
     }

@@ -1,0 +1,99 @@
+// What scripts may take of the engine: the entities and plane pixels they keep, and the time
+// their plane work counts as.
+#include "script_fixture.h"
+
+namespace hqlv::engine::test {
+namespace {
+
+using Limits = ScriptFixture;
+
+std::string Kind10(const std::string& function) {
+    return "<color=255>脚本<rgb=0,0,255;>main<rgb=255,255,255>调用函数<rgb=0,255,0>" + function +
+           "<rgb=255,255,255>失败!";
+}
+
+// The entities scripts made stay within kMaxScriptEntities: the 4,096th is made, the next
+// creation fails and stops the run; one destroyed leaves room for another.
+TEST_F(Limits, EntitiesScriptsKeepStopAtTheirBound) {
+    ASSERT_EQ(kMaxScriptEntities, 4096u);
+    Run("脚本开始 main(); n = 0;"
+        "当 (n < 4096) { a = 创建图片(\"tiles\"); n = n + 1; } 时间戳(n);"
+        "操作实体(a, 删除); 创建图片(\"tiles\"); 时间戳(\"again\");"
+        "创建图片(\"tiles\"); 时间戳(\"more\"); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"4096", "again"}));
+    EXPECT_EQ(Texts(), std::vector<std::string>{Kind10("创建图片")});
+}
+
+// Sixteen planes of 1024 x 1024 hold exactly kMaxScriptPlaneBytes; one pixel more fails,
+// made or resized, and a plane shrunk or destroyed gives its pixels back.
+TEST_F(Limits, PlanePixelsStopAtTheirBound) {
+    ASSERT_EQ(kMaxScriptPlaneBytes, 16u * 1024 * 1024 * 4);
+    const std::string sixteen =
+        "从 (n = 0; n < 16; n = n + 1) { p = 创建平面(1024, 1024); } 时间戳(n);";
+    const struct {
+        const char* rest;
+        std::vector<std::string> stamps;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {"创建平面(1, 1); 时间戳(\"more\");", {"16"}, {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 1024, 1023); 时间戳(\"less\"); 创建平面(1024, 1); 时间戳(\"row\");"
+         "创建平面(1, 1); 时间戳(\"more\");",
+         {"16", "less", "row"},
+         {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 1025, 1024); 时间戳(\"wider\");", {"16"}, {Kind10("操作平面")}},
+        {"操作平面(p, 宽高, 1024, 1024, 宽高, 1023, 1024, 宽高, 1024, 1024); 时间戳(\"same\");"
+         "操作实体(p, 删除); 创建平面(1024, 1024); 时间戳(\"again\");",
+         {"16", "same", "again"},
+         {}},
+    };
+    for (const auto& r : rows) {
+        ScriptRunner fresh;
+        LogCapture stamps;
+        ScriptManager& s = fresh.Scripts();
+        ASSERT_EQ(
+            fresh.Load(platform::utf8ToGbk("脚本开始 main(); " + sixteen + r.rest + " 脚本结束;")),
+            1);
+        s.StartScript("main", "");
+        fresh.Pump(1000);
+        std::vector<std::string> got;
+        std::istringstream in(stamps.text());
+        std::string line, text;
+        while (std::getline(in, line))
+            if (ScriptRunner::ParseStampLine(line, &text, false)) got.push_back(text);
+        EXPECT_EQ(got, r.stamps) << r.rest;
+        EXPECT_EQ(fresh.texts, r.texts) << r.rest;
+    }
+}
+
+// Work on a plane's pixels counts one statement per kPixelsPerStatement pixels: with a
+// budget of 10,000 statements a loop on a plane of a million pixels stops after a few passes
+// whichever pixel-walking sub-command it repeats.
+TEST_F(Limits, PlaneWorkCountsAgainstTheStatementBudget) {
+    scripts.SetStatementBudget(10000);
+    const char* work[] = {
+        "操作平面(p, 底色, 1);",
+        "操作平面(p, 文字, 0, 0, \"x\");",
+        "操作平面(p, 贴图, 0, 0, \"tiles\", 0);",
+        "贴图(p, \"tiles\");",
+        "操作平面(p, 宽高, 1024, 1024);",
+    };
+    size_t expected = 0;
+    for (const char* w : work) {
+        ASSERT_GT(Load(std::string("脚本开始 main(); p = 创建平面(1024, 1024); n = 0;"
+                                   "当 (1) { ") +
+                       w + " n = n + 1; 时间戳(n); } 脚本结束;"),
+                  0);
+        engine.texts.clear();
+        const size_t before = Stamps().size();
+        EXPECT_EQ(scripts.StartScript("main", ""), kScriptError) << w;
+        engine.Pump(100);
+        const size_t passes = Stamps().size() - before;
+        if (!expected) expected = passes;
+        EXPECT_EQ(passes, expected) << w;
+        EXPECT_EQ(Texts(), std::vector<std::string>{"脚本main运行超时,已中止!"}) << w;
+    }
+    EXPECT_EQ(expected, 8u);
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test
