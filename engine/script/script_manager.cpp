@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/engine_log.h"
 #include "engine/core/game_base.h"
 #include "engine/core/kernel.h"
 #include "engine/render/plane.h"
@@ -19,6 +20,7 @@ int ScriptManager::LoadScript(const ValueString& text, int) {
 }
 
 int ScriptManager::LoadScriptText(std::string_view text) {
+    if (nesting_ == 0) shown_ = 0;
     size_t offset = 0;
     int count = 0;
     for (;;) {
@@ -90,6 +92,7 @@ void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
 }
 
 ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
+    if (nesting_ == 0) shown_ = 0;  // a host's start
     auto it = loaded_.find(name);
     if (it != loaded_.end()) return NewRun(it->second);
     ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
@@ -140,7 +143,10 @@ uint32_t ScriptManager::FailRun(ScriptInstance* run) {
 }
 
 uint32_t ScriptManager::RunScript(ScriptInstance* run) {
-    if (nesting_ == 0) spent_ = startSpent_;
+    if (nesting_ == 0) {
+        spent_ = startSpent_;
+        shown_ = 0;
+    }
     startSpent_ = 0;
     ++nesting_;
     stack_.push_back(run->GetSequenceId());
@@ -313,6 +319,11 @@ void FreeText(void* block) {
 
 void ScriptManager::ReportError(std::string_view text) {
     if (text.empty()) return;
+    if (shown_ >= kMaxShownErrors) {
+        WriteLog("%.*s", int(text.size()), text.data());
+        return;
+    }
+    ++shown_;
     char* copy = static_cast<char*>(std::malloc(text.size() + 1));
     if (!copy) return;
     std::memcpy(copy, text.data(), text.size());

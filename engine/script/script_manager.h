@@ -56,6 +56,11 @@ constexpr uint64_t kPixelsPerStatement = 1024;
 // 744 x 710 screen.
 constexpr size_t kMaxScriptEntities = 4096;
 constexpr uint64_t kMaxScriptPlaneBytes = uint64_t(64) << 20;
+// One entry into the interpreter (a start, a resume, a load) shows at most this many error
+// texts; the rest go to the engine's log. Each text stays on screen as a floating text at the
+// screen's middle, over the one before, and a loop that keeps failing (触发脚本 of a missing
+// script) makes hundreds of thousands in one entry, whose fading then costs the engine minutes.
+constexpr int kMaxShownErrors = 16;
 
 class ScriptManager : public GameObject, public ScriptEngine {
 public:
@@ -92,7 +97,8 @@ public:
     virtual uint32_t CallFunction(ScriptInstance* instance);
     // A host's own functions answer here; kScriptNotHandled in this engine.
     virtual uint32_t OnHostFunction(ScriptInstance* instance);
-    // Shows the text on screen (message 88); an empty text shows nothing.
+    // Shows the text on screen (message 88), or past kMaxShownErrors in one entry writes it to
+    // the engine's log; an empty text shows nothing.
     virtual void ReportError(std::string_view text);
     // Shows the message of the kind for the run's current function; → kScriptError.
     virtual uint32_t ReportCallError(ScriptInstance* instance, int kind);
@@ -186,6 +192,7 @@ private:
     uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
     int nesting_ = 0;  // runs on the C++ stack
+    int shown_ = 0;    // error texts shown in the current entry
     bool timedOut_ = false;
 };
 

@@ -95,5 +95,24 @@ TEST_F(Limits, PlaneWorkCountsAgainstTheStatementBudget) {
     EXPECT_EQ(expected, 8u);
 }
 
+// One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the
+// resume after a wait) shows again.
+TEST_F(Limits, AnEntryShowsSixteenErrorTextsAndLogsTheRest) {
+    ASSERT_EQ(kMaxShownErrors, 16);
+    Run("脚本开始 main(); 从 (n = 0; n < 20; n = n + 1) { 触发脚本(\"s\" + n); }"
+        "等待(10); 触发脚本(\"again\"); 时间戳(\"end\"); 脚本结束;");
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"end"});
+    const auto missing = [](const std::string& name) {
+        return "<break;break;>   脚本运行错误," + name + "不存在!<break;break>";
+    };
+    std::vector<std::string> shown;
+    for (int n = 0; n < 16; ++n) shown.push_back(missing("s" + std::to_string(n)));
+    shown.push_back(missing("again"));
+    EXPECT_EQ(Texts(), shown);
+    const std::string logged = log.text();
+    for (int n = 0; n < 20; ++n)
+        EXPECT_EQ(logged.find(missing("s" + std::to_string(n))) != std::string::npos, n >= 16) << n;
+}
+
 }  // namespace
 }  // namespace hqlv::engine::test
