@@ -18,6 +18,7 @@
 #include "engine/core/game_object.h"
 #include "engine/core/script_engine.h"
 #include "engine/script/script_instance.h"
+#include "imaging/raster.h"
 
 namespace hqlv::engine {
 
@@ -52,10 +53,11 @@ constexpr uint64_t kPixelsPerStatement = 1024;
 // budget can make tens of thousands of entities, or planes of 64 MiB each, in one entry: it
 // would take the machine's memory and end the client. The entities scripts made and have
 // not destroyed stay within these bounds (a creation past them fails). The busiest scene the
-// engine shows, the table, pools 336 entities; 64 MiB holds 32 planes the size of the
-// 744 x 710 screen.
+// engine shows, the table, pools 336 entities; the planes' pixels together may take what the
+// engine holds for one picture at most (the image object's limit, 256 MiB), 128 planes the
+// size of the 744 x 710 screen.
 constexpr size_t kMaxScriptEntities = 4096;
-constexpr uint64_t kMaxScriptPlaneBytes = uint64_t(64) << 20;
+constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
 // One entry into the interpreter (a start, a resume, a load) shows at most this many error
 // texts; the rest go to the engine's log. Each text stays on screen as a floating text at the
 // screen's middle, over the one before, and a loop that keeps failing (触发脚本 of a missing

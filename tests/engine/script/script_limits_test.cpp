@@ -24,25 +24,25 @@ TEST_F(Limits, EntitiesScriptsKeepStopAtTheirBound) {
     EXPECT_EQ(Texts(), std::vector<std::string>{Kind10("创建图片")});
 }
 
-// Sixteen planes of 1024 x 1024 hold exactly kMaxScriptPlaneBytes; one pixel more fails,
+// Sixteen planes of 2048 x 2048 hold exactly kMaxScriptPlaneBytes; one pixel more fails,
 // made or resized, and a plane shrunk or destroyed gives its pixels back.
 TEST_F(Limits, PlanePixelsStopAtTheirBound) {
-    ASSERT_EQ(kMaxScriptPlaneBytes, 16u * 1024 * 1024 * 4);
+    ASSERT_EQ(kMaxScriptPlaneBytes, 16u * 2048 * 2048 * 4);
     const std::string sixteen =
-        "从 (n = 0; n < 16; n = n + 1) { p = 创建平面(1024, 1024); } 时间戳(n);";
+        "从 (n = 0; n < 16; n = n + 1) { p = 创建平面(2048, 2048); } 时间戳(n);";
     const struct {
         const char* rest;
         std::vector<std::string> stamps;
         std::vector<std::string> texts;
     } rows[] = {
         {"创建平面(1, 1); 时间戳(\"more\");", {"16"}, {Kind10("创建平面")}},
-        {"操作平面(p, 宽高, 1024, 1023); 时间戳(\"less\"); 创建平面(1024, 1); 时间戳(\"row\");"
+        {"操作平面(p, 宽高, 2048, 2047); 时间戳(\"less\"); 创建平面(2048, 1); 时间戳(\"row\");"
          "创建平面(1, 1); 时间戳(\"more\");",
          {"16", "less", "row"},
          {Kind10("创建平面")}},
-        {"操作平面(p, 宽高, 1025, 1024); 时间戳(\"wider\");", {"16"}, {Kind10("操作平面")}},
-        {"操作平面(p, 宽高, 1024, 1024, 宽高, 1023, 1024, 宽高, 1024, 1024); 时间戳(\"same\");"
-         "操作实体(p, 删除); 创建平面(1024, 1024); 时间戳(\"again\");",
+        {"操作平面(p, 宽高, 2049, 2048); 时间戳(\"wider\");", {"16"}, {Kind10("操作平面")}},
+        {"操作平面(p, 宽高, 2048, 2048, 宽高, 2047, 2048, 宽高, 2048, 2048); 时间戳(\"same\");"
+         "操作实体(p, 删除); 创建平面(2048, 2048); 时间戳(\"again\");",
          {"16", "same", "again"},
          {}},
     };
