@@ -35,8 +35,8 @@ constexpr int kMaxScriptBlocks = 12;
 // counted. A loop that doubles a text (s = s + s) passes a gigabyte in thirty passes, well
 // inside the statement budget, and would take the machine's memory and end the client; a run
 // that would hold more stops with an error as a run past its budget does. Scripts' texts are
-// names, log lines and property lists, and the readers cap what one right side or value can
-// write at 1,024 bytes: 256 KiB holds 256 of those. With at most 1,024 runs alive (the
+// names, log lines and property lists, and the readers cap an expression's right side and a
+// 变量 value at 1,024 bytes: 256 KiB holds 256 of those. With at most 1,024 runs alive (the
 // running list's bound) the interpreter's texts stay within 256 MiB.
 constexpr size_t kMaxRunTextBytes = 256 * 1024;
 
