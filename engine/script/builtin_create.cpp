@@ -25,7 +25,7 @@ uint32_t CreatePlane(BuiltinCall& call) {
     PlaneEntity* plane =
         m.CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY, width, height, colour);
     m.Charge(pixels / kPixelsPerStatement);  // the new plane is filled with its colour
-    if (plane) m.CountScriptEntity(plane->GetId(), plane->State() ? pixels * 4 : 0);
+    if (plane) m.CountScriptEntity(plane->GetId(), PlanePixelBytes(*plane));
     if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);
     return call.ReturnUnsigned(plane->GetId());
 }

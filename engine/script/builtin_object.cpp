@@ -424,13 +424,13 @@ int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
     // not set gigabytes.
     if (w > kScriptMaxPlaneSide || h > kScriptMaxPlaneSide) return kCallErrorFailed;
     if (w < 1 || h < 1) return 0;
-    // The plane counts among the scripts' own from now on, whoever made it.
+    // The plane counts among the scripts' own from now on, whoever made it, with the size it
+    // took.
     ScriptManager& m = call.Manager();
-    const uint64_t bytes = uint64_t(w) * uint64_t(h) * 4;
-    if (!m.RoomForScriptEntity(p.GetId(), bytes)) return kCallErrorFailed;
+    if (!m.RoomForScriptEntity(p.GetId(), uint64_t(w) * uint64_t(h) * 4)) return kCallErrorFailed;
     p.SetPlaneSize(w, h);
     ChargePlane(p, call);
-    m.CountScriptEntity(p.GetId(), bytes);
+    m.CountScriptEntity(p.GetId(), PlanePixelBytes(p));
     return 0;
 }
 

@@ -1,6 +1,5 @@
 #include "engine/script/script_manager.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -188,8 +187,7 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
 
 void ScriptManager::Charge(uint64_t statements) {
     executed_ += statements;
-    // Held below the top: the run loop raises it once more before it compares.
-    spent_ = uint32_t(std::min<uint64_t>(uint64_t(spent_) + statements, UINT32_MAX - 1));
+    spent_ += statements;
 }
 
 bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
@@ -213,13 +211,17 @@ bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
             it = made_.erase(it);
             continue;
         }
-        const PlaneState* plane =
-            e->GetType() == ENT_PLANE ? static_cast<const PlaneEntity*>(e)->State() : nullptr;
-        it->second = plane ? uint64_t(plane->width) * uint64_t(plane->height) * 4 : 0;
+        it->second = PlanePixelBytes(*e);
         madeBytes_ += it->second;
         ++it;
     }
     return fits();
+}
+
+uint64_t PlanePixelBytes(const Entity& entity) {
+    if (entity.GetType() != ENT_PLANE) return 0;
+    const PlaneState* s = static_cast<const PlaneEntity&>(entity).State();
+    return s ? uint64_t(s->width) * uint64_t(s->height) * 4 : 0;
 }
 
 void ScriptManager::CountScriptEntity(uint32_t id, uint64_t planeBytes) {

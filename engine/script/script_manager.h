@@ -185,11 +185,13 @@ private:
     ScriptVariables globals_;
     std::unique_ptr<Compiler> compiler_;
     uint32_t budget_ = kDefaultStatementBudget;
-    uint32_t spent_ = 0;       // statements run in the current entry
-    uint32_t startSpent_ = 0;  // what the next entry starts from
+    // Statements run in the current entry, and what the next entry starts from: 64 bits, so
+    // that what plane work counts as never wraps them.
+    uint64_t spent_ = 0;
+    uint64_t startSpent_ = 0;
     // A parallel start goes on with the spending of the run that asked for it: a script
     // that keeps starting itself in parallel would otherwise never give the pump back.
-    std::map<uint32_t, uint32_t> parallelSpent_;
+    std::map<uint32_t, uint64_t> parallelSpent_;
     std::map<uint32_t, uint64_t> made_;  // entities scripts made: plane bytes by id
     uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
@@ -197,6 +199,9 @@ private:
     int shown_ = 0;    // error texts shown in the current entry
     bool timedOut_ = false;
 };
+
+// The bytes of pixels the entity holds when it is a plane; 0 for any other entity.
+uint64_t PlanePixelBytes(const Entity& entity);
 
 // The maker that GameBase::CreateScriptEngine calls; installs itself and returns the
 // previous one. Call once at start-up (a program that does not call it runs without

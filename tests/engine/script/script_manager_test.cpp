@@ -151,20 +151,21 @@ TEST_F(Manager, EachResumeGetsAFreshBudgetAndNestedRunsShareIt) {
 
 // A run holds at most kMaxRunTextBytes of text in its value stack and variables, each copy
 // counted: a start's argument of exactly that many bytes runs, one byte more stops the run.
-// Bound to a name, the text is held twice; a name bound again holds only its new value.
+// Bound to a name, the text is held twice; a name bound again holds only its new value, a
+// value passed out again replaces the stack, and a value 否则 takes off the stack is gone.
 TEST_F(Manager, ARunsTextsStopAtTheirBoundCopiesIncluded) {
     ASSERT_EQ(Load("脚本开始 main(); 时间戳(\"ok\"); 脚本结束;"
-                   "脚本开始 bound(a); 传入 a; 传入 a; 时间戳(\"ok\"); 脚本结束;"),
-              2);
+                   "脚本开始 bound(a); 传入 a; 传入 a; 传出 a; 时间戳(\"ok\"); 脚本结束;"
+                   "脚本开始 popped(); 否则; { 传出 x; 传入 a; 时间戳(\"ok\"); } 脚本结束;"),
+              3);
     const struct {
         const char* name;
         size_t bytes;
         bool runs;
     } rows[] = {
-        {"main", kMaxRunTextBytes, true},
-        {"main", kMaxRunTextBytes + 1, false},
-        {"bound", kMaxRunTextBytes / 2, true},
-        {"bound", kMaxRunTextBytes / 2 + 1, false},
+        {"main", kMaxRunTextBytes, true},      {"main", kMaxRunTextBytes + 1, false},
+        {"bound", kMaxRunTextBytes / 2, true}, {"bound", kMaxRunTextBytes / 2 + 1, false},
+        {"popped", kMaxRunTextBytes, true},
     };
     std::vector<std::string> stamps, texts;
     for (const auto& r : rows) {
@@ -408,6 +409,11 @@ TEST(ScriptRun, SetTextAgainResets) {
     EXPECT_EQ(run.NameText(), "t");
     EXPECT_EQ(run.GetArgCount(), 0);
     EXPECT_EQ(run.FindVariable("x"), nullptr);
+    // What the variables held before counts no more against the run's text bound.
+    run.SetVariable("y", ValueString(std::string(kMaxRunTextBytes, 'y'), kValueText));
+    ASSERT_TRUE(run.SetText("脚本开始 u();\r\n"));
+    run.PushValue(ValueString(std::string(kMaxRunTextBytes, 'u'), kValueText));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
 }
 
 
