@@ -45,17 +45,18 @@ constexpr uint32_t kDefaultStatementBudget = 1000000;  // per entry, nested runs
 constexpr int kMaxNestedRuns = 64;
 constexpr size_t kMaxLiveRuns = 1024;
 // Plane work counts against the statement budget: a statement that fills, writes on, pastes
-// into or resizes a plane walks every pixel of it (up to 16 million), the time of thousands
-// of plain statements, and a loop of them inside the budget would hold the engine's thread
-// for hours. A plain statement takes about the time of walking this many pixels.
+// into or resizes a plane walks every pixel of it (16 million for a plane of 4096 x 4096),
+// the time of thousands of plain statements, and a loop of them inside the budget would hold
+// the engine's thread for hours. A plain statement takes about the time of walking this many
+// pixels.
 constexpr uint64_t kPixelsPerStatement = 1024;
 // What scripts make stays until a script or the host destroys it, and a loop inside the
-// budget can make tens of thousands of entities, or planes of 64 MiB each, in one entry: it
-// would take the machine's memory and end the client. The entities scripts made and have
-// not destroyed stay within these bounds (a creation past them fails). The busiest scene the
-// engine shows, the table, pools 336 entities; the planes' pixels together may take what the
-// engine holds for one picture at most (the image object's limit, 256 MiB), 128 planes the
-// size of the 744 x 710 screen.
+// budget can make tens of thousands of entities, or planes of tens of MiB each, in one
+// entry: it would take the machine's memory and end the client. The entities scripts made
+// and have not destroyed stay within these bounds (a creation past them fails). The busiest
+// scene the engine shows, the table, pools 336 entities; the planes' pixels together may take
+// what the engine holds for one picture at most (the image object's limit, 256 MiB), 128
+// planes the size of the 744 x 710 screen.
 constexpr size_t kMaxScriptEntities = 4096;
 constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
 // One entry into the interpreter (a start, a resume, a load) shows at most this many error
