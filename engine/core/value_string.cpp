@@ -88,10 +88,14 @@ ValueString arith(const ValueString& a, const ValueString& b, Op op) {
     }
     if (op == Op::kAdd || op == Op::kMul)
         return ValueString(a.text() + b.text(), kValueText, a.flag());
-    // Text subtraction: b's text where it first occurs in a's, else a unchanged.
+    // Text subtraction removes the first occurrence of b's text from a's ("hello world" less
+    // "world" is "hello "); without one, a is unchanged. Yielding the occurrence itself, which
+    // always equals b's text, would leave a script nothing to subtract texts for.
     const size_t at = a.text().find(b.text());
     if (at == std::string::npos) return a;
-    return ValueString(a.text().substr(at, b.text().size()), kValueText, 0);
+    std::string rest = a.text();
+    rest.erase(at, b.text().size());
+    return ValueString(std::move(rest), kValueText, 0);
 }
 
 int compare(const ValueString& a, const ValueString& b) {

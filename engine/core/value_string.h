@@ -61,7 +61,8 @@ public:
     void AppendFloat(double v);
     void AppendUnsigned(uint32_t v);
 
-    // Integers wrap on 32 bits; division by 0 and INT_MIN / -1 give 0.
+    // Integers wrap on 32 bits; division by 0 and INT_MIN / -1 give 0. Texts: Add and
+    // Multiply join them, Subtract and Divide remove the first occurrence of b's text.
     static ValueString Add(const ValueString& a, const ValueString& b);
     static ValueString Subtract(const ValueString& a, const ValueString& b);
     static ValueString Multiply(const ValueString& a, const ValueString& b);

@@ -17,8 +17,13 @@ uint32_t CreatePlane(BuiltinCall& call) {
     // of no pixels cannot be drawn or painted, and an entity of a sixth layer would have
     // nowhere to be drawn.
     if (!PlaneSizeFits(width, height) || !LayerOk(layer)) return call.Fail(kCallErrorFailed);
-    PlaneEntity* plane = call.Manager().CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY,
-                                                          width, height, colour);
+    ScriptManager& m = call.Manager();
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    if (!m.RoomForScriptEntity(0, pixels * 4)) return call.Fail(kCallErrorFailed);
+    PlaneEntity* plane =
+        m.CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY, width, height, colour);
+    m.Charge(pixels / kPixelsPerStatement);  // the new plane is filled with its colour
+    if (plane) m.CountScriptEntity(plane->GetId(), PlanePixelBytes(*plane));
     if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);
     return call.ReturnUnsigned(plane->GetId());
 }
@@ -29,12 +34,15 @@ uint32_t CreatePicture(BuiltinCall& call) {
     const int layer = call.Has(2) ? call.Int(2) : kScriptDefaultLayer;
     // An entity of a layer the canvas does not have would have nowhere to be drawn.
     if (!LayerOk(layer)) return call.Fail(kCallErrorFailed);
+    ScriptManager& m = call.Manager();
+    if (!m.RoomForScriptEntity(0, 0)) return call.Fail(kCallErrorFailed);
     // A name that finds no picture gives an image entity without one, which draws nothing.
     const ImageInfo info = PictureFrameByName(call.Text(0), frame);
     ImageEntity* image =
-        call.Manager().CreateImageEntityEx(layer, kScriptParkedX, kScriptParkedY, info.resourceId,
-                                           info.sx, info.sy, info.width, info.height, 0, kNoColour);
+        m.CreateImageEntityEx(layer, kScriptParkedX, kScriptParkedY, info.resourceId, info.sx,
+                              info.sy, info.width, info.height, 0, kNoColour);
     if (!image) return call.Fail(kCallErrorFailed);
+    m.CountScriptEntity(image->GetId(), 0);
     return call.ReturnUnsigned(image->GetId());
 }
 

@@ -388,16 +388,23 @@ PlaneEntity* FindPlane(BuiltinCall& call) {
     return e && e->GetType() == ENT_PLANE ? static_cast<PlaneEntity*>(e) : nullptr;
 }
 
+// Work that walks every pixel of the plane counts against the run's statement budget.
+void ChargePlane(const PlaneEntity& plane, BuiltinCall& call) {
+    if (const PlaneState* s = plane.State())
+        call.Manager().Charge(uint64_t(s->width) * uint64_t(s->height) / kPixelsPerStatement);
+}
+
 // Draws frame `frame` of the named picture into the plane with its top-left corner at
 // (x, y); a size of 0 keeps the picture's. The plane works the box out in 64 bits, so any
 // place and size is held: a box off the plane, or of a negative side, draws nothing.
-void Paste(PlaneEntity& plane, const std::string& name, int64_t frame, int x, int y, int width,
-           int height) {
+void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64_t frame, int x,
+           int y, int width, int height) {
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
     plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
                      width ? width : info.width, height ? height : info.height, 0.0, 1.0,
                      kNoColour);
+    ChargePlane(plane, call);
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -406,19 +413,29 @@ uint32_t PastePicture(BuiltinCall& call) {
     if (!plane) return call.Fail(kCallErrorFailed);
     const int frame = call.Has(2) ? call.Int(2) : 0;
     const bool at = call.Has(4), sized = call.Has(6);
-    Paste(*plane, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
+    Paste(*plane, call, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
           sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
     return kScriptContinue;
 }
 
 int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
+    const int w = call.Int(at), h = call.Int(at + 1);
     // A side below 1 leaves the plane as it is (the plane's own rule); a size the plane
     // cannot hold (PlaneSizeFits) leaves it too, and fails.
-    return p.SetPlaneSize(call.Int(at), call.Int(at + 1)) ? 0 : kCallErrorFailed;
+    if (w < 1 || h < 1) return 0;
+    if (!PlaneSizeFits(w, h)) return kCallErrorFailed;
+    // The plane counts among the scripts' own from now on, whoever made it, with the size it
+    // took.
+    ScriptManager& m = call.Manager();
+    if (!m.RoomForScriptEntity(p.GetId(), uint64_t(w) * uint64_t(h) * 4)) return kCallErrorFailed;
+    if (!p.SetPlaneSize(w, h)) return kCallErrorFailed;
+    ChargePlane(p, call);
+    m.CountScriptEntity(p.GetId(), PlanePixelBytes(p));
+    return 0;
 }
 
 int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
-    Paste(p, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+    Paste(p, call, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
     return 0;
 }
 
@@ -427,6 +444,7 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"底色", 1,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          p.SetBaseColor(c.Unsigned(at));
+         ChargePlane(p, c);
          return 0;
      }},
     {"背景色", 1,
@@ -442,6 +460,7 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"文字", 3,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          p.DrawText(c.Int(at), c.Int(at + 1), c.Text(at + 2));
+         ChargePlane(p, c);
          return 0;
      }},
     {"贴图", 4, PlanePaste},

@@ -291,10 +291,10 @@ bool ScriptManager::Flatten(std::string_view expr, std::string& out) {
         }
         c.nOperands -= n;
         Emit(out, list);
-        // With five temporaries in use the result would have nowhere to go, and a nameless
-        // 传入 would stop the run each time it came there: the expression is refused here.
+        // With five temporaries in use the result has nowhere to go: its 传入 gets no name and
+        // stops the run with its message when the run comes there. Left out instead, the
+        // statement would let the run go on with its target's old value.
         const std::string temp = NewTempName();
-        if (temp.empty()) return false;
         Emit(out, (e.call ? "函数 " : "运算 ") + e.text);
         if (i + 1 == c.nOutput && c.nOperands == 0) break;
         // Nor does it leave an operand: it stands as a statement of its own or as the whole of

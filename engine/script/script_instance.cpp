@@ -176,16 +176,28 @@ ScriptInstance::ScriptInstance(const ScriptInstance& o)
       functionName_(o.functionName_),
       values_(o.values_),
       variables_(o.variables_),
+      stackBytes_(o.stackBytes_),
+      variableBytes_(o.variableBytes_),
       globals_(o.globals_),
       cache_(o.cache_) {}
 
+void ScriptInstance::Keep(ValueString value) {
+    stackBytes_ += value.text().size();
+    values_.push_back(std::move(value));
+}
+
+void ScriptInstance::ClearValues() {
+    values_.clear();
+    stackBytes_ = 0;
+}
+
 int ScriptInstance::PushValue(const ValueString& value) {
-    values_.push_back(value);
+    Keep(value);
     return int(values_.size());
 }
 
 int ScriptInstance::PushResult(const ValueString& value) {
-    values_.push_back(value);
+    Keep(value);
     return 1;
 }
 
@@ -193,6 +205,7 @@ ValueString ScriptInstance::PopValue() {
     if (values_.empty()) return {};
     ValueString v = std::move(values_.back());
     values_.pop_back();
+    stackBytes_ -= v.text().size();
     return v;
 }
 
@@ -212,16 +225,26 @@ std::string ScriptInstance::JoinValues() const {
 
 int ScriptInstance::PassArguments(std::string_view text) {
     if (text.empty()) return 0;
-    SplitArguments(text, values_, false);
+    std::vector<ValueString> pieces;
+    SplitArguments(text, pieces, false);
+    for (ValueString& v : pieces) Keep(std::move(v));
     return int(values_.size());
 }
 
 void ScriptInstance::SetVariable(std::string_view name, const ValueString& value) {
+    variableBytes_ += value.text().size();
     auto it = variables_.find(name);
-    if (it == variables_.end())
+    if (it == variables_.end()) {
         variables_.emplace(std::string(name), value);
-    else
+    } else {
+        variableBytes_ -= it->second.text().size();
         it->second = value;
+    }
+}
+
+void ScriptInstance::ClearVariables() {
+    variables_.clear();
+    variableBytes_ = 0;
 }
 
 const ValueString* ScriptInstance::FindVariable(std::string_view name) const {
@@ -241,21 +264,21 @@ ValueString ScriptInstance::GetValue(std::string_view name) const {
 
 void ScriptInstance::PushArgValue(const std::string& text, bool quoted) {
     if (quoted) {
-        values_.emplace_back(text, kValueText);
+        Keep(ValueString(text, kValueText));
     } else if (text.empty()) {
-        values_.emplace_back();
+        Keep(ValueString());
     } else if (const ValueString* v = FindVariable(text)) {
-        values_.push_back(*v);
+        Keep(*v);
     } else {
-        values_.emplace_back(text, kValueText);
+        Keep(ValueString(text, kValueText));
     }
 }
 
 // ---- text -------------------------------------------------------------------------------------
 
 void ScriptInstance::Reset() {
-    values_.clear();
-    variables_.clear();
+    ClearValues();
+    ClearVariables();
     version_ = 0.0;
     position_ = 0;
     functionName_ = ValueString();
@@ -387,6 +410,10 @@ uint32_t ScriptInstance::Fail(std::string text) {
     return kScriptError;
 }
 
+uint32_t ScriptInstance::FailOverTextLimit() {
+    return Fail(script::FormatText("脚本%s占用内存过多,已中止!", name_.text()));
+}
+
 uint32_t ScriptInstance::ExecuteStatement() {
     if (position_ >= text_.size()) {
         state_ = kScriptFinished;
@@ -397,7 +424,9 @@ uint32_t ScriptInstance::ExecuteStatement() {
     const Statement& s = Decode(position_);
     position_ = s.next;
     if (!s.error.empty()) return Fail(s.error);
-    return Run(s);
+    const uint32_t r = Run(s);
+    if (r != kScriptError && TextBytes() > kMaxRunTextBytes) return FailOverTextLimit();
+    return r;
 }
 
 uint32_t ScriptInstance::Run(const Statement& s) {
@@ -408,10 +437,18 @@ uint32_t ScriptInstance::Run(const Statement& s) {
         case Op::kGlobal:
             return SetGlobal(s);
         case Op::kIn:
+            // The compiler writes a 传入 without a name for a result that found no free
+            // temporary: the run must stop there rather than compute on without it.
+            if (s.names.empty()) return Fail("传入：接受参数名不能为空!");
             return Bind(s);
         case Op::kOut:
-            values_.clear();
-            for (const Statement::Arg& arg : s.args) PushArgValue(arg.text, arg.quoted);
+            ClearValues();
+            for (const Statement::Arg& arg : s.args) {
+                PushArgValue(arg.text, arg.quoted);
+                // Checked at each value: one statement of many arguments would otherwise copy
+                // a long text as often as it names it before the check after the statement.
+                if (TextBytes() > kMaxRunTextBytes) return FailOverTextLimit();
+            }
             return kScriptContinue;
         case Op::kCall:
             if (!s.a.empty() && s.a[0] == '@') {
@@ -530,8 +567,8 @@ uint32_t ScriptInstance::CloseBrace() {
         return kScriptContinue;
     }
     // The closed branch leaves the text "TRUE": a following 否则 sees that a branch ran.
-    values_.clear();
-    values_.push_back(ValueString("TRUE", kValueText));
+    ClearValues();
+    Keep(ValueString("TRUE", kValueText));
     --depth_;
     return kScriptContinue;
 }
@@ -716,8 +753,8 @@ uint32_t ScriptInstance::Operate(const Statement& s) {
     } else {
         return Fail(script::FormatText("无法匹配的运算操作符%s!", op));
     }
-    values_.clear();
-    values_.push_back(std::move(r));
+    ClearValues();
+    Keep(std::move(r));
     return kScriptContinue;
 }
 

@@ -31,6 +31,15 @@ constexpr uint32_t kScriptNotHandled = 15000;   // the function is not part of t
 
 constexpr int kMaxScriptBlocks = 12;
 
+// The bytes of text one run may hold in its value stack and variables together, every copy
+// counted. A loop that doubles a text (s = s + s) passes a gigabyte in thirty passes, well
+// inside the statement budget, and would take the machine's memory and end the client; a run
+// that would hold more stops with an error as a run past its budget does. Scripts' texts are
+// names, log lines and property lists, and the readers cap an expression's right side and a
+// 变量 value at 1,024 bytes: 256 KiB holds 256 of those. With at most 1,024 runs alive (the
+// running list's bound) the interpreter's texts stay within 256 MiB.
+constexpr size_t kMaxRunTextBytes = 256 * 1024;
+
 // Declared type words: how 运算 reads its operands.
 enum ScriptDeclaredType : uint32_t {
     kDeclaredAuto = 0,
@@ -70,7 +79,7 @@ public:
     ValueString GetArg(int i) const;
     int GetArgCount() const { return int(values_.size()); }
     const std::vector<ValueString>& Values() const { return values_; }
-    void ClearValues() { values_.clear(); }
+    void ClearValues();
     // The value texts joined with ",".
     std::string JoinValues() const;
     // Splits at "," outside double quotes and appends each piece as a text value; see
@@ -78,7 +87,7 @@ public:
     int PassArguments(std::string_view text);
 
     // ---- variables
-    void ClearVariables() { variables_.clear(); }
+    void ClearVariables();
     void SetVariable(std::string_view name, const ValueString& value);
     // The run's variable, else the global one, else the name itself as a text value.
     ValueString GetValue(std::string_view name) const;
@@ -151,6 +160,10 @@ private:
     uint32_t Operate(const Statement& s);
     uint32_t SetGlobal(const Statement& s);
     void PushArgValue(const std::string& text, bool quoted);
+    // Every value enters the stack here, so that its bytes are counted.
+    void Keep(ValueString value);
+    size_t TextBytes() const { return stackBytes_ + variableBytes_; }
+    uint32_t FailOverTextLimit();
 
     std::optional<ScriptCompletion> completion_;
     uint32_t parallel_ = 0;
@@ -170,6 +183,8 @@ private:
     ValueString functionName_;
     std::vector<ValueString> values_;
     ScriptVariables variables_;
+    size_t stackBytes_ = 0;     // the texts of values_
+    size_t variableBytes_ = 0;  // the texts of variables_
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

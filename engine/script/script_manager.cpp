@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/core/engine_log.h"
 #include "engine/core/game_base.h"
 #include "engine/core/kernel.h"
+#include "engine/render/plane.h"
 #include "engine/script/script_text.h"
 #include "platform/core/text.h"
 
@@ -17,6 +19,7 @@ int ScriptManager::LoadScript(const ValueString& text, int) {
 }
 
 int ScriptManager::LoadScriptText(std::string_view text) {
+    if (nesting_ == 0) shown_ = 0;
     size_t offset = 0;
     int count = 0;
     for (;;) {
@@ -76,7 +79,11 @@ void ScriptManager::DestroyRun(ScriptInstance* run) {
 }
 
 void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
-    // Every value arrives, a trailing empty text included; a text with "," still splits.
+    // The values go over as their joined text split again at "," (a value holding "," arrives
+    // as two), but an empty last value is kept where splitting drops an empty last piece:
+    // else a call, a 触发脚本 start or a child's results whose last value is an empty text
+    // would hand over one value too few, and the receiver's 脚本开始 or 传入 would fail for
+    // a missing value the sender gave.
     if (from.GetArgCount() == 0) return;
     std::vector<ValueString> pieces;
     SplitArguments(from.JoinValues(), pieces, true);
@@ -84,6 +91,7 @@ void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
 }
 
 ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
+    if (nesting_ == 0) shown_ = 0;  // a host's start
     auto it = loaded_.find(name);
     if (it != loaded_.end()) return NewRun(it->second);
     ReportError(script::FormatText("<break;break;>   脚本运行错误,%s不存在!<break;break>", name));
@@ -116,7 +124,10 @@ uint32_t ScriptManager::StartScriptWith(std::string_view name,
 }
 
 uint32_t ScriptManager::FailRun(ScriptInstance* run) {
-    // A run that fails is shown once and ends; a caller waiting on it ends with it. Each
+    // A run that fails is shown once and leaves the running list at once, and a caller
+    // waiting on it ends with it. Kept there until the manager ends, failed runs would take
+    // the list's kMaxLiveRuns places one by one until no script could start or call another,
+    // and a caller suspended on a failed child would hold its place waiting for ever. Each
     // ends as a finished run does, with its completion message: whoever waits for it hears.
     for (;;) {
         ReportError(run->GetErrorText());
@@ -131,7 +142,10 @@ uint32_t ScriptManager::FailRun(ScriptInstance* run) {
 }
 
 uint32_t ScriptManager::RunScript(ScriptInstance* run) {
-    if (nesting_ == 0) spent_ = startSpent_;
+    if (nesting_ == 0) {
+        spent_ = startSpent_;
+        shown_ = 0;
+    }
     startSpent_ = 0;
     ++nesting_;
     stack_.push_back(run->GetSequenceId());
@@ -169,6 +183,51 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         RunScript(caller);
     }
     return kScriptFinished;
+}
+
+void ScriptManager::Charge(uint64_t statements) {
+    executed_ += statements;
+    spent_ += statements;
+}
+
+bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
+    auto fits = [&] {
+        const auto it = made_.find(id);
+        const uint64_t held = it == made_.end() ? 0 : it->second;
+        const size_t count = made_.size() + (it == made_.end() ? 1 : 0);
+        return count <= kMaxScriptEntities &&
+               madeBytes_ - held + planeBytes <= kMaxScriptPlaneBytes;
+    };
+    if (fits()) return true;
+    // Forgets the entities destroyed since (by a script, a parent's end or the host) and
+    // reads the planes' sizes again. The walk counts as work: a script that keeps the bound
+    // reached, making and destroying one entity after another, would walk them each time.
+    Charge(made_.size() / 64);
+    GameKernel* kernel = Kernel();
+    madeBytes_ = 0;
+    for (auto it = made_.begin(); it != made_.end();) {
+        const Entity* e = kernel ? kernel->FindEntity(it->first) : nullptr;
+        if (!e) {
+            it = made_.erase(it);
+            continue;
+        }
+        it->second = PlanePixelBytes(*e);
+        madeBytes_ += it->second;
+        ++it;
+    }
+    return fits();
+}
+
+uint64_t PlanePixelBytes(const Entity& entity) {
+    if (entity.GetType() != ENT_PLANE) return 0;
+    const PlaneState* s = static_cast<const PlaneEntity&>(entity).State();
+    return s ? uint64_t(s->width) * uint64_t(s->height) * 4 : 0;
+}
+
+void ScriptManager::CountScriptEntity(uint32_t id, uint64_t planeBytes) {
+    uint64_t& held = made_[id];
+    madeBytes_ = madeBytes_ - held + planeBytes;
+    held = planeBytes;
 }
 
 uint32_t ScriptManager::OnMessage(EngineMessage& message) {
@@ -262,6 +321,11 @@ void FreeText(void* block) {
 
 void ScriptManager::ReportError(std::string_view text) {
     if (text.empty()) return;
+    if (shown_ >= kMaxShownErrors) {
+        WriteLog("%.*s", int(text.size()), text.data());
+        return;
+    }
+    ++shown_;
     char* copy = static_cast<char*>(std::malloc(text.size() + 1));
     if (!copy) return;
     std::memcpy(copy, text.data(), text.size());

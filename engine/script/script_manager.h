@@ -18,6 +18,7 @@
 #include "engine/core/game_object.h"
 #include "engine/core/script_engine.h"
 #include "engine/script/script_instance.h"
+#include "imaging/raster.h"
 
 namespace hqlv::engine {
 
@@ -43,6 +44,26 @@ constexpr uint32_t kScriptMessageParallel = 132;
 constexpr uint32_t kDefaultStatementBudget = 1000000;  // per entry, nested runs included
 constexpr int kMaxNestedRuns = 64;
 constexpr size_t kMaxLiveRuns = 1024;
+// Plane work counts against the statement budget: a statement that fills, writes on, pastes
+// into or resizes a plane walks every pixel of it (16 million for a plane of 4096 x 4096),
+// the time of thousands of plain statements, and a loop of them inside the budget would hold
+// the engine's thread for hours. A plain statement takes about the time of walking this many
+// pixels.
+constexpr uint64_t kPixelsPerStatement = 1024;
+// What scripts make stays until a script or the host destroys it, and a loop inside the
+// budget can make tens of thousands of entities, or planes of tens of MiB each, in one
+// entry: it would take the machine's memory and end the client. The entities scripts made
+// and have not destroyed stay within these bounds (a creation past them fails). The busiest
+// scene the engine shows, the table, pools 336 entities; the planes' pixels together may take
+// what the engine holds for one picture at most (the image object's limit, 256 MiB), 128
+// planes the size of the 744 x 710 screen.
+constexpr size_t kMaxScriptEntities = 4096;
+constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
+// One entry into the interpreter (a start, a resume, a load) shows at most this many error
+// texts; the rest go to the engine's log. Each text stays on screen as a floating text at the
+// screen's middle, over the one before, and a loop that keeps failing (触发脚本 of a missing
+// script) makes hundreds of thousands in one entry, whose fading then costs the engine minutes.
+constexpr int kMaxShownErrors = 16;
 
 class ScriptManager : public GameObject, public ScriptEngine {
 public:
@@ -79,7 +100,8 @@ public:
     virtual uint32_t CallFunction(ScriptInstance* instance);
     // A host's own functions answer here; kScriptNotHandled in this engine.
     virtual uint32_t OnHostFunction(ScriptInstance* instance);
-    // Shows the text on screen (message 88); an empty text shows nothing.
+    // Shows the text on screen (message 88), or past kMaxShownErrors in one entry writes it to
+    // the engine's log; an empty text shows nothing.
     virtual void ReportError(std::string_view text);
     // Shows the message of the kind for the run's current function; → kScriptError.
     virtual uint32_t ReportCallError(ScriptInstance* instance, int kind);
@@ -95,8 +117,17 @@ public:
     // runs included) before the run is stopped as timed out.
     void SetStatementBudget(uint32_t statements) { budget_ = statements; }
     uint32_t GetStatementBudget() const { return budget_; }
-    // Statements run since the manager was made.
+    // Statements run since the manager was made, with what plane work counted as.
     uint64_t GetExecutedCount() const { return executed_; }
+    // Counts work as that many statements of the current entry (the run goes on until its
+    // next statement finds the budget spent).
+    void Charge(uint64_t statements);
+    // Whether entity id (0: one still to be made) may hold `planeBytes` of pixels among the
+    // entities scripts made; the ones destroyed since are forgotten first when a bound is
+    // reached.
+    bool RoomForScriptEntity(uint32_t id, uint64_t planeBytes);
+    // Counts entity id among the entities scripts made, holding `planeBytes` of pixels.
+    void CountScriptEntity(uint32_t id, uint64_t planeBytes);
 
     // ---- built-in functions: each → a result code, kScriptNotHandled for other names
     uint32_t DispatchBuiltin(ScriptInstance* instance);
@@ -155,15 +186,23 @@ private:
     ScriptVariables globals_;
     std::unique_ptr<Compiler> compiler_;
     uint32_t budget_ = kDefaultStatementBudget;
-    uint32_t spent_ = 0;       // statements run in the current entry
-    uint32_t startSpent_ = 0;  // what the next entry starts from
+    // Statements run in the current entry, and what the next entry starts from: 64 bits, so
+    // that what plane work counts as never wraps them.
+    uint64_t spent_ = 0;
+    uint64_t startSpent_ = 0;
     // A parallel start goes on with the spending of the run that asked for it: a script
     // that keeps starting itself in parallel would otherwise never give the pump back.
-    std::map<uint32_t, uint32_t> parallelSpent_;
+    std::map<uint32_t, uint64_t> parallelSpent_;
+    std::map<uint32_t, uint64_t> made_;  // entities scripts made: plane bytes by id
+    uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
     int nesting_ = 0;  // runs on the C++ stack
+    int shown_ = 0;    // error texts shown in the current entry
     bool timedOut_ = false;
 };
+
+// The bytes of pixels the entity holds when it is a plane; 0 for any other entity.
+uint64_t PlanePixelBytes(const Entity& entity);
 
 // The maker that GameBase::CreateScriptEngine calls; installs itself and returns the
 // previous one. Call once at start-up (a program that does not call it runs without

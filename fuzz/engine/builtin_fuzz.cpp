@@ -49,6 +49,13 @@ struct World {
     }
 };
 
+// The work one input may ask for, in statements (the manager counts plane work as
+// statements, one per 1,024 pixels walked). A call that fills, pastes into or writes on a
+// plane of 4096 x 4096 walks 16 million pixels, a tenth of a second under the sanitizers,
+// and an input of 2,048 bytes holds hundreds of such calls: it ran past the 10-second limit
+// for one input. As in the script harness, 200,000 statements' worth reaches every path.
+constexpr uint64_t kInputWork = 200000;
+
 using fuzz::builtin::kFunctions;
 using fuzz::builtin::kNumbers;
 using fuzz::builtin::kWords;
@@ -94,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t at = 0;
     int planes = 0;
     auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
-    while (at < size) {
+    const uint64_t work = m.GetExecutedCount();
+    while (at < size && m.GetExecutedCount() - work < kInputWork) {
         const std::string function = kFunctions[next() % std::size(kFunctions)];
         const int count = next() % 9;
         std::vector<std::string> args;

@@ -51,6 +51,11 @@ bool WriteSeeds() {
         .Call("操作实体", 4).Id(0).Word("坐标").Number("2147483647").Number("-2147483648").End()
         .Call("操作实体", 4).Id(0).Word("宽高").Number("-1").Number("0").End()
         .Call("未知", 1).Number("nan").End();
+    // Plane work again and again: what an input may ask for is bounded by the work it counts
+    // as, not by the number of its calls.
+    CallWriter& work = add("plane-work").Call("创建平面", 2).Number("4096").Small(127).End();
+    for (int i = 0; i < 40; ++i)
+        work.Call("操作平面", 5).Id(3).Word("底色").Number("1").Word("边界色").Number("255").End();
     bool ok = true;
     for (const auto& [name, writer] : seeds) ok &= hqlv::fuzzseed::Seed(name, writer.Bytes());
     return ok;

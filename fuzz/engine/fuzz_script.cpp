@@ -1,9 +1,9 @@
 // Script resources of any bytes: compiled as a ".script" resource (GBK), every body started
 // with two argument texts, and simulated time moved on for at most 100 frames. Each entry
-// into the interpreter may run 10,000 statements, an input at most 200,000, and an input
-// shows at most 256 script error texts. Two pictures ("tiles", "dot") are registered and a
-// plane with an image linked to it exists first, so that the object family's calls find what
-// they work on.
+// into the interpreter may run 10,000 statements, an input at most 200,000 (plane work counts
+// as statements, one per 1,024 pixels), and an input shows at most 256 script error texts.
+// Two pictures ("tiles", "dot") are registered and a plane with an image linked to it exists
+// first, so that the object family's calls find what they work on.
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstddef>

@@ -1,10 +1,35 @@
 // Seeds of the script harness: the script corpus of the tests, as the GBK resources they
-// stand for.
+// stand for, and the inputs the harness once failed on, byte for byte.
 #include <string>
 
 #include "platform/core/text.h"
 #include "script_corpus.h"
 #include "seed_writer.h"
+
+namespace {
+
+// A counting loop whose text doubles each pass ("$5" stays below 5 as a text): it took the
+// harness past its memory limit before a run's texts were bounded.
+constexpr const char* kDoublingLoop =
+    "bdc5b1bebfaacabc206d61696e28293b0ab4d3202869203d24353b2069203c20353b2069203d2069202b2069"
+    "202b203129207b20cab1bce4b4c12869293b207d0aca62bce4b4c12822656e642222656e6422293b0abdc5b1"
+    "bebde1caf83b";
+
+// Loops that make planes and images, and that fill a plane, until their bounds stop them.
+constexpr const char* kMakingLoops[] = {
+    "脚本开始 main(); n = 0; 当 (1) { 创建平面(4000, 4000); n = n + 1; } 脚本结束;",
+    "脚本开始 main(); 当 (1) { 创建图片(\"tiles\"); } 脚本结束;",
+    "脚本开始 main(); p = 创建平面(4000, 4000); 当 (1) { 操作平面(p, 底色, 1); } 脚本结束;",
+};
+
+std::vector<uint8_t> FromHex(std::string_view hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(uint8_t(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    return bytes;
+}
+
+}  // namespace
 
 bool WriteSeeds() {
     bool ok = true;
@@ -15,5 +40,11 @@ bool WriteSeeds() {
                                   std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
              ok;
     }
-    return ok;
+    for (const char* loop : kMakingLoops) {
+        const std::string gbk = hqlv::platform::utf8ToGbk(loop);
+        ok = hqlv::fuzzseed::Seed("making-loop-" + std::to_string(n++),
+                                  std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
+             ok;
+    }
+    return hqlv::fuzzseed::Seed("doubling-loop", FromHex(kDoublingLoop)) && ok;
 }

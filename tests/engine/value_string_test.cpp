@@ -48,9 +48,15 @@ TEST(ValueString, ArithmeticFollowsTheLeftType) {
         {ValueString::Divide(V("3", 30), V("2", 5)), "1.500000", 30, 0},
         {ValueString::Divide(V("7", 10), V("2", 5)), "3", 10, 0},
         {ValueString::Divide(V("-7", 10), V("2", 5)), "-3", 10, 0},
-        {ValueString::Subtract(V("hello", 5, 9), V("ll", 5)), "ll", 5, 0},
+        // Texts: the first occurrence of the right text is removed from the left.
+        {ValueString::Subtract(V("hello", 5, 9), V("ll", 5)), "heo", 5, 0},
+        {ValueString::Subtract(V("hello world", 5), V("world", 5)), "hello ", 5, 0},
+        {ValueString::Subtract(V("abab", 5, 2), V("ab", 5)), "ab", 5, 0},
+        {ValueString::Subtract(V("xab", 5), V("ab", 10)), "x", 5, 0},
+        {ValueString::Subtract(V("abc", 5, 3), V("", 5)), "abc", 5, 0},
+        {ValueString::Subtract(V("ab", 5), V("abc", 5)), "ab", 5, 0},
         {ValueString::Subtract(V("hello", 0, 9), V("xy", 5)), "hello", 0, 9},
-        {ValueString::Divide(V("hello", 5, 9), V("el", 5)), "el", 5, 0},
+        {ValueString::Divide(V("hello", 5, 9), V("el", 5)), "hlo", 5, 0},
         // Integer faults: no undefined behaviour, defined results.
         {ValueString::Divide(V("5", 10), V("0", 10)), "0", 10, 0},
         {ValueString::Divide(V("-2147483648", 10), V("-1", 10)), "0", 10, 0},

@@ -632,6 +632,15 @@ TEST_F(ObjectFamily, PlaneSubCommands) {
     EXPECT_EQ(Plane(id)->State()->height, 4096);
 }
 
+// The picture of 操作平面 贴图 lands with its top-left corner at x, y, each from its own value.
+TEST_F(ObjectFamily, PlanePasteTakesXThenY) {
+    const std::string id = NewPlane(4, 3);
+    ExpectOk("操作平面", {id, "贴图", "2", "0", "tiles", "2"});
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(Pixel(id, x, y), x >= 2 && y <= 1 ? kBlue : 0u) << x << "," << y;
+}
+
 TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
     const std::string id = NewPlane(40, 40);
     ExpectOk("操作平面", {id, "文字", "20", "20", "<color=255>WW"});

@@ -155,6 +155,13 @@ inline const std::vector<Case>& Cases() {
         {"BreakPassesALoopAfterIt",
          "i = 0;\n当 (i < 5) { i = i + 1; 跳出; 当 (0) { } 时间戳(\"x\"); }\n时间戳(i);",
          {"1"}},
+        // "$5" compares below 5 as a text, and each pass doubles it: the run stops once its
+        // texts would pass their bound, after the fifteenth pass (49,151 bytes), long before
+        // it would take the machine's memory.
+        {"ALoopThatDoublesATextStopsAtTheBound",
+         "n = 0;\n从 (i =$5; i < 5; i = i + i + 1) { n = n + 1; 时间戳(n); }\n时间戳(\"end\");",
+         {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15"},
+         {"脚本main占用内存过多,已中止!"}},
         {"BreakWithoutABlockDoesNothing", "跳出;\n时间戳(\"on\");", {"on"}},
         {"BreakOutOfPlainBlocksOnlyFails", "{ 跳出; }\n时间戳(\"x\");", {}, {"跳出失败!"}},
         // ---- operators and type words
@@ -165,6 +172,10 @@ inline const std::vector<Case>& Cases() {
          "时间戳(u); 时间戳(v); 时间戳(w); 时间戳(d); 时间戳(r); 时间戳(f); 时间戳(g); 时间戳(t); "
          "时间戳(s);",
          {"11", "7", "-10", "-3", "3", "-1", "3.500000", "3", "abcd", "abc"}},
+        // Text "-" removes the first occurrence of the right text from the left.
+        {"TextSubtractionRemovesTheFirstOccurrence",
+         "s = \"abcabc\" - \"bc\"; 时间戳(s); t = \"hello world\" - \"o w\"; 时间戳(t);",
+         {"aabc", "hellorld"}},
         {"ParenthesesAndAnUnbalancedOneThatIsShown",
          "x = (2 + 3) * 4);\n时间戳(x);",
          {"20"},
@@ -276,6 +287,14 @@ inline const std::vector<Case>& Cases() {
          "触发脚本(\"nosuch\");\n时间戳(\"on\");",
          {"on"},
          {"<break;break;>   脚本运行错误,nosuch不存在!<break;break>"}},
+        // Six results alive at once: the sixth has no temporary, and the run stops at its
+        // store with the message rather than go on with x's old value.
+        {"ASixthTemporaryStopsTheRunAtItsStore",
+         "脚本开始 g(a); 传出 a; 脚本结束;\n"
+         "脚本开始 main(); x = 7; 时间戳(x);\n"
+         "x = g(1) + (g(2) + (g(3) + (g(4) + (g(5) + g(6)))));\n时间戳(x); 脚本结束;",
+         {"7"},
+         {"传入：接受参数名不能为空!"}},
         // ---- system built-ins
         {"ColourTakesLowBytes",
          "a = RGB(300, 0, 0); b = 颜色(1, 2, 3); c = 红黄绿(0, 0, 255);\n"

@@ -149,6 +149,40 @@ TEST_F(Manager, EachResumeGetsAFreshBudgetAndNestedRunsShareIt) {
     EXPECT_EQ(scripts.GetRunningCount(), 0);
 }
 
+// A run holds at most kMaxRunTextBytes of text in its value stack and variables, each copy
+// counted: a start's argument of exactly that many bytes runs, one byte more stops the run.
+// Bound to a name, the text is held twice; a name bound again holds only its new value, a
+// value passed out again replaces the stack, and a value 否则 takes off the stack is gone.
+TEST_F(Manager, ARunsTextsStopAtTheirBoundCopiesIncluded) {
+    ASSERT_EQ(Load("脚本开始 main(); 时间戳(\"ok\"); 脚本结束;"
+                   "脚本开始 bound(a); 传入 a; 传入 a; 传出 a; 时间戳(\"ok\"); 脚本结束;"
+                   "脚本开始 popped(); 否则; { 传出 x; 传入 a; 时间戳(\"ok\"); } 脚本结束;"),
+              3);
+    const struct {
+        const char* name;
+        size_t bytes;
+        bool runs;
+    } rows[] = {
+        {"main", kMaxRunTextBytes, true},      {"main", kMaxRunTextBytes + 1, false},
+        {"bound", kMaxRunTextBytes / 2, true}, {"bound", kMaxRunTextBytes / 2 + 1, false},
+        {"popped", kMaxRunTextBytes, true},
+    };
+    std::vector<std::string> stamps, texts;
+    for (const auto& r : rows) {
+        EXPECT_EQ(scripts.StartScript(r.name, std::string(r.bytes, 'a')),
+                  r.runs ? kScriptFinished : kScriptError)
+            << r.name << " " << r.bytes;
+        if (r.runs)
+            stamps.push_back("ok");
+        else
+            texts.push_back("脚本" + std::string(r.name) + "占用内存过多,已中止!");
+        engine.Pump(100);
+        EXPECT_EQ(Stamps(), stamps) << r.name << " " << r.bytes;
+        EXPECT_EQ(Texts(), texts) << r.name << " " << r.bytes;
+        EXPECT_EQ(scripts.GetRunningCount(), 0);
+    }
+}
+
 TEST_F(Manager, LiveRunsAreLimited) {
     ASSERT_EQ(Load("脚本开始 w(); 等待(10); 脚本结束; 脚本开始 main(); 当 (1) { 并行; w(); } 脚本结束;"), 2);
     scripts.StartScript("main", "");
@@ -375,6 +409,11 @@ TEST(ScriptRun, SetTextAgainResets) {
     EXPECT_EQ(run.NameText(), "t");
     EXPECT_EQ(run.GetArgCount(), 0);
     EXPECT_EQ(run.FindVariable("x"), nullptr);
+    // What the variables held before counts no more against the run's text bound.
+    run.SetVariable("y", ValueString(std::string(kMaxRunTextBytes, 'y'), kValueText));
+    ASSERT_TRUE(run.SetText("脚本开始 u();\r\n"));
+    run.PushValue(ValueString(std::string(kMaxRunTextBytes, 'u'), kValueText));
+    EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
 }
 
 

@@ -1,0 +1,156 @@
+// What scripts may take of the engine: the entities and plane pixels they keep, and the time
+// their plane work counts as.
+#include "script_fixture.h"
+
+namespace hqlv::engine::test {
+namespace {
+
+using Limits = ScriptFixture;
+
+std::string Kind10(const std::string& function) {
+    return "<color=255>脚本<rgb=0,0,255;>main<rgb=255,255,255>调用函数<rgb=0,255,0>" + function +
+           "<rgb=255,255,255>失败!";
+}
+
+// The entities scripts made stay within kMaxScriptEntities: the 4,096th is made and a plane
+// among them may still be resized, the next creation fails and stops the run; one destroyed
+// leaves room for another. Below the bound, creations walk nothing: 4,096 of them fit a
+// budget of 60,000 statements.
+TEST_F(Limits, EntitiesScriptsKeepStopAtTheirBound) {
+    ASSERT_EQ(kMaxScriptEntities, 4096u);
+    scripts.SetStatementBudget(60000);
+    Run("脚本开始 main(); n = 0;"
+        "当 (n < 4095) { a = 创建图片(\"tiles\"); n = n + 1; } p = 创建平面(1, 1); 时间戳(n);"
+        "操作平面(p, 宽高, 2, 2); 时间戳(\"resized\");"
+        "操作实体(a, 删除); 创建图片(\"tiles\"); 时间戳(\"again\");"
+        "创建图片(\"tiles\"); 时间戳(\"more\"); 脚本结束;");
+    EXPECT_EQ(Stamps(), (std::vector<std::string>{"4095", "resized", "again"}));
+    EXPECT_EQ(Texts(), std::vector<std::string>{Kind10("创建图片")});
+}
+
+// Sixteen planes of 2048 x 2048 hold exactly kMaxScriptPlaneBytes (an image among them holds
+// none); one pixel more fails, made or resized, and a plane shrunk or destroyed gives its
+// pixels back.
+TEST_F(Limits, PlanePixelsStopAtTheirBound) {
+    ASSERT_EQ(kMaxScriptPlaneBytes, 16u * 2048 * 2048 * 4);
+    const std::string sixteen =
+        "创建图片(\"tiles\"); 从 (n = 0; n < 16; n = n + 1) { p = 创建平面(2048, 2048); } "
+        "时间戳(n);";
+    const struct {
+        const char* rest;
+        std::vector<std::string> stamps;
+        std::vector<std::string> texts;
+    } rows[] = {
+        {"创建图片(\"tiles\"); 时间戳(\"image\"); 创建平面(1, 1); 时间戳(\"more\");",
+         {"16", "image"},
+         {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 2048, 2047); 时间戳(\"less\"); 创建平面(2049, 1); 时间戳(\"more\");",
+         {"16", "less"},
+         {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 0, 2048, 宽高, 2048, 0); 时间戳(\"zero\"); 创建平面(1, 1);"
+         "时间戳(\"more\");",
+         {"16", "zero"},
+         {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 2048, 2047); 时间戳(\"less\"); 创建平面(2048, 1); 时间戳(\"row\");"
+         "创建平面(1, 1); 时间戳(\"more\");",
+         {"16", "less", "row"},
+         {Kind10("创建平面")}},
+        {"操作平面(p, 宽高, 2049, 2048); 时间戳(\"wider\");", {"16"}, {Kind10("操作平面")}},
+        {"操作平面(p, 宽高, 2048, 2048, 宽高, 2047, 2048, 宽高, 2048, 2048); 时间戳(\"same\");"
+         "操作实体(p, 删除); 创建平面(2048, 2048); 时间戳(\"again\");",
+         {"16", "same", "again"},
+         {}},
+    };
+    for (const auto& r : rows) {
+        ScriptRunner fresh;
+        LogCapture stamps;
+        ScriptManager& s = fresh.Scripts();
+        ASSERT_EQ(
+            fresh.Load(platform::utf8ToGbk("脚本开始 main(); " + sixteen + r.rest + " 脚本结束;")),
+            1);
+        s.StartScript("main", "");
+        fresh.Pump(1000);
+        std::vector<std::string> got;
+        std::istringstream in(stamps.text());
+        std::string line, text;
+        while (std::getline(in, line))
+            if (ScriptRunner::ParseStampLine(line, &text, false)) got.push_back(text);
+        EXPECT_EQ(got, r.stamps) << r.rest;
+        EXPECT_EQ(fresh.texts, r.texts) << r.rest;
+    }
+}
+
+// Work on a plane's pixels counts one statement per kPixelsPerStatement pixels: with a
+// budget of 10,000 statements a loop on a plane of a million pixels stops after a few passes
+// whichever pixel-walking sub-command it repeats.
+TEST_F(Limits, PlaneWorkCountsAgainstTheStatementBudget) {
+    scripts.SetStatementBudget(10000);
+    const char* work[] = {
+        "操作平面(p, 底色, 1);",
+        "操作平面(p, 文字, 0, 0, \"x\");",
+        "操作平面(p, 贴图, 0, 0, \"tiles\", 0);",
+        "贴图(p, \"tiles\");",
+        "操作平面(p, 宽高, 1024, 1024);",
+    };
+    size_t expected = 0;
+    for (const char* w : work) {
+        ASSERT_GT(Load(std::string("脚本开始 main(); p = 创建平面(1024, 1024); n = 0;"
+                                   "当 (1) { ") +
+                       w + " n = n + 1; 时间戳(n); } 脚本结束;"),
+                  0);
+        engine.texts.clear();
+        const size_t before = Stamps().size();
+        const uint64_t executed = scripts.GetExecutedCount();
+        EXPECT_EQ(scripts.StartScript("main", ""), kScriptError) << w;
+        engine.Pump(100);
+        const size_t passes = Stamps().size() - before;
+        // What the work counted as is among the statements the manager ran: the passes' work,
+        // and no more than the budget and one pass's work past it.
+        const int64_t ran = int64_t(scripts.GetExecutedCount() - executed);
+        EXPECT_GE(ran, int64_t(passes) * 1024) << w;
+        EXPECT_LE(ran, 10000 + 1024) << w;
+        if (!expected) expected = passes;
+        EXPECT_EQ(passes, expected) << w;
+        EXPECT_EQ(Texts(), std::vector<std::string>{"脚本main运行超时,已中止!"}) << w;
+    }
+    EXPECT_EQ(expected, 8u);
+}
+
+// One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the
+// resume after a wait) shows again.
+TEST_F(Limits, AnEntryShowsSixteenErrorTextsAndLogsTheRest) {
+    ASSERT_EQ(kMaxShownErrors, 16);
+    Run("脚本开始 main(); 从 (n = 0; n < 20; n = n + 1) { 触发脚本(\"s\" + n); }"
+        "等待(10); 触发脚本(\"again\"); 时间戳(\"end\"); 脚本结束;");
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"end"});
+    const auto missing = [](const std::string& name) {
+        return "<break;break;>   脚本运行错误," + name + "不存在!<break;break>";
+    };
+    std::vector<std::string> shown;
+    for (int n = 0; n < 16; ++n) shown.push_back(missing("s" + std::to_string(n)));
+    shown.push_back(missing("again"));
+    EXPECT_EQ(Texts(), shown);
+    const std::string logged = log.text();
+    for (int n = 0; n < 20; ++n)
+        EXPECT_EQ(logged.find(missing("s" + std::to_string(n))) != std::string::npos, n >= 16) << n;
+    // After an entry that showed its sixteen, a host's start and a load are entries of their
+    // own: their errors are shown.
+    engine.texts.clear();
+    ASSERT_EQ(Load("脚本开始 many(); 从 (n = 0; n < 17; n = n + 1) { 触发脚本(\"t\"); } 脚本结束;"),
+              1);
+    scripts.StartScript("many", "");
+    EXPECT_EQ(scripts.StartScript("nosuch", ""), kScriptError);
+    scripts.StartScript("many", "");
+    std::string bad = "脚本开始 bad();";
+    for (int n = 0; n < 17; ++n) bad += " x = ;";
+    EXPECT_EQ(Load(bad + " 脚本结束;"), 1);
+    engine.Pump(100);
+    std::vector<std::string> expected(16, missing("t"));
+    expected.push_back(missing("nosuch"));
+    expected.insert(expected.end(), 16, missing("t"));
+    expected.insert(expected.end(), 16, "运算格式错误:");
+    EXPECT_EQ(Texts(), expected);
+}
+
+}  // namespace
+}  // namespace hqlv::engine::test
