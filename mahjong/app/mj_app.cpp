@@ -345,7 +345,7 @@ void CMJGameApp::PlaySoundId(int id, int flags) {
     framework::PlayResourceSoundEx(id, uint32_t(flags));
 }
 
-std::span<uint8_t> CMJGameApp::GameDataBlock() {
+std::span<uint8_t> CMJGameApp::GetTableDataBlock() {
     CMJGameInfo* info = GetGameInfo();
     return info ? info->GetRoundRecordArea() : std::span<uint8_t>{};
 }

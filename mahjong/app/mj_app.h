@@ -56,8 +56,9 @@ public:
     // a program without the hall answer as the framework does.
     int IsPlaying() override;
     void PlaySoundId(int id, int flags) override;
-    // The deal area is where the game data of the entry and of 201140 land.
-    std::span<uint8_t> GameDataBlock() override;
+    // The deal area is where the game data of the entry and of 201140 land, and the table
+    // data after a player list's entries.
+    std::span<uint8_t> GetTableDataBlock() override;
     virtual int IsRejectKanPaiAsk() { return 0; }
     // The modal settings dialog; → true when it ended with OK. This game's application
     // fills it; the mahjong layer has no settings of its own to offer.

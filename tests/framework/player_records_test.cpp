@@ -215,8 +215,10 @@ TEST_F(Records, TableInfoTakesAnyCountItsBodyHolds) {
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
     struct WithBlock : CGameAppData {
         using CGameAppData::CGameAppData;
-        std::vector<uint8_t> block;
-        std::vector<uint8_t>* GetTableDataBlock() override { return &block; }
+        // The block is the front of a larger buffer: what lies after it must stay as it is.
+        std::vector<uint8_t> buffer = std::vector<uint8_t>(8, 0x11);
+        size_t size = 5;
+        std::span<uint8_t> GetTableDataBlock() override { return {buffer.data(), size}; }
     } data("HqLv", 21303, 2, 1);
     testing::EntryLine e;
     e.chairNo = 1;
@@ -235,9 +237,28 @@ TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
     EXPECT_EQ(data.GetSeatUserID(0), 70);
     EXPECT_EQ(data.GetSeatName(1), "我");
     EXPECT_TRUE(data.HasTableData());
-    EXPECT_EQ(data.block, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(data.buffer, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC, 0x11, 0x11, 0x11, 0x11, 0x11}));
     EXPECT_EQ(data.GetPortraitIndex(3), 0);  // seat 0 first, then seat 1's portrait 0
     EXPECT_EQ(data.GetPortraitIndex(0), 1);
+    // Table data longer than the block fill it and stop at its end.
+    const struct {
+        size_t tail, blockSize;
+        std::vector<uint8_t> want;
+    } bounds[] = {
+        {3, 3, {1, 2, 3, 0, 0, 0, 0, 0}},
+        {3, 2, {1, 2, 0, 0, 0, 0, 0, 0}},
+        {4, 3, {1, 2, 3, 0, 0, 0, 0, 0}},
+        {1, 0, {0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : bounds) {
+        Words t(60 + 136 * 2 + c.tail);
+        t.w(2, 2);
+        for (size_t i = 0; i < c.tail; ++i) t.bytes[60 + 272 + i] = uint8_t(i + 1);
+        data.buffer.assign(8, 0);
+        data.size = c.blockSize;
+        ASSERT_TRUE(data.UpdatePlayers(t.data(), t.size())) << c.tail << " " << c.blockSize;
+        EXPECT_EQ(data.buffer, c.want) << c.tail << " " << c.blockSize;
+    }
     EXPECT_FALSE(data.UpdatePlayers(b.data(), 60 + 100));
     EXPECT_FALSE(data.UpdatePlayers(nullptr, 0));
 }

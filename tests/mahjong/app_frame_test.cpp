@@ -218,18 +218,25 @@ struct RecoveryApp : CMJGameApp {
     CGameInfoEx info;
 };
 
+// Starts the local server and connects the application to it, as the hall's command line
+// names it.
+void ConnectToServer(framework::CGameApp& app, server::GameServer& server,
+                     test::SocketOwner& owner) {
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
+                                         std::to_string(server.Port()) + "|4|0|9"));
+    framework::CGameConnection* conn = app.GetConnection();
+    conn->InitCodec();
+    conn->SetOwnerThread(owner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
+}
+
 class Recovery : public testing::Test {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
-        ASSERT_TRUE(server.Start());
-        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
-                                             std::to_string(server.Port()) + "|4|0|9"));
-        framework::CGameConnection* conn = app.GetConnection();
-        conn->InitCodec();
-        conn->SetOwnerThread(owner.loop.threadId());
-        int flag = 0;
-        ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
+        ASSERT_NO_FATAL_FAILURE(ConnectToServer(app, server, owner));
         app.SetSceneMode(2);
     }
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
@@ -314,6 +321,65 @@ TEST_F(Recovery, WithoutTheHallNothingHappens) {
     app.OnNetworkError();
     EXPECT_TRUE(app.log.empty());
     EXPECT_FALSE(server.WaitForRequest(201140, 100));
+}
+
+// ---- this game's application on a connection ---------------------------------------------
+
+class ConnectedApp : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        ASSERT_NO_FATAL_FAILURE(ConnectToServer(app, server, owner));
+        // The user sits at chair 0 of table 17 (the entry request is made from the own record).
+        const std::vector<uint8_t> seats =
+            test::Words(16 + 34, {{1, 17}, {2, 1}, {3, 123456}, {16, 123456}});
+        ASSERT_TRUE(app.OnSeatAssigned(seats.data(), seats.size()));
+    }
+    // A table-full answer: the player list (the user, then user 7) and the table data.
+    static std::vector<uint8_t> PlayerList(const std::vector<uint8_t>& tableData) {
+        std::vector<uint8_t> list =
+            test::Words(15 + 2 * 34, {{2, 2}, {15, 123456}, {15 + 34, 7}, {15 + 34 + 4, 1}});
+        list.insert(list.end(), tableData.begin(), tableData.end());
+        return list;
+    }
+    server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
+    test::SocketOwner owner;
+    TestAppEx app;
+};
+
+// A table that is full answers the entry with its player list (200510); table data after the
+// entries land in the deal area, as far as it reaches.
+TEST_F(ConnectedApp, TableDataAfterThePlayerListFillTheDealArea) {
+    const struct {
+        size_t tail;
+        size_t copied;
+    } cases[] = {
+        {233 * 4, 233 * 4},
+        {kDealAreaBytes, kDealAreaBytes},
+        {kDealAreaBytes + 9, kDealAreaBytes},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tail);
+        ++round;
+        std::vector<uint8_t> tableData;
+        for (size_t k = 0; k < c.tail; ++k) tableData.push_back(uint8_t(k * 7 + size_t(round)));
+        server.SetReply(200110, server::Reply{200510, PlayerList(tableData)});
+        std::string text;
+        ASSERT_EQ(app.GetConnection()->EnterGame(text), 1) << text;
+        EXPECT_EQ(app.GetSeatUserID(0), 123456);
+        EXPECT_EQ(app.GetSeatUserID(1), 7);
+        EXPECT_TRUE(app.HasTableData());
+        const std::span<const uint8_t> deal = app.GetGameInfo()->GetRoundRecord();
+        ASSERT_EQ(deal.size(), kDealAreaBytes);
+        EXPECT_TRUE(
+            std::equal(tableData.begin(), tableData.begin() + long(c.copied), deal.begin()));
+    }
+    // The deal state reads from there: its deal number is word 8.
+    server.SetReply(200110, server::Reply{200510, PlayerList(test::Words(233, {{8, 12}}))});
+    std::string text;
+    ASSERT_EQ(app.GetConnection()->EnterGame(text), 1) << text;
+    EXPECT_EQ(app.GetGameInfo()->GetDealNumber(), 12);
 }
 
 // ---- the frame -----------------------------------------------------------------------------
