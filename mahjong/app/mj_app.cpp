@@ -297,10 +297,6 @@ public:
         if (CMJGameScene2* scene = app_.GetGameScene()) scene->RecordAction(notifyId, body);
     }
     void OnNetworkError() override { app_.OnNetworkError(); }
-    void RequestWaitBegins() override {
-        app_.BeginDelayedWait(kRequestWaitText, kRequestWaitDelayMs);
-    }
-    void RequestWaitEnds() override { app_.EndDelayedWait(); }
     void OnGameDataStored(size_t length) override {
         if (CMJGameInfo* info = app_.GetGameInfo()) info->SetStateBytes(length);
     }
@@ -391,11 +387,12 @@ int CMJGameApp::NetworkErrorBox(const std::string& text) {
 void CMJGameApp::OnNetworkError() {
     if (IsStandalone()) return;
     framework::CGameConnection* conn = GetConnection();
-    // The tries and the pauses between them block the table: the wait dialog says why.
-    ShowCommWait(kRecoveryWaitText, true);
+    // The recovery runs inside the failed request's call: its tries and the pauses between
+    // them block the table as the request did, behind the same wait cursor.
+    auto cursor = std::make_unique<platform::ui::WaitCursor>();
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (conn && conn->RefreshGameData()) {
-            ShowCommWait("", false);
+            cursor.reset();
             netlib::YrnLogWrite("network recovery: game data fetched (try %d)", attempt + 1);
             CMJGameFrameWnd* frame = GetMJFrame();
             CMJTableHooks* table = frame ? frame->GetMJTableHooks() : nullptr;
@@ -413,7 +410,7 @@ void CMJGameApp::OnNetworkError() {
         }
         NetworkPause(3000);
     }
-    ShowCommWait("", false);
+    cursor.reset();
     netlib::YrnLogWrite("network recovery failed: the program ends");
     NetworkErrorBox("您的网络出现了异常，请重新登录大厅。");
     if (framework::CGameFrameWnd* frame = GetMainFrame()) {

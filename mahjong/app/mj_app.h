@@ -32,13 +32,6 @@ bool SaveScreenJpeg(const std::string& path, int quality);
 // The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
 void ShowJpegMessagesInBoxes(const std::string& caption);
 
-// The wait dialog's text while a waited mahjong request (a discard, a draw, a claim) has
-// had no answer for a moment, and the moment: a quick answer shows nothing.
-inline constexpr const char* kRequestWaitText = "正在等待服务器响应，请稍候......";
-inline constexpr int kRequestWaitDelayMs = 300;
-// The wait dialog's text through the network recovery's tries and pauses.
-inline constexpr const char* kRecoveryWaitText = "网络出现异常，正在重新获取游戏数据......";
-
 class CMJGameApp : public framework::CGameApp {
 public:
     CMJGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor);
@@ -66,7 +59,7 @@ public:
     virtual int GetVoiceSetting() { return 0; }
 
     // Recovery after a waited mahjong request failed while connected: three tries of
-    // 201140, 3000 ms apart; then the box and the end of the program.
+    // 201140, 3000 ms apart, under the wait cursor; then the box and the end of the program.
     virtual void OnNetworkError();
     virtual void ShowPlayerInfo(const uint8_t* record, size_t size);
     // The player information dialog for a checked record (the dialog is the settings and
@@ -88,9 +81,9 @@ public:
     CMJClientHost& ClientHost() { return *m_clientHost; }
 
 protected:
-    // The 3000-ms pause between two tries, under the wait dialog: the wait's pump paints
-    // only the dialog and holds every other message (no input, no timer), so the scene is
-    // not re-entered inside the button handler that is waiting.
+    // The 3000-ms pause between two tries: the wait's pump holds the messages of the
+    // program's windows (no input, no timer), so the scene is not re-entered inside the
+    // button handler that is waiting.
     virtual void NetworkPause(int ms);
     // The box after the third failure; → the button.
     virtual int NetworkErrorBox(const std::string& text);

@@ -38,6 +38,7 @@
 #include "platform/core/hall.h"
 #include "platform/core/profile.h"
 #include "platform/core/wait_pump.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
 #include "socket_owner.h"
@@ -210,8 +211,10 @@ struct RecoveryApp : CMJGameApp {
     std::function<void()> onPause;
     int NetworkErrorBox(const std::string& text) override {
         log.push_back("box " + text);
+        if (onBox) onBox();
         return 1;
     }
+    std::function<void()> onBox;
     test::CallLog log;
     test::RecordingScene scene;
     test::RecordingDraw draw;
@@ -231,6 +234,27 @@ void ConnectToServer(framework::CGameApp& app, server::GameServer& server,
     int flag = 0;
     ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
 }
+
+// The application's communication thread for one test (its wait dialog, and the pump of the
+// UI thread's waits), with a hall channel of its own.
+struct CommThreadRunning {
+    explicit CommThreadRunning(framework::CGameApp& a) : app(a) {
+        platform::makeFolders(runtime);
+        setenv("HQLV_RUNTIME_DIR", runtime.c_str(), 1);
+        previous = platform::setHallChannel(&hall);
+        started = app.CreateCommThread();
+    }
+    ~CommThreadRunning() {
+        app.StopCommThread();
+        platform::setHallChannel(previous);
+        unsetenv("HQLV_RUNTIME_DIR");
+    }
+    framework::CGameApp& app;
+    const std::string runtime = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/run";
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* previous = nullptr;
+    bool started = false;
+};
 
 class Recovery : public testing::Test {
 protected:
@@ -274,33 +298,38 @@ TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
     EXPECT_FALSE(server.WaitForRequest(201140, 100, requests + 1));
 }
 
-// The tries and the pauses between them block the table: the wait dialog shows the
-// recovery's text through them (painted by the pauses' pump) and goes when it is over.
-TEST_F(Recovery, TheTriesAndPausesShowTheWaitTextThatGoesAfter) {
-    const std::string runtime = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/run";
-    platform::makeFolders(runtime);
-    setenv("HQLV_RUNTIME_DIR", runtime.c_str(), 1);
-    platform::RecordingHallChannel hall;
-    platform::HallChannel* previous = platform::setHallChannel(&hall);
-    ASSERT_TRUE(app.CreateCommThread());
-    std::vector<bool> shown;
-    app.onPause = [&] {
-        app.PumpFor(150);  // the pause, as the recovery makes it
-        const framework::CCommWaitDlg* dlg = app.waitDialog();
-        shown.push_back(dlg->isVisible() && dlg->text() == kRecoveryWaitText);
-        if (shown.size() == 2) server.SetReply(201140, server::Reply{10, {9}});
-    };
-    server.SetReply(201140, server::Reply{99, {}});
-    app.OnNetworkError();
-    EXPECT_EQ(shown, (std::vector<bool>{true, true}));
-    EXPECT_EQ(app.log.back(), "scene.Redraw 100");
-    const uint32_t start = platform::tickMs();
-    while (app.waitDialog()->isVisible() && platform::tickElapsed(start, platform::tickMs()) < 3000)
-        platform::ui::processUiEvents(5);
-    EXPECT_FALSE(app.waitDialog()->isVisible());
-    app.StopCommThread();
-    platform::setHallChannel(previous);
-    unsetenv("HQLV_RUNTIME_DIR");
+// The recovery runs inside the failed request's call: its tries and the pauses between them
+// block the table behind the wait cursor, as the request did, with no wait text of their
+// own; the cursor is gone once the table is rebuilt, and before the box after the third
+// failure.
+TEST_F(Recovery, TheTriesAndPausesRunUnderTheWaitCursorWithoutAWaitText) {
+    CommThreadRunning comm(app);
+    ASSERT_TRUE(comm.started);
+    for (int failures : {2, 3}) {
+        SCOPED_TRACE(failures);
+        std::vector<int> cursors;
+        std::vector<bool> shown;
+        app.onPause = [&] {
+            app.PumpFor(150);  // the pause, as the recovery makes it
+            cursors.push_back(platform::ui::WaitCursor::depth());
+            shown.push_back(app.waitDialog()->isVisible());
+            if (int(cursors.size()) == failures) server.SetReply(201140, server::Reply{10, {9}});
+        };
+        app.onBox = [&] { cursors.push_back(platform::ui::WaitCursor::depth()); };
+        server.SetReply(201140, server::Reply{99, {}});
+        app.log.clear();
+        app.OnNetworkError();
+        if (failures == 2) {
+            EXPECT_EQ(cursors, (std::vector<int>{1, 1}));
+            EXPECT_EQ(app.log.back(), "scene.Redraw 100");
+        } else {
+            EXPECT_EQ(cursors, (std::vector<int>{1, 1, 1, 0}));  // the box comes without it
+            EXPECT_EQ(app.log.back(), "box 您的网络出现了异常，请重新登录大厅。");
+        }
+        EXPECT_EQ(shown, std::vector<bool>(size_t(failures), false));
+        EXPECT_EQ(platform::ui::WaitCursor::depth(), 0);
+        EXPECT_FALSE(app.waitDialog()->isVisible());
+    }
 }
 
 // The real pause keeps the wait dialog painting: the pump runs all through it.
@@ -346,6 +375,32 @@ protected:
     test::SocketOwner owner;
     TestAppEx app;
 };
+
+// A waited mahjong request whose answer is slow blocks the table behind the wait cursor
+// alone: however long it waits, no wait text comes up.
+TEST_F(ConnectedApp, ASlowAnswerWaitsUnderTheCursorWithoutAWaitText) {
+    CommThreadRunning comm(app);
+    ASSERT_TRUE(comm.started);
+    const platform::WaitPump appPump = platform::setWaitPump({});
+    std::vector<int> cursors;
+    int shown = 0;
+    platform::setWaitPump([&] {
+        appPump();
+        cursors.push_back(platform::ui::WaitCursor::depth());
+        shown += app.waitDialog()->isVisible();
+    });
+    server.SetReply(229000, server::Reply{10, test::Words(8, {{1, 33}})});
+    server.SetReplyDelay(229000, 700);
+    std::string error;
+    std::array<uint8_t, 32> out{};
+    const std::vector<uint8_t> body = test::Words(24, {{0, 123456}, {1, 301}, {2, 17}, {3, 2}});
+    EXPECT_EQ(app.GetMJClient()->SendDrawTile(error, body, out), 1) << error;
+    EXPECT_EQ(test::Words(8, {{1, 33}}), std::vector<uint8_t>(out.begin(), out.end()));
+    ASSERT_GE(cursors.size(), 20u);  // pumped through the whole wait, past its first 300 ms
+    EXPECT_EQ(std::count(cursors.begin(), cursors.end(), 2), std::ptrdiff_t(cursors.size()));
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(app.waitDialog()->isVisible());
+}
 
 // A table that is full answers the entry with its player list (200510); table data after the
 // entries land in the deal area, as far as it reaches.
