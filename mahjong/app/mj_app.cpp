@@ -23,6 +23,7 @@
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/core/audio.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 #include "platform/ui/screenshot.h"
@@ -306,6 +307,17 @@ private:
 };
 
 }  // namespace
+
+int RunClient(const std::function<std::unique_ptr<framework::CGameApp>()>& make, int argc,
+              char** argv) {
+    int rc = 0;
+    if (std::unique_ptr<framework::CGameApp> app = make()) rc = app->Run(argc, argv);
+    // Only now: the application's objects close their music and free their samples as they
+    // go, and a sound played after the device closed would open it again. Closed here, the
+    // device's thread ends before the process's exit takes its objects apart under it.
+    platform::shutdownAudio();
+    return rc;
+}
 
 CMJGameApp::CMJGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor)
     : framework::CGameApp(std::move(gameCode), defaultPort, versionMajor, versionMinor),

@@ -6,6 +6,7 @@
 // also the host of the scene, of the router and of the request sender (small adapter
 // objects over the application, so their names never meet the application's own).
 #include <array>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -31,6 +32,12 @@ bool SaveImageJpeg(const QImage& picture, const std::string& path, int quality);
 bool SaveScreenJpeg(const std::string& path, int quality);
 // The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
 void ShowJpegMessagesInBoxes(const std::string& caption);
+
+// Runs the client: the application that `make` builds goes from start-up to its end and is
+// destroyed; then the sound device is let go of, once nothing is left that plays. The
+// program's exit code.
+int RunClient(const std::function<std::unique_ptr<framework::CGameApp>()>& make, int argc,
+              char** argv);
 
 class CMJGameApp : public framework::CGameApp {
 public:

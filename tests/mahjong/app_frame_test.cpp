@@ -32,6 +32,7 @@
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/panes/mj_tool_view.h"
 #include "netlib/message.h"
+#include "platform/core/audio.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
@@ -435,6 +436,47 @@ TEST_F(ConnectedApp, TableDataAfterThePlayerListFillTheDealArea) {
     std::string text;
     ASSERT_EQ(app.GetConnection()->EnterGame(text), 1) << text;
     EXPECT_EQ(app.GetGameInfo()->GetDealNumber(), 12);
+}
+
+// The client's run: its application goes from start-up to its end and is destroyed (its
+// objects still reach the sound service as they go), then the service is let go of.
+int RunClientCheck() {
+    static int argc = 1;
+    static char name[] = "hqlv";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    struct ExitingApp : CMJGameApp {
+        ExitingApp() : CMJGameApp("HqLv", 21303, 2, 1) {}
+        ~ExitingApp() override { platform::audio()->closeMusic(); }
+        bool InitInstance(const std::string&) override { return false; }
+    };
+    auto rec = std::make_shared<platform::RecordingAudio>();
+    platform::installAudio(rec);
+    int runs = 0;
+    const int rc = RunClient(
+        [&runs]() -> std::unique_ptr<framework::CGameApp> {
+            ++runs;
+            return std::make_unique<ExitingApp>();
+        },
+        argc, argv);
+    int failures = 0;
+    auto check = [&](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "failed: %s\n", what);
+            ++failures;
+        }
+    };
+    check(rc == 0 && runs == 1, "one application, run to its end");
+    const auto calls = rec->calls();
+    check(calls.size() == 1 && calls[0].kind == platform::RecordingAudio::Kind::kCloseMusic,
+          "the application's teardown reached the service");
+    check(rec.use_count() == 1, "the service was let go of");
+    return failures;
+}
+
+TEST(ClientExit, TheSoundServiceIsLetGoOfOnceTheApplicationIsGone) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(RunClientCheck()), ::testing::ExitedWithCode(0), "");
 }
 
 // ---- the frame -----------------------------------------------------------------------------
