@@ -37,8 +37,8 @@ inline constexpr int kBoardWidth = 339;
 using TextWidth = std::function<int(const std::string&)>;
 
 // A seated name (GBK) as the board draws it, in UTF-8: a name of more than 12 bytes is cut
-// to its first 10 bytes followed by "…". A double-byte character across byte 10 goes whole:
-// half a character would decode as a stray '?'.
+// to its first 10 bytes followed by "…". A double-byte character across byte 10 is left out
+// whole, so the cut keeps 9 bytes: half a character would decode as a stray '?'.
 std::string BoardName(const std::string& gbk);
 
 // A name (UTF-8) that is wider than `room` keeps its first and last characters around "…",
