@@ -60,8 +60,9 @@ std::string BoardName(const std::string& gbk) {
     return framework::GbkToUtf8(framework::GbkCut(gbk, kNameCutBytes)) + "…";
 }
 
-std::string FitBoardName(const std::string& name, int room, const TextWidth& width) {
-    if (width(name) <= room) return name;
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width,
+                         bool mayStayWhole) {
+    if (mayStayWhole && width(name) <= room) return name;
     const std::vector<std::string> chars = CodePoints(name);
     for (size_t keep = chars.size(); keep-- > 0;) {
         // The end first, up to three characters, then the start and the end evenly.
@@ -120,17 +121,16 @@ BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
         out.slices.push_back({paneWidth - kRightEnd, kBoardWidth - kRightEnd, kRightEnd});
     }
     const int nameRoom = totalX - halfTotal - kColumnGap - nameX;
+    out.nameRoom = nameRoom;
     for (size_t c = 0; c < 4; ++c) {
         const int y = y0 + kFirstRow + kRowStep * int(c);
         std::string name = BoardName(gbkNames[c]);
         if (out.closedUp && width(name) > nameRoom) {
             // The columns closed up to the pane leave the names less room than the board's
             // own places do; drawn as cut, the name would run under the totals. The whole
-            // name is fitted instead, and a name over 12 bytes is never shown whole.
-            const std::string whole = framework::GbkToUtf8(gbkNames[c]);
-            const bool mustCut = gbkNames[c].size() > kNameWholeBytes;
-            name = FitBoardName(whole, mustCut ? std::min(nameRoom, width(whole) - 1) : nameRoom,
-                                width);
+            // name is fitted instead, never shown whole (one that fitted whole would be here
+            // only when it is over 12 bytes).
+            name = FitBoardName(framework::GbkToUtf8(gbkNames[c]), nameRoom, width, false);
         }
         out.texts.push_back({name, left + nameX, y});
         out.texts.push_back({total[c], left + totalX - width(total[c]) / 2, y});

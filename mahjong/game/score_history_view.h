@@ -41,10 +41,12 @@ using TextWidth = std::function<int(const std::string&)>;
 // whole, so the cut keeps 9 bytes: half a character would decode as a stray '?'.
 std::string BoardName(const std::string& gbk);
 
-// A name (UTF-8) that is wider than `room` keeps its first and last characters around "…",
-// as many as fit: its last three first (the names of a table often differ only at their end:
-// "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its first as of its last.
-std::string FitBoardName(const std::string& name, int room, const TextWidth& width);
+// A name (UTF-8) that is wider than `room`, or that may not stay whole, keeps its first and
+// last characters around "…", as many as fit: its last three first (the names of a table
+// often differ only at their end: "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its
+// first as of its last.
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width,
+                         bool mayStayWhole = true);
 
 struct BoardText {
     std::string text;  // UTF-8
@@ -61,6 +63,7 @@ struct BoardLayout {
     std::vector<BoardText> texts;
     std::vector<BoardSlice> slices;
     bool closedUp = false;
+    int nameRoom = 0;  // what the names may take before the totals' column and its gap
 };
 // The score board for a pane paneWidth wide (left its left edge, y0 the board's top), its
 // texts measured by width in the board's font. Where the pane holds the board's columns with

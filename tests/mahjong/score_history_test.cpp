@@ -71,6 +71,9 @@ TEST(FitBoardName, WholeWhenItFitsElseBothEndsAroundAnEllipsis) {
         {"", 0, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(FitBoardName(c.name, c.room, Chars10), c.want) << c.room;
+    // A name that may not stay whole is fitted even where it would fit whole.
+    EXPECT_EQ(FitBoardName("游戏玩家【乙】", 70, Chars10, false), "游戏玩…【乙】");
+    EXPECT_EQ(FitBoardName("游戏玩家【乙】", 69, Chars10, false), "游戏…【乙】");
     // Names alike at their start stay apart.
     for (int room = 30; room < 70; room += 10)
         EXPECT_NE(FitBoardName("游戏玩家【乙】", room, Chars10),
@@ -124,6 +127,40 @@ TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
     EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {123456789}, {}, width).closedUp);
     EXPECT_FALSE(ScoreBoardLayout(0, 0, 339, {}, {}, {1234567}, width).closedUp);
     EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {}, {12345678}, width).closedUp);
+}
+
+// Columns closed up: a name whose cut is exactly as wide as the names' room stands as cut;
+// one pixel wider, it is fitted further.
+TEST(ScoreBoardLayout, AClosedUpNameStaysAsCutWhileTheCutFitsItsRoom) {
+    // Letters of 5 pixels, every other character of 10, the ellipsis as wide as asked.
+    auto widths = [](int ellipsis) {
+        return [ellipsis](const std::string& t) {
+            int w = 0;
+            for (size_t i = 0; i < t.size(); ++i) {
+                if (t.compare(i, 3, "…") == 0) {
+                    w += ellipsis;
+                    i += 2;
+                } else if ((static_cast<unsigned char>(t[i]) & 0xC0) != 0x80) {
+                    w += t[i] >= 'a' && t[i] <= 'z' ? 5 : 10;
+                }
+            }
+            return w;
+        };
+    };
+    const std::array<std::string, 4> names = {"abcdefghijklm", "", "", ""};
+    for (int w : {200, 250, 300}) {
+        SCOPED_TRACE(w);
+        const BoardLayout empty = ScoreBoardLayout(0, 0, w, {}, {}, {}, widths(0));
+        ASSERT_TRUE(empty.closedUp);
+        const int room = empty.nameRoom;
+        ASSERT_GT(room, 50);  // the cut's ten letters
+        EXPECT_EQ(ScoreBoardLayout(0, 0, w, names, {}, {}, widths(room - 50)).texts[0].text,
+                  "abcdefghij…");
+        const std::string fitted =
+            ScoreBoardLayout(0, 0, w, names, {}, {}, widths(room - 49)).texts[0].text;
+        EXPECT_NE(fitted, "abcdefghij…");
+        EXPECT_LE(widths(room - 49)(fitted), room) << fitted;
+    }
 }
 
 // The pane's widths at 1280, 1024 and 800 pixels: every text inside the pane, the texts of a
