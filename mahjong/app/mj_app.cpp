@@ -310,8 +310,8 @@ private:
 
 int RunClient(const std::function<std::unique_ptr<framework::CGameApp>()>& make, int argc,
               char** argv) {
-    int rc = 0;
-    if (std::unique_ptr<framework::CGameApp> app = make()) rc = app->Run(argc, argv);
+    // The application is destroyed at the end of this statement, after its run.
+    const int rc = make()->Run(argc, argv);
     // Only now: the application's objects close their music and free their samples as they
     // go, and a sound played after the device closed would open it again. Closed here, the
     // device's thread ends before the process's exit takes its objects apart under it.
