@@ -1,5 +1,6 @@
 #include "framework/app/app_data.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "framework/app/text_edge.h"
@@ -221,10 +222,14 @@ bool CGameAppData::UpdatePlayers(const void* data, size_t len) {
     size_t tail = 60 + size_t(n) * PlayerEntry::kSize;
     if (len > tail) {
         SetTableDataFlag(GetCmdField8() == 0 ? 1 : 0);
-        if (std::vector<uint8_t>* block = GetTableDataBlock()) {
-            const uint8_t* p = static_cast<const uint8_t*>(data) + tail;
-            block->assign(p, p + (len - tail));
-        }
+        // The block is the game's fixed area: a longer tail than it holds would be written
+        // past its end, so the copy stops there and the rest is dropped with a line.
+        const std::span<uint8_t> block = GetTableDataBlock();
+        const size_t n = std::min(len - tail, block.size());
+        if (n) std::memcpy(block.data(), static_cast<const uint8_t*>(data) + tail, n);
+        if (n < len - tail && !block.empty())
+            platform::diagf("table data cut: %zu bytes, the block holds %zu", len - tail,
+                            block.size());
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -74,8 +75,10 @@ public:
     virtual int SetPlayerFlag(const void* data, size_t len);
     void ConvertEntry(PlayerRecord& record, const PlayerEntry& entry) const;
 
-    // The block into which extra table data are copied; none in the framework.
-    virtual std::vector<uint8_t>* GetTableDataBlock() { return nullptr; }
+    // The block into which extra table data are copied (the table data after a player
+    // list's entries, the game data of an entry and of request 201140); none in the
+    // framework. The copies stop at its end.
+    virtual std::span<uint8_t> GetTableDataBlock() { return {}; }
 
     // ---- portraits: number -> image index (the image itself is the window layer's)
     void LoadSeatPortraits();

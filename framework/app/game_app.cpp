@@ -77,7 +77,7 @@ public:
     void TableViewStopIdleTimer() override {
         if (CGameTableView* table = tableView()) table->StopIdleTimer();
     }
-    std::span<uint8_t> GameDataBlock() override { return app_.GameDataBlock(); }
+    std::span<uint8_t> GameDataBlock() override { return app_.GetTableDataBlock(); }
     void TakePlayerList(const uint8_t* data, size_t length) override {
         app_.UpdatePlayers(data, length);
     }

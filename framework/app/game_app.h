@@ -6,7 +6,6 @@
 // process; Current() reaches it from everywhere.
 #include <map>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -57,9 +56,6 @@ public:
     virtual void PlaySoundId(int /*id*/, int /*flags*/) {}
     virtual bool IsSilent() { return false; }
     virtual int GetSeatCount() { return 8; }
-    // The block the game data of the entry and of request 201140 are copied into; none in
-    // the framework.
-    virtual std::span<uint8_t> GameDataBlock() { return {}; }
 
     // ---- start-up pieces
     bool CreateCommThread();

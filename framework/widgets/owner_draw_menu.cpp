@@ -85,6 +85,16 @@ public:
         }
     }
 
+    int styleHint(StyleHint h, const QStyleOption* o, const QWidget* w,
+                  QStyleHintReturn* r) const override {
+        // A disabled item under the pointer becomes the menu's current item like any other:
+        // the classic look draws it selected (the flat look never does), and the item the
+        // pointer left loses its bar. Without the hint the menu would have no current item
+        // there, and the bar would vanish from under the pointer.
+        if (h == SH_Menu_AllowActiveAndDisabled) return 1;
+        return QProxyStyle::styleHint(h, o, w, r);
+    }
+
     QSize sizeFromContents(ContentsType t, const QStyleOption* o, const QSize& s,
                            const QWidget* w) const override {
         auto* menu = qobject_cast<const COwnerDrawMenu*>(w);
@@ -184,7 +194,11 @@ private:
 
     static void DrawIcon(const QStyleOptionMenuItem& mi, QPainter* p, bool enabled) {
         const QRect f = IconFrame(mi);
-        QPixmap pm = mi.icon.pixmap(QSize(kIconW, kIconH));
+        // The item's picture at its own size: a 16 x 16 portrait asked for at the menu's
+        // 16 x 15 would come back scaled down to 15 x 15.
+        const QList<QSize> sizes = mi.icon.availableSizes();
+        const QPixmap pm =
+            mi.icon.pixmap(sizes.isEmpty() ? QSize(kIconW, kIconH) : sizes.first(), 1.0);
         if (!enabled) {
             // Embossed: the mask light one pixel down and right, then dark in place.
             QImage mask = pm.toImage().convertToFormat(QImage::Format_ARGB32);

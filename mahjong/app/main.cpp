@@ -2,10 +2,12 @@
 #include <QCoreApplication>
 #include <csignal>
 #include <cstdlib>
+#include <memory>
 
 #include "engine/core/engine_log.h"
 #include "engine/script/script_manager.h"
 #include "framework/web/web_view.h"
+#include "mahjong/app/mj_app.h"
 #include "mahjong/game/game_app_ex.h"
 
 // Under the sanitizers: the browser engine frees with a mismatched delete, and it and
@@ -30,6 +32,6 @@ int main(int argc, char** argv) {
     // names a log folder, so two clients started from one program folder keep apart.
     if (const char* dir = std::getenv("HQLV_LOG_DIR"); dir && *dir)
         hqlv::engine::SetEngineLogFolder(dir);
-    hqlv::mahjong::CGameAppEx app;
-    return app.Run(argc, argv);
+    return hqlv::mahjong::RunClient([] { return std::make_unique<hqlv::mahjong::CGameAppEx>(); },
+                                    argc, argv);
 }

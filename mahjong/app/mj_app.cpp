@@ -23,6 +23,7 @@
 #include "mahjong/scene/game_scene.h"
 #include "mahjong/scene/table_draw.h"
 #include "netlib/log.h"
+#include "platform/core/audio.h"
 #include "platform/ui/cursor.h"
 #include "platform/ui/platform_box.h"
 #include "platform/ui/screenshot.h"
@@ -297,10 +298,6 @@ public:
         if (CMJGameScene2* scene = app_.GetGameScene()) scene->RecordAction(notifyId, body);
     }
     void OnNetworkError() override { app_.OnNetworkError(); }
-    void RequestWaitBegins() override {
-        app_.BeginDelayedWait(kRequestWaitText, kRequestWaitDelayMs);
-    }
-    void RequestWaitEnds() override { app_.EndDelayedWait(); }
     void OnGameDataStored(size_t length) override {
         if (CMJGameInfo* info = app_.GetGameInfo()) info->SetStateBytes(length);
     }
@@ -310,6 +307,17 @@ private:
 };
 
 }  // namespace
+
+int RunClient(const std::function<std::unique_ptr<framework::CGameApp>()>& make, int argc,
+              char** argv) {
+    // The application is destroyed at the end of this statement, after its run.
+    const int rc = make()->Run(argc, argv);
+    // Only now: the application's objects close their music and free their samples as they
+    // go, and a sound played after the device closed would open it again. Closed here, the
+    // device's thread ends before the process's exit takes its objects apart under it.
+    platform::shutdownAudio();
+    return rc;
+}
 
 CMJGameApp::CMJGameApp(std::string gameCode, int defaultPort, int versionMajor, int versionMinor)
     : framework::CGameApp(std::move(gameCode), defaultPort, versionMajor, versionMinor),
@@ -345,7 +353,7 @@ void CMJGameApp::PlaySoundId(int id, int flags) {
     framework::PlayResourceSoundEx(id, uint32_t(flags));
 }
 
-std::span<uint8_t> CMJGameApp::GameDataBlock() {
+std::span<uint8_t> CMJGameApp::GetTableDataBlock() {
     CMJGameInfo* info = GetGameInfo();
     return info ? info->GetRoundRecordArea() : std::span<uint8_t>{};
 }
@@ -391,11 +399,12 @@ int CMJGameApp::NetworkErrorBox(const std::string& text) {
 void CMJGameApp::OnNetworkError() {
     if (IsStandalone()) return;
     framework::CGameConnection* conn = GetConnection();
-    // The tries and the pauses between them block the table: the wait dialog says why.
-    ShowCommWait(kRecoveryWaitText, true);
+    // The recovery runs inside the failed request's call: its tries and the pauses between
+    // them block the table as the request did, behind the same wait cursor.
+    auto cursor = std::make_unique<platform::ui::WaitCursor>();
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (conn && conn->RefreshGameData()) {
-            ShowCommWait("", false);
+            cursor.reset();
             netlib::YrnLogWrite("network recovery: game data fetched (try %d)", attempt + 1);
             CMJGameFrameWnd* frame = GetMJFrame();
             CMJTableHooks* table = frame ? frame->GetMJTableHooks() : nullptr;
@@ -413,7 +422,7 @@ void CMJGameApp::OnNetworkError() {
         }
         NetworkPause(3000);
     }
-    ShowCommWait("", false);
+    cursor.reset();
     netlib::YrnLogWrite("network recovery failed: the program ends");
     NetworkErrorBox("您的网络出现了异常，请重新登录大厅。");
     if (framework::CGameFrameWnd* frame = GetMainFrame()) {

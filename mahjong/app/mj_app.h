@@ -6,6 +6,7 @@
 // also the host of the scene, of the router and of the request sender (small adapter
 // objects over the application, so their names never meet the application's own).
 #include <array>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -32,12 +33,11 @@ bool SaveScreenJpeg(const std::string& path, int quality);
 // The JPEG writer's messages ("Can't open" a file) go to the platform's message box.
 void ShowJpegMessagesInBoxes(const std::string& caption);
 
-// The wait dialog's text while a waited mahjong request (a discard, a draw, a claim) has
-// had no answer for a moment, and the moment: a quick answer shows nothing.
-inline constexpr const char* kRequestWaitText = "正在等待服务器响应，请稍候......";
-inline constexpr int kRequestWaitDelayMs = 300;
-// The wait dialog's text through the network recovery's tries and pauses.
-inline constexpr const char* kRecoveryWaitText = "网络出现异常，正在重新获取游戏数据......";
+// Runs the client: the application that `make` builds goes from start-up to its end and is
+// destroyed; then the sound device is let go of, once nothing is left that plays. The
+// program's exit code.
+int RunClient(const std::function<std::unique_ptr<framework::CGameApp>()>& make, int argc,
+              char** argv);
 
 class CMJGameApp : public framework::CGameApp {
 public:
@@ -56,8 +56,9 @@ public:
     // a program without the hall answer as the framework does.
     int IsPlaying() override;
     void PlaySoundId(int id, int flags) override;
-    // The deal area is where the game data of the entry and of 201140 land.
-    std::span<uint8_t> GameDataBlock() override;
+    // The deal area is where the game data of the entry and of 201140 land, and the table
+    // data after a player list's entries.
+    std::span<uint8_t> GetTableDataBlock() override;
     virtual int IsRejectKanPaiAsk() { return 0; }
     // The modal settings dialog; → true when it ended with OK. This game's application
     // fills it; the mahjong layer has no settings of its own to offer.
@@ -65,7 +66,7 @@ public:
     virtual int GetVoiceSetting() { return 0; }
 
     // Recovery after a waited mahjong request failed while connected: three tries of
-    // 201140, 3000 ms apart; then the box and the end of the program.
+    // 201140, 3000 ms apart, under the wait cursor; then the box and the end of the program.
     virtual void OnNetworkError();
     virtual void ShowPlayerInfo(const uint8_t* record, size_t size);
     // The player information dialog for a checked record (the dialog is the settings and
@@ -87,9 +88,9 @@ public:
     CMJClientHost& ClientHost() { return *m_clientHost; }
 
 protected:
-    // The 3000-ms pause between two tries, under the wait dialog: the wait's pump paints
-    // only the dialog and holds every other message (no input, no timer), so the scene is
-    // not re-entered inside the button handler that is waiting.
+    // The 3000-ms pause between two tries: the wait's pump holds the messages of the
+    // program's windows (no input, no timer), so the scene is not re-entered inside the
+    // button handler that is waiting.
     virtual void NetworkPause(int ms);
     // The box after the third failure; → the button.
     virtual int NetworkErrorBox(const std::string& text);

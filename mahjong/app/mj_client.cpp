@@ -27,9 +27,7 @@ int CMJGameClient::SendRequest(RequestResult& result, int requestId,
                                const std::vector<uint8_t>& body, int wait) {
     if (requestId <= 220000)
         return framework::CGameConnection::SendRequest(result, requestId, body, wait);
-    if (wait && m_pMJHost) m_pMJHost->RequestWaitBegins();
     int sent = framework::CGameConnection::SendRequest(result, requestId, body, wait);
-    if (wait && m_pMJHost) m_pMJHost->RequestWaitEnds();
     // A request that never went out is not reported as sent: its caller would take it as
     // gone (a tile moved out of the hand, a hu or a claim counted as made) although nothing
     // reached the server. The recovery runs only while the socket still says it is

@@ -23,10 +23,6 @@ public:
     virtual void RecordAction(uint32_t notifyId, MJData body) = 0;
     // A waited mahjong request failed while connected.
     virtual void OnNetworkError() = 0;
-    // A waited mahjong request begins and ends its wait: the UI thread is blocked
-    // meanwhile, and the player sees the wait dialog when the answer is slow.
-    virtual void RequestWaitBegins() = 0;
-    virtual void RequestWaitEnds() = 0;
     // The game data of an entry or of 201140 was stored: its length in bytes.
     virtual void OnGameDataStored(size_t /*length*/) {}
 };

@@ -50,10 +50,19 @@ std::vector<std::string> CodePoints(const std::string& utf8) {
     return out;
 }
 
+// A name of up to this many bytes is drawn whole; a longer one keeps its first kNameCutBytes.
+constexpr size_t kNameWholeBytes = 12, kNameCutBytes = 10;
+
 }  // namespace
 
-std::string FitBoardName(const std::string& name, int room, const TextWidth& width) {
-    if (width(name) <= room) return name;
+std::string BoardName(const std::string& gbk) {
+    if (gbk.size() <= kNameWholeBytes) return framework::GbkToUtf8(gbk);
+    return framework::GbkToUtf8(framework::GbkCut(gbk, kNameCutBytes)) + "…";
+}
+
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width,
+                         bool mayStayWhole) {
+    if (mayStayWhole && width(name) <= room) return name;
     const std::vector<std::string> chars = CodePoints(name);
     for (size_t keep = chars.size(); keep-- > 0;) {
         // The end first, up to three characters, then the start and the end evenly.
@@ -112,9 +121,17 @@ BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
         out.slices.push_back({paneWidth - kRightEnd, kBoardWidth - kRightEnd, kRightEnd});
     }
     const int nameRoom = totalX - halfTotal - kColumnGap - nameX;
+    out.nameRoom = nameRoom;
     for (size_t c = 0; c < 4; ++c) {
         const int y = y0 + kFirstRow + kRowStep * int(c);
-        const std::string name = FitBoardName(framework::GbkToUtf8(gbkNames[c]), nameRoom, width);
+        std::string name = BoardName(gbkNames[c]);
+        if (out.closedUp && width(name) > nameRoom) {
+            // The columns closed up to the pane leave the names less room than the board's
+            // own places do; drawn as cut, the name would run under the totals. The whole
+            // name is fitted instead, never shown whole (one that fitted whole would be here
+            // only when it is over 12 bytes).
+            name = FitBoardName(framework::GbkToUtf8(gbkNames[c]), nameRoom, width, false);
+        }
         out.texts.push_back({name, left + nameX, y});
         out.texts.push_back({total[c], left + totalX - width(total[c]) / 2, y});
         out.texts.push_back({"两", left + totalUnitX, y});

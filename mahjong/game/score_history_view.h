@@ -36,10 +36,17 @@ inline constexpr int kBoardWidth = 339;
 
 using TextWidth = std::function<int(const std::string&)>;
 
-// A name (UTF-8) that is wider than `room` keeps its first and last characters around "…",
-// as many as fit: its last three first (the names of a table often differ only at their end:
-// "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its first as of its last.
-std::string FitBoardName(const std::string& name, int room, const TextWidth& width);
+// A seated name (GBK) as the board draws it, in UTF-8: a name of more than 12 bytes is cut
+// to its first 10 bytes followed by "…". A double-byte character across byte 10 is left out
+// whole, so the cut keeps 9 bytes: half a character would decode as a stray '?'.
+std::string BoardName(const std::string& gbk);
+
+// A name (UTF-8) that is wider than `room`, or that may not stay whole, keeps its first and
+// last characters around "…", as many as fit: its last three first (the names of a table
+// often differ only at their end: "游戏玩家【乙】", "游戏玩家【丙】"), then as many of its
+// first as of its last.
+std::string FitBoardName(const std::string& name, int room, const TextWidth& width,
+                         bool mayStayWhole = true);
 
 struct BoardText {
     std::string text;  // UTF-8
@@ -56,6 +63,7 @@ struct BoardLayout {
     std::vector<BoardText> texts;
     std::vector<BoardSlice> slices;
     bool closedUp = false;
+    int nameRoom = 0;  // what the names may take before the totals' column and its gap
 };
 // The score board for a pane paneWidth wide (left its left edge, y0 the board's top), its
 // texts measured by width in the board's font. Where the pane holds the board's columns with
@@ -63,8 +71,10 @@ struct BoardLayout {
 // pane (the column of panes is two ninths of the screen) closes the columns up from the
 // right: each amount column as wide as its widest text (or its title) and unit, the names
 // taking the room left; the picture is laid as its bands across the pane, its left and right
-// ends at the pane's, and each amount column's title over its amounts. A name wider than its
-// room is fitted by FitBoardName. The slices are drawn in order, each over the ones before.
+// ends at the pane's, and each amount column's title over its amounts. Every name is drawn
+// as BoardName cuts it; only where the columns are closed up and that still does not fit
+// its room is it fitted further by FitBoardName. The slices are drawn in order, each over
+// the ones before.
 BoardLayout ScoreBoardLayout(int left, int y0, int paneWidth,
                              const std::array<std::string, 4>& gbkNames,
                              const std::array<int64_t, 4>& totals,

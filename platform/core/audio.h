@@ -97,8 +97,9 @@ std::shared_ptr<Audio> audio();
 // Returns the previous one (null when none was open yet).
 std::shared_ptr<Audio> installAudio(std::shared_ptr<Audio> service);
 
-// Lets go of the process's service (closing the device when nobody else holds it). The
-// client calls it on the way out so the device's thread ends before exit.
+// Lets go of the process's service (closing the device when nobody else holds it); a later
+// use opens the default again. The client calls it on the way out, once its application and
+// everything that plays are gone, so the device's thread ends before exit.
 void shutdownAudio();
 
 // The program's own wave resources: "<id>.wav" in "resources/sound/" of the program

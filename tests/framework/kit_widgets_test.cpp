@@ -897,6 +897,91 @@ TEST(OwnerDrawMenu, PlayerMenuTableEditsAndPostsTheChoice) {
     menu->hide();
 }
 
+// The player list's menu under the pointer: in the classic look the disabled 呼叫玩家 (1905)
+// becomes the current item and is drawn selected in the highlight, and the item the pointer
+// left loses its bar; in the flat look it is current but never drawn selected. A click on it
+// chooses nothing in either look.
+TEST(OwnerDrawMenu, ADisabledItemUnderThePointerIsDrawnSelectedInTheClassicLook) {
+    SharedQtApp();
+    const QColor highlight(0, 0, 128);
+    for (bool flat : {false, true}) {
+        SCOPED_TRACE(flat);
+        COwnerDrawMenu top;
+        ASSERT_TRUE(top.LoadMenuId(130));
+        COwnerDrawMenu* menu = top.GetSubMenu(0);
+        ASSERT_NE(menu, nullptr);
+        ColourMenu(*menu, flat, {{QPalette::Highlight, highlight}});
+        ASSERT_TRUE(menu->EnableItem(1905, false));
+        int chosen = 0;
+        QObject::connect(menu, &QMenu::triggered, menu, [&chosen](QAction*) { ++chosen; });
+        menu->popup(QPoint(0, 0));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        const QRect details = menu->actionGeometry(menu->actionOf(1901));
+        const QRect call = menu->actionGeometry(menu->actionOf(1905));
+        // A menu takes the pointer as moved after a few motions (or a long way from where it
+        // opened): each hover is a short walk.
+        auto hover = [menu](QPoint at) {
+            for (int step = 8; step >= 0; --step) QTest::mouseMove(menu, at + QPoint(step, 0));
+        };
+        hover(details.center());
+        ASSERT_EQ(menu->activeAction(), menu->actionOf(1901));
+        hover(call.center());
+        EXPECT_EQ(menu->activeAction(), menu->actionOf(1905));
+        const QImage shot = menu->grab().toImage();
+        shot.save(QString(HQLV_BUILD_DIR) +
+                  (flat ? "/kit-menu-disabled-flat.png" : "/kit-menu-disabled-classic.png"));
+        // The fill reaches the item's right edge; the item left behind has none.
+        EXPECT_EQ(shot.pixelColor(call.right() - 1, call.top() + 1) == highlight, !flat);
+        EXPECT_EQ(shot.pixelColor(call.left() + 1, call.center().y()) == highlight, !flat);
+        EXPECT_NE(shot.pixelColor(details.right() - 1, details.top() + 1), highlight);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, call.center());
+        EXPECT_EQ(chosen, 0);
+        menu->hide();
+    }
+}
+
+// The player's 16 x 16 portrait on item 1900 is drawn whole, at its own size, at
+// (left + 2, top + dy + 2): its first and last rows and columns all show.
+TEST(OwnerDrawMenu, ThePortraitIconIsDrawnAtItsOwnSize) {
+    SharedQtApp();
+    COwnerDrawMenu top;
+    ASSERT_TRUE(top.LoadMenuId(130));
+    COwnerDrawMenu* menu = top.GetSubMenu(0);
+    ASSERT_NE(menu, nullptr);
+    ColourMenu(*menu, false);
+    QImage portrait(16, 16, QImage::Format_ARGB32);
+    portrait.fill(Qt::red);
+    for (int i = 0; i < 16; ++i) {
+        portrait.setPixelColor(15, i, Qt::blue);
+        portrait.setPixelColor(i, 15, Qt::blue);
+    }
+    portrait.setPixelColor(0, 0, Qt::green);
+    ASSERT_TRUE(menu->ModifyItem("某人", 1900, &portrait));
+    EXPECT_EQ(menu->record(0)->icon.size(), QSize(16, 16));
+    menu->popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    const QImage shot = menu->grab().toImage();
+    shot.scaled(shot.size() * 4).save(QString(HQLV_BUILD_DIR) + "/kit-menu-portrait.png");
+    const QRect item = menu->actionGeometry(menu->actionOf(1900));
+    const int x = item.left() + 2, y = item.top() + std::max(0, (item.height() - 15 - 4) / 2) + 2;
+    const struct {
+        int dx, dy;
+        QColor colour;
+    } pixels[] = {
+        {0, 0, Qt::green},
+        {1, 1, Qt::red},
+        {14, 14, Qt::red},
+        {15, 7, Qt::blue},
+        {7, 15, Qt::blue},
+        {15, 15, Qt::blue},
+        {-1, 7, QColor(240, 240, 240)},
+        {16, 7, QColor(240, 240, 240)},
+    };
+    for (const auto& px : pixels)
+        EXPECT_EQ(shot.pixelColor(x + px.dx, y + px.dy), px.colour) << px.dx << "," << px.dy;
+    menu->hide();
+}
+
 // A toolbar of three 16 x 15 buttons on the grey background, each with a 10 x 10 square
 // of its own colour at (3, 2): red for command 100, blue for 101, green for 102, and a
 // separator between the first two.

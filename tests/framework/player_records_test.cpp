@@ -2,6 +2,7 @@
 
 #include "builders.h"
 #include "framework/app/app_data.h"
+#include "platform/core/diag.h"
 
 namespace hqlv::framework {
 namespace {
@@ -215,8 +216,10 @@ TEST_F(Records, TableInfoTakesAnyCountItsBodyHolds) {
 TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
     struct WithBlock : CGameAppData {
         using CGameAppData::CGameAppData;
-        std::vector<uint8_t> block;
-        std::vector<uint8_t>* GetTableDataBlock() override { return &block; }
+        // The block is the front of a larger buffer: what lies after it must stay as it is.
+        std::vector<uint8_t> buffer = std::vector<uint8_t>(8, 0x11);
+        size_t size = 5;
+        std::span<uint8_t> GetTableDataBlock() override { return {buffer.data(), size}; }
     } data("HqLv", 21303, 2, 1);
     testing::EntryLine e;
     e.chairNo = 1;
@@ -235,9 +238,37 @@ TEST_F(Records, UpdatePlayersKeepsOwnRecordAndCopiesTableData) {
     EXPECT_EQ(data.GetSeatUserID(0), 70);
     EXPECT_EQ(data.GetSeatName(1), "我");
     EXPECT_TRUE(data.HasTableData());
-    EXPECT_EQ(data.block, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ(data.buffer, (std::vector<uint8_t>{0xAA, 0xBB, 0xCC, 0x11, 0x11, 0x11, 0x11, 0x11}));
     EXPECT_EQ(data.GetPortraitIndex(3), 0);  // seat 0 first, then seat 1's portrait 0
     EXPECT_EQ(data.GetPortraitIndex(0), 1);
+    // Table data longer than the block fill it and stop at its end, with a line that says
+    // what was dropped (no block at all keeps nothing, and says nothing).
+    const struct {
+        size_t tail, blockSize;
+        std::vector<uint8_t> want;
+        const char* line;
+    } bounds[] = {
+        {3, 3, {1, 2, 3, 0, 0, 0, 0, 0}, nullptr},
+        {3, 2, {1, 2, 0, 0, 0, 0, 0, 0}, "table data cut: 3 bytes, the block holds 2"},
+        {4, 3, {1, 2, 3, 0, 0, 0, 0, 0}, "table data cut: 4 bytes, the block holds 3"},
+        {1, 0, {0, 0, 0, 0, 0, 0, 0, 0}, nullptr},
+    };
+    std::vector<std::string> lines;
+    const platform::DiagSink previous =
+        platform::setDiagSink([&lines](std::string_view l) { lines.emplace_back(l); });
+    for (const auto& c : bounds) {
+        Words t(60 + 136 * 2 + c.tail);
+        t.w(2, 2);
+        for (size_t i = 0; i < c.tail; ++i) t.bytes[60 + 272 + i] = uint8_t(i + 1);
+        data.buffer.assign(8, 0);
+        data.size = c.blockSize;
+        lines.clear();
+        ASSERT_TRUE(data.UpdatePlayers(t.data(), t.size())) << c.tail << " " << c.blockSize;
+        EXPECT_EQ(data.buffer, c.want) << c.tail << " " << c.blockSize;
+        EXPECT_EQ(lines, c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{})
+            << c.tail << " " << c.blockSize;
+    }
+    platform::setDiagSink(previous);
     EXPECT_FALSE(data.UpdatePlayers(b.data(), 60 + 100));
     EXPECT_FALSE(data.UpdatePlayers(nullptr, 0));
 }

@@ -32,12 +32,14 @@
 #include "mahjong/panes/mj_table_view.h"
 #include "mahjong/panes/mj_tool_view.h"
 #include "netlib/message.h"
+#include "platform/core/audio.h"
 #include "platform/core/clock.h"
 #include "platform/core/diag.h"
 #include "platform/core/files.h"
 #include "platform/core/hall.h"
 #include "platform/core/profile.h"
 #include "platform/core/wait_pump.h"
+#include "platform/ui/cursor.h"
 #include "platform/ui/ui_loop.h"
 #include "router_doubles.h"
 #include "socket_owner.h"
@@ -210,26 +212,56 @@ struct RecoveryApp : CMJGameApp {
     std::function<void()> onPause;
     int NetworkErrorBox(const std::string& text) override {
         log.push_back("box " + text);
+        if (onBox) onBox();
         return 1;
     }
+    std::function<void()> onBox;
     test::CallLog log;
     test::RecordingScene scene;
     test::RecordingDraw draw;
     CGameInfoEx info;
 };
 
+// Starts the local server and connects the application to it, as the hall's command line
+// names it.
+void ConnectToServer(framework::CGameApp& app, server::GameServer& server,
+                     test::SocketOwner& owner) {
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
+                                         std::to_string(server.Port()) + "|4|0|9"));
+    framework::CGameConnection* conn = app.GetConnection();
+    conn->InitCodec();
+    conn->SetOwnerThread(owner.loop.threadId());
+    int flag = 0;
+    ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
+}
+
+// The application's communication thread for one test (its wait dialog, and the pump of the
+// UI thread's waits), with a hall channel of its own.
+struct CommThreadRunning {
+    explicit CommThreadRunning(framework::CGameApp& a) : app(a) {
+        platform::makeFolders(runtime);
+        setenv("HQLV_RUNTIME_DIR", runtime.c_str(), 1);
+        previous = platform::setHallChannel(&hall);
+        started = app.CreateCommThread();
+    }
+    ~CommThreadRunning() {
+        app.StopCommThread();
+        platform::setHallChannel(previous);
+        unsetenv("HQLV_RUNTIME_DIR");
+    }
+    framework::CGameApp& app;
+    const std::string runtime = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/run";
+    platform::RecordingHallChannel hall;
+    platform::HallChannel* previous = nullptr;
+    bool started = false;
+};
+
 class Recovery : public testing::Test {
 protected:
     void SetUp() override {
         framework::testing::SharedQtApp();
-        ASSERT_TRUE(server.Start());
-        ASSERT_TRUE(app.CheckHallCommandLine("77|127.0.0.1|301|5|0|123456|17|2|0|0|t|" +
-                                             std::to_string(server.Port()) + "|4|0|9"));
-        framework::CGameConnection* conn = app.GetConnection();
-        conn->InitCodec();
-        conn->SetOwnerThread(owner.loop.threadId());
-        int flag = 0;
-        ASSERT_NE(conn->Connect("", "127.0.0.1", server.Port(), &flag), 0);
+        ASSERT_NO_FATAL_FAILURE(ConnectToServer(app, server, owner));
         app.SetSceneMode(2);
     }
     server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
@@ -267,33 +299,38 @@ TEST_F(Recovery, TriesUntilTheGameDataComesThenRebuildsTheTable) {
     EXPECT_FALSE(server.WaitForRequest(201140, 100, requests + 1));
 }
 
-// The tries and the pauses between them block the table: the wait dialog shows the
-// recovery's text through them (painted by the pauses' pump) and goes when it is over.
-TEST_F(Recovery, TheTriesAndPausesShowTheWaitTextThatGoesAfter) {
-    const std::string runtime = "/tmp/hqlv-c1-app-" + std::to_string(getpid()) + "/run";
-    platform::makeFolders(runtime);
-    setenv("HQLV_RUNTIME_DIR", runtime.c_str(), 1);
-    platform::RecordingHallChannel hall;
-    platform::HallChannel* previous = platform::setHallChannel(&hall);
-    ASSERT_TRUE(app.CreateCommThread());
-    std::vector<bool> shown;
-    app.onPause = [&] {
-        app.PumpFor(150);  // the pause, as the recovery makes it
-        const framework::CCommWaitDlg* dlg = app.waitDialog();
-        shown.push_back(dlg->isVisible() && dlg->text() == kRecoveryWaitText);
-        if (shown.size() == 2) server.SetReply(201140, server::Reply{10, {9}});
-    };
-    server.SetReply(201140, server::Reply{99, {}});
-    app.OnNetworkError();
-    EXPECT_EQ(shown, (std::vector<bool>{true, true}));
-    EXPECT_EQ(app.log.back(), "scene.Redraw 100");
-    const uint32_t start = platform::tickMs();
-    while (app.waitDialog()->isVisible() && platform::tickElapsed(start, platform::tickMs()) < 3000)
-        platform::ui::processUiEvents(5);
-    EXPECT_FALSE(app.waitDialog()->isVisible());
-    app.StopCommThread();
-    platform::setHallChannel(previous);
-    unsetenv("HQLV_RUNTIME_DIR");
+// The recovery runs inside the failed request's call: its tries and the pauses between them
+// block the table behind the wait cursor, as the request did, with no wait text of their
+// own; the cursor is gone once the table is rebuilt, and before the box after the third
+// failure.
+TEST_F(Recovery, TheTriesAndPausesRunUnderTheWaitCursorWithoutAWaitText) {
+    CommThreadRunning comm(app);
+    ASSERT_TRUE(comm.started);
+    for (int failures : {2, 3}) {
+        SCOPED_TRACE(failures);
+        std::vector<int> cursors;
+        std::vector<bool> shown;
+        app.onPause = [&] {
+            app.PumpFor(150);  // the pause, as the recovery makes it
+            cursors.push_back(platform::ui::WaitCursor::depth());
+            shown.push_back(app.waitDialog()->isVisible());
+            if (int(cursors.size()) == failures) server.SetReply(201140, server::Reply{10, {9}});
+        };
+        app.onBox = [&] { cursors.push_back(platform::ui::WaitCursor::depth()); };
+        server.SetReply(201140, server::Reply{99, {}});
+        app.log.clear();
+        app.OnNetworkError();
+        if (failures == 2) {
+            EXPECT_EQ(cursors, (std::vector<int>{1, 1}));
+            EXPECT_EQ(app.log.back(), "scene.Redraw 100");
+        } else {
+            EXPECT_EQ(cursors, (std::vector<int>{1, 1, 1, 0}));  // the box comes without it
+            EXPECT_EQ(app.log.back(), "box 您的网络出现了异常，请重新登录大厅。");
+        }
+        EXPECT_EQ(shown, std::vector<bool>(size_t(failures), false));
+        EXPECT_EQ(platform::ui::WaitCursor::depth(), 0);
+        EXPECT_FALSE(app.waitDialog()->isVisible());
+    }
 }
 
 // The real pause keeps the wait dialog painting: the pump runs all through it.
@@ -314,6 +351,132 @@ TEST_F(Recovery, WithoutTheHallNothingHappens) {
     app.OnNetworkError();
     EXPECT_TRUE(app.log.empty());
     EXPECT_FALSE(server.WaitForRequest(201140, 100));
+}
+
+// ---- this game's application on a connection ---------------------------------------------
+
+class ConnectedApp : public testing::Test {
+protected:
+    void SetUp() override {
+        framework::testing::SharedQtApp();
+        ASSERT_NO_FATAL_FAILURE(ConnectToServer(app, server, owner));
+        // The user sits at chair 0 of table 17 (the entry request is made from the own record).
+        const std::vector<uint8_t> seats =
+            test::Words(16 + 34, {{1, 17}, {2, 1}, {3, 123456}, {16, 123456}});
+        ASSERT_TRUE(app.OnSeatAssigned(seats.data(), seats.size()));
+    }
+    // A table-full answer: the player list (the user, then user 7) and the table data.
+    static std::vector<uint8_t> PlayerList(const std::vector<uint8_t>& tableData) {
+        std::vector<uint8_t> list =
+            test::Words(15 + 2 * 34, {{2, 2}, {15, 123456}, {15 + 34, 7}, {15 + 34 + 4, 1}});
+        list.insert(list.end(), tableData.begin(), tableData.end());
+        return list;
+    }
+    server::GameServer server{server::ServerOptions{0, 2, 1, 4, 50, 0, [](const std::string&) {}}};
+    test::SocketOwner owner;
+    TestAppEx app;
+};
+
+// A waited mahjong request whose answer is slow blocks the table behind the wait cursor
+// alone: however long it waits, no wait text comes up.
+TEST_F(ConnectedApp, ASlowAnswerWaitsUnderTheCursorWithoutAWaitText) {
+    CommThreadRunning comm(app);
+    ASSERT_TRUE(comm.started);
+    const platform::WaitPump appPump = platform::setWaitPump({});
+    std::vector<int> cursors;
+    int shown = 0;
+    platform::setWaitPump([&] {
+        appPump();
+        cursors.push_back(platform::ui::WaitCursor::depth());
+        shown += app.waitDialog()->isVisible();
+    });
+    server.SetReply(229000, server::Reply{10, test::Words(8, {{1, 33}})});
+    server.SetReplyDelay(229000, 700);
+    std::string error;
+    std::array<uint8_t, 32> out{};
+    const std::vector<uint8_t> body = test::Words(24, {{0, 123456}, {1, 301}, {2, 17}, {3, 2}});
+    EXPECT_EQ(app.GetMJClient()->SendDrawTile(error, body, out), 1) << error;
+    EXPECT_EQ(test::Words(8, {{1, 33}}), std::vector<uint8_t>(out.begin(), out.end()));
+    ASSERT_GE(cursors.size(), 20u);  // pumped through the whole wait, past its first 300 ms
+    EXPECT_EQ(std::count(cursors.begin(), cursors.end(), 2), std::ptrdiff_t(cursors.size()));
+    EXPECT_EQ(shown, 0);
+    EXPECT_FALSE(app.waitDialog()->isVisible());
+}
+
+// A table that is full answers the entry with its player list (200510); table data after the
+// entries land in the deal area, as far as it reaches.
+TEST_F(ConnectedApp, TableDataAfterThePlayerListFillTheDealArea) {
+    const struct {
+        size_t tail;
+        size_t copied;
+    } cases[] = {
+        {233 * 4, 233 * 4},
+        {kDealAreaBytes, kDealAreaBytes},
+        {kDealAreaBytes + 9, kDealAreaBytes},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tail);
+        ++round;
+        std::vector<uint8_t> tableData;
+        for (size_t k = 0; k < c.tail; ++k) tableData.push_back(uint8_t(k * 7 + size_t(round)));
+        server.SetReply(200110, server::Reply{200510, PlayerList(tableData)});
+        std::string text;
+        ASSERT_EQ(app.GetConnection()->EnterGame(text), 1) << text;
+        EXPECT_EQ(app.GetSeatUserID(0), 123456);
+        EXPECT_EQ(app.GetSeatUserID(1), 7);
+        EXPECT_TRUE(app.HasTableData());
+        const std::span<const uint8_t> deal = app.GetGameInfo()->GetRoundRecord();
+        ASSERT_EQ(deal.size(), kDealAreaBytes);
+        EXPECT_TRUE(
+            std::equal(tableData.begin(), tableData.begin() + long(c.copied), deal.begin()));
+    }
+    // The deal state reads from there: its deal number is word 8.
+    server.SetReply(200110, server::Reply{200510, PlayerList(test::Words(233, {{8, 12}}))});
+    std::string text;
+    ASSERT_EQ(app.GetConnection()->EnterGame(text), 1) << text;
+    EXPECT_EQ(app.GetGameInfo()->GetDealNumber(), 12);
+}
+
+// The client's run: its application goes from start-up to its end and is destroyed (its
+// objects still reach the sound service as they go), then the service is let go of.
+int RunClientCheck() {
+    static int argc = 1;
+    static char name[] = "hqlv";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    struct ExitingApp : CMJGameApp {
+        ExitingApp() : CMJGameApp("HqLv", 21303, 2, 1) {}
+        ~ExitingApp() override { platform::audio()->closeMusic(); }
+        bool InitInstance(const std::string&) override { return false; }
+    };
+    auto rec = std::make_shared<platform::RecordingAudio>();
+    platform::installAudio(rec);
+    int runs = 0;
+    const int rc = RunClient(
+        [&runs]() -> std::unique_ptr<framework::CGameApp> {
+            ++runs;
+            return std::make_unique<ExitingApp>();
+        },
+        argc, argv);
+    int failures = 0;
+    auto check = [&](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "failed: %s\n", what);
+            ++failures;
+        }
+    };
+    check(rc == 0 && runs == 1, "one application, run to its end");
+    const auto calls = rec->calls();
+    check(calls.size() == 1 && calls[0].kind == platform::RecordingAudio::Kind::kCloseMusic,
+          "the application's teardown reached the service");
+    check(rec.use_count() == 1, "the service was let go of");
+    return failures;
+}
+
+TEST(ClientExit, TheSoundServiceIsLetGoOfOnceTheApplicationIsGone) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(RunClientCheck()), ::testing::ExitedWithCode(0), "");
 }
 
 // ---- the frame -----------------------------------------------------------------------------

@@ -52,6 +52,9 @@ struct ConnHost : framework::GameConnectionHost {
     void SetActivityConfig(bool, const std::vector<framework::ActivityEntry>&) override {}
     void SetInGame(int) override {}
     std::span<uint8_t> GameDataBlock() override { return {}; }
+    void WaitCursorBegin() override { deepest = std::max(deepest, ++cursor); }
+    void WaitCursorEnd() override { --cursor; }
+    int cursor = 0, deepest = 0;
     void TakePlayerList(const uint8_t*, size_t) override {}
     void SilverBelowRoomMinimum(const uint8_t*, size_t) override {}
     void SilverAboveRoomMaximum(const uint8_t*, size_t) override {}
@@ -64,13 +67,12 @@ struct Recorder : CMJClientHost {
     }
     void OnNetworkError() override {
         ++networkErrors;
-        waits.push_back("recovery");
+        cursorAtRecovery = cursor ? *cursor : -1;
     }
-    void RequestWaitBegins() override { waits.push_back("begin"); }
-    void RequestWaitEnds() override { waits.push_back("end"); }
     std::vector<std::pair<uint32_t, std::vector<uint8_t>>> recorded;
     int networkErrors = 0;
-    std::vector<std::string> waits;
+    const int* cursor = nullptr;  // the connection host's wait-cursor depth
+    int cursorAtRecovery = -1;
 };
 
 // The thread that receives the socket's messages and frees them.
@@ -316,20 +318,18 @@ TEST_F(Sender, AfterADisconnectNothingIsSentAndNoRecoveryRuns) {
     EXPECT_TRUE(rec.recorded.empty());
 }
 
-// The wait of a waited mahjong request is told to the host (the wait dialog comes up when it
-// lasts), and it is over before a recovery starts; requests that do not wait, and the
-// framework's own, tell nothing.
-TEST_F(Sender, WaitedMahjongRequestsTellTheirWaitAndEndItBeforeTheRecovery) {
-    conn.SendPeng(error, Body(64, {}));
-    framework::RequestResult r;
-    conn.SendRequest(r, 201140, Body(32, {}), 1);
-    EXPECT_TRUE(rec.waits.empty());
+// A waited mahjong request waits under the wait cursor, and that wait is over before a
+// recovery starts.
+TEST_F(Sender, WaitedMahjongRequestsWaitUnderTheCursorAndEndItBeforeTheRecovery) {
+    rec.cursor = &host.cursor;
     std::array<uint8_t, 64> out{};
     conn.SendDrawTile(error, Body(96, {}), out);
-    EXPECT_EQ(rec.waits, (std::vector<std::string>{"begin", "end"}));
+    EXPECT_EQ(host.deepest, 2);
+    EXPECT_EQ(host.cursor, 0);
     server.SetReply(229080, Reply{framework::kResultServerText, {'n', 'o', 0}});
     EXPECT_EQ(conn.SendHu(error, Body(48, {})), 0);
-    EXPECT_EQ(rec.waits, (std::vector<std::string>{"begin", "end", "begin", "end", "recovery"}));
+    EXPECT_EQ(rec.networkErrors, 1);
+    EXPECT_EQ(rec.cursorAtRecovery, 0);
 }
 
 // The answer to a waited request spoiled on its way (a short length word, its back half

@@ -45,10 +45,7 @@ struct PlayConnHost : framework::GameConnectionHost {
 struct PlayRecorder : CMJClientHost {
     void RecordAction(uint32_t, MJData) override {}
     void OnNetworkError() override { ++networkErrors; }
-    void RequestWaitBegins() override { ++waitsBegun; }
-    void RequestWaitEnds() override { ++waitsEnded; }
     int networkErrors = 0;
-    int waitsBegun = 0, waitsEnded = 0;
 };
 
 struct PlayHost : SceneHost {

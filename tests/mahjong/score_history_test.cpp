@@ -1,5 +1,5 @@
-// The score-history pane: names cut on a character boundary, the board's texts at their
-// places, totals beyond 32 bits, and the tab that turns back to the page after 5 seconds.
+// The score-history pane: names over 12 bytes cut to 10 on a character boundary, the board's texts
+// at their places, totals beyond 32 bits, and the tab that turns back to the page after 5 seconds.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cstring>
-#include <set>
+#include <map>
 
 #include "framework/app/program_bitmaps.h"
 #include "framework/app/text_edge.h"
@@ -32,6 +32,26 @@ int Chars10(const std::string& s) {
     return 10 * n;
 }
 
+// A name of up to 12 GBK bytes is drawn whole; a longer one keeps its first 10 bytes and
+// "…", and a double-byte character across byte 10 goes whole.
+TEST(BoardName, TwelveBytesWholeLongerCutToTenAndAnEllipsis) {
+    const struct {
+        const char* name;  // UTF-8, drawn from its GBK bytes
+        const char* want;
+    } cases[] = {
+        {"", ""},
+        {"abcdefghijkl", "abcdefghijkl"},   // 12 bytes
+        {"abcdefghijklm", "abcdefghij…"},   // 13
+        {"游戏玩家【乙", "游戏玩家【乙"},   // 12 in six characters
+        {"游戏玩家【乙】", "游戏玩家【…"},  // 14: byte 10 ends a character
+        {"a游戏玩家【乙】", "a游戏玩家…"},  // 15: 【 stands on bytes 10 and 11
+        {"abcdefghi游x", "abcdefghi游x"},   // 12
+        {"abcdefghi游xy", "abcdefghi…"},    // 13: 游 on bytes 10 and 11
+        {"abcdefghij游戏", "abcdefghij…"},  // 14: the cut falls between characters
+    };
+    for (const auto& c : cases) EXPECT_EQ(BoardName(Gbk(c.name)), c.want) << c.name;
+}
+
 TEST(FitBoardName, WholeWhenItFitsElseBothEndsAroundAnEllipsis) {
     const struct {
         const char* name;
@@ -51,6 +71,9 @@ TEST(FitBoardName, WholeWhenItFitsElseBothEndsAroundAnEllipsis) {
         {"", 0, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(FitBoardName(c.name, c.room, Chars10), c.want) << c.room;
+    // A name that may not stay whole is fitted even where it would fit whole.
+    EXPECT_EQ(FitBoardName("游戏玩家【乙】", 70, Chars10, false), "游戏玩…【乙】");
+    EXPECT_EQ(FitBoardName("游戏玩家【乙】", 69, Chars10, false), "游戏…【乙】");
     // Names alike at their start stay apart.
     for (int room = 30; room < 70; room += 10)
         EXPECT_NE(FitBoardName("游戏玩家【乙】", room, Chars10),
@@ -70,13 +93,27 @@ TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
         {"n0", 18, 65}, {"-15", 151, 65}, {"两", 193, 65}, {"-1", 256, 65}, {"两", 293, 65}};
     EXPECT_EQ(std::vector<BoardText>(texts.begin(), texts.begin() + 5), row0);
     EXPECT_EQ(texts[5], (BoardText{"", 18, 97}));
-    // 147 pixels of name in 114 of room (to the total's left less the column gap) are fitted;
-    // at ten pixels a character the same 14 bytes stand whole (the byte count cuts nothing).
-    EXPECT_EQ(texts[10].text, "游…【丙】");
+    // In the board's own places a name of 14 bytes is cut to its first 10 and "…", however
+    // much room it has, and drawn so even where the cut runs past its room.
+    EXPECT_EQ(texts[10].text, "游戏玩家【…");
     EXPECT_EQ(ScoreBoardLayout(0, 0, 339, {"", "", Gbk("游戏玩家【丙】"), ""}, {}, {}, Chars10)
                   .texts[10]
                   .text,
-              "游戏玩家【丙】");
+              "游戏玩家【…");
+    EXPECT_EQ(ScoreBoardLayout(0, 0, 339, {Gbk("游戏玩家【丙"), "", "", ""}, {}, {}, Chars10)
+                  .texts[0]
+                  .text,
+              "游戏玩家【丙");
+    // Twelve letters of 12 pixels, past the 130 pixels of room: still whole.
+    auto wideLetters = [](const std::string& t) {
+        int w = 0;
+        for (unsigned char c : t) w += c < 0x80 ? 12 : (c & 0xC0) != 0x80 ? 10 : 0;
+        return w;
+    };
+    const BoardLayout letters =
+        ScoreBoardLayout(0, 0, 339, {"abcdefghijkl", "", "", ""}, {}, {}, wideLetters);
+    EXPECT_FALSE(letters.closedUp);
+    EXPECT_EQ(letters.texts[0].text, "abcdefghijkl");
     EXPECT_EQ(texts[11], (BoardText{"500000", 161 - 21, 129}));
     EXPECT_EQ(texts[16].text, "7");
     EXPECT_EQ(texts[16].x, 161 - 3);  // 7 / 2 truncated
@@ -92,18 +129,57 @@ TEST(ScoreBoardLayout, AWidePaneKeepsTheBoardsPlacesAndTheWholePicture) {
     EXPECT_TRUE(ScoreBoardLayout(0, 0, 339, {}, {}, {12345678}, width).closedUp);
 }
 
+// Columns closed up: a name whose cut is exactly as wide as the names' room stands as cut;
+// one pixel wider, it is fitted further.
+TEST(ScoreBoardLayout, AClosedUpNameStaysAsCutWhileTheCutFitsItsRoom) {
+    // Letters of 5 pixels, every other character of 10, the ellipsis as wide as asked.
+    auto widths = [](int ellipsis) {
+        return [ellipsis](const std::string& t) {
+            int w = 0;
+            for (size_t i = 0; i < t.size(); ++i) {
+                if (t.compare(i, 3, "…") == 0) {
+                    w += ellipsis;
+                    i += 2;
+                } else if ((static_cast<unsigned char>(t[i]) & 0xC0) != 0x80) {
+                    w += t[i] >= 'a' && t[i] <= 'z' ? 5 : 10;
+                }
+            }
+            return w;
+        };
+    };
+    const std::array<std::string, 4> names = {"abcdefghijklm", "", "", ""};
+    for (int w : {200, 250, 300}) {
+        SCOPED_TRACE(w);
+        const BoardLayout empty = ScoreBoardLayout(0, 0, w, {}, {}, {}, widths(0));
+        ASSERT_TRUE(empty.closedUp);
+        const int room = empty.nameRoom;
+        ASSERT_GT(room, 50);  // the cut's ten letters
+        EXPECT_EQ(ScoreBoardLayout(0, 0, w, names, {}, {}, widths(room - 50)).texts[0].text,
+                  "abcdefghij…");
+        const std::string fitted =
+            ScoreBoardLayout(0, 0, w, names, {}, {}, widths(room - 49)).texts[0].text;
+        EXPECT_NE(fitted, "abcdefghij…");
+        EXPECT_LE(widths(room - 49)(fitted), room) << fitted;
+    }
+}
+
 // The pane's widths at 1280, 1024 and 800 pixels: every text inside the pane, the texts of a
-// row in order without touching, the names told apart, the picture's columns side by side
+// row in order without touching, the names as the board cuts them where that fits and fitted
+// further (told apart by their ends) where it does not, the picture's columns side by side
 // from the left edge to the right one, each amount column's title over its amounts.
 TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
     const std::array<std::string, 4> names = {Gbk("玩家1001"), Gbk("游戏玩家【乙】"),
                                               Gbk("游戏玩家【丙】"), Gbk("游戏玩家【丁】")};
-    for (int w : {284, 227, 177}) {
+    const std::array<std::string, 4> cut = {"玩家1001", "游戏玩家【…", "游戏玩家【…",
+                                            "游戏玩家【…"};
+    const std::map<int, std::array<std::string, 4>> wantNames = {
+        {284, cut}, {227, cut}, {177, {"…001", "…【乙】", "…【丙】", "…【丁】"}}};
+    for (const auto& [w, want] : wantNames) {
         SCOPED_TRACE(w);
         const BoardLayout b =
             ScoreBoardLayout(0, 0, w, names, {-1280, 640, 320, 320}, {-64, 32, 16, 16}, Chars10);
         ASSERT_TRUE(b.closedUp);
-        std::set<std::string> shown;
+        std::array<std::string, 4> shown;
         for (int row = 0; row < 4; ++row) {
             int end = 0;
             for (int k = 0; k < 5; ++k) {
@@ -112,9 +188,9 @@ TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
                 end = t.x + Chars10(t.text);
                 EXPECT_LE(end, w) << t.text;
             }
-            shown.insert(b.texts[size_t(row * 5)].text);
+            shown[size_t(row)] = b.texts[size_t(row * 5)].text;
         }
-        EXPECT_EQ(shown.size(), 4u);
+        EXPECT_EQ(shown, want);
         // The picture covers the pane, every slice inside the pane and inside the picture.
         std::vector<bool> covered(size_t(w), false);
         for (const BoardSlice& slice : b.slices) {
@@ -143,10 +219,24 @@ TEST(ScoreBoardLayout, NarrowPanesCloseTheColumnsUp) {
     // However narrow the pane, the names keep four pixels from its left edge.
     EXPECT_EQ(ScoreBoardLayout(0, 0, 60, names, {}, {}, Chars10).texts[0].x, 4);
     EXPECT_EQ(ScoreBoardLayout(0, 0, 180, names, {}, {}, Chars10).texts[0].x, 7);
-    // The widest pane of the three keeps the names whole.
-    const BoardLayout wide =
-        ScoreBoardLayout(0, 0, 284, names, {-1280, 640, 320, 320}, {-64, 32, 16, 16}, Chars10);
-    EXPECT_EQ(wide.texts[5].text, "游戏玩家【乙】");
+    // A name over 12 bytes is never drawn whole: not even where its cut (with an ellipsis
+    // as wide as four letters) does not fit its room and the whole name would.
+    auto wideEllipsis = [](const std::string& t) {
+        int w = 0;
+        for (size_t i = 0; i < t.size(); ++i) w += t.compare(i, 3, "…") == 0 ? (i += 2, 40) : 10;
+        return w;
+    };
+    int fittedFurther = 0;
+    for (int w = 190; w < 314; ++w) {
+        const BoardLayout b =
+            ScoreBoardLayout(0, 0, w, {"abcdefghijklm", "", "", ""}, {}, {}, wideEllipsis);
+        ASSERT_TRUE(b.closedUp) << w;
+        const BoardText& name = b.texts[0];
+        EXPECT_NE(name.text, "abcdefghijklm") << w;
+        EXPECT_LE(name.x + wideEllipsis(name.text) + 2, b.texts[1].x) << w << " " << name.text;
+        fittedFurther += name.text != "abcdefghij…";
+    }
+    EXPECT_GT(fittedFurther, 0);
 }
 
 TEST(SilverTally, RoundReplacedTotalAddsWithoutWrapping) {
@@ -246,7 +336,7 @@ TEST_F(ScorePane, DrawsTheBoardOnItsTabAndHidesTheBrowser) {
     const auto texts = pane_->Board([](const std::string& t) { return int(t.size()); }).texts;
     ASSERT_EQ(texts.size(), 20u);
     EXPECT_EQ(texts[0], (BoardText{"abcdefghijkl", 15, y0 + 45}));
-    EXPECT_EQ(texts[5].text, "abcdefghijklm");
+    EXPECT_EQ(texts[5].text, "abcdefghij…");  // 13 bytes: the first 10 and "…"
     EXPECT_EQ(texts[1].text, "-120");
     EXPECT_EQ(texts[11].text, "4000000000");
     // The picture's black is transparent: the pane's own colour shows through.
