@@ -494,6 +494,8 @@ public:
     virtual void MarkWall();
     // A player's state: the wall tiles the tail took past the head where the two met.
     void MarkWallPastTheHead();
+    // The wall records the head has drawn from the start of a wall of `total` records.
+    int HeadStretch(int start, int head, int total) const;
     // The meld updates a replayed deal calls with a 16-word work record (word 0 the view,
     // 3 the chair, 4 the giver, 5-8 the tiles, 10 and 11 -1); the tile-model updates fill them.
     // A view outside 0-3 changes nothing.
