@@ -343,8 +343,11 @@ public:
     // The automatic-play notice's blink (100 ms steps), posted when the notice is made.
     void StartAutoPlayBlink();
     virtual void ShowAskButton();
-    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
-    virtual void OnDrawnTileArrived(int tile, int flags);
+    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008, whose
+    // eight-word record holds the tile in word 1, the hu flags in word 2 and the wall record
+    // in word 3). wallIndex: the wall record the tile came from, -1 when the draw marked it
+    // already.
+    virtual void OnDrawnTileArrived(int tile, int flags, int wallIndex);
 
     // ---- notices and seat panels
     virtual void ShowFloatingTip(const std::string& text);

@@ -59,16 +59,19 @@ void CMJGameScene2::OnGameStart() {
     if (m_bMusic) ToggleMusic();
 }
 
-void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
+void CMJGameScene2::OnDrawnTileArrived(int tile, int flags, int wallIndex) {
     MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
     slot->bPresent = 1;
     // A replacement after a gang is the own drawn tile now: a win on it names this tile.
     SetOwnDrawnTile(tile);
-    for (MJTileInfo& w : m_tiles.m_wall)
-        if (w.bPresent && w.nCode == tile) {
-            w.bPresent = 0;
-            break;
-        }
+    // The wall record the tile came from, by its index: the wall records hold no tile codes
+    // (all but a face-up one hold 0), so a search by the tile would take the first record
+    // still standing for tile 0, a second tile off the wall. An index outside the wall is
+    // none: the draw's own answer marked its record already.
+    if (IsWallIndexInPlay(wallIndex) && m_tiles.m_wall[wallIndex].bPresent) {
+        m_tiles.m_wall[wallIndex].bPresent = 0;
+        m_tableLog.wall.push_back(wallIndex);
+    }
     BindWallTiles();
     if (MarkFlowerChoices() == 0) {
         CheckOwnGang();
@@ -124,17 +127,13 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             slot->nCode = words[1];
             slot->bHand = 1;
             slot->bPresent = 1;
-            // A replacement's answer names the wall record it was taken from (word 3): the
-            // wall records hold no tile codes to find it by.
-            if (IsWallIndexInPlay(words[3]) && m_tiles.m_wall[words[3]].bPresent) {
-                m_tiles.m_wall[words[3]].bPresent = 0;
-                m_tableLog.wall.push_back(words[3]);
-            }
-            OnDrawnTileArrived(words[1], words[2]);
+            // A replacement's answer names the wall record it was taken from (word 3).
+            OnDrawnTileArrived(words[1], words[2], words[3]);
             break;
         }
         case 210007:
-            OnDrawnTileArrived(words[1], words[2]);
+            // The own draw's answer marked the wall record it named when the draw was made.
+            OnDrawnTileArrived(words[1], words[2], -1);
             break;
         default:
             break;

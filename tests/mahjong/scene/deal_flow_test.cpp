@@ -156,7 +156,8 @@ TEST_F(DealFlow, TheResultLaysDownOnlyTheCountedTiles) {
 }
 
 // A kong's replacement arrives from the answer (event 210008): the wall record it names goes,
-// once; a position outside the wall marks nothing.
+// once; a position outside the wall marks nothing. Tile 0 is no other: the standing wall
+// records hold code 0 as well, and none of them goes with it.
 TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     NEED_ASSETS();
     Start();
@@ -176,11 +177,18 @@ TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     int absent = 0;
     for (int i = 0; i < 136; ++i) absent += !scene.Tiles().m_wall[i].bPresent;
     for (int32_t wall : {40, 136, -1}) replace(56, wall);
-    int after = 0;
-    for (int i = 0; i < 136; ++i) after += !scene.Tiles().m_wall[i].bPresent;
-    EXPECT_EQ(after, absent);
+    auto taken = [&] {
+        int n = 0;
+        for (int i = 0; i < 136; ++i) n += !scene.Tiles().m_wall[i].bPresent;
+        return n;
+    };
+    EXPECT_EQ(taken(), absent);
+    for (int32_t wall : {41, -1, 136}) replace(0, wall);
+    EXPECT_EQ(scene.Tiles().m_wall[41].bPresent, 0);
+    EXPECT_EQ(taken(), absent + 1);
+    EXPECT_EQ(Hand(3)[0].nCode, 0);
     const std::string text = scene.FormatTable("t");
-    EXPECT_NE(text.find("  wall: 40\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  wall: 40 41\n"), std::string::npos) << text;
 }
 
 // A side seat's kong carries no meld kind: the table's record still lists its tiles as meld

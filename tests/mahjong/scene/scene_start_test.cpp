@@ -107,9 +107,9 @@ TEST_F(StartTest, ChangedTableShowsTheStartButtonOnlyOnSuccess) {
 
 TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     using V = std::vector<std::string>;
-    steps.Tiles().m_wall[5].nCode = 20;
+    // The answer names the wall record its tile came from (word 3).
     steps.Tiles().m_wall[5].bPresent = 1;
-    int32_t words[8] = {0, 20, 3};
+    int32_t words[8] = {0, 20, 3, 5};
     auto* block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
     engine::MessageData d = engine::MessageData::Owned(block, std::free);
