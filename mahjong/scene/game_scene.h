@@ -344,9 +344,10 @@ public:
     void StartAutoPlayBlink();
     virtual void ShowAskButton();
     // The drawn tile has arrived in the own draw slot (system events 210007 and 210008, whose
-    // eight-word record holds the tile in word 1, the hu flags in word 2 and the wall record
-    // in word 3). wallIndex: the wall record the tile came from, -1 when the draw marked it
-    // already.
+    // eight-word record holds the tile in word 1, the hu flags in word 2, the wall record in
+    // word 3 and, for 210008, the serial of the table that queued it in word 7, 0 for none).
+    static constexpr size_t kReplacementTableWord = 7;
+    // wallIndex: the wall record the tile came from, -1 when the draw marked it already.
     virtual void OnDrawnTileArrived(int tile, int flags, int wallIndex);
 
     // ---- notices and seat panels
@@ -983,6 +984,8 @@ protected:
     void FillHead(std::span<uint8_t> body) const;
     // The draw slot emptied and the answer's replacement tile drawn 200 ms later.
     void QueueReplacement(std::span<const uint8_t> answer);
+    // Every table reset starts a new table: what an earlier one queued does not act on it.
+    uint32_t m_nTableSerial = 0;
     std::string m_sRequestError;
 
     // ---- state of the window-drawn table

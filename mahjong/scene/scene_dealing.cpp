@@ -560,6 +560,8 @@ void CMJGameScene2::RestoreHeldCounts() {
 void CMJGameScene2::ResetTable() {
     // The pending items hold the last deal's hu picture (the win effect), which goes now.
     ProcessPendingItems();
+    // 0 names no table.
+    if (++m_nTableSerial == 0) ++m_nTableSerial;
     m_nWinEffect = 0;
     m_bDealtHandsMarked = 0;
     ReleaseAllBindings();

@@ -123,6 +123,15 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             OnDealingFinished();
             break;
         case 210008: {
+            // A replacement queued by a table that has gone since (a recovery or a new deal
+            // rebuilt it within the wait): the rebuilt hand holds that tile already, or the
+            // new deal never drew it. Put in the draw slot, it would show twice and take the
+            // place of a tile of the hand. A record that names no table (0) is nobody's wait.
+            const uint32_t table = uint32_t(words[kReplacementTableWord]);
+            if (table != 0 && table != m_nTableSerial) {
+                engine::WriteLog("补牌%d属于已重建的牌桌,不再放入", words[1]);
+                break;
+            }
             MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
             slot->nCode = words[1];
             slot->bHand = 1;
