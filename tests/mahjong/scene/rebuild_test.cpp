@@ -217,24 +217,28 @@ TEST_F(RebuildTest, ATailDrawThatMetTheHeadTookTheTileAtTheHeadsPlace) {
 TEST_F(RebuildTest, AHeadBackAtTheStartHasTakenTheWholeWall) {
     struct Case {
         bool looker;
-        int held;  // of chair 3 (the others hold none)
+        size_t chair;  // the one chair that holds tiles
+        int held;
         int tail;
         int standing;  // wall records left
     };
     const Case cases[] = {
-        {false, 1, 0, 0}, {false, 0, 0, 136}, {false, 1, 1, 0}, {false, 0, 1, 135},
-        {true, 1, 0, 0},  {true, 0, 0, 136},  {true, 1, 1, 0},  {true, 0, 1, 135},
+        {false, 3, 1, 0, 0}, {false, 0, 0, 0, 136}, {false, 0, 1, 1, 0}, {false, 3, 0, 1, 135},
+        {true, 0, 1, 0, 0},  {true, 3, 0, 0, 136},  {true, 3, 1, 1, 0},  {true, 0, 0, 1, 135},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.looker) + " " + std::to_string(c.held) + " " +
-                     std::to_string(c.tail));
+        SCOPED_TRACE(std::to_string(c.looker) + " " + std::to_string(c.chair) + " " +
+                     std::to_string(c.held) + " " + std::to_string(c.tail));
         host.lookerOn = c.looker ? 1 : 0;
         deal.SetStateBytes(c.looker ? kLookerStateBytes : kPlayerStateBytes);
         for (size_t ch = 0; ch < 4; ++ch) {
             deal.Set(kHeld + ch, 0);
             deal.Set(kLookerHeld + ch, 0);
         }
-        deal.Set((c.looker ? kLookerHeld : kHeld) + 3, c.held);
+        // The tiles the state lists after the held counts are no count.
+        deal.Set(kOwn, 5);
+        deal.Set(kLookerHeld + 4, 5);
+        deal.Set((c.looker ? kLookerHeld : kHeld) + c.chair, c.held);
         deal.Set(32, 96);
         deal.Set(37, 96);
         deal.Set(38, c.tail);
