@@ -343,8 +343,12 @@ public:
     // The automatic-play notice's blink (100 ms steps), posted when the notice is made.
     void StartAutoPlayBlink();
     virtual void ShowAskButton();
-    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008).
-    virtual void OnDrawnTileArrived(int tile, int flags);
+    // The drawn tile has arrived in the own draw slot (system events 210007 and 210008, whose
+    // eight-word record holds the tile in word 1, the hu flags in word 2, the wall record in
+    // word 3 and, for 210008, the serial of the table that queued it in word 7, 0 for none).
+    static constexpr size_t kReplacementTableWord = 7;
+    // wallIndex: the wall record the tile came from, -1 when the draw marked it already.
+    virtual void OnDrawnTileArrived(int tile, int flags, int wallIndex);
 
     // ---- notices and seat panels
     virtual void ShowFloatingTip(const std::string& text);
@@ -494,6 +498,8 @@ public:
     virtual void MarkWall();
     // A player's state: the wall tiles the tail took past the head where the two met.
     void MarkWallPastTheHead();
+    // The wall records the head has drawn from the start of a wall of `total` records.
+    int HeadStretch(int start, int head, int total) const;
     // The meld updates a replayed deal calls with a 16-word work record (word 0 the view,
     // 3 the chair, 4 the giver, 5-8 the tiles, 10 and 11 -1); the tile-model updates fill them.
     // A view outside 0-3 changes nothing.
@@ -978,6 +984,8 @@ protected:
     void FillHead(std::span<uint8_t> body) const;
     // The draw slot emptied and the answer's replacement tile drawn 200 ms later.
     void QueueReplacement(std::span<const uint8_t> answer);
+    // Every table reset starts a new table: what an earlier one queued does not act on it.
+    uint32_t m_nTableSerial = 0;
     std::string m_sRequestError;
 
     // ---- state of the window-drawn table

@@ -54,10 +54,13 @@ private:
     int& depth_;
 };
 
-// A heap copy of an answer's first 32 bytes for the replacement-draw events.
-engine::MessageData AnswerBlock(std::span<const uint8_t> answer) {
-    void* block = std::calloc(8, sizeof(int32_t));
-    if (block) std::memcpy(block, answer.data(), std::min<size_t>(32, answer.size()));
+// A heap copy of an answer's first 32 bytes for the replacement-draw events, its last word
+// (which the answer leaves unused) naming the table that queued it.
+engine::MessageData AnswerBlock(std::span<const uint8_t> answer, uint32_t table) {
+    auto* block = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
+    if (!block) return engine::MessageData::Owned(nullptr, &std::free);
+    std::memcpy(block, answer.data(), std::min<size_t>(28, answer.size()));
+    block[CMJGameScene2::kReplacementTableWord] = int32_t(table);
     return engine::MessageData::Owned(block, &std::free);
 }
 
@@ -72,7 +75,7 @@ void CMJGameScene2::QueueReplacement(std::span<const uint8_t> answer) {
     BindHand(kOwnView);
     const int tile = Get(answer, 1);
     if (tile < 0 || tile > 151) return;  // the wall is empty: no replacement
-    PostSceneMessage(200, 210008, AnswerBlock(answer));
+    PostSceneMessage(200, 210008, AnswerBlock(answer, m_nTableSerial));
 }
 
 int CMJGameScene2::GetClaimCell(int kind) const {

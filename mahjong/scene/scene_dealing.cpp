@@ -330,8 +330,24 @@ void CMJGameScene2::MarkWall() {
         engine::WriteLog("牌墙位置错误:%d,%d", start, head);
         return;
     }
-    for (int p = start, steps = 0; p != head && steps < total; p = (p + 1) % total, ++steps)
+    const int stretch = HeadStretch(start, head, total);
+    for (int p = start, n = 0; n < stretch; p = (p + 1) % total, ++n)
         m_tiles.m_wall[p].bPresent = 0;
+}
+
+int CMJGameScene2::HeadStretch(int start, int head, int total) const {
+    const int stretch = (head - start + total) % total;
+    CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
+    if (stretch != 0 || !info) return stretch;
+    // A head back at the start either never left it or went all the way round: a wall that
+    // ran out with no tile drawn from its tail, or one, brings it back there. Walked as never
+    // left, a table rebuilt in the deal's last turn would show the wall standing full beside
+    // every hand and discard. The hands are dealt from the head, so a state whose seats hold
+    // tiles has a head that left the start; back there, it took the whole wall.
+    const StateLayout layout{IsLookerOn() != 0};
+    for (int chair = 0; chair < std::min(m_geometry.GetPlayerCount(), 4); ++chair)
+        if (info->RoundWord(layout.HeldCount(chair)) > 0) return total;
+    return 0;
 }
 
 namespace {
@@ -396,7 +412,7 @@ void CMJGameScene2::MarkWallPastTheHead() {
     for (int i = 0; i < total; ++i) taken += !m_tiles.m_wall[i].bPresent;
     // Only a tail draw whose place lay in the head's stretch can have taken another tile:
     // as many as the marks fell short of the head's stretch and the tail draws together.
-    const int stretch = (head - start + total) % total;
+    const int stretch = HeadStretch(start, head, total);
     const int met = stretch + std::clamp(info->RoundWord(kWordTailDraws), 0, total) - taken;
     const int past = std::min(out - taken, met);
     for (int p = head, n = 0, steps = 0; n < past && steps < total; p = (p + 1) % total, ++steps)
@@ -544,6 +560,8 @@ void CMJGameScene2::RestoreHeldCounts() {
 void CMJGameScene2::ResetTable() {
     // The pending items hold the last deal's hu picture (the win effect), which goes now.
     ProcessPendingItems();
+    // 0 names no table.
+    if (++m_nTableSerial == 0) ++m_nTableSerial;
     m_nWinEffect = 0;
     m_bDealtHandsMarked = 0;
     ReleaseAllBindings();

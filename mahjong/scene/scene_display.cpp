@@ -59,16 +59,19 @@ void CMJGameScene2::OnGameStart() {
     if (m_bMusic) ToggleMusic();
 }
 
-void CMJGameScene2::OnDrawnTileArrived(int tile, int flags) {
+void CMJGameScene2::OnDrawnTileArrived(int tile, int flags, int wallIndex) {
     MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
     slot->bPresent = 1;
     // A replacement after a gang is the own drawn tile now: a win on it names this tile.
     SetOwnDrawnTile(tile);
-    for (MJTileInfo& w : m_tiles.m_wall)
-        if (w.bPresent && w.nCode == tile) {
-            w.bPresent = 0;
-            break;
-        }
+    // The wall record the tile came from, by its index: the wall records hold no tile codes
+    // (all but a face-up one hold 0), so a search by the tile would take the first record
+    // still standing for tile 0, a second tile off the wall. An index outside the wall is
+    // none: the draw's own answer marked its record already.
+    if (IsWallIndexInPlay(wallIndex) && m_tiles.m_wall[wallIndex].bPresent) {
+        m_tiles.m_wall[wallIndex].bPresent = 0;
+        m_tableLog.wall.push_back(wallIndex);
+    }
     BindWallTiles();
     if (MarkFlowerChoices() == 0) {
         CheckOwnGang();
@@ -120,21 +123,26 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             OnDealingFinished();
             break;
         case 210008: {
+            // A replacement queued by a table that has gone since (a recovery or a new deal
+            // rebuilt it within the wait): the rebuilt hand holds that tile already, or the
+            // new deal never drew it. Put in the draw slot, it would show twice and take the
+            // place of a tile of the hand. A record that names no table (0) is nobody's wait.
+            const uint32_t table = uint32_t(words[kReplacementTableWord]);
+            if (table != 0 && table != m_nTableSerial) {
+                engine::WriteLog("补牌%d属于已重建的牌桌,不再放入", words[1]);
+                break;
+            }
             MJTileInfo* slot = GetTileRecord(kAreaHand, kOwnView, 0);
             slot->nCode = words[1];
             slot->bHand = 1;
             slot->bPresent = 1;
-            // A replacement's answer names the wall record it was taken from (word 3): the
-            // wall records hold no tile codes to find it by.
-            if (IsWallIndexInPlay(words[3]) && m_tiles.m_wall[words[3]].bPresent) {
-                m_tiles.m_wall[words[3]].bPresent = 0;
-                m_tableLog.wall.push_back(words[3]);
-            }
-            OnDrawnTileArrived(words[1], words[2]);
+            // A replacement's answer names the wall record it was taken from (word 3).
+            OnDrawnTileArrived(words[1], words[2], words[3]);
             break;
         }
         case 210007:
-            OnDrawnTileArrived(words[1], words[2]);
+            // The own draw's answer marked the wall record it named when the draw was made.
+            OnDrawnTileArrived(words[1], words[2], -1);
             break;
         default:
             break;

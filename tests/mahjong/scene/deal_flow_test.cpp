@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "gdi_table_fixture.h"
 #include "handler_scene.h"
 
 namespace hqlv::mahjong::test {
@@ -156,7 +157,8 @@ TEST_F(DealFlow, TheResultLaysDownOnlyTheCountedTiles) {
 }
 
 // A kong's replacement arrives from the answer (event 210008): the wall record it names goes,
-// once; a position outside the wall marks nothing.
+// once; a position outside the wall marks nothing. Tile 0 is no other: the standing wall
+// records hold code 0 as well, and none of them goes with it.
 TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     NEED_ASSETS();
     Start();
@@ -176,11 +178,58 @@ TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     int absent = 0;
     for (int i = 0; i < 136; ++i) absent += !scene.Tiles().m_wall[i].bPresent;
     for (int32_t wall : {40, 136, -1}) replace(56, wall);
-    int after = 0;
-    for (int i = 0; i < 136; ++i) after += !scene.Tiles().m_wall[i].bPresent;
-    EXPECT_EQ(after, absent);
+    auto taken = [&] {
+        int n = 0;
+        for (int i = 0; i < 136; ++i) n += !scene.Tiles().m_wall[i].bPresent;
+        return n;
+    };
+    EXPECT_EQ(taken(), absent);
+    for (int32_t wall : {41, -1, 136}) replace(0, wall);
+    EXPECT_EQ(scene.Tiles().m_wall[41].bPresent, 0);
+    EXPECT_EQ(taken(), absent + 1);
+    EXPECT_EQ(Hand(3)[0].nCode, 0);
     const std::string text = scene.FormatTable("t");
-    EXPECT_NE(text.find("  wall: 40\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  wall: 40 41\n"), std::string::npos) << text;
+}
+
+// The own concealed kong's replacement comes 200 ms after the answer. A new deal that begins
+// within them has a table of its own: the replacement of the one before does not land on it.
+TEST_F(DealFlow, AReplacementQueuedByTheTableBeforeDoesNotLandOnTheNextOne) {
+    NEED_ASSETS();
+    struct Answering : GdiRequests {
+        int QueryRequest(std::string&, int id, MJData, std::span<uint8_t> reply,
+                         int* result) override {
+            const int32_t answer[8] = {2, 100, 0, 61};
+            std::memcpy(reply.data(), answer, std::min(reply.size(), sizeof answer));
+            *result = 10;
+            return id == 229047;
+        }
+    } requests;
+    host.requests = &requests;
+    own = {0, 9, 18, 27, 58, 60, 75, 77, 95, 97, 110, 120, 130, 44};
+    Start();
+    for (bool again : {false, true}) {
+        SCOPED_TRACE(again);
+        NewDeal(2);
+        Run(8000);
+        ASSERT_EQ(scene.DeclareConcealedGang(0), 1);
+        Run(100);
+        if (again) {
+            NewDeal(2);
+            Run(8000);
+            std::vector<int32_t> dealt(own.begin(), own.end()), held = OwnHand();
+            std::sort(dealt.begin(), dealt.end());
+            std::sort(held.begin(), held.end());
+            EXPECT_EQ(held, dealt);
+            EXPECT_EQ(scene.Tiles().m_wall[61].bPresent, 1);
+            EXPECT_NE(Log().find("补牌100属于已重建的牌桌"), std::string::npos);
+        } else {
+            Run(200);
+            EXPECT_EQ(Hand(3)[0].nCode, 100);
+            EXPECT_EQ(Hand(3)[0].bPresent, 1);
+            EXPECT_EQ(scene.Tiles().m_wall[61].bPresent, 0);
+        }
+    }
 }
 
 // A side seat's kong carries no meld kind: the table's record still lists its tiles as meld

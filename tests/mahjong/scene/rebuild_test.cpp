@@ -211,6 +211,42 @@ TEST_F(RebuildTest, ATailDrawThatMetTheHeadTookTheTileAtTheHeadsPlace) {
     for (int i = 0; i < 136; ++i) EXPECT_EQ(scene.Tiles().m_wall[i].bPresent, 0) << i;
 }
 
+// A wall that runs out with no tile drawn from its tail, or one, brings the head back to the
+// start: the head has taken the whole wall, not none of it. Dealt hands tell the two apart,
+// in a player's state and a looker-on's alike.
+TEST_F(RebuildTest, AHeadBackAtTheStartHasTakenTheWholeWall) {
+    struct Case {
+        bool looker;
+        size_t chair;  // the one chair that holds tiles
+        int held;
+        int tail;
+        int standing;  // wall records left
+    };
+    const Case cases[] = {
+        {false, 3, 1, 0, 0}, {false, 0, 0, 0, 136}, {false, 0, 1, 1, 0}, {false, 3, 0, 1, 135},
+        {true, 0, 1, 0, 0},  {true, 3, 0, 0, 136},  {true, 3, 1, 1, 0},  {true, 0, 0, 1, 135},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.looker) + " " + std::to_string(c.chair) + " " +
+                     std::to_string(c.held) + " " + std::to_string(c.tail));
+        host.lookerOn = c.looker ? 1 : 0;
+        deal.SetStateBytes(c.looker ? kLookerStateBytes : kPlayerStateBytes);
+        for (size_t ch = 0; ch < 4; ++ch) {
+            deal.Set(kHeld + ch, 0);
+            deal.Set(kLookerHeld + ch, 0);
+        }
+        // The tiles the state lists after the held counts are no count.
+        deal.Set(kOwn, 5);
+        deal.Set(kLookerHeld + 4, 5);
+        deal.Set((c.looker ? kLookerHeld : kHeld) + c.chair, c.held);
+        deal.Set(32, 96);
+        deal.Set(37, 96);
+        deal.Set(38, c.tail);
+        scene.RebuildTable();
+        EXPECT_EQ(Present(scene.Tiles().m_wall, 136, false).size(), size_t(c.standing));
+    }
+}
+
 TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
     Player();  // the words a player's state would hold stay in the area: they are not read
     host.lookerOn = 1;

@@ -228,7 +228,7 @@ TEST_F(TableTest, ADrawnJokerFlashesForOneSecondAnotherTileDoesNot) {
                 EXPECT_FALSE(flyer->IsVisible());
                 scene.got.clear();
             } else {
-                scene.OnDrawnTileArrived(tile, 0);
+                scene.OnDrawnTileArrived(tile, 0, -1);
             }
             EXPECT_EQ(slot.bJoker, joker ? 1 : 0) << tile;
             ASSERT_NE(slot.nObject, 0);
