@@ -28,7 +28,10 @@ class Canvas {
 public:
     static constexpr int kLayerCount = 5;
     static constexpr size_t kSlotCount = 100;
-    // Back buffers larger than this on a side are refused (the blitter's coordinates).
+    // Back buffers larger than this on a side are refused: the back buffer, its background
+    // cache and the game's logical buffers are each a 32-bit pixel a point, 1 GiB apiece at
+    // this side, past any screen a window shows; a larger size from a script or a file would
+    // take the machine's memory rather than draw anything a player could see.
     static constexpr int kMaxSide = 16384;
 
     Canvas();

@@ -313,11 +313,6 @@ void CGameApp::StopCommThread() {
 
 void CGameApp::OnWaitPump() {
     if (!wait_) return;
-    DelayedWait& d = delayedWait_;
-    if (d.armed && !d.shown && platform::tickElapsed(d.start, platform::tickMs()) >= d.delayMs) {
-        d.shown = true;
-        ShowCommWait(d.text, true);
-    }
     platform::ui::processWaitEvents({wait_->hwnd()});
     wait_->OnBlockedWait();
 }
@@ -346,17 +341,6 @@ void CGameApp::ShowCommWaitTimed(const std::string& text, int seconds) {
 
 void CGameApp::PumpFor(int ms) {
     platform::sleepPumped(ms);
-}
-
-void CGameApp::BeginDelayedWait(const std::string& text, int delayMs) {
-    EndDelayedWait();
-    delayedWait_ =
-        DelayedWait{true, false, text, platform::tickMs(), uint32_t(std::max(delayMs, 0))};
-}
-
-void CGameApp::EndDelayedWait() {
-    if (delayedWait_.shown) ShowCommWait("", false);
-    delayedWait_ = DelayedWait{};
 }
 
 int CGameApp::ConnectGameServer() {

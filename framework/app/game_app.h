@@ -64,13 +64,9 @@ public:
     void CloseConnection();
     void ShowCommWait(const std::string& text, bool show);
     void ShowCommWaitTimed(const std::string& text, int seconds);
-    // A pause of the UI thread under the wait dialog (it paints and turns meanwhile; the
-    // other windows' messages wait for the end of the pause).
+    // A pause of the UI thread that keeps the wait dialog, when shown, painting and turning;
+    // the other windows' messages wait for the end of the pause.
     void PumpFor(int ms);
-    // A wait of the UI thread whose text shows only once the wait has lasted delayMs (a
-    // quick answer flashes nothing), and goes when the wait ends. One at a time.
-    void BeginDelayedWait(const std::string& text, int delayMs);
-    void EndDelayedWait();
     // Repaints the main frame's table pane at once.
     void RefreshTableView();
     // The screens this small or smaller get the small layouts.
@@ -184,11 +180,6 @@ protected:
     platform::Handle signWindow_ = 0;
     QApplication* qapp_ = nullptr;
     int inGame_ = 0;
-    struct DelayedWait {
-        bool armed = false, shown = false;
-        std::string text;
-        uint32_t start = 0, delayMs = 0;
-    } delayedWait_;
 };
 
 }  // namespace hqlv::framework

@@ -239,8 +239,10 @@ private:
             QRect fill = r;
             if (hasIcon || checked) fill.setLeft(r.left() + kIconW + 5);
             p->fillRect(r, background);
-            p->fillRect(fill, pal.color(QPalette::Highlight));
-            text = pal.color(QPalette::HighlightedText);
+            // The highlight is one colour for every item: Qt hands a disabled item its
+            // palette's disabled group, whose greyed highlight would set it apart.
+            p->fillRect(fill, pal.color(QPalette::Active, QPalette::Highlight));
+            text = pal.color(QPalette::Active, QPalette::HighlightedText);
         } else {
             p->fillRect(r, background);
         }

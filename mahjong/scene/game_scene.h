@@ -347,7 +347,8 @@ public:
     // eight-word record holds the tile in word 1, the hu flags in word 2, the wall record in
     // word 3 and, for 210008, the serial of the table that queued it in word 7, 0 for none).
     static constexpr size_t kReplacementTableWord = 7;
-    // wallIndex: the wall record the tile came from, -1 when the draw marked it already.
+    // wallIndex: the wall record the tile came from; one outside the wall, or one marked
+    // already, takes no record.
     virtual void OnDrawnTileArrived(int tile, int flags, int wallIndex);
 
     // ---- notices and seat panels

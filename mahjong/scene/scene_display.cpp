@@ -141,8 +141,11 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             break;
         }
         case 210007:
-            // The own draw's answer marked the wall record it named when the draw was made.
-            OnDrawnTileArrived(words[1], words[2], -1);
+            // A gang's replacement whose tile stands in the draw slot already: its answer
+            // names the wall record it was taken from (word 3), as 210008's does. The scene's
+            // own gangs queue 210008 (QueueReplacement says why), so this one comes only from
+            // outside the scene; a record already marked is left as it is.
+            OnDrawnTileArrived(words[1], words[2], words[3]);
             break;
         default:
             break;

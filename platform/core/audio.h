@@ -98,8 +98,9 @@ std::shared_ptr<Audio> audio();
 std::shared_ptr<Audio> installAudio(std::shared_ptr<Audio> service);
 
 // Lets go of the process's service (closing the device when nobody else holds it); a later
-// use opens the default again. The client calls it on the way out, once its application and
-// everything that plays are gone, so the device's thread ends before exit.
+// use opens the default again. The client calls it when its run returns, once its application
+// and everything that plays are gone, so the device's thread ends before exit; a fatal stop
+// (std::exit on a missing resource) skips it and the device goes with the process.
 void shutdownAudio();
 
 // The program's own wave resources: "<id>.wav" in "resources/sound/" of the program

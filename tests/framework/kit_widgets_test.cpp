@@ -911,6 +911,10 @@ TEST(OwnerDrawMenu, ADisabledItemUnderThePointerIsDrawnSelectedInTheClassicLook)
         COwnerDrawMenu* menu = top.GetSubMenu(0);
         ASSERT_NE(menu, nullptr);
         ColourMenu(*menu, flat, {{QPalette::Highlight, highlight}});
+        // As the platform's palettes do, the disabled group greys its highlight.
+        QPalette greyed = menu->palette();
+        greyed.setColor(QPalette::Disabled, QPalette::Highlight, QColor(145, 145, 145));
+        menu->setPalette(greyed);
         ASSERT_TRUE(menu->EnableItem(1905, false));
         int chosen = 0;
         QObject::connect(menu, &QMenu::triggered, menu, [&chosen](QAction*) { ++chosen; });

@@ -125,69 +125,6 @@ TEST_F(WaitDialog, ShowsAndTurnsThroughALateAnswerAndGoesAfterIt) {
     ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
 }
 
-// A delayed wait: a quick answer shows nothing at all; a slow one shows the text once the
-// delay is over (well within a second) and to the end of the wait, and the text goes then.
-TEST_F(WaitDialog, ADelayedWaitShowsItsTextOnlyWhenTheAnswerIsSlow) {
-    ASSERT_EQ(app.ConnectGameServer(), 1);
-    ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
-    const std::string text = "正在等待，请稍候......";
-    Sampler sampler(app.waitDialog());
-    server.SetReplyDelay(201130, 100);
-    app.BeginDelayedWait(text, 300);
-    app.GetConnection()->IsGameRunning();
-    app.EndDelayedWait();
-    EXPECT_FALSE(sampler.samples.empty());
-    EXPECT_TRUE(sampler.Showing(text).empty());
-    EXPECT_FALSE(app.waitDialog()->isVisible());
-    server.SetReplyDelay(201130, 1500);
-    sampler.samples.clear();
-    const uint32_t start = platform::tickMs();
-    app.BeginDelayedWait(text, 300);
-    app.GetConnection()->IsGameRunning();
-    const uint32_t end = platform::tickMs();
-    const std::vector<Sample> shown = sampler.Showing(text);
-    ASSERT_FALSE(shown.empty());
-    const uint32_t first = platform::tickElapsed(start, shown.front().at);
-    EXPECT_GE(first, 300u);
-    EXPECT_LT(first, 1000u);
-    EXPECT_LT(platform::tickElapsed(shown.back().at, end), 200u);  // up to the end of the wait
-    EXPECT_GE(MostPainted(shown), 3);
-    app.EndDelayedWait();
-    ASSERT_TRUE(PumpUi([&] { return !app.waitDialog()->isVisible(); }));
-    // Ended before its delay: nothing shows in a later pause either.
-    app.BeginDelayedWait(text, 300);
-    app.EndDelayedWait();
-    sampler.samples.clear();
-    app.PumpFor(500);
-    EXPECT_TRUE(sampler.Showing(text).empty());
-}
-
-// The delayed text shows at the wait's first pump once exactly the delay has passed, not a
-// tick before (a clock moved by hand; the UI is pumped by wall time meanwhile).
-TEST_F(WaitDialog, ADelayedWaitShowsAtExactlyItsDelay) {
-    const std::string text = "正在等待，请稍候......";
-    auto showing = [&] {
-        return app.waitDialog()->isVisible() && app.waitDialog()->text() == text;
-    };
-    auto pumpFor = [&](int ms, const std::function<bool()>& until) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!until() && std::chrono::steady_clock::now() < end) platform::ui::processUiEvents(5);
-        return until();
-    };
-    platform::ManualClock clock(0xFFFFFF00u);  // the delay runs across the counter's wrap
-    platform::Clock* previous = platform::setClock(&clock);
-    app.BeginDelayedWait(text, 300);
-    clock.advance(299);
-    EXPECT_TRUE(platform::runWaitPump());
-    EXPECT_FALSE(pumpFor(400, showing));
-    clock.advance(1);
-    EXPECT_TRUE(platform::runWaitPump());
-    EXPECT_TRUE(pumpFor(3000, showing));
-    app.EndDelayedWait();
-    EXPECT_TRUE(pumpFor(3000, [&] { return !app.waitDialog()->isVisible(); }));
-    platform::setClock(previous);
-}
-
 // The silver-range check's refusal carries the silver in hand and the room's bound (words
 // 2 and 3): a reply too short to hold them shows no box and reads nothing past its end; a
 // whole one shows the box. (The same app and server as the waits above.)

@@ -333,7 +333,7 @@ TEST_F(Recovery, TheTriesAndPausesRunUnderTheWaitCursorWithoutAWaitText) {
     }
 }
 
-// The real pause keeps the wait dialog painting: the pump runs all through it.
+// The real pause keeps the windows painting: the pump runs all through it.
 TEST(RecoveryPause, ThePausePumps) {
     framework::testing::SharedQtApp();
     RecoveryApp app;

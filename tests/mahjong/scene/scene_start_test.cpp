@@ -122,16 +122,18 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     EXPECT_EQ(slot.bHand, 1);
     // A win on the replacement names the tile that arrived.
     EXPECT_EQ(steps.GetOwnDrawnTile(), 20);
-    // The own draw's arrival offers the win its flag word names; the draw's answer took its
-    // wall record when the draw was made, and no other record goes now.
+    // 210007 (the tile in the slot already) offers the win its flag word names and takes
+    // the wall record its answer names, that one alone: a record standing for tile 0 stays.
     steps.got.clear();
+    steps.Tiles().m_wall[0].bPresent = 1;
     steps.Tiles().m_wall[5].bPresent = 1;
     block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
     engine::MessageData drawn = engine::MessageData::Owned(block, std::free);
     steps.OnMessage(210007, drawn, 0);
     EXPECT_EQ(steps.got, (V{"wall", "gang", "hu3", "hand3"}));
-    EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 1);
+    EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 0);
+    EXPECT_EQ(steps.Tiles().m_wall[0].bPresent, 1);
     // A flower in the hand offers neither gang nor hu; with jokers on (not in this game's
     // rule word) a drawn joker flashes once the hand is bound.
     steps.got.clear();
