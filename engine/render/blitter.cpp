@@ -17,11 +17,6 @@ using namespace blit;
 
 namespace {
 
-// Largest temporary scaled copy a draw makes (pixels, 256 MB): a larger one could fail to be
-// made and end the program, so such a block draws nothing. The straight copy needs no copy
-// and draws at any size.
-constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
-
 // Alpha regimes of the colour rules.
 bool Faded(double alpha) {
     return alpha > 0.0 && alpha < 1.0;

@@ -110,6 +110,10 @@ void DrawPointList(const DrawSurface& surface, int originX, int originY, const R
                    const PointNode* list, double alpha);
 
 // ---- the entry ----------------------------------------------------------------------------
+// Largest temporary scaled copy a draw makes (pixels, 256 MB): a larger one could fail to be
+// made and end the program, so such a block draws nothing. The straight copy needs no copy
+// and draws at any size.
+constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
 // Draws the source rectangle (frames stacked vertically: frame n of height h at sy = n × h).
 // May store the radius into `params`. Never fails its caller; draws nothing where it cannot.
 void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePicture& picture,

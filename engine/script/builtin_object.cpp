@@ -6,6 +6,7 @@
 // for each child that follows the change with it: positions, sizes and depths are refused
 // (kind 10) where the engine's int sums of them would overflow (builtin_call.h); angles and
 // alphas that are no finite numbers, and angles past the range below, are refused (kind 20).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/blitter.h"
 #include "engine/render/plane.h"
 #include "engine/script/builtin_call.h"
 
@@ -46,9 +48,12 @@ struct SubCommand {
 };
 // What a sub-command answers when the target is gone and the call ends at once.
 constexpr int kStopped = -1;
+// What the sub-commands answer when their work spent the run's statement budget: the call
+// ends at once and the manager fails the run as timed out.
+constexpr int kOverBudget = -2;
 
 // Applies the sub-commands from argument 1 on, in order, each with its values; → 0, kStopped,
-// or the kind of the first that fails (those before it keep their effect).
+// kOverBudget, or the kind of the first that fails (those before it keep their effect).
 template <typename Target, size_t N>
 int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (&table)[N]) {
     for (int i = 1; i < call.Count();) {
@@ -63,6 +68,9 @@ int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (
         if (i + found->values >= call.Count()) return kCallErrorArguments;
         const int result = found->apply(target, call, i + 1);
         if (result != 0) return result;
+        // An argument list may repeat a sub-command that walks a whole plane as often as the
+        // script's text allows: none runs once the budget is spent.
+        if (call.Manager().BudgetSpent()) return kOverBudget;
         i += 1 + found->values;
     }
     return 0;
@@ -274,6 +282,7 @@ uint32_t OperateEntity(BuiltinCall& call) {
     if (result == kStopped) return kScriptContinue;
     // Pushed also when a later sub-command fails: the changes before it stay, on screen too.
     e->ApplyTransform();
+    if (result == kOverBudget) return kScriptError;
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
 
@@ -388,10 +397,15 @@ PlaneEntity* FindPlane(BuiltinCall& call) {
     return e && e->GetType() == ENT_PLANE ? static_cast<PlaneEntity*>(e) : nullptr;
 }
 
-// Work that walks every pixel of the plane counts against the run's statement budget.
+// Work counts against the run's statement budget by the pixels it walks.
+void ChargePixels(BuiltinCall& call, uint64_t pixels) {
+    call.Manager().Charge(pixels / kPixelsPerStatement);
+}
+
+// Work that walks every pixel of the plane.
 void ChargePlane(const PlaneEntity& plane, BuiltinCall& call) {
     if (const PlaneState* s = plane.State())
-        call.Manager().Charge(uint64_t(s->width) * uint64_t(s->height) / kPixelsPerStatement);
+        ChargePixels(call, uint64_t(s->width) * uint64_t(s->height));
 }
 
 // Draws frame `frame` of the named picture into the plane with its top-left corner at
@@ -401,10 +415,15 @@ void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64
            int y, int width, int height) {
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
-    plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height,
-                     width ? width : info.width, height ? height : info.height, 0.0, 1.0,
-                     kNoColour);
+    const int w = width ? width : info.width, h = height ? height : info.height;
+    plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height, w, h,
+                     0.0, 1.0, kNoColour);
     ChargePlane(plane, call);
+    // At a size other than the picture's own, a keyed, alpha or palette picture is first
+    // scaled into a copy of the asked size (up to kMaxScaledPixels), however small the plane
+    // it lands on, and wherever it lands.
+    if (info.resourceId != 0 && w > 0 && h > 0 && (w != info.width || h != info.height))
+        ChargePixels(call, std::min<uint64_t>(uint64_t(w) * uint64_t(h), kMaxScaledPixels));
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -455,12 +474,20 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"边界色", 1,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          p.DrawBorder(c.Unsigned(at));
+         // The border walks the plane's four edges.
+         if (const PlaneState* s = p.State())
+             ChargePixels(c, 2 * (uint64_t(s->width) + uint64_t(s->height)));
          return 0;
      }},
     {"文字", 3,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
-         p.DrawText(c.Int(at), c.Int(at + 1), c.Text(at + 2));
+         const std::string text = c.Text(at + 2);
+         p.DrawText(c.Int(at), c.Int(at + 1), text);
          ChargePlane(p, c);
+         // Each character is laid out and drawn until the text leaves the plane: a
+         // character takes about a plain statement's time (more with a small font on a wide
+         // plane), and a text may be hundreds of KiB.
+         c.Manager().Charge(text.size());
          return 0;
      }},
     {"贴图", 4, PlanePaste},
@@ -471,6 +498,7 @@ uint32_t OperatePlane(BuiltinCall& call) {
     PlaneEntity* plane = FindPlane(call);
     if (!plane) return call.Fail(kCallErrorFailed);
     const int result = RunSubCommands(*plane, call, kPlaneCommands);
+    if (result == kOverBudget) return kScriptError;
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "engine/core/engine_log.h"
 #include "engine/script/script_text.h"
 
 namespace hqlv::engine {
@@ -411,7 +412,10 @@ uint32_t ScriptInstance::Fail(std::string text) {
 }
 
 uint32_t ScriptInstance::FailOverTextLimit() {
-    return Fail(script::FormatText("脚本%s占用内存过多,已中止!", name_.text()));
+    // The bound is this client's own guard, not an error of the script's that a player is
+    // told of: the reason goes to the log, and the run fails with no text to show.
+    WriteLogText(script::FormatText("脚本%s占用内存过多,已中止!", name_.text()));
+    return Fail("");
 }
 
 uint32_t ScriptInstance::ExecuteStatement() {

@@ -158,7 +158,7 @@ uint32_t ScriptManager::RunScript(ScriptInstance* run) {
 uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
     for (;;) {
         if (++spent_ > budget_) {
-            run->SetErrorText(script::FormatText("脚本%s运行超时,已中止!", run->NameText()));
+            TimeOut(run);
             return FailRun(run);
         }
         ++executed_;
@@ -183,6 +183,15 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         RunScript(caller);
     }
     return kScriptFinished;
+}
+
+uint32_t ScriptManager::TimeOut(ScriptInstance* run) {
+    // The budget is this client's own guard, not an error of the script's that a player is
+    // told of: the reason goes to the log, and FailRun finds no text to show.
+    WriteLogText(script::FormatText("脚本%s运行超时,已中止!", run->NameText()));
+    run->SetErrorText("");
+    run->SetState(kScriptError);
+    return kScriptError;
 }
 
 void ScriptManager::Charge(uint64_t statements) {
@@ -273,7 +282,9 @@ bool ScriptManager::CanStartRun(bool serial) const {
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
-    if (r != kScriptNotHandled) return r;
+    // A call whose work spent the budget stops its run here, as the next statement would:
+    // what the call left on the value stack is not used.
+    if (r != kScriptNotHandled) return BudgetSpent() ? TimeOut(caller) : r;
     auto it = loaded_.find(caller->FunctionNameText());
     if (it == loaded_.end()) {
         ReportError("<color=255>脚本<rgb=0,0,255;>" + caller->NameText() +

@@ -119,9 +119,13 @@ public:
     uint32_t GetStatementBudget() const { return budget_; }
     // Statements run since the manager was made, with what plane work counted as.
     uint64_t GetExecutedCount() const { return executed_; }
-    // Counts work as that many statements of the current entry (the run goes on until its
-    // next statement finds the budget spent).
+    // Counts work as that many statements of the current entry. A built-in call whose work
+    // spends the budget ends there (BudgetSpent), and its run fails as timed out.
     void Charge(uint64_t statements);
+    // Whether the current entry has run or been charged past its budget. One call can repeat
+    // its pixel work as often as its argument list allows, so the built-ins ask after each
+    // piece of work rather than leaving it to the run's next statement.
+    bool BudgetSpent() const { return spent_ > budget_; }
     // Whether entity id (0: one still to be made) may hold `planeBytes` of pixels among the
     // entities scripts made; the ones destroyed since are forgotten first when a bound is
     // reached.
@@ -176,6 +180,9 @@ private:
     uint32_t RunLoop(ScriptInstance* run);
     uint32_t Enter(ScriptInstance* run);
     uint32_t FailRun(ScriptInstance* run);
+    // Marks the run as stopped at the statement budget, the reason written to the log; →
+    // kScriptError, for FailRun to end it.
+    uint32_t TimeOut(ScriptInstance* run);
     void Handover(const ScriptInstance& from, ScriptInstance& to);
 
     uint32_t capabilities_ = 0;

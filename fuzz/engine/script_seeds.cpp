@@ -22,6 +22,15 @@ constexpr const char* kMakingLoops[] = {
     "脚本开始 main(); p = 创建平面(4000, 4000); 当 (1) { 操作平面(p, 底色, 1); } 脚本结束;",
 };
 
+// One call that resizes the harness's plane to 8192 x 8192 and fills it 480 times: the
+// fills' work was counted only before the next statement, and the input outlasted the
+// harness's time limit. 3,421 bytes in GBK.
+std::string ManyFillsInOneCall() {
+    std::string text = "脚本开始 b(); 传出 1,宽高,8192,8192";
+    for (int n = 0; n < 480; ++n) text += ",底色,1";
+    return text + "; 函数 操作平面; 脚本结束;";
+}
+
 std::vector<uint8_t> FromHex(std::string_view hex) {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -46,5 +55,8 @@ bool WriteSeeds() {
                                   std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
              ok;
     }
+    const std::string fills = hqlv::platform::utf8ToGbk(ManyFillsInOneCall());
+    ok = hqlv::fuzzseed::Seed("many-fills", std::vector<uint8_t>(fills.begin(), fills.end())) &&
+         ok;
     return hqlv::fuzzseed::Seed("doubling-loop", FromHex(kDoublingLoop)) && ok;
 }

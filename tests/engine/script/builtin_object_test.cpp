@@ -652,6 +652,61 @@ TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
     EXPECT_EQ(outside, 0);
 }
 
+// A paste at a size other than the picture's own counts the copy a keyed picture is first
+// scaled into, up to kMaxScaledPixels, however small the plane and wherever the paste lands;
+// at the picture's own size only the plane's pixels count (none here, on one pixel).
+TEST_F(ObjectFamily, AScaledPasteCountsItsScaledCopy) {
+    ResourceManager& rm = GetResourceManager();
+    folder.put("keyed.bmp", Bmp24(4, 4, std::vector<uint32_t>(16, 0xFF00FF)));
+    EnginePicture* pic = rm.GetPicture(rm.LoadImage(folder / "keyed.bmp", "", ".imge", true, 0));
+    ASSERT_NE(pic, nullptr);
+    pic->flags |= PIC_KEYED;
+    const std::string p = NewPlane(1, 1);
+    const struct {
+        std::vector<std::string> args;  // after the plane id
+        uint64_t charged;
+    } rows[] = {
+        {{"keyed"}, 0},
+        {{"keyed", "0", "0", "0", "4", "4"}, 0},
+        {{"keyed", "0", "0", "0", "2048", "2048"}, 2048 * 2048 / kPixelsPerStatement},
+        {{"keyed", "0", "0", "0", "4096", "4"}, 16},
+        {{"keyed", "0", "0", "0", "0", "4096"}, 16},  // a side of 0 is the picture's own
+        {{"keyed", "0", "0", "0", "-4096", "4096"}, 0},  // a negative side draws nothing
+        {{"keyed", "0", "100000", "0", "8192", "8192"}, 65536},
+        {{"keyed", "0", "100000", "0", "8192", "8193"}, 65536},
+        {{"keyed", "0", "100000", "0", "65535", "65535"}, 65536},
+        {{"nosuch", "0", "0", "0", "2048", "2048"}, 0},
+    };
+    for (const auto& r : rows) {
+        std::vector<std::string> args{p};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        const uint64_t before = m->GetExecutedCount();
+        ExpectOk("贴图", args);
+        EXPECT_EQ(m->GetExecutedCount() - before, r.charged) << args[5] << " x " << args.back();
+    }
+}
+
+// A border counts the edges it walks; a text counts a statement a byte besides the plane's
+// pixels, however little of it lands on the plane.
+TEST_F(ObjectFamily, BorderAndTextCountTheirWork) {
+    const std::string wide = NewPlane(65535, 1), small = NewPlane(4, 3);
+    const struct {
+        std::vector<std::string> args;
+        uint64_t charged;
+    } rows[] = {
+        {{wide, "边界色", "255"}, 2 * (65535 + 1) / kPixelsPerStatement},
+        {{small, "边界色", "255"}, 0},
+        {{small, "文字", "0", "0", std::string(5000, 'a')}, 5000},
+        {{small, "文字", "0", "0", ""}, 0},
+        {{wide, "文字", "0", "0", "ab"}, 2 + 65535 / kPixelsPerStatement},
+    };
+    for (const auto& r : rows) {
+        const uint64_t before = m->GetExecutedCount();
+        ExpectOk("操作平面", r.args);
+        EXPECT_EQ(m->GetExecutedCount() - before, r.charged) << r.args[1] << " " << r.args[0];
+    }
+}
+
 TEST_F(ObjectFamily, PlaneChangesBeforeAFailingSubCommandStay) {
     const std::string id = NewPlane(2, 2);
     ExpectKind("操作平面", {id, "底色", "255", "宽高", "1", "65536", "底色", "0"}, 10);

@@ -37,6 +37,14 @@ struct ScriptFixture : ::testing::Test {
             if (ScriptRunner::ParseStampLine(line, &text, withTime)) out.push_back(text);
         return out;
     }
+    // How many times the text stands in the engine's log.
+    size_t LogCount(const std::string& text) const {
+        const std::string all = log.text();
+        size_t n = 0;
+        for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1))
+            ++n;
+        return n;
+    }
     // The on-screen texts so far, with the rich-text tags left in.
     const std::vector<std::string>& Texts() const { return engine.texts; }
 };
