@@ -308,6 +308,18 @@ TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
         ExpectKind("操作实体", {p, "角度", "180"}, 10);
         EXPECT_EQ(Find(g)->GetY(), INT32_MAX - 19);
     }
+    // And one short of it, turned about where the child has been carried to.
+    {
+        const std::string p = NewPlane(), c = NewPlane(), g = NewPlane();
+        Find(p)->SetPosition(0, 10);
+        Find(c)->SetPosition(0, 0);
+        Find(g)->SetPosition(0, INT32_MAX - 20);
+        ExpectOk("绑定实体", {p, c, "位置"});
+        ExpectOk("绑定实体", {c, g, "位置"});
+        ExpectOk("操作实体", {p, "角度", "180"});
+        EXPECT_EQ(Find(c)->GetY(), 20);
+        EXPECT_EQ(Find(g)->GetY(), -2147483607);
+    }
     // An angle the entity has already turns nothing: a child that half a turn would carry
     // past the range stays where it is.
     {
@@ -331,6 +343,17 @@ TEST_F(ObjectFamily, TurnsCheckEveryCentreTheyCarry) {
     ExpectOk("操作实体", {p, "角度", "90"});
     EXPECT_NEAR(Find(g)->GetX(), 999990, 3);
     EXPECT_NEAR(Find(g)->GetY(), 999990, 3);
+    // Half a turn about the child's new centre (0, 20) brings one at the top of the range to
+    // 40 - INT32_MAX, inside it; about the child's old place it would land past the bottom.
+    const std::string q = NewPlane(), d = NewPlane(), h = NewPlane();
+    Find(q)->SetPosition(0, 10);
+    Find(d)->SetPosition(0, 0);
+    Find(h)->SetPosition(0, INT32_MAX);
+    ExpectOk("绑定实体", {q, d, "位置"});
+    scene.GetKernel().LinkChildEntity(Find(d), Find(h), LINK_ROTATE);
+    ExpectOk("操作实体", {q, "角度", "180"});
+    EXPECT_EQ(Find(d)->GetY(), 20);
+    EXPECT_EQ(Find(h)->GetY(), 40 - INT32_MAX);
 }
 
 TEST_F(ObjectFamily, ReadEveryWord) {
@@ -670,6 +693,8 @@ TEST_F(ObjectFamily, AScaledPasteCountsItsScaledCopy) {
         {{"keyed", "0", "0", "0", "4", "4"}, 0},
         {{"keyed", "0", "0", "0", "2048", "2048"}, 2048 * 2048 / kPixelsPerStatement},
         {{"keyed", "0", "0", "0", "4096", "4"}, 16},
+        {{"keyed", "0", "0", "0", "1", "4096"}, 4},  // a side of one pixel is scaled too
+        {{"keyed", "0", "0", "0", "4096", "1"}, 4},
         {{"keyed", "0", "0", "0", "0", "4096"}, 16},  // a side of 0 is the picture's own
         {{"keyed", "0", "0", "0", "-4096", "4096"}, 0},  // a negative side draws nothing
         {{"keyed", "0", "100000", "0", "8192", "8192"}, 65536},
