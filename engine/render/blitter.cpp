@@ -200,6 +200,12 @@ void InvertUnderRgba(const BlitTarget& t, int ox, int oy, const BlitSource& s, d
     });
 }
 
+bool ScalesIntoACopy(const EnginePicture& pic, double angle, double alpha) {
+    const bool intAngleZero = !std::isfinite(angle) || std::trunc(angle) == 0.0;
+    return pic.isPalette() || (pic.flags & (PIC_ALPHA | PIC_KEYED)) || !intAngleZero ||
+           alpha < 1.0;
+}
+
 void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePicture& pic, int sx,
                  int sy, int sw, int sh, double alpha, uint32_t tint) {
     if (!surface.pixels || surface.width <= 0 || surface.height <= 0) return;
@@ -250,8 +256,7 @@ void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePic
     // Unrotated loops draw at the unrotated box even for a small non-zero angle.
     const int ul = params.drawX - (params.width + 1) / 2;
     const int ut = params.drawY - (params.height + 1) / 2;
-    const bool straightCopy =
-        !palette && !(pic.flags & (PIC_ALPHA | PIC_KEYED)) && intAngleZero && alpha >= 1.0;
+    const bool straightCopy = !ScalesIntoACopy(pic, angle, alpha);
 
     std::vector<uint8_t> scaledIdx;
     std::unique_ptr<uint32_t[]> scaled32;

@@ -114,6 +114,10 @@ void DrawPointList(const DrawSurface& surface, int originX, int originY, const R
 // made and end the program, so such a block draws nothing. The straight copy needs no copy
 // and draws at any size.
 constexpr int64_t kMaxScaledPixels = int64_t(1) << 26;
+// Whether a draw of `pic` at a size other than its own scales it into a copy of that size
+// first: all but the straight copy (a true-colour picture, neither keyed nor with alpha,
+// drawn unturned and opaque).
+bool ScalesIntoACopy(const EnginePicture& pic, double angle, double alpha);
 // Draws the source rectangle (frames stacked vertically: frame n of height h at sy = n × h).
 // May store the radius into `params`. Never fails its caller; draws nothing where it cannot.
 void DrawImageEx(const DrawSurface& surface, BlitParams& params, const EnginePicture& picture,

@@ -211,12 +211,13 @@ void PlaneEntity::FitToText(std::string_view text) {
     ApplyColorKey();
 }
 
-void PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh,
-                             int width, int height, double angle, double alpha, uint32_t tint) {
+uint64_t PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw,
+                                 int sh, int width, int height, double angle, double alpha,
+                                 uint32_t tint) {
     PlaneState* s = State();
-    if (!s || resourceId == 0) return;
+    if (!s || resourceId == 0) return 0;
     const EnginePicture* pic = LookupPicture(resourceId);
-    if (!pic) return;
+    if (!pic) return 0;
     if (width == 0) width = s->width;
     if (height == 0) height = s->height;
     DrawSurface dst;
@@ -235,7 +236,7 @@ void PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, 
     } else {
         left = cx - halfW, top = cy - halfH, right = left + width, bottom = top + height;
     }
-    if (right < 0 || left >= s->width || top >= s->height || bottom < 0) return;
+    if (right < 0 || left >= s->width || top >= s->height || bottom < 0) return 0;
     // A box meeting the plane has its centre within int range.
     BlitParams b;
     b.angle = angle;
@@ -246,6 +247,10 @@ void PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, 
     b.radius = int32_t(radius);
     DrawImageEx(dst, b, *pic, sx, sy, sw, sh, alpha, tint);
     ApplyColorKey();
+    const uint64_t pixels = uint64_t(width) * uint64_t(height);
+    const bool copied = width > 0 && height > 0 && (width != sw || height != sh) &&
+                        pixels <= uint64_t(kMaxScaledPixels) && ScalesIntoACopy(*pic, angle, alpha);
+    return copied ? pixels : 0;
 }
 
 }  // namespace hqlv::engine

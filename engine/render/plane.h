@@ -68,8 +68,10 @@ public:
     bool SetPlaneSize(int width, int height) { return Resize(width, height); }
     void DrawText(int x, int y, std::string_view text);
     void FitToText(std::string_view text);
-    void PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh, int width,
-                    int height, double angle, double alpha, uint32_t tint);
+    // → the pixels of the scaled copy the draw made on the way (0 when it made none: the
+    // box missed the plane, the size is the picture's own, or ScalesIntoACopy says no).
+    uint64_t PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh,
+                        int width, int height, double angle, double alpha, uint32_t tint);
     uint32_t* GetPixels();
     PlaneState* State() const;
 };

@@ -6,7 +6,6 @@
 // for each child that follows the change with it: positions, sizes and depths are refused
 // (kind 10) where the engine's int sums of them would overflow (builtin_call.h); angles and
 // alphas that are no finite numbers, and angles past the range below, are refused (kind 20).
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -15,7 +14,6 @@
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
-#include "engine/render/blitter.h"
 #include "engine/render/plane.h"
 #include "engine/script/builtin_call.h"
 
@@ -49,7 +47,7 @@ struct SubCommand {
 // What a sub-command answers when the target is gone and the call ends at once.
 constexpr int kStopped = -1;
 // What the sub-commands answer when their work spent the run's statement budget: the call
-// ends at once and the manager fails the run as timed out.
+// ends at once, and the manager fails the run as timed out when the call returns.
 constexpr int kOverBudget = -2;
 
 // Applies the sub-commands from argument 1 on, in order, each with its values; → 0, kStopped,
@@ -282,7 +280,8 @@ uint32_t OperateEntity(BuiltinCall& call) {
     if (result == kStopped) return kScriptContinue;
     // Pushed also when a later sub-command fails: the changes before it stay, on screen too.
     e->ApplyTransform();
-    if (result == kOverBudget) return kScriptError;
+    // Over the budget the call ends as done so far; the manager then stops the run.
+    if (result == kOverBudget) return kScriptContinue;
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
 
@@ -416,14 +415,13 @@ void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
     const int w = width ? width : info.width, h = height ? height : info.height;
-    plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height, w, h,
-                     0.0, 1.0, kNoColour);
-    ChargePlane(plane, call);
     // At a size other than the picture's own, a keyed, alpha or palette picture is first
-    // scaled into a copy of the asked size (up to kMaxScaledPixels), however small the plane
-    // it lands on, and wherever it lands.
-    if (info.resourceId != 0 && w > 0 && h > 0 && (w != info.width || h != info.height))
-        ChargePixels(call, std::min<uint64_t>(uint64_t(w) * uint64_t(h), kMaxScaledPixels));
+    // scaled into a copy of the asked size, however small the plane it lands on: that work
+    // counts with the plane's.
+    const uint64_t scaled = plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width,
+                                             info.height, w, h, 0.0, 1.0, kNoColour);
+    ChargePlane(plane, call);
+    ChargePixels(call, scaled);
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -498,7 +496,8 @@ uint32_t OperatePlane(BuiltinCall& call) {
     PlaneEntity* plane = FindPlane(call);
     if (!plane) return call.Fail(kCallErrorFailed);
     const int result = RunSubCommands(*plane, call, kPlaneCommands);
-    if (result == kOverBudget) return kScriptError;
+    // Over the budget the call ends as done so far; the manager then stops the run.
+    if (result == kOverBudget) return kScriptContinue;
     return result == 0 ? kScriptContinue : call.Fail(result);
 }
 

@@ -282,9 +282,11 @@ bool ScriptManager::CanStartRun(bool serial) const {
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
-    // A call whose work spent the budget stops its run here, as the next statement would:
-    // what the call left on the value stack is not used.
-    if (r != kScriptNotHandled) return BudgetSpent() ? TimeOut(caller) : r;
+    // A call that went on after its work spent the budget stops its run here, as the next
+    // statement would: what the call left on the value stack is not used. A call that
+    // failed, suspended or halted its run keeps its own outcome and its own text.
+    if (r != kScriptNotHandled)
+        return r == kScriptContinue && BudgetSpent() ? TimeOut(caller) : r;
     auto it = loaded_.find(caller->FunctionNameText());
     if (it == loaded_.end()) {
         ReportError("<color=255>脚本<rgb=0,0,255;>" + caller->NameText() +

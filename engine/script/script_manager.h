@@ -125,7 +125,8 @@ public:
     // Whether the current entry has run or been charged past its budget. One call can repeat
     // its pixel work as often as its argument list allows, so the built-ins ask after each
     // piece of work rather than leaving it to the run's next statement.
-    bool BudgetSpent() const { return spent_ > budget_; }
+    // Outside a run nothing is spent against it: what a call charges there stops nothing.
+    bool BudgetSpent() const { return nesting_ > 0 && spent_ > budget_; }
     // Whether entity id (0: one still to be made) may hold `planeBytes` of pixels among the
     // entities scripts made; the ones destroyed since are forgotten first when a bound is
     // reached.

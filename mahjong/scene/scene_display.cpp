@@ -86,17 +86,19 @@ namespace {
 
 // The words of a system event's data: up to eight from a heap block (as many as it holds),
 // or a plain number as the first. Another kind of block carries no words for these events.
-void ReadEventWords(const engine::MessageData& data, uint32_t code, int32_t (&words)[8]) {
+// → how many words the data held.
+size_t ReadEventWords(const engine::MessageData& data, uint32_t code, int32_t (&words)[8]) {
     if (!data.owned()) {
         words[0] = int32_t(data.word());
-        return;
+        return 1;
     }
     if (data.freeFn() != &std::free) {
         engine::WriteLog("系统事件%u的数据不是记录", code);
-        return;
+        return 0;
     }
     const size_t size = std::min(malloc_usable_size(data.block()), sizeof words);
     std::memcpy(words, data.block(), size);
+    return size / sizeof words[0];
 }
 
 }  // namespace
@@ -105,7 +107,10 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
     // The dealing steps and the drawn tile carry a record of eight words that the scene's
     // own animations post; a shorter block fills only its own words.
     int32_t words[8] = {};
-    ReadEventWords(data, code, words);
+    const size_t held = ReadEventWords(data, code, words);
+    // The wall record a drawn tile came from, when its record names one: word 3 of a record
+    // too short to hold it reads as 0, itself a wall record, which would go with the tile.
+    const int wallRecord = held > 3 ? words[3] : -1;
     switch (code) {
         case 210002:
             OnDiceDone();
@@ -137,7 +142,7 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             slot->bHand = 1;
             slot->bPresent = 1;
             // A replacement's answer names the wall record it was taken from (word 3).
-            OnDrawnTileArrived(words[1], words[2], words[3]);
+            OnDrawnTileArrived(words[1], words[2], wallRecord);
             break;
         }
         case 210007:
@@ -145,7 +150,7 @@ int CMJGameScene2::OnSystemEvent(uint32_t code, engine::MessageData& data, uint3
             // names the wall record it was taken from (word 3), as 210008's does. The scene's
             // own gangs queue 210008 (QueueReplacement says why), so this one comes only from
             // outside the scene; a record already marked is left as it is.
-            OnDrawnTileArrived(words[1], words[2], words[3]);
+            OnDrawnTileArrived(words[1], words[2], wallRecord);
             break;
         default:
             break;

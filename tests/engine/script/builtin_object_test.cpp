@@ -681,9 +681,11 @@ TEST_F(ObjectFamily, PlaneTextDrawsIntoThePixelsAtItsPlace) {
 TEST_F(ObjectFamily, AScaledPasteCountsItsScaledCopy) {
     ResourceManager& rm = GetResourceManager();
     folder.put("keyed.bmp", Bmp24(4, 4, std::vector<uint32_t>(16, 0xFF00FF)));
+    folder.put("plain.bmp", Bmp24(4, 4, std::vector<uint32_t>(16, 0x123456)));
     EnginePicture* pic = rm.GetPicture(rm.LoadImage(folder / "keyed.bmp", "", ".imge", true, 0));
     ASSERT_NE(pic, nullptr);
     pic->flags |= PIC_KEYED;
+    ASSERT_NE(rm.GetPicture(rm.LoadImage(folder / "plain.bmp", "", ".imge", true, 0)), nullptr);
     const std::string p = NewPlane(1, 1);
     const struct {
         std::vector<std::string> args;  // after the plane id
@@ -697,9 +699,16 @@ TEST_F(ObjectFamily, AScaledPasteCountsItsScaledCopy) {
         {{"keyed", "0", "0", "0", "4096", "1"}, 4},
         {{"keyed", "0", "0", "0", "0", "4096"}, 16},  // a side of 0 is the picture's own
         {{"keyed", "0", "0", "0", "-4096", "4096"}, 0},  // a negative side draws nothing
-        {{"keyed", "0", "100000", "0", "8192", "8192"}, 65536},
-        {{"keyed", "0", "100000", "0", "8192", "8193"}, 65536},
-        {{"keyed", "0", "100000", "0", "65535", "65535"}, 65536},
+        // A box that misses the plane is not drawn, so nothing is scaled.
+        {{"keyed", "0", "100000", "0", "2048", "2048"}, 0},
+        {{"keyed", "0", "-2049", "0", "2048", "2048"}, 0},
+        {{"keyed", "0", "-2047", "0", "2048", "2048"}, 2048 * 2048 / kPixelsPerStatement},
+        // The largest copy the draw makes, and one pixel past it (no copy: nothing drawn).
+        {{"keyed", "0", "0", "0", "8192", "8192"}, 65536},
+        {{"keyed", "0", "0", "0", "8192", "8193"}, 0},
+        {{"keyed", "0", "0", "0", "65535", "65535"}, 0},
+        // An opaque true-colour picture is copied straight, clipped to the plane.
+        {{"plain", "0", "0", "0", "2048", "2048"}, 0},
         {{"nosuch", "0", "0", "0", "2048", "2048"}, 0},
     };
     for (const auto& r : rows) {
@@ -709,6 +718,17 @@ TEST_F(ObjectFamily, AScaledPasteCountsItsScaledCopy) {
         ExpectOk("贴图", args);
         EXPECT_EQ(m->GetExecutedCount() - before, r.charged) << args[5] << " x " << args.back();
     }
+}
+
+// Called outside any run (as the built-in fuzzer and the host's own calls do), work counts
+// against no budget: every sub-command of the call is done.
+TEST_F(ObjectFamily, OutsideARunWorkStopsNoCall) {
+    m->SetStatementBudget(10);
+    const std::string p = NewPlane(1024, 1024);
+    ExpectOk("操作平面", {p, "底色", "1", "底色", "2", "底色", "3"});
+    EXPECT_EQ(static_cast<PlaneEntity*>(Find(p))->State()->base, 3u);
+    ExpectOk("操作实体", {p, "坐标", "1", "1", "坐标", "2", "2"});
+    EXPECT_EQ(Find(p)->GetX(), 2);
 }
 
 // A border counts the edges it walks; a text counts a statement a byte besides the plane's

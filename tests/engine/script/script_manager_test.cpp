@@ -186,7 +186,9 @@ TEST_F(Manager, ARunsTextsStopAtTheirBoundCopiesIncluded) {
         // The bound is the client's own: its text goes to the log, none to the screen.
         EXPECT_TRUE(Texts().empty()) << r.name << " " << r.bytes;
         EXPECT_EQ(LogCount("占用内存过多,已中止!"), logged) << r.name << " " << r.bytes;
-        if (!r.runs) EXPECT_EQ(LogCount("脚本" + std::string(r.name) + "占用内存过多"), 1u);
+        if (!r.runs) {
+            EXPECT_EQ(LogCount("脚本" + std::string(r.name) + "占用内存过多"), 1u);
+        }
         EXPECT_EQ(scripts.GetRunningCount(), 0);
     }
 }
@@ -457,6 +459,47 @@ TEST(ScriptHost, HostFunctionsAnswerAndARunningRunIsNotResumedAgain) {
     EXPECT_EQ(host.GetRunningCount(), 0);
     const std::string lines = log.text();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1);
+}
+
+// A host function that spends the entry's budget and then suspends or fails its run keeps
+// that outcome: only a call that would go on is stopped as timed out.
+struct SpendingHost : ScriptManager {
+    uint32_t OnHostFunction(ScriptInstance* run) override {
+        const std::string name = run->FunctionNameText();
+        if (name != "spendAndWait" && name != "spendAndFail" && name != "spendAndGoOn")
+            return kScriptNotHandled;
+        Charge(uint64_t(GetStatementBudget()) + 1);
+        if (name == "spendAndWait") return kScriptSuspended;
+        if (name == "spendAndGoOn") return kScriptContinue;
+        run->SetErrorText("mine");
+        run->SetState(kScriptError);
+        return kScriptError;
+    }
+};
+
+TEST(ScriptHost, AHostCallThatSpendsTheBudgetKeepsItsOwnOutcome) {
+    const struct {
+        const char* call;
+        uint32_t started;
+        int running;
+        bool timedOut;
+    } rows[] = {
+        {"spendAndWait", kScriptSuspended, 1, false},
+        {"spendAndFail", kScriptError, 0, false},
+        {"spendAndGoOn", kScriptError, 0, true},
+    };
+    for (const auto& r : rows) {
+        LogCapture log;
+        ScriptRunner engine(1000, [] { return std::unique_ptr<ObjectBase>(new SpendingHost); });
+        auto& host = static_cast<SpendingHost&>(engine.Scripts());
+        ASSERT_EQ(host.LoadScriptText(std::string("脚本开始 main(); ") + r.call +
+                                      "(); 时间戳(\"after\"); 脚本结束;"),
+                  1);
+        EXPECT_EQ(host.StartScript("main", ""), r.started) << r.call;
+        EXPECT_EQ(host.GetRunningCount(), r.running) << r.call;
+        EXPECT_EQ(log.text().find("运行超时") != std::string::npos, r.timedOut) << r.call;
+        EXPECT_EQ(log.text().find("after"), std::string::npos) << r.call;
+    }
 }
 
 // Compiled texts written by hand: every scan stops at the end of the text.

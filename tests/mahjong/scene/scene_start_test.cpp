@@ -140,9 +140,19 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     steps.joker = 20;
     steps.Tiles().m_hands[kOwnView][1] = slot;
     steps.Tiles().m_hands[kOwnView][1].nCode = 137;
+    steps.Tiles().m_wall[0].bPresent = 1;
     engine::MessageData number = engine::MessageData::Number(7);  // no record: tile 0
     steps.OnMessage(210007, number, 0);
     EXPECT_EQ(steps.got, (V{"wall", "claims0", "hand3"}));
+    EXPECT_EQ(steps.Tiles().m_wall[0].bPresent, 1);  // no record names no wall record
+    // Nor does a record too short to hold word 3, of either event.
+    for (uint32_t code : {210007u, 210008u}) {
+        auto* shortBlock = static_cast<int32_t*>(std::malloc(3 * sizeof(int32_t)));
+        std::memcpy(shortBlock, words, 3 * sizeof(int32_t));
+        engine::MessageData cut = engine::MessageData::Owned(shortBlock, std::free);
+        steps.OnMessage(code, cut, 0);
+        EXPECT_EQ(steps.Tiles().m_wall[0].bPresent, 1) << code;
+    }
     steps.got.clear();
     steps.flags |= 0x1;
     block = static_cast<int32_t*>(std::malloc(sizeof words));
