@@ -29,6 +29,8 @@
 //                                         its length word short, its back half dropped, or
 //                                         its front half sent and then nothing more
 //   version MAJOR MINOR                   change the version the server reports
+//   think MS                              the server-driven players' delay from now on, in
+//                                         the deals under way too (0 to 60000)
 //   quit                                  stop
 // Log lines go to standard error.
 #include <iconv.h>
@@ -240,6 +242,10 @@ int main(int argc, char** argv) {
             in >> major >> minor;
             ok = !in.fail();
             if (ok) server.SetVersion(major, minor);
+        } else if (cmd == "think") {
+            long ms = -1;
+            ok = static_cast<bool>(in >> ms) && ms >= 0 && ms <= 60000;
+            if (ok) handler->SetThinkMs(static_cast<int>(ms));
         } else {
             ok = false;
         }

@@ -138,4 +138,25 @@ TEST(MahjongExecutable, RoomsOfTheCommandLine) {
     }
 }
 
+// The players' delay changes while the server runs; a delay out of range is refused.
+TEST(MahjongExecutable, TheThinkCommandTakesZeroTo60000) {
+    hqlv::testing::ChildProcess server;
+    ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0"}));
+    std::string line;
+    ASSERT_TRUE(server.ReadLine(line, 10000));
+    for (const auto& [command, answer] :
+         std::vector<std::pair<std::string, std::string>>{{"think 0", "ok"},
+                                                          {"think 60000", "ok"},
+                                                          {"think 60001", "error"},
+                                                          {"think -1", "error"},
+                                                          {"think", "error"},
+                                                          {"think x", "error"}}) {
+        server.WriteLine(command);
+        ASSERT_TRUE(server.ReadLine(line, 5000)) << command;
+        EXPECT_EQ(line, answer) << command;
+    }
+    server.WriteLine("quit");
+    server.WaitExit(5000);
+}
+
 }  // namespace

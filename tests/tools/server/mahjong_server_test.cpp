@@ -962,3 +962,27 @@ TEST(MahjongServer, APlainRoomSeatsNobodyBySystem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A deal played by the server alone stands still while its players think, and goes on as
+// soon as their delay is cut: the deals under way take a new delay, not only the next ones.
+TEST(MahjongServer, ANewThinkingDelayReachesTheDealUnderWay) {
+    Server s(/*thinkMs=*/60000);
+    auto p = std::make_unique<TableClient>(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p->Enter());
+    p->Send(201160, p->Body(32, {}));
+    ASSERT_TRUE(p->WaitFor(211040));
+    p->Close();
+    ASSERT_TRUE(Until([&] { return s.deal()->Driven(0); }, 5000));
+    // Past the dealing, short of the delay: nobody acts.
+    s.now += 59000;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int steps = s.deal()->Steps();
+    EXPECT_TRUE(s.deal()->Running());
+    s.handler->SetThinkMs(0);
+    EXPECT_TRUE(Until([&] { return s.deal()->Steps() > steps; }, 5000));
+    EXPECT_TRUE(Until([&] { return s.deal()->Over(); }, 20000));
+}
+
+}  // namespace

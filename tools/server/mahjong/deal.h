@@ -82,6 +82,8 @@ public:
     // Seats a user; server-driven seats are played by the server.
     void SetSeat(int chair, int userId, bool driven);
     void SetDriven(int chair, bool driven);
+    // The server-driven players' delay from now on, the step under way included.
+    void SetThinkMs(int ms) { opt_.thinkMs = ms; }
     // The seated user's score and silver; every settled deal adds its changes (and sets the
     // level the result names).
     void SetStanding(int chair, int32_t score, int32_t silver);

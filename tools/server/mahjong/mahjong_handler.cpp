@@ -405,6 +405,10 @@ void MahjongHandler::OnClientClosed(GameServer& server, int client) {
 
 void MahjongHandler::OnTick(GameServer& server) {
     server_ = &server;
+    if (const int think = thinkMs_.exchange(-1); think >= 0) {
+        opt_.deal.thinkMs = think;
+        for (auto& [key, t] : tables_) t.deal->SetThinkMs(think);
+    }
     SeatWaiting();
     for (auto& [key, t] : tables_) {
         if (!t.deal->Running()) continue;

@@ -3,6 +3,7 @@
 // when a player is ready, runs the table's deals (deal.h) and carries their requests and
 // notices between the connections and the chairs. Lookers-on get the public notices only,
 // unless the watched player agreed to show them the hand.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -45,6 +46,9 @@ public:
     void OnTick(GameServer& server) override;
 
     std::optional<uint32_t> Seed() const { return opt_.seed; }
+    // The server-driven players' delay for the deals under way and those to come; any
+    // thread may call it, the deals take it on their next tick.
+    void SetThinkMs(int ms) { thinkMs_ = ms; }
     // For tests: the deal of a table (nullptr when none was started there).
     const Deal* DealAt(int room, int table) const;
 
@@ -93,6 +97,7 @@ private:
     std::map<std::pair<int, int>, Table> tables_;
     std::map<int, uint64_t> waiting_;  // client -> when the system seats him
     tools::Standings standings_;
+    std::atomic<int> thinkMs_{-1};  // -1: no change asked for
 };
 
 }  // namespace hqlv::server::mj
