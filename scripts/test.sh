@@ -12,6 +12,10 @@ jobs=$(nproc)
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export QT_QPA_PLATFORM=offscreen
+# Every test that needs a display starts its own Xvfb. A display of the caller's (a desktop
+# session) would let the session bus's X11 autolaunch into the sanitised programs, whose
+# allocation there LeakSanitizer reports as a leak of theirs.
+unset DISPLAY WAYLAND_DISPLAY
 export SDL_AUDIODRIVER=dummy
 
 echo "== build (gcc, ASan + UBSan)"
