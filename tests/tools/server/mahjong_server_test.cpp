@@ -975,13 +975,16 @@ TEST(MahjongServer, ANewThinkingDelayReachesTheDealUnderWay) {
     ASSERT_TRUE(p->WaitFor(211040));
     p->Close();
     ASSERT_TRUE(Until([&] { return s.deal()->Driven(0); }, 5000));
-    // Past the dealing, short of the delay: nobody acts.
-    s.now += 59000;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Ten seconds on, short of the delay and of a turn's time-out: nobody acts, however many
+    // ticks go by.
     const int steps = s.deal()->Steps();
-    EXPECT_TRUE(s.deal()->Running());
-    s.handler->SetThinkMs(0);
+    s.now += 10000;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(s.deal()->Steps(), steps);
+    // A delay those ten seconds have passed lets the step under way go at once.
+    s.handler->SetThinkMs(5000);
     EXPECT_TRUE(Until([&] { return s.deal()->Steps() > steps; }, 5000));
+    s.handler->SetThinkMs(0);
     EXPECT_TRUE(Until([&] { return s.deal()->Over(); }, 20000));
 }
 
