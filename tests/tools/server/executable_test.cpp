@@ -138,23 +138,39 @@ TEST(MahjongExecutable, RoomsOfTheCommandLine) {
     }
 }
 
-// The players' delay changes while the server runs; a delay out of range is refused.
-TEST(MahjongExecutable, TheThinkCommandTakesZeroTo60000) {
+// The players' delay changes while the server runs: a deal whose server-driven players would
+// think for a minute goes on as soon as the delay is cut. A delay out of range is refused.
+TEST(MahjongExecutable, TheThinkCommandReachesTheDealUnderWay) {
     hqlv::testing::ChildProcess server;
-    ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0"}));
+    ASSERT_TRUE(server.Start(HQLV_SERVER_EXE, {"--port", "0", "--think", "60000", "--deal", "0"}));
+    const uint16_t port = ListeningPort(server);
+    ASSERT_NE(port, 0);
+    testrig::TableClient looker(port, 6001, 0);
+    ASSERT_TRUE(looker.Enter(/*lookerOn=*/true));
+    {
+        testrig::TableClient p(port, 5001, 0);
+        ASSERT_TRUE(p.Enter());
+        p.Send(201160, p.Body(32, {}));
+        ASSERT_TRUE(looker.WaitFor(211040));
+    }  // the player goes: every seat is server-driven
+    ASSERT_TRUE(looker.WaitFor(229500));
+    EXPECT_FALSE(looker.WaitFor(221170, 1500));  // a minute's thought: no discard yet
     std::string line;
-    ASSERT_TRUE(server.ReadLine(line, 10000));
     for (const auto& [command, answer] :
-         std::vector<std::pair<std::string, std::string>>{{"think 0", "ok"},
-                                                          {"think 60000", "ok"},
-                                                          {"think 60001", "error"},
+         std::vector<std::pair<std::string, std::string>>{{"think 60001", "error"},
                                                           {"think -1", "error"},
                                                           {"think", "error"},
-                                                          {"think x", "error"}}) {
+                                                          {"think x", "error"},
+                                                          {"think 60000", "ok"}}) {
         server.WriteLine(command);
         ASSERT_TRUE(server.ReadLine(line, 5000)) << command;
         EXPECT_EQ(line, answer) << command;
     }
+    EXPECT_FALSE(looker.WaitFor(221170, 500));  // none of them cut the delay
+    server.WriteLine("think 0");
+    ASSERT_TRUE(server.ReadLine(line, 5000));
+    EXPECT_EQ(line, "ok");
+    EXPECT_TRUE(looker.WaitFor(221170, 5000));
     server.WriteLine("quit");
     server.WaitExit(5000);
 }

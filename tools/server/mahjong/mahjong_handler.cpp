@@ -405,7 +405,7 @@ void MahjongHandler::OnClientClosed(GameServer& server, int client) {
 
 void MahjongHandler::OnTick(GameServer& server) {
     server_ = &server;
-    if (const int think = thinkMs_.exchange(-1); think >= 0) {
+    if (const int think = thinkMs_.exchange(kThinkUnchanged); think >= 0) {
         opt_.deal.thinkMs = think;
         for (auto& [key, t] : tables_) t.deal->SetThinkMs(think);
     }

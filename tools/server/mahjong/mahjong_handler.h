@@ -97,7 +97,8 @@ private:
     std::map<std::pair<int, int>, Table> tables_;
     std::map<int, uint64_t> waiting_;  // client -> when the system seats him
     tools::Standings standings_;
-    std::atomic<int> thinkMs_{-1};  // -1: no change asked for
+    static constexpr int kThinkUnchanged = -1;
+    std::atomic<int> thinkMs_{kThinkUnchanged};
 };
 
 }  // namespace hqlv::server::mj
