@@ -106,6 +106,18 @@ bool ParseSilverRoom(const char* text, long& room, long& low, long& high) {
     return high == 0 || low <= high;
 }
 
+// A decimal number from LOW to HIGH and nothing after it: "5x" or "" is refused, not read
+// as 5 or 0.
+bool ParseNumber(const char* text, long low, long high, long& out) {
+    char* end = nullptr;
+    errno = 0;
+    out = std::strtol(text, &end, 10);
+    return end != text && *end == 0 && errno != ERANGE && out >= low && out <= high;
+}
+
+// The server-driven players' longest delay, on the command line and by the think command.
+constexpr long kMaxThinkMs = 60000;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,10 +128,7 @@ int main(int argc, char** argv) {
     game.deal.dealMs = hqlv::server::mj::kDefaultDealMs;
     int seatWait = hqlv::server::RoomRules{}.seatWaitMs;
     auto number = [&](int& i, long low, long high, long& out) {
-        if (i + 1 >= argc) return false;
-        char* end = nullptr;
-        out = std::strtol(argv[++i], &end, 10);
-        return end != argv[i] && *end == 0 && out >= low && out <= high;
+        return i + 1 < argc && ParseNumber(argv[++i], low, high, out);
     };
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -129,7 +138,7 @@ int main(int argc, char** argv) {
             ok = number(i, 0, 0xFFFFFFFFL, v);
             game.seed = static_cast<uint32_t>(v);
         } else if (a == "--think") {
-            ok = number(i, 0, 60000, v);
+            ok = number(i, 0, kMaxThinkMs, v);
             game.deal.thinkMs = static_cast<int>(v);
         } else if (a == "--turn") {
             ok = number(i, 1, 600, v);
@@ -243,8 +252,10 @@ int main(int argc, char** argv) {
             ok = !in.fail();
             if (ok) server.SetVersion(major, minor);
         } else if (cmd == "think") {
-            long ms = -1;
-            ok = static_cast<bool>(in >> ms) && ms >= 0 && ms <= 60000;
+            std::string text;
+            long ms = 0;
+            ok = static_cast<bool>(in >> text) && (in >> std::ws).eof() &&
+                 ParseNumber(text.c_str(), 0, kMaxThinkMs, ms);
             if (ok) handler->SetThinkMs(static_cast<int>(ms));
         } else {
             ok = false;

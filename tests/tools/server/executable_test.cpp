@@ -161,6 +161,8 @@ TEST(MahjongExecutable, TheThinkCommandReachesTheDealUnderWay) {
                                                           {"think -1", "error"},
                                                           {"think", "error"},
                                                           {"think x", "error"},
+                                                          {"think 5x", "error"},
+                                                          {"think 5 6", "error"},
                                                           {"think 60000", "ok"}}) {
         server.WriteLine(command);
         ASSERT_TRUE(server.ReadLine(line, 5000)) << command;
