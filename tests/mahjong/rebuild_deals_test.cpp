@@ -183,7 +183,6 @@ struct Client : test::RouterWorld {
     // The state an entry or a recovery brings, stored as the connection stores game data.
     void Store(const std::vector<uint8_t>& state) {
         std::span<uint8_t> area = info.GetRoundRecordArea();
-        std::memset(area.data(), 0, area.size());
         std::memcpy(area.data(), state.data(), std::min(state.size(), area.size()));
         info.SetStateBytes(state.size());
     }
