@@ -119,6 +119,10 @@ TEST(MahjongExecutable, RoomsOfTheCommandLine) {
         {"--silver-room", "3:-1:0"},
         {"--silver-room", "3:1:2x"},
         {"--silver-room"},
+        // A number option given last, without its number; an unknown option with a value.
+        {"--think"},
+        {"--system-room"},
+        {"--bogus", "1"},
         {"--system-room", "-1"},
         {"--system-room", "x"},
         {"--seat-wait", "600001"},

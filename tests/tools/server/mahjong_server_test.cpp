@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/text.h"
 #include "table_client.h"
 #include "tools/server/game_server.h"
 #include "tools/server/mahjong/mahjong_handler.h"
@@ -537,6 +538,12 @@ TEST(MahjongServer, ServerDrivenPlayersAreListedAtTheirStanding) {
         if (Word(entry, 0) != mj::kFirstComputerId + static_cast<int>(c)) continue;
         SCOPED_TRACE(c);
         ++listed;
+        // Listed by the table's names for computer players, in GBK.
+        const char* const signs[] = {"【乙】", "【丙】", "【丁】"};
+        const auto name = entry.begin() + 36;
+        ASSERT_TRUE(c >= 1 && c <= 3);
+        EXPECT_EQ(hqlv::platform::gbkToUtf8(std::string(name, std::find(name, name + 32, 0))),
+                  std::string("游戏玩家") + signs[c - 1]);
         EXPECT_EQ(Word(entry, 23), Word(b, 40 + c) + Word(b, 72 + c));
         EXPECT_EQ(Word(entry, 21), Word(b, 48 + c) + Word(b, 80 + c));
         EXPECT_EQ(Word(entry, 22), Word(b, 96 + c));
@@ -918,6 +925,27 @@ TEST(MahjongServer, TheSystemSeatsAPlayerAfterHisWait) {
     ASSERT_TRUE(running);
     EXPECT_FALSE(p.WaitFor(211300, 300));
     EXPECT_FALSE(p.WaitFor(211040, 300));
+}
+
+// A table that stands idle is free again for the player who was there: one who left his
+// deal and comes in again is seated at the same one.
+TEST(MahjongServer, TheSystemSeatsAPlayerAgainAtTheIdleTableHeLeft) {
+    RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = 0;
+    Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+    TableClient p(s.server->Port(), 5001, 0);
+    ASSERT_TRUE(p.Enter());
+    auto first = p.WaitFor(211028);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(Word(first->data, 1), 0);
+    ASSERT_TRUE(p.Call(201125, std::vector<uint8_t>(32, 0)));
+    ASSERT_TRUE(s.handler->DealAt(testrig::kRoom, 0));
+    ASSERT_TRUE(Until([&] { return !s.handler->DealAt(testrig::kRoom, 0)->Running(); }, 5000));
+    ASSERT_TRUE(p.Enter());
+    auto again = p.WaitFor(211028, 5000);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(Word(again->data, 1), 0);
 }
 
 // The chair the system gives comes from the user id the client sent: any id, also a negative
