@@ -54,6 +54,14 @@ struct Server {
     std::unique_ptr<GameServer> server;
 };
 
+// The test room with the system's seating, a player seated after a wait of the given length.
+std::map<int, RoomRules> SystemSeatedRoom(int seatWaitMs) {
+    RoomRules rules;
+    rules.systemSeated = true;
+    rules.seatWaitMs = seatWaitMs;
+    return {{testrig::kRoom, rules}};
+}
+
 // The entries of the players a table-full answer (200510) lists, by chair: the count in
 // word 2, the 136-byte entries from byte 60.
 std::map<int, std::vector<uint8_t>> ListedEntries(const std::vector<uint8_t>& data) {
@@ -876,10 +884,7 @@ TEST(MahjongServer, NoChangeOfTableInTheOwnDeal) {
 // The system's seating: a player who comes in waits; once his wait is over he sits at a free
 // table of the system's choice and hears his seats with the new deal's record behind them.
 TEST(MahjongServer, TheSystemSeatsAPlayerAfterHisWait) {
-    RoomRules rules;
-    rules.systemSeated = true;
-    rules.seatWaitMs = 2000;
-    Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+    Server s(/*thinkMs=*/800, {}, 0, {}, SystemSeatedRoom(2000));
     TableClient p(s.server->Port(), 5001, 0);
     ASSERT_TRUE(p.Enter());
     // Before the wait is over nothing comes.
@@ -930,10 +935,7 @@ TEST(MahjongServer, TheSystemSeatsAPlayerAfterHisWait) {
 // A table that stands idle is free again for the player who was there: one who left his
 // deal and comes in again is seated at the same one.
 TEST(MahjongServer, TheSystemSeatsAPlayerAgainAtTheIdleTableHeLeft) {
-    RoomRules rules;
-    rules.systemSeated = true;
-    rules.seatWaitMs = 0;
-    Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+    Server s(/*thinkMs=*/800, {}, 0, {}, SystemSeatedRoom(0));
     TableClient p(s.server->Port(), 5001, 0);
     ASSERT_TRUE(p.Enter());
     auto first = p.WaitFor(211028);
@@ -951,12 +953,9 @@ TEST(MahjongServer, TheSystemSeatsAPlayerAgainAtTheIdleTableHeLeft) {
 // The chair the system gives comes from the user id the client sent: any id, also a negative
 // one, gives a chair of the table.
 TEST(MahjongServer, TheSystemSeatsAnyUserIdOnAChairOfTheTable) {
-    RoomRules rules;
-    rules.systemSeated = true;
-    rules.seatWaitMs = 0;
     for (const int user : {-3, -4, -1, 7, 0x7FFFFFFF, -0x7FFFFFFF - 1}) {
         SCOPED_TRACE(user);
-        Server s(/*thinkMs=*/800, {}, 0, {}, {{testrig::kRoom, rules}});
+        Server s(/*thinkMs=*/800, {}, 0, {}, SystemSeatedRoom(0));
         TableClient p(s.server->Port(), user, 0);
         ASSERT_TRUE(p.Enter());
         auto seats = p.WaitFor(211028);
