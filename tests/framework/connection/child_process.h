@@ -30,6 +30,10 @@ public:
         argv.push_back(const_cast<char*>(program.c_str()));
         for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
+        // A line written to a program that has ended must fail the test that wrote it, with
+        // its message, not end the whole test program by SIGPIPE. The child gets the default
+        // back: an ignored signal would stay ignored across exec.
+        ::signal(SIGPIPE, SIG_IGN);
         const char* errPath = errorFile.empty() ? "/dev/null" : errorFile.c_str();
         int errFlags = O_WRONLY | O_CLOEXEC | (errorFile.empty() ? 0 : O_CREAT | O_TRUNC);
         int in[2], out[2];
@@ -45,6 +49,7 @@ public:
             return false;
         }
         if (pid_ == 0) {
+            ::signal(SIGPIPE, SIG_DFL);
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
             int err = ::open(errPath, errFlags, 0600);
