@@ -1159,13 +1159,18 @@ TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
     // and wait until it has left, or it would touch freed memory.
     Owner owner;
     Listener l;
+    // Small buffers on both ends, so that a request of a megabyte fills them for certain:
+    // the peer's receive buffer is set on the listener, whose connections take it over.
+    const int small = 4096;
+    ASSERT_EQ(setsockopt(l.fd(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
     auto s = std::make_unique<CYrnSocket>();
     auto peer = connectTo(*s, l, owner);
     ASSERT_TRUE(peer);
     int fd = s->GetSocket();
+    ASSERT_EQ(setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small), 0);
     CYrnSocket* raw = s.get();  // the sender keeps using the object while it is destroyed
     std::atomic<int> result{-1};
-    std::string body((8u << 20), 'x');
+    std::string body(size_t(1) << 20, 'x');
     std::thread sender([&] {
         YrnEnvelope env;
         YrnRecord req, resp;
@@ -1174,11 +1179,27 @@ TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
         int t = 0;
         result = raw->SendRequestWait(&env, &req, &resp, &t, 1000);
     });
-    // The peer reads nothing: wait until the sender has filled the socket's buffers.
-    auto until = Clock::now() + std::chrono::seconds(5);
-    while (unsent(fd) == 0 && Clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_GT(unsent(fd), 0);
+    // Whatever way the test leaves, the object goes first and the sender is joined: a
+    // joinable thread at the end of the test would end the whole test program.
+    struct Finish {
+        std::unique_ptr<CYrnSocket>& s;
+        std::thread& t;
+        ~Finish() {
+            s.reset();
+            if (t.joinable()) t.join();
+        }
+    } finish{s, sender};
+    // The peer reads nothing: wait until the sender's buffer is full, so that its next send
+    // would block. Bytes queued then stay queued, as the peer's full buffer acknowledges
+    // none; a queue that merely read above 0 once could still drain to the peer.
+    auto sendBufferFull = [fd] {
+        pollfd p{fd, POLLOUT, 0};
+        return ::poll(&p, 1, 0) == 0 && unsent(fd) > 0;
+    };
+    auto until = Clock::now() + std::chrono::seconds(20);
+    while (!sendBufferFull() && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(sendBufferFull());
     s.reset();
     sender.join();
     EXPECT_EQ(result.load(), 0);
