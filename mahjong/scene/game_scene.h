@@ -497,7 +497,7 @@ public:
     virtual void FillOwnHandFromRound(int fromDeal = 0);
     virtual void FillTableFromRound();
     virtual void MarkWall();
-    // A player's state: the wall tiles the tail took past the head where the two met.
+    // The wall tiles the tail took past the head where the two met.
     void MarkWallPastTheHead();
     // The wall records the head has drawn from the start of a wall of `total` records.
     int HeadStretch(int start, int head, int total) const;

@@ -395,26 +395,54 @@ int TilesOutOfTheWall(const CMJGameInfo& info, int players, int maxHeld) {
 
 }  // namespace
 
+namespace {
+
+// A looker-on's state: whether the last tail draw took the tile at the head. Where the two
+// meet, a tail draw finds its place taken only when the head drew that place just before
+// (the head's last draw, the record before the head), and then it takes the one tile left,
+// at the head; the wall is empty after it. A place the tail took first, the head steps over
+// as it draws the next tile, which leaves the head past another record than that one.
+bool LastTailDrawTookTheHead(int start, int head, int faceUp, int tail, int stretch,
+                             int total) {
+    if (tail <= 0 || stretch <= 0) return false;
+    int32_t counter = 0;
+    int last = -1;
+    for (int guard = 0; counter < tail && guard < total; ++guard)
+        last = rules::MJ_NextTailWallPos(start, faceUp, total, &counter, nullptr);
+    return counter >= tail && last == (head - 1 + total) % total;
+}
+
+}  // namespace
+
 void CMJGameScene2::MarkWallPastTheHead() {
     CMJGameInfo* info = m_pHost ? m_pHost->GetGameInfo() : nullptr;
-    // A looker-on's state has no meld lists and no discards to count the tiles by.
-    if (!info || IsLookerOn()) return;
+    if (!info) return;
     // Where the tail's draws meet the head at the wall's end, a tail draw whose place the
     // head has already taken takes the next tile still in the wall: the one at the head
     // position. The state gives the head position and the number of tail draws, not that
-    // tile; the tiles out of the wall tell it.
-    const int out =
-        TilesOutOfTheWall(*info, std::min(m_geometry.GetPlayerCount(), 4), GetMaxHandTiles());
+    // tile. A player's state tells it by the tiles out of the wall; a looker-on's, which
+    // has no meld lists and no discards to count them by, by where the last tail draw fell.
     const int total = std::min(GetTotalTiles(), kWallRecords);
     const int start = info->RoundWord(kWordWallStart), head = info->RoundWord(kWordHeadPos);
     if (start < 0 || start >= total || head < 0 || head >= total) return;
     int taken = 0;
     for (int i = 0; i < total; ++i) taken += !m_tiles.m_wall[i].bPresent;
-    // Only a tail draw whose place lay in the head's stretch can have taken another tile:
-    // as many as the marks fell short of the head's stretch and the tail draws together.
     const int stretch = HeadStretch(start, head, total);
-    const int met = stretch + std::clamp(info->RoundWord(kWordTailDraws), 0, total) - taken;
-    const int past = std::min(out - taken, met);
+    const int tail = std::clamp(info->RoundWord(kWordTailDraws), 0, total);
+    int past = 0;
+    if (IsLookerOn()) {
+        past = LastTailDrawTookTheHead(start, head, info->RoundWord(kWordFaceUpPos), tail,
+                                       stretch, total)
+                   ? 1
+                   : 0;
+    } else {
+        // Only a tail draw whose place lay in the head's stretch can have taken another
+        // tile: as many as the marks fell short of the head's stretch and the tail draws
+        // together.
+        const int out = TilesOutOfTheWall(*info, std::min(m_geometry.GetPlayerCount(), 4),
+                                          GetMaxHandTiles());
+        past = std::min(out - taken, stretch + tail - taken);
+    }
     for (int p = head, n = 0, steps = 0; n < past && steps < total; p = (p + 1) % total, ++steps)
         if (m_tiles.m_wall[p].bPresent) {
             m_tiles.m_wall[p].bPresent = 0;

@@ -247,6 +247,38 @@ TEST_F(RebuildTest, AHeadBackAtTheStartHasTakenTheWholeWall) {
     }
 }
 
+// A looker-on's state has no melds and no discards to count the tiles out of the wall by: the
+// last tail draw tells it. Falling on the record the head drew last, it found its place taken
+// and took the tile at the head; falling anywhere else, it took its own place.
+TEST_F(RebuildTest, ALookerOnSeesTheTileTheTailTookAtTheHead) {
+    host.lookerOn = 1;
+    deal.SetStateBytes(kLookerStateBytes);
+    for (size_t c = 0; c < 4; ++c) deal.Set(kLookerHeld + c, 13);
+    deal.Set(32, 0);  // the tail's places: 134, 135, 132, 133, 130, ...
+    struct Case {
+        int head, tail;
+        std::vector<int> standing;
+    };
+    const Case cases[] = {
+        {133, 3, {}},          // the head drew 132, then the tail's third draw came to it
+        {132, 3, {133}},       // the tail took 132 first; the head stands on it
+        {134, 3, {}},          // the head stepped over 132 and drew 133
+        {135, 1, {}},          // the head drew 134 before the tail's first draw
+        {134, 1, {135}},       // the tail took 134 first
+        {133, 2, {133}},       // the tail's last place, 135, is not the head's last
+        {132, 4, {}},          // the tail took all four of the wall's last records
+        {131, 3, {131, 133}},  // the two have not met
+        {0, 1, {}},            // the head went round the wall to its start
+    };
+    for (const Case& c : cases) {
+        deal.Set(37, c.head);
+        deal.Set(38, c.tail);
+        scene.RebuildTable();
+        EXPECT_EQ(Present(scene.Tiles().m_wall, 136, false), c.standing)
+            << "head " << c.head << ", tail " << c.tail;
+    }
+}
+
 TEST_F(RebuildTest, LookerOnsStateHoldsNoMeldsNorDiscards) {
     Player();  // the words a player's state would hold stay in the area: they are not read
     host.lookerOn = 1;
