@@ -262,7 +262,7 @@ std::string Tile(const MJTileInfo& r) {
 // seconds its step gave it. A looker-on's table leaves out the melds, discards and showcase
 // tiles.
 std::vector<std::string> Records(Client& c, bool seconds,
-                                 const std::vector<uint8_t>* lookerOn = nullptr) {
+                                 bool lookerOn = false) {
     CMJGameScene2& s = c.table;
     std::vector<std::string> lines;
     for (int v = 0; v < kViewCount; ++v) {
@@ -322,20 +322,11 @@ std::vector<std::string> Records(Client& c, bool seconds,
             if (r.bPresent) flowers += " " + std::to_string(r.nCode);
         lines.push_back(flowers);
     }
-    // Where the tail's draws met the head, one that found its place taken took the tile at the
-    // head: a player's state counts the tiles out of the wall to find those, a looker-on's has
-    // no melds and discards to count. Its table leaves out the records past the head that
-    // as many tail draws could have taken.
     const int total = std::min(s.GetTotalTiles(), kWallRecords);
-    auto past = [&](int i) {
-        if (!lookerOn) return false;
-        const int head = Word(*lookerOn, 37), tail = Word(*lookerOn, 38);
-        return (i - head + total) % total < tail;
-    };
     std::string wall = "wall taken:";
     for (int i = 0; i < total; ++i) {
         const MJTileInfo& r = s.Tiles().m_wall[i];
-        if (!r.bPresent && !past(i)) wall += " " + std::to_string(i);
+        if (!r.bPresent) wall += " " + std::to_string(i);
         if (r.nFace == 1) wall += " up" + std::to_string(i) + "=" + Tile(r);
     }
     lines.push_back(wall);
@@ -495,8 +486,9 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         return (s == options.turnSeconds || s == options.claimSeconds) && c.lastNote != 229180 &&
                c.lastNote != 229165 && c.lastNote != 229197;
     };
-    // The clients that come in. In scene mode 2 one client, set up once, comes in again at
-    // every step: setting up the engine's screen buffers would cost more than all the rest.
+    // The clients that come in: one of each, set up once a deal, comes in again at every step,
+    // as a client whose network recovers rebuilds on the scene it has. Set up afresh at every
+    // step, their scenes, screen buffers and pictures would cost more than all the rest.
     std::unique_ptr<Client> back, lookerIn;
     // They came in while the tiles were dealt, and went on until the live client's first move
     // after (which they do not see) or the step's end.
@@ -506,8 +498,8 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         if (!entered) return;
         entered = false;
         early += Diff(Records(live, timed(live)), Records(*back, timed(live)), "came back before");
-        early += Diff(Records(looker, timed(looker), &lookerState),
-                      Records(*lookerIn, timed(looker), &lookerState), "looker-on came before");
+        early += Diff(Records(looker, timed(looker), true),
+                      Records(*lookerIn, timed(looker), true), "looker-on came before");
     };
     live.requests.send = [&](int id, std::vector<uint8_t> body) {
         compareEntered();
@@ -579,9 +571,8 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         return row.driven || !offered;
     };
     auto enter = [&](const std::vector<uint8_t>& state, const std::vector<uint8_t>& lookers) {
-        if (!back || mode == 1) back = std::make_unique<Client>(mode, row.own, &now, ini, false);
-        if (!lookerIn || mode == 1)
-            lookerIn = std::make_unique<Client>(mode, row.own, &now, ini, false, true);
+        if (!back) back = std::make_unique<Client>(mode, row.own, &now, ini, false);
+        if (!lookerIn) lookerIn = std::make_unique<Client>(mode, row.own, &now, ini, false, true);
         back->Enter(state);
         // Before the looker-on's first notification there is no deal to come into.
         if (!lookers.empty()) lookerIn->Enter(lookers);
@@ -596,7 +587,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         compareEntered();
         const bool liveTimed = timed(live), lookerTimed = timed(looker);
         const std::vector<std::string> want = Records(live, liveTimed);
-        const std::vector<std::string> seenByLooker = Records(looker, lookerTimed, &lookerState);
+        const std::vector<std::string> seenByLooker = Records(looker, lookerTimed, true);
         std::string out = early;
         early.clear();
         if (!asked.empty() && !sortedIn)
@@ -618,7 +609,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
             lookerIn->Notify(*result);
             out += Diff(want, Records(*back, liveTimed), "came back");
             out +=
-                Diff(seenByLooker, Records(*lookerIn, lookerTimed, &lookerState), "looker-on came");
+                Diff(seenByLooker, Records(*lookerIn, lookerTimed, true), "looker-on came");
         } else {
             if (mayRecover()) {
                 recovered.Recover(shownState);
@@ -628,7 +619,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
             enter(shownState, lookerState);
             out += Diff(want, Records(*back, liveTimed), "came back");
             out +=
-                Diff(seenByLooker, Records(*lookerIn, lookerTimed, &lookerState), "looker-on came");
+                Diff(seenByLooker, Records(*lookerIn, lookerTimed, true), "looker-on came");
         }
         if (!out.empty() && ++failures <= 3)
             ADD_FAILURE() << name << ", step " << steps << " (" << step << "):\n" << out;
