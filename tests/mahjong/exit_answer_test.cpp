@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 #include "framework/app/program_bitmaps.h"
@@ -38,6 +39,12 @@ framework::PlayerRecord Requester() {
     return r;
 }
 
+// An answered popup slides away and deletes itself once gone, which a slow machine reaches
+// while the test still waits for the answer: it is deleted here only if it is still there.
+void DeleteIfThere(const QPointer<CExitAnswerDlg>& popup) {
+    delete popup.data();
+}
+
 class ExitAnswer : public testing::Test {
 protected:
     void SetUp() override {
@@ -51,7 +58,7 @@ protected:
 
 TEST_F(ExitAnswer, AgreeAndRefusePostTheRequesterWithOneAndZero) {
     for (int agree : {1, 0}) {
-        auto* popup = new CExitAnswerDlg(owner->hwnd(), 42, "家里有事");
+        QPointer<CExitAnswerDlg> popup = new CExitAnswerDlg(owner->hwnd(), 42, "家里有事");
         popup->SetStayTime(30);
         ASSERT_TRUE(popup->ShowPopup(267, nullptr));
         EXPECT_EQ(popup->reasonEdit()->text().toStdString(), "家里有事");
@@ -64,7 +71,7 @@ TEST_F(ExitAnswer, AgreeAndRefusePostTheRequesterWithOneAndZero) {
         platform::ui::processUiEvents(30);
         ASSERT_FALSE(owner->answers.empty());
         EXPECT_EQ(owner->answers.back(), (std::pair<uintptr_t, intptr_t>{42, agree}));
-        delete popup;
+        DeleteIfThere(popup);
     }
     EXPECT_EQ(owner->answers.size(), 2u);
 }
@@ -73,7 +80,7 @@ TEST_F(ExitAnswer, AgreeAndRefusePostTheRequesterWithOneAndZero) {
 TEST_F(ExitAnswer, ADoubleClickAnswersOnce) {
     for (int agree : {1, 0}) {
         owner->answers.clear();
-        auto* popup = new CExitAnswerDlg(owner->hwnd(), 42, "家里有事");
+        QPointer<CExitAnswerDlg> popup = new CExitAnswerDlg(owner->hwnd(), 42, "家里有事");
         popup->SetStayTime(30);
         ASSERT_TRUE(popup->ShowPopup(267, nullptr));
         while (popup->timerPeriod(framework::CPopupNotifyDlg::kTimerStay) == 0)
@@ -86,7 +93,7 @@ TEST_F(ExitAnswer, ADoubleClickAnswersOnce) {
         framework::testing::DoubleClick(link);
         platform::ui::processUiEvents(30);
         EXPECT_EQ(owner->answers, (std::vector<std::pair<uintptr_t, intptr_t>>{{42, agree}}));
-        delete popup;
+        DeleteIfThere(popup);
     }
 }
 
