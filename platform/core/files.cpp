@@ -157,6 +157,11 @@ bool readFile(std::string_view path, std::string* out, std::string* error) {
         if (error) *error = "cannot open " + p + ": " + std::strerror(errno);
         return false;
     }
+    // A file read whole (pictures of several megabytes among them) is held once at its
+    // size, not grown and copied again block by block.
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        out->reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         ssize_t n = read(fd, buf, sizeof buf);
