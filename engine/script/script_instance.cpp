@@ -202,6 +202,7 @@ ScriptInstance::ScriptInstance(const ScriptInstance& o)
 
 void ScriptInstance::Keep(ValueString value) {
     stackBytes_ += value.text().size();
+    copiedBytes_ += value.text().size();
     values_.push_back(std::move(value));
 }
 
@@ -238,7 +239,12 @@ ValueString ScriptInstance::PopValue() {
 }
 
 ValueString ScriptInstance::GetArg(int i) const {
-    if (i < 0 || size_t(i) >= values_.size()) return {};
+    return ArgAt(i);
+}
+
+const ValueString& ScriptInstance::ArgAt(int i) const {
+    static const ValueString none;
+    if (i < 0 || size_t(i) >= values_.size()) return none;
     return values_[size_t(i)];
 }
 
@@ -280,6 +286,7 @@ int ScriptInstance::PassArguments(std::string_view text, bool keepEmptyLast) {
 
 void ScriptInstance::SetVariable(std::string_view name, const ValueString& value) {
     variableBytes_ += value.text().size();
+    copiedBytes_ += value.text().size();
     auto it = variables_.find(name);
     if (it == variables_.end()) {
         variables_.emplace(std::string(name), value);
@@ -303,6 +310,15 @@ const ValueString* ScriptInstance::FindVariable(std::string_view name) const {
         if (g != globals_->end()) return &g->second;
     }
     return nullptr;
+}
+
+bool ScriptInstance::Truth(std::string_view name) const {
+    if (const ValueString* v = FindVariable(name)) return v->ToBool() != 0;
+    return ValueString(std::string(name), kValueText).ToBool() != 0;
+}
+
+uint64_t ScriptInstance::TakeCopiedBytes() {
+    return std::exchange(copiedBytes_, 0);
 }
 
 ValueString ScriptInstance::GetValue(std::string_view name) const {
@@ -644,7 +660,7 @@ size_t ScriptInstance::SkipBlock(size_t from, int count) {
 }
 
 uint32_t ScriptInstance::Condition(const Statement& s) {
-    if (GetValue(s.a).ToBool()) return kScriptContinue;
+    if (Truth(s.a)) return kScriptContinue;
     const size_t after = SkipBlock(position_, 0);
     if (after == npos) return Fail(script::FormatRest("条件句括号匹配错误!%s", GetText(), position_));
     position_ = uint32_t(after);
@@ -664,7 +680,7 @@ uint32_t ScriptInstance::Else(const Statement& s) {
 }
 
 uint32_t ScriptInstance::LoopTest(const Statement& s, const char* message) {
-    if (GetValue(s.a).ToBool()) return kScriptContinue;
+    if (Truth(s.a)) return kScriptContinue;
     const size_t after = SkipBlock(position_, 1);
     if (after == npos) return Fail(script::FormatRest(message, GetText(), position_));
     position_ = uint32_t(after);
@@ -711,7 +727,10 @@ uint32_t ScriptInstance::Break(const Statement& s) {
 }
 
 uint32_t ScriptInstance::Match(const Statement& s) {
-    const ValueString value = GetValue(s.a);
+    // Read in place: a copy of a long text at every pass would cost its length each time.
+    const ValueString* held = FindVariable(s.a);
+    const ValueString named = held || s.a.empty() ? ValueString() : ValueString(s.a, kValueText);
+    const ValueString& value = held ? *held : named;
     if (value.type() == kValueNone) return Fail("匹配语句不能匹配空.");
     // The case labels of this 匹配 lie between it and its own 匹配完毕 (nested ones skipped).
     // A label is taken whole: 匹配 on 1 must not run the case of 标记 10.
@@ -758,6 +777,7 @@ uint32_t ScriptInstance::Operate(const Statement& s) {
         return Fail(script::FormatRest("运算传入参数不能小于2,%s", GetText(), s.restFrom));
     ValueString a = values_[0];
     ValueString b = values_[1];
+    copiedBytes_ += a.text().size() + b.text().size();
     static constexpr uint8_t kTypes[] = {0, kValueInt, kValueUnsigned, kValueFloat, kValueText};
     if (declaredType_ == kDeclaredAuto || declaredType_ > kDeclaredText) {
         a.DetectType();

@@ -92,6 +92,8 @@ public:
     ValueString PopValue();
     // Value i, or an empty value (type 0) when i is out of range.
     ValueString GetArg(int i) const;
+    // The same, read in place.
+    const ValueString& ArgAt(int i) const;
     int GetArgCount() const { return int(values_.size()); }
     const std::vector<ValueString>& Values() const { return values_; }
     void ClearValues();
@@ -130,6 +132,9 @@ public:
     // What the run holds against kMaxRunBytes.
     size_t HeldBytes() const;
     bool OverMemoryBound() const { return refused_ || HeldBytes() > kMaxRunBytes; }
+    // The bytes of text the run has copied (values pushed, variables set, operands taken)
+    // since the last call.
+    uint64_t TakeCopiedBytes();
     // Stops the run as one past its memory bound: the reason goes to the log, and the error
     // text is empty; → kScriptError.
     uint32_t FailOverMemoryBound();
@@ -184,6 +189,8 @@ private:
     uint32_t Match(const Statement& s);
     uint32_t Operate(const Statement& s);
     uint32_t SetGlobal(const Statement& s);
+    // GetValue(name).ToBool(), without copying the value.
+    bool Truth(std::string_view name) const;
     void PushArgValue(const std::string& text, bool quoted);
     // Every value enters the stack here, so that its bytes are counted.
     void Keep(ValueString value);
@@ -210,6 +217,7 @@ private:
     size_t stackBytes_ = 0;     // the texts of values_
     size_t variableBytes_ = 0;  // the nodes, names and texts of variables_
     bool refused_ = false;      // values handed to it were refused as past the bound
+    uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

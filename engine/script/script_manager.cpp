@@ -167,6 +167,7 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         }
         ++executed_;
         const uint32_t r = run->ExecuteStatement();
+        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement);
         if (r == kScriptFinished) break;
         if (r == kScriptError) return FailRun(run);
         if (r == kScriptHalted) return r;

@@ -62,6 +62,11 @@ constexpr uint64_t kLinkStepsPerStatement = 64;
 // takes in, or a run hands back, count one statement for every this many, so that the calls
 // of a few values that scripts make count nothing more.
 constexpr uint64_t kValuesPerStatement = 16;
+// Copies of texts count too: a statement that copies a value (a push, a variable set, an
+// operand taken) copies all of its text, up to a run's whole memory bound, and a loop of them
+// over a text doubled a few times would take seconds of every entry. About this many bytes
+// copy in the time of a plain statement.
+constexpr uint64_t kCopiedBytesPerStatement = 2048;
 // What scripts make stays until a script or the host destroys it, and a loop inside the
 // budget can make tens of thousands of entities, or planes of tens of MiB each, in one
 // entry: it would take the machine's memory and end the client. The entities scripts made

@@ -286,9 +286,12 @@ TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
 // The values a call takes in, or a run hands back, count a statement for every
 // kValuesPerStatement: a built-in's arguments, and the pieces a script's arguments and results
 // are cut into. Each pair of bodies runs the same statements, and the first counts that many
-// more. A handover refused as past the bound counts the pieces up to it, not all of them.
+// more. A handover refused as past the bound counts the pieces up to it, not all of them. The
+// texts a statement copies count a statement for every kCopiedBytesPerStatement bytes: the
+// sum's operands and the sum of two texts of 512 bytes, 2,048 bytes, count one.
 TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
     ASSERT_EQ(kValuesPerStatement, 16u);
+    ASSERT_EQ(kCopiedBytesPerStatement, 2048u);
     const auto numbers = [](int n) {
         std::string list = "0";
         for (int k = 1; k < n; ++k) list += "," + std::to_string(k);
@@ -311,6 +314,8 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
          "s = \"" + std::string(1000, 'a') + "\"; s = s + s; s = s + s;" + doubled +
              " 并行; f(s);",
          kMaxRunBytes / RunHeldBytes::kSlot / kValuesPerStatement},
+        {"s = \"" + std::string(512, 'a') + "\"; t = s + s;",
+         "s = \"" + std::string(511, 'a') + "\"; t = s + s;", 1},
     };
     for (const auto& r : rows) {
         uint64_t executed[2];
