@@ -36,11 +36,16 @@ constexpr const char* kChainTurned =
     "203d3d203029207b20b5c8b4fd2831293b207d207d20b5b120283129207b20b2d9d7f7cab5cce528722c20d0"
     "fdd7aa2c2031293b207d20bdc5b1bebde1caf83b";
 
-// Loops that make planes and images, and that fill a plane, until their bounds stop them.
+// Loops that make planes and images, and that fill a plane, until their bounds stop them; and
+// loops that copy a text doubled sixteen times at every pass, which took seconds of an entry
+// before copies counted against the budget.
 constexpr const char* kMakingLoops[] = {
     "脚本开始 main(); n = 0; 当 (1) { 创建平面(4000, 4000); n = n + 1; } 脚本结束;",
     "脚本开始 main(); 当 (1) { 创建图片(\"tiles\"); } 脚本结束;",
     "脚本开始 main(); p = 创建平面(4000, 4000); 当 (1) { 操作平面(p, 底色, 1); } 脚本结束;",
+    "脚本开始 main(); s = \"x\"; k = 0; 当 (k < 16) { s = s + s; k = k + 1; } 当 (1) { 如果 (s) { } }"
+    " 脚本结束; 脚本开始 b(); s = \"x\"; k = 0; 当 (k < 16) { s = s + s; k = k + 1; } 当 (1) { t = s; }"
+    " 脚本结束;",
 };
 
 // One call that resizes the harness's plane to 8192 x 8192 and fills it 480 times: the
