@@ -264,11 +264,7 @@ TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
         // A parallel callee past its bound is gone before the queue is pumped.
         EXPECT_EQ(s.GetRunningCount(), parallel && r.callee ? 1 : 0) << r.call << r.more;
         fresh.Pump(1000);
-        std::vector<std::string> got;
-        std::istringstream in(captured.text());
-        std::string line, text;
-        while (std::getline(in, line))
-            if (ScriptRunner::ParseStampLine(line, &text, false)) got.push_back(text);
+        const std::vector<std::string> got = StampTexts(captured.text());
         std::vector<std::string> expected;
         if (parallel)
             expected = r.callee ? std::vector<std::string>{"m", "f"} : std::vector<std::string>{"m"};
