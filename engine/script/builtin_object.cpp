@@ -125,9 +125,6 @@ public:
         if (delta != 0.0) Children(e, e.GetX(), e.GetY(), delta, Path{}, false);
         return held_;
     }
-    // The entities reached, each once.
-    uint64_t Reached() const { return reached_; }
-
 private:
     struct Path {
         int64_t x = 0, y = 0;
@@ -148,7 +145,6 @@ private:
                InRange(e.GetY() + p.highY, INT32_MIN, INT32_MAX);
     }
     bool Lands(const Entity& e, const Path& p) {
-        ++reached_;
         held_ = held_ && OnTheWay(e, p) && BoxHeld(e.GetX() + p.x, e.GetWidth()) &&
                 BoxHeld(e.GetY() + p.y, e.GetHeight());
         return held_;
@@ -185,7 +181,6 @@ private:
             }
         }
     }
-    uint64_t reached_ = 0;
     bool held_ = true;
 };
 
