@@ -176,10 +176,14 @@ static int32_t WrapSub(int32_t a, int32_t b) {
 }
 
 void Entity::MoveBy(int dx, int dy) {
-    params_.centreX = WrapAdd(params_.centreX, dx);
-    params_.centreY = WrapAdd(params_.centreY, dy);
-    if (dx != 0 || dy != 0) geometryChanged_ = true;
-    ForChildren(LINK_MOVE, [&](ChildLink& l) { l.child->MoveBy(dx, dy); });
+    Carry({dx, dy, dx != 0 || dy != 0});
+}
+
+void Entity::Carry(const Carried& moves) {
+    params_.centreX = WrapAdd(params_.centreX, moves.dx);
+    params_.centreY = WrapAdd(params_.centreY, moves.dy);
+    if (moves.moved) geometryChanged_ = true;
+    ForChildren(LINK_MOVE, [&](ChildLink& l) { l.child->Carry(moves); });
 }
 
 void Entity::SetPosition(int x, int y) {
@@ -217,24 +221,54 @@ void Entity::Scale(double fx, double fy) {
 void Entity::RotateBy(double delta) {
     params_.angle += delta;
     if (delta != 0.0) geometryChanged_ = true;
-    const int cx = params_.centreX, cy = params_.centreY;
-    ForChildren(LINK_ROTATE, [&](ChildLink& l) { l.child->RotateAround(cx, cy, delta); });
+    TurnChildren(delta, {});
 }
 
 void Entity::SetRotation(double angle) {
     const double delta = angle - params_.angle;
     params_.angle = angle;
     if (delta != 0.0) geometryChanged_ = true;
-    const int cx = params_.centreX, cy = params_.centreY;
-    ForChildren(LINK_ROTATE, [&](ChildLink& l) { l.child->RotateAround(cx, cy, delta); });
+    TurnChildren(delta, {});
 }
 
 void Entity::RotateAround(int cx, int cy, double delta) {
+    TurnAbout(cx, cy, delta, {});
+}
+
+// A turn moves each entity it turns to its place about the turning point, which carries the
+// entity's followers along, then turns the entity's own followers about its new centre. Done
+// one entity at a time, a turn at the head of a chain of n would carry the rest of the chain
+// at every link of it, n * n / 2 moves; instead each entity takes the moves of the turns above
+// it at once, when the walk reaches it. Offsets wrap as the moves do, so the centre each turn
+// reads is the one the moves one at a time would have left.
+void Entity::TurnAbout(int cx, int cy, double delta, Carried moves) {
     if (delta != 0.0) {
-        const IPoint p = RotatePoint(params_.centreX, params_.centreY, cx, cy, delta, 1);
-        SetPosition(p.x, p.y);
+        const int x = WrapAdd(params_.centreX, moves.dx);
+        const int y = WrapAdd(params_.centreY, moves.dy);
+        const IPoint p = RotatePoint(x, y, cx, cy, delta, 1);
+        const int32_t dx = WrapSub(p.x, x), dy = WrapSub(p.y, y);
+        moves = {WrapAdd(moves.dx, dx), WrapAdd(moves.dy, dy), moves.moved || dx != 0 || dy != 0};
     }
-    RotateBy(delta);
+    params_.centreX = WrapAdd(params_.centreX, moves.dx);
+    params_.centreY = WrapAdd(params_.centreY, moves.dy);
+    if (moves.moved) geometryChanged_ = true;
+    params_.angle += delta;
+    if (delta != 0.0) geometryChanged_ = true;
+    TurnChildren(delta, moves);
+}
+
+void Entity::TurnChildren(double delta, const Carried& moves) {
+    const int cx = params_.centreX, cy = params_.centreY;
+    for (size_t i = 0; i < children_.size(); ++i) {
+        ChildLink& link = children_[i];
+        if (!LinkUsable(link)) continue;
+        const Carried followed = (link.flags & LINK_MOVE) ? moves : Carried{};
+        if (link.flags & LINK_ROTATE) {
+            link.child->TurnAbout(cx, cy, delta, followed);
+        } else if (followed.moved) {
+            link.child->Carry(followed);
+        }
+    }
 }
 
 void Entity::Show() {

@@ -181,6 +181,18 @@ protected:
     void MarkDescriptorMade() { descriptorMade_ = true; }
 
 private:
+    // Moves not yet applied to an entity: their sum, and whether any of them moved it.
+    struct Carried {
+        int32_t dx = 0, dy = 0;
+        bool moved = false;
+    };
+    // Moves this entity and the children that follow its moves by the sum.
+    void Carry(const Carried& moves);
+    // RotateAround, with the moves of the turns above this entity applied first.
+    void TurnAbout(int cx, int cy, double delta, Carried moves);
+    // Turns the children that follow turns about this entity's centre, and moves the ones
+    // that follow its moves by the moves carried to it.
+    void TurnChildren(double delta, const Carried& moves);
     // Whether a link may be followed now (the registration check of LINK_CHECK).
     bool LinkUsable(const ChildLink& link) const;
     // Drops the link to this child, whatever id it had when linked.

@@ -91,6 +91,8 @@ public:
     int RectToScreen(Rect& rect) const;
 
     size_t ItemCount() const { return items_.size(); }
+    // The shown items: an update of one walks them to find its place in the drawing order.
+    size_t OrderedCount() const { return ordered_.size(); }
     // Item ids of the shown items in drawing order.
     std::vector<uint32_t> OrderedIds() const;
 

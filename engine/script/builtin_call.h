@@ -26,13 +26,14 @@ public:
 
     int Count() const { return run_.GetArgCount(); }
     bool Has(int i) const { return i < Count(); }
-    int Int(int i) const { return run_.GetArg(i).ToInt(); }
+    // Read in place: an argument may be a long text, and a call reads some many times.
+    int Int(int i) const { return run_.ArgAt(i).ToInt(); }
     // Ids and colours: the integer's bits (a negative id names nothing).
     uint32_t Unsigned(int i) const { return uint32_t(Int(i)); }
-    double Float(int i) const { return run_.GetArg(i).ToFloat(); }
-    std::string Text(int i) const { return run_.GetArg(i).GetText(); }
+    double Float(int i) const { return run_.ArgAt(i).ToFloat(); }
+    std::string Text(int i) const { return run_.ArgAt(i).text(); }
     // Whether argument i is exactly this word.
-    bool Is(int i, std::string_view word) const { return run_.GetArg(i).text() == word; }
+    bool Is(int i, std::string_view word) const { return run_.ArgAt(i).text() == word; }
     // The entity of the id in argument i; null when none (or no kernel).
     Entity* FindEntity(int i) const;
 

@@ -6,14 +6,15 @@
 // for each child that follows the change with it: positions, sizes and depths are refused
 // (kind 10) where the engine's int sums of them would overflow (builtin_call.h); angles and
 // alphas that are no finite numbers, and angles past the range below, are refused (kind 20).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "engine/core/entity_kinds.h"
 #include "engine/core/kernel.h"
+#include "engine/render/canvas.h"
 #include "engine/render/plane.h"
 #include "engine/script/builtin_call.h"
 
@@ -50,10 +51,12 @@ constexpr int kStopped = -1;
 // ends at once, and the manager fails the run as timed out when the call returns.
 constexpr int kOverBudget = -2;
 
-// Applies the sub-commands from argument 1 on, in order, each with its values; → 0, kStopped,
-// kOverBudget, or the kind of the first that fails (those before it keep their effect).
+// Applies the sub-commands from argument 1 on, in order, each with its values and counting
+// `each` statements of work; → 0, kStopped, kOverBudget, or the kind of the first that fails
+// (those before it keep their effect).
 template <typename Target, size_t N>
-int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (&table)[N]) {
+int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (&table)[N],
+                   uint64_t each = 0) {
     for (int i = 1; i < call.Count();) {
         const SubCommand<Target>* found = nullptr;
         for (const SubCommand<Target>& c : table) {
@@ -64,6 +67,7 @@ int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (
         }
         if (!found) return kCallErrorInvalid;
         if (i + found->values >= call.Count()) return kCallErrorArguments;
+        call.Manager().Charge(each);
         const int result = found->apply(target, call, i + 1);
         if (result != 0) return result;
         // An argument list may repeat a sub-command that walks a whole plane as often as the
@@ -103,66 +107,89 @@ bool LayerChangeOk(const Entity& e, int64_t dz) {
 // the int range), so every entity the change moves must end with its box held (BoxHeld).
 // On the way a centre must stay an int: the engine would wrap one that leaves the range,
 // and the rest of the change would go on from the wrapped place.
+//
+// Each entity is reached once, with the moves of the turns above it that carry it: their sum
+// and the least and greatest sums on the way, which are the centres it passes through. Moving
+// the whole of an entity's followers at each turn would cost a chain of n links n * n / 2.
 class CentreCheck {
 public:
     bool Move(const Entity& e, int64_t dx, int64_t dy) {
-        Carry(e, dx, dy);
-        return Landed();
+        Carry(e, Path{}.Then(dx, dy));
+        return held_;
     }
     bool TurnAbout(const Entity& e, int cx, int cy, double delta) {
-        Around(e, cx, cy, delta);
-        return Landed();
+        if (delta != 0.0) Turn(e, cx, cy, delta, Path{});
+        return held_;
     }
     bool TurnInPlace(const Entity& e, double delta) {
-        Children(e, delta);
-        return Landed();
+        if (delta != 0.0) Children(e, e.GetX(), e.GetY(), delta, Path{}, false);
+        return held_;
     }
-
 private:
-    struct Offset {
+    struct Path {
         int64_t x = 0, y = 0;
+        int64_t lowX = 0, highX = 0, lowY = 0, highY = 0;
+        Path Then(int64_t dx, int64_t dy) const {
+            Path p = *this;
+            p.x += dx, p.y += dy;
+            p.lowX = std::min(p.lowX, p.x), p.highX = std::max(p.highX, p.x);
+            p.lowY = std::min(p.lowY, p.y), p.highY = std::max(p.highY, p.y);
+            return p;
+        }
     };
-    void Carry(const Entity& e, int64_t dx, int64_t dy) {
-        Offset& o = moved_[&e];
-        o.x += dx, o.y += dy;
-        if (!InRange(e.GetX() + o.x, INT32_MIN, INT32_MAX) ||
-            !InRange(e.GetY() + o.y, INT32_MIN, INT32_MAX))
-            wrapped_ = true;
+    // Whether the centre stays an int at every place the moves take it through.
+    static bool OnTheWay(const Entity& e, const Path& p) {
+        return InRange(e.GetX() + p.lowX, INT32_MIN, INT32_MAX) &&
+               InRange(e.GetX() + p.highX, INT32_MIN, INT32_MAX) &&
+               InRange(e.GetY() + p.lowY, INT32_MIN, INT32_MAX) &&
+               InRange(e.GetY() + p.highY, INT32_MIN, INT32_MAX);
+    }
+    bool Lands(const Entity& e, const Path& p) {
+        held_ = held_ && OnTheWay(e, p) && BoxHeld(e.GetX() + p.x, e.GetWidth()) &&
+                BoxHeld(e.GetY() + p.y, e.GetHeight());
+        return held_;
+    }
+    void Carry(const Entity& e, const Path& p) {
+        if (!Lands(e, p)) return;
         for (const ChildLink& link : e.Children()) {
-            if ((link.flags & LINK_MOVE) && link.child) Carry(*link.child, dx, dy);
+            if ((link.flags & LINK_MOVE) && link.child) Carry(*link.child, p);
         }
     }
-    void Around(const Entity& e, int cx, int cy, double delta) {
-        if (delta != 0.0) {
-            const DPoint to = RotatePointD(X(e), Y(e), cx, cy, delta, 1);
-            Carry(e, int64_t(to.x) - X(e), int64_t(to.y) - Y(e));
+    void Turn(const Entity& e, int cx, int cy, double delta, const Path& carried) {
+        // Where the moves above have taken it: the centre the engine turns.
+        if (!OnTheWay(e, carried)) {
+            held_ = false;
+            return;
         }
-        Children(e, delta);
+        const int x = int(e.GetX() + carried.x), y = int(e.GetY() + carried.y);
+        const DPoint to = RotatePointD(x, y, cx, cy, delta, 1);
+        const Path moved = carried.Then(int64_t(to.x) - x, int64_t(to.y) - y);
+        if (!Lands(e, moved)) return;
+        Children(e, int(e.GetX() + moved.x), int(e.GetY() + moved.y), delta, moved, true);
     }
-    void Children(const Entity& e, double delta) {
+    // The children of an entity now centred at (cx, cy); `moved` says whether the change
+    // moved it, and so the children that follow its moves, by `p`.
+    void Children(const Entity& e, int cx, int cy, double delta, const Path& p, bool moved) {
         for (const ChildLink& link : e.Children()) {
-            if ((link.flags & LINK_ROTATE) && link.child) Around(*link.child, X(e), Y(e), delta);
+            if (!held_) return;
+            if (!link.child) continue;
+            const bool follows = moved && (link.flags & LINK_MOVE);
+            if (link.flags & LINK_ROTATE) {
+                Turn(*link.child, cx, cy, delta, follows ? p : Path{});
+            } else if (follows) {
+                Carry(*link.child, p);
+            }
         }
     }
-    bool Landed() const {
-        if (wrapped_) return false;
-        for (const auto& [e, o] : moved_) {
-            if (!BoxHeld(e->GetX() + o.x, e->GetWidth()) ||
-                !BoxHeld(e->GetY() + o.y, e->GetHeight()))
-                return false;
-        }
-        return true;
-    }
-    // The centre as the engine would hold it by then.
-    int X(const Entity& e) const { return int(e.GetX() + Moved(e).x); }
-    int Y(const Entity& e) const { return int(e.GetY() + Moved(e).y); }
-    Offset Moved(const Entity& e) const {
-        const auto it = moved_.find(&e);
-        return it == moved_.end() ? Offset{} : it->second;
-    }
-    std::unordered_map<const Entity*, Offset> moved_;
-    bool wrapped_ = false;
+    bool held_ = true;
 };
+
+// The entities above e.
+uint64_t Ancestors(const Entity& e) {
+    uint64_t n = 0;
+    for (const Entity* p = e.GetParent(); p; p = p->GetParent()) ++n;
+    return n;
+}
 
 bool AngleOk(double angle) {
     return std::isfinite(angle) && std::fabs(angle) <= kMaxAngle;
@@ -272,14 +299,39 @@ constexpr SubCommand<Entity> kEntityCommands[] = {
     {"删除", 0, Destroy},
 };
 
+// The entities linked below e, through links of any kind.
+uint64_t LinkedBelow(const Entity& e) {
+    uint64_t n = 0;
+    for (const ChildLink& link : e.Children()) {
+        if (link.child) n += 1 + LinkedBelow(*link.child);
+    }
+    return n;
+}
+
+// The most shown items a layer of the canvas has.
+uint64_t LongestDrawingOrder(const ScriptManager& m) {
+    const Canvas* canvas = m.GetCanvas();
+    uint64_t longest = 0;
+    for (int i = 0; canvas && i < Canvas::kLayerCount; ++i)
+        longest = std::max<uint64_t>(longest, canvas->Layer(i).OrderedCount());
+    return longest;
+}
+
 uint32_t OperateEntity(BuiltinCall& call) {
     if (call.Count() < 2) return call.Fail(kCallErrorArguments);
     Entity* e = call.FindEntity(0);
     if (!e) return call.Fail(kCallErrorFailed);
-    const int result = RunSubCommands(*e, call, kEntityCommands);
+    // Each sub-command may hand its change down to every entity linked below, and so does the
+    // push at the end: each counts a statement for every one of them. The push also puts each
+    // entity it reaches back into its layer's drawing order, a walk along the layer's shown
+    // items.
+    ScriptManager& m = call.Manager();
+    const uint64_t below = LinkedBelow(*e);
+    const int result = RunSubCommands(*e, call, kEntityCommands, below);
     if (result == kStopped) return kScriptContinue;
     // Pushed also when a later sub-command fails: the changes before it stay, on screen too.
     e->ApplyTransform();
+    m.Charge(below + (below + 1) * LongestDrawingOrder(m) / kLinkStepsPerStatement);
     // Over the budget the call ends as done so far; the manager then stops the run.
     if (result == kOverBudget) return kScriptContinue;
     return result == 0 ? kScriptContinue : call.Fail(result);
@@ -371,9 +423,15 @@ uint32_t LinkEntities(BuiltinCall& call) {
         if (!found) return call.Fail(kCallErrorInvalid);
         flags |= found->bits;
     }
+    // Whether the link would close a loop is a walk up from the parent, and the engine walks
+    // the child's old and new parents' links to move it.
+    ScriptManager& m = call.Manager();
+    const Entity* old = child->GetParent();
+    m.Charge((Ancestors(*parent) + parent->GetChildCount() + (old ? old->GetChildCount() : 0)) /
+             kLinkStepsPerStatement);
     // A link to itself or to an ancestor would make every walk down the links endless.
     if (child == parent || child->IsAncestorOf(parent)) return call.Fail(kCallErrorInvalid);
-    if (call.Manager().Kernel()->LinkChildEntity(parent, child, flags) == 0)
+    if (m.Kernel()->LinkChildEntity(parent, child, flags) == 0)
         return call.Fail(kCallErrorInvalid);
     return kScriptContinue;
 }
@@ -382,10 +440,18 @@ uint32_t LinkEntities(BuiltinCall& call) {
 // that does not exist has no children to lose, and the kernel writes that to its log.
 uint32_t UnlinkEntities(BuiltinCall& call) {
     if (call.Count() < 2) return call.Fail(kCallErrorArguments);
-    GameKernel* kernel = call.Manager().Kernel();
+    ScriptManager& m = call.Manager();
+    GameKernel* kernel = m.Kernel();
     if (call.Unsigned(0) == 0 || !kernel) return call.Fail(kCallErrorFailed);
-    for (int i = 1; i < call.Count(); ++i)
+    const Entity* parent = kernel->FindEntity(call.Unsigned(0));
+    for (int i = 1; i < call.Count(); ++i) {
+        // Each id is looked for among the parent's links, or writes a line to the log when
+        // there is no parent, as an unlink of its own would: each id after the first counts a
+        // statement, and the links it looks through with it.
+        m.Charge((i > 1 ? 1 : 0) + (parent ? parent->GetChildCount() / kLinkStepsPerStatement : 0));
         kernel->RemoveChildEntity(call.Unsigned(0), call.Unsigned(i));
+        if (m.BudgetSpent()) break;
+    }
     return kScriptContinue;
 }
 

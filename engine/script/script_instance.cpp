@@ -1,5 +1,6 @@
 #include "engine/script/script_instance.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <unordered_map>
@@ -142,21 +143,38 @@ struct ScriptDecodeCache {
 
 // ---- values -----------------------------------------------------------------------------------
 
-void SplitArguments(std::string_view text, std::vector<ValueString>& out, bool keepEmptyLast) {
+namespace {
+
+// Hands each piece to take until it answers false.
+template <typename Take>
+void ForEachPiece(std::string_view text, bool keepEmptyLast, Take&& take) {
     size_t pos = 0;
     for (;;) {
         while (pos < text.size() && text[pos] == ' ') ++pos;
         const size_t comma = script::FindOutside(text, ',', pos);
         if (comma == npos) {
-            if (pos < text.size() || keepEmptyLast)
-                out.emplace_back(std::string(text.substr(pos)), kValueText);
+            if (pos < text.size() || keepEmptyLast) take(text.substr(pos));
             return;
         }
         std::string_view piece = text.substr(pos, comma - pos);
         while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
-        out.emplace_back(std::string(piece), kValueText);
+        if (!take(piece)) return;
         pos = comma + 1;
     }
+}
+
+const std::string& NoText() {
+    static const std::string empty;
+    return empty;
+}
+
+}  // namespace
+
+void SplitArguments(std::string_view text, std::vector<ValueString>& out, bool keepEmptyLast) {
+    ForEachPiece(text, keepEmptyLast, [&](std::string_view piece) {
+        out.emplace_back(std::string(piece), kValueText);
+        return true;
+    });
 }
 
 ScriptInstance::ScriptInstance() = default;
@@ -184,7 +202,17 @@ ScriptInstance::ScriptInstance(const ScriptInstance& o)
 
 void ScriptInstance::Keep(ValueString value) {
     stackBytes_ += value.text().size();
+    copiedBytes_ += value.text().size();
     values_.push_back(std::move(value));
+}
+
+size_t ScriptInstance::HeldBytes() const {
+    return values_.capacity() * RunHeldBytes::kSlot + stackBytes_ + variableBytes_ +
+           functionName_.text().size();
+}
+
+const std::string& ScriptInstance::GetText() const {
+    return text_ ? *text_ : NoText();
 }
 
 void ScriptInstance::ClearValues() {
@@ -211,7 +239,12 @@ ValueString ScriptInstance::PopValue() {
 }
 
 ValueString ScriptInstance::GetArg(int i) const {
-    if (i < 0 || size_t(i) >= values_.size()) return {};
+    return ArgAt(i);
+}
+
+const ValueString& ScriptInstance::ArgAt(int i) const {
+    static const ValueString none;
+    if (i < 0 || size_t(i) >= values_.size()) return none;
     return values_[size_t(i)];
 }
 
@@ -224,19 +257,40 @@ std::string ScriptInstance::JoinValues() const {
     return out;
 }
 
-int ScriptInstance::PassArguments(std::string_view text) {
+int ScriptInstance::PassArguments(std::string_view text, bool keepEmptyLast) {
     if (text.empty()) return 0;
-    std::vector<ValueString> pieces;
-    SplitArguments(text, pieces, false);
-    for (ValueString& v : pieces) Keep(std::move(v));
+    // A short text of many commas makes as many values, each an object of its own: what the
+    // pieces would cost is worked out first, and the reading stops at the first piece past
+    // the bound, so that a text of a million commas costs no more than the bound allows.
+    const size_t others = HeldBytes() - values_.capacity() * RunHeldBytes::kSlot;
+    size_t count = 0, bytes = 0;
+    bool fits = true;
+    ForEachPiece(text, keepEmptyLast, [&](std::string_view piece) {
+        ++count;
+        bytes += piece.size();
+        const size_t slots = std::max(values_.capacity(), values_.size() + count);
+        fits = slots * RunHeldBytes::kSlot + others + bytes <= kMaxRunBytes;
+        return fits;
+    });
+    if (!fits) {
+        refused_ = true;
+        return int(values_.size());
+    }
+    values_.reserve(values_.size() + count);
+    ForEachPiece(text, keepEmptyLast, [&](std::string_view piece) {
+        Keep(ValueString(std::string(piece), kValueText));
+        return true;
+    });
     return int(values_.size());
 }
 
 void ScriptInstance::SetVariable(std::string_view name, const ValueString& value) {
     variableBytes_ += value.text().size();
+    copiedBytes_ += value.text().size();
     auto it = variables_.find(name);
     if (it == variables_.end()) {
         variables_.emplace(std::string(name), value);
+        variableBytes_ += RunHeldBytes::kVariableNode + name.size();
     } else {
         variableBytes_ -= it->second.text().size();
         it->second = value;
@@ -256,6 +310,15 @@ const ValueString* ScriptInstance::FindVariable(std::string_view name) const {
         if (g != globals_->end()) return &g->second;
     }
     return nullptr;
+}
+
+bool ScriptInstance::Truth(std::string_view name) const {
+    if (const ValueString* v = FindVariable(name)) return v->ToBool() != 0;
+    return ValueString(std::string(name), kValueText).ToBool() != 0;
+}
+
+uint64_t ScriptInstance::TakeCopiedBytes() {
+    return std::exchange(copiedBytes_, 0);
 }
 
 ValueString ScriptInstance::GetValue(std::string_view name) const {
@@ -279,34 +342,36 @@ void ScriptInstance::PushArgValue(const std::string& text, bool quoted) {
 
 void ScriptInstance::Reset() {
     ClearValues();
+    refused_ = false;
     ClearVariables();
     version_ = 0.0;
     position_ = 0;
     functionName_ = ValueString();
-    text_.clear();
+    text_.reset();
     cache_.reset();
 }
 
 bool ScriptInstance::SetText(std::string text) {
-    if (!text_.empty()) Reset();
-    text_ = std::move(text);
+    if (!GetText().empty()) Reset();
+    text_ = std::make_shared<const std::string>(std::move(text));
+    const std::string& t = *text_;
     version_ = 1.0;
     position_ = 0;
     state_ = 0;
     cache_ = std::make_shared<ScriptDecodeCache>();
-    const size_t at = text_.find("脚本开始");
+    const size_t at = t.find("脚本开始");
     std::string name;
-    size_t pos = at == npos ? text_.size() : at + std::string_view("脚本开始").size();
-    if (at != npos) name = script::ReadFunctionName(text_, pos, &errorText_);
+    size_t pos = at == npos ? t.size() : at + std::string_view("脚本开始").size();
+    if (at != npos) name = script::ReadFunctionName(t, pos, &errorText_);
     if (name.empty()) {
         errorText_ = "脚本名为空!";
         return false;
     }
     name_ = ValueString(name, kValueText);
-    const size_t open = text_.find('(', pos);
-    const size_t close = open == npos ? npos : text_.find(')', open);
+    const size_t open = t.find('(', pos);
+    const size_t close = open == npos ? npos : t.find(')', open);
     if (close == npos) return false;
-    const std::vector<std::string> names = ReadNames(text_, open + 1);
+    const std::vector<std::string> names = ReadNames(t, open + 1);
     paramCount_ = uint8_t(names.size() > 255 ? 255 : names.size());
     return true;
 }
@@ -318,7 +383,7 @@ const ScriptInstance::Statement& ScriptInstance::Decode(uint32_t position) {
     auto [it, inserted] = cache_->statements.try_emplace(position);
     Statement& s = it->second;
     if (!inserted) return s;
-    const std::string_view text = text_;
+    const std::string_view text = GetText();
     size_t p = position;
     s.word = script::ReadWord(text, p);
     s.op = Op::kUnknown;
@@ -411,7 +476,7 @@ uint32_t ScriptInstance::Fail(std::string text) {
     return kScriptError;
 }
 
-uint32_t ScriptInstance::FailOverTextLimit() {
+uint32_t ScriptInstance::FailOverMemoryBound() {
     // The bound is this client's own guard, not an error of the script's that a player is
     // told of: the reason goes to the log, and the run fails with no text to show.
     WriteLogText(script::FormatText("脚本%s占用内存过多,已中止!", name_.text()));
@@ -419,17 +484,20 @@ uint32_t ScriptInstance::FailOverTextLimit() {
 }
 
 uint32_t ScriptInstance::ExecuteStatement() {
-    if (position_ >= text_.size()) {
+    if (position_ >= GetText().size()) {
         state_ = kScriptFinished;
         return kScriptFinished;
     }
     if (state_ == kScriptFinished || state_ == kScriptHalted) return state_;
+    // Values also arrive between statements (a call's results, a caller's arguments): a run
+    // that holds too many stops before it computes with them.
+    if (OverMemoryBound()) return FailOverMemoryBound();
     state_ = kScriptContinue;
     const Statement& s = Decode(position_);
     position_ = s.next;
     if (!s.error.empty()) return Fail(s.error);
     const uint32_t r = Run(s);
-    if (r != kScriptError && TextBytes() > kMaxRunTextBytes) return FailOverTextLimit();
+    if (r != kScriptError && OverMemoryBound()) return FailOverMemoryBound();
     return r;
 }
 
@@ -451,7 +519,7 @@ uint32_t ScriptInstance::Run(const Statement& s) {
                 PushArgValue(arg.text, arg.quoted);
                 // Checked at each value: one statement of many arguments would otherwise copy
                 // a long text as often as it names it before the check after the statement.
-                if (TextBytes() > kMaxRunTextBytes) return FailOverTextLimit();
+                if (OverMemoryBound()) return FailOverMemoryBound();
             }
             return kScriptContinue;
         case Op::kCall:
@@ -579,7 +647,7 @@ uint32_t ScriptInstance::CloseBrace() {
 
 size_t ScriptInstance::SkipBlock(size_t from, int count) {
     size_t q = from;
-    while (q < text_.size()) {
+    while (q < GetText().size()) {
         const Statement& s = Decode(uint32_t(q));
         q = s.next;
         if (Opens(s.op)) {
@@ -592,29 +660,29 @@ size_t ScriptInstance::SkipBlock(size_t from, int count) {
 }
 
 uint32_t ScriptInstance::Condition(const Statement& s) {
-    if (GetValue(s.a).ToBool()) return kScriptContinue;
+    if (Truth(s.a)) return kScriptContinue;
     const size_t after = SkipBlock(position_, 0);
-    if (after == npos) return Fail(script::FormatRest("条件句括号匹配错误!%s", text_, position_));
+    if (after == npos) return Fail(script::FormatRest("条件句括号匹配错误!%s", GetText(), position_));
     position_ = uint32_t(after);
     return kScriptContinue;
 }
 
 uint32_t ScriptInstance::Else(const Statement& s) {
     if (values_.empty())
-        return Fail(script::FormatRest("Else语法错误，缺乏前置条件%s", text_, s.restFrom));
+        return Fail(script::FormatRest("Else语法错误，缺乏前置条件%s", GetText(), s.restFrom));
     const ValueString top = PopValue();
     if (!top.ToBool()) return kScriptContinue;
     const size_t after = SkipBlock(position_, 0);
     if (after == npos)
-        return Fail(script::FormatRest("条件句Else括号匹配错误!%s", text_, position_));
+        return Fail(script::FormatRest("条件句Else括号匹配错误!%s", GetText(), position_));
     position_ = uint32_t(after);
     return kScriptContinue;
 }
 
 uint32_t ScriptInstance::LoopTest(const Statement& s, const char* message) {
-    if (GetValue(s.a).ToBool()) return kScriptContinue;
+    if (Truth(s.a)) return kScriptContinue;
     const size_t after = SkipBlock(position_, 1);
-    if (after == npos) return Fail(script::FormatRest(message, text_, position_));
+    if (after == npos) return Fail(script::FormatRest(message, GetText(), position_));
     position_ = uint32_t(after);
     if (depth_ > 0) --depth_;
     return kScriptContinue;
@@ -624,7 +692,7 @@ uint32_t ScriptInstance::ForStart(const Statement& s) {
     const uint32_t r = PushBlock(position_);
     if (r != kScriptContinue) return r;
     size_t q = position_;
-    while (q < text_.size()) {
+    while (q < GetText().size()) {
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kForBegin) {
@@ -632,14 +700,14 @@ uint32_t ScriptInstance::ForStart(const Statement& s) {
             return kScriptContinue;
         }
     }
-    return Fail(script::FormatRest("条件句括号匹配错误!%s", text_, s.restFrom));
+    return Fail(script::FormatRest("条件句括号匹配错误!%s", GetText(), s.restFrom));
 }
 
 uint32_t ScriptInstance::Break(const Statement& s) {
     if (depth_ == 0) return kScriptContinue;
     int count = 0;
     size_t q = position_;
-    while (q < text_.size()) {
+    while (q < GetText().size()) {
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (Opens(t.op)) {
@@ -655,18 +723,21 @@ uint32_t ScriptInstance::Break(const Statement& s) {
         }
         count = 0;
     }
-    return Fail(script::FormatRest("跳出失败!%s", text_, s.restFrom));
+    return Fail(script::FormatRest("跳出失败!%s", GetText(), s.restFrom));
 }
 
 uint32_t ScriptInstance::Match(const Statement& s) {
-    const ValueString value = GetValue(s.a);
+    // Read in place: a copy of a long text at every pass would cost its length each time.
+    const ValueString* held = FindVariable(s.a);
+    const ValueString named = held || s.a.empty() ? ValueString() : ValueString(s.a, kValueText);
+    const ValueString& value = held ? *held : named;
     if (value.type() == kValueNone) return Fail("匹配语句不能匹配空.");
     // The case labels of this 匹配 lie between it and its own 匹配完毕 (nested ones skipped).
     // A label is taken whole: 匹配 on 1 must not run the case of 标记 10.
     int nesting = 0;
     size_t found = npos;
     size_t q = position_;
-    while (q < text_.size()) {
+    while (q < GetText().size()) {
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kMatch) {
@@ -703,9 +774,10 @@ int WrapRemainder(int a, int b) {
 
 uint32_t ScriptInstance::Operate(const Statement& s) {
     if (values_.size() < 2)
-        return Fail(script::FormatRest("运算传入参数不能小于2,%s", text_, s.restFrom));
+        return Fail(script::FormatRest("运算传入参数不能小于2,%s", GetText(), s.restFrom));
     ValueString a = values_[0];
     ValueString b = values_[1];
+    copiedBytes_ += a.text().size() + b.text().size();
     static constexpr uint8_t kTypes[] = {0, kValueInt, kValueUnsigned, kValueFloat, kValueText};
     if (declaredType_ == kDeclaredAuto || declaredType_ > kDeclaredText) {
         a.DetectType();

@@ -31,14 +31,29 @@ constexpr uint32_t kScriptNotHandled = 15000;   // the function is not part of t
 
 constexpr int kMaxScriptBlocks = 12;
 
-// The bytes of text one run may hold in its value stack and variables together, every copy
-// counted. A loop that doubles a text (s = s + s) passes a gigabyte in thirty passes, well
-// inside the statement budget, and would take the machine's memory and end the client; a run
-// that would hold more stops with an error as a run past its budget does. Scripts' texts are
-// names, log lines and property lists, and the readers cap an expression's right side and a
-// 变量 value at 1,024 bytes: 256 KiB holds 256 of those. With at most 1,024 runs alive (the
-// running list's bound) the interpreter's texts stay within 256 MiB.
-constexpr size_t kMaxRunTextBytes = 256 * 1024;
+// The memory one run may hold in its value stack, its variables and the name of the function
+// it calls, every copy counted (RunHeldBytes says what each costs). A loop that doubles a text
+// (s = s + s) passes a gigabyte in thirty passes, well inside the statement budget, and a text
+// of n commas that another script receives arrives as n + 1 empty values, each an object of
+// its own; either would take the machine's memory and end the client. A run that would hold
+// more stops with an error as a run past its budget does. Scripts' values are names, log lines
+// and property lists, and the readers cap an expression's right side and a 变量 value at 1,024
+// bytes: 256 KiB holds 230 variables of such a value (1,136 bytes each with an eight-byte
+// name), or 6,553 values of the stack. With at most 1,024 runs alive (the running list's
+// bound) the interpreter's runs hold at most 256 MiB this way, and each run's record adds
+// under a KiB more: the compiled text is the loaded script's, shared, not a copy.
+constexpr size_t kMaxRunBytes = 256 * 1024;
+
+// What a run's values cost against kMaxRunBytes: a value on the stack its slot in the stack's
+// storage (every slot that storage has, used or not) and its text's bytes; a variable its node
+// of the map (the tree's colour and three links, then the name and the value), its name's and
+// its text's bytes. A text's bytes are counted as its length: what the allocator adds to a
+// long text's block is a word or two.
+struct RunHeldBytes {
+    static constexpr size_t kSlot = sizeof(ValueString);
+    static constexpr size_t kVariableNode =
+        4 * sizeof(void*) + sizeof(std::pair<const std::string, ValueString>);
+};
 
 // Declared type words: how 运算 reads its operands.
 enum ScriptDeclaredType : uint32_t {
@@ -77,14 +92,18 @@ public:
     ValueString PopValue();
     // Value i, or an empty value (type 0) when i is out of range.
     ValueString GetArg(int i) const;
+    // The same, read in place.
+    const ValueString& ArgAt(int i) const;
     int GetArgCount() const { return int(values_.size()); }
     const std::vector<ValueString>& Values() const { return values_; }
     void ClearValues();
     // The value texts joined with ",".
     std::string JoinValues() const;
     // Splits at "," outside double quotes and appends each piece as a text value; see
-    // SplitArguments. Returns the new count.
-    int PassArguments(std::string_view text);
+    // SplitArguments. Pieces that would take the run past kMaxRunBytes are taken none of, and
+    // the run is past its bound from then on: its next statement stops it. Returns the new
+    // count.
+    int PassArguments(std::string_view text, bool keepEmptyLast = false);
 
     // ---- variables
     void ClearVariables();
@@ -103,11 +122,22 @@ public:
     // "脚本名为空!" when there is no name) when it has none.
     bool SetText(std::string text);
     void Reset();
-    const std::string& GetText() const { return text_; }
+    const std::string& GetText() const;
     uint32_t GetPosition() const { return position_; }
 
     // One statement at the position; → a result code.
     uint32_t ExecuteStatement();
+
+    // ---- memory
+    // What the run holds against kMaxRunBytes.
+    size_t HeldBytes() const;
+    bool OverMemoryBound() const { return refused_ || HeldBytes() > kMaxRunBytes; }
+    // The bytes of text the run has copied (values pushed, variables set, operands taken)
+    // since the last call.
+    uint64_t TakeCopiedBytes();
+    // Stops the run as one past its memory bound: the reason goes to the log, and the error
+    // text is empty; → kScriptError.
+    uint32_t FailOverMemoryBound();
 
     // ---- accessors
     ValueString GetName() const { return name_; }
@@ -159,16 +189,17 @@ private:
     uint32_t Match(const Statement& s);
     uint32_t Operate(const Statement& s);
     uint32_t SetGlobal(const Statement& s);
+    // GetValue(name).ToBool(), without copying the value.
+    bool Truth(std::string_view name) const;
     void PushArgValue(const std::string& text, bool quoted);
     // Every value enters the stack here, so that its bytes are counted.
     void Keep(ValueString value);
-    size_t TextBytes() const { return stackBytes_ + variableBytes_; }
-    uint32_t FailOverTextLimit();
 
     std::optional<ScriptCompletion> completion_;
     uint32_t parallel_ = 0;
     uint8_t paramCount_ = 0;
-    std::string text_;
+    // Shared by a loaded record and every run made from it: it never changes once set.
+    std::shared_ptr<const std::string> text_;
     uint32_t callerId_ = 0;
     ValueString name_;
     std::string errorText_;
@@ -184,7 +215,9 @@ private:
     std::vector<ValueString> values_;
     ScriptVariables variables_;
     size_t stackBytes_ = 0;     // the texts of values_
-    size_t variableBytes_ = 0;  // the texts of variables_
+    size_t variableBytes_ = 0;  // the nodes, names and texts of variables_
+    bool refused_ = false;      // values handed to it were refused as past the bound
+    uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

@@ -83,11 +83,15 @@ void ScriptManager::Handover(const ScriptInstance& from, ScriptInstance& to) {
     // as two), but an empty last value is kept where splitting drops an empty last piece:
     // else a call, a 触发脚本 start or a child's results whose last value is an empty text
     // would hand over one value too few, and the receiver's 脚本开始 or 传入 would fail for
-    // a missing value the sender gave.
+    // a missing value the sender gave. The pieces stop where the receiver passes its memory
+    // bound: a short text of many commas arrives as as many values.
     if (from.GetArgCount() == 0) return;
-    std::vector<ValueString> pieces;
-    SplitArguments(from.JoinValues(), pieces, true);
-    for (const ValueString& v : pieces) to.PushValue(v);
+    const int before = to.GetArgCount();
+    to.PassArguments(from.JoinValues(), true);
+    // Refused, the pieces were read up to the first past the bound.
+    const uint64_t pieces = to.OverMemoryBound() ? kMaxRunBytes / RunHeldBytes::kSlot + 1
+                                                 : uint64_t(to.GetArgCount() - before);
+    Charge(pieces / kValuesPerStatement);
 }
 
 ScriptInstance* ScriptManager::NewRunOf(std::string_view name) {
@@ -163,6 +167,7 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         }
         ++executed_;
         const uint32_t r = run->ExecuteStatement();
+        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement);
         if (r == kScriptFinished) break;
         if (r == kScriptError) return FailRun(run);
         if (r == kScriptHalted) return r;
@@ -280,13 +285,16 @@ bool ScriptManager::CanStartRun(bool serial) const {
 }
 
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
+    const uint64_t values = uint64_t(caller->GetArgCount());
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
     // A call that went on after its work spent the budget stops its run here, as the next
     // statement would: what the call left on the value stack is not used. A call that
     // failed, suspended or halted its run keeps its own outcome and its own text.
-    if (r != kScriptNotHandled)
+    if (r != kScriptNotHandled) {
+        Charge(values / kValuesPerStatement);
         return r == kScriptContinue && BudgetSpent() ? TimeOut(caller) : r;
+    }
     auto it = loaded_.find(caller->FunctionNameText());
     if (it == loaded_.end()) {
         ReportError("<color=255>脚本<rgb=0,0,255;>" + caller->NameText() +
@@ -302,6 +310,13 @@ uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
     caller->ClearValues();
     if (parallel) {
         caller->SetParallelCount(caller->GetParallelCount() - 1);
+        // A start that takes the callee past its memory bound ends it here, rather than
+        // leaving it to wait in the queue with what it holds.
+        if (child->OverMemoryBound()) {
+            child->FailOverMemoryBound();
+            FailRun(child);
+            return kScriptContinue;
+        }
         parallelSpent_[child->GetSequenceId()] = spent_;
         if (!PostControlMessage(kScriptMessageParallel, MessageData::Number(child->GetSequenceId()),
                                 ControlId(), 1)) {

@@ -50,13 +50,30 @@ constexpr size_t kMaxLiveRuns = 1024;
 // the engine's thread for hours. A plain statement takes about the time of walking this many
 // pixels.
 constexpr uint64_t kPixelsPerStatement = 1024;
+// Work on linked entities counts too: a change that an entity hands down its links (a move, a
+// turn, a push to the canvas) is made again at every entity linked below it, each about the
+// time of a plain statement, and a loop that turns the head of a chain of thousands would hold
+// the engine's thread for hours. A step that only looks along the links (whether a new link
+// would close a loop, which link holds a child) takes about this many times less.
+constexpr uint64_t kLinkStepsPerStatement = 64;
+// A call's values count too: each is read (a built-in's argument, a sub-command), or cut out
+// of the joined text and made anew (a script's arguments and results), in about the time of a
+// plain statement, and a short text of many commas hands over thousands. The values a call
+// takes in, or a run hands back, count one statement for every this many, so that the calls
+// of a few values that scripts make count nothing more.
+constexpr uint64_t kValuesPerStatement = 16;
+// Copies of texts count too: a statement that copies a value (a push, a variable set, an
+// operand taken) copies all of its text, up to a run's whole memory bound, and a loop of them
+// over a text doubled a few times would take seconds of every entry. About this many bytes
+// copy in the time of a plain statement.
+constexpr uint64_t kCopiedBytesPerStatement = 2048;
 // What scripts make stays until a script or the host destroys it, and a loop inside the
 // budget can make tens of thousands of entities, or planes of tens of MiB each, in one
 // entry: it would take the machine's memory and end the client. The entities scripts made
 // and have not destroyed stay within these bounds (a creation past them fails). The busiest
 // scene the engine shows, the table, pools 336 entities; the planes' pixels together may take
-// what the engine holds for one picture at most (the image object's limit, 256 MiB), 128
-// planes the size of the 744 x 710 screen.
+// what the engine holds for one picture at most (the image object's limit, 256 MiB), 127
+// planes the size of the 744 x 710 screen (2,112,960 bytes each).
 constexpr size_t kMaxScriptEntities = 4096;
 constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
 // One entry into the interpreter (a start, a resume, a load) shows at most this many error

@@ -15,11 +15,37 @@ constexpr const char* kDoublingLoop =
     "202b203129207b20cab1bce4b4c12869293b207d0aca62bce4b4c12822656e642222656e6422293b0abdc5b1"
     "bebde1caf83b";
 
-// Loops that make planes and images, and that fill a plane, until their bounds stop them.
+// A text of 65,536 commas handed to a function in parallel 2,000 times: each callee would wait
+// in the queue with 65,537 empty values, counted as nothing, and the input passed the harness's
+// memory limit.
+constexpr const char* kCommasHandedOver =
+    "bdc5b1bebfaacabc206628293b20bdc5b1bebde1caf83b20bdc5b1bebfaacabc206d61696e28293b2073203d"
+    "20222c223b2073203d2073202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073"
+    "202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073"
+    "202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073"
+    "202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073202b20733b2073203d2073"
+    "202b20733b20b4d3202869203d20303b2069203c20323030303b2069203d2069202b203129207b20b2a2d0d0"
+    "3b20662873293b207d20bdc5b1bebde1caf83b";
+
+// A chain of 4,000 linked images whose head is turned in a loop: each turn carried the rest
+// of the chain at every link, and the input outlasted the harness's time limit.
+constexpr const char* kChainTurned =
+    "bdc5b1bebfaacabc206d61696e28293b2072203d20b4b4bda8cdbcc6ac28227822293b2070203d20723b206b"
+    "203d20303b20b5b120286b203c203430303029207b2063203d20b4b4bda8cdbcc6ac28227822293b20b0f3b6"
+    "a8cab5cce528702c2063293b2070203d20633b206b203d206b202b20313b20c8e7b9fb20286b202520323030"
+    "203d3d203029207b20b5c8b4fd2831293b207d207d20b5b120283129207b20b2d9d7f7cab5cce528722c20d0"
+    "fdd7aa2c2031293b207d20bdc5b1bebde1caf83b";
+
+// Loops that make planes and images, and that fill a plane, until their bounds stop them; and
+// loops that copy a text doubled sixteen times at every pass, which took seconds of an entry
+// before copies counted against the budget.
 constexpr const char* kMakingLoops[] = {
     "脚本开始 main(); n = 0; 当 (1) { 创建平面(4000, 4000); n = n + 1; } 脚本结束;",
     "脚本开始 main(); 当 (1) { 创建图片(\"tiles\"); } 脚本结束;",
     "脚本开始 main(); p = 创建平面(4000, 4000); 当 (1) { 操作平面(p, 底色, 1); } 脚本结束;",
+    "脚本开始 main(); s = \"x\"; k = 0; 当 (k < 16) { s = s + s; k = k + 1; } 当 (1) { 如果 (s) { } }"
+    " 脚本结束; 脚本开始 b(); s = \"x\"; k = 0; 当 (k < 16) { s = s + s; k = k + 1; } 当 (1) { t = s; }"
+    " 脚本结束;",
 };
 
 // One call that resizes the harness's plane to 8192 x 8192 and fills it 480 times: the
@@ -58,5 +84,7 @@ bool WriteSeeds() {
     const std::string fills = hqlv::platform::utf8ToGbk(ManyFillsInOneCall());
     ok = hqlv::fuzzseed::Seed("many-fills", std::vector<uint8_t>(fills.begin(), fills.end())) &&
          ok;
+    ok = hqlv::fuzzseed::Seed("commas-handed-over", FromHex(kCommasHandedOver)) && ok;
+    ok = hqlv::fuzzseed::Seed("chain-turned", FromHex(kChainTurned)) && ok;
     return hqlv::fuzzseed::Seed("doubling-loop", FromHex(kDoublingLoop)) && ok;
 }

@@ -37,6 +37,13 @@ TEST(EntityGeometry, RadiusEdgesAndUnchangedMoves) {
     e.Scale(2.0, 1.0);
     EXPECT_TRUE(e.GeometryChanged());
     EXPECT_EQ(e.GetWidth(), 10);
+    // A change of one side alone changes the geometry too.
+    for (const auto& [dw, dh] : {std::pair{1, 0}, std::pair{0, 1}}) {
+        Entity r(ENT_PLAIN);
+        r.Init(0, 0, 4, 4, 0.0, 1, true, 1.0);
+        r.ResizeBy(dw, dh);
+        EXPECT_TRUE(r.GeometryChanged()) << dw << "," << dh;
+    }
 }
 
 TEST(EntityGeometry, RotatePointAndSegments) {

@@ -438,6 +438,74 @@ TEST_F(ObjectFamily, LinksThatWouldLoopAreRefused) {
     EXPECT_TRUE(Find(c)->IsVisible());
 }
 
+// Work on linked entities counts against the statement budget. Each sub-command of 操作实体
+// and its push count a statement for every entity linked below, by links of any kind (删除 ends
+// the call before the push); the push walks, for the entity and each below, the shown items of
+// a layer, a statement for every kLinkStepsPerStatement of the longest. 绑定实体 counts the
+// parent's ancestors and the links of the new and the old parent, 解除绑定 a statement for
+// each id after the first and the parent's links it looks through, a statement for every
+// kLinkStepsPerStatement steps.
+TEST_F(ObjectFamily, LinkedWorkCounts) {
+    ASSERT_EQ(kLinkStepsPerStatement, 64u);
+    // A head and n entities linked below it, each to the one before; ids in order.
+    const auto chain = [&](int n, const std::string& option) {
+        std::vector<std::string> ids{NewPlane()};
+        for (int k = 0; k < n; ++k) {
+            ids.push_back(NewPlane());
+            std::vector<std::string> args{ids[ids.size() - 2], ids.back()};
+            if (!option.empty()) args.push_back(option);
+            ExpectOk("绑定实体", args);
+        }
+        return ids;
+    };
+    // A parent and n children.
+    const auto flat = [&](int n) {
+        std::vector<std::string> ids{NewPlane()};
+        for (int k = 0; k < n; ++k) {
+            ids.push_back(NewPlane());
+            ExpectOk("绑定实体", {ids[0], ids.back()});
+        }
+        return ids;
+    };
+    const auto charged = [&](const std::string& function, const std::vector<std::string>& args) {
+        const uint64_t before = m->GetExecutedCount();
+        Call(function, args);
+        return m->GetExecutedCount() - before;
+    };
+    const std::vector<std::string> three = chain(3, ""), owned = chain(3, "删除");
+    const std::string alone = NewPlane();
+    EXPECT_EQ(charged("操作实体", {three[0], "旋转", "1"}), 6u);
+    EXPECT_EQ(charged("操作实体", {three[0], "旋转", "1", "位移", "1", "1"}), 9u);
+    EXPECT_EQ(charged("操作实体", {three[1], "显示"}), 4u);
+    EXPECT_EQ(charged("操作实体", {owned[0], "旋转", "1"}), 6u);
+    EXPECT_EQ(charged("操作实体", {alone, "旋转", "1"}), 0u);
+    EXPECT_EQ(charged("操作实体", {owned[0], "删除"}), 3u);
+    // A parent 63 links deep walks 63 steps up, one 64 deep one more.
+    EXPECT_EQ(charged("绑定实体", {chain(63, "").back(), NewPlane()}), 0u);
+    EXPECT_EQ(charged("绑定实体", {chain(64, "").back(), NewPlane()}), 1u);
+    // A parent of 64 links, and a child taken from one: a step for each link.
+    const std::vector<std::string> many = flat(63);
+    EXPECT_EQ(charged("绑定实体", {many[0], NewPlane()}), 0u);
+    EXPECT_EQ(charged("绑定实体", {many[0], NewPlane()}), 1u);
+    EXPECT_EQ(charged("绑定实体", {alone, many[1]}), 1u);
+    // Each id looks through the links left: 64, then 63 and 62 besides its own statement.
+    EXPECT_EQ(charged("解除绑定", {many[0], many[2], many[3], "99999"}), 1u + 1u + 1u);
+    EXPECT_EQ(charged("解除绑定", {"99999", many[4], many[5]}), 1u);
+    EXPECT_EQ(charged("解除绑定", {many[0], many[4]}), 0u);
+    // Shown on the screen, each image joins its layer's drawing order: with 63 there, a push
+    // of one walks less than a statement's worth, with 64 a statement's.
+    std::vector<std::string> shown;
+    for (int k = 0; k < 64; ++k) {
+        shown.push_back(NewImage());
+        ExpectOk("操作实体", {shown.back(), "坐标", "100", "100", "显示"});
+    }
+    ExpectOk("操作实体", {shown[0], "隐藏"});
+    EXPECT_EQ(charged("操作实体", {shown[1], "坐标", "101", "100"}), 0u);
+    ExpectOk("操作实体", {shown[0], "显示"});
+    EXPECT_EQ(charged("操作实体", {shown[1], "坐标", "101", "100"}), 1u);
+    EXPECT_EQ(charged("操作实体", {three[0], "旋转", "1"}), 3u + 3u + 4u);
+}
+
 TEST_F(ObjectFamily, UnlinkTakesEachFurtherId) {
     const std::string p = NewPlane(), c1 = NewPlane(), c2 = NewPlane(), c3 = NewPlane();
     for (const std::string& c : {c1, c2, c3}) ExpectOk("绑定实体", {p, c});

@@ -14,6 +14,17 @@
 
 namespace hqlv::engine::test {
 
+// The texts of the 时间戳 lines of a log's text, in order; with times when withTime.
+inline std::vector<std::string> StampTexts(const std::string& logText, bool withTime = false) {
+    std::vector<std::string> out;
+    std::istringstream in(logText);
+    std::string line;
+    std::string text;
+    while (std::getline(in, line))
+        if (ScriptRunner::ParseStampLine(line, &text, withTime)) out.push_back(text);
+    return out;
+}
+
 struct ScriptFixture : ::testing::Test {
     LogCapture log;
     ScriptRunner engine;
@@ -29,13 +40,7 @@ struct ScriptFixture : ::testing::Test {
     }
     // The texts of the 时间戳 lines, in order; with times when withTime.
     std::vector<std::string> Stamps(bool withTime = false) const {
-        std::vector<std::string> out;
-        std::istringstream in(log.text());
-        std::string line;
-        std::string text;
-        while (std::getline(in, line))
-            if (ScriptRunner::ParseStampLine(line, &text, withTime)) out.push_back(text);
-        return out;
+        return StampTexts(log.text(), withTime);
     }
     // How many times the text stands in the engine's log.
     size_t LogCount(const std::string& text) const {

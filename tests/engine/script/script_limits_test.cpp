@@ -73,12 +73,7 @@ TEST_F(Limits, PlanePixelsStopAtTheirBound) {
             1);
         s.StartScript("main", "");
         fresh.Pump(1000);
-        std::vector<std::string> got;
-        std::istringstream in(stamps.text());
-        std::string line, text;
-        while (std::getline(in, line))
-            if (ScriptRunner::ParseStampLine(line, &text, false)) got.push_back(text);
-        EXPECT_EQ(got, r.stamps) << r.rest;
+        EXPECT_EQ(StampTexts(stamps.text()), r.stamps) << r.rest;
         EXPECT_EQ(fresh.texts, r.texts) << r.rest;
     }
 }
@@ -118,6 +113,28 @@ TEST_F(Limits, PlaneWorkCountsAgainstTheStatementBudget) {
         EXPECT_EQ(LogCount("脚本main运行超时,已中止!"), ++timedOut) << w;
     }
     EXPECT_EQ(expected, 8u);
+}
+
+// Turning the head of a chain turns every entity linked below it, and each turn counts a
+// statement for each of them, in the turn and in the push that follows: with a budget of
+// 100,000 statements a loop that turns the head of a chain of a thousand stops after a few
+// dozen turns, where plain statements alone would let it turn thousands of times.
+TEST_F(Limits, LinkedWorkCountsAgainstTheStatementBudget) {
+    scripts.SetStatementBudget(100000);
+    ASSERT_EQ(Load("脚本开始 main(); r = 创建图片(\"x\"); p = r; k = 0;"
+                   "当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c); p = c; k = k + 1; }"
+                   "等待(1); n = 0; 当 (1) { 操作实体(r, 旋转, 1); n = n + 1; 时间戳(n); } 脚本结束;"),
+              1);
+    scripts.StartScript("main", "");
+    const uint64_t executed = scripts.GetExecutedCount();
+    engine.Pump(100);
+    const size_t turns = Stamps().size();
+    const int64_t ran = int64_t(scripts.GetExecutedCount() - executed);
+    EXPECT_GE(ran, int64_t(turns) * 2 * 999);
+    EXPECT_LE(ran, 100000 + 2 * 999);
+    EXPECT_GT(turns, 0u);
+    EXPECT_EQ(LogCount("脚本main运行超时,已中止!"), 1u);
+    EXPECT_TRUE(Texts().empty());
 }
 
 // One call may repeat pixel work as often as its arguments allow: the sub-command whose work

@@ -153,23 +153,26 @@ TEST_F(Manager, EachResumeGetsAFreshBudgetAndNestedRunsShareIt) {
     EXPECT_EQ(scripts.GetRunningCount(), 0);
 }
 
-// A run holds at most kMaxRunTextBytes of text in its value stack and variables, each copy
-// counted: a start's argument of exactly that many bytes runs, one byte more stops the run.
-// Bound to a name, the text is held twice; a name bound again holds only its new value, a
-// value passed out again replaces the stack, and a value 否则 takes off the stack is gone.
+// A run holds at most kMaxRunBytes in its value stack and variables, each copy counted with
+// what holds it: a start's argument of exactly that many bytes with its slot runs, one byte
+// more stops the run. Bound to a name, the text is held twice, the second time in a variable's
+// node; a name bound again holds only its new value, a value passed out again replaces the
+// stack, and a value 否则 takes off the stack is gone.
 TEST_F(Manager, ARunsTextsStopAtTheirBoundCopiesIncluded) {
     ASSERT_EQ(Load("脚本开始 main(); 时间戳(\"ok\"); 脚本结束;"
                    "脚本开始 bound(a); 传入 a; 传入 a; 传出 a; 时间戳(\"ok\"); 脚本结束;"
                    "脚本开始 popped(); 否则; { 传出 x; 传入 a; 时间戳(\"ok\"); } 脚本结束;"),
               3);
+    constexpr size_t kSlot = RunHeldBytes::kSlot;
+    constexpr size_t kBound = (kMaxRunBytes - kSlot - RunHeldBytes::kVariableNode - 1) / 2;
     const struct {
         const char* name;
         size_t bytes;
         bool runs;
     } rows[] = {
-        {"main", kMaxRunTextBytes, true},      {"main", kMaxRunTextBytes + 1, false},
-        {"bound", kMaxRunTextBytes / 2, true}, {"bound", kMaxRunTextBytes / 2 + 1, false},
-        {"popped", kMaxRunTextBytes, true},
+        {"main", kMaxRunBytes - kSlot, true}, {"main", kMaxRunBytes - kSlot + 1, false},
+        {"bound", kBound, true},              {"bound", kBound + 1, false},
+        {"popped", kMaxRunBytes - kSlot, true},
     };
     std::vector<std::string> stamps;
     size_t logged = 0;
@@ -190,6 +193,139 @@ TEST_F(Manager, ARunsTextsStopAtTheirBoundCopiesIncluded) {
             EXPECT_EQ(LogCount("脚本" + std::string(r.name) + "占用内存过多"), 1u);
         }
         EXPECT_EQ(scripts.GetRunningCount(), 0);
+    }
+}
+
+// The name of the function a run calls is a copy it holds too: a name taken from a variable
+// holds its text a third time.
+TEST_F(Manager, TheCalledNameCountsAgainstTheBound) {
+    ASSERT_EQ(Load("脚本开始 called(x); 函数 @x; 脚本结束;"), 1);
+    constexpr size_t kThird =
+        (kMaxRunBytes - RunHeldBytes::kSlot - RunHeldBytes::kVariableNode - 1) / 3;
+    EXPECT_EQ(scripts.StartScript("called", std::string(kThird, 'a')), kScriptError);
+    engine.Pump(100);
+    EXPECT_EQ(Texts().size(), 1u);  // no script or family has that name
+    EXPECT_EQ(LogCount("占用内存过多"), 0u);
+    EXPECT_EQ(scripts.StartScript("called", std::string(kThird + 1, 'a')), kScriptError);
+    engine.Pump(100);
+    EXPECT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(LogCount("脚本called占用内存过多,已中止!"), 1u);
+}
+
+// A call's results arrive between the caller's statements: a caller they take past its bound
+// stops before its next statement, though that statement would clear them. Here the callee
+// hands back its argument twice, and the caller holds it and another text besides.
+TEST_F(Manager, ResultsPastTheBoundStopTheCallerBeforeItGoesOn) {
+    ASSERT_EQ(Load("脚本开始 g(x); 传出 x, x; 脚本结束;"
+                   "脚本开始 main(a, c); g(a); 时间戳(\"m\"); 脚本结束;"),
+              2);
+    EXPECT_EQ(scripts.StartScript("main", std::string(80000, 'a') + "," + std::string(20000, 'c')),
+              kScriptFinished);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"m"});
+    EXPECT_EQ(scripts.StartScript("main", std::string(80000, 'a') + "," + std::string(30000, 'c')),
+              kScriptError);
+    engine.Pump(100);
+    EXPECT_EQ(Stamps(), std::vector<std::string>{"m"});
+    EXPECT_EQ(LogCount("脚本main占用内存过多,已中止!"), 1u);
+    EXPECT_TRUE(Texts().empty());
+}
+
+// Values go over to a callee as their joined text split again at ",": a text of n commas
+// arrives as n + 1 empty values, each a slot of the callee's stack. 6,553 slots fit the bound
+// (the callee's own statements after them included), one more does not: the callee takes none
+// of them and stops before its first statement, a parallel one at once, without waiting in the
+// queue; a serial one's caller fails with it. The caller's text is 819 commas eight times,
+// 6,552, or one more; a last empty value adds a piece too.
+TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
+    ASSERT_EQ(kMaxRunBytes / RunHeldBytes::kSlot, 6553u);
+    const struct {
+        const char* call;
+        const char* more;  // what the caller adds to its text
+        bool callee;       // whether the callee runs
+    } rows[] = {
+        {"并行; f(s);", "", true},
+        {"并行; f(s);", "s = s + \",\";", false},
+        {"f(s);", "", true},
+        {"f(s);", "s = s + \",\";", false},
+        {"f(s, \"\");", "", false},
+    };
+    const std::string commas(819, ',');
+    for (const auto& r : rows) {
+        ScriptRunner fresh;
+        LogCapture captured;
+        ScriptManager& s = fresh.Scripts();
+        const std::string main = "脚本开始 main(); s = \"" + commas +
+                                 "\"; s = s + s + s + s + s + s + s + s; " + r.more + " " +
+                                 r.call + " 时间戳(\"m\"); 脚本结束;";
+        ASSERT_EQ(fresh.Load(platform::utf8ToGbk("脚本开始 f(); 时间戳(\"f\"); 脚本结束; " + main)),
+                  2);
+        s.StartScript("main", "");
+        const bool parallel = r.call[0] != 'f';
+        // A parallel callee past its bound is gone before the queue is pumped.
+        EXPECT_EQ(s.GetRunningCount(), parallel && r.callee ? 1 : 0) << r.call << r.more;
+        fresh.Pump(1000);
+        const std::vector<std::string> got = StampTexts(captured.text());
+        std::vector<std::string> expected;
+        if (parallel)
+            expected = r.callee ? std::vector<std::string>{"m", "f"} : std::vector<std::string>{"m"};
+        else if (r.callee)
+            expected = {"f", "m"};
+        EXPECT_EQ(got, expected) << r.call << r.more;
+        EXPECT_EQ(captured.text().find("脚本f占用内存过多,已中止!") != std::string::npos,
+                  !r.callee)
+            << r.call << r.more;
+        EXPECT_TRUE(fresh.texts.empty()) << r.call << r.more;
+        EXPECT_EQ(s.GetRunningCount(), 0);
+    }
+}
+
+// The values a call takes in, or a run hands back, count a statement for every
+// kValuesPerStatement: a built-in's arguments, and the pieces a script's arguments and results
+// are cut into. Each pair of bodies runs the same statements, and the first counts that many
+// more. A handover refused as past the bound counts the pieces up to it, not all of them. The
+// texts a statement copies count a statement for every kCopiedBytesPerStatement bytes: the
+// sum's operands and the sum of two texts of 512 bytes, 2,048 bytes, count one.
+TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
+    ASSERT_EQ(kValuesPerStatement, 16u);
+    ASSERT_EQ(kCopiedBytesPerStatement, 2048u);
+    const auto numbers = [](int n) {
+        std::string list = "0";
+        for (int k = 1; k < n; ++k) list += "," + std::to_string(k);
+        return list;
+    };
+    const std::string doubled = " s = s + s; s = s + s; s = s + s; s = s + s;";
+    const struct {
+        std::string more, less;
+        uint64_t counted;
+    } rows[] = {
+        {"时间戳(" + numbers(16) + ");", "时间戳(" + numbers(15) + ");", 1},
+        {"s = \"" + std::string(15, ',') + "\"; 并行; f(s);",
+         "s = \"" + std::string(14, ',') + "\"; 并行; f(s);", 1},
+        // Handed over, and handed back as the results.
+        {"s = \"" + std::string(15, ',') + "\"; f(s);",
+         "s = \"" + std::string(14, ',') + "\"; f(s);", 2},
+        // 64,000 commas, refused, against one piece of 64,000 bytes.
+        {"s = \"" + std::string(1000, ',') + "\"; s = s + s; s = s + s;" + doubled +
+             " 并行; f(s);",
+         "s = \"" + std::string(1000, 'a') + "\"; s = s + s; s = s + s;" + doubled +
+             " 并行; f(s);",
+         kMaxRunBytes / RunHeldBytes::kSlot / kValuesPerStatement},
+        {"s = \"" + std::string(512, 'a') + "\"; t = s + s;",
+         "s = \"" + std::string(511, 'a') + "\"; t = s + s;", 1},
+    };
+    for (const auto& r : rows) {
+        uint64_t executed[2];
+        for (int k = 0; k < 2; ++k) {
+            ScriptRunner fresh;
+            ScriptManager& s = fresh.Scripts();
+            ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
+                          "脚本开始 f(); 脚本结束; 脚本开始 main(); " +
+                          (k == 0 ? r.more : r.less) + " 脚本结束;")),
+                      2);
+            EXPECT_EQ(s.StartScript("main", ""), kScriptFinished) << r.more;
+            executed[k] = s.GetExecutedCount();
+        }
+        EXPECT_EQ(executed[0] - executed[1], r.counted) << r.more;
     }
 }
 
@@ -339,6 +475,26 @@ TEST(ScriptRun, PassArgumentsSplitsOutsideQuotes) {
     }
 }
 
+// Pieces that would take a run past its memory bound are taken none of, however many there
+// are: 6,553 empty values fit an empty run, 6,554 do not, and a million commas are refused
+// without a value made.
+TEST(ScriptRun, PassedPiecesPastTheMemoryBoundAreRefused) {
+    ScriptInstance fits;
+    EXPECT_EQ(fits.PassArguments(std::string(6552, ','), true), 6553);
+    EXPECT_FALSE(fits.OverMemoryBound());
+    for (const size_t commas : {size_t(6553), size_t(1000000)}) {
+        ScriptInstance past;
+        past.PushValue(ValueString("a", kValueText));
+        EXPECT_EQ(past.PassArguments(std::string(commas - 1, ','), true), 1) << commas;
+        EXPECT_TRUE(past.OverMemoryBound()) << commas;
+        EXPECT_LT(past.HeldBytes(), 64u) << commas;
+    }
+    // Without the last empty piece, one fewer.
+    ScriptInstance dropped;
+    EXPECT_EQ(dropped.PassArguments(std::string(6553, ','), false), 6553);
+    EXPECT_FALSE(dropped.OverMemoryBound());
+}
+
 TEST(ScriptRun, HandedValuesKeepAnEmptyLastOne) {
     std::vector<ValueString> out;
     SplitArguments("", out, true);
@@ -403,6 +559,8 @@ TEST(ScriptRun, CopyTakesTheRecordButNotTheLinks) {
     record.PushValue(ValueString("v", kValueText));
     const ScriptInstance copy(record);
     EXPECT_EQ(copy.GetText(), record.GetText());
+    // The text is the record's own, not a copy: a thousand runs of a long script hold it once.
+    EXPECT_EQ(copy.GetText().data(), record.GetText().data());
     EXPECT_EQ(copy.NameText(), "s");
     EXPECT_EQ(copy.GetArgCount(), 1);
     EXPECT_EQ(copy.GetSequenceId(), 0u);
@@ -420,9 +578,9 @@ TEST(ScriptRun, SetTextAgainResets) {
     EXPECT_EQ(run.GetArgCount(), 0);
     EXPECT_EQ(run.FindVariable("x"), nullptr);
     // What the variables held before counts no more against the run's text bound.
-    run.SetVariable("y", ValueString(std::string(kMaxRunTextBytes, 'y'), kValueText));
+    run.SetVariable("y", ValueString(std::string(kMaxRunBytes, 'y'), kValueText));
     ASSERT_TRUE(run.SetText("脚本开始 u();\r\n"));
-    run.PushValue(ValueString(std::string(kMaxRunTextBytes, 'u'), kValueText));
+    run.PushValue(ValueString(std::string(kMaxRunBytes - RunHeldBytes::kSlot, 'u'), kValueText));
     EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
 }
 
