@@ -122,12 +122,8 @@ void CGameSceneEx::OnPlayerBackOrLeave(MJData record) {
     }
 }
 
-int CGameSceneEx::ToolbarGripX() const {
-    // Slid in by the x of the toolbar list's second entry (0), the bar would lie wholly past
-    // the screen's left edge: the pointer could never come over it, and a bar that is never
-    // hovered never slides out again. Its right end piece stays in sight as the grip that
-    // the pointer finds.
-    return m_systemPieces.size() >= 2 ? m_systemPieces[1].width : 0;
+int CGameSceneEx::ToolbarListX() const {
+    return m_systemPieces.size() >= 2 ? m_systemPieces[1].sx : 0;
 }
 
 void CGameSceneEx::RestoreLayerState() {
@@ -164,7 +160,7 @@ void CGameSceneEx::LayoutToolbar() {
     if (tools && m_pHost && !m_pHost->GetCmdField8()) {
         if (engine::Entity* f = tools->FrameEntity()) {
             if (small) {
-                MoveEntity(f, ToolbarGripX() - f->GetWidth() / 2,
+                MoveEntity(f, ToolbarListX() - f->GetWidth() / 2,
                            H - f->GetHeight() / 2 - (c7 - own.top));
                 tools->SetEvent(2, 210052, 0);
                 tools->SetEvent(3, 210053, 0);
@@ -218,7 +214,7 @@ void CGameSceneEx::SlideToolbarIn() {
     engine::ButtonFrame* tools = m_made.systemBar;
     engine::Entity* f = tools ? tools->FrameEntity() : nullptr;
     if (f && m_pHost && m_pHost->IsSmallScreen())
-        MoveTo(f, 0, ToolbarGripX() - f->GetWidth() / 2, f->GetY(), kMoveSpeed, kMoveStepMs, 210043,
+        MoveTo(f, 0, ToolbarListX() - f->GetWidth() / 2, f->GetY(), kMoveSpeed, kMoveStepMs, 210043,
                engine::MessageData(), 0);
     m_bToolbarOut = 0;
 }
@@ -238,7 +234,9 @@ void CGameSceneEx::OnToolbarSlideInEnd() {
     engine::ButtonFrame* tools = m_made.systemBar;
     engine::Entity* f = tools ? tools->FrameEntity() : nullptr;
     if (!f || !f->IsVisible()) return;
-    MoveEntity(f, ToolbarGripX() - f->GetWidth() / 2, f->GetY());
+    // The slide took the bar past the screen's left edge; it comes back with its centre at
+    // half the list's x, its right half in sight for the pointer to find.
+    MoveEntity(f, ToolbarListX() / 2, f->GetY());
     tools->Layout();
     if (engine::Entity* grip = EntityOf(m_made.arrow)) ShowEntity(grip, true);
 }

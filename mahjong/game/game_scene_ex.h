@@ -59,8 +59,9 @@ protected:
     virtual void RunResultDialog(CGameResultDlg& dialog);
     // The end of the program (210064).
     virtual void QuitProgram();
-    // The grip of the small-screen toolbar: how far the frame stays in sight when in.
-    int ToolbarGripX() const;
+    // The x of the second entry of the toolbar's list (its right end piece), from which the
+    // small-screen toolbar's places when slid in are measured.
+    int ToolbarListX() const;
     AutoPlayWeights m_weights;
     int m_bToolbarOut = 0;
 

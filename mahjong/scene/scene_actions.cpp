@@ -61,7 +61,7 @@ engine::MessageData AnswerBlock(std::span<const uint8_t> answer, uint32_t table)
     if (!block) return engine::MessageData::Owned(nullptr, &std::free);
     std::memcpy(block, answer.data(), std::min<size_t>(28, answer.size()));
     block[CMJGameScene2::kReplacementTableWord] = int32_t(table);
-    return engine::MessageData::Owned(block, &std::free);
+    return engine::MessageData::Owned(block, &std::free, 8 * sizeof(int32_t));
 }
 
 }  // namespace

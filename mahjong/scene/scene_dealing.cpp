@@ -166,7 +166,7 @@ bool MeldTiles(const int32_t (&tiles)[4]) {
 engine::MessageData CMJGameScene2::ViewMessage(int view) {
     auto* words = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
     if (words) words[0] = view;
-    return engine::MessageData::Owned(words, &std::free);
+    return engine::MessageData::Owned(words, &std::free, 8 * sizeof(int32_t));
 }
 
 void CMJGameScene2::StartDealAnimation() {

@@ -1,6 +1,4 @@
 // The start of the table, the drawn tile's arrival, the notices and the seat panels.
-#include <malloc.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -84,8 +82,10 @@ void CMJGameScene2::OnDrawnTileArrived(int tile, int flags, int wallIndex) {
 
 namespace {
 
-// The words of a system event's data: up to eight from a heap block (as many as it holds),
-// or a plain number as the first. Another kind of block carries no words for these events.
+// The words of a system event's data: up to eight from a heap block, as many as its maker
+// wrote into it, or a plain number as the first. A block of another kind, or one whose length
+// its maker did not give, carries no words for these events: what lies past the written
+// words was never written, whatever room the allocator gave the block.
 // → how many words the data held.
 size_t ReadEventWords(const engine::MessageData& data, uint32_t code, int32_t (&words)[8]) {
     if (!data.owned()) {
@@ -96,7 +96,11 @@ size_t ReadEventWords(const engine::MessageData& data, uint32_t code, int32_t (&
         engine::WriteLog("系统事件%u的数据不是记录", code);
         return 0;
     }
-    const size_t size = std::min(malloc_usable_size(data.block()), sizeof words);
+    if (data.bytes() == 0) {
+        engine::WriteLog("系统事件%u的记录没有长度", code);
+        return 0;
+    }
+    const size_t size = std::min(data.bytes(), sizeof words);
     std::memcpy(words, data.block(), size);
     return size / sizeof words[0];
 }

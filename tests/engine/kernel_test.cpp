@@ -31,12 +31,14 @@ struct Recorder : ObjectBase {
     uint32_t HandleMessage(EngineMessage& m) override {
         codes.push_back(m.code);
         words.push_back(m.data.word());
+        lengths.push_back(m.data.bytes());
         return answer;
     }
     uint32_t answer;
     int* destroyed;
     std::vector<uint32_t> codes;
     std::vector<uintptr_t> words;
+    std::vector<size_t> lengths;
 };
 
 struct ClockFixture : ::testing::Test {
@@ -360,6 +362,31 @@ TEST_F(Kernel, NumbersAreNeverFreedOwnedBlocksExactlyOnce) {
     { EngineMessage m = kernel.PopMessage(); }
     EXPECT_EQ(g_freed, 4);
     c->owner = owner;
+}
+
+// A block's length as its maker gave it reaches the handler by every road a message takes:
+// straight to a control, through the queue and at an Apply's completion.
+TEST_F(Kernel, AnOwnedBlockKeepsTheLengthItsMakerGave) {
+    auto* owner = static_cast<Recorder*>(kernel.RegisterObject(std::make_unique<Recorder>(1)));
+    ControlData* c = kernel.CreateControl();
+    c->owner = owner;
+    kernel.PostControlMessage(c->id, 5, MessageData::Owned(std::malloc(16), CountingFree, 12), 0);
+    kernel.PostMessage(9, MessageData::Owned(std::malloc(16), CountingFree, 7));
+    EngineMessage queued = kernel.PopMessage();
+    EXPECT_EQ(queued.data.bytes(), 7u);
+    Entity* e = Attached(kernel);
+    kernel.PostApply(e->GetId(),
+                     [&] {
+                         Apply a = MakeApplyTimer(0, 40, MessageData::Owned(std::malloc(16),
+                                                                            CountingFree, 3),
+                                                  c->id);
+                         a.callback = ApplyInstant;
+                         a.level = 2;
+                         return a;
+                     }());
+    clock.advance(1);
+    kernel.RunDueApplies();
+    EXPECT_EQ(owner->lengths, (std::vector<size_t>{12, 3}));
 }
 
 Apply Timer(uint32_t interval, uint32_t code, MessageData data, uint32_t target) {

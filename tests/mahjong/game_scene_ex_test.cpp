@@ -30,7 +30,6 @@ struct SceneEx : CGameSceneEx {
     }
     void QuitProgram() override { ++quits; }
     int IsAutoPlayOn() const override { return autoPlay; }
-    int Grip() const { return ToolbarGripX(); }
     std::vector<std::pair<int, int>> dialogs;
     int quits = 0;
     int autoPlay = 0;
@@ -281,6 +280,9 @@ TEST_F(SceneExTest, ThePointerOnALargeScreensBarFadesTheBarAndLightsNoButton) {
     EXPECT_EQ(f->GetAlpha(), 1.0);
 }
 
+// On a small screen the toolbar waits at the screen's left edge. Slid in, a shown bar keeps
+// its right half in sight, where the pointer finds it: over it, the bar slides out whole; once
+// the pointer has gone, it slides in again to the same place.
 TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {
     NEED_ASSETS();
     Start(600);
@@ -294,17 +296,37 @@ TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {
     engine::ControlData* c = scene.Kernel()->FindControl(tools->ControlId());
     EXPECT_EQ(c->GetEvent(2)->code, 210052u);
     EXPECT_EQ(c->GetEvent(3)->code, 210053u);
-    // Slid in, only the frame's right end piece stays in sight; the handle shows once the
-    // slide has ended on a frame that is shown.
+    // Laid out where its slide in starts, past the left edge: a bar shown by a later layout
+    // never crosses the table on its way in.
+    EXPECT_LE(f->GetX() + f->GetWidth() / 2, 0);
+    // A bar that is not shown stays wholly past the edge, and its handle hidden.
     Run(3000);
-    EXPECT_EQ(f->GetX() + f->GetWidth() / 2, scene.Grip());
+    EXPECT_LE(f->GetX() + f->GetWidth() / 2, 0);
     EXPECT_FALSE(Entity(scene.Entities().arrow)->IsVisible());
-    f->Show();
+    // Shown and slid in: the screen's left edge runs through the bar's middle.
+    scene.ShowToolbars(1);
     scene.SlideToolbarIn();
     Run(3000);
     EXPECT_TRUE(Entity(scene.Entities().arrow)->IsVisible());
-    // Out: the pointer over the frame; in again once it has gone.
-    scene.OnMouseMove(0, f->GetX(), f->GetY());
+    EXPECT_EQ(f->GetX(), 0);
+    // The pointer comes onto the half in sight, past the bar's buttons: the bar slides out.
+    const int gapX = f->GetX() + tools->Slots()[5].dx, barY = f->GetY();
+    ASSERT_GT(gapX, 0);
+    ASSERT_EQ(scene.GetKernel().GetCanvas().HitTest(gapX, barY), f->GetId());
+    scene.OnMouseMove(0, gapX, barY);
+    Run(3000);
+    EXPECT_EQ(scene.IsToolbarOut(), 1);
+    EXPECT_EQ(f->GetX() - f->GetWidth() / 2, 0);
+    EXPECT_FALSE(Entity(scene.Entities().arrow)->IsVisible());
+    // The pointer goes: in again, the right half in sight.
+    scene.OnMouseMove(0, 700, 20);
+    Run(3000);
+    EXPECT_EQ(scene.IsToolbarOut(), 0);
+    EXPECT_EQ(f->GetX(), 0);
+    EXPECT_TRUE(Entity(scene.Entities().arrow)->IsVisible());
+    // The pointer's word alone does not move the bar: over it only while on it, away only
+    // once it has gone.
+    scene.OnMouseMove(0, gapX, barY);
     scene.OnToolbarPointer(1);
     EXPECT_EQ(scene.IsToolbarOut(), 1);
     scene.OnToolbarPointer(1);  // already out

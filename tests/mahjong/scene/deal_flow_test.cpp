@@ -167,7 +167,7 @@ TEST_F(DealFlow, TheReplacementTakesTheWallRecordItsAnswerNames) {
     auto replace = [&](int32_t tile, int32_t wall) {
         auto* w = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
         w[1] = tile, w[3] = wall;
-        engine::MessageData d = engine::MessageData::Owned(w, &std::free);
+        engine::MessageData d = engine::MessageData::Owned(w, &std::free, 8 * sizeof(int32_t));
         scene.OnMessage(210008, d, 0);
     };
     Hand(3)[0].bPresent = 0;

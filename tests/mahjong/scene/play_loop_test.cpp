@@ -455,7 +455,7 @@ TEST_F(PlayLoop, ALockThatComesInMidDragEndsTheDrag) {
     // The replacement of a gang brings a flower (tile 136) into the draw slot.
     auto* w = static_cast<int32_t*>(std::calloc(8, sizeof(int32_t)));
     w[1] = 136, w[3] = -1;
-    engine::MessageData d = engine::MessageData::Owned(w, &std::free);
+    engine::MessageData d = engine::MessageData::Owned(w, &std::free, 8 * sizeof(int32_t));
     scene.OnMessage(210008, d, 0);
     ASSERT_EQ(scene.AnyLockedOwnTile(), 1);
     EXPECT_EQ(scene.IsDragging(), 0);

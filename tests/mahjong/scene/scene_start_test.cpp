@@ -112,7 +112,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     int32_t words[8] = {0, 20, 3, 5};
     auto* block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
-    engine::MessageData d = engine::MessageData::Owned(block, std::free);
+    engine::MessageData d = engine::MessageData::Owned(block, std::free, sizeof words);
     EXPECT_EQ(steps.OnMessage(210008, d, 0), 1);  // the engine frees the record
     EXPECT_EQ(steps.got, (V{"wall", "gang", "hu3", "hand3"}));
     EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 0);
@@ -129,7 +129,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     steps.Tiles().m_wall[5].bPresent = 1;
     block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
-    engine::MessageData drawn = engine::MessageData::Owned(block, std::free);
+    engine::MessageData drawn = engine::MessageData::Owned(block, std::free, sizeof words);
     steps.OnMessage(210007, drawn, 0);
     EXPECT_EQ(steps.got, (V{"wall", "gang", "hu3", "hand3"}));
     EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 0);
@@ -149,7 +149,8 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     for (uint32_t code : {210007u, 210008u}) {
         auto* shortBlock = static_cast<int32_t*>(std::malloc(3 * sizeof(int32_t)));
         std::memcpy(shortBlock, words, 3 * sizeof(int32_t));
-        engine::MessageData cut = engine::MessageData::Owned(shortBlock, std::free);
+        engine::MessageData cut =
+            engine::MessageData::Owned(shortBlock, std::free, 3 * sizeof(int32_t));
         steps.OnMessage(code, cut, 0);
         EXPECT_EQ(steps.Tiles().m_wall[0].bPresent, 1) << code;
     }
@@ -157,7 +158,7 @@ TEST_F(StartTest, DrawnTileArrivalPlaysOutTheOwnTurn) {
     steps.flags |= 0x1;
     block = static_cast<int32_t*>(std::malloc(sizeof words));
     std::memcpy(block, words, sizeof words);
-    engine::MessageData again = engine::MessageData::Owned(block, std::free);
+    engine::MessageData again = engine::MessageData::Owned(block, std::free, sizeof words);
     steps.OnMessage(210007, again, 0);
     EXPECT_EQ(steps.got.back(), "flash");
 }
@@ -176,7 +177,7 @@ TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {
         if (c.bytes) {
             auto* block = static_cast<uint8_t*>(std::calloc(1, c.bytes));
             block[0] = 5;
-            d = engine::MessageData::Owned(block, std::free);
+            d = engine::MessageData::Owned(block, std::free, c.bytes);
         }
         EXPECT_EQ(steps.OnMessage(210003, d, 0), 1);
         EXPECT_EQ(steps.got, std::vector<std::string>{c.got}) << c.bytes;
@@ -198,10 +199,42 @@ TEST_F(StartTest, SystemEventsReadOnlyWhatTheirDataHolds) {
     steps.got.clear();
     auto* two = static_cast<int32_t*>(std::malloc(8));
     two[0] = 0, two[1] = 21;
-    engine::MessageData drawn = engine::MessageData::Owned(two, std::free);
+    engine::MessageData drawn = engine::MessageData::Owned(two, std::free, 8);
     steps.OnMessage(210008, drawn, 0);
     EXPECT_EQ(steps.Tiles().m_hands[kOwnView][0].nCode, 21);
     EXPECT_EQ(steps.got, (std::vector<std::string>{"wall", "gang", "hu0", "hand3"}));
+}
+
+// A record is read as far as its maker wrote it, not as far as the allocator's room for it
+// goes: a three-word record in a block with room for eight leaves the rest unread, though
+// that room holds a wall record (0) and a table serial from what was there before.
+TEST_F(StartTest, AnEventRecordIsReadNoFurtherThanItsMakerWrote) {
+    const int32_t stale[8] = {0, 20, 3, 0, 9, 9, 9, 77};
+    for (uint32_t code : {210007u, 210008u}) {
+        steps.got.clear();
+        steps.Tiles().m_wall[0].bPresent = 1;
+        steps.Tiles().m_hands[kOwnView][0].nCode = 0;
+        auto* block = static_cast<int32_t*>(std::malloc(sizeof stale));
+        std::memcpy(block, stale, sizeof stale);
+        engine::MessageData d = engine::MessageData::Owned(block, std::free, 3 * sizeof(int32_t));
+        steps.OnMessage(code, d, 0);
+        EXPECT_EQ(steps.Tiles().m_wall[0].bPresent, 1) << code;
+        EXPECT_EQ(steps.got, (std::vector<std::string>{"wall", "gang", "hu3", "hand3"})) << code;
+        EXPECT_EQ(steps.GetOwnDrawnTile(), 20) << code;
+    }
+    EXPECT_EQ(steps.Tiles().m_hands[kOwnView][0].nCode, 20);
+    EXPECT_EQ(Log().find("已重建的牌桌"), std::string::npos);
+    // A block whose maker gave no length holds no words at all: none is guessed.
+    steps.got.clear();
+    steps.Tiles().m_wall[5].bPresent = 1;
+    const int32_t named[8] = {0, 21, 3, 5};
+    auto* block = static_cast<int32_t*>(std::malloc(sizeof named));
+    std::memcpy(block, named, sizeof named);
+    engine::MessageData untold = engine::MessageData::Owned(block, std::free);
+    steps.OnMessage(210008, untold, 0);
+    EXPECT_NE(Log().find("系统事件210008的记录没有长度"), std::string::npos);
+    EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 1);
+    EXPECT_NE(steps.Tiles().m_hands[kOwnView][0].nCode, 21);
 }
 
 TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
