@@ -317,6 +317,19 @@ uint64_t LongestDrawingOrder(const ScriptManager& m) {
     return longest;
 }
 
+// A push of e's change to the canvas (Entity::ApplyTransform) hands it down to every entity
+// linked below and puts each one it reaches back into its layer's drawing order, a walk along
+// the layer's shown items: a statement for every entity reached, and for every
+// kLinkStepsPerStatement steps of those walks. `below` is LinkedBelow(e), where the caller
+// has it.
+void ChargePush(ScriptManager& m, uint64_t below) {
+    m.Charge(below + (below + 1) * LongestDrawingOrder(m) / kLinkStepsPerStatement);
+}
+
+void ChargePush(BuiltinCall& call, const Entity& e) {
+    ChargePush(call.Manager(), LinkedBelow(e));
+}
+
 uint32_t OperateEntity(BuiltinCall& call) {
     if (call.Count() < 2) return call.Fail(kCallErrorArguments);
     Entity* e = call.FindEntity(0);
@@ -331,7 +344,7 @@ uint32_t OperateEntity(BuiltinCall& call) {
     if (result == kStopped) return kScriptContinue;
     // Pushed also when a later sub-command fails: the changes before it stay, on screen too.
     e->ApplyTransform();
-    m.Charge(below + (below + 1) * LongestDrawingOrder(m) / kLinkStepsPerStatement);
+    ChargePush(m, below);
     // Over the budget the call ends as done so far; the manager then stops the run.
     if (result == kOverBudget) return kScriptContinue;
     return result == 0 ? kScriptContinue : call.Fail(result);
@@ -488,6 +501,7 @@ void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64
                                              info.height, w, h, 0.0, 1.0, kNoColour);
     ChargePlane(plane, call);
     ChargePixels(call, scaled);
+    ChargePush(call, plane);  // the pasted plane is pushed to the canvas
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -552,6 +566,7 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
          // character takes about a plain statement's time (more with a small font on a wide
          // plane), and a text may be hundreds of KiB.
          c.Manager().Charge(text.size());
+         ChargePush(c, p);  // the drawn plane is pushed to the canvas
          return 0;
      }},
     {"贴图", 4, PlanePaste},
@@ -610,6 +625,8 @@ uint32_t OperateImage(BuiltinCall& call) {
         // family handles (an unsupported function, unless a loaded script has this name).
         return kScriptNotHandled;
     }
+    // Every sub-command but 播放 pushes the image's change to the canvas.
+    if (!call.Is(1, "播放")) ChargePush(call, *image);
     return kScriptContinue;
 }
 

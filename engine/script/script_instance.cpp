@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 #include "engine/core/engine_log.h"
 #include "engine/script/script_text.h"
@@ -293,7 +294,11 @@ void ScriptInstance::SetVariable(std::string_view name, const ValueString& value
         variableBytes_ += RunHeldBytes::kVariableNode + name.size();
     } else {
         variableBytes_ -= it->second.text().size();
-        it->second = value;
+        // A fresh copy swapped in, the old value's block going with the copy: assigned over
+        // (or a short text moved over) the old value, the text would keep the old one's block,
+        // however long, under the new, shorter length that the count takes.
+        ValueString fresh(value);
+        std::swap(it->second, fresh);
     }
 }
 

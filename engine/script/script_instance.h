@@ -39,16 +39,19 @@ constexpr int kMaxScriptBlocks = 12;
 // more stops with an error as a run past its budget does. Scripts' values are names, log lines
 // and property lists, and the readers cap an expression's right side and a 变量 value at 1,024
 // bytes: 256 KiB holds 230 variables of such a value (1,136 bytes each with an eight-byte
-// name), or 6,553 values of the stack. With at most 1,024 runs alive (the running list's
-// bound) the interpreter's runs hold at most 256 MiB this way, and each run's record adds
-// under a KiB more: the compiled text is the loaded script's, shared, not a copy.
+// name), or 6,553 values of the stack handed over at once (4,096 pushed one at a time: the
+// stack's storage doubles as it grows, and every slot counts). With at most 1,024 runs alive (the running list's bound) the interpreter's runs
+// hold at most 256 MiB this way, and each run's record adds under a KiB more: the compiled
+// text is the loaded script's, shared, not a copy.
 constexpr size_t kMaxRunBytes = 256 * 1024;
 
 // What a run's values cost against kMaxRunBytes: a value on the stack its slot in the stack's
 // storage (every slot that storage has, used or not) and its text's bytes; a variable its node
 // of the map (the tree's colour and three links, then the name and the value), its name's and
-// its text's bytes. A text's bytes are counted as its length: what the allocator adds to a
-// long text's block is a word or two.
+// its text's bytes. A text's bytes are counted as its length: the run keeps every text in a
+// block of its length (a copy, or a new text the run made; a variable's new value is copied
+// afresh rather than into the block of the longer one it replaces), to which the allocator
+// adds a word or two.
 struct RunHeldBytes {
     static constexpr size_t kSlot = sizeof(ValueString);
     static constexpr size_t kVariableNode =

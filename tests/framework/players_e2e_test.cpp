@@ -96,7 +96,7 @@ TEST(PlayersEndToEnd, ListFillsInChairOrderAndTheRowMenuOpens) {
             return last.find("guest600") != std::string::npos;
         },
         15000))
-        << ReadFile(trace);
+        << ReadFile(trace) << "\nhall:\n" << run.HallLog() << "\nclient:\n" << run.ClientLog();
     // Chair order, the new silver, the looker-on last looking on chair 0.
     const size_t own = last.find("(own)"), c1 = last.find("座1"), c2 = last.find("座2"),
                  c3 = last.find("座3"), guest = last.find("guest600");

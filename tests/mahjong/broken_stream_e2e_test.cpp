@@ -192,7 +192,12 @@ TEST_P(ServerKilledMidDeal, TheBoxShowsAtOnceAndTheClientEndsByItself) {
     EXPECT_GE(Seconds(Clock::now() - boxed), 25.0);
     EXPECT_NE(run.HallLog().find("client exited with 0"), std::string::npos) << run.HallLog();
     const std::string client = run.ClientLog();
-    EXPECT_NE(client.find("connection ended: closed by the peer"), std::string::npos) << client;
+    // The connection ended under the client: closed, or reset where the killed server had
+    // not yet read what the client sent last (its system then resets the connection rather
+    // than closing it), which a loaded machine makes likelier.
+    EXPECT_TRUE(client.find("connection ended: closed by the peer") != std::string::npos ||
+                client.find("connection ended: socket error") != std::string::npos)
+        << client;
     EXPECT_NE(client.find("main frame closes"), std::string::npos) << client;
     EXPECT_EQ(client.find("box: 请求退出"), std::string::npos) << client;
     EXPECT_EQ(ClientErrors().find("Sanitizer"), std::string::npos) << ClientErrors();

@@ -137,6 +137,46 @@ TEST_F(Limits, LinkedWorkCountsAgainstTheStatementBudget) {
     EXPECT_TRUE(Texts().empty());
 }
 
+// Every call that pushes an entity's change to the canvas hands it down the links the same
+// way: a picture loaded or coloured, a frame chosen, a plane written on or pasted into. Each
+// call on the head of a chain of 999 counts at least a statement for each linked entity.
+TEST_F(Limits, EveryPushToTheCanvasCountsItsLinkedWork) {
+    const struct {
+        const char* head;
+        const char* call;
+    } rows[] = {
+        {"创建图片(\"x\")", "操作图片(r, 背景色, 1)"},
+        {"创建图片(\"x\")", "操作图片(r, 载入, \"x\")"},
+        {"创建图片(\"x\")", "操作图片(r, 切帧, 1)"},
+        {"创建图片(\"x\")", "操作图片(r, 跳帧, 0)"},
+        {"创建平面(2, 2)", "操作平面(r, 文字, 0, 0, \"a\")"},
+        {"创建平面(2, 2)", "操作平面(r, 贴图, 0, 0, \"x\", 0)"},
+        {"创建平面(2, 2)", "贴图(r, \"x\")"},
+    };
+    for (const auto& row : rows) {
+        ScriptRunner fresh;
+        LogCapture captured;
+        ScriptManager& s = fresh.Scripts();
+        s.SetStatementBudget(100000);
+        ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
+                      std::string("脚本开始 main(); r = ") + row.head +
+                      "; p = r; k = 0; 当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c); p = c;"
+                      " k = k + 1; } 等待(1); n = 0; 当 (1) { " + row.call +
+                      "; n = n + 1; 时间戳(n); } 脚本结束;")),
+                  1)
+            << row.call;
+        s.StartScript("main", "");
+        const uint64_t executed = s.GetExecutedCount();
+        fresh.Pump(100);
+        const size_t calls = StampTexts(captured.text()).size();
+        const int64_t ran = int64_t(s.GetExecutedCount() - executed);
+        EXPECT_GT(calls, 0u) << row.call;
+        EXPECT_GE(ran, int64_t(calls) * 999) << row.call;
+        const std::string logged = captured.text();
+        EXPECT_NE(logged.find("脚本main运行超时,已中止!"), std::string::npos) << row.call;
+    }
+}
+
 // One call may repeat pixel work as often as its arguments allow: the sub-command whose work
 // spends the budget is the last that runs, and the run fails there as timed out, with its
 // text in the log and none on screen. Each fill of the plane of a million pixels counts

@@ -584,6 +584,23 @@ TEST(ScriptRun, SetTextAgainResets) {
     EXPECT_EQ(run.ExecuteStatement(), kScriptContinue);
 }
 
+// A variable given a shorter value holds only the new value's bytes, as the count takes it:
+// the long text's block goes with it. Forty variables given a 64 KiB text and then "" would
+// otherwise keep 2.5 MiB under a count of a few hundred bytes, and a thousand waiting runs
+// gigabytes.
+TEST(ScriptRun, AVariableGivenAShorterValueKeepsNoLongerBlock) {
+    ScriptInstance run;
+    ASSERT_TRUE(run.SetText("脚本开始 s();\r\n"));
+    const std::string longText(65536, 'x');
+    for (const char* shorter : {"", "a", "a text of some length beyond the string's own room"}) {
+        run.SetVariable("v", ValueString(longText, kValueText));
+        run.SetVariable("v", ValueString(shorter, kValueText));
+        const ValueString* v = run.FindVariable("v");
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->text(), shorter);
+        EXPECT_LT(v->text().capacity(), longText.size() / 2) << shorter;
+    }
+}
 
 TEST_F(Manager, ScriptResourcesCompileThroughTheResourceManager) {
     log.dir.put("t.xys", platform::utf8ToGbk("脚本开始 亄(); 时间戳(\"亇}\"); 脚本结束;"));
