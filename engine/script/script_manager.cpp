@@ -204,6 +204,11 @@ void ScriptManager::Charge(uint64_t statements) {
     spent_ += statements;
 }
 
+bool ScriptManager::ChargeAhead(uint64_t statements) {
+    Charge(statements);
+    return !BudgetSpent();
+}
+
 bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
     auto fits = [&] {
         const auto it = made_.find(id);

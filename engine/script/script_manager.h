@@ -139,6 +139,13 @@ public:
     // Counts work as that many statements of the current entry. A built-in call whose work
     // spends the budget ends there (BudgetSpent), and its run fails as timed out.
     void Charge(uint64_t statements);
+    // Counts work a built-in is about to do as that many statements of the current entry;
+    // false when they take the entry past its budget, and the work must then not be done: the
+    // call ends there and the manager fails its run as timed out. Counted after the work, one
+    // call could pass the budget by the largest piece of work there is (a plane of 8192 x 8192
+    // filled is 65,536 statements), seconds beyond what the budget allows an entry. Outside a
+    // run all work may be done.
+    bool ChargeAhead(uint64_t statements);
     // Whether the current entry has run or been charged past its budget. One call can repeat
     // its pixel work as often as its argument list allows, so the built-ins ask after each
     // piece of work rather than leaving it to the run's next statement.

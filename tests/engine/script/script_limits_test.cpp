@@ -138,10 +138,10 @@ TEST_F(Limits, LinkedWorkCountsAgainstTheStatementBudget) {
 }
 
 // One call may repeat pixel work as often as its arguments allow: the sub-command whose work
-// spends the budget is the last that runs, and the run fails there as timed out, with its
-// text in the log and none on screen. Each fill of the plane of a million pixels counts
-// 1,024 statements, so with the plane's making (1,024 more) and the statements before it
-// eight fills fit a budget of 10,000 and the ninth spends it.
+// would pass the budget is not done, and the run fails there as timed out, with its text in
+// the log and none on screen. Each fill of the plane of a million pixels counts 1,024
+// statements, so with the plane's making (1,024 more) and the statements before it eight
+// fills fit a budget of 10,000 and the ninth would pass it.
 TEST_F(Limits, OneCallStopsWhereItsWorkSpendsTheBudget) {
     scripts.SetStatementBudget(10000);
     std::string fills;
@@ -157,12 +157,54 @@ TEST_F(Limits, OneCallStopsWhereItsWorkSpendsTheBudget) {
     ASSERT_NE(e, nullptr);
     ASSERT_EQ(e->GetType(), ENT_PLANE);
     const PlaneState* plane = static_cast<const PlaneEntity*>(e)->State();
-    EXPECT_EQ(plane->base, 9u);
-    EXPECT_EQ(plane->pixels[0], ColorToPixel(9, plane->key));
+    EXPECT_EQ(plane->base, 8u);
+    EXPECT_EQ(plane->pixels[0], ColorToPixel(8, plane->key));
     EXPECT_LE(scripts.GetExecutedCount(), 10000u + 1024u);
     EXPECT_TRUE(Texts().empty());
     EXPECT_EQ(LogCount("脚本main运行超时,已中止!"), 1u);
     EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+// Work that would take the entry past its budget is not begun: a plane of 4096 x 4096 is
+// 16,384 statements of pixels, more than a budget of 10,000 holds, so neither its making nor
+// a resize or fill to it is done, and the run stops as timed out. Left to count after the
+// work, one such call took an entry far past its budget.
+TEST_F(Limits, WorkPastTheBudgetIsNotBegun) {
+    const struct {
+        const char* call;
+        int width, height;  // the plane p's size after the call
+        uint32_t base;      // and its colour
+        size_t entities;    // made after p
+    } rows[] = {
+        {"操作平面(p, 宽高, 4096, 4096);", 64, 64, 7, 0},
+        {"操作平面(p, 底色, 9, 宽高, 4096, 4096, 底色, 5);", 64, 64, 9, 0},
+        {"操作平面(p, 宽高, 2048, 2048, 宽高, 4096, 4096);", 2048, 2048, 7, 0},
+        {"q = 创建平面(4096, 4096);", 64, 64, 7, 0},
+        {"q = 创建平面(2048, 2048); 时间戳(\"made\");", 64, 64, 7, 1},
+    };
+    for (const auto& r : rows) {
+        ScriptRunner fresh;
+        LogCapture capture;
+        ScriptManager& s = fresh.Scripts();
+        s.SetStatementBudget(10000);
+        ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
+                      std::string("脚本开始 main(); p = 创建平面(64, 64, 7); 时间戳(p); ") + r.call +
+                      " 创建平面(4096, 4096); 脚本结束;")),
+                  1);
+        const size_t before = fresh.GetKernel().GetEntityCount();
+        EXPECT_EQ(s.StartScript("main", ""), kScriptError) << r.call;
+        const std::vector<std::string> stamps = StampTexts(capture.text());
+        ASSERT_FALSE(stamps.empty()) << r.call;
+        const Entity* e = fresh.GetKernel().FindEntity(uint32_t(std::stoul(stamps[0])));
+        ASSERT_NE(e, nullptr);
+        const PlaneState* plane = static_cast<const PlaneEntity*>(e)->State();
+        EXPECT_EQ(plane->width, r.width) << r.call;
+        EXPECT_EQ(plane->height, r.height) << r.call;
+        EXPECT_EQ(plane->base, r.base) << r.call;
+        EXPECT_EQ(fresh.GetKernel().GetEntityCount(), before + 1 + r.entities) << r.call;
+        EXPECT_LE(s.GetExecutedCount(), 10000u + 16384u) << r.call;
+        EXPECT_TRUE(fresh.texts.empty()) << r.call;
+    }
 }
 
 // One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the
