@@ -611,8 +611,13 @@ uint32_t OperateImage(BuiltinCall& call) {
                 mode = 2, count = given;
             }
         }
-        // Started or not (an image off the canvas takes no animation), the call is done.
-        call.Manager().PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{}, 0);
+        // Started or not (an image off the canvas takes no animation), the call is done; past
+        // the bound of the animations scripts run it fails, and nothing starts.
+        ScriptManager& m = call.Manager();
+        if (!m.RoomForScriptAnimation()) return call.Fail(kCallErrorFailed);
+        if (const uint32_t apply =
+                m.PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{}, 0))
+            m.CountScriptAnimation(apply);
     } else {
         // Any other word is no sub-command of this function: the call goes on as one that no
         // family handles (an unsupported function, unless a loaded script has this name).

@@ -237,6 +237,21 @@ bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
     return fits();
 }
 
+bool ScriptManager::RoomForScriptAnimation() {
+    if (animations_.size() < kMaxScriptAnimations) return true;
+    GameKernel* kernel = Kernel();
+    if (!kernel) return false;
+    // Forgets the animations that ended (their passes done, their image gone, cancelled). The
+    // walk over the kernel's Applies counts as work, as the walk over the entities does.
+    const std::vector<uint32_t> live = kernel->LiveApplyIds();
+    Charge((live.size() + animations_.size()) / 64);
+    std::set<uint32_t> running;
+    for (uint32_t id : live)
+        if (animations_.count(id)) running.insert(id);
+    animations_.swap(running);
+    return animations_.size() < kMaxScriptAnimations;
+}
+
 uint64_t PlanePixelBytes(const Entity& entity) {
     if (entity.GetType() != ENT_PLANE) return 0;
     const PlaneState* s = static_cast<const PlaneEntity&>(entity).State();

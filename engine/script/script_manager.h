@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,13 @@ constexpr uint64_t kCopiedBytesPerStatement = 2048;
 // planes the size of the 744 x 710 screen (2,112,960 bytes each).
 constexpr size_t kMaxScriptEntities = 4096;
 constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
+// The frame animations scripts started (操作图片 with 播放) and that may still run stay within
+// this bound as well (a start past it fails). Each runs at every frame until it ends, an
+// endless one as long as its image stays, and every 播放 starts one more, on the same image
+// too: a loop inside the budget starts thousands in one entry and more at every entry after,
+// and their running would take ever more of each frame and of memory. As many as the entities
+// scripts may keep, one each.
+constexpr size_t kMaxScriptAnimations = kMaxScriptEntities;
 // One entry into the interpreter (a start, a resume, a load) shows at most this many error
 // texts; the rest go to the engine's log. Each text stays on screen as a floating text at the
 // screen's middle, over the one before, and a loop that keeps failing (触发脚本 of a missing
@@ -157,6 +165,11 @@ public:
     bool RoomForScriptEntity(uint32_t id, uint64_t planeBytes);
     // Counts entity id among the entities scripts made, holding `planeBytes` of pixels.
     void CountScriptEntity(uint32_t id, uint64_t planeBytes);
+    // Whether a script may start one more frame animation; the ones ended since are forgotten
+    // first when the bound is reached.
+    bool RoomForScriptAnimation();
+    // Counts the animation Apply among the ones scripts started.
+    void CountScriptAnimation(uint32_t applyId) { animations_.insert(applyId); }
 
     // ---- built-in functions: each → a result code, kScriptNotHandled for other names
     uint32_t DispatchBuiltin(ScriptInstance* instance);
@@ -226,6 +239,7 @@ private:
     // that keeps starting itself in parallel would otherwise never give the pump back.
     std::map<uint32_t, uint64_t> parallelSpent_;
     std::map<uint32_t, uint64_t> made_;  // entities scripts made: plane bytes by id
+    std::set<uint32_t> animations_;      // the Applies of the animations scripts started
     uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
     int nesting_ = 0;  // runs on the C++ stack
