@@ -139,7 +139,33 @@ struct ScriptInstance::Statement {
 
 struct ScriptDecodeCache {
     std::unordered_map<uint32_t, ScriptInstance::Statement> statements;
+    size_t bytes = 0;  // what the statements hold, as StatementBytes counts it
 };
+
+namespace {
+
+// What a decoded statement holds: its entry in the cache (the node with its key and link) and
+// the blocks of its texts and lists.
+size_t StatementBytes(const ScriptInstance::Statement& s) {
+    size_t n = sizeof(s) + 4 * sizeof(void*) + s.word.capacity() + s.a.capacity() +
+               s.b.capacity() + s.error.capacity() +
+               s.args.capacity() * sizeof(ScriptInstance::Statement::Arg) +
+               s.names.capacity() * sizeof(std::string);
+    for (const ScriptInstance::Statement::Arg& arg : s.args) n += arg.text.capacity();
+    for (const std::string& name : s.names) n += name.capacity();
+    return n;
+}
+
+// The most the decoded statements of one compiled text may hold before they are dropped, to
+// be decoded again as the runs come to them. A run decodes at its statements' starts, a few
+// hundred bytes for each ten or more bytes of text, but 跳转 may go to any byte of the text,
+// and a statement decoded there holds the rest of its own: the 传出, 传入 and 脚本开始 of a
+// text of n of them, one after another, hold n * n / 2 values or names, gigabytes from a
+// script of a hundred KiB.
+constexpr size_t kDecodedBytesPerTextByte = 64;
+constexpr size_t kDecodedBytesAtLeast = 64 * 1024;
+
+}  // namespace
 
 // ---- values -----------------------------------------------------------------------------------
 
@@ -465,7 +491,12 @@ const ScriptInstance::Statement& ScriptInstance::Decode(uint32_t position) {
             break;
     }
     s.next = uint32_t(std::max<size_t>(p, position + 1));
+    cache_->bytes += StatementBytes(s);
     return s;
+}
+
+size_t ScriptInstance::DecodedBytes() const {
+    return cache_ ? cache_->bytes : 0;
 }
 
 // ---- the step ---------------------------------------------------------------------------------
@@ -493,6 +524,12 @@ uint32_t ScriptInstance::ExecuteStatement() {
     // that holds too many stops before it computes with them.
     if (OverMemoryBound()) return FailOverMemoryBound();
     state_ = kScriptContinue;
+    // Between statements no decoded statement is in use, by this run or another of the text.
+    if (cache_ && cache_->bytes > std::max(kDecodedBytesAtLeast,
+                                           kDecodedBytesPerTextByte * GetText().size())) {
+        cache_->statements.clear();
+        cache_->bytes = 0;
+    }
     const Statement& s = Decode(position_);
     position_ = s.next;
     if (!s.error.empty()) return Fail(s.error);

@@ -138,6 +138,10 @@ public:
     // Stops the run as one past its memory bound: the reason goes to the log, and the error
     // text is empty; → kScriptError.
     uint32_t FailOverMemoryBound();
+    // What the statements decoded from the compiled text hold (shared by the loaded record
+    // and its runs); they are dropped, to be decoded again, past a bound that grows with the
+    // text.
+    size_t DecodedBytes() const;
 
     // ---- accessors
     ValueString GetName() const { return name_; }

@@ -207,6 +207,30 @@ TEST_F(Limits, WorkPastTheBudgetIsNotBegun) {
     }
 }
 
+// 跳转 may go to any byte of the text: runs that go to each 传出 of a list of three hundred
+// decode there a statement of the rest of the list, ninety thousand values in all, kept for
+// every later run of the script. What the decoded statements hold stays within a bound that
+// grows with the text, and the runs still do what their statements say.
+TEST_F(Limits, StatementsDecodedAtAnyByteStayWithinABoundOfTheText) {
+    std::string list;
+    for (int n = 0; n < 300; ++n) list += n ? ",传出 1" : "传出 1";
+    ASSERT_EQ(Load("脚本开始 main(p); 跳转 p; " + list + "; 函数 时间戳; 脚本结束;"), 1);
+    const ScriptInstance* record = scripts.FindLoaded("main");
+    ASSERT_NE(record, nullptr);
+    const std::string& text = record->GetText();
+    const size_t bound = std::max<size_t>(64 * 1024, 64 * text.size());
+    size_t runs = 0, most = 0;
+    for (size_t at = text.find("传出"); at != std::string::npos; at = text.find("传出", at + 1)) {
+        EXPECT_EQ(scripts.StartScript("main", std::to_string(at)), kScriptFinished);
+        most = std::max(most, record->DecodedBytes());
+        ++runs;
+    }
+    EXPECT_EQ(runs, 300u);
+    EXPECT_LE(most, 2 * bound);
+    EXPECT_EQ(Stamps(), std::vector<std::string>(300, "1"));
+    EXPECT_TRUE(Texts().empty());
+}
+
 // One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the
 // resume after a wait) shows again.
 TEST_F(Limits, AnEntryShowsSixteenErrorTextsAndLogsTheRest) {
