@@ -244,6 +244,7 @@ const std::string& ScriptInstance::GetText() const {
 void ScriptInstance::ClearValues() {
     values_.clear();
     stackBytes_ = 0;
+    outValues_ = 0;
 }
 
 int ScriptInstance::PushValue(const ValueString& value) {
@@ -261,6 +262,7 @@ ValueString ScriptInstance::PopValue() {
     ValueString v = std::move(values_.back());
     values_.pop_back();
     stackBytes_ -= v.text().size();
+    outValues_ = std::min(outValues_, values_.size());
     return v;
 }
 
@@ -345,6 +347,14 @@ bool ScriptInstance::Truth(std::string_view name) const {
 
 uint64_t ScriptInstance::TakeCopiedBytes() {
     return std::exchange(copiedBytes_, 0);
+}
+
+uint64_t ScriptInstance::TakePushedValues() {
+    return std::exchange(pushedValues_, 0);
+}
+
+int ScriptInstance::UncountedValues() const {
+    return int(values_.size() - std::min(outValues_, values_.size()));
 }
 
 ValueString ScriptInstance::GetValue(std::string_view name) const {
@@ -558,6 +568,8 @@ uint32_t ScriptInstance::Run(const Statement& s) {
                 // a long text as often as it names it before the check after the statement.
                 if (OverMemoryBound()) return FailOverMemoryBound();
             }
+            outValues_ = values_.size();
+            pushedValues_ += values_.size();
             return kScriptContinue;
         case Op::kCall:
             if (!s.a.empty() && s.a[0] == '@') {

@@ -135,6 +135,11 @@ public:
     // The bytes of text the run has copied (values pushed, variables set, operands taken)
     // since the last call.
     uint64_t TakeCopiedBytes();
+    // The values 传出 statements pushed since the last call.
+    uint64_t TakePushedValues();
+    // The values of the stack that the last 传出 did not push (a call's results, values
+    // handed over): those a call still counts when it takes them in.
+    int UncountedValues() const;
     // Stops the run as one past its memory bound: the reason goes to the log, and the error
     // text is empty; → kScriptError.
     uint32_t FailOverMemoryBound();
@@ -222,6 +227,8 @@ private:
     size_t variableBytes_ = 0;  // the nodes, names and texts of variables_
     bool refused_ = false;      // values handed to it were refused as past the bound
     uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
+    uint64_t pushedValues_ = 0;  // see TakePushedValues
+    size_t outValues_ = 0;       // the first values of the stack, pushed by the last 传出
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

@@ -167,7 +167,8 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         }
         ++executed_;
         const uint32_t r = run->ExecuteStatement();
-        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement);
+        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement +
+               run->TakePushedValues() / kValuesPerStatement);
         if (r == kScriptFinished) break;
         if (r == kScriptError) return FailRun(run);
         if (r == kScriptHalted) return r;
@@ -305,7 +306,8 @@ bool ScriptManager::CanStartRun(bool serial) const {
 }
 
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
-    const uint64_t values = uint64_t(caller->GetArgCount());
+    // The values its 传出 pushed counted there.
+    const uint64_t values = uint64_t(caller->UncountedValues());
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
     // A call that went on after its work spent the budget stops its run here, as the next

@@ -57,11 +57,12 @@ constexpr uint64_t kPixelsPerStatement = 1024;
 // the engine's thread for hours. A step that only looks along the links (whether a new link
 // would close a loop, which link holds a child) takes about this many times less.
 constexpr uint64_t kLinkStepsPerStatement = 64;
-// A call's values count too: each is read (a built-in's argument, a sub-command), or cut out
-// of the joined text and made anew (a script's arguments and results), in about the time of a
-// plain statement, and a short text of many commas hands over thousands. The values a call
-// takes in, or a run hands back, count one statement for every this many, so that the calls
-// of a few values that scripts make count nothing more.
+// A call's values count too: each is pushed (传出), read (a built-in's argument, a
+// sub-command), or cut out of the joined text and made anew (a script's arguments and
+// results), in about the time of a plain statement; a short text of many commas hands over
+// thousands, and a 传出 of a few KiB pushes thousands at every pass of a loop. The values a
+// 传出 pushes, those a call takes in otherwise, and those a run hands back count one statement
+// for every this many, so that the calls of a few values that scripts make count nothing more.
 constexpr uint64_t kValuesPerStatement = 16;
 // Copies of texts count too: a statement that copies a value (a push, a variable set, an
 // operand taken) copies all of its text, up to a run's whole memory bound, and a loop of them

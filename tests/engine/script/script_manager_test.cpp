@@ -279,9 +279,9 @@ TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
     }
 }
 
-// The values a call takes in, or a run hands back, count a statement for every
-// kValuesPerStatement: a built-in's arguments, and the pieces a script's arguments and results
-// are cut into. Each pair of bodies runs the same statements, and the first counts that many
+// The values a 传出 pushes, a call takes in, or a run hands back, count a statement for every
+// kValuesPerStatement: a built-in's arguments (once, when the 传出 pushes them), the values of
+// a 传出 no call takes, and the pieces a script's arguments and results are cut into. Each pair of bodies runs the same statements, and the first counts that many
 // more. A handover refused as past the bound counts the pieces up to it, not all of them. The
 // texts a statement copies count a statement for every kCopiedBytesPerStatement bytes: the
 // sum's operands and the sum of two texts of 512 bytes, 2,048 bytes, count one.
@@ -299,6 +299,10 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
         uint64_t counted;
     } rows[] = {
         {"时间戳(" + numbers(16) + ");", "时间戳(" + numbers(15) + ");", 1},
+        // Pushed by a 传出 that no call takes: the next 传出 drops them.
+        {"传出 " + numbers(16) + "; 传出 1;", "传出 " + numbers(15) + "; 传出 1;", 1},
+        {"传出 " + numbers(32) + "; 传出 " + numbers(32) + ";",
+         "传出 " + numbers(31) + "; 传出 " + numbers(31) + ";", 2},
         {"s = \"" + std::string(15, ',') + "\"; 并行; f(s);",
          "s = \"" + std::string(14, ',') + "\"; 并行; f(s);", 1},
         // Handed over, and handed back as the results.
