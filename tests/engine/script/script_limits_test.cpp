@@ -2,6 +2,9 @@
 // their plane work counts as.
 #include "script_fixture.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "engine/core/kernel.h"
 #include "engine/render/plane.h"
 
@@ -229,6 +232,32 @@ TEST_F(Limits, StatementsDecodedAtAnyByteStayWithinABoundOfTheText) {
     EXPECT_LE(most, 2 * bound);
     EXPECT_EQ(Stamps(), std::vector<std::string>(300, "1"));
     EXPECT_TRUE(Texts().empty());
+}
+
+// The engine shows at most kMaxScriptErrorTexts script error texts at once, whichever entries
+// post them; the rest go to the log. A text closed (its entity gone) leaves room for one more
+// from the next frame on.
+TEST_F(Limits, TheEngineShowsAtMost256ScriptErrorTextsAtOnce) {
+    ASSERT_EQ(kMaxScriptErrorTexts, 256u);
+    const auto post = [&](const std::string& text) {
+        engine.GetKernel().PostMessage(kScriptMessageShowText,
+                                       MessageData::Owned(strdup(text.c_str()), std::free));
+    };
+    for (int n = 0; n < 300; ++n) post("text " + std::to_string(n));
+    engine.PumpMessages();
+    ASSERT_EQ(Texts().size(), 256u);
+    EXPECT_EQ(Texts().back(), "text 255");
+    EXPECT_EQ(LogCount("text 256"), 1u);
+    EXPECT_EQ(LogCount("text 299"), 1u);
+    engine.GetKernel().DestroyEntityTree(engine.LastFloatingTextEntity());
+    engine.Step();
+    post("text 300");
+    post("text 301");
+    engine.PumpMessages();
+    EXPECT_EQ(Texts().size(), 257u);
+    EXPECT_EQ(Texts().back(), "text 300");
+    EXPECT_EQ(LogCount("text 300"), 0u);
+    EXPECT_EQ(LogCount("text 301"), 1u);
 }
 
 // One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the
