@@ -134,6 +134,11 @@ bool WriteSeeds() {
         {"pushes-dropped", PushesDropped()},
         {"planes-made", PlanesMade()},
         {"jumps-into-a-list", JumpsIntoAList()},
+        // Six hundred parallel runs that fail, each showing its error text: the engine shows
+        // 256 of them at once and writes the rest to its log.
+        {"failing-runs",
+         "脚本开始 f(); 传出 1, 0; 运算 /; 脚本结束; 脚本开始 main(); k = 0;"
+         " 当 (k < 600) { 并行; f(); k = k + 1; } 脚本结束;"},
     };
     for (const auto& [name, text] : written) {
         const std::string gbk = hqlv::platform::utf8ToGbk(text);
