@@ -353,6 +353,10 @@ uint64_t ScriptInstance::TakePushedValues() {
     return std::exchange(pushedValues_, 0);
 }
 
+uint64_t ScriptInstance::TakeWalkedStatements() {
+    return std::exchange(walked_, 0);
+}
+
 int ScriptInstance::UncountedValues() const {
     return int(values_.size() - std::min(outValues_, values_.size()));
 }
@@ -697,6 +701,7 @@ uint32_t ScriptInstance::CloseBrace() {
 size_t ScriptInstance::SkipBlock(size_t from, int count) {
     size_t q = from;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& s = Decode(uint32_t(q));
         q = s.next;
         if (Opens(s.op)) {
@@ -742,6 +747,7 @@ uint32_t ScriptInstance::ForStart(const Statement& s) {
     if (r != kScriptContinue) return r;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kForBegin) {
@@ -757,6 +763,7 @@ uint32_t ScriptInstance::Break(const Statement& s) {
     int count = 0;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (Opens(t.op)) {
@@ -787,6 +794,7 @@ uint32_t ScriptInstance::Match(const Statement& s) {
     size_t found = npos;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kMatch) {

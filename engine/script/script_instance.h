@@ -137,6 +137,9 @@ public:
     uint64_t TakeCopiedBytes();
     // The values 传出 statements pushed since the last call.
     uint64_t TakePushedValues();
+    // The statements passed over since the last call by the walks that look for the end of a
+    // block, a loop's start or a 匹配's case (a branch not taken, a loop left, 跳出, 匹配).
+    uint64_t TakeWalkedStatements();
     // The values of the stack that the last 传出 did not push (a call's results, values
     // handed over): those a call still counts when it takes them in.
     int UncountedValues() const;
@@ -228,6 +231,7 @@ private:
     bool refused_ = false;      // values handed to it were refused as past the bound
     uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
     uint64_t pushedValues_ = 0;  // see TakePushedValues
+    uint64_t walked_ = 0;        // see TakeWalkedStatements
     size_t outValues_ = 0;       // the first values of the stack, pushed by the last 传出
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.

@@ -168,7 +168,8 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         ++executed_;
         const uint32_t r = run->ExecuteStatement();
         Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement +
-               run->TakePushedValues() / kValuesPerStatement);
+               run->TakePushedValues() / kValuesPerStatement +
+               run->TakeWalkedStatements() / kWalkedStatementsPerStatement);
         if (r == kScriptFinished) break;
         if (r == kScriptError) return FailRun(run);
         if (r == kScriptHalted) return r;

@@ -69,6 +69,11 @@ constexpr uint64_t kValuesPerStatement = 16;
 // over a text doubled a few times would take seconds of every entry. About this many bytes
 // copy in the time of a plain statement.
 constexpr uint64_t kCopiedBytesPerStatement = 2048;
+// So do the statements a walk passes over: a branch not taken, a loop left, 跳出 and 匹配 look
+// for the end of their block or their case statement by statement, each in about a tenth of a
+// plain statement's time, and a loop around a skipped block of thousands of statements would
+// take seconds of every entry. A statement that walks counts one more for every this many.
+constexpr uint64_t kWalkedStatementsPerStatement = 16;
 // What scripts make stays until a script or the host destroys it, and a loop inside the
 // budget can make tens of thousands of entities, or planes of tens of MiB each, in one
 // entry: it would take the machine's memory and end the client. The entities scripts made

@@ -333,6 +333,39 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
     }
 }
 
+// The statements a walk passes over count a statement for every
+// kWalkedStatementsPerStatement: a branch not taken, a 否则 after a branch taken, a loop not
+// entered, 跳出 and 匹配 without a case. Each pair of bodies runs the same statements; the
+// first passes thirty-two more (sixteen blocks "{}"), which count two.
+TEST_F(Manager, StatementsAWalkPassesCountAStatementForEverySixteen) {
+    ASSERT_EQ(kWalkedStatementsPerStatement, 16u);
+    std::string blocks;
+    for (int n = 0; n < 16; ++n) blocks += "{ } ";
+    const struct {
+        std::string before, after;
+    } rows[] = {
+        {"如果 (0) { ", "}"},
+        {"如果 (1) { } 否则 { ", "}"},
+        {"当 (0) { ", "}"},
+        {"当 (1) { 跳出; ", "}"},
+        {"v = 7; 匹配 v; ", "匹配完毕;"},
+    };
+    for (const auto& r : rows) {
+        uint64_t executed[2];
+        for (int k = 0; k < 2; ++k) {
+            ScriptRunner fresh;
+            ScriptManager& s = fresh.Scripts();
+            ASSERT_EQ(fresh.Load(platform::utf8ToGbk("脚本开始 main(); " + r.before +
+                                                     (k == 0 ? blocks : "") + r.after +
+                                                     " 脚本结束;")),
+                      1);
+            EXPECT_EQ(s.StartScript("main", ""), kScriptFinished) << r.before;
+            executed[k] = s.GetExecutedCount();
+        }
+        EXPECT_EQ(executed[0] - executed[1], 2u) << r.before;
+    }
+}
+
 TEST_F(Manager, LiveRunsAreLimited) {
     ASSERT_EQ(Load("脚本开始 w(); 等待(10); 脚本结束; 脚本开始 main(); 当 (1) { 并行; w(); } 脚本结束;"), 2);
     scripts.StartScript("main", "");
