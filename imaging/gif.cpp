@@ -1,5 +1,6 @@
 // GIF87a/89a with its own LZW decoder. Frames are composed onto a canvas of the logical
 // screen; graphic control extensions give transparency, delay and disposal.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -587,6 +588,15 @@ bool CRasterGIF::Decode(CRasterFile* file) {
     uint8_t prevDispose = 0;
     int image = 0;
     bool prevZero = true;
+    // The frames one decode draws walk no more pixels in all than one picture may hold (the
+    // pixel cap when one is set), as the count's walk does. Each frame's size is four bytes
+    // of its descriptor, and a file of a dozen bytes a frame names hundreds of frames of
+    // millions of pixels, each made, decoded and drawn in turn (all of them for a true-colour
+    // GIF): hours of work from a few kilobytes. The first frame is the picture and is always
+    // drawn; past the allowance the frames end as at the trailer, and those drawn stand.
+    const uint64_t cap = CRaster::GetMaxPixels();
+    const uint64_t allowance = cap != 0 ? cap : RASTER_MAX_MEMORY;
+    uint64_t drawn = 0;
     for (;;) {
         const long ch = file->GetC();
         if (ch < 0) break;
@@ -626,6 +636,12 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         }
         const uint32_t bpp = count <= 2 ? 1 : count <= 16 ? 4 : 8;
         const bool trueCol = trueColourPoints >= 2;
+        // A frame too large to hold at all still fails below with the image's own reason.
+        const uint64_t framePixels = uint64_t(d.width) * d.height;
+        if (image > 0 && CRaster::SizeAllowed(d.width, d.height, bpp) &&
+            framePixels > allowance - std::min(allowance, drawn))
+            break;
+        drawn += framePixels;
 
         // The canvas this frame is drawn onto.
         auto canvas = std::make_unique<CRaster>();

@@ -619,8 +619,23 @@ int GameBase::OnSystemCallback(uint32_t code, MessageData& data) {
             if (s && kernel_.FindControl(s->hoveredControl)) EdgeScroll(*s);
             return 1;
         case 88:
-            if (const char* text = static_cast<const char*>(data.block()))
+            if (const char* text = static_cast<const char*>(data.block())) {
+                // The texts closed since (their entities gone) leave room. A text closes in
+                // a frame of the engine (its fade-out ends there): once a frame is enough to
+                // look, where a look for every text posted walked them all each time.
+                if (scriptErrorTexts_.size() >= kMaxScriptErrorTexts &&
+                    scriptErrorTextsSeen_ != kernel_.LastNow()) {
+                    scriptErrorTextsSeen_ = kernel_.LastNow();
+                    std::erase_if(scriptErrorTexts_,
+                                  [this](uint32_t id) { return !kernel_.FindEntity(id); });
+                }
+                if (scriptErrorTexts_.size() >= kMaxScriptErrorTexts) {
+                    WriteLogText(text);
+                    return 1;
+                }
                 ShowFloatingText(text, 1, 1000, kScreenCentre, kScreenCentre, 100, 80, 0, 0, 0);
+                if (lastFloatingText_) scriptErrorTexts_.push_back(lastFloatingText_);
+            }
             return 1;
         case 91:
             return OnCustomCallback(data);

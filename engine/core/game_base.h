@@ -34,6 +34,12 @@ struct FloatingText {
 };
 constexpr size_t kMaxFloatingTextBytes = 1024;
 constexpr int kScreenCentre = -1000;
+// The script error texts (system callback 88) on screen at once; the ones past it go to the
+// log. Each stays until its OK is clicked, and the runs of a script that keeps failing post
+// them at every frame (up to sixteen an entry, an entry for each of hundreds of parallel runs):
+// unbounded, they took the engine's memory and, their fades re-sorting the drawing order, its
+// frames.
+constexpr size_t kMaxScriptErrorTexts = 256;
 
 // The alpha step of a floating text's fade-out for its duration in ms.
 double FloatingFadeOutStep(int duration);
@@ -170,6 +176,8 @@ public:
     uint32_t ShowFloatingText(std::string_view text, uint32_t wait, int duration, int x, int y,
                               int width, int height, uint32_t okCode, uint32_t cancelCode,
                               uint32_t target);
+    // The plane entity of the floating text ShowFloatingText made last (0: none).
+    uint32_t LastFloatingTextEntity() const { return lastFloatingText_; }
     ButtonFrame* CreateButtonFrame(int slotCount, const ButtonSkin* skin);
     // Tint 0, enabled and a leave delivered to each button of the frame (by its control id).
     void ResetButtonFrame(uint32_t frameControl);
@@ -262,6 +270,9 @@ private:
     bool showDirtyAreas_ = false;
     bool cleaned_ = false;
     std::vector<uint32_t> pendingDestroy_;
+    uint32_t lastFloatingText_ = 0;
+    std::vector<uint32_t> scriptErrorTexts_;  // the entities of those on screen
+    uint32_t scriptErrorTextsSeen_ = 0;       // the frame time they were last looked at
     MouseManager* mouse_ = nullptr;
     ScriptEngine* script_ = nullptr;
     EngineHost* host_ = nullptr;

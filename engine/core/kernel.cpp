@@ -549,6 +549,15 @@ void GameKernel::CancelAppliesOfEntity(uint32_t entityId, uint32_t level, uint32
     }
 }
 
+std::vector<uint32_t> GameKernel::LiveApplyIds() const {
+    std::vector<uint32_t> ids;
+    for (const auto& a : active_)
+        if (a->id != 0 && !a->done) ids.push_back(a->id);
+    for (const Apply& a : pending_)
+        if (a.id != 0) ids.push_back(a.id);
+    return ids;
+}
+
 void GameKernel::CancelAllApplies() {
     FlushPending();
     for (size_t i = 0; i < active_.size(); ++i) {

@@ -136,6 +136,8 @@ public:
     void CancelAppliesOfEntity(uint32_t entityId, uint32_t level, uint32_t mode);
     void CancelAllApplies();
     size_t GetActiveApplyCount() const { return active_.size(); }
+    // The ids of the Applies posted and not yet finished or cancelled, pending ones included.
+    std::vector<uint32_t> LiveApplyIds() const;
 
     size_t GetEntityCount() const { return entities_.size(); }
     size_t GetControlCount() const { return controls_.size(); }

@@ -242,6 +242,7 @@ uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int du
     r.duration = duration;
     if (x == kScreenCentre) x = kernel_.GetCanvas().Width() / 2;
     if (y == kScreenCentre) y = kernel_.GetCanvas().Height() / 2;
+    lastFloatingText_ = 0;
     PlaneEntity* e = CreatePlaneEntity(4, x, y, width, height, kNoButtonColour);
     if (!e) return 0;
     r.entityId = e->GetId();
@@ -254,6 +255,7 @@ uint32_t GameBase::ShowFloatingText(std::string_view text, uint32_t wait, int du
     MessageBox(r);
     e = static_cast<PlaneEntity*>(kernel_.FindEntity(r.entityId));
     if (!e) return 0;
+    lastFloatingText_ = r.entityId;
     e->SetAlpha(0.1);
     ShowEntity(e, true);
     const double step = FloatingFadeOutStep(duration);

@@ -211,6 +211,54 @@ void PlaneEntity::FitToText(std::string_view text) {
     ApplyColorKey();
 }
 
+namespace {
+
+// Where a paste lands: the box of the draw, worked out wide (an origin or size near the int
+// range's end must land outside the plane, not wrap into it), and whether it meets the plane.
+struct PasteBox {
+    int width = 0, height = 0;
+    int64_t cx = 0, cy = 0, radius = 0;
+    bool meets = false;
+};
+
+PasteBox PlacePaste(const PlaneState& s, int x, int y, int width, int height, double angle) {
+    PasteBox b;
+    b.width = width ? width : s.width;
+    b.height = height ? height : s.height;
+    const int64_t halfW = (int64_t(b.width) + 1) / 2, halfH = (int64_t(b.height) + 1) / 2;
+    b.cx = int64_t(x) + halfW;
+    b.cy = int64_t(y) + halfH;
+    b.radius = int64_t(GetRotateRadius(b.width, b.height));
+    int64_t left, top, right, bottom;
+    if (angle != 0.0) {
+        left = b.cx - b.radius, top = b.cy - b.radius, right = b.cx + b.radius,
+        bottom = b.cy + b.radius;
+    } else {
+        left = b.cx - halfW, top = b.cy - halfH, right = left + b.width, bottom = top + b.height;
+    }
+    b.meets = !(right < 0 || left >= s.width || top >= s.height || bottom < 0);
+    return b;
+}
+
+uint64_t CopiedPixels(const EnginePicture& pic, const PasteBox& b, int sw, int sh, double angle,
+                      double alpha) {
+    const uint64_t pixels = uint64_t(b.width) * uint64_t(b.height);
+    const bool copied = b.meets && b.width > 0 && b.height > 0 &&
+                        (b.width != sw || b.height != sh) &&
+                        pixels <= uint64_t(kMaxScaledPixels) && ScalesIntoACopy(pic, angle, alpha);
+    return copied ? pixels : 0;
+}
+
+}  // namespace
+
+uint64_t PlaneEntity::PasteCopyPixels(int x, int y, uint32_t resourceId, int sw, int sh,
+                                      int width, int height, double angle, double alpha) const {
+    const PlaneState* s = State();
+    const EnginePicture* pic = s && resourceId != 0 ? LookupPicture(resourceId) : nullptr;
+    if (!pic) return 0;
+    return CopiedPixels(*pic, PlacePaste(*s, x, y, width, height, angle), sw, sh, angle, alpha);
+}
+
 uint64_t PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw,
                                  int sh, int width, int height, double angle, double alpha,
                                  uint32_t tint) {
@@ -218,39 +266,24 @@ uint64_t PlaneEntity::PasteImage(int x, int y, uint32_t resourceId, int sx, int 
     if (!s || resourceId == 0) return 0;
     const EnginePicture* pic = LookupPicture(resourceId);
     if (!pic) return 0;
-    if (width == 0) width = s->width;
-    if (height == 0) height = s->height;
+    const PasteBox box = PlacePaste(*s, x, y, width, height, angle);
+    if (!box.meets) return 0;
     DrawSurface dst;
     dst.pixels = s->pixels.data();
     dst.width = s->width;
     dst.height = s->height;
     dst.key = s->key;
-    // The destination box is worked out wide: an origin or size near the int range's end
-    // must land outside the plane, not wrap into it.
-    const int64_t halfW = (int64_t(width) + 1) / 2, halfH = (int64_t(height) + 1) / 2;
-    const int64_t cx = int64_t(x) + halfW, cy = int64_t(y) + halfH;
-    const int64_t radius = int64_t(GetRotateRadius(width, height));
-    int64_t left, top, right, bottom;
-    if (angle != 0.0) {
-        left = cx - radius, top = cy - radius, right = cx + radius, bottom = cy + radius;
-    } else {
-        left = cx - halfW, top = cy - halfH, right = left + width, bottom = top + height;
-    }
-    if (right < 0 || left >= s->width || top >= s->height || bottom < 0) return 0;
     // A box meeting the plane has its centre within int range.
     BlitParams b;
     b.angle = angle;
-    b.drawX = int32_t(cx);
-    b.drawY = int32_t(cy);
-    b.width = width;
-    b.height = height;
-    b.radius = int32_t(radius);
+    b.drawX = int32_t(box.cx);
+    b.drawY = int32_t(box.cy);
+    b.width = box.width;
+    b.height = box.height;
+    b.radius = int32_t(box.radius);
     DrawImageEx(dst, b, *pic, sx, sy, sw, sh, alpha, tint);
     ApplyColorKey();
-    const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    const bool copied = width > 0 && height > 0 && (width != sw || height != sh) &&
-                        pixels <= uint64_t(kMaxScaledPixels) && ScalesIntoACopy(*pic, angle, alpha);
-    return copied ? pixels : 0;
+    return CopiedPixels(*pic, box, sw, sh, angle, alpha);
 }
 
 }  // namespace hqlv::engine

@@ -72,6 +72,10 @@ public:
     // box missed the plane, the size is the picture's own, or ScalesIntoACopy says no).
     uint64_t PasteImage(int x, int y, uint32_t resourceId, int sx, int sy, int sw, int sh,
                         int width, int height, double angle, double alpha, uint32_t tint);
+    // The pixels of the scaled copy PasteImage with these arguments would make, worked out
+    // without drawing: what a paste costs is known before it is made.
+    uint64_t PasteCopyPixels(int x, int y, uint32_t resourceId, int sw, int sh, int width,
+                             int height, double angle, double alpha) const;
     uint32_t* GetPixels();
     PlaneState* State() const;
 };

@@ -20,9 +20,11 @@ uint32_t CreatePlane(BuiltinCall& call) {
     ScriptManager& m = call.Manager();
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
     if (!m.RoomForScriptEntity(0, pixels * 4)) return call.Fail(kCallErrorFailed);
+    // The new plane is filled with its colour: past the budget nothing is made, and the run
+    // stops as timed out.
+    if (!m.ChargeAhead(pixels / kPixelsPerStatement)) return kScriptContinue;
     PlaneEntity* plane =
         m.CreatePlaneEntity(layer, kScriptParkedX, kScriptParkedY, width, height, colour);
-    m.Charge(pixels / kPixelsPerStatement);  // the new plane is filled with its colour
     if (plane) m.CountScriptEntity(plane->GetId(), PlanePixelBytes(*plane));
     if (!plane || !plane->State()) return call.Fail(kCallErrorFailed);
     return call.ReturnUnsigned(plane->GetId());

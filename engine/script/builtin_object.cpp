@@ -47,8 +47,9 @@ struct SubCommand {
 };
 // What a sub-command answers when the target is gone and the call ends at once.
 constexpr int kStopped = -1;
-// What the sub-commands answer when their work spent the run's statement budget: the call
-// ends at once, and the manager fails the run as timed out when the call returns.
+// What the sub-commands answer when their work would pass the run's statement budget: it is
+// not done, the call ends at once, and the manager fails the run as timed out when the call
+// returns.
 constexpr int kOverBudget = -2;
 
 // Applies the sub-commands from argument 1 on, in order, each with its values and counting
@@ -67,7 +68,7 @@ int RunSubCommands(Target& target, BuiltinCall& call, const SubCommand<Target> (
         }
         if (!found) return kCallErrorInvalid;
         if (i + found->values >= call.Count()) return kCallErrorArguments;
-        call.Manager().Charge(each);
+        if (!call.Manager().ChargeAhead(each)) return kOverBudget;
         const int result = found->apply(target, call, i + 1);
         if (result != 0) return result;
         // An argument list may repeat a sub-command that walks a whole plane as often as the
@@ -475,21 +476,23 @@ PlaneEntity* FindPlane(BuiltinCall& call) {
     return e && e->GetType() == ENT_PLANE ? static_cast<PlaneEntity*>(e) : nullptr;
 }
 
-// Work counts against the run's statement budget by the pixels it walks.
-void ChargePixels(BuiltinCall& call, uint64_t pixels) {
-    call.Manager().Charge(pixels / kPixelsPerStatement);
+// Work counts against the run's statement budget by the pixels it walks, before it is done:
+// false when the budget does not hold it, and the work is then left undone.
+bool ChargePixels(BuiltinCall& call, uint64_t pixels) {
+    return call.Manager().ChargeAhead(pixels / kPixelsPerStatement);
 }
 
-// Work that walks every pixel of the plane.
-void ChargePlane(const PlaneEntity& plane, BuiltinCall& call) {
-    if (const PlaneState* s = plane.State())
-        ChargePixels(call, uint64_t(s->width) * uint64_t(s->height));
+// The pixels of the plane: what work that walks every one of them walks.
+uint64_t PlanePixels(const PlaneEntity& plane) {
+    const PlaneState* s = plane.State();
+    return s ? uint64_t(s->width) * uint64_t(s->height) : 0;
 }
 
 // Draws frame `frame` of the named picture into the plane with its top-left corner at
 // (x, y); a size of 0 keeps the picture's. The plane works the box out in 64 bits, so any
-// place and size is held: a box off the plane, or of a negative side, draws nothing.
-void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64_t frame, int x,
+// place and size is held: a box off the plane, or of a negative side, draws nothing. False,
+// with nothing drawn, when the budget does not hold the work.
+bool Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64_t frame, int x,
            int y, int width, int height) {
     // A name that finds no picture pastes nothing (a picture of id 0 is drawn nowhere).
     const ImageInfo info = PictureFrameByName(name, frame);
@@ -497,11 +500,13 @@ void Paste(PlaneEntity& plane, BuiltinCall& call, const std::string& name, int64
     // At a size other than the picture's own, a keyed, alpha or palette picture is first
     // scaled into a copy of the asked size, however small the plane it lands on: that work
     // counts with the plane's.
-    const uint64_t scaled = plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width,
-                                             info.height, w, h, 0.0, 1.0, kNoColour);
-    ChargePlane(plane, call);
-    ChargePixels(call, scaled);
+    const uint64_t scaled = plane.PasteCopyPixels(x, y, info.resourceId, info.width, info.height,
+                                                  w, h, 0.0, 1.0);
+    if (!ChargePixels(call, PlanePixels(plane)) || !ChargePixels(call, scaled)) return false;
+    plane.PasteImage(x, y, info.resourceId, info.sx, info.sy, info.width, info.height, w, h, 0.0,
+                     1.0, kNoColour);
     ChargePush(call, plane);  // the pasted plane is pushed to the canvas
+    return true;
 }
 
 uint32_t PastePicture(BuiltinCall& call) {
@@ -510,6 +515,7 @@ uint32_t PastePicture(BuiltinCall& call) {
     if (!plane) return call.Fail(kCallErrorFailed);
     const int frame = call.Has(2) ? call.Int(2) : 0;
     const bool at = call.Has(4), sized = call.Has(6);
+    // Past the budget nothing is drawn, and the manager then stops the run.
     Paste(*plane, call, call.Text(1), frame, at ? call.Int(3) : 0, at ? call.Int(4) : 0,
           sized ? call.Int(5) : 0, sized ? call.Int(6) : 0);
     return kScriptContinue;
@@ -525,23 +531,24 @@ int PlaneSize(PlaneEntity& p, BuiltinCall& call, int at) {
     // took.
     ScriptManager& m = call.Manager();
     if (!m.RoomForScriptEntity(p.GetId(), uint64_t(w) * uint64_t(h) * 4)) return kCallErrorFailed;
+    if (!ChargePixels(call, uint64_t(w) * uint64_t(h))) return kOverBudget;
     if (!p.SetPlaneSize(w, h)) return kCallErrorFailed;
-    ChargePlane(p, call);
     m.CountScriptEntity(p.GetId(), PlanePixelBytes(p));
     return 0;
 }
 
 int PlanePaste(PlaneEntity& p, BuiltinCall& call, int at) {
-    Paste(p, call, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
-    return 0;
+    const bool done =
+        Paste(p, call, call.Text(at + 2), call.Int(at + 3), call.Int(at), call.Int(at + 1), 0, 0);
+    return done ? 0 : kOverBudget;
 }
 
 constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
     {"宽高", 2, PlaneSize},
     {"底色", 1,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
+         if (!ChargePixels(c, PlanePixels(p))) return kOverBudget;
          p.SetBaseColor(c.Unsigned(at));
-         ChargePlane(p, c);
          return 0;
      }},
     {"背景色", 1,
@@ -551,21 +558,22 @@ constexpr SubCommand<PlaneEntity> kPlaneCommands[] = {
      }},
     {"边界色", 1,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
-         p.DrawBorder(c.Unsigned(at));
          // The border walks the plane's four edges.
-         if (const PlaneState* s = p.State())
-             ChargePixels(c, 2 * (uint64_t(s->width) + uint64_t(s->height)));
+         const PlaneState* s = p.State();
+         if (s && !ChargePixels(c, 2 * (uint64_t(s->width) + uint64_t(s->height))))
+             return kOverBudget;
+         p.DrawBorder(c.Unsigned(at));
          return 0;
      }},
     {"文字", 3,
      [](PlaneEntity& p, BuiltinCall& c, int at) {
          const std::string text = c.Text(at + 2);
-         p.DrawText(c.Int(at), c.Int(at + 1), text);
-         ChargePlane(p, c);
          // Each character is laid out and drawn until the text leaves the plane: a
          // character takes about a plain statement's time (more with a small font on a wide
          // plane), and a text may be hundreds of KiB.
-         c.Manager().Charge(text.size());
+         if (!ChargePixels(c, PlanePixels(p)) || !c.Manager().ChargeAhead(text.size()))
+             return kOverBudget;
+         p.DrawText(c.Int(at), c.Int(at + 1), text);
          ChargePush(c, p);  // the drawn plane is pushed to the canvas
          return 0;
      }},
@@ -618,8 +626,13 @@ uint32_t OperateImage(BuiltinCall& call) {
                 mode = 2, count = given;
             }
         }
-        // Started or not (an image off the canvas takes no animation), the call is done.
-        call.Manager().PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{}, 0);
+        // Started or not (an image off the canvas takes no animation), the call is done; past
+        // the bound of the animations scripts run it fails, and nothing starts.
+        ScriptManager& m = call.Manager();
+        if (!m.RoomForScriptAnimation()) return call.Fail(kCallErrorFailed);
+        if (const uint32_t apply =
+                m.PlayFrames(image, mode, count, image->GetFrame(), 0, 0, MessageData{}, 0))
+            m.CountScriptAnimation(apply);
     } else {
         // Any other word is no sub-command of this function: the call goes on as one that no
         // family handles (an unsupported function, unless a loaded script has this name).

@@ -140,7 +140,33 @@ struct ScriptInstance::Statement {
 
 struct ScriptDecodeCache {
     std::unordered_map<uint32_t, ScriptInstance::Statement> statements;
+    size_t bytes = 0;  // what the statements hold, as StatementBytes counts it
 };
+
+namespace {
+
+// What a decoded statement holds: its entry in the cache (the node with its key and link) and
+// the blocks of its texts and lists.
+size_t StatementBytes(const ScriptInstance::Statement& s) {
+    size_t n = sizeof(s) + 4 * sizeof(void*) + s.word.capacity() + s.a.capacity() +
+               s.b.capacity() + s.error.capacity() +
+               s.args.capacity() * sizeof(ScriptInstance::Statement::Arg) +
+               s.names.capacity() * sizeof(std::string);
+    for (const ScriptInstance::Statement::Arg& arg : s.args) n += arg.text.capacity();
+    for (const std::string& name : s.names) n += name.capacity();
+    return n;
+}
+
+// The most the decoded statements of one compiled text may hold before they are dropped, to
+// be decoded again as the runs come to them. A run decodes at its statements' starts, a few
+// hundred bytes for each ten or more bytes of text, but 跳转 may go to any byte of the text,
+// and a statement decoded there holds the rest of its own: the 传出, 传入 and 脚本开始 of a
+// text of n of them, one after another, hold n * n / 2 values or names, gigabytes from a
+// script of a hundred KiB.
+constexpr size_t kDecodedBytesPerTextByte = 64;
+constexpr size_t kDecodedBytesAtLeast = 64 * 1024;
+
+}  // namespace
 
 // ---- values -----------------------------------------------------------------------------------
 
@@ -219,6 +245,7 @@ const std::string& ScriptInstance::GetText() const {
 void ScriptInstance::ClearValues() {
     values_.clear();
     stackBytes_ = 0;
+    outValues_ = 0;
 }
 
 int ScriptInstance::PushValue(const ValueString& value) {
@@ -236,6 +263,7 @@ ValueString ScriptInstance::PopValue() {
     ValueString v = std::move(values_.back());
     values_.pop_back();
     stackBytes_ -= v.text().size();
+    outValues_ = std::min(outValues_, values_.size());
     return v;
 }
 
@@ -324,6 +352,18 @@ bool ScriptInstance::Truth(std::string_view name) const {
 
 uint64_t ScriptInstance::TakeCopiedBytes() {
     return std::exchange(copiedBytes_, 0);
+}
+
+uint64_t ScriptInstance::TakePushedValues() {
+    return std::exchange(pushedValues_, 0);
+}
+
+uint64_t ScriptInstance::TakeWalkedStatements() {
+    return std::exchange(walked_, 0);
+}
+
+int ScriptInstance::UncountedValues() const {
+    return int(values_.size() - std::min(outValues_, values_.size()));
 }
 
 ValueString ScriptInstance::GetValue(std::string_view name) const {
@@ -470,7 +510,12 @@ const ScriptInstance::Statement& ScriptInstance::Decode(uint32_t position) {
             break;
     }
     s.next = uint32_t(std::max<size_t>(p, position + 1));
+    cache_->bytes += StatementBytes(s);
     return s;
+}
+
+size_t ScriptInstance::DecodedBytes() const {
+    return cache_ ? cache_->bytes : 0;
 }
 
 // ---- the step ---------------------------------------------------------------------------------
@@ -498,6 +543,12 @@ uint32_t ScriptInstance::ExecuteStatement() {
     // that holds too many stops before it computes with them.
     if (OverMemoryBound()) return FailOverMemoryBound();
     state_ = kScriptContinue;
+    // Between statements no decoded statement is in use, by this run or another of the text.
+    if (cache_ && cache_->bytes > std::max(kDecodedBytesAtLeast,
+                                           kDecodedBytesPerTextByte * GetText().size())) {
+        cache_->statements.clear();
+        cache_->bytes = 0;
+    }
     const Statement& s = Decode(position_);
     position_ = s.next;
     if (!s.error.empty()) return Fail(s.error);
@@ -526,6 +577,8 @@ uint32_t ScriptInstance::Run(const Statement& s) {
                 // a long text as often as it names it before the check after the statement.
                 if (OverMemoryBound()) return FailOverMemoryBound();
             }
+            outValues_ = values_.size();
+            pushedValues_ += values_.size();
             return kScriptContinue;
         case Op::kCall:
             if (!s.a.empty() && s.a[0] == '@') {
@@ -653,6 +706,7 @@ uint32_t ScriptInstance::CloseBrace() {
 size_t ScriptInstance::SkipBlock(size_t from, int count) {
     size_t q = from;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& s = Decode(uint32_t(q));
         q = s.next;
         if (Opens(s.op)) {
@@ -698,6 +752,7 @@ uint32_t ScriptInstance::ForStart(const Statement& s) {
     if (r != kScriptContinue) return r;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kForBegin) {
@@ -713,6 +768,7 @@ uint32_t ScriptInstance::Break(const Statement& s) {
     int count = 0;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (Opens(t.op)) {
@@ -743,6 +799,7 @@ uint32_t ScriptInstance::Match(const Statement& s) {
     size_t found = npos;
     size_t q = position_;
     while (q < GetText().size()) {
+        ++walked_;
         const Statement& t = Decode(uint32_t(q));
         q = t.next;
         if (t.op == Op::kMatch) {

@@ -138,9 +138,21 @@ public:
     // The bytes of text the run has copied (values pushed, variables set, operands taken)
     // since the last call.
     uint64_t TakeCopiedBytes();
+    // The values 传出 statements pushed since the last call.
+    uint64_t TakePushedValues();
+    // The statements passed over since the last call by the walks that look for the end of a
+    // block, a loop's start or a 匹配's case (a branch not taken, a loop left, 跳出, 匹配).
+    uint64_t TakeWalkedStatements();
+    // The values of the stack that the last 传出 did not push (a call's results, values
+    // handed over): those a call still counts when it takes them in.
+    int UncountedValues() const;
     // Stops the run as one past its memory bound: the reason goes to the log, and the error
     // text is empty; → kScriptError.
     uint32_t FailOverMemoryBound();
+    // What the statements decoded from the compiled text hold (shared by the loaded record
+    // and its runs); they are dropped, to be decoded again, past a bound that grows with the
+    // text.
+    size_t DecodedBytes() const;
 
     // ---- accessors
     ValueString GetName() const { return name_; }
@@ -221,6 +233,9 @@ private:
     size_t variableBytes_ = 0;  // the nodes, names and texts of variables_
     bool refused_ = false;      // values handed to it were refused as past the bound
     uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
+    uint64_t pushedValues_ = 0;  // see TakePushedValues
+    uint64_t walked_ = 0;        // see TakeWalkedStatements
+    size_t outValues_ = 0;       // the first values of the stack, pushed by the last 传出
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

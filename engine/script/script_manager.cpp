@@ -167,7 +167,9 @@ uint32_t ScriptManager::RunLoop(ScriptInstance* run) {
         }
         ++executed_;
         const uint32_t r = run->ExecuteStatement();
-        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement);
+        Charge(run->TakeCopiedBytes() / kCopiedBytesPerStatement +
+               run->TakePushedValues() / kValuesPerStatement +
+               run->TakeWalkedStatements() / kWalkedStatementsPerStatement);
         if (r == kScriptFinished) break;
         if (r == kScriptError) return FailRun(run);
         if (r == kScriptHalted) return r;
@@ -204,6 +206,11 @@ void ScriptManager::Charge(uint64_t statements) {
     spent_ += statements;
 }
 
+bool ScriptManager::ChargeAhead(uint64_t statements) {
+    Charge(statements);
+    return !BudgetSpent();
+}
+
 bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
     auto fits = [&] {
         const auto it = made_.find(id);
@@ -230,6 +237,21 @@ bool ScriptManager::RoomForScriptEntity(uint32_t id, uint64_t planeBytes) {
         ++it;
     }
     return fits();
+}
+
+bool ScriptManager::RoomForScriptAnimation() {
+    if (animations_.size() < kMaxScriptAnimations) return true;
+    GameKernel* kernel = Kernel();
+    if (!kernel) return false;
+    // Forgets the animations that ended (their passes done, their image gone, cancelled). The
+    // walk over the kernel's Applies counts as work, as the walk over the entities does.
+    const std::vector<uint32_t> live = kernel->LiveApplyIds();
+    Charge((live.size() + animations_.size()) / 64);
+    std::set<uint32_t> running;
+    for (uint32_t id : live)
+        if (animations_.count(id)) running.insert(id);
+    animations_.swap(running);
+    return animations_.size() < kMaxScriptAnimations;
 }
 
 uint64_t PlanePixelBytes(const Entity& entity) {
@@ -285,7 +307,8 @@ bool ScriptManager::CanStartRun(bool serial) const {
 }
 
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
-    const uint64_t values = uint64_t(caller->GetArgCount());
+    // The values its 传出 pushed counted there.
+    const uint64_t values = uint64_t(caller->UncountedValues());
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
     // A call that went on after its work spent the budget stops its run here, as the next

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,17 +57,23 @@ constexpr uint64_t kPixelsPerStatement = 1024;
 // the engine's thread for hours. A step that only looks along the links (whether a new link
 // would close a loop, which link holds a child) takes about this many times less.
 constexpr uint64_t kLinkStepsPerStatement = 64;
-// A call's values count too: each is read (a built-in's argument, a sub-command), or cut out
-// of the joined text and made anew (a script's arguments and results), in about the time of a
-// plain statement, and a short text of many commas hands over thousands. The values a call
-// takes in, or a run hands back, count one statement for every this many, so that the calls
-// of a few values that scripts make count nothing more.
+// A call's values count too: each is pushed (传出), read (a built-in's argument, a
+// sub-command), or cut out of the joined text and made anew (a script's arguments and
+// results), in about the time of a plain statement; a short text of many commas hands over
+// thousands, and a 传出 of a few KiB pushes thousands at every pass of a loop. The values a
+// 传出 pushes, those a call takes in otherwise, and those a run hands back count one statement
+// for every this many, so that the calls of a few values that scripts make count nothing more.
 constexpr uint64_t kValuesPerStatement = 16;
 // Copies of texts count too: a statement that copies a value (a push, a variable set, an
 // operand taken) copies all of its text, up to a run's whole memory bound, and a loop of them
 // over a text doubled a few times would take seconds of every entry. About this many bytes
 // copy in the time of a plain statement.
 constexpr uint64_t kCopiedBytesPerStatement = 2048;
+// So do the statements a walk passes over: a branch not taken, a loop left, 跳出 and 匹配 look
+// for the end of their block or their case statement by statement, each in about a tenth of a
+// plain statement's time, and a loop around a skipped block of thousands of statements would
+// take seconds of every entry. A statement that walks counts one more for every this many.
+constexpr uint64_t kWalkedStatementsPerStatement = 16;
 // What scripts make stays until a script or the host destroys it, and a loop inside the
 // budget can make tens of thousands of entities, or planes of tens of MiB each, in one
 // entry: it would take the machine's memory and end the client. The entities scripts made
@@ -76,6 +83,13 @@ constexpr uint64_t kCopiedBytesPerStatement = 2048;
 // planes the size of the 744 x 710 screen (2,112,960 bytes each).
 constexpr size_t kMaxScriptEntities = 4096;
 constexpr uint64_t kMaxScriptPlaneBytes = imaging::RASTER_MAX_MEMORY;
+// The frame animations scripts started (操作图片 with 播放) and that may still run stay within
+// this bound as well (a start past it fails). Each runs at every frame until it ends, an
+// endless one as long as its image stays, and every 播放 starts one more, on the same image
+// too: a loop inside the budget starts thousands in one entry and more at every entry after,
+// and their running would take ever more of each frame and of memory. As many as the entities
+// scripts may keep, one each.
+constexpr size_t kMaxScriptAnimations = kMaxScriptEntities;
 // One entry into the interpreter (a start, a resume, a load) shows at most this many error
 // texts; the rest go to the engine's log. Each text stays on screen as a floating text at the
 // screen's middle, over the one before, and a loop that keeps failing (触发脚本 of a missing
@@ -139,6 +153,13 @@ public:
     // Counts work as that many statements of the current entry. A built-in call whose work
     // spends the budget ends there (BudgetSpent), and its run fails as timed out.
     void Charge(uint64_t statements);
+    // Counts work a built-in is about to do as that many statements of the current entry;
+    // false when they take the entry past its budget, and the work must then not be done: the
+    // call ends there and the manager fails its run as timed out. Counted after the work, one
+    // call could pass the budget by the largest piece of work there is (a plane of 8192 x 8192
+    // filled is 65,536 statements), seconds beyond what the budget allows an entry. Outside a
+    // run all work may be done.
+    bool ChargeAhead(uint64_t statements);
     // Whether the current entry has run or been charged past its budget. One call can repeat
     // its pixel work as often as its argument list allows, so the built-ins ask after each
     // piece of work rather than leaving it to the run's next statement.
@@ -150,6 +171,11 @@ public:
     bool RoomForScriptEntity(uint32_t id, uint64_t planeBytes);
     // Counts entity id among the entities scripts made, holding `planeBytes` of pixels.
     void CountScriptEntity(uint32_t id, uint64_t planeBytes);
+    // Whether a script may start one more frame animation; the ones ended since are forgotten
+    // first when the bound is reached.
+    bool RoomForScriptAnimation();
+    // Counts the animation Apply among the ones scripts started.
+    void CountScriptAnimation(uint32_t applyId) { animations_.insert(applyId); }
 
     // ---- built-in functions: each → a result code, kScriptNotHandled for other names
     uint32_t DispatchBuiltin(ScriptInstance* instance);
@@ -219,6 +245,7 @@ private:
     // that keeps starting itself in parallel would otherwise never give the pump back.
     std::map<uint32_t, uint64_t> parallelSpent_;
     std::map<uint32_t, uint64_t> made_;  // entities scripts made: plane bytes by id
+    std::set<uint32_t> animations_;      // the Applies of the animations scripts started
     uint64_t madeBytes_ = 0;
     uint64_t executed_ = 0;
     int nesting_ = 0;  // runs on the C++ stack

@@ -1,7 +1,8 @@
 // Drives the create, resource and object families with call sequences decoded from the
 // input: each call is a function, an argument count and arguments drawn from the ids of the
-// entities made so far, the families' own words, picture names, edge numbers and raw text.
-// Two pictures are registered and a plane and an image exist before the first call.
+// entities made so far, the families' own words, picture names, edge numbers and raw text,
+// run as a script's entry of its own. Two pictures are registered and a plane and an image
+// exist before the first call.
 #include <sanitizer/lsan_interface.h>
 #include <unistd.h>
 
@@ -33,11 +34,32 @@ const std::string& PictureFolder() {
     return hqlv::fuzz::TemporaryLogFolder("builtin");
 }
 
+// The work one input may ask for, in statements (the manager counts plane work as
+// statements, one per 1,024 pixels walked). A call that fills, pastes into or writes on a
+// plane of 4096 x 4096 walks 16 million pixels, a tenth of a second under the sanitizers,
+// and an input of 2,048 bytes holds hundreds of such calls: it ran past the 10-second limit
+// for one input. As in the script harness, 200,000 statements' worth reaches every path.
+constexpr uint64_t kInputWork = 200000;
+// Each call runs as a script's entry of this budget: the manager leaves undone the work that
+// would pass it. Called outside any run, one call resized a plane to 8192 x 8192 and filled it
+// three times, and twelve resizes of 4096 x 4096 took 35 s.
+constexpr uint32_t kCallBudget = 10000;
+// As in the script harness, the statements that plane work counts as stand for this many
+// against the input's work: under the sanitizers with coverage every pixel loop is traced,
+// and 1,024 pixels take the time of dozens of statements.
+constexpr uint64_t kPixelWorkWeight = 64;
+
+// The functions whose work walks a plane's pixels.
+bool WalksPixels(const std::string& function) {
+    return function == "创建平面" || function == "操作平面" || function == "贴图";
+}
+
 struct World {
     ScriptRunner runner;  // the engine makes the manager with every family on
     std::string folder = PictureFolder();
 
     World() {
+        runner.Scripts().SetStatementBudget(kCallBudget);
         SetEngineLogFolder(folder);
         fuzz::WritePictures(folder);
         fuzz::RegisterPictures(folder);
@@ -49,19 +71,12 @@ struct World {
     }
 };
 
-// The work one input may ask for, in statements (the manager counts plane work as
-// statements, one per 1,024 pixels walked). A call that fills, pastes into or writes on a
-// plane of 4096 x 4096 walks 16 million pixels, a tenth of a second under the sanitizers,
-// and an input of 2,048 bytes holds hundreds of such calls: it ran past the 10-second limit
-// for one input. As in the script harness, 200,000 statements' worth reaches every path.
-constexpr uint64_t kInputWork = 200000;
-
 using fuzz::builtin::kFunctions;
 using fuzz::builtin::kNumbers;
 using fuzz::builtin::kWords;
 
-// A call's run as it stands at the function: the same few statements for every call of a
-// function, so each is compiled once and copied (compiling them was a fifth of a run; the
+// A call's run as it stands before the function: the same few statements for every call of
+// a function, so each is compiled once and copied (compiling them was a fifth of a run; the
 // script harness covers the compiler).
 const ScriptInstance& PreparedCall(const std::string& function) {
     static std::map<std::string, std::unique_ptr<ScriptInstance>> prepared;
@@ -69,7 +84,6 @@ const ScriptInstance& PreparedCall(const std::string& function) {
     if (!run) {
         run = std::make_unique<ScriptInstance>();
         run->SetText("脚本开始 f();\r\n       函数 " + function + ";\r\n脚本结束;");
-        run->ExecuteStatement();
         run->ExecuteStatement();
     }
     return *run;
@@ -85,12 +99,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rm.SetRootDir(world->folder);
 
     std::vector<std::string> ids;
+    uint64_t pixelExtra = 0;
     auto call = [&](const std::string& function, const std::vector<std::string>& args) {
         ScriptInstance run(PreparedCall(function));
         for (const std::string& a : args) run.PushValue(ValueString(a, kValueText));
-        const uint32_t code = m.DispatchBuiltin(&run);
+        const uint64_t before = m.GetExecutedCount();
+        const uint32_t code = m.RunScript(&run);
+        if (WalksPixels(function))
+            pixelExtra += (m.GetExecutedCount() - before) * (kPixelWorkWeight - 1);
         // A new entity's id joins the pool.
-        if (code == kScriptContinue && function.rfind("创建", 0) == 0 && run.GetArgCount() == 1)
+        if (code == kScriptFinished && function.rfind("创建", 0) == 0 && run.GetArgCount() == 1)
             ids.push_back(run.GetArg(0).text());
     };
     call("创建平面", {"8", "6", "255"});
@@ -102,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int planes = 0;
     auto next = [&]() -> uint8_t { return at < size ? data[at++] : 0; };
     const uint64_t work = m.GetExecutedCount();
-    while (at < size && m.GetExecutedCount() - work < kInputWork) {
+    while (at < size && m.GetExecutedCount() + pixelExtra - work < kInputWork) {
         const std::string function = kFunctions[next() % std::size(kFunctions)];
         const int count = next() % 9;
         std::vector<std::string> args;

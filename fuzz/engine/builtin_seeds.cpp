@@ -56,6 +56,15 @@ bool WriteSeeds() {
     CallWriter& work = add("plane-work").Call("创建平面", 2).Number("4096").Small(127).End();
     for (int i = 0; i < 40; ++i)
         work.Call("操作平面", 5).Id(3).Word("底色").Number("1").Word("边界色").Number("255").End();
+    // Resizes between 4096 x 4096 and 4097 x 4096, twice a call, and one to the largest plane
+    // filled three times: each call far more work than an entry's budget holds, which the
+    // calls did when they ran outside any entry.
+    CallWriter& resizes = add("resizes").Call("创建平面", 2).Number("4096").Number("4096").End();
+    for (int i = 0; i < 8; ++i)
+        resizes.Call("操作平面", 7).Id(3).Word("宽高").Number("4096").Number("4097")
+            .Word("宽高").Number("4097").Number("4096").End();
+    add("largest-plane").Call("操作平面", 8).Id(0).Word("宽高").Number("8192").Number("8192")
+        .Word("底色").Number("1").Word("底色").Number("2").End();
     bool ok = true;
     for (const auto& [name, writer] : seeds) ok &= hqlv::fuzzseed::Seed(name, writer.Bytes());
     return ok;

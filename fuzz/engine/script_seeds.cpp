@@ -1,7 +1,10 @@
 // Seeds of the script harness: the script corpus of the tests, as the GBK resources they
 // stand for, and the inputs the harness once failed on, byte for byte.
+#include <cstdio>
 #include <string>
+#include <utility>
 
+#include "engine/script/script_manager.h"
 #include "platform/core/text.h"
 #include "script_corpus.h"
 #include "seed_writer.h"
@@ -57,6 +60,59 @@ std::string ManyFillsInOneCall() {
     return text + "; 函数 操作平面; 脚本结束;";
 }
 
+// A loop that plays one image in every entry: each 播放 started one more endless animation,
+// and tens of thousands ran at every frame.
+constexpr const char* kPlaysKept =
+    "脚本开始 main(); r = 创建图片(\"tiles\"); k = 0; 当 (1) { 操作图片(r, 播放); k = k + 1;"
+    " 如果 (k % 300 == 0) { 等待(1); } } 脚本结束;";
+
+// A loop of one 传出 of 1,750 short values that no call takes: millions of values pushed in
+// each entry, counted as nothing.
+std::string PushesDropped() {
+    std::string list = "1";
+    for (int n = 1; n < 1750; ++n) list += ",1";
+    return "脚本开始 a(); k = 0; 标记 t; 传出 " + list +
+           "; k = k + 1; 如果 (k > 650) { k = 0; 等待(1); } 跳转 t; 脚本结束;";
+}
+
+// Twenty-five scripts that each make a plane of 3100 x 3100 and destroy it: plane work close
+// to a whole entry's budget in every one of them.
+std::string PlanesMade() {
+    std::string text;
+    for (int n = 0; n < 25; ++n)
+        text += "脚本开始 a" + std::to_string(n) +
+                "(); p = 创建平面(3100, 3100); 操作实体(p, 删除); 脚本结束;";
+    return text;
+}
+
+// A loop around a branch not taken of 3,700 statements, waiting every 500 passes: each pass
+// walked the whole branch, uncounted, and twenty entries of it took 6 s.
+std::string SkipsInALoop() {
+    std::string blocks;
+    for (int n = 0; n < 1850; ++n) blocks += "{}";
+    return "脚本开始 a(); k = 0; 当(1) { 如果(0) { " + blocks +
+           " } k = k + 1; 如果 (k % 500 == 0) { 等待(1); } } 脚本结束;";
+}
+
+// A loop that goes (跳转) to each 传出 of a list of them in turn, where each decodes the rest
+// of the list: what the decoded statements of a text hold once grew with the square of it.
+// The start is found in the compiled text, which numbers of five digits keep the same length.
+std::string JumpsIntoAList() {
+    std::string list = "传出 1";
+    for (int n = 1; n < 300; ++n) list += ",传出 1";
+    const std::string body = "脚本开始 main(); p = 00000; 标记 t; p = p + 9; 跳转 p; " + list +
+                             "; 跳转 t; 脚本结束;";
+    hqlv::engine::ScriptManager compiler;
+    const std::string compiled = compiler.CompileLine(body);
+    const size_t first = compiled.find("传出 1,传出");
+    if (first == std::string::npos || first < 9 || first - 9 > 99999) return body;
+    char start[6];
+    std::snprintf(start, sizeof start, "%05zu", first - 9);
+    std::string text = body;
+    text.replace(text.find("00000"), 5, start);
+    return text;
+}
+
 std::vector<uint8_t> FromHex(std::string_view hex) {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2)
@@ -81,9 +137,23 @@ bool WriteSeeds() {
                                   std::vector<uint8_t>(gbk.begin(), gbk.end())) &&
              ok;
     }
-    const std::string fills = hqlv::platform::utf8ToGbk(ManyFillsInOneCall());
-    ok = hqlv::fuzzseed::Seed("many-fills", std::vector<uint8_t>(fills.begin(), fills.end())) &&
-         ok;
+    const std::pair<const char*, std::string> written[] = {
+        {"many-fills", ManyFillsInOneCall()},
+        {"plays-kept", kPlaysKept},
+        {"pushes-dropped", PushesDropped()},
+        {"planes-made", PlanesMade()},
+        {"jumps-into-a-list", JumpsIntoAList()},
+        {"skips-in-a-loop", SkipsInALoop()},
+        // Six hundred parallel runs that fail, each showing its error text: the engine shows
+        // 256 of them at once and writes the rest to its log.
+        {"failing-runs",
+         "脚本开始 f(); 传出 1, 0; 运算 /; 脚本结束; 脚本开始 main(); k = 0;"
+         " 当 (k < 600) { 并行; f(); k = k + 1; } 脚本结束;"},
+    };
+    for (const auto& [name, text] : written) {
+        const std::string gbk = hqlv::platform::utf8ToGbk(text);
+        ok = hqlv::fuzzseed::Seed(name, std::vector<uint8_t>(gbk.begin(), gbk.end())) && ok;
+    }
     ok = hqlv::fuzzseed::Seed("commas-handed-over", FromHex(kCommasHandedOver)) && ok;
     ok = hqlv::fuzzseed::Seed("chain-turned", FromHex(kChainTurned)) && ok;
     return hqlv::fuzzseed::Seed("doubling-loop", FromHex(kDoublingLoop)) && ok;

@@ -164,6 +164,22 @@ std::vector<SeedPicture> SeedPictures() {
     g.frames.push_back(f2);
     g.loops = 0;
     out.push_back({"gif-anim", imgtest::makeGif(g)});
+    // A true-colour GIF (no global table, a first frame smaller than the screen): twenty frames
+    // of 16 x 16, each with a table of its own, more pixels in all than the harnesses' cap of
+    // 4,096 lets one decode draw.
+    imgtest::GifSpec t;
+    t.width = 32;
+    t.height = 32;
+    for (uint32_t k = 0; k < 20; ++k) {
+        imgtest::GifFrame q;
+        q.left = k % 2 * 16;
+        q.top = k / 2 % 2 * 16;
+        q.width = q.height = 16;
+        q.localPalette = {uint8_t(k * 12), 0, 0, 0, uint8_t(k * 12), 0};
+        q.index.assign(256, uint8_t(k % 2));
+        t.frames.push_back(q);
+    }
+    out.push_back({"gif-true-colour-frames", imgtest::makeGif(t)});
     // TIFF: RGB uncompressed and LZW, 8-bit palette, 1-bit and 8-bit grey.
     out.push_back({"tiff-rgb", Tiff(8, 3, PHOTOMETRIC_RGB, COMPRESSION_NONE)});
     out.push_back({"tiff-rgb-lzw", Tiff(8, 3, PHOTOMETRIC_RGB, COMPRESSION_LZW)});

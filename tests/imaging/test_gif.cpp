@@ -534,6 +534,34 @@ TEST(Gif, FrameMemoryIsBounded) {
     EXPECT_STREQ(second.GetLastError(), "RASTER_MAX_MEMORY exceeded");
 }
 
+// The frames one decode draws walk no more pixels in all than one picture may hold: under a
+// cap of 4,096 pixels the first sixteen frames of 16 x 16 are drawn and the rest are not, as
+// if the file ended there. Twenty frames of a true-colour GIF, each one colour of its own,
+// take the quadrants of a 32 x 32 screen in turn.
+TEST(Gif, FramesDrawnWalkNoMorePixelsThanOnePicture) {
+    GifSpec s{.width = 32, .height = 32};
+    for (uint32_t k = 0; k < 20; ++k) {
+        GifFrame f{.left = (k % 2) * 16, .top = (k / 2 % 2) * 16, .width = 16, .height = 16};
+        f.localPalette = palette(4, int(k) + 20);
+        f.index.assign(16 * 16, 1);
+        s.frames.push_back(f);
+    }
+    const Bytes data = makeGif(s);
+    for (const auto& [cap, last] : {std::pair<uint64_t, uint32_t>{4096, 15}, {4352, 16}, {0, 19}}) {
+        PixelCap c(cap);
+        CRaster img;
+        ASSERT_TRUE(decode(img, data)) << cap;
+        ASSERT_EQ(img.GetBpp(), 24u);
+        EXPECT_EQ(img.GetNumFrames(), 20) << cap;
+        for (uint32_t q = 0; q < 4; ++q) {
+            const uint32_t shown = last - (last + 4 - q) % 4;
+            EXPECT_TRUE(sameRgb(topPixel(img, int(q % 2) * 16 + 3, int(q / 2) * 16 + 5),
+                                palColour(s.frames[shown].localPalette, 1)))
+                << "cap " << cap << " quadrant " << q << " frame " << shown;
+        }
+    }
+}
+
 TEST(Gif, LoopCountAndComment) {
     GifSpec s = screen(2, 2, 2, 1);
     s.loops = 3;

@@ -636,6 +636,27 @@ TEST_F(ObjectFamily, PlayModes) {
     EXPECT_EQ(Image(counted)->GetFrame(), 2u);
 }
 
+// Every 播放 starts one more animation, on the same image too, up to kMaxScriptAnimations
+// that may still run; the next fails and starts nothing. Those that ended make room: the
+// passes of a counted one done, or the image of endless ones gone.
+TEST_F(ObjectFamily, AnimationsScriptsStartStopAtTheirBound) {
+    GameKernel& k = scene.GetKernel();
+    const std::string endless = NewImage(), counted = NewImage();
+    ExpectOk("操作图片", {counted, "播放", "帧数", "1"});
+    for (size_t n = 1; n < kMaxScriptAnimations; ++n) ExpectOk("操作图片", {endless, "播放"});
+    EXPECT_EQ(k.LiveApplyIds().size(), kMaxScriptAnimations);
+    ExpectKind("操作图片", {endless, "播放"}, 10);
+    ExpectKind("操作图片", {counted, "播放"}, 10);
+    EXPECT_EQ(k.LiveApplyIds().size(), kMaxScriptAnimations);
+    // The counted one has shown its frame and ended: room for one.
+    Tick(1000);
+    ExpectOk("操作图片", {counted, "播放"});
+    ExpectKind("操作图片", {counted, "播放"}, 10);
+    ExpectOk("操作实体", {endless, "删除"});
+    Tick(1);
+    for (int n = 0; n < 3; ++n) ExpectOk("操作图片", {counted, "播放"});
+}
+
 // 操作图片 with 播放 is done whether or not the engine takes the animation: an image that is
 // not on the canvas takes no Applies, and the call still succeeds.
 TEST_F(ObjectFamily, PlayOfAnImageOffTheCanvasStartsNothingAndSucceeds) {

@@ -2,6 +2,9 @@
 // their plane work counts as.
 #include "script_fixture.h"
 
+#include <cstdlib>
+#include <cstring>
+
 #include "engine/core/kernel.h"
 #include "engine/render/plane.h"
 
@@ -178,10 +181,10 @@ TEST_F(Limits, EveryPushToTheCanvasCountsItsLinkedWork) {
 }
 
 // One call may repeat pixel work as often as its arguments allow: the sub-command whose work
-// spends the budget is the last that runs, and the run fails there as timed out, with its
-// text in the log and none on screen. Each fill of the plane of a million pixels counts
-// 1,024 statements, so with the plane's making (1,024 more) and the statements before it
-// eight fills fit a budget of 10,000 and the ninth spends it.
+// would pass the budget is not done, and the run fails there as timed out, with its text in
+// the log and none on screen. Each fill of the plane of a million pixels counts 1,024
+// statements, so with the plane's making (1,024 more) and the statements before it eight
+// fills fit a budget of 10,000 and the ninth would pass it.
 TEST_F(Limits, OneCallStopsWhereItsWorkSpendsTheBudget) {
     scripts.SetStatementBudget(10000);
     std::string fills;
@@ -197,12 +200,104 @@ TEST_F(Limits, OneCallStopsWhereItsWorkSpendsTheBudget) {
     ASSERT_NE(e, nullptr);
     ASSERT_EQ(e->GetType(), ENT_PLANE);
     const PlaneState* plane = static_cast<const PlaneEntity*>(e)->State();
-    EXPECT_EQ(plane->base, 9u);
-    EXPECT_EQ(plane->pixels[0], ColorToPixel(9, plane->key));
+    EXPECT_EQ(plane->base, 8u);
+    EXPECT_EQ(plane->pixels[0], ColorToPixel(8, plane->key));
     EXPECT_LE(scripts.GetExecutedCount(), 10000u + 1024u);
     EXPECT_TRUE(Texts().empty());
     EXPECT_EQ(LogCount("脚本main运行超时,已中止!"), 1u);
     EXPECT_EQ(scripts.GetRunningCount(), 0);
+}
+
+// Work that would take the entry past its budget is not begun: a plane of 4096 x 4096 is
+// 16,384 statements of pixels, more than a budget of 10,000 holds, so neither its making nor
+// a resize or fill to it is done, and the run stops as timed out. Left to count after the
+// work, one such call took an entry far past its budget.
+TEST_F(Limits, WorkPastTheBudgetIsNotBegun) {
+    const struct {
+        const char* call;
+        int width, height;  // the plane p's size after the call
+        uint32_t base;      // and its colour
+        size_t entities;    // made after p
+    } rows[] = {
+        {"操作平面(p, 宽高, 4096, 4096);", 64, 64, 7, 0},
+        {"操作平面(p, 底色, 9, 宽高, 4096, 4096, 底色, 5);", 64, 64, 9, 0},
+        {"操作平面(p, 宽高, 2048, 2048, 宽高, 4096, 4096);", 2048, 2048, 7, 0},
+        {"q = 创建平面(4096, 4096);", 64, 64, 7, 0},
+        {"q = 创建平面(2048, 2048); 时间戳(\"made\");", 64, 64, 7, 1},
+    };
+    for (const auto& r : rows) {
+        ScriptRunner fresh;
+        LogCapture capture;
+        ScriptManager& s = fresh.Scripts();
+        s.SetStatementBudget(10000);
+        ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
+                      std::string("脚本开始 main(); p = 创建平面(64, 64, 7); 时间戳(p); ") + r.call +
+                      " 创建平面(4096, 4096); 脚本结束;")),
+                  1);
+        const size_t before = fresh.GetKernel().GetEntityCount();
+        EXPECT_EQ(s.StartScript("main", ""), kScriptError) << r.call;
+        const std::vector<std::string> stamps = StampTexts(capture.text());
+        ASSERT_FALSE(stamps.empty()) << r.call;
+        const Entity* e = fresh.GetKernel().FindEntity(uint32_t(std::stoul(stamps[0])));
+        ASSERT_NE(e, nullptr);
+        const PlaneState* plane = static_cast<const PlaneEntity*>(e)->State();
+        EXPECT_EQ(plane->width, r.width) << r.call;
+        EXPECT_EQ(plane->height, r.height) << r.call;
+        EXPECT_EQ(plane->base, r.base) << r.call;
+        EXPECT_EQ(fresh.GetKernel().GetEntityCount(), before + 1 + r.entities) << r.call;
+        EXPECT_LE(s.GetExecutedCount(), 10000u + 16384u) << r.call;
+        EXPECT_TRUE(fresh.texts.empty()) << r.call;
+    }
+}
+
+// 跳转 may go to any byte of the text: runs that go to each 传出 of a list of three hundred
+// decode there a statement of the rest of the list, ninety thousand values in all, kept for
+// every later run of the script. What the decoded statements hold stays within a bound that
+// grows with the text, and the runs still do what their statements say.
+TEST_F(Limits, StatementsDecodedAtAnyByteStayWithinABoundOfTheText) {
+    std::string list;
+    for (int n = 0; n < 300; ++n) list += n ? ",传出 1" : "传出 1";
+    ASSERT_EQ(Load("脚本开始 main(p); 跳转 p; " + list + "; 函数 时间戳; 脚本结束;"), 1);
+    const ScriptInstance* record = scripts.FindLoaded("main");
+    ASSERT_NE(record, nullptr);
+    const std::string& text = record->GetText();
+    const size_t bound = std::max<size_t>(64 * 1024, 64 * text.size());
+    size_t runs = 0, most = 0;
+    for (size_t at = text.find("传出"); at != std::string::npos; at = text.find("传出", at + 1)) {
+        EXPECT_EQ(scripts.StartScript("main", std::to_string(at)), kScriptFinished);
+        most = std::max(most, record->DecodedBytes());
+        ++runs;
+    }
+    EXPECT_EQ(runs, 300u);
+    EXPECT_LE(most, 2 * bound);
+    EXPECT_EQ(Stamps(), std::vector<std::string>(300, "1"));
+    EXPECT_TRUE(Texts().empty());
+}
+
+// The engine shows at most kMaxScriptErrorTexts script error texts at once, whichever entries
+// post them; the rest go to the log. A text closed (its entity gone) leaves room for one more
+// from the next frame on.
+TEST_F(Limits, TheEngineShowsAtMost256ScriptErrorTextsAtOnce) {
+    ASSERT_EQ(kMaxScriptErrorTexts, 256u);
+    const auto post = [&](const std::string& text) {
+        engine.GetKernel().PostMessage(kScriptMessageShowText,
+                                       MessageData::Owned(strdup(text.c_str()), std::free));
+    };
+    for (int n = 0; n < 300; ++n) post("text " + std::to_string(n));
+    engine.PumpMessages();
+    ASSERT_EQ(Texts().size(), 256u);
+    EXPECT_EQ(Texts().back(), "text 255");
+    EXPECT_EQ(LogCount("text 256"), 1u);
+    EXPECT_EQ(LogCount("text 299"), 1u);
+    engine.GetKernel().DestroyEntityTree(engine.LastFloatingTextEntity());
+    engine.Step();
+    post("text 300");
+    post("text 301");
+    engine.PumpMessages();
+    EXPECT_EQ(Texts().size(), 257u);
+    EXPECT_EQ(Texts().back(), "text 300");
+    EXPECT_EQ(LogCount("text 300"), 0u);
+    EXPECT_EQ(LogCount("text 301"), 1u);
 }
 
 // One entry shows at most kMaxShownErrors texts, the rest go to the log; the next entry (the

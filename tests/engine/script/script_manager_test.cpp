@@ -279,9 +279,9 @@ TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
     }
 }
 
-// The values a call takes in, or a run hands back, count a statement for every
-// kValuesPerStatement: a built-in's arguments, and the pieces a script's arguments and results
-// are cut into. Each pair of bodies runs the same statements, and the first counts that many
+// The values a 传出 pushes, a call takes in, or a run hands back, count a statement for every
+// kValuesPerStatement: a built-in's arguments (once, when the 传出 pushes them), the values of
+// a 传出 no call takes, and the pieces a script's arguments and results are cut into. Each pair of bodies runs the same statements, and the first counts that many
 // more. A handover refused as past the bound counts the pieces up to it, not all of them. The
 // texts a statement copies count a statement for every kCopiedBytesPerStatement bytes: the
 // sum's operands and the sum of two texts of 512 bytes, 2,048 bytes, count one.
@@ -299,6 +299,10 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
         uint64_t counted;
     } rows[] = {
         {"时间戳(" + numbers(16) + ");", "时间戳(" + numbers(15) + ");", 1},
+        // Pushed by a 传出 that no call takes: the next 传出 drops them.
+        {"传出 " + numbers(16) + "; 传出 1;", "传出 " + numbers(15) + "; 传出 1;", 1},
+        {"传出 " + numbers(32) + "; 传出 " + numbers(32) + ";",
+         "传出 " + numbers(31) + "; 传出 " + numbers(31) + ";", 2},
         {"s = \"" + std::string(15, ',') + "\"; 并行; f(s);",
          "s = \"" + std::string(14, ',') + "\"; 并行; f(s);", 1},
         // Handed over, and handed back as the results.
@@ -326,6 +330,39 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
             executed[k] = s.GetExecutedCount();
         }
         EXPECT_EQ(executed[0] - executed[1], r.counted) << r.more;
+    }
+}
+
+// The statements a walk passes over count a statement for every
+// kWalkedStatementsPerStatement: a branch not taken, a 否则 after a branch taken, a loop not
+// entered, 跳出 and 匹配 without a case. Each pair of bodies runs the same statements; the
+// first passes thirty-two more (sixteen blocks "{}"), which count two.
+TEST_F(Manager, StatementsAWalkPassesCountAStatementForEverySixteen) {
+    ASSERT_EQ(kWalkedStatementsPerStatement, 16u);
+    std::string blocks;
+    for (int n = 0; n < 16; ++n) blocks += "{ } ";
+    const struct {
+        std::string before, after;
+    } rows[] = {
+        {"如果 (0) { ", "}"},
+        {"如果 (1) { } 否则 { ", "}"},
+        {"当 (0) { ", "}"},
+        {"当 (1) { 跳出; ", "}"},
+        {"v = 7; 匹配 v; ", "匹配完毕;"},
+    };
+    for (const auto& r : rows) {
+        uint64_t executed[2];
+        for (int k = 0; k < 2; ++k) {
+            ScriptRunner fresh;
+            ScriptManager& s = fresh.Scripts();
+            ASSERT_EQ(fresh.Load(platform::utf8ToGbk("脚本开始 main(); " + r.before +
+                                                     (k == 0 ? blocks : "") + r.after +
+                                                     " 脚本结束;")),
+                      1);
+            EXPECT_EQ(s.StartScript("main", ""), kScriptFinished) << r.before;
+            executed[k] = s.GetExecutedCount();
+        }
+        EXPECT_EQ(executed[0] - executed[1], 2u) << r.before;
     }
 }
 
