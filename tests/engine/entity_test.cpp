@@ -44,6 +44,25 @@ TEST(EntityGeometry, RadiusEdgesAndUnchangedMoves) {
         r.ResizeBy(dw, dh);
         EXPECT_TRUE(r.GeometryChanged()) << dw << "," << dh;
     }
+    // A turn changes the geometry when it turns: by a delta, to an angle, about a point.
+    const struct {
+        const char* turn;
+        void (*apply)(Entity&);
+        bool changed;
+    } turns[] = {
+        {"by 0", [](Entity& t) { t.RotateBy(0.0); }, false},
+        {"by 1", [](Entity& t) { t.RotateBy(1.0); }, true},
+        {"to 30", [](Entity& t) { t.SetRotation(30.0); }, false},
+        {"to 31", [](Entity& t) { t.SetRotation(31.0); }, true},
+        {"about by 0", [](Entity& t) { t.RotateAround(0, 0, 0.0); }, false},
+        {"about by 1", [](Entity& t) { t.RotateAround(0, 0, 1.0); }, true},
+    };
+    for (const auto& row : turns) {
+        Entity t(ENT_PLAIN);
+        t.Init(10, 10, 4, 4, 30.0, 1, true, 1.0);
+        row.apply(t);
+        EXPECT_EQ(t.GeometryChanged(), row.changed) << row.turn;
+    }
 }
 
 TEST(EntityGeometry, RotatePointAndSegments) {
