@@ -235,6 +235,15 @@ TEST_F(StartTest, AnEventRecordIsReadNoFurtherThanItsMakerWrote) {
     EXPECT_NE(Log().find("系统事件210008的记录没有长度"), std::string::npos);
     EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 1);
     EXPECT_NE(steps.Tiles().m_hands[kOwnView][0].nCode, 21);
+    // A block of another kind than a record, its length given, holds no words either.
+    steps.got.clear();
+    auto* other = new int32_t[8]{0, 22, 3, 5};
+    engine::MessageData foreign = engine::MessageData::Owned(
+        other, [](void* p) { delete[] static_cast<int32_t*>(p); }, 4 * sizeof(int32_t));
+    steps.OnMessage(210007, foreign, 0);
+    EXPECT_NE(Log().find("系统事件210007的数据不是记录"), std::string::npos);
+    EXPECT_EQ(steps.Tiles().m_wall[5].bPresent, 1);
+    EXPECT_NE(steps.Tiles().m_hands[kOwnView][0].nCode, 22);
 }
 
 TEST_F(StartTest, EngineNotificationsReachTheirHandlers) {
