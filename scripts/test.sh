@@ -24,9 +24,7 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHQLV_SANITIZE=ON \
 cmake --build build/asan -j "$jobs"
 
 echo "== tests"
-# Twice as many test processes as cores: the end-to-end runs spend most of their time waiting
-# on the programs they start and on their timers, which leaves the cores idle at one a core.
-ctest --test-dir build/asan --output-on-failure -j "$((jobs * 2))" --no-tests=error
+ctest --test-dir build/asan --output-on-failure -j "$jobs" --no-tests=error
 
 echo "== fuzz harnesses (clang, libFuzzer)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
