@@ -13,6 +13,22 @@ namespace {
 
 using Limits = ScriptFixture;
 
+// A fresh engine with a log of its own and one script text loaded from UTF-8, with the
+// manager's own statement budget or the one given; `loaded` says how many scripts it held.
+struct FreshEngine {
+    explicit FreshEngine(const std::string& utf8) {
+        loaded = runner.Load(platform::utf8ToGbk(utf8));
+    }
+    FreshEngine(const std::string& utf8, uint32_t budget) {
+        scripts.SetStatementBudget(budget);
+        loaded = runner.Load(platform::utf8ToGbk(utf8));
+    }
+    ScriptRunner runner;
+    LogCapture log;
+    ScriptManager& scripts = runner.Scripts();
+    int loaded = 0;
+};
+
 std::string Kind10(const std::string& function) {
     return "<color=255>脚本<rgb=0,0,255;>main<rgb=255,255,255>调用函数<rgb=0,255,0>" + function +
            "<rgb=255,255,255>失败!";
@@ -68,16 +84,12 @@ TEST_F(Limits, PlanePixelsStopAtTheirBound) {
          {}},
     };
     for (const auto& r : rows) {
-        ScriptRunner fresh;
-        LogCapture stamps;
-        ScriptManager& s = fresh.Scripts();
-        ASSERT_EQ(
-            fresh.Load(platform::utf8ToGbk("脚本开始 main(); " + sixteen + r.rest + " 脚本结束;")),
-            1);
-        s.StartScript("main", "");
-        fresh.Pump(1000);
-        EXPECT_EQ(StampTexts(stamps.text()), r.stamps) << r.rest;
-        EXPECT_EQ(fresh.texts, r.texts) << r.rest;
+        FreshEngine fresh("脚本开始 main(); " + sixteen + r.rest + " 脚本结束;");
+        ASSERT_EQ(fresh.loaded, 1);
+        fresh.scripts.StartScript("main", "");
+        fresh.runner.Pump(1000);
+        EXPECT_EQ(StampTexts(fresh.log.text()), r.stamps) << r.rest;
+        EXPECT_EQ(fresh.runner.texts, r.texts) << r.rest;
     }
 }
 
@@ -124,10 +136,11 @@ TEST_F(Limits, PlaneWorkCountsAgainstTheStatementBudget) {
 // dozen turns, where plain statements alone would let it turn thousands of times.
 TEST_F(Limits, LinkedWorkCountsAgainstTheStatementBudget) {
     scripts.SetStatementBudget(100000);
-    ASSERT_EQ(Load("脚本开始 main(); r = 创建图片(\"x\"); p = r; k = 0;"
-                   "当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c); p = c; k = k + 1; }"
-                   "等待(1); n = 0; 当 (1) { 操作实体(r, 旋转, 1); n = n + 1; 时间戳(n); } 脚本结束;"),
-              1);
+    ASSERT_EQ(
+        Load("脚本开始 main(); r = 创建图片(\"x\"); p = r; k = 0;"
+             "当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c); p = c; k = k + 1; }"
+             "等待(1); n = 0; 当 (1) { 操作实体(r, 旋转, 1); n = n + 1; 时间戳(n); } 脚本结束;"),
+        1);
     scripts.StartScript("main", "");
     const uint64_t executed = scripts.GetExecutedCount();
     engine.Pump(100);
@@ -157,25 +170,21 @@ TEST_F(Limits, EveryPushToTheCanvasCountsItsLinkedWork) {
         {"创建平面(2, 2)", "贴图(r, \"x\")"},
     };
     for (const auto& row : rows) {
-        ScriptRunner fresh;
-        LogCapture captured;
-        ScriptManager& s = fresh.Scripts();
-        s.SetStatementBudget(100000);
-        ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
-                      std::string("脚本开始 main(); r = ") + row.head +
-                      "; p = r; k = 0; 当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c); p = c;"
-                      " k = k + 1; } 等待(1); n = 0; 当 (1) { " + row.call +
-                      "; n = n + 1; 时间戳(n); } 脚本结束;")),
-                  1)
-            << row.call;
+        FreshEngine fresh(std::string("脚本开始 main(); r = ") + row.head +
+                              "; p = r; k = 0; 当 (k < 999) { c = 创建图片(\"x\"); 绑定实体(p, c);"
+                              " p = c; k = k + 1; } 等待(1); n = 0; 当 (1) { " +
+                              row.call + "; n = n + 1; 时间戳(n); } 脚本结束;",
+                          100000);
+        ASSERT_EQ(fresh.loaded, 1) << row.call;
+        ScriptManager& s = fresh.scripts;
         s.StartScript("main", "");
         const uint64_t executed = s.GetExecutedCount();
-        fresh.Pump(100);
-        const size_t calls = StampTexts(captured.text()).size();
+        fresh.runner.Pump(100);
+        const std::string logged = fresh.log.text();
+        const size_t calls = StampTexts(logged).size();
         const int64_t ran = int64_t(s.GetExecutedCount() - executed);
         EXPECT_GT(calls, 0u) << row.call;
         EXPECT_GE(ran, int64_t(calls) * 999) << row.call;
-        const std::string logged = captured.text();
         EXPECT_NE(logged.find("脚本main运行超时,已中止!"), std::string::npos) << row.call;
     }
 }
@@ -226,17 +235,15 @@ TEST_F(Limits, WorkPastTheBudgetIsNotBegun) {
         {"q = 创建平面(2048, 2048); 时间戳(\"made\");", 64, 64, 7, 1},
     };
     for (const auto& r : rows) {
-        ScriptRunner fresh;
-        LogCapture capture;
-        ScriptManager& s = fresh.Scripts();
-        s.SetStatementBudget(10000);
-        ASSERT_EQ(fresh.Load(platform::utf8ToGbk(
-                      std::string("脚本开始 main(); p = 创建平面(64, 64, 7); 时间戳(p); ") + r.call +
-                      " 创建平面(4096, 4096); 脚本结束;")),
-                  1);
+        FreshEngine run(std::string("脚本开始 main(); p = 创建平面(64, 64, 7); 时间戳(p); ") +
+                            r.call + " 创建平面(4096, 4096); 脚本结束;",
+                        10000);
+        ASSERT_EQ(run.loaded, 1);
+        ScriptRunner& fresh = run.runner;
+        ScriptManager& s = run.scripts;
         const size_t before = fresh.GetKernel().GetEntityCount();
         EXPECT_EQ(s.StartScript("main", ""), kScriptError) << r.call;
-        const std::vector<std::string> stamps = StampTexts(capture.text());
+        const std::vector<std::string> stamps = StampTexts(run.log.text());
         ASSERT_FALSE(stamps.empty()) << r.call;
         const Entity* e = fresh.GetKernel().FindEntity(uint32_t(std::stoul(stamps[0])));
         ASSERT_NE(e, nullptr);
