@@ -28,13 +28,15 @@ bool CRasterICO::Decode(CRasterFile* file) {
     if (file->Read(hdr, 1, 6) != 6) return false;
     const uint16_t reserved = le16(hdr), type = le16(hdr + 2), count = le16(hdr + 4);
     if (reserved != 0 || (type != 1 && type != 2)) return false;
-    info_.nNumFrames = count;
     // Every entry is read, but only the one asked for is kept (a count is up to 65,535, and a
     // table that size was made and cleared for any six bytes that look like a head). Entries
     // after it that the file no longer holds are not needed; the one asked for must be whole.
+    // The frames are the entries the file holds: taken from the head's count, six bytes made
+    // an importer set aside and clear 65,535 frames that no entry stands behind.
     IcoEntry e{};
     bool haveEntry = false;
-    for (int i = 0; i < count; ++i) {
+    int held = 0;
+    for (int i = 0; i < count; ++i, ++held) {
         uint8_t b[16];
         if (file->Read(b, 1, 16) != 16) break;
         if (i == info_.nFrame) {
@@ -42,6 +44,7 @@ bool CRasterICO::Decode(CRasterFile* file) {
             haveEntry = true;
         }
     }
+    info_.nNumFrames = held;
     if (info_.nFrame < 0 || info_.nFrame >= count || !haveEntry) return false;
     // The size query takes the entry's width and height as they stand; only an entry whose
     // size bytes leave the size open (0 stands for 256 or more) has its data looked at.

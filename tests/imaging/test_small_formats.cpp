@@ -438,6 +438,35 @@ TEST(Ico, EntriesFramesAndMasks) {
     EXPECT_EQ(cut.GetNumFrames(), 0);
 }
 
+// The frames an icon counts are the 16-byte entries its file holds after the head, however
+// many the head declares: an importer sets aside and clears a frame for each.
+TEST(Ico, FramesAreTheEntriesTheFileHolds) {
+    Bytes whole = makeIco({fourBit(16, true)});
+    whole[4] = whole[5] = 0xFF;  // 65,535 entries declared, one written
+    Bytes cut(whole.begin(), whole.begin() + 6 + 16 * 2 + 15);
+    struct Row {
+        const char* name;
+        const Bytes* file;
+        int escape;
+        int frames;
+    } rows[] = {
+        {"declared past the file", &whole, 0, int(whole.size() - 6) / 16},
+        {"two whole entries and a part", &cut, -1, 2},
+    };
+    for (const Row& r : rows) {
+        CRaster img;
+        img.SetEscape(r.escape);
+        ASSERT_TRUE(decodeAs(img, *r.file, RASTER_FORMAT_ICO)) << r.name;
+        EXPECT_EQ(img.GetWidth(), 16u) << r.name;
+        EXPECT_EQ(img.GetNumFrames(), r.frames) << r.name;
+    }
+    Bytes three = makeIco({fourBit(16, true), fourBit(32, false), fourBit(48, true)});
+    three[4] = 2;  // a count below the entries written counts no more than itself
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, three, RASTER_FORMAT_ICO));
+    EXPECT_EQ(img.GetNumFrames(), 2);
+}
+
 // A 32-bit entry keeps alpha of its own and has alpha 0 where its mask is set besides; one
 // whose alpha is 0 everywhere takes its transparency from the mask, as the other depths do.
 TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
@@ -663,7 +692,8 @@ TEST(Ico, SizeQueryTakesTheEntrysSizeBytesFirst) {
             EXPECT_FALSE(q.IsValid());
         }
     }
-    // A directory cut short after the entry asked for still answers for that entry.
+    // A directory cut short after the entry asked for still answers for that entry, and
+    // counts the one entry it holds as its frames.
     const Bytes firstEntryOnly(whole.begin(), whole.begin() + 6 + 16);
     for (int frame : {0, 1}) {
         CRaster q;
@@ -671,7 +701,7 @@ TEST(Ico, SizeQueryTakesTheEntrysSizeBytesFirst) {
         q.SetFrame(frame);
         EXPECT_EQ(decodeAs(q, firstEntryOnly, RASTER_FORMAT_ICO), frame == 0) << frame;
         EXPECT_EQ(q.GetWidth(), frame == 0 ? 16u : 0u);
-        EXPECT_EQ(q.GetNumFrames(), 2);
+        EXPECT_EQ(q.GetNumFrames(), 1);
     }
     // A size byte of 0 leaves the size to the data: without it there is no answer.
     Bytes open = directoryOnly;
