@@ -565,6 +565,23 @@ TEST(Ico, ColourTableBeforeThePixelsAtEveryDepth) {
     }
 }
 
+// The masked pixels take the highest palette index no pixel uses, index 0 as well when it
+// is the only one left.
+TEST(Ico, MaskTakesIndexZeroWhenOnlyItIsUnused) {
+    const int w = 4, h = 2;
+    const std::vector<RGBQUAD> table{colourAt(0, 1), colourAt(1, 1)};
+    std::vector<uint8_t> index(w * h, 1), mask(w * h, 0);
+    mask[0] = mask[w] = 1;  // the first column
+    CRaster img;
+    ASSERT_TRUE(decodeAs(img, makeIco({bitmapEntry(w, h, 1, table, index, {}, {}, mask)}),
+                         RASTER_FORMAT_ICO));
+    EXPECT_EQ(img.GetTransIndex(), 0);
+    for (int y = 0; y < h; ++y) {
+        EXPECT_EQ(img.GetPixelIndex(0, y), 0) << y;
+        EXPECT_EQ(img.GetPixelIndex(1, y), 1) << y;
+    }
+}
+
 // A mask wider than one 32-bit word: every bit lands on its own pixel, in both rows.
 TEST(Ico, MaskBitsAcrossTheRow) {
     const int w = 34, h = 2;
