@@ -14,12 +14,9 @@ namespace {
 using Limits = ScriptFixture;
 
 // A fresh engine with a log of its own and one script text loaded from UTF-8, with the
-// manager's own statement budget or the one given; `loaded` says how many scripts it held.
+// statement budget given; `loaded` says how many scripts it held.
 struct FreshEngine {
-    explicit FreshEngine(const std::string& utf8) {
-        loaded = runner.Load(platform::utf8ToGbk(utf8));
-    }
-    FreshEngine(const std::string& utf8, uint32_t budget) {
+    explicit FreshEngine(const std::string& utf8, uint32_t budget = kDefaultStatementBudget) {
         scripts.SetStatementBudget(budget);
         loaded = runner.Load(platform::utf8ToGbk(utf8));
     }
