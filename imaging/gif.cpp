@@ -593,10 +593,14 @@ bool CRasterGIF::Decode(CRasterFile* file) {
     // of its descriptor, and a file of a dozen bytes a frame names hundreds of frames of
     // millions of pixels, each made, decoded and drawn in turn (all of them for a true-colour
     // GIF): hours of work from a few kilobytes. The first frame is the picture and is always
-    // drawn; past the allowance the frames end as at the trailer, and those drawn stand.
+    // drawn; past the allowance the frames end as at the trailer, and those drawn stand: the
+    // frame list holds the frames drawn, and a true-colour picture what they drew. A frame
+    // asked for alone that lies past the allowance is not drawn, and the decode fails rather
+    // than hand back an earlier frame as that one.
     const uint64_t cap = CRaster::GetMaxPixels();
     const uint64_t allowance = cap != 0 ? cap : RASTER_MAX_MEMORY;
     uint64_t drawn = 0;
+    bool pastAllowance = false;  // the loop then ends before the frame asked for
     for (;;) {
         const long ch = file->GetC();
         if (ch < 0) break;
@@ -639,8 +643,10 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         // A frame too large to hold at all still fails below with the image's own reason.
         const uint64_t framePixels = uint64_t(d.width) * d.height;
         if (image > 0 && CRaster::SizeAllowed(d.width, d.height, bpp) &&
-            framePixels > allowance - std::min(allowance, drawn))
+            framePixels > allowance - std::min(allowance, drawn)) {
+            pastAllowance = true;
             break;
+        }
         drawn += framePixels;
 
         // The canvas this frame is drawn onto.
@@ -728,6 +734,10 @@ bool CRasterGIF::Decode(CRasterFile* file) {
         prevDispose = dispose;
         if (image == info_.nFrame) break;
         ++image;
+    }
+    if (pastAllowance && !info_.bGetAllFrames && !trueColour) {
+        SetLastError("GIF frames exceed the pixel limit");
+        return false;
     }
     if (trueColour) {
         if (st.gcxFlags & 1) {

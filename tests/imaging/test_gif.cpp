@@ -562,6 +562,46 @@ TEST(Gif, FramesDrawnWalkNoMorePixelsThanOnePicture) {
     }
 }
 
+// A frame asked for alone that lies past the frames' pixel allowance is not handed back as an
+// earlier one: under a cap of ten 16 x 16 frames, frame 9 is drawn, frames 10 and 15 fail with
+// the reason. Asked for all of them, the frames drawn stand in the list and the rest are absent.
+TEST(Gif, AFramePastThePixelAllowanceFailsRatherThanShowAnEarlierOne) {
+    GifSpec s = screen(16, 16, 32, 3);
+    for (int k = 0; k < 20; ++k) {
+        GifFrame f{.width = 16, .height = 16};
+        f.index.assign(16 * 16, uint8_t(k));
+        s.frames.push_back(f);
+    }
+    const Bytes data = makeGif(s);
+    PixelCap c(10 * 16 * 16);
+    const struct {
+        int32_t frame;
+        bool drawn;
+    } rows[] = {{0, true}, {9, true}, {10, false}, {15, false}};
+    for (const auto& r : rows) {
+        CRaster img;
+        img.SetFrame(r.frame);
+        EXPECT_EQ(decode(img, data), r.drawn) << r.frame;
+        if (r.drawn) {
+            EXPECT_EQ(img.GetPixelIndex(5, 5), uint8_t(r.frame));
+        } else {
+            EXPECT_STREQ(img.GetLastError(), "GIF frames exceed the pixel limit") << r.frame;
+        }
+    }
+    CRaster all;
+    all.SetRetrieveAllFrames(true);
+    all.SetFrame(19);
+    ASSERT_TRUE(decode(all, data));
+    EXPECT_EQ(all.GetNumFrames(), 20);
+    for (int32_t f = 0; f < 20; ++f) {
+        const CRaster* frame = all.GetFrame(f);
+        ASSERT_EQ(frame != nullptr, f < 10) << f;
+        if (frame) {
+            EXPECT_EQ(frame->GetPixelIndex(5, 5), uint8_t(f)) << f;
+        }
+    }
+}
+
 TEST(Gif, LoopCountAndComment) {
     GifSpec s = screen(2, 2, 2, 1);
     s.loops = 3;
