@@ -86,15 +86,23 @@ ValueString arith(const ValueString& a, const ValueString& b, Op op) {
         }
         return ValueString::FromFloat(r, b.flag());
     }
-    if (op == Op::kAdd || op == Op::kMul)
-        return ValueString(a.text() + b.text(), kValueText, a.flag());
+    // A text result is made in a block of its own length: the copy of a's text that a plain
+    // a + b or erase starts from would keep a's block (or twice it, grown by the append), and
+    // the run counts what it holds by the texts' lengths.
+    if (op == Op::kAdd || op == Op::kMul) {
+        std::string joined;
+        joined.reserve(a.text().size() + b.text().size());
+        joined.append(a.text()).append(b.text());
+        return ValueString(std::move(joined), kValueText, a.flag());
+    }
     // Text subtraction removes the first occurrence of b's text from a's ("hello world" less
     // "world" is "hello "); without one, a is unchanged. Yielding the occurrence itself, which
     // always equals b's text, would leave a script nothing to subtract texts for.
     const size_t at = a.text().find(b.text());
     if (at == std::string::npos) return a;
-    std::string rest = a.text();
-    rest.erase(at, b.text().size());
+    std::string rest;
+    rest.reserve(a.text().size() - b.text().size());
+    rest.append(a.text(), 0, at).append(a.text(), at + b.text().size());
     return ValueString(std::move(rest), kValueText, 0);
 }
 

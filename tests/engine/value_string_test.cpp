@@ -30,6 +30,28 @@ TEST(ValueString, DetectType) {
     }
 }
 
+// A text result is held in a block of its own length, not in its left operand's block (a long
+// text less a short one, or a long one with a short one added): a run counts its texts by
+// their lengths.
+TEST(ValueString, ATextResultKeepsABlockOfItsLength) {
+    const std::string longText(65536, 'x');
+    const struct {
+        ValueString r;
+        size_t length;
+    } rows[] = {
+        {ValueString::Subtract(V(longText + "ab", 5), V(longText, 5)), 2},
+        {ValueString::Subtract(V("ab" + longText, 5), V(longText, 5)), 2},
+        {ValueString::Subtract(V(longText, 5), V(longText.substr(0, 65000), 5)), 536},
+        {ValueString::Divide(V(longText + "cd", 5), V(longText, 5)), 2},
+        {ValueString::Add(V(longText, 5), V("y", 5)), 65537},
+        {ValueString::Multiply(V(longText, 5), V("y", 5)), 65537},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.r.text().size(), r.length);
+        EXPECT_LE(r.r.text().capacity(), r.length + 16) << r.length;
+    }
+}
+
 TEST(ValueString, ArithmeticFollowsTheLeftType) {
     struct Case {
         ValueString r;
