@@ -107,7 +107,8 @@ bool LayerChangeOk(const Entity& e, int64_t dz) {
 // half round a far parent lands twice as far away, and a chain of them carries a centre past
 // the int range), so every entity the change moves must end with its box held (BoxHeld).
 // On the way a centre must stay an int: the engine would wrap one that leaves the range,
-// and the rest of the change would go on from the wrapped place.
+// and the rest of the change would go on from the wrapped place (the turns below it turn
+// about the wrapped centre), where this check, which does not wrap, would not follow it.
 //
 // Each entity is reached once, with the moves of the turns above it that carry it: their sum
 // and the least and greatest sums on the way, which are the centres it passes through. Moving
