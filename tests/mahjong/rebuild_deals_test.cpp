@@ -486,12 +486,15 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         return (s == options.turnSeconds || s == options.claimSeconds) && c.lastNote != 229180 &&
                c.lastNote != 229165 && c.lastNote != 229197;
     };
-    // The clients that come in: one of each. At the deal's first step and every kFreshEntry
-    // steps after, each is set up afresh, as a player who comes back or a looker-on who enters
-    // starts a new client; at the steps between, the one there comes in again on the scene it
-    // has, as a client whose network recovers rebuilds. Set up afresh at every step, their
-    // scenes, screen buffers and pictures would cost more than all the rest.
-    constexpr int kFreshEntry = 16;
+    // The clients that come in: one of each. At the deal's first step, and every kFreshEntry
+    // steps from a step the deal's seed sets, each is set up afresh, as a player who comes
+    // back or a looker-on who enters starts a new client; at the steps between, the one there
+    // comes in again on the scene it has, as a client whose network recovers rebuilds. Set up
+    // afresh at every step, their scenes, screen buffers and pictures would cost more than all
+    // the rest (every sixteen steps, still half a case's time); the rows' seeds together set
+    // 63 of the 64 steps, so that a fresh client still comes in at almost every point.
+    constexpr int kFreshEntry = 64;
+    const int freshAt = int(row.seed % kFreshEntry);
     std::unique_ptr<Client> back, lookerIn;
     // They came in while the tiles were dealt, and went on until the live client's first move
     // after (which they do not see) or the step's end.
@@ -574,7 +577,7 @@ void RebuildDeals::Play(const DealRow& row, int mode) {
         return row.driven || !offered;
     };
     auto enter = [&](const std::vector<uint8_t>& state, const std::vector<uint8_t>& lookers) {
-        if (steps % kFreshEntry == 0) back.reset(), lookerIn.reset();
+        if (steps % kFreshEntry == freshAt) back.reset(), lookerIn.reset();
         if (!back) back = std::make_unique<Client>(mode, row.own, &now, ini, false);
         if (!lookerIn) lookerIn = std::make_unique<Client>(mode, row.own, &now, ini, false, true);
         back->Enter(state);
