@@ -31,8 +31,10 @@ bool CRasterICO::Decode(CRasterFile* file) {
     // Every entry is read, but only the one asked for is kept (a count is up to 65,535, and a
     // table that size was made and cleared for any six bytes that look like a head). Entries
     // after it that the file no longer holds are not needed; the one asked for must be whole.
-    // The frames are the entries the file holds: taken from the head's count, six bytes made
-    // an importer set aside and clear 65,535 frames that no entry stands behind.
+    // The frames are the head's count cut to the whole 16-byte entries the file holds after
+    // the head (past the true entries those are picture data, which a file cannot tell from
+    // entries): taken from the count alone, six bytes made an importer set aside and clear
+    // 65,535 frames that no entry stands behind.
     IcoEntry e{};
     bool haveEntry = false;
     int held = 0;
