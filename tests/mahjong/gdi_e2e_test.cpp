@@ -96,8 +96,12 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
     mkdir(shots.c_str(), 0700);
     mkdir(fb.c_str(), 0700);
     ServerProcess server;
-    ASSERT_TRUE(server.Start({"--seed", "7", "--record", record, "--think", "300", "--turn", "1",
-                              "--claim", "1", "--grace", "0"},
+    // The server's players think a minute a turn until the looker-on is in: what it can show
+    // of a seat depends on when it came (the melds and discards made before are not on its
+    // table), and on a busy machine its client comes up many seconds later than on a quiet
+    // one. Once its state is sent, they think 300 ms.
+    ASSERT_TRUE(server.Start({"--seed", "7", "--record", record, "--think", "60000", "--turn",
+                              "1", "--claim", "1", "--grace", "0"},
                              player.dir()));
     VirtualDisplay playerX, lookerX;
     ASSERT_TRUE(playerX.Start());
@@ -138,8 +142,13 @@ TEST(GdiLookerOn, PaintsTheServersDealFromItsRebuiltTable) {
         {"DISPLAY=" + lookerX.name(), "QT_QPA_PLATFORM=xcb", "HQLV_SCENE_MODE=1", asanOptions},
         lookerSeat));
     ASSERT_TRUE(WaitFor([&] { return pane(looker); }, 60000)) << looker.ClientLog();
+    ASSERT_TRUE(WaitFor(
+        [&] { return ReadFile(record).find("state chair 0 looker 1") != std::string::npos; },
+        60000))
+        << looker.ClientLog() << server.Log();
     ASSERT_FALSE(ReadFile(record).find("result:") != std::string::npos)
         << "the deal ended before the looker-on came";
+    ASSERT_TRUE(server.Command("think 300"));
     // The deal's record ends with its result line.
     ASSERT_TRUE(WaitFor(
         [&] {
