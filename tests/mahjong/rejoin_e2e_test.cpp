@@ -249,6 +249,12 @@ void RejoinEndToEnd::Play() {
         failure = "no meld was made";
         return;
     }
+    // The server's players think a minute a turn from here on: on a busy machine the client
+    // may take many seconds to come up, and the deal must still run when it comes in.
+    if (!server.Command("think 60000")) {
+        failure = "the server took no think command";
+        return;
+    }
     if (!back.Start(server.Port(), env(back, "back.txt"), seat) || !rebuilt(back, "back.txt")) {
         failure = "the player's table was not rebuilt (the deal over first?)";
         return;
