@@ -176,10 +176,7 @@ void RejoinEndToEnd::Play() {
         failure = "no virtual display";
         return;
     }
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string asanOptions = std::string("ASAN_OPTIONS=") + (asan ? asan : "") +
-                                    (asan && *asan ? ":" : "") +
-                                    "intercept_strndup=0:detect_leaks=0";
+    const std::string asanOptions = e2e::AsanOptionsUnderX();
     const std::vector<std::string> seat = {"--table", "2", "--chair", "0"};
     auto env = [&](HallRun& run, const std::string& name) {
         mkdir((run.dir() + "/shots").c_str(), 0700);
