@@ -467,6 +467,38 @@ TEST(Ico, FramesAreTheEntriesTheFileHolds) {
     EXPECT_EQ(img.GetNumFrames(), 2);
 }
 
+// An entry's size byte of 0 (256 or more) takes the size from the entry's info header, whose
+// height counts the mask rows too; a header with no size of its own then makes no picture.
+TEST(Ico, ASizeByteOfZeroTakesTheInfoHeadersSize) {
+    constexpr size_t kEntry = 6, kInfo = 6 + 16;
+    auto put32 = [](Bytes& b, size_t at, int32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(uint32_t(v) >> (8 * i));
+    };
+    struct Row {
+        const char* name;
+        size_t sizeByte;  // 0: width, 1: height
+        int32_t header;   // the info header's width or height
+        bool decodes;
+    } rows[] = {
+        {"width from the header", 0, 16, true},
+        {"height from the header, half its rows", 1, 32, true},
+        {"width 0 in the header", 0, 0, false},
+        {"height 0 in the header", 1, 0, false},
+        {"height below 0 in the header", 1, -32, false},
+    };
+    for (const Row& r : rows) {
+        Bytes ico = makeIco({fourBit(16, true)});
+        ico[kEntry + r.sizeByte] = 0;
+        put32(ico, kInfo + 4 + 4 * r.sizeByte, r.header);
+        CRaster img;
+        EXPECT_EQ(decodeAs(img, ico, RASTER_FORMAT_ICO), r.decodes) << r.name;
+        if (r.decodes) {
+            EXPECT_EQ(img.GetWidth(), 16u) << r.name;
+            EXPECT_EQ(img.GetHeight(), 16u) << r.name;
+        }
+    }
+}
+
 // A 32-bit entry keeps alpha of its own and has alpha 0 where its mask is set besides; one
 // whose alpha is 0 everywhere takes its transparency from the mask, as the other depths do.
 TEST(Ico, ThirtyTwoBitAlphaAndAllMask) {
