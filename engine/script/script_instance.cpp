@@ -287,7 +287,8 @@ std::string ScriptInstance::JoinValues() const {
 }
 
 int ScriptInstance::PassArguments(std::string_view text, bool keepEmptyLast) {
-    if (text.empty()) return 0;
+    // Handed over, one empty value joins to an empty text and must still arrive as one.
+    if (text.empty() && !keepEmptyLast) return 0;
     // A short text of many commas makes as many values, each an object of its own: what the
     // pieces would cost is worked out first, and the reading stops at the first piece past
     // the bound, so that a text of a million commas costs no more than the bound allows.

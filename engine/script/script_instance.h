@@ -40,9 +40,10 @@ constexpr int kMaxScriptBlocks = 12;
 // and property lists, and the readers cap an expression's right side and a 变量 value at 1,024
 // bytes: 256 KiB holds 230 variables of such a value (1,136 bytes each with an eight-byte
 // name), or 6,553 values of the stack handed over at once (4,096 pushed one at a time: the
-// stack's storage doubles as it grows, and every slot counts). With at most 1,024 runs alive (the running list's bound) the interpreter's runs
-// hold at most 256 MiB this way, and each run's record adds under a KiB more: the compiled
-// text is the loaded script's, shared, not a copy.
+// stack's storage doubles as it grows, and every slot counts). With at most 1,024 runs alive
+// (the running list's bound) the interpreter's runs hold at most 256 MiB of counted bytes this
+// way, about a third more with what the allocator adds to each block, and each run's record
+// adds under a KiB more: the compiled text is the loaded script's, shared, not a copy.
 constexpr size_t kMaxRunBytes = 256 * 1024;
 
 // What a run's values cost against kMaxRunBytes: a value on the stack its slot in the stack's

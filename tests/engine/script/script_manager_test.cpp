@@ -532,6 +532,40 @@ TEST(ScriptRun, PassedPiecesPastTheMemoryBoundAreRefused) {
     EXPECT_FALSE(dropped.OverMemoryBound());
 }
 
+// A call, a child's results and a start with values hand their values over as one joined
+// text: a single empty value joins to an empty text, and must still arrive as one value.
+TEST_F(Manager, ASingleEmptyValueIsHandedOverAsOne) {
+    struct Row {
+        const char* text;
+        std::vector<ValueString> arguments;  // started with these, else "main" without any
+        const char* stamp;
+    } rows[] = {
+        {"脚本开始 g(x); 时间戳(\"<\" + x + \">\"); 脚本结束;"
+         "脚本开始 main(); g(\"\"); 脚本结束;",
+         {}, "<>"},
+        {"脚本开始 g(x, y); 时间戳(x + \"<\" + y + \">\"); 脚本结束;"
+         "脚本开始 main(); g(\"a\", \"\"); 脚本结束;",
+         {}, "a<>"},
+        {"脚本开始 c(); 传出 \"\"; 脚本结束;"
+         "脚本开始 main(); c(); 传入 r; 时间戳(\"<\" + r + \">\"); 脚本结束;",
+         {}, "<>"},
+        {"脚本开始 s(x); 时间戳(\"<\" + x + \">\"); 脚本结束;", {ValueString("", kValueText)},
+         "<>"},
+    };
+    for (const Row& r : rows) {
+        ScriptRunner fresh;
+        LogCapture captured;
+        ScriptManager& s = fresh.Scripts();
+        ASSERT_GE(fresh.Load(platform::utf8ToGbk(r.text)), 1) << r.text;
+        const uint32_t code = r.arguments.empty() ? s.StartScript("main", "")
+                                                  : s.StartScriptWith("s", r.arguments);
+        EXPECT_EQ(code, kScriptFinished) << r.text;
+        fresh.Pump(100);
+        EXPECT_EQ(StampTexts(captured.text()), std::vector<std::string>{r.stamp}) << r.text;
+        EXPECT_TRUE(fresh.texts.empty()) << r.text;
+    }
+}
+
 TEST(ScriptRun, HandedValuesKeepAnEmptyLastOne) {
     std::vector<ValueString> out;
     SplitArguments("", out, true);
