@@ -346,8 +346,13 @@ const ValueString* ScriptInstance::FindVariable(std::string_view name) const {
     return nullptr;
 }
 
-bool ScriptInstance::Truth(std::string_view name) const {
-    if (const ValueString* v = FindVariable(name)) return v->ToBool() != 0;
+bool ScriptInstance::Truth(std::string_view name) {
+    if (const ValueString* v = FindVariable(name)) {
+        // Read as a number, a text is walked over its leading blanks and digits: a long one
+        // costs at every pass what a copy of it would.
+        copiedBytes_ += v->text().size();
+        return v->ToBool() != 0;
+    }
     return ValueString(std::string(name), kValueText).ToBool() != 0;
 }
 
@@ -365,6 +370,10 @@ uint64_t ScriptInstance::TakeWalkedStatements() {
 
 int ScriptInstance::UncountedValues() const {
     return int(values_.size() - std::min(outValues_, values_.size()));
+}
+
+void ScriptInstance::ValuesTaken() {
+    outValues_ = 0;
 }
 
 ValueString ScriptInstance::GetValue(std::string_view name) const {
@@ -592,6 +601,7 @@ uint32_t ScriptInstance::Run(const Statement& s) {
         case Op::kJump: {
             auto it = variables_.find(s.a);
             if (it != variables_.end()) {
+                copiedBytes_ += it->second.text().size();  // read as a number, as a condition is
                 depth_ = 0;
                 position_ = uint32_t(it->second.ToInt());
             }
@@ -662,6 +672,9 @@ uint32_t ScriptInstance::SetGlobal(const Statement& s) {
 }
 
 uint32_t ScriptInstance::Bind(const Statement& s) {
+    // One statement may name a thousand parameters, each a variable set: each counts as a
+    // value a 传出 pushes does.
+    pushedValues_ += s.names.size();
     for (size_t i = 0; i < s.names.size(); ++i) {
         const std::string& name = s.names[i];
         if (name.empty()) {

@@ -139,7 +139,7 @@ public:
     // The bytes of text the run has copied (values pushed, variables set, operands taken)
     // since the last call.
     uint64_t TakeCopiedBytes();
-    // The values 传出 statements pushed since the last call.
+    // The values 传出 statements pushed and 传入 statements bound since the last call.
     uint64_t TakePushedValues();
     // The statements passed over since the last call by the walks that look for the end of a
     // block, a loop's start or a 匹配's case (a branch not taken, a loop left, 跳出, 匹配).
@@ -147,6 +147,9 @@ public:
     // The values of the stack that the last 传出 did not push (a call's results, values
     // handed over): those a call still counts when it takes them in.
     int UncountedValues() const;
+    // A call has taken the stack's values: a later call that takes them again (a built-in
+    // leaves its arguments where they were) counts them all again.
+    void ValuesTaken();
     // Stops the run as one past its memory bound: the reason goes to the log, and the error
     // text is empty; → kScriptError.
     uint32_t FailOverMemoryBound();
@@ -205,8 +208,8 @@ private:
     uint32_t Match(const Statement& s);
     uint32_t Operate(const Statement& s);
     uint32_t SetGlobal(const Statement& s);
-    // GetValue(name).ToBool(), without copying the value.
-    bool Truth(std::string_view name) const;
+    // GetValue(name).ToBool(), without copying the value; its bytes count as a copy's would.
+    bool Truth(std::string_view name);
     void PushArgValue(const std::string& text, bool quoted);
     // Every value enters the stack here, so that its bytes are counted.
     void Keep(ValueString value);
@@ -236,7 +239,7 @@ private:
     uint64_t copiedBytes_ = 0;  // see TakeCopiedBytes
     uint64_t pushedValues_ = 0;  // see TakePushedValues
     uint64_t walked_ = 0;        // see TakeWalkedStatements
-    size_t outValues_ = 0;       // the first values of the stack, pushed by the last 传出
+    size_t outValues_ = 0;  // the first values of the stack, pushed by the last 传出, no call took
     ScriptVariables* globals_ = nullptr;
     // Shared by a loaded record and every run made from it: the text is the same.
     std::shared_ptr<ScriptDecodeCache> cache_;

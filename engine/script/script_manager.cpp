@@ -307,8 +307,9 @@ bool ScriptManager::CanStartRun(bool serial) const {
 }
 
 uint32_t ScriptManager::CallFunction(ScriptInstance* caller) {
-    // The values its 传出 pushed counted there.
+    // The values its 传出 pushed counted there, unless an earlier call took them already.
     const uint64_t values = uint64_t(caller->UncountedValues());
+    caller->ValuesTaken();
     uint32_t r = DispatchBuiltin(caller);
     if (r == kScriptNotHandled) r = OnHostFunction(caller);
     // A call that went on after its work spent the budget stops its run here, as the next

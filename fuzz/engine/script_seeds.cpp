@@ -51,6 +51,13 @@ constexpr const char* kMakingLoops[] = {
     " 脚本结束;",
 };
 
+// One 传出 of a plane and 600 fills of it, called in a loop that pushes nothing again.
+std::string ArgumentsTakenAgain() {
+    std::string text = "脚本开始 main(); p = 创建平面(30, 30); 传出 p";
+    for (int n = 0; n < 600; ++n) text += ",底色,1";
+    return text + "; 标记 t; 函数 操作平面; 跳转 t; 脚本结束;";
+}
+
 // One call that resizes the harness's plane to 8192 x 8192 and fills it 480 times: the
 // fills' work was counted only before the next statement, and the input outlasted the
 // harness's time limit. 3,421 bytes in GBK.
@@ -146,6 +153,19 @@ bool WriteSeeds() {
         {"skips-in-a-loop", SkipsInALoop()},
         // Six hundred parallel runs that fail, each showing its error text: the engine shows
         // 256 of them at once and writes the rest to its log.
+        // A built-in called again and again on the arguments the last call left on the stack,
+        // which counted only when the 传出 pushed them.
+        {"arguments-taken-again", ArgumentsTakenAgain()},
+        // Conditions and jumps that read a text of 64,000 blanks as a number at every pass.
+        {"blank-number-jumps",
+         "脚本开始 main(); s = \"" + std::string(1000, ' ') +
+             "\"; s = s + s; s = s + s; s = s + s; s = s + s; s = s + s; s = s + s;"
+             " 标记 a; 如果 (u) { 跳转 u; } u = s + a; 跳转 a; 脚本结束;"},
+        // A text of 49,152 letters less one of 16,384 and a last letter of its own: a search
+        // that tries the right text at every place of the left took half a billion compares.
+        {"long-text-less",
+         "脚本开始 main(); t = \"a\"; k = 0; 当 (k < 14) { t = t + t; k = k + 1; }"
+         " a = t + t; a = a + t; b = t + \"b\"; 当 (1) { c = a - b; } 脚本结束;"},
         {"failing-runs",
          "脚本开始 f(); 传出 1, 0; 运算 /; 脚本结束; 脚本开始 main(); k = 0;"
          " 当 (k < 600) { 并行; f(); k = k + 1; } 脚本结束;"},

@@ -79,6 +79,10 @@ TEST(ValueString, ArithmeticFollowsTheLeftType) {
         {ValueString::Subtract(V("ab", 5), V("abc", 5)), "ab", 5, 0},
         {ValueString::Subtract(V("hello", 0, 9), V("xy", 5)), "hello", 0, 9},
         {ValueString::Divide(V("hello", 5, 9), V("el", 5)), "hlo", 5, 0},
+        // Bytes, not C strings: a zero byte before the occurrence; a false start just before it.
+        {ValueString::Subtract(V(std::string("a\0bcd", 5), 5), V("cd", 5)), std::string("a\0b", 3),
+         5, 0},
+        {ValueString::Subtract(V("aaab", 5), V("aab", 5)), "a", 5, 0},
         // Integer faults: no undefined behaviour, defined results.
         {ValueString::Divide(V("5", 10), V("0", 10)), "0", 10, 0},
         {ValueString::Divide(V("-2147483648", 10), V("-1", 10)), "0", 10, 0},

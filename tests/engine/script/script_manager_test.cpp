@@ -280,11 +280,14 @@ TEST_F(Manager, ValuesHandedOverCountOneSlotEach) {
 }
 
 // The values a 传出 pushes, a call takes in, or a run hands back, count a statement for every
-// kValuesPerStatement: a built-in's arguments (once, when the 传出 pushes them), the values of
-// a 传出 no call takes, and the pieces a script's arguments and results are cut into. Each pair of bodies runs the same statements, and the first counts that many
-// more. A handover refused as past the bound counts the pieces up to it, not all of them. The
-// texts a statement copies count a statement for every kCopiedBytesPerStatement bytes: the
-// sum's operands and the sum of two texts of 512 bytes, 2,048 bytes, count one.
+// kValuesPerStatement: a built-in's arguments (when the 传出 pushes them, and again at every
+// later call that takes them where the last one left them), the values of a 传出 no call takes,
+// the names a 传入 binds, and the pieces a script's arguments and results are cut into. Each
+// pair of bodies runs the same statements, and the first counts that many more. A handover
+// refused as past the bound counts the pieces up to it, not all of them. The texts a statement
+// copies count a statement for every kCopiedBytesPerStatement bytes: the sum's operands and
+// the sum of two texts of 512 bytes, 2,048 bytes, count one; so does a text of 2,048 bytes
+// read as a number by a condition or a 跳转.
 TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
     ASSERT_EQ(kValuesPerStatement, 16u);
     ASSERT_EQ(kCopiedBytesPerStatement, 2048u);
@@ -294,6 +297,14 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
         return list;
     };
     const std::string doubled = " s = s + s; s = s + s; s = s + s; s = s + s;";
+    const auto names = [](int n) {
+        std::string list = "n0";
+        for (int k = 1; k < n; ++k) list += ",n" + std::to_string(k);
+        return list;
+    };
+    // p: 2,048 blanks, which a number read walks over whole.
+    const std::string blanks = " p = \"" + std::string(1000, ' ') + "\"; p = p + p; p = p + \"" +
+                               std::string(48, ' ') + "\";";
     const struct {
         std::string more, less;
         uint64_t counted;
@@ -316,6 +327,16 @@ TEST_F(Manager, ValuesOfACallCountAStatementForEverySixteen) {
          kMaxRunBytes / RunHeldBytes::kSlot / kValuesPerStatement},
         {"s = \"" + std::string(512, 'a') + "\"; t = s + s;",
          "s = \"" + std::string(511, 'a') + "\"; t = s + s;", 1},
+        // A built-in leaves its arguments on the stack; the second call takes them again.
+        {"传出 " + numbers(16) + "; 函数 时间戳; 函数 时间戳;",
+         "传出 " + numbers(15) + "; 函数 时间戳; 函数 时间戳;", 2},
+        {"传出 " + numbers(16) + "; 传入 " + names(16) + ";",
+         "传出 " + numbers(15) + "; 传入 " + names(15) + ";", 2},
+        // The condition's value is pushed and bound to the condition's own variable (a copy
+        // each), then read as a number.
+        {blanks + " 如果 (p) { }", blanks + " 如果 (q) { }", 3},
+        {"k = 0; 标记 t;" + blanks + " u = p + t; k = k + 1; 如果 (k < 2) { 跳转 u; }",
+         "k = 0; 标记 t;" + blanks + " u = p + t; k = k + 1; 如果 (k < 2) { 跳转 t; }", 1},
     };
     for (const auto& r : rows) {
         uint64_t executed[2];
