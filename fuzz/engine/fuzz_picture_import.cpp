@@ -8,6 +8,7 @@
 #include "engine/core/engine_log.h"
 #include "engine/core/picture_import.h"
 #include "fuzz_draw.h"
+#include "imaging/decoders.h"
 #include "imaging/raster.h"
 #include "platform/core/diag.h"
 
@@ -28,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // strips of every kind) as in the decode harness. At a million pixels this walk took
         // nearly all of the run.
         hqlv::imaging::CRaster::SetMaxPixels(1u << 12);
+        // A strip or tile buffer follows the file's tile length and sample count, not the
+        // picture's pixels: a one-pixel file may ask for one of 512 MiB, the decoders' bound
+        // for a player, which the fuzzer's allocation limit of 512 MB reports. A small picture
+        // needs no such buffer; 64 MiB refuses them as the bound does, with its text.
+        hqlv::imaging::CRasterTIF::SetMaxBufferBytes(uint64_t{64} << 20);
+        hqlv::imaging::CRasterJAS::SetMaxBufferBytes(uint64_t{64} << 20);
         return true;
     }();
     (void)quiet;

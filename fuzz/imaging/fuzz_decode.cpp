@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "imaging/decoders.h"
 #include "imaging/raster.h"
 
 using hqlv::imaging::CRaster;
@@ -25,6 +26,12 @@ constexpr uint64_t kAllFramesPixels = 256, kTurnPixels = 256;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool limited = [] {
         CRaster::SetMaxPixels(1u << 12);
+        // A strip or tile buffer follows the file's tile length and sample count, not the
+        // picture's pixels: a one-pixel file may ask for one of 512 MiB, the decoders' bound
+        // for a player, which the fuzzer's allocation limit of 512 MB reports. A small picture
+        // needs no such buffer; 64 MiB refuses them as the bound does, with its text.
+        hqlv::imaging::CRasterTIF::SetMaxBufferBytes(uint64_t{64} << 20);
+        hqlv::imaging::CRasterJAS::SetMaxBufferBytes(uint64_t{64} << 20);
         // The JPEG marker walk reports some damage on standard output; keep the log readable.
         return std::freopen("/dev/null", "w", stdout) != nullptr;
     }();
