@@ -639,8 +639,9 @@ uint32_t OperateImage(BuiltinCall& call) {
         // family handles (an unsupported function, unless a loaded script has this name).
         return kScriptNotHandled;
     }
-    // Every sub-command but 播放 pushes the image's change to the canvas.
-    if (!call.Is(1, "播放")) ChargePush(call, *image);
+    // Every sub-command pushes the image's change to the canvas; 播放 too, as its start sets
+    // the image's frame (with the linked entities below, the work is the same each time).
+    ChargePush(call, *image);
     return kScriptContinue;
 }
 

@@ -166,6 +166,12 @@ bool WriteSeeds() {
         {"long-text-less",
          "脚本开始 main(); t = \"a\"; k = 0; 当 (k < 14) { t = t + t; k = k + 1; }"
          " a = t + t; a = a + t; b = t + \"b\"; 当 (1) { c = a - b; } 脚本结束;"},
+        // A chain of 2,000 shown images whose head starts an animation at every pass: each
+        // start pushed the whole chain, and nothing counted it.
+        {"chain-played",
+         "脚本开始 main(); h = 创建图片(\"tiles\"); k = 0; 当 (k < 2000) {"
+         " c = 创建图片(\"tiles\"); 操作实体(c, 坐标, 30, 20, 显示); 绑定实体(c, h); h = c;"
+         " k = k + 1; 如果 (k % 200 == 0) { 等待(1); } } 当 (1) { 操作图片(h, 播放); } 脚本结束;"},
         {"failing-runs",
          "脚本开始 f(); 传出 1, 0; 运算 /; 脚本结束; 脚本开始 main(); k = 0;"
          " 当 (k < 600) { 并行; f(); k = k + 1; } 脚本结束;"},

@@ -480,6 +480,11 @@ TEST_F(ObjectFamily, LinkedWorkCounts) {
     EXPECT_EQ(charged("操作实体", {owned[0], "旋转", "1"}), 6u);
     EXPECT_EQ(charged("操作实体", {alone, "旋转", "1"}), 0u);
     EXPECT_EQ(charged("操作实体", {owned[0], "删除"}), 3u);
+    // The start of an animation sets the image's frame and pushes it, with what is linked below.
+    const std::string played = NewImage();
+    for (int k = 0; k < 3; ++k) ExpectOk("绑定实体", {played, NewPlane()});
+    EXPECT_EQ(charged("操作图片", {played, "播放"}), 3u);
+    EXPECT_EQ(charged("操作图片", {played, "跳帧", "1"}), 3u);
     // A parent 63 links deep walks 63 steps up, one 64 deep one more.
     EXPECT_EQ(charged("绑定实体", {chain(63, "").back(), NewPlane()}), 0u);
     EXPECT_EQ(charged("绑定实体", {chain(64, "").back(), NewPlane()}), 1u);
