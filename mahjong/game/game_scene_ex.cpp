@@ -230,6 +230,14 @@ void CGameSceneEx::OnToolbarPointer(int over) {
         SlideToolbarIn();
 }
 
+void CGameSceneEx::OnMouseMove(uint32_t flags, int x, int y) {
+    CMJGameScene2::OnMouseMove(flags, x, y);
+    // The frame hears the pointer leave only from its own face: its buttons are controls of
+    // their own, so a pointer that went straight off a button left the bar out over the table
+    // until it crossed the bar's face again.
+    if (m_bToolbarOut && m_pHost && m_pHost->IsSmallScreen()) OnToolbarPointer(0);
+}
+
 void CGameSceneEx::OnToolbarSlideInEnd() {
     engine::ButtonFrame* tools = m_made.systemBar;
     engine::Entity* f = tools ? tools->FrameEntity() : nullptr;

@@ -37,6 +37,8 @@ public:
     virtual void SlideToolbarIn();
     virtual void SlideToolbarOut();
     void OnToolbarPointer(int over) override;
+    // The pointer's moves also tell a slid-out small-screen toolbar that the pointer has gone.
+    void OnMouseMove(uint32_t flags, int x, int y) override;
     void OnToolbarSlideInEnd() override;
     // 210064 ends the program; every code answers 1.
     int OnOtherMessage(uint32_t code, engine::MessageData& data, uint32_t target) override;

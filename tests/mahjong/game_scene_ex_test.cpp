@@ -324,6 +324,22 @@ TEST_F(SceneExTest, ToolbarSlidesFromTheLeftEdgeOnASmallScreen) {
     EXPECT_EQ(scene.IsToolbarOut(), 0);
     EXPECT_EQ(f->GetX(), 0);
     EXPECT_TRUE(Entity(scene.Entities().arrow)->IsVisible());
+    // Out again, the pointer goes onto one of its buttons and straight off it: the button's
+    // leave is the button's own, and the bar still slides in once the pointer has gone.
+    scene.OnMouseMove(0, gapX, barY);
+    Run(3000);
+    ASSERT_EQ(scene.IsToolbarOut(), 1);
+    const engine::Entity* button = ControlEntity(tools->Slots()[1].controlId);
+    ASSERT_NE(button, nullptr);
+    ASSERT_EQ(scene.GetKernel().GetCanvas().HitTest(button->GetX(), button->GetY()),
+              button->GetId());
+    scene.OnMouseMove(0, button->GetX(), button->GetY());
+    Run(3000);
+    EXPECT_EQ(scene.IsToolbarOut(), 1);
+    scene.OnMouseMove(0, 700, 20);
+    Run(3000);
+    EXPECT_EQ(scene.IsToolbarOut(), 0);
+    EXPECT_EQ(f->GetX(), 0);
     // The pointer's word alone does not move the bar: over it only while on it, away only
     // once it has gone.
     scene.OnMouseMove(0, gapX, barY);
