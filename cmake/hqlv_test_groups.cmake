@@ -10,10 +10,12 @@
 # passes only when every case in it passes, and its output names the case that failed (a
 # leak found as the process ends fails the process, and names no case).
 #
-# The end-to-end runs start the client, the server and the hall and then mostly wait for
-# them: two of them share a core. Every other process keeps a core to itself: each takes two
-# of CTest's slots (PROCESSORS 2), and the test command gives CTest twice as many slots as
-# there are cores. WAITS names the suites, among ALONE, whose cases wait.
+# The end-to-end runs that play deals start the client, the server and the hall and then
+# mostly wait for the server's seats to think: two of them share a core. Every other process
+# keeps a core to itself: each takes two of CTest's slots (PROCESSORS 2), and the test command
+# gives CTest twice as many slots as there are cores. WAITS names the suites, among ALONE,
+# whose cases wait (not those that draw in software or run the whole client in the test's
+# own process).
 #
 # Called with -P and: TEST_EXECUTABLE, TEST_EXECUTOR, TEST_WORKING_DIR, CTEST_FILE,
 # TEST_TIMEOUT, TEST_DISCOVERY_TIMEOUT, ALONE and WAITS (regular expressions of suite names).

@@ -136,8 +136,8 @@ public:
     // What the run holds against kMaxRunBytes.
     size_t HeldBytes() const;
     bool OverMemoryBound() const { return refused_ || HeldBytes() > kMaxRunBytes; }
-    // The bytes of text the run has copied (values pushed, variables set, operands taken)
-    // since the last call.
+    // The bytes of text the run has copied (values pushed, variables set, operands taken) or
+    // read as a number (a condition, a 跳转) since the last call.
     uint64_t TakeCopiedBytes();
     // The values 传出 statements pushed and 传入 statements bound since the last call.
     uint64_t TakePushedValues();

@@ -151,8 +151,6 @@ bool WriteSeeds() {
         {"planes-made", PlanesMade()},
         {"jumps-into-a-list", JumpsIntoAList()},
         {"skips-in-a-loop", SkipsInALoop()},
-        // Six hundred parallel runs that fail, each showing its error text: the engine shows
-        // 256 of them at once and writes the rest to its log.
         // A built-in called again and again on the arguments the last call left on the stack,
         // which counted only when the 传出 pushed them.
         {"arguments-taken-again", ArgumentsTakenAgain()},
@@ -172,6 +170,8 @@ bool WriteSeeds() {
          "脚本开始 main(); h = 创建图片(\"tiles\"); k = 0; 当 (k < 2000) {"
          " c = 创建图片(\"tiles\"); 操作实体(c, 坐标, 30, 20, 显示); 绑定实体(c, h); h = c;"
          " k = k + 1; 如果 (k % 200 == 0) { 等待(1); } } 当 (1) { 操作图片(h, 播放); } 脚本结束;"},
+        // Six hundred parallel runs that fail, each showing its error text: the engine shows
+        // 256 of them at once and writes the rest to its log.
         {"failing-runs",
          "脚本开始 f(); 传出 1, 0; 运算 /; 脚本结束; 脚本开始 main(); k = 0;"
          " 当 (k < 600) { 并行; f(); k = k + 1; } 脚本结束;"},
