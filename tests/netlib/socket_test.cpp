@@ -1190,16 +1190,25 @@ TEST(SocketStore, DestroyingTheSocketWaitsForABlockedSender) {
         }
     } finish{s, sender};
     // The peer reads nothing: wait until the sender's buffer is full, so that its next send
-    // would block. Bytes queued then stay queued, as the peer's full buffer acknowledges
-    // none; a queue that merely read above 0 once could still drain to the peer.
+    // would block, and stays full. One look is not enough: while the peer's buffer still
+    // takes bytes, each acknowledgement frees room again, and a loaded machine may look just
+    // before one. Full at every look for a tenth of a second, the peer's buffer is full too
+    // and acknowledges nothing more.
     auto sendBufferFull = [fd] {
         pollfd p{fd, POLLOUT, 0};
         return ::poll(&p, 1, 0) == 0 && unsent(fd) > 0;
     };
-    auto until = Clock::now() + std::chrono::seconds(20);
-    while (!sendBufferFull() && Clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_TRUE(sendBufferFull());
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    auto fullSince = Clock::now();
+    bool steady = false, full = false;
+    while (!steady && Clock::now() < until) {
+        const bool now = sendBufferFull();
+        if (now && !full) fullSince = Clock::now();
+        full = now;
+        steady = full && Clock::now() - fullSince >= std::chrono::milliseconds(100);
+        if (!steady) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(steady);
     s.reset();
     sender.join();
     EXPECT_EQ(result.load(), 0);
