@@ -20,7 +20,7 @@ endfunction()
 # a group (cmake/hqlv_test_groups.cmake says why); those of the suites that ALONE matches
 # run one to a process.
 function(hqlv_test target)
-  cmake_parse_arguments(ARG "" "EXCLUDE;ALONE;WAITS" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE;ALONE" "DEPS" ${ARGN})
   find_package(GTest REQUIRED)
   file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(ARG_EXCLUDE)
@@ -50,7 +50,6 @@ function(hqlv_test target)
       [==[-DCTEST_FILE=${list_file}]==]
       -DTEST_TIMEOUT=300 -DTEST_DISCOVERY_TIMEOUT=60
       [==[-DALONE=${ARG_ALONE}]==]
-      [==[-DWAITS=${ARG_WAITS}]==]
       -P [==[${PROJECT_SOURCE_DIR}/cmake/hqlv_test_groups.cmake]==]
       RESULT_VARIABLE listed)
     if(NOT listed EQUAL 0)

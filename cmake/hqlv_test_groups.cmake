@@ -10,18 +10,10 @@
 # passes only when every case in it passes, and its output names the case that failed (a
 # leak found as the process ends fails the process, and names no case).
 #
-# The end-to-end runs that play deals start the client, the server and the hall and then
-# mostly wait for the server's seats to think: two of them share a core. Every other process
-# keeps a core to itself: each takes two of CTest's slots (PROCESSORS 2), and the test command
-# gives CTest twice as many slots as there are cores. WAITS names the suites, among ALONE,
-# whose cases wait (not those that draw in software or run the whole client in the test's
-# own process).
-#
 # Called with -P and: TEST_EXECUTABLE, TEST_EXECUTOR, TEST_WORKING_DIR, CTEST_FILE,
-# TEST_TIMEOUT, TEST_DISCOVERY_TIMEOUT, ALONE and WAITS (regular expressions of suite names).
+# TEST_TIMEOUT, TEST_DISCOVERY_TIMEOUT, ALONE (a regular expression of suite names).
 
 set(kGroupSize 10)
-set(processors 2)  # CTest slots of the process added next
 
 set(script "")
 
@@ -52,7 +44,6 @@ function(add_one name filter single)
          "add_test(${qname} ${executor} ${qexe} ${qfilter} --skipped-exit-code=${kSkippedExitCode})\n")
   quoted("${TEST_WORKING_DIR}" qdir)
   set(props "WORKING_DIRECTORY ${qdir} TIMEOUT ${TEST_TIMEOUT} SKIP_RETURN_CODE ${kSkippedExitCode}")
-  string(APPEND props " PROCESSORS ${processors}")
   if(single AND filter MATCHES "(^|[./])DISABLED_")
     string(APPEND props " DISABLED TRUE")
   endif()
@@ -84,13 +75,9 @@ macro(flush_suite)
     # nothing listed
   elseif(ALONE AND suite MATCHES "${ALONE}")
     flush_pending()
-    if(WAITS AND suite MATCHES "${WAITS}")
-      set(processors 1)
-    endif()
     foreach(c s IN ZIP_LISTS cases pretty)
       add_one("${suite}.${s}" "${suite}.${c}" TRUE)
     endforeach()
-    set(processors 2)
   elseif(n GREATER kGroupSize)
     flush_pending()
     math(EXPR chunks "(${n} + ${kGroupSize} - 1) / ${kGroupSize}")

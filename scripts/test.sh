@@ -24,9 +24,7 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHQLV_SANITIZE=ON \
 cmake --build build/asan -j "$jobs"
 
 echo "== tests"
-# Two slots a core: a test process takes two, except an end-to-end run, which mostly waits for
-# the programs it starts and takes one (each program's test list says which wait).
-ctest --test-dir build/asan --output-on-failure -j "$((2 * jobs))" --no-tests=error
+ctest --test-dir build/asan --output-on-failure -j "$jobs" --no-tests=error
 
 echo "== fuzz harnesses (clang, libFuzzer)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
