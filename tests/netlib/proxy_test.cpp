@@ -28,6 +28,32 @@ int freePort() {
     return l.port();
 }
 
+// A port that refuses connections for as long as the object lives: bound, and never listened
+// on. A port found free and let go could be taken by another test's server before it is
+// tried, and then a connection the test expects refused would be taken.
+class ClosedPort {
+public:
+    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~ClosedPort() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
 bool canConnect(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -231,7 +257,9 @@ TEST_F(RealProxies, DanteSocks4AndSocks5) {
     // A name that resolves locally goes as an address.
     EXPECT_EQ(tunnel(kProxySocks5, dante->port(), echo_.port(), nullptr, nullptr, "localhost"), 1);
     // A closed destination port: the proxy refuses the request.
-    int closed = freePort();
+    const ClosedPort refusing;
+    const int closed = refusing.port();
+    ASSERT_GT(closed, 0);
     EXPECT_EQ(tunnel(kProxySocks4, dante->port(), closed, nullptr, nullptr, "127.0.0.1", &err), 0);
     EXPECT_EQ(err, kProxyHandshake);
     EXPECT_EQ(tunnel(kProxySocks5, dante->port(), closed, nullptr, nullptr, "127.0.0.1", &err), 0);
@@ -325,7 +353,9 @@ TEST_F(RealProxies, SocketObjectTakesOverTheTunnel) {
 }
 
 TEST(ProxyFailures, ProxyUnreachableAndUnresolvable) {
-    int closed = freePort();
+    const ClosedPort refusing;
+    const int closed = refusing.port();
+    ASSERT_GT(closed, 0);
     CProxyEventSocket s;
     auto t0 = Clock::now();
     EXPECT_EQ(
@@ -838,7 +868,8 @@ sockaddr_in ipv4(const char* dotted) {
 TEST(ProxyFailures, ARefusedDirectConnectIsNeverReportedWritable) {
     for (bool open : {true, false}) {
         Listener server;
-        const int port = open ? server.port() : freePort();
+        const ClosedPort refusing;
+        const int port = open ? server.port() : refusing.port();
         ConnectProbe s;
         ASSERT_TRUE(s.Create());
         ASSERT_EQ(s.Connect("127.0.0.1", port), 1);
